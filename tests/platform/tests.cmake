@@ -1,0 +1,4 @@
+# A small library the library-loading tests load by a ".dll" name.
+add_library(vnxtestlib SHARED ${CMAKE_CURRENT_SOURCE_DIR}/platform/testlib/testlib.cpp)
+target_link_libraries(vnxtestlib PRIVATE vnxplatform)
+add_dependencies(platform_tests vnxtestlib)
