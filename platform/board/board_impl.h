@@ -1,0 +1,94 @@
+// Inside of the board model: the state behind vnx::board::Board, shared by
+// the files of platform/board/ (one per concern: registers and windows, the
+// DMA engine and stream decoder, the RAMDAC, board memory).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/board.h"
+#include "platform/mmio.h"
+
+namespace vnx::board {
+
+struct Rasterizer {
+    int board = 0;                  // physical board
+    std::uint32_t tileOwner = 0;    // tile-ownership register value
+    std::uint32_t readPtr = 0;
+    std::uint32_t writePtr = 0;
+    std::uint32_t config = 0;       // without the busy bit
+    std::array<std::uint32_t, VNX_PAGE_SLOTS> slots{};
+    // DMA engine and decoder.
+    bool stopped = true;            // waits for a read-pointer write
+    bool resync = false;            // skipping words after an error
+    std::uint32_t decodePos = 0;    // bus address of the next item
+    int busyReads = 0;              // reads that still answer busy
+    std::vector<DecodedPacket> records;
+    StreamSummary summary;
+    // Board memory: physical page s, made on first use.
+    std::array<std::unique_ptr<std::uint8_t[]>, VNX_PAGE_SLOTS> pages;
+};
+
+struct Ramdac {
+    std::uint32_t index = 0;                    // 16-bit register index
+    std::vector<std::uint32_t> regs = std::vector<std::uint32_t>(0x10000, 0);
+    std::uint32_t pending33 = 0, pending34 = 0; // values waiting for the retrace
+    bool pending = false;
+    std::uint64_t retraces = 0;
+    int readsSinceRetrace = 0;
+    std::array<std::uint32_t, 256> clut{};
+};
+
+struct Board::Impl {
+    explicit Impl(const vnx::miniport::MachineConfig& cfg) : config(cfg) {}
+
+    vnx::miniport::MachineConfig config;
+    mutable std::recursive_mutex mutex;
+    int perBoard = 1;
+    std::vector<Rasterizer> rasterizers;
+    std::vector<Ramdac> ramdacs;
+
+    // Register windows: reserved address space, never backed by memory.
+    std::uint8_t* windows = nullptr;
+    std::size_t windowBytes = 0;
+    bool mapped = true;
+
+    // DMA memory: the DMA buffer followed by the two staging buffers.
+    std::uint8_t* dma = nullptr;
+    std::size_t dmaTotal = 0;
+
+    bool recording = true;
+    std::vector<BoardError> errors;
+    Executor executor;
+    Board* owner = nullptr;
+
+    void error(int r, std::uint32_t bus, std::string message);
+
+    // Registers (registers.cpp).
+    ULONG read(int r, ULONG offset);
+    void write(int r, ULONG offset, ULONG value);
+
+    // DMA engine and decoder (dma_engine.cpp).
+    bool bus_ok(std::uint32_t bus, std::uint32_t bytes) const;
+    std::uint32_t word(std::uint32_t bus) const;
+    void set_write_pointer(int r, std::uint32_t value);
+    void set_read_pointer(int r, std::uint32_t value);
+    bool busy(int r);
+    void run(int r);
+
+    // RAMDAC (ramdac.cpp).
+    void ramdac_write(int b, ULONG offset, ULONG value);
+    ULONG ramdac_read(int b, ULONG offset);
+    void retrace(int b);
+};
+
+// Tile-ownership register value of rasterizer k (0..perBoard-1) of a board.
+std::uint32_t tile_owner_word(const vnx::miniport::MachineConfig& cfg, int k);
+// Local rasterizer (0..perBoard-1) that owns tile t of a board.
+int tile_owner_local(int perBoard, int t);
+
+}  // namespace vnx::board

@@ -1,0 +1,276 @@
+// The board model: what the Vornix boards of a machine hold and how they
+// answer the driver. Offers the Board class (made by vnx::miniport::Machine,
+// or alone by tests): per-rasterizer register windows, DMA memory with bus
+// addresses, one DMA ring consumer per rasterizer with a stream decoder and
+// checker, the RAMDAC of each board (index/data window, cursor registers,
+// colour registers, vertical retrace) and board memory behind the page-slot
+// registers.
+//
+// Machine layout. Rasterizers are numbered over all boards: board b owns
+// rasterizers b x n .. b x n + n - 1 (n per board). Within a board the 4x4
+// screen tiles of 128x128 pixels (t = row x 4 + column) belong to:
+//   1 rasterizer:  all sixteen;
+//   2 rasterizers: a checkerboard, rasterizer (column + row) & 1;
+//   4 rasterizers: rasterizer (column & 1) + 2 x (row & 1),
+// so rasterizer k of a board owns tile k's neighbours at +128 in x and/or y
+// as the dither and pattern loads expect. Each board has its own RAMDAC,
+// reached through the RAMDAC window of any of its rasterizers.
+//
+// Registers (offsets in platform/mmio.h). The tile-ownership word is read
+// only; the read pointer, write pointer, configuration and 32 page-slot
+// registers read back what was written (the configuration register adds the
+// busy bit). Any other offset, and a write to a read-only register, is a
+// board error (below).
+//
+// The DMA engine and the rasterizer's command decoder, per rasterizer. These
+// choices are the model's; the drivers must not depend on more than the
+// words, registers and replies their own code fixes.
+// - At power-on the engine is stopped. Writing the read pointer starts it at
+//   that bus address (any words not yet decoded are dropped: when they hold
+//   the start of a packet that never became whole, that is the error "packet
+//   cut off ..."). While the engine is stopped, write-pointer writes are only
+//   stored.
+// - The driver hands over whole 128-byte lines: a write-pointer value off a
+//   line is a board error (the engine still takes the words).
+// - Writing the write pointer of a running engine hands every word up to it
+//   to the engine at once: the read pointer equals the write pointer when the
+//   write returns. The decoder then decodes, from where it stopped, every
+//   stream item that lies wholly below the write pointer, reading the words
+//   from DMA memory at that moment. An item reaching past the write pointer
+//   waits for a later write (so a packet whose unexposed end the driver
+//   still writes, or whose control word it rewrites, is read complete).
+// - While undecoded words wait, or for MachineConfig::busyReads reads after
+//   words were taken, the configuration register answers busy (bit 6).
+// - END stops the engine: the words after it up to the write pointer are
+//   dropped and the engine waits for a read-pointer write. The read pointer
+//   stays equal to the write pointer, so after a wrap (where the driver sets
+//   the write pointer one to two 128-byte lines past the END) "read pointer
+//   equals write pointer" holds as soon as the END is reached.
+//
+// Stream items at a packet boundary (what the decoder accepts):
+//   11 NOP: skipped.
+//   10 END: the engine stops. The next three words must be the fill marks
+//      0xFEEDBEEF, 0xCAFEF00D, 0xDEAFDEAD, or an empty packet {1, 0} whose
+//      own END is followed by them (the wrap's {10, 1, 0, 10, marks}).
+//   8  SYNC: the rasterizer finishes the work before it (nothing to do here).
+//   7  transfer packet: {7, n, then n records of 4 words: (y << 16) | x, pid,
+//      bus address, row descriptor}. A record of transfer kind 0 (descriptor
+//      bits 17-22) writes zero bytes to its bus address (the byte count of the
+//      descriptor, bits 7-16 minus bits 0-6 plus 1): this clears the sync word
+//      of a queue close record {7, 1, origin, pid, bus of word 1, 384}, which
+//      must start a 128-byte line (the driver pads to it with NOPs).
+//   1  empty packet {1, 0}: two words, control word 0.
+//   else a drawing packet, command word:
+//      bits 0-3 primitive class (0 points 1 vertex; 1 thin lines 2; 2, 3, 4
+//      wide or antialiased lines 2 vertices and a width word; 5 polygons 3;
+//      6 rectangles 4), bit 4 a line flag, bit 5 clip pair present, bit 6 0,
+//      bits 7-9 mask data (0x280: 8 mask words per packet; 0x200 no words;
+//      0x300: 8 mask words per primitive), bits 10-11 constants format (0x400
+//      8 per packet, 0x800 8 per primitive, 0xC00 4 and 4), bits 12-19 the
+//      load kinds of data registers 27-30 (1: one word per packet; 2, 3: one
+//      word per vertex), bits 20-24 instruction words (at least 1), bits
+//      25-27 pid words, bits 28-31 0.
+//      Words: command, control (bits 0-15 primitive count, bits 16-18
+//      screen bits, bits 19-31 0), pid words, instruction words, clip min and
+//      max, the per-packet constants, the per-packet data-register words,
+//      the per-packet mask words, then per primitive: its constants, its
+//      mask words, for each per-vertex data register one word per vertex,
+//      one position word per vertex, and the width word of a line.
+//      Other mask-data combinations have no layout yet (error "packet layout
+//      not known"); their rows come with the work that sends them.
+// After an error the decoder skips to the next NOP or END, or to the next
+// 128-byte line that starts a valid item, so that a driver waiting for a
+// close record is not left waiting.
+//
+// RAMDAC. The index (low and high byte registers) selects a RAMDAC register;
+// each data store writes it (register 0x31, the cursor position, keeps 32
+// bits; the others keep the low byte) and steps the index by one; data reads
+// answer the register and do not step. Registers 0x33 and 0x34 take a
+// written value only at the next vertical retrace, which a test causes with
+// vertical_retrace() and which also happens by itself after every
+// MachineConfig::ramdacReadsPerFrame data reads of that RAMDAC.
+//
+// Board memory. Each rasterizer has 32 physical pages; page s is the one its
+// page-slot register s names. A page holds (page width x multiplier) x (page
+// height x multiplier) pixels of the pixel format in use, the page size of
+// the memory class and format (64, 128 or 256 KB at multipliers 1).
+// pixel() resolves a (pid, x, y) the way the rasterizer does: slot register
+// value ((y0 >> 7) & 0x3F) << 11 | ((x0 >> 7) & 0x3F) << 5 | (pid & 0x1F) for
+// the page origin (x0, y0) that holds (x, y). Pixel formats 0 and 2 have 1
+// byte a pixel, 3 and 4 two, 5 and 6 four (6, the overlay plane of a 32-bit
+// surface, names the same pixel word as 5). A rasterizer keeps only the
+// pixels of the tiles it owns; tile_owner() says which one that is.
+//
+// Every public member may be called from any thread; calls are serialised.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/export.h"
+#include "platform/kernel.h"
+#include "platform/miniport.h"
+
+namespace vnx::board {
+
+// Stream words outside packets.
+inline constexpr std::uint32_t kWordEmpty = 1;
+inline constexpr std::uint32_t kWordTransfer = 7;
+inline constexpr std::uint32_t kWordSync = 8;
+inline constexpr std::uint32_t kWordEnd = 10;
+inline constexpr std::uint32_t kWordNop = 11;
+inline constexpr std::uint32_t kFillMarks[3] = {0xFEEDBEEFu, 0xCAFEF00Du, 0xDEAFDEADu};
+
+// Where the model places the DMA buffer in bus address space.
+inline constexpr std::uint32_t kDmaBusBase = 0x10000000u;
+
+enum class ItemKind {
+    Packet,    // a drawing packet
+    Empty,     // {1, 0}
+    Transfer,  // command 7: DMA transfer records (queue close records among them)
+    Sync,      // SYNC word
+    End,       // END word (the engine stopped)
+};
+
+struct TransferRecord {
+    std::uint32_t position;    // (y << 16) | x
+    std::uint32_t pid;
+    std::uint32_t bus;         // bus address of the row
+    std::uint32_t descriptor;  // row descriptor
+};
+
+// One decoded stream item of one rasterizer.
+struct VNX_PLATFORM_API DecodedPacket {
+    ItemKind kind = ItemKind::Packet;
+    std::uint32_t bus = 0;       // bus address of its first word
+    std::uint32_t command = 0;   // word 0
+    std::uint32_t control = 0;   // word 1 as read (packets, transfers)
+    std::uint32_t primitives = 0;             // control bits 0-15
+    std::vector<std::uint32_t> pids;          // pixmap-id words
+    std::vector<std::uint32_t> instructions;  // instruction words
+    bool hasClip = false;
+    std::uint32_t clipMin = 0, clipMax = 0;   // (y << 16) | x
+    // Per-packet words after the clip pair: constants, data-register words,
+    // mask words, in stream order.
+    std::vector<std::uint32_t> constants;
+    std::uint32_t wordsPerPrimitive = 0;
+    std::uint32_t verticesPerPrimitive = 0;
+    std::vector<std::uint32_t> primitiveWords;  // primitives x wordsPerPrimitive
+    std::vector<TransferRecord> transfers;      // transfer packets
+
+    // 16-bit pixmap id i (two per word, the first of a pair in the low half).
+    std::uint16_t pid(std::size_t i) const;
+    // The words of primitive i.
+    std::vector<std::uint32_t> primitive(std::size_t i) const;
+    // Position word v of primitive i (the per-vertex positions follow its
+    // constants, mask and data words).
+    std::uint32_t vertex(std::size_t i, std::size_t v) const;
+};
+
+struct BoardError {
+    int rasterizer;       // -1 when no rasterizer is concerned
+    std::uint32_t bus;    // bus address of the offending word (0 when none)
+    std::string message;
+};
+
+// Per-rasterizer counts of what the decoder consumed.
+struct StreamSummary {
+    std::uint64_t packets = 0;      // drawing packets
+    std::uint64_t primitives = 0;   // their primitives
+    std::uint64_t empty = 0;        // empty packets
+    std::uint64_t transfers = 0;    // transfer packets
+    std::uint64_t syncs = 0;
+    std::uint64_t ends = 0;
+    std::uint64_t nops = 0;         // NOP words
+    std::uint64_t words = 0;        // every word decoded
+};
+
+// The RAMDAC's cursor as its registers describe it.
+struct CursorState {
+    bool on = false;              // control register 0x30 holds 0x35
+    std::uint32_t position = 0;   // register 0x31: (y << 16) | (x & 0xFFFF)
+    std::uint8_t colours[9] = {}; // registers 0x40..0x48
+    std::uint8_t image[1024] = {};// registers 0x100..0x4FF
+};
+
+class VNX_PLATFORM_API Board {
+public:
+    // Throws std::invalid_argument for a configuration check_config refuses.
+    explicit Board(const vnx::miniport::MachineConfig& config);
+    ~Board();
+    Board(const Board&) = delete;
+    Board& operator=(const Board&) = delete;
+
+    int rasterizers() const;          // all boards
+    int rasterizers_per_board() const;
+    int boards() const;
+    int board_of(int rasterizer) const;
+
+    // --- registers -------------------------------------------------------
+    // Address of rasterizer r's register window (for VnxRegRead32/Write32).
+    void* window(int rasterizer) const;
+    // The same access as through the window.
+    ULONG read_register(int rasterizer, ULONG offset);
+    void write_register(int rasterizer, ULONG offset, ULONG value);
+    // The windows answer only while mapped (the miniport maps them when it
+    // hands them out and unmaps them when they are freed; a Board made alone
+    // starts mapped).
+    void set_windows_mapped(bool mapped);
+
+    // --- DMA memory --------------------------------------------------------
+    void* dma_base() const;           // CPU address of the DMA buffer
+    std::uint32_t dma_bus() const;    // its bus address
+    std::uint32_t dma_bytes() const;  // its size
+    std::uint32_t staging_bus(int i) const;  // staging buffer 0 or 1
+    // CPU address of bytes [bus, bus + bytes) of DMA memory, or null.
+    void* bus_to_cpu(std::uint32_t bus, std::uint32_t bytes) const;
+    // Bus address of a CPU address inside DMA memory, or 0.
+    std::uint32_t cpu_to_bus(const void* p) const;
+
+    // --- DMA engine and decoder ---------------------------------------------
+    std::vector<DecodedPacket> packets(int rasterizer) const;
+    std::vector<DecodedPacket> take_packets(int rasterizer);
+    StreamSummary summary(int rasterizer) const;
+    // Records of decoded items are kept while recording is on (the default);
+    // the summaries are kept always.
+    void set_recording(bool on);
+    std::vector<BoardError> errors() const;
+    std::vector<BoardError> take_errors();
+    bool engine_stopped(int rasterizer) const;
+    // Bus address the decoder has reached (the next item it will decode).
+    std::uint32_t decode_position(int rasterizer) const;
+    // Called with every drawing or transfer packet after it is decoded, under
+    // the board's lock; packets are not carried out into board memory while
+    // no executor is installed.
+    using Executor = std::function<void(Board&, int rasterizer, const DecodedPacket&)>;
+    void set_executor(Executor executor);
+
+    // --- RAMDAC ------------------------------------------------------------
+    void vertical_retrace();                         // every board's RAMDAC
+    std::uint64_t retraces(int board) const;
+    ULONG ramdac_register(int board, ULONG index) const;
+    CursorState cursor(int board) const;
+    // Colour register i (red in the low byte), as the miniport loads it.
+    ULONG color_register(int board, ULONG index) const;
+    void set_color_register(int board, ULONG index, ULONG value);
+
+    // --- board memory --------------------------------------------------------
+    // Page geometry for a pid's pixel format; false for a format without one.
+    bool page_geometry(std::uint16_t pid, ULONG* width, ULONG* height,
+                       ULONG* bytesPerPixel) const;
+    // The bytes of pixel (x, y) of pid in rasterizer r's memory, or null when
+    // no page slot of r maps that pixel.
+    std::uint8_t* pixel(int rasterizer, std::uint16_t pid, LONG x, LONG y);
+    // The rasterizer (global number) of `board` that owns the tile of (x, y).
+    int tile_owner(int board, LONG x, LONG y) const;
+
+    struct Impl;
+
+private:
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace vnx::board
