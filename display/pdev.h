@@ -1,0 +1,174 @@
+// The device record `PDEV` (one per enabled device; the `dhpdev` the engine
+// hands to every entry point) and the board-memory page configurations.
+//
+// The GL server reads and writes some of these fields directly (screen and
+// surface sizes, the queue manager and layout, the page configuration, the
+// hook slots, the board configuration, the 3D buffer block, csRamdac,
+// iPatternUniq), so fields keep their names and their order.
+#pragma once
+
+#include "boardconfig.h"
+#include "hooks.h"
+#include "miniport_ioctl.h"
+#include "platform/ddi.h"
+#include "platform/kernel.h"
+
+struct DSURF;          // a device surface (board-memory surfaces)
+struct KZ2QUEUE;       // one rasterizer's packet queue; record 0 is the queue manager
+struct EscapeModule;   // a loaded escape module
+
+typedef KZ2QUEUE* KZ2QUEUEMGT;
+
+// Tag written into every device record; nothing reads it.
+#define PDEV_SIGNATURE 0x4458504Bu  // "KPXD"
+
+// flCaps bits.
+#define CAPS_OFFSCREEN 0x00000004u  // the mode has off-screen memory
+
+// ulColourModel: selects the pixel format of the primary's pixmap id.
+#define COLOUR_MODEL_INDEXED 1u     // 8 bpp
+#define COLOUR_MODEL_DIRECT 8u      // 16 and 32 bpp
+
+#define MAX_RASTERIZERS 8
+#define MAX_HATCHES 6
+#define PALETTE_ENTRIES 256
+
+// A board-memory configuration: one row per memory class and pixel class
+// (row = memory class x 3 + pixel class), twelve words.
+typedef struct PAGECONFIG {
+    ULONG cBitsPerPixel;  // 0: 8, 16 or 32
+    ULONG cPagePixels;    // 1: pixels in one board-memory page
+    ULONG cxPage;         // 2: page width in pixels
+    ULONG cyPage;         // 3: page height in pixels
+    ULONG cDepthBits;     // 4: depth-buffer bits of this mode (0 = no 3D, 16, 24)
+    ULONG aulGLSizing[4]; // 5-8: 8, 8, 0, 0 after 3D sizing; read by the GL server
+    ULONG fAltBuffer;     // 9: the alternate 128x128 buffer is to be placed
+    ULONG ulReserved;     // 10
+    ULONG fStereo;        // 11: depth and back buffers twice the screen height
+} PAGECONFIG;
+static_assert(sizeof(PAGECONFIG) == 12 * 4, "PAGECONFIG is twelve words");
+
+#define PAGECONFIG_ROWS 9
+extern PAGECONFIG gaPageConfig[PAGECONFIG_ROWS];
+
+// How the device's packet queues are laid out; shared by every queue.
+typedef struct QUEUELAYOUT {
+    struct PDEV* ppdevSelf;
+    ULONG cRasterizers;      // rasterizers of the miniport's queue set-up reply
+    ULONG cQueues;
+    ULONG bSplitScreen;      // two boards drive two screens side by side
+    ULONG cScreens;          // 1 or 2
+    ULONG cQueuesPerScreen;
+} QUEUELAYOUT;
+
+// The hardware pointer's state.
+typedef struct POINTERSTATE {
+    SHORT originX;       // screen origin of the RAMDAC's window
+    SHORT originY;
+    USHORT cx;           // pointer size
+    USHORT cy;
+    USHORT xHot;         // hot spot
+    USHORT yHot;
+    ULONG fEnabled;      // 1 while shown
+    BYTE* pjRegs;        // register window of the RAMDAC in use
+    LONG lastX;          // last position written; -1 forces the next write
+    LONG lastY;
+} POINTERSTATE;
+
+// The stereo image cache of host transfers.
+typedef struct STEREOCACHE {
+    ULONG fDisabled;
+    void* pHead;
+} STEREOCACHE;
+
+typedef struct PDEV {
+    // --- miniport and mode -------------------------------------------------
+    FLONG flCaps;             // CAPS_...
+    ULONG f3DEnable;          // second word of the first register window's range
+    ULONG ulSignature;        // PDEV_SIGNATURE
+    HANDLE hDriver;           // the miniport
+    HDEV hdevEng;             // the engine's device, from DrvCompletePDEV
+    HSURF hsurfScreen;        // the primary surface
+    DSURF* pdsurfScreen;
+    LONG cxScreen;            // screen size in pixels
+    LONG cyScreen;
+    ULONG fIs386;             // the processor is a 386
+    BYTE* pjRegs;             // register window of rasterizer 0
+    ULONG ulMode;             // the miniport's index of the chosen mode
+    POINTERSTATE ptr;
+    LONG cFlushNow;           // > 0: queue updates hand work to the board at once
+    ULONG iBitmapFormat;      // BMF_8BPP, BMF_16BPP or BMF_32BPP
+    ULONG iPixelClass;        // 0, 1, 2: the shift from pixels to bytes
+
+    // --- packet queues -----------------------------------------------------
+    QUEUELAYOUT layout;
+    KZ2QUEUEMGT pqm;          // queue manager (record 0 of the queues)
+    BYTE* pDmaBuffer;         // CPU address of the DMA buffer
+    ULONG pStaging;           // bus address of the DMA buffer (staging of copies)
+    BYTE* apRegs[MAX_RASTERIZERS];  // register window of each rasterizer (platform/mmio.h)
+    VNX_DMA_DESCRIPTION DmaDescription;  // the miniport's answer to the queue set-up
+
+    ULONG ulColourModel;      // COLOUR_MODEL_...
+    PVOID pScratch;           // 8 KB of scratch memory while the surface is enabled
+
+    // --- hatch brushes and the pattern registers ---------------------------
+    HSURF ahsurfPat[MAX_HATCHES];
+    ULONG cPatterns;
+    ULONG iPatternUniq;       // what the pattern registers hold (0 = unknown)
+    LONG xPatternOrg;
+    LONG yPatternOrg;
+
+    // --- board memory ------------------------------------------------------
+    // The page table and the allocators join here with the board-memory code.
+    LONG cxSurface;           // size of the surface given to the engine
+    LONG cySurface;
+
+    // --- locks -------------------------------------------------------------
+    CRITICAL_SECTION csEscape;      // escapes, GL hooks, blits, mode changes
+    CRITICAL_SECTION csPixelFormat; // DrvDescribePixelFormat
+
+    PAGECONFIG* pPageConfig;  // the active row of gaPageConfig
+
+    // --- GL server binding -------------------------------------------------
+    HMODULE hGLServer;        // 0 while the server is not loaded
+    PFN_OPENGLCMD pfnOpenGLCmd;
+    PFN_OPENGLGETINFO pfnOpenGLGetInfo;
+    LONG lHookResult;         // -1 after each escape hook call
+    PFN_SWAPBUFFERS pfnSwapBuffers;
+    PFN_SETPIXELFORMAT pfnSetPixelFormat;
+    PFN_DESCRIBEPIXELFORMAT pfnDescribePixelFormat;
+    EscapeModule* pEscapeModules;   // loaded escape modules, newest first
+    PFN_GLSERVERUNLOAD pfnGLServerUnload;
+    ULONG ulDriverWord;       // the word of escape -3
+    ULONG ulSurfaceWord;      // cleared by DrvEnableSurface
+
+    BoardConfig bc;           // the board configuration, as read from the miniport
+
+    // --- palette -----------------------------------------------------------
+    HPALETTE hpalDefault;
+    PALETTEENTRY* pPal;       // PALETTE_ENTRIES entries
+
+    CRITICAL_SECTION csRamdac;      // RAMDAC index/data sequences
+
+    // --- 3D buffer block ---------------------------------------------------
+    HSURF hsurfBack;
+    SURFOBJ* psoBack;
+    ULONG pidBack;
+    HSURF hsurfZ;             // non-zero: 3D is available
+    SURFOBJ* psoZ;
+    ULONG pidZ;
+    // The GL server's surface pairs, the scratch tiles, the alternate buffer,
+    // the dither tile and the texture options join here with the surface set-up.
+
+    HSURF hsurfTmp32;         // host bitmap of the surface size, made on first use
+    SURFOBJ* psoTmp32;
+
+    // --- buffer swap -------------------------------------------------------
+    LONG alSwapState[3];      // 0, -1, 0 at enable
+    ULONG ulSwapWord;
+    BYTE jDmaStatus;          // status byte of the DMA description
+    LONG ulAlignMask;         // -128
+    RECTL rclSwap;            // the remembered swap rectangle
+
+    STEREOCACHE StereoCache;
+} PDEV, *PPDEV;

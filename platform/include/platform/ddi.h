@@ -1,0 +1,340 @@
+// The display-driver interface: the records and constants that pass between
+// the graphics engine and a display driver, and the driver-function table
+// through which the engine reaches the driver.
+//
+// Records that cross to applications or the miniport (DEVMODEW, GDIINFO) keep
+// the byte layout of the original 32-bit interface; records that live in one
+// process and hold pointers (SURFOBJ, DEVINFO, DRVENABLEDATA) keep their field
+// names and order and may be wider.
+#pragma once
+
+#include <cstddef>
+
+#include "platform/kernel.h"
+
+// ---------------------------------------------------------------------------
+// Basic types.
+typedef ULONG FLONG;
+typedef ULONG MIX;
+typedef ULONG ROP4;
+typedef WCHAR* LPWSTR;
+typedef const WCHAR* LPCWSTR;
+
+// Engine handles (opaque to the driver) and driver handles (opaque to the
+// engine: the driver's own records, cast).
+typedef struct HSURF__* HSURF;
+typedef struct HDEV__* HDEV;
+typedef struct HPALETTE__* HPALETTE;
+typedef struct DHPDEV__* DHPDEV;
+typedef struct DHSURF__* DHSURF;
+typedef struct HWND__* HWND;
+
+typedef struct POINTL {
+    LONG x;
+    LONG y;
+} POINTL;
+
+typedef struct SIZEL {
+    LONG cx;
+    LONG cy;
+} SIZEL;
+
+// Right and bottom are exclusive.
+typedef struct RECTL {
+    LONG left;
+    LONG top;
+    LONG right;
+    LONG bottom;
+} RECTL;
+
+// Objects the engine hands to drawing entry points. Their contents come with
+// the services that use them.
+struct CLIPOBJ;
+struct BRUSHOBJ;
+struct XLATEOBJ;
+struct PATHOBJ;
+struct STROBJ;
+struct FONTOBJ;
+struct XFORMOBJ;
+struct LINEATTRS;
+struct COLORADJUSTMENT;
+struct WNDOBJ;
+struct PIXELFORMATDESCRIPTOR;
+
+// ---------------------------------------------------------------------------
+// Bitmap formats and surfaces.
+#define BMF_1BPP 1u
+#define BMF_4BPP 2u
+#define BMF_8BPP 3u
+#define BMF_16BPP 4u
+#define BMF_24BPP 5u
+#define BMF_32BPP 6u
+
+// SURFOBJ.fjBitmap and EngCreateBitmap flags.
+#define BMF_TOPDOWN 0x0001u
+
+// SURFOBJ.iType.
+#define STYPE_BITMAP 0     // host bitmap
+#define STYPE_DEVICE 1     // the device's primary surface
+#define STYPE_DEVBITMAP 3  // a bitmap the driver keeps in its own memory
+
+// Drawing calls the engine sends to the driver for an associated surface
+// (EngAssociateSurface).
+#define HOOK_BITBLT 0x00000001u
+#define HOOK_STRETCHBLT 0x00000002u
+#define HOOK_PLGBLT 0x00000004u
+#define HOOK_TEXTOUT 0x00000008u
+#define HOOK_PAINT 0x00000010u
+#define HOOK_STROKEPATH 0x00000020u
+#define HOOK_FILLPATH 0x00000040u
+#define HOOK_STROKEANDFILLPATH 0x00000080u
+#define HOOK_LINETO 0x00000100u
+#define HOOK_COPYBITS 0x00000400u
+
+// The engine's view of a surface. `dhpdev` sits directly after `dhsurf`, at
+// byte 8, where a driver's device-surface record keeps its owning device as
+// well, so code handed either kind of record finds the device at one place.
+typedef struct SURFOBJ {
+    DHSURF dhsurf;        // driver's surface record (device surfaces), else 0
+    DHPDEV dhpdev;        // owning device once associated, else 0
+    HSURF hsurf;          // the surface's handle
+    HDEV hdev;            // engine device it is associated with, else 0
+    SIZEL sizlBitmap;     // size in pixels
+    ULONG cjBits;         // bytes of the bits (host bitmaps)
+    PVOID pvBits;         // first byte of the bits (host bitmaps)
+    PVOID pvScan0;        // first byte of row 0
+    LONG lDelta;          // bytes from one row to the next (negative: bottom-up)
+    ULONG iUniq;          // changes whenever the surface is drawn on by the engine
+    ULONG iBitmapFormat;  // BMF_...
+    USHORT iType;         // STYPE_...
+    USHORT fjBitmap;      // BMF_TOPDOWN
+} SURFOBJ;
+static_assert(offsetof(SURFOBJ, dhpdev) == 8, "the device pointer sits at byte 8");
+
+// ---------------------------------------------------------------------------
+// Palettes.
+#define PAL_INDEXED 0x00000001u
+#define PAL_BITFIELDS 0x00000002u
+#define PAL_RGB 0x00000004u
+#define PAL_BGR 0x00000008u
+
+// The driver's handle on an engine palette (DrvSetPalette); read through
+// PALOBJ_cGetColors.
+typedef struct PALOBJ {
+    ULONG ulReserved;
+} PALOBJ;
+
+// A palette entry as the engine stores it: red, green, blue, flags.
+typedef struct PALETTEENTRY {
+    BYTE peRed;
+    BYTE peGreen;
+    BYTE peBlue;
+    BYTE peFlags;
+} PALETTEENTRY;
+static_assert(sizeof(PALETTEENTRY) == 4, "palette entries are one 32-bit word");
+
+// ---------------------------------------------------------------------------
+// Device capabilities the driver reports at DrvEnablePDEV.
+
+// GDIINFO.ulTechnology.
+#define DT_RASDISPLAY 1u
+// GDIINFO.flTextCaps.
+#define TC_RA_ABLE 0x00002000u
+// GDIINFO.ulHTOutputFormat.
+#define HT_FORMAT_8BPP 4u
+#define HT_FORMAT_16BPP 5u
+#define HT_FORMAT_32BPP 7u
+// GDIINFO.ulHTPatternSize.
+#define HT_PATSIZE_4x4_M 3u
+// GDIINFO.flHTFlags.
+#define HT_FLAG_ADDITIVE_PRIMS 0x00000004u
+// GDIINFO.ulPrimaryOrder.
+#define PRIMARY_ORDER_CBA 4u
+
+// One chromaticity: x and y in units of 1/10000, luminance Y.
+typedef struct CIECHROMA {
+    LONG x;
+    LONG y;
+    LONG Y;
+} CIECHROMA;
+
+// The device's colour description used by the engine's halftoning.
+typedef struct COLORINFO {
+    CIECHROMA Red;
+    CIECHROMA Green;
+    CIECHROMA Blue;
+    CIECHROMA Cyan;
+    CIECHROMA Magenta;
+    CIECHROMA Yellow;
+    CIECHROMA AlignmentWhite;
+    LONG RedGamma;  // gamma x 10000
+    LONG GreenGamma;
+    LONG BlueGamma;
+    LONG MagentaInCyanDye;
+    LONG YellowInCyanDye;
+    LONG CyanInMagentaDye;
+    LONG YellowInMagentaDye;
+    LONG CyanInYellowDye;
+    LONG MagentaInYellowDye;
+} COLORINFO;
+static_assert(sizeof(COLORINFO) == 120, "COLORINFO layout");
+
+// The device's capabilities, 264 bytes. The driver copies at most the size
+// the engine gives.
+typedef struct GDIINFO {
+    ULONG ulVersion;
+    ULONG ulTechnology;    // DT_RASDISPLAY
+    ULONG ulHorzSize;      // physical width in millimetres
+    ULONG ulVertSize;      // physical height in millimetres
+    ULONG ulHorzRes;       // width in pixels
+    ULONG ulVertRes;       // height in pixels
+    ULONG cBitsPixel;      // bits per pixel
+    ULONG cPlanes;         // planes
+    ULONG ulNumColors;     // colours of the default palette, -1 for direct colour
+    ULONG flRaster;        // reserved
+    ULONG ulLogPixelsX;    // logical pixels per inch
+    ULONG ulLogPixelsY;
+    ULONG flTextCaps;      // TC_...
+    ULONG ulDACRed;        // DAC bits per primary
+    ULONG ulDACGreen;
+    ULONG ulDACBlue;
+    ULONG ulAspectX;       // pixel aspect
+    ULONG ulAspectY;
+    ULONG ulAspectXY;
+    LONG xStyleStep;       // styled-line steps
+    LONG yStyleStep;
+    LONG denStyleStep;
+    POINTL ptlPhysOffset;  // printers only
+    SIZEL szlPhysSize;     // printers only
+    ULONG ulNumPalReg;     // palette registers (palette-managed devices)
+    COLORINFO ciDevice;
+    ULONG ulDevicePelsDPI;  // device pixels per inch
+    ULONG ulPrimaryOrder;   // PRIMARY_ORDER_...
+    ULONG ulHTPatternSize;  // HT_PATSIZE_...
+    ULONG ulHTOutputFormat; // HT_FORMAT_...
+    ULONG flHTFlags;        // HT_FLAG_...
+    ULONG ulVRefresh;       // refresh rate in hertz
+    ULONG ulBltAlignment;   // preferred x alignment of window moves
+    ULONG ulDesktopHorzRes; // size of the whole desktop the device shows
+    ULONG ulDesktopVertRes;
+} GDIINFO;
+static_assert(sizeof(GDIINFO) == 264, "GDIINFO is 264 bytes");
+static_assert(offsetof(GDIINFO, ulNumPalReg) == 104, "GDIINFO layout");
+static_assert(offsetof(GDIINFO, ulDevicePelsDPI) == 228, "GDIINFO layout");
+
+#define LF_FACESIZE 32
+
+typedef struct LOGFONTW {
+    LONG lfHeight;
+    LONG lfWidth;
+    LONG lfEscapement;
+    LONG lfOrientation;
+    LONG lfWeight;
+    BYTE lfItalic;
+    BYTE lfUnderline;
+    BYTE lfStrikeOut;
+    BYTE lfCharSet;
+    BYTE lfOutPrecision;
+    BYTE lfClipPrecision;
+    BYTE lfQuality;
+    BYTE lfPitchAndFamily;
+    WCHAR lfFaceName[LF_FACESIZE];
+} LOGFONTW;
+static_assert(sizeof(LOGFONTW) == 92, "LOGFONTW layout");
+
+// DEVINFO.flGraphicsCaps.
+#define GCAPS_ALTERNATEFILL 0x00000004u
+#define GCAPS_WINDINGFILL 0x00000008u
+#define GCAPS_COLOR_DITHER 0x00000020u
+#define GCAPS_OPAQUERECT 0x00000100u
+#define GCAPS_MONO_DITHER 0x00000400u
+#define GCAPS_ASYNCCHANGE 0x00000800u
+#define GCAPS_ASYNCMOVE 0x00001000u
+#define GCAPS_PALMANAGED 0x00080000u
+#define GCAPS_DITHERONREALIZE 0x00200000u
+
+// What the engine needs to know to draw for the device.
+typedef struct DEVINFO {
+    FLONG flGraphicsCaps;    // GCAPS_...
+    LOGFONTW lfDefaultFont;  // the system font
+    LOGFONTW lfAnsiVarFont;  // the variable-pitch font
+    LOGFONTW lfAnsiFixFont;  // the fixed-pitch font
+    ULONG cFonts;            // device fonts (none on a display)
+    ULONG iDitherFormat;     // BMF_... of dithered brushes
+    USHORT cxDither;         // dither cell size
+    USHORT cyDither;
+    HPALETTE hpalDefault;    // the device's default palette
+} DEVINFO;
+
+// ---------------------------------------------------------------------------
+// Display modes: the 188-byte record of the original interface (applications
+// read mode lists through an escape, so the layout is kept).
+#define CCHDEVICENAME 32
+#define CCHFORMNAME 32
+
+// DEVMODEW.dmDisplayFlags.
+#define DM_INTERLACED 0x00000002u
+
+typedef struct DEVMODEW {
+    WCHAR dmDeviceName[CCHDEVICENAME];
+    WORD dmSpecVersion;
+    WORD dmDriverVersion;
+    WORD dmSize;
+    WORD dmDriverExtra;
+    DWORD dmFields;
+    SHORT dmOrientation;  // printer fields, unused by displays
+    SHORT dmPaperSize;
+    SHORT dmPaperLength;
+    SHORT dmPaperWidth;
+    SHORT dmScale;
+    SHORT dmCopies;
+    SHORT dmDefaultSource;
+    SHORT dmPrintQuality;
+    SHORT dmColor;
+    SHORT dmDuplex;
+    SHORT dmYResolution;
+    SHORT dmTTOption;
+    SHORT dmCollate;
+    WCHAR dmFormName[CCHFORMNAME];
+    WORD dmLogPixels;
+    DWORD dmBitsPerPel;
+    DWORD dmPelsWidth;
+    DWORD dmPelsHeight;
+    DWORD dmDisplayFlags;
+    DWORD dmDisplayFrequency;
+} DEVMODEW;
+static_assert(sizeof(DEVMODEW) == 188, "DEVMODEW is 188 bytes");
+static_assert(offsetof(DEVMODEW, dmFields) == 72, "DEVMODEW layout");
+static_assert(offsetof(DEVMODEW, dmLogPixels) == 166, "DEVMODEW layout");
+static_assert(offsetof(DEVMODEW, dmBitsPerPel) == 168, "DEVMODEW layout");
+static_assert(offsetof(DEVMODEW, dmDisplayFrequency) == 184, "DEVMODEW layout");
+
+// ---------------------------------------------------------------------------
+// Driver entry: DrvEnableDriver fills a DRVENABLEDATA with the interface
+// version it was written for and its table of (index, function) pairs.
+
+// The interface version this engine speaks and passes to DrvEnableDriver.
+#define DDI_DRIVER_VERSION 0x00010002u
+
+// Hatch brushes the engine asks for at DrvEnablePDEV.
+#define HS_DDI_MAX 6
+
+typedef void (*PFN)(void);
+
+typedef struct DRVFN {
+    ULONG iFunc;  // INDEX_Drv...
+    PFN pfn;      // the function, cast to PFN
+} DRVFN;
+
+typedef struct DRVENABLEDATA {
+    ULONG iDriverVersion;
+    ULONG c;         // entries of pdrvfn
+    DRVFN* pdrvfn;
+} DRVENABLEDATA;
+
+// The size of DRVENABLEDATA in the interface's counting: three 32-bit words
+// (version, count, table). DrvEnableDriver fills fields by this count, so the
+// engine passes it whatever the width of a pointer in this process.
+#define CJ_DRVENABLEDATA 12u
+
+#include "platform/ddi_functions.h"

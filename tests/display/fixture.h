@@ -1,0 +1,63 @@
+// Shared helpers of the display driver tests: mode requests, machines, and
+// a check that every engine object a test made is gone again.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "pdev.h"
+#include "platform/debug.h"
+#include "platform/engine.h"
+#include "platform/faults.h"
+#include "platform/miniport.h"
+
+namespace vnx::test {
+
+inline DEVMODEW Request(ULONG cx, ULONG cy, ULONG bpp, ULONG hz = 0, ULONG flags = 0) {
+    DEVMODEW dm{};
+    dm.dmSize = sizeof(DEVMODEW);
+    dm.dmPelsWidth = cx;
+    dm.dmPelsHeight = cy;
+    dm.dmBitsPerPel = bpp;
+    dm.dmDisplayFrequency = hz;
+    dm.dmDisplayFlags = flags;
+    dm.dmLogPixels = 96;
+    return dm;
+}
+
+inline vnx::miniport::MachineConfig Machine(int rasterizers, int boards = 1) {
+    vnx::miniport::MachineConfig cfg;
+    cfg.rasterizers = rasterizers;
+    cfg.boards = boards;
+    if (boards == 2) cfg.boardConfig.flags |= BCF_DUAL_MONITOR;
+    return cfg;
+}
+
+inline PDEV* Pdev(const vnx::engine::Device& device) {
+    return reinterpret_cast<PDEV*>(device.dhpdev());
+}
+
+// Every test starts with no armed faults and an empty debug sink, and must
+// leave no engine surface or palette behind.
+class DriverTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        vnx::debug::clear();
+        surfaces_ = vnx::engine::live_surfaces();
+        palettes_ = vnx::engine::live_palettes();
+    }
+    void TearDown() override {
+        vnx::faults::clear();
+        EXPECT_EQ(vnx::engine::live_surfaces(), surfaces_) << "engine surfaces left behind";
+        EXPECT_EQ(vnx::engine::live_palettes(), palettes_) << "engine palettes left behind";
+    }
+
+    vnx::faults::Scope faults_;
+
+private:
+    size_t surfaces_ = 0;
+    size_t palettes_ = 0;
+};
+
+}  // namespace vnx::test
