@@ -9,15 +9,13 @@
 
 #include "boardconfig.h"
 #include "hooks.h"
+#include "kz2queue.h"
 #include "miniport_ioctl.h"
 #include "platform/ddi.h"
 #include "platform/kernel.h"
 
 struct DSURF;          // a device surface (board-memory surfaces)
-struct KZ2QUEUE;       // one rasterizer's packet queue; record 0 is the queue manager
 struct EscapeModule;   // a loaded escape module
-
-typedef KZ2QUEUE* KZ2QUEUEMGT;
 
 // Tag written into every device record; nothing reads it.
 #define PDEV_SIGNATURE 0x4458504Bu  // "KPXD"
@@ -50,16 +48,6 @@ static_assert(sizeof(PAGECONFIG) == 12 * 4, "PAGECONFIG is twelve words");
 
 #define PAGECONFIG_ROWS 9
 extern PAGECONFIG gaPageConfig[PAGECONFIG_ROWS];
-
-// How the device's packet queues are laid out; shared by every queue.
-typedef struct QUEUELAYOUT {
-    struct PDEV* ppdevSelf;
-    ULONG cRasterizers;      // rasterizers of the miniport's queue set-up reply
-    ULONG cQueues;
-    ULONG bSplitScreen;      // two boards drive two screens side by side
-    ULONG cScreens;          // 1 or 2
-    ULONG cQueuesPerScreen;
-} QUEUELAYOUT;
 
 // The hardware pointer's state.
 typedef struct POINTERSTATE {
