@@ -8,6 +8,7 @@
 #pragma once
 
 #include "boardconfig.h"
+#include "boardmem.h"
 #include "hooks.h"
 #include "kz2queue.h"
 #include "miniport_ioctl.h"
@@ -22,6 +23,12 @@ struct EscapeModule;   // a loaded escape module
 
 // flCaps bits.
 #define CAPS_OFFSCREEN 0x00000004u  // the mode has off-screen memory
+
+// fFrameKind: the 3D buffer bits derived from BoardConfig at surface enable.
+#define FRAME_OFFSCREEN_BITMAPS 0x01u  // offscreenBitmaps: device bitmaps in board memory
+#define FRAME_STENCIL 0x02u            // stencilBuffer
+#define FRAME_ALPHA 0x04u              // alphaBuffer
+#define FRAME_DOUBLE_BUFFER 0x08u      // doubleBuffer
 
 // ulColourModel: selects the pixel format of the primary's pixmap id.
 #define COLOUR_MODEL_INDEXED 1u     // 8 bpp
@@ -95,6 +102,7 @@ typedef struct PDEV {
     ULONG pStaging;           // bus address of the DMA buffer (staging of copies)
     BYTE* apRegs[MAX_RASTERIZERS];  // register window of each rasterizer (platform/mmio.h)
     VNX_DMA_DESCRIPTION DmaDescription;  // the miniport's answer to the queue set-up
+    ULONG pidScreen;          // primary surface's pixmap id, set when the primary is placed
 
     ULONG ulColourModel;      // COLOUR_MODEL_...
     PVOID pScratch;           // 8 KB of scratch memory while the surface is enabled
@@ -107,7 +115,13 @@ typedef struct PDEV {
     LONG yPatternOrg;
 
     // --- board memory ------------------------------------------------------
-    // The page table and the allocators join here with the board-memory code.
+    ULONG ulMemoryClass;      // 0, 1, 2 (pages of 64, 128, 256 KB), read at page-table set-up
+    LONG cxPageMul;           // page width multiplier: 1, 2 or 4
+    LONG cyPageMul;           // page height multiplier
+    ULONG fPageTable;         // the page table is set up (surface enabled)
+    PAGESLOT aaSlot[PAGE_TABLES][PAGE_SLOTS];  // per screen; set alike, the swap alone makes them differ
+    ULONG cFreeSlots;
+    PAGEBLOCK aPageBlock[PAGE_BLOCKS];         // the address spaces and their allocation trees
     LONG cxSurface;           // size of the surface given to the engine
     LONG cySurface;
 
@@ -145,8 +159,10 @@ typedef struct PDEV {
     HSURF hsurfZ;             // non-zero: 3D is available
     SURFOBJ* psoZ;
     ULONG pidZ;
-    // The GL server's surface pairs, the scratch tiles, the alternate buffer,
-    // the dither tile and the texture options join here with the surface set-up.
+    // The GL server's surface pairs, the scratch tiles, the alternate buffer
+    // and the dither tile join here with the surface set-up.
+    BYTE fFrameKind;          // 3D buffer bits from BoardConfig: FRAME_...
+    // The other texture options join here with the surface set-up.
 
     HSURF hsurfTmp32;         // host bitmap of the surface size, made on first use
     SURFOBJ* psoTmp32;

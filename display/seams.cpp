@@ -1,6 +1,7 @@
 // Entry points whose work is not built yet. Each says so on the debugger and
 // answers its failure (or declining) value, so the engine falls back or
 // fails cleanly. An entry leaves this file when its real code arrives.
+#include "dithercolor.h"
 #include "entry.h"
 
 void vNotBuiltYet(const char* pszFunction) {
@@ -39,17 +40,11 @@ BOOL DrvCopyBits(SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, RECTL*, POINTL*) {
     return FALSE;
 }
 
-// Declining lets the engine make a host bitmap.
-HSURF DrvCreateDeviceBitmap(DHPDEV, SIZEL, ULONG) {
-    vNotBuiltYet("DrvCreateDeviceBitmap");
-    return nullptr;
-}
-
-void DrvDeleteDeviceBitmap(DHSURF) { vNotBuiltYet("DrvDeleteDeviceBitmap"); }
-
-ULONG DrvDitherColor(DHPDEV, ULONG, ULONG, ULONG*) {
-    vNotBuiltYet("DrvDitherColor");
-    return 0;
+// The colour dither of DrvDitherColor: the engine then uses the nearest
+// solid colour.
+BOOL bColorDitherBrush(ULONG, ULONG*) {
+    vNotBuiltYet("bColorDitherBrush");
+    return FALSE;
 }
 
 BOOL DrvFillPath(SURFOBJ*, PATHOBJ*, CLIPOBJ*, BRUSHOBJ*, POINTL*, MIX, FLONG) {
@@ -95,30 +90,3 @@ ULONG DrvSetPointerShape(SURFOBJ*, SURFOBJ*, SURFOBJ*, XLATEOBJ*, LONG, LONG, LO
 }
 
 void DrvMovePointer(SURFOBJ*, LONG, LONG, RECTL*) { vNotBuiltYet("DrvMovePointer"); }
-
-// --- OpenGL and escapes --------------------------------------------------------
-
-LONG DrvDescribePixelFormat(DHPDEV, LONG, ULONG, PIXELFORMATDESCRIPTOR*) {
-    vNotBuiltYet("DrvDescribePixelFormat");
-    return 0;
-}
-
-BOOL DrvSetPixelFormat(SURFOBJ*, LONG, HWND) {
-    vNotBuiltYet("DrvSetPixelFormat");
-    return FALSE;
-}
-
-BOOL DrvSwapBuffers(SURFOBJ*, WNDOBJ*) {
-    vNotBuiltYet("DrvSwapBuffers");
-    return FALSE;
-}
-
-ULONG DrvEscape(SURFOBJ*, ULONG, ULONG, PVOID, ULONG, PVOID) {
-    vNotBuiltYet("DrvEscape");
-    return 0;
-}
-
-ULONG DrvDrawEscape(SURFOBJ*, ULONG, CLIPOBJ*, RECTL*, ULONG, PVOID) {
-    vNotBuiltYet("DrvDrawEscape");
-    return 0;
-}

@@ -15,6 +15,11 @@
 // driver's flush thread is kept out by a handshake on `fIdle`/`fAutoFlush` of
 // record 0: a call that holds the thread stores 0 in `fAutoFlush` and waits
 // for `fIdle`; a releasing call stores 1 again.
+//
+// Waits for the board (sync words, busy bit, read pointer, vertical retrace)
+// are bounded: a board that does not answer in time is reported on the
+// debugger ("<function>: the board did not answer (<wait>)") and the queue is
+// restarted at its ring start, so it stays usable.
 #pragma once
 
 #include <atomic>
@@ -67,7 +72,7 @@ typedef struct KZ2QUEUE {
     ULONG* pStreamEnd;     // +0x08 end of the completed words = header of the open packet
     ULONG* pKicked;        // +0x0c the board was told to read up to here (128-byte aligned)
     ULONG fHwEnabled;      // +0x10 kicks write the write-pointer register only when set
-    ULONG ulRestart;       // +0x14 restart word: 0 at set-up and restart
+    ULONG ulRestart;       // +0x14 restart word: 1 from a queue close record to the restart
     ULONG aulReserved18[2];
     struct KZ2QUEUE* pSelf;  // +0x20
     ULONG ulReserved24;
@@ -143,7 +148,11 @@ VNX_EXPORT void kz2FlushStreamNoWait(KZ2QUEUEMGT qm, ULONG* pEnd);
 VNX_EXPORT void kz2FlushStreamNoWaitReally(KZ2QUEUE* q, ULONG* pEnd);
 VNX_EXPORT void kz2FlushStreamRenderWait(KZ2QUEUEMGT qm, ULONG* pEnd);
 VNX_EXPORT void kz2FlushStreamRenderWaitReally(KZ2QUEUE* q, ULONG* pEnd);
+// Makes cb bytes (at least 384) of room in every queue; 1 when queues were
+// handed over or restarted, 0 when all had room.
 VNX_EXPORT ULONG kz2FlushStreamRenderWaitRoom(KZ2QUEUEMGT qm, ULONG cb);
+// Poll n (from 0) of a busy wait named by pszTag: yields now and then once
+// the wait has lasted 50 ms. Always 1.
 VNX_EXPORT ULONG kz2PollWait(KZ2QUEUE* q, ULONG n, const char* pszTag);
 VNX_EXPORT void kz2VBLANKWait(KZ2QUEUEMGT qm);
 

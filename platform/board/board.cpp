@@ -197,6 +197,11 @@ std::uint32_t Board::decode_position(int rasterizer) const {
     return impl_->rasterizers.at(rasterizer).decodePos;
 }
 
+void Board::set_hung(int rasterizer, bool hung) {
+    std::lock_guard lock(impl_->mutex);
+    impl_->rasterizers.at(rasterizer).hung = hung;
+}
+
 void Board::set_executor(Executor executor) {
     std::lock_guard lock(impl_->mutex);
     impl_->executor = std::move(executor);

@@ -25,6 +25,7 @@ struct Rasterizer {
     // DMA engine and decoder.
     bool stopped = true;            // waits for a read-pointer write
     bool resync = false;            // skipping words after an error
+    bool hung = false;              // takes no words, answers busy (Board::set_hung)
     std::uint32_t decodePos = 0;    // bus address of the next item
     int busyReads = 0;              // reads that still answer busy
     std::vector<DecodedPacket> records;

@@ -340,6 +340,7 @@ std::uint32_t Board::Impl::word(std::uint32_t bus) const {
 
 bool Board::Impl::busy(int r) {
     Rasterizer& ras = rasterizers[r];
+    if (ras.hung) return true;
     if (ras.busyReads > 0) {
         --ras.busyReads;
         return true;
@@ -367,7 +368,7 @@ void Board::Impl::set_write_pointer(int r, std::uint32_t value) {
         // takes the words.
         error(r, value, hex_text("write pointer 0x%08x not on a 128-byte line", value));
     }
-    if (ras.stopped) return;
+    if (ras.stopped || ras.hung) return;
     if (value < ras.readPtr) {
         error(r, value,
               hex_text("write pointer 0x%08x behind the read pointer 0x%08x", value, ras.readPtr));

@@ -86,10 +86,13 @@ TEST_F(PdevTest, NewRecordHoldsItsInitialWords) {
     EXPECT_EQ(ppdev->pfnOpenGLGetInfo(nullptr, 0, nullptr, 0, nullptr), 0u);
     EXPECT_EQ(ppdev->pfnSwapBuffers(nullptr, nullptr), 0);
     EXPECT_EQ(ppdev->pfnSetPixelFormat(nullptr, 1, nullptr), 0);
-    // The describe hook is the GL server's loader; loading comes later, so
-    // it describes nothing for now and says so.
+    // The describe hook is the GL server's loader: with no server to load it
+    // describes nothing and loads nothing.
+    SetEnvironmentVariableA("KZGLSRVNAME", "vnxnosuchserver.dll");
     EXPECT_EQ(ppdev->pfnDescribePixelFormat(device.dhpdev(), 1, 0, nullptr), 0);
-    EXPECT_EQ(vnx::debug::take(), "lLoadGLServerAndDescribe: not built yet\n");
+    SetEnvironmentVariableA("KZGLSRVNAME", nullptr);
+    EXPECT_EQ(ppdev->hGLServer, nullptr);
+    EXPECT_EQ(vnx::debug::take(), "");
     EXPECT_TRUE(TryEnterCriticalSection(&ppdev->csEscape));
     EXPECT_TRUE(TryEnterCriticalSection(&ppdev->csEscape));  // re-entrant
     LeaveCriticalSection(&ppdev->csEscape);

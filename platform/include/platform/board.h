@@ -242,6 +242,13 @@ public:
     bool engine_stopped(int rasterizer) const;
     // Bus address the decoder has reached (the next item it will decode).
     std::uint32_t decode_position(int rasterizer) const;
+    // A hung rasterizer (for tests of drivers that must not wait for ever):
+    // while set, its DMA engine takes no words (write-pointer writes are only
+    // stored, so the read pointer stays behind and sync words stay set) and
+    // its configuration register answers busy. A read-pointer write still
+    // moves the engine's start. Clearing it lets the next write-pointer write
+    // hand over the words as usual.
+    void set_hung(int rasterizer, bool hung);
     // Called with every drawing or transfer packet after it is decoded, under
     // the board's lock; packets are not carried out into board memory while
     // no executor is installed.

@@ -1,0 +1,164 @@
+// The packet queues inside the driver: set-up and release for the surface
+// life cycle, the sync packet, the sync wait and the close-all step for the
+// 2D engine, the flush thread, and the pieces the queue files share.
+//
+// Stream layout of one queue (a ring in the DMA buffer): completed packets
+// from the ring start to pStreamEnd, then the open packet (while an operation
+// holds the flush thread), then an empty packet {1, 0, END, fill marks} that
+// ends what the board may read. The board reads up to pKicked, always the
+// start of a 128-byte line. A render wait ends the stream with a queue close
+// record whose sync word the board clears, waits for the board, and starts
+// the ring again from its start.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+
+#include "kz2queue.h"
+#include "pdev.h"
+#include "platform/mmio.h"
+
+// --- layout constants --------------------------------------------------------
+#define KZ2_STAGING_BYTES 16384u    // start of the DMA buffer: staging area of the 2D copies
+#define KZ2_RING_RESERVE 600u       // bytes kept free at the end of a ring (pRingLimit)
+#define KZ2_LINE_BYTES 128u         // the board reads whole lines
+#define KZ2_KICK_BYTES 512u         // a kick waits for more than this many new bytes
+#define KZ2_HANDOVER_NOPS 64u       // NOP words before the empty packet of a hand-over
+#define KZ2_MIN_ROOM 384u           // the least room a room check asks for
+#define KZ2_NEAR_ROOM_BYTES 20480u  // room limit while units wait to be switched on again
+#define KZ2_CLOSE_DESCRIPTOR 384u   // row descriptor of a close record: clear 4 bytes
+#define KZ2_FLUSH_PERIOD_MS 99u     // the flush thread's pause between passes
+#define KZ2_PACKET_ROOM 64u         // bytes a primitive of kz2NewPacketQueue may take
+#define KZ2_PACKET_SLACK 128u       // bytes added to every room request
+#define KZ2_RESET_ROOM 1023u        // room kz2FlushQueue reports
+#define KZ2_ALL_BLOCKS 0xFFFFu      // kz2GetBlockEnable: every rasterizer
+#define KZ2_WAIT_LIMIT_MS 2000u     // how long a wait polls a board that does not answer
+
+// --- set-up and release (surface enable and disable) -------------------------
+
+// Builds one queue per rasterizer from the miniport's DMA description (the
+// register windows must be mapped: bSetMode), sets pqm and the layout, and
+// has the flush thread follow the device. FALSE (and nothing kept) when the
+// miniport refuses, its description cannot hold the queues, or memory or the
+// thread cannot be had.
+BOOL bInitQueues(PDEV* ppdev);
+// Drains the queues, stops the flush thread following the device (the thread
+// ends with the last device), hands the DMA buffer back and frees the
+// records; pqm = 0. Nothing happens when the device has no queues.
+void vReleaseQueues(PDEV* ppdev);
+
+// --- for the 2D engine ----------------------------------------------------------
+
+// Opens a packet in every queue and puts a sync packet {1, 0, SYNC} there,
+// handed to the board at once. Leaves the flush thread held.
+void KZ2WriteSyncCmd(KZ2QUEUEMGT qm);
+// The sync wait: waits for every pending sync word, ends every stream with a
+// close record, waits until the board has rendered everything and starts
+// every ring again.
+void kz2SyncDMA(KZ2QUEUEMGT qm);
+// The close-all step: ends every queue that holds words with a close record
+// and hands it to the board, without waiting.
+void vCloseAllQueuePackets(KZ2QUEUEMGT qm);
+
+// --- the flush thread (queue_thread.cpp) -------------------------------------------
+
+// Has the flush thread follow the device's current queue manager; starts the
+// thread when it is not running. FALSE when the thread cannot be started.
+BOOL bFollowDevice(PDEV* ppdev);
+// The thread no longer touches the device's queues when this returns; the
+// thread ends when no device is left.
+void vForgetDevice(PDEV* ppdev);
+// Whether the thread runs, and how many passes over the devices it has made
+// since the process started (tests and tools).
+BOOL bFlushThreadRunning(void);
+std::uint64_t cFlushThreadPasses(void);
+// The pause between two passes (KZ2_FLUSH_PERIOD_MS unless a test shortens
+// it to drive the hold-off handshake hard).
+void vSetFlushThreadPeriod(DWORD dwMilliseconds);
+
+// --- inside the queue files ----------------------------------------------------------
+
+// How long a wait polls before it gives the board up (KZ2_WAIT_LIMIT_MS
+// unless a test shortens it).
+void vSetQueueWaitLimit(DWORD dwMilliseconds);
+DWORD dwQueueWaitLimit(void);
+
+// Keeps the flush thread out of the queues: fAutoFlush = 0, a full barrier,
+// then yields until the thread is outside its flush step.
+inline void vHoldFlushThread(KZ2QUEUEMGT qm) {
+    qm->fAutoFlush.store(0);
+    std::atomic_thread_fence(std::memory_order_seq_cst);
+    while (qm->fIdle.load() == 0) Sleep(0);
+}
+// Lets the flush thread in again: a full barrier, then fAutoFlush = 1.
+inline void vReleaseFlushThread(KZ2QUEUEMGT qm) {
+    std::atomic_thread_fence(std::memory_order_seq_cst);
+    qm->fAutoFlush.store(1);
+}
+
+inline ULONG cQueuesOf(const KZ2QUEUE* q) { return q->pLayout->cQueues; }
+inline PDEV* ppdevOf(const KZ2QUEUE* q) { return q->pLayout->ppdevSelf; }
+// Record 0 of the array that holds q, and q's index in it.
+inline KZ2QUEUE* pqmOf(const KZ2QUEUE* q) { return q->pLayout->ppdevSelf->pqm; }
+inline ULONG iQueueOf(const KZ2QUEUE* q) { return static_cast<ULONG>(q - pqmOf(q)); }
+
+// Bus address of a word of q's ring.
+inline ULONG ulBusOf(const KZ2QUEUE* q, const ULONG* p) {
+    return q->ulRingBus + static_cast<ULONG>(reinterpret_cast<const BYTE*>(p) -
+                                             reinterpret_cast<const BYTE*>(q->pRingStart));
+}
+// Signed byte distance from a to b.
+inline std::ptrdiff_t cbBetween(const ULONG* a, const ULONG* b) {
+    return reinterpret_cast<const BYTE*>(b) - reinterpret_cast<const BYTE*>(a);
+}
+inline bool bLineAligned(const ULONG* p) {
+    return reinterpret_cast<std::uintptr_t>(p) % KZ2_LINE_BYTES == 0;
+}
+inline ULONG* pLineDown(ULONG* p) {
+    return reinterpret_cast<ULONG*>(reinterpret_cast<std::uintptr_t>(p) &
+                                    ~std::uintptr_t{KZ2_LINE_BYTES - 1});
+}
+
+// Stream steps of one queue (queue_stream.cpp).
+// Writes an empty packet at p (not advancing anything).
+void vWriteEmptyPacket(ULONG* p);
+// NOPs from p to the next line, 64 NOPs and an empty packet; pStreamEnd =
+// pKicked = pPacket = pWrite = that packet; the write pointer moves there
+// when fHwEnabled.
+void vHandOver(KZ2QUEUE* q, ULONG* p);
+// Ends q's stream at pStreamEnd ({1, 0}, NOPs to the line, the close record,
+// {END, 1, 0, END} and the fill marks), moves the write pointer past it and
+// sets the restart word: the board reads nothing more until the restart. A
+// queue still at its ring start (pSyncWord = 0), or already closed, is left
+// as it is.
+void vCloseQueue(KZ2QUEUE* q);
+// The kick of kz2UpdatePacketPtr: hands q's whole lines to the board once
+// more than 512 new bytes lie behind pKicked.
+void vKickQueue(KZ2QUEUE* q);
+// Milliseconds of a steady clock (the wait limit must not follow a test's
+// manual tick count).
+std::uint64_t ullPollClock(void);
+// Says on the debugger that a wait gave the board up.
+void vReportNoAnswer(const char* pszFunction, const char* pszTag);
+// Polls with kz2PollWait until done() answers true; FALSE (with one line on
+// the debugger naming the function and the wait) when the board does not
+// answer within the wait limit.
+template <typename Done>
+BOOL bPollBoard(KZ2QUEUE* q, const char* pszFunction, const char* pszTag, Done done) {
+    const std::uint64_t ullStart = ullPollClock();
+    for (ULONG n = 0;; ++n) {
+        if (done()) return TRUE;
+        kz2PollWait(q, n, pszTag);
+        if (n % 1024 == 1023 && ullPollClock() - ullStart >= dwQueueWaitLimit()) {
+            if (done()) return TRUE;
+            vReportNoAnswer(pszFunction, pszTag);
+            return FALSE;
+        }
+    }
+}
+// Reads a word the board writes (a sync word).
+inline ULONG ulBoardWord(const ULONG* p) { return *static_cast<const volatile ULONG*>(p); }
+// Closes and control-words the open packet of every queue (the split-screen
+// clip clamp included); the soft close of the update calls.
+void vClosePackets(KZ2QUEUEMGT qm);
