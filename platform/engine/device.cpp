@@ -27,6 +27,24 @@ void unregister_device(HDEV hdev) {
     auto& o = objects();
     std::lock_guard<std::mutex> g(o.lock);
     o.devices.erase(reinterpret_cast<std::uintptr_t>(hdev));
+    o.functions.erase(reinterpret_cast<std::uintptr_t>(hdev));
+}
+
+void set_device_functions(HDEV hdev, const PFN* apfn) {
+    auto& o = objects();
+    std::lock_guard<std::mutex> g(o.lock);
+    if (apfn != nullptr)
+        o.functions[reinterpret_cast<std::uintptr_t>(hdev)] = apfn;
+    else
+        o.functions.erase(reinterpret_cast<std::uintptr_t>(hdev));
+}
+
+PFN device_function(HDEV hdev, ULONG iFunc) {
+    if (iFunc >= INDEX_LAST) return nullptr;
+    auto& o = objects();
+    std::lock_guard<std::mutex> g(o.lock);
+    auto it = o.functions.find(reinterpret_cast<std::uintptr_t>(hdev));
+    return it == o.functions.end() ? nullptr : it->second[iFunc];
 }
 
 namespace {
@@ -103,6 +121,7 @@ bool Device::load_driver(const char* name) {
     d.hmod = hmod;
     d.ded = ded;
     std::copy(std::begin(apfn), std::end(apfn), std::begin(d.apfn));
+    set_device_functions(d.hdev, d.apfn);
     return true;
 }
 
@@ -167,6 +186,7 @@ void Device::unload_driver() {
     if (d.hmod == nullptr) return;
     auto disable = reinterpret_cast<PFN_DrvDisableDriver>(GetProcAddress(d.hmod, "DrvDisableDriver"));
     if (disable != nullptr) disable();
+    set_device_functions(d.hdev, nullptr);
     FreeLibrary(d.hmod);
     d.hmod = nullptr;
     d.ded = DRVENABLEDATA{};

@@ -37,6 +37,7 @@ struct Objects {
     std::map<std::uintptr_t, std::unique_ptr<Surface>> surfaces;
     std::map<std::uintptr_t, std::unique_ptr<Palette>> palettes;
     std::map<std::uintptr_t, DHPDEV> devices;  // engine device -> driver's device, once enabled
+    std::map<std::uintptr_t, const PFN*> functions;  // engine device -> driver's table, once loaded
 
     std::uintptr_t new_handle() {
         std::uintptr_t h = nextHandle;
@@ -56,5 +57,15 @@ Palette* find_palobj_locked(const PALOBJ* ppalo);
 HDEV register_device();
 void set_device_pdev(HDEV hdev, DHPDEV dhpdev);
 void unregister_device(HDEV hdev);
+// The driver's function table of a device (INDEX_LAST entries, null when no
+// driver is loaded), and one function of it: null when the device or the
+// entry is missing.
+void set_device_functions(HDEV hdev, const PFN* apfn);
+PFN device_function(HDEV hdev, ULONG iFunc);
+
+// A host bitmap as EngCreateBitmap makes it, for the engine's own use (no
+// fault point), and the SURFOBJ of a surface without counting a lock.
+HSURF create_bitmap(SIZEL sizl, LONG lWidth, ULONG iFormat, FLONG fl, PVOID pvBits);
+SURFOBJ* surface_object(HSURF hsurf);
 
 }  // namespace vnx::engine

@@ -67,13 +67,7 @@ bool query_surface(HSURF hsurf, SurfaceInfo* info) {
     return true;
 }
 
-}  // namespace vnx::engine
-
-using namespace vnx::engine;
-
-extern "C" HSURF EngCreateBitmap(SIZEL sizl, LONG lWidth, ULONG iFormat, FLONG fl,
-                                 PVOID pvBits) {
-    if (vnx::faults::should_fail("EngCreateBitmap")) return nullptr;
+HSURF create_bitmap(SIZEL sizl, LONG lWidth, ULONG iFormat, FLONG fl, PVOID pvBits) {
     ULONG bpp = bits_per_pixel(iFormat);
     if (sizl.cx <= 0 || sizl.cy <= 0 || bpp == 0) return nullptr;
     // The narrowest row that holds cx pixels; without a width the engine
@@ -106,6 +100,39 @@ extern "C" HSURF EngCreateBitmap(SIZEL sizl, LONG lWidth, ULONG iFormat, FLONG f
         s->so.lDelta = -static_cast<LONG>(row);
     }
     return insert_surface(std::move(s));
+}
+
+SURFOBJ* surface_object(HSURF hsurf) {
+    auto& o = objects();
+    std::lock_guard<std::mutex> g(o.lock);
+    Surface* s = find_surface_locked(hsurf);
+    return s == nullptr ? nullptr : &s->so;
+}
+
+HSURF create_rle_bitmap(SIZEL sizl, ULONG iFormat, const void* pvBits, ULONG cjBits) {
+    if ((iFormat != BMF_4RLE && iFormat != BMF_8RLE) || sizl.cx <= 0 || sizl.cy <= 0 ||
+        pvBits == nullptr || cjBits == 0 || cjBits > 0x7FFFFFFF)
+        return nullptr;
+    auto s = std::make_unique<Surface>();
+    const auto* bytes = static_cast<const std::uint8_t*>(pvBits);
+    s->bits.assign(bytes, bytes + cjBits);
+    s->so.sizlBitmap = sizl;
+    s->so.cjBits = cjBits;
+    s->so.pvBits = s->bits.data();
+    s->so.pvScan0 = s->bits.data();
+    s->so.iBitmapFormat = iFormat;
+    s->so.iType = STYPE_BITMAP;
+    return insert_surface(std::move(s));
+}
+
+}  // namespace vnx::engine
+
+using namespace vnx::engine;
+
+extern "C" HSURF EngCreateBitmap(SIZEL sizl, LONG lWidth, ULONG iFormat, FLONG fl,
+                                 PVOID pvBits) {
+    if (vnx::faults::should_fail("EngCreateBitmap")) return nullptr;
+    return create_bitmap(sizl, lWidth, iFormat, fl, pvBits);
 }
 
 extern "C" HSURF EngCreateDeviceSurface(DHSURF dhsurf, SIZEL sizl, ULONG iFormatCompat) {

@@ -48,10 +48,7 @@ typedef struct RECTL {
 } RECTL;
 
 // Objects the engine hands to drawing entry points. Their contents come with
-// the services that use them.
-struct CLIPOBJ;
-struct BRUSHOBJ;
-struct XLATEOBJ;
+// the services that use them (CLIPOBJ, BRUSHOBJ and XLATEOBJ below).
 struct PATHOBJ;
 struct STROBJ;
 struct FONTOBJ;
@@ -69,6 +66,8 @@ struct PIXELFORMATDESCRIPTOR;
 #define BMF_16BPP 4u
 #define BMF_24BPP 5u
 #define BMF_32BPP 6u
+#define BMF_4RLE 7u  // run-length encoded 4-bpp source (see EngCopyBits)
+#define BMF_8RLE 8u  // run-length encoded 8-bpp source
 
 // SURFOBJ.fjBitmap and EngCreateBitmap flags.
 #define BMF_TOPDOWN 0x0001u
@@ -110,6 +109,84 @@ typedef struct SURFOBJ {
     USHORT fjBitmap;      // BMF_TOPDOWN
 } SURFOBJ;
 static_assert(offsetof(SURFOBJ, dhpdev) == 8, "the device pointer sits at byte 8");
+
+// ---------------------------------------------------------------------------
+// Clipping: the part of the destination a drawing call may touch.
+
+// CLIPOBJ.iDComplexity.
+#define DC_TRIVIAL 0  // nothing is clipped: draw the whole destination
+#define DC_RECT 1     // clipped to rclBounds alone
+#define DC_COMPLEX 3  // clipped to a region: enumerate its rectangles
+// CLIPOBJ.iFComplexity: the shape of the region.
+#define FC_RECT 1     // one rectangle
+#define FC_RECT4 2    // two to four rectangles
+#define FC_COMPLEX 3  // more
+// CLIPOBJ.iMode.
+#define TC_RECTANGLES 4
+
+// CLIPOBJ_cEnumStart: what to enumerate (iType) and in which order
+// (iDirection). The rectangles of a region lie in bands of equal top and
+// bottom; "RIGHT" walks each band left to right, "LEFT" right to left,
+// "DOWN" takes the bands top to bottom, "UP" bottom to top. A copy inside
+// one surface enumerates so that no rectangle reads pixels an earlier one
+// wrote: CD_RIGHTDOWN + (source x < destination x ? 1 : 0) + (source y <
+// destination y ? 2 : 0).
+#define CT_RECTANGLES 0
+#define CD_RIGHTDOWN 0
+#define CD_LEFTDOWN 1
+#define CD_RIGHTUP 2
+#define CD_LEFTUP 3
+#define CD_ANY 4
+
+typedef struct CLIPOBJ {
+    ULONG iUniq;         // identifies the region; 0 for a clip object made for one call
+    RECTL rclBounds;     // bounds of the region (DC_RECT: the clip rectangle itself)
+    BYTE iDComplexity;   // DC_...
+    BYTE iFComplexity;   // FC_...
+    BYTE iMode;          // TC_RECTANGLES
+    BYTE fjOptions;
+} CLIPOBJ;
+
+// A batch of CLIPOBJ_bEnum: the count, then that many rectangles. Callers
+// size the buffer for their batch (4 + 16 bytes a rectangle).
+typedef struct ENUMRECTS {
+    ULONG c;
+    RECTL arcl[1];
+} ENUMRECTS;
+static_assert(sizeof(RECTL) == 16 && offsetof(ENUMRECTS, arcl) == 4, "ENUMRECTS layout");
+
+// ---------------------------------------------------------------------------
+// Brushes and colour translation.
+
+// DrvRealizeBrush's iHatch: set for a solid colour the driver dithers; the
+// low 24 bits then hold the colour (0x00BBGGRR). Otherwise iHatch is the
+// hatch index (below HS_DDI_MAX) of a hatch brush.
+#define RB_DITHERCOLOR 0x80000000u
+
+typedef struct BRUSHOBJ {
+    ULONG iSolidColor;  // device colour of a solid brush; 0xFFFFFFFF for any other
+    PVOID pvRbrush;     // the driver's realization once made (BRUSHOBJ_pvGetRbrush), else 0
+} BRUSHOBJ;
+
+// XLATEOBJ.flXlate.
+#define XO_TRIVIAL 0x00000001u  // source values are destination values
+#define XO_TABLE 0x00000002u    // source values index a vector (XLATEOBJ_piVector)
+
+// How source pixel values become destination pixel values.
+typedef struct XLATEOBJ {
+    ULONG iUniq;
+    FLONG flXlate;    // XO_...
+    USHORT iSrcType;  // PAL_... of the source palette
+    USHORT iDstType;  // PAL_... of the destination palette
+    ULONG cEntries;   // entries of the vector (XO_TABLE)
+    ULONG* pulXlate;  // the vector, or 0 until XLATEOBJ_piVector made it
+} XLATEOBJ;
+
+// EngStretchBlt's iMode: how shrinking combines pixels.
+#define BLACKONWHITE 1
+#define WHITEONBLACK 2
+#define COLORONCOLOR 3
+#define HALFTONE 4
 
 // ---------------------------------------------------------------------------
 // Palettes.

@@ -5,9 +5,18 @@
 // Every service that can fail on the original platform asks
 // vnx::faults::should_fail with its own name first ("EngCreatePalette",
 // "EngCreateBitmap", "EngCreateDeviceSurface", "EngCreateDeviceBitmap",
-// "EngAssociateSurface", "EngLockSurface", "PALOBJ_cGetColors") and then
-// answers its failure value. Handles are checked on every use; a stale or
-// foreign handle gets the failure value.
+// "EngAssociateSurface", "EngLockSurface", "PALOBJ_cGetColors", "EngBitBlt",
+// "EngCopyBits", "EngStretchBlt", "BRUSHOBJ_pvAllocRbrush",
+// "XLATEOBJ_piVector") and then answers its failure value. Handles are
+// checked on every use; a stale or foreign handle gets the failure value.
+//
+// The software drawing services (EngBitBlt, EngCopyBits, EngStretchBlt) are
+// the fallbacks a driver hands back what it does not draw itself. They draw
+// host bitmaps directly; the pixels of a device surface (STYPE_DEVICE,
+// STYPE_DEVBITMAP) they reach through its driver's DrvCopyBits: the area
+// they need is copied into a temporary host bitmap, drawn there and copied
+// back. A driver that calls them back with a device surface from inside
+// such a DrvCopyBits gets FALSE instead of an endless recursion.
 //
 // Booting a device and enabling a driver on it:
 //
@@ -62,6 +71,70 @@ VNX_PLATFORM_API BOOL EngDeletePalette(HPALETTE hpal);
 VNX_PLATFORM_API ULONG PALOBJ_cGetColors(PALOBJ* ppalo, ULONG iStart, ULONG cColors,
                                          ULONG* pulColors);
 
+// --- software drawing ------------------------------------------------------
+
+// Draws prclTrg (right and bottom exclusive, well ordered) of psoTrg under
+// the clip with the raster operation rop4: its low byte is the ROP3 where
+// the mask bit is 1, its high byte the ROP3 where it is 0 (equal bytes: no
+// mask is read). Bit i of a ROP3 is the result for pattern, source and
+// destination bits (P << 2 | S << 1 | D) = i. Operands, read only when the
+// ROP needs them: the source at pptlSrc (its values through pxlo), the
+// brush pbo (solid colour, or its pattern tiled from pptlBrush, default
+// (0, 0)), the 1-bpp psoMask at pptlMask (without it, the brush's mask).
+// Source and target may overlap. The source may be run-length encoded
+// (BMF_4RLE, BMF_8RLE). Pixels whose source or mask lies outside its
+// surface, or that no run of the source covers, are not drawn. FALSE when an
+// operand the ROP reads is missing or unreadable.
+VNX_PLATFORM_API BOOL EngBitBlt(SURFOBJ* psoTrg, SURFOBJ* psoSrc, SURFOBJ* psoMask, CLIPOBJ* pco,
+                                XLATEOBJ* pxlo, RECTL* prclTrg, POINTL* pptlSrc,
+                                POINTL* pptlMask, BRUSHOBJ* pbo, POINTL* pptlBrush, ROP4 rop4);
+// Copies prclDst from psoSrc at pptlSrc, each value through pxlo, under the
+// clip. Formats 1 to 32 bpp on either side; BMF_4RLE and BMF_8RLE sources
+// write only the pixels their runs cover. The same surface and rectangle on
+// both sides translates in place.
+VNX_PLATFORM_API BOOL EngCopyBits(SURFOBJ* psoDst, SURFOBJ* psoSrc, CLIPOBJ* pco, XLATEOBJ* pxlo,
+                                  RECTL* prclDst, POINTL* pptlSrc);
+// Stretches prclSrc of psoSrc onto prclDst of psoDst, each destination
+// pixel taking the source pixel nearest its centre (every iMode; halftone
+// approximated the same way), through pxlo, under the clip. A prclDst with
+// left > right or top > bottom mirrors. With psoMask, only pixels whose
+// mask bit (pptlMask matching prclSrc's top left) is 1 are written; a
+// run-length source writes only the pixels its runs cover. pca and
+// pptlHTOrg are not used.
+VNX_PLATFORM_API BOOL EngStretchBlt(SURFOBJ* psoDst, SURFOBJ* psoSrc, SURFOBJ* psoMask,
+                                    CLIPOBJ* pco, XLATEOBJ* pxlo, COLORADJUSTMENT* pca,
+                                    POINTL* pptlHTOrg, RECTL* prclDst, RECTL* prclSrc,
+                                    POINTL* pptlMask, ULONG iMode);
+
+// --- clip, brush and translation objects -----------------------------------
+
+// Starts an enumeration of the clip region's rectangles (iType
+// CT_RECTANGLES) in the order iDirection (CD_...; other values as CD_ANY).
+// Answers the number of rectangles, or 0xFFFFFFFF when there are more than
+// cLimit. bAll makes no difference: a clip object holds just its region.
+// DC_RECT and DC_TRIVIAL objects enumerate rclBounds.
+VNX_PLATFORM_API ULONG CLIPOBJ_cEnumStart(CLIPOBJ* pco, BOOL bAll, ULONG iType, ULONG iDirection,
+                                          ULONG cLimit);
+// Fills an ENUMRECTS of cj bytes with the next rectangles (as many as fit)
+// and answers TRUE while more follow. A buffer without room for one
+// rectangle, or a clip object the engine did not make, gets a count of 0
+// and FALSE.
+VNX_PLATFORM_API BOOL CLIPOBJ_bEnum(CLIPOBJ* pco, ULONG cj, ULONG* pul);
+
+// cj zero-filled bytes owned by the brush (freed with it) for the driver's
+// realization, from inside DrvRealizeBrush; null on failure.
+VNX_PLATFORM_API PVOID BRUSHOBJ_pvAllocRbrush(BRUSHOBJ* pbo, ULONG cj);
+// The driver's realization of the brush: pvRbrush when made, else calls the
+// target device's DrvRealizeBrush and, when it succeeds with a block from
+// BRUSHOBJ_pvAllocRbrush, stores that block in pvRbrush and answers it.
+// Null when the brush is solid, unknown, or not realized.
+VNX_PLATFORM_API PVOID BRUSHOBJ_pvGetRbrush(BRUSHOBJ* pbo);
+
+// The translation vector of an XO_TABLE object (cEntries values; made on
+// first call and kept in pulXlate); null without one (no object, trivial, or
+// a source that is not indexed).
+VNX_PLATFORM_API ULONG* XLATEOBJ_piVector(XLATEOBJ* pxlo);
+
 }  // extern "C"
 
 namespace vnx::engine {
@@ -90,6 +163,61 @@ VNX_PLATFORM_API PALOBJ* palette_object(HPALETTE hpal);
 // application realizes its colours; answers how many it wrote.
 VNX_PLATFORM_API ULONG set_palette_colors(HPALETTE hpal, ULONG iStart, ULONG cColors,
                                           const ULONG* pulColors);
+
+// --- drawing objects ---------------------------------------------------------
+//
+// The engine makes clip, brush and translation objects for each drawing
+// call; these make them for tests and for the engine's own callers. Each
+// delete_ takes what its create_ answered (null is ignored).
+
+// A clip to the union of c rectangles: DC_RECT for one rectangle (or none:
+// an empty rclBounds that draws nothing), DC_COMPLEX for a region.
+VNX_PLATFORM_API CLIPOBJ* create_clip(const RECTL* prcl, ULONG c);
+// No clipping (DC_TRIVIAL); rclBounds is rcl.
+VNX_PLATFORM_API CLIPOBJ* create_trivial_clip(const RECTL& rcl);
+VNX_PLATFORM_API void delete_clip(CLIPOBJ* pco);
+
+// A translation between two palettes: XO_TRIVIAL when both describe the same
+// colours, XO_TABLE from an indexed source (vector made on request), else a
+// conversion through RGB. Indexed destinations take the nearest entry (the
+// first of equals). Null for a bad handle.
+VNX_PLATFORM_API XLATEOBJ* create_xlate(HPALETTE hpalSrc, HPALETTE hpalDst);
+// An XO_TABLE translation with the given vector (copied; pulXlate set).
+// Source values past the vector translate to 0.
+VNX_PLATFORM_API XLATEOBJ* create_xlate_vector(const ULONG* pulXlate, ULONG cEntries);
+VNX_PLATFORM_API void delete_xlate(XLATEOBJ* pxlo);
+
+// What a brush is made of.
+struct BrushDesc {
+    // Device colour of a solid brush; 0xFFFFFFFF for a pattern, hatch or
+    // dithered brush.
+    ULONG iSolidColor = 0xFFFFFFFF;
+    // The surface the brush draws on; its device's DrvRealizeBrush realizes it.
+    SURFOBJ* psoTarget = nullptr;
+    // The pattern, a host bitmap (1 to 32 bpp) in the target's format or
+    // translated by pxlo; the engine draws with a copy of it. A dithered
+    // brush gives here the pattern the engine itself draws with.
+    SURFOBJ* psoPattern = nullptr;
+    // An optional 1-bpp mask of the pattern's size: the mask of a ROP4 drawn
+    // without a mask surface. Without it a 1-bpp pattern's own bits serve.
+    SURFOBJ* psoMask = nullptr;
+    // Pattern values to target values (copied).
+    XLATEOBJ* pxlo = nullptr;
+    // Handed to DrvRealizeBrush: a hatch index, or RB_DITHERCOLOR | rgb.
+    ULONG iHatch = 0;
+};
+// Null when the pattern, mask or translation cannot be read.
+VNX_PLATFORM_API BRUSHOBJ* create_brush(const BrushDesc& desc);
+VNX_PLATFORM_API void delete_brush(BRUSHOBJ* pbo);
+
+// A run-length encoded source bitmap (BMF_4RLE or BMF_8RLE) of sizl pixels
+// from cjBits bytes of runs (copied), first run at the bottom row.
+VNX_PLATFORM_API HSURF create_rle_bitmap(SIZEL sizl, ULONG iFormat, const void* pvBits,
+                                         ULONG cjBits);
+
+VNX_PLATFORM_API size_t live_clips();
+VNX_PLATFORM_API size_t live_brushes();
+VNX_PLATFORM_API size_t live_xlates();
 
 // --- the engine device -----------------------------------------------------
 

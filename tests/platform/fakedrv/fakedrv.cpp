@@ -36,15 +36,35 @@ void DisablePDEV(DHPDEV) {
     gPal = nullptr;
 }
 
+void DeleteFakeSurface(FakeSurface* pfs) {
+    if (pfs->psoShadow != nullptr) EngUnlockSurface(pfs->psoShadow);
+    if (pfs->hsurfShadow != nullptr) EngDeleteSurface(pfs->hsurfShadow);
+    if (pfs->hsurf != nullptr) EngDeleteSurface(pfs->hsurf);
+    delete pfs;
+}
+
+// A device surface (primary or device bitmap) with its host pixels, bottom-up
+// like most host bitmaps, associated with the device.
+HSURF MakeFakeSurface(SIZEL sizl, ULONG iFormat, bool bPrimary) {
+    auto* pfs = new FakeSurface;
+    DHSURF dhsurf = reinterpret_cast<DHSURF>(pfs);
+    pfs->hsurf = bPrimary ? EngCreateDeviceSurface(dhsurf, sizl, iFormat)
+                          : EngCreateDeviceBitmap(dhsurf, sizl, iFormat);
+    pfs->hsurfShadow = EngCreateBitmap(sizl, 0, iFormat, 0, nullptr);
+    pfs->psoShadow = pfs->hsurfShadow != nullptr ? EngLockSurface(pfs->hsurfShadow) : nullptr;
+    if (pfs->hsurf == nullptr || pfs->psoShadow == nullptr ||
+        !EngAssociateSurface(pfs->hsurf, gState.hdevCompleted, HOOK_BITBLT | HOOK_COPYBITS)) {
+        DeleteFakeSurface(pfs);
+        return nullptr;
+    }
+    return pfs->hsurf;
+}
+
 HSURF EnableSurface(DHPDEV) {
     gState.calls.push_back("DrvEnableSurface");
     if (gState.failEnableSurface) return nullptr;
-    HSURF hsurf = EngCreateDeviceSurface(reinterpret_cast<DHSURF>(&gDevice), SIZEL{640, 480},
-                                         BMF_8BPP);
-    if (!EngAssociateSurface(hsurf, gState.hdevCompleted, HOOK_BITBLT | HOOK_COPYBITS)) {
-        EngDeleteSurface(hsurf);
-        return nullptr;
-    }
+    HSURF hsurf = MakeFakeSurface(SIZEL{640, 480}, BMF_8BPP, true);
+    if (hsurf == nullptr) return nullptr;
     gState.psoScreen = EngLockSurface(hsurf);
     return hsurf;
 }
@@ -52,11 +72,57 @@ HSURF EnableSurface(DHPDEV) {
 void DisableSurface(DHPDEV) {
     gState.calls.push_back("DrvDisableSurface");
     if (gState.psoScreen != nullptr) {
-        HSURF hsurf = gState.psoScreen->hsurf;
+        auto* pfs = reinterpret_cast<FakeSurface*>(gState.psoScreen->dhsurf);
         EngUnlockSurface(gState.psoScreen);
-        EngDeleteSurface(hsurf);
+        DeleteFakeSurface(pfs);
         gState.psoScreen = nullptr;
     }
+}
+
+HSURF CreateDeviceBitmap(DHPDEV, SIZEL sizl, ULONG iFormat) {
+    gState.calls.push_back("DrvCreateDeviceBitmap");
+    return MakeFakeSurface(sizl, iFormat, false);
+}
+
+void DeleteDeviceBitmap(DHSURF dhsurf) {
+    gState.calls.push_back("DrvDeleteDeviceBitmap");
+    DeleteFakeSurface(reinterpret_cast<FakeSurface*>(dhsurf));
+}
+
+// The pixels of a surface: a host bitmap's own, a device surface's shadow.
+SURFOBJ* Pixels(SURFOBJ* pso) {
+    return pso->iType == STYPE_BITMAP ? pso : reinterpret_cast<FakeSurface*>(pso->dhsurf)->psoShadow;
+}
+
+BOOL CopyBits(SURFOBJ* psoDst, SURFOBJ* psoSrc, CLIPOBJ* pco, XLATEOBJ* pxlo, RECTL* prclDst,
+              POINTL* pptlSrc) {
+    const bool bDown = psoDst->iType == STYPE_BITMAP;
+    const bool bUp = psoSrc->iType == STYPE_BITMAP;
+    gState.copies.push_back(FakeCopy{bDown ? "down" : bUp ? "up" : "device", *prclDst, *pptlSrc,
+                                     pco != nullptr, pxlo != nullptr});
+    if (gState.failCopyBits) return FALSE;
+    if (gState.copyBitsCallsBack) return EngCopyBits(psoDst, psoSrc, pco, pxlo, prclDst, pptlSrc);
+    return EngCopyBits(Pixels(psoDst), Pixels(psoSrc), pco, pxlo, prclDst, pptlSrc);
+}
+
+BOOL RealizeBrush(BRUSHOBJ* pbo, SURFOBJ* psoTarget, SURFOBJ* psoPattern, SURFOBJ* psoMask,
+                  XLATEOBJ* pxlo, ULONG iHatch) {
+    FakeRealize r{pbo, psoTarget, iHatch, psoPattern != nullptr, 0, {}, {}, psoMask != nullptr, {}};
+    if (psoPattern != nullptr) {
+        r.iPatternFormat = psoPattern->iBitmapFormat;
+        r.sizlPattern = psoPattern->sizlBitmap;
+        const BYTE* row = static_cast<const BYTE*>(psoPattern->pvScan0);
+        r.firstRow.assign(row, row + (psoPattern->lDelta < 0 ? -psoPattern->lDelta : psoPattern->lDelta));
+    }
+    if (ULONG* pul = XLATEOBJ_piVector(pxlo)) r.xlate.assign(pul, pul + pxlo->cEntries);
+    gState.realizations.push_back(r);
+    if (gState.failRealizeBrush) return FALSE;
+    if (gState.realizeWithoutMemory) return TRUE;
+    ULONG* pv = static_cast<ULONG*>(BRUSHOBJ_pvAllocRbrush(pbo, 2 * sizeof(ULONG)));
+    if (pv == nullptr) return FALSE;
+    pv[0] = 0xB0B0CAFE;
+    pv[1] = iHatch;
+    return TRUE;
 }
 
 BOOL SetPalette(DHPDEV, PALOBJ* ppalo, FLONG, ULONG iStart, ULONG cColors) {
@@ -79,6 +145,10 @@ DRVFN gTable[] = {
     {INDEX_DrvEnableSurface, reinterpret_cast<PFN>(EnableSurface)},
     {INDEX_DrvSetPalette, reinterpret_cast<PFN>(SetPalette)},
     {INDEX_DrvGetModes, reinterpret_cast<PFN>(GetModes)},
+    {INDEX_DrvCreateDeviceBitmap, reinterpret_cast<PFN>(CreateDeviceBitmap)},
+    {INDEX_DrvDeleteDeviceBitmap, reinterpret_cast<PFN>(DeleteDeviceBitmap)},
+    {INDEX_DrvCopyBits, reinterpret_cast<PFN>(CopyBits)},
+    {INDEX_DrvRealizeBrush, reinterpret_cast<PFN>(RealizeBrush)},
     {200, reinterpret_cast<PFN>(GetModes)},  // an index the engine does not know
     {INDEX_DrvDisableSurface, reinterpret_cast<PFN>(DisableSurface)},  // last: can be left out
 };

@@ -8,6 +8,36 @@
 
 #include "platform/ddi.h"
 
+// The fake's record of a device surface (its dhsurf): the pixels live in a
+// host bitmap, which DrvCopyBits reads and writes.
+struct FakeSurface {
+    HSURF hsurf = nullptr;        // the device surface
+    HSURF hsurfShadow = nullptr;  // its pixels
+    SURFOBJ* psoShadow = nullptr;
+};
+
+// One DrvCopyBits call.
+struct FakeCopy {
+    std::string what;  // "down" (device to host), "up" (host to device), "device" (both)
+    RECTL rclDst;
+    POINTL ptlSrc;
+    bool bClip;        // a clip object was given
+    bool bXlate;       // a translation object was given
+};
+
+// One DrvRealizeBrush call.
+struct FakeRealize {
+    BRUSHOBJ* pbo;
+    SURFOBJ* psoTarget;
+    ULONG iHatch;
+    bool bPattern;          // a pattern was given, and then:
+    ULONG iPatternFormat;
+    SIZEL sizlPattern;
+    std::vector<BYTE> firstRow;  // its first row's bytes
+    bool bMask;
+    std::vector<ULONG> xlate;    // the translation vector, when one was given
+};
+
 struct FakeDrv {
     // What the engine did.
     std::vector<std::string> calls;   // entry names, in call order
@@ -21,12 +51,18 @@ struct FakeDrv {
     ULONG iSetPaletteStart = 0;       // DrvSetPalette's range and first colour
     ULONG cSetPaletteColors = 0;
     ULONG ulFirstColor = 0;
+    std::vector<FakeCopy> copies;          // DrvCopyBits calls
+    std::vector<FakeRealize> realizations; // DrvRealizeBrush calls
 
     // What it should do.
     bool refuseDriver = false;        // DrvEnableDriver answers FALSE
     bool leaveOutDisableSurface = false;
     bool failEnablePDEV = false;
     bool failEnableSurface = false;
+    bool failCopyBits = false;        // DrvCopyBits answers FALSE
+    bool copyBitsCallsBack = false;   // DrvCopyBits hands its own arguments to EngCopyBits
+    bool failRealizeBrush = false;
+    bool realizeWithoutMemory = false;  // DrvRealizeBrush answers TRUE without allocating
 };
 
 typedef FakeDrv* (*PFN_FakeDrvState)(void);

@@ -1,0 +1,320 @@
+// EngBitBlt: the software blit under any ROP4.
+//
+// A blit is prepared once (which operands the ROP reads, the rectangle cut
+// to every surface it reads, the clip rectangles in an order safe for
+// overlap, host views of device surfaces) and then drawn rectangle by
+// rectangle, row by row: fetch the source row and translate it, make the
+// pattern row from the brush, fetch the destination row, evaluate the ROP3
+// (both ROP3s and a choice by mask bit for a true ROP4) and store. Each row
+// is fetched whole before it is stored, and rows are walked away from the
+// source, so a blit within one bitmap reads no pixel it already wrote.
+//
+// Two kinds of blit take a fast path, chosen from a table: a source copy
+// between equal formats (pixman_blt, or row moves) and a fill with one value
+// (pixman_fill).
+#include <pixman.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "drawing.h"
+#include "platform/engine.h"
+#include "platform/faults.h"
+
+namespace vnx::engine {
+
+namespace {
+
+// A blit ready to draw. Coordinates are the target's.
+struct Blit {
+    ULONG fg = 0, bg = 0;  // ROP3 where the mask bit is 1, where it is 0
+    bool bMask = false, bSrc = false, bPat = false, bDst = false;
+    const PixelFormat* fDst = nullptr;
+    const PixelFormat* fSrc = nullptr;
+    HostView dst, src, mask;
+    bool bRuns = false;            // the source is run-length encoded: runs, not src
+    RunImage runs;
+    bool bMaskSurface = false;     // the mask comes from psoMask, not the brush
+    POINTL srcOff{0, 0};           // source point = target point + srcOff
+    POINTL maskOff{0, 0};
+    Translator xlate;
+    ULONG iSolid = 0;              // pattern value of a solid brush
+    const BrushPattern* pat = nullptr;
+    POINTL brushOrg{0, 0};
+    bool bUp = false;              // rows bottom to top
+    std::vector<ULONG> s, p, d, m, out, out2;  // row buffers
+};
+
+// a - b modulo n, in 0 .. n - 1.
+LONG modulo(LONG a, LONG b, LONG n) {
+    const std::int64_t r = (std::int64_t{a} - b) % n;
+    return static_cast<LONG>(r < 0 ? r + n : r);
+}
+
+// --- the general path -------------------------------------------------------
+
+void pattern_row(const Blit& b, LONG x, LONG y, LONG n, ULONG* pul) {
+    if (b.pat == nullptr) {
+        for (LONG i = 0; i < n; ++i) pul[i] = b.iSolid;
+        return;
+    }
+    const BrushPattern& bp = *b.pat;
+    const ULONG* row = bp.pixels.data() + static_cast<size_t>(modulo(y, b.brushOrg.y, bp.cy)) * bp.cx;
+    LONG px = modulo(x, b.brushOrg.x, bp.cx);
+    for (LONG i = 0; i < n; ++i) {
+        pul[i] = row[px];
+        if (++px == bp.cx) px = 0;
+    }
+}
+
+void mask_row(Blit& b, LONG x, LONG y, LONG n, ULONG* pul) {
+    if (b.bMaskSurface) {
+        pixel_format(BMF_1BPP)->fetch(b.mask.row(y + b.maskOff.y), b.mask.x(x + b.maskOff.x), n, pul);
+        return;
+    }
+    const BrushPattern& bp = *b.pat;
+    const BYTE* row = bp.mask.data() + static_cast<size_t>(modulo(y, b.brushOrg.y, bp.cy)) * bp.cx;
+    LONG px = modulo(x, b.brushOrg.x, bp.cx);
+    for (LONG i = 0; i < n; ++i) {
+        pul[i] = row[px];
+        if (++px == bp.cx) px = 0;
+    }
+}
+
+void draw_general(Blit& b, const RECTL& r) {
+    const LONG n = r.right - r.left;
+    for (LONG k = 0, rows = r.bottom - r.top; k < rows; ++k) {
+        const LONG y = b.bUp ? r.bottom - 1 - k : r.top + k;
+        const ULONG* S = nullptr;
+        const ULONG* P = nullptr;
+        const ULONG* D = nullptr;
+        const BYTE* present = nullptr;  // run-length source: which pixels it has
+        if (b.bRuns) {
+            const size_t at = b.runs.index(r.left + b.srcOff.x, y + b.srcOff.y);
+            std::copy_n(b.runs.values.begin() + static_cast<std::ptrdiff_t>(at), n, b.s.begin());
+            present = b.runs.present.data() + at;
+        } else if (b.bSrc) {
+            b.fSrc->fetch(b.src.row(y + b.srcOff.y), b.src.x(r.left + b.srcOff.x), n, b.s.data());
+        }
+        if (b.bSrc) {
+            b.xlate.row(b.s.data(), n);
+            S = b.s.data();
+        }
+        if (b.bPat) {
+            pattern_row(b, r.left, y, n, b.p.data());
+            P = b.p.data();
+        }
+        if (b.bDst) {
+            b.fDst->fetch(b.dst.row(y), b.dst.x(r.left), n, b.d.data());
+            D = b.d.data();
+        }
+        rop3_row(b.fg, P, S, D, b.out.data(), n);
+        if (b.bMask) {
+            rop3_row(b.bg, P, S, D, b.out2.data(), n);
+            mask_row(b, r.left, y, n, b.m.data());
+            for (LONG i = 0; i < n; ++i)
+                if (b.m[i] == 0) b.out[i] = b.out2[i];
+        }
+        if (present != nullptr) {
+            for (LONG i = 0; i < n; ++i)
+                if (!present[i]) b.out[i] = b.d[i];
+        }
+        b.fDst->store(b.dst.row(y), b.dst.x(r.left), n, b.out.data());
+    }
+}
+
+// --- fast paths -------------------------------------------------------------
+
+// A view as pixman sees bits: 32-bit words from the top row in memory, so
+// a bottom-up bitmap is addressed from its last row with y flipped.
+struct Words {
+    uint32_t* bits;
+    int stride;  // in words
+    bool bFlipped;
+    LONG cy;
+    int y(LONG yView, LONG cRows) const { return bFlipped ? cy - yView - cRows : yView; }
+};
+
+bool words_of(const SURFOBJ* pso, Words* w) {
+    BYTE* top = pso->lDelta >= 0 ? static_cast<BYTE*>(pso->pvScan0)
+                                 : row_address(pso, pso->sizlBitmap.cy - 1);
+    const LONG delta = pso->lDelta >= 0 ? pso->lDelta : -pso->lDelta;
+    if (reinterpret_cast<std::uintptr_t>(top) % 4 != 0 || delta % 4 != 0) return false;
+    *w = Words{reinterpret_cast<uint32_t*>(top), delta / 4, pso->lDelta < 0, pso->sizlBitmap.cy};
+    return true;
+}
+
+bool copy_applies(const Blit& b) {
+    return !b.bMask && b.fg == 0xCC && !b.bRuns && b.xlate.identity() && b.fSrc == b.fDst &&
+           b.fDst->cBits >= 8;
+}
+
+bool copy_draw(Blit& b, const RECTL& r) {
+    const LONG n = r.right - r.left, rows = r.bottom - r.top;
+    SURFOBJ* psoS = b.src.pso();
+    SURFOBJ* psoD = b.dst.pso();
+    const LONG xs = b.src.x(r.left + b.srcOff.x), ys = r.top + b.srcOff.y - b.src.dy();
+    const LONG xd = b.dst.x(r.left), yd = r.top - b.dst.dy();
+    const int bpp = static_cast<int>(b.fDst->cBits);
+    Words ws, wd;
+    if (psoS != psoD && (bpp == 16 || bpp == 32) && words_of(psoS, &ws) && words_of(psoD, &wd) &&
+        ws.bFlipped == wd.bFlipped &&
+        pixman_blt(ws.bits, wd.bits, ws.stride, wd.stride, bpp, bpp, xs, ws.y(ys, rows), xd,
+                   wd.y(yd, rows), n, rows))
+        return true;
+    // Row moves, away from the source when both are one bitmap.
+    const size_t cb = static_cast<size_t>(n) * (bpp / 8);
+    for (LONG k = 0; k < rows; ++k) {
+        const LONG i = b.bUp ? rows - 1 - k : k;
+        std::memmove(row_address(psoD, yd + i) + static_cast<size_t>(xd) * (bpp / 8),
+                     row_address(psoS, ys + i) + static_cast<size_t>(xs) * (bpp / 8), cb);
+    }
+    return true;
+}
+
+bool fill_applies(const Blit& b) {
+    return !b.bMask && !b.bSrc && !b.bDst && b.pat == nullptr &&
+           (b.fDst->cBits == 8 || b.fDst->cBits == 16 || b.fDst->cBits == 32);
+}
+
+bool fill_draw(Blit& b, const RECTL& r) {
+    Words w;
+    if (!words_of(b.dst.pso(), &w)) return false;
+    const LONG rows = r.bottom - r.top;
+    const ULONG value = rop3_value(b.fg, b.iSolid, 0, 0) & all_ones(b.fDst->cBits);
+    return pixman_fill(w.bits, w.stride, static_cast<int>(b.fDst->cBits), b.dst.x(r.left),
+                       w.y(r.top - b.dst.dy(), rows), r.right - r.left, rows, value);
+}
+
+struct FastPath {
+    const char* what;
+    bool (*applies)(const Blit&);
+    bool (*draw)(Blit&, const RECTL&);  // false: the general path draws the rectangle
+};
+
+const FastPath kFastPaths[] = {
+    {"source copy between equal formats", copy_applies, copy_draw},
+    {"one value over the rectangle", fill_applies, fill_draw},
+};
+
+// --- preparation ------------------------------------------------------------
+
+bool same_surface(const SURFOBJ* a, const SURFOBJ* b) {
+    if (a == b) return true;
+    if (is_device(a) || is_device(b))
+        return is_device(a) && is_device(b) && a->dhsurf != nullptr && a->dhsurf == b->dhsurf;
+    return same_pixels(a, b);
+}
+
+// A host view of an operand read by the blit: its own pixels, unless they
+// share memory with the target's area in a way the row order cannot keep
+// apart, then a copy.
+bool open_operand(HostView& v, SURFOBJ* pso, const RECTL& rcl, const SURFOBJ* psoTrg,
+                  const RECTL& rclTrg, bool bInPlace) {
+    if (!is_device(pso) && !is_device(psoTrg) && !bInPlace &&
+        host_pixels(pso) && host_pixels(psoTrg) && areas_overlap(pso, rcl, psoTrg, rclTrg))
+        return v.open_copy(pso, rcl);
+    return v.open(pso, rcl, true);
+}
+
+}  // namespace
+
+BOOL blit(const BlitArgs& a) {
+    if (a.psoTrg == nullptr || a.prclTrg == nullptr) return FALSE;
+    Blit b;
+    b.fg = a.rop4 & 0xFF;
+    b.bg = (a.rop4 >> 8) & 0xFF;
+    b.bMask = b.fg != b.bg;
+    b.bSrc = rop3_reads_source(b.fg) || (b.bMask && rop3_reads_source(b.bg));
+    b.bPat = rop3_reads_pattern(b.fg) || (b.bMask && rop3_reads_pattern(b.bg));
+    b.bDst = rop3_reads_dest(b.fg) || (b.bMask && rop3_reads_dest(b.bg));
+    b.fDst = pixel_format(a.psoTrg->iBitmapFormat);
+    if (b.fDst == nullptr) return FALSE;
+
+    const RECTL& rclTrg = *a.prclTrg;
+    RECTL work = rect_intersect(rclTrg, surface_rect(a.psoTrg));
+    if (b.bSrc) {
+        if (a.psoSrc == nullptr || a.pptlSrc == nullptr || !b.xlate.open(a.pxlo)) return FALSE;
+        b.bRuns = is_runs(a.psoSrc);
+        b.fSrc = pixel_format(a.psoSrc->iBitmapFormat);
+        if (b.fSrc == nullptr && !b.bRuns) return FALSE;
+        b.srcOff = point_offset(*a.pptlSrc, rclTrg);
+        work = rect_intersect(work, rect_offset_back(surface_rect(a.psoSrc), b.srcOff));
+    }
+    if (b.bPat || b.bMask) {
+        if (a.pbo != nullptr && a.pbo->iSolidColor == 0xFFFFFFFF) b.pat = brush_pattern(a.pbo);
+        if (a.pptlBrush != nullptr) b.brushOrg = *a.pptlBrush;
+    }
+    if (b.bPat) {
+        if (a.pbo == nullptr || (a.pbo->iSolidColor == 0xFFFFFFFF && b.pat == nullptr)) return FALSE;
+        b.iSolid = a.pbo->iSolidColor;
+    }
+    if (b.bMask) {
+        if (a.psoMask != nullptr) {
+            if (a.pptlMask == nullptr || a.psoMask->iBitmapFormat != BMF_1BPP) return FALSE;
+            b.bMaskSurface = true;
+            b.maskOff = point_offset(*a.pptlMask, rclTrg);
+            work = rect_intersect(work, rect_offset_back(surface_rect(a.psoMask), b.maskOff));
+        } else if (b.pat == nullptr || b.pat->mask.empty()) {
+            return FALSE;  // a ROP4 with no mask to read
+        }
+    }
+    if (rect_empty(work)) return TRUE;
+
+    // Within one surface, enumerate and walk away from the source.
+    const bool bInPlace = b.bSrc && same_surface(a.psoSrc, a.psoTrg);
+    ULONG iDirection = CD_RIGHTDOWN;
+    if (bInPlace) iDirection = (b.srcOff.x < 0 ? CD_LEFTDOWN : 0) | (b.srcOff.y < 0 ? CD_RIGHTUP : 0);
+    b.bUp = (iDirection & CD_RIGHTUP) != 0;
+    std::vector<RECTL> rects;
+    if (!clip_rects(a.pco, work, iDirection, rects)) return FALSE;
+    if (rects.empty()) return TRUE;
+    const RECTL bounds = rect_bounds(rects);
+
+    // Where a run-length source has no pixel the target stays as it is.
+    if (b.bRuns) {
+        b.runs.rcl = rect_offset(bounds, b.srcOff.x, b.srcOff.y);
+        if (!decode_runs(a.psoSrc, &b.runs)) return FALSE;
+        b.bDst = true;
+    }
+    // A temporary of a device target is read first unless every pixel of it
+    // is written.
+    const bool bReadTarget = b.bDst || b.bMask || rects.size() > 1;
+    if (!b.dst.open(a.psoTrg, bounds, bReadTarget)) return FALSE;
+    if (b.bSrc && !b.bRuns && !open_operand(b.src, a.psoSrc, rect_offset(bounds, b.srcOff.x, b.srcOff.y),
+                                a.psoTrg, bounds, bInPlace && !is_device(a.psoTrg)))
+        return FALSE;
+    if (b.bMaskSurface && !open_operand(b.mask, a.psoMask,
+                                        rect_offset(bounds, b.maskOff.x, b.maskOff.y), a.psoTrg,
+                                        bounds, false))
+        return FALSE;
+
+    const FastPath* fast = nullptr;
+    for (const FastPath& f : kFastPaths) {
+        if (f.applies(b)) {
+            fast = &f;
+            break;
+        }
+    }
+    for (const RECTL& r : rects) {
+        if (fast != nullptr && fast->draw(b, r)) continue;
+        if (b.out.empty()) {
+            const size_t width = static_cast<size_t>(bounds.right - bounds.left);
+            for (auto* v : {&b.s, &b.p, &b.d, &b.m, &b.out, &b.out2}) v->resize(width);
+        }
+        draw_general(b, r);
+    }
+    if (!b.dst.commit()) return FALSE;
+    ++a.psoTrg->iUniq;
+    return TRUE;
+}
+
+}  // namespace vnx::engine
+
+extern "C" BOOL EngBitBlt(SURFOBJ* psoTrg, SURFOBJ* psoSrc, SURFOBJ* psoMask, CLIPOBJ* pco,
+                          XLATEOBJ* pxlo, RECTL* prclTrg, POINTL* pptlSrc, POINTL* pptlMask,
+                          BRUSHOBJ* pbo, POINTL* pptlBrush, ROP4 rop4) {
+    if (vnx::faults::should_fail("EngBitBlt")) return FALSE;
+    return vnx::engine::blit(vnx::engine::BlitArgs{psoTrg, psoSrc, psoMask, pco, pxlo, prclTrg,
+                                                   pptlSrc, pptlMask, pbo, pptlBrush, rop4});
+}
