@@ -2,6 +2,8 @@
 // user can set the drivers' switches in the shell; tests change it with
 // SetEnvironmentVariableA without touching the real one. All logical
 // processes share it.
+#include <strings.h>
+
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -13,9 +15,16 @@ extern char** environ;
 
 namespace {
 
+// Names match without regard to case, as on the original platform.
+struct NameLess {
+    bool operator()(const std::string& a, const std::string& b) const {
+        return strcasecmp(a.c_str(), b.c_str()) < 0;
+    }
+};
+
 struct Environment {
     std::mutex lock;
-    std::map<std::string, std::string> vars;
+    std::map<std::string, std::string, NameLess> vars;
     Environment() {
         for (char** e = environ; e && *e; ++e) {
             const char* eq = std::strchr(*e, '=');
@@ -67,6 +76,6 @@ extern "C" BOOL SetEnvironmentVariableA(LPCSTR lpName, LPCSTR lpValue) {
     if (lpValue == nullptr)
         e.vars.erase(lpName);
     else
-        e.vars[lpName] = lpValue;
+        e.vars.insert_or_assign(lpName, lpValue);
     return TRUE;
 }

@@ -114,6 +114,12 @@ extern "C" FARPROC GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
         SetLastError(ERROR_INVALID_HANDLE);
         return nullptr;
     }
+    // A value below 0x10000 is an ordinal on the original platform; no module
+    // of this system exports by ordinal.
+    if (reinterpret_cast<std::uintptr_t>(lpProcName) < 0x10000) {
+        SetLastError(ERROR_PROC_NOT_FOUND);
+        return nullptr;
+    }
     void* p = dlsym(reinterpret_cast<void*>(hModule), lpProcName);
     if (p == nullptr) {
         SetLastError(ERROR_PROC_NOT_FOUND);

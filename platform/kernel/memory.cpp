@@ -6,6 +6,7 @@
 #include <map>
 #include <mutex>
 
+#include "objects.h"
 #include "platform/faults.h"
 #include "platform/kernel.h"
 
@@ -56,11 +57,15 @@ extern "C" HLOCAL LocalAlloc(UINT, SIZE_T uBytes) {
     }
     // Always zero-filled: the drivers rely on fresh records being zero.
     void* p = std::calloc(1, uBytes ? uBytes : 1);
-    if (p == nullptr) SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    if (p == nullptr)
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    else
+        vnx::kernel::note_region(p, uBytes, vnx::kernel::current_pid());
     return p;
 }
 
 extern "C" HLOCAL LocalFree(HLOCAL hMem) {
+    vnx::kernel::forget_region(hMem);
     std::free(hMem);
     return nullptr;
 }
@@ -99,6 +104,7 @@ extern "C" LPVOID VirtualAlloc(LPVOID lpAddress, SIZE_T dwSize, DWORD flAllocati
         return nullptr;
     }
     r.bySize[reinterpret_cast<std::uintptr_t>(p)] = size;
+    vnx::kernel::note_region(p, size, vnx::kernel::current_pid());
     return p;
 }
 
@@ -114,6 +120,7 @@ extern "C" BOOL VirtualFree(LPVOID lpAddress, SIZE_T dwSize, DWORD dwFreeType) {
         }
         munmap(lpAddress, it->second);
         r.bySize.erase(it);
+        vnx::kernel::forget_region(lpAddress);
         return TRUE;
     }
     if (dwFreeType == MEM_DECOMMIT) {

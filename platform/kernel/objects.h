@@ -42,7 +42,8 @@ struct ProcessObject : Object {
     ProcessObject() : Object(ObjectKind::Process) {}
     DWORD pid = 0;
     std::string name;
-    bool alive = true;
+    bool alive = true;    // false from the start of its end: no new handles or work
+    bool exited = false;  // true once its clean-up is done: waits on it are satisfied
     struct Handle {
         ObjectRef object;
         DWORD access;
@@ -93,6 +94,11 @@ std::shared_ptr<ThreadObject> current_thread();
 
 // Blocks the calling thread while its suspend count is above zero.
 void honour_suspension();
+
+// Memory ownership by logical process (see ownership.cpp).
+void note_region(const void* p, size_t size, DWORD pid);
+void forget_region(const void* p);
+bool owned_by_another(const void* p, size_t size, DWORD pid);
 
 // Drops the section views a process mapped (called when it ends).
 void unmap_views_of(DWORD pid);

@@ -103,7 +103,7 @@ extern "C" HANDLE OpenProcess(DWORD dwDesiredAccess, BOOL, DWORD dwProcessId) {
     std::lock_guard<std::mutex> g(registry_lock());
     auto target = find_process_locked(dwProcessId);
     auto self = find_process_locked(tCurrentPid);
-    if (!target || !target->alive || !self) {
+    if (!target || !target->alive || !self || !self->alive) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
@@ -187,7 +187,6 @@ bool terminate(DWORD pid) {
         if (!p || !p->alive) return false;
         p->alive = false;
         callbacks.swap(p->exitCallbacks);
-        p->ended.notify_all();
     }
     // Clean-up runs outside the registry lock: callbacks call back into the
     // kernel (unmapping views, closing handles).
@@ -199,6 +198,16 @@ bool terminate(DWORD pid) {
         if (p) handles.swap(p->handles);
     }
     handles.clear();  // objects may close file descriptors: outside the lock
+    {
+        // Waiters learn of the end only now, after the clean-up, as on the
+        // original platform where a process is signalled once it is gone.
+        std::lock_guard<std::mutex> g(registry_lock());
+        auto p = find_process_locked(pid);
+        if (p) {
+            p->exited = true;
+            p->ended.notify_all();
+        }
+    }
     return true;
 }
 

@@ -41,6 +41,7 @@ void unmap_views_of(DWORD pid) {
     for (auto it = v.byBase.begin(); it != v.byBase.end();) {
         if (it->second.pid == pid) {
             munmap(reinterpret_cast<void*>(it->first), it->second.size);
+            forget_region(reinterpret_cast<void*>(it->first));
             it = v.byBase.erase(it);
         } else {
             ++it;
@@ -73,6 +74,10 @@ extern "C" HANDLE CreateFileMappingA(HANDLE hFile, LPVOID, DWORD flProtect,
     section->size = size;
     std::lock_guard<std::mutex> g(registry_lock());
     auto self = find_process_locked(current_pid());
+    if (!self || !self->alive) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return nullptr;
+    }
     return insert_handle_locked(*self, section, FILE_MAP_ALL_ACCESS);
 }
 
@@ -103,6 +108,7 @@ extern "C" LPVOID MapViewOfFile(HANDLE hFileMappingObject, DWORD dwDesiredAccess
     Views& v = views();
     std::lock_guard<std::mutex> g(v.lock);
     v.byBase[reinterpret_cast<std::uintptr_t>(p)] = View{size, current_pid()};
+    note_region(p, size, current_pid());
     return p;
 }
 
@@ -115,6 +121,7 @@ extern "C" BOOL UnmapViewOfFile(LPCVOID lpBaseAddress) {
         return FALSE;
     }
     munmap(const_cast<void*>(lpBaseAddress), it->second.size);
+    forget_region(lpBaseAddress);
     v.byBase.erase(it);
     return TRUE;
 }
@@ -179,8 +186,11 @@ BOOL copy_result(size_t done, SIZE_T n, SIZE_T* reported) {
 extern "C" BOOL ReadProcessMemory(HANDLE hProcess, LPCVOID lpBaseAddress, LPVOID lpBuffer,
                                   SIZE_T nSize, SIZE_T* lpNumberOfBytesRead) {
     if (lpNumberOfBytesRead) *lpNumberOfBytesRead = 0;
-    if (!process_for(hProcess, PROCESS_VM_READ)) return FALSE;
-    if (vnx::faults::should_fail("ReadProcessMemory")) return copy_result(0, nSize, nullptr);
+    auto process = process_for(hProcess, PROCESS_VM_READ);
+    if (!process) return FALSE;
+    if (vnx::faults::should_fail("ReadProcessMemory") ||
+        owned_by_another(lpBaseAddress, nSize, process->pid))
+        return copy_result(0, nSize, nullptr);
     return copy_result(nSize ? safe_copy(lpBuffer, lpBaseAddress, nSize) : 0, nSize,
                        lpNumberOfBytesRead);
 }
@@ -188,8 +198,11 @@ extern "C" BOOL ReadProcessMemory(HANDLE hProcess, LPCVOID lpBaseAddress, LPVOID
 extern "C" BOOL WriteProcessMemory(HANDLE hProcess, LPVOID lpBaseAddress, LPCVOID lpBuffer,
                                    SIZE_T nSize, SIZE_T* lpNumberOfBytesWritten) {
     if (lpNumberOfBytesWritten) *lpNumberOfBytesWritten = 0;
-    if (!process_for(hProcess, PROCESS_VM_WRITE)) return FALSE;
-    if (vnx::faults::should_fail("WriteProcessMemory")) return copy_result(0, nSize, nullptr);
+    auto process = process_for(hProcess, PROCESS_VM_WRITE);
+    if (!process) return FALSE;
+    if (vnx::faults::should_fail("WriteProcessMemory") ||
+        owned_by_another(lpBaseAddress, nSize, process->pid))
+        return copy_result(0, nSize, nullptr);
     return copy_result(nSize ? safe_copy(lpBaseAddress, lpBuffer, nSize) : 0, nSize,
                        lpNumberOfBytesWritten);
 }

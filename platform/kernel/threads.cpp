@@ -80,6 +80,10 @@ extern "C" HANDLE CreateThread(LPVOID, SIZE_T, LPTHREAD_START_ROUTINE lpStartAdd
     {
         std::lock_guard<std::mutex> g(registry_lock());
         auto self = find_process_locked(current_pid());
+        if (!self || !self->alive) {
+            SetLastError(ERROR_ACCESS_DENIED);
+            return nullptr;
+        }
         h = insert_handle_locked(*self, thread, 0x1F03FF);
     }
     auto* block = new StartBlock{thread, lpStartAddress, lpParameter, current_pid()};
@@ -150,7 +154,7 @@ extern "C" DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
     if (object->kind == ObjectKind::Process) {
         auto& p = static_cast<ProcessObject&>(*object);
         std::unique_lock<std::mutex> g(registry_lock());
-        return wait(p.ended, g, [&] { return !p.alive; });
+        return wait(p.ended, g, [&] { return p.exited; });
     }
     SetLastError(ERROR_INVALID_HANDLE);
     return WAIT_FAILED;

@@ -25,6 +25,15 @@ TEST(KernelEnvironment, SetEmptyAndUnsetAreTellApart) {
     EXPECT_EQ(GetEnvironmentVariableA("VNX_TEST_VALUE", buf, sizeof buf), 0u);
     EXPECT_EQ(GetLastError(), ERROR_ENVVAR_NOT_FOUND);
 
+    // Names match without regard to case.
+    ASSERT_TRUE(SetEnvironmentVariableA("Vnx_Test_Case", "1"));
+    EXPECT_EQ(GetEnvironmentVariableA("VNX_TEST_CASE", buf, sizeof buf), 1u);
+    ASSERT_TRUE(SetEnvironmentVariableA("VNX_TEST_CASE", "2"));
+    EXPECT_EQ(GetEnvironmentVariableA("vnx_test_case", buf, sizeof buf), 1u);
+    EXPECT_STREQ(buf, "2");
+    ASSERT_TRUE(SetEnvironmentVariableA("vnx_TEST_case", nullptr));
+    EXPECT_EQ(GetEnvironmentVariableA("VNX_TEST_CASE", buf, sizeof buf), 0u);
+
     EXPECT_FALSE(SetEnvironmentVariableA("BAD=NAME", "x"));
     EXPECT_FALSE(SetEnvironmentVariableA("", "x"));
 }

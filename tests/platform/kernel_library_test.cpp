@@ -16,6 +16,7 @@ TEST(KernelLibrary, LoadsByDllNameAndFindsOnlyExportedEntries) {
     EXPECT_EQ(entry(20), 41);
     EXPECT_EQ(GetProcAddress(h, "TestLibNotExported"), nullptr);
     EXPECT_EQ(GetLastError(), ERROR_PROC_NOT_FOUND);
+    EXPECT_EQ(GetProcAddress(h, reinterpret_cast<LPCSTR>(1)), nullptr) << "ordinal";
 
     // A second load is the same module with a second count; state is shared.
     // File names are matched without regard to case, as on the original platform.

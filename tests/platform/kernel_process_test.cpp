@@ -88,11 +88,19 @@ TEST(KernelProcesses, HandlesArePrivateAndDuplicateAcrossProcesses) {
     EXPECT_FALSE(DuplicateHandle(clientProcess, reinterpret_cast<HANDLE>(0x4444),
                                  GetCurrentProcess(), &mine, 0, FALSE, DUPLICATE_SAME_ACCESS));
 
-    // Ending the client drops its views and handles; the server's view lives on.
+    // Ending the client drops its views and handles; the server's view lives
+    // on. Waiters are released only once the clean-up has run.
     int ran = 0;
-    ASSERT_NE(vnx::process::on_exit(client.pid, [&] { ++ran; }), 0);
+    DWORD waitDuringCleanUp = 0;
+    ASSERT_NE(vnx::process::on_exit(client.pid,
+                                    [&] {
+                                        ++ran;
+                                        waitDuringCleanUp = WaitForSingleObject(clientProcess, 0);
+                                    }),
+              0);
     ASSERT_TRUE(vnx::process::terminate(client.pid));
     EXPECT_EQ(ran, 1);
+    EXPECT_EQ(waitDuringCleanUp, WAIT_TIMEOUT);
     EXPECT_FALSE(vnx::process::terminate(client.pid));
     EXPECT_FALSE(vnx::process::is_alive(client.pid));
     EXPECT_EQ(serverView[5], 0x33);
@@ -128,13 +136,34 @@ TEST(KernelProcesses, ReadAndWriteProcessMemoryFailCleanlyOnBadAddresses) {
     EXPECT_EQ(GetLastError(), ERROR_PARTIAL_COPY);
 
     // A range running off the end of a mapping copies only what is there.
-    auto* page = static_cast<char*>(VirtualAlloc(nullptr, 8192, MEM_RESERVE, PAGE_NOACCESS));
-    ASSERT_NE(page, nullptr);
-    ASSERT_EQ(VirtualAlloc(page, 4096, MEM_COMMIT, PAGE_READWRITE), page);
+    char* page;
+    {
+        vnx::process::Scope in(client.pid);
+        page = static_cast<char*>(VirtualAlloc(nullptr, 8192, MEM_RESERVE, PAGE_NOACCESS));
+        ASSERT_NE(page, nullptr);
+        ASSERT_EQ(VirtualAlloc(page, 4096, MEM_COMMIT, PAGE_READWRITE), page);
+    }
     char big[64];
     EXPECT_FALSE(ReadProcessMemory(h, page + 4096 - 16, big, sizeof big, &n));
     EXPECT_EQ(n, 16u);
     VirtualFree(page, 0, MEM_RELEASE);
+
+    // The server's own records are not the client's memory, though they share
+    // one address space: naming them through the client's handle fails.
+    auto* record = static_cast<char*>(LocalAlloc(LPTR, 64));
+    EXPECT_FALSE(ReadProcessMemory(h, record, buf, 8, &n));
+    EXPECT_EQ(GetLastError(), ERROR_PARTIAL_COPY);
+    EXPECT_FALSE(WriteProcessMemory(h, record + 60, "hostile", 8, &n)) << "straddles the record";
+    EXPECT_EQ(record[60], 0);
+    LocalFree(record);
+    char* clientRecord;
+    {
+        vnx::process::Scope in(client.pid);
+        clientRecord = static_cast<char*>(LocalAlloc(LPTR, 64));
+    }
+    EXPECT_TRUE(WriteProcessMemory(h, clientRecord, "reply", 6, &n));
+    EXPECT_STREQ(clientRecord, "reply");
+    LocalFree(clientRecord);
 
     // Access rights of the handle are checked.
     HANDLE readOnly = OpenProcess(PROCESS_VM_READ, FALSE, client.pid);
