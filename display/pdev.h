@@ -99,7 +99,7 @@ typedef struct PDEV {
     QUEUELAYOUT layout;
     KZ2QUEUEMGT pqm;          // queue manager (record 0 of the queues)
     BYTE* pDmaBuffer;         // CPU address of the DMA buffer
-    ULONG pStaging;           // bus address of the DMA buffer (staging of copies)
+    ULONG pStaging;           // bus address of staging buffer 0 (staging of copies)
     BYTE* apRegs[MAX_RASTERIZERS];  // register window of each rasterizer (platform/mmio.h)
     VNX_DMA_DESCRIPTION DmaDescription;  // the miniport's answer to the queue set-up
     ULONG pidScreen;          // primary surface's pixmap id, set when the primary is placed
@@ -159,10 +159,33 @@ typedef struct PDEV {
     HSURF hsurfZ;             // non-zero: 3D is available
     SURFOBJ* psoZ;
     ULONG pidZ;
-    // The GL server's surface pairs, the scratch tiles, the alternate buffer
-    // and the dither tile join here with the surface set-up.
+    // The GL server's stencil and alpha surfaces (it makes them on first
+    // need; the stencil may share the alpha surface); released with the
+    // surface.
+    HSURF hsurfStencil;
+    SURFOBJ* psoStencil;
+    ULONG pidStencil;
+    HSURF hsurfAlpha;
+    SURFOBJ* psoAlpha;
+    ULONG pidAlpha;
+    HSURF hsurfTmp;           // screen-depth scratch tile (128 x 128), locked
+    SURFOBJ* psoTmp;
+    HSURF hsurfTmp24;         // 24-bit scratch tile (128 x 128), locked
+    SURFOBJ* psoTmp24;
+    HSURF hsurfAlt;           // the alternate 128x128 buffer (PAGECONFIG fAltBuffer), locked
+    SURFOBJ* psoAlt;
+    HSURF hsurfDither;        // the 3D dither tile (LoadDitherMat), locked
+    DSURF* pdsurfDither;
+    SURFOBJ* psoDither;
+    ULONG pidDither;
     BYTE fFrameKind;          // 3D buffer bits from BoardConfig: FRAME_...
-    // The other texture options join here with the surface set-up.
+    ULONG ulTextureMode;      // BoardConfig.textureMode
+    ULONG fTexture16;         // textures in the board's 16-bit form (16 bpp, memory mode)
+    ULONG fMipmap;            // BCF_MIPMAP: the board mip-maps
+    ULONG cGLOverlayContexts; // GL contexts drawing into the overlay plane; while non-zero
+                              // 2D drawing on a 16-bpp screen keeps the overlay bit
+    SURFOBJ* psoPattern;      // the off-screen pattern surface of the colour pattern fills
+                              // (display/fill.h), locked; made at surface enable
 
     HSURF hsurfTmp32;         // host bitmap of the surface size, made on first use
     SURFOBJ* psoTmp32;

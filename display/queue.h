@@ -20,7 +20,7 @@
 #include "platform/mmio.h"
 
 // --- layout constants --------------------------------------------------------
-#define KZ2_STAGING_BYTES 16384u    // start of the DMA buffer: staging area of the 2D copies
+#define KZ2_STAGING_BYTES 16384u    // start of the DMA buffer, before the rings: the host transfers' bounce buffer
 #define KZ2_RING_RESERVE 600u       // bytes kept free at the end of a ring (pRingLimit)
 #define KZ2_LINE_BYTES 128u         // the board reads whole lines
 #define KZ2_KICK_BYTES 512u         // a kick waits for more than this many new bytes
@@ -43,6 +43,12 @@
 // miniport refuses, its description cannot hold the queues, or memory or the
 // thread cannot be had.
 BOOL bInitQueues(PDEV* ppdev);
+// Bytes of each queue's ring in the miniport's DMA buffer: an equal share of
+// what follows the staging area, rounded down to whole 128-byte lines so
+// that every ring starts on a line. 0 when the description cannot hold the
+// queues (no or too many rasterizers, a buffer whose CPU or bus address is
+// off a line, rings below the smallest useful size).
+ULONG cbQueueRing(const VNX_DMA_DESCRIPTION& d);
 // Drains the queues, stops the flush thread following the device (the thread
 // ends with the last device), hands the DMA buffer back and frees the
 // records; pqm = 0. Nothing happens when the device has no queues.
@@ -58,7 +64,9 @@ void KZ2WriteSyncCmd(KZ2QUEUEMGT qm);
 // every ring again.
 void kz2SyncDMA(KZ2QUEUEMGT qm);
 // The close-all step: ends every queue that holds words with a close record
-// and hands it to the board, without waiting.
+// and hands it to the board, without waiting. Holds the flush thread off and
+// leaves it held (like the other calls that close streams) until the next
+// releasing call, e.g. kz2SyncDMA.
 void vCloseAllQueuePackets(KZ2QUEUEMGT qm);
 
 // --- the flush thread (queue_thread.cpp) -------------------------------------------
@@ -67,11 +75,15 @@ void vCloseAllQueuePackets(KZ2QUEUEMGT qm);
 // thread when it is not running. FALSE when the thread cannot be started.
 BOOL bFollowDevice(PDEV* ppdev);
 // The thread no longer touches the device's queues when this returns; the
-// thread ends when no device is left.
+// thread ends when no device is left (the call waits for that, whichever
+// process it acts for).
 void vForgetDevice(PDEV* ppdev);
-// Whether the thread runs, and how many passes over the devices it has made
-// since the process started (tests and tools).
+// Whether the thread runs (started and not yet out of its loop), how many
+// flush threads are inside their loop (never more than one), and how many
+// passes over the devices they have made since the process started (tests
+// and tools).
 BOOL bFlushThreadRunning(void);
+ULONG cFlushThreadLoops(void);
 std::uint64_t cFlushThreadPasses(void);
 // The pause between two passes (KZ2_FLUSH_PERIOD_MS unless a test shortens
 // it to drive the hold-off handshake hard).
@@ -129,12 +141,14 @@ void vWriteEmptyPacket(ULONG* p);
 void vHandOver(KZ2QUEUE* q, ULONG* p);
 // Ends q's stream at pStreamEnd ({1, 0}, NOPs to the line, the close record,
 // {END, 1, 0, END} and the fill marks), moves the write pointer past it and
-// sets the restart word: the board reads nothing more until the restart. A
+// sets the restart word: the board reads nothing more until the restart.
+// pStreamEnd = pPacket = pWrite = after the record (nothing is open). A
 // queue still at its ring start (pSyncWord = 0), or already closed, is left
 // as it is.
 void vCloseQueue(KZ2QUEUE* q);
 // The kick of kz2UpdatePacketPtr: hands q's whole lines to the board once
-// more than 512 new bytes lie behind pKicked.
+// more than 512 new bytes lie behind pKicked. When it pads a stream end on
+// a line start with two NOPs, pPacket = pWrite = the new stream end.
 void vKickQueue(KZ2QUEUE* q);
 // Milliseconds of a steady clock (the wait limit must not follow a test's
 // manual tick count).

@@ -26,6 +26,16 @@ ULONG* pOpenPackets(KZ2QUEUEMGT qm) {
     return pq->pWrite;
 }
 
+// Whether q's last packet may take more words: it was closed with words
+// and nothing follows it (its header lies before the stream end), and the
+// board was not told to read any of it (it may have read the count). Every
+// step that writes after a packet (hand-over, the kick's NOPs, a close
+// record, a restart) leaves pPacket at the stream end, and a packet that
+// never closed stays there too, so those queues open a new packet.
+bool bCanContinue(const KZ2QUEUE* q) {
+    return q->pKicked <= q->pPacket && q->pPacket < q->pStreamEnd;
+}
+
 // The split-screen clip clamp of a closing packet of queue i: on the second
 // screen the clip pair moves left by the screen width (clamped at 0), on the
 // first it is clamped to the screen width.
@@ -51,7 +61,8 @@ void vClosePackets(KZ2QUEUEMGT qm) {
     const PDEV* ppdev = pLayout->ppdevSelf;
     for (ULONG i = 0; i < pLayout->cQueues; ++i) {
         KZ2QUEUE* q = qm + i;
-        if (q->pWrite - q->pPacket <= 2) continue;
+        // A stream closed for a wait takes nothing more before its restart.
+        if (q->ulRestart != 0 || q->pWrite - q->pPacket <= 2) continue;
         ULONG ulControl = q->cPrims;
         if (pLayout->bSplitScreen) {
             ulControl |= q->ulScreenBits | q->ulExtraBits;
@@ -94,7 +105,7 @@ extern "C" ULONG* kz2AllocFlushQueue(KZ2QUEUEMGT qm, ULONG /*ulMask*/, ULONG cbR
     const ULONG cQueues = cQueuesOf(qm);
     bool bNew = kz2FlushStreamRenderWaitRoom(qm, cbRoom(std::uint64_t{cbRoomAsked} + KZ2_PACKET_SLACK)) ||
                 bForce || qm->fFresh;
-    for (ULONG i = 0; i < cQueues && !bNew; ++i) bNew = qm[i].pStreamEnd == qm[i].pKicked;
+    for (ULONG i = 0; i < cQueues && !bNew; ++i) bNew = !bCanContinue(qm + i);
 
     for (ULONG i = 0; i < cQueues; ++i) {
         KZ2QUEUE* q = qm + i;

@@ -28,21 +28,15 @@ void vFreeRecords(KZ2QUEUE* aq, ULONG cQueues) {
     LocalFree(aq);
 }
 
-// Whether the miniport's description can hold the queues: a rasterizer count
-// the device has register windows for, a buffer with a ring of useful size
-// per rasterizer, and CPU and bus addresses on the same 128-byte lines (the
-// driver aligns CPU addresses, the board checks bus addresses).
+// Whether the miniport's description can hold the queues: rings of useful
+// size on whole lines, and a rasterizer count the device has register
+// windows for.
 BOOL bDescriptionFits(const PDEV* ppdev, const VNX_DMA_DESCRIPTION& d) {
-    const ULONG cQueues = d.ulRasterizers;
-    if (cQueues == 0 || cQueues > MAX_RASTERIZERS || d.pvDmaBase == nullptr) return FALSE;
-    for (ULONG i = 0; i < cQueues; ++i) {
+    if (cbQueueRing(d) == 0) return FALSE;
+    for (ULONG i = 0; i < d.ulRasterizers; ++i) {
         if (ppdev->apRegs[i] == nullptr) return FALSE;
     }
-    if (d.cjDmaBuffer <= KZ2_STAGING_BYTES) return FALSE;
-    const ULONG cbRing = ((d.cjDmaBuffer - KZ2_STAGING_BYTES) / cQueues) & ~3u;
-    if (cbRing < kcbMinRing) return FALSE;
-    return reinterpret_cast<std::uintptr_t>(d.pvDmaBase) % KZ2_LINE_BYTES ==
-           d.ulDmaBus % KZ2_LINE_BYTES;
+    return TRUE;
 }
 
 // One queue at set-up: its ring, its share of the tile map, an empty packet
@@ -90,6 +84,21 @@ void vInitQueue(PDEV* ppdev, KZ2QUEUE* qm, ULONG i, ULONG cbRing) {
 
 }  // namespace
 
+ULONG cbQueueRing(const VNX_DMA_DESCRIPTION& d) {
+    const ULONG cQueues = d.ulRasterizers;
+    if (cQueues == 0 || cQueues > MAX_RASTERIZERS || d.pvDmaBase == nullptr) return 0;
+    // The board reads whole lines from bus addresses and the driver pads by
+    // CPU addresses: the buffer starts a line in both, and so does every
+    // ring, each a whole number of lines after the staging area.
+    if (reinterpret_cast<std::uintptr_t>(d.pvDmaBase) % KZ2_LINE_BYTES != 0 ||
+        d.ulDmaBus % KZ2_LINE_BYTES != 0) {
+        return 0;
+    }
+    if (d.cjDmaBuffer <= KZ2_STAGING_BYTES) return 0;
+    const ULONG cbRing = ((d.cjDmaBuffer - KZ2_STAGING_BYTES) / cQueues) & ~(KZ2_LINE_BYTES - 1);
+    return cbRing >= kcbMinRing ? cbRing : 0;
+}
+
 BOOL bInitQueues(PDEV* ppdev) {
     // The miniport only checks that a record size is given; ours is wider
     // than the original 32-bit record.
@@ -119,7 +128,10 @@ BOOL bInitQueues(PDEV* ppdev) {
     ppdev->ulAlignMask = -static_cast<LONG>(KZ2_LINE_BYTES);
     ppdev->jDmaStatus = d.jStatus;
     ppdev->pDmaBuffer = static_cast<BYTE*>(d.pvDmaBase);
-    ppdev->pStaging = d.ulDmaBus;
+    // The copies stage pieces in the miniport's staging buffers, which lie
+    // outside the DMA buffer; the DMA buffer's start before the rings is the
+    // bounce buffer of the host transfers (xfer.h).
+    ppdev->pStaging = d.ulStaging0Bus;
 
     auto* aq = static_cast<KZ2QUEUE*>(LocalAlloc(LPTR, cQueues * sizeof(KZ2QUEUE)));
     if (aq == nullptr) {
@@ -132,7 +144,7 @@ BOOL bInitQueues(PDEV* ppdev) {
     qm->fDisabled = 0;
     qm->fReenable = 0;
 
-    const ULONG cbRing = ((d.cjDmaBuffer - KZ2_STAGING_BYTES) / cQueues) & ~3u;
+    const ULONG cbRing = cbQueueRing(d);
     for (ULONG i = 0; i < cQueues; ++i) vInitQueue(ppdev, qm, i, cbRing);
     if (bSplit) {
         // Tile owners become indexes within one screen.

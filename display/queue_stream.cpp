@@ -114,9 +114,10 @@ void vCloseQueue(KZ2QUEUE* q) {
     p[5] = KZ2_CLOSE_DESCRIPTOR;
     q->pSyncWord = p + 1;
     q->ulRestart = 1;
-    q->pPacket = p;
     p += 6;
-    q->pWrite = q->pStreamEnd = p;
+    // Nothing is open after the record: a later close must not take the
+    // record for a packet and write a count over its sync word.
+    q->pPacket = q->pWrite = q->pStreamEnd = p;
 
     p[0] = KZ2_CMD_END;
     p[1] = KZ2_CMD_EMPTY;
@@ -137,7 +138,9 @@ void vKickQueue(KZ2QUEUE* q) {
         q->pStreamEnd[0] = KZ2_CMD_NOP;
         q->pStreamEnd[1] = KZ2_CMD_NOP;
         q->pStreamEnd += 2;
-        q->pWrite += 2;
+        // The NOPs follow the last packet, which can no longer go on: nothing
+        // is open now (the next kz2AllocFlushQueue opens new packets).
+        q->pPacket = q->pWrite = q->pStreamEnd;
     }
     ULONG* pAligned = pLineDown(q->pStreamEnd);
     if (pAligned > q->pKicked) {
@@ -290,5 +293,8 @@ void kz2SyncDMA(KZ2QUEUEMGT qm) {
 
 void vCloseAllQueuePackets(KZ2QUEUEMGT qm) {
     if (qm == nullptr) return;
+    // The step writes stream words and write pointers: the flush thread stays
+    // out, and stays held until the next releasing call.
+    vHoldFlushThread(qm);
     flCloseAll(qm);
 }

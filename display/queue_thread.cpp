@@ -6,6 +6,18 @@
 // device and ends when the last one is released, so it never touches
 // records that a release has freed.
 //
+// Stopping does not depend on the thread's handle: the handle lives in the
+// handle table of the process the starting call acted for, and a release may
+// act for another process (or that process may have ended). The thread says
+// itself, under the lock, that it has left its loop, and the release waits
+// for that; from then on it touches no queue. The release then joins the
+// thread through its handle (moved into the calling process's table when
+// another process holds it), so the thread is gone before the driver can be
+// unloaded; when the starting process has ended, its handles went with it
+// and the thread's own word is all there is. A start that finds the thread
+// still in its loop (a stop that timed out) keeps that thread instead of
+// starting a second one.
+//
 // The hold-off handshake on each manager: the thread stores fIdle = 0, a
 // full barrier, reads fAutoFlush and flushes only when it is set, a full
 // barrier, fIdle = 1. A queue operation stores fAutoFlush = 0, a full
@@ -18,6 +30,10 @@
 #include <new>
 #include <vector>
 
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#endif
+
 #include "queue.h"
 
 namespace {
@@ -27,19 +43,32 @@ constexpr DWORD kdwStopWaitMs = 10000;
 
 struct FlushThread {
     std::mutex mutexLife;        // one start or stop at a time
-    std::mutex mutex;            // devices and bStop; the thread holds it during a pass
+    std::mutex mutex;            // the fields below; the thread holds it during a pass
     std::condition_variable cv;  // wakes the pausing thread to stop
+    std::condition_variable cvExited;  // the thread has left its loop
     std::vector<PDEV*> devices;
     bool bStop = false;
-    HANDLE hThread = nullptr;
+    // From the start until the thread, under the lock, leaves its loop.
+    bool bRunning = false;
+    HANDLE hThread = nullptr;  // in the handle table of process pidCreator
+    DWORD pidCreator = 0;
+    std::atomic<ULONG> cLoops{0};  // threads inside their loop (at most one)
     std::atomic<std::uint64_t> cPasses{0};
     std::atomic<DWORD> dwPeriod{KZ2_FLUSH_PERIOD_MS};
 };
 
 // Lives for the whole process: the thread may still be on its way out of
-// the last pass when the statics of a library are destroyed.
+// the last pass when the statics of a library are destroyed. Kept on
+// purpose also past an unload of the library, so the leak checker is told
+// not to report it.
 FlushThread& gThread() {
-    static FlushThread* p = new FlushThread;
+    static FlushThread* p = [] {
+        FlushThread* pt = new FlushThread;
+#if defined(__SANITIZE_ADDRESS__)
+        __lsan_ignore_object(pt);
+#endif
+        return pt;
+    }();
     return *p;
 }
 
@@ -54,6 +83,7 @@ void vFlushStep(KZ2QUEUEMGT qm) {
 DWORD dwFlushThread(LPVOID) {
     FlushThread& t = gThread();
     std::unique_lock lock(t.mutex);
+    t.cLoops.fetch_add(1);
     while (!t.bStop) {
         for (PDEV* ppdev : t.devices) {
             if (ppdev->pqm != nullptr) vFlushStep(ppdev->pqm);
@@ -61,7 +91,30 @@ DWORD dwFlushThread(LPVOID) {
         t.cPasses.fetch_add(1);
         t.cv.wait_for(lock, std::chrono::milliseconds(t.dwPeriod.load()), [&t] { return t.bStop; });
     }
+    // Decided under the lock: a start that comes later starts a new thread.
+    t.cLoops.fetch_sub(1);
+    t.bRunning = false;
+    t.cvExited.notify_all();
     return 0;
+}
+
+// Waits until a thread that has left its loop has ended and closes its
+// handle, whichever process the caller acts for.
+void vJoinThread(HANDLE h, DWORD pidCreator) {
+    HANDLE hWait = nullptr;
+    if (GetCurrentProcessId() == pidCreator) {
+        hWait = h;
+    } else if (HANDLE hCreator = OpenProcess(PROCESS_DUP_HANDLE, FALSE, pidCreator)) {
+        if (!DuplicateHandle(hCreator, h, GetCurrentProcess(), &hWait, 0, FALSE,
+                             DUPLICATE_SAME_ACCESS | DUPLICATE_CLOSE_SOURCE)) {
+            hWait = nullptr;
+        }
+        CloseHandle(hCreator);
+    }
+    if (hWait == nullptr) return;  // the starting process has ended
+    if (WaitForSingleObject(hWait, kdwStopWaitMs) != WAIT_OBJECT_0)
+        DbgPrint("vForgetDevice: the flush thread did not end\n");
+    CloseHandle(hWait);
 }
 
 }  // namespace
@@ -69,24 +122,24 @@ DWORD dwFlushThread(LPVOID) {
 BOOL bFollowDevice(PDEV* ppdev) {
     FlushThread& t = gThread();
     std::lock_guard life(t.mutexLife);
-    {
-        std::lock_guard lock(t.mutex);
-        try {
-            t.devices.push_back(ppdev);
-        } catch (const std::bad_alloc&) {
-            return FALSE;
-        }
-        if (t.hThread != nullptr) return TRUE;
-        t.bStop = false;
+    std::lock_guard lock(t.mutex);
+    try {
+        t.devices.push_back(ppdev);
+    } catch (const std::bad_alloc&) {
+        return FALSE;
     }
+    t.bStop = false;
+    if (t.bRunning) return TRUE;  // it keeps serving, now this device too
+    // The new thread waits for the lock before its first pass.
     DWORD dwId = 0;
     HANDLE h = CreateThread(nullptr, 0, dwFlushThread, nullptr, 0, &dwId);
-    std::lock_guard lock(t.mutex);
     if (h == nullptr) {
         std::erase(t.devices, ppdev);
         return FALSE;
     }
+    t.bRunning = true;
     t.hThread = h;
+    t.pidCreator = GetCurrentProcessId();
     return TRUE;
 }
 
@@ -94,27 +147,33 @@ void vForgetDevice(PDEV* ppdev) {
     FlushThread& t = gThread();
     std::lock_guard life(t.mutexLife);
     HANDLE h = nullptr;
+    DWORD pidCreator = 0;
     {
-        std::lock_guard lock(t.mutex);
+        std::unique_lock lock(t.mutex);
         std::erase(t.devices, ppdev);
-        if (t.devices.empty() && t.hThread != nullptr) {
-            t.bStop = true;
-            h = t.hThread;
-            t.hThread = nullptr;
+        if (!t.devices.empty() || !t.bRunning) return;
+        t.bStop = true;
+        t.cv.notify_all();
+        if (!t.cvExited.wait_for(lock, std::chrono::milliseconds(kdwStopWaitMs),
+                                 [&t] { return !t.bRunning; })) {
+            // It keeps its handle; a later start keeps the thread.
+            DbgPrint("vForgetDevice: the flush thread did not stop\n");
+            return;
         }
+        h = t.hThread;
+        pidCreator = t.pidCreator;
+        t.hThread = nullptr;
     }
-    if (h == nullptr) return;
-    t.cv.notify_all();
-    if (WaitForSingleObject(h, kdwStopWaitMs) != WAIT_OBJECT_0)
-        DbgPrint("vForgetDevice: the flush thread did not stop\n");
-    CloseHandle(h);
+    vJoinThread(h, pidCreator);
 }
 
 BOOL bFlushThreadRunning(void) {
     FlushThread& t = gThread();
     std::lock_guard lock(t.mutex);
-    return t.hThread != nullptr;
+    return t.bRunning;
 }
+
+ULONG cFlushThreadLoops(void) { return gThread().cLoops.load(); }
 
 std::uint64_t cFlushThreadPasses(void) { return gThread().cPasses.load(); }
 

@@ -8,20 +8,6 @@ void vNotBuiltYet(const char* pszFunction) {
     DbgPrint("%s: not built yet\n", pszFunction);
 }
 
-// --- surface life cycle ------------------------------------------------------
-
-HSURF DrvEnableSurface(DHPDEV) {
-    vNotBuiltYet("DrvEnableSurface");
-    return nullptr;
-}
-
-void DrvDisableSurface(DHPDEV) { vNotBuiltYet("DrvDisableSurface"); }
-
-BOOL DrvAssertMode(DHPDEV, BOOL) {
-    vNotBuiltYet("DrvAssertMode");
-    return FALSE;
-}
-
 // --- drawing -----------------------------------------------------------------
 
 BOOL DrvTextOut(SURFOBJ*, STROBJ*, FONTOBJ*, CLIPOBJ*, RECTL*, RECTL*, BRUSHOBJ*, BRUSHOBJ*,

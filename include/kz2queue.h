@@ -25,6 +25,7 @@
 #include <atomic>
 #include <cstddef>
 
+#include "platform/ddi.h"
 #include "platform/export.h"
 #include "platform/kernel.h"
 
@@ -155,5 +156,16 @@ VNX_EXPORT ULONG kz2FlushStreamRenderWaitRoom(KZ2QUEUEMGT qm, ULONG cb);
 // the wait has lasted 50 ms. Always 1.
 VNX_EXPORT ULONG kz2PollWait(KZ2QUEUE* q, ULONG n, const char* pszTag);
 VNX_EXPORT void kz2VBLANKWait(KZ2QUEUEMGT qm);
+
+// Writes the host image psoSrc from *pptlSrc zoomed into *prclDst of the
+// device surface psoDst, only inside the clip box [xClipMin, xClipMax) x
+// [yClipMin, yClipMax) (surface coordinates): each source pixel is written
+// z0 times (z1 for rows) plus once whenever a 16.16 accumulator growing by
+// z2 (z3) carries; 32-bit sources are converted to the surface's depth.
+// Flushes the queues; answers 1, or 0 when the surfaces or rectangle cannot
+// be used (nothing is written then).
+VNX_EXPORT ULONG kz2WriteRectZoom(SURFOBJ* psoDst, SURFOBJ* psoSrc, RECTL* prclDst,
+                                  POINTL* pptlSrc, ULONG z0, ULONG z1, ULONG z2, ULONG z3,
+                                  LONG xClipMin, LONG yClipMin, LONG xClipMax, LONG yClipMax);
 
 }  // extern "C"

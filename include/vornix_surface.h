@@ -118,5 +118,9 @@ VNX_EXPORT HSURF CreateDeviceBitmap(struct PDEV* ppdev, LONG cx, LONG cy, ULONG 
 VNX_EXPORT HSURF CreateIGBETile(struct PDEV* ppdev, LONG size, ULONG pidFormat, FLONG fl);
 // Replaces everything but the slot bits of the surface's pid.
 VNX_EXPORT void DfbAssignFormat(DSURF* pdsurf, ULONG pidFormat);
+// Writes the 8x8 dither matrix of the 3D side into the device's dither tile
+// (a copy for every rasterizer). Nothing happens while the device has no
+// dither tile.
+VNX_EXPORT void LoadDitherMat(struct PDEV* ppdev);
 
 }  // extern "C"

@@ -1,23 +1,34 @@
-// vnxsim: boots the simulated machine with a chosen board and mode, loads the
-// display driver through the graphics engine and reports what it did.
+// vnxsim: boots the simulated machine with a chosen board, memory and mode,
+// loads the display driver through the graphics engine, enables its surface
+// and reports what it did: the mode, where the driver placed each buffer in
+// board memory, and the packets each rasterizer consumed.
+//
+// One function per stage, run in order by main: parse the options, build
+// the machine, boot the driver, enable the surface, report the layout, draw,
+// finish (let the board render everything queued), report the packets,
+// write the picture.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <stdexcept>
 #include <string>
+#include <vector>
 
+#include "desktop.h"
+#include "pdev.h"
+#include "platform/board.h"
 #include "platform/debug.h"
 #include "platform/engine.h"
 #include "platform/kernel.h"
 #include "platform/miniport.h"
-#include "platform/process.h"
 
 namespace {
 
 struct Options {
     int rasterizers = 1;
     int boards = 1;
-    ULONG width = 1024, height = 768, bpp = 8;
+    int memoryMB = 0;  // of one board; 0: 8 MB a rasterizer
+    ULONG width = 1024, height = 768, bpp = 16;
+    std::string out;   // picture file, empty for none
 };
 
 void usage(FILE* out) {
@@ -25,7 +36,17 @@ void usage(FILE* out) {
                  "usage: vnxsim [options]\n"
                  "  --board solo|duo|quad    rasterizers per board: 1, 2 or 4 (default solo)\n"
                  "  --boards 1|2             boards; two drive two screens side by side\n"
-                 "  --mode WIDTHxHEIGHTxBPP  display mode (default 1024x768x8)\n"
+                 "  --memory MB              board memory of one board (default 8 MB a\n"
+                 "                           rasterizer). Each rasterizer has 32 pages; MB is\n"
+                 "                           2, 4 or 8 MB a rasterizer (pages of 64, 128 or\n"
+                 "                           256 KB: memory class 0, 1, 2), and 16 to 128 MB a\n"
+                 "                           rasterizer with pages of 256 KB made 2 to 16 times\n"
+                 "                           larger (page width, then height, multiplied by 2\n"
+                 "                           or 4). A solo takes 2 to 128, a duo 4 to 256, a\n"
+                 "                           quad 8 to 512, each a power of two.\n"
+                 "  --mode WIDTHxHEIGHTxBPP  display mode (default 1024x768x16): 640x480,\n"
+                 "                           800x600, 1024x768 or 1280x1024 at 8, 16 or 32\n"
+                 "  --out FILE.png           write the screen as a PNG picture\n"
                  "  --debug                  print the drivers' debug output to standard error\n"
                  "  --help                   show this text\n");
 }
@@ -73,6 +94,16 @@ int parse(int argc, char** argv, Options& o) {
                 std::fprintf(stderr, "vnxsim: --boards takes 1 or 2, not '%s'\n", v);
                 return 2;
             }
+        } else if (arg == "--memory") {
+            const char* v = value("--memory");
+            if (!v) return 2;
+            char* end = nullptr;
+            const long mb = std::strtol(v, &end, 10);
+            if (end == v || *end != 0 || mb <= 0 || mb > 4096) {
+                std::fprintf(stderr, "vnxsim: --memory takes a size in MB, not '%s'\n", v);
+                return 2;
+            }
+            o.memoryMB = static_cast<int>(mb);
         } else if (arg == "--mode") {
             const char* v = value("--mode");
             if (!v) return 2;
@@ -80,6 +111,10 @@ int parse(int argc, char** argv, Options& o) {
                 std::fprintf(stderr, "vnxsim: bad mode '%s' (WIDTHxHEIGHTxBPP, e.g. 1024x768x16)\n", v);
                 return 2;
             }
+        } else if (arg == "--out") {
+            const char* v = value("--out");
+            if (!v) return 2;
+            o.out = v;
         } else {
             std::fprintf(stderr, "vnxsim: unknown option '%s'\n", argv[i]);
             usage(stderr);
@@ -89,26 +124,71 @@ int parse(int argc, char** argv, Options& o) {
     return -1;
 }
 
-}  // namespace
+int log2_exact(int v) {
+    int n = 0;
+    while (v > 1 && v % 2 == 0) {
+        v /= 2;
+        ++n;
+    }
+    return v == 1 ? n : -1;
+}
 
-int main(int argc, char** argv) {
-    Options o;
-    if (int rc = parse(argc, argv, o); rc >= 0) return rc;
+// The memory class and page multipliers for mb MB on a board of n
+// rasterizers: 2 MB a rasterizer times 2^class, times the multipliers.
+bool memory_layout(int mb, int n, vnx::miniport::MachineConfig& cfg) {
+    if (mb % (2 * n) != 0) return false;
+    const int steps = log2_exact(mb / (2 * n));  // doublings of the smallest memory
+    if (steps < 0 || steps > 6) return false;
+    cfg.memoryClass = steps < 2 ? steps : 2;
+    const int rest = steps - cfg.memoryClass;  // 0..4: x code up to 2, then y code
+    cfg.xMultiplierCode = rest < 2 ? rest : 2;
+    cfg.yMultiplierCode = rest - cfg.xMultiplierCode;
+    return true;
+}
 
-    vnx::miniport::MachineConfig cfg;
+// The machine the options describe; false (having said why) when the
+// stand-in cannot provide it.
+bool build_machine(Options& o, vnx::miniport::MachineConfig& cfg) {
     cfg.rasterizers = o.rasterizers;
     cfg.boards = o.boards;
     if (o.boards == 2) cfg.boardConfig.flags |= BCF_DUAL_MONITOR;
-    std::string problem = vnx::miniport::check_config(cfg);
+    if (o.memoryMB == 0) o.memoryMB = 8 * o.rasterizers;
+    if (!memory_layout(o.memoryMB, o.rasterizers, cfg)) {
+        std::fprintf(stderr,
+                     "vnxsim: a %s cannot have %d MB: it takes %d to %d MB, a power of two "
+                     "(see --help)\n",
+                     vnx::miniport::board_model_name(o.rasterizers), o.memoryMB,
+                     2 * o.rasterizers, 128 * o.rasterizers);
+        return false;
+    }
+    bool known = false;
+    for (const auto& m : cfg.modes)
+        known |= m.usable && m.width == o.width && m.height == o.height &&
+                 m.planes * m.bitsPerPlane == o.bpp;
+    if (!known) {
+        std::fprintf(stderr,
+                     "vnxsim: the board offers no mode %ux%ux%u (640x480, 800x600, 1024x768 or "
+                     "1280x1024 at 8, 16 or 32 bits a pixel)\n",
+                     static_cast<unsigned>(o.width), static_cast<unsigned>(o.height),
+                     static_cast<unsigned>(o.bpp));
+        return false;
+    }
+    const std::string problem = vnx::miniport::check_config(cfg);
     if (!problem.empty()) {
         std::fprintf(stderr, "vnxsim: the machine cannot be built: %s\n", problem.c_str());
-        return 1;
+        return false;
     }
-    vnx::engine::Device device(cfg);
-    std::printf("machine: %d x %s\n", o.boards, vnx::miniport::board_model_name(o.rasterizers));
+    return true;
+}
+
+// Loads the driver and enables its device for the mode.
+bool boot(vnx::engine::Device& device, const Options& o) {
+    std::printf("machine: %d x %s, %d MB of board memory each\n", o.boards,
+                vnx::miniport::board_model_name(o.rasterizers), o.memoryMB);
     if (!device.load_driver("vornix.dll")) {
-        std::fprintf(stderr, "vnxsim: the display driver did not load\n%s", vnx::debug::peek().c_str());
-        return 1;
+        std::fprintf(stderr, "vnxsim: the display driver did not load\n%s",
+                     vnx::debug::peek().c_str());
+        return false;
     }
     DEVMODEW dm{};
     dm.dmSize = sizeof dm;
@@ -120,17 +200,180 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "vnxsim: the driver refused the mode %ux%ux%u\n",
                      static_cast<unsigned>(o.width), static_cast<unsigned>(o.height),
                      static_cast<unsigned>(o.bpp));
-        return 1;
+        return false;
     }
     const GDIINFO& gi = device.gdiinfo();
     std::printf("mode: %ux%u, %u bits a pixel, %u Hz\n", static_cast<unsigned>(gi.ulHorzRes),
                 static_cast<unsigned>(gi.ulVertRes),
                 static_cast<unsigned>(gi.cBitsPixel * gi.cPlanes),
                 static_cast<unsigned>(gi.ulVRefresh));
-    if (!device.enable_surface()) {
-        std::printf("surface: not enabled (the driver's surface set-up is not built yet)\n");
+    return true;
+}
+
+bool enable(vnx::engine::Device& device) {
+    if (device.enable_surface()) return true;
+    std::fprintf(stderr,
+                 "vnxsim: the driver could not enable its surface: the mode needs more board "
+                 "memory than the board has (try --memory, or a smaller mode)\n%s",
+                 vnx::debug::peek().c_str());
+    return false;
+}
+
+const PDEV* pdev_of(vnx::engine::Device& device) {
+    return reinterpret_cast<const PDEV*>(device.dhpdev());
+}
+
+// One line of the layout: a buffer, its page block and origin, its pid.
+void print_buffer(const char* name, const SURFOBJ* pso) {
+    if (pso == nullptr) return;
+    const DSURF* pdsurf = reinterpret_cast<const DSURF*>(pso->dhsurf);
+    const DFB* pdfb = pdsurf != nullptr ? pdsurf->pdfb : nullptr;
+    if (pdfb == nullptr) return;
+    char where[48];
+    if (pdfb->ppb == nullptr)
+        std::snprintf(where, sizeof where, "in the back buffer");
+    else
+        std::snprintf(where, sizeof where, "page block %u", static_cast<unsigned>(pdfb->pid & 0x1F));
+    std::printf("  %-12s %5ldx%-5ld at (%4ld,%4ld) %-19s pid 0x%04x\n", name,
+                static_cast<long>(pdfb->cx), static_cast<long>(pdfb->cy),
+                static_cast<long>(pdfb->x), static_cast<long>(pdfb->y), where,
+                static_cast<unsigned>(pdfb->pid));
+}
+
+// Where the driver placed each buffer, and the page slots they hold.
+void report_layout(vnx::engine::Device& device) {
+    const PDEV* ppdev = pdev_of(device);
+    const PAGECONFIG* ppc = ppdev->pPageConfig;
+    std::printf("surface: %ldx%ld for the engine; %lu rasterizer queue(s)%s\n",
+                static_cast<long>(ppdev->cxSurface), static_cast<long>(ppdev->cySurface),
+                static_cast<unsigned long>(ppdev->layout.cQueues),
+                ppdev->layout.bSplitScreen ? ", two screens side by side" : "");
+    std::printf("board memory: pages of %ux%u pixels at this depth (memory class %u, "
+                "multipliers x%ld, y%ld)\n",
+                static_cast<unsigned>(ppc->cxPage * ppdev->cxPageMul),
+                static_cast<unsigned>(ppc->cyPage * ppdev->cyPageMul),
+                static_cast<unsigned>(ppdev->ulMemoryClass), static_cast<long>(ppdev->cxPageMul),
+                static_cast<long>(ppdev->cyPageMul));
+    if (ppdev->hsurfZ != nullptr)
+        std::printf("3D: on (%u-bit depth buffer%s)\n", static_cast<unsigned>(ppc->cDepthBits),
+                    ppdev->hsurfBack != nullptr ? ", back buffer" : "");
+    else
+        std::printf("3D: off\n");
+
+    // The primary's record is the driver's; the others are locked surfaces.
+    SURFOBJ soPrimary{};
+    soPrimary.dhsurf = reinterpret_cast<DHSURF>(ppdev->pdsurfScreen);
+    print_buffer("primary", &soPrimary);
+    print_buffer("back", ppdev->psoBack);
+    print_buffer("depth", ppdev->psoZ);
+    print_buffer("pattern", ppdev->psoPattern);
+    print_buffer("dither", ppdev->psoDither);
+    print_buffer("scratch", ppdev->psoTmp);
+    print_buffer("scratch 24", ppdev->psoTmp24);
+    print_buffer("alternate", ppdev->psoAlt);
+
+    unsigned perBlock[PAGE_BLOCKS] = {};
+    for (const PAGESLOT& slot : ppdev->aaSlot[0])
+        if (slot.ppb != nullptr && slot.ppb->id < PAGE_BLOCKS) ++perBlock[slot.ppb->id];
+    std::printf("page slots: %u of %u in use", static_cast<unsigned>(PAGE_SLOTS - ppdev->cFreeSlots),
+                static_cast<unsigned>(PAGE_SLOTS));
+    for (unsigned b = 0; b < PAGE_BLOCKS; ++b)
+        if (perBlock[b] != 0) std::printf(", block %u: %u", b, perBlock[b]);
+    std::printf("\n");
+}
+
+// Paints the demonstration desktop (tools/desktop.cpp).
+void draw(vnx::engine::Device& device, const Options&) {
+    std::printf("desktop: %d fills\n", draw_desktop(device));
+}
+
+// Lets the board render everything queued, as glFinish does: the driver's
+// exported queue drain, under the device lock.
+void finish(vnx::engine::Device& device) {
+    PDEV* ppdev = reinterpret_cast<PDEV*>(device.dhpdev());
+    HMODULE hmod = LoadLibraryA("vornix.dll");
+    using PFN_FLUSHQUEUE = void (*)(KZ2QUEUEMGT, ULONG, ULONG**, ULONG*);
+    auto pfn = reinterpret_cast<PFN_FLUSHQUEUE>(GetProcAddress(hmod, "kz2FlushQueue"));
+    if (pfn != nullptr && ppdev->pqm != nullptr) {
+        EnterCriticalSection(&ppdev->csEscape);
+        pfn(ppdev->pqm, 0xFFFFFFFFu, nullptr, nullptr);
+        LeaveCriticalSection(&ppdev->csEscape);
     }
+    if (hmod != nullptr) FreeLibrary(hmod);
+}
+
+// What each drawing packet of the driver is, by its command word.
+struct PacketName {
+    std::uint32_t command;
+    const char* name;
+};
+const PacketName kPacketNames[] = {
+    {0x02101026, "rectangle fills (clears among them)"},
+    {0x02201026, "rectangle fills with overlay (clears)"},
+    {0x02102000, "point loads (dither matrix, patterns)"},
+};
+
+const char* packet_name(std::uint32_t command) {
+    for (const PacketName& row : kPacketNames)
+        if (row.command == command) return row.name;
+    return "other";
+}
+
+// Per rasterizer: what its DMA engine consumed.
+void report_packets(vnx::engine::Device& device) {
+    vnx::board::Board& board = device.machine().board();
+    std::printf("packets consumed:\n");
+    for (int r = 0; r < board.rasterizers(); ++r) {
+        const vnx::board::StreamSummary s = board.summary(r);
+        std::printf("  rasterizer %d (board %d): %llu drawing packets, %llu primitives, "
+                    "%llu words",
+                    r, board.board_of(r), static_cast<unsigned long long>(s.packets),
+                    static_cast<unsigned long long>(s.primitives),
+                    static_cast<unsigned long long>(s.words));
+        std::vector<std::pair<const char*, unsigned>> kinds;
+        for (const vnx::board::DecodedPacket& p : board.packets(r)) {
+            if (p.kind != vnx::board::ItemKind::Packet) continue;
+            const char* name = packet_name(p.command);
+            bool found = false;
+            for (auto& k : kinds)
+                if (std::strcmp(k.first, name) == 0) ++k.second, found = true;
+            if (!found) kinds.push_back({name, 1});
+        }
+        for (const auto& k : kinds) std::printf(", %u %s", k.second, k.first);
+        std::printf("\n");
+    }
+    const auto errors = board.errors();
+    for (const auto& e : errors)
+        std::printf("  board error (rasterizer %d): %s\n", e.rasterizer, e.message.c_str());
+}
+
+// The screen as board memory holds it, as a PNG file (tools/desktop.cpp).
+bool write_picture(vnx::engine::Device& device, const Options& o) {
+    if (o.out.empty()) return true;
+    if (!write_screen_png(device, o.out)) return false;
+    std::printf("picture: %s\n", o.out.c_str());
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Reports and errors go to two streams; each line comes out in order.
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    Options o;
+    if (int rc = parse(argc, argv, o); rc >= 0) return rc;
+    vnx::miniport::MachineConfig cfg;
+    if (!build_machine(o, cfg)) return 1;
+
+    vnx::engine::Device device(cfg);
+    if (!boot(device, o) || !enable(device)) return 1;
+    report_layout(device);
+    draw(device, o);
+    finish(device);
+    report_packets(device);
+    const bool written = write_picture(device, o);
+    const bool clean = device.machine().board().errors().empty() && written;
     device.unload_driver();
     std::printf("driver unloaded\n");
-    return 0;
+    return clean ? 0 : 1;
 }

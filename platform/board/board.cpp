@@ -202,6 +202,11 @@ void Board::set_hung(int rasterizer, bool hung) {
     impl_->rasterizers.at(rasterizer).hung = hung;
 }
 
+void Board::set_execution(bool on) {
+    std::lock_guard lock(impl_->mutex);
+    impl_->executing = on;
+}
+
 void Board::set_executor(Executor executor) {
     std::lock_guard lock(impl_->mutex);
     impl_->executor = std::move(executor);

@@ -32,6 +32,11 @@ struct Rasterizer {
     StreamSummary summary;
     // Board memory: physical page s, made on first use.
     std::array<std::unique_ptr<std::uint8_t[]>, VNX_PAGE_SLOTS> pages;
+    // The executor's registers that outlive a packet (platform/board.h,
+    // "Execution"): the pattern register (register 12), 8 rows of 8 values,
+    // and the mask pattern, 16 rows of 16 bits.
+    std::array<std::uint32_t, 64> pattern{};
+    std::array<std::uint16_t, 16> maskRows{};
 };
 
 struct Ramdac {
@@ -63,6 +68,7 @@ struct Board::Impl {
     std::size_t dmaTotal = 0;
 
     bool recording = true;
+    bool executing = true;          // Board::set_execution
     std::vector<BoardError> errors;
     Executor executor;
     Board* owner = nullptr;
@@ -80,6 +86,12 @@ struct Board::Impl {
     void set_read_pointer(int r, std::uint32_t value);
     bool busy(int r);
     void run(int r);
+
+    // Board memory (memory.cpp): the bytes of pixel (x, y) of pid in
+    // rasterizer r's pages, or null when no page slot maps it; *bytesPerPixel
+    // gets the pixel size of the pid's format (0 for a format without one).
+    std::uint8_t* page_pixel(int r, std::uint16_t pid, std::int64_t x, std::int64_t y,
+                             std::uint32_t* bytesPerPixel);
 
     // RAMDAC (ramdac.cpp).
     void ramdac_write(int b, ULONG offset, ULONG value);

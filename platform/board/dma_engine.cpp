@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "board_impl.h"
+#include "exec.h"
 
 namespace vnx::board {
 
@@ -165,8 +166,10 @@ private:
         if (b_.recording) ras_.records.push_back(std::move(item));
     }
 
-    // Runs the executor on a drawing or transfer packet, then records it.
+    // Carries a drawing or transfer packet out into board memory, shows it
+    // to the observer a test installed, then records it.
     void execute_and_record(DecodedPacket item) {
+        if (b_.executing) exec::execute(b_, r_, item);
         if (b_.executor) b_.executor(*b_.owner, r_, item);
         record(std::move(item));
     }

@@ -34,7 +34,8 @@ TEST_P(QueueSetUp, LaysOutOneQueuePerRasterizer) {
     EXPECT_EQ(layout.cQueuesPerScreen, split ? n / 2 : n);
     EXPECT_EQ(ppdev->ulAlignMask, -128);
     EXPECT_EQ(ppdev->pDmaBuffer, board->dma_base());
-    EXPECT_EQ(ppdev->pStaging, board->dma_bus());
+    // The copies stage in staging buffer 0, outside the rings.
+    EXPECT_EQ(ppdev->pStaging, board->staging_bus(0));
     EXPECT_TRUE(device_->machine().state().queuesSetUp);
     EXPECT_TRUE(bFlushThreadRunning());
 
@@ -46,7 +47,7 @@ TEST_P(QueueSetUp, LaysOutOneQueuePerRasterizer) {
     EXPECT_EQ(qm->fDisabled, 0u);
     EXPECT_EQ(qm->fReenable, 0u);
 
-    const ULONG cbRing = ((board->dma_bytes() - 16384) / n) & ~3u;
+    const ULONG cbRing = ((board->dma_bytes() - 16384) / n) & ~127u;
     for (ULONG i = 0; i < n; ++i) {
         SCOPED_TRACE(i);
         KZ2QUEUE* q = Q(i);
@@ -57,6 +58,8 @@ TEST_P(QueueSetUp, LaysOutOneQueuePerRasterizer) {
         EXPECT_EQ(q->cbRing, cbRing);
         EXPECT_EQ(q->ulRingBus, board->dma_bus() + 16384 + i * cbRing);
         EXPECT_EQ(q->pRingStart, board->bus_to_cpu(q->ulRingBus, 4));
+        EXPECT_TRUE(bLineAligned(q->pRingStart));
+        EXPECT_EQ(q->ulRingBus % 128, 0u);
         EXPECT_EQ(q->pRingLimit, q->pRingStart + (cbRing - 600) / 4);
         EXPECT_EQ(q->pStreamEnd, q->pRingStart);
         EXPECT_EQ(q->pKicked, q->pRingStart);
@@ -142,6 +145,48 @@ TEST_F(QueueSetUpTest, FailuresLeaveNothingBehind) {
         vReleaseQueues(p);
     }
     EXPECT_EQ(vnx::debug::take(), "");
+}
+
+// Every ring is a whole number of 128-byte lines, so every ring starts on a
+// line (the board reads whole lines and the close record must start one); a
+// description whose buffer is off a line, or whose share is below 4096
+// bytes, holds no queues.
+TEST_F(QueueSetUpTest, RingsAreWholeLines) {
+    alignas(128) static BYTE ajBuffer[256];
+    struct Row {
+        const char* what;
+        ULONG cQueues;
+        ULONG cjDmaBuffer;
+        ULONG cbCpuOffset;  // of the buffer from a line
+        ULONG ulBus;
+        ULONG cbRing;
+    };
+    const Row rows[] = {
+        {"one queue", 1, 0x100000, 0, 0x10000000, 0x100000 - 16384},
+        {"eight queues", 8, 0x100000, 0, 0x10000000, (0x100000 - 16384) / 8},
+        {"three queues, share off a line", 3, 16384 + 3 * 5000, 0, 0x10000000, 4992},
+        {"two queues, 4146 each", 2, 16384 + 2 * 4146, 0, 0x10000000, 4096},
+        {"4200 rounds down to 4096", 1, 16384 + 4200, 0, 0x10000000, 4096},
+        {"too small", 1, 16384 + 4000, 0, 0x10000000, 0},
+        {"staging area only", 1, 16384, 0, 0x10000000, 0},
+        {"no rasterizers", 0, 0x100000, 0, 0x10000000, 0},
+        {"too many rasterizers", MAX_RASTERIZERS + 1, 0x100000, 0, 0x10000000, 0},
+        {"CPU address off a line", 1, 0x100000, 64, 0x10000040, 0},
+        {"bus address off a line", 1, 0x100000, 0, 0x10000040, 0},
+        {"CPU address off by a word", 1, 0x100000, 4, 0x10000000, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        VNX_DMA_DESCRIPTION d{};
+        d.ulRasterizers = row.cQueues;
+        d.ulBoards = 1;
+        d.pvDmaBase = ajBuffer + row.cbCpuOffset;
+        d.ulDmaBus = row.ulBus;
+        d.cjDmaBuffer = row.cjDmaBuffer;
+        const ULONG cbRing = cbQueueRing(d);
+        EXPECT_EQ(cbRing, row.cbRing);
+        EXPECT_EQ(cbRing % 128, 0u);
+    }
 }
 
 TEST_F(QueueSetUpTest, FindsTheManagerThroughASurfaceOrDeviceSurface) {

@@ -135,6 +135,7 @@ TEST_F(QueueStreamTest, CallsHoldOrReleaseTheThread) {
         {"kz2VBLANKWait", [&] { kz2VBLANKWait(qm); }, 1},
         {"KZ2WriteSyncCmd", [&] { KZ2WriteSyncCmd(qm); }, 0},
         {"kz2SyncDMA", [&] { kz2SyncDMA(qm); }, 1},
+        {"vCloseAllQueuePackets", [&] { vCloseAllQueuePackets(qm); }, 0},
     };
     for (const Row& row : rows) {
         row.run();
@@ -247,6 +248,127 @@ TEST_F(QueueStreamTest, AllocFlushQueueOpensOrContinuesPackets) {
     std::vector<ULONG> counts;
     for (const auto& packet : Take(0)) counts.push_back(packet.primitives);
     EXPECT_EQ(counts, (std::vector<ULONG>{2, 1, 1, 1}));
+}
+
+// A packet the board was told to read (part of it, or all of it followed by
+// the kick's two NOPs when it ended on a line) does not go on: the next
+// kz2AllocFlushQueue opens new packets. A packet that starts after the
+// kicked line still goes on.
+TEST_F(QueueStreamTest, AllocFlushQueueDoesNotContinueAKickedPacket) {
+    struct Row {
+        const char* what;
+        ULONG polygons;      // in the first packet: 6 + 3 x polygons words
+        bool endsOnALine;
+    };
+    const Row rows[] = {
+        {"ends on a line, padded with two NOPs", 62, true},  // 192 words
+        {"kicked past its header", 50, false},               // 156 words
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        Boot(1);
+        KZ2QUEUE* q = Q(0);
+        int calls = 0;
+        const PFN_KZ2FILL pfnFill = [](PVOID a, ULONG* p, PVOID, PVOID) -> ULONG {
+            ++*static_cast<int*>(a);
+            p[0] = kPolygonCommand;
+            p[1] = 0;
+            p[2] = 0x8000;
+            p[3] = 0x10360348;
+            p[4] = 0;
+            p[5] = (767u << 16) | 1023u;
+            return 24;
+        };
+        auto polygons = [&](ULONG* p, ULONG n) {
+            for (ULONG k = 0; k < n; ++k) {
+                *p++ = Vtx(k, 0);
+                *p++ = Vtx(k + 1, 0);
+                *p++ = Vtx(k, 1);
+                ++q->cPrims;
+            }
+            q->pWrite = p;
+            return p;
+        };
+
+        ULONG* p = kz2AllocFlushQueue(qm, ~0u, 2000, &calls, nullptr, nullptr, FALSE, pfnFill);
+        p = polygons(p, row.polygons);
+        ASSERT_EQ(bLineAligned(p), row.endsOnALine);
+        kz2UpdatePacketPtr(qm, nullptr, p, 0);
+        ASSERT_GT(q->pKicked, q->pRingStart);  // the board reads the packet's start
+
+        p = kz2AllocFlushQueue(qm, ~0u, 100, &calls, nullptr, nullptr, FALSE, pfnFill);
+        EXPECT_EQ(calls, 2);
+        EXPECT_EQ(q->pPacket, q->pStreamEnd);
+        EXPECT_EQ(q->cPrims, 0u);
+        EXPECT_EQ(p, q->pStreamEnd + 6);
+        ULONG* pSecond = q->pPacket;
+        p = polygons(p, 1);
+        kz2SoftUpdatePacketPtr(qm, p);
+
+        // The new packet lies after the kicked line: it goes on.
+        ASSERT_LE(q->pKicked, pSecond);
+        p = kz2AllocFlushQueue(qm, ~0u, 100, &calls, nullptr, nullptr, FALSE, pfnFill);
+        EXPECT_EQ(calls, 2);
+        EXPECT_EQ(q->pPacket, pSecond);
+        p = polygons(p, 1);
+        kz2UpdatePacketPtr(qm, nullptr, p, 0);
+        kz2FlushQueue(qm, ~0u, nullptr, nullptr);
+
+        std::vector<ULONG> counts;
+        for (const auto& packet : Take(0)) counts.push_back(packet.primitives);
+        EXPECT_EQ(counts, (std::vector<ULONG>{row.polygons, 2}));
+        Shutdown();  // checks that the board saw no malformed stream
+    }
+}
+
+// A queue that got no word after a packet opened with a two-word prefix (no
+// fill callback) keeps its packet open at the stream end; the next
+// kz2AllocFlushQueue opens new packets instead of writing over that header.
+TEST_F(QueueStreamTest, AllocFlushQueueDoesNotContinueAnUnclosedPacket) {
+    Boot(2);
+    constexpr ULONG kCommand = kPolygonCommand & ~KZ2_PKT_CLIP;
+    const PFN_KZ2FILL pfnFill = [](PVOID, ULONG* p, PVOID, PVOID) -> ULONG {
+        p[0] = kCommand;
+        p[1] = 0;
+        return 8;
+    };
+    // A whole polygon packet (pid, instruction, three vertices) broadcast.
+    auto broadcast = [&](ULONG* p, ULONG x) {
+        *p++ = 0x8000;
+        *p++ = 0x10360348;
+        *p++ = Vtx(x, 0);
+        *p++ = Vtx(x + 1, 0);
+        *p++ = Vtx(x, 1);
+        return kz2CopyPrim(qm, p)->pWrite;
+    };
+    ULONG* p = kz2AllocFlushQueue(qm, ~0u, 100, nullptr, nullptr, nullptr, FALSE, pfnFill);
+    kz2SoftUpdatePacketPtr(qm, broadcast(p, 0));
+
+    // Forced new packets; only the current queue gets a polygon.
+    p = kz2AllocFlushQueue(qm, ~0u, 100, nullptr, nullptr, nullptr, TRUE, pfnFill);
+    KZ2QUEUE* cur = qm->pqCurrent;
+    KZ2QUEUE* other = cur == Q(0) ? Q(1) : Q(0);
+    *p++ = 0x8000;
+    *p++ = 0x10360348;
+    *p++ = Vtx(5, 0);
+    *p++ = Vtx(6, 0);
+    *p++ = Vtx(5, 1);
+    cur->pWrite = cur->pMark = p;
+    ++cur->cPrims;
+    kz2SoftUpdatePacketPtr(qm, p);
+    ASSERT_EQ(other->pPacket, other->pStreamEnd);  // never closed
+
+    p = kz2AllocFlushQueue(qm, ~0u, 100, nullptr, nullptr, nullptr, FALSE, pfnFill);
+    for (ULONG i = 0; i < Queues(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(Q(i)->pPacket, Q(i)->pStreamEnd);
+        EXPECT_EQ(Q(i)->pWrite, Q(i)->pPacket + 2);
+        EXPECT_EQ(Q(i)->pPacket[0], kCommand);
+    }
+    kz2UpdatePacketPtr(qm, nullptr, broadcast(p, 10), 0);
+    kz2FlushQueue(qm, ~0u, nullptr, nullptr);
+    EXPECT_EQ(Take(static_cast<int>(cur - qm)).size(), 3u);
+    EXPECT_EQ(Take(static_cast<int>(other - qm)).size(), 2u);
 }
 
 // A queue near its ring limit is wrapped when handed over: the stream ends
@@ -485,6 +607,42 @@ TEST_F(QueueStreamTest, CloseAllThenSyncWait) {
     ASSERT_EQ(packets.size(), 1u);
     EXPECT_EQ(packets[0].bus, Q(0)->ulRingBus);
     EXPECT_EQ(vnx::debug::take(), "");
+}
+
+// A close after the close-all step finds nothing open: it does not take the
+// close record for a packet and write a count over the sync word the board
+// cleared, so the sync wait that follows finds the word cleared.
+TEST_F(QueueStreamTest, UpdateAfterCloseAllKeepsTheSyncWord) {
+    struct Row {
+        const char* call;
+        std::function<void(KZ2QUEUEMGT)> run;
+    };
+    const Row rows[] = {
+        {"kz2SoftUpdatePacketPtr", [](KZ2QUEUEMGT q) { kz2SoftUpdatePacketPtr(q, nullptr); }},
+        {"kz2UpdatePacketPtr", [](KZ2QUEUEMGT q) { kz2UpdatePacketPtr(q, nullptr, nullptr, 0); }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.call);
+        Boot(2);
+        SendFill(2);
+        vCloseAllQueuePackets(qm);
+        std::vector<ULONG*> ends;
+        for (ULONG i = 0; i < Queues(); ++i) {
+            ASSERT_NE(Q(i)->pSyncWord, nullptr);
+            ASSERT_EQ(*Q(i)->pSyncWord, 0u);
+            ends.push_back(Q(i)->pStreamEnd);
+        }
+        row.run(qm);
+        for (ULONG i = 0; i < Queues(); ++i) {
+            SCOPED_TRACE(i);
+            EXPECT_EQ(*Q(i)->pSyncWord, 0u);
+            EXPECT_EQ(Q(i)->pStreamEnd, ends[i]);
+        }
+        kz2SyncDMA(qm);
+        EXPECT_EQ(vnx::debug::take(), "");
+        for (ULONG i = 0; i < Queues(); ++i) EXPECT_EQ(Q(i)->pStreamEnd, Q(i)->pRingStart);
+        Shutdown();
+    }
 }
 
 // The sync wait on streams that hold packets: the board renders them all.

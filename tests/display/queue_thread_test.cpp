@@ -2,8 +2,11 @@
 // period, stays out while an operation holds the queues, keeps the streams
 // whole while callers and the thread take turns at speed, and follows the
 // current queue manager of every enabled device through disable and enable,
-// ending with the last device.
+// ending with the last device whichever process the calls act for.
+#include <optional>
+
 #include "display/queue_fixture.h"
+#include "platform/process.h"
 
 namespace vnx::test {
 namespace {
@@ -86,6 +89,91 @@ TEST_F(QueueThreadTest, HandshakeKeepsTheStreamsWhole) {
             ASSERT_EQ(packets[k].constants, std::vector<std::uint32_t>{k});
             ASSERT_EQ(packets[k].primitives, k % 7 + 1);
         }
+    }
+}
+
+// The close-all step and the sync wait take turns with a thread that passes
+// without a pause: the step holds the thread off (and leaves it held) while
+// it writes the streams, so every packet reaches every rasterizer whole and
+// in order and no wait gives the board up.
+TEST_F(QueueThreadTest, CloseAllKeepsTheThreadOut) {
+    flushPeriod = 0;
+    Boot(4);
+    constexpr ULONG kRounds = 300;
+    for (ULONG k = 0; k < kRounds; ++k) {
+        SendFill(k % 5 + 1, k);
+        if (k % 3 == 0) std::this_thread::yield();
+        vCloseAllQueuePackets(qm);
+        ASSERT_EQ(qm->fAutoFlush.load(), 0u);
+        kz2SyncDMA(qm);
+    }
+    for (ULONG i = 0; i < Queues(); ++i) {
+        SCOPED_TRACE(i);
+        const auto packets = Take(static_cast<int>(i));
+        ASSERT_EQ(packets.size(), kRounds);
+        for (ULONG k = 0; k < kRounds; ++k) {
+            ASSERT_EQ(packets[k].constants, std::vector<std::uint32_t>{k});
+            ASSERT_EQ(packets[k].primitives, k % 5 + 1);
+        }
+    }
+    EXPECT_EQ(vnx::debug::take(), "");
+}
+
+// Stopping the thread does not depend on the process the starting or the
+// stopping call acts for, nor on the starting process being alive: the stop
+// waits until the thread has left its loop, and the next start has exactly
+// one thread serving the device.
+TEST_F(QueueThreadTest, StopsWhicheverProcessTheCallsActFor) {
+    struct Row {
+        const char* what;
+        bool startInApp;
+        bool stopInApp;
+        bool appEnds;  // before the stop
+    };
+    const Row rows[] = {
+        {"started for an application", true, false, false},
+        {"stopped for an application", false, true, false},
+        {"started for an application that ended", true, false, true},
+    };
+    flushPeriod = 2;
+    Boot(1);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        vReleaseQueues(ppdev);
+        ASSERT_FALSE(bFlushThreadRunning());
+        const DWORD app = vnx::process::create("app");
+        {
+            std::optional<vnx::process::Scope> scope;
+            if (row.startInApp) scope.emplace(app);
+            ASSERT_TRUE(bInitQueues(ppdev));
+        }
+        qm = ppdev->pqm;
+        ASSERT_TRUE(WaitPasses(1));
+        if (row.appEnds) {
+            ASSERT_TRUE(vnx::process::terminate(app));
+        }
+        {
+            std::optional<vnx::process::Scope> scope;
+            if (row.stopInApp) scope.emplace(app);
+            vReleaseQueues(ppdev);
+        }
+        EXPECT_FALSE(bFlushThreadRunning());
+        EXPECT_EQ(cFlushThreadLoops(), 0u);
+        EXPECT_EQ(vnx::debug::take(), "");
+        if (!row.appEnds) vnx::process::terminate(app);
+
+        // A new start: one thread, and it works.
+        ASSERT_TRUE(bInitQueues(ppdev));
+        qm = ppdev->pqm;
+        ASSERT_TRUE(WaitPasses(2));
+        EXPECT_EQ(cFlushThreadLoops(), 1u);
+        SendFill(3);
+        ASSERT_TRUE(WaitPasses(2));
+        vHoldFlushThread(qm);
+        const auto packets = Take(0);
+        ASSERT_EQ(packets.size(), 1u);
+        EXPECT_EQ(packets[0].primitives, 3u);
+        vReleaseFlushThread(qm);
     }
 }
 

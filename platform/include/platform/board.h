@@ -101,6 +101,70 @@
 // surface, names the same pixel word as 5). A rasterizer keeps only the
 // pixels of the tiles it owns; tile_owner() says which one that is.
 //
+// Execution (platform/board/executor.cpp: one table says which function
+// carries out which packet). Every decoded drawing packet is carried out at
+// once by the rasterizer that decoded it; these are the model's rules where
+// the driver's words leave the board open:
+// - Programs. The instruction word: opcode bits 0-5, destination 6-10,
+//   second source (B) 11-15, first source (A) 17-21, bit 25 alone: write
+//   only where the mask bit is set, bits 25 and 27: only where it is clear,
+//   bit 28: the clip pair applies to the write. Opcodes 0-8 (A AND B, OR,
+//   XOR, NOR, NAND, A AND NOT B, A OR NOT B, NOT A, A) on 32-bit values.
+//   Registers: 0 reads 0; 8-11 temporaries (0 at the start of each pixel);
+//   12 the pattern register; 13 and 14 the pixels of the pids in the low
+//   and high half of the first pid word; 27-30 the packet's data registers
+//   (a per-packet word, or the word of the primitive's first vertex; 0 when
+//   not loaded). The instructions run in order for each pixel; an
+//   instruction reading 13 or 14 after one wrote it sees the new value. A
+//   program with any other opcode or register is not carried out (counted
+//   in StreamSummary::unexecuted).
+// - Pixels. Registers hold a pixel in its 24-bit colour form for pid formats
+//   2 (3-3-2 to bits 21-23, 13-15, 5-6) and 4 (5-5-5 to bits 2-6 of each
+//   byte, pixel bit 15 to bit 23); the stored value for formats 0, 3 and 5;
+//   the word's top byte for format 6. A write keeps the bits its format has
+//   and drops the others. A pixel no page slot maps reads 0 and takes no
+//   writes.
+// - Coverage. A rectangle (class 6) covers the pixels whose centres lie in
+//   the bounding box of its four 28.4 corners, the right and bottom edges
+//   excluded; a point (class 0) covers the pixel holding it. A rasterizer
+//   carries out only the pixels of the tiles it owns (tile ((y >> 7) & 3) x 4
+//   + ((x >> 7) & 3), in any pid's space).
+// - Clip. The clip pair is (y << 16) | x in pixels, minimum included and
+//   maximum EXCLUDED (every writer sends origin + size). Without a clip pair
+//   in the packet, bit 28 clips nothing.
+// - Split boards. A packet whose control word carries the screen bits
+//   0x70000 (the second screen's queues) is drawn in the second screen's own
+//   x: the desktop from x = 1024 on lies at x - 1024 of every space of that
+//   board's memory (pixels left of 1024, which only unclipped loads reach,
+//   stay where they are), and its clip pair is in that x (a pixel passes
+//   when its desktop x - 1024 lies in it).
+// - Pattern register. It holds 8 x 8 values and tiles every pid's space: at
+//   pixel (x, y) register 12 reads entry [y & 7][x & 7], and a write to it at
+//   (x, y) sets that entry (how the 8x8 load square fills it).
+// - Mask. The two-colour mask bit at (x, y) is bit 15 - (x & 15) of mask row
+//   y & 15. Packets with mask data per packet (0x280, the monochrome pattern
+//   load) set the rasterizer's mask pattern: sixteen 16-bit rows, two per
+//   word, the first of a pair in the high half; their primitives' positions
+//   and instruction change nothing else. Packets without mask words
+//   (0x200 two-colour fills, and those without mask data) use that mask
+//   pattern.
+// - Mask rows per primitive (mask data 0x300 on rectangles: the 1-bit
+//   expansion, 0x326). Each rectangle carries sixteen rows laid out as the
+//   mask pattern's, and they stand for the mask pattern while that
+//   rectangle is drawn.
+// - Transfers (transfer packets). A record {(y << 16) | x, pid, bus address,
+//   descriptor} moves one row between DMA memory and the pixmap: descriptor
+//   bits 0-6 the first and bits 7-16 the last byte within the row's span,
+//   bits 17-22 the kind, bit 23 set for DMA memory -> pixmap. Byte k of the
+//   span lies at bus address + k and belongs to pixel x + k / (bytes a
+//   pixel) of row y. Kind 15 moves 1- and 2-byte pixels, 7 the 4-byte pixels
+//   of format 5, 8 those of format 6 (written: only the word's top byte).
+//   Pixels are moved as stored, without conversion. The rasterizer that
+//   owns the row's tile moves it; a pixel no page slot maps reads 0 and
+//   takes no writes. A record of another kind, with a descriptor that does
+//   not fit its pid's pixels, or with bytes outside DMA memory is a board
+//   error and moves nothing. (Kind 0 is the queue close record's: above.)
+//
 // Every public member may be called from any thread; calls are serialised.
 #pragma once
 
@@ -186,6 +250,7 @@ struct StreamSummary {
     std::uint64_t ends = 0;
     std::uint64_t nops = 0;         // NOP words
     std::uint64_t words = 0;        // every word decoded
+    std::uint64_t unexecuted = 0;   // drawing packets the executor did not carry out
 };
 
 // The RAMDAC's cursor as its registers describe it.
@@ -249,11 +314,14 @@ public:
     // moves the engine's start. Clearing it lets the next write-pointer write
     // hand over the words as usual.
     void set_hung(int rasterizer, bool hung);
-    // Called with every drawing or transfer packet after it is decoded, under
-    // the board's lock; packets are not carried out into board memory while
-    // no executor is installed.
+    // An observer called with every drawing or transfer packet after the
+    // board has carried it out, under the board's lock (null: none).
     using Executor = std::function<void(Board&, int rasterizer, const DecodedPacket&)>;
     void set_executor(Executor executor);
+    // While off, decoded packets are not carried out into board memory (the
+    // decoder and the summaries go on): benchmarks measure the driver alone.
+    // On by default.
+    void set_execution(bool on);
 
     // --- RAMDAC ------------------------------------------------------------
     void vertical_retrace();                         // every board's RAMDAC
@@ -273,6 +341,15 @@ public:
     std::uint8_t* pixel(int rasterizer, std::uint16_t pid, LONG x, LONG y);
     // The rasterizer (global number) of `board` that owns the tile of (x, y).
     int tile_owner(int board, LONG x, LONG y) const;
+    // The stored pixels of the cx x cy rectangle at (x, y) of pid as `board`
+    // shows them (each from its tile owner), rows top to bottom; 0 where no
+    // page slot maps a pixel. Empty for an empty rectangle or a bad board.
+    std::vector<std::uint32_t> read_pixels(int board, std::uint16_t pid, LONG x, LONG y,
+                                           LONG cx, LONG cy);
+    // The same as colours 0x00RRGGBB: 8-bit indices through the board's
+    // colour registers, 3-3-2 and 5-5-5 widened, 32-bit pixels as stored.
+    std::vector<std::uint32_t> read_rgb(int board, std::uint16_t pid, LONG x, LONG y, LONG cx,
+                                        LONG cy);
 
     struct Impl;
 

@@ -1,0 +1,140 @@
+// Host transfers carried out into board memory: the DMA engine's row
+// transfers between DMA memory and a pixmap (transfer packets, command 7),
+// and the cells of the 1-bit expansion (rectangles carrying their own mask
+// rows). The rules are in platform/board.h ("Execution").
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+#include "exec.h"
+
+namespace vnx::board::exec {
+
+namespace {
+
+// Row descriptor fields.
+constexpr std::uint32_t kFirstMask = 0x7Fu;         // bits 0-6: first byte within the span
+constexpr std::uint32_t kLastShift = 7;             // bits 7-16: last byte within the span
+constexpr std::uint32_t kLastMask = 0x3FFu;
+constexpr std::uint32_t kKindShift = 17;            // bits 17-22: transfer kind
+constexpr std::uint32_t kKindMask = 0x3Fu;
+constexpr std::uint32_t kUpload = 1u << 23;         // kind + 64: host to board
+constexpr std::uint32_t kKindAndDirection = 0xFE0000u;
+
+// Transfer kinds by the pixel they move.
+constexpr std::uint32_t kKind8And16 = 15;
+constexpr std::uint32_t kKind32 = 7;
+constexpr std::uint32_t kKindOverlay = 8;  // 32-bit pixels of pid format 6
+
+constexpr std::uint32_t kOverlayFormat = 6;
+
+std::string text(const char* format, std::uint32_t a, std::uint32_t b = 0) {
+    char buffer[160];
+    std::snprintf(buffer, sizeof buffer, format, a, b);
+    return buffer;
+}
+
+// Whether a transfer kind moves pixels of this size and format.
+bool kind_suits(std::uint32_t kind, std::uint32_t bytesPerPixel, std::uint32_t format) {
+    switch (kind) {
+    case kKind8And16:
+        return bytesPerPixel == 1 || bytesPerPixel == 2;
+    case kKind32:
+        return bytesPerPixel == 4 && format != kOverlayFormat;
+    case kKindOverlay:
+        return bytesPerPixel == 4 && format == kOverlayFormat;
+    default:
+        return false;
+    }
+}
+
+// Carries out one record; false (with a board error) for a record the engine
+// cannot carry out.
+bool transfer_row(Impl& board, int r, std::uint32_t bus, const TransferRecord& t) {
+    const std::uint32_t d = t.descriptor;
+    const std::uint32_t kind = (d >> kKindShift) & kKindMask;
+    const bool upload = (d & kUpload) != 0;
+    const auto pid = static_cast<std::uint16_t>(t.pid);
+    const std::uint32_t format = pid >> 13;
+    ULONG w = 0, h = 0, bytesPerPixel = 0;
+    if (!board.owner->page_geometry(pid, &w, &h, &bytesPerPixel)) {
+        board.error(r, bus, text("transfer record at 0x%08x for pid 0x%x without a pixel format", bus, pid));
+        return false;
+    }
+    if (!kind_suits(kind, bytesPerPixel, format)) {
+        board.error(r, bus, text("transfer kind %u does not move the pixels of pid 0x%x", kind, pid));
+        return false;
+    }
+    const std::uint32_t first = d & kFirstMask;
+    const std::uint32_t last = (d >> kLastShift) & kLastMask;
+    if (last < first || first % bytesPerPixel != 0 || (last + 1) % bytesPerPixel != 0) {
+        board.error(r, bus, text("row descriptor 0x%08x does not fit pid 0x%x", d, pid));
+        return false;
+    }
+    const std::uint32_t bytes = last - first + 1;
+    if (!board.bus_ok(t.bus + first, bytes)) {
+        board.error(r, bus, text("transfer row at bus 0x%08x (0x%x bytes) outside DMA memory", t.bus + first, bytes));
+        return false;
+    }
+
+    // The row lies in one tile: the rasterizer that owns it moves it.
+    const std::int64_t x = (t.position & 0xFFFFu) + first / bytesPerPixel;
+    const std::int64_t y = t.position >> 16;
+    if (!owns(board.rasterizers[r], x, y)) return true;
+    std::uint8_t* host = board.dma + (t.bus + first - kDmaBusBase);
+    const std::uint32_t pixels = bytes / bytesPerPixel;
+    for (std::uint32_t i = 0; i < pixels; ++i) {
+        std::uint32_t size = 0;
+        std::uint8_t* p = board.page_pixel(r, pid, x + i, y, &size);
+        std::uint8_t* q = host + i * bytesPerPixel;
+        if (upload) {
+            if (p != nullptr) store_pixel(p, bytesPerPixel, format, load_pixel(q, bytesPerPixel));
+        } else {
+            store_pixel(q, bytesPerPixel, 0, p != nullptr ? load_pixel(p, bytesPerPixel) : 0);
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+bool expand_cells(Impl& board, int r, const DecodedPacket& packet) {
+    constexpr std::size_t kMaskWords = 8;
+    constexpr std::size_t kCorners = 4;
+    if (packet.wordsPerPrimitive != kMaskWords + kCorners) return false;
+    // Each cell is the rectangle of a two-colour fill (mask data 0x200)
+    // whose mask pattern is the cell's own rows while it is drawn.
+    DecodedPacket cell = packet;
+    cell.command = (packet.command & ~0x380u) | 0x200u;
+    cell.primitives = 1;
+    cell.wordsPerPrimitive = kCorners;
+    cell.primitiveWords.assign(kCorners, 0);
+    auto& rows = board.rasterizers[r].maskRows;
+    const auto saved = rows;
+    bool all = true;
+    for (std::size_t i = 0; i < packet.primitives; ++i) {
+        const std::uint32_t* w = &packet.primitiveWords[i * packet.wordsPerPrimitive];
+        for (std::size_t k = 0; k < kMaskWords; ++k) {
+            rows[2 * k] = static_cast<std::uint16_t>(w[k] >> 16);
+            rows[2 * k + 1] = static_cast<std::uint16_t>(w[k] & 0xFFFFu);
+        }
+        std::copy(w + kMaskWords, w + kMaskWords + kCorners, cell.primitiveWords.begin());
+        all = draw_rectangles(board, r, cell) && all;
+    }
+    rows = saved;
+    return all;
+}
+
+bool transfer_rows(Impl& board, int r, const DecodedPacket& packet) {
+    bool all = true;
+    for (std::size_t i = 0; i < packet.transfers.size(); ++i) {
+        const TransferRecord& t = packet.transfers[i];
+        // Kind 0 (queue close records): the DMA engine itself wrote the zeros.
+        if ((t.descriptor & kKindAndDirection) == 0) continue;
+        const auto bus = static_cast<std::uint32_t>(packet.bus + 8 + 16 * i);
+        all = transfer_row(board, r, bus, t) && all;
+    }
+    return all;
+}
+
+}  // namespace vnx::board::exec

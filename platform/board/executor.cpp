@@ -1,0 +1,63 @@
+// The board's executor: which function carries out which decoded packet.
+// One table of rows, read top to bottom; the first row whose item kind
+// matches and whose command-word bits (under the row's mask) equal the row's
+// value carries the packet out. A drawing packet that no row takes, or that
+// its row cannot carry out (a program the model does not run), is counted in
+// StreamSummary::unexecuted and leaves board memory as it was.
+//
+// Adding a kind of packet is adding a row (and its function in the exec_*.cpp
+// file of its family, declared in exec.h).
+#include "exec.h"
+
+namespace vnx::board::exec {
+
+namespace {
+
+// Command-word fields a row looks at.
+constexpr std::uint32_t kClass = 0x01Fu;      // primitive class (bits 0-3) and the line flag (bit 4)
+constexpr std::uint32_t kMaskData = 0x380u;   // mask data (bits 7-9)
+constexpr std::uint32_t kConstants = 0xC00u;  // constants format (bits 10-11)
+constexpr std::uint32_t kShape = kClass | kMaskData | kConstants;
+
+struct ExecRow {
+    ItemKind kind;
+    std::uint32_t mask;   // command-word bits the row looks at
+    std::uint32_t value;  // ... and what they must be
+    ExecuteFn fn;
+    const char* what;
+};
+
+const ExecRow kRows[] = {
+    // --- 2D drawing packets (exec_2d.cpp) ---------------------------------------
+    // Fills, same-position copies and the pattern register's load (0x026,
+    // 0x006): rectangles, no mask data, no constants block.
+    {ItemKind::Packet, kShape, 0x006u, draw_rectangles, "rectangles"},
+    // Two-colour fills (0x226): rectangles whose mask bits come from the
+    // mask pattern.
+    {ItemKind::Packet, kShape, 0x206u, draw_rectangles, "two-colour rectangles"},
+    // Point loads with a colour per point (0x2000): pattern and dither loads.
+    {ItemKind::Packet, kShape, 0x000u, draw_points, "points"},
+    // The monochrome pattern load (0x280): sixteen mask rows per packet.
+    {ItemKind::Packet, kShape, 0x280u, load_mask_pattern, "monochrome pattern load"},
+
+    // --- host transfers (exec_transfer.cpp) ---------------------------------------
+    // DMA row transfers: every transfer packet.
+    {ItemKind::Transfer, 0u, 0u, transfer_rows, "DMA row transfers"},
+    // 1-bit expansion (0x326): rectangles with mask rows of their own.
+    {ItemKind::Packet, kShape, 0x306u, expand_cells, "1-bit expansion"},
+};
+
+}  // namespace
+
+void execute(Impl& board, int r, const DecodedPacket& packet) {
+    for (const ExecRow& row : kRows) {
+        if (row.kind != packet.kind || (packet.command & row.mask) != row.value) continue;
+        if (!row.fn(board, r, packet) && packet.kind == ItemKind::Packet) {
+            ++board.rasterizers[r].summary.unexecuted;
+        }
+        return;
+    }
+    if (packet.kind == ItemKind::Packet) ++board.rasterizers[r].summary.unexecuted;
+}
+
+}  // namespace vnx::board::exec
