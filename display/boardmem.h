@@ -5,6 +5,10 @@
 //
 // The choices this driver makes where the board leaves them open are all
 // here, next to each other:
+// - The general and tile allocators put a surface where it needs the fewest
+//   pages that hold no slot yet (then by the smallest margin), trying the
+//   pages already mapped before a leaf's corner: tiles fill a page along its
+//   rows as well as down its columns before another page is taken.
 // - A DFB's cx and cy hold the size asked for; the node behind it may be up
 //   to 8 pixels wider and taller (cxNode, cyNode). Page slots are given to
 //   the pages the asked-for rectangle covers.
@@ -87,6 +91,9 @@ ULONG ulSlotRegister(const PAGESLOT* pslot);
 void vPageSize(const PDEV* ppdev, ULONG iFormat, LONG* pcx, LONG* pcy);
 // The slot holding page (x, y) of ppb, or -1.
 LONG iFindSlot(const PDEV* ppdev, const PAGEBLOCK* ppb, LONG x, LONG y);
+// Pages of ppb covered by the rectangle (x, y, cx, cy) that hold no slot.
+ULONG cPagesWithoutSlot(const PDEV* ppdev, const PAGEBLOCK* ppb, LONG x, LONG y, LONG cx,
+                        LONG cy);
 // A free slot by the bank search, or -1.
 LONG iFindFreeSlot(PDEV* ppdev);
 // Gives a slot to every page the allocation covers (reclaiming slots without

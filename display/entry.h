@@ -4,6 +4,7 @@
 
 #include "platform/ddi.h"
 #include "platform/export.h"
+#include "vornix_surface.h"
 
 extern "C" {
 
@@ -35,8 +36,7 @@ BOOL DrvTextOut(SURFOBJ* pso, STROBJ* pstro, FONTOBJ* pfo, CLIPOBJ* pco, RECTL* 
                 MIX mix);
 BOOL DrvStrokePath(SURFOBJ* pso, PATHOBJ* ppo, CLIPOBJ* pco, XFORMOBJ* pxo, BRUSHOBJ* pbo,
                    POINTL* pptlBrushOrg, LINEATTRS* plineattrs, MIX mix);
-BOOL DrvCopyBits(SURFOBJ* psoDst, SURFOBJ* psoSrc, CLIPOBJ* pco, XLATEOBJ* pxlo, RECTL* prclDst,
-                 POINTL* pptlSrc);
+// DrvCopyBits is exported by name as well (vornix_surface.h).
 HSURF DrvCreateDeviceBitmap(DHPDEV dhpdev, SIZEL sizl, ULONG iFormat);
 void DrvDeleteDeviceBitmap(DHSURF dhsurf);
 ULONG DrvDitherColor(DHPDEV dhpdev, ULONG iMode, ULONG rgb, ULONG* pul);

@@ -51,6 +51,10 @@ void vFillPattern(SURFOBJ* pso, RECTL* prcl, ULONG c, REALBRUSH* prbrush, POINTL
                   ULONG flInfo, ULONG rop3);
 void vFillPatternClipped(SURFOBJ* pso, CLIPOBJ* pco, RECTL* prclDst, REALBRUSH* prbrush,
                          POINTL* pptlBrushOrg, ULONG flInfo, ULONG rop3);
+// Whether colour pattern fills can draw on pso: a board-memory surface of a
+// device that has its pattern surface. When it answers FALSE the two fills
+// above queue nothing, and the caller hands the fill to the engine instead.
+BOOL bPatternFillAvailable(SURFOBJ* pso);
 // Loads an 8x8 colour pattern (rows of 8 pixels of 1 << iShift bytes) into
 // every rasterizer's pattern register so that the pattern's pixel (0, 0)
 // lies at board (xOrg, yOrg) and repeats every 8 pixels. bNative: the pixels
@@ -88,7 +92,8 @@ ULONG cTwoColourProgram(ULONG* pw, ULONG rop3Fg, ULONG rop3Bg, ULONG ulPlaneMask
 // screen's format placed at the origin of a page block of its own, large
 // enough for an 8x8 copy at the lowest tile of every rasterizer of a screen.
 // The queues and the page table must be set up. FALSE when it cannot be
-// made (psoPattern stays null and colour pattern fills draw nothing).
+// made (psoPattern stays null and colour pattern fills decline, see
+// bPatternFillAvailable).
 BOOL bCreatePatternSurface(PDEV* ppdev);
 // Deletes it (nothing when there is none) and forgets the loaded pattern.
 void vDeletePatternSurface(PDEV* ppdev);
@@ -116,6 +121,13 @@ ULONG* pWriteFillClip(ULONG* p, const FILLTARGET* pft, LONG yEye);
 // Writes the four corner words of the board rectangle [x0, x1) x [y0, y1) at
 // p and routes them; answers where the next primitive goes.
 ULONG* pRouteRect(KZ2QUEUEMGT pqm, ULONG* p, LONG x0, LONG y0, LONG x1, LONG y1);
+// Writes the rectangles of one fill pass (one stereo eye, yEye lower) in
+// packets of at most FILL_BATCH: pid, program, clip pair, the cConstants
+// constant words, the zero and all-ones words the ROP asks for (flInfo), the
+// routed rectangles, then the command word; each packet is closed and kicked.
+void vWriteFillBatches(const FILLTARGET* pft, SURFOBJ* pso, const ULONG* aulProgram,
+                       ULONG cInstr, const ULONG* aulConstants, ULONG cConstants, ULONG flInfo,
+                       ULONG ulMask, const RECTL* prcl, ULONG c, LONG yEye, ULONG ulCommand);
 // Routes a one-vertex primitive (its words end at pEnd) positioned at the
 // packed vertex xy: counted in the current queue with one rasterizer, across
 // both screens on a split board, broadcast while nothing was broadcast in the

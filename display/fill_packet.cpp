@@ -90,3 +90,26 @@ ULONG* pRoutePoint(KZ2QUEUEMGT pqm, ULONG* pEnd, ULONG xy) {
     if (pqm->cPrims == 0) return kz2CopyPrimOpt(pqm, pEnd, xy, xy, xy);
     return pInline(pqm, pEnd, pqm + pqm->abTileQueue[KZ2_TILE_OF(xy)]);
 }
+
+void vWriteFillBatches(const FILLTARGET* pft, SURFOBJ* pso, const ULONG* aulProgram,
+                       ULONG cInstr, const ULONG* aulConstants, ULONG cConstants, ULONG flInfo,
+                       ULONG ulMask, const RECTL* prcl, ULONG c, LONG yEye, ULONG ulCommand) {
+    KZ2QUEUEMGT pqm = pft->pqm;
+    for (ULONG iFirst = 0; iFirst < c; iFirst += FILL_BATCH) {
+        const ULONG cBatch = std::min<ULONG>(FILL_BATCH, c - iFirst);
+        ULONG* p = kz2NewPacketQueue(pqm, pso, cBatch);
+        *p++ = pft->pid;
+        for (ULONG k = 0; k < cInstr; ++k) *p++ = aulProgram[k];
+        p = pWriteFillClip(p, pft, yEye);
+        for (ULONG k = 0; k < cConstants; ++k) *p++ = aulConstants[k];
+        if (flInfo & ROPINFO_NEEDS_ZERO) *p++ = 0;
+        if (flInfo & ROPINFO_NEEDS_ALL_ONES) *p++ = ulMask;
+        for (ULONG k = iFirst; k < iFirst + cBatch; ++k) {
+            const RECTL& r = prcl[k];
+            p = pRouteRect(pqm, p, r.left + pft->xOrg, r.top + pft->yOrg + yEye,
+                           r.right + pft->xOrg, r.bottom + pft->yOrg + yEye);
+        }
+        vSetCommand(pqm, ulCommand);
+        kz2UpdatePacketPtr(pqm, pso, p, 0);
+    }
+}

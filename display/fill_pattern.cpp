@@ -109,13 +109,21 @@ void vLoadPattern(SURFOBJ* psoPattern, const BYTE* pjBits, ULONG iShift, BOOL bN
     kz2UpdatePacketPtr(pqm, psoPattern, p, 0);
 }
 
+BOOL bPatternFillAvailable(SURFOBJ* pso) {
+    FILLTARGET ft;
+    return bFillTarget(pso, &ft) && ft.ppdev->psoPattern != nullptr;
+}
+
 void vFillPattern(SURFOBJ* pso, RECTL* prcl, ULONG c, REALBRUSH* prbrush, POINTL* pptlBrushOrg,
                   ULONG flInfo, ULONG rop3) {
     FILLTARGET ft;
     if (!bFillTarget(pso, &ft) || prbrush == nullptr) return;
     PDEV* ppdev = ft.ppdev;
     KZ2QUEUEMGT pqm = ft.pqm;
-    if (ppdev->psoPattern == nullptr) return;  // no pattern register to load
+    // Without the pattern surface the pattern registers cannot be loaded:
+    // nothing is queued (callers ask bPatternFillAvailable first and hand
+    // such fills to the engine).
+    if (ppdev->psoPattern == nullptr) return;
 
     const LONG xOrg = (pptlBrushOrg != nullptr ? pptlBrushOrg->x : 0) + ft.xOrg;
     const LONG yOrg = (pptlBrushOrg != nullptr ? pptlBrushOrg->y : 0) + ft.yOrg;

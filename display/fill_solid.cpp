@@ -68,23 +68,8 @@ void vFillSolid(SURFOBJ* pso, ROP4 rop4, ULONG flInfo, ULONG iSolidColour, RECTL
     }
     for (ULONG iPass = 0; iPass < cPasses && cInstr != 0; ++iPass) {
         const LONG yEye = iPass == 0 ? 0 : ppdev->cyScreen;
-        for (ULONG iFirst = 0; iFirst < c; iFirst += FILL_BATCH) {
-            const ULONG cBatch = std::min<ULONG>(FILL_BATCH, c - iFirst);
-            ULONG* p = kz2NewPacketQueue(pqm, pso, cBatch);
-            *p++ = ft.pid;
-            for (ULONG k = 0; k < cInstr; ++k) *p++ = aulProgram[k];
-            p = pWriteFillClip(p, &ft, yEye);
-            *p++ = ulColour;
-            if (flInfo & ROPINFO_NEEDS_ZERO) *p++ = 0;
-            if (flInfo & ROPINFO_NEEDS_ALL_ONES) *p++ = ulMask;
-            for (ULONG k = iFirst; k < iFirst + cBatch; ++k) {
-                const RECTL& r = prcl[k];
-                p = pRouteRect(pqm, p, r.left + ft.xOrg, r.top + ft.yOrg + yEye, r.right + ft.xOrg,
-                               r.bottom + ft.yOrg + yEye);
-            }
-            vSetCommand(pqm, ulCommand);
-            kz2UpdatePacketPtr(pqm, pso, p, 0);
-        }
+        vWriteFillBatches(&ft, pso, aulProgram, cInstr, &ulColour, 1, flInfo, ulMask, prcl, c,
+                          yEye, ulCommand);
     }
     if (pqm->fDisabled != 0) kz2ConfigEnable(pqm);
 }

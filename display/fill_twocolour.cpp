@@ -94,24 +94,9 @@ void vFillTwoColour(SURFOBJ* pso, RECTL* prcl, ULONG c, REALBRUSH* prbrush, POIN
         vLoadMonoPattern(pqm, ausRows, xOrg, yOrg + yEye);
         if (flInfo & ROPINFO_READS_D) kz2ConfigDisable(pqm, FILL_DISABLE_UNIT);
         if (cInstr == 0) break;  // neither ROP draws anything
-        for (ULONG iFirst = 0; iFirst < c; iFirst += FILL_BATCH) {
-            const ULONG cBatch = std::min<ULONG>(FILL_BATCH, c - iFirst);
-            ULONG* p = kz2NewPacketQueue(pqm, pso, cBatch);
-            *p++ = ft.pid;
-            for (ULONG k = 0; k < cInstr; ++k) *p++ = aulProgram[k];
-            p = pWriteFillClip(p, &ft, yEye);
-            *p++ = ulFore;
-            *p++ = ulBack;
-            if (flInfo & ROPINFO_NEEDS_ZERO) *p++ = 0;
-            if (flInfo & ROPINFO_NEEDS_ALL_ONES) *p++ = ulMask;
-            for (ULONG k = iFirst; k < iFirst + cBatch; ++k) {
-                const RECTL& r = prcl[k];
-                p = pRouteRect(pqm, p, r.left + ft.xOrg, r.top + ft.yOrg + yEye, r.right + ft.xOrg,
-                               r.bottom + ft.yOrg + yEye);
-            }
-            vSetCommand(pqm, ulCommand);
-            kz2UpdatePacketPtr(pqm, pso, p, 0);
-        }
+        const ULONG aulColours[2] = {ulFore, ulBack};
+        vWriteFillBatches(&ft, pso, aulProgram, cInstr, aulColours, 2, flInfo, ulMask, prcl, c,
+                          yEye, ulCommand);
     }
     if (pqm->fDisabled != 0) kz2ConfigEnable(pqm);
 }

@@ -9,10 +9,16 @@
 // allocation frees its leaf and merges free siblings back into their parent,
 // up the tree; when the root is free again the block is released.
 //
-// All three allocators choose, over the page blocks of the format and flag
+// The placed allocator chooses, over the page blocks of the format and flag
 // class, the free leaf that leaves the smallest margin around the new
-// rectangle (a margin below SPLIT_SLACK + 1 ends the search at once), and
-// open a new page block only when no leaf fits.
+// rectangle (a margin below SPLIT_SLACK + 1 ends the search at once). The
+// general and tile allocators first look for the place that needs the
+// fewest pages without a slot, and only among those for the smallest
+// margin: besides a leaf's top left corner they try, in every page of the
+// block that already holds a slot, the first place of the leaf inside that
+// page. So small surfaces and tiles fill the pages already mapped, along a
+// page's rows as well as down its columns, before new pages (and slots) are
+// taken. All three open a new page block only when no leaf fits.
 #include <algorithm>
 #include <vector>
 
@@ -60,7 +66,15 @@ struct FIT {
     DFB* pdfbLeaf = nullptr;
     PAGEBLOCK* ppb = nullptr;
     LONG x = 0, y = 0;
+    ULONG cNewPages = 0;        // pages it covers that hold no slot yet
     LONG lMargin = 0x7FFFFFFF;  // the largest of the four margins (none yet)
+
+    // Fewer new pages first, then the smaller margin.
+    bool bBetter(const FIT& o) const {
+        return cNewPages != o.cNewPages ? cNewPages < o.cNewPages : lMargin < o.lMargin;
+    }
+    // Nothing can beat it: no new page and a margin the split keeps.
+    bool bPerfect() const { return pdfbLeaf != nullptr && cNewPages == 0 && lMargin <= SPLIT_SLACK; }
 };
 
 // The rectangle (x, y, cx, cy) inside leaf pdfb: its largest margin, or -1
@@ -89,27 +103,60 @@ struct PLACEMENT {
             *py = pdfb->y;
             break;
         case Tile:  // the first multiple of the tile size in the leaf
-            *px = (pdfb->x + cx - 1) / cx * cx;
-            *py = (pdfb->y + cy - 1) / cy * cy;
+            *px = lAlignUp(pdfb->x);
+            *py = lAlignUp(pdfb->y);
             break;
         }
         return lMarginIn(pdfb, *px, *py, cx, cy) >= 0;
     }
+
+    // The first coordinate at or after v that the rule allows: a multiple
+    // of the tile size for tiles, v itself otherwise.
+    LONG lAlignUp(LONG v) const { return kind == Tile ? (v + cx - 1) / cx * cx : v; }
 };
 
-// The best free leaf over the page blocks of a format and flag class.
+// The candidates of a leaf: its own corner, and for the general and tile
+// rules the first place of the leaf inside each page of the block that
+// holds a slot. fn(x, y) gets each place where the rectangle fits.
+template <typename Fn>
+void vForEachPlace(const PDEV* ppdev, const PAGEBLOCK* ppb, const DFB* pdfb,
+                   const PLACEMENT& place, Fn fn) {
+    LONG x = 0, y = 0;
+    if (place.bPlace(pdfb, &x, &y)) fn(x, y);
+    if (place.kind == PLACEMENT::Placed) return;
+    LONG pcx = 0, pcy = 0;
+    vPageSize(ppdev, ppb->iFormat, &pcx, &pcy);
+    for (const PAGESLOT& slot : ppdev->aaSlot[0]) {
+        if (slot.ppb != ppb) continue;
+        // The part of the page inside the leaf, if any.
+        const LONG x0 = std::max(slot.x, pdfb->x), y0 = std::max(slot.y, pdfb->y);
+        if (x0 >= std::min(slot.x + pcx, pdfb->x + pdfb->cxNode) ||
+            y0 >= std::min(slot.y + pcy, pdfb->y + pdfb->cyNode))
+            continue;
+        x = place.lAlignUp(x0);
+        y = place.lAlignUp(y0);
+        if (lMarginIn(pdfb, x, y, place.cx, place.cy) >= 0) fn(x, y);
+    }
+}
+
+// The best free leaf and place over the page blocks of a format and flag
+// class. The placed rule goes by the margin alone; the others count the
+// pages each place would add first.
 FIT fitFind(PDEV* ppdev, ULONG iFormat, FLONG flClass, const PLACEMENT& place) {
     FIT best;
     for (PAGEBLOCK& pb : ppdev->aPageBlock) {
         if (!pb.fInUse || pb.iFormat != iFormat || pb.flClass != flClass) continue;
         vWalk(pb.pdfbRoot, [&](DFB* pdfb) {
-            LONG x = 0, y = 0;
-            if (!bFreeLeaf(pdfb) || !place.bPlace(pdfb, &x, &y)) return true;
-            const LONG lMargin = lMarginIn(pdfb, x, y, place.cx, place.cy);
-            if (lMargin < best.lMargin) best = FIT{pdfb, &pb, x, y, lMargin};
-            return best.lMargin > SPLIT_SLACK;
+            if (!bFreeLeaf(pdfb)) return true;
+            vForEachPlace(ppdev, &pb, pdfb, place, [&](LONG x, LONG y) {
+                FIT fit{pdfb, &pb, x, y, 0, lMarginIn(pdfb, x, y, place.cx, place.cy)};
+                if (place.kind != PLACEMENT::Placed)
+                    fit.cNewPages = cPagesWithoutSlot(ppdev, &pb, x, y, place.cx, place.cy);
+                if (best.pdfbLeaf == nullptr || fit.bBetter(best)) best = fit;
+            });
+            return !best.bPerfect();
         });
-        if (best.lMargin <= SPLIT_SLACK) break;
+        if (best.bPerfect()) break;
     }
     return best;
 }

@@ -163,6 +163,17 @@ void vFreeUnusedSlots(PDEV* ppdev) {
     }
 }
 
+ULONG cPagesWithoutSlot(const PDEV* ppdev, const PAGEBLOCK* ppb, LONG x, LONG y, LONG cx,
+                        LONG cy) {
+    LONG pcx = 0, pcy = 0;
+    vPageSize(ppdev, ppb->iFormat, &pcx, &pcy);
+    ULONG c = 0;
+    for (LONG py = y / pcy * pcy; py < y + cy; py += pcy)
+        for (LONG px = x / pcx * pcx; px < x + cx; px += pcx)
+            if (iFindSlot(ppdev, ppb, px, py) < 0) ++c;
+    return c;
+}
+
 BOOL bPagesForAllocation(PDEV* ppdev, DFB* pdfb) {
     ULONG cMissing = 0;
     vForEachPage(ppdev, pdfb, [&](LONG px, LONG py, LONG, LONG) {

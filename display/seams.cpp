@@ -21,11 +21,6 @@ BOOL DrvStrokePath(SURFOBJ*, PATHOBJ*, CLIPOBJ*, XFORMOBJ*, BRUSHOBJ*, POINTL*, 
     return FALSE;
 }
 
-BOOL DrvCopyBits(SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, RECTL*, POINTL*) {
-    vNotBuiltYet("DrvCopyBits");
-    return FALSE;
-}
-
 // The colour dither of DrvDitherColor: the engine then uses the nearest
 // solid colour.
 BOOL bColorDitherBrush(ULONG, ULONG*) {
@@ -47,17 +42,6 @@ BOOL DrvStrokeAndFillPath(SURFOBJ*, PATHOBJ*, CLIPOBJ*, XFORMOBJ*, BRUSHOBJ*, LI
 BOOL DrvStretchBlt(SURFOBJ*, SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, COLORADJUSTMENT*, POINTL*,
                    RECTL*, RECTL*, POINTL*, ULONG) {
     vNotBuiltYet("DrvStretchBlt");
-    return FALSE;
-}
-
-BOOL DrvRealizeBrush(BRUSHOBJ*, SURFOBJ*, SURFOBJ*, SURFOBJ*, XLATEOBJ*, ULONG) {
-    vNotBuiltYet("DrvRealizeBrush");
-    return FALSE;
-}
-
-BOOL DrvBitBlt(SURFOBJ*, SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, RECTL*, POINTL*, POINTL*,
-               BRUSHOBJ*, POINTL*, ROP4) {
-    vNotBuiltYet("DrvBitBlt");
     return FALSE;
 }
 

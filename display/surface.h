@@ -9,15 +9,24 @@
 // - Page sizes everywhere use the board's own multipliers (codes 2 and 3
 //   both quadruple), also in the 3D buffer sizing; one page holds
 //   PAGECONFIG's bytes times both multipliers.
+// - The 3D buffer sizing also counts page slots: the primary, back and depth
+//   buffers and the dither and scratch tiles must find their 32 slots (the
+//   bytes alone count every rasterizer's memory, a slot maps one page of
+//   all of them), else 3D is off and the 2D surface still enables. A 24-bit
+//   depth buffer whose pages do not fit falls back to 16 bits.
 // - The 3D buffer sizing takes the size of a 24-bit depth buffer from the
 //   remaining memory when it chooses it; the 0x40000 bytes it asks for
 //   beyond that stay in the remaining memory.
 // - The alternate 128x128 buffer goes to the right of the screen when the
 //   rounded width leaves 128 pixels there, else to the left edge; below the
 //   screen when the rounded height leaves 128 rows, else to the top edge.
-// - The 2D engine's pattern surface (fill.h) is made right after the
-//   primary, before the 3D side, and a surface without it fails: 2D drawing
-//   comes first, the 3D buffers take what is left.
+// - The 2D engine's pattern surface (fill.h) is made after the 3D buffers
+//   (which keep their place right after the primary) and before the dither,
+//   scratch and alternate buffers, so that at 32 bpp the tiles share its
+//   page. When one of those finds no room, the pattern surface is deleted
+//   and the buffer tried again: a board whose memory holds no more than the
+//   buffers still enables, without the pattern surface (colour pattern
+//   fills then decline, and their callers hand them to the engine).
 #pragma once
 
 #include "pdev.h"
@@ -47,7 +56,8 @@ void vRoundedScreen(const PDEV* ppdev, LONG cy, LONG* pcxRounded, LONG* pcyRound
 // only the rounding made so cut back to 2047.
 void vPrimaryExtent(const PDEV* ppdev, BOOL bStereo, LONG* pcx, LONG* pcy);
 // The 3D buffer sizing: whether the board memory holds the primary twice
-// and a depth buffer, and with what to spare. Writes the sizing words of
+// and a depth buffer, and with what to spare, and whether the page slots
+// hold them and the 3D set-up's tiles. Writes the sizing words of
 // the active PAGECONFIG row (depth bits, 8, 8, 0, 0, the alternate-buffer
 // word). FALSE: no 3D on this surface.
 BOOL bAlloc3dBuffers(PDEV* ppdev);

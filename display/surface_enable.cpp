@@ -135,9 +135,28 @@ void vStartPageConfig(PDEV* ppdev, BOOL bStereo) {
     if (!bStereo) ppdev->bc.flags &= ~BCF_STEREO;
 }
 
+// Makes a surface the set-up cannot go without (pfnMake answers it or 0).
+// The pattern surface is made before them, so that at 32 bpp the tiles
+// share its page; one that finds no room takes the pattern surface's place:
+// without the pattern surface colour pattern fills go to the engine,
+// without these the surface fails.
+template <typename Make>
+HSURF hsurfOrDropPattern(PDEV* ppdev, Make pfnMake) {
+    HSURF hsurf = pfnMake();
+    if (hsurf != nullptr || ppdev->psoPattern == nullptr) return hsurf;
+    vDeletePatternSurface(ppdev);
+    return pfnMake();
+}
+
+// A 128x128 tile of the set-up.
+HSURF hsurfSetUpTile(PDEV* ppdev, FLONG fl) {
+    return hsurfOrDropPattern(ppdev,
+                              [&] { return CreateIGBETile(ppdev, kcTile, PID_FORMAT_32, fl); });
+}
+
 // The dither tile and its matrix. FALSE: the surface fails.
 BOOL bMakeDitherTile(PDEV* ppdev, FLONG flAlias) {
-    HSURF hsurf = CreateIGBETile(ppdev, kcTile, PID_FORMAT_32, FL_TILE | flAlias);
+    HSURF hsurf = hsurfSetUpTile(ppdev, FL_TILE | flAlias);
     if (hsurf == nullptr) {
         DbgPrint(SURFACE_MESSAGE_PREFIX "Failed to create dither matrix\n");
         return FALSE;
@@ -152,12 +171,13 @@ BOOL bMakeDitherTile(PDEV* ppdev, FLONG flAlias) {
     return TRUE;
 }
 
-// The 3D side: the depth buffer, the back buffer, their pages mapped with
-// the primary's, and the dither tile. Anything short of memory turns 3D off
-// and the set-up goes on; only the dither tile fails the surface (FALSE).
-// *pbRan says whether the buffers were attempted at all.
-BOOL bSetUp3d(PDEV* ppdev, BOOL bStereo, BOOL* pbRan) {
+// The 3D buffers: the depth buffer, the back buffer, their pages mapped
+// with the primary's. Anything short of memory turns 3D off and the set-up
+// goes on. *pbRan says whether the buffers were attempted at all, *pbDither
+// whether 3D stays and wants its dither tile. FALSE: the surface fails.
+BOOL bSetUp3d(PDEV* ppdev, BOOL bStereo, BOOL* pbRan, BOOL* pbDither) {
     *pbRan = FALSE;
+    *pbDither = FALSE;
     PAGECONFIG* ppc = ppdev->pPageConfig;
     if (ppdev->f3DEnable == 0) {
         vTurn3dOff(ppdev);
@@ -214,7 +234,8 @@ BOOL bSetUp3d(PDEV* ppdev, BOOL bStereo, BOOL* pbRan) {
         return bPagesForAllocation(ppdev, ppdev->pdsurfScreen->pdfb);
     }
 
-    return bMakeDitherTile(ppdev, ppdev->iBitmapFormat == BMF_32BPP ? FL_ALIAS_OK : 0);
+    *pbDither = TRUE;
+    return TRUE;
 }
 
 // The two scratch tiles. FALSE: the surface fails.
@@ -229,7 +250,7 @@ BOOL bMakeScratchTiles(PDEV* ppdev, FLONG flAlias) {
         {&ppdev->hsurfTmp24, &ppdev->psoTmp24, "failed to create the 24-bit tmp pid\n"},
     };
     for (const TILE& t : aTiles) {
-        HSURF hsurf = CreateIGBETile(ppdev, kcTile, PID_FORMAT_32, flAlias | FL_TILE);
+        HSURF hsurf = hsurfSetUpTile(ppdev, flAlias | FL_TILE);
         if (!bKeepLocked(hsurf, t.phsurf, t.ppso)) {
             DbgPrint(SURFACE_MESSAGE_PREFIX "Failed DrvCreateDeviceBitmap\n");
             DbgPrint("%s", t.pszWhat);
@@ -247,8 +268,10 @@ BOOL bMakeAltBuffer(PDEV* ppdev, FLONG flAlias) {
     vRoundedScreen(ppdev, ppdev->cyScreen, &cxRounded, &cyRounded);
     POINTL ptl{cxRounded - ppdev->cxScreen >= kcTile ? ppdev->cxScreen : 0,
                cyRounded - ppdev->cyScreen >= kcTile ? ppdev->cyScreen : 0};
-    HSURF hsurf = CreateDeviceBitmap(ppdev, kcTile, kcTile, ppdev->iBitmapFormat, &ptl,
-                                     flAlias | FL_PRIMARY);
+    HSURF hsurf = hsurfOrDropPattern(ppdev, [&] {
+        return CreateDeviceBitmap(ppdev, kcTile, kcTile, ppdev->iBitmapFormat, &ptl,
+                                  flAlias | FL_PRIMARY);
+    });
     if (!bKeepLocked(hsurf, &ppdev->hsurfAlt, &ppdev->psoAlt)) {
         DbgPrint(SURFACE_MESSAGE_PREFIX "Failed CreateDeviceBitmap\n");
         DbgPrint("failed to create the alt.tmp.buf.\n");
@@ -295,15 +318,19 @@ BOOL bEnableSurface(PDEV* ppdev) {
 
     const BOOL bStereo = (VnxRegRead(ppdev->pjRegs, VNX_REG_TILE_OWNER) & kStereoBit) != 0;
     if (!bPlacePrimary(ppdev, bStereo)) return FALSE;
-    // The 2D engine's pattern surface comes before the 3D side: without it
-    // pattern fills would draw nothing, without the 3D side only OpenGL is
-    // not offered.
-    if (!bCreatePatternSurface(ppdev)) return FALSE;
     vEnableUnits(ppdev);
     vStartPageConfig(ppdev, bStereo);
 
-    BOOL bRan = FALSE;
-    if (!bSetUp3d(ppdev, bStereo, &bRan)) return FALSE;
+    BOOL bRan = FALSE, bDither = FALSE;
+    if (!bSetUp3d(ppdev, bStereo, &bRan, &bDither)) return FALSE;
+    // The 2D engine's pattern surface takes what the 3D buffers left; the
+    // tiles after it take its place when they need it. Without it the
+    // surface still works: colour pattern fills decline and their callers
+    // hand them to the engine.
+    bCreatePatternSurface(ppdev);
+    if (bDither &&
+        !bMakeDitherTile(ppdev, ppdev->iBitmapFormat == BMF_32BPP ? FL_ALIAS_OK : 0))
+        return FALSE;
     const FLONG flAlias = bRan && ppdev->iBitmapFormat == BMF_32BPP ? FL_ALIAS_OK : 0;
     if (!bMakeScratchTiles(ppdev, flAlias)) return FALSE;
     if (!bMakeAltBuffer(ppdev, flAlias)) return FALSE;

@@ -1,6 +1,7 @@
 // Placement sizes of the surface set-up: the primary's board-memory
 // rectangle and the 3D buffer sizing, which decides whether the board holds
 // a back buffer and a depth buffer beside the primary.
+#include <algorithm>
 #include <cstdint>
 
 #include "surface.h"
@@ -8,6 +9,8 @@
 namespace {
 
 constexpr LONG kMaxExtent = BLOCK_EXTENT;  // a page block's last pixel
+constexpr LONG kcTile3d = 128;             // the dither and scratch tiles' edge
+constexpr ULONG kcTiles3d = 3;             // the dither tile and the two scratch tiles
 
 LONG lRoundUp(LONG v, LONG step) { return (v + step - 1) / step * step; }
 
@@ -24,6 +27,40 @@ std::uint64_t cbRoundedScreen(const PDEV* ppdev, ULONG iFormat, ULONG cjPixel) {
     vPageSize(ppdev, iFormat, &cxPage, &cyPage);
     return static_cast<std::uint64_t>(lRoundUp(ppdev->cxScreen, cxPage)) *
            static_cast<std::uint64_t>(lRoundUp(ppdev->cyScreen, cyPage)) * cjPixel;
+}
+
+// Pages (page slots) that a cx x cy rectangle at the origin of its page
+// block covers in format iFormat.
+ULONG cPagesAtOrigin(const PDEV* ppdev, ULONG iFormat, LONG cx, LONG cy) {
+    LONG cxPage = 0, cyPage = 0;
+    vPageSize(ppdev, iFormat, &cxPage, &cyPage);
+    return static_cast<ULONG>(lRoundUp(cx, cxPage) / cxPage) *
+           static_cast<ULONG>(lRoundUp(cy, cyPage) / cyPage);
+}
+
+// Whether the 32 page slots hold the primary, the back buffer, a depth
+// buffer of format iDepthFormat and the three 128 x 128 tiles of the 3D
+// set-up (dither and scratch). The byte count above can pass where the slots
+// do not (each slot maps one page of every rasterizer): then the tiles,
+// made after the 3D buffers, would find no slot and the whole surface would
+// fail. At 32 bpp with a back buffer the tiles may alias the back buffer
+// and need no page of their own.
+BOOL bSlotsHold3d(const PDEV* ppdev, ULONG iDepthFormat) {
+    const BOOL bStereo = ppdev->pPageConfig->fStereo != 0;
+    const BOOL bBack = ppdev->bc.doubleBuffer != 0;
+    LONG cx = 0, cy = 0;
+    vPrimaryExtent(ppdev, bStereo, &cx, &cy);
+    ULONG c = cPagesAtOrigin(ppdev, ppdev->iBitmapFormat, cx, cy) * (bBack ? 2u : 1u);
+    c += cPagesAtOrigin(ppdev, iDepthFormat, ppdev->cxScreen,
+                        ppdev->cyScreen * (bStereo ? 2 : 1));
+    if (!(bBack && ppdev->iBitmapFormat == BMF_32BPP)) {
+        LONG cxPage = 0, cyPage = 0;
+        vPageSize(ppdev, BMF_32BPP, &cxPage, &cyPage);
+        const ULONG cPerPage = static_cast<ULONG>(std::max<LONG>(cxPage / kcTile3d, 1) *
+                                                  std::max<LONG>(cyPage / kcTile3d, 1));
+        c += (kcTiles3d + cPerPage - 1) / cPerPage;
+    }
+    return c <= PAGE_SLOTS;
 }
 
 }  // namespace
@@ -73,14 +110,14 @@ BOOL bAlloc3dBuffers(PDEV* ppdev) {
     ULONG cDepth = 0;
     if (cDepthAsked == 24) {
         const std::uint64_t cb = cbRoundedScreen(ppdev, BMF_32BPP, 4);
-        if (cb + DEPTH24_HEADROOM <= cbLeft) {
+        if (cb + DEPTH24_HEADROOM <= cbLeft && bSlotsHold3d(ppdev, BMF_32BPP)) {
             cbLeft -= cb;
             cDepth = 24;
         }
     }
     if (cDepth == 0) {
         const std::uint64_t cb = cbRoundedScreen(ppdev, BMF_16BPP, 2);
-        if (cb > cbLeft) return FALSE;
+        if (cb > cbLeft || !bSlotsHold3d(ppdev, BMF_16BPP)) return FALSE;
         cbLeft -= cb;
         cDepth = 16;
     }

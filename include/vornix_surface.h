@@ -123,4 +123,19 @@ VNX_EXPORT void DfbAssignFormat(DSURF* pdsurf, ULONG pidFormat);
 // dither tile.
 VNX_EXPORT void LoadDitherMat(struct PDEV* ppdev);
 
+// Copies *prclDst of psoDst from psoSrc at *pptlSrc, each value through
+// pxlo, under the clip: uploads from host bitmaps (1-bit ones expanded with
+// the translation's two colours), downloads into host bitmaps, copies on the
+// board. iMode 0 one plain transfer, 1 both halves of a stereo buffer set
+// (uploads and downloads also through the stereo image cache), 3 the second
+// half only. Takes the device's csEscape (re-entrant). FALSE when a copy the
+// hardware cannot make directly fails through the engine.
+VNX_EXPORT BOOL CopyBits(SURFOBJ* psoDst, SURFOBJ* psoSrc, CLIPOBJ* pco, XLATEOBJ* pxlo,
+                         RECTL* prclDst, POINTL* pptlSrc, ULONG iMode);
+// CopyBits with iMode 1 when the device's page configuration is stereo, else
+// 0; the device is the source's when it lies in board memory, else the
+// destination's. Also entry 19 of the driver-function table.
+VNX_EXPORT BOOL DrvCopyBits(SURFOBJ* psoDst, SURFOBJ* psoSrc, CLIPOBJ* pco, XLATEOBJ* pxlo,
+                            RECTL* prclDst, POINTL* pptlSrc);
+
 }  // extern "C"

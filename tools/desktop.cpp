@@ -1,12 +1,12 @@
-// vnxsim's demonstration desktop, painted through the display driver's fill
-// paths (solid, colour pattern and two-colour fills, plain and clipped) on
-// the primary surface, and the picture of the screen read back from board
-// memory.
-//
-// The fills are the driver's own functions (the tool links the driver's
-// objects) called with the device record of the driver the engine loaded,
-// under the device lock, as the blit entry points will call them; once
-// DrvBitBlt and DrvPaint exist the desktop can go through the engine.
+// vnxsim's demonstration desktop, drawn the way the graphics engine draws on
+// a display: every operation goes to the driver's DrvBitBlt or DrvCopyBits
+// (the entries of the function table the engine got from the driver) when
+// the primary surface hooks them, else to the engine's own EngBitBlt. The
+// brushes, clips and translations are the engine's objects. A few
+// operations are ones the driver hands back to the engine (a source ROP from
+// a host bitmap, a source-and-pattern ROP with a coloured brush), so the
+// picture shows the software fallbacks too. Then the picture of the screen,
+// read back from board memory.
 #include "desktop.h"
 
 #include <png.h>
@@ -16,11 +16,8 @@
 #include <cstring>
 #include <vector>
 
-#include "brush.h"
-#include "fill.h"
 #include "pdev.h"
 #include "platform/board.h"
-#include "rop.h"
 
 namespace {
 
@@ -50,25 +47,58 @@ ULONG device_colour(const PDEV* ppdev, ULONG rgb) {
     }
 }
 
-// A realized brush with room for a pattern at 32 bits a pixel.
-struct Brush {
-    std::vector<ULONG> words = std::vector<ULONG>(4 + 64, 0);
-    REALBRUSH* get() { return reinterpret_cast<REALBRUSH*>(words.data()); }
-};
-
+// Draws on the primary surface as the engine does: through the driver's
+// hooked entry points, or the engine's software blit.
 class Painter {
 public:
-    Painter(PDEV* ppdev, SURFOBJ* pso) : ppdev_(ppdev), pso_(pso) {}
+    Painter(vnx::engine::Device& device, SURFOBJ* pso)
+        : ppdev_(reinterpret_cast<PDEV*>(device.dhpdev())), pso_(pso) {
+        vnx::engine::SurfaceInfo info{};
+        const bool known = vnx::engine::query_surface(pso->hsurf, &info);
+        if (known && (info.flHooks & HOOK_BITBLT))
+            pfnBitBlt_ = reinterpret_cast<PFN_DrvBitBlt>(device.function(INDEX_DrvBitBlt));
+        if (known && (info.flHooks & HOOK_COPYBITS))
+            pfnCopyBits_ = reinterpret_cast<PFN_DrvCopyBits>(device.function(INDEX_DrvCopyBits));
+    }
+    ~Painter() {
+        for (BRUSHOBJ* pbo : brushes_) vnx::engine::delete_brush(pbo);
+        for (XLATEOBJ* pxlo : xlates_) vnx::engine::delete_xlate(pxlo);
+        for (SURFOBJ* pso : bitmaps_) {
+            HSURF h = pso->hsurf;
+            EngUnlockSurface(pso);
+            EngDeleteSurface(h);
+        }
+    }
 
     ULONG colour(ULONG rgb) const { return device_colour(ppdev_, rgb); }
 
-    void solid(RECTL r, ULONG rop3, ULONG rgb) {
-        vFillSolid(pso_, rop3 | rop3 << 8, ulRop3Info(rop3), colour(rgb), &r, 1);
-        ++fills_;
+    // The general blit: target the screen.
+    void blt(RECTL r, CLIPOBJ* pco, SURFOBJ* psoSrc, POINTL ptlSrc, BRUSHOBJ* pbo, ROP4 rop4,
+             XLATEOBJ* pxlo = nullptr) {
+        POINTL org = {0, 0};
+        const BOOL ok = pfnBitBlt_ != nullptr
+                            ? pfnBitBlt_(pso_, psoSrc, nullptr, pco, pxlo, &r, &ptlSrc, nullptr, pbo,
+                                         &org, rop4)
+                            : EngBitBlt(pso_, psoSrc, nullptr, pco, pxlo, &r, &ptlSrc, nullptr, pbo,
+                                        &org, rop4);
+        ++(ok ? drawn_ : failed_);
     }
+    void copy(RECTL r, SURFOBJ* psoSrc, POINTL ptlSrc, XLATEOBJ* pxlo = nullptr) {
+        const BOOL ok = pfnCopyBits_ != nullptr
+                            ? pfnCopyBits_(pso_, psoSrc, nullptr, pxlo, &r, &ptlSrc)
+                            : EngCopyBits(pso_, psoSrc, nullptr, pxlo, &r, &ptlSrc);
+        ++(ok ? drawn_ : failed_);
+    }
+
+    BRUSHOBJ* solid_brush(ULONG rgb) {
+        vnx::engine::BrushDesc d;
+        d.iSolidColor = colour(rgb);
+        d.psoTarget = pso_;
+        return keep(vnx::engine::create_brush(d));
+    }
+    void solid(RECTL r, ULONG rop3, ULONG rgb) { blt(r, nullptr, nullptr, {0, 0}, solid_brush(rgb), rop3 | rop3 << 8); }
     void solid_clipped(RECTL r, CLIPOBJ* pco, ULONG rop3, ULONG rgb) {
-        vFillSolidClipped(pso_, pco, rop3 | rop3 << 8, ulRop3Info(rop3), colour(rgb), &r);
-        ++fills_;
+        blt(r, pco, nullptr, {0, 0}, solid_brush(rgb), rop3 | rop3 << 8);
     }
     // A frame of width w inside r.
     void frame(const RECTL& r, LONG w, ULONG rop3, ULONG rgb) {
@@ -77,42 +107,67 @@ public:
         solid({r.left, r.top + w, r.left + w, r.bottom - w}, rop3, rgb);
         solid({r.right - w, r.top + w, r.right, r.bottom - w}, rop3, rgb);
     }
-    // A colour pattern: pixel (x, y) of the 8x8 pattern from fn(x, y).
+    // A host bitmap in the screen's format, pixel (x, y) from fn(x, y).
     template <typename Fn>
-    void pattern(RECTL r, ULONG iUniq, Fn fn) {
-        Brush brush;
-        REALBRUSH* prb = brush.get();
-        prb->fl = REALBRUSH_PIXELS;
-        prb->iUniq = iUniq;
+    SURFOBJ* bitmap(LONG cx, LONG cy, Fn fn) {
+        HSURF h = EngCreateBitmap(SIZEL{cx, cy}, 0, ppdev_->iBitmapFormat, BMF_TOPDOWN, nullptr);
+        if (h == nullptr) return nullptr;
+        SURFOBJ* pso = EngLockSurface(h);
+        if (pso == nullptr) {
+            EngDeleteSurface(h);
+            return nullptr;
+        }
+        bitmaps_.push_back(pso);
         const ULONG cb = 1u << ppdev_->iPixelClass;
-        for (int y = 0; y < 8; ++y)
-            for (int x = 0; x < 8; ++x) {
+        for (LONG y = 0; y < cy; ++y)
+            for (LONG x = 0; x < cx; ++x) {
                 const ULONG c = colour(fn(x, y));
-                std::memcpy(prb->ajPattern + (y * 8 + x) * cb, &c, cb);
+                std::memcpy(static_cast<BYTE*>(pso->pvScan0) + y * pso->lDelta + x * cb, &c, cb);
             }
-        POINTL org = {0, 0};
-        vFillPattern(pso_, &r, 1, prb, &org, ulRop3Info(0xF0), 0xF0);
-        ++fills_;
+        return pso;
     }
-    // A two-colour hatch: foreground where the row bit is set, the
-    // background left as it is.
-    void hatch(RECTL r, CLIPOBJ* pco, const BYTE (&rows)[8], ULONG rgb) {
-        Brush brush;
-        REALBRUSH* prb = brush.get();
-        prb->fl = REALBRUSH_MONO;
-        prb->ulForeColor = colour(rgb);
-        prb->ulBackColor = colour(0);
-        for (int i = 0; i < 8; ++i) prb->ajPattern[2 * i] = prb->ajPattern[2 * i + 1] = rows[i];
-        POINTL org = {0, 0};
-        vFillTwoColourClipped(pso_, pco, &r, prb, &org, ulRop3Info(0xF0), 0xAAF0);
-        ++fills_;
+    // A colour pattern brush: pixel (x, y) of the 8x8 pattern from fn(x, y).
+    template <typename Fn>
+    BRUSHOBJ* pattern_brush(Fn fn) {
+        vnx::engine::BrushDesc d;
+        d.psoTarget = pso_;
+        d.psoPattern = bitmap(8, 8, fn);
+        return d.psoPattern != nullptr ? keep(vnx::engine::create_brush(d)) : nullptr;
     }
-    int fills() const { return fills_; }
+    // A two-colour brush of a hatch surface.
+    BRUSHOBJ* hatch_brush(HSURF hsurfHatch, ULONG iHatch, ULONG rgbFore, ULONG rgbBack) {
+        SURFOBJ* pat = EngLockSurface(hsurfHatch);
+        if (pat == nullptr) return nullptr;
+        const ULONG vector[2] = {colour(rgbBack), colour(rgbFore)};
+        XLATEOBJ* pxlo = vnx::engine::create_xlate_vector(vector, 2);
+        xlates_.push_back(pxlo);
+        vnx::engine::BrushDesc d;
+        d.psoTarget = pso_;
+        d.psoPattern = pat;
+        d.pxlo = pxlo;
+        d.iHatch = iHatch;
+        BRUSHOBJ* pbo = keep(vnx::engine::create_brush(d));
+        EngUnlockSurface(pat);
+        return pbo;
+    }
+    int drawn() const { return drawn_; }
+    int failed() const { return failed_; }
 
 private:
+    BRUSHOBJ* keep(BRUSHOBJ* pbo) {
+        if (pbo != nullptr) brushes_.push_back(pbo);
+        return pbo;
+    }
+
     PDEV* ppdev_;
     SURFOBJ* pso_;
-    int fills_ = 0;
+    PFN_DrvBitBlt pfnBitBlt_ = nullptr;
+    PFN_DrvCopyBits pfnCopyBits_ = nullptr;
+    std::vector<BRUSHOBJ*> brushes_;
+    std::vector<XLATEOBJ*> xlates_;
+    std::vector<SURFOBJ*> bitmaps_;  // locked host bitmaps
+    int drawn_ = 0;
+    int failed_ = 0;
 };
 
 // The parts of r that b does not cover (at most four rectangles).
@@ -137,6 +192,15 @@ struct Window {
     RECTL client() const { return {outer.left + 3, outer.top + 24, outer.right - 3, outer.bottom - 3}; }
 };
 
+// Moves a window by (dx, dy) as a window manager does: a screen-to-screen
+// copy of its pixels (overlapping itself), then the uncovered strips of its
+// old place painted with the desktop's colour.
+void move_window(Painter& paint, SURFOBJ* pso, const RECTL& from, LONG dx, LONG dy) {
+    RECTL to = {from.left + dx, from.top + dy, from.right + dx, from.bottom + dy};
+    paint.blt(to, nullptr, pso, {from.left, from.top}, nullptr, 0xCCCC);
+    for (RECTL r : subtract(from, to)) paint.solid(r, 0xF0, 0x1F5F6F);
+}
+
 }  // namespace
 
 int draw_desktop(vnx::engine::Device& device) {
@@ -145,27 +209,34 @@ int draw_desktop(vnx::engine::Device& device) {
     if (ppdev == nullptr || pso == nullptr) return 0;
     // The whole drawing area: both screens of a split board.
     const LONG cx = ppdev->cxSurface, cy = ppdev->cySurface;
-    Painter paint(ppdev, pso);
-    EnterCriticalSection(&ppdev->csEscape);
+    int drawn = 0;
+    {
+    Painter paint(device, pso);
 
     // The background: a woven teal pattern; the taskbar below it.
     const LONG taskbar = cy - 30;
-    paint.pattern({0, 0, cx, taskbar}, 0x1001, [](int x, int y) -> ULONG {
+    paint.blt({0, 0, cx, taskbar}, nullptr, nullptr, {0, 0}, paint.pattern_brush([](int x, int y) -> ULONG {
         return ((x + y) & 7) < 2 || ((x - y) & 7) < 2 ? 0x2E8B8B : 0x1F5F6F;
-    });
+    }), 0xF0F0);
     paint.solid({0, taskbar, cx, cy}, 0xF0, 0xC0C0C0);
     paint.solid({0, taskbar, cx, taskbar + 2}, 0xF0, 0xFFFFFF);
     paint.solid({4, taskbar + 5, 84, cy - 4}, 0xF0, 0x808080);
     paint.solid({4, taskbar + 5, 82, cy - 6}, 0xF0, 0xE0E0E0);
     paint.solid({12, taskbar + 10, 28, cy - 10}, 0xF0, 0x008000);
 
-    // Desktop icons, and a dragged outline drawn with XOR.
-    for (int i = 0; i < 4; ++i) {
-        const LONG y = 20 + i * 70;
-        paint.solid({20, y, 52, y + 32}, 0xF0, i % 2 ? 0xFFFF80 : 0xFFFFFF);
-        paint.solid({24, y + 4, 48, y + 28}, 0xF0, i % 2 ? 0x0000C0 : 0xC00000);
-        paint.solid({16, y + 38, 56, y + 44}, 0xF0, 0xFFFFFF);
-    }
+    // Desktop icons: the first drawn on the screen, the others copied from
+    // it on the board; their labels white (0xFFFF whatever the brush). A
+    // host bitmap XOR-ed onto the screen (a source ROP from host memory,
+    // which the engine draws), and a dragged outline drawn with XOR.
+    paint.solid({20, 20, 52, 52}, 0xF0, 0xFFFFFF);
+    paint.solid({24, 24, 48, 48}, 0xF0, 0xC00000);
+    for (int i = 1; i < 4; ++i) paint.copy({20, 20 + i * 70, 52, 52 + i * 70}, pso, {20, 20});
+    for (int i = 0; i < 4; ++i)
+        paint.blt({16, 58 + i * 70, 56, 64 + i * 70}, nullptr, nullptr, {0, 0}, nullptr, 0xFFFF);
+    SURFOBJ* sprite = paint.bitmap(24, 24, [](int x, int y) -> ULONG {
+        return (x - 12) * (x - 12) + (y - 12) * (y - 12) < 100 ? 0x00C0C0 : 0;
+    });
+    if (sprite != nullptr) paint.blt({24, 94, 48, 118}, nullptr, sprite, {0, 0}, nullptr, 0x6666);
     paint.frame({90, 300, 170, 360}, 2, 0x5A, 0xFFFFFF);
 
     // Two windows.
@@ -204,24 +275,42 @@ int draw_desktop(vnx::engine::Device& device) {
     // (as when it is uncovered): each part is filled clipped to what stays
     // visible.
     std::vector<RECTL> visible = subtract(back.outer, front.outer);
+    // A picture uploaded from host memory, and a band of it blended in
+    // with a coloured brush (source and pattern: the engine draws it).
+    SURFOBJ* picture = paint.bitmap(64, 48, [](int x, int y) -> ULONG {
+        return static_cast<ULONG>(x * 4) << 16 | static_cast<ULONG>(y * 5) << 8 | 0x80;
+    });
     CLIPOBJ* pco = vnx::engine::create_clip(visible.data(), static_cast<ULONG>(visible.size()));
     paint.solid_clipped(back.outer, pco, 0xF0, 0xC0C0C0);
     paint.solid_clipped(back.title(), pco, 0xF0, 0x808080);
     paint.solid_clipped(back.client(), pco, 0xF0, 0xFFFFE0);
-    const BYTE cross[8] = {0x81, 0x42, 0x24, 0x18, 0x18, 0x24, 0x42, 0x81};
     const RECTL hatched = {back.client().left + 10, back.client().top + 10, back.client().right - 10,
                            back.client().top + 90};
-    paint.hatch(hatched, pco, cross, 0x4040C0);
+    // A diagonal-cross hatch, the background left as it is (ROP4 0xAAF0).
+    if (device.patterns().size() > 5)
+        paint.blt(hatched, pco, nullptr, {0, 0}, paint.hatch_brush(device.patterns()[5], 5, 0x4040C0, 0),
+                  0xAAF0);
+    if (picture != nullptr) {
+        const RECTL pic = {back.client().right - 80, back.client().top + 100, back.client().right - 16,
+                           back.client().top + 148};
+        paint.copy(pic, picture, {0, 0});
+        paint.blt({pic.left, pic.top + 36, pic.right, pic.bottom}, pco, picture, {0, 36},
+                  paint.solid_brush(0xFF8000), 0xB8B8);
+    }
     for (int i = 0; i < 6; ++i) {
         const LONG y = back.client().top + 110 + i * 16;
         paint.solid_clipped({back.client().left + 12, y, back.client().right - 40 - (i % 3) * 30, y + 8},
                             pco, 0xF0, 0x404040);
     }
     vnx::engine::delete_clip(pco);
-
-    LeaveCriticalSection(&ppdev->csEscape);
+    // The front window is dragged up and left.
+    move_window(paint, pso, {front.outer.left, front.outer.top, shadow.right, shadow.bottom}, -48, -28);
+    drawn = paint.drawn();
+    if (paint.failed() != 0)
+        std::fprintf(stderr, "vnxsim: %d desktop operations failed\n", paint.failed());
+    }
     EngUnlockSurface(pso);
-    return paint.fills();
+    return drawn;
 }
 
 bool write_screen_png(vnx::engine::Device& device, const std::string& path) {

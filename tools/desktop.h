@@ -5,10 +5,13 @@
 
 #include "platform/engine.h"
 
-// Paints a small desktop on the device's primary surface through the
-// driver's fill paths: a pattern background, windows of solid rectangles
-// under several raster operations, a fill clipped to the visible part of a
-// covered window, and a two-colour hatch. Answers the fills it made.
+// Paints a small desktop on the device's primary surface the way the engine
+// draws: through the driver's DrvBitBlt and DrvCopyBits when the surface
+// hooks them, else EngBitBlt and EngCopyBits. A pattern background, windows
+// of solid rectangles under several raster operations, fills clipped to the
+// visible part of a covered window, a hatch brush, uploaded pictures, copies
+// on the board, and a few operations the driver hands back to the engine.
+// Answers the operations that succeeded.
 int draw_desktop(vnx::engine::Device& device);
 
 // Writes the screen, read back from board memory, as a PNG file (both

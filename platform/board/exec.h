@@ -43,6 +43,11 @@ bool transfer_rows(Impl& board, int r, const DecodedPacket& packet);
 // drawn as two-colour rectangles under their own rows.
 bool expand_cells(Impl& board, int r, const DecodedPacket& packet);
 
+// --- rows of exec_copy.cpp: on-board copies ------------------------------------------
+// Block copies (0xC26): the block copy's set-up instructions, then a program
+// of opcodes 0-8 reading the block's source sample in register 12.
+bool copy_blocks(Impl& board, int r, const DecodedPacket& packet);
+
 // --- shared by the executors ---------------------------------------------------------
 
 // Pixel formats (pid bits 13-15): register value <-> stored pixel. Registers

@@ -45,6 +45,11 @@ const ExecRow kRows[] = {
     {ItemKind::Transfer, 0u, 0u, transfer_rows, "DMA row transfers"},
     // 1-bit expansion (0x326): rectangles with mask rows of their own.
     {ItemKind::Packet, kShape, 0x306u, expand_cells, "1-bit expansion"},
+
+    // --- on-board copies (exec_copy.cpp) -------------------------------------------
+    // Block copies (0xC26): rectangles of up to 8x8 pixels with four
+    // constants per packet and per primitive.
+    {ItemKind::Packet, kShape, 0xC06u, copy_blocks, "block copies"},
 };
 
 }  // namespace

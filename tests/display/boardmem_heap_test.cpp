@@ -196,6 +196,59 @@ TEST_F(BoardMem, TilesSitAtMultiplesOfTheirSize) {
     }
 }
 
+// Tiles and small bitmaps fill the pages that already hold a slot, across
+// as well as down, before they take another page: n of them take exactly as
+// many slots as whole pages of them need.
+TEST_F(BoardMemTest, PacksIntoMappedPagesBeforeTakingNewOnes) {
+    struct Row {
+        const char* name;
+        int memoryClass, xCode, yCode;
+        bool bTile;
+        ULONG iFormat;
+        LONG cx, cy;  // a tile's edge in cx
+        int count;
+        ULONG cSlots;
+    };
+    const Row rows[] = {
+        // 32-bpp pages of 256 x 128: two 128-tiles side by side in each.
+        {"128-tiles, wide pages", 1, 0, 0, true, BMF_32BPP, 128, 128, 4, 2},
+        // Class 0, x code 2: 32-bpp pages of 512 x 128, four tiles in a row.
+        {"128-tiles in a row of four", 0, 2, 0, true, BMF_32BPP, 128, 128, 8, 2},
+        // 32-bpp pages of 512 x 256: eight tiles.
+        {"128-tiles, big pages", 1, 1, 1, true, BMF_32BPP, 128, 128, 8, 1},
+        // 16-bpp pages of 256 x 256: sixteen 64-tiles.
+        {"64-tiles", 1, 0, 0, true, BMF_16BPP, 64, 64, 16, 1},
+        // 100 x 60 bitmaps (nodes up to 108 x 68): four in a 256 x 128 page.
+        {"small bitmaps", 1, 0, 0, false, BMF_32BPP, 100, 60, 8, 2},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        auto cfg = Machine(1);
+        cfg.memoryClass = row.memoryClass;
+        cfg.xMultiplierCode = row.xCode;
+        cfg.yMultiplierCode = row.yCode;
+        Boot(cfg);
+        std::vector<DFB*> live;
+        for (int i = 0; i < row.count; ++i) {
+            DFB* p = row.bTile ? pdfbAllocTile(ppdev_, row.cx, row.iFormat, DFB_FL_TILE)
+                               : pdfbAllocGeneral(ppdev_, row.cx, row.cy, row.iFormat, 0);
+            ASSERT_NE(p, nullptr) << i;
+            if (row.bTile) {
+                EXPECT_EQ(p->x % row.cx, 0);
+                EXPECT_EQ(p->y % row.cx, 0);
+            }
+            live.push_back(p);
+        }
+        EXPECT_EQ(PAGE_SLOTS - ppdev_->cFreeSlots, row.cSlots);
+        EXPECT_TRUE(Consistent());
+        for (DFB* p : live) vReleaseDfb(ppdev_, p);
+        EXPECT_TRUE(AllFree());
+        vFreePageTable(ppdev_);
+        ppdev_ = nullptr;
+        device_.reset();
+    }
+}
+
 // 32 one-page bitmaps take every slot. The next request that needs a page
 // fails cleanly (nothing kept, the others still mapped); once a bitmap is
 // freed, its page's slot is reclaimed for the next request.

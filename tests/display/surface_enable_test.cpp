@@ -23,6 +23,7 @@ struct Case {
     ULONG cx, cy, bpp;
     bool b3D;
     const char* message;
+    bool bPattern = true;  // room is left for the pattern surface
 };
 
 // 1, 2 and 4 rasterizers, a split board, 8/16/32 bpp, with and without
@@ -33,11 +34,11 @@ const Case kCases[] = {
     {"solo 32 bpp too small for 3D", 1, 1, 2, 1024, 768, 32, false,
      "KZ DrvEnableSurface - FAILED bAlloc3dBuffers()\n"},
     {"duo 32 bpp with 3D", 2, 1, 2, 640, 480, 32, true, ""},
-    {"duo 32 bpp, no room left for a back buffer", 2, 1, 2, 1024, 768, 32, false,
-     "KZ DrvEnableSurface - Failed to create backbuf.\n"},
+    {"duo 32 bpp, memory just holds primary, back and depth: 3D, no pattern surface", 2, 1, 2,
+     1024, 768, 32, true, "", false},
     {"quad 8 bpp with 3D", 4, 1, 2, 1280, 1024, 8, true, ""},
-    {"quad 16 bpp, no room for a back buffer", 4, 1, 1, 1024, 768, 16, false,
-     "KZ DrvEnableSurface - Failed to create backbuf.\n"},
+    {"quad 16 bpp, bytes enough but too few page slots for 3D", 4, 1, 1, 1024, 768, 16, false,
+     "KZ DrvEnableSurface - FAILED bAlloc3dBuffers()\n"},
     {"split duo 16 bpp with 3D", 2, 2, 2, 1024, 768, 16, true, ""},
     {"split quad 32 bpp with 3D", 4, 2, 2, 640, 480, 32, true, ""},
 };
@@ -98,10 +99,10 @@ TEST_F(SurfaceEnableTest, EveryBoardModelAndDepth) {
             EXPECT_EQ(ppdev->pidDither & (PID_TILE | PID_MARKER | PID_FORMAT_MASK),
                       PID_TILE | PID_MARKER | PID_FORMAT_32);
         }
-        // The scratch tiles, one of them the pattern surface.
+        // The scratch tiles, and the pattern surface where room is left.
         ASSERT_NE(ppdev->psoTmp, nullptr);
         ASSERT_NE(ppdev->psoTmp24, nullptr);
-        EXPECT_NE(ppdev->psoPattern, nullptr);
+        EXPECT_EQ(ppdev->psoPattern != nullptr, c.bPattern);
         EXPECT_EQ(ppdev->f3DEnable, 0u);
 
         // Every rasterizer rendered the clear.
@@ -337,11 +338,14 @@ TEST_F(SurfaceEnableTest, WhatTurns3DOff) {
 
 // Short of memory at 32 bpp on one rasterizer: the 3D sizing asks for the
 // alternate buffer, which goes into the padding right of and below the
-// screen (here the back buffer then finds no page slot left).
+// screen (here the primary, back and depth buffers take every page slot:
+// the tiles alias the back buffer, and 3D stays).
 TEST_F(SurfaceEnableTest, TightMemoryPlacesTheAlternateBuffer) {
     Make(Memory(1, 2), Request(800, 600, 32));
     ASSERT_TRUE(device_->enable_surface());
-    EXPECT_EQ(vnx::debug::take(), "KZ DrvEnableSurface - Failed to create backbuf.\n");
+    EXPECT_EQ(vnx::debug::take(), "");
+    EXPECT_NE(ppdev->hsurfZ, nullptr);
+    EXPECT_NE(ppdev->hsurfBack, nullptr);
     EXPECT_EQ(ppdev->pPageConfig->fAltBuffer, 1u);
     ASSERT_NE(ppdev->psoAlt, nullptr);
     const DFB* pdfbAlt = DfbOf(ppdev->psoAlt);

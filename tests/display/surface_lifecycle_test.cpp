@@ -134,9 +134,12 @@ TEST_F(SurfaceLifecycleTest, NamedStepFailures) {
         bool enabled;
         bool b3D;
         const char* message;
+        bool bPattern = true;  // an enabled surface has its pattern surface
+        int count = 1;         // calls that fail from the skipped ones on
     };
-    // The board surfaces are made in this order: pattern surface, depth
-    // buffer, back buffer, dither tile, the two scratch tiles.
+    // The board surfaces are made in this order: depth buffer, back buffer,
+    // pattern surface, dither tile, the two scratch tiles. A tile that
+    // fails is tried once more without the pattern surface.
     const Row rows[] = {
         {"IOCTL_VNX_READ_BOARDCONFIG", 0, false, false, ""},
         {"IOCTL_VNX_READ_BOARDCONFIG", 1, true, true, ""},  // the second read is not checked
@@ -144,18 +147,21 @@ TEST_F(SurfaceLifecycleTest, NamedStepFailures) {
         {"IOCTL_VIDEO_SET_CURRENT_MODE", 0, false, false, ""},
         {"IOCTL_VIDEO_QUERY_PUBLIC_ACCESS_RANGES", 0, false, false, ""},
         {"IOCTL_VNX_QUEUE_SETUP", 0, false, false, ""},
-        {"EngCreateDeviceBitmap", 0, false, false, ""},  // the pattern surface
-        {"EngLockSurface", 0, false, false, ""},
-        {"EngCreateDeviceBitmap", 1, true, false, "KZ DrvEnableSurface - Failed to create Z buffer\n"},
-        {"EngLockSurface", 1, true, false, "KZ DrvEnableSurface - Failed to create Z buffer\n"},
-        {"EngCreateDeviceBitmap", 2, true, false, "KZ DrvEnableSurface - Failed to create backbuf.\n"},
-        {"EngLockSurface", 2, true, false, "KZ DrvEnableSurface - Failed to create backbuf.\n"},
+        {"EngCreateDeviceBitmap", 0, true, false, "KZ DrvEnableSurface - Failed to create Z buffer\n"},
+        {"EngLockSurface", 0, true, false, "KZ DrvEnableSurface - Failed to create Z buffer\n"},
+        {"EngCreateDeviceBitmap", 1, true, false, "KZ DrvEnableSurface - Failed to create backbuf.\n"},
+        {"EngLockSurface", 1, true, false, "KZ DrvEnableSurface - Failed to create backbuf.\n"},
+        // Without its pattern surface the surface still enables, 3D and all.
+        {"EngCreateDeviceBitmap", 2, true, true, "", false},
+        {"EngLockSurface", 2, true, true, "", false},
+        // The dither tile takes the pattern surface's place.
+        {"EngCreateDeviceBitmap", 3, true, true, "", false},
         {"EngCreateDeviceBitmap", 3, false, false,
-         "KZ DrvEnableSurface - Failed to create dither matrix\n"},
+         "KZ DrvEnableSurface - Failed to create dither matrix\n", true, 2},
         {"EngLockSurface", 3, false, false, "KZ DrvEnableSurface - Failed to lock dither surf\n"},
         {"EngCreateDeviceBitmap", 4, false, false,
          "KZ DrvEnableSurface - Failed DrvCreateDeviceBitmap\n"
-         "failed to create the screen-depth tmp pid\n"},
+         "failed to create the screen-depth tmp pid\n", true, 2},
         {"EngLockSurface", 5, false, false,
          "KZ DrvEnableSurface - Failed DrvCreateDeviceBitmap\n"
          "failed to create the 24-bit tmp pid\n"},
@@ -169,13 +175,14 @@ TEST_F(SurfaceLifecycleTest, NamedStepFailures) {
         SCOPED_TRACE(std::string(row.point) + " " + std::to_string(row.skip));
         vnx::faults::clear();
         vnx::debug::clear();
-        vnx::faults::arm(row.point, row.skip, 1);
+        vnx::faults::arm(row.point, row.skip, row.count);
         EXPECT_EQ(device_->enable_surface(), row.enabled);
         vnx::faults::clear();
         EXPECT_EQ(vnx::debug::take(), row.message);
         if (row.enabled) {
             EXPECT_EQ(ppdev->hsurfZ != nullptr, row.b3D);
             EXPECT_EQ(ppdev->pPageConfig->cDepthBits != 0, row.b3D);
+            EXPECT_EQ(ppdev->psoPattern != nullptr, row.bPattern);
             device_->disable_surface();
         }
         EXPECT_TRUE(NothingHeld());

@@ -19,6 +19,7 @@ struct Sizing {
     BOOL bResult;
     ULONG cDepthBits;
     ULONG fAltBuffer;
+    ULONG doubleBuffer = 0;  // a back buffer is asked for (its pages count)
 };
 
 // Pages: class 1 at 32 bpp 256x128 (128 KB), at 16 bpp 256x256; class 2 at
@@ -43,6 +44,15 @@ const Sizing kRows[] = {
     // A split board of two solos: one screen's memory is one rasterizer's,
     // and the tight case needs a single queue.
     {"tight on a split board", 2, 1, 1, 2, 800, 600, 32, 16, FALSE, 16, 0},
+    // The page slots count as well: 16 MB on four rasterizers hold the
+    // bytes, but primary and back take 2 x 12 of the 32 slots; a 24-bit
+    // depth buffer's 12 pages do not fit, a 16-bit one's 6 do (the tiles
+    // may alias the 32-bpp back buffer).
+    {"24 asked, only 16 fits the slots", 4, 4, 0, 1, 640, 480, 32, 24, TRUE, 16, 0, 1},
+    // 1024 x 768 at 16 bpp: 12 pages each for primary, back and depth.
+    {"bytes fit, slots do not", 4, 4, 0, 1, 1024, 768, 16, 16, FALSE, 0, 0, 1},
+    // Without a back buffer the same board holds primary, depth and tiles.
+    {"no back buffer", 4, 4, 0, 1, 1024, 768, 16, 16, TRUE, 16, 0, 0},
 };
 
 TEST(SurfaceSizingTest, ThreeDBufferSizing) {
@@ -61,8 +71,10 @@ TEST(SurfaceSizingTest, ThreeDBufferSizing) {
         ppdev->layout.cQueuesPerScreen = row.cQueuesPerScreen;
         ppdev->layout.bSplitScreen = row.bSplit;
         ppdev->bc.currentZDepth = row.depthAsked;
+        ppdev->bc.doubleBuffer = row.doubleBuffer;
         PAGECONFIG pc = gaPageConfig[row.memoryClass * 3 + iPixelClass];
         pc.fAltBuffer = 7;
+        pc.fStereo = 0;
         pc.aulGLSizing[2] = 7;
         ppdev->pPageConfig = &pc;
 

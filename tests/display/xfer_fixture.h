@@ -11,6 +11,7 @@
 
 #include "boardmem.h"
 #include "display/queue_fixture.h"
+#include "fill.h"
 #include "xfer.h"
 
 namespace vnx::test {
@@ -31,6 +32,8 @@ protected:
         gulSlotBank = 0;
         ASSERT_TRUE(bInitPageTable(ppdev));
         pageTable_ = true;
+        // The pattern surface holds the copy table that board copies load.
+        ASSERT_TRUE(bCreatePatternSurface(ppdev));
         TakeAll();
     }
     void BootXfer(int rasterizers, ULONG bpp) { BootXfer(Machine(rasterizers), bpp); }
@@ -48,6 +51,7 @@ protected:
                 EngUnlockSurface(pso);
                 vDeleteDeviceBitmap(pdsurf);
             }
+            vDeletePatternSurface(ppdev);
             if (pageTable_) vFreePageTable(ppdev);
         }
         hosts_.clear();

@@ -164,6 +164,22 @@
 //   takes no writes. A record of another kind, with a descriptor that does
 //   not fit its pid's pixels, or with bytes outside DMA memory is a board
 //   error and moves nothing. (Kind 0 is the queue close record's: above.)
+// - Block copies (0xC26: rectangles of at most 8x8 pixels, constants 4
+//   per packet and 4 per primitive). The first three instructions must be
+//   the set-up words 0x001126DF, 0x001C0331 | phase << 11 (phase in bits
+//   11-16) and 0x00132F1F (bit 28 allowed on each); they write no register
+//   the model keeps (the copy-address table in register 8 is not needed:
+//   the model computes the addresses itself). They make register 12 hold,
+//   at pixel (x, y), the pixel of the high-half pid (the source) at
+//   (sx0 + ((x + (phase & 7)) & 7), sy0 + ((y + (phase >> 3)) & 7)), where
+//   sx0 and sy0 are the primitive's constants 0 and 1 with their low seven
+//   bits cleared, read as 28.4. The rest is a program of opcodes 0-8 (no
+//   mask conditions) run as above; what it leaves in 13 is written. A
+//   block's source samples are all read, from the rasterizer's own memory,
+//   before any of its pixels is written. On a split board's second screen
+//   the source x is that screen's own x (the driver counts a source right
+//   of the first screen from the second screen), while the corners are
+//   desktop x as in every packet.
 //
 // Every public member may be called from any thread; calls are serialised.
 #pragma once
