@@ -9,6 +9,7 @@
 
 #include <memory>
 
+#include "bench_util.h"
 #include "entry.h"
 #include "pdev.h"
 #include "platform/board.h"
@@ -22,16 +23,9 @@ constexpr int kDrainEvery = 64;
 class BltRig {
 public:
     BltRig() {
-        vnx::miniport::MachineConfig cfg;
-        device_ = std::make_unique<vnx::engine::Device>(cfg);
-        DEVMODEW dm{};
-        dm.dmSize = sizeof dm;
-        dm.dmPelsWidth = 1024;
-        dm.dmPelsHeight = 768;
-        dm.dmBitsPerPel = 32;
-        dm.dmLogPixels = 96;
-        if (!device_->load_driver() || !device_->enable_pdev(dm) || !device_->enable_surface()) return;
-        ppdev_ = reinterpret_cast<PDEV*>(device_->dhpdev());
+        PDEV* ppdev = pEnableBenchPdev(&device_);
+        if (ppdev == nullptr || !device_->enable_surface()) return;
+        ppdev_ = ppdev;
         pso_ = EngLockSurface(device_->hsurf());
         device_->machine().board().set_recording(false);
         vnx::engine::BrushDesc d;

@@ -13,6 +13,7 @@
 #include <memory>
 #include <vector>
 
+#include "bench_util.h"
 #include "boardmem.h"
 #include "fill.h"
 #include "modes.h"
@@ -31,16 +32,8 @@ constexpr ULONG kDrainEvery = 64;
 class Rig {
 public:
     explicit Rig(bool execute) {
-        vnx::miniport::MachineConfig cfg;
-        device_ = std::make_unique<vnx::engine::Device>(cfg);
-        DEVMODEW dm{};
-        dm.dmSize = sizeof dm;
-        dm.dmPelsWidth = 1024;
-        dm.dmPelsHeight = 768;
-        dm.dmBitsPerPel = 32;
-        dm.dmLogPixels = 96;
-        if (!device_->load_driver() || !device_->enable_pdev(dm)) return;
-        ppdev_ = reinterpret_cast<PDEV*>(device_->dhpdev());
+        ppdev_ = pEnableBenchPdev(&device_);
+        if (ppdev_ == nullptr) return;
         ppdev_->pidScreen = PID_FORMAT_32;
         if (!bSetMode(ppdev_) || !bInitQueues(ppdev_)) return;
         queues_ = true;

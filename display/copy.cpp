@@ -3,22 +3,12 @@
 // screens goes through host memory), and the clip is enumerated in the
 // order that keeps an overlapping copy correct before each rectangle goes
 // to the tile walker.
-#include <algorithm>
-#include <cstddef>
-
+#include "cliprects.h"
 #include "copy.h"
 #include "platform/engine.h"
 #include "xfer.h"
 
 namespace {
-
-bool bIntersect(const RECTL& a, const RECTL& b, RECTL* out) {
-    out->left = std::max(a.left, b.left);
-    out->top = std::max(a.top, b.top);
-    out->right = std::min(a.right, b.right);
-    out->bottom = std::min(a.bottom, b.bottom);
-    return out->left < out->right && out->top < out->bottom;
-}
 
 // The part of *prclDst inside rclClip, with its source point.
 void vCopyPart(SURFOBJ* psoDst, SURFOBJ* psoSrc, const RECTL& rclDst, const POINTL& ptlSrc,
@@ -124,19 +114,10 @@ void vCopyDevToDev(SURFOBJ* psoDst, SURFOBJ* psoSrc, CLIPOBJ* pco, RECTL* prclDs
         return;
     }
     if (pco->iDComplexity != DC_COMPLEX) return;
-    struct {
-        ULONG c;
-        RECTL arcl[COPY_CLIP_BATCH];
-    } buffer;
-    static_assert(sizeof buffer == COPY_CLIP_BUFFER_BYTES && offsetof(decltype(buffer), arcl) ==
-                                                                 offsetof(ENUMRECTS, arcl));
-    CLIPOBJ_cEnumStart(pco, FALSE, CT_RECTANGLES, iCopyDirection(&rclDst, &ptlSrc), 0);
-    BOOL bMore;
-    do {
-        buffer.c = 0;
-        bMore = CLIPOBJ_bEnum(pco, sizeof buffer, reinterpret_cast<ULONG*>(&buffer));
-        const ULONG c = std::min<ULONG>(buffer.c, COPY_CLIP_BATCH);
-        for (ULONG i = 0; i < c; ++i)
-            vCopyPart(psoDst, psoSrc, rclDst, ptlSrc, buffer.arcl[i], rop3, flInfo, iMode);
-    } while (bMore);
+    static_assert(sizeof(CLIPBATCH<COPY_CLIP_BATCH>) == COPY_CLIP_BUFFER_BYTES);
+    vEnumClipBatches<COPY_CLIP_BATCH>(
+        pco, iCopyDirection(&rclDst, &ptlSrc), 0, [&](const RECTL* arcl, ULONG c, BOOL) {
+            for (ULONG i = 0; i < c; ++i)
+                vCopyPart(psoDst, psoSrc, rclDst, ptlSrc, arcl[i], rop3, flInfo, iMode);
+        });
 }

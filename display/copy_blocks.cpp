@@ -23,20 +23,6 @@ constexpr ULONG kTablePointWord = REG_COLOUR << INSTR_A_SHIFT | INSTR_DST(REG_PI
 static_assert(kTablePointWord == 0x00360348u);
 constexpr ULONG kTableColumns = 4;  // one copy of the table per tile column
 
-// Counts the primitive ending at pEnd in queue q and makes q current (one
-// queue: the current one).
-ULONG* pIntoQueue(KZ2QUEUEMGT pqm, ULONG* pEnd, KZ2QUEUE* q) {
-    ++q->cPrims;
-    if (q != pqm->pqCurrent) {
-        kz2CopyPrimN(pqm, pEnd, q);
-        pqm->pqCurrent = q;
-    } else {
-        q->pWrite = pEnd;
-    }
-    q->pMark = q->pWrite;
-    return q->pWrite;
-}
-
 }  // namespace
 
 void vLoadCopyTable(KZ2QUEUEMGT pqm, SURFOBJ* psoPattern) {
@@ -80,7 +66,7 @@ void vLoadCopyTable(KZ2QUEUEMGT pqm, SURFOBJ* psoPattern) {
             continue;
         }
         KZ2QUEUE* q = pqm->pLayout->cQueues == 1 ? pqm->pqCurrent : pqm + pqm->abTileQueue[k];
-        p = pIntoQueue(pqm, pEnd, q);
+        p = pInline(pqm, pEnd, q);
     }
     kz2UpdatePacketPtr(pqm, psoPattern, p, 0);
 }

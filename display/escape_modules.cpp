@@ -10,15 +10,52 @@
 
 namespace {
 
-// Length of the zero-terminated name at the start of the input, or 0 when the
-// input holds no non-empty name that ends within it and within
-// ESC_MODULE_NAME_MAX bytes.
-size_t cchModuleName(ULONG cjIn, const void* pvIn) {
+// Copies the zero-terminated name at the start of the input into achName
+// (read once: the application may change its buffer meanwhile) and answers
+// its length, or 0 when the input holds no non-empty name that ends within
+// it and within ESC_MODULE_NAME_MAX bytes.
+size_t cchModuleName(ULONG cjIn, const void* pvIn, char (&achName)[ESC_MODULE_NAME_MAX]) {
     if (pvIn == nullptr) return 0;
     const size_t cjMax = cjIn < ESC_MODULE_NAME_MAX ? cjIn : ESC_MODULE_NAME_MAX;
-    const void* pvEnd = std::memchr(pvIn, '\0', cjMax);
+    std::memcpy(achName, pvIn, cjMax);
+    const void* pvEnd = std::memchr(achName, '\0', cjMax);
     if (pvEnd == nullptr) return 0;
-    return static_cast<size_t>(static_cast<const char*>(pvEnd) - static_cast<const char*>(pvIn));
+    return static_cast<size_t>(static_cast<const char*>(pvEnd) - achName);
+}
+
+// The hook slots and server handle a module must leave alone.
+struct GLBINDING {
+    HMODULE hGLServer;
+    PFN_OPENGLCMD pfnOpenGLCmd;
+    PFN_OPENGLGETINFO pfnOpenGLGetInfo;
+    PFN_SWAPBUFFERS pfnSwapBuffers;
+    PFN_SETPIXELFORMAT pfnSetPixelFormat;
+    PFN_DESCRIBEPIXELFORMAT pfnDescribePixelFormat;
+    PFN_GLSERVERUNLOAD pfnGLServerUnload;
+};
+
+GLBINDING glbOf(const PDEV* ppdev) {
+    return {ppdev->hGLServer,      ppdev->pfnOpenGLCmd,           ppdev->pfnOpenGLGetInfo,
+            ppdev->pfnSwapBuffers, ppdev->pfnSetPixelFormat,      ppdev->pfnDescribePixelFormat,
+            ppdev->pfnGLServerUnload};
+}
+
+bool bSameBinding(const GLBINDING& a, const GLBINDING& b) {
+    return a.hGLServer == b.hGLServer && a.pfnOpenGLCmd == b.pfnOpenGLCmd &&
+           a.pfnOpenGLGetInfo == b.pfnOpenGLGetInfo && a.pfnSwapBuffers == b.pfnSwapBuffers &&
+           a.pfnSetPixelFormat == b.pfnSetPixelFormat &&
+           a.pfnDescribePixelFormat == b.pfnDescribePixelFormat &&
+           a.pfnGLServerUnload == b.pfnGLServerUnload;
+}
+
+void vRestoreBinding(PDEV* ppdev, const GLBINDING& glb) {
+    ppdev->hGLServer = glb.hGLServer;
+    ppdev->pfnOpenGLCmd = glb.pfnOpenGLCmd;
+    ppdev->pfnOpenGLGetInfo = glb.pfnOpenGLGetInfo;
+    ppdev->pfnSwapBuffers = glb.pfnSwapBuffers;
+    ppdev->pfnSetPixelFormat = glb.pfnSetPixelFormat;
+    ppdev->pfnDescribePixelFormat = glb.pfnDescribePixelFormat;
+    ppdev->pfnGLServerUnload = glb.pfnGLServerUnload;
 }
 
 // A file name without any folder part: letters, digits, '_', '-' and '.',
@@ -47,12 +84,14 @@ EscapeModule** ppemLinkOf(PDEV* ppdev, const char* pszName) {
 }  // namespace
 
 ULONG ulLoadEscapeModule(PDEV* ppdev, ULONG cjIn, PVOID pvIn) {
-    const size_t cchName = cchModuleName(cjIn, pvIn);
+    char achName[ESC_MODULE_NAME_MAX];
+    const size_t cchName = cchModuleName(cjIn, pvIn, achName);
     if (cchName == 0) return 0;
-    const char* pszName = static_cast<const char*>(pvIn);
+    const char* pszName = achName;
     if (!bPlainModuleName(pszName)) return 0;
 
     if (EscapeModule** ppem = ppemLinkOf(ppdev, pszName)) {
+        if ((*ppem)->cRef == ~0u) return 0;  // the count would wrap
         ++(*ppem)->cRef;
         return static_cast<ULONG>(ESC_MODULE_ALREADY_LOADED);
     }
@@ -66,9 +105,18 @@ ULONG ulLoadEscapeModule(PDEV* ppdev, ULONG cjIn, PVOID pvIn) {
         return 0;
     }
     pem->hModule = hModule;
+    // The GL server exports an enable entry of the same name: loaded as a
+    // module it would bind itself into the hook slots without the loader, and
+    // unloading the module would leave the slots pointing into freed code.
+    // Neither the server itself nor any module that touches the binding is
+    // taken.
+    const GLBINDING glbBefore = glbOf(ppdev);
     const auto pfnEnable =
         reinterpret_cast<PFN_ESCMODULE_ENABLE>(GetProcAddress(hModule, ESC_MODULE_ENABLE_EXPORT));
-    if (pfnEnable == nullptr || pfnEnable(ESC_MODULE_VERSION, ppdev, pem) == 0) {
+    const bool bServer = hModule == ppdev->hGLServer;
+    if (bServer || pfnEnable == nullptr || pfnEnable(ESC_MODULE_VERSION, ppdev, pem) == 0 ||
+        !bSameBinding(glbBefore, glbOf(ppdev))) {
+        vRestoreBinding(ppdev, glbBefore);
         FreeLibrary(hModule);
         LocalFree(pem);
         return 0;
@@ -84,8 +132,9 @@ ULONG ulLoadEscapeModule(PDEV* ppdev, ULONG cjIn, PVOID pvIn) {
 }
 
 ULONG ulUnloadEscapeModule(PDEV* ppdev, ULONG cjIn, PVOID pvIn) {
-    if (cchModuleName(cjIn, pvIn) == 0) return 0;
-    EscapeModule** ppem = ppemLinkOf(ppdev, static_cast<const char*>(pvIn));
+    char achName[ESC_MODULE_NAME_MAX];
+    if (cchModuleName(cjIn, pvIn, achName) == 0) return 0;
+    EscapeModule** ppem = ppemLinkOf(ppdev, achName);
     if (ppem == nullptr) return 0;
     EscapeModule* pem = *ppem;
     if (pem->cRef > 1) {

@@ -128,6 +128,10 @@ ULONG* pRouteRect(KZ2QUEUEMGT pqm, ULONG* p, LONG x0, LONG y0, LONG x1, LONG y1)
 void vWriteFillBatches(const FILLTARGET* pft, SURFOBJ* pso, const ULONG* aulProgram,
                        ULONG cInstr, const ULONG* aulConstants, ULONG cConstants, ULONG flInfo,
                        ULONG ulMask, const RECTL* prcl, ULONG c, LONG yEye, ULONG ulCommand);
+// Counts one primitive in q and makes it the current queue with its write
+// pointer and mark at the end of the primitive's words (which q must
+// already hold, or receive now). Answers q's write pointer.
+ULONG* pInline(KZ2QUEUEMGT pqm, ULONG* pEnd, KZ2QUEUE* q);
 // Routes a one-vertex primitive (its words end at pEnd) positioned at the
 // packed vertex xy: counted in the current queue with one rasterizer, across
 // both screens on a split board, broadcast while nothing was broadcast in the

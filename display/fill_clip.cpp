@@ -4,22 +4,11 @@
 // bounds (nothing when empty); DC_COMPLEX: the clip's rectangles, enumerated
 // in batches of 49, each intersected with the destination, empty ones
 // dropped; any other complexity: nothing.
-#include <algorithm>
-#include <cstddef>
-
+#include "cliprects.h"
 #include "fill.h"
 #include "platform/engine.h"
 
 namespace {
-
-// Intersection of a and b into out; FALSE when it is empty.
-bool bIntersect(const RECTL& a, const RECTL& b, RECTL* out) {
-    out->left = std::max(a.left, b.left);
-    out->top = std::max(a.top, b.top);
-    out->right = std::min(a.right, b.right);
-    out->bottom = std::min(a.bottom, b.bottom);
-    return out->left < out->right && out->top < out->bottom;
-}
 
 // Calls fn(list, count) with the rectangles of *prclDst the clip leaves.
 template <typename Fn>
@@ -35,25 +24,16 @@ void vForEachClipList(CLIPOBJ* pco, RECTL* prclDst, Fn fn) {
     }
     if (pco->iDComplexity != DC_COMPLEX) return;
     // The enumeration buffer: a count and 49 rectangles.
-    struct {
-        ULONG c;
-        RECTL arcl[FILL_CLIP_BATCH];
-    } buffer;
-    static_assert(sizeof buffer == FILL_CLIP_BUFFER_BYTES && offsetof(decltype(buffer), arcl) ==
-                                                                 offsetof(ENUMRECTS, arcl));
+    static_assert(sizeof(CLIPBATCH<FILL_CLIP_BATCH>) == FILL_CLIP_BUFFER_BYTES);
     RECTL arcl[FILL_CLIP_BATCH];
-    CLIPOBJ_cEnumStart(pco, FALSE, CT_RECTANGLES, CD_ANY, FILL_CLIP_ENUM_LIMIT);
-    BOOL bMore;
-    do {
-        buffer.c = 0;
-        bMore = CLIPOBJ_bEnum(pco, sizeof buffer, reinterpret_cast<ULONG*>(&buffer));
-        ULONG c = 0;
-        const ULONG cEnum = std::min<ULONG>(buffer.c, FILL_CLIP_BATCH);
-        for (ULONG i = 0; i < cEnum; ++i) {
-            if (bIntersect(buffer.arcl[i], *prclDst, &arcl[c])) ++c;
-        }
-        if (c != 0) fn(arcl, c);
-    } while (bMore);
+    vEnumClipBatches<FILL_CLIP_BATCH>(
+        pco, CD_ANY, FILL_CLIP_ENUM_LIMIT, [&](const RECTL* arclEnum, ULONG cEnum, BOOL) {
+            ULONG c = 0;
+            for (ULONG i = 0; i < cEnum; ++i) {
+                if (bIntersect(arclEnum[i], *prclDst, &arcl[c])) ++c;
+            }
+            if (c != 0) fn(arcl, c);
+        });
 }
 
 }  // namespace

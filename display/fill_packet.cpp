@@ -14,9 +14,8 @@ inline bool bSameTile(LONG x0, LONG y0, LONG x1, LONG y1) {
     return ((x0 ^ x1) & 0xF80) == 0 && ((y0 ^ y1) & 0xF80) == 0;
 }
 
-// Counts one primitive in q and makes it the current queue with its write
-// pointer and mark at the end of the primitive's words (which q must
-// already hold, or receive now).
+}  // namespace
+
 ULONG* pInline(KZ2QUEUEMGT pqm, ULONG* pEnd, KZ2QUEUE* q) {
     ++q->cPrims;
     if (q != pqm->pqCurrent) {
@@ -28,8 +27,6 @@ ULONG* pInline(KZ2QUEUEMGT pqm, ULONG* pEnd, KZ2QUEUE* q) {
     q->pMark = q->pWrite;
     return q->pWrite;
 }
-
-}  // namespace
 
 BOOL bFillTarget(SURFOBJ* pso, FILLTARGET* pft) {
     if (pso == nullptr || pso->dhsurf == nullptr) return FALSE;

@@ -49,7 +49,10 @@ LONG lLoadGLServerAndDescribe(DHPDEV dhpdev, LONG iPixelFormat, ULONG cjpfd,
     if (hServer == nullptr) return 0;
     ppdev->hGLServer = hServer;
 
-    if (!bStartGLServer(ppdev, hServer)) {
+    // A server that starts but leaves the describe hook at this loader would
+    // bring this function back for ever: it counts as refused.
+    if (!bStartGLServer(ppdev, hServer) ||
+        ppdev->pfnDescribePixelFormat == lLoadGLServerAndDescribe) {
         FreeLibrary(hServer);
         // A server that refused may have written hook slots before it did:
         // every slot gets its default again, so none points into the library

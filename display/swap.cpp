@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "cliprects.h"
 #include "copy.h"
 #include "platform/engine.h"
 #include "platform/mmio.h"
@@ -26,13 +27,6 @@ constexpr ULONG kMaskOverlay16 = 0x800000u;
 constexpr ULONG kMaskAll = 0xFFFFFFu;
 constexpr ULONG kSwapBatch = 50;
 
-bool bIntersect(const RECTL& a, const RECTL& b, RECTL* out) {
-    out->left = std::max(a.left, b.left);
-    out->top = std::max(a.top, b.top);
-    out->right = std::min(a.right, b.right);
-    out->bottom = std::min(a.bottom, b.bottom);
-    return out->left < out->right && out->top < out->bottom;
-}
 ULONG cArea(const RECTL& r) {
     return static_cast<ULONG>(r.right - r.left) * static_cast<ULONG>(r.bottom - r.top);
 }
@@ -253,22 +247,15 @@ extern "C" void kz2SwapBackToFrontC(SURFOBJ* psoBack, SURFOBJ* psoFront, CLIPOBJ
             RECTL rcl;
             if (bIntersect(*prcl, pco->rclBounds, &rcl)) vExchangeBatch(sp, {rcl}, true);
         } else if (pco->iDComplexity == DC_COMPLEX) {
-            struct {
-                ULONG c;
-                RECTL arcl[kSwapBatch];
-            } buffer;
-            CLIPOBJ_cEnumStart(pco, FALSE, CT_RECTANGLES, CD_ANY, kSwapBatch);
-            BOOL bMore;
-            do {
-                buffer.c = 0;
-                bMore = CLIPOBJ_bEnum(pco, sizeof buffer, reinterpret_cast<ULONG*>(&buffer));
-                std::vector<RECTL> arcl;
-                for (ULONG i = 0; i < std::min<ULONG>(buffer.c, kSwapBatch); ++i) {
-                    RECTL rcl;
-                    if (bIntersect(buffer.arcl[i], *prcl, &rcl)) arcl.push_back(rcl);
-                }
-                if (!arcl.empty() || !bMore) vExchangeBatch(sp, arcl, !bMore);
-            } while (bMore);
+            vEnumClipBatches<kSwapBatch>(
+                pco, CD_ANY, kSwapBatch, [&](const RECTL* arclEnum, ULONG cEnum, BOOL bMore) {
+                    std::vector<RECTL> arcl;
+                    for (ULONG i = 0; i < cEnum; ++i) {
+                        RECTL rcl;
+                        if (bIntersect(arclEnum[i], *prcl, &rcl)) arcl.push_back(rcl);
+                    }
+                    if (!arcl.empty() || !bMore) vExchangeBatch(sp, arcl, !bMore);
+                });
         }
     }
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "cliprects.h"
 #include "platform/engine.h"
 #include "queue.h"
 #include "rop.h"
@@ -258,9 +259,8 @@ void vForEachPiece(LONG left, LONG top, LONG right, LONG bottom, PFN_XFERPIECE p
 void vForEachClipRect(CLIPOBJ* pco, const RECTL* prclDst, const POINTL* pptlSrc, PFN_XFERCLIP pfn,
                       void* pvContext) {
     auto hand = [&](const RECTL& rclClip) {
-        RECTL rcl{std::max(rclClip.left, prclDst->left), std::max(rclClip.top, prclDst->top),
-                  std::min(rclClip.right, prclDst->right), std::min(rclClip.bottom, prclDst->bottom)};
-        if (rcl.left >= rcl.right || rcl.top >= rcl.bottom) return;
+        RECTL rcl;
+        if (!bIntersect(rclClip, *prclDst, &rcl)) return;
         POINTL ptl{pptlSrc->x + (rcl.left - prclDst->left), pptlSrc->y + (rcl.top - prclDst->top)};
         pfn(pvContext, &rcl, &ptl);
     };
@@ -269,17 +269,9 @@ void vForEachClipRect(CLIPOBJ* pco, const RECTL* prclDst, const POINTL* pptlSrc,
     } else if (pco->iDComplexity == DC_RECT) {
         hand(pco->rclBounds);
     } else if (pco->iDComplexity == DC_COMPLEX) {
-        struct {
-            ULONG c;
-            RECTL arcl[49];
-        } enumRects;
-        CLIPOBJ_cEnumStart(pco, FALSE, CT_RECTANGLES, CD_ANY, 50);
-        BOOL bMore;
-        do {
-            enumRects.c = 0;
-            bMore = CLIPOBJ_bEnum(pco, sizeof enumRects, reinterpret_cast<ULONG*>(&enumRects));
-            for (ULONG i = 0; i < enumRects.c && i < 49; ++i) hand(enumRects.arcl[i]);
-        } while (bMore);
+        vEnumClipBatches<49>(pco, CD_ANY, 50, [&](const RECTL* arcl, ULONG c, BOOL) {
+            for (ULONG i = 0; i < c; ++i) hand(arcl[i]);
+        });
     }
 }
 

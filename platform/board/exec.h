@@ -7,6 +7,7 @@
 // platform/board.h ("Execution").
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 
 #include "board_impl.h"
@@ -71,6 +72,27 @@ inline bool owns(const Rasterizer& ras, std::int64_t x, std::int64_t y) {
 // The 28.4 position word of a vertex: x in bits 0-15, y in bits 16-31.
 inline std::int64_t fixed_x(std::uint32_t w) { return w & 0xFFFFu; }
 inline std::int64_t fixed_y(std::uint32_t w) { return w >> 16; }
+
+// First pixel whose centre lies at or after the 28.4 coordinate v.
+inline std::int64_t first_pixel(std::int64_t v) { return (v + 7) >> 4; }
+
+// A pixel area [x0, x1) x [y0, y1).
+struct PixelArea {
+    std::int64_t x0, y0, x1, y1;
+};
+
+// The pixels whose centres lie inside the bounding box of four corner
+// position words.
+inline PixelArea corner_area(const std::uint32_t* corner) {
+    std::int64_t x0 = fixed_x(corner[0]), x1 = x0, y0 = fixed_y(corner[0]), y1 = y0;
+    for (int v = 1; v < 4; ++v) {
+        x0 = std::min(x0, fixed_x(corner[v]));
+        x1 = std::max(x1, fixed_x(corner[v]));
+        y0 = std::min(y0, fixed_y(corner[v]));
+        y1 = std::max(y1, fixed_y(corner[v]));
+    }
+    return PixelArea{first_pixel(x0), first_pixel(y0), first_pixel(x1), first_pixel(y1)};
+}
 
 // Where the per-packet and per-primitive words of a drawing packet lie, from
 // its command word (the same rules as the decoder's, platform/board.h).

@@ -254,9 +254,6 @@ void load_data(const DecodedPacket& packet, const Fields& f, std::size_t prim, S
     }
 }
 
-// First pixel whose centre lies at or after the 28.4 coordinate v.
-std::int64_t first_pixel(std::int64_t v) { return (v + 7) >> 4; }
-
 }  // namespace
 
 // --- pixel formats --------------------------------------------------------------
@@ -366,40 +363,36 @@ bool data_register(const DecodedPacket& packet, const Fields& f, std::uint32_t i
 
 // --- the rows of the executor table ----------------------------------------------------
 
-bool draw_rectangles(Impl& board, int r, const DecodedPacket& packet) {
+// Runs the packet's program over one area per primitive: area(end) gives it
+// from the primitive's words, end pointing just past its last word. Each
+// primitive's data registers are loaded before its area runs.
+template <typename AreaOf>
+bool run_primitives(Impl& board, int r, const DecodedPacket& packet, AreaOf area) {
     Program program;
     SpanContext c{};
     if (!packet_context(board, r, packet, &program, &c)) return false;
     const Fields f = fields_of(packet.command);
     const std::size_t wpp = packet.wordsPerPrimitive;
     for (std::size_t i = 0; i < packet.primitives; ++i) {
-        const std::uint32_t* corner = &packet.primitiveWords[i * wpp + wpp - 4];
-        std::int64_t x0 = fixed_x(corner[0]), x1 = x0, y0 = fixed_y(corner[0]), y1 = y0;
-        for (int v = 1; v < 4; ++v) {
-            x0 = std::min(x0, fixed_x(corner[v]));
-            x1 = std::max(x1, fixed_x(corner[v]));
-            y0 = std::min(y0, fixed_y(corner[v]));
-            y1 = std::max(y1, fixed_y(corner[v]));
-        }
+        const PixelArea a = area(packet.primitiveWords.data() + (i + 1) * wpp);
         load_data(packet, f, i, &c);
-        run_area(c, first_pixel(x0), first_pixel(y0), first_pixel(x1), first_pixel(y1));
+        run_area(c, a.x0, a.y0, a.x1, a.y1);
     }
     return true;
 }
 
+bool draw_rectangles(Impl& board, int r, const DecodedPacket& packet) {
+    // The pixels inside the bounding box of the last four words (the corners).
+    return run_primitives(board, r, packet,
+                          [](const std::uint32_t* end) { return corner_area(end - 4); });
+}
+
 bool draw_points(Impl& board, int r, const DecodedPacket& packet) {
-    Program program;
-    SpanContext c{};
-    if (!packet_context(board, r, packet, &program, &c)) return false;
-    const Fields f = fields_of(packet.command);
-    const std::size_t wpp = packet.wordsPerPrimitive;
-    for (std::size_t i = 0; i < packet.primitives; ++i) {
-        const std::uint32_t w = packet.primitiveWords[i * wpp + wpp - 1];
-        const std::int64_t x = fixed_x(w) >> 4, y = fixed_y(w) >> 4;
-        load_data(packet, f, i, &c);
-        run_area(c, x, y, x + 1, y + 1);
-    }
-    return true;
+    // The one pixel at the last word.
+    return run_primitives(board, r, packet, [](const std::uint32_t* end) {
+        const std::int64_t x = fixed_x(end[-1]) >> 4, y = fixed_y(end[-1]) >> 4;
+        return PixelArea{x, y, x + 1, y + 1};
+    });
 }
 
 bool load_mask_pattern(Impl& board, int r, const DecodedPacket& packet) {

@@ -92,15 +92,8 @@ bool copy_blocks(Impl& board, int r, const DecodedPacket& packet) {
 
     for (std::size_t i = 0; i < packet.primitives; ++i) {
         const std::uint32_t* w = &packet.primitiveWords[i * wpp];
-        const std::uint32_t* corner = w + wpp - 4;
-        std::int64_t x0 = fixed_x(corner[0]), x1 = x0, y0 = fixed_y(corner[0]), y1 = y0;
-        for (int v = 1; v < 4; ++v) {
-            x0 = std::min(x0, fixed_x(corner[v]));
-            x1 = std::max(x1, fixed_x(corner[v]));
-            y0 = std::min(y0, fixed_y(corner[v]));
-            y1 = std::max(y1, fixed_y(corner[v]));
-        }
-        x0 = (x0 + 7) >> 4, x1 = (x1 + 7) >> 4, y0 = (y0 + 7) >> 4, y1 = (y1 + 7) >> 4;
+        const PixelArea a = corner_area(w + wpp - 4);
+        const std::int64_t x0 = a.x0, y0 = a.y0, x1 = a.x1, y1 = a.y1;
         if (x1 - x0 > kBlock || y1 - y0 > kBlock) return false;  // not a block
         const std::int64_t sx0 = static_cast<std::int64_t>(w[0] & ~0x7Fu) >> 4;
         const std::int64_t sy0 = static_cast<std::int64_t>(w[1] & ~0x7Fu) >> 4;

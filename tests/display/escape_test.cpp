@@ -224,6 +224,22 @@ TEST_F(EscapeTest, RefusedModulesLeaveNothing) {
     }
 }
 
+// A GL server has an enable entry of the module's name. Loaded as an escape
+// module it would write the hook slots behind the loader's back, and
+// unloading the module would leave them pointing into freed code: it is
+// refused and the binding stays as it was.
+TEST_F(EscapeTest, GLServerIsRefusedAsAnEscapeModule) {
+    const auto pfnDescribe = ppdev_->pfnDescribePixelFormat;
+    const auto pfnCmd = ppdev_->pfnOpenGLCmd;
+    EXPECT_EQ(NameEscape(ESC_LOADESCAPEMODULE, "vnxglsrv_ok.dll"), 0u);
+    vnx::debug::take();
+    EXPECT_EQ(ppdev_->pEscapeModules, nullptr);
+    EXPECT_EQ(ppdev_->hGLServer, nullptr);
+    EXPECT_EQ(ppdev_->pfnDescribePixelFormat, pfnDescribe);
+    EXPECT_EQ(ppdev_->pfnOpenGLCmd, pfnCmd);
+    EXPECT_EQ(NameEscape(ESC_UNLOADESCAPEMODULE, "vnxglsrv_ok.dll"), 0u);
+}
+
 // The name comes from an application: only a plain file name, ending inside
 // the input, is ever handed to the library loader.
 TEST_F(EscapeTest, ModuleNamesOtherThanPlainFileNamesAreRefused) {
