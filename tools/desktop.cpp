@@ -194,11 +194,14 @@ struct Window {
 
 // Moves a window by (dx, dy) as a window manager does: a screen-to-screen
 // copy of its pixels (overlapping itself), then the uncovered strips of its
-// old place painted with the desktop's colour.
-void move_window(Painter& paint, SURFOBJ* pso, const RECTL& from, LONG dx, LONG dy) {
+// old place painted with the desktop background.
+void move_window(Painter& paint, SURFOBJ* pso, const RECTL& from, LONG dx, LONG dy,
+                 BRUSHOBJ* pboBackground) {
     RECTL to = {from.left + dx, from.top + dy, from.right + dx, from.bottom + dy};
     paint.blt(to, nullptr, pso, {from.left, from.top}, nullptr, 0xCCCC);
-    for (RECTL r : subtract(from, to)) paint.solid(r, 0xF0, 0x1F5F6F);
+    // The strips it uncovers show the desktop again (the pattern keeps its
+    // screen origin, so it joins the background around it).
+    for (RECTL r : subtract(from, to)) paint.blt(r, nullptr, nullptr, {0, 0}, pboBackground, 0xF0F0);
 }
 
 }  // namespace
@@ -215,9 +218,10 @@ int draw_desktop(vnx::engine::Device& device) {
 
     // The background: a woven teal pattern; the taskbar below it.
     const LONG taskbar = cy - 30;
-    paint.blt({0, 0, cx, taskbar}, nullptr, nullptr, {0, 0}, paint.pattern_brush([](int x, int y) -> ULONG {
+    BRUSHOBJ* pboBackground = paint.pattern_brush([](int x, int y) -> ULONG {
         return ((x + y) & 7) < 2 || ((x - y) & 7) < 2 ? 0x2E8B8B : 0x1F5F6F;
-    }), 0xF0F0);
+    });
+    paint.blt({0, 0, cx, taskbar}, nullptr, nullptr, {0, 0}, pboBackground, 0xF0F0);
     paint.solid({0, taskbar, cx, cy}, 0xF0, 0xC0C0C0);
     paint.solid({0, taskbar, cx, taskbar + 2}, 0xF0, 0xFFFFFF);
     paint.solid({4, taskbar + 5, 84, cy - 4}, 0xF0, 0x808080);
@@ -293,7 +297,7 @@ int draw_desktop(vnx::engine::Device& device) {
     if (picture != nullptr) {
         const RECTL pic = {back.client().right - 80, back.client().top + 100, back.client().right - 16,
                            back.client().top + 148};
-        paint.copy(pic, picture, {0, 0});
+        paint.blt(pic, pco, picture, {0, 0}, nullptr, 0xCCCC);
         paint.blt({pic.left, pic.top + 36, pic.right, pic.bottom}, pco, picture, {0, 36},
                   paint.solid_brush(0xFF8000), 0xB8B8);
     }
@@ -304,7 +308,8 @@ int draw_desktop(vnx::engine::Device& device) {
     }
     vnx::engine::delete_clip(pco);
     // The front window is dragged up and left.
-    move_window(paint, pso, {front.outer.left, front.outer.top, shadow.right, shadow.bottom}, -48, -28);
+    move_window(paint, pso, {front.outer.left, front.outer.top, shadow.right, shadow.bottom}, -48, -28,
+                pboBackground);
     drawn = paint.drawn();
     if (paint.failed() != 0)
         std::fprintf(stderr, "vnxsim: %d desktop operations failed\n", paint.failed());
