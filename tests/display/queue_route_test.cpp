@@ -47,6 +47,26 @@ protected:
         return p;
     }
 
+    // Adds a primitive's words to what each listed queue (empty: every
+    // queue) must receive.
+    void Expect(std::vector<std::vector<ULONG>>& expected, const std::vector<int>& queues,
+                const std::vector<ULONG>& words) const {
+        for (ULONG r = 0; r < Queues(); ++r) {
+            if (queues.empty() || std::count(queues.begin(), queues.end(), r) > 0)
+                expected[r].insert(expected[r].end(), words.begin(), words.end());
+        }
+    }
+
+    // Closes the packet, drains, and checks that each rasterizer got one
+    // packet holding exactly the expected primitive words.
+    void ExpectDecoded(const std::vector<std::vector<ULONG>>& expected) {
+        const auto decoded = CloseAndDecode();
+        for (ULONG r = 0; r < Queues(); ++r) {
+            ASSERT_EQ(decoded[r].size(), 1u);
+            EXPECT_EQ(decoded[r][0].primitiveWords, expected[r]) << r;
+        }
+    }
+
     // Closes the packet and drains; answers each rasterizer's drawing packets.
     std::vector<std::vector<DecodedPacket>> CloseAndDecode() {
         kz2UpdatePacketPtr(qm, nullptr, qm->pWrite, 0);
@@ -219,16 +239,9 @@ TEST_F(QueueRoute, StripRouting) {
         p = kz2CopyPrimStripOpt(qm, p, words[0], words[1], words[2], &state, s.bFlag);
         EXPECT_EQ(state, s.stateOut);
         EXPECT_EQ(qm->pqCurrent, Q(static_cast<ULONG>(Owner(s.a.x, s.a.y))));
-        for (ULONG r = 0; r < Queues(); ++r) {
-            if (s.queues.empty() || std::count(s.queues.begin(), s.queues.end(), r) > 0)
-                expected[r].insert(expected[r].end(), words.begin(), words.end());
-        }
+        Expect(expected, s.queues, words);
     }
-    const auto decoded = CloseAndDecode();
-    for (ULONG r = 0; r < Queues(); ++r) {
-        ASSERT_EQ(decoded[r].size(), 1u);
-        EXPECT_EQ(decoded[r][0].primitiveWords, expected[r]) << r;
-    }
+    ExpectDecoded(expected);
 }
 
 // On a split board kz2CopyPrimMulScreen routes a primitive to its tile's
@@ -257,16 +270,9 @@ TEST_F(QueueRoute, SplitBoardRouting) {
         p = kz2CopyPrimMulScreen(qm, p, words[0], s.bRoute);
         EXPECT_EQ(qm->pqCurrent, Q(static_cast<ULONG>(s.current)));
         EXPECT_EQ(p, Q(static_cast<ULONG>(s.current))->pWrite);
-        for (ULONG r = 0; r < Queues(); ++r) {
-            if (s.queues.empty() || std::count(s.queues.begin(), s.queues.end(), r) > 0)
-                expected[r].insert(expected[r].end(), words.begin(), words.end());
-        }
+        Expect(expected, s.queues, words);
     }
-    const auto decoded = CloseAndDecode();
-    for (ULONG r = 0; r < Queues(); ++r) {
-        ASSERT_EQ(decoded[r].size(), 1u);
-        EXPECT_EQ(decoded[r][0].primitiveWords, expected[r]) << r;
-    }
+    ExpectDecoded(expected);
 }
 
 // A rectangle with more pieces than its packet reserved room for: when the
