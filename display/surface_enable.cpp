@@ -288,6 +288,9 @@ BOOL bMakePrimarySurface(PDEV* ppdev) {
         sizl.cx = static_cast<LONG>(ppdev->layout.cScreens) * kcxSplitScreen - 1;
     ppdev->cxSurface = sizl.cx;
     ppdev->cySurface = sizl.cy;
+    // The primary's record covers what the engine draws on: on a split board
+    // both screens, so transfers and copies reach the second one too.
+    ppdev->pdsurfScreen->cx = sizl.cx;
     HSURF hsurf = EngCreateDeviceSurface(reinterpret_cast<DHSURF>(ppdev->pdsurfScreen), sizl,
                                          ppdev->iBitmapFormat);
     if (hsurf == nullptr) return FALSE;

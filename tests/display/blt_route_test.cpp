@@ -4,6 +4,7 @@
 // failures, and the rectangle routines.
 #include "display/blt_fixture.h"
 #include "fill.h"
+#include "rop.h"
 #include "xfer.h"
 
 namespace vnx::test {
@@ -103,6 +104,36 @@ TEST_F(BltRoute, WithoutThePatternSurfacePatternsAndBoardCopiesGoToTheEngine) {
     EXPECT_TRUE(DrvCopyBits(dev, dev2, nullptr, nullptr, &r, &s));
     ASSERT_TRUE(EngCopyBits(hostDst, hostSrc, nullptr, nullptr, &r, &s));
     EXPECT_EQ(Board(dev), HostAll(hostDst));
+    EXPECT_EQ(Errors(), "");
+}
+
+// On a split board the primary spans both screens: downloads and uploads
+// through DrvCopyBits reach the second screen's pixels as well.
+TEST_F(BltRoute, SplitBoardTransfersReachTheSecondScreen) {
+    Boot(Machine(1, 2), Request(1024, 768, 32));
+    SURFOBJ* scr = EngLockSurface(device_->hsurf());
+    ASSERT_NE(scr, nullptr);
+    RECTL red = {1000, 10, 1100, 20};
+    vFillSolidClipped(scr, nullptr, 0xF0F0, ulRop3Info(0xF0), 0xFF0000, &red);
+    Drain();
+    SURFOBJ* host = Host(200, 10, BMF_32BPP);
+    RECTL r = {0, 0, 200, 10};
+    POINTL from = {950, 10};
+    EXPECT_TRUE(DrvCopyBits(host, scr, nullptr, nullptr, &r, &from));
+    const auto row = HostAll(host);
+    for (LONG x = 0; x < 200; ++x) {
+        const bool inRed = 950 + x >= 1000 && 950 + x < 1100;
+        ASSERT_EQ(row[static_cast<size_t>(x)], inRed ? 0xFF0000u : 0u) << "x " << 950 + x;
+    }
+    // The same pixels written back lower down, across the boundary.
+    RECTL to = {950, 40, 1150, 50};
+    POINTL zero = {0, 0};
+    EXPECT_TRUE(DrvCopyBits(scr, host, nullptr, nullptr, &to, &zero));
+    SURFOBJ* back = Host(200, 10, BMF_32BPP);
+    POINTL from2 = {950, 40};
+    EXPECT_TRUE(DrvCopyBits(back, scr, nullptr, nullptr, &r, &from2));
+    EXPECT_EQ(HostAll(back), row);
+    EngUnlockSurface(scr);
     EXPECT_EQ(Errors(), "");
 }
 
