@@ -3,6 +3,12 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DVNX_BUILD_TESTS=OFF >/dev/null
-cmake --build build -j"$(nproc)" >/dev/null
-exec build/bin/vnxsim "$@"
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+if ! { cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DVNX_BUILD_TESTS=OFF &&
+       cmake --build build -j"$(nproc)"; } >"$log" 2>&1; then
+  cat "$log" >&2
+  echo "scripts/run.sh: the build failed" >&2
+  exit 1
+fi
+build/bin/vnxsim "$@"
