@@ -79,14 +79,25 @@ ULONG ulScreenPidFormat(const PDEV* ppdev) {
     return bIndexed ? PID_FORMAT_8_INDEXED : PID_FORMAT_8;
 }
 
-// The primary's record and its board memory at (0, 0) of page block 0.
+// Width of the surface the engine draws on: on a split board of screens 1024
+// pixels wide the joined screens (the last column is not addressable), else
+// the screen.
+LONG cxPrimarySurface(const PDEV* ppdev) {
+    if (ppdev->layout.bSplitScreen && ppdev->cxScreen == kcxSplitScreen)
+        return static_cast<LONG>(ppdev->layout.cScreens) * kcxSplitScreen - 1;
+    return ppdev->cxScreen;
+}
+
+// The primary's record and its board memory at (0, 0) of page block 0. The
+// record covers the whole surface, so on a split board transfers and copies
+// reach the second screen too.
 BOOL bPlacePrimary(PDEV* ppdev, BOOL bStereo) {
     DSURF* pdsurf = static_cast<DSURF*>(LocalAlloc(LPTR, sizeof(DSURF)));
     if (pdsurf == nullptr) return FALSE;
     pdsurf->ulSignature = DSURF_SIGNATURE;
     pdsurf->jPrimary = DSURF_PRIMARY;
     pdsurf->ppdev = ppdev;
-    pdsurf->cx = ppdev->cxScreen;
+    pdsurf->cx = cxPrimarySurface(ppdev);
     pdsurf->cy = ppdev->cyScreen;
     pdsurf->pjRegs = ppdev->pjRegs;
     ppdev->pdsurfScreen = pdsurf;
@@ -283,14 +294,9 @@ BOOL bMakeAltBuffer(PDEV* ppdev, FLONG flAlias) {
 // The primary surface the engine draws on: on a split board of screens 1024
 // pixels wide the joined screens, else the screen.
 BOOL bMakePrimarySurface(PDEV* ppdev) {
-    SIZEL sizl{ppdev->cxScreen, ppdev->cyScreen};
-    if (ppdev->layout.bSplitScreen && ppdev->cxScreen == kcxSplitScreen)
-        sizl.cx = static_cast<LONG>(ppdev->layout.cScreens) * kcxSplitScreen - 1;
+    SIZEL sizl{cxPrimarySurface(ppdev), ppdev->cyScreen};
     ppdev->cxSurface = sizl.cx;
     ppdev->cySurface = sizl.cy;
-    // The primary's record covers what the engine draws on: on a split board
-    // both screens, so transfers and copies reach the second one too.
-    ppdev->pdsurfScreen->cx = sizl.cx;
     HSURF hsurf = EngCreateDeviceSurface(reinterpret_cast<DHSURF>(ppdev->pdsurfScreen), sizl,
                                          ppdev->iBitmapFormat);
     if (hsurf == nullptr) return FALSE;
