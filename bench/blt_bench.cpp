@@ -10,18 +10,18 @@
 #include <memory>
 
 #include "bench_util.h"
-#include "entry.h"
+#include "device/entry.h"
 #include "pdev.h"
 #include "platform/board.h"
 #include "platform/engine.h"
-#include "queue.h"
+#include "queue/queue.h"
 
 namespace {
 
 constexpr int kDrainEvery = 64;
 
 class BltRig {
-public:
+  public:
     BltRig() {
         PDEV* ppdev = pEnableBenchPdev(&device_);
         if (ppdev == nullptr || !device_->enable_surface()) return;
@@ -61,8 +61,8 @@ void RunBlt(benchmark::State& state, ROP4 rop4) {
         const LONG x = (i * 37) % (1024 - 2 * n), y = (i * 53) % (768 - 2 * n);
         RECTL r = {x + n / 2, y + n / 3, x + n / 2 + n, y + n / 3 + n};
         POINTL src = {x, y}, org = {0, 0};
-        DrvBitBlt(rig.pso_, rop4 == 0xCCCC ? rig.pso_ : nullptr, nullptr, nullptr, nullptr, &r, &src,
-                  nullptr, rig.pbo_, &org, rop4);
+        DrvBitBlt(rig.pso_, rop4 == 0xCCCC ? rig.pso_ : nullptr, nullptr, nullptr, nullptr, &r,
+                  &src, nullptr, rig.pbo_, &org, rop4);
         if (++i % kDrainEvery == 0) rig.drain();
     }
     rig.drain();
@@ -83,7 +83,8 @@ void BM_Blt_Reference_EngBitBlt(benchmark::State& state) {
     for (auto _ : state) {
         const LONG x = (i * 37) % (1024 - n), y = (i * 53) % (768 - n);
         RECTL r = {x, y, x + n, y + n};
-        EngBitBlt(pso, nullptr, nullptr, nullptr, nullptr, &r, nullptr, nullptr, pbo, nullptr, 0xF0F0);
+        EngBitBlt(pso, nullptr, nullptr, nullptr, nullptr, &r, nullptr, nullptr, pbo, nullptr,
+                  0xF0F0);
         ++i;
     }
     state.SetItemsProcessed(state.iterations());

@@ -34,11 +34,13 @@ struct Host {
 };
 
 RECTL rect(const benchmark::State& state) {
-    return RECTL{3, 5, 3 + static_cast<LONG>(state.range(0)), 5 + static_cast<LONG>(state.range(1))};
+    return RECTL{3, 5, 3 + static_cast<LONG>(state.range(0)),
+                 5 + static_cast<LONG>(state.range(1))};
 }
 
 void pixels(benchmark::State& state) {
-    state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * state.range(0) * state.range(1));
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * state.range(0) *
+                            state.range(1));
 }
 
 void BM_EngBitBlt_SRCCOPY(benchmark::State& state) {
@@ -85,7 +87,8 @@ void BM_Reference_pixman_fill(benchmark::State& state) {
     const RECTL rcl = rect(state);
     for (auto _ : state)
         benchmark::DoNotOptimize(pixman_fill(dst.bits(), dst.stride(), 32, rcl.left, rcl.top,
-                                             rcl.right - rcl.left, rcl.bottom - rcl.top, 0x00336699));
+                                             rcl.right - rcl.left, rcl.bottom - rcl.top,
+                                             0x00336699));
     pixels(state);
 }
 

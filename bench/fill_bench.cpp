@@ -14,14 +14,14 @@
 #include <vector>
 
 #include "bench_util.h"
-#include "boardmem.h"
-#include "fill.h"
-#include "modes.h"
+#include "boardmem/boardmem.h"
+#include "device/modes.h"
+#include "fill/fill.h"
 #include "pdev.h"
 #include "platform/board.h"
 #include "platform/engine.h"
-#include "queue.h"
-#include "rop.h"
+#include "queue/queue.h"
+#include "rop/rop.h"
 
 namespace {
 
@@ -30,7 +30,7 @@ constexpr ULONG kDrainEvery = 64;
 // A device with queues, a page table, the pattern surface and a target
 // bitmap of 1024x600 pixels at 32 bits.
 class Rig {
-public:
+  public:
     explicit Rig(bool execute) {
         ppdev_ = pEnableBenchPdev(&device_);
         if (ppdev_ == nullptr) return;
@@ -61,7 +61,7 @@ public:
     SURFOBJ* pso() const { return pso_; }
     void Drain() { kz2FlushQueue(ppdev_->pqm, ~0u, nullptr, nullptr); }
 
-private:
+  private:
     std::unique_ptr<vnx::engine::Device> device_;
     PDEV* ppdev_ = nullptr;
     bool queues_ = false;
@@ -70,7 +70,8 @@ private:
 
 // Rectangles of edge n moving over the bitmap, one a fill.
 RECTL NextRect(ULONG i, LONG n) {
-    const LONG x = static_cast<LONG>(i * 37) % (1024 - n), y = static_cast<LONG>(i * 23) % (600 - n);
+    const LONG x = static_cast<LONG>(i * 37) % (1024 - n),
+               y = static_cast<LONG>(i * 23) % (600 - n);
     return RECTL{x, y, x + n, y + n};
 }
 
@@ -111,12 +112,14 @@ void BM_Fill_Solid_Driver(benchmark::State& state) { Run(state, false, SolidFill
 void BM_Fill_Pattern_Board(benchmark::State& state) {
     std::vector<ULONG> words;
     REALBRUSH* prb = Brush(words);
-    Run(state, true, [prb](SURFOBJ* pso, RECTL* prcl) { vFillPattern(pso, prcl, 1, prb, nullptr, 0, 0xF0); });
+    Run(state, true,
+        [prb](SURFOBJ* pso, RECTL* prcl) { vFillPattern(pso, prcl, 1, prb, nullptr, 0, 0xF0); });
 }
 void BM_Fill_Pattern_Driver(benchmark::State& state) {
     std::vector<ULONG> words;
     REALBRUSH* prb = Brush(words);
-    Run(state, false, [prb](SURFOBJ* pso, RECTL* prcl) { vFillPattern(pso, prcl, 1, prb, nullptr, 0, 0xF0); });
+    Run(state, false,
+        [prb](SURFOBJ* pso, RECTL* prcl) { vFillPattern(pso, prcl, 1, prb, nullptr, 0, 0xF0); });
 }
 
 BENCHMARK(BM_Fill_Solid_Board)->Arg(8)->Arg(512);

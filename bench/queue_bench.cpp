@@ -6,11 +6,11 @@
 // machine's copy bandwidth beside them.
 #include <benchmark/benchmark.h>
 
-#include "modes.h"
+#include "device/modes.h"
 #include "pdev.h"
 #include "platform/board.h"
 #include "platform/miniport.h"
-#include "queue.h"
+#include "queue/queue.h"
 
 namespace {
 
@@ -20,7 +20,7 @@ inline ULONG Vtx(ULONG x, ULONG y) { return ((y << 16) | (x & 0xFFF)) << 4; }
 
 // A machine and a device record with queues, made without the engine.
 class Rig {
-public:
+  public:
     explicit Rig(int rasterizers) : machine_(Config(rasterizers)) {
         ppdev_ = static_cast<PDEV*>(LocalAlloc(LPTR, sizeof(PDEV)));
         if (ppdev_ == nullptr) return;
@@ -60,7 +60,7 @@ public:
         kz2UpdatePacketPtr(q, nullptr, p, 0);
     }
 
-private:
+  private:
     static vnx::miniport::MachineConfig Config(int rasterizers) {
         vnx::miniport::MachineConfig cfg;
         cfg.rasterizers = rasterizers;

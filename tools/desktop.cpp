@@ -26,31 +26,29 @@ namespace {
 ULONG device_colour(const PDEV* ppdev, ULONG rgb) {
     const int r = (rgb >> 16) & 0xFF, g = (rgb >> 8) & 0xFF, b = rgb & 0xFF;
     switch (ppdev->iBitmapFormat) {
-    case BMF_8BPP: {
-        ULONG best = 0;
-        int bestDistance = 1 << 30;
-        for (ULONG i = 0; i < PALETTE_ENTRIES; ++i) {
-            const PALETTEENTRY& e = ppdev->pPal[i];
-            const int d = (e.peRed - r) * (e.peRed - r) + (e.peGreen - g) * (e.peGreen - g) +
-                          (e.peBlue - b) * (e.peBlue - b);
-            if (d < bestDistance) {
-                bestDistance = d;
-                best = i;
+        case BMF_8BPP: {
+            ULONG best = 0;
+            int bestDistance = 1 << 30;
+            for (ULONG i = 0; i < PALETTE_ENTRIES; ++i) {
+                const PALETTEENTRY& e = ppdev->pPal[i];
+                const int d = (e.peRed - r) * (e.peRed - r) + (e.peGreen - g) * (e.peGreen - g) +
+                              (e.peBlue - b) * (e.peBlue - b);
+                if (d < bestDistance) {
+                    bestDistance = d;
+                    best = i;
+                }
             }
+            return best;
         }
-        return best;
-    }
-    case BMF_16BPP:
-        return static_cast<ULONG>((r >> 3) << 10 | (g >> 3) << 5 | (b >> 3));
-    default:
-        return rgb & 0xFFFFFF;
+        case BMF_16BPP: return static_cast<ULONG>((r >> 3) << 10 | (g >> 3) << 5 | (b >> 3));
+        default: return rgb & 0xFFFFFF;
     }
 }
 
 // Draws on the primary surface as the engine does: through the driver's
 // hooked entry points, or the engine's software blit.
 class Painter {
-public:
+  public:
     Painter(vnx::engine::Device& device, SURFOBJ* pso)
         : ppdev_(reinterpret_cast<PDEV*>(device.dhpdev())), pso_(pso) {
         vnx::engine::SurfaceInfo info{};
@@ -76,11 +74,10 @@ public:
     void blt(RECTL r, CLIPOBJ* pco, SURFOBJ* psoSrc, POINTL ptlSrc, BRUSHOBJ* pbo, ROP4 rop4,
              XLATEOBJ* pxlo = nullptr) {
         POINTL org = {0, 0};
-        const BOOL ok = pfnBitBlt_ != nullptr
-                            ? pfnBitBlt_(pso_, psoSrc, nullptr, pco, pxlo, &r, &ptlSrc, nullptr, pbo,
-                                         &org, rop4)
-                            : EngBitBlt(pso_, psoSrc, nullptr, pco, pxlo, &r, &ptlSrc, nullptr, pbo,
-                                        &org, rop4);
+        const BOOL ok = pfnBitBlt_ != nullptr ? pfnBitBlt_(pso_, psoSrc, nullptr, pco, pxlo, &r,
+                                                           &ptlSrc, nullptr, pbo, &org, rop4)
+                                              : EngBitBlt(pso_, psoSrc, nullptr, pco, pxlo, &r,
+                                                          &ptlSrc, nullptr, pbo, &org, rop4);
         ++(ok ? drawn_ : failed_);
     }
     void copy(RECTL r, SURFOBJ* psoSrc, POINTL ptlSrc, XLATEOBJ* pxlo = nullptr) {
@@ -96,7 +93,9 @@ public:
         d.psoTarget = pso_;
         return keep(vnx::engine::create_brush(d));
     }
-    void solid(RECTL r, ULONG rop3, ULONG rgb) { blt(r, nullptr, nullptr, {0, 0}, solid_brush(rgb), rop3 | rop3 << 8); }
+    void solid(RECTL r, ULONG rop3, ULONG rgb) {
+        blt(r, nullptr, nullptr, {0, 0}, solid_brush(rgb), rop3 | rop3 << 8);
+    }
     void solid_clipped(RECTL r, CLIPOBJ* pco, ULONG rop3, ULONG rgb) {
         blt(r, pco, nullptr, {0, 0}, solid_brush(rgb), rop3 | rop3 << 8);
     }
@@ -153,7 +152,7 @@ public:
     int drawn() const { return drawn_; }
     int failed() const { return failed_; }
 
-private:
+  private:
     BRUSHOBJ* keep(BRUSHOBJ* pbo) {
         if (pbo != nullptr) brushes_.push_back(pbo);
         return pbo;
@@ -189,7 +188,9 @@ std::vector<RECTL> subtract(const RECTL& r, const RECTL& b) {
 struct Window {
     RECTL outer;
     RECTL title() const { return {outer.left + 3, outer.top + 3, outer.right - 3, outer.top + 23}; }
-    RECTL client() const { return {outer.left + 3, outer.top + 24, outer.right - 3, outer.bottom - 3}; }
+    RECTL client() const {
+        return {outer.left + 3, outer.top + 24, outer.right - 3, outer.bottom - 3};
+    }
 };
 
 // Moves a window by (dx, dy) as a window manager does: a screen-to-screen
@@ -201,7 +202,8 @@ void move_window(Painter& paint, SURFOBJ* pso, const RECTL& from, LONG dx, LONG 
     paint.blt(to, nullptr, pso, {from.left, from.top}, nullptr, 0xCCCC);
     // The strips it uncovers show the desktop again (the pattern keeps its
     // screen origin, so it joins the background around it).
-    for (RECTL r : subtract(from, to)) paint.blt(r, nullptr, nullptr, {0, 0}, pboBackground, 0xF0F0);
+    for (RECTL r : subtract(from, to))
+        paint.blt(r, nullptr, nullptr, {0, 0}, pboBackground, 0xF0F0);
 }
 
 }  // namespace
@@ -214,105 +216,112 @@ int draw_desktop(vnx::engine::Device& device) {
     const LONG cx = ppdev->cxSurface, cy = ppdev->cySurface;
     int drawn = 0;
     {
-    Painter paint(device, pso);
+        Painter paint(device, pso);
 
-    // The background: a woven teal pattern; the taskbar below it.
-    const LONG taskbar = cy - 30;
-    BRUSHOBJ* pboBackground = paint.pattern_brush([](int x, int y) -> ULONG {
-        return ((x + y) & 7) < 2 || ((x - y) & 7) < 2 ? 0x2E8B8B : 0x1F5F6F;
-    });
-    paint.blt({0, 0, cx, taskbar}, nullptr, nullptr, {0, 0}, pboBackground, 0xF0F0);
-    paint.solid({0, taskbar, cx, cy}, 0xF0, 0xC0C0C0);
-    paint.solid({0, taskbar, cx, taskbar + 2}, 0xF0, 0xFFFFFF);
-    paint.solid({4, taskbar + 5, 84, cy - 4}, 0xF0, 0x808080);
-    paint.solid({4, taskbar + 5, 82, cy - 6}, 0xF0, 0xE0E0E0);
-    paint.solid({12, taskbar + 10, 28, cy - 10}, 0xF0, 0x008000);
+        // The background: a woven teal pattern; the taskbar below it.
+        const LONG taskbar = cy - 30;
+        BRUSHOBJ* pboBackground = paint.pattern_brush([](int x, int y) -> ULONG {
+            return ((x + y) & 7) < 2 || ((x - y) & 7) < 2 ? 0x2E8B8B : 0x1F5F6F;
+        });
+        paint.blt({0, 0, cx, taskbar}, nullptr, nullptr, {0, 0}, pboBackground, 0xF0F0);
+        paint.solid({0, taskbar, cx, cy}, 0xF0, 0xC0C0C0);
+        paint.solid({0, taskbar, cx, taskbar + 2}, 0xF0, 0xFFFFFF);
+        paint.solid({4, taskbar + 5, 84, cy - 4}, 0xF0, 0x808080);
+        paint.solid({4, taskbar + 5, 82, cy - 6}, 0xF0, 0xE0E0E0);
+        paint.solid({12, taskbar + 10, 28, cy - 10}, 0xF0, 0x008000);
 
-    // Desktop icons: the first drawn on the screen, the others copied from
-    // it on the board; their labels white (0xFFFF whatever the brush). A
-    // host bitmap XOR-ed onto the screen (a source ROP from host memory,
-    // which the engine draws), and a dragged outline drawn with XOR.
-    paint.solid({20, 20, 52, 52}, 0xF0, 0xFFFFFF);
-    paint.solid({24, 24, 48, 48}, 0xF0, 0xC00000);
-    for (int i = 1; i < 4; ++i) paint.copy({20, 20 + i * 70, 52, 52 + i * 70}, pso, {20, 20});
-    for (int i = 0; i < 4; ++i)
-        paint.blt({16, 58 + i * 70, 56, 64 + i * 70}, nullptr, nullptr, {0, 0}, nullptr, 0xFFFF);
-    SURFOBJ* sprite = paint.bitmap(24, 24, [](int x, int y) -> ULONG {
-        return (x - 12) * (x - 12) + (y - 12) * (y - 12) < 100 ? 0x00C0C0 : 0;
-    });
-    if (sprite != nullptr) paint.blt({24, 94, 48, 118}, nullptr, sprite, {0, 0}, nullptr, 0x6666);
-    paint.frame({90, 300, 170, 360}, 2, 0x5A, 0xFFFFFF);
+        // Desktop icons: the first drawn on the screen, the others copied from
+        // it on the board; their labels white (0xFFFF whatever the brush). A
+        // host bitmap XOR-ed onto the screen (a source ROP from host memory,
+        // which the engine draws), and a dragged outline drawn with XOR.
+        paint.solid({20, 20, 52, 52}, 0xF0, 0xFFFFFF);
+        paint.solid({24, 24, 48, 48}, 0xF0, 0xC00000);
+        for (int i = 1; i < 4; ++i) paint.copy({20, 20 + i * 70, 52, 52 + i * 70}, pso, {20, 20});
+        for (int i = 0; i < 4; ++i)
+            paint.blt({16, 58 + i * 70, 56, 64 + i * 70}, nullptr, nullptr, {0, 0}, nullptr,
+                      0xFFFF);
+        SURFOBJ* sprite = paint.bitmap(24, 24, [](int x, int y) -> ULONG {
+            return (x - 12) * (x - 12) + (y - 12) * (y - 12) < 100 ? 0x00C0C0 : 0;
+        });
+        if (sprite != nullptr)
+            paint.blt({24, 94, 48, 118}, nullptr, sprite, {0, 0}, nullptr, 0x6666);
+        paint.frame({90, 300, 170, 360}, 2, 0x5A, 0xFFFFFF);
 
-    // Two windows.
-    const Window back{{cx / 8 + 100, cy / 10, cx / 2 + 180, cy / 2 + 40}};
-    const Window front{{cx / 3 + 60, cy / 4 + 40, cx - cx / 8, taskbar - 40}};
-    const RECTL shadow = {front.outer.left + 8, front.outer.top + 8, front.outer.right + 8,
-                          front.outer.bottom + 8};
-    // The front window: a shadow that darkens what lies below (P AND D),
-    // frame, title bar, client, text lines, and a selection inverted with
-    // NOT D.
-    paint.solid(shadow, 0xA0, 0x606060);
-    paint.solid(front.outer, 0xF0, 0xC0C0C0);
-    paint.frame(front.outer, 1, 0xF0, 0x404040);
-    paint.solid(front.title(), 0xF0, 0x000080);
-    paint.solid({front.title().right - 18, front.title().top + 3, front.title().right - 4,
-                 front.title().bottom - 3}, 0xF0, 0xC0C0C0);
-    paint.solid(front.client(), 0xF0, 0xFFFFFF);
-    for (int i = 0; i < 10; ++i) {
-        const LONG y = front.client().top + 14 + i * 18;
-        if (y + 8 > front.client().bottom - 40) break;
-        paint.solid({front.client().left + 14, y, front.client().right - 30 - (i % 4) * 40, y + 8},
-                    0xF0, 0x202020);
-    }
-    const LONG ySel = front.client().top + 14 + 2 * 18 - 4;
-    paint.solid({front.client().left + 10, ySel, front.client().right - 60, ySel + 34}, 0x55, 0);
-    // A colour bar of XOR-ed (0x5A) and ORed (0xFA) colours.
-    const RECTL bar = {front.client().left + 14, front.client().bottom - 34, front.client().right - 14,
-                       front.client().bottom - 12};
-    const LONG step = (bar.right - bar.left) / 6;
-    const ULONG hues[6] = {0xFF0000, 0xFFFF00, 0x00FF00, 0x00FFFF, 0x0000FF, 0xFF00FF};
-    for (int i = 0; i < 6; ++i)
-        paint.solid({bar.left + i * step, bar.top, bar.left + (i + 1) * step, bar.bottom}, 0x5A, hues[i]);
-    paint.solid({bar.left, bar.top + 8, bar.right, bar.top + 14}, 0xFA, 0x0000C0);
+        // Two windows.
+        const Window back{{cx / 8 + 100, cy / 10, cx / 2 + 180, cy / 2 + 40}};
+        const Window front{{cx / 3 + 60, cy / 4 + 40, cx - cx / 8, taskbar - 40}};
+        const RECTL shadow = {front.outer.left + 8, front.outer.top + 8, front.outer.right + 8,
+                              front.outer.bottom + 8};
+        // The front window: a shadow that darkens what lies below (P AND D),
+        // frame, title bar, client, text lines, and a selection inverted with
+        // NOT D.
+        paint.solid(shadow, 0xA0, 0x606060);
+        paint.solid(front.outer, 0xF0, 0xC0C0C0);
+        paint.frame(front.outer, 1, 0xF0, 0x404040);
+        paint.solid(front.title(), 0xF0, 0x000080);
+        paint.solid({front.title().right - 18, front.title().top + 3, front.title().right - 4,
+                     front.title().bottom - 3},
+                    0xF0, 0xC0C0C0);
+        paint.solid(front.client(), 0xF0, 0xFFFFFF);
+        for (int i = 0; i < 10; ++i) {
+            const LONG y = front.client().top + 14 + i * 18;
+            if (y + 8 > front.client().bottom - 40) break;
+            paint.solid(
+                {front.client().left + 14, y, front.client().right - 30 - (i % 4) * 40, y + 8},
+                0xF0, 0x202020);
+        }
+        const LONG ySel = front.client().top + 14 + 2 * 18 - 4;
+        paint.solid({front.client().left + 10, ySel, front.client().right - 60, ySel + 34}, 0x55,
+                    0);
+        // A colour bar of XOR-ed (0x5A) and ORed (0xFA) colours.
+        const RECTL bar = {front.client().left + 14, front.client().bottom - 34,
+                           front.client().right - 14, front.client().bottom - 12};
+        const LONG step = (bar.right - bar.left) / 6;
+        const ULONG hues[6] = {0xFF0000, 0xFFFF00, 0x00FF00, 0x00FFFF, 0x0000FF, 0xFF00FF};
+        for (int i = 0; i < 6; ++i)
+            paint.solid({bar.left + i * step, bar.top, bar.left + (i + 1) * step, bar.bottom}, 0x5A,
+                        hues[i]);
+        paint.solid({bar.left, bar.top + 8, bar.right, bar.top + 14}, 0xFA, 0x0000C0);
 
-    // The back window, which the front one partly covers, painted after it
-    // (as when it is uncovered): each part is filled clipped to what stays
-    // visible.
-    std::vector<RECTL> visible = subtract(back.outer, front.outer);
-    // A picture uploaded from host memory, and a band of it blended in
-    // with a coloured brush (source and pattern: the engine draws it).
-    SURFOBJ* picture = paint.bitmap(64, 48, [](int x, int y) -> ULONG {
-        return static_cast<ULONG>(x * 4) << 16 | static_cast<ULONG>(y * 5) << 8 | 0x80;
-    });
-    CLIPOBJ* pco = vnx::engine::create_clip(visible.data(), static_cast<ULONG>(visible.size()));
-    paint.solid_clipped(back.outer, pco, 0xF0, 0xC0C0C0);
-    paint.solid_clipped(back.title(), pco, 0xF0, 0x808080);
-    paint.solid_clipped(back.client(), pco, 0xF0, 0xFFFFE0);
-    const RECTL hatched = {back.client().left + 10, back.client().top + 10, back.client().right - 10,
-                           back.client().top + 90};
-    // A diagonal-cross hatch, the background left as it is (ROP4 0xAAF0).
-    if (device.patterns().size() > 5)
-        paint.blt(hatched, pco, nullptr, {0, 0}, paint.hatch_brush(device.patterns()[5], 5, 0x4040C0, 0),
-                  0xAAF0);
-    if (picture != nullptr) {
-        const RECTL pic = {back.client().right - 80, back.client().top + 100, back.client().right - 16,
-                           back.client().top + 148};
-        paint.blt(pic, pco, picture, {0, 0}, nullptr, 0xCCCC);
-        paint.blt({pic.left, pic.top + 36, pic.right, pic.bottom}, pco, picture, {0, 36},
-                  paint.solid_brush(0xFF8000), 0xB8B8);
-    }
-    for (int i = 0; i < 6; ++i) {
-        const LONG y = back.client().top + 110 + i * 16;
-        paint.solid_clipped({back.client().left + 12, y, back.client().right - 40 - (i % 3) * 30, y + 8},
-                            pco, 0xF0, 0x404040);
-    }
-    vnx::engine::delete_clip(pco);
-    // The front window is dragged up and left.
-    move_window(paint, pso, {front.outer.left, front.outer.top, shadow.right, shadow.bottom}, -48, -28,
-                pboBackground);
-    drawn = paint.drawn();
-    if (paint.failed() != 0)
-        std::fprintf(stderr, "vnxsim: %d desktop operations failed\n", paint.failed());
+        // The back window, which the front one partly covers, painted after it
+        // (as when it is uncovered): each part is filled clipped to what stays
+        // visible.
+        std::vector<RECTL> visible = subtract(back.outer, front.outer);
+        // A picture uploaded from host memory, and a band of it blended in
+        // with a coloured brush (source and pattern: the engine draws it).
+        SURFOBJ* picture = paint.bitmap(64, 48, [](int x, int y) -> ULONG {
+            return static_cast<ULONG>(x * 4) << 16 | static_cast<ULONG>(y * 5) << 8 | 0x80;
+        });
+        CLIPOBJ* pco = vnx::engine::create_clip(visible.data(), static_cast<ULONG>(visible.size()));
+        paint.solid_clipped(back.outer, pco, 0xF0, 0xC0C0C0);
+        paint.solid_clipped(back.title(), pco, 0xF0, 0x808080);
+        paint.solid_clipped(back.client(), pco, 0xF0, 0xFFFFE0);
+        const RECTL hatched = {back.client().left + 10, back.client().top + 10,
+                               back.client().right - 10, back.client().top + 90};
+        // A diagonal-cross hatch, the background left as it is (ROP4 0xAAF0).
+        if (device.patterns().size() > 5)
+            paint.blt(hatched, pco, nullptr, {0, 0},
+                      paint.hatch_brush(device.patterns()[5], 5, 0x4040C0, 0), 0xAAF0);
+        if (picture != nullptr) {
+            const RECTL pic = {back.client().right - 80, back.client().top + 100,
+                               back.client().right - 16, back.client().top + 148};
+            paint.blt(pic, pco, picture, {0, 0}, nullptr, 0xCCCC);
+            paint.blt({pic.left, pic.top + 36, pic.right, pic.bottom}, pco, picture, {0, 36},
+                      paint.solid_brush(0xFF8000), 0xB8B8);
+        }
+        for (int i = 0; i < 6; ++i) {
+            const LONG y = back.client().top + 110 + i * 16;
+            paint.solid_clipped(
+                {back.client().left + 12, y, back.client().right - 40 - (i % 3) * 30, y + 8}, pco,
+                0xF0, 0x404040);
+        }
+        vnx::engine::delete_clip(pco);
+        // The front window is dragged up and left.
+        move_window(paint, pso, {front.outer.left, front.outer.top, shadow.right, shadow.bottom},
+                    -48, -28, pboBackground);
+        drawn = paint.drawn();
+        if (paint.failed() != 0)
+            std::fprintf(stderr, "vnxsim: %d desktop operations failed\n", paint.failed());
     }
     EngUnlockSurface(pso);
     return drawn;
@@ -332,8 +341,8 @@ bool write_screen_png(vnx::engine::Device& device, const std::string& path) {
     // the tile owners of that board.
     std::vector<std::uint32_t> image(static_cast<size_t>(cx) * screens * cy);
     for (int s = 0; s < screens; ++s) {
-        const auto part = board.read_rgb(s, static_cast<std::uint16_t>(pdfb->pid), pdfb->x, pdfb->y,
-                                         cx, cy);
+        const auto part =
+            board.read_rgb(s, static_cast<std::uint16_t>(pdfb->pid), pdfb->x, pdfb->y, cx, cy);
         for (LONG y = 0; y < cy; ++y)
             std::copy_n(part.begin() + y * cx, cx, image.begin() + (y * screens + s) * cx);
     }

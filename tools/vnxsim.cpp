@@ -28,7 +28,7 @@ struct Options {
     int boards = 1;
     int memoryMB = 0;  // of one board; 0: 8 MB a rasterizer
     ULONG width = 1024, height = 768, bpp = 16;
-    std::string out;   // picture file, empty for none
+    std::string out;  // picture file, empty for none
 };
 
 void usage(FILE* out) {
@@ -108,7 +108,8 @@ int parse(int argc, char** argv, Options& o) {
             const char* v = value("--mode");
             if (!v) return 2;
             if (!parse_mode(v, o)) {
-                std::fprintf(stderr, "vnxsim: bad mode '%s' (WIDTHxHEIGHTxBPP, e.g. 1024x768x16)\n", v);
+                std::fprintf(stderr, "vnxsim: bad mode '%s' (WIDTHxHEIGHTxBPP, e.g. 1024x768x16)\n",
+                             v);
                 return 2;
             }
         } else if (arg == "--out") {
@@ -157,8 +158,8 @@ bool build_machine(Options& o, vnx::miniport::MachineConfig& cfg) {
         std::fprintf(stderr,
                      "vnxsim: a %s cannot have %d MB: it takes %d to %d MB, a power of two "
                      "(see --help)\n",
-                     vnx::miniport::board_model_name(o.rasterizers), o.memoryMB,
-                     2 * o.rasterizers, 128 * o.rasterizers);
+                     vnx::miniport::board_model_name(o.rasterizers), o.memoryMB, 2 * o.rasterizers,
+                     128 * o.rasterizers);
         return false;
     }
     bool known = false;
@@ -230,10 +231,10 @@ void print_buffer(const char* name, const SURFOBJ* pso) {
     const DFB* pdfb = pdsurf != nullptr ? pdsurf->pdfb : nullptr;
     if (pdfb == nullptr) return;
     char where[48];
-    if (pdfb->ppb == nullptr)
-        std::snprintf(where, sizeof where, "in the back buffer");
+    if (pdfb->ppb == nullptr) std::snprintf(where, sizeof where, "in the back buffer");
     else
-        std::snprintf(where, sizeof where, "page block %u", static_cast<unsigned>(pdfb->pid & 0x1F));
+        std::snprintf(where, sizeof where, "page block %u",
+                      static_cast<unsigned>(pdfb->pid & 0x1F));
     std::printf("  %-12s %5ldx%-5ld at (%4ld,%4ld) %-19s pid 0x%04x\n", name,
                 static_cast<long>(pdfb->cx), static_cast<long>(pdfb->cy),
                 static_cast<long>(pdfb->x), static_cast<long>(pdfb->y), where,
@@ -248,17 +249,17 @@ void report_layout(vnx::engine::Device& device) {
                 static_cast<long>(ppdev->cxSurface), static_cast<long>(ppdev->cySurface),
                 static_cast<unsigned long>(ppdev->layout.cQueues),
                 ppdev->layout.bSplitScreen ? ", two screens side by side" : "");
-    std::printf("board memory: pages of %ux%u pixels at this depth (memory class %u, "
-                "multipliers x%ld, y%ld)\n",
-                static_cast<unsigned>(ppc->cxPage * ppdev->cxPageMul),
-                static_cast<unsigned>(ppc->cyPage * ppdev->cyPageMul),
-                static_cast<unsigned>(ppdev->ulMemoryClass), static_cast<long>(ppdev->cxPageMul),
-                static_cast<long>(ppdev->cyPageMul));
+    std::printf(
+        "board memory: pages of %ux%u pixels at this depth (memory class %u, "
+        "multipliers x%ld, y%ld)\n",
+        static_cast<unsigned>(ppc->cxPage * ppdev->cxPageMul),
+        static_cast<unsigned>(ppc->cyPage * ppdev->cyPageMul),
+        static_cast<unsigned>(ppdev->ulMemoryClass), static_cast<long>(ppdev->cxPageMul),
+        static_cast<long>(ppdev->cyPageMul));
     if (ppdev->hsurfZ != nullptr)
         std::printf("3D: on (%u-bit depth buffer%s)\n", static_cast<unsigned>(ppc->cDepthBits),
                     ppdev->hsurfBack != nullptr ? ", back buffer" : "");
-    else
-        std::printf("3D: off\n");
+    else std::printf("3D: off\n");
 
     // The primary's record is the driver's; the others are locked surfaces.
     SURFOBJ soPrimary{};
@@ -275,7 +276,8 @@ void report_layout(vnx::engine::Device& device) {
     unsigned perBlock[PAGE_BLOCKS] = {};
     for (const PAGESLOT& slot : ppdev->aaSlot[0])
         if (slot.ppb != nullptr && slot.ppb->id < PAGE_BLOCKS) ++perBlock[slot.ppb->id];
-    std::printf("page slots: %u of %u in use", static_cast<unsigned>(PAGE_SLOTS - ppdev->cFreeSlots),
+    std::printf("page slots: %u of %u in use",
+                static_cast<unsigned>(PAGE_SLOTS - ppdev->cFreeSlots),
                 static_cast<unsigned>(PAGE_SLOTS));
     for (unsigned b = 0; b < PAGE_BLOCKS; ++b)
         if (perBlock[b] != 0) std::printf(", block %u: %u", b, perBlock[b]);
@@ -325,11 +327,12 @@ void report_packets(vnx::engine::Device& device) {
     std::printf("packets consumed:\n");
     for (int r = 0; r < board.rasterizers(); ++r) {
         const vnx::board::StreamSummary s = board.summary(r);
-        std::printf("  rasterizer %d (board %d): %llu drawing packets, %llu primitives, "
-                    "%llu words",
-                    r, board.board_of(r), static_cast<unsigned long long>(s.packets),
-                    static_cast<unsigned long long>(s.primitives),
-                    static_cast<unsigned long long>(s.words));
+        std::printf(
+            "  rasterizer %d (board %d): %llu drawing packets, %llu primitives, "
+            "%llu words",
+            r, board.board_of(r), static_cast<unsigned long long>(s.packets),
+            static_cast<unsigned long long>(s.primitives),
+            static_cast<unsigned long long>(s.words));
         std::vector<std::pair<const char*, unsigned>> kinds;
         for (const vnx::board::DecodedPacket& p : board.packets(r)) {
             if (p.kind != vnx::board::ItemKind::Packet) continue;

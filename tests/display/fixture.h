@@ -41,7 +41,7 @@ inline PDEV* Pdev(const vnx::engine::Device& device) {
 // Every test starts with no armed faults and an empty debug sink, and must
 // leave no engine surface or palette behind.
 class DriverTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         vnx::debug::clear();
         surfaces_ = vnx::engine::live_surfaces();
@@ -55,7 +55,7 @@ protected:
 
     vnx::faults::Scope faults_;
 
-private:
+  private:
     size_t surfaces_ = 0;
     size_t palettes_ = 0;
 };

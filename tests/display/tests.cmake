@@ -8,7 +8,7 @@ add_dependencies(${name}_tests vornix)
 foreach(variant ok noinit noenable initfails enablefails)
   string(TOUPPER ${variant} upper)
   add_library(vnxglsrv_${variant} SHARED
-    ${CMAKE_CURRENT_SOURCE_DIR}/display/vnxglsrv_test/glserver.cpp)
+    ${CMAKE_CURRENT_SOURCE_DIR}/display/glhooks/vnxglsrv_test/glserver.cpp)
   target_compile_definitions(vnxglsrv_${variant} PRIVATE
     TEST_SERVER_${upper} TEST_SERVER_NAME="vnxglsrv_${variant}")
   target_include_directories(vnxglsrv_${variant} PRIVATE
@@ -18,7 +18,7 @@ foreach(variant ok noinit noenable initfails enablefails)
 endforeach()
 foreach(variant full bare refuse)
   string(TOUPPER ${variant} upper)
-  add_library(vnxescmod_${variant} SHARED ${CMAKE_CURRENT_SOURCE_DIR}/display/vnxescmod/escmod.cpp)
+  add_library(vnxescmod_${variant} SHARED ${CMAKE_CURRENT_SOURCE_DIR}/display/escape/vnxescmod/escmod.cpp)
   target_compile_definitions(vnxescmod_${variant} PRIVATE
     TEST_MODULE_${upper} TEST_MODULE_NAME="vnxescmod_${variant}")
   target_include_directories(vnxescmod_${variant} PRIVATE

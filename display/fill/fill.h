@@ -1,0 +1,133 @@
+// Solid and pattern fills: lists of rectangles painted on a device surface
+// with a solid colour, a colour pattern brush or a two-colour brush, under
+// any ROP3 (a ROP4 for two-colour brushes).
+//
+// Each fill is a series of packets of at most 512 rectangles: the
+// destination's pid, the program of the ROP (rop.h), the clip pair (the
+// surface's board origin to origin + the device's drawing-area size),
+// the constants, then the rectangles' corners, each routed to the queues of
+// the rasterizers whose tiles it touches.
+//
+// The pattern register of every rasterizer is loaded from the pattern
+// surface (each rasterizer's copy of the brush lies in the first 8x8 pixels
+// of the lowest tile it owns) only when the brush or its board-coordinate
+// origin changes; the device's iPatternUniq says what the registers hold
+// (0 nothing known, 0xdeadbabe the 3D dither matrix). The monochrome pattern
+// of a two-colour fill is loaded before every fill.
+//
+// Rectangles are RECTL in surface coordinates, right and bottom excluded.
+// Every function runs under the device's csEscape; none reports a failure.
+#pragma once
+
+#include "blt/brush.h"
+#include "kz2queue.h"
+#include "pdev.h"
+#include "platform/ddi.h"
+
+// iPatternUniq while the pattern registers hold the 3D dither matrix.
+#define PATTERN_UNIQ_DITHER 0xdeadbabeu
+// Rectangles of one fill packet.
+#define FILL_BATCH 512
+// The rasterizer unit a fill that reads the destination switches off.
+#define FILL_DISABLE_UNIT 0x10000000u
+// The clip wrappers' enumeration batch: a count and 49 rectangles.
+#define FILL_CLIP_BATCH 49
+#define FILL_CLIP_BUFFER_BYTES (4 + FILL_CLIP_BATCH * 16)  // 788
+#define FILL_CLIP_ENUM_LIMIT 50                            // the cLimit of CLIPOBJ_cEnumStart
+
+// --- fills ----------------------------------------------------------------------
+
+// Fills c rectangles with a solid colour (a device colour: a palette index at
+// 8 bits a pixel, 5-5-5 at 16, 0x00RRGGBB at 32). rop4's low byte is the
+// ROP3; flInfo its descriptor (ulRop3Info), of which bit 15 (the ROP reads
+// the destination), bit 6 (it needs 0) and bit 7 (it needs all ones) count.
+void vFillSolid(SURFOBJ* pso, ROP4 rop4, ULONG flInfo, ULONG iSolidColour, RECTL* prcl, ULONG c);
+void vFillSolidClipped(SURFOBJ* pso, CLIPOBJ* pco, ROP4 rop4, ULONG flInfo, ULONG iSolidColour,
+                       RECTL* prclDst);
+
+// Fills c rectangles with a colour pattern brush (REALBRUSH_MONO clear) at
+// the brush origin *pptlBrushOrg (surface coordinates; null = (0, 0)).
+void vFillPattern(SURFOBJ* pso, RECTL* prcl, ULONG c, REALBRUSH* prbrush, POINTL* pptlBrushOrg,
+                  ULONG flInfo, ULONG rop3);
+void vFillPatternClipped(SURFOBJ* pso, CLIPOBJ* pco, RECTL* prclDst, REALBRUSH* prbrush,
+                         POINTL* pptlBrushOrg, ULONG flInfo, ULONG rop3);
+// Whether colour pattern fills can draw on pso: a board-memory surface of a
+// device that has its pattern surface. When it answers FALSE the two fills
+// above queue nothing, and the caller hands the fill to the engine instead.
+BOOL bPatternFillAvailable(SURFOBJ* pso);
+// Loads an 8x8 colour pattern (rows of 8 pixels of 1 << iShift bytes) into
+// every rasterizer's pattern register so that the pattern's pixel (0, 0)
+// lies at board (xOrg, yOrg) and repeats every 8 pixels. bNative: the pixels
+// go as they are (palette indices), else they are converted (fill colour).
+void vLoadPattern(SURFOBJ* psoPattern, const BYTE* pjBits, ULONG iShift, BOOL bNative, LONG xOrg,
+                  LONG yOrg);
+
+// Fills c rectangles with a two-colour brush (REALBRUSH_MONO): where the
+// pattern bit is 1 the foreground ROP3 (rop4 & 0xFF) with ulForeColor, where
+// it is 0 the background ROP3 (rop4 >> 8) with ulBackColor.
+void vFillTwoColour(SURFOBJ* pso, RECTL* prcl, ULONG c, REALBRUSH* prbrush, POINTL* pptlBrushOrg,
+                    ULONG flInfo, ROP4 rop4);
+void vFillTwoColourClipped(SURFOBJ* pso, CLIPOBJ* pco, RECTL* prclDst, REALBRUSH* prbrush,
+                           POINTL* pptlBrushOrg, ULONG flInfo, ROP4 rop4);
+// Loads a monochrome pattern (eight 16-bit rows) into every rasterizer, its
+// pixel (0, 0) at board (xOrg, yOrg).
+void vLoadMonoPattern(KZ2QUEUEMGT pqm, const USHORT* pusRows, LONG xOrg, LONG yOrg);
+
+// The two-colour program: the foreground ROP3 (D 13, P 27) written where
+// the mask bit is set, then the background ROP3 (P 28) where it is clear;
+// under the reduced plane mask each goes through a staging register and a
+// masked AND with register 30. Answers the number of words (at most 10; 0
+// when both ROPs draw nothing).
+#define TWO_COLOUR_LAST_FG 0x12000340u    // the foreground's last word: into 13 where set
+#define TWO_COLOUR_LAST_BG 0x1A000340u    // the background's: into 13 where clear
+#define TWO_COLOUR_STAGED_FG 0x10000200u  // under the reduced plane mask: into 8 ...
+#define TWO_COLOUR_STAGED_BG 0x10000240u  // ... and into 9
+#define TWO_COLOUR_PLANE_FG 0x1210F340u   // 8 AND 30 into 13 where set
+#define TWO_COLOUR_PLANE_BG 0x1A12F340u   // 9 AND 30 into 13 where clear
+ULONG cTwoColourProgram(ULONG* pw, ULONG rop3Fg, ULONG rop3Bg, ULONG ulPlaneMask);
+
+// --- the pattern surface (surface enable and disable) --------------------------------
+
+// Makes the device's pattern surface (psoPattern): a device bitmap in the
+// screen's format placed at the origin of a page block of its own, large
+// enough for an 8x8 copy at the lowest tile of every rasterizer of a screen.
+// The queues and the page table must be set up. FALSE when it cannot be
+// made (psoPattern stays null and colour pattern fills decline, see
+// bPatternFillAvailable).
+BOOL bCreatePatternSurface(PDEV* ppdev);
+// Deletes it (nothing when there is none) and forgets the loaded pattern.
+void vDeletePatternSurface(PDEV* ppdev);
+
+// --- the fill packet writer (fill_packet.cpp), shared with copies and transfers ----
+
+// What a fill needs of its destination.
+typedef struct FILLTARGET {
+    PDEV* ppdev;
+    KZ2QUEUEMGT pqm;
+    ULONG pid;  // the surface's pid
+    LONG xOrg;  // its board origin
+    LONG yOrg;
+} FILLTARGET;
+// FALSE when pso is not a board-memory surface of a device with queues.
+BOOL bFillTarget(SURFOBJ* pso, FILLTARGET* pft);
+// A solid or brush colour in the board's 24-bit form (unchanged in the
+// indexed colour model and at 32 bits a pixel).
+ULONG ulFillColour(const PDEV* ppdev, ULONG iColour);
+// Stores the command word into the open packet of every queue.
+void vSetCommand(KZ2QUEUEMGT pqm, ULONG ulCommand);
+// Writes the clip pair of a fill at p: the target's origin (y plus yEye) and
+// origin + the device's drawing-area size. Answers the word after them.
+ULONG* pWriteFillClip(ULONG* p, const FILLTARGET* pft, LONG yEye);
+// Writes the four corner words of the board rectangle [x0, x1) x [y0, y1) at
+// p and routes them; answers where the next primitive goes.
+ULONG* pRouteRect(KZ2QUEUEMGT pqm, ULONG* p, LONG x0, LONG y0, LONG x1, LONG y1);
+// Counts one primitive in q and makes it the current queue with its write
+// pointer and mark at the end of the primitive's words (which q must
+// already hold, or receive now). Answers q's write pointer.
+ULONG* pInline(KZ2QUEUEMGT pqm, ULONG* pEnd, KZ2QUEUE* q);
+// Routes a one-vertex primitive (its words end at pEnd) positioned at the
+// packed vertex xy: counted in the current queue with one rasterizer, across
+// both screens on a split board, broadcast while nothing was broadcast in the
+// packet, else into the queue owning xy's tile. Answers where the next
+// primitive goes.
+ULONG* pRoutePoint(KZ2QUEUEMGT pqm, ULONG* pEnd, ULONG xy);

@@ -1,0 +1,60 @@
+// The clip wrappers of the fills: a destination rectangle and a clip object
+// become the list of rectangles the fill paints. No clip object or
+// DC_TRIVIAL: the destination alone; DC_RECT: its intersection with the clip
+// bounds (nothing when empty); DC_COMPLEX: the clip's rectangles, enumerated
+// in batches of 49, each intersected with the destination, empty ones
+// dropped; any other complexity: nothing.
+#include "cliprects.h"
+#include "fill/fill.h"
+#include "platform/engine.h"
+
+namespace {
+
+// Calls fn(list, count) with the rectangles of *prclDst the clip leaves.
+template <typename Fn>
+void vForEachClipList(CLIPOBJ* pco, RECTL* prclDst, Fn fn) {
+    if (pco == nullptr || pco->iDComplexity == DC_TRIVIAL) {
+        fn(prclDst, 1);
+        return;
+    }
+    if (pco->iDComplexity == DC_RECT) {
+        RECTL rcl;
+        if (bIntersect(*prclDst, pco->rclBounds, &rcl)) fn(&rcl, 1);
+        return;
+    }
+    if (pco->iDComplexity != DC_COMPLEX) return;
+    // The enumeration buffer: a count and 49 rectangles.
+    static_assert(sizeof(CLIPBATCH<FILL_CLIP_BATCH>) == FILL_CLIP_BUFFER_BYTES);
+    RECTL arcl[FILL_CLIP_BATCH];
+    vEnumClipBatches<FILL_CLIP_BATCH>(pco, CD_ANY, FILL_CLIP_ENUM_LIMIT,
+                                      [&](const RECTL* arclEnum, ULONG cEnum, BOOL) {
+                                          ULONG c = 0;
+                                          for (ULONG i = 0; i < cEnum; ++i) {
+                                              if (bIntersect(arclEnum[i], *prclDst, &arcl[c])) ++c;
+                                          }
+                                          if (c != 0) fn(arcl, c);
+                                      });
+}
+
+}  // namespace
+
+void vFillSolidClipped(SURFOBJ* pso, CLIPOBJ* pco, ROP4 rop4, ULONG flInfo, ULONG iSolidColour,
+                       RECTL* prclDst) {
+    vForEachClipList(pco, prclDst, [&](RECTL* prcl, ULONG c) {
+        vFillSolid(pso, rop4, flInfo, iSolidColour, prcl, c);
+    });
+}
+
+void vFillPatternClipped(SURFOBJ* pso, CLIPOBJ* pco, RECTL* prclDst, REALBRUSH* prbrush,
+                         POINTL* pptlBrushOrg, ULONG flInfo, ULONG rop3) {
+    vForEachClipList(pco, prclDst, [&](RECTL* prcl, ULONG c) {
+        vFillPattern(pso, prcl, c, prbrush, pptlBrushOrg, flInfo, rop3);
+    });
+}
+
+void vFillTwoColourClipped(SURFOBJ* pso, CLIPOBJ* pco, RECTL* prclDst, REALBRUSH* prbrush,
+                           POINTL* pptlBrushOrg, ULONG flInfo, ROP4 rop4) {
+    vForEachClipList(pco, prclDst, [&](RECTL* prcl, ULONG c) {
+        vFillTwoColour(pso, prcl, c, prbrush, pptlBrushOrg, flInfo, rop4);
+    });
+}

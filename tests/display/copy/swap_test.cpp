@@ -1,0 +1,271 @@
+// The buffer swap, checked as images read from the board: pages wholly,
+// half and a quarter covered, a clip of more than 50 rectangles, the
+// vertical-blank wait, plane-masked swaps and the remembered-rectangle
+// shortcut.
+#include <gtest/gtest.h>
+
+#include "copy/copy.h"
+#include "display/xfer/xfer_fixture.h"
+#include "platform/engine.h"
+#include "vornix_swap.h"
+
+#include <algorithm>
+
+namespace vnx::test {
+namespace {
+
+class SwapTest : public XferTest {
+  protected:
+    // Front and back buffers of cx x cy at board (0, 0) of two page blocks,
+    // each of random pixels.
+    // (Two pages each way unless a size is given.)
+    void Setup(int rasterizers, ULONG bpp, LONG cx = 0, LONG cy = 0) {
+        BootXfer(rasterizers, bpp);
+        if (HasFatalFailure()) return;
+        vPageSize(ppdev, ppdev->iBitmapFormat, &pcx_, &pcy_);
+        if (cx == 0) cx = std::min<LONG>(2 * pcx_, 1024);
+        if (cy == 0) cy = std::min<LONG>(2 * pcy_, 768);
+        POINTL at = {0, 0};
+        front_ = DeviceBitmap(cx, cy, &at, DFB_FL_CLASS80);
+        back_ = DeviceBitmap(cx, cy, &at, DFB_FL_CLASS80);
+        ASSERT_NE(front_, nullptr);
+        ASSERT_NE(back_, nullptr);
+        ASSERT_NE(Dfb(front_)->ppb, Dfb(back_)->ppb);
+        RandomizeBoard(front_, 1);
+        RandomizeBoard(back_, 2);
+        cx_ = cx;
+        cy_ = cy;
+        TakeAll();
+    }
+    void Swap(const RECTL& rcl, CLIPOBJ* pco = nullptr, ULONG ulPageMask = 0, BOOL bDirect = FALSE,
+              ULONG fPlanes = 1) {
+        RECTL r = rcl;
+        EnterCriticalSection(&ppdev->csEscape);
+        kz2SwapBackToFrontC(back_, front_, pco, &r, ulPageMask, bDirect, fPlanes);
+        kz2FlushQueue(ppdev->pqm, static_cast<ULONG>(-1), nullptr, nullptr);
+        LeaveCriticalSection(&ppdev->csEscape);
+    }
+    // Expected front: the back's pixels where inside() holds, else the
+    // front's.
+    template <typename Inside>
+    std::vector<ULONG> Expected(const std::vector<ULONG>& f, const std::vector<ULONG>& b,
+                                Inside inside) {
+        std::vector<ULONG> v(f.size());
+        for (LONG y = 0; y < cy_; ++y)
+            for (LONG x = 0; x < cx_; ++x)
+                v[y * cx_ + x] = inside(x, y) ? b[y * cx_ + x] : f[y * cx_ + x];
+        return v;
+    }
+    std::vector<ULONG> Front() { return BoardPixels(front_, 0, 0, cx_, cy_); }
+    std::vector<ULONG> Back() { return BoardPixels(back_, 0, 0, cx_, cy_); }
+    ULONG CopyPackets() {
+        ULONG n = 0;
+        for (int r = 0; r < board->rasterizers(); ++r)
+            for (auto& p : Take(r))
+                n += (p.command & 0x7Fu) == 0x26u && (p.command >> 12 & 0xFF) == 0x50;
+        return n;
+    }
+
+    SURFOBJ* front_ = nullptr;
+    SURFOBJ* back_ = nullptr;
+    LONG cx_ = 0, cy_ = 0, pcx_ = 0, pcy_ = 0;
+};
+
+struct CoverCase {
+    int rasterizers;
+    ULONG bpp;
+    int numX, numY;  // the rectangle covers numX/4 x numY/4 of page (1, 1)
+    bool exchanged;  // page (1, 1) changes its slot
+};
+
+class SwapCoverTest : public SwapTest, public ::testing::WithParamInterface<CoverCase> {};
+
+// Full, half and quarter pages: the front shows the back inside the
+// rectangle and keeps its own pixels outside; pages at least half covered
+// are exchanged (slot swapped), the others copied.
+TEST_P(SwapCoverTest, FrontShowsBackInsideOnly) {
+    const CoverCase c = GetParam();
+    Setup(c.rasterizers, c.bpp);
+    if (HasFatalFailure()) return;
+    const RECTL rcl = {pcx_, pcy_, pcx_ + pcx_ * c.numX / 4, pcy_ + pcy_ * c.numY / 4};
+    const auto f = Front(), b = Back();
+    const LONG sBefore = iFindSlot(ppdev, Dfb(front_)->ppb, pcx_, pcy_);
+    Swap(rcl);
+    const auto expect = Expected(f, b, [&](LONG x, LONG y) {
+        return x >= rcl.left && x < rcl.right && y >= rcl.top && y < rcl.bottom;
+    });
+    EXPECT_TRUE(Front() == expect);
+    const LONG sAfter = iFindSlot(ppdev, Dfb(front_)->ppb, pcx_, pcy_);
+    EXPECT_EQ(sAfter != sBefore, c.exchanged);
+    EXPECT_EQ(Errors(), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Coverage, SwapCoverTest,
+    ::testing::Values(CoverCase{1, 16, 4, 4, true}, CoverCase{1, 16, 4, 2, true},
+                      CoverCase{1, 16, 2, 2, false}, CoverCase{4, 32, 4, 4, true},
+                      CoverCase{4, 8, 2, 4, true}, CoverCase{4, 16, 2, 2, false}));
+
+// A clip of more than 50 rectangles is taken in batches; only the last may
+// exchange half-covered pages, and every clip rectangle shows the back.
+TEST_F(SwapTest, ComplexClipOfManyRectangles) {
+    Setup(4, 16);
+    if (HasFatalFailure()) return;
+    std::vector<RECTL> arcl;
+    for (LONG y = 0; y < 400; y += 25)
+        for (LONG x = (y / 25) % 2 * 20; x < 500; x += 40)
+            arcl.push_back(RECTL{x, y, x + 20, y + 25});
+    ASSERT_GT(arcl.size(), 50u);
+    CLIPOBJ* pco = vnx::engine::create_clip(arcl.data(), static_cast<ULONG>(arcl.size()));
+    const RECTL rcl = {10, 10, 450, 390};
+    const auto f = Front(), b = Back();
+    Swap(rcl, pco);
+    const auto expect = Expected(f, b, [&](LONG x, LONG y) {
+        if (x < rcl.left || x >= rcl.right || y < rcl.top || y >= rcl.bottom) return false;
+        for (const RECTL& r : arcl)
+            if (x >= r.left && x < r.right && y >= r.top && y < r.bottom) return true;
+        return false;
+    });
+    EXPECT_TRUE(Front() == expect);
+    vnx::engine::delete_clip(pco);
+}
+
+// With syncSwapToVBlank the swap waits for a vertical retrace; without it
+// none is needed.
+TEST_F(SwapTest, VerticalBlankWaitHonoured) {
+    Setup(1, 16);
+    if (HasFatalFailure()) return;
+    for (ULONG sync : {0u, 1u}) {
+        ppdev->bc.syncSwapToVBlank = sync;
+        const auto before = board->retraces(0);
+        Swap(RECTL{0, 0, pcx_, pcy_});
+        EXPECT_EQ(board->retraces(0) > before, sync != 0) << sync;
+    }
+}
+
+// The remembered rectangle skips the remainder copy only while nothing drew
+// since the last swap: 2D drawing forgets it, and so does a packet of the 3D
+// paths, which may have drawn into the front buffer outside the rectangle.
+TEST_F(SwapTest, RememberedRectangleDroppedBy3DDrawing) {
+    Setup(1, 16);
+    if (HasFatalFailure()) return;
+    const RECTL rcl = {0, 0, pcx_, pcy_ * 3 / 4};  // three quarters of page (0, 0)
+    Swap(rcl);
+    CopyPackets();
+    Swap(rcl);
+    EXPECT_EQ(CopyPackets(), 0u) << "the identical swap copies no remainder";
+
+    // 3D drawing reaches the front outside the rectangle.
+    EnterCriticalSection(&ppdev->csEscape);
+    ULONG* p = kz2AllocQueue(ppdev->pqm, 0, 64, 0, 0);
+    kz2SoftUpdatePacketPtr(ppdev->pqm, p);
+    kz2FlushQueue(ppdev->pqm, static_cast<ULONG>(-1), nullptr, nullptr);
+    LeaveCriticalSection(&ppdev->csEscape);
+    SetBoardPixel(front_, 5, pcy_ - 2, 0x1234);
+    Swap(rcl);
+    EXPECT_GT(CopyPackets(), 0u);
+    EXPECT_EQ(BoardPixels(front_, 5, pcy_ - 2, 1, 1)[0], 0x1234u) << "no stale pixel shows";
+}
+
+// Plane-masked swaps: the overlay bit alone at 16 bpp; at 32 bpp the pids
+// end at format 0xA000; fPlanes 2 without bDirect draws nothing.
+TEST_F(SwapTest, MaskedSwaps) {
+    Setup(1, 16, 128, 128);
+    if (HasFatalFailure()) return;
+    const RECTL rcl = {0, 0, 64, 64};
+    auto f = Front(), b = Back();
+    Swap(rcl, nullptr, 0, TRUE, 2);
+    auto now = Front();
+    for (LONG y = 0; y < 128; ++y)
+        for (LONG x = 0; x < 128; ++x) {
+            const ULONG i = static_cast<ULONG>(y * 128 + x);
+            const bool in = x < 64 && y < 64;
+            const ULONG want = in ? (f[i] & 0x7FFFu) | (b[i] & 0x8000u) : f[i];
+            ASSERT_EQ(now[i], want) << x << "," << y;
+        }
+    f = Front();
+    Swap(rcl, nullptr, 0, FALSE, 2);
+    EXPECT_TRUE(Front() == f);
+}
+
+TEST_F(SwapTest, MaskedOverlaySwapAt32KeepsFormat) {
+    Setup(1, 32, 128, 128);
+    if (HasFatalFailure()) return;
+    const auto f = Front(), b = Back();
+    Swap(RECTL{0, 0, 128, 128}, nullptr, 0, TRUE, 2);
+    EXPECT_EQ(Dfb(front_)->pid & PID_FORMAT_MASK, PID_FORMAT_32);
+    EXPECT_EQ(Dfb(back_)->pid & PID_FORMAT_MASK, PID_FORMAT_32);
+    const auto now = Front();
+    for (std::size_t i = 0; i < now.size(); ++i)
+        ASSERT_EQ(now[i], (f[i] & 0xFFFFFFu) | (b[i] & 0xFF000000u)) << i;
+}
+
+// On a stereo page configuration the walk covers both eyes: the rectangle
+// repeated one screen height lower shows the back buffer too, pages of
+// either eye are exchanged or copied by their own coverage, and nothing
+// outside the rectangle changes.
+class SwapStereoTest : public SwapTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(SwapStereoTest, SwapsBothEyes) {
+    Setup(GetParam(), 16);
+    if (HasFatalFailure()) return;
+    PAGECONFIG pc = ppdev->pPageConfig != nullptr ? *ppdev->pPageConfig : PAGECONFIG{};
+    PAGECONFIG* pcSaved = ppdev->pPageConfig;
+    pc.fStereo = 1;
+    ppdev->pPageConfig = &pc;
+    const LONG cyScreenSaved = ppdev->cyScreen;
+    ppdev->cyScreen = pcy_;  // one page row an eye: the second eye is the second row
+    // Page (0, 0) three eighths covered (copied), page (1, 0) three
+    // quarters (exchanged, its remainder copied first).
+    const RECTL rcl = {pcx_ / 2, 0, 2 * pcx_, pcy_ * 3 / 4};
+    const auto f = Front(), b = Back();
+    const LONG sLeft = iFindSlot(ppdev, Dfb(front_)->ppb, 0, pcy_);
+    const LONG sRight = iFindSlot(ppdev, Dfb(front_)->ppb, pcx_, pcy_);
+    Swap(rcl);
+    const auto expect = Expected(f, b, [&](LONG x, LONG y) {
+        const LONG yEye = y % pcy_;
+        return x >= rcl.left && x < rcl.right && yEye >= rcl.top && yEye < rcl.bottom;
+    });
+    EXPECT_TRUE(Front() == expect);
+    EXPECT_EQ(iFindSlot(ppdev, Dfb(front_)->ppb, 0, pcy_), sLeft) << "second eye, page (0, 1)";
+    EXPECT_NE(iFindSlot(ppdev, Dfb(front_)->ppb, pcx_, pcy_), sRight) << "second eye, page (1, 1)";
+    EXPECT_EQ(Errors(), "");
+    ppdev->cyScreen = cyScreenSaved;
+    ppdev->pPageConfig = pcSaved;
+}
+
+INSTANTIATE_TEST_SUITE_P(Rasterizers, SwapStereoTest, ::testing::Values(1, 4));
+
+// The masked swap on a stereo page configuration copies the second eye as
+// well, and leaves the surfaces' origins and the screen height as they were.
+TEST_F(SwapTest, StereoMaskedSwapCopiesBothEyes) {
+    Setup(1, 16, 128, 128);
+    if (HasFatalFailure()) return;
+    PAGECONFIG pc = ppdev->pPageConfig != nullptr ? *ppdev->pPageConfig : PAGECONFIG{};
+    PAGECONFIG* pcSaved = ppdev->pPageConfig;
+    pc.fStereo = 1;
+    ppdev->pPageConfig = &pc;
+    const LONG cyScreenSaved = ppdev->cyScreen;
+    ppdev->cyScreen = 64;
+    const LONG yFront = Dfb(front_)->y, yBack = Dfb(back_)->y;
+    const RECTL rcl = {8, 4, 100, 40};
+    const auto f = Front(), b = Back();
+    Swap(rcl, nullptr, 0, TRUE, 1);
+    const auto expect = Expected(f, b, [&](LONG x, LONG y) {
+        const LONG yEye = y % 64;
+        return x >= rcl.left && x < rcl.right && yEye >= rcl.top && yEye < rcl.bottom;
+    });
+    const auto now = Front();
+    for (std::size_t i = 0; i < now.size(); ++i) {
+        const ULONG want = (expect[i] & 0x7FFFu) | (f[i] & 0x8000u);  // mask 0x7FFFFF: bit 15 kept
+        ASSERT_EQ(now[i], want) << i % 128 << "," << i / 128;
+    }
+    EXPECT_EQ(ppdev->cyScreen, 64);
+    EXPECT_EQ(Dfb(front_)->y, yFront);
+    EXPECT_EQ(Dfb(back_)->y, yBack);
+    ppdev->cyScreen = cyScreenSaved;
+    ppdev->pPageConfig = pcSaved;
+}
+
+}  // namespace
+}  // namespace vnx::test
