@@ -42,7 +42,10 @@ DriverObjects& table() {
 DriverObject* find_locked(HDRVOBJ hdo, DWORD owner) {
     auto& t = table();
     auto it = t.objects.find(hdo);
-    if (it == t.objects.end() || it->second->owner != owner) return nullptr;
+    if (it == t.objects.end()) return nullptr;
+    // The server process itself (the engine and drivers outside a client's
+    // call, as when a device goes) reaches every process's objects.
+    if (it->second->owner != owner && owner != vnx::process::server_id()) return nullptr;
     return it->second.get();
 }
 

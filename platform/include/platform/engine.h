@@ -86,7 +86,9 @@ VNX_PLATFORM_API HANDLE EngGetProcessHandle(void);
 // A driver object belongs to the process on whose behalf the call that made
 // it runs (EngGetProcessHandle's process; the current logical process
 // outside such a call). Only that process's calls reach it: another
-// process's handle, like a deleted or made-up one, is refused. When the
+// process's handle, like a deleted or made-up one, is refused. The server
+// process's own calls (outside any client's call: a device being disabled)
+// reach every object. When the
 // process ends the engine deletes its objects, running each clean-up.
 //
 // A lock is held by one thread (it nests on that thread; other threads wait
