@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           libpixman-1-dev libpng-dev zlib1g-dev)
+packages+=(clang libclang-rt-14-dev)  # the fuzz targets (libFuzzer)
 
 missing=()
 for p in "${packages[@]}"; do
