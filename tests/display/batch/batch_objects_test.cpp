@@ -3,6 +3,10 @@
 // visible list under the scissor, with windows of two processes overlapping.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 #include "display/batch/batch_fixture.h"
 
 namespace {
@@ -104,6 +108,29 @@ TEST_F(BatchTest, ContextsGoWithTheirWindowAndProcess) {
     vnx::process::terminate(app_);
     EXPECT_EQ(vnx::engine::live_driver_objects(), objects_);
     EXPECT_EQ(vnx::engine::live_window_objects(), windowObjects_);
+}
+
+// A process ending on another thread while a batch runs (the device's
+// csEscape held) waits: its contexts are freed only once the batch is done.
+TEST_F(BatchTest, ProcessEndWaitsForARunningBatch) {
+    Target();
+    const WNDTRACK* pwt = Track(hwnd_);
+    ASSERT_NE(pwt, nullptr);
+    PDEV* ppdev = reinterpret_cast<PDEV*>(device_->dhpdev());
+    std::atomic<bool> bEnded{false};
+    EnterCriticalSection(&ppdev->csEscape);
+    std::thread ender([&] {
+        vnx::process::terminate(app_);
+        bEnded = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(bEnded);
+    EXPECT_NE(pwt->prcnodeHead, nullptr) << "freed under a running batch";
+    EXPECT_EQ(pwt->prcnodeHead->prc->hwnd, Handle(hwnd_));
+    LeaveCriticalSection(&ppdev->csEscape);
+    ender.join();
+    EXPECT_TRUE(bEnded);
+    EXPECT_EQ(vnx::engine::live_driver_objects(), objects_);
 }
 
 // The device's disable releases what clients still hold; their later end
