@@ -2,7 +2,6 @@
 // answers its failure (or declining) value, so the engine falls back or
 // fails cleanly. An entry leaves this file when its real code arrives.
 #include "device/entry.h"
-#include "dither/dithercolor.h"
 
 void vNotBuiltYet(const char* pszFunction) { DbgPrint("%s: not built yet\n", pszFunction); }
 
@@ -16,13 +15,6 @@ BOOL DrvTextOut(SURFOBJ*, STROBJ*, FONTOBJ*, CLIPOBJ*, RECTL*, RECTL*, BRUSHOBJ*
 
 BOOL DrvStrokePath(SURFOBJ*, PATHOBJ*, CLIPOBJ*, XFORMOBJ*, BRUSHOBJ*, POINTL*, LINEATTRS*, MIX) {
     vNotBuiltYet("DrvStrokePath");
-    return FALSE;
-}
-
-// The colour dither of DrvDitherColor: the engine then uses the nearest
-// solid colour.
-BOOL bColorDitherBrush(ULONG, ULONG*) {
-    vNotBuiltYet("bColorDitherBrush");
     return FALSE;
 }
 
