@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -75,13 +76,27 @@ TEST_F(Palette8, DefaultPaletteRampAndSystemColours) {
     EXPECT_EQ(defaults_[64], 0x000033u);   // red 51
     EXPECT_EQ(defaults_[101], 0x552466u);  // red 102, green 36, blue 85
     EXPECT_EQ(defaults_[223], 0xFFFFFFu);  // red 255, green 255, blue 255
-    EXPECT_EQ(defaults_[245], 0x55B600u);  // the last group has no red again
+    EXPECT_EQ(defaults_[245], 0x55B6FFu);  // the last group is full red too
     // The driver's array holds the same colours.
     PDEV* ppdev = Pdev(*device_);
     for (ULONG i = 0; i < 256; ++i) {
         const PALETTEENTRY& pe = ppdev->pPal[i];
         EXPECT_EQ(pe.peRed | (ULONG(pe.peGreen) << 8) | (ULONG(pe.peBlue) << 16), defaults_[i]);
         EXPECT_EQ(pe.peFlags, 0);
+    }
+}
+
+// Read as 3-3-2 (as the 32-bit conversions write indices), every entry
+// between the system colours lies within one step of its colour: saturated
+// reds keep their red.
+TEST_F(Palette8, EntriesAreTheirThreeThreeTwoColours) {
+    for (ULONG i = 10; i < 246; ++i) {
+        const ULONG want[3] = {((i >> 5) & 7) * 255 / 7, ((i >> 2) & 7) * 255 / 7, (i & 3) * 85};
+        for (int c = 0; c < 3; ++c) {
+            const int got = static_cast<int>((defaults_[i] >> (8 * c)) & 0xFF);
+            EXPECT_LE(std::abs(got - static_cast<int>(want[c])), 37)  // 255 / 7 rounded up
+                << "entry " << i << " channel " << c;
+        }
     }
 }
 
