@@ -8,6 +8,7 @@
 // picture shows the software fallbacks too. Then the picture of the screen,
 // read back from board memory.
 #include "desktop.h"
+#include "desktop_dither.h"
 
 #include <png.h>
 
@@ -320,6 +321,7 @@ int draw_desktop(vnx::engine::Device& device) {
         move_window(paint, pso, {front.outer.left, front.outer.top, shadow.right, shadow.bottom},
                     -48, -28, pboBackground);
         drawn = paint.drawn();
+        drawn += draw_dither_ramps(device, pso);
         if (paint.failed() != 0)
             std::fprintf(stderr, "vnxsim: %d desktop operations failed\n", paint.failed());
     }
