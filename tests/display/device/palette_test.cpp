@@ -86,18 +86,25 @@ TEST_F(Palette8, DefaultPaletteRampAndSystemColours) {
     }
 }
 
-// Read as 3-3-2 (as the 32-bit conversions write indices), every entry
-// between the system colours lies within one step of its colour: saturated
-// reds keep their red.
-TEST_F(Palette8, EntriesAreTheirThreeThreeTwoColours) {
-    for (ULONG i = 10; i < 246; ++i) {
-        const ULONG want[3] = {((i >> 5) & 7) * 255 / 7, ((i >> 2) & 7) * 255 / 7, (i & 3) * 85};
+// Read as 3-3-2 (as the 32-bit conversions write indices), every value's
+// entry lies within one step of its colour: saturated reds keep their red,
+// and the values the system colours hold are shown by their twins.
+TEST_F(Palette8, EveryThreeThreeTwoValueShowsItsColour) {
+    for (ULONG j = 0; j < 256; ++j) {
+        const ULONG i = ulPaletteIndex332(j);
+        ASSERT_LT(i, 256u);
+        EXPECT_TRUE(i >= 10 && i < 246) << "value " << j << " lands on system colour " << i;
+        const ULONG want[3] = {((j >> 5) & 7) * 255 / 7, ((j >> 2) & 7) * 255 / 7, (j & 3) * 85};
         for (int c = 0; c < 3; ++c) {
             const int got = static_cast<int>((defaults_[i] >> (8 * c)) & 0xFF);
             EXPECT_LE(std::abs(got - static_cast<int>(want[c])), 37)  // 255 / 7 rounded up
-                << "entry " << i << " channel " << c;
+                << "value " << j << " channel " << c;
         }
     }
+    EXPECT_EQ(ulPaletteIndex332(0xFC), 0xDCu);  // yellow: not the system blue at 252
+    EXPECT_EQ(defaults_[0xDC], 0x00FFFFu);
+    EXPECT_EQ(ulPaletteIndex332(0x03), 0x23u);  // blue: not the system dark yellow at 3
+    EXPECT_EQ(ulPaletteIndex332(0xF1), 0xF1u);
 }
 
 TEST_F(Palette8, LoadPaletteSendsAll256Entries) {
