@@ -37,7 +37,7 @@ Pattern Dither(ULONG rgb) {
 }
 
 std::string Name(ULONG r, ULONG g, ULONG b) {
-    char s[32];
+    char s[48];
     std::snprintf(s, sizeof s, "(%lu, %lu, %lu)", static_cast<unsigned long>(r),
                   static_cast<unsigned long>(g), static_cast<unsigned long>(b));
     return s;
