@@ -69,7 +69,7 @@ typedef struct POINTERSTATE {
     USHORT cy;
     USHORT xHot;  // hot spot
     USHORT yHot;
-    ULONG fEnabled;  // 1 after the last show, 0 after the last hide
+    ULONG fEnabled;  // 1 after the last show, 0 after the last hide (atomic stores; read unlocked)
     BYTE* pjRegs;    // register window of the RAMDAC in use (the screen under the pointer)
     LONG lastX;      // last position written, relative to that screen; -1 forces the next write
     LONG lastY;

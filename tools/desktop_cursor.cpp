@@ -18,10 +18,9 @@ namespace {
 
 // The arrow: X black, o white, blanks transparent; hot spot at its tip.
 const char* const kArrow[] = {
-    "X",          "XX",         "XoX",       "XooX",        "XoooX",      "XooooX",
-    "XoooooX",    "XooooooX",   "XoooooooX", "XooooooooX",  "XoooooXXXXX", "XooXooX",
-    "XoX XooX",   "XX  XooX",   "X    XooX", "     XooX",   "      XooX", "      XooX",
-    "       XX",
+    "X",         "XX",        "XoX",        "XooX",        "XoooX",     "XooooX",   "XoooooX",
+    "XooooooX",  "XoooooooX", "XooooooooX", "XoooooXXXXX", "XooXooX",   "XoX XooX", "XX  XooX",
+    "X    XooX", "     XooX", "      XooX", "      XooX",  "       XX",
 };
 
 // A host bitmap of cx x cy pixels, or null; the caller deletes it.
@@ -54,8 +53,8 @@ SURFOBJ* arrow_mask() {
             const bool inArt = y < static_cast<LONG>(std::size(kArrow)) &&
                                x < static_cast<LONG>(std::strlen(kArrow[y]));
             const char c = inArt ? kArrow[y][x] : ' ';
-            set_bit(pso, x, y, c == ' ');        // AND: transparent
-            set_bit(pso, x, 32 + y, c == 'o');   // XOR: white
+            set_bit(pso, x, y, c == ' ');       // AND: transparent
+            set_bit(pso, x, 32 + y, c == 'o');  // XOR: white
         }
     return pso;
 }
@@ -81,9 +80,9 @@ bool colour_pointer(const PDEV* ppdev, SURFOBJ** ppsoMask, SURFOBJ** ppsoColor) 
             set_bit(*ppsoMask, x, y, transparent);
             set_bit(*ppsoMask, x, 32 + y, false);
             const ULONG c = device_colour(ppdev, rgb);
-            std::memcpy(static_cast<BYTE*>((*ppsoColor)->pvScan0) + y * (*ppsoColor)->lDelta +
-                            x * cb,
-                        &c, cb);
+            std::memcpy(
+                static_cast<BYTE*>((*ppsoColor)->pvScan0) + y * (*ppsoColor)->lDelta + x * cb, &c,
+                cb);
         }
     return true;
 }

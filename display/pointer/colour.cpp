@@ -7,7 +7,7 @@
 
 namespace {
 
-constexpr ULONG kcColours = 256;        // colours counted at most
+constexpr ULONG kcColours = 256;            // colours counted at most
 constexpr ULONG kInvertCounted = 0x606060;  // what inverting pixels count as
 constexpr ULONG kInvertDrawn = 0x808080;    // what they are drawn as
 constexpr ULONG kNoThreshold = 0xFFFFFF;    // no colour lies above it
@@ -29,7 +29,8 @@ ULONG ulPixelColour(const PDEV* ppdev, ULONG iFormat, const BYTE* pjRow, ULONG x
                    e.peBlue;
         }
         case BMF_16BPP: {
-            const ULONG p = static_cast<ULONG>(pjRow[2 * x]) | static_cast<ULONG>(pjRow[2 * x + 1]) << 8;
+            const ULONG p = static_cast<ULONG>(pjRow[2 * x]) | static_cast<ULONG>(pjRow[2 * x + 1])
+                                                                   << 8;
             return ((p >> 10) & 31) << 19 | ((p >> 5) & 31) << 11 | (p & 31) << 3;
         }
         default: {

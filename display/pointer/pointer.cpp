@@ -9,6 +9,8 @@
 // csRamdac is held.
 #include "pointer/pointer.h"
 
+#include <atomic>
+
 #include "device/entry.h"
 #include "pointer/pointer_internal.h"
 
@@ -36,20 +38,26 @@ ULONG iScreenOf(const PDEV* ppdev, LONG* px) {
     return 1;
 }
 
+// fEnabled is also read by the drawing code, which does not take csRamdac.
+void vSetEnabled(PDEV* ppdev, ULONG fEnabled) {
+    std::atomic_ref<ULONG>(ppdev->ptr.fEnabled).store(fEnabled);
+}
+
 void vCursorShow(PDEV* ppdev) {
     vRamdacCursorControl(ppdev->ptr.pjRegs, CURSOR_ON);
-    ppdev->ptr.fEnabled = 1;
+    vSetEnabled(ppdev, 1);
 }
 
 void vCursorHide(PDEV* ppdev) {
     vRamdacCursorControl(ppdev->ptr.pjRegs, CURSOR_OFF);
-    ppdev->ptr.fEnabled = 0;
+    vSetEnabled(ppdev, 0);
 }
 
 // Off on every screen's RAMDAC.
 void vCursorHideAll(PDEV* ppdev) {
-    for (ULONG i = 0; i < cScreens(ppdev); ++i) vRamdacCursorControl(pjScreenRegs(ppdev, i), CURSOR_OFF);
-    ppdev->ptr.fEnabled = 0;
+    for (ULONG i = 0; i < cScreens(ppdev); ++i)
+        vRamdacCursorControl(pjScreenRegs(ppdev, i), CURSOR_OFF);
+    vSetEnabled(ppdev, 0);
 }
 
 // Makes the RAMDAC of the screen under *px the one in use (x made relative

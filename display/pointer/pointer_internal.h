@@ -19,8 +19,8 @@
 #define CURSOR_ON 0x35u
 #define CURSOR_OFF 0x14u
 
-#define CURSOR_SIZE 64                // pixels across and down
-#define CURSOR_ROW_BYTES 16           // four 2-bit pixels a byte
+#define CURSOR_SIZE 64       // pixels across and down
+#define CURSOR_ROW_BYTES 16  // four 2-bit pixels a byte
 #define CURSOR_IMAGE_BYTES (CURSOR_SIZE * CURSOR_ROW_BYTES)
 
 // Cursor pixel codes: (NOT AND) << 1 | XOR of a Windows pointer mask.

@@ -50,7 +50,9 @@ class TestBitmap {
     }
     // Pixel (x, y) of an 8, 16 or 32 bpp bitmap.
     void pixel(LONG x, LONG y, ULONG v) {
-        const ULONG cb = pso->iBitmapFormat == BMF_8BPP ? 1 : pso->iBitmapFormat == BMF_16BPP ? 2 : 4;
+        const ULONG cb = pso->iBitmapFormat == BMF_8BPP    ? 1
+                         : pso->iBitmapFormat == BMF_16BPP ? 2
+                                                           : 4;
         std::memcpy(static_cast<BYTE*>(pso->pvScan0) + y * pso->lDelta + x * cb, &v, cb);
     }
 
@@ -120,15 +122,16 @@ class PointerTest : public DriverTest {
     // Screen pixel (x, y) of board b as 0x00RRGGBB, from board memory.
     std::uint32_t Pixel(int b, LONG x, LONG y) {
         const DFB* pdfb = ppdev->pdsurfScreen->pdfb;
-        return board().read_rgb(b, static_cast<std::uint16_t>(pdfb->pid), pdfb->x + x,
-                                pdfb->y + y, 1, 1).at(0);
+        return board()
+            .read_rgb(b, static_cast<std::uint16_t>(pdfb->pid), pdfb->x + x, pdfb->y + y, 1, 1)
+            .at(0);
     }
 
     // The driver's entries, as the engine reaches them.
     ULONG SetShape(SURFOBJ* psoMask, SURFOBJ* psoColor, XLATEOBJ* pxlo, LONG xHot, LONG yHot,
                    LONG x, LONG y, FLONG fl = 0) {
-        auto pfn = reinterpret_cast<PFN_DrvSetPointerShape>(
-            device_->function(INDEX_DrvSetPointerShape));
+        auto pfn =
+            reinterpret_cast<PFN_DrvSetPointerShape>(device_->function(INDEX_DrvSetPointerShape));
         return pfn(pso, psoMask, psoColor, pxlo, xHot, yHot, x, y, nullptr, fl);
     }
     void Move(LONG x, LONG y) {
@@ -162,8 +165,9 @@ class PointerTest : public DriverTest {
 // The position register's value for a hot spot at (x, y).
 inline std::string Position(LONG x, LONG y) {
     char buf[40];
-    std::snprintf(buf, sizeof buf, "31=%x",
-                  static_cast<unsigned>((static_cast<ULONG>(y) << 16) | (static_cast<ULONG>(x) & 0xFFFF)));
+    std::snprintf(
+        buf, sizeof buf, "31=%x",
+        static_cast<unsigned>((static_cast<ULONG>(y) << 16) | (static_cast<ULONG>(x) & 0xFFFF)));
     return buf;
 }
 

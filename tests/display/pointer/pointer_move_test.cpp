@@ -22,14 +22,14 @@ TEST_F(PointerTest, MovesWritePositionsHideAndShow) {
         std::vector<std::string> writes;
     };
     const Step steps[] = {
-        {100, 50, {}},                      // where it is: nothing
+        {100, 50, {}},  // where it is: nothing
         {101, 50, {Position(96, 43)}},
-        {-1, 0, {"30=14"}},                 // hidden
+        {-1, 0, {"30=14"}},  // hidden
         {-1, 0, {"30=14"}},
-        {101, 50, {"30=35"}},               // shown again where it was
+        {101, 50, {"30=35"}},  // shown again where it was
         {300, 400, {Position(295, 393)}},
-        {2, 3, {Position(-3, -4)}},         // past the top-left corner
-        {1023, 767, {Position(1018, 760)}}, // at the bottom-right one
+        {2, 3, {Position(-3, -4)}},          // past the top-left corner
+        {1023, 767, {Position(1018, 760)}},  // at the bottom-right one
     };
     for (const Step& s : steps) {
         SCOPED_TRACE(std::to_string(s.x) + ", " + std::to_string(s.y));
@@ -153,8 +153,8 @@ TEST_F(PointerTest, CursorIsSeenInThePictureAtItsPlace) {
     const DFB* pdfb = ppdev->pdsurfScreen->pdfb;
     const LONG cx = ppdev->cxScreen, cy = ppdev->cyScreen;
     auto picture = [&](int b) {
-        auto rgb = board().read_rgb(b, static_cast<std::uint16_t>(pdfb->pid), pdfb->x, pdfb->y,
-                                    cx, cy);
+        auto rgb =
+            board().read_rgb(b, static_cast<std::uint16_t>(pdfb->pid), pdfb->x, pdfb->y, cx, cy);
         board().cursor(b).overlay(rgb.data(), cx, cy, static_cast<size_t>(cx));
         return rgb;
     };

@@ -15,15 +15,15 @@ MonoArt Padded(MonoArt art, size_t cy) {
     return art;
 }
 const MonoArt kMono32 = Padded({32,
-                         {
-                             "bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb",
-                             "bwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwb",
-                             "bwiiiiw.......",
-                             "bw....wb",
-                             "bbbbbbbbb.w",
-                             "...............................w",
-                         }},
-                        32);
+                                {
+                                    "bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb",
+                                    "bwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwb",
+                                    "bwiiiiw.......",
+                                    "bw....wb",
+                                    "bbbbbbbbb.w",
+                                    "...............................w",
+                                }},
+                               32);
 
 unsigned ExpectedCode(const MonoArt& art, LONG x, LONG y) {
     if (y >= static_cast<LONG>(art.rows.size()) || x >= art.cx) return 0;
@@ -44,9 +44,9 @@ TEST_F(PointerTest, MonochromePointerIsLoadedAsItIs) {
     EXPECT_EQ(SetShape(mask->pso, nullptr, nullptr, 3, 4, 100, 50), SPS_ACCEPT_NOEXCLUDE);
 
     // Off, the colours grey, black, white, the image, the position, on.
-    const std::vector<std::string> expected = {
-        "30=14", "40=80", "41=80", "42=80", "43=0",  "44=0", "45=0", "46=ff", "47=ff",
-        "48=ff", "image", Position(97, 46), "30=35"};
+    const std::vector<std::string> expected = {"30=14", "40=80",          "41=80", "42=80", "43=0",
+                                               "44=0",  "45=0",           "46=ff", "47=ff", "48=ff",
+                                               "image", Position(97, 46), "30=35"};
     EXPECT_EQ(Writes(0), expected);
     const CursorState c = board().cursor(0);
     EXPECT_TRUE(c.on);
@@ -62,8 +62,10 @@ TEST_F(PointerTest, MonochromePointerIsLoadedAsItIs) {
 TEST_F(PointerTest, LastPartialMaskByteIsKept) {
     Boot();
     for (LONG cx : {1L, 13L, 60L, 63L}) {
-        MonoArt art{cx, {std::string(static_cast<size_t>(cx), 'w'), std::string(static_cast<size_t>(cx), 'b'),
-                         std::string(static_cast<size_t>(cx), 'i')}};
+        MonoArt art{
+            cx,
+            {std::string(static_cast<size_t>(cx), 'w'), std::string(static_cast<size_t>(cx), 'b'),
+             std::string(static_cast<size_t>(cx), 'i')}};
         auto mask = MaskOf(art, /*andPadding=*/false);
         ASSERT_EQ(SetShape(mask->pso, nullptr, nullptr, 0, 0, 10, 10), SPS_ACCEPT_NOEXCLUDE);
         SCOPED_TRACE(cx);
@@ -104,11 +106,13 @@ TEST_F(PointerTest, RefusedShapesLeaveTheCursorOff) {
         Writes(0);
 
         std::unique_ptr<TestBitmap> mask, colour;
-        if (row.cxMask != 0) mask = std::make_unique<TestBitmap>(row.cxMask, 2 * row.cyPointer, BMF_1BPP);
+        if (row.cxMask != 0)
+            mask = std::make_unique<TestBitmap>(row.cxMask, 2 * row.cyPointer, BMF_1BPP);
         if (row.iColorFormat != 0)
             colour = std::make_unique<TestBitmap>(row.cxColor, row.cyColor, row.iColorFormat);
         const ULONG vector[1] = {0};
-        XLATEOBJ* pxlo = row.nonTrivialXlate ? vnx::engine::create_xlate_vector(vector, 1) : nullptr;
+        XLATEOBJ* pxlo =
+            row.nonTrivialXlate ? vnx::engine::create_xlate_vector(vector, 1) : nullptr;
         EXPECT_EQ(SetShape(mask ? mask->pso : nullptr, colour ? colour->pso : nullptr, pxlo, 0, 0,
                            20, 20, row.fl),
                   row.expected);
@@ -127,7 +131,7 @@ struct ColourCase {
     const char* name;
     ULONG iFormat;
     std::vector<std::string> rows;
-    std::vector<std::pair<char, ULONG>> colours;  // letter -> pixel value in iFormat
+    std::vector<std::pair<char, ULONG>> colours;   // letter -> pixel value in iFormat
     ULONG high, low, mid;                          // colours 1, 2, 3 (0x00RRGGBB)
     std::vector<std::pair<char, unsigned>> codes;  // letter -> image code
 };
@@ -140,7 +144,9 @@ TEST_F(PointerTest, ColourPointersAreReducedToThreeColours) {
          BMF_32BPP,
          {"LLLLMMMHHX", "..LL.M.H.."},
          {{'L', 0x100000}, {'M', 0x500000}, {'H', 0x900000}, {'X', 0x510000}},
-         0x900000, 0x100000, 0x500000,
+         0x900000,
+         0x100000,
+         0x500000,
          {{'L', 2}, {'M', 3}, {'H', 1}, {'X', 3}, {'.', 0}}},
         // Inverting pixels count as 0x606060 and are drawn as 0x808080;
         // white at 16 bpp is 0xF8F8F8.
@@ -148,7 +154,9 @@ TEST_F(PointerTest, ColourPointersAreReducedToThreeColours) {
          BMF_16BPP,
          {"~~~~BBBWW.", ".........."},
          {{'B', 0x001F}, {'W', 0x7FFF}},
-         0xF8F8F8, 0x0000F8, 0x606060,
+         0xF8F8F8,
+         0x0000F8,
+         0x606060,
          {{'~', 3}, {'B', 2}, {'W', 1}, {'.', 0}}},
         // Equal counts: the colours met later win. Pixels are met right to
         // left, so D (met first) loses and goes to the nearest.
@@ -156,7 +164,9 @@ TEST_F(PointerTest, ColourPointersAreReducedToThreeColours) {
          BMF_32BPP,
          {"ABCD"},
          {{'A', 0x000040}, {'B', 0x0000C0}, {'C', 0x400000}, {'D', 0x410000}},
-         0x400000, 0x000040, 0x0000C0,
+         0x400000,
+         0x000040,
+         0x0000C0,
          {{'A', 2}, {'B', 3}, {'C', 1}, {'D', 1}}},
         // One colour: the list is the grey entry and that colour; nothing
         // lies above the missing third.
@@ -164,7 +174,9 @@ TEST_F(PointerTest, ColourPointersAreReducedToThreeColours) {
          BMF_16BPP,
          {"GGGG.", ".GG.."},
          {{'G', 0x0200}},
-         0x606060, 0x008000, 0x606060,
+         0x606060,
+         0x008000,
+         0x606060,
          {{'G', 2}, {'.', 0}}},
         // Nothing but transparency: the list is the grey entry alone, and
         // every colour register still gets a defined value.
@@ -172,7 +184,9 @@ TEST_F(PointerTest, ColourPointersAreReducedToThreeColours) {
          BMF_32BPP,
          {"....", "...."},
          {},
-         0x606060, 0x606060, 0x606060,
+         0x606060,
+         0x606060,
+         0x606060,
          {{'.', 0}}},
     };
     Boot(1, 32);
@@ -180,7 +194,8 @@ TEST_F(PointerTest, ColourPointersAreReducedToThreeColours) {
         SCOPED_TRACE(cc.name);
         // The screen's depth does not matter to the reduction: the colour
         // bitmap's format does.
-        const LONG cx = static_cast<LONG>(cc.rows[0].size()), cy = static_cast<LONG>(cc.rows.size());
+        const LONG cx = static_cast<LONG>(cc.rows[0].size()),
+                   cy = static_cast<LONG>(cc.rows.size());
         TestBitmap mask(cx, 2 * cy, BMF_1BPP), colour(cx, cy, cc.iFormat);
         const ULONG white = cc.iFormat == BMF_16BPP ? 0x7FFF : 0xFFFFFF;
         for (LONG y = 0; y < cy; ++y)
