@@ -63,16 +63,15 @@ void vCursorHideAll(PDEV* ppdev) {
 // Makes the RAMDAC of the screen under *px the one in use (x made relative
 // to that screen). When that changes while the cursor is shown, the old
 // RAMDAC's cursor goes off; the new one shows it after its first position
-// write. Answers whether the RAMDAC changed.
-bool bSelectScreen(PDEV* ppdev, LONG* px) {
+// write.
+void vSelectScreen(PDEV* ppdev, LONG* px) {
     BYTE* pjRegs = pjScreenRegs(ppdev, iScreenOf(ppdev, px));
-    if (pjRegs == ppdev->ptr.pjRegs) return false;
+    if (pjRegs == ppdev->ptr.pjRegs) return;
     if (ppdev->ptr.fEnabled) vCursorHide(ppdev);
     ppdev->ptr.pjRegs = pjRegs;
     // The new RAMDAC's position register holds nothing of ours.
     ppdev->ptr.lastX = -1;
     ppdev->ptr.lastY = -1;
-    return true;
 }
 
 // The position write: nothing when (x, y) is where the cursor already is.
@@ -92,7 +91,7 @@ void vPlaceCursor(PDEV* ppdev, LONG x, LONG y) {
         vCursorHide(ppdev);
         return;
     }
-    bSelectScreen(ppdev, &x);
+    vSelectScreen(ppdev, &x);
     vWritePosition(ppdev, x, y);
     if (!ppdev->ptr.fEnabled) vCursorShow(ppdev);
 }
