@@ -20,10 +20,6 @@
 #include "pdev.h"
 #include "platform/board.h"
 
-namespace {
-
-// The device colour nearest to an RGB colour: a palette index at 8 bits a
-// pixel, 5-5-5 at 16, 0x00RRGGBB at 32.
 ULONG device_colour(const PDEV* ppdev, ULONG rgb) {
     const int r = (rgb >> 16) & 0xFF, g = (rgb >> 8) & 0xFF, b = rgb & 0xFF;
     switch (ppdev->iBitmapFormat) {
@@ -45,6 +41,8 @@ ULONG device_colour(const PDEV* ppdev, ULONG rgb) {
         default: return rgb & 0xFFFFFF;
     }
 }
+
+namespace {
 
 // Draws on the primary surface as the engine does: through the driver's
 // hooked entry points, or the engine's software blit.
@@ -320,6 +318,7 @@ int draw_desktop(vnx::engine::Device& device) {
         // The front window is dragged up and left.
         move_window(paint, pso, {front.outer.left, front.outer.top, shadow.right, shadow.bottom},
                     -48, -28, pboBackground);
+        place_pointers(device, pso);
         drawn = paint.drawn();
         drawn += draw_dither_ramps(device, pso);
         if (paint.failed() != 0)
@@ -348,6 +347,7 @@ bool write_screen_png(vnx::engine::Device& device, const std::string& path) {
         for (LONG y = 0; y < cy; ++y)
             std::copy_n(part.begin() + y * cx, cx, image.begin() + (y * screens + s) * cx);
     }
+    overlay_cursors(device, image, cx, cy);
 
     const png_uint_32 width = static_cast<png_uint_32>(cx * screens);
     std::vector<png_byte> row(3 * width);

@@ -39,14 +39,3 @@ BOOL DrvPaint(SURFOBJ*, CLIPOBJ*, BRUSHOBJ*, POINTL*, MIX) {
     vNotBuiltYet("DrvPaint");
     return FALSE;
 }
-
-// --- pointer -----------------------------------------------------------------
-
-// SPS_DECLINE: the engine draws the pointer itself.
-ULONG DrvSetPointerShape(SURFOBJ*, SURFOBJ*, SURFOBJ*, XLATEOBJ*, LONG, LONG, LONG, LONG, RECTL*,
-                         FLONG) {
-    vNotBuiltYet("DrvSetPointerShape");
-    return 1;
-}
-
-void DrvMovePointer(SURFOBJ*, LONG, LONG, RECTL*) { vNotBuiltYet("DrvMovePointer"); }

@@ -280,6 +280,25 @@ public:
     // with the device palette's PALOBJ. FALSE without an enabled device.
     BOOL set_palette(ULONG iStart, ULONG cColors, const ULONG* pulColors);
 
+    // --- the pointer (pointer.cpp) ------------------------------------------
+
+    // A new pointer shape with its hot spot at (x, y) (x = -1: hidden): a
+    // 1-bpp mask of the AND plane over the XOR plane, and for a colour
+    // pointer a host bitmap with its translation to the screen. The engine
+    // hands it to the driver's DrvSetPointerShape and answers what that
+    // answered (SPS_DECLINE without the entry or an enabled surface). When
+    // the driver declines, the engine draws the pointer itself on the
+    // primary surface (through the driver's DrvCopyBits), keeping the pixels
+    // it covers and putting them back when the pointer moves, changes or
+    // hides; a shape it cannot read it does not draw.
+    ULONG set_pointer_shape(SURFOBJ* psoMask, SURFOBJ* psoColor, XLATEOBJ* pxlo, LONG xHot,
+                            LONG yHot, LONG x, LONG y, FLONG fl = 0);
+    // Moves the pointer's hot spot to (x, y); x = -1 hides it. The driver's
+    // DrvMovePointer when the driver took the shape, else the engine's own.
+    void move_pointer(LONG x, LONG y);
+    // Whether the engine shows a pointer of its own on the screen now.
+    bool software_pointer() const;
+
     struct Impl;
 
 private:
