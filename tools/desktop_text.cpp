@@ -15,7 +15,6 @@
 
 namespace {
 
-using vnx::engine::FontDesc;
 using vnx::engine::FontFace;
 
 class TextPainter {
@@ -32,12 +31,8 @@ class TextPainter {
     }
 
     FONTOBJ* font(FontFace face, ULONG cy, bool bCells = false) {
-        FontDesc d;
-        d.face = face;
-        d.cyPixels = cy;
-        d.bCells = bCells;
         std::string error;
-        FONTOBJ* pfo = vnx::engine::create_font(d, &error);
+        FONTOBJ* pfo = vnx::engine::create_font({face, cy, bCells}, &error);
         if (pfo == nullptr) {
             std::fprintf(stderr, "vnxsim: no font for the desktop's text: %s\n", error.c_str());
             ++failed_;
@@ -50,9 +45,8 @@ class TextPainter {
     // Draws text with its first character's baseline origin at (x, y), the
     // glyphs in rgb; with rgbOpaque set, the rectangle *prclOpaque (or the
     // string's box) in that colour first.
-    void text(FONTOBJ* pfo, const std::string& s, LONG x, LONG y, ULONG rgb,
-              CLIPOBJ* pco = nullptr, const ULONG* rgbOpaque = nullptr,
-              const RECTL* prclOpaque = nullptr) {
+    void text(FONTOBJ* pfo, const std::string& s, LONG x, LONG y, ULONG rgb, CLIPOBJ* pco = nullptr,
+              const ULONG* rgbOpaque = nullptr, const RECTL* prclOpaque = nullptr) {
         if (pfo == nullptr) return;
         vnx::engine::StringDesc d;
         d.pfo = pfo;
@@ -68,11 +62,10 @@ class TextPainter {
         RECTL opaque = prclOpaque != nullptr ? *prclOpaque : pstro->rclBkGround;
         RECTL* po = rgbOpaque != nullptr ? &opaque : nullptr;
         STROBJ_vEnumStart(pstro);
-        const BOOL ok = pfnTextOut_ != nullptr
-                            ? pfnTextOut_(pso_, pstro, pfo, pco, nullptr, po, fore, back, nullptr,
-                                          0x0D0D)
-                            : EngTextOut(pso_, pstro, pfo, pco, nullptr, po, fore, back, nullptr,
-                                         0x0D0D);
+        const BOOL ok =
+            pfnTextOut_ != nullptr
+                ? pfnTextOut_(pso_, pstro, pfo, pco, nullptr, po, fore, back, nullptr, 0x0D0D)
+                : EngTextOut(pso_, pstro, pfo, pco, nullptr, po, fore, back, nullptr, 0x0D0D);
         ++(ok ? drawn_ : failed_);
         vnx::engine::delete_string(pstro);
     }

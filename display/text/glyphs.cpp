@@ -2,6 +2,7 @@
 // glyph packets of at most 128 primitives, routed to the rasterizers whose
 // tiles they touch.
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "fill/fill.h"
@@ -43,7 +44,8 @@ bool bStartGlyphs(GLYPHPACKET* g, SURFOBJ* pso, const RECTL* prclClip, ULONG iFg
     *h++ = ulFillColour(ft.ppdev, iFg);
     if (bOpaque) *h++ = ulFillColour(ft.ppdev, iBg);
     g->cHeader = static_cast<ULONG>(h - g->aulHeader);
-    g->ulCommand = (bOpaque ? 2u : 1u) << CMD2D_INSTR_SHIFT | CMD2D_GLYPH | (bOpaque ? CMD2D_BACK : 0u);
+    g->ulCommand =
+        (bOpaque ? 2u : 1u) << CMD2D_INSTR_SHIFT | CMD2D_GLYPH | (bOpaque ? CMD2D_BACK : 0u);
     return true;
 }
 
@@ -98,13 +100,17 @@ void vPutBand(GLYPHPACKET* g, const USHORT* ausRow, LONG h, LONG yTop, LONG xPha
         ausSlot[(y0 + r) & 15] = static_cast<USHORT>((v * 0x10001u) >> shift);
     }
     // Slot s in half s XOR 1: the even slot of each pair in the high half.
-    for (int k = 0; k < 8; ++k) p[k] = static_cast<ULONG>(ausSlot[2 * k]) << 16 | ausSlot[2 * k + 1];
+    for (int k = 0; k < 8; ++k)
+        p[k] = static_cast<ULONG>(ausSlot[2 * k]) << 16 | ausSlot[2 * k + 1];
     const ULONG yCentre = static_cast<ULONG>(2 * y0 + cRows) * 8;
     p[8] = yCentre << 16 | (static_cast<ULONG>(xLeft) & 0xFFF) * 16;
     p[9] = yCentre << 16 | (static_cast<ULONG>(xRight) & 0xFFF) * 16;
     p[10] = static_cast<ULONG>(cRows) * 8;
     vRouteGlyph(g, p + GLYPH_PRIM_WORDS, xLeft, y0, xRight - 1, y0 + cRows - 1);
 }
+
+// Board coordinates beyond this lie outside everything.
+constexpr LONG kFarOff = 1 << 24;
 
 // A glyph's image and its board position.
 struct PLACED {
@@ -117,12 +123,18 @@ PLACED place(const GLYPHPACKET* g, const GLYPHPOS* pgp, const GLYPHPOS* pgpFirst
              ULONG ulCharInc) {
     const GLYPHBITS* pgb = pgp->pgdf != nullptr ? pgp->pgdf->pgb : nullptr;
     if (pgb == nullptr) return PLACED{nullptr, 0, 0, 0, 0};
-    // Fixed pitch: the first glyph's origin stepped by the pitch.
-    const POINTL ptl = ulCharInc == 0 ? pgp->ptl
-                                      : POINTL{static_cast<LONG>(pgpFirst->ptl.x + i * ulCharInc),
-                                               pgpFirst->ptl.y};
-    return PLACED{pgb, ptl.x + pgb->ptlOrigin.x + g->ft.xOrg, ptl.y + pgb->ptlOrigin.y + g->ft.yOrg,
-                  pgb->sizlBitmap.cx, pgb->sizlBitmap.cy};
+    // Fixed pitch: the first glyph's origin stepped by the pitch. Far-off
+    // positions are held far off (they lie outside every clip and the board
+    // range) without overflowing.
+    const std::int64_t x =
+        ulCharInc == 0 ? pgp->ptl.x : pgpFirst->ptl.x + std::int64_t{i} * ulCharInc;
+    const std::int64_t y = ulCharInc == 0 ? pgp->ptl.y : pgpFirst->ptl.y;
+    auto held = [](std::int64_t v) {
+        return static_cast<LONG>(std::clamp<std::int64_t>(v, -kFarOff, kFarOff));
+    };
+    return PLACED{pgb, held(x + pgb->ptlOrigin.x + g->ft.xOrg),
+                  held(y + pgb->ptlOrigin.y + g->ft.yOrg), std::min(pgb->sizlBitmap.cx, kFarOff),
+                  std::min(pgb->sizlBitmap.cy, kFarOff)};
 }
 
 bool bEmpty(const PLACED& gl) { return gl.pgb == nullptr || gl.cx <= 0 || gl.cy <= 0; }
@@ -154,7 +166,8 @@ void vPutLargeGlyph(GLYPHPACKET* g, const PLACED& gl) {
         const LONG h = std::min<LONG>(16, rEnd - band);
         for (LONG piece = 0; piece < cx; piece += 16) {
             const LONG cxPiece = std::min<LONG>(16, cx - piece);
-            for (LONG r = 0; r < h; ++r) ausRow[r] = usRow(gl.pgb, band + r, byteOffset + piece / 8, cxPiece);
+            for (LONG r = 0; r < h; ++r)
+                ausRow[r] = usRow(gl.pgb, band + r, byteOffset + piece / 8, cxPiece);
             vPutBand(g, ausRow, h, gl.y + band, x, x + piece, x + piece + cxPiece);
         }
     }
@@ -207,8 +220,8 @@ ULONG ulSmallGlyphs(SURFOBJ* pso, RECTL* prclClip, GLYPHPOS* pgp, ULONG cGlyphs,
 
 }  // namespace
 
-ULONG vGlyphsClipped(SURFOBJ* pso, RECTL* prclClip, GLYPHPOS* pgp, ULONG cGlyphs,
-                     ULONG ulCharInc, ULONG iFgColour, ULONG iBgColour, BOOL bOpaque) {
+ULONG vGlyphsClipped(SURFOBJ* pso, RECTL* prclClip, GLYPHPOS* pgp, ULONG cGlyphs, ULONG ulCharInc,
+                     ULONG iFgColour, ULONG iBgColour, BOOL bOpaque) {
     return ulSmallGlyphs(pso, prclClip, pgp, cGlyphs, ulCharInc, iFgColour, iBgColour, bOpaque,
                          true);
 }

@@ -34,14 +34,14 @@
 
 struct PDEV;
 
-#define GLYPH_BATCH 128              // primitives of one glyph packet
-#define GLYPH_SMALL 16               // the small renderers' largest glyph side
-#define GLYPH_PAIR_WIDTH 8           // a glyph this narrow may share a primitive
-#define GLYPH_PRIM_WORDS 11          // words of one glyph primitive
-#define GLYPH_BOARD_LIMIT 4096       // board x and y stay below this
-#define GLYPH_FG_WORD 0x12360348u    // register 27 into 13 where the mask bit is set
-#define GLYPH_BG_WORD 0x1A380348u    // register 28 into 13 where it is clear
-#define CMD2D_GLYPH 0x2001332u       // glyph packets (| n << 20, | CMD2D_BACK when opaque)
+#define GLYPH_BATCH 128                   // primitives of one glyph packet
+#define GLYPH_SMALL 16                    // the small renderers' largest glyph side
+#define GLYPH_PAIR_WIDTH 8                // a glyph this narrow may share a primitive
+#define GLYPH_PRIM_WORDS 11               // words of one glyph primitive
+#define GLYPH_BOARD_LIMIT 4096            // board x and y stay below this
+#define GLYPH_FG_WORD 0x12360348u         // register 27 into 13 where the mask bit is set
+#define GLYPH_BG_WORD 0x1A380348u         // register 28 into 13 where it is clear
+#define CMD2D_GLYPH 0x2001332u            // glyph packets (| n << 20, | CMD2D_BACK when opaque)
 #define SO_GLYPHS_COVER_BACKGROUND 0x71u  // flAccel: the glyph cells tile rclBkGround
 
 // The four renderers. prclClip: the clip rectangle in surface coordinates;
@@ -51,8 +51,8 @@ struct PDEV;
 //
 // vGlyphsClipped: glyphs up to 16x16 under one rectangle of a complex clip;
 // glyphs wholly outside it are skipped, rows above and below it are cut.
-ULONG vGlyphsClipped(SURFOBJ* pso, RECTL* prclClip, GLYPHPOS* pgp, ULONG cGlyphs,
-                     ULONG ulCharInc, ULONG iFgColour, ULONG iBgColour, BOOL bOpaque);
+ULONG vGlyphsClipped(SURFOBJ* pso, RECTL* prclClip, GLYPHPOS* pgp, ULONG cGlyphs, ULONG ulCharInc,
+                     ULONG iFgColour, ULONG iBgColour, BOOL bOpaque);
 // vGlyphsProportional: glyphs up to 16x16 at their own positions; the clip
 // pair clips.
 ULONG vGlyphsProportional(SURFOBJ* pso, RECTL* prclClip, GLYPHPOS* pgp, ULONG cGlyphs,

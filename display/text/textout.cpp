@@ -14,7 +14,7 @@
 
 namespace {
 
-#define TEXT_CLIP_BATCH 50                               // rectangles of an enumeration batch
+#define TEXT_CLIP_BATCH 50                                 // rectangles of an enumeration batch
 #define TEXT_CLIP_BUFFER_BYTES (4 + TEXT_CLIP_BATCH * 16)  // 804
 #define TEXT_OVERLAY_COLOUR_MASK 0x7FFFu  // colours on a 16-bit screen that overlay GL shares
 #define PID_FORMAT_SHIFT 13
@@ -37,21 +37,21 @@ void vFillClippedList(SURFOBJ* pso, CLIPOBJ* pco, RECTL* prcl, ULONG c, ULONG iC
     if (pco->iDComplexity != DC_COMPLEX) return;
     const LONG yTop = prcl[0].top, yBottom = prcl[c - 1].bottom;
     bool bDone = false;
-    vEnumClipBatches<TEXT_CLIP_BATCH>(pco, CD_RIGHTDOWN, TEXT_CLIP_BATCH,
-                                      [&](const RECTL* arcl, ULONG cEnum, BOOL) {
-        for (ULONG i = 0; i < cEnum && !bDone; ++i) {
-            if (arcl[i].top >= yBottom) {
-                bDone = true;
-                break;
+    vEnumClipBatches<TEXT_CLIP_BATCH>(
+        pco, CD_RIGHTDOWN, TEXT_CLIP_BATCH, [&](const RECTL* arcl, ULONG cEnum, BOOL) {
+            for (ULONG i = 0; i < cEnum && !bDone; ++i) {
+                if (arcl[i].top >= yBottom) {
+                    bDone = true;
+                    break;
+                }
+                if (arcl[i].bottom <= yTop) continue;
+                RECTL scratch[4];
+                ULONG n = 0;
+                for (ULONG k = 0; k < c; ++k)
+                    if (bIntersect(prcl[k], arcl[i], &scratch[n])) ++n;
+                if (n != 0) vFillSolid(pso, 0xF0F0, flInfo, iColour, scratch, n);
             }
-            if (arcl[i].bottom <= yTop) continue;
-            RECTL scratch[4];
-            ULONG n = 0;
-            for (ULONG k = 0; k < c; ++k)
-                if (bIntersect(prcl[k], arcl[i], &scratch[n])) ++n;
-            if (n != 0) vFillSolid(pso, 0xF0F0, flInfo, iColour, scratch, n);
-        }
-    });
+        });
 }
 
 // Fills the opaque rectangle; answers whether the glyphs draw the
@@ -76,8 +76,7 @@ ULONG ulFillOpaque(SURFOBJ* pso, STROBJ* pstro, CLIPOBJ* pco, RECTL* prclOpaque,
     if (c == 0) return 1;
     if (pco == nullptr || pco->iDComplexity == DC_TRIVIAL)
         vFillSolid(pso, 0xF0F0, ulRop3Info(0xF0), iColour, arcl, c);
-    else
-        vFillClippedList(pso, pco, arcl, c, iColour);
+    else vFillClippedList(pso, pco, arcl, c, iColour);
     return 1;
 }
 
@@ -146,18 +145,18 @@ ULONG ulDrawText(PDEV* ppdev, SURFOBJ* pso, STROBJ* pstro, FONTOBJ* pfo, CLIPOBJ
         return ulReport;
     }
     bool bFirst = true;
-    vEnumClipBatches<TEXT_CLIP_BATCH>(pco, CD_ANY, TEXT_CLIP_BATCH,
-                                      [&](const RECTL* arclEnum, ULONG cEnum, BOOL) {
-        RECTL arcl[TEXT_CLIP_BATCH];
-        std::copy(arclEnum, arclEnum + cEnum, arcl);
-        const ULONG c = cRectListClip(&pstro->rclBkGround, arcl, cEnum);
-        for (ULONG i = 0; i < c; ++i) {
-            RECTL rcl;
-            if (!bIntersect(arcl[i], rclSurface, &rcl)) continue;
-            vRenderBatches(ppdev, pdsurf, pso, pstro, pfn, &rcl, !bFirst, iFg, iBg, bOpaque);
-            bFirst = false;
-        }
-    });
+    vEnumClipBatches<TEXT_CLIP_BATCH>(
+        pco, CD_ANY, TEXT_CLIP_BATCH, [&](const RECTL* arclEnum, ULONG cEnum, BOOL) {
+            RECTL arcl[TEXT_CLIP_BATCH];
+            std::copy(arclEnum, arclEnum + cEnum, arcl);
+            const ULONG c = cRectListClip(&pstro->rclBkGround, arcl, cEnum);
+            for (ULONG i = 0; i < c; ++i) {
+                RECTL rcl;
+                if (!bIntersect(arcl[i], rclSurface, &rcl)) continue;
+                vRenderBatches(ppdev, pdsurf, pso, pstro, pfn, &rcl, !bFirst, iFg, iBg, bOpaque);
+                bFirst = false;
+            }
+        });
     return ulReport;
 }
 

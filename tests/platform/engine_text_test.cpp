@@ -7,7 +7,6 @@
 
 namespace {
 
-using vnx::engine::FontDesc;
 using vnx::engine::FontFace;
 using vnx::engine::StringDesc;
 
@@ -31,11 +30,7 @@ protected:
     // the set-up script installs the fonts, so a missing one is an error.
     static Font Open(FontFace face, ULONG cy, bool bCells = false) {
         std::string error;
-        FontDesc d;
-        d.face = face;
-        d.cyPixels = cy;
-        d.bCells = bCells;
-        Font f(vnx::engine::create_font(d, &error));
+        Font f(vnx::engine::create_font({face, cy, bCells}, &error));
         EXPECT_NE(f, nullptr) << vnx::engine::font_file(face) << ": " << error;
         return f;
     }
@@ -164,7 +159,7 @@ TEST_F(EngineText, EnumerationInBatchesAndAgain) {
     d.pfo = &fake;
     EXPECT_EQ(vnx::engine::create_string(d), nullptr);
     std::string error;
-    FontDesc none;
+    vnx::engine::FontDesc none;
     none.cyPixels = 0;
     EXPECT_EQ(vnx::engine::create_font(none, &error), nullptr);
     EXPECT_FALSE(error.empty());

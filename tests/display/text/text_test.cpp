@@ -13,7 +13,6 @@
 namespace vnx::test {
 namespace {
 
-using vnx::engine::FontDesc;
 using vnx::engine::FontFace;
 
 constexpr LONG kRows = 240;  // the screen rows the comparisons cover
@@ -67,8 +66,12 @@ struct HandString {
         for (size_t i = 0; i < glyphs.size(); ++i) {
             pos[i].pgdf = &glyphs[i].def;
             const SIZEL s = glyphs[i].bits()->sizlBitmap;
+            const LONG right = static_cast<LONG>(
+                std::min<std::int64_t>(INT32_MAX, std::int64_t{pos[i].ptl.x} + s.cx));
+            const LONG bottom = static_cast<LONG>(
+                std::min<std::int64_t>(INT32_MAX, std::int64_t{pos[i].ptl.y} + s.cy));
             bk = {std::min(bk.left, pos[i].ptl.x), std::min(bk.top, pos[i].ptl.y),
-                  std::max(bk.right, pos[i].ptl.x + s.cx), std::max(bk.bottom, pos[i].ptl.y + s.cy)};
+                  std::max(bk.right, right), std::max(bk.bottom, bottom)};
         }
         so.rclBkGround = bk;
         so.pgp = pos.data();
@@ -107,12 +110,8 @@ class TextTest : public BltTest {
     FONTOBJ* Font(FontFace face, ULONG cy, bool bCells) {
         const int key = static_cast<int>(face) * 100000 + static_cast<int>(cy) * 2 + bCells;
         if (fonts_.count(key)) return fonts_[key];
-        FontDesc d;
-        d.face = face;
-        d.cyPixels = cy;
-        d.bCells = bCells;
         std::string error;
-        FONTOBJ* pfo = vnx::engine::create_font(d, &error);
+        FONTOBJ* pfo = vnx::engine::create_font({face, cy, bCells}, &error);
         EXPECT_NE(pfo, nullptr) << vnx::engine::font_file(face) << ": " << error;
         fonts_[key] = pfo;
         return pfo;
@@ -159,6 +158,14 @@ class TextTest : public BltTest {
         std::vector<DecodedPacket> v;
         for (DecodedPacket& p : Drawn(r))
             if ((p.command & 0xFFF) == 0x332) v.push_back(std::move(p));
+        return v;
+    }
+    // The solid fill packets rasterizer 0 consumed since the last call.
+    std::vector<DecodedPacket> Fills() {
+        Drain();
+        std::vector<DecodedPacket> v;
+        for (DecodedPacket& p : Drawn(0))
+            if ((p.command & 0xFFF) == 0x026) v.push_back(std::move(p));
         return v;
     }
     ULONG GlyphPrimitives(int r = 0) {
@@ -217,7 +224,8 @@ TEST_P(TextDiff, ProportionalAndFixedPitchLines) {
     Both(m, monoCells, nullptr, &m->rclBkGround);
     // Opaque with glyph boxes: the rectangle filled, the glyphs transparent.
     STROBJ* t = String(sans, line, {x0 + 7, 190});
-    RECTL o2 = {t->rclBkGround.left - 2, t->rclBkGround.top, t->rclBkGround.right, t->rclBkGround.bottom + 3};
+    RECTL o2 = {t->rclBkGround.left - 2, t->rclBkGround.top, t->rclBkGround.right,
+                t->rclBkGround.bottom + 3};
     Both(t, sans, nullptr, &o2);
     ExpectSame("lines");
 }
@@ -229,9 +237,8 @@ TEST_P(TextDiff, ClippedLines) {
     ASSERT_TRUE(sans && cells);
     const std::string line = "Clipped glyphs: rows cut above and below, ABCDEFGHIJKLMNOP";
     // A region that cuts through glyphs in x and y, and a single rectangle.
-    CLIPOBJ* region = Clip({{x0, 10, x0 + 60, 24},
-                            {x0 + 90, 14, x0 + 200, 30},
-                            {x0 + 220, 0, x0 + 300, 200}});
+    CLIPOBJ* region =
+        Clip({{x0, 10, x0 + 60, 24}, {x0 + 90, 14, x0 + 200, 30}, {x0 + 220, 0, x0 + 300, 200}});
     Both(String(sans, line, {x0 + 2, 22}), sans, region, nullptr);
     STROBJ* o = String(cells, line, {x0 + 2, 124});
     RECTL opaque = {o->rclBkGround.left - 5, o->rclBkGround.top - 5, o->rclBkGround.right + 5,
@@ -309,9 +316,24 @@ TEST_F(TextTest, OneGlyphsWords) {
     packets = GlyphPackets();
     ASSERT_EQ(packets.size(), 1u);
     EXPECT_EQ(packets[0].command, 2u << 20 | 0x2001332u | 0x4000u);
-    EXPECT_EQ(packets[0].instructions,
-              (std::vector<std::uint32_t>{GLYPH_FG_WORD, GLYPH_BG_WORD}));
+    EXPECT_EQ(packets[0].instructions, (std::vector<std::uint32_t>{GLYPH_FG_WORD, GLYPH_BG_WORD}));
     ExpectSame("one opaque glyph");
+
+    // The glyphs cover their box: an opaque rectangle equal to it fills
+    // nothing; a larger one is filled around it, above, left, right, below.
+    Both(pstro, &fo, nullptr, &opaque);
+    EXPECT_TRUE(Fills().empty());
+    RECTL larger = {1, 2, 12, 10};
+    Both(pstro, &fo, nullptr, &larger);
+    const auto fills = Fills();
+    ASSERT_EQ(fills.size(), 1u);
+    const RECTL want[] = {{1, 2, 12, 5}, {1, 5, 3, 7}, {9, 5, 12, 7}, {1, 7, 12, 10}};
+    ASSERT_EQ(fills[0].primitives, 4u);
+    for (ULONG i = 0; i < 4; ++i) {
+        EXPECT_EQ(fills[0].vertex(i, 0), ulPackVertex(want[i].left, want[i].top)) << i;
+        EXPECT_EQ(fills[0].vertex(i, 2), ulPackVertex(want[i].right, want[i].bottom)) << i;
+    }
+    ExpectSame("opaque pieces");
 }
 
 // Two narrow glyphs share a primitive when the second starts at most 8
@@ -323,17 +345,15 @@ TEST_F(TextTest, PairingAtItsLimits) {
         LONG w1, w2, d, dy, h2;
         ULONG prims;
     } cases[] = {
-        {6, 6, 7, 0, 9, 1},   // one primitive 13 wide
-        {6, 6, 6, 0, 9, 1},   // touching
-        {8, 8, 8, 0, 9, 1},   // the widest pair: 16 pixels
-        {1, 8, 8, 0, 9, 1},
-        {6, 6, 5, 0, 9, 2},   // overlapping
-        {6, 6, 9, 0, 9, 2},   // too far: the first glyph's bits would leave the row
-        {3, 3, 12, 0, 9, 2},
-        {6, 6, 7, 1, 9, 2},   // another top
-        {6, 6, 7, 0, 8, 2},   // another height
-        {8, 9, 8, 0, 9, 2},   // the second too wide
-        {9, 4, 9, 0, 9, 2},   // the first too wide
+        {6, 6, 7, 0, 9, 1},                       // one primitive 13 wide
+        {6, 6, 6, 0, 9, 1},                       // touching
+        {8, 8, 8, 0, 9, 1},                       // the widest pair: 16 pixels
+        {1, 8, 8, 0, 9, 1},  {6, 6, 5, 0, 9, 2},  // overlapping
+        {6, 6, 9, 0, 9, 2},  // too far: the first glyph's bits would leave the row
+        {3, 3, 12, 0, 9, 2}, {6, 6, 7, 1, 9, 2},  // another top
+        {6, 6, 7, 0, 8, 2},                       // another height
+        {8, 9, 8, 0, 9, 2},                       // the second too wide
+        {9, 4, 9, 0, 9, 2},                       // the first too wide
     };
     FONTOBJ fo{1, 0, 9};
     LONG x = 5;
@@ -358,12 +378,12 @@ TEST_F(TextTest, PairingAtItsLimits) {
     pstro->rclBkGround = {30, 40, 30 + 7 * 5 + 5, 47};
     for (int i = 1; i < 6; ++i) h.pos[i].ptl.x = 999;  // what the driver must not read
     BRUSHOBJ* fore = Solid(colours_.fg);
-    EXPECT_TRUE(DrvTextOut(screen_, pstro, &fo, nullptr, nullptr, nullptr, fore, nullptr, nullptr,
-                           0x0D0D));
+    EXPECT_TRUE(
+        DrvTextOut(screen_, pstro, &fo, nullptr, nullptr, nullptr, fore, nullptr, nullptr, 0x0D0D));
     EXPECT_EQ(GlyphPrimitives(), 3u);
     for (int i = 1; i < 6; ++i) h.pos[i].ptl.x = 30 + 7 * i;
-    ASSERT_TRUE(EngTextOut(twin_, pstro, &fo, nullptr, nullptr, nullptr, fore, nullptr, nullptr,
-                           0x0D0D));
+    ASSERT_TRUE(
+        EngTextOut(twin_, pstro, &fo, nullptr, nullptr, nullptr, fore, nullptr, nullptr, 0x0D0D));
     ExpectSame("fixed pitch");
 }
 
@@ -401,7 +421,7 @@ TEST_F(TextTest, BatchesPiecesAndSkips) {
 
     HandString clipped;
     clipped.add(10, 100, 8, 8, 1);
-    clipped.add(50, 100, 8, 8, 2);   // outside both rectangles
+    clipped.add(50, 100, 8, 8, 2);  // outside both rectangles
     clipped.add(90, 100, 8, 8, 3);
     CLIPOBJ* pco = Clip({{0, 90, 30, 120}, {80, 90, 120, 120}});
     Both(clipped.finish(), &small, pco, nullptr);
@@ -416,6 +436,21 @@ TEST_F(TextTest, BatchesPiecesAndSkips) {
     CLIPOBJ* rect = Clip({bounds});
     Both(edge.finish(), &large, rect, nullptr);
     ExpectSame("board edge");
+
+    // Positions at the ends of the coordinate range draw nothing.
+    GlyphPackets();
+    HandString far;
+    far.add(0x7FFFFFF0, 20, 12, 9, 6);
+    far.add(-0x7FFFFFF0, 20, 30, 9, 7);
+    far.add(20, 0x7FFFFFF0, 30, 9, 8);
+    STROBJ* pstroFar = far.finish();
+    for (ULONG cxMax : {12u, 30u}) {
+        small.cxMax = cxMax;
+        pstroFar->rclBkGround = bounds;
+        Both(pstroFar, &small, rect, nullptr);
+        EXPECT_EQ(GlyphPrimitives(), 0u);
+    }
+    ExpectSame("far off");
 }
 
 // A pattern brush for the foreground is drawn by the engine with its
@@ -449,7 +484,8 @@ TEST_F(TextTest, RendererChoice) {
         ULONG cxMax;
         CLIPOBJ* pco;
         ULONG prims;
-    } cases[] = {{16, 16, nullptr, 1}, {16, 16, region, 1}, {17, 16, nullptr, 2}, {16, 17, nullptr, 2}};
+    } cases[] = {
+        {16, 16, nullptr, 1}, {16, 16, region, 1}, {17, 16, nullptr, 2}, {16, 17, nullptr, 2}};
     for (const Case& c : cases) {
         h.so.rclBkGround = {10, 10, 24, 10 + c.cyBox};
         fo.cxMax = c.cxMax;
