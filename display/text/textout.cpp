@@ -58,13 +58,18 @@ void vFillClippedList(SURFOBJ* pso, CLIPOBJ* pco, RECTL* prcl, ULONG c, ULONG iC
 // background of rclBkGround themselves (1) or were left transparent (0).
 ULONG ulFillOpaque(SURFOBJ* pso, STROBJ* pstro, CLIPOBJ* pco, RECTL* prclOpaque, ULONG iColour) {
     if (prclOpaque == nullptr) return 0;
-    if ((pstro->flAccel & SO_GLYPHS_COVER_BACKGROUND) != SO_GLYPHS_COVER_BACKGROUND) {
+    // The glyphs paint their cells' background only when their cells tile
+    // rclBkGround and the opaque rectangle holds all of it; else the whole
+    // rectangle is filled and the glyphs drawn over it.
+    const RECTL& o = *prclOpaque;
+    const RECTL& bk = pstro->rclBkGround;
+    const bool bHoldsBox =
+        o.left <= bk.left && o.top <= bk.top && o.right >= bk.right && o.bottom >= bk.bottom;
+    if ((pstro->flAccel & SO_GLYPHS_COVER_BACKGROUND) != SO_GLYPHS_COVER_BACKGROUND || !bHoldsBox) {
         vFillSolidClipped(pso, pco, 0xF0F0, ulRop3Info(0xF0), iColour, prclOpaque);
         return 0;
     }
     // Only the parts outside the glyphs' box: above, left, right, below.
-    const RECTL& o = *prclOpaque;
-    const RECTL& bk = pstro->rclBkGround;
     const RECTL candidates[4] = {{o.left, o.top, o.right, bk.top},
                                  {o.left, bk.top, bk.left, bk.bottom},
                                  {bk.right, bk.top, o.right, bk.bottom},

@@ -222,6 +222,12 @@ TEST_P(TextDiff, ProportionalAndFixedPitchLines) {
     Both(s, sansCells, nullptr, &opaque);
     STROBJ* m = String(monoCells, line, {x0 + 1, 160});
     Both(m, monoCells, nullptr, &m->rclBkGround);
+    // An opaque rectangle that holds only part of the cells: the cells
+    // outside it keep what lies below them.
+    STROBJ* part = String(sansCells, line, {x0 + 2, 178});
+    RECTL middle = {part->rclBkGround.left + 30, part->rclBkGround.top + 4,
+                    part->rclBkGround.right + 9, part->rclBkGround.bottom - 3};
+    Both(part, sansCells, nullptr, &middle);
     // Opaque with glyph boxes: the rectangle filled, the glyphs transparent.
     STROBJ* t = String(sans, line, {x0 + 7, 190});
     RECTL o2 = {t->rclBkGround.left - 2, t->rclBkGround.top, t->rclBkGround.right,
