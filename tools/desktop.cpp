@@ -168,7 +168,8 @@ class Painter {
     int failed_ = 0;
 };
 
-// The parts of r that b does not cover (at most four rectangles).
+}  // namespace
+
 std::vector<RECTL> subtract(const RECTL& r, const RECTL& b) {
     std::vector<RECTL> out;
     auto add = [&](LONG l, LONG t, LONG rr, LONG bb) {
@@ -182,6 +183,8 @@ std::vector<RECTL> subtract(const RECTL& r, const RECTL& b) {
     add(std::max(r.left, b.right), top, r.right, bottom);
     return out;
 }
+
+namespace {
 
 // A window: frame, title bar and client area.
 struct Window {
@@ -318,9 +321,9 @@ int draw_desktop(vnx::engine::Device& device) {
         // The front window is dragged up and left.
         move_window(paint, pso, {front.outer.left, front.outer.top, shadow.right, shadow.bottom},
                     -48, -28, pboBackground);
-        place_pointers(device, pso);
-        drawn = paint.drawn();
+        drawn = paint.drawn() + draw_desktop_text(device, pso);
         drawn += draw_dither_ramps(device, pso);
+        place_pointers(device, pso);
         if (paint.failed() != 0)
             std::fprintf(stderr, "vnxsim: %d desktop operations failed\n", paint.failed());
     }

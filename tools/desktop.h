@@ -18,6 +18,18 @@ struct PDEV;
 // Answers the operations that succeeded.
 int draw_desktop(vnx::engine::Device& device);
 
+// The desktop's text (titles, a heading, a paragraph, a fixed-pitch block
+// and a line a window covers partly), drawn through the driver's DrvTextOut
+// when the surface hooks text, else EngTextOut. Answers the strings drawn.
+int draw_desktop_text(vnx::engine::Device& device, SURFOBJ* pso);
+
+// The device colour nearest to an RGB colour: a palette index at 8 bits a
+// pixel, 5-5-5 at 16, 0x00RRGGBB at 32.
+struct PDEV;
+ULONG device_colour(const PDEV* ppdev, ULONG rgb);
+// The parts of r that b does not cover (at most four rectangles).
+std::vector<RECTL> subtract(const RECTL& r, const RECTL& b);
+
 // Writes the screen, read back from board memory, as a PNG file (both
 // screens side by side on a split board). False, having said why, when the
 // file cannot be written.

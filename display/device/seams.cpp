@@ -7,12 +7,6 @@ void vNotBuiltYet(const char* pszFunction) { DbgPrint("%s: not built yet\n", psz
 
 // --- drawing -----------------------------------------------------------------
 
-BOOL DrvTextOut(SURFOBJ*, STROBJ*, FONTOBJ*, CLIPOBJ*, RECTL*, RECTL*, BRUSHOBJ*, BRUSHOBJ*,
-                POINTL*, MIX) {
-    vNotBuiltYet("DrvTextOut");
-    return FALSE;
-}
-
 BOOL DrvStrokePath(SURFOBJ*, PATHOBJ*, CLIPOBJ*, XFORMOBJ*, BRUSHOBJ*, POINTL*, LINEATTRS*, MIX) {
     vNotBuiltYet("DrvStrokePath");
     return FALSE;

@@ -163,6 +163,15 @@
 //   expansion, 0x326). Each rectangle carries sixteen rows laid out as the
 //   mask pattern's, and they stand for the mask pattern while that
 //   rectangle is drawn.
+// - Glyphs (0x332: class 2 with the line flag, mask data 0x300). Each
+//   primitive is eight mask words (laid out as the mask pattern's rows), the
+//   left edge and the right edge at the band's vertical centre (28.4
+//   positions, y in the high half) and half the band's height (28.4). It
+//   covers the pixels whose centres lie in [left, right) x [centre - half,
+//   centre + half), and its rows stand for the mask pattern while it is
+//   drawn: the mask bit at (x, y) is bit 15 - (x & 15) of row y & 15, so
+//   a glyph's rows sit in the slots of their board rows, rotated to their
+//   board x.
 // - Transfers (transfer packets). A record {(y << 16) | x, pid, bus address,
 //   descriptor} moves one row between DMA memory and the pixmap: descriptor
 //   bits 0-6 the first and bits 7-16 the last byte within the row's span,
