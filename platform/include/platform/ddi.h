@@ -505,7 +505,8 @@ typedef struct DRIVEROBJ {
 #define WOC_DELETE 0x0020u
 
 typedef struct WNDOBJ {
-    CLIPOBJ coClient;     // the visible part of the client area, on the surface
+    CLIPOBJ coClient;     // bounds and complexity of the visible part of the client
+                          // area on the surface (WNDOBJ_cEnumStart enumerates it)
     PVOID pvConsumer;     // the driver's record (WNDOBJ_vSetConsumer)
     RECTL rclClient;      // the client rectangle in screen coordinates
     SURFOBJ* psoOwner;    // the surface the window object was made for
