@@ -45,11 +45,11 @@ void erase_locked(WindowState& s, HWND hwnd) {
 void destroy_windows_of(DWORD pid) {
     change([pid](WindowState& s) {
         s.watched.erase(pid);
-        for (auto it = s.windows.begin(); it != s.windows.end();) {
-            const HWND hwnd = it->second.hwnd;
-            ++it;
-            if (s.windows[key(hwnd)].owner == pid) erase_locked(s, hwnd);
+        std::vector<HWND> mine;
+        for (const auto& [h, w] : s.windows) {
+            if (w.owner == pid) mine.push_back(w.hwnd);
         }
+        for (HWND hwnd : mine) erase_locked(s, hwnd);
         return true;
     });
 }

@@ -24,7 +24,7 @@ struct Call {
     FLONG fl;
     RECTL rclClient;
     std::vector<RECTL> rects;  // what the enumeration gave inside the call
-    DWORD caller;              // the process the callback ran for
+    DWORD caller;              // the process the callback ran for (0: none)
 };
 std::vector<Call> gCalls;
 
@@ -45,7 +45,7 @@ void Changed(WNDOBJ* pwo, FLONG fl) {
     Call c{pwo, fl, pwo->rclClient, {}, 0};
     if (fl != WOC_DELETE) c.rects = Enumerate(pwo, 2);
     HANDLE h = EngGetProcessHandle();
-    c.caller = h != nullptr ? 1 : 0;
+    c.caller = h != nullptr ? GetProcessId(h) : 0;
     gCalls.push_back(c);
 }
 
@@ -123,11 +123,12 @@ TEST_F(WindowsTest, TwoProcessesWindowsOverlapMoveAndGo) {
     EXPECT_EQ(ca[0].rects, (Rects{{100, 100, 300, 150}}));
     EXPECT_EQ(ca[1].fl, WOC_RGN_CLIENT);
     EXPECT_EQ(ca[1].rects, (Rects{{0, 0, 300, 150}, {0, 150, 100, 200}}));
-    EXPECT_EQ(ca[1].caller, 1u);
+    EXPECT_EQ(ca[1].caller, a_);
     auto cb = Calls(pb);
     ASSERT_EQ(cb.size(), 2u);
     EXPECT_EQ(cb[0].rects, (Rects{{100, 300, 400, 350}})) << "newly visible";
     EXPECT_EQ(cb[1].rclClient, (RECTL{100, 150, 400, 350}));
+    EXPECT_EQ(cb[1].caller, b_);
 
     // a is raised: b loses what a covers; a shows all of itself.
     gCalls.clear();
@@ -169,6 +170,7 @@ TEST_F(WindowsTest, TwoProcessesWindowsOverlapMoveAndGo) {
     ASSERT_EQ(gCalls.size(), 1u);
     EXPECT_EQ(gCalls[0].pwo, pa);
     EXPECT_EQ(gCalls[0].fl, WOC_DELETE);
+    EXPECT_EQ(gCalls[0].caller, 0u) << "the process is gone: no handle of it";
     EXPECT_EQ(vnx::windows::owner(wa), 0u);
 }
 
