@@ -42,6 +42,9 @@ static_assert(offsetof(BATCHHDR, hrc) == 4 && offsetof(BATCHHDR, hShMem) == 8 &&
 #define BATCH_FL_SETUP 0x2u           // an inline process set-up may come alone
 
 // Command words, with the byte size of each record (command word included).
+// Commands 0, 1, 9, 11, 12 and 16 are refused; 2 and 10 are honoured inline
+// only, each as the whole batch.
+#define BATCH_CREATE_CONTEXT 2   // 12, inline only: word 1 window handle, 2 pixel format
 #define BATCH_DELETE_CONTEXT 3   // 8, ends the batch: word 1 the context handle
 #define BATCH_CONTEXT_OP 4       // 24: word 1 operation 1..7
 #define BATCH_FLAGS 5            // 8, ends the batch: word 1 flags (0x101 allowed)
@@ -53,7 +56,6 @@ static_assert(offsetof(BATCHHDR, hrc) == 4 && offsetof(BATCHHDR, hShMem) == 8 &&
 #define BATCH_STATE 14           // 12 and the state's extra words
 #define BATCH_DEPTH 15           // 8
 #define BATCH_SPAN_CLIPPED 17    // 44: span transfer per visible rectangle
-#define BATCH_CREATE_CONTEXT 2   // 12, inline only: word 1 window handle, 2 pixel format
 #define BATCH_LAST_COMMAND 17
 
 // Process set-up (BATCH_SETUP) sub-codes: 1 maps the client's section (word
