@@ -71,6 +71,16 @@ VNX_PLATFORM_API BOOL EngDeletePalette(HPALETTE hpal);
 VNX_PLATFORM_API ULONG PALOBJ_cGetColors(PALOBJ* ppalo, ULONG iStart, ULONG cColors,
                                          ULONG* pulColors);
 
+// --- client processes --------------------------------------------------------
+
+// The process on whose behalf the driver runs the current call (an escape,
+// a pixel-format call, a buffer swap reaching it from a device context): a
+// handle of the server process's, good for OpenProcess-style use
+// (ReadProcessMemory, WriteProcessMemory, DuplicateHandle from that
+// process). The engine owns it; it stays the same for that process and is
+// closed when the process ends. Null outside such a call.
+VNX_PLATFORM_API HANDLE EngGetProcessHandle(void);
+
 // --- software drawing ------------------------------------------------------
 
 // Draws prclTrg (right and bottom exclusive, well ordered) of psoTrg under

@@ -138,7 +138,50 @@ ULONG GetModes(HANDLE, ULONG cj, DEVMODEW* pdm) {
     return sizeof(DEVMODEW);
 }
 
+FakeClientCall ClientCall(const char* what, ULONG iEsc, const void* pvIn, ULONG cjIn, ULONG cjOut,
+                          const void* pvOut) {
+    FakeClientCall c;
+    c.what = what;
+    c.iEsc = iEsc;
+    if (pvIn != nullptr) c.in.assign(static_cast<const BYTE*>(pvIn), static_cast<const BYTE*>(pvIn) + cjIn);
+    c.cjOut = cjOut;
+    c.bOut = pvOut != nullptr;
+    c.pidRunning = GetCurrentProcessId();
+    c.hProcess = EngGetProcessHandle();
+    return c;
+}
+
+void Fill(void* pv, ULONG cj, BYTE first) {
+    for (ULONG i = 0; pv != nullptr && i < cj; ++i) static_cast<BYTE*>(pv)[i] = static_cast<BYTE>(first + i);
+}
+
+ULONG Escape(SURFOBJ* pso, ULONG iEsc, ULONG cjIn, PVOID pvIn, ULONG cjOut, PVOID pvOut) {
+    FakeClientCall c = ClientCall("DrvEscape", iEsc, pvIn, cjIn, cjOut, pvOut);
+    c.pso = pso;
+    gState.clientCalls.push_back(c);
+    Fill(pvOut, cjOut, 0xE0);
+    return gState.escapeAnswer;
+}
+
+BOOL SetPixelFormat(SURFOBJ* pso, LONG iPixelFormat, HWND hwnd) {
+    FakeClientCall c = ClientCall("DrvSetPixelFormat", static_cast<ULONG>(iPixelFormat), nullptr, 0, 0, nullptr);
+    c.pso = pso;
+    c.hwnd = hwnd;
+    gState.clientCalls.push_back(c);
+    return gState.setPixelFormatAnswer;
+}
+
+LONG DescribePixelFormat(DHPDEV, LONG iPixelFormat, ULONG cjpfd, PIXELFORMATDESCRIPTOR* ppfd) {
+    gState.clientCalls.push_back(
+        ClientCall("DrvDescribePixelFormat", static_cast<ULONG>(iPixelFormat), nullptr, 0, cjpfd, ppfd));
+    Fill(ppfd, cjpfd, 0xD0);
+    return 7;
+}
+
 DRVFN gTable[] = {
+    {INDEX_DrvEscape, reinterpret_cast<PFN>(Escape)},
+    {INDEX_DrvSetPixelFormat, reinterpret_cast<PFN>(SetPixelFormat)},
+    {INDEX_DrvDescribePixelFormat, reinterpret_cast<PFN>(DescribePixelFormat)},
     {INDEX_DrvEnablePDEV, reinterpret_cast<PFN>(EnablePDEV)},
     {INDEX_DrvCompletePDEV, reinterpret_cast<PFN>(CompletePDEV)},
     {INDEX_DrvDisablePDEV, reinterpret_cast<PFN>(DisablePDEV)},

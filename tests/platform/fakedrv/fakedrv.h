@@ -38,6 +38,20 @@ struct FakeRealize {
     std::vector<ULONG> xlate;    // the translation vector, when one was given
 };
 
+// One call that came from a device context (DrvEscape, DrvSetPixelFormat,
+// DrvDescribePixelFormat).
+struct FakeClientCall {
+    std::string what;          // the entry's name
+    ULONG iEsc = 0;            // escape code, or the pixel format
+    std::vector<BYTE> in;      // the input the driver was handed
+    ULONG cjOut = 0;           // output size (pixel-format bytes)
+    bool bOut = false;         // an output buffer came with it
+    DWORD pidRunning = 0;      // the logical process the thread acted for
+    HANDLE hProcess = nullptr; // EngGetProcessHandle during the call
+    SURFOBJ* pso = nullptr;    // the surface handed over (escapes, set format)
+    HWND hwnd = nullptr;       // DrvSetPixelFormat's window
+};
+
 struct FakeDrv {
     // What the engine did.
     std::vector<std::string> calls;   // entry names, in call order
@@ -53,6 +67,7 @@ struct FakeDrv {
     ULONG ulFirstColor = 0;
     std::vector<FakeCopy> copies;          // DrvCopyBits calls
     std::vector<FakeRealize> realizations; // DrvRealizeBrush calls
+    std::vector<FakeClientCall> clientCalls;  // calls from device contexts
 
     // What it should do.
     bool refuseDriver = false;        // DrvEnableDriver answers FALSE
@@ -63,6 +78,11 @@ struct FakeDrv {
     bool copyBitsCallsBack = false;   // DrvCopyBits hands its own arguments to EngCopyBits
     bool failRealizeBrush = false;
     bool realizeWithoutMemory = false;  // DrvRealizeBrush answers TRUE without allocating
+    // DrvEscape writes the output with bytes 0xE0, 0xE1, ... and answers
+    // escapeAnswer; DrvDescribePixelFormat writes 0xD0... and answers 7;
+    // DrvSetPixelFormat answers setPixelFormatAnswer.
+    ULONG escapeAnswer = 0;
+    BOOL setPixelFormatAnswer = TRUE;
 };
 
 typedef FakeDrv* (*PFN_FakeDrvState)(void);

@@ -1,0 +1,231 @@
+// Device contexts of client processes and the calls that reach the display
+// driver through them (ExtEscape and the pixel-format calls), with the fake
+// driver recording what arrived, in which process and for whom.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "engine_fakedev.h"
+#include "platform/engine.h"
+#include "platform/gdi.h"
+#include "platform/process.h"
+
+namespace {
+
+class GdiTest : public ref::FakeDeviceTest {
+protected:
+    void SetUp() override {
+        FakeDeviceTest::SetUp();
+        dcs_ = vnx::gdi::live_dcs();
+        app_ = vnx::process::create("app");
+        other_ = vnx::process::create("other");
+    }
+    void TearDown() override {
+        vnx::process::terminate(app_);
+        vnx::process::terminate(other_);
+        EXPECT_EQ(vnx::gdi::live_dcs(), dcs_) << "device contexts left behind";
+        FakeDeviceTest::TearDown();
+    }
+    // A display device context of `pid`.
+    HDC MakeDC(DWORD pid) {
+        vnx::process::Scope as(pid);
+        return CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
+    }
+
+    size_t dcs_ = 0;
+    DWORD app_ = 0;
+    DWORD other_ = 0;
+};
+
+// A device context lives in the process that made it: another process's
+// calls with its handle are refused and change nothing; ending the owner
+// deletes it, as DeleteDC does.
+TEST_F(GdiTest, DeviceContextsBelongToTheirProcess) {
+    HDC hdc = MakeDC(app_);
+    ASSERT_NE(hdc, nullptr);
+    HDC hdc2 = MakeDC(app_);
+    ASSERT_NE(hdc2, nullptr);
+    EXPECT_NE(hdc, hdc2);
+    EXPECT_EQ(vnx::gdi::live_dcs(), dcs_ + 2);
+    {
+        vnx::process::Scope as(other_);
+        BYTE in[4] = {};
+        EXPECT_EQ(ExtEscape(hdc, 5, sizeof in, reinterpret_cast<LPCSTR>(in), 0, nullptr), -1);
+        EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+        EXPECT_EQ(DescribePixelFormat(hdc, 1, 0, nullptr), 0);
+        EXPECT_FALSE(SetPixelFormat(hdc, 1, nullptr));
+        EXPECT_FALSE(DeleteDC(hdc));
+        EXPECT_TRUE(drv_->clientCalls.empty());
+    }
+    {
+        vnx::process::Scope as(app_);
+        EXPECT_TRUE(DeleteDC(hdc));
+        EXPECT_FALSE(DeleteDC(hdc)) << "deleted once";
+        EXPECT_EQ(ExtEscape(hdc, 5, 0, nullptr, 0, nullptr), -1);
+        EXPECT_EQ(ExtEscape(reinterpret_cast<HDC>(0x1234), 5, 0, nullptr, 0, nullptr), -1);
+    }
+    EXPECT_EQ(vnx::gdi::live_dcs(), dcs_ + 1);
+    EXPECT_TRUE(vnx::process::terminate(app_));
+    EXPECT_EQ(vnx::gdi::live_dcs(), dcs_);
+    EXPECT_TRUE(drv_->clientCalls.empty());
+}
+
+// Only the display is a device here; a failed allocation and a machine
+// without an enabled display make no device context.
+TEST_F(GdiTest, CreateDCAOpensTheDisplayOnly) {
+    vnx::process::Scope as(app_);
+    for (const char* name : {"WINSPOOL", "displayx", "", "disp"})
+        EXPECT_EQ(CreateDCA(name, nullptr, nullptr, nullptr), nullptr) << name;
+    EXPECT_EQ(CreateDCA(nullptr, nullptr, nullptr, nullptr), nullptr);
+    vnx::faults::arm("CreateDCA");
+    EXPECT_EQ(CreateDCA("display", nullptr, nullptr, nullptr), nullptr);
+    HDC hdc = CreateDCA("Display", "\\\\.\\DISPLAY1", nullptr, nullptr);
+    EXPECT_NE(hdc, nullptr);
+    EXPECT_TRUE(DeleteDC(hdc));
+    device_->disable_pdev();
+    EXPECT_EQ(CreateDCA("display", nullptr, nullptr, nullptr), nullptr);
+    EXPECT_EQ(vnx::gdi::live_dcs(), dcs_);
+}
+
+// An escape reaches DrvEscape with a copy of the input, runs in the server
+// process for the caller (EngGetProcessHandle names it and reaches its
+// memory), and writes back exactly the output the caller gave.
+TEST_F(GdiTest, ExtEscapeRunsInTheServerOnBehalfOfTheCaller) {
+    HDC hdc = MakeDC(app_);
+    ASSERT_NE(hdc, nullptr);
+    BYTE* appMemory = nullptr;
+    BYTE in[6] = {1, 2, 3, 4, 5, 6};
+    BYTE out[8];
+    std::memset(out, 0x11, sizeof out);
+    drv_->escapeAnswer = 0xFFFFFFFEu;
+    {
+        vnx::process::Scope as(app_);
+        appMemory = static_cast<BYTE*>(VirtualAlloc(nullptr, 4096, MEM_COMMIT, PAGE_READWRITE));
+        ASSERT_NE(appMemory, nullptr);
+        appMemory[0] = 0x77;
+        EXPECT_EQ(ExtEscape(hdc, 0x1234, 5, reinterpret_cast<LPCSTR>(in), 6,
+                            reinterpret_cast<LPSTR>(out)),
+                  -2);
+        EXPECT_EQ(vnx::process::current(), app_) << "the caller's process again afterwards";
+        EXPECT_EQ(ExtEscape(hdc, 9, 0, nullptr, 0, nullptr), -2);
+    }
+    EXPECT_EQ(EngGetProcessHandle(), nullptr) << "outside a call";
+    const BYTE expectOut[8] = {0xE0, 0xE1, 0xE2, 0xE3, 0xE4, 0xE5, 0x11, 0x11};
+    EXPECT_EQ(0, std::memcmp(out, expectOut, sizeof out));
+
+    ASSERT_EQ(drv_->clientCalls.size(), 2u);
+    const FakeClientCall first = drv_->clientCalls[0];
+    EXPECT_EQ(first.what, "DrvEscape");
+    EXPECT_EQ(first.iEsc, 0x1234u);
+    EXPECT_EQ(first.in, std::vector<BYTE>(in, in + 5));
+    EXPECT_EQ(first.cjOut, 6u);
+    EXPECT_EQ(first.pidRunning, vnx::process::server_id());
+    EXPECT_EQ(first.pso, drv_->psoScreen);
+    const FakeClientCall& second = drv_->clientCalls[1];
+    EXPECT_TRUE(second.in.empty());
+    EXPECT_FALSE(second.bOut) << "no buffer for no bytes";
+    ASSERT_NE(first.hProcess, nullptr);
+    EXPECT_EQ(second.hProcess, first.hProcess) << "one handle per process";
+
+    // The handle is the server's and names the application.
+    BYTE seen = 0;
+    EXPECT_TRUE(ReadProcessMemory(first.hProcess, appMemory, &seen, 1, nullptr));
+    EXPECT_EQ(seen, 0x77);
+    {
+        vnx::process::Scope as(app_);
+        EXPECT_FALSE(ReadProcessMemory(first.hProcess, appMemory, &seen, 1, nullptr))
+            << "not a handle of the application's own";
+    }
+    // Another process's call gets a handle naming that process.
+    HDC hdcOther = MakeDC(other_);
+    {
+        vnx::process::Scope as(other_);
+        EXPECT_EQ(ExtEscape(hdcOther, 9, 0, nullptr, 0, nullptr), -2);
+    }
+    const HANDLE hOther = drv_->clientCalls.back().hProcess;
+    ASSERT_NE(hOther, nullptr);
+    EXPECT_NE(hOther, first.hProcess);
+    EXPECT_FALSE(ReadProcessMemory(hOther, appMemory, &seen, 1, nullptr));
+
+    // The engine closes the handle when the application ends.
+    EXPECT_TRUE(vnx::process::terminate(app_));
+    EXPECT_FALSE(CloseHandle(first.hProcess));
+}
+
+// The header words of OPENGL_CMD that name engine objects are the engine's:
+// whatever the client wrote, the driver sees 0 from a display device
+// context. Other escapes and the client's own buffer are left as they are.
+TEST_F(GdiTest, ExtEscapeWritesTheOpenGLCommandObjectWords) {
+    HDC hdc = MakeDC(app_);
+    std::uint32_t cmd[6] = {1, 3, 0xBADBAD01, 0xBADBAD02, 77, 99};
+    vnx::process::Scope as(app_);
+    EXPECT_EQ(ExtEscape(hdc, 4352, sizeof cmd, reinterpret_cast<LPCSTR>(cmd), 0, nullptr), 0);
+    EXPECT_EQ(ExtEscape(hdc, 4353, sizeof cmd, reinterpret_cast<LPCSTR>(cmd), 0, nullptr), 0);
+    EXPECT_EQ(ExtEscape(hdc, 4352, 12, reinterpret_cast<LPCSTR>(cmd), 0, nullptr), 0);
+    ASSERT_EQ(drv_->clientCalls.size(), 3u);
+    auto words = [](const std::vector<BYTE>& v) {
+        std::vector<std::uint32_t> w(v.size() / 4);
+        std::memcpy(w.data(), v.data(), w.size() * 4);
+        return w;
+    };
+    EXPECT_EQ(words(drv_->clientCalls[0].in),
+              (std::vector<std::uint32_t>{1, 3, 0, 0, 77, 99}));
+    EXPECT_EQ(words(drv_->clientCalls[1].in),
+              (std::vector<std::uint32_t>{1, 3, 0xBADBAD01, 0xBADBAD02, 77, 99}));
+    EXPECT_EQ(words(drv_->clientCalls[2].in),
+              (std::vector<std::uint32_t>{1, 3, 0xBADBAD01})) << "no whole header: left alone";
+    EXPECT_EQ(cmd[2], 0xBADBAD01u) << "the caller's buffer is not written";
+}
+
+// Sizes that do not describe a buffer are refused before the driver.
+TEST_F(GdiTest, ExtEscapeRefusesBadSizes) {
+    HDC hdc = MakeDC(app_);
+    vnx::process::Scope as(app_);
+    BYTE buf[4] = {};
+    LPCSTR pin = reinterpret_cast<LPCSTR>(buf);
+    LPSTR pout = reinterpret_cast<LPSTR>(buf);
+    EXPECT_EQ(ExtEscape(hdc, 1, -1, pin, 0, nullptr), -1);
+    EXPECT_EQ(ExtEscape(hdc, 1, 0, nullptr, -4, pout), -1);
+    EXPECT_EQ(ExtEscape(hdc, 1, 4, nullptr, 0, nullptr), -1);
+    EXPECT_EQ(ExtEscape(hdc, 1, 0, nullptr, 4, nullptr), -1);
+    EXPECT_TRUE(drv_->clientCalls.empty());
+}
+
+// The pixel-format calls reach the driver in the server for the caller;
+// the device context keeps a format the driver accepted.
+TEST_F(GdiTest, PixelFormatCallsReachTheDriver) {
+    HDC hdc = MakeDC(app_);
+    vnx::process::Scope as(app_);
+    BYTE pfd[44];
+    std::memset(pfd, 0x11, sizeof pfd);
+    EXPECT_EQ(DescribePixelFormat(hdc, 3, 40, reinterpret_cast<PIXELFORMATDESCRIPTOR*>(pfd)), 7);
+    EXPECT_EQ(pfd[0], 0xD0);
+    EXPECT_EQ(pfd[39], 0xD0 + 39);
+    EXPECT_EQ(pfd[40], 0x11);
+    EXPECT_EQ(DescribePixelFormat(hdc, 1, 40, nullptr), 7);
+
+    EXPECT_EQ(GetPixelFormat(hdc), 0);
+    EXPECT_TRUE(SetPixelFormat(hdc, 5, nullptr));
+    EXPECT_EQ(GetPixelFormat(hdc), 5);
+    drv_->setPixelFormatAnswer = FALSE;
+    EXPECT_FALSE(SetPixelFormat(hdc, 6, nullptr));
+    EXPECT_EQ(GetPixelFormat(hdc), 5);
+
+    ASSERT_EQ(drv_->clientCalls.size(), 4u);
+    EXPECT_EQ(drv_->clientCalls[0].what, "DrvDescribePixelFormat");
+    EXPECT_EQ(drv_->clientCalls[0].iEsc, 3u);
+    EXPECT_EQ(drv_->clientCalls[0].cjOut, 40u);
+    EXPECT_EQ(drv_->clientCalls[1].cjOut, 0u) << "no descriptor: the count alone";
+    EXPECT_FALSE(drv_->clientCalls[1].bOut);
+    EXPECT_EQ(drv_->clientCalls[2].what, "DrvSetPixelFormat");
+    EXPECT_EQ(drv_->clientCalls[2].iEsc, 5u);
+    EXPECT_EQ(drv_->clientCalls[2].hwnd, nullptr) << "a display device context has no window";
+    EXPECT_EQ(drv_->clientCalls[2].pso, drv_->psoScreen);
+    for (const FakeClientCall& c : drv_->clientCalls) {
+        EXPECT_EQ(c.pidRunning, vnx::process::server_id());
+        EXPECT_NE(c.hProcess, nullptr);
+    }
+}
+
+}  // namespace
