@@ -4,7 +4,8 @@
 set -euo pipefail
 
 packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          libpixman-1-dev libpng-dev zlib1g-dev)
+          libpixman-1-dev libpng-dev zlib1g-dev
+          clang)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -84,11 +84,16 @@ extern "C" {
 
 VNX_EXPORT BOOL InitGLSrvDll(HMODULE, ULONG ulReason, PVOID) {
     switch (ulReason) {
-        case GLSRV_PROCESS_ATTACH:
+        case GLSRV_PROCESS_ATTACH: {
+            const BOOL bFresh = gdwTlsIndex == TLS_OUT_OF_INDEXES;
             if (!bProcessAttach()) return FALSE;
             // The loading thread's client, unless it has one already.
-            if (pgcCurrent() != nullptr) return TRUE;
-            return bThreadAttach();
+            if (pgcCurrent() != nullptr || bThreadAttach()) return TRUE;
+            // Refused: the driver unloads the server without shutting it
+            // down, so what this attach made goes now.
+            if (bFresh) vProcessDetach();
+            return FALSE;
+        }
         case GLSRV_THREAD_ATTACH:
             if (gdwTlsIndex == TLS_OUT_OF_INDEXES) return FALSE;
             return bThreadAttach();

@@ -227,4 +227,51 @@ TEST_F(GLServerTest, UnloadLeavesNothingAndTheServerLoadsAgain) {
     vnx::debug::clear();
 }
 
+// A client record that cannot be made: the context and segment requests
+// answer 0 and the thread stays without one.
+TEST_F(GLServerTest, ClientRecordThatCannotBeMadeAnswersZero) {
+    std::thread([&] {
+        for (ULONG code : {GLCMD_SETCONTEXT, GLCMD_CREATESMSEGMENT}) {
+            vnx::faults::arm("LocalAlloc");
+            EXPECT_EQ(Cmd(Request(code, {0, 0})), 0) << code;
+            EXPECT_EQ(vnx::debug::take(), "Could not alloc client structure\n");
+            EXPECT_EQ(Client(), nullptr);
+        }
+    }).join();
+}
+
+// Without a thread-local slot the server refuses to attach, and the driver
+// unloads it again and keeps its defaults.
+TEST_F(GLServerTest, NoThreadLocalSlotNoServer) {
+    Unload();
+    EXPECT_EQ(vnx::debug::take(), kShutdownText + kClientFreedText);
+    vnx::faults::arm("TlsAlloc");
+    {
+        vnx::process::Scope as(app_);
+        EXPECT_EQ(DescribePixelFormat(hdc_, 1, 0, nullptr), 0);
+    }
+    EXPECT_EQ(vnx::debug::take(), "Could not allocate TLS Index for GL\n");
+    EXPECT_EQ(Hooks()->hGLServer, nullptr);
+    EXPECT_EQ(Cmd(Request(GLCMD_SETCONTEXT, {0, 0})), 0);
+    EXPECT_EQ(vnx::debug::take(), "");
+}
+
+// A refused attach (no client record for the loading thread) leaves no slot
+// and no lock behind: the driver unloads the server without shutting it
+// down.
+TEST_F(GLServerTest, RefusedAttachLeavesNothing) {
+    Unload();
+    vnx::debug::clear();
+    vnx::faults::arm("LocalAlloc");
+    {
+        vnx::process::Scope as(app_);
+        EXPECT_EQ(DescribePixelFormat(hdc_, 1, 0, nullptr), 0);
+    }
+    EXPECT_EQ(vnx::debug::take(), "Could not alloc client structure\n");
+    EXPECT_EQ(Hooks()->hGLServer, nullptr);
+    const DWORD dwIndex = TlsAlloc();
+    EXPECT_EQ(dwIndex, tlsIndex_);
+    TlsFree(dwIndex);
+}
+
 }  // namespace
