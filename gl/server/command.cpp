@@ -189,9 +189,8 @@ ULONG ulCmdDescribeLayerPlane(const GLCMDCALL& c) {
 ULONG ulCmdGetLayerPaletteEntries(const GLCMDCALL& c) {
     WNDOBJ* pwo = pwoOf(c, __func__);
     if (pwo == nullptr) return 0;
-    return __glGetLayerPaletteEntries(pwo, static_cast<LONG>(c.arg(0)),
-                                      static_cast<LONG>(c.arg(1)), static_cast<LONG>(c.arg(2)),
-                                      c.pjOut + GLCMD_REPLY_PAYLOAD);
+    return __glGetLayerPaletteEntries(pwo, static_cast<LONG>(c.arg(0)), static_cast<LONG>(c.arg(1)),
+                                      static_cast<LONG>(c.arg(2)), c.pjOut + GLCMD_REPLY_PAYLOAD);
 }
 
 ULONG ulCmdRealizeLayerPalette(const GLCMDCALL& c) {
@@ -203,9 +202,8 @@ ULONG ulCmdRealizeLayerPalette(const GLCMDCALL& c) {
 ULONG ulCmdSetLayerPaletteEntries(const GLCMDCALL& c) {
     WNDOBJ* pwo = pwoOf(c, __func__);
     if (pwo == nullptr) return 0;
-    return __glSetLayerPaletteEntries(pwo, static_cast<LONG>(c.arg(0)),
-                                      static_cast<LONG>(c.arg(1)), static_cast<LONG>(c.arg(2)),
-                                      c.pjIn + GLCMD_ARG(3));
+    return __glSetLayerPaletteEntries(pwo, static_cast<LONG>(c.arg(0)), static_cast<LONG>(c.arg(1)),
+                                      static_cast<LONG>(c.arg(2)), c.pjIn + GLCMD_ARG(3));
 }
 
 ULONG ulCmdSwapLayerBuffers(const GLCMDCALL& c) {
@@ -221,9 +219,9 @@ ULONG ulCmdDetach(const GLCMDCALL&) {
 }
 
 struct GLCMDROW {
-    ULONG cjInMin;    // least input, in bytes
-    ULONG cjOutMin;   // least output, in bytes (0: none needed)
-    BOOL bFpuMode;    // runs in the request floating-point mode
+    ULONG cjInMin;   // least input, in bytes
+    ULONG cjOutMin;  // least output, in bytes (0: none needed)
+    BOOL bFpuMode;   // runs in the request floating-point mode
     PFN_GLCMD pfn;
 };
 

@@ -97,14 +97,9 @@ VNX_EXPORT BOOL InitGLSrvDll(HMODULE, ULONG ulReason, PVOID) {
         case GLSRV_THREAD_ATTACH:
             if (gdwTlsIndex == TLS_OUT_OF_INDEXES) return FALSE;
             return bThreadAttach();
-        case GLSRV_THREAD_DETACH:
-            vThreadDetach();
-            return TRUE;
-        case GLSRV_PROCESS_DETACH:
-            vProcessDetach();
-            return TRUE;
-        default:
-            return FALSE;
+        case GLSRV_THREAD_DETACH: vThreadDetach(); return TRUE;
+        case GLSRV_PROCESS_DETACH: vProcessDetach(); return TRUE;
+        default: return FALSE;
     }
 }
 

@@ -6,8 +6,8 @@
 USHORT usRequestControlWord(USHORT usControlWord) {
     constexpr USHORT kRoundingControl = 0x0C00;  // the high byte keeps these bits only
     constexpr USHORT kLowByte = 0x00FF;
-    constexpr USHORT kExceptionMasks = 0x003F;   // invalid, denormal, zero divide, overflow,
-                                                 // underflow, precision
+    constexpr USHORT kExceptionMasks = 0x003F;  // invalid, denormal, zero divide, overflow,
+                                                // underflow, precision
     return static_cast<USHORT>((usControlWord & (kRoundingControl | kLowByte)) | kExceptionMasks);
 }
 

@@ -17,31 +17,31 @@ struct GLContext;  // a rendering context (contexts)
 // The mapping of a thread's request segment: the section as the client
 // announced it, the server's duplicate of its handle and the server's view.
 struct SMMapping {
-    ULONG cjSection;    // section size in bytes
-    HANDLE hSection;    // the server's handle of the section
-    BYTE* pjView;       // the server's view of the whole section
+    ULONG cjSection;  // section size in bytes
+    HANDLE hSection;  // the server's handle of the section
+    BYTE* pjView;     // the server's view of the whole section
 };
 
 // One per serving thread, kept in the server's thread-local slot; made
 // whole-zero. The first six fields are the record's words as the request
 // decoders use them; the rest is the server's bookkeeping.
 struct GLClient {
-    GLContext* gc;            // 0 the current context, or null
-    SMMapping* pMapping;      // 1 the request segment's mapping, or null
-    BYTE* pHeader;            // 2 the header of the half read next (inside the mapping)
-    HANDLE hProcess;          // 3 the application's process, taken when the segment is mapped
-    ULONG sequenceNumber;     // 4 copied into every single reply
-    ULONG errorDetail;        // 5 the render-stream decoder's error detail
-    ULONG hClient;            // its handle: the segment id the client names it by
-    HANDLE hOwner;            // the process it serves (EngGetProcessHandle at creation)
+    GLContext* gc;         // 0 the current context, or null
+    SMMapping* pMapping;   // 1 the request segment's mapping, or null
+    BYTE* pHeader;         // 2 the header of the half read next (inside the mapping)
+    HANDLE hProcess;       // 3 the application's process, taken when the segment is mapped
+    ULONG sequenceNumber;  // 4 copied into every single reply
+    ULONG errorDetail;     // 5 the render-stream decoder's error detail
+    ULONG hClient;         // its handle: the segment id the client names it by
+    HANDLE hOwner;         // the process it serves (EngGetProcessHandle at creation)
 };
 
 // The server's record of a display device, made by DrvEnableEscape; one per
 // device that loaded the server.
 struct GLSRVDEVICE {
-    ULONG ulBoard;              // 0 the board word
-    GLSRVDEVICE* pNext;         // 1 the next device record
-    PDEV* ppdev;                // 2 the display driver's device record
+    ULONG ulBoard;       // 0 the board word
+    GLSRVDEVICE* pNext;  // 1 the next device record
+    PDEV* ppdev;         // 2 the display driver's device record
 };
 
 // --- debug output ----------------------------------------------------------------
@@ -107,13 +107,13 @@ USHORT usRequestControlWord(USHORT usControlWord);
 // no exception pending, at the end of the scope. Results never depend on
 // the precision part: code that needs single precision converts explicitly.
 class FpuRequestMode {
-public:
+  public:
     FpuRequestMode();
     ~FpuRequestMode();
     FpuRequestMode(const FpuRequestMode&) = delete;
     FpuRequestMode& operator=(const FpuRequestMode&) = delete;
 
-private:
+  private:
     std::fenv_t env_;
 };
 

@@ -12,7 +12,7 @@
 
 template <class T>
 class HandleTable {
-public:
+  public:
     // A new handle for `p`, owned by `hOwner`; 0 when every handle is in use.
     ULONG add(T* p, HANDLE hOwner) {
         std::lock_guard<std::mutex> g(lock_);
@@ -48,7 +48,7 @@ public:
         return v;
     }
 
-private:
+  private:
     struct Entry {
         T* p;
         HANDLE hOwner;

@@ -94,7 +94,8 @@ bool call_target(HDEV hdev, ULONG iFunc, DHPDEV* pdhpdev, SURFOBJ** ppso, PFN* p
 }
 
 ClientCall::ClientCall(DWORD pid)
-    : previousCaller_(tCaller), previousProcess_(vnx::process::switch_to(vnx::process::server_id())) {
+    : previousCaller_(tCaller),
+      previousProcess_(vnx::process::switch_to(vnx::process::server_id())) {
     tCaller = pid;
 }
 

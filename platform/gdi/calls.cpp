@@ -69,8 +69,8 @@ extern "C" INT ExtEscape(HDC hdc, INT iEscape, INT cjInput, LPCSTR lpInData, INT
     {
         vnx::engine::ClientCall call(vnx::process::current());
         ulResult = reinterpret_cast<PFN_DrvEscape>(c.pfn)(
-            c.pso, static_cast<ULONG>(iEscape), static_cast<ULONG>(in.size()),
-            data_or_null(in), static_cast<ULONG>(out.size()), data_or_null(out));
+            c.pso, static_cast<ULONG>(iEscape), static_cast<ULONG>(in.size()), data_or_null(in),
+            static_cast<ULONG>(out.size()), data_or_null(out));
     }
     if (!out.empty()) std::memcpy(lpOutData, out.data(), out.size());
     return static_cast<INT>(ulResult);

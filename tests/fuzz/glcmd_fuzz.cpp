@@ -53,10 +53,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::memcpy(in.data() + GLCMD_ARG(0), &pgc->hClient, sizeof pgc->hClient);
     PVOID pvIn = in.empty() ? nullptr : in.data();
     PVOID pvOut = out.empty() ? nullptr : out.data();
-    if (data[0] & 1)
-        ulOpenGLGetInfo(nullptr, static_cast<ULONG>(in.size()), pvIn, cjOut, pvOut);
-    else
-        ulOpenGLCmd(nullptr, static_cast<ULONG>(in.size()), pvIn, cjOut, pvOut);
+    if (data[0] & 1) ulOpenGLGetInfo(nullptr, static_cast<ULONG>(in.size()), pvIn, cjOut, pvOut);
+    else ulOpenGLCmd(nullptr, static_cast<ULONG>(in.size()), pvIn, cjOut, pvOut);
     vnx::debug::clear();
     return 0;
 }

@@ -14,7 +14,7 @@
 namespace {
 
 class GdiTest : public ref::FakeDeviceTest {
-protected:
+  protected:
     void SetUp() override {
         FakeDeviceTest::SetUp();
         dcs_ = vnx::gdi::live_dcs();
@@ -169,12 +169,11 @@ TEST_F(GdiTest, ExtEscapeWritesTheOpenGLCommandObjectWords) {
         std::memcpy(w.data(), v.data(), w.size() * 4);
         return w;
     };
-    EXPECT_EQ(words(drv_->clientCalls[0].in),
-              (std::vector<std::uint32_t>{1, 3, 0, 0, 77, 99}));
+    EXPECT_EQ(words(drv_->clientCalls[0].in), (std::vector<std::uint32_t>{1, 3, 0, 0, 77, 99}));
     EXPECT_EQ(words(drv_->clientCalls[1].in),
               (std::vector<std::uint32_t>{1, 3, 0xBADBAD01, 0xBADBAD02, 77, 99}));
-    EXPECT_EQ(words(drv_->clientCalls[2].in),
-              (std::vector<std::uint32_t>{1, 3, 0xBADBAD01})) << "no whole header: left alone";
+    EXPECT_EQ(words(drv_->clientCalls[2].in), (std::vector<std::uint32_t>{1, 3, 0xBADBAD01}))
+        << "no whole header: left alone";
     EXPECT_EQ(cmd[2], 0xBADBAD01u) << "the caller's buffer is not written";
 }
 

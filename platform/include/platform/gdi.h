@@ -50,8 +50,7 @@ VNX_PLATFORM_API INT DescribePixelFormat(HDC hdc, INT iPixelFormat, UINT nBytes,
                                          PIXELFORMATDESCRIPTOR* ppfd);
 // DrvSetPixelFormat with the device context's window (none for a display
 // device context); on success the device context keeps the format.
-VNX_PLATFORM_API BOOL SetPixelFormat(HDC hdc, INT iPixelFormat,
-                                     const PIXELFORMATDESCRIPTOR* ppfd);
+VNX_PLATFORM_API BOOL SetPixelFormat(HDC hdc, INT iPixelFormat, const PIXELFORMATDESCRIPTOR* ppfd);
 // The format SetPixelFormat gave the device context, 0 when none.
 VNX_PLATFORM_API INT GetPixelFormat(HDC hdc);
 

@@ -27,8 +27,8 @@ struct Segment {
     BYTE* pjView = nullptr;
 
     void GiveTo(GLClient* pgc) {
-        hSection = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE | SEC_COMMIT,
-                                      0, kSegment, nullptr);
+        hSection = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE | SEC_COMMIT, 0,
+                                      kSegment, nullptr);
         ASSERT_NE(hSection, nullptr);
         pjView = static_cast<BYTE*>(MapViewOfFile(hSection, FILE_MAP_WRITE, 0, 0, 0));
         ASSERT_NE(pjView, nullptr);
@@ -38,9 +38,7 @@ struct Segment {
         pgc->pHeader = pjView;
     }
     // The mapping was released: the view and the handle are gone.
-    bool Released() {
-        return !UnmapViewOfFile(pjView) && !CloseHandle(hSection);
-    }
+    bool Released() { return !UnmapViewOfFile(pjView) && !CloseHandle(hSection); }
 };
 
 // The loading thread has a client record; each further serving thread gets
@@ -93,7 +91,8 @@ TEST_F(GLServerTest, ClientsOfAnotherProcessAreRefused) {
     const DWORD other = vnx::process::create("other");
     const ULONG hClient = Client()->hClient;
     const std::string noSegment = "ulCmdWrapReadPointer: no request segment\n";
-    const std::string noClient = "ulCmdWrapReadPointer: no client " + std::to_string(hClient) + "\n";
+    const std::string noClient =
+        "ulCmdWrapReadPointer: no client " + std::to_string(hClient) + "\n";
     std::thread([&] {
         EXPECT_EQ(Cmd(Request(GLCMD_WRAPSMREADPOINTER, {hClient, 0, 0})), -1);
         EXPECT_EQ(vnx::debug::take(), noSegment) << "the owner's worker thread finds it";
@@ -132,11 +131,11 @@ TEST_F(GLServerTest, WrapReadPointerStaysInsideTheMapping) {
         bool bRan;
     };
     const Step steps[] = {
-        {0, kHalf, -1, kHalf, true},       // to the second half
-        {0, kHalf, -1, kHalf, false},      // past the end
-        {0, 0xFFFFFFFF, -1, kHalf, false}, // far past the end
-        {1, kHalf, -1, 0, true},           // back to the first
-        {1, kHalf, -1, 0, false},          // before the start
+        {0, kHalf, -1, kHalf, true},        // to the second half
+        {0, kHalf, -1, kHalf, false},       // past the end
+        {0, 0xFFFFFFFF, -1, kHalf, false},  // far past the end
+        {1, kHalf, -1, 0, true},            // back to the first
+        {1, kHalf, -1, 0, false},           // before the start
         {1, 1, -1, 0, false},
         {0, kSegment - 64, -1, kSegment - 64, true},  // the last whole header
         {5, kSegment - 64, -1, 0, true},
@@ -148,10 +147,8 @@ TEST_F(GLServerTest, WrapReadPointerStaysInsideTheMapping) {
             EXPECT_EQ(Cmd(Request(GLCMD_WRAPSMREADPOINTER, {hClient, s.toggle, s.half})), s.result);
             EXPECT_EQ(pgc->pHeader, seg.pjView + s.offAfter);
             const std::string text = vnx::debug::take();
-            if (s.bRan)
-                EXPECT_EQ(text, ran);
-            else
-                EXPECT_NE(text.find("leaves the segment"), std::string::npos) << text;
+            if (s.bRan) EXPECT_EQ(text, ran);
+            else EXPECT_NE(text.find("leaves the segment"), std::string::npos) << text;
         }
     }).join();
     // Freeing the client releases the mapping.

@@ -13,15 +13,16 @@ using glsrv_test::Request;
 
 struct SizeRow {
     ULONG code;
-    ULONG cjIn;       // least input
-    ULONG cjOut;      // least output (0: none)
-    INT result;       // at the least sizes, all arguments 0, on a thread without a client
-    const char* text; // the debug text of that call
-    bool bClient;     // the call leaves the thread a client record
-    bool bReply;      // the call writes a context handle (0) to output +0
+    ULONG cjIn;        // least input
+    ULONG cjOut;       // least output (0: none)
+    INT result;        // at the least sizes, all arguments 0, on a thread without a client
+    const char* text;  // the debug text of that call
+    bool bClient;      // the call leaves the thread a client record
+    bool bReply;       // the call writes a context handle (0) to output +0
 };
 
 // All arguments 0: no context, no segment, no window, no client named.
+// clang-format off
 const SizeRow kRows[] = {
     {GLCMD_SETCONTEXT, 28, 0, 0, "ulCmdSetContext: no context 0\n", true, false},
     {GLCMD_PROCESSSMREQUESTS, 20, 0, -1, "ulCmdProcessRequests: no request segment\n", false, false},
@@ -50,6 +51,7 @@ const SizeRow kRows[] = {
     {GLCMD_THREADDETACH, 4, 0, 0, "", false, false},
     {GLCMD_PROCESSDETACH, 4, 0, 0, "", false, false},
 };
+// clang-format on
 
 // Each sub-code on a thread of its own (no client record yet): one byte
 // short of input, and of output where it has a least output, is -1 with no

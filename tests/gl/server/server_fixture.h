@@ -67,7 +67,7 @@ inline bool Freed(const void* p) {
 }
 
 class GLServerTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         SetEnvironmentVariableA("KZGLSRVNAME", nullptr);
         vnx::faults::clear();

@@ -30,7 +30,7 @@ void LoadControlWord(USHORT) {}
 #endif
 
 class DispatchTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         gRecord = Record{};
         gAnswers = Answers{};
@@ -39,8 +39,8 @@ protected:
         pgc_ = pgcCurrent();
         ASSERT_NE(pgc_, nullptr);
         // A request segment, as the segment mapping leaves it.
-        HANDLE h = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE | SEC_COMMIT,
-                                      0, kSegment, nullptr);
+        HANDLE h = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE | SEC_COMMIT, 0,
+                                      kSegment, nullptr);
         auto* pm = static_cast<SMMapping*>(LocalAlloc(LPTR, sizeof(SMMapping)));
         *pm = SMMapping{kSegment, h, static_cast<BYTE*>(MapViewOfFile(h, FILE_MAP_WRITE, 0, 0, 0))};
         pgc_->pMapping = pm;
@@ -98,6 +98,7 @@ TEST_F(DispatchTest, EachSubCodeReachesItsPartInItsMode) {
         std::vector<std::uintptr_t> partArgs;
         bool bRequestMode;
     };
+    // clang-format off
     const Row rows[] = {
         {GLCMD_SETCONTEXT, {0, dhrcA}, kWindowHandle, 0, nullptr, "__glDrvSetContext",
          {U(pgc_), U(kContextA), U(kWindow), 0}, false},
@@ -132,6 +133,7 @@ TEST_F(DispatchTest, EachSubCodeReachesItsPartInItsMode) {
         {GLCMD_CREATESMSEGMENT, {kSegment, 44}, 0, 0, nullptr, "__glMapSMSegment",
          {U(pgc_), kSegment, 44}, false},
     };
+    // clang-format on
 
     std::fenv_t saved;
     std::fegetenv(&saved);
@@ -166,8 +168,7 @@ TEST_F(DispatchTest, EachSubCodeReachesItsPartInItsMode) {
             case GLCMD_SWAPLAYERBUFFERS:  // a BOOL part
                 EXPECT_EQ(ulResult, 1u);
                 break;
-            default:
-                EXPECT_EQ(ulResult, 0x5Au);
+            default: EXPECT_EQ(ulResult, 0x5Au);
         }
     }
     std::fesetenv(&saved);

@@ -44,7 +44,8 @@ LONG glDrvDescribePixelFormat(DHPDEV, LONG iPixelFormat, ULONG cj, PIXELFORMATDE
     return static_cast<LONG>(Note(__func__, {static_cast<ULONG>(iPixelFormat), cj}));
 }
 BOOL __glDrvDescribeLayerPlane(LONG iPixelFormat, LONG iLayer, ULONG cj, BYTE* pj) {
-    return Note(__func__, {static_cast<ULONG>(iPixelFormat), static_cast<ULONG>(iLayer), cj, U(pj)}) != 0;
+    return Note(__func__,
+                {static_cast<ULONG>(iPixelFormat), static_cast<ULONG>(iLayer), cj, U(pj)}) != 0;
 }
 BOOL __glSetFormatCount(USHORT c) { return Note(__func__, {c}) != 0; }
 ULONG __glGetLayerPaletteEntries(WNDOBJ* pwo, LONG iLayer, LONG iStart, LONG c, BYTE* pj) {

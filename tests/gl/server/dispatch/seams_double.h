@@ -22,8 +22,8 @@ struct Record {
 
 // What the stand-ins answer.
 struct Answers {
-    ULONG ul = 1;                     // every numeric or BOOL answer
-    GLContext* gcCreated = nullptr;   // what context creation makes
+    ULONG ul = 1;                    // every numeric or BOOL answer
+    GLContext* gcCreated = nullptr;  // what context creation makes
 };
 
 extern Record gRecord;
