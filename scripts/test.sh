@@ -9,3 +9,6 @@ cmake --build build-test -j"$(nproc)"
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:${ASAN_OPTIONS:-}"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:${UBSAN_OPTIONS:-}"
 ctest --test-dir build-test -j"$(nproc)" --output-on-failure
+
+# The fuzz targets need clang: a second, small build runs them.
+scripts/fuzz.sh
