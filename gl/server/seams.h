@@ -27,7 +27,8 @@ BOOL __glDrvDescribeLayerPlane(LONG iPixelFormat, LONG iLayer, ULONG cj, BYTE* p
 // Sets the number of pixel formats offered: TRUE when it took effect.
 BOOL __glSetFormatCount(USHORT cFormats);
 // The window's layer palette: entries copied or stored, 0 on failure.
-// The entries are 32-bit words, not necessarily aligned.
+// The entries are 32-bit words, not necessarily aligned; the layer, start
+// and count are the client's words as they came.
 ULONG __glGetLayerPaletteEntries(WNDOBJ* pwo, LONG iLayer, LONG iStart, LONG cEntries,
                                  BYTE* pjEntries);
 ULONG __glSetLayerPaletteEntries(WNDOBJ* pwo, LONG iLayer, LONG iStart, LONG cEntries,
