@@ -56,17 +56,22 @@ static_assert(sizeof(PAGECONFIG) == 12 * 4, "PAGECONFIG is twelve words");
 #define PAGECONFIG_ROWS 9
 extern PAGECONFIG gaPageConfig[PAGECONFIG_ROWS];
 
-// The hardware pointer's state.
+// The hardware pointer's state (display/pointer/). The vertical-blank wait
+// (display/queue/vblank.cpp) uses three of its words under csRamdac: the
+// low byte of originY as its alternating toggle, and lastY - yHot (yHot read
+// as a signed 16-bit word), the cursor's row, as the value it hands the
+// RAMDAC. The position written adds the origin, so the cursor's row follows
+// the toggle.
 typedef struct POINTERSTATE {
-    SHORT originX;  // screen origin of the RAMDAC's window
-    SHORT originY;
+    SHORT originX;  // added to the cursor's position; 0 after the pointer reset
+    SHORT originY;  // likewise; its low byte is the vertical-blank toggle
     USHORT cx;  // pointer size
     USHORT cy;
     USHORT xHot;  // hot spot
     USHORT yHot;
-    ULONG fEnabled;  // 1 while shown
-    BYTE* pjRegs;    // register window of the RAMDAC in use
-    LONG lastX;      // last position written; -1 forces the next write
+    ULONG fEnabled;  // 1 after the last show, 0 after the last hide (atomic stores; read unlocked)
+    BYTE* pjRegs;    // register window of the RAMDAC in use (the screen under the pointer)
+    LONG lastX;      // last position written, relative to that screen; -1 forces the next write
     LONG lastY;
 } POINTERSTATE;
 

@@ -4,8 +4,11 @@
 set -euo pipefail
 
 packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          libpixman-1-dev libpng-dev zlib1g-dev
-          clang)
+          libpixman-1-dev libpng-dev zlib1g-dev)
+# The engine's glyphs: FreeType and the DejaVu fonts it reads.
+packages+=(libfreetype-dev fonts-dejavu-core)
+# The fuzz targets: clang with its libFuzzer.
+packages+=(clang)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -8,6 +8,7 @@
 // picture shows the software fallbacks too. Then the picture of the screen,
 // read back from board memory.
 #include "desktop.h"
+#include "desktop_dither.h"
 
 #include <png.h>
 
@@ -19,10 +20,6 @@
 #include "pdev.h"
 #include "platform/board.h"
 
-namespace {
-
-// The device colour nearest to an RGB colour: a palette index at 8 bits a
-// pixel, 5-5-5 at 16, 0x00RRGGBB at 32.
 ULONG device_colour(const PDEV* ppdev, ULONG rgb) {
     const int r = (rgb >> 16) & 0xFF, g = (rgb >> 8) & 0xFF, b = rgb & 0xFF;
     switch (ppdev->iBitmapFormat) {
@@ -44,6 +41,8 @@ ULONG device_colour(const PDEV* ppdev, ULONG rgb) {
         default: return rgb & 0xFFFFFF;
     }
 }
+
+namespace {
 
 // Draws on the primary surface as the engine does: through the driver's
 // hooked entry points, or the engine's software blit.
@@ -169,7 +168,8 @@ class Painter {
     int failed_ = 0;
 };
 
-// The parts of r that b does not cover (at most four rectangles).
+}  // namespace
+
 std::vector<RECTL> subtract(const RECTL& r, const RECTL& b) {
     std::vector<RECTL> out;
     auto add = [&](LONG l, LONG t, LONG rr, LONG bb) {
@@ -183,6 +183,8 @@ std::vector<RECTL> subtract(const RECTL& r, const RECTL& b) {
     add(std::max(r.left, b.right), top, r.right, bottom);
     return out;
 }
+
+namespace {
 
 // A window: frame, title bar and client area.
 struct Window {
@@ -319,7 +321,9 @@ int draw_desktop(vnx::engine::Device& device) {
         // The front window is dragged up and left.
         move_window(paint, pso, {front.outer.left, front.outer.top, shadow.right, shadow.bottom},
                     -48, -28, pboBackground);
-        drawn = paint.drawn();
+        drawn = paint.drawn() + draw_desktop_text(device, pso);
+        drawn += draw_dither_ramps(device, pso);
+        place_pointers(device, pso);
         if (paint.failed() != 0)
             std::fprintf(stderr, "vnxsim: %d desktop operations failed\n", paint.failed());
     }
@@ -346,6 +350,7 @@ bool write_screen_png(vnx::engine::Device& device, const std::string& path) {
         for (LONG y = 0; y < cy; ++y)
             std::copy_n(part.begin() + y * cx, cx, image.begin() + (y * screens + s) * cx);
     }
+    overlay_cursors(device, image, cx, cy);
 
     const png_uint_32 width = static_cast<png_uint_32>(cx * screens);
     std::vector<png_byte> row(3 * width);

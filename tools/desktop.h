@@ -1,9 +1,13 @@
 // The demonstration desktop of vnxsim and the picture of the screen.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/engine.h"
+
+struct PDEV;
 
 // Paints a small desktop on the device's primary surface the way the engine
 // draws: through the driver's DrvBitBlt and DrvCopyBits when the surface
@@ -14,7 +18,33 @@
 // Answers the operations that succeeded.
 int draw_desktop(vnx::engine::Device& device);
 
+// The desktop's text (titles, a heading, a paragraph, a fixed-pitch block
+// and a line a window covers partly), drawn through the driver's DrvTextOut
+// when the surface hooks text, else EngTextOut. Answers the strings drawn.
+int draw_desktop_text(vnx::engine::Device& device, SURFOBJ* pso);
+
+// The device colour nearest to an RGB colour: a palette index at 8 bits a
+// pixel, 5-5-5 at 16, 0x00RRGGBB at 32.
+struct PDEV;
+ULONG device_colour(const PDEV* ppdev, ULONG rgb);
+// The parts of r that b does not cover (at most four rectangles).
+std::vector<RECTL> subtract(const RECTL& r, const RECTL& b);
+
 // Writes the screen, read back from board memory, as a PNG file (both
 // screens side by side on a split board). False, having said why, when the
 // file cannot be written.
 bool write_screen_png(vnx::engine::Device& device, const std::string& path);
+
+// The device colour nearest to an RGB colour: a palette index at 8 bits a
+// pixel, 5-5-5 at 16, 0x00RRGGBB at 32.
+ULONG device_colour(const PDEV* ppdev, ULONG rgb);
+
+// Places the pointers of the desktop through the engine (desktop_cursor.cpp):
+// an arrow, then a colour pointer (on the second screen of a split board).
+// Answers the shapes the driver took.
+int place_pointers(vnx::engine::Device& device, SURFOBJ* pso);
+
+// Shows each screen's hardware cursor, as its RAMDAC's registers describe
+// it, over the picture of the screens (cx x cy each, side by side).
+void overlay_cursors(vnx::engine::Device& device, std::vector<std::uint32_t>& image, LONG cx,
+                     LONG cy);

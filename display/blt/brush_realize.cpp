@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "blt/blt.h"
-#include "dither/dithercolor.h"
+#include "dither/palettedither.h"
 #include "platform/engine.h"
 
 namespace {
@@ -75,14 +75,13 @@ BOOL bRealizePattern(PDEV* ppdev, REALBRUSH* prb, SURFOBJ* psoPattern, XLATEOBJ*
 
 BOOL bRealizeBrush(PDEV* ppdev, BRUSHOBJ* pbo, SURFOBJ* psoPattern, XLATEOBJ* pxlo, ULONG iHatch) {
     if ((iHatch & RB_DITHERCOLOR) != 0) {
-        // The dither writes palette indices: 8-bpp devices only.
+        // The dither writes palette indices: 8-bpp devices only (deeper
+        // ones show every colour and never ask for it).
         if (ppdev->iBitmapFormat != BMF_8BPP) return FALSE;
-        ULONG aulIndex[16];
-        if (!bColorDitherBrush(iHatch & 0xFFFFFF, aulIndex)) return FALSE;
         REALBRUSH* prb =
             static_cast<REALBRUSH*>(BRUSHOBJ_pvAllocRbrush(pbo, cjRealBrush(ppdev->iPixelClass)));
         if (prb == nullptr) return FALSE;
-        std::memcpy(pjBrushBits(prb), aulIndex, sizeof aulIndex);
+        vDitherRgb(iHatch & 0xFFFFFF, pjBrushBits(prb));
         prb->fl = REALBRUSH_DITHER;
         prb->iUniq = ulNextBrushUniq();
         return TRUE;

@@ -1,4 +1,5 @@
 // The default palette, DrvSetPalette and the colour registers.
+#include <algorithm>
 #include <cstring>
 
 #include "device/entry.h"
@@ -67,14 +68,16 @@ ULONG ulFromEntry(const PALETTEENTRY& pe) {
 }
 
 // The 8-bpp default: blue in four steps fastest, then green in eight, then
-// red by groups of 32 (0, 0, 51, 102, 153, 204, 255, 0), with the twenty
-// system colours at both ends.
+// red by groups of 32 (0, 0, 51, 102, 153, 204, 255, 255), with the twenty
+// system colours at both ends. An index is thus read as 3-3-2 (red in the
+// top three bits), as the 32-bit conversions write it: the last group is
+// full red, so saturated colours keep their red.
 void vFillDefault8bpp(PALETTEENTRY* pPal) {
     for (ULONG i = 0; i < PALETTE_ENTRIES; ++i) {
         const ULONG ulGroup = i >> 5;
         pPal[i].peBlue = static_cast<BYTE>((i & 3) * 85);
         pPal[i].peGreen = static_cast<BYTE>((((i >> 2) & 7) * 73) / 2);
-        pPal[i].peRed = static_cast<BYTE>(ulGroup >= 2 && ulGroup <= 6 ? (ulGroup - 1) * 51 : 0);
+        pPal[i].peRed = static_cast<BYTE>(ulGroup < 2 ? 0 : std::min<ULONG>(ulGroup - 1, 5) * 51);
         pPal[i].peFlags = 0;
     }
     for (ULONG i = 0; i < PALETTE_ENTRIES; ++i) {

@@ -4,7 +4,10 @@
 // colour dither.
 #include "dither/dithercolor.h"
 
+#include <cstring>
+
 #include "device/entry.h"
+#include "dither/palettedither.h"
 
 namespace {
 
@@ -41,5 +44,8 @@ ULONG DrvDitherColor(DHPDEV, ULONG iMode, ULONG rgb, ULONG* pul) {
         vDitherMonochrome(rgb, pul);
         return TRUE;
     }
-    return bColorDitherBrush(rgb, pul);
+    BYTE ajPattern[DITHER_CELLS];
+    vDitherRgb(rgb, ajPattern);
+    std::memcpy(pul, ajPattern, sizeof ajPattern);
+    return TRUE;
 }

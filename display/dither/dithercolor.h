@@ -6,8 +6,5 @@
 
 // DrvDitherColor's iMode for a 1-bpp brush.
 #define DM_MONOCHROME 2u
-
-// The colour dither of the 2D engine: writes the 64 palette indices of the
-// 8x8 brush for rgb (0x00BBGGRR) into pul (16 words, row by row). TRUE when
-// done; FALSE while the colour dither is not built.
-BOOL bColorDitherBrush(ULONG rgb, ULONG* pul);
+// Any other iMode asks for a colour brush: the 64 palette indices of the
+// 8x8 dither (palettedither.h), row by row, in the 16 words of pul.

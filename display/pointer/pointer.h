@@ -1,5 +1,6 @@
 // The hardware cursor of the RAMDAC: its state in the device record
-// (POINTERSTATE, pdev.h).
+// (POINTERSTATE, pdev.h). DrvSetPointerShape and DrvMovePointer are declared
+// with the other entry points (device/entry.h).
 #pragma once
 
 #include "pdev.h"

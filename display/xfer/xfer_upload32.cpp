@@ -3,6 +3,7 @@
 // buffer (3-3-2 at 8 bits, 5-5-5 at 16, unchanged at 32).
 #include <cstring>
 
+#include "device/palette.h"
 #include "xfer/xfer.h"
 
 namespace {
@@ -63,7 +64,9 @@ void vUpload32Clip(void* pv, RECTL* prcl, POINTL* pptlSrc) {
 
 ULONG ulConvert32(ULONG c, ULONG iShift) {
     switch (iShift) {
-        case 0: return (c & 0xE00000u) >> 16 | (c & 0xE000u) >> 11 | (c & 0xC0u) >> 6;
+        case 0:  // the default palette's entry of the 3-3-2 value
+            return ulPaletteIndex332((c & 0xE00000u) >> 16 | (c & 0xE000u) >> 11 |
+                                     (c & 0xC0u) >> 6);
         case 1: return (c & 0xF80000u) >> 9 | (c & 0xF800u) >> 6 | (c & 0xF8u) >> 3;
         default: return c;
     }

@@ -47,6 +47,7 @@ struct Ramdac {
     std::uint64_t retraces = 0;
     int readsSinceRetrace = 0;
     std::array<std::uint32_t, 256> clut{};
+    std::vector<RamdacWrite> writes;            // data stores, while recording
 };
 
 struct Board::Impl {

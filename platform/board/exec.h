@@ -49,6 +49,16 @@ bool expand_cells(Impl& board, int r, const DecodedPacket& packet);
 // of opcodes 0-8 reading the block's source sample in register 12.
 bool copy_blocks(Impl& board, int r, const DecodedPacket& packet);
 
+// --- rows of exec_glyph.cpp: primitives with their own mask rows --------------------
+// Glyphs (0x332): each primitive's sixteen mask rows over the band between
+// its left and right edge words, half its height above and below the centre.
+bool draw_glyphs(Impl& board, int r, const DecodedPacket& packet);
+// Draws each primitive of a packet whose primitives start with eight mask
+// words as a two-colour rectangle under those rows; corners() gives the
+// rectangle's four corner words from the primitive's words.
+bool draw_cells(Impl& board, int r, const DecodedPacket& packet,
+                void (*corners)(const std::uint32_t* prim, std::uint32_t* corner));
+
 // --- shared by the executors ---------------------------------------------------------
 
 // Pixel formats (pid bits 13-15): register value <-> stored pixel. Registers

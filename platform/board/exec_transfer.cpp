@@ -99,30 +99,11 @@ bool transfer_row(Impl& board, int r, std::uint32_t bus, const TransferRecord& t
 }  // namespace
 
 bool expand_cells(Impl& board, int r, const DecodedPacket& packet) {
-    constexpr std::size_t kMaskWords = 8;
-    constexpr std::size_t kCorners = 4;
-    if (packet.wordsPerPrimitive != kMaskWords + kCorners) return false;
-    // Each cell is the rectangle of a two-colour fill (mask data 0x200)
-    // whose mask pattern is the cell's own rows while it is drawn.
-    DecodedPacket cell = packet;
-    cell.command = (packet.command & ~0x380u) | 0x200u;
-    cell.primitives = 1;
-    cell.wordsPerPrimitive = kCorners;
-    cell.primitiveWords.assign(kCorners, 0);
-    auto& rows = board.rasterizers[r].maskRows;
-    const auto saved = rows;
-    bool all = true;
-    for (std::size_t i = 0; i < packet.primitives; ++i) {
-        const std::uint32_t* w = &packet.primitiveWords[i * packet.wordsPerPrimitive];
-        for (std::size_t k = 0; k < kMaskWords; ++k) {
-            rows[2 * k] = static_cast<std::uint16_t>(w[k] >> 16);
-            rows[2 * k + 1] = static_cast<std::uint16_t>(w[k] & 0xFFFFu);
-        }
-        std::copy(w + kMaskWords, w + kMaskWords + kCorners, cell.primitiveWords.begin());
-        all = draw_rectangles(board, r, cell) && all;
-    }
-    rows = saved;
-    return all;
+    // Words 8-11 of a cell are its four corners.
+    if (packet.wordsPerPrimitive != 12) return false;
+    return draw_cells(board, r, packet, [](const std::uint32_t* w, std::uint32_t* corner) {
+        std::copy(w + 8, w + 12, corner);
+    });
 }
 
 bool transfer_rows(Impl& board, int r, const DecodedPacket& packet) {

@@ -46,6 +46,10 @@ const ExecRow kRows[] = {
     // 1-bit expansion (0x326): rectangles with mask rows of their own.
     {ItemKind::Packet, kShape, 0x306u, expand_cells, "1-bit expansion"},
 
+    // --- glyphs (exec_glyph.cpp) ------------------------------------------------------
+    // Glyphs (0x332): bands of a line-like primitive with mask rows of their own.
+    {ItemKind::Packet, kShape, 0x312u, draw_glyphs, "glyphs"},
+
     // --- on-board copies (exec_copy.cpp) -------------------------------------------
     // Block copies (0xC26): rectangles of up to 8x8 pixels with four
     // constants per packet and per primitive.

@@ -2,6 +2,9 @@
 // file behind it (cursor control, position, colours and image among them),
 // the colour registers the miniport loads, and the vertical retrace at which
 // registers 0x33 and 0x34 take their written values.
+#include <algorithm>
+#include <utility>
+
 #include "board_impl.h"
 #include "platform/mmio.h"
 
@@ -32,6 +35,7 @@ void Board::Impl::ramdac_write(int b, ULONG offset, ULONG value) {
         break;
     }
     const std::uint32_t i = dac.index;
+    if (recording) dac.writes.push_back(RamdacWrite{i, i == kCursorPosition ? value : value & 0xFFu});
     if (i == kRetraceLow || i == kRetraceHigh) {
         // Taken at the next vertical retrace.
         if (!dac.pending) {
@@ -96,6 +100,34 @@ CursorState Board::cursor(int board) const {
     for (int i = 0; i < 9; ++i) c.colours[i] = static_cast<std::uint8_t>(dac.regs[kCursorColours + i]);
     for (int i = 0; i < 1024; ++i) c.image[i] = static_cast<std::uint8_t>(dac.regs[kCursorImage + i]);
     return c;
+}
+
+std::vector<RamdacWrite> Board::take_ramdac_writes(int board) {
+    std::lock_guard lock(impl_->mutex);
+    return std::exchange(impl_->ramdacs.at(board).writes, {});
+}
+
+LONG CursorState::x() const { return static_cast<std::int16_t>(position & 0xFFFFu); }
+LONG CursorState::y() const { return static_cast<std::int16_t>(position >> 16); }
+
+unsigned CursorState::code(LONG px, LONG py) const {
+    if (px < 0 || py < 0 || px >= 64 || py >= 64) return 0;
+    return (image[py * 16 + px / 4] >> (6 - 2 * (px & 3))) & 3u;
+}
+
+std::uint32_t CursorState::colour(unsigned c) const {
+    if (c < 1 || c > 3) return 0;
+    const std::uint8_t* rgb = colours + 3 * (c - 1);
+    return static_cast<std::uint32_t>(rgb[0]) << 16 | static_cast<std::uint32_t>(rgb[1]) << 8 | rgb[2];
+}
+
+void CursorState::overlay(std::uint32_t* rgb, LONG cx, LONG cy, std::size_t stride) const {
+    if (!on) return;
+    const LONG x0 = x(), y0 = y();
+    for (LONG py = std::max<LONG>(y0, 0); py < std::min<LONG>(y0 + 64, cy); ++py)
+        for (LONG px = std::max<LONG>(x0, 0); px < std::min<LONG>(x0 + 64, cx); ++px)
+            if (const unsigned c = code(px - x0, py - y0); c != 0)
+                rgb[static_cast<std::size_t>(py) * stride + static_cast<std::size_t>(px)] = colour(c);
 }
 
 ULONG Board::color_register(int board, ULONG index) const {

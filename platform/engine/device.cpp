@@ -164,6 +164,7 @@ bool Device::enable_surface() {
 void Device::disable_surface() {
     Impl& d = *impl_;
     if (d.hsurf == nullptr) return;
+    forget_pointer(d.hdev);
     d.fn<PFN_DrvDisableSurface>(INDEX_DrvDisableSurface)(d.dhpdev);
     d.hsurf = nullptr;
 }

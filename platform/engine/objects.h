@@ -68,4 +68,7 @@ PFN device_function(HDEV hdev, ULONG iFunc);
 HSURF create_bitmap(SIZEL sizl, LONG lWidth, ULONG iFormat, FLONG fl, PVOID pvBits);
 SURFOBJ* surface_object(HSURF hsurf);
 
+// Drops the engine's pointer of a device whose screen goes away (pointer.cpp).
+void forget_pointer(HDEV hdev);
+
 }  // namespace vnx::engine

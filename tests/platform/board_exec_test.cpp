@@ -198,6 +198,53 @@ TEST_F(BoardExecTest, MaskPatternPicksThePixelsOfEachProgram) {
     expect(0, 2, false);
 }
 
+// A glyph primitive: a 6x2 glyph (rows 0xFC, 0x84) at board (3, 5), its
+// rows rotated to x 3 (right by 11) in slots 5 and 6, the band from x 3 to 9
+// around y 6; opaque (two instructions), then the same glyph transparent at
+// the edge of the clip pair.
+TEST_F(BoardExecTest, GlyphsDrawTheirOwnRowsInTheirBand) {
+    boot();
+    auto glyph = [](std::uint32_t x, std::uint32_t y, std::uint32_t w, std::uint32_t h,
+                    std::vector<std::uint32_t> mask) {
+        std::vector<std::uint32_t> p = mask;
+        p.push_back(((2 * y + h) * 8) << 16 | (x & 0xFFF) * 16);
+        p.push_back(((2 * y + h) * 8) << 16 | ((x + w) & 0xFFF) * 16);
+        p.push_back(h * 8);
+        return p;
+    };
+    // Slot 5 is the low half of word 2, slot 6 the high half of word 3.
+    const auto prim = glyph(3, 5, 6, 2, {0, 0, 0x00001F80, 0x10800000, 0, 0, 0, 0});
+    ASSERT_EQ(prim[8], 0x00600030u);
+    ASSERT_EQ(prim[9], 0x00600090u);
+    ASSERT_EQ(prim[10], 0x10u);
+    std::vector<std::uint32_t> opaque = {0x02205332, 1, kPid32, 0x12360348, 0x1A380348,
+                                         clip(0, 0), clip(100, 100), 0xF0F0F0, 0x0A0A0A};
+    opaque.insert(opaque.end(), prim.begin(), prim.end());
+    for (int y = 0; y < 10; ++y)
+        for (int x = 0; x < 12; ++x) put(kPid32, x, y, 0x777777);
+    send(opaque);
+    const char* want[] = {"FFFFFF", "F....F"};
+    for (int y = 4; y < 8; ++y)
+        for (int x = 2; x < 10; ++x) {
+            std::uint32_t expected = 0x777777;
+            if (y >= 5 && y < 7 && x >= 3 && x < 9)
+                expected = want[y - 5][x - 3] == 'F' ? 0xF0F0F0 : 0x0A0A0A;
+            EXPECT_EQ(at(kPid32, x, y), expected) << x << "," << y;
+        }
+    EXPECT_EQ(board->summary(0).unexecuted, 0u);
+
+    // Transparent, clipped at x 6: the pixels right of it stay.
+    std::vector<std::uint32_t> transparent = {0x02101332, 1, kPid32, 0x12360348, clip(0, 0),
+                                              clip(6, 100), 0x123456};
+    transparent.insert(transparent.end(), prim.begin(), prim.end());
+    send(transparent);
+    EXPECT_EQ(at(kPid32, 3, 5), 0x123456u);
+    EXPECT_EQ(at(kPid32, 5, 5), 0x123456u);
+    EXPECT_EQ(at(kPid32, 6, 5), 0xF0F0F0u);  // outside the clip
+    EXPECT_EQ(at(kPid32, 4, 6), 0x0A0A0Au);  // mask clear: left alone
+    EXPECT_EQ(at(kPid32, 3, 6), 0x123456u);
+}
+
 // Registers hold the 24-bit colour form of 16-bit (5-5-5) and 8-bit (3-3-2)
 // pixels; a write keeps what the pixel format holds.
 TEST_F(BoardExecTest, PixelFormatsConvertToAndFromRegisters) {

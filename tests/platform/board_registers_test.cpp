@@ -142,6 +142,56 @@ TEST_F(BoardTest, RamdacIndexStepsOnDataStoresAndHoldsTheCursor) {
     EXPECT_EQ(board->ramdac_register(0, 0x0C), 0x0u);
 }
 
+// The cursor over a picture of the screen: at its position (two signed
+// 16-bit halves), cut off at every edge, transparent pixels and a cursor
+// that is off leaving the picture alone. Data stores are kept in order.
+TEST_F(BoardTest, CursorShowsOverThePictureAtItsPosition) {
+    make(MachineConfig{});
+    auto store = [&](ULONG index, std::vector<ULONG> values) {
+        board->write_register(0, VNX_REG_RAMDAC_INDEX_LO, index & 0xFF);
+        board->write_register(0, VNX_REG_RAMDAC_INDEX_HI, index >> 8);
+        for (ULONG v : values) board->write_register(0, VNX_REG_RAMDAC_DATA, v);
+    };
+    store(0x40, {0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0x99});
+    // Row 0: codes 1 2 3 0; row 63, last byte: code 3 at pixel 63.
+    store(0x100, {0x6C});
+    store(0x100 + 63 * 16 + 15, {0x03});
+    const LONG cx = 100, cy = 80;
+    struct Seen {
+        LONG x, y;
+        std::uint32_t rgb;  // 7: the picture's own
+    };
+    struct Row {
+        LONG x, y;
+        bool on;
+        std::vector<Seen> seen;
+    };
+    const Row rows[] = {
+        {10, 20, true, {{10, 20, 0x112233}, {11, 20, 0x445566}, {12, 20, 0x778899}, {13, 20, 7}}},
+        // Only the image's last row shows, at the top.
+        {-1, -63, true, {{62, 0, 0x778899}, {0, 0, 7}}},
+        {98, 79, true, {{98, 79, 0x112233}, {99, 79, 0x445566}}},
+        {10, 20, false, {{10, 20, 7}}},
+    };
+    board->take_ramdac_writes(0);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::to_string(row.x) + ", " + std::to_string(row.y));
+        store(0x30, {row.on ? 0x35u : 0x14u});
+        store(0x31, {(static_cast<ULONG>(row.y) << 16) | (static_cast<ULONG>(row.x) & 0xFFFF)});
+        const auto w = board->take_ramdac_writes(0);
+        ASSERT_EQ(w.size(), 2u);
+        EXPECT_EQ(w[1].index, 0x31u);
+        EXPECT_EQ(w[1].value, (static_cast<ULONG>(row.y) << 16) | (static_cast<ULONG>(row.x) & 0xFFFF));
+        std::vector<std::uint32_t> picture(static_cast<size_t>(cx) * cy, 7);
+        board->cursor(0).overlay(picture.data(), cx, cy, static_cast<size_t>(cx));
+        for (const Seen& p : row.seen)
+            EXPECT_EQ(picture[static_cast<size_t>(p.y) * cx + p.x], p.rgb) << p.x << ", " << p.y;
+        size_t changed = 0;
+        for (std::uint32_t v : picture) changed += v != 7;
+        EXPECT_LE(changed, 4u);
+    }
+}
+
 // Registers 0x33 and 0x34 show a new value only after a vertical retrace:
 // reading 0x33 back until it answers the written byte is the wait.
 TEST_F(BoardTest, RetraceLatchTakesValuesAtTheRetrace) {

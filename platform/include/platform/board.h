@@ -88,7 +88,18 @@
 // answer the register and do not step. Registers 0x33 and 0x34 take a
 // written value only at the next vertical retrace, which a test causes with
 // vertical_retrace() and which also happens by itself after every
-// MachineConfig::ramdacReadsPerFrame data reads of that RAMDAC.
+// MachineConfig::ramdacReadsPerFrame data reads of that RAMDAC. While
+// recording is on, every data store is also kept in order (ramdac_writes).
+//
+// The cursor (registers 0x30 control, 0x31 position, 0x40-0x48 colours,
+// 0x100-0x4FF image; CursorState). It is shown while the control register
+// holds 0x35. The position register holds the screen position of the
+// image's top-left pixel as two signed 16-bit halves, y high and x low; the
+// image may reach past any edge of the screen, where it is cut off. Image
+// pixel (x, y), 0 <= x, y < 64, is the 2-bit code at bits 7-6 - 2 (x & 3) of
+// byte y x 16 + x / 4: 0 transparent, 1, 2, 3 the colours 1, 2, 3 (red,
+// green, blue bytes from 0x40 on). The screen as seen shows the cursor's
+// pixels over the pixels board memory holds.
 //
 // Board memory. Each rasterizer has 32 physical pages; page s is the one its
 // page-slot register s names. A page holds (page width x multiplier) x (page
@@ -152,6 +163,15 @@
 //   expansion, 0x326). Each rectangle carries sixteen rows laid out as the
 //   mask pattern's, and they stand for the mask pattern while that
 //   rectangle is drawn.
+// - Glyphs (0x332: class 2 with the line flag, mask data 0x300). Each
+//   primitive is eight mask words (laid out as the mask pattern's rows), the
+//   left edge and the right edge at the band's vertical centre (28.4
+//   positions, y in the high half) and half the band's height (28.4). It
+//   covers the pixels whose centres lie in [left, right) x [centre - half,
+//   centre + half), and its rows stand for the mask pattern while it is
+//   drawn: the mask bit at (x, y) is bit 15 - (x & 15) of row y & 15, so
+//   a glyph's rows sit in the slots of their board rows, rotated to their
+//   board x.
 // - Transfers (transfer packets). A record {(y << 16) | x, pid, bus address,
 //   descriptor} moves one row between DMA memory and the pixmap: descriptor
 //   bits 0-6 the first and bits 7-16 the last byte within the row's span,
@@ -270,11 +290,28 @@ struct StreamSummary {
 };
 
 // The RAMDAC's cursor as its registers describe it.
-struct CursorState {
+struct VNX_PLATFORM_API CursorState {
     bool on = false;              // control register 0x30 holds 0x35
     std::uint32_t position = 0;   // register 0x31: (y << 16) | (x & 0xFFFF)
     std::uint8_t colours[9] = {}; // registers 0x40..0x48
     std::uint8_t image[1024] = {};// registers 0x100..0x4FF
+
+    // Screen position of the image's top-left pixel.
+    LONG x() const;
+    LONG y() const;
+    // Code 0-3 of image pixel (x, y) (0 outside the image).
+    unsigned code(LONG x, LONG y) const;
+    // Colour 1, 2 or 3 as 0x00RRGGBB.
+    std::uint32_t colour(unsigned code) const;
+    // Shows the cursor, when on, over a picture of the screen: cx x cy
+    // pixels 0x00RRGGBB, row y at rgb + y x stride.
+    void overlay(std::uint32_t* rgb, LONG cx, LONG cy, std::size_t stride) const;
+};
+
+// One data store into a RAMDAC register.
+struct RamdacWrite {
+    std::uint32_t index;  // the register
+    std::uint32_t value;  // as stored (32 bits for 0x31, else the low byte)
 };
 
 class VNX_PLATFORM_API Board {
@@ -344,6 +381,9 @@ public:
     std::uint64_t retraces(int board) const;
     ULONG ramdac_register(int board, ULONG index) const;
     CursorState cursor(int board) const;
+    // The data stores into that board's RAMDAC since the last take, in order
+    // (kept while recording is on).
+    std::vector<RamdacWrite> take_ramdac_writes(int board);
     // Colour register i (red in the low byte), as the miniport loads it.
     ULONG color_register(int board, ULONG index) const;
     void set_color_register(int board, ULONG index, ULONG value);

@@ -189,6 +189,63 @@ typedef struct XLATEOBJ {
 #define HALFTONE 4
 
 // ---------------------------------------------------------------------------
+// Text: a string of glyphs at their positions, and the font they come from.
+
+typedef ULONG HGLYPH;
+
+// A glyph's 1-bit image: sizlBitmap.cy rows of (sizlBitmap.cx + 7) / 8
+// bytes, tightly packed, the leftmost pixel in the most significant bit of
+// the first byte of a row. ptlOrigin is the image's top left relative to the
+// character origin (the baseline point GLYPHPOS.ptl names).
+typedef struct GLYPHBITS {
+    POINTL ptlOrigin;
+    SIZEL sizlBitmap;
+    BYTE aj[1];
+} GLYPHBITS;
+static_assert(offsetof(GLYPHBITS, aj) == 16, "GLYPHBITS layout");
+
+typedef union GLYPHDEF {
+    GLYPHBITS* pgb;
+    PATHOBJ* ppo;
+} GLYPHDEF;
+
+// One glyph of a string: its handle, its image, and its character origin on
+// the surface.
+typedef struct GLYPHPOS {
+    HGLYPH hg;
+    GLYPHDEF* pgdf;
+    POINTL ptl;
+} GLYPHPOS;
+
+// STROBJ.flAccel.
+#define SO_FLAG_DEFAULT_PLACEMENT 0x00000001u  // positions from the font's own advances
+#define SO_HORIZONTAL 0x00000002u              // left to right on one baseline
+#define SO_VERTICAL 0x00000004u
+#define SO_REVERSED 0x00000008u
+#define SO_ZERO_BEARINGS 0x00000010u           // no glyph reaches outside its cell
+#define SO_CHAR_INC_EQUAL_BM_BASE 0x00000020u  // each image is as wide as its advance
+#define SO_MAXEXT_EQUAL_BM_SIDE 0x00000040u    // each image is as tall as the font
+
+// A string as the engine hands it to DrvTextOut. pgp holds every glyph when
+// the engine has them all at once; else it is null and STROBJ_bEnum hands
+// them out in batches.
+typedef struct STROBJ {
+    ULONG cGlyphs;      // glyphs of the string
+    FLONG flAccel;      // SO_...
+    ULONG ulCharInc;    // the fixed advance of a fixed-pitch string, else 0
+    RECTL rclBkGround;  // the string's background box; it holds every glyph image
+    GLYPHPOS* pgp;      // all glyphs, or null
+    LPWSTR pwszOrg;     // the characters (null when not kept)
+} STROBJ;
+
+// The font of a string, as far as a display driver reads it.
+typedef struct FONTOBJ {
+    ULONG iUniq;  // identifies the font realization
+    ULONG iFace;  // the face's number
+    ULONG cxMax;  // width of the font's widest glyph image
+} FONTOBJ;
+
+// ---------------------------------------------------------------------------
 // Palettes.
 #define PAL_INDEXED 0x00000001u
 #define PAL_BITFIELDS 0x00000002u

@@ -116,6 +116,8 @@ typedef ULONG (*PFN_DrvDrawEscape)(SURFOBJ* pso, ULONG iEsc, CLIPOBJ* pco, RECTL
 // --- pointer ---------------------------------------------------------------
 
 // Answers SPS_DECLINE or SPS_ACCEPT_NOEXCLUDE.
+#define SPS_DECLINE 1u           // the engine draws the pointer itself
+#define SPS_ACCEPT_NOEXCLUDE 2u  // the driver shows it; drawing need not avoid it
 #define INDEX_DrvSetPointerShape 29u
 typedef ULONG (*PFN_DrvSetPointerShape)(SURFOBJ* pso, SURFOBJ* psoMask, SURFOBJ* psoColor,
                                         XLATEOBJ* pxlo, LONG xHot, LONG yHot, LONG x, LONG y,

@@ -7,7 +7,7 @@
 // "EngCreateBitmap", "EngCreateDeviceSurface", "EngCreateDeviceBitmap",
 // "EngAssociateSurface", "EngLockSurface", "PALOBJ_cGetColors", "EngBitBlt",
 // "EngCopyBits", "EngStretchBlt", "BRUSHOBJ_pvAllocRbrush",
-// "XLATEOBJ_piVector") and then answers its failure value. Handles are
+// "XLATEOBJ_piVector", "EngTextOut") and then answers its failure value. Handles are
 // checked on every use; a stale or foreign handle gets the failure value.
 //
 // The software drawing services (EngBitBlt, EngCopyBits, EngStretchBlt) are
@@ -145,6 +145,23 @@ VNX_PLATFORM_API PVOID BRUSHOBJ_pvGetRbrush(BRUSHOBJ* pbo);
 // a source that is not indexed).
 VNX_PLATFORM_API ULONG* XLATEOBJ_piVector(XLATEOBJ* pxlo);
 
+// --- text ------------------------------------------------------------------
+
+// Starts handing out the string's glyphs again from the first.
+VNX_PLATFORM_API void STROBJ_vEnumStart(STROBJ* pstro);
+// The next batch of the string's glyphs: *pc of them at *ppgpos. Answers
+// TRUE while more batches follow. A string the engine did not make gets a
+// count of 0 and FALSE.
+VNX_PLATFORM_API BOOL STROBJ_bEnum(STROBJ* pstro, ULONG* pc, GLYPHPOS** ppgpos);
+// Draws a string in software: prclOpaque (when given) filled with
+// pboOpaque's colour, then every glyph image's set bits with pboFore (solid
+// or pattern, the pattern tiled from (0, 0)), all under the clip. prclExtra,
+// pptlOrg and mix are not used (the mix is always opaque foreground). FALSE
+// when the surface or a brush cannot be read.
+VNX_PLATFORM_API BOOL EngTextOut(SURFOBJ* pso, STROBJ* pstro, FONTOBJ* pfo, CLIPOBJ* pco,
+                                 RECTL* prclExtra, RECTL* prclOpaque, BRUSHOBJ* pboFore,
+                                 BRUSHOBJ* pboOpaque, POINTL* pptlOrg, MIX mix);
+
 }  // extern "C"
 
 namespace vnx::engine {
@@ -229,6 +246,55 @@ VNX_PLATFORM_API size_t live_clips();
 VNX_PLATFORM_API size_t live_brushes();
 VNX_PLATFORM_API size_t live_xlates();
 
+// --- fonts and strings ------------------------------------------------------
+//
+// Glyph images come from real fonts: the engine rasterises them with
+// FreeType from the DejaVu font files of the system's font folder, one bit a
+// pixel, hinted for the size asked for.
+
+enum class FontFace {
+    Sans,      // DejaVu Sans: proportional
+    SansMono,  // DejaVu Sans Mono: fixed pitch
+};
+// The font file a face is read from.
+VNX_PLATFORM_API const char* font_file(FontFace face);
+
+struct FontDesc {
+    FontFace face = FontFace::Sans;
+    ULONG cyPixels = 12;  // the em height in pixels (1 to 1000)
+    // Glyph images as whole character cells (as wide as the advance, as tall
+    // as ascent plus descent, the glyph inside): strings of such a font carry
+    // SO_ZERO_BEARINGS | SO_CHAR_INC_EQUAL_BM_BASE | SO_MAXEXT_EQUAL_BM_SIDE.
+    // Otherwise each image is the glyph's own inked box.
+    bool bCells = false;
+};
+// Opens a font; null, with the reason in *pError when given, when the font
+// file cannot be read or the size is out of range.
+VNX_PLATFORM_API FONTOBJ* create_font(const FontDesc& desc, std::string* pError = nullptr);
+VNX_PLATFORM_API void delete_font(FONTOBJ* pfo);
+
+struct StringDesc {
+    FONTOBJ* pfo = nullptr;
+    std::string text;          // one glyph per byte (Latin-1)
+    POINTL ptlOrigin{0, 0};    // the first character's origin on its baseline
+    // Glyphs per STROBJ_bEnum batch; 0: every glyph at once, also in pgp.
+    ULONG cBatch = 0;
+};
+// A string laid out with the font's advances: ulCharInc the advance of a
+// fixed-pitch font, rclBkGround from the first origin to the last advance
+// between ascent and descent, widened to hold every glyph image. Null for a
+// font the engine did not make.
+VNX_PLATFORM_API STROBJ* create_string(const StringDesc& desc);
+VNX_PLATFORM_API void delete_string(STROBJ* pstro);
+// The width of a string in pixels (the sum of its advances), and the
+// font's ascent and descent; 0 for an unknown font.
+VNX_PLATFORM_API LONG string_width(FONTOBJ* pfo, const std::string& text);
+VNX_PLATFORM_API LONG font_ascent(FONTOBJ* pfo);
+VNX_PLATFORM_API LONG font_descent(FONTOBJ* pfo);
+
+VNX_PLATFORM_API size_t live_fonts();
+VNX_PLATFORM_API size_t live_strings();
+
 // --- the engine device -----------------------------------------------------
 
 // A display device as the engine keeps it: the simulated machine it drives,
@@ -289,6 +355,25 @@ public:
     // as far as it holds them, then calls DrvSetPalette(iStart, cColors)
     // with the device palette's PALOBJ. FALSE without an enabled device.
     BOOL set_palette(ULONG iStart, ULONG cColors, const ULONG* pulColors);
+
+    // --- the pointer (pointer.cpp) ------------------------------------------
+
+    // A new pointer shape with its hot spot at (x, y) (x = -1: hidden): a
+    // 1-bpp mask of the AND plane over the XOR plane, and for a colour
+    // pointer a host bitmap with its translation to the screen. The engine
+    // hands it to the driver's DrvSetPointerShape and answers what that
+    // answered (SPS_DECLINE without the entry or an enabled surface). When
+    // the driver declines, the engine draws the pointer itself on the
+    // primary surface (through the driver's DrvCopyBits), keeping the pixels
+    // it covers and putting them back when the pointer moves, changes or
+    // hides; a shape it cannot read it does not draw.
+    ULONG set_pointer_shape(SURFOBJ* psoMask, SURFOBJ* psoColor, XLATEOBJ* pxlo, LONG xHot,
+                            LONG yHot, LONG x, LONG y, FLONG fl = 0);
+    // Moves the pointer's hot spot to (x, y); x = -1 hides it. The driver's
+    // DrvMovePointer when the driver took the shape, else the engine's own.
+    void move_pointer(LONG x, LONG y);
+    // Whether the engine shows a pointer of its own on the screen now.
+    bool software_pointer() const;
 
     struct Impl;
 

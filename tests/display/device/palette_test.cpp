@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -75,7 +76,7 @@ TEST_F(Palette8, DefaultPaletteRampAndSystemColours) {
     EXPECT_EQ(defaults_[64], 0x000033u);   // red 51
     EXPECT_EQ(defaults_[101], 0x552466u);  // red 102, green 36, blue 85
     EXPECT_EQ(defaults_[223], 0xFFFFFFu);  // red 255, green 255, blue 255
-    EXPECT_EQ(defaults_[245], 0x55B600u);  // the last group has no red again
+    EXPECT_EQ(defaults_[245], 0x55B6FFu);  // the last group is full red too
     // The driver's array holds the same colours.
     PDEV* ppdev = Pdev(*device_);
     for (ULONG i = 0; i < 256; ++i) {
@@ -83,6 +84,27 @@ TEST_F(Palette8, DefaultPaletteRampAndSystemColours) {
         EXPECT_EQ(pe.peRed | (ULONG(pe.peGreen) << 8) | (ULONG(pe.peBlue) << 16), defaults_[i]);
         EXPECT_EQ(pe.peFlags, 0);
     }
+}
+
+// Read as 3-3-2 (as the 32-bit conversions write indices), every value's
+// entry lies within one step of its colour: saturated reds keep their red,
+// and the values the system colours hold are shown by their twins.
+TEST_F(Palette8, EveryThreeThreeTwoValueShowsItsColour) {
+    for (ULONG j = 0; j < 256; ++j) {
+        const ULONG i = ulPaletteIndex332(j);
+        ASSERT_LT(i, 256u);
+        EXPECT_TRUE(i >= 10 && i < 246) << "value " << j << " lands on system colour " << i;
+        const ULONG want[3] = {((j >> 5) & 7) * 255 / 7, ((j >> 2) & 7) * 255 / 7, (j & 3) * 85};
+        for (int c = 0; c < 3; ++c) {
+            const int got = static_cast<int>((defaults_[i] >> (8 * c)) & 0xFF);
+            EXPECT_LE(std::abs(got - static_cast<int>(want[c])), 37)  // 255 / 7 rounded up
+                << "value " << j << " channel " << c;
+        }
+    }
+    EXPECT_EQ(ulPaletteIndex332(0xFC), 0xDCu);  // yellow: not the system blue at 252
+    EXPECT_EQ(defaults_[0xDC], 0x00FFFFu);
+    EXPECT_EQ(ulPaletteIndex332(0x03), 0x23u);  // blue: not the system dark yellow at 3
+    EXPECT_EQ(ulPaletteIndex332(0xF1), 0xF1u);
 }
 
 TEST_F(Palette8, LoadPaletteSendsAll256Entries) {

@@ -1,9 +1,10 @@
 // DrvDitherColor: the monochrome ordered dither of a colour's luminance, and
-// the colour dither that is not built yet.
+// the colour dither's 64 palette indices.
 #include <gtest/gtest.h>
 
 #include <array>
 #include <bit>
+#include <cstring>
 
 #include "device/entry.h"
 #include "display/fixture.h"
@@ -63,14 +64,47 @@ TEST_F(DitherColorTest, ChannelsAreWeighedByLuminance) {
     EXPECT_EQ(Mono(0xFF0000FFu), Mono(0x0000FF));
 }
 
-// The colour dither comes later: the engine is told the brush was not made
-// and the buffer is left alone.
-TEST_F(DitherColorTest, ColourModeIsNotBuiltYet) {
-    std::array<ULONG, 16> pattern;
-    pattern.fill(0x12345678u);
-    EXPECT_EQ(DrvDitherColor(nullptr, 0, 0x00336699, pattern.data()), ULONG{FALSE});
-    EXPECT_EQ(vnx::debug::take(), "bColorDitherBrush: not built yet\n");
-    for (ULONG word : pattern) EXPECT_EQ(word, 0x12345678u);
+// Any other mode gives the colour dither: 64 palette indices, row by row,
+// in the 16 words, every word written.
+TEST_F(DitherColorTest, ColourModeWritesThePaletteIndices) {
+    struct Case {
+        const char* what;
+        ULONG iMode;
+        ULONG rgb;
+        std::array<BYTE, 8> evenRow, oddRow;
+    };
+    const Case cases[] = {
+        {"mid grey",
+         0,
+         0x808080,
+         {248, 248, 248, 248, 248, 248, 248, 248},
+         {248, 248, 248, 248, 248, 248, 248, 248}},
+        {"red",
+         0,
+         0x0000FF,
+         {249, 249, 249, 249, 249, 249, 249, 249},
+         {249, 249, 249, 249, 249, 249, 249, 249}},
+        // Half dark red, half dark yellow.
+        {"brown", 0, 0x004080, {1, 3, 1, 3, 1, 3, 1, 3}, {3, 1, 3, 1, 3, 1, 3, 1}},
+        // Full red and yellow; any mode but monochrome is the colour mode.
+        {"orange",
+         1,
+         0x0080FF,
+         {249, 251, 249, 251, 249, 251, 249, 251},
+         {251, 249, 251, 249, 251, 249, 251, 249}},
+    };
+    for (const Case& c : cases) {
+        std::array<ULONG, 16> pattern;
+        pattern.fill(0x12345678u);
+        EXPECT_EQ(DrvDitherColor(nullptr, c.iMode, c.rgb, pattern.data()), ULONG{TRUE}) << c.what;
+        BYTE aj[64];
+        std::memcpy(aj, pattern.data(), sizeof aj);
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 8; ++x)
+                EXPECT_EQ(aj[8 * y + x], (y & 1 ? c.oddRow : c.evenRow)[x])
+                    << c.what << " at " << x << "," << y;
+    }
+    EXPECT_EQ(vnx::debug::take(), "");
 }
 
 }  // namespace
