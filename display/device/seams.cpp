@@ -14,37 +14,10 @@ BOOL DrvTextOut(SURFOBJ*, STROBJ*, FONTOBJ*, CLIPOBJ*, RECTL*, RECTL*, BRUSHOBJ*
     return FALSE;
 }
 
-BOOL DrvStrokePath(SURFOBJ*, PATHOBJ*, CLIPOBJ*, XFORMOBJ*, BRUSHOBJ*, POINTL*, LINEATTRS*, MIX) {
-    vNotBuiltYet("DrvStrokePath");
-    return FALSE;
-}
-
 // The colour dither of DrvDitherColor: the engine then uses the nearest
 // solid colour.
 BOOL bColorDitherBrush(ULONG, ULONG*) {
     vNotBuiltYet("bColorDitherBrush");
-    return FALSE;
-}
-
-BOOL DrvFillPath(SURFOBJ*, PATHOBJ*, CLIPOBJ*, BRUSHOBJ*, POINTL*, MIX, FLONG) {
-    vNotBuiltYet("DrvFillPath");
-    return FALSE;
-}
-
-BOOL DrvStrokeAndFillPath(SURFOBJ*, PATHOBJ*, CLIPOBJ*, XFORMOBJ*, BRUSHOBJ*, LINEATTRS*, BRUSHOBJ*,
-                          POINTL*, MIX, FLONG) {
-    vNotBuiltYet("DrvStrokeAndFillPath");
-    return FALSE;
-}
-
-BOOL DrvStretchBlt(SURFOBJ*, SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, COLORADJUSTMENT*, POINTL*,
-                   RECTL*, RECTL*, POINTL*, ULONG) {
-    vNotBuiltYet("DrvStretchBlt");
-    return FALSE;
-}
-
-BOOL DrvPaint(SURFOBJ*, CLIPOBJ*, BRUSHOBJ*, POINTL*, MIX) {
-    vNotBuiltYet("DrvPaint");
     return FALSE;
 }
 
