@@ -21,30 +21,6 @@
 
 namespace {
 
-// The device colour nearest to an RGB colour: a palette index at 8 bits a
-// pixel, 5-5-5 at 16, 0x00RRGGBB at 32.
-ULONG device_colour(const PDEV* ppdev, ULONG rgb) {
-    const int r = (rgb >> 16) & 0xFF, g = (rgb >> 8) & 0xFF, b = rgb & 0xFF;
-    switch (ppdev->iBitmapFormat) {
-        case BMF_8BPP: {
-            ULONG best = 0;
-            int bestDistance = 1 << 30;
-            for (ULONG i = 0; i < PALETTE_ENTRIES; ++i) {
-                const PALETTEENTRY& e = ppdev->pPal[i];
-                const int d = (e.peRed - r) * (e.peRed - r) + (e.peGreen - g) * (e.peGreen - g) +
-                              (e.peBlue - b) * (e.peBlue - b);
-                if (d < bestDistance) {
-                    bestDistance = d;
-                    best = i;
-                }
-            }
-            return best;
-        }
-        case BMF_16BPP: return static_cast<ULONG>((r >> 3) << 10 | (g >> 3) << 5 | (b >> 3));
-        default: return rgb & 0xFFFFFF;
-    }
-}
-
 // Draws on the primary surface as the engine does: through the driver's
 // hooked entry points, or the engine's software blit.
 class Painter {
@@ -208,6 +184,30 @@ void move_window(Painter& paint, SURFOBJ* pso, const RECTL& from, LONG dx, LONG 
 
 }  // namespace
 
+// The device colour nearest to an RGB colour: a palette index at 8 bits a
+// pixel, 5-5-5 at 16, 0x00RRGGBB at 32.
+ULONG device_colour(const PDEV* ppdev, ULONG rgb) {
+    const int r = (rgb >> 16) & 0xFF, g = (rgb >> 8) & 0xFF, b = rgb & 0xFF;
+    switch (ppdev->iBitmapFormat) {
+        case BMF_8BPP: {
+            ULONG best = 0;
+            int bestDistance = 1 << 30;
+            for (ULONG i = 0; i < PALETTE_ENTRIES; ++i) {
+                const PALETTEENTRY& e = ppdev->pPal[i];
+                const int d = (e.peRed - r) * (e.peRed - r) + (e.peGreen - g) * (e.peGreen - g) +
+                              (e.peBlue - b) * (e.peBlue - b);
+                if (d < bestDistance) {
+                    bestDistance = d;
+                    best = i;
+                }
+            }
+            return best;
+        }
+        case BMF_16BPP: return static_cast<ULONG>((r >> 3) << 10 | (g >> 3) << 5 | (b >> 3));
+        default: return rgb & 0xFFFFFF;
+    }
+}
+
 int draw_desktop(vnx::engine::Device& device) {
     PDEV* ppdev = reinterpret_cast<PDEV*>(device.dhpdev());
     SURFOBJ* pso = EngLockSurface(device.hsurf());
@@ -319,7 +319,7 @@ int draw_desktop(vnx::engine::Device& device) {
         // The front window is dragged up and left.
         move_window(paint, pso, {front.outer.left, front.outer.top, shadow.right, shadow.bottom},
                     -48, -28, pboBackground);
-        drawn = paint.drawn();
+        drawn = paint.drawn() + draw_desktop_lines(device, pso);
         if (paint.failed() != 0)
             std::fprintf(stderr, "vnxsim: %d desktop operations failed\n", paint.failed());
     }

@@ -5,6 +5,18 @@
 
 #include "platform/engine.h"
 
+struct PDEV;
+
+// The device colour nearest to an RGB colour (0x00RRGGBB): a palette index
+// at 8 bits a pixel, 5-5-5 at 16, the colour itself at 32.
+ULONG device_colour(const PDEV* ppdev, ULONG rgb);
+
+// The desktop's lines (desktop_lines.cpp): window frames, a fan of lines in
+// several mixes and styles, and lines clipped by an overlapping window,
+// stroked through the driver's DrvStrokePath as the engine dispatches it.
+// Answers the strokes that succeeded.
+int draw_desktop_lines(vnx::engine::Device& device, SURFOBJ* pso);
+
 // Paints a small desktop on the device's primary surface the way the engine
 // draws: through the driver's DrvBitBlt and DrvCopyBits when the surface
 // hooks them, else EngBitBlt and EngCopyBits. A pattern background, windows
