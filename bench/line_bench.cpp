@@ -44,21 +44,15 @@ BRUSHOBJ* Pen() {
 }
 
 void BM_Lines_Driver(benchmark::State& state, LONG length, bool execute) {
-    vnx::engine::Device device;
-    DEVMODEW dm{};
-    dm.dmSize = sizeof dm;
-    dm.dmPelsWidth = 1024;
-    dm.dmPelsHeight = 768;
-    dm.dmBitsPerPel = 32;
-    dm.dmLogPixels = 96;
-    if (!device.load_driver() || !device.enable_pdev(dm) || !device.enable_surface()) {
+    std::unique_ptr<vnx::engine::Device> device;
+    PDEV* ppdev = pEnableBenchPdev(&device);
+    if (ppdev == nullptr || !device->enable_surface()) {
         state.SkipWithError("no device");
         return;
     }
-    PDEV* ppdev = reinterpret_cast<PDEV*>(device.dhpdev());
-    SURFOBJ* pso = EngLockSurface(device.hsurf());
-    device.machine().board().set_recording(false);
-    device.machine().board().set_execution(execute);
+    SURFOBJ* pso = EngLockSurface(device->hsurf());
+    device->machine().board().set_recording(false);
+    device->machine().board().set_execution(execute);
     PATHOBJ* ppo = MakeLines(length);
     BRUSHOBJ* pbo = Pen();
     for (auto _ : state) {

@@ -100,20 +100,13 @@ void vLinePrimitive(LINESTATE* pls, ULONG ulA, ULONG ulB) {
 
     // The segment widened by a pixel at each end, away from the other end.
     LONG xa = xOf(ulA), ya = yOf(ulA), xb = xOf(ulB), yb = yOf(ulB);
-    if (xa <= xb) {
-        xa -= 16;
-        xb += 16;
-    } else {
-        xa += 16;
-        xb -= 16;
-    }
-    if (ya <= yb) {
-        ya -= 16;
-        yb += 16;
-    } else {
-        ya += 16;
-        yb -= 16;
-    }
+    auto widen = [](LONG* a, LONG* b) {
+        const LONG d = *a <= *b ? 16 : -16;
+        *a -= d;
+        *b += d;
+    };
+    widen(&xa, &xb);
+    widen(&ya, &yb);
     const QUEUELAYOUT* pLayout = pqm->pLayout;
     const bool bOneTile = bSameTile(xa, ya, xb, yb);
     if (pLayout->cQueues == 1) {

@@ -2,6 +2,8 @@
 // dropped zero-length line, a mix that draws nothing, a stroke that makes no
 // primitive, and the strokes handed to the engine unchanged (pattern
 // brushes), with DrvStretchBlt's hand-over beside them.
+#include <array>
+
 #include "display/line/line_fixture.h"
 
 namespace vnx::test {
@@ -68,6 +70,35 @@ TEST_F(LinePackets, BatchesOf512AndZeroLengthLines) {
     const auto w = Lines();
     ASSERT_EQ(w.size(), 1u);
     EXPECT_EQ(w[0].primitives, 2u);
+}
+
+// Lines past the 16-bit range are split on the host; horizontal, vertical
+// and 45-degree ones make one strip each (here cut to the surface), and a
+// shallow one a strip per row.
+TEST_F(LinePackets, LongLinesBecomeStrips) {
+    const DFB* pdfb = Dfb(dev_);
+    const LONG x = pdfb->x, y = pdfb->y;
+    auto v = [](LONG px, LONG py) { return (ULONG(py) << 16 | (ULONG(px) & 0xFFF)) << 4; };
+    struct Case {
+        std::array<LONG, 4> line;  // pixels
+        ULONG cPrims;
+        ULONG first0, first1;      // the first primitive (surface pixels)
+    } cases[] = {
+        {{-3000, 7, 3000, 7}, 1, v(0, 7), v(128, 7)},
+        {{9, 3000, 9, -3000}, 1, v(9, 95), v(9, -1)},
+        {{-3000, -3000, 3000, 3000}, 1, v(0, 0), v(96, 96)},
+        {{0, 0, 3000, 10}, 1, v(0, 0), v(128, 0)},
+        {{0, 0, 3000, 100}, 5, v(0, 0), v(16, 0)},  // a tie at x = 15 stays on row 0
+    };
+    for (const Case& c : cases) {
+        Path p = MakePath({Segment(16 * c.line[0], 16 * c.line[1], 16 * c.line[2], 16 * c.line[3])});
+        ASSERT_TRUE(DrvStrokePath(dev_, p.get(), nullptr, nullptr, Solid(7), nullptr, nullptr, 0x0D0D));
+        const auto w = Lines();
+        ASSERT_EQ(w.size(), 1u);
+        EXPECT_EQ(w[0].primitives, c.cPrims) << c.line[2];
+        EXPECT_EQ(w[0].vertex(0, 0), c.first0 + v(x, y)) << c.line[2];
+        EXPECT_EQ(w[0].vertex(0, 1), c.first1 + v(x, y)) << c.line[2];
+    }
 }
 
 TEST_F(LinePackets, NothingToDrawLeavesNoPacketAndNoHeldThread) {
