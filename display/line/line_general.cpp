@@ -124,26 +124,29 @@ void vDrawRange(const Octant& o, std::int64_t k0, std::int64_t k1, std::int64_t 
         vStyleCursor(pss, pos0 + d, (o.fl & LINE_SWAPPED) != 0);
     }
 
-    // Walk the pixels; a strip ends where the step changes kind: a minor
-    // step ends a straight strip, a major-only step a diagonal one.
-    LONG len = 1;
-    for (std::int64_t k = k0 + 1; k < k1; ++k) {
-        e += step;
-        bool bMinor = false;
-        if (e >= wrap) {
-            e -= wrap;
-            ++j;
-            bMinor = true;
-        }
-        if (j > nHi) break;
-        if (bMinor == bDiagonal) {
-            ++len;
+    // The strips, from the running error term: a straight strip lasts while
+    // the term stays below 16 dM (quotient of what is left by the minor
+    // step), a diagonal one while it stays at or above 16 (dM - dN).
+    const std::int64_t stepDiagonal = wrap - step;
+    std::int64_t k = k0;
+    while (k < k1) {
+        if (!bDiagonal) {
+            const std::int64_t m = step == 0 ? k1 - k : (wrap - 1 - e) / step;
+            const std::int64_t len = std::min<std::int64_t>(1 + m, k1 - k);
+            w.add(static_cast<LONG>(len));
+            k += len;
+            e += len * step - wrap;  // to the next strip's first pixel, one row on
+            if (++j > nHi) break;
         } else {
-            w.add(len);
-            len = 1;
+            const std::int64_t m = stepDiagonal == 0 ? k1 - k : e / stepDiagonal;
+            const std::int64_t len = std::min({1 + m, k1 - k, nHi - j + 1});
+            w.add(static_cast<LONG>(len));
+            k += len;
+            if (j + len - 1 >= nHi) break;
+            j += len - 1;
+            e += step - len * stepDiagonal + stepDiagonal;  // a step along the major axis alone
         }
     }
-    w.add(len);
     w.flush();
 }
 
