@@ -32,8 +32,8 @@
 #define LINE_SLOPE_ONE 0x010u    // slope exactly one
 #define LINE_CLIPRECT 0x020u     // a clip rectangle is in force
 #define LINE_RUNS 0x040u         // a complex-clip line with runs
-#define LINE_ROUND_MAJOR 0x080u  // a tie of an end point goes to the smaller coordinate
-#define LINE_ROUND_MINOR 0x100u  // a tie of the minor axis goes to the smaller coordinate
+#define LINE_ROUND_MAJOR 0x080u  // in the octant, an end point's tie goes to the smaller coordinate
+#define LINE_ROUND_MINOR 0x100u  // in the octant, a minor-axis tie goes to the smaller coordinate
 #define LINE_SWAPPED 0x200u      // end points swapped (x decreasing)
 #define LINE_STYLED 0x400u
 

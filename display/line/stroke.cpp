@@ -2,6 +2,8 @@
 // the line engine; what the hardware does not draw (pattern brushes) goes
 // to the engine's EngStrokePath with the arguments unchanged.
 #include <algorithm>
+#include <climits>
+#include <cstdint>
 
 #include "blt/blt.h"
 #include "cliprects.h"
@@ -65,15 +67,18 @@ ULONG ulPackPixel(LONG x, LONG y) {
 void vWalkPath(PDEV* ppdev, PATHOBJ* ppo, CLIPOBJ* pco, STYLESTATE* pss, LINESTATE* pls, FLONG fl) {
     const DSURF* pdsurf = reinterpret_cast<const DSURF*>(pls->pso->dhsurf);
     const LONG x = pdsurf->pdfb->x, y = pdsurf->pdfb->y;
-    RECTL rclClip;
+    // The target's board rectangle (on a split board the whole desktop);
+    // a clip rectangle only ever narrows it.
+    const bool bSplit = ppdev->pqm != nullptr && ppdev->pqm->pLayout->bSplitScreen;
+    RECTL rclClip = {x, y, x + (bSplit ? ppdev->cxSurface : pdsurf->cx), y + (bSplit ? ppdev->cySurface : pdsurf->cy)};
     if (pco != nullptr && pco->iDComplexity == DC_RECT) {
         fl |= LINE_CLIPRECT;
-        rclClip = RECTL{x + pco->rclBounds.left, y + pco->rclBounds.top, x + pco->rclBounds.right,
-                        y + pco->rclBounds.bottom};
-    } else if (ppdev->pqm != nullptr && ppdev->pqm->pLayout->bSplitScreen) {
-        rclClip = RECTL{x, y, x + ppdev->cxSurface, y + ppdev->cySurface};
-    } else {
-        rclClip = RECTL{x, y, x + pdsurf->cx, y + pdsurf->cy};
+        auto at = [](LONG o, LONG v) {
+            return static_cast<LONG>(std::clamp<std::int64_t>(std::int64_t{o} + v, INT32_MIN, INT32_MAX));
+        };
+        const RECTL r = {at(x, pco->rclBounds.left), at(y, pco->rclBounds.top), at(x, pco->rclBounds.right),
+                         at(y, pco->rclBounds.bottom)};
+        if (!bIntersect(rclClip, r, &rclClip)) rclClip.right = rclClip.left;
     }
     // Corners never left of or above the board's origin.
     rclClip.left = std::max<LONG>(rclClip.left, 0);

@@ -5,6 +5,7 @@
 // and styled lines, on boards of 1, 2 and 4 rasterizers and a split board;
 // and DrvPaint against EngPaint.
 #include <array>
+#include <climits>
 
 #include "display/line/line_fixture.h"
 
@@ -60,7 +61,10 @@ TEST_P(LineDiff, LinesBeyondTheBoardRangeAndClipRectangles) {
     const std::vector<std::array<LONG, 4>> far = {
         {-16 * 3000, 16 * 10, 16 * 3000, 16 * 250},  {0, 0, 16 * 3000, 16 * 10},
         {16 * 299, -16 * 5000, 16 * 10, 16 * 9000}, {16 * 5000, 16 * 5000, -16 * 7, -16 * 3},
-        {-16 * 100, 16 * 120, 16 * 100, -16 * 80}};
+        {-16 * 100, 16 * 120, 16 * 100, -16 * 80},
+        // The ends of the 28.4 range.
+        {INT32_MIN + 5, 16 * 7, INT32_MAX - 3, 16 * 100 + 3},
+        {INT32_MAX, INT32_MIN, INT32_MIN + 1, INT32_MAX - 9}};
     for (const auto& l : far) {
         Path p = MakePath({Segment(l[0], l[1], l[2], l[3])});
         Both(p.get(), nullptr, pen, nullptr, 0x0707, "long line");
@@ -72,9 +76,12 @@ TEST_P(LineDiff, LinesBeyondTheBoardRangeAndClipRectangles) {
         Path p = MakePath({Segment(l[0], l[1], l[2], l[3])});
         Both(p.get(), pco, pen, nullptr, 0x0707, "clipped line");
     }
+    // A clip rectangle larger than the surface clips to the surface.
+    CLIPOBJ* pcoWide = Clip({{-50, -40, 5000, 4000}});
     for (const auto& l : far) {
         Path p = MakePath({Segment(l[0], l[1], l[2], l[3])});
         Both(p.get(), pco, pen, nullptr, 0x0D0D, "clipped long line");
+        Both(p.get(), pcoWide, pen, nullptr, 0x0707, "line under a clip larger than the surface");
     }
 }
 
