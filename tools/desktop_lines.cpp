@@ -85,10 +85,12 @@ int draw_desktop_lines(vnx::engine::Device& device, SURFOBJ* pso) {
     const PDEV* ppdev = reinterpret_cast<const PDEV*>(device.dhpdev());
     if (ppdev == nullptr || pso == nullptr) return 0;
     LinePainter lines(device, pso);
-    const LONG cx = ppdev->cxScreen, cy = ppdev->cyScreen;
+    // The whole drawing area: both screens of a split board.
+    const LONG cx = ppdev->cxSurface, cy = ppdev->cySurface;
 
     // The lower window and the one overlapping its right part.
-    const RECTL low = {cx * 8 / 100, cy * 57 / 100, cx * 32 / 100, cy * 92 / 100};
+    const LONG cxLow = ppdev->cxScreen;  // the lower windows keep to the first screen
+    const RECTL low = {cxLow * 8 / 100, cy * 57 / 100, cxLow * 32 / 100, cy * 92 / 100};
     const LONG w = low.right - low.left, h = low.bottom - low.top;
     const RECTL over = {low.left + w * 62 / 100, low.top + h * 45 / 100, low.right + w / 10, low.bottom + h / 12};
     const RECTL client = {low.left + 2, low.top + 20, low.right - 2, low.bottom - 2};
