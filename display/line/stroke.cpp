@@ -204,17 +204,23 @@ BOOL DrvStrokePath(SURFOBJ* pso, PATHOBJ* ppo, CLIPOBJ* pco, XFORMOBJ* pxo, BRUS
                    POINTL* pptlBrushOrg, LINEATTRS* plineattrs, MIX mix) {
     if ((mix & 15) == MIX_NOP) return TRUE;
     PDEV* ppdev = ppdevOfDeviceSurface(pso);
+    if (ppdev == nullptr) return EngStrokePath(pso, ppo, pco, pxo, pbo, pptlBrushOrg, plineattrs, mix);
+    EnterCriticalSection(&ppdev->csEscape);
     STYLESTATE ss;
     FLONG fl = 0;
+    LINESTATE ls{};
+    ls.pso = pso;
+    ls.ulMix = mix;
+    ls.pqm = kz2GetQueueMgt(pso, kz2GetBlockEnable(0, 0, 1, 1));
     // The hardware draws solid colours onto board memory; patterns, wide
-    // lines and long style arrays go to the engine.
-    const bool bHardware = ppdev != nullptr && pbo != nullptr && pbo->iSolidColor != SOLID_NONE &&
+    // lines and long style arrays go to the engine, as does everything
+    // while the device has no queues.
+    const bool bHardware = ls.pqm != nullptr && pbo != nullptr && pbo->iSolidColor != SOLID_NONE &&
                            ppo != nullptr && (plineattrs == nullptr || !(plineattrs->fl & LA_GEOMETRIC)) &&
                            bStyleSetup(plineattrs, &ss, &fl);
     if (!bHardware) {
-        if (ppdev == nullptr)
-            return EngStrokePath(pso, ppo, pco, pxo, pbo, pptlBrushOrg, plineattrs, mix);
-        EnterCriticalSection(&ppdev->csEscape);
+        // The engine's stroke moves device pixels through DrvCopyBits, which
+        // must not use the stereo image cache meanwhile.
         ppdev->StereoCache.fDisabled = 1;
         const BOOL b = EngStrokePath(pso, ppo, pco, pxo, pbo, pptlBrushOrg, plineattrs, mix);
         ppdev->StereoCache.fDisabled = 0;
@@ -222,35 +228,29 @@ BOOL DrvStrokePath(SURFOBJ* pso, PATHOBJ* ppo, CLIPOBJ* pco, XFORMOBJ* pxo, BRUS
         return b;
     }
 
-    EnterCriticalSection(&ppdev->csEscape);
-    LINESTATE ls{};
-    ls.pso = pso;
-    ls.ulMix = mix;
     ls.ulColour = ulFillColour(ppdev, pbo->iSolidColor);
-    ls.pqm = kz2GetQueueMgt(pso, kz2GetBlockEnable(0, 0, 1, 1));
-    if (ls.pqm != nullptr) {
-        if (ulRop2Info(mix & 15) & ROPINFO_READS_D) kz2ConfigDisable(ls.pqm, STROKE_DISABLE_UNIT);
-        const LONG lStart = ss.lPosition;
+    if (ulRop2Info(mix & 15) & ROPINFO_READS_D) kz2ConfigDisable(ls.pqm, STROKE_DISABLE_UNIT);
+    const LONG lStart = ss.lPosition;
+    vStrokeEye(ppdev, pso, ppo, pco, plineattrs, &ss, &ls, fl);
+    if (ppdev->pPageConfig != nullptr && ppdev->pPageConfig->fStereo != 0) {
+        // The second eye: the lower half, the same style phase. Complex
+        // clips get their second eye too.
+        DFB* pdfb = reinterpret_cast<DSURF*>(pso->dhsurf)->pdfb;
+        const LONG lEnd = ss.lPosition, cyScreen = ppdev->cyScreen;
+        ss.lPosition = lStart;
+        pdfb->y += cyScreen;
+        ppdev->cyScreen = 2 * cyScreen;
         vStrokeEye(ppdev, pso, ppo, pco, plineattrs, &ss, &ls, fl);
-        if (ppdev->pPageConfig != nullptr && ppdev->pPageConfig->fStereo != 0) {
-            // The second eye: the lower half, the same style phase.
-            DFB* pdfb = reinterpret_cast<DSURF*>(pso->dhsurf)->pdfb;
-            const LONG lEnd = ss.lPosition, cyScreen = ppdev->cyScreen;
-            ss.lPosition = lStart;
-            pdfb->y += cyScreen;
-            ppdev->cyScreen = 2 * cyScreen;
-            vStrokeEye(ppdev, pso, ppo, pco, plineattrs, &ss, &ls, fl);
-            ppdev->cyScreen = cyScreen;
-            pdfb->y -= cyScreen;
-            ss.lPosition = lEnd;
-        }
-        if ((fl & LINE_STYLED) && plineattrs != nullptr) {
-            const LONG p = ss.lPosition % ss.lLength;
-            plineattrs->elStyleState.l = static_cast<LONG>((p / ss.lUnit) << 16 | (p % ss.lUnit));
-        }
-        if (ppdev->ptr.fEnabled == 0) kz2FlushPacket(ls.pqm);
-        if (ls.pqm->fDisabled != 0) kz2ConfigEnable(ls.pqm);
+        ppdev->cyScreen = cyScreen;
+        pdfb->y -= cyScreen;
+        ss.lPosition = lEnd;
     }
+    if ((fl & LINE_STYLED) && plineattrs != nullptr) {
+        const LONG p = ss.lPosition % ss.lLength;
+        plineattrs->elStyleState.l = static_cast<LONG>((p / ss.lUnit) << 16 | (p % ss.lUnit));
+    }
+    if (ppdev->ptr.fEnabled == 0) kz2FlushPacket(ls.pqm);
+    if (ls.pqm->fDisabled != 0) kz2ConfigEnable(ls.pqm);
     LeaveCriticalSection(&ppdev->csEscape);
     return TRUE;
 }
