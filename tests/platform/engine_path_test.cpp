@@ -199,6 +199,19 @@ TEST_F(EnginePath, StylesCarryTheirPositionAcrossCalls) {
     }
 }
 
+TEST_F(EnginePath, PatternBrushesPaintTheirPatternAtTheOrigin) {
+    Bitmap pat(8, 8, BMF_32BPP), b(40, 20, BMF_32BPP);
+    pat.randomize(21);
+    vnx::engine::BrushDesc d;
+    d.psoPattern = pat.pso;
+    ref::Brush brush(vnx::engine::create_brush(d));
+    ASSERT_NE(brush, nullptr);
+    Path p = make_path({{{{0, 16 * 5}, {16 * 40, 16 * 5}}}});
+    POINTL org = {3, 2};
+    ASSERT_TRUE(EngStrokePath(b.pso, p.get(), nullptr, nullptr, brush.get(), &org, nullptr, 13));
+    for (LONG x = 0; x < 40; ++x) EXPECT_EQ(b.get(x, 5), pat.get(ref::mod(x - 3, 8), ref::mod(5 - 2, 8))) << x;
+}
+
 // A region of many small rectangles (more than one enumeration batch).
 std::vector<RECTL> checkerboard(LONG cx, LONG cy, LONG cell) {
     std::vector<RECTL> r;
