@@ -7,7 +7,8 @@ packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           libpixman-1-dev libpng-dev zlib1g-dev)
 # The engine's glyphs: FreeType and the DejaVu fonts it reads.
 packages+=(libfreetype-dev fonts-dejavu-core)
-packages+=(clang libclang-rt-14-dev)  # the fuzz targets (libFuzzer)
+# The fuzz targets: clang with its libFuzzer.
+packages+=(clang)
 
 missing=()
 for p in "${packages[@]}"; do

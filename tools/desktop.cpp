@@ -322,6 +322,7 @@ int draw_desktop(vnx::engine::Device& device) {
         move_window(paint, pso, {front.outer.left, front.outer.top, shadow.right, shadow.bottom},
                     -48, -28, pboBackground);
         drawn = paint.drawn() + draw_desktop_text(device, pso);
+        drawn += draw_desktop_lines(device, pso);
         drawn += draw_dither_ramps(device, pso);
         place_pointers(device, pso);
         if (paint.failed() != 0)

@@ -9,6 +9,12 @@
 
 struct PDEV;
 
+// The desktop's lines (desktop_lines.cpp): window frames, a fan of lines in
+// several mixes and styles, and lines clipped by an overlapping window,
+// stroked through the driver's DrvStrokePath as the engine dispatches it.
+// Answers the strokes that succeeded.
+int draw_desktop_lines(vnx::engine::Device& device, SURFOBJ* pso);
+
 // Paints a small desktop on the device's primary surface the way the engine
 // draws: through the driver's DrvBitBlt and DrvCopyBits when the surface
 // hooks them, else EngBitBlt and EngCopyBits. A pattern background, windows
@@ -34,10 +40,6 @@ std::vector<RECTL> subtract(const RECTL& r, const RECTL& b);
 // screens side by side on a split board). False, having said why, when the
 // file cannot be written.
 bool write_screen_png(vnx::engine::Device& device, const std::string& path);
-
-// The device colour nearest to an RGB colour: a palette index at 8 bits a
-// pixel, 5-5-5 at 16, 0x00RRGGBB at 32.
-ULONG device_colour(const PDEV* ppdev, ULONG rgb);
 
 // Places the pointers of the desktop through the engine (desktop_cursor.cpp):
 // an arrow, then a colour pointer (on the second screen of a split board).

@@ -5,31 +5,3 @@
 
 void vNotBuiltYet(const char* pszFunction) { DbgPrint("%s: not built yet\n", pszFunction); }
 
-// --- drawing -----------------------------------------------------------------
-
-BOOL DrvStrokePath(SURFOBJ*, PATHOBJ*, CLIPOBJ*, XFORMOBJ*, BRUSHOBJ*, POINTL*, LINEATTRS*, MIX) {
-    vNotBuiltYet("DrvStrokePath");
-    return FALSE;
-}
-
-BOOL DrvFillPath(SURFOBJ*, PATHOBJ*, CLIPOBJ*, BRUSHOBJ*, POINTL*, MIX, FLONG) {
-    vNotBuiltYet("DrvFillPath");
-    return FALSE;
-}
-
-BOOL DrvStrokeAndFillPath(SURFOBJ*, PATHOBJ*, CLIPOBJ*, XFORMOBJ*, BRUSHOBJ*, LINEATTRS*, BRUSHOBJ*,
-                          POINTL*, MIX, FLONG) {
-    vNotBuiltYet("DrvStrokeAndFillPath");
-    return FALSE;
-}
-
-BOOL DrvStretchBlt(SURFOBJ*, SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, COLORADJUSTMENT*, POINTL*,
-                   RECTL*, RECTL*, POINTL*, ULONG) {
-    vNotBuiltYet("DrvStretchBlt");
-    return FALSE;
-}
-
-BOOL DrvPaint(SURFOBJ*, CLIPOBJ*, BRUSHOBJ*, POINTL*, MIX) {
-    vNotBuiltYet("DrvPaint");
-    return FALSE;
-}

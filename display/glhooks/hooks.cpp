@@ -2,8 +2,28 @@
 // server is loaded.
 #include "glhooks/hooks.h"
 
+#include <cstddef>
+
 #include "glhooks/glserver.h"
 #include "pdev.h"
+
+// The GL server finds the hook slots through this offset: the device
+// record's fields from hGLServer on must lie as GLHOOKSLOTS has them.
+extern "C" const ULONG gcjGLHookSlots = offsetof(PDEV, hGLServer);
+
+#define GLHOOK_AT(field)                                                          \
+    static_assert(offsetof(PDEV, field) - offsetof(PDEV, hGLServer) ==             \
+                      offsetof(GLHOOKSLOTS, field),                                \
+                  "PDEV." #field " out of place for GLHOOKSLOTS")
+GLHOOK_AT(pfnOpenGLCmd);
+GLHOOK_AT(pfnOpenGLGetInfo);
+GLHOOK_AT(lHookResult);
+GLHOOK_AT(pfnSwapBuffers);
+GLHOOK_AT(pfnSetPixelFormat);
+GLHOOK_AT(pfnDescribePixelFormat);
+GLHOOK_AT(pEscapeModules);
+GLHOOK_AT(pfnGLServerUnload);
+#undef GLHOOK_AT
 
 namespace {
 

@@ -29,6 +29,12 @@ constexpr ClassRow kClasses[] = {
     {2, 1},  // 4 larger antialiasing kernel
     {3, 0},  // 5 polygons
     {4, 0},  // 6 rectangles
+    {0, 0},  // 7-11: no layout
+    {0, 0},
+    {0, 0},
+    {0, 0},
+    {0, 0},
+    {2, 0},  // 12 the 2D engine's lines (with the line flag: command 0x03C)
 };
 
 // Mask words by the mask-data bits (command bits 7-9).
@@ -64,7 +70,8 @@ bool layout_of(std::uint32_t cmd, Layout* out, bool* known) {
     *known = false;
     const std::uint32_t cls = cmd & 0xF;
     const std::uint32_t instructions = (cmd >> 20) & 0x1F;
-    if ((cmd & 0xF0000040u) != 0 || cls >= std::size(kClasses) || instructions == 0 ||
+    if ((cmd & 0xF0000040u) != 0 || cls >= std::size(kClasses) || kClasses[cls].vertices == 0 ||
+        instructions == 0 ||
         cmd == kWordEmpty) {
         return false;
     }

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 
 #include "board_impl.h"
 
@@ -34,6 +35,18 @@ bool draw_points(Impl& board, int r, const DecodedPacket& packet);
 // The monochrome pattern load (per-packet mask words, points): loads the
 // rasterizer's mask pattern.
 bool load_mask_pattern(Impl& board, int r, const DecodedPacket& packet);
+
+// Runs the packet's program over spans: spans(i, emit) calls emit(x0, y, x1)
+// for each span [x0, x1) of row y that primitive i covers (each primitive's
+// data registers loaded first). False for a program the model does not run.
+using SpanEmit = std::function<void(std::int64_t x0, std::int64_t y, std::int64_t x1)>;
+bool run_primitive_spans(Impl& board, int r, const DecodedPacket& packet,
+                         const std::function<void(std::size_t, const SpanEmit&)>& spans);
+
+// --- rows of exec_line.cpp: line primitives ---------------------------------------
+// Lines (class 12 with the line flag, 0x03C): two signed 28.4 end points a
+// primitive, drawn by the cosmetic-line rule (platform/board.h, "Lines").
+bool draw_lines(Impl& board, int r, const DecodedPacket& packet);
 
 // --- rows of exec_transfer.cpp: host transfers ------------------------------------
 // The DMA engine's row transfers (transfer packets): each record moves one

@@ -381,6 +381,22 @@ bool run_primitives(Impl& board, int r, const DecodedPacket& packet, AreaOf area
     return true;
 }
 
+bool run_primitive_spans(Impl& board, int r, const DecodedPacket& packet,
+                         const std::function<void(std::size_t, const SpanEmit&)>& spans) {
+    Program program;
+    SpanContext c{};
+    if (!packet_context(board, r, packet, &program, &c)) return false;
+    const Fields f = fields_of(packet.command);
+    const SpanEmit emit = [&c](std::int64_t x0, std::int64_t y, std::int64_t x1) {
+        run_area(c, x0, y, x1, y + 1);
+    };
+    for (std::size_t i = 0; i < packet.primitives; ++i) {
+        load_data(packet, f, i, &c);
+        spans(i, emit);
+    }
+    return true;
+}
+
 bool draw_rectangles(Impl& board, int r, const DecodedPacket& packet) {
     // The pixels inside the bounding box of the last four words (the corners).
     return run_primitives(board, r, packet,

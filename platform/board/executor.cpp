@@ -40,6 +40,9 @@ const ExecRow kRows[] = {
     // The monochrome pattern load (0x280): sixteen mask rows per packet.
     {ItemKind::Packet, kShape, 0x280u, load_mask_pattern, "monochrome pattern load"},
 
+    // Lines (0x03C): two end points a primitive (exec_line.cpp).
+    {ItemKind::Packet, kShape, 0x01Cu, draw_lines, "lines"},
+
     // --- host transfers (exec_transfer.cpp) ---------------------------------------
     // DMA row transfers: every transfer packet.
     {ItemKind::Transfer, 0u, 0u, transfer_rows, "DMA row transfers"},

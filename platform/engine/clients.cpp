@@ -49,26 +49,53 @@ HDEV display_device() {
     return nullptr;
 }
 
+namespace {
+
+bool is_primary_of(const Surface* s, HDEV hdev, DHPDEV dhpdev) {
+    return s != nullptr && s->so.iType == STYPE_DEVICE && s->so.hdev == hdev &&
+           s->so.dhpdev == dhpdev;
+}
+
+// The primary surface of each device, as last found (engine lock held).
+std::map<std::uintptr_t, HSURF>& primaries_locked() {
+    static auto* m = new std::map<std::uintptr_t, HSURF>;
+    return *m;
+}
+
+// The device's primary surface: the one remembered while it still is, else
+// looked for among the surfaces (engine lock held).
+SURFOBJ* primary_locked(HDEV hdev, DHPDEV dhpdev) {
+    auto& o = objects();
+    auto& remembered = primaries_locked()[reinterpret_cast<std::uintptr_t>(hdev)];
+    Surface* s = find_surface_locked(remembered);
+    if (is_primary_of(s, hdev, dhpdev)) return &s->so;
+    remembered = nullptr;
+    for (auto& [h, candidate] : o.surfaces) {
+        if (is_primary_of(candidate.get(), hdev, dhpdev)) {
+            remembered = candidate->so.hsurf;
+            return &candidate->so;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
 bool call_target(HDEV hdev, ULONG iFunc, DHPDEV* pdhpdev, SURFOBJ** ppso, PFN* ppfn) {
     auto& o = objects();
     std::lock_guard<std::mutex> g(o.lock);
     auto dev = o.devices.find(reinterpret_cast<std::uintptr_t>(hdev));
     if (dev == o.devices.end() || dev->second == nullptr) return false;
     *pdhpdev = dev->second;
-    *ppso = nullptr;
-    for (auto& [h, s] : o.surfaces) {
-        if (s->so.iType == STYPE_DEVICE && s->so.hdev == hdev && s->so.dhpdev == dev->second) {
-            *ppso = &s->so;
-            break;
-        }
-    }
+    *ppso = primary_locked(hdev, dev->second);
     auto fns = o.functions.find(reinterpret_cast<std::uintptr_t>(hdev));
     *ppfn = fns != o.functions.end() && iFunc < INDEX_LAST ? fns->second[iFunc] : nullptr;
     return true;
 }
 
 ClientCall::ClientCall(DWORD pid)
-    : previousCaller_(tCaller), previousProcess_(vnx::process::switch_to(vnx::process::server_id())) {
+    : previousCaller_(tCaller),
+      previousProcess_(vnx::process::switch_to(vnx::process::server_id())) {
     tCaller = pid;
 }
 

@@ -21,13 +21,13 @@ bool call_target(HDEV hdev, ULONG iFunc, DHPDEV* pdhpdev, SURFOBJ** ppso, PFN* p
 // client process `pid`: it acts for the server process (where the drivers
 // live), and EngGetProcessHandle answers `pid`. Nests.
 class ClientCall {
-public:
+  public:
     explicit ClientCall(DWORD pid);
     ~ClientCall();
     ClientCall(const ClientCall&) = delete;
     ClientCall& operator=(const ClientCall&) = delete;
 
-private:
+  private:
     DWORD previousCaller_;
     DWORD previousProcess_;
 };

@@ -1,6 +1,7 @@
 // The calls of a device context that reach the display driver: escapes and
 // pixel formats. Each runs in the driver on behalf of the calling process,
 // with copies of the caller's buffers.
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -15,6 +16,8 @@ constexpr INT kOpenGLCmd = 4352;
 constexpr size_t kOffsetWindowObject = 8;
 constexpr size_t kOffsetXlateObject = 12;
 constexpr size_t kOpenGLCmdHeader = 16;
+// Bytes of a PIXELFORMATDESCRIPTOR.
+constexpr size_t kPixelFormatDescriptorBytes = 40;
 
 // A driver entry reached through a device context.
 struct Call {
@@ -66,8 +69,8 @@ extern "C" INT ExtEscape(HDC hdc, INT iEscape, INT cjInput, LPCSTR lpInData, INT
     {
         vnx::engine::ClientCall call(vnx::process::current());
         ulResult = reinterpret_cast<PFN_DrvEscape>(c.pfn)(
-            c.pso, static_cast<ULONG>(iEscape), static_cast<ULONG>(in.size()),
-            data_or_null(in), static_cast<ULONG>(out.size()), data_or_null(out));
+            c.pso, static_cast<ULONG>(iEscape), static_cast<ULONG>(in.size()), data_or_null(in),
+            static_cast<ULONG>(out.size()), data_or_null(out));
     }
     if (!out.empty()) std::memcpy(lpOutData, out.data(), out.size());
     return static_cast<INT>(ulResult);
@@ -77,7 +80,8 @@ extern "C" INT DescribePixelFormat(HDC hdc, INT iPixelFormat, UINT nBytes,
                                    PIXELFORMATDESCRIPTOR* ppfd) {
     Call c;
     if (!bTarget(hdc, INDEX_DrvDescribePixelFormat, &c) || c.pfn == nullptr) return 0;
-    std::vector<BYTE> pfd = copy_in(ppfd, nBytes);
+    // The driver sees at most the descriptor's own bytes.
+    std::vector<BYTE> pfd = copy_in(ppfd, std::min<size_t>(nBytes, kPixelFormatDescriptorBytes));
     LONG lResult;
     {
         vnx::engine::ClientCall call(vnx::process::current());

@@ -15,11 +15,11 @@ namespace vnx::gdi {
 namespace {
 
 struct DC {
-    DWORD owner = 0;        // the logical process that made it
+    DWORD owner = 0;  // the logical process that made it
     HDEV hdev = nullptr;
     HWND hwnd = nullptr;
     INT iPixelFormat = 0;
-    int exitCallback = 0;   // deletes it when the owner ends
+    int exitCallback = 0;  // deletes it when the owner ends
 };
 
 struct Table {

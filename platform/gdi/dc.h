@@ -7,8 +7,8 @@ namespace vnx::gdi {
 
 // What a call through a device context needs of it.
 struct DCView {
-    HDEV hdev = nullptr;   // the engine device it draws on
-    HWND hwnd = nullptr;   // its window; null for a display device context
+    HDEV hdev = nullptr;  // the engine device it draws on
+    HWND hwnd = nullptr;  // its window; null for a display device context
 };
 
 // The device context `hdc` of the calling process; false (last error

@@ -35,7 +35,7 @@ vnx::engine::Device* boot() {
     dm.dmPelsHeight = 480;
     dm.dmBitsPerPel = 16;
     dm.dmLogPixels = 96;
-    if (!device->load_driver() || !device->enable_pdev(dm) || !device->enable_surface()) __builtin_trap();
+    if (!device->load_driver("vornix_fuzz.dll") || !device->enable_pdev(dm) || !device->enable_surface()) __builtin_trap();
     return device;
 }
 

@@ -14,7 +14,7 @@
 namespace {
 
 class GdiTest : public ref::FakeDeviceTest {
-protected:
+  protected:
     void SetUp() override {
         FakeDeviceTest::SetUp();
         dcs_ = vnx::gdi::live_dcs();
@@ -169,12 +169,11 @@ TEST_F(GdiTest, ExtEscapeWritesTheOpenGLCommandObjectWords) {
         std::memcpy(w.data(), v.data(), w.size() * 4);
         return w;
     };
-    EXPECT_EQ(words(drv_->clientCalls[0].in),
-              (std::vector<std::uint32_t>{1, 3, 0, 0, 77, 99}));
+    EXPECT_EQ(words(drv_->clientCalls[0].in), (std::vector<std::uint32_t>{1, 3, 0, 0, 77, 99}));
     EXPECT_EQ(words(drv_->clientCalls[1].in),
               (std::vector<std::uint32_t>{1, 3, 0xBADBAD01, 0xBADBAD02, 77, 99}));
-    EXPECT_EQ(words(drv_->clientCalls[2].in),
-              (std::vector<std::uint32_t>{1, 3, 0xBADBAD01})) << "no whole header: left alone";
+    EXPECT_EQ(words(drv_->clientCalls[2].in), (std::vector<std::uint32_t>{1, 3, 0xBADBAD01}))
+        << "no whole header: left alone";
     EXPECT_EQ(cmd[2], 0xBADBAD01u) << "the caller's buffer is not written";
 }
 
@@ -204,6 +203,8 @@ TEST_F(GdiTest, PixelFormatCallsReachTheDriver) {
     EXPECT_EQ(pfd[39], 0xD0 + 39);
     EXPECT_EQ(pfd[40], 0x11);
     EXPECT_EQ(DescribePixelFormat(hdc, 1, 40, nullptr), 7);
+    EXPECT_EQ(DescribePixelFormat(hdc, 2, 44, reinterpret_cast<PIXELFORMATDESCRIPTOR*>(pfd)), 7);
+    EXPECT_EQ(pfd[40], 0x11) << "no more than the descriptor";
 
     EXPECT_EQ(GetPixelFormat(hdc), 0);
     EXPECT_TRUE(SetPixelFormat(hdc, 5, nullptr));
@@ -212,20 +213,41 @@ TEST_F(GdiTest, PixelFormatCallsReachTheDriver) {
     EXPECT_FALSE(SetPixelFormat(hdc, 6, nullptr));
     EXPECT_EQ(GetPixelFormat(hdc), 5);
 
-    ASSERT_EQ(drv_->clientCalls.size(), 4u);
+    ASSERT_EQ(drv_->clientCalls.size(), 5u);
     EXPECT_EQ(drv_->clientCalls[0].what, "DrvDescribePixelFormat");
     EXPECT_EQ(drv_->clientCalls[0].iEsc, 3u);
     EXPECT_EQ(drv_->clientCalls[0].cjOut, 40u);
     EXPECT_EQ(drv_->clientCalls[1].cjOut, 0u) << "no descriptor: the count alone";
     EXPECT_FALSE(drv_->clientCalls[1].bOut);
-    EXPECT_EQ(drv_->clientCalls[2].what, "DrvSetPixelFormat");
-    EXPECT_EQ(drv_->clientCalls[2].iEsc, 5u);
-    EXPECT_EQ(drv_->clientCalls[2].hwnd, nullptr) << "a display device context has no window";
-    EXPECT_EQ(drv_->clientCalls[2].pso, drv_->psoScreen);
+    EXPECT_EQ(drv_->clientCalls[2].cjOut, 40u);
+    EXPECT_EQ(drv_->clientCalls[3].what, "DrvSetPixelFormat");
+    EXPECT_EQ(drv_->clientCalls[3].iEsc, 5u);
+    EXPECT_EQ(drv_->clientCalls[3].hwnd, nullptr) << "a display device context has no window";
+    EXPECT_EQ(drv_->clientCalls[3].pso, drv_->psoScreen);
     for (const FakeClientCall& c : drv_->clientCalls) {
         EXPECT_EQ(c.pidRunning, vnx::process::server_id());
         EXPECT_NE(c.hProcess, nullptr);
     }
+}
+
+// Escapes and setting a format need the display's surface: while it is
+// disabled they answer 0; enabled again, they reach the new primary.
+TEST_F(GdiTest, CallsFollowTheDisplaysSurface) {
+    HDC hdc = MakeDC(app_);
+    vnx::process::Scope as(app_);
+    drv_->escapeAnswer = 3;
+    EXPECT_EQ(ExtEscape(hdc, 1, 0, nullptr, 0, nullptr), 3);
+    device_->disable_surface();
+    EXPECT_EQ(ExtEscape(hdc, 1, 0, nullptr, 0, nullptr), 0);
+    EXPECT_FALSE(SetPixelFormat(hdc, 1, nullptr));
+    EXPECT_EQ(DescribePixelFormat(hdc, 1, 0, nullptr), 7) << "the device is still there";
+    ASSERT_TRUE(device_->enable_surface());
+    EXPECT_EQ(ExtEscape(hdc, 1, 0, nullptr, 0, nullptr), 3);
+    ASSERT_EQ(drv_->clientCalls.size(), 3u);
+    EXPECT_EQ(drv_->clientCalls.back().pso, drv_->psoScreen);
+    device_->disable_pdev();
+    EXPECT_EQ(ExtEscape(hdc, 1, 0, nullptr, 0, nullptr), -1) << "no device any more";
+    EXPECT_EQ(DescribePixelFormat(hdc, 1, 0, nullptr), 0);
 }
 
 }  // namespace

@@ -63,7 +63,8 @@
 //   else a drawing packet, command word:
 //      bits 0-3 primitive class (0 points 1 vertex; 1 thin lines 2; 2, 3, 4
 //      wide or antialiased lines 2 vertices and a width word; 5 polygons 3;
-//      6 rectangles 4), bit 4 a line flag, bit 5 clip pair present, bit 6 0,
+//      6 rectangles 4; 12 the 2D engine's lines 2), bit 4 a line flag, bit
+//      5 clip pair present, bit 6 0,
 //      bits 7-9 mask data (0x280: 8 mask words per packet; 0x200 no words;
 //      0x300: 8 mask words per primitive), bits 10-11 constants format (0x400
 //      8 per packet, 0x800 8 per primitive, 0xC00 4 and 4), bits 12-19 the
@@ -200,6 +201,18 @@
 //   the source x is that screen's own x (the driver counts a source right
 //   of the first screen from the second screen), while the corners are
 //   desktop x as in every packet.
+//
+// - Lines (class 12 with the line flag: command 0x03C; two position words a
+//   primitive). Each coordinate is a signed 16-bit 28.4 value (negative
+//   ends are left of or above the origin, never wrapped). The pixels are
+//   those of the platform's cosmetic-line rule (platform/engine/
+//   cosmetic_line.h: grid intersection quantization, one pixel per whole
+//   coordinate of the major axis from the pixel nearest the first end up
+//   to, not including, the pixel nearest the second; ties toward the
+//   smaller coordinate, along x toward the larger on lines of slope +1);
+//   a line whose ends round to one pixel draws nothing. Pixels at negative
+//   coordinates are not drawn; the rest go through the program, the clip
+//   pair and tile ownership like any primitive (platform/board/exec_line.cpp).
 //
 // Every public member may be called from any thread; calls are serialised.
 #pragma once

@@ -246,6 +246,92 @@ typedef struct FONTOBJ {
 } FONTOBJ;
 
 // ---------------------------------------------------------------------------
+// Paths and cosmetic lines: what the engine hands DrvStrokePath and its
+// relatives. Coordinates are 28.4 fixed point (pixels x 16, FIX); a pixel's
+// centre lies at a whole coordinate.
+typedef LONG FIX;
+
+typedef struct POINTFIX {
+    FIX x;
+    FIX y;
+} POINTFIX;
+
+// Bounds of a path, 28.4; right and bottom included.
+typedef struct RECTFX {
+    FIX xLeft;
+    FIX yTop;
+    FIX xRight;
+    FIX yBottom;
+} RECTFX;
+
+// A path the engine keeps; read through PATHOBJ_bEnum.
+typedef struct PATHOBJ {
+    FLONG fl;
+    ULONG cCurves;  // lines of the path
+} PATHOBJ;
+
+// PATHDATA.flags.
+#define PD_BEGINSUBPATH 0x0001u  // the batch starts a subpath at its first point
+#define PD_ENDSUBPATH 0x0002u    // the batch ends its subpath
+#define PD_RESETSTYLE 0x0004u    // the style starts again at this subpath
+#define PD_CLOSEFIGURE 0x0008u   // a line joins the subpath's last point to its first
+
+// One batch of a path's points.
+typedef struct PATHDATA {
+    FLONG flags;
+    ULONG count;
+    POINTFIX* pptfx;
+} PATHDATA;
+
+typedef union FLOAT_LONG {
+    FLOAT e;
+    LONG l;
+} FLOAT_LONG;
+
+// LINEATTRS.fl.
+#define LA_GEOMETRIC 0x0001u  // a wide line (not cosmetic)
+#define LA_ALTERNATE 0x0002u  // every other pixel
+#define LA_STARTGAP 0x0004u   // the style array starts with a gap
+
+// How a line is drawn. Cosmetic lines use fl, cstyle, pstyle (LONG
+// entries in style units) and elStyleState: the style position at the
+// start, whole style units in the high word and the remainder in the low
+// word.
+typedef struct LINEATTRS {
+    FLONG fl;
+    ULONG iJoin;
+    ULONG iEndCap;
+    FLOAT_LONG elWidth;
+    FLOAT eMiterLimit;
+    ULONG cstyle;
+    FLOAT_LONG* pstyle;
+    FLOAT_LONG elStyleState;
+} LINEATTRS;
+
+// Pixels iStart..iStop (both included) of a clipped line, counted from
+// the line's first pixel at ptfxA.
+typedef struct RUN {
+    LONG iStart;
+    LONG iStop;
+} RUN;
+
+// One cosmetic line of a path clipped against a region
+// (PATHOBJ_bEnumClipLines): its two end points, the style state at its
+// first pixel, and c runs of the pixels inside the region.
+typedef struct CLIPLINE {
+    POINTFIX ptfxA;
+    POINTFIX ptfxB;
+    LONG lStyleState;
+    ULONG c;
+    RUN arun[1];
+} CLIPLINE;
+static_assert(offsetof(CLIPLINE, arun) == 24 && sizeof(RUN) == 8, "CLIPLINE layout");
+
+// DrvFillPath's flOptions.
+#define FP_ALTERNATEMODE 1u
+#define FP_WINDINGMODE 2u
+
+// ---------------------------------------------------------------------------
 // Palettes.
 #define PAL_INDEXED 0x00000001u
 #define PAL_BITFIELDS 0x00000002u

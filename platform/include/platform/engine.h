@@ -88,8 +88,8 @@ VNX_PLATFORM_API HANDLE EngGetProcessHandle(void);
 // outside such a call). Only that process's calls reach it: another
 // process's handle, like a deleted or made-up one, is refused. The server
 // process's own calls (outside any client's call: a device being disabled)
-// reach every object. When the
-// process ends the engine deletes its objects, running each clean-up.
+// reach every object. When the process ends the engine deletes its
+// objects, running each clean-up.
 //
 // A lock is held by one thread (it nests on that thread; other threads wait
 // for it). Deleting an object another thread holds locked waits until that
@@ -179,6 +179,55 @@ VNX_PLATFORM_API BOOL EngStretchBlt(SURFOBJ* psoDst, SURFOBJ* psoSrc, SURFOBJ* p
                                     CLIPOBJ* pco, XLATEOBJ* pxlo, COLORADJUSTMENT* pca,
                                     POINTL* pptlHTOrg, RECTL* prclDst, RECTL* prclSrc,
                                     POINTL* pptlMask, ULONG iMode);
+
+// --- paths and lines ----------------------------------------------------------
+
+// Starts the enumeration of a path's points.
+VNX_PLATFORM_API void PATHOBJ_vEnumStart(PATHOBJ* ppo);
+// The next batch of points: a subpath whole, or in pieces of the path's
+// batch size; PD_BEGINSUBPATH on a subpath's first batch (with
+// PD_RESETSTYLE when its style starts again), PD_ENDSUBPATH on its last
+// (with PD_CLOSEFIGURE for a closed figure). TRUE while more batches
+// follow; past the end a batch of count 0 and FALSE. The points stay valid
+// until the next call.
+VNX_PLATFORM_API BOOL PATHOBJ_bEnum(PATHOBJ* ppo, PATHDATA* ppd);
+// The smallest rectangle holding every point (28.4, edges included); all
+// zero for an empty or unknown path.
+VNX_PLATFORM_API void PATHOBJ_vGetBounds(PATHOBJ* ppo, RECTFX* prectfx);
+// Clips every cosmetic line of the path against the clip's region (and the
+// surface) by the cosmetic-line rule, for PATHOBJ_bEnumClipLines. The
+// style state of each line follows from pla's elStyleState and the pixels
+// of the lines before it (PD_RESETSTYLE starts it again).
+VNX_PLATFORM_API void PATHOBJ_vEnumStartClipLines(PATHOBJ* ppo, CLIPOBJ* pco, SURFOBJ* pso,
+                                                  LINEATTRS* pla);
+// The next clipped line with pixels inside the region, in a CLIPLINE of cb
+// bytes: its end points, its style state at its first pixel (thirds of a
+// style unit: units in the high word, thirds in the low one) and as many of
+// its runs as fit (pixel indices from the first pixel, both ends included,
+// in increasing order); a line with more runs comes again with the rest.
+// TRUE while more follow; c = 0 and FALSE when nothing is left.
+VNX_PLATFORM_API BOOL PATHOBJ_bEnumClipLines(PATHOBJ* ppo, ULONG cb, CLIPLINE* pcl);
+
+// Strokes a path with cosmetic lines (one pixel wide, by the cosmetic-line
+// rule; solid, alternate or user-styled) under the clip with the mix's
+// foreground code (mix & 0xFF, R2_BLACK 1 .. R2_WHITE 16) and the brush (a
+// solid colour, or its pattern from pptlBrushOrg). A styled stroke writes
+// the style state after its last pixel back to elStyleState. FALSE for a
+// wide line, an unknown path or brush, or a surface it cannot reach.
+VNX_PLATFORM_API BOOL EngStrokePath(SURFOBJ* pso, PATHOBJ* ppo, CLIPOBJ* pco, XFORMOBJ* pxo,
+                                    BRUSHOBJ* pbo, POINTL* pptlBrushOrg, LINEATTRS* plineattrs,
+                                    MIX mix);
+// Fills the inside of a path's subpaths (each closed) with the brush under
+// the mix (foreground code in bits 0-7, background in bits 8-15) and the
+// clip: a pixel is inside when its centre is, a centre on a left or top
+// edge inside, on a right or bottom one outside; flOptions FP_ALTERNATEMODE
+// or FP_WINDINGMODE.
+VNX_PLATFORM_API BOOL EngFillPath(SURFOBJ* pso, PATHOBJ* ppo, CLIPOBJ* pco, BRUSHOBJ* pbo,
+                                  POINTL* pptlBrushOrg, MIX mix, FLONG flOptions);
+// Fills the clip region with the brush under the mix: the blit of the
+// clip's bounds with the ROP4 of the mix's two codes.
+VNX_PLATFORM_API BOOL EngPaint(SURFOBJ* pso, CLIPOBJ* pco, BRUSHOBJ* pbo, POINTL* pptlBrushOrg,
+                               MIX mix);
 
 // --- clip, brush and translation objects -----------------------------------
 
@@ -316,6 +365,18 @@ VNX_PLATFORM_API void delete_brush(BRUSHOBJ* pbo);
 // from cjBits bytes of runs (copied), first run at the bottom row.
 VNX_PLATFORM_API HSURF create_rle_bitmap(SIZEL sizl, ULONG iFormat, const void* pvBits,
                                          ULONG cjBits);
+
+// A path of subpaths (28.4 points), for tests and the engine's own callers.
+// cMaxBatch: points a PATHOBJ_bEnum batch holds at most (0: a subpath a
+// batch).
+struct SubPath {
+    std::vector<POINTFIX> points;
+    bool bCloseFigure = false;
+    bool bResetStyle = false;
+};
+VNX_PLATFORM_API PATHOBJ* create_path(const std::vector<SubPath>& subpaths, ULONG cMaxBatch = 0);
+VNX_PLATFORM_API void delete_path(PATHOBJ* ppo);
+VNX_PLATFORM_API size_t live_paths();
 
 VNX_PLATFORM_API size_t live_clips();
 VNX_PLATFORM_API size_t live_brushes();

@@ -44,13 +44,13 @@ VNX_PLATFORM_API INT ExtEscape(HDC hdc, INT iEscape, INT cjInput, LPCSTR lpInDat
 
 // DrvDescribePixelFormat of the display's driver: the number of pixel
 // formats, with the description of iPixelFormat in the nBytes at ppfd (a
-// PIXELFORMATDESCRIPTOR; null asks for the count alone). 0 on failure.
+// PIXELFORMATDESCRIPTOR; null asks for the count alone). The driver is
+// handed at most the descriptor's 40 bytes. 0 on failure.
 VNX_PLATFORM_API INT DescribePixelFormat(HDC hdc, INT iPixelFormat, UINT nBytes,
                                          PIXELFORMATDESCRIPTOR* ppfd);
 // DrvSetPixelFormat with the device context's window (none for a display
 // device context); on success the device context keeps the format.
-VNX_PLATFORM_API BOOL SetPixelFormat(HDC hdc, INT iPixelFormat,
-                                     const PIXELFORMATDESCRIPTOR* ppfd);
+VNX_PLATFORM_API BOOL SetPixelFormat(HDC hdc, INT iPixelFormat, const PIXELFORMATDESCRIPTOR* ppfd);
 // The format SetPixelFormat gave the device context, 0 when none.
 VNX_PLATFORM_API INT GetPixelFormat(HDC hdc);
 

@@ -1,0 +1,117 @@
+// The server's parts that are not built yet: each says so on the debugger
+// and answers failure.
+#include "seams.h"
+
+namespace {
+
+void vNotAvailable(const char* pszName) { __glXDebugPrint("%s: not available yet\n", pszName); }
+
+}  // namespace
+
+BOOL glInitDispatchVectors(void) {
+    vNotAvailable(__func__);
+    return FALSE;
+}
+void glFreeDispatchVectors(void) { vNotAvailable(__func__); }
+
+void __glChooseFormatTable(PDEV*) { vNotAvailable(__func__); }
+ULONG glInitVisualConfigs(PDEV*) {
+    vNotAvailable(__func__);
+    return 11;
+}
+void glFreeVisualConfigs(void) { vNotAvailable(__func__); }
+LONG glDrvDescribePixelFormat(DHPDEV, LONG, ULONG, PIXELFORMATDESCRIPTOR*) {
+    vNotAvailable(__func__);
+    return 0;
+}
+BOOL __glDrvDescribeLayerPlane(LONG, LONG, ULONG, BYTE*) {
+    vNotAvailable(__func__);
+    return FALSE;
+}
+BOOL __glSetFormatCount(USHORT) {
+    vNotAvailable(__func__);
+    return FALSE;
+}
+ULONG __glGetLayerPaletteEntries(WNDOBJ*, LONG, LONG, LONG, BYTE*) {
+    vNotAvailable(__func__);
+    return 0;
+}
+ULONG __glSetLayerPaletteEntries(WNDOBJ*, LONG, LONG, LONG, const BYTE*) {
+    vNotAvailable(__func__);
+    return 0;
+}
+ULONG __glRealizeLayerPalette(WNDOBJ*, LONG, BOOL) {
+    vNotAvailable(__func__);
+    return 0;
+}
+
+BOOL glDrvSetPixelFormat(SURFOBJ*, LONG, HWND) {
+    vNotAvailable(__func__);
+    return FALSE;
+}
+
+BOOL __wglSwapBuffers(SURFOBJ*, WNDOBJ*, ULONG) {
+    vNotAvailable(__func__);
+    return FALSE;
+}
+void _DUpdateOverlayPresent(void) { vNotAvailable(__func__); }
+
+GLContext* __glDrvCreateContext(SURFOBJ*, LONG, LONG) {
+    vNotAvailable(__func__);
+    return nullptr;
+}
+ULONG __glDrvDeleteContext(GLContext*) {
+    vNotAvailable(__func__);
+    return static_cast<ULONG>(-1);
+}
+ULONG __glDrvReleaseContext(GLContext*) {
+    vNotAvailable(__func__);
+    return 0;
+}
+ULONG __glDrvSetContext(GLClient*, GLContext*, SURFOBJ*, WNDOBJ*, XLATEOBJ*) {
+    vNotAvailable(__func__);
+    return 0;
+}
+ULONG __glDrvShareLists(GLContext*, GLContext*) {
+    vNotAvailable(__func__);
+    return 0;
+}
+ULONG __glDrvCopyContext(GLContext*, GLContext*, ULONG) {
+    vNotAvailable(__func__);
+    return 0;
+}
+void __glContextLoseClient(GLContext*) { vNotAvailable(__func__); }
+void __glDestroyContext(GLContext*) { vNotAvailable(__func__); }
+
+LONG __glMapSMSegment(GLClient*, ULONG, ULONG) {
+    vNotAvailable(__func__);
+    return -1;
+}
+BOOL __glRunHalf(GLClient*) {
+    vNotAvailable(__func__);
+    return FALSE;
+}
+BOOL __glRenderLarge(GLClient*) {
+    vNotAvailable(__func__);
+    return FALSE;
+}
+BOOL __glSingleRequest(GLClient*) {
+    vNotAvailable(__func__);
+    return FALSE;
+}
+
+LONG __glMapPrimSegment(GLClient*, ULONG, ULONG) {
+    vNotAvailable(__func__);
+    return -1;
+}
+
+void N_Init(ULONG, ULONG, ULONG, ULONG) { vNotAvailable(__func__); }
+
+WNDOBJ* pwoFromEngineHandle(ULONG hwo) {
+    if (hwo != 0) vNotAvailable(__func__);
+    return nullptr;
+}
+XLATEOBJ* pxoFromEngineHandle(ULONG hxo) {
+    if (hxo != 0) vNotAvailable(__func__);
+    return nullptr;
+}

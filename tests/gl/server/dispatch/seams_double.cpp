@@ -1,0 +1,93 @@
+// Stand-ins for the server's parts that are not built yet, for the
+// dispatcher's own tests: each records its call (name, arguments, and the
+// x87 control word and exception masks it ran under) and answers what the
+// test set.
+#include "seams_double.h"
+
+#include <cfenv>
+
+namespace glsrv_double {
+
+Record gRecord;
+Answers gAnswers;
+GLContext* const kContextA = reinterpret_cast<GLContext*>(0x1000);
+GLContext* const kContextB = reinterpret_cast<GLContext*>(0x2000);
+WNDOBJ* const kWindow = reinterpret_cast<WNDOBJ*>(0x3000);
+
+namespace {
+
+ULONG Note(const char* pszName, std::vector<std::uintptr_t> args = {}) {
+    Call c;
+    c.name = pszName;
+    c.args = std::move(args);
+#if defined(__x86_64__) || defined(__i386__)
+    __asm__ volatile("fnstcw %0" : "=m"(c.controlWord));
+#endif
+    c.exceptionsEnabled = fegetexcept();
+    gRecord.calls.push_back(c);
+    return gAnswers.ul;
+}
+
+std::uintptr_t U(const void* p) { return reinterpret_cast<std::uintptr_t>(p); }
+
+}  // namespace
+}  // namespace glsrv_double
+
+using namespace glsrv_double;
+
+BOOL glInitDispatchVectors(void) { return Note(__func__) != 0; }
+void glFreeDispatchVectors(void) { Note(__func__); }
+void __glChooseFormatTable(PDEV*) { Note(__func__); }
+ULONG glInitVisualConfigs(PDEV*) { return Note(__func__); }
+void glFreeVisualConfigs(void) { Note(__func__); }
+LONG glDrvDescribePixelFormat(DHPDEV, LONG iPixelFormat, ULONG cj, PIXELFORMATDESCRIPTOR*) {
+    return static_cast<LONG>(Note(__func__, {static_cast<ULONG>(iPixelFormat), cj}));
+}
+BOOL __glDrvDescribeLayerPlane(LONG iPixelFormat, LONG iLayer, ULONG cj, BYTE* pj) {
+    return Note(__func__,
+                {static_cast<ULONG>(iPixelFormat), static_cast<ULONG>(iLayer), cj, U(pj)}) != 0;
+}
+BOOL __glSetFormatCount(USHORT c) { return Note(__func__, {c}) != 0; }
+ULONG __glGetLayerPaletteEntries(WNDOBJ* pwo, LONG iLayer, LONG iStart, LONG c, BYTE* pj) {
+    return Note(__func__, {U(pwo), static_cast<ULONG>(iLayer), static_cast<ULONG>(iStart),
+                           static_cast<ULONG>(c), U(pj)});
+}
+ULONG __glSetLayerPaletteEntries(WNDOBJ* pwo, LONG iLayer, LONG iStart, LONG c, const BYTE* pj) {
+    return Note(__func__, {U(pwo), static_cast<ULONG>(iLayer), static_cast<ULONG>(iStart),
+                           static_cast<ULONG>(c), U(pj)});
+}
+ULONG __glRealizeLayerPalette(WNDOBJ* pwo, LONG iLayer, BOOL b) {
+    return Note(__func__, {U(pwo), static_cast<ULONG>(iLayer), static_cast<ULONG>(b)});
+}
+BOOL glDrvSetPixelFormat(SURFOBJ*, LONG iPixelFormat, HWND) {
+    return Note(__func__, {static_cast<ULONG>(iPixelFormat)}) != 0;
+}
+BOOL __wglSwapBuffers(SURFOBJ*, WNDOBJ* pwo, ULONG fl) { return Note(__func__, {U(pwo), fl}) != 0; }
+void _DUpdateOverlayPresent(void) { Note(__func__); }
+GLContext* __glDrvCreateContext(SURFOBJ*, LONG iPixelFormat, LONG iLayer) {
+    Note(__func__, {static_cast<ULONG>(iPixelFormat), static_cast<ULONG>(iLayer)});
+    return gAnswers.gcCreated;
+}
+ULONG __glDrvDeleteContext(GLContext* gc) { return Note(__func__, {U(gc)}); }
+ULONG __glDrvReleaseContext(GLContext* gc) { return Note(__func__, {U(gc)}); }
+ULONG __glDrvSetContext(GLClient* pgc, GLContext* gc, SURFOBJ*, WNDOBJ* pwo, XLATEOBJ* pxo) {
+    return Note(__func__, {U(pgc), U(gc), U(pwo), U(pxo)});
+}
+ULONG __glDrvShareLists(GLContext* a, GLContext* b) { return Note(__func__, {U(a), U(b)}); }
+ULONG __glDrvCopyContext(GLContext* a, GLContext* b, ULONG fl) {
+    return Note(__func__, {U(a), U(b), fl});
+}
+void __glContextLoseClient(GLContext* gc) { Note(__func__, {U(gc)}); }
+void __glDestroyContext(GLContext* gc) { Note(__func__, {U(gc)}); }
+LONG __glMapSMSegment(GLClient* pgc, ULONG cj, ULONG h) {
+    return static_cast<LONG>(Note(__func__, {U(pgc), cj, h}));
+}
+BOOL __glRunHalf(GLClient* pgc) { return Note(__func__, {U(pgc)}) != 0; }
+BOOL __glRenderLarge(GLClient* pgc) { return Note(__func__, {U(pgc)}) != 0; }
+BOOL __glSingleRequest(GLClient* pgc) { return Note(__func__, {U(pgc)}) != 0; }
+LONG __glMapPrimSegment(GLClient* pgc, ULONG h, ULONG cj) {
+    return static_cast<LONG>(Note(__func__, {U(pgc), h, cj}));
+}
+void N_Init(ULONG, ULONG, ULONG, ULONG) { Note(__func__); }
+WNDOBJ* pwoFromEngineHandle(ULONG h) { return h == kWindowHandle ? kWindow : nullptr; }
+XLATEOBJ* pxoFromEngineHandle(ULONG) { return nullptr; }

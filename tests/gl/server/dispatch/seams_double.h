@@ -1,0 +1,37 @@
+// Stand-ins for the server's parts not built yet (see seams_double.cpp).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "seams.h"
+
+namespace glsrv_double {
+
+struct Call {
+    std::string name;
+    std::vector<std::uintptr_t> args;
+    USHORT controlWord = 0;     // x87 control word during the call
+    int exceptionsEnabled = 0;  // fegetexcept() during the call
+};
+
+struct Record {
+    std::vector<Call> calls;
+};
+
+// What the stand-ins answer.
+struct Answers {
+    ULONG ul = 1;                    // every numeric or BOOL answer
+    GLContext* gcCreated = nullptr;  // what context creation makes
+};
+
+extern Record gRecord;
+extern Answers gAnswers;
+// Contexts and a window to hand out; the window's engine handle.
+extern GLContext* const kContextA;
+extern GLContext* const kContextB;
+extern WNDOBJ* const kWindow;
+constexpr ULONG kWindowHandle = 0x77;
+
+}  // namespace glsrv_double
