@@ -1,6 +1,6 @@
 // Fuzz target of the lgi layer's command stream. An input is a buffer of
-// 32-bit little-endian words handed to N_DispatchPackets whole, on a fresh
-// context made current for it. The commands that carry a server address
+// 32-bit little-endian words handed to N_DispatchPackets whole, on a context
+// made current once and put back to its new state before each input. The commands that carry a server address
 // (16, 17, 22, 24) come only from the server itself; every word that would
 // name one of them is turned into a no-op before the run, so the fuzzer
 // works on everything else: counts, ids, table words, dirty bits, stack
@@ -15,9 +15,15 @@
 
 GLSRVDEVICE* __glDeviceRecord(void) { return nullptr; }
 
+namespace {
+N_Context* gpctx = nullptr;
+}
+
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     vnx::debug::set_echo(false);
     N_Init(nullptr, nullptr, 0, 0);
+    gpctx = N_CreateContext(0);
+    N_MakeCurrent(gpctx);
     return 0;
 }
 
@@ -29,11 +35,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             w == N_PKT_SET_ATTR_INDIRECT)
             w = N_PKT_NOP;
     }
-    N_Context* pctx = N_CreateContext(0);
-    if (pctx == nullptr) return 0;
-    N_MakeCurrent(pctx);
+    if (gpctx == nullptr) return 0;
+    gpctx->sb = gNDefaultState;
+    gpctx->dirty = N_DIRTY_ALL;
     N_DispatchPackets(words.data(), static_cast<LONG>(words.size()));
-    N_DestroyContext(pctx);
     vnx::debug::clear();
     return 0;
 }
