@@ -28,10 +28,18 @@ void _NClearAccum(ULONG) { vNotAvailable(__func__); }
 void _NClearRectSplit(const GLBuffer*, LONG, LONG, LONG, LONG, ULONG) { vNotAvailable(__func__); }
 void _NClearRect(N_BoundBuffer*, LONG, LONG, LONG, LONG, ULONG, ULONG) { vNotAvailable(__func__); }
 void _NClearHostRect(N_BoundBuffer*, LONG, LONG, LONG, LONG, ULONG) { vNotAvailable(__func__); }
-void _NDirectDrawPixels(N_Context*, LONG, LONG, ULONG, ULONG, const void*) {
+void _NPutRect(const GLBuffer*, LONG, LONG, LONG, LONG, const ULONG*, ULONG) { vNotAvailable(__func__); }
+void _NPutRectZoom(const GLBuffer*, LONG, LONG, LONG, LONG, const ULONG*, ULONG, ULONG, ULONG, ULONG) {
     vNotAvailable(__func__);
 }
-void _NDirectCopyPixels(N_Context*, LONG, LONG, LONG, LONG, ULONG) { vNotAvailable(__func__); }
+void _NGetRow(const GLBuffer*, LONG, LONG, LONG, ULONG*) { vNotAvailable(__func__); }
+void _NCopyRect(const GLBuffer*, LONG, LONG, const GLBuffer*, LONG, LONG, LONG, LONG, ULONG) {
+    vNotAvailable(__func__);
+}
+ULONG _NStereoPages(N_Context*) {
+    vNotAvailable(__func__);
+    return 0;
+}
 void _NDirectReadPixels(N_Context*, const N_BoundBuffer*, LONG, LONG, LONG, LONG, ULONG, ULONG,
                         void*) {
     vNotAvailable(__func__);

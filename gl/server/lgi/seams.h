@@ -42,12 +42,27 @@ void _NClearRect(N_BoundBuffer* pSlot, LONG x, LONG y, LONG cx, LONG cy, ULONG u
                  ULONG ulExtra);
 // The software clear of a host-memory buffer.
 void _NClearHostRect(N_BoundBuffer* pSlot, LONG x0, LONG y0, LONG x1, LONG y1, ULONG ulValue);
-// The direct pixel transfers: put, read or copy a rectangle of a bound buffer.
-void _NDirectDrawPixels(N_Context* pctx, LONG cx, LONG cy, ULONG ulFormat, ULONG ulType,
-                        const void* pvPixels);
-void _NDirectCopyPixels(N_Context* pctx, LONG x, LONG y, LONG cx, LONG cy, ULONG ulSource);
+// --- image transfers of the GL layer -------------------------------------------------------
+// Writes cx x cy 32-bit pixels (rows of cx words, the first row at window
+// row yBottom, later rows above it) into a buffer from window column x;
+// flConvert set: the words carry one-byte values in their top four bits.
+void _NPutRect(const GLBuffer* pBuffer, LONG x, LONG yBottom, LONG cx, LONG cy, const ULONG* pulPixels,
+               ULONG flConvert);
+// The zoomed write: the source image stretched by the integer and 16-bit
+// fractional parts of both zooms.
+void _NPutRectZoom(const GLBuffer* pBuffer, LONG x, LONG yBottom, LONG cx, LONG cy, const ULONG* pulPixels,
+                   ULONG ulZoomXInt, ULONG ulZoomXFrac, ULONG ulZoomYInt, ULONG ulZoomYFrac);
+// Reads a row of cx 32-bit pixels of a buffer at window position (x, y).
+void _NGetRow(const GLBuffer* pBuffer, LONG x, LONG y, LONG cx, ULONG* pulPixels);
+// Copies a rectangle (window coordinates, top row first) from one buffer to
+// another; ulMode 1 copies both halves of a stereo frame buffer.
+void _NCopyRect(const GLBuffer* pSrc, LONG xSrc, LONG ySrc, const GLBuffer* pDst, LONG x, LONG y,
+                LONG cx, LONG cy, ULONG ulMode);
+// Reads what the board serves of a read-pixels request from a bound buffer.
 void _NDirectReadPixels(N_Context* pctx, const N_BoundBuffer* pSlot, LONG x, LONG y, LONG cx,
                         LONG cy, ULONG ulFormat, ULONG ulType, void* pvDest);
+// Whether the active page configuration runs stereo.
+ULONG _NStereoPages(N_Context* pctx);
 
 // --- selection and feedback ---------------------------------------------------------------
 // Appends a pixel token (0x705 draw, 0x706 copy) to the feedback buffer.

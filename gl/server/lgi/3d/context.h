@@ -274,3 +274,23 @@ ULONG ulNClearColourValue(ULONG bits, ULONG ulValue);
 // 0, the buffer's largest value from 1.0 on, else the depth scaled to the
 // buffer with bUseContext, or ulValue.
 ULONG ulNClearDepthValue(float fDepth, ULONG bits, ULONG bUseContext, ULONG ulValue);
+
+// --- pixel zoom -----------------------------------------------------------------------------
+// How many times each of a run of pixels or rows is repeated for a zoom
+// (its absolute value): the integer part, and one more each time the 16-bit
+// fraction (65535 = one pixel) carries.
+struct N_ZoomStep {
+    explicit N_ZoomStep(float zoom);
+    ULONG Next();
+    ULONG ulInt;
+    ULONG ulFrac;
+    ULONG ulAcc = 0;
+};
+// One row of cSrc pixels zoomed by zx into pulOut (at most cMax pixels, each
+// masked to 24 bits, mirrored for a negative zoom); answers the pixels
+// written.
+ULONG _NZoomRow(const ULONG* pulSrc, ULONG cSrc, float zx, ULONG* pulOut, ULONG cMax);
+// The direct paths of draw and copy pixels.
+void _NDirectDrawPixels(N_Context* pctx, LONG cx, LONG cy, ULONG ulFormat, ULONG ulType,
+                        const void* pvPixels);
+void _NDirectCopyPixels(N_Context* pctx, LONG x, LONG y, LONG cx, LONG cy, ULONG ulSource);

@@ -224,16 +224,21 @@ TEST_F(LgiTest, PixelRequestsChooseTheirPath) {
         const char* path;
     };
     const Case cases[] = {
-        {false, 8, 0, 0, "_NDirectDrawPixels"},
-        {false, 0, 0, 0, "_NDirectDrawPixels"},
+        {false, 8, 0, 0, "_NPutRect"},
+        {false, 0, 0, 0, "_NPutRect"},
         {false, 0, 1, 0, "_NValidateAndDraw"},
-        {false, 7, 1, 0x40000000, "_NDirectDrawPixels"},  // colour forms stay direct
+        {false, 7, 1, 0x40000000, "_NPutRect"},  // colour forms stay direct
         {false, 2, 0, 0x80, "_NValidateAndDraw"},
-        {true, 0, 0, 0, "_NDirectCopyPixels"},
+        {true, 0, 0, 0, "_NCopyRect"},
         {true, 1, 0, 0, "_NValidateAndDraw"},
         {true, 0, 1, 0, "_NValidateAndDraw"},
         {true, 0, 0, 0x10, "_NValidateAndDraw"},
     };
+    GLBuffer front = Buffer(0x1, 32), back = Buffer(0x4, 32);
+    GLBuffer* ap[3] = {&front, &back, nullptr};
+    N_BindBuffers(2, ap);
+    *pulAttr(ctx_, 163) = 0x1;  // draw into the front, read from the back
+    const ULONG aulPixel[1] = {0};
     for (const Case& c : cases) {
         *pulAttr(ctx_, N_ATTR_MAP_COLOUR) = c.mapColour;
         ctx_->enableWord = c.enable;
@@ -242,10 +247,57 @@ TEST_F(LgiTest, PixelRequestsChooseTheirPath) {
         if (c.bCopy)
             N_CopyPixels(0, 0, 4, 4, c.format);
         else
-            N_DrawPixels(4, 4, c.format, 0, nullptr);
+            N_DrawPixels(1, 1, c.format, 0, aulPixel);
         EXPECT_EQ(vnx::debug::take(), std::string(c.path) + ": not available yet\n")
             << c.bCopy << " " << c.format;
     }
+}
+
+TEST(LgiZoomTest, RepeatCountsAndRows) {
+    N_ZoomStep one(1.0f);
+    N_ZoomStep half(0.5f);
+    N_ZoomStep threeHalves(1.5f);
+    ULONG cHalf = 0, cThreeHalves = 0;
+    for (int i = 0; i < 1000; ++i) {
+        EXPECT_EQ(one.Next(), 1u);
+        const ULONG h = half.Next();
+        EXPECT_LE(h, 1u);
+        cHalf += h;
+        cThreeHalves += threeHalves.Next();
+    }
+    EXPECT_NEAR(cHalf, 500, 1);
+    EXPECT_NEAR(cThreeHalves, 1500, 1);
+
+    const ULONG aulSrc[3] = {0xff000001, 2, 3};
+    ULONG aulOut[8] = {};
+    EXPECT_EQ(_NZoomRow(aulSrc, 3, 2.0f, aulOut, 8), 6u);
+    EXPECT_EQ(std::vector<ULONG>(aulOut, aulOut + 6), (std::vector<ULONG>{1, 1, 2, 2, 3, 3}));
+    EXPECT_EQ(_NZoomRow(aulSrc, 3, -1.0f, aulOut, 8), 3u);  // mirrored
+    EXPECT_EQ(std::vector<ULONG>(aulOut, aulOut + 3), (std::vector<ULONG>{3, 2, 1}));
+    EXPECT_EQ(_NZoomRow(aulSrc, 3, 4.0f, aulOut, 8), 8u);   // never past the row
+    EXPECT_EQ(_NZoomRow(aulSrc, 3, 0.5f, aulOut, 8), 1u);
+}
+
+// A zoom of (1.5, -1) writes row by row: each source row once, downward;
+// a second draw buffer gets a copy of the changed rectangle.
+TEST_F(LgiTest, DirectDrawRowByRowWithZoom) {
+    GLBuffer front = Buffer(0x1, 32), back = Buffer(0x4, 32);
+    GLBuffer* ap[3] = {&front, &back, nullptr};
+    N_BindBuffers(2, ap);
+    *pulAttr(ctx_, 163) = 0x5;
+    *pulAttr(ctx_, N_ATTR_ZOOM_X) = F(1.5f);
+    *pulAttr(ctx_, N_ATTR_ZOOM_Y) = F(-1.0f);
+    const ULONG aulImage[6] = {};
+    ctx_->dirty = 0;
+    vnx::debug::clear();
+    N_DrawPixels(2, 3, 8, 0, aulImage);
+    EXPECT_EQ(vnx::debug::take(),
+              "_NPutRect: not available yet\n_NPutRect: not available yet\n"
+              "_NPutRect: not available yet\n_NCopyRect: not available yet\n");
+    *pulAttr(ctx_, N_ATTR_ZOOM_X) = F(2.0f);
+    *pulAttr(ctx_, N_ATTR_ZOOM_Y) = F(2.0f);  // both above one: the zoomed write
+    N_DrawPixels(2, 3, 8, 0, aulImage);
+    EXPECT_EQ(vnx::debug::take(), "_NPutRectZoom: not available yet\n_NCopyRect: not available yet\n");
 }
 
 TEST_F(LgiTest, ReadPixelsSources) {
