@@ -97,6 +97,7 @@ void N_DestroyContext(N_Context* pctx) {
         pv = nullptr;
     }
     vFreeOwned(pctx);
+    if (pctx->pTexCache != nullptr) _NDropTexCache(pctx);
     if (pctx->pulPackedClip != pctx->builtinPacked) _Nfree(pctx->pulPackedClip);
     if (pctx->pulDecodedClip != pctx->builtinDecoded) _Nfree(pctx->pulDecodedClip);
     // No call may reach a freed context, nor may a new one at the same

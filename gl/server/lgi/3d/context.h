@@ -225,6 +225,7 @@ struct N_Context {
     float alphaScale;         // alpha to the alpha buffer's units, and back
     float alphaScaleInv;
     void* apScratchPixmap[2];
+    void* pTexCache;          // the texture cache, once a texture is loaded
 
     N_HwRecord* pHw;  // the current hardware record
     N_PipeBlock blocks[N_PIPE_BLOCKS];
