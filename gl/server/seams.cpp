@@ -105,8 +105,6 @@ LONG __glMapPrimSegment(GLClient*, ULONG, ULONG) {
     return -1;
 }
 
-void N_Init(ULONG, ULONG, ULONG, ULONG) { vNotAvailable(__func__); }
-
 WNDOBJ* pwoFromEngineHandle(ULONG hwo) {
     if (hwo != 0) vNotAvailable(__func__);
     return nullptr;

@@ -1,9 +1,9 @@
 // What the server's entry and command escape call of the server's other
 // parts: pixel formats and visuals, drawables, contexts, device buffers,
 // request segments and their decoders, primitive segments, dispatch tables,
-// the lgi layer, and the engine's window and translation objects. Until a
-// part is built its functions here say so on the debugger ("<name>: not
-// available yet") and answer failure; each part replaces its own.
+// and the engine's window and translation objects. Until a part is built its
+// functions here say so on the debugger ("<name>: not available yet") and
+// answer failure; each part replaces its own.
 #pragma once
 
 #include "glsrv.h"
@@ -74,9 +74,6 @@ BOOL __glSingleRequest(GLClient* pgc);
 // --- primitive segments ---------------------------------------------------------------------
 // Maps the primitive segment of the client's current context: 1, or -1.
 LONG __glMapPrimSegment(GLClient* pgc, ULONG hSection, ULONG cjSection);
-
-// --- the lgi layer ------------------------------------------------------------------------
-void N_Init(ULONG ul0, ULONG ul1, ULONG ul2, ULONG ul3);
 
 // --- engine objects named in the command header -----------------------------------------------
 // The window and translation objects of the call that the engine named by

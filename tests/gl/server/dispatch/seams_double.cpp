@@ -88,6 +88,9 @@ BOOL __glSingleRequest(GLClient* pgc) { return Note(__func__, {U(pgc)}) != 0; }
 LONG __glMapPrimSegment(GLClient* pgc, ULONG h, ULONG cj) {
     return static_cast<LONG>(Note(__func__, {U(pgc), h, cj}));
 }
-void N_Init(ULONG, ULONG, ULONG, ULONG) { Note(__func__); }
+void N_Init(N_AllocFunc pfnAlloc, N_FreeFunc pfnFree, ULONG ul0, ULONG ul1) {
+    Note(__func__, {U(reinterpret_cast<void*>(pfnAlloc)), U(reinterpret_cast<void*>(pfnFree)), ul0, ul1});
+}
+void _NFreeData(void) { Note(__func__); }
 WNDOBJ* pwoFromEngineHandle(ULONG h) { return h == kWindowHandle ? kWindow : nullptr; }
 XLATEOBJ* pxoFromEngineHandle(ULONG) { return nullptr; }
