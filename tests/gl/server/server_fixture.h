@@ -36,13 +36,13 @@ namespace glsrv_test {
 // What the server prints when it starts and describes, while its other
 // parts are not built.
 inline const std::string kLoadText =
-    "glInitDispatchVectors: not available yet\n"
-    "DriverInit: glInitDispatchVectors failed\n"
+    "__glChooseFormatTable: not available yet\n"
+    "glInitVisualConfigs: not available yet\n"
+    "N_Init: not available yet\n"
     "glDrvDescribePixelFormat: not available yet\n";
 // What freeing a client prints, and what the rest of shut-down prints.
 inline const std::string kClientFreedText = "_DUpdateOverlayPresent: not available yet\n";
 inline const std::string kShutdownText =
-    "glFreeDispatchVectors: not available yet\n"
     "glFreeVisualConfigs: not available yet\n";
 
 // An OPENGL_CMD request: the header, then argument words.

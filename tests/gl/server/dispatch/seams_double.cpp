@@ -35,8 +35,6 @@ std::uintptr_t U(const void* p) { return reinterpret_cast<std::uintptr_t>(p); }
 
 using namespace glsrv_double;
 
-BOOL glInitDispatchVectors(void) { return Note(__func__) != 0; }
-void glFreeDispatchVectors(void) { Note(__func__); }
 void __glChooseFormatTable(PDEV*) { Note(__func__); }
 ULONG glInitVisualConfigs(PDEV*) { return Note(__func__); }
 void glFreeVisualConfigs(void) { Note(__func__); }
@@ -91,3 +89,22 @@ LONG __glMapPrimSegment(GLClient* pgc, ULONG h, ULONG cj) {
 void N_Init(ULONG, ULONG, ULONG, ULONG) { Note(__func__); }
 WNDOBJ* pwoFromEngineHandle(ULONG h) { return h == kWindowHandle ? kWindow : nullptr; }
 XLATEOBJ* pxoFromEngineHandle(ULONG) { return nullptr; }
+
+void N_MakeCurrent(N_Context* pnc) { Note(__func__, {U(pnc)}); }
+ULONG N_SetStateBlockAttr(ULONG id, const void* pv) { return Note(__func__, {id, U(pv)}); }
+ULONG N_DispatchPackets(const ULONG* pw, ULONG c) { return Note(__func__, {U(pw), c}); }
+BOOL N_PacketsDone(ULONG id) {
+    Note(__func__, {id});
+    return TRUE;
+}
+BOOL _DBindBuffers(GLContext* gc, ULONG fl) { return Note(__func__, {U(gc), fl}) != 0; }
+void _DSetClipRegion(GLContext* gc, const __GLXbox* pbox) { Note(__func__, {U(gc), U(pbox)}); }
+LONG __glDrawableHeight(GLContext* gc) { return static_cast<LONG>(Note(__func__, {U(gc)})); }
+BOOL __glVisualDoubleBuffered(GLContext* gc) { return Note(__func__, {U(gc)}) != 0; }
+BOOL __glVisualStereo(GLContext* gc) { return Note(__func__, {U(gc)}) != 0; }
+BOOL __glXPushLights(GLContext* gc) { return Note(__func__, {U(gc)}) != 0; }
+BOOL __glXPushClipPlanes(GLContext* gc) { return Note(__func__, {U(gc)}) != 0; }
+BOOL __glXPushColorFormat(GLContext* gc) { return Note(__func__, {U(gc)}) != 0; }
+BOOL __glXValidateViewport(GLContext* gc) { return Note(__func__, {U(gc)}) != 0; }
+ULONG __glClosePrimitive(GLClient* pgc) { return Note(__func__, {U(pgc)}); }
+void __glSendPrimitive(GLClient* pgc) { Note(__func__, {U(pgc)}); }
