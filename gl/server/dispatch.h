@@ -63,7 +63,8 @@ ULONG __glXRenderLength(const GLClient* pgc, const void* pvRequest);
 // render opcode always carries: its fixed arguments; for requests with a
 // variable part, the part before it. ~0u for opcodes that have no request.
 ULONG __glXRenderFixedBody(ULONG opcode);
-// TRUE when the request carries at least cjBody bytes behind its header.
+// TRUE when the request carries at least cjBody bytes behind its header
+// (~0u counts as none: only the header).
 // When it does not, a handler answers __glXBadLength and reads nothing.
 BOOL __glXRenderBodyFits(const GLClient* pgc, const void* pvRequest, ULONG cjBody);
 // Answers GLX_BAD_LENGTH for a render request too short for what its

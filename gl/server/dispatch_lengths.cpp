@@ -239,6 +239,7 @@ ULONG __glXRenderFixedBody(ULONG opcode) {
 }
 
 BOOL __glXRenderBodyFits(const GLClient* pgc, const void* pvRequest, ULONG cjBody) {
+    if (cjBody == ~0u) cjBody = 0;  // no such request: nothing beyond the header is read
     const ULONG cj = __glXRenderLength(pgc, pvRequest);
     return cj >= 4 && cj - 4 >= cjBody;
 }

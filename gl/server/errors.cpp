@@ -55,6 +55,9 @@ ULONG __glXDisp_UnknownSingle(GLClient* pgc, const void*) {
 }
 
 ULONG __glXDisp_BadRender(GLClient* pgc, const void* pvRequest) {
+    if (!__glXRenderBodyFits(pgc, pvRequest, __glXRenderFixedBody(__glXRenderOpcode(pvRequest)))) {
+        return __glXBadLength(pgc, pvRequest);
+    }
     return __glXRenderError(pgc, pvRequest, GL_INVALID_OPERATION);
 }
 
@@ -65,8 +68,7 @@ ULONG __glXVtx_Invalid(__GLXprimBuffer*, const void*) {
 
 ULONG __glXDisp_NotAvailable(GLClient* pgc, const void* pvRequest) {
     const ULONG opcode = __glXRenderOpcode(pvRequest);
-    const ULONG cjFixed = __glXRenderFixedBody(opcode);
-    if (cjFixed != ~0u && !__glXRenderBodyFits(pgc, pvRequest, cjFixed)) {
+    if (!__glXRenderBodyFits(pgc, pvRequest, __glXRenderFixedBody(opcode))) {
         return __glXBadLength(pgc, pvRequest);
     }
     __glXDebugPrint("%s: not available yet\n", __glXRenderRequestName(opcode));

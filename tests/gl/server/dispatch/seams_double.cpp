@@ -95,7 +95,7 @@ ULONG N_SetStateBlockAttr(ULONG id, const void* pv) { return Note(__func__, {id,
 ULONG N_DispatchPackets(const ULONG* pw, ULONG c) { return Note(__func__, {U(pw), c}); }
 BOOL N_PacketsDone(ULONG id) {
     Note(__func__, {id});
-    return TRUE;
+    return gAnswers.notDone.count(id) == 0;
 }
 BOOL _DBindBuffers(GLContext* gc, ULONG fl) { return Note(__func__, {U(gc), fl}) != 0; }
 void _DSetClipRegion(GLContext* gc, const __GLXbox* pbox) { Note(__func__, {U(gc), U(pbox)}); }

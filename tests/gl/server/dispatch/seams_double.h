@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,7 @@ struct Record {
 struct Answers {
     ULONG ul = 1;                    // every numeric or BOOL answer
     GLContext* gcCreated = nullptr;  // what context creation makes
+    std::set<ULONG> notDone;         // dispatch ids the lgi layer has not finished
 };
 
 extern Record gRecord;
