@@ -312,7 +312,9 @@ void __glXValidateDraw(GLContext* gc) {
         gc->dirty = (gc->dirty | GLX_DIRTY_BUFFERS) & ~GLX_DIRTY_CLIP;
     }
     if (gc->dirty & GLX_DIRTY_BUFFERS) {
-        gc->flBufferMask = __glXBufferMask(pgs, __glVisualDoubleBuffered(gc), __glVisualStereo(gc));
+        const BOOL bDoubleBuffered = __glVisualDoubleBuffered(gc);
+        const BOOL bStereo = __glVisualStereo(gc);
+        gc->flBufferMask = __glXBufferMask(pgs, bDoubleBuffered, bStereo);
         if (_DBindBuffers(gc, gc->flBufferMask)) gc->dirty &= ~GLX_DIRTY_BUFFERS;
     }
     if ((gc->dirty & GLX_DIRTY_VIEWPORT) && __glXValidateViewport(gc)) {
