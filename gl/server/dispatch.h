@@ -4,6 +4,7 @@
 // steps every handler takes first.
 #pragma once
 
+#include <array>
 #include <atomic>
 
 #include "context.h"
@@ -127,6 +128,8 @@ extern std::atomic<ULONG> __glXLastDispatchId;
 // --- context GL state ---------------------------------------------------------------
 // Creates the context's GLState with its defaults: 0, or GLX_BAD_ALLOC after
 // freeing the blocks made. bDoubleBuffered chooses the draw and read buffer.
+// The context's new lgi context is the current one; it learns the state's
+// first values (and that separate triangles are separate faces).
 ULONG __glXCreateGLState(GLContext* gc, BOOL bDoubleBuffered);
 // Frees the blocks the mask names, then the record (and its auxiliary
 // evaluator record when it has one).
@@ -145,3 +148,16 @@ void __glXValidateOnBind(GLContext* gc);
 // Validation before anything is drawn or read: the clip (scissor), the
 // buffers, the viewport, as the dirty bits ask.
 void __glXValidateDraw(GLContext* gc);
+
+// --- saving and applying attribute groups ----------------------------------------------
+// A saver fills a group's block with the group's current values (the
+// server's own and the current lgi context's): 0.
+typedef ULONG (*__GLXsaverFn)(GLContext* gc, ULONG* pwBlock);
+// By group bit number: for glPushAttrib, and for copying between contexts.
+extern const std::array<__GLXsaverFn, GLX_GROUPS> __glXPushSavers;
+extern const std::array<__GLXsaverFn, GLX_GROUPS> __glXCopySavers;
+// Sets the lgi attributes of every group of the mask that pgs holds, and
+// the enables that belong to them, in the target lgi context (the
+// context's own when null, which is made current again afterwards); the
+// context's dirty bits say what must be worked out again.
+void __glXApplyGroups(GLContext* gc, GLState* pgs, ULONG flMask, N_Context* pncTarget);

@@ -41,6 +41,7 @@ constexpr ULONG kCCW = 0x901;           // GL_CCW
 constexpr ULONG kModelView = 0x1700;    // GL_MODELVIEW
 constexpr ULONG kPolygonFill = 2;       // lgi polygon mode: filled
 constexpr ULONG kViewportAttr = 51;     // lgi attribute of the VIEWPORT block
+constexpr ULONG kSeparateFacesAttr = 76;  // lgi: 1 counts separate triangles as separate faces
 constexpr ULONG kAuxEvalGroup = ~0u;    // the auxiliary evaluator record's step
 
 ULONG F(float f) {
@@ -104,8 +105,9 @@ void vSetViewport(GLContext* gc, ULONG* pw) {
 }
 
 void vSetTexture(ULONG* pw) {
-    pw[0] = 1;
-    // Object and eye planes: s (1, 0, 0, 0), t (0, 1, 0, 0), r and q zero.
+    // Every coordinate generated in the same first mode; object and eye
+    // planes s (1, 0, 0, 0), t (0, 1, 0, 0), r and q zero.
+    for (ULONG c = 0; c < 4; ++c) pw[c * GLX_TEXGEN_WORDS] = 1;
     for (ULONG c = 0; c < 2; ++c) {
         pw[c * GLX_TEXGEN_WORDS + GLX_TEXGEN_OBJECT_PLANE + c] = F(1.0f);
         pw[c * GLX_TEXGEN_WORDS + GLX_TEXGEN_EYE_PLANE + c] = F(1.0f);
@@ -183,6 +185,8 @@ void vSetDefaults(GLContext* gc, ULONG flGroup, ULONG* pw, BOOL bDoubleBuffered)
 ULONG __glXCreateGLState(GLContext* gc, BOOL bDoubleBuffered) {
     auto* pgs = static_cast<GLState*>(LocalAlloc(LPTR, sizeof(GLState)));
     if (pgs == nullptr) return GLX_BAD_ALLOC;
+    // Separate triangles count as separate faces.
+    N_SetStateBlockAttrWord(kSeparateFacesAttr, 1);
     *pgs = GLState{};
     gc->pState = pgs;
     for (const ULONG flGroup : kCreationOrder) {

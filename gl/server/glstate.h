@@ -20,7 +20,7 @@
 #define GLX_POLYGON_CULL 2u
 #define GLX_POLYGON_FRONT_FACE 3u
 // PIXEL_MODE: words 0..15 the transfer attributes (lgi 131..146); the read
-// buffer as a buffer bit and as its GL name.
+// buffer as buffer bits (lgi 162) and as its GL name.
 #define GLX_PIXEL_READ_BIT 16u
 #define GLX_PIXEL_READ_BUFFER 17u
 // LIGHTING: eight light records of 25 words from word 48.
@@ -43,16 +43,16 @@
 // TRANSFORM: matrix mode, then six clip-plane equations of four words.
 #define GLX_TRANSFORM_MATRIX_MODE 0u
 #define GLX_TRANSFORM_PLANES 1u
-// COLOR_BUFFER: the draw buffer as buffer bits and as its GL name, and the
-// colour write mask as four bytes (red, green, blue, alpha).
-#define GLX_COLOR_DRAW_BITS 1u
+// COLOR_BUFFER: the draw buffer as buffer bits (lgi 163) and as its GL name,
+// and the colour write mask as four bytes (red, green, blue, alpha).
+#define GLX_COLOR_DRAW_BITS 15u
 #define GLX_COLOR_DRAW_BUFFER 3u
 #define GLX_COLOR_WRITE_MASK 16u
 // HINT: five hints; LIST: the list base.
 #define GLX_HINTS 5u
 #define GLX_LIST_BASE 0u
-// TEXTURE: the coordinates s, t, r, q, nine words each: generation mode,
-// object plane, eye plane.
+// TEXTURE: the coordinates s, t, r, q, nine words each: generation mode
+// (lgi code, 1 at first), object plane, eye plane.
 #define GLX_TEXGEN_WORDS 9u
 #define GLX_TEXGEN_OBJECT_PLANE 1u
 #define GLX_TEXGEN_EYE_PLANE 5u

@@ -105,6 +105,14 @@ ULONG N_SetStateBlockAttr(ULONG, const void*) {
     vNotAvailable(__func__);
     return 0;
 }
+ULONG N_SetStateBlockAttrWord(ULONG, ULONG) {
+    vNotAvailable(__func__);
+    return 0;
+}
+ULONG N_GetStateBlockAttr(ULONG, void*) {
+    vNotAvailable(__func__);
+    return 0xFFFFFFFFu;
+}
 ULONG N_DispatchPackets(const ULONG*, ULONG) {
     vNotAvailable(__func__);
     return 0xFFFFFFFFu;  // nothing ran, so nothing to wait for
@@ -147,6 +155,9 @@ BOOL __glXValidateViewport(GLContext*) {
     vNotAvailable(__func__);
     return FALSE;
 }
+
+void __glXSetMatrixMode(GLContext*, ULONG) { vNotAvailable(__func__); }
+void __glXValidateTexture(GLContext*) { vNotAvailable(__func__); }
 
 ULONG __glClosePrimitive(GLClient*) {
     vNotAvailable(__func__);

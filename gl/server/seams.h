@@ -78,6 +78,10 @@ void N_MakeCurrent(N_Context* pnc);
 // Sets one attribute of the current lgi context from the words at pvValue:
 // the number of words stored.
 ULONG N_SetStateBlockAttr(ULONG id, const void* pvValue);
+// The same for a one-word value.
+ULONG N_SetStateBlockAttrWord(ULONG id, ULONG ulWord);
+// Copies attribute id of the current lgi context to pvDest (its width).
+ULONG N_GetStateBlockAttr(ULONG id, void* pvDest);
 // Runs cWords command words against the current lgi context: the dispatch
 // id of the batch.
 ULONG N_DispatchPackets(const ULONG* pWords, ULONG cWords);
@@ -105,6 +109,10 @@ BOOL __glXPushLights(GLContext* gc);
 BOOL __glXPushClipPlanes(GLContext* gc);
 BOOL __glXPushColorFormat(GLContext* gc);
 BOOL __glXValidateViewport(GLContext* gc);
+// Hands the matrix code the matrix mode; has the texture state worked out
+// again.
+void __glXSetMatrixMode(GLContext* gc, ULONG mode);
+void __glXValidateTexture(GLContext* gc);
 
 // --- the server's primitive buffer -------------------------------------------------------
 // Closes the primitive at End: 0 when the buffer may stay open,

@@ -79,9 +79,11 @@ TEST_F(GLStateTest, DefaultsAreGLsInitialState) {
     EXPECT_EQ(Fl(pv[GLX_VIEWPORT_NEAR]), 0.0f);
     EXPECT_EQ(Fl(pv[GLX_VIEWPORT_FAR]), 1.0f);
     EXPECT_EQ(pv[GLX_VIEWPORT_UNSET], 1u);
-    ASSERT_EQ(gRecord.calls.size(), 1u);
-    EXPECT_EQ(gRecord.calls[0].name, "N_SetStateBlockAttr");
-    EXPECT_EQ(gRecord.calls[0].args, (std::vector<std::uintptr_t>{51, reinterpret_cast<std::uintptr_t>(pv)}));
+    ASSERT_EQ(gRecord.calls.size(), 2u);
+    EXPECT_EQ(gRecord.calls[0].name, "N_SetStateBlockAttrWord") << "separate faces";
+    EXPECT_EQ(gRecord.calls[0].args, (std::vector<std::uintptr_t>{76, 1}));
+    EXPECT_EQ(gRecord.calls[1].name, "N_SetStateBlockAttr");
+    EXPECT_EQ(gRecord.calls[1].args, (std::vector<std::uintptr_t>{51, reinterpret_cast<std::uintptr_t>(pv)}));
     EXPECT_EQ(gc_.dirty, GLX_DIRTY_VIEWPORT);
     // Model-view matrix mode, clip planes zero.
     EXPECT_EQ(Block(GL_TRANSFORM_BIT)[GLX_TRANSFORM_MATRIX_MODE], 0x1700u);
@@ -105,7 +107,7 @@ TEST_F(GLStateTest, DefaultsAreGLsInitialState) {
         EXPECT_EQ(Floats(pt + GLX_TEXGEN_OBJECT_PLANE, 4), planes[c]) << c;
         EXPECT_EQ(Floats(pt + GLX_TEXGEN_EYE_PLANE, 4), planes[c]) << c;
     }
-    EXPECT_EQ(Block(GL_TEXTURE_BIT)[0], 1u);
+    for (ULONG c = 0; c < 4; ++c) EXPECT_EQ(Block(GL_TEXTURE_BIT)[c * GLX_TEXGEN_WORDS], 1u);
     // Evaluator maps: component counts and control points of GL's table,
     // domain 0..1 of order 1; grids 0..1 in one step.
     const ULONG components[9] = {4, 1, 3, 1, 2, 3, 4, 3, 4};

@@ -5,6 +5,7 @@
 #include "seams_double.h"
 
 #include <cfenv>
+#include <cstring>
 
 namespace glsrv_double {
 
@@ -108,3 +109,14 @@ BOOL __glXPushColorFormat(GLContext* gc) { return Note(__func__, {U(gc)}) != 0; 
 BOOL __glXValidateViewport(GLContext* gc) { return Note(__func__, {U(gc)}) != 0; }
 ULONG __glClosePrimitive(GLClient* pgc) { return Note(__func__, {U(pgc)}); }
 void __glSendPrimitive(GLClient* pgc) { Note(__func__, {U(pgc)}); }
+ULONG N_SetStateBlockAttrWord(ULONG id, ULONG ul) { return Note(__func__, {id, ul}); }
+ULONG N_GetStateBlockAttr(ULONG id, void* pv) {
+    Note(__func__, {id, U(pv)});
+    auto it = gAnswers.attrs.find(id);
+    if (it != gAnswers.attrs.end()) {
+        std::memcpy(pv, it->second.data(), it->second.size() * sizeof(ULONG));
+    }
+    return 0xFFFFFFFFu;
+}
+void __glXSetMatrixMode(GLContext* gc, ULONG mode) { Note(__func__, {U(gc), mode}); }
+void __glXValidateTexture(GLContext* gc) { Note(__func__, {U(gc)}); }
