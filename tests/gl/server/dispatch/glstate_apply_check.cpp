@@ -46,16 +46,7 @@ const std::vector<std::pair<ULONG, std::vector<std::pair<ULONG, ULONG>>>> kGroup
     {GL_SCISSOR_BIT, {}},
 };
 
-unsigned Bit(ULONG fl) { return static_cast<unsigned>(__builtin_ctz(fl)); }
-
-class ApplyTest : public RequestTest {
-  protected:
-    void TearDown() override {
-        if (gc_.pState != nullptr) __glXFreeGLState(gc_.pState, gc_.pState->flPresent);
-        gc_.pState = nullptr;
-        RequestTest::TearDown();
-    }
-};
+class ApplyTest : public RequestTest {};
 
 // Every group: the saver reads each lgi attribute into its word (a later
 // attribute over the same word wins, as applying sets them in order), and

@@ -23,15 +23,8 @@ std::vector<float> Floats(const ULONG* pw, int n) {
     return v;
 }
 
-unsigned Bit(ULONG fl) { return static_cast<unsigned>(__builtin_ctz(fl)); }
-
 class GLStateTest : public RequestTest {
   protected:
-    void TearDown() override {
-        if (gc_.pState != nullptr) __glXFreeGLState(gc_.pState, gc_.pState->flPresent);
-        gc_.pState = nullptr;
-        RequestTest::TearDown();
-    }
     const ULONG* Block(ULONG fl) { return gc_.pState->blocks[Bit(fl)]; }
 };
 

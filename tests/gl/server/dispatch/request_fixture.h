@@ -30,6 +30,8 @@ class RequestTest : public ::testing::Test {
         pgc_->gc = &gc_;
     }
     void TearDown() override {
+        if (gc_.pState != nullptr) __glXFreeGLState(gc_.pState, gc_.pState->flPresent);
+        gc_.pState = nullptr;
         pgc_->gc = nullptr;
         __glXDebugFlag = 0;
         glFreeDispatchVectors();
@@ -41,6 +43,9 @@ class RequestTest : public ::testing::Test {
     ULONG Run(const __GLXdispatchFn* pTable, const std::vector<std::uint8_t>& request) {
         return pTable[__glXRenderOpcode(request.data())](pgc_, request.data());
     }
+
+    // The index of a group's block in GLState.blocks.
+    static unsigned Bit(ULONG flGroup) { return static_cast<unsigned>(__builtin_ctz(flGroup)); }
 
     GLClient* pgc_ = nullptr;
     GLContext gc_{};
