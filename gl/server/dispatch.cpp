@@ -24,7 +24,8 @@ __GLXvertexFn* __glXVertexTable = nullptr;
 
 namespace {
 
-// A run of opcodes [first, last] that go to one handler.
+// A run of opcodes [first, last] that go to one handler (null: the handler
+// of the same opcode in the fallback table).
 struct __GLXrenderRun {
     USHORT first;
     USHORT last;
@@ -44,6 +45,11 @@ ULONG __glXVtx_NotAvailable(__GLXprimBuffer*, const void*) {
     __glXDebugPrint("__glXVtx: not available yet\n");
     return GL_INVALID_OPERATION;
 }
+
+// The single requests X_GLsop_NewList .. X_GLsop_Flush.
+const __GLXrenderRun kSingle[] = {
+    {101, 142, __glXDisp_SingleNotAvailable},  // __glXDisp_<request>
+};
 
 // Outside Begin/End, in the order they are applied over the default.
 const __GLXrenderRun kImmediate[] = {
@@ -138,8 +144,8 @@ BOOL glInitDispatchVectors(void) {
     vFill(__glXVertexTable, GLX_RENDER_ENTRIES, __glXVtx_Invalid, kVertex,
           static_cast<const __GLXvertexFn*>(nullptr));
 
-    for (ULONG i = 0; i < GLX_SINGLE_ENTRIES; ++i) __glXSingleTable[i] = __glXDisp_UnknownSingle;
-    for (ULONG i = 101; i <= 142; ++i) __glXSingleTable[i] = __glXDisp_SingleNotAvailable;
+    vFill(__glXSingleTable, GLX_SINGLE_ENTRIES, __glXDisp_UnknownSingle, kSingle,
+          static_cast<const __GLXdispatchFn*>(nullptr));
 
     vFill(__glXRenderTable, GLX_RENDER_ENTRIES, __glXDisp_BadRender, kImmediate,
           static_cast<const __GLXdispatchFn*>(nullptr));
