@@ -10,8 +10,10 @@
 // source, so a blit within one bitmap reads no pixel it already wrote.
 //
 // Two kinds of blit take a fast path, chosen from a table: a source copy
-// between equal formats (pixman_blt, or row moves) and a fill with one value
-// (pixman_fill).
+// between equal formats (row moves) and a fill with one value (row fills,
+// pixman_fill for a large area).
+// A blit that needs no list of clip rectangles and no temporary allocates
+// nothing.
 #include <pixman.h>
 
 #include <algorithm>
@@ -125,49 +127,22 @@ void draw_general(Blit& b, const RECTL& r) {
 
 // --- fast paths -------------------------------------------------------------
 
-// A view as pixman sees bits: 32-bit words from the top row in memory, so
-// a bottom-up bitmap is addressed from its last row with y flipped.
-struct Words {
-    uint32_t* bits;
-    int stride;  // in words
-    bool bFlipped;
-    LONG cy;
-    int y(LONG yView, LONG cRows) const { return bFlipped ? cy - yView - cRows : yView; }
-};
-
-bool words_of(const SURFOBJ* pso, Words* w) {
-    BYTE* top = pso->lDelta >= 0 ? static_cast<BYTE*>(pso->pvScan0)
-                                 : row_address(pso, pso->sizlBitmap.cy - 1);
-    const LONG delta = pso->lDelta >= 0 ? pso->lDelta : -pso->lDelta;
-    if (reinterpret_cast<std::uintptr_t>(top) % 4 != 0 || delta % 4 != 0) return false;
-    *w = Words{reinterpret_cast<uint32_t*>(top), delta / 4, pso->lDelta < 0, pso->sizlBitmap.cy};
-    return true;
-}
-
 bool copy_applies(const Blit& b) {
     return !b.bMask && b.fg == 0xCC && !b.bRuns && b.xlate.identity() && b.fSrc == b.fDst &&
            b.fDst->cBits >= 8;
 }
 
+// Row moves, away from the source when both are one bitmap (memmove also
+// keeps a row that overlaps itself right).
 bool copy_draw(Blit& b, const RECTL& r) {
-    const LONG n = r.right - r.left, rows = r.bottom - r.top;
-    SURFOBJ* psoS = b.src.pso();
-    SURFOBJ* psoD = b.dst.pso();
-    const LONG xs = b.src.x(r.left + b.srcOff.x), ys = r.top + b.srcOff.y - b.src.dy();
-    const LONG xd = b.dst.x(r.left), yd = r.top - b.dst.dy();
-    const int bpp = static_cast<int>(b.fDst->cBits);
-    Words ws, wd;
-    if (psoS != psoD && (bpp == 16 || bpp == 32) && words_of(psoS, &ws) && words_of(psoD, &wd) &&
-        ws.bFlipped == wd.bFlipped &&
-        pixman_blt(ws.bits, wd.bits, ws.stride, wd.stride, bpp, bpp, xs, ws.y(ys, rows), xd,
-                   wd.y(yd, rows), n, rows))
-        return true;
-    // Row moves, away from the source when both are one bitmap.
-    const size_t cb = static_cast<size_t>(n) * (bpp / 8);
+    const LONG rows = r.bottom - r.top;
+    const size_t cbPixel = b.fDst->cBits / 8;
+    const size_t cb = static_cast<size_t>(r.right - r.left) * cbPixel;
+    const size_t xs = static_cast<size_t>(b.src.x(r.left + b.srcOff.x)) * cbPixel;
+    const size_t xd = static_cast<size_t>(b.dst.x(r.left)) * cbPixel;
     for (LONG k = 0; k < rows; ++k) {
-        const LONG i = b.bUp ? rows - 1 - k : k;
-        std::memmove(row_address(psoD, yd + i) + static_cast<size_t>(xd) * (bpp / 8),
-                     row_address(psoS, ys + i) + static_cast<size_t>(xs) * (bpp / 8), cb);
+        const LONG y = b.bUp ? r.bottom - 1 - k : r.top + k;
+        std::memmove(b.dst.row(y) + xd, b.src.row(y + b.srcOff.y) + xs, cb);
     }
     return true;
 }
@@ -177,13 +152,46 @@ bool fill_applies(const Blit& b) {
            (b.fDst->cBits == 8 || b.fDst->cBits == 16 || b.fDst->cBits == 32);
 }
 
+// Small rectangles are filled row by row here; pixman_fill's set-up costs
+// more than the stores of a few rows, but its stores are the faster ones
+// for a wide area.
+constexpr std::int64_t kPixmanFillPixels = 4096;
+
+template <typename T>
+void fill_rows(const HostView& v, const RECTL& r, ULONG value) {
+    const T t = static_cast<T>(value);
+    const size_t n = static_cast<size_t>(r.right - r.left);
+    for (LONG y = r.top; y < r.bottom; ++y)
+        std::fill_n(reinterpret_cast<T*>(v.row(y)) + v.x(r.left), n, t);
+}
+
+// Whether every row of a bitmap starts on a whole pixel of cb bytes.
+bool rows_aligned(const SURFOBJ* pso, size_t cb) {
+    return reinterpret_cast<std::uintptr_t>(pso->pvScan0) % cb == 0 && pso->lDelta % static_cast<LONG>(cb) == 0;
+}
+
 bool fill_draw(Blit& b, const RECTL& r) {
-    Words w;
-    if (!words_of(b.dst.pso(), &w)) return false;
-    const LONG rows = r.bottom - r.top;
+    const SURFOBJ* pso = b.dst.pso();
+    const int bpp = static_cast<int>(b.fDst->cBits);
+    if (!rows_aligned(pso, bpp / 8)) return false;
     const ULONG value = rop3_value(b.fg, b.iSolid, 0, 0) & all_ones(b.fDst->cBits);
-    return pixman_fill(w.bits, w.stride, static_cast<int>(b.fDst->cBits), b.dst.x(r.left),
-                       w.y(r.top - b.dst.dy(), rows), r.right - r.left, rows, value);
+    const LONG cx = r.right - r.left, cy = r.bottom - r.top;
+    if (std::int64_t{cx} * cy >= kPixmanFillPixels && rows_aligned(pso, 4)) {
+        // pixman sees 32-bit words from the top row in memory: a bottom-up
+        // bitmap is addressed from its last row, y flipped.
+        const bool bUp = pso->lDelta < 0;
+        const LONG yView = r.top - b.dst.dy();
+        auto* top = reinterpret_cast<uint32_t*>(bUp ? row_address(pso, pso->sizlBitmap.cy - 1) : static_cast<BYTE*>(pso->pvScan0));
+        const int stride = (bUp ? -pso->lDelta : pso->lDelta) / 4;
+        if (pixman_fill(top, stride, bpp, b.dst.x(r.left), bUp ? pso->sizlBitmap.cy - yView - cy : yView, cx, cy, value))
+            return true;
+    }
+    switch (b.fDst->cBits) {
+    case 8: fill_rows<std::uint8_t>(b.dst, r, value); break;
+    case 16: fill_rows<std::uint16_t>(b.dst, r, value); break;
+    default: fill_rows<std::uint32_t>(b.dst, r, value); break;
+    }
+    return true;
 }
 
 struct FastPath {
@@ -266,7 +274,7 @@ BOOL blit(const BlitArgs& a) {
     ULONG iDirection = CD_RIGHTDOWN;
     if (bInPlace) iDirection = (b.srcOff.x < 0 ? CD_LEFTDOWN : 0) | (b.srcOff.y < 0 ? CD_RIGHTUP : 0);
     b.bUp = (iDirection & CD_RIGHTUP) != 0;
-    std::vector<RECTL> rects;
+    RectList rects;
     if (!clip_rects(a.pco, work, iDirection, rects)) return FALSE;
     if (rects.empty()) return TRUE;
     const RECTL bounds = rect_bounds(rects);

@@ -151,8 +151,7 @@ size_t live_clips() {
     return clips().size();
 }
 
-bool clip_rects(const CLIPOBJ* pco, const RECTL& rclWork, ULONG iDirection,
-                std::vector<RECTL>& rects) {
+bool clip_rects(const CLIPOBJ* pco, const RECTL& rclWork, ULONG iDirection, RectList& rects) {
     rects.clear();
     if (rect_empty(rclWork)) return true;
     if (pco == nullptr || pco->iDComplexity == DC_TRIVIAL) {

@@ -123,9 +123,9 @@ RECTL rect_intersect(const RECTL& a, const RECTL& b) {
                  std::min(a.bottom, b.bottom)};
 }
 
-RECTL rect_bounds(const std::vector<RECTL>& rects) {
+RECTL rect_bounds(const RectList& rects) {
     if (rects.empty()) return RECTL{0, 0, 0, 0};
-    RECTL r = rects.front();
+    RECTL r = *rects.begin();
     for (const RECTL& q : rects) {
         r.left = std::min(r.left, q.left);
         r.top = std::min(r.top, q.top);
