@@ -2,8 +2,8 @@
 // of at most 8x8 pixels, four constants per packet and per primitive). The
 // packet's first three instructions are the block copy's set-up (opcodes 31
 // and 49); the rest is a program of opcodes 0-8 that reads the source
-// sample in register 12. The rules are in platform/board.h ("Execution",
-// block copies).
+// sample in register 12, run by the span engine row by row. The rules are
+// in platform/board.h ("Execution", block copies).
 #include <algorithm>
 
 #include "exec.h"
@@ -13,129 +13,61 @@ namespace vnx::board::exec {
 namespace {
 
 constexpr std::uint32_t kClipBit = 0x10000000u;
+constexpr std::uint32_t kMaskBits = 0x0A000000u;  // bits 25 and 27: no mask conditions here
 constexpr std::uint32_t kSetup0 = 0x001126DFu;
 constexpr std::uint32_t kSetup1 = 0x001C0331u;  // phase in bits 11-16
 constexpr std::uint32_t kPhaseBits = 0x3Fu << 11;
 constexpr std::uint32_t kSetup2 = 0x00132F1Fu;
-constexpr std::uint32_t kSecondScreenBits = 0x70000u;
-constexpr std::int64_t kSecondScreenX = 1024;
+constexpr std::size_t kSetupWords = 3;
 constexpr int kBlock = 8;
 
-// Registers the copy program may name: 0, 8-14, 27-30.
-int slot_of(std::uint32_t reg) {
-    if (reg == 0) return 0;
-    if (reg >= 8 && reg <= 14) return 1 + static_cast<int>(reg - 8);
-    if (reg >= 27 && reg <= 30) return 8 + static_cast<int>(reg - 27);
-    return -1;
-}
-constexpr int kSlots = 12;
-constexpr int kSlotSample = 5;  // register 12
-constexpr int kSlotLow = 6;     // 13: the destination (low half of the pid word)
-constexpr int kSlotHigh = 7;    // 14: the source (high half)
-
-struct Op {
-    std::uint8_t op, dst, a, b;
-    bool clip;
-};
-
-bool compile(const std::vector<std::uint32_t>& words, std::vector<Op>* out) {
-    for (std::size_t k = 3; k < words.size(); ++k) {
-        const std::uint32_t w = words[k];
-        Op o{};
-        o.op = static_cast<std::uint8_t>(w & 0x3F);
-        const int dst = slot_of((w >> 6) & 0x1F), a = slot_of((w >> 17) & 0x1F);
-        const int b = o.op >= 7 ? 0 : slot_of((w >> 11) & 0x1F);
-        if (o.op > 8 || dst < 1 || dst > kSlotHigh || a < 0 || b < 0 || (w & 0x0A000000u) != 0) return false;
-        o.dst = static_cast<std::uint8_t>(dst);
-        o.a = static_cast<std::uint8_t>(a);
-        o.b = static_cast<std::uint8_t>(b);
-        o.clip = (w & kClipBit) != 0;
-        out->push_back(o);
-    }
-    return !out->empty();
-}
-
-std::uint32_t apply(std::uint8_t op, std::uint32_t a, std::uint32_t b) {
-    switch (op) {
-    case 0: return a & b;
-    case 1: return a | b;
-    case 2: return a ^ b;
-    case 3: return ~(a | b);
-    case 4: return ~(a & b);
-    case 5: return a & ~b;
-    case 6: return a | ~b;
-    case 7: return ~a;
-    default: return a;
-    }
+bool setup_ok(const std::vector<std::uint32_t>& in) {
+    return in.size() > kSetupWords && (in[0] & ~kClipBit) == kSetup0 &&
+           (in[1] & ~(kClipBit | kPhaseBits)) == kSetup1 && (in[2] & ~kClipBit) == kSetup2 &&
+           std::none_of(in.begin() + kSetupWords, in.end(),
+                        [](std::uint32_t w) { return (w & kMaskBits) != 0; });
 }
 
 }  // namespace
 
 bool copy_blocks(Impl& board, int r, const DecodedPacket& packet) {
     const auto& in = packet.instructions;
-    if (in.size() < 4 || (in[0] & ~kClipBit) != kSetup0 || (in[1] & ~(kClipBit | kPhaseBits)) != kSetup1 ||
-        (in[2] & ~kClipBit) != kSetup2)
-        return false;
-    std::vector<Op> ops;
-    if (!compile(in, &ops)) return false;
+    if (!setup_ok(in)) return false;
+    Program program;
+    SpanContext c{};
+    if (!packet_context(board, r, packet, kSetupWords, &program, &c)) return false;
     const std::uint32_t phase = (in[1] & kPhaseBits) >> 11;
     const std::int64_t phX = phase & 7, phY = phase >> 3;
-    const std::uint16_t pidDst = packet.pid(0), pidSrc = packet.pid(1);
-    const std::uint32_t fmtDst = pidDst >> 13, fmtSrc = pidSrc >> 13;
-    const std::int64_t xScreen = (packet.control & kSecondScreenBits) != 0 ? kSecondScreenX : 0;
-    const std::int64_t cx0 = (packet.clipMin & 0xFFFF) + xScreen, cy0 = packet.clipMin >> 16;
-    const std::int64_t cx1 = (packet.clipMax & 0xFFFF) + xScreen, cy1 = packet.clipMax >> 16;
+    const std::uint16_t pidSrc = packet.pid(1);
+    const PixelFormat& fmtSrc = pixel_format_of_pid(pidSrc);
     const Fields f = fields_of(packet.command);
-    const Rasterizer& ras = board.rasterizers[r];
     const std::size_t wpp = packet.wordsPerPrimitive;
     if (wpp < 8) return false;
 
+    std::uint32_t sample[kBlock][kBlock];
     for (std::size_t i = 0; i < packet.primitives; ++i) {
         const std::uint32_t* w = &packet.primitiveWords[i * wpp];
         const PixelArea a = corner_area(w + wpp - 4);
-        const std::int64_t x0 = a.x0, y0 = a.y0, x1 = a.x1, y1 = a.y1;
-        if (x1 - x0 > kBlock || y1 - y0 > kBlock) return false;  // not a block
+        if (a.x1 - a.x0 > kBlock || a.y1 - a.y0 > kBlock) return false;  // not a block
+        // The source block: eight pixels from an x on an 8-pixel boundary,
+        // so each of its rows lies in one page.
         const std::int64_t sx0 = static_cast<std::int64_t>(w[0] & ~0x7Fu) >> 4;
         const std::int64_t sy0 = static_cast<std::int64_t>(w[1] & ~0x7Fu) >> 4;
-        std::uint32_t data[4] = {};
-        for (std::uint32_t k = 0; k < 4; ++k) data_register(packet, f, k, i, 0, &data[k]);
+        load_data(packet, f, i, &c);
 
         // The whole block's source samples are read before any pixel of it
-        // is written.
-        std::uint32_t sample[kBlock][kBlock] = {};
-        for (std::int64_t y = y0; y < y1; ++y) {
-            for (std::int64_t x = x0; x < x1; ++x) {
-                const std::int64_t sx = sx0 + ((x + phX) & 7), sy = sy0 + ((y + phY) & 7);
-                std::uint32_t bpp = 0;
-                // On the second screen the source x is already that
-                // screen's own x.
-                const std::uint8_t* p = board.page_pixel(r, pidSrc, sx, sy, &bpp);
-                sample[y - y0][x - x0] = p != nullptr ? pixel_to_register(fmtSrc, load_pixel(p, bpp)) : 0;
-            }
+        // is written. On the second screen the source x is already that
+        // screen's own x.
+        for (std::int64_t y = a.y0; y < a.y1; ++y) {
+            std::uint32_t row[kBlock] = {};
+            std::uint32_t bpp = 0;
+            if (const std::uint8_t* p = board.page_pixel(r, pidSrc, sx0, sy0 + ((y + phY) & 7), &bpp))
+                fmtSrc.load(p, kBlock, row);
+            for (std::int64_t x = a.x0; x < a.x1; ++x) sample[y - a.y0][x - a.x0] = row[(x + phX) & 7];
         }
-        for (std::int64_t y = y0; y < y1; ++y) {
-            for (std::int64_t x = x0; x < x1; ++x) {
-                if (!owns(ras, x, y)) continue;
-                const bool inClip = !packet.hasClip || (x >= cx0 && x < cx1 && y >= cy0 && y < cy1);
-                const std::int64_t xMemory = x >= xScreen ? x - xScreen : x;
-                std::uint32_t bppD = 0, bppS = 0;
-                std::uint8_t* pD = board.page_pixel(r, pidDst, xMemory, y, &bppD);
-                const std::uint8_t* pS = board.page_pixel(r, pidSrc, xMemory, y, &bppS);
-                std::uint32_t reg[kSlots] = {};
-                reg[kSlotSample] = sample[y - y0][x - x0];
-                reg[kSlotLow] = pD != nullptr ? pixel_to_register(fmtDst, load_pixel(pD, bppD)) : 0;
-                reg[kSlotHigh] = pS != nullptr ? pixel_to_register(fmtSrc, load_pixel(pS, bppS)) : 0;
-                for (int k = 0; k < 4; ++k) reg[8 + k] = data[k];
-                bool wrote = false;
-                for (const Op& o : ops) {
-                    if (o.clip && !inClip) continue;
-                    reg[o.dst] = apply(o.op, reg[o.a], reg[o.b]);
-                    wrote |= o.dst == kSlotLow;
-                }
-                if (wrote && pD != nullptr)
-                    store_pixel(pD, bppD, fmtDst, register_to_pixel(fmtDst, reg[kSlotLow]));
-            }
-        }
+        const BlockSample blockSample{sample, a.x0, a.y0};
+        c.sample = &blockSample;
+        run_area(c, a.x0, a.y0, a.x1, a.y1);
     }
     return true;
 }
