@@ -112,9 +112,7 @@ void run_span(const SpanContext& c, std::int64_t y, std::int64_t x0, std::int64_
     // back; a register every write of which covered the span is written back
     // whole.
     bool whole[kSlots] = {};
-    for (int s : {kSlotPattern, kSlotLow, kSlotHigh}) {
-        if (prog.writes[s]) std::fill_n(written[s], n, false);
-    }
+    bool tracked[kSlots] = {};  // written[s] holds the pixels written so far
     std::uint32_t result[kTile];
     for (int k = 0; k < prog.n; ++k) {
         const Instr& in = prog.ins[k];
@@ -129,6 +127,10 @@ void run_span(const SpanContext& c, std::int64_t y, std::int64_t x0, std::int64_
         }
         run_instruction(in, reg, n, result);
         bool* wrote = written[in.dst];
+        if (track && !tracked[in.dst]) {
+            std::fill_n(wrote, n, false);
+            tracked[in.dst] = true;
+        }
         for (int i = first; i < end; ++i) {
             if (in.mask != MaskCond::None && maskBit[i] != (in.mask == MaskCond::Set)) continue;
             dst[i] = result[i];
@@ -141,9 +143,9 @@ void run_span(const SpanContext& c, std::int64_t y, std::int64_t x0, std::int64_
         const int s = kSlotLow + k;
         if (!prog.writes[s] || base[k] == nullptr) continue;
         if (c.sample != nullptr && s != kSlotLow) continue;  // a block copy writes 13 only
-        format[k]->store(base[k], n, reg[s], whole[s] ? nullptr : written[s]);
+        if (whole[s] || tracked[s]) format[k]->store(base[k], n, reg[s], whole[s] ? nullptr : written[s]);
     }
-    if (prog.writes[kSlotPattern] && c.sample == nullptr) {
+    if (prog.writes[kSlotPattern] && c.sample == nullptr && (whole[kSlotPattern] || tracked[kSlotPattern])) {
         std::uint32_t* row = &ras.pattern[(y & 7) * 8];
         for (int i = 0; i < n; ++i) {
             if (whole[kSlotPattern] || written[kSlotPattern][i]) row[(x0 + i) & 7] = reg[kSlotPattern][i];
