@@ -19,11 +19,13 @@
 // starting a second one.
 //
 // The hold-off handshake on each manager: the thread stores fIdle = 0, a
-// full barrier, reads fAutoFlush and flushes only when it is set, a full
-// barrier, fIdle = 1. A queue operation stores fAutoFlush = 0, a full
-// barrier, and waits for fIdle = 1 (vHoldFlushThread). Whichever of the two
-// stores comes first is seen by the other side, so the thread never flushes
-// while an operation holds the queues.
+// full barrier, reads fAutoFlush and flushes only when it is set, then
+// stores fIdle = 1 (a release). A queue operation stores fAutoFlush = 0, a
+// full barrier, and waits for fIdle = 1 (vHoldFlushThread). Whichever of the
+// two stores comes first is seen by the other side, so the thread never
+// flushes while an operation holds the queues. Those two barriers are the
+// only ones: an operation already holding the thread does not hold it
+// again, and letting it in again is a release store of fAutoFlush = 1.
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -73,11 +75,13 @@ FlushThread& gThread() {
 }
 
 void vFlushStep(KZ2QUEUEMGT qm) {
-    qm->fIdle.store(0);
+    qm->fIdle.store(0, std::memory_order_relaxed);
+    // The handshake's barrier on this side: fIdle = 0 must be visible before
+    // fAutoFlush is read (the mirror of vHoldFlushThread's).
     std::atomic_thread_fence(std::memory_order_seq_cst);
-    if (qm->fAutoFlush.load() != 0) kz2FlushStreamNoWait(qm, qm->pStreamEnd);
-    std::atomic_thread_fence(std::memory_order_seq_cst);
-    qm->fIdle.store(1);
+    if (qm->fAutoFlush.load(std::memory_order_acquire) != 0) kz2FlushStreamNoWait(qm, qm->pStreamEnd);
+    // Release: a holder that reads fIdle = 1 sees what the step wrote.
+    qm->fIdle.store(1, std::memory_order_release);
 }
 
 DWORD dwFlushThread(LPVOID) {

@@ -109,6 +109,10 @@ struct Board::Impl {
     // outside the pixmap or without a format).
     std::uint8_t* page_pixel(int r, std::uint16_t pid, std::int64_t x, std::int64_t y,
                              std::uint32_t* bytesPerPixel, std::int64_t* run = nullptr);
+    // Page geometry of the configuration, by bytes a pixel (1, 2, 4).
+    void setup_pages();
+    std::array<ULONG, 5> pageWidth{}, pageHeight{};
+    std::size_t pageBytes = 0;
 
     // RAMDAC (ramdac.cpp).
     void ramdac_write(int b, ULONG offset, ULONG value);

@@ -101,6 +101,11 @@ void Rasterizer::set_slot(ULONG s, std::uint32_t value) {
     pageCache.fill(PageHit{});
 }
 
+void Board::Impl::setup_pages() {
+    for (ULONG bpp : {1u, 2u, 4u}) page_shape(config, bpp, &pageWidth[bpp], &pageHeight[bpp]);
+    pageBytes = page_bytes(config);
+}
+
 std::uint8_t* Board::Impl::page_pixel(int r, std::uint16_t pid, std::int64_t x, std::int64_t y,
                                      std::uint32_t* bytesPerPixel, std::int64_t* run) {
     const ULONG bpp = pixel_format_of_pid(pid).bytesPerPixel;
@@ -111,15 +116,14 @@ std::uint8_t* Board::Impl::page_pixel(int r, std::uint16_t pid, std::int64_t x, 
     const std::uint32_t space = pid & 0x1Fu;
     if (space == VNX_PAGE_SLOT_FREE) return nullptr;
     if (r < 0 || r >= static_cast<int>(rasterizers.size())) return nullptr;
-    ULONG w = 0, h = 0;
-    page_shape(config, bpp, &w, &h);  // powers of two
+    const ULONG w = pageWidth[bpp], h = pageHeight[bpp];  // powers of two
     const ULONG x0 = static_cast<ULONG>(x) & ~(w - 1), y0 = static_cast<ULONG>(y) & ~(h - 1);
     if (run != nullptr) *run = x0 + w - x;
     const std::uint32_t key = ((y0 >> 7) & 0x3Fu) << 11 | ((x0 >> 7) & 0x3Fu) << 5 | space;
     Rasterizer& ras = rasterizers[r];
     const int s = ras.slot_of(key);
     if (s < 0) return nullptr;
-    if (!ras.pages[s]) ras.pages[s] = std::make_unique<std::uint8_t[]>(page_bytes(config));  // zeroed
+    if (!ras.pages[s]) ras.pages[s] = std::make_unique<std::uint8_t[]>(pageBytes);  // zeroed
     const std::size_t offset = ((y - y0) * std::size_t{w} + (x - x0)) * bpp;
     return ras.pages[s].get() + offset;
 }
