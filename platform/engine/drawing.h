@@ -67,7 +67,10 @@ bool decode_runs(const SURFOBJ* pso, RunImage* img);
 
 inline bool rect_empty(const RECTL& r) { return r.left >= r.right || r.top >= r.bottom; }
 // a & b, possibly empty.
-RECTL rect_intersect(const RECTL& a, const RECTL& b);
+inline RECTL rect_intersect(const RECTL& a, const RECTL& b) {
+    return RECTL{a.left > b.left ? a.left : b.left, a.top > b.top ? a.top : b.top,
+                 a.right < b.right ? a.right : b.right, a.bottom < b.bottom ? a.bottom : b.bottom};
+}
 
 // The rectangles one drawing touches. The single rectangle of a trivial or
 // rectangle clip is held in place, so a small drawing allocates nothing.

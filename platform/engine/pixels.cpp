@@ -89,9 +89,10 @@ void area_bytes(const SURFOBJ* pso, const RECTL& rcl, const BYTE** ppjLo, const 
 }  // namespace
 
 const PixelFormat* pixel_format(ULONG iFormat) {
-    for (const PixelFormat& f : kFormats)
-        if (f.iFormat == iFormat) return &f;
-    return nullptr;
+    // The table's rows follow the BMF_ numbers from BMF_1BPP on.
+    static_assert(BMF_4BPP == BMF_1BPP + 1 && BMF_32BPP == BMF_1BPP + 5);
+    const ULONG i = iFormat - BMF_1BPP;
+    return i < std::size(kFormats) && kFormats[i].iFormat == iFormat ? &kFormats[i] : nullptr;
 }
 
 bool is_device(const SURFOBJ* pso) { return pso->iType != STYPE_BITMAP; }
@@ -116,11 +117,6 @@ bool areas_overlap(const SURFOBJ* a, const RECTL& rclA, const SURFOBJ* b, const 
 bool same_pixels(const SURFOBJ* a, const SURFOBJ* b) {
     return a == b || (a->pvScan0 == b->pvScan0 && a->lDelta == b->lDelta &&
                       a->iBitmapFormat == b->iBitmapFormat);
-}
-
-RECTL rect_intersect(const RECTL& a, const RECTL& b) {
-    return RECTL{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
-                 std::min(a.bottom, b.bottom)};
 }
 
 RECTL rect_bounds(const RectList& rects) {
