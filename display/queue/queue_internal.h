@@ -9,17 +9,19 @@
 void vSetQueueWaitLimit(DWORD dwMilliseconds);
 DWORD dwQueueWaitLimit(void);
 
-// Keeps the flush thread out of the queues: fAutoFlush = 0, a full barrier,
-// then yields until the thread is outside its flush step. The barrier is the
-// one the handshake needs (queue_thread.cpp): the store must be visible
-// before fIdle is read, or both sides could read the other's old value.
-// Queue operations are serialised, and only they write fAutoFlush: when it
-// is 0 already, an earlier operation holds the thread and saw it outside its
-// step, and every later step reads the 0, so there is nothing to wait for.
+// Keeps the flush thread out of the queues: fAutoFlush = 0, then yields
+// until the thread is outside its flush step. The store must be visible
+// before fIdle is read, or both sides could read the other's old value; the
+// flush thread pays for that (queue_thread.cpp: FlushProcessWriteBuffers
+// between its store and its read), so here the compiler barrier that keeps
+// the store before the read is all it takes. Queue operations are
+// serialised, and only they write fAutoFlush: when it is 0 already, an
+// earlier operation holds the thread and saw it outside its step, and every
+// later step reads the 0, so there is nothing to wait for.
 inline void vHoldFlushThread(KZ2QUEUEMGT qm) {
     if (qm->fAutoFlush.load(std::memory_order_relaxed) == 0) return;
     qm->fAutoFlush.store(0, std::memory_order_relaxed);
-    std::atomic_thread_fence(std::memory_order_seq_cst);
+    std::atomic_signal_fence(std::memory_order_seq_cst);
     // Acquire: a step that ended left its stream words for us to see.
     while (qm->fIdle.load(std::memory_order_acquire) == 0) Sleep(0);
 }

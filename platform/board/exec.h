@@ -90,6 +90,20 @@ enum Opcode : std::uint8_t {
     kOpCount = 9,
 };
 inline bool unary(std::uint32_t op) { return op == kOpNot || op == kOpMove; }
+// What an opcode makes of one pair of values.
+inline std::uint32_t alu(std::uint32_t op, std::uint32_t a, std::uint32_t b) {
+    switch (op) {
+    case kOpAnd: return a & b;
+    case kOpOr: return a | b;
+    case kOpXor: return a ^ b;
+    case kOpNor: return ~(a | b);
+    case kOpNand: return ~(a & b);
+    case kOpAndNot: return a & ~b;
+    case kOpOrNot: return a | ~b;
+    case kOpNot: return ~a;
+    default: return a;  // kOpMove
+    }
+}
 
 // Whether rasterizer r owns the tile of pixel (x, y) (coordinates of any
 // pid's space; the 4x4 tile pattern repeats every 512 pixels).
@@ -164,6 +178,9 @@ struct Program {
     bool reads[kSlots] = {};
     bool writes[kSlots] = {};
     bool usesMask = false;
+    // Reads nothing that changes from pixel to pixel (no pixmap, pattern or
+    // mask) and keeps only register 13 (set by compile).
+    bool uniform = false;
 };
 
 // Decodes n instruction words; false when one uses an opcode or register the

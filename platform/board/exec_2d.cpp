@@ -56,10 +56,54 @@ void run_instruction(const Instr& in, std::uint32_t (*reg)[kTile], int n, std::u
     }
 }
 
+// A uniform program (fills) gives the same value to every pixel on the
+// same side of the clip: it is run once for the pixels every instruction
+// writes and once for those the clipped instructions leave, and what it
+// left in register 13 is stored a run at a time.
+void run_uniform_span(const SpanContext& c, std::int64_t y, std::int64_t x0, int n) {
+    const Program& prog = *c.program;
+    const std::int64_t xMemory = x0 >= c.xScreen ? x0 - c.xScreen : x0;
+    std::uint32_t bpp = 0;
+    std::uint8_t* base = c.board->page_pixel(c.r, c.pid[0], xMemory, y, &bpp);
+    if (base == nullptr) return;
+    std::uint32_t value[2] = {};
+    bool wrote[2] = {};
+    for (int inside = 0; inside < 2; ++inside) {
+        std::uint32_t reg[kSlots] = {};
+        for (int k = 0; k < 4; ++k) reg[8 + k] = c.data[k];
+        for (int k = 0; k < prog.n; ++k) {
+            const Instr& in = prog.ins[k];
+            if (in.clip && inside == 0) continue;
+            reg[in.dst] = alu(in.op, reg[in.a], reg[in.b]);
+            wrote[inside] |= in.dst == kSlotLow;
+        }
+        value[inside] = reg[kSlotLow];
+    }
+    const bool rowInClip = !c.hasClip || (y >= c.clipY0 && y < c.clipY1);
+    int first = !c.hasClip ? 0 : static_cast<int>(std::clamp<std::int64_t>(c.clipX0 - x0, 0, n));
+    const int end = !c.hasClip ? n : static_cast<int>(std::clamp<std::int64_t>(c.clipX1 - x0, 0, n));
+    if (!rowInClip) first = n;
+    const PixelFormat& f = pixel_format_of_pid(c.pid[0]);
+    auto fill = [&](int from, int to, int inside) {
+        if (from < to && wrote[inside]) f.fill(base + static_cast<std::size_t>(from) * bpp, to - from, value[inside]);
+    };
+    if (first >= end) {
+        fill(0, n, 0);
+        return;
+    }
+    fill(0, first, 0);
+    fill(first, end, 1);
+    fill(end, n, 0);
+}
+
 // Runs the program over the pixels [x0, x1) of row y (one tile, owned by
 // the rasterizer).
 void run_span(const SpanContext& c, std::int64_t y, std::int64_t x0, std::int64_t x1) {
     const Program& prog = *c.program;
+    if (prog.uniform && c.sample == nullptr) {
+        run_uniform_span(c, y, x0, static_cast<int>(x1 - x0));
+        return;
+    }
     Rasterizer& ras = c.board->rasterizers[c.r];
     const int n = static_cast<int>(x1 - x0);
     std::uint32_t reg[kSlots][kTile];
@@ -179,6 +223,8 @@ bool compile(const std::uint32_t* words, std::size_t count, Program* p) {
         p->usesMask |= in.mask != MaskCond::None;
         p->ins[p->n++] = in;
     }
+    p->uniform = !p->usesMask && !p->reads[kSlotPattern] && !p->reads[kSlotLow] && !p->reads[kSlotHigh] &&
+                 !p->writes[kSlotPattern] && !p->writes[kSlotHigh];
     return true;
 }
 

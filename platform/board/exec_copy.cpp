@@ -5,6 +5,7 @@
 // sample in register 12, run by the span engine row by row. The rules are
 // in platform/board.h ("Execution", block copies).
 #include <algorithm>
+#include <cstring>
 
 #include "exec.h"
 
@@ -20,12 +21,52 @@ constexpr std::uint32_t kPhaseBits = 0x3Fu << 11;
 constexpr std::uint32_t kSetup2 = 0x00132F1Fu;
 constexpr std::size_t kSetupWords = 3;
 constexpr int kBlock = 8;
+constexpr int kCopySlotSample = 5;  // register 12's row of the span's arrays
+constexpr int kCopySlotDst = 6;     // register 13's
 
 bool setup_ok(const std::vector<std::uint32_t>& in) {
     return in.size() > kSetupWords && (in[0] & ~kClipBit) == kSetup0 &&
            (in[1] & ~(kClipBit | kPhaseBits)) == kSetup1 && (in[2] & ~kClipBit) == kSetup2 &&
            std::none_of(in.begin() + kSetupWords, in.end(),
                         [](std::uint32_t w) { return (w & kMaskBits) != 0; });
+}
+
+// Whether the program only moves the sample into the destination (an
+// unconditional or clipped MOVE 12 -> 13) between pixmaps of one format:
+// then every written pixel is the source pixel as stored (the format's
+// conversions to and from registers undo each other), and the block is
+// moved as bytes.
+bool plain_copy(const Program& program, std::uint16_t pidDst, std::uint16_t pidSrc) {
+    constexpr std::uint32_t kOverlayFormat = 6;  // stores only the top byte
+    if (program.n != 1 || (pidDst >> 13) != (pidSrc >> 13) || (pidDst >> 13) == kOverlayFormat) return false;
+    const Instr& in = program.ins[0];
+    return in.op == kOpMove && in.a == kCopySlotSample && in.dst == kCopySlotDst;
+}
+
+// The block [a.x0, a.x1) x [a.y0, a.y1) of a plain copy: raw holds each
+// row's eight source pixels as stored, in block order from x0's sample on.
+void move_block(const SpanContext& c, const PixelArea& a, const std::uint8_t (*raw)[kBlock * 4],
+                std::uint32_t bpp, bool clip) {
+    const Rasterizer& ras = c.board->rasterizers[c.r];
+    for (std::int64_t y = a.y0; y < a.y1; ++y) {
+        if (clip && c.hasClip && (y < c.clipY0 || y >= c.clipY1)) continue;
+        for (std::int64_t x = a.x0; x < a.x1;) {
+            const std::int64_t tileEnd = std::min(a.x1, (x / kTile + 1) * kTile);
+            std::int64_t from = x, to = tileEnd;
+            x = tileEnd;
+            if (!owns(ras, from, y)) continue;
+            if (clip && c.hasClip) {
+                from = std::max(from, c.clipX0);
+                to = std::min(to, c.clipX1);
+            }
+            if (from >= to) continue;
+            const std::int64_t xMemory = from >= c.xScreen ? from - c.xScreen : from;
+            std::uint32_t size = 0;
+            std::uint8_t* d = c.board->page_pixel(c.r, c.pid[0], xMemory, y, &size);
+            if (d == nullptr) continue;
+            std::memcpy(d, raw[y - a.y0] + (from - a.x0) * bpp, static_cast<std::size_t>(to - from) * bpp);
+        }
+    }
 }
 
 }  // namespace
@@ -45,6 +86,9 @@ bool copy_blocks(Impl& board, int r, const DecodedPacket& packet) {
     if (wpp < 8) return false;
 
     std::uint32_t sample[kBlock][kBlock];
+    const bool plain = plain_copy(program, packet.pid(0), pidSrc);
+    const bool plainClip = plain && program.ins[0].clip;
+    std::uint8_t raw[kBlock][kBlock * 4];
     for (std::size_t i = 0; i < packet.primitives; ++i) {
         const std::uint32_t* w = &packet.primitiveWords[i * wpp];
         const PixelArea a = corner_area(w + wpp - 4);
@@ -58,6 +102,23 @@ bool copy_blocks(Impl& board, int r, const DecodedPacket& packet) {
         // The whole block's source samples are read before any pixel of it
         // is written. On the second screen the source x is already that
         // screen's own x.
+        if (plain) {
+            const std::uint32_t bpp = fmtSrc.bytesPerPixel;
+            for (std::int64_t y = a.y0; y < a.y1; ++y) {
+                std::uint32_t size = 0;
+                const std::uint8_t* p = board.page_pixel(r, pidSrc, sx0, sy0 + ((y + phY) & 7), &size);
+                std::uint8_t* out = raw[y - a.y0];
+                for (std::int64_t x = a.x0; x < a.x1; ++x) {
+                    std::uint8_t* q = out + (x - a.x0) * bpp;
+                    if (p != nullptr)
+                        std::memcpy(q, p + ((x + phX) & 7) * bpp, bpp);
+                    else
+                        std::memset(q, 0, bpp);
+                }
+            }
+            move_block(c, a, raw, bpp, plainClip);
+            continue;
+        }
         for (std::int64_t y = a.y0; y < a.y1; ++y) {
             std::uint32_t row[kBlock] = {};
             std::uint32_t bpp = 0;

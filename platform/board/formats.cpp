@@ -116,8 +116,18 @@ void store_span(std::uint8_t* p, int n, const std::uint32_t* values, const bool*
 }
 
 template <typename F>
+void fill_span(std::uint8_t* p, int n, std::uint32_t value) {
+    const std::uint32_t pixel = F::pix(value);
+    if constexpr (F::kBytes == 1) {
+        std::memset(p, static_cast<int>(pixel & 0xFF), static_cast<std::size_t>(n));
+    } else {
+        for (int i = 0; i < n; ++i) write<F>(p + i * F::kBytes, pixel);
+    }
+}
+
+template <typename F>
 constexpr PixelFormat row() {
-    return PixelFormat{F::kBytes, F::reg, F::pix, load_span<F>, store_span<F>, F::rgb};
+    return PixelFormat{F::kBytes, F::reg, F::pix, load_span<F>, store_span<F>, fill_span<F>, F::rgb};
 }
 
 constexpr PixelFormat kNone{};

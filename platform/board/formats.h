@@ -25,6 +25,8 @@ struct PixelFormat {
     // the bits its format keeps.
     void (*load)(const std::uint8_t* p, int n, std::uint32_t* values);
     void (*store)(std::uint8_t* p, int n, const std::uint32_t* values, const bool* written);
+    // n pixels from p, each set to one register value.
+    void (*fill)(std::uint8_t* p, int n, std::uint32_t value);
     // The stored pixel as a colour 0x00RRGGBB; clut: the board's 256 colour
     // registers (red in the low byte), read by the 8-bit indexed format.
     std::uint32_t (*to_rgb)(std::uint32_t pixel, const std::uint32_t* clut);
