@@ -31,6 +31,49 @@ bool setup_ok(const std::vector<std::uint32_t>& in) {
                         [](std::uint32_t w) { return (w & kMaskBits) != 0; });
 }
 
+// Pixels of one pixmap of a rasterizer, found a page at a time: a pixel in
+// the page and 128-pixel column of the last one found is reached from it by
+// the page's row pitch, without looking the page up again.
+class PageRows {
+public:
+    PageRows(Impl& board, int r, std::uint16_t pid) : board_(board), r_(r), pid_(pid) {
+        const std::uint32_t bpp = pixel_format_of_pid(pid).bytesPerPixel;
+        pitch_ = static_cast<std::int64_t>(board.pageWidth[bpp]) * bpp;
+        height_ = board.pageHeight[bpp];
+        bpp_ = bpp;
+    }
+    std::uint8_t* at(std::int64_t x, std::int64_t y) {
+        if (base_ != nullptr && (x >> 7) == column_ && y / height_ == page_ && x >= x0_)
+            return base_ + (y - y0_) * pitch_ + (x - x0_) * bpp_;
+        std::uint32_t size = 0;
+        std::uint8_t* p = board_.page_pixel(r_, pid_, x, y, &size);
+        if (p != nullptr && height_ != 0) {
+            base_ = p;
+            x0_ = x;
+            y0_ = y;
+            column_ = x >> 7;
+            page_ = y / height_;
+        }
+        return p;
+    }
+
+private:
+    Impl& board_;
+    int r_;
+    std::uint16_t pid_;
+    std::int64_t pitch_ = 0, height_ = 0, bpp_ = 0;
+    std::uint8_t* base_ = nullptr;
+    std::int64_t x0_ = 0, y0_ = 0, column_ = -1, page_ = -1;
+};
+
+// A block row's source pixels in block order: pixel x of the block takes
+// the source row's pixel (x + phase) & 7.
+template <std::size_t kBytes>
+void gather(std::uint8_t* out, const std::uint8_t* row, std::int64_t x0, std::int64_t x1, std::int64_t phX) {
+    for (std::int64_t x = x0; x < x1; ++x)
+        std::memcpy(out + (x - x0) * kBytes, row + ((x + phX) & 7) * kBytes, kBytes);
+}
+
 // Whether the program only moves the sample into the destination (an
 // unconditional or clipped MOVE 12 -> 13) between pixmaps of one format:
 // then every written pixel is the source pixel as stored (the format's
@@ -48,6 +91,7 @@ bool plain_copy(const Program& program, std::uint16_t pidDst, std::uint16_t pidS
 void move_block(const SpanContext& c, const PixelArea& a, const std::uint8_t (*raw)[kBlock * 4],
                 std::uint32_t bpp, bool clip) {
     const Rasterizer& ras = c.board->rasterizers[c.r];
+    PageRows rows(*c.board, c.r, c.pid[0]);
     for (std::int64_t y = a.y0; y < a.y1; ++y) {
         if (clip && c.hasClip && (y < c.clipY0 || y >= c.clipY1)) continue;
         for (std::int64_t x = a.x0; x < a.x1;) {
@@ -61,8 +105,7 @@ void move_block(const SpanContext& c, const PixelArea& a, const std::uint8_t (*r
             }
             if (from >= to) continue;
             const std::int64_t xMemory = from >= c.xScreen ? from - c.xScreen : from;
-            std::uint32_t size = 0;
-            std::uint8_t* d = c.board->page_pixel(c.r, c.pid[0], xMemory, y, &size);
+            std::uint8_t* d = rows.at(xMemory, y);
             if (d == nullptr) continue;
             std::memcpy(d, raw[y - a.y0] + (from - a.x0) * bpp, static_cast<std::size_t>(to - from) * bpp);
         }
@@ -104,16 +147,22 @@ bool copy_blocks(Impl& board, int r, const DecodedPacket& packet) {
         // screen's own x.
         if (plain) {
             const std::uint32_t bpp = fmtSrc.bytesPerPixel;
+            // The source block's rows lie in one page (sy0 is on an 8-row
+            // boundary).
+            std::uint32_t size = 0;
+            const std::uint8_t* p0 = board.page_pixel(r, pidSrc, sx0, sy0, &size);
+            const std::size_t pitch = std::size_t{board.pageWidth[bpp]} * bpp;
             for (std::int64_t y = a.y0; y < a.y1; ++y) {
-                std::uint32_t size = 0;
-                const std::uint8_t* p = board.page_pixel(r, pidSrc, sx0, sy0 + ((y + phY) & 7), &size);
+                const std::uint8_t* p = p0 != nullptr ? p0 + static_cast<std::size_t>((y + phY) & 7) * pitch : nullptr;
                 std::uint8_t* out = raw[y - a.y0];
-                for (std::int64_t x = a.x0; x < a.x1; ++x) {
-                    std::uint8_t* q = out + (x - a.x0) * bpp;
-                    if (p != nullptr)
-                        std::memcpy(q, p + ((x + phX) & 7) * bpp, bpp);
-                    else
-                        std::memset(q, 0, bpp);
+                if (p == nullptr) {
+                    std::memset(out, 0, sizeof raw[0]);
+                    continue;
+                }
+                switch (bpp) {
+                case 1: gather<1>(out, p, a.x0, a.x1, phX); break;
+                case 2: gather<2>(out, p, a.x0, a.x1, phX); break;
+                default: gather<4>(out, p, a.x0, a.x1, phX); break;
                 }
             }
             move_block(c, a, raw, bpp, plainClip);
