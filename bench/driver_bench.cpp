@@ -37,36 +37,45 @@ struct SolidBrush {
     BRUSHOBJ* pbo;
 };
 
-void BM_Driver_SolidFill(benchmark::State& state) {
-    bench::DriverRig rig(static_cast<int>(state.range(0)));
-    SolidBrush brush;
-    if (!rig.ok() || brush.pbo == nullptr) {
-        state.SkipWithError("the device did not come up");
-        return;
+// A device, a solid brush and a host image of the screen's size: DrvBitBlt
+// solid fills of moving n x n rectangles, and pixman_fill of the same
+// rectangles on the host beside them.
+struct FillRig {
+    FillRig(benchmark::State& state) : rig(static_cast<int>(state.range(0))), n(static_cast<LONG>(state.range(1))) {
+        if (!ok()) state.SkipWithError("the device did not come up");
     }
-    const LONG n = static_cast<LONG>(state.range(1));
-    std::vector<std::uint32_t> host(static_cast<size_t>(kWidth) * kHeight);
+    bool ok() const { return rig.ok() && brush.pbo != nullptr; }
+    void fill(std::int64_t i) {
+        RECTL r = bench::moving_rect(i, n, kWidth, kHeight);
+        POINTL org{0, 0};
+        rig.bitblt()(rig.pso(), nullptr, nullptr, nullptr, nullptr, &r, nullptr, nullptr, brush.pbo, &org, 0xF0F0);
+    }
+    void reference(std::int64_t i) {
+        const RECTL r = bench::moving_rect(i, n, kWidth, kHeight);
+        pixman_fill(host.data(), kWidth, 32, r.left, r.top, n, n, 0x336699);
+        benchmark::ClobberMemory();
+    }
+
+    bench::DriverRig rig;
+    SolidBrush brush;
+    LONG n;
+    std::vector<std::uint32_t> host = std::vector<std::uint32_t>(static_cast<size_t>(kWidth) * kHeight);
+};
+
+void BM_Driver_SolidFill(benchmark::State& state) {
+    FillRig f(state);
+    if (!f.ok()) return;
     std::int64_t boardNs = 0, boardCalls = 0;
-    POINTL org{0, 0};
-    rig.hold();
+    f.rig.hold();
     bench::run_beside(
-        state, bench::Beside{kCallsPerDrain, 1.0},
-        [&](std::int64_t i) {
-            RECTL r = bench::moving_rect(i, n, kWidth, kHeight);
-            rig.bitblt()(rig.pso(), nullptr, nullptr, nullptr, nullptr, &r, nullptr, nullptr, brush.pbo,
-                         &org, 0xF0F0);
-        },
-        [&](std::int64_t i) {
-            const RECTL r = bench::moving_rect(i, n, kWidth, kHeight);
-            pixman_fill(host.data(), kWidth, 32, r.left, r.top, n, n, 0x336699);
-            benchmark::ClobberMemory();
-        },
+        state, bench::Beside{kCallsPerDrain, 1.0}, [&](std::int64_t i) { f.fill(i); },
+        [&](std::int64_t i) { f.reference(i); },
         [&](std::int64_t) {
-            boardNs += rig.release();
+            boardNs += f.rig.release();
             boardCalls += kCallsPerDrain;
-            rig.hold();
+            f.rig.hold();
         });
-    rig.release();
+    f.rig.release();
     if (boardCalls != 0) state.counters["board_ns"] = static_cast<double>(boardNs) / boardCalls;
 }
 BENCHMARK(BM_Driver_SolidFill)->ArgNames({"rasterizers", "edge"})->Args({1, 8})->Args({4, 8})->UseManualTime();
@@ -197,36 +206,20 @@ std::int64_t time_reference(Reference reference, std::int64_t first, std::int64_
 }
 
 void BM_Board_Fill(benchmark::State& state) {
-    bench::DriverRig rig(static_cast<int>(state.range(0)));
-    SolidBrush brush;
-    if (!rig.ok() || brush.pbo == nullptr) {
-        state.SkipWithError("the device did not come up");
-        return;
-    }
-    const LONG n = static_cast<LONG>(state.range(1));
-    std::vector<std::uint32_t> host(static_cast<size_t>(kWidth) * kHeight);
-    POINTL org{0, 0};
-    auto reference = [&](std::int64_t i) {
-        const RECTL r = bench::moving_rect(i, n, kWidth, kHeight);
-        pixman_fill(host.data(), kWidth, 32, r.left, r.top, n, n, 0x336699);
-        benchmark::ClobberMemory();
-    };
+    FillRig f(state);
+    if (!f.ok()) return;
     constexpr std::int64_t kCalls = 64;
-    BoardFigures f;
+    BoardFigures figures;
     for (auto _ : state) {
-        rig.hold();
-        for (std::int64_t k = 0; k < kCalls; ++k) {
-            RECTL r = bench::moving_rect(f.calls + k, n, kWidth, kHeight);
-            rig.bitblt()(rig.pso(), nullptr, nullptr, nullptr, nullptr, &r, nullptr, nullptr, brush.pbo, &org,
-                         0xF0F0);
-        }
-        const std::int64_t t = rig.release();
-        f.ref += time_reference(reference, f.calls, kCalls);
-        f.board += t;
-        f.calls += kCalls;
+        f.rig.hold();
+        for (std::int64_t k = 0; k < kCalls; ++k) f.fill(figures.calls + k);
+        const std::int64_t t = f.rig.release();
+        figures.ref += time_reference([&](std::int64_t i) { f.reference(i); }, figures.calls, kCalls);
+        figures.board += t;
+        figures.calls += kCalls;
         state.SetIterationTime(static_cast<double>(t) * 1e-9);
     }
-    f.report(state, n);
+    figures.report(state, f.n);
 }
 BENCHMARK(BM_Board_Fill)->ArgNames({"rasterizers", "edge"})->Args({1, 8})->Args({1, 256})->Args({4, 256})->UseManualTime();
 

@@ -132,33 +132,28 @@ bool copy_applies(const Blit& b) {
            b.fDst->cBits >= 8;
 }
 
-// Moves cb bytes like memmove. Rows of small blits are moved here: every
-// byte is loaded before any is stored, in at most four 16-byte pieces, which
-// costs less than the library call.
+// Moves cb bytes (kPiece <= cb <= 2 kPiece) like memmove: the first and the
+// last kPiece bytes are loaded before either is stored.
+template <size_t kPiece>
+inline void move_two_pieces(BYTE* d, const BYTE* s, size_t cb) {
+    BYTE a[kPiece], z[kPiece];
+    std::memcpy(a, s, kPiece);
+    std::memcpy(z, s + cb - kPiece, kPiece);
+    std::memcpy(d, a, kPiece);
+    std::memcpy(d + cb - kPiece, z, kPiece);
+}
+
+// Moves cb bytes like memmove. Rows of small blits are moved here, in at
+// most four 16-byte pieces, which costs less than the library call.
 inline void move_row(BYTE* d, const BYTE* s, size_t cb) {
-    if (cb > 64) {
+    if (cb > 64 || cb < 8)
         std::memmove(d, s, cb);
-    } else if (cb >= 32) {
-        BYTE a[32], z[32];
-        std::memcpy(a, s, 32);
-        std::memcpy(z, s + cb - 32, 32);
-        std::memcpy(d, a, 32);
-        std::memcpy(d + cb - 32, z, 32);
-    } else if (cb >= 16) {
-        BYTE a[16], z[16];
-        std::memcpy(a, s, 16);
-        std::memcpy(z, s + cb - 16, 16);
-        std::memcpy(d, a, 16);
-        std::memcpy(d + cb - 16, z, 16);
-    } else if (cb >= 8) {
-        std::uint64_t a, z;
-        std::memcpy(&a, s, 8);
-        std::memcpy(&z, s + cb - 8, 8);
-        std::memcpy(d, &a, 8);
-        std::memcpy(d + cb - 8, &z, 8);
-    } else {
-        std::memmove(d, s, cb);
-    }
+    else if (cb >= 32)
+        move_two_pieces<32>(d, s, cb);
+    else if (cb >= 16)
+        move_two_pieces<16>(d, s, cb);
+    else
+        move_two_pieces<8>(d, s, cb);
 }
 
 // Row moves, away from the source when both are one bitmap (each move also
