@@ -330,7 +330,7 @@ bool run_primitive_spans(Impl& board, int r, const DecodedPacket& packet,
                          const std::function<void(std::size_t, const SpanEmit&)>& spans) {
     Program program;
     SpanContext c{};
-    if (!packet_context(board, r, packet, &program, &c)) return false;
+    if (!packet_context(board, r, packet, 0, &program, &c)) return false;
     const Fields f = fields_of(packet.command);
     const SpanEmit emit = [&c](std::int64_t x0, std::int64_t y, std::int64_t x1) {
         run_area(c, x0, y, x1, y + 1);

@@ -100,8 +100,19 @@ private:
     std::vector<RECTL> many_;
 };
 
-// The smallest rectangle holding all of them.
-RECTL rect_bounds(const RectList& rects);
+// The smallest rectangle holding all of them (a RectList or a vector).
+template <typename Rects>
+RECTL rect_bounds(const Rects& rects) {
+    if (rects.empty()) return RECTL{0, 0, 0, 0};
+    RECTL r = *rects.begin();
+    for (const RECTL& q : rects) {
+        r.left = q.left < r.left ? q.left : r.left;
+        r.top = q.top < r.top ? q.top : r.top;
+        r.right = q.right > r.right ? q.right : r.right;
+        r.bottom = q.bottom > r.bottom ? q.bottom : r.bottom;
+    }
+    return r;
+}
 inline RECTL surface_rect(const SURFOBJ* pso) {
     return RECTL{0, 0, pso->sizlBitmap.cx, pso->sizlBitmap.cy};
 }
@@ -156,6 +167,7 @@ BOOL enum_next(const std::vector<RECTL>* pending, size_t* pnext, ULONG cj, ULONG
 // the order iDirection, empty ones dropped. False when pco cannot be read (a
 // region the engine did not make, an unknown complexity).
 bool clip_rects(const CLIPOBJ* pco, const RECTL& rclWork, ULONG iDirection, RectList& rects);
+bool clip_rects(const CLIPOBJ* pco, const RECTL& rclWork, ULONG iDirection, std::vector<RECTL>& rects);
 
 // --- translation (xlateobj.cpp) ---------------------------------------------
 

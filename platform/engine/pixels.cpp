@@ -119,16 +119,5 @@ bool same_pixels(const SURFOBJ* a, const SURFOBJ* b) {
                       a->iBitmapFormat == b->iBitmapFormat);
 }
 
-RECTL rect_bounds(const RectList& rects) {
-    if (rects.empty()) return RECTL{0, 0, 0, 0};
-    RECTL r = *rects.begin();
-    for (const RECTL& q : rects) {
-        r.left = std::min(r.left, q.left);
-        r.top = std::min(r.top, q.top);
-        r.right = std::max(r.right, q.right);
-        r.bottom = std::max(r.bottom, q.bottom);
-    }
-    return r;
-}
 
 }  // namespace vnx::engine
