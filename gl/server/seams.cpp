@@ -14,47 +14,15 @@ BOOL glInitDispatchVectors(void) {
 }
 void glFreeDispatchVectors(void) { vNotAvailable(__func__); }
 
-void __glChooseFormatTable(PDEV*) { vNotAvailable(__func__); }
-ULONG glInitVisualConfigs(PDEV*) {
-    vNotAvailable(__func__);
-    return 11;
-}
-void glFreeVisualConfigs(void) { vNotAvailable(__func__); }
-LONG glDrvDescribePixelFormat(DHPDEV, LONG, ULONG, PIXELFORMATDESCRIPTOR*) {
-    vNotAvailable(__func__);
-    return 0;
-}
-BOOL __glDrvDescribeLayerPlane(LONG, LONG, ULONG, BYTE*) {
-    vNotAvailable(__func__);
-    return FALSE;
-}
-BOOL __glSetFormatCount(USHORT) {
-    vNotAvailable(__func__);
-    return FALSE;
-}
-ULONG __glGetLayerPaletteEntries(WNDOBJ*, LONG, LONG, LONG, BYTE*) {
-    vNotAvailable(__func__);
-    return 0;
-}
-ULONG __glSetLayerPaletteEntries(WNDOBJ*, LONG, LONG, LONG, const BYTE*) {
-    vNotAvailable(__func__);
-    return 0;
-}
-ULONG __glRealizeLayerPalette(WNDOBJ*, LONG, BOOL) {
-    vNotAvailable(__func__);
-    return 0;
-}
-
-BOOL glDrvSetPixelFormat(SURFOBJ*, LONG, HWND) {
-    vNotAvailable(__func__);
-    return FALSE;
-}
-
 BOOL __wglSwapBuffers(SURFOBJ*, WNDOBJ*, ULONG) {
     vNotAvailable(__func__);
     return FALSE;
 }
 void _DUpdateOverlayPresent(void) { vNotAvailable(__func__); }
+void __glInitBufferManager(PDEV*) { vNotAvailable(__func__); }
+void _DClientRegionChanged(GLBufferSet*, WNDOBJ*) { vNotAvailable(__func__); }
+void _DSurfaceMoved(PDEV*, GLBufferSet*, WNDOBJ*) { vNotAvailable(__func__); }
+void _DFreeBufferSet(PDEV*, GLBufferSet*) { vNotAvailable(__func__); }
 
 GLContext* __glDrvCreateContext(SURFOBJ*, LONG, LONG) {
     vNotAvailable(__func__);
@@ -81,6 +49,12 @@ ULONG __glDrvCopyContext(GLContext*, GLContext*, ULONG) {
     return 0;
 }
 void __glContextLoseClient(GLContext*) { vNotAvailable(__func__); }
+void __glContextWindowChanged(GLContext*) { vNotAvailable(__func__); }
+void __glContextDrawableGone(GLContext*) { vNotAvailable(__func__); }
+BOOL __glMakeLgiCurrent(GLContext*) {
+    vNotAvailable(__func__);
+    return FALSE;
+}
 void __glDestroyContext(GLContext*) { vNotAvailable(__func__); }
 
 LONG __glMapSMSegment(GLClient*, ULONG, ULONG) {
@@ -106,6 +80,10 @@ LONG __glMapPrimSegment(GLClient*, ULONG, ULONG) {
 }
 
 void N_Init(ULONG, ULONG, ULONG, ULONG) { vNotAvailable(__func__); }
+LONG N_BindClipList(LONG, const ULONG*) {
+    vNotAvailable(__func__);
+    return 0;
+}
 
 WNDOBJ* pwoFromEngineHandle(ULONG hwo) {
     if (hwo != 0) vNotAvailable(__func__);

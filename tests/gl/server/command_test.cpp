@@ -33,15 +33,15 @@ const SizeRow kRows[] = {
     {GLCMD_RENDERLARGE, 20, 0, -1, "ulCmdRenderLarge: no request segment\n", false, false},
     {GLCMD_SINGLE, 20, 0, -1, "ulCmdSingle: no request segment\n", false, false},
     {GLCMD_CREATEPRIMSEGMENT, 28, 0, -1, "ulCmdCreatePrimSegment: no current context\n", false, false},
-    {GLCMD_SETFORMATCOUNT, 24, 0, -1, "__glSetFormatCount: not available yet\n", false, false},
+    {GLCMD_SETFORMATCOUNT, 24, 0, -1, "", false, false},
     {GLCMD_SHARELISTS, 28, 0, 0,
      "ulCmdShareLists: no context 0\nulCmdShareLists: no context 0\n", false, false},
     {GLCMD_WRAPSMREADPOINTER, 32, 0, -1, "ulCmdWrapReadPointer: no client 0\n", false, false},
     {GLCMD_COPYCONTEXT, 32, 0, 0,
      "ulCmdCopyContext: no context 0\nulCmdCopyContext: no context 0\n", false, false},
     {GLCMD_CREATELAYERCONTEXT, 32, 4, 0, "__glDrvCreateContext: not available yet\n", false, true},
-    {GLCMD_DESCRIBELAYERPLANE, 32, 52, 0, "__glDrvDescribeLayerPlane: not available yet\n", false,
-     false},
+    {GLCMD_DESCRIBELAYERPLANE, 32, 52, 0, "__glDrvDescribeLayerPlane: format index invalid\n",
+     false, false},
     {GLCMD_GETLAYERPALETTEENTRIES, 32, 1044, 0, "ulCmdGetLayerPaletteEntries: no window\n", false,
      false},
     {GLCMD_REALIZELAYERPALETTE, 28, 0, 0, "ulCmdRealizeLayerPalette: no window\n", false, false},
@@ -115,7 +115,8 @@ TEST_F(GLServerTest, DescribeLayerPlaneByteCountMustFitTheOutput) {
     EXPECT_EQ(Cmd(Request(GLCMD_DESCRIBELAYERPLANE, {1, 0, 33}), &out), 0);
     EXPECT_EQ(vnx::debug::take(), "ulCmdDescribeLayerPlane: 33 bytes do not fit the output\n");
     EXPECT_EQ(Cmd(Request(GLCMD_DESCRIBELAYERPLANE, {1, 0, 32}), &out), 0);
-    EXPECT_EQ(vnx::debug::take(), "__glDrvDescribeLayerPlane: not available yet\n");
+    // The server offers no format without its dispatch tables.
+    EXPECT_EQ(vnx::debug::take(), "__glDrvDescribeLayerPlane: format index invalid\n");
     EXPECT_EQ(out, std::vector<BYTE>(52, 0xCC));
 }
 

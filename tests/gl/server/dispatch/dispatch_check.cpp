@@ -161,13 +161,13 @@ TEST_F(DispatchTest, EachSubCodeReachesItsPartInItsMode) {
             case GLCMD_RENDERLARGE:
             case GLCMD_SINGLE:
             case GLCMD_WRAPSMREADPOINTER:
-            case GLCMD_SETFORMATCOUNT:
             case GLCMD_DESCRIBELAYERPLANE:
             case GLCMD_CREATECONTEXT:
             case GLCMD_CREATELAYERCONTEXT:
             case GLCMD_SWAPLAYERBUFFERS:  // a BOOL part
                 EXPECT_EQ(ulResult, 1u);
                 break;
+            case GLCMD_SETFORMATCOUNT: EXPECT_EQ(ulResult, static_cast<ULONG>(-1)); break;
             default: EXPECT_EQ(ulResult, 0x5Au);
         }
     }
