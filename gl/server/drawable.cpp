@@ -19,6 +19,9 @@ constexpr FLONG kClientRegionMoved = 0x02;
 constexpr FLONG kSurfaceMoved = 0x04;
 constexpr FLONG kWindowDeleted = 0x20;
 
+// Every drawable alive, newest first.
+GLDrawable* gpDrawables = nullptr;
+
 // The clip changed: every bound context's lgi context gets the new list.
 void vClipChanged(GLDrawable* pdraw) {
     if (!__glUpdateClipList(&pdraw->clip, pdraw->pwo)) return;
@@ -51,6 +54,10 @@ BOOL glDrvSetPixelFormat(SURFOBJ* pso, LONG iPixelFormat, HWND hwnd) {
     pdraw->iPixelFormat = iPixelFormat;
     pdraw->iLayer = 0;
     pdraw->pwo = pwo;
+    pdraw->pNextDrawable = gpDrawables;
+    if (gpDrawables != nullptr) gpDrawables->ppPrevDrawable = &pdraw->pNextDrawable;
+    pdraw->ppPrevDrawable = &gpDrawables;
+    gpDrawables = pdraw;
     WNDOBJ_vSetConsumer(pwo, pdraw);
     return TRUE;
 }
@@ -92,7 +99,17 @@ void __glFreeDrawable(GLDrawable* pdraw) {
     pdraw->pContexts = nullptr;
     if (pdraw->pBufferSet != nullptr) _DFreeBufferSet(pdraw->ppdev, pdraw->pBufferSet);
     __glFreeClipList(&pdraw->clip);
+    *pdraw->ppPrevDrawable = pdraw->pNextDrawable;
+    if (pdraw->pNextDrawable != nullptr) pdraw->pNextDrawable->ppPrevDrawable = pdraw->ppPrevDrawable;
     LocalFree(pdraw);
+}
+
+void __glFreeAllDrawables(void) {
+    while (gpDrawables != nullptr) {
+        GLDrawable* pdraw = gpDrawables;
+        EngDeleteWnd(pdraw->pwo);
+        __glFreeDrawable(pdraw);
+    }
 }
 
 LONG __glBindDrawable(GLDrawable* pdraw, GLContext* gc) {

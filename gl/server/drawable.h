@@ -33,6 +33,8 @@ struct GLDrawable {
     PDEV* ppdev;                 // 4 the owning device
     ULONG aulPalette[256];       // 5-260 the overlay palette, 0x00BBGGRR
     WNDOBJ* pwo;                 // the window object it consumes
+    GLDrawable* pNextDrawable;   // the server's list of drawables
+    GLDrawable** ppPrevDrawable; // the link that points at this one
     GLClipList clip;             // the window's clip list
 };
 
@@ -41,6 +43,9 @@ BOOL glDrvSetPixelFormat(SURFOBJ* pso, LONG iPixelFormat, HWND hwnd);
 void glWindowCallback(WNDOBJ* pwo, FLONG fl);
 // Frees the drawable: every bound context lets go of it first.
 void __glFreeDrawable(GLDrawable* pdraw);
+// Frees every drawable and deletes its window object (shut-down: the
+// engine must not call into the server once it is gone).
+void __glFreeAllDrawables(void);
 // The drawable a window object's consumer names, or null.
 GLDrawable* pdrawFromWindow(WNDOBJ* pwo);
 

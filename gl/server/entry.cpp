@@ -73,6 +73,7 @@ void vShutdown(PDEV* ppdev) {
     }
     if (gpDevices != nullptr) return;
     gbInitialised = FALSE;
+    __glFreeAllDrawables();
     glFreeDispatchVectors();
     glFreeVisualConfigs();
     vProcessDetach();

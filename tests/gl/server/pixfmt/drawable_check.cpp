@@ -218,4 +218,22 @@ TEST_F(DrawableTest, FailedClipUpdateKeepsThePreviousList) {
     EXPECT_EQ(pdraw->clip.cBoxes, 2u);
 }
 
+// At shut-down the window objects go with the drawables: no later window
+// change calls into a server that is gone.
+TEST_F(DrawableTest, ShutDownDeletesEveryWindowObject) {
+    HWND hwnd = nullptr;
+    GLDrawable* pdraw = MakeDrawable({0, 0, 100, 100}, &hwnd);
+    ASSERT_NE(pdraw, nullptr);
+    ASSERT_NE(MakeDrawable({200, 0, 300, 100}), nullptr);
+    ASSERT_EQ(__glBindDrawable(pdraw, kContextA), 0);
+    gRecord.calls.clear();
+    __glFreeAllDrawables();
+    EXPECT_EQ(Names(), (std::vector<std::string>{"__glContextDrawableGone"}));
+    EXPECT_EQ(vnx::engine::live_window_objects(), 0u);
+    gRecord.calls.clear();
+    Move(hwnd, {10, 10, 50, 50});
+    Destroy(hwnd);
+    EXPECT_TRUE(gRecord.calls.empty());
+}
+
 }  // namespace
