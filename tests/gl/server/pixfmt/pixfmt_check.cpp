@@ -11,6 +11,7 @@
 #include "glpdev.h"
 #include "pixfmt.h"
 #include "platform/debug.h"
+#include "platform/faults.h"
 #include "platform/miniport.h"
 #include "seams_double.h"
 
@@ -179,6 +180,20 @@ TEST_F(PixelFormatTest, VisualsTakeTheBoardsAlphaStencilAndDepth) {
     EXPECT_EQ(pvisLookup(9, 0), nullptr);
     EXPECT_EQ(pvisLookup(1, 2), nullptr);
     EXPECT_EQ(pvisLookup(1, -1), nullptr);
+}
+
+TEST_F(PixelFormatTest, VisualsThatCannotBeMadeLeaveNoFormats) {
+    dev_.set(1, 1);
+    __glChooseFormatTable(dev_.ppdev());
+    for (int skip = 0; skip < 4; ++skip) {
+        vnx::faults::Scope faults;
+        vnx::faults::arm("LocalAlloc", skip);
+        EXPECT_EQ(glInitVisualConfigs(dev_.ppdev()), 11u) << skip;
+        EXPECT_EQ(vnx::debug::take(), "GL error: glInitVisualConfigs : BadAlloc\n");
+        EXPECT_EQ(pvisLookup(1, 0), nullptr);
+        EXPECT_EQ(glDrvDescribePixelFormat(nullptr, 1, 0, nullptr), 0);
+        vnx::debug::clear();
+    }
 }
 
 TEST_F(PixelFormatTest, DescribePixelFormatReportsTheBoardsDepth) {
