@@ -38,20 +38,7 @@ struct EscapeModule;  // a loaded escape module
 #define MAX_HATCHES 6
 #define PALETTE_ENTRIES 256
 
-// A board-memory configuration: one row per memory class and pixel class
-// (row = memory class x 3 + pixel class), twelve words.
-typedef struct PAGECONFIG {
-    ULONG cBitsPerPixel;   // 0: 8, 16 or 32
-    ULONG cPagePixels;     // 1: pixels in one board-memory page
-    ULONG cxPage;          // 2: page width in pixels
-    ULONG cyPage;          // 3: page height in pixels
-    ULONG cDepthBits;      // 4: depth-buffer bits of this mode (0 = no 3D, 16, 24)
-    ULONG aulGLSizing[4];  // 5-8: 8, 8, 0, 0 after 3D sizing; read by the GL server
-    ULONG fAltBuffer;      // 9: the alternate 128x128 buffer is to be placed
-    ULONG ulReserved;      // 10
-    ULONG fStereo;         // 11: depth and back buffers twice the screen height
-} PAGECONFIG;
-static_assert(sizeof(PAGECONFIG) == 12 * 4, "PAGECONFIG is twelve words");
+#include "pageconfig.h"  // PAGECONFIG, also read by the GL server
 
 #define PAGECONFIG_ROWS 9
 extern PAGECONFIG gaPageConfig[PAGECONFIG_ROWS];

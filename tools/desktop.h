@@ -50,3 +50,7 @@ int place_pointers(vnx::engine::Device& device, SURFOBJ* pso);
 // it, over the picture of the screens (cx x cy each, side by side).
 void overlay_cursors(vnx::engine::Device& device, std::vector<std::uint32_t>& image, LONG cx,
                      LONG cy);
+
+// Prints the pixel formats the GL server offers on the device (glformats.cpp),
+// asked for by a client process as applications do.
+void print_gl_formats(vnx::engine::Device& device);

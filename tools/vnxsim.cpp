@@ -371,6 +371,7 @@ int main(int argc, char** argv) {
     vnx::engine::Device device(cfg);
     if (!boot(device, o) || !enable(device)) return 1;
     report_layout(device);
+    print_gl_formats(device);
     draw(device, o);
     finish(device);
     report_packets(device);

@@ -3,8 +3,10 @@
 #include "glhooks/hooks.h"
 
 #include <cstddef>
+#include <type_traits>
 
 #include "glhooks/glserver.h"
+#include "glpdev.h"
 #include "pdev.h"
 
 // The GL server finds the hook slots through this offset: the device
@@ -24,6 +26,19 @@ GLHOOK_AT(pfnDescribePixelFormat);
 GLHOOK_AT(pEscapeModules);
 GLHOOK_AT(pfnGLServerUnload);
 #undef GLHOOK_AT
+
+// The other fields the GL server reads, and their types as it reads them.
+extern "C" const GLPDEVFIELDS gGLPdevFields = {
+    offsetof(PDEV, pPageConfig), offsetof(PDEV, iPixelClass), offsetof(PDEV, iBitmapFormat),
+    offsetof(PDEV, hDriver),     offsetof(PDEV, bc),          offsetof(PDEV, csEscape),
+};
+static_assert(std::is_same_v<decltype(PDEV::pPageConfig), PAGECONFIG*> &&
+              std::is_same_v<decltype(PDEV::iPixelClass), ULONG> &&
+              std::is_same_v<decltype(PDEV::iBitmapFormat), ULONG> &&
+              std::is_same_v<decltype(PDEV::hDriver), HANDLE> &&
+              std::is_same_v<decltype(PDEV::bc), BoardConfig> &&
+              std::is_same_v<decltype(PDEV::csEscape), CRITICAL_SECTION>,
+              "the GL server reads these fields with these types");
 
 namespace {
 

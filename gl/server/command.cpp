@@ -130,7 +130,9 @@ ULONG ulCmdCreatePrimSegment(const GLCMDCALL& c) {
 }
 
 ULONG ulCmdSetFormatCount(const GLCMDCALL& c) {
-    return __glSetFormatCount(static_cast<USHORT>(c.arg(0))) ? 1 : kFailed;
+    // The count takes effect; the escape answers -1 whatever happened.
+    __glSetFormatCount(static_cast<USHORT>(c.arg(0)));
+    return kFailed;
 }
 
 ULONG ulCmdShareLists(const GLCMDCALL& c) {

@@ -75,6 +75,7 @@ void vShutdown(PDEV* ppdev) {
     }
     if (gpDevices != nullptr) return;
     gbInitialised = FALSE;
+    __glFreeAllDrawables();
     glFreeDispatchVectors();
     glFreeVisualConfigs();
     _NFreeData();

@@ -8,47 +8,16 @@ void vNotAvailable(const char* pszName) { __glXDebugPrint("%s: not available yet
 
 }  // namespace
 
-void __glChooseFormatTable(PDEV*) { vNotAvailable(__func__); }
-ULONG glInitVisualConfigs(PDEV*) {
-    vNotAvailable(__func__);
-    return 11;
-}
-void glFreeVisualConfigs(void) { vNotAvailable(__func__); }
-LONG glDrvDescribePixelFormat(DHPDEV, LONG, ULONG, PIXELFORMATDESCRIPTOR*) {
-    vNotAvailable(__func__);
-    return 0;
-}
-BOOL __glDrvDescribeLayerPlane(LONG, LONG, ULONG, BYTE*) {
-    vNotAvailable(__func__);
-    return FALSE;
-}
-BOOL __glSetFormatCount(USHORT) {
-    vNotAvailable(__func__);
-    return FALSE;
-}
-ULONG __glGetLayerPaletteEntries(WNDOBJ*, LONG, LONG, LONG, BYTE*) {
-    vNotAvailable(__func__);
-    return 0;
-}
-ULONG __glSetLayerPaletteEntries(WNDOBJ*, LONG, LONG, LONG, const BYTE*) {
-    vNotAvailable(__func__);
-    return 0;
-}
-ULONG __glRealizeLayerPalette(WNDOBJ*, LONG, BOOL) {
-    vNotAvailable(__func__);
-    return 0;
-}
-
-BOOL glDrvSetPixelFormat(SURFOBJ*, LONG, HWND) {
-    vNotAvailable(__func__);
-    return FALSE;
-}
 
 BOOL __wglSwapBuffers(SURFOBJ*, WNDOBJ*, ULONG) {
     vNotAvailable(__func__);
     return FALSE;
 }
 void _DUpdateOverlayPresent(void) { vNotAvailable(__func__); }
+void __glInitBufferManager(PDEV*) { vNotAvailable(__func__); }
+void _DClientRegionChanged(GLBufferSet*, WNDOBJ*) { vNotAvailable(__func__); }
+void _DSurfaceMoved(PDEV*, GLBufferSet*, WNDOBJ*) { vNotAvailable(__func__); }
+void _DFreeBufferSet(PDEV*, GLBufferSet*) { vNotAvailable(__func__); }
 
 GLContext* __glDrvCreateContext(SURFOBJ*, LONG, LONG) {
     vNotAvailable(__func__);
@@ -75,6 +44,12 @@ ULONG __glDrvCopyContext(GLContext*, GLContext*, ULONG) {
     return 0;
 }
 void __glContextLoseClient(GLContext*) { vNotAvailable(__func__); }
+void __glContextWindowChanged(GLContext*) { vNotAvailable(__func__); }
+void __glContextDrawableGone(GLContext*) { vNotAvailable(__func__); }
+BOOL __glMakeLgiCurrent(GLContext*) {
+    vNotAvailable(__func__);
+    return FALSE;
+}
 void __glDestroyContext(GLContext*) { vNotAvailable(__func__); }
 
 LONG __glMapSMSegment(GLClient*, ULONG, ULONG) {

@@ -8,37 +8,24 @@
 
 #include "glsrv.h"
 
-// --- pixel formats and visuals ----------------------------------------------------------
-// Chooses the pixel-format table for the device's board and mode.
-void __glChooseFormatTable(PDEV* ppdev);
-// Builds the visual records: 0, or 11 (BadAlloc).
-ULONG glInitVisualConfigs(PDEV* ppdev);
-void glFreeVisualConfigs(void);
-// The describe-pixel-format hook: the number of formats offered.
-LONG glDrvDescribePixelFormat(DHPDEV dhpdev, LONG iPixelFormat, ULONG cjpfd,
-                              PIXELFORMATDESCRIPTOR* ppfd);
-// Copies cj bytes of a layer plane's descriptor to pjOut: TRUE, or FALSE.
-BOOL __glDrvDescribeLayerPlane(LONG iPixelFormat, LONG iLayer, ULONG cj, BYTE* pjOut);
-// Sets the number of pixel formats offered: TRUE when it took effect.
-BOOL __glSetFormatCount(USHORT cFormats);
-// The window's layer palette: entries copied or stored, 0 on failure.
-// The entries are 32-bit words, not necessarily aligned; the layer, start
-// and count are the client's words as they came.
-ULONG __glGetLayerPaletteEntries(WNDOBJ* pwo, LONG iLayer, LONG iStart, LONG cEntries,
-                                 BYTE* pjEntries);
-ULONG __glSetLayerPaletteEntries(WNDOBJ* pwo, LONG iLayer, LONG iStart, LONG cEntries,
-                                 const BYTE* pjEntries);
-ULONG __glRealizeLayerPalette(WNDOBJ* pwo, LONG iLayer, BOOL bRealize);
-
-// --- drawables ----------------------------------------------------------------------------
-// The set-pixel-format hook: makes the window's drawable; TRUE, or FALSE.
-BOOL glDrvSetPixelFormat(SURFOBJ* pso, LONG iPixelFormat, HWND hwnd);
+// --- pixel formats, visuals and drawables: pixfmt.h, drawable.h --------------------
+#include "pixfmt.h"
+#include "drawable.h"
 
 // --- device buffers -------------------------------------------------------------------------
 // Swaps the planes of flPlanes of the window: TRUE, or FALSE.
 BOOL __wglSwapBuffers(SURFOBJ* pso, WNDOBJ* pwo, ULONG flPlanes);
 // Works out again whether an overlay plane is in use.
 void _DUpdateOverlayPresent(void);
+struct GLBufferSet;
+// Sets the buffer manager up for the device once its format table is chosen.
+void __glInitBufferManager(PDEV* ppdev);
+// The window's client region changed (pbs: its buffer set, or null).
+void _DClientRegionChanged(GLBufferSet* pbs, WNDOBJ* pwo);
+// The window's surface moved.
+void _DSurfaceMoved(PDEV* ppdev, GLBufferSet* pbs, WNDOBJ* pwo);
+// Frees a drawable's buffer set.
+void _DFreeBufferSet(PDEV* ppdev, GLBufferSet* pbs);
 
 // --- contexts -------------------------------------------------------------------------------
 // A new context on a layer of a pixel format, or null.
@@ -53,6 +40,14 @@ ULONG __glDrvShareLists(GLContext* gcSource, GLContext* gcTarget);
 ULONG __glDrvCopyContext(GLContext* gcSource, GLContext* gcTarget, ULONG flMask);
 // The context's client word is cleared (its client is going away).
 void __glContextLoseClient(GLContext* gc);
+// The context's window moved: its next bind marks buffer mask and viewport.
+void __glContextWindowChanged(GLContext* gc);
+// The drawable the context is bound to goes: the context's lgi context is
+// made current, it finishes and leaves its client when current on one,
+// releases its lgi buffer binding and forgets the drawable.
+void __glContextDrawableGone(GLContext* gc);
+// Makes the context's lgi context current: TRUE, or FALSE when it has none.
+BOOL __glMakeLgiCurrent(GLContext* gc);
 // Frees a context and its driver object, without the driver object's
 // callback, at shut-down.
 void __glDestroyContext(GLContext* gc);
@@ -103,6 +98,9 @@ ULONG __glClosePrimitive(GLClient* pgc);
 // Sends the primitive buffer by its target: to the display list being
 // compiled, or to the lgi layer.
 void __glSendPrimitive(GLClient* pgc);
+
+// --- the lgi layer: its contract --------------------------------------------------------
+#include "lgi/lgi.h"
 
 // --- engine objects named in the command header -----------------------------------------------
 // The window and translation objects of the call that the engine named by

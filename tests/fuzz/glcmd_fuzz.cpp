@@ -8,13 +8,16 @@
 // record with a request segment mapped, as the segment mapping leaves it, so
 // the segment's read-pointer moves are reached too. Calls run without a
 // calling process, as a client with no process handle.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
 #include "glcmd.h"
+#include "glpdev.h"
 #include "glsrv.h"
+#include "pixfmt.h"
 #include "platform/debug.h"
 
 namespace {
@@ -35,11 +38,27 @@ GLClient* pgcReady() {
     return pgc;
 }
 
+// A device record holding what the pixel formats read: a double-buffered
+// 16-bit board, so both layers exist for the layer-plane requests.
+void vChooseFormats() {
+    static PAGECONFIG pc{16, 32768, 256, 128, 16, {8, 8, 0, 0}, 0, 0, 0};
+    const GLPDEVFIELDS& f = gGLPdevFields;
+    static std::vector<BYTE> pdev(
+        std::max({f.cjPageConfig, f.cjPixelClass, f.cjBoardConfig}) + sizeof(BoardConfig) + 64);
+    PDEV* ppdev = reinterpret_cast<PDEV*>(pdev.data());
+    *pGLPdevField<PAGECONFIG*>(ppdev, f.cjPageConfig) = &pc;
+    *pGLPdevField<ULONG>(ppdev, f.cjPixelClass) = 1;
+    pGLBoardConfig(ppdev)->doubleBuffer = 1;
+    __glChooseFormatTable(ppdev);
+    glInitVisualConfigs(ppdev);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     vnx::debug::set_echo(false);
     InitGLSrvDll(nullptr, GLSRV_PROCESS_ATTACH, nullptr);
+    vChooseFormats();
     return 0;
 }
 

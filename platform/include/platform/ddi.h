@@ -601,4 +601,86 @@ typedef struct WNDOBJ {
 // Called with the window object and one WOC_... value.
 typedef void (*WNDOBJCHANGEPROC)(WNDOBJ* pwo, FLONG fl);
 
+// ---------------------------------------------------------------------------
+// Pixel formats: what a device offers for OpenGL drawing, as the engine
+// hands the descriptors to applications byte for byte.
+
+// dwFlags bits.
+#define PFD_DOUBLEBUFFER 0x00000001u
+#define PFD_STEREO 0x00000002u
+#define PFD_DRAW_TO_WINDOW 0x00000004u
+#define PFD_SUPPORT_GDI 0x00000010u
+#define PFD_SUPPORT_OPENGL 0x00000020u
+#define PFD_NEED_PALETTE 0x00000080u
+#define PFD_NEED_SYSTEM_PALETTE 0x00000100u
+// iPixelType.
+#define PFD_TYPE_RGBA 0
+#define PFD_TYPE_COLORINDEX 1
+
+typedef struct PIXELFORMATDESCRIPTOR {
+    WORD nSize;
+    WORD nVersion;
+    DWORD dwFlags;
+    BYTE iPixelType;
+    BYTE cColorBits;
+    BYTE cRedBits;
+    BYTE cRedShift;
+    BYTE cGreenBits;
+    BYTE cGreenShift;
+    BYTE cBlueBits;
+    BYTE cBlueShift;
+    BYTE cAlphaBits;
+    BYTE cAlphaShift;
+    BYTE cAccumBits;
+    BYTE cAccumRedBits;
+    BYTE cAccumGreenBits;
+    BYTE cAccumBlueBits;
+    BYTE cAccumAlphaBits;
+    BYTE cDepthBits;
+    BYTE cStencilBits;
+    BYTE cAuxBuffers;
+    BYTE iLayerType;
+    BYTE bReserved;  // low four bits: overlay planes
+    DWORD dwLayerMask;
+    DWORD dwVisibleMask;
+    DWORD dwDamageMask;
+} PIXELFORMATDESCRIPTOR;
+static_assert(sizeof(PIXELFORMATDESCRIPTOR) == 40 &&
+                  offsetof(PIXELFORMATDESCRIPTOR, iPixelType) == 8 &&
+                  offsetof(PIXELFORMATDESCRIPTOR, cDepthBits) == 23 &&
+                  offsetof(PIXELFORMATDESCRIPTOR, dwLayerMask) == 28,
+              "PIXELFORMATDESCRIPTOR layout");
+
+// A layer plane of a pixel format (an overlay).
+typedef struct LAYERPLANEDESCRIPTOR {
+    WORD nSize;
+    WORD nVersion;
+    DWORD dwFlags;  // PFD_... bits of the layer; 0x1 a double-buffered layer
+    BYTE iPixelType;
+    BYTE cColorBits;
+    BYTE cRedBits;
+    BYTE cRedShift;
+    BYTE cGreenBits;
+    BYTE cGreenShift;
+    BYTE cBlueBits;
+    BYTE cBlueShift;
+    BYTE cAlphaBits;
+    BYTE cAlphaShift;
+    BYTE cAccumBits;
+    BYTE cAccumRedBits;
+    BYTE cAccumGreenBits;
+    BYTE cAccumBlueBits;
+    BYTE cAccumAlphaBits;
+    BYTE cDepthBits;
+    BYTE cStencilBits;
+    BYTE cAuxBuffers;
+    BYTE iLayerPlane;
+    BYTE bReserved;
+    DWORD crTransparent;
+} LAYERPLANEDESCRIPTOR;
+static_assert(sizeof(LAYERPLANEDESCRIPTOR) == 32 &&
+                  offsetof(LAYERPLANEDESCRIPTOR, iLayerPlane) == 26 &&
+                  offsetof(LAYERPLANEDESCRIPTOR, crTransparent) == 28,
+              "LAYERPLANEDESCRIPTOR layout");
+
 #include "platform/ddi_functions.h"

@@ -33,15 +33,15 @@ const SizeRow kRows[] = {
     {GLCMD_RENDERLARGE, 20, 0, -1, "ulCmdRenderLarge: no request segment\n", false, false},
     {GLCMD_SINGLE, 20, 0, -1, "ulCmdSingle: no request segment\n", false, false},
     {GLCMD_CREATEPRIMSEGMENT, 28, 0, -1, "ulCmdCreatePrimSegment: no current context\n", false, false},
-    {GLCMD_SETFORMATCOUNT, 24, 0, -1, "__glSetFormatCount: not available yet\n", false, false},
+    {GLCMD_SETFORMATCOUNT, 24, 0, -1, "", false, false},
     {GLCMD_SHARELISTS, 28, 0, 0,
      "ulCmdShareLists: no context 0\nulCmdShareLists: no context 0\n", false, false},
     {GLCMD_WRAPSMREADPOINTER, 32, 0, -1, "ulCmdWrapReadPointer: no client 0\n", false, false},
     {GLCMD_COPYCONTEXT, 32, 0, 0,
      "ulCmdCopyContext: no context 0\nulCmdCopyContext: no context 0\n", false, false},
     {GLCMD_CREATELAYERCONTEXT, 32, 4, 0, "__glDrvCreateContext: not available yet\n", false, true},
-    {GLCMD_DESCRIBELAYERPLANE, 32, 52, 0, "__glDrvDescribeLayerPlane: not available yet\n", false,
-     false},
+    {GLCMD_DESCRIBELAYERPLANE, 32, 52, 0, "__glDrvDescribeLayerPlane: format index invalid\n",
+     false, false},
     {GLCMD_GETLAYERPALETTEENTRIES, 32, 1044, 0, "ulCmdGetLayerPaletteEntries: no window\n", false,
      false},
     {GLCMD_REALIZELAYERPALETTE, 28, 0, 0, "ulCmdRealizeLayerPalette: no window\n", false, false},
@@ -114,9 +114,12 @@ TEST_F(GLServerTest, DescribeLayerPlaneByteCountMustFitTheOutput) {
     std::vector<BYTE> out(52, 0xCC);
     EXPECT_EQ(Cmd(Request(GLCMD_DESCRIBELAYERPLANE, {1, 0, 33}), &out), 0);
     EXPECT_EQ(vnx::debug::take(), "ulCmdDescribeLayerPlane: 33 bytes do not fit the output\n");
-    EXPECT_EQ(Cmd(Request(GLCMD_DESCRIBELAYERPLANE, {1, 0, 32}), &out), 0);
-    EXPECT_EQ(vnx::debug::take(), "__glDrvDescribeLayerPlane: not available yet\n");
     EXPECT_EQ(out, std::vector<BYTE>(52, 0xCC));
+    // A byte count that fits is answered after the reply's 20 bytes.
+    EXPECT_EQ(Cmd(Request(GLCMD_DESCRIBELAYERPLANE, {1, 0, 32}), &out), 1);
+    EXPECT_EQ(vnx::debug::take(), "");
+    EXPECT_EQ(std::vector<BYTE>(out.begin(), out.begin() + 20), std::vector<BYTE>(20, 0xCC));
+    EXPECT_NE(std::vector<BYTE>(out.begin() + 20, out.end()), std::vector<BYTE>(32, 0xCC));
 }
 
 // OPENGL_GETINFO names the client driver in the published record; a

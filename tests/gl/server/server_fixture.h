@@ -35,12 +35,11 @@
 namespace glsrv_test {
 
 // What the server prints when it starts and describes, while its other
-// parts are not built.
+// parts are not built: it offers the pixel formats of the board and mode,
+// without a buffer manager behind them yet.
 inline const std::string kLoadText =
-    "__glChooseFormatTable: not available yet\n"
-    "glInitVisualConfigs: not available yet\n"
-    "lgi: alloc <size> @ <address>\n"
-    "glDrvDescribePixelFormat: not available yet\n";
+    "__glInitBufferManager: not available yet\n"
+    "lgi: alloc <size> @ <address>\n";
 // The debug text taken so far, with the work arena's size and address (which
 // differ from run to run) written as in kLoadText.
 inline std::string TakeLoadText() {
@@ -49,9 +48,7 @@ inline std::string TakeLoadText() {
 }
 // What freeing a client prints, and what the rest of shut-down prints.
 inline const std::string kClientFreedText = "_DUpdateOverlayPresent: not available yet\n";
-inline const std::string kShutdownText =
-    "glFreeVisualConfigs: not available yet\n"
-    "_NFreeData\n";
+inline const std::string kShutdownText = "_NFreeData\n";
 
 // An OPENGL_CMD request: the header, then argument words.
 inline std::vector<BYTE> Request(ULONG ulSubEsc, std::vector<ULONG> args = {}, ULONG cjIn = 0) {
@@ -109,7 +106,7 @@ class GLServerTest : public ::testing::Test {
     // The driver loads the server on the application's first describe.
     void Load() {
         vnx::process::Scope as(app_);
-        EXPECT_EQ(DescribePixelFormat(hdc_, 1, 0, nullptr), 0);
+        EXPECT_GT(DescribePixelFormat(hdc_, 1, 0, nullptr), 0);
         ASSERT_NE(Hooks()->hGLServer, nullptr);
     }
     void Unload() {

@@ -12,19 +12,41 @@ add_dependencies(${name}_tests vornix vnxglsrv)
 # linked in, beside the server the driver loads.
 target_link_libraries(${name}_tests PRIVATE vnxlgi)
 
+# A program of the server's own sources with stand-ins for parts not built
+# yet, in folder `part` (gl_server_<part>_tests): the server loaded by the
+# driver in the program above stays the only one there.
+function(vnx_glsrv_check_program part)
+  set(target gl_server_${part}_tests)
+  add_executable(${target} ${ARGN})
+  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/gl/server
+    ${PROJECT_SOURCE_DIR}/include ${CMAKE_CURRENT_SOURCE_DIR}/gl/server/${part}
+    ${CMAKE_CURRENT_SOURCE_DIR})
+  target_link_libraries(${target} PRIVATE vnxplatform PkgConfig::PIXMAN GTest::gtest
+    GTest::gtest_main)
+  target_link_options(${target} PRIVATE $<TARGET_FILE:vornix>)
+  add_dependencies(${target} vornix)
+  gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+endfunction()
+
+# Pixel formats and drawables (pixfmt/): their sources, and in the
+# dispatcher's program stand-ins for them.
+set(VNX_GLSRV_PIXFMT_SOURCES ${PROJECT_SOURCE_DIR}/gl/server/pixfmt.cpp
+  ${PROJECT_SOURCE_DIR}/gl/server/pixfmt_tables.cpp ${PROJECT_SOURCE_DIR}/gl/server/palette.cpp
+  ${PROJECT_SOURCE_DIR}/gl/server/drawable.cpp ${PROJECT_SOURCE_DIR}/gl/server/cliplist.cpp)
+
 # The server's entry and command escape against stand-ins for its parts not
-# built yet (dispatch/): the server's sources but its seams, in a program of
-# their own, so the server loaded by the driver in the program above is the
-# only one there.
+# built yet (dispatch/): the server's sources but its seams.
 file(GLOB VNX_GLSRV_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/gl/server/*.cpp)
-list(REMOVE_ITEM VNX_GLSRV_SOURCES ${PROJECT_SOURCE_DIR}/gl/server/seams.cpp)
+list(REMOVE_ITEM VNX_GLSRV_SOURCES ${PROJECT_SOURCE_DIR}/gl/server/seams.cpp
+  ${VNX_GLSRV_PIXFMT_SOURCES})
 file(GLOB VNX_GLSRV_CHECKS CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/gl/server/dispatch/*_check.cpp)
-add_executable(gl_server_dispatch_tests ${VNX_GLSRV_SOURCES} ${VNX_GLSRV_CHECKS}
+vnx_glsrv_check_program(dispatch ${VNX_GLSRV_SOURCES} ${VNX_GLSRV_CHECKS}
   ${CMAKE_CURRENT_SOURCE_DIR}/gl/server/dispatch/seams_double.cpp)
-target_include_directories(gl_server_dispatch_tests PRIVATE ${PROJECT_SOURCE_DIR}/gl/server
-  ${PROJECT_SOURCE_DIR}/include ${CMAKE_CURRENT_SOURCE_DIR}/gl/server/dispatch
-  ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(gl_server_dispatch_tests PRIVATE vnxplatform GTest::gtest GTest::gtest_main)
-target_link_options(gl_server_dispatch_tests PRIVATE $<TARGET_FILE:vornix>)
-add_dependencies(gl_server_dispatch_tests vornix)
-gtest_discover_tests(gl_server_dispatch_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+
+# Pixel formats, visuals, drawables and clip lists, called directly on a
+# device the engine enabled (or a device record of the test's own), with
+# stand-ins for the buffer manager, contexts and lgi (pixfmt/seams_double.cpp).
+vnx_glsrv_check_program(pixfmt ${VNX_GLSRV_PIXFMT_SOURCES} ${PROJECT_SOURCE_DIR}/gl/server/debug.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/gl/server/pixfmt/pixfmt_check.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/gl/server/pixfmt/drawable_check.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/gl/server/pixfmt/seams_double.cpp)

@@ -162,13 +162,13 @@ TEST_F(DispatchTest, EachSubCodeReachesItsPartInItsMode) {
             case GLCMD_RENDERLARGE:
             case GLCMD_SINGLE:
             case GLCMD_WRAPSMREADPOINTER:
-            case GLCMD_SETFORMATCOUNT:
             case GLCMD_DESCRIBELAYERPLANE:
             case GLCMD_CREATECONTEXT:
             case GLCMD_CREATELAYERCONTEXT:
             case GLCMD_SWAPLAYERBUFFERS:  // a BOOL part
                 EXPECT_EQ(ulResult, 1u);
                 break;
+            case GLCMD_SETFORMATCOUNT: EXPECT_EQ(ulResult, static_cast<ULONG>(-1)); break;
             default: EXPECT_EQ(ulResult, 0x5Au);
         }
     }
@@ -252,10 +252,11 @@ TEST_F(DispatchTest, StartUpAndShutDown) {
     phs->pfnGLServerUnload(ppdev);
     names.clear();
     for (const Call& c : gRecord.calls) names.push_back(c.name);
-    EXPECT_EQ(names, (std::vector<std::string>{"glFreeVisualConfigs", "_NFreeData",
-                                               "__glContextLoseClient", "_DUpdateOverlayPresent",
-                                               "__glDestroyContext", "__glDestroyContext"}));
-    EXPECT_EQ(gRecord.calls[2].args, (std::vector<std::uintptr_t>{U(kContextB)}));
+    EXPECT_EQ(names, (std::vector<std::string>{"__glFreeAllDrawables", "glFreeVisualConfigs",
+                                               "_NFreeData", "__glContextLoseClient",
+                                               "_DUpdateOverlayPresent", "__glDestroyContext",
+                                               "__glDestroyContext"}));
+    EXPECT_EQ(gRecord.calls[3].args, (std::vector<std::uintptr_t>{U(kContextB)}));
     EXPECT_EQ(pgcCurrent(), nullptr);
     EXPECT_EQ(gdwTlsIndex, TLS_OUT_OF_INDEXES);
     // The fixture's detach finds nothing left; attach again for it.

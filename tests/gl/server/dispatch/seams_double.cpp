@@ -61,6 +61,7 @@ ULONG __glRealizeLayerPalette(WNDOBJ* pwo, LONG iLayer, BOOL b) {
 BOOL glDrvSetPixelFormat(SURFOBJ*, LONG iPixelFormat, HWND) {
     return Note(__func__, {static_cast<ULONG>(iPixelFormat)}) != 0;
 }
+void __glFreeAllDrawables(void) { Note(__func__); }
 BOOL __wglSwapBuffers(SURFOBJ*, WNDOBJ* pwo, ULONG fl) { return Note(__func__, {U(pwo), fl}) != 0; }
 void _DUpdateOverlayPresent(void) { Note(__func__); }
 GLContext* __glDrvCreateContext(SURFOBJ*, LONG iPixelFormat, LONG iLayer) {

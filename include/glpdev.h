@@ -1,0 +1,49 @@
+// The fields of the display driver's device record (`PDEV`) that the GL
+// server reads besides the hook slots. The server does not see the record's
+// declaration: the driver exports where each field lies, and checks at
+// compile time that the types are the ones named here.
+#pragma once
+
+#include "boardconfig.h"
+#include "pageconfig.h"
+#include "platform/export.h"
+#include "platform/kernel.h"
+
+struct PDEV;
+
+// Byte offsets of the fields in the driver's PDEV.
+typedef struct GLPDEVFIELDS {
+    ULONG cjPageConfig;    // PAGECONFIG*: the active page configuration
+    ULONG cjPixelClass;    // ULONG: 0 8 bpp, 1 16 bpp, 2 32 bpp (the display depth code)
+    ULONG cjBitmapFormat;  // ULONG: BMF_8BPP, BMF_16BPP or BMF_32BPP
+    ULONG cjDriver;        // HANDLE: the miniport
+    ULONG cjBoardConfig;   // BoardConfig: the driver's copy of the board configuration
+    ULONG cjEscapeLock;    // CRITICAL_SECTION: csEscape, held around every hook
+} GLPDEVFIELDS;
+
+extern "C" {
+VNX_EXPORT extern const GLPDEVFIELDS gGLPdevFields;
+}
+
+template <typename T>
+inline T* pGLPdevField(struct PDEV* ppdev, ULONG cj) {
+    return reinterpret_cast<T*>(reinterpret_cast<BYTE*>(ppdev) + cj);
+}
+inline PAGECONFIG* pGLPageConfig(struct PDEV* ppdev) {
+    return *pGLPdevField<PAGECONFIG*>(ppdev, gGLPdevFields.cjPageConfig);
+}
+inline ULONG ulGLPixelClass(struct PDEV* ppdev) {
+    return *pGLPdevField<ULONG>(ppdev, gGLPdevFields.cjPixelClass);
+}
+inline ULONG ulGLBitmapFormat(struct PDEV* ppdev) {
+    return *pGLPdevField<ULONG>(ppdev, gGLPdevFields.cjBitmapFormat);
+}
+inline HANDLE hGLDriver(struct PDEV* ppdev) {
+    return *pGLPdevField<HANDLE>(ppdev, gGLPdevFields.cjDriver);
+}
+inline BoardConfig* pGLBoardConfig(struct PDEV* ppdev) {
+    return pGLPdevField<BoardConfig>(ppdev, gGLPdevFields.cjBoardConfig);
+}
+inline CRITICAL_SECTION* pGLEscapeLock(struct PDEV* ppdev) {
+    return pGLPdevField<CRITICAL_SECTION>(ppdev, gGLPdevFields.cjEscapeLock);
+}
