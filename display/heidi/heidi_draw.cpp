@@ -262,7 +262,10 @@ ULONG* pPrimitive(DRAW* pd, ULONG* p, const PRIM& prim, const std::vector<BVERTE
     } else if (pd->iVariant == 1) {
         *p++ = v[a[0]].ulColour;
     }
-    if (bFixed || pd->bDepth) {
+    if (pd->kind == HK_RECTS && pd->bDepth) {
+        // A rectangle lies at its first vertex's depth: one word a corner.
+        for (ULONG i = 0; i < cv; ++i) *p++ = v[a[0]].ulDepth & ~HEIDI_STRIP_END;
+    } else if (bFixed || pd->bDepth) {
         for (ULONG i = 0; i < cSent; ++i) *p++ = v[a[i]].ulDepth & ~HEIDI_STRIP_END;
     }
     if (bFixed) {
