@@ -2,6 +2,7 @@
 // window by the handle init answered, checked on every use: it must be a
 // window record of the calling client on this device. The escape answers 1
 // whatever happens; what a code answers goes to the output.
+#include <algorithm>
 #include <cstring>
 
 #include "device/debug.h"
