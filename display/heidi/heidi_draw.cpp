@@ -18,6 +18,9 @@
 //   code 110 loads 27 and 28 per vertex always, and 29 and 30 per vertex
 //   with the vertex's x and y as whole 32-bit 28.4 words (the "six more
 //   words" of a triangle), for the board's exact interpolation.
+// The depth mode (view byte 0) and the dither flag choose the template; the
+// colour and third mode bytes and the fill colours are kept for the client
+// and choose nothing here.
 // Programs: the colour write copies register 27 into 13 (the colour pixel);
 // with the depth mode on the depth test word of the board's render programs
 // comes first and the depth write (register 28 into 14, the depth pixel)
@@ -194,7 +197,7 @@ struct DRAW {
 };
 
 // Routes a primitive whose words end at pEnd.
-ULONG* pRoute(DRAW* pd, ULONG* pEnd, const ULONG* axy, ULONG c) {
+ULONG* pRoute(DRAW* pd, ULONG* pEnd, const ULONG* axy) {
     KZ2QUEUEMGT pqm = pd->pqm;
     const QUEUELAYOUT* pLayout = pqm->pLayout;
     switch (pd->kind) {
@@ -234,7 +237,6 @@ ULONG* pRoute(DRAW* pd, ULONG* pEnd, const ULONG* axy, ULONG c) {
             return pInline(pqm, pEnd, pqm + pqm->abTileQueue[KZ2_TILE_OF(v00)]);
         }
     }
-    (void)c;
     return pEnd;
 }
 
@@ -284,7 +286,7 @@ ULONG* pPrimitive(DRAW* pd, ULONG* p, const PRIM& prim, const std::vector<BVERTE
         for (ULONG i = 0; i < cv; ++i) axy[i] = ulPack(v[a[i]].x, v[a[i]].y);
     }
     for (ULONG i = 0; i < cv; ++i) *p++ = axy[i];
-    return pRoute(pd, p, axy, cv);
+    return pRoute(pd, p, axy);
 }
 
 }  // namespace

@@ -148,6 +148,41 @@ TEST_F(HeidiDrawTest, BackBufferCopiesToTheFrontInsideTheWindow) {
     EXPECT_EQ(Screen({200, 100, 210, 200}), std::vector<ULONG>(10 * 100, 0));
 }
 
+// Rectangles and points are drawn by the board's 2D rules: the constant
+// colour over the pixels inside the corners (right and bottom edges out),
+// one pixel a point, inside the window only.
+TEST_F(HeidiDrawTest, RectanglesAndPointsReachTheScreen) {
+    const ULONG h = Bound({100, 100, 300, 250});  // window row y is board row 249 - y
+    ASSERT_NE(h, 0u);
+    Clear(h, 0x7C0000);
+    Flush();
+    const ULONG red = Screen({100, 100, 101, 101})[0];
+    Vertices({V(10, 10), V(30, 20), V(190, 140), V(250, 200)});  // the second reaches past the window
+    HEIDICMD c = Cmd(HEIDI_RECTS, h, 0);
+    c.cVertices = 4;
+    SetWord(&c, 16, 0x7C0000);
+    Clear(h, 0);
+    Send(c, nullptr, HEIDI_CJ_DRAW);
+    Flush();
+    EXPECT_EQ(Screen({110, 229, 130, 239}), std::vector<ULONG>(20 * 10, red));
+    EXPECT_EQ(Screen({109, 228, 131, 229}), std::vector<ULONG>(22, 0u)) << "the row above";
+    EXPECT_EQ(Screen({110, 239, 130, 240}), std::vector<ULONG>(20, 0u)) << "the bottom edge";
+    EXPECT_EQ(Screen({290, 100, 300, 109}), std::vector<ULONG>(90, red)) << "inside the window";
+    EXPECT_EQ(Screen({300, 95, 310, 100}), std::vector<ULONG>(50, 0u)) << "outside the window";
+
+    Clear(h, 0);
+    Vertices({V(0, 0), V(199, 149), V(200, 150)});
+    c = Cmd(HEIDI_POINTS, h, 0);
+    c.cVertices = 3;
+    SetWord(&c, 16, 0x7C0000);
+    Send(c, nullptr, HEIDI_CJ_DRAW);
+    Flush();
+    EXPECT_EQ(Screen({100, 249, 101, 250})[0], red) << "the window's lower left pixel";
+    EXPECT_EQ(Screen({299, 100, 300, 101})[0], red) << "its upper right pixel";
+    EXPECT_EQ(Screen({300, 99, 301, 100})[0], 0u) << "outside";
+    EXPECT_TRUE(Board().take_errors().empty());
+}
+
 // --- the renderers' packets -------------------------------------------------------------
 
 struct DrawCase {
