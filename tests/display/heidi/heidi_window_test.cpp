@@ -218,3 +218,22 @@ TEST_F(HeidiTextureTest, ImagesAndRowRangesStayInsideTheView) {
 }
 
 }  // namespace
+
+namespace {
+
+// Disabling the device releases the views, window objects and textures the
+// escape holds; the records themselves go with their clients, and their
+// handles serve nothing on the enabled device.
+TEST_F(HeidiTextureTest, DisableReleasesWhatClientsHold) {
+    const ULONG h = Bound({0, 0, 100, 100});
+    ASSERT_NE(h, 0u);
+    ASSERT_NE(Load(h, HEIDI_ANY_SLOT, 16, 16), HEIDI_NO_SLOT);
+    device_->disable_surface();
+    EXPECT_EQ(vnx::engine::live_window_objects(), windowObjects_);
+    EXPECT_EQ(ppdev_->pHeidiTextures, nullptr);
+    ASSERT_TRUE(device_->enable_surface());
+    EXPECT_EQ(Load(h, HEIDI_ANY_SLOT, 16, 16), HEIDI_NO_SLOT);
+    EXPECT_EQ(cHeidiTextures(ppdev_, nullptr), 0u);
+}
+
+}  // namespace
