@@ -191,4 +191,7 @@ typedef struct PDEV {
     RECTL rclSwap;     // the remembered swap rectangle
 
     STEREOCACHE StereoCache;
+
+    // --- immediate-mode 3D escape ------------------------------------------
+    struct HEIDITEXTABLE* pHeidiTextures;  // the device's texture table, made on first use
 } PDEV, *PPDEV;

@@ -34,6 +34,6 @@ EscapeModule* pemEscapeModuleOwning(PDEV* ppdev, LONG iEsc);
 // driver knows filled in. 1 done, 0 refused or failed.
 ULONG ulBoardConfigEscape(PDEV* ppdev, ULONG cjIn, PVOID pvIn, ULONG cjOut, PVOID pvOut);
 
-// --- escapes served by later work (escape_seams.cpp) ------------------------------
-// ESC_HEIDI: the immediate-mode 3D interface.
+// --- the immediate-mode 3D interface (display/heidi/) -------------------------------
+// ESC_HEIDI: answers 1 whatever the code; a code's answer goes to pvOut.
 ULONG qrn_heidi(SURFOBJ* pso, PDEV* ppdev, ULONG cjIn, PVOID pvIn, ULONG cjOut, PVOID pvOut);

@@ -8,6 +8,7 @@
 // the queues, the page table, the scratch block, and the register windows
 // last.
 #include "batch/batch.h"
+#include "heidi/heidi.h"
 #include "device/entry.h"
 #include "device/modes.h"
 #include "device/palette.h"
@@ -95,6 +96,7 @@ void vTurn3dOff(PDEV* ppdev) {
 
 BOOL bReleaseSurface(PDEV* ppdev) {
     vBatchDisable(ppdev);
+    vHeidiDisable(ppdev);
     if (ppdev->hsurfScreen != nullptr) EngDeleteSurface(ppdev->hsurfScreen);
     ppdev->hsurfScreen = nullptr;
 

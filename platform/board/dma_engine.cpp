@@ -87,15 +87,16 @@ bool layout_of(std::uint32_t cmd, Layout* out, bool* known) {
     l.instructionWords = instructions;
     l.clipWords = (cmd & 0x20u) ? 2 : 0;
     const std::uint32_t* constants = kConstants[(cmd >> 10) & 3];
-    std::uint32_t dataPerPacket = 0, dataPerVertex = 0;
+    std::uint32_t dataPerPacket = 0, dataPerVertex = 0, dataPerPrimitive = 0;
     for (int reg = 0; reg < 4; ++reg) {
         const std::uint32_t kind = (cmd >> (12 + 2 * reg)) & 3;
         if (kind == 1) ++dataPerPacket;
-        if (kind >= 2) ++dataPerVertex;
+        if (kind == 2) ++dataPerVertex;
+        if (kind == 3) ++dataPerPrimitive;
     }
     l.packetWords = constants[0] + dataPerPacket + mask->perPacket;
     l.vertices = kClasses[cls].vertices;
-    l.perPrimitive = constants[1] + mask->perPrimitive + dataPerVertex * l.vertices + l.vertices +
+    l.perPrimitive = constants[1] + mask->perPrimitive + dataPerPrimitive + dataPerVertex * l.vertices + l.vertices +
                      kClasses[cls].widthWords;
     *out = l;
     return true;

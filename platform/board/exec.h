@@ -144,7 +144,7 @@ struct Fields {
     std::uint32_t primConstants = 0;    // ... per primitive
     std::uint32_t packetMask = 0;       // mask words per packet
     std::uint32_t primMask = 0;         // mask words per primitive
-    std::uint32_t loadKind[4] = {};     // registers 27-30: 0 none, 1 per packet, 2-3 per vertex
+    std::uint32_t loadKind[4] = {};     // registers 27-30: 0 none, 1 per packet, 2 per vertex, 3 per primitive
 };
 Fields fields_of(std::uint32_t command);
 

@@ -289,18 +289,23 @@ Fields fields_of(std::uint32_t command) {
 bool data_register(const DecodedPacket& packet, const Fields& f, std::uint32_t i,
                    std::size_t prim, std::size_t v, std::uint32_t* value) {
     if (i >= 4 || f.loadKind[i] == 0) return false;
-    std::uint32_t before = 0;  // registers of the same load kind before register i
-    for (std::uint32_t k = 0; k < i; ++k) {
-        if ((f.loadKind[k] == 1) == (f.loadKind[i] == 1) && f.loadKind[k] != 0) ++before;
-    }
     if (f.loadKind[i] == 1) {
+        std::uint32_t before = 0;  // per-packet registers before register i
+        for (std::uint32_t k = 0; k < i; ++k) before += f.loadKind[k] == 1 ? 1 : 0;
         const std::size_t at = f.packetConstants + before;
         if (at >= packet.constants.size()) return false;
         *value = packet.constants[at];
         return true;
     }
-    const std::size_t at = prim * packet.wordsPerPrimitive + f.primConstants + f.primMask +
-                           before * packet.verticesPerPrimitive + v;
+    // Per-primitive registers (kind 3) take one word, per-vertex ones a word
+    // for each vertex, in register order.
+    std::size_t words = 0;
+    for (std::uint32_t k = 0; k < i; ++k) {
+        if (f.loadKind[k] == 2) words += packet.verticesPerPrimitive;
+        if (f.loadKind[k] == 3) words += 1;
+    }
+    const std::size_t at = prim * packet.wordsPerPrimitive + f.primConstants + f.primMask + words +
+                           (f.loadKind[i] == 3 ? 0 : v);
     if (v >= packet.verticesPerPrimitive || at >= packet.primitiveWords.size()) return false;
     *value = packet.primitiveWords[at];
     return true;

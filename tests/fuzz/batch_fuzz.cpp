@@ -15,6 +15,7 @@
 
 #include "escapes.h"
 #include "mcdbatch.h"
+#include "fuzz_boot.h"
 #include "platform/engine.h"
 #include "platform/gdi.h"
 #include "platform/process.h"
@@ -24,20 +25,6 @@ namespace {
 
 constexpr ULONG kClientBase = 0x10000000;
 constexpr ULONG kSectionSize = 0x10000;
-
-vnx::engine::Device* boot() {
-    vnx::miniport::MachineConfig cfg;
-    cfg.rasterizers = 2;
-    auto* device = new vnx::engine::Device(cfg);
-    DEVMODEW dm{};
-    dm.dmSize = sizeof dm;
-    dm.dmPelsWidth = 640;
-    dm.dmPelsHeight = 480;
-    dm.dmBitsPerPel = 16;
-    dm.dmLogPixels = 96;
-    if (!device->load_driver("vornix_fuzz.dll") || !device->enable_pdev(dm) || !device->enable_surface()) __builtin_trap();
-    return device;
-}
 
 ULONG escape(HDC hdc, const std::vector<BYTE>& in, ULONG cjOut = 0, void* pvOut = nullptr) {
     return static_cast<ULONG>(ExtEscape(hdc, MCDFUNCS, static_cast<INT>(in.size()),
@@ -64,7 +51,7 @@ constexpr ULONG kContextWord = 0x5EC70002;
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static vnx::engine::Device* device = boot();
+    static vnx::engine::Device* device = boot_fuzz_device();
     (void)device;
     const DWORD pid = vnx::process::create("fuzz");
     {

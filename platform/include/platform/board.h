@@ -68,14 +68,15 @@
 //      bits 7-9 mask data (0x280: 8 mask words per packet; 0x200 no words;
 //      0x300: 8 mask words per primitive), bits 10-11 constants format (0x400
 //      8 per packet, 0x800 8 per primitive, 0xC00 4 and 4), bits 12-19 the
-//      load kinds of data registers 27-30 (1: one word per packet; 2, 3: one
-//      word per vertex), bits 20-24 instruction words (at least 1), bits
+//      load kinds of data registers 27-30 (1: one word per packet; 2: one
+//      word per vertex; 3: one word per primitive), bits 20-24 instruction words (at least 1), bits
 //      25-27 pid words, bits 28-31 0.
 //      Words: command, control (bits 0-15 primitive count, bits 16-18
 //      screen bits, bits 19-31 0), pid words, instruction words, clip min and
 //      max, the per-packet constants, the per-packet data-register words,
 //      the per-packet mask words, then per primitive: its constants, its
-//      mask words, for each per-vertex data register one word per vertex,
+//      mask words, for each per-primitive or per-vertex data register (in
+//      register order) one word or one word per vertex,
 //      one position word per vertex, and the width word of a line.
 //      Other mask-data combinations have no layout yet (error "packet layout
 //      not known"); their rows come with the work that sends them.

@@ -85,7 +85,8 @@ TEST_F(EscapeTest, EscapesAnswerByCodeAndSize) {
         {"load module, no name", ESC_LOADESCAPEMODULE, 0, 0, 0, ""},
         {"unload module, no name", ESC_UNLOADESCAPEMODULE, 0, 0, 0, ""},
         {"batched commands, no batch", MCDFUNCS, 64, 64, 0, ""},
-        {"immediate-mode 3D", ESC_HEIDI, 64, 64, 0, "qrn_heidi: not built yet\n"},
+        {"immediate-mode 3D, code 0", ESC_HEIDI, 64, 64, 1, "qrn_heidi(): unknown code 0\n"},
+        {"immediate-mode 3D, no record", ESC_HEIDI, 0, 0, 1, ""},
     };
     std::vector<BYTE> in(512, 0), out(512, 0xAB);
     for (const EscapeRow& row : rows) {

@@ -1,0 +1,21 @@
+// The device the display driver's fuzz targets drive: a two-rasterizer
+// board at 640 x 480, 16 bits a pixel, with the coverage-built driver
+// (vornix_fuzz) loaded by name. Traps when it cannot be brought up.
+#pragma once
+
+#include "platform/engine.h"
+
+inline vnx::engine::Device* boot_fuzz_device(int memoryClass = 1) {
+    vnx::miniport::MachineConfig cfg;
+    cfg.rasterizers = 2;
+    cfg.memoryClass = memoryClass;
+    auto* device = new vnx::engine::Device(cfg);
+    DEVMODEW dm{};
+    dm.dmSize = sizeof dm;
+    dm.dmPelsWidth = 640;
+    dm.dmPelsHeight = 480;
+    dm.dmBitsPerPel = 16;
+    dm.dmLogPixels = 96;
+    if (!device->load_driver("vornix_fuzz.dll") || !device->enable_pdev(dm) || !device->enable_surface()) __builtin_trap();
+    return device;
+}
