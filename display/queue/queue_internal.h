@@ -9,18 +9,27 @@
 void vSetQueueWaitLimit(DWORD dwMilliseconds);
 DWORD dwQueueWaitLimit(void);
 
-// Keeps the flush thread out of the queues: fAutoFlush = 0, a full barrier,
-// then yields until the thread is outside its flush step.
+// Keeps the flush thread out of the queues: fAutoFlush = 0, then yields
+// until the thread is outside its flush step. The store must be visible
+// before fIdle is read, or both sides could read the other's old value; the
+// flush thread pays for that (queue_thread.cpp: FlushProcessWriteBuffers
+// between its store and its read), so here the compiler barrier that keeps
+// the store before the read is all it takes. Queue operations are
+// serialised, and only they write fAutoFlush: when it is 0 already, an
+// earlier operation holds the thread and saw it outside its step, and every
+// later step reads the 0, so there is nothing to wait for.
 inline void vHoldFlushThread(KZ2QUEUEMGT qm) {
-    qm->fAutoFlush.store(0);
-    std::atomic_thread_fence(std::memory_order_seq_cst);
-    while (qm->fIdle.load() == 0) Sleep(0);
+    if (qm->fAutoFlush.load(std::memory_order_relaxed) == 0) return;
+    qm->fAutoFlush.store(0, std::memory_order_relaxed);
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    // Acquire: a step that ended left its stream words for us to see.
+    while (qm->fIdle.load(std::memory_order_acquire) == 0) Sleep(0);
 }
-// Lets the flush thread in again: a full barrier, then fAutoFlush = 1.
-inline void vReleaseFlushThread(KZ2QUEUEMGT qm) {
-    std::atomic_thread_fence(std::memory_order_seq_cst);
-    qm->fAutoFlush.store(1);
-}
+// Lets the flush thread in again. A release store is all it takes: the
+// thread reads fAutoFlush with acquire, so when it sees 1 it sees every word
+// the operation wrote before; no barrier is needed for a store that only
+// opens the door.
+inline void vReleaseFlushThread(KZ2QUEUEMGT qm) { qm->fAutoFlush.store(1, std::memory_order_release); }
 
 // Record 0 of the array that holds q, and q's index in it.
 inline KZ2QUEUE* pqmOf(const KZ2QUEUE* q) { return q->pLayout->ppdevSelf->pqm; }

@@ -137,8 +137,18 @@ extern "C" void kz2CopyPrimN(KZ2QUEUEMGT qm, ULONG* pEnd, KZ2QUEUE* pqDst) {
     const ULONG* pFrom = qm->pqCurrent->pMark;
     if (pFrom >= pEnd) return;
     const std::size_t cWords = static_cast<std::size_t>(pEnd - pFrom);
-    std::memmove(pqDst->pWrite, pFrom, cWords * sizeof(ULONG));
+    ULONG* pTo = pqDst->pWrite;
     pqDst->pWrite += cWords;
+    // A primitive is a few words: moved here in blocks of four rather than
+    // through a library call. Another queue's ring never overlaps the
+    // current one's; the current queue itself moves its words with memmove.
+    if (pqDst == qm->pqCurrent || cWords > 32) {
+        std::memmove(pTo, pFrom, cWords * sizeof(ULONG));
+        return;
+    }
+    std::size_t i = 0;
+    for (; i + 4 <= cWords; i += 4) std::memcpy(pTo + i, pFrom + i, 4 * sizeof(ULONG));
+    for (; i < cWords; ++i) pTo[i] = pFrom[i];
 }
 
 extern "C" KZ2QUEUE* kz2CopyPrim(KZ2QUEUEMGT qm, ULONG* pEnd) {

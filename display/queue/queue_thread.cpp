@@ -18,12 +18,16 @@
 // still in its loop (a stop that timed out) keeps that thread instead of
 // starting a second one.
 //
-// The hold-off handshake on each manager: the thread stores fIdle = 0, a
-// full barrier, reads fAutoFlush and flushes only when it is set, a full
-// barrier, fIdle = 1. A queue operation stores fAutoFlush = 0, a full
-// barrier, and waits for fIdle = 1 (vHoldFlushThread). Whichever of the two
-// stores comes first is seen by the other side, so the thread never flushes
-// while an operation holds the queues.
+// The hold-off handshake on each manager: the thread stores fIdle = 0, makes
+// every thread's stores visible (FlushProcessWriteBuffers), reads fAutoFlush
+// and flushes only when it is set, then stores fIdle = 1 (a release). A
+// queue operation stores fAutoFlush = 0 and waits for fIdle = 1
+// (vHoldFlushThread). Whichever of the two stores comes first is seen by the
+// other side, so the thread never flushes while an operation holds the
+// queues. The thread's call is the handshake's only barrier: it serialises
+// the holding thread too, so the hold, made once a packet, needs none; an
+// operation already holding the thread does not hold it again, and letting
+// it in again is a release store of fAutoFlush = 1.
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -73,11 +77,15 @@ FlushThread& gThread() {
 }
 
 void vFlushStep(KZ2QUEUEMGT qm) {
-    qm->fIdle.store(0);
-    std::atomic_thread_fence(std::memory_order_seq_cst);
-    if (qm->fAutoFlush.load() != 0) kz2FlushStreamNoWait(qm, qm->pStreamEnd);
-    std::atomic_thread_fence(std::memory_order_seq_cst);
-    qm->fIdle.store(1);
+    qm->fIdle.store(0, std::memory_order_relaxed);
+    // The handshake's one barrier, for both sides: fIdle = 0 is visible
+    // before fAutoFlush is read, and so is a holder's fAutoFlush = 0 stored
+    // before it (vHoldFlushThread uses no barrier of its own; the step runs
+    // once a period, the holds once a packet).
+    FlushProcessWriteBuffers();
+    if (qm->fAutoFlush.load(std::memory_order_acquire) != 0) kz2FlushStreamNoWait(qm, qm->pStreamEnd);
+    // Release: a holder that reads fIdle = 1 sees what the step wrote.
+    qm->fIdle.store(1, std::memory_order_release);
 }
 
 DWORD dwFlushThread(LPVOID) {

@@ -4,6 +4,7 @@
 // reaches the server only through the six hook slots written here, and
 // before unloading the server it calls the unload hook, which frees
 // everything the server made, so nothing of it outlives the library.
+#include "dispatch.h"
 #include "lgi/lgi.h"
 #include "platform/export.h"
 #include "seams.h"

@@ -8,12 +8,6 @@ void vNotAvailable(const char* pszName) { __glXDebugPrint("%s: not available yet
 
 }  // namespace
 
-BOOL glInitDispatchVectors(void) {
-    vNotAvailable(__func__);
-    return FALSE;
-}
-void glFreeDispatchVectors(void) { vNotAvailable(__func__); }
-
 void __glChooseFormatTable(PDEV*) { vNotAvailable(__func__); }
 ULONG glInitVisualConfigs(PDEV*) {
     vNotAvailable(__func__);
@@ -104,6 +98,49 @@ LONG __glMapPrimSegment(GLClient*, ULONG, ULONG) {
     vNotAvailable(__func__);
     return -1;
 }
+
+BOOL _DBindBuffers(GLContext*, ULONG) {
+    vNotAvailable(__func__);
+    return FALSE;
+}
+void _DSetClipRegion(GLContext*, const __GLXbox*) { vNotAvailable(__func__); }
+LONG __glDrawableHeight(GLContext*) {
+    vNotAvailable(__func__);
+    return 0;
+}
+BOOL __glVisualDoubleBuffered(GLContext*) {
+    vNotAvailable(__func__);
+    return FALSE;
+}
+BOOL __glVisualStereo(GLContext*) {
+    vNotAvailable(__func__);
+    return FALSE;
+}
+BOOL __glXPushLights(GLContext*) {
+    vNotAvailable(__func__);
+    return FALSE;
+}
+BOOL __glXPushClipPlanes(GLContext*) {
+    vNotAvailable(__func__);
+    return FALSE;
+}
+BOOL __glXPushColorFormat(GLContext*) {
+    vNotAvailable(__func__);
+    return FALSE;
+}
+BOOL __glXValidateViewport(GLContext*) {
+    vNotAvailable(__func__);
+    return FALSE;
+}
+
+void __glXSetMatrixMode(GLContext*, ULONG) { vNotAvailable(__func__); }
+void __glXValidateTexture(GLContext*) { vNotAvailable(__func__); }
+
+ULONG __glClosePrimitive(GLClient*) {
+    vNotAvailable(__func__);
+    return 0x505;  // GL_OUT_OF_MEMORY: send what there is
+}
+void __glSendPrimitive(GLClient*) { vNotAvailable(__func__); }
 
 WNDOBJ* pwoFromEngineHandle(ULONG hwo) {
     if (hwo != 0) vNotAvailable(__func__);

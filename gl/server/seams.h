@@ -8,11 +8,6 @@
 
 #include "glsrv.h"
 
-// --- dispatch tables --------------------------------------------------------------------
-// Builds the request dispatch tables: TRUE, or FALSE after freeing what it made.
-BOOL glInitDispatchVectors(void);
-void glFreeDispatchVectors(void);
-
 // --- pixel formats and visuals ----------------------------------------------------------
 // Chooses the pixel-format table for the device's board and mode.
 void __glChooseFormatTable(PDEV* ppdev);
@@ -74,6 +69,40 @@ BOOL __glSingleRequest(GLClient* pgc);
 // --- primitive segments ---------------------------------------------------------------------
 // Maps the primitive segment of the client's current context: 1, or -1.
 LONG __glMapPrimSegment(GLClient* pgc, ULONG hSection, ULONG cjSection);
+
+// --- what a context's GL state needs of its drawable, visual and buffers ----------------------
+struct GLContext;
+struct __GLXbox;
+// Binds the drawable's buffers of the lgi buffer mask to the lgi layer:
+// TRUE when they are bound.
+BOOL _DBindBuffers(GLContext* gc, ULONG flBufferMask);
+// Replaces the buffer set's clip region by the box (window coordinates from
+// the top), or drops it for null; the set's clip serial is reset.
+void _DSetClipRegion(GLContext* gc, const __GLXbox* pbox);
+// The bound drawable's height; the visual's double-buffer and stereo flags.
+LONG __glDrawableHeight(GLContext* gc);
+BOOL __glVisualDoubleBuffered(GLContext* gc);
+BOOL __glVisualStereo(GLContext* gc);
+// Hand the lgi layer the eight lights' positions and spot directions, the
+// six clip planes with their enables, the colour format (lgi attribute 104)
+// of the visual; work out the viewport from the drawable and the screen:
+// TRUE when done.
+BOOL __glXPushLights(GLContext* gc);
+BOOL __glXPushClipPlanes(GLContext* gc);
+BOOL __glXPushColorFormat(GLContext* gc);
+BOOL __glXValidateViewport(GLContext* gc);
+// Hands the matrix code the matrix mode; has the texture state worked out
+// again.
+void __glXSetMatrixMode(GLContext* gc, ULONG mode);
+void __glXValidateTexture(GLContext* gc);
+
+// --- the server's primitive buffer -------------------------------------------------------
+// Closes the primitive at End: 0 when the buffer may stay open,
+// GL_OUT_OF_MEMORY when it must be sent.
+ULONG __glClosePrimitive(GLClient* pgc);
+// Sends the primitive buffer by its target: to the display list being
+// compiled, or to the lgi layer.
+void __glSendPrimitive(GLClient* pgc);
 
 // --- engine objects named in the command header -----------------------------------------------
 // The window and translation objects of the call that the engine named by

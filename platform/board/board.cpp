@@ -77,6 +77,7 @@ Board::Board(const vnx::miniport::MachineConfig& config)
     const int total = config.rasterizers * config.boards;
     m.rasterizers.resize(total);
     m.ramdacs.resize(config.boards);
+    m.setup_pages();
     for (int r = 0; r < total; ++r) {
         Rasterizer& ras = m.rasterizers[r];
         ras.board = r / m.perBoard;

@@ -15,13 +15,21 @@
 
 namespace vnx::board {
 
+// A page-slot lookup the model made: the slot holding a key, -1 for none.
+struct PageHit {
+    std::uint32_t key = ~0u;  // no key: keys have 17 bits
+    int slot = -1;
+};
+
 struct Rasterizer {
     int board = 0;                  // physical board
     std::uint32_t tileOwner = 0;    // tile-ownership register value
     std::uint32_t readPtr = 0;
     std::uint32_t writePtr = 0;
     std::uint32_t config = 0;       // without the busy bit
-    std::array<std::uint32_t, VNX_PAGE_SLOTS> slots{};
+    std::array<std::uint32_t, VNX_PAGE_SLOTS> slots{};  // written through set_slot
+    // Recent page-slot lookups, forgotten whenever a slot register changes.
+    std::array<PageHit, 8> pageCache{};
     // DMA engine and decoder.
     bool stopped = true;            // waits for a read-pointer write
     bool resync = false;            // skipping words after an error
@@ -29,6 +37,7 @@ struct Rasterizer {
     std::uint32_t decodePos = 0;    // bus address of the next item
     int busyReads = 0;              // reads that still answer busy
     std::vector<DecodedPacket> records;
+    DecodedPacket item;             // the packet being decoded and carried out
     StreamSummary summary;
     // Board memory: physical page s, made on first use.
     std::array<std::unique_ptr<std::uint8_t[]>, VNX_PAGE_SLOTS> pages;
@@ -37,6 +46,10 @@ struct Rasterizer {
     // and the mask pattern, 16 rows of 16 bits.
     std::array<std::uint32_t, 64> pattern{};
     std::array<std::uint16_t, 16> maskRows{};
+
+    // The first slot whose register holds `key`, or -1 (memory.cpp).
+    int slot_of(std::uint32_t key);
+    void set_slot(ULONG s, std::uint32_t value);
 };
 
 struct Ramdac {
@@ -91,8 +104,15 @@ struct Board::Impl {
     // Board memory (memory.cpp): the bytes of pixel (x, y) of pid in
     // rasterizer r's pages, or null when no page slot maps it; *bytesPerPixel
     // gets the pixel size of the pid's format (0 for a format without one).
+    // *run (when asked) gets the pixels from x to the end of the page's row,
+    // which lie one after the other from the answer (1 for an answer of null
+    // outside the pixmap or without a format).
     std::uint8_t* page_pixel(int r, std::uint16_t pid, std::int64_t x, std::int64_t y,
-                             std::uint32_t* bytesPerPixel);
+                             std::uint32_t* bytesPerPixel, std::int64_t* run = nullptr);
+    // Page geometry of the configuration, by bytes a pixel (1, 2, 4).
+    void setup_pages();
+    std::array<ULONG, 5> pageWidth{}, pageHeight{};
+    std::size_t pageBytes = 0;
 
     // RAMDAC (ramdac.cpp).
     void ramdac_write(int b, ULONG offset, ULONG value);

@@ -175,10 +175,37 @@ private:
 
     // Carries a drawing or transfer packet out into board memory, shows it
     // to the observer a test installed, then records it.
-    void execute_and_record(DecodedPacket item) {
+    void execute_and_record(DecodedPacket& item) {
         if (b_.executing) exec::execute(b_, r_, item);
         if (b_.executor) b_.executor(*b_.owner, r_, item);
-        record(std::move(item));
+        if (b_.recording) ras_.records.push_back(item);
+    }
+
+    // The rasterizer's item record, emptied for an item at the position.
+    DecodedPacket& fresh_item(ItemKind kind, std::uint32_t command) {
+        DecodedPacket& item = ras_.item;
+        item.kind = kind;
+        item.bus = pos_;
+        item.command = command;
+        item.control = 0;
+        item.primitives = 0;
+        item.pids.clear();
+        item.instructions.clear();
+        item.hasClip = false;
+        item.clipMin = item.clipMax = 0;
+        item.constants.clear();
+        item.wordsPerPrimitive = 0;
+        item.verticesPerPrimitive = 0;
+        item.primitiveWords.clear();
+        item.transfers.clear();
+        return item;
+    }
+
+    // Words first .. first + n - 1 of the item (exposed and inside DMA
+    // memory) into *out.
+    void words(std::uint32_t first, std::uint32_t n, std::vector<std::uint32_t>* out) const {
+        out->resize(n);
+        if (n != 0) std::memcpy(out->data(), b_.dma + (pos_ + 4 * first - kDmaBusBase), 4 * std::size_t{n});
     }
 
     // A packet of `words` words whose end may lie past the write pointer.
@@ -242,10 +269,7 @@ private:
         }
         Step outcome;
         if (!fits(2 + 4 * n, &outcome)) return outcome;
-        DecodedPacket item;
-        item.kind = ItemKind::Transfer;
-        item.bus = pos_;
-        item.command = kWordTransfer;
+        DecodedPacket& item = fresh_item(ItemKind::Transfer, kWordTransfer);
         item.control = control;
         item.primitives = n;
         for (std::uint32_t i = 0; i < n; ++i) {
@@ -261,7 +285,7 @@ private:
         ++ras_.summary.transfers;
         consumed(2 + 4 * n);
         for (const TransferRecord& t : item.transfers) clear_bytes(t);
-        execute_and_record(std::move(item));
+        execute_and_record(item);
         return Step::Consumed;
     }
 
@@ -300,31 +324,30 @@ private:
         Step outcome;
         if (!fits(static_cast<std::uint32_t>(total), &outcome)) return outcome;
 
-        DecodedPacket item;
-        item.kind = ItemKind::Packet;
-        item.bus = pos_;
-        item.command = cmd;
+        // Built in the rasterizer's own record, whose lists keep their room
+        // from packet to packet.
+        DecodedPacket& item = fresh_item(ItemKind::Packet, cmd);
         item.control = control;
         item.primitives = prims;
         std::uint32_t i = 2;
-        for (std::uint32_t k = 0; k < l.pidWords; ++k) item.pids.push_back(at(i++));
-        for (std::uint32_t k = 0; k < l.instructionWords; ++k) item.instructions.push_back(at(i++));
+        words(i, l.pidWords, &item.pids);
+        i += l.pidWords;
+        words(i, l.instructionWords, &item.instructions);
+        i += l.instructionWords;
         if (l.clipWords != 0) {
             item.hasClip = true;
             item.clipMin = at(i++);
             item.clipMax = at(i++);
         }
-        for (std::uint32_t k = 0; k < l.packetWords; ++k) item.constants.push_back(at(i++));
+        words(i, l.packetWords, &item.constants);
+        i += l.packetWords;
         item.wordsPerPrimitive = l.perPrimitive;
         item.verticesPerPrimitive = l.vertices;
-        item.primitiveWords.reserve(static_cast<std::size_t>(prims) * l.perPrimitive);
-        for (std::uint64_t k = 0; k < std::uint64_t{prims} * l.perPrimitive; ++k) {
-            item.primitiveWords.push_back(at(i++));
-        }
+        words(i, static_cast<std::uint32_t>(std::uint64_t{prims} * l.perPrimitive), &item.primitiveWords);
         ++ras_.summary.packets;
         ras_.summary.primitives += prims;
         consumed(static_cast<std::uint32_t>(total));
-        execute_and_record(std::move(item));
+        execute_and_record(item);
         return Step::Consumed;
     }
 

@@ -12,6 +12,7 @@
 #include <functional>
 
 #include "board_impl.h"
+#include "formats.h"
 
 namespace vnx::board::exec {
 
@@ -74,16 +75,35 @@ bool draw_cells(Impl& board, int r, const DecodedPacket& packet,
 
 // --- shared by the executors ---------------------------------------------------------
 
-// Pixel formats (pid bits 13-15): register value <-> stored pixel. Registers
-// hold the 24-bit colour form for formats 2 (3-3-2) and 4 (1-5-5-5); the
-// stored pixel for formats 0, 3, 5; the top byte of the word for format 6.
-std::uint32_t pixel_to_register(std::uint32_t format, std::uint32_t pixel);
-std::uint32_t register_to_pixel(std::uint32_t format, std::uint32_t value);
-// Reads / writes the stored pixel at p (bytesPerPixel 1, 2 or 4); a write in
-// format 6 changes only the top byte of the word.
-std::uint32_t load_pixel(const std::uint8_t* p, std::uint32_t bytesPerPixel);
-void store_pixel(std::uint8_t* p, std::uint32_t bytesPerPixel, std::uint32_t format,
-                 std::uint32_t pixel);
+// The opcodes of a program's instructions (bits 0-5): A op B on 32-bit
+// register values; NOT and MOVE read A only.
+enum Opcode : std::uint8_t {
+    kOpAnd = 0,
+    kOpOr = 1,
+    kOpXor = 2,
+    kOpNor = 3,
+    kOpNand = 4,
+    kOpAndNot = 5,  // A AND NOT B
+    kOpOrNot = 6,   // A OR NOT B
+    kOpNot = 7,     // NOT A
+    kOpMove = 8,    // A
+    kOpCount = 9,
+};
+inline bool unary(std::uint32_t op) { return op == kOpNot || op == kOpMove; }
+// What an opcode makes of one pair of values.
+inline std::uint32_t alu(std::uint32_t op, std::uint32_t a, std::uint32_t b) {
+    switch (op) {
+    case kOpAnd: return a & b;
+    case kOpOr: return a | b;
+    case kOpXor: return a ^ b;
+    case kOpNor: return ~(a | b);
+    case kOpNand: return ~(a & b);
+    case kOpAndNot: return a & ~b;
+    case kOpOrNot: return a | ~b;
+    case kOpNot: return ~a;
+    default: return a;  // kOpMove
+    }
+}
 
 // Whether rasterizer r owns the tile of pixel (x, y) (coordinates of any
 // pid's space; the 4x4 tile pattern repeats every 512 pixels).
@@ -132,5 +152,82 @@ Fields fields_of(std::uint32_t command);
 // false when the packet does not load it.
 bool data_register(const DecodedPacket& packet, const Fields& f, std::uint32_t i,
                    std::size_t prim, std::size_t v, std::uint32_t* value);
+
+// --- the span engine (exec_2d.cpp) ------------------------------------------------------
+// A primitive is cut into spans: pixels of one row inside one 128-pixel
+// tile, so a span lies inside one page of board memory and belongs to one
+// rasterizer. A program runs over a whole span at once, one instruction after
+// the other on arrays of register values.
+
+constexpr int kTile = 128;  // pixels of a tile's side: the longest span
+constexpr int kSlots = 12;  // register array rows: 0, 8-14, 27-30
+
+// Mask conditions of an instruction (bits 25 and 27).
+enum class MaskCond : std::uint8_t { None, Set, Clear };
+
+struct Instr {
+    std::uint8_t op;
+    std::uint8_t dst, a, b;  // register array rows
+    bool clip;               // bit 28
+    MaskCond mask;
+};
+
+struct Program {
+    Instr ins[32];
+    int n = 0;
+    bool reads[kSlots] = {};
+    bool writes[kSlots] = {};
+    bool usesMask = false;
+    // Reads nothing that changes from pixel to pixel (no pixmap, pattern or
+    // mask) and keeps only register 13 (set by compile).
+    bool uniform = false;
+};
+
+// Decodes n instruction words; false when one uses an opcode or register the
+// model does not carry out.
+bool compile(const std::uint32_t* words, std::size_t n, Program* p);
+
+// Mask rows of a primitive: bit at (x, y) = bit 15 - ((x - x0) & 15) of
+// rows[(y - y0) & 15].
+struct MaskRows {
+    const std::uint16_t* rows = nullptr;
+    std::int64_t x0 = 0, y0 = 0;
+};
+
+// A block copy's source samples: register 12 at (x, y) reads
+// values[y - y0][x - x0].
+struct BlockSample {
+    const std::uint32_t (*values)[8];
+    std::int64_t x0, y0;
+};
+
+// What one primitive's spans share.
+struct SpanContext {
+    Impl* board;
+    int r;
+    const Program* program;
+    std::uint16_t pid[2];          // pixmaps of registers 13 and 14
+    std::uint32_t data[4];         // registers 27-30
+    bool hasClip;
+    std::int64_t clipX0, clipY0, clipX1, clipY1;  // maximum excluded
+    MaskRows mask;
+    std::int64_t xScreen;          // desktop x of the screen's x 0 (split boards)
+    // Block copies: register 12 reads the block's samples instead of the
+    // pattern register, and only register 13 is written back (writes to 12
+    // and 14 stay within the pixel).
+    const BlockSample* sample;
+};
+
+// The parts of a span context every primitive of a packet shares, the
+// program compiled from the packet's instructions from `firstInstruction`
+// on; false for a program the model does not carry out.
+bool packet_context(Impl& board, int r, const DecodedPacket& packet, std::size_t firstInstruction,
+                    Program* program, SpanContext* c);
+// Loads data registers 27-30 for primitive `prim` (its first vertex).
+void load_data(const DecodedPacket& packet, const Fields& f, std::size_t prim, SpanContext* c);
+// Runs the program over the pixels [x0, x1) x [y0, y1) that the rasterizer
+// owns.
+void run_area(const SpanContext& c, std::int64_t x0, std::int64_t y0, std::int64_t x1,
+              std::int64_t y1);
 
 }  // namespace vnx::board::exec

@@ -1,13 +1,10 @@
 // The 2D drawing packets carried out into board memory: rectangles and points
 // under a program of raster-operation instructions (opcodes 0-8), the pattern
-// register, the mask pattern and its load, and the conversions between
-// stored pixels and register values. The rules are in platform/board.h
-// ("Execution").
+// register, the mask pattern and its load. The rules are in platform/board.h
+// ("Execution"); the pixel formats' conversions are in formats.cpp.
 //
-// A primitive is cut into spans: pixels of one row inside one 128-pixel tile,
-// so a span lies inside one page of board memory and belongs to one
-// rasterizer. The program runs over a whole span at once, one instruction
-// after the other on arrays of register values.
+// A primitive is cut into spans (exec.h), the program run over a whole span
+// at once.
 #include <algorithm>
 #include <cstring>
 
@@ -16,8 +13,6 @@
 namespace vnx::board::exec {
 
 namespace {
-
-constexpr int kTile = 128;  // pixels of a tile's side: the longest span
 
 // Register numbers of the instruction word's fields.
 constexpr std::uint32_t kRegZero = 0;
@@ -31,11 +26,11 @@ constexpr std::uint32_t kRegData = 27;  // 27-30: the packet's data registers
 constexpr int kNoSlot = -1;
 constexpr int slot_of(std::uint32_t reg) {
     if (reg == kRegZero) return 0;
-    if (reg >= 8 && reg <= 14) return 1 + static_cast<int>(reg - 8);       // 1..7
-    if (reg >= 27 && reg <= 30) return 8 + static_cast<int>(reg - 27);     // 8..11
+    if (reg >= 8 && reg <= kRegHigh) return 1 + static_cast<int>(reg - 8);         // 1..7
+    if (reg >= kRegData && reg <= 30) return 8 + static_cast<int>(reg - kRegData);  // 8..11
     return kNoSlot;
 }
-constexpr int kSlots = 12;
+static_assert(slot_of(30) + 1 == kSlots);
 constexpr int kSlotPattern = slot_of(kRegPattern);
 constexpr int kSlotLow = slot_of(kRegLow);
 constexpr int kSlotHigh = slot_of(kRegHigh);
@@ -45,92 +40,70 @@ constexpr int kSlotHigh = slot_of(kRegHigh);
 constexpr std::uint32_t kSecondScreenBits = 0x70000u;
 constexpr std::int64_t kSecondScreenX = 1024;
 
-// Mask conditions of an instruction (bits 25 and 27).
-enum class MaskCond : std::uint8_t { None, Set, Clear };
-
-struct Instr {
-    std::uint8_t op;
-    std::uint8_t dst, a, b;  // register array rows
-    bool clip;               // bit 28
-    MaskCond mask;
-};
-
-struct Program {
-    Instr ins[32];
-    int n = 0;
-    bool reads[kSlots] = {};
-    bool writes[kSlots] = {};
-    bool usesMask = false;
-};
-
-// Decodes the instruction words; false when one uses an opcode or register
-// the model does not carry out.
-bool compile(const std::vector<std::uint32_t>& words, Program* p) {
-    if (words.size() > std::size(p->ins)) return false;
-    for (std::uint32_t w : words) {
-        Instr in{};
-        in.op = static_cast<std::uint8_t>(w & 0x3F);
-        if (in.op > 8) return false;
-        const int dst = slot_of((w >> 6) & 0x1F);
-        const int a = slot_of((w >> 17) & 0x1F);
-        const int b = in.op >= 7 ? 0 : slot_of((w >> 11) & 0x1F);  // unary: B unused
-        if (dst <= 0 || dst >= 8 || a == kNoSlot || b == kNoSlot) return false;
-        in.dst = static_cast<std::uint8_t>(dst);
-        in.a = static_cast<std::uint8_t>(a);
-        in.b = static_cast<std::uint8_t>(b);
-        in.clip = (w >> 28) & 1u;
-        in.mask = !((w >> 25) & 1u) ? MaskCond::None : ((w >> 27) & 1u) ? MaskCond::Clear : MaskCond::Set;
-        // Every register read is set up before the program runs: a write
-        // that the clip or the mask holds back leaves the old value there.
-        p->reads[a] = true;
-        p->reads[b] = true;
-        p->writes[dst] = true;
-        p->usesMask |= in.mask != MaskCond::None;
-        p->ins[p->n++] = in;
-    }
-    return true;
-}
-
-// Mask rows of a primitive: bit at (x, y) = bit 15 - ((x - x0) & 15) of
-// rows[(y - y0) & 15].
-struct MaskRows {
-    const std::uint16_t* rows = nullptr;
-    std::int64_t x0 = 0, y0 = 0;
-};
-
-// What one primitive's spans share.
-struct SpanContext {
-    Impl* board;
-    int r;
-    const Program* program;
-    std::uint16_t pid[2];          // pixmaps of registers 13 and 14
-    std::uint32_t data[4];         // registers 27-30
-    bool hasClip;
-    std::int64_t clipX0, clipY0, clipX1, clipY1;  // maximum excluded
-    MaskRows mask;
-    std::int64_t xScreen;          // desktop x of the screen's x 0 (split boards)
-};
-
 void run_instruction(const Instr& in, std::uint32_t (*reg)[kTile], int n, std::uint32_t* out) {
     const std::uint32_t* a = reg[in.a];
     const std::uint32_t* b = reg[in.b];
     switch (in.op) {
-    case 0: for (int i = 0; i < n; ++i) out[i] = a[i] & b[i]; break;
-    case 1: for (int i = 0; i < n; ++i) out[i] = a[i] | b[i]; break;
-    case 2: for (int i = 0; i < n; ++i) out[i] = a[i] ^ b[i]; break;
-    case 3: for (int i = 0; i < n; ++i) out[i] = ~(a[i] | b[i]); break;
-    case 4: for (int i = 0; i < n; ++i) out[i] = ~(a[i] & b[i]); break;
-    case 5: for (int i = 0; i < n; ++i) out[i] = a[i] & ~b[i]; break;
-    case 6: for (int i = 0; i < n; ++i) out[i] = a[i] | ~b[i]; break;
-    case 7: for (int i = 0; i < n; ++i) out[i] = ~a[i]; break;
-    default: std::memcpy(out, a, sizeof(std::uint32_t) * static_cast<std::size_t>(n)); break;
+    case kOpAnd: for (int i = 0; i < n; ++i) out[i] = a[i] & b[i]; break;
+    case kOpOr: for (int i = 0; i < n; ++i) out[i] = a[i] | b[i]; break;
+    case kOpXor: for (int i = 0; i < n; ++i) out[i] = a[i] ^ b[i]; break;
+    case kOpNor: for (int i = 0; i < n; ++i) out[i] = ~(a[i] | b[i]); break;
+    case kOpNand: for (int i = 0; i < n; ++i) out[i] = ~(a[i] & b[i]); break;
+    case kOpAndNot: for (int i = 0; i < n; ++i) out[i] = a[i] & ~b[i]; break;
+    case kOpOrNot: for (int i = 0; i < n; ++i) out[i] = a[i] | ~b[i]; break;
+    case kOpNot: for (int i = 0; i < n; ++i) out[i] = ~a[i]; break;
+    default: std::memmove(out, a, sizeof(std::uint32_t) * static_cast<std::size_t>(n)); break;  // kOpMove
     }
+}
+
+// A uniform program (fills) gives the same value to every pixel on the
+// same side of the clip: it is run once for the pixels every instruction
+// writes and once for those the clipped instructions leave, and what it
+// left in register 13 is stored a run at a time.
+void run_uniform_span(const SpanContext& c, std::int64_t y, std::int64_t x0, int n) {
+    const Program& prog = *c.program;
+    const std::int64_t xMemory = x0 >= c.xScreen ? x0 - c.xScreen : x0;
+    std::uint32_t bpp = 0;
+    std::uint8_t* base = c.board->page_pixel(c.r, c.pid[0], xMemory, y, &bpp);
+    if (base == nullptr) return;
+    std::uint32_t value[2] = {};
+    bool wrote[2] = {};
+    for (int inside = 0; inside < 2; ++inside) {
+        std::uint32_t reg[kSlots] = {};
+        for (int k = 0; k < 4; ++k) reg[8 + k] = c.data[k];
+        for (int k = 0; k < prog.n; ++k) {
+            const Instr& in = prog.ins[k];
+            if (in.clip && inside == 0) continue;
+            reg[in.dst] = alu(in.op, reg[in.a], reg[in.b]);
+            wrote[inside] |= in.dst == kSlotLow;
+        }
+        value[inside] = reg[kSlotLow];
+    }
+    const bool rowInClip = !c.hasClip || (y >= c.clipY0 && y < c.clipY1);
+    int first = !c.hasClip ? 0 : static_cast<int>(std::clamp<std::int64_t>(c.clipX0 - x0, 0, n));
+    const int end = !c.hasClip ? n : static_cast<int>(std::clamp<std::int64_t>(c.clipX1 - x0, 0, n));
+    if (!rowInClip) first = n;
+    const PixelFormat& f = pixel_format_of_pid(c.pid[0]);
+    auto fill = [&](int from, int to, int inside) {
+        if (from < to && wrote[inside]) f.fill(base + static_cast<std::size_t>(from) * bpp, to - from, value[inside]);
+    };
+    if (first >= end) {
+        fill(0, n, 0);
+        return;
+    }
+    fill(0, first, 0);
+    fill(first, end, 1);
+    fill(end, n, 0);
 }
 
 // Runs the program over the pixels [x0, x1) of row y (one tile, owned by
 // the rasterizer).
 void run_span(const SpanContext& c, std::int64_t y, std::int64_t x0, std::int64_t x1) {
     const Program& prog = *c.program;
+    if (prog.uniform && c.sample == nullptr) {
+        run_uniform_span(c, y, x0, static_cast<int>(x1 - x0));
+        return;
+    }
     Rasterizer& ras = c.board->rasterizers[c.r];
     const int n = static_cast<int>(x1 - x0);
     std::uint32_t reg[kSlots][kTile];
@@ -138,26 +111,32 @@ void run_span(const SpanContext& c, std::int64_t y, std::int64_t x0, std::int64_
 
     // The pixmaps: one page holds the whole span.
     std::uint8_t* base[2] = {nullptr, nullptr};
-    std::uint32_t bpp[2] = {0, 0}, format[2] = {0, 0};
+    const PixelFormat* format[2] = {nullptr, nullptr};
     for (int k = 0; k < 2; ++k) {
         const int s = kSlotLow + k;
         if (!prog.reads[s] && !prog.writes[s]) continue;
         const std::int64_t xMemory = x0 >= c.xScreen ? x0 - c.xScreen : x0;
-        base[k] = c.board->page_pixel(c.r, c.pid[k], xMemory, y, &bpp[k]);
-        format[k] = c.pid[k] >> 13;
+        std::uint32_t bpp = 0;
+        base[k] = c.board->page_pixel(c.r, c.pid[k], xMemory, y, &bpp);
+        format[k] = &pixel_format_of_pid(c.pid[k]);
         if (!prog.reads[s]) continue;
-        for (int i = 0; i < n; ++i) {
-            reg[s][i] = base[k] ? pixel_to_register(format[k], load_pixel(base[k] + i * bpp[k], bpp[k]))
-                                : 0;
-        }
+        if (base[k] != nullptr)
+            format[k]->load(base[k], n, reg[s]);
+        else
+            std::fill_n(reg[s], n, 0u);
     }
     std::fill_n(reg[0], n, 0u);
     for (int s = 1; s < kSlotPattern; ++s) {
         if (prog.reads[s]) std::fill_n(reg[s], n, 0u);  // temporaries start at 0
     }
     if (prog.reads[kSlotPattern]) {
-        const std::uint32_t* row = &ras.pattern[(y & 7) * 8];
-        for (int i = 0; i < n; ++i) reg[kSlotPattern][i] = row[(x0 + i) & 7];
+        if (c.sample != nullptr) {
+            const std::uint32_t* row = c.sample->values[y - c.sample->y0];
+            for (int i = 0; i < n; ++i) reg[kSlotPattern][i] = row[x0 - c.sample->x0 + i];
+        } else {
+            const std::uint32_t* row = &ras.pattern[(y & 7) * 8];
+            for (int i = 0; i < n; ++i) reg[kSlotPattern][i] = row[(x0 + i) & 7];
+        }
     }
     for (int k = 0; k < 4; ++k) {
         if (prog.reads[8 + k]) std::fill_n(reg[8 + k], n, c.data[k]);
@@ -173,18 +152,29 @@ void run_span(const SpanContext& c, std::int64_t y, std::int64_t x0, std::int64_
         for (int i = 0; i < n; ++i) maskBit[i] = (row >> (15 - ((x0 + i - c.mask.x0) & 15))) & 1u;
     }
 
-    for (int s : {kSlotPattern, kSlotLow, kSlotHigh}) {
-        if (prog.writes[s]) std::fill_n(written[s], n, false);
-    }
+    // Pixels a register kept are tracked only while some write is held
+    // back; a register every write of which covered the span is written back
+    // whole.
+    bool whole[kSlots] = {};
+    bool tracked[kSlots] = {};  // written[s] holds the pixels written so far
     std::uint32_t result[kTile];
     for (int k = 0; k < prog.n; ++k) {
         const Instr& in = prog.ins[k];
-        run_instruction(in, reg, n, result);
         const int first = in.clip ? (rowInClip ? clipFirst : n) : 0;
         const int end = in.clip ? clipEnd : n;
         std::uint32_t* dst = reg[in.dst];
-        bool* wrote = written[in.dst];
         const bool track = in.dst >= kSlotPattern;
+        if (in.mask == MaskCond::None && first == 0 && end == n) {
+            run_instruction(in, reg, n, dst);  // every operand row is read before it is written
+            if (track) whole[in.dst] = true;
+            continue;
+        }
+        run_instruction(in, reg, n, result);
+        bool* wrote = written[in.dst];
+        if (track && !tracked[in.dst]) {
+            std::fill_n(wrote, n, false);
+            tracked[in.dst] = true;
+        }
         for (int i = first; i < end; ++i) {
             if (in.mask != MaskCond::None && maskBit[i] != (in.mask == MaskCond::Set)) continue;
             dst[i] = result[i];
@@ -196,22 +186,48 @@ void run_span(const SpanContext& c, std::int64_t y, std::int64_t x0, std::int64_
     for (int k = 0; k < 2; ++k) {
         const int s = kSlotLow + k;
         if (!prog.writes[s] || base[k] == nullptr) continue;
-        for (int i = 0; i < n; ++i) {
-            if (written[s][i]) {
-                store_pixel(base[k] + i * bpp[k], bpp[k], format[k], register_to_pixel(format[k], reg[s][i]));
-            }
-        }
+        if (c.sample != nullptr && s != kSlotLow) continue;  // a block copy writes 13 only
+        if (whole[s] || tracked[s]) format[k]->store(base[k], n, reg[s], whole[s] ? nullptr : written[s]);
     }
-    if (prog.writes[kSlotPattern]) {
+    if (prog.writes[kSlotPattern] && c.sample == nullptr && (whole[kSlotPattern] || tracked[kSlotPattern])) {
         std::uint32_t* row = &ras.pattern[(y & 7) * 8];
         for (int i = 0; i < n; ++i) {
-            if (written[kSlotPattern][i]) row[(x0 + i) & 7] = reg[kSlotPattern][i];
+            if (whole[kSlotPattern] || written[kSlotPattern][i]) row[(x0 + i) & 7] = reg[kSlotPattern][i];
         }
     }
 }
 
-// Runs the program over the pixels [x0, x1) x [y0, y1) that the rasterizer
-// owns.
+}  // namespace
+
+bool compile(const std::uint32_t* words, std::size_t count, Program* p) {
+    if (count > std::size(p->ins)) return false;
+    for (std::size_t k = 0; k < count; ++k) {
+        const std::uint32_t w = words[k];
+        Instr in{};
+        in.op = static_cast<std::uint8_t>(w & 0x3F);
+        if (in.op >= kOpCount) return false;
+        const int dst = slot_of((w >> 6) & 0x1F);
+        const int a = slot_of((w >> 17) & 0x1F);
+        const int b = unary(in.op) ? 0 : slot_of((w >> 11) & 0x1F);  // unary: B unused
+        if (dst <= 0 || dst > kSlotHigh || a == kNoSlot || b == kNoSlot) return false;
+        in.dst = static_cast<std::uint8_t>(dst);
+        in.a = static_cast<std::uint8_t>(a);
+        in.b = static_cast<std::uint8_t>(b);
+        in.clip = (w >> 28) & 1u;
+        in.mask = !((w >> 25) & 1u) ? MaskCond::None : ((w >> 27) & 1u) ? MaskCond::Clear : MaskCond::Set;
+        // Every register read is set up before the program runs: a write
+        // that the clip or the mask holds back leaves the old value there.
+        p->reads[a] = true;
+        p->reads[b] = true;
+        p->writes[dst] = true;
+        p->usesMask |= in.mask != MaskCond::None;
+        p->ins[p->n++] = in;
+    }
+    p->uniform = !p->usesMask && !p->reads[kSlotPattern] && !p->reads[kSlotLow] && !p->reads[kSlotHigh] &&
+                 !p->writes[kSlotPattern] && !p->writes[kSlotHigh];
+    return true;
+}
+
 void run_area(const SpanContext& c, std::int64_t x0, std::int64_t y0, std::int64_t x1,
               std::int64_t y1) {
     const Rasterizer& ras = c.board->rasterizers[c.r];
@@ -224,11 +240,12 @@ void run_area(const SpanContext& c, std::int64_t x0, std::int64_t y0, std::int64
     }
 }
 
-// The parts of a span context every primitive of a packet shares; false for
-// a program the model does not carry out.
-bool packet_context(Impl& board, int r, const DecodedPacket& packet, Program* program,
-                    SpanContext* c) {
-    if (!compile(packet.instructions, program)) return false;
+bool packet_context(Impl& board, int r, const DecodedPacket& packet, std::size_t firstInstruction,
+                    Program* program, SpanContext* c) {
+    const auto& words = packet.instructions;
+    if (firstInstruction > words.size() ||
+        !compile(words.data() + firstInstruction, words.size() - firstInstruction, program))
+        return false;
     c->board = &board;
     c->r = r;
     c->program = program;
@@ -244,6 +261,7 @@ bool packet_context(Impl& board, int r, const DecodedPacket& packet, Program* pr
     c->clipX1 = (packet.clipMax & 0xFFFF) + xScreen;
     c->clipY1 = packet.clipMax >> 16;
     c->mask = MaskRows{board.rasterizers[r].maskRows.data(), 0, 0};
+    c->sample = nullptr;
     return true;
 }
 
@@ -251,79 +269,6 @@ void load_data(const DecodedPacket& packet, const Fields& f, std::size_t prim, S
     for (std::uint32_t k = 0; k < 4; ++k) {
         c->data[k] = 0;
         data_register(packet, f, k, prim, 0, &c->data[k]);
-    }
-}
-
-}  // namespace
-
-// --- pixel formats --------------------------------------------------------------
-
-std::uint32_t pixel_to_register(std::uint32_t format, std::uint32_t p) {
-    switch (format) {
-    case 2:
-        return (p & 0xE0u) << 16 | (p & 0x1Cu) << 11 | (p & 0x3u) << 5;
-    case 4:
-        return (p & 0x8000u) << 8 | (p & 0x7C00u) << 8 | (p & 0x3E0u) << 5 | (p & 0x1Fu) << 2;
-    case 6:
-        return p >> 24;
-    default:
-        return p;
-    }
-}
-
-std::uint32_t register_to_pixel(std::uint32_t format, std::uint32_t v) {
-    switch (format) {
-    case 0:
-        return v & 0xFFu;
-    case 2:
-        return ((v >> 21) & 7u) << 5 | ((v >> 13) & 7u) << 2 | ((v >> 5) & 3u);
-    case 3:
-        return v & 0xFFFFu;
-    case 4:
-        return ((v >> 23) & 1u) << 15 | ((v >> 18) & 0x1Fu) << 10 | ((v >> 10) & 0x1Fu) << 5 |
-               ((v >> 2) & 0x1Fu);
-    case 6:
-        return (v & 0xFFu) << 24;
-    default:
-        return v;
-    }
-}
-
-std::uint32_t load_pixel(const std::uint8_t* p, std::uint32_t bytesPerPixel) {
-    switch (bytesPerPixel) {
-    case 1:
-        return *p;
-    case 2: {
-        std::uint16_t v;
-        std::memcpy(&v, p, 2);
-        return v;
-    }
-    default: {
-        std::uint32_t v;
-        std::memcpy(&v, p, 4);
-        return v;
-    }
-    }
-}
-
-void store_pixel(std::uint8_t* p, std::uint32_t bytesPerPixel, std::uint32_t format,
-                 std::uint32_t pixel) {
-    switch (bytesPerPixel) {
-    case 1:
-        *p = static_cast<std::uint8_t>(pixel);
-        break;
-    case 2: {
-        const auto v = static_cast<std::uint16_t>(pixel);
-        std::memcpy(p, &v, 2);
-        break;
-    }
-    default:
-        if (format == 6) {
-            p[3] = static_cast<std::uint8_t>(pixel >> 24);  // the overlay plane: the top byte
-        } else {
-            std::memcpy(p, &pixel, 4);
-        }
-        break;
     }
 }
 
@@ -370,7 +315,7 @@ template <typename AreaOf>
 bool run_primitives(Impl& board, int r, const DecodedPacket& packet, AreaOf area) {
     Program program;
     SpanContext c{};
-    if (!packet_context(board, r, packet, &program, &c)) return false;
+    if (!packet_context(board, r, packet, 0, &program, &c)) return false;
     const Fields f = fields_of(packet.command);
     const std::size_t wpp = packet.wordsPerPrimitive;
     for (std::size_t i = 0; i < packet.primitives; ++i) {
@@ -385,7 +330,7 @@ bool run_primitive_spans(Impl& board, int r, const DecodedPacket& packet,
                          const std::function<void(std::size_t, const SpanEmit&)>& spans) {
     Program program;
     SpanContext c{};
-    if (!packet_context(board, r, packet, &program, &c)) return false;
+    if (!packet_context(board, r, packet, 0, &program, &c)) return false;
     const Fields f = fields_of(packet.command);
     const SpanEmit emit = [&c](std::int64_t x0, std::int64_t y, std::int64_t x1) {
         run_area(c, x0, y, x1, y + 1);

@@ -2,9 +2,10 @@
 // of at most 8x8 pixels, four constants per packet and per primitive). The
 // packet's first three instructions are the block copy's set-up (opcodes 31
 // and 49); the rest is a program of opcodes 0-8 that reads the source
-// sample in register 12. The rules are in platform/board.h ("Execution",
-// block copies).
+// sample in register 12, run by the span engine row by row. The rules are
+// in platform/board.h ("Execution", block copies).
 #include <algorithm>
+#include <cstring>
 
 #include "exec.h"
 
@@ -13,59 +14,101 @@ namespace vnx::board::exec {
 namespace {
 
 constexpr std::uint32_t kClipBit = 0x10000000u;
+constexpr std::uint32_t kMaskBits = 0x0A000000u;  // bits 25 and 27: no mask conditions here
 constexpr std::uint32_t kSetup0 = 0x001126DFu;
 constexpr std::uint32_t kSetup1 = 0x001C0331u;  // phase in bits 11-16
 constexpr std::uint32_t kPhaseBits = 0x3Fu << 11;
 constexpr std::uint32_t kSetup2 = 0x00132F1Fu;
-constexpr std::uint32_t kSecondScreenBits = 0x70000u;
-constexpr std::int64_t kSecondScreenX = 1024;
+constexpr std::size_t kSetupWords = 3;
 constexpr int kBlock = 8;
+constexpr int kCopySlotSample = 5;  // register 12's row of the span's arrays
+constexpr int kCopySlotDst = 6;     // register 13's
 
-// Registers the copy program may name: 0, 8-14, 27-30.
-int slot_of(std::uint32_t reg) {
-    if (reg == 0) return 0;
-    if (reg >= 8 && reg <= 14) return 1 + static_cast<int>(reg - 8);
-    if (reg >= 27 && reg <= 30) return 8 + static_cast<int>(reg - 27);
-    return -1;
+bool setup_ok(const std::vector<std::uint32_t>& in) {
+    return in.size() > kSetupWords && (in[0] & ~kClipBit) == kSetup0 &&
+           (in[1] & ~(kClipBit | kPhaseBits)) == kSetup1 && (in[2] & ~kClipBit) == kSetup2 &&
+           std::none_of(in.begin() + kSetupWords, in.end(),
+                        [](std::uint32_t w) { return (w & kMaskBits) != 0; });
 }
-constexpr int kSlots = 12;
-constexpr int kSlotSample = 5;  // register 12
-constexpr int kSlotLow = 6;     // 13: the destination (low half of the pid word)
-constexpr int kSlotHigh = 7;    // 14: the source (high half)
 
-struct Op {
-    std::uint8_t op, dst, a, b;
-    bool clip;
+// Pixels of one pixmap of a rasterizer, found a page at a time: a pixel in
+// the page and 128-pixel column of the last one found is reached from it by
+// the page's row pitch, without looking the page up again.
+class PageRows {
+public:
+    PageRows(Impl& board, int r, std::uint16_t pid) : board_(board), r_(r), pid_(pid) {
+        const std::uint32_t bpp = pixel_format_of_pid(pid).bytesPerPixel;
+        pitch_ = static_cast<std::int64_t>(board.pageWidth[bpp]) * bpp;
+        height_ = board.pageHeight[bpp];
+        bpp_ = bpp;
+    }
+    std::uint8_t* at(std::int64_t x, std::int64_t y) {
+        if (base_ != nullptr && (x >> 7) == column_ && y / height_ == page_ && x >= x0_)
+            return base_ + (y - y0_) * pitch_ + (x - x0_) * bpp_;
+        std::uint32_t size = 0;
+        std::uint8_t* p = board_.page_pixel(r_, pid_, x, y, &size);
+        if (p != nullptr && height_ != 0) {
+            base_ = p;
+            x0_ = x;
+            y0_ = y;
+            column_ = x >> 7;
+            page_ = y / height_;
+        }
+        return p;
+    }
+
+private:
+    Impl& board_;
+    int r_;
+    std::uint16_t pid_;
+    std::int64_t pitch_ = 0, height_ = 0, bpp_ = 0;
+    std::uint8_t* base_ = nullptr;
+    std::int64_t x0_ = 0, y0_ = 0, column_ = -1, page_ = -1;
 };
 
-bool compile(const std::vector<std::uint32_t>& words, std::vector<Op>* out) {
-    for (std::size_t k = 3; k < words.size(); ++k) {
-        const std::uint32_t w = words[k];
-        Op o{};
-        o.op = static_cast<std::uint8_t>(w & 0x3F);
-        const int dst = slot_of((w >> 6) & 0x1F), a = slot_of((w >> 17) & 0x1F);
-        const int b = o.op >= 7 ? 0 : slot_of((w >> 11) & 0x1F);
-        if (o.op > 8 || dst < 1 || dst > kSlotHigh || a < 0 || b < 0 || (w & 0x0A000000u) != 0) return false;
-        o.dst = static_cast<std::uint8_t>(dst);
-        o.a = static_cast<std::uint8_t>(a);
-        o.b = static_cast<std::uint8_t>(b);
-        o.clip = (w & kClipBit) != 0;
-        out->push_back(o);
-    }
-    return !out->empty();
+// A block row's source pixels in block order: pixel x of the block takes
+// the source row's pixel (x + phase) & 7.
+template <std::size_t kBytes>
+void gather(std::uint8_t* out, const std::uint8_t* row, std::int64_t x0, std::int64_t x1, std::int64_t phX) {
+    for (std::int64_t x = x0; x < x1; ++x)
+        std::memcpy(out + (x - x0) * kBytes, row + ((x + phX) & 7) * kBytes, kBytes);
 }
 
-std::uint32_t apply(std::uint8_t op, std::uint32_t a, std::uint32_t b) {
-    switch (op) {
-    case 0: return a & b;
-    case 1: return a | b;
-    case 2: return a ^ b;
-    case 3: return ~(a | b);
-    case 4: return ~(a & b);
-    case 5: return a & ~b;
-    case 6: return a | ~b;
-    case 7: return ~a;
-    default: return a;
+// Whether the program only moves the sample into the destination (an
+// unconditional or clipped MOVE 12 -> 13) between pixmaps of one format:
+// then every written pixel is the source pixel as stored (the format's
+// conversions to and from registers undo each other), and the block is
+// moved as bytes.
+bool plain_copy(const Program& program, std::uint16_t pidDst, std::uint16_t pidSrc) {
+    constexpr std::uint32_t kOverlayFormat = 6;  // stores only the top byte
+    if (program.n != 1 || (pidDst >> 13) != (pidSrc >> 13) || (pidDst >> 13) == kOverlayFormat) return false;
+    const Instr& in = program.ins[0];
+    return in.op == kOpMove && in.a == kCopySlotSample && in.dst == kCopySlotDst;
+}
+
+// The block [a.x0, a.x1) x [a.y0, a.y1) of a plain copy: raw holds each
+// row's eight source pixels as stored, in block order from x0's sample on.
+void move_block(const SpanContext& c, const PixelArea& a, const std::uint8_t (*raw)[kBlock * 4],
+                std::uint32_t bpp, bool clip) {
+    const Rasterizer& ras = c.board->rasterizers[c.r];
+    PageRows rows(*c.board, c.r, c.pid[0]);
+    for (std::int64_t y = a.y0; y < a.y1; ++y) {
+        if (clip && c.hasClip && (y < c.clipY0 || y >= c.clipY1)) continue;
+        for (std::int64_t x = a.x0; x < a.x1;) {
+            const std::int64_t tileEnd = std::min(a.x1, (x / kTile + 1) * kTile);
+            std::int64_t from = x, to = tileEnd;
+            x = tileEnd;
+            if (!owns(ras, from, y)) continue;
+            if (clip && c.hasClip) {
+                from = std::max(from, c.clipX0);
+                to = std::min(to, c.clipX1);
+            }
+            if (from >= to) continue;
+            const std::int64_t xMemory = from >= c.xScreen ? from - c.xScreen : from;
+            std::uint8_t* d = rows.at(xMemory, y);
+            if (d == nullptr) continue;
+            std::memcpy(d, raw[y - a.y0] + (from - a.x0) * bpp, static_cast<std::size_t>(to - from) * bpp);
+        }
     }
 }
 
@@ -73,69 +116,68 @@ std::uint32_t apply(std::uint8_t op, std::uint32_t a, std::uint32_t b) {
 
 bool copy_blocks(Impl& board, int r, const DecodedPacket& packet) {
     const auto& in = packet.instructions;
-    if (in.size() < 4 || (in[0] & ~kClipBit) != kSetup0 || (in[1] & ~(kClipBit | kPhaseBits)) != kSetup1 ||
-        (in[2] & ~kClipBit) != kSetup2)
-        return false;
-    std::vector<Op> ops;
-    if (!compile(in, &ops)) return false;
+    if (!setup_ok(in)) return false;
+    Program program;
+    SpanContext c{};
+    if (!packet_context(board, r, packet, kSetupWords, &program, &c)) return false;
     const std::uint32_t phase = (in[1] & kPhaseBits) >> 11;
     const std::int64_t phX = phase & 7, phY = phase >> 3;
-    const std::uint16_t pidDst = packet.pid(0), pidSrc = packet.pid(1);
-    const std::uint32_t fmtDst = pidDst >> 13, fmtSrc = pidSrc >> 13;
-    const std::int64_t xScreen = (packet.control & kSecondScreenBits) != 0 ? kSecondScreenX : 0;
-    const std::int64_t cx0 = (packet.clipMin & 0xFFFF) + xScreen, cy0 = packet.clipMin >> 16;
-    const std::int64_t cx1 = (packet.clipMax & 0xFFFF) + xScreen, cy1 = packet.clipMax >> 16;
+    const std::uint16_t pidSrc = packet.pid(1);
+    const PixelFormat& fmtSrc = pixel_format_of_pid(pidSrc);
     const Fields f = fields_of(packet.command);
-    const Rasterizer& ras = board.rasterizers[r];
     const std::size_t wpp = packet.wordsPerPrimitive;
     if (wpp < 8) return false;
 
+    std::uint32_t sample[kBlock][kBlock];
+    const bool plain = plain_copy(program, packet.pid(0), pidSrc);
+    const bool plainClip = plain && program.ins[0].clip;
+    std::uint8_t raw[kBlock][kBlock * 4];
     for (std::size_t i = 0; i < packet.primitives; ++i) {
         const std::uint32_t* w = &packet.primitiveWords[i * wpp];
         const PixelArea a = corner_area(w + wpp - 4);
-        const std::int64_t x0 = a.x0, y0 = a.y0, x1 = a.x1, y1 = a.y1;
-        if (x1 - x0 > kBlock || y1 - y0 > kBlock) return false;  // not a block
+        if (a.x1 - a.x0 > kBlock || a.y1 - a.y0 > kBlock) return false;  // not a block
+        // The source block: eight pixels from an x on an 8-pixel boundary,
+        // so each of its rows lies in one page.
         const std::int64_t sx0 = static_cast<std::int64_t>(w[0] & ~0x7Fu) >> 4;
         const std::int64_t sy0 = static_cast<std::int64_t>(w[1] & ~0x7Fu) >> 4;
-        std::uint32_t data[4] = {};
-        for (std::uint32_t k = 0; k < 4; ++k) data_register(packet, f, k, i, 0, &data[k]);
+        load_data(packet, f, i, &c);
 
         // The whole block's source samples are read before any pixel of it
-        // is written.
-        std::uint32_t sample[kBlock][kBlock] = {};
-        for (std::int64_t y = y0; y < y1; ++y) {
-            for (std::int64_t x = x0; x < x1; ++x) {
-                const std::int64_t sx = sx0 + ((x + phX) & 7), sy = sy0 + ((y + phY) & 7);
-                std::uint32_t bpp = 0;
-                // On the second screen the source x is already that
-                // screen's own x.
-                const std::uint8_t* p = board.page_pixel(r, pidSrc, sx, sy, &bpp);
-                sample[y - y0][x - x0] = p != nullptr ? pixel_to_register(fmtSrc, load_pixel(p, bpp)) : 0;
-            }
-        }
-        for (std::int64_t y = y0; y < y1; ++y) {
-            for (std::int64_t x = x0; x < x1; ++x) {
-                if (!owns(ras, x, y)) continue;
-                const bool inClip = !packet.hasClip || (x >= cx0 && x < cx1 && y >= cy0 && y < cy1);
-                const std::int64_t xMemory = x >= xScreen ? x - xScreen : x;
-                std::uint32_t bppD = 0, bppS = 0;
-                std::uint8_t* pD = board.page_pixel(r, pidDst, xMemory, y, &bppD);
-                const std::uint8_t* pS = board.page_pixel(r, pidSrc, xMemory, y, &bppS);
-                std::uint32_t reg[kSlots] = {};
-                reg[kSlotSample] = sample[y - y0][x - x0];
-                reg[kSlotLow] = pD != nullptr ? pixel_to_register(fmtDst, load_pixel(pD, bppD)) : 0;
-                reg[kSlotHigh] = pS != nullptr ? pixel_to_register(fmtSrc, load_pixel(pS, bppS)) : 0;
-                for (int k = 0; k < 4; ++k) reg[8 + k] = data[k];
-                bool wrote = false;
-                for (const Op& o : ops) {
-                    if (o.clip && !inClip) continue;
-                    reg[o.dst] = apply(o.op, reg[o.a], reg[o.b]);
-                    wrote |= o.dst == kSlotLow;
+        // is written. On the second screen the source x is already that
+        // screen's own x.
+        if (plain) {
+            const std::uint32_t bpp = fmtSrc.bytesPerPixel;
+            // The source block's rows lie in one page (sy0 is on an 8-row
+            // boundary).
+            std::uint32_t size = 0;
+            const std::uint8_t* p0 = board.page_pixel(r, pidSrc, sx0, sy0, &size);
+            const std::size_t pitch = std::size_t{board.pageWidth[bpp]} * bpp;
+            for (std::int64_t y = a.y0; y < a.y1; ++y) {
+                const std::uint8_t* p = p0 != nullptr ? p0 + static_cast<std::size_t>((y + phY) & 7) * pitch : nullptr;
+                std::uint8_t* out = raw[y - a.y0];
+                if (p == nullptr) {
+                    std::memset(out, 0, sizeof raw[0]);
+                    continue;
                 }
-                if (wrote && pD != nullptr)
-                    store_pixel(pD, bppD, fmtDst, register_to_pixel(fmtDst, reg[kSlotLow]));
+                switch (bpp) {
+                case 1: gather<1>(out, p, a.x0, a.x1, phX); break;
+                case 2: gather<2>(out, p, a.x0, a.x1, phX); break;
+                default: gather<4>(out, p, a.x0, a.x1, phX); break;
+                }
             }
+            move_block(c, a, raw, bpp, plainClip);
+            continue;
         }
+        for (std::int64_t y = a.y0; y < a.y1; ++y) {
+            std::uint32_t row[kBlock] = {};
+            std::uint32_t bpp = 0;
+            if (const std::uint8_t* p = board.page_pixel(r, pidSrc, sx0, sy0 + ((y + phY) & 7), &bpp))
+                fmtSrc.load(p, kBlock, row);
+            for (std::int64_t x = a.x0; x < a.x1; ++x) sample[y - a.y0][x - a.x0] = row[(x + phX) & 7];
+        }
+        const BlockSample blockSample{sample, a.x0, a.y0};
+        c.sample = &blockSample;
+        run_area(c, a.x0, a.y0, a.x1, a.y1);
     }
     return true;
 }

@@ -4,6 +4,7 @@
 // rows). The rules are in platform/board.h ("Execution").
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "exec.h"
@@ -82,16 +83,28 @@ bool transfer_row(Impl& board, int r, std::uint32_t bus, const TransferRecord& t
     const std::int64_t y = t.position >> 16;
     if (!owns(board.rasterizers[r], x, y)) return true;
     std::uint8_t* host = board.dma + (t.bus + first - kDmaBusBase);
-    const std::uint32_t pixels = bytes / bytesPerPixel;
-    for (std::uint32_t i = 0; i < pixels; ++i) {
+    const std::int64_t pixels = bytes / bytesPerPixel;
+    // A page at a time: the row may run on into the next page.
+    for (std::int64_t i = 0; i < pixels;) {
         std::uint32_t size = 0;
-        std::uint8_t* p = board.page_pixel(r, pid, x + i, y, &size);
+        std::int64_t run = 0;
+        std::uint8_t* p = board.page_pixel(r, pid, x + i, y, &size, &run);
+        run = std::min(run, pixels - i);
         std::uint8_t* q = host + i * bytesPerPixel;
+        const std::size_t cb = static_cast<std::size_t>(run) * bytesPerPixel;
         if (upload) {
-            if (p != nullptr) store_pixel(p, bytesPerPixel, format, load_pixel(q, bytesPerPixel));
+            if (p != nullptr && format == kOverlayFormat) {
+                for (std::int64_t k = 0; k < run; ++k)
+                    store_pixel(p + k * 4, 4, format, load_pixel(q + k * 4, 4));
+            } else if (p != nullptr) {
+                std::memcpy(p, q, cb);
+            }
+        } else if (p != nullptr) {
+            std::memcpy(q, p, cb);
         } else {
-            store_pixel(q, bytesPerPixel, 0, p != nullptr ? load_pixel(p, bytesPerPixel) : 0);
+            std::memset(q, 0, cb);
         }
+        i += run;
     }
     return true;
 }

@@ -3,7 +3,7 @@
 // id through a rasterizer's page-slot registers to the bytes of one of its
 // 32 physical pages.
 #include "board_impl.h"
-#include "exec.h"
+#include "formats.h"
 #include "platform/mmio.h"
 
 namespace vnx::board {
@@ -20,9 +20,6 @@ constexpr PageShape kPageShapes[3][3] = {
     {{512, 256}, {256, 256}, {256, 128}},  // class 1: 128 KB pages
     {{512, 512}, {256, 512}, {256, 256}},  // class 2: 256 KB pages
 };
-
-// Bytes a pixel by pid pixel format (bits 13-15); 0 = no such format.
-constexpr ULONG kBytesPerPixel[8] = {1, 0, 1, 2, 2, 4, 4, 0};
 
 int multiplier(int code) { return code == 0 ? 1 : code == 1 ? 2 : 4; }
 
@@ -61,39 +58,74 @@ int Board::tile_owner(int board, LONG x, LONG y) const {
     return board * impl_->perBoard + tile_owner_local(impl_->perBoard, t);
 }
 
-bool Board::page_geometry(std::uint16_t pid, ULONG* width, ULONG* height,
-                          ULONG* bytesPerPixel) const {
-    const ULONG bpp = kBytesPerPixel[pid >> 13];
-    if (bpp == 0) return false;
+namespace {
+
+// Page width and height in pixels for pixels of bpp bytes (1, 2 or 4).
+void page_shape(const vnx::miniport::MachineConfig& cfg, ULONG bpp, ULONG* width, ULONG* height) {
     const int pixelClass = bpp == 1 ? 0 : bpp == 2 ? 1 : 2;
-    const auto& cfg = impl_->config;
     const PageShape shape = kPageShapes[cfg.memoryClass][pixelClass];
     *width = shape.width * multiplier(cfg.xMultiplierCode);
     *height = shape.height * multiplier(cfg.yMultiplierCode);
+}
+
+}  // namespace
+
+bool Board::page_geometry(std::uint16_t pid, ULONG* width, ULONG* height,
+                          ULONG* bytesPerPixel) const {
+    const ULONG bpp = pixel_format_of_pid(pid).bytesPerPixel;
+    if (bpp == 0) return false;
+    page_shape(impl_->config, bpp, width, height);
     *bytesPerPixel = bpp;
     return true;
 }
 
+int Rasterizer::slot_of(std::uint32_t key) {
+    // Keys of one pid's neighbouring pages and of the two pids of a packet
+    // fall in different entries.
+    PageHit& hit = pageCache[(key ^ (key >> 5) ^ (key >> 11)) & (pageCache.size() - 1)];
+    if (hit.key != key) {
+        hit.key = key;
+        hit.slot = -1;
+        for (int s = 0; s < static_cast<int>(VNX_PAGE_SLOTS); ++s) {
+            if (slots[s] == key) {
+                hit.slot = s;
+                break;
+            }
+        }
+    }
+    return hit.slot;
+}
+
+void Rasterizer::set_slot(ULONG s, std::uint32_t value) {
+    slots[s] = value;
+    pageCache.fill(PageHit{});
+}
+
+void Board::Impl::setup_pages() {
+    for (ULONG bpp : {1u, 2u, 4u}) page_shape(config, bpp, &pageWidth[bpp], &pageHeight[bpp]);
+    pageBytes = page_bytes(config);
+}
+
 std::uint8_t* Board::Impl::page_pixel(int r, std::uint16_t pid, std::int64_t x, std::int64_t y,
-                                     std::uint32_t* bytesPerPixel) {
-    *bytesPerPixel = 0;
-    ULONG w = 0, h = 0, bpp = 0;
-    if (!owner->page_geometry(pid, &w, &h, &bpp)) return nullptr;
+                                     std::uint32_t* bytesPerPixel, std::int64_t* run) {
+    const ULONG bpp = pixel_format_of_pid(pid).bytesPerPixel;
     *bytesPerPixel = bpp;
+    if (run != nullptr) *run = 1;
+    if (bpp == 0) return nullptr;
     if (x < 0 || y < 0 || x >= 0x40 * 128 || y >= 0x40 * 128) return nullptr;
     const std::uint32_t space = pid & 0x1Fu;
     if (space == VNX_PAGE_SLOT_FREE) return nullptr;
     if (r < 0 || r >= static_cast<int>(rasterizers.size())) return nullptr;
-    const ULONG x0 = static_cast<ULONG>(x) / w * w, y0 = static_cast<ULONG>(y) / h * h;
+    const ULONG w = pageWidth[bpp], h = pageHeight[bpp];  // powers of two
+    const ULONG x0 = static_cast<ULONG>(x) & ~(w - 1), y0 = static_cast<ULONG>(y) & ~(h - 1);
+    if (run != nullptr) *run = x0 + w - x;
     const std::uint32_t key = ((y0 >> 7) & 0x3Fu) << 11 | ((x0 >> 7) & 0x3Fu) << 5 | space;
     Rasterizer& ras = rasterizers[r];
-    for (ULONG s = 0; s < VNX_PAGE_SLOTS; ++s) {
-        if (ras.slots[s] != key) continue;
-        if (!ras.pages[s]) ras.pages[s] = std::make_unique<std::uint8_t[]>(page_bytes(config));  // zeroed
-        const std::size_t offset = ((y - y0) * std::size_t{w} + (x - x0)) * bpp;
-        return ras.pages[s].get() + offset;
-    }
-    return nullptr;
+    const int s = ras.slot_of(key);
+    if (s < 0) return nullptr;
+    if (!ras.pages[s]) ras.pages[s] = std::make_unique<std::uint8_t[]>(pageBytes);  // zeroed
+    const std::size_t offset = ((y - y0) * std::size_t{w} + (x - x0)) * bpp;
+    return ras.pages[s].get() + offset;
 }
 
 std::uint8_t* Board::pixel(int rasterizer, std::uint16_t pid, LONG x, LONG y) {
@@ -113,7 +145,7 @@ std::vector<std::uint32_t> Board::read_pixels(int board, std::uint16_t pid, LONG
             std::uint32_t bpp = 0;
             const std::uint8_t* p =
                 impl_->page_pixel(tile_owner(board, x + i, y + j), pid, x + i, y + j, &bpp);
-            if (p != nullptr) out[static_cast<std::size_t>(j) * cx + i] = exec::load_pixel(p, bpp);
+            if (p != nullptr) out[static_cast<std::size_t>(j) * cx + i] = load_pixel(p, bpp);
         }
     }
     return out;
@@ -122,31 +154,11 @@ std::vector<std::uint32_t> Board::read_pixels(int board, std::uint16_t pid, LONG
 std::vector<std::uint32_t> Board::read_rgb(int board, std::uint16_t pid, LONG x, LONG y, LONG cx,
                                            LONG cy) {
     std::vector<std::uint32_t> out = read_pixels(board, pid, x, y, cx, cy);
-    const std::uint32_t format = pid >> 13;
+    const PixelFormat& f = pixel_format_of_pid(pid);
+    if (f.to_rgb == nullptr) return out;  // no such format: every pixel reads 0
     std::lock_guard lock(impl_->mutex);
-    for (std::uint32_t& p : out) {
-        switch (format) {
-        case 0: {  // palette indices, through the RAMDAC's colour registers
-            const std::uint32_t c = impl_->ramdacs[board].clut[p & 0xFF];  // red in the low byte
-            p = (c & 0xFF) << 16 | (c & 0xFF00) | ((c >> 16) & 0xFF);
-            break;
-        }
-        case 2: {  // 3-3-2
-            const std::uint32_t r3 = (p >> 5) & 7, g3 = (p >> 2) & 7, b2 = p & 3;
-            p = (r3 * 255 / 7) << 16 | (g3 * 255 / 7) << 8 | (b2 * 255 / 3);
-            break;
-        }
-        case 3:
-        case 4: {  // 5-5-5 (bit 15 is the overlay bit)
-            const std::uint32_t r5 = (p >> 10) & 31, g5 = (p >> 5) & 31, b5 = p & 31;
-            p = (r5 << 3 | r5 >> 2) << 16 | (g5 << 3 | g5 >> 2) << 8 | (b5 << 3 | b5 >> 2);
-            break;
-        }
-        default:  // 32 bits: 0x00RRGGBB
-            p &= 0xFFFFFFu;
-            break;
-        }
-    }
+    const std::uint32_t* clut = impl_->ramdacs[board].clut.data();
+    for (std::uint32_t& p : out) p = f.to_rgb(p, clut);
     return out;
 }
 

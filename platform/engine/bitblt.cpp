@@ -10,8 +10,10 @@
 // source, so a blit within one bitmap reads no pixel it already wrote.
 //
 // Two kinds of blit take a fast path, chosen from a table: a source copy
-// between equal formats (pixman_blt, or row moves) and a fill with one value
-// (pixman_fill).
+// between equal formats (row moves) and a fill with one value (row fills,
+// pixman_fill for a large area).
+// A blit that needs no list of clip rectangles and no temporary allocates
+// nothing.
 #include <pixman.h>
 
 #include <algorithm>
@@ -125,49 +127,46 @@ void draw_general(Blit& b, const RECTL& r) {
 
 // --- fast paths -------------------------------------------------------------
 
-// A view as pixman sees bits: 32-bit words from the top row in memory, so
-// a bottom-up bitmap is addressed from its last row with y flipped.
-struct Words {
-    uint32_t* bits;
-    int stride;  // in words
-    bool bFlipped;
-    LONG cy;
-    int y(LONG yView, LONG cRows) const { return bFlipped ? cy - yView - cRows : yView; }
-};
-
-bool words_of(const SURFOBJ* pso, Words* w) {
-    BYTE* top = pso->lDelta >= 0 ? static_cast<BYTE*>(pso->pvScan0)
-                                 : row_address(pso, pso->sizlBitmap.cy - 1);
-    const LONG delta = pso->lDelta >= 0 ? pso->lDelta : -pso->lDelta;
-    if (reinterpret_cast<std::uintptr_t>(top) % 4 != 0 || delta % 4 != 0) return false;
-    *w = Words{reinterpret_cast<uint32_t*>(top), delta / 4, pso->lDelta < 0, pso->sizlBitmap.cy};
-    return true;
-}
-
 bool copy_applies(const Blit& b) {
     return !b.bMask && b.fg == 0xCC && !b.bRuns && b.xlate.identity() && b.fSrc == b.fDst &&
            b.fDst->cBits >= 8;
 }
 
+// Moves cb bytes (kPiece <= cb <= 2 kPiece) like memmove: the first and the
+// last kPiece bytes are loaded before either is stored.
+template <size_t kPiece>
+inline void move_two_pieces(BYTE* d, const BYTE* s, size_t cb) {
+    BYTE a[kPiece], z[kPiece];
+    std::memcpy(a, s, kPiece);
+    std::memcpy(z, s + cb - kPiece, kPiece);
+    std::memcpy(d, a, kPiece);
+    std::memcpy(d + cb - kPiece, z, kPiece);
+}
+
+// Moves cb bytes like memmove. Rows of small blits are moved here, in at
+// most four 16-byte pieces, which costs less than the library call.
+inline void move_row(BYTE* d, const BYTE* s, size_t cb) {
+    if (cb > 64 || cb < 8)
+        std::memmove(d, s, cb);
+    else if (cb >= 32)
+        move_two_pieces<32>(d, s, cb);
+    else if (cb >= 16)
+        move_two_pieces<16>(d, s, cb);
+    else
+        move_two_pieces<8>(d, s, cb);
+}
+
+// Row moves, away from the source when both are one bitmap (each move also
+// keeps a row that overlaps itself right).
 bool copy_draw(Blit& b, const RECTL& r) {
-    const LONG n = r.right - r.left, rows = r.bottom - r.top;
-    SURFOBJ* psoS = b.src.pso();
-    SURFOBJ* psoD = b.dst.pso();
-    const LONG xs = b.src.x(r.left + b.srcOff.x), ys = r.top + b.srcOff.y - b.src.dy();
-    const LONG xd = b.dst.x(r.left), yd = r.top - b.dst.dy();
-    const int bpp = static_cast<int>(b.fDst->cBits);
-    Words ws, wd;
-    if (psoS != psoD && (bpp == 16 || bpp == 32) && words_of(psoS, &ws) && words_of(psoD, &wd) &&
-        ws.bFlipped == wd.bFlipped &&
-        pixman_blt(ws.bits, wd.bits, ws.stride, wd.stride, bpp, bpp, xs, ws.y(ys, rows), xd,
-                   wd.y(yd, rows), n, rows))
-        return true;
-    // Row moves, away from the source when both are one bitmap.
-    const size_t cb = static_cast<size_t>(n) * (bpp / 8);
+    const LONG rows = r.bottom - r.top;
+    const size_t cbPixel = b.fDst->cBits / 8;
+    const size_t cb = static_cast<size_t>(r.right - r.left) * cbPixel;
+    const size_t xs = static_cast<size_t>(b.src.x(r.left + b.srcOff.x)) * cbPixel;
+    const size_t xd = static_cast<size_t>(b.dst.x(r.left)) * cbPixel;
     for (LONG k = 0; k < rows; ++k) {
-        const LONG i = b.bUp ? rows - 1 - k : k;
-        std::memmove(row_address(psoD, yd + i) + static_cast<size_t>(xd) * (bpp / 8),
-                     row_address(psoS, ys + i) + static_cast<size_t>(xs) * (bpp / 8), cb);
+        const LONG y = b.bUp ? r.bottom - 1 - k : r.top + k;
+        move_row(b.dst.row(y) + xd, b.src.row(y + b.srcOff.y) + xs, cb);
     }
     return true;
 }
@@ -177,13 +176,51 @@ bool fill_applies(const Blit& b) {
            (b.fDst->cBits == 8 || b.fDst->cBits == 16 || b.fDst->cBits == 32);
 }
 
+// Narrow rectangles are filled row by row here; pixman_fill's set-up costs
+// more than the stores of a few short rows, but its stores are the faster
+// ones for wide rows.
+constexpr size_t kPixmanFillRowBytes = 256;
+
+// Fills r (view coordinates) of a bitmap whose rows start on whole pixels.
+template <typename T>
+void fill_rows(const SURFOBJ* pso, const RECTL& r, ULONG value) {
+    const T t = static_cast<T>(value);
+    const size_t n = static_cast<size_t>(r.right - r.left);
+    for (LONG y = r.top; y < r.bottom; ++y) std::fill_n(reinterpret_cast<T*>(row_address(pso, y)) + r.left, n, t);
+}
+
+// Whether every row of a bitmap starts on a whole pixel of cb bytes.
+bool rows_aligned(const SURFOBJ* pso, size_t cb) {
+    return reinterpret_cast<std::uintptr_t>(pso->pvScan0) % cb == 0 && pso->lDelta % static_cast<LONG>(cb) == 0;
+}
+
+// Fills r (view coordinates, not empty) of a host bitmap of 8, 16 or 32 bits
+// a pixel with one value; false when its rows do not start on whole pixels.
+bool fill_area(SURFOBJ* pso, const RECTL& r, ULONG cBits, ULONG value) {
+    if (!rows_aligned(pso, cBits / 8)) return false;
+    const LONG cx = r.right - r.left, cy = r.bottom - r.top;
+    if (static_cast<size_t>(cx) * (cBits / 8) >= kPixmanFillRowBytes && rows_aligned(pso, 4)) {
+        // pixman sees 32-bit words from the top row in memory: a bottom-up
+        // bitmap is addressed from its last row, y flipped.
+        const bool bUp = pso->lDelta < 0;
+        auto* top = reinterpret_cast<uint32_t*>(bUp ? row_address(pso, pso->sizlBitmap.cy - 1) : static_cast<BYTE*>(pso->pvScan0));
+        const int stride = (bUp ? -pso->lDelta : pso->lDelta) / 4;
+        if (pixman_fill(top, stride, static_cast<int>(cBits), r.left, bUp ? pso->sizlBitmap.cy - r.top - cy : r.top, cx,
+                        cy, value))
+            return true;
+    }
+    switch (cBits) {
+    case 8: fill_rows<std::uint8_t>(pso, r, value); break;
+    case 16: fill_rows<std::uint16_t>(pso, r, value); break;
+    default: fill_rows<std::uint32_t>(pso, r, value); break;
+    }
+    return true;
+}
+
 bool fill_draw(Blit& b, const RECTL& r) {
-    Words w;
-    if (!words_of(b.dst.pso(), &w)) return false;
-    const LONG rows = r.bottom - r.top;
     const ULONG value = rop3_value(b.fg, b.iSolid, 0, 0) & all_ones(b.fDst->cBits);
-    return pixman_fill(w.bits, w.stride, static_cast<int>(b.fDst->cBits), b.dst.x(r.left),
-                       w.y(r.top - b.dst.dy(), rows), r.right - r.left, rows, value);
+    const RECTL rView{b.dst.x(r.left), r.top - b.dst.dy(), b.dst.x(r.right), r.bottom - b.dst.dy()};
+    return fill_area(b.dst.pso(), rView, b.fDst->cBits, value);
 }
 
 struct FastPath {
@@ -217,10 +254,72 @@ bool open_operand(HostView& v, SURFOBJ* pso, const RECTL& rcl, const SURFOBJ* ps
     return v.open(pso, rcl, true);
 }
 
+// --- small blits -------------------------------------------------------------
+
+// The rectangle a blit draws under no clip or a rectangle clip; false for a
+// clip that needs the general preparation.
+bool simple_clip(const CLIPOBJ* pco, const RECTL& rclWork, RECTL* prcl) {
+    if (pco == nullptr || pco->iDComplexity == DC_TRIVIAL) {
+        *prcl = rclWork;
+        return true;
+    }
+    if (pco->iDComplexity != DC_RECT) return false;
+    *prcl = rect_intersect(rclWork, pco->rclBounds);
+    return true;
+}
+
+// Solid fills and plain copies between two host bitmaps that share no
+// memory, under no clip or a rectangle clip: the blits small drawings make
+// most, drawn without the general preparation (what they draw is what the
+// fast paths above draw for them). False when the blit is not one of them.
+bool blit_simple(const BlitArgs& a) {
+    SURFOBJ* psoTrg = a.psoTrg;
+    if (is_device(psoTrg) || psoTrg->pvScan0 == nullptr) return false;
+    const ULONG cBits = psoTrg->iBitmapFormat == BMF_32BPP ? 32
+                        : psoTrg->iBitmapFormat == BMF_16BPP ? 16
+                        : psoTrg->iBitmapFormat == BMF_8BPP  ? 8
+                                                             : 0;
+    if (cBits == 0 || !host_pixels(psoTrg)) return false;
+    const bool bFill = a.rop4 == 0xF0F0 && a.pbo != nullptr && a.pbo->iSolidColor != 0xFFFFFFFF;
+    const bool bCopy = a.rop4 == 0xCCCC && a.psoSrc != nullptr && a.pptlSrc != nullptr &&
+                       a.pxlo == nullptr && !is_device(a.psoSrc) &&
+                       a.psoSrc->iBitmapFormat == psoTrg->iBitmapFormat && host_pixels(a.psoSrc);
+    if (!bFill && !bCopy) return false;
+
+    const RECTL& rclTrg = *a.prclTrg;
+    RECTL work = rect_intersect(rclTrg, surface_rect(psoTrg));
+    POINTL srcOff{0, 0};
+    if (bCopy) {
+        srcOff = point_offset(*a.pptlSrc, rclTrg);
+        work = rect_intersect(work, rect_offset_back(surface_rect(a.psoSrc), srcOff));
+    }
+    RECTL r;
+    if (rect_empty(work)) {
+        r = work;
+    } else if (!simple_clip(a.pco, work, &r)) {
+        return false;
+    }
+    if (rect_empty(r)) return true;  // nothing to draw, as the general path finds
+    const size_t cbPixel = cBits / 8;
+    const size_t cb = static_cast<size_t>(r.right - r.left) * cbPixel;
+    if (bCopy) {
+        const RECTL rclSrc = rect_offset(r, srcOff.x, srcOff.y);
+        if (same_surface(a.psoSrc, psoTrg) || areas_overlap(a.psoSrc, rclSrc, psoTrg, r)) return false;
+        const size_t xs = static_cast<size_t>(rclSrc.left) * cbPixel, xd = static_cast<size_t>(r.left) * cbPixel;
+        for (LONG y = r.top; y < r.bottom; ++y)
+            move_row(row_address(psoTrg, y) + xd, row_address(a.psoSrc, y + srcOff.y) + xs, cb);
+    } else if (!fill_area(a.psoTrg, r, cBits, a.pbo->iSolidColor & all_ones(cBits))) {
+        return false;
+    }
+    ++a.psoTrg->iUniq;
+    return true;
+}
+
 }  // namespace
 
 BOOL blit(const BlitArgs& a) {
     if (a.psoTrg == nullptr || a.prclTrg == nullptr) return FALSE;
+    if (blit_simple(a)) return TRUE;
     Blit b;
     b.fg = a.rop4 & 0xFF;
     b.bg = (a.rop4 >> 8) & 0xFF;
@@ -266,7 +365,7 @@ BOOL blit(const BlitArgs& a) {
     ULONG iDirection = CD_RIGHTDOWN;
     if (bInPlace) iDirection = (b.srcOff.x < 0 ? CD_LEFTDOWN : 0) | (b.srcOff.y < 0 ? CD_RIGHTUP : 0);
     b.bUp = (iDirection & CD_RIGHTUP) != 0;
-    std::vector<RECTL> rects;
+    RectList rects;
     if (!clip_rects(a.pco, work, iDirection, rects)) return FALSE;
     if (rects.empty()) return TRUE;
     const RECTL bounds = rect_bounds(rects);

@@ -151,8 +151,10 @@ size_t live_clips() {
     return clips().size();
 }
 
-bool clip_rects(const CLIPOBJ* pco, const RECTL& rclWork, ULONG iDirection,
-                std::vector<RECTL>& rects) {
+namespace {
+
+template <typename Rects>
+bool clip_rects_into(const CLIPOBJ* pco, const RECTL& rclWork, ULONG iDirection, Rects& rects) {
     rects.clear();
     if (rect_empty(rclWork)) return true;
     if (pco == nullptr || pco->iDComplexity == DC_TRIVIAL) {
@@ -178,6 +180,16 @@ bool clip_rects(const CLIPOBJ* pco, const RECTL& rclWork, ULONG iDirection,
         if (!rect_empty(q)) rects.push_back(q);
     }
     return true;
+}
+
+}  // namespace
+
+bool clip_rects(const CLIPOBJ* pco, const RECTL& rclWork, ULONG iDirection, RectList& rects) {
+    return clip_rects_into(pco, rclWork, iDirection, rects);
+}
+
+bool clip_rects(const CLIPOBJ* pco, const RECTL& rclWork, ULONG iDirection, std::vector<RECTL>& rects) {
+    return clip_rects_into(pco, rclWork, iDirection, rects);
 }
 
 }  // namespace vnx::engine

@@ -67,9 +67,52 @@ bool decode_runs(const SURFOBJ* pso, RunImage* img);
 
 inline bool rect_empty(const RECTL& r) { return r.left >= r.right || r.top >= r.bottom; }
 // a & b, possibly empty.
-RECTL rect_intersect(const RECTL& a, const RECTL& b);
-// The smallest rectangle holding all of them.
-RECTL rect_bounds(const std::vector<RECTL>& rects);
+inline RECTL rect_intersect(const RECTL& a, const RECTL& b) {
+    return RECTL{a.left > b.left ? a.left : b.left, a.top > b.top ? a.top : b.top,
+                 a.right < b.right ? a.right : b.right, a.bottom < b.bottom ? a.bottom : b.bottom};
+}
+
+// The rectangles one drawing touches. The single rectangle of a trivial or
+// rectangle clip is held in place, so a small drawing allocates nothing.
+class RectList {
+public:
+    void clear() {
+        n_ = 0;
+        many_.clear();
+    }
+    void push_back(const RECTL& r) {
+        if (n_ == 0) {
+            one_ = r;
+        } else {
+            if (n_ == 1) many_.assign(1, one_);
+            many_.push_back(r);
+        }
+        ++n_;
+    }
+    const RECTL* begin() const { return n_ <= 1 ? &one_ : many_.data(); }
+    const RECTL* end() const { return begin() + n_; }
+    size_t size() const { return n_; }
+    bool empty() const { return n_ == 0; }
+
+private:
+    size_t n_ = 0;
+    RECTL one_{};
+    std::vector<RECTL> many_;
+};
+
+// The smallest rectangle holding all of them (a RectList or a vector).
+template <typename Rects>
+RECTL rect_bounds(const Rects& rects) {
+    if (rects.empty()) return RECTL{0, 0, 0, 0};
+    RECTL r = *rects.begin();
+    for (const RECTL& q : rects) {
+        r.left = q.left < r.left ? q.left : r.left;
+        r.top = q.top < r.top ? q.top : r.top;
+        r.right = q.right > r.right ? q.right : r.right;
+        r.bottom = q.bottom > r.bottom ? q.bottom : r.bottom;
+    }
+    return r;
+}
 inline RECTL surface_rect(const SURFOBJ* pso) {
     return RECTL{0, 0, pso->sizlBitmap.cx, pso->sizlBitmap.cy};
 }
@@ -123,8 +166,8 @@ BOOL enum_next(const std::vector<RECTL>* pending, size_t* pnext, ULONG cj, ULONG
 // The rectangles a drawing of rclWork touches under pco (null: no clip), in
 // the order iDirection, empty ones dropped. False when pco cannot be read (a
 // region the engine did not make, an unknown complexity).
-bool clip_rects(const CLIPOBJ* pco, const RECTL& rclWork, ULONG iDirection,
-                std::vector<RECTL>& rects);
+bool clip_rects(const CLIPOBJ* pco, const RECTL& rclWork, ULONG iDirection, RectList& rects);
+bool clip_rects(const CLIPOBJ* pco, const RECTL& rclWork, ULONG iDirection, std::vector<RECTL>& rects);
 
 // --- translation (xlateobj.cpp) ---------------------------------------------
 

@@ -89,9 +89,10 @@ void area_bytes(const SURFOBJ* pso, const RECTL& rcl, const BYTE** ppjLo, const 
 }  // namespace
 
 const PixelFormat* pixel_format(ULONG iFormat) {
-    for (const PixelFormat& f : kFormats)
-        if (f.iFormat == iFormat) return &f;
-    return nullptr;
+    // The table's rows follow the BMF_ numbers from BMF_1BPP on.
+    static_assert(BMF_4BPP == BMF_1BPP + 1 && BMF_32BPP == BMF_1BPP + 5);
+    const ULONG i = iFormat - BMF_1BPP;
+    return i < std::size(kFormats) && kFormats[i].iFormat == iFormat ? &kFormats[i] : nullptr;
 }
 
 bool is_device(const SURFOBJ* pso) { return pso->iType != STYPE_BITMAP; }
@@ -118,21 +119,5 @@ bool same_pixels(const SURFOBJ* a, const SURFOBJ* b) {
                       a->iBitmapFormat == b->iBitmapFormat);
 }
 
-RECTL rect_intersect(const RECTL& a, const RECTL& b) {
-    return RECTL{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
-                 std::min(a.bottom, b.bottom)};
-}
-
-RECTL rect_bounds(const std::vector<RECTL>& rects) {
-    if (rects.empty()) return RECTL{0, 0, 0, 0};
-    RECTL r = rects.front();
-    for (const RECTL& q : rects) {
-        r.left = std::min(r.left, q.left);
-        r.top = std::min(r.top, q.top);
-        r.right = std::max(r.right, q.right);
-        r.bottom = std::max(r.bottom, q.bottom);
-    }
-    return r;
-}
 
 }  // namespace vnx::engine

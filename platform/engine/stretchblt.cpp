@@ -70,7 +70,7 @@ BOOL stretch(SURFOBJ* psoDst, SURFOBJ* psoSrc, SURFOBJ* psoMask, CLIPOBJ* pco, X
     if (wd > kMaxSide || hd > kMaxSide || ws > kMaxSide || hs > kMaxSide) return FALSE;
     if (wd == 0 || hd == 0 || ws == 0 || hs == 0) return TRUE;
 
-    std::vector<RECTL> rects;
+    RectList rects;
     const RECTL work = rect_intersect(d, surface_rect(psoDst));
     if (rect_empty(work)) return TRUE;
     if (!clip_rects(pco, work, CD_RIGHTDOWN, rects)) return FALSE;

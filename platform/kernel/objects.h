@@ -91,6 +91,8 @@ void set_current_pid(DWORD pid);
 
 // The calling thread's own record (made on first use).
 std::shared_ptr<ThreadObject> current_thread();
+// Its id, without touching the record's reference count (made on first use).
+DWORD current_thread_id();
 
 // Blocks the calling thread while its suspend count is above zero.
 void honour_suspension();

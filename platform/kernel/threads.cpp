@@ -15,7 +15,17 @@ namespace vnx::kernel {
 namespace {
 
 std::atomic<DWORD> gNextThreadId{1000};
-thread_local std::shared_ptr<ThreadObject> tSelf;
+// The calling thread's record, and its id beside it: asking for the id is on
+// every critical section's path, so it is one thread-local load, with no
+// reference count touched. The platform library is linked by the program,
+// so its thread-locals sit in the static TLS block.
+[[gnu::tls_model("initial-exec")]] thread_local std::shared_ptr<ThreadObject> tSelf;
+[[gnu::tls_model("initial-exec")]] thread_local DWORD tSelfId = 0;
+
+void set_self(std::shared_ptr<ThreadObject> t) {
+    tSelfId = t ? t->id : 0;
+    tSelf = std::move(t);
+}
 
 std::shared_ptr<ThreadObject> new_thread_object() {
     auto t = std::make_shared<ThreadObject>();
@@ -31,7 +41,7 @@ struct StartBlock {
 };
 
 void thread_main(StartBlock* block) {
-    tSelf = block->thread;
+    set_self(block->thread);
     set_current_pid(block->pid);
     LPTHREAD_START_ROUTINE start = block->start;
     LPVOID parameter = block->parameter;
@@ -44,14 +54,20 @@ void thread_main(StartBlock* block) {
         tSelf->finished = true;
     }
     tSelf->changed.notify_all();
-    tSelf.reset();
+    set_self(nullptr);
 }
 
 }  // namespace
 
 std::shared_ptr<ThreadObject> current_thread() {
-    if (!tSelf) tSelf = new_thread_object();
+    if (!tSelf) set_self(new_thread_object());
     return tSelf;
+}
+
+DWORD current_thread_id() {
+    if (tSelfId == 0) [[unlikely]]
+        set_self(new_thread_object());
+    return tSelfId;
 }
 
 void honour_suspension() {
@@ -132,7 +148,7 @@ extern "C" BOOL GetExitCodeThread(HANDLE hThread, LPDWORD lpExitCode) {
     return TRUE;
 }
 
-extern "C" DWORD GetCurrentThreadId(void) { return current_thread()->id; }
+extern "C" DWORD GetCurrentThreadId(void) { return current_thread_id(); }
 
 extern "C" DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
     ObjectRef object = resolve_handle(hHandle);

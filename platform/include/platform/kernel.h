@@ -171,6 +171,10 @@ VNX_PLATFORM_API DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds)
 VNX_PLATFORM_API void Sleep(DWORD dwMilliseconds);
 VNX_PLATFORM_API DWORD GetTickCount(void);
 VNX_PLATFORM_API void GetSystemInfo(LPSYSTEM_INFO lpSystemInfo);
+// Every thread of the process has its pending stores made visible (and runs
+// a full barrier) before this returns: the costly side of a handshake whose
+// frequent side needs only its program order.
+VNX_PLATFORM_API void FlushProcessWriteBuffers(void);
 
 // --- thread-local storage -------------------------------------------------
 VNX_PLATFORM_API DWORD TlsAlloc(void);

@@ -216,7 +216,7 @@ TEST_F(GLServerTest, UnloadLeavesNothingAndTheServerLoadsAgain) {
     TlsFree(dwIndex);
 
     Load();
-    EXPECT_EQ(vnx::debug::take(), kLoadText);
+    EXPECT_EQ(glsrv_test::TakeLoadText(), kLoadText);
     ASSERT_NE(Client(), nullptr);
     EXPECT_EQ(Client()->pMapping, nullptr);
     EXPECT_EQ(Cmd(Request(GLCMD_PROCESSDETACH)), 0);

@@ -18,11 +18,12 @@ target_link_libraries(${name}_tests PRIVATE vnxlgi)
 # only one there.
 file(GLOB VNX_GLSRV_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/gl/server/*.cpp)
 list(REMOVE_ITEM VNX_GLSRV_SOURCES ${PROJECT_SOURCE_DIR}/gl/server/seams.cpp)
-add_executable(gl_server_dispatch_tests ${VNX_GLSRV_SOURCES}
-  ${CMAKE_CURRENT_SOURCE_DIR}/gl/server/dispatch/dispatch_check.cpp
+file(GLOB VNX_GLSRV_CHECKS CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/gl/server/dispatch/*_check.cpp)
+add_executable(gl_server_dispatch_tests ${VNX_GLSRV_SOURCES} ${VNX_GLSRV_CHECKS}
   ${CMAKE_CURRENT_SOURCE_DIR}/gl/server/dispatch/seams_double.cpp)
 target_include_directories(gl_server_dispatch_tests PRIVATE ${PROJECT_SOURCE_DIR}/gl/server
-  ${PROJECT_SOURCE_DIR}/include ${CMAKE_CURRENT_SOURCE_DIR}/gl/server/dispatch)
+  ${PROJECT_SOURCE_DIR}/include ${CMAKE_CURRENT_SOURCE_DIR}/gl/server/dispatch
+  ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(gl_server_dispatch_tests PRIVATE vnxplatform GTest::gtest GTest::gtest_main)
 target_link_options(gl_server_dispatch_tests PRIVATE $<TARGET_FILE:vornix>)
 add_dependencies(gl_server_dispatch_tests vornix)

@@ -5,6 +5,7 @@
 #include "seams_double.h"
 
 #include <cfenv>
+#include <cstring>
 
 namespace glsrv_double {
 
@@ -35,8 +36,6 @@ std::uintptr_t U(const void* p) { return reinterpret_cast<std::uintptr_t>(p); }
 
 using namespace glsrv_double;
 
-BOOL glInitDispatchVectors(void) { return Note(__func__) != 0; }
-void glFreeDispatchVectors(void) { Note(__func__); }
 void __glChooseFormatTable(PDEV*) { Note(__func__); }
 ULONG glInitVisualConfigs(PDEV*) { return Note(__func__); }
 void glFreeVisualConfigs(void) { Note(__func__); }
@@ -94,3 +93,37 @@ void N_Init(N_AllocFunc pfnAlloc, N_FreeFunc pfnFree, ULONG ul0, ULONG ul1) {
 void _NFreeData(void) { Note(__func__); }
 WNDOBJ* pwoFromEngineHandle(ULONG h) { return h == kWindowHandle ? kWindow : nullptr; }
 XLATEOBJ* pxoFromEngineHandle(ULONG) { return nullptr; }
+
+void N_MakeCurrent(N_Context* pnc) { Note(__func__, {U(pnc)}); }
+LONG N_SetStateBlockAttr(ULONG id, const void* pv) {
+    return static_cast<LONG>(Note(__func__, {id, U(pv)}));
+}
+ULONG N_DispatchPackets(const ULONG* pw, LONG c) {
+    return Note(__func__, {U(pw), static_cast<ULONG>(c)});
+}
+ULONG N_PacketsDone(ULONG id) {
+    Note(__func__, {id});
+    return gAnswers.notDone.count(id) == 0;
+}
+BOOL _DBindBuffers(GLContext* gc, ULONG fl) { return Note(__func__, {U(gc), fl}) != 0; }
+void _DSetClipRegion(GLContext* gc, const __GLXbox* pbox) { Note(__func__, {U(gc), U(pbox)}); }
+LONG __glDrawableHeight(GLContext* gc) { return static_cast<LONG>(Note(__func__, {U(gc)})); }
+BOOL __glVisualDoubleBuffered(GLContext* gc) { return Note(__func__, {U(gc)}) != 0; }
+BOOL __glVisualStereo(GLContext* gc) { return Note(__func__, {U(gc)}) != 0; }
+BOOL __glXPushLights(GLContext* gc) { return Note(__func__, {U(gc)}) != 0; }
+BOOL __glXPushClipPlanes(GLContext* gc) { return Note(__func__, {U(gc)}) != 0; }
+BOOL __glXPushColorFormat(GLContext* gc) { return Note(__func__, {U(gc)}) != 0; }
+BOOL __glXValidateViewport(GLContext* gc) { return Note(__func__, {U(gc)}) != 0; }
+ULONG __glClosePrimitive(GLClient* pgc) { return Note(__func__, {U(pgc)}); }
+void __glSendPrimitive(GLClient* pgc) { Note(__func__, {U(pgc)}); }
+LONG N_SetStateBlockAttrWord(ULONG id, ULONG ul) { return static_cast<LONG>(Note(__func__, {id, ul})); }
+LONG N_GetStateBlockAttr(ULONG id, void* pv) {
+    Note(__func__, {id, U(pv)});
+    auto it = gAnswers.attrs.find(id);
+    if (it != gAnswers.attrs.end()) {
+        std::memcpy(pv, it->second.data(), it->second.size() * sizeof(ULONG));
+    }
+    return -1;
+}
+void __glXSetMatrixMode(GLContext* gc, ULONG mode) { Note(__func__, {U(gc), mode}); }
+void __glXValidateTexture(GLContext* gc) { Note(__func__, {U(gc)}); }

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -25,6 +27,8 @@ struct Record {
 struct Answers {
     ULONG ul = 1;                    // every numeric or BOOL answer
     GLContext* gcCreated = nullptr;  // what context creation makes
+    std::set<ULONG> notDone;         // dispatch ids the lgi layer has not finished
+    std::map<ULONG, std::vector<ULONG>> attrs;  // lgi attribute values read back
 };
 
 extern Record gRecord;

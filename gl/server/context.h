@@ -1,0 +1,134 @@
+// The server's rendering context GLContext and the GL attribute-group record
+// GLState it owns. GLContext keeps its words' order; it holds pointers, so
+// its size follows the machine. Words the contexts' own code fills (driver
+// object, drawable, visual, display lists, selection and feedback) are
+// here with their places so that every part reads the same record.
+#pragma once
+
+#include "glsrv.h"
+
+struct GLDrawable;  // the window with a pixel format (drawables)
+struct GLVisual;    // the visual of a pixel format (pixel formats)
+struct N_Context;   // the lgi layer's context
+
+// A request handler: the calling thread's GLClient and the request (a
+// render request from its 4-byte render header, a single request from its
+// header). Answers 0 or an X error code.
+typedef ULONG (*__GLXdispatchFn)(GLClient* pgc, const void* pvRequest);
+
+struct GLState;
+struct __GLXprimBuffer;  // the server's primitive buffer (primitive accumulation)
+struct __GLXpacketBuffer;
+
+// A per-vertex handler of the vertex-packet table: the context's primitive
+// buffer and the request's arguments. Answers 0 or a GL error code.
+typedef ULONG (*__GLXvertexFn)(__GLXprimBuffer* ppb, const void* pvArgs);
+
+// Dirty bits of GLContext.dirty: what must be worked out again before the
+// next drawing or query.
+#define GLX_DIRTY_BUFFERS 0x01u
+#define GLX_DIRTY_VIEWPORT 0x04u
+#define GLX_DIRTY_CLIP 0x08u
+#define GLX_DIRTY_COLOR_FORMAT 0x10u
+#define GLX_DIRTY_CLIP_PLANES 0x20u
+#define GLX_DIRTY_LIGHTS 0x40u
+
+// GL render modes.
+#define GL_RENDER 0x1C00u
+#define GL_FEEDBACK 0x1C01u
+#define GL_SELECT 0x1C02u
+
+struct GLContext {
+    GLClient* pgc;                          // 0 the client it is current on, or null
+    void* pdo;                              // 1 the engine's driver object owning it
+    void* pPrimSegment;                     // 2 the primitive segment's mapping, or null
+    GLDrawable* pdraw;                      // 3 the bound drawable
+    ULONG flBufferMask;                     // 4 lgi buffer mask in force
+    ULONG bWindowChanged;                   // 5 the drawable changed since the last bind
+    GLVisual* pvis;                         // 6 its visual
+    N_Context* pnc;                         // 7 its lgi context
+    ULONG dirty;                            // 8 GLX_DIRTY_... bits
+    ULONG error;                            // 9 the first GL error not yet read, or 0
+    ULONG renderMode;                       // 10 GL_RENDER, GL_FEEDBACK or GL_SELECT
+    ULONG bInBegin;                         // 11 between Begin and End
+    ULONG bCompiling;                       // 12 a display list is being compiled
+    ULONG* pSelectBuffer;                   // 13 selection: buffer,
+    ULONG iSelectWrite;                     // 14   write index in words,
+    ULONG cSelectBuffer;                    // 15   size in words,
+    ULONG bSelectOverflow;                  // 16   overflow flag,
+    ULONG cHits;                            // 17   hit count
+    ULONG* pFeedbackBuffer;                 // 18 feedback: buffer,
+    ULONG cFeedbackBuffer;                  // 19   size in words,
+    ULONG iFeedbackType;                    // 20   type less 0x600
+    GLState* pState;                        // 21 its own GL attribute groups
+    float viewportMatrix[16];               // 22-37 the viewport matrix, by rows
+    ULONG ulReserved38;                     // 38
+    void* pListCompiled;                    // 39 the display list being compiled
+    ULONG* pListTable;                      // 40 shared display-list table
+    void* pLarge;                           // 41 large render command record
+    const __GLXdispatchFn* pRenderTable;    // 42 current render table
+    const __GLXdispatchFn* pSavedTable;     // 43 render table saved while compiling
+    const __GLXvertexFn* pVertexTable;      // 44 vertex-packet table
+    __GLXprimBuffer* pPrimBuffer;           // 45 the server's primitive buffer
+    __GLXpacketBuffer* pPending;            // 46 pending packet buffer
+    __GLXpacketBuffer* pRetiring;           // 47 packet buffers handed over, oldest first
+};
+
+// The 20-byte header that opens every packet buffer of the server's
+// primitive buffer; the lgi packet words follow.
+struct __GLXpacketBuffer {
+    USHORT opcode;          // +0 1039 (X_GLrop_DispatchPacketsZYD)
+    USHORT length;          // +2
+    ULONG cjUsed;           // +4 bytes used, header included (20 when empty)
+    ULONG target;           // +8 GLX_PACKETS_IMMEDIATE or GLX_PACKETS_LIST
+    ULONG token;            // +12 completion token, 0 until handed over
+    __GLXpacketBuffer* pNext;  // +16 next buffer handed over (a link, not data)
+};
+#define GLX_PACKETS_IMMEDIATE 1u
+#define GLX_PACKETS_LIST 2u
+#define GLX_PACKET_HEADER 20u
+
+// --- GL attribute groups --------------------------------------------------------------
+// The group bits of glPushAttrib; group bit k keeps its block at blocks[k].
+#define GL_CURRENT_BIT 0x00001u
+#define GL_POINT_BIT 0x00002u
+#define GL_LINE_BIT 0x00004u
+#define GL_POLYGON_BIT 0x00008u
+#define GL_POLYGON_STIPPLE_BIT 0x00010u
+#define GL_PIXEL_MODE_BIT 0x00020u
+#define GL_LIGHTING_BIT 0x00040u
+#define GL_FOG_BIT 0x00080u
+#define GL_DEPTH_BUFFER_BIT 0x00100u
+#define GL_ACCUM_BUFFER_BIT 0x00200u
+#define GL_STENCIL_BUFFER_BIT 0x00400u
+#define GL_VIEWPORT_BIT 0x00800u
+#define GL_TRANSFORM_BIT 0x01000u
+#define GL_ENABLE_BIT 0x02000u
+#define GL_COLOR_BUFFER_BIT 0x04000u
+#define GL_HINT_BIT 0x08000u
+#define GL_EVAL_BIT 0x10000u
+#define GL_LIST_BIT 0x20000u
+#define GL_TEXTURE_BIT 0x40000u
+#define GL_SCISSOR_BIT 0x80000u
+#define GLX_GROUPS 20u
+
+// Byte size of each group's block, by group bit number.
+extern const ULONG __glXGroupBlockSize[GLX_GROUPS];
+// The auxiliary evaluator record: a 32-byte grid sub-record, ten 16-byte
+// name blocks, eighteen 16-byte current-map records.
+#define GLX_AUX_EVAL_SIZE (32u + 10u * 16u + 18u * 16u)
+
+// Everything the attribute groups' requests keep in the server beside the
+// groups (texture objects, matrix stacks, evaluator control points, pixel
+// store): the parts that own them fill it in.
+struct GLServerObjects;
+
+struct GLState {
+    ULONG flPresent;            // 0 groups present (GL_..._BIT)
+    ULONG flPushed;             // 1 groups pushed into this record
+    ULONG iDepth;               // 2 attribute stack depth (0: the context's own)
+    GLState* pNext;             // 3 the record below on the attribute stack
+    BYTE* pAuxEval;             // 4 the auxiliary evaluator record
+    ULONG* blocks[GLX_GROUPS];  // 5.. group bit k at blocks[k]
+    GLServerObjects* pObjects;  // the server-object record (one per GLState)
+};

@@ -1,0 +1,226 @@
+// The five handler tables through which every GLX request is run, built
+// once at start-up and shared by every context: single requests by their
+// GLX opcode; render requests by their render opcode in one of three
+// tables chosen by the context's state (outside Begin/End, between Begin
+// and End, compiling a display list); and the vertex packets of the
+// server's primitive buffer. Each table is filled with its default, then
+// with the rows below.
+//
+// Handlers that belong to the request families not built yet stand in
+// their slots as __glXDisp_NotAvailable (render), the unknown-single
+// handler (single) and __glXVtx_NotAvailable (vertex packets): they say so
+// and answer an error.
+#include <cstring>
+#include <mutex>
+
+#include "dispatch.h"
+#include "seams.h"
+
+__GLXdispatchFn* __glXSingleTable = nullptr;
+__GLXdispatchFn* __glXRenderTable = nullptr;
+__GLXdispatchFn* __glXRenderBeginEndTable = nullptr;
+__GLXdispatchFn* __glXRenderListTable = nullptr;
+__GLXvertexFn* __glXVertexTable = nullptr;
+
+namespace {
+
+// A run of opcodes [first, last] that go to one handler (null: the handler
+// of the same opcode in the fallback table).
+struct __GLXrenderRun {
+    USHORT first;
+    USHORT last;
+    __GLXdispatchFn fn;
+};
+
+// A single request whose handler the server does not have yet: says so and
+// answers as an unknown single request.
+ULONG __glXDisp_SingleNotAvailable(GLClient* pgc, const void* pvRequest) {
+    const BYTE opcode = static_cast<const BYTE*>(pvRequest)[1];
+    __glXDebugPrint("%s: not available yet\n", __glXSingleRequestName(opcode));
+    return __glXDisp_UnknownSingle(pgc, pvRequest);
+}
+
+// A per-vertex handler the server does not have yet.
+ULONG __glXVtx_NotAvailable(__GLXprimBuffer*, const void*) {
+    __glXDebugPrint("__glXVtx: not available yet\n");
+    return GL_INVALID_OPERATION;
+}
+
+// The single requests X_GLsop_NewList .. X_GLsop_Flush.
+const __GLXrenderRun kSingle[] = {
+    {101, 142, __glXDisp_SingleNotAvailable},  // __glXDisp_<request>
+};
+
+// Outside Begin/End, in the order they are applied over the default.
+const __GLXrenderRun kImmediate[] = {
+    {1, 191, __glXDisp_NotAvailable},  // the standard requests, __glXDisp_<request>
+    {65, 76, __glXDisp_Ignore},        // Vertex2dv .. Vertex4sv
+    {151, 154, __glXDisp_Ignore},      // EvalCoord1dv .. EvalCoord2fv
+    {156, 156, __glXDisp_Ignore},      // EvalPoint1
+    {158, 158, __glXDisp_Ignore},      // EvalPoint2
+    {140, 140, __glXDisp_BadRender},   // no request has opcode 140
+    {X_GLrop_PrimitiveZYD, X_GLrop_PrimitiveZYD, __glXDisp_NotAvailable},  // glExecPrimitiveZYD
+};
+
+// Between Begin and End; everything else (Begin, the raster positions ...)
+// is not allowed there.
+const __GLXrenderRun kBeginEnd[] = {
+    {X_GLrop_End, X_GLrop_End, __glXBeginEnd_End},
+    {X_GLrop_CallList, X_GLrop_CallLists, nullptr},  // the immediate handlers
+    {151, 154, __glXDisp_NotAvailable},              // evaluator coordinates
+    {156, 156, __glXDisp_NotAvailable},              // EvalPoint1
+    {158, 158, __glXDisp_NotAvailable},              // EvalPoint2
+    {6, 21, __glXBeginEnd_Vertex},                   // colours
+    {22, 22, __glXBeginEnd_Vertex},                  // EdgeFlagv
+    {24, 27, __glXBeginEnd_Vertex},                  // indices
+    {28, 32, __glXBeginEnd_Vertex},                  // normals
+    {49, 76, __glXBeginEnd_Vertex},                  // texture coordinates and vertices
+    {X_GLrop_Materialfv, X_GLrop_Materialfv, __glXBeginEnd_Vertex},
+    {X_GLrop_Materialiv, X_GLrop_Materialiv, __glXBeginEnd_Vertex},
+};
+
+// While a list is compiled every request is stored in it; Begin and End go
+// to the compile-mode Begin and End.
+const __GLXrenderRun kList[] = {
+    {0, GLX_RENDER_ENTRIES - 1, __glXDisp_NotAvailable},  // store in the list
+    {X_GLrop_Begin, X_GLrop_Begin, __glXDisp_NotAvailable},
+    {X_GLrop_End, X_GLrop_End, __glXDisp_NotAvailable},
+};
+
+// Vertex packets that have handlers (__glXVtx_<request>).
+struct __GLXvertexRun {
+    USHORT first;
+    USHORT last;
+    __GLXvertexFn fn;
+};
+const __GLXvertexRun kVertex[] = {
+    {6, 22, __glXVtx_NotAvailable},   // colours, edge flag
+    {24, 32, __glXVtx_NotAvailable},  // indices, normals
+    {49, 64, __glXVtx_NotAvailable},  // texture coordinates
+    {65, 76, __glXVtx_NotAvailable},  // vertices
+    {96, 99, __glXVtx_NotAvailable},  // material
+};
+
+template <class Fn, class Run, size_t N>
+void vFill(Fn* pTable, ULONG cEntries, Fn fnDefault, const Run (&runs)[N], const Fn* pFallback) {
+    for (ULONG i = 0; i < cEntries; ++i) pTable[i] = fnDefault;
+    for (const Run& r : runs) {
+        for (ULONG i = r.first; i <= r.last && i < cEntries; ++i) {
+            pTable[i] = r.fn != nullptr ? r.fn : pFallback[i];
+        }
+    }
+}
+
+template <class T>
+T* pAllocTable(ULONG cEntries) {
+    return static_cast<T*>(LocalAlloc(LPTR, cEntries * sizeof(T)));
+}
+
+template <class T>
+void vFreeTable(T*& p) {
+    if (p != nullptr) LocalFree(p);
+    p = nullptr;
+}
+
+// Presence of __zydGLDispatchEveryPrim, read once per process.
+std::once_flag gEveryPrimRead;
+BOOL gbEveryPrim = FALSE;
+
+}  // namespace
+
+BOOL glInitDispatchVectors(void) {
+    __glXSortNameTables();
+    __glXSingleTable = pAllocTable<__GLXdispatchFn>(GLX_SINGLE_ENTRIES);
+    __glXRenderTable = pAllocTable<__GLXdispatchFn>(GLX_RENDER_ENTRIES);
+    __glXRenderBeginEndTable = pAllocTable<__GLXdispatchFn>(GLX_RENDER_ENTRIES);
+    __glXRenderListTable = pAllocTable<__GLXdispatchFn>(GLX_RENDER_ENTRIES);
+    __glXVertexTable = pAllocTable<__GLXvertexFn>(GLX_RENDER_ENTRIES);
+    if (__glXSingleTable == nullptr || __glXRenderTable == nullptr ||
+        __glXRenderBeginEndTable == nullptr || __glXRenderListTable == nullptr ||
+        __glXVertexTable == nullptr) {
+        glFreeDispatchVectors();
+        return FALSE;
+    }
+    vFill(__glXVertexTable, GLX_RENDER_ENTRIES, __glXVtx_Invalid, kVertex,
+          static_cast<const __GLXvertexFn*>(nullptr));
+
+    vFill(__glXSingleTable, GLX_SINGLE_ENTRIES, __glXDisp_UnknownSingle, kSingle,
+          static_cast<const __GLXdispatchFn*>(nullptr));
+
+    vFill(__glXRenderTable, GLX_RENDER_ENTRIES, __glXDisp_BadRender, kImmediate,
+          static_cast<const __GLXdispatchFn*>(nullptr));
+    vFill(__glXRenderBeginEndTable, GLX_RENDER_ENTRIES, __glXDisp_BadRender, kBeginEnd,
+          static_cast<const __GLXdispatchFn*>(__glXRenderTable));
+    vFill(__glXRenderListTable, GLX_RENDER_ENTRIES, __glXDisp_NotAvailable, kList,
+          static_cast<const __GLXdispatchFn*>(nullptr));
+    return TRUE;
+}
+
+void glFreeDispatchVectors(void) {
+    vFreeTable(__glXSingleTable);
+    vFreeTable(__glXRenderTable);
+    vFreeTable(__glXRenderBeginEndTable);
+    vFreeTable(__glXRenderListTable);
+    vFreeTable(__glXVertexTable);
+}
+
+// --- the special render handlers -----------------------------------------------------
+
+ULONG __glXDisp_Ignore(GLClient* pgc, const void* pvRequest) {
+    if (!__glXRenderBodyFits(pgc, pvRequest, __glXRenderFixedBody(__glXRenderOpcode(pvRequest)))) {
+        return __glXBadLength(pgc, pvRequest);
+    }
+    return GLX_SUCCESS;
+}
+
+ULONG __glXBeginEnd_End(GLClient* pgc, const void*) {
+    std::call_once(gEveryPrimRead, [] {
+        char ach[4];
+        SetLastError(0);
+        gbEveryPrim = GetEnvironmentVariableA("__zydGLDispatchEveryPrim", ach, sizeof ach) != 0 ||
+                      GetLastError() != ERROR_ENVVAR_NOT_FOUND;
+    });
+    GLContext* gc = pgc->gc;
+    if (gc == nullptr) return GLX_SUCCESS;
+    const ULONG ulClose = __glClosePrimitive(pgc);
+    if (ulClose != 0 || gbEveryPrim) __glSendPrimitive(pgc);
+    gc->pRenderTable = gc->bCompiling ? __glXRenderListTable : __glXRenderTable;
+    gc->bInBegin = 0;
+    return GLX_SUCCESS;
+}
+
+ULONG __glXVertexBody(ULONG opcode, const void* pvRequest, ULONG cjBody) {
+    if (opcode != X_GLrop_Materialfv && opcode != X_GLrop_Materialiv) {
+        return __glXRenderFixedBody(opcode);
+    }
+    // face, pname, then as many values as the parameter takes.
+    constexpr ULONG kFixed = 8;
+    if (cjBody < kFixed) return kFixed;
+    ULONG pname;
+    std::memcpy(&pname, static_cast<const BYTE*>(pvRequest) + 8, sizeof pname);
+    switch (pname) {
+        case 0x1200:  // GL_AMBIENT
+        case 0x1201:  // GL_DIFFUSE
+        case 0x1202:  // GL_SPECULAR
+        case 0x1600:  // GL_EMISSION
+        case 0x1602:  // GL_AMBIENT_AND_DIFFUSE
+            return kFixed + 16;
+        case 0x1601: return kFixed + 4;   // GL_SHININESS
+        case 0x1603: return kFixed + 12;  // GL_COLOR_INDEXES
+        default: return kFixed;           // refused by the handler before it reads a value
+    }
+}
+
+ULONG __glXBeginEnd_Vertex(GLClient* pgc, const void* pvRequest) {
+    const ULONG opcode = __glXRenderOpcode(pvRequest);
+    const ULONG cj = __glXRenderLength(pgc, pvRequest);
+    const ULONG cjBody = cj >= 4 ? cj - 4 : 0;
+    const ULONG cjNeeded = __glXVertexBody(opcode, pvRequest, cjBody);
+    if (cj < 4 || cjNeeded == ~0u || cjBody < cjNeeded) return __glXBadLength(pgc, pvRequest);
+    GLContext* gc = pgc->gc;
+    if (gc == nullptr || gc->pVertexTable == nullptr) return __glXDisp_BadRender(pgc, pvRequest);
+    const ULONG glError =
+        gc->pVertexTable[opcode](gc->pPrimBuffer, static_cast<const BYTE*>(pvRequest) + 4);
+    if (glError == GL_NO_ERROR) return GLX_SUCCESS;
+    return __glXRenderError(pgc, pvRequest, glError);
+}

@@ -1,0 +1,265 @@
+// Render requests of the published GLX protocol, for tests that write
+// requests the way a client does: each request's opcode, name and the
+// layout of its arguments after the 4-byte render header
+// {u16 length in bytes, header included; u16 opcode}.
+//
+// A layout is a run of argument types, each with an optional count:
+//   b  8-bit   s  16-bit   i  32-bit integer or enumerant   f  float
+//   d  double  P  the 20-byte pixel-store header of image requests
+// The arguments are packed in the order given and the body is padded to a
+// whole number of words. `variable` marks requests that carry more data
+// after the layout (lists, images, parameter vectors, control points).
+#pragma once
+
+#include <cctype>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace glx_test {
+
+struct RenderLayout {
+    std::uint16_t opcode;
+    const char* name;
+    const char* args;
+    bool variable;
+};
+
+inline const RenderLayout kRenderLayouts[] = {
+    {1, "X_GLrop_CallList", "i", false},
+    {2, "X_GLrop_CallLists", "ii", true},
+    {3, "X_GLrop_ListBase", "i", false},
+    {4, "X_GLrop_Begin", "i", false},
+    {5, "X_GLrop_Bitmap", "P6i", true},
+    {6, "X_GLrop_Color3bv", "3b", false},
+    {7, "X_GLrop_Color3dv", "3d", false},
+    {8, "X_GLrop_Color3fv", "3f", false},
+    {9, "X_GLrop_Color3iv", "3i", false},
+    {10, "X_GLrop_Color3sv", "3s", false},
+    {11, "X_GLrop_Color3ubv", "3b", false},
+    {12, "X_GLrop_Color3uiv", "3i", false},
+    {13, "X_GLrop_Color3usv", "3s", false},
+    {14, "X_GLrop_Color4bv", "4b", false},
+    {15, "X_GLrop_Color4dv", "4d", false},
+    {16, "X_GLrop_Color4fv", "4f", false},
+    {17, "X_GLrop_Color4iv", "4i", false},
+    {18, "X_GLrop_Color4sv", "4s", false},
+    {19, "X_GLrop_Color4ubv", "4b", false},
+    {20, "X_GLrop_Color4uiv", "4i", false},
+    {21, "X_GLrop_Color4usv", "4s", false},
+    {22, "X_GLrop_EdgeFlagv", "b", false},
+    {23, "X_GLrop_End", "", false},
+    {24, "X_GLrop_Indexdv", "d", false},
+    {25, "X_GLrop_Indexfv", "f", false},
+    {26, "X_GLrop_Indexiv", "i", false},
+    {27, "X_GLrop_Indexsv", "s", false},
+    {28, "X_GLrop_Normal3bv", "3b", false},
+    {29, "X_GLrop_Normal3dv", "3d", false},
+    {30, "X_GLrop_Normal3fv", "3f", false},
+    {31, "X_GLrop_Normal3iv", "3i", false},
+    {32, "X_GLrop_Normal3sv", "3s", false},
+    {33, "X_GLrop_RasterPos2dv", "2d", false},
+    {34, "X_GLrop_RasterPos2fv", "2f", false},
+    {35, "X_GLrop_RasterPos2iv", "2i", false},
+    {36, "X_GLrop_RasterPos2sv", "2s", false},
+    {37, "X_GLrop_RasterPos3dv", "3d", false},
+    {38, "X_GLrop_RasterPos3fv", "3f", false},
+    {39, "X_GLrop_RasterPos3iv", "3i", false},
+    {40, "X_GLrop_RasterPos3sv", "3s", false},
+    {41, "X_GLrop_RasterPos4dv", "4d", false},
+    {42, "X_GLrop_RasterPos4fv", "4f", false},
+    {43, "X_GLrop_RasterPos4iv", "4i", false},
+    {44, "X_GLrop_RasterPos4sv", "4s", false},
+    {45, "X_GLrop_Rectdv", "4d", false},
+    {46, "X_GLrop_Rectfv", "4f", false},
+    {47, "X_GLrop_Rectiv", "4i", false},
+    {48, "X_GLrop_Rectsv", "4s", false},
+    {49, "X_GLrop_TexCoord1dv", "d", false},
+    {50, "X_GLrop_TexCoord1fv", "f", false},
+    {51, "X_GLrop_TexCoord1iv", "i", false},
+    {52, "X_GLrop_TexCoord1sv", "s", false},
+    {53, "X_GLrop_TexCoord2dv", "2d", false},
+    {54, "X_GLrop_TexCoord2fv", "2f", false},
+    {55, "X_GLrop_TexCoord2iv", "2i", false},
+    {56, "X_GLrop_TexCoord2sv", "2s", false},
+    {57, "X_GLrop_TexCoord3dv", "3d", false},
+    {58, "X_GLrop_TexCoord3fv", "3f", false},
+    {59, "X_GLrop_TexCoord3iv", "3i", false},
+    {60, "X_GLrop_TexCoord3sv", "3s", false},
+    {61, "X_GLrop_TexCoord4dv", "4d", false},
+    {62, "X_GLrop_TexCoord4fv", "4f", false},
+    {63, "X_GLrop_TexCoord4iv", "4i", false},
+    {64, "X_GLrop_TexCoord4sv", "4s", false},
+    {65, "X_GLrop_Vertex2dv", "2d", false},
+    {66, "X_GLrop_Vertex2fv", "2f", false},
+    {67, "X_GLrop_Vertex2iv", "2i", false},
+    {68, "X_GLrop_Vertex2sv", "2s", false},
+    {69, "X_GLrop_Vertex3dv", "3d", false},
+    {70, "X_GLrop_Vertex3fv", "3f", false},
+    {71, "X_GLrop_Vertex3iv", "3i", false},
+    {72, "X_GLrop_Vertex3sv", "3s", false},
+    {73, "X_GLrop_Vertex4dv", "4d", false},
+    {74, "X_GLrop_Vertex4fv", "4f", false},
+    {75, "X_GLrop_Vertex4iv", "4i", false},
+    {76, "X_GLrop_Vertex4sv", "4s", false},
+    {77, "X_GLrop_ClipPlane", "4di", false},
+    {78, "X_GLrop_ColorMaterial", "2i", false},
+    {79, "X_GLrop_CullFace", "i", false},
+    {80, "X_GLrop_Fogf", "if", false},
+    {81, "X_GLrop_Fogfv", "i", true},
+    {82, "X_GLrop_Fogi", "2i", false},
+    {83, "X_GLrop_Fogiv", "i", true},
+    {84, "X_GLrop_FrontFace", "i", false},
+    {85, "X_GLrop_Hint", "2i", false},
+    {86, "X_GLrop_Lightf", "2if", false},
+    {87, "X_GLrop_Lightfv", "2i", true},
+    {88, "X_GLrop_Lighti", "3i", false},
+    {89, "X_GLrop_Lightiv", "2i", true},
+    {90, "X_GLrop_LightModelf", "if", false},
+    {91, "X_GLrop_LightModelfv", "i", true},
+    {92, "X_GLrop_LightModeli", "2i", false},
+    {93, "X_GLrop_LightModeliv", "i", true},
+    {94, "X_GLrop_LineStipple", "is", false},
+    {95, "X_GLrop_LineWidth", "f", false},
+    {96, "X_GLrop_Materialf", "2if", false},
+    {97, "X_GLrop_Materialfv", "2i", true},
+    {98, "X_GLrop_Materiali", "3i", false},
+    {99, "X_GLrop_Materialiv", "2i", true},
+    {100, "X_GLrop_PointSize", "f", false},
+    {101, "X_GLrop_PolygonMode", "2i", false},
+    {102, "X_GLrop_PolygonStipple", "P128b", false},
+    {103, "X_GLrop_Scissor", "4i", false},
+    {104, "X_GLrop_ShadeModel", "i", false},
+    {105, "X_GLrop_TexParameterf", "2if", false},
+    {106, "X_GLrop_TexParameterfv", "2i", true},
+    {107, "X_GLrop_TexParameteri", "3i", false},
+    {108, "X_GLrop_TexParameteriv", "2i", true},
+    {109, "X_GLrop_TexImage1D", "P8i", true},
+    {110, "X_GLrop_TexImage2D", "P8i", true},
+    {111, "X_GLrop_TexEnvf", "2if", false},
+    {112, "X_GLrop_TexEnvfv", "2i", true},
+    {113, "X_GLrop_TexEnvi", "3i", false},
+    {114, "X_GLrop_TexEnviv", "2i", true},
+    {115, "X_GLrop_TexGend", "d2i", false},
+    {116, "X_GLrop_TexGendv", "2i", true},
+    {117, "X_GLrop_TexGenf", "2if", false},
+    {118, "X_GLrop_TexGenfv", "2i", true},
+    {119, "X_GLrop_TexGeni", "3i", false},
+    {120, "X_GLrop_TexGeniv", "2i", true},
+    {121, "X_GLrop_InitNames", "", false},
+    {122, "X_GLrop_LoadName", "i", false},
+    {123, "X_GLrop_PassThrough", "f", false},
+    {124, "X_GLrop_PopName", "", false},
+    {125, "X_GLrop_PushName", "i", false},
+    {126, "X_GLrop_DrawBuffer", "i", false},
+    {127, "X_GLrop_Clear", "i", false},
+    {128, "X_GLrop_ClearAccum", "4f", false},
+    {129, "X_GLrop_ClearIndex", "f", false},
+    {130, "X_GLrop_ClearColor", "4f", false},
+    {131, "X_GLrop_ClearStencil", "i", false},
+    {132, "X_GLrop_ClearDepth", "d", false},
+    {133, "X_GLrop_StencilMask", "i", false},
+    {134, "X_GLrop_ColorMask", "4b", false},
+    {135, "X_GLrop_DepthMask", "b", false},
+    {136, "X_GLrop_IndexMask", "i", false},
+    {137, "X_GLrop_Accum", "if", false},
+    {138, "X_GLrop_Disable", "i", false},
+    {139, "X_GLrop_Enable", "i", false},
+    {141, "X_GLrop_PopAttrib", "", false},
+    {142, "X_GLrop_PushAttrib", "i", false},
+    {143, "X_GLrop_Map1d", "2d2i", true},
+    {144, "X_GLrop_Map1f", "i2fi", true},
+    {145, "X_GLrop_Map2d", "4d3i", true},
+    {146, "X_GLrop_Map2f", "i2fi2fi", true},
+    {147, "X_GLrop_MapGrid1d", "2di", false},
+    {148, "X_GLrop_MapGrid1f", "i2f", false},
+    {149, "X_GLrop_MapGrid2d", "4d2i", false},
+    {150, "X_GLrop_MapGrid2f", "i2fi2f", false},
+    {151, "X_GLrop_EvalCoord1dv", "d", false},
+    {152, "X_GLrop_EvalCoord1fv", "f", false},
+    {153, "X_GLrop_EvalCoord2dv", "2d", false},
+    {154, "X_GLrop_EvalCoord2fv", "2f", false},
+    {155, "X_GLrop_EvalMesh1", "3i", false},
+    {156, "X_GLrop_EvalPoint1", "i", false},
+    {157, "X_GLrop_EvalMesh2", "5i", false},
+    {158, "X_GLrop_EvalPoint2", "2i", false},
+    {159, "X_GLrop_AlphaFunc", "if", false},
+    {160, "X_GLrop_BlendFunc", "2i", false},
+    {161, "X_GLrop_LogicOp", "i", false},
+    {162, "X_GLrop_StencilFunc", "3i", false},
+    {163, "X_GLrop_StencilOp", "3i", false},
+    {164, "X_GLrop_DepthFunc", "i", false},
+    {165, "X_GLrop_PixelZoom", "2f", false},
+    {166, "X_GLrop_PixelTransferf", "if", false},
+    {167, "X_GLrop_PixelTransferi", "2i", false},
+    {168, "X_GLrop_PixelMapfv", "2i", true},
+    {169, "X_GLrop_PixelMapuiv", "2i", true},
+    {170, "X_GLrop_PixelMapusv", "2i", true},
+    {171, "X_GLrop_ReadBuffer", "i", false},
+    {172, "X_GLrop_CopyPixels", "5i", false},
+    {173, "X_GLrop_DrawPixels", "P4i", true},
+    {174, "X_GLrop_DepthRange", "2d", false},
+    {175, "X_GLrop_Frustum", "6d", false},
+    {176, "X_GLrop_LoadIdentity", "", false},
+    {177, "X_GLrop_LoadMatrixf", "16f", false},
+    {178, "X_GLrop_LoadMatrixd", "16d", false},
+    {179, "X_GLrop_MatrixMode", "i", false},
+    {180, "X_GLrop_MultMatrixf", "16f", false},
+    {181, "X_GLrop_MultMatrixd", "16d", false},
+    {182, "X_GLrop_Ortho", "6d", false},
+    {183, "X_GLrop_PopMatrix", "", false},
+    {184, "X_GLrop_PushMatrix", "", false},
+    {185, "X_GLrop_Rotated", "4d", false},
+    {186, "X_GLrop_Rotatef", "4f", false},
+    {187, "X_GLrop_Scaled", "3d", false},
+    {188, "X_GLrop_Scalef", "3f", false},
+    {189, "X_GLrop_Translated", "3d", false},
+    {190, "X_GLrop_Translatef", "3f", false},
+    {191, "X_GLrop_Viewport", "4i", false},
+    {1025, "X_GLrop_PrimitiveZYD", "4i", true},
+};
+
+// Bytes of the layout's arguments, padded to whole words.
+inline std::uint32_t BodyBytes(const char* args) {
+    std::uint32_t cj = 0;
+    for (const char* p = args; *p != '\0';) {
+        std::uint32_t n = 0;
+        while (std::isdigit(static_cast<unsigned char>(*p))) n = n * 10 + static_cast<std::uint32_t>(*p++ - '0');
+        if (n == 0) n = 1;
+        switch (*p++) {
+            case 'b': cj += n; break;
+            case 's': cj += 2 * n; break;
+            case 'i':
+            case 'f': cj += 4 * n; break;
+            case 'd': cj += 8 * n; break;
+            case 'P': cj += 20 * n; break;
+            default: return 0;
+        }
+    }
+    return (cj + 3) & ~3u;
+}
+
+// A render request of `opcode` with cjBody bytes of body (zero-filled
+// unless `body` gives them), its length field saying exactly that, in a
+// buffer of exactly that size.
+inline std::vector<std::uint8_t> RenderRequest(std::uint16_t opcode, std::uint32_t cjBody,
+                                               const std::vector<std::uint8_t>& body = {}) {
+    std::vector<std::uint8_t> v(4 + cjBody, 0);
+    const auto cj = static_cast<std::uint16_t>(v.size());
+    std::memcpy(v.data(), &cj, 2);
+    std::memcpy(v.data() + 2, &opcode, 2);
+    const std::size_t cjCopy = body.size() < cjBody ? body.size() : cjBody;
+    if (cjCopy != 0) std::memcpy(v.data() + 4, body.data(), cjCopy);
+    return v;
+}
+
+// Little-endian words as bytes, for request bodies.
+inline std::vector<std::uint8_t> Words(std::initializer_list<std::uint32_t> words) {
+    std::vector<std::uint8_t> v(words.size() * 4);
+    std::size_t i = 0;
+    for (std::uint32_t w : words) std::memcpy(v.data() + 4 * i++, &w, 4);
+    return v;
+}
+
+}  // namespace glx_test

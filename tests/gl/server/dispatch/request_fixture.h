@@ -1,0 +1,54 @@
+// A client thread with a current context and the dispatch tables built,
+// for tests of the request layer against the stand-ins of seams_double.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "dispatch.h"
+#include "gl/glx/render_layouts.h"
+#include "platform/debug.h"
+#include "seams_double.h"
+
+namespace glsrv_double {
+
+class RequestTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        gRecord = Record{};
+        gAnswers = Answers{};
+        vnx::debug::clear();
+        ASSERT_TRUE(InitGLSrvDll(nullptr, GLSRV_PROCESS_ATTACH, nullptr));
+        ASSERT_TRUE(glInitDispatchVectors());
+        pgc_ = pgcCurrent();
+        ASSERT_NE(pgc_, nullptr);
+        gc_.pRenderTable = __glXRenderTable;
+        gc_.pSavedTable = __glXRenderTable;
+        gc_.pVertexTable = __glXVertexTable;
+        pgc_->gc = &gc_;
+    }
+    void TearDown() override {
+        if (gc_.pState != nullptr) __glXFreeGLState(gc_.pState, gc_.pState->flPresent);
+        gc_.pState = nullptr;
+        pgc_->gc = nullptr;
+        __glXDebugFlag = 0;
+        glFreeDispatchVectors();
+        InitGLSrvDll(nullptr, GLSRV_PROCESS_DETACH, nullptr);
+        vnx::debug::clear();
+    }
+
+    // Runs the request through the table slot of its opcode.
+    ULONG Run(const __GLXdispatchFn* pTable, const std::vector<std::uint8_t>& request) {
+        return pTable[__glXRenderOpcode(request.data())](pgc_, request.data());
+    }
+
+    // The index of a group's block in GLState.blocks.
+    static unsigned Bit(ULONG flGroup) { return static_cast<unsigned>(__builtin_ctz(flGroup)); }
+
+    GLClient* pgc_ = nullptr;
+    GLContext gc_{};
+};
+
+}  // namespace glsrv_double
