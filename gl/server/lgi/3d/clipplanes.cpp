@@ -23,13 +23,8 @@ void vEyePlane(N_Context* pctx, const float* pfPlane, float* pfOut) {
 }
 
 bool bGrowPlanes(N_Context* pctx, ULONG cPlanes) {
-    if (cPlanes <= pctx->cClipPlaneCapacity) return true;
-    auto* pf = static_cast<float*>(_Nalloc(std::size_t{cPlanes} * N_CLIP_PLANE_BYTES));
-    if (pf == nullptr) return false;
-    if (pctx->pClipPlanes != nullptr) _Nfree(pctx->pClipPlanes);
-    pctx->pClipPlanes = pf;
-    pctx->cClipPlaneCapacity = cPlanes;
-    return true;
+    return _NGrowArray(reinterpret_cast<void**>(&pctx->pClipPlanes), &pctx->cClipPlaneCapacity, cPlanes,
+                       N_CLIP_PLANE_BYTES) != 0;
 }
 
 // The pair always follows the stored plane 0, whichever plane was set.
@@ -95,14 +90,10 @@ void N_SetClipPlaneEnables(ULONG cEnables, const ULONG* pulEnables) {
     if (!bNHaveContext()) return;
     N_Context* pctx = gpNCurrent;
     if (pulEnables == nullptr) cEnables = 0;
-    if (cEnables > pctx->cClipPlaneEnableCapacity) {
-        auto* pul = static_cast<ULONG*>(_Nalloc(std::size_t{cEnables} * sizeof(ULONG)));
-        if (pul == nullptr) return;
-        if (pctx->pulClipPlaneEnable != nullptr) _Nfree(pctx->pulClipPlaneEnable);
-        pctx->pulClipPlaneEnable = pul;
-        pctx->cClipPlaneEnableCapacity = cEnables;
-        pctx->cClipPlanesEnabled = 0;
-    }
+    const ULONG grown = _NGrowArray(reinterpret_cast<void**>(&pctx->pulClipPlaneEnable),
+                                    &pctx->cClipPlaneEnableCapacity, cEnables, sizeof(ULONG));
+    if (grown == 0) return;
+    if (grown == 2) pctx->cClipPlanesEnabled = 0;
     ULONG any = 0;
     ULONG later = 0;
     for (ULONG i = 0; i < cEnables; ++i) {

@@ -356,6 +356,10 @@ void _NWindowTransform(N_Context* pctx, const N_BoardFacts& board);
 // The first draw colour buffer's slot by the draw-buffer code (attribute
 // 163) and the bound slots, or -1.
 LONG _NFirstDrawSlot(N_Context* pctx);
+// Makes an array of the context hold c elements of cbEach bytes: 1 when it
+// already does, 2 when new storage replaced it (the old contents are gone),
+// 0 when storage cannot be had (the old array stays).
+ULONG _NGrowArray(void** ppv, ULONG* pcCapacity, ULONG c, std::size_t cbEach);
 // Rebuilds the plane-0 rotation pair from an eye-space plane.
 void _NBuildPlaneRotation(const float* pfPlane, N_PlaneRotation* pRot);
 

@@ -38,6 +38,16 @@ void vCopy(float* pfDest, const float* pfSrc, ULONG c) { std::memcpy(pfDest, pfS
 
 }  // namespace
 
+ULONG _NGrowArray(void** ppv, ULONG* pcCapacity, ULONG c, std::size_t cbEach) {
+    if (c <= *pcCapacity) return 1;
+    void* pv = _Nalloc(std::size_t{c} * cbEach);
+    if (pv == nullptr) return 0;
+    if (*ppv != nullptr) _Nfree(*ppv);
+    *ppv = pv;
+    *pcCapacity = c;
+    return 2;
+}
+
 void N_SetLights(ULONG cLights, const N_Light* pValues) {
     if (!bNHaveContext() || (cLights != 0 && pValues == nullptr)) return;
     N_Context* pctx = gpNCurrent;
@@ -96,14 +106,10 @@ void N_SetLightEnables(ULONG cEnables, const ULONG* pulEnables) {
         pctx->cLightsEnabled = 0;
         return;
     }
-    if (cEnables > pctx->cLightEnableCapacity) {
-        auto* pul = static_cast<ULONG*>(_Nalloc(std::size_t{cEnables} * sizeof(ULONG)));
-        if (pul == nullptr) return;
-        if (pctx->pulLightEnable != nullptr) _Nfree(pctx->pulLightEnable);
-        pctx->pulLightEnable = pul;
-        pctx->cLightEnableCapacity = cEnables;
-        pctx->cLightsEnabled = 0;
-    }
+    const ULONG grown = _NGrowArray(reinterpret_cast<void**>(&pctx->pulLightEnable),
+                                    &pctx->cLightEnableCapacity, cEnables, sizeof(ULONG));
+    if (grown == 0) return;
+    if (grown == 2) pctx->cLightsEnabled = 0;
     // A change of the enables changes the list of lights the lighting uses.
     if (cEnables != pctx->cLightsEnabled ||
         std::memcmp(pctx->pulLightEnable, pulEnables, cEnables * sizeof(ULONG)) != 0)
