@@ -62,6 +62,10 @@ void N_MakeCurrent(N_Context* pctx);
 // 2 pop, 3 load the top, 4 multiply the top, 5 push a value), 24 load the
 // further matrix (attribute 34), 25-29 unused, 30-168 state-block
 // attributes.
+// The stacks' roles: 0 the modelview M, 1 the projection, 2 the viewport
+// matrix (P = top of 2 x top of 1), 3 the texture matrix; on a stereo board
+// the further matrix is the second eye's projection, which takes stack 1's
+// place (second eye = top of 2 x further matrix x M).
 enum : ULONG {
     N_ATTR_STACK_FIRST = 0,
     N_ATTR_STACK_LAST = 23,

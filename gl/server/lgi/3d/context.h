@@ -191,7 +191,7 @@ struct N_Transform {
     ULONG projectionAffine;
     float combined[N_MATRIX_WORDS];          // K: P x M, then W x K (object to window)
     ULONG combinedAffine;
-    float extraCombined[N_MATRIX_WORDS];     // the second eye: attribute 34 x M, then W' x that
+    float extraCombined[N_MATRIX_WORDS];     // the second eye: top of stack 2 x attribute 34 x M, then W' x that
     float cofactors[4];                      // of K's bottom row: det K = sum K[3][j] x cofactor j
     float pipeModelView[N_MATRIX_WORDS];     // the modelview the pipeline's eye stages use
     float window[N_MATRIX_WORDS];            // W

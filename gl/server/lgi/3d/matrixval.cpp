@@ -58,9 +58,13 @@ void vValMatrices(N_Context* pctx, const N_BoardFacts& board) {
             _NMatInvert4(xf.projection, xf.projectionInverseM) ? xf.projectionInverseM : nullptr;
     }
     _NMatMul4(xf.projection, xf.modelView, xf.combined);
-    if (board.flags & BCF_STEREO)
+    if (board.flags & BCF_STEREO) {
+        // The second eye's projection stands where stack 1's top stands in
+        // P: behind the viewport matrix of stack 2.
         _NMatMul4(reinterpret_cast<const float*>(pulAttr(pctx, N_ATTR_EXTRA_MATRIX)), xf.modelView,
                   xf.extraCombined);
+        _NMatMul4(pfStackTop(pctx, 2), xf.extraCombined, xf.extraCombined);
+    }
     const ULONG affine = _NMatAffine(xf.combined);
     if (affine != xf.combinedAffine) {
         xf.combinedAffine = affine;

@@ -221,12 +221,15 @@ TEST_F(LgiMatrixTest, DepthRangeStoreRunsWindowTransform) {
     EXPECT_EQ(ctx_->xf.window[11], 0.0f) << "an unchanged range runs nothing";
 }
 
-// With the board in stereo the second eye's projection (attribute 34)
-// times M, moved into the right eye's window, is kept beside K.
+// With the board in stereo the second eye's projection (attribute 34, in
+// place of stack 1's top) times M, behind the viewport matrix and moved
+// into the right eye's window, is kept beside K.
 TEST_F(LgiMatrixTest, StereoKeepsSecondEyeCombined) {
     const M4 mv = mref::Translate(0, 0, -5);
     const M4 eye2 = mref::Frustum(-1.1, 0.9, -1, 1, 1, 10);
     SetMatrix(kLoadTop0, mv);
+    SetMatrix(kLoadTop1, mref::Frustum(-0.9, 1.1, -1, 1, 1, 10));  // the first eye: not used here
+    SetMatrix(kLoadTop2, DefaultViewportMatrix());
     SetMatrix(N_ATTR_EXTRA_MATRIX_OP, eye2);
     const LONG vp[4] = {0, 0, 99, 99};
     N_SetStateBlockAttr(50, vp);
@@ -237,7 +240,7 @@ TEST_F(LgiMatrixTest, StereoKeepsSecondEyeCombined) {
     M4 W{};
     for (int i = 0; i < 16; ++i) W[i] = ctx_->xf.window[i];
     W[7] += 600;
-    const M4 want = mref::Mul(mref::Mul(W, eye2), mv);
+    const M4 want = mref::Mul(mref::Mul(mref::Mul(W, DefaultViewportMatrix()), eye2), mv);
     for (int i = 0; i < 16; ++i)
         EXPECT_NEAR(ctx_->xf.extraCombined[i], want[i], 1e-6 * std::fabs(want[i]) + 1e-3) << i;
 }
