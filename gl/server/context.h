@@ -72,6 +72,8 @@ struct GLContext {
     __GLXprimBuffer* pPrimBuffer;           // 45 the server's primitive buffer
     __GLXpacketBuffer* pPending;            // 46 pending packet buffer
     __GLXpacketBuffer* pRetiring;           // 47 packet buffers handed over, oldest first
+    // After the record's words:
+    float deviceMatrix[16];                 // premultiplies the projection, by rows; identity
 };
 
 // The 20-byte header that opens every packet buffer of the server's

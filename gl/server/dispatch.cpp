@@ -14,6 +14,8 @@
 #include <mutex>
 
 #include "dispatch.h"
+#include "light.h"
+#include "matrix.h"
 #include "seams.h"
 
 __GLXdispatchFn* __glXSingleTable = nullptr;
@@ -60,6 +62,37 @@ const __GLXrenderRun kImmediate[] = {
     {158, 158, __glXDisp_Ignore},      // EvalPoint2
     {140, 140, __glXDisp_BadRender},   // no request has opcode 140
     {X_GLrop_PrimitiveZYD, X_GLrop_PrimitiveZYD, __glXDisp_NotAvailable},  // glExecPrimitiveZYD
+    // Lighting and materials.
+    {78, 78, __glXDisp_ColorMaterial},
+    {86, 86, __glXDisp_Lightf},
+    {87, 87, __glXDisp_Lightfv},
+    {88, 88, __glXDisp_Lighti},
+    {89, 89, __glXDisp_Lightiv},
+    {90, 90, __glXDisp_LightModelf},
+    {91, 91, __glXDisp_LightModelfv},
+    {92, 92, __glXDisp_LightModeli},
+    {93, 93, __glXDisp_LightModeliv},
+    {96, 96, __glXDisp_Materialf},
+    {97, 97, __glXDisp_Materialfv},
+    {98, 98, __glXDisp_Materiali},
+    {99, 99, __glXDisp_Materialiv},
+    // Matrices.
+    {175, 175, __glXDisp_Frustum},
+    {176, 176, __glXDisp_LoadIdentity},
+    {177, 177, __glXDisp_LoadMatrixf},
+    {178, 178, __glXDisp_LoadMatrixd},
+    {179, 179, __glXDisp_MatrixMode},
+    {180, 180, __glXDisp_MultMatrixf},
+    {181, 181, __glXDisp_MultMatrixd},
+    {182, 182, __glXDisp_Ortho},
+    {183, 183, __glXDisp_PopMatrix},
+    {184, 184, __glXDisp_PushMatrix},
+    {185, 185, __glXDisp_Rotated},
+    {186, 186, __glXDisp_Rotatef},
+    {187, 187, __glXDisp_Scaled},
+    {188, 188, __glXDisp_Scalef},
+    {189, 189, __glXDisp_Translated},
+    {190, 190, __glXDisp_Translatef},
 };
 
 // Between Begin and End; everything else (Begin, the raster positions ...)

@@ -10,6 +10,8 @@
 #include "dispatch.h"
 #include "lgi/lgi.h"
 #include "glstate.h"
+#include "light.h"
+#include "objects.h"
 #include "seams.h"
 
 const ULONG __glXGroupBlockSize[GLX_GROUPS] = {
@@ -222,6 +224,7 @@ void __glXFreeGLState(GLState* pgs, ULONG flMask) {
         }
     }
     if (pgs->pAuxEval != nullptr) LocalFree(pgs->pAuxEval);
+    __glXFreeServerObjects(pgs->pObjects);
     LocalFree(pgs);
 }
 

@@ -10,6 +10,7 @@
 #include "dispatch.h"
 #include "lgi/lgi.h"
 #include "glstate.h"
+#include "matrix.h"
 #include "seams.h"
 
 namespace {

@@ -91,10 +91,6 @@ BOOL __glVisualStereo(GLContext*) {
     vNotAvailable(__func__);
     return FALSE;
 }
-BOOL __glXPushLights(GLContext*) {
-    vNotAvailable(__func__);
-    return FALSE;
-}
 BOOL __glXPushClipPlanes(GLContext*) {
     vNotAvailable(__func__);
     return FALSE;
@@ -108,7 +104,10 @@ BOOL __glXValidateViewport(GLContext*) {
     return FALSE;
 }
 
-void __glXSetMatrixMode(GLContext*, ULONG) { vNotAvailable(__func__); }
+BoardConfig* __glBoardConfig(GLContext*) {
+    vNotAvailable(__func__);
+    return nullptr;
+}
 void __glXValidateTexture(GLContext*) { vNotAvailable(__func__); }
 
 ULONG __glClosePrimitive(GLClient*) {

@@ -78,18 +78,18 @@ void _DSetClipRegion(GLContext* gc, const __GLXbox* pbox);
 LONG __glDrawableHeight(GLContext* gc);
 BOOL __glVisualDoubleBuffered(GLContext* gc);
 BOOL __glVisualStereo(GLContext* gc);
-// Hand the lgi layer the eight lights' positions and spot directions, the
-// six clip planes with their enables, the colour format (lgi attribute 104)
-// of the visual; work out the viewport from the drawable and the screen:
-// TRUE when done.
-BOOL __glXPushLights(GLContext* gc);
+// Hand the lgi layer the six clip planes with their enables, the colour
+// format (lgi attribute 104) of the visual; work out the viewport from the
+// drawable and the screen: TRUE when done.
 BOOL __glXPushClipPlanes(GLContext* gc);
 BOOL __glXPushColorFormat(GLContext* gc);
 BOOL __glXValidateViewport(GLContext* gc);
-// Hands the matrix code the matrix mode; has the texture state worked out
-// again.
-void __glXSetMatrixMode(GLContext* gc, ULONG mode);
+// Has the texture state worked out again.
 void __glXValidateTexture(GLContext* gc);
+// The display driver's copy of the board configuration of the context's
+// device (its stereo values and flags), or null.
+struct BoardConfig;
+BoardConfig* __glBoardConfig(GLContext* gc);
 
 // --- the server's primitive buffer -------------------------------------------------------
 // Closes the primitive at End: 0 when the buffer may stay open,

@@ -13,11 +13,13 @@
 #include <vector>
 
 #include "dispatch.h"
+#include "matrix.h"
 #include "platform/debug.h"
 
 namespace {
 
 GLContext gContext{};
+GLState* gpState = nullptr;  // the context's GL state, made once
 
 }  // namespace
 
@@ -25,6 +27,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     vnx::debug::set_echo(false);
     InitGLSrvDll(nullptr, GLSRV_PROCESS_ATTACH, nullptr);
     glInitDispatchVectors();
+    if (__glXCreateGLState(&gContext, TRUE) == 0) gpState = gContext.pState;
     return 0;
 }
 
@@ -49,6 +52,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     pgc->cjLarge = cj == 0 ? static_cast<ULONG>(request.size()) : 0;
 
     gContext = GLContext{};
+    gContext.pState = gpState;
+    if (gpState != nullptr) __glXResetStacks(&gContext);  // every input starts from the same matrices
     gContext.pRenderTable = pTable;
     gContext.pVertexTable = __glXVertexTable;
     gContext.bInBegin = pTable == __glXRenderBeginEndTable;

@@ -62,6 +62,10 @@ void N_MakeCurrent(N_Context* pctx);
 // 2 pop, 3 load the top, 4 multiply the top, 5 push a value), 24 load the
 // further matrix (attribute 34), 25-29 unused, 30-168 state-block
 // attributes.
+// The stacks' roles: 0 the modelview M, 1 the projection, 2 the viewport
+// matrix (P = top of 2 x top of 1), 3 the texture matrix; on a stereo board
+// the further matrix is the second eye's projection, which takes stack 1's
+// place (second eye = top of 2 x further matrix x M).
 enum : ULONG {
     N_ATTR_STACK_FIRST = 0,
     N_ATTR_STACK_LAST = 23,
@@ -142,6 +146,72 @@ LONG N_ReadPixels(LONG x, LONG y, LONG cx, LONG cy, ULONG ulFormat, ULONG ulType
 // Copies a rectangle (source 0 colour, 1 stencil, 2 depth) to the raster
 // position.
 void N_CopyPixels(LONG x, LONG y, LONG cx, LONG cy, ULONG ulSource);
+
+// --- lights, user clip planes and pixel maps ---------------------------------------------------
+// A light record: the layout of the context's lights and of the values the
+// GL layer passes in (25 words). Spot direction and position are kept in
+// eye coordinates.
+struct N_Light {
+    ULONG control;          // 0x1
+    float ambient[4];       // 0x2
+    float diffuse[4];       // 0x4
+    float spotDirection[3]; // 0x10
+    float position[4];      // 0x20
+    float spotExponent;     // 0x40
+    float spotCutoff;       // 0x80
+    float constantAttenuation;   // 0x100
+    float linearAttenuation;     // 0x200
+    float quadraticAttenuation;  // 0x400
+    float specular[4];      // 0x8
+};
+static_assert(sizeof(N_Light) == 100, "a light record is 25 words");
+
+// Field bits of N_SetLight and N_GetLight.
+enum : ULONG {
+    N_LIGHT_CONTROL = 0x1,
+    N_LIGHT_AMBIENT = 0x2,
+    N_LIGHT_DIFFUSE = 0x4,
+    N_LIGHT_SPECULAR = 0x8,
+    N_LIGHT_SPOT_DIRECTION = 0x10,
+    N_LIGHT_POSITION = 0x20,
+    N_LIGHT_SPOT_EXPONENT = 0x40,
+    N_LIGHT_SPOT_CUTOFF = 0x80,
+    N_LIGHT_CONSTANT_ATTENUATION = 0x100,
+    N_LIGHT_LINEAR_ATTENUATION = 0x200,
+    N_LIGHT_QUADRATIC_ATTENUATION = 0x400,
+};
+
+// Copies cLights records (as given, no transform) and makes that the light
+// count; the arrays grow when the count exceeds their capacity.
+void N_SetLights(ULONG cLights, const N_Light* pLights);
+// Updates the fields of light iLight (below the light count; other indexes
+// are ignored) that flMask names. The spot direction and a position with
+// w = 0 are carried to eye space by the upper 3x3 of the current modelview,
+// a position with w != 0 by the whole modelview.
+void N_SetLight(ULONG flMask, ULONG iLight, const N_Light* pValues);
+// Copies the eye-space spot direction (0x10) and position (0x20) of light
+// iLight into the same fields of *pOut; nothing else is written.
+void N_GetLight(ULONG flMask, ULONG iLight, N_Light* pOut);
+// The lights' enable words; a count of 0 or no words drops the array.
+void N_SetLightEnables(ULONG cEnables, const ULONG* pulEnables);
+// Stores cPlanes planes (four floats each), carried to eye space by the
+// transpose of the inverse modelview.
+void N_SetClipPlanes(ULONG cPlanes, const float* pfPlanes);
+// Replaces plane iPlane (below the plane count) the same way.
+void N_SetClipPlane(ULONG iPlane, const float* pfPlane);
+// The planes' enable words (1 = enabled).
+void N_SetClipPlaneEnables(ULONG cEnables, const ULONG* pulEnables);
+// A pixel map as the GL layer hands it: map number 0-9, value count (at most
+// N_PIXEL_MAP_VALUES), the values.
+struct N_PixelMapDesc {
+    ULONG map;
+    ULONG cValues;
+    const ULONG* pulValues;
+};
+constexpr ULONG N_PIXEL_MAP_VALUES = 32;
+// Stores cMaps pixel maps; a map number above 9 or a count above 32 is
+// refused (that map only).
+void N_SetPixelMaps(ULONG cMaps, const N_PixelMapDesc* pMaps);
 
 // --- what the lgi layer uses of the GL layer ---------------------------------------------------
 // The server's device record that new contexts' hardware records name.

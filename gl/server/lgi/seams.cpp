@@ -15,6 +15,8 @@ ULONG _NPackedClearColour(N_Context*, const GLBuffer*) {
     return 0;
 }
 
+void _NPrimTransformSetup(N_Context*) { vNotAvailable(__func__); }
+
 void _NInitPipeBlocks(N_Context*) { vNotAvailable(__func__); }
 void _NInitPrimPipes(N_Context*) { vNotAvailable(__func__); }
 void _NStageNotAvailable(N_Context*, N_Pipe*) { vNotAvailable(__func__); }
@@ -48,9 +50,21 @@ void _NDirectReadPixels(N_Context*, const N_BoundBuffer*, LONG, LONG, LONG, LONG
 void _NFeedbackPixelToken(N_Context*, ULONG) { vNotAvailable(__func__); }
 
 void _NDropTexCache(N_Context*) { vNotAvailable(__func__); }
+ULONG _NTextureBound(N_Context*) {
+    vNotAvailable(__func__);
+    return 0;
+}
 
 void _NReleaseScratchPixmap(void*) { vNotAvailable(__func__); }
 ULONG _NBoardFlags(GLSRVDEVICE*) {
+    vNotAvailable(__func__);
+    return 0;
+}
+ULONG _NModelImprecision(GLSRVDEVICE*) {
+    vNotAvailable(__func__);
+    return 0;
+}
+LONG _NSurfaceHeight(GLSRVDEVICE*) {
     vNotAvailable(__func__);
     return 0;
 }

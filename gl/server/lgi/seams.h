@@ -17,6 +17,11 @@ void _NLoadDither(N_HwRecord* phw);
 // The clear colour (attribute 164) or index (165) packed for a colour buffer.
 ULONG _NPackedClearColour(N_Context* pctx, const GLBuffer* pBuffer);
 
+// The primitive transform set-up (transform mode, eye and normal stages,
+// viewer vector, enabled lights); it advances the context's transform
+// generation word (N_Transform.generation) when the transform mode changes.
+void _NPrimTransformSetup(N_Context* pctx);
+
 // --- pipelines --------------------------------------------------------------------------
 // Sets up the context's pipeline blocks and its per-kind dispatch records.
 void _NInitPipeBlocks(N_Context* pctx);
@@ -71,9 +76,16 @@ void _NFeedbackPixelToken(N_Context* pctx, ULONG ulToken);
 // --- textures -----------------------------------------------------------------------------
 // Drops the context's texture cache with all its entries.
 void _NDropTexCache(N_Context* pctx);
+// Whether a texture is bound for the context's texturing.
+ULONG _NTextureBound(N_Context* pctx);
 
 // --- the GL layer and the display driver ---------------------------------------------------
 // Releases a scratch pixmap record of the context.
 void _NReleaseScratchPixmap(void* pvPixmap);
 // The flags of the board configuration of a device (BCF_...).
 ULONG _NBoardFlags(GLSRVDEVICE* pDevice);
+// The board configuration's modelImprecision word of a device.
+ULONG _NModelImprecision(GLSRVDEVICE* pDevice);
+// The height of the device's drawing area (cySurface): where the right
+// eye's image starts on a stereo board.
+LONG _NSurfaceHeight(GLSRVDEVICE* pDevice);

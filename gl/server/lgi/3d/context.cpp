@@ -83,6 +83,7 @@ N_Context* N_CreateContext(ULONG ulStereo) {
     pctx->cLightCapacity = N_LIGHT_CAPACITY;
     pctx->cLightEnableCapacity = N_LIGHT_CAPACITY;
 
+    _NInitTransform(pctx);
     _NInitPipeBlocks(pctx);
     return pctx;
 }

@@ -55,6 +55,7 @@ enum : ULONG {
     N_ATTR_MATRIX_STACK0 = 30,
     N_ATTR_EXTRA_MATRIX = 34,
     N_ATTR_RENDER_MODE = 35,
+    N_ATTR_DEPTH_RANGE = 51,
     N_ATTR_FEEDBACK_BUFFER = 36,
     N_ATTR_COLOUR_INDEX_MODE = 83,
     N_ATTR_RASTER_POS = 97,
@@ -171,6 +172,43 @@ struct N_NameStack {
     void* pvCallbackArg;
 };
 
+// --- matrices ------------------------------------------------------------------------------
+// Matrices are 16 floats, row-major: element (r, c) is word 4r + c.
+constexpr ULONG N_MATRIX_WORDS = 16;
+
+// What the matrix validator and the window transform derive from the
+// matrix stacks, the viewport, the depth range and the board.
+struct N_Transform {
+    ULONG modelViewChanged;   // stack 0 changed since the last validation
+    ULONG projectionChanged;  // stacks 1-3 or the extra matrix changed
+    float modelView[N_MATRIX_WORDS];         // M: the top of stack 0
+    float modelViewInverseM[N_MATRIX_WORDS]; // its inverse; the identity when M has none
+    const float* pModelViewInverse;          // the inverse, or null when M has none
+    ULONG modelViewAffine;
+    float projection[N_MATRIX_WORDS];        // P: top of stack 2 x top of stack 1
+    float projectionInverseM[N_MATRIX_WORDS];
+    const float* pProjectionInverse;
+    ULONG projectionAffine;
+    float combined[N_MATRIX_WORDS];          // K: P x M, then W x K (object to window)
+    ULONG combinedAffine;
+    float extraCombined[N_MATRIX_WORDS];     // the second eye: top of stack 2 x attribute 34 x M, then W' x that
+    float cofactors[4];                      // of K's bottom row: det K = sum K[3][j] x cofactor j
+    float pipeModelView[N_MATRIX_WORDS];     // the modelview the pipeline's eye stages use
+    float window[N_MATRIX_WORDS];            // W
+    float boundsF[6];                        // x min, y min, z min, x max, y max, z max
+    LONG boundsI[6];                         // the same, truncated toward zero
+    float fogInverse[N_MATRIX_WORDS];        // (W x P) inverse, fog on
+    float fogLinear[4];                      // (W x P) (2,2), (2,3), (3,2), (3,3), linear fog
+    ULONG generation;                        // written by the primitive transform set-up
+};
+
+// --- user clip planes -------------------------------------------------------------------------
+// The pair that turns clip plane 0 onto a coordinate plane and back.
+struct N_PlaneRotation {
+    float forward[N_MATRIX_WORDS];
+    float backward[N_MATRIX_WORDS];
+};
+
 // --- the context ------------------------------------------------------------------------------
 constexpr ULONG N_PRIM_DISPATCH = 11;  // codes 61-71
 constexpr ULONG N_PIPE_BLOCKS = 16;
@@ -181,6 +219,17 @@ constexpr ULONG N_CLIP_PLANE_CAPACITY = 6;
 constexpr std::size_t N_LIGHT_RECORDS_BYTES = 3500;
 constexpr std::size_t N_LIGHT_WORK_BYTES = 6160;
 constexpr std::size_t N_CLIP_PLANE_BYTES = 16;
+
+// --- pixel maps -------------------------------------------------------------------------------
+struct N_PixelMap {
+    ULONG map;      // 0-9
+    ULONG cValues;  // at most N_PIXEL_MAP_VALUES
+    ULONG* pulValues;  // N_PIXEL_MAP_VALUES words (the context's apPixelMaps[map])
+};
+struct N_PixelMapRecord {
+    N_PixelMap maps[N_PIXEL_MAPS];
+};
+
 
 struct N_Context {
     ULONG aulReserved0[2];
@@ -232,6 +281,10 @@ struct N_Context {
     N_PipeBlock* pBlock;  // the current pipeline block
     LONG viewportCache[8];  // -1 at creation: the first comparison fails
     N_HwRecord hw[N_HW_RECORDS];
+
+    // Matrices, and the plane-0 rotation pair (identity until plane 0 is set).
+    N_Transform xf;
+    N_PlaneRotation plane0;
 };
 
 inline ULONG* pulAttr(N_Context* pctx, ULONG id) { return &pctx->sb.w[gaNAttrTable[id].iWord]; }
@@ -257,6 +310,58 @@ LONG _NSetSBStackAttr(N_Context* pctx, ULONG op, ULONG flDirty, const ULONG* pul
 ULONG flStackDirty(ULONG op);
 // Whether an operation reads a 16-word value.
 bool bStackOpTakesValue(ULONG op);
+
+// --- matrices (matrix.cpp, matrixval.cpp) ------------------------------------------------------
+// out = a x b (row i of a times the columns of b); out may be a or b.
+void _NMatMul4(const float* a, const float* b, float* out);
+// Inverts m into out by Gauss-Jordan elimination with partial pivoting: 1,
+// or 0 when m has no inverse (a zero pivot, or values that are not finite);
+// out is then the identity.
+ULONG _NMatInvert4(const float* m, float* out);
+// Words 12-14 are zero (either sign) and word 15 is 1.0.
+ULONG _NMatAffine(const float* m);
+void _NMatIdentity(float* out);
+// f truncated toward zero; beyond the range of LONG the nearest end, NaN 0.
+LONG _NTruncToLong(float f);
+// out_r = row r of m . v (four components).
+void _NTransformVec4(const float* v, float* out, const float* m);
+// The upper 3x3 of m times v: out_r = row r of m . (x, y, z).
+void _NTransformDir3(const float* v, float* out, const float* m);
+
+// Sets up a new context's derived matrices: both changed flags set.
+void _NInitTransform(N_Context* pctx);
+// Step 1 of the matrix validator: M, its affine flag and inverse, when the
+// modelview changed.
+void _NValModelView(N_Context* pctx);
+// The matrix validator (M, P, K, the extra combined matrix, the flags and
+// the cofactors).
+void _NValMatrices(N_Context* pctx);
+// The window transform: W from the viewport, the draw buffer's origin, the
+// stereo eye, the board's precision and the depth range; then the matrix
+// validator, the fog and clip-plane forms, K = W x K.
+void _NValWindowTransform(N_Context* pctx);
+
+// What the window transform reads of the board (the display driver's
+// device record and its board configuration).
+struct N_BoardFacts {
+    ULONG flags;             // BCF_... of the board configuration
+    ULONG modelImprecision;  // non-zero: window coordinates in 28.4 units
+    ULONG stereoPages;       // the page configuration runs stereo
+    LONG cyRightEye;         // y offset of the right eye's image (the surface height)
+};
+// The board facts of the context's device.
+N_BoardFacts _NBoardFactsOf(N_Context* pctx);
+// The window transform with the board facts given.
+void _NWindowTransform(N_Context* pctx, const N_BoardFacts& board);
+// The first draw colour buffer's slot by the draw-buffer code (attribute
+// 163) and the bound slots, or -1.
+LONG _NFirstDrawSlot(N_Context* pctx);
+// Makes an array of the context hold c elements of cbEach bytes: 1 when it
+// already does, 2 when new storage replaced it (the old contents are gone),
+// 0 when storage cannot be had (the old array stays).
+ULONG _NGrowArray(void** ppv, ULONG* pcCapacity, ULONG c, std::size_t cbEach);
+// Rebuilds the plane-0 rotation pair from an eye-space plane.
+void _NBuildPlaneRotation(const float* pfPlane, N_PlaneRotation* pRot);
 
 // --- debug (comutil) -------------------------------------------------------------------------
 // Reports a state that should not arise; processing goes on.

@@ -53,6 +53,8 @@ LONG _NPacketRestoreState(N_Context* pctx, ULONG, const ULONG* pulArgs, ULONG cL
     if (cLeft < 2) return kRefused;
     std::memcpy(pctx->sb.w, pvAddress(pulArgs), sizeof pctx->sb.w);
     pctx->dirty = N_DIRTY_ALL;
+    pctx->xf.modelViewChanged = 1;
+    pctx->xf.projectionChanged = 1;
     return 2;
 }
 

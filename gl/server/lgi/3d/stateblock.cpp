@@ -45,6 +45,11 @@ LONG _NSetSBAttr(N_Context* pctx, ULONG id, ULONG ulDescriptor, ULONG flDirty,
     while (i < cWords && pul[i] == pulWords[i]) ++i;
     if (i == cWords) return static_cast<LONG>(cWords);
     std::memcpy(pul + i, pulWords + i, (cWords - i) * sizeof(ULONG));
+    // A new depth range takes effect at once: the window transform runs now.
+    if (id == N_ATTR_DEPTH_RANGE) {
+        _NValWindowTransform(pctx);
+        return static_cast<LONG>(cWords);
+    }
     pctx->dirty |= flDirty;
     return static_cast<LONG>(cWords);
 }
@@ -52,6 +57,7 @@ LONG _NSetSBAttr(N_Context* pctx, ULONG id, ULONG ulDescriptor, ULONG flDirty,
 LONG _NSetSBStackAttr(N_Context* pctx, ULONG op, ULONG flDirty, const ULONG* pulData) {
     if (op == N_ATTR_EXTRA_MATRIX_OP) {
         std::memcpy(pulAttr(pctx, N_ATTR_EXTRA_MATRIX), pulData, kMatrixWords * sizeof(ULONG));
+        pctx->xf.projectionChanged = 1;
         pctx->dirty |= flDirty;
         return kMatrixWords;
     }
@@ -96,6 +102,11 @@ LONG _NSetSBStackAttr(N_Context* pctx, ULONG op, ULONG flDirty, const ULONG* pul
             depth = 1;
             break;
     }
+    // Stack 0 is the modelview; the others make up the projection.
+    if (op / 6 == 0)
+        pctx->xf.modelViewChanged = 1;
+    else
+        pctx->xf.projectionChanged = 1;
     pctx->dirty |= flDirty;
     return static_cast<LONG>(cUsed);
 }

@@ -256,6 +256,8 @@ TEST_F(GLStateTest, ValidateDrawFollowsTheDirtyBits) {
 // buffers and the viewport, the buffers bound, and lights, clip planes and
 // colour format handed on while marked.
 TEST_F(GLStateTest, ValidateOnBind) {
+    ASSERT_EQ(__glXCreateGLState(&gc_, TRUE), 0u);
+    gRecord.calls.clear();
     gAnswers.ul = 1;
     gc_.bWindowChanged = 1;
     gc_.flBufferMask = 0x404;
@@ -263,7 +265,7 @@ TEST_F(GLStateTest, ValidateOnBind) {
     __glXValidateOnBind(&gc_);
     std::vector<std::string> names;
     for (const Call& c : gRecord.calls) names.push_back(c.name);
-    EXPECT_EQ(names, (std::vector<std::string>{"N_MakeCurrent", "_DBindBuffers", "__glXPushLights",
+    EXPECT_EQ(names, (std::vector<std::string>{"N_MakeCurrent", "_DBindBuffers", "N_SetLights",
                                                "__glXPushClipPlanes", "__glXPushColorFormat"}));
     EXPECT_EQ(gRecord.calls[1].args[1], 0x404u);
     EXPECT_EQ(gc_.bWindowChanged, 0u);

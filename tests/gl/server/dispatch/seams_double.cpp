@@ -97,7 +97,16 @@ XLATEOBJ* pxoFromEngineHandle(ULONG) { return nullptr; }
 
 void N_MakeCurrent(N_Context* pnc) { Note(__func__, {U(pnc)}); }
 LONG N_SetStateBlockAttr(ULONG id, const void* pv) {
-    return static_cast<LONG>(Note(__func__, {id, U(pv)}));
+    const LONG l = static_cast<LONG>(Note(__func__, {id, U(pv)}));
+    if (pv != nullptr) {
+        // Matrices (ids 0-24) are 16 words, colours (materials, light-model
+        // ambient) 4; of other attributes the first word is kept.
+        const bool bColour = (id >= 58 && id <= 61) || (id >= 67 && id <= 70) || id == 75;
+        const std::size_t c = id <= 24 ? 16 : bColour ? 4 : 1;
+        gRecord.calls.back().words.resize(c);
+        std::memcpy(gRecord.calls.back().words.data(), pv, c * sizeof(ULONG));
+    }
+    return l;
 }
 ULONG N_DispatchPackets(const ULONG* pw, LONG c) {
     return Note(__func__, {U(pw), static_cast<ULONG>(c)});
@@ -111,7 +120,6 @@ void _DSetClipRegion(GLContext* gc, const __GLXbox* pbox) { Note(__func__, {U(gc
 LONG __glDrawableHeight(GLContext* gc) { return static_cast<LONG>(Note(__func__, {U(gc)})); }
 BOOL __glVisualDoubleBuffered(GLContext* gc) { return Note(__func__, {U(gc)}) != 0; }
 BOOL __glVisualStereo(GLContext* gc) { return Note(__func__, {U(gc)}) != 0; }
-BOOL __glXPushLights(GLContext* gc) { return Note(__func__, {U(gc)}) != 0; }
 BOOL __glXPushClipPlanes(GLContext* gc) { return Note(__func__, {U(gc)}) != 0; }
 BOOL __glXPushColorFormat(GLContext* gc) { return Note(__func__, {U(gc)}) != 0; }
 BOOL __glXValidateViewport(GLContext* gc) { return Note(__func__, {U(gc)}) != 0; }
@@ -126,5 +134,15 @@ LONG N_GetStateBlockAttr(ULONG id, void* pv) {
     }
     return -1;
 }
-void __glXSetMatrixMode(GLContext* gc, ULONG mode) { Note(__func__, {U(gc), mode}); }
+BoardConfig* __glBoardConfig(GLContext* gc) {
+    Note(__func__, {U(gc)});
+    return gAnswers.board;
+}
+void N_SetLights(ULONG c, const N_Light* p) { Note(__func__, {c, U(p)}); }
+void N_SetLight(ULONG fl, ULONG i, const N_Light* p) { Note(__func__, {fl, i, U(p)}); }
+void N_GetLight(ULONG fl, ULONG i, N_Light* p) {
+    Note(__func__, {fl, i, U(p)});
+    if (fl & N_LIGHT_SPOT_DIRECTION) std::memcpy(p->spotDirection, gAnswers.eyeLight.spotDirection, 12);
+    if (fl & N_LIGHT_POSITION) std::memcpy(p->position, gAnswers.eyeLight.position, 16);
+}
 void __glXValidateTexture(GLContext* gc) { Note(__func__, {U(gc)}); }

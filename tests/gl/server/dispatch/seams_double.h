@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "lgi/lgi.h"
+#include "boardconfig.h"
 #include "seams.h"
 
 namespace glsrv_double {
@@ -17,6 +18,7 @@ struct Call {
     std::vector<std::uintptr_t> args;
     USHORT controlWord = 0;     // x87 control word during the call
     int exceptionsEnabled = 0;  // fegetexcept() during the call
+    std::vector<ULONG> words;   // N_SetStateBlockAttr: the value's words
 };
 
 struct Record {
@@ -29,6 +31,8 @@ struct Answers {
     GLContext* gcCreated = nullptr;  // what context creation makes
     std::set<ULONG> notDone;         // dispatch ids the lgi layer has not finished
     std::map<ULONG, std::vector<ULONG>> attrs;  // lgi attribute values read back
+    BoardConfig* board = nullptr;    // the board configuration __glBoardConfig answers
+    N_Light eyeLight{};              // what N_GetLight reads back
 };
 
 extern Record gRecord;
