@@ -12,6 +12,12 @@
 // visible part of a covered window, a hatch brush, uploaded pictures, copies
 // on the board, and a few operations the driver hands back to the engine.
 // Answers the operations that succeeded.
+//
+// Scenes of other concerns live in tools/desktop_<concern>.cpp, each one
+// function declared below that takes the engine device and the locked screen
+// surface, draws only through the engine's calls and the driver entry points
+// the engine dispatches, and answers the operations that succeeded;
+// draw_desktop calls each with one line.
 int draw_desktop(vnx::engine::Device& device);
 
 // Writes the screen, read back from board memory, as a PNG file (both

@@ -19,22 +19,32 @@
 #include "kz2queue.h"
 #include "pdev.h"
 #include "platform/ddi.h"
+#include "rop/rop.h"
 
 // --- words of the copy packets ---------------------------------------------------
 #define COPY_BLOCK 8                 // pixels of a block's side
 #define COPY_BLOCK_FIXED 0x80        // ... in 28.4
 #define COPY_PACKET_BLOCKS 256       // blocks of one block-copy packet
-#define CMD2D_BLOCK_COPY 0x2000C26u  // block copies (| (n + 3) << 20, | constants)
-#define COPY_SETUP0 0x001126DFu      // the three set-up instructions of a block copy
-#define COPY_SETUP1 0x001C0331u      // (| phase << 11)
+// The three set-up instructions of a block copy: the board's addressing
+// instructions that fetch each pixel's source sample into register 12 (the
+// second | phase << 11, in bits 11-16). Their words do not follow the
+// operand fields of the 2D programs, so they are named whole. Each takes the
+// clip bit (INSTR_CLIP) on split-screen boards.
+#define COPY_SETUP0 0x001126DFu
+#define COPY_SETUP1 0x001C0331u
 #define COPY_SETUP2 0x00132F1Fu
-#define COPY_SETUP_SPLIT 0x10000000u        // added to each on split-screen boards
-#define COPY_LAST_BLOCK 0x10000340u         // the block copy's last instruction: into 13
-#define COPY_LAST_BLOCK_STAGED 0x100002C0u  // under the reduced plane mask: into 11, then
-#define COPY_PLANE_BLOCK 0x1016F340u        // 11 AND 30 into 13
-#define COPY_BLOCK_PLANE_MASK 0x7FFFu       // register 30 of a masked block copy (stored pixels)
-#define CMD2D_TABLE_BLOCK 0x2100006u        // the copy table's load into register 8
-#define COPY_TABLE_LOAD 0x001A0208u         // pixmap 13 into register 8
+#define COPY_PHASE_SHIFT 11
+// The block copy's last instruction: into 13; under the reduced plane mask
+// into 11, then 11 AND 30 into 13 (the mask constant COPY_BLOCK_PLANE_MASK).
+#define COPY_LAST_BLOCK ROP_LAST_FILL
+#define COPY_LAST_BLOCK_STAGED ulInstr(0, REG_TEMP11, REG_NONE, REG_NONE, INSTR_CLIP)
+#define COPY_PLANE_BLOCK ulInstr(OP_AND, REG_PIXMAP, REG_TEMP11, REG_CONST1, INSTR_CLIP)
+#define COPY_BLOCK_PLANE_MASK 0x7FFFu  // register 30 of a masked block copy (stored pixels)
+// The copy table's load: pixmap 13 into register 8, an 8x8 square.
+#define CMD2D_TABLE_BLOCK CMD2D_PATTERN_BLOCK
+#define COPY_TABLE_LOAD ulInstr(OP_COPY, REG_STAGE8, REG_PIXMAP)
+static_assert(COPY_LAST_BLOCK_STAGED == 0x100002C0u && COPY_PLANE_BLOCK == 0x1016F340u &&
+              COPY_TABLE_LOAD == 0x001A0208u);
 #define COPY_TABLE_WORDS 16
 #define COPY_TABLE_ROWS 4           // rows of the pattern surface the table occupies
 #define COPY_CLIP_BUFFER_BYTES 804  // the copy's clip enumeration: a count and 50 rectangles

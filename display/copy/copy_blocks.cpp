@@ -17,9 +17,6 @@ const ULONG aulCopyTable[COPY_TABLE_WORDS] = {
 
 namespace {
 
-// The point load's instruction: each point's word into the pixmap.
-constexpr ULONG kTablePointWord = REG_COLOUR << INSTR_A_SHIFT | INSTR_DST(REG_PIXMAP) | OP_COPY;
-static_assert(kTablePointWord == 0x00360348u);
 constexpr ULONG kTableColumns = 4;  // one copy of the table per tile column
 
 }  // namespace
@@ -32,7 +29,7 @@ void vLoadCopyTable(KZ2QUEUEMGT pqm, SURFOBJ* psoPattern) {
     ULONG* p = kz2NewPacketQueue(pqm, psoPattern, COPY_TABLE_WORDS * kTableColumns);
     vSetCommand(pqm, CMD2D_POINT_LOAD);
     *p++ = ft.pid;
-    *p++ = kTablePointWord;
+    *p++ = INSTR_POINT_LOAD;
     for (LONG i = 0; i < 4; ++i) {
         for (LONG j = 0; j < 4; ++j) {
             for (LONG k = 0; k < static_cast<LONG>(kTableColumns); ++k) {
@@ -102,9 +99,9 @@ void vCopyBlocks(SURFOBJ* psoDst, SURFOBJ* psoSrc, RECTL* prclDst, POINTL* pptSr
         n = cRop3Instructions(aulProgram, rop3, REG_PIXMAP, REG_PATTERN, REG_NONE, COPY_LAST_BLOCK);
     }
     if (n == 0) return;
-    const ULONG ulSplit = ppdev->layout.bSplitScreen ? COPY_SETUP_SPLIT : 0u;
+    const ULONG ulSplit = ppdev->layout.bSplitScreen ? INSTR_CLIP : 0u;
     const ULONG aulSetup[3] = {COPY_SETUP0 | ulSplit,
-                               COPY_SETUP1 | ulCopyPhase(dx, dy) << 11 | ulSplit,
+                               COPY_SETUP1 | ulCopyPhase(dx, dy) << COPY_PHASE_SHIFT | ulSplit,
                                COPY_SETUP2 | ulSplit};
     const ULONG ulCommand = (n + 3) << CMD2D_INSTR_SHIFT | flConst | CMD2D_BLOCK_COPY;
     const ULONG ulPids = ulCopyPid(s.pid) << 16 | ulCopyPid(d.pid);

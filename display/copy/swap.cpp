@@ -44,7 +44,7 @@ std::vector<RECTL> vUncovered(const RECTL& rcl, const std::vector<RECTL>& covere
         std::vector<RECTL> next;
         for (const RECTL& p : pieces) {
             RECTL i;
-            if (!bIntersect(p, c, &i)) {
+            if (!bRectIntersect(&p, &c, &i)) {
                 next.push_back(p);
                 continue;
             }
@@ -139,7 +139,7 @@ void vExchangeBatch(const SwapPass& sp, std::vector<RECTL> arcl, bool bLast) {
         ULONG n = 0;
         for (const RECTL& r : arcl) {
             RECTL i;
-            if (bIntersect(r, pg.rcl, &i)) n += cArea(i);
+            if (bRectIntersect(&r, &pg.rcl, &i)) n += cArea(i);
         }
         return n;
     };
@@ -160,7 +160,7 @@ void vExchangeBatch(const SwapPass& sp, std::vector<RECTL> arcl, bool bLast) {
         for (const RECTL& r : vUncovered(pages[i].rcl, arcl)) {
             RECTL rclIn;
             const RECTL rclSurface = {f.xOrg, f.yOrg, f.xOrg + ppdev->cxSurface, f.yOrg + cyWalk};
-            if (!bIntersect(r, rclSurface, &rclIn)) continue;
+            if (!bRectIntersect(&r, &rclSurface, &rclIn)) continue;
             ulCopyRectSamePos(sp.psoBack, sp.psoFront, rclIn.left, rclIn.top,
                               rclIn.right - rclIn.left, rclIn.bottom - rclIn.top, 0xCC, FALSE,
                               FALSE, 0);
@@ -190,7 +190,7 @@ void vExchangeBatch(const SwapPass& sp, std::vector<RECTL> arcl, bool bLast) {
     for (const RECTL& r : arcl) {
         for (std::size_t i = 0; i < pages.size(); ++i) {
             RECTL rclIn;
-            if (abSwap[i] || !bIntersect(r, pages[i].rcl, &rclIn)) continue;
+            if (abSwap[i] || !bRectIntersect(&r, &pages[i].rcl, &rclIn)) continue;
             ulCopyRectSamePos(sp.psoFront, sp.psoBack, rclIn.left, rclIn.top,
                               rclIn.right - rclIn.left, rclIn.bottom - rclIn.top, 0xCC, FALSE,
                               FALSE, 0);
@@ -248,14 +248,14 @@ extern "C" void kz2SwapBackToFrontC(SURFOBJ* psoBack, SURFOBJ* psoFront, CLIPOBJ
             vExchangeBatch(sp, {*prcl}, true);
         } else if (pco->iDComplexity == DC_RECT) {
             RECTL rcl;
-            if (bIntersect(*prcl, pco->rclBounds, &rcl)) vExchangeBatch(sp, {rcl}, true);
+            if (bRectIntersect(prcl, &pco->rclBounds, &rcl)) vExchangeBatch(sp, {rcl}, true);
         } else if (pco->iDComplexity == DC_COMPLEX) {
             vEnumClipBatches<kSwapBatch>(pco, CD_ANY, kSwapBatch,
                                          [&](const RECTL* arclEnum, ULONG cEnum, BOOL bMore) {
                                              std::vector<RECTL> arcl;
                                              for (ULONG i = 0; i < cEnum; ++i) {
                                                  RECTL rcl;
-                                                 if (bIntersect(arclEnum[i], *prcl, &rcl))
+                                                 if (bRectIntersect(&arclEnum[i], prcl, &rcl))
                                                      arcl.push_back(rcl);
                                              }
                                              if (!arcl.empty() || !bMore)

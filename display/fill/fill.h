@@ -76,14 +76,8 @@ void vLoadMonoPattern(KZ2QUEUEMGT pqm, const USHORT* pusRows, LONG xOrg, LONG yO
 // The two-colour program: the foreground ROP3 (D 13, P 27) written where
 // the mask bit is set, then the background ROP3 (P 28) where it is clear;
 // under the reduced plane mask each goes through a staging register and a
-// masked AND with register 30. Answers the number of words (at most 10; 0
-// when both ROPs draw nothing).
-#define TWO_COLOUR_LAST_FG 0x12000340u    // the foreground's last word: into 13 where set
-#define TWO_COLOUR_LAST_BG 0x1A000340u    // the background's: into 13 where clear
-#define TWO_COLOUR_STAGED_FG 0x10000200u  // under the reduced plane mask: into 8 ...
-#define TWO_COLOUR_STAGED_BG 0x10000240u  // ... and into 9
-#define TWO_COLOUR_PLANE_FG 0x1210F340u   // 8 AND 30 into 13 where set
-#define TWO_COLOUR_PLANE_BG 0x1A12F340u   // 9 AND 30 into 13 where clear
+// masked AND with register 30 (the TWO_COLOUR_ words of rop.h). Answers the
+// number of words (at most 10; 0 when both ROPs draw nothing).
 ULONG cTwoColourProgram(ULONG* pw, ULONG rop3Fg, ULONG rop3Bg, ULONG ulPlaneMask);
 
 // --- the pattern surface (surface enable and disable) --------------------------------

@@ -4,6 +4,8 @@
 // bounds (nothing when empty); DC_COMPLEX: the clip's rectangles, enumerated
 // in batches of 49, each intersected with the destination, empty ones
 // dropped; any other complexity: nothing.
+#include <algorithm>
+
 #include "cliprects.h"
 #include "fill/fill.h"
 #include "platform/engine.h"
@@ -19,7 +21,7 @@ void vForEachClipList(CLIPOBJ* pco, RECTL* prclDst, Fn fn) {
     }
     if (pco->iDComplexity == DC_RECT) {
         RECTL rcl;
-        if (bIntersect(*prclDst, pco->rclBounds, &rcl)) fn(&rcl, 1);
+        if (bRectIntersect(prclDst, &pco->rclBounds, &rcl)) fn(&rcl, 1);
         return;
     }
     if (pco->iDComplexity != DC_COMPLEX) return;
@@ -28,10 +30,8 @@ void vForEachClipList(CLIPOBJ* pco, RECTL* prclDst, Fn fn) {
     RECTL arcl[FILL_CLIP_BATCH];
     vEnumClipBatches<FILL_CLIP_BATCH>(pco, CD_ANY, FILL_CLIP_ENUM_LIMIT,
                                       [&](const RECTL* arclEnum, ULONG cEnum, BOOL) {
-                                          ULONG c = 0;
-                                          for (ULONG i = 0; i < cEnum; ++i) {
-                                              if (bIntersect(arclEnum[i], *prclDst, &arcl[c])) ++c;
-                                          }
+                                          std::copy_n(arclEnum, cEnum, arcl);
+                                          const ULONG c = cRectListClip(prclDst, arcl, cEnum);
                                           if (c != 0) fn(arcl, c);
                                       });
 }

@@ -19,13 +19,6 @@
 
 namespace {
 
-// The instruction of the point load: each point's colour into the pixmap,
-// no clip (0x00360348).
-constexpr ULONG kPointLoadWord = REG_COLOUR << INSTR_A_SHIFT | INSTR_DST(REG_PIXMAP) | OP_COPY;
-// The pattern register's load from the pixmap (0x001A0308).
-constexpr ULONG kPatternLoadWord = REG_PIXMAP << INSTR_A_SHIFT | INSTR_DST(REG_PATTERN) | OP_COPY;
-static_assert(kPointLoadWord == 0x00360348u && kPatternLoadWord == 0x001A0308u);
-
 constexpr LONG kPatternEdge = 8;  // pixels of a pattern's side
 constexpr ULONG kMaxCopies = 4;   // rasterizers of one screen
 
@@ -76,7 +69,7 @@ void vLoadPattern(SURFOBJ* psoPattern, const BYTE* pjBits, ULONG iShift, BOOL bN
     ULONG* p = kz2NewPacketQueue(pqm, psoPattern, kPatternEdge * kPatternEdge * cQueues);
     vSetCommand(pqm, CMD2D_POINT_LOAD);
     *p++ = ft.pid;
-    *p++ = kPointLoadWord;
+    *p++ = INSTR_POINT_LOAD;
     for (LONG i = 0; i < kPatternEdge; ++i) {
         for (LONG j = 0; j < kPatternEdge; ++j) {
             ULONG c = ulPatternPixel(pjBits, iShift, (j - xOrg) & 7, (i - yOrg) & 7);
@@ -97,7 +90,7 @@ void vLoadPattern(SURFOBJ* psoPattern, const BYTE* pjBits, ULONG iShift, BOOL bN
     p = kz2NewPacketQueue(pqm, psoPattern, cQueues);
     vSetCommand(pqm, CMD2D_PATTERN_BLOCK);
     *p++ = ft.pid;
-    *p++ = kPatternLoadWord;
+    *p++ = INSTR_PATTERN_LOAD;
     for (ULONG k = 0; k < cCopies; ++k) {
         const LONG x = ft.xOrg + static_cast<LONG>(pqm->axTileOrigin[k]);
         const LONG y = ft.yOrg + static_cast<LONG>(pqm->ayTileOrigin[k]);

@@ -13,16 +13,8 @@
 namespace {
 
 // The monochrome load's instruction: register 10 into 11, no clip.
-constexpr ULONG kMonoLoadWord = REG_TEMP10 << INSTR_A_SHIFT | INSTR_DST(REG_TEMP11) | OP_COPY;
+constexpr ULONG kMonoLoadWord = ulInstr(OP_COPY, REG_TEMP11, REG_TEMP10);
 static_assert(kMonoLoadWord == 0x001402C8u);
-static_assert(TWO_COLOUR_LAST_FG == (INSTR_CLIP | INSTR_MASK_SET | INSTR_DST(REG_PIXMAP)));
-static_assert(TWO_COLOUR_LAST_BG == (INSTR_CLIP | INSTR_MASK_CLEAR | INSTR_DST(REG_PIXMAP)));
-static_assert(TWO_COLOUR_PLANE_FG ==
-              (INSTR_CLIP | INSTR_MASK_SET | REG_STAGE8 << INSTR_A_SHIFT |
-               REG_CONST1 << INSTR_B_SHIFT | INSTR_DST(REG_PIXMAP) | OP_AND));
-static_assert(TWO_COLOUR_PLANE_BG ==
-              (INSTR_CLIP | INSTR_MASK_CLEAR | REG_STAGE9 << INSTR_A_SHIFT |
-               REG_CONST1 << INSTR_B_SHIFT | INSTR_DST(REG_PIXMAP) | OP_AND));
 
 // The position words of the monochrome load: the first primitive carries the
 // pattern words to every queue.

@@ -64,10 +64,6 @@ BOOL bAlloc3dBuffers(PDEV* ppdev);
 
 // --- packets (screenclear.cpp) ---------------------------------------------------
 
-// Packed 28.4 vertex word of pixel (x, y).
-inline ULONG ulPackedVertex(LONG x, LONG y) {
-    return ((static_cast<ULONG>(y) << 16) | (static_cast<ULONG>(x) & 0xFFFu)) << 4;
-}
 // Routes the words written since the current queue's mark (one primitive
 // that starts at xyFirst and reaches xyFar) and answers where the next
 // primitive's words go: with one queue the primitive is counted where it

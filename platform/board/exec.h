@@ -51,6 +51,48 @@ bool copy_blocks(Impl& board, int r, const DecodedPacket& packet);
 
 // --- shared by the executors ---------------------------------------------------------
 
+// The instruction word of the 2D programs (platform/board.h, "Programs").
+namespace instr {
+inline std::uint32_t opcode(std::uint32_t w) { return w & 0x3Fu; }      // bits 0-5
+inline std::uint32_t dst(std::uint32_t w) { return (w >> 6) & 0x1Fu; }  // bits 6-10
+inline std::uint32_t b(std::uint32_t w) { return (w >> 11) & 0x1Fu; }   // bits 11-15
+inline std::uint32_t a(std::uint32_t w) { return (w >> 17) & 0x1Fu; }   // bits 17-21
+constexpr std::uint32_t kMaskBit = 1u << 25;   // write only under a mask condition
+constexpr std::uint32_t kMaskClear = 1u << 27; // ... where the mask bit is clear
+constexpr std::uint32_t kClip = 1u << 28;      // the clip pair applies to the write
+}  // namespace instr
+
+// The opcodes of the 2D programs; results are 32-bit values.
+enum Opcode : std::uint8_t {
+    kOpAnd = 0,     // A AND B
+    kOpOr = 1,      // A OR B
+    kOpXor = 2,     // A XOR B
+    kOpNor = 3,     // NOT (A OR B)
+    kOpNand = 4,    // NOT (A AND B)
+    kOpAndNot = 5,  // A AND NOT B
+    kOpOrNot = 6,   // A OR NOT B
+    kOpNot = 7,     // NOT A (unary: B unused)
+    kOpCopy = 8,    // A (unary)
+    kOpLast2D = kOpCopy,
+};
+// Whether an opcode reads only A.
+inline bool is_unary(std::uint32_t op) { return op == kOpNot || op == kOpCopy; }
+// The result of a 2D opcode on one pair of values.
+inline std::uint32_t apply_op(std::uint32_t op, std::uint32_t a, std::uint32_t b) {
+    switch (op) {
+    case kOpAnd: return a & b;
+    case kOpOr: return a | b;
+    case kOpXor: return a ^ b;
+    case kOpNor: return ~(a | b);
+    case kOpNand: return ~(a & b);
+    case kOpAndNot: return a & ~b;
+    case kOpOrNot: return a | ~b;
+    case kOpNot: return ~a;
+    default: return a;
+    }
+}
+
+
 // Pixel formats (pid bits 13-15): register value <-> stored pixel. Registers
 // hold the 24-bit colour form for formats 2 (3-3-2) and 4 (1-5-5-5); the
 // stored pixel for formats 0, 3, 5; the top byte of the word for format 6.

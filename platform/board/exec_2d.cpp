@@ -69,17 +69,19 @@ bool compile(const std::vector<std::uint32_t>& words, Program* p) {
     if (words.size() > std::size(p->ins)) return false;
     for (std::uint32_t w : words) {
         Instr in{};
-        in.op = static_cast<std::uint8_t>(w & 0x3F);
-        if (in.op > 8) return false;
-        const int dst = slot_of((w >> 6) & 0x1F);
-        const int a = slot_of((w >> 17) & 0x1F);
-        const int b = in.op >= 7 ? 0 : slot_of((w >> 11) & 0x1F);  // unary: B unused
+        in.op = static_cast<std::uint8_t>(instr::opcode(w));
+        if (in.op > kOpLast2D) return false;
+        const int dst = slot_of(instr::dst(w));
+        const int a = slot_of(instr::a(w));
+        const int b = is_unary(in.op) ? 0 : slot_of(instr::b(w));  // unary: B unused
         if (dst <= 0 || dst >= 8 || a == kNoSlot || b == kNoSlot) return false;
         in.dst = static_cast<std::uint8_t>(dst);
         in.a = static_cast<std::uint8_t>(a);
         in.b = static_cast<std::uint8_t>(b);
-        in.clip = (w >> 28) & 1u;
-        in.mask = !((w >> 25) & 1u) ? MaskCond::None : ((w >> 27) & 1u) ? MaskCond::Clear : MaskCond::Set;
+        in.clip = (w & instr::kClip) != 0;
+        in.mask = !(w & instr::kMaskBit) ? MaskCond::None
+                  : (w & instr::kMaskClear) ? MaskCond::Clear
+                                            : MaskCond::Set;
         // Every register read is set up before the program runs: a write
         // that the clip or the mask holds back leaves the old value there.
         p->reads[a] = true;
@@ -115,14 +117,14 @@ void run_instruction(const Instr& in, std::uint32_t (*reg)[kTile], int n, std::u
     const std::uint32_t* a = reg[in.a];
     const std::uint32_t* b = reg[in.b];
     switch (in.op) {
-    case 0: for (int i = 0; i < n; ++i) out[i] = a[i] & b[i]; break;
-    case 1: for (int i = 0; i < n; ++i) out[i] = a[i] | b[i]; break;
-    case 2: for (int i = 0; i < n; ++i) out[i] = a[i] ^ b[i]; break;
-    case 3: for (int i = 0; i < n; ++i) out[i] = ~(a[i] | b[i]); break;
-    case 4: for (int i = 0; i < n; ++i) out[i] = ~(a[i] & b[i]); break;
-    case 5: for (int i = 0; i < n; ++i) out[i] = a[i] & ~b[i]; break;
-    case 6: for (int i = 0; i < n; ++i) out[i] = a[i] | ~b[i]; break;
-    case 7: for (int i = 0; i < n; ++i) out[i] = ~a[i]; break;
+    case kOpAnd: for (int i = 0; i < n; ++i) out[i] = a[i] & b[i]; break;
+    case kOpOr: for (int i = 0; i < n; ++i) out[i] = a[i] | b[i]; break;
+    case kOpXor: for (int i = 0; i < n; ++i) out[i] = a[i] ^ b[i]; break;
+    case kOpNor: for (int i = 0; i < n; ++i) out[i] = ~(a[i] | b[i]); break;
+    case kOpNand: for (int i = 0; i < n; ++i) out[i] = ~(a[i] & b[i]); break;
+    case kOpAndNot: for (int i = 0; i < n; ++i) out[i] = a[i] & ~b[i]; break;
+    case kOpOrNot: for (int i = 0; i < n; ++i) out[i] = a[i] | ~b[i]; break;
+    case kOpNot: for (int i = 0; i < n; ++i) out[i] = ~a[i]; break;
     default: std::memcpy(out, a, sizeof(std::uint32_t) * static_cast<std::size_t>(n)); break;
     }
 }

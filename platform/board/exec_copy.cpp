@@ -12,7 +12,7 @@ namespace vnx::board::exec {
 
 namespace {
 
-constexpr std::uint32_t kClipBit = 0x10000000u;
+constexpr std::uint32_t kClipBit = instr::kClip;
 constexpr std::uint32_t kSetup0 = 0x001126DFu;
 constexpr std::uint32_t kSetup1 = 0x001C0331u;  // phase in bits 11-16
 constexpr std::uint32_t kPhaseBits = 0x3Fu << 11;
@@ -42,10 +42,12 @@ bool compile(const std::vector<std::uint32_t>& words, std::vector<Op>* out) {
     for (std::size_t k = 3; k < words.size(); ++k) {
         const std::uint32_t w = words[k];
         Op o{};
-        o.op = static_cast<std::uint8_t>(w & 0x3F);
-        const int dst = slot_of((w >> 6) & 0x1F), a = slot_of((w >> 17) & 0x1F);
-        const int b = o.op >= 7 ? 0 : slot_of((w >> 11) & 0x1F);
-        if (o.op > 8 || dst < 1 || dst > kSlotHigh || a < 0 || b < 0 || (w & 0x0A000000u) != 0) return false;
+        o.op = static_cast<std::uint8_t>(instr::opcode(w));
+        const int dst = slot_of(instr::dst(w)), a = slot_of(instr::a(w));
+        const int b = is_unary(o.op) ? 0 : slot_of(instr::b(w));
+        if (o.op > kOpLast2D || dst < 1 || dst > kSlotHigh || a < 0 || b < 0 ||
+            (w & (instr::kMaskBit | instr::kMaskClear)) != 0)
+            return false;
         o.dst = static_cast<std::uint8_t>(dst);
         o.a = static_cast<std::uint8_t>(a);
         o.b = static_cast<std::uint8_t>(b);
@@ -53,20 +55,6 @@ bool compile(const std::vector<std::uint32_t>& words, std::vector<Op>* out) {
         out->push_back(o);
     }
     return !out->empty();
-}
-
-std::uint32_t apply(std::uint8_t op, std::uint32_t a, std::uint32_t b) {
-    switch (op) {
-    case 0: return a & b;
-    case 1: return a | b;
-    case 2: return a ^ b;
-    case 3: return ~(a | b);
-    case 4: return ~(a & b);
-    case 5: return a & ~b;
-    case 6: return a | ~b;
-    case 7: return ~a;
-    default: return a;
-    }
 }
 
 }  // namespace
@@ -129,7 +117,7 @@ bool copy_blocks(Impl& board, int r, const DecodedPacket& packet) {
                 bool wrote = false;
                 for (const Op& o : ops) {
                     if (o.clip && !inClip) continue;
-                    reg[o.dst] = apply(o.op, reg[o.a], reg[o.b]);
+                    reg[o.dst] = apply_op(o.op, reg[o.a], reg[o.b]);
                     wrote |= o.dst == kSlotLow;
                 }
                 if (wrote && pD != nullptr)
