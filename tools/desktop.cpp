@@ -26,8 +26,8 @@ namespace {
 // pixel.
 struct ScreenFormat {
     ULONG iBitmapFormat = 0;
-    ULONG cjPixel = 0;  // bytes a pixel
-    LONG cx = 0, cy = 0;  // the whole drawing area (both screens of a split board)
+    ULONG cjPixel = 0;           // bytes a pixel
+    LONG cx = 0, cy = 0;         // the whole drawing area (both screens of a split board)
     std::vector<ULONG> palette;  // PALETTEENTRY words: red in the low byte
 };
 
@@ -39,7 +39,8 @@ bool query_format(vnx::engine::Device& device, ScreenFormat* f) {
     f->cx = info.so.sizlBitmap.cx;
     f->cy = info.so.sizlBitmap.cy;
     vnx::engine::PaletteInfo pal;
-    if (f->iBitmapFormat == BMF_8BPP && vnx::engine::query_palette(device.devinfo().hpalDefault, &pal))
+    if (f->iBitmapFormat == BMF_8BPP &&
+        vnx::engine::query_palette(device.devinfo().hpalDefault, &pal))
         f->palette = pal.colors;
     return true;
 }
@@ -365,8 +366,7 @@ bool write_screen_png(vnx::engine::Device& device, const std::string& path) {
     // the tile owners of that board.
     std::vector<std::uint32_t> image(static_cast<size_t>(cx) * screens * cy);
     for (int s = 0; s < screens; ++s) {
-        const auto part =
-            board.read_rgb(s, place.pid, place.x, place.y, cx, cy);
+        const auto part = board.read_rgb(s, place.pid, place.x, place.y, cx, cy);
         for (LONG y = 0; y < cy; ++y)
             std::copy_n(part.begin() + y * cx, cx, image.begin() + (y * screens + s) * cx);
     }

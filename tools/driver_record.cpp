@@ -82,9 +82,8 @@ void report_layout(vnx::engine::Device& device) {
 
 bool screen_place(vnx::engine::Device& device, ScreenPlace* place) {
     const PDEV* ppdev = pdev_of(device);
-    const DFB* pdfb = ppdev != nullptr && ppdev->pdsurfScreen != nullptr
-                          ? ppdev->pdsurfScreen->pdfb
-                          : nullptr;
+    const DFB* pdfb =
+        ppdev != nullptr && ppdev->pdsurfScreen != nullptr ? ppdev->pdsurfScreen->pdfb : nullptr;
     if (pdfb == nullptr) return false;
     *place = ScreenPlace{static_cast<std::uint16_t>(pdfb->pid), static_cast<long>(pdfb->x),
                          static_cast<long>(pdfb->y), static_cast<long>(ppdev->cxScreen),

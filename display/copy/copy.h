@@ -22,9 +22,9 @@
 #include "rop/rop.h"
 
 // --- words of the copy packets ---------------------------------------------------
-#define COPY_BLOCK 8                 // pixels of a block's side
-#define COPY_BLOCK_FIXED 0x80        // ... in 28.4
-#define COPY_PACKET_BLOCKS 256       // blocks of one block-copy packet
+#define COPY_BLOCK 8            // pixels of a block's side
+#define COPY_BLOCK_FIXED 0x80   // ... in 28.4
+#define COPY_PACKET_BLOCKS 256  // blocks of one block-copy packet
 // The three set-up instructions of a block copy: the board's addressing
 // instructions that fetch each pixel's source sample into register 12 (the
 // second | phase << 11, in bits 11-16). Their words do not follow the

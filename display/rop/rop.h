@@ -77,7 +77,7 @@ constexpr ULONG ulInstr(ULONG op, ULONG dst, ULONG a, ULONG b = REG_NONE, ULONG 
 #define INSTR_PATTERN_LOAD ulInstr(OP_COPY, REG_PATTERN, REG_PIXMAP)
 
 // The word that supplies the last instruction's destination and clip bit.
-#define ROP_LAST_FILL ulInstr(0, REG_PIXMAP, REG_NONE, REG_NONE, INSTR_CLIP)  // fills, lines
+#define ROP_LAST_FILL ulInstr(0, REG_PIXMAP, REG_NONE, REG_NONE, INSTR_CLIP)     // fills, lines
 #define ROP_LAST_COPY ulInstr(0, REG_PIXMAP_HI, REG_NONE, REG_NONE, INSTR_CLIP)  // copies
 // Under a plane mask the result goes into 9, then 9 AND 30 into 13 (fills and
 // lines) or 14 (copies).
@@ -94,8 +94,7 @@ static_assert(INSTR_POINT_LOAD == 0x00360348u && INSTR_PATTERN_LOAD == 0x001A030
 // clear; under the reduced plane mask each goes into 8 (9) first, then
 // 8 (9) AND 30 into 13 under the same mask condition.
 #define TWO_COLOUR_LAST_FG ulInstr(0, REG_PIXMAP, REG_NONE, REG_NONE, INSTR_CLIP | INSTR_MASK_SET)
-#define TWO_COLOUR_LAST_BG \
-    ulInstr(0, REG_PIXMAP, REG_NONE, REG_NONE, INSTR_CLIP | INSTR_MASK_CLEAR)
+#define TWO_COLOUR_LAST_BG ulInstr(0, REG_PIXMAP, REG_NONE, REG_NONE, INSTR_CLIP | INSTR_MASK_CLEAR)
 #define TWO_COLOUR_STAGED_FG ulInstr(0, REG_STAGE8, REG_NONE, REG_NONE, INSTR_CLIP)
 #define TWO_COLOUR_STAGED_BG ROP_LAST_STAGED
 #define TWO_COLOUR_PLANE_FG \
@@ -126,27 +125,27 @@ static_assert(MASKED_COPY_WORD0 == 0x101AEA40u && MASKED_COPY_WORD1 == 0x101CF20
               MASKED_COPY_WORD2 == 0x10104B81u && MASKED_COPY_PLAIN == 0x101A0388u);
 
 // --- command word --------------------------------------------------------------------
-#define CMD2D_CLASS_POINTS 0x0u         // bits 0-3 primitive class: points, one vertex
-#define CMD2D_CLASS_RECTANGLES 0x6u     // ... rectangles, four corners
-#define CMD2D_CLIP 0x0020u              // bit 5: the clip pair follows the instructions
-#define CMD2D_MASK_PATTERN 0x0200u      // bits 7-9: the mask from the mask pattern
-#define CMD2D_MASK_PER_PACKET 0x0280u   // ... eight mask words per packet
-#define CMD2D_MASK_PER_PRIM 0x0300u     // ... eight mask words per primitive
-#define CMD2D_CONSTANTS_4_4 0x0C00u     // bits 10-11: four constants a packet and a primitive
-#define CMD2D_COLOUR 0x1000u            // bit 12: colour constant (register 27)
-#define CMD2D_COLOUR_PER_VERTEX 0x2000u // bits 12-13 = 2: register 27 from each vertex
-#define CMD2D_BACK 0x4000u              // bit 14: second colour (register 28)
-#define CMD2D_CONST0 0x10000u           // bit 16: constant of register 29
-#define CMD2D_CONST1 0x40000u           // bit 18: constant of register 30
-#define CMD2D_INSTR_SHIFT 20            // bits 20-24: instruction words
+#define CMD2D_CLASS_POINTS 0x0u          // bits 0-3 primitive class: points, one vertex
+#define CMD2D_CLASS_RECTANGLES 0x6u      // ... rectangles, four corners
+#define CMD2D_CLIP 0x0020u               // bit 5: the clip pair follows the instructions
+#define CMD2D_MASK_PATTERN 0x0200u       // bits 7-9: the mask from the mask pattern
+#define CMD2D_MASK_PER_PACKET 0x0280u    // ... eight mask words per packet
+#define CMD2D_MASK_PER_PRIM 0x0300u      // ... eight mask words per primitive
+#define CMD2D_CONSTANTS_4_4 0x0C00u      // bits 10-11: four constants a packet and a primitive
+#define CMD2D_COLOUR 0x1000u             // bit 12: colour constant (register 27)
+#define CMD2D_COLOUR_PER_VERTEX 0x2000u  // bits 12-13 = 2: register 27 from each vertex
+#define CMD2D_BACK 0x4000u               // bit 14: second colour (register 28)
+#define CMD2D_CONST0 0x10000u            // bit 16: constant of register 29
+#define CMD2D_CONST1 0x40000u            // bit 18: constant of register 30
+#define CMD2D_INSTR_SHIFT 20             // bits 20-24: instruction words
 #define CMD2D_INSTR(n) (static_cast<ULONG>(n) << CMD2D_INSTR_SHIFT)
-#define CMD2D_ONE_PID 0x2000000u        // bits 25-27: one pixmap-id word
+#define CMD2D_ONE_PID 0x2000000u  // bits 25-27: one pixmap-id word
 
 // The command words (| instruction count and constants where the drawing
 // function adds them).
 #define CMD2D_FILL (CMD2D_ONE_PID | CMD2D_COLOUR | CMD2D_CLIP | CMD2D_CLASS_RECTANGLES)
 #define CMD2D_PATTERN_FILL (CMD2D_ONE_PID | CMD2D_CLIP | CMD2D_CLASS_RECTANGLES)
-#define CMD2D_TWO_COLOUR \
+#define CMD2D_TWO_COLOUR                                                           \
     (CMD2D_ONE_PID | CMD2D_BACK | CMD2D_COLOUR | CMD2D_MASK_PATTERN | CMD2D_CLIP | \
      CMD2D_CLASS_RECTANGLES)
 #define CMD2D_COPY \
@@ -159,10 +158,9 @@ static_assert(MASKED_COPY_WORD0 == 0x101AEA40u && MASKED_COPY_WORD1 == 0x101CF20
 // The monochrome pattern load: no pid word, one instruction.
 #define CMD2D_MONO_LOAD (CMD2D_INSTR(1) | CMD2D_MASK_PER_PACKET | CMD2D_CLASS_POINTS)
 // Block copies (| (n + 3) << 20, | constants).
-#define CMD2D_BLOCK_COPY \
-    (CMD2D_ONE_PID | CMD2D_CONSTANTS_4_4 | CMD2D_CLIP | CMD2D_CLASS_RECTANGLES)
+#define CMD2D_BLOCK_COPY (CMD2D_ONE_PID | CMD2D_CONSTANTS_4_4 | CMD2D_CLIP | CMD2D_CLASS_RECTANGLES)
 // The 1-bit expansion: two colours, mask rows per cell.
-#define CMD2D_MONO_EXPAND \
+#define CMD2D_MONO_EXPAND                                                           \
     (CMD2D_ONE_PID | CMD2D_BACK | CMD2D_COLOUR | CMD2D_MASK_PER_PRIM | CMD2D_CLIP | \
      CMD2D_CLASS_RECTANGLES)
 static_assert(CMD2D_FILL == 0x2001026u && CMD2D_PATTERN_FILL == 0x2000026u &&

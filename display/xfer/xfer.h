@@ -276,8 +276,8 @@ LONG cZoomMap(LONG* piOut, LONG iFirst, LONG cOut, LONG cSrc, ULONG cWhole, ULON
 
 // --- 1-bit expansion (xfer_mono.cpp) -----------------------------------------------
 
-#define XFER_MONO_CELL 16           // cells of 16 x 16 pixels on the board's grid
-#define XFER_MONO_PACKET_CELLS 128  // cells in one packet
+#define XFER_MONO_CELL 16                // cells of 16 x 16 pixels on the board's grid
+#define XFER_MONO_PACKET_CELLS 128       // cells in one packet
 #define XFER_CMD_MONO CMD2D_MONO_EXPAND  // (| instructions << 20, | constants)
 
 // Draws *prclDst of the device surface from the 1-bit host bitmap at

@@ -178,13 +178,11 @@ TEST_F(BltRoute, CacheIsDisabledExactlyWhileTheEngineDraws) {
     SURFOBJ* host = Host(80, 40, BMF_32BPP);
     // A stereo page configuration: downloads of both halves would keep the
     // second one in the stereo cache unless it is disabled.
-    PAGECONFIG* pcSaved = ppdev->pPageConfig;
-    PAGECONFIG pc = *pcSaved;
+    PAGECONFIG pc = *ppdev->pPageConfig;
     pc.fStereo = 1;
-    ppdev->pPageConfig = &pc;
+    ScopedValue<PAGECONFIG*> stereo(ppdev->pPageConfig, &pc);
     EXPECT_TRUE(Punted(dev, host, nullptr, 0x6666));
     EXPECT_EQ(cStereoCacheEntries(ppdev), 0u);
-    ppdev->pPageConfig = pcSaved;
 }
 
 // Host bitmaps of every depth (and run-length sources) onto the board, and

@@ -126,16 +126,11 @@ TEST_F(SolidFill, OverlayContextsReduceThePlaneMask) {
 
 // In a stereo mode every rectangle is drawn again cyScreen lower.
 TEST_F(SolidFill, StereoDrawsTheSecondEyeBelow) {
-    Boot(Machine(1), Request(640, 480, 32));
-    PAGECONFIG stereo = *gaPageConfig;
-    stereo.fStereo = 1;
-    PAGECONFIG* ppcWas = ppdev->pPageConfig;
-    ppdev->pPageConfig = &stereo;
+    ASSERT_NO_FATAL_FAILURE(BootStereo());
     SURFOBJ* pso = Target(16, 2 * 480);
     RECTL rcl = {2, 3, 6, 5};
     vFillSolid(pso, 0xF0F0, 0, 0x00AA00, &rcl, 1);
     Flush();
-    ppdev->pPageConfig = ppcWas;
     const auto packets = Packets(0, 0x1026);
     ASSERT_EQ(packets.size(), 2u);
     const DFB* pdfb = Dfb(pso);
