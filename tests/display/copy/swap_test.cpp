@@ -139,27 +139,67 @@ TEST_F(SwapTest, VerticalBlankWaitHonoured) {
     }
 }
 
-// The remembered rectangle skips the remainder copy only while nothing drew
-// since the last swap: 2D drawing forgets it, and so does a packet of the 3D
-// paths, which may have drawn into the front buffer outside the rectangle.
-TEST_F(SwapTest, RememberedRectangleDroppedBy3DDrawing) {
+// The remembered rectangle: two swaps of the same rectangle with only 3D
+// drawing into the back buffer between them skip the remainder copy the
+// second time.
+TEST_F(SwapTest, RememberedRectangleKeptAcrossBackBuffer3D) {
     ASSERT_NO_FATAL_FAILURE(Setup(1, 16));
     const RECTL rcl = {0, 0, pcx_, pcy_ * 3 / 4};  // three quarters of page (0, 0)
     Swap(rcl);
-    CopyPackets();
+    EXPECT_GT(CopyPackets(), 0u) << "the first swap copies the remainder";
     Swap(rcl);
     EXPECT_EQ(CopyPackets(), 0u) << "the identical swap copies no remainder";
-
-    // 3D drawing reaches the front outside the rectangle.
+    // 3D packets (into the back buffer) between the swaps.
     EnterCriticalSection(&ppdev->csEscape);
     ULONG* p = kz2AllocQueue(ppdev->pqm, 0, 64, 0, 0);
     kz2SoftUpdatePacketPtr(ppdev->pqm, p);
+    p = kz2AllocFlushQueue(ppdev->pqm, 0, 64, nullptr, nullptr, nullptr, FALSE, nullptr);
+    kz2SoftUpdatePacketPtr(ppdev->pqm, p);
     kz2FlushQueue(ppdev->pqm, static_cast<ULONG>(-1), nullptr, nullptr);
     LeaveCriticalSection(&ppdev->csEscape);
-    SetBoardPixel(front_, 5, pcy_ - 2, 0x1234);
     Swap(rcl);
-    EXPECT_GT(CopyPackets(), 0u);
-    EXPECT_EQ(BoardPixels(front_, 5, pcy_ - 2, 1, 1)[0], 0x1234u) << "no stale pixel shows";
+    EXPECT_EQ(CopyPackets(), 0u) << "3D drawing into the back buffer keeps the rectangle";
+    // A swap of another kind forgets it.
+    Swap(rcl, nullptr, 0x80000000u);
+    CopyPackets();
+    Swap(rcl);
+    EXPECT_GT(CopyPackets(), 0u) << "after a page-masked swap";
+}
+
+// Whatever changed the front buffer outside the rectangle since the last
+// swap shows after the next one: 3D drawing into the front buffer (which the
+// GL server reports) and 2D drawing forget the rectangle, so the remainder
+// is copied again and no stale pixel of the back buffer appears.
+TEST_F(SwapTest, RememberedRectangleForgottenWhenTheFrontChanges) {
+    ASSERT_NO_FATAL_FAILURE(Setup(1, 16));
+    const RECTL rcl = {0, 0, pcx_, pcy_ * 3 / 4};
+    const LONG x = 5, y = pcy_ - 2;  // in the remainder of page (0, 0)
+    struct Change {
+        const char* what;
+        ULONG colour;
+    };
+    for (const Change& c : {Change{"3D into the front", 0x1234}, Change{"2D fill", 0x0F0F}}) {
+        SCOPED_TRACE(c.what);
+        Swap(rcl);
+        Swap(rcl);
+        CopyPackets();
+        EnterCriticalSection(&ppdev->csEscape);
+        if (c.colour == 0x1234) {
+            kz2FrontBufferDrawn(ppdev->pqm);
+            LeaveCriticalSection(&ppdev->csEscape);
+            SetBoardPixel(front_, x, y, c.colour);
+        } else {
+            RECTL dot = {x, y, x + 1, y + 1};
+            vFillSolid(front_, 0xF0F0, 0, c.colour, &dot, 1);
+            kz2FlushQueue(ppdev->pqm, static_cast<ULONG>(-1), nullptr, nullptr);
+            LeaveCriticalSection(&ppdev->csEscape);
+        }
+        ASSERT_EQ(BoardPixels(front_, x, y, 1, 1)[0], c.colour);
+        Swap(rcl);
+        EXPECT_GT(CopyPackets(), 0u);
+        EXPECT_EQ(BoardPixels(front_, x, y, 1, 1)[0], c.colour) << "no stale pixel shows";
+    }
+    EXPECT_EQ(Errors(), "");
 }
 
 // Plane-masked swaps: the overlay bit alone at 16 bpp; at 32 bpp the pids
