@@ -115,10 +115,12 @@ typedef struct PDEV {
     LONG yPatternOrg;
 
     // --- board memory ------------------------------------------------------
-    ULONG ulMemoryClass;  // 0, 1, 2 (pages of 64, 128, 256 KB), read at page-table set-up
-    LONG cxPageMul;       // page width multiplier: 1, 2 or 4
-    LONG cyPageMul;       // page height multiplier
-    ULONG fPageTable;     // the page table is set up (surface enabled)
+    ULONG ulMemoryClass;   // 0, 1, 2 (pages of 64, 128, 256 KB), read at page-table set-up
+    LONG cxPageMul;        // page width multiplier: 1, 2 or 4
+    LONG cyPageMul;        // page height multiplier
+    ULONG ulPageMulCodeX;  // the board's two-bit multiplier codes (3 multiplies by 4 above,
+    ULONG ulPageMulCodeY;  // by 8 in the 3D buffer sizing)
+    ULONG fPageTable;      // the page table is set up (surface enabled)
     PAGESLOT aaSlot[PAGE_TABLES]
                    [PAGE_SLOTS];  // per screen; set alike, the swap alone makes them differ
     ULONG cFreeSlots;

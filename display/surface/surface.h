@@ -60,6 +60,12 @@ void vPrimaryExtent(const PDEV* ppdev, BOOL bStereo, LONG* pcx, LONG* pcy);
 // hold them and the 3D set-up's tiles. Writes the sizing words of
 // the active PAGECONFIG row (depth bits, 8, 8, 0, 0, the alternate-buffer
 // word). FALSE: no 3D on this surface.
+// The byte rule rounds the screen to pages of 2 to the power of the
+// multiplier codes (code 3 gives 8). The page-slot check is ours: where the
+// bytes fit but the 32 slots do not hold primary, back, depth and the 3D
+// set-up's tiles, the tiles made after the 3D buffers would find no slot and
+// the whole surface would fail (a Duo of class 0 with x code 2 at
+// 1280x1024x8 is one); turning 3D off keeps the 2D surface.
 BOOL bAlloc3dBuffers(PDEV* ppdev);
 
 // --- packets (screenclear.cpp) ---------------------------------------------------
