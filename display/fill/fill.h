@@ -88,6 +88,16 @@ ULONG cTwoColourProgram(ULONG* pw, ULONG rop3Fg, ULONG rop3Bg, ULONG ulPlaneMask
 // The queues and the page table must be set up. FALSE when it cannot be
 // made (psoPattern stays null and colour pattern fills decline, see
 // bPatternFillAvailable).
+// It is made after the 3D buffers and takes one page slot of its own. It
+// exists in every mode the boards offer except the 32-bpp modes with 3D
+// whose primary, back and depth buffers take all 32 slots (800x600 and
+// 1024x768 at 32 bpp with 8 MB a rasterizer among them): there no placement
+// exists that leaves 3D whole. Every mapped page belongs to those buffers;
+// the only unused pixels are the 16-bit depth buffer's padding, whose format
+// cannot hold 24-bit pattern colours; and aliasing the back buffer, as the
+// 3D set-up's tiles do, would let every 2D pattern load write into pixels
+// the GL server draws and the next swap shows. In those modes colour pattern
+// fills go to the engine and on-board copies through host memory.
 BOOL bCreatePatternSurface(PDEV* ppdev);
 // Deletes it (nothing when there is none) and forgets the loaded pattern.
 void vDeletePatternSurface(PDEV* ppdev);
