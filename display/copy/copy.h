@@ -46,6 +46,7 @@
 static_assert(COPY_LAST_BLOCK_STAGED == 0x100002C0u && COPY_PLANE_BLOCK == 0x1016F340u &&
               COPY_TABLE_LOAD == 0x001A0208u);
 #define COPY_TABLE_WORDS 16
+#define COPY_TABLE_SIDE 4           // a square of 4 x 4 words
 #define COPY_TABLE_ROWS 4           // rows of the pattern surface the table occupies
 #define COPY_CLIP_BUFFER_BYTES 804  // the copy's clip enumeration: a count and 50 rectangles
 #define COPY_CLIP_BATCH 50
@@ -108,8 +109,12 @@ ULONG ulCopyPiece(PDEV* ppdev, SURFOBJ* psoDst, SURFOBJ* psoSrc, RECTL* prclSrc,
 
 // --- block copies (copy_blocks.cpp) --------------------------------------------------
 
-// Loads the copy-address table into every rasterizer through the pattern
-// surface.
+// Loads the copy-address table into register 8 of every rasterizer through
+// the pattern surface, by the pattern load's rule (vLoadSquares): each
+// rasterizer's copy at the lowest tile it owns, the second screen's
+// rasterizers of a split board included, its 4 x 4 square loaded whole.
+// (Loading one copy per tile column of the first tile row left rasterizers
+// that own no tile there, and the second screen, without the table.)
 void vLoadCopyTable(KZ2QUEUEMGT pqm, SURFOBJ* psoPattern);
 // *prclDst of psoDst from psoSrc at *pptSrc as 8x8 blocks on the board
 // (source and destination tiles of one owner). bMask: the reduced plane
@@ -118,6 +123,12 @@ void vCopyBlocks(SURFOBJ* psoDst, SURFOBJ* psoSrc, RECTL* prclDst, POINTL* pptSr
                  ULONG flInfo, BOOL bMask);
 
 // --- same-position and masked copies (copy_samepos.cpp) ------------------------------
+
+// The part of a staging surface that staged pixels may use: all of psoTmp;
+// of the pattern surface the rows between the copy-address tables of the
+// first tile row (rows 0-3) and the next tile row, whose lowest-tile
+// squares hold other rasterizers' tables.
+void vStagingArea(const PDEV* ppdev, const SURFOBJ* psoStage, RECTL* prcl);
 
 // The board rectangle (x, y, cx, cy) of psoDst from the same board position
 // of psoSrc, one rectangle primitive (one packet per eye). Answers

@@ -61,6 +61,14 @@ BOOL bPatternFillAvailable(SURFOBJ* pso);
 // go as they are (palette indices), else they are converted (fill colour).
 void vLoadPattern(SURFOBJ* psoPattern, const BYTE* pjBits, ULONG iShift, BOOL bNative, LONG xOrg,
                   LONG yOrg);
+// Loads a register of every rasterizer from the pattern surface: the words
+// pfnWord(pv, i, j) (row i, column j, both below cSide) go as points into
+// the first cSide x cSide pixels of the lowest tile each rasterizer of a
+// screen owns (on a split board the second screen's rasterizers take the
+// same points), then each rasterizer's square goes into the register
+// through the instruction ulLoad.
+void vLoadSquares(SURFOBJ* psoPattern, LONG cSide, ULONG (*pfnWord)(const void*, LONG, LONG),
+                  const void* pv, ULONG ulLoad);
 
 // Fills c rectangles with a two-colour brush (REALBRUSH_MONO): where the
 // pattern bit is 1 the foreground ROP3 (rop4 & 0xFF) with ulForeColor, where

@@ -48,6 +48,10 @@ bool expand_cells(Impl& board, int r, const DecodedPacket& packet);
 // Block copies (0xC26): the block copy's set-up instructions, then a program
 // of opcodes 0-8 reading the block's source sample in register 12.
 bool copy_blocks(Impl& board, int r, const DecodedPacket& packet);
+// The copy-address table's load (0x006 with the one instruction "pixmap 13
+// into register 8"): the 4 x 4 words at each square's first pixel.
+bool is_copy_table_load(const DecodedPacket& packet);
+bool load_copy_table(Impl& board, int r, const DecodedPacket& packet);
 
 // --- shared by the executors ---------------------------------------------------------
 

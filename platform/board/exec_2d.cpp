@@ -9,6 +9,7 @@
 // rasterizer. The program runs over a whole span at once, one instruction
 // after the other on arrays of register values.
 #include <algorithm>
+#include <iterator>
 #include <cstring>
 
 #include "exec.h"
@@ -398,6 +399,21 @@ bool draw_points(Impl& board, int r, const DecodedPacket& packet) {
 }
 
 bool load_mask_pattern(Impl& board, int r, const DecodedPacket& packet) {
+    // Its one instruction moves the rows (register 10) into the mask
+    // (register 11), and its points lie at x 0, 8, 16 or 32 of row 0.
+    constexpr std::uint32_t kMaskLoad = 0x001402C8u;
+    constexpr std::uint32_t kPositions[] = {0x0u, 0x80u, 0x100u, 0x200u};
+    if (packet.instructions.size() != 1 || packet.instructions[0] != kMaskLoad) {
+        board.error(r, packet.bus, "monochrome pattern load: instruction not known");
+        return false;
+    }
+    for (std::size_t i = 0; i < packet.primitives; ++i) {
+        const std::uint32_t xy = packet.vertex(i, 0);
+        if (std::find(std::begin(kPositions), std::end(kPositions), xy) == std::end(kPositions)) {
+            board.error(r, packet.bus, "monochrome pattern load: position not known");
+            return false;
+        }
+    }
     const Fields f = fields_of(packet.command);
     std::size_t first = f.packetConstants;
     for (std::uint32_t k : f.loadKind) first += k == 1 ? 1 : 0;

@@ -57,7 +57,38 @@ bool compile(const std::vector<std::uint32_t>& words, std::vector<Op>* out) {
     return !out->empty();
 }
 
+// The instruction of the table's load: pixmap 13 into register 8.
+constexpr std::uint32_t kTableLoad = 0x001A0208u;
+
+// The source offset of a block pixel whose phase-shifted position is v
+// (0-7), read from the copy-address table: words v and 8 + v hold the low
+// bit (in bit 6) and the two high bits (in bits 5-6) of the offset.
+std::int64_t table_offset(const std::array<std::uint32_t, 16>& t, std::int64_t v) {
+    return (((t[v] >> 6) & 1u) + ((t[8 + v] >> 4) & 6u)) & 7u;
+}
+
 }  // namespace
+
+bool is_copy_table_load(const DecodedPacket& packet) {
+    return packet.instructions.size() == 1 && packet.instructions[0] == kTableLoad;
+}
+
+bool load_copy_table(Impl& board, int r, const DecodedPacket& packet) {
+    Rasterizer& ras = board.rasterizers[r];
+    const std::uint16_t pid = packet.pid(0);
+    const std::size_t wpp = packet.wordsPerPrimitive;
+    if (wpp < 4) return false;
+    for (std::size_t i = 0; i < packet.primitives; ++i) {
+        const PixelArea a = corner_area(packet.primitiveWords.data() + (i + 1) * wpp - 4);
+        if (!owns(ras, a.x0, a.y0)) continue;
+        for (int k = 0; k < 16; ++k) {
+            std::uint32_t bpp = 0;
+            const std::uint8_t* p = board.page_pixel(r, pid, a.x0 + k % 4, a.y0 + k / 4, &bpp);
+            ras.copyTable[k] = p != nullptr ? pixel_to_register(pid >> 13, load_pixel(p, bpp)) : 0;
+        }
+    }
+    return true;
+}
 
 bool copy_blocks(Impl& board, int r, const DecodedPacket& packet) {
     const auto& in = packet.instructions;
@@ -83,6 +114,13 @@ bool copy_blocks(Impl& board, int r, const DecodedPacket& packet) {
         const PixelArea a = corner_area(w + wpp - 4);
         const std::int64_t x0 = a.x0, y0 = a.y0, x1 = a.x1, y1 = a.y1;
         if (x1 - x0 > kBlock || y1 - y0 > kBlock) return false;  // not a block
+        // The source words carry the phase's low bits below the source's
+        // 8-pixel grid: x bits 4-5, y bit 4, nothing else.
+        if ((w[0] & 0x3Fu) != static_cast<std::uint32_t>((phX & 3) << 4) ||
+            (w[1] & 0x1Fu) != static_cast<std::uint32_t>((phY & 1) << 4)) {
+            board.error(r, packet.bus, "block copy source words do not match the phase");
+            return false;
+        }
         const std::int64_t sx0 = static_cast<std::int64_t>(w[0] & ~0x7Fu) >> 4;
         const std::int64_t sy0 = static_cast<std::int64_t>(w[1] & ~0x7Fu) >> 4;
         std::uint32_t data[4] = {};
@@ -93,7 +131,8 @@ bool copy_blocks(Impl& board, int r, const DecodedPacket& packet) {
         std::uint32_t sample[kBlock][kBlock] = {};
         for (std::int64_t y = y0; y < y1; ++y) {
             for (std::int64_t x = x0; x < x1; ++x) {
-                const std::int64_t sx = sx0 + ((x + phX) & 7), sy = sy0 + ((y + phY) & 7);
+                const std::int64_t sx = sx0 + table_offset(ras.copyTable, (x + phX) & 7);
+                const std::int64_t sy = sy0 + table_offset(ras.copyTable, (y + phY) & 7);
                 std::uint32_t bpp = 0;
                 // On the second screen the source x is already that
                 // screen's own x.
