@@ -3,6 +3,7 @@
 // hardware cannot do is handed back to the engine's EngBitBlt.
 #include "blt/blt.h"
 #include "copy/copy.h"
+#include "device/entry.h"
 #include "fill/fill.h"
 #include "platform/engine.h"
 #include "rop/rop.h"

@@ -85,14 +85,14 @@ TEST_F(SurfacePatternTest, TightBoardsKeep3dAndGoWithoutThePatternSurface) {
 }
 
 // Every mode the machine offers by default, on every single-board model
-// with 4 and 8 MB a rasterizer: the pattern surface is
+// with 8 MB a rasterizer: the pattern surface is
 // there unless 3D is on and the primary, back and depth buffers hold every
 // page slot between them (then nothing is left to place it in without
 // giving up 3D).
 TEST_F(SurfacePatternTest, ThereInEveryDefaultModeWhereASlotIsLeft) {
     int cMissing = 0;
     for (const BoardModel& model : {kSolo, kDuo, kQuad})
-        for (int memoryClass : {1, 2})
+        for (int memoryClass : {2})
             for (const vnx::miniport::ModeSpec& mode : vnx::miniport::default_modes()) {
                 const ULONG bpp = mode.planes * mode.bitsPerPlane;
                 SCOPED_TRACE(testing::Message() << model.name << " class " << memoryClass << " "
