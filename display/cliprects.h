@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 
 #include "platform/ddi.h"
 #include "platform/engine.h"
@@ -39,6 +40,13 @@ inline ULONG cRectListClip(const RECTL* clip, RECTL* list, ULONG n) {
         if (bRectIntersect(&list[i], clip, &r)) list[c++] = r;
     }
     return c;
+}
+
+// a + b, worked out in 64 bits and kept within the LONG range. Coordinates
+// that a caller passes may lie anywhere; a sum past the range lies outside
+// every surface, and the clipping that follows treats it so.
+inline LONG lAddClamped(std::int64_t a, std::int64_t b) {
+    return static_cast<LONG>(std::clamp<std::int64_t>(a + b, INT32_MIN, INT32_MAX));
 }
 
 // The enumeration buffer of CLIPOBJ_bEnum: a count and cBatch rectangles,

@@ -39,8 +39,7 @@ BOOL bFastFill(SURFOBJ* psoTrg, CLIPOBJ* pco, RECTL* prclTrg, BRUSHOBJ* pbo, ROP
     } else {
         return FALSE;
     }
-    if (pco != nullptr) vFillSolidClipped(psoTrg, pco, rop4, flInfo, iColour, prclTrg);
-    else vFillSolid(psoTrg, rop4, flInfo, iColour, prclTrg, 1);
+    vFillSolidClipped(psoTrg, pco, rop4, flInfo, iColour, prclTrg);
     return TRUE;
 }
 

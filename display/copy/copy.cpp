@@ -85,12 +85,14 @@ void vCopyDevToDev(SURFOBJ* psoDst, SURFOBJ* psoSrc, CLIPOBJ* pco, RECTL* prclDs
     RECTL rclDst;
     const RECTL rclSurface = {0, 0, d.cx, d.cy};
     if (!bRectIntersect(prclDst, &rclSurface, &rclDst)) return;
-    POINTL ptlMoved = {pptlSrc->x + rclDst.left - prclDst->left,
-                       pptlSrc->y + rclDst.top - prclDst->top};
+    // (Sums in 64 bits: any coordinate a caller passes is safe.)
+    POINTL ptlMoved = {lAddClamped(pptlSrc->x, std::int64_t{rclDst.left} - prclDst->left),
+                       lAddClamped(pptlSrc->y, std::int64_t{rclDst.top} - prclDst->top)};
     pptlSrc = &ptlMoved;
     // The source rectangle, clipped to its bounds; the destination follows.
-    const RECTL rclSrcFull = {pptlSrc->x, pptlSrc->y, pptlSrc->x + (rclDst.right - rclDst.left),
-                              pptlSrc->y + (rclDst.bottom - rclDst.top)};
+    const RECTL rclSrcFull = {pptlSrc->x, pptlSrc->y,
+                              lAddClamped(pptlSrc->x, rclDst.right - rclDst.left),
+                              lAddClamped(pptlSrc->y, rclDst.bottom - rclDst.top)};
     RECTL rclSrc;
     if (!bRectIntersect(&rclSrcFull, &rclBounds, &rclSrc)) return;
     rclDst.left += rclSrc.left - rclSrcFull.left;

@@ -19,6 +19,8 @@
 // Every function runs under the device's csEscape; none reports a failure.
 #pragma once
 
+#include <cstdint>
+
 #include "blt/brush.h"
 #include "kz2queue.h"
 #include "pdev.h"
@@ -119,16 +121,26 @@ typedef struct FILLTARGET {
     ULONG pid;  // the surface's pid
     LONG xOrg;  // its board origin
     LONG yOrg;
+    LONG cx;  // its size: the clip pair of its fills
+    LONG cy;
 } FILLTARGET;
 // FALSE when pso is not a board-memory surface of a device with queues.
 BOOL bFillTarget(SURFOBJ* pso, FILLTARGET* pft);
+// The board-coordinate brush origin: the brush's origin plus the surface's
+// board origin. A sum past the LONG range (an origin near the 32-bit limits)
+// takes the brush origin modulo 8 instead: the brush repeats every 8
+// pixels, so the pattern's phase is the same.
+inline LONG lBrushOrigin(LONG lBrush, LONG lSurface) {
+    const std::int64_t sum = std::int64_t{lBrush} + lSurface;
+    return sum >= INT32_MIN && sum <= INT32_MAX ? static_cast<LONG>(sum) : (lBrush & 7) + lSurface;
+}
 // A solid or brush colour in the board's 24-bit form (unchanged in the
 // indexed colour model and at 32 bits a pixel).
 ULONG ulFillColour(const PDEV* ppdev, ULONG iColour);
 // Stores the command word into the open packet of every queue.
 void vSetCommand(KZ2QUEUEMGT pqm, ULONG ulCommand);
 // Writes the clip pair of a fill at p: the target's origin (y plus yEye) and
-// origin + the device's drawing-area size. Answers the word after them.
+// origin + the target's size. Answers the word after them.
 ULONG* pWriteFillClip(ULONG* p, const FILLTARGET* pft, LONG yEye);
 // Writes the four corner words of the board rectangle [x0, x1) x [y0, y1) at
 // p and routes them; answers where the next primitive goes.

@@ -111,7 +111,8 @@ void vLoadPattern(SURFOBJ* psoPattern, const BYTE* pjBits, ULONG iShift, BOOL bN
         psoPattern, kPatternEdge,
         [](const void* pv, LONG i, LONG j) {
             const Source& s = *static_cast<const Source*>(pv);
-            const ULONG c = ulPatternPixel(s.pjBits, s.iShift, (j - s.xOrg) & 7, (i - s.yOrg) & 7);
+            const ULONG c =
+                ulPatternPixel(s.pjBits, s.iShift, (j - (s.xOrg & 7)) & 7, (i - (s.yOrg & 7)) & 7);
             return s.bNative ? c : ulPatternColour(c, s.iShift);
         },
         &src, INSTR_PATTERN_LOAD);
@@ -133,8 +134,8 @@ void vFillPattern(SURFOBJ* pso, RECTL* prcl, ULONG c, REALBRUSH* prbrush, POINTL
     // such fills to the engine).
     if (ppdev->psoPattern == nullptr) return;
 
-    const LONG xOrg = (pptlBrushOrg != nullptr ? pptlBrushOrg->x : 0) + ft.xOrg;
-    const LONG yOrg = (pptlBrushOrg != nullptr ? pptlBrushOrg->y : 0) + ft.yOrg;
+    const LONG xOrg = lBrushOrigin(pptlBrushOrg != nullptr ? pptlBrushOrg->x : 0, ft.xOrg);
+    const LONG yOrg = lBrushOrigin(pptlBrushOrg != nullptr ? pptlBrushOrg->y : 0, ft.yOrg);
     if (prbrush->iUniq != ppdev->iPatternUniq || prbrush->iUniq == 0 ||
         xOrg != ppdev->xPatternOrg || yOrg != ppdev->yPatternOrg) {
         vLoadPattern(ppdev->psoPattern, prbrush->ajPattern, ppdev->iPixelClass,

@@ -45,7 +45,7 @@ void vLoadMonoPattern(KZ2QUEUEMGT pqm, const USHORT* pusRows, LONG xOrg, LONG yO
     vSetCommand(pqm, CMD2D_MONO_LOAD);
     *p++ = kMonoLoadWord;
     ULONG aulRows[4];
-    const ULONG iFirst = static_cast<ULONG>(-yOrg) & 7;
+    const ULONG iFirst = (0u - static_cast<ULONG>(yOrg)) & 7;
     for (ULONG w = 0; w < 4; ++w) {
         const USHORT usHigh = usRotateRight(pusRows[(iFirst + 2 * w) & 7], xOrg & 7);
         const USHORT usLow = usRotateRight(pusRows[(iFirst + 2 * w + 1) & 7], xOrg & 7);
@@ -71,8 +71,8 @@ void vFillTwoColour(SURFOBJ* pso, RECTL* prcl, ULONG c, REALBRUSH* prbrush, POIN
 
     USHORT ausRows[REALBRUSH_ROWS];
     std::memcpy(ausRows, prbrush->ajPattern, sizeof ausRows);
-    const LONG xOrg = (pptlBrushOrg != nullptr ? pptlBrushOrg->x : 0) + ft.xOrg;
-    const LONG yOrg = (pptlBrushOrg != nullptr ? pptlBrushOrg->y : 0) + ft.yOrg;
+    const LONG xOrg = lBrushOrigin(pptlBrushOrg != nullptr ? pptlBrushOrg->x : 0, ft.xOrg);
+    const LONG yOrg = lBrushOrigin(pptlBrushOrg != nullptr ? pptlBrushOrg->y : 0, ft.yOrg);
 
     const ULONG ulMask = ulPlaneMask(ppdev, ft.pid);
     if (ulMask != PLANE_MASK_ALL) flInfo |= ROPINFO_NEEDS_ALL_ONES;
@@ -86,7 +86,7 @@ void vFillTwoColour(SURFOBJ* pso, RECTL* prcl, ULONG c, REALBRUSH* prbrush, POIN
     const ULONG cPasses = ppdev->pPageConfig != nullptr && ppdev->pPageConfig->fStereo ? 2 : 1;
     for (ULONG iPass = 0; iPass < cPasses; ++iPass) {
         const LONG yEye = iPass == 0 ? 0 : ppdev->cyScreen;
-        vLoadMonoPattern(pqm, ausRows, xOrg, yOrg + yEye);
+        vLoadMonoPattern(pqm, ausRows, xOrg, lBrushOrigin(yOrg, yEye));
         if (flInfo & ROPINFO_READS_D) kz2ConfigDisable(pqm, FILL_DISABLE_UNIT);
         if (cInstr == 0) break;  // neither ROP draws anything
         const ULONG aulColours[2] = {ulFore, ulBack};

@@ -80,26 +80,29 @@ std::vector<RECTL> region_of(const Clip& c) {
 
 CLIPOBJ* create_clip(const RECTL* prcl, ULONG c) {
     if (prcl == nullptr && c != 0) return nullptr;
-    pixman_region32_t region;
-    pixman_region32_init(&region);
+    // The region of the rectangles, made from their corners as they are:
+    // sides are never formed, so rectangles reaching the 32-bit limits do
+    // not overflow.
+    std::vector<pixman_box32_t> boxes;
     for (ULONG i = 0; i < c; ++i) {
         if (rect_empty(prcl[i])) continue;
-        pixman_region32_union_rect(&region, &region, prcl[i].left, prcl[i].top,
-                                   static_cast<unsigned>(prcl[i].right - prcl[i].left),
-                                   static_cast<unsigned>(prcl[i].bottom - prcl[i].top));
+        boxes.push_back(pixman_box32_t{prcl[i].left, prcl[i].top, prcl[i].right, prcl[i].bottom});
     }
+    pixman_region32_t region;
+    pixman_region32_init_rects(&region, boxes.data(), static_cast<int>(boxes.size()));
     auto clip = std::make_unique<Clip>();
     int n = 0;
-    const pixman_box32_t* boxes = pixman_region32_rectangles(&region, &n);
+    const pixman_box32_t* out = pixman_region32_rectangles(&region, &n);
     for (int i = 0; i < n; ++i)
-        clip->rects.push_back(RECTL{boxes[i].x1, boxes[i].y1, boxes[i].x2, boxes[i].y2});
+        clip->rects.push_back(RECTL{out[i].x1, out[i].y1, out[i].x2, out[i].y2});
     const pixman_box32_t* ext = pixman_region32_extents(&region);
     pixman_region32_fini(&region);
 
     CLIPOBJ& co = clip->co;
     co.iUniq = gNextUniq++;
     co.iMode = TC_RECTANGLES;
-    co.rclBounds = clip->rects.empty() ? RECTL{0, 0, 0, 0} : RECTL{ext->x1, ext->y1, ext->x2, ext->y2};
+    co.rclBounds =
+        clip->rects.empty() ? RECTL{0, 0, 0, 0} : RECTL{ext->x1, ext->y1, ext->x2, ext->y2};
     if (clip->rects.size() <= 1) {
         co.iDComplexity = DC_RECT;
         co.iFComplexity = FC_RECT;
