@@ -102,7 +102,6 @@ typedef struct PDEV {
     ULONG pStaging;                      // bus address of staging buffer 0 (staging of copies)
     BYTE* apRegs[MAX_RASTERIZERS];       // register window of each rasterizer (platform/mmio.h)
     VNX_DMA_DESCRIPTION DmaDescription;  // the miniport's answer to the queue set-up
-    ULONG pidScreen;  // primary surface's pixmap id, set when the primary is placed
 
     ULONG ulColourModel;  // COLOUR_MODEL_...
     PVOID pScratch;       // 8 KB of scratch memory while the surface is enabled
@@ -201,4 +200,7 @@ typedef struct PDEV {
     RECTL rclSwap;     // the remembered swap rectangle
 
     STEREOCACHE StereoCache;
+
+    // --- words of this driver's own, after the record's fields ---------------
+    ULONG pidScreen;  // primary surface's pixmap id, set when the primary is placed
 } PDEV, *PPDEV;
