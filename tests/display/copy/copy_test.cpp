@@ -226,5 +226,34 @@ TEST(CopyWords, PidsAndPhase) {
     EXPECT_EQ(ulApplyCopyRop(0x66, 0x00FF, 0x0F0F), 0x0FF0u);
 }
 
+// In stereo (iMode 1) the walker copies both eyes, the second cyScreen
+// lower in source and destination alike; iMode 3 the second alone. On four
+// rasterizers the pieces cross rasterizers and go through the staging
+// buffer.
+TEST_F(CopyTest, StereoWalkerCopiesTheEyesTheModeAsksFor) {
+    constexpr LONG kEye = 150;
+    ASSERT_NO_FATAL_FAILURE(Setup(4, 16, 400, 2 * kEye));
+    ScopedValue<LONG> eye(ppdev->cyScreen, kEye);
+    const RECTL rcl = {150, 20, 390, 140};
+    const POINTL ptl = {3, 7};
+    for (ULONG iMode : {1u, 3u}) {
+        SCOPED_TRACE(iMode);
+        RECTL r = rcl;
+        POINTL p = ptl;
+        EnterCriticalSection(&ppdev->csEscape);
+        vCopyDevToDev(dev_, dev_, nullptr, &r, &p, 0xCC, ulRop3Info(0xCC), iMode);
+        kz2FlushQueue(ppdev->pqm, static_cast<ULONG>(-1), nullptr, nullptr);
+        LeaveCriticalSection(&ppdev->csEscape);
+        for (LONG yEye : {LONG{0}, kEye}) {
+            if (iMode == 3 && yEye == 0) continue;
+            RECTL h = {rcl.left, rcl.top + yEye, rcl.right, rcl.bottom + yEye};
+            POINTL hp = {ptl.x, ptl.y + yEye};
+            ASSERT_TRUE(EngCopyBits(host_, host_, nullptr, nullptr, &h, &hp));
+        }
+        ExpectSame();
+    }
+    EXPECT_EQ(Errors(), "");
+}
+
 }  // namespace
 }  // namespace vnx::test

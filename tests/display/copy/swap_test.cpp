@@ -202,6 +202,46 @@ TEST_F(SwapTest, RememberedRectangleForgottenWhenTheFrontChanges) {
     EXPECT_EQ(Errors(), "");
 }
 
+// The page mask: a set bit (bit 31 for the walk's first page) keeps a half
+// covered page from being exchanged, so its part of the rectangle is
+// copied; a bit of another page changes nothing for it.
+TEST_F(SwapTest, PageMaskDemandsFullCoverage) {
+    ASSERT_NO_FATAL_FAILURE(Setup(1, 16));
+    const RECTL rcl = {0, 0, pcx_, pcy_ * 3 / 4};  // three quarters of page (0, 0)
+    for (ULONG ulMask : {0x80000000u, 0x40000000u, 0u}) {
+        SCOPED_TRACE(ulMask);
+        const auto f = Front(), b = Back();
+        const LONG sBefore = iFindSlot(ppdev, Dfb(front_)->ppb, 0, 0);
+        Swap(rcl, nullptr, ulMask);
+        EXPECT_TRUE(Front() == Expected(f, b, [&](LONG x, LONG y) {
+                        return x >= rcl.left && x < rcl.right && y >= rcl.top && y < rcl.bottom;
+                    }));
+        EXPECT_EQ(iFindSlot(ppdev, Dfb(front_)->ppb, 0, 0) != sBefore, ulMask != 0x80000000u);
+    }
+    EXPECT_EQ(Errors(), "");
+}
+
+// The board configuration's masked-swap word makes every swap a
+// plane-masked copy: at 16 bpp the main planes (mask 0x7FFFFF) are copied,
+// the front's overlay bit stays, and no page is exchanged.
+TEST_F(SwapTest, MaskedSwapSettingCopiesThroughTheMask) {
+    ASSERT_NO_FATAL_FAILURE(Setup(1, 16));
+    ScopedValue<std::uint32_t> masked(ppdev->bc.maskedSwap, 1u);
+    const RECTL rcl = {0, 0, pcx_, pcy_};  // all of page (0, 0)
+    const auto f = Front(), b = Back();
+    const LONG sBefore = iFindSlot(ppdev, Dfb(front_)->ppb, 0, 0);
+    Swap(rcl);
+    EXPECT_EQ(iFindSlot(ppdev, Dfb(front_)->ppb, 0, 0), sBefore) << "nothing exchanged";
+    const auto now = Front();
+    for (LONG y = 0; y < cy_; ++y)
+        for (LONG x = 0; x < cx_; ++x) {
+            const std::size_t i = static_cast<std::size_t>(y * cx_ + x);
+            const bool in = x < rcl.right && y < rcl.bottom;
+            ASSERT_EQ(now[i], in ? (b[i] & 0x7FFFu) | (f[i] & 0x8000u) : f[i]) << x << "," << y;
+        }
+    EXPECT_EQ(Errors(), "");
+}
+
 // Plane-masked swaps: the overlay bit alone at 16 bpp; at 32 bpp the pids
 // end at format 0xA000; fPlanes 2 without bDirect draws nothing.
 TEST_F(SwapTest, MaskedSwaps) {
