@@ -208,7 +208,8 @@ ULONG ulRop2Info(ULONG mix);
 // clip bit of every instruction and any further bits of the last one.
 // Answers the number of words written (0 only for 0xAA).
 ULONG cRop3Instructions(ULONG* pwOut, ULONG rop3, ULONG regD, ULONG regS, ULONG regP, ULONG ulLast);
-// The same for a mix mode.
+// The same for a mix mode. Waits for the line path (display/line/), whose
+// pens draw with mixes; no other path draws with one.
 ULONG cRop2Instructions(ULONG* pwOut, ULONG mix, ULONG regD, ULONG regS, ULONG regP, ULONG ulLast);
 // The masked on-board copy program for the plane mask m (constants m and
 // NOT m): answers its words' count (3, or 1 for all planes).
