@@ -94,7 +94,6 @@ typedef struct PDEV {
     ULONG pStaging;                      // bus address of staging buffer 0 (staging of copies)
     BYTE* apRegs[MAX_RASTERIZERS];       // register window of each rasterizer (platform/mmio.h)
     VNX_DMA_DESCRIPTION DmaDescription;  // the miniport's answer to the queue set-up
-    ULONG pidScreen;  // primary surface's pixmap id, set when the primary is placed
 
     ULONG ulColourModel;  // COLOUR_MODEL_...
     PVOID pScratch;       // 8 KB of scratch memory while the surface is enabled
@@ -107,10 +106,12 @@ typedef struct PDEV {
     LONG yPatternOrg;
 
     // --- board memory ------------------------------------------------------
-    ULONG ulMemoryClass;  // 0, 1, 2 (pages of 64, 128, 256 KB), read at page-table set-up
-    LONG cxPageMul;       // page width multiplier: 1, 2 or 4
-    LONG cyPageMul;       // page height multiplier
-    ULONG fPageTable;     // the page table is set up (surface enabled)
+    ULONG ulMemoryClass;   // 0, 1, 2 (pages of 64, 128, 256 KB), read at page-table set-up
+    LONG cxPageMul;        // page width multiplier: 1, 2 or 4
+    LONG cyPageMul;        // page height multiplier
+    ULONG ulPageMulCodeX;  // the board's two-bit multiplier codes (3 multiplies by 4 above,
+    ULONG ulPageMulCodeY;  // by 8 in the 3D buffer sizing)
+    ULONG fPageTable;      // the page table is set up (surface enabled)
     PAGESLOT aaSlot[PAGE_TABLES]
                    [PAGE_SLOTS];  // per screen; set alike, the swap alone makes them differ
     ULONG cFreeSlots;
@@ -192,6 +193,7 @@ typedef struct PDEV {
 
     STEREOCACHE StereoCache;
 
-    // --- immediate-mode 3D escape ------------------------------------------
-    struct HEIDITEXTABLE* pHeidiTextures;  // the device's texture table, made on first use
+    // --- words of this driver's own, after the record's fields ---------------
+    ULONG pidScreen;  // primary surface's pixmap id, set when the primary is placed
+    struct HEIDITEXTABLE* pHeidiTextures;  // the immediate-mode 3D escape's texture table, made on first use
 } PDEV, *PPDEV;

@@ -43,6 +43,9 @@ typedef struct BoardConfig {
     std::uint32_t reserved0[2];       // +32
     std::uint32_t screenWidth;        // +40
     std::uint32_t screenHeight;       // +44
+    // Page bytes x 32 x rasterizers of a screen, a page counted with the
+    // board's page multipliers (as the driver's 3D sizing and the miniport
+    // count it).
     std::uint32_t totalMemoryKB;      // +48
     std::uint32_t usedMemoryKB;       // +52
     std::uint32_t bitsPerPixel;       // +56  8, 16 or 32

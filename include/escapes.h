@@ -110,6 +110,10 @@ typedef ULONG (*PFN_ESCMODULE_ENABLE)(ULONG iVersion, struct PDEV* ppdev,
 
 // One loaded module. The module writes pvModule, the three handlers and the
 // range; the driver owns the other fields. The name follows the record.
+// The fields keep their names and order, but the record holds addresses
+// (the list link, the library, the handlers), so on a 64-bit platform its
+// words are not all 32 bits wide: a module is built against this
+// declaration and writes the fields by name, never by 32-bit offset.
 typedef struct EscapeModule {
     struct EscapeModule* pNext;              // next module in the device's list
     HMODULE hModule;                         // the loaded library

@@ -86,7 +86,9 @@ typedef struct KZ2QUEUE {
     BYTE* pRegs;           // +0x40 register window of this rasterizer (platform/mmio.h)
     ULONG fFresh;          // +0x44 mgr: the next kz2AllocFlushQueue opens new packets
     ULONG* pWrite;         // +0x48 write pointer into the open packet
-    ULONG* pPacket;        // +0x4c header of the open packet
+    ULONG* pPacket;        // +0x4c header of the open packet; after a queue close record the
+                           //       stream end (not the record: a close there would write its
+                           //       count over the record's sync word)
     ULONG cbPrefix;        // +0x50 bytes the fill callback wrote at the packet start
     ULONG cPrims;          // +0x54 primitives routed into the open packet
     UCHAR abTileQueue[16];   // +0x58 mgr: queue owning tile t = ((y>>7)&3)*4 + ((x>>7)&3)
@@ -122,6 +124,15 @@ VNX_EXPORT ULONG kz2GetBlockEnable(ULONG a, ULONG b, ULONG c, ULONG d);
 VNX_EXPORT ULONG* kz2NewPacketQueue(KZ2QUEUEMGT qm, PVOID pvOwner, ULONG nPrims);
 VNX_EXPORT ULONG* kz2AllocQueue(KZ2QUEUEMGT qm, ULONG ulMask, ULONG cbRoom, ULONG ulArg4,
                                 ULONG ulArg5);
+// Opens new packets (pfnFill writes each prefix) when the room check
+// flushed the queues, when bForce, when fFresh, or when any queue cannot go
+// on with its last packet; otherwise every queue continues its last packet
+// (pWrite = pStreamEnd, its count kept). A queue cannot go on when nothing
+// was written since its last kick (pStreamEnd = pKicked), and also, beyond
+// that rule, when the kick reached into the packet (pPacket below pKicked:
+// the board may have read its count, so more primitives would be lost) or
+// when no packet is open (pPacket at the stream end: after a close record,
+// a restart or the kick's padding). Clears fFresh.
 VNX_EXPORT ULONG* kz2AllocFlushQueue(KZ2QUEUEMGT qm, ULONG ulMask, ULONG cbRoom, PVOID pvArg1,
                                      PVOID pvArg2, PVOID pvArg3, BOOL bForce,
                                      PFN_KZ2FILL pfnFill);

@@ -1,6 +1,7 @@
 // The buffer swap the GL server calls to present a window's back buffer.
 #pragma once
 
+#include "kz2queue.h"
 #include "platform/ddi.h"
 #include "platform/export.h"
 #include "platform/kernel.h"
@@ -16,5 +17,14 @@ extern "C" {
 // overlay plane, 3 both.
 VNX_EXPORT void kz2SwapBackToFrontC(SURFOBJ* psoBack, SURFOBJ* psoFront, CLIPOBJ* pco, RECTL* prcl,
                                     ULONG ulPageMask, BOOL bDirect, ULONG fPlanes);
+
+// Tells the driver that 3D drawing went into the front buffer, so the next
+// swap cannot rely on the remembered swap rectangle: it forgets it. A swap
+// whose rectangle equals the last one's skips copying the uncovered
+// remainder of half-covered pages into the back buffer; 2D drawing forgets
+// the rectangle by itself, 3D drawing into the back buffer keeps it, and the
+// GL server calls this whenever it draws with the front buffer as (one of)
+// its draw buffers.
+VNX_EXPORT void kz2FrontBufferDrawn(KZ2QUEUEMGT qm);
 
 }  // extern "C"

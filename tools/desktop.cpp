@@ -17,19 +17,35 @@
 #include <cstring>
 #include <vector>
 
-#include "pdev.h"
+#include "driver_record.h"
 #include "platform/board.h"
 
-ULONG device_colour(const PDEV* ppdev, ULONG rgb) {
+bool query_format(vnx::engine::Device& device, ScreenFormat* f) {
+    vnx::engine::SurfaceInfo info{};
+    if (!vnx::engine::query_surface(device.hsurf(), &info)) return false;
+    f->iBitmapFormat = info.so.iBitmapFormat;
+    f->cjPixel = f->iBitmapFormat == BMF_8BPP ? 1 : f->iBitmapFormat == BMF_16BPP ? 2 : 4;
+    f->cx = info.so.sizlBitmap.cx;
+    f->cy = info.so.sizlBitmap.cy;
+    f->cxScreen = static_cast<LONG>(device.gdiinfo().ulHorzRes);
+    f->cyScreen = static_cast<LONG>(device.gdiinfo().ulVertRes);
+    vnx::engine::PaletteInfo pal;
+    if (f->iBitmapFormat == BMF_8BPP &&
+        vnx::engine::query_palette(device.devinfo().hpalDefault, &pal))
+        f->palette = pal.colors;
+    return true;
+}
+
+ULONG device_colour(const ScreenFormat& f, ULONG rgb) {
     const int r = (rgb >> 16) & 0xFF, g = (rgb >> 8) & 0xFF, b = rgb & 0xFF;
-    switch (ppdev->iBitmapFormat) {
+    switch (f.iBitmapFormat) {
         case BMF_8BPP: {
             ULONG best = 0;
             int bestDistance = 1 << 30;
-            for (ULONG i = 0; i < PALETTE_ENTRIES; ++i) {
-                const PALETTEENTRY& e = ppdev->pPal[i];
-                const int d = (e.peRed - r) * (e.peRed - r) + (e.peGreen - g) * (e.peGreen - g) +
-                              (e.peBlue - b) * (e.peBlue - b);
+            for (ULONG i = 0; i < f.palette.size(); ++i) {
+                const int er = f.palette[i] & 0xFF, eg = (f.palette[i] >> 8) & 0xFF,
+                          eb = (f.palette[i] >> 16) & 0xFF;
+                const int d = (er - r) * (er - r) + (eg - g) * (eg - g) + (eb - b) * (eb - b);
                 if (d < bestDistance) {
                     bestDistance = d;
                     best = i;
@@ -48,8 +64,8 @@ namespace {
 // hooked entry points, or the engine's software blit.
 class Painter {
   public:
-    Painter(vnx::engine::Device& device, SURFOBJ* pso)
-        : ppdev_(reinterpret_cast<PDEV*>(device.dhpdev())), pso_(pso) {
+    Painter(vnx::engine::Device& device, SURFOBJ* pso, const ScreenFormat& format)
+        : format_(format), pso_(pso) {
         vnx::engine::SurfaceInfo info{};
         const bool known = vnx::engine::query_surface(pso->hsurf, &info);
         if (known && (info.flHooks & HOOK_BITBLT))
@@ -67,7 +83,7 @@ class Painter {
         }
     }
 
-    ULONG colour(ULONG rgb) const { return device_colour(ppdev_, rgb); }
+    ULONG colour(ULONG rgb) const { return device_colour(format_, rgb); }
 
     // The general blit: target the screen.
     void blt(RECTL r, CLIPOBJ* pco, SURFOBJ* psoSrc, POINTL ptlSrc, BRUSHOBJ* pbo, ROP4 rop4,
@@ -108,7 +124,7 @@ class Painter {
     // A host bitmap in the screen's format, pixel (x, y) from fn(x, y).
     template <typename Fn>
     SURFOBJ* bitmap(LONG cx, LONG cy, Fn fn) {
-        HSURF h = EngCreateBitmap(SIZEL{cx, cy}, 0, ppdev_->iBitmapFormat, BMF_TOPDOWN, nullptr);
+        HSURF h = EngCreateBitmap(SIZEL{cx, cy}, 0, format_.iBitmapFormat, BMF_TOPDOWN, nullptr);
         if (h == nullptr) return nullptr;
         SURFOBJ* pso = EngLockSurface(h);
         if (pso == nullptr) {
@@ -116,7 +132,7 @@ class Painter {
             return nullptr;
         }
         bitmaps_.push_back(pso);
-        const ULONG cb = 1u << ppdev_->iPixelClass;
+        const ULONG cb = format_.cjPixel;
         for (LONG y = 0; y < cy; ++y)
             for (LONG x = 0; x < cx; ++x) {
                 const ULONG c = colour(fn(x, y));
@@ -157,7 +173,7 @@ class Painter {
         return pbo;
     }
 
-    PDEV* ppdev_;
+    const ScreenFormat& format_;
     SURFOBJ* pso_;
     PFN_DrvBitBlt pfnBitBlt_ = nullptr;
     PFN_DrvCopyBits pfnCopyBits_ = nullptr;
@@ -211,14 +227,15 @@ void move_window(Painter& paint, SURFOBJ* pso, const RECTL& from, LONG dx, LONG 
 }  // namespace
 
 int draw_desktop(vnx::engine::Device& device) {
-    PDEV* ppdev = reinterpret_cast<PDEV*>(device.dhpdev());
+    ScreenFormat format;
+    if (!query_format(device, &format)) return 0;
     SURFOBJ* pso = EngLockSurface(device.hsurf());
-    if (ppdev == nullptr || pso == nullptr) return 0;
+    if (pso == nullptr) return 0;
     // The whole drawing area: both screens of a split board.
-    const LONG cx = ppdev->cxSurface, cy = ppdev->cySurface;
+    const LONG cx = format.cx, cy = format.cy;
     int drawn = 0;
     {
-        Painter paint(device, pso);
+        Painter paint(device, pso, format);
 
         // The background: a woven teal pattern; the taskbar below it.
         const LONG taskbar = cy - 30;
@@ -333,21 +350,19 @@ int draw_desktop(vnx::engine::Device& device) {
 }
 
 bool write_screen_png(vnx::engine::Device& device, const std::string& path) {
-    const PDEV* ppdev = reinterpret_cast<const PDEV*>(device.dhpdev());
-    const DFB* pdfb = ppdev->pdsurfScreen != nullptr ? ppdev->pdsurfScreen->pdfb : nullptr;
-    if (pdfb == nullptr) {
+    ScreenPlace place;
+    if (!screen_place(device, &place)) {
         std::fprintf(stderr, "vnxsim: there is no screen to write\n");
         return false;
     }
     vnx::board::Board& board = device.machine().board();
-    const LONG cx = ppdev->cxScreen, cy = ppdev->cyScreen;
+    const LONG cx = place.cxScreen, cy = place.cyScreen;
     const int screens = board.boards();
     // Each board shows its own screen from the primary in its memory, held by
     // the tile owners of that board.
     std::vector<std::uint32_t> image(static_cast<size_t>(cx) * screens * cy);
     for (int s = 0; s < screens; ++s) {
-        const auto part =
-            board.read_rgb(s, static_cast<std::uint16_t>(pdfb->pid), pdfb->x, pdfb->y, cx, cy);
+        const auto part = board.read_rgb(s, place.pid, place.x, place.y, cx, cy);
         for (LONG y = 0; y < cy; ++y)
             std::copy_n(part.begin() + y * cx, cx, image.begin() + (y * screens + s) * cx);
     }

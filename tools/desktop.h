@@ -7,8 +7,6 @@
 
 #include "platform/engine.h"
 
-struct PDEV;
-
 // The desktop's lines (desktop_lines.cpp): window frames, a fan of lines in
 // several mixes and styles, and lines clipped by an overlapping window,
 // stroked through the driver's DrvStrokePath as the engine dispatches it.
@@ -22,6 +20,12 @@ int draw_desktop_lines(vnx::engine::Device& device, SURFOBJ* pso);
 // visible part of a covered window, a hatch brush, uploaded pictures, copies
 // on the board, and a few operations the driver hands back to the engine.
 // Answers the operations that succeeded.
+//
+// Scenes of other concerns live in tools/desktop_<concern>.cpp, each one
+// function declared below that takes the engine device and the locked screen
+// surface, draws only through the engine's calls and the driver entry points
+// the engine dispatches, and answers the operations that succeeded;
+// draw_desktop calls each with one line.
 int draw_desktop(vnx::engine::Device& device);
 
 // The desktop's text (titles, a heading, a paragraph, a fixed-pitch block
@@ -29,10 +33,21 @@ int draw_desktop(vnx::engine::Device& device);
 // when the surface hooks text, else EngTextOut. Answers the strings drawn.
 int draw_desktop_text(vnx::engine::Device& device, SURFOBJ* pso);
 
+// What the desktop's scenes know of the screen, asked of the engine: the
+// surface's format and size, one screen's size, and the device palette's
+// colours at 8 bits a pixel.
+struct ScreenFormat {
+    ULONG iBitmapFormat = 0;
+    ULONG cjPixel = 0;           // bytes a pixel
+    LONG cx = 0, cy = 0;         // the whole drawing area (both screens of a split board)
+    LONG cxScreen = 0, cyScreen = 0;  // one screen
+    std::vector<ULONG> palette;  // PALETTEENTRY words: red in the low byte
+};
+// False when the engine knows no primary surface for the device.
+bool query_format(vnx::engine::Device& device, ScreenFormat* f);
 // The device colour nearest to an RGB colour: a palette index at 8 bits a
 // pixel, 5-5-5 at 16, 0x00RRGGBB at 32.
-struct PDEV;
-ULONG device_colour(const PDEV* ppdev, ULONG rgb);
+ULONG device_colour(const ScreenFormat& f, ULONG rgb);
 // The parts of r that b does not cover (at most four rectangles).
 std::vector<RECTL> subtract(const RECTL& r, const RECTL& b);
 

@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "desktop.h"
-#include "pdev.h"
 #include "platform/board.h"
 
 namespace {
@@ -62,11 +61,11 @@ SURFOBJ* arrow_mask() {
 // The colour pointer: a 32 x 32 target of a dark blue ring, a red ring and
 // a yellow middle with an inverting dot; transparent around it. Colours in
 // the screen's format (no translation, so the cursor can serve it).
-bool colour_pointer(const PDEV* ppdev, SURFOBJ** ppsoMask, SURFOBJ** ppsoColor) {
+bool colour_pointer(const ScreenFormat& format, SURFOBJ** ppsoMask, SURFOBJ** ppsoColor) {
     *ppsoMask = make_bitmap(32, 64, BMF_1BPP);
-    *ppsoColor = make_bitmap(32, 32, ppdev->iBitmapFormat);
+    *ppsoColor = make_bitmap(32, 32, format.iBitmapFormat);
     if (*ppsoMask == nullptr || *ppsoColor == nullptr) return false;
-    const ULONG cb = 1u << ppdev->iPixelClass;
+    const ULONG cb = format.cjPixel;
     for (LONG y = 0; y < 32; ++y)
         for (LONG x = 0; x < 32; ++x) {
             const LONG d2 = (2 * x - 31) * (2 * x - 31) + (2 * y - 31) * (2 * y - 31);
@@ -79,7 +78,7 @@ bool colour_pointer(const PDEV* ppdev, SURFOBJ** ppsoMask, SURFOBJ** ppsoColor) 
             else rgb = 0xFFFFFF, transparent = true;  // inverting: AND-masked white
             set_bit(*ppsoMask, x, y, transparent);
             set_bit(*ppsoMask, x, 32 + y, false);
-            const ULONG c = device_colour(ppdev, rgb);
+            const ULONG c = device_colour(format, rgb);
             std::memcpy(
                 static_cast<BYTE*>((*ppsoColor)->pvScan0) + y * (*ppsoColor)->lDelta + x * cb, &c,
                 cb);
@@ -90,8 +89,8 @@ bool colour_pointer(const PDEV* ppdev, SURFOBJ** ppsoMask, SURFOBJ** ppsoColor) 
 }  // namespace
 
 int place_pointers(vnx::engine::Device& device, SURFOBJ* pso) {
-    const PDEV* ppdev = reinterpret_cast<const PDEV*>(device.dhpdev());
-    if (ppdev == nullptr || pso == nullptr) return 0;
+    ScreenFormat format;
+    if (pso == nullptr || !query_format(device, &format)) return 0;
     int placed = 0;
     // The arrow, moved over the first screen, hidden and shown again.
     if (SURFOBJ* psoMask = arrow_mask()) {
@@ -104,8 +103,8 @@ int place_pointers(vnx::engine::Device& device, SURFOBJ* pso) {
     }
     // The colour pointer, hot spot in its middle, on the last screen.
     SURFOBJ *psoMask = nullptr, *psoColor = nullptr;
-    if (colour_pointer(ppdev, &psoMask, &psoColor)) {
-        const LONG x = ppdev->cxSurface - ppdev->cxScreen / 2, y = ppdev->cyScreen / 3;
+    if (colour_pointer(format, &psoMask, &psoColor)) {
+        const LONG x = format.cx - format.cxScreen / 2, y = format.cyScreen / 3;
         if (device.set_pointer_shape(psoMask, psoColor, nullptr, 16, 16, x - 40, y) != SPS_DECLINE)
             ++placed;
         device.move_pointer(x, y);

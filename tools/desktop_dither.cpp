@@ -6,6 +6,7 @@
 // comes from the driver's DrvDitherColor. At 16 and 32 bits the colours
 // are solid brushes.
 #include "desktop_dither.h"
+#include "desktop.h"
 
 #include <cstdio>
 #include <cstring>
@@ -62,7 +63,8 @@ HSURF dither_pattern(vnx::engine::Device& device, PFN_DrvDitherColor pfnDither, 
 }  // namespace
 
 int draw_dither_ramps(vnx::engine::Device& device, SURFOBJ* pso) {
-    if (pso == nullptr) return 0;
+    ScreenFormat format;
+    if (pso == nullptr || !query_format(device, &format)) return 0;
     vnx::engine::SurfaceInfo info{};
     const bool hooked =
         vnx::engine::query_surface(pso->hsurf, &info) && (info.flHooks & HOOK_BITBLT) != 0;
@@ -93,11 +95,7 @@ int draw_dither_ramps(vnx::engine::Device& device, SURFOBJ* pso) {
                 d.psoPattern = psoPattern;
                 d.iHatch = RB_DITHERCOLOR | bgr;
             } else {
-                // 5-5-5 at 16 bits, 0x00RRGGBB at 32.
-                d.iSolidColor =
-                    pso->iBitmapFormat == BMF_16BPP
-                        ? (rgb >> 19 & 31) << 10 | (rgb >> 11 & 31) << 5 | (rgb >> 3 & 31)
-                        : rgb;
+                d.iSolidColor = device_colour(format, rgb);  // 5-5-5 at 16 bits, 0x00RRGGBB at 32
             }
             // The engine keeps its own copy of the pattern.
             BRUSHOBJ* pbo =

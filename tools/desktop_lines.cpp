@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "desktop.h"
-#include "pdev.h"
 
 namespace {
 
@@ -19,8 +18,8 @@ constexpr FIX fx(LONG v) { return v * 16; }
 
 class LinePainter {
   public:
-    LinePainter(vnx::engine::Device& device, SURFOBJ* pso)
-        : ppdev_(reinterpret_cast<PDEV*>(device.dhpdev())), pso_(pso) {
+    LinePainter(vnx::engine::Device& device, SURFOBJ* pso, const ScreenFormat& format)
+        : format_(format), pso_(pso) {
         vnx::engine::SurfaceInfo info{};
         const bool known = vnx::engine::query_surface(pso->hsurf, &info);
         if (known && (info.flHooks & HOOK_STROKEPATH))
@@ -34,7 +33,7 @@ class LinePainter {
 
     BRUSHOBJ* pen(ULONG rgb) {
         vnx::engine::BrushDesc d;
-        d.iSolidColor = device_colour(ppdev_, rgb);
+        d.iSolidColor = device_colour(format_, rgb);
         d.psoTarget = pso_;
         BRUSHOBJ* pbo = vnx::engine::create_brush(d);
         if (pbo != nullptr) brushes_.push_back(pbo);
@@ -70,7 +69,7 @@ class LinePainter {
     int failed() const { return failed_; }
 
   private:
-    PDEV* ppdev_;
+    const ScreenFormat& format_;
     SURFOBJ* pso_;
     PFN_DrvStrokePath pfnStroke_ = nullptr;
     PFN_DrvPaint pfnPaint_ = nullptr;
@@ -82,14 +81,14 @@ class LinePainter {
 }  // namespace
 
 int draw_desktop_lines(vnx::engine::Device& device, SURFOBJ* pso) {
-    const PDEV* ppdev = reinterpret_cast<const PDEV*>(device.dhpdev());
-    if (ppdev == nullptr || pso == nullptr) return 0;
-    LinePainter lines(device, pso);
+    ScreenFormat format;
+    if (pso == nullptr || !query_format(device, &format)) return 0;
+    LinePainter lines(device, pso, format);
     // The whole drawing area: both screens of a split board.
-    const LONG cx = ppdev->cxSurface, cy = ppdev->cySurface;
+    const LONG cx = format.cx, cy = format.cy;
 
     // The lower window and the one overlapping its right part.
-    const LONG cxLow = ppdev->cxScreen;  // the lower windows keep to the first screen
+    const LONG cxLow = format.cxScreen;  // the lower windows keep to the first screen
     const RECTL low = {cxLow * 8 / 100, cy * 57 / 100, cxLow * 32 / 100, cy * 92 / 100};
     const LONG w = low.right - low.left, h = low.bottom - low.top;
     const RECTL over = {low.left + w * 62 / 100, low.top + h * 45 / 100, low.right + w / 10, low.bottom + h / 12};

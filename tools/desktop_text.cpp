@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "desktop.h"
-#include "pdev.h"
 
 namespace {
 
@@ -19,8 +18,8 @@ using vnx::engine::FontFace;
 
 class TextPainter {
   public:
-    TextPainter(vnx::engine::Device& device, SURFOBJ* pso)
-        : ppdev_(reinterpret_cast<const PDEV*>(device.dhpdev())), pso_(pso) {
+    TextPainter(vnx::engine::Device& device, SURFOBJ* pso, const ScreenFormat& format)
+        : format_(format), pso_(pso) {
         vnx::engine::SurfaceInfo info{};
         if (vnx::engine::query_surface(pso->hsurf, &info) && (info.flHooks & HOOK_TEXTOUT))
             pfnTextOut_ = reinterpret_cast<PFN_DrvTextOut>(device.function(INDEX_DrvTextOut));
@@ -75,14 +74,14 @@ class TextPainter {
   private:
     BRUSHOBJ* brush(ULONG rgb) {
         vnx::engine::BrushDesc d;
-        d.iSolidColor = device_colour(ppdev_, rgb);
+        d.iSolidColor = device_colour(format_, rgb);
         d.psoTarget = pso_;
         BRUSHOBJ* pbo = vnx::engine::create_brush(d);
         if (pbo != nullptr) brushes_.push_back(pbo);
         return pbo;
     }
 
-    const PDEV* ppdev_;
+    const ScreenFormat& format_;
     SURFOBJ* pso_;
     PFN_DrvTextOut pfnTextOut_ = nullptr;
     std::vector<BRUSHOBJ*> brushes_;
@@ -94,16 +93,16 @@ class TextPainter {
 }  // namespace
 
 int draw_desktop_text(vnx::engine::Device& device, SURFOBJ* pso) {
-    const PDEV* ppdev = reinterpret_cast<const PDEV*>(device.dhpdev());
-    if (ppdev == nullptr || pso == nullptr) return 0;
-    const LONG cx = ppdev->cxSurface, cy = ppdev->cySurface, taskbar = cy - 30;
+    ScreenFormat format;
+    if (pso == nullptr || !query_format(device, &format)) return 0;
+    const LONG cx = format.cx, cy = format.cy, taskbar = cy - 30;
     // The windows as the desktop leaves them (the front one dragged up and
     // left by (48, 28)).
     const RECTL back = {cx / 8 + 100, cy / 10, cx / 2 + 180, cy / 2 + 40};
     const RECTL front = {cx / 3 + 12, cy / 4 + 12, cx - cx / 8 - 48, taskbar - 68};
     const LONG xText = front.left + 17;
 
-    TextPainter paint(device, pso);
+    TextPainter paint(device, pso, format);
     FONTOBJ* sans = paint.font(FontFace::Sans, 12);
     FONTOBJ* mono = paint.font(FontFace::SansMono, 12, true);
     FONTOBJ* heading = paint.font(FontFace::Sans, 26);

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "desktop.h"
-#include "pdev.h"
+#include "driver_record.h"
 #include "platform/board.h"
 #include "platform/debug.h"
 #include "platform/engine.h"
@@ -220,88 +220,9 @@ bool enable(vnx::engine::Device& device) {
     return false;
 }
 
-const PDEV* pdev_of(vnx::engine::Device& device) {
-    return reinterpret_cast<const PDEV*>(device.dhpdev());
-}
-
-// One line of the layout: a buffer, its page block and origin, its pid.
-void print_buffer(const char* name, const SURFOBJ* pso) {
-    if (pso == nullptr) return;
-    const DSURF* pdsurf = reinterpret_cast<const DSURF*>(pso->dhsurf);
-    const DFB* pdfb = pdsurf != nullptr ? pdsurf->pdfb : nullptr;
-    if (pdfb == nullptr) return;
-    char where[48];
-    if (pdfb->ppb == nullptr) std::snprintf(where, sizeof where, "in the back buffer");
-    else
-        std::snprintf(where, sizeof where, "page block %u",
-                      static_cast<unsigned>(pdfb->pid & 0x1F));
-    std::printf("  %-12s %5ldx%-5ld at (%4ld,%4ld) %-19s pid 0x%04x\n", name,
-                static_cast<long>(pdfb->cx), static_cast<long>(pdfb->cy),
-                static_cast<long>(pdfb->x), static_cast<long>(pdfb->y), where,
-                static_cast<unsigned>(pdfb->pid));
-}
-
-// Where the driver placed each buffer, and the page slots they hold.
-void report_layout(vnx::engine::Device& device) {
-    const PDEV* ppdev = pdev_of(device);
-    const PAGECONFIG* ppc = ppdev->pPageConfig;
-    std::printf("surface: %ldx%ld for the engine; %lu rasterizer queue(s)%s\n",
-                static_cast<long>(ppdev->cxSurface), static_cast<long>(ppdev->cySurface),
-                static_cast<unsigned long>(ppdev->layout.cQueues),
-                ppdev->layout.bSplitScreen ? ", two screens side by side" : "");
-    std::printf(
-        "board memory: pages of %ux%u pixels at this depth (memory class %u, "
-        "multipliers x%ld, y%ld)\n",
-        static_cast<unsigned>(ppc->cxPage * ppdev->cxPageMul),
-        static_cast<unsigned>(ppc->cyPage * ppdev->cyPageMul),
-        static_cast<unsigned>(ppdev->ulMemoryClass), static_cast<long>(ppdev->cxPageMul),
-        static_cast<long>(ppdev->cyPageMul));
-    if (ppdev->hsurfZ != nullptr)
-        std::printf("3D: on (%u-bit depth buffer%s)\n", static_cast<unsigned>(ppc->cDepthBits),
-                    ppdev->hsurfBack != nullptr ? ", back buffer" : "");
-    else std::printf("3D: off\n");
-
-    // The primary's record is the driver's; the others are locked surfaces.
-    SURFOBJ soPrimary{};
-    soPrimary.dhsurf = reinterpret_cast<DHSURF>(ppdev->pdsurfScreen);
-    print_buffer("primary", &soPrimary);
-    print_buffer("back", ppdev->psoBack);
-    print_buffer("depth", ppdev->psoZ);
-    print_buffer("pattern", ppdev->psoPattern);
-    print_buffer("dither", ppdev->psoDither);
-    print_buffer("scratch", ppdev->psoTmp);
-    print_buffer("scratch 24", ppdev->psoTmp24);
-    print_buffer("alternate", ppdev->psoAlt);
-
-    unsigned perBlock[PAGE_BLOCKS] = {};
-    for (const PAGESLOT& slot : ppdev->aaSlot[0])
-        if (slot.ppb != nullptr && slot.ppb->id < PAGE_BLOCKS) ++perBlock[slot.ppb->id];
-    std::printf("page slots: %u of %u in use",
-                static_cast<unsigned>(PAGE_SLOTS - ppdev->cFreeSlots),
-                static_cast<unsigned>(PAGE_SLOTS));
-    for (unsigned b = 0; b < PAGE_BLOCKS; ++b)
-        if (perBlock[b] != 0) std::printf(", block %u: %u", b, perBlock[b]);
-    std::printf("\n");
-}
-
 // Paints the demonstration desktop (tools/desktop.cpp).
 void draw(vnx::engine::Device& device, const Options&) {
     std::printf("desktop: %d fills\n", draw_desktop(device));
-}
-
-// Lets the board render everything queued, as glFinish does: the driver's
-// exported queue drain, under the device lock.
-void finish(vnx::engine::Device& device) {
-    PDEV* ppdev = reinterpret_cast<PDEV*>(device.dhpdev());
-    HMODULE hmod = LoadLibraryA("vornix.dll");
-    using PFN_FLUSHQUEUE = void (*)(KZ2QUEUEMGT, ULONG, ULONG**, ULONG*);
-    auto pfn = reinterpret_cast<PFN_FLUSHQUEUE>(GetProcAddress(hmod, "kz2FlushQueue"));
-    if (pfn != nullptr && ppdev->pqm != nullptr) {
-        EnterCriticalSection(&ppdev->csEscape);
-        pfn(ppdev->pqm, 0xFFFFFFFFu, nullptr, nullptr);
-        LeaveCriticalSection(&ppdev->csEscape);
-    }
-    if (hmod != nullptr) FreeLibrary(hmod);
 }
 
 // What each drawing packet of the driver is, by its command word.
@@ -373,7 +294,7 @@ int main(int argc, char** argv) {
     report_layout(device);
     print_gl_formats(device);
     draw(device, o);
-    finish(device);
+    drain_queues(device);
     report_packets(device);
     const bool written = write_picture(device, o);
     const bool clean = device.machine().board().errors().empty() && written;

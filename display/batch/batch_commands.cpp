@@ -148,12 +148,12 @@ BOOL bSpanTransfer(BATCHFRAME* pbf, const ULONG* pul, BOOL bClipped) {
     if (pjData != nullptr) {
         RECTL rcl;
         if (!bClipped) {
-            if (bIntersect(rclArea, pwt->rclClient, &rcl)) vSpanHook(pbf, iBuffer, rcl, pjData, lStride);
+            if (bRectIntersect(&rclArea, &pwt->rclClient, &rcl)) vSpanHook(pbf, iBuffer, rcl, pjData, lStride);
         } else {
             for (ULONG i = 0; i < pwt->prlVisible->c; ++i) {
                 const RECTL& rclVis = pwt->prlVisible->arcl[i];
                 if (rclVis.top >= rclArea.bottom) break;
-                if (bIntersect(rclArea, rclVis, &rcl)) vSpanHook(pbf, iBuffer, rcl, pjData, lStride);
+                if (bRectIntersect(&rclArea, &rclVis, &rcl)) vSpanHook(pbf, iBuffer, rcl, pjData, lStride);
             }
         }
     }

@@ -147,7 +147,7 @@ void vComputeVisible(WNDTRACK* pwt, const BATCHRC* prc) {
     ULONG c = 0;
     for (ULONG i = 0; i < prlClip->c; ++i) {
         if (prlClip->arcl[i].top >= rclScissor.bottom) break;
-        if (bIntersect(prlClip->arcl[i], rclScissor, &prlVis->arcl[c])) ++c;
+        if (bRectIntersect(&prlClip->arcl[i], &rclScissor, &prlVis->arcl[c])) ++c;
     }
     prlVis->c = c;
 }

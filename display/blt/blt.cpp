@@ -3,6 +3,7 @@
 // hardware cannot do is handed back to the engine's EngBitBlt.
 #include "blt/blt.h"
 #include "copy/copy.h"
+#include "device/entry.h"
 #include "fill/fill.h"
 #include "platform/engine.h"
 #include "rop/rop.h"
@@ -38,8 +39,7 @@ BOOL bFastFill(SURFOBJ* psoTrg, CLIPOBJ* pco, RECTL* prclTrg, BRUSHOBJ* pbo, ROP
     } else {
         return FALSE;
     }
-    if (pco != nullptr) vFillSolidClipped(psoTrg, pco, rop4, flInfo, iColour, prclTrg);
-    else vFillSolid(psoTrg, rop4, flInfo, iColour, prclTrg, 1);
+    vFillSolidClipped(psoTrg, pco, rop4, flInfo, iColour, prclTrg);
     return TRUE;
 }
 

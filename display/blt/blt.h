@@ -5,26 +5,15 @@
 // The entry points classify a request and hand it to the fills (fill.h),
 // the host transfers (xfer.h) or the on-board copies, or give it back to the
 // engine's software routines (EngBitBlt, EngCopyBits). Every hardware step
-// runs under the device's csEscape.
+// runs under the device's csEscape. The rectangle routines the driver shares
+// are in cliprects.h.
 #pragma once
 
 #include "blt/brush.h"
+#include "cliprects.h"
 #include "pdev.h"
 #include "platform/ddi.h"
 #include "vornix_surface.h"
-
-// --- rectangles (blt_rect.cpp) -------------------------------------------------
-// Rectangles are RECTL, right and bottom excluded.
-
-// The intersection of *a and *b into *out. out's left and right are always
-// written; when they leave nothing, FALSE at once (top and bottom of out are
-// then not written); else top and bottom too, and TRUE when top < bottom.
-BOOL bRectIntersect(const RECTL* a, const RECTL* b, RECTL* out);
-// The same, but *out is all zeros whenever the intersection is empty.
-BOOL bRectIntersectOrClear(RECTL* out, const RECTL* a, const RECTL* b);
-// Clips the n rectangles of list against *clip in place, packing the
-// non-empty results to the front; answers how many there are.
-ULONG cRectListClip(const RECTL* clip, RECTL* list, ULONG n);
 
 // --- classification (blt.cpp, copybits.cpp) --------------------------------------
 

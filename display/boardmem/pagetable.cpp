@@ -110,8 +110,10 @@ BOOL bInitPageTable(PDEV* ppdev) {
     const ULONG ulWord = VnxRegRead(ppdev->pjRegs, VNX_REG_TILE_OWNER);
     // Class 3 has no page configuration; the largest pages are the nearest.
     ppdev->ulMemoryClass = std::min<ULONG>((ulWord >> kMemoryClassShift) & 3u, kMaxMemoryClass);
-    ppdev->cxPageMul = kalPageMul[(ulWord >> kXMulShift) & 3u];
-    ppdev->cyPageMul = kalPageMul[(ulWord >> kYMulShift) & 3u];
+    ppdev->ulPageMulCodeX = (ulWord >> kXMulShift) & 3u;
+    ppdev->ulPageMulCodeY = (ulWord >> kYMulShift) & 3u;
+    ppdev->cxPageMul = kalPageMul[ppdev->ulPageMulCodeX];
+    ppdev->cyPageMul = kalPageMul[ppdev->ulPageMulCodeY];
 
     vFreePageTable(ppdev);
     for (ULONG i = 0; i < PAGE_BLOCKS; ++i) ppdev->aPageBlock[i] = PAGEBLOCK{i, 0, 0, 0, nullptr};

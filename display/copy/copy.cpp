@@ -14,7 +14,7 @@ namespace {
 void vCopyPart(SURFOBJ* psoDst, SURFOBJ* psoSrc, const RECTL& rclDst, const POINTL& ptlSrc,
                const RECTL& rclClip, ULONG rop3, ULONG flInfo, ULONG iMode) {
     RECTL rcl;
-    if (!bIntersect(rclDst, rclClip, &rcl)) return;
+    if (!bRectIntersect(&rclDst, &rclClip, &rcl)) return;
     POINTL ptl = {ptlSrc.x + rcl.left - rclDst.left, ptlSrc.y + rcl.top - rclDst.top};
     vCopyRectTiled(psoDst, psoSrc, &rcl, &ptl, rop3, flInfo, iMode);
 }
@@ -83,15 +83,18 @@ void vCopyDevToDev(SURFOBJ* psoDst, SURFOBJ* psoSrc, CLIPOBJ* pco, RECTL* prclDs
     // The destination is kept inside its surface (packed vertices cannot
     // name pixels left of or above it), the source point moving with it.
     RECTL rclDst;
-    if (!bIntersect(*prclDst, RECTL{0, 0, d.cx, d.cy}, &rclDst)) return;
-    POINTL ptlMoved = {pptlSrc->x + rclDst.left - prclDst->left,
-                       pptlSrc->y + rclDst.top - prclDst->top};
+    const RECTL rclSurface = {0, 0, d.cx, d.cy};
+    if (!bRectIntersect(prclDst, &rclSurface, &rclDst)) return;
+    // (Sums in 64 bits: any coordinate a caller passes is safe.)
+    POINTL ptlMoved = {lAddClamped(pptlSrc->x, std::int64_t{rclDst.left} - prclDst->left),
+                       lAddClamped(pptlSrc->y, std::int64_t{rclDst.top} - prclDst->top)};
     pptlSrc = &ptlMoved;
     // The source rectangle, clipped to its bounds; the destination follows.
-    const RECTL rclSrcFull = {pptlSrc->x, pptlSrc->y, pptlSrc->x + (rclDst.right - rclDst.left),
-                              pptlSrc->y + (rclDst.bottom - rclDst.top)};
+    const RECTL rclSrcFull = {pptlSrc->x, pptlSrc->y,
+                              lAddClamped(pptlSrc->x, rclDst.right - rclDst.left),
+                              lAddClamped(pptlSrc->y, rclDst.bottom - rclDst.top)};
     RECTL rclSrc;
-    if (!bIntersect(rclSrcFull, rclBounds, &rclSrc)) return;
+    if (!bRectIntersect(&rclSrcFull, &rclBounds, &rclSrc)) return;
     rclDst.left += rclSrc.left - rclSrcFull.left;
     rclDst.top += rclSrc.top - rclSrcFull.top;
     rclDst.right = rclDst.left + (rclSrc.right - rclSrc.left);

@@ -19,23 +19,34 @@
 #include "kz2queue.h"
 #include "pdev.h"
 #include "platform/ddi.h"
+#include "rop/rop.h"
 
 // --- words of the copy packets ---------------------------------------------------
-#define COPY_BLOCK 8                 // pixels of a block's side
-#define COPY_BLOCK_FIXED 0x80        // ... in 28.4
-#define COPY_PACKET_BLOCKS 256       // blocks of one block-copy packet
-#define CMD2D_BLOCK_COPY 0x2000C26u  // block copies (| (n + 3) << 20, | constants)
-#define COPY_SETUP0 0x001126DFu      // the three set-up instructions of a block copy
-#define COPY_SETUP1 0x001C0331u      // (| phase << 11)
+#define COPY_BLOCK 8            // pixels of a block's side
+#define COPY_BLOCK_FIXED 0x80   // ... in 28.4
+#define COPY_PACKET_BLOCKS 256  // blocks of one block-copy packet
+// The three set-up instructions of a block copy: the board's addressing
+// instructions that fetch each pixel's source sample into register 12 (the
+// second | phase << 11, in bits 11-16). Their words do not follow the
+// operand fields of the 2D programs, so they are named whole. Each takes the
+// clip bit (INSTR_CLIP) on split-screen boards.
+#define COPY_SETUP0 0x001126DFu
+#define COPY_SETUP1 0x001C0331u
 #define COPY_SETUP2 0x00132F1Fu
-#define COPY_SETUP_SPLIT 0x10000000u        // added to each on split-screen boards
-#define COPY_LAST_BLOCK 0x10000340u         // the block copy's last instruction: into 13
-#define COPY_LAST_BLOCK_STAGED 0x100002C0u  // under the reduced plane mask: into 11, then
-#define COPY_PLANE_BLOCK 0x1016F340u        // 11 AND 30 into 13
-#define COPY_BLOCK_PLANE_MASK 0x7FFFu       // register 30 of a masked block copy (stored pixels)
-#define CMD2D_TABLE_BLOCK 0x2100006u        // the copy table's load into register 8
-#define COPY_TABLE_LOAD 0x001A0208u         // pixmap 13 into register 8
+#define COPY_PHASE_SHIFT 11
+// The block copy's last instruction: into 13; under the reduced plane mask
+// into 11, then 11 AND 30 into 13 (the mask constant COPY_BLOCK_PLANE_MASK).
+#define COPY_LAST_BLOCK ROP_LAST_FILL
+#define COPY_LAST_BLOCK_STAGED ulInstr(0, REG_TEMP11, REG_NONE, REG_NONE, INSTR_CLIP)
+#define COPY_PLANE_BLOCK ulInstr(OP_AND, REG_PIXMAP, REG_TEMP11, REG_CONST1, INSTR_CLIP)
+#define COPY_BLOCK_PLANE_MASK 0x7FFFu  // register 30 of a masked block copy (stored pixels)
+// The copy table's load: pixmap 13 into register 8, an 8x8 square.
+#define CMD2D_TABLE_BLOCK CMD2D_PATTERN_BLOCK
+#define COPY_TABLE_LOAD ulInstr(OP_COPY, REG_STAGE8, REG_PIXMAP)
+static_assert(COPY_LAST_BLOCK_STAGED == 0x100002C0u && COPY_PLANE_BLOCK == 0x1016F340u &&
+              COPY_TABLE_LOAD == 0x001A0208u);
 #define COPY_TABLE_WORDS 16
+#define COPY_TABLE_SIDE 4           // a square of 4 x 4 words
 #define COPY_TABLE_ROWS 4           // rows of the pattern surface the table occupies
 #define COPY_CLIP_BUFFER_BYTES 804  // the copy's clip enumeration: a count and 50 rectangles
 #define COPY_CLIP_BATCH 50
@@ -98,8 +109,12 @@ ULONG ulCopyPiece(PDEV* ppdev, SURFOBJ* psoDst, SURFOBJ* psoSrc, RECTL* prclSrc,
 
 // --- block copies (copy_blocks.cpp) --------------------------------------------------
 
-// Loads the copy-address table into every rasterizer through the pattern
-// surface.
+// Loads the copy-address table into register 8 of every rasterizer through
+// the pattern surface, by the pattern load's rule (vLoadSquares): each
+// rasterizer's copy at the lowest tile it owns, the second screen's
+// rasterizers of a split board included, its 4 x 4 square loaded whole.
+// (Loading one copy per tile column of the first tile row left rasterizers
+// that own no tile there, and the second screen, without the table.)
 void vLoadCopyTable(KZ2QUEUEMGT pqm, SURFOBJ* psoPattern);
 // *prclDst of psoDst from psoSrc at *pptSrc as 8x8 blocks on the board
 // (source and destination tiles of one owner). bMask: the reduced plane
@@ -108,6 +123,12 @@ void vCopyBlocks(SURFOBJ* psoDst, SURFOBJ* psoSrc, RECTL* prclDst, POINTL* pptSr
                  ULONG flInfo, BOOL bMask);
 
 // --- same-position and masked copies (copy_samepos.cpp) ------------------------------
+
+// The part of a staging surface that staged pixels may use: all of psoTmp;
+// of the pattern surface the rows between the copy-address tables of the
+// first tile row (rows 0-3) and the next tile row, whose lowest-tile
+// squares hold other rasterizers' tables.
+void vStagingArea(const PDEV* ppdev, const SURFOBJ* psoStage, RECTL* prcl);
 
 // The board rectangle (x, y, cx, cy) of psoDst from the same board position
 // of psoSrc, one rectangle primitive (one packet per eye). Answers

@@ -15,59 +15,14 @@ const ULONG aulCopyTable[COPY_TABLE_WORDS] = {
     0x00000000, 0x00000000, 0x00000020, 0x00000020, 0x00000040, 0x00000040, 0x00000060, 0x00000060,
 };
 
-namespace {
-
-// The point load's instruction: each point's word into the pixmap.
-constexpr ULONG kTablePointWord = REG_COLOUR << INSTR_A_SHIFT | INSTR_DST(REG_PIXMAP) | OP_COPY;
-static_assert(kTablePointWord == 0x00360348u);
-constexpr ULONG kTableColumns = 4;  // one copy of the table per tile column
-
-}  // namespace
-
 void vLoadCopyTable(KZ2QUEUEMGT pqm, SURFOBJ* psoPattern) {
-    FILLTARGET ft;
-    if (pqm == nullptr || !bFillTarget(psoPattern, &ft)) return;
-
-    // The table's sixteen words as points, one copy per tile column.
-    ULONG* p = kz2NewPacketQueue(pqm, psoPattern, COPY_TABLE_WORDS * kTableColumns);
-    vSetCommand(pqm, CMD2D_POINT_LOAD);
-    *p++ = ft.pid;
-    *p++ = kTablePointWord;
-    for (LONG i = 0; i < 4; ++i) {
-        for (LONG j = 0; j < 4; ++j) {
-            for (LONG k = 0; k < static_cast<LONG>(kTableColumns); ++k) {
-                const ULONG xy = ulPackVertex(ft.xOrg + j + COPY_PIECE * k, ft.yOrg + i);
-                *p++ = aulCopyTable[i * 4 + j];
-                *p++ = xy;
-                p = pRoutePoint(pqm, p, xy);
-            }
-        }
-    }
-    kz2SoftUpdatePacketPtr(pqm, p);
-
-    // Each tile column's rasterizer copies its table into register 8.
-    p = kz2NewPacketQueue(pqm, psoPattern, kTableColumns);
-    vSetCommand(pqm, CMD2D_TABLE_BLOCK);
-    *p++ = ft.pid;
-    *p++ = COPY_TABLE_LOAD;
-    const ULONG ulOrg = ulPackVertex(ft.xOrg, ft.yOrg);
-    for (ULONG k = 0; k < kTableColumns; ++k) {
-        const ULONG w = ulOrg + 0x800u * k;
-        p[0] = w;
-        p[1] = w + 0x37u;
-        p[2] = w + 0x170037u;
-        p[3] = w + 0x170000u;
-        ULONG* pEnd = p + 4;
-        if (k == 0) {
-            // The packet's prefix goes to every queue with the first one.
-            kz2CopyPrim(pqm, pEnd);
-            p = pqm->pqCurrent->pWrite;
-            continue;
-        }
-        KZ2QUEUE* q = pqm->pLayout->cQueues == 1 ? pqm->pqCurrent : pqm + pqm->abTileQueue[k];
-        p = pInline(pqm, pEnd, q);
-    }
-    kz2UpdatePacketPtr(pqm, psoPattern, p, 0);
+    if (pqm == nullptr || psoPattern == nullptr) return;
+    // The table as 4 x 4 points at each rasterizer's lowest tile, loaded
+    // into register 8 as the pattern is into register 12.
+    vLoadSquares(
+        psoPattern, COPY_TABLE_SIDE,
+        [](const void*, LONG i, LONG j) { return aulCopyTable[i * COPY_TABLE_SIDE + j]; }, nullptr,
+        COPY_TABLE_LOAD);
 }
 
 void vCopyBlocks(SURFOBJ* psoDst, SURFOBJ* psoSrc, RECTL* prclDst, POINTL* pptSrc, ULONG rop3,
@@ -102,9 +57,9 @@ void vCopyBlocks(SURFOBJ* psoDst, SURFOBJ* psoSrc, RECTL* prclDst, POINTL* pptSr
         n = cRop3Instructions(aulProgram, rop3, REG_PIXMAP, REG_PATTERN, REG_NONE, COPY_LAST_BLOCK);
     }
     if (n == 0) return;
-    const ULONG ulSplit = ppdev->layout.bSplitScreen ? COPY_SETUP_SPLIT : 0u;
+    const ULONG ulSplit = ppdev->layout.bSplitScreen ? INSTR_CLIP : 0u;
     const ULONG aulSetup[3] = {COPY_SETUP0 | ulSplit,
-                               COPY_SETUP1 | ulCopyPhase(dx, dy) << 11 | ulSplit,
+                               COPY_SETUP1 | ulCopyPhase(dx, dy) << COPY_PHASE_SHIFT | ulSplit,
                                COPY_SETUP2 | ulSplit};
     const ULONG ulCommand = (n + 3) << CMD2D_INSTR_SHIFT | flConst | CMD2D_BLOCK_COPY;
     const ULONG ulPids = ulCopyPid(s.pid) << 16 | ulCopyPid(d.pid);

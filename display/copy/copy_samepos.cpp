@@ -136,6 +136,13 @@ void vCopyRectMaskedClipped(SURFOBJ* psoDst, SURFOBJ* psoSrc, CLIPOBJ* pco, RECT
     if (pdsurfSrc->pdfb != pdsurf->pdfb) pdsurfSrc->pdfb->y -= cyScreen;
 }
 
+void vStagingArea(const PDEV* ppdev, const SURFOBJ* psoStage, RECTL* prcl) {
+    *prcl = RECTL{0, 0, psoStage->sizlBitmap.cx, psoStage->sizlBitmap.cy};
+    if (psoStage != ppdev->psoPattern) return;
+    prcl->top = COPY_TABLE_ROWS;
+    prcl->bottom = std::min<LONG>(prcl->bottom, COPY_PIECE);
+}
+
 void vCopyHostViaStaging(SURFOBJ* psoDst, SURFOBJ* psoHost, RECTL* prclDst, POINTL* pptlSrc,
                          ULONG rop3, ULONG flInfo) {
     COPYSIDE d;
@@ -144,13 +151,16 @@ void vCopyHostViaStaging(SURFOBJ* psoDst, SURFOBJ* psoHost, RECTL* prclDst, POIN
     SURFOBJ* psoStage = ppdev->psoTmp != nullptr ? ppdev->psoTmp : ppdev->psoPattern;
     COPYSIDE st;
     if (psoStage == nullptr || !bCopySide(psoStage, &st)) return;
-    // The pattern surface holds the copy-address table in its first rows
-    // (every tiled copy loads it there), so pieces are staged below them.
-    // Bands and pieces are no larger than the staging surface.
+    // The pattern surface holds the copy-address table at each rasterizer's
+    // lowest tile (every tiled copy loads it there), so pieces are staged
+    // between the first tile row's table and the next tile row.
+    // Bands and pieces are no larger than the staging area.
     const bool bPattern = psoStage == ppdev->psoPattern;
-    const LONG yStage = bPattern ? COPY_TABLE_ROWS : 0;
-    const LONG cxStage = std::min<LONG>(st.cx, XFER_PIECE_PIXELS);
-    const LONG cyStage = std::min<LONG>(st.cy - yStage, XFER_PIECE_PIXELS);
+    RECTL rclArea;
+    vStagingArea(ppdev, psoStage, &rclArea);
+    const LONG yStage = rclArea.top;
+    const LONG cxStage = std::min<LONG>(rclArea.right, XFER_PIECE_PIXELS);
+    const LONG cyStage = std::min<LONG>(rclArea.bottom - yStage, XFER_PIECE_PIXELS);
     if (cxStage <= 0 || cyStage <= 0) return;
     const LONG xAlign = (XFER_PIECE_PIXELS >> ppdev->iPixelClass) - 1;
     for (LONG y = prclDst->top; y < prclDst->bottom; y += cyStage) {

@@ -6,11 +6,14 @@
 //
 // The remembered rectangle: a swap whose rectangle equals the last one's
 // skips copying the uncovered remainder of half-covered pages into the back
-// buffer, since the remainder is still equal in both buffers. Any 2D
-// drawing forgets the rectangle (kz2NewPacketQueue); so does any packet of
-// the 3D paths (kz2AllocQueue and kz2AllocFlushQueue clear the queue
-// manager's fFresh, which the swap leaves set), since 3D drawing may reach
-// the front buffer too.
+// buffer, since the remainder is still equal in both buffers. It is
+// forgotten exactly when the front buffer may have changed behind it: by
+// any 2D drawing (kz2NewPacketQueue) and by 3D drawing into the front
+// buffer, which the GL server reports with kz2FrontBufferDrawn. 3D drawing
+// into the back buffer keeps it: that is what the next swap presents.
+// Only a swap that may itself be remembered (no plane mask, no page mask,
+// no complex clip) uses it, and any other swap forgets it, since its
+// exchanges leave the remainders of the pages unequal.
 #include <algorithm>
 #include <vector>
 
@@ -44,7 +47,7 @@ std::vector<RECTL> vUncovered(const RECTL& rcl, const std::vector<RECTL>& covere
         std::vector<RECTL> next;
         for (const RECTL& p : pieces) {
             RECTL i;
-            if (!bIntersect(p, c, &i)) {
+            if (!bRectIntersect(&p, &c, &i)) {
                 next.push_back(p);
                 continue;
             }
@@ -139,7 +142,7 @@ void vExchangeBatch(const SwapPass& sp, std::vector<RECTL> arcl, bool bLast) {
         ULONG n = 0;
         for (const RECTL& r : arcl) {
             RECTL i;
-            if (bIntersect(r, pg.rcl, &i)) n += cArea(i);
+            if (bRectIntersect(&r, &pg.rcl, &i)) n += cArea(i);
         }
         return n;
     };
@@ -160,7 +163,7 @@ void vExchangeBatch(const SwapPass& sp, std::vector<RECTL> arcl, bool bLast) {
         for (const RECTL& r : vUncovered(pages[i].rcl, arcl)) {
             RECTL rclIn;
             const RECTL rclSurface = {f.xOrg, f.yOrg, f.xOrg + ppdev->cxSurface, f.yOrg + cyWalk};
-            if (!bIntersect(r, rclSurface, &rclIn)) continue;
+            if (!bRectIntersect(&r, &rclSurface, &rclIn)) continue;
             ulCopyRectSamePos(sp.psoBack, sp.psoFront, rclIn.left, rclIn.top,
                               rclIn.right - rclIn.left, rclIn.bottom - rclIn.top, 0xCC, FALSE,
                               FALSE, 0);
@@ -190,7 +193,7 @@ void vExchangeBatch(const SwapPass& sp, std::vector<RECTL> arcl, bool bLast) {
     for (const RECTL& r : arcl) {
         for (std::size_t i = 0; i < pages.size(); ++i) {
             RECTL rclIn;
-            if (abSwap[i] || !bIntersect(r, pages[i].rcl, &rclIn)) continue;
+            if (abSwap[i] || !bRectIntersect(&r, &pages[i].rcl, &rclIn)) continue;
             ulCopyRectSamePos(sp.psoFront, sp.psoBack, rclIn.left, rclIn.top,
                               rclIn.right - rclIn.left, rclIn.bottom - rclIn.top, 0xCC, FALSE,
                               FALSE, 0);
@@ -211,12 +214,12 @@ extern "C" void kz2SwapBackToFrontC(SURFOBJ* psoBack, SURFOBJ* psoFront, CLIPOBJ
             : pco == nullptr || pco->iDComplexity == DC_TRIVIAL || pco->iDComplexity == DC_RECT;
     KZ2QUEUEMGT qm = kz2GetQueueMgt(psoBack->dhsurf, kz2GetBlockEnable(0, 0, 1, 1));
     if (qm == nullptr) return;
-    // Whether the rectangle equals the remembered one with nothing drawn
-    // since (no 2D packet cleared it, no 3D packet cleared fFresh).
-    const bool bRemembered = ppdev->rclSwap.left == prcl->left && ppdev->rclSwap.top == prcl->top &&
+    // Whether the rectangle equals the remembered one and nothing changed
+    // the front buffer since.
+    const bool bRemembered = bRemember && ppdev->rclSwap.left == prcl->left &&
+                             ppdev->rclSwap.top == prcl->top &&
                              ppdev->rclSwap.right == prcl->right &&
-                             ppdev->rclSwap.bottom == prcl->bottom && qm->fFresh != 0 &&
-                             prcl->left < prcl->right;
+                             ppdev->rclSwap.bottom == prcl->bottom && prcl->left < prcl->right;
     const bool bMasked = bDirect || ppdev->bc.maskedSwap != 0;
 
     bool bExchange = false;
@@ -248,14 +251,14 @@ extern "C" void kz2SwapBackToFrontC(SURFOBJ* psoBack, SURFOBJ* psoFront, CLIPOBJ
             vExchangeBatch(sp, {*prcl}, true);
         } else if (pco->iDComplexity == DC_RECT) {
             RECTL rcl;
-            if (bIntersect(*prcl, pco->rclBounds, &rcl)) vExchangeBatch(sp, {rcl}, true);
+            if (bRectIntersect(prcl, &pco->rclBounds, &rcl)) vExchangeBatch(sp, {rcl}, true);
         } else if (pco->iDComplexity == DC_COMPLEX) {
             vEnumClipBatches<kSwapBatch>(pco, CD_ANY, kSwapBatch,
                                          [&](const RECTL* arclEnum, ULONG cEnum, BOOL bMore) {
                                              std::vector<RECTL> arcl;
                                              for (ULONG i = 0; i < cEnum; ++i) {
                                                  RECTL rcl;
-                                                 if (bIntersect(arclEnum[i], *prcl, &rcl))
+                                                 if (bRectIntersect(&arclEnum[i], prcl, &rcl))
                                                      arcl.push_back(rcl);
                                              }
                                              if (!arcl.empty() || !bMore)
@@ -265,8 +268,12 @@ extern "C" void kz2SwapBackToFrontC(SURFOBJ* psoBack, SURFOBJ* psoFront, CLIPOBJ
     }
 
     kz2FlushPacket(qm);
-    if (bRemember) {
-        ppdev->rclSwap = *prcl;
-        qm->fFresh = 1;  // cleared by the next 3D packet
-    }
+    ppdev->rclSwap = bRemember ? *prcl : RECTL{0, 0, 0, 0};
+}
+
+extern "C" void kz2FrontBufferDrawn(KZ2QUEUEMGT qm) {
+    if (qm == nullptr || qm->pLayout == nullptr || qm->pLayout->ppdevSelf == nullptr) return;
+    PDEV* ppdev = qm->pLayout->ppdevSelf;
+    ppdev->rclSwap.left = 0;
+    ppdev->rclSwap.right = 0;
 }

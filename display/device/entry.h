@@ -1,4 +1,4 @@
-// The driver's entry points: the two exported by name and the functions of
+// The driver's entry points: those exported by name and the functions of
 // the driver-function table (platform/ddi_functions.h says what each must do).
 #pragma once
 
@@ -11,6 +11,11 @@ extern "C" {
 // --- exported by name ------------------------------------------------------
 VNX_EXPORT BOOL DrvEnableDriver(ULONG iEngineVersion, ULONG cj, DRVENABLEDATA* pded);
 VNX_EXPORT void DrvDisableDriver(void);
+// Also in the table (DrvCopyBits too, declared in vornix_surface.h).
+VNX_EXPORT BOOL DrvBitBlt(SURFOBJ* psoTrg, SURFOBJ* psoSrc, SURFOBJ* psoMask, CLIPOBJ* pco,
+                          XLATEOBJ* pxlo, RECTL* prclTrg, POINTL* pptlSrc, POINTL* pptlMask,
+                          BRUSHOBJ* pbo, POINTL* pptlBrush, ROP4 rop4);
+VNX_EXPORT HSURF DrvCreateDeviceBitmap(DHPDEV dhpdev, SIZEL sizl, ULONG iFormat);
 
 }  // extern "C"
 
@@ -36,8 +41,8 @@ BOOL DrvTextOut(SURFOBJ* pso, STROBJ* pstro, FONTOBJ* pfo, CLIPOBJ* pco, RECTL* 
                 MIX mix);
 BOOL DrvStrokePath(SURFOBJ* pso, PATHOBJ* ppo, CLIPOBJ* pco, XFORMOBJ* pxo, BRUSHOBJ* pbo,
                    POINTL* pptlBrushOrg, LINEATTRS* plineattrs, MIX mix);
-// DrvCopyBits is exported by name as well (vornix_surface.h).
-HSURF DrvCreateDeviceBitmap(DHPDEV dhpdev, SIZEL sizl, ULONG iFormat);
+// DrvCopyBits, DrvBitBlt and DrvCreateDeviceBitmap are exported by name
+// (above and vornix_surface.h).
 void DrvDeleteDeviceBitmap(DHSURF dhsurf);
 ULONG DrvDitherColor(DHPDEV dhpdev, ULONG iMode, ULONG rgb, ULONG* pul);
 BOOL DrvFillPath(SURFOBJ* pso, PATHOBJ* ppo, CLIPOBJ* pco, BRUSHOBJ* pbo, POINTL* pptlBrushOrg,
@@ -50,9 +55,6 @@ BOOL DrvStretchBlt(SURFOBJ* psoDst, SURFOBJ* psoSrc, SURFOBJ* psoMask, CLIPOBJ* 
                    POINTL* pptlMask, ULONG iMode);
 BOOL DrvRealizeBrush(BRUSHOBJ* pbo, SURFOBJ* psoTarget, SURFOBJ* psoPattern, SURFOBJ* psoMask,
                      XLATEOBJ* pxlo, ULONG iHatch);
-BOOL DrvBitBlt(SURFOBJ* psoTrg, SURFOBJ* psoSrc, SURFOBJ* psoMask, CLIPOBJ* pco, XLATEOBJ* pxlo,
-               RECTL* prclTrg, POINTL* pptlSrc, POINTL* pptlMask, BRUSHOBJ* pbo, POINTL* pptlBrush,
-               ROP4 rop4);
 BOOL DrvPaint(SURFOBJ* pso, CLIPOBJ* pco, BRUSHOBJ* pbo, POINTL* pptlBrushOrg, MIX mix);
 
 // Pointer.

@@ -3,14 +3,11 @@
 // (each rasterizer keeps only the pixels of the 128x128 tiles it owns, and
 // the tiles beside a tile belong to the other rasterizers).
 #include "queue/queue.h"
+#include "rop/rop.h"
 #include "surface/surface.h"
 
 namespace {
 
-// Points, one data word a vertex, one pid word, one instruction, no clip.
-constexpr ULONG kDitherCommand = 0x02102000;
-// Register 13 (the tile) takes data register 27.
-constexpr ULONG kDitherWrite = 0x00360348;
 // Room asked for, per rasterizer.
 constexpr ULONG kPrimsPerQueue = 68;
 
@@ -51,16 +48,16 @@ extern "C" void LoadDitherMat(PDEV* ppdev) {
     const DFB* pdfb = ppdev->pdsurfDither->pdfb;
 
     ULONG* p = kz2NewPacketQueue(qm, ppdev, kPrimsPerQueue * cQueues);
-    for (ULONG i = 0; i < cQueues; ++i) qm[i].pPacket[0] = kDitherCommand;
+    for (ULONG i = 0; i < cQueues; ++i) qm[i].pPacket[0] = CMD2D_POINT_LOAD;
     *p++ = ppdev->pidDither;
-    *p++ = kDitherWrite;
+    *p++ = INSTR_POINT_LOAD;
     for (LONG r = 0; r < 8; ++r) {
         for (LONG c = 0; c < 8; ++c) {
             const ULONG v = table[r][c];
             const ULONG ulData = v | v << 8 | v << 16;
             for (const COPY& copy : gaCopies) {
                 if (cQueues < copy.cMinQueues) continue;
-                const ULONG xy = ulPackedVertex(pdfb->x + c + copy.dx, pdfb->y + r + copy.dy);
+                const ULONG xy = ulPackVertex(pdfb->x + c + copy.dx, pdfb->y + r + copy.dy);
                 *p++ = ulData;
                 *p++ = xy;
                 p = pRoutePrimitive(qm, p, xy, xy, TRUE);

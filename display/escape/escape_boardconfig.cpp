@@ -7,6 +7,7 @@
 // driver never sees half-applied settings, and a write the miniport refuses
 // leaves nothing behind. A read answers the miniport's record (with what
 // was last written) and the fields the driver knows of the running device.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -26,10 +27,15 @@ std::uint64_t ullRoundUp(ULONG ul, ULONG ulUnit) {
     return (std::uint64_t{ul} + ulUnit - 1) / ulUnit * ulUnit;
 }
 
-// Bytes of a screen-sized buffer placed in pages of the given configuration.
+// A page multiplier (1 before the page table is read).
+ULONG ulMul(LONG l) { return l > 1 ? static_cast<ULONG>(l) : 1u; }
+
+// Bytes of a screen-sized buffer placed in pages of the given configuration
+// (the board's page multipliers included, as the pages are).
 std::uint64_t cjScreenBuffer(const PDEV* ppdev, const PAGECONFIG* ppc, ULONG cjPixel) {
-    return ullRoundUp(static_cast<ULONG>(ppdev->cxScreen), ppc->cxPage) *
-           ullRoundUp(static_cast<ULONG>(ppdev->cyScreen), ppc->cyPage) * cjPixel;
+    return ullRoundUp(static_cast<ULONG>(ppdev->cxScreen), ppc->cxPage * ulMul(ppdev->cxPageMul)) *
+           ullRoundUp(static_cast<ULONG>(ppdev->cyScreen), ppc->cyPage * ulMul(ppdev->cyPageMul)) *
+           cjPixel;
 }
 
 // The configuration the depth buffer is placed in: the 16-bpp row of the
@@ -48,8 +54,12 @@ void vFillMemory(const PDEV* ppdev, BoardConfig* pbc) {
     const PAGECONFIG* ppc = ppdev->pPageConfig;
     const ULONG cjPixel = ppc->cBitsPerPixel / 8;
     const std::uint64_t cQueues = ppdev->layout.cQueues;
-    const std::uint64_t cjTotal = std::uint64_t{ppc->cPagePixels} * cjPixel * VNX_PAGE_SLOTS *
-                                  cQueues / ppdev->layout.cScreens;
+    // A page is the configuration's page times the board's multipliers, as
+    // the 3D buffer sizing and the miniport count it.
+    const std::uint64_t cjPage = std::uint64_t{ppc->cPagePixels} * cjPixel *
+                                 ulMul(ppdev->cxPageMul) * ulMul(ppdev->cyPageMul);
+    const std::uint64_t cjTotal =
+        cjPage * VNX_PAGE_SLOTS * cQueues / std::max<ULONG>(ppdev->layout.cScreens, 1);
 
     std::uint64_t cjPrimary = cjScreenBuffer(ppdev, ppc, cjPixel);
     if (ppdev->bc.doubleBuffer) cjPrimary *= 2;

@@ -19,6 +19,8 @@
 // Every function runs under the device's csEscape; none reports a failure.
 #pragma once
 
+#include <cstdint>
+
 #include "blt/brush.h"
 #include "kz2queue.h"
 #include "pdev.h"
@@ -61,6 +63,14 @@ BOOL bPatternFillAvailable(SURFOBJ* pso);
 // go as they are (palette indices), else they are converted (fill colour).
 void vLoadPattern(SURFOBJ* psoPattern, const BYTE* pjBits, ULONG iShift, BOOL bNative, LONG xOrg,
                   LONG yOrg);
+// Loads a register of every rasterizer from the pattern surface: the words
+// pfnWord(pv, i, j) (row i, column j, both below cSide) go as points into
+// the first cSide x cSide pixels of the lowest tile each rasterizer of a
+// screen owns (on a split board the second screen's rasterizers take the
+// same points), then each rasterizer's square goes into the register
+// through the instruction ulLoad.
+void vLoadSquares(SURFOBJ* psoPattern, LONG cSide, ULONG (*pfnWord)(const void*, LONG, LONG),
+                  const void* pv, ULONG ulLoad);
 
 // Fills c rectangles with a two-colour brush (REALBRUSH_MONO): where the
 // pattern bit is 1 the foreground ROP3 (rop4 & 0xFF) with ulForeColor, where
@@ -76,14 +86,8 @@ void vLoadMonoPattern(KZ2QUEUEMGT pqm, const USHORT* pusRows, LONG xOrg, LONG yO
 // The two-colour program: the foreground ROP3 (D 13, P 27) written where
 // the mask bit is set, then the background ROP3 (P 28) where it is clear;
 // under the reduced plane mask each goes through a staging register and a
-// masked AND with register 30. Answers the number of words (at most 10; 0
-// when both ROPs draw nothing).
-#define TWO_COLOUR_LAST_FG 0x12000340u    // the foreground's last word: into 13 where set
-#define TWO_COLOUR_LAST_BG 0x1A000340u    // the background's: into 13 where clear
-#define TWO_COLOUR_STAGED_FG 0x10000200u  // under the reduced plane mask: into 8 ...
-#define TWO_COLOUR_STAGED_BG 0x10000240u  // ... and into 9
-#define TWO_COLOUR_PLANE_FG 0x1210F340u   // 8 AND 30 into 13 where set
-#define TWO_COLOUR_PLANE_BG 0x1A12F340u   // 9 AND 30 into 13 where clear
+// masked AND with register 30 (the TWO_COLOUR_ words of rop.h). Answers the
+// number of words (at most 10; 0 when both ROPs draw nothing).
 ULONG cTwoColourProgram(ULONG* pw, ULONG rop3Fg, ULONG rop3Bg, ULONG ulPlaneMask);
 
 // --- the pattern surface (surface enable and disable) --------------------------------
@@ -94,6 +98,16 @@ ULONG cTwoColourProgram(ULONG* pw, ULONG rop3Fg, ULONG rop3Bg, ULONG ulPlaneMask
 // The queues and the page table must be set up. FALSE when it cannot be
 // made (psoPattern stays null and colour pattern fills decline, see
 // bPatternFillAvailable).
+// It is made after the 3D buffers and takes one page slot of its own. It
+// exists in every mode the boards offer except the 32-bpp modes with 3D
+// whose primary, back and depth buffers take all 32 slots (800x600 and
+// 1024x768 at 32 bpp with 8 MB a rasterizer among them): there no placement
+// exists that leaves 3D whole. Every mapped page belongs to those buffers;
+// the only unused pixels are the 16-bit depth buffer's padding, whose format
+// cannot hold 24-bit pattern colours; and aliasing the back buffer, as the
+// 3D set-up's tiles do, would let every 2D pattern load write into pixels
+// the GL server draws and the next swap shows. In those modes colour pattern
+// fills go to the engine and on-board copies through host memory.
 BOOL bCreatePatternSurface(PDEV* ppdev);
 // Deletes it (nothing when there is none) and forgets the loaded pattern.
 void vDeletePatternSurface(PDEV* ppdev);
@@ -107,16 +121,26 @@ typedef struct FILLTARGET {
     ULONG pid;  // the surface's pid
     LONG xOrg;  // its board origin
     LONG yOrg;
+    LONG cx;  // its size: the clip pair of its fills
+    LONG cy;
 } FILLTARGET;
 // FALSE when pso is not a board-memory surface of a device with queues.
 BOOL bFillTarget(SURFOBJ* pso, FILLTARGET* pft);
+// The board-coordinate brush origin: the brush's origin plus the surface's
+// board origin. A sum past the LONG range (an origin near the 32-bit limits)
+// takes the brush origin modulo 8 instead: the brush repeats every 8
+// pixels, so the pattern's phase is the same.
+inline LONG lBrushOrigin(LONG lBrush, LONG lSurface) {
+    const std::int64_t sum = std::int64_t{lBrush} + lSurface;
+    return sum >= INT32_MIN && sum <= INT32_MAX ? static_cast<LONG>(sum) : (lBrush & 7) + lSurface;
+}
 // A solid or brush colour in the board's 24-bit form (unchanged in the
 // indexed colour model and at 32 bits a pixel).
 ULONG ulFillColour(const PDEV* ppdev, ULONG iColour);
 // Stores the command word into the open packet of every queue.
 void vSetCommand(KZ2QUEUEMGT pqm, ULONG ulCommand);
 // Writes the clip pair of a fill at p: the target's origin (y plus yEye) and
-// origin + the device's drawing-area size. Answers the word after them.
+// origin + the target's size. Answers the word after them.
 ULONG* pWriteFillClip(ULONG* p, const FILLTARGET* pft, LONG yEye);
 // Writes the four corner words of the board rectangle [x0, x1) x [y0, y1) at
 // p and routes them; answers where the next primitive goes.

@@ -1,25 +1,36 @@
 // The clip wrappers of the fills: a destination rectangle and a clip object
-// become the list of rectangles the fill paints. No clip object or
-// DC_TRIVIAL: the destination alone; DC_RECT: its intersection with the clip
+// become the list of rectangles the fill paints, always inside the target
+// surface. No clip object or DC_TRIVIAL: the destination alone; DC_RECT: its intersection with the clip
 // bounds (nothing when empty); DC_COMPLEX: the clip's rectangles, enumerated
 // in batches of 49, each intersected with the destination, empty ones
 // dropped; any other complexity: nothing.
+#include <algorithm>
+
 #include "cliprects.h"
 #include "fill/fill.h"
 #include "platform/engine.h"
 
 namespace {
 
-// Calls fn(list, count) with the rectangles of *prclDst the clip leaves.
+// Calls fn(list, count) with the rectangles of *prclDst the clip leaves
+// inside the target surface pso. Whatever a caller passes, nothing outside
+// the surface is painted (packed vertices hold 12 bits of coordinate: a
+// rectangle past the surface would wrap onto other pixels) and the
+// coordinates that reach the packets are the surface's own.
 template <typename Fn>
-void vForEachClipList(CLIPOBJ* pco, RECTL* prclDst, Fn fn) {
+void vForEachClipList(SURFOBJ* pso, CLIPOBJ* pco, const RECTL* prclTarget, Fn fn) {
+    if (pso == nullptr || prclTarget == nullptr) return;
+    const RECTL rclSurface = {0, 0, pso->sizlBitmap.cx, pso->sizlBitmap.cy};
+    RECTL rclInside;
+    if (!bRectIntersect(prclTarget, &rclSurface, &rclInside)) return;
+    RECTL* prclDst = &rclInside;
     if (pco == nullptr || pco->iDComplexity == DC_TRIVIAL) {
         fn(prclDst, 1);
         return;
     }
     if (pco->iDComplexity == DC_RECT) {
         RECTL rcl;
-        if (bIntersect(*prclDst, pco->rclBounds, &rcl)) fn(&rcl, 1);
+        if (bRectIntersect(prclDst, &pco->rclBounds, &rcl)) fn(&rcl, 1);
         return;
     }
     if (pco->iDComplexity != DC_COMPLEX) return;
@@ -28,10 +39,8 @@ void vForEachClipList(CLIPOBJ* pco, RECTL* prclDst, Fn fn) {
     RECTL arcl[FILL_CLIP_BATCH];
     vEnumClipBatches<FILL_CLIP_BATCH>(pco, CD_ANY, FILL_CLIP_ENUM_LIMIT,
                                       [&](const RECTL* arclEnum, ULONG cEnum, BOOL) {
-                                          ULONG c = 0;
-                                          for (ULONG i = 0; i < cEnum; ++i) {
-                                              if (bIntersect(arclEnum[i], *prclDst, &arcl[c])) ++c;
-                                          }
+                                          std::copy_n(arclEnum, cEnum, arcl);
+                                          const ULONG c = cRectListClip(prclDst, arcl, cEnum);
                                           if (c != 0) fn(arcl, c);
                                       });
 }
@@ -40,21 +49,21 @@ void vForEachClipList(CLIPOBJ* pco, RECTL* prclDst, Fn fn) {
 
 void vFillSolidClipped(SURFOBJ* pso, CLIPOBJ* pco, ROP4 rop4, ULONG flInfo, ULONG iSolidColour,
                        RECTL* prclDst) {
-    vForEachClipList(pco, prclDst, [&](RECTL* prcl, ULONG c) {
+    vForEachClipList(pso, pco, prclDst, [&](RECTL* prcl, ULONG c) {
         vFillSolid(pso, rop4, flInfo, iSolidColour, prcl, c);
     });
 }
 
 void vFillPatternClipped(SURFOBJ* pso, CLIPOBJ* pco, RECTL* prclDst, REALBRUSH* prbrush,
                          POINTL* pptlBrushOrg, ULONG flInfo, ULONG rop3) {
-    vForEachClipList(pco, prclDst, [&](RECTL* prcl, ULONG c) {
+    vForEachClipList(pso, pco, prclDst, [&](RECTL* prcl, ULONG c) {
         vFillPattern(pso, prcl, c, prbrush, pptlBrushOrg, flInfo, rop3);
     });
 }
 
 void vFillTwoColourClipped(SURFOBJ* pso, CLIPOBJ* pco, RECTL* prclDst, REALBRUSH* prbrush,
                            POINTL* pptlBrushOrg, ULONG flInfo, ROP4 rop4) {
-    vForEachClipList(pco, prclDst, [&](RECTL* prcl, ULONG c) {
+    vForEachClipList(pso, pco, prclDst, [&](RECTL* prcl, ULONG c) {
         vFillTwoColour(pso, prcl, c, prbrush, pptlBrushOrg, flInfo, rop4);
     });
 }

@@ -39,6 +39,8 @@ BOOL bFillTarget(SURFOBJ* pso, FILLTARGET* pft) {
     pft->pid = pdsurf->pdfb->pid & 0xFFFFu;
     pft->xOrg = pdsurf->pdfb->x;
     pft->yOrg = pdsurf->pdfb->y;
+    pft->cx = pso->sizlBitmap.cx;
+    pft->cy = pso->sizlBitmap.cy;
     return TRUE;
 }
 
@@ -58,7 +60,7 @@ void vSetCommand(KZ2QUEUEMGT pqm, ULONG ulCommand) {
 ULONG* pWriteFillClip(ULONG* p, const FILLTARGET* pft, LONG yEye) {
     const LONG x = pft->xOrg, y = pft->yOrg + yEye;
     *p++ = ulClipWord(x, y);
-    *p++ = ulClipWord(x + pft->ppdev->cxSurface, y + pft->ppdev->cySurface);
+    *p++ = ulClipWord(x + pft->cx, y + pft->cy);
     return p;
 }
 

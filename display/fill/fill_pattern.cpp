@@ -19,13 +19,6 @@
 
 namespace {
 
-// The instruction of the point load: each point's colour into the pixmap,
-// no clip (0x00360348).
-constexpr ULONG kPointLoadWord = REG_COLOUR << INSTR_A_SHIFT | INSTR_DST(REG_PIXMAP) | OP_COPY;
-// The pattern register's load from the pixmap (0x001A0308).
-constexpr ULONG kPatternLoadWord = REG_PIXMAP << INSTR_A_SHIFT | INSTR_DST(REG_PATTERN) | OP_COPY;
-static_assert(kPointLoadWord == 0x00360348u && kPatternLoadWord == 0x001A0308u);
-
 constexpr LONG kPatternEdge = 8;  // pixels of a pattern's side
 constexpr ULONG kMaxCopies = 4;   // rasterizers of one screen
 
@@ -64,23 +57,23 @@ ULONG cPatternCopies(KZ2QUEUEMGT pqm) {
 
 }  // namespace
 
-void vLoadPattern(SURFOBJ* psoPattern, const BYTE* pjBits, ULONG iShift, BOOL bNative, LONG xOrg,
-                  LONG yOrg) {
+void vLoadSquares(SURFOBJ* psoPattern, LONG cSide, ULONG (*pfnWord)(const void*, LONG, LONG),
+                  const void* pv, ULONG ulLoad) {
     FILLTARGET ft;
     if (!bFillTarget(psoPattern, &ft)) return;
     KZ2QUEUEMGT pqm = ft.pqm;
     const ULONG cQueues = cQueuesOf(pqm);
     const ULONG cCopies = cPatternCopies(pqm);
 
-    // The pattern's pixels as points, one copy per rasterizer.
-    ULONG* p = kz2NewPacketQueue(pqm, psoPattern, kPatternEdge * kPatternEdge * cQueues);
+    // The words as points, one copy per rasterizer.
+    ULONG* p = kz2NewPacketQueue(pqm, psoPattern,
+                                 static_cast<ULONG>(cSide) * static_cast<ULONG>(cSide) * cQueues);
     vSetCommand(pqm, CMD2D_POINT_LOAD);
     *p++ = ft.pid;
-    *p++ = kPointLoadWord;
-    for (LONG i = 0; i < kPatternEdge; ++i) {
-        for (LONG j = 0; j < kPatternEdge; ++j) {
-            ULONG c = ulPatternPixel(pjBits, iShift, (j - xOrg) & 7, (i - yOrg) & 7);
-            if (!bNative) c = ulPatternColour(c, iShift);
+    *p++ = INSTR_POINT_LOAD;
+    for (LONG i = 0; i < cSide; ++i) {
+        for (LONG j = 0; j < cSide; ++j) {
+            const ULONG c = pfnWord(pv, i, j);
             for (ULONG k = 0; k < cCopies; ++k) {
                 const ULONG xy =
                     ulPackVertex(ft.xOrg + static_cast<LONG>(pqm->axTileOrigin[k]) + j,
@@ -93,17 +86,36 @@ void vLoadPattern(SURFOBJ* psoPattern, const BYTE* pjBits, ULONG iShift, BOOL bN
     }
     kz2SoftUpdatePacketPtr(pqm, p);
 
-    // Each rasterizer copies its square into its pattern register.
+    // Each rasterizer copies its square into the register.
     p = kz2NewPacketQueue(pqm, psoPattern, cQueues);
     vSetCommand(pqm, CMD2D_PATTERN_BLOCK);
     *p++ = ft.pid;
-    *p++ = kPatternLoadWord;
+    *p++ = ulLoad;
     for (ULONG k = 0; k < cCopies; ++k) {
         const LONG x = ft.xOrg + static_cast<LONG>(pqm->axTileOrigin[k]);
         const LONG y = ft.yOrg + static_cast<LONG>(pqm->ayTileOrigin[k]);
-        p = pRouteRect(pqm, p, x, y, x + kPatternEdge, y + kPatternEdge);
+        p = pRouteRect(pqm, p, x, y, x + cSide, y + cSide);
     }
     kz2UpdatePacketPtr(pqm, psoPattern, p, 0);
+}
+
+void vLoadPattern(SURFOBJ* psoPattern, const BYTE* pjBits, ULONG iShift, BOOL bNative, LONG xOrg,
+                  LONG yOrg) {
+    struct Source {
+        const BYTE* pjBits;
+        ULONG iShift;
+        BOOL bNative;
+        LONG xOrg, yOrg;
+    } src = {pjBits, iShift, bNative, xOrg, yOrg};
+    vLoadSquares(
+        psoPattern, kPatternEdge,
+        [](const void* pv, LONG i, LONG j) {
+            const Source& s = *static_cast<const Source*>(pv);
+            const ULONG c =
+                ulPatternPixel(s.pjBits, s.iShift, (j - (s.xOrg & 7)) & 7, (i - (s.yOrg & 7)) & 7);
+            return s.bNative ? c : ulPatternColour(c, s.iShift);
+        },
+        &src, INSTR_PATTERN_LOAD);
 }
 
 BOOL bPatternFillAvailable(SURFOBJ* pso) {
@@ -122,8 +134,8 @@ void vFillPattern(SURFOBJ* pso, RECTL* prcl, ULONG c, REALBRUSH* prbrush, POINTL
     // such fills to the engine).
     if (ppdev->psoPattern == nullptr) return;
 
-    const LONG xOrg = (pptlBrushOrg != nullptr ? pptlBrushOrg->x : 0) + ft.xOrg;
-    const LONG yOrg = (pptlBrushOrg != nullptr ? pptlBrushOrg->y : 0) + ft.yOrg;
+    const LONG xOrg = lBrushOrigin(pptlBrushOrg != nullptr ? pptlBrushOrg->x : 0, ft.xOrg);
+    const LONG yOrg = lBrushOrigin(pptlBrushOrg != nullptr ? pptlBrushOrg->y : 0, ft.yOrg);
     if (prbrush->iUniq != ppdev->iPatternUniq || prbrush->iUniq == 0 ||
         xOrg != ppdev->xPatternOrg || yOrg != ppdev->yPatternOrg) {
         vLoadPattern(ppdev->psoPattern, prbrush->ajPattern, ppdev->iPixelClass,

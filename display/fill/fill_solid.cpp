@@ -16,12 +16,9 @@ struct FixedProgram {
     ULONG ulWord;
 };
 constexpr FixedProgram kFixedPrograms[] = {
-    {0xF0,
-     INSTR_CLIP | REG_COLOUR << INSTR_A_SHIFT | INSTR_DST(REG_PIXMAP) | OP_COPY},  // 0x10360348
-    {0x00,
-     INSTR_CLIP | REG_CONST0 << INSTR_A_SHIFT | INSTR_DST(REG_PIXMAP) | OP_COPY},  // 0x103A0348
-    {0xFF,
-     INSTR_CLIP | REG_CONST1 << INSTR_A_SHIFT | INSTR_DST(REG_PIXMAP) | OP_COPY},  // 0x103C0348
+    {0xF0, ulInstr(OP_COPY, REG_PIXMAP, REG_COLOUR, REG_NONE, INSTR_CLIP)},
+    {0x00, ulInstr(OP_COPY, REG_PIXMAP, REG_CONST0, REG_NONE, INSTR_CLIP)},
+    {0xFF, ulInstr(OP_COPY, REG_PIXMAP, REG_CONST1, REG_NONE, INSTR_CLIP)},
 };
 static_assert(kFixedPrograms[0].ulWord == 0x10360348u && kFixedPrograms[1].ulWord == 0x103A0348u &&
               kFixedPrograms[2].ulWord == 0x103C0348u);

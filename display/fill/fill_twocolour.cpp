@@ -13,16 +13,8 @@
 namespace {
 
 // The monochrome load's instruction: register 10 into 11, no clip.
-constexpr ULONG kMonoLoadWord = REG_TEMP10 << INSTR_A_SHIFT | INSTR_DST(REG_TEMP11) | OP_COPY;
+constexpr ULONG kMonoLoadWord = ulInstr(OP_COPY, REG_TEMP11, REG_TEMP10);
 static_assert(kMonoLoadWord == 0x001402C8u);
-static_assert(TWO_COLOUR_LAST_FG == (INSTR_CLIP | INSTR_MASK_SET | INSTR_DST(REG_PIXMAP)));
-static_assert(TWO_COLOUR_LAST_BG == (INSTR_CLIP | INSTR_MASK_CLEAR | INSTR_DST(REG_PIXMAP)));
-static_assert(TWO_COLOUR_PLANE_FG ==
-              (INSTR_CLIP | INSTR_MASK_SET | REG_STAGE8 << INSTR_A_SHIFT |
-               REG_CONST1 << INSTR_B_SHIFT | INSTR_DST(REG_PIXMAP) | OP_AND));
-static_assert(TWO_COLOUR_PLANE_BG ==
-              (INSTR_CLIP | INSTR_MASK_CLEAR | REG_STAGE9 << INSTR_A_SHIFT |
-               REG_CONST1 << INSTR_B_SHIFT | INSTR_DST(REG_PIXMAP) | OP_AND));
 
 // The position words of the monochrome load: the first primitive carries the
 // pattern words to every queue.
@@ -53,7 +45,7 @@ void vLoadMonoPattern(KZ2QUEUEMGT pqm, const USHORT* pusRows, LONG xOrg, LONG yO
     vSetCommand(pqm, CMD2D_MONO_LOAD);
     *p++ = kMonoLoadWord;
     ULONG aulRows[4];
-    const ULONG iFirst = static_cast<ULONG>(-yOrg) & 7;
+    const ULONG iFirst = (0u - static_cast<ULONG>(yOrg)) & 7;
     for (ULONG w = 0; w < 4; ++w) {
         const USHORT usHigh = usRotateRight(pusRows[(iFirst + 2 * w) & 7], xOrg & 7);
         const USHORT usLow = usRotateRight(pusRows[(iFirst + 2 * w + 1) & 7], xOrg & 7);
@@ -79,8 +71,8 @@ void vFillTwoColour(SURFOBJ* pso, RECTL* prcl, ULONG c, REALBRUSH* prbrush, POIN
 
     USHORT ausRows[REALBRUSH_ROWS];
     std::memcpy(ausRows, prbrush->ajPattern, sizeof ausRows);
-    const LONG xOrg = (pptlBrushOrg != nullptr ? pptlBrushOrg->x : 0) + ft.xOrg;
-    const LONG yOrg = (pptlBrushOrg != nullptr ? pptlBrushOrg->y : 0) + ft.yOrg;
+    const LONG xOrg = lBrushOrigin(pptlBrushOrg != nullptr ? pptlBrushOrg->x : 0, ft.xOrg);
+    const LONG yOrg = lBrushOrigin(pptlBrushOrg != nullptr ? pptlBrushOrg->y : 0, ft.yOrg);
 
     const ULONG ulMask = ulPlaneMask(ppdev, ft.pid);
     if (ulMask != PLANE_MASK_ALL) flInfo |= ROPINFO_NEEDS_ALL_ONES;
@@ -94,7 +86,7 @@ void vFillTwoColour(SURFOBJ* pso, RECTL* prcl, ULONG c, REALBRUSH* prbrush, POIN
     const ULONG cPasses = ppdev->pPageConfig != nullptr && ppdev->pPageConfig->fStereo ? 2 : 1;
     for (ULONG iPass = 0; iPass < cPasses; ++iPass) {
         const LONG yEye = iPass == 0 ? 0 : ppdev->cyScreen;
-        vLoadMonoPattern(pqm, ausRows, xOrg, yOrg + yEye);
+        vLoadMonoPattern(pqm, ausRows, xOrg, lBrushOrigin(yOrg, yEye));
         if (flInfo & ROPINFO_READS_D) kz2ConfigDisable(pqm, FILL_DISABLE_UNIT);
         if (cInstr == 0) break;  // neither ROP draws anything
         const ULONG aulColours[2] = {ulFore, ulBack};

@@ -208,10 +208,10 @@ HEIDIWND* phwFind(PDEV* ppdev, ULONG h) {
 ULONG cHeidiClip(const PDEV* ppdev, const HEIDIWND* phw, RECTL* prcl) {
     const RECTL rclArea = {0, 0, ppdev->cxSurface, ppdev->cySurface};
     RECTL rclBound;
-    if (!bIntersect(phw->rclClient, rclArea, &rclBound)) return 0;
+    if (!bRectIntersect(&phw->rclClient, &rclArea, &rclBound)) return 0;
     ULONG c = 0;
     for (ULONG i = 0; i < phw->cClip; ++i) {
-        if (bIntersect(phw->arclClip[i], rclBound, &prcl[c])) ++c;
+        if (bRectIntersect(&phw->arclClip[i], &rclBound, &prcl[c])) ++c;
     }
     return c;
 }

@@ -62,7 +62,7 @@ void vTransfer(SURFOBJ* pso, PDEV* ppdev, HEIDIWND* phw, const HEIDICMD& cmd) {
         const ULONG c = cHeidiClip(ppdev, phw, arcl);
         for (ULONG i = 0; i < c; ++i) {
             RECTL r;
-            if (!bIntersect(arcl[i], rclDev, &r)) continue;
+            if (!bRectIntersect(&arcl[i], &rclDev, &r)) continue;
             POINTL ptl = host(r);
             if (!bDepth && cmd.ulCode == HEIDI_WRITE_COLOUR && cmd.jSelect == 1)
                 vCopyHostViaStaging(psoDev, psoHost, &r, &ptl, 0x66, ulRop3Info(0x66));
@@ -73,7 +73,7 @@ void vTransfer(SURFOBJ* pso, PDEV* ppdev, HEIDIWND* phw, const HEIDICMD& cmd) {
     } else {
         const RECTL rclArea = {0, 0, ppdev->cxSurface, ppdev->cySurface};
         RECTL r;
-        if (bIntersect(rclDev, rclArea, &r)) {
+        if (bRectIntersect(&rclDev, &rclArea, &r)) {
             POINTL ptlDev = {r.left, r.top};
             RECTL rclHost = {r.left - rclDev.left, r.top - rclDev.top, r.right - rclDev.left,
                              r.bottom - rclDev.top};

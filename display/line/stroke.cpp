@@ -73,12 +73,9 @@ void vWalkPath(PDEV* ppdev, PATHOBJ* ppo, CLIPOBJ* pco, STYLESTATE* pss, LINESTA
     RECTL rclClip = {x, y, x + (bSplit ? ppdev->cxSurface : pdsurf->cx), y + (bSplit ? ppdev->cySurface : pdsurf->cy)};
     if (pco != nullptr && pco->iDComplexity == DC_RECT) {
         fl |= LINE_CLIPRECT;
-        auto at = [](LONG o, LONG v) {
-            return static_cast<LONG>(std::clamp<std::int64_t>(std::int64_t{o} + v, INT32_MIN, INT32_MAX));
-        };
-        const RECTL r = {at(x, pco->rclBounds.left), at(y, pco->rclBounds.top), at(x, pco->rclBounds.right),
-                         at(y, pco->rclBounds.bottom)};
-        if (!bIntersect(rclClip, r, &rclClip)) rclClip.right = rclClip.left;
+        const RECTL r = {lAddClamped(x, pco->rclBounds.left), lAddClamped(y, pco->rclBounds.top),
+                         lAddClamped(x, pco->rclBounds.right), lAddClamped(y, pco->rclBounds.bottom)};
+        if (!bRectIntersect(&rclClip, &r, &rclClip)) rclClip.right = rclClip.left;
     }
     // Corners never left of or above the board's origin.
     rclClip.left = std::max<LONG>(rclClip.left, 0);

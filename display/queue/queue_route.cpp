@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "queue/queue_internal.h"
+#include "rop/rop.h"
 
 namespace {
 
@@ -75,10 +76,6 @@ ULONG* pRouteTwo(KZ2QUEUEMGT qm, ULONG* pEnd, ULONG a, ULONG other) {
 
 // Packed vertex words can carry 12 bits of pixel coordinate.
 constexpr LONG kMaxCoordinate = 0xFFF;
-
-inline ULONG ulVertex(LONG x, LONG y) {
-    return ((static_cast<ULONG>(y) << 16) | (static_cast<ULONG>(x) & 0xFFFu)) << 4;
-}
 
 inline LONG lNextCut(LONG v, LONG vEnd) { return std::min<LONG>((v & ~127) + 128, vEnd); }
 
@@ -249,10 +246,10 @@ extern "C" void kz2WriteRectNoPrimData(KZ2QUEUEMGT qm, ULONG* pEnd, LONG x0, LON
         if (i >= cQueues || !abRoom[i]) return;
         KZ2QUEUE* q = qm + i;
         ULONG* p = q->pWrite;
-        p[0] = ulVertex(x, y);
-        p[1] = ulVertex(xNext, y);
-        p[2] = ulVertex(xNext, yNext);
-        p[3] = ulVertex(x, yNext);
+        p[0] = ulPackVertex(x, y);
+        p[1] = ulPackVertex(xNext, y);
+        p[2] = ulPackVertex(xNext, yNext);
+        p[3] = ulPackVertex(x, yNext);
         q->pWrite = p + 4;
         ++q->cPrims;
     });

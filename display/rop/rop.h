@@ -48,10 +48,12 @@ struct PDEV;
 #define INSTR_DST_SHIFT 6
 #define INSTR_B_SHIFT 11
 #define INSTR_A_SHIFT 17
-#define INSTR_MASK_SET 0x02000000u    // write only where the mask bit is set
-#define INSTR_MASK_CLEAR 0x0A000000u  // ... only where it is clear
-#define INSTR_CLIP 0x10000000u        // the clip rectangle is in force
+#define INSTR_MASK_SET 0x02000000u    // bit 25: write only where the mask bit is set
+#define INSTR_MASK_CLEAR 0x0A000000u  // bits 25 and 27: ... only where it is clear
+#define INSTR_CLIP 0x10000000u        // bit 28: the clip rectangle is in force
 #define INSTR_DST(r) (static_cast<ULONG>(r) << INSTR_DST_SHIFT)
+#define INSTR_A(r) (static_cast<ULONG>(r) << INSTR_A_SHIFT)
+#define INSTR_B(r) (static_cast<ULONG>(r) << INSTR_B_SHIFT)
 
 // Opcodes of the 2D programs (result into the destination register).
 #define OP_AND 0     // A AND B
@@ -64,12 +66,44 @@ struct PDEV;
 #define OP_NOT 7     // NOT A (B field 0)
 #define OP_COPY 8    // A (B field 0)
 
+// One instruction: op of A and B into dst; fl adds the clip and mask bits.
+constexpr ULONG ulInstr(ULONG op, ULONG dst, ULONG a, ULONG b = REG_NONE, ULONG fl = 0) {
+    return fl | INSTR_A(a) | INSTR_B(b) | INSTR_DST(dst) | op;
+}
+
+// The point load: each point's colour (register 27) into the pixmap, no clip.
+#define INSTR_POINT_LOAD ulInstr(OP_COPY, REG_PIXMAP, REG_COLOUR)
+// The pattern register's load from the pixmap (a square, no clip).
+#define INSTR_PATTERN_LOAD ulInstr(OP_COPY, REG_PATTERN, REG_PIXMAP)
+
 // The word that supplies the last instruction's destination and clip bit.
-#define ROP_LAST_FILL 0x10000340u    // fills and lines: into 13
-#define ROP_LAST_COPY 0x10000380u    // on-board copies: into 14
-#define ROP_LAST_STAGED 0x10000240u  // under a plane mask: into 9, then ...
-#define ROP_PLANE_FILL 0x1012F340u   // ... 9 AND 30 into 13 (fills and lines)
-#define ROP_PLANE_COPY 0x1012F380u   // ... 9 AND 30 into 14 (copies)
+#define ROP_LAST_FILL ulInstr(0, REG_PIXMAP, REG_NONE, REG_NONE, INSTR_CLIP)     // fills, lines
+#define ROP_LAST_COPY ulInstr(0, REG_PIXMAP_HI, REG_NONE, REG_NONE, INSTR_CLIP)  // copies
+// Under a plane mask the result goes into 9, then 9 AND 30 into 13 (fills and
+// lines) or 14 (copies).
+#define ROP_LAST_STAGED ulInstr(0, REG_STAGE9, REG_NONE, REG_NONE, INSTR_CLIP)
+#define ROP_PLANE_FILL ulInstr(OP_AND, REG_PIXMAP, REG_STAGE9, REG_CONST1, INSTR_CLIP)
+#define ROP_PLANE_COPY ulInstr(OP_AND, REG_PIXMAP_HI, REG_STAGE9, REG_CONST1, INSTR_CLIP)
+static_assert(ROP_LAST_FILL == 0x10000340u && ROP_LAST_COPY == 0x10000380u &&
+              ROP_LAST_STAGED == 0x10000240u && ROP_PLANE_FILL == 0x1012F340u &&
+              ROP_PLANE_COPY == 0x1012F380u);
+static_assert(INSTR_POINT_LOAD == 0x00360348u && INSTR_PATTERN_LOAD == 0x001A0308u);
+
+// The two-colour programs (fills and 1-bit expansion): the foreground's last
+// word writes 13 where the mask bit is set, the background's where it is
+// clear; under the reduced plane mask each goes into 8 (9) first, then
+// 8 (9) AND 30 into 13 under the same mask condition.
+#define TWO_COLOUR_LAST_FG ulInstr(0, REG_PIXMAP, REG_NONE, REG_NONE, INSTR_CLIP | INSTR_MASK_SET)
+#define TWO_COLOUR_LAST_BG ulInstr(0, REG_PIXMAP, REG_NONE, REG_NONE, INSTR_CLIP | INSTR_MASK_CLEAR)
+#define TWO_COLOUR_STAGED_FG ulInstr(0, REG_STAGE8, REG_NONE, REG_NONE, INSTR_CLIP)
+#define TWO_COLOUR_STAGED_BG ROP_LAST_STAGED
+#define TWO_COLOUR_PLANE_FG \
+    ulInstr(OP_AND, REG_PIXMAP, REG_STAGE8, REG_CONST1, INSTR_CLIP | INSTR_MASK_SET)
+#define TWO_COLOUR_PLANE_BG \
+    ulInstr(OP_AND, REG_PIXMAP, REG_STAGE9, REG_CONST1, INSTR_CLIP | INSTR_MASK_CLEAR)
+static_assert(TWO_COLOUR_LAST_FG == 0x12000340u && TWO_COLOUR_LAST_BG == 0x1A000340u &&
+              TWO_COLOUR_STAGED_FG == 0x10000200u && TWO_COLOUR_STAGED_BG == 0x10000240u &&
+              TWO_COLOUR_PLANE_FG == 0x1210F340u && TWO_COLOUR_PLANE_BG == 0x1A12F340u);
 
 // Plane masks: all planes, or all but the overlay bit of a 16-bit screen
 // that overlay GL contexts draw on.
@@ -83,26 +117,57 @@ struct PDEV;
 // The masked on-board copy: with a mask m other than all planes, 13 AND 29
 // into 9, 14 AND 30 into 8, 9 OR 8 into 14 (constants m and NOT m); with all
 // planes the copy of 13 into 14.
-#define MASKED_COPY_WORD0 0x101AEA40u
-#define MASKED_COPY_WORD1 0x101CF200u
-#define MASKED_COPY_WORD2 0x10104B81u
-#define MASKED_COPY_PLAIN 0x101A0388u
+#define MASKED_COPY_WORD0 ulInstr(OP_AND, REG_STAGE9, REG_PIXMAP, REG_CONST0, INSTR_CLIP)
+#define MASKED_COPY_WORD1 ulInstr(OP_AND, REG_STAGE8, REG_PIXMAP_HI, REG_CONST1, INSTR_CLIP)
+#define MASKED_COPY_WORD2 ulInstr(OP_OR, REG_PIXMAP_HI, REG_STAGE8, REG_STAGE9, INSTR_CLIP)
+#define MASKED_COPY_PLAIN ulInstr(OP_COPY, REG_PIXMAP_HI, REG_PIXMAP, REG_NONE, INSTR_CLIP)
+static_assert(MASKED_COPY_WORD0 == 0x101AEA40u && MASKED_COPY_WORD1 == 0x101CF200u &&
+              MASKED_COPY_WORD2 == 0x10104B81u && MASKED_COPY_PLAIN == 0x101A0388u);
 
 // --- command word --------------------------------------------------------------------
-#define CMD2D_CLIP 0x0020u              // kind bit 5: the clip pair follows the instructions
-#define CMD2D_COLOUR 0x1000u            // bit 12: colour constant (register 27)
-#define CMD2D_BACK 0x4000u              // bit 14: second colour (register 28)
-#define CMD2D_CONST0 0x10000u           // bit 16: constant of register 29
-#define CMD2D_CONST1 0x40000u           // bit 18: constant of register 30
-#define CMD2D_INSTR_SHIFT 20            // bits 20-24: instruction words
-#define CMD2D_ONE_PID 0x2000000u        // bits 25-27: one pixmap-id word
-#define CMD2D_FILL 0x2001026u           // solid fills (| n << 20, | constants)
-#define CMD2D_PATTERN_FILL 0x2000026u   // colour pattern fills
-#define CMD2D_TWO_COLOUR 0x2005226u     // two-colour fills
-#define CMD2D_COPY 0x2050026u           // on-board copies
-#define CMD2D_POINT_LOAD 0x2102000u     // points with a colour each, one instruction
-#define CMD2D_PATTERN_BLOCK 0x2100006u  // pattern-register load: a square, no clip
-#define CMD2D_MONO_LOAD 0x100280u       // monochrome pattern load: no pid word
+#define CMD2D_CLASS_POINTS 0x0u          // bits 0-3 primitive class: points, one vertex
+#define CMD2D_CLASS_RECTANGLES 0x6u      // ... rectangles, four corners
+#define CMD2D_CLIP 0x0020u               // bit 5: the clip pair follows the instructions
+#define CMD2D_MASK_PATTERN 0x0200u       // bits 7-9: the mask from the mask pattern
+#define CMD2D_MASK_PER_PACKET 0x0280u    // ... eight mask words per packet
+#define CMD2D_MASK_PER_PRIM 0x0300u      // ... eight mask words per primitive
+#define CMD2D_CONSTANTS_4_4 0x0C00u      // bits 10-11: four constants a packet and a primitive
+#define CMD2D_COLOUR 0x1000u             // bit 12: colour constant (register 27)
+#define CMD2D_COLOUR_PER_VERTEX 0x2000u  // bits 12-13 = 2: register 27 from each vertex
+#define CMD2D_BACK 0x4000u               // bit 14: second colour (register 28)
+#define CMD2D_CONST0 0x10000u            // bit 16: constant of register 29
+#define CMD2D_CONST1 0x40000u            // bit 18: constant of register 30
+#define CMD2D_INSTR_SHIFT 20             // bits 20-24: instruction words
+#define CMD2D_INSTR(n) (static_cast<ULONG>(n) << CMD2D_INSTR_SHIFT)
+#define CMD2D_ONE_PID 0x2000000u  // bits 25-27: one pixmap-id word
+
+// The command words (| instruction count and constants where the drawing
+// function adds them).
+#define CMD2D_FILL (CMD2D_ONE_PID | CMD2D_COLOUR | CMD2D_CLIP | CMD2D_CLASS_RECTANGLES)
+#define CMD2D_PATTERN_FILL (CMD2D_ONE_PID | CMD2D_CLIP | CMD2D_CLASS_RECTANGLES)
+#define CMD2D_TWO_COLOUR                                                           \
+    (CMD2D_ONE_PID | CMD2D_BACK | CMD2D_COLOUR | CMD2D_MASK_PATTERN | CMD2D_CLIP | \
+     CMD2D_CLASS_RECTANGLES)
+#define CMD2D_COPY \
+    (CMD2D_ONE_PID | CMD2D_CONST1 | CMD2D_CONST0 | CMD2D_CLIP | CMD2D_CLASS_RECTANGLES)
+// Points with a colour each, one instruction.
+#define CMD2D_POINT_LOAD \
+    (CMD2D_ONE_PID | CMD2D_INSTR(1) | CMD2D_COLOUR_PER_VERTEX | CMD2D_CLASS_POINTS)
+// A register load from an 8x8 square of the pixmap: one instruction, no clip.
+#define CMD2D_PATTERN_BLOCK (CMD2D_ONE_PID | CMD2D_INSTR(1) | CMD2D_CLASS_RECTANGLES)
+// The monochrome pattern load: no pid word, one instruction.
+#define CMD2D_MONO_LOAD (CMD2D_INSTR(1) | CMD2D_MASK_PER_PACKET | CMD2D_CLASS_POINTS)
+// Block copies (| (n + 3) << 20, | constants).
+#define CMD2D_BLOCK_COPY (CMD2D_ONE_PID | CMD2D_CONSTANTS_4_4 | CMD2D_CLIP | CMD2D_CLASS_RECTANGLES)
+// The 1-bit expansion: two colours, mask rows per cell.
+#define CMD2D_MONO_EXPAND                                                           \
+    (CMD2D_ONE_PID | CMD2D_BACK | CMD2D_COLOUR | CMD2D_MASK_PER_PRIM | CMD2D_CLIP | \
+     CMD2D_CLASS_RECTANGLES)
+static_assert(CMD2D_FILL == 0x2001026u && CMD2D_PATTERN_FILL == 0x2000026u &&
+              CMD2D_TWO_COLOUR == 0x2005226u && CMD2D_COPY == 0x2050026u &&
+              CMD2D_POINT_LOAD == 0x2102000u && CMD2D_PATTERN_BLOCK == 0x2100006u &&
+              CMD2D_MONO_LOAD == 0x100280u && CMD2D_BLOCK_COPY == 0x2000C26u &&
+              CMD2D_MONO_EXPAND == 0x2005326u);
 
 // Descriptor bits (ulRop3Info).
 #define ROPINFO_READS_D 0x8000u
@@ -143,7 +208,8 @@ ULONG ulRop2Info(ULONG mix);
 // clip bit of every instruction and any further bits of the last one.
 // Answers the number of words written (0 only for 0xAA).
 ULONG cRop3Instructions(ULONG* pwOut, ULONG rop3, ULONG regD, ULONG regS, ULONG regP, ULONG ulLast);
-// The same for a mix mode.
+// The same for a mix mode. Waits for the line path (display/line/), whose
+// pens draw with mixes; no other path draws with one.
 ULONG cRop2Instructions(ULONG* pwOut, ULONG mix, ULONG regD, ULONG regS, ULONG regP, ULONG ulLast);
 // The masked on-board copy program for the plane mask m (constants m and
 // NOT m): answers its words' count (3, or 1 for all planes).

@@ -2,19 +2,21 @@
 // one rectangle packet per buffer that writes 0 over the whole screen, and
 // the routing the surface's own packets share.
 #include "queue/queue.h"
+#include "rop/rop.h"
 #include "surface/surface.h"
 
 namespace {
 
-// Command words: a rectangle with a clip pair, one pid word, one data word
-// per packet, and one instruction (two at 32 bpp, where the overlay plane
-// is cleared too).
-constexpr ULONG kClearCommand = 0x02101026;
-constexpr ULONG kClearCommand32 = 0x02201026;
+// Command words: a fill of one rectangle with one instruction (two at
+// 32 bpp, where the overlay plane is cleared too).
+constexpr ULONG kClearCommand = CMD2D_FILL | CMD2D_INSTR(1);
+constexpr ULONG kClearCommand32 = CMD2D_FILL | CMD2D_INSTR(2);
 // Register 14 (the overlay pid) and register 13 (the buffer's pid) take
 // data register 27, inside the clip.
-constexpr ULONG kClearOverlay = 0x10360388;
-constexpr ULONG kClearPixels = 0x10360348;
+constexpr ULONG kClearOverlay = ulInstr(OP_COPY, REG_PIXMAP_HI, REG_COLOUR, REG_NONE, INSTR_CLIP);
+constexpr ULONG kClearPixels = ulInstr(OP_COPY, REG_PIXMAP, REG_COLOUR, REG_NONE, INSTR_CLIP);
+static_assert(kClearCommand == 0x02101026u && kClearCommand32 == 0x02201026u &&
+              kClearOverlay == 0x10360388u && kClearPixels == 0x10360348u);
 constexpr ULONG kClearValue = 0;
 
 // The pid word of a clear through the page block of pid: at 32 bpp the
@@ -43,12 +45,12 @@ void vClearBuffer(PDEV* ppdev, ULONG pid, LONG cx, BOOL bMulScreenRoute) {
     *p++ = 0;
     *p++ = static_cast<ULONG>(ppdev->cyScreen) << 16 | static_cast<ULONG>(ppdev->cxScreen);
     *p++ = kClearValue;
-    const ULONG xy0 = ulPackedVertex(0, 0);
-    const ULONG xyFar = ulPackedVertex(cx, cy);
+    const ULONG xy0 = ulPackVertex(0, 0);
+    const ULONG xyFar = ulPackVertex(cx, cy);
     *p++ = xy0;
-    *p++ = ulPackedVertex(cx, 0);
+    *p++ = ulPackVertex(cx, 0);
     *p++ = xyFar;
-    *p++ = ulPackedVertex(0, cy);
+    *p++ = ulPackVertex(0, cy);
     p = pRoutePrimitive(qm, p, xy0, xyFar, bMulScreenRoute);
     kz2UpdatePacketPtr(qm, ppdev, p, 0);
 }

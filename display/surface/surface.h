@@ -60,14 +60,16 @@ void vPrimaryExtent(const PDEV* ppdev, BOOL bStereo, LONG* pcx, LONG* pcy);
 // hold them and the 3D set-up's tiles. Writes the sizing words of
 // the active PAGECONFIG row (depth bits, 8, 8, 0, 0, the alternate-buffer
 // word). FALSE: no 3D on this surface.
+// The byte rule rounds the screen to pages of 2 to the power of the
+// multiplier codes (code 3 gives 8). The page-slot check is ours: where the
+// bytes fit but the 32 slots do not hold primary, back, depth and the 3D
+// set-up's tiles, the tiles made after the 3D buffers would find no slot and
+// the whole surface would fail (a Duo of class 0 with x code 2 at
+// 1280x1024x8 is one); turning 3D off keeps the 2D surface.
 BOOL bAlloc3dBuffers(PDEV* ppdev);
 
 // --- packets (screenclear.cpp) ---------------------------------------------------
 
-// Packed 28.4 vertex word of pixel (x, y).
-inline ULONG ulPackedVertex(LONG x, LONG y) {
-    return ((static_cast<ULONG>(y) << 16) | (static_cast<ULONG>(x) & 0xFFFu)) << 4;
-}
 // Routes the words written since the current queue's mark (one primitive
 // that starts at xyFirst and reaches xyFar) and answers where the next
 // primitive's words go: with one queue the primitive is counted where it

@@ -21,10 +21,16 @@ LONG lPrimarySide(LONG v, LONG page) {
     return r > kMaxExtent && v <= kMaxExtent ? kMaxExtent : r;
 }
 
-// Bytes of the screen rounded up to whole pages of format iFormat.
+// Bytes of the screen rounded up to whole pages of format iFormat, the
+// pages' sides taken as the configuration row's times 2 to the power of the
+// board's multiplier codes: code 3 counts 8 here, where the pages
+// themselves (vPageSize) are 4 times larger, so the sizing errs on the safe
+// side.
 std::uint64_t cbRoundedScreen(const PDEV* ppdev, ULONG iFormat, ULONG cjPixel) {
     LONG cxPage = 0, cyPage = 0;
     vPageSize(ppdev, iFormat, &cxPage, &cyPage);
+    cxPage = cxPage / std::max<LONG>(ppdev->cxPageMul, 1) << (ppdev->ulPageMulCodeX & 3u);
+    cyPage = cyPage / std::max<LONG>(ppdev->cyPageMul, 1) << (ppdev->ulPageMulCodeY & 3u);
     return static_cast<std::uint64_t>(lRoundUp(ppdev->cxScreen, cxPage)) *
            static_cast<std::uint64_t>(lRoundUp(ppdev->cyScreen, cyPage)) * cjPixel;
 }

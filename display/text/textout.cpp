@@ -48,7 +48,7 @@ void vFillClippedList(SURFOBJ* pso, CLIPOBJ* pco, RECTL* prcl, ULONG c, ULONG iC
                 RECTL scratch[4];
                 ULONG n = 0;
                 for (ULONG k = 0; k < c; ++k)
-                    if (bIntersect(prcl[k], arcl[i], &scratch[n])) ++n;
+                    if (bRectIntersect(&prcl[k], &arcl[i], &scratch[n])) ++n;
                 if (n != 0) vFillSolid(pso, 0xF0F0, flInfo, iColour, scratch, n);
             }
         });
@@ -145,7 +145,7 @@ ULONG ulDrawText(PDEV* ppdev, SURFOBJ* pso, STROBJ* pstro, FONTOBJ* pfo, CLIPOBJ
     if (iComplexity != DC_COMPLEX) {
         RECTL rcl;
         const RECTL& bounds = iComplexity == DC_RECT ? pco->rclBounds : pstro->rclBkGround;
-        if (bIntersect(bounds, rclSurface, &rcl))
+        if (bRectIntersect(&bounds, &rclSurface, &rcl))
             vRenderBatches(ppdev, pdsurf, pso, pstro, pfn, &rcl, false, iFg, iBg, bOpaque);
         return ulReport;
     }
@@ -157,7 +157,7 @@ ULONG ulDrawText(PDEV* ppdev, SURFOBJ* pso, STROBJ* pstro, FONTOBJ* pfo, CLIPOBJ
             const ULONG c = cRectListClip(&pstro->rclBkGround, arcl, cEnum);
             for (ULONG i = 0; i < c; ++i) {
                 RECTL rcl;
-                if (!bIntersect(arcl[i], rclSurface, &rcl)) continue;
+                if (!bRectIntersect(&arcl[i], &rclSurface, &rcl)) continue;
                 vRenderBatches(ppdev, pdsurf, pso, pstro, pfn, &rcl, !bFirst, iFg, iBg, bOpaque);
                 bFirst = false;
             }

@@ -42,6 +42,7 @@
 
 #include "pdev.h"
 #include "platform/ddi.h"
+#include "rop/rop.h"
 
 // --- row descriptor -------------------------------------------------------------
 #define XFER_SPAN_BYTES 128u              // rows are described within 128-byte spans
@@ -275,11 +276,9 @@ LONG cZoomMap(LONG* piOut, LONG iFirst, LONG cOut, LONG cSrc, ULONG cWhole, ULON
 
 // --- 1-bit expansion (xfer_mono.cpp) -----------------------------------------------
 
-#define XFER_MONO_CELL 16           // cells of 16 x 16 pixels on the board's grid
-#define XFER_MONO_PACKET_CELLS 128  // cells in one packet
-#define XFER_CMD_MONO                                               \
-    0x2005326u  // 1-bit expansion: two colours, mask rows per cell \
-                // (| instructions << 20, | constants)
+#define XFER_MONO_CELL 16                // cells of 16 x 16 pixels on the board's grid
+#define XFER_MONO_PACKET_CELLS 128       // cells in one packet
+#define XFER_CMD_MONO CMD2D_MONO_EXPAND  // (| instructions << 20, | constants)
 
 // Draws *prclDst of the device surface from the 1-bit host bitmap at
 // *pptlSrc: where a bit is 1 the foreground ROP3 (rop4Fg & 0xFF) with

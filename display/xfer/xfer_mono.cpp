@@ -19,16 +19,6 @@
 
 namespace {
 
-// The last words of the two programs: into 13 where the mask bit is set
-// (foreground), where it is clear (background); under the reduced plane mask
-// into 8 and 9 first, then ANDed with the plane mask (register 30) into 13.
-constexpr ULONG kLastFg = 0x12000340u;
-constexpr ULONG kLastBg = 0x1A000340u;
-constexpr ULONG kLastFgStaged = 0x10000200u;
-constexpr ULONG kLastBgStaged = 0x10000240u;
-constexpr ULONG kPlaneFg = 0x1210F340u;
-constexpr ULONG kPlaneBg = 0x1A12F340u;
-
 struct MONO {
     FILLTARGET ft;
     const BYTE* pjScan0;  // the bitmap's row 0
@@ -141,16 +131,7 @@ BOOL bExpandMono(SURFOBJ* pso, CLIPOBJ* /*pco*/, ROP4 rop4Fg, ROP4 rop4Bg, SURFO
     const ULONG rop3Fg = rop4Fg & 0xFF, rop3Bg = rop4Bg & 0xFF;
     m.ulPlaneMask = ulPlaneMask(ppdev, m.ft.pid);
     const bool bReduced = m.ulPlaneMask != PLANE_MASK_ALL;
-    ULONG* pw = m.aulProgram;
-    ULONG c = cRop3Instructions(pw, rop3Fg, REG_PIXMAP, REG_NONE, REG_COLOUR,
-                                bReduced ? kLastFgStaged : kLastFg);
-    pw += c;
-    if (bReduced && c != 0) *pw++ = kPlaneFg;
-    c = cRop3Instructions(pw, rop3Bg, REG_PIXMAP, REG_NONE, REG_BACK,
-                          bReduced ? kLastBgStaged : kLastBg);
-    pw += c;
-    if (bReduced && c != 0) *pw++ = kPlaneBg;
-    m.cInstructions = static_cast<ULONG>(pw - m.aulProgram);
+    m.cInstructions = cTwoColourProgram(m.aulProgram, rop3Fg, rop3Bg, m.ulPlaneMask);
     if (m.cInstructions == 0) return TRUE;
 
     m.flInfo = ulRop3Info(rop3Fg) | ulRop3Info(rop3Bg);

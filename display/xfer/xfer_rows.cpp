@@ -262,7 +262,7 @@ void vForEachClipRect(CLIPOBJ* pco, const RECTL* prclDst, const POINTL* pptlSrc,
                       void* pvContext) {
     auto hand = [&](const RECTL& rclClip) {
         RECTL rcl;
-        if (!bIntersect(rclClip, *prclDst, &rcl)) return;
+        if (!bRectIntersect(&rclClip, prclDst, &rcl)) return;
         POINTL ptl{pptlSrc->x + (rcl.left - prclDst->left), pptlSrc->y + (rcl.top - prclDst->top)};
         pfn(pvContext, &rcl, &ptl);
     };

@@ -5,6 +5,7 @@
 // board.
 #include <algorithm>
 
+#include "copy/copy.h"
 #include "xfer/xfer.h"
 
 namespace {
@@ -44,6 +45,8 @@ struct OVERLAYUPLOAD {
     SURFOBJ* psoStaging;
     LONG cxPiece;  // the staging surface holds pieces of this size
     LONG cyPiece;
+    LONG yStage;  // the first staging row
+    LONG cyEye;   // the second eye lies this much lower
     ULONG iMode;
     STEREOENTRY* pSecondEye;
 };
@@ -52,10 +55,14 @@ struct OVERLAYUPLOAD {
 // then copied to the destination (iMode 0 the first eye, 3 the second).
 void vOverlayPiece(const OVERLAYUPLOAD* p, RECTL* prcl, POINTL* pptlSrc, ULONG iCopyMode,
                    SURFOBJ* psoBits) {
-    RECTL rclStaging{0, 0, prcl->right - prcl->left, prcl->bottom - prcl->top};
+    RECTL rclStaging{0, p->yStage, prcl->right - prcl->left, p->yStage + prcl->bottom - prcl->top};
     vUploadRect(p->psoStaging, psoBits, &rclStaging, pptlSrc, TRUE, 0, nullptr);
-    POINTL ptlStaging{0, 0};
-    vCopyRectTiled(p->psoDev, p->psoStaging, prcl, &ptlStaging, 0xCC, 0x2000, iCopyMode);
+    POINTL ptlStaging{0, p->yStage};
+    // The staged piece is one eye's: the second eye moves the destination
+    // alone (a stereo copy would read the staging rows an eye lower too).
+    const LONG yEye = iCopyMode == 3 ? p->cyEye : 0;
+    RECTL rclDst{prcl->left, prcl->top + yEye, prcl->right, prcl->bottom + yEye};
+    vCopyRectTiled(p->psoDev, p->psoStaging, &rclDst, &ptlStaging, 0xCC, 0x2000, 0);
 }
 
 void vOverlayRect(void* pv, RECTL* prcl, POINTL* pptlSrc) {
@@ -92,9 +99,17 @@ void vUploadOverlay(PDEV* ppdev, SURFOBJ* psoDev, SURFOBJ* psoHost, CLIPOBJ* pco
     SURFOBJ soStaging = *psoStaging;
     soStaging.iBitmapFormat = BMF_16BPP;
     const LONG cxEdge = (pidSaved & PID_TILE) ? cxTileEdge(pidSaved) : pdsurf->cx;
-    OVERLAYUPLOAD context{
-        psoDev, psoHost,   &soStaging, std::min(cxEdge, pdsurf->cx), std::min(cxEdge, pdsurf->cy),
-        iMode,  pSecondEye};
+    RECTL rclArea;
+    vStagingArea(ppdev, psoStaging, &rclArea);
+    OVERLAYUPLOAD context{psoDev,
+                          psoHost,
+                          &soStaging,
+                          std::min(cxEdge, rclArea.right),
+                          std::min(cxEdge, rclArea.bottom - rclArea.top),
+                          rclArea.top,
+                          ppdev->cyScreen,
+                          iMode,
+                          pSecondEye};
     if (context.cxPiece > 0 && context.cyPiece > 0)
         vForEachClipRect(pco, prclDst, pptlSrc, vOverlayRect, &context);
     pdsurf->pdfb->pid = pidSaved;

@@ -46,6 +46,9 @@ struct Rasterizer {
     // and the mask pattern, 16 rows of 16 bits.
     std::array<std::uint32_t, 64> pattern{};
     std::array<std::uint16_t, 16> maskRows{};
+    // The copy-address table of block copies (register 8's load), 4 x 4
+    // words; all 0 until loaded.
+    std::array<std::uint32_t, 16> copyTable{};
 
     // The first slot whose register holds `key`, or -1 (memory.cpp).
     int slot_of(std::uint32_t key);

@@ -62,6 +62,10 @@ bool expand_cells(Impl& board, int r, const DecodedPacket& packet);
 // Block copies (0xC26): the block copy's set-up instructions, then a program
 // of opcodes 0-8 reading the block's source sample in register 12.
 bool copy_blocks(Impl& board, int r, const DecodedPacket& packet);
+// The copy-address table's load (0x006 with the one instruction "pixmap 13
+// into register 8"): the 4 x 4 words at each square's first pixel.
+bool is_copy_table_load(const DecodedPacket& packet);
+bool load_copy_table(Impl& board, int r, const DecodedPacket& packet);
 
 // --- rows of exec_glyph.cpp: primitives with their own mask rows --------------------
 // Glyphs (0x332): each primitive's sixteen mask rows over the band between
@@ -74,6 +78,17 @@ bool draw_cells(Impl& board, int r, const DecodedPacket& packet,
                 void (*corners)(const std::uint32_t* prim, std::uint32_t* corner));
 
 // --- shared by the executors ---------------------------------------------------------
+
+// The fields of a program's instruction word (platform/board.h, "Programs").
+namespace instr {
+inline std::uint32_t opcode(std::uint32_t w) { return w & 0x3Fu; }      // bits 0-5
+inline std::uint32_t dst(std::uint32_t w) { return (w >> 6) & 0x1Fu; }  // bits 6-10
+inline std::uint32_t b(std::uint32_t w) { return (w >> 11) & 0x1Fu; }   // bits 11-15
+inline std::uint32_t a(std::uint32_t w) { return (w >> 17) & 0x1Fu; }   // bits 17-21
+constexpr std::uint32_t kMaskBit = 1u << 25;    // write only under a mask condition
+constexpr std::uint32_t kMaskClear = 1u << 27;  // ... where the mask bit is clear
+constexpr std::uint32_t kClip = 1u << 28;       // the clip pair applies to the write
+}  // namespace instr
 
 // The opcodes of a program's instructions (bits 0-5): A op B on 32-bit
 // register values; NOT and MOVE read A only.

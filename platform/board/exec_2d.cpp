@@ -6,6 +6,7 @@
 // A primitive is cut into spans (exec.h), the program run over a whole span
 // at once.
 #include <algorithm>
+#include <iterator>
 #include <cstring>
 
 #include "exec.h"
@@ -204,17 +205,19 @@ bool compile(const std::uint32_t* words, std::size_t count, Program* p) {
     for (std::size_t k = 0; k < count; ++k) {
         const std::uint32_t w = words[k];
         Instr in{};
-        in.op = static_cast<std::uint8_t>(w & 0x3F);
+        in.op = static_cast<std::uint8_t>(instr::opcode(w));
         if (in.op >= kOpCount) return false;
-        const int dst = slot_of((w >> 6) & 0x1F);
-        const int a = slot_of((w >> 17) & 0x1F);
-        const int b = unary(in.op) ? 0 : slot_of((w >> 11) & 0x1F);  // unary: B unused
+        const int dst = slot_of(instr::dst(w));
+        const int a = slot_of(instr::a(w));
+        const int b = unary(in.op) ? 0 : slot_of(instr::b(w));  // unary: B unused
         if (dst <= 0 || dst > kSlotHigh || a == kNoSlot || b == kNoSlot) return false;
         in.dst = static_cast<std::uint8_t>(dst);
         in.a = static_cast<std::uint8_t>(a);
         in.b = static_cast<std::uint8_t>(b);
-        in.clip = (w >> 28) & 1u;
-        in.mask = !((w >> 25) & 1u) ? MaskCond::None : ((w >> 27) & 1u) ? MaskCond::Clear : MaskCond::Set;
+        in.clip = (w & instr::kClip) != 0;
+        in.mask = !(w & instr::kMaskBit) ? MaskCond::None
+                  : (w & instr::kMaskClear) ? MaskCond::Clear
+                                            : MaskCond::Set;
         // Every register read is set up before the program runs: a write
         // that the clip or the mask holds back leaves the old value there.
         p->reads[a] = true;
@@ -362,6 +365,21 @@ bool draw_points(Impl& board, int r, const DecodedPacket& packet) {
 }
 
 bool load_mask_pattern(Impl& board, int r, const DecodedPacket& packet) {
+    // Its one instruction moves the rows (register 10) into the mask
+    // (register 11), and its points lie at x 0, 8, 16 or 32 of row 0.
+    constexpr std::uint32_t kMaskLoad = 0x001402C8u;
+    constexpr std::uint32_t kPositions[] = {0x0u, 0x80u, 0x100u, 0x200u};
+    if (packet.instructions.size() != 1 || packet.instructions[0] != kMaskLoad) {
+        board.error(r, packet.bus, "monochrome pattern load: instruction not known");
+        return false;
+    }
+    for (std::size_t i = 0; i < packet.primitives; ++i) {
+        const std::uint32_t xy = packet.vertex(i, 0);
+        if (std::find(std::begin(kPositions), std::end(kPositions), xy) == std::end(kPositions)) {
+            board.error(r, packet.bus, "monochrome pattern load: position not known");
+            return false;
+        }
+    }
     const Fields f = fields_of(packet.command);
     std::size_t first = f.packetConstants;
     for (std::uint32_t k : f.loadKind) first += k == 1 ? 1 : 0;

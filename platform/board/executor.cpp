@@ -25,10 +25,14 @@ struct ExecRow {
     std::uint32_t value;  // ... and what they must be
     ExecuteFn fn;
     const char* what;
+    bool (*matches)(const DecodedPacket&) = nullptr;  // a further test, when given
 };
 
 const ExecRow kRows[] = {
     // --- 2D drawing packets (exec_2d.cpp) ---------------------------------------
+    // The copy-address table's load into register 8 (0x006, one instruction).
+    {ItemKind::Packet, kShape, 0x006u, load_copy_table, "copy-address table load",
+     is_copy_table_load},
     // Fills, same-position copies and the pattern register's load (0x026,
     // 0x006): rectangles, no mask data, no constants block.
     {ItemKind::Packet, kShape, 0x006u, draw_rectangles, "rectangles"},
@@ -64,6 +68,7 @@ const ExecRow kRows[] = {
 void execute(Impl& board, int r, const DecodedPacket& packet) {
     for (const ExecRow& row : kRows) {
         if (row.kind != packet.kind || (packet.command & row.mask) != row.value) continue;
+        if (row.matches != nullptr && !row.matches(packet)) continue;
         if (!row.fn(board, r, packet) && packet.kind == ItemKind::Packet) {
             ++board.rasterizers[r].summary.unexecuted;
         }

@@ -79,14 +79,17 @@ std::vector<RECTL> ordered(const std::vector<RECTL>& banded, ULONG iDirection) {
 }
 
 std::vector<RECTL> banded_union(const std::vector<RECTL>& rects) {
-    pixman_region32_t region;
-    pixman_region32_init(&region);
+    // The region is made from the rectangles' corners as they are: sides
+    // are never formed, so rectangles reaching the 32-bit limits do not
+    // overflow.
+    std::vector<pixman_box32_t> corners;
+    corners.reserve(rects.size());
     for (const RECTL& r : rects) {
         if (rect_empty(r)) continue;
-        pixman_region32_union_rect(&region, &region, r.left, r.top,
-                                   static_cast<unsigned>(r.right - r.left),
-                                   static_cast<unsigned>(r.bottom - r.top));
+        corners.push_back(pixman_box32_t{r.left, r.top, r.right, r.bottom});
     }
+    pixman_region32_t region;
+    pixman_region32_init_rects(&region, corners.data(), static_cast<int>(corners.size()));
     int n = 0;
     const pixman_box32_t* boxes = pixman_region32_rectangles(&region, &n);
     std::vector<RECTL> out;

@@ -53,8 +53,8 @@ void unmap_views_of(DWORD pid) {
 
 using namespace vnx::kernel;
 
-extern "C" HANDLE CreateFileMappingA(HANDLE hFile, LPVOID, DWORD flProtect,
-                                     DWORD dwMaximumSizeHigh, DWORD dwMaximumSizeLow, LPCSTR) {
+extern "C" HANDLE CreateFileMappingA(HANDLE hFile, LPVOID, DWORD flProtect, DWORD dwMaximumSizeHigh,
+                                     DWORD dwMaximumSizeLow, LPCSTR) {
     std::uint64_t size = (std::uint64_t{dwMaximumSizeHigh} << 32) | dwMaximumSizeLow;
     // Only sections backed by the paging file, of a given size, exist here.
     if (hFile != INVALID_HANDLE_VALUE || size == 0 || (flProtect & 0xFF) == 0) {
@@ -97,8 +97,8 @@ extern "C" LPVOID MapViewOfFile(HANDLE hFileMappingObject, DWORD dwDesiredAccess
         return nullptr;
     }
     size_t size = dwNumberOfBytesToMap ? dwNumberOfBytesToMap : section->size - offset;
-    int prot = (dwDesiredAccess & (FILE_MAP_WRITE | FILE_MAP_COPY)) ? PROT_READ | PROT_WRITE
-                                                                      : PROT_READ;
+    int prot =
+        (dwDesiredAccess & (FILE_MAP_WRITE | FILE_MAP_COPY)) ? PROT_READ | PROT_WRITE : PROT_READ;
     int flags = (dwDesiredAccess == FILE_MAP_COPY) ? MAP_PRIVATE : MAP_SHARED;
     void* p = mmap(nullptr, size, prot, flags, section->fd, static_cast<off_t>(offset));
     if (p == MAP_FAILED) {
@@ -129,12 +129,22 @@ extern "C" BOOL UnmapViewOfFile(LPCVOID lpBaseAddress) {
 namespace {
 
 // Copies n bytes between two addresses of this one address space without
-// faulting on a bad one: the kernel checks both sides. Answers the bytes
-// copied.
-size_t safe_copy(void* to, const void* from, size_t n) {
-    iovec local{to, n};
-    iovec remote{const_cast<void*>(from), n};
-    ssize_t got = process_vm_readv(getpid(), &local, 1, &remote, 1, 0);
+// faulting on a bad one: the kernel checks both sides. The client's
+// address (the one that may be wild) is the "remote" side of the system
+// call: a read takes from it (process_vm_readv), a write puts into it
+// (process_vm_writev), so that nothing, the sanitizers' checks of the local
+// buffer included, touches it in user space. Answers the bytes copied.
+size_t safe_copy(void* to, const void* from, size_t n, bool bToClient = false) {
+    ssize_t got;
+    if (bToClient) {
+        iovec local{const_cast<void*>(from), n};
+        iovec remote{to, n};
+        got = process_vm_writev(getpid(), &local, 1, &remote, 1, 0);
+    } else {
+        iovec local{to, n};
+        iovec remote{const_cast<void*>(from), n};
+        got = process_vm_readv(getpid(), &local, 1, &remote, 1, 0);
+    }
     if (got >= 0) return static_cast<size_t>(got);
     if (errno != EPERM && errno != ENOSYS) return 0;
     // Without process_vm_readv, a pipe does the same checks: write(2) and
@@ -203,6 +213,6 @@ extern "C" BOOL WriteProcessMemory(HANDLE hProcess, LPVOID lpBaseAddress, LPCVOI
     if (vnx::faults::should_fail("WriteProcessMemory") ||
         owned_by_another(lpBaseAddress, nSize, process->pid))
         return copy_result(0, nSize, nullptr);
-    return copy_result(nSize ? safe_copy(lpBaseAddress, lpBuffer, nSize) : 0, nSize,
+    return copy_result(nSize ? safe_copy(lpBaseAddress, lpBuffer, nSize, true) : 0, nSize,
                        lpNumberOfBytesWritten);
 }

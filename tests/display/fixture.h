@@ -4,12 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 #include "pdev.h"
 #include "platform/debug.h"
 #include "platform/engine.h"
 #include "platform/faults.h"
+#include "platform/kernel.h"
 #include "platform/miniport.h"
 
 namespace vnx::test {
@@ -34,9 +36,65 @@ inline vnx::miniport::MachineConfig Machine(int rasterizers, int boards = 1) {
     return cfg;
 }
 
+// The board models: rasterizers per board and boards (two boards drive two
+// screens side by side).
+struct BoardModel {
+    const char* name;
+    int rasterizers;
+    int boards;
+};
+inline void PrintTo(const BoardModel& m, std::ostream* os) { *os << m.name; }
+
+inline constexpr BoardModel kSolo{"Solo", 1, 1};
+inline constexpr BoardModel kDuo{"Duo", 2, 1};
+inline constexpr BoardModel kQuad{"Quad", 4, 1};
+inline constexpr BoardModel kSplitSolo{"SplitSolo", 1, 2};
+inline constexpr BoardModel kSplitDuo{"SplitDuo", 2, 2};
+inline constexpr BoardModel kSplitQuad{"SplitQuad", 4, 2};
+// Every model, for tests that run on each.
+inline constexpr BoardModel kBoardModels[] = {kSolo,      kDuo,      kQuad,
+                                              kSplitSolo, kSplitDuo, kSplitQuad};
+// The name of a parameterised test on a board model.
+inline std::string BoardModelName(const ::testing::TestParamInfo<BoardModel>& info) {
+    return info.param.name;
+}
+
+inline vnx::miniport::MachineConfig Machine(const BoardModel& m) {
+    return Machine(m.rasterizers, m.boards);
+}
+
 inline PDEV* Pdev(const vnx::engine::Device& device) {
     return reinterpret_cast<PDEV*>(device.dhpdev());
 }
+
+// Gives a variable a value for the scope and puts the old one back when the
+// scope ends, also when an assertion returns early.
+template <typename T>
+class ScopedValue {
+  public:
+    ScopedValue(T& ref, T value) : ref_(ref), saved_(ref) { ref_ = value; }
+    ~ScopedValue() { ref_ = saved_; }
+    ScopedValue(const ScopedValue&) = delete;
+    ScopedValue& operator=(const ScopedValue&) = delete;
+
+  private:
+    T& ref_;
+    T saved_;
+};
+
+// Sets an environment variable for the scope (null: removes it) and removes
+// it when the scope ends.
+class ScopedEnv {
+  public:
+    ScopedEnv(const char* name, const char* value) : name_(name) { Set(value); }
+    ~ScopedEnv() { SetEnvironmentVariableA(name_, nullptr); }
+    void Set(const char* value) { SetEnvironmentVariableA(name_, value); }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+  private:
+    const char* name_;
+};
 
 // Every test starts with no armed faults and an empty debug sink, and must
 // leave no engine surface or palette behind.

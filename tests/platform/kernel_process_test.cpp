@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+
+#include <cstdint>
 
 #include <cstring>
 
@@ -80,7 +83,8 @@ TEST(KernelProcesses, HandlesArePrivateAndDuplicateAcrossProcesses) {
     HANDLE mine = nullptr;
     ASSERT_TRUE(DuplicateHandle(clientProcess, section, GetCurrentProcess(), &mine, 0, FALSE,
                                 DUPLICATE_SAME_ACCESS));
-    auto* serverView = static_cast<unsigned char*>(MapViewOfFile(mine, FILE_MAP_WRITE, 0, 65536, 0));
+    auto* serverView =
+        static_cast<unsigned char*>(MapViewOfFile(mine, FILE_MAP_WRITE, 0, 65536, 0));
     ASSERT_NE(serverView, nullptr);
     EXPECT_EQ(serverView[5], 0x33);
     serverView[6] = 0x44;
@@ -134,6 +138,21 @@ TEST(KernelProcesses, ReadAndWriteProcessMemoryFailCleanlyOnBadAddresses) {
     EXPECT_EQ(n, 0u);
     EXPECT_FALSE(WriteProcessMemory(h, const_cast<void*>(bad), buf, 8, &n));
     EXPECT_EQ(GetLastError(), ERROR_PARTIAL_COPY);
+    // Wild addresses anywhere (an unmapped page, past the user half, not
+    // canonical): reads and writes fail cleanly, also under the sanitizers.
+    void* gone = mmap(nullptr, 4096, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(gone, MAP_FAILED);
+    munmap(gone, 4096);
+    for (std::uintptr_t wild :
+         {reinterpret_cast<std::uintptr_t>(gone), std::uintptr_t{0x800000000000},
+          std::uintptr_t{0xFFFF800000001000}, ~std::uintptr_t{0xFFF}}) {
+        SCOPED_TRACE(wild);
+        void* pv = reinterpret_cast<void*>(wild);
+        EXPECT_FALSE(WriteProcessMemory(h, pv, "wild", 4, &n));
+        EXPECT_EQ(n, 0u);
+        EXPECT_FALSE(ReadProcessMemory(h, pv, buf, 4, &n));
+        EXPECT_EQ(n, 0u);
+    }
 
     // A range running off the end of a mapping copies only what is there.
     char* page;

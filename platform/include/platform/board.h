@@ -156,7 +156,9 @@
 //   (x, y) sets that entry (how the 8x8 load square fills it).
 // - Mask. The two-colour mask bit at (x, y) is bit 15 - (x & 15) of mask row
 //   y & 15. Packets with mask data per packet (0x280, the monochrome pattern
-//   load) set the rasterizer's mask pattern: sixteen 16-bit rows, two per
+//   load: its one instruction must be 0x001402C8 and its positions among
+//   0, 0x80, 0x100 and 0x200, else a board error) set the rasterizer's mask
+//   pattern: sixteen 16-bit rows, two per
 //   word, the first of a pair in the high half; their primitives' positions
 //   and instruction change nothing else. Packets without mask words
 //   (0x200 two-colour fills, and those without mask data) use that mask
@@ -186,17 +188,26 @@
 //   takes no writes. A record of another kind, with a descriptor that does
 //   not fit its pid's pixels, or with bytes outside DMA memory is a board
 //   error and moves nothing. (Kind 0 is the queue close record's: above.)
+// - Copy-address table. A rectangle packet (0x006) whose one instruction is
+//   0x001A0208 (pixmap 13 into register 8) loads the rasterizer's table:
+//   the 4 x 4 words of the pixmap from each square's first pixel (x + j,
+//   y + i: word 4i + j) that the rasterizer owns, as register values. The
+//   table outlives the packet; it is all 0 until loaded.
 // - Block copies (0xC26: rectangles of at most 8x8 pixels, constants 4
 //   per packet and 4 per primitive). The first three instructions must be
 //   the set-up words 0x001126DF, 0x001C0331 | phase << 11 (phase in bits
 //   11-16) and 0x00132F1F (bit 28 allowed on each); they write no register
-//   the model keeps (the copy-address table in register 8 is not needed:
-//   the model computes the addresses itself). They make register 12 hold,
-//   at pixel (x, y), the pixel of the high-half pid (the source) at
-//   (sx0 + ((x + (phase & 7)) & 7), sy0 + ((y + (phase >> 3)) & 7)), where
+//   the model keeps. They make register 12 hold, at pixel (x, y), the pixel
+//   of the high-half pid (the source) at (sx0 + off((x + (phase & 7)) & 7),
+//   sy0 + off((y + (phase >> 3)) & 7)), where off(v) = bit 6 of table word
+//   v plus bits 5-6 of table word 8 + v shifted down by 4 (the driver's
+//   table makes off(v) = v; a table not loaded makes every offset 0), and
 //   sx0 and sy0 are the primitive's constants 0 and 1 with their low seven
-//   bits cleared, read as 28.4. The rest is a program of opcodes 0-8 (no
-//   mask conditions) run as above; what it leaves in 13 is written. A
+//   bits cleared, read as 28.4. Their low bits must be the phase's: bits
+//   4-5 of constant 0 = bits 0-1 of the x phase, bit 4 of constant 1 = bit
+//   0 of the y phase, the rest 0; otherwise the packet is a board error.
+//   The rest is a program of opcodes 0-8 (no mask conditions) run as
+//   above; what it leaves in 13 is written. A
 //   block's source samples are all read, from the rasterizer's own memory,
 //   before any of its pixels is written. On a split board's second screen
 //   the source x is that screen's own x (the driver counts a source right

@@ -21,8 +21,7 @@ class BltDiff : public BltTest, public ::testing::WithParamInterface<BoardCase> 
   protected:
     void SetUp() override {
         BltTest::SetUp();
-        BootBlt(GetParam().rasterizers, GetParam().bpp);
-        if (HasFatalFailure()) return;
+        ASSERT_NO_FATAL_FAILURE(BootBlt(GetParam().rasterizers, GetParam().bpp));
         auto t = Twins(kCx, kCy, 1);
         dev_ = t.first;
         host_ = t.second;
@@ -57,12 +56,10 @@ TEST_P(BltDiff, EveryRop3WithSolidAndPatternBrushes) {
     for (ULONG rop3 = 0; rop3 < 256; ++rop3) {
         if (ulRop3Info(rop3) & ROPINFO_READS_S) continue;
         const ROP4 rop4 = rop3 | rop3 << 8;
-        Both(nullptr, nullptr, nullptr, nullptr, nullptr, kRect, {0, 0}, {0, 0}, solid, {3, 1},
-             rop4, "solid");
-        if (HasFatalFailure()) return;
-        Both(nullptr, nullptr, nullptr, nullptr, nullptr, kRect, {0, 0}, {0, 0}, pattern, {3, 1},
-             rop4, "pattern");
-        if (HasFatalFailure()) return;
+        ASSERT_NO_FATAL_FAILURE(Both(nullptr, nullptr, nullptr, nullptr, nullptr, kRect, {0, 0},
+                                     {0, 0}, solid, {3, 1}, rop4, "solid"));
+        ASSERT_NO_FATAL_FAILURE(Both(nullptr, nullptr, nullptr, nullptr, nullptr, kRect, {0, 0},
+                                     {0, 0}, pattern, {3, 1}, rop4, "pattern"));
     }
 }
 
@@ -72,9 +69,8 @@ TEST_P(BltDiff, EveryRop3WithAHostSource) {
     BRUSHOBJ* pattern = PatternBrush(dev_, 8);
     for (ULONG rop3 = 0; rop3 < 256; ++rop3) {
         if (!(ulRop3Info(rop3) & ROPINFO_READS_S)) continue;
-        Both(src, src, nullptr, nullptr, nullptr, kRect, {9, 2}, {0, 0}, pattern, {0, 0},
-             rop3 | rop3 << 8, "host source");
-        if (HasFatalFailure()) return;
+        ASSERT_NO_FATAL_FAILURE(Both(src, src, nullptr, nullptr, nullptr, kRect, {9, 2}, {0, 0},
+                                     pattern, {0, 0}, rop3 | rop3 << 8, "host source"));
     }
 }
 
@@ -87,9 +83,9 @@ TEST_P(BltDiff, EveryRop3WithABoardSource) {
         if (!(fl & ROPINFO_READS_S)) continue;
         // Source and pattern: in hardware only with a black brush.
         BRUSHOBJ* pbo = (fl & ROPINFO_READS_P) && (rop3 & 1) ? black : pattern;
-        Both(src.first, src.second, nullptr, nullptr, nullptr, kRect, {2, 3}, {0, 0}, pbo, {0, 0},
-             rop3 | rop3 << 8, "board source");
-        if (HasFatalFailure()) return;
+        ASSERT_NO_FATAL_FAILURE(Both(src.first, src.second, nullptr, nullptr, nullptr, kRect,
+                                     {2, 3}, {0, 0}, pbo, {0, 0}, rop3 | rop3 << 8,
+                                     "board source"));
     }
 }
 
@@ -117,12 +113,12 @@ TEST_P(BltDiff, ClipListsLimitEveryKindOfBlit) {
     for (const auto& clip : clips)
         for (const Kind& k : kinds) {
             CLIPOBJ* pco = Clip(clip);
-            Both(k.bSource ? src : nullptr, k.bSource ? src : nullptr, nullptr, pco, nullptr, kRect,
-                 {4, 1}, {0, 0}, k.pbo, {1, 2}, k.rop4,
-                 ("clipped, case " + std::to_string(&k - kinds) + " of clip " +
-                  std::to_string(&clip - clips.data()))
-                     .c_str());
-            if (HasFatalFailure()) return;
+            ASSERT_NO_FATAL_FAILURE(Both(k.bSource ? src : nullptr, k.bSource ? src : nullptr,
+                                         nullptr, pco, nullptr, kRect, {4, 1}, {0, 0}, k.pbo,
+                                         {1, 2}, k.rop4,
+                                         ("clipped, case " + std::to_string(&k - kinds) +
+                                          " of clip " + std::to_string(&clip - clips.data()))
+                                             .c_str()));
         }
 }
 
@@ -133,12 +129,10 @@ TEST_P(BltDiff, TrueRop4sWithAMask) {
     XLATEOBJ* vector = Vector({0x11, 0x22});
     for (ROP4 rop4 : {0xAA55u, 0x55AAu, 0x00FFu, 0xFF00u, 0xAA00u, 0x0055u}) {
         // Without a translation object as well as with one.
-        Both(nullptr, nullptr, mask, nullptr, nullptr, kRect, {0, 0}, {3, 5}, nullptr, {0, 0}, rop4,
-             "mask");
-        if (HasFatalFailure()) return;
-        Both(nullptr, nullptr, mask, region, vector, kRect, {0, 0}, {0, 0}, nullptr, {0, 0}, rop4,
-             "mask, clipped");
-        if (HasFatalFailure()) return;
+        ASSERT_NO_FATAL_FAILURE(Both(nullptr, nullptr, mask, nullptr, nullptr, kRect, {0, 0},
+                                     {3, 5}, nullptr, {0, 0}, rop4, "mask"));
+        ASSERT_NO_FATAL_FAILURE(Both(nullptr, nullptr, mask, region, vector, kRect, {0, 0}, {0, 0},
+                                     nullptr, {0, 0}, rop4, "mask, clipped"));
     }
 }
 
@@ -149,12 +143,10 @@ TEST_P(BltDiff, TwoColourAndHatchBrushes) {
     BRUSHOBJ* two = MonoBrush(dev_, rows, fore, back);
     BRUSHOBJ* same = MonoBrush(dev_, rows, fore, fore);
     for (ROP4 rop4 : {0xF0F0u, 0xAAF0u, 0x5A5Au, 0xA0A0u, 0x0F0Fu}) {
-        Both(nullptr, nullptr, nullptr, nullptr, nullptr, kRect, {0, 0}, {0, 0}, two, {2, 5}, rop4,
-             "two-colour");
-        if (HasFatalFailure()) return;
-        Both(nullptr, nullptr, nullptr, nullptr, nullptr, kRect, {0, 0}, {0, 0}, same, {0, 0}, rop4,
-             "equal colours");
-        if (HasFatalFailure()) return;
+        ASSERT_NO_FATAL_FAILURE(Both(nullptr, nullptr, nullptr, nullptr, nullptr, kRect, {0, 0},
+                                     {0, 0}, two, {2, 5}, rop4, "two-colour"));
+        ASSERT_NO_FATAL_FAILURE(Both(nullptr, nullptr, nullptr, nullptr, nullptr, kRect, {0, 0},
+                                     {0, 0}, same, {0, 0}, rop4, "equal colours"));
     }
     for (size_t i = 0; i < device_->patterns().size(); ++i) {
         SURFOBJ* hatch = EngLockSurface(device_->patterns()[i]);
@@ -166,9 +158,8 @@ TEST_P(BltDiff, TwoColourAndHatchBrushes) {
         d.iHatch = static_cast<ULONG>(i);
         BRUSHOBJ* pbo = Brush(d);
         EngUnlockSurface(hatch);
-        Both(nullptr, nullptr, nullptr, nullptr, nullptr, kRect, {0, 0}, {0, 0}, pbo, {0, 0},
-             0xF0F0, "hatch");
-        if (HasFatalFailure()) return;
+        ASSERT_NO_FATAL_FAILURE(Both(nullptr, nullptr, nullptr, nullptr, nullptr, kRect, {0, 0},
+                                     {0, 0}, pbo, {0, 0}, 0xF0F0, "hatch"));
     }
 }
 
@@ -178,15 +169,13 @@ TEST_P(BltDiff, OverlappingBlitsWithinOneSurface) {
     for (ROP4 rop4 : {0x6666u, 0x8888u, 0xCCCCu}) {
         for (POINTL s : sources) {
             const RECTL r = {4, 2, 64, 36};
-            Both(dev_, host_, nullptr, nullptr, nullptr, r, s, {0, 0}, black, {0, 0}, rop4,
-                 "overlap");
-            if (HasFatalFailure()) return;
+            ASSERT_NO_FATAL_FAILURE(Both(dev_, host_, nullptr, nullptr, nullptr, r, s, {0, 0},
+                                         black, {0, 0}, rop4, "overlap"));
             // The other way round, with a region.
             CLIPOBJ* pco = Clip({{0, 0, 40, 20}, {30, 20, 72, 40}});
             const RECTL r2 = {s.x, s.y, s.x + 60, s.y + 34};
-            Both(dev_, host_, nullptr, pco, nullptr, r2, {4, 2}, {0, 0}, black, {0, 0}, rop4,
-                 "overlap back");
-            if (HasFatalFailure()) return;
+            ASSERT_NO_FATAL_FAILURE(Both(dev_, host_, nullptr, pco, nullptr, r2, {4, 2}, {0, 0},
+                                         black, {0, 0}, rop4, "overlap back"));
         }
     }
 }

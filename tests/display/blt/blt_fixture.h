@@ -21,8 +21,7 @@ namespace vnx::test {
 class BltTest : public SurfaceTest {
   protected:
     void BootBlt(int rasterizers, ULONG bpp) {
-        Boot(Machine(rasterizers), Request(1024, 768, bpp));
-        if (HasFatalFailure()) return;
+        ASSERT_NO_FATAL_FAILURE(Boot(Machine(rasterizers), Request(1024, 768, bpp)));
         screen_ = EngLockSurface(device_->hsurf());
         ASSERT_NE(screen_, nullptr);
     }

@@ -116,6 +116,13 @@ TEST_F(BltRoute, SplitBoardTransfersReachTheSecondScreen) {
     RECTL red = {1000, 10, 1100, 20};
     vFillSolidClipped(scr, nullptr, 0xF0F0, ulRop3Info(0xF0), 0xFF0000, &red);
     Drain();
+    // The second board shows x 1024 on at its own x 0: the fill reached it.
+    const auto second =
+        board().read_pixels(1, static_cast<std::uint16_t>(ppdev->pidScreen), 0, 10, 100, 10);
+    for (LONG y = 0; y < 10; ++y)
+        for (LONG x = 0; x < 100; ++x)
+            ASSERT_EQ(second[static_cast<size_t>(y * 100 + x)] & 0xFFFFFFu, x < 76 ? 0xFF0000u : 0u)
+                << "second screen " << x << "," << 10 + y;
     SURFOBJ* host = Host(200, 10, BMF_32BPP);
     RECTL r = {0, 0, 200, 10};
     POINTL from = {950, 10};
@@ -178,13 +185,11 @@ TEST_F(BltRoute, CacheIsDisabledExactlyWhileTheEngineDraws) {
     SURFOBJ* host = Host(80, 40, BMF_32BPP);
     // A stereo page configuration: downloads of both halves would keep the
     // second one in the stereo cache unless it is disabled.
-    PAGECONFIG* pcSaved = ppdev->pPageConfig;
-    PAGECONFIG pc = *pcSaved;
+    PAGECONFIG pc = *ppdev->pPageConfig;
     pc.fStereo = 1;
-    ppdev->pPageConfig = &pc;
+    ScopedValue<PAGECONFIG*> stereo(ppdev->pPageConfig, &pc);
     EXPECT_TRUE(Punted(dev, host, nullptr, 0x6666));
     EXPECT_EQ(cStereoCacheEntries(ppdev), 0u);
-    ppdev->pPageConfig = pcSaved;
 }
 
 // Host bitmaps of every depth (and run-length sources) onto the board, and

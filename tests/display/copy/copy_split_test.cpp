@@ -29,8 +29,7 @@ class CopySplitTest : public XferTest, public ::testing::WithParamInterface<bool
         XferTest::SetUp();
         auto cfg = Machine(4, 2);
         cfg.twoStagingBuffers = GetParam();
-        BootXfer(cfg, 16);
-        if (HasFatalFailure()) return;
+        ASSERT_NO_FATAL_FAILURE(BootXfer(cfg, 16));
         ASSERT_EQ(ppdev->layout.bSplitScreen, 1u);
         ASSERT_EQ(ppdev->cxScreen, kcxScreen);
         ppdev->cxSurface = kcxDesktop;  // what the primary surface's enable sets
@@ -59,20 +58,7 @@ class CopySplitTest : public XferTest, public ::testing::WithParamInterface<bool
         return p != nullptr ? reinterpret_cast<USHORT*>(p) : &dummy;
     }
 
-    void Copy(RECTL rcl, POINTL ptl, ULONG rop3) {
-        RECTL r = rcl;
-        POINTL p = ptl;
-        EnterCriticalSection(&ppdev->csEscape);
-        vCopyDevToDev(dev_, dev_, nullptr, &r, &p, rop3, ulRop3Info(rop3), 0);
-        kz2FlushQueue(ppdev->pqm, static_cast<ULONG>(-1), nullptr, nullptr);
-        LeaveCriticalSection(&ppdev->csEscape);
-        r = rcl;
-        p = ptl;
-        if (rop3 == 0xCC) ASSERT_TRUE(EngCopyBits(host_, host_, nullptr, nullptr, &r, &p));
-        else
-            ASSERT_TRUE(EngBitBlt(host_, host_, nullptr, nullptr, nullptr, &r, &p, nullptr, nullptr,
-                                  nullptr, rop3 | rop3 << 8));
-    }
+    void Copy(RECTL rcl, POINTL ptl, ULONG rop3) { CopyBoth(dev_, host_, rcl, ptl, rop3); }
 
     // The area on the board equals the host bitmap.
     void ExpectSame(const char* what) {
@@ -117,8 +103,7 @@ TEST_P(CopySplitTest, MatchesEngineCopy) {
     };
     for (const SplitCase& c : cases) {
         EXPECT_EQ(iClassifySplitCopy(ppdev, c.rcl, c.src), c.iClass) << c.name;
-        Copy(c.rcl, c.src, c.rop3);
-        if (HasFatalFailure()) return;
+        ASSERT_NO_FATAL_FAILURE(Copy(c.rcl, c.src, c.rop3));
         ExpectSame(c.name);
     }
     // Second-screen sources are staged in the second buffer when there are

@@ -18,8 +18,7 @@ class CopyTest : public XferTest {
   protected:
     // A device bitmap of random pixels and a host bitmap holding the same.
     void Setup(int rasterizers, ULONG bpp, LONG cx, LONG cy) {
-        BootXfer(rasterizers, bpp);
-        if (HasFatalFailure()) return;
+        ASSERT_NO_FATAL_FAILURE(BootXfer(rasterizers, bpp));
         POINTL at = {0, 0};
         dev_ = DeviceBitmap(cx, cy, &at);
         ASSERT_NE(dev_, nullptr);
@@ -31,18 +30,7 @@ class CopyTest : public XferTest {
     }
     // The device copy (through the driver, drained) and the reference.
     void Copy(RECTL rcl, POINTL ptl, ULONG rop3, CLIPOBJ* pco = nullptr) {
-        RECTL r = rcl;
-        POINTL p = ptl;
-        EnterCriticalSection(&ppdev->csEscape);
-        vCopyDevToDev(dev_, dev_, pco, &r, &p, rop3, ulRop3Info(rop3), 0);
-        kz2FlushQueue(ppdev->pqm, static_cast<ULONG>(-1), nullptr, nullptr);
-        LeaveCriticalSection(&ppdev->csEscape);
-        r = rcl;
-        p = ptl;
-        if (rop3 == 0xCC) ASSERT_TRUE(EngCopyBits(host_, host_, pco, nullptr, &r, &p));
-        else
-            ASSERT_TRUE(EngBitBlt(host_, host_, nullptr, pco, nullptr, &r, &p, nullptr, nullptr,
-                                  nullptr, rop3 | rop3 << 8));
+        CopyBoth(dev_, host_, rcl, ptl, rop3, pco);
     }
     void ExpectSame() {
         const LONG cx = host_->sizlBitmap.cx, cy = host_->sizlBitmap.cy;
@@ -72,8 +60,7 @@ class CopyOverlapTest : public CopyTest, public ::testing::WithParamInterface<Ov
 // rasterizers, equals the engine's copy; so does a ROP copy across tiles.
 TEST_P(CopyOverlapTest, MatchesEngineCopy) {
     const OverlapCase c = GetParam();
-    Setup(c.rasterizers, c.bpp, 400, 400);
-    if (HasFatalFailure()) return;
+    ASSERT_NO_FATAL_FAILURE(Setup(c.rasterizers, c.bpp, 400, 400));
     const RECTL rcl = {100 + c.dx, 100 + c.dy, 300 + c.dx, 300 + c.dy};
     Copy(rcl, POINTL{100, 100}, 0xCC);
     ExpectSame();
@@ -92,8 +79,7 @@ INSTANTIATE_TEST_SUITE_P(Directions, CopyOverlapTest,
 // A complex clip is enumerated in the copy's direction: the overlapping
 // copy under a clip of many rectangles still equals the engine's.
 TEST_F(CopyTest, ComplexClipOverlap) {
-    Setup(4, 16, 300, 300);
-    if (HasFatalFailure()) return;
+    ASSERT_NO_FATAL_FAILURE(Setup(4, 16, 300, 300));
     std::vector<RECTL> arcl;
     for (LONG y = 0; y < 300; y += 20)
         for (LONG x = (y / 20) % 2 * 15; x < 300; x += 30)
@@ -110,8 +96,7 @@ TEST_F(CopyTest, ComplexClipOverlap) {
 // One packet per eye: the second eye's rectangle carries a clip pair of its
 // own, so it cannot share the first eye's packet.
 TEST_F(CopyTest, SamePositionCopyOnePacketPerEye) {
-    Setup(1, 16, 64, 64);
-    if (HasFatalFailure()) return;
+    ASSERT_NO_FATAL_FAILURE(Setup(1, 16, 64, 64));
     POINTL at = {0, 0};
     SURFOBJ* other = DeviceBitmap(64, 64, &at, DFB_FL_CLASS80);
     ASSERT_NE(other, nullptr);
@@ -137,8 +122,7 @@ TEST_F(CopyTest, SamePositionCopyOnePacketPerEye) {
 // Pieces go in pairs: the second piece of a pair is staged 64 KB into the
 // staging buffer, the last piece of a row alone at its start.
 TEST_F(CopyTest, PiecesArePairedInTheStagingBuffer) {
-    Setup(4, 32, 600, 260);
-    if (HasFatalFailure()) return;
+    ASSERT_NO_FATAL_FAILURE(Setup(4, 32, 600, 260));
     TakeAll();
     Copy(RECTL{10, 5, 590, 250}, POINTL{0, 0}, 0xCC);
     ExpectSame();
@@ -179,8 +163,7 @@ class CopyViaStagingTest : public CopyTest, public ::testing::WithParamInterface
 // pieces larger than the staging surface, equals the engine's ROP blit.
 TEST_P(CopyViaStagingTest, MatchesEngineBlt) {
     const StagingCase c = GetParam();
-    Setup(c.rasterizers, c.bpp, 300, 290);
-    if (HasFatalFailure()) return;
+    ASSERT_NO_FATAL_FAILURE(Setup(c.rasterizers, c.bpp, 300, 290));
     ASSERT_TRUE(bCreatePatternSurface(ppdev));
     if (c.bTmp) {
         POINTL at = {0, 0};
@@ -241,6 +224,35 @@ TEST(CopyWords, PidsAndPhase) {
     EXPECT_EQ(ulCopyPhase(-1 * 16, -2 * 16), 7u | 6u << 3);
     EXPECT_EQ(ulApplyCopyRop(0xCC, 0x1234, 0xABCD), 0xABCDu);
     EXPECT_EQ(ulApplyCopyRop(0x66, 0x00FF, 0x0F0F), 0x0FF0u);
+}
+
+// In stereo (iMode 1) the walker copies both eyes, the second cyScreen
+// lower in source and destination alike; iMode 3 the second alone. On four
+// rasterizers the pieces cross rasterizers and go through the staging
+// buffer.
+TEST_F(CopyTest, StereoWalkerCopiesTheEyesTheModeAsksFor) {
+    constexpr LONG kEye = 150;
+    ASSERT_NO_FATAL_FAILURE(Setup(4, 16, 400, 2 * kEye));
+    ScopedValue<LONG> eye(ppdev->cyScreen, kEye);
+    const RECTL rcl = {150, 20, 390, 140};
+    const POINTL ptl = {3, 7};
+    for (ULONG iMode : {1u, 3u}) {
+        SCOPED_TRACE(iMode);
+        RECTL r = rcl;
+        POINTL p = ptl;
+        EnterCriticalSection(&ppdev->csEscape);
+        vCopyDevToDev(dev_, dev_, nullptr, &r, &p, 0xCC, ulRop3Info(0xCC), iMode);
+        kz2FlushQueue(ppdev->pqm, static_cast<ULONG>(-1), nullptr, nullptr);
+        LeaveCriticalSection(&ppdev->csEscape);
+        for (LONG yEye : {LONG{0}, kEye}) {
+            if (iMode == 3 && yEye == 0) continue;
+            RECTL h = {rcl.left, rcl.top + yEye, rcl.right, rcl.bottom + yEye};
+            POINTL hp = {ptl.x, ptl.y + yEye};
+            ASSERT_TRUE(EngCopyBits(host_, host_, nullptr, nullptr, &h, &hp));
+        }
+        ExpectSame();
+    }
+    EXPECT_EQ(Errors(), "");
 }
 
 }  // namespace

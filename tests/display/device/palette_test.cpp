@@ -17,6 +17,7 @@ using vnx::engine::Device;
 using vnx::test::DriverTest;
 using vnx::test::Pdev;
 using vnx::test::Request;
+using vnx::test::ScopedValue;
 
 // The system colours, 0x00BBGGRR, at entries 0-9 and 246-255.
 const ULONG kSystem[20] = {
@@ -51,10 +52,10 @@ class Palette8 : public DriverTest {
     // Loads all 256 registers from the test through the driver's own path.
     void LoadRegisters(const ULONG* colours) {
         PDEV* ppdev = Pdev(*device_);
-        std::vector<PALETTEENTRY> saved(ppdev->pPal, ppdev->pPal + 256);
-        std::memcpy(ppdev->pPal, colours, 256 * 4);
+        std::vector<PALETTEENTRY> load(256);
+        std::memcpy(load.data(), colours, 256 * 4);
+        ScopedValue<PALETTEENTRY*> palette(ppdev->pPal, load.data());
         ASSERT_TRUE(bLoadPalette(ppdev));
-        std::copy(saved.begin(), saved.end(), ppdev->pPal);
     }
 
     ULONG Register(ULONG i) { return device_->machine().color_register(i); }

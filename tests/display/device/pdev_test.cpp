@@ -13,20 +13,16 @@
 namespace {
 
 using vnx::engine::Device;
+using vnx::test::BoardModel;
+using vnx::test::BoardModelName;
 using vnx::test::DriverTest;
+using vnx::test::kBoardModels;
 using vnx::test::Machine;
 using vnx::test::Pdev;
 using vnx::test::Request;
+using vnx::test::ScopedEnv;
 
 class PdevTest : public DriverTest {};
-
-struct BoardModel {
-    const char* name;
-    int rasterizers;
-    int boards;
-};
-
-void PrintTo(const BoardModel& model, std::ostream* os) { *os << model.name; }
 
 class PdevOnBoard : public DriverTest, public ::testing::WithParamInterface<BoardModel> {};
 
@@ -37,7 +33,7 @@ TEST_P(PdevOnBoard, EnablesAndDisablesCleanly) {
     const size_t surfaces = vnx::engine::live_surfaces();
     const size_t palettes = vnx::engine::live_palettes();
     {
-        Device device(Machine(model.rasterizers, model.boards));
+        Device device(Machine(model));
         ASSERT_TRUE(device.load_driver("vornix.dll"));
         ASSERT_TRUE(device.enable_pdev(Request(1024, 768, 16)));
         PDEV* ppdev = Pdev(device);
@@ -59,10 +55,7 @@ TEST_P(PdevOnBoard, EnablesAndDisablesCleanly) {
     EXPECT_EQ(vnx::debug::take(), "");
 }
 
-INSTANTIATE_TEST_SUITE_P(Models, PdevOnBoard,
-                         ::testing::Values(BoardModel{"Solo", 1, 1}, BoardModel{"Duo", 2, 1},
-                                           BoardModel{"Quad", 4, 1}, BoardModel{"DualQuad", 4, 2}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Models, PdevOnBoard, ::testing::ValuesIn(kBoardModels), BoardModelName);
 
 // A new device record: the words DrvEnablePDEV sets, the default hooks, and
 // the locks ready for use.
@@ -87,9 +80,10 @@ TEST_F(PdevTest, NewRecordHoldsItsInitialWords) {
     EXPECT_EQ(ppdev->pfnSetPixelFormat(nullptr, 1, nullptr), 0);
     // The describe hook is the GL server's loader: with no server to load it
     // describes nothing and loads nothing.
-    SetEnvironmentVariableA("KZGLSRVNAME", "vnxnosuchserver.dll");
-    EXPECT_EQ(ppdev->pfnDescribePixelFormat(device.dhpdev(), 1, 0, nullptr), 0);
-    SetEnvironmentVariableA("KZGLSRVNAME", nullptr);
+    {
+        ScopedEnv server("KZGLSRVNAME", "vnxnosuchserver.dll");
+        EXPECT_EQ(ppdev->pfnDescribePixelFormat(device.dhpdev(), 1, 0, nullptr), 0);
+    }
     EXPECT_EQ(ppdev->hGLServer, nullptr);
     EXPECT_EQ(vnx::debug::take(), "");
     EXPECT_TRUE(TryEnterCriticalSection(&ppdev->csEscape));

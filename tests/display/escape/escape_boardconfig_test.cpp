@@ -123,6 +123,32 @@ TEST_F(BoardConfigTest, ReadFillsTheFieldsOfTheRunningDevice) {
     }
 }
 
+// The board's page multipliers count in the memory total as they do in the
+// 3D buffer sizing and in the miniport's record: pages twice as wide hold
+// twice the memory, and the buffers round to the wider pages.
+TEST_F(BoardConfigTest, TotalMemoryCountsThePageMultipliers) {
+    auto cfg = Machine(4);
+    cfg.xMultiplierCode = 1;
+    Boot(cfg, Request(1280, 1024, 16));
+    PlaceSurface(4, 16, 4, 1, 1);
+    ppdev_->cxPageMul = 2;
+    ppdev_->cyPageMul = 1;
+    BoardConfig bc{};
+    ASSERT_EQ(Exchange(BOARDCONFIG_READ, &bc), 1u);
+    // 128 KB pages made 256 KB: 32 of them on each of four rasterizers.
+    EXPECT_EQ(bc.totalMemoryKB, 32768u);
+    DWORD cb = 0;
+    BoardConfig miniport{};
+    ASSERT_EQ(EngDeviceIoControl(ppdev_->hDriver, IOCTL_VNX_READ_BOARDCONFIG, nullptr, 0, &miniport,
+                                 sizeof miniport, &cb),
+              static_cast<DWORD>(ERROR_SUCCESS));
+    EXPECT_EQ(bc.totalMemoryKB, miniport.totalMemoryKB);
+    // 1280 x 1024 rounds to 1536 x 1024 in 512 x 256 pages (1280 in pages
+    // of 256): 4 queues of 192 KB, 3072 KB of depth, the primary and its
+    // back buffer 3072 KB each.
+    EXPECT_EQ(bc.usedMemoryKB, 4u * 192 + 3072 + 2 * 3072);
+}
+
 // Stereo values are answered only while the running mode is a stereo one
 // and the record says stereo.
 TEST_F(BoardConfigTest, StereoValuesOnlyWithAStereoMode) {

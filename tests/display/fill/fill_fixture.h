@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <random>
 #include <vector>
 
@@ -70,8 +71,17 @@ class FillTest : public QueueTest {
     void Boot(int rasterizers = 1, int boards = 1, ULONG bpp = 32) {
         Boot(Machine(rasterizers, boards), Request(1024, 768, bpp));
     }
+    // A Solo at 640x480x32 under a stereo page configuration, which the
+    // test's end takes away again.
+    void BootStereo() {
+        ASSERT_NO_FATAL_FAILURE(Boot(Machine(1), Request(640, 480, 32)));
+        stereo_ = *gaPageConfig;
+        stereo_.fStereo = 1;
+        stereoScope_ = std::make_unique<ScopedValue<PAGECONFIG*>>(ppdev->pPageConfig, &stereo_);
+    }
 
     void TearDown() override {
+        stereoScope_.reset();
         if (ppdev != nullptr) {
             for (SURFOBJ* pso : targets_) {
                 DSURF* pdsurf = reinterpret_cast<DSURF*>(pso->dhsurf);
@@ -143,6 +153,10 @@ class FillTest : public QueueTest {
             if (p.kind == ItemKind::Packet && (p.command & 0xFFFF) == kind) out.push_back(p);
         return out;
     }
+
+    PAGECONFIG stereo_{};
+
+    std::unique_ptr<ScopedValue<PAGECONFIG*>> stereoScope_;
 
     std::vector<SURFOBJ*> targets_;
 };

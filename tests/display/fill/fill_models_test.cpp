@@ -7,13 +7,6 @@
 namespace vnx::test {
 namespace {
 
-struct Model {
-    const char* name;
-    int rasterizers;
-    int boards;
-};
-void PrintTo(const Model& m, std::ostream* os) { *os << m.name; }
-
 constexpr LONG kCx = 300, kCy = 200;
 const BYTE kMono[8] = {0xC3, 0x81, 0x00, 0x18, 0x18, 0x00, 0x81, 0xC3};
 
@@ -32,7 +25,7 @@ const RECTL kRegion[] = {
 const RECTL kClipped = {5, 110, 105, 180};
 const RECTL kTwoColour = {150, 130, 290, 190};
 
-class FillModels : public FillTest, public ::testing::WithParamInterface<Model> {
+class FillModels : public FillTest, public ::testing::WithParamInterface<BoardModel> {
   protected:
     std::vector<ULONG> Pattern() {
         std::vector<ULONG> p(64);
@@ -107,11 +100,7 @@ TEST_P(FillModels, EveryBoardDrawsTheSameScene) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Boards, FillModels,
-                         ::testing::Values(Model{"Solo", 1, 1}, Model{"Duo", 2, 1},
-                                           Model{"Quad", 4, 1}, Model{"SplitSolo", 1, 2},
-                                           Model{"SplitDuo", 2, 2}, Model{"SplitQuad", 4, 2}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Boards, FillModels, ::testing::ValuesIn(kBoardModels), BoardModelName);
 
 }  // namespace
 }  // namespace vnx::test

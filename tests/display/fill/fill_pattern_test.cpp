@@ -177,18 +177,13 @@ TEST_F(PatternFill, TwoColourWordsUnderTheReducedPlaneMask) {
 }
 
 TEST_F(PatternFill, StereoTwoColourFillsBothEyes) {
-    Boot(Machine(1), Request(640, 480, 32));
-    PAGECONFIG stereo = *gaPageConfig;
-    stereo.fStereo = 1;
-    PAGECONFIG* ppcWas = ppdev->pPageConfig;
-    ppdev->pPageConfig = &stereo;
+    ASSERT_NO_FATAL_FAILURE(BootStereo());
     SURFOBJ* pso = Target(8, 960);
     Brush brush = Brush::Mono(kRows, 0xFFFFFF, 0x111111);
     RECTL rcl = {0, 0, 8, 8};
     POINTL org = {0, 0};
     vFillTwoColour(pso, &rcl, 1, brush.get(), &org, 0, 0xF0F0);
     Flush();
-    ppdev->pPageConfig = ppcWas;
     EXPECT_EQ(Packets(0, 0x0280).size(), 2u);
     const auto top = Read(pso, RECTL{0, 0, 8, 8}), bottom = Read(pso, RECTL{0, 480, 8, 488});
     for (LONG i = 0; i < 64; ++i) {

@@ -67,10 +67,11 @@ TEST_F(SolidFill, ConstantOperationsSendTheirConstants) {
     EXPECT_EQ(packets[1].command, 0x02141026u);
     EXPECT_EQ(packets[1].instructions, std::vector<std::uint32_t>{0x103C0348u});
     EXPECT_EQ(packets[1].constants, (std::vector<std::uint32_t>{0xFFFFFF, 0xFFFFFF}));
-    // The clip pair is the surface's origin to origin + the drawing area.
+    // The clip pair is the surface's origin to origin + its size (not the
+    // drawing area's: a smaller bitmap's neighbours stay out of reach).
     const DFB* pdfb = Dfb(pso);
     EXPECT_EQ(packets[0].clipMin, ulClipWord(pdfb->x, pdfb->y));
-    EXPECT_EQ(packets[0].clipMax, ulClipWord(pdfb->x + 1024, pdfb->y + 768));
+    EXPECT_EQ(packets[0].clipMax, ulClipWord(pdfb->x + 8, pdfb->y + 8));
     for (ULONG p : ReadAll(pso)) EXPECT_EQ(p, 0xFFFFFFu);
 }
 
@@ -126,16 +127,11 @@ TEST_F(SolidFill, OverlayContextsReduceThePlaneMask) {
 
 // In a stereo mode every rectangle is drawn again cyScreen lower.
 TEST_F(SolidFill, StereoDrawsTheSecondEyeBelow) {
-    Boot(Machine(1), Request(640, 480, 32));
-    PAGECONFIG stereo = *gaPageConfig;
-    stereo.fStereo = 1;
-    PAGECONFIG* ppcWas = ppdev->pPageConfig;
-    ppdev->pPageConfig = &stereo;
+    ASSERT_NO_FATAL_FAILURE(BootStereo());
     SURFOBJ* pso = Target(16, 2 * 480);
     RECTL rcl = {2, 3, 6, 5};
     vFillSolid(pso, 0xF0F0, 0, 0x00AA00, &rcl, 1);
     Flush();
-    ppdev->pPageConfig = ppcWas;
     const auto packets = Packets(0, 0x1026);
     ASSERT_EQ(packets.size(), 2u);
     const DFB* pdfb = Dfb(pso);

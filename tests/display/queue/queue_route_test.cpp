@@ -11,25 +11,25 @@
 namespace vnx::test {
 namespace {
 
+// A board model in a mode.
 struct Model {
     const char* name;
-    int rasterizers;
-    int boards;
+    BoardModel board;
     ULONG cx, cy;
 };
 
 void PrintTo(const Model& m, std::ostream* os) { *os << m.name; }
 
-const Model kModels[] = {
-    {"Solo", 1, 1, 1024, 768},      {"Duo", 2, 1, 1024, 768},        {"Quad", 4, 1, 1024, 768},
-    {"SplitQuad", 4, 2, 1024, 768}, {"SplitDuo800", 2, 2, 800, 600},
-};
+const Model kSoloXga{"Solo", kSolo, 1024, 768};
+const Model kDuoXga{"Duo", kDuo, 1024, 768};
+const Model kQuadXga{"Quad", kQuad, 1024, 768};
+const Model kSplitQuadXga{"SplitQuad", kSplitQuad, 1024, 768};
+const Model kSplitDuoSvga{"SplitDuo800", kSplitDuo, 800, 600};
+const Model kModels[] = {kSoloXga, kDuoXga, kQuadXga, kSplitQuadXga, kSplitDuoSvga};
 
 class QueueRoute : public QueueTest {
   protected:
-    void Boot(const Model& m) {
-        QueueTest::Boot(Machine(m.rasterizers, m.boards), Request(m.cx, m.cy, 16));
-    }
+    void Boot(const Model& m) { QueueTest::Boot(Machine(m.board), Request(m.cx, m.cy, 16)); }
 
     // The rasterizer that owns pixel (x, y) of the surface.
     int Owner(LONG x, LONG y) const {
@@ -87,7 +87,7 @@ class QueueRouteOnModel : public QueueRoute, public ::testing::WithParamInterfac
 TEST_P(QueueRouteOnModel, RectanglePiecesGoToTheirTiles) {
     const Model& m = GetParam();
     Boot(m);
-    const bool split = m.boards == 2;
+    const bool split = m.board.boards == 2;
     // Across the screens' border on a split board.
     const LONG x0 = split ? static_cast<LONG>(m.cx) - 100 : 100;
     const LONG x1 = x0 + (split ? 300 : 200);
@@ -163,7 +163,7 @@ TEST_F(QueueRoute, TwoTileRouting) {
         {"tile columns 3 and 4", {500, 10}, {510, 20}, {520, 10}, true},
         {"tile columns 0 and 4", {10, 10}, {20, 10}, {522, 10}, false},
     };
-    for (const Model& m : {kModels[0], kModels[1], kModels[2]}) {
+    for (const Model& m : {kSoloXga, kDuoXga, kQuadXga}) {
         for (const Row& row : rows) {
             SCOPED_TRACE(testing::Message() << m.name << ": " << row.what);
             Boot(m);
@@ -209,7 +209,7 @@ TEST_F(QueueRoute, TwoTileRouting) {
 // only; the two-tile rule applies only while the current queue is b's; the
 // state becomes a's tile bits, or 2 for a new edge when asked.
 TEST_F(QueueRoute, StripRouting) {
-    Boot(kModels[2]);  // Quad
+    Boot(kQuadXga);
     ULONG* p = OpenPolygons(8);
     struct Step {
         POINTL a, b, c;
@@ -249,7 +249,7 @@ TEST_F(QueueRoute, StripRouting) {
 // queue on the screen under it and to the same rasterizer of the other
 // screen; the current queue is counted and keeps its words like any other.
 TEST_F(QueueRoute, SplitBoardRouting) {
-    Boot(kModels[3]);  // two Quads, 1024 wide each
+    Boot(kSplitQuadXga);
     ULONG* p = OpenPolygons(4);
     struct Step {
         POINTL a;
@@ -325,7 +325,7 @@ TEST_F(QueueRoute, RectangleWithoutRoomAndNoMemoryIsLeftOut) {
 
 // On one rasterizer every routing call only counts in queue 0.
 TEST_F(QueueRoute, OneRasterizerOnlyCounts) {
-    Boot(kModels[0]);
+    Boot(kSoloXga);
     ULONG* p = OpenPolygons(4);
     ULONG state = 1;
     const std::vector<std::function<ULONG*(ULONG*)>> calls = {

@@ -9,14 +9,6 @@ namespace {
 
 using vnx::engine::Device;
 
-struct BoardModel {
-    const char* name;
-    int rasterizers;
-    int boards;
-};
-
-void PrintTo(const BoardModel& model, std::ostream* os) { *os << model.name; }
-
 class QueueSetUp : public QueueTest, public ::testing::WithParamInterface<BoardModel> {};
 
 TEST_P(QueueSetUp, LaysOutOneQueuePerRasterizer) {
@@ -102,11 +94,7 @@ TEST_P(QueueSetUp, LaysOutOneQueuePerRasterizer) {
     vReleaseQueues(ppdev);
 }
 
-INSTANTIATE_TEST_SUITE_P(Models, QueueSetUp,
-                         ::testing::Values(BoardModel{"Solo", 1, 1}, BoardModel{"Duo", 2, 1},
-                                           BoardModel{"Quad", 4, 1}, BoardModel{"SplitDuo", 2, 2},
-                                           BoardModel{"SplitQuad", 4, 2}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Models, QueueSetUp, ::testing::ValuesIn(kBoardModels), BoardModelName);
 
 using QueueSetUpTest = QueueTest;
 

@@ -702,5 +702,15 @@ TEST_F(QueueStreamTest, WaitsGiveUpOnABoardThatDoesNotAnswer) {
     }
 }
 
+// kz2PollWait tells every caller to go on polling, whatever the count (the
+// bounded waits decide when to give up); from the 1000th poll on it lets
+// other threads run now and then.
+TEST_F(QueueStreamTest, PollWaitAlwaysGoesOn) {
+    Boot(1);
+    for (ULONG n : {0u, 1u, 999u, 1000u, 1001u, 2000u, 5000u, 123456u, 0xFFFFFFFFu})
+        EXPECT_EQ(kz2PollWait(Q(0), n, "test"), 1u) << n;
+    EXPECT_EQ(Errors(), "");
+}
+
 }  // namespace
 }  // namespace vnx::test

@@ -302,9 +302,10 @@ TEST_F(SurfaceEnableTest, WhatTurns3DOff) {
          "KZ DrvEnableSurface - FAILED bAlloc3dBuffers()\n"},
         {"no 3D side", 0, nullptr, 2, false, ""},
     };
+    ScopedEnv disable(DISABLE_CLIENT_DRIVER_VARIABLE, nullptr);
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        SetEnvironmentVariableA(DISABLE_CLIENT_DRIVER_VARIABLE, row.env);
+        disable.Set(row.env);
         auto cfg = Memory(1, row.memoryClass);
         cfg.boardConfig.installState = row.installState;
         cfg.threeD = row.threeD;
@@ -320,7 +321,7 @@ TEST_F(SurfaceEnableTest, WhatTurns3DOff) {
         EXPECT_EQ(ppdev->hGLServer, nullptr);
         device_->disable_surface();
     }
-    SetEnvironmentVariableA(DISABLE_CLIENT_DRIVER_VARIABLE, nullptr);
+    disable.Set(nullptr);
 
     // Without any of them the same board offers 3D: the describe call goes
     // to its hook.

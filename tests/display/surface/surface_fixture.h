@@ -15,6 +15,7 @@
 #include "platform/board.h"
 #include "platform/mmio.h"
 #include "queue/queue.h"
+#include "rop/rop.h"
 #include "surface/surface.h"
 
 namespace vnx::test {
@@ -38,7 +39,7 @@ constexpr ULONG kClearCommand = 0x02101026;
 constexpr ULONG kClearCommand32 = 0x02201026;
 constexpr ULONG kDitherCommand = 0x02102000;
 
-inline ULONG Vtx(LONG x, LONG y) { return ulPackedVertex(x, y); }
+inline ULONG Vtx(LONG x, LONG y) { return ulPackVertex(x, y); }
 
 class SurfaceTest : public DriverTest {
   protected:

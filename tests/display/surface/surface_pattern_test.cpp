@@ -84,6 +84,42 @@ TEST_F(SurfacePatternTest, TightBoardsKeep3dAndGoWithoutThePatternSurface) {
     }
 }
 
+// Every mode the machine offers by default, on every single-board model
+// with 8 MB a rasterizer: the pattern surface is
+// there unless 3D is on and the primary, back and depth buffers hold every
+// page slot between them (then nothing is left to place it in without
+// giving up 3D).
+TEST_F(SurfacePatternTest, ThereInEveryDefaultModeWhereASlotIsLeft) {
+    int cMissing = 0;
+    for (const BoardModel& model : {kSolo, kDuo, kQuad})
+        for (int memoryClass : {2})
+            for (const vnx::miniport::ModeSpec& mode : vnx::miniport::default_modes()) {
+                const ULONG bpp = mode.planes * mode.bitsPerPlane;
+                SCOPED_TRACE(testing::Message() << model.name << " class " << memoryClass << " "
+                                                << mode.width << "x" << mode.height << "x" << bpp);
+                Make(Memory(model.rasterizers, memoryClass, 0, 0, model.boards),
+                     Request(mode.width, mode.height, bpp));
+                if (!device_->enable_surface()) continue;  // the mode needs more memory
+                ULONG c3d = 0;
+                for (const PAGESLOT& slot : ppdev->aaSlot[0]) {
+                    for (SURFOBJ* pso : {ppdev->psoBack, ppdev->psoZ}) {
+                        const DSURF* pdsurf =
+                            pso != nullptr ? reinterpret_cast<DSURF*>(pso->dhsurf) : nullptr;
+                        if (pdsurf != nullptr && slot.ppb != nullptr &&
+                            slot.ppb == pdsurf->pdfb->ppb)
+                            ++c3d;
+                    }
+                    if (slot.ppb != nullptr && slot.ppb == ppdev->pdsurfScreen->pdfb->ppb) ++c3d;
+                }
+                const bool bFull = ppdev->hsurfZ != nullptr && c3d == PAGE_SLOTS;
+                EXPECT_EQ(ppdev->psoPattern == nullptr, bFull) << c3d << " slots for 3D";
+                cMissing += ppdev->psoPattern == nullptr;
+                device_->disable_surface();
+                vnx::debug::clear();
+            }
+    EXPECT_GT(cMissing, 0) << "the 32-bpp modes whose 3D buffers fill the slots";
+}
+
 // Without the pattern surface a colour pattern fill is declined: it queues
 // nothing and leaves the screen and the pattern cache as they were.
 TEST_F(SurfacePatternTest, ColourPatternFillDeclinesWithoutThePatternSurface) {

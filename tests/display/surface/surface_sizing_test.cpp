@@ -20,6 +20,7 @@ struct Sizing {
     ULONG cDepthBits;
     ULONG fAltBuffer;
     ULONG doubleBuffer = 0;  // a back buffer is asked for (its pages count)
+    ULONG xCode = 0;         // the board's x multiplier code
 };
 
 // Pages: class 1 at 32 bpp 256x128 (128 KB), at 16 bpp 256x256; class 2 at
@@ -53,6 +54,12 @@ const Sizing kRows[] = {
     {"bytes fit, slots do not", 4, 4, 0, 1, 1024, 768, 16, 16, FALSE, 0, 0, 1},
     // Without a back buffer the same board holds primary, depth and tiles.
     {"no back buffer", 4, 4, 0, 1, 1024, 768, 16, 16, TRUE, 16, 0, 0},
+    // Class 0 with x code 3: pages of 512 x 128 at 32 bpp (x4), 8 MB. The
+    // sizing rounds to pages 8 times as wide: the primary 1024 x 768 x 4 twice
+    // (6 MB), the 16-bit depth buffer 2048 x 768 x 2 (3 MB) does not fit
+    // (with code 2 it would be 1.5 MB and fit).
+    {"x code 3 counts 8", 1, 1, 0, 0, 1024, 768, 32, 16, FALSE, 0, 0, 0, 3},
+    {"x code 2 counts 4", 1, 1, 0, 0, 1024, 768, 32, 16, TRUE, 16, 0, 0, 2},
 };
 
 TEST(SurfaceSizingTest, ThreeDBufferSizing) {
@@ -64,7 +71,9 @@ TEST(SurfaceSizingTest, ThreeDBufferSizing) {
         ppdev->iPixelClass = iPixelClass;
         ppdev->iBitmapFormat = row.bpp == 32 ? BMF_32BPP : row.bpp == 16 ? BMF_16BPP : BMF_8BPP;
         ppdev->ulMemoryClass = row.memoryClass;
-        ppdev->cxPageMul = ppdev->cyPageMul = 1;
+        ppdev->ulPageMulCodeX = row.xCode;
+        ppdev->cxPageMul = row.xCode == 0 ? 1 : row.xCode == 1 ? 2 : 4;
+        ppdev->cyPageMul = 1;
         ppdev->cxScreen = row.cx;
         ppdev->cyScreen = row.cy;
         ppdev->layout.cQueues = row.cQueues;

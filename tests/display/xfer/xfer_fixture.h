@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "boardmem/boardmem.h"
+#include "copy/copy.h"
 #include "display/queue/queue_fixture.h"
 #include "fill/fill.h"
 #include "xfer/xfer.h"
@@ -29,8 +30,7 @@ class XferTest : public QueueTest {
     // A device on the machine at a depth, its queues built and its page
     // table set up as the surface enable does.
     void BootXfer(const vnx::miniport::MachineConfig& cfg, ULONG bpp) {
-        Boot(cfg, Request(1024, 768, bpp));
-        if (HasFatalFailure()) return;
+        ASSERT_NO_FATAL_FAILURE(Boot(cfg, Request(1024, 768, bpp)));
         gulSlotBank = 0;
         ASSERT_TRUE(bInitPageTable(ppdev));
         pageTable_ = true;
@@ -161,6 +161,24 @@ class XferTest : public QueueTest {
             for (const auto& t : p.transfers)
                 if ((t.descriptor & XFER_DESC_KIND_MASK) != 0) out.push_back(t);
         return out;
+    }
+
+    // A copy within the device surface dev through the driver (drained), and
+    // the same copy within its host twin through the engine, the reference.
+    void CopyBoth(SURFOBJ* dev, SURFOBJ* host, RECTL rcl, POINTL ptl, ULONG rop3,
+                  CLIPOBJ* pco = nullptr) {
+        RECTL r = rcl;
+        POINTL p = ptl;
+        EnterCriticalSection(&ppdev->csEscape);
+        vCopyDevToDev(dev, dev, pco, &r, &p, rop3, ulRop3Info(rop3), 0);
+        kz2FlushQueue(ppdev->pqm, static_cast<ULONG>(-1), nullptr, nullptr);
+        LeaveCriticalSection(&ppdev->csEscape);
+        r = rcl;
+        p = ptl;
+        if (rop3 == 0xCC) ASSERT_TRUE(EngCopyBits(host, host, pco, nullptr, &r, &p));
+        else
+            ASSERT_TRUE(EngBitBlt(host, host, nullptr, pco, nullptr, &r, &p, nullptr, nullptr,
+                                  nullptr, rop3 | rop3 << 8));
     }
 
     bool pageTable_ = false;

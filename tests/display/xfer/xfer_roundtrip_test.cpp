@@ -15,6 +15,7 @@ namespace {
 using vnx::test::BytesOfFormat;
 using vnx::test::FormatOfBpp;
 using vnx::test::Machine;
+using vnx::test::ScopedValue;
 using vnx::test::XferTest;
 
 struct Case {
@@ -385,6 +386,53 @@ TEST_F(XferOverlay, SameFormatUploadStagesTheImageWithoutTheOverlayBit) {
     // The on-board copy it ends with loads the copy table through the
     // pattern surface, so the pattern registers are no longer known.
     EXPECT_EQ(ppdev->iPatternUniq, 0u);
+}
+
+// In stereo the overlay upload stages each eye's piece and copies it to that
+// eye: the second eye's pixels come from the staged rows, not from rows an
+// eye lower in the staging tile; on four rasterizers the copy goes through
+// the multi-rasterizer walker.
+TEST_F(XferTest, StereoOverlayUploadCopiesEachEyeFromItsStagedRows) {
+    ASSERT_NO_FATAL_FAILURE(BootXfer(4, 16));
+    ppdev->cGLOverlayContexts = 1;
+    constexpr LONG kEye = 40;
+    ScopedValue<LONG> eye(ppdev->cyScreen, kEye);
+    HSURF h = CreateIGBETile(ppdev, 128, PID_FORMAT_32, 0);
+    ASSERT_NE(h, nullptr);
+    SURFOBJ* staging = EngLockSurface(h);
+    devices_.push_back(staging);
+    ScopedValue<SURFOBJ*> tmp(ppdev->psoTmp, staging);
+
+    SURFOBJ* dev = DeviceBitmap(300, 2 * kEye);
+    SURFOBJ* host = HostBitmap(200, 30, BMF_16BPP);
+    for (LONG y = 0; y < 30; ++y)
+        for (LONG x = 0; x < 200; ++x)
+            SetHostPixel(host, x, y, 0x8000u | static_cast<ULONG>(x * 31 + y));
+    const RECTL rcl{90, 5, 290, 35};  // across tile columns 0, 1 and 2
+    for (ULONG iMode : {3u, 1u}) {
+        SCOPED_TRACE(iMode);
+        RandomizeBoard(dev, 60 + iMode);
+        const auto before = BoardPixels(dev, 0, 0, 300, 2 * kEye);
+        RECTL r = rcl;
+        POINTL ptl{0, 0};
+        EXPECT_TRUE(vUploadClipped(dev, host, nullptr, &r, &ptl, iMode));
+        const auto after = BoardPixels(dev, 0, 0, 300, 2 * kEye);
+        for (LONG y = 0; y < 2 * kEye; ++y)
+            for (LONG x = 0; x < 300; ++x) {
+                const bool bSecond = y >= kEye;
+                const LONG yIn = y % kEye;
+                const bool bInside = x >= rcl.left && x < rcl.right && yIn >= rcl.top &&
+                                     yIn < rcl.bottom && (bSecond || iMode == 1);
+                // The colour bits; the overlay bit is not the concern here.
+                const ULONG was = before[y * 300 + x] & 0x7FFFu;
+                const ULONG want =
+                    bInside ? static_cast<ULONG>((x - rcl.left) * 31 + yIn - rcl.top) & 0x7FFFu
+                            : was;
+                ASSERT_EQ(after[y * 300 + x] & 0x7FFFu, want) << x << "," << y;
+            }
+    }
+    ppdev->cGLOverlayContexts = 0;
+    EXPECT_EQ(Errors(), "");
 }
 
 // --- the overlay plane of 32-bit surfaces -------------------------------------------
