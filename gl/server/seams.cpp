@@ -83,23 +83,6 @@ ULONG __glDrvCopyContext(GLContext*, GLContext*, ULONG) {
 void __glContextLoseClient(GLContext*) { vNotAvailable(__func__); }
 void __glDestroyContext(GLContext*) { vNotAvailable(__func__); }
 
-LONG __glMapSMSegment(GLClient*, ULONG, ULONG) {
-    vNotAvailable(__func__);
-    return -1;
-}
-BOOL __glRunHalf(GLClient*) {
-    vNotAvailable(__func__);
-    return FALSE;
-}
-BOOL __glRenderLarge(GLClient*) {
-    vNotAvailable(__func__);
-    return FALSE;
-}
-BOOL __glSingleRequest(GLClient*) {
-    vNotAvailable(__func__);
-    return FALSE;
-}
-
 LONG __glMapPrimSegment(GLClient*, ULONG, ULONG) {
     vNotAvailable(__func__);
     return -1;
@@ -115,3 +98,53 @@ XLATEOBJ* pxoFromEngineHandle(ULONG hxo) {
     if (hxo != 0) vNotAvailable(__func__);
     return nullptr;
 }
+
+__GLXdispatchFn* __glXSingleTable = nullptr;
+__GLXdispatchFn* __glXBeginEndTable = nullptr;
+ULONG __glXDebugTrace = 0;
+ULONG __glXSetError(GLClient*, const char*, ULONG) {
+    vNotAvailable(__func__);
+    return 0;
+}
+const char* __glXRenderRequestName(ULONG) { return "render request"; }
+const char* __glXSingleRequestName(ULONG) { return "single request"; }
+void __glXValidateOnBind(GLContext*) { vNotAvailable(__func__); }
+void __glXFlushPending(GLClient*) { vNotAvailable(__func__); }
+void __glXWaitPending(GLClient*) { vNotAvailable(__func__); }
+N_VertexRecord* __glXVertexRecord(GLClient*) {
+    vNotAvailable(__func__);
+    return nullptr;
+}
+void __glXAfterVertex(GLClient*, ULONG) { vNotAvailable(__func__); }
+ULONG __glXAppendLargeChunk(GLClient*) {
+    vNotAvailable(__func__);
+    return BadImplementation;
+}
+
+void N_SetVertexColor3(N_VertexRecord*, float, float, float) { vNotAvailable(__func__); }
+void N_SetVertexColor4(N_VertexRecord*, float, float, float, float) { vNotAvailable(__func__); }
+void N_SetVertexIndex(N_VertexRecord*, float) { vNotAvailable(__func__); }
+void N_SetVertexNormal(N_VertexRecord*, float, float, float) { vNotAvailable(__func__); }
+void N_SetVertexTexCoord(N_VertexRecord*, float, float, float, float) { vNotAvailable(__func__); }
+ULONG N_SetVertexPos2(N_VertexRecord*, float, float) {
+    vNotAvailable(__func__);
+    return 0;
+}
+ULONG N_SetVertexPos3(N_VertexRecord*, float, float, float) {
+    vNotAvailable(__func__);
+    return 0;
+}
+ULONG N_SetVertexPos4(N_VertexRecord*, float, float, float, float) {
+    vNotAvailable(__func__);
+    return 0;
+}
+void N_Flush(void) { vNotAvailable(__func__); }
+void N_Finish(void) { vNotAvailable(__func__); }
+void N_BeginFeedback(float*, ULONG, ULONG) { vNotAvailable(__func__); }
+void N_EndFeedback(LONG* pcValues) {
+    vNotAvailable(__func__);
+    *pcValues = 0;
+}
+void N_InitNames(void) { vNotAvailable(__func__); }
+void N_SetSelectCallback(N_SelectCallback, void*) { vNotAvailable(__func__); }
+void N_SetStateBlockAttrWord(ULONG, ULONG) { vNotAvailable(__func__); }

@@ -6,7 +6,8 @@
 // available yet") and answer failure; each part replaces its own.
 #pragma once
 
-#include "glsrv.h"
+#include "context.h"
+#include "segment.h"
 
 // --- dispatch tables --------------------------------------------------------------------
 // Builds the request dispatch tables: TRUE, or FALSE after freeing what it made.
@@ -62,15 +63,6 @@ void __glContextLoseClient(GLContext* gc);
 // callback, at shut-down.
 void __glDestroyContext(GLContext* gc);
 
-// --- request segments -----------------------------------------------------------------------
-// Maps the announced segment for the client and sets its view: 1, or -1.
-LONG __glMapSMSegment(GLClient* pgc, ULONG cjSection, ULONG hSection);
-// Run the render commands of the current half, one large render command, or
-// one single request of the client's segment: TRUE when they ran.
-BOOL __glRunHalf(GLClient* pgc);
-BOOL __glRenderLarge(GLClient* pgc);
-BOOL __glSingleRequest(GLClient* pgc);
-
 // --- primitive segments ---------------------------------------------------------------------
 // Maps the primitive segment of the client's current context: 1, or -1.
 LONG __glMapPrimSegment(GLClient* pgc, ULONG hSection, ULONG cjSection);
@@ -83,3 +75,60 @@ void N_Init(ULONG ul0, ULONG ul1, ULONG ul2, ULONG ul3);
 // its handles; null for 0 or when the engine knows no such object.
 WNDOBJ* pwoFromEngineHandle(ULONG hwo);
 XLATEOBJ* pxoFromEngineHandle(ULONG hxo);
+
+// --- what the request decoders of the segment use -------------------------------------------
+// The dispatch tables: the single table (GLX_SINGLE_TABLE_SIZE entries) and
+// the inside-Begin/End render table (GLX_RENDER_TABLE_SIZE entries); null
+// until the tables are built.
+extern __GLXdispatchFn* __glXSingleTable;
+extern __GLXdispatchFn* __glXBeginEndTable;
+// The debug-trace flag: GL and stream errors are printed while it is set.
+extern ULONG __glXDebugTrace;
+// Records a GL error in the client's current context (first error wins); 0.
+ULONG __glXSetError(GLClient* pgc, const char* pszRequest, ULONG glError);
+// The names of requests, for messages.
+const char* __glXRenderRequestName(ULONG opcode);
+const char* __glXSingleRequestName(ULONG opcode);
+// Validation of a context that a request binds.
+void __glXValidateOnBind(GLContext* gc);
+// Hands the context's pending primitive batch to the lgi layer; waits until
+// every batch handed over is done.
+void __glXFlushPending(GLClient* pgc);
+void __glXWaitPending(GLClient* pgc);
+// The lgi vertex record the context's primitive buffer fills (null when it
+// has none), and the step after each vertex stored there: the record-full
+// word the position setter answered (wrap when full, the first vertex of a
+// line loop kept).
+struct N_VertexRecord;
+N_VertexRecord* __glXVertexRecord(GLClient* pgc);
+void __glXAfterVertex(GLClient* pgc, ULONG fFull);
+// Hands the context's large render command record to the display list
+// being compiled: 0 when the list took it, else an X error (the record is
+// then still the caller's).
+ULONG __glXAppendLargeChunk(GLClient* pgc);
+
+// --- the lgi layer: vertex setters, queues, selection and feedback ------------------------
+void N_SetVertexColor3(N_VertexRecord* pvr, float r, float g, float b);
+void N_SetVertexColor4(N_VertexRecord* pvr, float r, float g, float b, float a);
+void N_SetVertexIndex(N_VertexRecord* pvr, float index);
+void N_SetVertexNormal(N_VertexRecord* pvr, float x, float y, float z);
+void N_SetVertexTexCoord(N_VertexRecord* pvr, float s, float t, float r, float q);
+// Position setters answer the record-full word.
+ULONG N_SetVertexPos2(N_VertexRecord* pvr, float x, float y);
+ULONG N_SetVertexPos3(N_VertexRecord* pvr, float x, float y, float z);
+ULONG N_SetVertexPos4(N_VertexRecord* pvr, float x, float y, float z, float w);
+// Kicks the board queues; drains them.
+void N_Flush(void);
+void N_Finish(void);
+// Feedback into a buffer of cWords words of the type (less GL_2D); its end
+// stores the count of values written, -1 after an overflow.
+void N_BeginFeedback(float* pBuffer, ULONG cWords, ULONG iType);
+void N_EndFeedback(LONG* pcValues);
+// Selection: the name stack is cleared; each hit calls the callback with its
+// argument, the names, their count and the hit's depth range.
+typedef void (*N_SelectCallback)(void* pvArg, const ULONG* pNames, ULONG cNames, float zMin,
+                                 float zMax);
+void N_InitNames(void);
+void N_SetSelectCallback(N_SelectCallback pfn, void* pvArg);
+// Sets a one-word attribute of the current lgi context's state block.
+void N_SetStateBlockAttrWord(ULONG iAttr, ULONG ulValue);

@@ -5,13 +5,25 @@
 #include "seams_double.h"
 
 #include <cfenv>
+#include <cstring>
 
 namespace glsrv_double {
 
 Record gRecord;
 Answers gAnswers;
-GLContext* const kContextA = reinterpret_cast<GLContext*>(0x1000);
-GLContext* const kContextB = reinterpret_cast<GLContext*>(0x2000);
+namespace {
+GLDrawable* const kDrawable = reinterpret_cast<GLDrawable*>(0x4000);
+GLContext WithDrawable() {
+    GLContext gc{};
+    gc.drawable = kDrawable;
+    return gc;
+}
+GLContext gContextA = WithDrawable();
+GLContext gContextB = WithDrawable();
+}  // namespace
+GLContext* const kContextA = &gContextA;
+GLContext* const kContextB = &gContextB;
+N_VertexRecord* const kVertexRecord = reinterpret_cast<N_VertexRecord*>(0x5000);
 WNDOBJ* const kWindow = reinterpret_cast<WNDOBJ*>(0x3000);
 
 namespace {
@@ -29,6 +41,21 @@ ULONG Note(const char* pszName, std::vector<std::uintptr_t> args = {}) {
 }
 
 std::uintptr_t U(const void* p) { return reinterpret_cast<std::uintptr_t>(p); }
+std::uintptr_t F(float f) {
+    std::uint32_t u;
+    std::memcpy(&u, &f, sizeof u);
+    return u;
+}
+
+// The single table's stand-in: every entry notes the call.
+ULONG SingleHandler(GLClient* pgc, const void* pRequest) {
+    return Note("single handler", {U(pgc), static_cast<const BYTE*>(pRequest)[1]});
+}
+__GLXdispatchFn* SingleTable() {
+    static __GLXdispatchFn table[GLX_SINGLE_TABLE_SIZE];
+    for (auto& fn : table) fn = SingleHandler;
+    return table;
+}
 
 }  // namespace
 }  // namespace glsrv_double
@@ -79,15 +106,67 @@ ULONG __glDrvCopyContext(GLContext* a, GLContext* b, ULONG fl) {
 }
 void __glContextLoseClient(GLContext* gc) { Note(__func__, {U(gc)}); }
 void __glDestroyContext(GLContext* gc) { Note(__func__, {U(gc)}); }
-LONG __glMapSMSegment(GLClient* pgc, ULONG cj, ULONG h) {
-    return static_cast<LONG>(Note(__func__, {U(pgc), cj, h}));
-}
-BOOL __glRunHalf(GLClient* pgc) { return Note(__func__, {U(pgc)}) != 0; }
-BOOL __glRenderLarge(GLClient* pgc) { return Note(__func__, {U(pgc)}) != 0; }
-BOOL __glSingleRequest(GLClient* pgc) { return Note(__func__, {U(pgc)}) != 0; }
 LONG __glMapPrimSegment(GLClient* pgc, ULONG h, ULONG cj) {
     return static_cast<LONG>(Note(__func__, {U(pgc), h, cj}));
 }
 void N_Init(ULONG, ULONG, ULONG, ULONG) { Note(__func__); }
 WNDOBJ* pwoFromEngineHandle(ULONG h) { return h == kWindowHandle ? kWindow : nullptr; }
 XLATEOBJ* pxoFromEngineHandle(ULONG) { return nullptr; }
+
+__GLXdispatchFn* __glXSingleTable = SingleTable();
+__GLXdispatchFn* __glXBeginEndTable = nullptr;
+ULONG __glXDebugTrace = 0;
+ULONG __glXSetError(GLClient* pgc, const char* pszRequest, ULONG glError) {
+    Note(__func__, {U(pgc), glError});
+    gRecord.calls.back().text = pszRequest;
+    if (pgc->gc != nullptr && pgc->gc->error == 0) pgc->gc->error = glError;
+    return 0;
+}
+const char* __glXRenderRequestName(ULONG) { return "render request"; }
+const char* __glXSingleRequestName(ULONG) { return "single request"; }
+void __glXValidateOnBind(GLContext* gc) { Note(__func__, {U(gc)}); }
+void __glXFlushPending(GLClient* pgc) { Note(__func__, {U(pgc)}); }
+void __glXWaitPending(GLClient* pgc) { Note(__func__, {U(pgc)}); }
+N_VertexRecord* __glXVertexRecord(GLClient*) { return kVertexRecord; }
+void __glXAfterVertex(GLClient* pgc, ULONG fFull) { Note(__func__, {U(pgc), fFull}); }
+ULONG __glXAppendLargeChunk(GLClient* pgc) {
+    Note(__func__, {U(pgc)});
+    return gAnswers.ulAppend;
+}
+void N_SetVertexColor3(N_VertexRecord* p, float r, float g, float b) {
+    Note(__func__, {U(p), F(r), F(g), F(b)});
+}
+void N_SetVertexColor4(N_VertexRecord* p, float r, float g, float b, float a) {
+    Note(__func__, {U(p), F(r), F(g), F(b), F(a)});
+}
+void N_SetVertexIndex(N_VertexRecord* p, float i) { Note(__func__, {U(p), F(i)}); }
+void N_SetVertexNormal(N_VertexRecord* p, float x, float y, float z) {
+    Note(__func__, {U(p), F(x), F(y), F(z)});
+}
+void N_SetVertexTexCoord(N_VertexRecord* p, float s, float t, float r, float q) {
+    Note(__func__, {U(p), F(s), F(t), F(r), F(q)});
+}
+ULONG N_SetVertexPos2(N_VertexRecord* p, float x, float y) {
+    Note(__func__, {U(p), F(x), F(y)});
+    return gAnswers.ulFull;
+}
+ULONG N_SetVertexPos3(N_VertexRecord* p, float x, float y, float z) {
+    Note(__func__, {U(p), F(x), F(y), F(z)});
+    return gAnswers.ulFull;
+}
+ULONG N_SetVertexPos4(N_VertexRecord* p, float x, float y, float z, float w) {
+    Note(__func__, {U(p), F(x), F(y), F(z), F(w)});
+    return gAnswers.ulFull;
+}
+void N_Flush(void) { Note(__func__); }
+void N_Finish(void) { Note(__func__); }
+void N_BeginFeedback(float* p, ULONG c, ULONG t) { Note(__func__, {U(p), c, t}); }
+void N_EndFeedback(LONG* pc) {
+    Note(__func__);
+    *pc = gAnswers.lFeedback;
+}
+void N_InitNames(void) { Note(__func__); }
+void N_SetSelectCallback(N_SelectCallback pfn, void* pv) {
+    Note(__func__, {reinterpret_cast<std::uintptr_t>(pfn), U(pv)});
+}
+void N_SetStateBlockAttrWord(ULONG i, ULONG v) { Note(__func__, {i, v}); }

@@ -14,6 +14,7 @@ struct Call {
     std::vector<std::uintptr_t> args;
     USHORT controlWord = 0;     // x87 control word during the call
     int exceptionsEnabled = 0;  // fegetexcept() during the call
+    std::string text;           // a text argument, where the call has one
 };
 
 struct Record {
@@ -24,14 +25,19 @@ struct Record {
 struct Answers {
     ULONG ul = 1;                    // every numeric or BOOL answer
     GLContext* gcCreated = nullptr;  // what context creation makes
+    ULONG ulAppend = 0;              // the display list's answer to a large command
+    ULONG ulFull = 0;                // the position setters' record-full word
+    LONG lFeedback = 0;              // the feedback count at the end of feedback
 };
 
 extern Record gRecord;
 extern Answers gAnswers;
-// Contexts and a window to hand out; the window's engine handle.
+// Contexts (with a drawable) and a window to hand out; the window's engine handle.
 extern GLContext* const kContextA;
 extern GLContext* const kContextB;
 extern WNDOBJ* const kWindow;
+// The vertex record the context's primitive buffer fills.
+extern N_VertexRecord* const kVertexRecord;
 constexpr ULONG kWindowHandle = 0x77;
 
 }  // namespace glsrv_double
