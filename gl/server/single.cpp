@@ -12,7 +12,7 @@ namespace {
 // from it by anyone reaches outside the half.
 constexpr ULONG kSingleGuard = 4u * 0x10000u;
 // The most words a feedback or select buffer may have.
-constexpr ULONG kMaxBufferWords = 1u << 24;
+constexpr ULONG kMaxBufferWords = 1u << 20;
 
 // A reply that carries no data and only the client's sequence number.
 xGLXSingleReply replyOf(const GLClient* pgc, BYTE type) {
