@@ -108,20 +108,30 @@ BOOL __glSingleRequest(GLClient* pgc) {
     return TRUE;
 }
 
-ULONG __glXDisp_Flush(GLClient* pgc, const void* pRequest) {
+namespace {
+
+// Flush and Finish: their checks, then every pending primitive batch handed
+// over and done.
+ULONG ulHandOverAll(GLClient* pgc, const void* pRequest) {
     const ULONG ul = ulOpen(pgc, singleOf(pRequest), sizeof(xGLXSingleReq), true);
     if (ul != 0) return ul;
     __glXFlushPending(pgc);
     __glXWaitPending(pgc);
+    return 0;
+}
+
+}  // namespace
+
+ULONG __glXDisp_Flush(GLClient* pgc, const void* pRequest) {
+    const ULONG ul = ulHandOverAll(pgc, pRequest);
+    if (ul != 0) return ul;
     N_Flush();
     return 0;
 }
 
 ULONG __glXDisp_Finish(GLClient* pgc, const void* pRequest) {
-    const ULONG ul = ulOpen(pgc, singleOf(pRequest), sizeof(xGLXSingleReq), true);
+    const ULONG ul = ulHandOverAll(pgc, pRequest);
     if (ul != 0) return ul;
-    __glXFlushPending(pgc);
-    __glXWaitPending(pgc);
     N_Finish();
     const xGLXSingleReply r = replyOf(pgc, X_Reply);
     __glXSendReply(&r, sizeof r, nullptr, 0);
@@ -190,8 +200,7 @@ ULONG __glXDisp_RenderMode(GLClient* pgc, const void* pRequest) {
         if (cValues > 0) cWords = static_cast<ULONG>(cValues) < gc->feedbackSize ? cValues : gc->feedbackSize;
         pvData = gc->feedbackBuffer;
     } else if (gc->renderMode == GL_SELECT) {
-        const LONG cHits = static_cast<LONG>(gc->selectHits);
-        r.retval = static_cast<ULONG>(gc->selectOverflow ? -cHits : cHits);
+        r.retval = gc->selectOverflow ? 0u - gc->selectHits : gc->selectHits;
         cWords = gc->selectIndex < gc->selectSize ? gc->selectIndex : gc->selectSize;
         r.size = cWords;
         pvData = gc->selectBuffer;
