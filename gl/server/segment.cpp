@@ -46,8 +46,10 @@ LONG __glMapSMSegment(GLClient* pgc, ULONG cjSection, ULONG hSection) {
 BOOL bHalfOf(GLClient* pgc, SMHalf* pHalf) {
     const SMMapping* pm = pgc->pMapping;
     if (pm == nullptr || pgc->pHeader == nullptr) return FALSE;
-    // The view always keeps a whole header inside the mapping.
+    // The view always keeps a whole header inside the mapping; a view that
+    // a client moved to an unaligned offset has no half to read.
     const ULONG off = static_cast<ULONG>(pgc->pHeader - pm->pjView);
+    if (off % 4 != 0) return FALSE;
     const ULONG cjLeft = pm->cjSection - off;
     pHalf->pHeader = reinterpret_cast<SMSegmentHeader*>(pgc->pHeader);
     pHalf->pjBase = pgc->pHeader;

@@ -33,7 +33,8 @@ struct SMHalf {
     BYTE* pjBase;  // the header's first byte; offsets count from here
     ULONG cjHalf;
 };
-// FALSE when the client has no segment.
+// FALSE when the client has no segment, or its view lies at an offset that
+// is not a multiple of 4.
 BOOL bHalfOf(GLClient* pgc, SMHalf* pHalf);
 
 // A 32-bit word of the segment, read once. The address must be 4-aligned.

@@ -272,7 +272,8 @@ TEST_F(SegmentsTest, FastPathInsideBeginEnd) {
 }
 
 // A half runs only a stream that starts behind the header, 4-aligned, and
-// ends at least 64 KB before the end of the half, in either half.
+// ends at least 64 KB before the end of the half, in either half; a view
+// that is not 4-aligned is no half at all.
 TEST_F(SegmentsTest, HalfBoundsTheStream) {
     const glx::Bytes cmd = glx::Render("ShadeModel", {1});
     const ULONG cjHalf1 = SM_HALF_DATA;  // the second half ends with the section
@@ -303,8 +304,15 @@ TEST_F(SegmentsTest, HalfBoundsTheStream) {
         gRan.clear();
         EXPECT_TRUE(__glRunHalf(pgc_));
         EXPECT_EQ(gRan.size(), row.bRuns ? 1u : 0u);
+        gRecord.calls.clear();
     }
     EXPECT_EQ(vnx::debug::take(), "");
+    // A view moved to an unaligned offset has no half: nothing reads it.
+    pgc_->pHeader = pgc_->pMapping->pjView + 2;
+    EXPECT_FALSE(__glRunHalf(pgc_));
+    EXPECT_FALSE(__glRenderLarge(pgc_));
+    EXPECT_FALSE(__glSingleRequest(pgc_));
+    EXPECT_TRUE(gRecord.calls.empty());
 }
 
 // Replies: data of up to limit - 32 bytes go inline at the read offset,
