@@ -4,6 +4,7 @@
 // module whose range holds it.
 #include <cstring>
 
+#include "batch/batch.h"
 #include "device/entry.h"
 #include "escape/escape.h"
 #include "glhooks/glserver.h"

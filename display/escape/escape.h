@@ -35,7 +35,5 @@ EscapeModule* pemEscapeModuleOwning(PDEV* ppdev, LONG iEsc);
 ULONG ulBoardConfigEscape(PDEV* ppdev, ULONG cjIn, PVOID pvIn, ULONG cjOut, PVOID pvOut);
 
 // --- escapes served by later work (escape_seams.cpp) ------------------------------
-// MCDFUNCS: the batched command interpreter; answers its ok word.
-ULONG ulMcdEscape(SURFOBJ* pso, ULONG cjIn, PVOID pvIn, ULONG cjOut, PVOID pvOut);
 // ESC_HEIDI: the immediate-mode 3D interface.
 ULONG qrn_heidi(SURFOBJ* pso, PDEV* ppdev, ULONG cjIn, PVOID pvIn, ULONG cjOut, PVOID pvOut);

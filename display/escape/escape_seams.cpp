@@ -4,11 +4,6 @@
 #include "device/entry.h"
 #include "escape/escape.h"
 
-ULONG ulMcdEscape(SURFOBJ*, ULONG, PVOID, ULONG, PVOID) {
-    vNotBuiltYet("ulMcdEscape");
-    return 0;
-}
-
 ULONG qrn_heidi(SURFOBJ*, PDEV*, ULONG, PVOID, ULONG, PVOID) {
     vNotBuiltYet("qrn_heidi");
     return 0;

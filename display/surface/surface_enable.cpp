@@ -3,6 +3,7 @@
 // of the dither, scratch and alternate tiles in board memory, the primary
 // surface given to the engine, and the screen clear. A failure releases
 // whatever was made (bReleaseSurface) and answers 0.
+#include "batch/batch.h"
 #include "device/entry.h"
 #include "device/modes.h"
 #include "device/palette.h"
@@ -319,8 +320,7 @@ BOOL bEnableSurface(PDEV* ppdev) {
     if (!bSetMode(ppdev)) return FALSE;
     bReadBoardConfig(ppdev);  // the mode's fields; the first read decided
     if (!bInitQueues(ppdev)) return FALSE;
-    // The batched command interpreter keeps nothing per device: its set-up
-    // has nothing to do here.
+    ulBatchEnable(ppdev);
     bInitPageTable(ppdev);
 
     const BOOL bStereo = (VnxRegRead(ppdev->pjRegs, VNX_REG_TILE_OWNER) & kStereoBit) != 0;

@@ -7,6 +7,7 @@
 // writes every rasterizer's slot registers), then the primary's memory,
 // the queues, the page table, the scratch block, and the register windows
 // last.
+#include "batch/batch.h"
 #include "device/entry.h"
 #include "device/modes.h"
 #include "device/palette.h"
@@ -93,6 +94,7 @@ void vTurn3dOff(PDEV* ppdev) {
 }
 
 BOOL bReleaseSurface(PDEV* ppdev) {
+    vBatchDisable(ppdev);
     if (ppdev->hsurfScreen != nullptr) EngDeleteSurface(ppdev->hsurfScreen);
     ppdev->hsurfScreen = nullptr;
 
@@ -147,6 +149,7 @@ BOOL DrvAssertMode(DHPDEV dhpdev, BOOL bEnable) {
 
     // Back to the mode. The mode set comes first: it hands out the register
     // windows that the queues, the slot registers and the packets below use.
+    vBatchModeChange(ppdev);
     const ULONG f3DEnable = ppdev->f3DEnable;
     const BOOL bMode = bSetMode(ppdev);
     ppdev->f3DEnable = f3DEnable;

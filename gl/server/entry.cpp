@@ -4,6 +4,7 @@
 // reaches the server only through the six hook slots written here, and
 // before unloading the server it calls the unload hook, which frees
 // everything the server made, so nothing of it outlives the library.
+#include "lgi/lgi.h"
 #include "platform/export.h"
 #include "seams.h"
 
@@ -50,7 +51,7 @@ void DriverInit(PDEV* ppdev) {
     }
     __glChooseFormatTable(ppdev);
     glInitVisualConfigs(ppdev);
-    N_Init(0, 0, 0, 0);
+    N_Init(nullptr, nullptr, 0, 0);
 }
 
 BOOL bSwapMainPlanes(SURFOBJ* pso, WNDOBJ* pwo) {
@@ -75,10 +76,14 @@ void vShutdown(PDEV* ppdev) {
     gbInitialised = FALSE;
     glFreeDispatchVectors();
     glFreeVisualConfigs();
+    _NFreeData();
     vProcessDetach();
 }
 
 }  // namespace
+
+// The lgi layer's hardware records name the device the server started on.
+GLSRVDEVICE* __glDeviceRecord(void) { return gpDevices; }
 
 extern "C" {
 

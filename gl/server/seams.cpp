@@ -88,8 +88,6 @@ LONG __glMapPrimSegment(GLClient*, ULONG, ULONG) {
     return -1;
 }
 
-void N_Init(ULONG, ULONG, ULONG, ULONG) { vNotAvailable(__func__); }
-
 WNDOBJ* pwoFromEngineHandle(ULONG hwo) {
     if (hwo != 0) vNotAvailable(__func__);
     return nullptr;
@@ -147,4 +145,3 @@ void N_EndFeedback(LONG* pcValues) {
 }
 void N_InitNames(void) { vNotAvailable(__func__); }
 void N_SetSelectCallback(N_SelectCallback, void*) { vNotAvailable(__func__); }
-void N_SetStateBlockAttrWord(ULONG, ULONG) { vNotAvailable(__func__); }

@@ -1,9 +1,9 @@
 // What the server's entry and command escape call of the server's other
 // parts: pixel formats and visuals, drawables, contexts, device buffers,
 // request segments and their decoders, primitive segments, dispatch tables,
-// the lgi layer, and the engine's window and translation objects. Until a
-// part is built its functions here say so on the debugger ("<name>: not
-// available yet") and answer failure; each part replaces its own.
+// and the engine's window and translation objects. Until a part is built its
+// functions here say so on the debugger ("<name>: not available yet") and
+// answer failure; each part replaces its own.
 #pragma once
 
 #include "context.h"
@@ -67,9 +67,6 @@ void __glDestroyContext(GLContext* gc);
 // Maps the primitive segment of the client's current context: 1, or -1.
 LONG __glMapPrimSegment(GLClient* pgc, ULONG hSection, ULONG cjSection);
 
-// --- the lgi layer ------------------------------------------------------------------------
-void N_Init(ULONG ul0, ULONG ul1, ULONG ul2, ULONG ul3);
-
 // --- engine objects named in the command header -----------------------------------------------
 // The window and translation objects of the call that the engine named by
 // its handles; null for 0 or when the engine knows no such object.
@@ -130,5 +127,3 @@ typedef void (*N_SelectCallback)(void* pvArg, const ULONG* pNames, ULONG cNames,
                                  float zMax);
 void N_InitNames(void);
 void N_SetSelectCallback(N_SelectCallback pfn, void* pvArg);
-// Sets a one-word attribute of the current lgi context's state block.
-void N_SetStateBlockAttrWord(ULONG iAttr, ULONG ulValue);

@@ -3,6 +3,7 @@
 // FeedbackBuffer, SelectBuffer and RenderMode.
 #include <cstring>
 
+#include "lgi/lgi.h"
 #include "seams.h"
 
 namespace {

@@ -104,6 +104,8 @@ ClientCall::~ClientCall() {
     if (previousProcess_ != 0) vnx::process::switch_to(previousProcess_);
 }
 
+DWORD calling_process() { return tCaller != 0 ? tCaller : vnx::process::current(); }
+
 }  // namespace vnx::engine
 
 using namespace vnx::engine;

@@ -32,4 +32,8 @@ class ClientCall {
     DWORD previousProcess_;
 };
 
+// The process the calling thread's driver call serves: the client of the
+// innermost ClientCall, else the logical process the thread acts for.
+DWORD calling_process();
+
 }  // namespace vnx::engine

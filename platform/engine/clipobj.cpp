@@ -44,6 +44,16 @@ CLIPOBJ* insert_clip(std::unique_ptr<Clip> c) {
     return pco;
 }
 
+// The rectangles an enumeration walks: the region, or rclBounds for a clip
+// of one rectangle or none.
+std::vector<RECTL> region_of(const Clip& c) {
+    if (c.co.iDComplexity == DC_COMPLEX) return c.rects;
+    if (rect_empty(c.co.rclBounds)) return {};
+    return {c.co.rclBounds};
+}
+
+}  // namespace
+
 // Banded rectangles in the order of a direction: bands reversed for the UP
 // directions, the rectangles of each band reversed for the LEFT ones.
 std::vector<RECTL> ordered(const std::vector<RECTL>& banded, ULONG iDirection) {
@@ -68,38 +78,46 @@ std::vector<RECTL> ordered(const std::vector<RECTL>& banded, ULONG iDirection) {
     return out;
 }
 
-// The rectangles an enumeration walks: the region, or rclBounds for a clip
-// of one rectangle or none.
-std::vector<RECTL> region_of(const Clip& c) {
-    if (c.co.iDComplexity == DC_COMPLEX) return c.rects;
-    if (rect_empty(c.co.rclBounds)) return {};
-    return {c.co.rclBounds};
+std::vector<RECTL> banded_union(const std::vector<RECTL>& rects) {
+    pixman_region32_t region;
+    pixman_region32_init(&region);
+    for (const RECTL& r : rects) {
+        if (rect_empty(r)) continue;
+        pixman_region32_union_rect(&region, &region, r.left, r.top,
+                                   static_cast<unsigned>(r.right - r.left),
+                                   static_cast<unsigned>(r.bottom - r.top));
+    }
+    int n = 0;
+    const pixman_box32_t* boxes = pixman_region32_rectangles(&region, &n);
+    std::vector<RECTL> out;
+    out.reserve(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i) out.push_back(RECTL{boxes[i].x1, boxes[i].y1, boxes[i].x2, boxes[i].y2});
+    pixman_region32_fini(&region);
+    return out;
 }
 
-}  // namespace
+BOOL enum_next(const std::vector<RECTL>* pending, size_t* pnext, ULONG cj, ULONG* pul) {
+    if (pul == nullptr || cj < sizeof(ULONG)) return FALSE;
+    ENUMRECTS* per = reinterpret_cast<ENUMRECTS*>(pul);
+    per->c = 0;
+    const size_t room = (cj - offsetof(ENUMRECTS, arcl)) / sizeof(RECTL);
+    if (pending == nullptr || room == 0) return FALSE;
+    const size_t n = std::min(room, pending->size() - *pnext);
+    std::copy_n(pending->begin() + static_cast<std::ptrdiff_t>(*pnext), n, per->arcl);
+    per->c = static_cast<ULONG>(n);
+    *pnext += n;
+    return *pnext < pending->size() ? TRUE : FALSE;
+}
 
 CLIPOBJ* create_clip(const RECTL* prcl, ULONG c) {
     if (prcl == nullptr && c != 0) return nullptr;
-    pixman_region32_t region;
-    pixman_region32_init(&region);
-    for (ULONG i = 0; i < c; ++i) {
-        if (rect_empty(prcl[i])) continue;
-        pixman_region32_union_rect(&region, &region, prcl[i].left, prcl[i].top,
-                                   static_cast<unsigned>(prcl[i].right - prcl[i].left),
-                                   static_cast<unsigned>(prcl[i].bottom - prcl[i].top));
-    }
     auto clip = std::make_unique<Clip>();
-    int n = 0;
-    const pixman_box32_t* boxes = pixman_region32_rectangles(&region, &n);
-    for (int i = 0; i < n; ++i)
-        clip->rects.push_back(RECTL{boxes[i].x1, boxes[i].y1, boxes[i].x2, boxes[i].y2});
-    const pixman_box32_t* ext = pixman_region32_extents(&region);
-    pixman_region32_fini(&region);
+    clip->rects = banded_union(std::vector<RECTL>(prcl, prcl + c));
 
     CLIPOBJ& co = clip->co;
     co.iUniq = gNextUniq++;
     co.iMode = TC_RECTANGLES;
-    co.rclBounds = clip->rects.empty() ? RECTL{0, 0, 0, 0} : RECTL{ext->x1, ext->y1, ext->x2, ext->y2};
+    co.rclBounds = clip->rects.empty() ? RECTL{0, 0, 0, 0} : rect_bounds(clip->rects);
     if (clip->rects.size() <= 1) {
         co.iDComplexity = DC_RECT;
         co.iFComplexity = FC_RECT;
@@ -181,17 +199,8 @@ extern "C" ULONG CLIPOBJ_cEnumStart(CLIPOBJ* pco, BOOL, ULONG iType, ULONG iDire
 }
 
 extern "C" BOOL CLIPOBJ_bEnum(CLIPOBJ* pco, ULONG cj, ULONG* pul) {
-    if (pul == nullptr || cj < sizeof(ULONG)) return FALSE;
-    ENUMRECTS* per = reinterpret_cast<ENUMRECTS*>(pul);
-    per->c = 0;
-    const size_t room = (cj - offsetof(ENUMRECTS, arcl)) / sizeof(RECTL);
     auto& o = objects();
     std::lock_guard<std::mutex> g(o.lock);
     Clip* c = find_clip_locked(pco);
-    if (c == nullptr || room == 0) return FALSE;
-    const size_t n = std::min(room, c->pending.size() - c->next);
-    std::copy_n(c->pending.begin() + static_cast<std::ptrdiff_t>(c->next), n, per->arcl);
-    per->c = static_cast<ULONG>(n);
-    c->next += n;
-    return c->next < c->pending.size() ? TRUE : FALSE;
+    return enum_next(c != nullptr ? &c->pending : nullptr, c != nullptr ? &c->next : nullptr, cj, pul);
 }

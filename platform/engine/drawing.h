@@ -109,6 +109,17 @@ void rop3_row(ULONG rop3, const ULONG* pulP, const ULONG* pulS, const ULONG* pul
 
 // --- clip objects (clipobj.cpp) ---------------------------------------------
 
+// Banded rectangles (as pixman makes them) in the order of an enumeration
+// direction (CD_...; others as CD_RIGHTDOWN).
+std::vector<RECTL> ordered(const std::vector<RECTL>& banded, ULONG iDirection);
+// A region's banded rectangles from rectangles that may overlap.
+std::vector<RECTL> banded_union(const std::vector<RECTL>& rects);
+
+// The next batch of an enumeration into an ENUMRECTS of cj bytes (as many
+// rectangles as fit, from *pnext on); TRUE while more follow. No pending
+// enumeration (null) or no room for one rectangle: a count of 0 and FALSE.
+BOOL enum_next(const std::vector<RECTL>* pending, size_t* pnext, ULONG cj, ULONG* pul);
+
 // The rectangles a drawing of rclWork touches under pco (null: no clip), in
 // the order iDirection, empty ones dropped. False when pco cannot be read (a
 // region the engine did not make, an unknown complexity).

@@ -95,6 +95,11 @@ extern "C" HANDLE GetCurrentProcess(void) { return reinterpret_cast<HANDLE>(kPse
 extern "C" HANDLE GetCurrentThread(void) { return reinterpret_cast<HANDLE>(kPseudoThread); }
 extern "C" DWORD GetCurrentProcessId(void) { return tCurrentPid; }
 
+extern "C" DWORD GetProcessId(HANDLE hProcess) {
+    auto p = resolve_as<ProcessObject>(hProcess, ObjectKind::Process);
+    return p ? p->pid : 0;
+}
+
 extern "C" HANDLE OpenProcess(DWORD dwDesiredAccess, BOOL, DWORD dwProcessId) {
     if (vnx::faults::should_fail("OpenProcess")) {
         SetLastError(ERROR_ACCESS_DENIED);

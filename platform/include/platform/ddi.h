@@ -557,4 +557,48 @@ typedef struct DRVENABLEDATA {
 // engine passes it whatever the width of a pointer in this process.
 #define CJ_DRVENABLEDATA 12u
 
+// ---------------------------------------------------------------------------
+// Driver objects: a driver's record owned by the engine on behalf of the
+// logical process whose call made it, with a clean-up the engine runs when
+// the object is deleted or that process ends.
+
+// A 32-bit handle, never 0 and never reused.
+typedef ULONG HDRVOBJ;
+
+struct DRIVEROBJ;
+// Frees what pvObj holds; TRUE when done.
+typedef BOOL (*FREEOBJPROC)(DRIVEROBJ* pdo);
+
+typedef struct DRIVEROBJ {
+    PVOID pvObj;            // the driver's record
+    FREEOBJPROC pFreeProc;  // its clean-up
+    HDEV hdev;              // the engine device it was made for
+    DHPDEV dhpdev;          // that device's driver device
+} DRIVEROBJ;
+
+// ---------------------------------------------------------------------------
+// Window objects: what a driver tracks of one window of an application on
+// its device. The engine tells the driver of every change through the
+// callback given to EngCreateWnd.
+
+// What EngCreateWnd's fl asks to be told (WO_...), and what a callback is
+// told (WOC_...).
+#define WO_RGN_CLIENT_DELTA 0x0001u   // the part of the client region newly visible
+#define WO_RGN_CLIENT 0x0002u         // the client region and rectangle
+#define WO_RGN_SURFACE_DELTA 0x0004u  // accepted; this engine has no surface deltas
+#define WOC_RGN_CLIENT_DELTA 0x0001u
+#define WOC_RGN_CLIENT 0x0002u
+#define WOC_DELETE 0x0020u
+
+typedef struct WNDOBJ {
+    CLIPOBJ coClient;     // bounds and complexity of the visible part of the client
+                          // area on the surface (WNDOBJ_cEnumStart enumerates it)
+    PVOID pvConsumer;     // the driver's record (WNDOBJ_vSetConsumer)
+    RECTL rclClient;      // the client rectangle in screen coordinates
+    SURFOBJ* psoOwner;    // the surface the window object was made for
+} WNDOBJ;
+
+// Called with the window object and one WOC_... value.
+typedef void (*WNDOBJCHANGEPROC)(WNDOBJ* pwo, FLONG fl);
+
 #include "platform/ddi_functions.h"

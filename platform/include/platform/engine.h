@@ -81,6 +81,70 @@ VNX_PLATFORM_API ULONG PALOBJ_cGetColors(PALOBJ* ppalo, ULONG iStart, ULONG cCol
 // closed when the process ends. Null outside such a call.
 VNX_PLATFORM_API HANDLE EngGetProcessHandle(void);
 
+// --- driver objects ----------------------------------------------------------
+//
+// A driver object belongs to the process on whose behalf the call that made
+// it runs (EngGetProcessHandle's process; the current logical process
+// outside such a call). Only that process's calls reach it: another
+// process's handle, like a deleted or made-up one, is refused. The server
+// process's own calls (outside any client's call: a device being disabled)
+// reach every object. When the process ends the engine deletes its
+// objects, running each clean-up.
+//
+// A lock is held by one thread (it nests on that thread; other threads wait
+// for it). Deleting an object another thread holds locked waits until that
+// thread unlocks it, so a process-end clean-up never frees what a running
+// call still uses. Every service asks vnx::faults::should_fail with its own
+// name first ("EngCreateDriverObj", "EngLockDriverObj").
+
+// A handle for pvObj with its clean-up, or 0 (no clean-up, no device, or
+// the calling process gone).
+VNX_PLATFORM_API HDRVOBJ EngCreateDriverObj(PVOID pvObj, FREEOBJPROC pFreeObjProc, HDEV hdev);
+// The object, locked for the calling thread; null when the handle names no
+// object of the calling process, or the object is being deleted.
+VNX_PLATFORM_API DRIVEROBJ* EngLockDriverObj(HDRVOBJ hdo);
+// Undoes one EngLockDriverObj of the calling thread (also after the owner
+// ended: its clean-up is waiting for this).
+VNX_PLATFORM_API BOOL EngUnlockDriverObj(HDRVOBJ hdo);
+// Deletes the object, first running its clean-up when bCallBack is set
+// (FALSE, and the object stays, when the clean-up answers FALSE). bLocked:
+// the caller holds the object locked; otherwise it must not, and a lock
+// another thread holds is waited for. FALSE for a handle of no object of the
+// calling process.
+VNX_PLATFORM_API BOOL EngDeleteDriverObj(HDRVOBJ hdo, BOOL bCallBack, BOOL bLocked);
+
+// --- window objects ----------------------------------------------------------
+//
+// A window object follows one window (platform/windows.h) on one device's
+// surface. Its client region is the window's visible part (client rectangle
+// less the windows above it, cut to the surface); rclClient is the client
+// rectangle. Every change of the window calls the callback, outside every
+// lock of the engine, one call at a time: WOC_RGN_CLIENT_DELTA (when asked
+// for) with the region enumerating the part newly visible, then
+// WOC_RGN_CLIENT with the whole new region; WOC_DELETE when the window is
+// destroyed (also when its process ends) or the window object deleted,
+// after which the window object is gone.
+
+// A window object for hwnd on pso's device, describing the window as it is
+// now. Null when hwnd is not a live window of the calling process, pso is
+// not a device surface, pfn is null or fl asks for nothing known;
+// (WNDOBJ*)-1 when the window already has a window object on that device
+// (window_object finds it). "EngCreateWnd" fault point.
+VNX_PLATFORM_API WNDOBJ* EngCreateWnd(SURFOBJ* pso, HWND hwnd, WNDOBJCHANGEPROC pfn, FLONG fl,
+                                      int iPixelFormat);
+// Deletes a window object for the driver that made it; its callback is not
+// called (the driver knows).
+VNX_PLATFORM_API void EngDeleteWnd(WNDOBJ* pwo);
+VNX_PLATFORM_API void WNDOBJ_vSetConsumer(WNDOBJ* pwo, PVOID pvConsumer);
+// Starts an enumeration of the client region (inside a WOC_RGN_CLIENT_DELTA
+// call: of the newly visible part) in the order iDirection; answers the
+// number of rectangles, or 0xFFFFFFFF when there are more than cLimit (0: no
+// limit). iType must be CT_RECTANGLES.
+VNX_PLATFORM_API ULONG WNDOBJ_cEnumStart(WNDOBJ* pwo, ULONG iType, ULONG iDirection,
+                                         ULONG cLimit);
+// As CLIPOBJ_bEnum, for the enumeration WNDOBJ_cEnumStart started.
+VNX_PLATFORM_API BOOL WNDOBJ_bEnum(WNDOBJ* pwo, ULONG cj, ULONG* pul);
+
 // --- software drawing ------------------------------------------------------
 
 // Draws prclTrg (right and bottom exclusive, well ordered) of psoTrg under
@@ -239,6 +303,17 @@ VNX_PLATFORM_API PALOBJ* palette_object(HPALETTE hpal);
 // application realizes its colours; answers how many it wrote.
 VNX_PLATFORM_API ULONG set_palette_colors(HPALETTE hpal, ULONG iStart, ULONG cColors,
                                           const ULONG* pulColors);
+
+// --- driver and window objects (tests and tools) ---------------------------
+
+// Driver objects not yet deleted, of every process.
+VNX_PLATFORM_API size_t live_driver_objects();
+// The window object the driver made on pso's device for the window whose
+// 32-bit handle is hwnd: the engine's checked name of a window object in a
+// client's record. Null when there is none, or the window is not a live
+// window of the calling process.
+VNX_PLATFORM_API WNDOBJ* window_object(SURFOBJ* pso, ULONG hwnd);
+VNX_PLATFORM_API size_t live_window_objects();
 
 // --- drawing objects ---------------------------------------------------------
 //

@@ -213,6 +213,8 @@ VNX_PLATFORM_API BOOL DuplicateHandle(HANDLE hSourceProcessHandle, HANDLE hSourc
 // --- processes ------------------------------------------------------------
 VNX_PLATFORM_API HANDLE GetCurrentProcess(void);
 VNX_PLATFORM_API DWORD GetCurrentProcessId(void);
+// The id of the process a process handle names; 0 for a bad handle.
+VNX_PLATFORM_API DWORD GetProcessId(HANDLE hProcess);
 VNX_PLATFORM_API HANDLE OpenProcess(DWORD dwDesiredAccess, BOOL bInheritHandle,
                                     DWORD dwProcessId);
 // Copy between the caller and a process's memory. An address that is not

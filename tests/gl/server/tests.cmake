@@ -8,6 +8,9 @@ target_include_directories(${name}_tests PRIVATE ${PROJECT_SOURCE_DIR}/gl/server
   ${PROJECT_SOURCE_DIR}/include)
 target_link_options(${name}_tests PRIVATE $<TARGET_FILE:vornix>)
 add_dependencies(${name}_tests vornix vnxglsrv)
+# The lgi layer's tests (lgi/) call the layer directly: its objects are
+# linked in, beside the server the driver loads.
+target_link_libraries(${name}_tests PRIVATE vnxlgi)
 
 # The server's entry and command escape, and the request segment's decoders,
 # against stand-ins for its parts not built yet (dispatch/): the server's sources but its seams, in a program of

@@ -259,9 +259,9 @@ TEST_F(DispatchTest, StartUpAndShutDown) {
     names.clear();
     for (const Call& c : gRecord.calls) names.push_back(c.name);
     EXPECT_EQ(names, (std::vector<std::string>{"glFreeDispatchVectors", "glFreeVisualConfigs",
-                                               "__glContextLoseClient", "_DUpdateOverlayPresent",
+                                               "_NFreeData", "__glContextLoseClient", "_DUpdateOverlayPresent",
                                                "__glDestroyContext", "__glDestroyContext"}));
-    EXPECT_EQ(gRecord.calls[2].args, (std::vector<std::uintptr_t>{U(kContextB)}));
+    EXPECT_EQ(gRecord.calls[3].args, (std::vector<std::uintptr_t>{U(kContextB)}));
     EXPECT_EQ(pgcCurrent(), nullptr);
     EXPECT_EQ(gdwTlsIndex, TLS_OUT_OF_INDEXES);
     // The fixture's detach finds nothing left; attach again for it.

@@ -109,7 +109,10 @@ void __glDestroyContext(GLContext* gc) { Note(__func__, {U(gc)}); }
 LONG __glMapPrimSegment(GLClient* pgc, ULONG h, ULONG cj) {
     return static_cast<LONG>(Note(__func__, {U(pgc), h, cj}));
 }
-void N_Init(ULONG, ULONG, ULONG, ULONG) { Note(__func__); }
+void N_Init(N_AllocFunc pfnAlloc, N_FreeFunc pfnFree, ULONG ul0, ULONG ul1) {
+    Note(__func__, {U(reinterpret_cast<void*>(pfnAlloc)), U(reinterpret_cast<void*>(pfnFree)), ul0, ul1});
+}
+void _NFreeData(void) { Note(__func__); }
 WNDOBJ* pwoFromEngineHandle(ULONG h) { return h == kWindowHandle ? kWindow : nullptr; }
 XLATEOBJ* pxoFromEngineHandle(ULONG) { return nullptr; }
 
@@ -169,4 +172,4 @@ void N_InitNames(void) { Note(__func__); }
 void N_SetSelectCallback(N_SelectCallback pfn, void* pv) {
     Note(__func__, {reinterpret_cast<std::uintptr_t>(pfn), U(pv)});
 }
-void N_SetStateBlockAttrWord(ULONG i, ULONG v) { Note(__func__, {i, v}); }
+LONG N_SetStateBlockAttrWord(ULONG i, ULONG v) { return static_cast<LONG>(Note(__func__, {i, v})); }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "lgi/lgi.h"
 #include "seams.h"
 
 namespace glsrv_double {

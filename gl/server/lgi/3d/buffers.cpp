@@ -1,0 +1,77 @@
+// The buffers bound to a context: each descriptor goes to the slot of its
+// kind; a mask bit empties the slots of its row.
+#include "context.h"
+
+namespace {
+
+// Kind of a descriptor -> its slot.
+struct KindSlot {
+    ULONG kind;
+    ULONG iSlot;
+};
+constexpr KindSlot kKindSlots[] = {
+    {GLBUFFER_FRONT_LEFT, 0},     {GLBUFFER_BACK_LEFT, 1},      {GLBUFFER_FRONT_RIGHT, 8},
+    {GLBUFFER_BACK_RIGHT, 9},     {GLBUFFER_ALPHA, 2},          {GLBUFFER_PLANE_40000, 3},
+    {GLBUFFER_PLANE_20000, 14},   {GLBUFFER_PLANE_80000, 15},   {GLBUFFER_DEPTH, 4},
+    {GLBUFFER_DEPTH_STENCIL, 4},  {GLBUFFER_STENCIL, 5},        {GLBUFFER_ACCUM, 6},
+};
+
+// Mask bit -> the slots it empties (a second slot of -1: none).
+constexpr LONG kInvalidateRows[24][2] = {
+    {0, 2},  {8, 3},  {1, 14}, {9, 15}, {10, 16}, {11, 17}, {12, 18}, {13, 19},
+    {4, -1}, {5, -1}, {6, -1}, {20, -1}, {7, -1},  {0, -1},  {0, -1},  {0, -1},
+    {2, -1}, {3, -1}, {14, -1}, {15, -1}, {16, -1}, {17, -1}, {18, -1}, {19, -1},
+};
+
+// Scale of a buffer with the given bits: 2^bits - 1, and its inverse.
+void vScale(ULONG bits, float& fScale, float& fInverse) {
+    fScale = static_cast<float>((bits >= 32 ? 4294967296.0 : static_cast<double>(1ull << bits)) - 1.0);
+    fInverse = fScale != 0.0f ? 1.0f / fScale : 0.0f;
+}
+
+void vBind(N_Context* pctx, GLBuffer* pBuffer) {
+    for (const KindSlot& ks : kKindSlots) {
+        if (ks.kind != pBuffer->kind) continue;
+        N_BoundBuffer& slot = pctx->buffers[ks.iSlot];
+        slot = N_BoundBuffer{};
+        slot.pBuffer = pBuffer;
+        if (pBuffer->memoryKind == GLBUFFER_MEMORY_HOST) {
+            ULONG cb = (pBuffer->bitsPerPixel + 7) / 8;
+            if (cb == 3) cb = 4;
+            slot.pjBase = static_cast<BYTE*>(pBuffer->pvPixels);
+            slot.bytesPerPixel = cb;
+            slot.pitch = cb * static_cast<ULONG>(pBuffer->cx > 0 ? pBuffer->cx : 0);
+        }
+        if (ks.kind == GLBUFFER_ALPHA) vScale(pBuffer->bitsPerPixel, pctx->alphaScale, pctx->alphaScaleInv);
+        if (ks.iSlot == 4) {
+            const bool b16 = pBuffer->bitsPerPixel <= 16;
+            pctx->depthScale = b16 ? 65535.0f : 16777215.0f;
+            pctx->depthScaleInv = 1.0f / pctx->depthScale;
+        }
+        return;
+    }
+}
+
+}  // namespace
+
+void N_BindBuffers(ULONG cBuffers, GLBuffer* const* ppBuffers) {
+    if (!bNHaveContext()) return;
+    N_Context* pctx = gpNCurrent;
+    for (ULONG i = 0; i < cBuffers && ppBuffers != nullptr && ppBuffers[i] != nullptr; ++i)
+        vBind(pctx, ppBuffers[i]);
+    pctx->dirty |= N_DIRTY_BUFFERS;
+}
+
+void N_InvalidateBuffers(ULONG flMask) {
+    if (!bNHaveContext()) return;
+    N_Context* pctx = gpNCurrent;
+    for (ULONG bit = 0; bit < 24; ++bit) {
+        if (!(flMask & (1u << bit))) continue;
+        for (LONG iSlot : kInvalidateRows[bit])
+            if (iSlot >= 0) pctx->buffers[iSlot] = N_BoundBuffer{};
+    }
+    pctx->dirty |= N_DIRTY_BUFFERS;
+}
+
+ULONG N_PacketsDone(ULONG) { return 1; }
+ULONG N_Sync(void) { return 1; }

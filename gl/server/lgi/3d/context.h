@@ -1,0 +1,297 @@
+// The lgi layer's own records: the context with its state block, derived
+// state, pipeline blocks and hardware records, the attribute table, the
+// bound-buffer slots and the layer's process-wide data. Records that hold
+// pointers keep their fields in the layer's order and take their natural
+// size; the state block, the attribute table and the program words keep
+// their word numbering.
+#pragma once
+
+#include <array>
+#include <bit>
+#include <cstdint>
+
+#include "glbuffer.h"
+#include "glsrv.h"
+#include "kz2queue.h"
+#include "lgi.h"
+
+// --- state block ---------------------------------------------------------------------
+constexpr ULONG N_STATE_WORDS = 430;
+
+struct N_StateBlock {
+    ULONG w[N_STATE_WORDS];
+};
+
+inline float fWord(ULONG ul) { return std::bit_cast<float>(ul); }
+inline ULONG ulFloat(float f) { return std::bit_cast<ULONG>(f); }
+
+// One row of the attribute table: where the attribute lies and which state
+// groups it dirties.
+struct N_AttrRow {
+    ULONG cWords;  // 0 for ids without an attribute
+    ULONG iWord;   // first state-block word
+    ULONG flDirty;
+};
+// Rows by N_AttrId (0-168); rows 0-29 are empty.
+extern const std::array<N_AttrRow, N_ATTR_COUNT> gaNAttrTable;
+// The attribute-table word of an id: word count << 16 | byte offset.
+inline ULONG ulAttrDescriptor(ULONG id) {
+    return (gaNAttrTable[id].cWords << 16) | (gaNAttrTable[id].iWord * 4);
+}
+// The state block of a new context.
+extern const N_StateBlock gNDefaultState;
+
+// Dirty bits of N_Context.dirty.
+#define N_DIRTY_MATRIX 0x1u
+#define N_DIRTY_RENDER_MODE 0x2u
+#define N_DIRTY_FEEDBACK_BUFFER 0x200u
+#define N_DIRTY_BUFFERS 0x8000000u
+#define N_DIRTY_CURRENT_COLOUR 0x20000000u
+#define N_DIRTY_CLIP_LIST 0x40000000u
+#define N_DIRTY_ALL 0xFFFFFFFFu
+
+// Attribute ids this layer reads.
+enum : ULONG {
+    N_ATTR_MATRIX_STACK0 = 30,
+    N_ATTR_EXTRA_MATRIX = 34,
+    N_ATTR_RENDER_MODE = 35,
+    N_ATTR_FEEDBACK_BUFFER = 36,
+    N_ATTR_COLOUR_INDEX_MODE = 83,
+    N_ATTR_RASTER_POS = 97,
+    N_ATTR_RASTER_POS_VALID = 102,
+    N_ATTR_DITHER = 122,
+    N_ATTR_MAP_COLOUR = 131,
+    N_ATTR_ZOOM_X = 145,
+    N_ATTR_ZOOM_Y = 146,
+    N_ATTR_READ_BUFFER = 162,
+    N_ATTR_CLEAR_COLOUR = 164,
+    N_ATTR_CLEAR_INDEX = 165,
+    N_ATTR_CLEAR_DEPTH = 166,
+    N_ATTR_CLEAR_STENCIL = 167,
+};
+
+// Render modes (attribute 35).
+#define N_RENDER_MODE_RENDER 0u
+#define N_RENDER_MODE_SELECT 1u
+#define N_RENDER_MODE_FEEDBACK 2u
+
+// The words of a state attribute of a context.
+inline ULONG* pulAttr(N_Context* pctx, ULONG id);
+
+// --- pipes -------------------------------------------------------------------------------
+struct N_Pipe;
+struct CommonPipeData;
+typedef void (*N_StageFn)(N_Context* pctx, N_Pipe* pipe);
+// A selector answers the render function for the current state.
+typedef N_StageFn (*N_SelectorFn)(N_Context* pctx, N_Pipe* pipe);
+
+constexpr ULONG N_STAGES = 112;
+
+// One chain of stages: slot k holds the stage that follows stage k.
+struct N_Pipe {
+    N_StageFn next[N_STAGES];         // 0-111 successors; 0 = the first stage
+    CommonPipeData* pCommonPipeData;  // 112
+    void* pFaceRecord;                // 113 this face's record in CommonPipeData
+    void* pSpan;                      // 114 span record of the pixel paths
+    ULONG aulReserved115[2];
+    ULONG backInUse;                  // 117
+    ULONG colourCopy;                 // 118
+    float* pProvokingColour;          // 119
+    ULONG colourMaterialMask;         // 120
+    ULONG aulReserved121[4];
+    ULONG mode;                       // 125 the enable word at set-up
+    N_Pipe* pFront;                   // 126
+    N_Pipe* pBack;                    // 127
+    ULONG ulReserved128;
+    ULONG dither;                     // 129
+    ULONG aulReserved130[2];
+};
+
+// The data all stages of a block share (232 slots of numbers and pointers;
+// the pipeline set-up gives them their meaning).
+struct CommonPipeData {
+    std::uintptr_t w[232];
+};
+
+struct N_PipeBlock {
+    N_Pipe front;
+    N_Pipe back;
+    CommonPipeData common;
+};
+
+// One per primitive code 61-71.
+struct N_PrimDispatch {
+    ULONG dirtyMask;            // 0
+    LONG status;                // 1: 2 hardware path, -7 none
+    N_SelectorFn pfnSelector;   // 2
+    N_StageFn pfnFacingTest;    // 3
+    N_StageFn pfnPrimPath;      // 4
+    N_StageFn pfnClipPath;      // 5
+    ULONG materialFromCurrent;  // 6
+    ULONG colourFromCurrent;    // 7
+    N_StageFn pfnVertexStage;   // 8
+};
+
+// --- hardware records -----------------------------------------------------------------------
+constexpr ULONG N_PROGRAM_SLOT_WORDS = 612;
+constexpr ULONG N_PROGRAM_SLOTS = 4;  // standard, back-pipe, front textured, back textured
+constexpr ULONG N_BATCH_PRIMS = 400;
+
+struct N_HwRecord {
+    ULONG board;                // the board word of the device record
+    N_Context* pContext;        // the owner
+    GLSRVDEVICE* pDevice;       // the GL server's device record
+    ULONG batchCount;           // primitives left in the batch
+    ULONG programs[N_PROGRAM_SLOTS][N_PROGRAM_SLOT_WORDS];
+    KZ2QUEUEMGT qm;             // the queue manager
+    ULONG stereo;               // the visual's stereo flag
+};
+
+// --- bound buffers ------------------------------------------------------------------------
+constexpr ULONG N_BUFFER_SLOTS = 21;
+
+struct N_BoundBuffer {
+    GLBuffer* pBuffer;     // the descriptor, or null
+    BYTE* pjBase;          // host buffers: the pixels
+    ULONG bytesPerPixel;   // host buffers: (bits + 7) / 8, 3 counted as 4
+    ULONG pitch;           // host buffers: bytes a row
+};
+
+// --- name stack ---------------------------------------------------------------------------
+constexpr ULONG N_NAMES = 1024;
+
+typedef void (*N_SelectCallback)(void* pvArg);
+
+struct N_NameStack {
+    ULONG aulReserved[2];
+    ULONG names[N_NAMES];
+    ULONG hitPending;  // set when the names or the render mode change
+    ULONG depth;
+    N_SelectCallback pfnCallback;
+    void* pvCallbackArg;
+};
+
+// --- the context ------------------------------------------------------------------------------
+constexpr ULONG N_PRIM_DISPATCH = 11;  // codes 61-71
+constexpr ULONG N_PIPE_BLOCKS = 16;
+constexpr ULONG N_HW_RECORDS = 16;
+constexpr ULONG N_PIXEL_MAPS = 10;
+constexpr ULONG N_LIGHT_CAPACITY = 34;
+constexpr ULONG N_CLIP_PLANE_CAPACITY = 6;
+constexpr std::size_t N_LIGHT_RECORDS_BYTES = 3500;
+constexpr std::size_t N_LIGHT_WORK_BYTES = 6160;
+constexpr std::size_t N_CLIP_PLANE_BYTES = 16;
+
+struct N_Context {
+    ULONG aulReserved0[2];
+    N_StateBlock sb;
+    ULONG aulReserved1[2];
+
+    // Derived state (zero at creation but where said).
+    ULONG dirty;  // all ones at creation
+    ULONG aulOnes[2];
+    N_PrimDispatch prim[N_PRIM_DISPATCH];
+    ULONG cClipRects;
+    ULONG* pulPackedClip;  // two words a rectangle
+    ULONG* pulLightEnable;
+    void* pLights;
+    void* pLightWork;
+    ULONG cLights;
+    ULONG cLightsEnabled;
+    ULONG cLightCapacity;
+    ULONG cLightEnableCapacity;
+    float* pClipPlanes;      // four floats a plane
+    ULONG* pulClipPlaneEnable;
+    ULONG cClipPlanesEnabled;
+    ULONG cClipPlanes;
+    ULONG cClipPlaneCapacity;
+    ULONG cClipPlaneEnableCapacity;
+    ULONG anyClipPlane;
+    ULONG clipPlane0Only;
+    ULONG feedbackType;
+    N_BoundBuffer buffers[N_BUFFER_SLOTS];
+    void* pPixelMapRecord;
+    void* apPixelMaps[N_PIXEL_MAPS];
+    N_NameStack* pNameStack;
+    ULONG oneShotList;
+    ULONG fromExecPrimitive;  // the last primitive came through N_ExecPrimitive
+    ULONG enableWord;
+    ULONG aaLines;            // BCF_AA_LINES of the board at creation
+    ULONG* pulDecodedClip;    // four words a rectangle: xmin, ymin, xmax, ymax
+    ULONG builtinDecoded[4];
+    ULONG builtinPacked[2];
+    float depthScale;         // depth value to buffer units, and back
+    float depthScaleInv;
+    float alphaScale;         // alpha to the alpha buffer's units, and back
+    float alphaScaleInv;
+    void* apScratchPixmap[2];
+    void* pTexCache;          // the texture cache, once a texture is loaded
+
+    N_HwRecord* pHw;  // the current hardware record
+    N_PipeBlock blocks[N_PIPE_BLOCKS];
+    N_PipeBlock* pBlock;  // the current pipeline block
+    LONG viewportCache[8];  // -1 at creation: the first comparison fails
+    N_HwRecord hw[N_HW_RECORDS];
+};
+
+inline ULONG* pulAttr(N_Context* pctx, ULONG id) { return &pctx->sb.w[gaNAttrTable[id].iWord]; }
+
+// --- process-wide -----------------------------------------------------------------------------
+// The current context; never null: before the first N_MakeCurrent it names
+// a marker no context equals.
+extern N_Context* gpNCurrent;
+N_Context* pNNoContext();
+inline bool bNHaveContext() { return gpNCurrent != pNNoContext(); }
+
+// The speed-over-memory switch (facet normals while vertices are appended).
+extern LONG glNSpeedOverMemory;
+
+// The store behind N_SetStateBlockAttr and command-stream opcode 23: compares
+// before storing, ORs the dirty bits on a change. Answers the word count.
+LONG _NSetSBAttr(N_Context* pctx, ULONG id, ULONG ulDescriptor, ULONG flDirty,
+                 const ULONG* pulWords);
+// A matrix-stack operation (ids 0-24) with the caller's dirty bits; answers
+// the data words it consumed (0, 16), or -1 when it refused the operation.
+LONG _NSetSBStackAttr(N_Context* pctx, ULONG op, ULONG flDirty, const ULONG* pulData);
+// The dirty bits of a matrix-stack operation id (0-24).
+ULONG flStackDirty(ULONG op);
+// Whether an operation reads a 16-word value.
+bool bStackOpTakesValue(ULONG op);
+
+// --- debug (comutil) -------------------------------------------------------------------------
+// Reports a state that should not arise; processing goes on.
+void _NProgrammerError(void);
+
+// --- command stream -----------------------------------------------------------------------
+// The words of an inline draw command of the given kind (opcode word not
+// counted): format mask, count, the vertices and the per-primitive words.
+std::uint64_t _NPacketDrawWords(ULONG kind, ULONG format, ULONG n);
+
+// --- clear values ---------------------------------------------------------------------------
+// The value a colour buffer of the given bits is filled with: below 24 bits
+// masked to 0x7fffff.
+ULONG ulNClearColourValue(ULONG bits, ULONG ulValue);
+// The value the depth buffer is filled with: 0 for a clear depth not above
+// 0, the buffer's largest value from 1.0 on, else the depth scaled to the
+// buffer with bUseContext, or ulValue.
+ULONG ulNClearDepthValue(float fDepth, ULONG bits, ULONG bUseContext, ULONG ulValue);
+
+// --- pixel zoom -----------------------------------------------------------------------------
+// How many times each of a run of pixels or rows is repeated for a zoom
+// (its absolute value): the integer part, and one more each time the 16-bit
+// fraction (65535 = one pixel) carries.
+struct N_ZoomStep {
+    explicit N_ZoomStep(float zoom);
+    ULONG Next();
+    ULONG ulInt;
+    ULONG ulFrac;
+    ULONG ulAcc = 0;
+};
+// One row of cSrc pixels zoomed by zx into pulOut (at most cMax pixels, each
+// masked to 24 bits, mirrored for a negative zoom); answers the pixels
+// written.
+ULONG _NZoomRow(const ULONG* pulSrc, ULONG cSrc, float zx, ULONG* pulOut, ULONG cMax);
+// The direct paths of draw and copy pixels.
+void _NDirectDrawPixels(N_Context* pctx, LONG cx, LONG cy, ULONG ulFormat, ULONG ulType,
+                        const void* pvPixels);
+void _NDirectCopyPixels(N_Context* pctx, LONG x, LONG y, LONG cx, LONG cy, ULONG ulSource);

@@ -1,0 +1,199 @@
+// The whole-rectangle pixel operations of a context: clear, and the entries
+// of draw, copy and read pixels, which take the direct paths where the board
+// serves the request as it stands and the pixel primitive otherwise.
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+#include "../seams.h"
+
+namespace {
+
+// Colour buffers in clear order: mask bit and slot.
+struct MaskSlot {
+    ULONG flMask;
+    ULONG iSlot;
+};
+constexpr MaskSlot kColourSlots[] = {{0x1, 0}, {0x4, 1}, {0x2, 8}, {0x8, 9}};
+constexpr MaskSlot kPlaneSlots[] = {{0x10000, 2}, {0x20000, 14}, {0x80000, 15}, {0x40000, 3}};
+constexpr ULONG kDepthSlot = 4;
+constexpr ULONG kStencilSlot = 5;
+constexpr ULONG kAccumSlot = 6;
+constexpr ULONG kAlphaSlot = 2;
+
+// Enable-word bits that the direct draw and copy cannot honour.
+constexpr ULONG kDrawNeedsPipe = 0x40026c80u;
+constexpr ULONG kCopyNeedsPipe = 0x40026c90u;
+
+// lgi pixel format and type codes.
+constexpr ULONG kFormatStencil = 1;
+constexpr ULONG kFormatDepth = 2;
+constexpr ULONG kFormatAlpha = 6;
+constexpr ULONG kFormatRGB = 7;
+constexpr ULONG kFormatRGBA = 8;
+constexpr ULONG kTypeUnsignedByte = 0;
+constexpr ULONG kTypeByte = 1;
+
+constexpr ULONG kTokenDrawPixels = 0x705;
+constexpr ULONG kTokenCopyPixels = 0x706;
+constexpr ULONG kPixelPrimDraw = 57;
+constexpr ULONG kPixelPrimCopy = 59;
+
+ULONG ulMaxOfBits(ULONG bits) { return bits >= 32 ? 0xFFFFFFFFu : (1u << bits) - 1; }
+
+// A value of the context's float attribute in the units of a buffer of the
+// given bits: 0 at or below 0, the buffer's maximum at or above 1.
+ULONG ulScaled(float f, ULONG bits) {
+    if (!(f > 0.0f)) return 0;
+    if (f >= 1.0f) return ulMaxOfBits(bits);
+    return static_cast<ULONG>(static_cast<double>(f) * ulMaxOfBits(bits));
+}
+
+// Whether a request may draw: raster position valid and render mode; in
+// feedback mode the token goes to the feedback buffer instead.
+bool bPixelsDrawn(N_Context* pctx, ULONG ulToken) {
+    if (*pulAttr(pctx, N_ATTR_RASTER_POS_VALID) != 1) return false;
+    const ULONG ulMode = *pulAttr(pctx, N_ATTR_RENDER_MODE);
+    if (ulMode == N_RENDER_MODE_SELECT) return false;
+    if (ulMode == N_RENDER_MODE_FEEDBACK) {
+        _NFeedbackPixelToken(pctx, ulToken);
+        return false;
+    }
+    return true;
+}
+
+// A plane, stencil or other ancillary buffer: host buffers are cleared in
+// software, board buffers by the rectangle fill.
+void vClearAncillary(N_BoundBuffer& slot, LONG x, LONG y, LONG cx, LONG cy, ULONG ulValue) {
+    if (slot.pBuffer->memoryKind == GLBUFFER_MEMORY_HOST) {
+        const auto x1 = static_cast<LONG>(std::min<std::int64_t>(std::int64_t{x} + cx, INT32_MAX));
+        const auto y1 = static_cast<LONG>(std::min<std::int64_t>(std::int64_t{y} + cy, INT32_MAX));
+        _NClearHostRect(&slot, x, y, x1, y1, ulValue);
+    } else {
+        _NClearRectSplit(slot.pBuffer, x, y, cx, cy, ulValue);
+    }
+}
+
+// The colour slot the read buffer (attribute 162) names, or null.
+N_BoundBuffer* pReadBuffer(N_Context* pctx) {
+    const ULONG flRead = *pulAttr(pctx, N_ATTR_READ_BUFFER);
+    for (const MaskSlot& ms : kColourSlots)
+        if (flRead & ms.flMask) return &pctx->buffers[ms.iSlot];
+    return nullptr;
+}
+
+}  // namespace
+
+ULONG ulNClearColourValue(ULONG bits, ULONG ulValue) { return bits < 24 ? ulValue & 0x7fffff : ulValue; }
+
+ULONG ulNClearDepthValue(float fDepth, ULONG bits, ULONG bUseContext, ULONG ulValue) {
+    bits = std::min<ULONG>(bits, 32);
+    if (!(fDepth > 0.0f) || fDepth >= 1.0f || bUseContext == 1) return ulScaled(fDepth, bits);
+    return ulValue;
+}
+
+void N_Clear(ULONG flMask, LONG x, LONG y, LONG cx, LONG cy, ULONG bUseContext, ULONG ulValue) {
+    if (!bNHaveContext()) return;
+    N_Context* pctx = gpNCurrent;
+    if (pctx->pulPackedClip == pctx->builtinPacked) return;  // no window clip list yet
+    const ULONG flClip = pctx->dirty & (N_DIRTY_CLIP_LIST | 0x20u);
+    if (flClip != 0) _NValidate(pctx, flClip);
+
+    const bool bIndexMode = *pulAttr(pctx, N_ATTR_COLOUR_INDEX_MODE) == 1;
+    for (const MaskSlot& ms : kColourSlots) {
+        GLBuffer* pBuffer = pctx->buffers[ms.iSlot].pBuffer;
+        if (!(flMask & ms.flMask) || pBuffer == nullptr) continue;
+        ULONG ul = ulValue;
+        if (bUseContext == 1)
+            ul = bIndexMode ? static_cast<ULONG>(fWord(*pulAttr(pctx, N_ATTR_CLEAR_INDEX)))
+                            : _NPackedClearColour(pctx, pBuffer);
+        _NClearRectSplit(pBuffer, x, y, cx, cy, ulNClearColourValue(pBuffer->bitsPerPixel, ul));
+    }
+
+    N_BoundBuffer& depth = pctx->buffers[kDepthSlot];
+    if ((flMask & 0x900u) && depth.pBuffer != nullptr) {
+        const float fDepth = fWord(*pulAttr(pctx, N_ATTR_CLEAR_DEPTH));
+        _NClearRect(&depth, x, y, cx, cy,
+                    ulNClearDepthValue(fDepth, depth.pBuffer->bitsPerPixel, bUseContext, ulValue), 0);
+    }
+
+    const float fClearAlpha = fWord(pulAttr(pctx, N_ATTR_CLEAR_COLOUR)[3]);
+    for (const MaskSlot& ms : kPlaneSlots) {
+        N_BoundBuffer& slot = pctx->buffers[ms.iSlot];
+        if (!(flMask & ms.flMask) || slot.pBuffer == nullptr) continue;
+        const ULONG ul = bUseContext == 1 ? ulScaled(fClearAlpha, std::min<ULONG>(slot.pBuffer->bitsPerPixel, 32))
+                                          : ulValue;
+        vClearAncillary(slot, x, y, cx, cy, ul);
+    }
+
+    if ((flMask & 0x400u) && pctx->buffers[kAccumSlot].pBuffer != nullptr) _NClearAccum(ulValue);
+
+    N_BoundBuffer& stencil = pctx->buffers[kStencilSlot];
+    if ((flMask & 0x200u) && stencil.pBuffer != nullptr)
+        vClearAncillary(stencil, x, y, cx, cy,
+                        bUseContext == 1 ? *pulAttr(pctx, N_ATTR_CLEAR_STENCIL) : ulValue);
+}
+
+void N_DrawPixels(LONG cx, LONG cy, ULONG ulFormat, ULONG ulType, const void* pvPixels) {
+    if (!bNHaveContext()) return;
+    N_Context* pctx = gpNCurrent;
+    if (!bPixelsDrawn(pctx, kTokenDrawPixels)) return;
+    if (pctx->dirty != 0) _NValidate(pctx, pctx->dirty);
+    const bool bColourForm = ulFormat == kFormatRGB || ulFormat == kFormatRGBA;
+    if (!bColourForm && (*pulAttr(pctx, N_ATTR_MAP_COLOUR) != 0 || (pctx->enableWord & kDrawNeedsPipe))) {
+        _NValidateAndDraw(pctx, nullptr, kPixelPrimDraw, 0);
+        return;
+    }
+    _NDirectDrawPixels(pctx, cx, cy, ulFormat, ulType, pvPixels);
+}
+
+void N_CopyPixels(LONG x, LONG y, LONG cx, LONG cy, ULONG ulSource) {
+    if (!bNHaveContext()) return;
+    N_Context* pctx = gpNCurrent;
+    if (!bPixelsDrawn(pctx, kTokenCopyPixels)) return;
+    if (pctx->dirty != 0) _NValidate(pctx, pctx->dirty);
+    if (*pulAttr(pctx, N_ATTR_MAP_COLOUR) != 0 || ulSource != 0 || (pctx->enableWord & kCopyNeedsPipe)) {
+        _NValidateAndDraw(pctx, nullptr, kPixelPrimCopy, 0);
+        return;
+    }
+    _NDirectCopyPixels(pctx, x, y, cx, cy, ulSource);
+}
+
+LONG N_ReadPixels(LONG x, LONG y, LONG cx, LONG cy, ULONG ulFormat, ULONG ulType, void* pvDest) {
+    if (!bNHaveContext()) return -1;
+    N_Context* pctx = gpNCurrent;
+    // The clip list is left for the next primitive.
+    const ULONG flDirty = pctx->dirty & ~N_DIRTY_CLIP_LIST;
+    if (flDirty != 0) {
+        const ULONG flClip = pctx->dirty & N_DIRTY_CLIP_LIST;
+        _NValidate(pctx, flDirty);
+        pctx->dirty |= flClip;
+    }
+    if (*pulAttr(pctx, N_ATTR_MAP_COLOUR) != 0 || cx <= 0 || cy <= 0) return -1;
+
+    const N_BoundBuffer* pSlot = nullptr;
+    switch (ulFormat) {
+        case 0: case 3: case 4: case 5: case kFormatRGB: case kFormatRGBA: case 9:
+            pSlot = pReadBuffer(pctx);
+            break;
+        case kFormatStencil: pSlot = &pctx->buffers[kStencilSlot]; break;
+        case kFormatDepth: pSlot = &pctx->buffers[kDepthSlot]; break;
+        case kFormatAlpha:
+            pSlot = &pctx->buffers[kAlphaSlot];
+            if (pSlot->pBuffer == nullptr) {
+                // No alpha buffer: every value reads as opaque.
+                if (ulType == kTypeUnsignedByte || ulType == kTypeByte)
+                    std::memset(pvDest, ulType == kTypeByte ? 127 : 255,
+                                static_cast<std::size_t>(cx) * static_cast<std::size_t>(cy));
+                return -1;
+            }
+            break;
+        default:
+            DbgPrint("XXX unknown fast path format in read pixels\n");
+            _NProgrammerError();
+            return -1;
+    }
+    if (pSlot != nullptr && pSlot->pBuffer != nullptr)
+        _NDirectReadPixels(pctx, pSlot, x, y, cx, cy, ulFormat, ulType, pvDest);
+    return -1;
+}

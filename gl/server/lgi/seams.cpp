@@ -1,0 +1,56 @@
+// The lgi layer's parts that are not built yet: each says so on the
+// debugger and answers failure or does nothing.
+#include "seams.h"
+
+namespace {
+
+void vNotAvailable(const char* pszName) { DbgPrint("%s: not available yet\n", pszName); }
+
+}  // namespace
+
+void _NValidate(N_Context*, ULONG) { vNotAvailable(__func__); }
+void _NLoadDither(N_HwRecord*) { vNotAvailable(__func__); }
+ULONG _NPackedClearColour(N_Context*, const GLBuffer*) {
+    vNotAvailable(__func__);
+    return 0;
+}
+
+void _NInitPipeBlocks(N_Context*) { vNotAvailable(__func__); }
+void _NInitPrimPipes(N_Context*) { vNotAvailable(__func__); }
+void _NStageNotAvailable(N_Context*, N_Pipe*) { vNotAvailable(__func__); }
+void _NValidateAndDraw(N_Context*, void*, ULONG, ULONG) { vNotAvailable(__func__); }
+
+void _NExecInlinePrim(N_Context*, ULONG, ULONG, ULONG, const ULONG*) { vNotAvailable(__func__); }
+void N_RasterPos(const float*) { vNotAvailable(__func__); }
+
+void _NAccum(ULONG, float) { vNotAvailable(__func__); }
+void _NClearAccum(ULONG) { vNotAvailable(__func__); }
+void _NClearRectSplit(const GLBuffer*, LONG, LONG, LONG, LONG, ULONG) { vNotAvailable(__func__); }
+void _NClearRect(N_BoundBuffer*, LONG, LONG, LONG, LONG, ULONG, ULONG) { vNotAvailable(__func__); }
+void _NClearHostRect(N_BoundBuffer*, LONG, LONG, LONG, LONG, ULONG) { vNotAvailable(__func__); }
+void _NPutRect(const GLBuffer*, LONG, LONG, LONG, LONG, const ULONG*, ULONG) { vNotAvailable(__func__); }
+void _NPutRectZoom(const GLBuffer*, LONG, LONG, LONG, LONG, const ULONG*, ULONG, ULONG, ULONG, ULONG) {
+    vNotAvailable(__func__);
+}
+void _NGetRow(const GLBuffer*, LONG, LONG, LONG, ULONG*) { vNotAvailable(__func__); }
+void _NCopyRect(const GLBuffer*, LONG, LONG, const GLBuffer*, LONG, LONG, LONG, LONG, ULONG) {
+    vNotAvailable(__func__);
+}
+ULONG _NStereoPages(N_Context*) {
+    vNotAvailable(__func__);
+    return 0;
+}
+void _NDirectReadPixels(N_Context*, const N_BoundBuffer*, LONG, LONG, LONG, LONG, ULONG, ULONG,
+                        void*) {
+    vNotAvailable(__func__);
+}
+
+void _NFeedbackPixelToken(N_Context*, ULONG) { vNotAvailable(__func__); }
+
+void _NDropTexCache(N_Context*) { vNotAvailable(__func__); }
+
+void _NReleaseScratchPixmap(void*) { vNotAvailable(__func__); }
+ULONG _NBoardFlags(GLSRVDEVICE*) {
+    vNotAvailable(__func__);
+    return 0;
+}

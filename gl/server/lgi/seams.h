@@ -1,0 +1,79 @@
+// What the lgi layer's context, command stream and pixel entry points call
+// of the layer's parts that are not built yet: validation, pipeline set-up,
+// primitive execution, the render paths' fills and accumulation, feedback,
+// the texture cache, and the board fields of the display driver's device
+// record. Until a part is built its functions here say so on the debugger
+// ("<name>: not available yet") and answer failure or do nothing; each part
+// replaces its own.
+#pragma once
+
+#include "3d/context.h"
+
+// --- validation ------------------------------------------------------------------------
+// Runs the sub-validators the dirty bits select and clears them.
+void _NValidate(N_Context* pctx, ULONG flDirty);
+// Loads the board's dither matrix for the context's hardware record.
+void _NLoadDither(N_HwRecord* phw);
+// The clear colour (attribute 164) or index (165) packed for a colour buffer.
+ULONG _NPackedClearColour(N_Context* pctx, const GLBuffer* pBuffer);
+
+// --- pipelines --------------------------------------------------------------------------
+// Sets up the context's pipeline blocks and its per-kind dispatch records.
+void _NInitPipeBlocks(N_Context* pctx);
+void _NInitPrimPipes(N_Context* pctx);
+// A fixed stage whose function is not built yet: reports and calls nothing.
+void _NStageNotAvailable(N_Context* pctx, N_Pipe* pipe);
+// Validate-then-draw entry of the pixel, bitmap and raster paths (57-62).
+void _NValidateAndDraw(N_Context* pctx, void* pvSpan, ULONG code, ULONG format);
+
+// --- primitives -------------------------------------------------------------------------
+// Draws an inline primitive of the command stream: kind 63-71, its format
+// mask, n vertices at pulData (already checked to lie in the stream).
+void _NExecInlinePrim(N_Context* pctx, ULONG kind, ULONG format, ULONG n, const ULONG* pulData);
+// Sets the raster position from one vertex (x, y, z, w).
+void N_RasterPos(const float* pfVertex);
+
+// --- render paths -------------------------------------------------------------------------
+void _NAccum(ULONG op, float value);
+void _NClearAccum(ULONG ulValue);
+// Fill a rectangle of a bound board-memory buffer, or of the depth buffer.
+void _NClearRectSplit(const GLBuffer* pBuffer, LONG x, LONG y, LONG cx, LONG cy, ULONG ulValue);
+void _NClearRect(N_BoundBuffer* pSlot, LONG x, LONG y, LONG cx, LONG cy, ULONG ulValue,
+                 ULONG ulExtra);
+// The software clear of a host-memory buffer.
+void _NClearHostRect(N_BoundBuffer* pSlot, LONG x0, LONG y0, LONG x1, LONG y1, ULONG ulValue);
+// --- image transfers of the GL layer -------------------------------------------------------
+// Writes cx x cy 32-bit pixels (rows of cx words, the first row at window
+// row yBottom, later rows above it) into a buffer from window column x;
+// flConvert set: the words carry one-byte values in their top four bits.
+void _NPutRect(const GLBuffer* pBuffer, LONG x, LONG yBottom, LONG cx, LONG cy, const ULONG* pulPixels,
+               ULONG flConvert);
+// The zoomed write: the source image stretched by the integer and 16-bit
+// fractional parts of both zooms.
+void _NPutRectZoom(const GLBuffer* pBuffer, LONG x, LONG yBottom, LONG cx, LONG cy, const ULONG* pulPixels,
+                   ULONG ulZoomXInt, ULONG ulZoomXFrac, ULONG ulZoomYInt, ULONG ulZoomYFrac);
+// Reads a row of cx 32-bit pixels of a buffer at window position (x, y).
+void _NGetRow(const GLBuffer* pBuffer, LONG x, LONG y, LONG cx, ULONG* pulPixels);
+// Copies a rectangle (window coordinates, top row first) from one buffer to
+// another; ulMode 1 copies both halves of a stereo frame buffer.
+void _NCopyRect(const GLBuffer* pSrc, LONG xSrc, LONG ySrc, const GLBuffer* pDst, LONG x, LONG y,
+                LONG cx, LONG cy, ULONG ulMode);
+// Reads what the board serves of a read-pixels request from a bound buffer.
+void _NDirectReadPixels(N_Context* pctx, const N_BoundBuffer* pSlot, LONG x, LONG y, LONG cx,
+                        LONG cy, ULONG ulFormat, ULONG ulType, void* pvDest);
+// Whether the active page configuration runs stereo.
+ULONG _NStereoPages(N_Context* pctx);
+
+// --- selection and feedback ---------------------------------------------------------------
+// Appends a pixel token (0x705 draw, 0x706 copy) to the feedback buffer.
+void _NFeedbackPixelToken(N_Context* pctx, ULONG ulToken);
+
+// --- textures -----------------------------------------------------------------------------
+// Drops the context's texture cache with all its entries.
+void _NDropTexCache(N_Context* pctx);
+
+// --- the GL layer and the display driver ---------------------------------------------------
+// Releases a scratch pixmap record of the context.
+void _NReleaseScratchPixmap(void* pvPixmap);
+// The flags of the board configuration of a device (BCF_...).
+ULONG _NBoardFlags(GLSRVDEVICE* pDevice);

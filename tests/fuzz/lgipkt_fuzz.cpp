@@ -1,0 +1,44 @@
+// Fuzz target of the lgi layer's command stream. An input is a buffer of
+// 32-bit little-endian words handed to N_DispatchPackets whole, on a context
+// made current once and put back to its new state before each input. The commands that carry a server address
+// (16, 17, 22, 24) come only from the server itself; every word that would
+// name one of them is turned into a no-op before the run, so the fuzzer
+// works on everything else: counts, ids, table words, dirty bits, stack
+// operations, draw commands that run past the buffer.
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "3d/context.h"
+#include "platform/debug.h"
+
+GLSRVDEVICE* __glDeviceRecord(void) { return nullptr; }
+
+namespace {
+N_Context* gpctx = nullptr;
+}
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    vnx::debug::set_echo(false);
+    N_Init(nullptr, nullptr, 0, 0);
+    gpctx = N_CreateContext(0);
+    N_MakeCurrent(gpctx);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    std::vector<ULONG> words(size / 4);
+    if (!words.empty()) std::memcpy(words.data(), data, words.size() * 4);
+    for (ULONG& w : words) {
+        if (w == N_PKT_SAVE_STATE || w == N_PKT_GET_ATTR || w == N_PKT_RESTORE_STATE ||
+            w == N_PKT_SET_ATTR_INDIRECT)
+            w = N_PKT_NOP;
+    }
+    if (gpctx == nullptr) return 0;
+    gpctx->sb = gNDefaultState;
+    gpctx->dirty = N_DIRTY_ALL;
+    N_DispatchPackets(words.data(), static_cast<LONG>(words.size()));
+    vnx::debug::clear();
+    return 0;
+}
