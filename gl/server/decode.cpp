@@ -67,14 +67,14 @@ void vFastPath(GLClient* pgc, const FASTROW& row, const BYTE* pjArgs) {
 }
 
 void vTraceError(const char* pszRequest, const char* pszError) {
-    if (__glXDebugTrace) __glXDebugPrint("GL error: %s : %s\n", pszRequest, pszError);
+    if (__glXDebugFlag) __glXDebugPrint("GL error: %s : %s\n", pszRequest, pszError);
 }
 
 }  // namespace
 
 LONG __glXCheckContext(GLClient* pgc, const char* pszRequest, GLContext* gc) {
-    if (gc == nullptr || gc->drawable == nullptr) {
-        if (__glXDebugTrace) __glXDebugPrint("%s: no context with a drawable\n", pszRequest);
+    if (gc == nullptr || gc->pdraw == nullptr) {
+        if (__glXDebugFlag) __glXDebugPrint("%s: no context with a drawable\n", pszRequest);
         return -1;
     }
     pgc->gc = gc;
@@ -105,13 +105,13 @@ ULONG __glXRenderStream(GLClient* pgc, const xGLXRenderReq* pReq, const BYTE* pj
         // A command must hold its header, keep the stream 4-aligned and end
         // inside the stream; one that does not is not run.
         if (cj < sizeof(__GLXrenderHeader) || cj % 4 != 0 || cj > cjLeft) break;
-        const FASTROW* pFast = gc->renderTable == __glXBeginEndTable && __glXBeginEndTable != nullptr
+        const FASTROW* pFast = gc->pRenderTable == __glXRenderBeginEndTable && __glXRenderBeginEndTable != nullptr
                                    ? pFastRow(opcode)
                                    : nullptr;
         if (pFast != nullptr) {
             if (cj < sizeof(__GLXrenderHeader) + pFast->cFloats * sizeof(float)) break;
             vFastPath(pgc, *pFast, pj + sizeof(__GLXrenderHeader));
-        } else if (__GLXdispatchFn* pTable = gc->renderTable) {
+        } else if (const __GLXdispatchFn* pTable = gc->pRenderTable) {
             pTable[opcode](pgc, pj);
         }
         cjLeft -= cj;
@@ -130,7 +130,7 @@ BOOL __glRunHalf(GLClient* pgc) {
     const ULONG offWrite = ulShared(&half.pHeader->writeOffset);
     if (offRead < sizeof(SMSegmentHeader) || offRead % 4 != 0 || offWrite < offRead ||
         half.cjHalf < kStreamGuard || offWrite > half.cjHalf - kStreamGuard) {
-        if (__glXDebugTrace)
+        if (__glXDebugFlag)
             __glXDebugPrint("%s: stream %u..%u outside the half\n", __func__, offRead, offWrite);
         return TRUE;
     }
@@ -169,19 +169,21 @@ void vLargeToList(GLClient* pgc, const SMHalf& half, const BYTE* pjCommand, ULON
     }
     if (ulStatus == 0) {
         *plc = GLLargeCommand{cjTotal, cjTotal, 1, 0, 0, pj, 0};
-        gc->largeCommand = plc;
+        gc->pLarge = plc;
         if (__glXAppendLargeChunk(pgc) == 0) return;  // the list owns it now
     } else {
         vSetStatus(half, ulStatus);
     }
     if (pj != nullptr) LocalFree(pj);
     if (plc != nullptr) LocalFree(plc);
-    gc->largeCommand = nullptr;
+    gc->pLarge = nullptr;
 }
 
 // Otherwise it runs at once: the command without its length word, so the
-// handler finds the opcode word and the arguments at +4 as in a normal
-// command, and the out-of-line data behind it.
+// handler finds the arguments at +4 as in a normal command and the
+// out-of-line data behind them. The first word is a render header of
+// length 0 with the opcode, and the client's cjLarge holds the whole
+// length while the handler runs, so the handler can bound what it reads.
 void vLargeRun(GLClient* pgc, const SMHalf& half, const BYTE* pjCommand, ULONG cjInline,
                ULONG opcode, ULONG ulData, ULONG cjData) {
     const ULONG cjBuffer = cjInline - 4 + cjData;
@@ -191,13 +193,17 @@ void vLargeRun(GLClient* pgc, const SMHalf& half, const BYTE* pjCommand, ULONG c
         return;
     }
     std::memcpy(pj, pjCommand + 4, cjInline - 4);
-    std::memcpy(pj, &opcode, sizeof opcode);  // the opcode as it was checked
+    // The opcode as it was checked, whatever the client wrote since.
+    const __GLXrenderHeader hdr{0, static_cast<USHORT>(opcode)};
+    std::memcpy(pj, &hdr, sizeof hdr);
     if (!__glReadClientMemory(pj + cjInline - 4, ulData, cjData)) {
         vSetStatus(half, SM_STATUS_INVALID);
     } else if (opcode >= GLX_RENDER_TABLE_SIZE) {
         vSetStatus(half, SM_STATUS_INVALID);
-    } else if (__GLXdispatchFn* pTable = pgc->gc->renderTable) {
+    } else if (const __GLXdispatchFn* pTable = pgc->gc->pRenderTable) {
+        pgc->cjLarge = cjBuffer;
         pTable[opcode](pgc, pj);
+        pgc->cjLarge = 0;
     }
     LocalFree(pj);
 }
@@ -233,7 +239,7 @@ BOOL __glRenderLarge(GLClient* pgc) {
         return TRUE;
     }
     // The inline part is copied before anything looks at it again.
-    if (pgc->gc->listCompile)
+    if (pgc->gc->bCompiling)
         vLargeToList(pgc, half, pjCommand, cjInline, opcode, ulData, cjData);
     else
         vLargeRun(pgc, half, pjCommand, cjInline, opcode, ulData, cjData);

@@ -34,6 +34,7 @@ struct GLClient {
     ULONG errorDetail;     // 5 the render-stream decoder's error detail
     ULONG hClient;         // its handle: the segment id the client names it by
     HANDLE hOwner;         // the process it serves (EngGetProcessHandle at creation)
+    ULONG cjLarge;         // while a large render command runs: its length in bytes
 };
 
 // The server's record of a display device, made by DrvEnableEscape; one per

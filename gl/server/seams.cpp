@@ -98,8 +98,8 @@ XLATEOBJ* pxoFromEngineHandle(ULONG hxo) {
 }
 
 __GLXdispatchFn* __glXSingleTable = nullptr;
-__GLXdispatchFn* __glXBeginEndTable = nullptr;
-ULONG __glXDebugTrace = 0;
+__GLXdispatchFn* __glXRenderBeginEndTable = nullptr;
+ULONG __glXDebugFlag = 0;
 ULONG __glXSetError(GLClient*, const char*, ULONG) {
     vNotAvailable(__func__);
     return 0;

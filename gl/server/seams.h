@@ -78,9 +78,9 @@ XLATEOBJ* pxoFromEngineHandle(ULONG hxo);
 // the inside-Begin/End render table (GLX_RENDER_TABLE_SIZE entries); null
 // until the tables are built.
 extern __GLXdispatchFn* __glXSingleTable;
-extern __GLXdispatchFn* __glXBeginEndTable;
+extern __GLXdispatchFn* __glXRenderBeginEndTable;
 // The debug-trace flag: GL and stream errors are printed while it is set.
-extern ULONG __glXDebugTrace;
+extern ULONG __glXDebugFlag;
 // Records a GL error in the client's current context (first error wins); 0.
 ULONG __glXSetError(GLClient* pgc, const char* pszRequest, ULONG glError);
 // The names of requests, for messages.

@@ -14,6 +14,27 @@
 
 struct GLContext;
 
+// The record of a large render command handed to the display list being
+// compiled: seven words {total length, total length, 1, 0, 0, buffer, 0}.
+struct GLLargeCommand {
+    ULONG cjTotal;
+    ULONG cjTotal2;
+    ULONG ulOne;
+    ULONG ul3;
+    ULONG ul4;
+    BYTE* pjBuffer;
+    ULONG ul6;
+};
+
+// Feedback types GL_2D .. GL_4D_COLOR_TEXTURE.
+#define GL_2D 0x600u
+#define GL_4D_COLOR_TEXTURE 0x604u
+// GL errors the segment's requests raise.
+#define GL_INVALID_ENUM 0x500u
+#define GL_INVALID_VALUE 0x501u
+#define GL_INVALID_OPERATION 0x502u
+#define GL_OUT_OF_MEMORY 0x505u
+
 // --- mapping (segment.cpp) ---------------------------------------------------------------
 // Maps the section the client announced (its handle in the client process,
 // its size) and points the client's view at the first half, whose `client`

@@ -17,17 +17,17 @@ ULONG ulDepth(float z) {
 
 void __glXSelectHit(void* pvContext, const ULONG* pNames, ULONG cNames, float zMin, float zMax) {
     auto* gc = static_cast<GLContext*>(pvContext);
-    gc->selectHits += 1;
-    const ULONG cWords = gc->selectBuffer != nullptr ? gc->selectSize : 0;
-    ULONG i = gc->selectIndex < cWords ? gc->selectIndex : cWords;
+    gc->cHits += 1;
+    const ULONG cWords = gc->pSelectBuffer != nullptr ? gc->cSelectBuffer : 0;
+    ULONG i = gc->iSelectWrite < cWords ? gc->iSelectWrite : cWords;
     const ULONG cRoom = cWords - i;
     const ULONG aulHead[3] = {cNames, ulDepth(zMin), ulDepth(zMax)};
     ULONG cStore = cNames;
     if (std::uint64_t{cNames} + 3 > cRoom) {
-        gc->selectOverflow = 1;
+        gc->bSelectOverflow = 1;
         cStore = cRoom > 3 ? cRoom - 3 : 0;
     }
-    for (ULONG k = 0; k < 3 && i < cWords; ++k) gc->selectBuffer[i++] = aulHead[k];
-    for (ULONG k = 0; k < cStore; ++k) gc->selectBuffer[i++] = pNames[k];
-    gc->selectIndex = i;
+    for (ULONG k = 0; k < 3 && i < cWords; ++k) gc->pSelectBuffer[i++] = aulHead[k];
+    for (ULONG k = 0; k < cStore; ++k) gc->pSelectBuffer[i++] = pNames[k];
+    gc->iSelectWrite = i;
 }

@@ -54,7 +54,7 @@ ULONG ulOpen(GLClient* pgc, const SINGLE& s, ULONG cjNeeded, bool bRefuseInBegin
     const LONG lCheck = __glXCheckContext(pgc, pszName, pgc->gc);
     if (lCheck != 0) return static_cast<ULONG>(lCheck);
     if (s.cj < cjNeeded) return BadLength;
-    if (bRefuseInBegin && pgc->gc->inBegin) {
+    if (bRefuseInBegin && pgc->gc->bInBegin) {
         __glXSetError(pgc, pszName, GL_INVALID_OPERATION);
         return BadAccess;
     }
@@ -150,9 +150,9 @@ ULONG __glXDisp_FeedbackBuffer(GLClient* pgc, const void* pRequest) {
     if (cWords < 0) return ulError(pgc, s, GL_INVALID_VALUE, BadValue);
     if (gc->renderMode == GL_FEEDBACK) return ulError(pgc, s, GL_INVALID_OPERATION, BadAccess);
     __glXFlushPending(pgc);
-    if (!bSizeBuffer(&gc->feedbackBuffer, &gc->feedbackSize, static_cast<ULONG>(cWords)))
+    if (!bSizeBuffer(&gc->pFeedbackBuffer, &gc->cFeedbackBuffer, static_cast<ULONG>(cWords)))
         return ulError(pgc, s, GL_OUT_OF_MEMORY, BadAlloc);
-    gc->feedbackType = iType - GL_2D;
+    gc->iFeedbackType = iType - GL_2D;
     return 0;
 }
 
@@ -165,7 +165,7 @@ ULONG __glXDisp_SelectBuffer(GLClient* pgc, const void* pRequest) {
     if (cWords < 0) return ulError(pgc, s, GL_INVALID_VALUE, BadValue);
     if (gc->renderMode == GL_SELECT) return ulError(pgc, s, GL_INVALID_OPERATION, BadAccess);
     __glXFlushPending(pgc);
-    if (!bSizeBuffer(&gc->selectBuffer, &gc->selectSize, static_cast<ULONG>(cWords)))
+    if (!bSizeBuffer(&gc->pSelectBuffer, &gc->cSelectBuffer, static_cast<ULONG>(cWords)))
         return ulError(pgc, s, GL_OUT_OF_MEMORY, BadAlloc);
     return 0;
 }
@@ -180,8 +180,8 @@ ULONG __glXDisp_RenderMode(GLClient* pgc, const void* pRequest) {
     r.pad3 = gc->renderMode;
     const ULONG newMode = s.word(8);
     ULONG glError = 0;
-    if (newMode == GL_FEEDBACK && gc->feedbackBuffer == nullptr) glError = GL_INVALID_OPERATION;
-    else if (newMode == GL_SELECT && gc->selectBuffer == nullptr) glError = GL_INVALID_OPERATION;
+    if (newMode == GL_FEEDBACK && gc->pFeedbackBuffer == nullptr) glError = GL_INVALID_OPERATION;
+    else if (newMode == GL_SELECT && gc->pSelectBuffer == nullptr) glError = GL_INVALID_OPERATION;
     else if (newMode != GL_RENDER && newMode != GL_FEEDBACK && newMode != GL_SELECT)
         glError = GL_INVALID_ENUM;
     if (glError != 0) {
@@ -198,13 +198,13 @@ ULONG __glXDisp_RenderMode(GLClient* pgc, const void* pRequest) {
         N_EndFeedback(&cValues);
         r.retval = r.size = static_cast<ULONG>(cValues);
         // An overflow (-1) sends no data; a count is never taken beyond the buffer.
-        if (cValues > 0) cWords = static_cast<ULONG>(cValues) < gc->feedbackSize ? cValues : gc->feedbackSize;
-        pvData = gc->feedbackBuffer;
+        if (cValues > 0) cWords = static_cast<ULONG>(cValues) < gc->cFeedbackBuffer ? cValues : gc->cFeedbackBuffer;
+        pvData = gc->pFeedbackBuffer;
     } else if (gc->renderMode == GL_SELECT) {
-        r.retval = gc->selectOverflow ? 0u - gc->selectHits : gc->selectHits;
-        cWords = gc->selectIndex < gc->selectSize ? gc->selectIndex : gc->selectSize;
+        r.retval = gc->bSelectOverflow ? 0u - gc->cHits : gc->cHits;
+        cWords = gc->iSelectWrite < gc->cSelectBuffer ? gc->iSelectWrite : gc->cSelectBuffer;
         r.size = cWords;
-        pvData = gc->selectBuffer;
+        pvData = gc->pSelectBuffer;
     }
     r.length = cWords;
     __glXSendReply(&r, sizeof r, pvData, cWords * 4);
@@ -213,11 +213,12 @@ ULONG __glXDisp_RenderMode(GLClient* pgc, const void* pRequest) {
     if (newMode == GL_RENDER) {
         N_SetStateBlockAttrWord(35, 0);
     } else if (newMode == GL_FEEDBACK) {
-        N_BeginFeedback(gc->feedbackBuffer, gc->feedbackSize, gc->feedbackType);
+        N_BeginFeedback(reinterpret_cast<float*>(gc->pFeedbackBuffer), gc->cFeedbackBuffer,
+                        gc->iFeedbackType);
     } else {
-        gc->selectIndex = 0;
-        gc->selectOverflow = 0;
-        gc->selectHits = 0;
+        gc->iSelectWrite = 0;
+        gc->bSelectOverflow = 0;
+        gc->cHits = 0;
         N_InitNames();
         N_SetStateBlockAttrWord(35, 1);
         N_SetSelectCallback(__glXSelectHit, gc);

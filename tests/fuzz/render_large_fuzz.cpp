@@ -4,13 +4,20 @@
 //   bytes 1-4   clientDataSize
 //   bytes 9..   the command in large form, written at the half's first command
 // The display list's stand-in refuses every command, so the server frees
-// what it made; a handler reads the opcode word and the arguments.
+// what it made; a handler reads the whole command.
 #include "segment_fuzz.h"
 
 namespace {
 
-ULONG ReadLarge(GLClient*, const void* pRequest) {
-    segment_fuzz::gSink = *static_cast<const volatile BYTE*>(pRequest);
+// Reads the whole command as its header and the client's cjLarge give it.
+ULONG ReadLarge(GLClient* pgc, const void* pRequest) {
+    const auto* pj = static_cast<const BYTE*>(pRequest);
+    USHORT cj;
+    std::memcpy(&cj, pj, sizeof cj);
+    const ULONG cjAll = cj != 0 ? cj : pgc->cjLarge;
+    ULONG sum = 0;
+    for (ULONG i = 0; i < cjAll; ++i) sum += pj[i];
+    segment_fuzz::gSink = sum;
     return 0;
 }
 
@@ -26,12 +33,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ph->clientDataSize = Word(data, size, 1);
     ph->clientData = (data[0] & 2) ? Word(data, size, 5)
                                    : static_cast<ULONG>(reinterpret_cast<std::uintptr_t>(h.pjClient));
-    h.gc.listCompile = data[0] & 1;
-    h.gc.renderTable = large.data();
+    h.gc.bCompiling = data[0] & 1;
+    h.gc.pRenderTable = large.data();
     glsrv_double::gAnswers.ulAppend = BadAlloc;
     __glRenderLarge(h.pgc);
-    h.gc.renderTable = h.render.data();
-    h.gc.listCompile = 0;
+    h.gc.pRenderTable = h.render.data();
+    h.gc.bCompiling = 0;
     Done();
     return 0;
 }

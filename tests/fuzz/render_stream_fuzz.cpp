@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Place(h, data, size, 9);
     if (data[0] & 2) Header(h)->writeOffset = Word(data, size, 1);
     if (data[0] & 4) Header(h)->readOffset = Word(data, size, 5);
-    h.gc.renderTable = (data[0] & 1) ? h.beginEnd.data() : h.render.data();
+    h.gc.pRenderTable = (data[0] & 1) ? h.beginEnd.data() : h.render.data();
     __glRunHalf(h.pgc);
     Done();
     return 0;

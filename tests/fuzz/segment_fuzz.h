@@ -73,10 +73,10 @@ inline Harness& Get() {
         p->single[X_GLsop_Finish] = __glXDisp_Finish;
         p->single[X_GLsop_Flush] = __glXDisp_Flush;
         __glXSingleTable = p->single.data();
-        __glXBeginEndTable = p->beginEnd.data();
-        p->gc.drawable = reinterpret_cast<GLDrawable*>(0x4000);
+        __glXRenderBeginEndTable = p->beginEnd.data();
+        p->gc.pdraw = reinterpret_cast<GLDrawable*>(0x4000);
         p->gc.renderMode = GL_RENDER;
-        p->gc.renderTable = p->render.data();
+        p->gc.pRenderTable = p->render.data();
         ulRegisterContext(&p->gc);
         p->pgc->gc = &p->gc;
         p->pjClient = static_cast<BYTE*>(mmap(nullptr, 4096, PROT_READ | PROT_WRITE,

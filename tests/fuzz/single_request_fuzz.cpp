@@ -20,12 +20,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (data[0] & 0x10) ph->readOffset = Word(data, size, 5);
     ph->clientData = (data[0] & 0x20) ? static_cast<ULONG>(reinterpret_cast<std::uintptr_t>(h.pjClient))
                                       : Word(data, size, 9);
-    h.gc.inBegin = data[0] & 1;
+    h.gc.bInBegin = data[0] & 1;
     const ULONG modes[] = {GL_RENDER, GL_FEEDBACK, GL_SELECT, GL_RENDER};
     const ULONG mode = modes[(data[0] >> 1) & 3];
     // A mode needs its buffer, as RenderMode leaves it.
-    if ((mode != GL_FEEDBACK || h.gc.feedbackBuffer != nullptr) &&
-        (mode != GL_SELECT || h.gc.selectBuffer != nullptr))
+    if ((mode != GL_FEEDBACK || h.gc.pFeedbackBuffer != nullptr) &&
+        (mode != GL_SELECT || h.gc.pSelectBuffer != nullptr))
         h.gc.renderMode = mode;
     __glSingleRequest(h.pgc);
     if ((data[0] & 8) && h.gc.renderMode == GL_SELECT) {

@@ -15,7 +15,7 @@ namespace {
 GLDrawable* const kDrawable = reinterpret_cast<GLDrawable*>(0x4000);
 GLContext WithDrawable() {
     GLContext gc{};
-    gc.drawable = kDrawable;
+    gc.pdraw = kDrawable;
     return gc;
 }
 GLContext gContextA = WithDrawable();
@@ -117,8 +117,8 @@ WNDOBJ* pwoFromEngineHandle(ULONG h) { return h == kWindowHandle ? kWindow : nul
 XLATEOBJ* pxoFromEngineHandle(ULONG) { return nullptr; }
 
 __GLXdispatchFn* __glXSingleTable = SingleTable();
-__GLXdispatchFn* __glXBeginEndTable = nullptr;
-ULONG __glXDebugTrace = 0;
+__GLXdispatchFn* __glXRenderBeginEndTable = nullptr;
+ULONG __glXDebugFlag = 0;
 ULONG __glXSetError(GLClient* pgc, const char* pszRequest, ULONG glError) {
     Note(__func__, {U(pgc), glError});
     gRecord.calls.back().text = pszRequest;

@@ -28,15 +28,16 @@ std::uintptr_t U(const void* p) { return reinterpret_cast<std::uintptr_t>(p); }
 struct Ran {
     ULONG opcode;
     std::vector<BYTE> bytes;
+    ULONG cjLarge;  // the client's cjLarge during the call
 };
 std::vector<Ran> gRan;
 size_t gcjSeen = 8;  // bytes of each request the handlers keep
 
-ULONG RenderHandler(GLClient*, const void* pRequest) {
+ULONG RenderHandler(GLClient* pgc, const void* pRequest) {
     const auto* pj = static_cast<const BYTE*>(pRequest);
     USHORT opcode;
     std::memcpy(&opcode, pj + 2, sizeof opcode);
-    gRan.push_back(Ran{opcode, std::vector<BYTE>(pj, pj + gcjSeen)});
+    gRan.push_back(Ran{opcode, std::vector<BYTE>(pj, pj + gcjSeen), pgc->cjLarge});
     return 0;
 }
 
@@ -77,9 +78,9 @@ class SegmentsTest : public ::testing::Test {
         table_.assign(GLX_RENDER_TABLE_SIZE, RenderHandler);
         beginEnd_.assign(GLX_RENDER_TABLE_SIZE, RenderHandler);
         gc_ = GLContext{};
-        gc_.drawable = reinterpret_cast<GLDrawable*>(0x4000);
+        gc_.pdraw = reinterpret_cast<GLDrawable*>(0x4000);
         gc_.renderMode = GL_RENDER;
-        gc_.renderTable = table_.data();
+        gc_.pRenderTable = table_.data();
         dhrc_ = ulRegisterContext(&gc_);
         pgc_->gc = &gc_;
         savedSingle_ = __glXSingleTable;
@@ -90,15 +91,15 @@ class SegmentsTest : public ::testing::Test {
         single_[X_GLsop_Finish] = __glXDisp_Finish;
         single_[X_GLsop_Flush] = __glXDisp_Flush;
         __glXSingleTable = single_.data();
-        __glXBeginEndTable = beginEnd_.data();
+        __glXRenderBeginEndTable = beginEnd_.data();
     }
     void TearDown() override {
         __glXSingleTable = savedSingle_;
-        __glXBeginEndTable = nullptr;
+        __glXRenderBeginEndTable = nullptr;
         pgc_->gc = nullptr;
         vUnregisterContext(&gc_);
-        LocalFree(gc_.selectBuffer);
-        LocalFree(gc_.feedbackBuffer);
+        LocalFree(gc_.pSelectBuffer);
+        LocalFree(gc_.pFeedbackBuffer);
         InitGLSrvDll(nullptr, GLSRV_PROCESS_DETACH, nullptr);
         vnx::faults::clear();
         vnx::debug::clear();
@@ -191,10 +192,10 @@ TEST_F(SegmentsTest, StreamDecoder) {
     }
     // Stream errors are printed only while the debug trace is on.
     EXPECT_EQ(vnx::debug::take(), "");
-    __glXDebugTrace = 1;
+    __glXDebugFlag = 1;
     Decode(glx::RawRender(4, 5000));
     Decode(glx::Stream({shade, zero, view}));
-    __glXDebugTrace = 0;
+    __glXDebugFlag = 0;
     EXPECT_EQ(vnx::debug::take(),
               "GL error: X_GLXRender : GLXBadRenderRequest\nGL error: X_GLXRender : BadLength\n");
 }
@@ -202,9 +203,9 @@ TEST_F(SegmentsTest, StreamDecoder) {
 // A context without a drawable, or a tag that names no context, refuses the
 // whole stream.
 TEST_F(SegmentsTest, ContextCheckRefusesTheStream) {
-    gc_.drawable = nullptr;
+    gc_.pdraw = nullptr;
     EXPECT_EQ(Decode(glx::Render("ShadeModel", {1})), static_cast<ULONG>(-1));
-    gc_.drawable = reinterpret_cast<GLDrawable*>(0x4000);
+    gc_.pdraw = reinterpret_cast<GLDrawable*>(0x4000);
     xGLXRenderReq req{0, X_GLXRender, 8, dhrc_ + 100};
     EXPECT_EQ(__glXRenderStream(pgc_, &req, At(SM_FIRST_COMMAND), 8), static_cast<ULONG>(-1));
     EXPECT_TRUE(gRan.empty());
@@ -216,7 +217,7 @@ TEST_F(SegmentsTest, ContextCheckRefusesTheStream) {
 // by the primitive buffer's step; other commands go to the table; a fast
 // command too short for its arguments stops the stream unrun.
 TEST_F(SegmentsTest, FastPathInsideBeginEnd) {
-    gc_.renderTable = beginEnd_.data();
+    gc_.pRenderTable = beginEnd_.data();
     gAnswers.ulFull = 1;
     const std::uintptr_t rec = U(kVertexRecord);
     EXPECT_EQ(Decode(glx::Stream({
@@ -265,7 +266,7 @@ TEST_F(SegmentsTest, FastPathInsideBeginEnd) {
               BadLength);
     EXPECT_EQ(CallNames(), std::vector<std::string>{"__glXValidateOnBind"});
     // Outside Begin/End the same commands go to the table.
-    gc_.renderTable = table_.data();
+    gc_.pRenderTable = table_.data();
     gRan.clear();
     EXPECT_EQ(Decode(glx::Render("Vertex3fv", {0, 0, 0})), 0u);
     EXPECT_EQ(RanOpcodes(), std::vector<ULONG>{70});
@@ -382,11 +383,11 @@ TEST_F(SegmentsTest, SingleRequestPath) {
     EXPECT_EQ(__glXDisp_Flush(pgc_, glx::Single("Flush").data()), 0u);
     EXPECT_EQ(CallNames(), (std::vector<std::string>{"__glXValidateOnBind", "__glXFlushPending",
                                                       "__glXWaitPending", "N_Flush"}));
-    gc_.inBegin = 1;
+    gc_.bInBegin = 1;
     EXPECT_EQ(__glXDisp_Flush(pgc_, glx::Single("Flush").data()), BadAccess);
     EXPECT_EQ(__glXDisp_Finish(pgc_, glx::Single("Finish").data()), BadAccess);
     EXPECT_EQ(gc_.error, GL_INVALID_OPERATION);
-    gc_.inBegin = 0;
+    gc_.bInBegin = 0;
 
     glx::Bytes shortReq = glx::Single("Finish");
     shortReq[2] = 1;  // 4 bytes: no room for its context tag
@@ -412,7 +413,7 @@ TEST_F(SegmentsTest, FeedbackBuffer) {
         LONG size;
         ULONG type;
         ULONG mode;
-        ULONG inBegin;
+        ULONG bInBegin;
         ULONG x;
         ULONG gl;
     };
@@ -429,20 +430,20 @@ TEST_F(SegmentsTest, FeedbackBuffer) {
         SCOPED_TRACE(row.what);
         gc_.error = 0;
         gc_.renderMode = row.mode;
-        gc_.inBegin = row.inBegin;
+        gc_.bInBegin = row.bInBegin;
         const glx::Bytes req =
             glx::Single("FeedbackBuffer", {static_cast<ULONG>(row.size), row.type});
         EXPECT_EQ(__glXDisp_FeedbackBuffer(pgc_, req.data()), row.x);
         EXPECT_EQ(gc_.error, row.gl);
     }
-    EXPECT_EQ(gc_.feedbackSize, 6u);
-    EXPECT_NE(gc_.feedbackBuffer, nullptr);
-    EXPECT_EQ(gc_.feedbackType, 4u);
+    EXPECT_EQ(gc_.cFeedbackBuffer, 6u);
+    EXPECT_NE(gc_.pFeedbackBuffer, nullptr);
+    EXPECT_EQ(gc_.iFeedbackType, 4u);
     // A request too short for its type is a length error and changes nothing.
     glx::Bytes shortReq = glx::Single("FeedbackBuffer", {1, 0x600});
     shortReq[2] = 3;
     EXPECT_EQ(__glXDisp_FeedbackBuffer(pgc_, shortReq.data()), BadLength);
-    EXPECT_EQ(gc_.feedbackSize, 6u);
+    EXPECT_EQ(gc_.cFeedbackBuffer, 6u);
 
     // Into feedback and out again, with an overflow.
     gc_.renderMode = GL_RENDER;
@@ -451,7 +452,7 @@ TEST_F(SegmentsTest, FeedbackBuffer) {
     EXPECT_EQ(rep.word16, GL_FEEDBACK);
     EXPECT_EQ(gRecord.calls.back().name, "N_BeginFeedback");
     EXPECT_EQ(gRecord.calls.back().args,
-              (std::vector<std::uintptr_t>{U(gc_.feedbackBuffer), 6, 4}));
+              (std::vector<std::uintptr_t>{U(gc_.pFeedbackBuffer), 6, 4}));
     gAnswers.lFeedback = -1;
     rep = Single(glx::Single("RenderMode", {GL_RENDER}));
     EXPECT_EQ(rep.retval, 0xFFFFFFFFu);
@@ -460,7 +461,8 @@ TEST_F(SegmentsTest, FeedbackBuffer) {
     EXPECT_EQ(Header()->replyInClientMemory, 0u);
     // A count the lgi layer gives beyond the buffer sends only the buffer.
     Single(glx::Single("RenderMode", {GL_FEEDBACK}));
-    gc_.feedbackBuffer[5] = 2.5f;
+    const float f25 = 2.5f;
+    std::memcpy(&gc_.pFeedbackBuffer[5], &f25, 4);
     gAnswers.lFeedback = 9;
     rep = Single(glx::Single("RenderMode", {GL_RENDER}));
     EXPECT_EQ(rep.retval, 9u);
@@ -503,8 +505,8 @@ TEST_F(SegmentsTest, SelectionOverflows) {
     EXPECT_EQ(gRecord.calls.back().args, (std::vector<std::uintptr_t>{35, 0}));
 
     // Selection without a buffer, and a mode that does not exist, keep the mode.
-    LocalFree(gc_.selectBuffer);
-    gc_.selectBuffer = nullptr;
+    LocalFree(gc_.pSelectBuffer);
+    gc_.pSelectBuffer = nullptr;
     gc_.error = 0;
     rep = Single(glx::Single("RenderMode", {GL_SELECT}));
     EXPECT_EQ(rep.word16, GL_RENDER);
@@ -537,20 +539,20 @@ TEST_F(SegmentsTest, HitRecords) {
     for (const Row& row : rows) {
         SCOPED_TRACE(std::to_string(row.size) + " " + std::to_string(row.index));
         std::vector<ULONG> buffer(row.size + 1, 0);
-        gc_.selectBuffer = buffer.data();
-        gc_.selectSize = row.size;
-        gc_.selectIndex = row.index;
-        gc_.selectOverflow = 0;
-        gc_.selectHits = 0;
+        gc_.pSelectBuffer = buffer.data();
+        gc_.cSelectBuffer = row.size;
+        gc_.iSelectWrite = row.index;
+        gc_.bSelectOverflow = 0;
+        gc_.cHits = 0;
         __glXSelectHit(&gc_, names, row.cNames, -5.0f, 1e12f);
         const ULONG start = row.index < row.size ? row.index : row.size;
         EXPECT_EQ(std::vector<ULONG>(buffer.begin() + start, buffer.begin() + row.size), row.words);
         EXPECT_EQ(buffer[row.size], 0u) << "nothing past the buffer";
-        EXPECT_EQ(gc_.selectOverflow, row.overflow);
-        EXPECT_EQ(gc_.selectHits, 1u);
-        EXPECT_EQ(gc_.selectIndex, row.overflow ? row.size : start + row.cNames + 3);
+        EXPECT_EQ(gc_.bSelectOverflow, row.overflow);
+        EXPECT_EQ(gc_.cHits, 1u);
+        EXPECT_EQ(gc_.iSelectWrite, row.overflow ? row.size : start + row.cNames + 3);
     }
-    gc_.selectBuffer = nullptr;
+    gc_.pSelectBuffer = nullptr;
 }
 
 // Large render commands: run at once with the out-of-line data behind the
@@ -570,13 +572,16 @@ TEST_F(SegmentsTest, LargeCommands) {
         gRecord.calls.clear();
     };
 
-    // Run at once: the handler sees the opcode word, the arguments at +4
-    // and the data behind them.
+    // Run at once: the handler sees a render header of length 0 with the
+    // opcode, the arguments at +4 and the data behind them, and the whole
+    // length in the client's cjLarge.
     gcjSeen = 28;
     setUp(cmd, client.address(), 16);
     EXPECT_TRUE(__glRenderLarge(pgc_));
     ASSERT_EQ(gRan.size(), 1u);
-    std::vector<BYTE> expected = {110, 0, 0, 0, 0x11, 0, 0, 0, 0x22, 0, 0, 0};
+    EXPECT_EQ(gRan[0].cjLarge, 28u);
+    EXPECT_EQ(pgc_->cjLarge, 0u);
+    std::vector<BYTE> expected = {0, 0, 110, 0, 0x11, 0, 0, 0, 0x22, 0, 0, 0};
     expected.insert(expected.end(), client.p, client.p + 16);
     EXPECT_EQ(gRan[0].bytes, expected);
     EXPECT_EQ(Header()->status, 0u);
@@ -604,25 +609,25 @@ TEST_F(SegmentsTest, LargeCommands) {
     for (ULONG compile : {0u, 1u}) {
         for (const Row& row : rows) {
             SCOPED_TRACE(std::string(row.what) + (compile ? " (compiling)" : ""));
-            gc_.listCompile = compile;
+            gc_.bCompiling = compile;
             setUp(row.command, row.address, row.cjData);
             if (row.fault) vnx::faults::arm(row.fault);
             EXPECT_TRUE(__glRenderLarge(pgc_));
             vnx::faults::clear();
             EXPECT_EQ(Header()->status, row.status);
             EXPECT_TRUE(gRan.empty());
-            EXPECT_EQ(gc_.largeCommand, nullptr);
+            EXPECT_EQ(gc_.pLarge, nullptr);
             for (const Call& c : gRecord.calls) EXPECT_NE(c.name, "__glXAppendLargeChunk");
         }
     }
 
     // Compiling: the record {total, total, 1, 0, 0, buffer, 0} over the whole
     // command and the data goes to the list, which keeps it.
-    gc_.listCompile = 1;
+    gc_.bCompiling = 1;
     setUp(cmd, client.address(), 16);
     EXPECT_TRUE(__glRenderLarge(pgc_));
     EXPECT_EQ(CallNames(), (std::vector<std::string>{"__glXValidateOnBind", "__glXAppendLargeChunk"}));
-    GLLargeCommand* plc = gc_.largeCommand;
+    auto* plc = static_cast<GLLargeCommand*>(gc_.pLarge);
     ASSERT_NE(plc, nullptr);
     EXPECT_EQ(plc->cjTotal, 32u);
     EXPECT_EQ(plc->cjTotal2, 32u);
@@ -633,15 +638,15 @@ TEST_F(SegmentsTest, LargeCommands) {
     EXPECT_TRUE(gRan.empty());
     LocalFree(plc->pjBuffer);
     LocalFree(plc);
-    gc_.largeCommand = nullptr;
+    gc_.pLarge = nullptr;
     // A list that cannot take it: nothing is kept.
     gAnswers.ulAppend = BadAlloc;
     setUp(cmd, client.address(), 16);
     EXPECT_TRUE(__glRenderLarge(pgc_));
-    EXPECT_EQ(gc_.largeCommand, nullptr);
+    EXPECT_EQ(gc_.pLarge, nullptr);
 
     // A context that refuses leaves the refusal.
-    gc_.drawable = nullptr;
+    gc_.pdraw = nullptr;
     setUp(cmd, client.address(), 16);
     EXPECT_TRUE(__glRenderLarge(pgc_));
     EXPECT_EQ(Header()->status, 0xFFFFFFFFu);
