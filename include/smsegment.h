@@ -14,15 +14,15 @@
 #include <cstdint>
 
 // --- the segment -------------------------------------------------------------------
-#define SM_HALF_OFFSET 0x200040u     // the second half's offset from the first
-#define SM_HALF_DATA 0x200000u       // bytes of a half behind the first one's header
+#define SM_HALF_OFFSET 0x200040u                   // the second half's offset from the first
+#define SM_HALF_DATA 0x200000u                     // bytes of a half behind the first one's header
 #define SM_SEGMENT_SIZE (SM_HALF_DATA * 2u + 64u)  // the section the client makes
-#define SM_LIMIT 63992u              // limit the client writes: min(half, 64000) - 8
-#define SM_FIRST_COMMAND 64u         // readOffset the client writes: behind the header
+#define SM_LIMIT 63992u                            // limit the client writes: min(half, 64000) - 8
+#define SM_FIRST_COMMAND 64u  // readOffset the client writes: behind the header
 
 // status words the server writes for the last large render command or reply
-#define SM_STATUS_NOMEMORY 8u        // not enough memory
-#define SM_STATUS_INVALID 87u        // invalid parameter
+#define SM_STATUS_NOMEMORY 8u  // not enough memory
+#define SM_STATUS_INVALID 87u  // invalid parameter
 
 // The header of a half. The segment id in `client` is a handle of the
 // server's client table, never an address; the server writes it into the
@@ -73,10 +73,10 @@ static_assert(offsetof(__GLXrenderLargeHeader, opcode) == 4);
 // 4-byte units; the context tag is the handle of the client's current
 // context.
 typedef struct xGLXRenderReq {
-    std::uint8_t reqType;        // +0 (not read)
-    std::uint8_t glxCode;        // +1 X_GLXRender
-    std::uint16_t length;        // +2
-    std::uint32_t contextTag;    // +4
+    std::uint8_t reqType;      // +0 (not read)
+    std::uint8_t glxCode;      // +1 X_GLXRender
+    std::uint16_t length;      // +2
+    std::uint32_t contextTag;  // +4
 } xGLXRenderReq;
 static_assert(sizeof(xGLXRenderReq) == 8);
 static_assert(offsetof(xGLXRenderReq, length) == 2);
@@ -86,10 +86,10 @@ static_assert(offsetof(xGLXRenderReq, contextTag) == 4);
 // server replaces the context tag by its handle of the current context.
 // Parameters from +8.
 typedef struct xGLXSingleReq {
-    std::uint8_t reqType;        // +0 (not read)
-    std::uint8_t glxCode;        // +1 the single opcode X_GLsop_*
-    std::uint16_t length;        // +2
-    std::uint32_t contextTag;    // +4
+    std::uint8_t reqType;      // +0 (not read)
+    std::uint8_t glxCode;      // +1 the single opcode X_GLsop_*
+    std::uint16_t length;      // +2
+    std::uint32_t contextTag;  // +4
 } xGLXSingleReq;
 static_assert(sizeof(xGLXSingleReq) == 8);
 static_assert(offsetof(xGLXSingleReq, glxCode) == 1);
@@ -98,16 +98,16 @@ static_assert(offsetof(xGLXSingleReq, contextTag) == 4);
 // The reply of a single request; reply data (length 4-byte units) follow it.
 // Word +8 is per request as its published encoding has it (retval for most).
 typedef struct xGLXSingleReply {
-    std::uint8_t type;              // +0 X_Reply (1), or X_Error (0)
-    std::uint8_t unused;            // +1 the error code of an X_Error
-    std::uint16_t sequenceNumber;   // +2
-    std::uint32_t length;           // +4 reply data in 4-byte units
-    std::uint32_t retval;           // +8
-    std::uint32_t size;             // +12 number of values
-    std::uint32_t pad3;             // +16 request-specific words
-    std::uint32_t pad4;             // +20
-    std::uint32_t pad5;             // +24
-    std::uint32_t pad6;             // +28
+    std::uint8_t type;             // +0 X_Reply (1), or X_Error (0)
+    std::uint8_t unused;           // +1 the error code of an X_Error
+    std::uint16_t sequenceNumber;  // +2
+    std::uint32_t length;          // +4 reply data in 4-byte units
+    std::uint32_t retval;          // +8
+    std::uint32_t size;            // +12 number of values
+    std::uint32_t pad3;            // +16 request-specific words
+    std::uint32_t pad4;            // +20
+    std::uint32_t pad5;            // +24
+    std::uint32_t pad6;            // +28
 } xGLXSingleReply;
 static_assert(sizeof(xGLXSingleReply) == 32);
 static_assert(offsetof(xGLXSingleReply, sequenceNumber) == 2);

@@ -105,9 +105,10 @@ ULONG __glXRenderStream(GLClient* pgc, const xGLXRenderReq* pReq, const BYTE* pj
         // A command must hold its header, keep the stream 4-aligned and end
         // inside the stream; one that does not is not run.
         if (cj < sizeof(__GLXrenderHeader) || cj % 4 != 0 || cj > cjLeft) break;
-        const FASTROW* pFast = gc->pRenderTable == __glXRenderBeginEndTable && __glXRenderBeginEndTable != nullptr
-                                   ? pFastRow(opcode)
-                                   : nullptr;
+        const FASTROW* pFast =
+            gc->pRenderTable == __glXRenderBeginEndTable && __glXRenderBeginEndTable != nullptr
+                ? pFastRow(opcode)
+                : nullptr;
         if (pFast != nullptr) {
             if (cj < sizeof(__GLXrenderHeader) + pFast->cFloats * sizeof(float)) break;
             vFastPath(pgc, *pFast, pj + sizeof(__GLXrenderHeader));
@@ -233,15 +234,12 @@ BOOL __glRenderLarge(GLClient* pgc) {
     const ULONG ulData = ulShared(&half.pHeader->clientData);
     const ULONG cjData = ulShared(&half.pHeader->clientDataSize);
     if (cjInline < sizeof(__GLXrenderLargeHeader) || cjInline % 4 != 0 ||
-        cjInline > half.cjHalf - offRead ||
-        std::uint64_t{cjInline} + cjData > kLargeMax) {
+        cjInline > half.cjHalf - offRead || std::uint64_t{cjInline} + cjData > kLargeMax) {
         vSetStatus(half, SM_STATUS_INVALID);
         return TRUE;
     }
     // The inline part is copied before anything looks at it again.
-    if (pgc->gc->bCompiling)
-        vLargeToList(pgc, half, pjCommand, cjInline, opcode, ulData, cjData);
-    else
-        vLargeRun(pgc, half, pjCommand, cjInline, opcode, ulData, cjData);
+    if (pgc->gc->bCompiling) vLargeToList(pgc, half, pjCommand, cjInline, opcode, ulData, cjData);
+    else vLargeRun(pgc, half, pjCommand, cjInline, opcode, ulData, cjData);
     return TRUE;
 }

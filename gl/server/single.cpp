@@ -72,7 +72,8 @@ template <class T>
 BOOL bSizeBuffer(T** ppBuffer, ULONG* pcWords, ULONG cWords) {
     if (*ppBuffer != nullptr && *pcWords == cWords) return TRUE;
     if (*ppBuffer != nullptr) LocalFree(*ppBuffer);
-    *ppBuffer = cWords <= kMaxBufferWords ? static_cast<T*>(LocalAlloc(LPTR, cWords * 4u)) : nullptr;
+    *ppBuffer =
+        cWords <= kMaxBufferWords ? static_cast<T*>(LocalAlloc(LPTR, cWords * 4u)) : nullptr;
     *pcWords = *ppBuffer != nullptr ? cWords : 0;
     return *ppBuffer != nullptr;
 }
@@ -146,7 +147,8 @@ ULONG __glXDisp_FeedbackBuffer(GLClient* pgc, const void* pRequest) {
     GLContext* gc = pgc->gc;
     const LONG cWords = static_cast<LONG>(s.word(8));
     const ULONG iType = s.word(12);
-    if (iType < GL_2D || iType > GL_4D_COLOR_TEXTURE) return ulError(pgc, s, GL_INVALID_ENUM, BadValue);
+    if (iType < GL_2D || iType > GL_4D_COLOR_TEXTURE)
+        return ulError(pgc, s, GL_INVALID_ENUM, BadValue);
     if (cWords < 0) return ulError(pgc, s, GL_INVALID_VALUE, BadValue);
     if (gc->renderMode == GL_FEEDBACK) return ulError(pgc, s, GL_INVALID_OPERATION, BadAccess);
     __glXFlushPending(pgc);
@@ -198,7 +200,9 @@ ULONG __glXDisp_RenderMode(GLClient* pgc, const void* pRequest) {
         N_EndFeedback(&cValues);
         r.retval = r.size = static_cast<ULONG>(cValues);
         // An overflow (-1) sends no data; a count is never taken beyond the buffer.
-        if (cValues > 0) cWords = static_cast<ULONG>(cValues) < gc->cFeedbackBuffer ? cValues : gc->cFeedbackBuffer;
+        if (cValues > 0)
+            cWords =
+                static_cast<ULONG>(cValues) < gc->cFeedbackBuffer ? cValues : gc->cFeedbackBuffer;
         pvData = gc->pFeedbackBuffer;
     } else if (gc->renderMode == GL_SELECT) {
         r.retval = gc->bSelectOverflow ? 0u - gc->cHits : gc->cHits;

@@ -31,8 +31,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Place(h, data, size, 9);
     SMSegmentHeader* ph = Header(h);
     ph->clientDataSize = Word(data, size, 1);
-    ph->clientData = (data[0] & 2) ? Word(data, size, 5)
-                                   : static_cast<ULONG>(reinterpret_cast<std::uintptr_t>(h.pjClient));
+    ph->clientData = (data[0] & 2)
+                         ? Word(data, size, 5)
+                         : static_cast<ULONG>(reinterpret_cast<std::uintptr_t>(h.pjClient));
     h.gc.bCompiling = data[0] & 1;
     h.gc.pRenderTable = large.data();
     glsrv_double::gAnswers.ulAppend = BadAlloc;

@@ -57,10 +57,11 @@ inline Harness& Get() {
         vnx::debug::set_echo(false);
         InitGLSrvDll(nullptr, GLSRV_PROCESS_ATTACH, nullptr);
         p->pgc = pgcCurrent();
-        HANDLE hs = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE | SEC_COMMIT, 0,
-                                       kSection, nullptr);
+        HANDLE hs = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE | SEC_COMMIT,
+                                       0, kSection, nullptr);
         auto* pm = static_cast<SMMapping*>(LocalAlloc(LPTR, sizeof(SMMapping)));
-        *pm = SMMapping{kSection, hs, static_cast<BYTE*>(MapViewOfFile(hs, FILE_MAP_WRITE, 0, 0, 0))};
+        *pm =
+            SMMapping{kSection, hs, static_cast<BYTE*>(MapViewOfFile(hs, FILE_MAP_WRITE, 0, 0, 0))};
         p->pgc->pMapping = pm;
         p->pgc->pHeader = pm->pjView;
         p->pgc->hProcess = GetCurrentProcess();
@@ -86,7 +87,9 @@ inline Harness& Get() {
     return *h;
 }
 
-inline SMSegmentHeader* Header(Harness& h) { return reinterpret_cast<SMSegmentHeader*>(h.pgc->pHeader); }
+inline SMSegmentHeader* Header(Harness& h) {
+    return reinterpret_cast<SMSegmentHeader*>(h.pgc->pHeader);
+}
 
 // The 32-bit little-endian word at data[off], 0 past the end.
 inline ULONG Word(const std::uint8_t* data, std::size_t size, std::size_t off) {

@@ -18,8 +18,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     SMSegmentHeader* ph = Header(h);
     ph->limit = Word(data, size, 1);
     if (data[0] & 0x10) ph->readOffset = Word(data, size, 5);
-    ph->clientData = (data[0] & 0x20) ? static_cast<ULONG>(reinterpret_cast<std::uintptr_t>(h.pjClient))
-                                      : Word(data, size, 9);
+    ph->clientData = (data[0] & 0x20)
+                         ? static_cast<ULONG>(reinterpret_cast<std::uintptr_t>(h.pjClient))
+                         : Word(data, size, 9);
     h.gc.bInBegin = data[0] & 1;
     const ULONG modes[] = {GL_RENDER, GL_FEEDBACK, GL_SELECT, GL_RENDER};
     const ULONG mode = modes[(data[0] >> 1) & 3];

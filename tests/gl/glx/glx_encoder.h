@@ -27,12 +27,11 @@ struct RequestRow {
 // Render requests: __GLXrenderHeader {u16 length in bytes, u16 opcode}, the
 // arguments at +4.
 inline const RequestRow kRender[] = {
-    {"CallList", 1, 1},     {"Begin", 4, 1},         {"Color3fv", 8, 3},
-    {"Color4fv", 16, 4},    {"End", 23, 0},          {"Indexfv", 25, 1},
-    {"Normal3fv", 30, 3},   {"RasterPos2fv", 34, 2}, {"TexCoord1fv", 50, 1},
-    {"TexCoord2fv", 54, 2}, {"TexCoord3fv", 58, 3},  {"TexCoord4fv", 62, 4},
-    {"Vertex2fv", 66, 2},   {"Vertex3fv", 70, 3},    {"Vertex3dv", 71, 6},
-    {"Vertex4fv", 74, 4},   {"ShadeModel", 104, 1},  {"Viewport", 191, 4},
+    {"CallList", 1, 1},     {"Begin", 4, 1},        {"Color3fv", 8, 3},     {"Color4fv", 16, 4},
+    {"End", 23, 0},         {"Indexfv", 25, 1},     {"Normal3fv", 30, 3},   {"RasterPos2fv", 34, 2},
+    {"TexCoord1fv", 50, 1}, {"TexCoord2fv", 54, 2}, {"TexCoord3fv", 58, 3}, {"TexCoord4fv", 62, 4},
+    {"Vertex2fv", 66, 2},   {"Vertex3fv", 70, 3},   {"Vertex3dv", 71, 6},   {"Vertex4fv", 74, 4},
+    {"ShadeModel", 104, 1}, {"Viewport", 191, 4},
 };
 
 // Single requests: xGLXSingleReq {u8 request type, u8 opcode, u16 length in
@@ -41,9 +40,7 @@ inline const RequestRow kSingle[] = {
     {"FeedbackBuffer", 105, 2},  // size, type
     {"SelectBuffer", 106, 1},    // size
     {"RenderMode", 107, 1},      // mode
-    {"Finish", 108, 0},
-    {"GetError", 115, 0},
-    {"Flush", 142, 0},
+    {"Finish", 108, 0},         {"GetError", 115, 0}, {"Flush", 142, 0},
 };
 
 // The X major opcode a client puts in the request type byte (any value: the
@@ -146,7 +143,8 @@ inline Reply ReadReply(const std::uint8_t* p) {
         return static_cast<std::uint32_t>(p[off] | p[off + 1] << 8 | p[off + 2] << 16) |
                static_cast<std::uint32_t>(p[off + 3]) << 24;
     };
-    return Reply{p[0], p[1], static_cast<std::uint16_t>(p[2] | p[3] << 8), w(4), w(8), w(12), w(16)};
+    return Reply{p[0],  p[1], static_cast<std::uint16_t>(p[2] | p[3] << 8), w(4), w(8),
+                 w(12), w(16)};
 }
 
 }  // namespace glx

@@ -18,8 +18,8 @@ class SegmentTest : public GLServerTest {
     // A section of the application, and the application's own view of it.
     void MakeSection(ULONG cj = SM_SEGMENT_SIZE) {
         vnx::process::Scope as(app_);
-        hSection_ = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE | SEC_COMMIT, 0,
-                                       cj, nullptr);
+        hSection_ = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE | SEC_COMMIT,
+                                       0, cj, nullptr);
         ASSERT_NE(hSection_, nullptr);
         pjAppView_ = static_cast<BYTE*>(MapViewOfFile(hSection_, FILE_MAP_WRITE, 0, 0, 0));
         ASSERT_NE(pjAppView_, nullptr);
@@ -55,13 +55,14 @@ TEST_F(SegmentTest, MappingFailingAtEachStepLeavesNothing) {
     struct Step {
         const char* fault;  // the platform call made to fail, or null
         ULONG cj;
-        ULONG hSection;     // 0: the application's section
+        ULONG hSection;  // 0: the application's section
         const char* text;
-        bool bDuplicated;   // the step after the section's handle was duplicated
+        bool bDuplicated;  // the step after the section's handle was duplicated
     };
     const Step steps[] = {
         {nullptr, 63, 0, "__glMapSMSegment: section of 63 bytes\n", false},
-        {nullptr, SM_SEGMENT_SIZE, 0x7FFC, "__glMapSMSegment: cannot duplicate section 32764\n", false},
+        {nullptr, SM_SEGMENT_SIZE, 0x7FFC, "__glMapSMSegment: cannot duplicate section 32764\n",
+         false},
         {nullptr, SM_SEGMENT_SIZE + 1, 0, "__glMapSMSegment: cannot map 4194369 bytes\n", true},
         {"MapViewOfFile", SM_SEGMENT_SIZE, 0, "__glMapSMSegment: cannot map 4194368 bytes\n", true},
         {"LocalAlloc", SM_SEGMENT_SIZE, 0, "__glMapSMSegment: alloc failed\n", true},
@@ -70,7 +71,8 @@ TEST_F(SegmentTest, MappingFailingAtEachStepLeavesNothing) {
         SCOPED_TRACE(s.text);
         vnx::faults::clear();
         if (s.fault != nullptr) vnx::faults::arm(s.fault);
-        EXPECT_EQ(Cmd(Request(GLCMD_CREATESMSEGMENT, {s.cj, s.hSection ? s.hSection : Handle()})), -1);
+        EXPECT_EQ(Cmd(Request(GLCMD_CREATESMSEGMENT, {s.cj, s.hSection ? s.hSection : Handle()})),
+                  -1);
         vnx::faults::clear();
         EXPECT_EQ(vnx::debug::take(), s.text);
         EXPECT_EQ(Client()->pMapping, nullptr);

@@ -64,8 +64,8 @@ class SegmentsTest : public ::testing::Test {
         ASSERT_TRUE(InitGLSrvDll(nullptr, GLSRV_PROCESS_ATTACH, nullptr));
         pgc_ = pgcCurrent();
         ASSERT_NE(pgc_, nullptr);
-        hSection_ = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE | SEC_COMMIT, 0,
-                                       SM_SEGMENT_SIZE, nullptr);
+        hSection_ = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE | SEC_COMMIT,
+                                       0, SM_SEGMENT_SIZE, nullptr);
         auto* pm = static_cast<SMMapping*>(LocalAlloc(LPTR, sizeof(SMMapping)));
         *pm = SMMapping{SM_SEGMENT_SIZE, hSection_,
                         static_cast<BYTE*>(MapViewOfFile(hSection_, FILE_MAP_WRITE, 0, 0, 0))};
@@ -119,7 +119,8 @@ class SegmentsTest : public ::testing::Test {
     ULONG Decode(const glx::Bytes& stream) {
         Write(stream);
         xGLXRenderReq req{0, X_GLXRender, static_cast<USHORT>(stream.size()), dhrc_};
-        return __glXRenderStream(pgc_, &req, At(SM_FIRST_COMMAND), static_cast<ULONG>(stream.size()));
+        return __glXRenderStream(pgc_, &req, At(SM_FIRST_COMMAND),
+                                 static_cast<ULONG>(stream.size()));
     }
     std::vector<ULONG> RanOpcodes() const {
         std::vector<ULONG> v;
@@ -169,15 +170,28 @@ TEST_F(SegmentsTest, StreamDecoder) {
         {"commands filling the stream", glx::Stream({shade, view}), 0, {104, 191}, 0xEEEE},
         {"zero length after the last byte", glx::Stream({shade}), 0, {104}, 0xEEEE},
         {"zero length in the middle", glx::Stream({shade, zero, view}), BadLength, {104}, 32},
-        {"last command overrunning the stream", glx::Stream({shade, glx::RawRender(20, 191, {1})}),
-         BadLength, {104}, 16},
-        {"opcode 4117 after two good ones", glx::Stream({shade, view, glx::RawRender(4, 4117)}),
-         GLXBadRenderRequest, {104, 191}, 4117},
+        {"last command overrunning the stream",
+         glx::Stream({shade, glx::RawRender(20, 191, {1})}),
+         BadLength,
+         {104},
+         16},
+        {"opcode 4117 after two good ones",
+         glx::Stream({shade, view, glx::RawRender(4, 4117)}),
+         GLXBadRenderRequest,
+         {104, 191},
+         4117},
         {"opcode 4116 runs", glx::RawRender(4, 4116), 0, {4116}, 0xEEEE},
         {"length below a header", glx::Stream({glx::RawRender(2, 104), shade}), BadLength, {}, 12},
-        {"length not a multiple of 4", glx::Stream({glx::RawRender(6, 104, {0}), shade}), BadLength,
-         {}, 16},
-        {"a partial header at the end", glx::Stream({shade, glx::Bytes{8, 0}}), BadLength, {104}, 10},
+        {"length not a multiple of 4",
+         glx::Stream({glx::RawRender(6, 104, {0}), shade}),
+         BadLength,
+         {},
+         16},
+        {"a partial header at the end",
+         glx::Stream({shade, glx::Bytes{8, 0}}),
+         BadLength,
+         {104},
+         10},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
@@ -262,8 +276,9 @@ TEST_F(SegmentsTest, FastPathInsideBeginEnd) {
 
     // Vertex3fv of 8 bytes: its z would be the next command's header.
     gRecord.calls.clear();
-    EXPECT_EQ(Decode(glx::Stream({glx::RawRender(8, 70, {F(1)}), glx::Render("Vertex2fv", {0, 0})})),
-              BadLength);
+    EXPECT_EQ(
+        Decode(glx::Stream({glx::RawRender(8, 70, {F(1)}), glx::Render("Vertex2fv", {0, 0})})),
+        BadLength);
     EXPECT_EQ(CallNames(), std::vector<std::string>{"__glXValidateOnBind"});
     // Outside Begin/End the same commands go to the table.
     gc_.pRenderTable = table_.data();
@@ -301,7 +316,8 @@ TEST_F(SegmentsTest, HalfBoundsTheStream) {
         pgc_->pHeader = pgc_->pMapping->pjView + row.half;
         std::memcpy(At(row.read < cjHalf1 ? row.read : 64), cmd.data(), cmd.size());
         Header()->readOffset = row.read;
-        Header()->writeOffset = row.write != 0 ? row.write : row.read + static_cast<ULONG>(cmd.size());
+        Header()->writeOffset =
+            row.write != 0 ? row.write : row.read + static_cast<ULONG>(cmd.size());
         gRan.clear();
         EXPECT_TRUE(__glRunHalf(pgc_));
         EXPECT_EQ(gRan.size(), row.bRuns ? 1u : 0u);
@@ -377,12 +393,12 @@ TEST_F(SegmentsTest, SingleRequestPath) {
     std::memcpy(&tag, At(SM_FIRST_COMMAND + 4), 4);
     EXPECT_EQ(tag, dhrc_);
     EXPECT_EQ(CallNames(), (std::vector<std::string>{"__glXValidateOnBind", "__glXFlushPending",
-                                                      "__glXWaitPending", "N_Finish"}));
+                                                     "__glXWaitPending", "N_Finish"}));
     // Flush: no reply; inside Begin/End refused with GL_INVALID_OPERATION.
     gRecord.calls.clear();
     EXPECT_EQ(__glXDisp_Flush(pgc_, glx::Single("Flush").data()), 0u);
     EXPECT_EQ(CallNames(), (std::vector<std::string>{"__glXValidateOnBind", "__glXFlushPending",
-                                                      "__glXWaitPending", "N_Flush"}));
+                                                     "__glXWaitPending", "N_Flush"}));
     gc_.bInBegin = 1;
     EXPECT_EQ(__glXDisp_Flush(pgc_, glx::Single("Flush").data()), BadAccess);
     EXPECT_EQ(__glXDisp_Finish(pgc_, glx::Single("Finish").data()), BadAccess);
@@ -626,7 +642,8 @@ TEST_F(SegmentsTest, LargeCommands) {
     gc_.bCompiling = 1;
     setUp(cmd, client.address(), 16);
     EXPECT_TRUE(__glRenderLarge(pgc_));
-    EXPECT_EQ(CallNames(), (std::vector<std::string>{"__glXValidateOnBind", "__glXAppendLargeChunk"}));
+    EXPECT_EQ(CallNames(),
+              (std::vector<std::string>{"__glXValidateOnBind", "__glXAppendLargeChunk"}));
     auto* plc = static_cast<GLLargeCommand*>(gc_.pLarge);
     ASSERT_NE(plc, nullptr);
     EXPECT_EQ(plc->cjTotal, 32u);
