@@ -17,6 +17,7 @@ struct Call {
     std::vector<std::uintptr_t> args;
     USHORT controlWord = 0;     // x87 control word during the call
     int exceptionsEnabled = 0;  // fegetexcept() during the call
+    std::string text;           // a text argument, where the call has one
 };
 
 struct Record {
@@ -29,14 +30,19 @@ struct Answers {
     GLContext* gcCreated = nullptr;  // what context creation makes
     std::set<ULONG> notDone;         // dispatch ids the lgi layer has not finished
     std::map<ULONG, std::vector<ULONG>> attrs;  // lgi attribute values read back
+    ULONG ulAppend = 0;              // the display list's answer to a large command
+    ULONG ulFull = 0;                // the position setters' record-full word
+    LONG lFeedback = 0;              // the feedback count at the end of feedback
 };
 
 extern Record gRecord;
 extern Answers gAnswers;
-// Contexts and a window to hand out; the window's engine handle.
+// Contexts (with a drawable) and a window to hand out; the window's engine handle.
 extern GLContext* const kContextA;
 extern GLContext* const kContextB;
 extern WNDOBJ* const kWindow;
+// The vertex record the context's primitive buffer fills.
+extern N_VertexRecord* const kVertexRecord;
 constexpr ULONG kWindowHandle = 0x77;
 
 }  // namespace glsrv_double
