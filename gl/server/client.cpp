@@ -59,6 +59,8 @@ GLContext* pgcContextFromHandle(ULONG dhrc) { return gContexts.find(dhrc, hCalle
 
 ULONG ulRegisterContext(GLContext* gc) { return gContexts.add(gc, hCaller()); }
 
+ULONG ulContextHandle(const GLContext* gc) { return gContexts.handle_of(gc); }
+
 void vUnregisterContext(GLContext* gc) { gContexts.remove(gc); }
 
 BOOL bThreadAttach() {

@@ -48,9 +48,15 @@ ULONG __glXVtx_NotAvailable(__GLXprimBuffer*, const void*) {
     return GL_INVALID_OPERATION;
 }
 
-// The single requests X_GLsop_NewList .. X_GLsop_Flush.
+// The single requests X_GLsop_NewList .. X_GLsop_Flush, in the order they
+// are applied over the default.
 const __GLXrenderRun kSingle[] = {
     {101, 142, __glXDisp_SingleNotAvailable},  // __glXDisp_<request>
+    {X_GLsop_FeedbackBuffer, X_GLsop_FeedbackBuffer, __glXDisp_FeedbackBuffer},
+    {X_GLsop_SelectBuffer, X_GLsop_SelectBuffer, __glXDisp_SelectBuffer},
+    {X_GLsop_RenderMode, X_GLsop_RenderMode, __glXDisp_RenderMode},
+    {X_GLsop_Finish, X_GLsop_Finish, __glXDisp_Finish},
+    {X_GLsop_Flush, X_GLsop_Flush, __glXDisp_Flush},
 };
 
 // Outside Begin/End, in the order they are applied over the default.

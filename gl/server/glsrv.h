@@ -92,6 +92,8 @@ GLContext* pgcContextFromHandle(ULONG dhrc);
 // Hands out a dhrc for a new context of the calling process; 0 when the
 // table is full. A context's handle goes when the context is freed.
 ULONG ulRegisterContext(GLContext* gc);
+// The handle of a context; 0 when it has none.
+ULONG ulContextHandle(const GLContext* gc);
 void vUnregisterContext(GLContext* gc);
 // Unmaps a client's request segment and frees its mapping record.
 void vUnmapSegment(GLClient* pgc);

@@ -29,6 +29,13 @@ class HandleTable {
         auto it = entries_.find(h);
         return it != entries_.end() && it->second.hOwner == hOwner ? it->second.p : nullptr;
     }
+    // The handle of `p`, or 0.
+    ULONG handle_of(const T* p) {
+        std::lock_guard<std::mutex> g(lock_);
+        for (const auto& [h, e] : entries_)
+            if (e.p == p) return h;
+        return 0;
+    }
     // Forgets the handle of `p`, if it has one.
     void remove(const T* p) {
         std::lock_guard<std::mutex> g(lock_);

@@ -52,23 +52,6 @@ BOOL __glMakeLgiCurrent(GLContext*) {
 }
 void __glDestroyContext(GLContext*) { vNotAvailable(__func__); }
 
-LONG __glMapSMSegment(GLClient*, ULONG, ULONG) {
-    vNotAvailable(__func__);
-    return -1;
-}
-BOOL __glRunHalf(GLClient*) {
-    vNotAvailable(__func__);
-    return FALSE;
-}
-BOOL __glRenderLarge(GLClient*) {
-    vNotAvailable(__func__);
-    return FALSE;
-}
-BOOL __glSingleRequest(GLClient*) {
-    vNotAvailable(__func__);
-    return FALSE;
-}
-
 LONG __glMapPrimSegment(GLClient*, ULONG, ULONG) {
     vNotAvailable(__func__);
     return -1;
@@ -124,3 +107,40 @@ XLATEOBJ* pxoFromEngineHandle(ULONG hxo) {
     if (hxo != 0) vNotAvailable(__func__);
     return nullptr;
 }
+
+N_VertexRecord* __glXVertexRecord(GLClient*) {
+    vNotAvailable(__func__);
+    return nullptr;
+}
+void __glXAfterVertex(GLClient*, ULONG) { vNotAvailable(__func__); }
+ULONG __glXAppendLargeChunk(GLClient*) {
+    vNotAvailable(__func__);
+    return BadImplementation;
+}
+
+void N_SetVertexColor3(N_VertexRecord*, float, float, float) { vNotAvailable(__func__); }
+void N_SetVertexColor4(N_VertexRecord*, float, float, float, float) { vNotAvailable(__func__); }
+void N_SetVertexIndex(N_VertexRecord*, float) { vNotAvailable(__func__); }
+void N_SetVertexNormal(N_VertexRecord*, float, float, float) { vNotAvailable(__func__); }
+void N_SetVertexTexCoord(N_VertexRecord*, float, float, float, float) { vNotAvailable(__func__); }
+ULONG N_SetVertexPos2(N_VertexRecord*, float, float) {
+    vNotAvailable(__func__);
+    return 0;
+}
+ULONG N_SetVertexPos3(N_VertexRecord*, float, float, float) {
+    vNotAvailable(__func__);
+    return 0;
+}
+ULONG N_SetVertexPos4(N_VertexRecord*, float, float, float, float) {
+    vNotAvailable(__func__);
+    return 0;
+}
+void N_Flush(void) { vNotAvailable(__func__); }
+void N_Finish(void) { vNotAvailable(__func__); }
+void N_BeginFeedback(float*, ULONG, ULONG) { vNotAvailable(__func__); }
+void N_EndFeedback(LONG* pcValues) {
+    vNotAvailable(__func__);
+    *pcValues = 0;
+}
+void N_InitNames(void) { vNotAvailable(__func__); }
+void N_SetSelectCallback(N_SelectCallback, void*) { vNotAvailable(__func__); }

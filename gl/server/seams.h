@@ -1,12 +1,13 @@
-// What the server's entry and command escape call of the server's other
-// parts: pixel formats and visuals, drawables, contexts, device buffers,
-// request segments and their decoders, primitive segments, dispatch tables,
-// and the engine's window and translation objects. Until a part is built its
+// What the server's entry, command escape and request decoders call of the
+// server's other parts: pixel formats and visuals, drawables, contexts,
+// device buffers, primitive segments, display lists, the primitive buffer,
+// the lgi layer, and the engine's window and translation objects. Until a part is built its
 // functions here say so on the debugger ("<name>: not available yet") and
 // answer failure; each part replaces its own.
 #pragma once
 
-#include "glsrv.h"
+#include "context.h"
+#include "segment.h"
 
 // --- pixel formats, visuals and drawables: pixfmt.h, drawable.h --------------------
 #include "pixfmt.h"
@@ -51,15 +52,6 @@ BOOL __glMakeLgiCurrent(GLContext* gc);
 // Frees a context and its driver object, without the driver object's
 // callback, at shut-down.
 void __glDestroyContext(GLContext* gc);
-
-// --- request segments -----------------------------------------------------------------------
-// Maps the announced segment for the client and sets its view: 1, or -1.
-LONG __glMapSMSegment(GLClient* pgc, ULONG cjSection, ULONG hSection);
-// Run the render commands of the current half, one large render command, or
-// one single request of the client's segment: TRUE when they ran.
-BOOL __glRunHalf(GLClient* pgc);
-BOOL __glRenderLarge(GLClient* pgc);
-BOOL __glSingleRequest(GLClient* pgc);
 
 // --- primitive segments ---------------------------------------------------------------------
 // Maps the primitive segment of the client's current context: 1, or -1.
@@ -107,3 +99,40 @@ void __glSendPrimitive(GLClient* pgc);
 // its handles; null for 0 or when the engine knows no such object.
 WNDOBJ* pwoFromEngineHandle(ULONG hwo);
 XLATEOBJ* pxoFromEngineHandle(ULONG hxo);
+
+// --- what the request decoders of the segment use -------------------------------------------
+// The lgi vertex record the context's primitive buffer fills (null when it
+// has none), and the step after each vertex stored there: the record-full
+// word the position setter answered (wrap when full, the first vertex of a
+// line loop kept).
+struct N_VertexRecord;
+N_VertexRecord* __glXVertexRecord(GLClient* pgc);
+void __glXAfterVertex(GLClient* pgc, ULONG fFull);
+// Hands the context's large render command record to the display list
+// being compiled: 0 when the list took it, else an X error (the record is
+// then still the caller's).
+ULONG __glXAppendLargeChunk(GLClient* pgc);
+
+// --- the lgi layer: vertex setters, queues, selection and feedback ------------------------
+void N_SetVertexColor3(N_VertexRecord* pvr, float r, float g, float b);
+void N_SetVertexColor4(N_VertexRecord* pvr, float r, float g, float b, float a);
+void N_SetVertexIndex(N_VertexRecord* pvr, float index);
+void N_SetVertexNormal(N_VertexRecord* pvr, float x, float y, float z);
+void N_SetVertexTexCoord(N_VertexRecord* pvr, float s, float t, float r, float q);
+// Position setters answer the record-full word.
+ULONG N_SetVertexPos2(N_VertexRecord* pvr, float x, float y);
+ULONG N_SetVertexPos3(N_VertexRecord* pvr, float x, float y, float z);
+ULONG N_SetVertexPos4(N_VertexRecord* pvr, float x, float y, float z, float w);
+// Kicks the board queues; drains them.
+void N_Flush(void);
+void N_Finish(void);
+// Feedback into a buffer of cWords words of the type (less GL_2D); its end
+// stores the count of values written, -1 after an overflow.
+void N_BeginFeedback(float* pBuffer, ULONG cWords, ULONG iType);
+void N_EndFeedback(LONG* pcValues);
+// Selection: the name stack is cleared; each hit calls the callback with its
+// argument, the names, their count and the hit's depth range.
+typedef void (*N_SelectCallback)(void* pvArg, const ULONG* pNames, ULONG cNames, float zMin,
+                                 float zMax);
+void N_InitNames(void);
+void N_SetSelectCallback(N_SelectCallback pfn, void* pvArg);

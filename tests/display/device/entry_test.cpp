@@ -144,7 +144,7 @@ TEST_F(DriverLibrary, ExportsOnlyTheNamedEntryPoints) {
         // The surface API the GL server links against.
         "CopyBits", "CreateDeviceBitmap", "CreateIGBETile", "DfbAssignFormat", "LoadDitherMat",
         "kz2WriteRectZoom", "kz2WriteRectNoPrimData", "kz2SwapBackToFrontC", "kz2FrontBufferDrawn",
-        // Where the GL server finds its hook slots in the device record.
+        // Where the GL server finds the fields it reads in the device record.
         "gGLPdevFields", "gcjGLHookSlots",
         // The packet-queue API.
         "kz2AllocFlushQueue", "kz2AllocQueue", "kz2ConfigDisable", "kz2ConfigEnable", "kz2CopyPrim",

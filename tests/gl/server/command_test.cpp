@@ -29,7 +29,7 @@ const SizeRow kRows[] = {
     {GLCMD_CREATECONTEXT, 28, 4, 0, "__glDrvCreateContext: not available yet\n", false, true},
     {GLCMD_DELETECONTEXT, 24, 0, -1, "ulCmdDeleteContext: no context 0\n", false, false},
     {GLCMD_RELEASECONTEXT, 24, 0, 0, "ulCmdReleaseContext: no context 0\n", false, false},
-    {GLCMD_CREATESMSEGMENT, 28, 0, -1, "__glMapSMSegment: not available yet\n", true, false},
+    {GLCMD_CREATESMSEGMENT, 28, 0, -1, "__glMapSMSegment: section of 0 bytes\n", true, false},
     {GLCMD_RENDERLARGE, 20, 0, -1, "ulCmdRenderLarge: no request segment\n", false, false},
     {GLCMD_SINGLE, 20, 0, -1, "ulCmdSingle: no request segment\n", false, false},
     {GLCMD_CREATEPRIMSEGMENT, 28, 0, -1, "ulCmdCreatePrimSegment: no current context\n", false, false},

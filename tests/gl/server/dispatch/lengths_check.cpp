@@ -7,9 +7,9 @@
 namespace {
 
 using namespace glsrv_double;
-using glx_test::BodyBytes;
-using glx_test::RenderRequest;
-using glx_test::Words;
+using glx::BodyBytes;
+using glx::RenderRequest;
+using glx::Words;
 
 class LengthsTest : public RequestTest {};
 
@@ -18,7 +18,7 @@ TEST_F(LengthsTest, EveryHandlerRefusesABodyOneWordShort) {
                                        __glXRenderListTable};
     __glXDebugFlag = 1;
     for (int t = 0; t < 3; ++t) {
-        for (const auto& l : glx_test::kRenderLayouts) {
+        for (const auto& l : glx::kRenderLayouts) {
             const std::uint32_t cjBody = BodyBytes(l.args);
             if (cjBody == 0) continue;
             SCOPED_TRACE(testing::Message() << "table " << t << " " << l.name);

@@ -12,8 +12,8 @@
 namespace glsrv_double {
 namespace {
 
-using glx_test::RenderRequest;
-using glx_test::Words;
+using glx::RenderRequest;
+using glx::Words;
 
 ULONG Fw(float f) { return std::bit_cast<ULONG>(f); }
 

@@ -14,8 +14,8 @@
 namespace glsrv_double {
 namespace {
 
-using glx_test::RenderRequest;
-using glx_test::Words;
+using glx::RenderRequest;
+using glx::Words;
 using mref::M4;
 
 std::vector<std::uint8_t> Floats(std::initializer_list<float> fs) {

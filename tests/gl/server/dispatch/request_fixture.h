@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "dispatch.h"
-#include "gl/glx/render_layouts.h"
+#include "gl/glx/glx_encoder.h"
 #include "platform/debug.h"
 #include "seams_double.h"
 

@@ -11,8 +11,22 @@ namespace glsrv_double {
 
 Record gRecord;
 Answers gAnswers;
-GLContext* const kContextA = reinterpret_cast<GLContext*>(0x1000);
-GLContext* const kContextB = reinterpret_cast<GLContext*>(0x2000);
+namespace {
+GLDrawable* const kDrawable = reinterpret_cast<GLDrawable*>(0x4000);
+// A context with a drawable and an lgi context (a token the stand-ins only
+// note).
+GLContext WithDrawable(std::uintptr_t lgiContext) {
+    GLContext gc{};
+    gc.pdraw = kDrawable;
+    gc.pnc = reinterpret_cast<N_Context*>(lgiContext);
+    return gc;
+}
+GLContext gContextA = WithDrawable(0x6000);
+GLContext gContextB = WithDrawable(0x6100);
+}  // namespace
+GLContext* const kContextA = &gContextA;
+GLContext* const kContextB = &gContextB;
+N_VertexRecord* const kVertexRecord = reinterpret_cast<N_VertexRecord*>(0x5000);
 WNDOBJ* const kWindow = reinterpret_cast<WNDOBJ*>(0x3000);
 
 namespace {
@@ -30,6 +44,11 @@ ULONG Note(const char* pszName, std::vector<std::uintptr_t> args = {}) {
 }
 
 std::uintptr_t U(const void* p) { return reinterpret_cast<std::uintptr_t>(p); }
+std::uintptr_t F(float f) {
+    std::uint32_t u;
+    std::memcpy(&u, &f, sizeof u);
+    return u;
+}
 
 }  // namespace
 }  // namespace glsrv_double
@@ -79,12 +98,6 @@ ULONG __glDrvCopyContext(GLContext* a, GLContext* b, ULONG fl) {
 }
 void __glContextLoseClient(GLContext* gc) { Note(__func__, {U(gc)}); }
 void __glDestroyContext(GLContext* gc) { Note(__func__, {U(gc)}); }
-LONG __glMapSMSegment(GLClient* pgc, ULONG cj, ULONG h) {
-    return static_cast<LONG>(Note(__func__, {U(pgc), cj, h}));
-}
-BOOL __glRunHalf(GLClient* pgc) { return Note(__func__, {U(pgc)}) != 0; }
-BOOL __glRenderLarge(GLClient* pgc) { return Note(__func__, {U(pgc)}) != 0; }
-BOOL __glSingleRequest(GLClient* pgc) { return Note(__func__, {U(pgc)}) != 0; }
 LONG __glMapPrimSegment(GLClient* pgc, ULONG h, ULONG cj) {
     return static_cast<LONG>(Note(__func__, {U(pgc), h, cj}));
 }
@@ -146,3 +159,45 @@ void N_GetLight(ULONG fl, ULONG i, N_Light* p) {
     if (fl & N_LIGHT_POSITION) std::memcpy(p->position, gAnswers.eyeLight.position, 16);
 }
 void __glXValidateTexture(GLContext* gc) { Note(__func__, {U(gc)}); }
+N_VertexRecord* __glXVertexRecord(GLClient*) { return kVertexRecord; }
+void __glXAfterVertex(GLClient* pgc, ULONG fFull) { Note(__func__, {U(pgc), fFull}); }
+ULONG __glXAppendLargeChunk(GLClient* pgc) {
+    Note(__func__, {U(pgc)});
+    return gAnswers.ulAppend;
+}
+void N_SetVertexColor3(N_VertexRecord* p, float r, float g, float b) {
+    Note(__func__, {U(p), F(r), F(g), F(b)});
+}
+void N_SetVertexColor4(N_VertexRecord* p, float r, float g, float b, float a) {
+    Note(__func__, {U(p), F(r), F(g), F(b), F(a)});
+}
+void N_SetVertexIndex(N_VertexRecord* p, float i) { Note(__func__, {U(p), F(i)}); }
+void N_SetVertexNormal(N_VertexRecord* p, float x, float y, float z) {
+    Note(__func__, {U(p), F(x), F(y), F(z)});
+}
+void N_SetVertexTexCoord(N_VertexRecord* p, float s, float t, float r, float q) {
+    Note(__func__, {U(p), F(s), F(t), F(r), F(q)});
+}
+ULONG N_SetVertexPos2(N_VertexRecord* p, float x, float y) {
+    Note(__func__, {U(p), F(x), F(y)});
+    return gAnswers.ulFull;
+}
+ULONG N_SetVertexPos3(N_VertexRecord* p, float x, float y, float z) {
+    Note(__func__, {U(p), F(x), F(y), F(z)});
+    return gAnswers.ulFull;
+}
+ULONG N_SetVertexPos4(N_VertexRecord* p, float x, float y, float z, float w) {
+    Note(__func__, {U(p), F(x), F(y), F(z), F(w)});
+    return gAnswers.ulFull;
+}
+void N_Flush(void) { Note(__func__); }
+void N_Finish(void) { Note(__func__); }
+void N_BeginFeedback(float* p, ULONG c, ULONG t) { Note(__func__, {U(p), c, t}); }
+void N_EndFeedback(LONG* pc) {
+    Note(__func__);
+    *pc = gAnswers.lFeedback;
+}
+void N_InitNames(void) { Note(__func__); }
+void N_SetSelectCallback(N_SelectCallback pfn, void* pv) {
+    Note(__func__, {reinterpret_cast<std::uintptr_t>(pfn), U(pv)});
+}

@@ -19,6 +19,7 @@ struct Call {
     USHORT controlWord = 0;     // x87 control word during the call
     int exceptionsEnabled = 0;  // fegetexcept() during the call
     std::vector<ULONG> words;   // N_SetStateBlockAttr: the value's words
+    std::string text;           // a text argument, where the call has one
 };
 
 struct Record {
@@ -33,14 +34,19 @@ struct Answers {
     std::map<ULONG, std::vector<ULONG>> attrs;  // lgi attribute values read back
     BoardConfig* board = nullptr;    // the board configuration __glBoardConfig answers
     N_Light eyeLight{};              // what N_GetLight reads back
+    ULONG ulAppend = 0;              // the display list's answer to a large command
+    ULONG ulFull = 0;                // the position setters' record-full word
+    LONG lFeedback = 0;              // the feedback count at the end of feedback
 };
 
 extern Record gRecord;
 extern Answers gAnswers;
-// Contexts and a window to hand out; the window's engine handle.
+// Contexts (with a drawable) and a window to hand out; the window's engine handle.
 extern GLContext* const kContextA;
 extern GLContext* const kContextB;
 extern WNDOBJ* const kWindow;
+// The vertex record the context's primitive buffer fills.
+extern N_VertexRecord* const kVertexRecord;
 constexpr ULONG kWindowHandle = 0x77;
 
 }  // namespace glsrv_double

@@ -10,8 +10,8 @@
 namespace {
 
 using namespace glsrv_double;
-using glx_test::RenderRequest;
-using glx_test::Words;
+using glx::RenderRequest;
+using glx::Words;
 
 enum class Table { Immediate, BeginEnd, List };
 
@@ -97,7 +97,9 @@ TEST_F(TablesTest, SingleOpcodes) {
         {100, ""},
         {101, "X_GLsop_NewList: not available yet\n"},
         {115, "X_GLsop_GetError: not available yet\n"},
-        {142, "X_GLsop_Flush: not available yet\n"},
+        {104, "X_GLsop_GenLists: not available yet\n"},
+        {109, "X_GLsop_PixelStoref: not available yet\n"},
+        {141, "X_GLsop_IsList: not available yet\n"},
         {143, ""},
         {255, ""},
     };
@@ -260,7 +262,7 @@ TEST(RequestNames, LookedUpBeforeStartUp) {
         EXPECT_EQ(std::string(__glXSingleRequestName(c.key)), c.single);
     }
     // Every render request of the protocol has its own name.
-    for (const auto& l : glx_test::kRenderLayouts) {
+    for (const auto& l : glx::kRenderLayouts) {
         EXPECT_EQ(std::string(__glXRenderRequestName(l.opcode)), l.name);
     }
 }

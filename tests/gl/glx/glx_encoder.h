@@ -1,24 +1,43 @@
-// Render requests of the published GLX protocol, for tests that write
-// requests the way a client does: each request's opcode, name and the
-// layout of its arguments after the 4-byte render header
-// {u16 length in bytes, header included; u16 opcode}.
+// A GLX encoder for tests, written from the published GLX protocol and
+// independent of the server's own tables: one table of the render requests
+// (opcode, name and argument layout), one of the single requests the tests
+// send, and functions that write render commands, large render commands
+// and single requests as a client would, and read single replies back.
 //
-// A layout is a run of argument types, each with an optional count:
+// A render layout is a run of argument types, each with an optional count:
 //   b  8-bit   s  16-bit   i  32-bit integer or enumerant   f  float
 //   d  double  P  the 20-byte pixel-store header of image requests
 // The arguments are packed in the order given and the body is padded to a
 // whole number of words. `variable` marks requests that carry more data
 // after the layout (lists, images, parameter vectors, control points).
+//
+// Render(name, words) and Single(name, words) take their arguments as
+// 32-bit words (a double counts as two); F() turns a float into its word.
 #pragma once
 
 #include <cctype>
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
-namespace glx_test {
+namespace glx {
 
+using Bytes = std::vector<std::uint8_t>;
+
+inline void Put16(Bytes& b, std::uint16_t v) {
+    b.push_back(static_cast<std::uint8_t>(v));
+    b.push_back(static_cast<std::uint8_t>(v >> 8));
+}
+inline void Put32(Bytes& b, std::uint32_t v) {
+    Put16(b, static_cast<std::uint16_t>(v));
+    Put16(b, static_cast<std::uint16_t>(v >> 16));
+}
+
+// Render requests: __GLXrenderHeader {u16 length in bytes, header included;
+// u16 opcode}, the arguments at +4.
 struct RenderLayout {
     std::uint16_t opcode;
     const char* name;
@@ -255,11 +274,121 @@ inline std::vector<std::uint8_t> RenderRequest(std::uint16_t opcode, std::uint32
 }
 
 // Little-endian words as bytes, for request bodies.
-inline std::vector<std::uint8_t> Words(std::initializer_list<std::uint32_t> words) {
-    std::vector<std::uint8_t> v(words.size() * 4);
-    std::size_t i = 0;
-    for (std::uint32_t w : words) std::memcpy(v.data() + 4 * i++, &w, 4);
+inline Bytes Words(std::initializer_list<std::uint32_t> words) {
+    Bytes v;
+    for (std::uint32_t w : words) Put32(v, w);
     return v;
 }
 
-}  // namespace glx_test
+// Single requests the tests send, with their parameter words.
+struct RequestRow {
+    const char* name;
+    std::uint16_t opcode;
+    std::uint16_t words;  // parameter words behind the header
+};
+
+// Single requests: xGLXSingleReq {u8 request type, u8 opcode, u16 length in
+// 4-byte units, u32 context tag}, parameters at +8.
+inline const RequestRow kSingle[] = {
+    {"FeedbackBuffer", 105, 2},  // size, type
+    {"SelectBuffer", 106, 1},    // size
+    {"RenderMode", 107, 1},      // mode
+    {"Finish", 108, 0},         {"GetError", 115, 0}, {"Flush", 142, 0},
+};
+
+// The X major opcode a client puts in the request type byte (any value: the
+// server does not read it).
+constexpr std::uint8_t kMajorOpcode = 0x80;
+
+inline std::uint32_t F(float f) {
+    std::uint32_t u;
+    std::memcpy(&u, &f, sizeof u);
+    return u;
+}
+
+// The render layout of a request by its name without the X_GLrop_ prefix.
+inline const RenderLayout& RenderRow(const char* name) {
+    for (const RenderLayout& l : kRenderLayouts)
+        if (std::string(l.name) == std::string("X_GLrop_") + name) return l;
+    throw std::invalid_argument(std::string("no GLX render request ") + name);
+}
+inline const RequestRow& SingleRow(const char* name) {
+    for (const RequestRow& r : kSingle)
+        if (std::string(r.name) == name) return r;
+    throw std::invalid_argument(std::string("no GLX single request ") + name);
+}
+
+// A render command with any length and opcode, for malformed streams.
+inline Bytes RawRender(std::uint16_t length, std::uint16_t opcode,
+                       std::initializer_list<std::uint32_t> words = {}) {
+    Bytes b;
+    Put16(b, length);
+    Put16(b, opcode);
+    for (std::uint32_t w : words) Put32(b, w);
+    return b;
+}
+
+// A well-formed render command of a request without a variable part; the
+// words must fill the request's layout.
+inline Bytes Render(const char* name, std::initializer_list<std::uint32_t> words = {}) {
+    const RenderLayout& l = RenderRow(name);
+    if (l.variable || 4 * words.size() != BodyBytes(l.args))
+        throw std::invalid_argument(std::string("arguments of ") + name);
+    return RawRender(static_cast<std::uint16_t>(4 + 4 * words.size()), l.opcode, words);
+}
+
+// A render command in large form: the inline part {u32 length, u32 opcode,
+// the inline words}; the rest of its data goes out of line.
+inline Bytes RenderLarge(std::uint32_t opcode, std::initializer_list<std::uint32_t> words = {},
+                         std::uint32_t length = 0) {
+    Bytes b;
+    Put32(b, length != 0 ? length : static_cast<std::uint32_t>(8 + 4 * words.size()));
+    Put32(b, opcode);
+    for (std::uint32_t w : words) Put32(b, w);
+    return b;
+}
+
+// A single request with its context tag.
+inline Bytes Single(const char* name, std::initializer_list<std::uint32_t> words = {},
+                    std::uint32_t contextTag = 0) {
+    const RequestRow& r = SingleRow(name);
+    if (words.size() != r.words) throw std::invalid_argument(std::string("parameters of ") + name);
+    Bytes b;
+    b.push_back(kMajorOpcode);
+    b.push_back(static_cast<std::uint8_t>(r.opcode));
+    Put16(b, static_cast<std::uint16_t>(2 + r.words));
+    Put32(b, contextTag);
+    for (std::uint32_t w : words) Put32(b, w);
+    return b;
+}
+
+// Commands one after another, as a client fills a half.
+inline Bytes Stream(std::initializer_list<Bytes> commands) {
+    Bytes b;
+    for (const Bytes& c : commands) b.insert(b.end(), c.begin(), c.end());
+    return b;
+}
+
+// The 32-byte single reply: {u8 type (1 reply, 0 error), u8 error code, u16
+// sequence, u32 length in 4-byte units, u32 retval, u32 size, then words at
+// +16 .. +28}.
+struct Reply {
+    std::uint8_t type;
+    std::uint8_t errorCode;
+    std::uint16_t sequence;
+    std::uint32_t length;
+    std::uint32_t retval;
+    std::uint32_t size;
+    std::uint32_t word16;
+};
+
+inline Reply ReadReply(const std::uint8_t* p) {
+    auto w = [p](int off) {
+        return static_cast<std::uint32_t>(p[off] | p[off + 1] << 8 | p[off + 2] << 16) |
+               static_cast<std::uint32_t>(p[off + 3]) << 24;
+    };
+    return Reply{p[0],  p[1], static_cast<std::uint16_t>(p[2] | p[3] << 8), w(4), w(8),
+                 w(12), w(16)};
+}
+
+}  // namespace glx

@@ -1,0 +1,96 @@
+// The shared request segment as the server sees it: mapping, access to the
+// client's memory, the half a client views, the render-stream decoder, the
+// large render command, single requests and their replies, and the single
+// requests the segment code serves itself (Flush, Finish, RenderMode,
+// FeedbackBuffer, SelectBuffer with the selection hit records).
+//
+// Everything in the segment and in client memory is the client's and
+// hostile: each value is read once, offsets and lengths are bounded by the
+// half and the mapping, and nothing outside them is read or written.
+#pragma once
+
+#include "glsrv.h"
+#include "smsegment.h"
+
+struct GLContext;
+
+// The record of a large render command handed to the display list being
+// compiled: seven words {total length, total length, 1, 0, 0, buffer, 0}.
+struct GLLargeCommand {
+    ULONG cjTotal;
+    ULONG cjTotal2;
+    ULONG ulOne;
+    ULONG ul3;
+    ULONG ul4;
+    BYTE* pjBuffer;
+    ULONG ul6;
+};
+
+// Feedback types GL_2D .. GL_4D_COLOR_TEXTURE.
+#define GL_2D 0x600u
+#define GL_4D_COLOR_TEXTURE 0x604u
+
+// --- mapping (segment.cpp) ---------------------------------------------------------------
+// Maps the section the client announced (its handle in the client process,
+// its size) and points the client's view at the first half, whose `client`
+// word gets the segment id: 1, or -1 with nothing left behind.
+LONG __glMapSMSegment(GLClient* pgc, ULONG cjSection, ULONG hSection);
+
+// Copies between server memory and the memory of the client process of the
+// calling thread's GLClient: TRUE, or FALSE. A count of 0 succeeds at once;
+// a null server buffer fails.
+BOOL __glReadClientMemory(void* pvDst, ULONG ulClientAddress, ULONG cj);
+BOOL __glWriteClientMemory(ULONG ulClientAddress, const void* pvSrc, ULONG cj);
+
+// The half a client views: its header and its size in bytes (header
+// included), as far as the half and the mapping both reach.
+struct SMHalf {
+    SMSegmentHeader* pHeader;
+    BYTE* pjBase;  // the header's first byte; offsets count from here
+    ULONG cjHalf;
+};
+// FALSE when the client has no segment, or its view lies at an offset that
+// is not a multiple of 4.
+BOOL bHalfOf(GLClient* pgc, SMHalf* pHalf);
+
+// A 32-bit word of the segment, read once. The address must be 4-aligned.
+inline ULONG ulShared(const void* pv) {
+    return __atomic_load_n(static_cast<const ULONG*>(pv), __ATOMIC_RELAXED);
+}
+inline void vSetShared(void* pv, ULONG ul) {
+    __atomic_store_n(static_cast<ULONG*>(pv), ul, __ATOMIC_RELAXED);
+}
+
+// --- render streams and large commands (decode.cpp) ------------------------------------
+// Runs the render commands of the client's current half. TRUE when the
+// client has a segment.
+BOOL __glRunHalf(GLClient* pgc);
+// The render-stream decoder over cjStream bytes of commands from pjFirst:
+// 0, GLXBadRenderRequest, BadLength, or the context check's refusal.
+ULONG __glXRenderStream(GLClient* pgc, const xGLXRenderReq* pReq, const BYTE* pjFirst,
+                        ULONG cjStream);
+// Runs one large render command at the half's read offset; the outcome goes
+// to the header's status. TRUE when the client has a segment.
+BOOL __glRenderLarge(GLClient* pgc);
+// The context check of every request: 0 and the context bound and
+// validated, or -1 when there is no context or it has no drawable.
+LONG __glXCheckContext(GLClient* pgc, const char* pszRequest, GLContext* gc);
+
+// --- single requests and replies (single.cpp, reply.cpp, select.cpp) --------------------
+// Runs one single request at the half's read offset. TRUE when the client
+// has a segment.
+BOOL __glSingleRequest(GLClient* pgc);
+// Writes a reply (at most 32 bytes) and its data into the calling thread's
+// half: the data inline at the read offset when it fits under the limit and
+// inside the half, else into client memory at clientData. Answers 1.
+ULONG __glXSendReply(const void* pvReply, ULONG cjReply, const void* pvData, ULONG cjData);
+
+ULONG __glXDisp_Flush(GLClient* pgc, const void* pRequest);
+ULONG __glXDisp_Finish(GLClient* pgc, const void* pRequest);
+ULONG __glXDisp_RenderMode(GLClient* pgc, const void* pRequest);
+ULONG __glXDisp_FeedbackBuffer(GLClient* pgc, const void* pRequest);
+ULONG __glXDisp_SelectBuffer(GLClient* pgc, const void* pRequest);
+
+// The selection hit-record writer the lgi layer calls for each hit, with the
+// context as its argument.
+void __glXSelectHit(void* pvContext, const ULONG* pNames, ULONG cNames, float zMin, float zMax);
