@@ -19,38 +19,14 @@ void _DClientRegionChanged(GLBufferSet*, WNDOBJ*) { vNotAvailable(__func__); }
 void _DSurfaceMoved(PDEV*, GLBufferSet*, WNDOBJ*) { vNotAvailable(__func__); }
 void _DFreeBufferSet(PDEV*, GLBufferSet*) { vNotAvailable(__func__); }
 
-GLContext* __glDrvCreateContext(SURFOBJ*, LONG, LONG) {
+void __glReleaseDeviceTextures(PDEV*) { vNotAvailable(__func__); }
+void __glWriteOverlayRamdac(PDEV*, ULONG) { vNotAvailable(__func__); }
+void __glFreeContextBuffers(GLContext*) { vNotAvailable(__func__); }
+GLBufferSet* __glCreateBufferSet(SURFOBJ*, WNDOBJ*, GLVisual*) {
     vNotAvailable(__func__);
     return nullptr;
 }
-ULONG __glDrvDeleteContext(GLContext*) {
-    vNotAvailable(__func__);
-    return static_cast<ULONG>(-1);
-}
-ULONG __glDrvReleaseContext(GLContext*) {
-    vNotAvailable(__func__);
-    return 0;
-}
-ULONG __glDrvSetContext(GLClient*, GLContext*, SURFOBJ*, WNDOBJ*, XLATEOBJ*) {
-    vNotAvailable(__func__);
-    return 0;
-}
-ULONG __glDrvShareLists(GLContext*, GLContext*) {
-    vNotAvailable(__func__);
-    return 0;
-}
-ULONG __glDrvCopyContext(GLContext*, GLContext*, ULONG) {
-    vNotAvailable(__func__);
-    return 0;
-}
-void __glContextLoseClient(GLContext*) { vNotAvailable(__func__); }
-void __glContextWindowChanged(GLContext*) { vNotAvailable(__func__); }
-void __glContextDrawableGone(GLContext*) { vNotAvailable(__func__); }
-BOOL __glMakeLgiCurrent(GLContext*) {
-    vNotAvailable(__func__);
-    return FALSE;
-}
-void __glDestroyContext(GLContext*) { vNotAvailable(__func__); }
+void __glSwitchBufferLayer(GLContext*, GLBufferSet*, GLVisual*) { vNotAvailable(__func__); }
 
 LONG __glMapSMSegment(GLClient*, ULONG, ULONG) {
     vNotAvailable(__func__);
