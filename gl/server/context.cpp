@@ -56,8 +56,11 @@ BOOL bIsOverlay(const GLContext* gc) { return gc->pvis != nullptr && gc->pvis->i
 // caller's business.
 void vFreeContext(GLContext* gc) {
     if (gcContexts.fetch_sub(1) == 1) __glReleaseDeviceTextures(gppdevLast);
-    if (bIsOverlay(gc) && gcOverlayContexts.fetch_sub(1) == 1)
-        __glWriteOverlayRamdac(gppdevLast, 0xE0);
+    if (bIsOverlay(gc)) {
+        const ULONG cLeft = gcOverlayContexts.fetch_sub(1) - 1;
+        *pulGLOverlayContexts(gppdevLast) = cLeft;
+        if (cLeft == 0) __glWriteOverlayRamdac(gppdevLast, 0xE0);
+    }
     if (gc->pgc != nullptr && gc->pdraw != nullptr && gc->pnc != nullptr) {
         vMakeCurrent(gc->pnc);
         vFinish(gc);
@@ -141,8 +144,9 @@ GLContext* __glDrvCreateContext(SURFOBJ* pso, LONG iPixelFormat, LONG iLayer) {
 
     PDEV* ppdev = reinterpret_cast<PDEV*>(pso->dhpdev);
     if (bIsOverlay(gc)) {
-        if (gcOverlayContexts.fetch_add(1) == 0 && ulGLBitmapFormat(ppdev) == BMF_16BPP)
-            __glWriteOverlayRamdac(ppdev, 0x60);
+        const ULONG cBefore = gcOverlayContexts.fetch_add(1);
+        if (cBefore == 0 && ulGLBitmapFormat(ppdev) == BMF_16BPP) __glWriteOverlayRamdac(ppdev, 0x60);
+        *pulGLOverlayContexts(ppdev) = cBefore + 1;
     }
     gcContexts.fetch_add(1);
     gppdevLast = ppdev;

@@ -9,24 +9,10 @@ void vNotAvailable(const char* pszName) { __glXDebugPrint("%s: not available yet
 }  // namespace
 
 
-BOOL __wglSwapBuffers(SURFOBJ*, WNDOBJ*, ULONG) {
-    vNotAvailable(__func__);
-    return FALSE;
-}
-void _DUpdateOverlayPresent(void) { vNotAvailable(__func__); }
-void __glInitBufferManager(PDEV*) { vNotAvailable(__func__); }
-void _DClientRegionChanged(GLBufferSet*, WNDOBJ*) { vNotAvailable(__func__); }
-void _DSurfaceMoved(PDEV*, GLBufferSet*, WNDOBJ*) { vNotAvailable(__func__); }
-void _DFreeBufferSet(PDEV*, GLBufferSet*) { vNotAvailable(__func__); }
 
 void __glReleaseDeviceTextures(PDEV*) { vNotAvailable(__func__); }
 void __glWriteOverlayRamdac(PDEV*, ULONG) { vNotAvailable(__func__); }
 void __glFreeContextBuffers(GLContext*) { vNotAvailable(__func__); }
-GLBufferSet* __glCreateBufferSet(SURFOBJ*, WNDOBJ*, GLVisual*) {
-    vNotAvailable(__func__);
-    return nullptr;
-}
-void __glSwitchBufferLayer(GLContext*, GLBufferSet*, GLVisual*) { vNotAvailable(__func__); }
 
 LONG __glMapSMSegment(GLClient*, ULONG, ULONG) {
     vNotAvailable(__func__);
@@ -50,23 +36,7 @@ LONG __glMapPrimSegment(GLClient*, ULONG, ULONG) {
     return -1;
 }
 
-BOOL _DBindBuffers(GLContext*, ULONG) {
-    vNotAvailable(__func__);
-    return FALSE;
-}
 void _DSetClipRegion(GLContext*, const __GLXbox*) { vNotAvailable(__func__); }
-LONG __glDrawableHeight(GLContext*) {
-    vNotAvailable(__func__);
-    return 0;
-}
-BOOL __glVisualDoubleBuffered(GLContext*) {
-    vNotAvailable(__func__);
-    return FALSE;
-}
-BOOL __glVisualStereo(GLContext*) {
-    vNotAvailable(__func__);
-    return FALSE;
-}
 BOOL __glXPushClipPlanes(GLContext*) {
     vNotAvailable(__func__);
     return FALSE;

@@ -39,8 +39,9 @@ set(VNX_GLSRV_PIXFMT_SOURCES ${PROJECT_SOURCE_DIR}/gl/server/pixfmt.cpp
 file(GLOB VNX_GLSRV_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/gl/server/*.cpp)
 list(REMOVE_ITEM VNX_GLSRV_SOURCES ${PROJECT_SOURCE_DIR}/gl/server/seams.cpp
   ${VNX_GLSRV_PIXFMT_SOURCES})
-# Contexts are doubled there too: the escape's tests hand out contexts of their own.
-list(REMOVE_ITEM VNX_GLSRV_SOURCES ${PROJECT_SOURCE_DIR}/gl/server/context.cpp)
+# Contexts and the buffer manager are doubled there too: the escape's tests hand out contexts of their own.
+list(REMOVE_ITEM VNX_GLSRV_SOURCES ${PROJECT_SOURCE_DIR}/gl/server/context.cpp
+  ${PROJECT_SOURCE_DIR}/gl/server/buffers.cpp)
 file(GLOB VNX_GLSRV_CHECKS CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/gl/server/dispatch/*_check.cpp)
 vnx_glsrv_check_program(dispatch ${VNX_GLSRV_SOURCES} ${VNX_GLSRV_CHECKS}
   ${CMAKE_CURRENT_SOURCE_DIR}/gl/server/dispatch/seams_double.cpp)
