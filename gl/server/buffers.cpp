@@ -124,9 +124,10 @@ GLBuffer* pbCreateBuffer(GLBufferSet* pbs, ULONG kind, SURFOBJ* pso, const RECTL
     pdr->ulLimit = 0xFFFF;
     pdr->rclSwap = rcl;
     pdr->pWindow = pbs->pWindow;
-    pdr->pso = psoDevice;
+    // The primary is locked again by its handle whenever it is used.
+    pdr->pso = psoScreen != nullptr ? nullptr : psoDevice;
     pb->pDeviceRecord = pdr;
-    if (psoScreen != nullptr) EngUnlockSurface(psoScreen);  // the engine keeps the primary
+    if (psoScreen != nullptr) EngUnlockSurface(psoScreen);
     return pb;
 }
 
@@ -189,6 +190,15 @@ BOOL bAddToBufferList(GLBufferSet* pbs) {
     return bDone;
 }
 
+// Whether a listed set has an overlay visual (under the lock).
+BOOL bAnyOverlaySet() {
+    for (ULONG i = 0; i < gcListCapacity; ++i)
+        if (gpList[i].pbs != nullptr && gpList[i].pbs->bOverlay) return TRUE;
+    return FALSE;
+}
+
+// The set leaves the list; the overlay-present flag follows at once, so a
+// window move never redraws for an overlay set that is gone.
 void vRemoveFromBufferList(GLBufferSet* pbs) {
     EnterCriticalSection(&gcsBufferList);
     const LONG i = _DFindBufferList(pbs);
@@ -196,6 +206,7 @@ void vRemoveFromBufferList(GLBufferSet* pbs) {
         gpList[i] = BufferListEntry{};
         --gcList;
     }
+    gbOverlayPresent = bAnyOverlaySet();
     LeaveCriticalSection(&gcsBufferList);
 }
 
@@ -234,7 +245,8 @@ void vSwap(GLBufferSet* pbs, ULONG fPlanes) {
     WNDOBJ* pwo = pbs->pWindow->pwo;
     RECTL rcl = pdrBack->rclSwap;
     PDEV* ppdev = ppdevOf(pdrBack->pso);
-    SURFOBJ* psoFront = EngLockSurface(pdrFront->pso->hsurf);
+    (void)pdrFront;
+    SURFOBJ* psoFront = EngLockSurface(pbFront->hsurf);
     if (psoFront == nullptr) return;
     const BOOL bDirect = ppdev != nullptr && plGLSwapState(ppdev)[0] == 1;
     kz2SwapBackToFrontC(pdrBack->pso, psoFront, pwo != nullptr ? &pwo->coClient : nullptr, &rcl,
@@ -339,10 +351,7 @@ void _DFreeBufferSet(PDEV*, GLBufferSet* pbs) {
 
 void _DUpdateOverlayPresent(void) {
     EnterCriticalSection(&gcsBufferList);
-    BOOL b = FALSE;
-    for (ULONG i = 0; i < gcListCapacity && !b; ++i)
-        b = gpList[i].pbs != nullptr && gpList[i].pbs->bOverlay;
-    gbOverlayPresent = b;
+    gbOverlayPresent = bAnyOverlaySet();
     LeaveCriticalSection(&gcsBufferList);
 }
 

@@ -58,3 +58,20 @@ GLBuffer* _DGetActiveBuffer(GLBufferSet* pbs);
 LONG _DFindBufferList(GLBufferSet* pbs);
 // Live entries of the global list and its capacity.
 ULONG _DBufferListCount(ULONG* pcCapacity);
+
+// --- the buffer manager's operations ---------------------------------------------
+// Swaps the planes of flPlanes of the window: TRUE, or FALSE.
+BOOL __wglSwapBuffers(SURFOBJ* pso, WNDOBJ* pwo, ULONG flPlanes);
+// Works out again whether an overlay plane is in use.
+void _DUpdateOverlayPresent(void);
+// Sets the buffer manager up for the device once its format table is chosen.
+void __glInitBufferManager(PDEV* ppdev);
+// The window's client region changed (pbs: its buffer set, or null).
+void _DClientRegionChanged(GLBufferSet* pbs, WNDOBJ* pwo);
+// The window's surface moved.
+void _DSurfaceMoved(PDEV* ppdev, GLBufferSet* pbs, WNDOBJ* pwo);
+// Frees a drawable's buffer set.
+void _DFreeBufferSet(PDEV* ppdev, GLBufferSet* pbs);
+// The drawable of the context switches to another layer's visual.
+struct GLContext;
+void __glSwitchBufferLayer(GLContext* gc, GLBufferSet* pbs, GLVisual* pvis);

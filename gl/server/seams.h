@@ -12,20 +12,8 @@
 #include "pixfmt.h"
 #include "drawable.h"
 
-// --- device buffers -------------------------------------------------------------------------
-// Swaps the planes of flPlanes of the window: TRUE, or FALSE.
-BOOL __wglSwapBuffers(SURFOBJ* pso, WNDOBJ* pwo, ULONG flPlanes);
-// Works out again whether an overlay plane is in use.
-void _DUpdateOverlayPresent(void);
-struct GLBufferSet;
-// Sets the buffer manager up for the device once its format table is chosen.
-void __glInitBufferManager(PDEV* ppdev);
-// The window's client region changed (pbs: its buffer set, or null).
-void _DClientRegionChanged(GLBufferSet* pbs, WNDOBJ* pwo);
-// The window's surface moved.
-void _DSurfaceMoved(PDEV* ppdev, GLBufferSet* pbs, WNDOBJ* pwo);
-// Frees a drawable's buffer set.
-void _DFreeBufferSet(PDEV* ppdev, GLBufferSet* pbs);
+// --- device buffers: buffers.h
+#include "buffers.h"
 
 // --- contexts: context.h
 #include "context.h"
@@ -34,13 +22,10 @@ void _DFreeBufferSet(PDEV* ppdev, GLBufferSet* pbs);
 // and staging surfaces released (its last context went); the RAMDAC's
 // overlay register written under csRamdac; the context's display list being
 // compiled, large-command record, primitive buffer, packet buffers and
-// primitive segment freed; a buffer set made for a window, or switched to
-// another layer's visual.
+// primitive segment freed.
 void __glReleaseDeviceTextures(PDEV* ppdev);
 void __glWriteOverlayRamdac(PDEV* ppdev, ULONG ulValue);
 void __glFreeContextBuffers(GLContext* gc);
-GLBufferSet* __glCreateBufferSet(SURFOBJ* pso, WNDOBJ* pwo, GLVisual* pvis);
-void __glSwitchBufferLayer(GLContext* gc, GLBufferSet* pbs, GLVisual* pvis);
 
 // --- request segments -----------------------------------------------------------------------
 // Maps the announced segment for the client and sets its view: 1, or -1.

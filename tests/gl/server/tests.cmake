@@ -53,3 +53,15 @@ vnx_glsrv_check_program(pixfmt ${VNX_GLSRV_PIXFMT_SOURCES} ${PROJECT_SOURCE_DIR}
   ${CMAKE_CURRENT_SOURCE_DIR}/gl/server/pixfmt/pixfmt_check.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/gl/server/pixfmt/drawable_check.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/gl/server/pixfmt/seams_double.cpp)
+
+# The buffer manager over a device record of the test's own (buffers/): its
+# source with the display driver's swap, the drawable look-up and lgi
+# binding stood in for.
+add_executable(gl_server_buffers_tests ${PROJECT_SOURCE_DIR}/gl/server/buffers.cpp
+  ${PROJECT_SOURCE_DIR}/gl/server/debug.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/gl/server/buffers/buffers_check.cpp)
+target_include_directories(gl_server_buffers_tests PRIVATE ${PROJECT_SOURCE_DIR}/gl/server
+  ${PROJECT_SOURCE_DIR}/include ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(gl_server_buffers_tests PRIVATE vnxplatform PkgConfig::PIXMAN GTest::gtest
+  GTest::gtest_main)
+gtest_discover_tests(gl_server_buffers_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)

@@ -1,0 +1,304 @@
+// The buffer manager over a device record of the test's own: buffer sets
+// made for windows, the global list and its growth, the active buffer,
+// swaps (what reaches kz2SwapBackToFrontC) and binding to lgi.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "buffers.h"
+#include "context.h"
+#include "drawable.h"
+#include "glpdev.h"
+#include "pixfmt.h"
+#include "platform/debug.h"
+#include "seams.h"
+#include "platform/engine.h"
+#include "vornix_surface.h"
+#include "vornix_swap.h"
+
+// --- the device record of the test and what the manager calls ---------------------------
+namespace {
+
+struct TestPdev {
+    PAGECONFIG* pPageConfig = nullptr;
+    ULONG iPixelClass = 2;
+    ULONG iBitmapFormat = BMF_32BPP;
+    HANDLE hDriver = nullptr;
+    BoardConfig bc{};
+    CRITICAL_SECTION csEscape{};
+    HSURF hsurfScreen = nullptr;
+    LONG cxScreen = 640, cyScreen = 480;
+    SURFOBJ* psoBack = nullptr;
+    SURFOBJ* psoZ = nullptr;
+    LONG alSwapState[3] = {0, -1, 0};
+    CRITICAL_SECTION csRamdac{};
+    ULONG cGLOverlayContexts = 0;
+};
+
+struct SwapCall {
+    SURFOBJ* psoBack;
+    SURFOBJ* psoFront;
+    CLIPOBJ* pco;
+    RECTL rcl;
+    ULONG ulPageMask;
+    BOOL bDirect;
+    ULONG fPlanes;
+};
+std::vector<SwapCall> gSwaps;
+std::vector<std::vector<ULONG>> gBinds;  // kinds of each N_BindBuffers
+GLDrawable* gpdraw = nullptr;           // what pdrawFromWindow answers
+
+}  // namespace
+
+extern "C" const GLPDEVFIELDS gGLPdevFields = {
+    offsetof(TestPdev, pPageConfig), offsetof(TestPdev, iPixelClass),
+    offsetof(TestPdev, iBitmapFormat), offsetof(TestPdev, hDriver), offsetof(TestPdev, bc),
+    offsetof(TestPdev, csEscape), offsetof(TestPdev, hsurfScreen), offsetof(TestPdev, cxScreen),
+    offsetof(TestPdev, psoBack), offsetof(TestPdev, psoZ), offsetof(TestPdev, alSwapState),
+    offsetof(TestPdev, csRamdac), offsetof(TestPdev, cGLOverlayContexts),
+};
+extern "C" void kz2SwapBackToFrontC(SURFOBJ* psoBack, SURFOBJ* psoFront, CLIPOBJ* pco, RECTL* prcl,
+                                    ULONG ulPageMask, BOOL bDirect, ULONG fPlanes) {
+    gSwaps.push_back({psoBack, psoFront, pco, *prcl, ulPageMask, bDirect, fPlanes});
+}
+CRITICAL_SECTION gcsBufferList;
+GLDrawable* pdrawFromWindow(WNDOBJ*) { return gpdraw; }
+void N_BindBuffers(ULONG c, GLBuffer* const* ppb) {
+    std::vector<ULONG> kinds;
+    for (ULONG i = 0; i < c; ++i) kinds.push_back(ppb[i]->kind);
+    gBinds.push_back(kinds);
+}
+
+namespace {
+
+// A device surface of the test: a DSURF with an allocation carrying a pid.
+struct TestSurface {
+    DFB dfb{};
+    DSURF dsurf{};
+    SURFOBJ so{};
+    explicit TestSurface(TestPdev* ppdev, ULONG pid) {
+        dfb.pid = pid;
+        dsurf.pdfb = &dfb;
+        dsurf.ppdev = reinterpret_cast<PDEV*>(ppdev);
+        so.dhsurf = reinterpret_cast<DHSURF>(&dsurf);
+        so.dhpdev = reinterpret_cast<DHPDEV>(ppdev);
+    }
+};
+
+class BufferManagerTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        InitializeCriticalSection(&gcsBufferList);
+        InitializeCriticalSection(&pdev_.csRamdac);
+        pdev_.pPageConfig = &pc_;
+        pdev_.psoBack = &back_.so;
+        pdev_.psoZ = &depth_.so;
+        pdev_.hsurfScreen = EngCreateBitmap(SIZEL{640, 480}, 640 * 4, BMF_32BPP, 0, nullptr);
+        ASSERT_NE(pdev_.hsurfScreen, nullptr);
+        screen_ = back_.so;  // the surface the window's calls name
+        screen_.dhsurf = nullptr;
+        vis_.bDoubleBuffer = 1;
+        vis_.cColorBits = 32;
+        vis_.cDepthBits = 16;
+        __glInitBufferManager(reinterpret_cast<PDEV*>(&pdev_));
+        gSwaps.clear();
+        gBinds.clear();
+        vnx::debug::clear();
+    }
+    void TearDown() override {
+        EngDeleteSurface(pdev_.hsurfScreen);
+        gpdraw = nullptr;
+        DeleteCriticalSection(&pdev_.csRamdac);
+        DeleteCriticalSection(&gcsBufferList);
+    }
+    WNDOBJ Window(LONG x, LONG y, LONG cx, LONG cy) {
+        WNDOBJ wo{};
+        wo.rclClient = RECTL{x, y, x + cx, y + cy};
+        wo.coClient.rclBounds = wo.rclClient;
+        return wo;
+    }
+    const GLDeviceRecord& Record(GLBufferSet* pbs, ULONG word) {
+        return *static_cast<GLDeviceRecord*>(pbs->apBuffers[word]->pDeviceRecord);
+    }
+
+    TestPdev pdev_;
+    PAGECONFIG pc_{};
+    TestSurface back_{&pdev_, 0x0003};
+    TestSurface depth_{&pdev_, 0x0004};
+    SURFOBJ screen_{};
+    GLVisual vis_{};
+};
+
+TEST_F(BufferManagerTest, SetHasFrontAndBackOverTheWindow) {
+    WNDOBJ wo = Window(10, 20, 100, 50);
+    GLBufferSet* pbs = __glCreateBufferSet(&screen_, &wo, &vis_);
+    ASSERT_NE(pbs, nullptr);
+    const ULONG desc[6] = {1, 0, 1, 1, 1, 1};
+    EXPECT_EQ(std::memcmp(pbs->aulDescriptor, desc, sizeof desc), 0);
+    for (ULONG w : {GLBS_FRONT_LEFT, GLBS_BACK_LEFT}) {
+        const GLBuffer* pb = pbs->apBuffers[w];
+        ASSERT_NE(pb, nullptr);
+        EXPECT_EQ(pb->x, 10);
+        EXPECT_EQ(pb->y, 20);
+        EXPECT_EQ(pb->cx, 100);
+        EXPECT_EQ(pb->cy, 50);
+        EXPECT_EQ(pb->bitsPerPixel, 32u);
+        EXPECT_EQ(pb->bytesPerPixel, 4u);
+        EXPECT_EQ(pb->memoryKind, GLBUFFER_MEMORY_DEVICE);
+    }
+    EXPECT_EQ(Record(pbs, GLBS_BACK_LEFT).pid, 0xA003u);  // 32 bits on page block 3
+    EXPECT_EQ(pbs->apBuffers[GLBS_FRONT_RIGHT], nullptr);  // no stereo
+    EXPECT_EQ(pbs->apBuffers[GLBS_DEPTH], nullptr);
+    EXPECT_EQ(_DBufferListCount(nullptr), 1u);
+    _DFreeBufferSet(nullptr, pbs);
+    EXPECT_EQ(_DBufferListCount(nullptr), 0u);
+    EXPECT_EQ(vnx::debug::take(), "");
+}
+
+TEST_F(BufferManagerTest, SixtyFifthSetGrowsTheListTo128) {
+    WNDOBJ wo = Window(0, 0, 8, 8);
+    std::vector<GLBufferSet*> sets;
+    ULONG cCapacity = 0;
+    for (int i = 0; i < 65; ++i) {
+        sets.push_back(__glCreateBufferSet(&screen_, &wo, &vis_));
+        ASSERT_NE(sets.back(), nullptr);
+        _DBufferListCount(&cCapacity);
+        EXPECT_EQ(cCapacity, i < 64 ? 64u : 128u);
+    }
+    EXPECT_EQ(_DBufferListCount(nullptr), 65u);
+    // Freed entries are found again.
+    _DFreeBufferSet(nullptr, sets[3]);
+    sets[3] = __glCreateBufferSet(&screen_, &wo, &vis_);
+    EXPECT_EQ(_DBufferListCount(&cCapacity), 65u);
+    EXPECT_EQ(cCapacity, 128u);
+    for (GLBufferSet* pbs : sets) _DFreeBufferSet(nullptr, pbs);
+    EXPECT_EQ(_DBufferListCount(nullptr), 0u);
+    EXPECT_EQ(vnx::debug::take(), "");
+}
+
+TEST_F(BufferManagerTest, DepthBufferIsTheActiveBufferFirst) {
+    WNDOBJ wo = Window(5, 5, 30, 30);
+    GLBufferSet* pbs = __glCreateBufferSet(&screen_, &wo, &vis_);
+    ASSERT_NE(pbs, nullptr);
+    EXPECT_EQ(_DGetActiveBuffer(pbs), pbs->apBuffers[GLBS_FRONT_LEFT]);
+    _DCreateMissingBuffers(pbs, GLBUFFER_DEPTH);
+    ASSERT_NE(pbs->apBuffers[GLBS_DEPTH], nullptr);
+    EXPECT_EQ(Record(pbs, GLBS_DEPTH).pid, 0x6004u);  // a 16-bit depth kind
+    EXPECT_EQ(_DGetActiveBuffer(pbs), pbs->apBuffers[GLBS_DEPTH]);
+    // Only the depth buffer left: still the active one; none at all is said.
+    GLBufferSet bare{};
+    bare.apBuffers[GLBS_DEPTH] = pbs->apBuffers[GLBS_DEPTH];
+    EXPECT_EQ(_DGetActiveBuffer(&bare), pbs->apBuffers[GLBS_DEPTH]);
+    bare.apBuffers[GLBS_DEPTH] = nullptr;
+    EXPECT_EQ(_DGetActiveBuffer(&bare), nullptr);
+    EXPECT_EQ(vnx::debug::take(), "_DGetActiveBuffer: XXXXXX BROKEN: NO ACTIVE BUFFER???\n");
+    _DFreeBufferSet(nullptr, pbs);
+}
+
+struct SwapCase {
+    const char* name;
+    ULONG bDouble;
+    ULONG iLayer;       // the visual's layer (1: the set's overlay flag)
+    LONG swapState[3];
+    ULONG flPlanes;
+    int cSwaps;         // calls of kz2SwapBackToFrontC
+    ULONG fPlanes;      // the plane selector passed
+};
+const SwapCase kSwapCases[] = {
+    {"single-buffered: nothing", 0, 0, {0, -1, 0}, 3, 0, 0},
+    {"both planes", 1, 0, {0, -1, 0}, 3, 1, 1},
+    {"both planes with overlay", 1, 1, {0, -1, 0}, 3, 1, 3},
+    {"main planes", 1, 0, {0, -1, 0}, 1, 1, 1},
+    {"main planes, both at once", 1, 0, {0, 5, 5}, 1, 1, 3},
+    {"overlay alone", 1, 1, {0, -1, 0}, 2, 1, 2},
+    {"overlay alone in overlay swap mode", 1, 1, {1, -1, 0}, 2, 0, 0},
+    {"overlay alone without overlay visual", 1, 0, {0, -1, 0}, 2, 0, 0},
+};
+
+TEST_F(BufferManagerTest, SwapsReachTheDisplayDriverByPlanes) {
+    for (const SwapCase& c : kSwapCases) {
+        SCOPED_TRACE(c.name);
+        gSwaps.clear();
+        vis_.bDoubleBuffer = c.bDouble;
+        vis_.iLayer = c.iLayer;
+        std::memcpy(pdev_.alSwapState, c.swapState, sizeof c.swapState);
+        WNDOBJ wo = Window(40, 30, 64, 32);
+        GLDrawable draw{};
+        draw.pBufferSet = __glCreateBufferSet(&screen_, &wo, &vis_);
+        ASSERT_NE(draw.pBufferSet, nullptr);
+        gpdraw = &draw;
+        EXPECT_TRUE(__wglSwapBuffers(&screen_, &wo, c.flPlanes));
+        ASSERT_EQ(static_cast<int>(gSwaps.size()), c.cSwaps);
+        if (c.cSwaps != 0) {
+            const SwapCall& s = gSwaps[0];
+            EXPECT_EQ(s.psoBack, &back_.so);
+            EXPECT_EQ(s.pco, &wo.coClient);
+            EXPECT_EQ(s.rcl.left, 40);
+            EXPECT_EQ(s.rcl.top, 30);
+            EXPECT_EQ(s.rcl.right, 104);
+            EXPECT_EQ(s.rcl.bottom, 62);
+            EXPECT_EQ(s.fPlanes, c.fPlanes);
+            EXPECT_EQ(s.ulPageMask, c.fPlanes);
+        }
+        _DFreeBufferSet(nullptr, draw.pBufferSet);
+        gpdraw = nullptr;
+    }
+    // A window without a drawable.
+    WNDOBJ wo = Window(0, 0, 1, 1);
+    EXPECT_FALSE(__wglSwapBuffers(&screen_, &wo, 3));
+    EXPECT_EQ(vnx::debug::take(), "__wglSwapBuffers: invalid window\n");
+}
+
+TEST_F(BufferManagerTest, ClientRegionChangeWidensTheSwapRectangle) {
+    WNDOBJ wo = Window(100, 100, 50, 50);
+    GLBufferSet* pbs = __glCreateBufferSet(&screen_, &wo, &vis_);
+    ASSERT_NE(pbs, nullptr);
+    wo = Window(80, 120, 50, 50);
+    _DClientRegionChanged(pbs, &wo);
+    const RECTL& r = Record(pbs, GLBS_BACK_LEFT).rclSwap;
+    EXPECT_EQ(r.left, 80);
+    EXPECT_EQ(r.top, 100);
+    EXPECT_EQ(r.right, 150);
+    EXPECT_EQ(r.bottom, 170);
+    EXPECT_EQ(pbs->apBuffers[GLBS_FRONT_LEFT]->x, 80);
+    EXPECT_EQ(pbs->apBuffers[GLBS_FRONT_LEFT]->y, 120);
+    EXPECT_EQ(vnx::debug::take(), "");
+    _DFreeBufferSet(nullptr, pbs);
+}
+
+TEST_F(BufferManagerTest, OverlayPresentFollowsTheListedSets) {
+    // The window-move redraw runs only with an overlay set listed on 32 bpp.
+    WNDOBJ wo = Window(0, 0, 16, 16);
+    GLBufferSet* pbsMain = __glCreateBufferSet(&screen_, &wo, &vis_);
+    _DSurfaceMoved(reinterpret_cast<PDEV*>(&pdev_), pbsMain, &wo);
+    EXPECT_EQ(vnx::debug::take(), "");
+    vis_.iLayer = 1;
+    GLBufferSet* pbsOverlay = __glCreateBufferSet(&screen_, &wo, &vis_);
+    _DSurfaceMoved(reinterpret_cast<PDEV*>(&pdev_), pbsMain, &wo);
+    EXPECT_EQ(vnx::debug::take(), "_DSurfaceMoved: window redraw not available yet\n");
+    // The overlay set goes: the flag follows at once.
+    _DFreeBufferSet(nullptr, pbsOverlay);
+    _DSurfaceMoved(reinterpret_cast<PDEV*>(&pdev_), pbsMain, &wo);
+    EXPECT_EQ(vnx::debug::take(), "");
+    _DFreeBufferSet(nullptr, pbsMain);
+}
+
+TEST_F(BufferManagerTest, BindingHandsTheAskedForBuffersToLgi) {
+    WNDOBJ wo = Window(0, 0, 16, 16);
+    GLDrawable draw{};
+    draw.pBufferSet = __glCreateBufferSet(&screen_, &wo, &vis_);
+    GLContext gc{};
+    gc.pdraw = &draw;
+    EXPECT_TRUE(_DBindBuffers(&gc, GLBUFFER_BACK_LEFT | GLBUFFER_DEPTH));
+    ASSERT_EQ(gBinds.size(), 1u);
+    EXPECT_EQ(gBinds[0], (std::vector<ULONG>{GLBUFFER_BACK_LEFT, GLBUFFER_DEPTH}));
+    EXPECT_EQ(gc.flBufferMask, GLBUFFER_BACK_LEFT | GLBUFFER_DEPTH);
+    // A set with none of the kinds refuses instead of binding nothing.
+    EXPECT_FALSE(_DBindBuffers(&gc, GLBUFFER_FRONT_RIGHT));
+    EXPECT_EQ(gBinds.size(), 1u);
+    _DFreeBufferSet(nullptr, draw.pBufferSet);
+}
+
+}  // namespace
