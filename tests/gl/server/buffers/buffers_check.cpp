@@ -1,6 +1,7 @@
 // The buffer manager over a device record of the test's own: buffer sets
 // made for windows, the global list and its growth, the active buffer,
-// swaps (what reaches kz2SwapBackToFrontC) and binding to lgi.
+// swaps (what reaches kz2SwapBackToFrontC), binding to lgi, and image
+// transfers (what reaches CopyBits) per clip box and eye.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "buffers.h"
+#include "image.h"
 #include "context.h"
 #include "drawable.h"
 #include "glpdev.h"
@@ -62,6 +64,25 @@ extern "C" const GLPDEVFIELDS gGLPdevFields = {
 extern "C" void kz2SwapBackToFrontC(SURFOBJ* psoBack, SURFOBJ* psoFront, CLIPOBJ* pco, RECTL* prcl,
                                     ULONG ulPageMask, BOOL bDirect, ULONG fPlanes) {
     gSwaps.push_back({psoBack, psoFront, pco, *prcl, ulPageMask, bDirect, fPlanes});
+}
+struct CopyCall {
+    SURFOBJ* psoDst;
+    SURFOBJ* psoSrc;
+    CLIPOBJ* pco;
+    RECTL rcl;
+    POINTL ptl;
+    ULONG iMode;
+    ULONG ulFirstSource;  // the source's first pixel when it is a host bitmap
+    void* pvDstBits;      // the destination's bits
+};
+std::vector<CopyCall> gCopies;
+extern "C" BOOL CopyBits(SURFOBJ* psoDst, SURFOBJ* psoSrc, CLIPOBJ* pco, XLATEOBJ*, RECTL* prcl,
+                         POINTL* pptl, ULONG iMode) {
+    ULONG ul = 0;
+    if (psoSrc->iType == STYPE_BITMAP && psoSrc->pvScan0 != nullptr)
+        std::memcpy(&ul, static_cast<BYTE*>(psoSrc->pvScan0) + pptl->y * psoSrc->lDelta + pptl->x * 4, 4);
+    gCopies.push_back({psoDst, psoSrc, pco, *prcl, *pptl, iMode, ul, psoDst->pvBits});
+    return TRUE;
 }
 CRITICAL_SECTION gcsBufferList;
 GLDrawable* pdrawFromWindow(WNDOBJ*) { return gpdraw; }
@@ -299,6 +320,90 @@ TEST_F(BufferManagerTest, BindingHandsTheAskedForBuffersToLgi) {
     EXPECT_FALSE(_DBindBuffers(&gc, GLBUFFER_FRONT_RIGHT));
     EXPECT_EQ(gBinds.size(), 1u);
     _DFreeBufferSet(nullptr, draw.pBufferSet);
+}
+
+// A 32-bit image written into the back buffer of a window cut into three
+// boxes: one CopyBits per box with the matching source point, twice on a
+// stereo board for both eyes.
+TEST_F(BufferManagerTest, PutImageWritesPerClipBoxAndEye) {
+    WNDOBJ wo = Window(100, 50, 40, 30);
+    GLDrawable draw{};
+    pixman_region_init(&draw.clip.region);
+    // Boxes relative to the client rectangle.
+    const pixman_box16_t boxes[] = {{0, 0, 40, 10}, {0, 10, 15, 30}, {25, 10, 40, 30}};
+    pixman_region_init_rects(&draw.clip.region, boxes, 3);
+    draw.pwo = &wo;
+    gpdraw = &draw;
+    draw.pBufferSet = __glCreateBufferSet(&screen_, &wo, &vis_);
+    ASSERT_NE(draw.pBufferSet, nullptr);
+    std::vector<ULONG> image(40 * 30);
+    for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<ULONG>(i);
+    struct Row {
+        ULONG fStereo;
+        ULONG kind;
+        std::vector<ULONG> modes;
+    };
+    for (const Row& r : {Row{0, GLBUFFER_BACK_LEFT, {0}}, Row{1, GLBUFFER_BACK_LEFT | GLBUFFER_BACK_RIGHT, {0, 3}},
+                         Row{1, GLBUFFER_BACK_RIGHT, {3}}}) {
+        SCOPED_TRACE(r.kind);
+        pc_.fStereo = r.fStereo;
+        gCopies.clear();
+        // The image starts 5 pixels left of the window: the first column is cut.
+        EXPECT_EQ(_DPutImage(draw.pBufferSet, r.kind, 95, 50, 40, 30, image.data()), 1u);
+        ASSERT_EQ(gCopies.size(), 3 * r.modes.size());
+        for (size_t m = 0; m < r.modes.size(); ++m) {
+            const CopyCall* c = &gCopies[3 * m];
+            for (int i = 0; i < 3; ++i) EXPECT_EQ(c[i].psoDst, &back_.so);
+            for (int i = 0; i < 3; ++i) EXPECT_EQ(c[i].iMode, r.modes[m]);
+            EXPECT_EQ(c[0].rcl.left, 100);
+            EXPECT_EQ(c[0].rcl.right, 135);
+            EXPECT_EQ(c[0].rcl.bottom, 60);
+            EXPECT_EQ(c[0].ptl.x, 5);
+            EXPECT_EQ(c[0].ulFirstSource, 5u);
+            EXPECT_EQ(c[1].rcl.top, 60);
+            EXPECT_EQ(c[1].rcl.right, 115);
+            EXPECT_EQ(c[1].ptl.y, 10);
+            EXPECT_EQ(c[1].ulFirstSource, 10u * 40 + 5);
+            EXPECT_EQ(c[2].rcl.left, 125);
+            EXPECT_EQ(c[2].rcl.right, 135);
+            EXPECT_EQ(c[2].ptl.x, 30);
+            EXPECT_EQ(c[2].ulFirstSource, 10u * 40 + 30);
+        }
+    }
+    pc_.fStereo = 0;
+    // An image wholly outside the window writes nothing.
+    gCopies.clear();
+    EXPECT_EQ(_DPutImage(draw.pBufferSet, GLBUFFER_BACK_LEFT, 300, 300, 4, 4, image.data()), 1u);
+    EXPECT_TRUE(gCopies.empty());
+    _DFreeBufferSet(nullptr, draw.pBufferSet);
+    pixman_region_fini(&draw.clip.region);
+}
+
+TEST_F(BufferManagerTest, GetImageReadsByTheBuffersFormat) {
+    WNDOBJ wo = Window(0, 0, 16, 16);
+    GLBufferSet* pbs = __glCreateBufferSet(&screen_, &wo, &vis_);
+    ASSERT_NE(pbs, nullptr);
+    std::vector<ULONG> out(8 * 4);
+    back_.so.iBitmapFormat = BMF_32BPP;
+    gCopies.clear();
+    EXPECT_EQ(_DGetImage(pbs, GLBUFFER_BACK_LEFT, 3, 4, 8, 4, out.data()), 1u);
+    ASSERT_EQ(gCopies.size(), 1u);
+    EXPECT_EQ(gCopies[0].psoSrc, &back_.so);
+    EXPECT_EQ(gCopies[0].pvDstBits, out.data());
+    EXPECT_EQ(gCopies[0].ptl.x, 3);
+    EXPECT_EQ(gCopies[0].ptl.y, 4);
+    EXPECT_EQ(gCopies[0].rcl.right, 8);
+    back_.so.iBitmapFormat = BMF_24BPP;
+    EXPECT_EQ(_DGetImage(pbs, GLBUFFER_BACK_LEFT, 0, 0, 8, 4, out.data()), 0u);
+    EXPECT_EQ(vnx::debug::take(), "_DGetImage: iBitmapFormat 5 is UNSUPPORTED\n");
+    // Copies go between the front and back only.
+    gCopies.clear();
+    EXPECT_EQ(_DCopyImage(pbs, GLBUFFER_FRONT_LEFT, GLBUFFER_BACK_LEFT, 1, 2, 3, 4, 5, 6), 1u);
+    ASSERT_EQ(gCopies.size(), 1u);
+    EXPECT_EQ(gCopies[0].psoDst, &back_.so);
+    EXPECT_EQ(gCopies[0].ptl.x, 5);
+    EXPECT_EQ(_DCopyImage(pbs, GLBUFFER_DEPTH, GLBUFFER_BACK_LEFT, 1, 2, 3, 4, 5, 6), 0u);
+    _DFreeBufferSet(nullptr, pbs);
 }
 
 }  // namespace
