@@ -10,6 +10,7 @@
 #include "glpdev.h"
 #include "platform/engine.h"
 #include "seams.h"
+#include "texture.h"
 
 namespace {
 

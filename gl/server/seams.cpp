@@ -10,7 +10,6 @@ void vNotAvailable(const char* pszName) { __glXDebugPrint("%s: not available yet
 
 
 
-void __glReleaseDeviceTextures(PDEV*) { vNotAvailable(__func__); }
 void __glWriteOverlayRamdac(PDEV*, ULONG) { vNotAvailable(__func__); }
 void __glFreeContextBuffers(GLContext*) { vNotAvailable(__func__); }
 

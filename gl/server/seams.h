@@ -18,12 +18,10 @@
 // --- contexts: context.h
 #include "context.h"
 
-// What contexts need of parts not built yet: the device's loaded textures
-// and staging surfaces released (its last context went); the RAMDAC's
+// What contexts need of parts not built yet: the RAMDAC's
 // overlay register written under csRamdac; the context's display list being
 // compiled, large-command record, primitive buffer, packet buffers and
 // primitive segment freed.
-void __glReleaseDeviceTextures(PDEV* ppdev);
 void __glWriteOverlayRamdac(PDEV* ppdev, ULONG ulValue);
 void __glFreeContextBuffers(GLContext* gc);
 

@@ -5,11 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <deque>
 #include <string>
 #include <vector>
 
 #include "buffers.h"
 #include "image.h"
+#include "texture.h"
 #include "context.h"
 #include "drawable.h"
 #include "glpdev.h"
@@ -82,6 +84,45 @@ extern "C" BOOL CopyBits(SURFOBJ* psoDst, SURFOBJ* psoSrc, CLIPOBJ* pco, XLATEOB
     if (psoSrc->iType == STYPE_BITMAP && psoSrc->pvScan0 != nullptr)
         std::memcpy(&ul, static_cast<BYTE*>(psoSrc->pvScan0) + pptl->y * psoSrc->lDelta + pptl->x * 4, 4);
     gCopies.push_back({psoDst, psoSrc, pco, *prcl, *pptl, iMode, ul, psoDst->pvBits});
+    return TRUE;
+}
+// Texture surfaces: engine device bitmaps over records of the test, each
+// with the next pid; the copies into them.
+struct MadeSurface {
+    DFB dfb{};
+    DSURF dsurf{};
+    LONG cx = 0, cy = 0;
+    ULONG iFormat = 0;
+    bool bTile = false;
+};
+std::deque<MadeSurface> gMade;
+int gcTileFailures = 0;  // tiles refused before the next is made
+std::vector<CopyCall> gDrvCopies;
+HSURF hsurfMake(LONG cx, LONG cy, ULONG iFormat, ULONG pidFormat, bool bTile) {
+    MadeSurface& m = gMade.emplace_back();
+    m.dfb.pid = pidFormat | static_cast<ULONG>(gMade.size());
+    m.dsurf.pdfb = &m.dfb;
+    m.cx = cx;
+    m.cy = cy;
+    m.iFormat = iFormat;
+    m.bTile = bTile;
+    return EngCreateDeviceBitmap(reinterpret_cast<DHSURF>(&m.dsurf), SIZEL{cx, cy}, iFormat);
+}
+extern "C" HSURF CreateIGBETile(PDEV*, LONG size, ULONG pidFormat, FLONG fl) {
+    EXPECT_EQ(fl, 15u);
+    if (gcTileFailures > 0) {
+        --gcTileFailures;
+        return nullptr;
+    }
+    return hsurfMake(size, size, pidFormat == 0 ? BMF_8BPP : BMF_32BPP, pidFormat, true);
+}
+extern "C" HSURF CreateDeviceBitmap(PDEV*, LONG cx, LONG cy, ULONG iFormat, POINTL*, FLONG fl) {
+    EXPECT_EQ(fl, 0xAFu);
+    return hsurfMake(cx, cy, iFormat, iFormat == BMF_8BPP ? 0 : 0xA000u, false);
+}
+extern "C" BOOL DrvCopyBits(SURFOBJ* psoDst, SURFOBJ* psoSrc, CLIPOBJ* pco, XLATEOBJ*, RECTL* prcl,
+                            POINTL* pptl) {
+    gDrvCopies.push_back({psoDst, psoSrc, pco, *prcl, *pptl, 0, 0, nullptr});
     return TRUE;
 }
 CRITICAL_SECTION gcsBufferList;
@@ -404,6 +445,90 @@ TEST_F(BufferManagerTest, GetImageReadsByTheBuffersFormat) {
     EXPECT_EQ(gCopies[0].ptl.x, 5);
     EXPECT_EQ(_DCopyImage(pbs, GLBUFFER_DEPTH, GLBUFFER_BACK_LEFT, 1, 2, 3, 4, 5, 6), 0u);
     _DFreeBufferSet(nullptr, pbs);
+}
+
+// A level's tile is filled with copies of the image, column by column; a
+// large level is a device bitmap with one copy.
+TEST_F(BufferManagerTest, TextureLevelsFillTheirTiles) {
+    std::vector<ULONG> texels(512 * 32, 0x11223344u);
+    struct Row {
+        LONG cx, cy;
+        LONG cxSurface, cySurface;
+        std::vector<std::pair<LONG, LONG>> at;  // copies, in order
+    };
+    const Row rows[] = {
+        {16, 32, 64, 64, {{0, 0}, {0, 32}, {16, 0}, {16, 32}, {32, 0}, {32, 32}, {48, 0}, {48, 32}}},
+        {64, 16, 64, 64, {{0, 0}, {0, 16}, {0, 32}, {0, 48}}},
+        {512, 32, 512, 32, {{0, 0}}},
+    };
+    ULONG id = 7;
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.cx);
+        gDrvCopies.clear();
+        gMade.clear();
+        ASSERT_EQ(_DLoadTexture(reinterpret_cast<PDEV*>(&pdev_), id, 0, r.cx, r.cy, texels.data(), FALSE,
+                                nullptr), 1u);
+        ASSERT_EQ(gMade.size(), 1u);
+        EXPECT_EQ(gMade[0].cx, r.cxSurface);
+        EXPECT_EQ(gMade[0].cy, r.cySurface);
+        ASSERT_EQ(gDrvCopies.size(), r.at.size());
+        for (size_t i = 0; i < r.at.size(); ++i) {
+            EXPECT_EQ(gDrvCopies[i].rcl.left, r.at[i].first);
+            EXPECT_EQ(gDrvCopies[i].rcl.top, r.at[i].second);
+            EXPECT_EQ(gDrvCopies[i].rcl.right - gDrvCopies[i].rcl.left, r.cx);
+        }
+        ULONG pitch = 0;
+        EXPECT_EQ(_DFindTexture(reinterpret_cast<PDEV*>(&pdev_), 0, id, &pitch), gMade[0].dfb.pid);
+        EXPECT_EQ(pitch, static_cast<ULONG>(r.cxSurface));
+        ++id;
+    }
+    // With stereo, the copies are single plain transfers through CopyBits.
+    pc_.fStereo = 1;
+    gDrvCopies.clear();
+    gCopies.clear();
+    ASSERT_EQ(_DLoadTexture(reinterpret_cast<PDEV*>(&pdev_), 20, 0, 64, 64, texels.data(), FALSE, nullptr), 1u);
+    EXPECT_TRUE(gDrvCopies.empty());
+    ASSERT_EQ(gCopies.size(), 1u);
+    EXPECT_EQ(gCopies[0].iMode, 0u);
+    pc_.fStereo = 0;
+    __glReleaseDeviceTextures(reinterpret_cast<PDEV*>(&pdev_));
+    EXPECT_EQ(__glTextureTable(reinterpret_cast<PDEV*>(&pdev_)), nullptr);
+    vnx::debug::take();
+}
+
+TEST_F(BufferManagerTest, TextureTableAtItsLimits) {
+    PDEV* ppdev = reinterpret_cast<PDEV*>(&pdev_);
+    std::vector<ULONG> texels(64 * 64);
+    for (ULONG id = 1; id <= 32; ++id)
+        ASSERT_EQ(_DLoadTexture(ppdev, id, 0, 8, 8, texels.data(), FALSE, nullptr), 1u);
+    // A 33rd texture is refused; the loaded ones stay.
+    EXPECT_EQ(_DLoadTexture(ppdev, 33, 0, 8, 8, texels.data(), FALSE, nullptr), 0u);
+    for (ULONG id = 1; id <= 32; ++id) EXPECT_NE(_DFindTexture(ppdev, 0, id, nullptr), 0u);
+    // Reloading a loaded texture keeps its slot.
+    EXPECT_EQ(_DLoadTexture(ppdev, 5, 0, 8, 8, texels.data(), FALSE, nullptr), 1u);
+    // Levels: of the current texture only, never past the level records.
+    EXPECT_EQ(_DLoadTexture(ppdev, 5, 10, 1, 1, texels.data(), FALSE, nullptr), 1u);
+    EXPECT_EQ(_DLoadTexture(ppdev, 5, 11, 1, 1, texels.data(), FALSE, nullptr), 0u);
+    EXPECT_EQ(_DLoadTexture(ppdev, 6, 1, 4, 4, texels.data(), FALSE, nullptr), 0u);
+    ULONG pitch = 0;
+    EXPECT_NE(_DFindTexture(ppdev, 10, 5, &pitch), 0u);
+    EXPECT_EQ(pitch, 64u);
+    EXPECT_EQ(_DFindTexture(ppdev, 11, 5, &pitch), 0u);
+    EXPECT_EQ(_DFindTexture(ppdev, 10, 6, &pitch), 0u);
+    // A tile that cannot be made fails the load and frees the slot.
+    gcTileFailures = 1;
+    EXPECT_EQ(_DReleaseTextures(ppdev, 5), 0u);  // other identifiers are loaded
+    EXPECT_EQ(_DReleaseTextures(ppdev, 0), 1u);
+    EXPECT_EQ(_DLoadTexture(ppdev, 40, 0, 8, 8, texels.data(), FALSE, nullptr), 0u);
+    EXPECT_EQ(__glTextureTable(ppdev)->cLoaded, 0u);
+    EXPECT_EQ(_DFindTexture(ppdev, 0, 40, nullptr), 0u);
+    // Without texture hardware nothing is loaded.
+    pdev_.bc.textureMode = TEXMODE_NOHARDWARE;
+    EXPECT_EQ(_DLoadTexture(ppdev, 41, 0, 8, 8, texels.data(), FALSE, nullptr), 0u);
+    pdev_.bc.textureMode = 0;
+    __glReleaseDeviceTextures(ppdev);
+    gMade.clear();
+    vnx::debug::take();
 }
 
 }  // namespace
