@@ -7,6 +7,7 @@
 #include "buffers.h"
 #include "drawable.h"
 #include "glpdev.h"
+#include "kz2queue.h"
 #include <cstdint>
 #include <vector>
 
@@ -184,6 +185,27 @@ ULONG _DCopyImage(GLBufferSet* pbs, ULONG kindSource, ULONG kindDest, LONG x, LO
         POINTL ptl{xSource, ySource};
         if (!CopyBits(dst.pso, src.pso, pwo != nullptr ? &pwo->coClient : nullptr, nullptr, &rcl, &ptl,
                       iMode))
+            ulOk = 0;
+    }
+    return ulOk;
+}
+
+ULONG _DPutImageZoom(GLBufferSet* pbs, ULONG kind, LONG x, LONG y, LONG cxSource, LONG cySource,
+                     LONG cxDest, LONG cyDest, const ULONG aulZoom[4], void* pvSource) {
+    const BOOL bFlag = (kind & kFlagOverlayWrite) != 0;
+    const BOOL bOverlay = pbs->pvis != nullptr && pbs->pvis->iLayer != 0;
+    const BOOL bOverlayWrite = bFlag && (kind & kAncillaryKinds) == 0 && bOverlay;
+    LockedBuffer dst(bOverlayWrite ? pbs->apBuffers[GLBS_FRONT_LEFT] : pbColourTarget(pbs, kind));
+    if (dst.pso == nullptr) return 0;
+    const BOOL b8 = bFlag && !bOverlay;
+    HostBitmap src(cxSource, cySource, b8 ? BMF_8BPP : BMF_32BPP, b8 ? 1 : 4, !bFlag, pvSource);
+    if (src.pso == nullptr) return 0;
+    ULONG ulOk = 1;
+    for (const RECTL& box : vClipBoxes(pbs)) {
+        RECTL rcl{x, y, x + cxDest, y + cyDest};
+        POINTL ptl{0, 0};
+        if (kz2WriteRectZoom(dst.pso, src.pso, &rcl, &ptl, aulZoom[0], aulZoom[1], aulZoom[2], aulZoom[3],
+                             box.left, box.top, box.right, box.bottom) == 0)
             ulOk = 0;
     }
     return ulOk;

@@ -125,6 +125,18 @@ extern "C" BOOL DrvCopyBits(SURFOBJ* psoDst, SURFOBJ* psoSrc, CLIPOBJ* pco, XLAT
     gDrvCopies.push_back({psoDst, psoSrc, pco, *prcl, *pptl, 0, 0, nullptr});
     return TRUE;
 }
+struct ZoomCall {
+    SURFOBJ* psoDst;
+    RECTL rcl;
+    ULONG z[4];
+    RECTL clip;
+};
+std::vector<ZoomCall> gZooms;
+extern "C" ULONG kz2WriteRectZoom(SURFOBJ* psoDst, SURFOBJ*, RECTL* prclDst, POINTL*, ULONG z0, ULONG z1,
+                                  ULONG z2, ULONG z3, LONG x0, LONG y0, LONG x1, LONG y1) {
+    gZooms.push_back({psoDst, *prclDst, {z0, z1, z2, z3}, RECTL{x0, y0, x1, y1}});
+    return 1;
+}
 CRITICAL_SECTION gcsBufferList;
 GLDrawable* pdrawFromWindow(WNDOBJ*) { return gpdraw; }
 void N_BindBuffers(ULONG c, GLBuffer* const* ppb) {
@@ -412,6 +424,19 @@ TEST_F(BufferManagerTest, PutImageWritesPerClipBoxAndEye) {
         }
     }
     pc_.fStereo = 0;
+    // A zoomed write: one kz2WriteRectZoom a box, clipped to it.
+    gZooms.clear();
+    const ULONG zoom[4] = {2, 2, 0x8000, 0x8000};
+    EXPECT_EQ(_DPutImageZoom(draw.pBufferSet, GLBUFFER_BACK_LEFT, 100, 50, 8, 8, 20, 20, zoom, image.data()), 1u);
+    ASSERT_EQ(gZooms.size(), 3u);
+    EXPECT_EQ(gZooms[0].psoDst, &back_.so);
+    EXPECT_EQ(gZooms[0].rcl.right, 120);
+    EXPECT_EQ(gZooms[0].rcl.bottom, 70);
+    EXPECT_EQ(gZooms[0].z[2], 0x8000u);
+    EXPECT_EQ(gZooms[1].clip.left, 100);
+    EXPECT_EQ(gZooms[1].clip.top, 60);
+    EXPECT_EQ(gZooms[1].clip.right, 115);
+    EXPECT_EQ(gZooms[1].clip.bottom, 80);
     // An image wholly outside the window writes nothing.
     gCopies.clear();
     EXPECT_EQ(_DPutImage(draw.pBufferSet, GLBUFFER_BACK_LEFT, 300, 300, 4, 4, image.data()), 1u);
