@@ -19,6 +19,14 @@ typedef struct GLPDEVFIELDS {
     ULONG cjDriver;        // HANDLE: the miniport
     ULONG cjBoardConfig;   // BoardConfig: the driver's copy of the board configuration
     ULONG cjEscapeLock;    // CRITICAL_SECTION: csEscape, held around every hook
+    // The device buffers' surfaces and the swap.
+    ULONG cjScreen;        // HSURF: the primary surface (the front buffer)
+    ULONG cjScreenSize;    // LONG[2]: cxScreen, cyScreen
+    ULONG cjBack;          // SURFOBJ*: the back buffer, or null
+    ULONG cjDepth;         // SURFOBJ*: the depth buffer, or null (no 3D)
+    ULONG cjSwapState;     // LONG[3]: the swap state (0 the layer swap mode, 1 main, 2 overlay)
+    ULONG cjRamdacLock;    // CRITICAL_SECTION: csRamdac
+    ULONG cjOverlayContexts;  // ULONG: cGLOverlayContexts
 } GLPDEVFIELDS;
 
 extern "C" {
@@ -46,4 +54,25 @@ inline BoardConfig* pGLBoardConfig(struct PDEV* ppdev) {
 }
 inline CRITICAL_SECTION* pGLEscapeLock(struct PDEV* ppdev) {
     return pGLPdevField<CRITICAL_SECTION>(ppdev, gGLPdevFields.cjEscapeLock);
+}
+inline HSURF hsurfGLScreen(struct PDEV* ppdev) {
+    return *pGLPdevField<HSURF>(ppdev, gGLPdevFields.cjScreen);
+}
+inline LONG* plGLScreenSize(struct PDEV* ppdev) {
+    return pGLPdevField<LONG>(ppdev, gGLPdevFields.cjScreenSize);
+}
+inline SURFOBJ* psoGLBack(struct PDEV* ppdev) {
+    return *pGLPdevField<SURFOBJ*>(ppdev, gGLPdevFields.cjBack);
+}
+inline SURFOBJ* psoGLDepth(struct PDEV* ppdev) {
+    return *pGLPdevField<SURFOBJ*>(ppdev, gGLPdevFields.cjDepth);
+}
+inline LONG* plGLSwapState(struct PDEV* ppdev) {
+    return pGLPdevField<LONG>(ppdev, gGLPdevFields.cjSwapState);
+}
+inline CRITICAL_SECTION* pGLRamdacLock(struct PDEV* ppdev) {
+    return pGLPdevField<CRITICAL_SECTION>(ppdev, gGLPdevFields.cjRamdacLock);
+}
+inline ULONG* pulGLOverlayContexts(struct PDEV* ppdev) {
+    return pGLPdevField<ULONG>(ppdev, gGLPdevFields.cjOverlayContexts);
 }

@@ -31,7 +31,19 @@ GLHOOK_AT(pfnGLServerUnload);
 extern "C" const GLPDEVFIELDS gGLPdevFields = {
     offsetof(PDEV, pPageConfig), offsetof(PDEV, iPixelClass), offsetof(PDEV, iBitmapFormat),
     offsetof(PDEV, hDriver),     offsetof(PDEV, bc),          offsetof(PDEV, csEscape),
+    offsetof(PDEV, hsurfScreen), offsetof(PDEV, cxScreen),    offsetof(PDEV, psoBack),
+    offsetof(PDEV, psoZ),        offsetof(PDEV, alSwapState), offsetof(PDEV, csRamdac),
+    offsetof(PDEV, cGLOverlayContexts),
 };
+static_assert(offsetof(PDEV, cyScreen) == offsetof(PDEV, cxScreen) + sizeof(LONG) &&
+                  std::is_same_v<decltype(PDEV::hsurfScreen), HSURF> &&
+                  std::is_same_v<decltype(PDEV::cxScreen), LONG> &&
+                  std::is_same_v<decltype(PDEV::psoBack), SURFOBJ*> &&
+                  std::is_same_v<decltype(PDEV::psoZ), SURFOBJ*> &&
+                  std::is_same_v<decltype(PDEV::alSwapState), LONG[3]> &&
+                  std::is_same_v<decltype(PDEV::csRamdac), CRITICAL_SECTION> &&
+                  std::is_same_v<decltype(PDEV::cGLOverlayContexts), ULONG>,
+              "the GL server reads the buffer fields with these types");
 static_assert(std::is_same_v<decltype(PDEV::pPageConfig), PAGECONFIG*> &&
               std::is_same_v<decltype(PDEV::iPixelClass), ULONG> &&
               std::is_same_v<decltype(PDEV::iBitmapFormat), ULONG> &&

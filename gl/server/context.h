@@ -134,3 +134,28 @@ struct GLState {
     ULONG* blocks[GLX_GROUPS];  // 5.. group bit k at blocks[k]
     GLServerObjects* pObjects;  // the server-object record (one per GLState)
 };
+
+// --- the contexts' operations (context.cpp) ------------------------------------------
+// A new context on a layer of a pixel format, or null.
+GLContext* __glDrvCreateContext(SURFOBJ* pso, LONG iPixelFormat, LONG iLayer);
+// Deletes the context's driver object without its callback and frees the
+// context: its result, or -1 when the engine refuses.
+ULONG __glDrvDeleteContext(GLContext* gc);
+ULONG __glDrvReleaseContext(GLContext* gc);
+// Makes the context current for the client with its window: 1, or 0.
+ULONG __glDrvSetContext(GLClient* pgc, GLContext* gc, SURFOBJ* pso, WNDOBJ* pwo, XLATEOBJ* pxo);
+ULONG __glDrvShareLists(GLContext* gcSource, GLContext* gcTarget);
+ULONG __glDrvCopyContext(GLContext* gcSource, GLContext* gcTarget, ULONG flMask);
+// The context's client word is cleared (its client is going away).
+void __glContextLoseClient(GLContext* gc);
+// The context's window moved: its next bind marks buffer mask and viewport.
+void __glContextWindowChanged(GLContext* gc);
+// The drawable the context is bound to goes: the context's lgi context is
+// made current, it finishes and leaves its client when current on one,
+// releases its lgi buffer binding and forgets the drawable.
+void __glContextDrawableGone(GLContext* gc);
+// Makes the context's lgi context current: TRUE, or FALSE when it has none.
+BOOL __glMakeLgiCurrent(GLContext* gc);
+// Frees a context and its driver object, without the driver object's
+// callback, at shut-down.
+void __glDestroyContext(GLContext* gc);

@@ -9,71 +9,16 @@ void vNotAvailable(const char* pszName) { __glXDebugPrint("%s: not available yet
 }  // namespace
 
 
-BOOL __wglSwapBuffers(SURFOBJ*, WNDOBJ*, ULONG) {
-    vNotAvailable(__func__);
-    return FALSE;
-}
-void _DUpdateOverlayPresent(void) { vNotAvailable(__func__); }
-void __glInitBufferManager(PDEV*) { vNotAvailable(__func__); }
-void _DClientRegionChanged(GLBufferSet*, WNDOBJ*) { vNotAvailable(__func__); }
-void _DSurfaceMoved(PDEV*, GLBufferSet*, WNDOBJ*) { vNotAvailable(__func__); }
-void _DFreeBufferSet(PDEV*, GLBufferSet*) { vNotAvailable(__func__); }
 
-GLContext* __glDrvCreateContext(SURFOBJ*, LONG, LONG) {
-    vNotAvailable(__func__);
-    return nullptr;
-}
-ULONG __glDrvDeleteContext(GLContext*) {
-    vNotAvailable(__func__);
-    return static_cast<ULONG>(-1);
-}
-ULONG __glDrvReleaseContext(GLContext*) {
-    vNotAvailable(__func__);
-    return 0;
-}
-ULONG __glDrvSetContext(GLClient*, GLContext*, SURFOBJ*, WNDOBJ*, XLATEOBJ*) {
-    vNotAvailable(__func__);
-    return 0;
-}
-ULONG __glDrvShareLists(GLContext*, GLContext*) {
-    vNotAvailable(__func__);
-    return 0;
-}
-ULONG __glDrvCopyContext(GLContext*, GLContext*, ULONG) {
-    vNotAvailable(__func__);
-    return 0;
-}
-void __glContextLoseClient(GLContext*) { vNotAvailable(__func__); }
-void __glContextWindowChanged(GLContext*) { vNotAvailable(__func__); }
-void __glContextDrawableGone(GLContext*) { vNotAvailable(__func__); }
-BOOL __glMakeLgiCurrent(GLContext*) {
-    vNotAvailable(__func__);
-    return FALSE;
-}
-void __glDestroyContext(GLContext*) { vNotAvailable(__func__); }
+void __glWriteOverlayRamdac(PDEV*, ULONG) { vNotAvailable(__func__); }
+void __glFreeContextBuffers(GLContext*) { vNotAvailable(__func__); }
 
 LONG __glMapPrimSegment(GLClient*, ULONG, ULONG) {
     vNotAvailable(__func__);
     return -1;
 }
 
-BOOL _DBindBuffers(GLContext*, ULONG) {
-    vNotAvailable(__func__);
-    return FALSE;
-}
 void _DSetClipRegion(GLContext*, const __GLXbox*) { vNotAvailable(__func__); }
-LONG __glDrawableHeight(GLContext*) {
-    vNotAvailable(__func__);
-    return 0;
-}
-BOOL __glVisualDoubleBuffered(GLContext*) {
-    vNotAvailable(__func__);
-    return FALSE;
-}
-BOOL __glVisualStereo(GLContext*) {
-    vNotAvailable(__func__);
-    return FALSE;
-}
 BOOL __glXPushClipPlanes(GLContext*) {
     vNotAvailable(__func__);
     return FALSE;

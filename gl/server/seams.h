@@ -13,45 +13,18 @@
 #include "pixfmt.h"
 #include "drawable.h"
 
-// --- device buffers -------------------------------------------------------------------------
-// Swaps the planes of flPlanes of the window: TRUE, or FALSE.
-BOOL __wglSwapBuffers(SURFOBJ* pso, WNDOBJ* pwo, ULONG flPlanes);
-// Works out again whether an overlay plane is in use.
-void _DUpdateOverlayPresent(void);
-struct GLBufferSet;
-// Sets the buffer manager up for the device once its format table is chosen.
-void __glInitBufferManager(PDEV* ppdev);
-// The window's client region changed (pbs: its buffer set, or null).
-void _DClientRegionChanged(GLBufferSet* pbs, WNDOBJ* pwo);
-// The window's surface moved.
-void _DSurfaceMoved(PDEV* ppdev, GLBufferSet* pbs, WNDOBJ* pwo);
-// Frees a drawable's buffer set.
-void _DFreeBufferSet(PDEV* ppdev, GLBufferSet* pbs);
+// --- device buffers: buffers.h
+#include "buffers.h"
 
-// --- contexts -------------------------------------------------------------------------------
-// A new context on a layer of a pixel format, or null.
-GLContext* __glDrvCreateContext(SURFOBJ* pso, LONG iPixelFormat, LONG iLayer);
-// Deletes the context's driver object without its callback and frees the
-// context: its result, or -1 when the engine refuses.
-ULONG __glDrvDeleteContext(GLContext* gc);
-ULONG __glDrvReleaseContext(GLContext* gc);
-// Makes the context current for the client with its window: 1, or 0.
-ULONG __glDrvSetContext(GLClient* pgc, GLContext* gc, SURFOBJ* pso, WNDOBJ* pwo, XLATEOBJ* pxo);
-ULONG __glDrvShareLists(GLContext* gcSource, GLContext* gcTarget);
-ULONG __glDrvCopyContext(GLContext* gcSource, GLContext* gcTarget, ULONG flMask);
-// The context's client word is cleared (its client is going away).
-void __glContextLoseClient(GLContext* gc);
-// The context's window moved: its next bind marks buffer mask and viewport.
-void __glContextWindowChanged(GLContext* gc);
-// The drawable the context is bound to goes: the context's lgi context is
-// made current, it finishes and leaves its client when current on one,
-// releases its lgi buffer binding and forgets the drawable.
-void __glContextDrawableGone(GLContext* gc);
-// Makes the context's lgi context current: TRUE, or FALSE when it has none.
-BOOL __glMakeLgiCurrent(GLContext* gc);
-// Frees a context and its driver object, without the driver object's
-// callback, at shut-down.
-void __glDestroyContext(GLContext* gc);
+// --- contexts: context.h
+#include "context.h"
+
+// What contexts need of parts not built yet: the RAMDAC's
+// overlay register written under csRamdac; the context's display list being
+// compiled, large-command record, primitive buffer, packet buffers and
+// primitive segment freed.
+void __glWriteOverlayRamdac(PDEV* ppdev, ULONG ulValue);
+void __glFreeContextBuffers(GLContext* gc);
 
 // --- primitive segments ---------------------------------------------------------------------
 // Maps the primitive segment of the client's current context: 1, or -1.

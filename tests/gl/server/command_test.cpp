@@ -26,7 +26,7 @@ struct SizeRow {
 const SizeRow kRows[] = {
     {GLCMD_SETCONTEXT, 28, 0, 0, "ulCmdSetContext: no context 0\n", true, false},
     {GLCMD_PROCESSSMREQUESTS, 20, 0, -1, "ulCmdProcessRequests: no request segment\n", false, false},
-    {GLCMD_CREATECONTEXT, 28, 4, 0, "__glDrvCreateContext: not available yet\n", false, true},
+    {GLCMD_CREATECONTEXT, 28, 4, 0, "Could not find visual 0, layer 0\n", false, true},
     {GLCMD_DELETECONTEXT, 24, 0, -1, "ulCmdDeleteContext: no context 0\n", false, false},
     {GLCMD_RELEASECONTEXT, 24, 0, 0, "ulCmdReleaseContext: no context 0\n", false, false},
     {GLCMD_CREATESMSEGMENT, 28, 0, -1, "__glMapSMSegment: section of 0 bytes\n", true, false},
@@ -39,7 +39,7 @@ const SizeRow kRows[] = {
     {GLCMD_WRAPSMREADPOINTER, 32, 0, -1, "ulCmdWrapReadPointer: no client 0\n", false, false},
     {GLCMD_COPYCONTEXT, 32, 0, 0,
      "ulCmdCopyContext: no context 0\nulCmdCopyContext: no context 0\n", false, false},
-    {GLCMD_CREATELAYERCONTEXT, 32, 4, 0, "__glDrvCreateContext: not available yet\n", false, true},
+    {GLCMD_CREATELAYERCONTEXT, 32, 4, 0, "Could not find visual 0, layer 0\n", false, true},
     {GLCMD_DESCRIBELAYERPLANE, 32, 52, 0, "__glDrvDescribeLayerPlane: format index invalid\n",
      false, false},
     {GLCMD_GETLAYERPALETTEENTRIES, 32, 1044, 0, "ulCmdGetLayerPaletteEntries: no window\n", false,

@@ -39,6 +39,10 @@ set(VNX_GLSRV_PIXFMT_SOURCES ${PROJECT_SOURCE_DIR}/gl/server/pixfmt.cpp
 file(GLOB VNX_GLSRV_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/gl/server/*.cpp)
 list(REMOVE_ITEM VNX_GLSRV_SOURCES ${PROJECT_SOURCE_DIR}/gl/server/seams.cpp
   ${VNX_GLSRV_PIXFMT_SOURCES})
+# Contexts and the buffer manager are doubled there too: the escape's tests hand out contexts of their own.
+list(REMOVE_ITEM VNX_GLSRV_SOURCES ${PROJECT_SOURCE_DIR}/gl/server/context.cpp
+  ${PROJECT_SOURCE_DIR}/gl/server/buffers.cpp ${PROJECT_SOURCE_DIR}/gl/server/image.cpp
+  ${PROJECT_SOURCE_DIR}/gl/server/texture.cpp)
 file(GLOB VNX_GLSRV_CHECKS CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/gl/server/dispatch/*_check.cpp)
 vnx_glsrv_check_program(dispatch ${VNX_GLSRV_SOURCES} ${VNX_GLSRV_CHECKS}
   ${CMAKE_CURRENT_SOURCE_DIR}/gl/server/dispatch/seams_double.cpp)
@@ -50,3 +54,16 @@ vnx_glsrv_check_program(pixfmt ${VNX_GLSRV_PIXFMT_SOURCES} ${PROJECT_SOURCE_DIR}
   ${CMAKE_CURRENT_SOURCE_DIR}/gl/server/pixfmt/pixfmt_check.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/gl/server/pixfmt/drawable_check.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/gl/server/pixfmt/seams_double.cpp)
+
+# The buffer manager over a device record of the test's own (buffers/): its
+# source with the display driver's swap, the drawable look-up and lgi
+# binding stood in for.
+add_executable(gl_server_buffers_tests ${PROJECT_SOURCE_DIR}/gl/server/buffers.cpp
+  ${PROJECT_SOURCE_DIR}/gl/server/image.cpp ${PROJECT_SOURCE_DIR}/gl/server/texture.cpp
+  ${PROJECT_SOURCE_DIR}/gl/server/debug.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/gl/server/buffers/buffers_check.cpp)
+target_include_directories(gl_server_buffers_tests PRIVATE ${PROJECT_SOURCE_DIR}/gl/server
+  ${PROJECT_SOURCE_DIR}/include ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(gl_server_buffers_tests PRIVATE vnxplatform PkgConfig::PIXMAN GTest::gtest
+  GTest::gtest_main)
+gtest_discover_tests(gl_server_buffers_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)

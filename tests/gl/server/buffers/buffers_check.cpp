@@ -1,0 +1,559 @@
+// The buffer manager over a device record of the test's own: buffer sets
+// made for windows, the global list and its growth, the active buffer,
+// swaps (what reaches kz2SwapBackToFrontC), binding to lgi, and image
+// transfers (what reaches CopyBits) per clip box and eye.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "buffers.h"
+#include "image.h"
+#include "texture.h"
+#include "context.h"
+#include "drawable.h"
+#include "glpdev.h"
+#include "pixfmt.h"
+#include "platform/debug.h"
+#include "seams.h"
+#include "platform/engine.h"
+#include "vornix_surface.h"
+#include "vornix_swap.h"
+
+// --- the device record of the test and what the manager calls ---------------------------
+namespace {
+
+struct TestPdev {
+    PAGECONFIG* pPageConfig = nullptr;
+    ULONG iPixelClass = 2;
+    ULONG iBitmapFormat = BMF_32BPP;
+    HANDLE hDriver = nullptr;
+    BoardConfig bc{};
+    CRITICAL_SECTION csEscape{};
+    HSURF hsurfScreen = nullptr;
+    LONG cxScreen = 640, cyScreen = 480;
+    SURFOBJ* psoBack = nullptr;
+    SURFOBJ* psoZ = nullptr;
+    LONG alSwapState[3] = {0, -1, 0};
+    CRITICAL_SECTION csRamdac{};
+    ULONG cGLOverlayContexts = 0;
+};
+
+struct SwapCall {
+    SURFOBJ* psoBack;
+    SURFOBJ* psoFront;
+    CLIPOBJ* pco;
+    RECTL rcl;
+    ULONG ulPageMask;
+    BOOL bDirect;
+    ULONG fPlanes;
+};
+std::vector<SwapCall> gSwaps;
+std::vector<std::vector<ULONG>> gBinds;  // kinds of each N_BindBuffers
+GLDrawable* gpdraw = nullptr;           // what pdrawFromWindow answers
+
+}  // namespace
+
+extern "C" const GLPDEVFIELDS gGLPdevFields = {
+    offsetof(TestPdev, pPageConfig), offsetof(TestPdev, iPixelClass),
+    offsetof(TestPdev, iBitmapFormat), offsetof(TestPdev, hDriver), offsetof(TestPdev, bc),
+    offsetof(TestPdev, csEscape), offsetof(TestPdev, hsurfScreen), offsetof(TestPdev, cxScreen),
+    offsetof(TestPdev, psoBack), offsetof(TestPdev, psoZ), offsetof(TestPdev, alSwapState),
+    offsetof(TestPdev, csRamdac), offsetof(TestPdev, cGLOverlayContexts),
+};
+extern "C" void kz2SwapBackToFrontC(SURFOBJ* psoBack, SURFOBJ* psoFront, CLIPOBJ* pco, RECTL* prcl,
+                                    ULONG ulPageMask, BOOL bDirect, ULONG fPlanes) {
+    gSwaps.push_back({psoBack, psoFront, pco, *prcl, ulPageMask, bDirect, fPlanes});
+}
+struct CopyCall {
+    SURFOBJ* psoDst;
+    SURFOBJ* psoSrc;
+    CLIPOBJ* pco;
+    RECTL rcl;
+    POINTL ptl;
+    ULONG iMode;
+    ULONG ulFirstSource;  // the source's first pixel when it is a host bitmap
+    void* pvDstBits;      // the destination's bits
+};
+std::vector<CopyCall> gCopies;
+extern "C" BOOL CopyBits(SURFOBJ* psoDst, SURFOBJ* psoSrc, CLIPOBJ* pco, XLATEOBJ*, RECTL* prcl,
+                         POINTL* pptl, ULONG iMode) {
+    ULONG ul = 0;
+    if (psoSrc->iType == STYPE_BITMAP && psoSrc->pvScan0 != nullptr)
+        std::memcpy(&ul, static_cast<BYTE*>(psoSrc->pvScan0) + pptl->y * psoSrc->lDelta + pptl->x * 4, 4);
+    gCopies.push_back({psoDst, psoSrc, pco, *prcl, *pptl, iMode, ul, psoDst->pvBits});
+    return TRUE;
+}
+// Texture surfaces: engine device bitmaps over records of the test, each
+// with the next pid; the copies into them.
+struct MadeSurface {
+    DFB dfb{};
+    DSURF dsurf{};
+    LONG cx = 0, cy = 0;
+    ULONG iFormat = 0;
+    bool bTile = false;
+};
+std::deque<MadeSurface> gMade;
+int gcTileFailures = 0;  // tiles refused before the next is made
+std::vector<CopyCall> gDrvCopies;
+HSURF hsurfMake(LONG cx, LONG cy, ULONG iFormat, ULONG pidFormat, bool bTile) {
+    MadeSurface& m = gMade.emplace_back();
+    m.dfb.pid = pidFormat | static_cast<ULONG>(gMade.size());
+    m.dsurf.pdfb = &m.dfb;
+    m.cx = cx;
+    m.cy = cy;
+    m.iFormat = iFormat;
+    m.bTile = bTile;
+    return EngCreateDeviceBitmap(reinterpret_cast<DHSURF>(&m.dsurf), SIZEL{cx, cy}, iFormat);
+}
+extern "C" HSURF CreateIGBETile(PDEV*, LONG size, ULONG pidFormat, FLONG fl) {
+    EXPECT_EQ(fl, 15u);
+    if (gcTileFailures > 0) {
+        --gcTileFailures;
+        return nullptr;
+    }
+    return hsurfMake(size, size, pidFormat == 0 ? BMF_8BPP : BMF_32BPP, pidFormat, true);
+}
+extern "C" HSURF CreateDeviceBitmap(PDEV*, LONG cx, LONG cy, ULONG iFormat, POINTL*, FLONG fl) {
+    EXPECT_EQ(fl, 0xAFu);
+    return hsurfMake(cx, cy, iFormat, iFormat == BMF_8BPP ? 0 : 0xA000u, false);
+}
+extern "C" BOOL DrvCopyBits(SURFOBJ* psoDst, SURFOBJ* psoSrc, CLIPOBJ* pco, XLATEOBJ*, RECTL* prcl,
+                            POINTL* pptl) {
+    gDrvCopies.push_back({psoDst, psoSrc, pco, *prcl, *pptl, 0, 0, nullptr});
+    return TRUE;
+}
+struct ZoomCall {
+    SURFOBJ* psoDst;
+    RECTL rcl;
+    ULONG z[4];
+    RECTL clip;
+};
+std::vector<ZoomCall> gZooms;
+extern "C" ULONG kz2WriteRectZoom(SURFOBJ* psoDst, SURFOBJ*, RECTL* prclDst, POINTL*, ULONG z0, ULONG z1,
+                                  ULONG z2, ULONG z3, LONG x0, LONG y0, LONG x1, LONG y1) {
+    gZooms.push_back({psoDst, *prclDst, {z0, z1, z2, z3}, RECTL{x0, y0, x1, y1}});
+    return 1;
+}
+CRITICAL_SECTION gcsBufferList;
+GLDrawable* pdrawFromWindow(WNDOBJ*) { return gpdraw; }
+void N_BindBuffers(ULONG c, GLBuffer* const* ppb) {
+    std::vector<ULONG> kinds;
+    for (ULONG i = 0; i < c; ++i) kinds.push_back(ppb[i]->kind);
+    gBinds.push_back(kinds);
+}
+
+namespace {
+
+// A device surface of the test: a DSURF with an allocation carrying a pid.
+struct TestSurface {
+    DFB dfb{};
+    DSURF dsurf{};
+    SURFOBJ so{};
+    explicit TestSurface(TestPdev* ppdev, ULONG pid) {
+        dfb.pid = pid;
+        dsurf.pdfb = &dfb;
+        dsurf.ppdev = reinterpret_cast<PDEV*>(ppdev);
+        so.dhsurf = reinterpret_cast<DHSURF>(&dsurf);
+        so.dhpdev = reinterpret_cast<DHPDEV>(ppdev);
+    }
+};
+
+class BufferManagerTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        InitializeCriticalSection(&gcsBufferList);
+        InitializeCriticalSection(&pdev_.csRamdac);
+        pdev_.pPageConfig = &pc_;
+        pdev_.psoBack = &back_.so;
+        pdev_.psoZ = &depth_.so;
+        pdev_.hsurfScreen = EngCreateBitmap(SIZEL{640, 480}, 640 * 4, BMF_32BPP, 0, nullptr);
+        ASSERT_NE(pdev_.hsurfScreen, nullptr);
+        screen_ = back_.so;  // the surface the window's calls name
+        screen_.dhsurf = nullptr;
+        vis_.bDoubleBuffer = 1;
+        vis_.cColorBits = 32;
+        vis_.cDepthBits = 16;
+        __glInitBufferManager(reinterpret_cast<PDEV*>(&pdev_));
+        gSwaps.clear();
+        gBinds.clear();
+        vnx::debug::clear();
+    }
+    void TearDown() override {
+        EngDeleteSurface(pdev_.hsurfScreen);
+        gpdraw = nullptr;
+        DeleteCriticalSection(&pdev_.csRamdac);
+        DeleteCriticalSection(&gcsBufferList);
+    }
+    WNDOBJ Window(LONG x, LONG y, LONG cx, LONG cy) {
+        WNDOBJ wo{};
+        wo.rclClient = RECTL{x, y, x + cx, y + cy};
+        wo.coClient.rclBounds = wo.rclClient;
+        return wo;
+    }
+    const GLDeviceRecord& Record(GLBufferSet* pbs, ULONG word) {
+        return *static_cast<GLDeviceRecord*>(pbs->apBuffers[word]->pDeviceRecord);
+    }
+
+    TestPdev pdev_;
+    PAGECONFIG pc_{};
+    TestSurface back_{&pdev_, 0x0003};
+    TestSurface depth_{&pdev_, 0x0004};
+    SURFOBJ screen_{};
+    GLVisual vis_{};
+};
+
+TEST_F(BufferManagerTest, SetHasFrontAndBackOverTheWindow) {
+    WNDOBJ wo = Window(10, 20, 100, 50);
+    GLBufferSet* pbs = __glCreateBufferSet(&screen_, &wo, &vis_);
+    ASSERT_NE(pbs, nullptr);
+    const ULONG desc[6] = {1, 0, 1, 1, 1, 1};
+    EXPECT_EQ(std::memcmp(pbs->aulDescriptor, desc, sizeof desc), 0);
+    for (ULONG w : {GLBS_FRONT_LEFT, GLBS_BACK_LEFT}) {
+        const GLBuffer* pb = pbs->apBuffers[w];
+        ASSERT_NE(pb, nullptr);
+        EXPECT_EQ(pb->x, 10);
+        EXPECT_EQ(pb->y, 20);
+        EXPECT_EQ(pb->cx, 100);
+        EXPECT_EQ(pb->cy, 50);
+        EXPECT_EQ(pb->bitsPerPixel, 32u);
+        EXPECT_EQ(pb->bytesPerPixel, 4u);
+        EXPECT_EQ(pb->memoryKind, GLBUFFER_MEMORY_DEVICE);
+    }
+    EXPECT_EQ(Record(pbs, GLBS_BACK_LEFT).pid, 0xA003u);  // 32 bits on page block 3
+    EXPECT_EQ(pbs->apBuffers[GLBS_FRONT_RIGHT], nullptr);  // no stereo
+    EXPECT_EQ(pbs->apBuffers[GLBS_DEPTH], nullptr);
+    EXPECT_EQ(_DBufferListCount(nullptr), 1u);
+    _DFreeBufferSet(nullptr, pbs);
+    EXPECT_EQ(_DBufferListCount(nullptr), 0u);
+    EXPECT_EQ(vnx::debug::take(), "");
+}
+
+TEST_F(BufferManagerTest, SixtyFifthSetGrowsTheListTo128) {
+    WNDOBJ wo = Window(0, 0, 8, 8);
+    std::vector<GLBufferSet*> sets;
+    ULONG cCapacity = 0;
+    for (int i = 0; i < 65; ++i) {
+        sets.push_back(__glCreateBufferSet(&screen_, &wo, &vis_));
+        ASSERT_NE(sets.back(), nullptr);
+        _DBufferListCount(&cCapacity);
+        EXPECT_EQ(cCapacity, i < 64 ? 64u : 128u);
+    }
+    EXPECT_EQ(_DBufferListCount(nullptr), 65u);
+    // Freed entries are found again.
+    _DFreeBufferSet(nullptr, sets[3]);
+    sets[3] = __glCreateBufferSet(&screen_, &wo, &vis_);
+    EXPECT_EQ(_DBufferListCount(&cCapacity), 65u);
+    EXPECT_EQ(cCapacity, 128u);
+    for (GLBufferSet* pbs : sets) _DFreeBufferSet(nullptr, pbs);
+    EXPECT_EQ(_DBufferListCount(nullptr), 0u);
+    EXPECT_EQ(vnx::debug::take(), "");
+}
+
+TEST_F(BufferManagerTest, DepthBufferIsTheActiveBufferFirst) {
+    WNDOBJ wo = Window(5, 5, 30, 30);
+    GLBufferSet* pbs = __glCreateBufferSet(&screen_, &wo, &vis_);
+    ASSERT_NE(pbs, nullptr);
+    EXPECT_EQ(_DGetActiveBuffer(pbs), pbs->apBuffers[GLBS_FRONT_LEFT]);
+    _DCreateMissingBuffers(pbs, GLBUFFER_DEPTH);
+    ASSERT_NE(pbs->apBuffers[GLBS_DEPTH], nullptr);
+    EXPECT_EQ(Record(pbs, GLBS_DEPTH).pid, 0x6004u);  // a 16-bit depth kind
+    EXPECT_EQ(_DGetActiveBuffer(pbs), pbs->apBuffers[GLBS_DEPTH]);
+    // Only the depth buffer left: still the active one; none at all is said.
+    GLBufferSet bare{};
+    bare.apBuffers[GLBS_DEPTH] = pbs->apBuffers[GLBS_DEPTH];
+    EXPECT_EQ(_DGetActiveBuffer(&bare), pbs->apBuffers[GLBS_DEPTH]);
+    bare.apBuffers[GLBS_DEPTH] = nullptr;
+    EXPECT_EQ(_DGetActiveBuffer(&bare), nullptr);
+    EXPECT_EQ(vnx::debug::take(), "_DGetActiveBuffer: XXXXXX BROKEN: NO ACTIVE BUFFER???\n");
+    _DFreeBufferSet(nullptr, pbs);
+}
+
+struct SwapCase {
+    const char* name;
+    ULONG bDouble;
+    ULONG iLayer;       // the visual's layer (1: the set's overlay flag)
+    LONG swapState[3];
+    ULONG flPlanes;
+    int cSwaps;         // calls of kz2SwapBackToFrontC
+    ULONG fPlanes;      // the plane selector passed
+};
+const SwapCase kSwapCases[] = {
+    {"single-buffered: nothing", 0, 0, {0, -1, 0}, 3, 0, 0},
+    {"both planes", 1, 0, {0, -1, 0}, 3, 1, 1},
+    {"both planes with overlay", 1, 1, {0, -1, 0}, 3, 1, 3},
+    {"main planes", 1, 0, {0, -1, 0}, 1, 1, 1},
+    {"main planes, both at once", 1, 0, {0, 5, 5}, 1, 1, 3},
+    {"overlay alone", 1, 1, {0, -1, 0}, 2, 1, 2},
+    {"overlay alone in overlay swap mode", 1, 1, {1, -1, 0}, 2, 0, 0},
+    {"overlay alone without overlay visual", 1, 0, {0, -1, 0}, 2, 0, 0},
+};
+
+TEST_F(BufferManagerTest, SwapsReachTheDisplayDriverByPlanes) {
+    for (const SwapCase& c : kSwapCases) {
+        SCOPED_TRACE(c.name);
+        gSwaps.clear();
+        vis_.bDoubleBuffer = c.bDouble;
+        vis_.iLayer = c.iLayer;
+        std::memcpy(pdev_.alSwapState, c.swapState, sizeof c.swapState);
+        WNDOBJ wo = Window(40, 30, 64, 32);
+        GLDrawable draw{};
+        draw.pBufferSet = __glCreateBufferSet(&screen_, &wo, &vis_);
+        ASSERT_NE(draw.pBufferSet, nullptr);
+        gpdraw = &draw;
+        EXPECT_TRUE(__wglSwapBuffers(&screen_, &wo, c.flPlanes));
+        ASSERT_EQ(static_cast<int>(gSwaps.size()), c.cSwaps);
+        if (c.cSwaps != 0) {
+            const SwapCall& s = gSwaps[0];
+            EXPECT_EQ(s.psoBack, &back_.so);
+            EXPECT_EQ(s.pco, &wo.coClient);
+            EXPECT_EQ(s.rcl.left, 40);
+            EXPECT_EQ(s.rcl.top, 30);
+            EXPECT_EQ(s.rcl.right, 104);
+            EXPECT_EQ(s.rcl.bottom, 62);
+            EXPECT_EQ(s.fPlanes, c.fPlanes);
+            EXPECT_EQ(s.ulPageMask, c.fPlanes);
+        }
+        _DFreeBufferSet(nullptr, draw.pBufferSet);
+        gpdraw = nullptr;
+    }
+    // A window without a drawable.
+    WNDOBJ wo = Window(0, 0, 1, 1);
+    EXPECT_FALSE(__wglSwapBuffers(&screen_, &wo, 3));
+    EXPECT_EQ(vnx::debug::take(), "__wglSwapBuffers: invalid window\n");
+}
+
+TEST_F(BufferManagerTest, ClientRegionChangeWidensTheSwapRectangle) {
+    WNDOBJ wo = Window(100, 100, 50, 50);
+    GLBufferSet* pbs = __glCreateBufferSet(&screen_, &wo, &vis_);
+    ASSERT_NE(pbs, nullptr);
+    wo = Window(80, 120, 50, 50);
+    _DClientRegionChanged(pbs, &wo);
+    const RECTL& r = Record(pbs, GLBS_BACK_LEFT).rclSwap;
+    EXPECT_EQ(r.left, 80);
+    EXPECT_EQ(r.top, 100);
+    EXPECT_EQ(r.right, 150);
+    EXPECT_EQ(r.bottom, 170);
+    EXPECT_EQ(pbs->apBuffers[GLBS_FRONT_LEFT]->x, 80);
+    EXPECT_EQ(pbs->apBuffers[GLBS_FRONT_LEFT]->y, 120);
+    EXPECT_EQ(vnx::debug::take(), "");
+    _DFreeBufferSet(nullptr, pbs);
+}
+
+TEST_F(BufferManagerTest, OverlayPresentFollowsTheListedSets) {
+    // The window-move redraw runs only with an overlay set listed on 32 bpp.
+    WNDOBJ wo = Window(0, 0, 16, 16);
+    GLBufferSet* pbsMain = __glCreateBufferSet(&screen_, &wo, &vis_);
+    _DSurfaceMoved(reinterpret_cast<PDEV*>(&pdev_), pbsMain, &wo);
+    EXPECT_EQ(vnx::debug::take(), "");
+    vis_.iLayer = 1;
+    GLBufferSet* pbsOverlay = __glCreateBufferSet(&screen_, &wo, &vis_);
+    _DSurfaceMoved(reinterpret_cast<PDEV*>(&pdev_), pbsMain, &wo);
+    EXPECT_EQ(vnx::debug::take(), "_DSurfaceMoved: window redraw not available yet\n");
+    // The overlay set goes: the flag follows at once.
+    _DFreeBufferSet(nullptr, pbsOverlay);
+    _DSurfaceMoved(reinterpret_cast<PDEV*>(&pdev_), pbsMain, &wo);
+    EXPECT_EQ(vnx::debug::take(), "");
+    _DFreeBufferSet(nullptr, pbsMain);
+}
+
+TEST_F(BufferManagerTest, BindingHandsTheAskedForBuffersToLgi) {
+    WNDOBJ wo = Window(0, 0, 16, 16);
+    GLDrawable draw{};
+    draw.pBufferSet = __glCreateBufferSet(&screen_, &wo, &vis_);
+    GLContext gc{};
+    gc.pdraw = &draw;
+    EXPECT_TRUE(_DBindBuffers(&gc, GLBUFFER_BACK_LEFT | GLBUFFER_DEPTH));
+    ASSERT_EQ(gBinds.size(), 1u);
+    EXPECT_EQ(gBinds[0], (std::vector<ULONG>{GLBUFFER_BACK_LEFT, GLBUFFER_DEPTH}));
+    EXPECT_EQ(gc.flBufferMask, GLBUFFER_BACK_LEFT | GLBUFFER_DEPTH);
+    // A set with none of the kinds refuses instead of binding nothing.
+    EXPECT_FALSE(_DBindBuffers(&gc, GLBUFFER_FRONT_RIGHT));
+    EXPECT_EQ(gBinds.size(), 1u);
+    _DFreeBufferSet(nullptr, draw.pBufferSet);
+}
+
+// A 32-bit image written into the back buffer of a window cut into three
+// boxes: one CopyBits per box with the matching source point, twice on a
+// stereo board for both eyes.
+TEST_F(BufferManagerTest, PutImageWritesPerClipBoxAndEye) {
+    WNDOBJ wo = Window(100, 50, 40, 30);
+    GLDrawable draw{};
+    pixman_region_init(&draw.clip.region);
+    // Boxes relative to the client rectangle.
+    const pixman_box16_t boxes[] = {{0, 0, 40, 10}, {0, 10, 15, 30}, {25, 10, 40, 30}};
+    pixman_region_init_rects(&draw.clip.region, boxes, 3);
+    draw.pwo = &wo;
+    gpdraw = &draw;
+    draw.pBufferSet = __glCreateBufferSet(&screen_, &wo, &vis_);
+    ASSERT_NE(draw.pBufferSet, nullptr);
+    std::vector<ULONG> image(40 * 30);
+    for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<ULONG>(i);
+    struct Row {
+        ULONG fStereo;
+        ULONG kind;
+        std::vector<ULONG> modes;
+    };
+    for (const Row& r : {Row{0, GLBUFFER_BACK_LEFT, {0}}, Row{1, GLBUFFER_BACK_LEFT | GLBUFFER_BACK_RIGHT, {0, 3}},
+                         Row{1, GLBUFFER_BACK_RIGHT, {3}}}) {
+        SCOPED_TRACE(r.kind);
+        pc_.fStereo = r.fStereo;
+        gCopies.clear();
+        // The image starts 5 pixels left of the window: the first column is cut.
+        EXPECT_EQ(_DPutImage(draw.pBufferSet, r.kind, 95, 50, 40, 30, image.data()), 1u);
+        ASSERT_EQ(gCopies.size(), 3 * r.modes.size());
+        for (size_t m = 0; m < r.modes.size(); ++m) {
+            const CopyCall* c = &gCopies[3 * m];
+            for (int i = 0; i < 3; ++i) EXPECT_EQ(c[i].psoDst, &back_.so);
+            for (int i = 0; i < 3; ++i) EXPECT_EQ(c[i].iMode, r.modes[m]);
+            EXPECT_EQ(c[0].rcl.left, 100);
+            EXPECT_EQ(c[0].rcl.right, 135);
+            EXPECT_EQ(c[0].rcl.bottom, 60);
+            EXPECT_EQ(c[0].ptl.x, 5);
+            EXPECT_EQ(c[0].ulFirstSource, 5u);
+            EXPECT_EQ(c[1].rcl.top, 60);
+            EXPECT_EQ(c[1].rcl.right, 115);
+            EXPECT_EQ(c[1].ptl.y, 10);
+            EXPECT_EQ(c[1].ulFirstSource, 10u * 40 + 5);
+            EXPECT_EQ(c[2].rcl.left, 125);
+            EXPECT_EQ(c[2].rcl.right, 135);
+            EXPECT_EQ(c[2].ptl.x, 30);
+            EXPECT_EQ(c[2].ulFirstSource, 10u * 40 + 30);
+        }
+    }
+    pc_.fStereo = 0;
+    // A zoomed write: one kz2WriteRectZoom a box, clipped to it.
+    gZooms.clear();
+    const ULONG zoom[4] = {2, 2, 0x8000, 0x8000};
+    EXPECT_EQ(_DPutImageZoom(draw.pBufferSet, GLBUFFER_BACK_LEFT, 100, 50, 8, 8, 20, 20, zoom, image.data()), 1u);
+    ASSERT_EQ(gZooms.size(), 3u);
+    EXPECT_EQ(gZooms[0].psoDst, &back_.so);
+    EXPECT_EQ(gZooms[0].rcl.right, 120);
+    EXPECT_EQ(gZooms[0].rcl.bottom, 70);
+    EXPECT_EQ(gZooms[0].z[2], 0x8000u);
+    EXPECT_EQ(gZooms[1].clip.left, 100);
+    EXPECT_EQ(gZooms[1].clip.top, 60);
+    EXPECT_EQ(gZooms[1].clip.right, 115);
+    EXPECT_EQ(gZooms[1].clip.bottom, 80);
+    // An image wholly outside the window writes nothing.
+    gCopies.clear();
+    EXPECT_EQ(_DPutImage(draw.pBufferSet, GLBUFFER_BACK_LEFT, 300, 300, 4, 4, image.data()), 1u);
+    EXPECT_TRUE(gCopies.empty());
+    _DFreeBufferSet(nullptr, draw.pBufferSet);
+    pixman_region_fini(&draw.clip.region);
+}
+
+TEST_F(BufferManagerTest, GetImageReadsByTheBuffersFormat) {
+    WNDOBJ wo = Window(0, 0, 16, 16);
+    GLBufferSet* pbs = __glCreateBufferSet(&screen_, &wo, &vis_);
+    ASSERT_NE(pbs, nullptr);
+    std::vector<ULONG> out(8 * 4);
+    back_.so.iBitmapFormat = BMF_32BPP;
+    gCopies.clear();
+    EXPECT_EQ(_DGetImage(pbs, GLBUFFER_BACK_LEFT, 3, 4, 8, 4, out.data()), 1u);
+    ASSERT_EQ(gCopies.size(), 1u);
+    EXPECT_EQ(gCopies[0].psoSrc, &back_.so);
+    EXPECT_EQ(gCopies[0].pvDstBits, out.data());
+    EXPECT_EQ(gCopies[0].ptl.x, 3);
+    EXPECT_EQ(gCopies[0].ptl.y, 4);
+    EXPECT_EQ(gCopies[0].rcl.right, 8);
+    back_.so.iBitmapFormat = BMF_24BPP;
+    EXPECT_EQ(_DGetImage(pbs, GLBUFFER_BACK_LEFT, 0, 0, 8, 4, out.data()), 0u);
+    EXPECT_EQ(vnx::debug::take(), "_DGetImage: iBitmapFormat 5 is UNSUPPORTED\n");
+    // Copies go between the front and back only.
+    gCopies.clear();
+    EXPECT_EQ(_DCopyImage(pbs, GLBUFFER_FRONT_LEFT, GLBUFFER_BACK_LEFT, 1, 2, 3, 4, 5, 6), 1u);
+    ASSERT_EQ(gCopies.size(), 1u);
+    EXPECT_EQ(gCopies[0].psoDst, &back_.so);
+    EXPECT_EQ(gCopies[0].ptl.x, 5);
+    EXPECT_EQ(_DCopyImage(pbs, GLBUFFER_DEPTH, GLBUFFER_BACK_LEFT, 1, 2, 3, 4, 5, 6), 0u);
+    _DFreeBufferSet(nullptr, pbs);
+}
+
+// A level's tile is filled with copies of the image, column by column; a
+// large level is a device bitmap with one copy.
+TEST_F(BufferManagerTest, TextureLevelsFillTheirTiles) {
+    std::vector<ULONG> texels(512 * 32, 0x11223344u);
+    struct Row {
+        LONG cx, cy;
+        LONG cxSurface, cySurface;
+        std::vector<std::pair<LONG, LONG>> at;  // copies, in order
+    };
+    const Row rows[] = {
+        {16, 32, 64, 64, {{0, 0}, {0, 32}, {16, 0}, {16, 32}, {32, 0}, {32, 32}, {48, 0}, {48, 32}}},
+        {64, 16, 64, 64, {{0, 0}, {0, 16}, {0, 32}, {0, 48}}},
+        {512, 32, 512, 32, {{0, 0}}},
+    };
+    ULONG id = 7;
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.cx);
+        gDrvCopies.clear();
+        gMade.clear();
+        ASSERT_EQ(_DLoadTexture(reinterpret_cast<PDEV*>(&pdev_), id, 0, r.cx, r.cy, texels.data(), FALSE,
+                                nullptr), 1u);
+        ASSERT_EQ(gMade.size(), 1u);
+        EXPECT_EQ(gMade[0].cx, r.cxSurface);
+        EXPECT_EQ(gMade[0].cy, r.cySurface);
+        ASSERT_EQ(gDrvCopies.size(), r.at.size());
+        for (size_t i = 0; i < r.at.size(); ++i) {
+            EXPECT_EQ(gDrvCopies[i].rcl.left, r.at[i].first);
+            EXPECT_EQ(gDrvCopies[i].rcl.top, r.at[i].second);
+            EXPECT_EQ(gDrvCopies[i].rcl.right - gDrvCopies[i].rcl.left, r.cx);
+        }
+        ULONG pitch = 0;
+        EXPECT_EQ(_DFindTexture(reinterpret_cast<PDEV*>(&pdev_), 0, id, &pitch), gMade[0].dfb.pid);
+        EXPECT_EQ(pitch, static_cast<ULONG>(r.cxSurface));
+        ++id;
+    }
+    // With stereo, the copies are single plain transfers through CopyBits.
+    pc_.fStereo = 1;
+    gDrvCopies.clear();
+    gCopies.clear();
+    ASSERT_EQ(_DLoadTexture(reinterpret_cast<PDEV*>(&pdev_), 20, 0, 64, 64, texels.data(), FALSE, nullptr), 1u);
+    EXPECT_TRUE(gDrvCopies.empty());
+    ASSERT_EQ(gCopies.size(), 1u);
+    EXPECT_EQ(gCopies[0].iMode, 0u);
+    pc_.fStereo = 0;
+    __glReleaseDeviceTextures(reinterpret_cast<PDEV*>(&pdev_));
+    EXPECT_EQ(__glTextureTable(reinterpret_cast<PDEV*>(&pdev_)), nullptr);
+    vnx::debug::take();
+}
+
+TEST_F(BufferManagerTest, TextureTableAtItsLimits) {
+    PDEV* ppdev = reinterpret_cast<PDEV*>(&pdev_);
+    std::vector<ULONG> texels(64 * 64);
+    for (ULONG id = 1; id <= 32; ++id)
+        ASSERT_EQ(_DLoadTexture(ppdev, id, 0, 8, 8, texels.data(), FALSE, nullptr), 1u);
+    // A 33rd texture is refused; the loaded ones stay.
+    EXPECT_EQ(_DLoadTexture(ppdev, 33, 0, 8, 8, texels.data(), FALSE, nullptr), 0u);
+    for (ULONG id = 1; id <= 32; ++id) EXPECT_NE(_DFindTexture(ppdev, 0, id, nullptr), 0u);
+    // Reloading a loaded texture keeps its slot.
+    EXPECT_EQ(_DLoadTexture(ppdev, 5, 0, 8, 8, texels.data(), FALSE, nullptr), 1u);
+    // Levels: of the current texture only, never past the level records.
+    EXPECT_EQ(_DLoadTexture(ppdev, 5, 10, 1, 1, texels.data(), FALSE, nullptr), 1u);
+    EXPECT_EQ(_DLoadTexture(ppdev, 5, 11, 1, 1, texels.data(), FALSE, nullptr), 0u);
+    EXPECT_EQ(_DLoadTexture(ppdev, 6, 1, 4, 4, texels.data(), FALSE, nullptr), 0u);
+    ULONG pitch = 0;
+    EXPECT_NE(_DFindTexture(ppdev, 10, 5, &pitch), 0u);
+    EXPECT_EQ(pitch, 64u);
+    EXPECT_EQ(_DFindTexture(ppdev, 11, 5, &pitch), 0u);
+    EXPECT_EQ(_DFindTexture(ppdev, 10, 6, &pitch), 0u);
+    // A tile that cannot be made fails the load and frees the slot.
+    gcTileFailures = 1;
+    EXPECT_EQ(_DReleaseTextures(ppdev, 5), 0u);  // other identifiers are loaded
+    EXPECT_EQ(_DReleaseTextures(ppdev, 0), 1u);
+    EXPECT_EQ(_DLoadTexture(ppdev, 40, 0, 8, 8, texels.data(), FALSE, nullptr), 0u);
+    EXPECT_EQ(__glTextureTable(ppdev)->cLoaded, 0u);
+    EXPECT_EQ(_DFindTexture(ppdev, 0, 40, nullptr), 0u);
+    // Without texture hardware nothing is loaded.
+    pdev_.bc.textureMode = TEXMODE_NOHARDWARE;
+    EXPECT_EQ(_DLoadTexture(ppdev, 41, 0, 8, 8, texels.data(), FALSE, nullptr), 0u);
+    pdev_.bc.textureMode = 0;
+    __glReleaseDeviceTextures(ppdev);
+    gMade.clear();
+    vnx::debug::take();
+}
+
+}  // namespace
