@@ -15,6 +15,7 @@
 
 #include "dispatch.h"
 #include "light.h"
+#include "state_requests.h"
 #include "matrix.h"
 #include "seams.h"
 
@@ -76,6 +77,43 @@ const __GLXrenderRun kImmediate[] = {
     {97, 97, __glXDisp_Materialfv},
     {98, 98, __glXDisp_Materiali},
     {99, 99, __glXDisp_Materialiv},
+    // Fixed-function state and the current values.
+#define GLX_CURRENT_ROW(name, op) {op, op, __glXDisp_##name},
+    GLX_CURRENT_VALUE_REQUESTS(GLX_CURRENT_ROW)
+#undef GLX_CURRENT_ROW
+    {79, 79, __glXDisp_CullFace},
+    {80, 80, __glXDisp_Fogf},
+    {81, 81, __glXDisp_Fogfv},
+    {82, 82, __glXDisp_Fogi},
+    {83, 83, __glXDisp_Fogiv},
+    {84, 84, __glXDisp_FrontFace},
+    {85, 85, __glXDisp_Hint},
+    {94, 94, __glXDisp_LineStipple},
+    {95, 95, __glXDisp_LineWidth},
+    {100, 100, __glXDisp_PointSize},
+    {101, 101, __glXDisp_PolygonMode},
+    {103, 103, __glXDisp_Scissor},
+    {104, 104, __glXDisp_ShadeModel},
+    {128, 128, __glXDisp_ClearAccum},
+    {129, 129, __glXDisp_ClearIndex},
+    {130, 130, __glXDisp_ClearColor},
+    {131, 131, __glXDisp_ClearStencil},
+    {132, 132, __glXDisp_ClearDepth},
+    {133, 133, __glXDisp_StencilMask},
+    {135, 135, __glXDisp_DepthMask},
+    {138, 138, __glXDisp_Disable},
+    {139, 139, __glXDisp_Enable},
+    {141, 141, __glXDisp_PopAttrib},
+    {142, 142, __glXDisp_PushAttrib},
+    {159, 159, __glXDisp_AlphaFunc},
+    {160, 160, __glXDisp_BlendFunc},
+    {161, 161, __glXDisp_LogicOp},
+    {162, 162, __glXDisp_StencilFunc},
+    {163, 163, __glXDisp_StencilOp},
+    {164, 164, __glXDisp_DepthFunc},
+    {165, 165, __glXDisp_PixelZoom},
+    {174, 174, __glXDisp_DepthRange},
+    {191, 191, __glXDisp_Viewport},
     // Matrices.
     {175, 175, __glXDisp_Frustum},
     {176, 176, __glXDisp_LoadIdentity},

@@ -102,7 +102,11 @@ LONG N_SetStateBlockAttr(ULONG id, const void* pv) {
         // Matrices (ids 0-24) are 16 words, colours (materials, light-model
         // ambient) 4; of other attributes the first word is kept.
         const bool bColour = (id >= 58 && id <= 61) || (id >= 67 && id <= 70) || id == 75;
-        const std::size_t c = id <= 24 ? 16 : bColour ? 4 : 1;
+        // Fixed-function state: colours and vectors, triples and pairs.
+        const bool bFour = id == 52 || id == 56 || id == 110 || id == 164 || id == 168;
+        const bool bThree = id == 55 || id == 114 || id == 115;
+        const bool bTwo = id == 51 || id == 117 || id == 121;
+        const std::size_t c = id <= 24 ? 16 : (bColour || bFour) ? 4 : bThree ? 3 : bTwo ? 2 : 1;
         gRecord.calls.back().words.resize(c);
         std::memcpy(gRecord.calls.back().words.data(), pv, c * sizeof(ULONG));
     }
@@ -139,6 +143,17 @@ BoardConfig* __glBoardConfig(GLContext* gc) {
     return gAnswers.board;
 }
 void N_SetLights(ULONG c, const N_Light* p) { Note(__func__, {c, U(p)}); }
+// The enable words handed over, one argument each after the count.
+void N_SetLightEnables(ULONG c, const ULONG* p) {
+    std::vector<std::uintptr_t> args{c};
+    for (ULONG i = 0; i < c; ++i) args.push_back(p[i]);
+    Note(__func__, std::move(args));
+}
+void N_SetClipPlaneEnables(ULONG c, const ULONG* p) {
+    std::vector<std::uintptr_t> args{c};
+    for (ULONG i = 0; i < c; ++i) args.push_back(p[i]);
+    Note(__func__, std::move(args));
+}
 void N_SetLight(ULONG fl, ULONG i, const N_Light* p) { Note(__func__, {fl, i, U(p)}); }
 void N_GetLight(ULONG fl, ULONG i, N_Light* p) {
     Note(__func__, {fl, i, U(p)});
