@@ -341,11 +341,15 @@ ULONG ulSetFog(ULONG pname, const float* pf, bool bVector) {
 
 template <bool bInt, bool bVector>
 ULONG ulFog(GLClient* pgc, const void* pv) {
-    const BYTE* pj = __glXRenderArgs(pgc, pv, 8);
-    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv, 8);
+    // The vector forms carry as many values as the parameter takes: an
+    // unknown parameter is refused before its values are looked for.
+    constexpr ULONG cjHead = bVector ? 4 : 8;
+    const BYTE* pj = __glXRenderArgs(pgc, pv, cjHead);
+    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv, cjHead);
     const ULONG pname = __glXArgWord(pj, 0);
+    if (pname - kFogIndex > kFogColor - kFogIndex) return __glXRenderResult(pgc, pv, GL_INVALID_ENUM);
     const ULONG cValues = bVector && pname == kFogColor ? 4 : 1;
-    if (cValues > 1 && (pj = __glXRenderArgs(pgc, pv, 4 + 4 * cValues)) == nullptr)
+    if (4 + 4 * cValues > cjHead && (pj = __glXRenderArgs(pgc, pv, 4 + 4 * cValues)) == nullptr)
         return __glXRenderArgsRefused(pgc, pv, 4 + 4 * cValues);
     float af[4] = {};
     for (ULONG i = 0; i < cValues; ++i) {
