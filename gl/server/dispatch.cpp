@@ -15,6 +15,7 @@
 
 #include "dispatch.h"
 #include "light.h"
+#include "queries.h"
 #include "state_requests.h"
 #include "matrix.h"
 #include "seams.h"
@@ -52,6 +53,14 @@ ULONG __glXVtx_NotAvailable(__GLXprimBuffer*, const void*) {
 // The single requests X_GLsop_NewList .. X_GLsop_Flush.
 const __GLXrenderRun kSingle[] = {
     {101, 142, __glXDisp_SingleNotAvailable},  // __glXDisp_<request>
+    // State queries.
+    {112, 112, __glXDisp_GetBooleanv},
+    {114, 114, __glXDisp_GetDoublev},
+    {115, 115, __glXDisp_GetError},
+    {116, 116, __glXDisp_GetFloatv},
+    {117, 117, __glXDisp_GetIntegerv},
+    {129, 129, __glXDisp_GetString},
+    {140, 140, __glXDisp_IsEnabled},
 };
 
 // Outside Begin/End, in the order they are applied over the default.

@@ -124,3 +124,8 @@ XLATEOBJ* pxoFromEngineHandle(ULONG hxo) {
     if (hxo != 0) vNotAvailable(__func__);
     return nullptr;
 }
+
+ULONG __glXSendReply(GLClient*, const void*, ULONG, const void*, ULONG) {
+    vNotAvailable(__func__);
+    return 0;
+}

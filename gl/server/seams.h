@@ -107,3 +107,8 @@ void __glSendPrimitive(GLClient* pgc);
 // its handles; null for 0 or when the engine knows no such object.
 WNDOBJ* pwoFromEngineHandle(ULONG hwo);
 XLATEOBJ* pxoFromEngineHandle(ULONG hxo);
+
+// --- state queries ----------------------------------------------------------------------
+// The reply writer of the single requests: the 32-byte reply and its data
+// into the calling client's segment. Answers 1 when written.
+ULONG __glXSendReply(GLClient* pgc, const void* pvReply, ULONG cjReply, const void* pvData, ULONG cjData);

@@ -10,6 +10,7 @@
 namespace glsrv_double {
 
 Record gRecord;
+Reply gReply;
 Answers gAnswers;
 GLContext* const kContextA = reinterpret_cast<GLContext*>(0x1000);
 GLContext* const kContextB = reinterpret_cast<GLContext*>(0x2000);
@@ -161,3 +162,13 @@ void N_GetLight(ULONG fl, ULONG i, N_Light* p) {
     if (fl & N_LIGHT_POSITION) std::memcpy(p->position, gAnswers.eyeLight.position, 16);
 }
 void __glXValidateTexture(GLContext* gc) { Note(__func__, {U(gc)}); }
+ULONG __glXSendReply(GLClient* pgc, const void* pvReply, ULONG cjReply, const void* pvData, ULONG cjData) {
+    Note(__func__, {U(pgc), cjReply, cjData});
+    const auto* pj = static_cast<const std::uint8_t*>(pvReply);
+    gReply.header.assign(pj, pj + cjReply);
+    const auto* pd = static_cast<const std::uint8_t*>(pvData);
+    gReply.data.assign(pd, pd + (pd != nullptr ? cjData : 0));
+    ++gReply.count;
+    return 1;
+}
+ULONG N_Sync(void) { return Note(__func__); }

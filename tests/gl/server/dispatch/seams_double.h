@@ -35,6 +35,14 @@ struct Answers {
     N_Light eyeLight{};              // what N_GetLight reads back
 };
 
+// The last reply written: its 32 bytes and its data.
+struct Reply {
+    std::vector<std::uint8_t> header;
+    std::vector<std::uint8_t> data;
+    int count = 0;
+};
+extern Reply gReply;
+
 extern Record gRecord;
 extern Answers gAnswers;
 // Contexts and a window to hand out; the window's engine handle.
