@@ -9,6 +9,7 @@
 
 #include "glstate.h"
 #include "pixfmt.h"
+#include "platform/faults.h"
 #include "request_fixture.h"
 #include "state_requests.h"
 
@@ -438,6 +439,29 @@ TEST_F(StateTest, StackDepthLimits) {
     gc_.error = GL_NO_ERROR;
     EXPECT_EQ(Req(141, {}), __glXErrorToX(GL_STACK_UNDERFLOW));
     EXPECT_EQ(gc_.error, GL_STACK_UNDERFLOW);
+}
+
+// A push whose allocation fails at any point answers OUT_OF_MEMORY and
+// leaves the stack and every level's blocks as they were (nothing leaks).
+TEST_F(StateTest, PushFailingPartWayChangesNothing) {
+    const ULONG flMask = GL_LINE_BIT | GL_FOG_BIT;  // LINE held, FOG kept in the lgi layer only
+    GLState* pBefore = gc_.pState;
+    const GLState copy = *pBefore;
+    for (int step = 0; step < 4; ++step) {
+        SCOPED_TRACE(step);
+        vnx::faults::Scope faults;
+        vnx::faults::arm("LocalAlloc", step);
+        gc_.error = GL_NO_ERROR;
+        EXPECT_EQ(Req(142, {flMask}), GLX_BAD_ALLOC);
+        EXPECT_EQ(gc_.error, GL_OUT_OF_MEMORY);
+        EXPECT_EQ(gc_.pState, pBefore);
+        EXPECT_EQ(std::memcmp(pBefore, &copy, sizeof copy), 0);
+    }
+    vnx::faults::Scope faults;
+    EXPECT_EQ(Req(142, {flMask}), GLX_SUCCESS);
+    EXPECT_EQ(vnx::faults::calls("LocalAlloc"), 4);
+    EXPECT_EQ(Req(141, {}), GLX_SUCCESS);
+    EXPECT_EQ(pBefore->blocks[Bit(GL_FOG_BIT)], nullptr);
 }
 
 }  // namespace
