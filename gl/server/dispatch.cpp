@@ -90,6 +90,7 @@ const __GLXrenderRun kImmediate[] = {
 #define GLX_CURRENT_ROW(name, op) {op, op, __glXDisp_##name},
     GLX_CURRENT_VALUE_REQUESTS(GLX_CURRENT_ROW)
 #undef GLX_CURRENT_ROW
+    {77, 77, __glXDisp_ClipPlane},
     {79, 79, __glXDisp_CullFace},
     {80, 80, __glXDisp_Fogf},
     {81, 81, __glXDisp_Fogfv},
@@ -103,13 +104,17 @@ const __GLXrenderRun kImmediate[] = {
     {101, 101, __glXDisp_PolygonMode},
     {103, 103, __glXDisp_Scissor},
     {104, 104, __glXDisp_ShadeModel},
+    {126, 126, __glXDisp_DrawBuffer},
+    {127, 127, __glXDisp_Clear},
     {128, 128, __glXDisp_ClearAccum},
     {129, 129, __glXDisp_ClearIndex},
     {130, 130, __glXDisp_ClearColor},
     {131, 131, __glXDisp_ClearStencil},
     {132, 132, __glXDisp_ClearDepth},
     {133, 133, __glXDisp_StencilMask},
+    {134, 134, __glXDisp_ColorMask},
     {135, 135, __glXDisp_DepthMask},
+    {136, 136, __glXDisp_IndexMask},
     {138, 138, __glXDisp_Disable},
     {139, 139, __glXDisp_Enable},
     {141, 141, __glXDisp_PopAttrib},
@@ -121,6 +126,7 @@ const __GLXrenderRun kImmediate[] = {
     {163, 163, __glXDisp_StencilOp},
     {164, 164, __glXDisp_DepthFunc},
     {165, 165, __glXDisp_PixelZoom},
+    {171, 171, __glXDisp_ReadBuffer},
     {174, 174, __glXDisp_DepthRange},
     {191, 191, __glXDisp_Viewport},
     // Matrices.

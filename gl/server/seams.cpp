@@ -129,3 +129,7 @@ ULONG __glXSendReply(GLClient*, const void*, ULONG, const void*, ULONG) {
     vNotAvailable(__func__);
     return 0;
 }
+BOOL __glDrawableSize(GLContext*, LONG*, LONG*) {
+    vNotAvailable(__func__);
+    return FALSE;
+}

@@ -111,4 +111,6 @@ XLATEOBJ* pxoFromEngineHandle(ULONG hxo);
 // --- state queries ----------------------------------------------------------------------
 // The reply writer of the single requests: the 32-byte reply and its data
 // into the calling client's segment. Answers 1 when written.
+// The bound drawable's buffer size (x1 - x0, y1 - y0): TRUE when known.
+BOOL __glDrawableSize(GLContext* gc, LONG* pcx, LONG* pcy);
 ULONG __glXSendReply(GLClient* pgc, const void* pvReply, ULONG cjReply, const void* pvData, ULONG cjData);

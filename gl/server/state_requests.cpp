@@ -38,6 +38,7 @@ constexpr ULONG kHintFirst = 0xC50;  // PERSPECTIVE_CORRECTION, POINT, LINE, POL
 
 // lgi codes.
 constexpr ULONG kFillCode = 2, kFillStippledCode = 3;
+constexpr ULONG kClipPlane0First = 0x3000;
 
 unsigned uBit(ULONG flGroup) { return static_cast<unsigned>(__builtin_ctz(flGroup)); }
 
@@ -361,6 +362,146 @@ ULONG ulFog(GLClient* pgc, const void* pv) {
         }
     }
     return __glXRenderResult(pgc, pv, ulSetFog(pname, af, bVector));
+}
+
+// --- buffers and masks -----------------------------------------------------------------
+
+constexpr ULONG kNone = 0, kFrontLeft = 0x400, kFrontRight = 0x401, kBackLeft = 0x402, kBackRight = 0x403,
+                kFrontBuf = 0x404, kBackBuf = 0x405, kLeft = 0x406, kRight = 0x407, kFrontAndBackBuf = 0x408,
+                kAux0 = 0x409;
+
+bool bStereo(const GLContext* gc) { return gc->pvis != nullptr && gc->pvis->bStereo != 0; }
+bool bDouble(const GLContext* gc) { return gc->pvis != nullptr && gc->pvis->bDoubleBuffer != 0; }
+ULONG ulAux(const GLContext* gc) { return gc->pvis != nullptr ? gc->pvis->cAuxBuffers : 0; }
+
+// The draw buffer's lgi code, or ~0 when the visual has no such buffer.
+ULONG ulDrawCode(const GLContext* gc, ULONG mode) {
+    const bool s = bStereo(gc), d = bDouble(gc);
+    switch (mode) {
+        case kNone: return 0;
+        case kFrontLeft: return 1;
+        case kFrontRight: return s ? 2 : ~0u;
+        case kBackLeft: return d ? 4 : ~0u;
+        case kBackRight: return s && d ? 8 : ~0u;
+        case kFrontBuf: return s ? 3 : 1;
+        case kBackBuf: return !d ? ~0u : s ? 12 : 4;
+        case kLeft: return d ? 5 : 1;
+        case kRight: return !s ? ~0u : d ? 10 : 2;
+        case kFrontAndBackBuf: return (d ? 5u : 1u) * (s ? 3u : 1u);
+        default: return mode - kAux0 < 4 && mode - kAux0 < ulAux(gc) ? 16u << (mode - kAux0) : ~0u;
+    }
+}
+
+// The read buffer's lgi code, or ~0.
+ULONG ulReadCode(const GLContext* gc, ULONG mode) {
+    const bool s = bStereo(gc), d = bDouble(gc);
+    switch (mode) {
+        case kFrontLeft:
+        case kFrontBuf:
+        case kLeft: return 1;
+        case kFrontRight:
+        case kRight: return s ? 2 : ~0u;
+        case kBackLeft:
+        case kBackBuf: return 4;  // not checked against the visual
+        case kBackRight: return s && d ? 8 : ~0u;
+        default: return mode - kAux0 < 4 && mode - kAux0 < ulAux(gc) ? 16u << (mode - kAux0) : ~0u;
+    }
+}
+
+// Sets a buffer choice: its code and name in a block, attribute id; a
+// changed code has the buffers bound and the clip worked out again.
+void vSetBufferChoice(GLContext* gc, ULONG flGroup, ULONG iCode, ULONG iName, ULONG id, ULONG code, ULONG mode) {
+    if (ULONG* pw = pwBlock(gc, flGroup)) {
+        if (pw[iCode] != code) gc->dirty |= GLX_DIRTY_BUFFERS | GLX_DIRTY_CLIP;
+        pw[iCode] = code;
+        pw[iName] = mode;
+    }
+    N_SetStateBlockAttrWord(id, code);
+}
+
+ULONG ulDrawBuffer(GLContext* gc, const BYTE* pj) {
+    const ULONG mode = __glXArgWord(pj, 0);
+    const ULONG code = ulDrawCode(gc, mode);
+    if (code == ~0u) return GL_INVALID_OPERATION;
+    vSetBufferChoice(gc, GL_COLOR_BUFFER_BIT, GLX_COLOR_DRAW_BITS, GLX_COLOR_DRAW_BUFFER, 163, code, mode);
+    return GL_NO_ERROR;
+}
+
+ULONG ulReadBuffer(GLContext* gc, const BYTE* pj) {
+    const ULONG mode = __glXArgWord(pj, 0);
+    const ULONG code = ulReadCode(gc, mode);
+    if (code == ~0u) return GL_INVALID_OPERATION;
+    vSetBufferChoice(gc, GL_PIXEL_MODE_BIT, GLX_PIXEL_READ_BIT, GLX_PIXEL_READ_BUFFER, 162, code, mode);
+    return GL_NO_ERROR;
+}
+
+ULONG ulColorMask(GLContext* gc, const BYTE* pj) {
+    if (ULONG* pw = pwBlock(gc, GL_COLOR_BUFFER_BIT)) {
+        BYTE ab[4];
+        for (ULONG i = 0; i < 4; ++i) ab[i] = pj[i] != 0;
+        std::memcpy(pw + GLX_COLOR_WRITE_MASK, ab, 4);
+    }
+    const GLPixelFormat* ppf = gc->pvis != nullptr ? gc->pvis->pFormat : nullptr;
+    ULONG fl = 0;
+    if (ppf != nullptr) {
+        if (pj[0]) fl |= ppf->ulRedMask;
+        if (pj[1]) fl |= ppf->ulGreenMask;
+        if (pj[2]) fl |= ppf->ulBlueMask;
+    }
+    N_SetStateBlockAttrWord(127, fl);
+    const LONG cAlpha = gc->pvis != nullptr ? static_cast<LONG>(gc->pvis->cAlphaBits) : 0;
+    N_SetStateBlockAttrWord(128, pj[3] ? __glXBitMask(cAlpha) : 0u);
+    return GL_NO_ERROR;
+}
+
+ULONG ulIndexMask(GLContext* gc, const BYTE* pj) {
+    ULONG mask = __glXArgWord(pj, 0);
+    const GLPixelFormat* ppf = gc->pvis != nullptr ? gc->pvis->pFormat : nullptr;
+    if (gc->pvis != nullptr && gc->pvis->cColorBits == 4) mask <<= 4;
+    N_SetStateBlockAttrWord(161, ppf != nullptr ? mask & ppf->ulRedMask : 0u);
+    return GL_NO_ERROR;
+}
+
+ULONG ulClipPlane(GLContext* gc, const BYTE* pj) {
+    const ULONG plane = __glXArgWord(pj, 8) - kClipPlane0First;
+    if (plane >= 6) return GL_INVALID_ENUM;
+    float af[4];
+    for (ULONG i = 0; i < 4; ++i) af[i] = static_cast<float>(__glXArgDouble(pj, i));
+    if (ULONG* pw = pwBlock(gc, GL_TRANSFORM_BIT)) std::memcpy(pw + GLX_TRANSFORM_PLANES + 4 * plane, af, sizeof af);
+    if ((gc->dirty & GLX_DIRTY_CLIP_PLANES) && __glXPushClipPlanes(gc)) gc->dirty &= ~GLX_DIRTY_CLIP_PLANES;
+    N_SetClipPlane(plane, af);
+    return GL_NO_ERROR;
+}
+
+// Clear: in render mode only; the buffers named must be bound, the clip
+// and viewport up to date, then the drawable's buffers are cleared.
+ULONG ulClear(GLContext* gc, const BYTE* pj) {
+    if (gc->renderMode != GL_RENDER) return GL_NO_ERROR;
+    const ULONG flGL = __glXArgWord(pj, 0);
+    if (flGL & ~(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT | GL_ACCUM_BUFFER_BIT))
+        return GL_INVALID_OPERATION;
+    ULONG fl = 0;
+    if (flGL & GL_COLOR_BUFFER_BIT) {
+        const ULONG* pw = pwBlock(gc, GL_COLOR_BUFFER_BIT);
+        fl |= pw != nullptr ? pw[GLX_COLOR_DRAW_BITS] : 0u;
+    }
+    const struct {
+        ULONG flGL, fl, flBound;
+    } kAncillary[] = {
+        {GL_ACCUM_BUFFER_BIT, 0x400, 0x400},
+        {GL_STENCIL_BUFFER_BIT, 0x200, 0x200},
+        {GL_DEPTH_BUFFER_BIT, 0x100, 0x900},
+    };
+    for (const auto& a : kAncillary) {
+        if ((flGL & a.flGL) == 0) continue;
+        fl |= a.fl;
+        if ((gc->flBufferMask & a.flBound) == 0) gc->dirty |= GLX_DIRTY_BUFFERS;
+    }
+    __glXValidateDraw(gc);
+    if (flGL & GL_COLOR_BUFFER_BIT) fl |= gc->flBufferMask & 0x00FF0000u;
+    LONG cx = 0, cy = 0;
+    if (__glDrawableSize(gc, &cx, &cy)) N_Clear(fl, 0, 0, cx, cy, 1, 0);
+    return GL_NO_ERROR;
 }
 
 // --- the current values --------------------------------------------------------------
@@ -701,7 +842,13 @@ ULONG __glXPopAttrib(GLContext* gc) {
     return GL_NO_ERROR;
 }
 
+ULONG __glXDisp_ClipPlane(GLClient* p, const void* r) { return ulRequest<36, ulClipPlane>(p, r); }
 ULONG __glXDisp_CullFace(GLClient* p, const void* r) { return ulRequest<4, ulCullFace>(p, r); }
+ULONG __glXDisp_DrawBuffer(GLClient* p, const void* r) { return ulRequest<4, ulDrawBuffer>(p, r); }
+ULONG __glXDisp_Clear(GLClient* p, const void* r) { return ulRequest<4, ulClear>(p, r); }
+ULONG __glXDisp_ColorMask(GLClient* p, const void* r) { return ulRequest<4, ulColorMask>(p, r); }
+ULONG __glXDisp_IndexMask(GLClient* p, const void* r) { return ulRequest<4, ulIndexMask>(p, r); }
+ULONG __glXDisp_ReadBuffer(GLClient* p, const void* r) { return ulRequest<4, ulReadBuffer>(p, r); }
 ULONG __glXDisp_Fogf(GLClient* p, const void* r) { return ulFog<false, false>(p, r); }
 ULONG __glXDisp_Fogfv(GLClient* p, const void* r) { return ulFog<false, true>(p, r); }
 ULONG __glXDisp_Fogi(GLClient* p, const void* r) { return ulFog<true, false>(p, r); }

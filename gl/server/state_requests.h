@@ -42,6 +42,7 @@ ULONG __glXPopAttrib(GLContext* gc);
 // Enables (bOn) or disables a capability: GL_NO_ERROR or GL_INVALID_ENUM.
 ULONG __glXSetEnable(GLContext* gc, ULONG cap, BOOL bOn);
 
+ULONG __glXDisp_ClipPlane(GLClient*, const void*);      // 77
 ULONG __glXDisp_CullFace(GLClient*, const void*);       // 79
 ULONG __glXDisp_Fogf(GLClient*, const void*);           // 80
 ULONG __glXDisp_Fogfv(GLClient*, const void*);          // 81
@@ -55,6 +56,11 @@ ULONG __glXDisp_PointSize(GLClient*, const void*);      // 100
 ULONG __glXDisp_PolygonMode(GLClient*, const void*);    // 101
 ULONG __glXDisp_Scissor(GLClient*, const void*);        // 103
 ULONG __glXDisp_ShadeModel(GLClient*, const void*);     // 104
+ULONG __glXDisp_DrawBuffer(GLClient*, const void*);     // 126
+ULONG __glXDisp_Clear(GLClient*, const void*);          // 127
+ULONG __glXDisp_ColorMask(GLClient*, const void*);      // 134
+ULONG __glXDisp_IndexMask(GLClient*, const void*);      // 136
+ULONG __glXDisp_ReadBuffer(GLClient*, const void*);     // 171
 ULONG __glXDisp_ClearAccum(GLClient*, const void*);     // 128
 ULONG __glXDisp_ClearIndex(GLClient*, const void*);     // 129
 ULONG __glXDisp_ClearColor(GLClient*, const void*);     // 130

@@ -172,3 +172,15 @@ ULONG __glXSendReply(GLClient* pgc, const void* pvReply, ULONG cjReply, const vo
     return 1;
 }
 ULONG N_Sync(void) { return Note(__func__); }
+BOOL __glDrawableSize(GLContext* gc, LONG* pcx, LONG* pcy) {
+    *pcx = 640;
+    *pcy = 480;
+    return Note(__func__, {U(gc)}) != 0;
+}
+void N_SetClipPlane(ULONG i, const float* pf) {
+    Note(__func__, {i, U(pf)});
+    gRecord.calls.back().words.assign(reinterpret_cast<const ULONG*>(pf), reinterpret_cast<const ULONG*>(pf) + 4);
+}
+void N_Clear(ULONG fl, LONG x, LONG y, LONG cx, LONG cy, ULONG bUse, ULONG ul) {
+    Note(__func__, {fl, static_cast<ULONG>(x), static_cast<ULONG>(y), static_cast<ULONG>(cx), static_cast<ULONG>(cy), bUse, ul});
+}

@@ -441,6 +441,138 @@ TEST_F(StateTest, StackDepthLimits) {
     EXPECT_EQ(gc_.error, GL_STACK_UNDERFLOW);
 }
 
+// Draw and read buffers by the visual's stereo (s) and double-buffer (d)
+// flags: the lgi code, or GL_INVALID_OPERATION.
+TEST_F(StateTest, DrawAndReadBufferCodes) {
+    constexpr ULONG kBad = ~0u;
+    struct {
+        ULONG mode;
+        ULONG draw[4];  // (s, d) = 00, 01, 10, 11
+        ULONG read[4];
+    } cases[] = {
+        {0x000, {0, 0, 0, 0}, {kBad, kBad, kBad, kBad}},      // NONE
+        {0x400, {1, 1, 1, 1}, {1, 1, 1, 1}},                  // FRONT_LEFT
+        {0x401, {kBad, kBad, 2, 2}, {kBad, kBad, 2, 2}},      // FRONT_RIGHT
+        {0x402, {kBad, 4, kBad, 4}, {4, 4, 4, 4}},            // BACK_LEFT: read not checked
+        {0x403, {kBad, kBad, kBad, 8}, {kBad, kBad, kBad, 8}},  // BACK_RIGHT
+        {0x404, {1, 1, 3, 3}, {1, 1, 1, 1}},                  // FRONT
+        {0x405, {kBad, 4, kBad, 12}, {4, 4, 4, 4}},           // BACK
+        {0x406, {1, 5, 1, 5}, {1, 1, 1, 1}},                  // LEFT
+        {0x407, {kBad, kBad, 2, 10}, {kBad, kBad, 2, 2}},     // RIGHT
+        {0x408, {1, 5, 3, 15}, {kBad, kBad, kBad, kBad}},     // FRONT_AND_BACK
+        {0x409, {16, 16, 16, 16}, {16, 16, 16, 16}},          // AUX0 (one aux buffer)
+        {0x40A, {kBad, kBad, kBad, kBad}, {kBad, kBad, kBad, kBad}},  // AUX1: missing
+        {0x40D, {kBad, kBad, kBad, kBad}, {kBad, kBad, kBad, kBad}},
+    };
+    vis_.cAuxBuffers = 1;
+    for (const auto& c : cases) {
+        for (int sd = 0; sd < 4; ++sd) {
+            vis_.bStereo = sd >> 1;
+            vis_.bDoubleBuffer = sd & 1;
+            for (int r = 0; r < 2; ++r) {
+                SCOPED_TRACE(testing::Message() << std::hex << c.mode << " sd " << sd << (r ? " read" : " draw"));
+                const ULONG want = r ? c.read[sd] : c.draw[sd];
+                gc_.error = GL_NO_ERROR;
+                gRecord.calls.clear();
+                Req(r ? 171 : 126, {c.mode});
+                if (want == kBad) {
+                    EXPECT_EQ(gc_.error, GL_INVALID_OPERATION);
+                    EXPECT_FALSE(AnyAttrSent());
+                } else {
+                    EXPECT_EQ(gc_.error, GL_NO_ERROR);
+                    EXPECT_EQ(Attr(r ? 162 : 163), std::vector<ULONG>{want});
+                    const ULONG* pw = Block(r ? GL_PIXEL_MODE_BIT : GL_COLOR_BUFFER_BIT);
+                    EXPECT_EQ(pw[r ? GLX_PIXEL_READ_BIT : GLX_COLOR_DRAW_BITS], want);
+                    EXPECT_EQ(pw[r ? GLX_PIXEL_READ_BUFFER : GLX_COLOR_DRAW_BUFFER], c.mode);
+                }
+            }
+        }
+    }
+    // A changed code has the buffers bound and the clip worked out again.
+    vis_.bStereo = 0;
+    vis_.bDoubleBuffer = 1;
+    Req(126, {0x405});
+    gc_.dirty = 0;
+    Req(126, {0x405});
+    EXPECT_EQ(gc_.dirty, 0u);
+    Req(126, {0x404});
+    EXPECT_EQ(gc_.dirty, GLX_DIRTY_BUFFERS | GLX_DIRTY_CLIP);
+}
+
+TEST_F(StateTest, WriteMasksFollowTheFormat) {
+    GLPixelFormat pf{};
+    pf.ulRedMask = 0xF800;
+    pf.ulGreenMask = 0x07E0;
+    pf.ulBlueMask = 0x001F;
+    vis_.pFormat = &pf;
+    vis_.cAlphaBits = 8;
+    Req(134, {0x01000001u});  // bytes r g b a = 1 0 0 1
+    EXPECT_EQ(Attr(127), std::vector<ULONG>{0xF800});  // red only
+    EXPECT_EQ(Attr(128), std::vector<ULONG>{0xFF});    // alpha
+    const BYTE* pb = reinterpret_cast<const BYTE*>(Block(GL_COLOR_BUFFER_BIT) + GLX_COLOR_WRITE_MASK);
+    EXPECT_EQ(pb[0], 1);
+    EXPECT_EQ(pb[1], 0);
+    EXPECT_EQ(pb[3], 1);
+    Req(134, {0x00010100u});
+    EXPECT_EQ(Attr(127), std::vector<ULONG>{0x07E0 | 0x001F});
+    EXPECT_EQ(Attr(128), std::vector<ULONG>{0});
+    // Index mask: the format's index mask; a 4-bit format shifted first.
+    pf.ulRedMask = 0xF0;
+    Req(136, {0xFF});
+    EXPECT_EQ(Attr(161), std::vector<ULONG>{0xF0});
+    vis_.cColorBits = 4;
+    Req(136, {0x3});
+    EXPECT_EQ(Attr(161), std::vector<ULONG>{0x30});
+}
+
+TEST_F(StateTest, ClipPlaneAndClear) {
+    std::vector<std::uint8_t> body(36);
+    const double eq[4] = {1, -2, 0.5, 4};
+    std::memcpy(body.data(), eq, 32);
+    const ULONG plane = 0x3003;
+    std::memcpy(body.data() + 32, &plane, 4);
+    gc_.dirty = GLX_DIRTY_CLIP_PLANES;
+    ASSERT_EQ(Req(77, body), GLX_SUCCESS);
+    EXPECT_EQ(Calls("__glXPushClipPlanes").size(), 1u);
+    auto set = Calls("N_SetClipPlane");
+    ASSERT_EQ(set.size(), 1u);
+    EXPECT_EQ(set[0]->args[0], 3u);
+    EXPECT_EQ(set[0]->words, (std::vector<ULONG>{Fw(1), Fw(-2), Fw(.5f), Fw(4)}));
+    const float* pf = reinterpret_cast<const float*>(Block(GL_TRANSFORM_BIT) + GLX_TRANSFORM_PLANES + 12);
+    EXPECT_EQ(pf[1], -2.0f);
+    const ULONG bad = 0x3006;
+    std::memcpy(body.data() + 32, &bad, 4);
+    gc_.error = 0;
+    EXPECT_EQ(Req(77, body), GLX_BAD_VALUE);
+    EXPECT_EQ(gc_.error, GL_INVALID_ENUM);
+
+    // Clear: the draw buffer's code and the ancillary buffers, cleared over
+    // the drawable's size; unknown bits refuse (an invalid operation).
+    gc_.flBufferMask = 0x00030100u;
+    Block(GL_COLOR_BUFFER_BIT)[GLX_COLOR_DRAW_BITS] = 4;
+    gc_.dirty = 0;
+    gRecord.calls.clear();
+    ASSERT_EQ(Req(127, {GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT}), GLX_SUCCESS);
+    auto clear = Calls("N_Clear");
+    ASSERT_EQ(clear.size(), 1u);
+    // The colour bits of the buffers bound once validation has run.
+    EXPECT_EQ(clear[0]->args[0], 4u | 0x100u | 0x200u | (gc_.flBufferMask & 0x00FF0000u));
+    EXPECT_EQ(clear[0]->args[3], 640u);
+    EXPECT_EQ(clear[0]->args[4], 480u);
+    EXPECT_EQ(Calls("_DBindBuffers").size(), 1u) << "stencil was not bound";
+    gc_.error = 0;
+    gRecord.calls.clear();
+    EXPECT_EQ(Req(127, {GL_COLOR_BUFFER_BIT | 0x1}), GLX_BAD_ACCESS);
+    EXPECT_EQ(gc_.error, GL_INVALID_OPERATION);
+    EXPECT_TRUE(Calls("N_Clear").empty());
+    // In selection or feedback mode it does nothing, and succeeds.
+    gc_.renderMode = GL_SELECT;
+    EXPECT_EQ(Req(127, {GL_COLOR_BUFFER_BIT}), GLX_SUCCESS);
+    gc_.renderMode = GL_FEEDBACK;
+    EXPECT_EQ(Req(127, {0xFFFFFFFFu}), GLX_SUCCESS);
+    EXPECT_TRUE(Calls("N_Clear").empty());
+}
+
 // A push whose allocation fails at any point answers OUT_OF_MEMORY and
 // leaves the stack and every level's blocks as they were (nothing leaks).
 TEST_F(StateTest, PushFailingPartWayChangesNothing) {

@@ -48,7 +48,7 @@ TEST_F(TablesTest, RenderOpcodesReachTheirHandlerOrTheDefault) {
         // The standard requests go to their handlers, which are not there yet.
         {Table::Immediate, 1, 4, 10, GL_INVALID_OPERATION, "X_GLrop_CallList: not available yet\n"},
         {Table::Immediate, 155, 12, 10, GL_INVALID_OPERATION, "X_GLrop_EvalMesh1: not available yet\n"},
-        {Table::Immediate, 126, 4, 10, GL_INVALID_OPERATION, "X_GLrop_DrawBuffer: not available yet\n"},
+        {Table::Immediate, 121, 0, 10, GL_INVALID_OPERATION, "X_GLrop_InitNames: not available yet\n"},
         {Table::Immediate, 1025, 16, 10, GL_INVALID_OPERATION,
          "X_GLrop_PrimitiveZYD: not available yet\n"},
         // No handler: invalid operation.
