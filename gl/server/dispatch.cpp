@@ -55,11 +55,18 @@ const __GLXrenderRun kSingle[] = {
     {101, 142, __glXDisp_SingleNotAvailable},  // __glXDisp_<request>
     // State queries.
     {112, 112, __glXDisp_GetBooleanv},
+    {113, 113, __glXDisp_GetClipPlane},
     {114, 114, __glXDisp_GetDoublev},
     {115, 115, __glXDisp_GetError},
     {116, 116, __glXDisp_GetFloatv},
     {117, 117, __glXDisp_GetIntegerv},
+    {118, 118, __glXDisp_GetLightfv},
+    {119, 119, __glXDisp_GetLightiv},
+    {123, 123, __glXDisp_GetMaterialfv},
+    {124, 124, __glXDisp_GetMaterialiv},
     {129, 129, __glXDisp_GetString},
+    {130, 130, __glXDisp_GetTexEnvfv},
+    {131, 131, __glXDisp_GetTexEnviv},
     {140, 140, __glXDisp_IsEnabled},
 };
 

@@ -14,6 +14,7 @@
 #include "dispatch.h"
 #include "glstate.h"
 #include "lgi/lgi.h"
+#include "light.h"
 #include "pixfmt.h"
 #include "seams.h"
 #include "state_requests.h"
@@ -409,7 +410,146 @@ ULONG ulGet(GLClient* pgc, const void* pvRequest) {
     return GLX_SUCCESS;
 }
 
+// Hands a getter's values over in the type asked for: converted when the
+// getter gathered another type.
+ULONG ulStaged(ULONG srcType, ULONG c, ULONG type, const void** ppv, ULONG* pcj) {
+    const BYTE* pjOut = gajGathered;
+    if (srcType != type) {
+        __glXConvertValues(srcType, gajGathered, c, type, gajConverted);
+        pjOut = gajConverted;
+    }
+    *ppv = pjOut;
+    *pcj = c * ulSize(type);
+    std::memset(const_cast<BYTE*>(pjOut) + *pcj, 0, ((*pcj + 3) & ~3u) - *pcj);
+    return GL_NO_ERROR;
+}
+
+// A per-object query: (target, pname) from +8, answered in the type asked.
+typedef ULONG (*ObjectGetter)(GLClient*, ULONG, ULONG, ULONG, const void**, ULONG*);
+template <ObjectGetter pfnGet, ULONG type>
+ULONG ulGetObject(GLClient* pgc, const void* pvRequest) {
+    if (const ULONG x = ulStart(pgc, pvRequest)) return x;
+    const BYTE* pj = pjParams(pvRequest, 2);
+    if (pj == nullptr) return GLX_BAD_LENGTH;
+    ULONG aw[2];
+    std::memcpy(aw, pj, 8);
+    const void* pv = nullptr;
+    ULONG cj = 0;
+    const ULONG glError = pfnGet(pgc, aw[0], aw[1], type, &pv, &cj);
+    if (glError != GL_NO_ERROR) return ulSingleError(pgc, pvRequest, glError);
+    vReplyValues(pgc, type, pv, cj);
+    return GLX_SUCCESS;
+}
+
+// Reads an lgi attribute's first c words once the work before is done.
+void vReadAttr(ULONG id, ULONG* pw, ULONG c) {
+    ULONG aw[36] = {};
+    N_GetStateBlockAttr(id, aw);
+    N_Sync();
+    std::memcpy(pw, aw, c * sizeof(ULONG));
+}
+
 }  // namespace
+
+ULONG __glXGetLight(GLClient* pgc, ULONG light, ULONG pname, ULONG type, const void** ppv, ULONG* pcj) {
+    const ULONG c = __glXLightParamCount(pname);
+    if (light - GL_LIGHT0 >= GLX_LIGHTS || c == 0) return GL_INVALID_ENUM;
+    const ULONG* pwBlock = pwBlockOf(pgc->gc, GL_LIGHTING_BIT);
+    if (pwBlock == nullptr) return GL_INVALID_VALUE;
+    const ULONG* pwRecord = pwBlock + GLX_LIGHT_FIRST + (light - GL_LIGHT0) * GLX_LIGHT_WORDS;
+    ULONG iWord;
+    switch (pname) {
+        case GL_AMBIENT: iWord = GLX_LIGHT_AMBIENT; break;
+        case GL_DIFFUSE: iWord = GLX_LIGHT_DIFFUSE; break;
+        case GL_SPECULAR: iWord = GLX_LIGHT_SPECULAR; break;
+        case GL_SPOT_DIRECTION: iWord = GLX_LIGHT_SPOT_DIRECTION; break;
+        case GL_POSITION: iWord = 12; break;
+        default: iWord = 16 + (pname - GL_SPOT_EXPONENT); break;  // exponent, cutoff, attenuations
+    }
+    std::memcpy(gajGathered, pwRecord + iWord, c * sizeof(ULONG));
+    if (pname == GL_POSITION || pname == GL_SPOT_DIRECTION) {
+        // Kept by the lgi layer in eye coordinates.
+        N_Light rec{};
+        N_GetLight(pname == GL_POSITION ? N_LIGHT_POSITION : N_LIGHT_SPOT_DIRECTION, light - GL_LIGHT0, &rec);
+        std::memcpy(gajGathered, pname == GL_POSITION ? rec.position : rec.spotDirection, c * sizeof(float));
+    }
+    const bool bColor = pname == GL_AMBIENT || pname == GL_DIFFUSE || pname == GL_SPECULAR;
+    return ulStaged(bColor ? GLX_TYPE_COLOR : GLX_TYPE_FLOAT, c, type, ppv, pcj);
+}
+
+ULONG __glXGetMaterial(GLClient*, ULONG face, ULONG pname, ULONG type, const void** ppv, ULONG* pcj) {
+    if (face != GL_FRONT && face != GL_BACK) return GL_INVALID_ENUM;  // FRONT_AND_BACK included
+    const ULONG base = face == GL_FRONT ? 58 : 67;
+    ULONG aw[4] = {};
+    ULONG c = 4;
+    ULONG srcType = GLX_TYPE_COLOR;
+    switch (pname) {
+        case GL_EMISSION: vReadAttr(base, aw, 4); break;
+        case GL_AMBIENT: vReadAttr(base + 1, aw, 4); break;
+        case GL_DIFFUSE: vReadAttr(base + 2, aw, 4); break;
+        case GL_SPECULAR: vReadAttr(base + 3, aw, 4); break;
+        case GL_SHININESS:
+            vReadAttr(base + 4, aw, 1);
+            c = 1;
+            srcType = GLX_TYPE_FLOAT;
+            break;
+        case GL_COLOR_INDEXES:
+            for (ULONG i = 0; i < 3; ++i) vReadAttr(base + 5 + i, aw + i, 1);
+            c = 3;
+            srcType = GLX_TYPE_FLOAT;
+            break;
+        default: return GL_INVALID_ENUM;
+    }
+    std::memcpy(gajGathered, aw, c * sizeof(ULONG));
+    return ulStaged(srcType, c, type, ppv, pcj);
+}
+
+ULONG __glXGetTexEnv(GLClient*, ULONG target, ULONG pname, ULONG type, const void** ppv, ULONG* pcj) {
+    constexpr ULONG kTextureEnv = 0x2300, kEnvMode = 0x2200, kEnvColor = 0x2201;
+    if (target != kTextureEnv) return GL_INVALID_ENUM;
+    ULONG aw[4] = {};
+    if (pname == kEnvMode) {
+        vReadAttr(157, aw, 1);
+        static constexpr ULONG kModes[] = {0x2100, 0x2101, 0x0BE2};  // MODULATE, DECAL, BLEND
+        const LONG mode = aw[0] < 3 ? static_cast<LONG>(kModes[aw[0]]) : 0;
+        std::memcpy(gajGathered, &mode, 4);
+        return ulStaged(GLX_TYPE_INT, 1, type, ppv, pcj);
+    }
+    if (pname != kEnvColor) return GL_INVALID_ENUM;
+    vReadAttr(159, aw, 4);
+    std::memcpy(gajGathered, aw, sizeof aw);
+    return ulStaged(GLX_TYPE_COLOR, 4, type, ppv, pcj);
+}
+
+// The four stored coefficients as doubles.
+ULONG __glXDisp_GetClipPlane(GLClient* pgc, const void* pvRequest) {
+    if (const ULONG x = ulStart(pgc, pvRequest)) return x;
+    const BYTE* pj = pjParams(pvRequest, 1);
+    if (pj == nullptr) return GLX_BAD_LENGTH;
+    ULONG plane;
+    std::memcpy(&plane, pj, 4);
+    plane -= 0x3000;
+    if (plane >= 6) return ulSingleError(pgc, pvRequest, GL_INVALID_ENUM);
+    const ULONG* pw = pwBlockOf(pgc->gc, GL_TRANSFORM_BIT);
+    float af[4] = {};
+    if (pw != nullptr) std::memcpy(af, pw + GLX_TRANSFORM_PLANES + 4 * plane, sizeof af);
+    double ad[4];
+    for (ULONG i = 0; i < 4; ++i) ad[i] = af[i];
+    QueryReply rp = rpHeader(pgc);
+    rp.length = 8;
+    rp.size = 4;
+    __glXSendReply(pgc, &rp, sizeof rp, ad, sizeof ad);
+    return GLX_SUCCESS;
+}
+
+ULONG __glXDisp_GetLightfv(GLClient* p, const void* r) { return ulGetObject<__glXGetLight, GLX_TYPE_FLOAT>(p, r); }
+ULONG __glXDisp_GetLightiv(GLClient* p, const void* r) { return ulGetObject<__glXGetLight, GLX_TYPE_INT>(p, r); }
+ULONG __glXDisp_GetMaterialfv(GLClient* p, const void* r) {
+    return ulGetObject<__glXGetMaterial, GLX_TYPE_FLOAT>(p, r);
+}
+ULONG __glXDisp_GetMaterialiv(GLClient* p, const void* r) { return ulGetObject<__glXGetMaterial, GLX_TYPE_INT>(p, r); }
+ULONG __glXDisp_GetTexEnvfv(GLClient* p, const void* r) { return ulGetObject<__glXGetTexEnv, GLX_TYPE_FLOAT>(p, r); }
+ULONG __glXDisp_GetTexEnviv(GLClient* p, const void* r) { return ulGetObject<__glXGetTexEnv, GLX_TYPE_INT>(p, r); }
 
 void __glXConvertValues(ULONG srcType, const void* pvSrc, ULONG c, ULONG dstType, void* pvDst) {
     const auto* pj = static_cast<const BYTE*>(pvSrc);
@@ -479,17 +619,7 @@ ULONG __glXGetState(GLClient* pgc, ULONG pname, ULONG type, const void** ppv, UL
     } else {
         c = cGather(pgc, v, gajGathered);
     }
-    if (v.type == type) {
-        *ppv = gajGathered;
-    } else {
-        __glXConvertValues(v.type, gajGathered, c, type, gajConverted);
-        *ppv = gajConverted;
-    }
-    *pcj = c * ulSize(type);
-    // Flags are padded with zeros to a whole word for the reply.
-    BYTE* pjOut = v.type == type ? gajGathered : gajConverted;
-    std::memset(pjOut + *pcj, 0, ((*pcj + 3) & ~3u) - *pcj);
-    return GL_NO_ERROR;
+    return ulStaged(v.type, c, type, ppv, pcj);
 }
 
 ULONG __glXDisp_GetBooleanv(GLClient* p, const void* r) { return ulGet<GLX_TYPE_BOOLEAN>(p, r); }

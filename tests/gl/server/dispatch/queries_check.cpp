@@ -10,6 +10,7 @@
 #include "boardconfig.h"
 #include "glstate.h"
 #include "pixfmt.h"
+#include "light.h"
 #include "queries.h"
 #include "request_fixture.h"
 
@@ -327,6 +328,62 @@ TEST_F(QueryTest, SetThenGetRoundTrip) {
         for (std::size_t i = 0; i < n; ++i) EXPECT_EQ(Values()[i], t.want[i] != 0 ? 1 : 0) << i;
     }
     while (gc_.pState->iDepth > 0) Render(141, {});
+}
+
+TEST_F(QueryTest, PerObjectGetters) {
+    // Clip plane: the stored equation as doubles, eight words.
+    std::vector<std::uint8_t> body(36);
+    const double eq[4] = {1, -2, 0.5, 4};
+    std::memcpy(body.data(), eq, 32);
+    const ULONG plane = 0x3002;
+    std::memcpy(body.data() + 32, &plane, 4);
+    ASSERT_EQ(Run(__glXRenderTable, RenderRequest(77, 36, body)), GLX_SUCCESS);
+    ASSERT_EQ(Single(113, {0x3002}), GLX_SUCCESS);
+    EXPECT_EQ(HeaderWord(4), 8u);
+    ASSERT_EQ(gReply.data.size(), 32u);
+    EXPECT_EQ(std::memcmp(gReply.data.data(), eq, 32), 0);
+    EXPECT_EQ(Single(113, {0x3006}), GLX_BAD_VALUE);
+
+    // Light: colours by the colour rule as integers, the rest truncated;
+    // the position as the lgi layer keeps it.
+    Render(87, {GL_LIGHT0 + 1, GL_DIFFUSE, Fw(1.0f), Fw(0.5f), Fw(0), Fw(-1.0f)});
+    ASSERT_EQ(Single(119, {GL_LIGHT0 + 1, GL_DIFFUSE}), GLX_SUCCESS);
+    LONG al[4];
+    ASSERT_EQ(gReply.data.size(), 16u);
+    std::memcpy(al, gReply.data.data(), 16);
+    EXPECT_EQ(al[0], INT_MAX);
+    EXPECT_EQ(al[1], 1 << 30);
+    EXPECT_EQ(al[3], INT_MIN);
+    Render(86, {GL_LIGHT0 + 1, GL_SPOT_CUTOFF, Fw(45.5f)});
+    Single(119, {GL_LIGHT0 + 1, GL_SPOT_CUTOFF});
+    EXPECT_EQ(HeaderWord(16), 45u);
+    gAnswers.eyeLight.position[0] = 7.0f;
+    Single(118, {GL_LIGHT0, GL_POSITION});
+    float af[4];
+    ASSERT_EQ(gReply.data.size(), 16u);
+    std::memcpy(af, gReply.data.data(), 16);
+    EXPECT_EQ(af[0], 7.0f);
+    EXPECT_EQ(Single(118, {GL_LIGHT0 + 8, GL_POSITION}), GLX_BAD_VALUE);
+    EXPECT_EQ(Single(118, {GL_LIGHT0, 0x120A}), GLX_BAD_VALUE);
+
+    // Material: FRONT or BACK only.
+    gAnswers.attrs[62] = {Fw(20.0f)};
+    ASSERT_EQ(Single(123, {GL_FRONT, GL_SHININESS}), GLX_SUCCESS);
+    EXPECT_EQ(HeaderWord(16), Fw(20.0f));
+    gAnswers.attrs[68] = {Fw(1.0f), 0, 0, Fw(1.0f)};
+    ASSERT_EQ(Single(124, {GL_BACK, GL_AMBIENT}), GLX_SUCCESS);
+    std::memcpy(al, gReply.data.data(), 16);
+    EXPECT_EQ(al[0], INT_MAX);
+    gc_.error = 0;
+    EXPECT_EQ(Single(123, {GL_FRONT_AND_BACK, GL_SHININESS}), GLX_BAD_VALUE);
+    EXPECT_EQ(gc_.error, GL_INVALID_ENUM);
+    EXPECT_EQ(gReply.count, 0);
+
+    // Texture environment: the mode's enumerant, the colour.
+    gAnswers.attrs[157] = {1};
+    ASSERT_EQ(Single(131, {0x2300, 0x2200}), GLX_SUCCESS);
+    EXPECT_EQ(HeaderWord(16), 0x2101u);  // DECAL
+    EXPECT_EQ(Single(131, {0x2301, 0x2200}), GLX_BAD_VALUE);
 }
 
 TEST_F(QueryTest, LimitsAndVisual) {
