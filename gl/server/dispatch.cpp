@@ -109,6 +109,7 @@ const __GLXrenderRun kImmediate[] = {
     {95, 95, __glXDisp_LineWidth},
     {100, 100, __glXDisp_PointSize},
     {101, 101, __glXDisp_PolygonMode},
+    {102, 102, __glXDisp_PolygonStipple},
     {103, 103, __glXDisp_Scissor},
     {104, 104, __glXDisp_ShadeModel},
     {126, 126, __glXDisp_DrawBuffer},

@@ -54,6 +54,7 @@ ULONG __glXDisp_LineStipple(GLClient*, const void*);    // 94
 ULONG __glXDisp_LineWidth(GLClient*, const void*);      // 95
 ULONG __glXDisp_PointSize(GLClient*, const void*);      // 100
 ULONG __glXDisp_PolygonMode(GLClient*, const void*);    // 101
+ULONG __glXDisp_PolygonStipple(GLClient*, const void*); // 102
 ULONG __glXDisp_Scissor(GLClient*, const void*);        // 103
 ULONG __glXDisp_ShadeModel(GLClient*, const void*);     // 104
 ULONG __glXDisp_DrawBuffer(GLClient*, const void*);     // 126

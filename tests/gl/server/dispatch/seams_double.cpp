@@ -104,10 +104,11 @@ LONG N_SetStateBlockAttr(ULONG id, const void* pv) {
         // ambient) 4; of other attributes the first word is kept.
         const bool bColour = (id >= 58 && id <= 61) || (id >= 67 && id <= 70) || id == 75;
         // Fixed-function state: colours and vectors, triples and pairs.
+        const bool bStipple = id == 90;  // 32 words
         const bool bFour = id == 52 || id == 56 || id == 110 || id == 164 || id == 168;
         const bool bThree = id == 55 || id == 114 || id == 115;
         const bool bTwo = id == 51 || id == 117 || id == 121;
-        const std::size_t c = id <= 24 ? 16 : (bColour || bFour) ? 4 : bThree ? 3 : bTwo ? 2 : 1;
+        const std::size_t c = bStipple ? 32 : id <= 24 ? 16 : (bColour || bFour) ? 4 : bThree ? 3 : bTwo ? 2 : 1;
         gRecord.calls.back().words.resize(c);
         std::memcpy(gRecord.calls.back().words.data(), pv, c * sizeof(ULONG));
     }

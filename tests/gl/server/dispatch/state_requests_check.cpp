@@ -573,6 +573,52 @@ TEST_F(StateTest, ClipPlaneAndClear) {
     EXPECT_TRUE(Calls("N_Clear").empty());
 }
 
+// The stipple unpacks with the request's own pixel-store header; whatever
+// its skips say, nothing is read outside the bitmap the request carries.
+TEST_F(StateTest, PolygonStippleStaysInsideItsRequest) {
+    auto request = [](std::uint32_t rowLength, std::uint32_t skipRows, std::uint32_t skipPixels,
+                      std::uint32_t alignment, bool bLsb, const std::vector<std::uint8_t>& bits) {
+        std::vector<std::uint8_t> body(20);
+        body[1] = bLsb ? 1 : 0;
+        const std::uint32_t w[4] = {rowLength, skipRows, skipPixels, alignment};
+        std::memcpy(body.data() + 4, w, 16);
+        body.insert(body.end(), bits.begin(), bits.end());
+        return body;
+    };
+    std::vector<std::uint8_t> bits(128);
+    for (int i = 0; i < 128; ++i) bits[i] = static_cast<std::uint8_t>(i);
+    ASSERT_EQ(Req(102, request(0, 0, 0, 4, false, bits)), GLX_SUCCESS);
+    std::vector<ULONG> want(32);
+    std::memcpy(want.data(), bits.data(), 128);
+    EXPECT_EQ(Attr(90), want);
+
+    // One skipped row and eight skipped pixels of a 40-pixel row (5 bytes,
+    // aligned to 8), least significant bit first.
+    std::vector<std::uint8_t> wide(8 * 33, 0);
+    for (int y = 0; y < 32; ++y) wide[8 * (y + 1) + 1] = static_cast<std::uint8_t>(0x01 << (y % 8));
+    gRecord.calls.clear();
+    ASSERT_EQ(Req(102, request(40, 1, 8, 8, true, wide)), GLX_SUCCESS);
+    const std::vector<ULONG> got = Attr(90);
+    ASSERT_EQ(got.size(), 32u);
+    for (int y = 0; y < 32; ++y) {
+        std::uint8_t row[4];
+        std::memcpy(row, &got[y], 4);
+        EXPECT_EQ(row[0], 0x80u >> (y % 8)) << y;
+        EXPECT_EQ(row[1] | row[2] | row[3], 0) << y;
+    }
+
+    // Skips or row lengths that reach past the bitmap, bad alignments.
+    for (const auto& body : {request(0, 1, 0, 4, false, bits), request(0, 0, 1, 4, false, bits),
+                             request(0, 0xFFFFFFFFu, 0xFFFFFFFFu, 4, false, bits),
+                             request(0x7FFFFFFF, 0, 0, 8, false, bits), request(0, 0, 0, 3, false, bits)}) {
+        gc_.error = GL_NO_ERROR;
+        gRecord.calls.clear();
+        EXPECT_EQ(Req(102, body), GLX_BAD_VALUE);
+        EXPECT_EQ(gc_.error, GL_INVALID_VALUE);
+        EXPECT_FALSE(AnyAttrSent());
+    }
+}
+
 // A push whose allocation fails at any point answers OUT_OF_MEMORY and
 // leaves the stack and every level's blocks as they were (nothing leaks).
 TEST_F(StateTest, PushFailingPartWayChangesNothing) {
