@@ -395,18 +395,27 @@ void vReplyValues(GLClient* pgc, ULONG type, const void* pv, ULONG cj) {
     __glXSendReply(pgc, &rp, sizeof rp, pv, rp.length * 4);
 }
 
-template <ULONG type>
-ULONG ulGet(GLClient* pgc, const void* pvRequest) {
+// A query of cParams parameter words from +8: the getter's values in the
+// type asked for, after the reply or in it; bRetval: one flag at +8.
+typedef ULONG (*Getter)(GLClient* pgc, const ULONG* pParams, ULONG type, const void** ppv, ULONG* pcj);
+template <Getter pfnGet, ULONG cParams, ULONG type, bool bRetval = false>
+ULONG ulQuery(GLClient* pgc, const void* pvRequest) {
     if (const ULONG x = ulStart(pgc, pvRequest)) return x;
-    const BYTE* pj = pjParams(pvRequest, 1);
+    const BYTE* pj = pjParams(pvRequest, cParams);
     if (pj == nullptr) return GLX_BAD_LENGTH;
-    ULONG pname;
-    std::memcpy(&pname, pj, 4);
+    ULONG aw[cParams];
+    std::memcpy(aw, pj, sizeof aw);
     const void* pv = nullptr;
     ULONG cj = 0;
-    const ULONG glError = __glXGetState(pgc, pname, type, &pv, &cj);
+    const ULONG glError = pfnGet(pgc, aw, type, &pv, &cj);
     if (glError != GL_NO_ERROR) return ulSingleError(pgc, pvRequest, glError);
-    vReplyValues(pgc, type, pv, cj);
+    if (bRetval) {
+        QueryReply rp = rpHeader(pgc);
+        rp.retval = *static_cast<const BYTE*>(pv) != 0;
+        __glXSendReply(pgc, &rp, sizeof rp, nullptr, 0);
+    } else {
+        vReplyValues(pgc, type, pv, cj);
+    }
     return GLX_SUCCESS;
 }
 
@@ -424,21 +433,12 @@ ULONG ulStaged(ULONG srcType, ULONG c, ULONG type, const void** ppv, ULONG* pcj)
     return GL_NO_ERROR;
 }
 
-// A per-object query: (target, pname) from +8, answered in the type asked.
+// The getters' parameters as the query forms pass them.
+ULONG ulStateGetter(GLClient* pgc, const ULONG* pw, ULONG type, const void** ppv, ULONG* pcj);
 typedef ULONG (*ObjectGetter)(GLClient*, ULONG, ULONG, ULONG, const void**, ULONG*);
-template <ObjectGetter pfnGet, ULONG type>
-ULONG ulGetObject(GLClient* pgc, const void* pvRequest) {
-    if (const ULONG x = ulStart(pgc, pvRequest)) return x;
-    const BYTE* pj = pjParams(pvRequest, 2);
-    if (pj == nullptr) return GLX_BAD_LENGTH;
-    ULONG aw[2];
-    std::memcpy(aw, pj, 8);
-    const void* pv = nullptr;
-    ULONG cj = 0;
-    const ULONG glError = pfnGet(pgc, aw[0], aw[1], type, &pv, &cj);
-    if (glError != GL_NO_ERROR) return ulSingleError(pgc, pvRequest, glError);
-    vReplyValues(pgc, type, pv, cj);
-    return GLX_SUCCESS;
+template <ObjectGetter pfnGet>
+ULONG ulObjectGetter(GLClient* pgc, const ULONG* pw, ULONG type, const void** ppv, ULONG* pcj) {
+    return pfnGet(pgc, pw[0], pw[1], type, ppv, pcj);
 }
 
 // Reads an lgi attribute's first c words once the work before is done.
@@ -542,14 +542,15 @@ ULONG __glXDisp_GetClipPlane(GLClient* pgc, const void* pvRequest) {
     return GLX_SUCCESS;
 }
 
-ULONG __glXDisp_GetLightfv(GLClient* p, const void* r) { return ulGetObject<__glXGetLight, GLX_TYPE_FLOAT>(p, r); }
-ULONG __glXDisp_GetLightiv(GLClient* p, const void* r) { return ulGetObject<__glXGetLight, GLX_TYPE_INT>(p, r); }
-ULONG __glXDisp_GetMaterialfv(GLClient* p, const void* r) {
-    return ulGetObject<__glXGetMaterial, GLX_TYPE_FLOAT>(p, r);
-}
-ULONG __glXDisp_GetMaterialiv(GLClient* p, const void* r) { return ulGetObject<__glXGetMaterial, GLX_TYPE_INT>(p, r); }
-ULONG __glXDisp_GetTexEnvfv(GLClient* p, const void* r) { return ulGetObject<__glXGetTexEnv, GLX_TYPE_FLOAT>(p, r); }
-ULONG __glXDisp_GetTexEnviv(GLClient* p, const void* r) { return ulGetObject<__glXGetTexEnv, GLX_TYPE_INT>(p, r); }
+#define GLX_OBJECT_QUERY(name, getter, type) \
+    ULONG __glXDisp_##name(GLClient* p, const void* r) { return ulQuery<ulObjectGetter<getter>, 2, type>(p, r); }
+GLX_OBJECT_QUERY(GetLightfv, __glXGetLight, GLX_TYPE_FLOAT)
+GLX_OBJECT_QUERY(GetLightiv, __glXGetLight, GLX_TYPE_INT)
+GLX_OBJECT_QUERY(GetMaterialfv, __glXGetMaterial, GLX_TYPE_FLOAT)
+GLX_OBJECT_QUERY(GetMaterialiv, __glXGetMaterial, GLX_TYPE_INT)
+GLX_OBJECT_QUERY(GetTexEnvfv, __glXGetTexEnv, GLX_TYPE_FLOAT)
+GLX_OBJECT_QUERY(GetTexEnviv, __glXGetTexEnv, GLX_TYPE_INT)
+#undef GLX_OBJECT_QUERY
 
 void __glXConvertValues(ULONG srcType, const void* pvSrc, ULONG c, ULONG dstType, void* pvDst) {
     const auto* pj = static_cast<const BYTE*>(pvSrc);
@@ -622,26 +623,20 @@ ULONG __glXGetState(GLClient* pgc, ULONG pname, ULONG type, const void** ppv, UL
     return ulStaged(v.type, c, type, ppv, pcj);
 }
 
-ULONG __glXDisp_GetBooleanv(GLClient* p, const void* r) { return ulGet<GLX_TYPE_BOOLEAN>(p, r); }
-ULONG __glXDisp_GetIntegerv(GLClient* p, const void* r) { return ulGet<GLX_TYPE_INT>(p, r); }
-ULONG __glXDisp_GetFloatv(GLClient* p, const void* r) { return ulGet<GLX_TYPE_FLOAT>(p, r); }
-ULONG __glXDisp_GetDoublev(GLClient* p, const void* r) { return ulGet<GLX_TYPE_DOUBLE>(p, r); }
+namespace {
+ULONG ulStateGetter(GLClient* pgc, const ULONG* pw, ULONG type, const void** ppv, ULONG* pcj) {
+    return __glXGetState(pgc, pw[0], type, ppv, pcj);
+}
+}  // namespace
+
+ULONG __glXDisp_GetBooleanv(GLClient* p, const void* r) { return ulQuery<ulStateGetter, 1, GLX_TYPE_BOOLEAN>(p, r); }
+ULONG __glXDisp_GetIntegerv(GLClient* p, const void* r) { return ulQuery<ulStateGetter, 1, GLX_TYPE_INT>(p, r); }
+ULONG __glXDisp_GetFloatv(GLClient* p, const void* r) { return ulQuery<ulStateGetter, 1, GLX_TYPE_FLOAT>(p, r); }
+ULONG __glXDisp_GetDoublev(GLClient* p, const void* r) { return ulQuery<ulStateGetter, 1, GLX_TYPE_DOUBLE>(p, r); }
 
 // The answer is the reply's +8 word, as the published encoding has it.
-ULONG __glXDisp_IsEnabled(GLClient* pgc, const void* pvRequest) {
-    if (const ULONG x = ulStart(pgc, pvRequest)) return x;
-    const BYTE* pj = pjParams(pvRequest, 1);
-    if (pj == nullptr) return GLX_BAD_LENGTH;
-    ULONG cap;
-    std::memcpy(&cap, pj, 4);
-    const void* pv = nullptr;
-    ULONG cj = 0;
-    const ULONG glError = __glXGetState(pgc, cap, GLX_TYPE_BOOLEAN, &pv, &cj);
-    if (glError != GL_NO_ERROR) return ulSingleError(pgc, pvRequest, glError);
-    QueryReply rp = rpHeader(pgc);
-    rp.retval = *static_cast<const BYTE*>(pv) != 0;
-    __glXSendReply(pgc, &rp, sizeof rp, nullptr, 0);
-    return GLX_SUCCESS;
+ULONG __glXDisp_IsEnabled(GLClient* p, const void* r) {
+    return ulQuery<ulStateGetter, 1, GLX_TYPE_BOOLEAN, true>(p, r);
 }
 
 ULONG __glXDisp_GetError(GLClient* pgc, const void* pvRequest) {

@@ -47,20 +47,6 @@ class StateTest : public RequestTest {
                    RenderRequest(op, static_cast<std::uint32_t>((body.size() + 3) & ~3u), body));
     }
     ULONG Req(std::uint16_t op, std::initializer_list<std::uint32_t> words) { return Req(op, Words(words)); }
-    std::vector<const Call*> Calls(const char* name) const {
-        std::vector<const Call*> v;
-        for (const Call& c : gRecord.calls)
-            if (c.name == name) v.push_back(&c);
-        return v;
-    }
-    // The words last set to an lgi attribute (empty when none was).
-    std::vector<ULONG> Attr(ULONG id) const {
-        std::vector<ULONG> w;
-        for (const Call& c : gRecord.calls)
-            if ((c.name == "N_SetStateBlockAttr" || c.name == "N_SetStateBlockAttrWord") && c.args[0] == id)
-                w = c.name == "N_SetStateBlockAttr" ? c.words : std::vector<ULONG>{static_cast<ULONG>(c.args[1])};
-        return w;
-    }
     bool AnyAttrSent() const {
         for (const Call& c : gRecord.calls)
             if (c.name == "N_SetStateBlockAttr" || c.name == "N_SetStateBlockAttrWord") return true;
