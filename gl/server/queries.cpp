@@ -9,6 +9,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <new>
+#include <vector>
 
 #include "boardconfig.h"
 #include "dispatch.h"
@@ -421,11 +423,16 @@ ULONG ulQuery(GLClient* pgc, const void* pvRequest) {
 
 // Hands a getter's values over in the type asked for: converted when the
 // getter gathered another type.
-ULONG ulStaged(ULONG srcType, ULONG c, ULONG type, const void** ppv, ULONG* pcj) {
-    const BYTE* pjOut = gajGathered;
+// Values too many for the staging areas: a larger pair for this thread,
+// kept until the next query that needs one.
+thread_local std::vector<BYTE> gvjGathered, gvjConverted;
+
+ULONG ulStaged(ULONG srcType, ULONG c, ULONG type, const void** ppv, ULONG* pcj,
+               const BYTE* pjGathered = gajGathered, BYTE* pjConverted = gajConverted) {
+    const BYTE* pjOut = pjGathered;
     if (srcType != type) {
-        __glXConvertValues(srcType, gajGathered, c, type, gajConverted);
-        pjOut = gajConverted;
+        __glXConvertValues(srcType, pjGathered, c, type, pjConverted);
+        pjOut = pjConverted;
     }
     *ppv = pjOut;
     *pcj = c * ulSize(type);
@@ -521,6 +528,46 @@ ULONG __glXGetTexEnv(GLClient*, ULONG target, ULONG pname, ULONG type, const voi
     return ulStaged(GLX_TYPE_COLOR, 4, type, ppv, pcj);
 }
 
+ULONG __glXGetMap(GLClient* pgc, ULONG target, ULONG query, ULONG type, const void** ppv, ULONG* pcj) {
+    constexpr ULONG kMap1 = 0x0D90, kMap2 = 0x0DB0, kCoeff = 0x0A00, kOrder = 0x0A01, kDomain = 0x0A02;
+    const bool b2D = target - kMap2 < GLX_EVAL_MAPS;
+    if (!b2D && target - kMap1 >= GLX_EVAL_MAPS) return GL_INVALID_ENUM;
+    if (query != kCoeff && query != kOrder && query != kDomain) return GL_INVALID_ENUM;
+    const ULONG* pwBlock = pwBlockOf(pgc->gc, GL_EVAL_BIT);
+    if (pwBlock == nullptr) return GL_INVALID_VALUE;
+    const ULONG* pw = b2D ? pwBlock + GLX_EVAL_MAP2_FIRST + (target - kMap2) * GLX_EVAL_MAP2_WORDS
+                          : pwBlock + (target - kMap1) * GLX_EVAL_MAP1_WORDS;
+    const ULONG cOrders = b2D ? 2 : 1;
+    if (query == kOrder) {
+        std::memcpy(gajGathered, pw + 1, cOrders * sizeof(ULONG));
+        return ulStaged(GLX_TYPE_INT, cOrders, type, ppv, pcj);
+    }
+    if (query == kDomain) {
+        std::memcpy(gajGathered, pw + 1 + cOrders, 2 * cOrders * sizeof(ULONG));
+        return ulStaged(GLX_TYPE_FLOAT, 2 * cOrders, type, ppv, pcj);
+    }
+    // The size comes from the map's own words: checked against the limits
+    // (four components, orders of 1 to 30) before anything is sized by it.
+    const ULONG cComponents = pw[0];
+    const ULONG uOrder = pw[1], vOrder = b2D ? pw[2] : 1;
+    if (cComponents - 1 >= 4 || uOrder - 1 >= 30 || vOrder - 1 >= 30) return GL_INVALID_VALUE;
+    const ULONG c = cComponents * uOrder * vOrder;  // at most 3600
+    const ULONG* pwPoint = pw + 1 + 3 * cOrders;
+    if (c * 8 <= GLX_STAGING_BYTES) {
+        // One control point: the map's own; more are not kept here (zeros).
+        std::memset(gajGathered, 0, c * sizeof(float));
+        if (uOrder * vOrder == 1) std::memcpy(gajGathered, pwPoint, c * sizeof(float));
+        return ulStaged(GLX_TYPE_FLOAT, c, type, ppv, pcj);
+    }
+    try {
+        gvjGathered.assign(c * sizeof(float), 0);
+        gvjConverted.assign(c * 8 + 4, 0);
+    } catch (const std::bad_alloc&) {
+        return GL_OUT_OF_MEMORY;
+    }
+    return ulStaged(GLX_TYPE_FLOAT, c, type, ppv, pcj, gvjGathered.data(), gvjConverted.data());
+}
+
 // The four stored coefficients as doubles.
 ULONG __glXDisp_GetClipPlane(GLClient* pgc, const void* pvRequest) {
     if (const ULONG x = ulStart(pgc, pvRequest)) return x;
@@ -550,6 +597,9 @@ GLX_OBJECT_QUERY(GetMaterialfv, __glXGetMaterial, GLX_TYPE_FLOAT)
 GLX_OBJECT_QUERY(GetMaterialiv, __glXGetMaterial, GLX_TYPE_INT)
 GLX_OBJECT_QUERY(GetTexEnvfv, __glXGetTexEnv, GLX_TYPE_FLOAT)
 GLX_OBJECT_QUERY(GetTexEnviv, __glXGetTexEnv, GLX_TYPE_INT)
+GLX_OBJECT_QUERY(GetMapdv, __glXGetMap, GLX_TYPE_DOUBLE)
+GLX_OBJECT_QUERY(GetMapfv, __glXGetMap, GLX_TYPE_FLOAT)
+GLX_OBJECT_QUERY(GetMapiv, __glXGetMap, GLX_TYPE_INT)
 #undef GLX_OBJECT_QUERY
 
 void __glXConvertValues(ULONG srcType, const void* pvSrc, ULONG c, ULONG dstType, void* pvDst) {

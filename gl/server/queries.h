@@ -26,6 +26,7 @@ ULONG __glXGetState(GLClient* pgc, ULONG pname, ULONG type, const void** ppv, UL
 // size) -> GL error; GL_INVALID_ENUM for an object or pname out of range.
 ULONG __glXGetLight(GLClient* pgc, ULONG light, ULONG pname, ULONG type, const void** ppv, ULONG* pcj);
 ULONG __glXGetMaterial(GLClient* pgc, ULONG face, ULONG pname, ULONG type, const void** ppv, ULONG* pcj);
+ULONG __glXGetMap(GLClient* pgc, ULONG target, ULONG query, ULONG type, const void** ppv, ULONG* pcj);
 ULONG __glXGetTexEnv(GLClient* pgc, ULONG target, ULONG pname, ULONG type, const void** ppv, ULONG* pcj);
 
 ULONG __glXDisp_GetBooleanv(GLClient*, const void*);  // 112
@@ -36,6 +37,9 @@ ULONG __glXDisp_GetFloatv(GLClient*, const void*);    // 116
 ULONG __glXDisp_GetIntegerv(GLClient*, const void*);  // 117
 ULONG __glXDisp_GetLightfv(GLClient*, const void*);   // 118
 ULONG __glXDisp_GetLightiv(GLClient*, const void*);   // 119
+ULONG __glXDisp_GetMapdv(GLClient*, const void*);     // 120
+ULONG __glXDisp_GetMapfv(GLClient*, const void*);     // 121
+ULONG __glXDisp_GetMapiv(GLClient*, const void*);     // 122
 ULONG __glXDisp_GetMaterialfv(GLClient*, const void*);  // 123
 ULONG __glXDisp_GetMaterialiv(GLClient*, const void*);  // 124
 ULONG __glXDisp_GetTexEnvfv(GLClient*, const void*);  // 130

@@ -386,6 +386,40 @@ TEST_F(QueryTest, PerObjectGetters) {
     EXPECT_EQ(Single(131, {0x2301, 0x2200}), GLX_BAD_VALUE);
 }
 
+// Evaluator maps: order, domain and coefficients; a size that comes from
+// the map's words is checked before anything is sized by it.
+TEST_F(QueryTest, GetMapSizesAreChecked) {
+    ASSERT_EQ(Single(122, {0x0DB8, 0x0A01}), GLX_SUCCESS);  // MAP2_VERTEX_4 ORDER
+    ASSERT_EQ(gReply.data.size(), 8u);
+    EXPECT_EQ(HeaderWord(12), 2u);
+    ASSERT_EQ(Single(121, {0x0D90, 0x0A02}), GLX_SUCCESS);  // MAP1_COLOR_4 DOMAIN
+    float af[4];
+    ASSERT_EQ(gReply.data.size(), 8u);
+    std::memcpy(af, gReply.data.data(), 8);
+    EXPECT_EQ(af[0], 0.0f);
+    EXPECT_EQ(af[1], 1.0f);
+    ASSERT_EQ(Single(121, {0x0D98, 0x0A00}), GLX_SUCCESS);  // MAP1_VERTEX_4 COEFF
+    ASSERT_EQ(gReply.data.size(), 16u);
+    std::memcpy(af, gReply.data.data(), 16);
+    EXPECT_EQ(af[3], 1.0f);
+    EXPECT_EQ(Single(121, {0x0D99, 0x0A00}), GLX_BAD_VALUE);
+    EXPECT_EQ(Single(121, {0x0D90, 0x0A03}), GLX_BAD_VALUE);
+
+    // Orders out of range refuse; the largest maps answer after the reply.
+    ULONG* pw = gc_.pState->blocks[Bit(GL_EVAL_BIT)] + GLX_EVAL_MAP2_FIRST + 8 * GLX_EVAL_MAP2_WORDS;
+    pw[1] = 0x40000001u;
+    gc_.error = 0;
+    EXPECT_EQ(Single(120, {0x0DB8, 0x0A00}), GLX_BAD_VALUE);
+    EXPECT_EQ(gc_.error, GL_INVALID_VALUE);
+    EXPECT_EQ(gReply.count, 0);
+    pw[1] = 30;
+    pw[2] = 30;
+    ASSERT_EQ(Single(120, {0x0DB8, 0x0A00}), GLX_SUCCESS);
+    EXPECT_EQ(HeaderWord(12), 3600u);
+    EXPECT_EQ(HeaderWord(4), 7200u);
+    EXPECT_EQ(gReply.data.size(), 28800u);
+}
+
 TEST_F(QueryTest, LimitsAndVisual) {
     struct {
         ULONG pname;

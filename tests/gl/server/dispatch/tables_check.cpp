@@ -96,7 +96,7 @@ TEST_F(TablesTest, SingleOpcodes) {
         {0, ""},
         {100, ""},
         {101, "X_GLsop_NewList: not available yet\n"},
-        {120, "X_GLsop_GetMapdv: not available yet\n"},
+        {125, "X_GLsop_GetPixelMapfv: not available yet\n"},
         {142, "X_GLsop_Flush: not available yet\n"},
         {143, ""},
         {255, ""},
