@@ -15,6 +15,8 @@
 
 #include "dispatch.h"
 #include "light.h"
+#include "queries.h"
+#include "state_requests.h"
 #include "matrix.h"
 #include "seams.h"
 
@@ -52,11 +54,30 @@ ULONG __glXVtx_NotAvailable(__GLXprimBuffer*, const void*) {
 // are applied over the default.
 const __GLXrenderRun kSingle[] = {
     {101, 142, __glXDisp_SingleNotAvailable},  // __glXDisp_<request>
+    // Served by the request segment.
     {X_GLsop_FeedbackBuffer, X_GLsop_FeedbackBuffer, __glXDisp_FeedbackBuffer},
     {X_GLsop_SelectBuffer, X_GLsop_SelectBuffer, __glXDisp_SelectBuffer},
     {X_GLsop_RenderMode, X_GLsop_RenderMode, __glXDisp_RenderMode},
     {X_GLsop_Finish, X_GLsop_Finish, __glXDisp_Finish},
     {X_GLsop_Flush, X_GLsop_Flush, __glXDisp_Flush},
+    // State queries.
+    {112, 112, __glXDisp_GetBooleanv},
+    {113, 113, __glXDisp_GetClipPlane},
+    {114, 114, __glXDisp_GetDoublev},
+    {115, 115, __glXDisp_GetError},
+    {116, 116, __glXDisp_GetFloatv},
+    {117, 117, __glXDisp_GetIntegerv},
+    {118, 118, __glXDisp_GetLightfv},
+    {119, 119, __glXDisp_GetLightiv},
+    {120, 120, __glXDisp_GetMapdv},
+    {121, 121, __glXDisp_GetMapfv},
+    {122, 122, __glXDisp_GetMapiv},
+    {123, 123, __glXDisp_GetMaterialfv},
+    {124, 124, __glXDisp_GetMaterialiv},
+    {129, 129, __glXDisp_GetString},
+    {130, 130, __glXDisp_GetTexEnvfv},
+    {131, 131, __glXDisp_GetTexEnviv},
+    {140, 140, __glXDisp_IsEnabled},
 };
 
 // Outside Begin/End, in the order they are applied over the default.
@@ -82,6 +103,50 @@ const __GLXrenderRun kImmediate[] = {
     {97, 97, __glXDisp_Materialfv},
     {98, 98, __glXDisp_Materiali},
     {99, 99, __glXDisp_Materialiv},
+    // Fixed-function state and the current values.
+#define GLX_CURRENT_ROW(name, op) {op, op, __glXDisp_##name},
+    GLX_CURRENT_VALUE_REQUESTS(GLX_CURRENT_ROW)
+#undef GLX_CURRENT_ROW
+    {77, 77, __glXDisp_ClipPlane},
+    {79, 79, __glXDisp_CullFace},
+    {80, 80, __glXDisp_Fogf},
+    {81, 81, __glXDisp_Fogfv},
+    {82, 82, __glXDisp_Fogi},
+    {83, 83, __glXDisp_Fogiv},
+    {84, 84, __glXDisp_FrontFace},
+    {85, 85, __glXDisp_Hint},
+    {94, 94, __glXDisp_LineStipple},
+    {95, 95, __glXDisp_LineWidth},
+    {100, 100, __glXDisp_PointSize},
+    {101, 101, __glXDisp_PolygonMode},
+    {102, 102, __glXDisp_PolygonStipple},
+    {103, 103, __glXDisp_Scissor},
+    {104, 104, __glXDisp_ShadeModel},
+    {126, 126, __glXDisp_DrawBuffer},
+    {127, 127, __glXDisp_Clear},
+    {128, 128, __glXDisp_ClearAccum},
+    {129, 129, __glXDisp_ClearIndex},
+    {130, 130, __glXDisp_ClearColor},
+    {131, 131, __glXDisp_ClearStencil},
+    {132, 132, __glXDisp_ClearDepth},
+    {133, 133, __glXDisp_StencilMask},
+    {134, 134, __glXDisp_ColorMask},
+    {135, 135, __glXDisp_DepthMask},
+    {136, 136, __glXDisp_IndexMask},
+    {138, 138, __glXDisp_Disable},
+    {139, 139, __glXDisp_Enable},
+    {141, 141, __glXDisp_PopAttrib},
+    {142, 142, __glXDisp_PushAttrib},
+    {159, 159, __glXDisp_AlphaFunc},
+    {160, 160, __glXDisp_BlendFunc},
+    {161, 161, __glXDisp_LogicOp},
+    {162, 162, __glXDisp_StencilFunc},
+    {163, 163, __glXDisp_StencilOp},
+    {164, 164, __glXDisp_DepthFunc},
+    {165, 165, __glXDisp_PixelZoom},
+    {171, 171, __glXDisp_ReadBuffer},
+    {174, 174, __glXDisp_DepthRange},
+    {191, 191, __glXDisp_Viewport},
     // Matrices.
     {175, 175, __glXDisp_Frustum},
     {176, 176, __glXDisp_LoadIdentity},

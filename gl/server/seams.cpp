@@ -89,3 +89,7 @@ void N_EndFeedback(LONG* pcValues) {
 }
 void N_InitNames(void) { vNotAvailable(__func__); }
 void N_SetSelectCallback(N_SelectCallback, void*) { vNotAvailable(__func__); }
+BOOL __glDrawableSize(GLContext*, LONG*, LONG*) {
+    vNotAvailable(__func__);
+    return FALSE;
+}

@@ -109,3 +109,7 @@ typedef void (*N_SelectCallback)(void* pvArg, const ULONG* pNames, ULONG cNames,
                                  float zMax);
 void N_InitNames(void);
 void N_SetSelectCallback(N_SelectCallback pfn, void* pvArg);
+
+// --- what the state requests use --------------------------------------------------------
+// The bound drawable's buffer size (x1 - x0, y1 - y0): TRUE when known.
+BOOL __glDrawableSize(GLContext* gc, LONG* pcx, LONG* pcy);

@@ -14,6 +14,7 @@
 
 #include "dispatch.h"
 #include "matrix.h"
+#include "state_requests.h"
 #include "platform/debug.h"
 
 namespace {
@@ -60,6 +61,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     gContext.bCompiling = pTable == __glXRenderListTable;
     pgc->gc = &gContext;
     pTable[opcode](pgc, request.data());
+    // An attribute push is undone, so that every input starts from the
+    // context's own level.
+    while (gContext.pState != nullptr && gContext.pState != gpState && __glXPopAttrib(&gContext) == 0) {
+    }
     pgc->gc = nullptr;
     pgc->cjLarge = 0;
     vnx::debug::clear();

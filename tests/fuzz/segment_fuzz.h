@@ -3,7 +3,7 @@
 // ends, and a read past it faults), a current context with a drawable, and
 // stand-ins for the server's parts not built yet (the dispatch tests'
 // seams_double.cpp). The dispatch tables are the harness's own: the
-// segment's single requests, and elsewhere handlers that read every byte
+// segment's single requests and the state queries, and elsewhere handlers that read every byte
 // their request's length gives, so a request that reaches outside what the
 // decoder checked is seen.
 #pragma once
@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "dispatch.h"
+#include "pixfmt.h"
 #include "platform/debug.h"
 #include "seams_double.h"
 
@@ -76,6 +77,23 @@ inline Harness& Get() {
         p->single[X_GLsop_RenderMode] = __glXDisp_RenderMode;
         p->single[X_GLsop_Finish] = __glXDisp_Finish;
         p->single[X_GLsop_Flush] = __glXDisp_Flush;
+        // The state queries as the server's single table has them, over a
+        // context with its GL state and a visual; their replies go through
+        // the reply writer like the segment's own.
+        glInitDispatchVectors();
+        // GetBooleanv (112) .. IsEnabled (140), where the server has a
+        // handler rather than NewList's (101) not-available one.
+        for (ULONG op = 112; op <= 140; ++op)
+            if (__glXSingleTable[op] != __glXSingleTable[101])
+                p->single[op] = __glXSingleTable[op];
+        __glXCreateGLState(&p->gc, TRUE);
+        static GLVisual vis{};
+        vis.bRGBA = 1;
+        vis.cRedBits = vis.cGreenBits = vis.cBlueBits = 8;
+        vis.cDepthBits = 24;
+        vis.cStencilBits = 8;
+        vis.bDoubleBuffer = 1;
+        p->gc.pvis = &vis;
         __glXSingleTable = p->single.data();
         __glXRenderBeginEndTable = p->beginEnd.data();
         p->gc.pdraw = reinterpret_cast<GLDrawable*>(0x4000);

@@ -30,20 +30,6 @@ class LightTest : public RequestTest {
     const ULONG* Light(ULONG i) const {
         return gc_.pState->blocks[Bit(GL_LIGHTING_BIT)] + GLX_LIGHT_FIRST + i * GLX_LIGHT_WORDS;
     }
-    std::vector<const Call*> Calls(const char* name) const {
-        std::vector<const Call*> v;
-        for (const Call& c : gRecord.calls)
-            if (c.name == name) v.push_back(&c);
-        return v;
-    }
-    // The words last set to an lgi attribute.
-    std::vector<ULONG> Attr(ULONG id) const {
-        std::vector<ULONG> w;
-        for (const Call& c : gRecord.calls)
-            if ((c.name == "N_SetStateBlockAttr" || c.name == "N_SetStateBlockAttrWord") && c.args[0] == id)
-                w = c.name == "N_SetStateBlockAttr" ? c.words : std::vector<ULONG>{static_cast<ULONG>(c.args[1])};
-        return w;
-    }
 };
 
 TEST_F(LightTest, LightRangeChecks) {

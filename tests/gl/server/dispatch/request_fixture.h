@@ -44,6 +44,22 @@ class RequestTest : public ::testing::Test {
         return pTable[__glXRenderOpcode(request.data())](pgc_, request.data());
     }
 
+    // The calls to the stand-in of that name, in order.
+    std::vector<const Call*> Calls(const char* name) const {
+        std::vector<const Call*> v;
+        for (const Call& c : gRecord.calls)
+            if (c.name == name) v.push_back(&c);
+        return v;
+    }
+    // The words last set to an lgi attribute (empty when none was).
+    std::vector<ULONG> Attr(ULONG id) const {
+        std::vector<ULONG> w;
+        for (const Call& c : gRecord.calls)
+            if ((c.name == "N_SetStateBlockAttr" || c.name == "N_SetStateBlockAttrWord") && c.args[0] == id)
+                w = c.name == "N_SetStateBlockAttr" ? c.words : std::vector<ULONG>{static_cast<ULONG>(c.args[1])};
+        return w;
+    }
+
     // The index of a group's block in GLState.blocks.
     static unsigned Bit(ULONG flGroup) { return static_cast<unsigned>(__builtin_ctz(flGroup)); }
 

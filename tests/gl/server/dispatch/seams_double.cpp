@@ -115,7 +115,12 @@ LONG N_SetStateBlockAttr(ULONG id, const void* pv) {
         // Matrices (ids 0-24) are 16 words, colours (materials, light-model
         // ambient) 4; of other attributes the first word is kept.
         const bool bColour = (id >= 58 && id <= 61) || (id >= 67 && id <= 70) || id == 75;
-        const std::size_t c = id <= 24 ? 16 : bColour ? 4 : 1;
+        // Fixed-function state: colours and vectors, triples and pairs.
+        const bool bStipple = id == 90;  // 32 words
+        const bool bFour = id == 52 || id == 56 || id == 110 || id == 164 || id == 168;
+        const bool bThree = id == 55 || id == 114 || id == 115;
+        const bool bTwo = id == 51 || id == 117 || id == 121;
+        const std::size_t c = bStipple ? 32 : id <= 24 ? 16 : (bColour || bFour) ? 4 : bThree ? 3 : bTwo ? 2 : 1;
         gRecord.calls.back().words.resize(c);
         std::memcpy(gRecord.calls.back().words.data(), pv, c * sizeof(ULONG));
     }
@@ -152,6 +157,17 @@ BoardConfig* __glBoardConfig(GLContext* gc) {
     return gAnswers.board;
 }
 void N_SetLights(ULONG c, const N_Light* p) { Note(__func__, {c, U(p)}); }
+// The enable words handed over, one argument each after the count.
+void N_SetLightEnables(ULONG c, const ULONG* p) {
+    std::vector<std::uintptr_t> args{c};
+    for (ULONG i = 0; i < c; ++i) args.push_back(p[i]);
+    Note(__func__, std::move(args));
+}
+void N_SetClipPlaneEnables(ULONG c, const ULONG* p) {
+    std::vector<std::uintptr_t> args{c};
+    for (ULONG i = 0; i < c; ++i) args.push_back(p[i]);
+    Note(__func__, std::move(args));
+}
 void N_SetLight(ULONG fl, ULONG i, const N_Light* p) { Note(__func__, {fl, i, U(p)}); }
 void N_GetLight(ULONG fl, ULONG i, N_Light* p) {
     Note(__func__, {fl, i, U(p)});
@@ -200,4 +216,17 @@ void N_EndFeedback(LONG* pc) {
 void N_InitNames(void) { Note(__func__); }
 void N_SetSelectCallback(N_SelectCallback pfn, void* pv) {
     Note(__func__, {reinterpret_cast<std::uintptr_t>(pfn), U(pv)});
+}
+ULONG N_Sync(void) { return Note(__func__); }
+BOOL __glDrawableSize(GLContext* gc, LONG* pcx, LONG* pcy) {
+    *pcx = 640;
+    *pcy = 480;
+    return Note(__func__, {U(gc)}) != 0;
+}
+void N_SetClipPlane(ULONG i, const float* pf) {
+    Note(__func__, {i, U(pf)});
+    gRecord.calls.back().words.assign(reinterpret_cast<const ULONG*>(pf), reinterpret_cast<const ULONG*>(pf) + 4);
+}
+void N_Clear(ULONG fl, LONG x, LONG y, LONG cx, LONG cy, ULONG bUse, ULONG ul) {
+    Note(__func__, {fl, static_cast<ULONG>(x), static_cast<ULONG>(y), static_cast<ULONG>(cx), static_cast<ULONG>(cy), bUse, ul});
 }

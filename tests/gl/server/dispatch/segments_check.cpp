@@ -13,6 +13,7 @@
 #include "dispatch.h"
 #include "gl/glx/glx_encoder.h"
 #include "glcmd.h"
+#include "mapped_segment.h"
 #include "platform/debug.h"
 #include "platform/faults.h"
 #include "seams_double.h"
@@ -75,16 +76,7 @@ class SegmentsTest : public ::testing::Test {
         ASSERT_TRUE(glInitDispatchVectors());
         pgc_ = pgcCurrent();
         ASSERT_NE(pgc_, nullptr);
-        hSection_ = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE | SEC_COMMIT,
-                                       0, SM_SEGMENT_SIZE, nullptr);
-        auto* pm = static_cast<SMMapping*>(LocalAlloc(LPTR, sizeof(SMMapping)));
-        *pm = SMMapping{SM_SEGMENT_SIZE, hSection_,
-                        static_cast<BYTE*>(MapViewOfFile(hSection_, FILE_MAP_WRITE, 0, 0, 0))};
-        pgc_->pMapping = pm;
-        pgc_->pHeader = pm->pjView;
-        pgc_->hProcess = GetCurrentProcess();
-        Header()->limit = SM_LIMIT;
-        Header()->readOffset = Header()->writeOffset = SM_FIRST_COMMAND;
+        MapRequestSegment(pgc_);
         // A context with a drawable, current, its render tables (outside
         // and inside Begin/End) the stand-in's; single requests go through
         // the server's single table.
@@ -163,7 +155,6 @@ class SegmentsTest : public ::testing::Test {
     }
 
     GLClient* pgc_ = nullptr;
-    HANDLE hSection_ = nullptr;
     GLContext gc_{};
     ULONG dhrc_ = 0;
     std::vector<__GLXdispatchFn> table_, beginEnd_;

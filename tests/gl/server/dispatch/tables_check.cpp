@@ -48,7 +48,7 @@ TEST_F(TablesTest, RenderOpcodesReachTheirHandlerOrTheDefault) {
         // The standard requests go to their handlers, which are not there yet.
         {Table::Immediate, 1, 4, 10, GL_INVALID_OPERATION, "X_GLrop_CallList: not available yet\n"},
         {Table::Immediate, 155, 12, 10, GL_INVALID_OPERATION, "X_GLrop_EvalMesh1: not available yet\n"},
-        {Table::Immediate, 191, 16, 10, GL_INVALID_OPERATION, "X_GLrop_Viewport: not available yet\n"},
+        {Table::Immediate, 121, 0, 10, GL_INVALID_OPERATION, "X_GLrop_InitNames: not available yet\n"},
         {Table::Immediate, 1025, 16, 10, GL_INVALID_OPERATION,
          "X_GLrop_PrimitiveZYD: not available yet\n"},
         // No handler: invalid operation.
@@ -96,9 +96,9 @@ TEST_F(TablesTest, SingleOpcodes) {
         {0, ""},
         {100, ""},
         {101, "X_GLsop_NewList: not available yet\n"},
-        {115, "X_GLsop_GetError: not available yet\n"},
         {104, "X_GLsop_GenLists: not available yet\n"},
         {109, "X_GLsop_PixelStoref: not available yet\n"},
+        {125, "X_GLsop_GetPixelMapfv: not available yet\n"},
         {141, "X_GLsop_IsList: not available yet\n"},
         {143, ""},
         {255, ""},
