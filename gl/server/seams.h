@@ -6,18 +6,18 @@
 // answer failure; each part replaces its own.
 #pragma once
 
-#include "context.h"
-#include "segment.h"
+#include "context/context.h"
+#include "segment/segment.h"
 
 // --- pixel formats, visuals and drawables: pixfmt.h, drawable.h --------------------
-#include "pixfmt.h"
-#include "drawable.h"
+#include "pixfmt/pixfmt.h"
+#include "pixfmt/drawable.h"
 
 // --- device buffers: buffers.h
-#include "buffers.h"
+#include "context/buffers.h"
 
 // --- contexts: context.h
-#include "context.h"
+#include "context/context.h"
 
 // What contexts need of parts not built yet: the RAMDAC's
 // overlay register written under csRamdac; the context's display list being

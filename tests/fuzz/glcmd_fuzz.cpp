@@ -17,7 +17,7 @@
 #include "glcmd.h"
 #include "glpdev.h"
 #include "glsrv.h"
-#include "pixfmt.h"
+#include "pixfmt/pixfmt.h"
 #include "platform/debug.h"
 
 namespace {

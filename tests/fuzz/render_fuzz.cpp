@@ -12,9 +12,9 @@
 #include <cstring>
 #include <vector>
 
-#include "dispatch.h"
-#include "matrix.h"
-#include "state_requests.h"
+#include "dispatch/dispatch.h"
+#include "matrix/matrix.h"
+#include "state/state_requests.h"
 #include "platform/debug.h"
 
 namespace {

@@ -15,8 +15,8 @@
 #include <cstring>
 #include <vector>
 
-#include "dispatch.h"
-#include "pixfmt.h"
+#include "dispatch/dispatch.h"
+#include "pixfmt/pixfmt.h"
 #include "platform/debug.h"
 #include "seams_double.h"
 

@@ -3,7 +3,7 @@
 # the first DescribePixelFormat makes the driver load vnxglsrv.so by name.
 # The request floating-point mode is tested as the server's own function,
 # compiled in here; the tests see the server's records through its header.
-target_sources(${name}_tests PRIVATE ${PROJECT_SOURCE_DIR}/gl/server/fpu.cpp)
+target_sources(${name}_tests PRIVATE ${PROJECT_SOURCE_DIR}/gl/server/entry/fpu.cpp)
 target_include_directories(${name}_tests PRIVATE ${PROJECT_SOURCE_DIR}/gl/server
   ${PROJECT_SOURCE_DIR}/include)
 target_link_options(${name}_tests PRIVATE $<TARGET_FILE:vornix>)
@@ -30,19 +30,20 @@ endfunction()
 
 # Pixel formats and drawables (pixfmt/): their sources, and in the
 # dispatcher's program stand-ins for them.
-set(VNX_GLSRV_PIXFMT_SOURCES ${PROJECT_SOURCE_DIR}/gl/server/pixfmt.cpp
-  ${PROJECT_SOURCE_DIR}/gl/server/pixfmt_tables.cpp ${PROJECT_SOURCE_DIR}/gl/server/palette.cpp
-  ${PROJECT_SOURCE_DIR}/gl/server/drawable.cpp ${PROJECT_SOURCE_DIR}/gl/server/cliplist.cpp)
+set(VNX_GLSRV_PIXFMT_SOURCES ${PROJECT_SOURCE_DIR}/gl/server/pixfmt/pixfmt.cpp
+  ${PROJECT_SOURCE_DIR}/gl/server/pixfmt/pixfmt_tables.cpp ${PROJECT_SOURCE_DIR}/gl/server/pixfmt/palette.cpp
+  ${PROJECT_SOURCE_DIR}/gl/server/pixfmt/drawable.cpp ${PROJECT_SOURCE_DIR}/gl/server/pixfmt/cliplist.cpp)
 
 # The server's entry and command escape against stand-ins for its parts not
 # built yet (dispatch/): the server's sources but its seams.
-file(GLOB VNX_GLSRV_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/gl/server/*.cpp)
+file(GLOB_RECURSE VNX_GLSRV_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/gl/server/*.cpp)
+list(FILTER VNX_GLSRV_SOURCES EXCLUDE REGEX "/gl/server/lgi/")
 list(REMOVE_ITEM VNX_GLSRV_SOURCES ${PROJECT_SOURCE_DIR}/gl/server/seams.cpp
   ${VNX_GLSRV_PIXFMT_SOURCES})
 # Contexts and the buffer manager are doubled there too: the escape's tests hand out contexts of their own.
-list(REMOVE_ITEM VNX_GLSRV_SOURCES ${PROJECT_SOURCE_DIR}/gl/server/context.cpp
-  ${PROJECT_SOURCE_DIR}/gl/server/buffers.cpp ${PROJECT_SOURCE_DIR}/gl/server/image.cpp
-  ${PROJECT_SOURCE_DIR}/gl/server/texture.cpp)
+list(REMOVE_ITEM VNX_GLSRV_SOURCES ${PROJECT_SOURCE_DIR}/gl/server/context/context.cpp
+  ${PROJECT_SOURCE_DIR}/gl/server/context/buffers.cpp ${PROJECT_SOURCE_DIR}/gl/server/context/image.cpp
+  ${PROJECT_SOURCE_DIR}/gl/server/context/texture.cpp)
 file(GLOB VNX_GLSRV_CHECKS CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/gl/server/dispatch/*_check.cpp)
 vnx_glsrv_check_program(dispatch ${VNX_GLSRV_SOURCES} ${VNX_GLSRV_CHECKS}
   ${CMAKE_CURRENT_SOURCE_DIR}/gl/server/dispatch/seams_double.cpp)
@@ -50,7 +51,7 @@ vnx_glsrv_check_program(dispatch ${VNX_GLSRV_SOURCES} ${VNX_GLSRV_CHECKS}
 # Pixel formats, visuals, drawables and clip lists, called directly on a
 # device the engine enabled (or a device record of the test's own), with
 # stand-ins for the buffer manager, contexts and lgi (pixfmt/seams_double.cpp).
-vnx_glsrv_check_program(pixfmt ${VNX_GLSRV_PIXFMT_SOURCES} ${PROJECT_SOURCE_DIR}/gl/server/debug.cpp
+vnx_glsrv_check_program(pixfmt ${VNX_GLSRV_PIXFMT_SOURCES} ${PROJECT_SOURCE_DIR}/gl/server/entry/debug.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/gl/server/pixfmt/pixfmt_check.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/gl/server/pixfmt/drawable_check.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/gl/server/pixfmt/seams_double.cpp)
@@ -58,9 +59,9 @@ vnx_glsrv_check_program(pixfmt ${VNX_GLSRV_PIXFMT_SOURCES} ${PROJECT_SOURCE_DIR}
 # The buffer manager over a device record of the test's own (buffers/): its
 # source with the display driver's swap, the drawable look-up and lgi
 # binding stood in for.
-add_executable(gl_server_buffers_tests ${PROJECT_SOURCE_DIR}/gl/server/buffers.cpp
-  ${PROJECT_SOURCE_DIR}/gl/server/image.cpp ${PROJECT_SOURCE_DIR}/gl/server/texture.cpp
-  ${PROJECT_SOURCE_DIR}/gl/server/debug.cpp
+add_executable(gl_server_buffers_tests ${PROJECT_SOURCE_DIR}/gl/server/context/buffers.cpp
+  ${PROJECT_SOURCE_DIR}/gl/server/context/image.cpp ${PROJECT_SOURCE_DIR}/gl/server/context/texture.cpp
+  ${PROJECT_SOURCE_DIR}/gl/server/entry/debug.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/gl/server/buffers/buffers_check.cpp)
 target_include_directories(gl_server_buffers_tests PRIVATE ${PROJECT_SOURCE_DIR}/gl/server
   ${PROJECT_SOURCE_DIR}/include ${CMAKE_CURRENT_SOURCE_DIR})

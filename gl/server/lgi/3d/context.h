@@ -10,7 +10,7 @@
 #include <bit>
 #include <cstdint>
 
-#include "glbuffer.h"
+#include "context/glbuffer.h"
 #include "glsrv.h"
 #include "kz2queue.h"
 #include "lgi.h"

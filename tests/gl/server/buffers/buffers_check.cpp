@@ -9,13 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "buffers.h"
-#include "image.h"
-#include "texture.h"
-#include "context.h"
-#include "drawable.h"
+#include "context/buffers.h"
+#include "context/image.h"
+#include "context/texture.h"
+#include "context/context.h"
+#include "pixfmt/drawable.h"
 #include "glpdev.h"
-#include "pixfmt.h"
+#include "pixfmt/pixfmt.h"
 #include "platform/debug.h"
 #include "seams.h"
 #include "platform/engine.h"

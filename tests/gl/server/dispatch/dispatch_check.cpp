@@ -9,7 +9,7 @@
 #include <cstring>
 #include <vector>
 
-#include "dispatch.h"
+#include "dispatch/dispatch.h"
 #include "glcmd.h"
 #include "platform/debug.h"
 #include "platform/faults.h"

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <utility>
 
-#include "glstate.h"
-#include "matrix.h"
+#include "state/glstate.h"
+#include "matrix/matrix.h"
 #include "request_fixture.h"
 
 namespace {

@@ -3,7 +3,7 @@
 // asks for; the scissor box; what validation hands on.
 #include <cstring>
 
-#include "glstate.h"
+#include "state/glstate.h"
 #include "platform/faults.h"
 #include "request_fixture.h"
 

@@ -5,8 +5,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "glstate.h"
-#include "light.h"
+#include "state/glstate.h"
+#include "matrix/light.h"
 #include "request_fixture.h"
 
 namespace glsrv_double {

@@ -5,8 +5,8 @@
 // the mapping when it goes.
 #pragma once
 
-#include "dispatch.h"
-#include "segment.h"
+#include "dispatch/dispatch.h"
+#include "segment/segment.h"
 
 namespace glsrv_double {
 

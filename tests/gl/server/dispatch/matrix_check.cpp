@@ -6,9 +6,9 @@
 #include <cstring>
 
 #include "boardconfig.h"
-#include "glstate.h"
+#include "state/glstate.h"
 #include "gl/server/lgi/matrix_ref.h"
-#include "matrix.h"
+#include "matrix/matrix.h"
 #include "request_fixture.h"
 
 namespace glsrv_double {

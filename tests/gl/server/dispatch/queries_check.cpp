@@ -8,11 +8,11 @@
 #include <cstring>
 
 #include "boardconfig.h"
-#include "glstate.h"
-#include "pixfmt.h"
-#include "light.h"
+#include "state/glstate.h"
+#include "pixfmt/pixfmt.h"
+#include "matrix/light.h"
 #include "mapped_segment.h"
-#include "queries.h"
+#include "state/queries.h"
 #include "request_fixture.h"
 
 namespace glsrv_double {

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "dispatch.h"
+#include "dispatch/dispatch.h"
 #include "gl/glx/glx_encoder.h"
 #include "platform/debug.h"
 #include "seams_double.h"

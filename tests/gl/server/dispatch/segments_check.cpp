@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "dispatch.h"
+#include "dispatch/dispatch.h"
 #include "gl/glx/glx_encoder.h"
 #include "glcmd.h"
 #include "mapped_segment.h"

@@ -7,11 +7,11 @@
 #include <cmath>
 #include <cstring>
 
-#include "glstate.h"
-#include "pixfmt.h"
+#include "state/glstate.h"
+#include "pixfmt/pixfmt.h"
 #include "platform/faults.h"
 #include "request_fixture.h"
-#include "state_requests.h"
+#include "state/state_requests.h"
 
 namespace glsrv_double {
 namespace {

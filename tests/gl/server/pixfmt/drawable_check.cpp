@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "drawable.h"
+#include "pixfmt/drawable.h"
 #include "glpdev.h"
 #include "platform/debug.h"
 #include "platform/engine.h"

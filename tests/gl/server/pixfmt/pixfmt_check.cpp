@@ -7,9 +7,9 @@
 #include <cstring>
 #include <vector>
 
-#include "drawable.h"
+#include "pixfmt/drawable.h"
 #include "glpdev.h"
-#include "pixfmt.h"
+#include "pixfmt/pixfmt.h"
 #include "platform/debug.h"
 #include "platform/faults.h"
 #include "platform/miniport.h"

@@ -1,0 +1,77 @@
+// The buffer manager's records: a drawable's buffer set, the window record
+// it keeps, and the device record of a buffer in board memory.
+#pragma once
+
+#include "context/glbuffer.h"
+#include "glsrv.h"
+
+struct GLVisual;
+
+// What the set knows of its window.
+struct GLWindowRecord {
+    const void* pOps;  // the buffer manager's operations
+    SURFOBJ* pso;      // the surface of the last swap or make-current
+    ULONG ulUnused;
+    WNDOBJ* pwo;       // the window object
+};
+
+// The device record of a buffer in board memory: its surface, the format
+// word its transfers use, and the rectangle a swap covers.
+struct GLDeviceRecord {
+    ULONG pid;              // format word: the surface's page block with the pixel format
+    ULONG ulLimit;          // 0xFFFF
+    RECTL rclSwap;          // the swap rectangle (screen pixels, right and bottom excluded)
+    GLWindowRecord* pWindow;
+    SURFOBJ* pso;           // the surface
+};
+
+// Words of the buffer set holding its buffers.
+enum : ULONG {
+    GLBS_FRONT_LEFT, GLBS_BACK_LEFT, GLBS_FRONT_RIGHT, GLBS_BACK_RIGHT,
+    GLBS_ALPHA0, GLBS_ALPHA1, GLBS_ALPHA2, GLBS_ALPHA3,
+    GLBS_DEPTH, GLBS_STENCIL, GLBS_ACCUM, GLBS_BUFFERS
+};
+
+struct GLBufferSet {
+    ULONG aulDescriptor[6];    // 0-5 the set descriptor (1, 0, 1, 1, 1, 1)
+    GLWindowRecord* pWindow;   // 6
+    GLVisual* pvis;            // 7
+    ULONG iClipSerial;         // 8 the clip serial of the last clip update
+    void* pClipRegion;         // 9 the GL clip region
+    RECTL* prclBoxes;          // 10-13 the clip boxes, count, capacity
+    ULONG cBoxes;
+    ULONG cBoxCapacity;
+    ULONG ulReserved13;
+    GLBuffer* apBuffers[GLBS_BUFFERS];  // 14-24 by GLBS_...
+    ULONG bOverlay;            // 25 an overlay-layer visual was bound to the set
+};
+
+// A buffer set of the window for the visual: front and back buffers (and
+// the right ones on a stereo board with a stereo visual), listed; or null.
+GLBufferSet* __glCreateBufferSet(SURFOBJ* pso, WNDOBJ* pwo, GLVisual* pvis);
+// Makes the buffers of the mask's ancillary kinds that the set lacks: 1.
+ULONG _DCreateMissingBuffers(GLBufferSet* pbs, ULONG flMask);
+// The buffer whose rectangle stands for the set, or null (said).
+GLBuffer* _DGetActiveBuffer(GLBufferSet* pbs);
+// The global list of sets: the index of pbs's entry (or a free one for
+// null), or -1.
+LONG _DFindBufferList(GLBufferSet* pbs);
+// Live entries of the global list and its capacity.
+ULONG _DBufferListCount(ULONG* pcCapacity);
+
+// --- the buffer manager's operations ---------------------------------------------
+// Swaps the planes of flPlanes of the window: TRUE, or FALSE.
+BOOL __wglSwapBuffers(SURFOBJ* pso, WNDOBJ* pwo, ULONG flPlanes);
+// Works out again whether an overlay plane is in use.
+void _DUpdateOverlayPresent(void);
+// Sets the buffer manager up for the device once its format table is chosen.
+void __glInitBufferManager(PDEV* ppdev);
+// The window's client region changed (pbs: its buffer set, or null).
+void _DClientRegionChanged(GLBufferSet* pbs, WNDOBJ* pwo);
+// The window's surface moved.
+void _DSurfaceMoved(PDEV* ppdev, GLBufferSet* pbs, WNDOBJ* pwo);
+// Frees a drawable's buffer set.
+void _DFreeBufferSet(PDEV* ppdev, GLBufferSet* pbs);
+// The drawable of the context switches to another layer's visual.
+struct GLContext;
+void __glSwitchBufferLayer(GLContext* gc, GLBufferSet* pbs, GLVisual* pvis);

@@ -1,0 +1,212 @@
+// Image transfer: pixel rectangles between host memory and a window's
+// buffers on the board, through the display driver's CopyBits (per box of
+// the window's GL clip list) and kz2WriteRectZoom, and copies between
+// buffers. Rectangles are in screen pixels.
+#include "context/image.h"
+
+#include "context/buffers.h"
+#include "pixfmt/drawable.h"
+#include "glpdev.h"
+#include "kz2queue.h"
+#include <cstdint>
+#include <vector>
+
+#include "pixfmt/pixfmt.h"
+#include "platform/engine.h"
+#include "vornix_surface.h"
+
+namespace {
+
+constexpr ULONG kFlagOverlayWrite = 0x80000000u;
+constexpr ULONG kAncillaryKinds = 0xFF0200u;
+constexpr ULONG kRightKinds = GLBUFFER_FRONT_RIGHT | GLBUFFER_BACK_RIGHT;
+constexpr ULONG kStereoSecond = 3;  // CopyBits mode: the second half only
+
+// A buffer's surface, locked for the transfer and unlocked when it goes.
+struct LockedBuffer {
+    GLBuffer* pb = nullptr;
+    GLDeviceRecord* pdr = nullptr;
+    SURFOBJ* pso = nullptr;
+    SURFOBJ* psoLocked = nullptr;
+    explicit LockedBuffer(GLBuffer* pbIn) : pb(pbIn) {
+        if (pb == nullptr || pb->memoryKind != GLBUFFER_MEMORY_DEVICE) return;
+        pdr = static_cast<GLDeviceRecord*>(pb->pDeviceRecord);
+        pso = pdr->pso;
+        if (pso == nullptr) pso = psoLocked = EngLockSurface(pb->hsurf);
+    }
+    ~LockedBuffer() {
+        if (psoLocked != nullptr) EngUnlockSurface(psoLocked);
+    }
+    LockedBuffer(const LockedBuffer&) = delete;
+    LockedBuffer& operator=(const LockedBuffer&) = delete;
+};
+
+// A host bitmap over the caller's pixels, locked.
+struct HostBitmap {
+    HSURF hsurf = nullptr;
+    SURFOBJ* pso = nullptr;
+    HostBitmap(LONG cx, LONG cy, ULONG iFormat, ULONG cjPixel, BOOL bTopDown, void* pv) {
+        const std::uint64_t cjRow = static_cast<std::uint64_t>(cx) * cjPixel;
+        if (cx <= 0 || cy <= 0 || cjRow > 0x7FFFFFFFu) return;
+        hsurf = EngCreateBitmap(SIZEL{cx, cy}, static_cast<LONG>(cjRow), iFormat,
+                                bTopDown ? BMF_TOPDOWN : 0, pv);
+        if (hsurf != nullptr) pso = EngLockSurface(hsurf);
+    }
+    ~HostBitmap() {
+        if (pso != nullptr) EngUnlockSurface(pso);
+        if (hsurf != nullptr) EngDeleteSurface(hsurf);
+    }
+    HostBitmap(const HostBitmap&) = delete;
+    HostBitmap& operator=(const HostBitmap&) = delete;
+};
+
+GLBuffer* pbOfKind(GLBufferSet* pbs, ULONG kind) {
+    for (GLBuffer* pb : pbs->apBuffers)
+        if (pb != nullptr && (pb->kind & kind) != 0) return pb;
+    return nullptr;
+}
+
+// The colour buffer a write of the kind goes to: back for the back bits,
+// else front.
+GLBuffer* pbColourTarget(GLBufferSet* pbs, ULONG kind) {
+    if (kind & (GLBUFFER_BACK_LEFT | GLBUFFER_BACK_RIGHT)) return pbs->apBuffers[GLBS_BACK_LEFT];
+    return pbs->apBuffers[GLBS_FRONT_LEFT];
+}
+
+// The boxes of the window's GL clip list in screen pixels: the whole client
+// rectangle while nothing is clipped.
+std::vector<RECTL> vClipBoxes(GLBufferSet* pbs) {
+    std::vector<RECTL> v;
+    WNDOBJ* pwo = pbs->pWindow->pwo;
+    if (pwo == nullptr) return v;
+    const RECTL& rc = pwo->rclClient;
+    GLDrawable* pdraw = pdrawFromWindow(pwo);
+    if (pdraw == nullptr || pdraw->clip.bWhole) {
+        v.push_back(rc);
+        return v;
+    }
+    int c = 0;
+    const pixman_box16_t* pb = pixman_region_rectangles(&pdraw->clip.region, &c);
+    for (int i = 0; i < c; ++i)
+        v.push_back(RECTL{rc.left + pb[i].x1, rc.top + pb[i].y1, rc.left + pb[i].x2, rc.top + pb[i].y2});
+    return v;
+}
+
+// The CopyBits modes of a transfer to the kind: both eyes twice, the right
+// eye alone with the second-half selector, otherwise once.
+std::vector<ULONG> vStereoModes(PDEV* ppdev, ULONG kind) {
+    const PAGECONFIG* ppc = ppdev != nullptr ? pGLPageConfig(ppdev) : nullptr;
+    if (ppc == nullptr || ppc->fStereo == 0) return {0};
+    const ULONG colour = kind & 0xFu;
+    if (colour != 0 && (colour & ~kRightKinds) == 0) return {kStereoSecond};
+    if ((colour & 3u) == 3u || (colour & 0xCu) == 0xCu) return {0, kStereoSecond};
+    return {0};
+}
+
+PDEV* ppdevOf(SURFOBJ* pso) { return pso != nullptr ? reinterpret_cast<PDEV*>(pso->dhpdev) : nullptr; }
+
+}  // namespace
+
+ULONG _DGetImage(GLBufferSet* pbs, ULONG kind, LONG x, LONG y, LONG cx, LONG cy, void* pvDest) {
+    LockedBuffer src(pbOfKind(pbs, kind));
+    if (src.pso == nullptr) return 0;
+    ULONG cjPixel = 0;
+    switch (src.pso->iBitmapFormat) {
+        case BMF_32BPP: cjPixel = 4; break;
+        case BMF_16BPP: cjPixel = 2; break;
+        case BMF_8BPP: cjPixel = 1; break;
+        default:
+            __glXDebugPrint("_DGetImage: iBitmapFormat %x is UNSUPPORTED\n", src.pso->iBitmapFormat);
+            return 0;
+    }
+    HostBitmap dst(cx, cy, src.pso->iBitmapFormat, cjPixel, TRUE, pvDest);
+    if (dst.pso == nullptr) return 0;
+    PDEV* ppdev = ppdevOf(src.pso);
+    const LONG* plSize = ppdev != nullptr ? plGLScreenSize(ppdev) : nullptr;
+    CLIPOBJ co{};
+    co.iDComplexity = DC_RECT;
+    co.rclBounds = RECTL{0, 0, plSize != nullptr ? plSize[0] - 1 : cx, plSize != nullptr ? plSize[1] - 1 : cy};
+    RECTL rcl{0, 0, cx, cy};
+    POINTL ptl{x, y};
+    return CopyBits(dst.pso, src.pso, &co, nullptr, &rcl, &ptl, 0) ? 1 : 0;
+}
+
+ULONG _DPutImage(GLBufferSet* pbs, ULONG kind, LONG x, LONG y, LONG cx, LONG cy, void* pvSource) {
+    const BOOL bFlag = (kind & kFlagOverlayWrite) != 0;
+    const BOOL bOverlay = pbs->pvis != nullptr && pbs->pvis->iLayer != 0;
+    // An overlay write goes to the front buffer and puts the swap into its
+    // overlay mode.
+    const BOOL bOverlayWrite = bFlag && (kind & kAncillaryKinds) == 0 && bOverlay;
+    LockedBuffer dst(bOverlayWrite ? pbs->apBuffers[GLBS_FRONT_LEFT] : pbColourTarget(pbs, kind));
+    if (dst.pso == nullptr) return 0;
+    PDEV* ppdev = ppdevOf(dst.pso);
+    if (bOverlayWrite && ppdev != nullptr) plGLSwapState(ppdev)[0] = 1;
+    // The source: 32 bits first row first; the flagged writes are last row
+    // first, 32 bits to the overlay plane or 8 bits otherwise.
+    const BOOL b8 = bFlag && !bOverlay;
+    HostBitmap src(cx, cy, b8 ? BMF_8BPP : BMF_32BPP, b8 ? 1 : 4, !bFlag, pvSource);
+    if (src.pso == nullptr) return 0;
+    ULONG ulOk = 1;
+    for (ULONG iMode : vStereoModes(ppdev, kind)) {
+        if (bFlag) {
+            WNDOBJ* pwo = pbs->pWindow->pwo;
+            RECTL rcl{x, y, x + cx, y + cy};
+            POINTL ptl{0, 0};
+            if (!CopyBits(dst.pso, src.pso, pwo != nullptr ? &pwo->coClient : nullptr, nullptr, &rcl,
+                          &ptl, iMode))
+                ulOk = 0;
+            continue;
+        }
+        for (const RECTL& box : vClipBoxes(pbs)) {
+            RECTL r{x > box.left ? x : box.left, y > box.top ? y : box.top,
+                    x + cx < box.right ? x + cx : box.right, y + cy < box.bottom ? y + cy : box.bottom};
+            if (r.left >= r.right || r.top >= r.bottom) continue;
+            POINTL ptl{r.left - x, r.top - y};
+            if (!CopyBits(dst.pso, src.pso, nullptr, nullptr, &r, &ptl, iMode)) ulOk = 0;
+        }
+    }
+    return ulOk;
+}
+
+ULONG _DCopyImage(GLBufferSet* pbs, ULONG kindSource, ULONG kindDest, LONG x, LONG y, LONG cx,
+                  LONG cy, LONG xSource, LONG ySource) {
+    auto pbFor = [pbs](ULONG kind) -> GLBuffer* {
+        if (kind & (GLBUFFER_FRONT_LEFT | GLBUFFER_FRONT_RIGHT)) return pbs->apBuffers[GLBS_FRONT_LEFT];
+        if (kind & (GLBUFFER_BACK_LEFT | GLBUFFER_BACK_RIGHT)) return pbs->apBuffers[GLBS_BACK_LEFT];
+        return nullptr;
+    };
+    LockedBuffer src(pbFor(kindSource));
+    LockedBuffer dst(pbFor(kindDest));
+    if (src.pso == nullptr || dst.pso == nullptr) return 0;
+    WNDOBJ* pwo = pbs->pWindow->pwo;
+    ULONG ulOk = 1;
+    for (ULONG iMode : vStereoModes(ppdevOf(dst.pso), kindDest)) {
+        RECTL rcl{x, y, x + cx, y + cy};
+        POINTL ptl{xSource, ySource};
+        if (!CopyBits(dst.pso, src.pso, pwo != nullptr ? &pwo->coClient : nullptr, nullptr, &rcl, &ptl,
+                      iMode))
+            ulOk = 0;
+    }
+    return ulOk;
+}
+
+ULONG _DPutImageZoom(GLBufferSet* pbs, ULONG kind, LONG x, LONG y, LONG cxSource, LONG cySource,
+                     LONG cxDest, LONG cyDest, const ULONG aulZoom[4], void* pvSource) {
+    const BOOL bFlag = (kind & kFlagOverlayWrite) != 0;
+    const BOOL bOverlay = pbs->pvis != nullptr && pbs->pvis->iLayer != 0;
+    const BOOL bOverlayWrite = bFlag && (kind & kAncillaryKinds) == 0 && bOverlay;
+    LockedBuffer dst(bOverlayWrite ? pbs->apBuffers[GLBS_FRONT_LEFT] : pbColourTarget(pbs, kind));
+    if (dst.pso == nullptr) return 0;
+    const BOOL b8 = bFlag && !bOverlay;
+    HostBitmap src(cxSource, cySource, b8 ? BMF_8BPP : BMF_32BPP, b8 ? 1 : 4, !bFlag, pvSource);
+    if (src.pso == nullptr) return 0;
+    ULONG ulOk = 1;
+    for (const RECTL& box : vClipBoxes(pbs)) {
+        RECTL rcl{x, y, x + cxDest, y + cyDest};
+        POINTL ptl{0, 0};
+        if (kz2WriteRectZoom(dst.pso, src.pso, &rcl, &ptl, aulZoom[0], aulZoom[1], aulZoom[2], aulZoom[3],
+                             box.left, box.top, box.right, box.bottom) == 0)
+            ulOk = 0;
+    }
+    return ulOk;
+}

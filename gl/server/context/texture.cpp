@@ -1,0 +1,188 @@
+// The device's texture table: levels loaded into tiles or device bitmaps
+// that the display driver makes, found again by identifier and level, and
+// released with the device's last context.
+#include "context/texture.h"
+
+#include <cstring>
+
+#include "glpdev.h"
+#include "platform/engine.h"
+#include "vornix_surface.h"
+
+namespace {
+
+// One table for the device the server draws on.
+PDEV* gppdevTextures = nullptr;
+GLTexTable* gpTable = nullptr;
+
+constexpr LONG kLargestTile = 256;
+constexpr LONG kSmallestTile = 64;
+constexpr FLONG kTileFlags = 15;
+constexpr FLONG kBitmapFlags = 0xAF;
+
+void vFreeLevel(GLTexLevel* pl) {
+    if (pl->psoImage != nullptr) EngUnlockSurface(pl->psoImage);
+    if (pl->psoCompanion != nullptr) EngUnlockSurface(pl->psoCompanion);
+    if (pl->hsurfImage != nullptr) EngDeleteSurface(pl->hsurfImage);
+    if (pl->hsurfCompanion != nullptr) EngDeleteSurface(pl->hsurfCompanion);
+    *pl = GLTexLevel{};
+}
+
+ULONG ulPid(SURFOBJ* pso) {
+    if (pso == nullptr || pso->dhsurf == nullptr) return 0;
+    const DFB* pdfb = reinterpret_cast<DSURF*>(pso->dhsurf)->pdfb;
+    return pdfb != nullptr ? pdfb->pid : 0;
+}
+
+// Copies cx x cy texels (rows of cx x cjPixel bytes) into the surface: on
+// a tile repeated over the whole tile, column by column, each top to bottom.
+void vCopyTexels(PDEV* ppdev, SURFOBJ* psoDst, LONG cx, LONG cy, LONG s, BOOL bTile,
+                 const void* pvTexels, ULONG iFormat) {
+    const ULONG cjPixel = iFormat == BMF_8BPP ? 1 : 4;
+    HSURF hsurf = EngCreateBitmap(SIZEL{cx, cy}, static_cast<LONG>(cx * cjPixel), iFormat, BMF_TOPDOWN,
+                                  const_cast<void*>(pvTexels));
+    SURFOBJ* psoSrc = hsurf != nullptr ? EngLockSurface(hsurf) : nullptr;
+    if (psoSrc != nullptr) {
+        const PAGECONFIG* ppc = pGLPageConfig(ppdev);
+        const BOOL bStereo = ppc != nullptr && ppc->fStereo != 0;
+        const LONG xLimit = bTile ? s : cx;
+        const LONG yLimit = bTile ? s : cy;
+        for (LONG x = 0; x + cx <= xLimit; x += cx) {
+            for (LONG y = 0; y + cy <= yLimit; y += cy) {
+                RECTL rcl{x, y, x + cx, y + cy};
+                POINTL ptl{0, 0};
+                if (bStereo)
+                    CopyBits(psoDst, psoSrc, nullptr, nullptr, &rcl, &ptl, 0);
+                else
+                    DrvCopyBits(psoDst, psoSrc, nullptr, nullptr, &rcl, &ptl);
+            }
+        }
+        EngUnlockSurface(psoSrc);
+    }
+    if (hsurf != nullptr) EngDeleteSurface(hsurf);
+}
+
+}  // namespace
+
+GLTexTable* __glTextureTable(PDEV* ppdev) { return ppdev == gppdevTextures ? gpTable : nullptr; }
+
+ULONG _DReleaseTextures(PDEV* ppdev, ULONG id) {
+    GLTexTable* pt = __glTextureTable(ppdev);
+    if (pt == nullptr) return 1;
+    if (id != 0) {
+        for (ULONG i = 0; i < GLTEX_TEXTURES; ++i)
+            if (pt->aulIds[i] != 0 && pt->aulIds[i] != id) return 0;
+    }
+    for (ULONG i = 0; i < GLTEX_TEXTURES; ++i) {
+        for (GLTexLevel& l : pt->levels[i]) vFreeLevel(&l);
+        pt->aulIds[i] = 0;
+    }
+    pt->cLoaded = 0;
+    pt->iCurrent = 0;
+    return 1;
+}
+
+void __glReleaseDeviceTextures(PDEV* ppdev) {
+    _DReleaseTextures(ppdev, 0);
+    if (ppdev == gppdevTextures) {
+        LocalFree(gpTable);
+        gpTable = nullptr;
+        gppdevTextures = nullptr;
+    }
+}
+
+ULONG _DFindTexture(PDEV* ppdev, ULONG level, ULONG id, ULONG* pPitch) {
+    GLTexTable* pt = __glTextureTable(ppdev);
+    if (pt == nullptr || level >= GLTEX_LEVELS) return 0;
+    if (level != 0) {
+        const GLTexLevel& l = pt->levels[pt->iCurrent][level];
+        if (pt->aulIds[pt->iCurrent] != id || l.id != id || l.address == 0) return 0;
+        if (pPitch != nullptr) *pPitch = l.pitch;
+        return l.address;
+    }
+    for (ULONG i = 0; i < GLTEX_TEXTURES; ++i) {
+        if (id != 0 && pt->aulIds[i] == id && pt->levels[i][0].address != 0) {
+            pt->iCurrent = i;
+            if (pPitch != nullptr) *pPitch = pt->levels[i][0].pitch;
+            return pt->levels[i][0].address;
+        }
+    }
+    return 0;
+}
+
+ULONG _DLoadTexture(PDEV* ppdev, ULONG id, ULONG level, LONG cx, LONG cy, const void* pvTexels,
+                    BOOL bSecond, const void* pvSecond) {
+    if (ppdev == nullptr || id == 0 || level >= GLTEX_LEVELS || cx <= 0 || cy <= 0 ||
+        cx > 2048 || cy > 2048 || pvTexels == nullptr || (bSecond && pvSecond == nullptr))
+        return 0;
+    if (pGLBoardConfig(ppdev)->textureMode == TEXMODE_NOHARDWARE) return 0;
+    if (gpTable == nullptr) {
+        gpTable = static_cast<GLTexTable*>(LocalAlloc(LPTR, sizeof(GLTexTable)));
+        if (gpTable == nullptr) return 0;
+        gppdevTextures = ppdev;
+    }
+    if (ppdev != gppdevTextures) return 0;
+    GLTexTable* pt = gpTable;
+    ULONG iTex = pt->iCurrent;
+    if (level == 0) {
+        // A texture loaded again keeps its slot; a new one takes a free one.
+        // A full table refuses the new texture: the loaded ones belong to
+        // contexts that could not load them again.
+        LONG iFound = -1, iFree = -1;
+        for (ULONG i = 0; i < GLTEX_TEXTURES; ++i) {
+            if (pt->aulIds[i] == id && iFound < 0) iFound = static_cast<LONG>(i);
+            if (pt->aulIds[i] == 0 && iFree < 0) iFree = static_cast<LONG>(i);
+        }
+        if (iFound < 0 && iFree < 0) return 0;
+        iTex = static_cast<ULONG>(iFound >= 0 ? iFound : iFree);
+        if (iFound < 0) {
+            pt->aulIds[iTex] = id;
+            ++pt->cLoaded;
+        }
+    } else if (pt->aulIds[iTex] != id) {
+        return 0;
+    }
+    GLTexLevel* pl = &pt->levels[iTex][level];
+    vFreeLevel(pl);
+    LONG s = cx > cy ? cx : cy;
+    if (s < kSmallestTile) s = kSmallestTile;
+    const BOOL bTile = s <= kLargestTile;
+    const BOOL b32 = ulGLBitmapFormat(ppdev) == BMF_32BPP;
+    POINTL ptl{0, 0};
+    pl->hsurfImage = bTile ? CreateIGBETile(ppdev, s, PID_FORMAT_32, kTileFlags)
+                           : CreateDeviceBitmap(ppdev, cx, cy, BMF_32BPP, &ptl, kBitmapFlags);
+    if (bSecond && !b32)
+        pl->hsurfCompanion = bTile ? CreateIGBETile(ppdev, s, 0, kTileFlags)
+                                   : CreateDeviceBitmap(ppdev, cx, cy, BMF_8BPP, &ptl, kBitmapFlags);
+    if (pl->hsurfImage != nullptr) pl->psoImage = EngLockSurface(pl->hsurfImage);
+    if (pl->hsurfCompanion != nullptr) pl->psoCompanion = EngLockSurface(pl->hsurfCompanion);
+    if (pl->psoImage == nullptr || (bSecond && !b32 && pl->psoCompanion == nullptr)) {
+        vFreeLevel(pl);
+        if (level == 0) {
+            pt->aulIds[iTex] = 0;
+            --pt->cLoaded;
+        }
+        return 0;
+    }
+    pl->address = ulPid(pl->psoImage);
+    pl->pitch = static_cast<ULONG>(bTile ? s : cx);
+    pl->id = id;
+    if (bTile) __glXDebugPrint("lgi tile pid is %x \n", pl->address);
+    vCopyTexels(ppdev, pl->psoImage, cx, cy, s, bTile, pvTexels, BMF_32BPP);
+    if (bSecond) {
+        if (pl->psoCompanion != nullptr) {
+            vCopyTexels(ppdev, pl->psoCompanion, cx, cy, s, bTile, pvSecond, BMF_8BPP);
+        } else {
+            // Through the image's overlay plane: pixel format 6 for the copy.
+            DSURF* pdsurf = reinterpret_cast<DSURF*>(pl->psoImage->dhsurf);
+            if (pdsurf != nullptr && pdsurf->pdfb != nullptr) {
+                const ULONG pidOld = pdsurf->pdfb->pid;
+                pdsurf->pdfb->pid = (pidOld & ~0x2000u) | 0xC000u;
+                vCopyTexels(ppdev, pl->psoImage, cx, cy, s, bTile, pvSecond, BMF_32BPP);
+                pdsurf->pdfb->pid = pidOld;
+            }
+        }
+    }
+    pt->iCurrent = iTex;
+    return 1;
+}

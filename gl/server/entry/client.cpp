@@ -1,0 +1,105 @@
+// The per-thread client record GLClient and the handle tables through which
+// clients name the server's objects: segment ids name GLClients, context
+// handles name contexts. Every look-up checks that the object belongs to
+// the calling process.
+#include "entry/handles.h"
+#include "platform/engine.h"
+#include "seams.h"
+
+DWORD gdwTlsIndex = TLS_OUT_OF_INDEXES;
+
+namespace {
+
+HandleTable<GLClient> gClients;
+HandleTable<GLContext> gContexts;
+
+// The process the current call serves; null outside a call from a client.
+HANDLE hCaller() { return EngGetProcessHandle(); }
+
+// Whatever GLClient the calling thread's slot holds.
+GLClient* pgcSlot() {
+    return gdwTlsIndex == TLS_OUT_OF_INDEXES ? nullptr
+                                             : static_cast<GLClient*>(TlsGetValue(gdwTlsIndex));
+}
+
+// Frees a GLClient whose handle is gone: its segment mapping, its
+// context's link to it, the record.
+void vFreeClient(GLClient* pgc) {
+    vUnmapSegment(pgc);
+    if (pgc->gc != nullptr) __glContextLoseClient(pgc->gc);
+    LocalFree(pgc);
+    _DUpdateOverlayPresent();
+}
+
+}  // namespace
+
+void vUnmapSegment(GLClient* pgc) {
+    SMMapping* pm = pgc->pMapping;
+    if (pm == nullptr) return;
+    UnmapViewOfFile(pm->pjView);
+    CloseHandle(pm->hSection);
+    LocalFree(pm);
+    pgc->pMapping = nullptr;
+    pgc->pHeader = nullptr;
+}
+
+GLClient* pgcCurrent() {
+    GLClient* pgc = pgcSlot();
+    return pgc != nullptr && pgc->hOwner == hCaller() ? pgc : nullptr;
+}
+
+GLClient* pgcCurrentOrNew() {
+    if (GLClient* pgc = pgcCurrent()) return pgc;
+    return InitGLSrvDll(nullptr, GLSRV_THREAD_ATTACH, nullptr) ? pgcCurrent() : nullptr;
+}
+
+GLClient* pgcFromHandle(ULONG hClient) { return gClients.find(hClient, hCaller()); }
+
+GLContext* pgcContextFromHandle(ULONG dhrc) { return gContexts.find(dhrc, hCaller()); }
+
+ULONG ulRegisterContext(GLContext* gc) { return gContexts.add(gc, hCaller()); }
+
+ULONG ulContextHandle(const GLContext* gc) { return gContexts.handle_of(gc); }
+
+void vUnregisterContext(GLContext* gc) { gContexts.remove(gc); }
+
+BOOL bThreadAttach() {
+    // A serving thread serves one client thread; a record it still holds for
+    // another process is that client's, which is gone.
+    vThreadDetach();
+    auto* pgc = static_cast<GLClient*>(LocalAlloc(LPTR, sizeof(GLClient)));
+    if (pgc != nullptr) {
+        *pgc = GLClient{};  // every word, whatever the allocator gave
+        pgc->hOwner = hCaller();
+        pgc->hClient = gClients.add(pgc, pgc->hOwner);
+        if (pgc->hClient == 0) {
+            LocalFree(pgc);
+            pgc = nullptr;
+        }
+    }
+    if (pgc == nullptr) {
+        __glXDebugPrint("Could not alloc client structure\n");
+        return FALSE;
+    }
+    if (!TlsSetValue(gdwTlsIndex, pgc)) {
+        gClients.remove(pgc);
+        LocalFree(pgc);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+void vThreadDetach() {
+    GLClient* pgc = pgcSlot();
+    if (pgc == nullptr) return;
+    gClients.remove(pgc);
+    vFreeClient(pgc);
+    TlsSetValue(gdwTlsIndex, nullptr);
+}
+
+void vFreeAllClientsAndContexts() {
+    if (gdwTlsIndex != TLS_OUT_OF_INDEXES) TlsSetValue(gdwTlsIndex, nullptr);
+    // Clients first: each lets go of its current context.
+    for (GLClient* pgc : gClients.take_all()) vFreeClient(pgc);
+    for (GLContext* gc : gContexts.take_all()) __glDestroyContext(gc);
+}

@@ -1,0 +1,284 @@
+// Light, LightModel, Material (outside Begin/End) and ColorMaterial. Every
+// check comes before any change: a refused request stores and sends
+// nothing. Range checks look at a float's bits, so a negative zero passes
+// and a NaN above the limit is refused.
+#include "matrix/light.h"
+
+#include <cstring>
+
+#include "state/glstate.h"
+#include "lgi/lgi.h"
+#include "dispatch/render_args.h"
+
+namespace {
+
+constexpr ULONG kSign = 0x80000000u;
+constexpr ULONG kF90 = 0x42B40000u;   // 90.0
+constexpr ULONG kF128 = 0x43000000u;  // 128.0
+constexpr ULONG kF180 = 0x43340000u;  // 180.0
+
+constexpr ULONG kAttrTwoSide = 46;
+constexpr ULONG kAttrMaterialFront = 58;  // emission; back materials 9 further
+constexpr ULONG kAttrMaterialBack = 67;
+constexpr ULONG kAttrModelAmbient = 75;
+constexpr ULONG kAttrColorMaterial = 78;
+constexpr ULONG kAttrViewer = 80;
+
+ULONG ulBits(float f) {
+    ULONG u;
+    std::memcpy(&u, &f, sizeof u);
+    return u;
+}
+// Below zero (a negative zero is not).
+bool bNegative(ULONG u) { return (u & kSign) != 0 && u != kSign; }
+// Above the limit given as bits (a positive NaN is).
+bool bAbove(ULONG u, ULONG limit) { return (u & kSign) == 0 && u > limit; }
+
+// Where a light parameter lies in the 25-word record, its width and mask.
+struct LightField {
+    ULONG pname;
+    ULONG iWord;
+    ULONG cWords;
+    ULONG flMask;
+};
+constexpr LightField kLightFields[] = {
+    {GL_AMBIENT, 1, 4, N_LIGHT_AMBIENT},
+    {GL_DIFFUSE, 5, 4, N_LIGHT_DIFFUSE},
+    {GL_SPECULAR, 21, 4, N_LIGHT_SPECULAR},
+    {GL_POSITION, 12, 4, N_LIGHT_POSITION},
+    {GL_SPOT_DIRECTION, 9, 3, N_LIGHT_SPOT_DIRECTION},
+    {GL_SPOT_EXPONENT, 16, 1, N_LIGHT_SPOT_EXPONENT},
+    {GL_SPOT_CUTOFF, 17, 1, N_LIGHT_SPOT_CUTOFF},
+    {GL_CONSTANT_ATTENUATION, 18, 1, N_LIGHT_CONSTANT_ATTENUATION},
+    {GL_LINEAR_ATTENUATION, 19, 1, N_LIGHT_LINEAR_ATTENUATION},
+    {GL_QUADRATIC_ATTENUATION, 20, 1, N_LIGHT_QUADRATIC_ATTENUATION},
+};
+
+const LightField* pField(ULONG pname) {
+    for (const LightField& f : kLightFields)
+        if (f.pname == pname) return &f;
+    return nullptr;
+}
+
+ULONG* pwLighting(GLContext* gc) {
+    return gc->pState != nullptr ? gc->pState->blocks[__builtin_ctz(GL_LIGHTING_BIT)] : nullptr;
+}
+
+// Colour parameters convert from integers by the colour rule; the others
+// as they are.
+bool bLightColor(ULONG pname) { return pname == GL_AMBIENT || pname == GL_DIFFUSE || pname == GL_SPECULAR; }
+bool bMaterialColor(ULONG pname) {
+    return bLightColor(pname) || pname == GL_EMISSION || pname == GL_AMBIENT_AND_DIFFUSE;
+}
+bool bModelColor(ULONG pname) { return pname == GL_LIGHT_MODEL_AMBIENT; }
+
+ULONG ulModelParamCount(ULONG pname) {
+    switch (pname) {
+        case GL_LIGHT_MODEL_AMBIENT: return 4;
+        case GL_LIGHT_MODEL_LOCAL_VIEWER:
+        case GL_LIGHT_MODEL_TWO_SIDE: return 1;
+        default: return 0;
+    }
+}
+
+ULONG ulSetLightModel(GLContext*, ULONG, ULONG pname, const float* pf, BOOL bScalar) {
+    // A value counts as non-zero whatever its sign.
+    const bool bOn = (ulBits(pf[0]) & ~kSign) != 0;
+    switch (pname) {
+        case GL_LIGHT_MODEL_LOCAL_VIEWER: N_SetStateBlockAttrWord(kAttrViewer, bOn ? 1 : 2); return GL_NO_ERROR;
+        case GL_LIGHT_MODEL_TWO_SIDE: N_SetStateBlockAttrWord(kAttrTwoSide, bOn ? 1 : 0); return GL_NO_ERROR;
+        case GL_LIGHT_MODEL_AMBIENT:
+            if (bScalar) return GL_INVALID_ENUM;
+            N_SetStateBlockAttr(kAttrModelAmbient, pf);
+            return GL_NO_ERROR;
+        default: return GL_INVALID_ENUM;
+    }
+}
+
+// A light, material or light-model request: (target, pname, values), the
+// values floats or integers, one (bScalar) or as many as pname takes.
+typedef ULONG (*SetFn)(GLContext* gc, ULONG target, ULONG pname, const float* pf, BOOL bScalar);
+
+template <SetFn pfnSet, ULONG (*pfnCount)(ULONG), bool (*pfnColor)(ULONG), bool bInt, bool bScalar,
+          bool bTarget = true>
+ULONG ulParam(GLClient* pgc, const void* pvRequest) {
+    constexpr ULONG cjHead = bTarget ? 8 : 4;
+    if (pgc == nullptr || !__glXRenderBodyFits(pgc, pvRequest, cjHead))
+        return __glXRenderArgsRefused(pgc, pvRequest, cjHead);
+    const BYTE* pjHead = static_cast<const BYTE*>(pvRequest) + 4;
+    const ULONG target = bTarget ? __glXArgWord(pjHead, 0) : 0;
+    const ULONG pname = __glXArgWord(pjHead, bTarget ? 1 : 0);
+    const ULONG cValues = bScalar ? 1 : pfnCount(pname);
+    const ULONG cjBody = cjHead + 4 * cValues;
+    const BYTE* pj = __glXRenderArgs(pgc, pvRequest, cjBody);
+    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pvRequest, cjBody);
+    float af[4] = {};
+    for (ULONG i = 0; i < cValues && i < 4; ++i) {
+        const ULONG iArg = cjHead / 4 + i;
+        if (bInt) {
+            const LONG l = static_cast<LONG>(__glXArgWord(pj, iArg));
+            af[i] = pfnColor(pname) ? __glXIntColor(l) : static_cast<float>(l);
+        } else {
+            af[i] = __glXArgFloat(pj, iArg);
+        }
+    }
+    if (cValues == 0) return __glXRenderResult(pgc, pvRequest, GL_INVALID_ENUM);
+    return __glXRenderResult(pgc, pvRequest, pfnSet(pgc->gc, target, pname, af, bScalar));
+}
+
+}  // namespace
+
+ULONG __glXLightParamCount(ULONG pname) {
+    const LightField* pf = pField(pname);
+    return pf != nullptr ? pf->cWords : 0;
+}
+
+ULONG __glXMaterialParamCount(ULONG pname) {
+    switch (pname) {
+        case GL_AMBIENT:
+        case GL_DIFFUSE:
+        case GL_SPECULAR:
+        case GL_EMISSION:
+        case GL_AMBIENT_AND_DIFFUSE: return 4;
+        case GL_SHININESS: return 1;
+        case GL_COLOR_INDEXES: return 3;
+        default: return 0;
+    }
+}
+
+float __glXIntColor(LONG c) { return static_cast<float>((2.0 * c + 1.0) / 4294967295.0); }
+
+ULONG __glXSetLight(GLContext* gc, ULONG light, ULONG pname, const float* pf, BOOL bScalar) {
+    const LightField* pField_ = pField(pname);
+    if (light - GL_LIGHT0 >= 8 || pField_ == nullptr) return GL_INVALID_ENUM;
+    if (bScalar && pField_->cWords > 1) return GL_INVALID_ENUM;
+    const ULONG u = ulBits(pf[0]);
+    switch (pname) {
+        case GL_SPOT_EXPONENT:
+            if (bNegative(u) || bAbove(u, kF128)) return GL_INVALID_VALUE;
+            break;
+        case GL_SPOT_CUTOFF:
+            if (bNegative(u) || (bAbove(u, kF90) && u != kF180)) return GL_INVALID_VALUE;
+            break;
+        case GL_CONSTANT_ATTENUATION:
+        case GL_LINEAR_ATTENUATION:
+        case GL_QUADRATIC_ATTENUATION:
+            if (bNegative(u)) return GL_INVALID_VALUE;
+            break;
+        default: break;
+    }
+    ULONG* pwBlock = pwLighting(gc);
+    if (pwBlock == nullptr) return GL_INVALID_OPERATION;
+    const ULONG i = light - GL_LIGHT0;
+    ULONG* pwRecord = pwBlock + GLX_LIGHT_FIRST + i * GLX_LIGHT_WORDS;
+    std::memcpy(pwRecord + pField_->iWord, pf, pField_->cWords * sizeof(float));
+
+    if ((gc->dirty & GLX_DIRTY_LIGHTS) && __glXPushLights(gc)) gc->dirty &= ~GLX_DIRTY_LIGHTS;
+    N_Light rec;
+    std::memcpy(&rec, pwRecord, sizeof rec);
+    N_SetLight(pField_->flMask, i, &rec);
+    const ULONG flEye = pField_->flMask & (N_LIGHT_SPOT_DIRECTION | N_LIGHT_POSITION);
+    if (flEye != 0) {
+        N_GetLight(flEye, i, &rec);
+        std::memcpy(pwRecord, &rec, sizeof rec);
+    }
+    return GL_NO_ERROR;
+}
+
+ULONG __glXSetMaterial(GLContext*, ULONG face, ULONG pname, const float* pf, BOOL bScalar) {
+    if (bScalar && pname != GL_SHININESS) return GL_INVALID_ENUM;
+    if (face != GL_FRONT && face != GL_BACK && face != GL_FRONT_AND_BACK) return GL_INVALID_ENUM;
+    if (__glXMaterialParamCount(pname) == 0) return GL_INVALID_ENUM;
+    if (pname == GL_SHININESS) {
+        const ULONG u = ulBits(pf[0]);
+        if (bNegative(u) || bAbove(u, kF128)) return GL_INVALID_VALUE;
+    }
+    for (const ULONG base : {kAttrMaterialFront, kAttrMaterialBack}) {
+        const bool bFront = base == kAttrMaterialFront;
+        if (face != GL_FRONT_AND_BACK && (face == GL_FRONT) != bFront) continue;
+        switch (pname) {
+            case GL_EMISSION: N_SetStateBlockAttr(base, pf); break;
+            case GL_AMBIENT: N_SetStateBlockAttr(base + 1, pf); break;
+            case GL_DIFFUSE: N_SetStateBlockAttr(base + 2, pf); break;
+            case GL_AMBIENT_AND_DIFFUSE:
+                N_SetStateBlockAttr(base + 1, pf);
+                N_SetStateBlockAttr(base + 2, pf);
+                break;
+            case GL_SPECULAR: N_SetStateBlockAttr(base + 3, pf); break;
+            case GL_SHININESS: N_SetStateBlockAttr(base + 4, pf); break;
+            case GL_COLOR_INDEXES:
+                for (ULONG k = 0; k < 3; ++k) N_SetStateBlockAttr(base + 5 + k, pf + k);
+                break;
+            default: break;
+        }
+    }
+    return GL_NO_ERROR;
+}
+
+BOOL __glXPushLights(GLContext* gc) {
+    const ULONG* pwBlock = pwLighting(gc);
+    if (pwBlock == nullptr) return FALSE;
+    N_Light lights[GLX_LIGHTS];
+    std::memcpy(lights, pwBlock + GLX_LIGHT_FIRST, sizeof lights);
+    N_SetLights(GLX_LIGHTS, lights);
+    return TRUE;
+}
+
+ULONG __glXDisp_ColorMaterial(GLClient* pgc, const void* pv) {
+    const BYTE* pj = __glXRenderArgs(pgc, pv, 8);
+    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv, 8);
+    ULONG code;
+    switch (__glXArgWord(pj, 1)) {
+        case GL_EMISSION: code = 1; break;
+        case GL_AMBIENT: code = 2; break;
+        case GL_DIFFUSE: code = 4; break;
+        case GL_SPECULAR: code = 8; break;
+        case GL_AMBIENT_AND_DIFFUSE: code = 6; break;
+        default: return __glXRenderResult(pgc, pv, GL_INVALID_ENUM);
+    }
+    switch (__glXArgWord(pj, 0)) {
+        case GL_FRONT: break;
+        case GL_BACK: code <<= 4; break;
+        case GL_FRONT_AND_BACK: code |= code << 4; break;
+        default: return __glXRenderResult(pgc, pv, GL_INVALID_ENUM);
+    }
+    N_SetStateBlockAttrWord(kAttrColorMaterial, code);
+    return GLX_SUCCESS;
+}
+
+ULONG __glXDisp_Lightf(GLClient* pgc, const void* pv) {
+    return ulParam<__glXSetLight, __glXLightParamCount, bLightColor, false, true>(pgc, pv);
+}
+ULONG __glXDisp_Lightfv(GLClient* pgc, const void* pv) {
+    return ulParam<__glXSetLight, __glXLightParamCount, bLightColor, false, false>(pgc, pv);
+}
+ULONG __glXDisp_Lighti(GLClient* pgc, const void* pv) {
+    return ulParam<__glXSetLight, __glXLightParamCount, bLightColor, true, true>(pgc, pv);
+}
+ULONG __glXDisp_Lightiv(GLClient* pgc, const void* pv) {
+    return ulParam<__glXSetLight, __glXLightParamCount, bLightColor, true, false>(pgc, pv);
+}
+ULONG __glXDisp_Materialf(GLClient* pgc, const void* pv) {
+    return ulParam<__glXSetMaterial, __glXMaterialParamCount, bMaterialColor, false, true>(pgc, pv);
+}
+ULONG __glXDisp_Materialfv(GLClient* pgc, const void* pv) {
+    return ulParam<__glXSetMaterial, __glXMaterialParamCount, bMaterialColor, false, false>(pgc, pv);
+}
+ULONG __glXDisp_Materiali(GLClient* pgc, const void* pv) {
+    return ulParam<__glXSetMaterial, __glXMaterialParamCount, bMaterialColor, true, true>(pgc, pv);
+}
+ULONG __glXDisp_Materialiv(GLClient* pgc, const void* pv) {
+    return ulParam<__glXSetMaterial, __glXMaterialParamCount, bMaterialColor, true, false>(pgc, pv);
+}
+ULONG __glXDisp_LightModelf(GLClient* pgc, const void* pv) {
+    return ulParam<ulSetLightModel, ulModelParamCount, bModelColor, false, true, false>(pgc, pv);
+}
+ULONG __glXDisp_LightModelfv(GLClient* pgc, const void* pv) {
+    return ulParam<ulSetLightModel, ulModelParamCount, bModelColor, false, false, false>(pgc, pv);
+}
+ULONG __glXDisp_LightModeli(GLClient* pgc, const void* pv) {
+    return ulParam<ulSetLightModel, ulModelParamCount, bModelColor, true, true, false>(pgc, pv);
+}
+ULONG __glXDisp_LightModeliv(GLClient* pgc, const void* pv) {
+    return ulParam<ulSetLightModel, ulModelParamCount, bModelColor, true, false, false>(pgc, pv);
+}

@@ -1,0 +1,83 @@
+// The word layout of the GL attribute-group blocks of GLState: where each
+// block keeps the values the server itself reads. Every other word holds
+// the value of the lgi attribute that the group's apply table names.
+#pragma once
+
+#include "context/context.h"
+
+// ENABLE: word 0 the enable bits, words 33..36 the texture enables.
+#define GLX_ENABLE_BITS 0u
+#define GLX_ENABLE_DEPTH_TEST 0x2000u
+#define GLX_ENABLE_STENCIL_TEST 0x80000u
+#define GLX_ENABLE_SCISSOR_TEST 0x40000u
+// LINE: width (lgi 86), stipple pattern (87), repeat (88).
+#define GLX_LINE_WIDTH 0u
+#define GLX_LINE_PATTERN 1u
+#define GLX_LINE_REPEAT 2u
+// POLYGON: front and back mode (lgi codes, 2 fill), cull face (49), front face.
+#define GLX_POLYGON_FRONT_MODE 0u
+#define GLX_POLYGON_BACK_MODE 1u
+#define GLX_POLYGON_CULL 2u
+#define GLX_POLYGON_FRONT_FACE 3u
+// PIXEL_MODE: words 0..15 the transfer attributes (lgi 131..146); the read
+// buffer as buffer bits (lgi 162) and as its GL name.
+#define GLX_PIXEL_READ_BIT 16u
+#define GLX_PIXEL_READ_BUFFER 17u
+// LIGHTING: eight light records of 25 words from word 48.
+#define GLX_LIGHT_FIRST 48u
+#define GLX_LIGHT_WORDS 25u
+#define GLX_LIGHTS 8u
+#define GLX_LIGHT_AMBIENT 1u
+#define GLX_LIGHT_DIFFUSE 5u
+#define GLX_LIGHT_SPOT_DIRECTION 9u
+#define GLX_LIGHT_SPOT_CUTOFF 17u
+#define GLX_LIGHT_SPECULAR 21u
+// VIEWPORT: depth range, the never-set flag, x, y, width, height.
+#define GLX_VIEWPORT_NEAR 0u
+#define GLX_VIEWPORT_FAR 1u
+#define GLX_VIEWPORT_UNSET 2u
+#define GLX_VIEWPORT_X 3u
+#define GLX_VIEWPORT_Y 4u
+#define GLX_VIEWPORT_WIDTH 5u
+#define GLX_VIEWPORT_HEIGHT 6u
+// TRANSFORM: matrix mode, then six clip-plane equations of four words.
+#define GLX_TRANSFORM_MATRIX_MODE 0u
+#define GLX_TRANSFORM_PLANES 1u
+// COLOR_BUFFER: the draw buffer as buffer bits (lgi 163) and as its GL name,
+// and the colour write mask as four bytes (red, green, blue, alpha).
+#define GLX_COLOR_DRAW_BITS 15u
+#define GLX_COLOR_DRAW_BUFFER 3u
+#define GLX_COLOR_WRITE_MASK 16u
+// HINT: five hints; LIST: the list base.
+#define GLX_HINTS 5u
+#define GLX_LIST_BASE 0u
+// TEXTURE: the coordinates s, t, r, q, nine words each: generation mode
+// (lgi code, 1 at first), object plane, eye plane.
+#define GLX_TEXGEN_WORDS 9u
+#define GLX_TEXGEN_OBJECT_PLANE 1u
+#define GLX_TEXGEN_EYE_PLANE 5u
+// SCISSOR: the never-set flag, x, y, width, height.
+#define GLX_SCISSOR_UNSET 0u
+#define GLX_SCISSOR_X 1u
+#define GLX_SCISSOR_Y 2u
+#define GLX_SCISSOR_WIDTH 3u
+#define GLX_SCISSOR_HEIGHT 4u
+// EVAL: nine one-dimensional maps {components, order, u1, u2, control point
+// of four}, nine two-dimensional maps {components, u order, v order, u1, u2,
+// v1, v2, control point of four}, then three grids {u1, u2, n}.
+#define GLX_EVAL_MAPS 9u
+#define GLX_EVAL_MAP1_WORDS 8u
+#define GLX_EVAL_MAP2_WORDS 11u
+#define GLX_EVAL_MAP2_FIRST (GLX_EVAL_MAPS * GLX_EVAL_MAP1_WORDS)
+#define GLX_EVAL_GRID_FIRST (GLX_EVAL_MAP2_FIRST + GLX_EVAL_MAPS * GLX_EVAL_MAP2_WORDS)
+#define GLX_EVAL_GRIDS 3u
+
+// Buffer bits of the draw and read buffers.
+#define GLX_BUFFER_FRONT_LEFT 0x1u
+#define GLX_BUFFER_FRONT_RIGHT 0x2u
+#define GLX_BUFFER_BACK_LEFT 0x4u
+#define GLX_BUFFER_BACK_RIGHT 0x8u
+// The values the draw and read buffers start with: GL_BACK_LEFT for a
+// double-buffered visual, GL_FRONT_LEFT otherwise.
+#define GLX_DRAW_FRONT 0x400u
+#define GLX_DRAW_BACK 0x402u

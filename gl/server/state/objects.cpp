@@ -1,0 +1,17 @@
+// The server-object record of a GLState.
+#include "state/objects.h"
+
+#include "matrix/matrix.h"
+
+GLServerObjects* __glXServerObjects(GLContext* gc) {
+    GLState* pgs = gc->pState;
+    if (pgs == nullptr) return nullptr;
+    if (pgs->pObjects == nullptr) pgs->pObjects = static_cast<GLServerObjects*>(LocalAlloc(LPTR, sizeof(GLServerObjects)));
+    return pgs->pObjects;
+}
+
+void __glXFreeServerObjects(GLServerObjects* pObjects) {
+    if (pObjects == nullptr) return;
+    __glXFreeMatrixStacks(pObjects->pMatrixStacks);
+    LocalFree(pObjects);
+}

@@ -1,0 +1,19 @@
+// The server-object record of a GLState: what the requests of a context
+// keep in the server beside its attribute groups. Each family of requests
+// owns its member and makes it on first use; __glXFreeServerObjects frees
+// them all with the GLState.
+#pragma once
+
+#include "context/context.h"
+
+struct __GLXmatrixStacks;  // the three GL matrix stacks (matrix.h)
+
+struct GLServerObjects {
+    __GLXmatrixStacks* pMatrixStacks;
+};
+
+// The record of the context's own GLState, made when absent; null when it
+// cannot be made.
+GLServerObjects* __glXServerObjects(GLContext* gc);
+// Frees the record and everything it holds (null: nothing).
+void __glXFreeServerObjects(GLServerObjects* pObjects);

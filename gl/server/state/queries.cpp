@@ -1,0 +1,723 @@
+// State queries. A state variable lives in one of four places: an lgi
+// attribute (read back once the lgi layer has done the work sent before),
+// an attribute-group block of the server, the visual, or a fixed limit.
+// One table says where each GL 1.0 variable is and in what type; the
+// value is gathered in that type and converted to the one asked for.
+#include "state/queries.h"
+
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "boardconfig.h"
+#include "dispatch/dispatch.h"
+#include "state/glstate.h"
+#include "lgi/lgi.h"
+#include "matrix/light.h"
+#include "pixfmt/pixfmt.h"
+#include "seams.h"
+#include "segment/segment.h"
+#include "state/state_requests.h"
+
+namespace {
+
+// Each thread's staging areas: the values gathered, and converted.
+alignas(8) thread_local BYTE gajGathered[GLX_STAGING_BYTES];
+alignas(8) thread_local BYTE gajConverted[GLX_STAGING_BYTES];
+
+ULONG ulSize(ULONG type) {
+    switch (type) {
+        case GLX_TYPE_BOOLEAN: return 1;
+        case GLX_TYPE_DOUBLE: return 8;
+        default: return 4;
+    }
+}
+
+// Where a variable is.
+enum Source : BYTE {
+    kLgi,         // lgi attribute `where`, words from `first`
+    kEnableBit,   // ENABLE block word 0, bit `where`
+    kEnableWord,  // ENABLE block word `where`
+    kBlock,       // group bit `where`'s block, words from `first`
+    kConst,       // the values in `values`
+    kVisual,      // the visual's word `where`
+    kSpecial,     // worked out by its own case
+};
+// How a gathered word becomes the value.
+enum Decode : BYTE {
+    kAsIs,
+    kNonZero,     // 0 or 1
+    kPlus,        // the word plus `bias` (lgi codes of enumerant runs)
+    kLow16,       // the low half (the doubled line-stipple pattern)
+    kBlendCode,   // an lgi blend factor code
+    kStencilCode, // an lgi stencil action code
+    kFogCode,     // an lgi fog mode code
+    kShadeCode,   // an lgi shading code
+    kCullCode,    // an lgi face code
+    kByteFlags,   // a word of four byte flags
+};
+
+struct Variable {
+    ULONG pname;
+    BYTE source;
+    BYTE decode;
+    BYTE count;
+    BYTE first;
+    ULONG where;
+    ULONG type;
+    ULONG bias;
+    float values[2];
+};
+
+constexpr ULONG I = GLX_TYPE_INT, F = GLX_TYPE_FLOAT, C = GLX_TYPE_COLOR, B = GLX_TYPE_BOOLEAN;
+
+// kVisual words.
+constexpr ULONG kVisRGBA = 1, kVisRed = 2, kVisAlpha = 5, kVisAccumRed = 6, kVisAccumAlpha = 9, kVisDouble = 10,
+                kVisStereo = 11, kVisColor = 12, kVisDepth = 13, kVisStencil = 14, kVisAux = 15;
+
+const Variable kVariables[] = {
+    // current values
+    {0x0B00, kLgi, kAsIs, 4, 0, 52, C, 0, {}},  // CURRENT_COLOR
+    {0x0B01, kLgi, kAsIs, 1, 0, 53, F, 0, {}},  // CURRENT_INDEX
+    {0x0B02, kLgi, kAsIs, 3, 0, 55, F, 0, {}},  // CURRENT_NORMAL
+    {0x0B03, kLgi, kAsIs, 4, 0, 56, F, 0, {}},  // CURRENT_TEXTURE_COORDS
+    {0x0B43, kLgi, kNonZero, 1, 0, 57, B, 0, {}},  // EDGE_FLAG
+    // points and lines
+    {0x0B10, kEnableBit, kAsIs, 1, 0, GLX_EN_POINT_SMOOTH, B, 0, {}},
+    {0x0B11, kLgi, kAsIs, 1, 0, 85, F, 0, {}},  // POINT_SIZE
+    {0x0B12, kConst, kAsIs, 2, 0, 0, F, 0, {0.0f, 256.0f}},
+    {0x0B13, kConst, kAsIs, 1, 0, 0, F, 0, {1.0f}},
+    {0x0B20, kEnableBit, kAsIs, 1, 0, GLX_EN_LINE_SMOOTH, B, 0, {}},
+    {0x0B21, kLgi, kAsIs, 1, 0, 86, F, 0, {}},  // LINE_WIDTH
+    {0x0B22, kConst, kAsIs, 2, 0, 0, F, 0, {0.0f, 256.0f}},
+    {0x0B23, kConst, kAsIs, 1, 0, 0, F, 0, {1.0f}},
+    {0x0B24, kEnableBit, kAsIs, 1, 0, GLX_EN_LINE_STIPPLE, B, 0, {}},
+    {0x0B25, kBlock, kLow16, 1, GLX_LINE_PATTERN, GL_LINE_BIT, I, 0, {}},
+    {0x0B26, kBlock, kAsIs, 1, GLX_LINE_REPEAT, GL_LINE_BIT, I, 0, {}},
+    // lists
+    {0x0B30, kSpecial, kAsIs, 1, 0, 0, I, 0, {}},  // LIST_MODE
+    {0x0B31, kConst, kAsIs, 1, 0, 0, I, 0, {64}},
+    {0x0B32, kBlock, kAsIs, 1, GLX_LIST_BASE, GL_LIST_BIT, I, 0, {}},
+    {0x0B33, kSpecial, kAsIs, 1, 0, 0, I, 0, {}},  // LIST_INDEX
+    // polygons
+    {0x0B40, kBlock, kPlus, 2, GLX_POLYGON_FRONT_MODE, GL_POLYGON_BIT, I, 0x1B00, {}},
+    {0x0B41, kEnableBit, kAsIs, 1, 0, GLX_EN_POLYGON_SMOOTH, B, 0, {}},
+    {0x0B42, kEnableBit, kAsIs, 1, 0, GLX_EN_POLYGON_STIPPLE, B, 0, {}},
+    {0x0B44, kEnableBit, kAsIs, 1, 0, GLX_EN_CULL_FACE, B, 0, {}},
+    {0x0B45, kBlock, kCullCode, 1, GLX_POLYGON_CULL, GL_POLYGON_BIT, I, 0, {}},
+    {0x0B46, kBlock, kAsIs, 1, GLX_POLYGON_FRONT_FACE, GL_POLYGON_BIT, I, 0, {}},
+    // lighting
+    {0x0B50, kEnableBit, kAsIs, 1, 0, GLX_EN_LIGHTING, B, 0, {}},
+    {0x0B51, kSpecial, kAsIs, 1, 0, 80, B, 0, {}},  // LIGHT_MODEL_LOCAL_VIEWER: 1 on, 2 off
+    {0x0B52, kLgi, kNonZero, 1, 0, 46, B, 0, {}},
+    {0x0B53, kLgi, kAsIs, 4, 0, 75, C, 0, {}},
+    {0x0B54, kLgi, kShadeCode, 1, 0, 81, I, 0, {}},
+    {0x0B57, kEnableBit, kAsIs, 1, 0, GLX_EN_COLOR_MATERIAL, B, 0, {}},
+    // fog
+    {0x0B60, kEnableBit, kAsIs, 1, 0, GLX_EN_FOG, B, 0, {}},
+    {0x0B61, kLgi, kAsIs, 1, 0, 111, F, 0, {}},
+    {0x0B62, kLgi, kAsIs, 1, 0, 107, F, 0, {}},
+    {0x0B63, kLgi, kAsIs, 1, 0, 108, F, 0, {}},
+    {0x0B64, kLgi, kAsIs, 1, 0, 109, F, 0, {}},
+    {0x0B65, kLgi, kFogCode, 1, 0, 106, I, 0, {}},
+    {0x0B66, kLgi, kAsIs, 4, 0, 110, C, 0, {}},
+    // depth, accumulation, stencil
+    {0x0B70, kLgi, kAsIs, 2, 0, 51, C, 0, {}},  // DEPTH_RANGE
+    {0x0B71, kEnableBit, kAsIs, 1, 0, GLX_ENABLE_DEPTH_TEST, B, 0, {}},
+    {0x0B72, kLgi, kNonZero, 1, 0, 129, B, 0, {}},
+    {0x0B73, kLgi, kAsIs, 1, 0, 166, C, 0, {}},
+    {0x0B74, kLgi, kPlus, 1, 0, 119, I, 0x200, {}},
+    {0x0B80, kLgi, kAsIs, 4, 0, 168, C, 0, {}},
+    {0x0B90, kEnableBit, kAsIs, 1, 0, GLX_ENABLE_STENCIL_TEST, B, 0, {}},
+    {0x0B91, kLgi, kAsIs, 1, 0, 167, I, 0, {}},
+    {0x0B92, kLgi, kPlus, 1, 0, 114, I, 0x200, {}},
+    {0x0B93, kLgi, kAsIs, 1, 2, 114, I, 0, {}},
+    {0x0B94, kLgi, kStencilCode, 1, 0, 115, I, 0, {}},
+    {0x0B95, kLgi, kStencilCode, 1, 2, 115, I, 0, {}},
+    {0x0B96, kLgi, kStencilCode, 1, 1, 115, I, 0, {}},
+    {0x0B97, kLgi, kAsIs, 1, 1, 114, I, 0, {}},
+    {0x0B98, kLgi, kAsIs, 1, 0, 130, I, 0, {}},
+    // transform and viewport
+    {0x0BA0, kBlock, kAsIs, 1, GLX_TRANSFORM_MATRIX_MODE, GL_TRANSFORM_BIT, I, 0, {}},
+    {0x0BA1, kEnableBit, kAsIs, 1, 0, GLX_EN_NORMALIZE, B, 0, {}},
+    {0x0BA2, kBlock, kAsIs, 4, GLX_VIEWPORT_X, GL_VIEWPORT_BIT, I, 0, {}},
+    {0x0BB0, kSpecial, kAsIs, 1, 0, 0, I, 0, {}},  // ATTRIB_STACK_DEPTH
+    // fragments
+    {0x0BC0, kEnableBit, kAsIs, 1, 0, GLX_EN_ALPHA_TEST, B, 0, {}},
+    {0x0BC1, kLgi, kPlus, 1, 0, 117, I, 0x200, {}},
+    {0x0BC2, kLgi, kAsIs, 1, 1, 117, C, 0, {}},
+    {0x0BD0, kEnableBit, kAsIs, 1, 0, GLX_EN_DITHER, B, 0, {}},
+    {0x0BE0, kLgi, kBlendCode, 1, 1, 121, I, 0, {}},
+    {0x0BE1, kLgi, kBlendCode, 1, 0, 121, I, 0, {}},
+    {0x0BE2, kEnableBit, kAsIs, 1, 0, GLX_EN_BLEND, B, 0, {}},
+    {0x0BF0, kLgi, kPlus, 1, 0, 124, I, 0x1500, {}},
+    {0x0BF1, kEnableBit, kAsIs, 1, 0, GLX_EN_LOGIC_OP, B, 0, {}},
+    // buffers
+    {0x0C00, kVisual, kAsIs, 1, 0, kVisAux, I, 0, {}},
+    {0x0C01, kBlock, kAsIs, 1, GLX_COLOR_DRAW_BUFFER, GL_COLOR_BUFFER_BIT, I, 0, {}},
+    {0x0C02, kBlock, kAsIs, 1, GLX_PIXEL_READ_BUFFER, GL_PIXEL_MODE_BIT, I, 0, {}},
+    {0x0C10, kBlock, kAsIs, 4, GLX_SCISSOR_X, GL_SCISSOR_BIT, I, 0, {}},
+    {0x0C11, kEnableBit, kAsIs, 1, 0, GLX_ENABLE_SCISSOR_TEST, B, 0, {}},
+    {0x0C20, kLgi, kAsIs, 1, 0, 165, F, 0, {}},
+    {0x0C21, kLgi, kAsIs, 1, 0, 161, I, 0, {}},
+    {0x0C22, kLgi, kAsIs, 4, 0, 164, C, 0, {}},
+    {0x0C23, kBlock, kByteFlags, 4, GLX_COLOR_WRITE_MASK, GL_COLOR_BUFFER_BIT, B, 0, {}},
+    {0x0C30, kSpecial, kAsIs, 1, 0, 0, B, 0, {}},  // INDEX_MODE
+    {0x0C31, kVisual, kNonZero, 1, 0, kVisRGBA, B, 0, {}},
+    {0x0C32, kVisual, kNonZero, 1, 0, kVisDouble, B, 0, {}},
+    {0x0C33, kVisual, kNonZero, 1, 0, kVisStereo, B, 0, {}},
+    {0x0C40, kSpecial, kAsIs, 1, 0, 0, I, 0, {}},  // RENDER_MODE
+    // hints
+    {0x0C50, kBlock, kAsIs, 1, 0, GL_HINT_BIT, I, 0, {}},
+    {0x0C51, kBlock, kAsIs, 1, 1, GL_HINT_BIT, I, 0, {}},
+    {0x0C52, kBlock, kAsIs, 1, 2, GL_HINT_BIT, I, 0, {}},
+    {0x0C53, kBlock, kAsIs, 1, 3, GL_HINT_BIT, I, 0, {}},
+    {0x0C54, kBlock, kAsIs, 1, 4, GL_HINT_BIT, I, 0, {}},
+    // limits
+    {0x0D30, kConst, kAsIs, 1, 0, 0, I, 0, {30}},
+    {0x0D31, kConst, kAsIs, 1, 0, 0, I, 0, {8}},
+    {0x0D32, kConst, kAsIs, 1, 0, 0, I, 0, {6}},
+    {0x0D33, kConst, kAsIs, 1, 0, 0, I, 0, {256}},
+    {0x0D34, kConst, kAsIs, 1, 0, 0, I, 0, {32}},
+    {0x0D35, kConst, kAsIs, 1, 0, 0, I, 0, {16}},
+    {0x0D36, kConst, kAsIs, 1, 0, 0, I, 0, {32}},
+    {0x0D37, kConst, kAsIs, 1, 0, 0, I, 0, {1024}},
+    {0x0D38, kConst, kAsIs, 1, 0, 0, I, 0, {32}},
+    {0x0D39, kConst, kAsIs, 1, 0, 0, I, 0, {32}},
+    {0x0D3A, kConst, kAsIs, 2, 0, 0, I, 0, {2048, 2048}},
+    {0x0D50, kConst, kAsIs, 1, 0, 0, I, 0, {0}},
+    {0x0D51, kSpecial, kAsIs, 1, 0, 0, I, 0, {}},  // INDEX_BITS
+    {0x0D52, kVisual, kAsIs, 1, 0, kVisRed, I, 0, {}},
+    {0x0D53, kVisual, kAsIs, 1, 0, kVisRed + 1, I, 0, {}},
+    {0x0D54, kVisual, kAsIs, 1, 0, kVisRed + 2, I, 0, {}},
+    {0x0D55, kVisual, kAsIs, 1, 0, kVisAlpha, I, 0, {}},
+    {0x0D56, kVisual, kAsIs, 1, 0, kVisDepth, I, 0, {}},
+    {0x0D57, kVisual, kAsIs, 1, 0, kVisStencil, I, 0, {}},
+    {0x0D58, kVisual, kAsIs, 1, 0, kVisAccumRed, I, 0, {}},
+    {0x0D59, kVisual, kAsIs, 1, 0, kVisAccumRed + 1, I, 0, {}},
+    {0x0D5A, kVisual, kAsIs, 1, 0, kVisAccumRed + 2, I, 0, {}},
+    {0x0D5B, kVisual, kAsIs, 1, 0, kVisAccumAlpha, I, 0, {}},
+    {0x0D16, kLgi, kAsIs, 1, 0, 145, F, 0, {}},  // ZOOM_X
+    {0x0D17, kLgi, kAsIs, 1, 0, 146, F, 0, {}},  // ZOOM_Y
+    // enables kept as words and bits
+    {0x0D80, kEnableBit, kAsIs, 1, 0, GLX_EN_AUTO_NORMAL, B, 0, {}},
+    {0x0DE0, kEnableBit, kAsIs, 1, 0, GLX_EN_TEXTURE_1D, B, 0, {}},
+    {0x0DE1, kEnableBit, kAsIs, 1, 0, GLX_EN_TEXTURE_2D, B, 0, {}},
+};
+
+// Runs of enables kept one word each: {first pname, count, first word}.
+struct EnableRun {
+    ULONG pname;
+    ULONG count;
+    ULONG word;
+};
+constexpr EnableRun kEnableRuns[] = {
+    {0x0C60, 4, GLX_EN_TEXGEN},
+    {0x0D90, GLX_EVAL_MAPS, GLX_EN_MAP1},
+    {0x0DB0, GLX_EVAL_MAPS, GLX_EN_MAP2},
+    {0x3000, 6, GLX_EN_CLIP_PLANES},
+    {0x4000, GLX_LIGHTS, GLX_EN_LIGHTS},
+};
+
+const ULONG* pwBlockOf(const GLContext* gc, ULONG flGroup) {
+    return gc->pState != nullptr ? gc->pState->blocks[__builtin_ctz(flGroup)] : nullptr;
+}
+
+ULONG ulVisualWord(const GLContext* gc, ULONG i) {
+    if (gc->pvis == nullptr) return 0;
+    const ULONG aw[] = {0,
+                        gc->pvis->bRGBA,
+                        gc->pvis->cRedBits,
+                        gc->pvis->cGreenBits,
+                        gc->pvis->cBlueBits,
+                        gc->pvis->cAlphaBits,
+                        gc->pvis->cAccumRedBits,
+                        gc->pvis->cAccumGreenBits,
+                        gc->pvis->cAccumBlueBits,
+                        gc->pvis->cAccumAlphaBits,
+                        gc->pvis->bDoubleBuffer,
+                        gc->pvis->bStereo,
+                        gc->pvis->cColorBits,
+                        gc->pvis->cDepthBits,
+                        gc->pvis->cStencilBits,
+                        gc->pvis->cAuxBuffers};
+    return i < sizeof aw / sizeof aw[0] ? aw[i] : 0;
+}
+
+ULONG ulDecode(BYTE decode, ULONG w, ULONG bias) {
+    static constexpr ULONG kBlend[] = {0, 1, 0x306, 0x307, 0x302, 0x303, 0x304, 0x305, 0x308, 0x300, 0x301};
+    static constexpr ULONG kStencil[] = {0x1E00, 0, 0x1E01, 0x1E02, 0x1E03, 0x150A};
+    static constexpr ULONG kFog[] = {0x800, 0x801, 0x2601};
+    switch (decode) {
+        case kNonZero: return w != 0;
+        case kPlus: return w + bias;
+        case kLow16: return w & 0xFFFF;
+        case kBlendCode: return w < 11 ? kBlend[w] : 0;
+        case kStencilCode: return w < 6 ? kStencil[w] : 0;
+        case kFogCode: return w < 3 ? kFog[w] : 0;
+        case kShadeCode: return w == 1 ? 0x1D00u : 0x1D01u;
+        case kCullCode: return w == 2 ? 0x404u : 0x405u;
+        default: return w;
+    }
+}
+
+// Gathers a variable's values (in its own type) into pj: the count.
+ULONG cGather(GLClient* pgc, const Variable& v, BYTE* pj) {
+    GLContext* gc = pgc->gc;
+    ULONG aw[16] = {};
+    switch (v.source) {
+        case kLgi: {
+            ULONG awAttr[36] = {};
+            N_GetStateBlockAttr(v.where, awAttr);
+            N_Sync();  // the work sent before the query is done
+            std::memcpy(aw, awAttr + v.first, v.count * sizeof(ULONG));
+            break;
+        }
+        case kEnableBit: {
+            const ULONG* pw = pwBlockOf(gc, GL_ENABLE_BIT);
+            aw[0] = pw != nullptr && (pw[GLX_ENABLE_BITS] & v.where) != 0;
+            break;
+        }
+        case kBlock: {
+            // The flags are bytes of one word; never read past the block.
+            const ULONG cWords = v.decode == kByteFlags ? 1 : v.count;
+            const ULONG cjBlock = __glXGroupBlockSize[__builtin_ctz(v.where)];
+            const ULONG* pw = pwBlockOf(gc, v.where);
+            if (pw != nullptr && (v.first + cWords) * sizeof(ULONG) <= cjBlock)
+                std::memcpy(aw, pw + v.first, cWords * sizeof(ULONG));
+            if (v.decode == kByteFlags) {
+                BYTE ab[4];
+                std::memcpy(ab, aw, 4);
+                for (ULONG i = 0; i < 4; ++i) aw[i] = ab[i] != 0;
+            }
+            break;
+        }
+        case kConst:
+            if (v.type == GLX_TYPE_FLOAT) {
+                std::memcpy(aw, v.values, v.count * sizeof(float));
+            } else {
+                for (ULONG i = 0; i < v.count; ++i) aw[i] = static_cast<ULONG>(v.values[i]);
+            }
+            break;
+        case kVisual: aw[0] = ulVisualWord(gc, v.where); break;
+        default:
+            switch (v.pname) {
+                case 0x0B30:  // LIST_MODE: lists compile only while a list is open
+                case 0x0B33: aw[0] = 0; break;
+                case 0x0B51: {
+                    ULONG awAttr[4] = {};
+                    N_GetStateBlockAttr(v.where, awAttr);
+                    N_Sync();
+                    aw[0] = awAttr[0] == 1;
+                    break;
+                }
+                case 0x0BB0: aw[0] = gc->pState != nullptr ? gc->pState->iDepth : 0; break;
+                case 0x0C30: aw[0] = gc->pvis != nullptr && !gc->pvis->bRGBA; break;
+                case 0x0C40: aw[0] = gc->renderMode; break;
+                case 0x0D51: aw[0] = gc->pvis != nullptr && !gc->pvis->bRGBA ? gc->pvis->cColorBits : 0; break;
+                default: break;
+            }
+            break;
+    }
+    for (ULONG i = 0; i < v.count; ++i) {
+        const ULONG w = v.decode == kByteFlags ? aw[i] : ulDecode(v.decode, aw[i], v.bias);
+        if (v.type == GLX_TYPE_BOOLEAN) {
+            pj[i] = w != 0;
+        } else {
+            std::memcpy(pj + 4 * i, &w, 4);
+        }
+    }
+    return v.count;
+}
+
+// The request's parameter words from +8, when it carries them (its length
+// in 4-byte units); else null.
+const BYTE* pjParams(const void* pvRequest, ULONG cParams) {
+    USHORT cw;
+    std::memcpy(&cw, static_cast<const BYTE*>(pvRequest) + 2, 2);
+    if (cw < 2 + cParams) return nullptr;
+    return static_cast<const BYTE*>(pvRequest) + 8;
+}
+
+ULONG ulOpcode(const void* pvRequest) { return static_cast<const BYTE*>(pvRequest)[1]; }
+
+// Records a GL error under the single request's name: its X code.
+ULONG ulSingleError(GLClient* pgc, const void* pvRequest, ULONG glError) {
+    __glXSetError(pgc, __glXSingleRequestName(ulOpcode(pvRequest)), glError);
+    return __glXErrorToX(glError);
+}
+
+// The common start: a current context, outside Begin/End, the pending
+// batch handed on. GLX_SUCCESS or the X error to answer.
+ULONG ulStart(GLClient* pgc, const void* pvRequest) {
+    if (pgc == nullptr || pgc->gc == nullptr) return GLX_BAD_ACCESS;
+    if (pgc->gc->bInBegin) return ulSingleError(pgc, pvRequest, GL_INVALID_OPERATION);
+    __glXFlushPending(pgc);
+    return GLX_SUCCESS;
+}
+
+// A reply with the client's sequence number; one small value goes at +16.
+xGLXSingleReply rpHeader(const GLClient* pgc) {
+    xGLXSingleReply rp{};
+    rp.type = X_Reply;
+    rp.sequenceNumber = static_cast<USHORT>(pgc->sequenceNumber);
+    return rp;
+}
+
+// Writes the reply of c values of type at pv: one small value in the
+// reply itself, else the values after it.
+void vReplyValues(GLClient* pgc, ULONG type, const void* pv, ULONG cj) {
+    xGLXSingleReply rp = rpHeader(pgc);
+    const ULONG cjValue = ulSize(type);
+    rp.size = cj / cjValue;
+    if (rp.size == 1 && cj <= 4) {
+        std::memcpy(&rp.pad3, pv, cj);
+        __glXSendReply(&rp, sizeof rp, nullptr, 0);
+        return;
+    }
+    rp.length = (cj + 3) / 4;
+    __glXSendReply(&rp, sizeof rp, pv, rp.length * 4);
+}
+
+// A query of cParams parameter words from +8: the getter's values in the
+// type asked for, after the reply or in it; bRetval: one flag at +8.
+typedef ULONG (*Getter)(GLClient* pgc, const ULONG* pParams, ULONG type, const void** ppv, ULONG* pcj);
+template <Getter pfnGet, ULONG cParams, ULONG type, bool bRetval = false>
+ULONG ulQuery(GLClient* pgc, const void* pvRequest) {
+    if (const ULONG x = ulStart(pgc, pvRequest)) return x;
+    const BYTE* pj = pjParams(pvRequest, cParams);
+    if (pj == nullptr) return GLX_BAD_LENGTH;
+    ULONG aw[cParams];
+    std::memcpy(aw, pj, sizeof aw);
+    const void* pv = nullptr;
+    ULONG cj = 0;
+    const ULONG glError = pfnGet(pgc, aw, type, &pv, &cj);
+    if (glError != GL_NO_ERROR) return ulSingleError(pgc, pvRequest, glError);
+    if (bRetval) {
+        xGLXSingleReply rp = rpHeader(pgc);
+        rp.retval = *static_cast<const BYTE*>(pv) != 0;
+        __glXSendReply(&rp, sizeof rp, nullptr, 0);
+    } else {
+        vReplyValues(pgc, type, pv, cj);
+    }
+    return GLX_SUCCESS;
+}
+
+// Hands a getter's values over in the type asked for: converted when the
+// getter gathered another type.
+// Values too many for the staging areas: a larger pair for this thread,
+// kept until the next query that needs one.
+thread_local std::vector<BYTE> gvjGathered, gvjConverted;
+
+ULONG ulStaged(ULONG srcType, ULONG c, ULONG type, const void** ppv, ULONG* pcj,
+               const BYTE* pjGathered = gajGathered, BYTE* pjConverted = gajConverted) {
+    const BYTE* pjOut = pjGathered;
+    if (srcType != type) {
+        __glXConvertValues(srcType, pjGathered, c, type, pjConverted);
+        pjOut = pjConverted;
+    }
+    *ppv = pjOut;
+    *pcj = c * ulSize(type);
+    std::memset(const_cast<BYTE*>(pjOut) + *pcj, 0, ((*pcj + 3) & ~3u) - *pcj);
+    return GL_NO_ERROR;
+}
+
+// The getters' parameters as the query forms pass them.
+ULONG ulStateGetter(GLClient* pgc, const ULONG* pw, ULONG type, const void** ppv, ULONG* pcj);
+typedef ULONG (*ObjectGetter)(GLClient*, ULONG, ULONG, ULONG, const void**, ULONG*);
+template <ObjectGetter pfnGet>
+ULONG ulObjectGetter(GLClient* pgc, const ULONG* pw, ULONG type, const void** ppv, ULONG* pcj) {
+    return pfnGet(pgc, pw[0], pw[1], type, ppv, pcj);
+}
+
+// Reads an lgi attribute's first c words once the work before is done.
+void vReadAttr(ULONG id, ULONG* pw, ULONG c) {
+    ULONG aw[36] = {};
+    N_GetStateBlockAttr(id, aw);
+    N_Sync();
+    std::memcpy(pw, aw, c * sizeof(ULONG));
+}
+
+}  // namespace
+
+ULONG __glXGetLight(GLClient* pgc, ULONG light, ULONG pname, ULONG type, const void** ppv, ULONG* pcj) {
+    const ULONG c = __glXLightParamCount(pname);
+    if (light - GL_LIGHT0 >= GLX_LIGHTS || c == 0) return GL_INVALID_ENUM;
+    const ULONG* pwBlock = pwBlockOf(pgc->gc, GL_LIGHTING_BIT);
+    if (pwBlock == nullptr) return GL_INVALID_VALUE;
+    const ULONG* pwRecord = pwBlock + GLX_LIGHT_FIRST + (light - GL_LIGHT0) * GLX_LIGHT_WORDS;
+    ULONG iWord;
+    switch (pname) {
+        case GL_AMBIENT: iWord = GLX_LIGHT_AMBIENT; break;
+        case GL_DIFFUSE: iWord = GLX_LIGHT_DIFFUSE; break;
+        case GL_SPECULAR: iWord = GLX_LIGHT_SPECULAR; break;
+        case GL_SPOT_DIRECTION: iWord = GLX_LIGHT_SPOT_DIRECTION; break;
+        case GL_POSITION: iWord = 12; break;
+        default: iWord = 16 + (pname - GL_SPOT_EXPONENT); break;  // exponent, cutoff, attenuations
+    }
+    std::memcpy(gajGathered, pwRecord + iWord, c * sizeof(ULONG));
+    if (pname == GL_POSITION || pname == GL_SPOT_DIRECTION) {
+        // Kept by the lgi layer in eye coordinates.
+        N_Light rec{};
+        N_GetLight(pname == GL_POSITION ? N_LIGHT_POSITION : N_LIGHT_SPOT_DIRECTION, light - GL_LIGHT0, &rec);
+        std::memcpy(gajGathered, pname == GL_POSITION ? rec.position : rec.spotDirection, c * sizeof(float));
+    }
+    const bool bColor = pname == GL_AMBIENT || pname == GL_DIFFUSE || pname == GL_SPECULAR;
+    return ulStaged(bColor ? GLX_TYPE_COLOR : GLX_TYPE_FLOAT, c, type, ppv, pcj);
+}
+
+ULONG __glXGetMaterial(GLClient*, ULONG face, ULONG pname, ULONG type, const void** ppv, ULONG* pcj) {
+    if (face != GL_FRONT && face != GL_BACK) return GL_INVALID_ENUM;  // FRONT_AND_BACK included
+    const ULONG base = face == GL_FRONT ? 58 : 67;
+    ULONG aw[4] = {};
+    ULONG c = 4;
+    ULONG srcType = GLX_TYPE_COLOR;
+    switch (pname) {
+        case GL_EMISSION: vReadAttr(base, aw, 4); break;
+        case GL_AMBIENT: vReadAttr(base + 1, aw, 4); break;
+        case GL_DIFFUSE: vReadAttr(base + 2, aw, 4); break;
+        case GL_SPECULAR: vReadAttr(base + 3, aw, 4); break;
+        case GL_SHININESS:
+            vReadAttr(base + 4, aw, 1);
+            c = 1;
+            srcType = GLX_TYPE_FLOAT;
+            break;
+        case GL_COLOR_INDEXES:
+            for (ULONG i = 0; i < 3; ++i) vReadAttr(base + 5 + i, aw + i, 1);
+            c = 3;
+            srcType = GLX_TYPE_FLOAT;
+            break;
+        default: return GL_INVALID_ENUM;
+    }
+    std::memcpy(gajGathered, aw, c * sizeof(ULONG));
+    return ulStaged(srcType, c, type, ppv, pcj);
+}
+
+ULONG __glXGetTexEnv(GLClient*, ULONG target, ULONG pname, ULONG type, const void** ppv, ULONG* pcj) {
+    constexpr ULONG kTextureEnv = 0x2300, kEnvMode = 0x2200, kEnvColor = 0x2201;
+    if (target != kTextureEnv) return GL_INVALID_ENUM;
+    ULONG aw[4] = {};
+    if (pname == kEnvMode) {
+        vReadAttr(157, aw, 1);
+        static constexpr ULONG kModes[] = {0x2100, 0x2101, 0x0BE2};  // MODULATE, DECAL, BLEND
+        const LONG mode = aw[0] < 3 ? static_cast<LONG>(kModes[aw[0]]) : 0;
+        std::memcpy(gajGathered, &mode, 4);
+        return ulStaged(GLX_TYPE_INT, 1, type, ppv, pcj);
+    }
+    if (pname != kEnvColor) return GL_INVALID_ENUM;
+    vReadAttr(159, aw, 4);
+    std::memcpy(gajGathered, aw, sizeof aw);
+    return ulStaged(GLX_TYPE_COLOR, 4, type, ppv, pcj);
+}
+
+ULONG __glXGetMap(GLClient* pgc, ULONG target, ULONG query, ULONG type, const void** ppv, ULONG* pcj) {
+    constexpr ULONG kMap1 = 0x0D90, kMap2 = 0x0DB0, kCoeff = 0x0A00, kOrder = 0x0A01, kDomain = 0x0A02;
+    const bool b2D = target - kMap2 < GLX_EVAL_MAPS;
+    if (!b2D && target - kMap1 >= GLX_EVAL_MAPS) return GL_INVALID_ENUM;
+    if (query != kCoeff && query != kOrder && query != kDomain) return GL_INVALID_ENUM;
+    const ULONG* pwBlock = pwBlockOf(pgc->gc, GL_EVAL_BIT);
+    if (pwBlock == nullptr) return GL_INVALID_VALUE;
+    const ULONG* pw = b2D ? pwBlock + GLX_EVAL_MAP2_FIRST + (target - kMap2) * GLX_EVAL_MAP2_WORDS
+                          : pwBlock + (target - kMap1) * GLX_EVAL_MAP1_WORDS;
+    const ULONG cOrders = b2D ? 2 : 1;
+    if (query == kOrder) {
+        std::memcpy(gajGathered, pw + 1, cOrders * sizeof(ULONG));
+        return ulStaged(GLX_TYPE_INT, cOrders, type, ppv, pcj);
+    }
+    if (query == kDomain) {
+        std::memcpy(gajGathered, pw + 1 + cOrders, 2 * cOrders * sizeof(ULONG));
+        return ulStaged(GLX_TYPE_FLOAT, 2 * cOrders, type, ppv, pcj);
+    }
+    // The size comes from the map's own words: checked against the limits
+    // (four components, orders of 1 to 30) before anything is sized by it.
+    const ULONG cComponents = pw[0];
+    const ULONG uOrder = pw[1], vOrder = b2D ? pw[2] : 1;
+    if (cComponents - 1 >= 4 || uOrder - 1 >= 30 || vOrder - 1 >= 30) return GL_INVALID_VALUE;
+    const ULONG c = cComponents * uOrder * vOrder;  // at most 3600
+    const ULONG* pwPoint = pw + 1 + 3 * cOrders;
+    if (c * 8 <= GLX_STAGING_BYTES) {
+        // One control point: the map's own; more are not kept here (zeros).
+        std::memset(gajGathered, 0, c * sizeof(float));
+        if (uOrder * vOrder == 1) std::memcpy(gajGathered, pwPoint, c * sizeof(float));
+        return ulStaged(GLX_TYPE_FLOAT, c, type, ppv, pcj);
+    }
+    try {
+        gvjGathered.assign(c * sizeof(float), 0);
+        gvjConverted.assign(c * 8 + 4, 0);
+    } catch (const std::bad_alloc&) {
+        return GL_OUT_OF_MEMORY;
+    }
+    return ulStaged(GLX_TYPE_FLOAT, c, type, ppv, pcj, gvjGathered.data(), gvjConverted.data());
+}
+
+// The four stored coefficients as doubles.
+ULONG __glXDisp_GetClipPlane(GLClient* pgc, const void* pvRequest) {
+    if (const ULONG x = ulStart(pgc, pvRequest)) return x;
+    const BYTE* pj = pjParams(pvRequest, 1);
+    if (pj == nullptr) return GLX_BAD_LENGTH;
+    ULONG plane;
+    std::memcpy(&plane, pj, 4);
+    plane -= 0x3000;
+    if (plane >= 6) return ulSingleError(pgc, pvRequest, GL_INVALID_ENUM);
+    const ULONG* pw = pwBlockOf(pgc->gc, GL_TRANSFORM_BIT);
+    float af[4] = {};
+    if (pw != nullptr) std::memcpy(af, pw + GLX_TRANSFORM_PLANES + 4 * plane, sizeof af);
+    double ad[4];
+    for (ULONG i = 0; i < 4; ++i) ad[i] = af[i];
+    xGLXSingleReply rp = rpHeader(pgc);
+    rp.length = 8;
+    rp.size = 4;
+    __glXSendReply(&rp, sizeof rp, ad, sizeof ad);
+    return GLX_SUCCESS;
+}
+
+#define GLX_OBJECT_QUERY(name, getter, type) \
+    ULONG __glXDisp_##name(GLClient* p, const void* r) { return ulQuery<ulObjectGetter<getter>, 2, type>(p, r); }
+GLX_OBJECT_QUERY(GetLightfv, __glXGetLight, GLX_TYPE_FLOAT)
+GLX_OBJECT_QUERY(GetLightiv, __glXGetLight, GLX_TYPE_INT)
+GLX_OBJECT_QUERY(GetMaterialfv, __glXGetMaterial, GLX_TYPE_FLOAT)
+GLX_OBJECT_QUERY(GetMaterialiv, __glXGetMaterial, GLX_TYPE_INT)
+GLX_OBJECT_QUERY(GetTexEnvfv, __glXGetTexEnv, GLX_TYPE_FLOAT)
+GLX_OBJECT_QUERY(GetTexEnviv, __glXGetTexEnv, GLX_TYPE_INT)
+GLX_OBJECT_QUERY(GetMapdv, __glXGetMap, GLX_TYPE_DOUBLE)
+GLX_OBJECT_QUERY(GetMapfv, __glXGetMap, GLX_TYPE_FLOAT)
+GLX_OBJECT_QUERY(GetMapiv, __glXGetMap, GLX_TYPE_INT)
+#undef GLX_OBJECT_QUERY
+
+void __glXConvertValues(ULONG srcType, const void* pvSrc, ULONG c, ULONG dstType, void* pvDst) {
+    const auto* pj = static_cast<const BYTE*>(pvSrc);
+    auto* pd = static_cast<BYTE*>(pvDst);
+    for (ULONG i = 0; i < c; ++i) {
+        // Every source as a double (exact for all of them) and as an integer.
+        double d;
+        switch (srcType) {
+            case GLX_TYPE_BOOLEAN: d = pj[i] != 0; break;
+            case GLX_TYPE_INT: {
+                LONG l;
+                std::memcpy(&l, pj + 4 * i, 4);
+                d = l;
+                break;
+            }
+            case GLX_TYPE_DOUBLE: std::memcpy(&d, pj + 8 * i, 8); break;
+            default: {
+                float f;
+                std::memcpy(&f, pj + 4 * i, 4);
+                d = f;
+                break;
+            }
+        }
+        switch (dstType) {
+            case GLX_TYPE_BOOLEAN: pd[i] = d != 0.0 || std::isnan(d); break;
+            case GLX_TYPE_INT: {
+                // A colour maps [-1, 1] onto the whole integer range; either
+                // way the result saturates, and a NaN is 0.
+                const double v = srcType == GLX_TYPE_COLOR ? std::trunc(d * 2147483648.0) : std::trunc(d);
+                const LONG l = std::isnan(v) ? 0 : v >= 2147483647.0 ? 0x7FFFFFFF : v <= -2147483648.0 ? INT32_MIN
+                                                                                       : static_cast<LONG>(v);
+                std::memcpy(pd + 4 * i, &l, 4);
+                break;
+            }
+            case GLX_TYPE_DOUBLE: std::memcpy(pd + 8 * i, &d, 8); break;
+            default: {
+                const float f = static_cast<float>(d);
+                std::memcpy(pd + 4 * i, &f, 4);
+                break;
+            }
+        }
+    }
+}
+
+ULONG __glXGetState(GLClient* pgc, ULONG pname, ULONG type, const void** ppv, ULONG* pcj) {
+    Variable v{};
+    bool bFound = false;
+    for (const Variable& k : kVariables) {
+        if (k.pname == pname) {
+            v = k;
+            bFound = true;
+            break;
+        }
+    }
+    for (const EnableRun& r : kEnableRuns) {
+        if (pname - r.pname < r.count) {
+            v = Variable{pname, kEnableWord, kNonZero, 1, 0, r.word + pname - r.pname, B, 0, {}};
+            bFound = true;
+        }
+    }
+    if (!bFound) return GL_INVALID_ENUM;
+    ULONG c;
+    if (v.source == kEnableWord) {
+        const ULONG* pw = pwBlockOf(pgc->gc, GL_ENABLE_BIT);
+        gajGathered[0] = pw != nullptr && pw[v.where] != 0;
+        c = 1;
+    } else {
+        c = cGather(pgc, v, gajGathered);
+    }
+    return ulStaged(v.type, c, type, ppv, pcj);
+}
+
+namespace {
+ULONG ulStateGetter(GLClient* pgc, const ULONG* pw, ULONG type, const void** ppv, ULONG* pcj) {
+    return __glXGetState(pgc, pw[0], type, ppv, pcj);
+}
+}  // namespace
+
+ULONG __glXDisp_GetBooleanv(GLClient* p, const void* r) { return ulQuery<ulStateGetter, 1, GLX_TYPE_BOOLEAN>(p, r); }
+ULONG __glXDisp_GetIntegerv(GLClient* p, const void* r) { return ulQuery<ulStateGetter, 1, GLX_TYPE_INT>(p, r); }
+ULONG __glXDisp_GetFloatv(GLClient* p, const void* r) { return ulQuery<ulStateGetter, 1, GLX_TYPE_FLOAT>(p, r); }
+ULONG __glXDisp_GetDoublev(GLClient* p, const void* r) { return ulQuery<ulStateGetter, 1, GLX_TYPE_DOUBLE>(p, r); }
+
+// The answer is the reply's +8 word, as the published encoding has it.
+ULONG __glXDisp_IsEnabled(GLClient* p, const void* r) {
+    return ulQuery<ulStateGetter, 1, GLX_TYPE_BOOLEAN, true>(p, r);
+}
+
+ULONG __glXDisp_GetError(GLClient* pgc, const void* pvRequest) {
+    if (pgc == nullptr || pgc->gc == nullptr) return GLX_BAD_ACCESS;
+    GLContext* gc = pgc->gc;
+    xGLXSingleReply rp = rpHeader(pgc);
+    ULONG error = 0;
+    if (gc->bInBegin) {
+        // Answers 0; the misplaced query becomes the pending error.
+        __glXSetError(pgc, __glXSingleRequestName(ulOpcode(pvRequest)), GL_INVALID_OPERATION);
+    } else {
+        __glXFlushPending(pgc);
+        error = gc->error;
+        gc->error = GL_NO_ERROR;
+    }
+    rp.retval = error;  // at +8, as the published encoding has it
+    __glXSendReply(&rp, sizeof rp, nullptr, 0);
+    return GLX_SUCCESS;
+}
+
+ULONG __glXDisp_GetString(GLClient* pgc, const void* pvRequest) {
+    if (const ULONG x = ulStart(pgc, pvRequest)) return x;
+    const BYTE* pj = pjParams(pvRequest, 1);
+    if (pj == nullptr) return GLX_BAD_LENGTH;
+    ULONG name;
+    std::memcpy(&name, pj, 4);
+    static const char kVendor[24] = "Trelwick Inc.";
+    const char* psz;
+    switch (name) {
+        case 0x1F00: psz = kVendor; break;
+        case 0x1F01: {
+            const BoardConfig* pbc = __glBoardConfig(pgc->gc);
+            const ULONG c = pbc != nullptr ? pbc->rasterizers : 0;
+            psz = c == 2 ? "Vornix Duo" : c == 4 ? "Vornix Quad" : "Vornix Solo";
+            break;
+        }
+        case 0x1F02: psz = "1.0 2.94"; break;
+        case 0x1F03: psz = ""; break;
+        default: return ulSingleError(pgc, pvRequest, GL_INVALID_ENUM);
+    }
+    xGLXSingleReply rp = rpHeader(pgc);
+    rp.size = static_cast<ULONG>(std::strlen(psz)) + 1;
+    rp.length = (rp.size + 3) / 4;
+    // The string padded to whole words with zeros.
+    BYTE aj[28] = {};
+    std::memcpy(aj, psz, rp.size);
+    __glXSendReply(&rp, sizeof rp, aj, rp.length * 4);
+    return GLX_SUCCESS;
+}

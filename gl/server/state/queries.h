@@ -1,0 +1,48 @@
+// The single requests that read state back: GetError, the four Get forms
+// and IsEnabled, GetString. Values are gathered in their own type and
+// converted to the type asked for.
+#pragma once
+
+#include "context/context.h"
+
+// Value types of the conversion step.
+#define GLX_TYPE_BOOLEAN 5120u
+#define GLX_TYPE_INT 5124u
+#define GLX_TYPE_FLOAT 5126u
+#define GLX_TYPE_DOUBLE 10252u
+#define GLX_TYPE_COLOR 6144u  // floats that become integers by the colour rule
+
+// Room for the widest value a query gathers, in bytes.
+#define GLX_STAGING_BYTES 256u
+
+// Converts c values of type srcType at pvSrc to dstType at pvDst.
+void __glXConvertValues(ULONG srcType, const void* pvSrc, ULONG c, ULONG dstType, void* pvDst);
+// Gathers state variable pname as type: GL_NO_ERROR with *ppv and *pcj
+// the values and their byte size (in a staging area the next query
+// overwrites), or GL_INVALID_ENUM for an unknown pname.
+ULONG __glXGetState(GLClient* pgc, ULONG pname, ULONG type, const void** ppv, ULONG* pcj);
+
+// Per-object getters: (client, object, pname, type, out values, out byte
+// size) -> GL error; GL_INVALID_ENUM for an object or pname out of range.
+ULONG __glXGetLight(GLClient* pgc, ULONG light, ULONG pname, ULONG type, const void** ppv, ULONG* pcj);
+ULONG __glXGetMaterial(GLClient* pgc, ULONG face, ULONG pname, ULONG type, const void** ppv, ULONG* pcj);
+ULONG __glXGetMap(GLClient* pgc, ULONG target, ULONG query, ULONG type, const void** ppv, ULONG* pcj);
+ULONG __glXGetTexEnv(GLClient* pgc, ULONG target, ULONG pname, ULONG type, const void** ppv, ULONG* pcj);
+
+ULONG __glXDisp_GetBooleanv(GLClient*, const void*);  // 112
+ULONG __glXDisp_GetClipPlane(GLClient*, const void*);  // 113
+ULONG __glXDisp_GetDoublev(GLClient*, const void*);   // 114
+ULONG __glXDisp_GetError(GLClient*, const void*);     // 115
+ULONG __glXDisp_GetFloatv(GLClient*, const void*);    // 116
+ULONG __glXDisp_GetIntegerv(GLClient*, const void*);  // 117
+ULONG __glXDisp_GetLightfv(GLClient*, const void*);   // 118
+ULONG __glXDisp_GetLightiv(GLClient*, const void*);   // 119
+ULONG __glXDisp_GetMapdv(GLClient*, const void*);     // 120
+ULONG __glXDisp_GetMapfv(GLClient*, const void*);     // 121
+ULONG __glXDisp_GetMapiv(GLClient*, const void*);     // 122
+ULONG __glXDisp_GetMaterialfv(GLClient*, const void*);  // 123
+ULONG __glXDisp_GetMaterialiv(GLClient*, const void*);  // 124
+ULONG __glXDisp_GetTexEnvfv(GLClient*, const void*);  // 130
+ULONG __glXDisp_GetTexEnviv(GLClient*, const void*);  // 131
+ULONG __glXDisp_GetString(GLClient*, const void*);    // 129
+ULONG __glXDisp_IsEnabled(GLClient*, const void*);    // 140
