@@ -125,13 +125,14 @@ static_assert(offsetof(xGLXSingleReply, pad3) == 16);
 #define GLXBadRenderRequest 6u
 #define GLXBadLargeRequest 7u
 
-// X errors the server's request handlers answer.
-#define BadValue 2u
-#define BadMatch 8u
-#define BadAccess 10u
-#define BadAlloc 11u
-#define BadLength 16u
-#define BadImplementation 17u
+// X error codes a request handler answers (0 for success).
+#define GLX_SUCCESS 0u
+#define GLX_BAD_VALUE 2u
+#define GLX_BAD_MATCH 8u
+#define GLX_BAD_ACCESS 10u
+#define GLX_BAD_ALLOC 11u
+#define GLX_BAD_LENGTH 16u
+#define GLX_BAD_IMPLEMENTATION 17u
 
 // The single requests the segment code serves itself.
 #define X_GLsop_FeedbackBuffer 105u  // +8 size, +12 type

@@ -70,5 +70,3 @@ BOOL DrvSwapBuffers(SURFOBJ* pso, WNDOBJ* pwo);
 ULONG DrvEscape(SURFOBJ* pso, ULONG iEsc, ULONG cjIn, PVOID pvIn, ULONG cjOut, PVOID pvOut);
 ULONG DrvDrawEscape(SURFOBJ* pso, ULONG iEsc, CLIPOBJ* pco, RECTL* prcl, ULONG cjIn, PVOID pvIn);
 
-// Reports that an entry point's work is not built yet (seams.cpp).
-void vNotBuiltYet(const char* pszFunction);

@@ -60,7 +60,7 @@ N_VertexRecord* __glXVertexRecord(GLClient*) {
 void __glXAfterVertex(GLClient*, ULONG) { vNotAvailable(__func__); }
 ULONG __glXAppendLargeChunk(GLClient*) {
     vNotAvailable(__func__);
-    return BadImplementation;
+    return GLX_BAD_IMPLEMENTATION;
 }
 
 void N_SetVertexColor3(N_VertexRecord*, float, float, float) { vNotAvailable(__func__); }

@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                          : static_cast<ULONG>(reinterpret_cast<std::uintptr_t>(h.pjClient));
     h.gc.bCompiling = data[0] & 1;
     h.gc.pRenderTable = large.data();
-    glsrv_double::gAnswers.ulAppend = BadAlloc;
+    glsrv_double::gAnswers.ulAppend = GLX_BAD_ALLOC;
     __glRenderLarge(h.pgc);
     h.gc.pRenderTable = h.render.data();
     h.gc.bCompiling = 0;

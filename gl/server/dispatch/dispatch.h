@@ -8,15 +8,9 @@
 #include <atomic>
 
 #include "context/context.h"
+#include "smsegment.h"
 
-// --- X error codes a handler answers -------------------------------------------------
-#define GLX_SUCCESS 0u
-#define GLX_BAD_VALUE 2u
-#define GLX_BAD_MATCH 8u
-#define GLX_BAD_ACCESS 10u
-#define GLX_BAD_ALLOC 11u
-#define GLX_BAD_LENGTH 16u
-#define GLX_BAD_IMPLEMENTATION 17u
+// X error codes a handler answers (GLX_SUCCESS, GLX_BAD_...): smsegment.h.
 
 // --- GL error codes ------------------------------------------------------------------
 #define GL_NO_ERROR 0u
@@ -70,7 +64,7 @@ ULONG __glXRenderFixedBody(ULONG opcode);
 BOOL __glXRenderBodyFits(const GLClient* pgc, const void* pvRequest, ULONG cjBody);
 // Answers GLX_BAD_LENGTH for a render request too short for what its
 // handler reads; no GL error is recorded (a trace with the request name
-// and "BadLength" when the debug flag is set).
+// and "GLX_BAD_LENGTH" when the debug flag is set).
 ULONG __glXBadLength(GLClient* pgc, const void* pvRequest);
 
 // --- GL errors -----------------------------------------------------------------------
@@ -92,7 +86,7 @@ ULONG __glXDisp_BadRender(GLClient* pgc, const void* pvRequest);
 ULONG __glXVtx_Invalid(__GLXprimBuffer* ppb, const void* pvArgs);
 // A render request whose handler the server does not have yet: says so
 // ("<request name>: not available yet") and answers as a request the server
-// does not know, GL_INVALID_OPERATION and BadAccess.
+// does not know, GL_INVALID_OPERATION and GLX_BAD_ACCESS.
 ULONG __glXDisp_NotAvailable(GLClient* pgc, const void* pvRequest);
 
 // --- request names -------------------------------------------------------------------

@@ -42,7 +42,7 @@ ULONG __glXBitMask(LONG n) {
 ULONG __glXBadLength(GLClient*, const void* pvRequest) {
     if (__glXDebugFlag) {
         __glXDebugPrint("GL error: %s : %s\n", __glXRenderRequestName(__glXRenderOpcode(pvRequest)),
-                        "BadLength");
+                        "GLX_BAD_LENGTH");
     }
     return GLX_BAD_LENGTH;
 }

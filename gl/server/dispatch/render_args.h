@@ -14,8 +14,8 @@ inline const BYTE* __glXRenderArgs(GLClient* pgc, const void* pvRequest, ULONG c
     __glXFlushPending(pgc);
     return static_cast<const BYTE*>(pvRequest) + 4;
 }
-// Answers a request __glXRenderArgs refused: BadLength when it was short,
-// else (no context) BadAccess.
+// Answers a request __glXRenderArgs refused: GLX_BAD_LENGTH when it was short,
+// else (no context) GLX_BAD_ACCESS.
 inline ULONG __glXRenderArgsRefused(GLClient* pgc, const void* pvRequest, ULONG cjBody) {
     if (pgc == nullptr) return GLX_BAD_ACCESS;
     if (!__glXRenderBodyFits(pgc, pvRequest, cjBody)) return __glXBadLength(pgc, pvRequest);

@@ -76,7 +76,7 @@ ULONG glInitVisualConfigs(PDEV*) {
         gpVisualLayers[iLayer] = {bFailed ? 0u : pt->cFormatsPerLayer, pvis};
     }
     if (bFailed) {
-        __glXDebugPrint("GL error: %s : %s\n", "glInitVisualConfigs", "BadAlloc");
+        __glXDebugPrint("GL error: %s : %s\n", "glInitVisualConfigs", "GLX_BAD_ALLOC");
         glFreeVisualConfigs();
         return 11;
     }

@@ -77,7 +77,7 @@ GLVisual* pvisLookup(LONG iFormat, LONG iLayer);
 // is set up for the device.
 void __glChooseFormatTable(PDEV* ppdev);
 // Builds the visuals of the chosen table, patched to the board's alpha and
-// stencil bits: 0, or 11 (BadAlloc).
+// stencil bits: 0, or 11 (GLX_BAD_ALLOC).
 ULONG glInitVisualConfigs(PDEV* ppdev);
 void glFreeVisualConfigs(void);
 // The describe-pixel-format hook: the number of formats offered (0 while

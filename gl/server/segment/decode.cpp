@@ -121,8 +121,8 @@ ULONG __glXRenderStream(GLClient* pgc, const xGLXRenderReq* pReq, const BYTE* pj
     }
     if (cjLeft == 0) return 0;
     pgc->errorDetail = cjStream;
-    vTraceError(pszRequest, "BadLength");
-    return BadLength;
+    vTraceError(pszRequest, "GLX_BAD_LENGTH");
+    return GLX_BAD_LENGTH;
 }
 
 BOOL __glRunHalf(GLClient* pgc) {

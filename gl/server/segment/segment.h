@@ -66,7 +66,7 @@ inline void vSetShared(void* pv, ULONG ul) {
 // client has a segment.
 BOOL __glRunHalf(GLClient* pgc);
 // The render-stream decoder over cjStream bytes of commands from pjFirst:
-// 0, GLXBadRenderRequest, BadLength, or the context check's refusal.
+// 0, GLXBadRenderRequest, GLX_BAD_LENGTH, or the context check's refusal.
 ULONG __glXRenderStream(GLClient* pgc, const xGLXRenderReq* pReq, const BYTE* pjFirst,
                         ULONG cjStream);
 // Runs one large render command at the half's read offset; the outcome goes

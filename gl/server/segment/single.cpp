@@ -54,10 +54,10 @@ ULONG ulOpen(GLClient* pgc, const SINGLE& s, ULONG cjNeeded, bool bRefuseInBegin
     const char* pszName = __glXSingleRequestName(s.opcode);
     const LONG lCheck = __glXCheckContext(pgc, pszName, pgc->gc);
     if (lCheck != 0) return static_cast<ULONG>(lCheck);
-    if (s.cj < cjNeeded) return BadLength;
+    if (s.cj < cjNeeded) return GLX_BAD_LENGTH;
     if (bRefuseInBegin && pgc->gc->bInBegin) {
         __glXSetError(pgc, pszName, GL_INVALID_OPERATION);
-        return BadAccess;
+        return GLX_BAD_ACCESS;
     }
     return 0;
 }
@@ -92,18 +92,18 @@ BOOL __glSingleRequest(GLClient* pgc) {
     const ULONG offRead = ulShared(&half.pHeader->readOffset);
     if (offRead < sizeof(SMSegmentHeader) || offRead % 4 != 0 || half.cjHalf < kSingleGuard ||
         offRead > half.cjHalf - kSingleGuard) {
-        vRefuse(pgc, half, BadLength);
+        vRefuse(pgc, half, GLX_BAD_LENGTH);
         return TRUE;
     }
     BYTE* pjRequest = half.pjBase + offRead;
     const SINGLE s = singleOf(pjRequest);
     if (s.cj < sizeof(xGLXSingleReq)) {
-        vRefuse(pgc, half, BadLength);
+        vRefuse(pgc, half, GLX_BAD_LENGTH);
         return TRUE;
     }
     __GLXdispatchFn* pTable = __glXSingleTable;
     if (pTable == nullptr) {
-        vRefuse(pgc, half, BadImplementation);
+        vRefuse(pgc, half, GLX_BAD_IMPLEMENTATION);
         return TRUE;
     }
     vSetShared(pjRequest + offsetof(xGLXSingleReq, contextTag), ulContextHandle(gc));
@@ -149,12 +149,12 @@ ULONG __glXDisp_FeedbackBuffer(GLClient* pgc, const void* pRequest) {
     const LONG cWords = static_cast<LONG>(s.word(8));
     const ULONG iType = s.word(12);
     if (iType < GL_2D || iType > GL_4D_COLOR_TEXTURE)
-        return ulError(pgc, s, GL_INVALID_ENUM, BadValue);
-    if (cWords < 0) return ulError(pgc, s, GL_INVALID_VALUE, BadValue);
-    if (gc->renderMode == GL_FEEDBACK) return ulError(pgc, s, GL_INVALID_OPERATION, BadAccess);
+        return ulError(pgc, s, GL_INVALID_ENUM, GLX_BAD_VALUE);
+    if (cWords < 0) return ulError(pgc, s, GL_INVALID_VALUE, GLX_BAD_VALUE);
+    if (gc->renderMode == GL_FEEDBACK) return ulError(pgc, s, GL_INVALID_OPERATION, GLX_BAD_ACCESS);
     __glXFlushPending(pgc);
     if (!bSizeBuffer(&gc->pFeedbackBuffer, &gc->cFeedbackBuffer, static_cast<ULONG>(cWords)))
-        return ulError(pgc, s, GL_OUT_OF_MEMORY, BadAlloc);
+        return ulError(pgc, s, GL_OUT_OF_MEMORY, GLX_BAD_ALLOC);
     gc->iFeedbackType = iType - GL_2D;
     return 0;
 }
@@ -165,11 +165,11 @@ ULONG __glXDisp_SelectBuffer(GLClient* pgc, const void* pRequest) {
     if (ul != 0) return ul;
     GLContext* gc = pgc->gc;
     const LONG cWords = static_cast<LONG>(s.word(8));
-    if (cWords < 0) return ulError(pgc, s, GL_INVALID_VALUE, BadValue);
-    if (gc->renderMode == GL_SELECT) return ulError(pgc, s, GL_INVALID_OPERATION, BadAccess);
+    if (cWords < 0) return ulError(pgc, s, GL_INVALID_VALUE, GLX_BAD_VALUE);
+    if (gc->renderMode == GL_SELECT) return ulError(pgc, s, GL_INVALID_OPERATION, GLX_BAD_ACCESS);
     __glXFlushPending(pgc);
     if (!bSizeBuffer(&gc->pSelectBuffer, &gc->cSelectBuffer, static_cast<ULONG>(cWords)))
-        return ulError(pgc, s, GL_OUT_OF_MEMORY, BadAlloc);
+        return ulError(pgc, s, GL_OUT_OF_MEMORY, GLX_BAD_ALLOC);
     return 0;
 }
 
@@ -189,7 +189,7 @@ ULONG __glXDisp_RenderMode(GLClient* pgc, const void* pRequest) {
         glError = GL_INVALID_ENUM;
     if (glError != 0) {
         __glXSendReply(&r, sizeof r, nullptr, 0);
-        return ulError(pgc, s, glError, glError == GL_INVALID_ENUM ? BadValue : BadAccess);
+        return ulError(pgc, s, glError, glError == GL_INVALID_ENUM ? GLX_BAD_VALUE : GLX_BAD_ACCESS);
     }
     r.pad3 = newMode;
 

@@ -3,8 +3,8 @@
 // miniport only, for the next surface enable; short buffers and failing
 // requests are refused.
 //
-// The surface set-up (page configuration, queues) is not built yet: tests
-// place the fields it fills in the device record themselves.
+// The tests run without an enabled surface: they place the fields its
+// set-up fills (page configuration, queues) in the device record themselves.
 #include <gtest/gtest.h>
 
 #include <cstring>

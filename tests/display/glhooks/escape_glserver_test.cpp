@@ -2,8 +2,8 @@
 // stand-in servers (tests/display/vnxglsrv_test), the hooks it installs and
 // the locks they run under, and the unload by escape.
 //
-// The surface set-up that places the depth buffer is not built yet; tests
-// that need OpenGL offered set the device's hsurfZ to a marker themselves.
+// The tests run without an enabled surface: those that need OpenGL offered
+// set the device's hsurfZ to a marker themselves.
 #include <gtest/gtest.h>
 
 #include <string>

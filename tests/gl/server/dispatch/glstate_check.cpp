@@ -138,7 +138,7 @@ TEST_F(GLStateTest, SingleBufferedDrawsTheFront) {
     EXPECT_EQ(Block(GL_PIXEL_MODE_BIT)[GLX_PIXEL_READ_BUFFER], 0x400u);
 }
 
-// Each of the fifteen allocations failing in turn: BadAlloc, nothing left
+// Each of the fifteen allocations failing in turn: GLX_BAD_ALLOC, nothing left
 // behind (the leak check sees every block).
 TEST_F(GLStateTest, EveryAllocationFailureIsUndone) {
     for (int step = 0; step < 15; ++step) {

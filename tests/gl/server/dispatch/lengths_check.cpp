@@ -27,7 +27,7 @@ TEST_F(LengthsTest, EveryHandlerRefusesABodyOneWordShort) {
             vnx::debug::clear();
             EXPECT_EQ(Run(tables[t], RenderRequest(l.opcode, cjBody - 4)), GLX_BAD_LENGTH);
             EXPECT_EQ(gc_.error, 0u);
-            EXPECT_EQ(vnx::debug::take(), std::string("GL error: ") + l.name + " : BadLength\n");
+            EXPECT_EQ(vnx::debug::take(), std::string("GL error: ") + l.name + " : GLX_BAD_LENGTH\n");
             EXPECT_TRUE(gRecord.calls.empty());
 
             vnx::debug::clear();

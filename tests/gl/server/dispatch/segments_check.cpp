@@ -179,10 +179,10 @@ TEST_F(SegmentsTest, StreamDecoder) {
         {"empty half", {}, 0, {}, 0xEEEE},
         {"commands filling the stream", glx::Stream({shade, view}), 0, {104, 191}, 0xEEEE},
         {"zero length after the last byte", glx::Stream({shade}), 0, {104}, 0xEEEE},
-        {"zero length in the middle", glx::Stream({shade, zero, view}), BadLength, {104}, 32},
+        {"zero length in the middle", glx::Stream({shade, zero, view}), GLX_BAD_LENGTH, {104}, 32},
         {"last command overrunning the stream",
          glx::Stream({shade, glx::RawRender(20, 191, {1})}),
-         BadLength,
+         GLX_BAD_LENGTH,
          {104},
          16},
         {"opcode 4117 after two good ones",
@@ -191,15 +191,15 @@ TEST_F(SegmentsTest, StreamDecoder) {
          {104, 191},
          4117},
         {"opcode 4116 runs", glx::RawRender(4, 4116), 0, {4116}, 0xEEEE},
-        {"length below a header", glx::Stream({glx::RawRender(2, 104), shade}), BadLength, {}, 12},
+        {"length below a header", glx::Stream({glx::RawRender(2, 104), shade}), GLX_BAD_LENGTH, {}, 12},
         {"length not a multiple of 4",
          glx::Stream({glx::RawRender(6, 104, {0}), shade}),
-         BadLength,
+         GLX_BAD_LENGTH,
          {},
          16},
         {"a partial header at the end",
          glx::Stream({shade, glx::Bytes{8, 0}}),
-         BadLength,
+         GLX_BAD_LENGTH,
          {104},
          10},
     };
@@ -221,7 +221,7 @@ TEST_F(SegmentsTest, StreamDecoder) {
     Decode(glx::Stream({shade, zero, view}));
     __glXDebugFlag = 0;
     EXPECT_EQ(vnx::debug::take(),
-              "GL error: X_GLXRender : GLXBadRenderRequest\nGL error: X_GLXRender : BadLength\n");
+              "GL error: X_GLXRender : GLXBadRenderRequest\nGL error: X_GLXRender : GLX_BAD_LENGTH\n");
 }
 
 // A context without a drawable, or a tag that names no context, refuses the
@@ -289,7 +289,7 @@ TEST_F(SegmentsTest, FastPathInsideBeginEnd) {
     gRecord.calls.clear();
     EXPECT_EQ(
         Decode(glx::Stream({glx::RawRender(8, 70, {F(1)}), glx::Render("Vertex2fv", {0, 0})})),
-        BadLength);
+        GLX_BAD_LENGTH);
     EXPECT_EQ(CallNames(), kBind);
     // Outside Begin/End the same commands go to the table.
     gc_.pRenderTable = table_.data();
@@ -423,8 +423,8 @@ TEST_F(SegmentsTest, SingleRequestPath) {
     EXPECT_EQ(gc_.pPending, nullptr);
     EXPECT_EQ(gc_.pRetiring, nullptr) << "every batch handed over is done";
     gc_.bInBegin = 1;
-    EXPECT_EQ(__glXDisp_Flush(pgc_, glx::Single("Flush").data()), BadAccess);
-    EXPECT_EQ(__glXDisp_Finish(pgc_, glx::Single("Finish").data()), BadAccess);
+    EXPECT_EQ(__glXDisp_Flush(pgc_, glx::Single("Flush").data()), GLX_BAD_ACCESS);
+    EXPECT_EQ(__glXDisp_Finish(pgc_, glx::Single("Finish").data()), GLX_BAD_ACCESS);
     EXPECT_EQ(gc_.error, GL_INVALID_OPERATION);
     gc_.bInBegin = 0;
 
@@ -432,16 +432,16 @@ TEST_F(SegmentsTest, SingleRequestPath) {
     shortReq[2] = 1;  // 4 bytes: no room for its context tag
     rep = Single(shortReq);
     EXPECT_EQ(rep.type, X_Error);
-    EXPECT_EQ(rep.errorCode, BadLength);
+    EXPECT_EQ(rep.errorCode, GLX_BAD_LENGTH);
     EXPECT_EQ(Header()->status, SM_STATUS_INVALID);
     Header()->readOffset = SM_HALF_OFFSET - 0x40000 + 4;  // too close to the half's end
     EXPECT_TRUE(__glSingleRequest(pgc_));
-    EXPECT_EQ(glx::ReadReply(Header()->reply).errorCode, BadLength);
+    EXPECT_EQ(glx::ReadReply(Header()->reply).errorCode, GLX_BAD_LENGTH);
 
     __glXSingleTable = nullptr;
     rep = Single(glx::Single("Finish"));
     EXPECT_EQ(rep.type, X_Error);
-    EXPECT_EQ(rep.errorCode, BadImplementation);
+    EXPECT_EQ(rep.errorCode, GLX_BAD_IMPLEMENTATION);
 }
 
 // FeedbackBuffer's checks in order, and a buffer too large to allocate; the
@@ -457,12 +457,12 @@ TEST_F(SegmentsTest, FeedbackBuffer) {
         ULONG gl;
     };
     const Row rows[] = {
-        {"inside Begin/End", 4, 0x600, GL_RENDER, 1, BadAccess, GL_INVALID_OPERATION},
-        {"type below GL_2D", 4, 0x5FF, GL_RENDER, 0, BadValue, GL_INVALID_ENUM},
-        {"type above GL_4D_COLOR_TEXTURE", 4, 0x605, GL_RENDER, 0, BadValue, GL_INVALID_ENUM},
-        {"negative size", -1, 0x600, GL_RENDER, 0, BadValue, GL_INVALID_VALUE},
-        {"in feedback mode", 4, 0x600, GL_FEEDBACK, 0, BadAccess, GL_INVALID_OPERATION},
-        {"too large to allocate", 0x7FFFFFFF, 0x601, GL_RENDER, 0, BadAlloc, GL_OUT_OF_MEMORY},
+        {"inside Begin/End", 4, 0x600, GL_RENDER, 1, GLX_BAD_ACCESS, GL_INVALID_OPERATION},
+        {"type below GL_2D", 4, 0x5FF, GL_RENDER, 0, GLX_BAD_VALUE, GL_INVALID_ENUM},
+        {"type above GL_4D_COLOR_TEXTURE", 4, 0x605, GL_RENDER, 0, GLX_BAD_VALUE, GL_INVALID_ENUM},
+        {"negative size", -1, 0x600, GL_RENDER, 0, GLX_BAD_VALUE, GL_INVALID_VALUE},
+        {"in feedback mode", 4, 0x600, GL_FEEDBACK, 0, GLX_BAD_ACCESS, GL_INVALID_OPERATION},
+        {"too large to allocate", 0x7FFFFFFF, 0x601, GL_RENDER, 0, GLX_BAD_ALLOC, GL_OUT_OF_MEMORY},
         {"fine", 6, 0x604, GL_RENDER, 0, 0, 0},
     };
     for (const Row& row : rows) {
@@ -481,7 +481,7 @@ TEST_F(SegmentsTest, FeedbackBuffer) {
     // A request too short for its type is a length error and changes nothing.
     glx::Bytes shortReq = glx::Single("FeedbackBuffer", {1, 0x600});
     shortReq[2] = 3;
-    EXPECT_EQ(__glXDisp_FeedbackBuffer(pgc_, shortReq.data()), BadLength);
+    EXPECT_EQ(__glXDisp_FeedbackBuffer(pgc_, shortReq.data()), GLX_BAD_LENGTH);
     EXPECT_EQ(gc_.cFeedbackBuffer, 6u);
 
     // Into feedback and out again, with an overflow.
@@ -678,7 +678,7 @@ TEST_F(SegmentsTest, LargeCommands) {
     LocalFree(plc);
     gc_.pLarge = nullptr;
     // A list that cannot take it: nothing is kept.
-    gAnswers.ulAppend = BadAlloc;
+    gAnswers.ulAppend = GLX_BAD_ALLOC;
     setUp(cmd, client.address(), 16);
     EXPECT_TRUE(__glRenderLarge(pgc_));
     EXPECT_EQ(gc_.pLarge, nullptr);

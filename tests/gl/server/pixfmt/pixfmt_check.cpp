@@ -189,7 +189,7 @@ TEST_F(PixelFormatTest, VisualsThatCannotBeMadeLeaveNoFormats) {
         vnx::faults::Scope faults;
         vnx::faults::arm("LocalAlloc", skip);
         EXPECT_EQ(glInitVisualConfigs(dev_.ppdev()), 11u) << skip;
-        EXPECT_EQ(vnx::debug::take(), "GL error: glInitVisualConfigs : BadAlloc\n");
+        EXPECT_EQ(vnx::debug::take(), "GL error: glInitVisualConfigs : GLX_BAD_ALLOC\n");
         EXPECT_EQ(pvisLookup(1, 0), nullptr);
         EXPECT_EQ(glDrvDescribePixelFormat(nullptr, 1, 0, nullptr), 0);
         vnx::debug::clear();
