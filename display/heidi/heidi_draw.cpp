@@ -86,15 +86,7 @@ HEIDIKIND kindOf(ULONG ulCode) {
     return HK_RECTS;
 }
 
-inline LONG xOf(ULONG ul) { return static_cast<SHORT>(ul & 0xFFFF); }
-inline LONG yOf(ULONG ul) { return static_cast<SHORT>(ul >> 16); }
-inline ULONG ulPack(LONG x, LONG y) {
-    return (static_cast<ULONG>(y) << 16) | (static_cast<ULONG>(x) & 0xFFFFu);
-}
 inline bool bFits(std::int64_t v) { return v >= -32768 && v <= 32767; }
-inline bool bSameTile(LONG x0, LONG y0, LONG x1, LONG y1) {
-    return ((x0 ^ x1) & 0xF800) == 0 && ((y0 ^ y1) & 0xF800) == 0;
-}
 
 // A vertex converted to board 28.4 coordinates; bOk false when it lies
 // outside what a packed word can name.
@@ -212,26 +204,26 @@ ULONG* pRoute(DRAW* pd, ULONG* pEnd, const ULONG* axy) {
             };
             widen(&xa, &xb);
             widen(&ya, &yb);
-            const bool bOneTile = bSameTile(xa, ya, xb, yb);
+            const bool bOneTile = bSameTile28_4(xa, ya, xb, yb);
             if (pLayout->cQueues == 1) return pInline(pqm, pEnd, pqm->pqCurrent);
             if (pLayout->bSplitScreen) return kz2CopyPrimMulScreen(pqm, pEnd, ulB, bOneTile);
             if (bOneTile && pqm->pqCurrent->cPrims != 0)
-                return pInline(pqm, pEnd, pqm + pqm->abTileQueue[KZ2_TILE_OF(ulPack(xb, yb))]);
-            return kz2CopyPrimStripOpt(pqm, pEnd, ulPack(xa, ya), ulPack(xb, yb), ulB,
+                return pInline(pqm, pEnd, pqm + pqm->abTileQueue[KZ2_TILE_OF(ulClipWord(xb, yb))]);
+            return kz2CopyPrimStripOpt(pqm, pEnd, ulClipWord(xa, ya), ulClipWord(xb, yb), ulB,
                                        &pd->ulStripState, FALSE);
         }
         case HK_TRIS:
         case HK_TRIS_FIXED: {
             if (pLayout->cQueues == 1) return pInline(pqm, pEnd, pqm->pqCurrent);
-            const bool bOneTile = bSameTile(xOf(axy[0]), yOf(axy[0]), xOf(axy[1]), yOf(axy[1])) &&
-                                  bSameTile(xOf(axy[0]), yOf(axy[0]), xOf(axy[2]), yOf(axy[2]));
+            const bool bOneTile = bSameTile28_4(xOf(axy[0]), yOf(axy[0]), xOf(axy[1]), yOf(axy[1])) &&
+                                  bSameTile28_4(xOf(axy[0]), yOf(axy[0]), xOf(axy[2]), yOf(axy[2]));
             if (pLayout->bSplitScreen) return kz2CopyPrimMulScreen(pqm, pEnd, axy[0], bOneTile);
             return kz2CopyPrimStripOpt(pqm, pEnd, axy[0], axy[1], axy[2], &pd->ulStripState, FALSE);
         }
         case HK_RECTS: {
             const ULONG v00 = axy[0], v11 = axy[2];
             if (pLayout->cQueues == 1) return pInline(pqm, pEnd, pqm->pqCurrent);
-            const bool bOneTile = bSameTile(xOf(v00), yOf(v00), xOf(v11), yOf(v11));
+            const bool bOneTile = bSameTile28_4(xOf(v00), yOf(v00), xOf(v11), yOf(v11));
             if (pLayout->bSplitScreen) return kz2CopyPrimMulScreen(pqm, pEnd, v00, bOneTile);
             if (!bOneTile || pqm->cPrims == 0) return kz2CopyPrimOpt(pqm, pEnd, v00, v11, v00);
             return pInline(pqm, pEnd, pqm + pqm->abTileQueue[KZ2_TILE_OF(v00)]);
@@ -278,12 +270,12 @@ ULONG* pPrimitive(DRAW* pd, ULONG* p, const PRIM& prim, const std::vector<BVERTE
     if (pd->kind == HK_RECTS) {
         const LONG x0 = std::min(v[a[0]].x, v[a[1]].x), x1 = std::max(v[a[0]].x, v[a[1]].x);
         const LONG y0 = std::min(v[a[0]].y, v[a[1]].y), y1 = std::max(v[a[0]].y, v[a[1]].y);
-        axy[0] = ulPack(x0, y0);
-        axy[1] = ulPack(x1, y0);
-        axy[2] = ulPack(x1, y1);
-        axy[3] = ulPack(x0, y1);
+        axy[0] = ulClipWord(x0, y0);
+        axy[1] = ulClipWord(x1, y0);
+        axy[2] = ulClipWord(x1, y1);
+        axy[3] = ulClipWord(x0, y1);
     } else {
-        for (ULONG i = 0; i < cv; ++i) axy[i] = ulPack(v[a[i]].x, v[a[i]].y);
+        for (ULONG i = 0; i < cv; ++i) axy[i] = ulClipWord(v[a[i]].x, v[a[i]].y);
     }
     for (ULONG i = 0; i < cv; ++i) *p++ = axy[i];
     return pRoute(pd, p, axy);
@@ -400,13 +392,13 @@ void vDraw(SURFOBJ* pso, PDEV* ppdev, HEIDIWND* phw, const HEIDICMD& cmd) {
     HEIDIVERTEX* pvtx = reinterpret_cast<HEIDIVERTEX*>(phw->pjView + HEIDI_VIEW_DATA);
     std::vector<BVERTEX> v(n);
     const std::int64_t xAdd = (std::int64_t{phw->rclClient.left} + ft.xOrg) * 16;
-    const std::int64_t yTop = (std::int64_t{phw->rclClient.top} + phw->cyClient - 1 + ft.yOrg) * 16;
+    const std::int64_t yTop = (std::int64_t{phw->rclClient.bottom} - 1 + ft.yOrg) * 16;
     for (ULONG i = 0; i < n; ++i) {
         HEIDIVERTEX w;
         std::memcpy(&w, &pvtx[i], sizeof w);
         const std::int64_t x = xOf(w.ulPos) + xAdd, y = yTop - yOf(w.ulPos);
         v[i] = {static_cast<LONG>(x), static_cast<LONG>(y), w.ulDepth, w.ulColour, bFits(x) && bFits(y)};
-        if (v[i].bOk) pvtx[i].ulPos = ulPack(v[i].x, v[i].y);
+        if (v[i].bOk) pvtx[i].ulPos = ulClipWord(v[i].x, v[i].y);
     }
     const std::vector<PRIM> prims = vPrimitives(kind, v);
 

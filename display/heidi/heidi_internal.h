@@ -34,8 +34,6 @@ typedef struct HEIDIWND {
     PDEV* ppdev;         // null once the device was disabled
     HDRVOBJ hobj;        // the driver object that owns the record (the client's handle)
     RECTL rclClient;     // screen coordinates
-    LONG cxClient;
-    LONG cyClient;
     ULONG cClip;         // the client region, at most HEIDI_MAX_CLIP rectangles
     RECTL arclClip[HEIDI_MAX_CLIP];
     ULONG fDither;       // colour dither (set_buffer 5 and 6)

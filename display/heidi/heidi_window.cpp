@@ -68,8 +68,6 @@ BOOL bFreeHeidiWindow(DRIVEROBJ* pdo) {
 void vReadRegion(HEIDIWND* phw) {
     WNDOBJ* pwo = phw->pwo;
     phw->rclClient = pwo->rclClient;
-    phw->cxClient = pwo->rclClient.right - pwo->rclClient.left;
-    phw->cyClient = pwo->rclClient.bottom - pwo->rclClient.top;
     struct {
         ULONG c;
         RECTL arcl[HEIDI_MAX_CLIP];

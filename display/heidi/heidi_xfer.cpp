@@ -44,7 +44,7 @@ void vTransfer(SURFOBJ* pso, PDEV* ppdev, HEIDIWND* phw, const HEIDICMD& cmd) {
     // The rectangle on the surface: window row y is board row
     // top + height - 1 - y.
     const LONG xLeft = phw->rclClient.left + cmd.x;
-    const LONG yBottom = phw->rclClient.top + phw->cyClient - 1 - cmd.y;
+    const LONG yBottom = phw->rclClient.bottom - 1 - cmd.y;
     const RECTL rclDev = {xLeft, yBottom - cy + 1, xLeft + cx, yBottom + 1};
     const SIZEL sizl = {cx, cy};
     HSURF hsurfHost = EngCreateBitmap(sizl, static_cast<LONG>(cjRow), psoDev->iBitmapFormat, 0,

@@ -15,18 +15,6 @@ namespace {
 // then 9 AND 30 into 13.
 #define LINE_PROGRAM_MAX 8
 
-// Signed 16-bit halves of a packed end point.
-inline LONG xOf(ULONG ul) { return static_cast<SHORT>(ul & 0xFFFF); }
-inline LONG yOf(ULONG ul) { return static_cast<SHORT>(ul >> 16); }
-inline ULONG ulPack(LONG x, LONG y) {
-    return (static_cast<ULONG>(y) << 16) | (static_cast<ULONG>(x) & 0xFFFFu);
-}
-
-// Whether two 28.4 points lie in one 128-pixel tile (bits 11-15 of x and of
-// y equal).
-inline bool bSameTile(LONG x0, LONG y0, LONG x1, LONG y1) {
-    return ((x0 ^ x1) & 0xF800) == 0 && ((y0 ^ y1) & 0xF800) == 0;
-}
 
 }  // namespace
 
@@ -108,15 +96,15 @@ void vLinePrimitive(LINESTATE* pls, ULONG ulA, ULONG ulB) {
     widen(&xa, &xb);
     widen(&ya, &yb);
     const QUEUELAYOUT* pLayout = pqm->pLayout;
-    const bool bOneTile = bSameTile(xa, ya, xb, yb);
+    const bool bOneTile = bSameTile28_4(xa, ya, xb, yb);
     if (pLayout->cQueues == 1) {
         pls->pWrite = pInline(pqm, pEnd, pqm->pqCurrent);
     } else if (pLayout->bSplitScreen) {
         pls->pWrite = kz2CopyPrimMulScreen(pqm, pEnd, ulB, bOneTile);
     } else if (bOneTile && pqm->pqCurrent->cPrims != 0) {
-        pls->pWrite = pInline(pqm, pEnd, pqm + pqm->abTileQueue[KZ2_TILE_OF(ulPack(xb, yb))]);
+        pls->pWrite = pInline(pqm, pEnd, pqm + pqm->abTileQueue[KZ2_TILE_OF(ulClipWord(xb, yb))]);
     } else {
-        pls->pWrite = kz2CopyPrimOpt(pqm, pEnd, ulB, ulPack(xb, yb), ulPack(xa, ya));
+        pls->pWrite = kz2CopyPrimOpt(pqm, pEnd, ulB, ulClipWord(xb, yb), ulClipWord(xa, ya));
     }
 }
 
@@ -133,8 +121,8 @@ BOOL bLines(PDEV*, const POINTFIX* pptfxFirst, const POINTFIX* pptfxNext, const 
     for (ULONG i = 0; i < n; ++i) {
         const std::int64_t x1 = pptfxNext[i].x + xo, y1 = pptfxNext[i].y + yo;
         if (!(fl & LINE_STYLED) && fits(x0) && fits(y0) && fits(x1) && fits(y1)) {
-            vLinePrimitive(pls, ulPack(static_cast<LONG>(x0), static_cast<LONG>(y0)),
-                           ulPack(static_cast<LONG>(x1), static_cast<LONG>(y1)));
+            vLinePrimitive(pls, ulClipWord(static_cast<LONG>(x0), static_cast<LONG>(y0)),
+                           ulClipWord(static_cast<LONG>(x1), static_cast<LONG>(y1)));
         } else {
             vGeneralLine(x0, y0, x1, y1, nullptr, 0, pss, pls, prclClip, fl);
         }

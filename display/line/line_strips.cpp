@@ -5,13 +5,10 @@
 // diagonal ones step the major axis alone; styled strips send only their
 // dashes, carrying the style cursor from strip to strip.
 #include "line/line.h"
+#include "rop/rop.h"
 
 namespace {
 
-// A packed 28.4 board point of pixel (x, y).
-inline ULONG ulPoint(LONG x, LONG y) {
-    return ((static_cast<ULONG>(y) << 16) | (static_cast<ULONG>(x) & 0xFFFu)) << 4;
-}
 
 inline LONG lMinorStep(const STRIPS* pst) { return (pst->flFlags & LINE_YMIRROR) ? -1 : 1; }
 
@@ -20,7 +17,7 @@ void vStripsHorizontal(LINESTATE* pls, STRIPS* pst, STYLESTATE*) {
     const LONG sy = lMinorStep(pst);
     for (ULONG i = 0; i < pst->cStrips; ++i) {
         const LONG len = pst->alStrips[i];
-        vLinePrimitive(pls, ulPoint(pst->x, pst->y), ulPoint(pst->x + len, pst->y));
+        vLinePrimitive(pls, ulPackVertex(pst->x, pst->y), ulPackVertex(pst->x + len, pst->y));
         pst->x += len;
         pst->y += sy;
     }
@@ -31,7 +28,7 @@ void vStripsVertical(LINESTATE* pls, STRIPS* pst, STYLESTATE*) {
     const LONG sy = lMinorStep(pst);
     for (ULONG i = 0; i < pst->cStrips; ++i) {
         const LONG len = pst->alStrips[i];
-        vLinePrimitive(pls, ulPoint(pst->x, pst->y), ulPoint(pst->x, pst->y + len * sy));
+        vLinePrimitive(pls, ulPackVertex(pst->x, pst->y), ulPackVertex(pst->x, pst->y + len * sy));
         pst->x += 1;
         pst->y += len * sy;
     }
@@ -43,7 +40,7 @@ void vStripsDiagonalX(LINESTATE* pls, STRIPS* pst, STYLESTATE*) {
     const LONG sy = lMinorStep(pst);
     for (ULONG i = 0; i < pst->cStrips; ++i) {
         const LONG len = pst->alStrips[i];
-        vLinePrimitive(pls, ulPoint(pst->x, pst->y), ulPoint(pst->x + len, pst->y + len * sy));
+        vLinePrimitive(pls, ulPackVertex(pst->x, pst->y), ulPackVertex(pst->x + len, pst->y + len * sy));
         pst->x += len;
         pst->y += (len - 1) * sy;
     }
@@ -54,7 +51,7 @@ void vStripsDiagonalY(LINESTATE* pls, STRIPS* pst, STYLESTATE*) {
     const LONG sy = lMinorStep(pst);
     for (ULONG i = 0; i < pst->cStrips; ++i) {
         const LONG len = pst->alStrips[i];
-        vLinePrimitive(pls, ulPoint(pst->x, pst->y), ulPoint(pst->x + len, pst->y + len * sy));
+        vLinePrimitive(pls, ulPackVertex(pst->x, pst->y), ulPackVertex(pst->x + len, pst->y + len * sy));
         pst->x += len - 1;
         pst->y += len * sy;
     }
@@ -80,7 +77,7 @@ void vStyledStrip(LINESTATE* pls, STYLESTATE* pss, LONG x, LONG y, LONG dx, LONG
         const bool bDash = k < len && bStyleStep(pss);
         if (bDash && start < 0) start = k;
         if (!bDash && start >= 0) {
-            vLinePrimitive(pls, ulPoint(x + start * dx, y + start * dy), ulPoint(x + k * dx, y + k * dy));
+            vLinePrimitive(pls, ulPackVertex(x + start * dx, y + start * dy), ulPackVertex(x + k * dx, y + k * dy));
             start = -1;
         }
     }

@@ -59,9 +59,6 @@ BOOL bStyleSetup(const LINEATTRS* pla, STYLESTATE* pss, FLONG* pfl) {
     return TRUE;
 }
 
-ULONG ulPackPixel(LONG x, LONG y) {
-    return (static_cast<ULONG>(y) << 16) | (static_cast<ULONG>(x) & 0xFFFFu);
-}
 
 // One pass over a path under a simple clip (DC_TRIVIAL or DC_RECT).
 void vWalkPath(PDEV* ppdev, PATHOBJ* ppo, CLIPOBJ* pco, STYLESTATE* pss, LINESTATE* pls, FLONG fl) {
@@ -80,8 +77,8 @@ void vWalkPath(PDEV* ppdev, PATHOBJ* ppo, CLIPOBJ* pco, STYLESTATE* pss, LINESTA
     // Corners never left of or above the board's origin.
     rclClip.left = std::max<LONG>(rclClip.left, 0);
     rclClip.top = std::max<LONG>(rclClip.top, 0);
-    pls->ulClipA = ulPackPixel(rclClip.left, rclClip.top);
-    pls->ulClipB = ulPackPixel(std::max(rclClip.left, rclClip.right), std::max(rclClip.top, rclClip.bottom));
+    pls->ulClipA = ulClipWord(rclClip.left, rclClip.top);
+    pls->ulClipB = ulClipWord(std::max(rclClip.left, rclClip.right), std::max(rclClip.top, rclClip.bottom));
     pls->xOrg = x;
     pls->yOrg = y;
     vLineHeader(ppdev, pls);
@@ -161,8 +158,8 @@ void vStrokeComplexStyled(PDEV* ppdev, SURFOBJ* pso, PATHOBJ* ppo, CLIPOBJ* pco,
     const LONG lStart = pss->lPosition;
     const DSURF* pdsurf = reinterpret_cast<const DSURF*>(pso->dhsurf);
     const LONG x = pdsurf->pdfb->x, y = pdsurf->pdfb->y;
-    pls->ulClipA = ulPackPixel(x, y);
-    pls->ulClipB = ulPackPixel(x + pdsurf->cx, y + pdsurf->cy);
+    pls->ulClipA = ulClipWord(x, y);
+    pls->ulClipB = ulClipWord(x + pdsurf->cx, y + pdsurf->cy);
     pls->xOrg = x;
     pls->yOrg = y;
     vLineHeader(ppdev, pls);

@@ -191,6 +191,14 @@ inline ULONG ulPackVertex(LONG x, LONG y) {
 inline ULONG ulClipWord(LONG x, LONG y) {
     return (static_cast<ULONG>(y) << 16) | (static_cast<ULONG>(x) & 0xFFFFu);
 }
+// The signed 16-bit halves of a packed word (a clip word or a 28.4 vertex).
+inline LONG xOf(ULONG ul) { return static_cast<SHORT>(ul & 0xFFFF); }
+inline LONG yOf(ULONG ul) { return static_cast<SHORT>(ul >> 16); }
+// Whether two 28.4 points lie in one 128-pixel tile (bits 11-15 of x and of
+// y equal).
+inline bool bSameTile28_4(LONG x0, LONG y0, LONG x1, LONG y1) {
+    return ((x0 ^ x1) & 0xF800) == 0 && ((y0 ^ y1) & 0xF800) == 0;
+}
 
 // The ROP3 code table: up to four 7-bit groups in bits 0-23 (operation bits
 // 0-2, operand F1 bits 3-4, operand F2 bits 5-6; operands 0 = an earlier

@@ -17,8 +17,6 @@ namespace {
 #define TEXT_CLIP_BATCH 50                                 // rectangles of an enumeration batch
 #define TEXT_CLIP_BUFFER_BYTES (4 + TEXT_CLIP_BATCH * 16)  // 804
 #define TEXT_OVERLAY_COLOUR_MASK 0x7FFFu  // colours on a 16-bit screen that overlay GL shares
-#define PID_FORMAT_SHIFT 13
-#define PID_FORMAT_555 4u
 
 static_assert(sizeof(CLIPBATCH<TEXT_CLIP_BATCH>) == TEXT_CLIP_BUFFER_BYTES);
 
@@ -130,8 +128,7 @@ ULONG ulDrawText(PDEV* ppdev, SURFOBJ* pso, STROBJ* pstro, FONTOBJ* pfo, CLIPOBJ
     DSURF* pdsurf = reinterpret_cast<DSURF*>(pso->dhsurf);
     ULONG iFg = pboFore->iSolidColor;
     ULONG iBg = prclOpaque != nullptr ? pboOpaque->iSolidColor : 0;
-    if (ppdev->cGLOverlayContexts != 0 && ppdev->iBitmapFormat == BMF_16BPP &&
-        ((pdsurf->pdfb->pid >> PID_FORMAT_SHIFT) & 7) == PID_FORMAT_555) {
+    if (ulPlaneMask(ppdev, pdsurf->pdfb->pid) == PLANE_MASK_NO_OVERLAY) {
         iFg &= TEXT_OVERLAY_COLOUR_MASK;
         iBg &= TEXT_OVERLAY_COLOUR_MASK;
     }

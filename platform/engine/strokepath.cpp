@@ -68,7 +68,8 @@ BOOL stroke(SURFOBJ* pso, PATHOBJ* ppo, CLIPOBJ* pco, BRUSHOBJ* pbo, POINTL* ppt
     for (const PathLine& l : lines) {
         if (l.bResetStyle) pos = 0;
         const CosmeticLine line(l.a.x, l.a.y, l.b.x, l.b.y);
-        for (const RECTL& r : bDraw ? rects : std::vector<RECTL>{}) {
+        static const std::vector<RECTL> kNoRects;
+        for (const RECTL& r : bDraw ? rects : kNoRects) {  // both lvalues: no copy of the list
             std::int64_t k0, k1;
             const bool bY = line.y_major();
             line.index_range(bY ? r.top : r.left, bY ? r.bottom : r.right, &k0, &k1);

@@ -44,7 +44,6 @@ constexpr ULONG kFreeOrder[] = {GLBS_FRONT_RIGHT, GLBS_BACK_RIGHT, GLBS_DEPTH,  
                                 GLBS_ALPHA1,      GLBS_ALPHA2,     GLBS_ALPHA3, GLBS_STENCIL,
                                 GLBS_ACCUM,       GLBS_FRONT_LEFT, GLBS_BACK_LEFT};
 
-PDEV* ppdevOf(SURFOBJ* pso) { return pso != nullptr ? reinterpret_cast<PDEV*>(pso->dhpdev) : nullptr; }
 
 // The format word of a device buffer of `bits` for the surface's page block.
 ULONG ulFormatWord(ULONG pidSurface, ULONG kind, ULONG bits, const GLVisual* pvis) {

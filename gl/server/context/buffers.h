@@ -7,6 +7,9 @@
 
 struct GLVisual;
 
+// The display driver's device record of a device surface (null for none).
+inline PDEV* ppdevOf(SURFOBJ* pso) { return pso != nullptr ? reinterpret_cast<PDEV*>(pso->dhpdev) : nullptr; }
+
 // What the set knows of its window.
 struct GLWindowRecord {
     const void* pOps;  // the buffer manager's operations

@@ -103,7 +103,6 @@ std::vector<ULONG> vStereoModes(PDEV* ppdev, ULONG kind) {
     return {0};
 }
 
-PDEV* ppdevOf(SURFOBJ* pso) { return pso != nullptr ? reinterpret_cast<PDEV*>(pso->dhpdev) : nullptr; }
 
 }  // namespace
 

@@ -13,6 +13,7 @@
 #include "dispatch/dispatch.h"
 #include "state/glstate.h"
 #include "lgi/lgi.h"
+#include "matrix/light.h"
 #include "pixfmt/pixfmt.h"
 #include "dispatch/render_args.h"
 #include "seams.h"
@@ -359,7 +360,7 @@ ULONG ulFog(GLClient* pgc, const void* pv) {
             af[i] = __glXArgFloat(pj, 1 + i);
         } else {
             const LONG l = static_cast<LONG>(__glXArgWord(pj, 1 + i));
-            af[i] = pname == kFogColor ? static_cast<float>((2.0 * l + 1.0) / 4294967295.0) : static_cast<float>(l);
+            af[i] = pname == kFogColor ? __glXIntColor(l) : static_cast<float>(l);
         }
     }
     return __glXRenderResult(pgc, pv, ulSetFog(pname, af, bVector));
@@ -583,7 +584,7 @@ float fComponent(const BYTE* pj, BYTE kind, ULONG i, bool bColorRule) {
         case kI: {
             LONG l;
             std::memcpy(&l, p, 4);
-            return bColorRule ? static_cast<float>((2.0 * l + 1.0) / 4294967295.0) : static_cast<float>(l);
+            return bColorRule ? __glXIntColor(l) : static_cast<float>(l);
         }
         case kUI: {
             ULONG u;
