@@ -10,15 +10,15 @@ void vNotAvailable(const char* pszName) { __glXDebugPrint("%s: not available yet
 
 
 
-void __glWriteOverlayRamdac(PDEV*, ULONG) { vNotAvailable(__func__); }
-void __glFreeContextBuffers(GLContext*) { vNotAvailable(__func__); }
+void __glFreeCompiledList(GLContext*) { vNotAvailable(__func__); }
+void __glFreePrimBuffer(GLContext*) { vNotAvailable(__func__); }
+void __glUnmapPrimSegment(GLContext*) { vNotAvailable(__func__); }
 
 LONG __glMapPrimSegment(GLClient*, ULONG, ULONG) {
     vNotAvailable(__func__);
     return -1;
 }
 
-void _DSetClipRegion(GLContext*, const __GLXbox*) { vNotAvailable(__func__); }
 BOOL __glXPushClipPlanes(GLContext*) {
     vNotAvailable(__func__);
     return FALSE;
@@ -43,15 +43,6 @@ ULONG __glClosePrimitive(GLClient*) {
     return 0x505;  // GL_OUT_OF_MEMORY: send what there is
 }
 void __glSendPrimitive(GLClient*) { vNotAvailable(__func__); }
-
-WNDOBJ* pwoFromEngineHandle(ULONG hwo) {
-    if (hwo != 0) vNotAvailable(__func__);
-    return nullptr;
-}
-XLATEOBJ* pxoFromEngineHandle(ULONG hxo) {
-    if (hxo != 0) vNotAvailable(__func__);
-    return nullptr;
-}
 
 N_VertexRecord* __glXVertexRecord(GLClient*) {
     vNotAvailable(__func__);

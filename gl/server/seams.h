@@ -19,12 +19,13 @@
 // --- contexts: context.h
 #include "context/context.h"
 
-// What contexts need of parts not built yet: the RAMDAC's
-// overlay register written under csRamdac; the context's display list being
-// compiled, large-command record, primitive buffer, packet buffers and
-// primitive segment freed.
-void __glWriteOverlayRamdac(PDEV* ppdev, ULONG ulValue);
-void __glFreeContextBuffers(GLContext* gc);
+// What a context going away needs of parts not built yet: its display list
+// being compiled, its primitive buffer with its lgi vertex ring, and its
+// primitive segment's mapping freed (each called only when the context has
+// one).
+void __glFreeCompiledList(GLContext* gc);
+void __glFreePrimBuffer(GLContext* gc);
+void __glUnmapPrimSegment(GLContext* gc);
 
 // --- primitive segments ---------------------------------------------------------------------
 // Maps the primitive segment of the client's current context: 1, or -1.
@@ -37,7 +38,8 @@ struct __GLXbox;
 // TRUE when they are bound.
 BOOL _DBindBuffers(GLContext* gc, ULONG flBufferMask);
 // Replaces the buffer set's clip region by the box (window coordinates from
-// the top), or drops it for null; the set's clip serial is reset.
+// the top), or drops it for null; the set's clip serial is reset, so the
+// next bind builds the clip list again (the window's region cut to the box).
 void _DSetClipRegion(GLContext* gc, const __GLXbox* pbox);
 // The bound drawable's height; the visual's double-buffer and stereo flags.
 LONG __glDrawableHeight(GLContext* gc);
@@ -66,12 +68,6 @@ void __glSendPrimitive(GLClient* pgc);
 
 // --- the lgi layer: its contract --------------------------------------------------------
 #include "lgi/lgi.h"
-
-// --- engine objects named in the command header -----------------------------------------------
-// The window and translation objects of the call that the engine named by
-// its handles; null for 0 or when the engine knows no such object.
-WNDOBJ* pwoFromEngineHandle(ULONG hwo);
-XLATEOBJ* pxoFromEngineHandle(ULONG hxo);
 
 // --- what the request decoders of the segment use -------------------------------------------
 // The lgi vertex record the context's primitive buffer fills (null when it

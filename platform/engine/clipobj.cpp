@@ -12,6 +12,7 @@
 #include "drawing.h"
 #include "objects.h"
 #include "platform/engine.h"
+#include "wndobj_call.h"
 
 namespace vnx::engine {
 
@@ -171,13 +172,17 @@ bool clip_rects_into(const CLIPOBJ* pco, const RECTL& rclWork, ULONG iDirection,
     }
     if (pco->iDComplexity != DC_COMPLEX) return false;
     std::vector<RECTL> region;
+    bool bFound = false;
     {
         auto& o = objects();
         std::lock_guard<std::mutex> g(o.lock);
-        const Clip* c = find_clip_locked(pco);
-        if (c == nullptr) return false;
-        region = c->rects;
+        if (const Clip* c = find_clip_locked(pco)) {
+            region = c->rects;
+            bFound = true;
+        }
     }
+    // A window object's client region is a clip object too.
+    if (!bFound && !window_clip_region(pco, &region)) return false;
     for (const RECTL& r : ordered(region, iDirection)) {
         RECTL q = rect_intersect(r, rclWork);
         if (!rect_empty(q)) rects.push_back(q);
@@ -202,9 +207,15 @@ using namespace vnx::engine;
 extern "C" ULONG CLIPOBJ_cEnumStart(CLIPOBJ* pco, BOOL, ULONG iType, ULONG iDirection,
                                     ULONG cLimit) {
     auto& o = objects();
-    std::lock_guard<std::mutex> g(o.lock);
+    std::unique_lock<std::mutex> g(o.lock);
     Clip* c = find_clip_locked(pco);
-    if (c == nullptr) return 0;
+    if (c == nullptr) {
+        // A window object's coClient (WNDOBJ_cEnumStart's region).
+        g.unlock();
+        ULONG n = 0;
+        if (iType != CT_RECTANGLES || !window_clip_enum_start(pco, iDirection, cLimit, &n)) return 0;
+        return n;
+    }
     c->next = 0;
     c->pending.clear();
     if (iType != CT_RECTANGLES) return 0;
@@ -215,7 +226,13 @@ extern "C" ULONG CLIPOBJ_cEnumStart(CLIPOBJ* pco, BOOL, ULONG iType, ULONG iDire
 
 extern "C" BOOL CLIPOBJ_bEnum(CLIPOBJ* pco, ULONG cj, ULONG* pul) {
     auto& o = objects();
-    std::lock_guard<std::mutex> g(o.lock);
+    std::unique_lock<std::mutex> g(o.lock);
     Clip* c = find_clip_locked(pco);
+    if (c == nullptr) {
+        g.unlock();
+        BOOL bMore = FALSE;
+        if (window_clip_enum(pco, cj, pul, &bMore)) return bMore;
+        g.lock();
+    }
     return enum_next(c != nullptr ? &c->pending : nullptr, c != nullptr ? &c->next : nullptr, cj, pul);
 }

@@ -1,11 +1,12 @@
-// The calls of a device context that reach the display driver: escapes and
-// pixel formats. Each runs in the driver on behalf of the calling process,
+// The calls of a device context that reach the display driver: escapes,
+// pixel formats and buffer swaps. Each runs in the driver on behalf of the calling process,
 // with copies of the caller's buffers.
 #include <algorithm>
 #include <cstring>
 #include <vector>
 
 #include "../engine/clients.h"
+#include "../engine/wndobj_call.h"
 #include "dc.h"
 #include "platform/process.h"
 
@@ -13,6 +14,9 @@ namespace {
 
 // The OpenGL command escape and the words of its header the engine fills.
 constexpr INT kOpenGLCmd = 4352;
+constexpr size_t kOffsetFlags = 4;
+constexpr std::uint32_t kNeedWindowObject = 0x1;  // OGLCMD_NEEDWNDOBJ
+constexpr std::uint32_t kNeedXlateObject = 0x2;   // OGLCMD_NEEDXLATEOBJ
 constexpr size_t kOffsetWindowObject = 8;
 constexpr size_t kOffsetXlateObject = 12;
 constexpr size_t kOpenGLCmdHeader = 16;
@@ -57,12 +61,20 @@ extern "C" INT ExtEscape(HDC hdc, INT iEscape, INT cjInput, LPCSTR lpInData, INT
 
     std::vector<BYTE> in = copy_in(lpInData, static_cast<size_t>(cjInput));
     std::vector<BYTE> out = copy_in(lpOutData, static_cast<size_t>(cjOutput));
-    if (iEscape == kOpenGLCmd && in.size() >= kOpenGLCmdHeader) {
-        // The engine's own words: no window or translation object comes with
-        // a display device context. A client's values never reach the driver.
-        const std::uint32_t zero = 0;
-        std::memcpy(in.data() + kOffsetWindowObject, &zero, sizeof zero);
-        std::memcpy(in.data() + kOffsetXlateObject, &zero, sizeof zero);
+    // The objects an OpenGL command on a window's device context asks for
+    // (its flag word): the window object the driver made for the window, a
+    // translation object; a display device context names neither.
+    const bool bOpenGL = iEscape == kOpenGLCmd && in.size() >= kOpenGLCmdHeader;
+    std::uint32_t fl = 0;
+    if (bOpenGL) std::memcpy(&fl, in.data() + kOffsetFlags, sizeof fl);
+    const bool bWindow = bOpenGL && c.dc.hwnd != nullptr;
+    vnx::engine::CallObjects objects(c.dc.hdev, c.dc.hwnd, bWindow && (fl & kNeedWindowObject),
+                                     bWindow && (fl & kNeedXlateObject));
+    if (bOpenGL) {
+        // The engine's own words: a client's values never reach the driver.
+        const std::uint32_t hwo = objects.window_handle(), hxo = objects.xlate_handle();
+        std::memcpy(in.data() + kOffsetWindowObject, &hwo, sizeof hwo);
+        std::memcpy(in.data() + kOffsetXlateObject, &hxo, sizeof hxo);
     }
 
     ULONG ulResult;
@@ -104,4 +116,18 @@ extern "C" BOOL SetPixelFormat(HDC hdc, INT iPixelFormat, const PIXELFORMATDESCR
     }
     if (bResult) vnx::gdi::set_dc_pixel_format(hdc, iPixelFormat);
     return bResult;
+}
+
+extern "C" BOOL SwapBuffers(HDC hdc) {
+    Call c;
+    if (!bTarget(hdc, INDEX_DrvSwapBuffers, &c)) return FALSE;
+    // The window object the driver made for the window when its pixel
+    // format was set, held while the driver uses it.
+    auto window = vnx::engine::window_object_of(c.dc.hdev, c.dc.hwnd);
+    if (window == nullptr || c.pfn == nullptr || c.pso == nullptr) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    vnx::engine::ClientCall call(vnx::process::current());
+    return reinterpret_cast<PFN_DrvSwapBuffers>(c.pfn)(c.pso, vnx::engine::wndobj_of(window));
 }

@@ -1,5 +1,6 @@
 // Device contexts: made, looked up and deleted by the process that owns
-// them, and deleted with it when it ends.
+// them, and deleted with it when it ends. A display device context draws on
+// the display; a window's (GetDC) also names its window.
 #include "dc.h"
 
 #include <cctype>
@@ -10,6 +11,7 @@
 #include "../engine/clients.h"
 #include "platform/faults.h"
 #include "platform/process.h"
+#include "platform/windows.h"
 
 namespace vnx::gdi {
 namespace {
@@ -45,6 +47,22 @@ void drop_on_exit(std::uintptr_t h) {
     auto& t = table();
     std::lock_guard<std::mutex> g(t.lock);
     t.dcs.erase(h);
+}
+
+// A new device context of `owner` on hdev (for a window, or the display),
+// deleted when the owner ends.
+HDC make_dc(DWORD owner, HDEV hdev, HWND hwnd) {
+    auto& t = table();
+    std::lock_guard<std::mutex> g(t.lock);
+    const std::uintptr_t h = t.nextHandle;
+    const int id = vnx::process::on_exit(owner, [h] { drop_on_exit(h); });
+    if (id == 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    t.nextHandle += 4;
+    t.dcs[h] = DC{owner, hdev, hwnd, 0, id};
+    return reinterpret_cast<HDC>(h);
 }
 
 bool is_display(LPCSTR psz) {
@@ -101,18 +119,38 @@ extern "C" HDC CreateDCA(LPCSTR pszDriver, LPCSTR, LPCSTR, const DEVMODEA* pdm) 
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
+    return make_dc(vnx::process::current(), hdev, nullptr);
+}
+
+extern "C" HDC GetDC(HWND hwnd) {
     const DWORD owner = vnx::process::current();
-    auto& t = table();
-    std::lock_guard<std::mutex> g(t.lock);
-    const std::uintptr_t h = t.nextHandle;
-    const int id = vnx::process::on_exit(owner, [h] { drop_on_exit(h); });
-    if (id == 0) {
+    if (hwnd == nullptr || vnx::windows::owner(hwnd) != owner) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    if (vnx::faults::should_fail("GetDC")) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    HDEV hdev = vnx::engine::display_device();
+    if (hdev == nullptr) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    t.nextHandle += 4;
-    t.dcs[h] = DC{owner, hdev, nullptr, 0, id};
-    return reinterpret_cast<HDC>(h);
+    return make_dc(owner, hdev, hwnd);
+}
+
+extern "C" INT ReleaseDC(HWND hwnd, HDC hdc) {
+    auto& t = table();
+    std::lock_guard<std::mutex> g(t.lock);
+    DC* dc = find_locked(hdc);
+    if (dc == nullptr || dc->hwnd == nullptr || dc->hwnd != hwnd) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return 0;
+    }
+    vnx::process::remove_exit_callback(dc->owner, dc->exitCallback);
+    t.dcs.erase(reinterpret_cast<std::uintptr_t>(hdc));
+    return 1;
 }
 
 extern "C" BOOL DeleteDC(HDC hdc) {

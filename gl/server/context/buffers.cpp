@@ -4,9 +4,12 @@
 // driver's kz2SwapBackToFrontC.
 #include "context/buffers.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "context/context.h"
+#include "dispatch/dispatch.h"
 #include "pixfmt/drawable.h"
 #include "glpdev.h"
 #include "pixfmt/pixfmt.h"
@@ -34,6 +37,24 @@ ULONG giListLast = 0;
 BOOL gbOverlayPresent = FALSE;
 PDEV* gppdev = nullptr;  // the device the manager was set up for
 ULONG gcScreenBits = 8;
+// The board's alpha and stencil bits and their masks, from the page
+// configuration at set-up (a stencil sharing the alpha surface changes them
+// here, not in the driver's table).
+ULONG gcAlphaBits = 0;
+ULONG gcStencilBits = 0;
+ULONG gaulPlaneMasks[2] = {0, 0};
+// The accumulation buffer's size in bytes, recorded when one is made.
+ULONG gcjAccum = 0;
+
+// The device's alpha and stencil surfaces: made on first need, shared by
+// every set's buffers of their kind, deleted with the last of them.
+struct SharedSurface {
+    HSURF hsurf = nullptr;
+    SURFOBJ* pso = nullptr;
+    ULONG cUsers = 0;
+};
+SharedSurface gAlpha, gStencil;
+BOOL gbCombinedStencil = FALSE;  // the stencil lives in the alpha surface
 
 // The set's buffers in the order the active buffer is looked for.
 constexpr ULONG kActiveOrder[] = {GLBS_DEPTH,  GLBS_FRONT_LEFT, GLBS_BACK_LEFT, GLBS_FRONT_RIGHT,
@@ -65,11 +86,97 @@ ULONG ulPidOf(SURFOBJ* pso) {
     return pdfb != nullptr ? pdfb->pid : 0;
 }
 
+// One more user of the device's alpha or stencil surface, made on first
+// need: its surface, or null.
+SURFOBJ* psoShare(SharedSurface* pss, PDEV* ppdev) {
+    if (pss->pso == nullptr) {
+        const LONG* plSize = plGLScreenSize(ppdev);
+        POINTL ptl{0, 0};
+        pss->hsurf = CreateDeviceBitmap(ppdev, plSize[0], plSize[1], BMF_8BPP, &ptl, 0);
+        pss->pso = pss->hsurf != nullptr ? EngLockSurface(pss->hsurf) : nullptr;
+        if (pss->pso == nullptr) {
+            if (pss->hsurf != nullptr) EngDeleteSurface(pss->hsurf);
+            *pss = SharedSurface{};
+            return nullptr;
+        }
+    }
+    ++pss->cUsers;
+    return pss->pso;
+}
+
+void vUnshare(SharedSurface* pss) {
+    if (pss->cUsers == 0 || --pss->cUsers != 0) return;
+    EngUnlockSurface(pss->pso);
+    EngDeleteSurface(pss->hsurf);
+    *pss = SharedSurface{};
+}
+
+// Kinds whose device buffers lie in a shared surface.
+constexpr ULONG kSharedKinds = GLBUFFER_STENCIL | GLBUFFER_ALPHA | GLBUFFER_PLANE_20000 |
+                               GLBUFFER_PLANE_40000 | GLBUFFER_PLANE_80000;
+
+// One user less of the shared surface hsurf.
+void vUnshareSurface(HSURF hsurf) {
+    if (hsurf == nullptr) return;
+    if (hsurf == gAlpha.hsurf) vUnshare(&gAlpha);
+    else if (hsurf == gStencil.hsurf) vUnshare(&gStencil);
+}
+
 void vFreeBuffer(GLBuffer* pb) {
     if (pb == nullptr) return;
+    if (pb->memoryKind == GLBUFFER_MEMORY_DEVICE && (pb->kind & kSharedKinds) != 0)
+        vUnshareSurface(pb->hsurf);
     LocalFree(pb->pDeviceRecord);
     LocalFree(pb->pvPixels);
     LocalFree(pb);
+}
+
+// A buffer in host memory of the screen's size (rows of the screen's
+// width), the pixels allocated now or, for the accumulation buffer, on
+// first use.
+GLBuffer* pbHostBuffer(PDEV* ppdev, ULONG kind, ULONG bits, const RECTL& rcl, BOOL bAllocate) {
+    const LONG* plSize = plGLScreenSize(ppdev);
+    const ULONG cjPixel = bits == 24 ? 4 : bits / 8;
+    const std::uint64_t cjRow = static_cast<std::uint64_t>(std::max<LONG>(plSize[0], 0)) * cjPixel;
+    const std::uint64_t cj = cjRow * static_cast<std::uint64_t>(std::max<LONG>(plSize[1], 0));
+    if (cj == 0 || cj > 0x7FFFFFFFu) return nullptr;
+    auto* pb = static_cast<GLBuffer*>(LocalAlloc(LPTR, sizeof(GLBuffer)));
+    if (pb == nullptr) return nullptr;
+    if (bAllocate) {
+        pb->pvPixels = LocalAlloc(LPTR, static_cast<SIZE_T>(cj));
+        if (pb->pvPixels == nullptr) {
+            LocalFree(pb);
+            return nullptr;
+        }
+    }
+    if (kind == GLBUFFER_ACCUM) gcjAccum = static_cast<ULONG>(cj);
+    pb->memoryKind = GLBUFFER_MEMORY_HOST;
+    pb->kind = kind;
+    pb->bitsPerPixel = bits;
+    pb->bytesPerPixel = cjPixel;
+    pb->stride = static_cast<ULONG>(cjRow);
+    pb->x = rcl.left;
+    pb->y = rcl.top;
+    pb->cx = rcl.right - rcl.left;
+    pb->cy = rcl.bottom - rcl.top;
+    return pb;
+}
+
+// The stencil surface of the device: in the alpha surface when the board
+// has fewer than 3 stencil bits and an alpha surface exists, else its own.
+SURFOBJ* psoStencil(PDEV* ppdev) {
+    if (gStencil.pso == nullptr && gcStencilBits < 3 && gAlpha.pso != nullptr) {
+        if (!gbCombinedStencil) __glXDebugPrint("combined alpha/stencil buffer\n");
+        gbCombinedStencil = TRUE;
+        gcStencilBits = 2;
+        gcAlphaBits = 6;
+        gaulPlaneMasks[0] = 0x0F;
+        gaulPlaneMasks[1] = 0xF0;
+        return psoShare(&gAlpha, ppdev);
+    }
+    SURFOBJ* pso = psoShare(&gStencil, ppdev);
+    if (pso != nullptr) gcStencilBits = 8;
+    return pso;
 }
 
 // A buffer of the kind over the window's rectangle, or null.
@@ -96,9 +203,24 @@ GLBuffer* pbCreateBuffer(GLBufferSet* pbs, ULONG kind, SURFOBJ* pso, const RECTL
             bits = pbs->pvis->cDepthBits;
             psoDevice = psoGLDepth(ppdev);
             break;
+        case GLBUFFER_STENCIL:
+            // On the board when it has stencil bits, else in host memory.
+            bits = 8;
+            if (gcStencilBits != 0) psoDevice = psoStencil(ppdev);
+            if (psoDevice == nullptr) return pbHostBuffer(ppdev, kind, 24, rcl, TRUE);
+            break;
+        case GLBUFFER_ALPHA:
+        case GLBUFFER_PLANE_20000:
+        case GLBUFFER_PLANE_40000:
+        case GLBUFFER_PLANE_80000:
+            bits = 8;
+            if (gcAlphaBits != 0) psoDevice = psoShare(&gAlpha, ppdev);
+            if (psoDevice == nullptr) return pbHostBuffer(ppdev, kind, 8, rcl, TRUE);
+            gcAlphaBits = gbCombinedStencil ? 6 : 8;
+            break;
+        case GLBUFFER_ACCUM:
+            return pbHostBuffer(ppdev, kind, 64, rcl, FALSE);
         default:
-            // Stencil, alpha and accumulation buffers come with the
-            // ancillary-buffer work; a kind not made is simply absent.
             return nullptr;
     }
     if (psoDevice == nullptr) return nullptr;
@@ -108,6 +230,7 @@ GLBuffer* pbCreateBuffer(GLBufferSet* pbs, ULONG kind, SURFOBJ* pso, const RECTL
         LocalFree(pb);
         LocalFree(pdr);
         if (psoScreen != nullptr) EngUnlockSurface(psoScreen);
+        if (kind & kSharedKinds) vUnshareSurface(psoDevice->hsurf);
         return nullptr;
     }
     pb->kind = kind;
@@ -253,7 +376,60 @@ void vSwap(GLBufferSet* pbs, ULONG fPlanes) {
     EngUnlockSurface(psoFront);
 }
 
+// A packed 28.4 vertex of a pixel position.
+ULONG ulVertex(LONG x, LONG y) {
+    return ((static_cast<ULONG>(y) << 16) | (static_cast<ULONG>(x) & 0xFFFu)) << 4;
+}
+
+// Redraws the client rectangle of a window on the screen with one packet
+// over every queue: the overlay plane of its pixels is cleared.
+void vRedrawWindow(PDEV* ppdev, SURFOBJ* psoScreen, const RECTL& rclClient) {
+    constexpr ULONG kCommand = 0x02101026u;      // one pid, one instruction, a clip pair
+    constexpr ULONG kOverlayPid = 0xC000u;
+    constexpr ULONG kInstruction = 0x00360348u;
+    const LONG* plSize = plGLScreenSize(ppdev);
+    RECTL r{std::max<LONG>(rclClient.left, 0), std::max<LONG>(rclClient.top, 0),
+            std::min<LONG>(rclClient.right, plSize[0]), std::min<LONG>(rclClient.bottom, plSize[1])};
+    if (r.left >= r.right || r.top >= r.bottom || psoScreen->dhsurf == nullptr) return;
+    const DFB* pdfb = reinterpret_cast<DSURF*>(psoScreen->dhsurf)->pdfb;
+    if (pdfb == nullptr) return;
+    KZ2QUEUEMGT qm = kz2GetQueueMgt(psoScreen->dhsurf, kz2GetBlockEnable(1, 1, 1, 1));
+    if (qm == nullptr || qm->pLayout == nullptr) return;
+    void* pvOwner = reinterpret_cast<void*>(&vRedrawWindow);
+    ULONG* p = kz2NewPacketQueue(qm, pvOwner, 1);
+    const ULONG cQueues = qm->pLayout->cQueues;
+    for (ULONG i = 0; i < cQueues; ++i) qm[i].pPacket[0] = kCommand;
+    const ULONG xOrg = static_cast<ULONG>(pdfb->x), yOrg = static_cast<ULONG>(pdfb->y);
+    *p++ = kOverlayPid;
+    *p++ = kInstruction;
+    *p++ = yOrg << 16 | xOrg;
+    *p++ = (yOrg + static_cast<ULONG>(plSize[1])) << 16 | (xOrg + static_cast<ULONG>(plSize[0]));
+    *p++ = 0;
+    if (cQueues == 1) {
+        *p++ = ulVertex(r.left, r.top);
+        *p++ = ulVertex(r.right, r.top);
+        *p++ = ulVertex(r.right, r.bottom);
+        *p++ = ulVertex(r.left, r.bottom);
+        ++qm->cPrims;
+        qm->pqCurrent->pWrite = p;
+    } else {
+        kz2WriteRectNoPrimData(qm, p, r.left, r.top, r.right, r.bottom);
+    }
+    kz2UpdatePacketPtr(qm, pvOwner, qm->pqCurrent->pWrite, 1);
+}
+
 }  // namespace
+
+void _DFrontBufferDrawn(GLBufferSet* pbs) {
+    GLBuffer* pbFront = pbs->apBuffers[GLBS_FRONT_LEFT];
+    if (pbFront == nullptr || pbFront->memoryKind != GLBUFFER_MEMORY_DEVICE) return;
+    SURFOBJ* pso = EngLockSurface(pbFront->hsurf);
+    if (pso == nullptr) return;
+    // The display driver's next swap cannot take the front buffer's pixels
+    // outside its rectangle as unchanged.
+    kz2FrontBufferDrawn(kz2GetQueueMgt(pso->dhsurf, kz2GetBlockEnable(0, 0, 1, 1)));
+    EngUnlockSurface(pso);
+}
 
 GLBuffer* _DGetActiveBuffer(GLBufferSet* pbs) {
     for (ULONG i : kActiveOrder)
@@ -284,6 +460,12 @@ void __glInitBufferManager(PDEV* ppdev) {
     gppdev = ppdev;
     const ULONG iFormat = ulGLBitmapFormat(ppdev);
     gcScreenBits = iFormat == BMF_32BPP ? 32 : iFormat == BMF_16BPP ? 16 : 8;
+    const PAGECONFIG* ppc = pGLPageConfig(ppdev);
+    gcAlphaBits = ppc != nullptr ? ppc->aulGLSizing[PAGECONFIG_GL_ALPHA_BITS] : 0;
+    gcStencilBits = ppc != nullptr ? ppc->aulGLSizing[PAGECONFIG_GL_STENCIL_BITS] : 0;
+    gaulPlaneMasks[0] = ppc != nullptr ? ppc->aulGLSizing[2] : 0;
+    gaulPlaneMasks[1] = ppc != nullptr ? ppc->aulGLSizing[3] : 0;
+    gbCombinedStencil = FALSE;
 }
 
 GLBufferSet* __glCreateBufferSet(SURFOBJ* pso, WNDOBJ* pwo, GLVisual* pvis) {
@@ -331,15 +513,30 @@ GLBufferSet* __glCreateBufferSet(SURFOBJ* pso, WNDOBJ* pwo, GLVisual* pvis) {
 }
 
 ULONG _DCreateMissingBuffers(GLBufferSet* pbs, ULONG flMask) {
-    if ((flMask & (GLBUFFER_DEPTH | 0x800u)) != 0 && pbs->apBuffers[GLBS_DEPTH] == nullptr) {
-        const GLBuffer* pbFront = pbs->apBuffers[GLBS_FRONT_LEFT];
-        if (pbFront != nullptr) {
-            const RECTL rcl{pbFront->x, pbFront->y, pbFront->x + pbFront->cx, pbFront->y + pbFront->cy};
-            pbs->apBuffers[GLBS_DEPTH] =
-                pbCreateBuffer(pbs, GLBUFFER_DEPTH, pbs->pWindow->pso, rcl);
-        }
+    const GLBuffer* pbActive = _DGetActiveBuffer(pbs);
+    if (pbActive == nullptr) return 1;
+    const RECTL rcl{pbActive->x, pbActive->y, pbActive->x + pbActive->cx, pbActive->y + pbActive->cy};
+    struct Want {
+        ULONG bits, word, kind;
+    };
+    static constexpr Want kWants[] = {
+        {GLBUFFER_DEPTH | 0x800u, GLBS_DEPTH, GLBUFFER_DEPTH},
+        {GLBUFFER_ALPHA, GLBS_ALPHA0, GLBUFFER_ALPHA},
+        {GLBUFFER_PLANE_40000, GLBS_ALPHA1, GLBUFFER_PLANE_40000},
+        {GLBUFFER_PLANE_20000, GLBS_ALPHA2, GLBUFFER_PLANE_20000},
+        {GLBUFFER_PLANE_80000, GLBS_ALPHA3, GLBUFFER_PLANE_80000},
+        {GLBUFFER_STENCIL, GLBS_STENCIL, GLBUFFER_STENCIL},
+        {GLBUFFER_ACCUM, GLBS_ACCUM, GLBUFFER_ACCUM},
+    };
+    for (const Want& w : kWants) {
+        if ((flMask & w.bits) == 0 || pbs->apBuffers[w.word] != nullptr) continue;
+        pbs->apBuffers[w.word] = pbCreateBuffer(pbs, w.kind, pbs->pWindow->pso, rcl);
     }
     return 1;
+}
+
+void* _DAllocAccumBuffer(void) {
+    return gcjAccum != 0 ? LocalAlloc(LPTR, gcjAccum) : nullptr;
 }
 
 void _DFreeBufferSet(PDEV*, GLBufferSet* pbs) {
@@ -400,14 +597,18 @@ void _DClientRegionChanged(GLBufferSet* pbs, WNDOBJ* pwo) {
     vChangeBufferExtents(pbs);
 }
 
-void _DSurfaceMoved(PDEV* ppdev, GLBufferSet*, WNDOBJ*) {
+void _DSurfaceMoved(PDEV* ppdev, GLBufferSet*, WNDOBJ* pwo) {
     // Only an overlay plane in use on a 32-bpp display needs the window's
     // client rectangle redrawn.
     EnterCriticalSection(&gcsBufferList);
     const BOOL bOverlay = gbOverlayPresent;
     LeaveCriticalSection(&gcsBufferList);
-    if (!bOverlay || ppdev == nullptr || ulGLBitmapFormat(ppdev) != BMF_32BPP) return;
-    __glXDebugPrint("_DSurfaceMoved: window redraw not available yet\n");
+    if (!bOverlay || ppdev == nullptr || pwo == nullptr || ulGLBitmapFormat(ppdev) != BMF_32BPP)
+        return;
+    SURFOBJ* pso = EngLockSurface(hsurfGLScreen(ppdev));
+    if (pso == nullptr) return;
+    vRedrawWindow(ppdev, pso, pwo->rclClient);
+    EngUnlockSurface(pso);
 }
 
 BOOL __wglSwapBuffers(SURFOBJ* pso, WNDOBJ* pwo, ULONG flPlanes) {
@@ -438,8 +639,13 @@ BOOL __wglSwapBuffers(SURFOBJ* pso, WNDOBJ* pwo, ULONG flPlanes) {
 
 BOOL _DBindBuffers(GLContext* gc, ULONG flBufferMask) {
     if (gc->pdraw == nullptr || gc->pdraw->pBufferSet == nullptr) return FALSE;
-    GLBufferSet* pbs = gc->pdraw->pBufferSet;
+    GLDrawable* pdraw = gc->pdraw;
+    GLBufferSet* pbs = pdraw->pBufferSet;
     _DCreateMissingBuffers(pbs, flBufferMask);
+    // The clip list follows the window and the scissor box.
+    if (pdraw->pwo != nullptr &&
+        (pdraw->clip.bStale || pdraw->clip.iUniq != pdraw->pwo->coClient.iUniq))
+        __glBindClipList(&pdraw->clip, pdraw->pwo);
     GLBuffer* apb[GLBS_BUFFERS];
     ULONG c = 0;
     for (GLBuffer* pb : pbs->apBuffers)
@@ -447,6 +653,7 @@ BOOL _DBindBuffers(GLContext* gc, ULONG flBufferMask) {
     // A set with none of the asked-for buffers draws nothing.
     if (c == 0) return FALSE;
     N_BindBuffers(c, apb);
+    if (flBufferMask & (GLBUFFER_FRONT_LEFT | GLBUFFER_FRONT_RIGHT)) _DFrontBufferDrawn(pbs);
     gc->flBufferMask = flBufferMask;
     return TRUE;
 }
@@ -458,3 +665,16 @@ LONG __glDrawableHeight(GLContext* gc) {
 }
 BOOL __glVisualDoubleBuffered(GLContext* gc) { return gc->pvis != nullptr && gc->pvis->bDoubleBuffer != 0; }
 BOOL __glVisualStereo(GLContext* gc) { return gc->pvis != nullptr && gc->pvis->bStereo != 0; }
+
+void _DSetClipRegion(GLContext* gc, const __GLXbox* pbox) {
+    if (gc->pdraw == nullptr) return;
+    GLClipList* pcl = &gc->pdraw->clip;
+    pcl->bScissor = pbox != nullptr;
+    if (pbox != nullptr) {
+        auto c16 = [](LONG l) { return static_cast<int16_t>(l < 0 ? 0 : l > 0x7FFF ? 0x7FFF : l); };
+        pcl->boxScissor = pixman_box16_t{c16(pbox->xLeft), c16(pbox->yTop), c16(pbox->xRight),
+                                         c16(pbox->yBottom)};
+    }
+    // The next bind builds the list again from the window.
+    pcl->bStale = TRUE;
+}

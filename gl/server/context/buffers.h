@@ -52,10 +52,21 @@ struct GLBufferSet {
 // A buffer set of the window for the visual: front and back buffers (and
 // the right ones on a stereo board with a stereo visual), listed; or null.
 GLBufferSet* __glCreateBufferSet(SURFOBJ* pso, WNDOBJ* pwo, GLVisual* pvis);
-// Makes the buffers of the mask's ancillary kinds that the set lacks: 1.
+// Makes the buffers of the mask's ancillary kinds that the set lacks
+// (depth, alpha, stencil, accumulation): 1. Alpha and stencil buffers lie
+// in the device's one alpha and one stencil surface (the stencil in the
+// alpha surface when the board has fewer than 3 stencil bits) when the
+// board has such bits, else in host memory of the screen's size with rows
+// of the screen's width; the accumulation buffer is in host memory that
+// _DAllocAccumBuffer gives on first use.
 ULONG _DCreateMissingBuffers(GLBufferSet* pbs, ULONG flMask);
+// Host memory of the accumulation buffer's recorded size (screen width x
+// height x 8 bytes), or null.
+void* _DAllocAccumBuffer(void);
 // The buffer whose rectangle stands for the set, or null (said).
 GLBuffer* _DGetActiveBuffer(GLBufferSet* pbs);
+// Tells the display driver that the set's front buffer is drawn into.
+void _DFrontBufferDrawn(GLBufferSet* pbs);
 // The global list of sets: the index of pbs's entry (or a free one for
 // null), or -1.
 LONG _DFindBufferList(GLBufferSet* pbs);

@@ -7,10 +7,14 @@
 
 #include "context/context.h"
 #include "dispatch/dispatch.h"
+#include "context/image.h"
+#include "context/texture.h"
 #include "glpdev.h"
 #include "platform/engine.h"
+#include "platform/mmio.h"
 #include "seams.h"
-#include "context/texture.h"
+#include "segment/segment.h"
+#include "vornix_surface.h"
 
 namespace {
 
@@ -56,7 +60,10 @@ BOOL bIsOverlay(const GLContext* gc) { return gc->pvis != nullptr && gc->pvis->i
 // Everything the context owns, and the record. The driver object is the
 // caller's business.
 void vFreeContext(GLContext* gc) {
-    if (gcContexts.fetch_sub(1) == 1) __glReleaseDeviceTextures(gppdevLast);
+    if (gcContexts.fetch_sub(1) == 1) {
+        __glReleaseDeviceTextures(gppdevLast);
+        __glReleaseStagingSurfaces(gppdevLast);
+    }
     if (bIsOverlay(gc)) {
         const ULONG cLeft = gcOverlayContexts.fetch_sub(1) - 1;
         *pulGLOverlayContexts(gppdevLast) = cLeft;
@@ -100,6 +107,46 @@ BOOL bContextCleanup(DRIVEROBJ* pdo) {
 }
 
 }  // namespace
+
+void __glWriteOverlayRamdac(PDEV* ppdev, ULONG ulValue) {
+    if (ppdev == nullptr) return;
+    // The device's register window, kept in the primary surface's record.
+    SURFOBJ* pso = EngLockSurface(hsurfGLScreen(ppdev));
+    const DSURF* pdsurf = pso != nullptr ? reinterpret_cast<const DSURF*>(pso->dhsurf) : nullptr;
+    BYTE* pjRegs = pdsurf != nullptr ? pdsurf->pjRegs : nullptr;
+    if (pso != nullptr) EngUnlockSurface(pso);
+    if (pjRegs == nullptr) {
+        __glXDebugPrint("%s: no register window\n", __func__);
+        return;
+    }
+    // The RAMDAC's indirect register: index low, index high, then the data.
+    constexpr ULONG kOverlayRegister = 12;
+    CRITICAL_SECTION* pcs = pGLRamdacLock(ppdev);
+    EnterCriticalSection(pcs);
+    VnxRegWrite(pjRegs, VNX_REG_RAMDAC_INDEX_LO, kOverlayRegister);
+    VnxRegWrite(pjRegs, VNX_REG_RAMDAC_INDEX_HI, 0);
+    VnxRegWrite(pjRegs, VNX_REG_RAMDAC_DATA, ulValue);
+    LeaveCriticalSection(pcs);
+}
+
+void __glFreeContextBuffers(GLContext* gc) {
+    // The records of the parts that own them.
+    if (gc->pListCompiled != nullptr) __glFreeCompiledList(gc);
+    if (gc->pPrimBuffer != nullptr) __glFreePrimBuffer(gc);
+    if (gc->pPrimSegment != nullptr) __glUnmapPrimSegment(gc);
+    // A large command not handed on, and packet buffers still held.
+    if (auto* plc = static_cast<GLLargeCommand*>(gc->pLarge)) {
+        LocalFree(plc->pjBuffer);
+        LocalFree(plc);
+        gc->pLarge = nullptr;
+    }
+    if (gc->pPending != nullptr && gc->pPending->target == GLX_PACKETS_IMMEDIATE) LocalFree(gc->pPending);
+    gc->pPending = nullptr;
+    while (__GLXpacketBuffer* pb = gc->pRetiring) {
+        gc->pRetiring = pb->pNext;
+        if (pb->target == GLX_PACKETS_IMMEDIATE) LocalFree(pb);
+    }
+}
 
 GLContext* __glDrvCreateContext(SURFOBJ* pso, LONG iPixelFormat, LONG iLayer) {
     auto* gc = static_cast<GLContext*>(LocalAlloc(LPTR, sizeof(GLContext)));

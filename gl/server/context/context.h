@@ -154,6 +154,14 @@ void __glContextWindowChanged(GLContext* gc);
 // made current, it finishes and leaves its client when current on one,
 // releases its lgi buffer binding and forgets the drawable.
 void __glContextDrawableGone(GLContext* gc);
+// Writes the RAMDAC's overlay register (indirect register 12) of the
+// device, under its csRamdac: 0x60 when the first overlay context of a
+// 16-bpp display is made, 0xE0 when the last overlay context goes.
+void __glWriteOverlayRamdac(PDEV* ppdev, ULONG ulValue);
+// Frees what the context holds of other parts: the display list being
+// compiled, the large render command record, the primitive buffer, the
+// packet buffers and the primitive segment's mapping.
+void __glFreeContextBuffers(GLContext* gc);
 // Makes the context's lgi context current: TRUE, or FALSE when it has none.
 BOOL __glMakeLgiCurrent(GLContext* gc);
 // Frees a context and its driver object, without the driver object's

@@ -8,6 +8,7 @@
 #include "pixfmt/drawable.h"
 #include "glpdev.h"
 #include "kz2queue.h"
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -138,6 +139,7 @@ ULONG _DPutImage(GLBufferSet* pbs, ULONG kind, LONG x, LONG y, LONG cx, LONG cy,
     const BOOL bOverlayWrite = bFlag && (kind & kAncillaryKinds) == 0 && bOverlay;
     LockedBuffer dst(bOverlayWrite ? pbs->apBuffers[GLBS_FRONT_LEFT] : pbColourTarget(pbs, kind));
     if (dst.pso == nullptr) return 0;
+    if (dst.pb == pbs->apBuffers[GLBS_FRONT_LEFT]) _DFrontBufferDrawn(pbs);
     PDEV* ppdev = ppdevOf(dst.pso);
     if (bOverlayWrite && ppdev != nullptr) plGLSwapState(ppdev)[0] = 1;
     // The source: 32 bits first row first; the flagged writes are last row
@@ -177,6 +179,7 @@ ULONG _DCopyImage(GLBufferSet* pbs, ULONG kindSource, ULONG kindDest, LONG x, LO
     LockedBuffer src(pbFor(kindSource));
     LockedBuffer dst(pbFor(kindDest));
     if (src.pso == nullptr || dst.pso == nullptr) return 0;
+    if (dst.pb == pbs->apBuffers[GLBS_FRONT_LEFT]) _DFrontBufferDrawn(pbs);
     WNDOBJ* pwo = pbs->pWindow->pwo;
     ULONG ulOk = 1;
     for (ULONG iMode : vStereoModes(ppdevOf(dst.pso), kindDest)) {
@@ -196,6 +199,7 @@ ULONG _DPutImageZoom(GLBufferSet* pbs, ULONG kind, LONG x, LONG y, LONG cxSource
     const BOOL bOverlayWrite = bFlag && (kind & kAncillaryKinds) == 0 && bOverlay;
     LockedBuffer dst(bOverlayWrite ? pbs->apBuffers[GLBS_FRONT_LEFT] : pbColourTarget(pbs, kind));
     if (dst.pso == nullptr) return 0;
+    if (dst.pb == pbs->apBuffers[GLBS_FRONT_LEFT]) _DFrontBufferDrawn(pbs);
     const BOOL b8 = bFlag && !bOverlay;
     HostBitmap src(cxSource, cySource, b8 ? BMF_8BPP : BMF_32BPP, b8 ? 1 : 4, !bFlag, pvSource);
     if (src.pso == nullptr) return 0;
@@ -208,4 +212,105 @@ ULONG _DPutImageZoom(GLBufferSet* pbs, ULONG kind, LONG x, LONG y, LONG cxSource
             ulOk = 0;
     }
     return ulOk;
+}
+
+// --- staging surfaces -------------------------------------------------------------------------
+namespace {
+
+constexpr LONG kStagingSize = 128;
+constexpr ULONG kStagingKind = 0x10;  // the buffer kind of staging surfaces
+
+// A 128 x 128 32-bit surface in the device's off-screen memory with its
+// buffer and device records; locked while it lives.
+struct StagingSurface {
+    GLBuffer buffer;
+    GLDeviceRecord record;
+    SURFOBJ* pso;
+};
+
+StagingSurface* pssMake(PDEV* ppdev) {
+    POINTL ptl{0, 0};
+    HSURF hsurf = CreateDeviceBitmap(ppdev, kStagingSize, kStagingSize, BMF_32BPP, &ptl, 0);
+    if (hsurf == nullptr) {
+        __glXDebugPrint("buffer->osm == NULL ppdev=%p\n", static_cast<void*>(ppdev));
+        return nullptr;
+    }
+    SURFOBJ* pso = EngLockSurface(hsurf);
+    auto* pss = pso != nullptr ? static_cast<StagingSurface*>(LocalAlloc(LPTR, sizeof(StagingSurface)))
+                               : nullptr;
+    if (pss == nullptr) {
+        if (pso == nullptr) __glXDebugPrint("surfObj == NULL osm=%p\n", static_cast<void*>(hsurf));
+        else EngUnlockSurface(pso);
+        EngDeleteSurface(hsurf);
+        return nullptr;
+    }
+    const DFB* pdfb = pso->dhsurf != nullptr ? reinterpret_cast<DSURF*>(pso->dhsurf)->pdfb : nullptr;
+    pss->pso = pso;
+    pss->record.pid = pdfb != nullptr ? pdfb->pid : 0;
+    pss->record.ulLimit = 0xFFFF;
+    pss->record.pso = pso;
+    GLBuffer& b = pss->buffer;
+    b.pDeviceRecord = &pss->record;
+    b.memoryKind = GLBUFFER_MEMORY_DEVICE;
+    b.kind = kStagingKind;
+    b.bitsPerPixel = 24;
+    b.bytesPerPixel = 4;
+    b.x = pdfb != nullptr ? pdfb->x : 0;
+    b.y = pdfb != nullptr ? pdfb->y : 0;
+    b.cx = kStagingSize;
+    b.cy = kStagingSize;
+    b.stride = static_cast<ULONG>(pso->lDelta < 0 ? -pso->lDelta : pso->lDelta);
+    b.hsurf = hsurf;
+    return pss;
+}
+
+void vFreeStaging(StagingSurface* pss) {
+    if (pss == nullptr) return;
+    EngUnlockSurface(pss->pso);
+    EngDeleteSurface(pss->buffer.hsurf);
+    LocalFree(pss);
+}
+
+// The device's cached 32-bit staging surface.
+PDEV* gppdevTmp32 = nullptr;
+StagingSurface* gpTmp32 = nullptr;
+
+}  // namespace
+
+GLBuffer* _DGetTmp32DevSurf(GLBuffer* pb) {
+    LockedBuffer b(pb);
+    PDEV* ppdev = b.pso != nullptr ? ppdevOf(b.pso) : nullptr;
+    if (ppdev == nullptr) {
+        __glXDebugPrint("ppdev == NULL pso=%p\n", static_cast<void*>(b.pso));
+        return nullptr;
+    }
+    if (gpTmp32 != nullptr && gppdevTmp32 == ppdev) {
+        __glXDebugPrint("This is the CACHED psoTmp32DevSurf\n");
+        return &gpTmp32->buffer;
+    }
+    StagingSurface* pss = pssMake(ppdev);
+    if (pss == nullptr) return nullptr;
+    vFreeStaging(gpTmp32);
+    gpTmp32 = pss;
+    gppdevTmp32 = ppdev;
+    return &pss->buffer;
+}
+
+GLBuffer* _DCreateScratchPixmap(PDEV* ppdev) {
+    StagingSurface* pss = ppdev != nullptr ? pssMake(ppdev) : nullptr;
+    return pss != nullptr ? &pss->buffer : nullptr;
+}
+
+void _DFreeScratchPixmap(GLBuffer** ppb) {
+    if (ppb == nullptr || *ppb == nullptr) return;
+    static_assert(offsetof(StagingSurface, buffer) == 0, "the buffer leads its staging record");
+    vFreeStaging(reinterpret_cast<StagingSurface*>(*ppb));
+    *ppb = nullptr;
+}
+
+void __glReleaseStagingSurfaces(PDEV* ppdev) {
+    if (gpTmp32 == nullptr || (ppdev != nullptr && ppdev != gppdevTmp32)) return;
+    vFreeStaging(gpTmp32);
+    gpTmp32 = nullptr;
+    gppdevTmp32 = nullptr;
 }

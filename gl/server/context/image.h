@@ -22,3 +22,17 @@ ULONG _DPutImageZoom(GLBufferSet* pbs, ULONG kind, LONG x, LONG y, LONG cxSource
 // Copies a rectangle between the front and back buffers: 1, or 0.
 ULONG _DCopyImage(GLBufferSet* pbs, ULONG kindSource, ULONG kindDest, LONG x, LONG y, LONG cx,
                   LONG cy, LONG xSource, LONG ySource);
+
+// The device's cached 128 x 128 32-bit staging surface (a buffer of kind
+// 0x10 in off-screen memory) for transfers through the buffer's device, or
+// null (said on the debugger).
+struct GLBuffer;
+GLBuffer* _DGetTmp32DevSurf(GLBuffer* pb);
+// A 128 x 128 scratch pixmap of the same shape in the device's off-screen
+// memory, or null; freed by _DFreeScratchPixmap, which clears the owner's
+// pointer.
+GLBuffer* _DCreateScratchPixmap(PDEV* ppdev);
+void _DFreeScratchPixmap(GLBuffer** ppb);
+// Frees the device's cached staging surface (its last context went; null:
+// whichever device has one).
+void __glReleaseStagingSurfaces(PDEV* ppdev);

@@ -55,10 +55,26 @@ BOOL bReadRegion(pixman_region16_t* pr, WNDOBJ* pwo) {
 ULONG __glUpdateClipList(GLClipList* pcl, WNDOBJ* pwo) {
     pixman_region16_t region;
     pixman_region_init(&region);
-    const BOOL bWhole = pwo->coClient.iDComplexity == DC_TRIVIAL;
+    BOOL bWhole = pwo->coClient.iDComplexity == DC_TRIVIAL;
     if (!bWhole && !bReadRegion(&region, pwo)) {
         pixman_region_fini(&region);
         return 0;
+    }
+    if (pcl->bScissor) {
+        // The scissor box cuts the window's region (the whole client
+        // rectangle while nothing else clips it).
+        if (bWhole) {
+            const RECTL& r = pwo->rclClient;
+            const RECTL rcl{r.left, r.top, r.right, r.bottom};
+            vUnionRelative(&region, rcl, r);
+            bWhole = FALSE;
+        }
+        const pixman_box16_t& b = pcl->boxScissor;
+        pixman_region16_t scissor;
+        pixman_region_init_rect(&scissor, b.x1, b.y1, static_cast<unsigned>(std::max(b.x2 - b.x1, 0)),
+                                static_cast<unsigned>(std::max(b.y2 - b.y1, 0)));
+        pixman_region_intersect(&region, &region, &scissor);
+        pixman_region_fini(&scissor);
     }
     // The packed list holds every box of the region, which can be more than
     // the rectangles the engine gave.
@@ -87,12 +103,13 @@ ULONG __glUpdateClipList(GLClipList* pcl, WNDOBJ* pwo) {
     pcl->region = region;
     pcl->cBoxes = cBoxes;
     pcl->bWhole = bWhole;
+    pcl->bStale = FALSE;
     pcl->iUniq = pwo->coClient.iUniq;
     return 1;
 }
 
 void __glBindClipList(GLClipList* pcl, WNDOBJ* pwo) {
-    if (pcl->iUniq != pwo->coClient.iUniq) __glUpdateClipList(pcl, pwo);
+    if (pcl->bStale || pcl->iUniq != pwo->coClient.iUniq) __glUpdateClipList(pcl, pwo);
     if (pcl->bWhole) {
         // No boxes: the whole client rectangle is drawn.
         const RECTL& r = pwo->rclClient;

@@ -36,6 +36,9 @@ GLDrawable* pdrawFromWindow(WNDOBJ* pwo) {
     return pwo != nullptr ? static_cast<GLDrawable*>(pwo->pvConsumer) : nullptr;
 }
 
+WNDOBJ* pwoFromEngineHandle(ULONG hwo) { return vnx::engine::call_window_object(hwo); }
+XLATEOBJ* pxoFromEngineHandle(ULONG hxo) { return vnx::engine::call_xlate_object(hxo); }
+
 BOOL glDrvSetPixelFormat(SURFOBJ* pso, LONG iPixelFormat, HWND hwnd) {
     auto* pdraw = static_cast<GLDrawable*>(LocalAlloc(LPTR, sizeof(GLDrawable)));
     if (pdraw == nullptr) {

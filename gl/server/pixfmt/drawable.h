@@ -17,6 +17,9 @@ struct GLClipList {
     ULONG cCapacity;           // boxes pulPacked holds (at least 10 once made)
     ULONG iUniq;               // the window's clip serial the list was built from
     BOOL bWhole;               // trivial clip: no boxes, the whole window
+    BOOL bStale;               // rebuilt at the next bind whatever the serial
+    BOOL bScissor;             // the list is cut to boxScissor
+    pixman_box16_t boxScissor; // the scissor box, relative to the client rectangle
 };
 
 // A bound context: one node of a drawable's list, newest first.
@@ -48,6 +51,11 @@ void __glFreeDrawable(GLDrawable* pdraw);
 void __glFreeAllDrawables(void);
 // The drawable a window object's consumer names, or null.
 GLDrawable* pdrawFromWindow(WNDOBJ* pwo);
+// The window and translation objects of the running call that the engine
+// named by its handles in the command header; null for 0 or a handle the
+// engine does not know for this call.
+WNDOBJ* pwoFromEngineHandle(ULONG hwo);
+XLATEOBJ* pxoFromEngineHandle(ULONG hxo);
 
 // Binds a context to the drawable, with the context's lgi context current:
 // the clip list goes to lgi. 0, or -1 when the node cannot be made.
@@ -59,7 +67,7 @@ void __glUnbindDrawable(GLDrawable* pdraw, GLContext* gc);
 // previous list kept.
 ULONG __glUpdateClipList(GLClipList* pcl, WNDOBJ* pwo);
 // Hands the clip list to the current lgi context in screen coordinates,
-// rebuilt first when the window's clip serial moved on.
+// rebuilt first when the window's clip serial moved on or the list is stale.
 void __glBindClipList(GLClipList* pcl, WNDOBJ* pwo);
 void __glFreeClipList(GLClipList* pcl);
 

@@ -314,6 +314,14 @@ VNX_PLATFORM_API size_t live_driver_objects();
 // window of the calling process.
 VNX_PLATFORM_API WNDOBJ* window_object(SURFOBJ* pso, ULONG hwnd);
 VNX_PLATFORM_API size_t live_window_objects();
+// The window and translation objects of the driver call running on the
+// calling thread, by the 32-bit handles the engine wrote into its input
+// (OPENGL_CMD's pwo and pxo, platform/gdi.h). Null for 0, for a handle of
+// another call or thread, and once the call has returned. A window object's
+// coClient is a clip object of the engine: CLIPOBJ_cEnumStart and
+// CLIPOBJ_bEnum enumerate its client region.
+VNX_PLATFORM_API WNDOBJ* call_window_object(ULONG hwo);
+VNX_PLATFORM_API XLATEOBJ* call_xlate_object(ULONG hxo);
 
 // --- drawing objects ---------------------------------------------------------
 //

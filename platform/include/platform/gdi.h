@@ -1,5 +1,6 @@
-// The graphics device interface as applications call it: display device
-// contexts, escapes to the display driver, and pixel formats.
+// The graphics device interface as applications call it: display and window
+// device contexts, escapes to the display driver, pixel formats and buffer
+// swaps.
 //
 // A device context belongs to the logical process that made it; another
 // process's handle, a deleted one or a made-up one is refused (the call
@@ -29,6 +30,13 @@ extern "C" {
 VNX_PLATFORM_API HDC CreateDCA(LPCSTR pszDriver, LPCSTR pszDevice, LPCSTR pszPort,
                                const DEVMODEA* pdm);
 VNX_PLATFORM_API BOOL DeleteDC(HDC hdc);
+// A device context for a live window of the calling process, on the display
+// (null otherwise; "GetDC" fault point). Released with ReleaseDC (1, or 0
+// for a device context that is not this window's of the calling process) or
+// DeleteDC, or when the process ends; it outlives its window, whose calls
+// then find no window object.
+VNX_PLATFORM_API HDC GetDC(HWND hwnd);
+VNX_PLATFORM_API INT ReleaseDC(HWND hwnd, HDC hdc);
 
 // Hands an escape to the display driver's DrvEscape and answers its result
 // (the driver's 32-bit answer, read as signed). -1 for a bad device context
@@ -37,8 +45,14 @@ VNX_PLATFORM_API BOOL DeleteDC(HDC hdc);
 //
 // For OPENGL_CMD (4352) the engine writes the header's pwo and pxo words
 // (bytes 8 and 12 of the input) itself: the 32-bit engine handles of the
-// call's window and translation objects, or 0. A display device context has
-// no window, so both are 0 there.
+// call's window and translation objects, or 0. pwo names the window object
+// the driver made for the device context's window (EngCreateWnd, when its
+// pixel format was set) when the flag word (bytes 4) asks for it
+// (OGLCMD_NEEDWNDOBJ, 1). pxo names a translation object (trivial: device
+// contexts carry no palette) when the flags ask for one (OGLCMD_NEEDXLATEOBJ,
+// 2). A display device context has no window: both are 0 there. The
+// handles are good for that call only (vnx::engine::call_window_object and
+// call_xlate_object, platform/engine.h).
 VNX_PLATFORM_API INT ExtEscape(HDC hdc, INT iEscape, INT cjInput, LPCSTR lpInData, INT cjOutput,
                                LPSTR lpOutData);
 
@@ -53,6 +67,11 @@ VNX_PLATFORM_API INT DescribePixelFormat(HDC hdc, INT iPixelFormat, UINT nBytes,
 VNX_PLATFORM_API BOOL SetPixelFormat(HDC hdc, INT iPixelFormat, const PIXELFORMATDESCRIPTOR* ppfd);
 // The format SetPixelFormat gave the device context, 0 when none.
 VNX_PLATFORM_API INT GetPixelFormat(HDC hdc);
+// DrvSwapBuffers with the window object the driver made for the device
+// context's window, for the calling process: the driver's answer; FALSE
+// (ERROR_INVALID_HANDLE) for a display device context or a window without
+// a window object on the display.
+VNX_PLATFORM_API BOOL SwapBuffers(HDC hdc);
 
 }  // extern "C"
 

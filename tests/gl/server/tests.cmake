@@ -68,3 +68,13 @@ target_include_directories(gl_server_buffers_tests PRIVATE ${PROJECT_SOURCE_DIR}
 target_link_libraries(gl_server_buffers_tests PRIVATE vnxplatform PkgConfig::PIXMAN GTest::gtest
   GTest::gtest_main)
 gtest_discover_tests(gl_server_buffers_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+
+# Swaps end to end (swap/): the server built from its sources with the lgi
+# layer, started on a device the engine enabled as the driver starts the
+# library it loads; applications reach it through their windows' device
+# contexts, and the board shows the result.
+file(GLOB_RECURSE VNX_GLSRV_ALL_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/gl/server/*.cpp)
+list(FILTER VNX_GLSRV_ALL_SOURCES EXCLUDE REGEX "/gl/server/lgi/")
+vnx_glsrv_check_program(swap ${VNX_GLSRV_ALL_SOURCES}
+  ${CMAKE_CURRENT_SOURCE_DIR}/gl/server/swap/swap_check.cpp)
+target_link_libraries(gl_server_swap_tests PRIVATE vnxlgi)

@@ -1,6 +1,8 @@
 // The engine tests' display driver (see fakedrv.h).
 #include "fakedrv.h"
 
+#include <cstring>
+
 #include "platform/engine.h"
 #include "platform/export.h"
 
@@ -158,6 +160,13 @@ void Fill(void* pv, ULONG cj, BYTE first) {
 ULONG Escape(SURFOBJ* pso, ULONG iEsc, ULONG cjIn, PVOID pvIn, ULONG cjOut, PVOID pvOut) {
     FakeClientCall c = ClientCall("DrvEscape", iEsc, pvIn, cjIn, cjOut, pvOut);
     c.pso = pso;
+    if (iEsc == 4352 && cjIn >= 16) {
+        std::memcpy(&c.hwo, static_cast<const BYTE*>(pvIn) + 8, 4);
+        std::memcpy(&c.hxo, static_cast<const BYTE*>(pvIn) + 12, 4);
+        c.pwo = vnx::engine::call_window_object(c.hwo);
+        c.pxo = vnx::engine::call_xlate_object(c.hxo);
+        if (c.pxo != nullptr) c.flXlate = c.pxo->flXlate;
+    }
     gState.clientCalls.push_back(c);
     Fill(pvOut, cjOut, 0xE0);
     return gState.escapeAnswer;
@@ -167,8 +176,30 @@ BOOL SetPixelFormat(SURFOBJ* pso, LONG iPixelFormat, HWND hwnd) {
     FakeClientCall c = ClientCall("DrvSetPixelFormat", static_cast<ULONG>(iPixelFormat), nullptr, 0, 0, nullptr);
     c.pso = pso;
     c.hwnd = hwnd;
+    // A window gets a window object of the driver's, as a GL driver makes.
+    if (hwnd != nullptr && gState.setPixelFormatAnswer)
+        c.pwo = EngCreateWnd(pso, hwnd, [](WNDOBJ*, FLONG) {}, WO_RGN_CLIENT, iPixelFormat);
     gState.clientCalls.push_back(c);
     return gState.setPixelFormatAnswer;
+}
+
+BOOL SwapBuffers(SURFOBJ* pso, WNDOBJ* pwo) {
+    FakeClientCall c = ClientCall("DrvSwapBuffers", 0, nullptr, 0, 0, nullptr);
+    c.pso = pso;
+    c.pwo = pwo;
+    // The window's clip enumerates as any clip object.
+    CLIPOBJ_cEnumStart(&pwo->coClient, FALSE, CT_RECTANGLES, CD_RIGHTDOWN, 0xFFFFFFFFu);
+    struct {
+        ULONG c;
+        RECTL arcl[8];
+    } e;
+    BOOL bMore;
+    do {
+        bMore = CLIPOBJ_bEnum(&pwo->coClient, sizeof e, reinterpret_cast<ULONG*>(&e));
+        c.clip.insert(c.clip.end(), e.arcl, e.arcl + e.c);
+    } while (bMore);
+    gState.clientCalls.push_back(c);
+    return TRUE;
 }
 
 LONG DescribePixelFormat(DHPDEV, LONG iPixelFormat, ULONG cjpfd, PIXELFORMATDESCRIPTOR* ppfd) {
@@ -181,6 +212,7 @@ LONG DescribePixelFormat(DHPDEV, LONG iPixelFormat, ULONG cjpfd, PIXELFORMATDESC
 DRVFN gTable[] = {
     {INDEX_DrvEscape, reinterpret_cast<PFN>(Escape)},
     {INDEX_DrvSetPixelFormat, reinterpret_cast<PFN>(SetPixelFormat)},
+    {INDEX_DrvSwapBuffers, reinterpret_cast<PFN>(SwapBuffers)},
     {INDEX_DrvDescribePixelFormat, reinterpret_cast<PFN>(DescribePixelFormat)},
     {INDEX_DrvEnablePDEV, reinterpret_cast<PFN>(EnablePDEV)},
     {INDEX_DrvCompletePDEV, reinterpret_cast<PFN>(CompletePDEV)},

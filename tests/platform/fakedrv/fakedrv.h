@@ -50,6 +50,15 @@ struct FakeClientCall {
     HANDLE hProcess = nullptr; // EngGetProcessHandle during the call
     SURFOBJ* pso = nullptr;    // the surface handed over (escapes, set format)
     HWND hwnd = nullptr;       // DrvSetPixelFormat's window
+    // OPENGL_CMD: the header's object words and what the engine resolves
+    // them to during the call; DrvSetPixelFormat: the window object made
+    // for the window; DrvSwapBuffers: its window object and the rectangles
+    // its coClient enumerates.
+    ULONG hwo = 0, hxo = 0;
+    WNDOBJ* pwo = nullptr;
+    XLATEOBJ* pxo = nullptr;
+    FLONG flXlate = 0;  // the translation object's flags, read during the call
+    std::vector<RECTL> clip;
 };
 
 struct FakeDrv {

@@ -137,6 +137,38 @@ extern "C" ULONG kz2WriteRectZoom(SURFOBJ* psoDst, SURFOBJ*, RECTL* prclDst, POI
     gZooms.push_back({psoDst, *prclDst, {z0, z1, z2, z3}, RECTL{x0, y0, x1, y1}});
     return 1;
 }
+// The queues of the window redraw: one queue whose packets land in a
+// buffer of the test; each closed packet's words, from its header.
+struct FakeQueues {
+    KZ2QUEUE q[1];
+    QUEUELAYOUT layout{};
+    ULONG words[64] = {};
+};
+FakeQueues gQueues;
+std::vector<std::vector<ULONG>> gPackets;
+int gcFrontDrawn = 0;
+extern "C" KZ2QUEUEMGT kz2GetQueueMgt(const void*, ULONG) {
+    gQueues.layout.cQueues = 1;
+    gQueues.q[0].pLayout = &gQueues.layout;
+    gQueues.q[0].pqCurrent = &gQueues.q[0];
+    return gQueues.q;
+}
+extern "C" ULONG kz2GetBlockEnable(ULONG, ULONG, ULONG, ULONG) { return 0xFFFF; }
+extern "C" ULONG* kz2NewPacketQueue(KZ2QUEUEMGT qm, PVOID, ULONG) {
+    qm->pPacket = gQueues.words;
+    qm->cPrims = 0;
+    qm->pWrite = gQueues.words + 2;
+    return qm->pWrite;
+}
+extern "C" void kz2WriteRectNoPrimData(KZ2QUEUEMGT, ULONG*, LONG, LONG, LONG, LONG) {}
+extern "C" ULONG kz2UpdatePacketPtr(KZ2QUEUEMGT qm, PVOID, ULONG* pEnd, ULONG) {
+    std::vector<ULONG> v(gQueues.words, pEnd);
+    v[1] = qm->cPrims;
+    gPackets.push_back(v);
+    return 1;
+}
+extern "C" void kz2FrontBufferDrawn(KZ2QUEUEMGT) { ++gcFrontDrawn; }
+void __glBindClipList(GLClipList*, WNDOBJ*) {}
 CRITICAL_SECTION gcsBufferList;
 GLDrawable* pdrawFromWindow(WNDOBJ*) { return gpdraw; }
 void N_BindBuffers(ULONG c, GLBuffer* const* ppb) {
@@ -343,20 +375,38 @@ TEST_F(BufferManagerTest, ClientRegionChangeWidensTheSwapRectangle) {
 }
 
 TEST_F(BufferManagerTest, OverlayPresentFollowsTheListedSets) {
-    // The window-move redraw runs only with an overlay set listed on 32 bpp.
-    WNDOBJ wo = Window(0, 0, 16, 16);
+    // The window-move redraw runs only with an overlay set listed on 32 bpp:
+    // one packet clearing the overlay plane of the client rectangle, cut to
+    // the screen.
+    TestSurface screen(&pdev_, 0x0001);
+    HSURF hsurfHost = pdev_.hsurfScreen;
+    pdev_.hsurfScreen = EngCreateDeviceBitmap(reinterpret_cast<DHSURF>(&screen.dsurf), SIZEL{640, 480}, BMF_32BPP);
+    ASSERT_NE(pdev_.hsurfScreen, nullptr);
+    gPackets.clear();
+    WNDOBJ wo = Window(-4, 470, 16, 16);
     GLBufferSet* pbsMain = __glCreateBufferSet(&screen_, &wo, &vis_);
     _DSurfaceMoved(reinterpret_cast<PDEV*>(&pdev_), pbsMain, &wo);
-    EXPECT_EQ(vnx::debug::take(), "");
+    EXPECT_TRUE(gPackets.empty());
     vis_.iLayer = 1;
     GLBufferSet* pbsOverlay = __glCreateBufferSet(&screen_, &wo, &vis_);
     _DSurfaceMoved(reinterpret_cast<PDEV*>(&pdev_), pbsMain, &wo);
-    EXPECT_EQ(vnx::debug::take(), "_DSurfaceMoved: window redraw not available yet\n");
+    auto v = [](ULONG x, ULONG y) { return ((y << 16) | x) << 4; };
+    ASSERT_EQ(gPackets.size(), 1u);
+    EXPECT_EQ(gPackets[0], (std::vector<ULONG>{0x02101026, 1, 0xC000, 0x00360348, 0, 480u << 16 | 640, 0,
+                                               v(0, 470), v(12, 470), v(12, 480), v(0, 480)}));
+    // Not at 16 bits a pixel.
+    pdev_.iBitmapFormat = BMF_16BPP;
+    _DSurfaceMoved(reinterpret_cast<PDEV*>(&pdev_), pbsMain, &wo);
+    pdev_.iBitmapFormat = BMF_32BPP;
+    EXPECT_EQ(gPackets.size(), 1u);
     // The overlay set goes: the flag follows at once.
     _DFreeBufferSet(nullptr, pbsOverlay);
     _DSurfaceMoved(reinterpret_cast<PDEV*>(&pdev_), pbsMain, &wo);
+    EXPECT_EQ(gPackets.size(), 1u);
     EXPECT_EQ(vnx::debug::take(), "");
     _DFreeBufferSet(nullptr, pbsMain);
+    EngDeleteSurface(pdev_.hsurfScreen);
+    pdev_.hsurfScreen = hsurfHost;
 }
 
 TEST_F(BufferManagerTest, BindingHandsTheAskedForBuffersToLgi) {

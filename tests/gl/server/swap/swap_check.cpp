@@ -1,0 +1,296 @@
+// Swaps end to end: an application's window (from the window model, cut
+// into several rectangles by the windows above it) gets a pixel format and
+// a context through its own device context, an image goes into the
+// window's back buffer with _DPutImage, SwapBuffers presents it through the
+// display driver's page exchange with the vertical-blank wait, and the
+// window's pixels are read back from the front buffer on the board. The
+// server here is built from its sources and started on the driver's device
+// the way the driver starts the library it loads.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "context/buffers.h"
+#include "context/context.h"
+#include "context/image.h"
+#include "escapes.h"
+#include "glcmd.h"
+#include "glhookslots.h"
+#include "glpdev.h"
+#include "kz2queue.h"
+#include "pixfmt/drawable.h"
+#include "platform/board.h"
+#include "platform/debug.h"
+#include "platform/engine.h"
+#include "platform/gdi.h"
+#include "platform/process.h"
+#include "platform/windows.h"
+#include "vornix_surface.h"
+
+namespace {
+
+DEVMODEW Mode(ULONG bpp) {
+    DEVMODEW dm{};
+    dm.dmSize = sizeof(DEVMODEW);
+    dm.dmPelsWidth = 640;
+    dm.dmPelsHeight = 480;
+    dm.dmBitsPerPel = bpp;
+    dm.dmLogPixels = 96;
+    return dm;
+}
+
+// An OPENGL_CMD request with its flag word and argument words.
+std::vector<BYTE> Request(ULONG ulSubEsc, ULONG fl, std::vector<ULONG> args) {
+    std::vector<ULONG> words = {ulSubEsc, fl, 0, 0, 0};
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<BYTE> v(words.size() * 4);
+    std::memcpy(v.data(), words.data(), v.size());
+    return v;
+}
+
+// The window the tests draw into, and the windows above it.
+constexpr RECTL kWindow = {100, 80, 356, 272};
+const RECTL kAbove[] = {{150, 120, 200, 170}, {300, 200, 420, 320}, {60, 250, 140, 300}};
+
+struct Machine {
+    int rasterizers;
+    ULONG bpp;
+};
+
+class SwapEndToEnd : public ::testing::TestWithParam<Machine> {
+  protected:
+    void SetUp() override { Boot(GetParam().rasterizers, GetParam().bpp); }
+    void Boot(int rasterizers, ULONG bpp) {
+        vnx::miniport::MachineConfig cfg;
+        cfg.rasterizers = rasterizers;
+        cfg.boardConfig.syncSwapToVBlank = 1;
+        device_ = std::make_unique<vnx::engine::Device>(cfg);
+        ASSERT_TRUE(device_->load_driver());
+        ASSERT_TRUE(device_->enable_pdev(Mode(bpp)));
+        ASSERT_TRUE(device_->enable_surface());
+        pso_ = EngLockSurface(device_->hsurf());
+        ASSERT_NE(pso_, nullptr);
+        // The server starts on the device as the driver starts the library
+        // it loads; the driver's own hooks come back at the end.
+        saved_ = *Hooks();
+        ASSERT_TRUE(InitGLSrvDll(nullptr, GLSRV_PROCESS_ATTACH, nullptr));
+        ASSERT_EQ(DrvEnableEscape(0x10002, ppdev()), 1u);
+        app_ = vnx::process::create("app");
+        other_ = vnx::process::create("other");
+        vnx::debug::clear();
+        board().take_errors();
+    }
+    void TearDown() override {
+        if (hdc_ != nullptr) {
+            vnx::process::Scope as(app_);
+            ReleaseDC(hwnd_, hdc_);
+        }
+        vnx::process::terminate(app_);
+        vnx::process::terminate(other_);
+        if (device_ != nullptr && Hooks()->pfnGLServerUnload != nullptr) {
+            Hooks()->pfnGLServerUnload(ppdev());
+            *Hooks() = saved_;
+        }
+        if (pso_ != nullptr) EngUnlockSurface(pso_);
+        device_.reset();
+        vnx::debug::clear();
+    }
+
+    PDEV* ppdev() { return reinterpret_cast<PDEV*>(device_->dhpdev()); }
+    GLHOOKSLOTS* Hooks() { return pGLHookSlots(ppdev()); }
+    vnx::board::Board& board() { return device_->machine().board(); }
+
+    // The application's window with the others above it, a context made
+    // current on it through the window's device context: its buffer set.
+    GLBufferSet* Window(ULONG iFormat = 1, ULONG iLayer = 0) {
+        {
+            vnx::process::Scope as(app_);
+            hwnd_ = vnx::windows::create(kWindow);
+            if (hwnd_ == nullptr) return nullptr;
+        }
+        for (const RECTL& r : kAbove) {
+            vnx::process::Scope as(other_);
+            if (vnx::windows::create(r) == nullptr) return nullptr;
+        }
+        vnx::process::Scope as(app_);
+        hdc_ = GetDC(hwnd_);
+        if (hdc_ == nullptr || !SetPixelFormat(hdc_, static_cast<INT>(iFormat), nullptr)) return nullptr;
+        std::vector<BYTE> out(4);
+        const std::vector<BYTE> create =
+            iLayer == 0 ? Request(GLCMD_CREATECONTEXT, 0, {0, iFormat})
+                        : Request(GLCMD_CREATELAYERCONTEXT, 0, {0, iFormat, iLayer});
+        if (Escape(create, &out) != 1) return nullptr;
+        std::memcpy(&dhrc_, out.data(), 4);
+        if (Escape(Request(GLCMD_SETCONTEXT, OGLCMD_NEEDWNDOBJ | OGLCMD_NEEDXLATEOBJ, {0, dhrc_})) != 1)
+            return nullptr;
+        WNDOBJ* pwo = vnx::engine::window_object(pso_, static_cast<ULONG>(reinterpret_cast<uintptr_t>(hwnd_)));
+        pdraw_ = pdrawFromWindow(pwo);
+        return pdraw_ != nullptr ? pdraw_->pBufferSet : nullptr;
+    }
+    // OPENGL_CMD on the window's device context, from the application.
+    INT Escape(const std::vector<BYTE>& in, std::vector<BYTE>* out = nullptr) {
+        vnx::process::Scope as(app_);
+        return ExtEscape(hdc_, OPENGL_CMD, static_cast<INT>(in.size()), reinterpret_cast<LPCSTR>(in.data()),
+                         out != nullptr ? static_cast<INT>(out->size()) : 0,
+                         out != nullptr ? reinterpret_cast<LPSTR>(out->data()) : nullptr);
+    }
+
+    // Pixels of the screen rectangle as the board holds the front buffer.
+    std::vector<ULONG> Front(const RECTL& r) {
+        const DFB* pdfb = reinterpret_cast<const DSURF*>(pso_->dhsurf)->pdfb;
+        auto v = board().read_pixels(0, static_cast<std::uint16_t>(pdfb->pid), pdfb->x + r.left,
+                                     pdfb->y + r.top, r.right - r.left, r.bottom - r.top);
+        return std::vector<ULONG>(v.begin(), v.end());
+    }
+    // Stores pixels straight into a device surface's board memory: a
+    // pattern of its own for each surface.
+    void Paint(SURFOBJ* pso, const RECTL& r, ULONG seed) {
+        const DFB* pdfb = reinterpret_cast<const DSURF*>(pso->dhsurf)->pdfb;
+        const ULONG cj = GetParam().bpp / 8;
+        for (LONG y = r.top; y < r.bottom; ++y)
+            for (LONG x = r.left; x < r.right; ++x) {
+                const LONG bx = pdfb->x + x, by = pdfb->y + y;
+                BYTE* p = board().pixel(board().tile_owner(0, bx, by), static_cast<std::uint16_t>(pdfb->pid), bx, by);
+                ASSERT_NE(p, nullptr);
+                const ULONG v = (seed * 0x9E3779B1u ^ static_cast<ULONG>(x * 31 + y * 17)) & 0x7F7F7Fu;
+                std::memcpy(p, &v, cj);
+            }
+    }
+    // Whether screen pixel (x, y) of the window shows (no window above it).
+    static bool Visible(LONG x, LONG y) {
+        if (x < kWindow.left || x >= kWindow.right || y < kWindow.top || y >= kWindow.bottom) return false;
+        for (const RECTL& r : kAbove)
+            if (x >= r.left && x < r.right && y >= r.top && y < r.bottom) return false;
+        return true;
+    }
+    // Under the escape lock, as every call of the server runs.
+    template <typename Fn>
+    auto Locked(Fn fn) {
+        CRITICAL_SECTION* pcs = pGLEscapeLock(ppdev());
+        EnterCriticalSection(pcs);
+        auto r = fn();
+        LeaveCriticalSection(pcs);
+        return r;
+    }
+
+    std::unique_ptr<vnx::engine::Device> device_;
+    SURFOBJ* pso_ = nullptr;
+    GLHOOKSLOTS saved_{};
+    DWORD app_ = 0, other_ = 0;
+    HWND hwnd_ = nullptr;
+    HDC hdc_ = nullptr;
+    ULONG dhrc_ = 0;
+    GLDrawable* pdraw_ = nullptr;
+};
+
+// The image written into the back buffer shows in the front buffer after
+// the swap exactly where the window is visible; elsewhere the screen keeps
+// its pixels. The swap waited for a vertical retrace and the board saw no
+// malformed stream.
+TEST_P(SwapEndToEnd, ImageThroughBackBufferAndSwapReachesTheVisibleWindow) {
+    GLBufferSet* pbs = Window();
+    ASSERT_NE(pbs, nullptr) << vnx::debug::take();
+    // The window model's region reached the drawable: several boxes.
+    ASSERT_EQ(pdraw_->pwo->coClient.iDComplexity, DC_COMPLEX);
+    EXPECT_GT(pdraw_->clip.cBoxes, 3u);
+
+    const LONG cx = kWindow.right - kWindow.left, cy = kWindow.bottom - kWindow.top;
+    const ULONG mask = GetParam().bpp == 32 ? 0xFFFFFFu : GetParam().bpp == 16 ? 0x7FFFu : 0xFFu;
+    // Colours that survive the screen's depth unchanged.
+    auto colour = [&](LONG x, LONG y) -> ULONG {
+        const ULONG v = static_cast<ULONG>(x * 7 + y * 131) & 0xFFu;
+        if (GetParam().bpp == 32) return v << 16 | (static_cast<ULONG>(y) & 0xFF) << 8 | (static_cast<ULONG>(x) & 0xFF);
+        if (GetParam().bpp == 16) return (v & 0xF8) << 16 | (static_cast<ULONG>(x * 8) & 0xF8) << 8 | (v & 0xF8);
+        return (v & 0xE0) << 16 | (v & 0xE0) << 8 | (v & 0xC0);
+    };
+    std::vector<ULONG> image(static_cast<size_t>(cx * cy));
+    for (LONG y = 0; y < cy; ++y)
+        for (LONG x = 0; x < cx; ++x) image[y * cx + x] = colour(x, y);
+    const RECTL around = {kWindow.left - 50, kWindow.top - 40, kWindow.right + 50, kWindow.bottom + 40};
+    // Both buffers hold pixels of their own around the window first, so a
+    // swap past the window's visible part shows (after what the driver
+    // queued before, such as the screen clear, has reached the board).
+    Locked([&] {
+        kz2FlushQueue(kz2GetQueueMgt(pso_->dhsurf, kz2GetBlockEnable(0, 0, 1, 1)), 0xFFFFFFFFu, nullptr,
+                      nullptr);
+        return 0;
+    });
+    ASSERT_NO_FATAL_FAILURE(Paint(pso_, around, 1));
+    ASSERT_NO_FATAL_FAILURE(Paint(psoGLBack(ppdev()), around, 2));
+    const std::vector<ULONG> before = Front(around);
+
+    ASSERT_EQ(Locked([&] {
+                  return _DPutImage(pbs, GLBUFFER_BACK_LEFT, kWindow.left, kWindow.top, cx, cy, image.data());
+              }),
+              1u);
+    // The back buffer holds the image inside the visible boxes.
+    const ULONG cjPixel = GetParam().bpp / 8;
+    std::vector<BYTE> back(static_cast<size_t>(cx * cy) * cjPixel);
+    ASSERT_EQ(Locked([&] {
+                  return _DGetImage(pbs, GLBUFFER_BACK_LEFT, kWindow.left, kWindow.top, cx, cy, back.data());
+              }),
+              1u);
+    auto pixelOf = [&](const std::vector<BYTE>& v, LONG i) {
+        ULONG ul = 0;
+        std::memcpy(&ul, v.data() + static_cast<size_t>(i) * cjPixel, cjPixel);
+        return ul;
+    };
+    const std::vector<ULONG> stored = Front(kWindow);  // the front's form of each value
+    (void)stored;
+
+    board().take_ramdac_writes(0);
+    {
+        vnx::process::Scope as(app_);
+        ASSERT_TRUE(SwapBuffers(hdc_));
+    }
+    // The swap waited for the vertical blank: the retrace registers were
+    // written and the toggle stored once the board answered.
+    std::vector<ULONG> written;
+    for (const auto& w : board().take_ramdac_writes(0)) written.push_back(w.index);
+    EXPECT_EQ(written, (std::vector<ULONG>{0x33, 0x34, 0x36}));
+
+    const std::vector<ULONG> after = Front(around);
+    const LONG cxAround = around.right - around.left;
+    int cShown = 0, cWrong = 0;
+    for (LONG y = around.top; y < around.bottom; ++y) {
+        for (LONG x = around.left; x < around.right; ++x) {
+            const size_t i = static_cast<size_t>((y - around.top) * cxAround + (x - around.left));
+            if (Visible(x, y)) {
+                const ULONG want = pixelOf(back, (y - kWindow.top) * cx + (x - kWindow.left));
+                cWrong += (after[i] & mask) != (want & mask);
+                ++cShown;
+            } else {
+                cWrong += after[i] != before[i];
+            }
+        }
+    }
+    EXPECT_GT(cShown, 0);
+    EXPECT_EQ(cWrong, 0);
+    // The image went through unchanged where it shows (the back buffer's
+    // read-back, then the front's through the driver).
+    std::vector<BYTE> front(back.size());
+    ASSERT_EQ(Locked([&] {
+                  return _DGetImage(pbs, GLBUFFER_FRONT_LEFT, kWindow.left, kWindow.top, cx, cy, front.data());
+              }),
+              1u);
+    int cImage = 0;
+    for (LONG y = 0; y < cy; ++y)
+        for (LONG x = 0; x < cx; ++x)
+            if (Visible(kWindow.left + x, kWindow.top + y)) {
+                cImage += GetParam().bpp == 32 && pixelOf(back, y * cx + x) != (image[y * cx + x] & mask);
+                cImage += pixelOf(front, y * cx + x) != pixelOf(back, y * cx + x);
+            }
+    EXPECT_EQ(cImage, 0);
+    EXPECT_TRUE(board().take_errors().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Rasterizers, SwapEndToEnd,
+                         ::testing::Values(Machine{1, 32}, Machine{2, 32}, Machine{4, 32}, Machine{2, 16},
+                                           Machine{4, 8}),
+                         [](const ::testing::TestParamInfo<Machine>& i) {
+                             return std::to_string(i.param.rasterizers) + "x" + std::to_string(i.param.bpp) + "bpp";
+                         });
+
+}  // namespace
