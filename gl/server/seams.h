@@ -33,14 +33,7 @@ LONG __glMapPrimSegment(GLClient* pgc, ULONG hSection, ULONG cjSection);
 
 // --- what a context's GL state needs of its drawable, visual and buffers ----------------------
 struct GLContext;
-struct __GLXbox;
-// Binds the drawable's buffers of the lgi buffer mask to the lgi layer:
-// TRUE when they are bound.
-BOOL _DBindBuffers(GLContext* gc, ULONG flBufferMask);
-// Replaces the buffer set's clip region by the box (window coordinates from
-// the top), or drops it for null; the set's clip serial is reset, so the
-// next bind builds the clip list again (the window's region cut to the box).
-void _DSetClipRegion(GLContext* gc, const __GLXbox* pbox);
+// (_DBindBuffers and _DSetClipRegion: the buffer manager, buffers.h.)
 // The bound drawable's height; the visual's double-buffer and stereo flags.
 LONG __glDrawableHeight(GLContext* gc);
 BOOL __glVisualDoubleBuffered(GLContext* gc);

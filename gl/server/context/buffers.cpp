@@ -42,6 +42,8 @@ ULONG gcScreenBits = 8;
 // here, not in the driver's table).
 ULONG gcAlphaBits = 0;
 ULONG gcStencilBits = 0;
+ULONG gcBoardAlphaBits = 0;  // as the page configuration gives them
+ULONG gcBoardStencilBits = 0;
 ULONG gaulPlaneMasks[2] = {0, 0};
 // The accumulation buffer's size in bytes, recorded when one is made.
 ULONG gcjAccum = 0;
@@ -109,6 +111,10 @@ void vUnshare(SharedSurface* pss) {
     EngUnlockSurface(pss->pso);
     EngDeleteSurface(pss->hsurf);
     *pss = SharedSurface{};
+    // The bits recorded for the surface go with it.
+    if (pss == &gAlpha) gbCombinedStencil = FALSE;
+    gcAlphaBits = gAlpha.pso != nullptr ? gcAlphaBits : gcBoardAlphaBits;
+    gcStencilBits = gStencil.pso != nullptr || gbCombinedStencil ? gcStencilBits : gcBoardStencilBits;
 }
 
 // Kinds whose device buffers lie in a shared surface.
@@ -165,7 +171,7 @@ GLBuffer* pbHostBuffer(PDEV* ppdev, ULONG kind, ULONG bits, const RECTL& rcl, BO
 // The stencil surface of the device: in the alpha surface when the board
 // has fewer than 3 stencil bits and an alpha surface exists, else its own.
 SURFOBJ* psoStencil(PDEV* ppdev) {
-    if (gStencil.pso == nullptr && gcStencilBits < 3 && gAlpha.pso != nullptr) {
+    if (gStencil.pso == nullptr && gcBoardStencilBits < 3 && gAlpha.pso != nullptr) {
         if (!gbCombinedStencil) __glXDebugPrint("combined alpha/stencil buffer\n");
         gbCombinedStencil = TRUE;
         gcStencilBits = 2;
@@ -206,7 +212,7 @@ GLBuffer* pbCreateBuffer(GLBufferSet* pbs, ULONG kind, SURFOBJ* pso, const RECTL
         case GLBUFFER_STENCIL:
             // On the board when it has stencil bits, else in host memory.
             bits = 8;
-            if (gcStencilBits != 0) psoDevice = psoStencil(ppdev);
+            if (gcBoardStencilBits != 0) psoDevice = psoStencil(ppdev);
             if (psoDevice == nullptr) return pbHostBuffer(ppdev, kind, 24, rcl, TRUE);
             break;
         case GLBUFFER_ALPHA:
@@ -214,7 +220,7 @@ GLBuffer* pbCreateBuffer(GLBufferSet* pbs, ULONG kind, SURFOBJ* pso, const RECTL
         case GLBUFFER_PLANE_40000:
         case GLBUFFER_PLANE_80000:
             bits = 8;
-            if (gcAlphaBits != 0) psoDevice = psoShare(&gAlpha, ppdev);
+            if (gcBoardAlphaBits != 0) psoDevice = psoShare(&gAlpha, ppdev);
             if (psoDevice == nullptr) return pbHostBuffer(ppdev, kind, 8, rcl, TRUE);
             gcAlphaBits = gbCombinedStencil ? 6 : 8;
             break;
@@ -461,8 +467,9 @@ void __glInitBufferManager(PDEV* ppdev) {
     const ULONG iFormat = ulGLBitmapFormat(ppdev);
     gcScreenBits = iFormat == BMF_32BPP ? 32 : iFormat == BMF_16BPP ? 16 : 8;
     const PAGECONFIG* ppc = pGLPageConfig(ppdev);
-    gcAlphaBits = ppc != nullptr ? ppc->aulGLSizing[PAGECONFIG_GL_ALPHA_BITS] : 0;
-    gcStencilBits = ppc != nullptr ? ppc->aulGLSizing[PAGECONFIG_GL_STENCIL_BITS] : 0;
+    gcBoardAlphaBits = gcAlphaBits = ppc != nullptr ? ppc->aulGLSizing[PAGECONFIG_GL_ALPHA_BITS] : 0;
+    gcBoardStencilBits = gcStencilBits =
+        ppc != nullptr ? ppc->aulGLSizing[PAGECONFIG_GL_STENCIL_BITS] : 0;
     gaulPlaneMasks[0] = ppc != nullptr ? ppc->aulGLSizing[2] : 0;
     gaulPlaneMasks[1] = ppc != nullptr ? ppc->aulGLSizing[3] : 0;
     gbCombinedStencil = FALSE;
@@ -533,6 +540,13 @@ ULONG _DCreateMissingBuffers(GLBufferSet* pbs, ULONG flMask) {
         pbs->apBuffers[w.word] = pbCreateBuffer(pbs, w.kind, pbs->pWindow->pso, rcl);
     }
     return 1;
+}
+
+void _DGetAncillaryBits(ULONG* pcAlphaBits, ULONG* pcStencilBits, ULONG aulMasks[2]) {
+    *pcAlphaBits = gcAlphaBits;
+    *pcStencilBits = gcStencilBits;
+    aulMasks[0] = gaulPlaneMasks[0];
+    aulMasks[1] = gaulPlaneMasks[1];
 }
 
 void* _DAllocAccumBuffer(void) {

@@ -60,6 +60,10 @@ GLBufferSet* __glCreateBufferSet(SURFOBJ* pso, WNDOBJ* pwo, GLVisual* pvis);
 // of the screen's width; the accumulation buffer is in host memory that
 // _DAllocAccumBuffer gives on first use.
 ULONG _DCreateMissingBuffers(GLBufferSet* pbs, ULONG flMask);
+// The alpha and stencil bits of the device's buffers and their two plane
+// masks: the board's, or 6 and 2 with masks 0xF0 and 0x0F while the stencil
+// shares the alpha surface, or 8 for a surface of their own.
+void _DGetAncillaryBits(ULONG* pcAlphaBits, ULONG* pcStencilBits, ULONG aulMasks[2]);
 // Host memory of the accumulation buffer's recorded size (screen width x
 // height x 8 bytes), or null.
 void* _DAllocAccumBuffer(void);
@@ -86,6 +90,16 @@ void _DClientRegionChanged(GLBufferSet* pbs, WNDOBJ* pwo);
 void _DSurfaceMoved(PDEV* ppdev, GLBufferSet* pbs, WNDOBJ* pwo);
 // Frees a drawable's buffer set.
 void _DFreeBufferSet(PDEV* ppdev, GLBufferSet* pbs);
+struct GLContext;
+// Binds the drawable's buffers of the lgi buffer mask to the lgi layer
+// (the clip list first, when the window or the scissor box changed it):
+// TRUE when they are bound.
+BOOL _DBindBuffers(GLContext* gc, ULONG flBufferMask);
+// Replaces the buffer set's clip region by the box (window coordinates from
+// the top), or drops it for null; the set's clip serial is reset, so the
+// next bind builds the clip list again (the window's region cut to the box).
+struct __GLXbox;
+void _DSetClipRegion(GLContext* gc, const __GLXbox* pbox);
 // The drawable of the context switches to another layer's visual.
 struct GLContext;
 void __glSwitchBufferLayer(GLContext* gc, GLBufferSet* pbs, GLVisual* pvis);

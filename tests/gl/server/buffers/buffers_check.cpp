@@ -116,8 +116,9 @@ extern "C" HSURF CreateIGBETile(PDEV*, LONG size, ULONG pidFormat, FLONG fl) {
     }
     return hsurfMake(size, size, pidFormat == 0 ? BMF_8BPP : BMF_32BPP, pidFormat, true);
 }
+FLONG gflBitmaps = 0xAF;  // the flags device bitmaps are asked with
 extern "C" HSURF CreateDeviceBitmap(PDEV*, LONG cx, LONG cy, ULONG iFormat, POINTL*, FLONG fl) {
-    EXPECT_EQ(fl, 0xAFu);
+    EXPECT_EQ(fl, gflBitmaps);
     return hsurfMake(cx, cy, iFormat, iFormat == BMF_8BPP ? 0 : 0xA000u, false);
 }
 extern "C" BOOL DrvCopyBits(SURFOBJ* psoDst, SURFOBJ* psoSrc, CLIPOBJ* pco, XLATEOBJ*, RECTL* prcl,
@@ -604,6 +605,42 @@ TEST_F(BufferManagerTest, TextureTableAtItsLimits) {
     __glReleaseDeviceTextures(ppdev);
     gMade.clear();
     vnx::debug::take();
+}
+
+// With fewer than 3 stencil bits the stencil shares the device's alpha
+// surface once there is one (said once), and the shared surface lives as
+// long as a buffer in it.
+TEST_F(BufferManagerTest, StencilSharesTheAlphaSurfaceWithFewStencilBits) {
+    pc_.aulGLSizing[PAGECONFIG_GL_ALPHA_BITS] = 8;
+    pc_.aulGLSizing[PAGECONFIG_GL_STENCIL_BITS] = 2;
+    __glInitBufferManager(reinterpret_cast<PDEV*>(&pdev_));
+    gflBitmaps = 0;
+    gMade.clear();
+    WNDOBJ wo = Window(0, 0, 16, 16);
+    GLBufferSet* pbs = __glCreateBufferSet(&screen_, &wo, &vis_);
+    ASSERT_NE(pbs, nullptr);
+    _DCreateMissingBuffers(pbs, GLBUFFER_STENCIL);
+    ASSERT_NE(pbs->apBuffers[GLBS_STENCIL], nullptr);
+    EXPECT_EQ(vnx::debug::take(), "") << "no alpha surface yet: a stencil surface of its own";
+    GLBufferSet* pbs2 = __glCreateBufferSet(&screen_, &wo, &vis_);
+    _DCreateMissingBuffers(pbs2, GLBUFFER_ALPHA);
+    _DFreeBufferSet(nullptr, pbs);  // the stencil surface goes
+    _DCreateMissingBuffers(pbs2, GLBUFFER_STENCIL);
+    ASSERT_NE(pbs2->apBuffers[GLBS_STENCIL], nullptr);
+    EXPECT_EQ(pbs2->apBuffers[GLBS_STENCIL]->hsurf, pbs2->apBuffers[GLBS_ALPHA0]->hsurf);
+    EXPECT_EQ(vnx::debug::take(), "combined alpha/stencil buffer\n");
+    EXPECT_EQ(gMade.size(), 2u);
+    ULONG cAlpha = 0, cStencil = 0, aulMasks[2] = {};
+    _DGetAncillaryBits(&cAlpha, &cStencil, aulMasks);
+    EXPECT_EQ(cAlpha, 6u);
+    EXPECT_EQ(cStencil, 2u);
+    EXPECT_EQ(aulMasks[0], 0x0Fu);
+    EXPECT_EQ(aulMasks[1], 0xF0u);
+    _DFreeBufferSet(nullptr, pbs2);
+    gflBitmaps = 0xAF;
+    pc_.aulGLSizing[PAGECONFIG_GL_ALPHA_BITS] = 0;
+    pc_.aulGLSizing[PAGECONFIG_GL_STENCIL_BITS] = 0;
+    gMade.clear();
 }
 
 }  // namespace

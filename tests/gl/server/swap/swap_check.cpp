@@ -9,12 +9,14 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <thread>
 #include <memory>
 #include <vector>
 
 #include "context/buffers.h"
 #include "context/context.h"
 #include "context/image.h"
+#include "dispatch/dispatch.h"
 #include "escapes.h"
 #include "glcmd.h"
 #include "glhookslots.h"
@@ -59,10 +61,10 @@ struct Machine {
     ULONG bpp;
 };
 
-class SwapEndToEnd : public ::testing::TestWithParam<Machine> {
+class ServerOnDevice : public ::testing::Test {
   protected:
-    void SetUp() override { Boot(GetParam().rasterizers, GetParam().bpp); }
     void Boot(int rasterizers, ULONG bpp) {
+        bpp_ = bpp;
         vnx::miniport::MachineConfig cfg;
         cfg.rasterizers = rasterizers;
         cfg.boardConfig.syncSwapToVBlank = 1;
@@ -148,7 +150,7 @@ class SwapEndToEnd : public ::testing::TestWithParam<Machine> {
     // pattern of its own for each surface.
     void Paint(SURFOBJ* pso, const RECTL& r, ULONG seed) {
         const DFB* pdfb = reinterpret_cast<const DSURF*>(pso->dhsurf)->pdfb;
-        const ULONG cj = GetParam().bpp / 8;
+        const ULONG cj = bpp_ / 8;
         for (LONG y = r.top; y < r.bottom; ++y)
             for (LONG x = r.left; x < r.right; ++x) {
                 const LONG bx = pdfb->x + x, by = pdfb->y + y;
@@ -183,6 +185,12 @@ class SwapEndToEnd : public ::testing::TestWithParam<Machine> {
     HDC hdc_ = nullptr;
     ULONG dhrc_ = 0;
     GLDrawable* pdraw_ = nullptr;
+    ULONG bpp_ = 32;
+};
+
+class SwapEndToEnd : public ServerOnDevice, public ::testing::WithParamInterface<Machine> {
+  protected:
+    void SetUp() override { Boot(GetParam().rasterizers, GetParam().bpp); }
 };
 
 // The image written into the back buffer shows in the front buffer after
@@ -292,5 +300,238 @@ INSTANTIATE_TEST_SUITE_P(Rasterizers, SwapEndToEnd,
                          [](const ::testing::TestParamInfo<Machine>& i) {
                              return std::to_string(i.param.rasterizers) + "x" + std::to_string(i.param.bpp) + "bpp";
                          });
+
+class ServerTest : public ServerOnDevice {
+  protected:
+    void SetUp() override { Boot(1, 32); }
+    // OPENGL_CMD on a display device context of `pid`.
+    INT DisplayCmd(DWORD pid, const std::vector<BYTE>& in, std::vector<BYTE>* out = nullptr) {
+        vnx::process::Scope as(pid);
+        HDC hdc = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
+        const INT r = ExtEscape(hdc, OPENGL_CMD, static_cast<INT>(in.size()), reinterpret_cast<LPCSTR>(in.data()),
+                                out != nullptr ? static_cast<INT>(out->size()) : 0,
+                                out != nullptr ? reinterpret_cast<LPSTR>(out->data()) : nullptr);
+        DeleteDC(hdc);
+        return r;
+    }
+    ULONG CreateLayerContext(DWORD pid, ULONG iFormat, ULONG iLayer) {
+        std::vector<BYTE> out(4);
+        DisplayCmd(pid, Request(GLCMD_CREATELAYERCONTEXT, 0, {0, iFormat, iLayer}), &out);
+        ULONG dhrc;
+        std::memcpy(&dhrc, out.data(), 4);
+        return dhrc;
+    }
+    // The values the RAMDAC's overlay register (12) was given since the
+    // last look.
+    std::vector<ULONG> OverlayRegisterWrites() {
+        std::vector<ULONG> v;
+        for (const auto& w : board().take_ramdac_writes(0))
+            if (w.index == 12) v.push_back(w.value);
+        return v;
+    }
+    GLContext* Context() { return pdraw_ != nullptr && pdraw_->pContexts != nullptr ? pdraw_->pContexts->gc : nullptr; }
+};
+
+// On a 16-bit display the first overlay context turns the RAMDAC's overlay
+// register on (0x60) and the last one to go turns it off (0xE0); the
+// contexts between write nothing.
+TEST_F(ServerTest, OverlayContextsWriteTheRamdacOverlayRegister) {
+    TearDown();
+    Boot(1, 16);
+    board().take_ramdac_writes(0);
+    const ULONG a = CreateLayerContext(app_, 1, 1);
+    ASSERT_NE(a, 0u) << vnx::debug::take();
+    EXPECT_EQ(OverlayRegisterWrites(), (std::vector<ULONG>{0x60}));
+    const ULONG b = CreateLayerContext(app_, 1, 1);
+    ASSERT_NE(b, 0u);
+    const ULONG main = CreateLayerContext(app_, 1, 0);
+    ASSERT_NE(main, 0u);
+    EXPECT_TRUE(OverlayRegisterWrites().empty());
+    EXPECT_EQ(DisplayCmd(app_, Request(GLCMD_DELETECONTEXT, 0, {a})), 1);
+    EXPECT_EQ(DisplayCmd(app_, Request(GLCMD_DELETECONTEXT, 0, {main})), 1);
+    EXPECT_TRUE(OverlayRegisterWrites().empty());
+    EXPECT_EQ(board().ramdac_register(0, 12), 0x60u);
+    // The last overlay context goes with its process.
+    vnx::process::terminate(app_);
+    EXPECT_EQ(OverlayRegisterWrites(), (std::vector<ULONG>{0xE0}));
+    EXPECT_EQ(board().ramdac_register(0, 12), 0xE0u);
+}
+
+// A context made current on a window by one thread and then by another
+// leaves the first thread's client; another process cannot name it; the
+// owning process's end frees the current context and the window's drawable
+// and buffers, and the server's client records hold nothing of them.
+TEST_F(ServerTest, ContextsAcrossThreadsAndProcessesThroughTheWindow) {
+    GLBufferSet* pbs = Window();
+    ASSERT_NE(pbs, nullptr) << vnx::debug::take();
+    GLContext* gc = Context();
+    ASSERT_NE(gc, nullptr);
+    GLClient* pgcFirst = gc->pgc;
+    ASSERT_NE(pgcFirst, nullptr);
+    EXPECT_EQ(pgcFirst->gc, gc);
+    std::thread([&] {
+        EXPECT_EQ(Escape(Request(GLCMD_SETCONTEXT, OGLCMD_NEEDWNDOBJ, {0, dhrc_})), 1);
+        EXPECT_NE(gc->pgc, pgcFirst);
+        EXPECT_EQ(pgcFirst->gc, nullptr) << "the first thread's client let go";
+        EXPECT_EQ(Escape(Request(GLCMD_RELEASECONTEXT, 0, {dhrc_})), 1);
+        EXPECT_EQ(gc->pgc, nullptr);
+        EXPECT_EQ(Escape(Request(GLCMD_SETCONTEXT, OGLCMD_NEEDWNDOBJ, {0, dhrc_})), 1);
+        EXPECT_EQ(Escape(Request(GLCMD_THREADDETACH, 0, {})), 0);
+    }).join();
+    EXPECT_EQ(Escape(Request(GLCMD_SETCONTEXT, OGLCMD_NEEDWNDOBJ, {0, dhrc_})), 1);
+    EXPECT_EQ(gc->pgc, pgcFirst);
+    // Another process: the handle is not its.
+    EXPECT_EQ(DisplayCmd(other_, Request(GLCMD_DELETECONTEXT, 0, {dhrc_})), -1);
+    EXPECT_EQ(DisplayCmd(other_, Request(GLCMD_RELEASECONTEXT, 0, {dhrc_})), 0);
+    // The process ends with the context current on its window.
+    const size_t cSurfaces = vnx::engine::live_surfaces();
+    {
+        vnx::process::Scope as(app_);
+        ReleaseDC(hwnd_, hdc_);
+        hdc_ = nullptr;
+    }
+    vnx::process::terminate(app_);
+    EXPECT_EQ(pgcFirst->gc, nullptr);
+    EXPECT_EQ(vnx::engine::live_window_objects(), 0u);
+    EXPECT_EQ(_DBufferListCount(nullptr), 0u);
+    EXPECT_LE(vnx::engine::live_surfaces(), cSurfaces);
+}
+
+// The scissor box cuts the window's visible region; dropping it gives the
+// region back.
+TEST_F(ServerTest, ScissorBoxCutsTheClipList) {
+    GLBufferSet* pbs = Window();
+    ASSERT_NE(pbs, nullptr);
+    GLContext* gc = Context();
+    ASSERT_NE(gc, nullptr);
+    const ULONG cWhole = pdraw_->clip.cBoxes;
+    auto area = [&] {
+        int n = 0, a = 0;
+        const pixman_box16_t* pb = pixman_region_rectangles(&pdraw_->clip.region, &n);
+        for (int i = 0; i < n; ++i) a += (pb[i].x2 - pb[i].x1) * (pb[i].y2 - pb[i].y1);
+        return a;
+    };
+    const int aWhole = area();
+    // The window's top left 70 x 60 (window coordinates from the top); the
+    // window above at (150, 120) takes 20 x 20 of it.
+    const __GLXbox box{0, 0, 70, 60};
+    Locked([&] {
+        _DSetClipRegion(gc, &box);
+        return _DBindBuffers(gc, GLBUFFER_BACK_LEFT);
+    });
+    EXPECT_EQ(area(), 70 * 60 - 20 * 20);
+    pixman_box16_t* ext = pixman_region_extents(&pdraw_->clip.region);
+    EXPECT_EQ(ext->x2, 70);
+    EXPECT_EQ(ext->y2, 60);
+    Locked([&] {
+        _DSetClipRegion(gc, nullptr);
+        return _DBindBuffers(gc, GLBUFFER_BACK_LEFT);
+    });
+    EXPECT_EQ(pdraw_->clip.cBoxes, cWhole);
+    EXPECT_EQ(area(), aWhole);
+}
+
+// Alpha and stencil buffers lie in one device surface each, shared by every
+// window's set and deleted with the last buffer in them; the accumulation
+// buffer is host memory of the screen's size given on first use.
+TEST_F(ServerTest, AncillaryBuffersOnTheBoardAndInHostMemory) {
+    // At 16 bits a pixel board memory is left beside the 3D buffers.
+    TearDown();
+    Boot(1, 16);
+    GLBufferSet* pbs = Window();
+    ASSERT_NE(pbs, nullptr);
+    const size_t cSurfaces = vnx::engine::live_surfaces();
+    const ULONG fl = GLBUFFER_STENCIL | GLBUFFER_ALPHA | GLBUFFER_PLANE_20000 | GLBUFFER_ACCUM;
+    Locked([&] { return _DCreateMissingBuffers(pbs, fl); });
+    GLBuffer* pbStencil = pbs->apBuffers[GLBS_STENCIL];
+    GLBuffer* pbAlpha = pbs->apBuffers[GLBS_ALPHA0];
+    GLBuffer* pbAlpha2 = pbs->apBuffers[GLBS_ALPHA2];
+    GLBuffer* pbAccum = pbs->apBuffers[GLBS_ACCUM];
+    ASSERT_TRUE(pbStencil && pbAlpha && pbAlpha2 && pbAccum);
+    EXPECT_EQ(pbStencil->memoryKind, GLBUFFER_MEMORY_DEVICE);
+    EXPECT_EQ(pbAlpha->memoryKind, GLBUFFER_MEMORY_DEVICE);
+    EXPECT_EQ(pbAlpha->hsurf, pbAlpha2->hsurf) << "one alpha surface";
+    EXPECT_NE(pbStencil->hsurf, pbAlpha->hsurf) << "8 stencil bits: a surface of its own";
+    EXPECT_EQ(vnx::engine::live_surfaces(), cSurfaces + 2);
+    EXPECT_EQ(pbAccum->memoryKind, GLBUFFER_MEMORY_HOST);
+    EXPECT_EQ(pbAccum->pvPixels, nullptr);
+    EXPECT_EQ(pbAccum->bitsPerPixel, 64u);
+    EXPECT_EQ(pbAccum->stride, 640u * 8);
+    void* pv = _DAllocAccumBuffer();
+    ASSERT_NE(pv, nullptr);
+    static_cast<BYTE*>(pv)[640 * 480 * 8 - 1] = 1;  // the whole screen's size
+    LocalFree(pv);
+    // The stencil buffer binds with the colour buffer; the window's pixels
+    // of the depth buffer's kind come on request.
+    GLContext* gc = Context();
+    ASSERT_NE(gc, nullptr);
+    EXPECT_TRUE(Locked([&] { return _DBindBuffers(gc, GLBUFFER_BACK_LEFT | GLBUFFER_STENCIL | GLBUFFER_DEPTH); }));
+    EXPECT_NE(pbs->apBuffers[GLBS_DEPTH], nullptr);
+    // The drawable goes with its window: the shared surfaces go with it.
+    {
+        vnx::process::Scope as(app_);
+        ReleaseDC(hwnd_, hdc_);
+        hdc_ = nullptr;
+        ASSERT_TRUE(vnx::windows::destroy(hwnd_));
+    }
+    EXPECT_EQ(vnx::engine::live_surfaces(), cSurfaces);
+}
+
+// The 32-bit staging surface is made once per device and reused; it goes
+// with the device's last context.
+TEST_F(ServerTest, StagingSurfaceCachedUntilTheLastContextGoes) {
+    TearDown();
+    Boot(1, 16);
+    GLBufferSet* pbs = Window();
+    ASSERT_NE(pbs, nullptr);
+    vnx::debug::take();  // the lgi layer's own words
+    const size_t cSurfaces = vnx::engine::live_surfaces();
+    GLBuffer* pb = _DGetTmp32DevSurf(pbs->apBuffers[GLBS_FRONT_LEFT]);
+    ASSERT_NE(pb, nullptr);
+    EXPECT_EQ(pb->kind, 0x10u);
+    EXPECT_EQ(pb->cx, 128);
+    EXPECT_EQ(pb->bitsPerPixel, 24u);
+    EXPECT_EQ(vnx::debug::take(), "");
+    EXPECT_EQ(_DGetTmp32DevSurf(pbs->apBuffers[GLBS_BACK_LEFT]), pb);
+    EXPECT_EQ(vnx::debug::take(), "This is the CACHED psoTmp32DevSurf\n");
+    GLBuffer* pbScratch = _DCreateScratchPixmap(ppdev());
+    ASSERT_NE(pbScratch, nullptr);
+    EXPECT_EQ(vnx::engine::live_surfaces(), cSurfaces + 2);
+    _DFreeScratchPixmap(&pbScratch);
+    EXPECT_EQ(pbScratch, nullptr);
+    EXPECT_EQ(Escape(Request(GLCMD_DELETECONTEXT, 0, {dhrc_})), 1);
+    EXPECT_EQ(vnx::engine::live_surfaces(), cSurfaces);
+    GLBuffer host{};
+    EXPECT_EQ(_DGetTmp32DevSurf(&host), nullptr);
+    EXPECT_EQ(vnx::debug::take(), "ppdev == NULL pso=(nil)\n");
+}
+
+// On a 32-bit display with an overlay set listed, a window whose client
+// region changes has its client rectangle (cut to the screen) redrawn by one
+// packet on the board that clears the overlay plane.
+TEST_F(ServerTest, OverlayWindowMoveRedrawsOnTheBoard) {
+    GLBufferSet* pbs = Window(1, 1);
+    ASSERT_NE(pbs, nullptr) << vnx::debug::take();
+    EXPECT_EQ(pbs->bOverlay, 1u);
+    for (int r = 0; r < board().rasterizers(); ++r) board().take_packets(r);
+    {
+        vnx::process::Scope as(app_);
+        // Partly onto screen that it did not cover: a newly visible part.
+        ASSERT_TRUE(vnx::windows::move(hwnd_, RECTL{440, 300, 700, 420}));
+    }
+    Locked([&] {
+        kz2FlushQueue(kz2GetQueueMgt(pso_->dhsurf, kz2GetBlockEnable(0, 0, 1, 1)), 0xFFFFFFFFu, nullptr,
+                      nullptr);
+        return 0;
+    });
+    int cRedraws = 0;
+    for (const auto& p : board().take_packets(0)) {
+        if (p.kind == vnx::board::ItemKind::Packet && p.command == 0x02101026u && !p.pids.empty() &&
+            p.pid(0) == 0xC000u)
+            ++cRedraws;
+    }
+    EXPECT_GE(cRedraws, 1);
+    EXPECT_TRUE(board().take_errors().empty());
+}
 
 }  // namespace
