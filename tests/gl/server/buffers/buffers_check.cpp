@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -406,6 +407,48 @@ TEST_F(BufferManagerTest, OverlayPresentFollowsTheListedSets) {
     EXPECT_EQ(gPackets.size(), 1u);
     EXPECT_EQ(vnx::debug::take(), "");
     _DFreeBufferSet(nullptr, pbsMain);
+    EngDeleteSurface(pdev_.hsurfScreen);
+    pdev_.hsurfScreen = hsurfHost;
+}
+
+// Drawing into the front buffer is told to the display driver (its next
+// swap cannot take the front's pixels as unchanged); drawing into the back
+// buffer is not.
+TEST_F(BufferManagerTest, FrontBufferDrawingIsToldToTheDriver) {
+    TestSurface screen(&pdev_, 0x0001);
+    HSURF hsurfHost = pdev_.hsurfScreen;
+    pdev_.hsurfScreen = EngCreateDeviceBitmap(reinterpret_cast<DHSURF>(&screen.dsurf), SIZEL{640, 480}, BMF_32BPP);
+    WNDOBJ wo = Window(0, 0, 16, 16);
+    GLDrawable draw{};
+    pixman_region_init(&draw.clip.region);
+    draw.clip.bWhole = TRUE;
+    draw.pwo = &wo;
+    gpdraw = &draw;
+    draw.pBufferSet = __glCreateBufferSet(&screen_, &wo, &vis_);
+    ASSERT_NE(draw.pBufferSet, nullptr);
+    GLContext gc{};
+    gc.pdraw = &draw;
+    std::vector<ULONG> image(16 * 16);
+    struct Row {
+        const char* what;
+        std::function<void()> draw;
+        int cTold;
+    };
+    const Row rows[] = {
+        {"image into the back", [&] { _DPutImage(draw.pBufferSet, GLBUFFER_BACK_LEFT, 0, 0, 4, 4, image.data()); }, 0},
+        {"image into the front", [&] { _DPutImage(draw.pBufferSet, GLBUFFER_FRONT_LEFT, 0, 0, 4, 4, image.data()); }, 1},
+        {"copy into the front", [&] { _DCopyImage(draw.pBufferSet, GLBUFFER_BACK_LEFT, GLBUFFER_FRONT_LEFT, 0, 0, 4, 4, 0, 0); }, 1},
+        {"back bound for drawing", [&] { _DBindBuffers(&gc, GLBUFFER_BACK_LEFT); }, 0},
+        {"front bound for drawing", [&] { _DBindBuffers(&gc, GLBUFFER_FRONT_LEFT | GLBUFFER_BACK_LEFT); }, 1},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        gcFrontDrawn = 0;
+        r.draw();
+        EXPECT_EQ(gcFrontDrawn, r.cTold);
+    }
+    _DFreeBufferSet(nullptr, draw.pBufferSet);
+    pixman_region_fini(&draw.clip.region);
     EngDeleteSurface(pdev_.hsurfScreen);
     pdev_.hsurfScreen = hsurfHost;
 }
