@@ -49,9 +49,19 @@ void drop_on_exit(std::uintptr_t h) {
     t.dcs.erase(h);
 }
 
-// A new device context of `owner` on hdev (for a window, or the display),
-// deleted when the owner ends.
-HDC make_dc(DWORD owner, HDEV hdev, HWND hwnd) {
+// A new device context of `owner` on the display (for a window, or the
+// display itself), deleted when the owner ends; null when the call's fault
+// point fails or there is no display.
+HDC make_dc(const char* pszFault, DWORD owner, HWND hwnd) {
+    if (vnx::faults::should_fail(pszFault)) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    HDEV hdev = vnx::engine::display_device();
+    if (hdev == nullptr) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
     auto& t = table();
     std::lock_guard<std::mutex> g(t.lock);
     const std::uintptr_t h = t.nextHandle;
@@ -110,16 +120,7 @@ extern "C" HDC CreateDCA(LPCSTR pszDriver, LPCSTR, LPCSTR, const DEVMODEA* pdm) 
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    if (vnx::faults::should_fail("CreateDCA")) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return nullptr;
-    }
-    HDEV hdev = vnx::engine::display_device();
-    if (hdev == nullptr) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return nullptr;
-    }
-    return make_dc(vnx::process::current(), hdev, nullptr);
+    return make_dc("CreateDCA", vnx::process::current(), nullptr);
 }
 
 extern "C" HDC GetDC(HWND hwnd) {
@@ -128,16 +129,7 @@ extern "C" HDC GetDC(HWND hwnd) {
         SetLastError(ERROR_INVALID_HANDLE);
         return nullptr;
     }
-    if (vnx::faults::should_fail("GetDC")) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return nullptr;
-    }
-    HDEV hdev = vnx::engine::display_device();
-    if (hdev == nullptr) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return nullptr;
-    }
-    return make_dc(owner, hdev, hwnd);
+    return make_dc("GetDC", owner, hwnd);
 }
 
 extern "C" INT ReleaseDC(HWND hwnd, HDC hdc) {
