@@ -356,6 +356,19 @@ void vChangeBufferExtents(GLBufferSet* pbs) {
     LeaveCriticalSection(&gcsBufferList);
 }
 
+// Every buffer of the set takes the window's rectangle; the set's list
+// entry follows.
+void vSetBufferRects(GLBufferSet* pbs, const RECTL& rc) {
+    for (GLBuffer* pb : pbs->apBuffers) {
+        if (pb == nullptr) continue;
+        pb->x = rc.left;
+        pb->y = rc.top;
+        pb->cx = rc.right - rc.left;
+        pb->cy = rc.bottom - rc.top;
+    }
+    vChangeBufferExtents(pbs);
+}
+
 void vFreeSet(GLBufferSet* pbs) {
     for (ULONG i : kFreeOrder) vFreeBuffer(pbs->apBuffers[i]);
     LocalFree(pbs->pWindow);
@@ -600,15 +613,7 @@ void _DClientRegionChanged(GLBufferSet* pbs, WNDOBJ* pwo) {
         r.right = rc.right > r.right ? rc.right : r.right;
         r.bottom = rc.bottom > r.bottom ? rc.bottom : r.bottom;
     }
-    // Every buffer takes the window's new rectangle.
-    for (GLBuffer* pb : pbs->apBuffers) {
-        if (pb == nullptr) continue;
-        pb->x = rc.left;
-        pb->y = rc.top;
-        pb->cx = rc.right - rc.left;
-        pb->cy = rc.bottom - rc.top;
-    }
-    vChangeBufferExtents(pbs);
+    vSetBufferRects(pbs, rc);
 }
 
 void _DSurfaceMoved(PDEV* ppdev, GLBufferSet*, WNDOBJ* pwo) {
@@ -655,6 +660,17 @@ BOOL _DBindBuffers(GLContext* gc, ULONG flBufferMask) {
     if (gc->pdraw == nullptr || gc->pdraw->pBufferSet == nullptr) return FALSE;
     GLDrawable* pdraw = gc->pdraw;
     GLBufferSet* pbs = pdraw->pBufferSet;
+    if (pdraw->pwo != nullptr) {
+        // Every buffer takes the window's client rectangle as it is now
+        // (a back buffer asked for is made first), and the list follows.
+        const RECTL& rc = pdraw->pwo->rclClient;
+        if ((flBufferMask & GLBUFFER_BACK_LEFT) && pbs->apBuffers[GLBS_BACK_LEFT] == nullptr)
+            pbs->apBuffers[GLBS_BACK_LEFT] = pbCreateBuffer(pbs, GLBUFFER_BACK_LEFT, pbs->pWindow->pso, rc);
+        if ((flBufferMask & GLBUFFER_BACK_RIGHT) && pbs->apBuffers[GLBS_FRONT_RIGHT] != nullptr &&
+            pbs->apBuffers[GLBS_BACK_RIGHT] == nullptr)
+            pbs->apBuffers[GLBS_BACK_RIGHT] = pbCreateBuffer(pbs, GLBUFFER_BACK_RIGHT, pbs->pWindow->pso, rc);
+        vSetBufferRects(pbs, rc);
+    }
     _DCreateMissingBuffers(pbs, flBufferMask);
     // The clip list follows the window and the scissor box.
     if (pdraw->pwo != nullptr &&

@@ -431,6 +431,28 @@ TEST_F(ServerTest, ScissorBoxCutsTheClipList) {
     EXPECT_EQ(area(), aWhole);
 }
 
+// A window that moves where nothing of it becomes newly visible is told
+// only of its new region; its buffers follow it at the next bind.
+TEST_F(ServerTest, BuffersFollowTheWindowAtTheNextBind) {
+    GLBufferSet* pbs = Window();
+    ASSERT_NE(pbs, nullptr);
+    GLContext* gc = Context();
+    ASSERT_NE(gc, nullptr);
+    {
+        vnx::process::Scope as(app_);
+        ASSERT_TRUE(vnx::windows::move(hwnd_, RECTL{120, 90, 300, 200}));
+    }
+    EXPECT_EQ(pbs->apBuffers[GLBS_BACK_LEFT]->x, kWindow.left) << "no newly visible part: not told";
+    EXPECT_TRUE(Locked([&] { return _DBindBuffers(gc, GLBUFFER_BACK_LEFT); }));
+    for (ULONG w : {GLBS_FRONT_LEFT, GLBS_BACK_LEFT}) {
+        const GLBuffer* pb = pbs->apBuffers[w];
+        EXPECT_EQ(pb->x, 120);
+        EXPECT_EQ(pb->y, 90);
+        EXPECT_EQ(pb->cx, 180);
+        EXPECT_EQ(pb->cy, 110);
+    }
+}
+
 // Alpha and stencil buffers lie in one device surface each, shared by every
 // window's set and deleted with the last buffer in them; the accumulation
 // buffer is host memory of the screen's size given on first use.
