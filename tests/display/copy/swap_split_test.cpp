@@ -11,7 +11,7 @@
 #include <random>
 
 #include "copy/copy.h"
-#include "display/xfer/xfer_fixture.h"
+#include "display/copy/swap_fixture.h"
 #include "platform/engine.h"
 #include "vornix_swap.h"
 
@@ -24,7 +24,7 @@ constexpr LONG kcxScreen = 1024;
 constexpr LONG kcxDesktop = 2 * kcxScreen - 1;  // the primary surface of a split board
 constexpr LONG kcy = 256;                       // one page row of the 16-bpp pages
 
-class SwapSplitTest : public XferTest, public ::testing::WithParamInterface<BoardModel> {
+class SwapSplitTest : public SwapFixture, public ::testing::WithParamInterface<BoardModel> {
   protected:
     // Desktop-wide front and back buffers at board (0, 0) of two page
     // blocks, random pixels on both boards.
@@ -36,12 +36,7 @@ class SwapSplitTest : public XferTest, public ::testing::WithParamInterface<Boar
         vPageSize(ppdev, ppdev->iBitmapFormat, &pcx_, &pcy_);
         ASSERT_EQ(pcy_, kcy);
         ASSERT_EQ(kcxScreen % pcx_, 0);
-        POINTL at = {0, 0};
-        front_ = DeviceBitmap(kcxDesktop, kcy, &at, DFB_FL_CLASS80);
-        back_ = DeviceBitmap(kcxDesktop, kcy, &at, DFB_FL_CLASS80);
-        ASSERT_NE(front_, nullptr);
-        ASSERT_NE(back_, nullptr);
-        ASSERT_NE(Dfb(front_)->ppb, Dfb(back_)->ppb);
+        ASSERT_NO_FATAL_FAILURE(MakeBuffers(kcxDesktop, kcy));
         std::mt19937 rng(7);
         for (SURFOBJ* pso : {front_, back_})
             for (LONG y = 0; y < kcy; ++y)
@@ -64,14 +59,6 @@ class SwapSplitTest : public XferTest, public ::testing::WithParamInterface<Boar
         for (LONG y = 0; y < kcy; ++y)
             for (LONG x = 0; x < kcxDesktop; ++x) v.push_back(*Pixel(pso, x, y));
         return v;
-    }
-
-    void Swap(const RECTL& rcl, ULONG ulPageMask = 0, BOOL bDirect = FALSE, ULONG fPlanes = 1) {
-        RECTL r = rcl;
-        EnterCriticalSection(&ppdev->csEscape);
-        kz2SwapBackToFrontC(back_, front_, nullptr, &r, ulPageMask, bDirect, fPlanes);
-        kz2FlushQueue(ppdev->pqm, static_cast<ULONG>(-1), nullptr, nullptr);
-        LeaveCriticalSection(&ppdev->csEscape);
     }
 
     // The front after a swap of rcl: want(front, back) inside the
@@ -110,8 +97,6 @@ class SwapSplitTest : public XferTest, public ::testing::WithParamInterface<Boar
     }
     int FirstOfBoard(int b) const { return b * GetParam().rasterizers; }
 
-    SURFOBJ* front_ = nullptr;
-    SURFOBJ* back_ = nullptr;
     LONG pcx_ = 0, pcy_ = 0;
 };
 
@@ -159,7 +144,7 @@ TEST_P(SwapSplitTest, PageMaskReachesTheSecondScreen) {
         SCOPED_TRACE(c.ulMask);
         const LONG s0 = FrontSlot(0, xLast), s1 = FrontSlot(1, 0);
         const auto f = Image(front_), b = Image(back_);
-        Swap(rcl, c.ulMask);
+        Swap(rcl, nullptr, c.ulMask);
         EXPECT_EQ(Check(f, b, rcl, [](ULONG, ULONG bp) { return bp; }), "");
         EXPECT_EQ(FrontSlot(0, xLast) != s0, c.first);
         EXPECT_EQ(FrontSlot(1, 0) != s1, c.second);
@@ -185,7 +170,7 @@ TEST_P(SwapSplitTest, MaskedSwapsCopyOverBothScreens) {
         EXPECT_EQ(FrontSlot(1, 0), s1);
     }
     const auto f = Image(front_), b = Image(back_);
-    Swap(rcl, 0, TRUE, 2);
+    Swap(rcl, nullptr, 0, TRUE, 2);
     EXPECT_EQ(Check(f, b, rcl, [](ULONG fp, ULONG bp) { return (fp & 0x7FFFu) | (bp & 0x8000u); }),
               "");
     EXPECT_EQ(Errors(), "");
@@ -203,7 +188,7 @@ TEST_P(SwapSplitTest, SlotRegistersWrittenAfterTheVerticalBlankWait) {
         SCOPED_TRACE(sync);
         ScopedValue<std::uint32_t> vsync(ppdev->bc.syncSwapToVBlank, sync);
         board->set_event_log(true);
-        Swap(rcl, MaskBit(0, xLast));  // only the second screen's page is exchanged
+        Swap(rcl, nullptr, MaskBit(0, xLast));  // only the second screen's page is exchanged
         const std::vector<BoardEvent> log = board->take_events();
         board->set_event_log(false);
 
