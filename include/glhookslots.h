@@ -4,15 +4,16 @@
 // back when the server is unloaded.
 //
 // The GL server does not see the rest of the device record. It finds this
-// block `gcjGLHookSlots` bytes into the `PDEV` it is handed; the block holds
-// the driver's fields from hGLServer to pfnGLServerUnload, in the driver's
-// order, so the two fields between the slots are declared too (the server
-// leaves them alone). The driver checks at compile time that its record has
-// them so.
+// block `gGLPdevFields.cjHookSlots` bytes into the `PDEV` it is handed
+// (glpdev.h); the block holds the driver's fields from hGLServer to
+// pfnGLServerUnload, in the driver's order, so the two fields between the
+// slots are declared too (the server leaves them alone). The driver checks
+// at compile time that its record has them so.
 #pragma once
 
 #include <cstddef>
 
+#include "glpdev.h"
 #include "platform/ddi.h"
 #include "platform/export.h"
 #include "platform/kernel.h"
@@ -54,12 +55,7 @@ typedef struct GLHOOKSLOTS {
     PFN_GLSERVERUNLOAD pfnGLServerUnload;            // slot 6: shut-down before unloading
 } GLHOOKSLOTS;
 
-extern "C" {
-// Bytes from the start of the driver's PDEV to its GLHOOKSLOTS block.
-VNX_EXPORT extern const ULONG gcjGLHookSlots;
-}
-
 // The hook-slot block of a device record.
 inline GLHOOKSLOTS* pGLHookSlots(struct PDEV* ppdev) {
-    return reinterpret_cast<GLHOOKSLOTS*>(reinterpret_cast<BYTE*>(ppdev) + gcjGLHookSlots);
+    return pGLPdevField<GLHOOKSLOTS>(ppdev, gGLPdevFields.cjHookSlots);
 }

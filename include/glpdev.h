@@ -1,11 +1,14 @@
-// The fields of the display driver's device record (`PDEV`) that the GL
-// server reads besides the hook slots. The server does not see the record's
-// declaration: the driver exports where each field lies, and checks at
-// compile time that the types are the ones named here.
+// Where the GL server finds what it reads in the display driver's device
+// record (`PDEV`): the block of hook slots (glhookslots.h) and the other
+// fields. The server does not see the record's declaration: the driver
+// exports this one table of byte offsets, and checks at compile time that
+// the fields have the types named here and that the hook-slot block lies as
+// GLHOOKSLOTS has it.
 #pragma once
 
 #include "boardconfig.h"
 #include "pageconfig.h"
+#include "platform/ddi.h"
 #include "platform/export.h"
 #include "platform/kernel.h"
 
@@ -27,6 +30,8 @@ typedef struct GLPDEVFIELDS {
     ULONG cjSwapState;     // LONG[3]: the swap state (0 the layer swap mode, 1 main, 2 overlay)
     ULONG cjRamdacLock;    // CRITICAL_SECTION: csRamdac
     ULONG cjOverlayContexts;  // ULONG: cGLOverlayContexts
+    // The hook slots.
+    ULONG cjHookSlots;     // GLHOOKSLOTS: the block from hGLServer to pfnGLServerUnload
 } GLPDEVFIELDS;
 
 extern "C" {

@@ -9,10 +9,9 @@
 #include "glpdev.h"
 #include "pdev.h"
 
-// The GL server finds the hook slots through this offset: the device
-// record's fields from hGLServer on must lie as GLHOOKSLOTS has them.
-extern "C" const ULONG gcjGLHookSlots = offsetof(PDEV, hGLServer);
-
+// The GL server finds the hook slots through gGLPdevFields.cjHookSlots:
+// the device record's fields from hGLServer on must lie as GLHOOKSLOTS has
+// them.
 #define GLHOOK_AT(field)                                                          \
     static_assert(offsetof(PDEV, field) - offsetof(PDEV, hGLServer) ==             \
                       offsetof(GLHOOKSLOTS, field),                                \
@@ -27,13 +26,23 @@ GLHOOK_AT(pEscapeModules);
 GLHOOK_AT(pfnGLServerUnload);
 #undef GLHOOK_AT
 
-// The other fields the GL server reads, and their types as it reads them.
+// Everything the GL server reads in the device record, and (below) the
+// types it reads the fields with.
 extern "C" const GLPDEVFIELDS gGLPdevFields = {
-    offsetof(PDEV, pPageConfig), offsetof(PDEV, iPixelClass), offsetof(PDEV, iBitmapFormat),
-    offsetof(PDEV, hDriver),     offsetof(PDEV, bc),          offsetof(PDEV, csEscape),
-    offsetof(PDEV, hsurfScreen), offsetof(PDEV, cxScreen),    offsetof(PDEV, psoBack),
-    offsetof(PDEV, psoZ),        offsetof(PDEV, alSwapState), offsetof(PDEV, csRamdac),
-    offsetof(PDEV, cGLOverlayContexts),
+    .cjPageConfig = offsetof(PDEV, pPageConfig),
+    .cjPixelClass = offsetof(PDEV, iPixelClass),
+    .cjBitmapFormat = offsetof(PDEV, iBitmapFormat),
+    .cjDriver = offsetof(PDEV, hDriver),
+    .cjBoardConfig = offsetof(PDEV, bc),
+    .cjEscapeLock = offsetof(PDEV, csEscape),
+    .cjScreen = offsetof(PDEV, hsurfScreen),
+    .cjScreenSize = offsetof(PDEV, cxScreen),
+    .cjBack = offsetof(PDEV, psoBack),
+    .cjDepth = offsetof(PDEV, psoZ),
+    .cjSwapState = offsetof(PDEV, alSwapState),
+    .cjRamdacLock = offsetof(PDEV, csRamdac),
+    .cjOverlayContexts = offsetof(PDEV, cGLOverlayContexts),
+    .cjHookSlots = offsetof(PDEV, hGLServer),
 };
 static_assert(offsetof(PDEV, cyScreen) == offsetof(PDEV, cxScreen) + sizeof(LONG) &&
                   std::is_same_v<decltype(PDEV::hsurfScreen), HSURF> &&
@@ -44,7 +53,8 @@ static_assert(offsetof(PDEV, cyScreen) == offsetof(PDEV, cxScreen) + sizeof(LONG
                   std::is_same_v<decltype(PDEV::csRamdac), CRITICAL_SECTION> &&
                   std::is_same_v<decltype(PDEV::cGLOverlayContexts), ULONG>,
               "the GL server reads the buffer fields with these types");
-static_assert(std::is_same_v<decltype(PDEV::pPageConfig), PAGECONFIG*> &&
+static_assert(std::is_same_v<decltype(PDEV::hGLServer), HMODULE> &&
+              std::is_same_v<decltype(PDEV::pPageConfig), PAGECONFIG*> &&
               std::is_same_v<decltype(PDEV::iPixelClass), ULONG> &&
               std::is_same_v<decltype(PDEV::iBitmapFormat), ULONG> &&
               std::is_same_v<decltype(PDEV::hDriver), HANDLE> &&

@@ -203,6 +203,17 @@ void Board::set_hung(int rasterizer, bool hung) {
     impl_->rasterizers.at(rasterizer).hung = hung;
 }
 
+void Board::set_event_log(bool on) {
+    std::lock_guard lock(impl_->mutex);
+    impl_->eventLog = on;
+    impl_->events.clear();
+}
+
+std::vector<BoardEvent> Board::take_events() {
+    std::lock_guard lock(impl_->mutex);
+    return std::exchange(impl_->events, {});
+}
+
 void Board::set_execution(bool on) {
     std::lock_guard lock(impl_->mutex);
     impl_->executing = on;

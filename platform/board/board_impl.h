@@ -86,11 +86,17 @@ struct Board::Impl {
 
     bool recording = true;
     bool executing = true;          // Board::set_execution
+    bool eventLog = false;          // Board::set_event_log
+    std::vector<BoardEvent> events;
     std::vector<BoardError> errors;
     Executor executor;
     Board* owner = nullptr;
 
     void error(int r, std::uint32_t bus, std::string message);
+    // Adds an entry to the event log while it is on.
+    void log(BoardEvent::Kind kind, int unit, std::uint32_t index, std::uint32_t value = 0) {
+        if (eventLog) events.push_back(BoardEvent{kind, unit, index, value});
+    }
 
     // Registers (registers.cpp).
     ULONG read(int r, ULONG offset);

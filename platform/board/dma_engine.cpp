@@ -171,6 +171,7 @@ private:
     }
 
     void record(DecodedPacket item) {
+        b_.log(BoardEvent::Item, r_, item.command, static_cast<std::uint32_t>(item.kind));
         if (b_.recording) ras_.records.push_back(std::move(item));
     }
 
@@ -179,6 +180,7 @@ private:
     void execute_and_record(DecodedPacket& item) {
         if (b_.executing) exec::execute(b_, r_, item);
         if (b_.executor) b_.executor(*b_.owner, r_, item);
+        b_.log(BoardEvent::Item, r_, item.command, static_cast<std::uint32_t>(item.kind));
         if (b_.recording) ras_.records.push_back(item);
     }
 

@@ -33,41 +33,6 @@ bool setup_ok(const std::vector<std::uint32_t>& in) {
                         [](std::uint32_t w) { return (w & kMaskBits) != 0; });
 }
 
-// Pixels of one pixmap of a rasterizer, found a page at a time: a pixel in
-// the page and 128-pixel column of the last one found is reached from it by
-// the page's row pitch, without looking the page up again.
-class PageRows {
-public:
-    PageRows(Impl& board, int r, std::uint16_t pid) : board_(board), r_(r), pid_(pid) {
-        const std::uint32_t bpp = pixel_format_of_pid(pid).bytesPerPixel;
-        pitch_ = static_cast<std::int64_t>(board.pageWidth[bpp]) * bpp;
-        height_ = board.pageHeight[bpp];
-        bpp_ = bpp;
-    }
-    std::uint8_t* at(std::int64_t x, std::int64_t y) {
-        if (base_ != nullptr && (x >> 7) == column_ && y / height_ == page_ && x >= x0_)
-            return base_ + (y - y0_) * pitch_ + (x - x0_) * bpp_;
-        std::uint32_t size = 0;
-        std::uint8_t* p = board_.page_pixel(r_, pid_, x, y, &size);
-        if (p != nullptr && height_ != 0) {
-            base_ = p;
-            x0_ = x;
-            y0_ = y;
-            column_ = x >> 7;
-            page_ = y / height_;
-        }
-        return p;
-    }
-
-private:
-    Impl& board_;
-    int r_;
-    std::uint16_t pid_;
-    std::int64_t pitch_ = 0, height_ = 0, bpp_ = 0;
-    std::uint8_t* base_ = nullptr;
-    std::int64_t x0_ = 0, y0_ = 0, column_ = -1, page_ = -1;
-};
-
 // The instruction of the table's load: pixmap 13 into register 8.
 constexpr std::uint32_t kTableLoad = 0x001A0208u;
 
@@ -88,13 +53,13 @@ void gather(std::uint8_t* out, const std::uint8_t* row, std::int64_t x0, std::in
 }
 
 // Whether the program only moves the sample into the destination (an
-// unconditional or clipped MOVE 12 -> 13) between pixmaps of one format:
-// then every written pixel is the source pixel as stored (the format's
-// conversions to and from registers undo each other), and the block is
-// moved as bytes.
+// unconditional or clipped MOVE 12 -> 13) between pixmaps of one format
+// whose stores keep the whole pixel: then every written pixel is the source
+// pixel as stored (the format's conversions to and from registers undo each
+// other), and the block is moved as bytes.
 bool plain_copy(const Program& program, std::uint16_t pidDst, std::uint16_t pidSrc) {
-    constexpr std::uint32_t kOverlayFormat = 6;  // stores only the top byte
-    if (program.n != 1 || (pidDst >> 13) != (pidSrc >> 13) || (pidDst >> 13) == kOverlayFormat) return false;
+    if (program.n != 1 || (pidDst >> 13) != (pidSrc >> 13) || pixel_format_of_pid(pidDst).topByteOnly)
+        return false;
     const Instr& in = program.ins[0];
     return in.op == kOpMove && in.a == kCopySlotSample && in.dst == kCopySlotDst;
 }
@@ -104,7 +69,6 @@ bool plain_copy(const Program& program, std::uint16_t pidDst, std::uint16_t pidS
 void move_block(const SpanContext& c, const PixelArea& a, const std::uint8_t (*raw)[kBlock * 4],
                 std::uint32_t bpp, bool clip) {
     const Rasterizer& ras = c.board->rasterizers[c.r];
-    PageRows rows(*c.board, c.r, c.pid[0]);
     for (std::int64_t y = a.y0; y < a.y1; ++y) {
         if (clip && c.hasClip && (y < c.clipY0 || y >= c.clipY1)) continue;
         for (std::int64_t x = a.x0; x < a.x1;) {
@@ -117,10 +81,14 @@ void move_block(const SpanContext& c, const PixelArea& a, const std::uint8_t (*r
                 to = std::min(to, c.clipX1);
             }
             if (from >= to) continue;
+            // The run lies in one tile, so in one page.
             const std::int64_t xMemory = from >= c.xScreen ? from - c.xScreen : from;
-            std::uint8_t* d = rows.at(xMemory, y);
+            std::uint32_t size = 0;
+            std::int64_t run = 0;
+            std::uint8_t* d = c.board->page_pixel(c.r, c.pid[0], xMemory, y, &size, &run);
             if (d == nullptr) continue;
-            std::memcpy(d, raw[y - a.y0] + (from - a.x0) * bpp, static_cast<std::size_t>(to - from) * bpp);
+            std::memcpy(d, raw[y - a.y0] + (from - a.x0) * bpp,
+                        static_cast<std::size_t>(std::min(run, to - from)) * bpp);
         }
     }
 }

@@ -93,12 +93,7 @@ bool transfer_row(Impl& board, int r, std::uint32_t bus, const TransferRecord& t
         std::uint8_t* q = host + i * bytesPerPixel;
         const std::size_t cb = static_cast<std::size_t>(run) * bytesPerPixel;
         if (upload) {
-            if (p != nullptr && format == kOverlayFormat) {
-                for (std::int64_t k = 0; k < run; ++k)
-                    store_pixel(p + k * 4, 4, format, load_pixel(q + k * 4, 4));
-            } else if (p != nullptr) {
-                std::memcpy(p, q, cb);
-            }
+            if (p != nullptr) move_pixels(p, q, static_cast<std::size_t>(run), pixel_format(format));
         } else if (p != nullptr) {
             std::memcpy(q, p, cb);
         } else {

@@ -127,7 +127,8 @@ void fill_span(std::uint8_t* p, int n, std::uint32_t value) {
 
 template <typename F>
 constexpr PixelFormat row() {
-    return PixelFormat{F::kBytes, F::reg, F::pix, load_span<F>, store_span<F>, fill_span<F>, F::rgb};
+    return PixelFormat{F::kBytes,    F::reg,    F::pix, load_span<F>, store_span<F>,
+                       fill_span<F>, F::rgb, top_byte_only<F>()};
 }
 
 constexpr PixelFormat kNone{};
@@ -150,18 +151,12 @@ std::uint32_t load_pixel(const std::uint8_t* p, std::uint32_t bytesPerPixel) {
     }
 }
 
-void store_pixel(std::uint8_t* p, std::uint32_t bytesPerPixel, std::uint32_t format,
-                 std::uint32_t pixel) {
-    switch (bytesPerPixel) {
-    case 1: write<Indexed8>(p, pixel); break;
-    case 2: write<Rgb555>(p, pixel); break;
-    default:
-        if (format == 6)
-            write<Overlay32>(p, pixel);
-        else
-            write<Rgb32>(p, pixel);
-        break;
+void move_pixels(std::uint8_t* dst, const std::uint8_t* src, std::size_t n, const PixelFormat& f) {
+    if (!f.topByteOnly) {
+        std::memcpy(dst, src, n * f.bytesPerPixel);
+        return;
     }
+    for (std::size_t i = 0; i < n; ++i) write<Overlay32>(dst + 4 * i, read<4>(src + 4 * i));
 }
 
 }  // namespace vnx::board

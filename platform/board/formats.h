@@ -11,6 +11,7 @@
 // changes only that byte. Formats 1 and 7 do not exist.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace vnx::board {
@@ -30,6 +31,8 @@ struct PixelFormat {
     // The stored pixel as a colour 0x00RRGGBB; clut: the board's 256 colour
     // registers (red in the low byte), read by the 8-bit indexed format.
     std::uint32_t (*to_rgb)(std::uint32_t pixel, const std::uint32_t* clut);
+    // A store changes only the top byte of the pixel's word (format 6).
+    bool topByteOnly;
 };
 
 // The row of a pid's pixel format (pid >> 13); the rows of formats that do
@@ -37,10 +40,11 @@ struct PixelFormat {
 const PixelFormat& pixel_format(std::uint32_t format);
 inline const PixelFormat& pixel_format_of_pid(std::uint16_t pid) { return pixel_format(pid >> 13); }
 
-// A stored pixel of 1, 2 or 4 bytes, as stored (transfers move pixels
-// without conversion); a store in format 6 changes only the top byte.
+// A stored pixel of 1, 2 or 4 bytes, as stored.
 std::uint32_t load_pixel(const std::uint8_t* p, std::uint32_t bytesPerPixel);
-void store_pixel(std::uint8_t* p, std::uint32_t bytesPerPixel, std::uint32_t format,
-                 std::uint32_t pixel);
+// n pixels of format f moved as stored from src to dst (transfers and plain
+// copies move pixels without conversion): whole pixels, or only the top
+// byte of each word where the format's stores keep only that byte.
+void move_pixels(std::uint8_t* dst, const std::uint8_t* src, std::size_t n, const PixelFormat& f);
 
 }  // namespace vnx::board

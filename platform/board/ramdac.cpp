@@ -35,7 +35,9 @@ void Board::Impl::ramdac_write(int b, ULONG offset, ULONG value) {
         break;
     }
     const std::uint32_t i = dac.index;
-    if (recording) dac.writes.push_back(RamdacWrite{i, i == kCursorPosition ? value : value & 0xFFu});
+    const std::uint32_t stored = i == kCursorPosition ? value : value & 0xFFu;
+    if (recording) dac.writes.push_back(RamdacWrite{i, stored});
+    log(BoardEvent::RamdacWrite, b, i, stored);
     if (i == kRetraceLow || i == kRetraceHigh) {
         // Taken at the next vertical retrace.
         if (!dac.pending) {
@@ -74,6 +76,7 @@ void Board::Impl::retrace(int b) {
     }
     dac.readsSinceRetrace = 0;
     ++dac.retraces;
+    log(BoardEvent::Retrace, b, 0);
 }
 
 void Board::vertical_retrace() {

@@ -40,7 +40,10 @@ const RegisterRow kRegisters[] = {
      [](Impl& b, int r, ULONG, ULONG v) { b.rasterizers[r].config = v & ~VNX_CONFIG_BUSY; }},
     {VNX_REG_PAGE_SLOT0, VNX_PAGE_SLOTS, "page slot",
      [](Impl& b, int r, ULONG s) -> ULONG { return b.rasterizers[r].slots[s]; },
-     [](Impl& b, int r, ULONG s, ULONG v) { b.rasterizers[r].set_slot(s, v); }},
+     [](Impl& b, int r, ULONG s, ULONG v) {
+         b.log(BoardEvent::SlotWrite, r, s, v);
+         b.rasterizers[r].set_slot(s, v);
+     }},
     {VNX_REG_RAMDAC_INDEX_LO, 3, "RAMDAC",
      [](Impl& b, int r, ULONG i) -> ULONG {
          return b.ramdac_read(b.rasterizers[r].board, VNX_REG_RAMDAC_INDEX_LO + 4 * i);

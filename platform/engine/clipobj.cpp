@@ -12,6 +12,7 @@
 #include "drawing.h"
 #include "objects.h"
 #include "platform/engine.h"
+#include "regions.h"
 #include "wndobj_call.h"
 
 namespace vnx::engine {
@@ -80,22 +81,8 @@ std::vector<RECTL> ordered(const std::vector<RECTL>& banded, ULONG iDirection) {
 }
 
 std::vector<RECTL> banded_union(const std::vector<RECTL>& rects) {
-    // The region is made from the rectangles' corners as they are: sides
-    // are never formed, so rectangles reaching the 32-bit limits do not
-    // overflow.
-    std::vector<pixman_box32_t> corners;
-    corners.reserve(rects.size());
-    for (const RECTL& r : rects) {
-        if (rect_empty(r)) continue;
-        corners.push_back(pixman_box32_t{r.left, r.top, r.right, r.bottom});
-    }
-    pixman_region32_t region;
-    pixman_region32_init_rects(&region, corners.data(), static_cast<int>(corners.size()));
-    int n = 0;
-    const pixman_box32_t* boxes = pixman_region32_rectangles(&region, &n);
-    std::vector<RECTL> out;
-    out.reserve(static_cast<size_t>(n));
-    for (int i = 0; i < n; ++i) out.push_back(RECTL{boxes[i].x1, boxes[i].y1, boxes[i].x2, boxes[i].y2});
+    pixman_region32_t region = region_of(rects);
+    std::vector<RECTL> out = rects_of(&region);
     pixman_region32_fini(&region);
     return out;
 }

@@ -5,11 +5,11 @@
 #include <map>
 #include <memory>
 #include <mutex>
-#include <set>
 #include <thread>
 #include <vector>
 
 #include "clients.h"
+#include "exitwatch.h"
 #include "platform/engine.h"
 #include "platform/faults.h"
 #include "platform/process.h"
@@ -29,7 +29,6 @@ struct DriverObjects {
     std::mutex lock;
     std::condition_variable changed;  // a lock released or an object gone
     std::map<HDRVOBJ, std::unique_ptr<DriverObject>> objects;
-    std::set<DWORD> watched;          // processes whose end deletes their objects
     HDRVOBJ nextHandle = 0x100;
 };
 
@@ -81,7 +80,6 @@ void delete_objects_of(DWORD pid) {
     {
         auto& t = table();
         std::lock_guard<std::mutex> g(t.lock);
-        t.watched.erase(pid);
         for (const auto& [h, p] : t.objects) {
             if (p->owner == pid) handles.push_back(h);
         }
@@ -110,18 +108,8 @@ extern "C" HDRVOBJ EngCreateDriverObj(PVOID pvObj, FREEOBJPROC pFreeObjProc, HDE
     if (vnx::faults::should_fail("EngCreateDriverObj")) return 0;
     const DWORD owner = calling_process();
     auto& t = table();
-    bool bWatched;
-    {
-        std::lock_guard<std::mutex> g(t.lock);
-        bWatched = t.watched.count(owner) != 0 || owner == vnx::process::server_id();
-    }
-    if (!bWatched) {
-        // Registered outside the table's lock: ending a process runs the
-        // callbacks, which take it.
-        if (vnx::process::on_exit(owner, [owner] { delete_objects_of(owner); }) == 0) return 0;
-        std::lock_guard<std::mutex> g(t.lock);
-        t.watched.insert(owner);
-    }
+    static auto* watch = new ProcessExitWatch(delete_objects_of);
+    if (!watch->watch(owner)) return 0;
     auto p = std::make_unique<DriverObject>();
     p->dobj.pvObj = pvObj;
     p->dobj.pFreeProc = pFreeObjProc;

@@ -88,15 +88,13 @@ GLYPHBITS* make_image(Glyph& g, LONG x, LONG y, LONG cx, LONG cy) {
 // left at image pixel (dx, dy); pixels outside the image are dropped.
 void copy_bits(const FT_Bitmap& bm, GLYPHBITS* pgb, LONG dx, LONG dy) {
     const LONG stride = (pgb->sizlBitmap.cx + 7) / 8;
-    for (LONG y = 0; y < static_cast<LONG>(bm.rows); ++y) {
+    // The columns of the rendering that land inside the image.
+    const LONG x0 = std::max<LONG>(0, -dx);
+    const LONG x1 = std::min<LONG>(static_cast<LONG>(bm.width), pgb->sizlBitmap.cx - dx);
+    for (LONG y = 0; y < static_cast<LONG>(bm.rows) && x0 < x1; ++y) {
         const LONG ty = y + dy;
         if (ty < 0 || ty >= pgb->sizlBitmap.cy) continue;
-        const unsigned char* src = bm.buffer + y * bm.pitch;
-        for (LONG x = 0; x < static_cast<LONG>(bm.width); ++x) {
-            const LONG tx = x + dx;
-            if (tx < 0 || tx >= pgb->sizlBitmap.cx) continue;
-            if (src[x >> 3] & (0x80 >> (x & 7))) pgb->aj[ty * stride + (tx >> 3)] |= 0x80 >> (tx & 7);
-        }
+        or_bits(bm.buffer + y * bm.pitch, x0, pgb->aj + ty * stride, x0 + dx, x1 - x0);
     }
 }
 

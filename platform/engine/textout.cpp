@@ -37,14 +37,9 @@ void add_glyph(const GLYPHPOS& gp, SURFOBJ* psoMask, const RECTL& area) {
     if (rect_empty(r)) return;
     const GLYPHBITS* pgb = gp.pgdf->pgb;
     const LONG stride = (pgb->sizlBitmap.cx + 7) / 8;
-    for (LONG y = r.top; y < r.bottom; ++y) {
-        const BYTE* src = pgb->aj + static_cast<size_t>(y - box.top) * stride;
-        BYTE* dst = row_address(psoMask, y - area.top);
-        for (LONG x = r.left; x < r.right; ++x) {
-            const LONG gx = x - box.left, mx = x - area.left;
-            if (src[gx >> 3] & (0x80 >> (gx & 7))) dst[mx >> 3] |= static_cast<BYTE>(0x80 >> (mx & 7));
-        }
-    }
+    for (LONG y = r.top; y < r.bottom; ++y)
+        or_bits(pgb->aj + static_cast<size_t>(y - box.top) * stride, r.left - box.left,
+                row_address(psoMask, y - area.top), r.left - area.left, r.right - r.left);
 }
 
 }  // namespace

@@ -6,8 +6,10 @@
 #include <algorithm>
 
 #include "drawing.h"
+#include "exitwatch.h"
 #include "platform/process.h"
 #include "platform/windows.h"
+#include "regions.h"
 #include "windows_impl.h"
 
 namespace vnx::engine {
@@ -44,7 +46,6 @@ void erase_locked(WindowState& s, HWND hwnd) {
 
 void destroy_windows_of(DWORD pid) {
     change([pid](WindowState& s) {
-        s.watched.erase(pid);
         std::vector<HWND> mine;
         for (const auto& [h, w] : s.windows) {
             if (w.owner == pid) mine.push_back(w.hwnd);
@@ -85,11 +86,7 @@ std::map<std::uintptr_t, std::vector<RECTL>> visible_regions_locked(const Window
         pixman_region32_init(&visible);
         pixman_region32_subtract(&visible, &mine, &covered);
         pixman_region32_union(&covered, &covered, &mine);
-        int n = 0;
-        const pixman_box32_t* boxes = pixman_region32_rectangles(&visible, &n);
-        auto& rects = out[key(hwnd)];
-        for (int i = 0; i < n; ++i)
-            rects.push_back(RECTL{boxes[i].x1, boxes[i].y1, boxes[i].x2, boxes[i].y2});
+        out[key(hwnd)] = rects_of(&visible);
         pixman_region32_fini(&visible);
     }
     pixman_region32_fini(&mine);
@@ -106,17 +103,8 @@ using namespace vnx::engine;
 HWND create(const RECTL& rclClient) {
     if (!well_ordered(rclClient)) return nullptr;
     const DWORD pid = vnx::process::current();
-    WindowState& s = vnx::engine::window_state();
-    bool bWatched;
-    {
-        std::lock_guard<std::mutex> g(s.lock);
-        bWatched = s.watched.count(pid) != 0 || pid == vnx::process::server_id();
-    }
-    if (!bWatched) {
-        if (vnx::process::on_exit(pid, [pid] { destroy_windows_of(pid); }) == 0) return nullptr;
-        std::lock_guard<std::mutex> g(s.lock);
-        s.watched.insert(pid);
-    }
+    static auto* watch = new ProcessExitWatch(destroy_windows_of);
+    if (!watch->watch(pid)) return nullptr;
     HWND hwnd = nullptr;
     change([&](WindowState& st) {
         hwnd = reinterpret_cast<HWND>(st.nextHandle);

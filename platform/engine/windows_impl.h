@@ -14,7 +14,6 @@
 #include <map>
 #include <memory>
 #include <mutex>
-#include <set>
 #include <vector>
 
 #include "platform/ddi.h"
@@ -48,7 +47,6 @@ struct WindowState {
     std::recursive_mutex delivery;
     std::map<std::uintptr_t, Window> windows;
     std::vector<HWND> z;                    // top first
-    std::set<DWORD> watched;                // processes whose end destroys their windows
     std::uintptr_t nextHandle = 0x20000;
     std::map<const WNDOBJ*, std::shared_ptr<WindowObject>> objects;
 };

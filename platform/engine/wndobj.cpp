@@ -8,6 +8,7 @@
 #include "drawing.h"
 #include "platform/engine.h"
 #include "platform/faults.h"
+#include "regions.h"
 #include "windows_impl.h"
 
 namespace vnx::engine {
@@ -24,23 +25,12 @@ std::vector<RECTL> cut_to(const std::vector<RECTL>& region, const RECTL& rcl) {
     return banded_union(out);
 }
 
-pixman_region32_t to_pixman(const std::vector<RECTL>& rects) {
-    std::vector<pixman_box32_t> boxes;
-    for (const RECTL& r : rects) boxes.push_back({r.left, r.top, r.right, r.bottom});
-    pixman_region32_t region;
-    pixman_region32_init_rects(&region, boxes.data(), static_cast<int>(boxes.size()));
-    return region;
-}
-
 // What of `now` was not in `before`.
 std::vector<RECTL> newly_visible(const std::vector<RECTL>& now, const std::vector<RECTL>& before) {
-    pixman_region32_t a = to_pixman(now), b = to_pixman(before), d;
+    pixman_region32_t a = region_of(now), b = region_of(before), d;
     pixman_region32_init(&d);
     pixman_region32_subtract(&d, &a, &b);
-    int n = 0;
-    const pixman_box32_t* boxes = pixman_region32_rectangles(&d, &n);
-    std::vector<RECTL> out;
-    for (int i = 0; i < n; ++i) out.push_back(RECTL{boxes[i].x1, boxes[i].y1, boxes[i].x2, boxes[i].y2});
+    std::vector<RECTL> out = rects_of(&d);
     pixman_region32_fini(&a);
     pixman_region32_fini(&b);
     pixman_region32_fini(&d);

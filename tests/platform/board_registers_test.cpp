@@ -1,7 +1,10 @@
 // The register windows of the board model: tile ownership by machine shape,
 // read-back registers, access through the window addresses, the RAMDAC
 // index/data window with its cursor registers, and the vertical-retrace latch
-// the vertical-blank wait relies on.
+// the vertical-blank wait relies on, and the event log that orders register
+// writes among retraces and stream items.
+#include <tuple>
+
 #include "board_stream_util.h"
 #include "platform/debug.h"
 
@@ -226,6 +229,52 @@ TEST_F(BoardTest, RetraceLatchTakesValuesAtTheRetrace) {
     while (read(0x33) != 0x21u && polls < 100) ++polls;
     EXPECT_EQ(polls, 3);
     EXPECT_EQ(board->retraces(0), 1u);
+}
+
+// The event log keeps, in the order the board saw them, the page-slot
+// writes of every rasterizer, RAMDAC data stores, retraces and decoded
+// stream items; it is off until asked for and starts empty when switched.
+TEST_F(BoardTest, EventLogOrdersSlotWritesAmongRetracesAndItems) {
+    MachineConfig cfg;
+    cfg.rasterizers = 2;
+    cfg.boards = 2;
+    cfg.ramdacReadsPerFrame = 0;
+    make(cfg);
+    board->write_register(0, VNX_REG_PAGE_SLOT0, 0x21);
+    board->set_event_log(true);
+    EXPECT_TRUE(board->take_events().empty()) << "nothing kept while off";
+
+    board->write_register(3, VNX_REG_PAGE_SLOT0 + 4 * 7, 0x0842);
+    board->write_register(2, VNX_REG_RAMDAC_INDEX_LO, 0x36);
+    board->write_register(2, VNX_REG_RAMDAC_INDEX_HI, 0);
+    board->write_register(2, VNX_REG_RAMDAC_DATA, 0x101);
+    board->vertical_retrace();
+    start(1);
+    {
+        StreamWriter w = writer(1);
+        w.put({kWordSync});
+        expose(1, w.hand_over());
+    }
+    board->write_register(1, VNX_REG_PAGE_SLOT0 + 4 * 31, 0x1F);
+
+    using E = BoardEvent;
+    const std::vector<std::tuple<E::Kind, int, std::uint32_t, std::uint32_t>> want = {
+        {E::SlotWrite, 3, 7, 0x0842},
+        {E::RamdacWrite, 1, 0x36, 0x01},
+        {E::Retrace, 0, 0, 0},
+        {E::Retrace, 1, 0, 0},
+        {E::Item, 1, kWordSync, static_cast<std::uint32_t>(ItemKind::Sync)},
+        {E::SlotWrite, 1, 31, 0x1F},
+    };
+    std::vector<std::tuple<E::Kind, int, std::uint32_t, std::uint32_t>> got;
+    for (const E& e : board->take_events()) got.emplace_back(e.kind, e.unit, e.index, e.value);
+    EXPECT_EQ(got, want);
+    EXPECT_TRUE(board->take_events().empty());
+
+    board->set_event_log(false);
+    board->write_register(0, VNX_REG_PAGE_SLOT0, 0x1F);
+    board->set_event_log(true);
+    EXPECT_TRUE(board->take_events().empty());
 }
 
 }  // namespace

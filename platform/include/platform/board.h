@@ -93,6 +93,11 @@
 // MachineConfig::ramdacReadsPerFrame data reads of that RAMDAC. While
 // recording is on, every data store is also kept in order (ramdac_writes).
 //
+// Event log. While a test has it on, the board keeps one ordered list of the
+// page-slot register writes, RAMDAC data stores, vertical retraces and
+// decoded stream items of all its rasterizers (BoardEvent), so a test can
+// tell what a register write came after.
+//
 // The cursor (registers 0x30 control, 0x31 position, 0x40-0x48 colours,
 // 0x100-0x4FF image; CursorState). It is shown while the control register
 // holds 0x35. The position register holds the screen position of the
@@ -339,6 +344,24 @@ struct RamdacWrite {
     std::uint32_t value;  // as stored (32 bits for 0x31, else the low byte)
 };
 
+// One entry of the event log (Board::set_event_log): what the board saw, in
+// the order it saw it, over all rasterizers and RAMDACs. It shows whether a
+// driver wrote the page-slot registers before or after it drained the
+// queues and waited for the vertical retrace.
+struct BoardEvent {
+    enum Kind {
+        SlotWrite,    // a page-slot register write: unit = rasterizer, index = slot
+        RamdacWrite,  // a RAMDAC data store: unit = board, index = register
+        Retrace,      // a vertical retrace: unit = board
+        Item,         // a stream item decoded: unit = rasterizer, index = its command
+                      // word, value = its ItemKind
+    };
+    Kind kind;
+    int unit;
+    std::uint32_t index = 0;
+    std::uint32_t value = 0;  // the value written (slot, RAMDAC)
+};
+
 class VNX_PLATFORM_API Board {
 public:
     // Throws std::invalid_argument for a configuration check_config refuses.
@@ -409,6 +432,10 @@ public:
     // The data stores into that board's RAMDAC since the last take, in order
     // (kept while recording is on).
     std::vector<RamdacWrite> take_ramdac_writes(int board);
+    // The event log, off by default (it grows with every item while on):
+    // switching it on or off empties it.
+    void set_event_log(bool on);
+    std::vector<BoardEvent> take_events();
     // Colour register i (red in the low byte), as the miniport loads it.
     ULONG color_register(int board, ULONG index) const;
     void set_color_register(int board, ULONG index, ULONG value);

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "copy/copy.h"
-#include "display/xfer/xfer_fixture.h"
+#include "display/copy/swap_fixture.h"
 #include "platform/engine.h"
 #include "vornix_swap.h"
 
@@ -14,7 +14,7 @@
 namespace vnx::test {
 namespace {
 
-class SwapTest : public XferTest {
+class SwapTest : public SwapFixture {
   protected:
     // Front and back buffers of cx x cy at board (0, 0) of two page blocks,
     // each of random pixels.
@@ -24,25 +24,12 @@ class SwapTest : public XferTest {
         vPageSize(ppdev, ppdev->iBitmapFormat, &pcx_, &pcy_);
         if (cx == 0) cx = std::min<LONG>(2 * pcx_, 1024);
         if (cy == 0) cy = std::min<LONG>(2 * pcy_, 768);
-        POINTL at = {0, 0};
-        front_ = DeviceBitmap(cx, cy, &at, DFB_FL_CLASS80);
-        back_ = DeviceBitmap(cx, cy, &at, DFB_FL_CLASS80);
-        ASSERT_NE(front_, nullptr);
-        ASSERT_NE(back_, nullptr);
-        ASSERT_NE(Dfb(front_)->ppb, Dfb(back_)->ppb);
+        ASSERT_NO_FATAL_FAILURE(MakeBuffers(cx, cy));
         RandomizeBoard(front_, 1);
         RandomizeBoard(back_, 2);
         cx_ = cx;
         cy_ = cy;
         TakeAll();
-    }
-    void Swap(const RECTL& rcl, CLIPOBJ* pco = nullptr, ULONG ulPageMask = 0, BOOL bDirect = FALSE,
-              ULONG fPlanes = 1) {
-        RECTL r = rcl;
-        EnterCriticalSection(&ppdev->csEscape);
-        kz2SwapBackToFrontC(back_, front_, pco, &r, ulPageMask, bDirect, fPlanes);
-        kz2FlushQueue(ppdev->pqm, static_cast<ULONG>(-1), nullptr, nullptr);
-        LeaveCriticalSection(&ppdev->csEscape);
     }
     // Expected front: the back's pixels where inside() holds, else the
     // front's.
@@ -65,8 +52,6 @@ class SwapTest : public XferTest {
         return n;
     }
 
-    SURFOBJ* front_ = nullptr;
-    SURFOBJ* back_ = nullptr;
     LONG cx_ = 0, cy_ = 0, pcx_ = 0, pcy_ = 0;
 };
 

@@ -144,8 +144,8 @@ TEST_F(DriverLibrary, ExportsOnlyTheNamedEntryPoints) {
         // The surface API the GL server links against.
         "CopyBits", "CreateDeviceBitmap", "CreateIGBETile", "DfbAssignFormat", "LoadDitherMat",
         "kz2WriteRectZoom", "kz2WriteRectNoPrimData", "kz2SwapBackToFrontC", "kz2FrontBufferDrawn",
-        // Where the GL server finds the fields it reads in the device record.
-        "gGLPdevFields", "gcjGLHookSlots",
+        // Where the GL server finds what it reads in the device record.
+        "gGLPdevFields",
         // The packet-queue API.
         "kz2AllocFlushQueue", "kz2AllocQueue", "kz2ConfigDisable", "kz2ConfigEnable", "kz2CopyPrim",
         "kz2CopyPrimAndUpdate", "kz2CopyPrimMulScreen", "kz2CopyPrimN", "kz2CopyPrimOpt",

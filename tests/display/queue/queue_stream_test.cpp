@@ -3,7 +3,11 @@
 // lines, every word while cFlushNow counts), hand-overs, wraps with their
 // render waits, the room check, the drains, the optional units, the sync
 // packet and the sync wait.
+#include <atomic>
+#include <iterator>
+
 #include "display/queue/queue_fixture.h"
+#include "platform/process.h"
 
 namespace vnx::test {
 namespace {
@@ -710,6 +714,69 @@ TEST_F(QueueStreamTest, PollWaitAlwaysGoesOn) {
     for (ULONG n : {0u, 1u, 999u, 1000u, 1001u, 2000u, 5000u, 123456u, 0xFFFFFFFFu})
         EXPECT_EQ(kz2PollWait(Q(0), n, "test"), 1u) << n;
     EXPECT_EQ(Errors(), "");
+}
+
+// From the 1000th poll of a wait on, kz2PollWait notes the tick count; at
+// each later thousandth poll it lets other threads run (Sleep(0)) once 50 ms
+// or more have passed since the note, also across the tick count's wrap,
+// and never between thousandths. The polling thread runs suspended: it stops
+// exactly in the polls that call Sleep.
+TEST_F(QueueStreamTest, PollWaitYieldsOnceFiftyMillisecondsPassed) {
+    Boot(1);
+    struct Step {
+        ULONG n;      // the poll's count
+        DWORD ticks;  // the tick count during it
+        bool sleeps;
+    };
+    constexpr DWORD kT0 = 0xFFFFFFE0u;  // 50 ms later the count has wrapped
+    static const Step kSteps[] = {
+        {999, kT0, false},        {1000, kT0, false},       {2000, kT0 + 49, false},
+        {2500, kT0 + 50, false},  {3000, kT0 + 50, true},   {7000, kT0 + 400, true},
+        {1000, kT0 + 400, false}, {2000, kT0 + 420, false}, {3000, kT0 + 450, true},
+    };
+    struct Shared {
+        KZ2QUEUE* q;
+        std::atomic<bool> started{false};
+        std::atomic<int> allowed{0};
+        std::atomic<int> done{0};
+    } shared{Q(0)};
+    vnx::ticks::set_manual(true);
+    struct Restore {
+        ~Restore() { vnx::ticks::set_manual(false); }
+    } restore;
+    HANDLE h = CreateThread(
+        nullptr, 0,
+        [](LPVOID pv) -> DWORD {
+            auto* sh = static_cast<Shared*>(pv);
+            sh->started.store(true);
+            for (int i = 0; i < static_cast<int>(std::size(kSteps)); ++i) {
+                while (sh->allowed.load() <= i) std::this_thread::yield();
+                vnx::ticks::set(kSteps[i].ticks);
+                kz2PollWait(sh->q, kSteps[i].n, "test");
+                sh->done.store(i + 1);
+            }
+            return 0;
+        },
+        &shared, 0, nullptr);
+    ASSERT_NE(h, nullptr);
+    // (A thread suspended before it ran stops at its start.)
+    ASSERT_TRUE(WaitFor([&] { return shared.started.load(); }));
+    for (int i = 0; i < static_cast<int>(std::size(kSteps)); ++i) {
+        SCOPED_TRACE(kSteps[i].n);
+        ASSERT_EQ(SuspendThread(h), 0u);
+        shared.allowed.store(i + 1);
+        if (kSteps[i].sleeps) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(30));
+            EXPECT_EQ(shared.done.load(), i) << "went on without Sleep";
+        } else {
+            EXPECT_TRUE(WaitFor([&] { return shared.done.load() == i + 1; }))
+                << "stopped in a Sleep";
+        }
+        ASSERT_EQ(ResumeThread(h), 1u);
+        ASSERT_TRUE(WaitFor([&] { return shared.done.load() == i + 1; }));
+    }
+    EXPECT_EQ(WaitForSingleObject(h, 5000), WAIT_OBJECT_0);
+    CloseHandle(h);
 }
 
 }  // namespace

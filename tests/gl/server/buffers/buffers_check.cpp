@@ -40,6 +40,7 @@ struct TestPdev {
     LONG alSwapState[3] = {0, -1, 0};
     CRITICAL_SECTION csRamdac{};
     ULONG cGLOverlayContexts = 0;
+    GLHOOKSLOTS hooks{};
 };
 
 struct SwapCall {
@@ -58,11 +59,20 @@ GLDrawable* gpdraw = nullptr;           // what pdrawFromWindow answers
 }  // namespace
 
 extern "C" const GLPDEVFIELDS gGLPdevFields = {
-    offsetof(TestPdev, pPageConfig), offsetof(TestPdev, iPixelClass),
-    offsetof(TestPdev, iBitmapFormat), offsetof(TestPdev, hDriver), offsetof(TestPdev, bc),
-    offsetof(TestPdev, csEscape), offsetof(TestPdev, hsurfScreen), offsetof(TestPdev, cxScreen),
-    offsetof(TestPdev, psoBack), offsetof(TestPdev, psoZ), offsetof(TestPdev, alSwapState),
-    offsetof(TestPdev, csRamdac), offsetof(TestPdev, cGLOverlayContexts),
+    .cjPageConfig = offsetof(TestPdev, pPageConfig),
+    .cjPixelClass = offsetof(TestPdev, iPixelClass),
+    .cjBitmapFormat = offsetof(TestPdev, iBitmapFormat),
+    .cjDriver = offsetof(TestPdev, hDriver),
+    .cjBoardConfig = offsetof(TestPdev, bc),
+    .cjEscapeLock = offsetof(TestPdev, csEscape),
+    .cjScreen = offsetof(TestPdev, hsurfScreen),
+    .cjScreenSize = offsetof(TestPdev, cxScreen),
+    .cjBack = offsetof(TestPdev, psoBack),
+    .cjDepth = offsetof(TestPdev, psoZ),
+    .cjSwapState = offsetof(TestPdev, alSwapState),
+    .cjRamdacLock = offsetof(TestPdev, csRamdac),
+    .cjOverlayContexts = offsetof(TestPdev, cGLOverlayContexts),
+    .cjHookSlots = offsetof(TestPdev, hooks),
 };
 extern "C" void kz2SwapBackToFrontC(SURFOBJ* psoBack, SURFOBJ* psoFront, CLIPOBJ* pco, RECTL* prcl,
                                     ULONG ulPageMask, BOOL bDirect, ULONG fPlanes) {

@@ -220,7 +220,7 @@ TEST_F(DispatchTest, PartsFailingAreReported) {
 // the unload hook frees the tables and visuals, every client (its context
 // lets go of it) and every context, and the thread-local slot.
 TEST_F(DispatchTest, StartUpAndShutDown) {
-    std::vector<BYTE> device(gcjGLHookSlots + sizeof(GLHOOKSLOTS), 0);
+    std::vector<BYTE> device(gGLPdevFields.cjHookSlots + sizeof(GLHOOKSLOTS), 0);
     PDEV* ppdev = reinterpret_cast<PDEV*>(device.data());
     GLHOOKSLOTS* phs = pGLHookSlots(ppdev);
 
