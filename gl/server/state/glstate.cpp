@@ -224,7 +224,8 @@ void __glXFreeGLState(GLState* pgs, ULONG flMask) {
         }
     }
     if (pgs->pAuxEval != nullptr) LocalFree(pgs->pAuxEval);
-    __glXFreeServerObjects(pgs->pObjects);
+    // Pushed levels share the bottom level's record; that level frees it.
+    if (pgs->iDepth == 0) __glXFreeServerObjects(pgs->pObjects);
     LocalFree(pgs);
 }
 
