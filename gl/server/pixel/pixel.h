@@ -82,7 +82,7 @@ ULONG __glXTypeCode(ULONG type);
 // row); 0 for a negative size. Worked out in 64 bits.
 std::uint64_t __glXImageSize(LONG width, LONG height, ULONG format, ULONG type);
 // The largest image the server unpacks, packs or reads back.
-#define GLX_MAX_IMAGE_BYTES (std::uint64_t{1} << 28)
+#define GLX_MAX_IMAGE_BYTES (std::uint64_t{1} << 26)
 
 // Sets a pixel-store mode (UNPACK_* 0x0CF0.., PACK_* 0x0D00..): GL error.
 ULONG __glXPixelStore(GLContext* gc, ULONG pname, LONG value);
