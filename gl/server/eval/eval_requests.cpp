@@ -440,28 +440,31 @@ ULONG ulMesh(GLClient* pgc, const void* pv) {
     return __glXRenderResult(pgc, pv, pfnStep(pgc, pj));
 }
 
-ULONG ulEvalAt(GLClient* pgc, bool b2D, float u, float v) {
+// One point of the enabled maps of a dimension, its values filled by fill
+// (a coordinate evaluated, or a grid point), emitted.
+template <class Fill>
+ULONG ulOnePoint(GLClient* pgc, bool b2D, Fill fill) {
     Active a;
     if (!bActive(pgc->gc, b2D, &a)) return GL_NO_ERROR;
     Point p;
-    vEvalPoint(a, u, v, &p);
-    return ulEmit(pgc->gc, p);
-}
-
-ULONG ulPointAt(GLClient* pgc, bool b2D, LONG i, LONG j) {
-    Active a;
-    if (!bActive(pgc->gc, b2D, &a)) return GL_NO_ERROR;
-    Point p;
-    vGridPoint(a, i, j, &p);
+    fill(a, &p);
     return ulEmit(pgc->gc, p);
 }
 
 }  // namespace
 
-ULONG __glXEvalCoord1(GLClient* pgc, float u) { return ulEvalAt(pgc, false, u, 0.0f); }
-ULONG __glXEvalCoord2(GLClient* pgc, float u, float v) { return ulEvalAt(pgc, true, u, v); }
-ULONG __glXEvalPoint1(GLClient* pgc, LONG i) { return ulPointAt(pgc, false, i, 0); }
-ULONG __glXEvalPoint2(GLClient* pgc, LONG i, LONG j) { return ulPointAt(pgc, true, i, j); }
+ULONG __glXEvalCoord1(GLClient* pgc, float u) {
+    return ulOnePoint(pgc, false, [u](const Active& a, Point* p) { vEvalPoint(a, u, 0.0f, p); });
+}
+ULONG __glXEvalCoord2(GLClient* pgc, float u, float v) {
+    return ulOnePoint(pgc, true, [u, v](const Active& a, Point* p) { vEvalPoint(a, u, v, p); });
+}
+ULONG __glXEvalPoint1(GLClient* pgc, LONG i) {
+    return ulOnePoint(pgc, false, [i](const Active& a, Point* p) { vGridPoint(a, i, 0, p); });
+}
+ULONG __glXEvalPoint2(GLClient* pgc, LONG i, LONG j) {
+    return ulOnePoint(pgc, true, [i, j](const Active& a, Point* p) { vGridPoint(a, i, j, p); });
+}
 
 ULONG __glXBeginEnd_EvalCoord(GLClient* pgc, const void* pv) {
     if (pgc == nullptr || pgc->gc == nullptr) return GLX_BAD_ACCESS;
