@@ -384,6 +384,25 @@ TEST_F(PixelTest, PixelStoreState) {
     EXPECT_EQ(GetInteger(0x0CF5), 1);
 }
 
+// Pixel store belongs to no attribute group: a value set while a level is
+// pushed outlives the pop, and freeing every level of a stack (as a context
+// going away does) frees the server's records once.
+TEST_F(PixelTest, PixelStoreOutlivesTheAttributeStack) {
+    ASSERT_EQ(Render(142, Body({GL_PIXEL_MODE_BIT})), 0u);  // PushAttrib
+    ASSERT_EQ(Single(110, Body({0x0CF5, 2})), 0u);
+    ASSERT_EQ(Render(141, {}), 0u);  // PopAttrib
+    EXPECT_EQ(GetInteger(0x0CF5), 2);
+    ASSERT_EQ(Render(142, Body({GL_PIXEL_MODE_BIT})), 0u);
+    ASSERT_EQ(Single(110, Body({0x0D05, 8})), 0u);
+    EXPECT_EQ(GetInteger(0x0D05), 8);
+    for (GLState* pgs = gc_.pState; pgs != nullptr;) {
+        GLState* pNext = pgs->pNext;
+        __glXFreeGLState(pgs, pgs->flPresent);
+        pgs = pNext;
+    }
+    gc_.pState = nullptr;
+}
+
 // PixelTransfer: MAP_COLOR true only for exactly 1.0; the index values
 // rounded; scales and biases as floats.
 TEST_F(PixelTest, PixelTransferState) {
