@@ -49,6 +49,7 @@ Grid gridOf(GLContext* gc, ULONG iGrid) {
     std::memcpy(&g.a1, pg, 4);
     std::memcpy(&g.a2, pg + 1, 4);
     g.n = static_cast<LONG>(pg[2]);
+    if (g.n < 1) g.n = 1;  // MapGrid never stores one; nothing divides by 0
     return g;
 }
 // Grid point i: u1 + i (u2 - u1) / n, exactly u2 at i = n.
@@ -66,13 +67,20 @@ struct Active {
     Grid gu, gv;
 };
 
-bool bActive(GLContext* gc, bool b2D, Active* pa) {
+// The active maps of a dimension: GL_NO_ERROR (none when the context has
+// no GL state), or GL_OUT_OF_MEMORY when the evaluator record cannot be made.
+ULONG ulActive(GLContext* gc, bool b2D, Active* pa) {
     *pa = Active{};
     pa->b2D = b2D;
     pa->iNormalFrom = ~0u;
+    pa->gu = pa->gv = Grid{0.0f, 1.0f, 1};
+    if (gc->pState == nullptr) return GL_NO_ERROR;
     __GLXevalState* pes = __glXEvalState(gc);
+    if (pes == nullptr) return GL_OUT_OF_MEMORY;
+    pa->gu = gridOf(gc, b2D ? GLX_EVAL_GRID2_U : GLX_EVAL_GRID1);
+    pa->gv = b2D ? gridOf(gc, GLX_EVAL_GRID2_V) : Grid{0.0f, 1.0f, 1};
     const ULONG* pwEnable = pwBlock(gc, GL_ENABLE_BIT);
-    if (pes == nullptr || pwEnable == nullptr) return false;
+    if (pwEnable == nullptr) return GL_NO_ERROR;
     for (ULONG i = 0; i < GLX_EVAL_TARGETS; ++i) {
         if (pwEnable[(b2D ? GLX_EN_MAP2 : GLX_EN_MAP1) + i] == 0) continue;
         pa->apm[i] = b2D ? &pes->map2[i] : &pes->map1[i];
@@ -92,9 +100,7 @@ bool bActive(GLContext* gc, bool b2D, Active* pa) {
         if (pa->fl & (1u << kVertex4)) pa->iNormalFrom = kVertex4;
         else if (pa->fl & (1u << kVertex3)) pa->iNormalFrom = kVertex3;
     }
-    pa->gu = gridOf(gc, b2D ? GLX_EVAL_GRID2_U : GLX_EVAL_GRID1);
-    pa->gv = b2D ? gridOf(gc, GLX_EVAL_GRID2_V) : Grid{0.0f, 1.0f, 1};
-    return true;
+    return GL_NO_ERROR;
 }
 
 // A point's values: four floats a target, the automatic normal.
@@ -385,7 +391,8 @@ ULONG ulEvalMesh1(GLClient* pgc, const BYTE* pj) {
         default: return GL_INVALID_ENUM;
     }
     Active a;
-    if (i1 > i2 || !bActive(pgc->gc, false, &a)) return GL_NO_ERROR;
+    if (i1 > i2) return GL_NO_ERROR;
+    if (const ULONG e = ulActive(pgc->gc, false, &a)) return e;
     if (const ULONG e = ulEvalMeshPoints(pgc->gc, a, i1, i2, 0, 0)) return e;
     return ulEmitBatch(pgc, a, glMode, Run{i1, 0, 1, 0, i2 - i1 + 1, 0});
 }
@@ -396,7 +403,8 @@ ULONG ulEvalMesh2(GLClient* pgc, const BYTE* pj) {
     const LONG j1 = static_cast<LONG>(__glXArgWord(pj, 3)), j2 = static_cast<LONG>(__glXArgWord(pj, 4));
     if (mode != kModePoint && mode != kModeLine && mode != kModeFill) return GL_INVALID_ENUM;
     Active a;
-    if (i1 > i2 || j1 > j2 || !bActive(pgc->gc, true, &a)) return GL_NO_ERROR;
+    if (i1 > i2 || j1 > j2) return GL_NO_ERROR;
+    if (const ULONG e = ulActive(pgc->gc, true, &a)) return e;
     if (const ULONG e = ulEvalMeshPoints(pgc->gc, a, i1, i2, j1, j2)) return e;
     const LONG cCols = i2 - i1 + 1, cRows = j2 - j1 + 1;
     ULONG glError = GL_NO_ERROR;
@@ -445,7 +453,7 @@ ULONG ulMesh(GLClient* pgc, const void* pv) {
 template <class Fill>
 ULONG ulOnePoint(GLClient* pgc, bool b2D, Fill fill) {
     Active a;
-    if (!bActive(pgc->gc, b2D, &a)) return GL_NO_ERROR;
+    if (const ULONG e = ulActive(pgc->gc, b2D, &a)) return e;
     Point p;
     fill(a, &p);
     return ulEmit(pgc->gc, p);

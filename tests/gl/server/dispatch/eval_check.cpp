@@ -8,6 +8,7 @@
 #include <random>
 
 #include "eval/eval.h"
+#include "platform/faults.h"
 #include "request_fixture.h"
 #include "state/glstate.h"
 
@@ -410,6 +411,33 @@ TEST_F(EvalTest, GridAndMeshEdges) {
     EXPECT_EQ(Render(155, {kLine, 0, 1}), GLX_BAD_ALLOC);
     EXPECT_EQ(gc_.error, GL_OUT_OF_MEMORY);
     EXPECT_EQ(Calls("__glClosePrimitive").size(), 0u);
+}
+
+// Without memory for the evaluator record (or a mesh's tables) a mesh is
+// out of memory and nothing is drawn; a map that cannot be stored keeps
+// the one before.
+TEST_F(EvalTest, OutOfMemory) {
+    ASSERT_EQ(Enable(kMap1Vertex3), 0u);
+    {
+        vnx::faults::Scope faults;
+        vnx::faults::arm("LocalAlloc", 0);
+        gc_.error = 0;
+        EXPECT_EQ(Render(155, {kLine, 0, 1}), GLX_BAD_ALLOC);
+        EXPECT_EQ(gc_.error, GL_OUT_OF_MEMORY);
+    }
+    const auto pts = RandomPoints(2, 3, 2);
+    ASSERT_EQ(Map1f(kMap1Vertex3, 0, 1, pts), 0u);
+    {
+        vnx::faults::Scope faults;
+        vnx::faults::arm("LocalAlloc", 0);
+        gc_.error = 0;
+        EXPECT_EQ(Map1f(kMap1Vertex3, 0, 1, RandomPoints(3, 3, 4)), GLX_BAD_ALLOC);
+        EXPECT_EQ(__glXEvalMapOf(&gc_, kMap1Vertex3)->uorder, 2u);
+        vnx::faults::arm("LocalAlloc", 0);
+        gRecord.calls.clear();
+        EXPECT_EQ(Render(155, {kLine, 0, 1}), GLX_BAD_ALLOC);
+        EXPECT_TRUE(Calls("__glOpenPrimitive").empty());
+    }
 }
 
 // EvalPoint1(n) is exactly u2; a point inside the last mesh's table reads
