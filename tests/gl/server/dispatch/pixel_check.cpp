@@ -161,9 +161,11 @@ class PixelTest : public RequestTest {
 
     // A single request; the reply's header and data (length words) are
     // read back.
-    ULONG Single(std::uint8_t op, const Bytes& params) {
-        Bytes req = {1, op, static_cast<std::uint8_t>(2 + params.size() / 4), 0, 0, 0, 0, 0};
-        req.insert(req.end(), params.begin(), params.end());
+    ULONG Single(const char* name, std::initializer_list<std::uint32_t> words) {
+        return RunSingle(glx::Single(name, words));
+    }
+    ULONG RunSingle(const Bytes& req) {
+        const BYTE op = req[1];
         std::memset(header_->reply, 0, sizeof header_->reply);
         const ULONG x = __glXSingleTable[op](pgc_, req.data());
         std::memcpy(&reply_, header_->reply, sizeof reply_);
@@ -175,7 +177,7 @@ class PixelTest : public RequestTest {
         return x;
     }
     LONG GetInteger(ULONG pname) {
-        EXPECT_EQ(Single(117, Body({pname})), 0u);
+        EXPECT_EQ(Single("GetIntegerv", {pname}), 0u);
         return static_cast<LONG>(reply_.pad3);
     }
 
@@ -339,26 +341,26 @@ TEST_F(PixelTest, DrawPixelsChecks) {
 // request's own header replaces the unpack state.
 TEST_F(PixelTest, PixelStoreState) {
     struct {
-        std::uint8_t op;
+        const char* op;
         ULONG pname, value;
         ULONG x, gl;
         ULONG read, want;
     } cases[] = {
-        {110, 0x0CF5, 3, 2, GL_INVALID_VALUE, 0x0CF5, 4},
-        {109, 0x0CF5, Fw(3.7f), 0, 0, 0x0CF5, 4},
-        {110, 0x0D05, 8, 0, 0, 0x0D05, 8},
-        {110, 0x0D02, 17, 0, 0, 0x0D02, 17},
-        {110, 0x0CF3, static_cast<ULONG>(-1), 2, GL_INVALID_VALUE, 0x0CF3, 0},
-        {110, 0x0CF4, 6, 0, 0, 0x0CF4, 6},
-        {109, 0x0D04, Fw(2.4f), 0, 0, 0x0D04, 2},
-        {110, 0x0CF0, 7, 0, 0, 0x0CF0, 1},
-        {110, 0x0D01, 1, 0, 0, 0x0D01, 1},
-        {110, 0x0CF6, 1, 2, GL_INVALID_ENUM, 0x0CF6, ~0u},
+        {"PixelStorei", 0x0CF5, 3, 2, GL_INVALID_VALUE, 0x0CF5, 4},
+        {"PixelStoref", 0x0CF5, Fw(3.7f), 0, 0, 0x0CF5, 4},
+        {"PixelStorei", 0x0D05, 8, 0, 0, 0x0D05, 8},
+        {"PixelStorei", 0x0D02, 17, 0, 0, 0x0D02, 17},
+        {"PixelStorei", 0x0CF3, static_cast<ULONG>(-1), 2, GL_INVALID_VALUE, 0x0CF3, 0},
+        {"PixelStorei", 0x0CF4, 6, 0, 0, 0x0CF4, 6},
+        {"PixelStoref", 0x0D04, Fw(2.4f), 0, 0, 0x0D04, 2},
+        {"PixelStorei", 0x0CF0, 7, 0, 0, 0x0CF0, 1},
+        {"PixelStorei", 0x0D01, 1, 0, 0, 0x0D01, 1},
+        {"PixelStorei", 0x0CF6, 1, 2, GL_INVALID_ENUM, 0x0CF6, ~0u},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << std::hex << c.pname);
         gc_.error = 0;
-        EXPECT_EQ(Single(c.op, Body({c.pname, c.value})), c.x);
+        EXPECT_EQ(Single(c.op, {c.pname, c.value}), c.x);
         EXPECT_EQ(gc_.error, c.gl);
         if (c.want != ~0u) EXPECT_EQ(static_cast<ULONG>(GetInteger(c.read)), c.want);
     }
@@ -366,7 +368,7 @@ TEST_F(PixelTest, PixelStoreState) {
     // Inside Begin/End a pixel store is an invalid operation.
     gc_.bInBegin = 1;
     gc_.error = 0;
-    EXPECT_EQ(Single(110, Body({0x0CF5, 1})), 10u);
+    EXPECT_EQ(Single("PixelStorei", {0x0CF5, 1}), 10u);
     EXPECT_EQ(gc_.error, GL_INVALID_OPERATION);
     gc_.bInBegin = 0;
 
@@ -389,11 +391,11 @@ TEST_F(PixelTest, PixelStoreState) {
 // going away does) frees the server's records once.
 TEST_F(PixelTest, PixelStoreOutlivesTheAttributeStack) {
     ASSERT_EQ(Render(142, Body({GL_PIXEL_MODE_BIT})), 0u);  // PushAttrib
-    ASSERT_EQ(Single(110, Body({0x0CF5, 2})), 0u);
+    ASSERT_EQ(Single("PixelStorei", {0x0CF5, 2}), 0u);
     ASSERT_EQ(Render(141, {}), 0u);  // PopAttrib
     EXPECT_EQ(GetInteger(0x0CF5), 2);
     ASSERT_EQ(Render(142, Body({GL_PIXEL_MODE_BIT})), 0u);
-    ASSERT_EQ(Single(110, Body({0x0D05, 8})), 0u);
+    ASSERT_EQ(Single("PixelStorei", {0x0D05, 8}), 0u);
     EXPECT_EQ(GetInteger(0x0D05), 8);
     for (GLState* pgs = gc_.pState; pgs != nullptr;) {
         GLState* pNext = pgs->pNext;
@@ -474,19 +476,19 @@ TEST_F(PixelTest, PixelMaps) {
     // Read back: the float map R_TO_R (1 entry after the last set), the
     // integer map I_TO_I in every form.
     ASSERT_EQ(Render(168, Body({0x0C70, 2, Fw(5), Fw(70000)})), 0u);
-    ASSERT_EQ(Single(125, Body({0x0C70})), 0u);
+    ASSERT_EQ(Single("GetPixelMapfv", {0x0C70}), 0u);
     EXPECT_EQ(reply_.size, 2u);
     ASSERT_EQ(data_.size(), 8u);
     float f;
     std::memcpy(&f, data_.data(), 4);
     EXPECT_EQ(f, 5.0f);
-    ASSERT_EQ(Single(127, Body({0x0C70})), 0u);
+    ASSERT_EQ(Single("GetPixelMapusv", {0x0C70}), 0u);
     EXPECT_EQ(data_, (Bytes{5, 0, 0xFF, 0xFF}));
-    ASSERT_EQ(Single(126, Body({0x0C76})), 0u);
+    ASSERT_EQ(Single("GetPixelMapuiv", {0x0C76}), 0u);
     EXPECT_EQ(reply_.size, 1u);
     EXPECT_EQ(reply_.pad3, 0u);
     gc_.error = 0;
-    EXPECT_EQ(Single(125, Body({0x0C6F})), 2u);
+    EXPECT_EQ(Single("GetPixelMapfv", {0x0C6F}), 2u);
     EXPECT_EQ(gc_.error, GL_INVALID_ENUM);
 }
 
@@ -541,18 +543,18 @@ TEST_F(PixelTest, ReadPixelsPacks) {
             SCOPED_TRACE(testing::Message() << std::hex << f.format << " " << t.type << std::dec << " w " << w
                                             << " h " << h << " row " << st.rowLength << " skip " << st.skipRows
                                             << "," << st.skipPixels << " align " << st.alignment);
-            ASSERT_EQ(Single(110, Body({0x0D02, static_cast<ULONG>(st.rowLength)})), 0u);
-            ASSERT_EQ(Single(110, Body({0x0D03, static_cast<ULONG>(st.skipRows)})), 0u);
-            ASSERT_EQ(Single(110, Body({0x0D04, static_cast<ULONG>(st.skipPixels)})), 0u);
-            ASSERT_EQ(Single(110, Body({0x0D05, static_cast<ULONG>(st.alignment)})), 0u);
+            ASSERT_EQ(Single("PixelStorei", {0x0D02, static_cast<ULONG>(st.rowLength)}), 0u);
+            ASSERT_EQ(Single("PixelStorei", {0x0D03, static_cast<ULONG>(st.skipRows)}), 0u);
+            ASSERT_EQ(Single("PixelStorei", {0x0D04, static_cast<ULONG>(st.skipPixels)}), 0u);
+            ASSERT_EQ(Single("PixelStorei", {0x0D05, static_cast<ULONG>(st.alignment)}), 0u);
             const std::size_t cjPacked =
                 t.s == 0 ? static_cast<std::size_t>((w * f.n + 7) / 8 * h) : static_cast<std::size_t>(w * h * f.n * t.s);
             gAnswers.readBack.resize(cjPacked);
             for (auto& b : gAnswers.readBack) b = static_cast<std::uint8_t>(rng());
             if (t.s == 0 && (w * f.n) % 8 != 0)  // the bits past each row are 0, as the reader leaves them
                 for (int j = 0; j < h; ++j) gAnswers.readBack[(j + 1) * ((w * f.n + 7) / 8) - 1] &= static_cast<std::uint8_t>(0xFF00 >> ((w * f.n) % 8));
-            const Bytes flags = {static_cast<std::uint8_t>(st.swap), static_cast<std::uint8_t>(st.lsb), 0, 0};
-            ASSERT_EQ(Single(111, Body({1, 2, static_cast<ULONG>(w), static_cast<ULONG>(h), f.format, t.type}, flags)), 0u);
+            const ULONG flags = ULONG{st.swap} | ULONG{st.lsb} << 8;
+            ASSERT_EQ(Single("ReadPixels", {1, 2, static_cast<ULONG>(w), static_cast<ULONG>(h), f.format, t.type, flags}), 0u);
             const std::size_t k = RowElements(st, w, f.n, t.s);
             const std::size_t cjRow = t.s == 0 ? k : k * t.s;
             const bool bTight = st.skipRows == 0 && st.skipPixels == 0 && !(st.swap && t.s > 1) && !(t.s == 0 && st.lsb) &&
@@ -586,11 +588,11 @@ TEST_F(PixelTest, ReadPixelsFillsAlpha) {
         {GL_UNSIGNED_BYTE, {255}}, {GL_BYTE, {127}}, {GL_SHORT, {0xFF, 0x7F}}, {GL_UNSIGNED_SHORT, {0xFF, 0xFF}},
         {GL_INT, {0xFF, 0xFF, 0xFF, 0x7F}}, {GL_UNSIGNED_INT, {0xFF, 0xFF, 0xFF, 0xFF}}, {GL_FLOAT, {0, 0, 0x80, 0x3F}},
     };
-    ASSERT_EQ(Single(110, Body({0x0D05, 1})), 0u);
+    ASSERT_EQ(Single("PixelStorei", {0x0D05, 1}), 0u);
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << std::hex << c.type);
         gAnswers.readBack.assign(2 * 2 * c.alpha.size(), 0);
-        ASSERT_EQ(Single(111, Body({0, 0, 2, 1, GL_LUMINANCE_ALPHA, c.type}, {0, 0, 0, 0})), 0u);
+        ASSERT_EQ(Single("ReadPixels", {0, 0, 2, 1, GL_LUMINANCE_ALPHA, c.type, 0}), 0u);
         const std::size_t s = c.alpha.size();
         ASSERT_GE(data_.size(), 4 * s);
         EXPECT_EQ(Bytes(data_.begin() + static_cast<long>(s), data_.begin() + static_cast<long>(2 * s)), c.alpha);
@@ -599,16 +601,19 @@ TEST_F(PixelTest, ReadPixelsFillsAlpha) {
     }
     // Errors answer no image.
     gc_.error = 0;
-    EXPECT_EQ(Single(111, Body({0, 0, static_cast<ULONG>(-1), 1, GL_RGBA, GL_UNSIGNED_BYTE}, {0, 0, 0, 0})), 2u);
+    EXPECT_EQ(Single("ReadPixels", {0, 0, static_cast<ULONG>(-1), 1, GL_RGBA, GL_UNSIGNED_BYTE, 0}), 2u);
     EXPECT_EQ(gc_.error, GL_INVALID_VALUE);
     vis_.cStencilBits = 0;
     gc_.error = 0;
-    EXPECT_EQ(Single(111, Body({0, 0, 1, 1, GL_STENCIL_INDEX, GL_UNSIGNED_BYTE}, {0, 0, 0, 0})), 10u);
+    EXPECT_EQ(Single("ReadPixels", {0, 0, 1, 1, GL_STENCIL_INDEX, GL_UNSIGNED_BYTE, 0}), 10u);
     EXPECT_EQ(gc_.error, GL_INVALID_OPERATION);
-    EXPECT_EQ(Single(111, Body({0, 0, 1, 1, GL_RGBA})), GLX_BAD_LENGTH);
+    Bytes shortRead = glx::Single("ReadPixels", {0, 0, 1, 1, GL_RGBA, 0, 0});
+    shortRead[2] = 2 + 5;  // five parameter words
+    shortRead.resize(8 + 20);
+    EXPECT_EQ(RunSingle(shortRead), GLX_BAD_LENGTH);
     // An image larger than the server reads back is out of memory.
     gc_.error = 0;
-    EXPECT_EQ(Single(111, Body({0, 0, 0x10000, 0x10000, GL_RGBA, GL_FLOAT}, {0, 0, 0, 0})), 11u);
+    EXPECT_EQ(Single("ReadPixels", {0, 0, 0x10000, 0x10000, GL_RGBA, GL_FLOAT, 0}), 11u);
     EXPECT_EQ(gc_.error, GL_OUT_OF_MEMORY);
 }
 
@@ -620,16 +625,16 @@ TEST_F(PixelTest, GetPolygonStipple) {
     gAnswers.attrs[90] = words;
     Bytes mask(128);
     std::memcpy(mask.data(), words.data(), 128);
-    ASSERT_EQ(Single(128, Body({0})), 0u);
+    ASSERT_EQ(Single("GetPolygonStipple", {0}), 0u);
     EXPECT_EQ(reply_.length, 32u);
     EXPECT_EQ(data_, mask);
-    ASSERT_EQ(Single(128, Body({1})), 0u);  // LSB first
+    ASSERT_EQ(Single("GetPolygonStipple", {1}), 0u);  // LSB first
     ASSERT_EQ(data_.size(), 128u);
     EXPECT_EQ(data_[0], 0x01);  // 0x80 reversed
     EXPECT_EQ(data_[1], 0xC0);  // 0x03 reversed
     // With skips the reply covers them.
-    ASSERT_EQ(Single(110, Body({0x0D03, 2})), 0u);
-    ASSERT_EQ(Single(128, Body({0})), 0u);
+    ASSERT_EQ(Single("PixelStorei", {0x0D03, 2}), 0u);
+    ASSERT_EQ(Single("GetPolygonStipple", {0}), 0u);
     ASSERT_EQ(data_.size(), 136u);
     EXPECT_EQ(Bytes(data_.begin() + 8, data_.end()), mask);
 }
