@@ -28,7 +28,7 @@ constexpr ULONG kModePoint = 0x1B00, kModeLine = 0x1B01, kModeFill = 0x1B02;
 
 // A mesh evaluates at most this many grid points (the tables of its maps
 // are sized by it).
-constexpr std::int64_t kMaxMeshPoints = 1 << 20;
+constexpr std::int64_t kMaxMeshPoints = 1 << 18;
 
 unsigned uBit(ULONG flGroup) { return static_cast<unsigned>(__builtin_ctz(flGroup)); }
 
