@@ -264,27 +264,32 @@ TEST_F(PixelTest, RequestsAtAndPastTheirLength) {
     const int w = 3, h = 2;
     // Rows of 5 RGB shorts (30 bytes); the image ends at row 2, pixel 5.
     const std::size_t cj = 2 * 30 + 5 * 6;
-    const Bytes body = DrawPixelsBody(st, w, h, GL_RGB, GL_SHORT, Bytes(cj, 1));
-    gc_.error = 0;
-    EXPECT_EQ(Render(173, body), 0u);
-    EXPECT_EQ(Render(173, body, 1), 2u);
-    EXPECT_EQ(gc_.error, GL_INVALID_VALUE);
-    EXPECT_EQ(Calls("N_DrawPixels").size(), 1u);
-    EXPECT_EQ(Render(173, Bytes(36, 0), 1), GLX_BAD_LENGTH);
-
-    // A bitmap: the last row's bits end inside its last byte.
+    // A bitmap: rows of 2 bytes, 13 bits from bit 3; the last row's bits
+    // end inside its last byte.
     Store bs;
     bs.alignment = 1;
     bs.skipPixels = 3;
     Bytes bm = Header(bs);
-    const Bytes rest = Body({10, 2, 0, 0, 0, 0}, Bytes(4, 0xFF));  // rows of 2 bytes: 13 bits from bit 3
+    const Bytes rest = Body({10, 2, 0, 0, 0, 0}, Bytes(4, 0xFF));
     bm.insert(bm.end(), rest.begin(), rest.end());
-    gc_.error = 0;
-    EXPECT_EQ(Render(5, bm), 0u);
-    EXPECT_EQ(Render(5, bm, 1), 2u);
-    EXPECT_EQ(gc_.error, GL_INVALID_VALUE);
-    EXPECT_EQ(Calls("N_DrawBitmap").size(), 1u);
-    EXPECT_EQ(Render(5, Bytes(44, 0), 1), GLX_BAD_LENGTH);
+    const struct {
+        std::uint16_t op;
+        Bytes body;
+        std::uint32_t cjFixed;
+        const char* draw;
+    } cases[] = {
+        {173, DrawPixelsBody(st, w, h, GL_RGB, GL_SHORT, Bytes(cj, 1)), 36, "N_DrawPixels"},
+        {5, bm, 44, "N_DrawBitmap"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.op);
+        gc_.error = 0;
+        EXPECT_EQ(Render(c.op, c.body), 0u);
+        EXPECT_EQ(Render(c.op, c.body, 1), 2u);
+        EXPECT_EQ(gc_.error, GL_INVALID_VALUE);
+        EXPECT_EQ(Calls(c.draw).size(), 1u);
+        EXPECT_EQ(Render(c.op, Bytes(c.cjFixed, 0), 1), GLX_BAD_LENGTH);
+    }
 
     // Row lengths and skips at the top of their range stay refused.
     st.rowLength = 0x7FFFFFFF;
