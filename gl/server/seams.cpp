@@ -38,6 +38,10 @@ BoardConfig* __glBoardConfig(GLContext*) {
 }
 void __glXValidateTexture(GLContext*) { vNotAvailable(__func__); }
 
+ULONG __glOpenPrimitive(GLClient*, ULONG, ULONG, ULONG) {
+    vNotAvailable(__func__);
+    return 0x505;  // GL_OUT_OF_MEMORY
+}
 ULONG __glClosePrimitive(GLClient*) {
     vNotAvailable(__func__);
     return 0x505;  // GL_OUT_OF_MEMORY: send what there is

@@ -52,6 +52,10 @@ struct BoardConfig;
 BoardConfig* __glBoardConfig(GLContext* gc);
 
 // --- the server's primitive buffer -------------------------------------------------------
+// Opens the client's primitive buffer for a primitive of the GL mode, its
+// packets going to the target (GLX_PACKETS_IMMEDIATE or GLX_PACKETS_LIST)
+// with the option word: 0, or GL_OUT_OF_MEMORY when it cannot be had.
+ULONG __glOpenPrimitive(GLClient* pgc, ULONG target, ULONG mode, ULONG option);
 // Closes the primitive at End: 0 when the buffer may stay open,
 // GL_OUT_OF_MEMORY when it must be sent.
 ULONG __glClosePrimitive(GLClient* pgc);

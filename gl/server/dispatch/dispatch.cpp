@@ -18,6 +18,8 @@
 #include "state/queries.h"
 #include "state/state_requests.h"
 #include "matrix/matrix.h"
+#include "eval/eval.h"
+#include "pixel/pixel.h"
 #include "seams.h"
 
 __GLXdispatchFn* __glXSingleTable = nullptr;
@@ -78,6 +80,14 @@ const __GLXrenderRun kSingle[] = {
     {130, 130, __glXDisp_GetTexEnvfv},
     {131, 131, __glXDisp_GetTexEnviv},
     {140, 140, __glXDisp_IsEnabled},
+    // Pixel store, pixel maps, polygon stipple and read pixels.
+    {109, 109, __glXDisp_PixelStoref},
+    {110, 110, __glXDisp_PixelStorei},
+    {111, 111, __glXDisp_ReadPixels},
+    {125, 125, __glXDisp_GetPixelMapfv},
+    {126, 126, __glXDisp_GetPixelMapuiv},
+    {127, 127, __glXDisp_GetPixelMapusv},
+    {128, 128, __glXDisp_GetPolygonStipple},
 };
 
 // Outside Begin/End, in the order they are applied over the default.
@@ -164,6 +174,26 @@ const __GLXrenderRun kImmediate[] = {
     {188, 188, __glXDisp_Scalef},
     {189, 189, __glXDisp_Translated},
     {190, 190, __glXDisp_Translatef},
+    // Evaluators.
+    {143, 143, __glXDisp_Map1d},
+    {144, 144, __glXDisp_Map1f},
+    {145, 145, __glXDisp_Map2d},
+    {146, 146, __glXDisp_Map2f},
+    {147, 147, __glXDisp_MapGrid1d},
+    {148, 148, __glXDisp_MapGrid1f},
+    {149, 149, __glXDisp_MapGrid2d},
+    {150, 150, __glXDisp_MapGrid2f},
+    {155, 155, __glXDisp_EvalMesh1},
+    {157, 157, __glXDisp_EvalMesh2},
+    // Pixel transfer, pixel maps and pixel rectangles.
+    {5, 5, __glXDisp_Bitmap},
+    {166, 166, __glXDisp_PixelTransferf},
+    {167, 167, __glXDisp_PixelTransferi},
+    {168, 168, __glXDisp_PixelMapfv},
+    {169, 169, __glXDisp_PixelMapuiv},
+    {170, 170, __glXDisp_PixelMapusv},
+    {172, 172, __glXDisp_CopyPixels},
+    {173, 173, __glXDisp_DrawPixels},
 };
 
 // Between Begin and End; everything else (Begin, the raster positions ...)
@@ -171,9 +201,9 @@ const __GLXrenderRun kImmediate[] = {
 const __GLXrenderRun kBeginEnd[] = {
     {X_GLrop_End, X_GLrop_End, __glXBeginEnd_End},
     {X_GLrop_CallList, X_GLrop_CallLists, nullptr},  // the immediate handlers
-    {151, 154, __glXDisp_NotAvailable},              // evaluator coordinates
-    {156, 156, __glXDisp_NotAvailable},              // EvalPoint1
-    {158, 158, __glXDisp_NotAvailable},              // EvalPoint2
+    {151, 154, __glXBeginEnd_EvalCoord},             // evaluator coordinates
+    {156, 156, __glXBeginEnd_EvalCoord},             // EvalPoint1
+    {158, 158, __glXBeginEnd_EvalCoord},             // EvalPoint2
     {6, 21, __glXBeginEnd_Vertex},                   // colours
     {22, 22, __glXBeginEnd_Vertex},                  // EdgeFlagv
     {24, 27, __glXBeginEnd_Vertex},                  // indices

@@ -146,6 +146,12 @@ LONG N_ReadPixels(LONG x, LONG y, LONG cx, LONG cy, ULONG ulFormat, ULONG ulType
 // Copies a rectangle (source 0 colour, 1 stencil, 2 depth) to the raster
 // position.
 void N_CopyPixels(LONG x, LONG y, LONG cx, LONG cy, ULONG ulSource);
+// Draws a width x height bitmap (rows of ceil(width / 8) bytes, first pixel
+// in the top bit, rows tightly packed) at the raster position less the
+// origin, then moves the raster position by (xmove, ymove). The GL layer
+// calls it with a width and height above 0 outside selection mode.
+void N_DrawBitmap(ULONG width, ULONG height, float xorig, float yorig, float xmove, float ymove,
+                  const BYTE* pjBitmap);
 
 // --- lights, user clip planes and pixel maps ---------------------------------------------------
 // A light record: the layout of the context's lights and of the values the

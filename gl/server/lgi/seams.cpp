@@ -49,6 +49,8 @@ void _NDirectReadPixels(N_Context*, const N_BoundBuffer*, LONG, LONG, LONG, LONG
 
 void _NFeedbackPixelToken(N_Context*, ULONG) { vNotAvailable(__func__); }
 
+void N_DrawBitmap(ULONG, ULONG, float, float, float, float, const BYTE*) { vNotAvailable(__func__); }
+
 void _NDropTexCache(N_Context*) { vNotAvailable(__func__); }
 ULONG _NTextureBound(N_Context*) {
     vNotAvailable(__func__);

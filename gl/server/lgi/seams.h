@@ -69,6 +69,10 @@ void _NDirectReadPixels(N_Context* pctx, const N_BoundBuffer* pSlot, LONG x, LON
 // Whether the active page configuration runs stereo.
 ULONG _NStereoPages(N_Context* pctx);
 
+// --- bitmaps ------------------------------------------------------------------------------
+// N_DrawBitmap (lgi.h) is the render paths' bitmap path; until it is built
+// its entry here says so and draws nothing.
+
 // --- selection and feedback ---------------------------------------------------------------
 // Appends a pixel token (0x705 draw, 0x706 copy) to the feedback buffer.
 void _NFeedbackPixelToken(N_Context* pctx, ULONG ulToken);

@@ -217,14 +217,19 @@ ULONG __glXCreateGLState(GLContext* gc, BOOL bDoubleBuffered) {
 
 void __glXFreeGLState(GLState* pgs, ULONG flMask) {
     if (pgs == nullptr) return;
+    // A pushed level shares with the level below it every block it did not
+    // push, the auxiliary evaluator record and the server-object record:
+    // those are the lower level's to free (levels go top first).
+    const GLState* pBelow = pgs->iDepth != 0 ? pgs->pNext : nullptr;
     for (unsigned k = 0; k < GLX_GROUPS; ++k) {
-        if ((flMask & (1u << k)) != 0 && pgs->blocks[k] != nullptr) {
+        if ((flMask & (1u << k)) != 0 && pgs->blocks[k] != nullptr &&
+            (pBelow == nullptr || pgs->blocks[k] != pBelow->blocks[k])) {
             LocalFree(pgs->blocks[k]);
-            pgs->blocks[k] = nullptr;
         }
+        pgs->blocks[k] = nullptr;
     }
-    if (pgs->pAuxEval != nullptr) LocalFree(pgs->pAuxEval);
-    __glXFreeServerObjects(pgs->pObjects);
+    if (pgs->pAuxEval != nullptr && (pBelow == nullptr || pgs->pAuxEval != pBelow->pAuxEval)) LocalFree(pgs->pAuxEval);
+    if (pgs->iDepth == 0) __glXFreeServerObjects(pgs->pObjects);
     LocalFree(pgs);
 }
 

@@ -64,7 +64,9 @@
 #define GLX_SCISSOR_HEIGHT 4u
 // EVAL: nine one-dimensional maps {components, order, u1, u2, control point
 // of four}, nine two-dimensional maps {components, u order, v order, u1, u2,
-// v1, v2, control point of four}, then three grids {u1, u2, n}.
+// v1, v2, control point of four} with the GL defaults, then three grids {u1,
+// u2, n}. The maps a client defines live in the evaluator record
+// (eval/eval.h), as no attribute group holds them; the grids live here.
 #define GLX_EVAL_MAPS 9u
 #define GLX_EVAL_MAP1_WORDS 8u
 #define GLX_EVAL_MAP2_WORDS 11u

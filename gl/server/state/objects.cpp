@@ -1,11 +1,16 @@
 // The server-object record of a GLState.
 #include "state/objects.h"
 
+#include "eval/eval.h"
 #include "matrix/matrix.h"
+#include "pixel/pixel.h"
 
 GLServerObjects* __glXServerObjects(GLContext* gc) {
     GLState* pgs = gc->pState;
     if (pgs == nullptr) return nullptr;
+    // Pushed levels copy the pointer of the level below: the record is the
+    // bottom level's, so that it outlives every pop.
+    while (pgs->iDepth != 0 && pgs->pNext != nullptr) pgs = pgs->pNext;
     if (pgs->pObjects == nullptr) pgs->pObjects = static_cast<GLServerObjects*>(LocalAlloc(LPTR, sizeof(GLServerObjects)));
     return pgs->pObjects;
 }
@@ -13,5 +18,7 @@ GLServerObjects* __glXServerObjects(GLContext* gc) {
 void __glXFreeServerObjects(GLServerObjects* pObjects) {
     if (pObjects == nullptr) return;
     __glXFreeMatrixStacks(pObjects->pMatrixStacks);
+    __glXFreeEvalState(pObjects->pEval);
+    __glXFreePixelState(pObjects->pPixel);
     LocalFree(pObjects);
 }

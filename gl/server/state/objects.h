@@ -7,12 +7,17 @@
 #include "context/context.h"
 
 struct __GLXmatrixStacks;  // the three GL matrix stacks (matrix.h)
+struct __GLXevalState;     // the evaluator maps (eval.h)
+struct __GLXpixelState;    // pixel store and pixel maps (pixel.h)
 
 struct GLServerObjects {
     __GLXmatrixStacks* pMatrixStacks;
+    __GLXevalState* pEval;
+    __GLXpixelState* pPixel;
 };
 
-// The record of the context's own GLState, made when absent; null when it
+// The record of the context's own GLState (the bottom of its attribute
+// stack, which every pushed level shares), made when absent; null when it
 // cannot be made.
 GLServerObjects* __glXServerObjects(GLContext* gc);
 // Frees the record and everything it holds (null: nothing).

@@ -21,6 +21,34 @@
 #include "seams.h"
 #include "segment/segment.h"
 #include "state/state_requests.h"
+#include "eval/eval.h"
+#include "pixel/pixel.h"
+
+const BYTE* __glXSingleParams(const void* pvRequest, ULONG cParams) {
+    USHORT cw;
+    std::memcpy(&cw, static_cast<const BYTE*>(pvRequest) + 2, 2);
+    if (cw < 2 + cParams) return nullptr;
+    return static_cast<const BYTE*>(pvRequest) + 8;
+}
+
+ULONG __glXSingleError(GLClient* pgc, const void* pvRequest, ULONG glError) {
+    __glXSetError(pgc, __glXSingleRequestName(static_cast<const BYTE*>(pvRequest)[1]), glError);
+    return __glXErrorToX(glError);
+}
+
+ULONG __glXSingleStart(GLClient* pgc, const void* pvRequest) {
+    if (pgc == nullptr || pgc->gc == nullptr) return GLX_BAD_ACCESS;
+    if (pgc->gc->bInBegin) return __glXSingleError(pgc, pvRequest, GL_INVALID_OPERATION);
+    __glXFlushPending(pgc);
+    return GLX_SUCCESS;
+}
+
+xGLXSingleReply __glXReplyHeader(const GLClient* pgc) {
+    xGLXSingleReply rp{};
+    rp.type = X_Reply;
+    rp.sequenceNumber = static_cast<USHORT>(pgc->sequenceNumber);
+    return rp;
+}
 
 namespace {
 
@@ -200,6 +228,26 @@ const Variable kVariables[] = {
     {0x0D59, kVisual, kAsIs, 1, 0, kVisAccumRed + 1, I, 0, {}},
     {0x0D5A, kVisual, kAsIs, 1, 0, kVisAccumRed + 2, I, 0, {}},
     {0x0D5B, kVisual, kAsIs, 1, 0, kVisAccumAlpha, I, 0, {}},
+    // pixel transfer
+    {0x0D10, kLgi, kNonZero, 1, 0, 131, B, 0, {}},  // MAP_COLOR
+    {0x0D11, kLgi, kNonZero, 1, 0, 132, B, 0, {}},  // MAP_STENCIL
+    {0x0D12, kLgi, kAsIs, 1, 0, 133, I, 0, {}},     // INDEX_SHIFT
+    {0x0D13, kLgi, kAsIs, 1, 0, 134, I, 0, {}},     // INDEX_OFFSET
+    {0x0D14, kLgi, kAsIs, 1, 0, 135, F, 0, {}},     // RED_SCALE
+    {0x0D15, kLgi, kAsIs, 1, 0, 140, F, 0, {}},     // RED_BIAS
+    {0x0D18, kLgi, kAsIs, 1, 0, 136, F, 0, {}},     // GREEN_SCALE
+    {0x0D19, kLgi, kAsIs, 1, 0, 141, F, 0, {}},     // GREEN_BIAS
+    {0x0D1A, kLgi, kAsIs, 1, 0, 137, F, 0, {}},     // BLUE_SCALE
+    {0x0D1B, kLgi, kAsIs, 1, 0, 142, F, 0, {}},     // BLUE_BIAS
+    {0x0D1C, kLgi, kAsIs, 1, 0, 138, F, 0, {}},     // ALPHA_SCALE
+    {0x0D1D, kLgi, kAsIs, 1, 0, 143, F, 0, {}},     // ALPHA_BIAS
+    {0x0D1E, kLgi, kAsIs, 1, 0, 139, F, 0, {}},     // DEPTH_SCALE
+    {0x0D1F, kLgi, kAsIs, 1, 0, 144, F, 0, {}},     // DEPTH_BIAS
+    // evaluator grids (the two-dimensional ones are worked out)
+    {0x0DD0, kBlock, kAsIs, 2, GLX_EVAL_GRID_FIRST, GL_EVAL_BIT, F, 0, {}},      // MAP1_GRID_DOMAIN
+    {0x0DD1, kBlock, kAsIs, 1, GLX_EVAL_GRID_FIRST + 2, GL_EVAL_BIT, I, 0, {}},  // MAP1_GRID_SEGMENTS
+    {0x0DD2, kSpecial, kAsIs, 4, 0, 0, F, 0, {}},  // MAP2_GRID_DOMAIN
+    {0x0DD3, kSpecial, kAsIs, 2, 0, 0, I, 0, {}},  // MAP2_GRID_SEGMENTS
     {0x0D16, kLgi, kAsIs, 1, 0, 145, F, 0, {}},  // ZOOM_X
     {0x0D17, kLgi, kAsIs, 1, 0, 146, F, 0, {}},  // ZOOM_Y
     // enables kept as words and bits
@@ -318,6 +366,17 @@ ULONG cGather(GLClient* pgc, const Variable& v, BYTE* pj) {
                 case 0x0C30: aw[0] = gc->pvis != nullptr && !gc->pvis->bRGBA; break;
                 case 0x0C40: aw[0] = gc->renderMode; break;
                 case 0x0D51: aw[0] = gc->pvis != nullptr && !gc->pvis->bRGBA ? gc->pvis->cColorBits : 0; break;
+                case 0x0DD2:
+                case 0x0DD3: {
+                    // The u grid then the v grid: {u1, u2, n} each.
+                    const ULONG* pw = pwBlockOf(gc, GL_EVAL_BIT);
+                    if (pw == nullptr) break;
+                    const ULONG* pg = pw + GLX_EVAL_GRID_FIRST + 3;
+                    const ULONG awDomain[4] = {pg[0], pg[1], pg[3], pg[4]}, awSegments[2] = {pg[2], pg[5]};
+                    if (v.pname == 0x0DD2) std::memcpy(aw, awDomain, sizeof awDomain);
+                    else std::memcpy(aw, awSegments, sizeof awSegments);
+                    break;
+                }
                 default: break;
             }
             break;
@@ -333,39 +392,13 @@ ULONG cGather(GLClient* pgc, const Variable& v, BYTE* pj) {
     return v.count;
 }
 
-// The request's parameter words from +8, when it carries them (its length
-// in 4-byte units); else null.
-const BYTE* pjParams(const void* pvRequest, ULONG cParams) {
-    USHORT cw;
-    std::memcpy(&cw, static_cast<const BYTE*>(pvRequest) + 2, 2);
-    if (cw < 2 + cParams) return nullptr;
-    return static_cast<const BYTE*>(pvRequest) + 8;
-}
-
+const BYTE* pjParams(const void* pvRequest, ULONG cParams) { return __glXSingleParams(pvRequest, cParams); }
 ULONG ulOpcode(const void* pvRequest) { return static_cast<const BYTE*>(pvRequest)[1]; }
-
-// Records a GL error under the single request's name: its X code.
 ULONG ulSingleError(GLClient* pgc, const void* pvRequest, ULONG glError) {
-    __glXSetError(pgc, __glXSingleRequestName(ulOpcode(pvRequest)), glError);
-    return __glXErrorToX(glError);
+    return __glXSingleError(pgc, pvRequest, glError);
 }
-
-// The common start: a current context, outside Begin/End, the pending
-// batch handed on. GLX_SUCCESS or the X error to answer.
-ULONG ulStart(GLClient* pgc, const void* pvRequest) {
-    if (pgc == nullptr || pgc->gc == nullptr) return GLX_BAD_ACCESS;
-    if (pgc->gc->bInBegin) return ulSingleError(pgc, pvRequest, GL_INVALID_OPERATION);
-    __glXFlushPending(pgc);
-    return GLX_SUCCESS;
-}
-
-// A reply with the client's sequence number; one small value goes at +16.
-xGLXSingleReply rpHeader(const GLClient* pgc) {
-    xGLXSingleReply rp{};
-    rp.type = X_Reply;
-    rp.sequenceNumber = static_cast<USHORT>(pgc->sequenceNumber);
-    return rp;
-}
+ULONG ulStart(GLClient* pgc, const void* pvRequest) { return __glXSingleStart(pgc, pvRequest); }
+xGLXSingleReply rpHeader(const GLClient* pgc) { return __glXReplyHeader(pgc); }
 
 // Writes the reply of c values of type at pv: one small value in the
 // reply itself, else the values after it.
@@ -514,34 +547,27 @@ ULONG __glXGetTexEnv(GLClient*, ULONG target, ULONG pname, ULONG type, const voi
 }
 
 ULONG __glXGetMap(GLClient* pgc, ULONG target, ULONG query, ULONG type, const void** ppv, ULONG* pcj) {
-    constexpr ULONG kMap1 = 0x0D90, kMap2 = 0x0DB0, kCoeff = 0x0A00, kOrder = 0x0A01, kDomain = 0x0A02;
-    const bool b2D = target - kMap2 < GLX_EVAL_MAPS;
-    if (!b2D && target - kMap1 >= GLX_EVAL_MAPS) return GL_INVALID_ENUM;
-    if (query != kCoeff && query != kOrder && query != kDomain) return GL_INVALID_ENUM;
-    const ULONG* pwBlock = pwBlockOf(pgc->gc, GL_EVAL_BIT);
-    if (pwBlock == nullptr) return GL_INVALID_VALUE;
-    const ULONG* pw = b2D ? pwBlock + GLX_EVAL_MAP2_FIRST + (target - kMap2) * GLX_EVAL_MAP2_WORDS
-                          : pwBlock + (target - kMap1) * GLX_EVAL_MAP1_WORDS;
+    constexpr ULONG kCoeff = 0x0A00, kOrder = 0x0A01, kDomain = 0x0A02;
+    const __GLXevalMap* pm = __glXEvalMapOf(pgc->gc, target);
+    if (pm == nullptr) return GL_INVALID_ENUM;
+    const bool b2D = target >= GL_MAP2_COLOR_4;
     const ULONG cOrders = b2D ? 2 : 1;
     if (query == kOrder) {
-        std::memcpy(gajGathered, pw + 1, cOrders * sizeof(ULONG));
+        const ULONG aw[2] = {pm->uorder, pm->vorder};
+        std::memcpy(gajGathered, aw, cOrders * sizeof(ULONG));
         return ulStaged(GLX_TYPE_INT, cOrders, type, ppv, pcj);
     }
     if (query == kDomain) {
-        std::memcpy(gajGathered, pw + 1 + cOrders, 2 * cOrders * sizeof(ULONG));
+        const float af[4] = {pm->u1, pm->u2, pm->v1, pm->v2};
+        std::memcpy(gajGathered, af, 2 * cOrders * sizeof(float));
         return ulStaged(GLX_TYPE_FLOAT, 2 * cOrders, type, ppv, pcj);
     }
-    // The size comes from the map's own words: checked against the limits
-    // (four components, orders of 1 to 30) before anything is sized by it.
-    const ULONG cComponents = pw[0];
-    const ULONG uOrder = pw[1], vOrder = b2D ? pw[2] : 1;
-    if (cComponents - 1 >= 4 || uOrder - 1 >= 30 || vOrder - 1 >= 30) return GL_INVALID_VALUE;
-    const ULONG c = cComponents * uOrder * vOrder;  // at most 3600
-    const ULONG* pwPoint = pw + 1 + 3 * cOrders;
+    if (query != kCoeff) return GL_INVALID_ENUM;
+    // Orders are 1 to 30 and components at most 4: at most 3600 values.
+    const ULONG c = pm->components * pm->uorder * pm->vorder;
+    const float* pf = pm->pPoints != nullptr ? pm->pPoints : pm->afDefault;
     if (c * 8 <= GLX_STAGING_BYTES) {
-        // One control point: the map's own; more are not kept here (zeros).
-        std::memset(gajGathered, 0, c * sizeof(float));
-        if (uOrder * vOrder == 1) std::memcpy(gajGathered, pwPoint, c * sizeof(float));
+        std::memcpy(gajGathered, pf, c * sizeof(float));
         return ulStaged(GLX_TYPE_FLOAT, c, type, ppv, pcj);
     }
     try {
@@ -550,6 +576,7 @@ ULONG __glXGetMap(GLClient* pgc, ULONG target, ULONG query, ULONG type, const vo
     } catch (const std::bad_alloc&) {
         return GL_OUT_OF_MEMORY;
     }
+    std::memcpy(gvjGathered.data(), pf, c * sizeof(float));
     return ulStaged(GLX_TYPE_FLOAT, c, type, ppv, pcj, gvjGathered.data(), gvjConverted.data());
 }
 
@@ -646,7 +673,17 @@ ULONG __glXGetState(GLClient* pgc, ULONG pname, ULONG type, const void** ppv, UL
             bFound = true;
         }
     }
-    if (!bFound) return GL_INVALID_ENUM;
+    if (!bFound) {
+        // The pixel store modes and the pixel map sizes.
+        ULONG aw[4] = {}, srcType = GLX_TYPE_INT;
+        const ULONG c = __glXPixelVariable(pgc->gc, pname, &srcType, aw);
+        if (c == 0) return GL_INVALID_ENUM;
+        for (ULONG i = 0; i < c; ++i) {
+            if (srcType == GLX_TYPE_BOOLEAN) gajGathered[i] = aw[i] != 0;
+            else std::memcpy(gajGathered + 4 * i, &aw[i], 4);
+        }
+        return ulStaged(srcType, c, type, ppv, pcj);
+    }
     ULONG c;
     if (v.source == kEnableWord) {
         const ULONG* pw = pwBlockOf(pgc->gc, GL_ENABLE_BIT);

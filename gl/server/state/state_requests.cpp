@@ -14,6 +14,7 @@
 #include "state/glstate.h"
 #include "lgi/lgi.h"
 #include "matrix/light.h"
+#include "pixel/pixel.h"
 #include "pixfmt/pixfmt.h"
 #include "dispatch/render_args.h"
 #include "seams.h"
@@ -506,38 +507,6 @@ ULONG ulClear(GLContext* gc, const BYTE* pj) {
     return GL_NO_ERROR;
 }
 
-// --- the polygon stipple -----------------------------------------------------------------
-
-// Unpacks the 32 x 32 stipple from the request's own pixel-store header
-// {swap bytes, lsb first, 2 pad, row length, skip rows, skip pixels,
-// alignment} and the bitmap behind it (cjData bytes) into 32 rows of four
-// bytes, leftmost pixel in the top bit. Every bit read lies inside the
-// bitmap whatever the header says: GL_INVALID_VALUE otherwise.
-ULONG ulUnpackStipple(const BYTE* pjHeader, const BYTE* pjData, ULONG cjData, BYTE* pjMask) {
-    const bool bLsbFirst = pjHeader[1] != 0;
-    const ULONG rowLength = __glXArgWord(pjHeader, 1), skipRows = __glXArgWord(pjHeader, 2),
-                skipPixels = __glXArgWord(pjHeader, 3), alignment = __glXArgWord(pjHeader, 4);
-    if (alignment != 1 && alignment != 2 && alignment != 4 && alignment != 8) return GL_INVALID_VALUE;
-    const std::uint64_t cPixels = static_cast<LONG>(rowLength) > 0 ? rowLength : 32;
-    const std::uint64_t cjRow = ((cPixels + 7) / 8 + alignment - 1) / alignment * alignment;
-    // The last bit read: row skipRows + 31, pixel skipPixels + 31 (all
-    // below 2^62, so nothing wraps).
-    const std::uint64_t lastBit = (static_cast<std::uint64_t>(skipRows) + 31) * cjRow * 8 + skipPixels + 31;
-    if (lastBit / 8 >= cjData) return GL_INVALID_VALUE;
-    std::memset(pjMask, 0, 128);
-    for (ULONG y = 0; y < 32; ++y) {
-        const std::uint64_t rowBit = (static_cast<std::uint64_t>(skipRows) + y) * cjRow * 8 + skipPixels;
-        for (ULONG x = 0; x < 32; ++x) {
-            const std::uint64_t bit = rowBit + x;
-            const BYTE b = pjData[bit / 8];
-            const ULONG i = static_cast<ULONG>(bit % 8);
-            const bool bOn = (bLsbFirst ? (b >> i) : (b >> (7 - i))) & 1;
-            if (bOn) pjMask[4 * y + x / 8] |= static_cast<BYTE>(0x80u >> (x % 8));
-        }
-    }
-    return GL_NO_ERROR;
-}
-
 // --- the current values --------------------------------------------------------------
 
 enum Kind : BYTE { kB, kUB, kS, kUS, kI, kUI, kF, kD };
@@ -878,14 +847,23 @@ ULONG __glXPopAttrib(GLContext* gc) {
 
 ULONG __glXDisp_ClipPlane(GLClient* p, const void* r) { return ulRequest<36, ulClipPlane>(p, r); }
 
+// The stipple: a 32 x 32 bitmap behind the request's own pixel-store
+// header, unpacked by it into 32 rows of four bytes (leftmost pixel in the
+// top bit); the header becomes the unpack state.
 ULONG __glXDisp_PolygonStipple(GLClient* pgc, const void* pv) {
     constexpr ULONG cjHeader = 20;
     const BYTE* pj = __glXRenderArgs(pgc, pv, cjHeader + 128);
     if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv, cjHeader + 128);
     const ULONG cjData = __glXRenderLength(pgc, pv) - 4 - cjHeader;
-    BYTE ajMask[128];
-    const ULONG glError = ulUnpackStipple(pj, pj + cjHeader, cjData, ajMask);
-    if (glError == GL_NO_ERROR) N_SetStateBlockAttr(90, ajMask);
+    __glXSetRequestUnpack(pgc->gc, pj);
+    __GLXimage image;
+    const ULONG glError = __glXUnpackImage(pgc->gc, 32, 32, GL_BITMAP, 1, 0, pj + cjHeader, cjData, &image, FALSE);
+    if (glError == GL_NO_ERROR) {
+        ULONG awMask[32];
+        std::memcpy(awMask, image.pj, sizeof awMask);
+        N_SetStateBlockAttr(90, awMask);
+    }
+    __glXFreeImage(&image);
     return __glXRenderResult(pgc, pv, glError);
 }
 ULONG __glXDisp_CullFace(GLClient* p, const void* r) { return ulRequest<4, ulCullFace>(p, r); }

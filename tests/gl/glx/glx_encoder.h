@@ -294,6 +294,14 @@ inline const RequestRow kSingle[] = {
     {"SelectBuffer", 106, 1},    // size
     {"RenderMode", 107, 1},      // mode
     {"Finish", 108, 0},         {"GetError", 115, 0}, {"Flush", 142, 0},
+    {"PixelStoref", 109, 2},     // pname, param
+    {"PixelStorei", 110, 2},     // pname, param
+    {"ReadPixels", 111, 7},      // x, y, width, height, format, type, swap bytes | LSB first << 8
+    {"GetIntegerv", 117, 1},     // pname
+    {"GetPixelMapfv", 125, 1},   // map
+    {"GetPixelMapuiv", 126, 1},  // map
+    {"GetPixelMapusv", 127, 1},  // map
+    {"GetPolygonStipple", 128, 1},  // LSB first (a byte)
 };
 
 // The X major opcode a client puts in the request type byte (any value: the

@@ -438,19 +438,29 @@ TEST_F(QueryTest, GetMapSizesAreChecked) {
     EXPECT_EQ(Single(121, {0x0D99, 0x0A00}), GLX_BAD_VALUE);
     EXPECT_EQ(Single(121, {0x0D90, 0x0A03}), GLX_BAD_VALUE);
 
-    // Orders out of range refuse; the largest maps answer after the reply.
-    ULONG* pw = gc_.pState->blocks[Bit(GL_EVAL_BIT)] + GLX_EVAL_MAP2_FIRST + 8 * GLX_EVAL_MAP2_WORDS;
-    pw[1] = 0x40000001u;
+    // A map of an order past the limit is refused and the old one stays;
+    // the largest map answers after the reply.
+    auto map2f = [&](ULONG order) {
+        const ULONG c = 4 * order * order;
+        std::vector<std::uint32_t> w = {0x0DB8, Fw(0), Fw(1), order, Fw(0), Fw(1), order};
+        for (ULONG i = 0; i < c; ++i) w.push_back(Fw(static_cast<float>(i)));
+        glx::Bytes body;
+        for (std::uint32_t x : w) glx::Put32(body, x);
+        return Run(__glXRenderTable, RenderRequest(146, static_cast<std::uint32_t>(body.size()), body));
+    };
     gc_.error = 0;
-    EXPECT_EQ(Single(120, {0x0DB8, 0x0A00}), GLX_BAD_VALUE);
+    EXPECT_EQ(map2f(31), GLX_BAD_VALUE);
     EXPECT_EQ(gc_.error, GL_INVALID_VALUE);
-    EXPECT_EQ(gReply.count, 0);
-    pw[1] = 30;
-    pw[2] = 30;
+    ASSERT_EQ(Single(122, {0x0DB8, 0x0A01}), GLX_SUCCESS);
+    EXPECT_EQ(Values(), Words({1, 1}));
+    ASSERT_EQ(map2f(30), GLX_SUCCESS);
     ASSERT_EQ(Single(120, {0x0DB8, 0x0A00}), GLX_SUCCESS);
     EXPECT_EQ(HeaderWord(12), 3600u);
     EXPECT_EQ(HeaderWord(4), 7200u);
-    EXPECT_EQ(gReply.data.size(), 28800u);
+    ASSERT_EQ(gReply.data.size(), 28800u);
+    double d;
+    std::memcpy(&d, gReply.data.data() + 8 * 3599, 8);
+    EXPECT_EQ(d, 3599.0);
 }
 
 TEST_F(QueryTest, LimitsAndVisual) {

@@ -230,3 +230,39 @@ void N_SetClipPlane(ULONG i, const float* pf) {
 void N_Clear(ULONG fl, LONG x, LONG y, LONG cx, LONG cy, ULONG bUse, ULONG ul) {
     Note(__func__, {fl, static_cast<ULONG>(x), static_cast<ULONG>(y), static_cast<ULONG>(cx), static_cast<ULONG>(cy), bUse, ul});
 }
+
+// --- evaluators and pixel rectangles ---------------------------------------------------
+ULONG __glOpenPrimitive(GLClient* pgc, ULONG target, ULONG mode, ULONG option) {
+    Note(__func__, {U(pgc), target, mode, option});
+    return gAnswers.ulOpen;
+}
+void N_DrawPixels(LONG cx, LONG cy, ULONG format, ULONG type, const void* pv) {
+    Note(__func__, {static_cast<ULONG>(cx), static_cast<ULONG>(cy), format, type, U(pv)});
+    const std::size_t cj = gAnswers.cjImage;
+    if (pv != nullptr && cj != 0) gRecord.image.assign(static_cast<const BYTE*>(pv), static_cast<const BYTE*>(pv) + cj);
+}
+void N_DrawBitmap(ULONG cx, ULONG cy, float xo, float yo, float xm, float ym, const BYTE* pj) {
+    Note(__func__, {cx, cy, F(xo), F(yo), F(xm), F(ym), U(pj)});
+    const std::size_t cj = gAnswers.cjImage;
+    if (pj != nullptr && cj != 0) gRecord.image.assign(pj, pj + cj);
+}
+LONG N_ReadPixels(LONG x, LONG y, LONG cx, LONG cy, ULONG format, ULONG type, void* pv) {
+    Note(__func__, {static_cast<ULONG>(x), static_cast<ULONG>(y), static_cast<ULONG>(cx), static_cast<ULONG>(cy),
+                    format, type, U(pv)});
+    if (!gAnswers.readBack.empty()) std::memcpy(pv, gAnswers.readBack.data(), gAnswers.readBack.size());
+    return -1;
+}
+void N_CopyPixels(LONG x, LONG y, LONG cx, LONG cy, ULONG source) {
+    Note(__func__, {static_cast<ULONG>(x), static_cast<ULONG>(y), static_cast<ULONG>(cx), static_cast<ULONG>(cy),
+                    source});
+}
+// The map's values, one argument each after map and count.
+void N_SetPixelMaps(ULONG c, const N_PixelMapDesc* p) {
+    std::vector<std::uintptr_t> args{c};
+    for (ULONG i = 0; i < c; ++i) {
+        args.push_back(p[i].map);
+        args.push_back(p[i].cValues);
+        for (ULONG k = 0; k < p[i].cValues; ++k) args.push_back(p[i].pulValues[k]);
+    }
+    Note(__func__, std::move(args));
+}

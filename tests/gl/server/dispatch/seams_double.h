@@ -24,6 +24,7 @@ struct Call {
 
 struct Record {
     std::vector<Call> calls;
+    std::vector<BYTE> image;  // the image the last pixel draw was handed (Answers.cjImage bytes)
 };
 
 // What the stand-ins answer.
@@ -37,6 +38,10 @@ struct Answers {
     ULONG ulAppend = 0;              // the display list's answer to a large command
     ULONG ulFull = 0;                // the position setters' record-full word
     LONG lFeedback = 0;              // the feedback count at the end of feedback
+    // Evaluators and pixel rectangles.
+    ULONG ulOpen = 0;                // what opening the primitive buffer answers
+    std::size_t cjImage = 0;         // bytes of a drawn image kept in Record.image
+    std::vector<BYTE> readBack;      // what N_ReadPixels writes
 };
 
 extern Record gRecord;

@@ -593,10 +593,15 @@ TEST_F(StateTest, PolygonStippleStaysInsideItsRequest) {
         EXPECT_EQ(row[1] | row[2] | row[3], 0) << y;
     }
 
-    // Skips or row lengths that reach past the bitmap, bad alignments.
+    // An alignment no mode has unpacks as 1.
+    gRecord.calls.clear();
+    ASSERT_EQ(Req(102, request(0, 0, 0, 3, false, bits)), GLX_SUCCESS);
+    EXPECT_EQ(Attr(90), want);
+
+    // Skips or row lengths that reach past the bitmap.
     for (const auto& body : {request(0, 1, 0, 4, false, bits), request(0, 0, 1, 4, false, bits),
                              request(0, 0xFFFFFFFFu, 0xFFFFFFFFu, 4, false, bits),
-                             request(0x7FFFFFFF, 0, 0, 8, false, bits), request(0, 0, 0, 3, false, bits)}) {
+                             request(0x7FFFFFFF, 0, 0, 8, false, bits)}) {
         gc_.error = GL_NO_ERROR;
         gRecord.calls.clear();
         EXPECT_EQ(Req(102, body), GLX_BAD_VALUE);

@@ -47,7 +47,7 @@ TEST_F(TablesTest, RenderOpcodesReachTheirHandlerOrTheDefault) {
         {Table::Immediate, 158, 8, 0, 0, ""},
         // The standard requests go to their handlers, which are not there yet.
         {Table::Immediate, 1, 4, 10, GL_INVALID_OPERATION, "X_GLrop_CallList: not available yet\n"},
-        {Table::Immediate, 155, 12, 10, GL_INVALID_OPERATION, "X_GLrop_EvalMesh1: not available yet\n"},
+        {Table::Immediate, 137, 8, 10, GL_INVALID_OPERATION, "X_GLrop_Accum: not available yet\n"},
         {Table::Immediate, 121, 0, 10, GL_INVALID_OPERATION, "X_GLrop_InitNames: not available yet\n"},
         {Table::Immediate, 1025, 16, 10, GL_INVALID_OPERATION,
          "X_GLrop_PrimitiveZYD: not available yet\n"},
@@ -69,9 +69,8 @@ TEST_F(TablesTest, RenderOpcodesReachTheirHandlerOrTheDefault) {
         // ... list calls run as outside, evaluator points evaluate.
         {Table::BeginEnd, 1, 4, 10, GL_INVALID_OPERATION, "X_GLrop_CallList: not available yet\n"},
         {Table::BeginEnd, 2, 8, 10, GL_INVALID_OPERATION, "X_GLrop_CallLists: not available yet\n"},
-        {Table::BeginEnd, 151, 8, 10, GL_INVALID_OPERATION,
-         "X_GLrop_EvalCoord1dv: not available yet\n"},
-        {Table::BeginEnd, 158, 8, 10, GL_INVALID_OPERATION, "X_GLrop_EvalPoint2: not available yet\n"},
+        {Table::BeginEnd, 151, 8, 0, 0, ""},
+        {Table::BeginEnd, 158, 8, 0, 0, ""},
         // While compiling, everything is stored, Begin and End included.
         {Table::List, 4, 4, 10, GL_INVALID_OPERATION, "X_GLrop_Begin: not available yet\n"},
         {Table::List, 23, 0, 10, GL_INVALID_OPERATION, "X_GLrop_End: not available yet\n"},
@@ -97,8 +96,8 @@ TEST_F(TablesTest, SingleOpcodes) {
         {100, ""},
         {101, "X_GLsop_NewList: not available yet\n"},
         {104, "X_GLsop_GenLists: not available yet\n"},
-        {109, "X_GLsop_PixelStoref: not available yet\n"},
-        {125, "X_GLsop_GetPixelMapfv: not available yet\n"},
+        {102, "X_GLsop_EndList: not available yet\n"},
+        {103, "X_GLsop_DeleteLists: not available yet\n"},
         {141, "X_GLsop_IsList: not available yet\n"},
         {143, ""},
         {255, ""},

@@ -1,0 +1,93 @@
+// Evaluators: the GL one- and two-dimensional maps, their grids and
+// meshes. The server evaluates the maps itself with a cached Bernstein
+// basis and hands every evaluated point to the context's vertex-packet
+// table, as a client's per-vertex requests would arrive, so that meshes,
+// EvalCoord and EvalPoint end in the same primitive batch.
+//
+// The maps (order, domain, control points, and the points the last mesh
+// evaluated) live in the server-object record: they belong to no attribute
+// group, so PushAttrib never copies them. The EVAL block keeps the grids
+// and the ENABLE block the map enables, as the attribute groups have them.
+#pragma once
+
+#include "context/context.h"
+
+// Nine targets a dimension, by index: COLOR_4, INDEX, NORMAL,
+// TEXTURE_COORD_1 .. TEXTURE_COORD_4, VERTEX_3, VERTEX_4.
+#define GLX_EVAL_TARGETS 9u
+#define GLX_EVAL_MAX_ORDER 30u  // reported as MAX_EVAL_ORDER
+#define GL_MAP1_COLOR_4 0x0D90u
+#define GL_MAP2_COLOR_4 0x0DB0u
+// Values a point of each target.
+inline constexpr ULONG __glXEvalComponents[GLX_EVAL_TARGETS] = {4, 1, 3, 1, 2, 3, 4, 3, 4};
+
+// EVAL block: the grids sit after the maps' words (glstate.h), three of
+// {u1, u2, n}: the one-dimensional grid, then the two-dimensional grid's u
+// and v.
+#define GLX_EVAL_GRID1 0u
+#define GLX_EVAL_GRID2_U 1u
+#define GLX_EVAL_GRID2_V 2u
+
+// One map of one target.
+struct __GLXevalMap {
+    ULONG components;  // k: values a point
+    ULONG uorder;      // 1 .. 30
+    ULONG vorder;      // 1 for a one-dimensional map
+    float u1, u2, v1, v2;
+    float* pPoints;    // k x uorder x vorder floats, u major; null: the default point
+    float afDefault[4];  // the map's point before any Map request
+    // The points the last mesh evaluated: k floats each (and a normal of
+    // three for an auto-normal vertex map), rows j1..j2 of columns i1..i2,
+    // made on the grid recorded with them.
+    float* pTable;
+    float* pNormals;
+    LONG i1, i2, j1, j2;
+    float grid[6];     // u1, u2, n, v1, v2, vn of the grid the table was made on
+};
+
+// The evaluator record of a context: nine maps a dimension.
+struct __GLXevalState {
+    __GLXevalMap map1[GLX_EVAL_TARGETS];
+    __GLXevalMap map2[GLX_EVAL_TARGETS];
+    ULONG cEvaluated;  // points the last mesh evaluated
+};
+
+// The context's evaluator record, made with the default maps when absent;
+// null when it cannot be made.
+__GLXevalState* __glXEvalState(GLContext* gc);
+void __glXFreeEvalState(__GLXevalState* pes);
+// The map of a MAP1_* or MAP2_* target (its defaults when no record could
+// be made); null for another target.
+const __GLXevalMap* __glXEvalMapOf(GLContext* gc, ULONG target);
+
+// The Bernstein basis B(0..order-1) of degree order - 1 at t, and (pdB
+// non-null) its derivative in t; recomputed only when (order, t) differs
+// from the last call's (one cache a direction: 0 u, 1 v).
+void __glXBernsteinBasis(ULONG order, float t, float* pB, float* pdB, ULONG iCache);
+// Evaluates a map at (u, v) (v ignored for one dimension): FALSE when its
+// domain is empty (u1 = u2 or v1 = v2). With pfdu/pfdv the partial
+// derivatives in u and v are made too.
+BOOL __glXEvalMap(const __GLXevalMap* pm, float u, float v, float* pf, float* pfdu, float* pfdv);
+
+// The entry points of the inside-Begin/End evaluator requests: the enabled
+// maps evaluated at a coordinate or grid point, emitted as vertex packets.
+// GL_NO_ERROR or the first GL error of the vertex packets.
+ULONG __glXEvalCoord1(GLClient* pgc, float u);
+ULONG __glXEvalCoord2(GLClient* pgc, float u, float v);
+ULONG __glXEvalPoint1(GLClient* pgc, LONG i);
+ULONG __glXEvalPoint2(GLClient* pgc, LONG i, LONG j);
+
+// Render handlers.
+ULONG __glXDisp_Map1d(GLClient*, const void*);      // 143
+ULONG __glXDisp_Map1f(GLClient*, const void*);      // 144
+ULONG __glXDisp_Map2d(GLClient*, const void*);      // 145
+ULONG __glXDisp_Map2f(GLClient*, const void*);      // 146
+ULONG __glXDisp_MapGrid1d(GLClient*, const void*);  // 147
+ULONG __glXDisp_MapGrid1f(GLClient*, const void*);  // 148
+ULONG __glXDisp_MapGrid2d(GLClient*, const void*);  // 149
+ULONG __glXDisp_MapGrid2f(GLClient*, const void*);  // 150
+ULONG __glXDisp_EvalMesh1(GLClient*, const void*);  // 155
+ULONG __glXDisp_EvalMesh2(GLClient*, const void*);  // 157
+// Between Begin and End: EvalCoord1dv .. EvalCoord2fv (151-154), EvalPoint1
+// (156), EvalPoint2 (158); while a list is compiled they are stored.
+ULONG __glXBeginEnd_EvalCoord(GLClient*, const void*);

@@ -1,0 +1,512 @@
+// The evaluator requests: Map1 and Map2 store a map, MapGrid1 and MapGrid2
+// a grid, EvalMesh1 and EvalMesh2 evaluate the enabled maps over a grid
+// range into primitive batches, and the inside-Begin/End EvalCoord and
+// EvalPoint requests evaluate one point into the open batch. Every point
+// reaches the batch as the vertex packets of its targets, in target order
+// (the vertex last).
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+#include "dispatch/dispatch.h"
+#include "dispatch/render_args.h"
+#include "eval/eval.h"
+#include "seams.h"
+#include "state/glstate.h"
+#include "state/state_requests.h"
+
+namespace {
+
+// The vertex packet that takes each target's value: Color4fv, Indexfv,
+// Normal3fv, TexCoord1fv .. TexCoord4fv, Vertex3fv, Vertex4fv.
+constexpr USHORT kEmitOpcode[GLX_EVAL_TARGETS] = {16, 25, 30, 50, 54, 58, 62, 70, 74};
+constexpr ULONG kNormal = 2, kTexFirst = 3, kTexLast = 6, kVertex3 = 7, kVertex4 = 8;
+
+// GL modes of the batches.
+constexpr ULONG kPoints = 0, kLineStrip = 3, kQuadStrip = 8;
+constexpr ULONG kModePoint = 0x1B00, kModeLine = 0x1B01, kModeFill = 0x1B02;
+
+// A mesh evaluates at most this many grid points (the tables of its maps
+// are sized by it).
+constexpr std::int64_t kMaxMeshPoints = 1 << 18;
+
+unsigned uBit(ULONG flGroup) { return static_cast<unsigned>(__builtin_ctz(flGroup)); }
+
+ULONG* pwBlock(GLContext* gc, ULONG flGroup) {
+    return gc->pState != nullptr ? gc->pState->blocks[uBit(flGroup)] : nullptr;
+}
+
+// A grid {u1, u2, n} of the EVAL block.
+struct Grid {
+    float a1, a2;
+    LONG n;
+};
+Grid gridOf(GLContext* gc, ULONG iGrid) {
+    const ULONG* pw = pwBlock(gc, GL_EVAL_BIT);
+    if (pw == nullptr) return {0.0f, 1.0f, 1};
+    const ULONG* pg = pw + GLX_EVAL_GRID_FIRST + 3 * iGrid;
+    Grid g;
+    std::memcpy(&g.a1, pg, 4);
+    std::memcpy(&g.a2, pg + 1, 4);
+    g.n = static_cast<LONG>(pg[2]);
+    if (g.n < 1) g.n = 1;  // MapGrid never stores one; nothing divides by 0
+    return g;
+}
+// Grid point i: u1 + i (u2 - u1) / n, exactly u2 at i = n.
+float fGridAt(const Grid& g, LONG i) {
+    if (i == g.n) return g.a2;
+    return g.a1 + static_cast<float>(i) * (g.a2 - g.a1) / static_cast<float>(g.n);
+}
+
+// The maps a point evaluates: the enabled maps of one dimension.
+struct Active {
+    __GLXevalMap* apm[GLX_EVAL_TARGETS];
+    ULONG fl;           // target bits
+    ULONG iNormalFrom;  // the vertex map whose automatic normal is sent, or ~0
+    bool b2D;
+    Grid gu, gv;
+};
+
+// The active maps of a dimension: GL_NO_ERROR (none when the context has
+// no GL state), or GL_OUT_OF_MEMORY when the evaluator record cannot be made.
+ULONG ulActive(GLContext* gc, bool b2D, Active* pa) {
+    *pa = Active{};
+    pa->b2D = b2D;
+    pa->iNormalFrom = ~0u;
+    pa->gu = pa->gv = Grid{0.0f, 1.0f, 1};
+    if (gc->pState == nullptr) return GL_NO_ERROR;
+    __GLXevalState* pes = __glXEvalState(gc);
+    if (pes == nullptr) return GL_OUT_OF_MEMORY;
+    pa->gu = gridOf(gc, b2D ? GLX_EVAL_GRID2_U : GLX_EVAL_GRID1);
+    pa->gv = b2D ? gridOf(gc, GLX_EVAL_GRID2_V) : Grid{0.0f, 1.0f, 1};
+    const ULONG* pwEnable = pwBlock(gc, GL_ENABLE_BIT);
+    if (pwEnable == nullptr) return GL_NO_ERROR;
+    for (ULONG i = 0; i < GLX_EVAL_TARGETS; ++i) {
+        if (pwEnable[(b2D ? GLX_EN_MAP2 : GLX_EN_MAP1) + i] == 0) continue;
+        pa->apm[i] = b2D ? &pes->map2[i] : &pes->map1[i];
+        pa->fl |= 1u << i;
+    }
+    // Only the widest enabled vertex map, and the widest texture
+    // coordinate map, make a value: two vertices for one point would be
+    // two points.
+    if (pa->fl & (1u << kVertex4)) pa->fl &= ~(1u << kVertex3);
+    for (ULONG t = kTexLast; t > kTexFirst; --t) {
+        if (pa->fl & (1u << t)) {
+            pa->fl &= ~(((1u << t) - 1) & ~((1u << kTexFirst) - 1));
+            break;
+        }
+    }
+    if (b2D && (pwEnable[GLX_ENABLE_BITS] & GLX_EN_AUTO_NORMAL)) {
+        if (pa->fl & (1u << kVertex4)) pa->iNormalFrom = kVertex4;
+        else if (pa->fl & (1u << kVertex3)) pa->iNormalFrom = kVertex3;
+    }
+    return GL_NO_ERROR;
+}
+
+// A point's values: four floats a target, the automatic normal.
+struct Point {
+    float af[GLX_EVAL_TARGETS][4];
+    float afNormal[3];
+    ULONG flHave;
+    bool bNormal;
+};
+
+// The normal of a vertex map at (u, v): du x dv made unit length, (0, 0, 0)
+// when that has no length. For four components each partial d becomes
+// w d - dw p on the first three.
+void vAutoNormal(const __GLXevalMap* pm, float u, float v, float* pfNormal) {
+    float p[4] = {}, du[4] = {}, dv[4] = {};
+    pfNormal[0] = pfNormal[1] = pfNormal[2] = 0.0f;
+    if (!__glXEvalMap(pm, u, v, p, du, dv)) return;
+    if (pm->components == 4) {
+        for (ULONG c = 0; c < 3; ++c) {
+            du[c] = p[3] * du[c] - du[3] * p[c];
+            dv[c] = p[3] * dv[c] - dv[3] * p[c];
+        }
+    }
+    const float n[3] = {du[1] * dv[2] - du[2] * dv[1], du[2] * dv[0] - du[0] * dv[2], du[0] * dv[1] - du[1] * dv[0]};
+    const float len = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+    if (!(len > 0.0f)) return;
+    for (ULONG c = 0; c < 3; ++c) pfNormal[c] = n[c] / len;
+}
+
+void vEvalPoint(const Active& a, float u, float v, Point* pp) {
+    pp->flHave = 0;
+    pp->bNormal = false;
+    for (ULONG i = 0; i < GLX_EVAL_TARGETS; ++i) {
+        if ((a.fl & (1u << i)) && __glXEvalMap(a.apm[i], u, v, pp->af[i], nullptr, nullptr)) pp->flHave |= 1u << i;
+    }
+    if (a.iNormalFrom != ~0u) {
+        vAutoNormal(a.apm[a.iNormalFrom], u, v, pp->afNormal);
+        pp->bNormal = true;
+    }
+}
+
+// Sends a point's values to the vertex packets: GL_NO_ERROR or the first
+// error a packet answered.
+ULONG ulEmit(GLContext* gc, const Point& p) {
+    if (gc->pVertexTable == nullptr) return GL_NO_ERROR;
+    ULONG fl = p.flHave;
+    if (p.bNormal) fl |= 1u << kNormal;
+    ULONG glError = GL_NO_ERROR;
+    for (ULONG i = 0; i < GLX_EVAL_TARGETS; ++i) {
+        if ((fl & (1u << i)) == 0) continue;
+        BYTE aj[16];
+        std::memcpy(aj, i == kNormal && p.bNormal ? p.afNormal : p.af[i], 4 * __glXEvalComponents[i]);
+        const ULONG e = gc->pVertexTable[kEmitOpcode[i]](gc->pPrimBuffer, aj);
+        if (glError == GL_NO_ERROR) glError = e;
+    }
+    return glError;
+}
+
+// --- the tables of a mesh ------------------------------------------------------------
+
+bool bSameGrid(const __GLXevalMap* pm, const Active& a) {
+    const float af[6] = {a.gu.a1, a.gu.a2, static_cast<float>(a.gu.n), a.gv.a1, a.gv.a2, static_cast<float>(a.gv.n)};
+    return std::memcmp(pm->grid, af, sizeof af) == 0;
+}
+
+void vDropTable(__GLXevalMap* pm) {
+    if (pm->pTable != nullptr) LocalFree(pm->pTable);
+    if (pm->pNormals != nullptr) LocalFree(pm->pNormals);
+    pm->pTable = pm->pNormals = nullptr;
+}
+
+// Evaluates the active maps at grid points i1..i2 x j1..j2 into a table
+// each: GL_NO_ERROR, or GL_OUT_OF_MEMORY with no table left.
+ULONG ulEvalMeshPoints(GLContext* gc, const Active& a, LONG i1, LONG i2, LONG j1, LONG j2) {
+    const std::int64_t cCols = std::int64_t{i2} - i1 + 1, cRows = std::int64_t{j2} - j1 + 1;
+    const std::int64_t cPoints = cCols * cRows;
+    if (cPoints > kMaxMeshPoints) return GL_OUT_OF_MEMORY;
+    for (ULONG t = 0; t < GLX_EVAL_TARGETS; ++t) {
+        if ((a.fl & (1u << t)) == 0) continue;
+        __GLXevalMap* pm = a.apm[t];
+        vDropTable(pm);
+        pm->pTable = static_cast<float*>(LocalAlloc(LPTR, static_cast<std::size_t>(cPoints) * pm->components * sizeof(float)));
+        if (t == a.iNormalFrom)
+            pm->pNormals = static_cast<float*>(LocalAlloc(LPTR, static_cast<std::size_t>(cPoints) * 3 * sizeof(float)));
+        if (pm->pTable == nullptr || (t == a.iNormalFrom && pm->pNormals == nullptr)) {
+            for (ULONG k = 0; k <= t; ++k)
+                if (a.fl & (1u << k)) vDropTable(a.apm[k]);
+            return GL_OUT_OF_MEMORY;
+        }
+        pm->i1 = i1;
+        pm->i2 = i2;
+        pm->j1 = j1;
+        pm->j2 = j2;
+        const float af[6] = {a.gu.a1, a.gu.a2, static_cast<float>(a.gu.n), a.gv.a1, a.gv.a2, static_cast<float>(a.gv.n)};
+        std::memcpy(pm->grid, af, sizeof af);
+        for (std::int64_t r = 0; r < cRows; ++r) {
+            const float v = fGridAt(a.gv, static_cast<LONG>(j1 + r));
+            for (std::int64_t c = 0; c < cCols; ++c) {
+                const float u = fGridAt(a.gu, static_cast<LONG>(i1 + c));
+                const std::int64_t k = r * cCols + c;
+                if (!__glXEvalMap(pm, u, v, pm->pTable + k * pm->components, nullptr, nullptr))
+                    std::memset(pm->pTable + k * pm->components, 0, pm->components * sizeof(float));
+                if (pm->pNormals != nullptr) vAutoNormal(pm, u, v, pm->pNormals + 3 * k);
+            }
+        }
+    }
+    if (__GLXevalState* pes = __glXEvalState(gc)) pes->cEvaluated = static_cast<ULONG>(cPoints);
+    return GL_NO_ERROR;
+}
+
+// The values of grid point (i, j): from each map's table when the point is
+// inside a table made on the current grid, else evaluated.
+void vGridPoint(const Active& a, LONG i, LONG j, Point* pp) {
+    pp->flHave = 0;
+    pp->bNormal = false;
+    const float u = fGridAt(a.gu, i), v = fGridAt(a.gv, j);
+    for (ULONG t = 0; t < GLX_EVAL_TARGETS; ++t) {
+        if ((a.fl & (1u << t)) == 0) continue;
+        const __GLXevalMap* pm = a.apm[t];
+        const bool bInTable = pm->pTable != nullptr && i >= pm->i1 && i <= pm->i2 && j >= pm->j1 && j <= pm->j2 &&
+                              bSameGrid(pm, a);
+        if (bInTable) {
+            const std::int64_t k = (std::int64_t{j} - pm->j1) * (std::int64_t{pm->i2} - pm->i1 + 1) + (i - pm->i1);
+            std::memcpy(pp->af[t], pm->pTable + k * pm->components, pm->components * sizeof(float));
+            pp->flHave |= 1u << t;
+            if (t == a.iNormalFrom) {
+                if (pm->pNormals != nullptr) std::memcpy(pp->afNormal, pm->pNormals + 3 * k, sizeof pp->afNormal);
+                else vAutoNormal(pm, u, v, pp->afNormal);
+                pp->bNormal = true;
+            }
+            continue;
+        }
+        if (__glXEvalMap(pm, u, v, pp->af[t], nullptr, nullptr)) pp->flHave |= 1u << t;
+        if (t == a.iNormalFrom) {
+            vAutoNormal(pm, u, v, pp->afNormal);
+            pp->bNormal = true;
+        }
+    }
+}
+
+// A batch of the mode over a run of grid points.
+struct Run {
+    LONG i0, j0;   // first point
+    LONG di, dj;   // step a point
+    LONG cPoints;
+    LONG dj2;      // a second point each step at (i, j + dj2) (quad strips), or 0
+};
+
+ULONG ulEmitBatch(GLClient* pgc, const Active& a, ULONG mode, const Run& run) {
+    GLContext* gc = pgc->gc;
+    if (__glOpenPrimitive(pgc, GLX_PACKETS_IMMEDIATE, mode, 0) != GL_NO_ERROR) return GL_OUT_OF_MEMORY;
+    ULONG glError = GL_NO_ERROR;
+    Point p;
+    for (LONG k = 0; k < run.cPoints; ++k) {
+        const LONG i = run.i0 + k * run.di, j = run.j0 + k * run.dj;
+        vGridPoint(a, i, j, &p);
+        ULONG e = ulEmit(gc, p);
+        if (run.dj2 != 0) {
+            vGridPoint(a, i, j + run.dj2, &p);
+            const ULONG e2 = ulEmit(gc, p);
+            if (e == GL_NO_ERROR) e = e2;
+        }
+        if (glError == GL_NO_ERROR) glError = e;
+    }
+    if (__glClosePrimitive(pgc) != 0) __glSendPrimitive(pgc);
+    return glError;
+}
+
+// --- the requests ----------------------------------------------------------------------
+
+// A Map request as the published encoding lays it out: where each field is
+// in the body.
+struct MapLayout {
+    bool b2D;
+    bool bDouble;
+    ULONG cjFixed;
+    ULONG offTarget, offUOrder, offVOrder;
+    ULONG offU1, offU2, offV1, offV2;
+};
+constexpr MapLayout kMap1d{false, true, 24, 16, 20, 0, 0, 8, 0, 0};
+constexpr MapLayout kMap1f{false, false, 16, 0, 12, 0, 4, 8, 0, 0};
+constexpr MapLayout kMap2d{true, true, 44, 32, 36, 40, 0, 8, 16, 24};
+constexpr MapLayout kMap2f{true, false, 28, 0, 12, 24, 4, 8, 16, 20};
+
+float fArg(const BYTE* pj, ULONG off, bool bDouble) {
+    if (bDouble) {
+        double d;
+        std::memcpy(&d, pj + off, 8);
+        return static_cast<float>(d);
+    }
+    float f;
+    std::memcpy(&f, pj + off, 4);
+    return f;
+}
+
+template <const MapLayout& L>
+ULONG ulMap(GLClient* pgc, const void* pv) {
+    // A map neither hands on the pending batch nor records an error for a
+    // target of the other dimension or none.
+    if (pgc == nullptr || pgc->gc == nullptr) return GLX_BAD_ACCESS;
+    if (!__glXRenderBodyFits(pgc, pv, L.cjFixed)) return __glXBadLength(pgc, pv);
+    const BYTE* pj = static_cast<const BYTE*>(pv) + 4;
+    const ULONG target = __glXArgWord(pj + L.offTarget, 0);
+    const ULONG first = L.b2D ? GL_MAP2_COLOR_4 : GL_MAP1_COLOR_4;
+    if (target - first >= GLX_EVAL_TARGETS) return GLX_SUCCESS;
+    const ULONG iTarget = target - first;
+    const ULONG uorder = __glXArgWord(pj + L.offUOrder, 0);
+    const ULONG vorder = L.b2D ? __glXArgWord(pj + L.offVOrder, 0) : 1;
+    const float u1 = fArg(pj, L.offU1, L.bDouble), u2 = fArg(pj, L.offU2, L.bDouble);
+    const float v1 = L.b2D ? fArg(pj, L.offV1, L.bDouble) : 0.0f, v2 = L.b2D ? fArg(pj, L.offV2, L.bDouble) : 1.0f;
+    // Orders of 1 to the reported maximum, and a domain that is not empty.
+    if (uorder - 1 >= GLX_EVAL_MAX_ORDER || vorder - 1 >= GLX_EVAL_MAX_ORDER || u1 == u2 || v1 == v2)
+        return __glXRenderError(pgc, pv, GL_INVALID_VALUE);
+    // The control points are read from inside the request only.
+    const ULONG k = __glXEvalComponents[iTarget];
+    const ULONG cValues = k * uorder * vorder;  // at most 3600
+    const ULONG cjValue = L.bDouble ? 8 : 4;
+    if (!__glXRenderBodyFits(pgc, pv, L.cjFixed + cValues * cjValue)) return __glXBadLength(pgc, pv);
+    __GLXevalState* pes = __glXEvalState(pgc->gc);
+    auto* pf = static_cast<float*>(LocalAlloc(LPTR, cValues * sizeof(float)));
+    if (pes == nullptr || pf == nullptr) {
+        if (pf != nullptr) LocalFree(pf);
+        return __glXRenderError(pgc, pv, GL_OUT_OF_MEMORY);
+    }
+    for (ULONG i = 0; i < cValues; ++i) pf[i] = fArg(pj + L.cjFixed, i * cjValue, L.bDouble);
+    __GLXevalMap* pm = L.b2D ? &pes->map2[iTarget] : &pes->map1[iTarget];
+    if (pm->pPoints != nullptr) LocalFree(pm->pPoints);
+    vDropTable(pm);
+    pm->pPoints = pf;
+    pm->uorder = uorder;
+    pm->vorder = vorder;
+    pm->u1 = u1;
+    pm->u2 = u2;
+    pm->v1 = L.b2D ? v1 : 0.0f;
+    pm->v2 = L.b2D ? v2 : 1.0f;
+    return GLX_SUCCESS;
+}
+
+// A MapGrid request: where n, u1, u2 (and vn, v1, v2) are.
+struct GridLayout {
+    bool b2D;
+    bool bDouble;
+    ULONG cjBody;
+    ULONG offUN, offU1, offU2, offVN, offV1, offV2;
+};
+constexpr GridLayout kGrid1d{false, true, 20, 16, 0, 8, 0, 0, 0};
+constexpr GridLayout kGrid1f{false, false, 12, 0, 4, 8, 0, 0, 0};
+constexpr GridLayout kGrid2d{true, true, 40, 32, 0, 8, 36, 16, 24};
+constexpr GridLayout kGrid2f{true, false, 24, 0, 4, 8, 12, 16, 20};
+
+void vSetGrid(ULONG* pwEval, ULONG iGrid, float a1, float a2, LONG n) {
+    ULONG* pg = pwEval + GLX_EVAL_GRID_FIRST + 3 * iGrid;
+    std::memcpy(pg, &a1, 4);
+    std::memcpy(pg + 1, &a2, 4);
+    pg[2] = static_cast<ULONG>(n);
+}
+
+template <const GridLayout& L>
+ULONG ulMapGrid(GLClient* pgc, const void* pv) {
+    const BYTE* pj = __glXRenderArgs(pgc, pv, L.cjBody);
+    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv, L.cjBody);
+    const LONG un = static_cast<LONG>(__glXArgWord(pj + L.offUN, 0));
+    const LONG vn = L.b2D ? static_cast<LONG>(__glXArgWord(pj + L.offVN, 0)) : 1;
+    // A grid of no divisions divides nothing.
+    if (un < 1 || vn < 1) return __glXRenderError(pgc, pv, GL_INVALID_VALUE);
+    GLContext* gc = pgc->gc;
+    ULONG* pw = pwBlock(gc, GL_EVAL_BIT);
+    if (pw == nullptr) return GLX_SUCCESS;
+    if (L.b2D) {
+        vSetGrid(pw, GLX_EVAL_GRID2_U, fArg(pj, L.offU1, L.bDouble), fArg(pj, L.offU2, L.bDouble), un);
+        vSetGrid(pw, GLX_EVAL_GRID2_V, fArg(pj, L.offV1, L.bDouble), fArg(pj, L.offV2, L.bDouble), vn);
+    } else {
+        vSetGrid(pw, GLX_EVAL_GRID1, fArg(pj, L.offU1, L.bDouble), fArg(pj, L.offU2, L.bDouble), un);
+    }
+    if (__GLXevalState* pes = __glXEvalState(gc)) {
+        for (ULONG i = 0; i < GLX_EVAL_TARGETS; ++i) vDropTable(L.b2D ? &pes->map2[i] : &pes->map1[i]);
+    }
+    return GLX_SUCCESS;
+}
+
+ULONG ulEvalMesh1(GLClient* pgc, const BYTE* pj) {
+    const ULONG mode = __glXArgWord(pj, 0);
+    const LONG i1 = static_cast<LONG>(__glXArgWord(pj, 1)), i2 = static_cast<LONG>(__glXArgWord(pj, 2));
+    ULONG glMode;
+    switch (mode) {
+        case kModePoint: glMode = kPoints; break;
+        case kModeLine: glMode = kLineStrip; break;
+        default: return GL_INVALID_ENUM;
+    }
+    Active a;
+    if (i1 > i2) return GL_NO_ERROR;
+    if (const ULONG e = ulActive(pgc->gc, false, &a)) return e;
+    if (const ULONG e = ulEvalMeshPoints(pgc->gc, a, i1, i2, 0, 0)) return e;
+    return ulEmitBatch(pgc, a, glMode, Run{i1, 0, 1, 0, i2 - i1 + 1, 0});
+}
+
+ULONG ulEvalMesh2(GLClient* pgc, const BYTE* pj) {
+    const ULONG mode = __glXArgWord(pj, 0);
+    const LONG i1 = static_cast<LONG>(__glXArgWord(pj, 1)), i2 = static_cast<LONG>(__glXArgWord(pj, 2));
+    const LONG j1 = static_cast<LONG>(__glXArgWord(pj, 3)), j2 = static_cast<LONG>(__glXArgWord(pj, 4));
+    if (mode != kModePoint && mode != kModeLine && mode != kModeFill) return GL_INVALID_ENUM;
+    Active a;
+    if (i1 > i2 || j1 > j2) return GL_NO_ERROR;
+    if (const ULONG e = ulActive(pgc->gc, true, &a)) return e;
+    if (const ULONG e = ulEvalMeshPoints(pgc->gc, a, i1, i2, j1, j2)) return e;
+    const LONG cCols = i2 - i1 + 1, cRows = j2 - j1 + 1;
+    ULONG glError = GL_NO_ERROR;
+    auto note = [&glError](ULONG e) {
+        if (glError == GL_NO_ERROR) glError = e;
+        return e != GL_OUT_OF_MEMORY;
+    };
+    switch (mode) {
+        case kModePoint:
+            // One batch of every point, row by row.
+            if (__glOpenPrimitive(pgc, GLX_PACKETS_IMMEDIATE, kPoints, 0) != GL_NO_ERROR) return GL_OUT_OF_MEMORY;
+            for (LONG j = j1; j <= j2; ++j) {
+                Point p;
+                for (LONG i = i1; i <= i2; ++i) {
+                    vGridPoint(a, i, j, &p);
+                    note(ulEmit(pgc->gc, p));
+                }
+            }
+            if (__glClosePrimitive(pgc) != 0) __glSendPrimitive(pgc);
+            break;
+        case kModeLine:
+            // A strip along each row, then along each column.
+            for (LONG j = j1; j <= j2; ++j)
+                if (!note(ulEmitBatch(pgc, a, kLineStrip, Run{i1, j, 1, 0, cCols, 0}))) return glError;
+            for (LONG i = i1; i <= i2; ++i)
+                if (!note(ulEmitBatch(pgc, a, kLineStrip, Run{i, j1, 0, 1, cRows, 0}))) return glError;
+            break;
+        default:
+            // A quad strip between each pair of neighbouring rows.
+            for (LONG j = j1; j < j2; ++j)
+                if (!note(ulEmitBatch(pgc, a, kQuadStrip, Run{i1, j, 1, 0, cCols, 1}))) return glError;
+            break;
+    }
+    return glError;
+}
+
+template <ULONG (*pfnStep)(GLClient*, const BYTE*), ULONG cjBody>
+ULONG ulMesh(GLClient* pgc, const void* pv) {
+    const BYTE* pj = __glXRenderArgs(pgc, pv, cjBody);
+    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv, cjBody);
+    return __glXRenderResult(pgc, pv, pfnStep(pgc, pj));
+}
+
+// One point of the enabled maps of a dimension, its values filled by fill
+// (a coordinate evaluated, or a grid point), emitted.
+template <class Fill>
+ULONG ulOnePoint(GLClient* pgc, bool b2D, Fill fill) {
+    Active a;
+    if (const ULONG e = ulActive(pgc->gc, b2D, &a)) return e;
+    Point p;
+    fill(a, &p);
+    return ulEmit(pgc->gc, p);
+}
+
+}  // namespace
+
+ULONG __glXEvalCoord1(GLClient* pgc, float u) {
+    return ulOnePoint(pgc, false, [u](const Active& a, Point* p) { vEvalPoint(a, u, 0.0f, p); });
+}
+ULONG __glXEvalCoord2(GLClient* pgc, float u, float v) {
+    return ulOnePoint(pgc, true, [u, v](const Active& a, Point* p) { vEvalPoint(a, u, v, p); });
+}
+ULONG __glXEvalPoint1(GLClient* pgc, LONG i) {
+    return ulOnePoint(pgc, false, [i](const Active& a, Point* p) { vGridPoint(a, i, 0, p); });
+}
+ULONG __glXEvalPoint2(GLClient* pgc, LONG i, LONG j) {
+    return ulOnePoint(pgc, true, [i, j](const Active& a, Point* p) { vGridPoint(a, i, j, p); });
+}
+
+ULONG __glXBeginEnd_EvalCoord(GLClient* pgc, const void* pv) {
+    if (pgc == nullptr || pgc->gc == nullptr) return GLX_BAD_ACCESS;
+    const ULONG opcode = __glXRenderOpcode(pv);
+    if (pgc->gc->bCompiling) return __glXRenderListTable[opcode](pgc, pv);
+    const ULONG cjBody = __glXRenderFixedBody(opcode);
+    if (!__glXRenderBodyFits(pgc, pv, cjBody)) return __glXBadLength(pgc, pv);
+    const BYTE* pj = static_cast<const BYTE*>(pv) + 4;
+    ULONG glError;
+    switch (opcode) {
+        case 151: glError = __glXEvalCoord1(pgc, static_cast<float>(__glXArgDouble(pj, 0))); break;
+        case 152: glError = __glXEvalCoord1(pgc, __glXArgFloat(pj, 0)); break;
+        case 153:
+            glError = __glXEvalCoord2(pgc, static_cast<float>(__glXArgDouble(pj, 0)),
+                                      static_cast<float>(__glXArgDouble(pj, 1)));
+            break;
+        case 154: glError = __glXEvalCoord2(pgc, __glXArgFloat(pj, 0), __glXArgFloat(pj, 1)); break;
+        case 156: glError = __glXEvalPoint1(pgc, static_cast<LONG>(__glXArgWord(pj, 0))); break;
+        case 158:
+            glError = __glXEvalPoint2(pgc, static_cast<LONG>(__glXArgWord(pj, 0)),
+                                      static_cast<LONG>(__glXArgWord(pj, 1)));
+            break;
+        default: return __glXDisp_BadRender(pgc, pv);
+    }
+    return __glXRenderResult(pgc, pv, glError);
+}
+
+ULONG __glXDisp_Map1d(GLClient* p, const void* r) { return ulMap<kMap1d>(p, r); }
+ULONG __glXDisp_Map1f(GLClient* p, const void* r) { return ulMap<kMap1f>(p, r); }
+ULONG __glXDisp_Map2d(GLClient* p, const void* r) { return ulMap<kMap2d>(p, r); }
+ULONG __glXDisp_Map2f(GLClient* p, const void* r) { return ulMap<kMap2f>(p, r); }
+ULONG __glXDisp_MapGrid1d(GLClient* p, const void* r) { return ulMapGrid<kGrid1d>(p, r); }
+ULONG __glXDisp_MapGrid1f(GLClient* p, const void* r) { return ulMapGrid<kGrid1f>(p, r); }
+ULONG __glXDisp_MapGrid2d(GLClient* p, const void* r) { return ulMapGrid<kGrid2d>(p, r); }
+ULONG __glXDisp_MapGrid2f(GLClient* p, const void* r) { return ulMapGrid<kGrid2f>(p, r); }
+ULONG __glXDisp_EvalMesh1(GLClient* p, const void* r) { return ulMesh<ulEvalMesh1, 12>(p, r); }
+ULONG __glXDisp_EvalMesh2(GLClient* p, const void* r) { return ulMesh<ulEvalMesh2, 20>(p, r); }

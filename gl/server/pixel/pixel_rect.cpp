@@ -1,0 +1,225 @@
+// The pixel rectangles: DrawPixels and Bitmap unpack the image behind their
+// own pixel-store header and draw it at the raster position, CopyPixels
+// copies a rectangle of the frame buffer, ReadPixels reads one back and
+// answers it packed by the pack state. Every check precedes any drawing.
+#include <cstring>
+
+#include "dispatch/dispatch.h"
+#include "dispatch/render_args.h"
+#include "lgi/lgi.h"
+#include "pixel/pixel.h"
+#include "pixfmt/pixfmt.h"
+#include "seams.h"
+#include "segment/segment.h"
+#include "state/queries.h"
+
+namespace {
+
+constexpr ULONG kHeader = 20;  // the request's pixel-store header
+constexpr ULONG kDepthBuffers = 0x900, kStencilBuffer = 0x200;
+constexpr ULONG kReadPixels = 111;  // its single opcode
+constexpr ULONG kCopyColor = 0x1800, kCopyDepth = 0x1801, kCopyStencil = 0x1802;
+
+ULONG ulVisual(const GLContext* gc, ULONG GLVisual::*pField) { return gc->pvis != nullptr ? gc->pvis->*pField : 0; }
+
+// The buffers of the mask bound beside those the context binds.
+void vBindAlso(GLContext* gc, ULONG fl) {
+    if ((gc->flBufferMask & fl) == fl) return;
+    gc->flBufferMask |= fl;
+    _DBindBuffers(gc, gc->flBufferMask);
+}
+
+// A format and type for drawing or reading: GL error; the buffers the
+// format needs are bound.
+ULONG ulCheckFormat(GLContext* gc, ULONG format, ULONG type) {
+    switch (format) {
+        case GL_STENCIL_INDEX:
+            if (ulVisual(gc, &GLVisual::cStencilBits) == 0) return GL_INVALID_OPERATION;
+            break;
+        case GL_DEPTH_COMPONENT:
+            if (ulVisual(gc, &GLVisual::cDepthBits) == 0) return GL_INVALID_OPERATION;
+            break;
+        case GL_COLOR_INDEX: break;
+        default:
+            if (format - GL_RED > GL_LUMINANCE_ALPHA - GL_RED) return GL_INVALID_ENUM;
+            if (ulVisual(gc, &GLVisual::bRGBA) == 0) return GL_INVALID_OPERATION;
+            break;
+    }
+    if (type - GL_BYTE > GL_FLOAT - GL_BYTE && type != GL_BITMAP) return GL_INVALID_ENUM;
+    if (format == GL_STENCIL_INDEX) vBindAlso(gc, kStencilBuffer);
+    if (format == GL_DEPTH_COMPONENT) vBindAlso(gc, kDepthBuffers);
+    return GL_NO_ERROR;
+}
+
+void vValidate(GLContext* gc) {
+    if (gc->dirty != 0) __glXValidateDraw(gc);
+}
+
+// DrawPixels: header, width, height, format, type, then the image.
+ULONG ulDrawPixels(GLClient* pgc, const BYTE* pj, ULONG cjBody) {
+    GLContext* gc = pgc->gc;
+    vValidate(gc);
+    __glXSetRequestUnpack(gc, pj);
+    const LONG width = static_cast<LONG>(__glXArgWord(pj, 5)), height = static_cast<LONG>(__glXArgWord(pj, 6));
+    const ULONG format = __glXArgWord(pj, 7), type = __glXArgWord(pj, 8);
+    if (width < 0 || height < 0) return GL_INVALID_VALUE;
+    if (const ULONG e = ulCheckFormat(gc, format, type)) return e;
+    __GLXimage image;
+    const ULONG cjFixed = kHeader + 16;
+    const ULONG e = __glXUnpackImage(gc, width, height, type, __glXFormatComponents(format), __glXTypeSize(type),
+                                     pj + cjFixed, cjBody - cjFixed, &image, FALSE);
+    if (e != GL_NO_ERROR) return e;
+    N_DrawPixels(width, height, __glXFormatCode(format), __glXTypeCode(type), image.pj);
+    __glXFreeImage(&image);
+    return GL_NO_ERROR;
+}
+
+// Bitmap: header, width, height, xorig, yorig, xmove, ymove, the bitmap.
+ULONG ulBitmap(GLClient* pgc, const BYTE* pj, ULONG cjBody) {
+    GLContext* gc = pgc->gc;
+    vValidate(gc);
+    __glXSetRequestUnpack(gc, pj);
+    const LONG width = static_cast<LONG>(__glXArgWord(pj, 5)), height = static_cast<LONG>(__glXArgWord(pj, 6));
+    if (width < 0 || height < 0) return GL_INVALID_VALUE;
+    if (width == 0 || height == 0 || gc->renderMode == GL_SELECT) return GL_NO_ERROR;
+    __GLXimage image;
+    const ULONG cjFixed = kHeader + 24;
+    const ULONG e = __glXUnpackImage(gc, width, height, GL_BITMAP, 1, 0, pj + cjFixed, cjBody - cjFixed, &image, FALSE);
+    if (e != GL_NO_ERROR) return e;
+    N_DrawBitmap(static_cast<ULONG>(width), static_cast<ULONG>(height), __glXArgFloat(pj, 7), __glXArgFloat(pj, 8),
+                 __glXArgFloat(pj, 9), __glXArgFloat(pj, 10), image.pj);
+    __glXFreeImage(&image);
+    return GL_NO_ERROR;
+}
+
+template <ULONG (*pfnStep)(GLClient*, const BYTE*, ULONG), ULONG cjFixed>
+ULONG ulImageRequest(GLClient* pgc, const void* pv) {
+    const BYTE* pj = __glXRenderArgs(pgc, pv, cjFixed);
+    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv, cjFixed);
+    return __glXRenderResult(pgc, pv, pfnStep(pgc, pj, __glXRenderLength(pgc, pv) - 4));
+}
+
+ULONG ulCopyPixels(GLContext* gc, const BYTE* pj) {
+    vValidate(gc);
+    const LONG x = static_cast<LONG>(__glXArgWord(pj, 0)), y = static_cast<LONG>(__glXArgWord(pj, 1));
+    const LONG width = static_cast<LONG>(__glXArgWord(pj, 2)), height = static_cast<LONG>(__glXArgWord(pj, 3));
+    if (width < 0 || height < 0) return GL_INVALID_VALUE;
+    ULONG code;
+    switch (__glXArgWord(pj, 4)) {
+        case kCopyColor:
+            code = 0;
+            if (gc->dirty & GLX_DIRTY_BUFFERS) _DBindBuffers(gc, gc->flBufferMask);
+            break;
+        case kCopyDepth:
+            if (ulVisual(gc, &GLVisual::cDepthBits) == 0) return GL_INVALID_OPERATION;
+            vBindAlso(gc, kDepthBuffers);
+            code = 2;
+            break;
+        case kCopyStencil:
+            if (ulVisual(gc, &GLVisual::cStencilBits) == 0) return GL_INVALID_OPERATION;
+            vBindAlso(gc, kStencilBuffer);
+            code = 1;
+            break;
+        default: return GL_INVALID_ENUM;
+    }
+    if (gc->renderMode != GL_SELECT) N_CopyPixels(x, y, width, height, code);
+    return GL_NO_ERROR;
+}
+
+ULONG ulCopyPixelsRequest(GLClient* pgc, const void* pv) {
+    const BYTE* pj = __glXRenderArgs(pgc, pv, 20);
+    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv, 20);
+    return __glXRenderResult(pgc, pv, ulCopyPixels(pgc->gc, pj));
+}
+
+// Sets the alpha of every pixel (the last component) to the type's largest
+// value; a bitmap's alpha bits to 1.
+void vFillAlpha(BYTE* pj, LONG width, LONG height, ULONG type, ULONG components) {
+    const std::uint64_t cPixels = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
+    if (type == GL_BITMAP) {
+        const std::uint64_t cjRow = (static_cast<std::uint64_t>(width) * components + 7) / 8;
+        for (std::uint64_t y = 0; y < static_cast<std::uint64_t>(height); ++y)
+            for (std::uint64_t x = 0; x < static_cast<std::uint64_t>(width); ++x) {
+                const std::uint64_t bit = x * components + components - 1;
+                pj[y * cjRow + bit / 8] |= static_cast<BYTE>(0x80u >> (bit % 8));
+            }
+        return;
+    }
+    const ULONG cj = __glXTypeSize(type);
+    BYTE ajMax[4];
+    switch (type) {
+        case GL_UNSIGNED_BYTE: ajMax[0] = 255; break;
+        case GL_BYTE: ajMax[0] = 127; break;
+        case GL_SHORT: { const USHORT us = 32767; std::memcpy(ajMax, &us, 2); break; }
+        case GL_UNSIGNED_SHORT: { const USHORT us = 65535; std::memcpy(ajMax, &us, 2); break; }
+        case GL_INT: { const ULONG u = 2147483647u; std::memcpy(ajMax, &u, 4); break; }
+        case GL_UNSIGNED_INT: { const ULONG u = 0xFFFFFFFFu; std::memcpy(ajMax, &u, 4); break; }
+        default: { const float f = 1.0f; std::memcpy(ajMax, &f, 4); break; }
+    }
+    for (std::uint64_t p = 0; p < cPixels; ++p) std::memcpy(pj + (p * components + components - 1) * cj, ajMax, cj);
+}
+
+}  // namespace
+
+// ReadPixels: x, y, width, height, format, type, swap bytes, LSB first; the
+// reply carries the image packed by the pack state.
+ULONG __glXDisp_ReadPixels(GLClient* pgc, const void* pv) {
+    if (const ULONG x = __glXSingleStart(pgc, pv)) return x;
+    const BYTE* pj = __glXSingleParams(pv, 7);
+    if (pj == nullptr) return GLX_BAD_LENGTH;
+    GLContext* gc = pgc->gc;
+    vValidate(gc);
+    const LONG x = static_cast<LONG>(__glXArgWord(pj, 0)), y = static_cast<LONG>(__glXArgWord(pj, 1));
+    const LONG width = static_cast<LONG>(__glXArgWord(pj, 2)), height = static_cast<LONG>(__glXArgWord(pj, 3));
+    const ULONG format = __glXArgWord(pj, 4), type = __glXArgWord(pj, 5);
+    const BYTE swapBytes = pj[24], lsbFirst = pj[25];
+    if (width < 0 || height < 0) return __glXSingleError(pgc, pv, GL_INVALID_VALUE);
+    if (const ULONG e = ulCheckFormat(gc, format, type)) return __glXSingleError(pgc, pv, e);
+    const ULONG components = __glXFormatComponents(format), cjElement = __glXTypeSize(type);
+    const std::uint64_t cj = __glXImageSize(width, height, format, type);
+    xGLXSingleReply rp = __glXReplyHeader(pgc);
+    if (cj == 0) {
+        __glXSendReply(&rp, sizeof rp, nullptr, 0);
+        return GLX_SUCCESS;
+    }
+    BYTE* pjPixels = cj <= GLX_MAX_IMAGE_BYTES ? static_cast<BYTE*>(LocalAlloc(LPTR, static_cast<std::size_t>(cj))) : nullptr;
+    if (pjPixels == nullptr) return __glXSingleError(pgc, pv, GL_OUT_OF_MEMORY);
+    N_ReadPixels(x, y, width, height, __glXFormatCode(format), __glXTypeCode(type), pjPixels);
+    N_Sync();
+    const bool bAlpha = format == GL_ALPHA || format == GL_RGBA || format == GL_LUMINANCE_ALPHA;
+    if (bAlpha && ulVisual(gc, &GLVisual::cAlphaBits) == 0) vFillAlpha(pjPixels, width, height, type, components);
+    __GLXimage image;
+    const ULONG e = __glXPackImage(gc, swapBytes, lsbFirst, width, height, type, components, cjElement, pjPixels,
+                                   &image, FALSE);
+    if (e != GL_NO_ERROR) {
+        // The error is recorded and the image answered empty.
+        __glXSetError(pgc, __glXSingleRequestName(kReadPixels), e);
+        __glXSendReply(&rp, sizeof rp, nullptr, 0);
+        LocalFree(pjPixels);
+        return GLX_SUCCESS;
+    }
+    // Whole words: the image padded with zeros.
+    const std::uint64_t cjPadded = (image.cj + 3) & ~std::uint64_t{3};
+    BYTE* pjReply = image.pj;
+    BYTE* pjPadded = nullptr;
+    if (cjPadded != image.cj) {
+        pjPadded = static_cast<BYTE*>(LocalAlloc(LPTR, static_cast<std::size_t>(cjPadded)));
+        if (pjPadded == nullptr) {
+            __glXFreeImage(&image);
+            LocalFree(pjPixels);
+            return __glXSingleError(pgc, pv, GL_OUT_OF_MEMORY);
+        }
+        std::memcpy(pjPadded, image.pj, static_cast<std::size_t>(image.cj));
+        pjReply = pjPadded;
+    }
+    rp.length = static_cast<ULONG>(cjPadded / 4);
+    __glXSendReply(&rp, sizeof rp, pjReply, static_cast<ULONG>(cjPadded));
+    if (pjPadded != nullptr) LocalFree(pjPadded);
+    __glXFreeImage(&image);
+    LocalFree(pjPixels);
+    return GLX_SUCCESS;
+}
+
+ULONG __glXDisp_DrawPixels(GLClient* p, const void* r) { return ulImageRequest<ulDrawPixels, kHeader + 16>(p, r); }
+ULONG __glXDisp_Bitmap(GLClient* p, const void* r) { return ulImageRequest<ulBitmap, kHeader + 24>(p, r); }
+ULONG __glXDisp_CopyPixels(GLClient* p, const void* r) { return ulCopyPixelsRequest(p, r); }
