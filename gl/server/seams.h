@@ -21,14 +21,12 @@
 
 // What contexts need of parts not built yet: the RAMDAC's
 // overlay register written under csRamdac; the context's display list being
-// compiled, large-command record, primitive buffer, packet buffers and
-// primitive segment freed.
+// compiled and large-command record freed.
 void __glWriteOverlayRamdac(PDEV* ppdev, ULONG ulValue);
 void __glFreeContextBuffers(GLContext* gc);
 
-// --- primitive segments ---------------------------------------------------------------------
-// Maps the primitive segment of the client's current context: 1, or -1.
-LONG __glMapPrimSegment(GLClient* pgc, ULONG hSection, ULONG cjSection);
+// --- primitive segments and the primitive buffer: prim.h
+#include "prim/prim.h"
 
 // --- what a context's GL state needs of its drawable, visual and buffers ----------------------
 struct GLContext;
@@ -56,14 +54,6 @@ void __glXValidateTexture(GLContext* gc);
 struct BoardConfig;
 BoardConfig* __glBoardConfig(GLContext* gc);
 
-// --- the server's primitive buffer -------------------------------------------------------
-// Closes the primitive at End: 0 when the buffer may stay open,
-// GL_OUT_OF_MEMORY when it must be sent.
-ULONG __glClosePrimitive(GLClient* pgc);
-// Sends the primitive buffer by its target: to the display list being
-// compiled, or to the lgi layer.
-void __glSendPrimitive(GLClient* pgc);
-
 // --- the lgi layer: its contract --------------------------------------------------------
 #include "lgi/lgi.h"
 
@@ -74,41 +64,10 @@ WNDOBJ* pwoFromEngineHandle(ULONG hwo);
 XLATEOBJ* pxoFromEngineHandle(ULONG hxo);
 
 // --- what the request decoders of the segment use -------------------------------------------
-// The lgi vertex record the context's primitive buffer fills (null when it
-// has none), and the step after each vertex stored there: the record-full
-// word the position setter answered (wrap when full, the first vertex of a
-// line loop kept).
-struct N_VertexRecord;
-N_VertexRecord* __glXVertexRecord(GLClient* pgc);
-void __glXAfterVertex(GLClient* pgc, ULONG fFull);
 // Hands the context's large render command record to the display list
 // being compiled: 0 when the list took it, else an X error (the record is
 // then still the caller's).
 ULONG __glXAppendLargeChunk(GLClient* pgc);
-
-// --- the lgi layer: vertex setters, queues, selection and feedback ------------------------
-void N_SetVertexColor3(N_VertexRecord* pvr, float r, float g, float b);
-void N_SetVertexColor4(N_VertexRecord* pvr, float r, float g, float b, float a);
-void N_SetVertexIndex(N_VertexRecord* pvr, float index);
-void N_SetVertexNormal(N_VertexRecord* pvr, float x, float y, float z);
-void N_SetVertexTexCoord(N_VertexRecord* pvr, float s, float t, float r, float q);
-// Position setters answer the record-full word.
-ULONG N_SetVertexPos2(N_VertexRecord* pvr, float x, float y);
-ULONG N_SetVertexPos3(N_VertexRecord* pvr, float x, float y, float z);
-ULONG N_SetVertexPos4(N_VertexRecord* pvr, float x, float y, float z, float w);
-// Kicks the board queues; drains them.
-void N_Flush(void);
-void N_Finish(void);
-// Feedback into a buffer of cWords words of the type (less GL_2D); its end
-// stores the count of values written, -1 after an overflow.
-void N_BeginFeedback(float* pBuffer, ULONG cWords, ULONG iType);
-void N_EndFeedback(LONG* pcValues);
-// Selection: the name stack is cleared; each hit calls the callback with its
-// argument, the names, their count and the hit's depth range.
-typedef void (*N_SelectCallback)(void* pvArg, const ULONG* pNames, ULONG cNames, float zMin,
-                                 float zMax);
-void N_InitNames(void);
-void N_SetSelectCallback(N_SelectCallback pfn, void* pvArg);
 
 // --- what the state requests use --------------------------------------------------------
 // The bound drawable's buffer size (x1 - x0, y1 - y0): TRUE when known.

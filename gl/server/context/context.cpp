@@ -86,6 +86,7 @@ void vFreeContext(GLContext* gc) {
     if (gc->pListTable != nullptr && --gc->pListTable[0] == 0) LocalFree(gc->pListTable);
     LocalFree(gc->pSelectBuffer);
     LocalFree(gc->pFeedbackBuffer);
+    __glFreePrimState(gc);
     __glFreeContextBuffers(gc);
     vLeaveClient(gc);
     vUnregisterContext(gc);

@@ -69,6 +69,10 @@ void _NDirectReadPixels(N_Context* pctx, const N_BoundBuffer* pSlot, LONG x, LON
 // Whether the active page configuration runs stereo.
 ULONG _NStereoPages(N_Context* pctx);
 
+// --- packet-queue glue -----------------------------------------------------------------
+// Drains the queues of the hardware record (the board idle afterwards).
+void _NFlushQ(N_HwRecord* phw);
+
 // --- selection and feedback ---------------------------------------------------------------
 // Appends a pixel token (0x705 draw, 0x706 copy) to the feedback buffer.
 void _NFeedbackPixelToken(N_Context* pctx, ULONG ulToken);

@@ -38,6 +38,8 @@ set(VNX_GLSRV_PIXFMT_SOURCES ${PROJECT_SOURCE_DIR}/gl/server/pixfmt/pixfmt.cpp
 # built yet (dispatch/): the server's sources but its seams.
 file(GLOB_RECURSE VNX_GLSRV_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/gl/server/*.cpp)
 list(FILTER VNX_GLSRV_SOURCES EXCLUDE REGEX "/gl/server/lgi/")
+# Primitive accumulation has its own program (prim/); here it is stood in for.
+list(FILTER VNX_GLSRV_SOURCES EXCLUDE REGEX "/gl/server/prim/")
 list(REMOVE_ITEM VNX_GLSRV_SOURCES ${PROJECT_SOURCE_DIR}/gl/server/seams.cpp
   ${VNX_GLSRV_PIXFMT_SOURCES})
 # Contexts and the buffer manager are doubled there too: the escape's tests hand out contexts of their own.

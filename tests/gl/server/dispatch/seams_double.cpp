@@ -4,6 +4,8 @@
 // test set.
 #include "seams_double.h"
 
+#include "dispatch/dispatch.h"
+
 #include <cfenv>
 #include <cstring>
 
@@ -230,3 +232,31 @@ void N_SetClipPlane(ULONG i, const float* pf) {
 void N_Clear(ULONG fl, LONG x, LONG y, LONG cx, LONG cy, ULONG bUse, ULONG ul) {
     Note(__func__, {fl, static_cast<ULONG>(x), static_cast<ULONG>(y), static_cast<ULONG>(cx), static_cast<ULONG>(cy), bUse, ul});
 }
+
+// --- primitive accumulation and the name stack -----------------------------------------------
+// Begin and the ring's batches refuse a short body as their handlers do.
+ULONG glExecPrimitiveZYD(GLClient* pgc, const void* pv) {
+    if (!__glXRenderBodyFits(pgc, pv, 16)) return __glXBadLength(pgc, pv);
+    Note(__func__, {U(pgc), U(pv)});
+    return GLX_SUCCESS;
+}
+ULONG __glXDisp_Begin(GLClient* pgc, const void* pv) {
+    if (!__glXRenderBodyFits(pgc, pv, 4)) return __glXBadLength(pgc, pv);
+    Note(__func__, {U(pgc), U(pv)});
+    return GLX_SUCCESS;
+}
+namespace {
+ULONG VertexPacket(__GLXprimBuffer* pb, const void* pv) {
+    Note("__glXVtx", {U(pb), U(pv)});
+    return GL_NO_ERROR;
+}
+}  // namespace
+void __glXFillVertexTable(__GLXvertexFn* pTable) {
+    const ULONG runs[][2] = {{6, 22}, {24, 32}, {49, 76}, {96, 99}};
+    for (const auto& r : runs)
+        for (ULONG i = r[0]; i <= r[1]; ++i) pTable[i] = VertexPacket;
+}
+ULONG N_PushName(ULONG name) { return Note(__func__, {name}); }
+ULONG N_PopName(void) { return Note(__func__); }
+ULONG N_LoadName(ULONG name) { return Note(__func__, {name}); }
+void N_PassThrough(float value) { Note(__func__, {F(value)}); }
