@@ -86,6 +86,8 @@ struct __GLXprimBuffer {
 // The packet buffer's size in bytes (header not counted):
 // __zydGLPrimitiveBufferSize in KB, held to 1..200, read once; 4096 without.
 ULONG __glPrimitiveBufferSize(void);
+// The size a value of the variable gives (null: the variable is not set).
+ULONG __glPrimitiveBufferSizeOf(const char* pszValue);
 // Opens a primitive at Begin: the buffer record and packet buffer are made
 // when missing (a packet buffer still open keeps its packets and the new
 // primitive follows them) and a vertex record of the mode's kind is started

@@ -258,15 +258,19 @@ ULONG ulLeftover(ULONG mode, ULONG n) {
 
 }  // namespace
 
+ULONG __glPrimitiveBufferSizeOf(const char* pszValue) {
+    if (pszValue == nullptr) return 4096;
+    long kb = std::strtol(pszValue, nullptr, 10);
+    if (kb >= 200) kb = 200;
+    if (kb < 2) kb = 1;
+    return static_cast<ULONG>(kb) * 1024;
+}
+
 ULONG __glPrimitiveBufferSize(void) {
     std::call_once(gSizeRead, [] {
         char ach[257] = {};
         const DWORD cch = GetEnvironmentVariableA("__zydGLPrimitiveBufferSize", ach, 256);
-        if (cch == 0 || cch >= 256) return;
-        long kb = std::strtol(ach, nullptr, 10);
-        if (kb >= 200) kb = 200;
-        if (kb < 2) kb = 1;
-        gcjBuffer = static_cast<ULONG>(kb) * 1024;
+        gcjBuffer = __glPrimitiveBufferSizeOf(cch == 0 || cch >= 256 ? nullptr : ach);
     });
     return gcjBuffer;
 }

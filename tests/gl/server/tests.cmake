@@ -70,3 +70,23 @@ target_include_directories(gl_server_buffers_tests PRIVATE ${PROJECT_SOURCE_DIR}
 target_link_libraries(gl_server_buffers_tests PRIVATE vnxplatform PkgConfig::PIXMAN GTest::gtest
   GTest::gtest_main)
 gtest_discover_tests(gl_server_buffers_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+
+# Primitive accumulation (prim/): the primitive ring's batches and the
+# server's primitive buffer over the real lgi layer, whose primitive entries
+# (N_ExecPrimitive and the command stream's draw packets) record what
+# reaches them (prim/lgi_double.cpp stands in for the layer's parts not
+# built yet).
+file(GLOB VNX_GLSRV_PRIM_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/gl/server/prim/*.cpp)
+file(GLOB_RECURSE VNX_GLSRV_PRIM_LGI CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/gl/server/lgi/*.cpp)
+list(REMOVE_ITEM VNX_GLSRV_PRIM_LGI ${PROJECT_SOURCE_DIR}/gl/server/lgi/seams.cpp)
+file(GLOB VNX_GLSRV_PRIM_CHECKS CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/gl/server/prim/*_check.cpp)
+vnx_glsrv_check_program(prim ${VNX_GLSRV_PRIM_SOURCES} ${VNX_GLSRV_PRIM_LGI} ${VNX_GLSRV_PRIM_CHECKS}
+  ${PROJECT_SOURCE_DIR}/gl/server/dispatch/dispatch_pending.cpp
+  ${PROJECT_SOURCE_DIR}/gl/server/dispatch/errors.cpp
+  ${PROJECT_SOURCE_DIR}/gl/server/dispatch/names.cpp
+  ${PROJECT_SOURCE_DIR}/gl/server/dispatch/dispatch_lengths.cpp
+  ${PROJECT_SOURCE_DIR}/gl/server/entry/debug.cpp
+  ${PROJECT_SOURCE_DIR}/gl/server/state/state_requests.cpp
+  ${PROJECT_SOURCE_DIR}/gl/server/matrix/light.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/gl/server/prim/lgi_double.cpp)
+target_include_directories(gl_server_prim_tests PRIVATE ${PROJECT_SOURCE_DIR}/gl/server/lgi)
