@@ -196,6 +196,10 @@ void vWrap(__GLXprimBuffer* pb) {
         const ULONG i = bFan ? (k == 0 ? 1 : n - c + 1 + k) : n - c + 1 + k;
         if (bSaveVertex(pvr, i, &carried[cCarried])) ++cCarried;
     }
+    // The last vertex's attributes stay current in the new record, also when
+    // no vertex is carried into it.
+    __GLXsavedVertex last;
+    const bool bLast = n > 0 && bSaveVertex(pvr, n, &last);
     ULONG aulCurrent[GLX_SAVED_VERTEX_WORDS];
     ULONG currentMask = 0, cbCurrent = 0;
     const ULONG* pulCur = N_GetCurrentAttrs(pvr, &currentMask, &cbCurrent);
@@ -219,6 +223,7 @@ void vWrap(__GLXprimBuffer* pb) {
     pb->fFull = 0;
     pb->bWrapped = 1;
     if (pvr != nullptr) {
+        if (bLast) vSetCurrent(pvr, last.mask, last.words);
         ULONG orMask = 0;
         for (ULONG k = 0; k < cCarried; ++k) orMask |= carried[k].mask;
         if (pb->mode == kLineLoop && pb->bLoopSaved) orMask |= pb->loopFirst.mask;
