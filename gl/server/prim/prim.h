@@ -47,6 +47,11 @@ ULONG glExecPrimitiveZYD(GLClient* pgc, const void* pvRequest);
 // The most vertices a batch may hold: the lgi pipe's smaller batch.
 #define GLX_PRIM_BATCH_MAX 1008u
 
+// The GL modes of Begin and of a batch.
+enum : ULONG {
+    GLX_POINTS, GLX_LINES, GLX_LINE_LOOP, GLX_LINE_STRIP, GLX_TRIANGLES, GLX_TRIANGLE_STRIP, GLX_TRIANGLE_FAN,
+    GLX_QUADS, GLX_QUAD_STRIP, GLX_POLYGON
+};
 // The GL mode's lgi primitive kind (modes 0-9), 0 for another mode.
 ULONG __glPrimKind(ULONG mode);
 

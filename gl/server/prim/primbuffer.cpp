@@ -14,10 +14,6 @@
 
 namespace {
 
-enum : ULONG {
-    kPoints, kLines, kLineLoop, kLineStrip, kTriangles, kTriangleStrip, kTriangleFan, kQuads, kQuadStrip,
-    kPolygon
-};
 
 constexpr ULONG kRoomWords = 272;  // no more room than this: the buffer is handed on
 constexpr ULONG kPositionBits = N_VTX_POS2 | N_VTX_POS3 | N_VTX_POS4;
@@ -90,22 +86,22 @@ void vCarryCounts(ULONG mode, ULONG n, bool bFull, ULONG* pc, ULONG* pd) {
     ULONG c = 0, d = 0;
     if (n != 0) {
         switch (mode) {
-            case kPoints: c = d = bFull ? 1 : 0; break;
-            case kLines: c = d = bFull ? (n % 2 ? 1 : 2) : (n % 2); break;
-            case kLineLoop:
-            case kLineStrip:
+            case GLX_POINTS: c = d = bFull ? 1 : 0; break;
+            case GLX_LINES: c = d = bFull ? (n % 2 ? 1 : 2) : (n % 2); break;
+            case GLX_LINE_LOOP:
+            case GLX_LINE_STRIP:
                 c = bFull ? (n >= 2 ? 2 : 1) : 1;
                 d = bFull ? (n == 2 ? 1 : 0) + 1 : (n == 1 ? 1 : 0);
                 break;
-            case kTriangles: c = d = bFull ? (n % 3 == 0 ? 3 : n % 3) : n % 3; break;
-            case kQuads: c = d = bFull ? (n % 4 == 0 ? 4 : n % 4) : n % 4; break;
-            case kTriangleStrip:
-            case kTriangleFan:
-            case kPolygon:
+            case GLX_TRIANGLES: c = d = bFull ? (n % 3 == 0 ? 3 : n % 3) : n % 3; break;
+            case GLX_QUADS: c = d = bFull ? (n % 4 == 0 ? 4 : n % 4) : n % 4; break;
+            case GLX_TRIANGLE_STRIP:
+            case GLX_TRIANGLE_FAN:
+            case GLX_POLYGON:
                 c = bFull ? (n < 5 ? n : 4 - n % 2) : (n < 4 ? n : 2 + n % 2);
                 d = bFull ? (n < 5 ? n : 2 - n % 2) : (n < 4 ? n : n % 2);
                 break;
-            case kQuadStrip:
+            case GLX_QUAD_STRIP:
                 c = bFull ? (n < 4 ? n : 4 - n % 2) : (n < 4 ? n : 2 + n % 2);
                 d = bFull ? (n < 5 ? n : 2 - n % 2) : (n < 4 ? n : n % 2);
                 break;
@@ -191,7 +187,7 @@ void vWrap(__GLXprimBuffer* pb) {
     if (c > kMaxCarried) c = kMaxCarried;
     __GLXsavedVertex carried[kMaxCarried];
     ULONG cCarried = 0;
-    const bool bFan = pb->mode == kTriangleFan || pb->mode == kPolygon;
+    const bool bFan = pb->mode == GLX_TRIANGLE_FAN || pb->mode == GLX_POLYGON;
     for (ULONG k = 0; k < c; ++k) {
         const ULONG i = bFan ? (k == 0 ? 1 : n - c + 1 + k) : n - c + 1 + k;
         if (bSaveVertex(pvr, i, &carried[cCarried])) ++cCarried;
@@ -226,12 +222,12 @@ void vWrap(__GLXprimBuffer* pb) {
         if (bLast) vSetCurrent(pvr, last.mask, last.words);
         ULONG orMask = 0;
         for (ULONG k = 0; k < cCarried; ++k) orMask |= carried[k].mask;
-        if (pb->mode == kLineLoop && pb->bLoopSaved) orMask |= pb->loopFirst.mask;
+        if (pb->mode == GLX_LINE_LOOP && pb->bLoopSaved) orMask |= pb->loopFirst.mask;
         ULONG format = ulCommonFormat(orMask);
         bool bDiffer = false;
         for (ULONG k = 0; k < cCarried; ++k) bDiffer |= carried[k].mask != orMask;
         if (bDiffer) format |= N_VTX_CHANGEMASK;
-        const bool bEdges = pb->mode == kPolygon && c > d;
+        const bool bEdges = pb->mode == GLX_POLYGON && c > d;
         for (ULONG k = 0; k < cCarried; ++k) {
             __GLXsavedVertex& v = carried[k];
             if (bEdges && (v.mask & N_VTX_EDGEFLAG)) {
@@ -251,12 +247,12 @@ void vRecordFull(void* pvArg) { vWrap(static_cast<__GLXprimBuffer*>(pvArg)); }
 // Vertices of an incomplete last primitive, dropped at End.
 ULONG ulLeftover(ULONG mode, ULONG n) {
     switch (mode) {
-        case kPoints: return 0;
-        case kLines:
-        case kLineLoop:
-        case kLineStrip: return n < 2 ? n : 0;
-        case kQuads:
-        case kQuadStrip: return n < 4 ? n : 0;
+        case GLX_POINTS: return 0;
+        case GLX_LINES:
+        case GLX_LINE_LOOP:
+        case GLX_LINE_STRIP: return n < 2 ? n : 0;
+        case GLX_QUADS:
+        case GLX_QUAD_STRIP: return n < 4 ? n : 0;
         default: return n < 3 ? n : 0;
     }
 }
@@ -322,7 +318,7 @@ ULONG __glClosePrimitive(GLClient* pgc) {
     N_VertexRecord* pvr = pb->pvr;
     if (pvr != nullptr) {
         const ULONG leftover = ulLeftover(pb->mode, pvr->vertexCount);
-        if (pb->mode == kLineLoop && leftover == 0 && pb->bLoopSaved) {
+        if (pb->mode == GLX_LINE_LOOP && leftover == 0 && pb->bLoopSaved) {
             pb->bInWrap = 1;  // the loop's last vertex never wraps
             N_AddVertices(pvr, pb->loopFirst.words, pb->loopFirst.mask, pvr->perVertexMask);
             pb->bInWrap = 0;
@@ -362,7 +358,7 @@ void __glXAfterVertex(GLClient* pgc, ULONG fFull) {
     __GLXprimBuffer* pb = pBufferOf(pgc);
     if (pb == nullptr || pb->pvr == nullptr) return;
     pb->fFull = fFull;
-    if (pb->mode == kLineLoop && !pb->bLoopSaved && pb->pvr->vertexCount == 1 &&
+    if (pb->mode == GLX_LINE_LOOP && !pb->bLoopSaved && pb->pvr->vertexCount == 1 &&
         bSaveVertex(pb->pvr, 1, &pb->loopFirst))
         pb->bLoopSaved = 1;
     if (pb->bWrapped) {  // the record already wrapped on this vertex

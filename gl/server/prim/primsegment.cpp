@@ -16,10 +16,6 @@
 
 namespace {
 
-enum : ULONG {
-    kPoints, kLines, kLineLoop, kLineStrip, kTriangles, kTriangleStrip, kTriangleFan, kQuads, kQuadStrip,
-    kPolygon
-};
 constexpr ULONG kKinds[10] = {63, 65, 64, 64, 67, 70, 69, 68, 70, 66};
 
 constexpr ULONG kPositionBits = VTX_XY | VTX_XYZ | VTX_XYZW;
@@ -236,9 +232,9 @@ ULONG glExecPrimitiveZYD(GLClient* pgc, const void* pvRequest) {
     // A primitive continued from the previous batch gets its saved vertices
     // back. The slots written always lie inside the batch.
     if ((flCont & PRIM_FROM_PREVIOUS) && mode >= 2 && pCont != nullptr) {
-        if (mode == kLineLoop && flCont == PRIM_FROM_PREVIOUS && n >= 1) {
+        if (mode == GLX_LINE_LOOP && flCont == PRIM_FROM_PREVIOUS && n >= 1) {
             vRestore(a, n - 1, h.orMask, pCont->first);
-        } else if (mode == kTriangleFan || mode == kPolygon) {
+        } else if (mode == GLX_TRIANGLE_FAN || mode == GLX_POLYGON) {
             if (n >= 1) vRestore(a, 0, h.orMask, pCont->first);
             if (n >= 2) vRestore(a, 1, h.orMask, pCont->previous);
         }
@@ -259,17 +255,17 @@ ULONG glExecPrimitiveZYD(GLClient* pgc, const void* pvRequest) {
         }
         // A loop drawn whole in this batch closes on a copy of its first
         // vertex in its last slot: that copy gets the first vertex as filled.
-        if (flCont == 0 && mode == kLineLoop && n >= 2 && pCont != nullptr && a.Flags(0) != format) {
+        if (flCont == 0 && mode == GLX_LINE_LOOP && n >= 2 && pCont != nullptr && a.Flags(0) != format) {
             vSave(a, 0, format, cur, &pCont->first);
             vRestore(a, n - 1, format, pCont->first);
         }
     }
 
     if ((flCont & PRIM_TO_NEXT) && mode >= 2 && pCont != nullptr) {
-        if (mode == kLineLoop) {
+        if (mode == GLX_LINE_LOOP) {
             __glXDebugPrint("glExecPrimitiveZYD: GL_LINE_LOOP!!\n");
             _NProgrammerError();
-        } else if ((mode == kTriangleFan || mode == kPolygon) && n >= 1) {
+        } else if ((mode == GLX_TRIANGLE_FAN || mode == GLX_POLYGON) && n >= 1) {
             if (flCont == PRIM_TO_NEXT) vSave(a, 0, format, cur, &pCont->first);
             vSave(a, n - 1, format, cur, &pCont->previous);
         }

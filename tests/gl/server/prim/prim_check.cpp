@@ -225,3 +225,20 @@ TEST(PrimBufferSize, FromTheVariable) {
 
 }  // namespace
 }  // namespace prim_test
+
+namespace prim_test {
+namespace {
+
+// A ring of another size, or without a client process to take it from, is
+// not mapped and leaves the context's ring as it was.
+TEST_F(PrimTest, MappingRefusals) {
+    EXPECT_EQ(__glMapPrimSegment(&client_, 4, PRIM_SEGMENT_SIZE - 4), -1);
+    EXPECT_EQ(vnx::debug::take(), "__glMapPrimSegment: section of 608508 bytes\n");
+    EXPECT_EQ(__glMapPrimSegment(&client_, 4, PRIM_SEGMENT_SIZE), -1);  // no client process
+    EXPECT_EQ(static_cast<__GLXprimSegment*>(gc_.pPrimSegment)->pView, ring_.get());
+    GLClient none{};
+    EXPECT_EQ(__glMapPrimSegment(&none, 4, PRIM_SEGMENT_SIZE), -1);
+}
+
+}  // namespace
+}  // namespace prim_test
