@@ -57,10 +57,12 @@ void N_PassThrough(float value) {
     FeedbackRecord r = recordOf(pctx);
     r.lastPassThrough = ulFloat(value);
     float* pf = pctx->pFeedbackBuffer;
+    // Both values are counted, stored or not, so that a token whose value
+    // did not fit ends feedback as an overflow.
     const ULONG aul[2] = {kPassThroughToken, ulFloat(value)};
-    for (ULONG k = 0; k < 2 && pf != nullptr && r.count < r.size; ++k) {
-        std::memcpy(pf + r.count, &aul[k], 4);
-        r.count += 1;
+    for (ULONG k = 0; k < 2; ++k) {
+        if (pf != nullptr && r.count < r.size) std::memcpy(pf + r.count, &aul[k], 4);
+        if (r.count != 0xFFFFFFFFu) r.count += 1;
     }
     N_SetStateBlockAttr(N_ATTR_FEEDBACK_BUFFER, &r);
 }

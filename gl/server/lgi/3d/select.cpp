@@ -9,12 +9,14 @@ namespace {
 N_NameStack* pNames() { return bNHaveContext() ? gpNCurrent->pNameStack : nullptr; }
 
 // A window depth as the hit reports it: truncated toward zero and held
-// inside the unsigned 32-bit range (NaN as 0), then shifted.
+// inside the unsigned 32-bit range (NaN as 0), then shifted; a depth the
+// shift would carry past 32 bits is the largest.
 ULONG ulHitDepth(float z, ULONG shift) {
     ULONG ul = 0;
     if (z >= 4294967295.0f) ul = 0xFFFFFFFFu;
     else if (z > 0.0f) ul = static_cast<ULONG>(z);
-    return shift < 32 ? ul << shift : 0;
+    if (shift >= 32) return ul != 0 ? 0xFFFFFFFFu : 0;
+    return ul > (0xFFFFFFFFu >> shift) ? 0xFFFFFFFFu : ul << shift;
 }
 
 }  // namespace

@@ -67,7 +67,21 @@ TEST_F(SelectTest, HitsReportTheDepthRange) {
     _NSelectBatch(ctx_, nan, 4, 2, 1);
     ASSERT_EQ(gHits.size(), 2u);
     EXPECT_EQ(gHits[1].zMin, 0u) << "depths are held inside the unsigned range";
-    EXPECT_EQ(gHits[1].zMax, 0xFFFFFFF0u);
+    EXPECT_EQ(gHits[1].zMax, 0xFFFFFFFFu);
+
+    // A 24-bit depth shifted by 8 fills the range; by 16 it saturates.
+    const float mid[] = {0, 0, 8388608.0f, 1, 0, 0, 16777215.0f, 1};
+    ctx_->selectDepthShift = 8;
+    N_LoadName(9);
+    _NSelectBatch(ctx_, mid, 4, 2, 1);
+    ASSERT_EQ(gHits.size(), 3u);
+    EXPECT_EQ(gHits[2].zMin, 0x80000000u);
+    EXPECT_EQ(gHits[2].zMax, 0xFFFFFF00u);
+    ctx_->selectDepthShift = 16;
+    N_LoadName(10);
+    _NSelectBatch(ctx_, mid, 4, 2, 1);
+    ASSERT_EQ(gHits.size(), 4u);
+    EXPECT_EQ(gHits[3].zMin, 0xFFFFFFFFu);
 }
 
 // Feedback: the count of values, -1 after an overflow; a pass-through
@@ -81,15 +95,19 @@ TEST_F(SelectTest, FeedbackAndPassThrough) {
     N_PassThrough(5.0f);
     EXPECT_EQ(buffer[0], 1792.0f);
     EXPECT_EQ(buffer[1], 5.0f);
-    N_PassThrough(6.0f);  // one value free: only the token
+    LONG c = 0;
+    N_EndFeedback(&c);
+    EXPECT_EQ(c, 2);
+    N_BeginFeedback(buffer.data(), 3, 0);
+    N_PassThrough(5.0f);
+    N_PassThrough(6.0f);  // one value free: only the token is stored, both count
     EXPECT_EQ(buffer[2], 1792.0f);
     EXPECT_EQ(buffer[3], -1.0f) << "nothing past the buffer";
     N_GetStateBlockAttr(36, words);
-    EXPECT_EQ(words[2], 3u);
+    EXPECT_EQ(words[2], 4u);
     EXPECT_EQ(fWord(words[3]), 6.0f);
-    LONG c = 0;
     N_EndFeedback(&c);
-    EXPECT_EQ(c, 3);
+    EXPECT_EQ(c, -1) << "the value that did not fit is an overflow";
     N_GetStateBlockAttr(35, words);
     EXPECT_EQ(words[0], 0u);
 
