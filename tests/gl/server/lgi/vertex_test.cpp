@@ -292,6 +292,32 @@ TEST_F(VertexRecordTest, StaysInsideItsBuffer) {
     N_SetVertexTexCoord(pvr, 1, 1, 1, 1);
     N_FinishVertexRecord(pvr, 0, 1, 1);
     EXPECT_EQ(buffer_.back(), 0xCDCDCDCDu);
+
+    // Every attribute twice over (the dropped vertex's and those set after
+    // it) is more packets than the buffer holds: what fits is written.
+    pvr = Record(63, 160);
+    auto all = [](N_VertexRecord* p) {
+        N_SetVertexColor4(p, 1, 1, 1, 1);
+        N_SetVertexIndex(p, 1);
+        N_SetVertexNormal(p, 1, 0, 0);
+        N_SetVertexTexCoord(p, 1, 1, 1, 1);
+        for (auto fn : {N_SetVertexFrontEmission, N_SetVertexFrontAmbient, N_SetVertexFrontDiffuse,
+                        N_SetVertexFrontSpecular, N_SetVertexBackEmission, N_SetVertexBackAmbient,
+                        N_SetVertexBackDiffuse, N_SetVertexBackSpecular})
+            fn(p, 1, 1, 1, 1);
+        for (auto fn : {N_SetVertexFrontShininess, N_SetVertexBackShininess, N_SetVertexFrontAmbientIndex,
+                        N_SetVertexFrontDiffuseIndex, N_SetVertexFrontSpecularIndex, N_SetVertexBackAmbientIndex,
+                        N_SetVertexBackDiffuseIndex, N_SetVertexBackSpecularIndex})
+            fn(p, 1);
+        N_SetVertexEdgeFlag(p, 1);
+    };
+    all(pvr);
+    N_SetVertexPos3(pvr, 1, 2, 3);
+    all(pvr);
+    const ULONG* pEnd = N_FinishVertexRecord(pvr, 1, 1, 1);
+    EXPECT_LE(pEnd, buffer_.data() + 160);
+    EXPECT_GT(pEnd, buffer_.data() + 100);
+    EXPECT_EQ(buffer_.back(), 0xCDCDCDCDu);
     N_SetVertexColor3(nullptr, 1, 1, 1);
     EXPECT_EQ(N_SetVertexPos2(nullptr, 1, 1), 0u);
     EXPECT_EQ(N_AddVertices(nullptr, nullptr, 0, 0), 0u);

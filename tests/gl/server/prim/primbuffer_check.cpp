@@ -117,6 +117,17 @@ TEST_F(PrimBufferTest, TrianglesReachTheDrawPackets) {
     EXPECT_EQ(std::bit_cast<float>(d.words[8]), 1.0f);    // vertex 1's x
     EXPECT_EQ(std::bit_cast<float>(d.words[12]), 1.0f);   // its colour, from vertex 0
     EXPECT_EQ(std::bit_cast<float>(d.words[16 + 5]), 1.0f);  // vertex 2: green
+
+    // A colour after the last vertex is the current colour once the buffer ran.
+    ASSERT_EQ(Begin(kPoints), 0u);
+    Vertex3(0, 0, 0);
+    Color4(0.25f, 0.5f, 0.75f, 1);
+    End();
+    HandOver();
+    float current[4] = {};
+    N_GetStateBlockAttr(52, current);
+    EXPECT_EQ(current[0], 0.25f);
+    EXPECT_EQ(current[2], 0.75f);
 }
 
 // Two primitives in one open buffer follow each other; a line loop of three
