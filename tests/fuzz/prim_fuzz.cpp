@@ -3,9 +3,13 @@
 // batch. An input is:
 //   bytes 0-19   the command's header (its length and opcode are set to
 //                the command's own)
-//   byte 20      bit 0: the ring's memory is written from the rest (strip
-//                lengths and vertex flags at the batch's first slot),
-//                else the rest is the command's inline arrays
+//   byte 20      bit 1: the rest drives the server's primitive buffer
+//                instead: steps of 20 bytes, each a Begin (with a mode), a
+//                per-vertex request (opcode and 16 bytes of arguments) or
+//                an End, and the buffer is handed on at the end;
+//                else bit 0: the ring's memory is written from the rest
+//                (strip lengths and vertex flags at the batch's first
+//                slot), else the rest is the command's inline arrays
 //   the rest     as byte 20 says
 #include <cstddef>
 #include <cstdint>
@@ -13,6 +17,7 @@
 #include <memory>
 #include <vector>
 
+#include "dispatch/dispatch.h"
 #include "lgi_double.h"
 #include "platform/debug.h"
 #include "prim/prim.h"
@@ -38,8 +43,58 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     return 0;
 }
 
+namespace {
+
+// Per-vertex requests of the vertex-packet table, by a step's opcode byte.
+constexpr std::uint16_t kVertexOps[] = {6,  8,  13, 14, 16, 21, 22, 24, 25, 28, 30, 49, 54, 58,
+                                        62, 64, 65, 66, 70, 72, 74, 76, 96, 97, 98, 99};
+
+void vRunBuffer(const std::uint8_t* p, std::size_t cb) {
+    static std::vector<__GLXvertexFn> table;
+    if (table.empty()) {
+        table.assign(GLX_RENDER_ENTRIES, __glXVtx_Invalid);
+        __glXFillVertexTable(table.data());
+    }
+    gContext.pVertexTable = table.data();
+    for (; cb >= 20; p += 20, cb -= 20) {
+        const std::uint8_t op = p[0];
+        if (op < 8) {
+            if (gContext.bInBegin) continue;
+            std::uint8_t req[8] = {8, 0, 4, 0};
+            std::memcpy(req + 4, p + 4, 4);
+            req[4] %= 11;  // mostly valid modes
+            req[5] = req[6] = req[7] = 0;
+            __glXDisp_Begin(&gClient, req);
+        } else if (op < 16) {
+            if (!gContext.bInBegin) continue;
+            if (__glClosePrimitive(&gClient) != 0 || (op & 1)) __glSendPrimitive(&gClient);
+            gContext.bInBegin = 0;
+        } else if (gContext.bInBegin) {
+            std::uint32_t args[4];
+            std::memcpy(args, p + 4, 16);
+            const std::uint16_t opcode = kVertexOps[op % (sizeof kVertexOps / sizeof kVertexOps[0])];
+            table[opcode](gContext.pPrimBuffer, args);
+        }
+    }
+    if (gContext.bInBegin) {
+        __glClosePrimitive(&gClient);
+        gContext.bInBegin = 0;
+    }
+    __glXFlushPending(&gClient);
+    __glXWaitPending(&gClient);
+    __glFreePrimState(&gContext);
+}
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 21 || size > 0xFFF0) return 0;
+    if (data[20] & 2) {
+        vRunBuffer(data + 21, size - 21);
+        prim_double::Clear();
+        vnx::debug::clear();
+        return 0;
+    }
     gContext.pPrimSegment = gpState;
     std::vector<std::uint8_t> cmd(data, data + 20);
     const bool bRing = data[20] & 1;
