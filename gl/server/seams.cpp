@@ -13,7 +13,6 @@ void vNotAvailable(const char* pszName) { __glXDebugPrint("%s: not available yet
 void __glWriteOverlayRamdac(PDEV*, ULONG) { vNotAvailable(__func__); }
 void __glFreeContextBuffers(GLContext*) { vNotAvailable(__func__); }
 
-
 void _DSetClipRegion(GLContext*, const __GLXbox*) { vNotAvailable(__func__); }
 BOOL __glXPushClipPlanes(GLContext*) {
     vNotAvailable(__func__);
