@@ -8,16 +8,7 @@ void vNotAvailable(const char* pszName) { __glXDebugPrint("%s: not available yet
 
 }  // namespace
 
-
-
 void __glFreeCompiledList(GLContext*) { vNotAvailable(__func__); }
-void __glFreePrimBuffer(GLContext*) { vNotAvailable(__func__); }
-void __glUnmapPrimSegment(GLContext*) { vNotAvailable(__func__); }
-
-LONG __glMapPrimSegment(GLClient*, ULONG, ULONG) {
-    vNotAvailable(__func__);
-    return -1;
-}
 
 BOOL __glXPushClipPlanes(GLContext*) {
     vNotAvailable(__func__);
@@ -38,52 +29,16 @@ BoardConfig* __glBoardConfig(GLContext*) {
 }
 void __glXValidateTexture(GLContext*) { vNotAvailable(__func__); }
 
-ULONG __glOpenPrimitive(GLClient*, ULONG, ULONG, ULONG) {
+ULONG __glXStoreBatchInList(GLClient*, __GLXpacketBuffer*) {
     vNotAvailable(__func__);
-    return 0x505;  // GL_OUT_OF_MEMORY
+    return GLX_BAD_IMPLEMENTATION;
 }
-ULONG __glClosePrimitive(GLClient*) {
-    vNotAvailable(__func__);
-    return 0x505;  // GL_OUT_OF_MEMORY: send what there is
-}
-void __glSendPrimitive(GLClient*) { vNotAvailable(__func__); }
 
-N_VertexRecord* __glXVertexRecord(GLClient*) {
-    vNotAvailable(__func__);
-    return nullptr;
-}
-void __glXAfterVertex(GLClient*, ULONG) { vNotAvailable(__func__); }
 ULONG __glXAppendLargeChunk(GLClient*) {
     vNotAvailable(__func__);
     return GLX_BAD_IMPLEMENTATION;
 }
 
-void N_SetVertexColor3(N_VertexRecord*, float, float, float) { vNotAvailable(__func__); }
-void N_SetVertexColor4(N_VertexRecord*, float, float, float, float) { vNotAvailable(__func__); }
-void N_SetVertexIndex(N_VertexRecord*, float) { vNotAvailable(__func__); }
-void N_SetVertexNormal(N_VertexRecord*, float, float, float) { vNotAvailable(__func__); }
-void N_SetVertexTexCoord(N_VertexRecord*, float, float, float, float) { vNotAvailable(__func__); }
-ULONG N_SetVertexPos2(N_VertexRecord*, float, float) {
-    vNotAvailable(__func__);
-    return 0;
-}
-ULONG N_SetVertexPos3(N_VertexRecord*, float, float, float) {
-    vNotAvailable(__func__);
-    return 0;
-}
-ULONG N_SetVertexPos4(N_VertexRecord*, float, float, float, float) {
-    vNotAvailable(__func__);
-    return 0;
-}
-void N_Flush(void) { vNotAvailable(__func__); }
-void N_Finish(void) { vNotAvailable(__func__); }
-void N_BeginFeedback(float*, ULONG, ULONG) { vNotAvailable(__func__); }
-void N_EndFeedback(LONG* pcValues) {
-    vNotAvailable(__func__);
-    *pcValues = 0;
-}
-void N_InitNames(void) { vNotAvailable(__func__); }
-void N_SetSelectCallback(N_SelectCallback, void*) { vNotAvailable(__func__); }
 BOOL __glDrawableSize(GLContext*, LONG*, LONG*) {
     vNotAvailable(__func__);
     return FALSE;

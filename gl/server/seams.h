@@ -20,16 +20,11 @@
 #include "context/context.h"
 
 // What a context going away needs of parts not built yet: its display list
-// being compiled, its primitive buffer with its lgi vertex ring, and its
-// primitive segment's mapping freed (each called only when the context has
-// one).
+// being compiled freed (called only when the context has one).
 void __glFreeCompiledList(GLContext* gc);
-void __glFreePrimBuffer(GLContext* gc);
-void __glUnmapPrimSegment(GLContext* gc);
 
-// --- primitive segments ---------------------------------------------------------------------
-// Maps the primitive segment of the client's current context: 1, or -1.
-LONG __glMapPrimSegment(GLClient* pgc, ULONG hSection, ULONG cjSection);
+// --- primitive segments and the primitive buffer: prim.h
+#include "prim/prim.h"
 
 // --- what a context's GL state needs of its drawable, visual and buffers ----------------------
 struct GLContext;
@@ -51,57 +46,14 @@ void __glXValidateTexture(GLContext* gc);
 struct BoardConfig;
 BoardConfig* __glBoardConfig(GLContext* gc);
 
-// --- the server's primitive buffer -------------------------------------------------------
-// Opens the client's primitive buffer for a primitive of the GL mode, its
-// packets going to the target (GLX_PACKETS_IMMEDIATE or GLX_PACKETS_LIST)
-// with the option word: 0, or GL_OUT_OF_MEMORY when it cannot be had.
-ULONG __glOpenPrimitive(GLClient* pgc, ULONG target, ULONG mode, ULONG option);
-// Closes the primitive at End: 0 when the buffer may stay open,
-// GL_OUT_OF_MEMORY when it must be sent.
-ULONG __glClosePrimitive(GLClient* pgc);
-// Sends the primitive buffer by its target: to the display list being
-// compiled, or to the lgi layer.
-void __glSendPrimitive(GLClient* pgc);
-
 // --- the lgi layer: its contract --------------------------------------------------------
 #include "lgi/lgi.h"
 
 // --- what the request decoders of the segment use -------------------------------------------
-// The lgi vertex record the context's primitive buffer fills (null when it
-// has none), and the step after each vertex stored there: the record-full
-// word the position setter answered (wrap when full, the first vertex of a
-// line loop kept).
-struct N_VertexRecord;
-N_VertexRecord* __glXVertexRecord(GLClient* pgc);
-void __glXAfterVertex(GLClient* pgc, ULONG fFull);
 // Hands the context's large render command record to the display list
 // being compiled: 0 when the list took it, else an X error (the record is
 // then still the caller's).
 ULONG __glXAppendLargeChunk(GLClient* pgc);
-
-// --- the lgi layer: vertex setters, queues, selection and feedback ------------------------
-void N_SetVertexColor3(N_VertexRecord* pvr, float r, float g, float b);
-void N_SetVertexColor4(N_VertexRecord* pvr, float r, float g, float b, float a);
-void N_SetVertexIndex(N_VertexRecord* pvr, float index);
-void N_SetVertexNormal(N_VertexRecord* pvr, float x, float y, float z);
-void N_SetVertexTexCoord(N_VertexRecord* pvr, float s, float t, float r, float q);
-// Position setters answer the record-full word.
-ULONG N_SetVertexPos2(N_VertexRecord* pvr, float x, float y);
-ULONG N_SetVertexPos3(N_VertexRecord* pvr, float x, float y, float z);
-ULONG N_SetVertexPos4(N_VertexRecord* pvr, float x, float y, float z, float w);
-// Kicks the board queues; drains them.
-void N_Flush(void);
-void N_Finish(void);
-// Feedback into a buffer of cWords words of the type (less GL_2D); its end
-// stores the count of values written, -1 after an overflow.
-void N_BeginFeedback(float* pBuffer, ULONG cWords, ULONG iType);
-void N_EndFeedback(LONG* pcValues);
-// Selection: the name stack is cleared; each hit calls the callback with its
-// argument, the names, their count and the hit's depth range.
-typedef void (*N_SelectCallback)(void* pvArg, const ULONG* pNames, ULONG cNames, float zMin,
-                                 float zMax);
-void N_InitNames(void);
-void N_SetSelectCallback(N_SelectCallback pfn, void* pvArg);
 
 // --- what the state requests use --------------------------------------------------------
 // The bound drawable's buffer size (x1 - x0, y1 - y0): TRUE when known.

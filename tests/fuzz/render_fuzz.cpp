@@ -14,6 +14,7 @@
 
 #include "dispatch/dispatch.h"
 #include "matrix/matrix.h"
+#include "prim/prim.h"
 #include "state/state_requests.h"
 #include "platform/debug.h"
 
@@ -52,6 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     pgc->cjLarge = cj == 0 ? static_cast<ULONG>(request.size()) : 0;
 
+    __glFreePrimState(&gContext);  // what Begin opened in the last input
     gContext = GLContext{};
     gContext.pState = gpState;
     if (gpState != nullptr) __glXResetStacks(&gContext);  // every input starts from the same matrices

@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if ((data[0] & 8) && h.gc.renderMode == GL_SELECT) {
         std::vector<ULONG> names(cj / 4);
         if (!names.empty()) std::memcpy(names.data(), data + 13, names.size() * 4);
-        __glXSelectHit(&h.gc, names.data(), static_cast<ULONG>(names.size()), 0.25f * cj, 1e9f);
+        __glXSelectHit(&h.gc, names.data(), static_cast<ULONG>(names.size()), cj / 4, 1000000000u);
     }
     Done();
     return 0;

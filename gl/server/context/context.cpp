@@ -132,19 +132,14 @@ void __glWriteOverlayRamdac(PDEV* ppdev, ULONG ulValue) {
 void __glFreeContextBuffers(GLContext* gc) {
     // The records of the parts that own them.
     if (gc->pListCompiled != nullptr) __glFreeCompiledList(gc);
-    if (gc->pPrimBuffer != nullptr) __glFreePrimBuffer(gc);
-    if (gc->pPrimSegment != nullptr) __glUnmapPrimSegment(gc);
-    // A large command not handed on, and packet buffers still held.
+    // The ring's mapping, the primitive buffer and the packet buffers
+    // pending or handed to the lgi layer.
+    __glFreePrimState(gc);
+    // A large command not handed on.
     if (auto* plc = static_cast<GLLargeCommand*>(gc->pLarge)) {
         LocalFree(plc->pjBuffer);
         LocalFree(plc);
         gc->pLarge = nullptr;
-    }
-    if (gc->pPending != nullptr && gc->pPending->target == GLX_PACKETS_IMMEDIATE) LocalFree(gc->pPending);
-    gc->pPending = nullptr;
-    while (__GLXpacketBuffer* pb = gc->pRetiring) {
-        gc->pRetiring = pb->pNext;
-        if (pb->target == GLX_PACKETS_IMMEDIATE) LocalFree(pb);
     }
 }
 

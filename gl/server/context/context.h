@@ -41,7 +41,7 @@ typedef ULONG (*__GLXvertexFn)(__GLXprimBuffer* ppb, const void* pvArgs);
 struct GLContext {
     GLClient* pgc;                          // 0 the client it is current on, or null
     void* pdo;                              // 1 the engine's driver object owning it
-    void* pPrimSegment;                     // 2 the primitive segment's mapping, or null
+    void* pPrimSegment;                     // 2 the primitive ring: mapping and continued vertices (prim.h), or null
     GLDrawable* pdraw;                      // 3 the bound drawable
     ULONG flBufferMask;                     // 4 lgi buffer mask in force
     ULONG bWindowChanged;                   // 5 the drawable changed since the last bind

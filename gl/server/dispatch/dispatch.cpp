@@ -7,9 +7,8 @@
 // with the rows below.
 //
 // Handlers that belong to the request families not built yet stand in
-// their slots as __glXDisp_NotAvailable (render), the unknown-single
-// handler (single) and __glXVtx_NotAvailable (vertex packets): they say so
-// and answer an error.
+// their slots as __glXDisp_NotAvailable (render) and the unknown-single
+// handler (single): they say so and answer an error.
 #include <cstring>
 #include <mutex>
 
@@ -44,12 +43,6 @@ ULONG __glXDisp_SingleNotAvailable(GLClient* pgc, const void* pvRequest) {
     const BYTE opcode = static_cast<const BYTE*>(pvRequest)[1];
     __glXDebugPrint("%s: not available yet\n", __glXSingleRequestName(opcode));
     return __glXDisp_UnknownSingle(pgc, pvRequest);
-}
-
-// A per-vertex handler the server does not have yet.
-ULONG __glXVtx_NotAvailable(__GLXprimBuffer*, const void*) {
-    __glXDebugPrint("__glXVtx: not available yet\n");
-    return GL_INVALID_OPERATION;
 }
 
 // The single requests X_GLsop_NewList .. X_GLsop_Flush, in the order they
@@ -98,7 +91,6 @@ const __GLXrenderRun kImmediate[] = {
     {156, 156, __glXDisp_Ignore},      // EvalPoint1
     {158, 158, __glXDisp_Ignore},      // EvalPoint2
     {140, 140, __glXDisp_BadRender},   // no request has opcode 140
-    {X_GLrop_PrimitiveZYD, X_GLrop_PrimitiveZYD, __glXDisp_NotAvailable},  // glExecPrimitiveZYD
     // Lighting and materials.
     {78, 78, __glXDisp_ColorMaterial},
     {86, 86, __glXDisp_Lightf},
@@ -194,6 +186,14 @@ const __GLXrenderRun kImmediate[] = {
     {170, 170, __glXDisp_PixelMapusv},
     {172, 172, __glXDisp_CopyPixels},
     {173, 173, __glXDisp_DrawPixels},
+    // Primitives: Begin, the shared ring's batches; the name stack and PassThrough.
+    {X_GLrop_Begin, X_GLrop_Begin, __glXDisp_Begin},
+    {X_GLrop_PrimitiveZYD, X_GLrop_PrimitiveZYD, glExecPrimitiveZYD},
+    {121, 121, __glXDisp_InitNames},
+    {122, 122, __glXDisp_LoadName},
+    {123, 123, __glXDisp_PassThrough},
+    {124, 124, __glXDisp_PopName},
+    {125, 125, __glXDisp_PushName},
 };
 
 // Between Begin and End; everything else (Begin, the raster positions ...)
@@ -219,20 +219,6 @@ const __GLXrenderRun kList[] = {
     {0, GLX_RENDER_ENTRIES - 1, __glXDisp_NotAvailable},  // store in the list
     {X_GLrop_Begin, X_GLrop_Begin, __glXDisp_NotAvailable},
     {X_GLrop_End, X_GLrop_End, __glXDisp_NotAvailable},
-};
-
-// Vertex packets that have handlers (__glXVtx_<request>).
-struct __GLXvertexRun {
-    USHORT first;
-    USHORT last;
-    __GLXvertexFn fn;
-};
-const __GLXvertexRun kVertex[] = {
-    {6, 22, __glXVtx_NotAvailable},   // colours, edge flag
-    {24, 32, __glXVtx_NotAvailable},  // indices, normals
-    {49, 64, __glXVtx_NotAvailable},  // texture coordinates
-    {65, 76, __glXVtx_NotAvailable},  // vertices
-    {96, 99, __glXVtx_NotAvailable},  // material
 };
 
 template <class Fn, class Run, size_t N>
@@ -275,8 +261,8 @@ BOOL glInitDispatchVectors(void) {
         glFreeDispatchVectors();
         return FALSE;
     }
-    vFill(__glXVertexTable, GLX_RENDER_ENTRIES, __glXVtx_Invalid, kVertex,
-          static_cast<const __GLXvertexFn*>(nullptr));
+    for (ULONG i = 0; i < GLX_RENDER_ENTRIES; ++i) __glXVertexTable[i] = __glXVtx_Invalid;
+    __glXFillVertexTable(__glXVertexTable);  // the per-vertex handlers, __glXVtx_<request>
 
     vFill(__glXSingleTable, GLX_SINGLE_ENTRIES, __glXDisp_UnknownSingle, kSingle,
           static_cast<const __GLXdispatchFn*>(nullptr));

@@ -251,7 +251,7 @@ struct Run {
 
 ULONG ulEmitBatch(GLClient* pgc, const Active& a, ULONG mode, const Run& run) {
     GLContext* gc = pgc->gc;
-    if (__glOpenPrimitive(pgc, GLX_PACKETS_IMMEDIATE, mode, 0) != GL_NO_ERROR) return GL_OUT_OF_MEMORY;
+    if (__glOpenPrimitive(pgc, &gc->pPrimBuffer, &gc->pPending, GLX_PACKETS_IMMEDIATE, mode, 0) != GL_NO_ERROR) return GL_OUT_OF_MEMORY;
     ULONG glError = GL_NO_ERROR;
     Point p;
     for (LONG k = 0; k < run.cPoints; ++k) {
@@ -415,7 +415,9 @@ ULONG ulEvalMesh2(GLClient* pgc, const BYTE* pj) {
     switch (mode) {
         case kModePoint:
             // One batch of every point, row by row.
-            if (__glOpenPrimitive(pgc, GLX_PACKETS_IMMEDIATE, kPoints, 0) != GL_NO_ERROR) return GL_OUT_OF_MEMORY;
+            if (__glOpenPrimitive(pgc, &pgc->gc->pPrimBuffer, &pgc->gc->pPending, GLX_PACKETS_IMMEDIATE, kPoints,
+                                  0) != GL_NO_ERROR)
+                return GL_OUT_OF_MEMORY;
             for (LONG j = j1; j <= j2; ++j) {
                 Point p;
                 for (LONG i = i1; i <= i2; ++i) {

@@ -219,6 +219,184 @@ constexpr ULONG N_PIXEL_MAP_VALUES = 32;
 // refused (that map only).
 void N_SetPixelMaps(ULONG cMaps, const N_PixelMapDesc* pMaps);
 
+// --- debug ---------------------------------------------------------------------------------
+// Reports a state that should not arise; processing goes on.
+void _NProgrammerError(void);
+
 // --- what the lgi layer uses of the GL layer ---------------------------------------------------
 // The server's device record that new contexts' hardware records name.
 GLSRVDEVICE* __glDeviceRecord(void);
+
+// --- vertex records ------------------------------------------------------------------------
+// Between Begin and End the GL layer fills a vertex record: a descriptor over
+// a command-stream packet (kind, mask, count, then the vertices, each with
+// exactly the attributes of the record's mask in bit order). Attribute
+// setters set current values; a position setter appends a vertex and fills
+// every attribute not set since the previous vertex from it.
+//
+// Attribute bits of a record's mask (word counts in brackets): 0x1, 0x2
+// per-primitive words [3 each]; 0x4, 0x8, 0x10 position [4]; 0x20 RGB [3];
+// 0x40 RGBA [4]; 0x80 index [1]; 0x100 normal [3]; 0x200 facet plane [4];
+// 0x400 texture coordinates [4]; 0x800-0x4000 front emission, ambient,
+// diffuse, specular [4]; 0x8000 front shininess [1]; 0x10000-0x80000 back
+// emission .. specular [4]; 0x100000 back shininess [1]; 0x200000-0x4000000
+// front and back ambient, diffuse, specular colour indexes [1]; 0x8000000
+// edge flag and 0x10000000 change mask, sharing one word (low 8 bits, upper
+// 24 bits).
+enum : ULONG {
+    N_VTX_POS2 = 0x4,
+    N_VTX_POS3 = 0x8,
+    N_VTX_POS4 = 0x10,
+    N_VTX_RGB = 0x20,
+    N_VTX_RGBA = 0x40,
+    N_VTX_INDEX = 0x80,
+    N_VTX_NORMAL = 0x100,
+    N_VTX_FACET = 0x200,
+    N_VTX_TEXCOORD = 0x400,
+    N_VTX_EDGEFLAG = 0x8000000,
+    N_VTX_CHANGEMASK = 0x10000000,
+    N_VTX_ALL = 0x1FFFFFFF,
+};
+
+// Called when the record's buffer runs short (fewer than 144 words left
+// after a vertex), with the argument given at allocation.
+typedef void (*N_VertexFlushFn)(void* pvArg);
+
+// The record (the GL layer reads vertexCount, perVertexMask and lastLayout).
+struct N_VertexRecord {
+    ULONG writeOffset;      // word index of the current-attribute area
+    ULONG capacity;         // buffer size in words
+    ULONG dataStart;        // 3: the first word after the packet header
+    ULONG vertexCount;      // vertices appended so far
+    ULONG perPrimMask;      // bits 0-1 present in this primitive
+    ULONG perVertexMask;    // bits 2-28 present in every vertex
+    ULONG changeMaskValue;  // the last change-mask word, shifted right by 5
+    ULONG lastLayout;       // the mask of the vertex appended last
+    ULONG changed;          // attributes set since the last vertex
+    ULONG packed;           // the current-attribute area's form: 0 full, 1 packed
+    float historyA[3];      // the older remembered position (facet planes)
+    ULONG ulReserved0;
+    float historyB[3];      // the newer one
+    ULONG ulReserved1;
+    ULONG facetGiven;       // cleared by every position setter
+    ULONG perPrimGiven;
+    N_VertexFlushFn pfnFlush;
+    void* pvFlushArg;
+    ULONG* pulBuffer;       // the packet being filled
+    ULONG areaLayout;       // packed form: the mask the area is packed for
+};
+
+// A context's ring of 64 records, handed out round robin.
+struct N_VertexRing;
+
+// Takes the next record of the ring (*ppRing, allocated on first use) over
+// a buffer of cjBuffer bytes for a primitive of the kind (63-71). Buffers
+// of 576 bytes or less get no record: the callback (when given) is called
+// once and null answered; null also when the ring cannot be had.
+N_VertexRecord* _NAllocVertexRing(ULONG kind, ULONG* pulBuffer, ULONG cjBuffer, N_VertexFlushFn pfnFlush,
+                                  void* pvFlushArg, N_VertexRing** ppRing);
+void _NFreeVertexRing(N_VertexRing* pRing);
+
+// Attribute setters; a null record is ignored.
+void N_SetVertexColor3(N_VertexRecord* pvr, float r, float g, float b);
+void N_SetVertexColor4(N_VertexRecord* pvr, float r, float g, float b, float a);
+void N_SetVertexIndex(N_VertexRecord* pvr, float index);
+void N_SetVertexNormal(N_VertexRecord* pvr, float x, float y, float z);
+void N_SetVertexTexCoord(N_VertexRecord* pvr, float s, float t, float r, float q);
+void N_SetVertexFrontEmission(N_VertexRecord* pvr, float r, float g, float b, float a);
+void N_SetVertexFrontAmbient(N_VertexRecord* pvr, float r, float g, float b, float a);
+void N_SetVertexFrontDiffuse(N_VertexRecord* pvr, float r, float g, float b, float a);
+void N_SetVertexFrontSpecular(N_VertexRecord* pvr, float r, float g, float b, float a);
+void N_SetVertexFrontShininess(N_VertexRecord* pvr, float shininess);
+void N_SetVertexBackEmission(N_VertexRecord* pvr, float r, float g, float b, float a);
+void N_SetVertexBackAmbient(N_VertexRecord* pvr, float r, float g, float b, float a);
+void N_SetVertexBackDiffuse(N_VertexRecord* pvr, float r, float g, float b, float a);
+void N_SetVertexBackSpecular(N_VertexRecord* pvr, float r, float g, float b, float a);
+void N_SetVertexBackShininess(N_VertexRecord* pvr, float shininess);
+void N_SetVertexFrontAmbientIndex(N_VertexRecord* pvr, float index);
+void N_SetVertexFrontDiffuseIndex(N_VertexRecord* pvr, float index);
+void N_SetVertexFrontSpecularIndex(N_VertexRecord* pvr, float index);
+void N_SetVertexBackAmbientIndex(N_VertexRecord* pvr, float index);
+void N_SetVertexBackDiffuseIndex(N_VertexRecord* pvr, float index);
+void N_SetVertexBackSpecularIndex(N_VertexRecord* pvr, float index);
+void N_SetVertexEdgeFlag(N_VertexRecord* pvr, ULONG flag);
+void N_SetVertexChangeMask(N_VertexRecord* pvr, ULONG word);
+// Position setters append a vertex: 1 when its layout differs from the
+// record's per-vertex mask, else 0 (null record: 0).
+ULONG N_SetVertexPos2(N_VertexRecord* pvr, float x, float y);
+ULONG N_SetVertexPos3(N_VertexRecord* pvr, float x, float y, float z);
+ULONG N_SetVertexPos4(N_VertexRecord* pvr, float x, float y, float z, float w);
+// Appends a vertex copied from a packed source vertex of srcMask, as a
+// vertex of mask (positions and RGB promoted); answers as the position
+// setters.
+ULONG N_AddVertices(N_VertexRecord* pvr, const ULONG* pulSource, ULONG srcMask, ULONG mask);
+// Finishes the record dropping the last nDrop vertices: writes the packet
+// header and, with emit, attribute-set packets for what is still current.
+// Answers the word after what was written (null record: null).
+ULONG* N_FinishVertexRecord(N_VertexRecord* pvr, ULONG nDrop, ULONG emit, ULONG release);
+// The attributes set since the last vertex, packed: pointer, mask and size
+// in bytes; null with size 0 when nothing changed.
+const ULONG* N_GetCurrentAttrs(N_VertexRecord* pvr, ULONG* pMask, ULONG* pcb);
+// Vertex i (1..count): pointer, mask and size in bytes; vertex 1 comes with
+// the per-primitive words; outside 1..count null, 0, 0.
+const ULONG* N_GetVertex(N_VertexRecord* pvr, ULONG i, ULONG* pMask, ULONG* pcb);
+// The attribute (one bit) inside a packed vertex of the mask, or null with
+// size 0 when the mask lacks it.
+const ULONG* N_GetAttrPtr(ULONG bit, ULONG mask, const ULONG* pulVertex, ULONG* pcb);
+// The words of a vertex of the mask (bits 27 and 28 share one word).
+ULONG _NAttrMaskWords(ULONG mask);
+
+// --- primitives from arrays -------------------------------------------------------------------
+// A batch of vertices in arrays (the shared primitive segment), as the GL
+// layer hands it to N_ExecPrimitive. Strides in bytes.
+struct N_PrimDesc {
+    ULONG kind;               // N_PrimKind 63-71
+    ULONG count;              // vertices
+    ULONG cStrips;            // 0: one strip of all vertices
+    ULONG format;             // vertex-format mask
+    ULONG andMask;
+    const ULONG* pStripLengths;
+    const ULONG* pFlags;
+    const float* pPosition;
+    const float* pColor;      // four floats a vertex
+    const float* pIndex;      // one float a vertex
+    const float* pNormal;
+    const float* pTexCoord;
+    ULONG flagStride;         // 4; 0 with one flag word for every vertex
+    ULONG positionStride;     // 16
+    ULONG colorStride;        // 16
+    ULONG indexStride;        // 4
+    ULONG normalStride;       // 12
+    ULONG texCoordStride;     // 16
+    const ULONG* pEdgeFlag;
+    ULONG edgeFlagStride;     // 4
+    ULONG singleFlags;        // the flag word when flagStride is 0
+};
+// Draws one batch from arrays.
+void N_ExecPrimitive(const N_PrimDesc* pDesc);
+
+// --- name stack, selection and feedback -------------------------------------------------------
+constexpr ULONG N_NAME_STACK_DEPTH = 1024;
+// A hit of selection: the callback's argument, the names on the stack, their
+// count, and the hit's depth range (window depth, shifted by the context's
+// depth shift).
+typedef void (*N_SelectCallback)(void* pvArg, const ULONG* pNames, ULONG cNames, ULONG zMin, ULONG zMax);
+// Empties the name stack; the next primitive reports a hit.
+void N_InitNames(void);
+// 1, or 0 when the stack is full (push) or empty (pop, load).
+ULONG N_PushName(ULONG name);
+ULONG N_PopName(void);
+ULONG N_LoadName(ULONG name);
+ULONG N_GetNameStackDepth(void);
+void N_SetSelectCallback(N_SelectCallback pfn, void* pvArg);
+// Feedback into a buffer of cWords values of the type (less GL_2D); its end
+// stores the count of values written, -1 after an overflow, and returns to
+// render mode.
+void N_BeginFeedback(float* pBuffer, ULONG cWords, ULONG iType);
+void N_EndFeedback(LONG* pcValues);
+// Appends the pass-through token and the value to the feedback buffer while
+// there is room, counting each.
+void N_PassThrough(float value);
+// Kicks the board queues; drains them.
+void N_Flush(void);
+void N_Finish(void);

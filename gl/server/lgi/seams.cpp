@@ -47,6 +47,9 @@ void _NDirectReadPixels(N_Context*, const N_BoundBuffer*, LONG, LONG, LONG, LONG
     vNotAvailable(__func__);
 }
 
+void _NFlushQ(N_HwRecord*) { vNotAvailable(__func__); }
+void N_ExecPrimitive(const N_PrimDesc*) { vNotAvailable(__func__); }
+
 void _NFeedbackPixelToken(N_Context*, ULONG) { vNotAvailable(__func__); }
 
 void N_DrawBitmap(ULONG, ULONG, float, float, float, float, const BYTE*) { vNotAvailable(__func__); }

@@ -32,6 +32,8 @@ void _NStageNotAvailable(N_Context* pctx, N_Pipe* pipe);
 void _NValidateAndDraw(N_Context* pctx, void* pvSpan, ULONG code, ULONG format);
 
 // --- primitives -------------------------------------------------------------------------
+// N_ExecPrimitive (lgi.h) draws a batch from arrays; here until primitive
+// execution stands.
 // Draws an inline primitive of the command stream: kind 63-71, its format
 // mask, n vertices at pulData (already checked to lie in the stream).
 void _NExecInlinePrim(N_Context* pctx, ULONG kind, ULONG format, ULONG n, const ULONG* pulData);
@@ -72,6 +74,10 @@ ULONG _NStereoPages(N_Context* pctx);
 // --- bitmaps ------------------------------------------------------------------------------
 // N_DrawBitmap (lgi.h) is the render paths' bitmap path; until it is built
 // its entry here says so and draws nothing.
+
+// --- packet-queue glue -----------------------------------------------------------------
+// Drains the queues of the hardware record (the board idle afterwards).
+void _NFlushQ(N_HwRecord* phw);
 
 // --- selection and feedback ---------------------------------------------------------------
 // Appends a pixel token (0x705 draw, 0x706 copy) to the feedback buffer.

@@ -92,5 +92,5 @@ ULONG __glXDisp_FeedbackBuffer(GLClient* pgc, const void* pRequest);
 ULONG __glXDisp_SelectBuffer(GLClient* pgc, const void* pRequest);
 
 // The selection hit-record writer the lgi layer calls for each hit, with the
-// context as its argument.
-void __glXSelectHit(void* pvContext, const ULONG* pNames, ULONG cNames, float zMin, float zMax);
+// context as its argument and the hit's depth range as the board's integer depths.
+void __glXSelectHit(void* pvContext, const ULONG* pNames, ULONG cNames, ULONG zMin, ULONG zMax);

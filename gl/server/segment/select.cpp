@@ -4,25 +4,14 @@
 #include "dispatch/dispatch.h"
 #include "seams.h"
 
-namespace {
 
-// A depth value as the hit record holds it: truncated to an unsigned 32-bit
-// integer, held inside that range (NaN as 0).
-ULONG ulDepth(float z) {
-    if (!(z > 0.0f)) return 0;
-    if (z >= 4294967296.0f) return 0xFFFFFFFFu;
-    return static_cast<ULONG>(z);
-}
-
-}  // namespace
-
-void __glXSelectHit(void* pvContext, const ULONG* pNames, ULONG cNames, float zMin, float zMax) {
+void __glXSelectHit(void* pvContext, const ULONG* pNames, ULONG cNames, ULONG zMin, ULONG zMax) {
     auto* gc = static_cast<GLContext*>(pvContext);
     gc->cHits += 1;
     const ULONG cWords = gc->pSelectBuffer != nullptr ? gc->cSelectBuffer : 0;
     ULONG i = gc->iSelectWrite < cWords ? gc->iSelectWrite : cWords;
     const ULONG cRoom = cWords - i;
-    const ULONG aulHead[3] = {cNames, ulDepth(zMin), ulDepth(zMax)};
+    const ULONG aulHead[3] = {cNames, zMin, zMax};
     ULONG cStore = cNames;
     if (std::uint64_t{cNames} + 3 > cRoom) {
         gc->bSelectOverflow = 1;

@@ -573,6 +573,25 @@ float fComponent(const BYTE* pj, BYTE kind, ULONG i, bool bColorRule) {
     }
 }
 
+}  // namespace
+
+ULONG __glXVertexFloats(ULONG op, const BYTE* pj, float* pf) {
+    constexpr BYTE kDFIS[] = {kD, kF, kI, kS};
+    const CurrentRequest r = op >= 65 && op <= 76
+                                 ? CurrentRequest{kDFIS[(op - 65) % 4], static_cast<BYTE>(2 + (op - 65) / 4), 0, false}
+                                 : kCurrent(op);
+    pf[0] = pf[1] = pf[2] = 0.0f;
+    pf[3] = 1.0f;
+    if (op == 22) {
+        pf[0] = pj[0];
+        return 1;
+    }
+    for (ULONG i = 0; i < r.count; ++i) pf[i] = fComponent(pj, r.kind, i, r.bColorRule);
+    return r.count;
+}
+
+namespace {
+
 template <ULONG op>
 ULONG ulCurrentValue(GLClient* pgc, const void* pv) {
     constexpr CurrentRequest r = kCurrent(op);

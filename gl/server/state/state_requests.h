@@ -97,3 +97,17 @@ ULONG __glXDisp_Viewport(GLClient*, const void*);       // 191
 #define GLX_DECLARE_CURRENT(name, op) ULONG __glXDisp_##name(GLClient*, const void*);
 GLX_CURRENT_VALUE_REQUESTS(GLX_DECLARE_CURRENT)
 #undef GLX_DECLARE_CURRENT
+
+// The values of a per-vertex request (colours 6-21, edge flag 22, indices
+// 24-27, normals 28-32, texture coordinates 49-64, vertices 65-76) whose
+// body is known to be whole, as floats by the request's conversion rule;
+// missing components 0, the fourth 1.0. Answers the values the request
+// carries (the edge flag's byte as one value).
+ULONG __glXVertexFloats(ULONG op, const BYTE* pj, float* pf);
+
+// The name stack and PassThrough (name_requests.cpp).
+ULONG __glXDisp_InitNames(GLClient*, const void*);    // 121
+ULONG __glXDisp_LoadName(GLClient*, const void*);     // 122
+ULONG __glXDisp_PassThrough(GLClient*, const void*);  // 123
+ULONG __glXDisp_PopName(GLClient*, const void*);      // 124
+ULONG __glXDisp_PushName(GLClient*, const void*);     // 125

@@ -38,6 +38,8 @@ set(VNX_GLSRV_PIXFMT_SOURCES ${PROJECT_SOURCE_DIR}/gl/server/pixfmt/pixfmt.cpp
 # built yet (dispatch/): the server's sources but its seams.
 file(GLOB_RECURSE VNX_GLSRV_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/gl/server/*.cpp)
 list(FILTER VNX_GLSRV_SOURCES EXCLUDE REGEX "/gl/server/lgi/")
+# Primitive accumulation has its own program (prim/); here it is stood in for.
+list(FILTER VNX_GLSRV_SOURCES EXCLUDE REGEX "/gl/server/prim/")
 list(REMOVE_ITEM VNX_GLSRV_SOURCES ${PROJECT_SOURCE_DIR}/gl/server/seams.cpp
   ${VNX_GLSRV_PIXFMT_SOURCES})
 # Contexts and the buffer manager are doubled there too: the escape's tests hand out contexts of their own.
@@ -78,3 +80,23 @@ list(FILTER VNX_GLSRV_ALL_SOURCES EXCLUDE REGEX "/gl/server/lgi/")
 vnx_glsrv_check_program(swap ${VNX_GLSRV_ALL_SOURCES}
   ${CMAKE_CURRENT_SOURCE_DIR}/gl/server/swap/swap_check.cpp)
 target_link_libraries(gl_server_swap_tests PRIVATE vnxlgi)
+
+# Primitive accumulation (prim/): the primitive ring's batches and the
+# server's primitive buffer over the real lgi layer, whose primitive entries
+# (N_ExecPrimitive and the command stream's draw packets) record what
+# reaches them (prim/lgi_double.cpp stands in for the layer's parts not
+# built yet).
+file(GLOB VNX_GLSRV_PRIM_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/gl/server/prim/*.cpp)
+file(GLOB_RECURSE VNX_GLSRV_PRIM_LGI CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/gl/server/lgi/*.cpp)
+list(REMOVE_ITEM VNX_GLSRV_PRIM_LGI ${PROJECT_SOURCE_DIR}/gl/server/lgi/seams.cpp)
+file(GLOB VNX_GLSRV_PRIM_CHECKS CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/gl/server/prim/*_check.cpp)
+vnx_glsrv_check_program(prim ${VNX_GLSRV_PRIM_SOURCES} ${VNX_GLSRV_PRIM_LGI} ${VNX_GLSRV_PRIM_CHECKS}
+  ${PROJECT_SOURCE_DIR}/gl/server/dispatch/dispatch_pending.cpp
+  ${PROJECT_SOURCE_DIR}/gl/server/dispatch/errors.cpp
+  ${PROJECT_SOURCE_DIR}/gl/server/dispatch/names.cpp
+  ${PROJECT_SOURCE_DIR}/gl/server/dispatch/dispatch_lengths.cpp
+  ${PROJECT_SOURCE_DIR}/gl/server/entry/debug.cpp
+  ${PROJECT_SOURCE_DIR}/gl/server/state/state_requests.cpp
+  ${PROJECT_SOURCE_DIR}/gl/server/matrix/light.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/gl/server/prim/lgi_double.cpp)
+target_include_directories(gl_server_prim_tests PRIVATE ${PROJECT_SOURCE_DIR}/gl/server/lgi)

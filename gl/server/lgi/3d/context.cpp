@@ -1,5 +1,6 @@
 // Making, freeing and switching lgi contexts.
 #include <cstring>
+#include <limits>
 
 #include "boardconfig.h"
 #include "../seams.h"
@@ -53,6 +54,8 @@ N_Context* N_CreateContext(ULONG ulStereo) {
     pctx->sb = gNDefaultState;
     pctx->dirty = N_DIRTY_ALL;
     for (LONG& l : pctx->viewportCache) l = -1;
+    pctx->selectMinStart = pctx->selectMin = std::numeric_limits<float>::max();
+    pctx->selectMaxStart = pctx->selectMax = std::numeric_limits<float>::lowest();
 
     // The name stack, the clip planes and the lights; a context that cannot
     // have them all is not made.

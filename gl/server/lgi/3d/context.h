@@ -159,9 +159,7 @@ struct N_BoundBuffer {
 };
 
 // --- name stack ---------------------------------------------------------------------------
-constexpr ULONG N_NAMES = 1024;
-
-typedef void (*N_SelectCallback)(void* pvArg);
+constexpr ULONG N_NAMES = N_NAME_STACK_DEPTH;
 
 struct N_NameStack {
     ULONG aulReserved[2];
@@ -285,6 +283,19 @@ struct N_Context {
     // Matrices, and the plane-0 rotation pair (identity until plane 0 is set).
     N_Transform xf;
     N_PlaneRotation plane0;
+
+    // Selection: the running window-depth range of the open hit, the shift
+    // applied to reported depths, and the values the range restarts from
+    // after each report.
+    float selectMin;
+    float selectMax;
+    ULONG hitOpen;
+    ULONG selectDepthShift;
+    float selectMinStart;  // the largest float at creation
+    float selectMaxStart;  // the lowest float at creation
+    // Feedback: the buffer attribute 36 describes (its address word holds
+    // only the low half of the address on this machine).
+    float* pFeedbackBuffer;
 };
 
 inline ULONG* pulAttr(N_Context* pctx, ULONG id) { return &pctx->sb.w[gaNAttrTable[id].iWord]; }
@@ -363,9 +374,12 @@ ULONG _NGrowArray(void** ppv, ULONG* pcCapacity, ULONG c, std::size_t cbEach);
 // Rebuilds the plane-0 rotation pair from an eye-space plane.
 void _NBuildPlaneRotation(const float* pfPlane, N_PlaneRotation* pRot);
 
-// --- debug (comutil) -------------------------------------------------------------------------
-// Reports a state that should not arise; processing goes on.
-void _NProgrammerError(void);
+// --- selection (select.cpp) ----------------------------------------------------------------
+// The select stage's work on one batch of n vertices (x, y, z, w, stride in
+// floats): with a hit pending, the window depths z / w widen the open hit;
+// when the batch is the whole primitive the hit is reported and closed.
+void _NSelectBatch(N_Context* pctx, const float* pfVertices, ULONG cStride, ULONG n, ULONG bWholePrim);
+
 
 // --- command stream -----------------------------------------------------------------------
 // The words of an inline draw command of the given kind (opcode word not

@@ -4,6 +4,8 @@
 // test set.
 #include "seams_double.h"
 
+#include "dispatch/dispatch.h"
+
 #include <cfenv>
 #include <cstring>
 
@@ -232,7 +234,8 @@ void N_Clear(ULONG fl, LONG x, LONG y, LONG cx, LONG cy, ULONG bUse, ULONG ul) {
 }
 
 // --- evaluators and pixel rectangles ---------------------------------------------------
-ULONG __glOpenPrimitive(GLClient* pgc, ULONG target, ULONG mode, ULONG option) {
+ULONG __glOpenPrimitive(GLClient* pgc, __GLXprimBuffer**, __GLXpacketBuffer**, ULONG target, ULONG mode,
+                        ULONG option) {
     Note(__func__, {U(pgc), target, mode, option});
     return gAnswers.ulOpen;
 }
@@ -266,3 +269,30 @@ void N_SetPixelMaps(ULONG c, const N_PixelMapDesc* p) {
     }
     Note(__func__, std::move(args));
 }
+// --- primitive accumulation and the name stack -----------------------------------------------
+// Begin and the ring's batches refuse a short body as their handlers do.
+ULONG glExecPrimitiveZYD(GLClient* pgc, const void* pv) {
+    if (!__glXRenderBodyFits(pgc, pv, 16)) return __glXBadLength(pgc, pv);
+    Note(__func__, {U(pgc), U(pv)});
+    return GLX_SUCCESS;
+}
+ULONG __glXDisp_Begin(GLClient* pgc, const void* pv) {
+    if (!__glXRenderBodyFits(pgc, pv, 4)) return __glXBadLength(pgc, pv);
+    Note(__func__, {U(pgc), U(pv)});
+    return GLX_SUCCESS;
+}
+namespace {
+ULONG VertexPacket(__GLXprimBuffer* pb, const void* pv) {
+    Note("__glXVtx", {U(pb), U(pv)});
+    return GL_NO_ERROR;
+}
+}  // namespace
+void __glXFillVertexTable(__GLXvertexFn* pTable) {
+    const ULONG runs[][2] = {{6, 22}, {24, 32}, {49, 76}, {96, 99}};
+    for (const auto& r : runs)
+        for (ULONG i = r[0]; i <= r[1]; ++i) pTable[i] = VertexPacket;
+}
+ULONG N_PushName(ULONG name) { return Note(__func__, {name}); }
+ULONG N_PopName(void) { return Note(__func__); }
+ULONG N_LoadName(ULONG name) { return Note(__func__, {name}); }
+void N_PassThrough(float value) { Note(__func__, {F(value)}); }

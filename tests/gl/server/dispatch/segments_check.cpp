@@ -582,7 +582,7 @@ TEST_F(SegmentsTest, HitRecords) {
         gc_.iSelectWrite = row.index;
         gc_.bSelectOverflow = 0;
         gc_.cHits = 0;
-        __glXSelectHit(&gc_, names, row.cNames, -5.0f, 1e12f);
+        __glXSelectHit(&gc_, names, row.cNames, 0, 0xFFFFFFFFu);
         const ULONG start = row.index < row.size ? row.index : row.size;
         EXPECT_EQ(std::vector<ULONG>(buffer.begin() + start, buffer.begin() + row.size), row.words);
         EXPECT_EQ(buffer[row.size], 0u) << "nothing past the buffer";

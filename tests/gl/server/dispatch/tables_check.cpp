@@ -48,9 +48,10 @@ TEST_F(TablesTest, RenderOpcodesReachTheirHandlerOrTheDefault) {
         // The standard requests go to their handlers, which are not there yet.
         {Table::Immediate, 1, 4, 10, GL_INVALID_OPERATION, "X_GLrop_CallList: not available yet\n"},
         {Table::Immediate, 137, 8, 10, GL_INVALID_OPERATION, "X_GLrop_Accum: not available yet\n"},
-        {Table::Immediate, 121, 0, 10, GL_INVALID_OPERATION, "X_GLrop_InitNames: not available yet\n"},
-        {Table::Immediate, 1025, 16, 10, GL_INVALID_OPERATION,
-         "X_GLrop_PrimitiveZYD: not available yet\n"},
+        // Begin, the ring's batches and the name stack have theirs.
+        {Table::Immediate, 4, 4, 0, 0, ""},
+        {Table::Immediate, 121, 0, 0, 0, ""},
+        {Table::Immediate, 1025, 16, 0, 0, ""},
         // No handler: invalid operation.
         {Table::Immediate, 0, 0, 10, GL_INVALID_OPERATION, ""},
         {Table::Immediate, 140, 0, 10, GL_INVALID_OPERATION, ""},

@@ -1,0 +1,369 @@
+// The server's primitive buffer: between Begin and End the per-vertex
+// requests fill an lgi vertex record that writes its packets into a packet
+// buffer (a 20-byte dispatch header, then lgi command-stream words). When
+// the record runs short the buffer wraps: the vertices of the primitive that
+// is not complete are carried into a record started again behind the
+// finished one, in the same buffer or, with 272 words of room or fewer, in
+// a new one after the full buffer was handed on.
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+
+#include "dispatch/dispatch.h"
+#include "prim/prim.h"
+
+namespace {
+
+
+constexpr ULONG kRoomWords = 272;  // no more room than this: the buffer is handed on
+constexpr ULONG kPositionBits = N_VTX_POS2 | N_VTX_POS3 | N_VTX_POS4;
+constexpr ULONG kColorBits = N_VTX_RGB | N_VTX_RGBA;
+constexpr ULONG kMaxCarried = 4;
+
+std::once_flag gSizeRead;
+ULONG gcjBuffer = 4096;
+
+__GLXprimBuffer* pBufferOf(GLClient* pgc) {
+    return pgc != nullptr && pgc->gc != nullptr ? pgc->gc->pPrimBuffer : nullptr;
+}
+
+ULONG cbRoom(const __GLXprimBuffer* pb) {
+    return pb->pPacket != nullptr ? static_cast<ULONG>(pb->pjEnd - pb->pjWrite) : 0;
+}
+
+// The header follows what the records wrote.
+void vUpdateHeader(__GLXprimBuffer* pb) {
+    if (pb->pPacket == nullptr) return;
+    const ULONG cjUsed = static_cast<ULONG>(pb->pjWrite - reinterpret_cast<BYTE*>(pb->pPacket));
+    pb->pPacket->cjUsed = cjUsed;
+    pb->pPacket->length = static_cast<USHORT>(cjUsed <= 0xFFFF ? cjUsed : 0);  // 0: a large command
+}
+
+// A new packet buffer with its header, the record set up over it.
+__GLXpacketBuffer* pNewPacketBuffer(__GLXprimBuffer* pb) {
+    const ULONG cjSize = __glPrimitiveBufferSize();
+    auto* pp = static_cast<__GLXpacketBuffer*>(LocalAlloc(LPTR, cjSize + GLX_PACKET_HEADER));
+    if (pp == nullptr) return nullptr;
+    pp->opcode = 1039;  // X_GLrop_DispatchPacketsZYD
+    pp->length = GLX_PACKET_HEADER;
+    pp->cjUsed = GLX_PACKET_HEADER;
+    pp->target = pb->target;
+    pp->token = 0;
+    pp->pNext = nullptr;
+    pb->pPacket = pp;
+    pb->pjWrite = reinterpret_cast<BYTE*>(pp) + GLX_PACKET_HEADER;
+    pb->pjEnd = pb->pjWrite + cjSize;
+    *pb->ppPacket = pp;
+    return pp;
+}
+
+// Hands the packet buffer on by its target; the buffer is then no longer
+// the record's.
+void vHandOn(__GLXprimBuffer* pb) {
+    __GLXpacketBuffer* pp = pb->pPacket;
+    if (pp == nullptr) return;
+    GLClient* pgc = pb->pgc;
+    if (pp->target == GLX_PACKETS_IMMEDIATE) {
+        if (pgc->gc->pPending == pp) {
+            __glXFlushPending(pgc);
+        } else if (__glXDispatchPending(pgc, pp) == 0xFFFFFFFFu) {
+            __glXFreePending(pgc, pp);
+        } else {
+            __glXQueuePending(pgc, pp);
+        }
+    } else {
+        *pb->ppPacket = nullptr;
+        if (__glXStoreBatchInList(pgc, pp) != 0) LocalFree(pp);
+    }
+    if (*pb->ppPacket == pp) *pb->ppPacket = nullptr;
+    pb->pPacket = nullptr;
+    pb->pjWrite = pb->pjEnd = nullptr;
+}
+
+// Carried and dropped vertices of a wrap by mode (n vertices in the record;
+// bFull: the wrap was caused by the vertex just stored).
+void vCarryCounts(ULONG mode, ULONG n, bool bFull, ULONG* pc, ULONG* pd) {
+    ULONG c = 0, d = 0;
+    if (n != 0) {
+        switch (mode) {
+            case GLX_POINTS: c = d = bFull ? 1 : 0; break;
+            case GLX_LINES: c = d = bFull ? (n % 2 ? 1 : 2) : (n % 2); break;
+            case GLX_LINE_LOOP:
+            case GLX_LINE_STRIP:
+                c = bFull ? (n >= 2 ? 2 : 1) : 1;
+                d = bFull ? (n == 2 ? 1 : 0) + 1 : (n == 1 ? 1 : 0);
+                break;
+            case GLX_TRIANGLES: c = d = bFull ? (n % 3 == 0 ? 3 : n % 3) : n % 3; break;
+            case GLX_QUADS: c = d = bFull ? (n % 4 == 0 ? 4 : n % 4) : n % 4; break;
+            case GLX_TRIANGLE_STRIP:
+            case GLX_TRIANGLE_FAN:
+            case GLX_POLYGON:
+                c = bFull ? (n < 5 ? n : 4 - n % 2) : (n < 4 ? n : 2 + n % 2);
+                d = bFull ? (n < 5 ? n : 2 - n % 2) : (n < 4 ? n : n % 2);
+                break;
+            case GLX_QUAD_STRIP:
+                c = bFull ? (n < 4 ? n : 4 - n % 2) : (n < 4 ? n : 2 + n % 2);
+                d = bFull ? (n < 5 ? n : 2 - n % 2) : (n < 4 ? n : n % 2);
+                break;
+            default: break;
+        }
+    }
+    *pc = c < n ? c : n;
+    *pd = d < n ? d : n;
+}
+
+// Copies vertex i (1..count) of the record.
+bool bSaveVertex(N_VertexRecord* pvr, ULONG i, __GLXsavedVertex* pSave) {
+    ULONG mask = 0, cb = 0;
+    const ULONG* pul = N_GetVertex(pvr, i, &mask, &cb);
+    if (pul == nullptr || cb > sizeof pSave->words) return false;
+    pSave->mask = pSave->mask2 = mask;
+    pSave->cb = cb;
+    std::memcpy(pSave->words, pul, cb);
+    pSave->pNext = nullptr;
+    return true;
+}
+
+// Sets the attributes of a packed attribute block as current values of the
+// record (no position).
+void vSetCurrent(N_VertexRecord* pvr, ULONG mask, const ULONG* pulWords) {
+    typedef void (*Set4)(N_VertexRecord*, float, float, float, float);
+    typedef void (*Set1)(N_VertexRecord*, float);
+    static const Set4 kSet4[] = {N_SetVertexFrontEmission, N_SetVertexFrontAmbient, N_SetVertexFrontDiffuse,
+                                 N_SetVertexFrontSpecular};
+    static const Set4 kSet4Back[] = {N_SetVertexBackEmission, N_SetVertexBackAmbient, N_SetVertexBackDiffuse,
+                                     N_SetVertexBackSpecular};
+    static const Set1 kSet1[] = {N_SetVertexFrontAmbientIndex, N_SetVertexFrontDiffuseIndex,
+                                 N_SetVertexFrontSpecularIndex, N_SetVertexBackAmbientIndex,
+                                 N_SetVertexBackDiffuseIndex, N_SetVertexBackSpecularIndex};
+    for (ULONG b = 5; b < 29; ++b) {
+        const ULONG bit = 1u << b;
+        ULONG cb = 0;
+        const ULONG* pul = N_GetAttrPtr(bit, mask, pulWords, &cb);
+        if (pul == nullptr) continue;
+        float f[4] = {};
+        std::memcpy(f, pul, cb < sizeof f ? cb : sizeof f);
+        if (b == 5) N_SetVertexColor3(pvr, f[0], f[1], f[2]);
+        else if (b == 6) N_SetVertexColor4(pvr, f[0], f[1], f[2], f[3]);
+        else if (b == 7) N_SetVertexIndex(pvr, f[0]);
+        else if (b == 8) N_SetVertexNormal(pvr, f[0], f[1], f[2]);
+        else if (b == 10) N_SetVertexTexCoord(pvr, f[0], f[1], f[2], f[3]);
+        else if (b >= 11 && b <= 14) kSet4[b - 11](pvr, f[0], f[1], f[2], f[3]);
+        else if (b == 15) N_SetVertexFrontShininess(pvr, f[0]);
+        else if (b >= 16 && b <= 19) kSet4Back[b - 16](pvr, f[0], f[1], f[2], f[3]);
+        else if (b == 20) N_SetVertexBackShininess(pvr, f[0]);
+        else if (b >= 21 && b <= 26) kSet1[b - 21](pvr, f[0]);
+        else if (b == 27) N_SetVertexEdgeFlag(pvr, pul[0] & 0xFF);
+        else if (b == 28) N_SetVertexChangeMask(pvr, pul[0]);
+    }
+}
+
+// The common format of carried vertices: positions and colours at the
+// widest present.
+ULONG ulCommonFormat(ULONG mask) {
+    ULONG pos = mask & N_VTX_POS4 ? N_VTX_POS4 : mask & N_VTX_POS3 ? N_VTX_POS3 : mask & N_VTX_POS2;
+    ULONG col = mask & N_VTX_RGBA ? N_VTX_RGBA : mask & N_VTX_RGB;
+    return (mask & ~kPositionBits & ~kColorBits) | pos | col;
+}
+
+void vRecordFull(void* pvArg);
+
+// Starts a record of the buffer's mode over the room left in its packet buffer.
+N_VertexRecord* pvrStart(__GLXprimBuffer* pb) {
+    return _NAllocVertexRing(__glPrimKind(pb->mode), reinterpret_cast<ULONG*>(pb->pjWrite), cbRoom(pb),
+                             vRecordFull, pb, &pb->pRing);
+}
+
+// The wrap: finish the record, carrying the incomplete primitive's vertices
+// into a new one.
+void vWrap(__GLXprimBuffer* pb) {
+    N_VertexRecord* pvr = pb->pvr;
+    if (pvr == nullptr || pb->bInWrap) return;
+    pb->bInWrap = 1;
+    const ULONG n = pvr->vertexCount;
+    const bool bFull = pvr->lastLayout != pvr->perVertexMask;
+    ULONG c, d;
+    vCarryCounts(pb->mode, n, bFull, &c, &d);
+    if (c > kMaxCarried) c = kMaxCarried;
+    __GLXsavedVertex carried[kMaxCarried];
+    ULONG cCarried = 0;
+    const bool bFan = pb->mode == GLX_TRIANGLE_FAN || pb->mode == GLX_POLYGON;
+    for (ULONG k = 0; k < c; ++k) {
+        const ULONG i = bFan ? (k == 0 ? 1 : n - c + 1 + k) : n - c + 1 + k;
+        if (bSaveVertex(pvr, i, &carried[cCarried])) ++cCarried;
+    }
+    // The last vertex's attributes stay current in the new record, also when
+    // no vertex is carried into it.
+    __GLXsavedVertex last;
+    const bool bLast = n > 0 && bSaveVertex(pvr, n, &last);
+    ULONG aulCurrent[GLX_SAVED_VERTEX_WORDS];
+    ULONG currentMask = 0, cbCurrent = 0;
+    const ULONG* pulCur = N_GetCurrentAttrs(pvr, &currentMask, &cbCurrent);
+    if (pulCur == nullptr || cbCurrent > sizeof aulCurrent) currentMask = 0;
+    else std::memcpy(aulCurrent, pulCur, cbCurrent);
+
+    ULONG* pulEnd = N_FinishVertexRecord(pvr, d, 1, 0);
+    pb->pvr = nullptr;
+    pb->pjWrite = reinterpret_cast<BYTE*>(pulEnd);
+    vUpdateHeader(pb);
+    if (cbRoom(pb) <= kRoomWords * 4) {
+        vHandOn(pb);
+        if (pNewPacketBuffer(pb) == nullptr) {
+            pb->bDropping = 1;  // nothing to write into until End
+            pb->bInWrap = 0;
+            return;
+        }
+    }
+    pvr = pvrStart(pb);
+    pb->pvr = pvr;
+    pb->fFull = 0;
+    pb->bWrapped = 1;
+    if (pvr != nullptr) {
+        if (bLast) vSetCurrent(pvr, last.mask, last.words);
+        ULONG orMask = 0;
+        for (ULONG k = 0; k < cCarried; ++k) orMask |= carried[k].mask;
+        if (pb->mode == GLX_LINE_LOOP && pb->bLoopSaved) orMask |= pb->loopFirst.mask;
+        ULONG format = ulCommonFormat(orMask);
+        bool bDiffer = false;
+        for (ULONG k = 0; k < cCarried; ++k) bDiffer |= carried[k].mask != orMask;
+        if (bDiffer) format |= N_VTX_CHANGEMASK;
+        const bool bEdges = pb->mode == GLX_POLYGON && c > d;
+        for (ULONG k = 0; k < cCarried; ++k) {
+            __GLXsavedVertex& v = carried[k];
+            if (bEdges && (v.mask & N_VTX_EDGEFLAG)) {
+                ULONG cb = 0;
+                auto* pul = const_cast<ULONG*>(N_GetAttrPtr(N_VTX_EDGEFLAG, v.mask, v.words, &cb));
+                if (pul != nullptr) *pul = (*pul & 0xFFFFFF00u) | (k == 0 ? 2u : 1u);
+            }
+            N_AddVertices(pvr, v.words, v.mask, format);
+        }
+        if (currentMask != 0) vSetCurrent(pvr, currentMask, aulCurrent);
+    }
+    pb->bInWrap = 0;
+}
+
+void vRecordFull(void* pvArg) { vWrap(static_cast<__GLXprimBuffer*>(pvArg)); }
+
+// Vertices of an incomplete last primitive, dropped at End.
+ULONG ulLeftover(ULONG mode, ULONG n) {
+    switch (mode) {
+        case GLX_POINTS: return 0;
+        case GLX_LINES:
+        case GLX_LINE_LOOP:
+        case GLX_LINE_STRIP: return n < 2 ? n : 0;
+        case GLX_QUADS:
+        case GLX_QUAD_STRIP: return n < 4 ? n : 0;
+        default: return n < 3 ? n : 0;
+    }
+}
+
+}  // namespace
+
+ULONG __glPrimitiveBufferSizeOf(const char* pszValue) {
+    if (pszValue == nullptr) return 4096;
+    long kb = std::strtol(pszValue, nullptr, 10);
+    if (kb >= 200) kb = 200;
+    if (kb < 2) kb = 1;
+    return static_cast<ULONG>(kb) * 1024;
+}
+
+ULONG __glPrimitiveBufferSize(void) {
+    std::call_once(gSizeRead, [] {
+        char ach[257] = {};
+        const DWORD cch = GetEnvironmentVariableA("__zydGLPrimitiveBufferSize", ach, 256);
+        gcjBuffer = __glPrimitiveBufferSizeOf(cch == 0 || cch >= 256 ? nullptr : ach);
+    });
+    return gcjBuffer;
+}
+
+ULONG __glOpenPrimitive(GLClient* pgc, __GLXprimBuffer** ppHolder, __GLXpacketBuffer** ppPacket,
+                        ULONG target, ULONG mode, ULONG option) {
+    if (pgc == nullptr || ppHolder == nullptr || ppPacket == nullptr || mode > 9) return GL_OUT_OF_MEMORY;
+    __GLXprimBuffer* pb = *ppHolder;
+    bool bNew = false;
+    if (pb == nullptr) {
+        pb = static_cast<__GLXprimBuffer*>(LocalAlloc(LPTR, sizeof(__GLXprimBuffer)));
+        if (pb == nullptr) return GL_OUT_OF_MEMORY;
+        *ppHolder = pb;
+        bNew = true;
+    }
+    pb->pgc = pgc;
+    pb->ppHolder = ppHolder;
+    pb->ppPacket = ppPacket;
+    pb->target = target;
+    // A packet buffer still open (not handed on since) keeps its packets;
+    // the new primitive follows them.
+    if (bNew || *ppPacket == nullptr || *ppPacket != pb->pPacket || pb->pPacket->target != target) {
+        if (*ppPacket != nullptr && *ppPacket != pb->pPacket) {
+            // Someone else's open buffer: it goes on first.
+            pb->pPacket = *ppPacket;
+            vHandOn(pb);
+        }
+        if (pNewPacketBuffer(pb) == nullptr) return GL_OUT_OF_MEMORY;
+    }
+    pb->mode = mode;
+    pb->option = option;
+    pb->fFull = 0;
+    pb->bLoopSaved = 0;
+    pb->bWrapped = 0;
+    pb->bInWrap = 0;
+    pb->bDropping = 0;
+    pb->pvr = pvrStart(pb);
+    return pb->pvr != nullptr ? GL_NO_ERROR : GL_OUT_OF_MEMORY;
+}
+
+ULONG __glClosePrimitive(GLClient* pgc) {
+    __GLXprimBuffer* pb = pBufferOf(pgc);
+    if (pb == nullptr) return GL_NO_ERROR;
+    N_VertexRecord* pvr = pb->pvr;
+    if (pvr != nullptr) {
+        const ULONG leftover = ulLeftover(pb->mode, pvr->vertexCount);
+        if (pb->mode == GLX_LINE_LOOP && leftover == 0 && pb->bLoopSaved) {
+            pb->bInWrap = 1;  // the loop's last vertex never wraps
+            N_AddVertices(pvr, pb->loopFirst.words, pb->loopFirst.mask, pvr->perVertexMask);
+            pb->bInWrap = 0;
+        }
+        pb->bLoopSaved = 0;
+        ULONG* pulEnd = N_FinishVertexRecord(pvr, leftover, 1, 1);
+        pb->pjWrite = reinterpret_cast<BYTE*>(pulEnd);
+        pb->pvr = nullptr;
+        vUpdateHeader(pb);
+    }
+    if (pb->bDropping) {
+        pb->bDropping = 0;
+        __glXSetError(pgc, "X_GLrop_End", GL_OUT_OF_MEMORY);
+        return GL_OUT_OF_MEMORY;
+    }
+    return cbRoom(pb) <= kRoomWords * 4 ? GL_OUT_OF_MEMORY : GL_NO_ERROR;
+}
+
+void __glSendPrimitive(GLClient* pgc) {
+    __GLXprimBuffer* pb = pBufferOf(pgc);
+    if (pb == nullptr) return;
+    if (pb->pPacket != nullptr && *pb->ppPacket == pb->pPacket) {
+        vHandOn(pb);
+    } else {
+        pb->pPacket = nullptr;
+    }
+}
+
+N_VertexRecord* __glXVertexRecord(GLClient* pgc) {
+    __GLXprimBuffer* pb = pBufferOf(pgc);
+    if (pb == nullptr) return nullptr;
+    pb->bWrapped = 0;
+    return pb->pvr;
+}
+
+void __glXAfterVertex(GLClient* pgc, ULONG fFull) {
+    __GLXprimBuffer* pb = pBufferOf(pgc);
+    if (pb == nullptr || pb->pvr == nullptr) return;
+    pb->fFull = fFull;
+    if (pb->mode == GLX_LINE_LOOP && !pb->bLoopSaved && pb->pvr->vertexCount == 1 &&
+        bSaveVertex(pb->pvr, 1, &pb->loopFirst))
+        pb->bLoopSaved = 1;
+    if (pb->bWrapped) {  // the record already wrapped on this vertex
+        pb->bWrapped = 0;
+        return;
+    }
+    if (fFull) vWrap(pb);
+}

@@ -1,0 +1,134 @@
+// X_GLrop_Begin and the per-vertex handlers of the vertex-packet table: each
+// converts its request's values to floats and calls one setter of the lgi
+// vertex record the primitive buffer fills; a position appends a vertex and
+// then takes the primitive buffer's step after a vertex.
+#include <cmath>
+#include <cstring>
+
+#include "dispatch/dispatch.h"
+#include "dispatch/render_args.h"
+#include "matrix/light.h"
+#include "prim/prim.h"
+#include "state/state_requests.h"
+
+namespace {
+
+constexpr ULONG kFront = 0x404, kBack = 0x405, kFrontAndBack = 0x408;
+constexpr ULONG kAmbient = 0x1200, kDiffuse = 0x1201, kSpecular = 0x1202, kEmission = 0x1600,
+                kShininess = 0x1601, kAmbientAndDiffuse = 0x1602, kColorIndexes = 0x1603;
+
+N_VertexRecord* pvrOf(__GLXprimBuffer* pb) {
+    if (pb == nullptr) return nullptr;
+    pb->bWrapped = 0;
+    return pb->pvr;
+}
+
+// The step after a position stored through the buffer's own client.
+void vAfterVertex(__GLXprimBuffer* pb, ULONG fFull) {
+    if (pb != nullptr) __glXAfterVertex(pb->pgc, fFull);
+}
+
+template <ULONG op>
+ULONG __glXVtx_Attr(__GLXprimBuffer* pb, const void* pvArgs) {
+    float f[4];
+    __glXVertexFloats(op, static_cast<const BYTE*>(pvArgs), f);
+    N_VertexRecord* pvr = pvrOf(pb);
+    if (op <= 13) N_SetVertexColor3(pvr, f[0], f[1], f[2]);
+    else if (op <= 21) N_SetVertexColor4(pvr, f[0], f[1], f[2], f[3]);
+    else if (op == 22) N_SetVertexEdgeFlag(pvr, static_cast<ULONG>(f[0]));
+    else if (op <= 27) N_SetVertexIndex(pvr, f[0]);
+    else if (op <= 32) N_SetVertexNormal(pvr, f[0], f[1], f[2]);
+    else if (op <= 64) N_SetVertexTexCoord(pvr, f[0], f[1], f[2], f[3]);
+    else if (op <= 68) vAfterVertex(pb, N_SetVertexPos2(pvr, f[0], f[1]));
+    else if (op <= 72) vAfterVertex(pb, N_SetVertexPos3(pvr, f[0], f[1], f[2]));
+    else vAfterVertex(pb, N_SetVertexPos4(pvr, f[0], f[1], f[2], f[3]));
+    return GL_NO_ERROR;
+}
+
+// Material inside Begin/End: (face, pname, values), floats (96, 97) or
+// integers (98, 99), scalar (96, 98) or vector.
+template <bool bInt, bool bScalar>
+ULONG __glXVtx_Material(__GLXprimBuffer* pb, const void* pvArgs) {
+    const auto* pj = static_cast<const BYTE*>(pvArgs);
+    const ULONG face = __glXArgWord(pj, 0);
+    const ULONG pname = __glXArgWord(pj, 1);
+    if (face != kFront && face != kBack && face != kFrontAndBack) return GL_INVALID_ENUM;
+    const ULONG cValues = __glXMaterialParamCount(pname);
+    if (cValues == 0 || (bScalar && pname != kShininess)) return GL_INVALID_ENUM;
+    float f[4] = {};
+    const bool bColor = pname != kShininess && pname != kColorIndexes;
+    for (ULONG i = 0; i < cValues; ++i) {
+        if (bInt) {
+            const LONG l = static_cast<LONG>(__glXArgWord(pj, 2 + i));
+            f[i] = bColor ? __glXIntColor(l) : static_cast<float>(l);
+        } else {
+            f[i] = __glXArgFloat(pj, 2 + i);
+        }
+    }
+    // Shininess outside 0..128, NaN included, is refused.
+    if (pname == kShininess && !(f[0] >= 0.0f && f[0] <= 128.0f)) return GL_INVALID_VALUE;
+    N_VertexRecord* pvr = pvrOf(pb);
+    for (const bool bFront : {true, false}) {
+        if (face == (bFront ? kBack : kFront)) continue;
+        switch (pname) {
+            case kEmission:
+                (bFront ? N_SetVertexFrontEmission : N_SetVertexBackEmission)(pvr, f[0], f[1], f[2], f[3]);
+                break;
+            case kAmbient:
+                (bFront ? N_SetVertexFrontAmbient : N_SetVertexBackAmbient)(pvr, f[0], f[1], f[2], f[3]);
+                break;
+            case kDiffuse:
+                (bFront ? N_SetVertexFrontDiffuse : N_SetVertexBackDiffuse)(pvr, f[0], f[1], f[2], f[3]);
+                break;
+            case kAmbientAndDiffuse:
+                (bFront ? N_SetVertexFrontAmbient : N_SetVertexBackAmbient)(pvr, f[0], f[1], f[2], f[3]);
+                (bFront ? N_SetVertexFrontDiffuse : N_SetVertexBackDiffuse)(pvr, f[0], f[1], f[2], f[3]);
+                break;
+            case kSpecular:
+                (bFront ? N_SetVertexFrontSpecular : N_SetVertexBackSpecular)(pvr, f[0], f[1], f[2], f[3]);
+                break;
+            case kShininess: (bFront ? N_SetVertexFrontShininess : N_SetVertexBackShininess)(pvr, f[0]); break;
+            default:  // colour indexes: ambient, diffuse, specular
+                (bFront ? N_SetVertexFrontAmbientIndex : N_SetVertexBackAmbientIndex)(pvr, f[0]);
+                (bFront ? N_SetVertexFrontDiffuseIndex : N_SetVertexBackDiffuseIndex)(pvr, f[1]);
+                (bFront ? N_SetVertexFrontSpecularIndex : N_SetVertexBackSpecularIndex)(pvr, f[2]);
+                break;
+        }
+    }
+    return GL_NO_ERROR;
+}
+
+template <ULONG... ops>
+void vFillOps(__GLXvertexFn* pTable, std::integer_sequence<ULONG, ops...>) {
+    ((pTable[ops] = __glXVtx_Attr<ops>), ...);
+}
+template <ULONG first, ULONG... k>
+void vFillRun(__GLXvertexFn* pTable, std::integer_sequence<ULONG, k...>) {
+    vFillOps(pTable, std::integer_sequence<ULONG, (first + k)...>{});
+}
+
+}  // namespace
+
+void __glXFillVertexTable(__GLXvertexFn* pTable) {
+    vFillRun<6>(pTable, std::make_integer_sequence<ULONG, 17>{});   // colours 6-21, edge flag 22
+    vFillRun<24>(pTable, std::make_integer_sequence<ULONG, 9>{});   // indices 24-27, normals 28-32
+    vFillRun<49>(pTable, std::make_integer_sequence<ULONG, 28>{});  // texture coordinates 49-64, vertices 65-76
+    pTable[96] = __glXVtx_Material<false, true>;
+    pTable[97] = __glXVtx_Material<false, false>;
+    pTable[98] = __glXVtx_Material<true, true>;
+    pTable[99] = __glXVtx_Material<true, false>;
+}
+
+ULONG __glXDisp_Begin(GLClient* pgc, const void* pvRequest) {
+    if (pgc == nullptr || pgc->gc == nullptr) return GLX_BAD_ACCESS;
+    if (!__glXRenderBodyFits(pgc, pvRequest, 4)) return __glXBadLength(pgc, pvRequest);
+    GLContext* gc = pgc->gc;
+    const ULONG mode = __glXArgWord(static_cast<const BYTE*>(pvRequest) + 4, 0);
+    if (mode > 9) return __glXRenderError(pgc, pvRequest, GL_INVALID_ENUM);
+    const ULONG glError =
+        __glOpenPrimitive(pgc, &gc->pPrimBuffer, &gc->pPending, GLX_PACKETS_IMMEDIATE, mode, 0);
+    if (glError != GL_NO_ERROR) return __glXRenderError(pgc, pvRequest, glError);
+    gc->bInBegin = 1;
+    gc->pRenderTable = __glXRenderBeginEndTable;
+    return GLX_SUCCESS;
+}

@@ -1,0 +1,119 @@
+// Stand-ins for what primitive accumulation reaches beyond its own files:
+// the lgi layer's parts not built yet, whose primitive entries record what
+// reaches them, and the GL layer's validation, tables and list compiler.
+#include "lgi_double.h"
+
+#include <cstring>
+
+#include "3d/context.h"
+#include "dispatch/dispatch.h"
+#include "pixel/pixel.h"
+#include "prim/prim.h"
+#include "seams.h"
+
+namespace prim_double {
+std::vector<Batch> gBatches;
+std::vector<DrawPacket> gDraws;
+ULONG gcListBatches = 0;
+ULONG gcValidations = 0;
+void Clear() {
+    gBatches.clear();
+    gDraws.clear();
+    gcListBatches = 0;
+    gcValidations = 0;
+}
+}  // namespace prim_double
+
+using namespace prim_double;
+
+// --- the primitive entries -----------------------------------------------------------------
+void N_ExecPrimitive(const N_PrimDesc* d) {
+    Batch b;
+    b.desc = *d;
+    const ULONG n = d->count;
+    if (d->pStripLengths != nullptr) b.strips.assign(d->pStripLengths, d->pStripLengths + d->cStrips);
+    for (ULONG i = 0; i < n; ++i) {
+        b.flags.push_back(d->pFlags != nullptr ? d->pFlags[i] : d->singleFlags);
+        std::array<float, 4> v{};
+        std::memcpy(v.data(), d->pPosition + 4 * i, 16);
+        b.position.push_back(v);
+        if (d->pColor != nullptr) {
+            std::memcpy(v.data(), d->pColor + 4 * i, 16);
+            b.color.push_back(v);
+        }
+        if (d->pTexCoord != nullptr) {
+            std::memcpy(v.data(), d->pTexCoord + 4 * i, 16);
+            b.texCoord.push_back(v);
+        }
+        if (d->pIndex != nullptr) b.index.push_back(d->pIndex[i]);
+        if (d->pNormal != nullptr) {
+            std::array<float, 3> nv{};
+            std::memcpy(nv.data(), d->pNormal + 3 * i, 12);
+            b.normal.push_back(nv);
+        }
+        if (d->pEdgeFlag != nullptr) b.edgeFlag.push_back(d->pEdgeFlag[i]);
+    }
+    gBatches.push_back(std::move(b));
+}
+
+void _NExecInlinePrim(N_Context*, ULONG kind, ULONG format, ULONG n, const ULONG* pulData) {
+    DrawPacket p{kind, format, n, {}};
+    p.words.assign(pulData, pulData + std::size_t{n} * _NAttrMaskWords(format));
+    gDraws.push_back(std::move(p));
+}
+
+// --- the lgi layer's other parts not built yet ----------------------------------------------
+void _NValidate(N_Context*, ULONG) {}
+void _NLoadDither(N_HwRecord*) {}
+ULONG _NPackedClearColour(N_Context*, const GLBuffer*) { return 0; }
+void _NPrimTransformSetup(N_Context*) {}
+void _NInitPipeBlocks(N_Context*) {}
+void _NInitPrimPipes(N_Context*) {}
+void _NStageNotAvailable(N_Context*, N_Pipe*) {}
+void _NValidateAndDraw(N_Context*, void*, ULONG, ULONG) {}
+void N_RasterPos(const float*) {}
+void _NAccum(ULONG, float) {}
+void _NClearAccum(ULONG) {}
+void _NClearRectSplit(const GLBuffer*, LONG, LONG, LONG, LONG, ULONG) {}
+void _NClearRect(N_BoundBuffer*, LONG, LONG, LONG, LONG, ULONG, ULONG) {}
+void _NClearHostRect(N_BoundBuffer*, LONG, LONG, LONG, LONG, ULONG) {}
+void _NPutRect(const GLBuffer*, LONG, LONG, LONG, LONG, const ULONG*, ULONG) {}
+void _NPutRectZoom(const GLBuffer*, LONG, LONG, LONG, LONG, const ULONG*, ULONG, ULONG, ULONG, ULONG) {}
+void _NGetRow(const GLBuffer*, LONG, LONG, LONG, ULONG*) {}
+void _NCopyRect(const GLBuffer*, LONG, LONG, const GLBuffer*, LONG, LONG, LONG, LONG, ULONG) {}
+ULONG _NStereoPages(N_Context*) { return 0; }
+void _NDirectReadPixels(N_Context*, const N_BoundBuffer*, LONG, LONG, LONG, LONG, ULONG, ULONG, void*) {}
+void _NFlushQ(N_HwRecord*) {}
+void _NFeedbackPixelToken(N_Context*, ULONG) {}
+void _NDropTexCache(N_Context*) {}
+ULONG _NTextureBound(N_Context*) { return 0; }
+void _NReleaseScratchPixmap(void*) {}
+ULONG _NBoardFlags(GLSRVDEVICE*) { return 0; }
+ULONG _NModelImprecision(GLSRVDEVICE*) { return 0; }
+LONG _NSurfaceHeight(GLSRVDEVICE*) { return 0; }
+GLSRVDEVICE* __glDeviceRecord(void) { return nullptr; }
+
+// --- the GL layer ------------------------------------------------------------------------------
+__GLXdispatchFn* __glXRenderBeginEndTable = nullptr;
+const ULONG __glXGroupBlockSize[GLX_GROUPS] = {};
+const std::array<__GLXsaverFn, GLX_GROUPS> __glXPushSavers = {};
+void __glXValidateDraw(GLContext* gc) {
+    ++gcValidations;
+    gc->dirty = 0;
+}
+void __glXValidateTexture(GLContext*) {}
+void __glXApplyGroups(GLContext*, GLState*, ULONG, N_Context*) {}
+BOOL __glXPushClipPlanes(GLContext*) { return TRUE; }
+BOOL __glDrawableSize(GLContext*, LONG*, LONG*) { return FALSE; }
+BoardConfig* __glBoardConfig(GLContext*) { return nullptr; }
+ULONG __glXStoreBatchInList(GLClient*, __GLXpacketBuffer* pBatch) {
+    ++gcListBatches;
+    LocalFree(pBatch);  // the list would keep it
+    return 0;
+}
+// The pixel unpack step the stipple request uses: not reached here.
+void __glXSetRequestUnpack(GLContext*, const BYTE*) {}
+ULONG __glXUnpackImage(GLContext*, LONG, LONG, ULONG, ULONG, ULONG, const BYTE*, ULONG, __GLXimage*, BOOL) {
+    return GL_OUT_OF_MEMORY;
+}
+void __glXFreeImage(__GLXimage*) {}

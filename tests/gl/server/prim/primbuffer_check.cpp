@@ -1,0 +1,267 @@
+// The server's primitive buffer: Begin, the per-vertex handlers and End fill
+// lgi vertex records whose packets reach the command stream's draw packets
+// when the buffer is handed on; primitives longer than a buffer wrap into
+// records (and buffers) of their own without losing or repeating a face.
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <set>
+
+#include "prim_fixture.h"
+
+namespace prim_test {
+namespace {
+
+using prim_double::gDraws;
+
+enum : ULONG { kPoints, kLines, kLineLoop, kLineStrip, kTriangles, kTriStrip, kTriFan, kQuads, kQuadStrip, kPolygon };
+
+class PrimBufferTest : public PrimTest {
+  protected:
+    void SetUp() override {
+        PrimTest::SetUp();
+        table_.assign(GLX_RENDER_ENTRIES, __glXVtx_Invalid);
+        __glXFillVertexTable(table_.data());
+        gc_.pVertexTable = table_.data();
+    }
+    ULONG Begin(ULONG mode) {
+        std::vector<BYTE> req(8);
+        const USHORT hdr[2] = {8, X_GLrop_Begin};
+        std::memcpy(req.data(), hdr, 4);
+        std::memcpy(req.data() + 4, &mode, 4);
+        return __glXDisp_Begin(&client_, req.data());
+    }
+    // A per-vertex request's handler with its argument words.
+    ULONG Vtx(ULONG op, std::vector<ULONG> args) { return table_[op](gc_.pPrimBuffer, args.data()); }
+    void Vertex3(float x, float y, float z) { Vtx(70, {F(x), F(y), F(z)}); }
+    void Color4(float r, float g, float b, float a) { Vtx(16, {F(r), F(g), F(b), F(a)}); }
+    // End as the Begin/End table runs it.
+    ULONG End(bool bEveryPrim = false) {
+        const ULONG ul = __glClosePrimitive(&client_);
+        if (ul != 0 || bEveryPrim) __glSendPrimitive(&client_);
+        gc_.bInBegin = 0;
+        return ul;
+    }
+    // Everything pending goes to the lgi layer.
+    void HandOver() {
+        __glXFlushPending(&client_);
+        __glXWaitPending(&client_);
+    }
+    // The primitives the draw packets hold, each as its vertices' x (the
+    // vertex number), sorted, faces of strips and fans split into triangles.
+    static std::multiset<std::vector<int>> Faces(ULONG mode) {
+        std::multiset<std::vector<int>> faces;
+        for (const auto& d : gDraws) {
+            const ULONG cWords = _NAttrMaskWords(d.format);
+            std::vector<int> v;
+            for (ULONG i = 0; i < d.count; ++i) v.push_back(static_cast<int>(std::bit_cast<float>(d.words[i * cWords])));
+            auto add = [&faces](std::vector<int> f) {
+                std::sort(f.begin(), f.end());
+                faces.insert(f);
+            };
+            const int n = static_cast<int>(v.size());
+            switch (mode) {
+                case kPoints: for (int i = 0; i < n; ++i) add({v[i]}); break;
+                case kLines: for (int i = 0; i + 1 < n; i += 2) add({v[i], v[i + 1]}); break;
+                case kLineStrip:
+                case kLineLoop: for (int i = 0; i + 1 < n; ++i) add({v[i], v[i + 1]}); break;
+                case kTriangles: for (int i = 0; i + 2 < n; i += 3) add({v[i], v[i + 1], v[i + 2]}); break;
+                case kQuads: for (int i = 0; i + 3 < n; i += 4) add({v[i], v[i + 1], v[i + 2], v[i + 3]}); break;
+                case kTriStrip:
+                case kQuadStrip: for (int i = 0; i + 2 < n; ++i) add({v[i], v[i + 1], v[i + 2]}); break;
+                default: for (int i = 1; i + 1 < n; ++i) add({v[0], v[i], v[i + 1]}); break;
+            }
+        }
+        return faces;
+    }
+    static std::multiset<std::vector<int>> Expected(ULONG mode, int n) {
+        std::multiset<std::vector<int>> faces;
+        auto add = [&faces](std::vector<int> f) {
+            std::sort(f.begin(), f.end());
+            faces.insert(f);
+        };
+        switch (mode) {
+            case kPoints: for (int i = 0; i < n; ++i) add({i}); break;
+            case kLines: for (int i = 0; i + 1 < n; i += 2) add({i, i + 1}); break;
+            case kLineStrip: for (int i = 0; i + 1 < n; ++i) add({i, i + 1}); break;
+            case kLineLoop: for (int i = 0; i + 1 < n; ++i) add({i, i + 1}); add({n - 1, 0}); break;
+            case kTriangles: for (int i = 0; i + 2 < n; i += 3) add({i, i + 1, i + 2}); break;
+            case kQuads: for (int i = 0; i + 3 < n; i += 4) add({i, i + 1, i + 2, i + 3}); break;
+            case kTriStrip:
+            case kQuadStrip: for (int i = 0; i + 2 < n; ++i) add({i, i + 1, i + 2}); break;
+            default: for (int i = 1; i + 1 < n; ++i) add({0, i, i + 1}); break;
+        }
+        return faces;
+    }
+
+    std::vector<__GLXvertexFn> table_;
+};
+
+TEST_F(PrimBufferTest, TrianglesReachTheDrawPackets) {
+    ASSERT_EQ(Begin(kTriangles), 0u);
+    EXPECT_EQ(gc_.bInBegin, 1u);
+    Color4(1, 0, 0, 1);
+    Vertex3(0, 0, 0);
+    Vertex3(1, 0, 0);
+    Color4(0, 1, 0, 1);
+    Vertex3(1, 1, 0);
+    Vertex3(5, 5, 5);  // a vertex short of a triangle: the lgi layer's face count drops it
+    EXPECT_EQ(End(), 0u) << "room left: the buffer stays open";
+    EXPECT_TRUE(gDraws.empty());
+    HandOver();
+    ASSERT_EQ(gDraws.size(), 1u);
+    const auto& d = gDraws[0];
+    EXPECT_EQ(d.kind, 67u);
+    EXPECT_EQ(d.format, 0x8u | 0x40u);
+    ASSERT_EQ(d.count, 4u);
+    EXPECT_EQ(std::bit_cast<float>(d.words[8]), 1.0f);    // vertex 1's x
+    EXPECT_EQ(std::bit_cast<float>(d.words[12]), 1.0f);   // its colour, from vertex 0
+    EXPECT_EQ(std::bit_cast<float>(d.words[16 + 5]), 1.0f);  // vertex 2: green
+
+    // A colour after the last vertex is the current colour once the buffer ran.
+    ASSERT_EQ(Begin(kPoints), 0u);
+    Vertex3(0, 0, 0);
+    Color4(0.25f, 0.5f, 0.75f, 1);
+    End();
+    HandOver();
+    float current[4] = {};
+    N_GetStateBlockAttr(52, current);
+    EXPECT_EQ(current[0], 0.25f);
+    EXPECT_EQ(current[2], 0.75f);
+}
+
+// Two primitives in one open buffer follow each other; a line loop of three
+// vertices draws three segments.
+TEST_F(PrimBufferTest, PrimitivesShareTheBufferAndLoopsClose) {
+    ASSERT_EQ(Begin(kLineLoop), 0u);
+    Vertex3(0, 0, 0);
+    Vertex3(1, 0, 0);
+    Vertex3(2, 0, 0);
+    EXPECT_EQ(End(), 0u);
+    ASSERT_EQ(Begin(kPoints), 0u);
+    Vertex3(7, 0, 0);
+    EXPECT_EQ(End(), 0u);
+    HandOver();
+    ASSERT_EQ(gDraws.size(), 2u);
+    EXPECT_EQ(gDraws[0].kind, 64u);
+    EXPECT_EQ(gDraws[0].count, 4u);
+    EXPECT_EQ(std::bit_cast<float>(gDraws[0].words[12]), 0.0f);
+    EXPECT_EQ(gDraws[1].kind, 63u);
+    // With the every-primitive switch each End hands the buffer on.
+    gDraws.clear();
+    ASSERT_EQ(Begin(kLines), 0u);
+    Vertex3(0, 0, 0);
+    Vertex3(1, 0, 0);
+    End(true);
+    EXPECT_EQ(gDraws.size(), 1u);
+    EXPECT_EQ(gc_.pPending, nullptr);
+}
+
+// Primitives of many vertices wrap at the buffer's end: each mode's faces
+// come out once each, whatever records and buffers they were split into;
+// attributes set once stay with the later vertices.
+TEST_F(PrimBufferTest, LongPrimitivesWrapWithoutLosingFaces) {
+    for (ULONG mode = 0; mode < 10; ++mode) {
+        for (int n : {5, 137, 400}) {
+            SCOPED_TRACE(testing::Message() << "mode " << mode << " n " << n);
+            gDraws.clear();
+            ASSERT_EQ(Begin(mode), 0u);
+            Color4(0.5f, 0.5f, 0.5f, 1);
+            for (int i = 0; i < n; ++i) {
+                if (i == 50) Vtx(30, {F(0), F(0), F(1)});  // a normal from here on
+                Vertex3(static_cast<float>(i), 0, 0);
+            }
+            const std::size_t cBeforeEnd = gDraws.size();
+            End();
+            HandOver();
+            if (n == 400) EXPECT_GT(cBeforeEnd, 0u) << "full buffers went on before End";
+            EXPECT_EQ(Faces(mode == kQuadStrip ? kTriStrip : mode), Expected(mode, n));
+            for (const auto& d : gDraws) {
+                const ULONG cWords = _NAttrMaskWords(d.format);
+                ASSERT_EQ(d.words.size(), d.count * cWords);
+                ULONG cb = 0;
+                for (ULONG i = 0; i < d.count; ++i) {
+                    const ULONG* pc = N_GetAttrPtr(0x40, d.format, d.words.data() + i * cWords, &cb);
+                    ASSERT_NE(pc, nullptr);
+                    EXPECT_EQ(std::bit_cast<float>(pc[0]), 0.5f);
+                }
+            }
+        }
+    }
+}
+
+// Close answers that the buffer must go when 272 words of room or fewer
+// are left.
+TEST_F(PrimBufferTest, CloseAsksForTheHandOverAtTheLimit) {
+    ULONG cAsked = 0;
+    for (int prim = 0; prim < 40 && cAsked == 0; ++prim) {
+        ASSERT_EQ(Begin(kTriangles), 0u);
+        for (int i = 0; i < 6; ++i) Vertex3(1, 2, 3);
+        __GLXprimBuffer* pb = gc_.pPrimBuffer;
+        const ULONG ul = End();
+        const auto room = static_cast<ULONG>(pb->pjEnd - pb->pjWrite);
+        EXPECT_EQ(ul != 0, room <= 272 * 4) << room;
+        if (ul != 0) ++cAsked;
+    }
+    EXPECT_EQ(cAsked, 1u);
+    HandOver();
+    EXPECT_GT(gDraws.size(), 10u);
+}
+
+// A wrap that cannot get a new buffer drops the primitive's further
+// vertices; End reports GL_OUT_OF_MEMORY and the next primitive works.
+TEST_F(PrimBufferTest, WrapWithoutMemory) {
+    ASSERT_EQ(Begin(kTriStrip), 0u);
+    vnx::faults::arm("LocalAlloc", 0, 1000);
+    for (int i = 0; i < 400; ++i) Vertex3(static_cast<float>(i), 0, 0);
+    vnx::faults::clear();
+    EXPECT_EQ(End(), GL_OUT_OF_MEMORY);
+    EXPECT_EQ(gc_.error, GL_OUT_OF_MEMORY);
+    HandOver();
+    gDraws.clear();
+    ASSERT_EQ(Begin(kTriangles), 0u);
+    for (int i = 0; i < 3; ++i) Vertex3(static_cast<float>(i), 0, 0);
+    End();
+    HandOver();
+    EXPECT_EQ(gDraws.size(), 1u);
+    // Begin itself without memory.
+    __glFreePrimState(&gc_);
+    vnx::faults::arm("LocalAlloc", 0, 10);
+    EXPECT_EQ(Begin(kTriangles), GLX_BAD_ALLOC);
+    vnx::faults::clear();
+    EXPECT_EQ(Begin(11), GLX_BAD_VALUE);
+}
+
+// Materials between Begin and End: the faces, the parameters the scalar
+// forms refuse, and shininess outside 0..128 (NaN included).
+TEST_F(PrimBufferTest, Materials) {
+    ASSERT_EQ(Begin(kPoints), 0u);
+    const float nan = std::nanf("");
+    struct Case {
+        ULONG op;
+        ULONG face, pname;
+        ULONG value;
+        ULONG error;
+    };
+    const Case cases[] = {
+        {96, 0x404, 0x1601, F(129.0f), GL_INVALID_VALUE}, {96, 0x404, 0x1601, F(-1.0f), GL_INVALID_VALUE},
+        {96, 0x405, 0x1601, F(nan), GL_INVALID_VALUE},    {97, 0x408, 0x1601, F(nan), GL_INVALID_VALUE},
+        {96, 0x404, 0x1601, F(128.0f), GL_NO_ERROR},      {96, 0x408, 0x1601, F(0.0f), GL_NO_ERROR},
+        {98, 0x404, 0x1601, 129, GL_INVALID_VALUE},       {99, 0x404, 0x1601, 64, GL_NO_ERROR},
+        {96, 0x404, 0x1200, F(1), GL_INVALID_ENUM},       {98, 0x404, 0x1603, 1, GL_INVALID_ENUM},
+        {97, 0x406, 0x1601, F(1), GL_INVALID_ENUM},       {97, 0x404, 0x1700, F(1), GL_INVALID_ENUM},
+        {97, 0x404, 0x1602, F(0.5f), GL_NO_ERROR},        {99, 0x405, 0x1603, 3, GL_NO_ERROR},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.op << " " << std::hex << c.face << " " << c.pname);
+        EXPECT_EQ(Vtx(c.op, {c.face, c.pname, c.value, c.value, c.value, c.value}), c.error);
+    }
+    Vertex3(0, 0, 0);
+    End();
+    HandOver();
+    ASSERT_EQ(gDraws.size(), 1u);
+    EXPECT_EQ(gDraws[0].format & (0x8000 | 0x100000 | 0x1000 | 0x2000), 0x8000u | 0x100000u | 0x1000u | 0x2000u);
+}
+
+}  // namespace
+}  // namespace prim_test
