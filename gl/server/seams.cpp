@@ -36,7 +36,6 @@ BoardConfig* __glBoardConfig(GLContext*) {
     vNotAvailable(__func__);
     return nullptr;
 }
-void __glXValidateTexture(GLContext*) { vNotAvailable(__func__); }
 
 ULONG __glClosePrimitive(GLClient*) {
     vNotAvailable(__func__);
@@ -58,10 +57,6 @@ N_VertexRecord* __glXVertexRecord(GLClient*) {
     return nullptr;
 }
 void __glXAfterVertex(GLClient*, ULONG) { vNotAvailable(__func__); }
-ULONG __glXAppendLargeChunk(GLClient*) {
-    vNotAvailable(__func__);
-    return GLX_BAD_IMPLEMENTATION;
-}
 
 void N_SetVertexColor3(N_VertexRecord*, float, float, float) { vNotAvailable(__func__); }
 void N_SetVertexColor4(N_VertexRecord*, float, float, float, float) { vNotAvailable(__func__); }
@@ -90,6 +85,28 @@ void N_EndFeedback(LONG* pcValues) {
 void N_InitNames(void) { vNotAvailable(__func__); }
 void N_SetSelectCallback(N_SelectCallback, void*) { vNotAvailable(__func__); }
 BOOL __glDrawableSize(GLContext*, LONG*, LONG*) {
+    vNotAvailable(__func__);
+    return FALSE;
+}
+
+void __glXSetRequestUnpack(GLClient*, const void*) { vNotAvailable(__func__); }
+ULONG __glXUnpackImage(GLClient*, LONG, LONG, ULONG, ULONG, ULONG, const void*, ULONG, void** ppvImage, BOOL) {
+    vNotAvailable(__func__);
+    *ppvImage = nullptr;
+    return 0x505;  // GL_OUT_OF_MEMORY: no image
+}
+ULONG __glXPackImage(GLClient*, LONG, LONG, ULONG, ULONG, ULONG, const void*, BOOL, BOOL, void** ppvOut,
+                     ULONG* pcjOut) {
+    vNotAvailable(__func__);
+    *ppvOut = nullptr;
+    *pcjOut = 0;
+    return 0x505;
+}
+ULONG __glOpenPrimitive(GLClient*, __GLXprimBuffer**, __GLXpacketBuffer**, ULONG, ULONG, ULONG) {
+    vNotAvailable(__func__);
+    return 0x505;
+}
+BOOL __glTakeBackPrimitive(GLClient*, BYTE**, ULONG*) {
     vNotAvailable(__func__);
     return FALSE;
 }

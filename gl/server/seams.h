@@ -49,8 +49,8 @@ BOOL __glVisualStereo(GLContext* gc);
 BOOL __glXPushClipPlanes(GLContext* gc);
 BOOL __glXPushColorFormat(GLContext* gc);
 BOOL __glXValidateViewport(GLContext* gc);
-// Has the texture state worked out again.
-void __glXValidateTexture(GLContext* gc);
+// The texture state worked out again: texture/texture_requests.h.
+#include "texture/texture_requests.h"
 // The display driver's copy of the board configuration of the context's
 // device (its stereo values and flags), or null.
 struct BoardConfig;
@@ -63,6 +63,41 @@ ULONG __glClosePrimitive(GLClient* pgc);
 // Sends the primitive buffer by its target: to the display list being
 // compiled, or to the lgi layer.
 void __glSendPrimitive(GLClient* pgc);
+
+// --- pixel store and the unpack and pack steps (what textures and display lists use) ------
+// Copies a request's 20-byte unpack header {swap bytes, LSB first, 2 unused,
+// row length, skip rows, skip pixels, alignment} over the context's unpack
+// state.
+void __glXSetRequestUnpack(GLClient* pgc, const void* pvHeader);
+// Unpacks a width x height image of type (GL enumerant) and components,
+// cjElement bytes an element, at pvData, by the context's unpack state, into
+// a tightly packed image: GL_NO_ERROR with *ppvImage the image (pvData
+// itself when it can be used in place and bForceCopy is clear, else a
+// LocalAlloc buffer the caller frees with LocalFree), or the GL error
+// (GL_OUT_OF_MEMORY; GL_INVALID_VALUE when the image the unpack state
+// describes needs more than the cjData bytes at pvData: nothing past them is
+// read).
+ULONG __glXUnpackImage(GLClient* pgc, LONG width, LONG height, ULONG type, ULONG components,
+                       ULONG cjElement, const void* pvData, ULONG cjData, void** ppvImage,
+                       BOOL bForceCopy);
+// Lays a tightly packed image out by the context's pack state (bSwap and
+// bLsbFirst standing in for the state's flags): GL_NO_ERROR with *ppvOut
+// (pvImage itself, or a LocalAlloc buffer the caller frees) and *pcjOut its
+// byte size, or the GL error.
+ULONG __glXPackImage(GLClient* pgc, LONG width, LONG height, ULONG type, ULONG components,
+                     ULONG cjElement, const void* pvImage, BOOL bSwap, BOOL bLsbFirst, void** ppvOut,
+                     ULONG* pcjOut);
+
+// --- the primitive buffer as the display lists use it ------------------------------------
+// Opens the context's primitive buffer for a primitive of the GL mode, its
+// packets going to the target (GLX_PACKETS_IMMEDIATE or GLX_PACKETS_LIST):
+// 0, or GL_OUT_OF_MEMORY.
+ULONG __glOpenPrimitive(GLClient* pgc, __GLXprimBuffer** ppBuffer, __GLXpacketBuffer** ppPacket,
+                        ULONG target, ULONG mode, ULONG option);
+// Takes the per-vertex requests accumulated in the open primitive back out
+// as render requests one after another (a LocalAlloc buffer the caller
+// frees): TRUE with *ppj and *pcj, or FALSE when they cannot be had.
+BOOL __glTakeBackPrimitive(GLClient* pgc, BYTE** ppj, ULONG* pcj);
 
 // --- the lgi layer: its contract --------------------------------------------------------
 #include "lgi/lgi.h"
@@ -81,10 +116,9 @@ XLATEOBJ* pxoFromEngineHandle(ULONG hxo);
 struct N_VertexRecord;
 N_VertexRecord* __glXVertexRecord(GLClient* pgc);
 void __glXAfterVertex(GLClient* pgc, ULONG fFull);
-// Hands the context's large render command record to the display list
-// being compiled: 0 when the list took it, else an X error (the record is
-// then still the caller's).
-ULONG __glXAppendLargeChunk(GLClient* pgc);
+// The display lists (the large render command of a compiling context goes
+// to __glXAppendLargeChunk): list/list.h.
+#include "list/list.h"
 
 // --- the lgi layer: vertex setters, queues, selection and feedback ------------------------
 void N_SetVertexColor3(N_VertexRecord* pvr, float r, float g, float b);

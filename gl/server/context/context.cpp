@@ -14,8 +14,6 @@
 
 namespace {
 
-// Bytes of the shared display-list table; word 0 is its reference count.
-constexpr ULONG kListTableBytes = 4044;
 constexpr float kDefaultViewport[16] = {0.5f, 0, 0,     0.5f, 0, 0.5f, 0, 0.5f,
                                         0,    0, -0.5f, 0.5f, 0, 0,    0, 1.0f};
 constexpr float kIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
@@ -83,7 +81,7 @@ void vFreeContext(GLContext* gc) {
         pgs = pNext;
     }
     gc->pState = nullptr;
-    if (gc->pListTable != nullptr && --gc->pListTable[0] == 0) LocalFree(gc->pListTable);
+    __glXFreeContextLists(gc);
     LocalFree(gc->pSelectBuffer);
     LocalFree(gc->pFeedbackBuffer);
     __glFreeContextBuffers(gc);
@@ -222,12 +220,11 @@ ULONG __glDrvShareLists(GLContext* gcSource, GLContext* gcTarget) {
     if (gcSource == gcTarget) return 1;
     if (gcTarget->pListTable != nullptr) return 0;
     if (gcSource->pListTable == nullptr) {
-        gcSource->pListTable = static_cast<ULONG*>(LocalAlloc(LPTR, kListTableBytes));
+        gcSource->pListTable = __glXNewListTable();
         if (gcSource->pListTable == nullptr) return 0;
-        gcSource->pListTable[0] = 1;
     }
     gcTarget->pListTable = gcSource->pListTable;
-    ++gcTarget->pListTable[0];
+    ++gcTarget->pListTable->cRef;
     return 1;
 }
 

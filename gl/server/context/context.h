@@ -19,6 +19,7 @@ typedef ULONG (*__GLXdispatchFn)(GLClient* pgc, const void* pvRequest);
 struct GLState;
 struct __GLXprimBuffer;  // the server's primitive buffer (primitive accumulation)
 struct __GLXpacketBuffer;
+struct __GLXlistTable;   // the display-list table, shared between contexts (display lists)
 
 // A per-vertex handler of the vertex-packet table: the context's primitive
 // buffer and the request's arguments. Answers 0 or a GL error code.
@@ -64,7 +65,7 @@ struct GLContext {
     float viewportMatrix[16];               // 22-37 the viewport matrix, by rows
     ULONG ulReserved38;                     // 38
     void* pListCompiled;                    // 39 the display list being compiled
-    ULONG* pListTable;                      // 40 shared display-list table
+    __GLXlistTable* pListTable;             // 40 shared display-list table
     void* pLarge;                           // 41 large render command record
     const __GLXdispatchFn* pRenderTable;    // 42 current render table
     const __GLXdispatchFn* pSavedTable;     // 43 render table saved while compiling
@@ -74,6 +75,8 @@ struct GLContext {
     __GLXpacketBuffer* pRetiring;           // 47 packet buffers handed over, oldest first
     // After the record's words:
     float deviceMatrix[16];                 // premultiplies the projection, by rows; identity
+    ULONG listMode;                         // display lists: compiling, executing too, plain Begin/End
+    ULONG callDepth;                        // lists being called, one inside the other
 };
 
 // The 20-byte header that opens every packet buffer of the server's

@@ -50,6 +50,10 @@ void _NDirectReadPixels(N_Context*, const N_BoundBuffer*, LONG, LONG, LONG, LONG
 void _NFeedbackPixelToken(N_Context*, ULONG) { vNotAvailable(__func__); }
 
 void _NDropTexCache(N_Context*) { vNotAvailable(__func__); }
+LONG N_BindAttrMap(const __GLXtexLevel*) {
+    vNotAvailable(__func__);
+    return -1;
+}
 ULONG _NTextureBound(N_Context*) {
     vNotAvailable(__func__);
     return 0;

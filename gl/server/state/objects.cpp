@@ -2,6 +2,7 @@
 #include "state/objects.h"
 
 #include "matrix/matrix.h"
+#include "texture/texture_requests.h"
 
 GLServerObjects* __glXServerObjects(GLContext* gc) {
     GLState* pgs = gc->pState;
@@ -13,5 +14,6 @@ GLServerObjects* __glXServerObjects(GLContext* gc) {
 void __glXFreeServerObjects(GLServerObjects* pObjects) {
     if (pObjects == nullptr) return;
     __glXFreeMatrixStacks(pObjects->pMatrixStacks);
+    __glXFreeTexObjects(pObjects->pTexture);
     LocalFree(pObjects);
 }

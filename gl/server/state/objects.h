@@ -7,9 +7,11 @@
 #include "context/context.h"
 
 struct __GLXmatrixStacks;  // the three GL matrix stacks (matrix.h)
+struct __GLXtexObjects;    // the texture level lists (texture/texture_requests.h)
 
 struct GLServerObjects {
     __GLXmatrixStacks* pMatrixStacks;
+    __GLXtexObjects* pTexture;
 };
 
 // The record of the context's own GLState, made when absent; null when it

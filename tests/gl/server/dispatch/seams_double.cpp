@@ -120,7 +120,11 @@ LONG N_SetStateBlockAttr(ULONG id, const void* pv) {
         const bool bFour = id == 52 || id == 56 || id == 110 || id == 164 || id == 168;
         const bool bThree = id == 55 || id == 114 || id == 115;
         const bool bTwo = id == 51 || id == 117 || id == 121;
-        const std::size_t c = bStipple ? 32 : id <= 24 ? 16 : (bColour || bFour) ? 4 : bThree ? 3 : bTwo ? 2 : 1;
+        // Textures: border and environment colours, generation {mode, plane}.
+        const bool bTexFour = id == 155 || id == 156 || id == 159 || id == 160;
+        const bool bTexGen = id >= 41 && id <= 44;
+        const std::size_t c = bStipple ? 32 : id <= 24 ? 16 : bTexGen ? 5 : (bColour || bFour || bTexFour) ? 4
+                            : bThree ? 3 : bTwo ? 2 : 1;
         gRecord.calls.back().words.resize(c);
         std::memcpy(gRecord.calls.back().words.data(), pv, c * sizeof(ULONG));
     }
@@ -174,13 +178,8 @@ void N_GetLight(ULONG fl, ULONG i, N_Light* p) {
     if (fl & N_LIGHT_SPOT_DIRECTION) std::memcpy(p->spotDirection, gAnswers.eyeLight.spotDirection, 12);
     if (fl & N_LIGHT_POSITION) std::memcpy(p->position, gAnswers.eyeLight.position, 16);
 }
-void __glXValidateTexture(GLContext* gc) { Note(__func__, {U(gc)}); }
 N_VertexRecord* __glXVertexRecord(GLClient*) { return kVertexRecord; }
 void __glXAfterVertex(GLClient* pgc, ULONG fFull) { Note(__func__, {U(pgc), fFull}); }
-ULONG __glXAppendLargeChunk(GLClient* pgc) {
-    Note(__func__, {U(pgc)});
-    return gAnswers.ulAppend;
-}
 void N_SetVertexColor3(N_VertexRecord* p, float r, float g, float b) {
     Note(__func__, {U(p), F(r), F(g), F(b)});
 }
@@ -229,4 +228,71 @@ void N_SetClipPlane(ULONG i, const float* pf) {
 }
 void N_Clear(ULONG fl, LONG x, LONG y, LONG cx, LONG cy, ULONG bUse, ULONG ul) {
     Note(__func__, {fl, static_cast<ULONG>(x), static_cast<ULONG>(y), static_cast<ULONG>(cx), static_cast<ULONG>(cy), bUse, ul});
+}
+
+// --- textures and display lists: the pixel steps, the primitive buffer and
+// the texture loader they call ------------------------------------------------
+// The unpack step copies the image as it stands (rows back to back): the
+// unpack header is noted, not applied.
+void __glXSetRequestUnpack(GLClient* pgc, const void* pv) {
+    Note(__func__, {U(pgc)});
+    gRecord.calls.back().words.resize(5);
+    std::memcpy(gRecord.calls.back().words.data(), pv, 20);
+}
+ULONG __glXUnpackImage(GLClient* pgc, LONG w, LONG h, ULONG type, ULONG c, ULONG cjElement, const void* pv,
+                       ULONG cjData, void** ppv, BOOL bCopy) {
+    Note(__func__, {U(pgc), static_cast<ULONG>(w), static_cast<ULONG>(h), type, c, cjElement, cjData,
+                    static_cast<ULONG>(bCopy)});
+    *ppv = nullptr;
+    if (gAnswers.ulUnpack != 0) return gAnswers.ulUnpack;
+    const std::uint64_t cj = static_cast<std::uint64_t>(w) * static_cast<std::uint64_t>(h) * c *
+                             (cjElement == 0 ? 1 : cjElement);
+    if (cj > cjData) return 0x501;  // GL_INVALID_VALUE
+    if (!bCopy) {
+        *ppv = const_cast<void*>(pv);
+        return 0;
+    }
+    void* p = LocalAlloc(LPTR, cj == 0 ? 1 : static_cast<SIZE_T>(cj));
+    if (p == nullptr) return 0x505;
+    if (cj != 0) std::memcpy(p, pv, static_cast<std::size_t>(cj));
+    *ppv = p;
+    return 0;
+}
+ULONG __glXPackImage(GLClient* pgc, LONG w, LONG h, ULONG type, ULONG c, ULONG cjElement, const void* pv,
+                     BOOL bSwap, BOOL bLsb, void** ppv, ULONG* pcj) {
+    Note(__func__, {U(pgc), static_cast<ULONG>(w), static_cast<ULONG>(h), type, c, cjElement,
+                    static_cast<ULONG>(bSwap), static_cast<ULONG>(bLsb)});
+    *ppv = const_cast<void*>(pv);
+    *pcj = static_cast<ULONG>(w) * static_cast<ULONG>(h) * c * cjElement;
+    return 0;
+}
+// A primitive batch of the list is a packet buffer with its header only.
+ULONG __glOpenPrimitive(GLClient* pgc, __GLXprimBuffer**, __GLXpacketBuffer** ppPacket, ULONG target,
+                        ULONG mode, ULONG option) {
+    Note(__func__, {U(pgc), target, mode, option});
+    if (gAnswers.ulOpen != 0) return gAnswers.ulOpen;
+    if (*ppPacket == nullptr) {
+        auto* p = static_cast<__GLXpacketBuffer*>(LocalAlloc(LPTR, 64));
+        if (p == nullptr) return 0x505;
+        *p = __GLXpacketBuffer{1039, 20, 20 + 4 * 4, target, 0, nullptr};
+        *ppPacket = p;
+    }
+    return 0;
+}
+BOOL __glTakeBackPrimitive(GLClient* pgc, BYTE** ppj, ULONG* pcj) {
+    Note(__func__, {U(pgc)});
+    *ppj = nullptr;
+    *pcj = 0;
+    if (gAnswers.takenBack.empty()) return gAnswers.ul != 0;
+    *ppj = static_cast<BYTE*>(LocalAlloc(LPTR, gAnswers.takenBack.size()));
+    std::memcpy(*ppj, gAnswers.takenBack.data(), gAnswers.takenBack.size());
+    *pcj = static_cast<ULONG>(gAnswers.takenBack.size());
+    return TRUE;
+}
+LONG N_BindAttrMap(const __GLXtexLevel* p) {
+    Note(__func__, {U(p), p->target, p->level});
+    return 0;
+}
+void N_DrawPixels(LONG cx, LONG cy, ULONG format, ULONG type, const void* pv) {
+    Note(__func__, {static_cast<ULONG>(cx), static_cast<ULONG>(cy), format, type, U(pv)});
 }

@@ -34,7 +34,9 @@ struct Answers {
     std::map<ULONG, std::vector<ULONG>> attrs;  // lgi attribute values read back
     BoardConfig* board = nullptr;    // the board configuration __glBoardConfig answers
     N_Light eyeLight{};              // what N_GetLight reads back
-    ULONG ulAppend = 0;              // the display list's answer to a large command
+    ULONG ulUnpack = 0;              // the unpack step's GL error (0: it copies the image)
+    ULONG ulOpen = 0;                // opening the primitive buffer: its GL error
+    std::vector<std::uint8_t> takenBack;  // the requests a primitive gives back (empty: none)
     ULONG ulFull = 0;                // the position setters' record-full word
     LONG lFeedback = 0;              // the feedback count at the end of feedback
 };

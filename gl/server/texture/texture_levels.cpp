@@ -1,0 +1,197 @@
+// The texture images: TexImage1D and TexImage2D keep every level as an
+// unpacked image in the context's level list of its dimension, and the
+// levels of the dimension in force are loaded into the board (N_BindAttrMap)
+// as they come and whenever texturing switches between one and two
+// dimensions.
+//
+// A level is bounded by the device's level records and its size by the
+// largest texture the server reports; a level sent again replaces the
+// record it had, so that repeated uploads do not pile up.
+#include <cstring>
+
+#include "dispatch/dispatch.h"
+#include "dispatch/render_args.h"
+#include "pixfmt/drawable.h"
+#include "seams.h"
+#include "state/glstate.h"
+#include "state/objects.h"
+#include "state/state_requests.h"
+#include "texture/texture_requests.h"
+
+namespace {
+
+constexpr ULONG kTexture1D = 0x0DE0, kTexture2D = 0x0DE1;
+// Components of each format code (0 where the format is not a texture's).
+constexpr ULONG kFormatComponents[] = {1, 0, 0, 1, 1, 1, 1, 3, 4, 1, 2};
+// The request: the 20-byte unpack header, then eight words, then the image.
+constexpr ULONG kUnpackHeader = 20;
+constexpr ULONG kImageOffset = 56;  // from the request's start
+
+bool bPowerOfTwoOrZero(LONG n) { return n >= 0 && (n & (n - 1)) == 0; }
+
+__GLXtexLevel** ppListOf(__GLXtexObjects* pTex, ULONG target) {
+    return target == kTexture2D ? &pTex->pLevels2D : &pTex->pLevels1D;
+}
+
+// The dimension the enables ask for: 2 with TEXTURE_2D on, 1 with only
+// TEXTURE_1D on, else 0.
+ULONG ulWantedDimension(GLContext* gc) {
+    const ULONG* pw = gc->pState != nullptr ? gc->pState->blocks[__builtin_ctz(GL_ENABLE_BIT)] : nullptr;
+    const ULONG fl = pw != nullptr ? pw[GLX_ENABLE_BITS] : 0;
+    return (fl & GLX_EN_TEXTURE_2D) ? 2 : (fl & GLX_EN_TEXTURE_1D) ? 1 : 0;
+}
+
+void vFreeLevel(__GLXtexLevel* p) {
+    if (p->pvImage != nullptr) LocalFree(p->pvImage);
+    LocalFree(p);
+}
+
+}  // namespace
+
+ULONG __glXTexTypeCode(ULONG type) {
+    switch (type) {
+        case 0x1401: return 0;  // UNSIGNED_BYTE
+        case 0x1400: return 1;  // BYTE
+        case 0x1A00: return 2;  // BITMAP
+        case 0x1403: return 3;  // UNSIGNED_SHORT
+        case 0x1402: return 4;  // SHORT
+        case 0x1405: return 5;  // UNSIGNED_INT
+        case 0x1404: return 6;  // INT
+        case 0x1406: return 7;  // FLOAT
+        default: return ~0u;
+    }
+}
+
+ULONG __glXTexTypeSize(ULONG code) {
+    static constexpr ULONG kSize[] = {1, 1, 0, 2, 2, 4, 4, 4};
+    return code < 8 ? kSize[code] : 0;
+}
+
+__GLXtexObjects* __glXTexObjects(GLContext* gc) {
+    GLServerObjects* pObjects = __glXServerObjects(gc);
+    if (pObjects == nullptr) return nullptr;
+    if (pObjects->pTexture == nullptr)
+        pObjects->pTexture = static_cast<__GLXtexObjects*>(LocalAlloc(LPTR, sizeof(__GLXtexObjects)));
+    return pObjects->pTexture;
+}
+
+void __glXFreeLevels(__GLXtexLevel** ppHead) {
+    for (__GLXtexLevel* p = *ppHead; p != nullptr;) {
+        __GLXtexLevel* pNext = p->pNext;
+        vFreeLevel(p);
+        p = pNext;
+    }
+    *ppHead = nullptr;
+}
+
+void __glXFreeTexObjects(__GLXtexObjects* pTex) {
+    if (pTex == nullptr) return;
+    __glXFreeLevels(&pTex->pLevels1D);
+    __glXFreeLevels(&pTex->pLevels2D);
+    LocalFree(pTex);
+}
+
+const __GLXtexLevel* __glXFindLevel(GLContext* gc, ULONG target, LONG level) {
+    const GLServerObjects* pObjects = gc->pState != nullptr ? gc->pState->pObjects : nullptr;
+    if (pObjects == nullptr || pObjects->pTexture == nullptr || level < 0) return nullptr;
+    const __GLXtexLevel* pFound = nullptr;
+    for (const __GLXtexLevel* p = *ppListOf(pObjects->pTexture, target); p != nullptr; p = p->pNext)
+        if (p->level == static_cast<ULONG>(level)) pFound = p;
+    return pFound;
+}
+
+ULONG __glXTexImage(GLClient* pgc, ULONG dimensions, ULONG target, LONG level, LONG components, LONG width,
+                    LONG height, LONG border, ULONG format, ULONG type, const void* pvPixels, ULONG cjPixels) {
+    GLContext* gc = pgc->gc;
+    if (!(target == kTexture1D && dimensions == 1) && !(target == kTexture2D && dimensions == 2))
+        return GL_INVALID_ENUM;
+    if (level < 0 || static_cast<ULONG>(level) >= GLX_TEX_LEVELS || (border != 0 && border != 1))
+        return GL_INVALID_VALUE;
+    // Interior sizes: powers of two (0 passes) no wider than the server
+    // reports; the 1D image is one row (its height stands for nothing).
+    const LONG w = width - 2 * border, h = dimensions == 1 ? 0 : height - 2 * border;
+    if (!bPowerOfTwoOrZero(w) || !bPowerOfTwoOrZero(h) || w > static_cast<LONG>(GLX_TEX_MAX_SIZE) ||
+        h > static_cast<LONG>(GLX_TEX_MAX_SIZE))
+        return GL_INVALID_VALUE;
+    const ULONG formatCode = format - GLX_TEX_FORMAT_FIRST;
+    if (formatCode >= sizeof kFormatComponents / sizeof kFormatComponents[0] || kFormatComponents[formatCode] == 0)
+        return GL_INVALID_ENUM;
+    if (components < 1 || components > 4 || static_cast<ULONG>(components) > kFormatComponents[formatCode])
+        return GL_INVALID_VALUE;
+    const ULONG typeCode = __glXTexTypeCode(type);
+    if (typeCode == ~0u) return GL_INVALID_ENUM;
+    const LONG rows = dimensions == 1 ? 1 : height;
+
+    __GLXtexObjects* pTex = __glXTexObjects(gc);
+    auto* pNew = pTex != nullptr ? static_cast<__GLXtexLevel*>(LocalAlloc(LPTR, sizeof(__GLXtexLevel))) : nullptr;
+    if (pNew == nullptr) return GL_OUT_OF_MEMORY;
+    void* pvImage = nullptr;
+    const ULONG glError = __glXUnpackImage(pgc, width, rows, type, kFormatComponents[formatCode],
+                                           __glXTexTypeSize(typeCode), pvPixels, cjPixels, &pvImage, TRUE);
+    if (glError != GL_NO_ERROR) {
+        if (pvImage != nullptr && pvImage != pvPixels) LocalFree(pvImage);
+        LocalFree(pNew);
+        return glError;
+    }
+    *pNew = __GLXtexLevel{pvImage, 0, dimensions - 1, static_cast<ULONG>(width), static_cast<ULONG>(rows),
+                          typeCode, formatCode, static_cast<ULONG>(level), static_cast<ULONG>(border),
+                          static_cast<ULONG>(components), 0, nullptr};
+
+    // Level 0 starts the list again; another level replaces its earlier
+    // record. The new record goes last.
+    __GLXtexLevel** ppHead = ppListOf(pTex, target);
+    if (level == 0) __glXFreeLevels(ppHead);
+    __GLXtexLevel** pp = ppHead;
+    while (*pp != nullptr) {
+        if ((*pp)->level == static_cast<ULONG>(level)) {
+            __GLXtexLevel* pOld = *pp;
+            *pp = pOld->pNext;
+            vFreeLevel(pOld);
+        } else {
+            pp = &(*pp)->pNext;
+        }
+    }
+    *pp = pNew;
+
+    const ULONG wanted = ulWantedDimension(gc);
+    if (wanted == dimensions) N_BindAttrMap(pNew);
+    return GL_NO_ERROR;
+}
+
+void __glXValidateTexture(GLContext* gc) {
+    if (gc->pdraw == nullptr || gc->pdraw->pBufferSet == nullptr) return;
+    __GLXtexObjects* pTex = __glXTexObjects(gc);
+    if (pTex == nullptr) return;
+    const ULONG wanted = ulWantedDimension(gc);
+    if (wanted == pTex->dimension) return;
+    pTex->dimension = 0;
+    if (wanted == 0) return;
+    if (gc->dirty & GLX_DIRTY_BUFFERS) __glXValidateDraw(gc);
+    for (const __GLXtexLevel* p = *ppListOf(pTex, wanted == 2 ? kTexture2D : kTexture1D); p != nullptr; p = p->pNext)
+        N_BindAttrMap(p);
+    pTex->dimension = wanted;
+}
+
+namespace {
+
+template <ULONG dimensions>
+ULONG ulTexImage(GLClient* pgc, const void* pv) {
+    constexpr ULONG cjFixed = kImageOffset - 4;
+    const BYTE* pj = __glXRenderArgs(pgc, pv, cjFixed);
+    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv, cjFixed);
+    // The request's own unpack header goes over the context's unpack state
+    // before the image is read.
+    __glXSetRequestUnpack(pgc, pj);
+    const BYTE* pjArgs = pj + kUnpackHeader;
+    auto l = [pjArgs](ULONG i) { return static_cast<LONG>(__glXArgWord(pjArgs, i)); };
+    const ULONG cjImage = __glXRenderLength(pgc, pv) - kImageOffset;
+    const ULONG glError = __glXTexImage(pgc, dimensions, static_cast<ULONG>(l(0)), l(1), l(2), l(3),
+                                        dimensions == 1 ? 1 : l(4), l(5), static_cast<ULONG>(l(6)),
+                                        static_cast<ULONG>(l(7)), pj + cjFixed, cjImage);
+    return __glXRenderResult(pgc, pv, glError);
+}
+
+}  // namespace
+
+ULONG __glXDisp_TexImage1D(GLClient* p, const void* r) { return ulTexImage<1>(p, r); }
+ULONG __glXDisp_TexImage2D(GLClient* p, const void* r) { return ulTexImage<2>(p, r); }
