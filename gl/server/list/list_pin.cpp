@@ -30,19 +30,18 @@ HANDLE hMiniport() {
 
 ULONG __glXPinnedCount(void) { return gcPinned.load(); }
 
-// Pins the list's batch i: TRUE when the miniport took it.
 BOOL __glXPinBatch(__GLXlistBatch* pb) {
     const HANDLE h = hMiniport();
     if (h == nullptr || gcPinned.load() >= GLX_LIST_PINNED_MAX) return FALSE;
     ULONG ulHandle = gulNextHandle.fetch_add(1);
     if (ulHandle == 0) ulHandle = gulNextHandle.fetch_add(1);
-    const ULONG aulIn[2] = {ulHandle, pb->pBatch->cjUsed};
-    ULONG aulItem[3] = {};
+    VNX_DL_BATCH in{ulHandle, pb->pBatch->cjUsed};
+    VNX_DL_PIN_ITEM item{};
     DWORD cjReturned = 0;
-    if (EngDeviceIoControl(h, IOCTL_VNX_PIN_DL_BATCH, const_cast<ULONG*>(aulIn), sizeof aulIn, aulItem,
-                           sizeof aulItem, &cjReturned) != 0)
+    if (EngDeviceIoControl(h, IOCTL_VNX_PIN_DL_BATCH, &in, sizeof in, &item, sizeof item, &cjReturned) != 0)
         return FALSE;
-    std::memcpy(pb->aulItem, aulItem, sizeof aulItem);
+    static_assert(sizeof item == sizeof pb->aulItem);
+    std::memcpy(pb->aulItem, &item, sizeof item);
     pb->bPinned = 1;
     gcPinned.fetch_add(1);
     return TRUE;
