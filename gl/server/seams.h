@@ -20,9 +20,9 @@
 #include "context/context.h"
 
 // What contexts need of parts not built yet: the RAMDAC's
-// overlay register written under csRamdac; the context's display list being
-// compiled, large-command record, primitive buffer, packet buffers and
-// primitive segment freed.
+// overlay register written under csRamdac; the context's large-command
+// record, primitive buffer, packet buffers and primitive segment freed (its
+// display lists go with __glXFreeContextLists).
 void __glWriteOverlayRamdac(PDEV* ppdev, ULONG ulValue);
 void __glFreeContextBuffers(GLContext* gc);
 

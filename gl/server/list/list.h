@@ -10,6 +10,9 @@
 
 #define GLX_LIST_BUCKETS 1009u
 #define GLX_LIST_MAX_DEPTH 64u       // nested CallList / CallLists
+// Lists one outermost call may run, nested calls included: lists that call
+// each other more than once would otherwise run 2^64 times within the depth.
+#define GLX_LIST_MAX_RUNS 65536u
 #define GLX_LIST_CHUNK_MIN 1024u     // bytes of a new ordinary chunk, at least
 #define GLX_LIST_PINNED_MAX 16384u   // batches pinned at once on a device
 
@@ -89,8 +92,10 @@ void __glXDeleteList(GLContext* gc, ULONG name);
 void __glXFreeList(GLClient* pgc, __GLXlistHead* pHead);
 void __glXFreeListTable(GLClient* pgc, __GLXlistTable* pTable);
 
-// Runs a list's requests through the context's current render table.
-void __glXExecuteList(GLClient* pgc, ULONG name);
+// Runs a list's requests through the context's current render table:
+// FALSE when the outermost call has run as many lists as it may (the list
+// is not run).
+BOOL __glXExecuteList(GLClient* pgc, ULONG name);
 
 // The list-compile table's handlers and the Begin/End spill.
 ULONG __glXListStore(GLClient* pgc, const void* pvRequest);

@@ -86,10 +86,12 @@ BOOL bRunChunk(GLClient* pgc, __GLXlistHead* pHead, const __GLXlistChunk* pc) {
 
 }  // namespace
 
-void __glXExecuteList(GLClient* pgc, ULONG name) {
+BOOL __glXExecuteList(GLClient* pgc, ULONG name) {
     GLContext* gc = pgc->gc;
     __GLXlistHead* pHead = phFind(gc, name);
-    if (pHead == nullptr) return;
+    if (pHead == nullptr) return TRUE;
+    if (gc->listRuns >= GLX_LIST_MAX_RUNS) return FALSE;
+    ++gc->listRuns;
     for (const __GLXlistChunk* pc = pHead->pFirst; pc != nullptr; pc = pc->pNext) {
         if (pc->bLarge) {
             // {u32 length, render header {0, opcode}, body}: runs from +4
@@ -101,9 +103,10 @@ void __glXExecuteList(GLClient* pgc, ULONG name) {
             pTableNow(gc)[opcode](pgc, pc->pjData + 4);
             pgc->cjLarge = cjSaved;
         } else if (!bRunChunk(pgc, pHead, pc)) {
-            return;
+            break;
         }
     }
+    return TRUE;
 }
 
 namespace {
@@ -114,6 +117,7 @@ ULONG ulCall(GLClient* pgc, const void* pv, Body body) {
     GLContext* gc = pgc->gc;
     if (gc->callDepth >= GLX_LIST_MAX_DEPTH) return __glXRenderError(pgc, pv, GL_INVALID_OPERATION);
     if (gc->dirty != 0) __glXValidateDraw(gc);
+    if (gc->callDepth == 0) gc->listRuns = 0;
     ++gc->callDepth;
     const ULONG glError = body();
     --gc->callDepth;
@@ -208,10 +212,7 @@ ULONG __glXDisp_CallList(GLClient* pgc, const void* pv) {
     const BYTE* pj = __glXRenderArgs(pgc, pv, 4);
     if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv, 4);
     const ULONG name = __glXArgWord(pj, 0);
-    return ulCall(pgc, pv, [&] {
-        __glXExecuteList(pgc, name);
-        return GL_NO_ERROR;
-    });
+    return ulCall(pgc, pv, [&] { return __glXExecuteList(pgc, name) ? GL_NO_ERROR : GL_INVALID_OPERATION; });
 }
 
 ULONG __glXDisp_CallLists(GLClient* pgc, const void* pv) {
@@ -231,7 +232,8 @@ ULONG __glXDisp_CallLists(GLClient* pgc, const void* pv) {
     if (static_cast<std::uint64_t>(n) * cjName > cjBody - 8) return __glXBadLength(pgc, pv);
     const ULONG base = ulListBase(gc);
     return ulCall(pgc, pv, [&] {
-        for (ULONG i = 0; i < static_cast<ULONG>(n); ++i) __glXExecuteList(pgc, ulNameAt(pj + 8, i, type, base));
+        for (ULONG i = 0; i < static_cast<ULONG>(n); ++i)
+            if (!__glXExecuteList(pgc, ulNameAt(pj + 8, i, type, base))) return GL_INVALID_OPERATION;
         return GL_NO_ERROR;
     });
 }

@@ -260,6 +260,18 @@ TEST_F(ListTest, NestingStopsAt64) {
     Send(CallList(100));
     EXPECT_EQ(Widths().size(), 64u);
     EXPECT_EQ(gc_.error, GL_INVALID_OPERATION);
+    // A list that calls itself twice would run 2^64 times within the
+    // depth: one outermost call runs at most GLX_LIST_MAX_RUNS lists.
+    Compile(101, kCompile, {LineWidth(1.0f), CallList(101), CallList(101)});
+    gRecord.calls.clear();
+    gc_.error = 0;
+    Send(CallList(101));
+    EXPECT_EQ(Widths().size(), GLX_LIST_MAX_RUNS);
+    EXPECT_EQ(gc_.error, GL_INVALID_OPERATION);
+    EXPECT_EQ(gc_.callDepth, 0u);
+    gRecord.calls.clear();
+    Send(CallList(2));
+    EXPECT_EQ(Widths().size(), 64u) << "the next outermost call starts afresh: lists 2 to 65";
 }
 
 struct TypeCase {
