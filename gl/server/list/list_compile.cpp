@@ -12,6 +12,7 @@
 #include "dispatch/dispatch.h"
 #include "dispatch/render_args.h"
 #include "list/list.h"
+#include "list/list_internal.h"
 #include "segment/segment.h"
 #include "seams.h"
 
@@ -84,18 +85,6 @@ void vExecuteNow(GLClient* pgc, const void* pv) {
     const __GLXdispatchFn* pTable = gc->bInBegin ? __glXRenderBeginEndTable : __glXRenderTable;
     pTable[__glXRenderOpcode(pv)](pgc, pv);
     if (phCompiling(gc) != nullptr) gc->pRenderTable = __glXRenderListTable;
-}
-
-ULONG ulSingleError(GLClient* pgc, const void* pvRequest, ULONG glError) {
-    __glXSetError(pgc, __glXSingleRequestName(static_cast<const BYTE*>(pvRequest)[1]), glError);
-    return __glXErrorToX(glError);
-}
-
-// The single request's parameter words from +8, when it carries them.
-const BYTE* pjSingleParams(const void* pvRequest, ULONG cParams) {
-    USHORT cw;
-    std::memcpy(&cw, static_cast<const BYTE*>(pvRequest) + 2, 2);
-    return cw < 2 + cParams ? nullptr : static_cast<const BYTE*>(pvRequest) + 8;
 }
 
 // The image size rule in 64 bits: components RGB 3, RGBA 4,
@@ -315,23 +304,23 @@ ULONG __glXAppendLargeChunk(GLClient* pgc) {
 ULONG __glXDisp_NewList(GLClient* pgc, const void* pvRequest) {
     GLContext* gc = pgc != nullptr ? pgc->gc : nullptr;
     if (gc == nullptr) return GLX_BAD_ACCESS;
-    const BYTE* pj = pjSingleParams(pvRequest, 2);
+    const BYTE* pj = __glXListSingleParams(pvRequest, 2);
     if (pj == nullptr) return GLX_BAD_LENGTH;
     const ULONG name = __glXArgWord(pj, 0), mode = __glXArgWord(pj, 1);
-    if (gc->bInBegin || phCompiling(gc) != nullptr) return ulSingleError(pgc, pvRequest, GL_INVALID_OPERATION);
-    if (name == 0) return ulSingleError(pgc, pvRequest, GL_INVALID_VALUE);
-    if (mode != kCompile && mode != kCompileAndExecute) return ulSingleError(pgc, pvRequest, GL_INVALID_ENUM);
+    if (gc->bInBegin || phCompiling(gc) != nullptr) return __glXListSingleError(pgc, pvRequest, GL_INVALID_OPERATION);
+    if (name == 0) return __glXListSingleError(pgc, pvRequest, GL_INVALID_VALUE);
+    if (mode != kCompile && mode != kCompileAndExecute) return __glXListSingleError(pgc, pvRequest, GL_INVALID_ENUM);
     __glXFlushPending(pgc);
     // A list left over from a compile the context gave up (it was made
     // current again meanwhile) goes first.
     __glXFreeList(pgc, static_cast<__GLXlistHead*>(gc->pListCompiled));
     gc->pListCompiled = nullptr;
     if (gc->pListTable == nullptr && (gc->pListTable = __glXNewListTable()) == nullptr)
-        return ulSingleError(pgc, pvRequest, GL_OUT_OF_MEMORY);
+        return __glXListSingleError(pgc, pvRequest, GL_OUT_OF_MEMORY);
     auto* pHead = static_cast<__GLXlistHead*>(LocalAlloc(LPTR, sizeof(__GLXlistHead)));
     if (pHead == nullptr || !__glXMarkListName(gc->pListTable, name)) {
         if (pHead != nullptr) LocalFree(pHead);
-        return ulSingleError(pgc, pvRequest, GL_OUT_OF_MEMORY);
+        return __glXListSingleError(pgc, pvRequest, GL_OUT_OF_MEMORY);
     }
     *pHead = __GLXlistHead{};
     pHead->name = name;
@@ -349,10 +338,10 @@ ULONG __glXDisp_EndList(GLClient* pgc, const void* pvRequest) {
     GLContext* gc = pgc != nullptr ? pgc->gc : nullptr;
     if (gc == nullptr) return GLX_BAD_ACCESS;
     __GLXlistHead* pHead = phCompiling(gc);
-    if (pHead == nullptr || gc->bInBegin) return ulSingleError(pgc, pvRequest, GL_INVALID_OPERATION);
+    if (pHead == nullptr || gc->bInBegin) return __glXListSingleError(pgc, pvRequest, GL_INVALID_OPERATION);
     ULONG glError = __glXStoreBatchInList(pgc);
     if (glError == GL_NO_ERROR && !__glXMarkListName(gc->pListTable, pHead->name)) glError = GL_OUT_OF_MEMORY;
-    if (glError != GL_NO_ERROR) return ulSingleError(pgc, pvRequest, glError);
+    if (glError != GL_NO_ERROR) return __glXListSingleError(pgc, pvRequest, glError);
     if (pHead->pLast != nullptr) pHead->pLast->cjCapacity = pHead->pLast->cjUsed;
     __glXDeleteList(gc, pHead->name);
     __GLXlistHead*& pBucket = gc->pListTable->apBuckets[pHead->name % GLX_LIST_BUCKETS];

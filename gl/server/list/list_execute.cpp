@@ -14,6 +14,7 @@
 #include "dispatch/render_args.h"
 #include "lgi/lgi.h"
 #include "list/list.h"
+#include "list/list_internal.h"
 #include "pixfmt/pixfmt.h"
 #include "segment/segment.h"
 #include "seams.h"
@@ -175,21 +176,10 @@ ULONG ulNameAt(const BYTE* pj, ULONG i, ULONG type, ULONG base) {
     }
 }
 
-ULONG ulSingleError(GLClient* pgc, const void* pvRequest, ULONG glError) {
-    __glXSetError(pgc, __glXSingleRequestName(static_cast<const BYTE*>(pvRequest)[1]), glError);
-    return __glXErrorToX(glError);
-}
-
-const BYTE* pjSingleParams(const void* pvRequest, ULONG cParams) {
-    USHORT cw;
-    std::memcpy(&cw, static_cast<const BYTE*>(pvRequest) + 2, 2);
-    return cw < 2 + cParams ? nullptr : static_cast<const BYTE*>(pvRequest) + 8;
-}
-
 // The common start of the list singles: a context, outside Begin/End.
 ULONG ulSingleStart(GLClient* pgc, const void* pvRequest) {
     if (pgc == nullptr || pgc->gc == nullptr) return GLX_BAD_ACCESS;
-    if (pgc->gc->bInBegin) return ulSingleError(pgc, pvRequest, GL_INVALID_OPERATION);
+    if (pgc->gc->bInBegin) return __glXListSingleError(pgc, pvRequest, GL_INVALID_OPERATION);
     __glXFlushPending(pgc);
     return GLX_SUCCESS;
 }
@@ -204,11 +194,18 @@ void vReplyRetval(GLClient* pgc, ULONG ulRetval) {
 
 }  // namespace
 
+namespace {
+
+// Between a compiled Begin and End a list call goes into the list.
+bool bInCompiledBegin(const GLContext* gc) {
+    return gc != nullptr && gc->bCompiling && gc->bInBegin && gc->pRenderTable == __glXRenderBeginEndTable;
+}
+
+}  // namespace
+
 ULONG __glXDisp_CallList(GLClient* pgc, const void* pv) {
     GLContext* gc = pgc != nullptr ? pgc->gc : nullptr;
-    // Between a compiled Begin and End the call goes into the list.
-    if (gc != nullptr && gc->bCompiling && gc->bInBegin && gc->pRenderTable == __glXRenderBeginEndTable)
-        return __glXListSpill(pgc, pv);
+    if (bInCompiledBegin(gc)) return __glXListSpill(pgc, pv);
     const BYTE* pj = __glXRenderArgs(pgc, pv, 4);
     if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv, 4);
     const ULONG name = __glXArgWord(pj, 0);
@@ -217,8 +214,7 @@ ULONG __glXDisp_CallList(GLClient* pgc, const void* pv) {
 
 ULONG __glXDisp_CallLists(GLClient* pgc, const void* pv) {
     GLContext* gc = pgc != nullptr ? pgc->gc : nullptr;
-    if (gc != nullptr && gc->bCompiling && gc->bInBegin && gc->pRenderTable == __glXRenderBeginEndTable)
-        return __glXListSpill(pgc, pv);
+    if (bInCompiledBegin(gc)) return __glXListSpill(pgc, pv);
     const BYTE* pj = __glXRenderArgs(pgc, pv, 8);
     if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv, 8);
     const LONG n = static_cast<LONG>(__glXArgWord(pj, 0));
@@ -249,19 +245,19 @@ ULONG __glXDisp_ListBase(GLClient* pgc, const void* pv) {
 
 ULONG __glXDisp_GenLists(GLClient* pgc, const void* pv) {
     if (const ULONG x = ulSingleStart(pgc, pv)) return x;
-    const BYTE* pj = pjSingleParams(pv, 1);
+    const BYTE* pj = __glXListSingleParams(pv, 1);
     if (pj == nullptr) return GLX_BAD_LENGTH;
     GLContext* gc = pgc->gc;
     const LONG n = static_cast<LONG>(__glXArgWord(pj, 0));
     if (gc->pListTable == nullptr && (gc->pListTable = __glXNewListTable()) == nullptr)
-        return ulSingleError(pgc, pv, GL_OUT_OF_MEMORY);
+        return __glXListSingleError(pgc, pv, GL_OUT_OF_MEMORY);
     vReplyRetval(pgc, __glXGenListNames(gc, n));
     return GLX_SUCCESS;
 }
 
 ULONG __glXDisp_IsList(GLClient* pgc, const void* pv) {
     if (const ULONG x = ulSingleStart(pgc, pv)) return x;
-    const BYTE* pj = pjSingleParams(pv, 1);
+    const BYTE* pj = __glXListSingleParams(pv, 1);
     if (pj == nullptr) return GLX_BAD_LENGTH;
     vReplyRetval(pgc, __glXIsListName(pgc->gc, __glXArgWord(pj, 0)));
     return GLX_SUCCESS;
@@ -269,10 +265,10 @@ ULONG __glXDisp_IsList(GLClient* pgc, const void* pv) {
 
 ULONG __glXDisp_DeleteLists(GLClient* pgc, const void* pv) {
     if (const ULONG x = ulSingleStart(pgc, pv)) return x;
-    const BYTE* pj = pjSingleParams(pv, 2);
+    const BYTE* pj = __glXListSingleParams(pv, 2);
     if (pj == nullptr) return GLX_BAD_LENGTH;
     const ULONG first = __glXArgWord(pj, 0);
     const LONG n = static_cast<LONG>(__glXArgWord(pj, 1));
-    if (!__glXDeleteListRange(pgc->gc, first, n)) return ulSingleError(pgc, pv, GL_OUT_OF_MEMORY);
+    if (!__glXDeleteListRange(pgc->gc, first, n)) return __glXListSingleError(pgc, pv, GL_OUT_OF_MEMORY);
     return GLX_SUCCESS;
 }

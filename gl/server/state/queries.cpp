@@ -749,9 +749,9 @@ ULONG __glXDisp_GetTexLevelParameteriv(GLClient* p, const void* r) {
     return ulQuery<ulLevelGetter, 3, GLX_TYPE_INT>(p, r);
 }
 
-// The level's image laid out by the pack state, the request's swap flag
-// standing in for the state's. An image is answered in the format and type
-// it was defined with; a level never loaded answers no image.
+// The level's image in the format and type asked for, laid out by the pack
+// state, the request's swap flag standing in for the state's; a level never
+// loaded answers no image.
 ULONG __glXDisp_GetTexImage(GLClient* pgc, const void* pvRequest) {
     if (const ULONG x = ulStart(pgc, pvRequest)) return x;
     const BYTE* pj = pjParams(pvRequest, 5);
@@ -771,14 +771,23 @@ ULONG __glXDisp_GetTexImage(GLClient* pgc, const void* pvRequest) {
         __glXSendReply(&rp, sizeof rp, nullptr, 0);
         return GLX_SUCCESS;
     }
-    if (p->format != formatCode || p->type != typeCode) return ulSingleError(pgc, pvRequest, GL_INVALID_OPERATION);
-    static constexpr ULONG kComponents[] = {1, 0, 0, 1, 1, 1, 1, 3, 4, 1, 2};
+    void* pvImage = nullptr;
+    ULONG cjImage = 0;
+    ULONG glError = __glXLevelImage(p, formatCode, typeCode, &pvImage, &cjImage);
+    if (glError != GL_NO_ERROR) return ulSingleError(pgc, pvRequest, glError);
     void* pvOut = nullptr;
     ULONG cjOut = 0;
-    const ULONG glError =
-        __glXPackImage(pgc, static_cast<LONG>(p->width), static_cast<LONG>(p->height), type, kComponents[formatCode],
-                       __glXTexTypeSize(typeCode), p->pvImage, (aw[4] & 0xFF) != 0, FALSE, &pvOut, &cjOut);
-    if (glError != GL_NO_ERROR) return ulSingleError(pgc, pvRequest, glError);
+    glError = __glXPackImage(pgc, static_cast<LONG>(p->width), static_cast<LONG>(p->height), type,
+                             __glXTexFormatComponents(formatCode), __glXTexTypeSize(typeCode), pvImage,
+                             (aw[4] & 0xFF) != 0, FALSE, &pvOut, &cjOut);
+    auto vFree = [&] {
+        if (pvOut != nullptr && pvOut != pvImage) LocalFree(pvOut);
+        if (pvImage != p->pvImage) LocalFree(pvImage);
+    };
+    if (glError != GL_NO_ERROR) {
+        vFree();
+        return ulSingleError(pgc, pvRequest, glError);
+    }
     rp.length = (cjOut + 3) / 4;
     rp.pad3 = p->width;
     rp.pad4 = p->height;
@@ -788,11 +797,11 @@ ULONG __glXDisp_GetTexImage(GLClient* pgc, const void* pvRequest) {
     try {
         vj.assign(rp.length * 4, 0);
     } catch (const std::bad_alloc&) {
-        if (pvOut != p->pvImage) LocalFree(pvOut);
+        vFree();
         return ulSingleError(pgc, pvRequest, GL_OUT_OF_MEMORY);
     }
     if (cjOut != 0) std::memcpy(vj.data(), pvOut, cjOut);
-    if (pvOut != p->pvImage) LocalFree(pvOut);
+    vFree();
     __glXSendReply(&rp, sizeof rp, vj.data(), rp.length * 4);
     return GLX_SUCCESS;
 }

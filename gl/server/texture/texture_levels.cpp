@@ -7,6 +7,7 @@
 // A level is bounded by the device's level records and its size by the
 // largest texture the server reports; a level sent again replaces the
 // record it had, so that repeated uploads do not pile up.
+#include <cmath>
 #include <cstring>
 
 #include "dispatch/dispatch.h"
@@ -195,3 +196,126 @@ ULONG ulTexImage(GLClient* pgc, const void* pv) {
 
 ULONG __glXDisp_TexImage1D(GLClient* p, const void* r) { return ulTexImage<1>(p, r); }
 ULONG __glXDisp_TexImage2D(GLClient* p, const void* r) { return ulTexImage<2>(p, r); }
+
+namespace {
+
+// A component of the element type as a float: unsigned types over [0, 1],
+// signed ones over [-1, 1] by (2c + 1) / (2^bits - 1).
+float fComponent(const BYTE* pj, ULONG typeCode) {
+    switch (typeCode) {
+        case 0: return static_cast<float>(pj[0] / 255.0);
+        case 1: return static_cast<float>((2.0 * static_cast<signed char>(pj[0]) + 1.0) / 255.0);
+        case 3: {
+            USHORT us;
+            std::memcpy(&us, pj, 2);
+            return static_cast<float>(us / 65535.0);
+        }
+        case 4: {
+            short s;
+            std::memcpy(&s, pj, 2);
+            return static_cast<float>((2.0 * s + 1.0) / 65535.0);
+        }
+        case 5: {
+            ULONG u;
+            std::memcpy(&u, pj, 4);
+            return static_cast<float>(u / 4294967295.0);
+        }
+        case 6: {
+            LONG l;
+            std::memcpy(&l, pj, 4);
+            return static_cast<float>((2.0 * l + 1.0) / 4294967295.0);
+        }
+        default: {
+            float f;
+            std::memcpy(&f, pj, 4);
+            return f;
+        }
+    }
+}
+
+// A float written as the element type: clamped to the type's range, then
+// scaled and rounded (a signed type by ((2^bits - 1) c - 1) / 2).
+void vPutComponent(BYTE* pj, ULONG typeCode, float f) {
+    const double c = std::isnan(f) ? 0.0 : static_cast<double>(f);
+    const double u = c < 0.0 ? 0.0 : c > 1.0 ? 1.0 : c;
+    const double sgn = c < -1.0 ? -1.0 : c > 1.0 ? 1.0 : c;
+    auto round = [](double x) { return std::floor(x + 0.5); };
+    switch (typeCode) {
+        case 0: pj[0] = static_cast<BYTE>(round(255.0 * u)); return;
+        case 1: pj[0] = static_cast<BYTE>(static_cast<signed char>(round((255.0 * sgn - 1.0) / 2.0))); return;
+        case 3: {
+            const auto us = static_cast<USHORT>(round(65535.0 * u));
+            std::memcpy(pj, &us, 2);
+            return;
+        }
+        case 4: {
+            const auto s = static_cast<short>(round((65535.0 * sgn - 1.0) / 2.0));
+            std::memcpy(pj, &s, 2);
+            return;
+        }
+        case 5: {
+            const auto ul = static_cast<ULONG>(round(4294967295.0 * u));
+            std::memcpy(pj, &ul, 4);
+            return;
+        }
+        case 6: {
+            const auto l = static_cast<LONG>(round((4294967295.0 * sgn - 1.0) / 2.0));
+            std::memcpy(pj, &l, 4);
+            return;
+        }
+        default: {
+            const float ff = static_cast<float>(c);
+            std::memcpy(pj, &ff, 4);
+            return;
+        }
+    }
+}
+
+}  // namespace
+
+ULONG __glXTexFormatComponents(ULONG formatCode) {
+    return formatCode < sizeof kFormatComponents / sizeof kFormatComponents[0] ? kFormatComponents[formatCode] : 0;
+}
+
+ULONG __glXLevelImage(const __GLXtexLevel* p, ULONG formatCode, ULONG typeCode, void** ppv, ULONG* pcj) {
+    const ULONG cTexels = p->width * p->height;  // at most 258 x 258
+    const ULONG cOut = __glXTexFormatComponents(formatCode), cjOut = __glXTexTypeSize(typeCode);
+    if (p->format == formatCode && p->type == typeCode) {
+        *ppv = p->pvImage;
+        *pcj = cTexels * cOut * cjOut;
+        return GL_NO_ERROR;
+    }
+    // Colour indices and bitmaps have no colour to convert.
+    if (p->format == 0 || p->type == 2 || formatCode == 0 || typeCode == 2) return GL_INVALID_OPERATION;
+    auto* pjOut = static_cast<BYTE*>(LocalAlloc(LPTR, cTexels * cOut * cjOut + 1));
+    if (pjOut == nullptr) return GL_OUT_OF_MEMORY;
+    const ULONG cIn = kFormatComponents[p->format], cjIn = __glXTexTypeSize(p->type);
+    const auto* pjIn = static_cast<const BYTE*>(p->pvImage);
+    for (ULONG t = 0; t < cTexels; ++t) {
+        float in[4];
+        for (ULONG i = 0; i < cIn; ++i) in[i] = fComponent(pjIn + (t * cIn + i) * cjIn, p->type);
+        // As red, green, blue, alpha.
+        float rgba[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+        switch (p->format) {
+            case 3: case 4: case 5: rgba[p->format - 3] = in[0]; break;  // RED, GREEN, BLUE
+            case 6: rgba[3] = in[0]; break;                                 // ALPHA
+            case 7: case 8: std::memcpy(rgba, in, cIn * sizeof(float)); break;  // RGB, RGBA
+            default:                                                        // LUMINANCE (ALPHA)
+                rgba[0] = rgba[1] = rgba[2] = in[0];
+                if (p->format == 10) rgba[3] = in[1];
+                break;
+        }
+        // In the format asked for; luminance is the red.
+        float out[4];
+        switch (formatCode) {
+            case 3: case 4: case 5: case 6: out[0] = rgba[formatCode - 3]; break;
+            case 7: case 8: std::memcpy(out, rgba, cOut * sizeof(float)); break;
+            case 9: out[0] = rgba[0]; break;
+            default: out[0] = rgba[0]; out[1] = rgba[3]; break;
+        }
+        for (ULONG i = 0; i < cOut; ++i) vPutComponent(pjOut + (t * cOut + i) * cjOut, typeCode, out[i]);
+    }
+    *ppv = pjOut;
+    *pcj = cTexels * cOut * cjOut;
+    return GL_NO_ERROR;
+}

@@ -47,6 +47,14 @@ void __glXFreeLevels(__GLXtexLevel** ppHead);
 // be made. Frees them with every level (the server-object record goes).
 __GLXtexObjects* __glXTexObjects(GLContext* gc);
 void __glXFreeTexObjects(__GLXtexObjects* pTex);
+// Components of a format code (0 for a code that is no texture format).
+ULONG __glXTexFormatComponents(ULONG formatCode);
+// A level's image tightly packed in the format and type codes asked for:
+// GL_NO_ERROR with *ppv (the level's own image when they are its own, else
+// a LocalAlloc buffer the caller frees) and *pcj, GL_INVALID_OPERATION when
+// colour indices or bitmaps would have to be converted, or
+// GL_OUT_OF_MEMORY.
+ULONG __glXLevelImage(const __GLXtexLevel* pLevel, ULONG formatCode, ULONG typeCode, void** ppv, ULONG* pcj);
 // The last level record of the target (TEXTURE_1D or TEXTURE_2D) with that
 // level, or null.
 const __GLXtexLevel* __glXFindLevel(GLContext* gc, ULONG target, LONG level);

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "pixfmt/drawable.h"
+#include "mapped_segment.h"
 #include "matrix/light.h"
 #include "platform/faults.h"
 #include "request_fixture.h"
@@ -340,6 +341,54 @@ TEST_F(TextureTest, ParameterGetter) {
     EXPECT_EQ(v, (std::vector<ULONG>{0x7FFFFFFF, 0, 0, 0x7FFFFFFF})) << "a colour";
     EXPECT_EQ(Gathered(__glXGetTexParameter, 0x0DE2, 0x2801, &v), GL_INVALID_ENUM);
     EXPECT_EQ(Gathered(__glXGetTexParameter, k2D, 0x2804, &v), GL_INVALID_ENUM);
+}
+
+// GetTexImage answers the level in the format and type asked for: its own
+// bytes, or converted texel by texel; a level never loaded answers no image.
+TEST_F(TextureTest, GetTexImage) {
+    SMSegmentHeader* ph = MapRequestSegment(pgc_);
+    ASSERT_EQ(Image(110, k2D, 0, 3, 2, 1, 0, kRGB, 6, 0), 0u);
+    std::memcpy(Levels(k2D)[0]->pvImage, "\xFF\x00\x00\x00\xFF\x00", 6);
+    auto get = [&](ULONG level, ULONG format, ULONG type, std::vector<BYTE>* pData) {
+        std::memset(ph->reply, 0, sizeof ph->reply);
+        std::vector<std::uint8_t> req = {0x80, 135, 7, 0, 0, 0, 0, 0};
+        const auto w = Words({k2D, level, format, type, 0});
+        req.insert(req.end(), w.begin(), w.end());
+        const ULONG x = __glXSingleTable[135](pgc_, req.data());
+        ULONG length;
+        std::memcpy(&length, ph->reply + 4, 4);
+        const BYTE* pj = pgc_->pHeader + SM_FIRST_COMMAND;
+        pData->assign(pj, pj + 4 * length);
+        return x;
+    };
+    std::vector<BYTE> v;
+    ASSERT_EQ(get(0, kRGB, kUByte, &v), 0u);
+    EXPECT_EQ(v, (std::vector<BYTE>{0xFF, 0, 0, 0, 0xFF, 0, 0, 0}));
+    ULONG w16;
+    std::memcpy(&w16, ph->reply + 16, 4);
+    EXPECT_EQ(w16, 2u) << "width at +16";
+    ASSERT_EQ(get(0, kRGBA, kUByte, &v), 0u);
+    EXPECT_EQ(v, (std::vector<BYTE>{0xFF, 0, 0, 0xFF, 0, 0xFF, 0, 0xFF}));
+    ASSERT_EQ(get(0, kLuminance, 0x1406, &v), 0u);  // FLOAT: luminance is the red
+    ASSERT_EQ(v.size(), 8u);
+    float af[2];
+    std::memcpy(af, v.data(), 8);
+    EXPECT_EQ(af[0], 1.0f);
+    EXPECT_EQ(af[1], 0.0f);
+    ASSERT_EQ(get(0, 0x1906, 0x1402, &v), 0u);  // ALPHA as SHORT: 1.0 is 32767
+    short as[2];
+    std::memcpy(as, v.data(), 4);
+    EXPECT_EQ(as[0], 32767);
+    ASSERT_EQ(get(3, kRGB, kUByte, &v), 0u);
+    EXPECT_TRUE(v.empty()) << "no level 3";
+    gc_.error = 0;
+    EXPECT_EQ(get(0, 0x1900, kUByte, &v), 2u) << "COLOR_INDEX";
+    EXPECT_EQ(gc_.error, GL_INVALID_ENUM);
+    gc_.error = 0;
+    EXPECT_EQ(get(0, kRGB, 0x1A00, &v), 2u) << "BITMAP";
+    gc_.error = 0;
+    EXPECT_EQ(get(0xFFFFFFFF, kRGB, kUByte, &v), 2u);
+    EXPECT_EQ(gc_.error, GL_INVALID_VALUE);
 }
 
 }  // namespace
