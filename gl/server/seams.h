@@ -94,9 +94,11 @@ ULONG __glXPackImage(GLClient* pgc, LONG width, LONG height, ULONG type, ULONG c
 // 0, or GL_OUT_OF_MEMORY.
 ULONG __glOpenPrimitive(GLClient* pgc, __GLXprimBuffer** ppBuffer, __GLXpacketBuffer** ppPacket,
                         ULONG target, ULONG mode, ULONG option);
-// Takes the per-vertex requests accumulated in the open primitive back out
-// as render requests one after another (a LocalAlloc buffer the caller
-// frees): TRUE with *ppj and *pcj, or FALSE when they cannot be had.
+// Takes the per-vertex requests of the primitive open in a display list's
+// batch back out as render requests one after another (a LocalAlloc buffer
+// the caller frees) and closes the primitive without them, so that the
+// batch holds the earlier primitives only: TRUE with *ppj and *pcj, or
+// FALSE (nothing changed) when they cannot be had.
 BOOL __glTakeBackPrimitive(GLClient* pgc, BYTE** ppj, ULONG* pcj);
 
 // --- the lgi layer: its contract --------------------------------------------------------

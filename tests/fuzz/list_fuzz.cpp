@@ -27,6 +27,7 @@
 #include "platform/debug.h"
 #include "seams_double.h"
 #include "segment/segment.h"
+#include "state/state_requests.h"
 
 namespace {
 
@@ -168,11 +169,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     gContext.pPending = nullptr;
     __glXWaitPending(gpgc);
     __glXFreeContextLists(&gContext);
-    for (GLState* pgs = gContext.pState; pgs != nullptr;) {
-        GLState* pNext = pgs->pNext;
-        __glXFreeGLState(pgs, pgs->flPresent);
-        pgs = pNext;
+    // Pushed levels share blocks with the level below: popped first.
+    while (gContext.pState != nullptr && gContext.pState->iDepth > 0 && __glXPopAttrib(&gContext) == 0) {
     }
+    __glXFreeGLState(gContext.pState, gContext.pState->flPresent);
     gpgc->gc = nullptr;
     glsrv_double::gRecord.calls.clear();
     vnx::debug::clear();
