@@ -268,6 +268,7 @@ ULONG __glXAppendLargeChunk(GLClient* pgc) {
     if (pHead == nullptr || plc == nullptr || plc->cjTotal < 8) return GLX_BAD_ACCESS;
     ULONG opcode;
     std::memcpy(&opcode, plc->pjBuffer + 4, 4);
+    if (opcode >= GLX_RENDER_ENTRIES || plc->cjTotal != plc->cjTotal2) return GLX_BAD_ACCESS;
     if (opcode == X_GLrop_TexImage2D || opcode == X_GLrop_PacketAddrZYD || opcode == X_GLrop_DrawPixels) {
         // Not kept, or kept in a form of its own: through the store.
         const ULONG cjRun = plc->cjTotal - 4;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "context/context.h"
+#include "context/texture.h"
 #include "lgi/lgi.h"
 
 // The texture objects of a context (in its server-object record).
@@ -16,7 +17,7 @@ struct __GLXtexObjects {
 
 // The most levels a texture has (the device's level records) and the
 // widest image a level takes, border excluded (the size the server reports).
-#define GLX_TEX_LEVELS 11u
+#define GLX_TEX_LEVELS GLTEX_LEVELS
 #define GLX_TEX_MAX_SIZE 256u
 
 // Format codes of a level record (a GL format enumerant less 0x1900); the
