@@ -141,5 +141,24 @@ static_assert(offsetof(VNX_DMA_DESCRIPTION, ulStaging1Bus) == 32);
 static_assert(offsetof(VNX_DMA_DESCRIPTION, bTwoStagingBuffers) == 36);
 static_assert(offsetof(VNX_DMA_DESCRIPTION, jStatus) == 40);
 
+// --- display-list batch storage -------------------------------------------------
+// Input of IOCTL_VNX_PIN_DL_BATCH (8 bytes): the batch, as a 32-bit handle
+// the driver gives it, and its byte length. The answer is the 12-byte item
+// that IOCTL_VNX_UNPIN_DL_BATCH takes back as its input; the driver keeps
+// it unread. The miniport holds at most VNX_PINNED_BATCHES_MAX batches.
+typedef struct VNX_DL_BATCH {
+    std::uint32_t ulBatch;  // the driver's handle of the batch
+    std::uint32_t cjBatch;  // its length in bytes
+} VNX_DL_BATCH;
+static_assert(sizeof(VNX_DL_BATCH) == 8);
+typedef struct VNX_DL_PIN_ITEM {
+    std::uint32_t ulPin;    // the miniport's number of the pin (never 0)
+    std::uint32_t ulBatch;  // the batch as pinned
+    std::uint32_t cjBatch;
+} VNX_DL_PIN_ITEM;
+static_assert(sizeof(VNX_DL_PIN_ITEM) == 12);
+static_assert(offsetof(VNX_DL_PIN_ITEM, ulBatch) == 4);
+#define VNX_PINNED_BATCHES_MAX 16384u
+
 // Bytes of each of the two staging buffers.
 #define VNX_STAGING_BUFFER_BYTES 0x20000u

@@ -8,8 +8,6 @@ void vNotAvailable(const char* pszName) { __glXDebugPrint("%s: not available yet
 
 }  // namespace
 
-void __glFreeCompiledList(GLContext*) { vNotAvailable(__func__); }
-
 BOOL __glXPushClipPlanes(GLContext*) {
     vNotAvailable(__func__);
     return FALSE;
@@ -27,19 +25,15 @@ BoardConfig* __glBoardConfig(GLContext*) {
     vNotAvailable(__func__);
     return nullptr;
 }
-void __glXValidateTexture(GLContext*) { vNotAvailable(__func__); }
-
-ULONG __glXStoreBatchInList(GLClient*, __GLXpacketBuffer*) {
-    vNotAvailable(__func__);
-    return GLX_BAD_IMPLEMENTATION;
-}
-
-ULONG __glXAppendLargeChunk(GLClient*) {
-    vNotAvailable(__func__);
-    return GLX_BAD_IMPLEMENTATION;
-}
 
 BOOL __glDrawableSize(GLContext*, LONG*, LONG*) {
     vNotAvailable(__func__);
+    return FALSE;
+}
+
+BOOL __glTakeBackPrimitive(GLClient*, BYTE** ppj, ULONG* pcj) {
+    vNotAvailable(__func__);
+    *ppj = nullptr;
+    *pcj = 0;
     return FALSE;
 }

@@ -19,10 +19,6 @@
 // --- contexts: context.h
 #include "context/context.h"
 
-// What a context going away needs of parts not built yet: its display list
-// being compiled freed (called only when the context has one).
-void __glFreeCompiledList(GLContext* gc);
-
 // --- primitive segments and the primitive buffer: prim.h
 #include "prim/prim.h"
 
@@ -39,21 +35,28 @@ BOOL __glVisualStereo(GLContext* gc);
 BOOL __glXPushClipPlanes(GLContext* gc);
 BOOL __glXPushColorFormat(GLContext* gc);
 BOOL __glXValidateViewport(GLContext* gc);
-// Has the texture state worked out again.
-void __glXValidateTexture(GLContext* gc);
+// The texture state worked out again: texture/texture_requests.h.
+#include "texture/texture_requests.h"
 // The display driver's copy of the board configuration of the context's
 // device (its stereo values and flags), or null.
 struct BoardConfig;
 BoardConfig* __glBoardConfig(GLContext* gc);
 
+// --- what compiling a display list needs of the primitive buffer ------------------------
+// Takes the per-vertex requests of the primitive open in a display list's
+// batch back out as render requests one after another (a LocalAlloc buffer
+// the caller frees) and closes the primitive without them, so that the
+// batch holds the earlier primitives only: TRUE with *ppj and *pcj, or
+// FALSE (nothing changed) when they cannot be had.
+BOOL __glTakeBackPrimitive(GLClient* pgc, BYTE** ppj, ULONG* pcj);
+
 // --- the lgi layer: its contract --------------------------------------------------------
 #include "lgi/lgi.h"
 
 // --- what the request decoders of the segment use -------------------------------------------
-// Hands the context's large render command record to the display list
-// being compiled: 0 when the list took it, else an X error (the record is
-// then still the caller's).
-ULONG __glXAppendLargeChunk(GLClient* pgc);
+// The display lists (the large render command of a compiling context goes
+// to __glXAppendLargeChunk): list/list.h.
+#include "list/list.h"
 
 // --- what the state requests use --------------------------------------------------------
 // The bound drawable's buffer size (x1 - x0, y1 - y0): TRUE when known.

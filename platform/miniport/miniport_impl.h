@@ -3,7 +3,9 @@
 // request table).
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 
@@ -21,6 +23,9 @@ struct Machine::Impl {
     BoardConfig boardConfig;
     MiniportState state;
     HANDLE handle = nullptr;
+    // Display-list batches pinned, by pin number.
+    std::map<std::uint32_t, VNX_DL_PIN_ITEM> pinned;
+    std::uint32_t nextPin = 1;
 };
 
 // Finds the machine behind a miniport handle and runs fn on it with the

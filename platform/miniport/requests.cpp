@@ -165,8 +165,35 @@ DWORD queue_release(Request& r) {
     return ERROR_SUCCESS;
 }
 
-// Display-list batch storage comes with the display-list work.
-DWORD not_served_yet(Request&) { return ERROR_NOT_SUPPORTED; }
+// Display-list batch storage: the miniport keeps a pinned batch's storage
+// in place until its item comes back. A batch of no bytes is refused, and
+// at most VNX_PINNED_BATCHES_MAX are held at once.
+DWORD pin_batch(Request& r) {
+    const auto in = r.input<VNX_DL_BATCH>();
+    auto& m = r.m;
+    if (in.cjBatch == 0) return ERROR_INVALID_PARAMETER;
+    if (m.pinned.size() >= VNX_PINNED_BATCHES_MAX) return ERROR_NOT_ENOUGH_MEMORY;
+    while (m.nextPin == 0 || m.pinned.count(m.nextPin) != 0) ++m.nextPin;
+    const VNX_DL_PIN_ITEM item{m.nextPin++, in.ulBatch, in.cjBatch};
+    m.pinned[item.ulPin] = item;
+    r.output(item);
+    m.state.pinnedBatches = static_cast<ULONG>(m.pinned.size());
+    ++m.state.batchPins;
+    return ERROR_SUCCESS;
+}
+
+// Only an item the miniport gave and has not had back is taken.
+DWORD release_batch(Request& r) {
+    const auto item = r.input<VNX_DL_PIN_ITEM>();
+    auto& m = r.m;
+    const auto it = m.pinned.find(item.ulPin);
+    if (it == m.pinned.end() || it->second.ulBatch != item.ulBatch || it->second.cjBatch != item.cjBatch)
+        return ERROR_INVALID_PARAMETER;
+    m.pinned.erase(it);
+    m.state.pinnedBatches = static_cast<ULONG>(m.pinned.size());
+    ++m.state.batchReleases;
+    return ERROR_SUCCESS;
+}
 
 bool depth_ok(std::uint32_t bits) { return bits == 0 || bits == 16 || bits == 24; }
 
@@ -226,8 +253,9 @@ const RequestRow kRequests[] = {
      sizeof(VNX_DMA_DESCRIPTION), queue_setup},
     {IOCTL_VNX_QUEUE_RELEASE, "IOCTL_VNX_QUEUE_RELEASE", sizeof(VNX_DMA_DESCRIPTION), 0,
      queue_release},
-    {IOCTL_VNX_PIN_DL_BATCH, "IOCTL_VNX_PIN_DL_BATCH", 8, 12, not_served_yet},
-    {IOCTL_VNX_UNPIN_DL_BATCH, "IOCTL_VNX_UNPIN_DL_BATCH", 12, 0, not_served_yet},
+    {IOCTL_VNX_PIN_DL_BATCH, "IOCTL_VNX_PIN_DL_BATCH", sizeof(VNX_DL_BATCH), sizeof(VNX_DL_PIN_ITEM),
+     pin_batch},
+    {IOCTL_VNX_UNPIN_DL_BATCH, "IOCTL_VNX_UNPIN_DL_BATCH", sizeof(VNX_DL_PIN_ITEM), 0, release_batch},
     {IOCTL_VNX_WRITE_BOARDCONFIG, "IOCTL_VNX_WRITE_BOARDCONFIG", sizeof(BoardConfig), 0,
      write_board_config},
     {IOCTL_VNX_READ_BOARDCONFIG, "IOCTL_VNX_READ_BOARDCONFIG", 0, sizeof(BoardConfig),

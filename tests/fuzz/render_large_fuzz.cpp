@@ -3,8 +3,8 @@
 //               is bytes 5-8 as given, else the client's 4 KB of memory
 //   bytes 1-4   clientDataSize
 //   bytes 9..   the command in large form, written at the half's first command
-// The display list's stand-in refuses every command, so the server frees
-// what it made; a handler reads the whole command.
+// No display list is open, so the list refuses every command and the server
+// frees what it made; a handler reads the whole command.
 #include "segment_fuzz.h"
 
 namespace {
@@ -36,7 +36,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                          : static_cast<ULONG>(reinterpret_cast<std::uintptr_t>(h.pjClient));
     h.gc.bCompiling = data[0] & 1;
     h.gc.pRenderTable = large.data();
-    glsrv_double::gAnswers.ulAppend = GLX_BAD_ALLOC;
     __glRenderLarge(h.pgc);
     h.gc.pRenderTable = h.render.data();
     h.gc.bCompiling = 0;

@@ -198,9 +198,6 @@ TEST_F(MiniportTest, BoardCountAndUnservedRequests) {
     ASSERT_EQ(ioctl(IOCTL_VNX_BOARD_COUNT, nullptr, 0, &count, 4), 0u);
     EXPECT_EQ(count, 2u);
 
-    std::uint8_t in[12] = {}, out[12] = {};
-    EXPECT_EQ(ioctl(IOCTL_VNX_PIN_DL_BATCH, in, 8, out, 12), ERROR_NOT_SUPPORTED);
-    EXPECT_EQ(ioctl(IOCTL_VNX_UNPIN_DL_BATCH, in, 12, nullptr, 0), ERROR_NOT_SUPPORTED);
     EXPECT_EQ(ioctl(0x232008, nullptr, 0, nullptr, 0), ERROR_INVALID_FUNCTION);
     EXPECT_EQ(EngDeviceIoControl(reinterpret_cast<HANDLE>(0x1234), IOCTL_VNX_BOARD_COUNT, nullptr, 0,
                                  &count, 4, nullptr),

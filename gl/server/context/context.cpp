@@ -18,8 +18,6 @@
 
 namespace {
 
-// Bytes of the shared display-list table; word 0 is its reference count.
-constexpr ULONG kListTableBytes = 4044;
 constexpr float kDefaultViewport[16] = {0.5f, 0, 0,     0.5f, 0, 0.5f, 0, 0.5f,
                                         0,    0, -0.5f, 0.5f, 0, 0,    0, 1.0f};
 constexpr float kIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
@@ -90,7 +88,7 @@ void vFreeContext(GLContext* gc) {
         pgs = pNext;
     }
     gc->pState = nullptr;
-    if (gc->pListTable != nullptr && --gc->pListTable[0] == 0) LocalFree(gc->pListTable);
+    __glXFreeContextLists(gc);
     LocalFree(gc->pSelectBuffer);
     LocalFree(gc->pFeedbackBuffer);
     __glFreeContextBuffers(gc);
@@ -130,8 +128,9 @@ void __glWriteOverlayRamdac(PDEV* ppdev, ULONG ulValue) {
 }
 
 void __glFreeContextBuffers(GLContext* gc) {
-    // The records of the parts that own them.
-    if (gc->pListCompiled != nullptr) __glFreeCompiledList(gc);
+    // (The display list being compiled went with the context's lists,
+    // __glXFreeContextLists, before: its batches still being drawn wait on
+    // the retiring chain freed here.)
     // The ring's mapping, the primitive buffer and the packet buffers
     // pending or handed to the lgi layer.
     __glFreePrimState(gc);
@@ -264,12 +263,11 @@ ULONG __glDrvShareLists(GLContext* gcSource, GLContext* gcTarget) {
     if (gcSource == gcTarget) return 1;
     if (gcTarget->pListTable != nullptr) return 0;
     if (gcSource->pListTable == nullptr) {
-        gcSource->pListTable = static_cast<ULONG*>(LocalAlloc(LPTR, kListTableBytes));
+        gcSource->pListTable = __glXNewListTable();
         if (gcSource->pListTable == nullptr) return 0;
-        gcSource->pListTable[0] = 1;
     }
     gcTarget->pListTable = gcSource->pListTable;
-    ++gcTarget->pListTable[0];
+    ++gcTarget->pListTable->cRef;
     return 1;
 }
 

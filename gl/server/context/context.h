@@ -19,6 +19,7 @@ typedef ULONG (*__GLXdispatchFn)(GLClient* pgc, const void* pvRequest);
 struct GLState;
 struct __GLXprimBuffer;  // the server's primitive buffer (primitive accumulation)
 struct __GLXpacketBuffer;
+struct __GLXlistTable;   // the display-list table, shared between contexts (display lists)
 
 // A per-vertex handler of the vertex-packet table: the context's primitive
 // buffer and the request's arguments. Answers 0 or a GL error code.
@@ -64,7 +65,7 @@ struct GLContext {
     float viewportMatrix[16];               // 22-37 the viewport matrix, by rows
     ULONG ulReserved38;                     // 38
     void* pListCompiled;                    // 39 the display list being compiled
-    ULONG* pListTable;                      // 40 shared display-list table
+    __GLXlistTable* pListTable;             // 40 shared display-list table
     void* pLarge;                           // 41 large render command record
     const __GLXdispatchFn* pRenderTable;    // 42 current render table
     const __GLXdispatchFn* pSavedTable;     // 43 render table saved while compiling
@@ -74,6 +75,9 @@ struct GLContext {
     __GLXpacketBuffer* pRetiring;           // 47 packet buffers handed over, oldest first
     // After the record's words:
     float deviceMatrix[16];                 // premultiplies the projection, by rows; identity
+    ULONG listMode;                         // display lists: compiling, executing too, plain Begin/End
+    ULONG callDepth;                        // lists being called, one inside the other
+    ULONG listRuns;                         // lists run under the outermost call so far
 };
 
 // The 20-byte header that opens every packet buffer of the server's
@@ -158,9 +162,9 @@ void __glContextDrawableGone(GLContext* gc);
 // device, under its csRamdac: 0x60 when the first overlay context of a
 // 16-bpp display is made, 0xE0 when the last overlay context goes.
 void __glWriteOverlayRamdac(PDEV* ppdev, ULONG ulValue);
-// Frees what the context holds of other parts: the display list being
-// compiled, the large render command record, the primitive buffer, the
-// packet buffers and the primitive segment's mapping.
+// Frees what the context holds of other parts: the large render command
+// record, the primitive buffer, the packet buffers and the primitive
+// segment's mapping (its display lists go first, __glXFreeContextLists).
 void __glFreeContextBuffers(GLContext* gc);
 // Makes the context's lgi context current: TRUE, or FALSE when it has none.
 BOOL __glMakeLgiCurrent(GLContext* gc);

@@ -20,6 +20,8 @@
 #include "eval/eval.h"
 #include "pixel/pixel.h"
 #include "seams.h"
+#include "list/list.h"
+#include "texture/texture_requests.h"
 
 __GLXdispatchFn* __glXSingleTable = nullptr;
 __GLXdispatchFn* __glXRenderTable = nullptr;
@@ -81,6 +83,21 @@ const __GLXrenderRun kSingle[] = {
     {126, 126, __glXDisp_GetPixelMapuiv},
     {127, 127, __glXDisp_GetPixelMapusv},
     {128, 128, __glXDisp_GetPolygonStipple},
+    // Display lists.
+    {101, 101, __glXDisp_NewList},
+    {102, 102, __glXDisp_EndList},
+    {103, 103, __glXDisp_DeleteLists},
+    {104, 104, __glXDisp_GenLists},
+    {141, 141, __glXDisp_IsList},
+    // Texture queries.
+    {132, 132, __glXDisp_GetTexGendv},
+    {133, 133, __glXDisp_GetTexGenfv},
+    {134, 134, __glXDisp_GetTexGeniv},
+    {135, 135, __glXDisp_GetTexImage},
+    {136, 136, __glXDisp_GetTexParameterfv},
+    {137, 137, __glXDisp_GetTexParameteriv},
+    {138, 138, __glXDisp_GetTexLevelParameterfv},
+    {139, 139, __glXDisp_GetTexLevelParameteriv},
 };
 
 // Outside Begin/End, in the order they are applied over the default.
@@ -194,6 +211,27 @@ const __GLXrenderRun kImmediate[] = {
     {123, 123, __glXDisp_PassThrough},
     {124, 124, __glXDisp_PopName},
     {125, 125, __glXDisp_PushName},
+    // Display lists.
+    {X_GLrop_CallList, X_GLrop_CallList, __glXDisp_CallList},
+    {X_GLrop_CallLists, X_GLrop_CallLists, __glXDisp_CallLists},
+    {X_GLrop_ListBase, X_GLrop_ListBase, __glXDisp_ListBase},
+    // Textures.
+    {105, 105, __glXDisp_TexParameterf},
+    {106, 106, __glXDisp_TexParameterfv},
+    {107, 107, __glXDisp_TexParameteri},
+    {108, 108, __glXDisp_TexParameteriv},
+    {109, 109, __glXDisp_TexImage1D},
+    {110, 110, __glXDisp_TexImage2D},
+    {111, 111, __glXDisp_TexEnvf},
+    {112, 112, __glXDisp_TexEnvfv},
+    {113, 113, __glXDisp_TexEnvi},
+    {114, 114, __glXDisp_TexEnviv},
+    {115, 115, __glXDisp_TexGend},
+    {116, 116, __glXDisp_TexGendv},
+    {117, 117, __glXDisp_TexGenf},
+    {118, 118, __glXDisp_TexGenfv},
+    {119, 119, __glXDisp_TexGeni},
+    {120, 120, __glXDisp_TexGeniv},
 };
 
 // Between Begin and End; everything else (Begin, the raster positions ...)
@@ -216,9 +254,9 @@ const __GLXrenderRun kBeginEnd[] = {
 // While a list is compiled every request is stored in it; Begin and End go
 // to the compile-mode Begin and End.
 const __GLXrenderRun kList[] = {
-    {0, GLX_RENDER_ENTRIES - 1, __glXDisp_NotAvailable},  // store in the list
-    {X_GLrop_Begin, X_GLrop_Begin, __glXDisp_NotAvailable},
-    {X_GLrop_End, X_GLrop_End, __glXDisp_NotAvailable},
+    {0, GLX_RENDER_ENTRIES - 1, __glXListStore},  // store in the list
+    {X_GLrop_Begin, X_GLrop_Begin, __glXListBegin},
+    {X_GLrop_End, X_GLrop_End, __glXListEnd},
 };
 
 template <class Fn, class Run, size_t N>
@@ -271,7 +309,7 @@ BOOL glInitDispatchVectors(void) {
           static_cast<const __GLXdispatchFn*>(nullptr));
     vFill(__glXRenderBeginEndTable, GLX_RENDER_ENTRIES, __glXDisp_BadRender, kBeginEnd,
           static_cast<const __GLXdispatchFn*>(__glXRenderTable));
-    vFill(__glXRenderListTable, GLX_RENDER_ENTRIES, __glXDisp_NotAvailable, kList,
+    vFill(__glXRenderListTable, GLX_RENDER_ENTRIES, __glXListStore, kList,
           static_cast<const __GLXdispatchFn*>(nullptr));
     return TRUE;
 }

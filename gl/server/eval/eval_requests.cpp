@@ -11,6 +11,7 @@
 #include "dispatch/dispatch.h"
 #include "dispatch/render_args.h"
 #include "eval/eval.h"
+#include "list/list.h"
 #include "seams.h"
 #include "state/glstate.h"
 #include "state/state_requests.h"
@@ -479,7 +480,10 @@ ULONG __glXEvalPoint2(GLClient* pgc, LONG i, LONG j) {
 ULONG __glXBeginEnd_EvalCoord(GLClient* pgc, const void* pv) {
     if (pgc == nullptr || pgc->gc == nullptr) return GLX_BAD_ACCESS;
     const ULONG opcode = __glXRenderOpcode(pv);
-    if (pgc->gc->bCompiling) return __glXRenderListTable[opcode](pgc, pv);
+    // Sent between a compiled Begin and End, the point cannot go into the
+    // list's batch: the list compiler spills the primitive. (Run from the
+    // list table while compiling and executing, it evaluates.)
+    if (pgc->gc->bCompiling && pgc->gc->pRenderTable == __glXRenderBeginEndTable) return __glXListSpill(pgc, pv);
     const ULONG cjBody = __glXRenderFixedBody(opcode);
     if (!__glXRenderBodyFits(pgc, pv, cjBody)) return __glXBadLength(pgc, pv);
     const BYTE* pj = static_cast<const BYTE*>(pv) + 4;

@@ -219,6 +219,28 @@ constexpr ULONG N_PIXEL_MAP_VALUES = 32;
 // refused (that map only).
 void N_SetPixelMaps(ULONG cMaps, const N_PixelMapDesc* pMaps);
 
+// --- texture images -----------------------------------------------------------------------
+// The GL layer's record of one level of the 1D or 2D texture image, kept in
+// its per-context level lists and read here when the level is loaded.
+struct __GLXtexLevel {
+    void* pvImage;          // 0 the unpacked image: width x height texels, rows back to back
+    ULONG ulReserved;       // 1
+    ULONG target;           // 2 0 one-dimensional, 1 two-dimensional
+    ULONG width;            // 3 with the border
+    ULONG height;           // 4 with the border (1 for 1D)
+    ULONG type;             // 5 type code (0 UNSIGNED_BYTE .. 7 FLOAT)
+    ULONG format;           // 6 format code (0 COLOR_INDEX, 3 RED .. 10 LUMINANCE_ALPHA)
+    ULONG level;            // 7
+    ULONG border;           // 8 0 or 1
+    ULONG components;       // 9 1 to 4
+    ULONG ulLoader;         // 10 the board loader's word
+    __GLXtexLevel* pNext;   // 11 the next level of the list
+};
+// Loads a level into the board and the software texture cache of the
+// current context: 0 when it was loaded, found or ignored, -1 when its
+// sizes are refused.
+LONG N_BindAttrMap(const __GLXtexLevel* pLevel);
+
 // --- debug ---------------------------------------------------------------------------------
 // Reports a state that should not arise; processing goes on.
 void _NProgrammerError(void);

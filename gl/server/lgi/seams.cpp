@@ -55,6 +55,10 @@ void _NFeedbackPixelToken(N_Context*, ULONG) { vNotAvailable(__func__); }
 void N_DrawBitmap(ULONG, ULONG, float, float, float, float, const BYTE*) { vNotAvailable(__func__); }
 
 void _NDropTexCache(N_Context*) { vNotAvailable(__func__); }
+LONG N_BindAttrMap(const __GLXtexLevel*) {
+    vNotAvailable(__func__);
+    return -1;
+}
 ULONG _NTextureBound(N_Context*) {
     vNotAvailable(__func__);
     return 0;

@@ -117,7 +117,8 @@ void __glXFillVertexTable(__GLXvertexFn* pTable);
 // X_GLrop_Begin (4): opens the primitive buffer and enters Begin/End.
 ULONG __glXDisp_Begin(GLClient* pgc, const void* pvRequest);
 
-// What the list compiler takes of the primitive buffer: a full packet
-// buffer of a list being compiled. 0 when the list took it (the caller
-// forgets it), else an X error (the caller frees it).
+// What the list compiler (list/) takes of the primitive buffer: a packet
+// buffer filled for the list being compiled. 0 when the list took it (the
+// caller forgets it), else an X error: no list is being compiled, the
+// buffer is not a list's, or the list had no room (the caller keeps it).
 ULONG __glXStoreBatchInList(GLClient* pgc, __GLXpacketBuffer* pBatch);

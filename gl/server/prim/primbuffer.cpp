@@ -294,8 +294,9 @@ ULONG __glOpenPrimitive(GLClient* pgc, __GLXprimBuffer** ppHolder, __GLXpacketBu
     // A packet buffer still open (not handed on since) keeps its packets;
     // the new primitive follows them.
     if (bNew || *ppPacket == nullptr || *ppPacket != pb->pPacket || pb->pPacket->target != target) {
-        if (*ppPacket != nullptr && *ppPacket != pb->pPacket) {
-            // Someone else's open buffer: it goes on first.
+        if (*ppPacket != nullptr) {
+            // Someone else's open buffer, or this record's filled for the
+            // other target: it goes on first.
             pb->pPacket = *ppPacket;
             vHandOn(pb);
         }

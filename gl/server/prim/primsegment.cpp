@@ -311,7 +311,9 @@ void __glFreePrimState(GLContext* gc) {
         LocalFree(pb);
         gc->pPrimBuffer = nullptr;
     }
-    if (gc->pPending != nullptr && gc->pPending->target == GLX_PACKETS_IMMEDIATE) LocalFree(gc->pPending);
+    // The pending buffer is no list's yet, whatever its target: a list
+    // takes a buffer off the context when it stores it.
+    if (gc->pPending != nullptr) LocalFree(gc->pPending);
     gc->pPending = nullptr;
     // Buffers compiled into a display list belong to the list.
     while (__GLXpacketBuffer* p = gc->pRetiring) {

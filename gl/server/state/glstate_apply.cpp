@@ -68,8 +68,9 @@ const __GLXattrRow kAttrRows[] = {
     {GL_TEXTURE_BIT, 151, 38, 1}, {GL_TEXTURE_BIT, 153, 46, 1}, {GL_TEXTURE_BIT, 152, 39, 1},
     {GL_TEXTURE_BIT, 154, 47, 1}, {GL_TEXTURE_BIT, 155, 40, 4}, {GL_TEXTURE_BIT, 156, 48, 4},
     {GL_TEXTURE_BIT, 157, 52, 1}, {GL_TEXTURE_BIT, 158, 52, 1}, {GL_TEXTURE_BIT, 159, 53, 4},
-    {GL_TEXTURE_BIT, 160, 53, 4}, {GL_TEXTURE_BIT, 41, 0, 5},   {GL_TEXTURE_BIT, 42, 9, 5},
-    {GL_TEXTURE_BIT, 43, 18, 5},  {GL_TEXTURE_BIT, 44, 27, 5},
+    {GL_TEXTURE_BIT, 160, 53, 4},
+    // Texture-coordinate generation (41-44) is kept by the server in the
+    // block's first 36 words and sent for each coordinate's mode.
 };
 
 constexpr ULONG kWidestAttr = 33;  // the widest lgi attribute (a matrix-stack top)
@@ -129,6 +130,7 @@ void __glXApplyGroups(GLContext* gc, GLState* pgs, ULONG flMask, N_Context* pncT
             N_SetStateBlockAttrWord(47, pw[GLX_POLYGON_FRONT_FACE] == kGLCW ? 0u : 1u);
         }
         if (flGroup == GL_VIEWPORT_BIT) gc->dirty |= GLX_DIRTY_VIEWPORT;
+        if (flGroup == GL_TEXTURE_BIT) __glXApplyTexGen(gc, pw);
     }
 
     // The enables that belong to the groups applied.

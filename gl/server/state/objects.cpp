@@ -4,6 +4,7 @@
 #include "eval/eval.h"
 #include "matrix/matrix.h"
 #include "pixel/pixel.h"
+#include "texture/texture_requests.h"
 
 GLServerObjects* __glXServerObjects(GLContext* gc) {
     GLState* pgs = gc->pState;
@@ -20,5 +21,6 @@ void __glXFreeServerObjects(GLServerObjects* pObjects) {
     __glXFreeMatrixStacks(pObjects->pMatrixStacks);
     __glXFreeEvalState(pObjects->pEval);
     __glXFreePixelState(pObjects->pPixel);
+    __glXFreeTexObjects(pObjects->pTexture);
     LocalFree(pObjects);
 }

@@ -9,11 +9,13 @@
 struct __GLXmatrixStacks;  // the three GL matrix stacks (matrix.h)
 struct __GLXevalState;     // the evaluator maps (eval.h)
 struct __GLXpixelState;    // pixel store and pixel maps (pixel.h)
+struct __GLXtexObjects;    // the texture level lists (texture/texture_requests.h)
 
 struct GLServerObjects {
     __GLXmatrixStacks* pMatrixStacks;
     __GLXevalState* pEval;
     __GLXpixelState* pPixel;
+    __GLXtexObjects* pTexture;
 };
 
 // The record of the context's own GLState (the bottom of its attribute

@@ -23,6 +23,7 @@
 #include "state/state_requests.h"
 #include "eval/eval.h"
 #include "pixel/pixel.h"
+#include "texture/texture_requests.h"
 
 const BYTE* __glXSingleParams(const void* pvRequest, ULONG cParams) {
     USHORT cw;
@@ -353,8 +354,12 @@ ULONG cGather(GLClient* pgc, const Variable& v, BYTE* pj) {
         case kVisual: aw[0] = ulVisualWord(gc, v.where); break;
         default:
             switch (v.pname) {
-                case 0x0B30:  // LIST_MODE: lists compile only while a list is open
-                case 0x0B33: aw[0] = 0; break;
+                case 0x0B30: {  // LIST_MODE
+                    const ULONG mode = __glXListMode(gc);
+                    aw[0] = (mode & GLX_LIST_COMPILING) == 0 ? 0u : (mode & GLX_LIST_EXECUTE) ? 0x1301u : 0x1300u;
+                    break;
+                }
+                case 0x0B33: aw[0] = __glXListIndex(gc); break;  // LIST_INDEX
                 case 0x0B51: {
                     ULONG awAttr[4] = {};
                     N_GetStateBlockAttr(v.where, awAttr);
@@ -580,6 +585,71 @@ ULONG __glXGetMap(GLClient* pgc, ULONG target, ULONG query, ULONG type, const vo
     return ulStaged(GLX_TYPE_FLOAT, c, type, ppv, pcj, gvjGathered.data(), gvjConverted.data());
 }
 
+ULONG __glXGetTexGen(GLClient* pgc, ULONG coord, ULONG pname, ULONG type, const void** ppv, ULONG* pcj) {
+    constexpr ULONG kS = 0x2000, kGenMode = 0x2500, kObjectPlane = 0x2501;  // EYE_PLANE 0x2502
+    const ULONG c = coord - kS;
+    if (c >= 4 || pname - kGenMode > 2) return GL_INVALID_ENUM;
+    const ULONG* pwBlock = pwBlockOf(pgc->gc, GL_TEXTURE_BIT);
+    if (pwBlock == nullptr) return GL_INVALID_VALUE;
+    const ULONG* pw = pwBlock + c * GLX_TEXGEN_WORDS;
+    if (pname == kGenMode) {
+        static constexpr LONG kModes[] = {0x2401, 0x2400, 0x2402};  // lgi codes: object, eye, sphere
+        const LONG mode = pw[0] < 3 ? kModes[pw[0]] : 0;
+        std::memcpy(gajGathered, &mode, 4);
+        return ulStaged(GLX_TYPE_INT, 1, type, ppv, pcj);
+    }
+    std::memcpy(gajGathered, pw + (pname == kObjectPlane ? GLX_TEXGEN_OBJECT_PLANE : GLX_TEXGEN_EYE_PLANE), 16);
+    return ulStaged(GLX_TYPE_FLOAT, 4, type, ppv, pcj);
+}
+
+ULONG __glXGetTexParameter(GLClient*, ULONG target, ULONG pname, ULONG type, const void** ppv, ULONG* pcj) {
+    constexpr ULONG kTexture1D = 0x0DE0, kTexture2D = 0x0DE1;
+    if (target != kTexture1D && target != kTexture2D) return GL_INVALID_ENUM;
+    const bool b2D = target == kTexture2D;
+    ULONG aw[4] = {};
+    LONG value;
+    switch (pname) {
+        case 0x2800:  // MAG_FILTER
+        case 0x2801: {  // MIN_FILTER
+            static constexpr LONG kFilters[] = {0x2600, 0x2601, 0x2700, 0x2702, 0x2701, 0x2703};
+            vReadAttr(pname == 0x2801 ? (b2D ? 153 : 151) : (b2D ? 154 : 152), aw, 1);
+            value = aw[0] < 6 ? kFilters[aw[0]] : 0;
+            break;
+        }
+        case 0x2802:  // WRAP_S
+        case 0x2803:  // WRAP_T
+            vReadAttr(pname == 0x2803 ? 150 : (b2D ? 149 : 148), aw, 1);
+            value = aw[0] != 0 ? 0x2900 : 0x2901;  // CLAMP, REPEAT
+            break;
+        case 0x1004:  // BORDER_COLOR
+            vReadAttr(b2D ? 156 : 155, aw, 4);
+            std::memcpy(gajGathered, aw, sizeof aw);
+            return ulStaged(GLX_TYPE_COLOR, 4, type, ppv, pcj);
+        default: return GL_INVALID_ENUM;
+    }
+    std::memcpy(gajGathered, &value, 4);
+    return ulStaged(GLX_TYPE_INT, 1, type, ppv, pcj);
+}
+
+ULONG __glXGetTexLevelParameter(GLClient* pgc, ULONG target, LONG level, ULONG pname, ULONG type,
+                                const void** ppv, ULONG* pcj) {
+    if (target != 0x0DE0 && target != 0x0DE1) return GL_INVALID_ENUM;
+    ULONG i;
+    switch (pname) {
+        case 0x1000: i = 0; break;  // TEXTURE_WIDTH
+        case 0x1001: i = 1; break;  // TEXTURE_HEIGHT
+        case 0x1003: i = 2; break;  // TEXTURE_COMPONENTS
+        case 0x1005: i = 3; break;  // TEXTURE_BORDER
+        default: return GL_INVALID_ENUM;
+    }
+    if (level < 0) return GL_INVALID_VALUE;
+    const __GLXtexLevel* p = __glXFindLevel(pgc->gc, target, level);
+    const ULONG aw[4] = {p != nullptr ? p->width : 0, p != nullptr ? p->height : 0, p != nullptr ? p->components : 1,
+                         p != nullptr ? p->border : 0};
+    std::memcpy(gajGathered, aw + i, 4);
+    return ulStaged(GLX_TYPE_INT, 1, type, ppv, pcj);
+}
+
 // The four stored coefficients as doubles.
 ULONG __glXDisp_GetClipPlane(GLClient* pgc, const void* pvRequest) {
     if (const ULONG x = ulStart(pgc, pvRequest)) return x;
@@ -612,6 +682,11 @@ GLX_OBJECT_QUERY(GetTexEnviv, __glXGetTexEnv, GLX_TYPE_INT)
 GLX_OBJECT_QUERY(GetMapdv, __glXGetMap, GLX_TYPE_DOUBLE)
 GLX_OBJECT_QUERY(GetMapfv, __glXGetMap, GLX_TYPE_FLOAT)
 GLX_OBJECT_QUERY(GetMapiv, __glXGetMap, GLX_TYPE_INT)
+GLX_OBJECT_QUERY(GetTexGendv, __glXGetTexGen, GLX_TYPE_DOUBLE)
+GLX_OBJECT_QUERY(GetTexGenfv, __glXGetTexGen, GLX_TYPE_FLOAT)
+GLX_OBJECT_QUERY(GetTexGeniv, __glXGetTexGen, GLX_TYPE_INT)
+GLX_OBJECT_QUERY(GetTexParameterfv, __glXGetTexParameter, GLX_TYPE_FLOAT)
+GLX_OBJECT_QUERY(GetTexParameteriv, __glXGetTexParameter, GLX_TYPE_INT)
 #undef GLX_OBJECT_QUERY
 
 void __glXConvertValues(ULONG srcType, const void* pvSrc, ULONG c, ULONG dstType, void* pvDst) {
@@ -699,7 +774,75 @@ namespace {
 ULONG ulStateGetter(GLClient* pgc, const ULONG* pw, ULONG type, const void** ppv, ULONG* pcj) {
     return __glXGetState(pgc, pw[0], type, ppv, pcj);
 }
+ULONG ulLevelGetter(GLClient* pgc, const ULONG* pw, ULONG type, const void** ppv, ULONG* pcj) {
+    return __glXGetTexLevelParameter(pgc, pw[0], static_cast<LONG>(pw[1]), pw[2], type, ppv, pcj);
+}
 }  // namespace
+
+ULONG __glXDisp_GetTexLevelParameterfv(GLClient* p, const void* r) {
+    return ulQuery<ulLevelGetter, 3, GLX_TYPE_FLOAT>(p, r);
+}
+ULONG __glXDisp_GetTexLevelParameteriv(GLClient* p, const void* r) {
+    return ulQuery<ulLevelGetter, 3, GLX_TYPE_INT>(p, r);
+}
+
+// The level's image in the format and type asked for, laid out by the pack
+// state, the request's swap flag standing in for the state's; a level never
+// loaded answers no image.
+ULONG __glXDisp_GetTexImage(GLClient* pgc, const void* pvRequest) {
+    if (const ULONG x = ulStart(pgc, pvRequest)) return x;
+    const BYTE* pj = pjParams(pvRequest, 5);
+    if (pj == nullptr) return GLX_BAD_LENGTH;
+    ULONG aw[5];
+    std::memcpy(aw, pj, sizeof aw);
+    const ULONG target = aw[0], format = aw[2], type = aw[3];
+    const LONG level = static_cast<LONG>(aw[1]);
+    const ULONG formatCode = format - GLX_TEX_FORMAT_FIRST, typeCode = __glXTypeCode(type);
+    if (target != 0x0DE0 && target != 0x0DE1) return ulSingleError(pgc, pvRequest, GL_INVALID_ENUM);
+    if (formatCode < 3 || formatCode > 10 || typeCode == ~0u || typeCode == 2)
+        return ulSingleError(pgc, pvRequest, GL_INVALID_ENUM);
+    if (level < 0) return ulSingleError(pgc, pvRequest, GL_INVALID_VALUE);
+    const __GLXtexLevel* p = __glXFindLevel(pgc->gc, target, level);
+    xGLXSingleReply rp = rpHeader(pgc);
+    if (p == nullptr || p->pvImage == nullptr) {
+        __glXSendReply(&rp, sizeof rp, nullptr, 0);
+        return GLX_SUCCESS;
+    }
+    void* pvImage = nullptr;
+    ULONG cjImage = 0;
+    ULONG glError = __glXLevelImage(p, formatCode, typeCode, &pvImage, &cjImage);
+    if (glError != GL_NO_ERROR) return ulSingleError(pgc, pvRequest, glError);
+    __GLXimage out{};
+    glError = __glXPackImage(pgc->gc, static_cast<BYTE>((aw[4] & 0xFF) != 0), 0, static_cast<LONG>(p->width),
+                             static_cast<LONG>(p->height), type, __glXTexFormatComponents(formatCode),
+                             __glXTexTypeSize(typeCode), static_cast<const BYTE*>(pvImage), &out, FALSE);
+    auto vFree = [&] {
+        __glXFreeImage(&out);
+        if (pvImage != p->pvImage) LocalFree(pvImage);
+    };
+    if (glError != GL_NO_ERROR) {
+        vFree();
+        return ulSingleError(pgc, pvRequest, glError);
+    }
+    const ULONG cjOut = static_cast<ULONG>(out.cj);  // held to GLX_MAX_IMAGE_BYTES
+    const void* pvOut = out.pj;
+    rp.length = (cjOut + 3) / 4;
+    rp.pad3 = p->width;
+    rp.pad4 = p->height;
+    rp.pad5 = 1;
+    // Whole words go out: the image padded with zeros.
+    std::vector<BYTE> vj;
+    try {
+        vj.assign(rp.length * 4, 0);
+    } catch (const std::bad_alloc&) {
+        vFree();
+        return ulSingleError(pgc, pvRequest, GL_OUT_OF_MEMORY);
+    }
+    if (cjOut != 0) std::memcpy(vj.data(), pvOut, cjOut);
+    vFree();
+    __glXSendReply(&rp, sizeof rp, vj.data(), rp.length * 4);
+    return GLX_SUCCESS;
+}
 
 ULONG __glXDisp_GetBooleanv(GLClient* p, const void* r) { return ulQuery<ulStateGetter, 1, GLX_TYPE_BOOLEAN>(p, r); }
 ULONG __glXDisp_GetIntegerv(GLClient* p, const void* r) { return ulQuery<ulStateGetter, 1, GLX_TYPE_INT>(p, r); }

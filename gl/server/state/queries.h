@@ -41,6 +41,14 @@ ULONG __glXGetMaterial(GLClient* pgc, ULONG face, ULONG pname, ULONG type, const
 ULONG __glXGetMap(GLClient* pgc, ULONG target, ULONG query, ULONG type, const void** ppv, ULONG* pcj);
 ULONG __glXGetTexEnv(GLClient* pgc, ULONG target, ULONG pname, ULONG type, const void** ppv, ULONG* pcj);
 
+// Texture getters: generation (coordinate, pname), parameters (target,
+// pname), a level's parameters (target, level, pname) from the last record
+// of that level (a level never loaded answers 0, 0, 1 and 0).
+ULONG __glXGetTexGen(GLClient* pgc, ULONG coord, ULONG pname, ULONG type, const void** ppv, ULONG* pcj);
+ULONG __glXGetTexParameter(GLClient* pgc, ULONG target, ULONG pname, ULONG type, const void** ppv, ULONG* pcj);
+ULONG __glXGetTexLevelParameter(GLClient* pgc, ULONG target, LONG level, ULONG pname, ULONG type,
+                                const void** ppv, ULONG* pcj);
+
 ULONG __glXDisp_GetBooleanv(GLClient*, const void*);  // 112
 ULONG __glXDisp_GetClipPlane(GLClient*, const void*);  // 113
 ULONG __glXDisp_GetDoublev(GLClient*, const void*);   // 114
@@ -57,4 +65,12 @@ ULONG __glXDisp_GetMaterialiv(GLClient*, const void*);  // 124
 ULONG __glXDisp_GetTexEnvfv(GLClient*, const void*);  // 130
 ULONG __glXDisp_GetTexEnviv(GLClient*, const void*);  // 131
 ULONG __glXDisp_GetString(GLClient*, const void*);    // 129
+ULONG __glXDisp_GetTexGendv(GLClient*, const void*);  // 132
+ULONG __glXDisp_GetTexGenfv(GLClient*, const void*);  // 133
+ULONG __glXDisp_GetTexGeniv(GLClient*, const void*);  // 134
+ULONG __glXDisp_GetTexImage(GLClient*, const void*);  // 135
+ULONG __glXDisp_GetTexParameterfv(GLClient*, const void*);  // 136
+ULONG __glXDisp_GetTexParameteriv(GLClient*, const void*);  // 137
+ULONG __glXDisp_GetTexLevelParameterfv(GLClient*, const void*);  // 138
+ULONG __glXDisp_GetTexLevelParameteriv(GLClient*, const void*);  // 139
 ULONG __glXDisp_IsEnabled(GLClient*, const void*);    // 140

@@ -116,6 +116,9 @@ struct MiniportState {
     bool queuesSetUp = false;     // IOCTL_VNX_QUEUE_SETUP answered, not released
     ULONG resets = 0;             // IOCTL_VIDEO_RESET_DEVICE calls served
     ULONG colorRegisterLoads = 0; // IOCTL_VIDEO_SET_COLOR_REGISTERS calls served
+    ULONG pinnedBatches = 0;      // display-list batches pinned and not released
+    ULONG batchPins = 0;          // IOCTL_VNX_PIN_DL_BATCH calls served
+    ULONG batchReleases = 0;      // IOCTL_VNX_UNPIN_DL_BATCH calls served
 };
 
 class VNX_PLATFORM_API Machine {

@@ -122,7 +122,11 @@ LONG N_SetStateBlockAttr(ULONG id, const void* pv) {
         const bool bFour = id == 52 || id == 56 || id == 110 || id == 164 || id == 168;
         const bool bThree = id == 55 || id == 114 || id == 115;
         const bool bTwo = id == 51 || id == 117 || id == 121;
-        const std::size_t c = bStipple ? 32 : id <= 24 ? 16 : (bColour || bFour) ? 4 : bThree ? 3 : bTwo ? 2 : 1;
+        // Textures: border and environment colours, generation {mode, plane}.
+        const bool bTexFour = id == 155 || id == 156 || id == 159 || id == 160;
+        const bool bTexGen = id >= 41 && id <= 44;
+        const std::size_t c = bStipple ? 32 : id <= 24 ? 16 : bTexGen ? 5 : (bColour || bFour || bTexFour) ? 4
+                            : bThree ? 3 : bTwo ? 2 : 1;
         gRecord.calls.back().words.resize(c);
         std::memcpy(gRecord.calls.back().words.data(), pv, c * sizeof(ULONG));
     }
@@ -176,13 +180,8 @@ void N_GetLight(ULONG fl, ULONG i, N_Light* p) {
     if (fl & N_LIGHT_SPOT_DIRECTION) std::memcpy(p->spotDirection, gAnswers.eyeLight.spotDirection, 12);
     if (fl & N_LIGHT_POSITION) std::memcpy(p->position, gAnswers.eyeLight.position, 16);
 }
-void __glXValidateTexture(GLContext* gc) { Note(__func__, {U(gc)}); }
 N_VertexRecord* __glXVertexRecord(GLClient*) { return kVertexRecord; }
 void __glXAfterVertex(GLClient* pgc, ULONG fFull) { Note(__func__, {U(pgc), fFull}); }
-ULONG __glXAppendLargeChunk(GLClient* pgc) {
-    Note(__func__, {U(pgc)});
-    return gAnswers.ulAppend;
-}
 void N_SetVertexColor3(N_VertexRecord* p, float r, float g, float b) {
     Note(__func__, {U(p), F(r), F(g), F(b)});
 }
@@ -234,10 +233,19 @@ void N_Clear(ULONG fl, LONG x, LONG y, LONG cx, LONG cy, ULONG bUse, ULONG ul) {
 }
 
 // --- evaluators and pixel rectangles ---------------------------------------------------
-ULONG __glOpenPrimitive(GLClient* pgc, __GLXprimBuffer**, __GLXpacketBuffer**, ULONG target, ULONG mode,
-                        ULONG option) {
+// A primitive batch of a display list is a packet buffer with its header
+// only, made when the context holds none.
+ULONG __glOpenPrimitive(GLClient* pgc, __GLXprimBuffer**, __GLXpacketBuffer** ppPacket, ULONG target,
+                        ULONG mode, ULONG option) {
     Note(__func__, {U(pgc), target, mode, option});
-    return gAnswers.ulOpen;
+    if (gAnswers.ulOpen != 0) return gAnswers.ulOpen;
+    if (target == GLX_PACKETS_LIST && *ppPacket == nullptr) {
+        auto* p = static_cast<__GLXpacketBuffer*>(LocalAlloc(LPTR, 64));
+        if (p == nullptr) return 0x505;
+        *p = __GLXpacketBuffer{1039, 20, 20 + 4 * 4, target, 0, nullptr};
+        *ppPacket = p;
+    }
+    return 0;
 }
 void N_DrawPixels(LONG cx, LONG cy, ULONG format, ULONG type, const void* pv) {
     Note(__func__, {static_cast<ULONG>(cx), static_cast<ULONG>(cy), format, type, U(pv)});
@@ -296,3 +304,19 @@ ULONG N_PushName(ULONG name) { return Note(__func__, {name}); }
 ULONG N_PopName(void) { return Note(__func__); }
 ULONG N_LoadName(ULONG name) { return Note(__func__, {name}); }
 void N_PassThrough(float value) { Note(__func__, {F(value)}); }
+// --- display lists and textures: what a compiled Begin/End gives back, and
+// the texture loader -----------------------------------------------------------
+BOOL __glTakeBackPrimitive(GLClient* pgc, BYTE** ppj, ULONG* pcj) {
+    Note(__func__, {U(pgc)});
+    *ppj = nullptr;
+    *pcj = 0;
+    if (gAnswers.takenBack.empty()) return gAnswers.ul != 0;
+    *ppj = static_cast<BYTE*>(LocalAlloc(LPTR, gAnswers.takenBack.size()));
+    std::memcpy(*ppj, gAnswers.takenBack.data(), gAnswers.takenBack.size());
+    *pcj = static_cast<ULONG>(gAnswers.takenBack.size());
+    return TRUE;
+}
+LONG N_BindAttrMap(const __GLXtexLevel* p) {
+    Note(__func__, {U(p), p->target, p->level});
+    return 0;
+}

@@ -35,10 +35,10 @@ struct Answers {
     std::map<ULONG, std::vector<ULONG>> attrs;  // lgi attribute values read back
     BoardConfig* board = nullptr;    // the board configuration __glBoardConfig answers
     N_Light eyeLight{};              // what N_GetLight reads back
-    ULONG ulAppend = 0;              // the display list's answer to a large command
+    std::vector<std::uint8_t> takenBack;  // the requests a primitive gives back (empty: none)
     ULONG ulFull = 0;                // the position setters' record-full word
     LONG lFeedback = 0;              // the feedback count at the end of feedback
-    // Evaluators and pixel rectangles.
+    // Evaluators, pixel rectangles and display lists.
     ULONG ulOpen = 0;                // what opening the primitive buffer answers
     std::size_t cjImage = 0;         // bytes of a drawn image kept in Record.image
     std::vector<BYTE> readBack;      // what N_ReadPixels writes

@@ -660,25 +660,38 @@ TEST_F(SegmentsTest, LargeCommands) {
     }
 
     // Compiling: the record {total, total, 1, 0, 0, buffer, 0} over the whole
-    // command and the data goes to the list, which keeps it.
+    // command and the data goes to the list as a chunk of its own, its second
+    // word made the render header {0, opcode}.
+    __GLXlistHead head{};
+    head.name = 7;
+    head.ppLink = &head.pFirst;
     gc_.bCompiling = 1;
+    gc_.listMode = GLX_LIST_COMPILING;
+    gc_.pListCompiled = &head;
     setUp(cmd, client.address(), 16);
     EXPECT_TRUE(__glRenderLarge(pgc_));
-    EXPECT_EQ(CallNames(), Bind({"__glXAppendLargeChunk"}));
-    auto* plc = static_cast<GLLargeCommand*>(gc_.pLarge);
-    ASSERT_NE(plc, nullptr);
-    EXPECT_EQ(plc->cjTotal, 32u);
-    EXPECT_EQ(plc->cjTotal2, 32u);
-    EXPECT_EQ(plc->ulOne, 1u);
-    std::vector<BYTE> whole(cmd);
+    EXPECT_EQ(head.pFirst, nullptr) << "a TexImage2D is never kept in a list";
+    EXPECT_EQ(gc_.pLarge, nullptr);
+    const glx::Bytes cmdKept = glx::RenderLarge(2, {0x11, 0x22});  // CallLists
+    setUp(cmdKept, client.address(), 16);
+    EXPECT_TRUE(__glRenderLarge(pgc_));
+    EXPECT_EQ(gc_.pLarge, nullptr) << "the list took the record";
+    ASSERT_NE(head.pFirst, nullptr);
+    const __GLXlistChunk* pc = head.pFirst;
+    EXPECT_EQ(pc->cjCapacity, 32u);
+    EXPECT_EQ(pc->cjUsed, 32u);
+    EXPECT_EQ(pc->bLarge, 1u);
+    std::vector<BYTE> whole(cmdKept);
     whole.insert(whole.end(), client.p, client.p + 16);
-    EXPECT_EQ(std::vector<BYTE>(plc->pjBuffer, plc->pjBuffer + 32), whole);
+    const USHORT ausHeader[2] = {0, static_cast<USHORT>(whole[4] | whole[5] << 8)};
+    std::memcpy(whole.data() + 4, ausHeader, 4);
+    EXPECT_EQ(std::vector<BYTE>(pc->pjData, pc->pjData + 32), whole);
     EXPECT_TRUE(gRan.empty());
-    LocalFree(plc->pjBuffer);
-    LocalFree(plc);
-    gc_.pLarge = nullptr;
-    // A list that cannot take it: nothing is kept.
-    gAnswers.ulAppend = GLX_BAD_ALLOC;
+    LocalFree(pc->pjData);
+    LocalFree(head.pFirst);
+    gc_.pListCompiled = nullptr;
+    gc_.listMode = 0;
+    // No list open: nothing is kept.
     setUp(cmd, client.address(), 16);
     EXPECT_TRUE(__glRenderLarge(pgc_));
     EXPECT_EQ(gc_.pLarge, nullptr);

@@ -12,6 +12,8 @@
 #include "platform/faults.h"
 #include "request_fixture.h"
 #include "state/state_requests.h"
+#include "pixfmt/drawable.h"
+#include "texture/texture_requests.h"
 
 namespace glsrv_double {
 namespace {
@@ -315,14 +317,20 @@ TEST_F(StateTest, EnableSideEffects) {
     Req(103, {0, 0, 9, 9});
     EXPECT_EQ(gc_.dirty & GLX_DIRTY_CLIP, GLX_DIRTY_CLIP) << "box changed while the test is on";
 
-    // Textures: validation and attribute 147 on a change only.
+    // Textures: validation (the board takes the 2D texture) and attribute
+    // 147 on a change only.
+    GLDrawable draw{};
+    draw.pBufferSet = reinterpret_cast<GLBufferSet*>(0x7000);
+    gc_.pdraw = &draw;
     gRecord.calls.clear();
     Req(139, {0x0DE1});
-    EXPECT_EQ(Calls("__glXValidateTexture").size(), 1u);
+    EXPECT_EQ(__glXTexObjects(&gc_)->dimension, 2u);
     EXPECT_EQ(Attr(147), std::vector<ULONG>{1});
     gRecord.calls.clear();
+    __glXTexObjects(&gc_)->dimension = 0;
     Req(139, {0x0DE1});
-    EXPECT_TRUE(Calls("__glXValidateTexture").empty());
+    EXPECT_EQ(__glXTexObjects(&gc_)->dimension, 0u) << "no change, no validation";
+    gc_.pdraw = nullptr;
 
     // Clip planes and lights: the six or eight enable words on a change.
     gRecord.calls.clear();

@@ -46,12 +46,14 @@ TEST_F(TablesTest, RenderOpcodesReachTheirHandlerOrTheDefault) {
         {Table::Immediate, 156, 4, 0, 0, ""},
         {Table::Immediate, 158, 8, 0, 0, ""},
         // The standard requests go to their handlers, which are not there yet.
-        {Table::Immediate, 1, 4, 10, GL_INVALID_OPERATION, "X_GLrop_CallList: not available yet\n"},
         {Table::Immediate, 137, 8, 10, GL_INVALID_OPERATION, "X_GLrop_Accum: not available yet\n"},
-        // Begin, the ring's batches and the name stack have theirs.
+        // Display lists, Begin, the ring's batches, evaluator meshes and the
+        // name stack have theirs.
+        {Table::Immediate, 1, 4, 0, 0, ""},  // CallList of a list that is not there
         {Table::Immediate, 4, 4, 0, 0, ""},
         {Table::Immediate, 121, 0, 0, 0, ""},
         {Table::Immediate, 1025, 16, 0, 0, ""},
+        {Table::Immediate, 155, 12, 2, GL_INVALID_ENUM, ""},  // EvalMesh1 of mode 0: its own error
         // No handler: invalid operation.
         {Table::Immediate, 0, 0, 10, GL_INVALID_OPERATION, ""},
         {Table::Immediate, 140, 0, 10, GL_INVALID_OPERATION, ""},
@@ -68,15 +70,16 @@ TEST_F(TablesTest, RenderOpcodesReachTheirHandlerOrTheDefault) {
         {Table::BeginEnd, 1025, 16, 10, GL_INVALID_OPERATION, ""},
         {Table::BeginEnd, 4116, 0, 10, GL_INVALID_OPERATION, ""},
         // ... list calls run as outside, evaluator points evaluate.
-        {Table::BeginEnd, 1, 4, 10, GL_INVALID_OPERATION, "X_GLrop_CallList: not available yet\n"},
-        {Table::BeginEnd, 2, 8, 10, GL_INVALID_OPERATION, "X_GLrop_CallLists: not available yet\n"},
+        {Table::BeginEnd, 1, 4, 0, 0, ""},
+        {Table::BeginEnd, 2, 8, 2, GL_INVALID_ENUM, ""},  // CallLists of type 0
         {Table::BeginEnd, 151, 8, 0, 0, ""},
         {Table::BeginEnd, 158, 8, 0, 0, ""},
-        // While compiling, everything is stored, Begin and End included.
-        {Table::List, 4, 4, 10, GL_INVALID_OPERATION, "X_GLrop_Begin: not available yet\n"},
-        {Table::List, 23, 0, 10, GL_INVALID_OPERATION, "X_GLrop_End: not available yet\n"},
-        {Table::List, 70, 12, 10, GL_INVALID_OPERATION, "X_GLrop_Vertex3fv: not available yet\n"},
-        {Table::List, 4116, 0, 10, GL_INVALID_OPERATION, "Key Unknown 4116: not available yet\n"},
+        // The list-compile table stores while a list is compiled; with no
+        // list open it keeps nothing (list_check.cpp compiles).
+        {Table::List, 4, 4, 0, 0, ""},
+        {Table::List, 23, 0, 0, 0, ""},
+        {Table::List, 70, 12, 0, 0, ""},
+        {Table::List, 4116, 0, 0, 0, ""},
     };
     for (const LookupCase& c : cases) {
         SCOPED_TRACE(testing::Message() << "table " << static_cast<int>(c.table) << " opcode " << c.opcode);
@@ -91,27 +94,42 @@ TEST_F(TablesTest, RenderOpcodesReachTheirHandlerOrTheDefault) {
 TEST_F(TablesTest, SingleOpcodes) {
     const struct {
         std::uint8_t opcode;
+        std::vector<ULONG> params;
+        ULONG xError;
+        ULONG glError;
         std::string text;
     } cases[] = {
-        {0, ""},
-        {100, ""},
-        {101, "X_GLsop_NewList: not available yet\n"},
-        {104, "X_GLsop_GenLists: not available yet\n"},
-        {102, "X_GLsop_EndList: not available yet\n"},
-        {103, "X_GLsop_DeleteLists: not available yet\n"},
-        {141, "X_GLsop_IsList: not available yet\n"},
-        {143, ""},
-        {255, ""},
+        {0, {}, 10, GL_INVALID_OPERATION, ""},
+        {100, {}, 10, GL_INVALID_OPERATION, ""},
+        // Display lists, pixel store and the pixel-map getters have theirs.
+        {104, {1}, 0, 0, ""},                      // GenLists
+        {101, {1, 0x1300}, 0, 0, ""},              // NewList, COMPILE
+        {102, {}, 0, 0, ""},                       // EndList
+        {141, {1}, 0, 0, ""},                      // IsList
+        {103, {1, 1}, 0, 0, ""},                   // DeleteLists
+        {109, {0x0CF5, glx::F(4.0f)}, 0, 0, ""},   // PixelStoref UNPACK_ALIGNMENT
+        {125, {0x0C70}, 0, 0, ""},                 // GetPixelMapfv PIXEL_MAP_I_TO_I
+        {143, {}, 10, GL_INVALID_OPERATION, ""},
+        {255, {}, 10, GL_INVALID_OPERATION, ""},
     };
+    // Pixel store keeps its modes in the context's GL state.
+    ASSERT_EQ(__glXCreateGLState(&gc_, TRUE), 0u);
     for (const auto& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.opcode));
         gc_.error = 0;
         vnx::debug::clear();
-        std::vector<std::uint8_t> request = {1, c.opcode, 2, 0, 0, 0, 0, 0};
-        EXPECT_EQ(__glXSingleTable[c.opcode](pgc_, request.data()), 10u);
-        EXPECT_EQ(gc_.error, GL_INVALID_OPERATION);
+        std::vector<std::uint8_t> request = {1, c.opcode, static_cast<std::uint8_t>(2 + c.params.size()), 0, 0, 0, 0, 0};
+        for (ULONG w : c.params) {
+            request.resize(request.size() + 4);
+            std::memcpy(request.data() + request.size() - 4, &w, 4);
+        }
+        EXPECT_EQ(__glXSingleTable[c.opcode](pgc_, request.data()), c.xError);
+        EXPECT_EQ(gc_.error, c.glError);
         EXPECT_EQ(vnx::debug::take(), c.text);
     }
+    __glXFreeContextLists(&gc_);
+    __glXFreeGLState(gc_.pState, gc_.pState->flPresent);
+    gc_.pState = nullptr;
     EXPECT_EQ(__glXSingleTable[271], __glXDisp_UnknownSingle);
 }
 

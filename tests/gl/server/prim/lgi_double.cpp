@@ -15,11 +15,13 @@ namespace prim_double {
 std::vector<Batch> gBatches;
 std::vector<DrawPacket> gDraws;
 ULONG gcListBatches = 0;
+bool gbListRefuses = false;
 ULONG gcValidations = 0;
 void Clear() {
     gBatches.clear();
     gDraws.clear();
     gcListBatches = 0;
+    gbListRefuses = false;
     gcValidations = 0;
 }
 }  // namespace prim_double
@@ -108,6 +110,7 @@ BOOL __glDrawableSize(GLContext*, LONG*, LONG*) { return FALSE; }
 BoardConfig* __glBoardConfig(GLContext*) { return nullptr; }
 ULONG __glXStoreBatchInList(GLClient*, __GLXpacketBuffer* pBatch) {
     ++gcListBatches;
+    if (gbListRefuses) return GLX_BAD_ACCESS;  // no list being compiled: the buffer stays the caller's
     LocalFree(pBatch);  // the list would keep it
     return 0;
 }

@@ -30,7 +30,8 @@ struct DrawPacket {
 
 extern std::vector<Batch> gBatches;
 extern std::vector<DrawPacket> gDraws;
-extern ULONG gcListBatches;  // packet buffers the list compiler took
+extern ULONG gcListBatches;  // packet buffers handed to the list compiler
+extern bool gbListRefuses;   // it refuses them (no list being compiled)
 extern ULONG gcValidations;  // draws validated
 
 void Clear();

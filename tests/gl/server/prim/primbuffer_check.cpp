@@ -232,6 +232,33 @@ TEST_F(PrimBufferTest, WrapWithoutMemory) {
     EXPECT_EQ(Begin(11), GLX_BAD_VALUE);
 }
 
+// A buffer filled for a display list whose compile was given up (the
+// context made current again) goes to the list compiler before an
+// immediate primitive opens, and is freed when no list takes it; one still
+// pending when the context goes is freed with it (the leak check sees both).
+TEST_F(PrimBufferTest, ListBuffersLeftOpenAreNotLost) {
+    ASSERT_EQ(__glOpenPrimitive(&client_, &gc_.pPrimBuffer, &gc_.pPending, GLX_PACKETS_LIST, kTriangles, 0), 0u);
+    for (int i = 0; i < 3; ++i) Vertex3(static_cast<float>(i), 0, 0);
+    ASSERT_EQ(End(), 0u);
+    ASSERT_NE(gc_.pPending, nullptr);
+    prim_double::gbListRefuses = true;
+    ASSERT_EQ(Begin(kTriangles), 0u);
+    EXPECT_EQ(prim_double::gcListBatches, 1u);
+    ASSERT_NE(gc_.pPending, nullptr);
+    EXPECT_EQ(gc_.pPending->target, static_cast<ULONG>(GLX_PACKETS_IMMEDIATE));
+    for (int i = 0; i < 3; ++i) Vertex3(static_cast<float>(i + 10), 0, 0);
+    End();
+    HandOver();
+    ASSERT_EQ(gDraws.size(), 1u) << "only the immediate triangle is drawn";
+    EXPECT_EQ(Faces(kTriangles), (std::multiset<std::vector<int>>{{10, 11, 12}}));
+
+    // Left pending at the end: the context's clean-up frees it.
+    ASSERT_EQ(__glOpenPrimitive(&client_, &gc_.pPrimBuffer, &gc_.pPending, GLX_PACKETS_LIST, kPoints, 0), 0u);
+    Vertex3(1, 2, 3);
+    ASSERT_EQ(End(), 0u);
+    EXPECT_EQ(gc_.pPending->target, static_cast<ULONG>(GLX_PACKETS_LIST));
+}
+
 // Materials between Begin and End: the faces, the parameters the scalar
 // forms refuse, and shininess outside 0..128 (NaN included).
 TEST_F(PrimBufferTest, Materials) {

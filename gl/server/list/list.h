@@ -1,0 +1,140 @@
+// Display lists: names kept as sorted ranges, lists found through a hash of
+// 1009 buckets, each list a chain of request chunks (with large requests in
+// chunks of their own, compiled DrawPixels records, and references to the
+// primitive batches its Begin/End vertices filled, pinned for the board
+// through the miniport), replayed through the context's current render
+// table. The list table may be shared between contexts.
+#pragma once
+
+#include "context/context.h"
+
+#define GLX_LIST_BUCKETS 1009u
+#define GLX_LIST_MAX_DEPTH 64u       // nested CallList / CallLists
+// Lists one outermost call may run, nested calls included: lists that call
+// each other more than once would otherwise run 2^64 times within the depth.
+#define GLX_LIST_MAX_RUNS 65536u
+#define GLX_LIST_CHUNK_MIN 1024u     // bytes of a new ordinary chunk, at least
+#define GLX_LIST_PINNED_MAX 16384u   // batches pinned at once on a device
+
+// Render opcodes of the records a list holds beside the client's requests.
+#define X_GLrop_ListBase 3u
+#define X_GLrop_PacketAddrZYD 1024u  // {u16 8, u16 1024, u32 batch}: a primitive batch of the list
+#define X_GLrop_DrawPixels 173u
+#define X_GLrop_TexImage2D 110u
+#define X_GLrop_DispatchPacketsZYD 1039u
+
+// List-mode bits of the compiling context.
+#define GLX_LIST_COMPILING 0x1u
+#define GLX_LIST_EXECUTE 0x2u
+#define GLX_LIST_PLAIN_BEGIN 0x4u  // the current Begin/End is stored as plain requests
+
+// A sorted, disjoint, never adjacent run of names in use.
+struct __GLXnameRange {
+    ULONG first;
+    ULONG last;
+    __GLXnameRange* pNext;
+};
+
+// A chunk of a list: requests back to back in render form {u16 length, u16
+// opcode, body}, or (bLarge) one large request as {u32 length, render header
+// {u16 0, u16 opcode}, body}: the body at +8 and a render header of length 0
+// at +4, so that it runs as the large-request path runs it. The record has
+// the large render command's layout (segment/segment.h), which becomes a
+// chunk as it is.
+struct __GLXlistChunk {
+    ULONG cjCapacity;
+    ULONG cjUsed;
+    ULONG bLarge;
+    ULONG ul3;
+    ULONG ul4;
+    BYTE* pjData;
+    __GLXlistChunk* pNext;
+};
+
+// A primitive batch a list owns, and what pinning it gave back.
+struct __GLXlistBatch {
+    __GLXpacketBuffer* pBatch;
+    ULONG bPinned;
+    ULONG aulItem[3];  // the miniport's 12-byte pin item
+};
+
+struct __GLXlistHead {
+    ULONG name;
+    ULONG ulOne;
+    __GLXlistChunk* pFirst;
+    __GLXlistChunk** ppLink;  // the link the next chunk fills
+    __GLXlistChunk* pLast;    // the chunk requests are stored into, or null
+    __GLXlistBatch* pBatches; // the batches, in the order they were stored
+    ULONG cBatches;
+    ULONG cBatchCapacity;
+    __GLXlistHead* pNext;     // the next list in the bucket
+};
+
+struct __GLXlistTable {
+    ULONG cRef;
+    __GLXnameRange* pRanges;
+    __GLXlistHead* apBuckets[GLX_LIST_BUCKETS];
+};
+
+// A new table with one reference, or null.
+__GLXlistTable* __glXNewListTable(void);
+// What a context lets go of when it is freed: the list it compiles, and its
+// reference of the list table (the last reference frees the table).
+void __glXFreeContextLists(GLContext* gc);
+
+// Name management on the context's table.
+ULONG __glXIsListName(GLContext* gc, ULONG name);
+ULONG __glXGenListNames(GLContext* gc, LONG n);  // the first name, or 0
+// FALSE when a range record cannot be had (nothing changed).
+BOOL __glXMarkListName(__GLXlistTable* pTable, ULONG name);
+BOOL __glXDeleteListRange(GLContext* gc, ULONG first, LONG n);
+void __glXDeleteList(GLContext* gc, ULONG name);
+void __glXFreeList(GLClient* pgc, __GLXlistHead* pHead);
+void __glXFreeListTable(GLClient* pgc, __GLXlistTable* pTable);
+
+// Runs a list's requests through the context's current render table:
+// FALSE when the outermost call has run as many lists as it may (the list
+// is not run).
+BOOL __glXExecuteList(GLClient* pgc, ULONG name);
+
+// The list-compile table's handlers and the Begin/End spill.
+ULONG __glXListStore(GLClient* pgc, const void* pvRequest);
+ULONG __glXListBegin(GLClient* pgc, const void* pvRequest);
+ULONG __glXListEnd(GLClient* pgc, const void* pvRequest);
+ULONG __glXListSpill(GLClient* pgc, const void* pvRequest);
+// __glXStoreBatchInList (prim/prim.h): a primitive batch filled for the
+// list being compiled goes into it (pinned, and run with
+// compile-and-execute); the list's own requests move the context's pending
+// batch there before they are stored.
+// Hands the context's large render command record to the display list
+// being compiled: 0 when the list took it, else an X error (the record is
+// then still the caller's).
+ULONG __glXAppendLargeChunk(GLClient* pgc);
+// Pins a batch of a list: TRUE when the miniport took it.
+BOOL __glXPinBatch(__GLXlistBatch* pb);
+// Releases the pinned batches of one list.
+void __glXReleasePinned(GLClient* pgc, __GLXlistHead* pHead);
+// Batches pinned on the device now.
+ULONG __glXPinnedCount(void);
+
+// A compiled DrawPixels record: the first 40 bytes of the request, then the
+// image's byte count (a multiple of 4), the lgi format and type codes, then
+// the unpacked image.
+#define GLX_LIST_PIXELS_HEADER 52u
+// Builds the record of a DrawPixels request: GL_NO_ERROR with *ppj (a
+// LocalAlloc buffer) and *pcj, or the GL error.
+ULONG __glXCompileDrawPixels(GLClient* pgc, const void* pvRequest, BYTE** ppj, ULONG* pcj);
+
+// The requests.
+ULONG __glXDisp_CallList(GLClient*, const void*);   // render 1
+ULONG __glXDisp_CallLists(GLClient*, const void*);  // render 2
+ULONG __glXDisp_ListBase(GLClient*, const void*);   // render 3
+ULONG __glXDisp_NewList(GLClient*, const void*);    // single 101
+ULONG __glXDisp_EndList(GLClient*, const void*);    // single 102
+ULONG __glXDisp_DeleteLists(GLClient*, const void*);  // single 103
+ULONG __glXDisp_GenLists(GLClient*, const void*);   // single 104
+ULONG __glXDisp_IsList(GLClient*, const void*);     // single 141
+// The list mode of the context (GLX_LIST_...), and the name of the list it
+// compiles (0 when none): for the queries.
+ULONG __glXListMode(const GLContext* gc);
+ULONG __glXListIndex(const GLContext* gc);

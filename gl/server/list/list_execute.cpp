@@ -1,0 +1,274 @@
+// Running display lists: CallList and CallLists (to a depth of 64), each
+// stored request through the context's current render table, the list's
+// batches handed to the lgi layer again, compiled images drawn; and the
+// single requests that manage names: GenLists, DeleteLists, IsList.
+//
+// A list called while another is compiled with execution runs through the
+// table the compiled requests run through (immediate, or inside
+// Begin/End), so that what it holds is not stored a second time.
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+#include "dispatch/dispatch.h"
+#include "dispatch/render_args.h"
+#include "lgi/lgi.h"
+#include "list/list.h"
+#include "pixfmt/pixfmt.h"
+#include "segment/segment.h"
+#include "seams.h"
+#include "state/glstate.h"
+#include "state/queries.h"
+
+namespace {
+
+const __GLXdispatchFn* pTableNow(const GLContext* gc) {
+    if (gc->pRenderTable == __glXRenderListTable || gc->pRenderTable == nullptr)
+        return gc->bInBegin ? __glXRenderBeginEndTable : __glXRenderTable;
+    return gc->pRenderTable;
+}
+
+__GLXlistHead* phFind(GLContext* gc, ULONG name) {
+    const __GLXlistTable* pTable = gc->pListTable;
+    if (pTable == nullptr) return nullptr;
+    for (__GLXlistHead* p = pTable->apBuckets[name % GLX_LIST_BUCKETS]; p != nullptr; p = p->pNext)
+        if (p->name == name) return p;
+    return nullptr;
+}
+
+// Draws a compiled image: FALSE when the visual cannot take it (the list
+// stops there).
+BOOL bDrawCompiled(GLContext* gc, const BYTE* pjRecord) {
+    ULONG aw[3];
+    std::memcpy(aw, pjRecord + 40, sizeof aw);
+    const LONG w = static_cast<LONG>(__glXArgWord(pjRecord, 6)), h = static_cast<LONG>(__glXArgWord(pjRecord, 7));
+    const ULONG formatCode = aw[1];
+    const GLVisual* pvis = gc->pvis;
+    if (pvis == nullptr) return FALSE;
+    if (formatCode == 1) {  // STENCIL_INDEX
+        if (pvis->cStencilBits == 0) return FALSE;
+        if ((gc->flBufferMask & 0x200u) == 0) _DBindBuffers(gc, gc->flBufferMask | 0x200u);
+    } else if (formatCode == 2) {  // DEPTH_COMPONENT
+        if (pvis->cDepthBits == 0) return FALSE;
+        if ((gc->flBufferMask & 0x900u) == 0) _DBindBuffers(gc, gc->flBufferMask | 0x900u);
+    } else if (formatCode != 0 && !pvis->bRGBA) {
+        return FALSE;
+    }
+    if (gc->dirty != 0) __glXValidateDraw(gc);
+    N_DrawPixels(w, h, formatCode, aw[2], pjRecord + GLX_LIST_PIXELS_HEADER);
+    return TRUE;
+}
+
+// Runs the records of an ordinary chunk; FALSE when the list stops.
+BOOL bRunChunk(GLClient* pgc, __GLXlistHead* pHead, const __GLXlistChunk* pc) {
+    GLContext* gc = pgc->gc;
+    for (ULONG off = 0; off + 4 <= pc->cjUsed;) {
+        const BYTE* pj = pc->pjData + off;
+        USHORT aus[2];
+        std::memcpy(aus, pj, 4);
+        ULONG cj = aus[0];
+        if (aus[1] == X_GLrop_PacketAddrZYD) {
+            ULONG i;
+            std::memcpy(&i, pj + 4, 4);
+            if (i < pHead->cBatches) __glXDispatchPending(pgc, pHead->pBatches[i].pBatch);
+        } else if (aus[1] == X_GLrop_DrawPixels) {
+            ULONG cjImage;
+            std::memcpy(&cjImage, pj + 40, 4);
+            cj = GLX_LIST_PIXELS_HEADER + cjImage;
+            if (!bDrawCompiled(gc, pj)) return FALSE;
+        } else {
+            pTableNow(gc)[aus[1]](pgc, pj);
+        }
+        if (cj < 4) break;  // never: every record was checked when it was stored
+        off += cj;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+BOOL __glXExecuteList(GLClient* pgc, ULONG name) {
+    GLContext* gc = pgc->gc;
+    __GLXlistHead* pHead = phFind(gc, name);
+    if (pHead == nullptr) return TRUE;
+    if (gc->listRuns >= GLX_LIST_MAX_RUNS) return FALSE;
+    ++gc->listRuns;
+    for (const __GLXlistChunk* pc = pHead->pFirst; pc != nullptr; pc = pc->pNext) {
+        if (pc->bLarge) {
+            // {u32 length, render header {0, opcode}, body}: runs from +4
+            // with the length less the word as the large-request path does.
+            USHORT opcode;
+            std::memcpy(&opcode, pc->pjData + 6, 2);
+            const ULONG cjSaved = pgc->cjLarge;
+            pgc->cjLarge = pc->cjUsed - 4;
+            pTableNow(gc)[opcode](pgc, pc->pjData + 4);
+            pgc->cjLarge = cjSaved;
+        } else if (!bRunChunk(pgc, pHead, pc)) {
+            break;
+        }
+    }
+    return TRUE;
+}
+
+namespace {
+
+// A list call one level deeper: GL_INVALID_OPERATION at the limit.
+template <class Body>
+ULONG ulCall(GLClient* pgc, const void* pv, Body body) {
+    GLContext* gc = pgc->gc;
+    if (gc->callDepth >= GLX_LIST_MAX_DEPTH) return __glXRenderError(pgc, pv, GL_INVALID_OPERATION);
+    if (gc->dirty != 0) __glXValidateDraw(gc);
+    if (gc->callDepth == 0) gc->listRuns = 0;
+    ++gc->callDepth;
+    const ULONG glError = body();
+    --gc->callDepth;
+    return __glXRenderResult(pgc, pv, glError);
+}
+
+// Bytes of one name of a CallLists type, or 0 for a type that is none.
+ULONG cjNameOf(ULONG type) {
+    switch (type) {
+        case 0x1400: case 0x1401: return 1;                // BYTE, UNSIGNED_BYTE
+        case 0x1402: case 0x1403: case 0x1407: return 2;   // SHORT, UNSIGNED_SHORT, 2_BYTES
+        case 0x1408: return 3;                             // 3_BYTES
+        case 0x1404: case 0x1405: case 0x1406: case 0x1409: return 4;  // INT, UNSIGNED_INT, FLOAT, 4_BYTES
+        default: return 0;
+    }
+}
+
+ULONG ulListBase(const GLContext* gc) {
+    const ULONG* pw = gc->pState != nullptr ? gc->pState->blocks[__builtin_ctz(GL_LIST_BIT)] : nullptr;
+    return pw != nullptr ? pw[GLX_LIST_BASE] : 0;
+}
+
+// The name of value i of a CallLists array.
+ULONG ulNameAt(const BYTE* pj, ULONG i, ULONG type, ULONG base) {
+    const BYTE* p = pj + i * cjNameOf(type);
+    switch (type) {
+        case 0x1400: return base + static_cast<ULONG>(static_cast<LONG>(static_cast<signed char>(p[0])));
+        case 0x1401: return base + p[0];
+        case 0x1402: {
+            short s;
+            std::memcpy(&s, p, 2);
+            return base + static_cast<ULONG>(static_cast<LONG>(s));
+        }
+        case 0x1403: {
+            USHORT us;
+            std::memcpy(&us, p, 2);
+            return base + us;
+        }
+        case 0x1406: {
+            float f;
+            std::memcpy(&f, p, 4);
+            const double d = std::trunc(static_cast<double>(f) + static_cast<double>(base));
+            return d >= 0.0 && d <= 4294967295.0 ? static_cast<ULONG>(d) : 0u;  // none outside the names
+        }
+        case 0x1407: return base + (static_cast<ULONG>(p[0]) << 8 | p[1]);
+        case 0x1408: return base + (static_cast<ULONG>(p[0]) << 16 | static_cast<ULONG>(p[1]) << 8 | p[2]);
+        case 0x1409:
+            return base + (static_cast<ULONG>(p[0]) << 24 | static_cast<ULONG>(p[1]) << 16 |
+                           static_cast<ULONG>(p[2]) << 8 | p[3]);
+        default: {  // INT, UNSIGNED_INT
+            ULONG u;
+            std::memcpy(&u, p, 4);
+            return base + u;
+        }
+    }
+}
+
+// The common start of the list singles: a context, outside Begin/End.
+ULONG ulSingleStart(GLClient* pgc, const void* pvRequest) {
+    if (pgc == nullptr || pgc->gc == nullptr) return GLX_BAD_ACCESS;
+    if (pgc->gc->bInBegin) return __glXSingleError(pgc, pvRequest, GL_INVALID_OPERATION);
+    __glXFlushPending(pgc);
+    return GLX_SUCCESS;
+}
+
+void vReplyRetval(GLClient* pgc, ULONG ulRetval) {
+    xGLXSingleReply rp{};
+    rp.type = X_Reply;
+    rp.sequenceNumber = static_cast<USHORT>(pgc->sequenceNumber);
+    rp.retval = ulRetval;
+    __glXSendReply(&rp, sizeof rp, nullptr, 0);
+}
+
+}  // namespace
+
+namespace {
+
+// Between a compiled Begin and End a list call goes into the list.
+bool bInCompiledBegin(const GLContext* gc) {
+    return gc != nullptr && gc->bCompiling && gc->bInBegin && gc->pRenderTable == __glXRenderBeginEndTable;
+}
+
+}  // namespace
+
+ULONG __glXDisp_CallList(GLClient* pgc, const void* pv) {
+    GLContext* gc = pgc != nullptr ? pgc->gc : nullptr;
+    if (bInCompiledBegin(gc)) return __glXListSpill(pgc, pv);
+    const BYTE* pj = __glXRenderArgs(pgc, pv, 4);
+    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv, 4);
+    const ULONG name = __glXArgWord(pj, 0);
+    return ulCall(pgc, pv, [&] { return __glXExecuteList(pgc, name) ? GL_NO_ERROR : GL_INVALID_OPERATION; });
+}
+
+ULONG __glXDisp_CallLists(GLClient* pgc, const void* pv) {
+    GLContext* gc = pgc != nullptr ? pgc->gc : nullptr;
+    if (bInCompiledBegin(gc)) return __glXListSpill(pgc, pv);
+    const BYTE* pj = __glXRenderArgs(pgc, pv, 8);
+    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv, 8);
+    const LONG n = static_cast<LONG>(__glXArgWord(pj, 0));
+    const ULONG type = __glXArgWord(pj, 1);
+    const ULONG cjName = cjNameOf(type);
+    if (gc->callDepth >= GLX_LIST_MAX_DEPTH) return __glXRenderError(pgc, pv, GL_INVALID_OPERATION);
+    if (cjName == 0) return __glXRenderError(pgc, pv, GL_INVALID_ENUM);
+    if (n < 0) return __glXRenderError(pgc, pv, GL_INVALID_VALUE);
+    // Every name must lie in the request.
+    const ULONG cjBody = __glXRenderLength(pgc, pv) - 4;
+    if (static_cast<std::uint64_t>(n) * cjName > cjBody - 8) return __glXBadLength(pgc, pv);
+    const ULONG base = ulListBase(gc);
+    return ulCall(pgc, pv, [&] {
+        for (ULONG i = 0; i < static_cast<ULONG>(n); ++i)
+            if (!__glXExecuteList(pgc, ulNameAt(pj + 8, i, type, base))) return GL_INVALID_OPERATION;
+        return GL_NO_ERROR;
+    });
+}
+
+ULONG __glXDisp_ListBase(GLClient* pgc, const void* pv) {
+    if (pgc == nullptr || pgc->gc == nullptr) return GLX_BAD_ACCESS;
+    if (!__glXRenderBodyFits(pgc, pv, 4)) return __glXBadLength(pgc, pv);
+    GLContext* gc = pgc->gc;
+    ULONG* pw = gc->pState != nullptr ? gc->pState->blocks[__builtin_ctz(GL_LIST_BIT)] : nullptr;
+    if (pw != nullptr) std::memcpy(pw + GLX_LIST_BASE, static_cast<const BYTE*>(pv) + 4, 4);
+    return GLX_SUCCESS;
+}
+
+ULONG __glXDisp_GenLists(GLClient* pgc, const void* pv) {
+    if (const ULONG x = ulSingleStart(pgc, pv)) return x;
+    const BYTE* pj = __glXSingleParams(pv, 1);
+    if (pj == nullptr) return GLX_BAD_LENGTH;
+    GLContext* gc = pgc->gc;
+    const LONG n = static_cast<LONG>(__glXArgWord(pj, 0));
+    if (gc->pListTable == nullptr && (gc->pListTable = __glXNewListTable()) == nullptr)
+        return __glXSingleError(pgc, pv, GL_OUT_OF_MEMORY);
+    vReplyRetval(pgc, __glXGenListNames(gc, n));
+    return GLX_SUCCESS;
+}
+
+ULONG __glXDisp_IsList(GLClient* pgc, const void* pv) {
+    if (const ULONG x = ulSingleStart(pgc, pv)) return x;
+    const BYTE* pj = __glXSingleParams(pv, 1);
+    if (pj == nullptr) return GLX_BAD_LENGTH;
+    vReplyRetval(pgc, __glXIsListName(pgc->gc, __glXArgWord(pj, 0)));
+    return GLX_SUCCESS;
+}
+
+ULONG __glXDisp_DeleteLists(GLClient* pgc, const void* pv) {
+    if (const ULONG x = ulSingleStart(pgc, pv)) return x;
+    const BYTE* pj = __glXSingleParams(pv, 2);
+    if (pj == nullptr) return GLX_BAD_LENGTH;
+    const ULONG first = __glXArgWord(pj, 0);
+    const LONG n = static_cast<LONG>(__glXArgWord(pj, 1));
+    if (!__glXDeleteListRange(pgc->gc, first, n)) return __glXSingleError(pgc, pv, GL_OUT_OF_MEMORY);
+    return GLX_SUCCESS;
+}

@@ -1,0 +1,226 @@
+// Texture parameters, the texture environment and texture-coordinate
+// generation. Every handler hands the pending batch on, decodes its body
+// (the integer forms convert to floats, the double forms narrow), checks the
+// whole request and only then sends the lgi attributes; generation modes and
+// planes are kept in the TEXTURE block, where the queries read them.
+#include "texture/texture_requests.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "dispatch/dispatch.h"
+#include "dispatch/render_args.h"
+#include "matrix/light.h"
+#include "state/glstate.h"
+
+namespace {
+
+constexpr ULONG kTexture1D = 0x0DE0, kTexture2D = 0x0DE1;
+constexpr ULONG kMagFilter = 0x2800, kMinFilter = 0x2801, kWrapS = 0x2802, kWrapT = 0x2803,
+                kBorderColor = 0x1004;
+constexpr ULONG kNearest = 0x2600, kLinear = 0x2601, kNearestMipmapNearest = 0x2700,
+                kLinearMipmapNearest = 0x2701, kNearestMipmapLinear = 0x2702, kLinearMipmapLinear = 0x2703;
+constexpr ULONG kRepeat = 0x2901, kClamp = 0x2900;
+constexpr ULONG kTextureEnv = 0x2300, kEnvMode = 0x2200, kEnvColor = 0x2201;
+constexpr ULONG kModulate = 0x2100, kDecal = 0x2101, kBlend = 0x0BE2;
+constexpr ULONG kS = 0x2000, kGenMode = 0x2500, kObjectPlane = 0x2501, kEyePlane = 0x2502;
+constexpr ULONG kEyeLinear = 0x2400, kObjectLinear = 0x2401, kSphereMap = 0x2402;
+// lgi codes of the generation modes.
+constexpr ULONG kObjectCode = 0, kEyeCode = 1, kSphereCode = 2;
+constexpr ULONG kTexGenAttr = 41;  // S; T, R and Q follow
+
+// A value truncated toward zero as an enumerant; ~0u when it is none.
+ULONG ulEnum(float f) {
+    const double d = std::trunc(static_cast<double>(f));
+    return d >= 0.0 && d <= 65535.0 ? static_cast<ULONG>(d) : ~0u;
+}
+
+ULONG* pwTextureBlock(GLContext* gc) {
+    return gc->pState != nullptr ? gc->pState->blocks[__builtin_ctz(GL_TEXTURE_BIT)] : nullptr;
+}
+
+// Sends a coordinate's generation attribute for its mode from its record.
+void vSendTexGen(ULONG coord, const ULONG* pwRecord) {
+    ULONG aw[5] = {pwRecord[0]};
+    switch (pwRecord[0]) {
+        case kObjectCode: std::memcpy(aw + 1, pwRecord + GLX_TEXGEN_OBJECT_PLANE, 16); break;
+        case kSphereCode: {
+            // The sphere-map words the lgi context keeps for the coordinate.
+            ULONG awNow[36] = {};
+            N_GetStateBlockAttr(kTexGenAttr + coord, awNow);
+            std::memcpy(aw + 1, awNow + 1, 16);
+            break;
+        }
+        default: std::memcpy(aw + 1, pwRecord + GLX_TEXGEN_EYE_PLANE, 16); break;
+    }
+    N_SetStateBlockAttr(kTexGenAttr + coord, aw);
+}
+
+// --- the handlers' forms -------------------------------------------------------------
+
+enum Form : BYTE { kFloat, kFloatV, kInt, kIntV, kDouble, kDoubleV };
+
+// The values a parameter takes: 4 for the colours and planes, 1 for the
+// others these requests know, 0 for one they do not (refused unread).
+ULONG cValuesOf(ULONG pname) {
+    switch (pname) {
+        case kBorderColor:
+        case kEnvColor:
+        case kObjectPlane:
+        case kEyePlane: return 4;
+        case kMagFilter:
+        case kMinFilter:
+        case kWrapS:
+        case kWrapT:
+        case kEnvMode:
+        case kGenMode: return 1;
+        default: return 0;
+    }
+}
+bool bColor(ULONG pname) { return pname == kBorderColor || pname == kEnvColor; }
+
+typedef ULONG (*Routine)(GLContext*, ULONG, ULONG, const float*, BOOL);
+
+// {target or coordinate, parameter, values}: the scalar forms carry one
+// value, the vector forms as many as the parameter takes. TexGend puts its
+// double first.
+template <Routine pfn, Form form>
+ULONG ulTexRequest(GLClient* pgc, const void* pv) {
+    const bool bVector = form == kFloatV || form == kIntV || form == kDoubleV;
+    const ULONG cjValue = form == kDouble || form == kDoubleV ? 8 : 4;
+    const ULONG cjHead = bVector ? 8 : 8 + cjValue;
+    const BYTE* pj = __glXRenderArgs(pgc, pv, cjHead);
+    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv, cjHead);
+    const ULONG offNames = form == kDouble ? 8 : 0;
+    const ULONG object = __glXArgWord(pj + offNames, 0), pname = __glXArgWord(pj + offNames, 1);
+    const ULONG cValues = bVector ? cValuesOf(pname) : 1;
+    if (bVector) {
+        const ULONG cj = 8 + cValues * cjValue;
+        if (!__glXRenderBodyFits(pgc, pv, cj)) return __glXBadLength(pgc, pv);
+    }
+    const BYTE* pjValues = form == kDouble ? pj : pj + 8;
+    float af[4] = {};
+    for (ULONG i = 0; i < cValues; ++i) {
+        switch (form) {
+            case kInt:
+            case kIntV: {
+                const LONG l = static_cast<LONG>(__glXArgWord(pjValues, i));
+                af[i] = bColor(pname) ? __glXIntColor(l) : static_cast<float>(l);
+                break;
+            }
+            case kDouble:
+            case kDoubleV: af[i] = static_cast<float>(__glXArgDouble(pjValues, i)); break;
+            default: af[i] = __glXArgFloat(pjValues, i); break;
+        }
+    }
+    return __glXRenderResult(pgc, pv, pfn(pgc->gc, object, pname, af, bVector ? FALSE : TRUE));
+}
+
+}  // namespace
+
+ULONG __glXTexParameter(GLContext*, ULONG target, ULONG pname, const float* pf, BOOL bScalar) {
+    if (target != kTexture1D && target != kTexture2D) return GL_INVALID_ENUM;
+    const bool b2D = target == kTexture2D;
+    if (pname == kBorderColor) {
+        if (bScalar) return GL_INVALID_ENUM;
+        N_SetStateBlockAttr(b2D ? 156 : 155, pf);
+        return GL_NO_ERROR;
+    }
+    const ULONG value = ulEnum(pf[0]);
+    ULONG code = ~0u, attr = ~0u;
+    switch (pname) {
+        case kMagFilter:
+            code = value == kNearest ? 0 : value == kLinear ? 1 : ~0u;
+            attr = b2D ? 154 : 152;
+            break;
+        case kMinFilter:
+            switch (value) {
+                case kNearest: code = 0; break;
+                case kLinear: code = 1; break;
+                case kNearestMipmapNearest: code = 2; break;
+                case kNearestMipmapLinear: code = 3; break;
+                case kLinearMipmapNearest: code = 4; break;
+                case kLinearMipmapLinear: code = 5; break;
+                default: break;
+            }
+            attr = b2D ? 153 : 151;
+            break;
+        case kWrapS:
+        case kWrapT:
+            code = value == kRepeat ? 0 : value == kClamp ? 1 : ~0u;
+            attr = pname == kWrapS ? (b2D ? 149 : 148) : (b2D ? 150 : ~0u);  // WRAP_T of 1D: nothing
+            break;
+        default: return GL_INVALID_ENUM;
+    }
+    if (code == ~0u) return GL_INVALID_ENUM;
+    if (attr != ~0u) N_SetStateBlockAttrWord(attr, code);
+    return GL_NO_ERROR;
+}
+
+ULONG __glXTexEnv(GLContext*, ULONG target, ULONG pname, const float* pf, BOOL bScalar) {
+    if (target != kTextureEnv) return GL_INVALID_ENUM;
+    if (pname == kEnvColor) {
+        if (bScalar) return GL_INVALID_ENUM;
+        N_SetStateBlockAttr(159, pf);
+        N_SetStateBlockAttr(160, pf);
+        return GL_NO_ERROR;
+    }
+    if (pname != kEnvMode) return GL_INVALID_ENUM;
+    ULONG code;
+    switch (ulEnum(pf[0])) {
+        case kModulate: code = 0; break;
+        case kDecal: code = 1; break;
+        case kBlend: code = 2; break;
+        default: return GL_INVALID_ENUM;
+    }
+    N_SetStateBlockAttrWord(157, code);
+    N_SetStateBlockAttrWord(158, code);
+    return GL_NO_ERROR;
+}
+
+ULONG __glXTexGen(GLContext* gc, ULONG coord, ULONG pname, const float* pf, BOOL bScalar) {
+    const ULONG c = coord - kS;
+    if (c >= 4) return GL_INVALID_ENUM;
+    ULONG* pwBlock = pwTextureBlock(gc);
+    ULONG awScratch[GLX_TEXGEN_WORDS] = {kEyeCode};
+    ULONG* pw = pwBlock != nullptr ? pwBlock + c * GLX_TEXGEN_WORDS : awScratch;
+    switch (pname) {
+        case kGenMode: {
+            const ULONG mode = ulEnum(pf[0]);
+            ULONG code;
+            if (mode == kEyeLinear) code = kEyeCode;
+            else if (mode == kObjectLinear) code = kObjectCode;
+            else if (mode == kSphereMap && c < 2) code = kSphereCode;
+            else return GL_INVALID_ENUM;
+            pw[0] = code;
+            break;
+        }
+        case kObjectPlane:
+        case kEyePlane:
+            if (bScalar) return GL_INVALID_ENUM;
+            std::memcpy(pw + (pname == kObjectPlane ? GLX_TEXGEN_OBJECT_PLANE : GLX_TEXGEN_EYE_PLANE), pf, 16);
+            break;
+        default: return GL_INVALID_ENUM;
+    }
+    vSendTexGen(c, pw);
+    return GL_NO_ERROR;
+}
+
+void __glXApplyTexGen(GLContext*, const ULONG* pwTexture) {
+    for (ULONG c = 0; c < 4; ++c) vSendTexGen(c, pwTexture + c * GLX_TEXGEN_WORDS);
+}
+
+ULONG __glXDisp_TexParameterf(GLClient* p, const void* r) { return ulTexRequest<__glXTexParameter, kFloat>(p, r); }
+ULONG __glXDisp_TexParameterfv(GLClient* p, const void* r) { return ulTexRequest<__glXTexParameter, kFloatV>(p, r); }
+ULONG __glXDisp_TexParameteri(GLClient* p, const void* r) { return ulTexRequest<__glXTexParameter, kInt>(p, r); }
+ULONG __glXDisp_TexParameteriv(GLClient* p, const void* r) { return ulTexRequest<__glXTexParameter, kIntV>(p, r); }
+ULONG __glXDisp_TexEnvf(GLClient* p, const void* r) { return ulTexRequest<__glXTexEnv, kFloat>(p, r); }
+ULONG __glXDisp_TexEnvfv(GLClient* p, const void* r) { return ulTexRequest<__glXTexEnv, kFloatV>(p, r); }
+ULONG __glXDisp_TexEnvi(GLClient* p, const void* r) { return ulTexRequest<__glXTexEnv, kInt>(p, r); }
+ULONG __glXDisp_TexEnviv(GLClient* p, const void* r) { return ulTexRequest<__glXTexEnv, kIntV>(p, r); }
+ULONG __glXDisp_TexGend(GLClient* p, const void* r) { return ulTexRequest<__glXTexGen, kDouble>(p, r); }
+ULONG __glXDisp_TexGendv(GLClient* p, const void* r) { return ulTexRequest<__glXTexGen, kDoubleV>(p, r); }
+ULONG __glXDisp_TexGenf(GLClient* p, const void* r) { return ulTexRequest<__glXTexGen, kFloat>(p, r); }
+ULONG __glXDisp_TexGenfv(GLClient* p, const void* r) { return ulTexRequest<__glXTexGen, kFloatV>(p, r); }
+ULONG __glXDisp_TexGeni(GLClient* p, const void* r) { return ulTexRequest<__glXTexGen, kInt>(p, r); }
+ULONG __glXDisp_TexGeniv(GLClient* p, const void* r) { return ulTexRequest<__glXTexGen, kIntV>(p, r); }
