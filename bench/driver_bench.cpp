@@ -112,7 +112,10 @@ struct QueueCalls {
     decltype(&kz2UpdatePacketPtr) update;
 
     // Routes the rectangle whose words end at pEnd; answers where the next
-    // one goes.
+    // one goes. This is the fill code's rule (pRoutePrimitive in
+    // display/fill/fill.h) written out again on purpose: that inline
+    // function would call the queue functions linked into this program, not
+    // those of the vornix the engine loaded.
     ULONG* route(KZ2QUEUEMGT qm, ULONG* pEnd, ULONG v00, ULONG v11, bool bOneTile) const {
         const QUEUELAYOUT* pLayout = qm->pLayout;
         KZ2QUEUE* q = qm->pqCurrent;
