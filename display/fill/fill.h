@@ -45,8 +45,11 @@
 // ROP3; flInfo its descriptor (ulRop3Info), of which bit 15 (the ROP reads
 // the destination), bit 6 (it needs 0) and bit 7 (it needs all ones) count.
 void vFillSolid(SURFOBJ* pso, ROP4 rop4, ULONG flInfo, ULONG iSolidColour, RECTL* prcl, ULONG c);
+// The same for the cDst rectangles at prclDst under the clip object: a list
+// of up to four goes in one fill (per clip batch and rectangle under a
+// complex clip).
 void vFillSolidClipped(SURFOBJ* pso, CLIPOBJ* pco, ROP4 rop4, ULONG flInfo, ULONG iSolidColour,
-                       RECTL* prclDst);
+                       RECTL* prclDst, ULONG cDst = 1);
 
 // Fills c rectangles with a colour pattern brush (REALBRUSH_MONO clear) at
 // the brush origin *pptlBrushOrg (surface coordinates; null = (0, 0)).

@@ -44,8 +44,7 @@ ULONG ulFillOpaque(SURFOBJ* pso, STROBJ* pstro, CLIPOBJ* pco, RECTL* prclOpaque,
     ULONG c = 0;
     for (const RECTL& r : candidates)
         if (r.left < r.right && r.top < r.bottom) arcl[c++] = r;
-    for (ULONG i = 0; i < c; ++i)
-        vFillSolidClipped(pso, pco, 0xF0F0, ulRop3Info(0xF0), iColour, &arcl[i]);
+    vFillSolidClipped(pso, pco, 0xF0F0, ulRop3Info(0xF0), iColour, arcl, c);
     return 1;
 }
 
