@@ -14,8 +14,7 @@
 // (escapes, GL work and 2D entry points run under the device's csEscape). The
 // driver's flush thread is kept out by a handshake on `fIdle`/`fAutoFlush` of
 // record 0: a call that holds the thread stores 0 in `fAutoFlush` and waits
-// for `fIdle` (or calls off a step that has not begun to flush); a releasing
-// call stores 1 again.
+// for `fIdle`; a releasing call stores 1 again.
 //
 // Waits for the board (sync words, busy bit, read pointer, vertical retrace)
 // are bounded: a board that does not answer in time is reported on the
@@ -70,7 +69,6 @@ typedef struct QUEUELAYOUT {
 
 typedef struct KZ2QUEUE {
     std::atomic<ULONG> fIdle;       // +0x00 mgr: 1 while the flush thread is outside its flush step
-                                    //       (0 deciding, 2 flushing)
     std::atomic<ULONG> fAutoFlush;  // +0x04 mgr: 1 = the flush thread may flush
     ULONG* pStreamEnd;     // +0x08 end of the completed words = header of the open packet
     ULONG* pKicked;        // +0x0c the board was told to read up to here (128-byte aligned)

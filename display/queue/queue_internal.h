@@ -9,30 +9,21 @@
 void vSetQueueWaitLimit(DWORD dwMilliseconds);
 DWORD dwQueueWaitLimit(void);
 
-// Keeps the flush thread out of the queues: fAutoFlush = 0, then waits until
-// the thread is outside its flush step. The store must be visible before
-// fIdle is read, or both sides could read the other's old value; the flush
-// thread pays for that (queue_thread.cpp: FlushProcessWriteBuffers between
-// its store and its read), so here the compiler barrier that keeps the
-// store before the read is all it takes. Queue operations are serialised,
-// and only they write fAutoFlush: when it is 0 already, an earlier operation
-// holds the thread and saw it outside its step, and every later step reads
-// the 0, so there is nothing to wait for.
-// A step that has not yet decided to flush (fIdle still 0: the thread is in
-// its barrier, which can take long on a busy machine) is called off by
-// taking fIdle back to 1: the thread flushes only when its own exchange of
-// 0 for 2 succeeds. Only a step that is flushing (2) is waited for, yielding.
+// Keeps the flush thread out of the queues: fAutoFlush = 0, then yields
+// until the thread is outside its flush step. The store must be visible
+// before fIdle is read, or both sides could read the other's old value; the
+// flush thread pays for that (queue_thread.cpp: FlushProcessWriteBuffers
+// between its store and its read), so here the compiler barrier that keeps
+// the store before the read is all it takes. Queue operations are
+// serialised, and only they write fAutoFlush: when it is 0 already, an
+// earlier operation holds the thread and saw it outside its step, and every
+// later step reads the 0, so there is nothing to wait for.
 inline void vHoldFlushThread(KZ2QUEUEMGT qm) {
     if (qm->fAutoFlush.load(std::memory_order_relaxed) == 0) return;
     qm->fAutoFlush.store(0, std::memory_order_relaxed);
     std::atomic_signal_fence(std::memory_order_seq_cst);
     // Acquire: a step that ended left its stream words for us to see.
-    ULONG ulIdle = qm->fIdle.load(std::memory_order_acquire);
-    if (ulIdle == 1) return;
-    if (ulIdle == 0 && qm->fIdle.compare_exchange_strong(ulIdle, 1, std::memory_order_acq_rel,
-                                                         std::memory_order_acquire))
-        return;
-    while (qm->fIdle.load(std::memory_order_acquire) != 1) Sleep(0);
+    while (qm->fIdle.load(std::memory_order_acquire) == 0) Sleep(0);
 }
 // Lets the flush thread in again. A release store is all it takes: the
 // thread reads fAutoFlush with acquire, so when it sees 1 it sees every word

@@ -20,10 +20,9 @@
 //
 // The hold-off handshake on each manager: the thread stores fIdle = 0, makes
 // every thread's stores visible (FlushProcessWriteBuffers), reads fAutoFlush
-// and flushes only when it is set and it can exchange fIdle's 0 for 2, then
-// stores fIdle = 1 (a release). A queue operation stores fAutoFlush = 0;
-// finding fIdle 0 it exchanges it for 1, which calls the step off, and
-// finding 2 it waits for fIdle = 1 (vHoldFlushThread). Whichever of the two stores comes first is seen by the
+// and flushes only when it is set, then stores fIdle = 1 (a release). A
+// queue operation stores fAutoFlush = 0 and waits for fIdle = 1
+// (vHoldFlushThread). Whichever of the two stores comes first is seen by the
 // other side, so the thread never flushes while an operation holds the
 // queues. The thread's call is the handshake's only barrier: it serialises
 // the holding thread too, so the hold, made once a packet, needs none; an
@@ -78,22 +77,13 @@ FlushThread& gThread() {
 }
 
 void vFlushStep(KZ2QUEUEMGT qm) {
-    // Release: a holder that reads this 0 (and calls the step off) sees what
-    // the last step wrote.
-    qm->fIdle.store(0, std::memory_order_release);
+    qm->fIdle.store(0, std::memory_order_relaxed);
     // The handshake's one barrier, for both sides: fIdle = 0 is visible
     // before fAutoFlush is read, and so is a holder's fAutoFlush = 0 stored
     // before it (vHoldFlushThread uses no barrier of its own; the step runs
     // once a period, the holds once a packet).
     FlushProcessWriteBuffers();
-    // A holder that saw fIdle = 0 may have called the step off meanwhile
-    // (fIdle = 1 again): only the exchange of 0 for 2 lets the step flush,
-    // and a holder that finds 2 waits for the 1 below.
-    ULONG ulIdle = 0;
-    if (qm->fAutoFlush.load(std::memory_order_acquire) != 0 &&
-        qm->fIdle.compare_exchange_strong(ulIdle, 2, std::memory_order_acq_rel,
-                                          std::memory_order_relaxed))
-        kz2FlushStreamNoWait(qm, qm->pStreamEnd);
+    if (qm->fAutoFlush.load(std::memory_order_acquire) != 0) kz2FlushStreamNoWait(qm, qm->pStreamEnd);
     // Release: a holder that reads fIdle = 1 sees what the step wrote.
     qm->fIdle.store(1, std::memory_order_release);
 }
