@@ -6,8 +6,9 @@
 //   ratio at least 1.5 on 1 and 4 rasterizers.
 // - BM_Driver_Emission: packet emission through the queue calls the driver
 //   exports: 16 packets of 512 moving 8x8 rectangles each, routed to the
-//   queues of the tiles they touch, beside memcpy of the bytes the queues
-//   took. Target: ratio at least 0.3 on 1 and 4 rasterizers.
+//   queues of the tiles they touch the way the driver's fills and the GL
+//   server route them, beside memcpy of the bytes the queues took. Target:
+//   ratio at least 0.3 on 1 and 4 rasterizers.
 // - BM_Board_Fill and BM_Board_Copy: the board model carrying out what the
 //   driver queued (solid fills, screen-to-screen copies), in pixels a
 //   second. Target: 200 M pixels a second. Beside them, pixman doing the
@@ -82,21 +83,57 @@ BENCHMARK(BM_Driver_SolidFill)->ArgNames({"rasterizers", "edge"})->Args({1, 8})-
 
 // One packet of 512 rectangles through the exported queue calls, as the
 // fill code writes them: the packet's prefix, then per rectangle its four
-// corners and the routing call.
+// corners and their routing. A caller routes a rectangle itself where it
+// can: with one rasterizer it counts it in the current queue; on a board of
+// several rasterizers a rectangle inside one tile, once something was
+// broadcast in the packet, goes into the queue owning the tile (moved there
+// by kz2CopyPrimN when that is not the current queue); the exported routing
+// calls take the rest (kz2CopyPrimOpt: the first rectangle and those across
+// tiles; kz2CopyPrimMulScreen on a split board).
 constexpr ULONG kFillCommand = 0x02101026;  // rectangles: pid, instruction, clip, one data word
 constexpr ULONG kRects = 512, kPackets = 16;
 
 struct QueueCalls {
     explicit QueueCalls(HMODULE h)
         : newPacket(reinterpret_cast<decltype(&kz2NewPacketQueue)>(GetProcAddress(h, "kz2NewPacketQueue"))),
-          routeOne(reinterpret_cast<decltype(&kz2CopyPrimMulScreen)>(GetProcAddress(h, "kz2CopyPrimMulScreen"))),
+          copyN(reinterpret_cast<decltype(&kz2CopyPrimN)>(GetProcAddress(h, "kz2CopyPrimN"))),
+          routeSplit(reinterpret_cast<decltype(&kz2CopyPrimMulScreen)>(GetProcAddress(h, "kz2CopyPrimMulScreen"))),
           routeMany(reinterpret_cast<decltype(&kz2CopyPrimOpt)>(GetProcAddress(h, "kz2CopyPrimOpt"))),
           update(reinterpret_cast<decltype(&kz2UpdatePacketPtr)>(GetProcAddress(h, "kz2UpdatePacketPtr"))) {}
-    bool ok() const { return newPacket != nullptr && routeOne != nullptr && routeMany != nullptr && update != nullptr; }
+    bool ok() const {
+        return newPacket != nullptr && copyN != nullptr && routeSplit != nullptr && routeMany != nullptr &&
+               update != nullptr;
+    }
     decltype(&kz2NewPacketQueue) newPacket;
-    decltype(&kz2CopyPrimMulScreen) routeOne;  // to the queue of one tile
-    decltype(&kz2CopyPrimOpt) routeMany;       // to the queues of two tiles, or all
+    decltype(&kz2CopyPrimN) copyN;                 // the words into another queue
+    decltype(&kz2CopyPrimMulScreen) routeSplit;    // split boards
+    decltype(&kz2CopyPrimOpt) routeMany;           // to the queues of two tiles, or all
+
     decltype(&kz2UpdatePacketPtr) update;
+
+    // Routes the rectangle whose words end at pEnd; answers where the next
+    // one goes. This is the fill code's rule (pRoutePrimitive in
+    // display/fill/fill.h) written out again on purpose: that inline
+    // function would call the queue functions linked into this program, not
+    // those of the vornix the engine loaded.
+    ULONG* route(KZ2QUEUEMGT qm, ULONG* pEnd, ULONG v00, ULONG v11, bool bOneTile) const {
+        const QUEUELAYOUT* pLayout = qm->pLayout;
+        KZ2QUEUE* q = qm->pqCurrent;
+        if (pLayout->cQueues != 1) {
+            if (pLayout->bSplitScreen) return routeSplit(qm, pEnd, v00, bOneTile);
+            if (!bOneTile || qm->cPrims == 0) return routeMany(qm, pEnd, v00, v11, v00);
+            q = qm + qm->abTileQueue[KZ2_TILE_OF(v00)];
+        }
+        ++q->cPrims;
+        if (q != qm->pqCurrent) {
+            copyN(qm, pEnd, q);
+            qm->pqCurrent = q;
+        } else {
+            q->pWrite = pEnd;
+        }
+        q->pMark = q->pWrite;
+        return q->pWrite;
+    }
 };
 
 inline ULONG vertex(LONG x, LONG y) { return ((static_cast<ULONG>(y) << 16) | static_cast<ULONG>(x)) << 4; }
@@ -152,8 +189,7 @@ void BM_Driver_Emission(benchmark::State& state) {
             p[1] = pr->v10;
             p[2] = pr->v11;
             p[3] = pr->v01;
-            p = pr->oneTile && qm->cPrims != 0 ? calls.routeOne(qm, p + 4, pr->v00, TRUE)
-                                               : calls.routeMany(qm, p + 4, pr->v00, pr->v11, pr->v00);
+            p = calls.route(qm, p + 4, pr->v00, pr->v11, pr->oneTile);
         }
         calls.update(qm, nullptr, p, 0);
         LeaveCriticalSection(cs);

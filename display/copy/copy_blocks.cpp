@@ -46,16 +46,10 @@ void vCopyBlocks(SURFOBJ* psoDst, SURFOBJ* psoSrc, RECTL* prclDst, POINTL* pptSr
     const LONG dx = DXS * 16, dy = DY * 16;  // 28.4
 
     ULONG aulProgram[8];
-    ULONG n;
-    ULONG flConst = flCommandConstants(flInfo);
-    if (bMask) {
-        n = cRop3Instructions(aulProgram, rop3, REG_PIXMAP, REG_PATTERN, REG_NONE,
-                              COPY_LAST_BLOCK_STAGED);
-        if (n != 0) aulProgram[n++] = COPY_PLANE_BLOCK;
-        flConst |= CMD2D_CONST1;
-    } else {
-        n = cRop3Instructions(aulProgram, rop3, REG_PIXMAP, REG_PATTERN, REG_NONE, COPY_LAST_BLOCK);
-    }
+    constexpr ROPTAIL kTailBlock{COPY_LAST_BLOCK, COPY_LAST_BLOCK_STAGED, COPY_PLANE_BLOCK};
+    const ULONG flConst = flCommandConstants(flInfo) | (bMask ? CMD2D_CONST1 : 0u);
+    const ULONG n =
+        cRop3Program(aulProgram, rop3, REG_PIXMAP, REG_PATTERN, REG_NONE, kTailBlock, bMask);
     if (n == 0) return;
     const ULONG ulSplit = ppdev->layout.bSplitScreen ? INSTR_CLIP : 0u;
     const ULONG aulSetup[3] = {COPY_SETUP0 | ulSplit,

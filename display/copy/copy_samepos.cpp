@@ -59,16 +59,11 @@ ULONG ulCopyRectSamePos(SURFOBJ* psoDst, SURFOBJ* psoSrc, LONG x, LONG y, LONG c
     KZ2QUEUEMGT pqm = d.pqm;
 
     ULONG aulProgram[8];
-    ULONG n;
-    ULONG ulConst1 = PLANE_MASK_ALL;
-    if (bAllowMask && ppdev->cGLOverlayContexts != 0 && ((d.pid >> 8) & 0xE0u) == 0x80u) {
-        n = cRop3Instructions(aulProgram, rop3, REG_PIXMAP_HI, REG_PIXMAP, REG_NONE,
-                              ROP_LAST_STAGED);
-        if (n != 0) aulProgram[n++] = ROP_PLANE_COPY;
-        ulConst1 = COPY_OVERLAY_CONST1;
-    } else {
-        n = cRop3Instructions(aulProgram, rop3, REG_PIXMAP_HI, REG_PIXMAP, REG_NONE, ROP_LAST_COPY);
-    }
+    const bool bMasked =
+        bAllowMask && ppdev->cGLOverlayContexts != 0 && ((d.pid >> 8) & 0xE0u) == 0x80u;
+    const ULONG ulConst1 = bMasked ? COPY_OVERLAY_CONST1 : PLANE_MASK_ALL;
+    const ULONG n =
+        cRop3Program(aulProgram, rop3, REG_PIXMAP_HI, REG_PIXMAP, REG_NONE, kTailCopy, bMasked);
     if (n == 0) return 0;
 
     // One packet for each eye: the second eye's rectangle has a clip pair

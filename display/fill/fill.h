@@ -25,6 +25,7 @@
 #include "kz2queue.h"
 #include "pdev.h"
 #include "platform/ddi.h"
+#include "rop/rop.h"
 
 // iPatternUniq while the pattern registers hold the 3D dither matrix.
 #define PATTERN_UNIQ_DITHER 0xdeadbabeu
@@ -44,8 +45,11 @@
 // ROP3; flInfo its descriptor (ulRop3Info), of which bit 15 (the ROP reads
 // the destination), bit 6 (it needs 0) and bit 7 (it needs all ones) count.
 void vFillSolid(SURFOBJ* pso, ROP4 rop4, ULONG flInfo, ULONG iSolidColour, RECTL* prcl, ULONG c);
+// The same for the cDst rectangles at prclDst under the clip object: a list
+// of up to four goes in one fill (per clip batch and rectangle under a
+// complex clip).
 void vFillSolidClipped(SURFOBJ* pso, CLIPOBJ* pco, ROP4 rop4, ULONG flInfo, ULONG iSolidColour,
-                       RECTL* prclDst);
+                       RECTL* prclDst, ULONG cDst = 1);
 
 // Fills c rectangles with a colour pattern brush (REALBRUSH_MONO clear) at
 // the brush origin *pptlBrushOrg (surface coordinates; null = (0, 0)).
@@ -89,6 +93,23 @@ void vLoadMonoPattern(KZ2QUEUEMGT pqm, const USHORT* pusRows, LONG xOrg, LONG yO
 // masked AND with register 30 (the TWO_COLOUR_ words of rop.h). Answers the
 // number of words (at most 10; 0 when both ROPs draw nothing).
 ULONG cTwoColourProgram(ULONG* pw, ULONG rop3Fg, ULONG rop3Bg, ULONG ulPlaneMask);
+
+// How a program's last instruction writes its result: ulLast straight into
+// the destination (all planes); under a reduced plane mask ulStaged into a
+// staging register, then ulPlane ANDs that with register 30 into the
+// destination.
+struct ROPTAIL {
+    ULONG ulLast;
+    ULONG ulStaged;
+    ULONG ulPlane;
+};
+inline constexpr ROPTAIL kTailFill{ROP_LAST_FILL, ROP_LAST_STAGED, ROP_PLANE_FILL};
+inline constexpr ROPTAIL kTailCopy{ROP_LAST_COPY, ROP_LAST_STAGED, ROP_PLANE_COPY};
+// The program of rop3 (cRop3Instructions with regD, regS and regP) ending
+// as tail says, bMasked: under the reduced plane mask. Answers its number of
+// words (0 for a ROP that draws nothing, masked or not).
+ULONG cRop3Program(ULONG* pw, ULONG rop3, ULONG regD, ULONG regS, ULONG regP, const ROPTAIL& tail,
+                   bool bMasked);
 
 // --- the pattern surface (surface enable and disable) --------------------------------
 
@@ -142,16 +163,51 @@ void vSetCommand(KZ2QUEUEMGT pqm, ULONG ulCommand);
 // Writes the clip pair of a fill at p: the target's origin (y plus yEye) and
 // origin + the target's size. Answers the word after them.
 ULONG* pWriteFillClip(ULONG* p, const FILLTARGET* pft, LONG yEye);
-// Writes the four corner words of the board rectangle [x0, x1) x [y0, y1) at
-// p and routes them; answers where the next primitive goes.
-ULONG* pRouteRect(KZ2QUEUEMGT pqm, ULONG* p, LONG x0, LONG y0, LONG x1, LONG y1);
+// Whether two board pixels lie in one 128-pixel tile (bits 7-11 of x and of
+// y equal).
+inline bool bSameTile(LONG x0, LONG y0, LONG x1, LONG y1) {
+    return ((x0 ^ x1) & 0xF80) == 0 && ((y0 ^ y1) & 0xF80) == 0;
+}
 // Counts one primitive in q and makes it the current queue with its write
 // pointer and mark at the end of the primitive's words (which q must
 // already hold, or receive now). Answers q's write pointer.
-ULONG* pInline(KZ2QUEUEMGT pqm, ULONG* pEnd, KZ2QUEUE* q);
+inline ULONG* pInline(KZ2QUEUEMGT pqm, ULONG* pEnd, KZ2QUEUE* q) {
+    ++q->cPrims;
+    if (q != pqm->pqCurrent) {
+        kz2CopyPrimN(pqm, pEnd, q);
+        pqm->pqCurrent = q;
+    } else {
+        q->pWrite = pEnd;
+    }
+    q->pMark = q->pWrite;
+    return q->pWrite;
+}
+// Routes a primitive (its words end at pEnd) that lies within the box of
+// the packed vertices vFirst (its position) and vLast; bOneTile: the box
+// lies in one 128-pixel tile. With one rasterizer it is counted in the
+// current queue; on a split board it goes through kz2CopyPrimMulScreen
+// (vFirst, bOneTile); a one-tile primitive, once something was broadcast in
+// the packet, goes inline into the queue owning vFirst's tile; anything
+// else through kz2CopyPrimOpt(vFirst, vLast, vFirst). The routing of fills,
+// glyph bands and the 3D escape's rectangles. Answers where the next
+// primitive goes.
+inline ULONG* pRoutePrimitive(KZ2QUEUEMGT pqm, ULONG* pEnd, ULONG vFirst, ULONG vLast,
+                              bool bOneTile) {
+    const QUEUELAYOUT* pLayout = pqm->pLayout;
+    if (pLayout->cQueues == 1) return pInline(pqm, pEnd, pqm->pqCurrent);
+    if (pLayout->bSplitScreen) return kz2CopyPrimMulScreen(pqm, pEnd, vFirst, bOneTile);
+    if (!bOneTile || pqm->cPrims == 0) return kz2CopyPrimOpt(pqm, pEnd, vFirst, vLast, vFirst);
+    return pInline(pqm, pEnd, pqm + pqm->abTileQueue[KZ2_TILE_OF(vFirst)]);
+}
+// Writes the four corner words of the board rectangle [x0, x1) x [y0, y1) at
+// p and routes them (pRoutePrimitive by its corners (x0, y0) and (x1, y1));
+// answers where the next primitive goes.
+ULONG* pRouteRect(KZ2QUEUEMGT pqm, ULONG* p, LONG x0, LONG y0, LONG x1, LONG y1);
 // Routes a one-vertex primitive (its words end at pEnd) positioned at the
 // packed vertex xy: counted in the current queue with one rasterizer, across
 // both screens on a split board, broadcast while nothing was broadcast in the
 // packet, else into the queue owning xy's tile. Answers where the next
 // primitive goes.
-ULONG* pRoutePoint(KZ2QUEUEMGT pqm, ULONG* pEnd, ULONG xy);
+inline ULONG* pRoutePoint(KZ2QUEUEMGT pqm, ULONG* pEnd, ULONG xy) {
+    return pRoutePrimitive(pqm, pEnd, xy, xy, true);
+}

@@ -6,28 +6,6 @@
 #include "queue/queue.h"
 #include "rop/rop.h"
 
-namespace {
-
-// Whether two board pixels lie in one 128-pixel tile (bits 7-11 of x and of
-// y equal).
-inline bool bSameTile(LONG x0, LONG y0, LONG x1, LONG y1) {
-    return ((x0 ^ x1) & 0xF80) == 0 && ((y0 ^ y1) & 0xF80) == 0;
-}
-
-}  // namespace
-
-ULONG* pInline(KZ2QUEUEMGT pqm, ULONG* pEnd, KZ2QUEUE* q) {
-    ++q->cPrims;
-    if (q != pqm->pqCurrent) {
-        kz2CopyPrimN(pqm, pEnd, q);
-        pqm->pqCurrent = q;
-    } else {
-        q->pWrite = pEnd;
-    }
-    q->pMark = q->pWrite;
-    return q->pWrite;
-}
-
 BOOL bFillTarget(SURFOBJ* pso, FILLTARGET* pft) {
     if (pso == nullptr || pso->dhsurf == nullptr) return FALSE;
     const DSURF* pdsurf = reinterpret_cast<const DSURF*>(pso->dhsurf);
@@ -70,21 +48,15 @@ ULONG* pRouteRect(KZ2QUEUEMGT pqm, ULONG* p, LONG x0, LONG y0, LONG x1, LONG y1)
     p[1] = ulPackVertex(x1, y0);
     p[2] = v11;
     p[3] = ulPackVertex(x0, y1);
-    ULONG* pEnd = p + 4;
-    const QUEUELAYOUT* pLayout = pqm->pLayout;
-    if (pLayout->cQueues == 1) return pInline(pqm, pEnd, pqm->pqCurrent);
-    const bool bOneTile = bSameTile(x0, y0, x1, y1);
-    if (pLayout->bSplitScreen) return kz2CopyPrimMulScreen(pqm, pEnd, v00, bOneTile);
-    if (!bOneTile || pqm->cPrims == 0) return kz2CopyPrimOpt(pqm, pEnd, v00, v11, v00);
-    return pInline(pqm, pEnd, pqm + pqm->abTileQueue[KZ2_TILE_OF(v00)]);
+    return pRoutePrimitive(pqm, p + 4, v00, v11, bSameTile(x0, y0, x1, y1));
 }
 
-ULONG* pRoutePoint(KZ2QUEUEMGT pqm, ULONG* pEnd, ULONG xy) {
-    const QUEUELAYOUT* pLayout = pqm->pLayout;
-    if (pLayout->cQueues == 1) return pInline(pqm, pEnd, pqm->pqCurrent);
-    if (pLayout->bSplitScreen) return kz2CopyPrimMulScreen(pqm, pEnd, xy, TRUE);
-    if (pqm->cPrims == 0) return kz2CopyPrimOpt(pqm, pEnd, xy, xy, xy);
-    return pInline(pqm, pEnd, pqm + pqm->abTileQueue[KZ2_TILE_OF(xy)]);
+ULONG cRop3Program(ULONG* pw, ULONG rop3, ULONG regD, ULONG regS, ULONG regP, const ROPTAIL& tail,
+                   bool bMasked) {
+    if (!bMasked) return cRop3Instructions(pw, rop3, regD, regS, regP, tail.ulLast);
+    ULONG n = cRop3Instructions(pw, rop3, regD, regS, regP, tail.ulStaged);
+    if (n != 0) pw[n++] = tail.ulPlane;
+    return n;
 }
 
 void vWriteFillBatches(const FILLTARGET* pft, SURFOBJ* pso, const ULONG* aulProgram, ULONG cInstr,

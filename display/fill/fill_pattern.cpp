@@ -148,16 +148,9 @@ void vFillPattern(SURFOBJ* pso, RECTL* prcl, ULONG c, REALBRUSH* prbrush, POINTL
 
     const ULONG ulMask = ulPlaneMask(ppdev, ft.pid);
     ULONG aulProgram[8];
-    ULONG cInstr;
-    if (ulMask == PLANE_MASK_ALL) {
-        cInstr =
-            cRop3Instructions(aulProgram, rop3, REG_PIXMAP, REG_NONE, REG_PATTERN, ROP_LAST_FILL);
-    } else {
-        flInfo |= ROPINFO_NEEDS_ALL_ONES;
-        cInstr =
-            cRop3Instructions(aulProgram, rop3, REG_PIXMAP, REG_NONE, REG_PATTERN, ROP_LAST_STAGED);
-        if (cInstr != 0) aulProgram[cInstr++] = ROP_PLANE_FILL;
-    }
+    if (ulMask != PLANE_MASK_ALL) flInfo |= ROPINFO_NEEDS_ALL_ONES;
+    const ULONG cInstr = cRop3Program(aulProgram, rop3, REG_PIXMAP, REG_NONE, REG_PATTERN,
+                                      kTailFill, ulMask != PLANE_MASK_ALL);
     const ULONG ulCommand =
         cInstr << CMD2D_INSTR_SHIFT | flCommandConstants(flInfo) | CMD2D_PATTERN_FILL;
 

@@ -31,11 +31,8 @@ ULONG cSolidProgram(ULONG* pw, ULONG rop3, ULONG ulPlaneMask) {
             return 1;
         }
     }
-    if (ulPlaneMask == PLANE_MASK_ALL)
-        return cRop3Instructions(pw, rop3, REG_PIXMAP, REG_NONE, REG_COLOUR, ROP_LAST_FILL);
-    ULONG n = cRop3Instructions(pw, rop3, REG_PIXMAP, REG_NONE, REG_COLOUR, ROP_LAST_STAGED);
-    if (n != 0) pw[n++] = ROP_PLANE_FILL;
-    return n;
+    return cRop3Program(pw, rop3, REG_PIXMAP, REG_NONE, REG_COLOUR, kTailFill,
+                        ulPlaneMask != PLANE_MASK_ALL);
 }
 
 }  // namespace

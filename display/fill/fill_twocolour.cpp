@@ -28,15 +28,11 @@ inline USHORT usRotateRight(USHORT us, ULONG n) {
 }  // namespace
 
 ULONG cTwoColourProgram(ULONG* pw, ULONG rop3Fg, ULONG rop3Bg, ULONG ulPlaneMask) {
+    constexpr ROPTAIL kFg{TWO_COLOUR_LAST_FG, TWO_COLOUR_STAGED_FG, TWO_COLOUR_PLANE_FG};
+    constexpr ROPTAIL kBg{TWO_COLOUR_LAST_BG, TWO_COLOUR_STAGED_BG, TWO_COLOUR_PLANE_BG};
     const bool bReduced = ulPlaneMask != PLANE_MASK_ALL;
-    ULONG n = cRop3Instructions(pw, rop3Fg, REG_PIXMAP, REG_NONE, REG_COLOUR,
-                                bReduced ? TWO_COLOUR_STAGED_FG : TWO_COLOUR_LAST_FG);
-    if (bReduced && n != 0) pw[n++] = TWO_COLOUR_PLANE_FG;
-    const ULONG cBg = cRop3Instructions(pw + n, rop3Bg, REG_PIXMAP, REG_NONE, REG_BACK,
-                                        bReduced ? TWO_COLOUR_STAGED_BG : TWO_COLOUR_LAST_BG);
-    n += cBg;
-    if (bReduced && cBg != 0) pw[n++] = TWO_COLOUR_PLANE_BG;
-    return n;
+    const ULONG n = cRop3Program(pw, rop3Fg, REG_PIXMAP, REG_NONE, REG_COLOUR, kFg, bReduced);
+    return n + cRop3Program(pw + n, rop3Bg, REG_PIXMAP, REG_NONE, REG_BACK, kBg, bReduced);
 }
 
 void vLoadMonoPattern(KZ2QUEUEMGT pqm, const USHORT* pusRows, LONG xOrg, LONG yOrg) {

@@ -222,11 +222,8 @@ ULONG* pRoute(DRAW* pd, ULONG* pEnd, const ULONG* axy) {
         }
         case HK_RECTS: {
             const ULONG v00 = axy[0], v11 = axy[2];
-            if (pLayout->cQueues == 1) return pInline(pqm, pEnd, pqm->pqCurrent);
             const bool bOneTile = bSameTile28_4(xOf(v00), yOf(v00), xOf(v11), yOf(v11));
-            if (pLayout->bSplitScreen) return kz2CopyPrimMulScreen(pqm, pEnd, v00, bOneTile);
-            if (!bOneTile || pqm->cPrims == 0) return kz2CopyPrimOpt(pqm, pEnd, v00, v11, v00);
-            return pInline(pqm, pEnd, pqm + pqm->abTileQueue[KZ2_TILE_OF(v00)]);
+            return pRoutePrimitive(pqm, pEnd, v00, v11, bOneTile);
         }
     }
     return pEnd;

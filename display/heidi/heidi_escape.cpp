@@ -37,8 +37,8 @@ ULONG qrn_heidi(SURFOBJ* pso, PDEV* ppdev, ULONG cjIn, PVOID pvIn, ULONG cjOut, 
     HEIDICMD cmd{};
     std::memcpy(&cmd, pvIn, std::min<ULONG>(cjIn, sizeof cmd));
     const ULONG ulCode = cmd.ulCode;
-    const bool bKnown = ulCode >= HEIDI_INIT && ulCode <= HEIDI_FREE_TEXTURE ||
-                        ulCode >= HEIDI_NOP && ulCode <= HEIDI_READ_DEPTH;
+    const bool bKnown = (ulCode >= HEIDI_INIT && ulCode <= HEIDI_FREE_TEXTURE) ||
+                        (ulCode >= HEIDI_NOP && ulCode <= HEIDI_READ_DEPTH);
     if (!bKnown) {
         DbgPrint("qrn_heidi(): unknown code %d\n", static_cast<int>(ulCode));
         return 1;

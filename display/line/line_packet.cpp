@@ -11,11 +11,6 @@ namespace {
 
 // Command word of a line packet (| instruction count << 20 | constants).
 #define CMD2D_LINES 0x0200103Cu
-// Instructions of a mix under the reduced plane mask: the program into 9,
-// then 9 AND 30 into 13.
-#define LINE_PROGRAM_MAX 8
-
-
 }  // namespace
 
 void vLineHeader(PDEV* ppdev, LINESTATE* pls) {
@@ -25,18 +20,11 @@ void vLineHeader(PDEV* ppdev, LINESTATE* pls) {
     ULONG flInfo = ulRop2Info(pls->ulMix & 15);
     ULONG* p = pls->aulHeader;
     *p++ = pid;
-    ULONG cInstr;
-    if (ulPlane != PLANE_MASK_ALL) {
-        // Keep the overlay bit: the program goes through register 9 and is
-        // ANDed with the plane mask in register 30.
-        flInfo |= ROPINFO_NEEDS_ALL_ONES;
-        cInstr = cRop2Instructions(p, pls->ulMix & 15, REG_PIXMAP, REG_NONE, REG_COLOUR,
-                                   ROP_LAST_STAGED);
-        p[cInstr++] = ROP_PLANE_FILL;
-    } else {
-        cInstr = cRop2Instructions(p, pls->ulMix & 15, REG_PIXMAP, REG_NONE, REG_COLOUR,
-                                   ROP_LAST_FILL);
-    }
+    // Under the reduced plane mask the overlay bit is kept: the program goes
+    // through register 9 and is ANDed with the plane mask in register 30.
+    if (ulPlane != PLANE_MASK_ALL) flInfo |= ROPINFO_NEEDS_ALL_ONES;
+    const ULONG cInstr = cRop3Program(p, ulRop2ToRop3(pls->ulMix & 15), REG_PIXMAP, REG_NONE,
+                                      REG_COLOUR, kTailFill, ulPlane != PLANE_MASK_ALL);
     p += cInstr;
     *p++ = pls->ulClipA;
     *p++ = pls->ulClipB;

@@ -136,16 +136,22 @@ extern "C" void kz2CopyPrimN(KZ2QUEUEMGT qm, ULONG* pEnd, KZ2QUEUE* pqDst) {
     const std::size_t cWords = static_cast<std::size_t>(pEnd - pFrom);
     ULONG* pTo = pqDst->pWrite;
     pqDst->pWrite += cWords;
-    // A primitive is a few words: moved here in blocks of four rather than
-    // through a library call. Another queue's ring never overlaps the
-    // current one's; the current queue itself moves its words with memmove.
+    // Another queue's ring never overlaps the current one's; the current
+    // queue itself moves its words with memmove, as do long runs.
     if (pqDst == qm->pqCurrent || cWords > 32) {
         std::memmove(pTo, pFrom, cWords * sizeof(ULONG));
         return;
     }
-    std::size_t i = 0;
-    for (; i + 4 <= cWords; i += 4) std::memcpy(pTo + i, pFrom + i, 4 * sizeof(ULONG));
-    for (; i < cWords; ++i) pTo[i] = pFrom[i];
+    // A primitive is a few words its caller has just stored one at a time:
+    // they are moved one at a time too, so each load takes its word from the
+    // store that wrote it. A wider load over several such stores would wait
+    // until they have reached the cache (and a library call costs more than
+    // the move). The empty statement keeps the compiler from merging the
+    // moves into wider ones.
+    for (std::size_t i = 0; i < cWords; ++i) {
+        pTo[i] = pFrom[i];
+        asm volatile("" ::: "memory");
+    }
 }
 
 extern "C" KZ2QUEUE* kz2CopyPrim(KZ2QUEUEMGT qm, ULONG* pEnd) {

@@ -59,19 +59,8 @@ void vCloseGlyphs(GLYPHPACKET* g) {
 // Routes the primitive that ends at pEnd, whose pixels lie in board
 // [x0, x1] x [y0, y1]; closes the packet when it is full.
 void vRouteGlyph(GLYPHPACKET* g, ULONG* pEnd, LONG x0, LONG y0, LONG x1, LONG y1) {
-    KZ2QUEUEMGT pqm = g->ft.pqm;
-    const QUEUELAYOUT* pLayout = pqm->pLayout;
-    const ULONG v0 = ulPackVertex(x0, y0);
-    const bool bOneTile = ((x0 ^ x1) & 0xF80) == 0 && ((y0 ^ y1) & 0xF80) == 0;
-    if (pLayout->cQueues == 1) {
-        g->p = pInline(pqm, pEnd, pqm->pqCurrent);
-    } else if (pLayout->bSplitScreen) {
-        g->p = kz2CopyPrimMulScreen(pqm, pEnd, v0, bOneTile);
-    } else if (bOneTile && pqm->cPrims != 0) {
-        g->p = pInline(pqm, pEnd, pqm + pqm->abTileQueue[KZ2_TILE_OF(v0)]);
-    } else {
-        g->p = kz2CopyPrimOpt(pqm, pEnd, v0, ulPackVertex(x1, y1), v0);
-    }
+    g->p = pRoutePrimitive(g->ft.pqm, pEnd, ulPackVertex(x0, y0), ulPackVertex(x1, y1),
+                           bSameTile(x0, y0, x1, y1));
     if (++g->cPrims == GLYPH_BATCH) vCloseGlyphs(g);
 }
 

@@ -20,38 +20,6 @@ namespace {
 
 static_assert(sizeof(CLIPBATCH<TEXT_CLIP_BATCH>) == TEXT_CLIP_BUFFER_BYTES);
 
-// The list of opaque pieces filled under a clip that is not trivial: with
-// DC_RECT each piece cut to the clip bounds; else the clip's rectangles top
-// to bottom, from the first whose bottom lies below the first piece's top
-// until one starts at or below the last piece's bottom, each cutting every
-// piece into a scratch list whose survivors are filled.
-void vFillClippedList(SURFOBJ* pso, CLIPOBJ* pco, RECTL* prcl, ULONG c, ULONG iColour) {
-    const ULONG flInfo = ulRop3Info(0xF0);
-    if (pco->iDComplexity == DC_RECT) {
-        const ULONG n = cRectListClip(&pco->rclBounds, prcl, c);
-        if (n != 0) vFillSolid(pso, 0xF0F0, flInfo, iColour, prcl, n);
-        return;
-    }
-    if (pco->iDComplexity != DC_COMPLEX) return;
-    const LONG yTop = prcl[0].top, yBottom = prcl[c - 1].bottom;
-    bool bDone = false;
-    vEnumClipBatches<TEXT_CLIP_BATCH>(
-        pco, CD_RIGHTDOWN, TEXT_CLIP_BATCH, [&](const RECTL* arcl, ULONG cEnum, BOOL) {
-            for (ULONG i = 0; i < cEnum && !bDone; ++i) {
-                if (arcl[i].top >= yBottom) {
-                    bDone = true;
-                    break;
-                }
-                if (arcl[i].bottom <= yTop) continue;
-                RECTL scratch[4];
-                ULONG n = 0;
-                for (ULONG k = 0; k < c; ++k)
-                    if (bRectIntersect(&prcl[k], &arcl[i], &scratch[n])) ++n;
-                if (n != 0) vFillSolid(pso, 0xF0F0, flInfo, iColour, scratch, n);
-            }
-        });
-}
-
 // Fills the opaque rectangle; answers whether the glyphs draw the
 // background of rclBkGround themselves (1) or were left transparent (0).
 ULONG ulFillOpaque(SURFOBJ* pso, STROBJ* pstro, CLIPOBJ* pco, RECTL* prclOpaque, ULONG iColour) {
@@ -76,10 +44,7 @@ ULONG ulFillOpaque(SURFOBJ* pso, STROBJ* pstro, CLIPOBJ* pco, RECTL* prclOpaque,
     ULONG c = 0;
     for (const RECTL& r : candidates)
         if (r.left < r.right && r.top < r.bottom) arcl[c++] = r;
-    if (c == 0) return 1;
-    if (pco == nullptr || pco->iDComplexity == DC_TRIVIAL)
-        vFillSolid(pso, 0xF0F0, ulRop3Info(0xF0), iColour, arcl, c);
-    else vFillClippedList(pso, pco, arcl, c, iColour);
+    vFillSolidClipped(pso, pco, 0xF0F0, ulRop3Info(0xF0), iColour, arcl, c);
     return 1;
 }
 

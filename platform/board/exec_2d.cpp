@@ -58,17 +58,18 @@ void run_instruction(const Instr& in, std::uint32_t (*reg)[kTile], int n, std::u
 }
 
 // A uniform program (fills) gives the same value to every pixel on the
-// same side of the clip: it is run once for the pixels every instruction
-// writes and once for those the clipped instructions leave, and what it
-// left in register 13 is stored a run at a time.
-void run_uniform_span(const SpanContext& c, std::int64_t y, std::int64_t x0, int n) {
-    const Program& prog = *c.program;
-    const std::int64_t xMemory = x0 >= c.xScreen ? x0 - c.xScreen : x0;
-    std::uint32_t bpp = 0;
-    std::uint8_t* base = c.board->page_pixel(c.r, c.pid[0], xMemory, y, &bpp);
-    if (base == nullptr) return;
+// same side of the clip: it reads only the data registers, so it is run
+// once an area for the pixels every instruction writes and once for those
+// the clipped instructions leave, and what it left in register 13 is
+// stored a run at a time.
+struct UniformResult {
     std::uint32_t value[2] = {};
     bool wrote[2] = {};
+};
+
+UniformResult uniform_result(const SpanContext& c) {
+    const Program& prog = *c.program;
+    UniformResult u;
     for (int inside = 0; inside < 2; ++inside) {
         std::uint32_t reg[kSlots] = {};
         for (int k = 0; k < 4; ++k) reg[8 + k] = c.data[k];
@@ -76,10 +77,21 @@ void run_uniform_span(const SpanContext& c, std::int64_t y, std::int64_t x0, int
             const Instr& in = prog.ins[k];
             if (in.clip && inside == 0) continue;
             reg[in.dst] = alu(in.op, reg[in.a], reg[in.b]);
-            wrote[inside] |= in.dst == kSlotLow;
+            u.wrote[inside] |= in.dst == kSlotLow;
         }
-        value[inside] = reg[kSlotLow];
+        u.value[inside] = reg[kSlotLow];
     }
+    return u;
+}
+
+void run_uniform_span(const SpanContext& c, const UniformResult& u, std::int64_t y, std::int64_t x0,
+                      int n) {
+    const std::int64_t xMemory = x0 >= c.xScreen ? x0 - c.xScreen : x0;
+    std::uint32_t bpp = 0;
+    std::uint8_t* base = c.board->page_pixel(c.r, c.pid[0], xMemory, y, &bpp);
+    if (base == nullptr) return;
+    const std::uint32_t* value = u.value;
+    const bool* wrote = u.wrote;
     const bool rowInClip = !c.hasClip || (y >= c.clipY0 && y < c.clipY1);
     int first = !c.hasClip ? 0 : static_cast<int>(std::clamp<std::int64_t>(c.clipX0 - x0, 0, n));
     const int end = !c.hasClip ? n : static_cast<int>(std::clamp<std::int64_t>(c.clipX1 - x0, 0, n));
@@ -101,10 +113,6 @@ void run_uniform_span(const SpanContext& c, std::int64_t y, std::int64_t x0, int
 // the rasterizer).
 void run_span(const SpanContext& c, std::int64_t y, std::int64_t x0, std::int64_t x1) {
     const Program& prog = *c.program;
-    if (prog.uniform && c.sample == nullptr) {
-        run_uniform_span(c, y, x0, static_cast<int>(x1 - x0));
-        return;
-    }
     Rasterizer& ras = c.board->rasterizers[c.r];
     const int n = static_cast<int>(x1 - x0);
     std::uint32_t reg[kSlots][kTile];
@@ -234,10 +242,15 @@ bool compile(const std::uint32_t* words, std::size_t count, Program* p) {
 void run_area(const SpanContext& c, std::int64_t x0, std::int64_t y0, std::int64_t x1,
               std::int64_t y1) {
     const Rasterizer& ras = c.board->rasterizers[c.r];
+    const bool uniform = c.program->uniform && c.sample == nullptr;
+    const UniformResult u = uniform ? uniform_result(c) : UniformResult{};
     for (std::int64_t y = y0; y < y1; ++y) {
         for (std::int64_t x = x0; x < x1;) {
             const std::int64_t end = std::min(x1, (x / kTile + 1) * kTile);
-            if (owns(ras, x, y)) run_span(c, y, x, end);
+            if (owns(ras, x, y)) {
+                if (uniform) run_uniform_span(c, u, y, x, static_cast<int>(end - x));
+                else run_span(c, y, x, end);
+            }
             x = end;
         }
     }
