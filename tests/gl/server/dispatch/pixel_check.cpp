@@ -138,6 +138,7 @@ class PixelTest : public RequestTest {
         vis_.cDepthBits = 24;
         vis_.cStencilBits = 8;
         gc_.pvis = &vis_;
+        gc_.pdraw = &draw_;  // single requests run only on a context with a drawable
         gc_.renderMode = GL_RENDER;
         header_ = MapRequestSegment(pgc_);
         gRecord = Record{};
@@ -182,6 +183,7 @@ class PixelTest : public RequestTest {
     }
 
     GLVisual vis_{};
+    GLDrawable draw_{};
     SMSegmentHeader* header_ = nullptr;
     xGLXSingleReply reply_{};
     Bytes data_;

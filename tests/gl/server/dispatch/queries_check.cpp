@@ -6,6 +6,7 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <string>
 
 #include "boardconfig.h"
 #include "state/glstate.h"
@@ -53,6 +54,7 @@ class QueryTest : public RequestTest {
         vis_.cDepthBits = 24;
         vis_.bDoubleBuffer = 1;
         gc_.pvis = &vis_;
+        gc_.pdraw = &draw_;  // single requests run only on a context with a drawable
         gc_.renderMode = GL_RENDER;
         pgc_->sequenceNumber = 0x1234;
         header_ = MapRequestSegment(pgc_);
@@ -102,6 +104,7 @@ class QueryTest : public RequestTest {
         }
     }
     GLVisual vis_{};
+    GLDrawable draw_{};
     SMSegmentHeader* header_ = nullptr;
 };
 
@@ -171,6 +174,29 @@ TEST_F(QueryTest, RefusalsWriteNoReply) {
     pgc_->gc = nullptr;
     EXPECT_EQ(Single(117, {0x0B21}), GLX_BAD_ACCESS);
     pgc_->gc = &gc_;
+}
+
+// A query attaches its context first: lights restored but not yet sent
+// (after PopAttrib, say) reach the lgi layer before it reads them back; a
+// context without a drawable answers nothing and changes nothing.
+TEST_F(QueryTest, QueriesAttachTheContextFirst) {
+    gc_.dirty |= GLX_DIRTY_LIGHTS;
+    ASSERT_EQ(Single(118, {GL_LIGHT0, GL_POSITION}), GLX_SUCCESS);
+    std::vector<std::string> order;
+    for (const Call& c : gRecord.calls)
+        if (c.name == "N_SetLights" || c.name == "N_GetLight") order.push_back(c.name);
+    EXPECT_EQ(order, (std::vector<std::string>{"N_SetLights", "N_GetLight"}));
+    EXPECT_EQ(gc_.dirty & GLX_DIRTY_LIGHTS, 0u);
+
+    gc_.pdraw = nullptr;
+    gc_.error = GL_INVALID_ENUM;
+    gRecord.calls.clear();
+    EXPECT_EQ(Single(117, {0x0B21}), static_cast<ULONG>(-1));
+    EXPECT_EQ(Single(115, {}), static_cast<ULONG>(-1));
+    EXPECT_EQ(gReply.count, 0);
+    EXPECT_EQ(gc_.error, static_cast<ULONG>(GL_INVALID_ENUM)) << "GetError refused keeps the error";
+    EXPECT_TRUE(gRecord.calls.empty());
+    gc_.pdraw = &draw_;
 }
 
 TEST_F(QueryTest, ConversionRules) {
