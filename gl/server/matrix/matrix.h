@@ -28,8 +28,11 @@
 typedef float __GLXmatrix[16];
 
 // The matrix-stack record (in the server-object record of the GLState).
+// The current mode is kept in one place, word 0 of the GLState's TRANSFORM
+// block: MatrixMode writes it there, the attribute stack saves and restores
+// it with the group and queries read it; the matrix code reads it back with
+// __glXMatrixMode, and pCurrent follows it each time a mode is selected.
 struct __GLXmatrixStacks {
-    ULONG mode;                   // GL_MODELVIEW, GL_PROJECTION or GL_TEXTURE
     __GLXmatrix* apStack[3];      // modelview, projection, texture; 32 each, made on first use
     ULONG aDepth[3];              // 0 = bottom
     float* pCurrent;              // the top of the current mode's stack
@@ -55,6 +58,9 @@ BOOL __glXOrthoMatrix(const double v[6], float* out);
 // be made.
 __GLXmatrixStacks* __glXMatrixStacks(GLContext* gc);
 void __glXFreeMatrixStacks(__GLXmatrixStacks* pms);
+// The current matrix mode: the TRANSFORM block's word 0 (GL_MODELVIEW
+// while the context has no GL state).
+ULONG __glXMatrixMode(const GLContext* gc);
 // Selects the stack of a mode (and writes it to the TRANSFORM block):
 // GL_NO_ERROR, or GL_INVALID_ENUM for another value.
 ULONG __glXSelectMatrixMode(GLContext* gc, ULONG mode);
@@ -69,6 +75,8 @@ void __glXResetStack(GLContext* gc, ULONG mode);
 void __glXResetStacks(GLContext* gc);
 // Sends a mode's matrix to the lgi layer.
 void __glXSendMatrix(GLContext* gc, ULONG mode, const float* m);
+// Sends the current mode's top matrix.
+void __glXSendTop(GLContext* gc);
 // top = top x m; sent.
 void __glXMultTop(GLContext* gc, const float* m);
 // GL_NO_ERROR, GL_STACK_OVERFLOW or GL_STACK_UNDERFLOW.
