@@ -64,15 +64,6 @@ void vSend(ULONG id, const float* m) { N_SetStateBlockAttr(id, m); }
 
 }  // namespace
 
-void __glXMatMul(const float* a, const float* b, float* out) {
-    float r[16];
-    for (ULONG i = 0; i < 4; ++i)
-        for (ULONG j = 0; j < 4; ++j)
-            r[4 * i + j] = a[4 * i] * b[j] + a[4 * i + 1] * b[4 + j] + a[4 * i + 2] * b[8 + j] +
-                           a[4 * i + 3] * b[12 + j];
-    std::memcpy(out, r, sizeof r);
-}
-
 void __glXRotationMatrix(float angle, float x, float y, float z, float* out) {
     const double rad = static_cast<double>(angle) * kDegToRad;
     const float s = static_cast<float>(std::sin(rad));

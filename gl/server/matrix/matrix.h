@@ -11,6 +11,7 @@
 #pragma once
 
 #include "context/context.h"
+#include "matmul.h"  // __glXMatMul: out = a x b
 
 #define GL_MODELVIEW 0x1700u
 #define GL_PROJECTION 0x1701u
@@ -44,8 +45,6 @@ struct __GLXmatrixStacks {
     ULONG stereoOnSeen;           // BCF_STEREO as it was
 };
 
-// out = a x b (each element the sum of four products); out may be a or b.
-void __glXMatMul(const float* a, const float* b, float* out);
 // The rotation of angle degrees about (x, y, z) (normalised; a zero-length
 // or NaN axis gives diag(c, c, c, 1)).
 void __glXRotationMatrix(float angle, float x, float y, float z, float* out);

@@ -151,14 +151,13 @@ ULONG __glXSetPixelMap(GLContext* gc, ULONG map, LONG size, const BYTE* pjValues
                 float f;
                 std::memcpy(&f, pjValues + 4 * i, 4);
                 if (bInteger) w = static_cast<ULONG>(lRound(f));
-                else std::memcpy(&w, &f, 4);
+                else w = __glXFloatBits(f);
                 break;
             }
             case 1: {
                 std::memcpy(&w, pjValues + 4 * i, 4);
                 if (!bInteger) {
-                    const float f = static_cast<float>(w);
-                    std::memcpy(&w, &f, 4);
+                    w = __glXFloatBits(static_cast<float>(w));
                 }
                 break;
             }
@@ -167,8 +166,7 @@ ULONG __glXSetPixelMap(GLContext* gc, ULONG map, LONG size, const BYTE* pjValues
                 std::memcpy(&us, pjValues + 2 * i, 2);
                 w = us;
                 if (!bInteger) {
-                    const float f = static_cast<float>(us);
-                    std::memcpy(&w, &f, 4);
+                    w = __glXFloatBits(static_cast<float>(us));
                 }
                 break;
             }
@@ -267,9 +265,7 @@ ULONG ulGetPixelMap(GLClient* pgc, const void* pv) {
         if (bInteger) {
             d = static_cast<LONG>(m.values[i]);
         } else {
-            float f;
-            std::memcpy(&f, &m.values[i], 4);
-            d = f;
+            d = __glXWordFloat(m.values[i]);
         }
         if (kind == 0) {
             const float f = static_cast<float>(d);
