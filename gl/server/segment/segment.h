@@ -87,7 +87,8 @@ ULONG __glXSendReply(const void* pvReply, ULONG cjReply, const void* pvData, ULO
 
 // The steps every single request handler shares (single.cpp).
 // The start, in this order: the client's current context attached by the
-// context check (its refusal, -1, answered as it is); the request's length
+// context check (its refusal, -1, answered as it is; GLX_BAD_ACCESS when the
+// client has no current context at all); the request's length
 // (4-byte units) carrying cParams parameter words from +8, else
 // GLX_BAD_LENGTH, before anything is changed; not inside Begin/End, else
 // GL_INVALID_OPERATION recorded and its X code; then, with bHandOver, the
