@@ -6,6 +6,7 @@
 // calling application thread, inside the display driver's csEscape.
 #pragma once
 
+#include <bit>
 #include <cfenv>
 
 #include "glhookslots.h"
@@ -13,6 +14,11 @@
 #include "platform/kernel.h"
 
 struct GLContext;  // a rendering context (contexts)
+
+// A float's bits as a word and back: state blocks, lgi attributes and
+// requests keep floats in arrays of words.
+constexpr ULONG __glXFloatBits(float f) { return std::bit_cast<ULONG>(f); }
+constexpr float __glXWordFloat(ULONG ul) { return std::bit_cast<float>(ul); }
 
 // The mapping of a thread's request segment: the section as the client
 // announced it, the server's duplicate of its handle and the server's view.

@@ -74,6 +74,32 @@ GLBuffer* pbColourTarget(GLBufferSet* pbs, ULONG kind) {
     return pbs->apBuffers[GLBS_FRONT_LEFT];
 }
 
+// What a put (plain or zoomed) writes to and from. The destination: the
+// front buffer for a flagged colour write on an overlay visual (an overlay
+// write), else the kind's colour buffer. The source over the caller's
+// pixels: 32 bits first row first; the flagged writes last row first, 32
+// bits to the overlay plane or 8 bits otherwise.
+struct PutPlan {
+    BOOL bFlag;
+    BOOL bOverlay;
+    BOOL bOverlayWrite;
+    GLBuffer* pbTarget;
+};
+
+PutPlan putPlan(GLBufferSet* pbs, ULONG kind) {
+    PutPlan p;
+    p.bFlag = (kind & kFlagOverlayWrite) != 0;
+    p.bOverlay = pbs->pvis != nullptr && pbs->pvis->iLayer != 0;
+    p.bOverlayWrite = p.bFlag && (kind & kAncillaryKinds) == 0 && p.bOverlay;
+    p.pbTarget = p.bOverlayWrite ? pbs->apBuffers[GLBS_FRONT_LEFT] : pbColourTarget(pbs, kind);
+    return p;
+}
+
+HostBitmap putSource(const PutPlan& p, LONG cx, LONG cy, void* pvSource) {
+    const BOOL b8 = p.bFlag && !p.bOverlay;
+    return HostBitmap(cx, cy, b8 ? BMF_8BPP : BMF_32BPP, b8 ? 1 : 4, !p.bFlag, pvSource);
+}
+
 // The boxes of the window's GL clip list in screen pixels: the whole client
 // rectangle while nothing is clipped.
 std::vector<RECTL> vClipBoxes(GLBufferSet* pbs) {
@@ -132,20 +158,16 @@ ULONG _DGetImage(GLBufferSet* pbs, ULONG kind, LONG x, LONG y, LONG cx, LONG cy,
 }
 
 ULONG _DPutImage(GLBufferSet* pbs, ULONG kind, LONG x, LONG y, LONG cx, LONG cy, void* pvSource) {
-    const BOOL bFlag = (kind & kFlagOverlayWrite) != 0;
-    const BOOL bOverlay = pbs->pvis != nullptr && pbs->pvis->iLayer != 0;
-    // An overlay write goes to the front buffer and puts the swap into its
-    // overlay mode.
-    const BOOL bOverlayWrite = bFlag && (kind & kAncillaryKinds) == 0 && bOverlay;
-    LockedBuffer dst(bOverlayWrite ? pbs->apBuffers[GLBS_FRONT_LEFT] : pbColourTarget(pbs, kind));
+    const PutPlan plan = putPlan(pbs, kind);
+    const BOOL bFlag = plan.bFlag;
+    LockedBuffer dst(plan.pbTarget);
     if (dst.pso == nullptr) return 0;
     if (dst.pb == pbs->apBuffers[GLBS_FRONT_LEFT]) _DFrontBufferDrawn(pbs);
     PDEV* ppdev = ppdevOf(dst.pso);
-    if (bOverlayWrite && ppdev != nullptr) plGLSwapState(ppdev)[0] = 1;
-    // The source: 32 bits first row first; the flagged writes are last row
-    // first, 32 bits to the overlay plane or 8 bits otherwise.
-    const BOOL b8 = bFlag && !bOverlay;
-    HostBitmap src(cx, cy, b8 ? BMF_8BPP : BMF_32BPP, b8 ? 1 : 4, !bFlag, pvSource);
+    // An overlay write puts the swap into its overlay mode (a zoomed one
+    // does not).
+    if (plan.bOverlayWrite && ppdev != nullptr) plGLSwapState(ppdev)[0] = 1;
+    HostBitmap src = putSource(plan, cx, cy, pvSource);
     if (src.pso == nullptr) return 0;
     ULONG ulOk = 1;
     for (ULONG iMode : vStereoModes(ppdev, kind)) {
@@ -194,14 +216,11 @@ ULONG _DCopyImage(GLBufferSet* pbs, ULONG kindSource, ULONG kindDest, LONG x, LO
 
 ULONG _DPutImageZoom(GLBufferSet* pbs, ULONG kind, LONG x, LONG y, LONG cxSource, LONG cySource,
                      LONG cxDest, LONG cyDest, const ULONG aulZoom[4], void* pvSource) {
-    const BOOL bFlag = (kind & kFlagOverlayWrite) != 0;
-    const BOOL bOverlay = pbs->pvis != nullptr && pbs->pvis->iLayer != 0;
-    const BOOL bOverlayWrite = bFlag && (kind & kAncillaryKinds) == 0 && bOverlay;
-    LockedBuffer dst(bOverlayWrite ? pbs->apBuffers[GLBS_FRONT_LEFT] : pbColourTarget(pbs, kind));
+    const PutPlan plan = putPlan(pbs, kind);
+    LockedBuffer dst(plan.pbTarget);
     if (dst.pso == nullptr) return 0;
     if (dst.pb == pbs->apBuffers[GLBS_FRONT_LEFT]) _DFrontBufferDrawn(pbs);
-    const BOOL b8 = bFlag && !bOverlay;
-    HostBitmap src(cxSource, cySource, b8 ? BMF_8BPP : BMF_32BPP, b8 ? 1 : 4, !bFlag, pvSource);
+    HostBitmap src = putSource(plan, cxSource, cySource, pvSource);
     if (src.pso == nullptr) return 0;
     ULONG ulOk = 1;
     for (const RECTL& box : vClipBoxes(pbs)) {

@@ -24,11 +24,6 @@ constexpr ULONG kAttrModelAmbient = 75;
 constexpr ULONG kAttrColorMaterial = 78;
 constexpr ULONG kAttrViewer = 80;
 
-ULONG ulBits(float f) {
-    ULONG u;
-    std::memcpy(&u, &f, sizeof u);
-    return u;
-}
 // Below zero (a negative zero is not).
 bool bNegative(ULONG u) { return (u & kSign) != 0 && u != kSign; }
 // Above the limit given as bits (a positive NaN is).
@@ -83,7 +78,7 @@ ULONG ulModelParamCount(ULONG pname) {
 
 ULONG ulSetLightModel(GLContext*, ULONG, ULONG pname, const float* pf, BOOL bScalar) {
     // A value counts as non-zero whatever its sign.
-    const bool bOn = (ulBits(pf[0]) & ~kSign) != 0;
+    const bool bOn = (__glXFloatBits(pf[0]) & ~kSign) != 0;
     switch (pname) {
         case GL_LIGHT_MODEL_LOCAL_VIEWER: N_SetStateBlockAttrWord(kAttrViewer, bOn ? 1 : 2); return GL_NO_ERROR;
         case GL_LIGHT_MODEL_TWO_SIDE: N_SetStateBlockAttrWord(kAttrTwoSide, bOn ? 1 : 0); return GL_NO_ERROR;
@@ -152,7 +147,7 @@ ULONG __glXSetLight(GLContext* gc, ULONG light, ULONG pname, const float* pf, BO
     const LightField* pField_ = pField(pname);
     if (light - GL_LIGHT0 >= 8 || pField_ == nullptr) return GL_INVALID_ENUM;
     if (bScalar && pField_->cWords > 1) return GL_INVALID_ENUM;
-    const ULONG u = ulBits(pf[0]);
+    const ULONG u = __glXFloatBits(pf[0]);
     switch (pname) {
         case GL_SPOT_EXPONENT:
             if (bNegative(u) || bAbove(u, kF128)) return GL_INVALID_VALUE;
@@ -190,7 +185,7 @@ ULONG __glXSetMaterial(GLContext*, ULONG face, ULONG pname, const float* pf, BOO
     if (face != GL_FRONT && face != GL_BACK && face != GL_FRONT_AND_BACK) return GL_INVALID_ENUM;
     if (__glXMaterialParamCount(pname) == 0) return GL_INVALID_ENUM;
     if (pname == GL_SHININESS) {
-        const ULONG u = ulBits(pf[0]);
+        const ULONG u = __glXFloatBits(pf[0]);
         if (bNegative(u) || bAbove(u, kF128)) return GL_INVALID_VALUE;
     }
     for (const ULONG base : {kAttrMaterialFront, kAttrMaterialBack}) {

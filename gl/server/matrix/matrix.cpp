@@ -35,8 +35,13 @@ LONG iStack(ULONG mode) {
 
 float* pfTop(__GLXmatrixStacks* pms, ULONG k) { return pms->apStack[k][pms->aDepth[k]]; }
 
-void vPointCurrent(__GLXmatrixStacks* pms) {
-    const LONG k = iStack(pms->mode);
+// The TRANSFORM block of the context's own GL state, or null.
+ULONG* pwTransform(const GLContext* gc) {
+    return gc->pState != nullptr ? gc->pState->blocks[__builtin_ctz(GL_TRANSFORM_BIT)] : nullptr;
+}
+
+void vPointCurrent(const GLContext* gc, __GLXmatrixStacks* pms) {
+    const LONG k = iStack(__glXMatrixMode(gc));
     pms->pCurrent = pfTop(pms, static_cast<ULONG>(k < 0 ? 0 : k));
 }
 
@@ -58,15 +63,6 @@ bool bStereoStale(const __GLXmatrixStacks* pms, const BoardConfig* pbc) {
 void vSend(ULONG id, const float* m) { N_SetStateBlockAttr(id, m); }
 
 }  // namespace
-
-void __glXMatMul(const float* a, const float* b, float* out) {
-    float r[16];
-    for (ULONG i = 0; i < 4; ++i)
-        for (ULONG j = 0; j < 4; ++j)
-            r[4 * i + j] = a[4 * i] * b[j] + a[4 * i + 1] * b[4 + j] + a[4 * i + 2] * b[8 + j] +
-                           a[4 * i + 3] * b[12 + j];
-    std::memcpy(out, r, sizeof r);
-}
 
 void __glXRotationMatrix(float angle, float x, float y, float z, float* out) {
     const double rad = static_cast<double>(angle) * kDegToRad;
@@ -131,8 +127,7 @@ __GLXmatrixStacks* __glXMatrixStacks(GLContext* gc) {
         }
         vFillIdentity(pms, k);
     }
-    pms->mode = GL_MODELVIEW;
-    vPointCurrent(pms);
+    vPointCurrent(gc, pms);
     // The device matrix is made with the context's matrices: the identity.
     vIdentity(gc->deviceMatrix);
     pObjects->pMatrixStacks = pms;
@@ -146,15 +141,17 @@ void __glXFreeMatrixStacks(__GLXmatrixStacks* pms) {
     LocalFree(pms);
 }
 
+ULONG __glXMatrixMode(const GLContext* gc) {
+    const ULONG* pw = pwTransform(gc);
+    return pw != nullptr ? pw[GLX_TRANSFORM_MATRIX_MODE] : GL_MODELVIEW;
+}
+
 ULONG __glXSelectMatrixMode(GLContext* gc, ULONG mode) {
     if (iStack(mode) < 0) return GL_INVALID_ENUM;
     __GLXmatrixStacks* pms = __glXMatrixStacks(gc);
     if (pms == nullptr) return GL_OUT_OF_MEMORY;
-    pms->mode = mode;
-    vPointCurrent(pms);
-    if (gc->pState != nullptr) {
-        if (ULONG* pw = gc->pState->blocks[__builtin_ctz(GL_TRANSFORM_BIT)]) pw[GLX_TRANSFORM_MATRIX_MODE] = mode;
-    }
+    if (ULONG* pw = pwTransform(gc)) pw[GLX_TRANSFORM_MATRIX_MODE] = mode;
+    vPointCurrent(gc, pms);
     return GL_NO_ERROR;
 }
 
@@ -165,7 +162,7 @@ void __glXResetStack(GLContext* gc, ULONG mode) {
     const LONG k = iStack(mode);
     if (pms == nullptr || k < 0) return;
     vFillIdentity(pms, static_cast<ULONG>(k));
-    vPointCurrent(pms);
+    vPointCurrent(gc, pms);
     __glXSendMatrix(gc, mode, pfTop(pms, static_cast<ULONG>(k)));
 }
 
@@ -203,34 +200,39 @@ void __glXSendMatrix(GLContext* gc, ULONG mode, const float* m) {
     }
 }
 
+void __glXSendTop(GLContext* gc) {
+    __GLXmatrixStacks* pms = __glXMatrixStacks(gc);
+    if (pms != nullptr) __glXSendMatrix(gc, __glXMatrixMode(gc), pms->pCurrent);
+}
+
 void __glXMultTop(GLContext* gc, const float* m) {
     __GLXmatrixStacks* pms = __glXMatrixStacks(gc);
     if (pms == nullptr) return;
     float t[16];
     __glXMatMul(pms->pCurrent, m, t);
     std::memcpy(pms->pCurrent, t, sizeof t);
-    __glXSendMatrix(gc, pms->mode, pms->pCurrent);
+    __glXSendTop(gc);
 }
 
 ULONG __glXPushMatrix(GLContext* gc) {
     __GLXmatrixStacks* pms = __glXMatrixStacks(gc);
     if (pms == nullptr) return GL_OUT_OF_MEMORY;
-    const ULONG k = static_cast<ULONG>(iStack(pms->mode));
+    const ULONG k = static_cast<ULONG>(iStack(__glXMatrixMode(gc)));
     if (pms->aDepth[k] >= GLX_MATRIX_DEPTH - 1) return GL_STACK_OVERFLOW;
     std::memcpy(pms->apStack[k][pms->aDepth[k] + 1], pms->apStack[k][pms->aDepth[k]], sizeof(__GLXmatrix));
     ++pms->aDepth[k];
-    vPointCurrent(pms);
+    vPointCurrent(gc, pms);
     return GL_NO_ERROR;
 }
 
 ULONG __glXPopMatrix(GLContext* gc) {
     __GLXmatrixStacks* pms = __glXMatrixStacks(gc);
     if (pms == nullptr) return GL_OUT_OF_MEMORY;
-    const ULONG k = static_cast<ULONG>(iStack(pms->mode));
+    const ULONG k = static_cast<ULONG>(iStack(__glXMatrixMode(gc)));
     if (pms->aDepth[k] == 0) return GL_STACK_UNDERFLOW;
     --pms->aDepth[k];
-    vPointCurrent(pms);
-    __glXSendMatrix(gc, pms->mode, pms->pCurrent);
+    vPointCurrent(gc, pms);
+    __glXSendTop(gc);
     return GL_NO_ERROR;
 }
 

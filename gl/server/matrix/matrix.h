@@ -11,6 +11,7 @@
 #pragma once
 
 #include "context/context.h"
+#include "matmul.h"  // __glXMatMul: out = a x b
 
 #define GL_MODELVIEW 0x1700u
 #define GL_PROJECTION 0x1701u
@@ -28,8 +29,11 @@
 typedef float __GLXmatrix[16];
 
 // The matrix-stack record (in the server-object record of the GLState).
+// The current mode is kept in one place, word 0 of the GLState's TRANSFORM
+// block: MatrixMode writes it there, the attribute stack saves and restores
+// it with the group and queries read it; the matrix code reads it back with
+// __glXMatrixMode, and pCurrent follows it each time a mode is selected.
 struct __GLXmatrixStacks {
-    ULONG mode;                   // GL_MODELVIEW, GL_PROJECTION or GL_TEXTURE
     __GLXmatrix* apStack[3];      // modelview, projection, texture; 32 each, made on first use
     ULONG aDepth[3];              // 0 = bottom
     float* pCurrent;              // the top of the current mode's stack
@@ -41,8 +45,6 @@ struct __GLXmatrixStacks {
     ULONG stereoOnSeen;           // BCF_STEREO as it was
 };
 
-// out = a x b (each element the sum of four products); out may be a or b.
-void __glXMatMul(const float* a, const float* b, float* out);
 // The rotation of angle degrees about (x, y, z) (normalised; a zero-length
 // or NaN axis gives diag(c, c, c, 1)).
 void __glXRotationMatrix(float angle, float x, float y, float z, float* out);
@@ -55,6 +57,9 @@ BOOL __glXOrthoMatrix(const double v[6], float* out);
 // be made.
 __GLXmatrixStacks* __glXMatrixStacks(GLContext* gc);
 void __glXFreeMatrixStacks(__GLXmatrixStacks* pms);
+// The current matrix mode: the TRANSFORM block's word 0 (GL_MODELVIEW
+// while the context has no GL state).
+ULONG __glXMatrixMode(const GLContext* gc);
 // Selects the stack of a mode (and writes it to the TRANSFORM block):
 // GL_NO_ERROR, or GL_INVALID_ENUM for another value.
 ULONG __glXSelectMatrixMode(GLContext* gc, ULONG mode);
@@ -69,6 +74,8 @@ void __glXResetStack(GLContext* gc, ULONG mode);
 void __glXResetStacks(GLContext* gc);
 // Sends a mode's matrix to the lgi layer.
 void __glXSendMatrix(GLContext* gc, ULONG mode, const float* m);
+// Sends the current mode's top matrix.
+void __glXSendTop(GLContext* gc);
 // top = top x m; sent.
 void __glXMultTop(GLContext* gc, const float* m);
 // GL_NO_ERROR, GL_STACK_OVERFLOW or GL_STACK_UNDERFLOW.

@@ -40,7 +40,7 @@ ULONG ulLoad(GLContext* gc, const BYTE* pj) {
     __GLXmatrixStacks* pms = __glXMatrixStacks(gc);
     if (pms == nullptr) return GL_OUT_OF_MEMORY;
     vTransposed<bDouble>(pj, pms->pCurrent);
-    __glXSendMatrix(gc, pms->mode, pms->pCurrent);
+    __glXSendTop(gc);
     return GL_NO_ERROR;
 }
 
@@ -97,7 +97,7 @@ ULONG __glXDisp_LoadIdentity(GLClient* pgc, const void* pv) {
         if (pms == nullptr) return GL_OUT_OF_MEMORY;
         const float id[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
         std::memcpy(pms->pCurrent, id, sizeof id);
-        __glXSendMatrix(gc, pms->mode, pms->pCurrent);
+        __glXSendTop(gc);
         return GL_NO_ERROR;
     });
 }

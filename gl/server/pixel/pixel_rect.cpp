@@ -164,9 +164,8 @@ void vFillAlpha(BYTE* pj, LONG width, LONG height, ULONG type, ULONG components)
 // ReadPixels: x, y, width, height, format, type, swap bytes, LSB first; the
 // reply carries the image packed by the pack state.
 ULONG __glXDisp_ReadPixels(GLClient* pgc, const void* pv) {
-    if (const ULONG x = __glXSingleStart(pgc, pv)) return x;
-    const BYTE* pj = __glXSingleParams(pv, 7);
-    if (pj == nullptr) return GLX_BAD_LENGTH;
+    const BYTE* pj = nullptr;
+    if (const ULONG x = __glXSingleStart(pgc, pv, 7, &pj)) return x;
     GLContext* gc = pgc->gc;
     vValidate(gc);
     const LONG x = static_cast<LONG>(__glXArgWord(pj, 0)), y = static_cast<LONG>(__glXArgWord(pj, 1));

@@ -151,14 +151,13 @@ ULONG __glXSetPixelMap(GLContext* gc, ULONG map, LONG size, const BYTE* pjValues
                 float f;
                 std::memcpy(&f, pjValues + 4 * i, 4);
                 if (bInteger) w = static_cast<ULONG>(lRound(f));
-                else std::memcpy(&w, &f, 4);
+                else w = __glXFloatBits(f);
                 break;
             }
             case 1: {
                 std::memcpy(&w, pjValues + 4 * i, 4);
                 if (!bInteger) {
-                    const float f = static_cast<float>(w);
-                    std::memcpy(&w, &f, 4);
+                    w = __glXFloatBits(static_cast<float>(w));
                 }
                 break;
             }
@@ -167,8 +166,7 @@ ULONG __glXSetPixelMap(GLContext* gc, ULONG map, LONG size, const BYTE* pjValues
                 std::memcpy(&us, pjValues + 2 * i, 2);
                 w = us;
                 if (!bInteger) {
-                    const float f = static_cast<float>(us);
-                    std::memcpy(&w, &f, 4);
+                    w = __glXFloatBits(static_cast<float>(us));
                 }
                 break;
             }
@@ -241,9 +239,8 @@ ULONG ulPixelMap(GLClient* pgc, const void* pv) {
 
 template <bool bFloat>
 ULONG ulPixelStore(GLClient* pgc, const void* pv) {
-    if (const ULONG x = __glXSingleStart(pgc, pv)) return x;
-    const BYTE* pj = __glXSingleParams(pv, 2);
-    if (pj == nullptr) return GLX_BAD_LENGTH;
+    const BYTE* pj = nullptr;
+    if (const ULONG x = __glXSingleStart(pgc, pv, 2, &pj)) return x;
     const LONG value = bFloat ? lRound(__glXArgFloat(pj, 1)) : static_cast<LONG>(__glXArgWord(pj, 1));
     const ULONG glError = __glXPixelStore(pgc->gc, __glXArgWord(pj, 0), value);
     return glError == GL_NO_ERROR ? GLX_SUCCESS : __glXSingleError(pgc, pv, glError);
@@ -253,9 +250,8 @@ ULONG ulPixelStore(GLClient* pgc, const void* pv) {
 // unsigned shorts (2); one value in the reply at +16, more after it.
 template <ULONG kind>
 ULONG ulGetPixelMap(GLClient* pgc, const void* pv) {
-    if (const ULONG x = __glXSingleStart(pgc, pv)) return x;
-    const BYTE* pj = __glXSingleParams(pv, 1);
-    if (pj == nullptr) return GLX_BAD_LENGTH;
+    const BYTE* pj = nullptr;
+    if (const ULONG x = __glXSingleStart(pgc, pv, 1, &pj)) return x;
     const ULONG iMap = __glXArgWord(pj, 0) - GL_PIXEL_MAP_I_TO_I;
     if (iMap >= GLX_PIXEL_MAPS) return __glXSingleError(pgc, pv, GL_INVALID_ENUM);
     __GLXpixelState* pps = __glXPixelState(pgc->gc);
@@ -269,9 +265,7 @@ ULONG ulGetPixelMap(GLClient* pgc, const void* pv) {
         if (bInteger) {
             d = static_cast<LONG>(m.values[i]);
         } else {
-            float f;
-            std::memcpy(&f, &m.values[i], 4);
-            d = f;
+            d = __glXWordFloat(m.values[i]);
         }
         if (kind == 0) {
             const float f = static_cast<float>(d);
@@ -301,9 +295,8 @@ ULONG ulGetPixelMap(GLClient* pgc, const void* pv) {
 // The stipple as a 32 x 32 bitmap, laid out by the pack state with the
 // request's LSB-first flag.
 ULONG __glXDisp_GetPolygonStipple(GLClient* pgc, const void* pv) {
-    if (const ULONG x = __glXSingleStart(pgc, pv)) return x;
-    const BYTE* pj = __glXSingleParams(pv, 1);
-    if (pj == nullptr) return GLX_BAD_LENGTH;
+    const BYTE* pj = nullptr;
+    if (const ULONG x = __glXSingleStart(pgc, pv, 1, &pj)) return x;
     ULONG aw[32] = {};
     N_GetStateBlockAttr(90, aw);
     N_Sync();

@@ -85,6 +85,29 @@ BOOL __glSingleRequest(GLClient* pgc);
 // inside the half, else into client memory at clientData. Answers 1.
 ULONG __glXSendReply(const void* pvReply, ULONG cjReply, const void* pvData, ULONG cjData);
 
+// The steps every single request handler shares (single.cpp).
+// The start, in this order: the client's current context attached by the
+// context check (its refusal, -1, answered as it is; GLX_BAD_ACCESS when the
+// client has no current context at all); the request's length
+// (4-byte units) carrying cParams parameter words from +8, else
+// GLX_BAD_LENGTH, before anything is changed; not inside Begin/End, else
+// GL_INVALID_OPERATION recorded and its X code; then, with bHandOver, the
+// pending primitive batch handed over. GLX_SUCCESS with *ppjParams at +8.
+// FeedbackBuffer and SelectBuffer pass bHandOver false: they hand the batch
+// over only once their own arguments have passed.
+ULONG __glXSingleStart(GLClient* pgc, const void* pvRequest, ULONG cParams, const BYTE** ppjParams,
+                       bool bHandOver = true);
+// The context check alone, under the request's name (GetError, which
+// answers inside Begin/End too).
+ULONG __glXSingleAttach(GLClient* pgc, const void* pvRequest);
+// The request's parameter words from +8 when its length carries cParams of
+// them, else null.
+const BYTE* __glXSingleParams(const void* pvRequest, ULONG cParams);
+// A GL error recorded under the request's name, answering its X code.
+ULONG __glXSingleError(GLClient* pgc, const void* pvRequest, ULONG glError);
+// A reply that carries no data and only the client's sequence number.
+xGLXSingleReply __glXReplyHeader(const GLClient* pgc);
+
 ULONG __glXDisp_Flush(GLClient* pgc, const void* pRequest);
 ULONG __glXDisp_Finish(GLClient* pgc, const void* pRequest);
 ULONG __glXDisp_RenderMode(GLClient* pgc, const void* pRequest);

@@ -16,55 +16,14 @@ constexpr ULONG kSingleGuard = 4u * 0x10000u;
 // The most words a feedback or select buffer may have.
 constexpr ULONG kMaxBufferWords = 1u << 20;
 
-// A reply that carries no data and only the client's sequence number.
-xGLXSingleReply replyOf(const GLClient* pgc, BYTE type) {
-    xGLXSingleReply r{};
-    r.type = type;
-    r.sequenceNumber = static_cast<USHORT>(pgc->sequenceNumber);
-    return r;
-}
-
 // A request that cannot run is answered, so the client never reads the reply
 // of an earlier request as this one's: an X error reply and status 87.
 void vRefuse(GLClient* pgc, const SMHalf& half, BYTE errorCode) {
-    xGLXSingleReply r = replyOf(pgc, X_Error);
+    xGLXSingleReply r = __glXReplyHeader(pgc);
+    r.type = X_Error;
     r.unused = errorCode;
     __glXSendReply(&r, sizeof r, nullptr, 0);
     vSetShared(&half.pHeader->status, SM_STATUS_INVALID);
-}
-
-// The request's length in bytes and its parameter words (+8 on).
-struct SINGLE {
-    const BYTE* pj;
-    ULONG cj;
-    ULONG opcode;
-    ULONG word(ULONG off) const { return ulShared(pj + off); }
-};
-
-SINGLE singleOf(const void* pRequest) {
-    const auto* pj = static_cast<const BYTE*>(pRequest);
-    const ULONG ulHeader = ulShared(pj);
-    return SINGLE{pj, (ulHeader >> 16) * 4, (ulHeader >> 8) & 0xFF};
-}
-
-// The checks that open each request of this file: a bound context, a
-// request long enough for its parameters (cjNeeded bytes), and for most,
-// not inside Begin/End. 0 when the request may go on.
-ULONG ulOpen(GLClient* pgc, const SINGLE& s, ULONG cjNeeded, bool bRefuseInBegin) {
-    const char* pszName = __glXSingleRequestName(s.opcode);
-    const LONG lCheck = __glXCheckContext(pgc, pszName, pgc->gc);
-    if (lCheck != 0) return static_cast<ULONG>(lCheck);
-    if (s.cj < cjNeeded) return GLX_BAD_LENGTH;
-    if (bRefuseInBegin && pgc->gc->bInBegin) {
-        __glXSetError(pgc, pszName, GL_INVALID_OPERATION);
-        return GLX_BAD_ACCESS;
-    }
-    return 0;
-}
-
-ULONG ulError(GLClient* pgc, const SINGLE& s, ULONG glError, ULONG xError) {
-    __glXSetError(pgc, __glXSingleRequestName(s.opcode), glError);
-    return xError;
 }
 
 // (Re)allocates a buffer of cWords words when its size changed: TRUE, or
@@ -79,7 +38,50 @@ BOOL bSizeBuffer(T** ppBuffer, ULONG* pcWords, ULONG cWords) {
     return *ppBuffer != nullptr;
 }
 
+// The request's single opcode.
+ULONG ulOpcode(const void* pvRequest) { return (ulShared(pvRequest) >> 8) & 0xFF; }
+
 }  // namespace
+
+const BYTE* __glXSingleParams(const void* pvRequest, ULONG cParams) {
+    const ULONG cWords = ulShared(pvRequest) >> 16;
+    if (cWords < 2 + cParams) return nullptr;
+    return static_cast<const BYTE*>(pvRequest) + 8;
+}
+
+ULONG __glXSingleError(GLClient* pgc, const void* pvRequest, ULONG glError) {
+    __glXSetError(pgc, __glXSingleRequestName(ulOpcode(pvRequest)), glError);
+    return __glXErrorToX(glError);
+}
+
+xGLXSingleReply __glXReplyHeader(const GLClient* pgc) {
+    xGLXSingleReply r{};
+    r.type = X_Reply;
+    r.sequenceNumber = static_cast<USHORT>(pgc->sequenceNumber);
+    return r;
+}
+
+ULONG __glXSingleAttach(GLClient* pgc, const void* pvRequest) {
+    // The single path answers a client without a current context before any
+    // handler runs; a handler reached without one answers GLX_BAD_ACCESS.
+    if (pgc == nullptr || pgc->gc == nullptr) return GLX_BAD_ACCESS;
+    return static_cast<ULONG>(__glXCheckContext(pgc, __glXSingleRequestName(ulOpcode(pvRequest)), pgc->gc));
+}
+
+// Every single request attaches its context first (the check also brings
+// the context's dirty state to the lgi layer, so a query reads what was
+// set before it). A malformed length is refused before any state changes;
+// the pending batch is handed over last, once the request is known to run.
+ULONG __glXSingleStart(GLClient* pgc, const void* pvRequest, ULONG cParams, const BYTE** ppjParams,
+                       bool bHandOver) {
+    if (const ULONG x = __glXSingleAttach(pgc, pvRequest)) return x;
+    const BYTE* pj = __glXSingleParams(pvRequest, cParams);
+    if (pj == nullptr) return GLX_BAD_LENGTH;
+    if (pgc->gc->bInBegin) return __glXSingleError(pgc, pvRequest, GL_INVALID_OPERATION);
+    if (bHandOver) __glXFlushPending(pgc);
+    if (ppjParams != nullptr) *ppjParams = pj;
+    return GLX_SUCCESS;
+}
 
 BOOL __glSingleRequest(GLClient* pgc) {
     SMHalf half;
@@ -96,8 +98,7 @@ BOOL __glSingleRequest(GLClient* pgc) {
         return TRUE;
     }
     BYTE* pjRequest = half.pjBase + offRead;
-    const SINGLE s = singleOf(pjRequest);
-    if (s.cj < sizeof(xGLXSingleReq)) {
+    if (__glXSingleParams(pjRequest, 0) == nullptr) {
         vRefuse(pgc, half, GLX_BAD_LENGTH);
         return TRUE;
     }
@@ -107,7 +108,7 @@ BOOL __glSingleRequest(GLClient* pgc) {
         return TRUE;
     }
     vSetShared(pjRequest + offsetof(xGLXSingleReq, contextTag), ulContextHandle(gc));
-    pTable[s.opcode](pgc, pjRequest);
+    pTable[ulOpcode(pjRequest)](pgc, pjRequest);
     return TRUE;
 }
 
@@ -116,9 +117,7 @@ namespace {
 // Flush and Finish: their checks, then every pending primitive batch handed
 // over and done.
 ULONG ulHandOverAll(GLClient* pgc, const void* pRequest) {
-    const ULONG ul = ulOpen(pgc, singleOf(pRequest), sizeof(xGLXSingleReq), true);
-    if (ul != 0) return ul;
-    __glXFlushPending(pgc);
+    if (const ULONG x = __glXSingleStart(pgc, pRequest, 0, nullptr)) return x;
     __glXWaitPending(pgc);
     return 0;
 }
@@ -136,52 +135,48 @@ ULONG __glXDisp_Finish(GLClient* pgc, const void* pRequest) {
     const ULONG ul = ulHandOverAll(pgc, pRequest);
     if (ul != 0) return ul;
     N_Finish();
-    const xGLXSingleReply r = replyOf(pgc, X_Reply);
+    const xGLXSingleReply r = __glXReplyHeader(pgc);
     __glXSendReply(&r, sizeof r, nullptr, 0);
     return 0;
 }
 
 ULONG __glXDisp_FeedbackBuffer(GLClient* pgc, const void* pRequest) {
-    const SINGLE s = singleOf(pRequest);
-    const ULONG ul = ulOpen(pgc, s, 16, true);
-    if (ul != 0) return ul;
+    const BYTE* pj = nullptr;
+    if (const ULONG x = __glXSingleStart(pgc, pRequest, 2, &pj, false)) return x;
     GLContext* gc = pgc->gc;
-    const LONG cWords = static_cast<LONG>(s.word(8));
-    const ULONG iType = s.word(12);
+    const LONG cWords = static_cast<LONG>(ulShared(pj));
+    const ULONG iType = ulShared(pj + 4);
     if (iType < GL_2D || iType > GL_4D_COLOR_TEXTURE)
-        return ulError(pgc, s, GL_INVALID_ENUM, GLX_BAD_VALUE);
-    if (cWords < 0) return ulError(pgc, s, GL_INVALID_VALUE, GLX_BAD_VALUE);
-    if (gc->renderMode == GL_FEEDBACK) return ulError(pgc, s, GL_INVALID_OPERATION, GLX_BAD_ACCESS);
+        return __glXSingleError(pgc, pRequest, GL_INVALID_ENUM);
+    if (cWords < 0) return __glXSingleError(pgc, pRequest, GL_INVALID_VALUE);
+    if (gc->renderMode == GL_FEEDBACK) return __glXSingleError(pgc, pRequest, GL_INVALID_OPERATION);
     __glXFlushPending(pgc);
     if (!bSizeBuffer(&gc->pFeedbackBuffer, &gc->cFeedbackBuffer, static_cast<ULONG>(cWords)))
-        return ulError(pgc, s, GL_OUT_OF_MEMORY, GLX_BAD_ALLOC);
+        return __glXSingleError(pgc, pRequest, GL_OUT_OF_MEMORY);
     gc->iFeedbackType = iType - GL_2D;
     return 0;
 }
 
 ULONG __glXDisp_SelectBuffer(GLClient* pgc, const void* pRequest) {
-    const SINGLE s = singleOf(pRequest);
-    const ULONG ul = ulOpen(pgc, s, 12, true);
-    if (ul != 0) return ul;
+    const BYTE* pj = nullptr;
+    if (const ULONG x = __glXSingleStart(pgc, pRequest, 1, &pj, false)) return x;
     GLContext* gc = pgc->gc;
-    const LONG cWords = static_cast<LONG>(s.word(8));
-    if (cWords < 0) return ulError(pgc, s, GL_INVALID_VALUE, GLX_BAD_VALUE);
-    if (gc->renderMode == GL_SELECT) return ulError(pgc, s, GL_INVALID_OPERATION, GLX_BAD_ACCESS);
+    const LONG cWords = static_cast<LONG>(ulShared(pj));
+    if (cWords < 0) return __glXSingleError(pgc, pRequest, GL_INVALID_VALUE);
+    if (gc->renderMode == GL_SELECT) return __glXSingleError(pgc, pRequest, GL_INVALID_OPERATION);
     __glXFlushPending(pgc);
     if (!bSizeBuffer(&gc->pSelectBuffer, &gc->cSelectBuffer, static_cast<ULONG>(cWords)))
-        return ulError(pgc, s, GL_OUT_OF_MEMORY, GLX_BAD_ALLOC);
+        return __glXSingleError(pgc, pRequest, GL_OUT_OF_MEMORY);
     return 0;
 }
 
 ULONG __glXDisp_RenderMode(GLClient* pgc, const void* pRequest) {
-    const SINGLE s = singleOf(pRequest);
-    const ULONG ul = ulOpen(pgc, s, 12, true);
-    if (ul != 0) return ul;
+    const BYTE* pj = nullptr;
+    if (const ULONG x = __glXSingleStart(pgc, pRequest, 1, &pj)) return x;
     GLContext* gc = pgc->gc;
-    __glXFlushPending(pgc);
-    xGLXSingleReply r = replyOf(pgc, X_Reply);
+    xGLXSingleReply r = __glXReplyHeader(pgc);
     r.pad3 = gc->renderMode;
-    const ULONG newMode = s.word(8);
+    const ULONG newMode = ulShared(pj);
     ULONG glError = 0;
     if (newMode == GL_FEEDBACK && gc->pFeedbackBuffer == nullptr) glError = GL_INVALID_OPERATION;
     else if (newMode == GL_SELECT && gc->pSelectBuffer == nullptr) glError = GL_INVALID_OPERATION;
@@ -189,7 +184,7 @@ ULONG __glXDisp_RenderMode(GLClient* pgc, const void* pRequest) {
         glError = GL_INVALID_ENUM;
     if (glError != 0) {
         __glXSendReply(&r, sizeof r, nullptr, 0);
-        return ulError(pgc, s, glError, glError == GL_INVALID_ENUM ? GLX_BAD_VALUE : GLX_BAD_ACCESS);
+        return __glXSingleError(pgc, pRequest, glError);
     }
     r.pad3 = newMode;
 

@@ -47,16 +47,10 @@ constexpr ULONG kViewportAttr = 51;     // lgi attribute of the VIEWPORT block
 constexpr ULONG kSeparateFacesAttr = 76;  // lgi: 1 counts separate triangles as separate faces
 constexpr ULONG kAuxEvalGroup = ~0u;    // the auxiliary evaluator record's step
 
-ULONG F(float f) {
-    ULONG u;
-    std::memcpy(&u, &f, sizeof u);
-    return u;
-}
-
 unsigned uBit(ULONG flGroup) { return static_cast<unsigned>(__builtin_ctz(flGroup)); }
 
 void vSetLine(ULONG* pw) {
-    pw[GLX_LINE_WIDTH] = F(1.0f);
+    pw[GLX_LINE_WIDTH] = __glXFloatBits(1.0f);
     pw[GLX_LINE_PATTERN] = 0xFFFFFFFFu;
     pw[GLX_LINE_REPEAT] = 1;
 }
@@ -73,10 +67,10 @@ void vSetBuffer(ULONG* pwBits, ULONG* pwName, BOOL bDoubleBuffered) {
 }
 
 void vSetVector(ULONG* pw, float a, float b, float c, float d) {
-    pw[0] = F(a);
-    pw[1] = F(b);
-    pw[2] = F(c);
-    pw[3] = F(d);
+    pw[0] = __glXFloatBits(a);
+    pw[1] = __glXFloatBits(b);
+    pw[2] = __glXFloatBits(c);
+    pw[3] = __glXFloatBits(d);
 }
 
 void vSetLighting(ULONG* pw) {
@@ -88,11 +82,11 @@ void vSetLighting(ULONG* pw) {
         vSetVector(pl + GLX_LIGHT_DIFFUSE, fOn, fOn, fOn, 1.0f);
         vSetVector(pl + GLX_LIGHT_SPOT_DIRECTION, 0, 0, -1.0f, 0);
         pl[13] = 0;
-        pl[14] = F(1.0f);
+        pl[14] = __glXFloatBits(1.0f);
         pl[15] = 0;
         pl[16] = 0;
-        pl[GLX_LIGHT_SPOT_CUTOFF] = F(180.0f);
-        pl[18] = F(1.0f);
+        pl[GLX_LIGHT_SPOT_CUTOFF] = __glXFloatBits(180.0f);
+        pl[18] = __glXFloatBits(1.0f);
         pl[19] = 0;
         pl[20] = 0;
         vSetVector(pl + GLX_LIGHT_SPECULAR, fOn, fOn, fOn, 1.0f);
@@ -100,8 +94,8 @@ void vSetLighting(ULONG* pw) {
 }
 
 void vSetViewport(GLContext* gc, ULONG* pw) {
-    pw[GLX_VIEWPORT_NEAR] = F(0.0f);
-    pw[GLX_VIEWPORT_FAR] = F(1.0f);
+    pw[GLX_VIEWPORT_NEAR] = __glXFloatBits(0.0f);
+    pw[GLX_VIEWPORT_FAR] = __glXFloatBits(1.0f);
     pw[GLX_VIEWPORT_UNSET] = 1;
     N_SetStateBlockAttr(kViewportAttr, pw);
     gc->dirty |= GLX_DIRTY_VIEWPORT;
@@ -112,8 +106,8 @@ void vSetTexture(ULONG* pw) {
     // planes s (1, 0, 0, 0), t (0, 1, 0, 0), r and q zero.
     for (ULONG c = 0; c < 4; ++c) pw[c * GLX_TEXGEN_WORDS] = 1;
     for (ULONG c = 0; c < 2; ++c) {
-        pw[c * GLX_TEXGEN_WORDS + GLX_TEXGEN_OBJECT_PLANE + c] = F(1.0f);
-        pw[c * GLX_TEXGEN_WORDS + GLX_TEXGEN_EYE_PLANE + c] = F(1.0f);
+        pw[c * GLX_TEXGEN_WORDS + GLX_TEXGEN_OBJECT_PLANE + c] = __glXFloatBits(1.0f);
+        pw[c * GLX_TEXGEN_WORDS + GLX_TEXGEN_EYE_PLANE + c] = __glXFloatBits(1.0f);
     }
 }
 
@@ -129,23 +123,23 @@ void vSetEval(ULONG* pw) {
         ULONG* p1 = pw + m * GLX_EVAL_MAP1_WORDS;
         p1[0] = kComponents[m];
         p1[1] = 1;
-        p1[2] = F(0.0f);
-        p1[3] = F(1.0f);
+        p1[2] = __glXFloatBits(0.0f);
+        p1[3] = __glXFloatBits(1.0f);
         vSetVector(p1 + 4, kPoint[m][0], kPoint[m][1], kPoint[m][2], kPoint[m][3]);
         ULONG* p2 = pw + GLX_EVAL_MAP2_FIRST + m * GLX_EVAL_MAP2_WORDS;
         p2[0] = kComponents[m];
         p2[1] = 1;
         p2[2] = 1;
-        p2[3] = F(0.0f);
-        p2[4] = F(1.0f);
-        p2[5] = F(0.0f);
-        p2[6] = F(1.0f);
+        p2[3] = __glXFloatBits(0.0f);
+        p2[4] = __glXFloatBits(1.0f);
+        p2[5] = __glXFloatBits(0.0f);
+        p2[6] = __glXFloatBits(1.0f);
         vSetVector(p2 + 7, kPoint[m][0], kPoint[m][1], kPoint[m][2], kPoint[m][3]);
     }
     for (ULONG g = 0; g < GLX_EVAL_GRIDS; ++g) {
         ULONG* pg = pw + GLX_EVAL_GRID_FIRST + 3 * g;
-        pg[0] = F(0.0f);
-        pg[1] = F(1.0f);
+        pg[0] = __glXFloatBits(0.0f);
+        pg[1] = __glXFloatBits(1.0f);
         pg[2] = 1;
     }
 }

@@ -25,32 +25,6 @@
 #include "pixel/pixel.h"
 #include "texture/texture_requests.h"
 
-const BYTE* __glXSingleParams(const void* pvRequest, ULONG cParams) {
-    USHORT cw;
-    std::memcpy(&cw, static_cast<const BYTE*>(pvRequest) + 2, 2);
-    if (cw < 2 + cParams) return nullptr;
-    return static_cast<const BYTE*>(pvRequest) + 8;
-}
-
-ULONG __glXSingleError(GLClient* pgc, const void* pvRequest, ULONG glError) {
-    __glXSetError(pgc, __glXSingleRequestName(static_cast<const BYTE*>(pvRequest)[1]), glError);
-    return __glXErrorToX(glError);
-}
-
-ULONG __glXSingleStart(GLClient* pgc, const void* pvRequest) {
-    if (pgc == nullptr || pgc->gc == nullptr) return GLX_BAD_ACCESS;
-    if (pgc->gc->bInBegin) return __glXSingleError(pgc, pvRequest, GL_INVALID_OPERATION);
-    __glXFlushPending(pgc);
-    return GLX_SUCCESS;
-}
-
-xGLXSingleReply __glXReplyHeader(const GLClient* pgc) {
-    xGLXSingleReply rp{};
-    rp.type = X_Reply;
-    rp.sequenceNumber = static_cast<USHORT>(pgc->sequenceNumber);
-    return rp;
-}
-
 namespace {
 
 // Each thread's staging areas: the values gathered, and converted.
@@ -397,18 +371,11 @@ ULONG cGather(GLClient* pgc, const Variable& v, BYTE* pj) {
     return v.count;
 }
 
-const BYTE* pjParams(const void* pvRequest, ULONG cParams) { return __glXSingleParams(pvRequest, cParams); }
-ULONG ulOpcode(const void* pvRequest) { return static_cast<const BYTE*>(pvRequest)[1]; }
-ULONG ulSingleError(GLClient* pgc, const void* pvRequest, ULONG glError) {
-    return __glXSingleError(pgc, pvRequest, glError);
-}
-ULONG ulStart(GLClient* pgc, const void* pvRequest) { return __glXSingleStart(pgc, pvRequest); }
-xGLXSingleReply rpHeader(const GLClient* pgc) { return __glXReplyHeader(pgc); }
 
 // Writes the reply of c values of type at pv: one small value in the
 // reply itself, else the values after it.
 void vReplyValues(GLClient* pgc, ULONG type, const void* pv, ULONG cj) {
-    xGLXSingleReply rp = rpHeader(pgc);
+    xGLXSingleReply rp = __glXReplyHeader(pgc);
     const ULONG cjValue = ulSize(type);
     rp.size = cj / cjValue;
     if (rp.size == 1 && cj <= 4) {
@@ -425,17 +392,16 @@ void vReplyValues(GLClient* pgc, ULONG type, const void* pv, ULONG cj) {
 typedef ULONG (*Getter)(GLClient* pgc, const ULONG* pParams, ULONG type, const void** ppv, ULONG* pcj);
 template <Getter pfnGet, ULONG cParams, ULONG type, bool bRetval = false>
 ULONG ulQuery(GLClient* pgc, const void* pvRequest) {
-    if (const ULONG x = ulStart(pgc, pvRequest)) return x;
-    const BYTE* pj = pjParams(pvRequest, cParams);
-    if (pj == nullptr) return GLX_BAD_LENGTH;
+    const BYTE* pj = nullptr;
+    if (const ULONG x = __glXSingleStart(pgc, pvRequest, cParams, &pj)) return x;
     ULONG aw[cParams];
     std::memcpy(aw, pj, sizeof aw);
     const void* pv = nullptr;
     ULONG cj = 0;
     const ULONG glError = pfnGet(pgc, aw, type, &pv, &cj);
-    if (glError != GL_NO_ERROR) return ulSingleError(pgc, pvRequest, glError);
+    if (glError != GL_NO_ERROR) return __glXSingleError(pgc, pvRequest, glError);
     if (bRetval) {
-        xGLXSingleReply rp = rpHeader(pgc);
+        xGLXSingleReply rp = __glXReplyHeader(pgc);
         rp.retval = *static_cast<const BYTE*>(pv) != 0;
         __glXSendReply(&rp, sizeof rp, nullptr, 0);
     } else {
@@ -652,19 +618,18 @@ ULONG __glXGetTexLevelParameter(GLClient* pgc, ULONG target, LONG level, ULONG p
 
 // The four stored coefficients as doubles.
 ULONG __glXDisp_GetClipPlane(GLClient* pgc, const void* pvRequest) {
-    if (const ULONG x = ulStart(pgc, pvRequest)) return x;
-    const BYTE* pj = pjParams(pvRequest, 1);
-    if (pj == nullptr) return GLX_BAD_LENGTH;
+    const BYTE* pj = nullptr;
+    if (const ULONG x = __glXSingleStart(pgc, pvRequest, 1, &pj)) return x;
     ULONG plane;
     std::memcpy(&plane, pj, 4);
     plane -= 0x3000;
-    if (plane >= 6) return ulSingleError(pgc, pvRequest, GL_INVALID_ENUM);
+    if (plane >= 6) return __glXSingleError(pgc, pvRequest, GL_INVALID_ENUM);
     const ULONG* pw = pwBlockOf(pgc->gc, GL_TRANSFORM_BIT);
     float af[4] = {};
     if (pw != nullptr) std::memcpy(af, pw + GLX_TRANSFORM_PLANES + 4 * plane, sizeof af);
     double ad[4];
     for (ULONG i = 0; i < 4; ++i) ad[i] = af[i];
-    xGLXSingleReply rp = rpHeader(pgc);
+    xGLXSingleReply rp = __glXReplyHeader(pgc);
     rp.length = 8;
     rp.size = 4;
     __glXSendReply(&rp, sizeof rp, ad, sizeof ad);
@@ -790,20 +755,19 @@ ULONG __glXDisp_GetTexLevelParameteriv(GLClient* p, const void* r) {
 // state, the request's swap flag standing in for the state's; a level never
 // loaded answers no image.
 ULONG __glXDisp_GetTexImage(GLClient* pgc, const void* pvRequest) {
-    if (const ULONG x = ulStart(pgc, pvRequest)) return x;
-    const BYTE* pj = pjParams(pvRequest, 5);
-    if (pj == nullptr) return GLX_BAD_LENGTH;
+    const BYTE* pj = nullptr;
+    if (const ULONG x = __glXSingleStart(pgc, pvRequest, 5, &pj)) return x;
     ULONG aw[5];
     std::memcpy(aw, pj, sizeof aw);
     const ULONG target = aw[0], format = aw[2], type = aw[3];
     const LONG level = static_cast<LONG>(aw[1]);
     const ULONG formatCode = format - GLX_TEX_FORMAT_FIRST, typeCode = __glXTypeCode(type);
-    if (target != 0x0DE0 && target != 0x0DE1) return ulSingleError(pgc, pvRequest, GL_INVALID_ENUM);
+    if (target != 0x0DE0 && target != 0x0DE1) return __glXSingleError(pgc, pvRequest, GL_INVALID_ENUM);
     if (formatCode < 3 || formatCode > 10 || typeCode == ~0u || typeCode == 2)
-        return ulSingleError(pgc, pvRequest, GL_INVALID_ENUM);
-    if (level < 0) return ulSingleError(pgc, pvRequest, GL_INVALID_VALUE);
+        return __glXSingleError(pgc, pvRequest, GL_INVALID_ENUM);
+    if (level < 0) return __glXSingleError(pgc, pvRequest, GL_INVALID_VALUE);
     const __GLXtexLevel* p = __glXFindLevel(pgc->gc, target, level);
-    xGLXSingleReply rp = rpHeader(pgc);
+    xGLXSingleReply rp = __glXReplyHeader(pgc);
     if (p == nullptr || p->pvImage == nullptr) {
         __glXSendReply(&rp, sizeof rp, nullptr, 0);
         return GLX_SUCCESS;
@@ -811,7 +775,7 @@ ULONG __glXDisp_GetTexImage(GLClient* pgc, const void* pvRequest) {
     void* pvImage = nullptr;
     ULONG cjImage = 0;
     ULONG glError = __glXLevelImage(p, formatCode, typeCode, &pvImage, &cjImage);
-    if (glError != GL_NO_ERROR) return ulSingleError(pgc, pvRequest, glError);
+    if (glError != GL_NO_ERROR) return __glXSingleError(pgc, pvRequest, glError);
     __GLXimage out{};
     glError = __glXPackImage(pgc->gc, static_cast<BYTE>((aw[4] & 0xFF) != 0), 0, static_cast<LONG>(p->width),
                              static_cast<LONG>(p->height), type, __glXTexFormatComponents(formatCode),
@@ -822,7 +786,7 @@ ULONG __glXDisp_GetTexImage(GLClient* pgc, const void* pvRequest) {
     };
     if (glError != GL_NO_ERROR) {
         vFree();
-        return ulSingleError(pgc, pvRequest, glError);
+        return __glXSingleError(pgc, pvRequest, glError);
     }
     const ULONG cjOut = static_cast<ULONG>(out.cj);  // held to GLX_MAX_IMAGE_BYTES
     const void* pvOut = out.pj;
@@ -836,7 +800,7 @@ ULONG __glXDisp_GetTexImage(GLClient* pgc, const void* pvRequest) {
         vj.assign(rp.length * 4, 0);
     } catch (const std::bad_alloc&) {
         vFree();
-        return ulSingleError(pgc, pvRequest, GL_OUT_OF_MEMORY);
+        return __glXSingleError(pgc, pvRequest, GL_OUT_OF_MEMORY);
     }
     if (cjOut != 0) std::memcpy(vj.data(), pvOut, cjOut);
     vFree();
@@ -855,13 +819,14 @@ ULONG __glXDisp_IsEnabled(GLClient* p, const void* r) {
 }
 
 ULONG __glXDisp_GetError(GLClient* pgc, const void* pvRequest) {
-    if (pgc == nullptr || pgc->gc == nullptr) return GLX_BAD_ACCESS;
+    // Inside Begin/End it answers 0 and the misplaced query becomes the
+    // pending error, so the start's Begin/End refusal is not used here.
+    if (const ULONG x = __glXSingleAttach(pgc, pvRequest)) return x;
     GLContext* gc = pgc->gc;
-    xGLXSingleReply rp = rpHeader(pgc);
+    xGLXSingleReply rp = __glXReplyHeader(pgc);
     ULONG error = 0;
     if (gc->bInBegin) {
-        // Answers 0; the misplaced query becomes the pending error.
-        __glXSetError(pgc, __glXSingleRequestName(ulOpcode(pvRequest)), GL_INVALID_OPERATION);
+        __glXSingleError(pgc, pvRequest, GL_INVALID_OPERATION);
     } else {
         __glXFlushPending(pgc);
         error = gc->error;
@@ -873,9 +838,8 @@ ULONG __glXDisp_GetError(GLClient* pgc, const void* pvRequest) {
 }
 
 ULONG __glXDisp_GetString(GLClient* pgc, const void* pvRequest) {
-    if (const ULONG x = ulStart(pgc, pvRequest)) return x;
-    const BYTE* pj = pjParams(pvRequest, 1);
-    if (pj == nullptr) return GLX_BAD_LENGTH;
+    const BYTE* pj = nullptr;
+    if (const ULONG x = __glXSingleStart(pgc, pvRequest, 1, &pj)) return x;
     ULONG name;
     std::memcpy(&name, pj, 4);
     static const char kVendor[24] = "Trelwick Inc.";
@@ -890,9 +854,9 @@ ULONG __glXDisp_GetString(GLClient* pgc, const void* pvRequest) {
         }
         case 0x1F02: psz = "1.0 2.94"; break;
         case 0x1F03: psz = ""; break;
-        default: return ulSingleError(pgc, pvRequest, GL_INVALID_ENUM);
+        default: return __glXSingleError(pgc, pvRequest, GL_INVALID_ENUM);
     }
-    xGLXSingleReply rp = rpHeader(pgc);
+    xGLXSingleReply rp = __glXReplyHeader(pgc);
     rp.size = static_cast<ULONG>(std::strlen(psz)) + 1;
     rp.length = (rp.size + 3) / 4;
     // The string padded to whole words with zeros.

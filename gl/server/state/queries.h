@@ -16,17 +16,6 @@
 // Room for the widest value a query gathers, in bytes.
 #define GLX_STAGING_BYTES 256u
 
-// The steps every single request shares: its parameter words from +8 when
-// its length (4-byte units) carries cParams of them, else null; a GL error
-// recorded under the request's name, answering its X code; the start (a
-// current context, outside Begin/End, the pending batch handed on):
-// GLX_SUCCESS or the X error to answer; a reply with the client's sequence
-// number.
-const BYTE* __glXSingleParams(const void* pvRequest, ULONG cParams);
-ULONG __glXSingleError(GLClient* pgc, const void* pvRequest, ULONG glError);
-ULONG __glXSingleStart(GLClient* pgc, const void* pvRequest);
-xGLXSingleReply __glXReplyHeader(const GLClient* pgc);
-
 // Converts c values of type srcType at pvSrc to dstType at pvDst.
 void __glXConvertValues(ULONG srcType, const void* pvSrc, ULONG c, ULONG dstType, void* pvDst);
 // Gathers state variable pname as type: GL_NO_ERROR with *ppv and *pcj

@@ -49,12 +49,6 @@ ULONG* pwBlock(GLContext* gc, ULONG flGroup) {
     return gc->pState != nullptr ? gc->pState->blocks[uBit(flGroup)] : nullptr;
 }
 
-ULONG ulF(float f) {
-    ULONG u;
-    std::memcpy(&u, &f, 4);
-    return u;
-}
-
 // A request whose checked body (cjBody bytes) a step turns into a GL error.
 template <ULONG cjBody, ULONG (*pfnStep)(GLContext*, const BYTE*)>
 ULONG ulRequest(GLClient* pgc, const void* pv) {
@@ -212,7 +206,7 @@ ULONG ulAlphaFunc(GLContext*, const BYTE* pj) {
     if (func == ~0u) return GL_INVALID_ENUM;
     const float ref = __glXArgFloat(pj, 1);
     const float clamped = ref > 1.0f ? 1.0f : (ref >= 0.0f ? ref : 0.0f);  // a NaN becomes 0
-    const ULONG aw[2] = {func, ulF(clamped)};
+    const ULONG aw[2] = {func, __glXFloatBits(clamped)};
     N_SetStateBlockAttr(117, aw);
     return GL_NO_ERROR;
 }

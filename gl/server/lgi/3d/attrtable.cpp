@@ -19,7 +19,7 @@ struct Row {
     std::array<ULONG, 6> defaults;  // the first words; the rest are 0
 };
 
-constexpr ULONG F(float f) { return std::bit_cast<ULONG>(f); }
+constexpr ULONG F(float f) { return __glXFloatBits(f); }  // table shorthand
 constexpr ULONG I(ULONG ul) { return ul; }
 
 constexpr Row V(ULONG id, ULONG cWords, ULONG iWord, ULONG flDirty,

@@ -22,8 +22,6 @@ struct N_StateBlock {
     ULONG w[N_STATE_WORDS];
 };
 
-inline float fWord(ULONG ul) { return std::bit_cast<float>(ul); }
-inline ULONG ulFloat(float f) { return std::bit_cast<ULONG>(f); }
 
 // One row of the attribute table: where the attribute lies and which state
 // groups it dirties.

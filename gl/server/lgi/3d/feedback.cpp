@@ -55,11 +55,11 @@ void N_PassThrough(float value) {
     N_Context* pctx = gpNCurrent;
     N_Finish();
     FeedbackRecord r = recordOf(pctx);
-    r.lastPassThrough = ulFloat(value);
+    r.lastPassThrough = __glXFloatBits(value);
     float* pf = pctx->pFeedbackBuffer;
     // Both values are counted, stored or not, so that a token whose value
     // did not fit ends feedback as an overflow.
-    const ULONG aul[2] = {kPassThroughToken, ulFloat(value)};
+    const ULONG aul[2] = {kPassThroughToken, __glXFloatBits(value)};
     for (ULONG k = 0; k < 2; ++k) {
         if (pf != nullptr && r.count < r.size) std::memcpy(pf + r.count, &aul[k], 4);
         if (r.count != 0xFFFFFFFFu) r.count += 1;

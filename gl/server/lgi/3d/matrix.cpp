@@ -6,19 +6,13 @@
 #include <utility>
 
 #include "context.h"
+#include "matmul.h"
 
 void _NMatIdentity(float* out) {
     for (ULONG i = 0; i < N_MATRIX_WORDS; ++i) out[i] = (i % 5 == 0) ? 1.0f : 0.0f;
 }
 
-void _NMatMul4(const float* a, const float* b, float* out) {
-    float r[N_MATRIX_WORDS];
-    for (ULONG i = 0; i < 4; ++i)
-        for (ULONG j = 0; j < 4; ++j)
-            r[4 * i + j] = a[4 * i] * b[j] + a[4 * i + 1] * b[4 + j] + a[4 * i + 2] * b[8 + j] +
-                           a[4 * i + 3] * b[12 + j];
-    std::memcpy(out, r, sizeof r);
-}
+void _NMatMul4(const float* a, const float* b, float* out) { __glXMatMul(a, b, out); }
 
 ULONG _NMatInvert4(const float* m, float* out) {
     // A matrix holding an infinity or a NaN has no usable inverse: without

@@ -99,7 +99,7 @@ LONG _NPacketSetStackAttr(N_Context* pctx, ULONG, const ULONG* pulArgs, ULONG cL
 LONG _NPacketRasterPos(N_Context*, ULONG, const ULONG* pulArgs, ULONG cLeft) {
     if (cLeft < 4) return kRefused;
     float af[4];
-    for (ULONG i = 0; i < 4; ++i) af[i] = fWord(pulArgs[i]);
+    for (ULONG i = 0; i < 4; ++i) af[i] = __glXWordFloat(pulArgs[i]);
     N_RasterPos(af);
     return 4;
 }
@@ -116,7 +116,7 @@ LONG _NPacketDrawPrim(N_Context* pctx, ULONG opcode, const ULONG* pulArgs, ULONG
 
 LONG _NPacketAccum(N_Context*, ULONG, const ULONG* pulArgs, ULONG cLeft) {
     if (cLeft < 2) return kRefused;
-    _NAccum(pulArgs[0], fWord(pulArgs[1]));
+    _NAccum(pulArgs[0], __glXWordFloat(pulArgs[1]));
     return 2;
 }
 

@@ -30,8 +30,8 @@ LONG lRound(float f) { return static_cast<LONG>(f + 0.5f); }
 // from the row above it.
 void vRasterWindow(N_Context* pctx, const GLBuffer* pBuffer, LONG* px, LONG* py) {
     const ULONG* pulPos = pulAttr(pctx, N_ATTR_RASTER_POS);
-    *px = lRound(fWord(pulPos[0])) + pBuffer->x;
-    *py = pBuffer->cy - lRound(fWord(pulPos[1])) + pBuffer->y;
+    *px = lRound(__glXWordFloat(pulPos[0])) + pBuffer->x;
+    *py = pBuffer->cy - lRound(__glXWordFloat(pulPos[1])) + pBuffer->y;
 }
 
 // How the rectangle changed by a draw is grown.
@@ -114,8 +114,8 @@ void _NDirectDrawPixels(N_Context* pctx, LONG cx, LONG cy, ULONG ulFormat, ULONG
     const GLBuffer* pDst = apDraw[0]->pBuffer;
     LONG x, y;
     vRasterWindow(pctx, pDst, &x, &y);
-    const float zx = fWord(*pulAttr(pctx, N_ATTR_ZOOM_X));
-    const float zy = fWord(*pulAttr(pctx, N_ATTR_ZOOM_Y));
+    const float zx = __glXWordFloat(*pulAttr(pctx, N_ATTR_ZOOM_X));
+    const float zy = __glXWordFloat(*pulAttr(pctx, N_ATTR_ZOOM_Y));
     Box box;
     if (ulFormat != 7 && ulFormat != 8) {
         // One byte a pixel, in the top four bits of each word, row by row.
@@ -161,8 +161,8 @@ void _NDirectCopyPixels(N_Context* pctx, LONG x, LONG y, LONG cx, LONG cy, ULONG
     // Source rows in window coordinates: the bottom row of the rectangle first.
     const LONG xSrc = x + pSrc->x;
     const LONG ySrcBottom = pSrc->cy - y - 1 + pSrc->y;
-    const float zx = fWord(*pulAttr(pctx, N_ATTR_ZOOM_X));
-    const float zy = fWord(*pulAttr(pctx, N_ATTR_ZOOM_Y));
+    const float zx = __glXWordFloat(*pulAttr(pctx, N_ATTR_ZOOM_X));
+    const float zy = __glXWordFloat(*pulAttr(pctx, N_ATTR_ZOOM_Y));
     Box box;
     if (zx == 1.0f && zy == 1.0f) {
         _NCopyRect(pSrc, xSrc, ySrcBottom - cy + 1, pDst, xDst, yDst - cy, cx, cy, 0);

@@ -105,19 +105,19 @@ void N_Clear(ULONG flMask, LONG x, LONG y, LONG cx, LONG cy, ULONG bUseContext, 
         if (!(flMask & ms.flMask) || pBuffer == nullptr) continue;
         ULONG ul = ulValue;
         if (bUseContext == 1)
-            ul = bIndexMode ? static_cast<ULONG>(fWord(*pulAttr(pctx, N_ATTR_CLEAR_INDEX)))
+            ul = bIndexMode ? static_cast<ULONG>(__glXWordFloat(*pulAttr(pctx, N_ATTR_CLEAR_INDEX)))
                             : _NPackedClearColour(pctx, pBuffer);
         _NClearRectSplit(pBuffer, x, y, cx, cy, ulNClearColourValue(pBuffer->bitsPerPixel, ul));
     }
 
     N_BoundBuffer& depth = pctx->buffers[kDepthSlot];
     if ((flMask & 0x900u) && depth.pBuffer != nullptr) {
-        const float fDepth = fWord(*pulAttr(pctx, N_ATTR_CLEAR_DEPTH));
+        const float fDepth = __glXWordFloat(*pulAttr(pctx, N_ATTR_CLEAR_DEPTH));
         _NClearRect(&depth, x, y, cx, cy,
                     ulNClearDepthValue(fDepth, depth.pBuffer->bitsPerPixel, bUseContext, ulValue), 0);
     }
 
-    const float fClearAlpha = fWord(pulAttr(pctx, N_ATTR_CLEAR_COLOUR)[3]);
+    const float fClearAlpha = __glXWordFloat(pulAttr(pctx, N_ATTR_CLEAR_COLOUR)[3]);
     for (const MaskSlot& ms : kPlaneSlots) {
         N_BoundBuffer& slot = pctx->buffers[ms.iSlot];
         if (!(flMask & ms.flMask) || slot.pBuffer == nullptr) continue;

@@ -14,8 +14,8 @@ void vMatMul(const ULONG* pulA, const ULONG* pulB, ULONG* pulOut) {
     for (ULONG r = 0; r < 4; ++r) {
         for (ULONG c = 0; c < 4; ++c) {
             float f = 0.0f;
-            for (ULONG k = 0; k < 4; ++k) f += fWord(pulA[r * 4 + k]) * fWord(pulB[k * 4 + c]);
-            pulOut[r * 4 + c] = ulFloat(f);
+            for (ULONG k = 0; k < 4; ++k) f += __glXWordFloat(pulA[r * 4 + k]) * __glXWordFloat(pulB[k * 4 + c]);
+            pulOut[r * 4 + c] = __glXFloatBits(f);
         }
     }
 }

@@ -250,7 +250,7 @@ ULONG ulEmitAttrPackets(ULONG mask, const ULONG* pulSrc, ULONG* pulDst, ULONG cR
         } else {
             std::memcpy(pulDst + c, pulWords, kWords[b] * 4);
             c += kWords[b];
-            if (b == 5) pulDst[c++] = ulFloat(1.0f);
+            if (b == 5) pulDst[c++] = __glXFloatBits(1.0f);
         }
     }
     return c;

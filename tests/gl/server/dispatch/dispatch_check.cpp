@@ -249,9 +249,7 @@ TEST_F(DispatchTest, StartUpAndShutDown) {
     gAnswers.ul = 1;
     gRecord.calls.clear();
     EXPECT_EQ(DrvEnableEscape(0x10002, ppdev), 1u);
-    std::vector<std::string> names;
-    for (const Call& c : gRecord.calls) names.push_back(c.name);
-    EXPECT_EQ(names, (std::vector<std::string>{"__glChooseFormatTable", "glInitVisualConfigs",
+    EXPECT_EQ(CallNames(), (std::vector<std::string>{"__glChooseFormatTable", "glInitVisualConfigs",
                                                "N_Init"}));
     // The swap hook swaps the main planes.
     gRecord.calls.clear();
@@ -264,9 +262,7 @@ TEST_F(DispatchTest, StartUpAndShutDown) {
     pgc_->gc = kContextB;
     gRecord.calls.clear();
     phs->pfnGLServerUnload(ppdev);
-    names.clear();
-    for (const Call& c : gRecord.calls) names.push_back(c.name);
-    EXPECT_EQ(names, (std::vector<std::string>{"__glFreeAllDrawables", "glFreeVisualConfigs",
+    EXPECT_EQ(CallNames(), (std::vector<std::string>{"__glFreeAllDrawables", "glFreeVisualConfigs",
                                                "_NFreeData", "__glContextLoseClient",
                                                "_DUpdateOverlayPresent", "__glDestroyContext",
                                                "__glDestroyContext"}));

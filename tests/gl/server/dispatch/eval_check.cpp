@@ -17,7 +17,7 @@ namespace {
 
 using glx::RenderRequest;
 
-ULONG Fw(float f) { return std::bit_cast<ULONG>(f); }
+using glx::F;  // a float as its bits
 
 // --- the reference: de Casteljau on the control points ----------------------------------
 
@@ -128,9 +128,9 @@ class EvalTest : public RequestTest {
     }
     ULONG Enable(ULONG cap) { return Render(139, {cap}); }
     ULONG Map1f(ULONG target, float u1, float u2, const std::vector<Vec>& pts, int cjLess = 0) {
-        std::vector<std::uint32_t> w = {target, Fw(u1), Fw(u2), static_cast<ULONG>(pts.size())};
+        std::vector<std::uint32_t> w = {target, F(u1), F(u2), static_cast<ULONG>(pts.size())};
         for (const Vec& p : pts)
-            for (double x : p) w.push_back(Fw(static_cast<float>(x)));
+            for (double x : p) w.push_back(F(static_cast<float>(x)));
         return Render(144, w, cjLess);
     }
     ULONG Map1d(ULONG target, double u1, double u2, const std::vector<Vec>& pts) {
@@ -150,9 +150,9 @@ class EvalTest : public RequestTest {
     }
     ULONG Map2f(ULONG target, float u1, float u2, ULONG uo, float v1, float v2, ULONG vo, const std::vector<Vec>& pts,
                 int cjLess = 0) {
-        std::vector<std::uint32_t> w = {target, Fw(u1), Fw(u2), uo, Fw(v1), Fw(v2), vo};
+        std::vector<std::uint32_t> w = {target, F(u1), F(u2), uo, F(v1), F(v2), vo};
         for (const Vec& p : pts)
-            for (double x : p) w.push_back(Fw(static_cast<float>(x)));
+            for (double x : p) w.push_back(F(static_cast<float>(x)));
         return Render(146, w, cjLess);
     }
     ULONG BeginEnd(std::uint16_t op, const std::vector<std::uint32_t>& words) {
@@ -231,7 +231,7 @@ TEST_F(EvalTest, EvalCoord1MatchesDeCasteljau) {
         ASSERT_EQ(Map1f(kMap1Vertex3, 2.0f, 5.0f, pts), 0u);
         for (float u : {2.0f, 2.75f, 3.5f, 5.0f, 6.0f}) {
             gRecord.calls.clear();
-            ASSERT_EQ(BeginEnd(152, {Fw(u)}), 0u);
+            ASSERT_EQ(BeginEnd(152, {F(u)}), 0u);
             const auto b = Batches();
             ASSERT_EQ(b.size(), 1u);
             ASSERT_EQ(b[0].vertices.size(), 1u);
@@ -253,7 +253,7 @@ TEST_F(EvalTest, EvalMesh1LineAndPoint) {
     const auto pts = RandomPoints(4, 3, 7);
     ASSERT_EQ(Map1f(kMap1Vertex3, 0.0f, 1.0f, pts), 0u);
     ASSERT_EQ(Enable(kMap1Vertex3), 0u);
-    ASSERT_EQ(Render(148, {5, Fw(0.0f), Fw(1.0f)}), 0u);  // MapGrid1f: 5 divisions
+    ASSERT_EQ(Render(148, {5, F(0.0f), F(1.0f)}), 0u);  // MapGrid1f: 5 divisions
     gRecord.calls.clear();
     ASSERT_EQ(Render(155, {kLine, 0, 5}), 0u);
     auto b = Batches();
@@ -281,7 +281,7 @@ TEST_F(EvalTest, TargetsInIndexOrderAndOneVertex) {
     ASSERT_EQ(Map1f(kMap1Vertex4, 0, 1, {{0, 0, 0, 1}, {2, 2, 2, 1}}), 0u);
     for (ULONG cap : {kMap1Vertex4, kMap1Color4, 0x0D93u /*TEXTURE_COORD_1*/, kMap1Tex2, kMap1Vertex3}) Enable(cap);
     gRecord.calls.clear();
-    ASSERT_EQ(BeginEnd(152, {Fw(0.5f)}), 0u);
+    ASSERT_EQ(BeginEnd(152, {F(0.5f)}), 0u);
     const auto b = Batches();
     ASSERT_EQ(b.size(), 1u);
     ASSERT_EQ(b[0].vertices.size(), 1u);
@@ -307,7 +307,7 @@ TEST_F(EvalTest, EvalMesh2FillWithAutoNormals) {
         ASSERT_EQ(Map2f(target, -1.0f, 3.0f, uo, 0.0f, 2.0f, vo, pts), 0u);
         ASSERT_EQ(Enable(target), 0u);
         ASSERT_EQ(Enable(kAutoNormal), 0u);
-        ASSERT_EQ(Render(150, {2, Fw(-1.0f), Fw(3.0f), 2, Fw(0.0f), Fw(2.0f)}), 0u);  // MapGrid2f
+        ASSERT_EQ(Render(150, {2, F(-1.0f), F(3.0f), 2, F(0.0f), F(2.0f)}), 0u);  // MapGrid2f
         gRecord.calls.clear();
         ASSERT_EQ(Render(157, {kFill, 0, 2, 0, 2}), 0u);
         const auto b = Batches();
@@ -337,13 +337,13 @@ TEST_F(EvalTest, AutoNormalEdges) {
     ASSERT_EQ(Map2f(kMap2Normal, 0, 1, 1, 0, 1, 1, {{5, 5, 5}}), 0u);
     for (ULONG cap : {kMap2Vertex3, kAutoNormal, kMap2Normal}) Enable(cap);
     gRecord.calls.clear();
-    ASSERT_EQ(BeginEnd(154, {Fw(0.3f), Fw(0.6f)}), 0u);
+    ASSERT_EQ(BeginEnd(154, {F(0.3f), F(0.6f)}), 0u);
     auto v = Batches().at(0).vertices.at(0);
     ASSERT_EQ(v.size(), 2u);
     ExpectNear(v[0].v, {0, 0, 1}, 1e-6, "plane normal");
     ASSERT_EQ(Map2f(kMap2Vertex3, 0, 1, 2, 0, 1, 2, {{0, 0, 0}, {0, 1, 0}, {0, 0, 0}, {0, 1, 0}}), 0u);
     gRecord.calls.clear();
-    ASSERT_EQ(BeginEnd(154, {Fw(0.3f), Fw(0.6f)}), 0u);
+    ASSERT_EQ(BeginEnd(154, {F(0.3f), F(0.6f)}), 0u);
     v = Batches().at(0).vertices.at(0);
     ExpectNear(v[0].v, {0, 0, 0}, 0, "no normal");
 }
@@ -352,7 +352,7 @@ TEST_F(EvalTest, AutoNormalEdges) {
 TEST_F(EvalTest, EvalMesh2LineAndPoint) {
     ASSERT_EQ(Map2f(kMap2Vertex3, 0, 1, 2, 0, 1, 2, {{0, 0, 0}, {0, 1, 0}, {1, 0, 0}, {1, 1, 1}}), 0u);
     ASSERT_EQ(Enable(kMap2Vertex3), 0u);
-    ASSERT_EQ(Render(150, {2, Fw(0.0f), Fw(1.0f), 1, Fw(0.0f), Fw(1.0f)}), 0u);
+    ASSERT_EQ(Render(150, {2, F(0.0f), F(1.0f), 1, F(0.0f), F(1.0f)}), 0u);
     gRecord.calls.clear();
     ASSERT_EQ(Render(157, {kLine, 0, 2, 0, 1}), 0u);
     auto b = Batches();
@@ -385,9 +385,9 @@ TEST_F(EvalTest, GridAndMeshEdges) {
         ULONG x, gl;
         int opens;
     } cases[] = {
-        {148, {0, Fw(0), Fw(1)}, 2, GL_INVALID_VALUE, 0},
-        {148, {0xFFFFFFFF, Fw(0), Fw(1)}, 2, GL_INVALID_VALUE, 0},
-        {150, {1, Fw(0), Fw(1), 0, Fw(0), Fw(1)}, 2, GL_INVALID_VALUE, 0},
+        {148, {0, F(0), F(1)}, 2, GL_INVALID_VALUE, 0},
+        {148, {0xFFFFFFFF, F(0), F(1)}, 2, GL_INVALID_VALUE, 0},
+        {150, {1, F(0), F(1), 0, F(0), F(1)}, 2, GL_INVALID_VALUE, 0},
         {155, {kLine, 3, 2}, 0, 0, 0},
         {157, {kFill, 0, 1, 1, 0}, 0, 0, 0},
         {157, {kFill, 0, 3, 2, 2}, 0, 0, 0},  // one row: no strip
@@ -446,7 +446,7 @@ TEST_F(EvalTest, EvalPointUsesTheGrid) {
     const auto pts = RandomPoints(3, 3, 3);
     ASSERT_EQ(Map1f(kMap1Vertex3, 1.0f, 1.7f, pts), 0u);
     ASSERT_EQ(Enable(kMap1Vertex3), 0u);
-    ASSERT_EQ(Render(148, {7, Fw(1.0f), Fw(1.7f)}), 0u);
+    ASSERT_EQ(Render(148, {7, F(1.0f), F(1.7f)}), 0u);
     ASSERT_EQ(Render(155, {kPoint, 2, 4}), 0u);
     for (LONG i : {7, 3, 0, 9, -1}) {
         gRecord.calls.clear();
@@ -460,14 +460,14 @@ TEST_F(EvalTest, EvalPointUsesTheGrid) {
         }
     }
     // A new grid drops the table: the point follows the new grid.
-    ASSERT_EQ(Render(148, {2, Fw(1.0f), Fw(1.7f)}), 0u);
+    ASSERT_EQ(Render(148, {2, F(1.0f), F(1.7f)}), 0u);
     gRecord.calls.clear();
     ASSERT_EQ(BeginEnd(156, {1}), 0u);
     ExpectNear(Batches().at(0).vertices.at(0)[0].v, Casteljau(pts, 0.5), 1e-5, "new grid");
     // EvalPoint2 likewise on the two-dimensional grid.
     ASSERT_EQ(Map2f(kMap2Vertex3, 0, 1, 2, 0, 1, 2, {{0, 0, 0}, {0, 1, 0}, {1, 0, 0}, {1, 1, 1}}), 0u);
     ASSERT_EQ(Enable(kMap2Vertex3), 0u);
-    ASSERT_EQ(Render(150, {4, Fw(0.0f), Fw(1.0f), 2, Fw(0.0f), Fw(1.0f)}), 0u);
+    ASSERT_EQ(Render(150, {4, F(0.0f), F(1.0f), 2, F(0.0f), F(1.0f)}), 0u);
     gRecord.calls.clear();
     ASSERT_EQ(BeginEnd(158, {4, 2}), 0u);
     ExpectNear(Batches().at(0).vertices.at(0)[0].v, {1, 1, 1}, 0, "corner");
@@ -516,7 +516,7 @@ TEST_F(EvalTest, PushPopKeepsMapsRestoresGrids) {
     ASSERT_EQ(Render(142, {GL_EVAL_BIT}), 0u);  // PushAttrib
     const auto pts = RandomPoints(3, 3, 11);
     ASSERT_EQ(Map1f(kMap1Vertex3, 0, 1, pts), 0u);
-    ASSERT_EQ(Render(148, {9, Fw(0.0f), Fw(1.0f)}), 0u);
+    ASSERT_EQ(Render(148, {9, F(0.0f), F(1.0f)}), 0u);
     ASSERT_EQ(Render(141, {}), 0u);  // PopAttrib
     EXPECT_EQ(__glXEvalMapOf(&gc_, kMap1Vertex3)->uorder, 3u);
     EXPECT_EQ(gc_.pState->blocks[Bit(GL_EVAL_BIT)][GLX_EVAL_GRID_FIRST + 2], 1u);
@@ -529,7 +529,7 @@ TEST_F(EvalTest, CompilingHandsThePointToTheList) {
     gc_.bCompiling = 1;
     gc_.pRenderTable = __glXRenderBeginEndTable;
     gRecord.calls.clear();
-    EXPECT_EQ(BeginEnd(152, {Fw(0.5f)}), 0u);
+    EXPECT_EQ(BeginEnd(152, {F(0.5f)}), 0u);
     EXPECT_TRUE(Batches().empty());
     gc_.bCompiling = 0;
     EXPECT_EQ(BeginEnd(152, {}), GLX_BAD_LENGTH);

@@ -128,7 +128,8 @@ TEST_F(ApplyTest, EnablesFollowTheGroups) {
         ;
     EXPECT_EQ(others, (std::vector<std::string>{"N_MakeCurrent"})) << "no drawable: texture validation waits";
     ASSERT_NE(__glXMatrixStacks(&gc_), nullptr);
-    EXPECT_EQ(__glXMatrixStacks(&gc_)->mode, 0x1701u) << "the matrix code took the mode";
+    const __GLXmatrixStacks* pms = __glXMatrixStacks(&gc_);
+    EXPECT_EQ(pms->pCurrent, static_cast<const float*>(pms->apStack[1][pms->aDepth[1]])) << "the matrix code took the mode";
     EXPECT_EQ(gc_.dirty, GLX_DIRTY_CLIP_PLANES | GLX_DIRTY_LIGHTS | GLX_DIRTY_BUFFERS | GLX_DIRTY_CLIP);
 
     // Only the line group: its enables alone; stipple off gives the plain line.

@@ -232,9 +232,7 @@ TEST_F(GLStateTest, ValidateDrawFollowsTheDirtyBits) {
     gRecord.calls.clear();
     gc_.dirty = GLX_DIRTY_CLIP | GLX_DIRTY_VIEWPORT;
     __glXValidateDraw(&gc_);
-    std::vector<std::string> names;
-    for (const Call& c : gRecord.calls) names.push_back(c.name);
-    EXPECT_EQ(names, (std::vector<std::string>{"__glDrawableHeight", "_DSetClipRegion",
+    EXPECT_EQ(CallNames(), (std::vector<std::string>{"__glDrawableHeight", "_DSetClipRegion",
                                                "__glVisualDoubleBuffered", "__glVisualStereo",
                                                "_DBindBuffers", "__glXValidateViewport"}));
     EXPECT_NE(gRecord.calls[1].args[1], 0u) << "a region of the box";
@@ -263,9 +261,7 @@ TEST_F(GLStateTest, ValidateOnBind) {
     gc_.flBufferMask = 0x404;
     gc_.dirty = GLX_DIRTY_LIGHTS | GLX_DIRTY_CLIP_PLANES | GLX_DIRTY_COLOR_FORMAT;
     __glXValidateOnBind(&gc_);
-    std::vector<std::string> names;
-    for (const Call& c : gRecord.calls) names.push_back(c.name);
-    EXPECT_EQ(names, (std::vector<std::string>{"N_MakeCurrent", "_DBindBuffers", "N_SetLights",
+    EXPECT_EQ(CallNames(), (std::vector<std::string>{"N_MakeCurrent", "_DBindBuffers", "N_SetLights",
                                                "__glXPushClipPlanes", "__glXPushColorFormat"}));
     EXPECT_EQ(gRecord.calls[1].args[1], 0x404u);
     EXPECT_EQ(gc_.bWindowChanged, 0u);

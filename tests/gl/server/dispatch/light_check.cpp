@@ -15,7 +15,7 @@ namespace {
 using glx::RenderRequest;
 using glx::Words;
 
-ULONG Fw(float f) { return std::bit_cast<ULONG>(f); }
+using glx::F;  // a float as its bits
 
 class LightTest : public RequestTest {
   protected:
@@ -50,7 +50,7 @@ TEST_F(LightTest, LightRangeChecks) {
     for (const Case& c : cases) {
         gc_.error = GL_NO_ERROR;
         gRecord.calls.clear();
-        EXPECT_EQ(Req(86, {c.light, c.pname, Fw(c.value)}), c.x) << c.pname << " " << c.value;
+        EXPECT_EQ(Req(86, {c.light, c.pname, F(c.value)}), c.x) << c.pname << " " << c.value;
         if (c.x == GLX_SUCCESS) {
             EXPECT_EQ(gc_.error, GL_NO_ERROR);
             ASSERT_EQ(Calls("N_SetLight").size(), 1u);
@@ -61,7 +61,7 @@ TEST_F(LightTest, LightRangeChecks) {
             EXPECT_TRUE(Calls("N_SetLight").empty()) << "nothing sent";
         }
     }
-    EXPECT_EQ(Light(0)[GLX_LIGHT_SPOT_CUTOFF], Fw(-0.0f)) << "the last value accepted";
+    EXPECT_EQ(Light(0)[GLX_LIGHT_SPOT_CUTOFF], F(-0.0f)) << "the last value accepted";
 }
 
 TEST_F(LightTest, IntegerColoursAndEyeSpaceReadBack) {
@@ -92,7 +92,7 @@ TEST_F(LightTest, IntegerColoursAndEyeSpaceReadBack) {
     // Lights marked for the lgi layer go there whole before the change.
     gc_.dirty = GLX_DIRTY_LIGHTS;
     gRecord.calls.clear();
-    Req(87, {GL_LIGHT0, GL_SPOT_DIRECTION, Fw(0), Fw(1), Fw(0)});
+    Req(87, {GL_LIGHT0, GL_SPOT_DIRECTION, F(0), F(1), F(0)});
     ASSERT_GE(gRecord.calls.size(), 2u);
     EXPECT_EQ(Calls("N_SetLights").size(), 1u);
     EXPECT_EQ(Calls("N_SetLights")[0]->args[0], 8u);
@@ -106,12 +106,12 @@ TEST_F(LightTest, MaterialChecksAndTargets) {
         std::vector<std::uint32_t> words;
         ULONG glError;
     } cases[] = {
-        {96, {GL_FRONT, GL_SHININESS, Fw(-0.0f)}, GL_NO_ERROR},
-        {96, {GL_FRONT, GL_SHININESS, Fw(-1.0f)}, GL_INVALID_VALUE},
-        {96, {GL_FRONT, GL_SHININESS, Fw(128.0f)}, GL_NO_ERROR},
-        {96, {GL_FRONT, GL_SHININESS, Fw(NAN)}, GL_INVALID_VALUE},
-        {96, {GL_FRONT, GL_AMBIENT, Fw(1.0f)}, GL_INVALID_ENUM},
-        {96, {0x406, GL_SHININESS, Fw(1.0f)}, GL_INVALID_ENUM},
+        {96, {GL_FRONT, GL_SHININESS, F(-0.0f)}, GL_NO_ERROR},
+        {96, {GL_FRONT, GL_SHININESS, F(-1.0f)}, GL_INVALID_VALUE},
+        {96, {GL_FRONT, GL_SHININESS, F(128.0f)}, GL_NO_ERROR},
+        {96, {GL_FRONT, GL_SHININESS, F(NAN)}, GL_INVALID_VALUE},
+        {96, {GL_FRONT, GL_AMBIENT, F(1.0f)}, GL_INVALID_ENUM},
+        {96, {0x406, GL_SHININESS, F(1.0f)}, GL_INVALID_ENUM},
         {97, {GL_BACK, 0x1604}, GL_INVALID_ENUM},
         {98, {GL_BACK, GL_SHININESS, 129}, GL_INVALID_VALUE},
     };
@@ -126,21 +126,21 @@ TEST_F(LightTest, MaterialChecksAndTargets) {
     }
 
     gRecord.calls.clear();
-    EXPECT_EQ(Req(97, {GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE, Fw(0.1f), Fw(0.2f), Fw(0.3f), Fw(0.4f)}),
+    EXPECT_EQ(Req(97, {GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE, F(0.1f), F(0.2f), F(0.3f), F(0.4f)}),
               GLX_SUCCESS);
-    for (ULONG id : {59u, 60u, 68u, 69u}) EXPECT_EQ(Attr(id), (std::vector<ULONG>{Fw(0.1f), Fw(0.2f), Fw(0.3f), Fw(0.4f)})) << id;
+    for (ULONG id : {59u, 60u, 68u, 69u}) EXPECT_EQ(Attr(id), (std::vector<ULONG>{F(0.1f), F(0.2f), F(0.3f), F(0.4f)})) << id;
     EXPECT_TRUE(Attr(58).empty() && Attr(61).empty());
 
     gRecord.calls.clear();
-    Req(97, {GL_BACK, GL_COLOR_INDEXES, Fw(1), Fw(2), Fw(3)});
-    EXPECT_EQ(Attr(72), (std::vector<ULONG>{Fw(1)}));
-    EXPECT_EQ(Attr(73), (std::vector<ULONG>{Fw(2)}));
-    EXPECT_EQ(Attr(74), (std::vector<ULONG>{Fw(3)}));
+    Req(97, {GL_BACK, GL_COLOR_INDEXES, F(1), F(2), F(3)});
+    EXPECT_EQ(Attr(72), (std::vector<ULONG>{F(1)}));
+    EXPECT_EQ(Attr(73), (std::vector<ULONG>{F(2)}));
+    EXPECT_EQ(Attr(74), (std::vector<ULONG>{F(3)}));
     EXPECT_TRUE(Attr(63).empty());
 
     gRecord.calls.clear();
     Req(99, {GL_FRONT, GL_EMISSION, 0x7FFFFFFFu, 0, 0, 0x7FFFFFFFu});
-    EXPECT_EQ(Attr(58)[0], Fw(1.0f));
+    EXPECT_EQ(Attr(58)[0], F(1.0f));
 }
 
 TEST_F(LightTest, LightModel) {
@@ -150,8 +150,8 @@ TEST_F(LightTest, LightModel) {
         ULONG attr, value;
     } cases[] = {
         {92, {GL_LIGHT_MODEL_LOCAL_VIEWER, 0}, 80, 2},          {92, {GL_LIGHT_MODEL_LOCAL_VIEWER, 5}, 80, 1},
-        {90, {GL_LIGHT_MODEL_LOCAL_VIEWER, Fw(-0.0f)}, 80, 2},   {90, {GL_LIGHT_MODEL_LOCAL_VIEWER, Fw(-2)}, 80, 1},
-        {90, {GL_LIGHT_MODEL_TWO_SIDE, Fw(0.5f)}, 46, 1},        {93, {GL_LIGHT_MODEL_TWO_SIDE, 0}, 46, 0},
+        {90, {GL_LIGHT_MODEL_LOCAL_VIEWER, F(-0.0f)}, 80, 2},   {90, {GL_LIGHT_MODEL_LOCAL_VIEWER, F(-2)}, 80, 1},
+        {90, {GL_LIGHT_MODEL_TWO_SIDE, F(0.5f)}, 46, 1},        {93, {GL_LIGHT_MODEL_TWO_SIDE, 0}, 46, 0},
     };
     for (const Case& c : cases) {
         gRecord.calls.clear();
@@ -162,15 +162,15 @@ TEST_F(LightTest, LightModel) {
         EXPECT_EQ(Attr(c.attr), (std::vector<ULONG>{c.value})) << c.op;
     }
     gRecord.calls.clear();
-    EXPECT_EQ(Req(90, {GL_LIGHT_MODEL_AMBIENT, Fw(1)}), GLX_BAD_VALUE);
+    EXPECT_EQ(Req(90, {GL_LIGHT_MODEL_AMBIENT, F(1)}), GLX_BAD_VALUE);
     EXPECT_EQ(gc_.error, GL_INVALID_ENUM);
     EXPECT_EQ(Req(93, {GL_LIGHT_MODEL_AMBIENT, 0x7FFFFFFFu, 0, 0, 0x7FFFFFFFu}), GLX_SUCCESS);
-    EXPECT_EQ(Attr(75), (std::vector<ULONG>{Fw(1), Fw(1.0f / 4294967295.0f), Fw(1.0f / 4294967295.0f), Fw(1)}));
+    EXPECT_EQ(Attr(75), (std::vector<ULONG>{F(1), F(1.0f / 4294967295.0f), F(1.0f / 4294967295.0f), F(1)}));
     gc_.error = GL_NO_ERROR;
     EXPECT_EQ(Req(91, {0x0B54}), GLX_BAD_VALUE);
     EXPECT_EQ(gc_.error, GL_INVALID_ENUM);
     // The vector form reads as many values as the parameter takes.
-    EXPECT_EQ(Req(91, {GL_LIGHT_MODEL_AMBIENT, Fw(1), Fw(1)}), GLX_BAD_LENGTH);
+    EXPECT_EQ(Req(91, {GL_LIGHT_MODEL_AMBIENT, F(1), F(1)}), GLX_BAD_LENGTH);
 }
 
 TEST_F(LightTest, ColorMaterialCodes) {

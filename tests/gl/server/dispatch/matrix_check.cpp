@@ -54,13 +54,6 @@ class MatrixTest : public RequestTest {
     ULONG Req(std::uint16_t op, std::uint32_t cj, const std::vector<std::uint8_t>& body = {}) {
         return Run(__glXRenderTable, RenderRequest(op, cj, body));
     }
-    // The last matrix sent with an lgi id, or none.
-    std::vector<ULONG> Sent(ULONG id) const {
-        std::vector<ULONG> w;
-        for (const Call& c : gRecord.calls)
-            if (c.name == "N_SetStateBlockAttr" && c.args[0] == id) w = c.words;
-        return w;
-    }
     static void ExpectMatrix(const std::vector<ULONG>& w, const M4& m, double tol, const std::string& what) {
         ASSERT_EQ(w.size(), 16u) << what;
         for (int i = 0; i < 16; ++i) {
@@ -98,12 +91,12 @@ TEST_F(MatrixTest, TransformsMatchTheReference) {
         gRecord.calls.clear();
         EXPECT_EQ(Req(c.op, c.cj, c.body), GLX_SUCCESS) << c.name;
         want = mref::Mul(want, c.m);
-        ExpectMatrix(Sent(GLX_LGI_MODELVIEW), want, 1e-5, c.name);
+        ExpectMatrix(Attr(GLX_LGI_MODELVIEW), want, 1e-5, c.name);
         // Alone, from the identity.
         EXPECT_EQ(Req(176, 0), GLX_SUCCESS);
         gRecord.calls.clear();
         Req(c.op, c.cj, c.body);
-        ExpectMatrix(Sent(GLX_LGI_MODELVIEW), c.m, 1e-6, c.name);
+        ExpectMatrix(Attr(GLX_LGI_MODELVIEW), c.m, 1e-6, c.name);
         // Back to the chain.
         EXPECT_EQ(Req(177, 64, Array(mref::ColumnMajor(want))), GLX_SUCCESS);
     }
@@ -117,21 +110,21 @@ TEST_F(MatrixTest, LoadTransposesColumnMajorArrays) {
     M4 want{};
     for (int r = 0; r < 4; ++r)
         for (int c = 0; c < 4; ++c) want[4 * r + c] = 4 * c + r;  // row 0 = {0, 4, 8, 12}
-    ExpectMatrix(Sent(GLX_LGI_MODELVIEW), want, 0, "LoadMatrixf");
+    ExpectMatrix(Attr(GLX_LGI_MODELVIEW), want, 0, "LoadMatrixf");
     std::array<double, 16> d{};
     for (int i = 0; i < 16; ++i) d[i] = i + 0.5;
     EXPECT_EQ(Req(178, 128, Array(d)), GLX_SUCCESS);
     for (int i = 0; i < 16; ++i) want[i] += 0.5;
-    ExpectMatrix(Sent(GLX_LGI_MODELVIEW), want, 0, "LoadMatrixd");
+    ExpectMatrix(Attr(GLX_LGI_MODELVIEW), want, 0, "LoadMatrixd");
 }
 
 TEST_F(MatrixTest, RotationAboutNoAxisScalesByCosine) {
     EXPECT_EQ(Req(186, 16, Floats({90, 0, 0, 0})), GLX_SUCCESS);
     const double c = std::cos(90 * 0.017453292);
-    ExpectMatrix(Sent(GLX_LGI_MODELVIEW), mref::Scale(c, c, c), 1e-7, "Rotate(90, 0, 0, 0)");
+    ExpectMatrix(Attr(GLX_LGI_MODELVIEW), mref::Scale(c, c, c), 1e-7, "Rotate(90, 0, 0, 0)");
     Req(176, 0);
     EXPECT_EQ(Req(186, 16, Floats({45, NAN, 0, 1})), GLX_SUCCESS);
-    const std::vector<ULONG> w = Sent(GLX_LGI_MODELVIEW);
+    const std::vector<ULONG> w = Attr(GLX_LGI_MODELVIEW);
     for (ULONG u : w) EXPECT_FALSE(std::isnan(std::bit_cast<float>(u))) << "a NaN axis counts as none";
 }
 
@@ -146,7 +139,7 @@ TEST_F(MatrixTest, StackLimitsAndErrors) {
         for (int i = 0; i < 31; ++i) {
             gRecord.calls.clear();
             ASSERT_EQ(Req(184, 0), GLX_SUCCESS) << i;
-            EXPECT_TRUE(gRecord.calls.empty() || Sent(GLX_LGI_MODELVIEW).empty());
+            EXPECT_TRUE(gRecord.calls.empty() || Attr(GLX_LGI_MODELVIEW).empty());
             Req(190, 12, Floats({1, 0, 0}));
         }
         EXPECT_EQ(gc_.error, GL_NO_ERROR);
@@ -156,7 +149,7 @@ TEST_F(MatrixTest, StackLimitsAndErrors) {
             gRecord.calls.clear();
             ASSERT_EQ(Req(183, 0), GLX_SUCCESS);
             const ULONG id = mode == GL_MODELVIEW ? GLX_LGI_MODELVIEW : mode == GL_PROJECTION ? GLX_LGI_PROJECTION : GLX_LGI_TEXTURE;
-            ExpectMatrix(Sent(id), mref::Translate(i, 0, 0), 0, "popped top");
+            ExpectMatrix(Attr(id), mref::Translate(i, 0, 0), 0, "popped top");
         }
         gc_.error = GL_NO_ERROR;
         EXPECT_EQ(Req(183, 0), GLX_BAD_ACCESS);
@@ -176,18 +169,18 @@ TEST_F(MatrixTest, ModesAndTheirTargets) {
     for (int i = 0; i < 16; ++i) gc_.deviceMatrix[i] = (i % 5 == 0) ? 2.0f : 0.0f;
     gRecord.calls.clear();
     Req(175, 48, Doubles({-1, 1, -1, 1, 1, 10}));
-    ExpectMatrix(Sent(GLX_LGI_PROJECTION), mref::Mul(mref::Scale(2, 2, 2), [] {
+    ExpectMatrix(Attr(GLX_LGI_PROJECTION), mref::Mul(mref::Scale(2, 2, 2), [] {
                      M4 m = mref::Frustum(-1, 1, -1, 1, 1, 10);
                      for (int i = 12; i < 16; ++i) m[i] *= 2;
                      return m;
                  }()), 1e-6, "device x P");
-    EXPECT_TRUE(Sent(GLX_LGI_SECOND_EYE).empty());
-    EXPECT_TRUE(Sent(GLX_LGI_MODELVIEW).empty());
+    EXPECT_TRUE(Attr(GLX_LGI_SECOND_EYE).empty());
+    EXPECT_TRUE(Attr(GLX_LGI_MODELVIEW).empty());
 
     Req(179, 4, Words({GL_TEXTURE}));
     gRecord.calls.clear();
     Req(188, 12, Floats({2, 2, 2}));
-    ExpectMatrix(Sent(GLX_LGI_TEXTURE), mref::Scale(2, 2, 2), 0, "texture");
+    ExpectMatrix(Attr(GLX_LGI_TEXTURE), mref::Scale(2, 2, 2), 0, "texture");
 }
 
 TEST_F(MatrixTest, FrustumAndOrthoRefuseEmptyVolumes) {
@@ -208,7 +201,7 @@ TEST_F(MatrixTest, FrustumAndOrthoRefuseEmptyVolumes) {
         std::memcpy(body.data(), c.v.data(), 48);
         EXPECT_EQ(Req(c.op, 48, body), c.x);
         EXPECT_EQ(gc_.error, c.x == GLX_SUCCESS ? GL_NO_ERROR : GL_INVALID_VALUE);
-        EXPECT_EQ(Sent(GLX_LGI_MODELVIEW).empty(), c.x != GLX_SUCCESS) << "a refused request sends nothing";
+        EXPECT_EQ(Attr(GLX_LGI_MODELVIEW).empty(), c.x != GLX_SUCCESS) << "a refused request sends nothing";
     }
     // A request shorter than its arguments is refused before anything.
     gRecord.calls.clear();
@@ -257,9 +250,9 @@ TEST_F(MatrixTest, StereoBoardSendsBothEyes) {
     Req(179, 4, Words({GL_PROJECTION}));
     gRecord.calls.clear();
     Req(175, 48, Doubles({-0.8, 0.8, -0.6, 0.6, 1, 30}));
-    EXPECT_EQ(Sent(GLX_LGI_PROJECTION).size(), 16u);
-    EXPECT_EQ(Sent(GLX_LGI_SECOND_EYE).size(), 16u);
-    EXPECT_NE(Sent(GLX_LGI_PROJECTION), Sent(GLX_LGI_SECOND_EYE));
+    EXPECT_EQ(Attr(GLX_LGI_PROJECTION).size(), 16u);
+    EXPECT_EQ(Attr(GLX_LGI_SECOND_EYE).size(), 16u);
+    EXPECT_NE(Attr(GLX_LGI_PROJECTION), Attr(GLX_LGI_SECOND_EYE));
     EXPECT_EQ(bc.flags & BCF_STEREO_VALID, 0u);
 
     // Another context, whose stacks never saw these values: its first
@@ -270,19 +263,19 @@ TEST_F(MatrixTest, StereoBoardSendsBothEyes) {
     gRecord.calls.clear();
     const float id[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
     __glXSendMatrix(&gc2, GL_MODELVIEW, id);
-    EXPECT_EQ(Sent(GLX_LGI_SECOND_EYE).size(), 16u);
+    EXPECT_EQ(Attr(GLX_LGI_SECOND_EYE).size(), 16u);
     gRecord.calls.clear();
     __glXSendMatrix(&gc2, GL_MODELVIEW, id);
-    EXPECT_TRUE(Sent(GLX_LGI_SECOND_EYE).empty()) << "derived once for these values";
+    EXPECT_TRUE(Attr(GLX_LGI_SECOND_EYE).empty()) << "derived once for these values";
     __glXFreeGLState(gc2.pState, gc2.pState->flPresent);
 
     // An orthographic projection: both eyes get it as it is.
     Req(176, 0);
     gRecord.calls.clear();
     Req(182, 48, Doubles({-1, 1, -1, 1, 1, 10}));
-    const auto want = Sent(GLX_LGI_PROJECTION);
+    const auto want = Attr(GLX_LGI_PROJECTION);
     ExpectMatrix(want, mref::Ortho(-1, 1, -1, 1, 1, 10), 1e-6, "orthographic, first eye");
-    EXPECT_EQ(Sent(GLX_LGI_SECOND_EYE), want);
+    EXPECT_EQ(Attr(GLX_LGI_SECOND_EYE), want);
     gAnswers.board = nullptr;
 }
 

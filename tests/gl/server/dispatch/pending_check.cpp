@@ -25,11 +25,6 @@ class PendingTest : public RequestTest {
         for (ULONG i = 0; i < cWords; ++i) pw[i] = i + 1;
         return p;
     }
-    std::vector<std::string> Names() {
-        std::vector<std::string> v;
-        for (const Call& c : gRecord.calls) v.push_back(c.name);
-        return v;
-    }
     std::vector<__GLXpacketBuffer*> Retiring() {
         std::vector<__GLXpacketBuffer*> v;
         for (auto* p = gc_.pRetiring; p != nullptr; p = p->pNext) v.push_back(p);
@@ -44,7 +39,7 @@ TEST_F(PendingTest, HandsTheBatchOverAndRetiresItInOrder) {
     __glXFlushPending(pgc_);
     EXPECT_EQ(gc_.pPending, nullptr);
     EXPECT_EQ(gc_.pRetiring, nullptr);
-    ASSERT_EQ(Names(), (std::vector<std::string>{"N_DispatchPackets"}));
+    ASSERT_EQ(CallNames(), (std::vector<std::string>{"N_DispatchPackets"}));
     EXPECT_EQ(gRecord.calls[0].args[1], 3u);
     EXPECT_EQ(__glXLastDispatchId.load(), 0xFFFFFFFFu);
 
@@ -79,7 +74,7 @@ TEST_F(PendingTest, DirtyContextIsValidatedFirst) {
     gc_.pState = &gs;
     gc_.pPending = Batch(GLX_PACKETS_IMMEDIATE, 0);
     __glXFlushPending(pgc_);
-    EXPECT_EQ(Names(), (std::vector<std::string>{"__glXValidateViewport", "N_DispatchPackets"}));
+    EXPECT_EQ(CallNames(), (std::vector<std::string>{"__glXValidateViewport", "N_DispatchPackets"}));
     EXPECT_EQ(gRecord.calls[1].args[1], 0u);
     gc_.pState = nullptr;
 }

@@ -20,7 +20,7 @@ namespace {
 using glx::RenderRequest;
 using Bytes = std::vector<std::uint8_t>;
 
-ULONG Fw(float f) { return std::bit_cast<ULONG>(f); }
+using glx::F;  // a float as its bits
 
 // --- GL 1.0's pixel-store rules, as the reference ---------------------------------------
 
@@ -138,6 +138,7 @@ class PixelTest : public RequestTest {
         vis_.cDepthBits = 24;
         vis_.cStencilBits = 8;
         gc_.pvis = &vis_;
+        gc_.pdraw = &draw_;  // single requests run only on a context with a drawable
         gc_.renderMode = GL_RENDER;
         header_ = MapRequestSegment(pgc_);
         gRecord = Record{};
@@ -182,6 +183,7 @@ class PixelTest : public RequestTest {
     }
 
     GLVisual vis_{};
+    GLDrawable draw_{};
     SMSegmentHeader* header_ = nullptr;
     xGLXSingleReply reply_{};
     Bytes data_;
@@ -241,15 +243,15 @@ TEST_F(PixelTest, UnpackInPlaceOrCopied) {
     st.alignment = 1;
     Bytes bits = {0xFF, 0xFF, 0xFF, 0xFF, 0xAB};
     body = Header(st);
-    const Bytes rest = Body({10, 2, Fw(1), Fw(2), Fw(3), Fw(4)}, bits);
+    const Bytes rest = Body({10, 2, F(1), F(2), F(3), F(4)}, bits);
     body.insert(body.end(), rest.begin(), rest.end());
     req = RenderRequest(5, static_cast<std::uint32_t>(body.size()), body);
     ASSERT_EQ(Run(__glXRenderTable, req), 0u);
     const Call& c = *Calls("N_DrawBitmap").back();
     EXPECT_EQ(c.args[6], reinterpret_cast<std::uintptr_t>(req.data() + 48));
     EXPECT_EQ(Bytes(req.begin() + 48, req.end()), (Bytes{0xFF, 0xC0, 0xFF, 0xC0, 0xAB}));
-    EXPECT_EQ(c.args[2], Fw(1));
-    EXPECT_EQ(c.args[5], Fw(4));
+    EXPECT_EQ(c.args[2], F(1));
+    EXPECT_EQ(c.args[5], F(4));
 }
 
 // Requests at their lengths run; one byte short of what they describe is
@@ -300,8 +302,8 @@ TEST_F(PixelTest, RequestsAtAndPastTheirLength) {
     st.rowLength = -1;
     EXPECT_EQ(Render(173, DrawPixelsBody(st, w, h, GL_RGBA, GL_FLOAT, Bytes(64, 0))), 2u);
     // A pixel map reads only the entries it carries.
-    EXPECT_EQ(Render(168, Body({0x0C76, 3, Fw(1), Fw(2), Fw(3)})), 0u);
-    EXPECT_EQ(Render(168, Body({0x0C76, 3, Fw(1), Fw(2), Fw(3)}), 1), GLX_BAD_LENGTH);
+    EXPECT_EQ(Render(168, Body({0x0C76, 3, F(1), F(2), F(3)})), 0u);
+    EXPECT_EQ(Render(168, Body({0x0C76, 3, F(1), F(2), F(3)}), 1), GLX_BAD_LENGTH);
     EXPECT_EQ(Render(170, Body({0x0C76, 3, 0x00020001}, Bytes{3, 0})), 0u);
     EXPECT_EQ(Render(170, Body({0x0C76, 3, 0x00020001}, Bytes{3, 0}), 1), GLX_BAD_LENGTH);
     EXPECT_EQ(Render(172, Bytes(20, 0), 1), GLX_BAD_LENGTH);
@@ -352,12 +354,12 @@ TEST_F(PixelTest, PixelStoreState) {
         ULONG read, want;
     } cases[] = {
         {"PixelStorei", 0x0CF5, 3, 2, GL_INVALID_VALUE, 0x0CF5, 4},
-        {"PixelStoref", 0x0CF5, Fw(3.7f), 0, 0, 0x0CF5, 4},
+        {"PixelStoref", 0x0CF5, F(3.7f), 0, 0, 0x0CF5, 4},
         {"PixelStorei", 0x0D05, 8, 0, 0, 0x0D05, 8},
         {"PixelStorei", 0x0D02, 17, 0, 0, 0x0D02, 17},
         {"PixelStorei", 0x0CF3, static_cast<ULONG>(-1), 2, GL_INVALID_VALUE, 0x0CF3, 0},
         {"PixelStorei", 0x0CF4, 6, 0, 0, 0x0CF4, 6},
-        {"PixelStoref", 0x0D04, Fw(2.4f), 0, 0, 0x0D04, 2},
+        {"PixelStoref", 0x0D04, F(2.4f), 0, 0, 0x0D04, 2},
         {"PixelStorei", 0x0CF0, 7, 0, 0, 0x0CF0, 1},
         {"PixelStorei", 0x0D01, 1, 0, 0, 0x0D01, 1},
         {"PixelStorei", 0x0CF6, 1, 2, GL_INVALID_ENUM, 0x0CF6, ~0u},
@@ -419,16 +421,16 @@ TEST_F(PixelTest, PixelTransferState) {
         ULONG gl;
         ULONG attr, want;
     } cases[] = {
-        {166, 0x0D10, Fw(2.0f), 0, 131, 0},
-        {166, 0x0D10, Fw(1.0f), 0, 131, 1},
+        {166, 0x0D10, F(2.0f), 0, 131, 0},
+        {166, 0x0D10, F(1.0f), 0, 131, 1},
         {167, 0x0D11, 1, 0, 132, 1},
-        {166, 0x0D12, Fw(2.6f), 0, 133, 3},
+        {166, 0x0D12, F(2.6f), 0, 133, 3},
         {167, 0x0D13, static_cast<ULONG>(-4), 0, 134, static_cast<ULONG>(-3)},  // trunc(-4 + 0.5)
-        {166, 0x0D14, Fw(0.5f), 0, 135, Fw(0.5f)},
-        {166, 0x0D1B, Fw(-0.25f), 0, 142, Fw(-0.25f)},
-        {167, 0x0D1F, 2, 0, 144, Fw(2.0f)},
-        {166, 0x0D16, Fw(1.0f), GL_INVALID_ENUM, 0, 0},
-        {166, 0x0D20, Fw(1.0f), GL_INVALID_ENUM, 0, 0},
+        {166, 0x0D14, F(0.5f), 0, 135, F(0.5f)},
+        {166, 0x0D1B, F(-0.25f), 0, 142, F(-0.25f)},
+        {167, 0x0D1F, 2, 0, 144, F(2.0f)},
+        {166, 0x0D16, F(1.0f), GL_INVALID_ENUM, 0, 0},
+        {166, 0x0D20, F(1.0f), GL_INVALID_ENUM, 0, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << std::hex << c.pname);
@@ -451,15 +453,15 @@ TEST_F(PixelTest, PixelMaps) {
         ULONG gl;
         std::vector<ULONG> want;  // the values stored
     } cases[] = {
-        {168, 0x0C72, {Fw(1), Fw(2), Fw(3)}, 3, GL_INVALID_VALUE, {}},       // I_TO_R: not a power of two
-        {168, 0x0C76, {Fw(1), Fw(2), Fw(3)}, 3, 0, {Fw(1), Fw(2), Fw(3)}},   // R_TO_R
-        {168, 0x0C70, {Fw(2.6f), Fw(-1.2f)}, 2, 0, {3, 0}},                  // I_TO_I rounds
-        {169, 0x0C79, {7, 0xFFFFFFFF}, 2, 0, {Fw(7.0f), Fw(4294967296.0f)}}, // A_TO_A: unchanged
+        {168, 0x0C72, {F(1), F(2), F(3)}, 3, GL_INVALID_VALUE, {}},       // I_TO_R: not a power of two
+        {168, 0x0C76, {F(1), F(2), F(3)}, 3, 0, {F(1), F(2), F(3)}},   // R_TO_R
+        {168, 0x0C70, {F(2.6f), F(-1.2f)}, 2, 0, {3, 0}},                  // I_TO_I rounds
+        {169, 0x0C79, {7, 0xFFFFFFFF}, 2, 0, {F(7.0f), F(4294967296.0f)}}, // A_TO_A: unchanged
         {169, 0x0C71, {9}, 1, 0, {9}},
         {170, 0x0C70, {0xFFFF0002}, 2, 0, {2, 0xFFFF}},
         {168, 0x0C76, {}, 0, 0, {0}},                                        // kept as 1
         {168, 0x0C76, {}, 33, GL_INVALID_VALUE, {}},
-        {168, 0x0C7A, {Fw(1)}, 1, GL_INVALID_ENUM, {}},
+        {168, 0x0C7A, {F(1)}, 1, GL_INVALID_ENUM, {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << std::hex << c.map << " " << std::dec << c.size);
@@ -480,7 +482,7 @@ TEST_F(PixelTest, PixelMaps) {
     }
     // Read back: the float map R_TO_R (1 entry after the last set), the
     // integer map I_TO_I in every form.
-    ASSERT_EQ(Render(168, Body({0x0C70, 2, Fw(5), Fw(70000)})), 0u);
+    ASSERT_EQ(Render(168, Body({0x0C70, 2, F(5), F(70000)})), 0u);
     ASSERT_EQ(Single("GetPixelMapfv", {0x0C70}), 0u);
     EXPECT_EQ(reply_.size, 2u);
     ASSERT_EQ(data_.size(), 8u);

@@ -6,6 +6,7 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <string>
 
 #include "boardconfig.h"
 #include "state/glstate.h"
@@ -21,7 +22,7 @@ namespace {
 using glx::RenderRequest;
 using glx::Words;
 
-ULONG Fw(float f) { return std::bit_cast<ULONG>(f); }
+using glx::F;  // a float as its bits
 
 // The reply the server's reply writer left in the client's half for the
 // last request: its 32 bytes, the data it put behind the read offset
@@ -53,6 +54,7 @@ class QueryTest : public RequestTest {
         vis_.cDepthBits = 24;
         vis_.bDoubleBuffer = 1;
         gc_.pvis = &vis_;
+        gc_.pdraw = &draw_;  // single requests run only on a context with a drawable
         gc_.renderMode = GL_RENDER;
         pgc_->sequenceNumber = 0x1234;
         header_ = MapRequestSegment(pgc_);
@@ -102,6 +104,7 @@ class QueryTest : public RequestTest {
         }
     }
     GLVisual vis_{};
+    GLDrawable draw_{};
     SMSegmentHeader* header_ = nullptr;
 };
 
@@ -173,6 +176,29 @@ TEST_F(QueryTest, RefusalsWriteNoReply) {
     pgc_->gc = &gc_;
 }
 
+// A query attaches its context first: lights restored but not yet sent
+// (after PopAttrib, say) reach the lgi layer before it reads them back; a
+// context without a drawable answers nothing and changes nothing.
+TEST_F(QueryTest, QueriesAttachTheContextFirst) {
+    gc_.dirty |= GLX_DIRTY_LIGHTS;
+    ASSERT_EQ(Single(118, {GL_LIGHT0, GL_POSITION}), GLX_SUCCESS);
+    std::vector<std::string> order;
+    for (const Call& c : gRecord.calls)
+        if (c.name == "N_SetLights" || c.name == "N_GetLight") order.push_back(c.name);
+    EXPECT_EQ(order, (std::vector<std::string>{"N_SetLights", "N_GetLight"}));
+    EXPECT_EQ(gc_.dirty & GLX_DIRTY_LIGHTS, 0u);
+
+    gc_.pdraw = nullptr;
+    gc_.error = GL_INVALID_ENUM;
+    gRecord.calls.clear();
+    EXPECT_EQ(Single(117, {0x0B21}), static_cast<ULONG>(-1));
+    EXPECT_EQ(Single(115, {}), static_cast<ULONG>(-1));
+    EXPECT_EQ(gReply.count, 0);
+    EXPECT_EQ(gc_.error, static_cast<ULONG>(GL_INVALID_ENUM)) << "GetError refused keeps the error";
+    EXPECT_TRUE(gRecord.calls.empty());
+    gc_.pdraw = &draw_;
+}
+
 TEST_F(QueryTest, ConversionRules) {
     struct {
         ULONG src;
@@ -221,12 +247,12 @@ TEST_F(QueryTest, ConversionRules) {
 
 TEST_F(QueryTest, ReplyLayouts) {
     // One value of at most four bytes: in the reply, length 0, n 1.
-    Render(95, {Fw(2.5f)});
+    Render(95, {F(2.5f)});
     Reflect();
     Single(116, {0x0B21});
     EXPECT_EQ(HeaderWord(4), 0u);
     EXPECT_EQ(HeaderWord(12), 1u);
-    EXPECT_EQ(HeaderWord(16), Fw(2.5f));
+    EXPECT_EQ(HeaderWord(16), F(2.5f));
     EXPECT_TRUE(gReply.data.empty());
     // A double, or more than one value: after the reply.
     Single(114, {0x0B21});
@@ -247,7 +273,7 @@ TEST_F(QueryTest, ReplyLayouts) {
 }
 
 TEST_F(QueryTest, CurrentColourAsIntegers) {
-    Render(16, {Fw(1.0f), Fw(-1.0f), Fw(0.0f), Fw(0.5f)});
+    Render(16, {F(1.0f), F(-1.0f), F(0.0f), F(0.5f)});
     Reflect();
     Single(117, {0x0B00});
     ASSERT_EQ(gReply.data.size(), 16u);
@@ -270,28 +296,28 @@ TEST_F(QueryTest, SetThenGetRoundTrip) {
         std::vector<double> want;
         bool bColor;
     } trips[] = {
-        {16, {Fw(.5f), Fw(.25f), Fw(0), Fw(1)}, 0x0B00, {.5, .25, 0, 1}, true},
-        {25, {Fw(3.0f)}, 0x0B01, {3}, false},
-        {30, {Fw(0), Fw(0), Fw(-1)}, 0x0B02, {0, 0, -1}, false},
-        {62, {Fw(1), Fw(2), Fw(3), Fw(4)}, 0x0B03, {1, 2, 3, 4}, false},
+        {16, {F(.5f), F(.25f), F(0), F(1)}, 0x0B00, {.5, .25, 0, 1}, true},
+        {25, {F(3.0f)}, 0x0B01, {3}, false},
+        {30, {F(0), F(0), F(-1)}, 0x0B02, {0, 0, -1}, false},
+        {62, {F(1), F(2), F(3), F(4)}, 0x0B03, {1, 2, 3, 4}, false},
         {22, {0}, 0x0B43, {0}, false},
-        {100, {Fw(4.0f)}, 0x0B11, {4}, false},
-        {95, {Fw(1.5f)}, 0x0B21, {1.5}, false},
+        {100, {F(4.0f)}, 0x0B11, {4}, false},
+        {95, {F(1.5f)}, 0x0B21, {1.5}, false},
         {94, {3, 0xF0F0}, 0x0B25, {0xF0F0}, false},
         {94, {3, 0xF0F0}, 0x0B26, {3}, false},
         {101, {0x408, 0x1B01}, 0x0B40, {0x1B01, 0x1B01}, false},
         {79, {0x404}, 0x0B45, {0x404}, false},
         {84, {0x900}, 0x0B46, {0x900}, false},
         {104, {0x1D00}, 0x0B54, {0x1D00}, false},
-        {80, {0xB61, Fw(2.0f)}, 0x0B61, {2}, false},
-        {80, {0xB62, Fw(0.5f)}, 0x0B62, {.5}, false},
-        {80, {0xB63, Fw(-1.0f)}, 0x0B63, {-1}, false},
-        {80, {0xB64, Fw(9.0f)}, 0x0B64, {9}, false},
+        {80, {0xB61, F(2.0f)}, 0x0B61, {2}, false},
+        {80, {0xB62, F(0.5f)}, 0x0B62, {.5}, false},
+        {80, {0xB63, F(-1.0f)}, 0x0B63, {-1}, false},
+        {80, {0xB64, F(9.0f)}, 0x0B64, {9}, false},
         {82, {0xB65, 0x800}, 0x0B65, {0x800}, false},
-        {81, {0xB66, Fw(.5f), Fw(0), Fw(0), Fw(1)}, 0x0B66, {.5, 0, 0, 1}, true},
+        {81, {0xB66, F(.5f), F(0), F(0), F(1)}, 0x0B66, {.5, 0, 0, 1}, true},
         {135, {0}, 0x0B72, {0}, false},
         {164, {0x203}, 0x0B74, {0x203}, false},
-        {128, {Fw(.5f), Fw(0), Fw(0), Fw(.25f)}, 0x0B80, {.5, 0, 0, .25}, true},
+        {128, {F(.5f), F(0), F(0), F(.25f)}, 0x0B80, {.5, 0, 0, .25}, true},
         {131, {7}, 0x0B91, {7}, false},
         {162, {0x206, 5, 0x3}, 0x0B92, {0x206}, false},
         {162, {0x206, 5, 0x3}, 0x0B93, {3}, false},
@@ -301,17 +327,17 @@ TEST_F(QueryTest, SetThenGetRoundTrip) {
         {163, {0x1E01, 0x150A, 0x1E03}, 0x0B96, {0x1E03}, false},
         {133, {0x5}, 0x0B98, {5}, false},
         {191, {1, 2, 300, 200}, 0x0BA2, {1, 2, 300, 200}, false},
-        {159, {0x204, Fw(0.5f)}, 0x0BC1, {0x204}, false},
-        {159, {0x204, Fw(0.5f)}, 0x0BC2, {.5}, true},
+        {159, {0x204, F(0.5f)}, 0x0BC1, {0x204}, false},
+        {159, {0x204, F(0.5f)}, 0x0BC2, {.5}, true},
         {160, {0x302, 0x303}, 0x0BE1, {0x302}, false},
         {160, {0x302, 0x303}, 0x0BE0, {0x303}, false},
         {161, {0x1506}, 0x0BF0, {0x1506}, false},
         {103, {4, 5, 6, 7}, 0x0C10, {4, 5, 6, 7}, false},
-        {129, {Fw(3.0f)}, 0x0C20, {3}, false},
-        {130, {Fw(0), Fw(.5f), Fw(1), Fw(0)}, 0x0C22, {0, .5, 1, 0}, true},
+        {129, {F(3.0f)}, 0x0C20, {3}, false},
+        {130, {F(0), F(.5f), F(1), F(0)}, 0x0C22, {0, .5, 1, 0}, true},
         {85, {0xC52, 0x1102}, 0x0C52, {0x1102}, false},
-        {165, {Fw(2.0f), Fw(-3.0f)}, 0x0D16, {2}, false},
-        {165, {Fw(2.0f), Fw(-3.0f)}, 0x0D17, {-3}, false},
+        {165, {F(2.0f), F(-3.0f)}, 0x0D16, {2}, false},
+        {165, {F(2.0f), F(-3.0f)}, 0x0D17, {-3}, false},
         {139, {0x0B44}, 0x0B44, {1}, false},
         {139, {0x0BE2}, 0x0BE2, {1}, false},
         {139, {0x0C61}, 0x0C61, {1}, false},
@@ -379,7 +405,7 @@ TEST_F(QueryTest, PerObjectGetters) {
 
     // Light: colours by the colour rule as integers, the rest truncated;
     // the position as the lgi layer keeps it.
-    Render(87, {GL_LIGHT0 + 1, GL_DIFFUSE, Fw(1.0f), Fw(0.5f), Fw(0), Fw(-1.0f)});
+    Render(87, {GL_LIGHT0 + 1, GL_DIFFUSE, F(1.0f), F(0.5f), F(0), F(-1.0f)});
     ASSERT_EQ(Single(119, {GL_LIGHT0 + 1, GL_DIFFUSE}), GLX_SUCCESS);
     LONG al[4];
     ASSERT_EQ(gReply.data.size(), 16u);
@@ -387,7 +413,7 @@ TEST_F(QueryTest, PerObjectGetters) {
     EXPECT_EQ(al[0], INT_MAX);
     EXPECT_EQ(al[1], 1 << 30);
     EXPECT_EQ(al[3], INT_MIN);
-    Render(86, {GL_LIGHT0 + 1, GL_SPOT_CUTOFF, Fw(45.5f)});
+    Render(86, {GL_LIGHT0 + 1, GL_SPOT_CUTOFF, F(45.5f)});
     Single(119, {GL_LIGHT0 + 1, GL_SPOT_CUTOFF});
     EXPECT_EQ(HeaderWord(16), 45u);
     gAnswers.eyeLight.position[0] = 7.0f;
@@ -400,10 +426,10 @@ TEST_F(QueryTest, PerObjectGetters) {
     EXPECT_EQ(Single(118, {GL_LIGHT0, 0x120A}), GLX_BAD_VALUE);
 
     // Material: FRONT or BACK only.
-    gAnswers.attrs[62] = {Fw(20.0f)};
+    gAnswers.attrs[62] = {F(20.0f)};
     ASSERT_EQ(Single(123, {GL_FRONT, GL_SHININESS}), GLX_SUCCESS);
-    EXPECT_EQ(HeaderWord(16), Fw(20.0f));
-    gAnswers.attrs[68] = {Fw(1.0f), 0, 0, Fw(1.0f)};
+    EXPECT_EQ(HeaderWord(16), F(20.0f));
+    gAnswers.attrs[68] = {F(1.0f), 0, 0, F(1.0f)};
     ASSERT_EQ(Single(124, {GL_BACK, GL_AMBIENT}), GLX_SUCCESS);
     std::memcpy(al, gReply.data.data(), 16);
     EXPECT_EQ(al[0], INT_MAX);
@@ -442,8 +468,8 @@ TEST_F(QueryTest, GetMapSizesAreChecked) {
     // the largest map answers after the reply.
     auto map2f = [&](ULONG order) {
         const ULONG c = 4 * order * order;
-        std::vector<std::uint32_t> w = {0x0DB8, Fw(0), Fw(1), order, Fw(0), Fw(1), order};
-        for (ULONG i = 0; i < c; ++i) w.push_back(Fw(static_cast<float>(i)));
+        std::vector<std::uint32_t> w = {0x0DB8, F(0), F(1), order, F(0), F(1), order};
+        for (ULONG i = 0; i < c; ++i) w.push_back(F(static_cast<float>(i)));
         glx::Bytes body;
         for (std::uint32_t x : w) glx::Put32(body, x);
         return Run(__glXRenderTable, RenderRequest(146, static_cast<std::uint32_t>(body.size()), body));

@@ -45,6 +45,12 @@ struct Answers {
 };
 
 extern Record gRecord;
+// The names of the calls recorded so far, in order.
+inline std::vector<std::string> CallNames() {
+    std::vector<std::string> v;
+    for (const Call& c : gRecord.calls) v.push_back(c.name);
+    return v;
+}
 extern Answers gAnswers;
 // Contexts (with a drawable) and a window to hand out; the window's engine handle.
 extern GLContext* const kContextA;

@@ -129,11 +129,6 @@ class SegmentsTest : public ::testing::Test {
         for (const Ran& r : gRan) v.push_back(r.opcode);
         return v;
     }
-    std::vector<std::string> CallNames() const {
-        std::vector<std::string> v;
-        for (const Call& c : gRecord.calls) v.push_back(c.name);
-        return v;
-    }
     // A single request through GLCMD_SINGLE's path; its reply.
     glx::Reply Single(const glx::Bytes& request) {
         Write(request);

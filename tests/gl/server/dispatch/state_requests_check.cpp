@@ -21,7 +21,7 @@ namespace {
 using glx::RenderRequest;
 using glx::Words;
 
-ULONG Fw(float f) { return std::bit_cast<ULONG>(f); }
+using glx::F;  // a float as its bits
 std::vector<std::uint8_t> Doubles(std::initializer_list<double> ds) {
     std::vector<std::uint8_t> v(ds.size() * 8);
     std::size_t i = 0;
@@ -71,13 +71,13 @@ struct Case {
 };
 
 TEST_F(StateTest, RequestsTable) {
-    const ULONG kOneF = Fw(1.0f), kZeroF = Fw(0.0f);
+    const ULONG kOneF = F(1.0f), kZeroF = F(0.0f);
     const Case cases[] = {
-        {128, Words({Fw(.1f), Fw(.2f), Fw(.3f), Fw(.4f)}), GL_NO_ERROR, 168, {Fw(.1f), Fw(.2f), Fw(.3f), Fw(.4f)}},
-        {129, Words({Fw(7.5f)}), GL_NO_ERROR, 165, {Fw(7.5f)}},
-        {130, Words({Fw(1), Fw(0), Fw(.5f), Fw(1)}), GL_NO_ERROR, 164, {kOneF, kZeroF, Fw(.5f), kOneF}},
+        {128, Words({F(.1f), F(.2f), F(.3f), F(.4f)}), GL_NO_ERROR, 168, {F(.1f), F(.2f), F(.3f), F(.4f)}},
+        {129, Words({F(7.5f)}), GL_NO_ERROR, 165, {F(7.5f)}},
+        {130, Words({F(1), F(0), F(.5f), F(1)}), GL_NO_ERROR, 164, {kOneF, kZeroF, F(.5f), kOneF}},
         {131, Words({5}), GL_NO_ERROR, 167, {5}},
-        {132, Doubles({0.25}), GL_NO_ERROR, 166, {Fw(.25f)}},
+        {132, Doubles({0.25}), GL_NO_ERROR, 166, {F(.25f)}},
         {133, Words({0xFFFF}), GL_NO_ERROR, 130, {0xF}},  // 4 stencil bits
         {135, {1}, GL_NO_ERROR, 129, {0xFFFFFF}},
         {135, {0}, GL_NO_ERROR, 129, {0}},
@@ -92,11 +92,11 @@ TEST_F(StateTest, RequestsTable) {
         {85, Words({0xC50, 0x1103}), GL_INVALID_ENUM, 0, {}},
         {85, Words({0xC55, 0x1100}), GL_INVALID_ENUM, 0, {}},
         {94, Words({0, 0xABCD}), GL_NO_ERROR, 0, {}},  // stipple off: nothing sent
-        {95, Words({Fw(2.0f)}), GL_NO_ERROR, 86, {Fw(2.0f)}},
-        {95, Words({Fw(0.0f)}), GL_INVALID_VALUE, 0, {}},
-        {95, Words({Fw(NAN)}), GL_INVALID_VALUE, 0, {}},
-        {100, Words({Fw(3.0f)}), GL_NO_ERROR, 85, {Fw(3.0f)}},
-        {100, Words({Fw(-1.0f)}), GL_INVALID_VALUE, 0, {}},
+        {95, Words({F(2.0f)}), GL_NO_ERROR, 86, {F(2.0f)}},
+        {95, Words({F(0.0f)}), GL_INVALID_VALUE, 0, {}},
+        {95, Words({F(NAN)}), GL_INVALID_VALUE, 0, {}},
+        {100, Words({F(3.0f)}), GL_NO_ERROR, 85, {F(3.0f)}},
+        {100, Words({F(-1.0f)}), GL_INVALID_VALUE, 0, {}},
         {101, Words({0x404, 0x1B01}), GL_NO_ERROR, 91, {1}},
         {101, Words({0x405, 0x1B00}), GL_NO_ERROR, 92, {0}},
         {101, Words({0x408, 0x1B02}), GL_NO_ERROR, 92, {2}},
@@ -108,9 +108,9 @@ TEST_F(StateTest, RequestsTable) {
         {103, Words({1, 2, static_cast<ULONG>(-3), 4}), GL_NO_ERROR, 0, {}},  // negative size accepted
         {191, Words({0, 0, 0, 10}), GL_INVALID_VALUE, 0, {}},
         {191, Words({0, 0, 10, static_cast<ULONG>(-1)}), GL_INVALID_VALUE, 0, {}},
-        {159, Words({0x203, Fw(2.0f)}), GL_NO_ERROR, 117, {3, kOneF}},
-        {159, Words({0x207, Fw(-1.0f)}), GL_NO_ERROR, 117, {7, kZeroF}},
-        {159, Words({0x208, Fw(0.5f)}), GL_INVALID_ENUM, 0, {}},
+        {159, Words({0x203, F(2.0f)}), GL_NO_ERROR, 117, {3, kOneF}},
+        {159, Words({0x207, F(-1.0f)}), GL_NO_ERROR, 117, {7, kZeroF}},
+        {159, Words({0x208, F(0.5f)}), GL_INVALID_ENUM, 0, {}},
         {160, Words({0x308, 0x301}), GL_NO_ERROR, 121, {8, 10}},
         {160, Words({0x306, 0x300}), GL_NO_ERROR, 121, {2, 9}},
         {160, Words({0x300, 0x306}), GL_INVALID_ENUM, 0, {}},  // SRC_COLOR is no source factor
@@ -128,17 +128,17 @@ TEST_F(StateTest, RequestsTable) {
         {164, Words({0x201}), GL_NO_ERROR, 119, {1}},
         {164, Words({0x1FF}), GL_INVALID_ENUM, 0, {}},
         {174, Doubles({-1.0, 2.0}), GL_NO_ERROR, 51, {kZeroF, kOneF}},
-        {174, Doubles({0.25, 0.75}), GL_NO_ERROR, 51, {Fw(.25f), Fw(.75f)}},
-        {165, Words({Fw(2.0f), Fw(-1.0f)}), GL_NO_ERROR, 146, {Fw(-1.0f)}},
-        {80, Words({0xB62, Fw(-3.0f)}), GL_NO_ERROR, 107, {Fw(-3.0f)}},  // no range check
-        {80, Words({0xB65, Fw(2049.7f)}), GL_NO_ERROR, 106, {1}},        // EXP2, truncated
-        {80, Words({0xB65, Fw(1.0f)}), GL_INVALID_ENUM, 0, {}},
-        {80, Words({0xB66, Fw(1.0f)}), GL_INVALID_ENUM, 0, {}},  // colour: vectors only
+        {174, Doubles({0.25, 0.75}), GL_NO_ERROR, 51, {F(.25f), F(.75f)}},
+        {165, Words({F(2.0f), F(-1.0f)}), GL_NO_ERROR, 146, {F(-1.0f)}},
+        {80, Words({0xB62, F(-3.0f)}), GL_NO_ERROR, 107, {F(-3.0f)}},  // no range check
+        {80, Words({0xB65, F(2049.7f)}), GL_NO_ERROR, 106, {1}},        // EXP2, truncated
+        {80, Words({0xB65, F(1.0f)}), GL_INVALID_ENUM, 0, {}},
+        {80, Words({0xB66, F(1.0f)}), GL_INVALID_ENUM, 0, {}},  // colour: vectors only
         {82, Words({0xB65, 0x2601}), GL_NO_ERROR, 106, {2}},
-        {82, Words({0xB63, static_cast<ULONG>(-5)}), GL_NO_ERROR, 108, {Fw(-5.0f)}},
-        {81, Words({0xB66, Fw(.1f), Fw(.2f), Fw(.3f), Fw(.4f)}), GL_NO_ERROR, 110, {Fw(.1f), Fw(.2f), Fw(.3f), Fw(.4f)}},
+        {82, Words({0xB63, static_cast<ULONG>(-5)}), GL_NO_ERROR, 108, {F(-5.0f)}},
+        {81, Words({0xB66, F(.1f), F(.2f), F(.3f), F(.4f)}), GL_NO_ERROR, 110, {F(.1f), F(.2f), F(.3f), F(.4f)}},
         {83, Words({0xB66, 0x7FFFFFFF, 0x80000000u, 0, 0}), GL_NO_ERROR, 110,
-         {kOneF, Fw(-1.0f), Fw(static_cast<float>(1.0 / 4294967295.0)), Fw(static_cast<float>(1.0 / 4294967295.0))}},
+         {kOneF, F(-1.0f), F(static_cast<float>(1.0 / 4294967295.0)), F(static_cast<float>(1.0 / 4294967295.0))}},
         {83, Words({0xB67, 0}), GL_INVALID_ENUM, 0, {}},
         {139, Words({0x0B44}), GL_NO_ERROR, 48, {1}},
         {138, Words({0x0B50}), GL_NO_ERROR, 79, {0}},
@@ -247,7 +247,7 @@ TEST_F(StateTest, CurrentValueConversions) {
         {55, Words({3, static_cast<ULONG>(-1)}), 56, {3.0f, -1.0f, 0.0f, 1.0f}},
         {52, {0xFE, 0xFF}, 56, {-2.0f, 0.0f, 0.0f, 1.0f}},
         {61, Doubles({1, 2, 3, 4}), 56, {1.0f, 2.0f, 3.0f, 4.0f}},
-        {58, Words({Fw(1), Fw(2), Fw(3)}), 56, {1.0f, 2.0f, 3.0f, 1.0f}},
+        {58, Words({F(1), F(2), F(3)}), 56, {1.0f, 2.0f, 3.0f, 1.0f}},
     };
     for (const CV& c : cases) {
         gRecord.calls.clear();
@@ -531,7 +531,7 @@ TEST_F(StateTest, ClipPlaneAndClear) {
     auto set = Calls("N_SetClipPlane");
     ASSERT_EQ(set.size(), 1u);
     EXPECT_EQ(set[0]->args[0], 3u);
-    EXPECT_EQ(set[0]->words, (std::vector<ULONG>{Fw(1), Fw(-2), Fw(.5f), Fw(4)}));
+    EXPECT_EQ(set[0]->words, (std::vector<ULONG>{F(1), F(-2), F(.5f), F(4)}));
     const float* pf = reinterpret_cast<const float*>(Block(GL_TRANSFORM_BIT) + GLX_TRANSFORM_PLANES + 12);
     EXPECT_EQ(pf[1], -2.0f);
     const ULONG bad = 0x3006;

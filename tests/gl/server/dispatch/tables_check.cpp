@@ -114,6 +114,8 @@ TEST_F(TablesTest, SingleOpcodes) {
     };
     // Pixel store keeps its modes in the context's GL state.
     ASSERT_EQ(__glXCreateGLState(&gc_, TRUE), 0u);
+    GLDrawable draw{};
+    gc_.pdraw = &draw;  // single requests run only on a context with a drawable
     for (const auto& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.opcode));
         gc_.error = 0;
@@ -130,6 +132,7 @@ TEST_F(TablesTest, SingleOpcodes) {
     __glXFreeContextLists(&gc_);
     __glXFreeGLState(gc_.pState, gc_.pState->flPresent);
     gc_.pState = nullptr;
+    gc_.pdraw = nullptr;
     EXPECT_EQ(__glXSingleTable[271], __glXDisp_UnknownSingle);
 }
 

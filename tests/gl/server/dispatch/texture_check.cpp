@@ -23,7 +23,7 @@ namespace {
 using glx::RenderRequest;
 using glx::Words;
 
-ULONG Fw(float f) { return std::bit_cast<ULONG>(f); }
+using glx::F;  // a float as its bits
 
 constexpr ULONG k1D = 0x0DE0, k2D = 0x0DE1;
 constexpr ULONG kRGB = 0x1907, kRGBA = 0x1908, kLuminance = 0x1909, kUByte = 0x1401;
@@ -89,13 +89,13 @@ struct ParamCase {
 };
 
 TEST_F(TextureTest, ParametersEnvironmentAndErrors) {
-    const ULONG one = Fw(1.0f), half = Fw(0.5f), zero = Fw(0.0f), c0 = Fw(__glXIntColor(0));
+    const ULONG one = F(1.0f), half = F(0.5f), zero = F(0.0f), c0 = F(__glXIntColor(0));
     const ParamCase cases[] = {
         {107, Words({k2D, 0x2800, 0x2601}), 0, {{154, {1}}}},  // MAG_FILTER LINEAR
         {107, Words({k1D, 0x2800, 0x2600}), 0, {{152, {0}}}},
         {107, Words({k1D, 0x2801, 0x2703}), 0, {{151, {5}}}},  // LINEAR_MIPMAP_LINEAR
-        {105, Words({k2D, 0x2801, Fw(0x2702)}), 0, {{153, {3}}}},  // NEAREST_MIPMAP_LINEAR, as a float
-        {105, Words({k2D, 0x2801, Fw(9985.7f)}), 0, {{153, {4}}}},  // LINEAR_MIPMAP_NEAREST, truncated
+        {105, Words({k2D, 0x2801, F(0x2702)}), 0, {{153, {3}}}},  // NEAREST_MIPMAP_LINEAR, as a float
+        {105, Words({k2D, 0x2801, F(9985.7f)}), 0, {{153, {4}}}},  // LINEAR_MIPMAP_NEAREST, truncated
         {107, Words({k1D, 0x2802, 0x2900}), 0, {{148, {1}}}},  // WRAP_S CLAMP
         {107, Words({k2D, 0x2802, 0x2901}), 0, {{149, {0}}}},
         {107, Words({k2D, 0x2803, 0x2900}), 0, {{150, {1}}}},
@@ -108,7 +108,7 @@ TEST_F(TextureTest, ParametersEnvironmentAndErrors) {
         {107, Words({k2D, 0x2802, 0x2601}), GL_INVALID_ENUM, {}},
         {108, Words({k2D, 0x1234}), GL_INVALID_ENUM, {}},  // unknown, refused unread
         {113, Words({0x2300, 0x2200, 0x2101}), 0, {{157, {1}}, {158, {1}}}},  // DECAL
-        {111, Words({0x2300, 0x2200, Fw(0x0BE2)}), 0, {{157, {2}}, {158, {2}}}},  // BLEND
+        {111, Words({0x2300, 0x2200, F(0x0BE2)}), 0, {{157, {2}}, {158, {2}}}},  // BLEND
         {112, Words({0x2300, 0x2201, half, half, half, one}),
          0, {{159, {half, half, half, one}}, {160, {half, half, half, one}}}},
         {113, Words({0x2300, 0x2201, 0}), GL_INVALID_ENUM, {}},
@@ -134,7 +134,7 @@ TEST_F(TextureTest, ParametersEnvironmentAndErrors) {
 // change sends the coordinate's attribute for its mode; the getter reads
 // the record back.
 TEST_F(TextureTest, GenerationRecordsAndGetter) {
-    const ULONG one = Fw(1.0f), two = Fw(2.0f), three = Fw(3.0f);
+    const ULONG one = F(1.0f), two = F(2.0f), three = F(3.0f);
     EXPECT_EQ(Req(118, Words({0x2001, 0x2501, one, two, three, one})), 0u);  // T object plane
     EXPECT_EQ(Attr(42), (std::vector<ULONG>{1, 0, one, 0, 0})) << "still eye linear: the eye plane goes";
     EXPECT_EQ(Req(119, Words({0x2001, 0x2500, 0x2401})), 0u);                // T OBJECT_LINEAR
@@ -172,7 +172,7 @@ TEST_F(TextureTest, GenerationRecordsAndGetter) {
 // A push and pop of the texture group gives the generation records back
 // whole, and sends each coordinate's attribute for its mode.
 TEST_F(TextureTest, PushPopKeepsGeneration) {
-    const ULONG one = Fw(1.0f), two = Fw(2.0f);
+    const ULONG one = F(1.0f), two = F(2.0f);
     ASSERT_EQ(Req(118, Words({0x2000, 0x2501, two, two, two, two})), 0u);  // S object plane
     ASSERT_EQ(Req(118, Words({0x2000, 0x2502, one, one, one, one})), 0u);  // S eye plane
     gAnswers.attrs[41] = {1, one, one, one, one};
@@ -355,7 +355,7 @@ TEST_F(TextureTest, ParameterGetter) {
     gAnswers.attrs[153] = {3};
     gAnswers.attrs[150] = {1};
     gAnswers.attrs[148] = {0};
-    gAnswers.attrs[155] = {Fw(1.0f), 0, 0, Fw(1.0f)};
+    gAnswers.attrs[155] = {F(1.0f), 0, 0, F(1.0f)};
     std::vector<ULONG> v;
     ASSERT_EQ(Gathered(__glXGetTexParameter, k2D, 0x2801, &v), GL_NO_ERROR);
     EXPECT_EQ(v, std::vector<ULONG>{0x2702});

@@ -105,7 +105,7 @@ TEST_F(SelectTest, FeedbackAndPassThrough) {
     EXPECT_EQ(buffer[3], -1.0f) << "nothing past the buffer";
     N_GetStateBlockAttr(36, words);
     EXPECT_EQ(words[2], 4u);
-    EXPECT_EQ(fWord(words[3]), 6.0f);
+    EXPECT_EQ(__glXWordFloat(words[3]), 6.0f);
     N_EndFeedback(&c);
     EXPECT_EQ(c, -1) << "the value that did not fit is an overflow";
     N_GetStateBlockAttr(35, words);

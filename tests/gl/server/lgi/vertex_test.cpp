@@ -45,7 +45,7 @@ class VertexRecordTest : public LgiTest {
         return _NAllocVertexRing(kind, buffer_.data(), cWords * 4, pfn, &arg_, &ring_);
     }
     const ULONG* Vertex(ULONG i, ULONG mask) { return buffer_.data() + 3 + i * _NAttrMaskWords(mask); }
-    float At(const ULONG* p, ULONG k) { return fWord(p[k]); }
+    float At(const ULONG* p, ULONG k) { return __glXWordFloat(p[k]); }
 
     std::vector<ULONG> buffer_;
     N_VertexRing* ring_ = nullptr;
@@ -181,8 +181,8 @@ TEST_F(VertexRecordTest, LateAttributes) {
     EXPECT_EQ(cb, 4 * _NAttrMaskWords(mask | 0x100));
     const ULONG* pn = N_GetAttrPtr(0x100, gotMask, pv, &cb);
     ASSERT_NE(pn, nullptr);
-    EXPECT_FLOAT_EQ(fWord(pn[0]), 0.6f);
-    EXPECT_FLOAT_EQ(fWord(pn[2]), 0.8f);
+    EXPECT_FLOAT_EQ(__glXWordFloat(pn[0]), 0.6f);
+    EXPECT_FLOAT_EQ(__glXWordFloat(pn[2]), 0.8f);
     EXPECT_EQ(N_GetVertex(pvr, 4, &gotMask, &cb), nullptr);
     EXPECT_EQ(gotMask, 0u);
     EXPECT_EQ(N_GetAttrPtr(0x400, mask, pv, &cb), nullptr);
@@ -208,8 +208,8 @@ TEST_F(VertexRecordTest, Finishing) {
     EXPECT_EQ(pPacket[1], 52u);
     EXPECT_EQ(pPacket[2], ulAttrDescriptor(52));
     EXPECT_EQ(pPacket[3], gaNAttrTable[52].flDirty);
-    EXPECT_EQ(fWord(pPacket[4]), 0.25f);
-    EXPECT_EQ(fWord(pPacket[7]), 1.0f);
+    EXPECT_EQ(__glXWordFloat(pPacket[4]), 0.25f);
+    EXPECT_EQ(__glXWordFloat(pPacket[7]), 1.0f);
 
     pvr = Record(67);
     N_SetVertexNormal(pvr, 0, 2, 0);
@@ -220,7 +220,7 @@ TEST_F(VertexRecordTest, Finishing) {
     ASSERT_EQ(pEnd, buffer_.data() + 7 + 5);
     EXPECT_EQ(buffer_[0], 23u);
     EXPECT_EQ(buffer_[1], 55u);
-    EXPECT_EQ(fWord(buffer_[5]), 1.0f);
+    EXPECT_EQ(__glXWordFloat(buffer_[5]), 1.0f);
     EXPECT_EQ(buffer_[7], 23u);
     EXPECT_EQ(buffer_[8], 57u);
     EXPECT_EQ(buffer_[11], 0xFFu) << "the edge flag keeps its low 8 bits";
@@ -253,10 +253,10 @@ TEST_F(VertexRecordTest, FacetPlanes) {
         cross(u, v, n);
         const ULONG* plane = Vertex(face, mask) + Offset(mask, 9);
         SCOPED_TRACE(face);
-        EXPECT_EQ(fWord(plane[0]), n[0]);
-        EXPECT_EQ(fWord(plane[1]), n[1]);
-        EXPECT_EQ(fWord(plane[2]), n[2]);
-        EXPECT_EQ(fWord(plane[3]), n[0] * A[0] + n[1] * A[1] + n[2] * A[2]);
+        EXPECT_EQ(__glXWordFloat(plane[0]), n[0]);
+        EXPECT_EQ(__glXWordFloat(plane[1]), n[1]);
+        EXPECT_EQ(__glXWordFloat(plane[2]), n[2]);
+        EXPECT_EQ(__glXWordFloat(plane[3]), n[0] * A[0] + n[1] * A[1] + n[2] * A[2]);
     }
 }
 
@@ -271,11 +271,11 @@ TEST_F(VertexRecordTest, AddVerticesPromotes) {
     std::memcpy(words, src, sizeof words);
     EXPECT_EQ(N_AddVertices(pvr, words, 0x4 | 0x20, 0x10 | 0x40), 0u);
     const ULONG* v = Vertex(1, 0x10 | 0x40);
-    EXPECT_EQ(fWord(v[0]), 5.0f);
-    EXPECT_EQ(fWord(v[2]), 0.0f);
-    EXPECT_EQ(fWord(v[3]), 1.0f);
-    EXPECT_EQ(fWord(v[4]), 0.5f);
-    EXPECT_EQ(fWord(v[7]), 1.0f);
+    EXPECT_EQ(__glXWordFloat(v[0]), 5.0f);
+    EXPECT_EQ(__glXWordFloat(v[2]), 0.0f);
+    EXPECT_EQ(__glXWordFloat(v[3]), 1.0f);
+    EXPECT_EQ(__glXWordFloat(v[4]), 0.5f);
+    EXPECT_EQ(__glXWordFloat(v[7]), 1.0f);
 }
 
 // A record whose callback makes no room never writes past its buffer, and a
