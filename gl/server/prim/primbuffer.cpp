@@ -180,6 +180,7 @@ void vWrap(__GLXprimBuffer* pb) {
     N_VertexRecord* pvr = pb->pvr;
     if (pvr == nullptr || pb->bInWrap) return;
     pb->bInWrap = 1;
+    ++pb->cWraps;
     const ULONG n = pvr->vertexCount;
     const bool bFull = pvr->lastLayout != pvr->perVertexMask;
     ULONG c, d;
@@ -309,6 +310,7 @@ ULONG __glOpenPrimitive(GLClient* pgc, __GLXprimBuffer** ppHolder, __GLXpacketBu
     pb->bWrapped = 0;
     pb->bInWrap = 0;
     pb->bDropping = 0;
+    pb->cWraps = 0;
     pb->pvr = pvrStart(pb);
     return pb->pvr != nullptr ? GL_NO_ERROR : GL_OUT_OF_MEMORY;
 }
