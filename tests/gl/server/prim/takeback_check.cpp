@@ -12,7 +12,6 @@ namespace {
 
 using prim_double::gDraws;
 
-enum : ULONG { kPoints, kLines, kLineLoop, kLineStrip, kTriangles, kTriStrip, kTriFan, kQuads, kQuadStrip, kPolygon };
 constexpr USHORT kSpill = 0xFFFF;  // where a request that a batch cannot carry arrives
 
 struct Req {
@@ -82,31 +81,16 @@ std::vector<Face> Faces() {
     return faces;
 }
 
-class TakeBackTest : public PrimTest {
+class TakeBackTest : public PrimBufferFixture {
   protected:
-    void SetUp() override {
-        PrimTest::SetUp();
-        table_.assign(GLX_RENDER_ENTRIES, __glXVtx_Invalid);
-        __glXFillVertexTable(table_.data());
-        gc_.pVertexTable = table_.data();
-    }
     void TearDown() override {
         prim_double::Clear();  // batches the list kept
-        PrimTest::TearDown();
-    }
-    // End as the Begin/End table runs it.
-    void End() {
-        if (__glClosePrimitive(&client_) != 0) __glSendPrimitive(&client_);
-        gc_.bInBegin = 0;
+        PrimBufferFixture::TearDown();
     }
     // A request as the immediate and Begin/End tables run it.
     void RunNow(USHORT op, const ULONG* pulArgs) {
         if (op == X_GLrop_Begin) {
-            std::vector<BYTE> req(8);
-            const USHORT hdr[2] = {8, X_GLrop_Begin};
-            std::memcpy(req.data(), hdr, 4);
-            std::memcpy(req.data() + 4, pulArgs, 4);
-            EXPECT_EQ(__glXDisp_Begin(&client_, req.data()), 0u);
+            EXPECT_EQ(Begin(pulArgs[0]), 0u);
         } else if (op == X_GLrop_End) {
             End();
         } else {
@@ -118,7 +102,7 @@ class TakeBackTest : public PrimTest {
         gDraws.clear();
         for (const Req& r : reqs)
             if (r.op != kSpill) RunNow(r.op, r.args.data());
-        Drain();
+        HandOver();
         return Faces();
     }
     // The requests compiled: Begin opens a list batch, the per-vertex
@@ -177,7 +161,7 @@ class TakeBackTest : public PrimTest {
             RunNow(hdr[1], args.data());
             off += hdr[0];
         }
-        Drain();
+        HandOver();
         return Faces();
     }
     // A take-back without memory: FALSE, and nothing changed.
@@ -201,12 +185,6 @@ class TakeBackTest : public PrimTest {
         EXPECT_EQ(gc_.pPending, pPending);
         EXPECT_EQ(pPending->cjUsed, cjUsed);
     }
-    void Drain() {
-        __glXFlushPending(&client_);
-        __glXWaitPending(&client_);
-    }
-
-    std::vector<__GLXvertexFn> table_;
     bool bRefuseFirst_ = false;
     std::size_t cListBatches_ = 0;  // batches the last compiled run put into the list
 };
