@@ -53,7 +53,7 @@ constexpr std::uint16_t kVertexOps[] = {6,  8,  13, 14, 16, 21, 22, 24, 25, 28, 
 
 // Takes the open primitive back out, hands on what the buffer held before
 // it and runs the requests taken out: they must be whole requests that
-// Begin and the vertex-packet table take.
+// Begin and the vertex-packet table take, with values they accept.
 void vTakeBack(const std::vector<__GLXvertexFn>& table) {
     BYTE* pj = nullptr;
     ULONG cj = 0;
@@ -70,12 +70,10 @@ void vTakeBack(const std::vector<__GLXvertexFn>& table) {
         if (hdr[1] == X_GLrop_Begin) {
             if (off != 0) __builtin_trap();
             if (__glXDisp_Begin(&gClient, pj + off) != 0) break;
-        } else if (hdr[1] >= GLX_RENDER_ENTRIES || table[hdr[1]] == __glXVtx_Invalid || off == 0) {
+        } else if (hdr[1] >= GLX_RENDER_ENTRIES || table[hdr[1]] == __glXVtx_Invalid || off == 0 ||
+                   table[hdr[1]](gContext.pPrimBuffer, args) != GL_NO_ERROR) {
+            // A value the handler refuses is a word no request set.
             __builtin_trap();
-        } else {
-            // A value the request refuses is an error of its own (a record
-            // can hold words no request set), not a fault here.
-            table[hdr[1]](gContext.pPrimBuffer, args);
         }
         off += hdr[0];
     }

@@ -154,7 +154,7 @@ void vSetCurrent(N_VertexRecord* pvr, ULONG mask, const ULONG* pulWords) {
         else if (b == 20) N_SetVertexBackShininess(pvr, f[0]);
         else if (b >= 21 && b <= 26) kSet1[b - 21](pvr, f[0]);
         else if (b == 27) N_SetVertexEdgeFlag(pvr, pul[0] & 0xFF);
-        else if (b == 28) N_SetVertexChangeMask(pvr, pul[0]);
+        // bit 28, the change mask, describes a vertex's layout, not a current value
     }
 }
 
