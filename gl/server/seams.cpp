@@ -30,10 +30,3 @@ BOOL __glDrawableSize(GLContext*, LONG*, LONG*) {
     vNotAvailable(__func__);
     return FALSE;
 }
-
-BOOL __glTakeBackPrimitive(GLClient*, BYTE** ppj, ULONG* pcj) {
-    vNotAvailable(__func__);
-    *ppj = nullptr;
-    *pcj = 0;
-    return FALSE;
-}

@@ -42,14 +42,6 @@ BOOL __glXValidateViewport(GLContext* gc);
 struct BoardConfig;
 BoardConfig* __glBoardConfig(GLContext* gc);
 
-// --- what compiling a display list needs of the primitive buffer ------------------------
-// Takes the per-vertex requests of the primitive open in a display list's
-// batch back out as render requests one after another (a LocalAlloc buffer
-// the caller frees) and closes the primitive without them, so that the
-// batch holds the earlier primitives only: TRUE with *ppj and *pcj, or
-// FALSE (nothing changed) when they cannot be had.
-BOOL __glTakeBackPrimitive(GLClient* pgc, BYTE** ppj, ULONG* pcj);
-
 // --- the lgi layer: its contract --------------------------------------------------------
 #include "lgi/lgi.h"
 

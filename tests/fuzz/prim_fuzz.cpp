@@ -5,8 +5,10 @@
 //                the command's own)
 //   byte 20      bit 1: the rest drives the server's primitive buffer
 //                instead: steps of 20 bytes, each a Begin (with a mode), a
-//                per-vertex request (opcode and 16 bytes of arguments) or
-//                an End, and the buffer is handed on at the end;
+//                per-vertex request (opcode and 16 bytes of arguments), an
+//                End, or a take-back of the open primitive whose requests
+//                are run again at once, and the buffer is handed on at the
+//                end;
 //                else bit 0: the ring's memory is written from the rest
 //                (strip lengths and vertex flags at the batch's first
 //                slot), else the rest is the command's inline arrays
@@ -49,6 +51,35 @@ namespace {
 constexpr std::uint16_t kVertexOps[] = {6,  8,  13, 14, 16, 21, 22, 24, 25, 28, 30, 49, 54, 58,
                                         62, 64, 65, 66, 70, 72, 74, 76, 96, 97, 98, 99};
 
+// Takes the open primitive back out, hands on what the buffer held before
+// it and runs the requests taken out: they must be whole requests that
+// Begin and the vertex-packet table take, with values they accept.
+void vTakeBack(const std::vector<__GLXvertexFn>& table) {
+    BYTE* pj = nullptr;
+    ULONG cj = 0;
+    if (!__glTakeBackPrimitive(&gClient, &pj, &cj)) return;
+    __glXFlushPending(&gClient);
+    gContext.bInBegin = 0;
+    for (ULONG off = 0; off < cj;) {
+        std::uint16_t hdr[2];
+        if (cj - off < 4) __builtin_trap();
+        std::memcpy(hdr, pj + off, 4);
+        if (hdr[0] < 4 || hdr[0] % 4 != 0 || hdr[0] > cj - off || hdr[0] > 4 + 16 + 8) __builtin_trap();
+        std::uint32_t args[6] = {};
+        std::memcpy(args, pj + off + 4, hdr[0] - 4u);
+        if (hdr[1] == X_GLrop_Begin) {
+            if (off != 0) __builtin_trap();
+            if (__glXDisp_Begin(&gClient, pj + off) != 0) break;
+        } else if (hdr[1] >= GLX_RENDER_ENTRIES || table[hdr[1]] == __glXVtx_Invalid || off == 0 ||
+                   table[hdr[1]](gContext.pPrimBuffer, args) != GL_NO_ERROR) {
+            // A value the handler refuses is a word no request set.
+            __builtin_trap();
+        }
+        off += hdr[0];
+    }
+    LocalFree(pj);
+}
+
 void vRunBuffer(const std::uint8_t* p, std::size_t cb) {
     static std::vector<__GLXvertexFn> table;
     if (table.empty()) {
@@ -69,6 +100,8 @@ void vRunBuffer(const std::uint8_t* p, std::size_t cb) {
             if (!gContext.bInBegin) continue;
             if (__glClosePrimitive(&gClient) != 0 || (op & 1)) __glSendPrimitive(&gClient);
             gContext.bInBegin = 0;
+        } else if (op < 18) {
+            if (gContext.bInBegin) vTakeBack(table);
         } else if (gContext.bInBegin) {
             std::uint32_t args[4];
             std::memcpy(args, p + 4, 16);

@@ -253,6 +253,10 @@ ULONG __glXListSpill(GLClient* pgc, const void* pvRequest) {
         ulStorePending(pgc);
         gc->listMode |= GLX_LIST_PLAIN_BEGIN;
         gc->pRenderTable = __glXRenderListTable;
+        // Run as well: the requests taken out begin the primitive again at
+        // once, their Begin through the immediate table (the batch, run as
+        // it went into the list, no longer holds these vertices).
+        if (gc->listMode & GLX_LIST_EXECUTE) gc->bInBegin = 0;
         for (ULONG off = 0; off + 4 <= cjTaken;) {
             USHORT cj;
             std::memcpy(&cj, pjTaken + off, 2);
@@ -260,6 +264,7 @@ ULONG __glXListSpill(GLClient* pgc, const void* pvRequest) {
             __glXListStore(pgc, pjTaken + off);
             off += cj;
         }
+        gc->bInBegin = 1;
         if (pjTaken != nullptr) LocalFree(pjTaken);
     }
     return __glXListStore(pgc, pvRequest);

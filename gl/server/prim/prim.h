@@ -86,6 +86,7 @@ struct __GLXprimBuffer {
     ULONG bWrapped;                    // a wrap ran during the current vertex
     ULONG bInWrap;
     ULONG bDropping;                   // no packet buffer after a wrap: vertices dropped until End
+    ULONG cWraps;                      // wraps since the primitive was opened
 };
 
 // The packet buffer's size in bytes (header not counted):
@@ -113,6 +114,17 @@ N_VertexRecord* __glXVertexRecord(GLClient* pgc);
 void __glXAfterVertex(GLClient* pgc, ULONG fFull);
 // Fills the per-vertex rows of the vertex-packet table (__glXVtx_<request>).
 void __glXFillVertexTable(__GLXvertexFn* pTable);
+
+// Takes the per-vertex requests of the primitive open in a display list's
+// batch back out as render requests one after another (Begin with the
+// primitive's mode, per vertex its attribute requests and its Vertex
+// request, then the attributes set since the last vertex; a LocalAlloc
+// buffer the caller frees) and closes the primitive without them, so that
+// the batch holds what was finished before only: TRUE with *ppj and *pcj,
+// or FALSE (nothing changed) when the memory cannot be had. After a wrap
+// the finished records keep their faces and the requests begin with the
+// vertices the wrap carried (prim/primtakeback.cpp).
+BOOL __glTakeBackPrimitive(GLClient* pgc, BYTE** ppj, ULONG* pcj);
 
 // X_GLrop_Begin (4): opens the primitive buffer and enters Begin/End.
 ULONG __glXDisp_Begin(GLClient* pgc, const void* pvRequest);

@@ -154,7 +154,7 @@ void vSetCurrent(N_VertexRecord* pvr, ULONG mask, const ULONG* pulWords) {
         else if (b == 20) N_SetVertexBackShininess(pvr, f[0]);
         else if (b >= 21 && b <= 26) kSet1[b - 21](pvr, f[0]);
         else if (b == 27) N_SetVertexEdgeFlag(pvr, pul[0] & 0xFF);
-        else if (b == 28) N_SetVertexChangeMask(pvr, pul[0]);
+        // bit 28, the change mask, describes a vertex's layout, not a current value
     }
 }
 
@@ -180,6 +180,7 @@ void vWrap(__GLXprimBuffer* pb) {
     N_VertexRecord* pvr = pb->pvr;
     if (pvr == nullptr || pb->bInWrap) return;
     pb->bInWrap = 1;
+    ++pb->cWraps;
     const ULONG n = pvr->vertexCount;
     const bool bFull = pvr->lastLayout != pvr->perVertexMask;
     ULONG c, d;
@@ -309,6 +310,7 @@ ULONG __glOpenPrimitive(GLClient* pgc, __GLXprimBuffer** ppHolder, __GLXpacketBu
     pb->bWrapped = 0;
     pb->bInWrap = 0;
     pb->bDropping = 0;
+    pb->cWraps = 0;
     pb->pvr = pvrStart(pb);
     return pb->pvr != nullptr ? GL_NO_ERROR : GL_OUT_OF_MEMORY;
 }

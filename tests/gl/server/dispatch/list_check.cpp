@@ -503,7 +503,10 @@ TEST_F(ListTest, SpillInsideBegin) {
     Compile(2, kCompile, {LineWidth(2.0f)});
     ASSERT_EQ(Sgl(101, {1, kCompile}), 0u);
     Send(Render(4, Words({4})));
-    gAnswers.takenBack = Render(70, Words({0, 0, 0}));  // Vertex3fv
+    // What the primitive gives back: Begin with its mode, then its vertex.
+    gAnswers.takenBack = Render(4, Words({4}));
+    const auto vertex = Render(70, Words({0, 0, 0}));  // Vertex3fv
+    gAnswers.takenBack.insert(gAnswers.takenBack.end(), vertex.begin(), vertex.end());
     EXPECT_EQ(Send(CallList(2)), 0u);
     EXPECT_EQ(gc_.pRenderTable, __glXRenderListTable);
     EXPECT_EQ(gc_.listMode & GLX_LIST_PLAIN_BEGIN, GLX_LIST_PLAIN_BEGIN);
@@ -522,8 +525,8 @@ TEST_F(ListTest, SpillInsideBegin) {
         }
         return v;
     };
-    // The batch, the vertex, the call, End.
-    EXPECT_EQ(opcodes(1), (std::vector<USHORT>{1024, 70, 1, 23}));
+    // The batch, Begin and the vertex, the call, End.
+    EXPECT_EQ(opcodes(1), (std::vector<USHORT>{1024, 4, 70, 1, 23}));
 
     // An evaluator point spills the same way. When the vertices cannot be
     // had back it records GL_OUT_OF_MEMORY, is not kept, and the primitive
@@ -538,11 +541,35 @@ TEST_F(ListTest, SpillInsideBegin) {
     EXPECT_EQ(gc_.error, GL_OUT_OF_MEMORY);
     EXPECT_EQ(gc_.pRenderTable, __glXRenderBeginEndTable);
     EXPECT_EQ(gc_.listMode & GLX_LIST_PLAIN_BEGIN, 0u);
+    gAnswers.takenBack = Render(4, Words({0}));  // no vertex yet: Begin alone
     EXPECT_EQ(Send(Render(152, Words({glx::F(0.5f)}))), 0u);
     EXPECT_EQ(gc_.listMode & GLX_LIST_PLAIN_BEGIN, GLX_LIST_PLAIN_BEGIN);
     Send(Render(23, {}));
     ASSERT_EQ(Sgl(102, {}), 0u);
-    EXPECT_EQ(opcodes(3), (std::vector<USHORT>{1024, 152, 23}));
+    EXPECT_EQ(opcodes(3), (std::vector<USHORT>{1024, 4, 152, 23}));
+
+    // Compiled and run: the primitive given back begins again at once
+    // through the immediate Begin, and goes on inside Begin/End.
+    Compile(5, kCompile, {vertex});
+    ASSERT_EQ(Sgl(101, {4, kCompileAndExecute}), 0u);
+    Send(Render(4, Words({4})));
+    gAnswers.takenBack = Render(4, Words({4}));
+    gRecord.calls.clear();
+    gc_.error = 0;
+    EXPECT_EQ(Send(CallList(5)), 0u);
+    EXPECT_EQ(gc_.error, 0u);
+    auto ran = [](const char* name) {
+        return std::count_if(gRecord.calls.begin(), gRecord.calls.end(),
+                             [name](const Call& c) { return c.name == name; });
+    };
+    EXPECT_EQ(ran("__glXDisp_Begin"), 1);
+    EXPECT_EQ(ran("__glXVtx"), 1);  // the called list's vertex, inside Begin/End
+    EXPECT_EQ(gc_.bInBegin, 1u);
+    Send(Render(23, {}));
+    EXPECT_EQ(gc_.bInBegin, 0u);
+    ASSERT_EQ(Sgl(102, {}), 0u);
+    EXPECT_EQ(opcodes(4), (std::vector<USHORT>{1024, 4, 1, 23}));
+    gAnswers.takenBack.clear();
 }
 
 std::vector<const Call*> Calls(const char* name) {

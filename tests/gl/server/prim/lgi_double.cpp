@@ -16,12 +16,17 @@ std::vector<Batch> gBatches;
 std::vector<DrawPacket> gDraws;
 ULONG gcListBatches = 0;
 bool gbListRefuses = false;
+bool gbListKeeps = false;
+std::vector<__GLXpacketBuffer*> gListKept;
 ULONG gcValidations = 0;
 void Clear() {
     gBatches.clear();
     gDraws.clear();
     gcListBatches = 0;
     gbListRefuses = false;
+    gbListKeeps = false;
+    for (__GLXpacketBuffer* p : gListKept) LocalFree(p);
+    gListKept.clear();
     gcValidations = 0;
 }
 }  // namespace prim_double
@@ -111,7 +116,8 @@ BoardConfig* __glBoardConfig(GLContext*) { return nullptr; }
 ULONG __glXStoreBatchInList(GLClient*, __GLXpacketBuffer* pBatch) {
     ++gcListBatches;
     if (gbListRefuses) return GLX_BAD_ACCESS;  // no list being compiled: the buffer stays the caller's
-    LocalFree(pBatch);  // the list would keep it
+    if (gbListKeeps) gListKept.push_back(pBatch);
+    else LocalFree(pBatch);  // the list would keep it
     return 0;
 }
 // The pixel unpack step the stipple request uses: not reached here.

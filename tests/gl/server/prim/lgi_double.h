@@ -32,6 +32,9 @@ extern std::vector<Batch> gBatches;
 extern std::vector<DrawPacket> gDraws;
 extern ULONG gcListBatches;  // packet buffers handed to the list compiler
 extern bool gbListRefuses;   // it refuses them (no list being compiled)
+// With gbListKeeps the list keeps them here, in order (the test frees them).
+extern bool gbListKeeps;
+extern std::vector<__GLXpacketBuffer*> gListKept;
 extern ULONG gcValidations;  // draws validated
 
 void Clear();

@@ -118,4 +118,39 @@ class PrimTest : public ::testing::Test {
     vnx::faults::Scope faults_;
 };
 
+enum : ULONG { kPoints, kLines, kLineLoop, kLineStrip, kTriangles, kTriStrip, kTriFan, kQuads, kQuadStrip, kPolygon };
+
+// The server's primitive buffer driven as the request tables drive it: the
+// vertex-packet table, Begin, End and the hand-over of what is pending.
+class PrimBufferFixture : public PrimTest {
+  protected:
+    void SetUp() override {
+        PrimTest::SetUp();
+        table_.assign(GLX_RENDER_ENTRIES, __glXVtx_Invalid);
+        __glXFillVertexTable(table_.data());
+        gc_.pVertexTable = table_.data();
+    }
+    ULONG Begin(ULONG mode) {
+        std::vector<BYTE> req(8);
+        const USHORT hdr[2] = {8, X_GLrop_Begin};
+        std::memcpy(req.data(), hdr, 4);
+        std::memcpy(req.data() + 4, &mode, 4);
+        return __glXDisp_Begin(&client_, req.data());
+    }
+    // End as the Begin/End table runs it.
+    ULONG End(bool bEveryPrim = false) {
+        const ULONG ul = __glClosePrimitive(&client_);
+        if (ul != 0 || bEveryPrim) __glSendPrimitive(&client_);
+        gc_.bInBegin = 0;
+        return ul;
+    }
+    // Everything pending goes to the lgi layer.
+    void HandOver() {
+        __glXFlushPending(&client_);
+        __glXWaitPending(&client_);
+    }
+
+    std::vector<__GLXvertexFn> table_;
+};
+
 }  // namespace prim_test

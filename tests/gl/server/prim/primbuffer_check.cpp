@@ -14,39 +14,12 @@ namespace {
 
 using prim_double::gDraws;
 
-enum : ULONG { kPoints, kLines, kLineLoop, kLineStrip, kTriangles, kTriStrip, kTriFan, kQuads, kQuadStrip, kPolygon };
-
-class PrimBufferTest : public PrimTest {
+class PrimBufferTest : public PrimBufferFixture {
   protected:
-    void SetUp() override {
-        PrimTest::SetUp();
-        table_.assign(GLX_RENDER_ENTRIES, __glXVtx_Invalid);
-        __glXFillVertexTable(table_.data());
-        gc_.pVertexTable = table_.data();
-    }
-    ULONG Begin(ULONG mode) {
-        std::vector<BYTE> req(8);
-        const USHORT hdr[2] = {8, X_GLrop_Begin};
-        std::memcpy(req.data(), hdr, 4);
-        std::memcpy(req.data() + 4, &mode, 4);
-        return __glXDisp_Begin(&client_, req.data());
-    }
     // A per-vertex request's handler with its argument words.
     ULONG Vtx(ULONG op, std::vector<ULONG> args) { return table_[op](gc_.pPrimBuffer, args.data()); }
     void Vertex3(float x, float y, float z) { Vtx(70, {F(x), F(y), F(z)}); }
     void Color4(float r, float g, float b, float a) { Vtx(16, {F(r), F(g), F(b), F(a)}); }
-    // End as the Begin/End table runs it.
-    ULONG End(bool bEveryPrim = false) {
-        const ULONG ul = __glClosePrimitive(&client_);
-        if (ul != 0 || bEveryPrim) __glSendPrimitive(&client_);
-        gc_.bInBegin = 0;
-        return ul;
-    }
-    // Everything pending goes to the lgi layer.
-    void HandOver() {
-        __glXFlushPending(&client_);
-        __glXWaitPending(&client_);
-    }
     // The primitives the draw packets hold, each as its vertices' x (the
     // vertex number), sorted, faces of strips and fans split into triangles.
     static std::multiset<std::vector<int>> Faces(ULONG mode) {
@@ -93,8 +66,6 @@ class PrimBufferTest : public PrimTest {
         }
         return faces;
     }
-
-    std::vector<__GLXvertexFn> table_;
 };
 
 TEST_F(PrimBufferTest, TrianglesReachTheDrawPackets) {

@@ -1,0 +1,197 @@
+// Taking a primitive back out of a display list's batch. When a request
+// that a batch cannot carry (an evaluator point, a list call, ...) arrives
+// between Begin and End while a list is compiled, the primitive that is
+// open in the batch is turned back into plain render requests: Begin with
+// the primitive's mode, then per vertex the current-attribute requests of
+// what the vertex carries and its Vertex request, then the attributes set
+// since the last vertex. The batch keeps only what was finished before.
+//
+// A primitive that wrapped: the records finished by the wraps hold whole
+// faces and stay in the batch (or in the batches already handed to the
+// list); the record open now starts with the vertices the wrap carried into
+// it, so the requests taken out begin with those and every face is drawn
+// exactly once, in the order immediate execution draws it. A polygon's
+// carried vertices keep the edge-flag states the wrap gave them. A line
+// loop that wrapped goes on as a line strip (see vWriteRequests).
+#include <cstring>
+
+#include "dispatch/dispatch.h"
+#include "prim/prim.h"
+
+namespace {
+
+constexpr ULONG kFront = 0x404, kBack = 0x405;
+constexpr ULONG kAmbient = 0x1200, kDiffuse = 0x1201, kSpecular = 0x1202, kEmission = 0x1600,
+                kShininess = 0x1601, kColorIndexes = 0x1603;
+
+// The render opcodes the per-vertex handlers decode.
+enum : USHORT {
+    kOpBegin = 4, kOpColor3fv = 8, kOpColor4fv = 16, kOpEdgeFlagv = 22, kOpIndexfv = 25, kOpNormal3fv = 30,
+    kOpTexCoord4fv = 62, kOpVertex2fv = 66, kOpVertex3fv = 70, kOpVertex4fv = 74, kOpMaterialfv = 97
+};
+
+// A material colour of a vertex record: its bit, face and parameter.
+struct MaterialColor {
+    ULONG bit;
+    ULONG face;
+    ULONG pname;
+};
+constexpr MaterialColor kMaterialColors[] = {
+    {0x800, kFront, kEmission},   {0x1000, kFront, kAmbient},   {0x2000, kFront, kDiffuse},
+    {0x4000, kFront, kSpecular},  {0x10000, kBack, kEmission},  {0x20000, kBack, kAmbient},
+    {0x40000, kBack, kDiffuse},   {0x80000, kBack, kSpecular},
+};
+
+// Writes requests into a buffer sized beforehand, or (null buffer) only
+// counts their bytes.
+class Writer {
+  public:
+    explicit Writer(BYTE* pj) : pj_(pj) {}
+    ULONG cj() const { return cj_; }
+
+    void Request(USHORT opcode, const ULONG* pul, ULONG cWords) {
+        const auto cj = static_cast<USHORT>(4 + 4 * cWords);
+        if (pj_ != nullptr) {
+            std::memcpy(pj_ + cj_, &cj, 2);
+            std::memcpy(pj_ + cj_ + 2, &opcode, 2);
+            if (cWords != 0) std::memcpy(pj_ + cj_ + 4, pul, 4 * cWords);
+        }
+        cj_ += cj;
+    }
+
+    // The current-attribute requests for the attributes of a packed
+    // attribute block (vertex or current values) of the mask, in bit order;
+    // positions, facet planes and the change mask are not requests.
+    void Attributes(ULONG mask, const ULONG* pulWords) {
+        Attr(kOpColor3fv, N_VTX_RGB, mask, pulWords, 3);
+        Attr(kOpColor4fv, N_VTX_RGBA, mask, pulWords, 4);
+        Attr(kOpIndexfv, N_VTX_INDEX, mask, pulWords, 1);
+        Attr(kOpNormal3fv, N_VTX_NORMAL, mask, pulWords, 3);
+        Attr(kOpTexCoord4fv, N_VTX_TEXCOORD, mask, pulWords, 4);
+        for (const MaterialColor& m : kMaterialColors) Material(m.face, m.pname, m.bit, 1, mask, pulWords, 4);
+        Material(kFront, kShininess, 0x8000, 1, mask, pulWords, 1);
+        Material(kBack, kShininess, 0x100000, 1, mask, pulWords, 1);
+        Material(kFront, kColorIndexes, 0x200000, 3, mask, pulWords, 1);
+        Material(kBack, kColorIndexes, 0x1000000, 3, mask, pulWords, 1);
+        ULONG cb = 0;
+        if (const ULONG* pul = N_GetAttrPtr(N_VTX_EDGEFLAG, mask, pulWords, &cb)) {
+            const ULONG edge = pul[0] & 0xFF;  // the byte the request carries
+            Request(kOpEdgeFlagv, &edge, 1);
+        }
+    }
+
+    // The Vertex request of a vertex of the mask.
+    void Position(ULONG mask, const ULONG* pulWords) {
+        static const struct {
+            ULONG bit;
+            USHORT opcode;
+            ULONG cWords;
+        } kPositions[] = {{N_VTX_POS4, kOpVertex4fv, 4}, {N_VTX_POS3, kOpVertex3fv, 3}, {N_VTX_POS2, kOpVertex2fv, 2}};
+        for (const auto& p : kPositions) {
+            ULONG cb = 0;
+            if (const ULONG* pul = N_GetAttrPtr(p.bit, mask, pulWords, &cb)) {
+                Request(p.opcode, pul, p.cWords);
+                return;
+            }
+        }
+    }
+
+  private:
+    void Attr(USHORT opcode, ULONG bit, ULONG mask, const ULONG* pulWords, ULONG cWords) {
+        ULONG cb = 0;
+        if (const ULONG* pul = N_GetAttrPtr(bit, mask, pulWords, &cb)) Request(opcode, pul, cWords);
+    }
+    // Materialfv (face, pname, values) for cBits consecutive attribute bits
+    // from `bit`, each of cWords words. The colour indexes travel together
+    // (the request sets all three); one the record lacks goes out as 0.
+    void Material(ULONG face, ULONG pname, ULONG bit, ULONG cBits, ULONG mask, const ULONG* pulWords,
+                  ULONG cWords) {
+        ULONG aul[6] = {face, pname};
+        bool bAny = false;
+        ULONG cValues = 0;
+        for (ULONG k = 0; k < cBits; ++k) {
+            ULONG cb = 0;
+            const ULONG* pul = N_GetAttrPtr(bit << k, mask, pulWords, &cb);
+            for (ULONG w = 0; w < cWords; ++w) aul[2 + cValues++] = pul != nullptr ? pul[w] : 0;
+            bAny |= pul != nullptr;
+        }
+        if (bAny) Request(kOpMaterialfv, aul, 2 + cValues);
+    }
+
+    BYTE* pj_;
+    ULONG cj_ = 0;
+};
+
+// The requests of the open record: Begin, its vertices, the attributes set
+// since its last vertex (changed: their mask, values in packed form; none
+// while only counting).
+void vWriteRequests(Writer& w, const __GLXprimBuffer* pb, N_VertexRecord* pvr, ULONG changed,
+                    const ULONG* pulChanged) {
+    // A line loop that wrapped has its first vertex in a finished record:
+    // a loop begun again would close on the first vertex carried instead.
+    // Its vertices go on as a strip, so that no segment is drawn that the
+    // loop does not have; only the closing segment is then not drawn.
+    const ULONG mode = pb->mode == GLX_LINE_LOOP && pb->cWraps != 0 ? GLX_LINE_STRIP : pb->mode;
+    w.Request(kOpBegin, &mode, 1);
+    const ULONG n = pvr != nullptr ? pvr->vertexCount : 0;
+    for (ULONG i = 1; i <= n; ++i) {
+        ULONG mask = 0, cb = 0;
+        const ULONG* pul = N_GetVertex(pvr, i, &mask, &cb);
+        if (pul == nullptr) continue;
+        w.Attributes(mask, pul);
+        w.Position(mask, pul);
+    }
+    if (changed != 0) w.Attributes(changed, pulChanged);
+}
+
+// What the attribute requests of a mask take, whatever their values: a
+// block of zeros of the widest vertex stands in for them.
+ULONG cjChanged(ULONG changed) {
+    static const ULONG aulZero[96] = {};
+    static_assert(sizeof aulZero / 4 >= GLX_SAVED_VERTEX_WORDS);
+    Writer w(nullptr);
+    w.Attributes(changed & N_VTX_ALL, aulZero);
+    return w.cj();
+}
+
+}  // namespace
+
+BOOL __glTakeBackPrimitive(GLClient* pgc, BYTE** ppj, ULONG* pcj) {
+    *ppj = nullptr;
+    *pcj = 0;
+    __GLXprimBuffer* pb = pgc != nullptr && pgc->gc != nullptr ? pgc->gc->pPrimBuffer : nullptr;
+    if (pb == nullptr || pb->mode > 9) return FALSE;
+    N_VertexRecord* pvr = pb->pvr;
+    // Sized first, so that nothing has changed when the memory is refused.
+    Writer count(nullptr);
+    vWriteRequests(count, pb, pvr, 0, nullptr);
+    const ULONG changed = pvr != nullptr ? pvr->changed & ~(N_VTX_POS2 | N_VTX_POS3 | N_VTX_POS4) : 0;
+    const ULONG cj = count.cj() + cjChanged(changed);
+    auto* pj = static_cast<BYTE*>(LocalAlloc(LMEM_FIXED, cj));
+    if (pj == nullptr) return FALSE;
+
+    ULONG changedMask = 0, cbChanged = 0;
+    const ULONG* pulChanged = changed != 0 ? N_GetCurrentAttrs(pvr, &changedMask, &cbChanged) : nullptr;
+    if (pulChanged == nullptr) changedMask = 0;
+    Writer w(pj);
+    vWriteRequests(w, pb, pvr, changedMask & changed, pulChanged);
+
+    // The record is closed without its vertices and writes nothing: the
+    // batch ends with what was finished before.
+    if (pvr != nullptr) {
+        pb->pjWrite = reinterpret_cast<BYTE*>(N_FinishVertexRecord(pvr, pvr->vertexCount, 0, 0));
+        pb->pvr = nullptr;
+    }
+    pb->fFull = 0;
+    pb->bLoopSaved = 0;
+    pb->bWrapped = 0;
+    if (pb->bDropping) {
+        // A wrap found no packet buffer: the vertices since then are lost,
+        // as End would have reported.
+        pb->bDropping = 0;
+        __glXSetError(pgc, "X_GLrop_End", GL_OUT_OF_MEMORY);
+    }
+    *ppj = pj;
+    *pcj = w.cj();
+    return TRUE;
+}
