@@ -176,14 +176,6 @@ ULONG ulNameAt(const BYTE* pj, ULONG i, ULONG type, ULONG base) {
     }
 }
 
-// The common start of the list singles: a context, outside Begin/End.
-ULONG ulSingleStart(GLClient* pgc, const void* pvRequest) {
-    if (pgc == nullptr || pgc->gc == nullptr) return GLX_BAD_ACCESS;
-    if (pgc->gc->bInBegin) return __glXSingleError(pgc, pvRequest, GL_INVALID_OPERATION);
-    __glXFlushPending(pgc);
-    return GLX_SUCCESS;
-}
-
 void vReplyRetval(GLClient* pgc, ULONG ulRetval) {
     xGLXSingleReply rp{};
     rp.type = X_Reply;
@@ -244,9 +236,8 @@ ULONG __glXDisp_ListBase(GLClient* pgc, const void* pv) {
 }
 
 ULONG __glXDisp_GenLists(GLClient* pgc, const void* pv) {
-    if (const ULONG x = ulSingleStart(pgc, pv)) return x;
-    const BYTE* pj = __glXSingleParams(pv, 1);
-    if (pj == nullptr) return GLX_BAD_LENGTH;
+    const BYTE* pj = nullptr;
+    if (const ULONG x = __glXSingleStart(pgc, pv, 1, &pj)) return x;
     GLContext* gc = pgc->gc;
     const LONG n = static_cast<LONG>(__glXArgWord(pj, 0));
     if (gc->pListTable == nullptr && (gc->pListTable = __glXNewListTable()) == nullptr)
@@ -256,17 +247,15 @@ ULONG __glXDisp_GenLists(GLClient* pgc, const void* pv) {
 }
 
 ULONG __glXDisp_IsList(GLClient* pgc, const void* pv) {
-    if (const ULONG x = ulSingleStart(pgc, pv)) return x;
-    const BYTE* pj = __glXSingleParams(pv, 1);
-    if (pj == nullptr) return GLX_BAD_LENGTH;
+    const BYTE* pj = nullptr;
+    if (const ULONG x = __glXSingleStart(pgc, pv, 1, &pj)) return x;
     vReplyRetval(pgc, __glXIsListName(pgc->gc, __glXArgWord(pj, 0)));
     return GLX_SUCCESS;
 }
 
 ULONG __glXDisp_DeleteLists(GLClient* pgc, const void* pv) {
-    if (const ULONG x = ulSingleStart(pgc, pv)) return x;
-    const BYTE* pj = __glXSingleParams(pv, 2);
-    if (pj == nullptr) return GLX_BAD_LENGTH;
+    const BYTE* pj = nullptr;
+    if (const ULONG x = __glXSingleStart(pgc, pv, 2, &pj)) return x;
     const ULONG first = __glXArgWord(pj, 0);
     const LONG n = static_cast<LONG>(__glXArgWord(pj, 1));
     if (!__glXDeleteListRange(pgc->gc, first, n)) return __glXSingleError(pgc, pv, GL_OUT_OF_MEMORY);

@@ -47,6 +47,7 @@ class ListTest : public RequestTest {
         ASSERT_EQ(__glXCreateGLState(&gc_, TRUE), 0u);
         vis_.bRGBA = 1;
         gc_.pvis = &vis_;
+        gc_.pdraw = &draw_;  // single requests run only on a context with a drawable
         gc_.renderMode = GL_RENDER;
         header_ = MapRequestSegment(pgc_);
         gRecord.calls.clear();
@@ -351,6 +352,7 @@ TEST_F(ListTest, SharedTable) {
     other.pRenderTable = __glXRenderTable;
     other.pVertexTable = __glXVertexTable;
     other.pvis = &vis_;
+    other.pdraw = &draw_;
     gc_.pListTable = __glXNewListTable();
     other.pListTable = gc_.pListTable;
     ++gc_.pListTable->cRef;
@@ -598,6 +600,7 @@ class PinTest : public ::testing::Test {
         ASSERT_EQ(__glXCreateGLState(&gc_, TRUE), 0u);
         gc_.pRenderTable = __glXRenderTable;
         gc_.pVertexTable = __glXVertexTable;
+        gc_.pdraw = &draw_;
         pgc_->gc = &gc_;
         MapRequestSegment(pgc_);
     }
@@ -628,6 +631,7 @@ class PinTest : public ::testing::Test {
     PDEV* ppdev_ = nullptr;
     GLClient* pgc_ = nullptr;
     GLContext gc_{};
+    GLDrawable draw_{};
 };
 
 TEST_F(PinTest, PinnedWithTheirListOnly) {

@@ -183,7 +183,6 @@ class PixelTest : public RequestTest {
     }
 
     GLVisual vis_{};
-    GLDrawable draw_{};
     SMSegmentHeader* header_ = nullptr;
     xGLXSingleReply reply_{};
     Bytes data_;

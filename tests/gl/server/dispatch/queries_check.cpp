@@ -104,7 +104,6 @@ class QueryTest : public RequestTest {
         }
     }
     GLVisual vis_{};
-    GLDrawable draw_{};
     SMSegmentHeader* header_ = nullptr;
 };
 

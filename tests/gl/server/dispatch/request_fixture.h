@@ -65,6 +65,9 @@ class RequestTest : public ::testing::Test {
 
     GLClient* pgc_ = nullptr;
     GLContext gc_{};
+    // A drawable for fixtures whose single requests must find one bound
+    // (the requests refuse a context without it).
+    GLDrawable draw_{};
 };
 
 }  // namespace glsrv_double

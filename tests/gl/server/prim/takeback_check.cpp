@@ -98,7 +98,7 @@ class TakeBackTest : public PrimBufferFixture {
         }
     }
     // The requests run at once, then everything pending handed over.
-    std::vector<Face> Immediate(ULONG mode, const std::vector<Req>& reqs) {
+    std::vector<Face> Immediate(const std::vector<Req>& reqs) {
         gDraws.clear();
         for (const Req& r : reqs)
             if (r.op != kSpill) RunNow(r.op, r.args.data());
@@ -109,7 +109,7 @@ class TakeBackTest : public PrimBufferFixture {
     // requests fill it; at the spill the open primitive is taken back, the
     // batch goes into the list and the rest is stored as it comes. Then the
     // list runs: its batches in order, the requests taken out, the rest.
-    std::vector<Face> Compiled(ULONG mode, const std::vector<Req>& reqs, std::vector<BYTE>* pTaken = nullptr) {
+    std::vector<Face> Compiled(const std::vector<Req>& reqs, std::vector<BYTE>* pTaken = nullptr) {
         gDraws.clear();
         prim_double::gbListKeeps = true;
         std::vector<BYTE> plain;
@@ -123,7 +123,9 @@ class TakeBackTest : public PrimBufferFixture {
                 plain.assign(pj, pj + cj);
                 if (pTaken != nullptr) *pTaken = plain;
                 LocalFree(pj);
-                if (gc_.pPending != nullptr) EXPECT_EQ(__glXStoreBatchInList(&client_, gc_.pPending), 0u);
+                if (gc_.pPending != nullptr) {
+                    EXPECT_EQ(__glXStoreBatchInList(&client_, gc_.pPending), 0u);
+                }
                 gc_.pPending = nullptr;
                 bPlain = true;
             } else if (bPlain) {
@@ -222,8 +224,8 @@ TEST_F(TakeBackTest, ListDrawsWhatImmediateDraws) {
         for (const auto& [n, at] : std::vector<std::pair<int, int>>{{9, 0}, {9, 5}, {10, 10}, {400, 333}, {400, 97}}) {
             SCOPED_TRACE(testing::Message() << "mode " << mode << " n " << n << " at " << at);
             const std::vector<Req> reqs = Primitive(mode, n, at);
-            std::vector<Face> want = Immediate(mode, reqs);
-            const std::vector<Face> got = Compiled(mode, reqs);
+            std::vector<Face> want = Immediate(reqs);
+            const std::vector<Face> got = Compiled(reqs);
             ASSERT_FALSE(want.empty());
             if (at > 200) {
                 EXPECT_GT(cListBatches_, 2u);  // wraps handed batches to the list before the spill
@@ -242,7 +244,7 @@ TEST_F(TakeBackTest, RequestsTakenOut) {
                                    BeginReq(kLineStrip), Color4(1, 0, 0, 1), Vertex3(1, 2, 3), {66, {F(4), F(5)}},
                                    Color4(0, 1, 0, 1), Spill(), Vertex3(7, 8, 9), EndReq()};
     std::vector<BYTE> taken;
-    const std::vector<Face> got = Compiled(kLineStrip, reqs, &taken);
+    const std::vector<Face> got = Compiled(reqs, &taken);
     auto req = [](USHORT op, std::vector<ULONG> args) {
         std::vector<BYTE> b(4 + 4 * args.size());
         const USHORT hdr[2] = {static_cast<USHORT>(b.size()), op};
@@ -259,7 +261,7 @@ TEST_F(TakeBackTest, RequestsTakenOut) {
     // The earlier triangle from the batch, then the strip's two segments.
     ASSERT_EQ(got.size(), 3u);
     EXPECT_EQ(got[0].size(), 3u);
-    EXPECT_EQ(got, Immediate(kLineStrip, reqs));
+    EXPECT_EQ(got, Immediate(reqs));
 }
 
 // Attributes of every kind the vertex records hold: colours of three and
@@ -300,9 +302,9 @@ TEST_F(TakeBackTest, AttributesOfEveryKind) {
                 if (i == at - 1) reqs.push_back({8, {F(0.4f), F(0.5f), F(0.6f)}});
             }
             reqs.push_back(EndReq());
-            const std::vector<Face> want = Immediate(mode, reqs);
+            const std::vector<Face> want = Immediate(reqs);
             ASSERT_FALSE(want.empty());
-            EXPECT_EQ(Compiled(mode, reqs), want);
+            EXPECT_EQ(Compiled(reqs), want);
         }
     }
 }
@@ -314,9 +316,9 @@ TEST_F(TakeBackTest, WithoutMemoryNothingChanges) {
     for (const auto& [n, at] : std::vector<std::pair<int, int>>{{12, 0}, {12, 5}, {400, 333}}) {
         SCOPED_TRACE(testing::Message() << "n " << n << " at " << at);
         const std::vector<Req> reqs = Primitive(kTriStrip, n, at);
-        const std::vector<Face> want = Immediate(kTriStrip, reqs);
+        const std::vector<Face> want = Immediate(reqs);
         bRefuseFirst_ = true;
-        EXPECT_EQ(Compiled(kTriStrip, reqs), want);
+        EXPECT_EQ(Compiled(reqs), want);
         bRefuseFirst_ = false;
     }
 }
