@@ -17,6 +17,7 @@
 #include "state/glstate.h"
 #include "lgi/lgi.h"
 #include "matrix/light.h"
+#include "matrix/matrix.h"
 #include "pixfmt/pixfmt.h"
 #include "seams.h"
 #include "segment/segment.h"
@@ -697,6 +698,36 @@ void __glXConvertValues(ULONG srcType, const void* pvSrc, ULONG c, ULONG dstType
     }
 }
 
+namespace {
+
+// The matrix-stack variables: the stack depths (counting the top) and the
+// top matrices, answered column-major as GL lays matrices out (the stacks
+// keep them row-major). 0 when pname is not one of them, ~0u when the
+// stacks cannot be had.
+ULONG cMatrixVariable(GLContext* gc, ULONG pname, ULONG* pSrcType, BYTE* pjOut) {
+    constexpr ULONG kStackDepth = 0x0BA3, kMatrix = 0x0BA6;  // MODELVIEW_STACK_DEPTH, MODELVIEW_MATRIX
+    const bool bDepth = pname - kStackDepth < 3, bMatrix = pname - kMatrix < 3;
+    if (!bDepth && !bMatrix) return 0;
+    const __GLXmatrixStacks* pms = __glXMatrixStacks(gc);
+    if (pms == nullptr) return ~0u;
+    if (bDepth) {
+        const ULONG depth = pms->aDepth[pname - kStackDepth] + 1;
+        std::memcpy(pjOut, &depth, 4);
+        *pSrcType = GLX_TYPE_INT;
+        return 1;
+    }
+    const ULONG k = pname - kMatrix;
+    const float* m = pms->apStack[k][pms->aDepth[k]];
+    float column[16];
+    for (ULONG r = 0; r < 4; ++r)
+        for (ULONG c = 0; c < 4; ++c) column[4 * c + r] = m[4 * r + c];
+    std::memcpy(pjOut, column, sizeof column);
+    *pSrcType = GLX_TYPE_FLOAT;
+    return 16;
+}
+
+}  // namespace
+
 ULONG __glXGetState(GLClient* pgc, ULONG pname, ULONG type, const void** ppv, ULONG* pcj) {
     Variable v{};
     bool bFound = false;
@@ -712,6 +743,12 @@ ULONG __glXGetState(GLClient* pgc, ULONG pname, ULONG type, const void** ppv, UL
             v = Variable{pname, kEnableWord, kNonZero, 1, 0, r.word + pname - r.pname, B, 0, {}};
             bFound = true;
         }
+    }
+    if (!bFound) {
+        ULONG srcType = GLX_TYPE_INT;
+        const ULONG cMatrix = cMatrixVariable(pgc->gc, pname, &srcType, gajGathered);
+        if (cMatrix == ~0u) return GL_OUT_OF_MEMORY;
+        if (cMatrix != 0) return ulStaged(srcType, cMatrix, type, ppv, pcj);
     }
     if (!bFound) {
         // The pixel store modes and the pixel map sizes.

@@ -345,12 +345,19 @@ TEST_F(QueryTest, SetThenGetRoundTrip) {
         {139, {0x0DB4}, 0x0DB4, {1}, false},
         {139, {0x0DE0}, 0x0DE0, {1}, false},
         {142, {GL_LINE_BIT}, 0x0BB0, {1}, false},
+        // The matrix stacks: tops answered column-major, depths counting the top.
+        {190, {F(1), F(2), F(3)}, 0x0BA6, {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 1, 2, 3, 1}, false},
+        {184, {}, 0x0BA3, {2}, false},
+        {179, {0x1701}, 0x0BA4, {1}, false},
+        {188, {F(2), F(3), F(4)}, 0x0BA7, {2, 0, 0, 0, 0, 3, 0, 0, 0, 0, 4, 0, 0, 0, 0, 1}, false},
+        {179, {0x1702}, 0x0BA8, {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}, false},
+        {184, {}, 0x0BA5, {2}, false},
     };
     for (const Trip& t : trips) {
         SCOPED_TRACE(testing::Message() << "op " << t.op << " pname 0x" << std::hex << t.pname);
         gRecord.calls.clear();
         std::vector<std::uint8_t> body(t.words.size() * 4);
-        std::memcpy(body.data(), t.words.data(), body.size());
+        if (!body.empty()) std::memcpy(body.data(), t.words.data(), body.size());
         ASSERT_EQ(Run(__glXRenderTable, RenderRequest(t.op, static_cast<std::uint32_t>((body.size() + 3) & ~3u), body)),
                   GLX_SUCCESS);
         Reflect();
