@@ -125,7 +125,14 @@ const __GLXrenderRun kImmediate[] = {
     // Fixed-function state and the current values.
 #define GLX_CURRENT_ROW(name, op) {op, op, __glXDisp_##name},
     GLX_CURRENT_VALUE_REQUESTS(GLX_CURRENT_ROW)
+    // The raster position, rectangles and the accumulation operation.
+    GLX_RASTER_POS_REQUESTS(GLX_CURRENT_ROW)
 #undef GLX_CURRENT_ROW
+    {45, 45, __glXDisp_Rectdv},
+    {46, 46, __glXDisp_Rectfv},
+    {47, 47, __glXDisp_Rectiv},
+    {48, 48, __glXDisp_Rectsv},
+    {137, 137, __glXDisp_Accum},
     {77, 77, __glXDisp_ClipPlane},
     {79, 79, __glXDisp_CullFace},
     {80, 80, __glXDisp_Fogf},

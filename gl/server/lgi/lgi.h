@@ -138,6 +138,13 @@ void N_InvalidateBuffers(ULONG flMask);
 // with stencil, 0x10000-0x80000 further planes). With bUseContext the value
 // comes from the context's clear attributes, else ulValue.
 void N_Clear(ULONG flMask, LONG x, LONG y, LONG cx, LONG cy, ULONG bUseContext, ULONG ulValue);
+// Sets the raster position from one vertex (x, y, z, w).
+void N_RasterPos(const float* pfVertex);
+// The accumulation operation (0 ACCUM, 1 LOAD, 2 RETURN, 3 MULT, 4 ADD)
+// with its value, and the accumulation buffer's clear, on the current
+// context.
+void N_Accum(ULONG op, float value);
+void N_ClearAccum(ULONG ulValue);
 // Draws a width x height image at the current raster position.
 void N_DrawPixels(LONG cx, LONG cy, ULONG ulFormat, ULONG ulType, const void* pvPixels);
 // Reads what the direct paths serve into pvDest; answers -1 (the GL layer

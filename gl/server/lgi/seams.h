@@ -37,8 +37,8 @@ void _NValidateAndDraw(N_Context* pctx, void* pvSpan, ULONG code, ULONG format);
 // Draws an inline primitive of the command stream: kind 63-71, its format
 // mask, n vertices at pulData (already checked to lie in the stream).
 void _NExecInlinePrim(N_Context* pctx, ULONG kind, ULONG format, ULONG n, const ULONG* pulData);
-// Sets the raster position from one vertex (x, y, z, w).
-void N_RasterPos(const float* pfVertex);
+// N_RasterPos (lgi.h) sets the raster position; here until primitive
+// execution stands.
 
 // --- render paths -------------------------------------------------------------------------
 void _NAccum(ULONG op, float value);

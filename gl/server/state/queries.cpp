@@ -88,6 +88,12 @@ const Variable kVariables[] = {
     {0x0B01, kLgi, kAsIs, 1, 0, 53, F, 0, {}},  // CURRENT_INDEX
     {0x0B02, kLgi, kAsIs, 3, 0, 55, F, 0, {}},  // CURRENT_NORMAL
     {0x0B03, kLgi, kAsIs, 4, 0, 56, F, 0, {}},  // CURRENT_TEXTURE_COORDS
+    {0x0B04, kLgi, kAsIs, 4, 0, 99, C, 0, {}},   // CURRENT_RASTER_COLOR
+    {0x0B05, kLgi, kAsIs, 1, 0, 100, F, 0, {}},  // CURRENT_RASTER_INDEX
+    {0x0B06, kLgi, kAsIs, 4, 0, 101, F, 0, {}},  // CURRENT_RASTER_TEXTURE_COORDS
+    {0x0B07, kLgi, kAsIs, 4, 0, 97, F, 0, {}},   // CURRENT_RASTER_POSITION
+    {0x0B08, kLgi, kNonZero, 1, 0, 102, B, 0, {}},  // CURRENT_RASTER_POSITION_VALID
+    {0x0B09, kLgi, kAsIs, 1, 0, 98, F, 0, {}},   // CURRENT_RASTER_DISTANCE
     {0x0B43, kLgi, kNonZero, 1, 0, 57, B, 0, {}},  // EDGE_FLAG
     // points and lines
     {0x0B10, kEnableBit, kAsIs, 1, 0, GLX_EN_POINT_SMOOTH, B, 0, {}},

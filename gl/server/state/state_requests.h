@@ -105,6 +105,21 @@ GLX_CURRENT_VALUE_REQUESTS(GLX_DECLARE_CURRENT)
 // carries (the edge flag's byte as one value).
 ULONG __glXVertexFloats(ULONG op, const BYTE* pj, float* pf);
 
+// The raster position (33-44), rectangles (45-48) and the accumulation
+// operation (137) (raster_requests.cpp).
+#define GLX_RASTER_POS_REQUESTS(X)                                                                 \
+    X(RasterPos2dv, 33) X(RasterPos2fv, 34) X(RasterPos2iv, 35) X(RasterPos2sv, 36)                \
+    X(RasterPos3dv, 37) X(RasterPos3fv, 38) X(RasterPos3iv, 39) X(RasterPos3sv, 40)                \
+    X(RasterPos4dv, 41) X(RasterPos4fv, 42) X(RasterPos4iv, 43) X(RasterPos4sv, 44)
+#define GLX_DECLARE_RASTER_POS(name, op) ULONG __glXDisp_##name(GLClient*, const void*);
+GLX_RASTER_POS_REQUESTS(GLX_DECLARE_RASTER_POS)
+#undef GLX_DECLARE_RASTER_POS
+ULONG __glXDisp_Rectdv(GLClient*, const void*);  // 45
+ULONG __glXDisp_Rectfv(GLClient*, const void*);  // 46
+ULONG __glXDisp_Rectiv(GLClient*, const void*);  // 47
+ULONG __glXDisp_Rectsv(GLClient*, const void*);  // 48
+ULONG __glXDisp_Accum(GLClient*, const void*);   // 137
+
 // The name stack and PassThrough (name_requests.cpp).
 ULONG __glXDisp_InitNames(GLClient*, const void*);    // 121
 ULONG __glXDisp_LoadName(GLClient*, const void*);     // 122

@@ -92,6 +92,14 @@ ULONG ulNClearDepthValue(float fDepth, ULONG bits, ULONG bUseContext, ULONG ulVa
     return ulValue;
 }
 
+void N_Accum(ULONG op, float value) {
+    if (bNHaveContext()) _NAccum(op, value);
+}
+
+void N_ClearAccum(ULONG ulValue) {
+    if (bNHaveContext()) _NClearAccum(ulValue);
+}
+
 void N_Clear(ULONG flMask, LONG x, LONG y, LONG cx, LONG cy, ULONG bUseContext, ULONG ulValue) {
     if (!bNHaveContext()) return;
     N_Context* pctx = gpNCurrent;

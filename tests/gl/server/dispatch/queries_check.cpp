@@ -495,6 +495,37 @@ TEST_F(QueryTest, GetMapSizesAreChecked) {
     EXPECT_EQ(d, 3599.0);
 }
 
+TEST_F(QueryTest, RasterPositionVariables) {
+    // What the raster-position render function left in the lgi layer.
+    gAnswers.attrs[97] = {F(10), F(20), F(.5f), F(1)};
+    gAnswers.attrs[98] = {F(3)};
+    gAnswers.attrs[99] = {F(1), F(.5f), F(0), F(1)};
+    gAnswers.attrs[100] = {F(7)};
+    gAnswers.attrs[101] = {F(.25f), F(0), F(0), F(1)};
+    gAnswers.attrs[102] = {0};
+    const struct {
+        ULONG pname;
+        std::vector<float> want;
+    } cases[] = {
+        {0x0B07, {10, 20, .5f, 1}}, {0x0B09, {3}}, {0x0B04, {1, .5f, 0, 1}}, {0x0B05, {7}},
+        {0x0B06, {.25f, 0, 0, 1}},  {0x0B08, {0}},
+    };
+    for (const auto& c : cases) {
+        ASSERT_EQ(Single(116, {c.pname}), GLX_SUCCESS) << std::hex << c.pname;
+        std::vector<float> got(c.want.size());
+        ASSERT_EQ(Values().size(), 4 * got.size()) << std::hex << c.pname;
+        std::memcpy(got.data(), Values().data(), 4 * got.size());
+        EXPECT_EQ(got, c.want) << std::hex << c.pname;
+    }
+    // The valid flag as a boolean; the colour by the colour rule.
+    ASSERT_EQ(Single(112, {0x0B08}), GLX_SUCCESS);
+    EXPECT_EQ(Values()[0], 0);
+    ASSERT_EQ(Single(117, {0x0B04}), GLX_SUCCESS);
+    LONG l;
+    std::memcpy(&l, Values().data(), 4);
+    EXPECT_EQ(l, 2147483647);
+}
+
 TEST_F(QueryTest, LimitsAndVisual) {
     struct {
         ULONG pname;

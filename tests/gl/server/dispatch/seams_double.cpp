@@ -304,6 +304,9 @@ ULONG N_PushName(ULONG name) { return Note(__func__, {name}); }
 ULONG N_PopName(void) { return Note(__func__); }
 ULONG N_LoadName(ULONG name) { return Note(__func__, {name}); }
 void N_PassThrough(float value) { Note(__func__, {F(value)}); }
+// --- the raster position and the accumulation operation ----------------------------------
+void N_RasterPos(const float* pf) { Note(__func__, {F(pf[0]), F(pf[1]), F(pf[2]), F(pf[3])}); }
+void N_Accum(ULONG op, float value) { Note(__func__, {op, F(value)}); }
 // --- display lists and textures: what a compiled Begin/End gives back, and
 // the texture loader -----------------------------------------------------------
 BOOL __glTakeBackPrimitive(GLClient* pgc, BYTE** ppj, ULONG* pcj) {

@@ -45,10 +45,9 @@ TEST_F(TablesTest, RenderOpcodesReachTheirHandlerOrTheDefault) {
         {Table::Immediate, 154, 8, 0, 0, ""},
         {Table::Immediate, 156, 4, 0, 0, ""},
         {Table::Immediate, 158, 8, 0, 0, ""},
-        // The standard requests go to their handlers, which are not there yet.
-        {Table::Immediate, 137, 8, 10, GL_INVALID_OPERATION, "X_GLrop_Accum: not available yet\n"},
-        // Display lists, Begin, the ring's batches, evaluator meshes and the
-        // name stack have theirs.
+        // Display lists, Begin, the ring's batches, evaluator meshes, the
+        // name stack and the accumulation operation have theirs.
+        {Table::Immediate, 137, 8, 2, GL_INVALID_ENUM, ""},  // Accum of operation 0: its own error
         {Table::Immediate, 1, 4, 0, 0, ""},  // CallList of a list that is not there
         {Table::Immediate, 4, 4, 0, 0, ""},
         {Table::Immediate, 121, 0, 0, 0, ""},

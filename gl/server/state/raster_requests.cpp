@@ -1,0 +1,93 @@
+// The raster position, rectangles and the accumulation operation: render
+// requests outside Begin/End that hand one vertex, one polygon or one
+// buffer operation to the lgi layer.
+#include <cstring>
+
+#include "dispatch/dispatch.h"
+#include "dispatch/render_args.h"
+#include "lgi/lgi.h"
+#include "prim/prim.h"
+#include "seams.h"
+#include "state/state_requests.h"
+
+namespace {
+
+constexpr ULONG kVertex2dv = 65;      // the Vertex request laid out as RasterPos2dv and each Rect corner
+constexpr ULONG kRasterPos2dv = 33;   // RasterPos2dv .. RasterPos4sv: 33-44
+constexpr ULONG kRectdv = 45;         // Rectdv, Rectfv, Rectiv, Rectsv: 45-48
+constexpr ULONG kVertex2fv = 66;      // the vertex-packet table entry the corners go through
+constexpr ULONG kAccumFirst = 0x0100; // GL_ACCUM .. GL_ADD
+constexpr ULONG kAccumBound = 0x400;  // the accumulation buffer's bit of the bound-buffer mask
+
+// Bytes of one component of the d, f, i, s forms.
+constexpr ULONG kComponentSize[] = {8, 4, 4, 2};
+
+// RasterPos: the vertex widened to four floats (z 0, w 1 where missing)
+// goes to the lgi layer over validated state.
+template <ULONG op>
+ULONG ulRasterPos(GLClient* pgc, const void* pv) {
+    constexpr ULONG k = op - kRasterPos2dv;
+    constexpr ULONG cjBody = (2 + k / 4) * kComponentSize[k % 4];
+    const BYTE* pj = __glXRenderArgs(pgc, pv, cjBody);
+    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv, cjBody);
+    __glXValidateDraw(pgc->gc);
+    float af[4];
+    __glXVertexFloats(kVertex2dv + k, pj, af);
+    N_RasterPos(af);
+    return GLX_SUCCESS;
+}
+
+// Rect: the two corners as floats, drawn as a polygon of four vertices
+// through the primitive buffer; a buffer left nearly full goes at once.
+template <ULONG op>
+ULONG ulRect(GLClient* pgc, const void* pv) {
+    constexpr ULONG k = op - kRectdv;
+    constexpr ULONG cjCorner = 2 * kComponentSize[k];
+    const BYTE* pj = __glXRenderArgs(pgc, pv, 2 * cjCorner);
+    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv, 2 * cjCorner);
+    GLContext* gc = pgc->gc;
+    float a1[4], a2[4];
+    __glXVertexFloats(kVertex2dv + k, pj, a1);
+    __glXVertexFloats(kVertex2dv + k, pj + cjCorner, a2);
+    if (__glOpenPrimitive(pgc, &gc->pPrimBuffer, &gc->pPending, GLX_PACKETS_IMMEDIATE, GLX_POLYGON, 0) !=
+        GL_NO_ERROR)
+        return __glXRenderError(pgc, pv, GL_OUT_OF_MEMORY);
+    const float aCorners[4][2] = {{a1[0], a1[1]}, {a2[0], a1[1]}, {a2[0], a2[1]}, {a1[0], a2[1]}};
+    ULONG glError = GL_NO_ERROR;
+    for (const auto& c : aCorners) {
+        const ULONG e = gc->pVertexTable[kVertex2fv](gc->pPrimBuffer, c);
+        if (glError == GL_NO_ERROR) glError = e;
+    }
+    if (__glClosePrimitive(pgc) != 0) __glSendPrimitive(pgc);
+    return __glXRenderResult(pgc, pv, glError);
+}
+
+// Accum: ACCUM, LOAD, RETURN, MULT, ADD as 0-4; the accumulation buffer is
+// bound by validation when it is not yet.
+ULONG ulAccum(GLContext* gc, const BYTE* pj) {
+    const ULONG op = __glXArgWord(pj, 0) - kAccumFirst;
+    if (op > 4) return GL_INVALID_ENUM;
+    if ((gc->flBufferMask & kAccumBound) == 0) gc->dirty |= GLX_DIRTY_BUFFERS;
+    __glXValidateDraw(gc);
+    N_Accum(op, __glXArgFloat(pj, 1));
+    return GL_NO_ERROR;
+}
+
+}  // namespace
+
+#define GLX_DEFINE_RASTER_POS(name, op) \
+    ULONG __glXDisp_##name(GLClient* p, const void* r) { return ulRasterPos<op>(p, r); }
+GLX_RASTER_POS_REQUESTS(GLX_DEFINE_RASTER_POS)
+#undef GLX_DEFINE_RASTER_POS
+
+ULONG __glXDisp_Rectdv(GLClient* p, const void* r) { return ulRect<45>(p, r); }
+ULONG __glXDisp_Rectfv(GLClient* p, const void* r) { return ulRect<46>(p, r); }
+ULONG __glXDisp_Rectiv(GLClient* p, const void* r) { return ulRect<47>(p, r); }
+ULONG __glXDisp_Rectsv(GLClient* p, const void* r) { return ulRect<48>(p, r); }
+
+ULONG __glXDisp_Accum(GLClient* pgc, const void* pv) {
+    constexpr ULONG cjBody = 8;
+    const BYTE* pj = __glXRenderArgs(pgc, pv, cjBody);
+    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv, cjBody);
+    return __glXRenderResult(pgc, pv, ulAccum(pgc->gc, pj));
+}
