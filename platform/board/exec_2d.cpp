@@ -84,19 +84,42 @@ UniformResult uniform_result(const SpanContext& c) {
     return u;
 }
 
-void run_uniform_span(const SpanContext& c, const UniformResult& u, std::int64_t y, std::int64_t x0,
-                      int n) {
-    const std::int64_t xMemory = x0 >= c.xScreen ? x0 - c.xScreen : x0;
+// The page rows of the last uniform span: the rows [yFirst, yEnd) of the
+// page holding pixel xMemory lie pitch bytes apart from base (row yFirst),
+// so the spans of one area below each other find their page once.
+struct PageRows {
+    std::int64_t xMemory = -1, yFirst = 0, yEnd = 0;
+    std::uint8_t* base = nullptr;
+    std::size_t pitch = 0;
     std::uint32_t bpp = 0;
-    std::uint8_t* base = c.board->page_pixel(c.r, c.pid[0], xMemory, y, &bpp);
-    if (base == nullptr) return;
+    const PixelFormat* format = nullptr;
+};
+
+void run_uniform_span(const SpanContext& c, const UniformResult& u, PageRows& rows, std::int64_t y,
+                      std::int64_t x0, int n) {
+    const std::int64_t xMemory = x0 >= c.xScreen ? x0 - c.xScreen : x0;
+    std::uint8_t* base;
+    if (rows.xMemory == xMemory && y >= rows.yFirst && y < rows.yEnd) {
+        base = rows.base + static_cast<std::size_t>(y - rows.yFirst) * rows.pitch;
+    } else {
+        std::uint32_t bpp = 0;
+        base = c.board->page_pixel(c.r, c.pid[0], xMemory, y, &bpp);
+        if (base == nullptr) {
+            rows.xMemory = -1;
+            return;
+        }
+        const std::int64_t h = c.board->pageHeight[bpp];  // a power of two
+        rows = PageRows{xMemory, y, (y & ~(h - 1)) + h, base, std::size_t{c.board->pageWidth[bpp]} * bpp, bpp,
+                        &pixel_format_of_pid(c.pid[0])};
+    }
+    const std::uint32_t bpp = rows.bpp;
     const std::uint32_t* value = u.value;
     const bool* wrote = u.wrote;
     const bool rowInClip = !c.hasClip || (y >= c.clipY0 && y < c.clipY1);
     int first = !c.hasClip ? 0 : static_cast<int>(std::clamp<std::int64_t>(c.clipX0 - x0, 0, n));
     const int end = !c.hasClip ? n : static_cast<int>(std::clamp<std::int64_t>(c.clipX1 - x0, 0, n));
     if (!rowInClip) first = n;
-    const PixelFormat& f = pixel_format_of_pid(c.pid[0]);
+    const PixelFormat& f = *rows.format;
     auto fill = [&](int from, int to, int inside) {
         if (from < to && wrote[inside]) f.fill(base + static_cast<std::size_t>(from) * bpp, to - from, value[inside]);
     };
@@ -244,11 +267,12 @@ void run_area(const SpanContext& c, std::int64_t x0, std::int64_t y0, std::int64
     const Rasterizer& ras = c.board->rasterizers[c.r];
     const bool uniform = c.program->uniform && c.sample == nullptr;
     const UniformResult u = uniform ? uniform_result(c) : UniformResult{};
+    PageRows rows;
     for (std::int64_t y = y0; y < y1; ++y) {
         for (std::int64_t x = x0; x < x1;) {
             const std::int64_t end = std::min(x1, (x / kTile + 1) * kTile);
             if (owns(ras, x, y)) {
-                if (uniform) run_uniform_span(c, u, y, x, static_cast<int>(end - x));
+                if (uniform) run_uniform_span(c, u, rows, y, x, static_cast<int>(end - x));
                 else run_span(c, y, x, end);
             }
             x = end;

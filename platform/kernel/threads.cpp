@@ -20,7 +20,6 @@ std::atomic<DWORD> gNextThreadId{1000};
 // reference count touched. The platform library is linked by the program,
 // so its thread-locals sit in the static TLS block.
 [[gnu::tls_model("initial-exec")]] thread_local std::shared_ptr<ThreadObject> tSelf;
-[[gnu::tls_model("initial-exec")]] thread_local DWORD tSelfId = 0;
 
 void set_self(std::shared_ptr<ThreadObject> t) {
     tSelfId = t ? t->id : 0;
@@ -64,9 +63,10 @@ std::shared_ptr<ThreadObject> current_thread() {
     return tSelf;
 }
 
-DWORD current_thread_id() {
-    if (tSelfId == 0) [[unlikely]]
-        set_self(new_thread_object());
+[[gnu::tls_model("initial-exec")]] thread_local constinit DWORD tSelfId = 0;
+
+DWORD first_thread_id() {
+    set_self(new_thread_object());
     return tSelfId;
 }
 
