@@ -118,6 +118,12 @@ VNX_EXPORT HSURF CreateDeviceBitmap(struct PDEV* ppdev, LONG cx, LONG cy, ULONG 
 VNX_EXPORT HSURF CreateIGBETile(struct PDEV* ppdev, LONG size, ULONG pidFormat, FLONG fl);
 // Replaces everything but the slot bits of the surface's pid.
 VNX_EXPORT void DfbAssignFormat(DSURF* pdsurf, ULONG pidFormat);
+// Deletes a surface CreateDeviceBitmap or CreateIGBETile made: the engine's
+// surface, its board memory and the driver's record (EngDeleteSurface alone
+// would leave the last two taken). A surface the driver did not make is only
+// deleted. The caller has unlocked it. Takes the device's csEscape
+// (re-entrant).
+VNX_EXPORT void DeleteDeviceBitmap(HSURF hsurf);
 // Writes the 8x8 dither matrix of the 3D side into the device's dither tile
 // (a copy for every rasterizer). Nothing happens while the device has no
 // dither tile.

@@ -1,6 +1,7 @@
 // Device bitmaps: surfaces in board memory. The exported makers the GL
 // server calls (CreateDeviceBitmap, CreateIGBETile, DfbAssignFormat) and the
-// engine's DrvCreateDeviceBitmap and DrvDeleteDeviceBitmap.
+// engine's DrvCreateDeviceBitmap and DrvDeleteDeviceBitmap; DeleteDeviceBitmap,
+// the export that frees what the makers made.
 //
 // Making and deleting a surface can change page slots, and a slot change
 // drains the packet queues, so the engine's two entry points run under
@@ -137,6 +138,31 @@ extern "C" void DfbAssignFormat(DSURF* pdsurf, ULONG pidFormat) {
     }
     DFB* pdfb = pdsurf->pdfb;
     pdfb->pid = (pdfb->pid & PID_SLOT_MASK) | (pidFormat & 0xFFFFu & ~PID_SLOT_MASK);
+}
+
+DSURF* pdsurfOfBoardSurface(HSURF hsurf) {
+    if (hsurf == nullptr) return nullptr;
+    SURFOBJ* pso = EngLockSurface(hsurf);
+    if (pso == nullptr) return nullptr;
+    DSURF* pdsurf = reinterpret_cast<DSURF*>(pso->dhsurf);
+    EngUnlockSurface(pso);
+    if (pdsurf == nullptr || pdsurf->ulSignature != DSURF_SIGNATURE || pdsurf->pdfb == nullptr ||
+        pdsurf->pdfb->hsurf != hsurf)
+        return nullptr;
+    return pdsurf;
+}
+
+extern "C" void DeleteDeviceBitmap(HSURF hsurf) {
+    if (hsurf == nullptr) return;
+    DSURF* pdsurf = pdsurfOfBoardSurface(hsurf);
+    if (pdsurf == nullptr) {
+        EngDeleteSurface(hsurf);
+        return;
+    }
+    PDEV* ppdev = pdsurf->ppdev;
+    EnterCriticalSection(&ppdev->csEscape);
+    vDeleteDeviceBitmap(pdsurf);
+    LeaveCriticalSection(&ppdev->csEscape);
 }
 
 void vDeleteDeviceBitmap(DSURF* pdsurf) {

@@ -32,7 +32,8 @@ HEIDITEXTABLE* ptable(PDEV* ppdev) {
 }
 
 void vDelete(TEXENTRY* pe) {
-    if (pe->hsurf != nullptr) EngDeleteSurface(pe->hsurf);
+    // Its board memory and record go with it, not only the engine's surface.
+    if (pe->hsurf != nullptr) DeleteDeviceBitmap(pe->hsurf);
     *pe = TEXENTRY{};
 }
 

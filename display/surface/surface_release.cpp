@@ -69,21 +69,12 @@ void vDeleteBoardSurface(HSURF* phsurf, SURFOBJ** ppso) {
     SURFOBJ* pso = *ppso;
     *phsurf = nullptr;
     *ppso = nullptr;
-    if (hsurf == nullptr) {
-        if (pso != nullptr) EngUnlockSurface(pso);
-        return;
-    }
-    // The driver's record of the surface is found through its surface
-    // object; one that was never locked is locked for the purpose.
-    SURFOBJ* psoFind = pso != nullptr ? pso : EngLockSurface(hsurf);
-    DSURF* pdsurf = psoFind != nullptr ? reinterpret_cast<DSURF*>(psoFind->dhsurf) : nullptr;
-    if (psoFind != nullptr) EngUnlockSurface(psoFind);
-    if (pdsurf != nullptr && pdsurf->ulSignature == DSURF_SIGNATURE && pdsurf->pdfb != nullptr &&
-        pdsurf->pdfb->hsurf == hsurf) {
-        vDeleteDeviceBitmap(pdsurf);
-    } else {
-        EngDeleteSurface(hsurf);
-    }
+    if (pso != nullptr) EngUnlockSurface(pso);
+    if (hsurf == nullptr) return;
+    // The driver's record of the surface is found through its surface object.
+    DSURF* pdsurf = pdsurfOfBoardSurface(hsurf);
+    if (pdsurf != nullptr) vDeleteDeviceBitmap(pdsurf);
+    else EngDeleteSurface(hsurf);
 }
 
 void vTurn3dOff(PDEV* ppdev) {

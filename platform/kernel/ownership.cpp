@@ -8,6 +8,7 @@
 // gets the failure a separate address space would give. Memory this layer did
 // not hand out (stacks, the C++ heap) has no recorded owner and is taken as
 // the named process's own.
+#include <functional>
 #include <map>
 #include <mutex>
 
@@ -21,9 +22,19 @@ struct Region {
     DWORD pid;
 };
 
+// The table is keyed by the complement of each region's start, never by the
+// start itself: a table holding the plain address would count as a live
+// reference to every block, and the leak checker could never report a block
+// a process forgot to free. Ordering the complements by std::greater keeps
+// the entries in ascending address order.
+using HiddenStart = std::uintptr_t;
+
+HiddenStart hide(std::uintptr_t start) { return ~start; }
+std::uintptr_t reveal(HiddenStart key) { return ~key; }
+
 struct Owners {
     std::mutex lock;
-    std::map<std::uintptr_t, Region> byStart;
+    std::map<HiddenStart, Region, std::greater<HiddenStart>> byStart;
 };
 
 Owners& owners() {
@@ -37,14 +48,14 @@ void note_region(const void* p, size_t size, DWORD pid) {
     if (p == nullptr) return;
     Owners& o = owners();
     std::lock_guard<std::mutex> g(o.lock);
-    o.byStart[reinterpret_cast<std::uintptr_t>(p)] = Region{size ? size : 1, pid};
+    o.byStart[hide(reinterpret_cast<std::uintptr_t>(p))] = Region{size ? size : 1, pid};
 }
 
 void forget_region(const void* p) {
     if (p == nullptr) return;
     Owners& o = owners();
     std::lock_guard<std::mutex> g(o.lock);
-    o.byStart.erase(reinterpret_cast<std::uintptr_t>(p));
+    o.byStart.erase(hide(reinterpret_cast<std::uintptr_t>(p)));
 }
 
 bool owned_by_another(const void* p, size_t size, DWORD pid) {
@@ -53,10 +64,10 @@ bool owned_by_another(const void* p, size_t size, DWORD pid) {
     if (end < start) return true;  // wraps the address space
     Owners& o = owners();
     std::lock_guard<std::mutex> g(o.lock);
-    auto it = o.byStart.upper_bound(start);
+    auto it = o.byStart.upper_bound(hide(start));
     if (it != o.byStart.begin()) --it;
-    for (; it != o.byStart.end() && it->first < end; ++it) {
-        bool overlaps = it->first + it->second.size > start;
+    for (; it != o.byStart.end() && reveal(it->first) < end; ++it) {
+        bool overlaps = reveal(it->first) + it->second.size > start;
         if (overlaps && it->second.pid != pid) return true;
     }
     return false;

@@ -94,6 +94,10 @@ inline Harness& Get() {
         vis.cStencilBits = 8;
         vis.bDoubleBuffer = 1;
         p->gc.pvis = &vis;
+        // The harness's tables stand in for the server's single and
+        // Begin/End tables, which are freed rather than left behind.
+        LocalFree(__glXSingleTable);
+        LocalFree(__glXRenderBeginEndTable);
         __glXSingleTable = p->single.data();
         __glXRenderBeginEndTable = p->beginEnd.data();
         p->gc.pdraw = reinterpret_cast<GLDrawable*>(0x4000);

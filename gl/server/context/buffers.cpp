@@ -97,7 +97,7 @@ SURFOBJ* psoShare(SharedSurface* pss, PDEV* ppdev) {
         pss->hsurf = CreateDeviceBitmap(ppdev, plSize[0], plSize[1], BMF_8BPP, &ptl, 0);
         pss->pso = pss->hsurf != nullptr ? EngLockSurface(pss->hsurf) : nullptr;
         if (pss->pso == nullptr) {
-            if (pss->hsurf != nullptr) EngDeleteSurface(pss->hsurf);
+            if (pss->hsurf != nullptr) DeleteDeviceBitmap(pss->hsurf);
             *pss = SharedSurface{};
             return nullptr;
         }
@@ -109,7 +109,7 @@ SURFOBJ* psoShare(SharedSurface* pss, PDEV* ppdev) {
 void vUnshare(SharedSurface* pss) {
     if (pss->cUsers == 0 || --pss->cUsers != 0) return;
     EngUnlockSurface(pss->pso);
-    EngDeleteSurface(pss->hsurf);
+    DeleteDeviceBitmap(pss->hsurf);
     *pss = SharedSurface{};
     // The bits recorded for the surface go with it.
     if (pss == &gAlpha) gbCombinedStencil = FALSE;

@@ -260,7 +260,7 @@ StagingSurface* pssMake(PDEV* ppdev) {
     if (pss == nullptr) {
         if (pso == nullptr) __glXDebugPrint("surfObj == NULL osm=%p\n", static_cast<void*>(hsurf));
         else EngUnlockSurface(pso);
-        EngDeleteSurface(hsurf);
+        DeleteDeviceBitmap(hsurf);
         return nullptr;
     }
     const DFB* pdfb = pso->dhsurf != nullptr ? reinterpret_cast<DSURF*>(pso->dhsurf)->pdfb : nullptr;
@@ -286,7 +286,7 @@ StagingSurface* pssMake(PDEV* ppdev) {
 void vFreeStaging(StagingSurface* pss) {
     if (pss == nullptr) return;
     EngUnlockSurface(pss->pso);
-    EngDeleteSurface(pss->buffer.hsurf);
+    DeleteDeviceBitmap(pss->buffer.hsurf);
     LocalFree(pss);
 }
 

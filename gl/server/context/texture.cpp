@@ -23,8 +23,8 @@ constexpr FLONG kBitmapFlags = 0xAF;
 void vFreeLevel(GLTexLevel* pl) {
     if (pl->psoImage != nullptr) EngUnlockSurface(pl->psoImage);
     if (pl->psoCompanion != nullptr) EngUnlockSurface(pl->psoCompanion);
-    if (pl->hsurfImage != nullptr) EngDeleteSurface(pl->hsurfImage);
-    if (pl->hsurfCompanion != nullptr) EngDeleteSurface(pl->hsurfCompanion);
+    if (pl->hsurfImage != nullptr) DeleteDeviceBitmap(pl->hsurfImage);
+    if (pl->hsurfCompanion != nullptr) DeleteDeviceBitmap(pl->hsurfCompanion);
     *pl = GLTexLevel{};
 }
 

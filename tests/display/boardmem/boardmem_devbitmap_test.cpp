@@ -178,6 +178,37 @@ TEST_F(DeviceBitmap, AliasesTheBackBuffer) {
     EXPECT_TRUE(AllFree());
 }
 
+// DeleteDeviceBitmap, which other modules free the makers' surfaces with,
+// gives back the board memory and the record as well as the engine's
+// surface; a surface the driver did not make is only deleted.
+TEST_F(DeviceBitmap, DeleteDeviceBitmapFreesAllTheMakersMade) {
+    const size_t surfaces = vnx::engine::live_surfaces();
+    POINTL ptl{256, 128};
+    const struct {
+        const char* name;
+        HSURF (*make)(PDEV*, POINTL*);
+    } makers[] = {
+        {"general", [](PDEV* p, POINTL*) { return CreateDeviceBitmap(p, 300, 200, BMF_32BPP, nullptr, 0); }},
+        {"placed",
+         [](PDEV* p, POINTL* pptl) { return CreateDeviceBitmap(p, 128, 128, BMF_8BPP, pptl, DFB_FL_PLACED); }},
+        {"tile", [](PDEV* p, POINTL*) { return CreateIGBETile(p, 64, PID_FORMAT_16, 0); }},
+    };
+    for (const auto& maker : makers) {
+        SCOPED_TRACE(maker.name);
+        HSURF hsurf = maker.make(ppdev_, &ptl);
+        ASSERT_NE(hsurf, nullptr);
+        EXPECT_EQ(BlocksInUse(), 1);
+        DeleteDeviceBitmap(hsurf);
+        EXPECT_TRUE(AllFree());
+        EXPECT_EQ(vnx::engine::live_surfaces(), surfaces);
+    }
+    HSURF hsurfHost = EngCreateBitmap(SIZEL{16, 16}, 64, BMF_32BPP, 0, nullptr);
+    ASSERT_NE(hsurfHost, nullptr);
+    DeleteDeviceBitmap(hsurfHost);
+    EXPECT_EQ(vnx::engine::live_surfaces(), surfaces);
+    DeleteDeviceBitmap(nullptr);
+}
+
 // Every engine or memory failure while making a bitmap undoes all of it.
 TEST_F(DeviceBitmap, FailuresUndoEverything) {
     const size_t surfaces = vnx::engine::live_surfaces();

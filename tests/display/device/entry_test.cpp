@@ -142,7 +142,8 @@ TEST_F(DriverLibrary, ExportsOnlyTheNamedEntryPoints) {
         // The driver's entry and its exported entry points.
         "DrvEnableDriver", "DrvDisableDriver", "DrvBitBlt", "DrvCopyBits", "DrvCreateDeviceBitmap",
         // The surface API the GL server links against.
-        "CopyBits", "CreateDeviceBitmap", "CreateIGBETile", "DfbAssignFormat", "LoadDitherMat",
+        "CopyBits", "CreateDeviceBitmap", "CreateIGBETile", "DfbAssignFormat", "DeleteDeviceBitmap",
+        "LoadDitherMat",
         "kz2WriteRectZoom", "kz2WriteRectNoPrimData", "kz2SwapBackToFrontC", "kz2FrontBufferDrawn",
         // Where the GL server finds what it reads in the device record.
         "gGLPdevFields",

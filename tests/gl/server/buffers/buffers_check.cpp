@@ -132,6 +132,8 @@ extern "C" HSURF CreateDeviceBitmap(PDEV*, LONG cx, LONG cy, ULONG iFormat, POIN
     EXPECT_EQ(fl, gflBitmaps);
     return hsurfMake(cx, cy, iFormat, iFormat == BMF_8BPP ? 0 : 0xA000u, false);
 }
+// The records are the test's own: only the engine's surface goes.
+extern "C" void DeleteDeviceBitmap(HSURF hsurf) { EngDeleteSurface(hsurf); }
 extern "C" BOOL DrvCopyBits(SURFOBJ* psoDst, SURFOBJ* psoSrc, CLIPOBJ* pco, XLATEOBJ*, RECTL* prcl,
                             POINTL* pptl) {
     gDrvCopies.push_back({psoDst, psoSrc, pco, *prcl, *pptl, 0, 0, nullptr});

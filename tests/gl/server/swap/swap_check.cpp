@@ -521,9 +521,16 @@ TEST_F(ServerTest, StagingSurfaceCachedUntilTheLastContextGoes) {
     EXPECT_EQ(vnx::debug::take(), "This is the CACHED psoTmp32DevSurf\n");
     GLBuffer* pbScratch = _DCreateScratchPixmap(ppdev());
     ASSERT_NE(pbScratch, nullptr);
+    const POINTL ptlScratch{pbScratch->x, pbScratch->y};
     EXPECT_EQ(vnx::engine::live_surfaces(), cSurfaces + 2);
     _DFreeScratchPixmap(&pbScratch);
     EXPECT_EQ(pbScratch, nullptr);
+    // Its board memory was given back: the next one takes the same place.
+    pbScratch = _DCreateScratchPixmap(ppdev());
+    ASSERT_NE(pbScratch, nullptr);
+    EXPECT_EQ(pbScratch->x, ptlScratch.x);
+    EXPECT_EQ(pbScratch->y, ptlScratch.y);
+    _DFreeScratchPixmap(&pbScratch);
     EXPECT_EQ(Escape(Request(GLCMD_DELETECONTEXT, 0, {dhrc_})), 1);
     EXPECT_EQ(vnx::engine::live_surfaces(), cSurfaces);
     GLBuffer host{};
