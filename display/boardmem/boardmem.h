@@ -128,9 +128,6 @@ void vForEachAllocation(PAGEBLOCK* ppb, void (*fn)(DFB* pdfb, void* pv), void* p
 // surface, the allocation, the DSURF. The caller holds csEscape or is the
 // surface life cycle.
 void vDeleteDeviceBitmap(DSURF* pdsurf);
-// The driver's record of a surface CreateDeviceBitmap or CreateIGBETile
-// made, found through its surface object; null for any other surface.
-DSURF* pdsurfOfBoardSurface(HSURF hsurf);
 
 // --- primary, back and depth buffers (trimap.cpp) ---------------------------------
 

@@ -140,6 +140,10 @@ extern "C" void DfbAssignFormat(DSURF* pdsurf, ULONG pidFormat) {
     pdfb->pid = (pdfb->pid & PID_SLOT_MASK) | (pidFormat & 0xFFFFu & ~PID_SLOT_MASK);
 }
 
+namespace {
+
+// The driver's record of a surface CreateDeviceBitmap or CreateIGBETile
+// made, found through its surface object; null for any other surface.
 DSURF* pdsurfOfBoardSurface(HSURF hsurf) {
     if (hsurf == nullptr) return nullptr;
     SURFOBJ* pso = EngLockSurface(hsurf);
@@ -151,6 +155,8 @@ DSURF* pdsurfOfBoardSurface(HSURF hsurf) {
         return nullptr;
     return pdsurf;
 }
+
+}  // namespace
 
 extern "C" void DeleteDeviceBitmap(HSURF hsurf) {
     if (hsurf == nullptr) return;

@@ -70,11 +70,7 @@ void vDeleteBoardSurface(HSURF* phsurf, SURFOBJ** ppso) {
     *phsurf = nullptr;
     *ppso = nullptr;
     if (pso != nullptr) EngUnlockSurface(pso);
-    if (hsurf == nullptr) return;
-    // The driver's record of the surface is found through its surface object.
-    DSURF* pdsurf = pdsurfOfBoardSurface(hsurf);
-    if (pdsurf != nullptr) vDeleteDeviceBitmap(pdsurf);
-    else EngDeleteSurface(hsurf);
+    DeleteDeviceBitmap(hsurf);
 }
 
 void vTurn3dOff(PDEV* ppdev) {

@@ -177,9 +177,7 @@ ULONG ulNameAt(const BYTE* pj, ULONG i, ULONG type, ULONG base) {
 }
 
 void vReplyRetval(GLClient* pgc, ULONG ulRetval) {
-    xGLXSingleReply rp{};
-    rp.type = X_Reply;
-    rp.sequenceNumber = static_cast<USHORT>(pgc->sequenceNumber);
+    xGLXSingleReply rp = __glXReplyHeader(pgc);
     rp.retval = ulRetval;
     __glXSendReply(&rp, sizeof rp, nullptr, 0);
 }
