@@ -72,7 +72,7 @@ TEST(BoardSettings, IsChangedLooksAtEveryEditedField) {
         {"cadModeler", [](BoardConfig& c) { c.cadModelerOptimize ^= 1; }, 1, 0},
         {"stereoMode", [](BoardConfig& c) { c.stereoMode = 2; }, 1, 1},
         {"aaLinesAndStereo", [](BoardConfig& c) { c.flags ^= BCF_AA_LINES; c.stereoMode = 2; }, 1, 1},
-        {"cadAndZDepth", [](BoardConfig& c) { c.cadModelerOptimize ^= 1; c.zDepth = 0; }, 1, 1},
+        {"cadAndZDepth", [](BoardConfig& c) { c.cadModelerOptimize ^= 1; c.zDepth = 24; }, 1, 1},
         {"notEdited", [](BoardConfig& c) {
              c.screenWidth = 1; c.totalMemoryKB = 5; c.stereoAdjust = 2.0f;
              c.flags ^= BCF_STEREO | BCF_STEREO_VALID; c.op = 2;
