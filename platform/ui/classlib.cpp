@@ -117,8 +117,7 @@ LRESULT Window::Handle(UINT msg, WPARAM wParam, LPARAM) {
         if ((wParam >> 16) == BN_CLICKED) return OnCommand(static_cast<int>(wParam & 0xFFFF)) ? 1 : 0;
         return 0;
     case WM_INITDIALOG:
-        if (auto* page = dynamic_cast<PropertyPage*>(this)) return page->OnInitDialog();
-        return 0;
+        return OnInitDialog();
     default:
         return 0;
     }

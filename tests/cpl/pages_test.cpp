@@ -184,14 +184,16 @@ TEST_P(EditTest, WrittenBackAndReadByTheDriver) {
     Run([&](PropertySheet& sheet) {
         ASSERT_TRUE(sheet.Select(static_cast<size_t>(e.page)));
         HWND page = cpltest::ActivePage(sheet);
-        if (e.choice < 0) ASSERT_TRUE(vnx::ui::click(page, e.id));
-        else ASSERT_TRUE(vnx::ui::choose(page, e.id, e.choice));
+        const bool done = e.choice < 0 ? vnx::ui::click(page, e.id) : vnx::ui::choose(page, e.id, e.choice);
+        ASSERT_TRUE(done);
         // Leaving the page writes it; OK on another page.
         ASSERT_TRUE(sheet.Select(0));
         ASSERT_TRUE(sheet.PressOk());
     });
     EXPECT_EQ(Edited(DriverRecord()), Edited(expected));
-    if (e.page == 1) EXPECT_EQ(Miniport().currentZDepth, expected.zDepth);
+    if (e.page == 1) {
+        EXPECT_EQ(Miniport().currentZDepth, expected.zDepth);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Edits, EditTest, ::testing::ValuesIn(kEdits),
@@ -218,8 +220,11 @@ TEST_F(AppletTest, FactoryDefaultsWrittenOnlyWithOk) {
                 ASSERT_TRUE(vnx::ui::click(cpltest::ActivePage(sheet), IDC_DEFAULTS));
             }
             EXPECT_EQ(Control(sheet, IDC_STEREOMODE).selection, 0);
-            if (ok) ASSERT_TRUE(sheet.PressOk());
-            else sheet.PressCancel();
+            if (ok) {
+                ASSERT_TRUE(sheet.PressOk());
+            } else {
+                sheet.PressCancel();
+            }
         });
         const BoardConfig after = Miniport();
         if (!ok) {

@@ -167,8 +167,12 @@ TEST_P(RestartTest, AsksWhenAChangeNeedsARestart) {
     Run([&](PropertySheet& sheet) {
         ASSERT_TRUE(sheet.Select(2));
         HWND page = cpltest::ActivePage(sheet);
-        if (c.aaLines) ASSERT_TRUE(vnx::ui::click(page, IDC_AALINES));
-        if (c.stereoMode >= 0) ASSERT_TRUE(vnx::ui::choose(page, IDC_STEREOMODE, c.stereoMode));
+        if (c.aaLines) {
+            ASSERT_TRUE(vnx::ui::click(page, IDC_AALINES));
+        }
+        if (c.stereoMode >= 0) {
+            ASSERT_TRUE(vnx::ui::choose(page, IDC_STEREOMODE, c.stereoMode));
+        }
         ASSERT_TRUE(sheet.PressOk());
     });
     const BoardConfig after = DriverRecord();

@@ -293,6 +293,8 @@ public:
     virtual void OnPaint();
     // BN_CLICKED of a child control: the base answers false (not handled).
     virtual bool OnCommand(int id);
+    // WM_INITDIALOG, once a dialog's controls are made; the base answers TRUE.
+    virtual BOOL OnInitDialog() { return TRUE; }
     // Style adjustment before the window is made.
     virtual DWORD PreCreate(DWORD style) { return style; }
 
@@ -357,7 +359,7 @@ public:
 
     virtual void DoDataExchange(DataExchange&) {}
     // The base shows the members (UpdateData(false)).
-    virtual BOOL OnInitDialog();
+    BOOL OnInitDialog() override;
     // The base shows the members again.
     virtual BOOL OnSetActive();
     // The base takes the controls' values (UpdateData(true)).
