@@ -319,3 +319,29 @@ TEST_F(AppletTest, StereoPageWritesTheTransformAtOnce) {
 }
 
 }  // namespace
+
+namespace {
+
+using cpltest::AppletTest;
+
+// A stereo mode the list does not hold shows no entry and is sent back as
+// it was, not as the list's "no entry" (this miniport refuses the record).
+TEST_F(AppletTest, UnknownStereoModeIsKept) {
+    Boot(MachineOf(cpltest::Board{"Quad", 4, 1, 2}));
+    BoardConfig start = Miniport();
+    start.stereoMode = 25;
+    device_->machine().set_board_config(start);
+    Run([&](vnx::ui::PropertySheet& sheet) {
+        ASSERT_TRUE(sheet.Select(2));
+        EXPECT_EQ(cpltest::Control(sheet, IDC_STEREOMODE).selection, -1);
+        ASSERT_TRUE(vnx::ui::click(cpltest::ActivePage(sheet), IDC_AALINES));
+        ASSERT_TRUE(sheet.PressOk());
+    });
+    const BoardConfig& sent = qrncp::theApp.settings.edited;
+    EXPECT_EQ(sent.stereoMode, 25u);
+    EXPECT_NE(sent.flags & BCF_AA_LINES, 0u);
+    EXPECT_EQ(Miniport().stereoMode, 25u);
+    EXPECT_TRUE(vnx::ui::take_message_boxes().empty()) << "a refused write asks nothing";
+}
+
+}  // namespace
