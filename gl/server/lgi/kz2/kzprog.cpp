@@ -6,11 +6,14 @@
 #include <cstring>
 #include <iterator>
 
+#include "3d/context.h"
 #include "kz2/kzalloc.h"
 #include "kz2/kzdisasm.h"
 #include "lgi.h"
 
 ULONG gkzTrace = 0;
+
+static_assert(sizeof(kzRenderProg) <= sizeof(N_HwRecord::programs[0]), "a program fits its slot");
 
 void kzStartProgram(kzRenderProg* prog, ULONG header, ULONG dataAttr) {
     std::memset(prog, 0, sizeof *prog);

@@ -232,6 +232,19 @@ TEST_F(KzLogicOpTest, AddMacros) {
     EXPECT_EQ(kzRegisterClaimant(KZU_cc1, 0), ULONG{KZ_ADD_MACRO});
 }
 
+// The trace names the emitter that placed each word, the macro's inside the
+// masked form's.
+TEST_F(KzLogicOpTest, TraceOfNestedEmitters) {
+    gkzTrace = 1;
+    _kzuLogicOpMasked(&prog_, N_ALUSum, s, d, t1, t2, bits, zero, mask);
+    std::string text = vnx::debug::take();
+    std::string sources;
+    for (size_t at = 0; (at = text.find(" at ", at)) != std::string::npos; at += 4)
+        sources += text.substr(at + 4, text.find(' ', at + 4) - at - 4) + ";";
+    EXPECT_EQ(sources, "kzuAdd;kzuAdd;kzuAdd;kzuAdd;kzuAdd;kzuLogicOp;kzuLogicOp;kzuLogicOp;");
+    EXPECT_EQ(text.rfind("adding instruction 101c0248 at kzuAdd ", 0), 0u) << text;
+}
+
 // With two codes held the macro works on the third; with all three held it
 // has none of its own, and the program is refused.
 TEST_F(KzLogicOpTest, MacroCodesFollowWhatIsHeld) {
