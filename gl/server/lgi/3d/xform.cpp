@@ -98,6 +98,7 @@ void vProjectAll(N_Context* pctx, CommonPipeData& c, const Batch& b, ULONG size,
 // the window coordinates against the integer bounds; the first vertex
 // outside (or with w = 0) hands the batch to the full routine.
 bool bFastInside(N_Context* pctx, CommonPipeData& c, const Batch& b, bool bAffine) {
+    if (b.n == 0) return false;  // the full routine leaves AND 63, OR 0
     const float* K = pctx->xf.combined;
     const LONG* B = pctx->xf.boundsI;
     for (ULONG i = 0; i < b.n; ++i) {
