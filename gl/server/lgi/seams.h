@@ -22,14 +22,54 @@ ULONG _NPackedClearColour(N_Context* pctx, const GLBuffer* pBuffer);
 // generation word (N_Transform.generation) when the transform mode changes.
 void _NPrimTransformSetup(N_Context* pctx);
 
+// The per-primitive callback set-up of validation, run by each pipe set-up.
+void _NValPrimCB(N_Context* pctx, N_Pipe* pipe);
+// The dither marker of the board the hardware record draws on (the
+// display driver's iPatternUniq): 0xdeadbabe while the dither matrix is loaded.
+ULONG _NDitherMarker(N_HwRecord* phw);
+
 // --- pipelines --------------------------------------------------------------------------
 // Sets up the context's pipeline blocks and its per-kind dispatch records.
 void _NInitPipeBlocks(N_Context* pctx);
 void _NInitPrimPipes(N_Context* pctx);
-// A fixed stage whose function is not built yet: reports and calls nothing.
-void _NStageNotAvailable(N_Context* pctx, N_Pipe* pipe);
 // Validate-then-draw entry of the pixel, bitmap and raster paths (57-62).
 void _NValidateAndDraw(N_Context* pctx, void* pvSpan, ULONG code, ULONG format);
+
+// --- render-function selection ---------------------------------------------------------------
+// The selectors of the dispatch records: each writes the record's status (2
+// hardware, -7 software) and answers the render function, or null.
+N_StageFn _NValPointPipeRenderFcn(N_Context* pctx, N_Pipe* pipe);
+N_StageFn _NValPLinePipeRenderFcn(N_Context* pctx, N_Pipe* pipe);
+N_StageFn _NValTriPipeRenderFcn(N_Context* pctx, N_Pipe* pipe);
+// The raster position's fixed render function.
+N_StageFn _NRasterPosRenderFcn(N_Context* pctx, N_Pipe* pipe);
+// The software raster stage of a code (stage 25 without a render function).
+N_StageFn _NSwRasterStage(N_Context* pctx, N_Pipe* pipe, ULONG code);
+// Installs the polygon software stages (63, 65, 79, 86) of a code.
+void _NValPgonSwStages(N_Context* pctx, N_Pipe* pipe, ULONG code);
+// The fragment stage choice (with a dispatch record: stages 8, 9, 11, 14 too).
+void _NValPixelOps(N_Context* pctx, N_PrimDispatch* pd);
+// Builds and links the pipe of the pixel, bitmap and raster paths.
+void _NValPixelPipe(N_Context* pctx, N_Pipe* pipe, ULONG code);
+
+// --- primitive paths, clippers and facing tests (stages of the dispatch records) ------------------
+void _NvpFaceCullCompoundPrim(N_Context* pctx, N_Pipe* pipe);
+void _NvpFaceCullQuad(N_Context* pctx, N_Pipe* pipe);
+void _NPointPath(N_Context* pctx, N_Pipe* pipe);
+void _NLineStripPath(N_Context* pctx, N_Pipe* pipe);
+void _NLinesPath(N_Context* pctx, N_Pipe* pipe);
+void _NFanPath(N_Context* pctx, N_Pipe* pipe);
+void _NTriListPath(N_Context* pctx, N_Pipe* pipe);
+void _NQuadListPath(N_Context* pctx, N_Pipe* pipe);
+void _NStripPath(N_Context* pctx, N_Pipe* pipe);
+void _NQuadStripPath(N_Context* pctx, N_Pipe* pipe);
+void _NPointClip(N_Context* pctx, N_Pipe* pipe);
+void _NLineClip(N_Context* pctx, N_Pipe* pipe);
+void _NPolygonClip(N_Context* pctx, N_Pipe* pipe);
+void _NTriangleClip(N_Context* pctx, N_Pipe* pipe);
+void _NQuadClip(N_Context* pctx, N_Pipe* pipe);
+void _NFanClip(N_Context* pctx, N_Pipe* pipe);
+void _NQuadStripClip(N_Context* pctx, N_Pipe* pipe);
 
 // --- primitives -------------------------------------------------------------------------
 // N_ExecPrimitive (lgi.h) draws a batch from arrays; here until primitive

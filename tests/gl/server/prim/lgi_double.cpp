@@ -74,10 +74,33 @@ void _NValidate(N_Context*, ULONG) {}
 void _NLoadDither(N_HwRecord*) {}
 ULONG _NPackedClearColour(N_Context*, const GLBuffer*) { return 0; }
 void _NPrimTransformSetup(N_Context*) {}
-void _NInitPipeBlocks(N_Context*) {}
-void _NInitPrimPipes(N_Context*) {}
-void _NStageNotAvailable(N_Context*, N_Pipe*) {}
-void _NValidateAndDraw(N_Context*, void*, ULONG, ULONG) {}
+void _NValPrimCB(N_Context*, N_Pipe*) {}
+ULONG _NDitherMarker(N_HwRecord*) { return 0; }
+N_StageFn _NValPointPipeRenderFcn(N_Context*, N_Pipe*) { return nullptr; }
+N_StageFn _NValPLinePipeRenderFcn(N_Context*, N_Pipe*) { return nullptr; }
+N_StageFn _NValTriPipeRenderFcn(N_Context*, N_Pipe*) { return nullptr; }
+N_StageFn _NRasterPosRenderFcn(N_Context*, N_Pipe*) { return nullptr; }
+N_StageFn _NSwRasterStage(N_Context*, N_Pipe*, ULONG) { return nullptr; }
+void _NValPgonSwStages(N_Context*, N_Pipe*, ULONG) {}
+void _NValPixelOps(N_Context*, N_PrimDispatch*) {}
+void _NValPixelPipe(N_Context*, N_Pipe*, ULONG) {}
+void _NvpFaceCullCompoundPrim(N_Context*, N_Pipe*) {}
+void _NvpFaceCullQuad(N_Context*, N_Pipe*) {}
+void _NPointPath(N_Context*, N_Pipe*) {}
+void _NLineStripPath(N_Context*, N_Pipe*) {}
+void _NLinesPath(N_Context*, N_Pipe*) {}
+void _NFanPath(N_Context*, N_Pipe*) {}
+void _NTriListPath(N_Context*, N_Pipe*) {}
+void _NQuadListPath(N_Context*, N_Pipe*) {}
+void _NStripPath(N_Context*, N_Pipe*) {}
+void _NQuadStripPath(N_Context*, N_Pipe*) {}
+void _NPointClip(N_Context*, N_Pipe*) {}
+void _NLineClip(N_Context*, N_Pipe*) {}
+void _NPolygonClip(N_Context*, N_Pipe*) {}
+void _NTriangleClip(N_Context*, N_Pipe*) {}
+void _NQuadClip(N_Context*, N_Pipe*) {}
+void _NFanClip(N_Context*, N_Pipe*) {}
+void _NQuadStripClip(N_Context*, N_Pipe*) {}
 void N_RasterPos(const float*) {}
 void _NAccum(ULONG, float) {}
 void _NClearAccum(ULONG) {}
