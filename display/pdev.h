@@ -162,6 +162,8 @@ typedef struct PDEV {
     HSURF hsurfAlpha;
     SURFOBJ* psoAlpha;
     ULONG pidAlpha;
+    ULONG cGLOverlayContexts;  // GL contexts drawing into the overlay plane; while non-zero
+                               // 2D drawing on a 16-bpp screen keeps the overlay bit
     HSURF hsurfTmp;  // screen-depth scratch tile (128 x 128), locked
     SURFOBJ* psoTmp;
     HSURF hsurfTmp24;  // 24-bit scratch tile (128 x 128), locked
@@ -176,8 +178,6 @@ typedef struct PDEV {
     ULONG ulTextureMode;       // BoardConfig.textureMode
     ULONG fTexture16;          // textures in the board's 16-bit form (16 bpp, memory mode)
     ULONG fMipmap;             // BCF_MIPMAP: the board mip-maps
-    ULONG cGLOverlayContexts;  // GL contexts drawing into the overlay plane; while non-zero
-                               // 2D drawing on a 16-bpp screen keeps the overlay bit
     SURFOBJ* psoPattern;       // the off-screen pattern surface of the colour pattern fills
                                // (display/fill.h), locked; made at surface enable
 

@@ -9,6 +9,8 @@ packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
 packages+=(libfreetype-dev fonts-dejavu-core)
 # The fuzz targets: clang with its libFuzzer.
 packages+=(clang)
+# Compiler cache for the test script's two builds.
+packages+=(ccache)
 
 missing=()
 for p in "${packages[@]}"; do

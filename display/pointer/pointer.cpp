@@ -85,7 +85,12 @@ void vWritePosition(PDEV* ppdev, LONG x, LONG y) {
     vRamdacCursorPosition(ptr.pjRegs, ulY << 16 | (ulX & 0xFFFFu));
 }
 
-// Places the cursor at (x, y) and shows it, or hides it for x = -1.
+// Whether the RAMDACs hold a pointer to show: a shape without a mask leaves
+// none (its size is zero) until the next shape.
+bool bHasShape(const PDEV* ppdev) { return ppdev->ptr.cx != 0 && ppdev->ptr.cy != 0; }
+
+// Places the cursor at (x, y) and shows it, or hides it for x = -1. Without
+// a pointer only the position is written: the cursor stays off.
 void vPlaceCursor(PDEV* ppdev, LONG x, LONG y) {
     if (x == -1) {
         vCursorHide(ppdev);
@@ -93,7 +98,7 @@ void vPlaceCursor(PDEV* ppdev, LONG x, LONG y) {
     }
     vSelectScreen(ppdev, &x);
     vWritePosition(ppdev, x, y);
-    if (!ppdev->ptr.fEnabled) vCursorShow(ppdev);
+    if (!ppdev->ptr.fEnabled && bHasShape(ppdev)) vCursorShow(ppdev);
 }
 
 // The shape on every screen's RAMDAC, the cursor off while it loads.
@@ -118,7 +123,11 @@ ULONG ulSetShape(PDEV* ppdev, SURFOBJ* psoMask, SURFOBJ* psoColor, XLATEOBJ* pxl
         return SPS_DECLINE;
     }
     if (psoMask == nullptr) {
+        // No pointer: the old shape stays in the RAMDACs but is not shown
+        // again by a move.
         vCursorHideAll(ppdev);
+        ppdev->ptr.cx = 0;
+        ppdev->ptr.cy = 0;
         return SPS_ACCEPT_NOEXCLUDE;
     }
     const LONG cx = psoMask->sizlBitmap.cx;

@@ -1,4 +1,5 @@
-// Process heap (LocalAlloc) and virtual memory (VirtualAlloc).
+// Process heap (LocalAlloc) and virtual memory (VirtualAlloc). Virtual
+// memory lies below 4 GB for every logical process.
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -23,6 +24,9 @@ Regions& regions() {
     static Regions* r = new Regions;
     return *r;
 }
+
+// Every VirtualAlloc region ends at or below this address.
+constexpr std::uintptr_t kLimit32 = std::uintptr_t{1} << 32;
 
 size_t page_size() {
     static const size_t p = static_cast<size_t>(sysconf(_SC_PAGESIZE));
@@ -60,8 +64,14 @@ extern "C" HLOCAL LocalAlloc(UINT, SIZE_T uBytes) {
     if (p == nullptr)
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     else
-        vnx::kernel::note_region(p, uBytes, vnx::kernel::current_pid());
+        vnx::kernel::note_region(p, uBytes, vnx::kernel::current_pid(), true);
     return p;
+}
+
+extern "C" SIZE_T LocalSize(HLOCAL hMem) {
+    const size_t cb = vnx::kernel::heap_block_size(hMem);
+    if (cb == 0) SetLastError(ERROR_INVALID_HANDLE);
+    return cb;
 }
 
 extern "C" HLOCAL LocalFree(HLOCAL hMem) {
@@ -98,7 +108,13 @@ extern "C" LPVOID VirtualAlloc(LPVOID lpAddress, SIZE_T dwSize, DWORD flAllocati
     }
     size_t size = round_to_pages(dwSize);
     int prot = (flAllocationType & MEM_COMMIT) ? protection(flProtect) : PROT_NONE;
-    void* p = mmap(nullptr, size, prot, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    // Below 4 GB: a client hands the addresses of its VirtualAlloc memory to
+    // the drivers in 32-bit fields, as it would in a 32-bit address space.
+    void* p = mmap(nullptr, size, prot, MAP_PRIVATE | MAP_ANONYMOUS | MAP_32BIT, -1, 0);
+    if (p != MAP_FAILED && reinterpret_cast<std::uintptr_t>(p) + size > kLimit32) {
+        munmap(p, size);
+        p = MAP_FAILED;
+    }
     if (p == MAP_FAILED) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;

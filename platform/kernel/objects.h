@@ -106,7 +106,10 @@ inline DWORD current_thread_id() {
 void honour_suspension();
 
 // Memory ownership by logical process (see ownership.cpp).
-void note_region(const void* p, size_t size, DWORD pid);
+void note_region(const void* p, size_t size, DWORD pid, bool bHeapBlock = false);
+// The byte count of the live heap block (LocalAlloc) that starts at p, or 0
+// when none starts there.
+size_t heap_block_size(const void* p);
 void forget_region(const void* p);
 bool owned_by_another(const void* p, size_t size, DWORD pid);
 

@@ -20,6 +20,8 @@ namespace {
 struct Region {
     size_t size;
     DWORD pid;
+    size_t cbHeapBlock;  // a LocalAlloc block: the bytes asked for; else 0
+    bool bHeapBlock;
 };
 
 // The table is keyed by the complement of each region's start, never by the
@@ -44,11 +46,20 @@ Owners& owners() {
 
 }  // namespace
 
-void note_region(const void* p, size_t size, DWORD pid) {
+void note_region(const void* p, size_t size, DWORD pid, bool bHeapBlock) {
     if (p == nullptr) return;
     Owners& o = owners();
     std::lock_guard<std::mutex> g(o.lock);
-    o.byStart[hide(reinterpret_cast<std::uintptr_t>(p))] = Region{size ? size : 1, pid};
+    o.byStart[hide(reinterpret_cast<std::uintptr_t>(p))] =
+        Region{size ? size : 1, pid, bHeapBlock ? size : 0, bHeapBlock};
+}
+
+size_t heap_block_size(const void* p) {
+    if (p == nullptr) return 0;
+    Owners& o = owners();
+    std::lock_guard<std::mutex> g(o.lock);
+    auto it = o.byStart.find(hide(reinterpret_cast<std::uintptr_t>(p)));
+    return it != o.byStart.end() && it->second.bHeapBlock ? it->second.cbHeapBlock : 0;
 }
 
 void forget_region(const void* p) {

@@ -8,7 +8,6 @@
 // decoder checked is seen.
 #pragma once
 
-#include <sys/mman.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -105,8 +104,7 @@ inline Harness& Get() {
         p->gc.pRenderTable = p->render.data();
         ulRegisterContext(&p->gc);
         p->pgc->gc = &p->gc;
-        p->pjClient = static_cast<BYTE*>(mmap(nullptr, 4096, PROT_READ | PROT_WRITE,
-                                              MAP_PRIVATE | MAP_ANONYMOUS | MAP_32BIT, -1, 0));
+        p->pjClient = static_cast<BYTE*>(VirtualAlloc(nullptr, 4096, MEM_COMMIT, PAGE_READWRITE));
         return p;
     }();
     return *h;

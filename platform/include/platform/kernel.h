@@ -144,6 +144,9 @@ VNX_PLATFORM_API void SetLastError(DWORD dwErrCode);
 // --- heap and virtual memory ----------------------------------------------
 VNX_PLATFORM_API HLOCAL LocalAlloc(UINT uFlags, SIZE_T uBytes);
 VNX_PLATFORM_API HLOCAL LocalFree(HLOCAL hMem);
+// The byte count of a live block from LocalAlloc; 0 (ERROR_INVALID_HANDLE)
+// for a block already freed or an address where no block starts.
+VNX_PLATFORM_API SIZE_T LocalSize(HLOCAL hMem);
 VNX_PLATFORM_API LPVOID VirtualAlloc(LPVOID lpAddress, SIZE_T dwSize, DWORD flAllocationType,
                                      DWORD flProtect);
 VNX_PLATFORM_API BOOL VirtualFree(LPVOID lpAddress, SIZE_T dwSize, DWORD dwFreeType);

@@ -3,6 +3,7 @@
 // capabilities, and clean failure at every step.
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstring>
 #include <vector>
 
@@ -95,6 +96,24 @@ TEST_F(PdevTest, NewRecordHoldsItsInitialWords) {
     EnterCriticalSection(&ppdev->csRamdac);
     LeaveCriticalSection(&ppdev->csRamdac);
     EXPECT_EQ(ppdev->hsurfTmp32, nullptr);
+}
+
+// The 3D buffer block keeps its fields in the record's order: the buffer
+// triples, the GL overlay count, the scratch tiles, the dither tile, the
+// texture options and the pattern surface.
+TEST(PdevLayout, ThreeDBufferBlockKeepsItsOrder) {
+    const size_t offsets[] = {
+        offsetof(PDEV, hsurfBack),   offsetof(PDEV, psoBack),      offsetof(PDEV, pidBack),
+        offsetof(PDEV, hsurfZ),      offsetof(PDEV, psoZ),         offsetof(PDEV, pidZ),
+        offsetof(PDEV, hsurfStencil), offsetof(PDEV, pidAlpha),
+        offsetof(PDEV, cGLOverlayContexts),
+        offsetof(PDEV, hsurfTmp),    offsetof(PDEV, psoTmp),       offsetof(PDEV, hsurfTmp24),
+        offsetof(PDEV, psoTmp24),    offsetof(PDEV, hsurfAlt),     offsetof(PDEV, psoAlt),
+        offsetof(PDEV, hsurfDither), offsetof(PDEV, pdsurfDither), offsetof(PDEV, psoDither),
+        offsetof(PDEV, pidDither),   offsetof(PDEV, fFrameKind),   offsetof(PDEV, ulTextureMode),
+        offsetof(PDEV, fTexture16),  offsetof(PDEV, fMipmap),      offsetof(PDEV, psoPattern),
+    };
+    for (size_t i = 1; i < std::size(offsets); ++i) EXPECT_LT(offsets[i - 1], offsets[i]) << i;
 }
 
 // The device gets its surface and loses it again, staying enabled (the

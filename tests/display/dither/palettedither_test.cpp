@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
 #include <array>
 #include <cstdio>
 #include <memory>
@@ -243,6 +244,45 @@ TEST_F(PaletteDitherDevice, CellAverageIsTheColour) {
                     ASSERT_LE(error, 1.0) << Name(r, g, b) << " channel " << c;
                 }
             }
+}
+
+}  // namespace
+namespace {
+
+// Each cell's place in the dither order (0 taken first, 63 last).
+constexpr std::array<BYTE, DITHER_CELLS> kOrderRank = {
+     0, 32,  8, 40,  2, 34, 10, 42,
+    48, 16, 56, 24, 50, 18, 58, 26,
+    12, 44,  4, 36, 14, 46,  6, 38,
+    60, 28, 52, 20, 62, 30, 54, 22,
+     3, 35, 11, 43,  1, 33,  9, 41,
+    51, 19, 59, 27, 49, 17, 57, 25,
+    15, 47,  7, 39, 13, 45,  5, 37,
+    63, 31, 55, 23, 61, 29, 53, 21,
+};
+
+// A colour of two entries fills the first entry's count of cells of the
+// order with one index and the rest with the other. Ramps of green, and of
+// red over full green, give every count from 1 to 63, so every cell's place
+// in the order is seen.
+TEST(PaletteDither, EveryCellKeepsItsPlaceInTheOrder) {
+    std::set<ULONG> counts;
+    for (ULONG v = 0; v < 256; ++v) {
+        for (ULONG rgb : {Rgb(0, v, 0), Rgb(v, 255, 0)}) {
+            const Entries e = Compute(rgb);
+            if (e.size() != 2) continue;
+            const ULONG c0 = e[0].first;
+            counts.insert(c0);
+            const Pattern p = Dither(rgb);
+            const BYTE first = p[std::find(kOrderRank.begin(), kOrderRank.end(), 0) - kOrderRank.begin()];
+            const BYTE last = p[std::find(kOrderRank.begin(), kOrderRank.end(), 63) - kOrderRank.begin()];
+            ASSERT_NE(first, last) << std::hex << rgb;
+            for (ULONG cell = 0; cell < DITHER_CELLS; ++cell)
+                ASSERT_EQ(p[cell], kOrderRank[cell] < c0 ? first : last)
+                    << std::hex << rgb << std::dec << ": cell " << cell << ", first count " << c0;
+        }
+    }
+    for (ULONG c = 1; c < DITHER_CELLS; ++c) EXPECT_EQ(counts.count(c), 1u) << c;
 }
 
 }  // namespace

@@ -303,6 +303,106 @@ TEST_P(HeidiRouteTest, SmallPrimitivesGoToTheirTilesOwner) {
 
 INSTANTIATE_TEST_SUITE_P(Rasterizers, HeidiRouteTest, testing::Values(1, 2, 4));
 
+// --- what the renderers keep and drop, on one rasterizer ----------------------------------
+
+class HeidiOneRasterizerTest : public HeidiDrawTest {
+  protected:
+    void SetUp() override {
+        DriverTest::SetUp();
+        Boot(1);
+    }
+    // A vertex at board position (x, y) in 28.4 of the window bound at
+    // (0, 0) with a client height of 500 (window y grows upwards).
+    static HEIDIVERTEX B(LONG x, LONG y, ULONG depth = 0x1111) {
+        return {(static_cast<ULONG>(499 * 16 - y) << 16) | static_cast<ULONG>(x), depth, 0x123456, 0, 0};
+    }
+    static ULONG Packed(const HEIDIVERTEX& v, LONG cyClient = 500) {
+        const ULONG y = static_cast<ULONG>((cyClient - 1) * 16) - (v.ulPos >> 16);
+        return y << 16 | (v.ulPos & 0xFFFF);
+    }
+    // The position words of every primitive drawn by one command of `code`
+    // over the vertices.
+    std::vector<std::vector<ULONG>> Drawn(ULONG h, ULONG code, const std::vector<HEIDIVERTEX>& v) {
+        Vertices(v);
+        HEIDICMD c = Cmd(code, h, 0);
+        c.cVertices = static_cast<ULONG>(v.size());
+        Send(c, nullptr, HEIDI_CJ_DRAW);
+        Flush();
+        for (const auto& e : Board().take_errors()) ADD_FAILURE() << e.rasterizer << ": " << e.message;
+        std::vector<std::vector<ULONG>> out;
+        const ULONG cPositions = code == 104 ? 2 : 3;
+        for (const auto& q : Take())
+            for (const DecodedPacket& p : Drawing(q)) {
+                if (!p.hasClip) continue;
+                for (std::uint32_t i = 0; i < p.primitives; ++i) {
+                    std::vector<ULONG> w;
+                    for (ULONG k = 0; k < cPositions; ++k) w.push_back(p.vertex(i, k));
+                    out.push_back(w);
+                }
+            }
+        return out;
+    }
+};
+
+// A triangle whose doubled signed area (28.4 units) lies strictly between
+// -224 and 224 is dropped; the others are sent in one winding, the second
+// and third vertices swapped when the area is negative.
+TEST_F(HeidiOneRasterizerTest, ThinTrianglesAreDroppedAndWindingIsMadeOne) {
+    const ULONG h = Bound({0, 0, 600, 500});
+    ASSERT_NE(h, 0u);
+    Flush();
+    Take();
+    const LONG o = 1600;
+    struct Case {
+        const char* what;
+        std::vector<HEIDIVERTEX> v;
+        std::vector<int> order;  // the vertices in the positions sent; empty: dropped
+    };
+    const Case cases[] = {
+        {"area 224", {B(o, o), B(o + 224, o), B(o, o + 1)}, {0, 1, 2}},
+        {"area 223", {B(o, o), B(o + 223, o), B(o, o + 1)}, {}},
+        {"area -224", {B(o, o), B(o, o + 1), B(o + 224, o)}, {0, 2, 1}},
+        {"area -223", {B(o, o), B(o, o + 1), B(o + 223, o)}, {}},
+        {"area 0", {B(o, o), B(o + 800, o), B(o + 1600, o)}, {}},
+        {"large, negative", {B(o, o), B(o, o + 800), B(o + 800, o)}, {0, 2, 1}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto drawn = Drawn(h, 107, c.v);
+        if (c.order.empty()) {
+            EXPECT_TRUE(drawn.empty());
+            continue;
+        }
+        ASSERT_EQ(drawn.size(), 1u);
+        std::vector<ULONG> want;
+        for (int i : c.order) want.push_back(Packed(c.v[static_cast<size_t>(i)]));
+        EXPECT_EQ(drawn[0], want);
+    }
+}
+
+// A vertex whose depth word has bit 31 ends its strip with the triangle (or
+// segment) it starts: the next strip starts three vertices (two for lines)
+// after it.
+TEST_F(HeidiOneRasterizerTest, StripEndsStartTheNextStripAfterTheEndingPrimitive) {
+    const ULONG h = Bound({0, 0, 600, 500});
+    ASSERT_NE(h, 0u);
+    Flush();
+    Take();
+    const ULONG end = HEIDI_STRIP_END | 0x1111;
+    // Triangles: 0-1-2 ends its strip; 3-4-5 and 4-5-6 follow.
+    std::vector<HEIDIVERTEX> t = {B(0, 0, end),  B(1600, 0),    B(0, 1600),   B(3200, 3200),
+                                  B(4800, 3200), B(3200, 4800), B(4800, 4800)};
+    auto tri = [&](int a, int b, int c) {
+        return std::vector<ULONG>{Packed(t[a]), Packed(t[b]), Packed(t[c])};
+    };
+    // 4-5-6 winds the other way and is sent as 4-6-5.
+    EXPECT_EQ(Drawn(h, 107, t), (std::vector<std::vector<ULONG>>{tri(0, 1, 2), tri(3, 4, 5), tri(4, 6, 5)}));
+    // Line segments: 0-1 ends its strip; 2-3 and 3-4 follow.
+    std::vector<HEIDIVERTEX> l = {B(0, 0, end), B(1600, 0), B(3200, 3200), B(4800, 3200), B(4800, 4800)};
+    auto seg = [&](int a, int b) { return std::vector<ULONG>{Packed(l[a]), Packed(l[b])}; };
+    EXPECT_EQ(Drawn(h, 104, l), (std::vector<std::vector<ULONG>>{seg(0, 1), seg(2, 3), seg(3, 4)}));
+}
+
 // Vertex counts past the view, variants that are not served, and vertices
 // that convert outside what a packed word names draw nothing.
 TEST_F(HeidiDrawTest, BadVertexCountsAndVariantsDrawNothing) {

@@ -3,6 +3,7 @@
 // primitive, and the strokes handed to the engine unchanged (pattern
 // brushes), with DrvStretchBlt's hand-over beside them.
 #include <array>
+#include <set>
 
 #include "display/line/line_fixture.h"
 
@@ -98,6 +99,60 @@ TEST_F(LinePackets, LongLinesBecomeStrips) {
         EXPECT_EQ(w[0].primitives, c.cPrims) << c.line[2];
         EXPECT_EQ(w[0].vertex(0, 0), c.first0 + v(x, y)) << c.line[2];
         EXPECT_EQ(w[0].vertex(0, 1), c.first1 + v(x, y)) << c.line[2];
+    }
+}
+
+// Routing on a board of four rasterizers: a line is tested against the
+// tiles widened by a pixel at each end, away from the other end. A line
+// that ends on the last pixel of a tile therefore also reaches the owner of
+// the tile beyond that end; one that ends two pixels before it stays with
+// its own tile's owner.
+class LineRouting : public LineTest {
+  protected:
+    void SetUp() override {
+        LineTest::SetUp();
+        BootLines(4, 32, 1, 256, 256);
+        Drain();
+        for (int r = 0; r < board().rasterizers(); ++r) Drawn(r);
+    }
+};
+
+TEST_F(LineRouting, LinesAreWidenedByAPixelForTheTileTest) {
+    const DFB* pdfb = Dfb(dev_);
+    // A tile corner inside the surface, 65 to 192 pixels from its origin.
+    const LONG tx = ((pdfb->x + 64) / 128 + 1) * 128 - pdfb->x;
+    const LONG ty = ((pdfb->y + 64) / 128 + 1) * 128 - pdfb->y;
+    struct Case {
+        const char* what;
+        LONG x0, y0, x1, y1;  // surface pixels
+        LONG xBeyond, yBeyond;  // a pixel of the tile beyond the end, or -1: none
+    };
+    const Case cases[] = {
+        {"ends on the tile's last column", tx - 20, ty - 40, tx - 1, ty - 40, tx, ty - 40},
+        {"ends two columns before it", tx - 20, ty - 40, tx - 2, ty - 40, -1, -1},
+        {"ends on the tile's last row", tx - 40, ty - 20, tx - 40, ty - 1, tx - 40, ty},
+        {"ends two rows before it", tx - 40, ty - 20, tx - 40, ty - 2, -1, -1},
+        {"starts on the tile's first column", tx + 20, ty - 40, tx, ty - 40, tx - 1, ty - 40},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        // A first line inside the same tile, so the current queue already
+        // holds a primitive of the packet when the second comes.
+        Path p = MakePath({Segment(16 * (c.x0 - 3), 16 * (c.y0 - 3), 16 * (c.x0 - 1), 16 * (c.y0 - 3)),
+                           Segment(16 * c.x0, 16 * c.y0, 16 * c.x1, 16 * c.y1)});
+        ASSERT_TRUE(DrvStrokePath(dev_, p.get(), nullptr, nullptr, Solid(7), nullptr, nullptr, 0x0D0D));
+        Drain();
+        const ULONG end = ULONG(16 * (pdfb->y + c.y1)) << 16 | ULONG(16 * (pdfb->x + c.x1));
+        std::set<int> got;
+        for (int r = 0; r < board().rasterizers(); ++r)
+            for (const DecodedPacket& d : Drawn(r))
+                for (std::uint32_t i = 0; i < d.primitives; ++i)
+                    if ((d.command & 0xFFF) == 0x03C && d.vertex(i, 1) == end) got.insert(r);
+        std::set<int> want = {board().tile_owner(0, pdfb->x + c.x1, pdfb->y + c.y1)};
+        if (c.xBeyond >= 0) want.insert(board().tile_owner(0, pdfb->x + c.xBeyond, pdfb->y + c.yBeyond));
+        ASSERT_EQ(want.size(), c.xBeyond >= 0 ? 2u : 1u) << "neighbouring tiles of one owner";
+        EXPECT_EQ(got, want);
+        EXPECT_EQ(Errors(), "");
     }
 }
 

@@ -133,6 +133,34 @@ TEST_P(LineDiff, ComplexClipForSolidLines) {
     for (MIX mix = 1; mix <= 16; mix += 3) Both(p.get(), pco, pen, nullptr, mix | mix << 8, "every mix");
 }
 
+// The host's strip path breaks the ties exactly as the engine does: every
+// octant line with ends on whole, quarter and half pixels (of x, then of
+// y), drawn styled
+// (every other pixel), and drawn on far past the board's 16-bit range from
+// the same start, so that none of them takes the board's whole-line path.
+TEST_P(LineDiff, StripPathBreaksEveryTieAsTheEngine) {
+    BRUSHOBJ* pen = Solid(Pen());
+    // The octant lines, and the same with the fractions of x and y
+    // exchanged (ties on the y axis of steep lines).
+    std::vector<std::array<LONG, 4>> lines = OctantLines(16 * 100, 16 * 84);
+    for (size_t i = 0, n = lines.size(); i < n; ++i) {
+        const auto& l = lines[i];
+        const LONG f = l[0] - 16 * 100;
+        const LONG x0 = 16 * 100 + f / 2, y0 = 16 * 84 + f;
+        lines.push_back({x0, y0, x0 + l[2] - l[0], y0 + l[3] - l[1]});
+    }
+    for (const auto& l : lines) {
+        LINEATTRS la{};
+        la.fl = LA_ALTERNATE;
+        Path styled = MakePath({Segment(l[0], l[1], l[2], l[3])});
+        Both(styled.get(), nullptr, pen, &la, 0x0707, "styled octant line");
+        Path far = MakePath({Segment(l[0], l[1], l[0] + 40 * (l[2] - l[0]), l[1] + 40 * (l[3] - l[1]))});
+        Both(far.get(), nullptr, pen, nullptr, 0x0707, "octant line past the 16-bit range");
+        Path back = MakePath({Segment(l[0] + 40 * (l[2] - l[0]), l[1] + 40 * (l[3] - l[1]), l[0], l[1])});
+        Both(back.get(), nullptr, pen, nullptr, 0x0707, "the same line drawn towards its start");
+    }
+}
+
 TEST_P(LineDiff, PaintIsTheBlitOfTheMix) {
     BRUSHOBJ* pen = Solid(Pen());
     CLIPOBJ* pco = Clip({{3, 4, 100, 50}, {120, 30, 290, 200}});

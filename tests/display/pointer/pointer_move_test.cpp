@@ -58,6 +58,31 @@ TEST_F(PointerTest, ShapeGivenHiddenWaitsForAMove) {
     EXPECT_EQ(Writes(0), (std::vector<std::string>{Position(10, 20), "30=35"}));
 }
 
+// A shape without a mask hides the cursor: later moves write only the
+// position and the old shape does not come back; the next shape with a mask
+// shows again, and so does a move after a hiding move.
+TEST_F(PointerTest, ShapeWithoutMaskStaysHiddenThroughMoves) {
+    Boot();
+    auto mask = MaskOf(kBlock);
+    ASSERT_EQ(SetShape(mask->pso, nullptr, nullptr, 0, 0, 100, 50), SPS_ACCEPT_NOEXCLUDE);
+    ASSERT_TRUE(board().cursor(0).on);
+    ASSERT_EQ(SetShape(nullptr, nullptr, nullptr, 0, 0, 100, 50), SPS_ACCEPT_NOEXCLUDE);
+    EXPECT_FALSE(board().cursor(0).on);
+    Writes(0);
+    Move(120, 60);
+    EXPECT_EQ(Writes(0), std::vector<std::string>{Position(120, 60)});
+    Move(-1, 0);
+    Move(130, 70);
+    EXPECT_FALSE(board().cursor(0).on);
+    EXPECT_EQ(ppdev->ptr.fEnabled, 0u);
+    Writes(0);
+    ASSERT_EQ(SetShape(mask->pso, nullptr, nullptr, 0, 0, 140, 80), SPS_ACCEPT_NOEXCLUDE);
+    EXPECT_TRUE(board().cursor(0).on);
+    Move(-1, 0);
+    Move(150, 90);
+    EXPECT_TRUE(board().cursor(0).on);
+}
+
 // The mode is set again: the pointer state is reset, so the next move
 // writes its position even where the pointer was.
 TEST_F(PointerTest, ModeChangeResetsThePointer) {

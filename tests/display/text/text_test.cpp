@@ -472,6 +472,43 @@ TEST_F(TextTest, PatternForegroundGoesToTheEngine) {
     ExpectSame("pattern foreground");
 }
 
+// Text whose background the glyphs do not cover is handed to the board at
+// once: when DrvTextOut returns, every queue's words up to its stream end
+// have been given to the board. Text whose glyphs cover their box is left
+// for the next flush. (The flush thread pauses for a minute here, so only
+// DrvTextOut hands anything over.)
+TEST_F(TextTest, TextIsHandedToTheBoardUnlessTheGlyphsCoverTheBox) {
+    struct PeriodScope {
+        PeriodScope() { vSetFlushThreadPeriod(60000); }
+        ~PeriodScope() { vSetFlushThreadPeriod(KZ2_FLUSH_PERIOD_MS); }
+    } period;
+    BootText(4, 1, 32);
+    HandString h;
+    h.add(3, 5, 6, 2, 1);
+    h.add(140, 5, 6, 2, 1);  // in another rasterizer's tile
+    STROBJ* pstro = h.finish();
+    FONTOBJ fo{1, 0, 6};
+    auto handedOver = [&] {
+        bool b = true;
+        for (ULONG i = 0; i < ppdev->pqm->pLayout->cQueues; ++i)
+            b = b && ppdev->pqm[i].pKicked == ppdev->pqm[i].pStreamEnd;
+        return b;
+    };
+    Drain();
+    Both(pstro, &fo, nullptr, nullptr);
+    EXPECT_TRUE(handedOver()) << "plain text";
+    Drain();
+    RECTL larger = {1, 2, 160, 10};
+    Both(pstro, &fo, nullptr, &larger);
+    EXPECT_TRUE(handedOver()) << "text over an opaque rectangle it does not cover";
+    Drain();
+    h.so.flAccel = SO_GLYPHS_COVER_BACKGROUND;
+    RECTL box = h.so.rclBkGround;
+    Both(pstro, &fo, nullptr, &box);
+    EXPECT_FALSE(handedOver()) << "glyphs covering their box";
+    ExpectSame("text");
+}
+
 // The renderer DrvTextOut picks: the small ones for boxes and fonts up to
 // 16 pixels (the clipped one under a complex clip), the large one otherwise
 // and on split boards.

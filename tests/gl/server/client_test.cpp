@@ -55,6 +55,7 @@ TEST_F(GLServerTest, ClientRecordsLiveFromAttachToDetach) {
     EXPECT_EQ(pgcMain->sequenceNumber, 0u);
     EXPECT_EQ(pgcMain->errorDetail, 0u);
     EXPECT_NE(pgcMain->hClient, 0u);
+    const ULONG hMain = pgcMain->hClient;
 
     GLClient* pgcWorker = nullptr;
     std::thread([&] {
@@ -64,22 +65,23 @@ TEST_F(GLServerTest, ClientRecordsLiveFromAttachToDetach) {
         ASSERT_NE(pgcWorker, nullptr);
         EXPECT_NE(pgcWorker, pgcMain);
         EXPECT_NE(pgcWorker->hClient, pgcMain->hClient);
+        const ULONG hWorker = pgcWorker->hClient;
         EXPECT_EQ(Cmd(Request(GLCMD_CREATESMSEGMENT, {kSegment, 4})), -1);
         EXPECT_EQ(Client(), pgcWorker) << "the thread keeps its one record";
         vnx::debug::clear();
         EXPECT_EQ(Cmd(Request(GLCMD_THREADDETACH)), 0);
         EXPECT_EQ(Client(), nullptr);
         EXPECT_EQ(vnx::debug::take(), kClientFreedText);
-        EXPECT_TRUE(Freed(pgcWorker));
+        EXPECT_TRUE(Freed(pgcWorker, hWorker));
         EXPECT_EQ(Cmd(Request(GLCMD_THREADDETACH)), 0) << "nothing left to free";
         EXPECT_EQ(vnx::debug::take(), "");
     }).join();
 
     EXPECT_EQ(Client(), pgcMain);
-    EXPECT_FALSE(Freed(pgcMain));
+    EXPECT_FALSE(Freed(pgcMain, hMain));
     EXPECT_EQ(Cmd(Request(GLCMD_PROCESSDETACH)), 0);
     EXPECT_EQ(Client(), nullptr);
-    EXPECT_TRUE(Freed(pgcMain));
+    EXPECT_TRUE(Freed(pgcMain, hMain));
     EXPECT_EQ(vnx::debug::take(), kClientFreedText);
 }
 
@@ -107,7 +109,7 @@ TEST_F(GLServerTest, ClientsOfAnotherProcessAreRefused) {
     EXPECT_EQ(Cmd(Request(GLCMD_SETCONTEXT, {0, 0}), nullptr, other), 0);
     EXPECT_NE(Client(), nullptr);
     EXPECT_NE(Client()->hClient, hClient);
-    EXPECT_TRUE(Freed(pgcApp));
+    EXPECT_TRUE(Freed(pgcApp, hClient));
     EXPECT_EQ(vnx::debug::take(), kClientFreedText + "ulCmdSetContext: no context 0\n");
     EXPECT_EQ(Cmd(Request(GLCMD_WRAPSMREADPOINTER, {hClient, 0, 0})), -1);
     EXPECT_EQ(vnx::debug::take(), noClient) << "a freed client's id names nothing";
@@ -178,6 +180,7 @@ TEST_F(GLServerTest, SecondSegmentReleasesTheFirst) {
 // defaults again, and the next describe loads a fresh server.
 TEST_F(GLServerTest, UnloadLeavesNothingAndTheServerLoadsAgain) {
     GLClient* pgcMain = Client();
+    const ULONG hMain = pgcMain->hClient;
     Segment seg;
     seg.GiveTo(pgcMain);
     GLClient* pgcWorker = nullptr;
@@ -186,6 +189,7 @@ TEST_F(GLServerTest, UnloadLeavesNothingAndTheServerLoadsAgain) {
         pgcWorker = Client();
     }).join();
     ASSERT_NE(pgcWorker, nullptr);
+    const ULONG hWorker = pgcWorker->hClient;
     const PFN_OPENGLCMD pfnServerCmd = Hooks()->pfnOpenGLCmd;
     vnx::debug::clear();
 
@@ -194,8 +198,8 @@ TEST_F(GLServerTest, UnloadLeavesNothingAndTheServerLoadsAgain) {
     EXPECT_EQ(Hooks()->hGLServer, nullptr);
     EXPECT_NE(Hooks()->pfnOpenGLCmd, pfnServerCmd);
     EXPECT_EQ(Cmd(Request(GLCMD_THREADDETACH)), 0) << "the driver's default answers";
-    EXPECT_TRUE(Freed(pgcMain));
-    EXPECT_TRUE(Freed(pgcWorker));
+    EXPECT_TRUE(Freed(pgcMain, hMain));
+    EXPECT_TRUE(Freed(pgcWorker, hWorker));
     EXPECT_TRUE(seg.Released());
     // The slot is free again.
     const DWORD dwIndex = TlsAlloc();

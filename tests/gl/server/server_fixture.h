@@ -58,14 +58,17 @@ inline std::vector<BYTE> Request(ULONG ulSubEsc, std::vector<ULONG> args = {}, U
     return v;
 }
 
-// True when freed memory is seen as freed (only under AddressSanitizer;
-// elsewhere nothing can be said and the check passes).
-inline bool Freed(const void* p) {
+// True when the client record at p, which had the id hClient, has been
+// freed. Under AddressSanitizer freed memory is poisoned (and not handed out
+// again soon); in every other build the process heap tells whether a block
+// still starts at p, and a live block there that holds another id is a new
+// record in the same memory.
+inline bool Freed(const GLClient* p, ULONG hClient) {
 #ifdef GLSRV_TEST_ASAN
+    (void)hClient;
     return __asan_address_is_poisoned(p) != 0;
 #else
-    (void)p;
-    return true;
+    return LocalSize(const_cast<GLClient*>(p)) == 0 || p->hClient != hClient;
 #endif
 }
 

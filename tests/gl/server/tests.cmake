@@ -6,8 +6,8 @@
 target_sources(${name}_tests PRIVATE ${PROJECT_SOURCE_DIR}/gl/server/entry/fpu.cpp)
 target_include_directories(${name}_tests PRIVATE ${PROJECT_SOURCE_DIR}/gl/server
   ${PROJECT_SOURCE_DIR}/include)
-target_link_options(${name}_tests PRIVATE $<TARGET_FILE:vornix>)
-add_dependencies(${name}_tests vornix vnxglsrv)
+target_link_libraries(${name}_tests PRIVATE vornix)
+add_dependencies(${name}_tests vnxglsrv)
 # The lgi layer's tests (lgi/) call the layer directly: its objects are
 # linked in, beside the server the driver loads.
 target_link_libraries(${name}_tests PRIVATE vnxlgi)
@@ -23,8 +23,7 @@ function(vnx_glsrv_check_program part)
     ${CMAKE_CURRENT_SOURCE_DIR})
   target_link_libraries(${target} PRIVATE vnxplatform PkgConfig::PIXMAN GTest::gtest
     GTest::gtest_main)
-  target_link_options(${target} PRIVATE $<TARGET_FILE:vornix>)
-  add_dependencies(${target} vornix)
+  target_link_libraries(${target} PRIVATE vornix)
   gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
 endfunction()
 

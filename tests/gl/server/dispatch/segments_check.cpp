@@ -4,7 +4,6 @@
 // render commands, single requests and their replies, feedback and
 // selection. Requests are written with the GLX test encoder.
 #include <gtest/gtest.h>
-#include <sys/mman.h>
 
 #include <cstring>
 #include <string>
@@ -52,13 +51,13 @@ ULONG RenderHandler(GLClient* pgc, const void* pRequest) {
     return 0;
 }
 
-// Memory of the client below 4 GB, where the client driver's memory lies.
+// Memory of the client from VirtualAlloc, as the client driver's memory:
+// below 4 GB, so its address fits a 32-bit field.
 struct ClientMemory {
     explicit ClientMemory(size_t cj) : cj(cj) {
-        p = static_cast<BYTE*>(mmap(nullptr, cj, PROT_READ | PROT_WRITE,
-                                    MAP_PRIVATE | MAP_ANONYMOUS | MAP_32BIT, -1, 0));
+        p = static_cast<BYTE*>(VirtualAlloc(nullptr, cj, MEM_COMMIT, PAGE_READWRITE));
     }
-    ~ClientMemory() { munmap(p, cj); }
+    ~ClientMemory() { VirtualFree(p, 0, MEM_RELEASE); }
     ULONG address() const { return static_cast<ULONG>(U(p)); }
     BYTE* p;
     size_t cj;
@@ -344,7 +343,7 @@ TEST_F(SegmentsTest, HalfBoundsTheStream) {
 // status 87.
 TEST_F(SegmentsTest, ReplyWriter) {
     ClientMemory client(64 * 1024);
-    ASSERT_NE(client.p, MAP_FAILED);
+    ASSERT_NE(client.p, nullptr);
     Header()->clientData = client.address();
     xGLXSingleReply r{};
     r.type = X_Reply;
@@ -593,7 +592,7 @@ TEST_F(SegmentsTest, HitRecords) {
 // failure leaves its status and nothing run or kept.
 TEST_F(SegmentsTest, LargeCommands) {
     ClientMemory client(4096);
-    ASSERT_NE(client.p, MAP_FAILED);
+    ASSERT_NE(client.p, nullptr);
     for (int i = 0; i < 16; ++i) client.p[i] = static_cast<BYTE>(0xA0 + i);
     const glx::Bytes cmd = glx::RenderLarge(110, {0x11, 0x22});
     auto setUp = [&](const glx::Bytes& c, ULONG address, ULONG cjData) {
