@@ -37,7 +37,10 @@ constexpr ULONG kMatrices = N_DIRTY_BUFFERS | N_DIRTY_TEXTURE_IMAGE | N_DIRTY_CL
                             N_DIRTY_TEXTURE | N_DIRTY_FOG | N_DIRTY_VIEWPORT | N_DIRTY_TEXGEN | N_DIRTY_MATRIX;
 constexpr ULONG kTransform = N_DIRTY_LIGHTS | N_DIRTY_FOG | N_DIRTY_LINE | N_DIRTY_COLOUR_MATERIAL |
                              N_DIRTY_MATERIAL | N_DIRTY_CULL | N_DIRTY_SHADE | N_DIRTY_MATRIX;
-constexpr ULONG kClipRects = N_DIRTY_CLIP_LIST | N_DIRTY_TEXTURE | N_DIRTY_VIEWPORT;
+constexpr ULONG kClipRectsBase = N_DIRTY_CLIP_LIST | N_DIRTY_TEXTURE | N_DIRTY_VIEWPORT;
+// The rectangles' stereo offset and the one-pass-per-rectangle flag follow
+// the draw buffers too: a new draw buffer validates them again.
+constexpr ULONG kClipRects = kClipRectsBase | N_DIRTY_BUFFERS | N_DIRTY_BUFFER_CODES;
 constexpr ULONG kWriteMasks = N_DIRTY_BUFFERS | N_DIRTY_BUFFER_CODES | N_DIRTY_WRITE_MASKS;
 constexpr ULONG kColour = N_VALIDATE_COLOUR_MASK;
 constexpr ULONG kTexture = N_DIRTY_TEXTURE_IMAGE | N_DIRTY_TEXTURE | N_DIRTY_TEXGEN;
@@ -45,7 +48,7 @@ constexpr ULONG kCulling = N_DIRTY_POLYGON | N_DIRTY_CULL;
 constexpr ULONG kDither = N_DIRTY_TEXTURE_IMAGE | N_DIRTY_FRAGMENT | N_DIRTY_COLOUR_MODE;
 constexpr ULONG kLighting = N_DIRTY_CURRENT_COLOUR | N_DIRTY_LIGHTS | N_DIRTY_COLOUR_MATERIAL | N_DIRTY_MATERIAL;
 static_assert(kBuffers == 0x8800000u && kEnables == 0x0CDCE48Eu && kMatrices == 0x0EC40029u &&
-              kTransform == 0x01042195u && kClipRects == 0x40400020u && kWriteMasks == 0x8900000u &&
+              kTransform == 0x01042195u && kClipRectsBase == 0x40400020u && kWriteMasks == 0x8900000u &&
               kColour == 0x204A0480u && kTexture == 0x4400008u && kCulling == 0x4010u &&
               kDither == 0x4080400u && kLighting == 0x21000180u);
 

@@ -200,6 +200,9 @@ void _NValFogLinear(N_Context* pctx);
 // vector, enabled lights); advances N_Transform.generation when the mode
 // changes.
 void _NPrimTransformSetup(N_Context* pctx);
+// Its first part, which the matrix validator runs: the transform mode and
+// the stage words.
+void _NPrimTransformMode(N_Context* pctx);
 // The per-primitive set-up of a kind (62-71), run by the pipe set-up.
 void _NValPrimCB(N_Context* pctx, ULONG kind);
 // Copies the current colour into the materials colour material names.

@@ -76,14 +76,15 @@ void vVertexSetup(N_Context* pctx, ULONG kind) {
 
 }  // namespace
 
-void _NPrimTransformSetup(N_Context* pctx) {
+void _NPrimTransformMode(N_Context* pctx) {
     N_Derived& v = pctx->val;
     N_Transform& xf = pctx->xf;
     _NValModelView(pctx);
-    const float* M = xf.modelView;
     float scale = 1.0f;
-    const bool bUniform = bRotationUniform(M, &scale);
-    const ULONG mode = (xf.modelViewAffine && bUniform) ? 1 : 0;
+    const bool bUniform = bRotationUniform(xf.modelView, &scale);
+    // Model space needs the way back: a modelview without an inverse (a
+    // zero scale passes the rotation test) lights in eye space.
+    const ULONG mode = (xf.modelViewAffine && bUniform && xf.pModelViewInverse != nullptr) ? 1 : 0;
     vSetTransformMode(pctx, mode);
     // Attenuation is by eye-space distance; in model space distances are
     // shorter by the modelview's scale.
@@ -97,11 +98,15 @@ void _NPrimTransformSetup(N_Context* pctx) {
         v.eyeStage = N_EYE_STAGE_NONE;
         v.normalStage = (bNormalize && pctx->fromExecPrimitive) ? N_NORMAL_STAGE_RESCALE : N_NORMAL_STAGE_NONE;
     }
+}
+
+void _NPrimTransformSetup(N_Context* pctx) {
+    _NPrimTransformMode(pctx);
     _NValViewer(pctx);
     vRelight(pctx);
     // Sphere mapping needs eye coordinates in either mode.
     if (*pulAttr(pctx, N_ATTR_TEXGEN_S) != 0 && *pulAttr(pctx, N_ATTR_TEXGEN_PLANE_S) == 2)
-        v.eyeStage = xf.modelViewAffine ? N_EYE_STAGE_AFFINE : N_EYE_STAGE_GENERAL;
+        pctx->val.eyeStage = pctx->xf.modelViewAffine ? N_EYE_STAGE_AFFINE : N_EYE_STAGE_GENERAL;
 }
 
 void _NValPrimCB(N_Context* pctx, ULONG kind) {
