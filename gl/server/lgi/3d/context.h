@@ -99,7 +99,7 @@ enum : ULONG {
     N_ATTR_FOG_START = 108,
     N_ATTR_FOG_END = 109,
     N_ATTR_STENCIL_TEST = 113,
-    N_ATTR_STENCIL_OP = 115,
+    N_ATTR_STENCIL_OP = 115,      // fail, depth-pass, depth-fail: the GL layer's order (its queries read it so)
     N_ATTR_ALPHA_TEST = 116,
     N_ATTR_DEPTH_TEST = 118,      // 2 on
     N_ATTR_BLEND = 120,

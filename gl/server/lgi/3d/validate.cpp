@@ -283,13 +283,13 @@ void _NValClipRects(N_Context* pctx) {
     const ULONG c = pctx->cClipRects;
     for (ULONG i = 0; i < c; ++i) {
         const ULONG* r = pctx->pulDecodedClip + 4 * i;
-        // Clamped in signed arithmetic; the packed halves are unsigned 16 bits.
-        LONG x0 = std::max<LONG>(static_cast<LONG>(r[0]), box[0]);
-        LONG y0 = std::max<LONG>(static_cast<LONG>(r[1]), box[1]);
-        LONG x1 = std::min<LONG>(static_cast<LONG>(r[2]), box[2] + 1);
-        LONG y1 = std::min<LONG>(static_cast<LONG>(r[3]), box[3] + 1);
-        y0 += yEye;
-        y1 += yEye;
+        // Clamped in wide signed arithmetic (the box may hold any value);
+        // the packed halves are unsigned 16 bits.
+        using W = long long;
+        const W x0 = std::max<W>(r[0], box[0]);
+        const W y0 = std::max<W>(r[1], box[1]) + yEye;
+        const W x1 = std::min<W>(r[2], W{box[2]} + 1);
+        const W y1 = std::min<W>(r[3], W{box[3]} + 1) + yEye;
         pctx->pulPackedClip[2 * i] = (static_cast<ULONG>(y0 & 0xFFFF) << 16) | static_cast<ULONG>(x0 & 0xFFFF);
         pctx->pulPackedClip[2 * i + 1] = (static_cast<ULONG>(y1 & 0xFFFF) << 16) | static_cast<ULONG>(x1 & 0xFFFF);
     }
@@ -299,12 +299,14 @@ void _NValClipRects(N_Context* pctx) {
 
 void _NValStencilOps(N_Context* pctx) {
     if (!(pctx->enableWord & 0x800u)) return;
-    const ULONG* op = pulAttr(pctx, N_ATTR_STENCIL_OP);  // fail, depth-fail, depth-pass
+    const ULONG* op = pulAttr(pctx, N_ATTR_STENCIL_OP);  // fail, depth-pass, depth-fail
     ULONG* slot = pctx->val.stencilSlots;
-    slot[0] = op[0];
+    // An operation the software table does not hold reports as entry 1 does.
+    auto code = [](ULONG ul) { return ul <= N_STENCIL_OP_LAST ? ul : N_STENCIL_SLOT_ERROR; };
+    slot[0] = code(op[0]);
     slot[1] = N_STENCIL_SLOT_ERROR;
-    slot[2] = op[2];
-    slot[3] = op[1];
+    slot[2] = code(op[1]);
+    slot[3] = code(op[2]);
 }
 
 void _NValFogLinear(N_Context* pctx) {

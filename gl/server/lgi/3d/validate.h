@@ -99,6 +99,7 @@ enum : ULONG {
 // Entries of the stencil-operation slot table: operation codes of the
 // software stencil operations (0-5), or the programmer-error report.
 constexpr ULONG N_STENCIL_SLOT_ERROR = 0xFFFFFFFFu;
+constexpr ULONG N_STENCIL_OP_LAST = 5;
 
 // The eye-coordinate and normal stages the pipe builder inserts.
 enum : ULONG {

@@ -384,14 +384,18 @@ TEST_F(ValidateTest, WriteMasksCullingAndStencilSlots) {
 
     GLBuffer s = Buffer(8);
     Put(5, &s);
-    const ULONG ops[3] = {1, 2, 3};  // fail, depth-fail, depth-pass
+    const ULONG ops[3] = {1, 2, 3};  // fail, depth-pass, depth-fail as the GL layer stores them
     N_SetStateBlockAttr(115, ops);
     Set(113, 1);
     Validate();
     EXPECT_EQ(ctx_->val.stencilSlots[0], 1u);
     EXPECT_EQ(ctx_->val.stencilSlots[1], N_STENCIL_SLOT_ERROR);
-    EXPECT_EQ(ctx_->val.stencilSlots[2], 3u);
-    EXPECT_EQ(ctx_->val.stencilSlots[3], 2u);
+    EXPECT_EQ(ctx_->val.stencilSlots[2], 2u) << "depth pass";
+    EXPECT_EQ(ctx_->val.stencilSlots[3], 3u) << "depth fail";
+    const ULONG unknown[3] = {9, 0, 1};
+    N_SetStateBlockAttr(115, unknown);
+    Validate();
+    EXPECT_EQ(ctx_->val.stencilSlots[0], N_STENCIL_SLOT_ERROR) << "an operation the table lacks";
 }
 
 TEST_F(ValidateTest, ClipRectanglesCutToTheBox) {
