@@ -22,6 +22,8 @@ struct DC {
     HWND hwnd = nullptr;
     INT iPixelFormat = 0;
     int exitCallback = 0;  // deletes it when the owner ends
+    bool memory = false;   // a memory device context
+    void* selected = nullptr;  // the bitmap selected into a memory device context
 };
 
 struct Table {
@@ -96,6 +98,29 @@ bool find_dc(HDC hdc, DCView* pdc) {
     }
     pdc->hdev = dc->hdev;
     pdc->hwnd = dc->hwnd;
+    pdc->selected = dc->selected;
+    return true;
+}
+
+HDC make_memory_dc() {
+    HDC hdc = make_dc("CreateCompatibleDC", vnx::process::current(), nullptr);
+    if (hdc == nullptr) return nullptr;
+    auto& t = table();
+    std::lock_guard<std::mutex> g(t.lock);
+    find_locked(hdc)->memory = true;
+    return hdc;
+}
+
+bool select_into(HDC hdc, void* object, void** previous) {
+    auto& t = table();
+    std::lock_guard<std::mutex> g(t.lock);
+    DC* dc = find_locked(hdc);
+    if (dc == nullptr || !dc->memory) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return false;
+    }
+    *previous = dc->selected;
+    dc->selected = object;
     return true;
 }
 

@@ -34,20 +34,54 @@ void* _NCreateScratchPixmap(N_Context*) {
     vNotAvailable(__func__);
     return nullptr;
 }
-ULONG _NPipeVertexFormat(N_Context*) {
-    vNotAvailable(__func__);
-    return 0;
-}
-void _NSetPipeVertexStep(N_Context*, ULONG, ULONG) { vNotAvailable(__func__); }
 N_StageFn _NLightingStageFn(ULONG) {
     vNotAvailable(__func__);
     return nullptr;
 }
 
-void _NInitPipeBlocks(N_Context*) { vNotAvailable(__func__); }
-void _NInitPrimPipes(N_Context*) { vNotAvailable(__func__); }
-void _NStageNotAvailable(N_Context*, N_Pipe*) { vNotAvailable(__func__); }
-void _NValidateAndDraw(N_Context*, void*, ULONG, ULONG) { vNotAvailable(__func__); }
+ULONG _NDitherMarker(N_HwRecord*) {
+    vNotAvailable(__func__);
+    return 0;
+}
+
+// A selector not built yet: no hardware path.
+#define N_SELECTOR_SEAM(name)                                                  \
+    N_StageFn name(N_Context*, N_Pipe* pipe) {                                 \
+        vNotAvailable(__func__);                                               \
+        if (pipe->pCommonPipeData->pDispatch != nullptr) pipe->pCommonPipeData->pDispatch->status = -7; \
+        return nullptr;                                                        \
+    }
+N_SELECTOR_SEAM(_NValPointPipeRenderFcn)
+N_SELECTOR_SEAM(_NValPLinePipeRenderFcn)
+N_SELECTOR_SEAM(_NValTriPipeRenderFcn)
+N_SELECTOR_SEAM(_NRasterPosRenderFcn)
+N_StageFn _NSwRasterStage(N_Context*, N_Pipe*, ULONG) {
+    vNotAvailable(__func__);
+    return nullptr;
+}
+void _NValPgonSwStages(N_Context*, N_Pipe*, ULONG) { vNotAvailable(__func__); }
+void _NValPixelOps(N_Context*, N_PrimDispatch*) { vNotAvailable(__func__); }
+void _NValPixelPipe(N_Context*, N_Pipe*, ULONG) { vNotAvailable(__func__); }
+
+#define N_STAGE_SEAM(name) \
+    void name(N_Context*, N_Pipe*) { vNotAvailable(__func__); }
+N_STAGE_SEAM(_NvpFaceCullCompoundPrim)
+N_STAGE_SEAM(_NvpFaceCullQuad)
+N_STAGE_SEAM(_NPointPath)
+N_STAGE_SEAM(_NLineStripPath)
+N_STAGE_SEAM(_NLinesPath)
+N_STAGE_SEAM(_NFanPath)
+N_STAGE_SEAM(_NTriListPath)
+N_STAGE_SEAM(_NQuadListPath)
+N_STAGE_SEAM(_NStripPath)
+N_STAGE_SEAM(_NQuadStripPath)
+N_STAGE_SEAM(_NPointClip)
+N_STAGE_SEAM(_NLineClip)
+N_STAGE_SEAM(_NPolygonClip)
+N_STAGE_SEAM(_NTriangleClip)
+N_STAGE_SEAM(_NQuadClip)
+N_STAGE_SEAM(_NFanClip)
+N_STAGE_SEAM(_NQuadStripClip)
 
 void _NExecInlinePrim(N_Context*, ULONG, ULONG, ULONG, const ULONG*) { vNotAvailable(__func__); }
 void N_RasterPos(const float*) { vNotAvailable(__func__); }

@@ -21,10 +21,9 @@ ULONG _NColourToHardware(N_Context* pctx, ULONG converter, const float* pfSource
 ULONG _NBoundTextureFacts(N_Context* pctx, N_TextureFacts* pFacts);
 // Whether a buffer's surface needs one pass per clip rectangle.
 ULONG _NSurfaceNeedsRects(const GLBuffer* pBuffer);
-// The board side of the dither load: unless the rasterizers' pattern
-// registers hold the dither matrix already, the display driver loads the
-// matrix into its tile and the tile's rectangle (_NDitherLoadWords) goes to
-// every rasterizer; the pattern marker then says so.
+// The board side of the dither load: the display driver loads the matrix
+// into its tile and the tile's rectangle (_NDitherLoadWords) goes to every
+// rasterizer; the dither marker then says so.
 void _NBoardLoadDither(N_HwRecord* phw);
 // One pass of the polygon stipple load into the scratch pixmap: the 16 rows
 // from rowBase, the cell of columns from cell, as eight pattern words
@@ -34,22 +33,55 @@ ULONG _NBoardStipplePass(N_HwRecord* phw, void* pvPixmap, ULONG rowBase, ULONG c
 void* _NCreateScratchPixmap(N_Context* pctx);
 
 // --- per-primitive set-up ----------------------------------------------------------------
-// The vertex format of the current pipeline block.
-ULONG _NPipeVertexFormat(N_Context* pctx);
-// The current pipeline block's vertex step and first-vertex offset (in
-// vertices).
-void _NSetPipeVertexStep(N_Context* pctx, ULONG step, ULONG offsetVertices);
 // The lighting stage function of a lighting stage code (N_LIGHT_STAGE_...).
 N_StageFn _NLightingStageFn(ULONG stage);
+
+// The dither marker of the board the hardware record draws on (the
+// display driver's iPatternUniq): 0xdeadbabe while the dither matrix is loaded.
+ULONG _NDitherMarker(N_HwRecord* phw);
 
 // --- pipelines --------------------------------------------------------------------------
 // Sets up the context's pipeline blocks and its per-kind dispatch records.
 void _NInitPipeBlocks(N_Context* pctx);
 void _NInitPrimPipes(N_Context* pctx);
-// A fixed stage whose function is not built yet: reports and calls nothing.
-void _NStageNotAvailable(N_Context* pctx, N_Pipe* pipe);
 // Validate-then-draw entry of the pixel, bitmap and raster paths (57-62).
 void _NValidateAndDraw(N_Context* pctx, void* pvSpan, ULONG code, ULONG format);
+
+// --- render-function selection ---------------------------------------------------------------
+// The selectors of the dispatch records: each writes the record's status (2
+// hardware, -7 software) and answers the render function, or null.
+N_StageFn _NValPointPipeRenderFcn(N_Context* pctx, N_Pipe* pipe);
+N_StageFn _NValPLinePipeRenderFcn(N_Context* pctx, N_Pipe* pipe);
+N_StageFn _NValTriPipeRenderFcn(N_Context* pctx, N_Pipe* pipe);
+// The raster position's fixed render function.
+N_StageFn _NRasterPosRenderFcn(N_Context* pctx, N_Pipe* pipe);
+// The software raster stage of a code (stage 25 without a render function).
+N_StageFn _NSwRasterStage(N_Context* pctx, N_Pipe* pipe, ULONG code);
+// Installs the polygon software stages (63, 65, 79, 86) of a code.
+void _NValPgonSwStages(N_Context* pctx, N_Pipe* pipe, ULONG code);
+// The fragment stage choice (with a dispatch record: stages 8, 9, 11, 14 too).
+void _NValPixelOps(N_Context* pctx, N_PrimDispatch* pd);
+// Builds and links the pipe of the pixel, bitmap and raster paths.
+void _NValPixelPipe(N_Context* pctx, N_Pipe* pipe, ULONG code);
+
+// --- primitive paths, clippers and facing tests (stages of the dispatch records) ------------------
+void _NvpFaceCullCompoundPrim(N_Context* pctx, N_Pipe* pipe);
+void _NvpFaceCullQuad(N_Context* pctx, N_Pipe* pipe);
+void _NPointPath(N_Context* pctx, N_Pipe* pipe);
+void _NLineStripPath(N_Context* pctx, N_Pipe* pipe);
+void _NLinesPath(N_Context* pctx, N_Pipe* pipe);
+void _NFanPath(N_Context* pctx, N_Pipe* pipe);
+void _NTriListPath(N_Context* pctx, N_Pipe* pipe);
+void _NQuadListPath(N_Context* pctx, N_Pipe* pipe);
+void _NStripPath(N_Context* pctx, N_Pipe* pipe);
+void _NQuadStripPath(N_Context* pctx, N_Pipe* pipe);
+void _NPointClip(N_Context* pctx, N_Pipe* pipe);
+void _NLineClip(N_Context* pctx, N_Pipe* pipe);
+void _NPolygonClip(N_Context* pctx, N_Pipe* pipe);
+void _NTriangleClip(N_Context* pctx, N_Pipe* pipe);
+void _NQuadClip(N_Context* pctx, N_Pipe* pipe);
+void _NFanClip(N_Context* pctx, N_Pipe* pipe);
+void _NQuadStripClip(N_Context* pctx, N_Pipe* pipe);
 
 // --- primitives -------------------------------------------------------------------------
 // N_ExecPrimitive (lgi.h) draws a batch from arrays; here until primitive

@@ -110,14 +110,3 @@ void _NFreeData(void) {
 }
 
 void _NEmptyStage(N_Context*, N_Pipe*) {}
-
-void _NInitStageTable(void) {
-    // Stages installed once for the life of the layer (110 and 111 are the
-    // empty stage); the others are chosen at each primitive's set-up.
-    static const ULONG kFixed[] = {2,  3,  4,  16, 20, 23, 24, 27, 28, 33, 34, 38, 39, 44, 46, 47,
-                                   48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58, 59, 60, 61, 74, 76,
-                                   88, 89, 91};
-    N_StageFn* pTable = gNArena.pStageTable;
-    for (ULONG i = 0; i < N_STAGES; ++i) pTable[i] = _NEmptyStage;
-    for (ULONG k : kFixed) pTable[k] = _NStageNotAvailable;
-}

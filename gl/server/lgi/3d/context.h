@@ -132,6 +132,7 @@ inline ULONG* pulAttr(N_Context* pctx, ULONG id);
 // --- pipes -------------------------------------------------------------------------------
 struct N_Pipe;
 struct CommonPipeData;
+struct N_PrimDispatch;
 typedef void (*N_StageFn)(N_Context* pctx, N_Pipe* pipe);
 // A selector answers the render function for the current state.
 typedef N_StageFn (*N_SelectorFn)(N_Context* pctx, N_Pipe* pipe);
@@ -158,10 +159,94 @@ struct N_Pipe {
     ULONG aulReserved130[2];
 };
 
-// The data all stages of a block share (232 slots of numbers and pointers;
-// the pipeline set-up gives them their meaning).
+// Where a face's colour and material values come from: a per-vertex array
+// (step in bytes) or the context's current value (step 0).
+struct N_Source {
+    const void* p;
+    ULONG step;
+};
+
+// A face's record inside CommonPipeData (front: words 123-145, back:
+// 146-168): the sources of its colour and of its material properties. In
+// colour-index mode ambient, diffuse and specular name the material's
+// colour indexes.
+struct N_FaceRecord {
+    N_Source colour;     // 124 / 133
+    N_Source emission;   // 127 / 135
+    N_Source shininess;  // 128 / 136
+    N_Source ambient;    // 129 / 137
+    N_Source diffuse;    // 130 / 138
+    N_Source specular;   // 131 / 139
+};
+
+// The batch of vertices as the transform stages leave it.
+constexpr ULONG N_BATCH_POINTS = 1020;  // points and lines
+constexpr ULONG N_BATCH_POLYGONS = 1008;
+constexpr ULONG N_ATTR_LIST_ITEMS = 13;  // words 27-53
+
+// The current element of the vertex arrays that the array set of the
+// attribute stages reads (the element just before `element`).
+struct N_ArrayCursor {
+    const float* pColour;       // four floats an element
+    const float* pIndex;        // one float an element (the last one is the current index)
+    ULONG cIndex;
+    const float* apNormal[2];   // three floats an element; flags bit 0 picks the second
+    const float* apTexCoord[3]; // four floats an element; flags bits 1-2 pick one
+    ULONG flags;
+    ULONG element;
+};
+
+// The data all stages of a block share. Word numbers are those of the
+// pipeline's own numbering; pointer words take their natural size.
 struct CommonPipeData {
-    std::uintptr_t w[232];
+    ULONG code;                   // 0 primitive code of the set-up
+    ULONG format;                 // 1 vertex-format mask of the set-up
+    ULONG primVertexCount;        // 2 vertices of the whole primitive
+    ULONG stripCount;             // 3
+    ULONG inlineBase;             // 4 inline layout: 0
+    ULONG vertexWords;            // 5 inline layout: words a vertex
+    ULONG stripVertexCount;       // 6 vertices of the current strip (the batch)
+    ULONG faceCount;              // 7
+    ULONG ulReserved8;
+    ULONG nextVertex;             // 9 vertices from face to face
+    ULONG ulReserved10;
+    ULONG setupCode;              // 11
+    ULONG setupFormat;            // 12
+    ULONG carried;                // 13 vertices repeated by the next batch
+    ULONG basicVertices;          // 14 vertices of one basic primitive
+    ULONG batchSize;              // 15
+    const ULONG* pStripCounts;    // 16
+    N_Source position;            // 17 / 22
+    N_Source normal;              // 18 / 23
+    N_Source texCoord;            // 19 / 24
+    N_Source flagWord;            // 20 / 25 per-vertex flag word (bits 27, 28)
+    N_Source edgeFlag;            // 21 / 26
+    N_Source attrList[N_ATTR_LIST_ITEMS];  // 27-53
+    ULONG attrListWords;          // 54
+    const ULONG* pStream;         // 56 attribute-output stream cursor
+    ULONG outputWords;            // 57 output record size (4 with the stream set)
+    N_ArrayCursor arrays;         // the array set's cursor
+    N_FaceRecord front;           // 123-145
+    N_FaceRecord back;            // 146-168
+    N_PrimDispatch* pDispatch;    // 169
+    float* pClipPos;              // 171 clip-space positions (x, y, z, w)
+    LONG* pWindow;                // 172 window coordinates (x, y, z)
+    float* pEyePos;               // 173 eye-space positions
+    ULONG* pOutcodes;             // 174
+    float* pTexWork;              // 175 texture coordinates
+    ULONG* pEdgeWords;            // 176 edge-flag words of the strip
+    float* pColours;              // 177 four floats a vertex
+    ULONG* pHwVertices;           // 178 five-word hardware vertex records
+    ULONG* pFaceRuns;             // 180 (code, count) 16-bit pairs, count 0 ends
+    ULONG* apSpan[8];             // 182-208 span arrays
+    ULONG andOutcode;             // the batch's outcodes ANDed (63 when empty)
+    ULONG orOutcode;              // and ORed
+    ULONG first;                  // 217: 1 at start
+    ULONG splitting;              // 218
+    ULONG stage14LeftOut;         // 219
+    N_StageFn pfnAttrChain;       // 222 first stage of the attribute-output chain
+    N_Pipe* pAttrPipe;            // the pipe whose slots link that chain
+    LONG modeCopies[4];           // 224-227 attributes 79-82 at the last set-up
 };
 
 struct N_PipeBlock {
@@ -196,6 +281,8 @@ struct N_HwRecord {
     ULONG programs[N_PROGRAM_SLOTS][N_PROGRAM_SLOT_WORDS];
     KZ2QUEUEMGT qm;             // the queue manager
     ULONG stereo;               // the visual's stereo flag
+    ULONG grey;                 // the colours of the primitive are grey
+    N_Pipe* pCurrentPipe;       // the pipe drawn last
 };
 
 // --- bound buffers ------------------------------------------------------------------------
@@ -348,6 +435,23 @@ struct N_Context {
     // Feedback: the buffer attribute 36 describes (its address word holds
     // only the low half of the address on this machine).
     float* pFeedbackBuffer;
+
+    // Choices of validation that the per-primitive set-up copies into the
+    // pipes (validation writes them; zero at creation).
+    ULONG drawingOff;           // nothing is drawn: no vertex stages are linked
+    ULONG eyePositions;         // eye-space positions are needed (stage 8 runs)
+    ULONG altVertexPath;        // the alternative vertex path (stages 32, 34; the array set)
+    ULONG backMaterial;         // the back pipe takes the colour-material mask's back half
+    ULONG multiRect;            // the clip list's rectangles are drawn one pass each
+    ULONG texEnv;               // the texture environment word of the bound texture
+    ULONG texFormat;            // the bound texture's format word
+    ULONG rasterColour;         // the raster colour stands in for the current colour
+    float rasterColourValue[4];
+    N_StageFn pfnLightStage;    // stage 9
+    N_StageFn pfnColourStage;   // stage 30: the colour conversion
+    ULONG colourMaterialApplied;  // a colour stage copied the colour into materials
+    ULONG setupByStream;        // the last set-up was made for the command stream
+    ULONG setupStale;           // the next primitive sets its pipe up again
 
     // What validation derives (state validation, lighting validation).
     N_Derived val;

@@ -152,7 +152,7 @@ void _NValLighting(N_Context* pctx) {
         if (!lit.spec[f].built || lit.spec[f].shininessBits != bits) _NBuildSpecTable(lit.spec[f], shininess);
     }
     for (N_PreparedLight* p = lit.pHead; p != nullptr; p = p->next) vProducts(pctx, *p);
-    lit.colourMaterialApplied = 0;
+    pctx->colourMaterialApplied = 0;
 }
 
 void _NBuildSpecTable(N_SpecTable& table, float shininess) {

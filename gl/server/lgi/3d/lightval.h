@@ -75,7 +75,6 @@ struct N_Lighting {
     ULONG specIndex[2];       // shininess / 2, truncated, at most 32
     float scene[2][4];        // emission + light-model ambient x material ambient
     N_SpecTable spec[2];
-    ULONG colourMaterialApplied;
 };
 
 // The enabled-light list: rebuilt from the context's lights, their enables

@@ -294,7 +294,7 @@ void _NValClipRects(N_Context* pctx) {
         pctx->pulPackedClip[2 * i + 1] = (static_cast<ULONG>(y1 & 0xFFFF) << 16) | static_cast<ULONG>(x1 & 0xFFFF);
     }
     const bool bPlainBuffer = first == static_cast<LONG>(kSlotBackLeft) || first == static_cast<LONG>(kSlotBackRight);
-    v.multiRect = (c > 1 && (v.cDrawBuffers > 1 || !bPlainBuffer || (D != nullptr && _NSurfaceNeedsRects(D)))) ? 1 : 0;
+    pctx->multiRect = (c > 1 && (v.cDrawBuffers > 1 || !bPlainBuffer || (D != nullptr && _NSurfaceNeedsRects(D)))) ? 1 : 0;
 }
 
 void _NValStencilOps(N_Context* pctx) {

@@ -10,6 +10,7 @@
 
 struct N_HwRecord;
 struct N_PrimDispatch;
+struct N_Pipe;
 
 // --- the validator's steps -----------------------------------------------------------------
 // One row of the master validator: the dirty bits that select it and the
@@ -67,6 +68,7 @@ struct N_TextureFacts {
     ULONG components;     // 1-4
     ULONG allLevelsLoaded;
     ULONG boardMipmaps;   // the board mip-maps
+    ULONG format;         // the texture's format word
 };
 
 // The colour conversion: scales from float colours to pixels, the
@@ -144,10 +146,6 @@ struct N_Derived {
     ULONG savedCull[4];
     ULONG cullValid;  // savedCull holds a validation's values
 
-    // Packed clip rectangles (in the context's packed array) and whether the
-    // pipes draw every batch once per rectangle.
-    ULONG multiRect;
-
     N_ColourConversion colour;
     N_TexGen texGen;
     N_TexSampling tex;
@@ -168,8 +166,8 @@ struct N_Derived {
 
     // Per-primitive set-up.
     ULONG lineState[3];
-    ULONG vertexStep;
-    ULONG firstVertexOffset;  // in vertices (the pipe multiplies by its vertex size)
+    ULONG vertexStep;         // also the common data's vertices from face to face
+    ULONG firstVertexOffset;  // in vertices (the strip stages multiply by the vertex size)
     ULONG lightStage[11];     // the lighting stage chosen for each kind 61-71 (N_LIGHT_STAGE_...)
 
     // Polygon stipple: the pattern as the board takes it (rows last first,
@@ -204,8 +202,9 @@ void _NPrimTransformSetup(N_Context* pctx);
 // Its first part, which the matrix validator runs: the transform mode and
 // the stage words.
 void _NPrimTransformMode(N_Context* pctx);
-// The per-primitive set-up of a kind (62-71), run by the pipe set-up.
-void _NValPrimCB(N_Context* pctx, ULONG kind);
+// The per-primitive set-up of the kind a pipe is set up for (its common
+// data's code, 62-71), run by the pipe set-up.
+void _NValPrimCB(N_Context* pctx, N_Pipe* pipe);
 // Copies the current colour into the materials colour material names.
 void _NApplyColorMaterial(N_Context* pctx);
 // Converts the current colour (index) into the hardware colour word with

@@ -10,6 +10,8 @@
 
 namespace {
 
+constexpr ULONG kDitherMarker = 0xdeadbabeu;
+
 bool bOn(N_Context* pctx, ULONG id) { return *pulAttr(pctx, id) != 0; }
 bool bIndexMode(N_Context* pctx) { return *pulAttr(pctx, N_ATTR_COLOUR_INDEX_MODE) == 1; }
 
@@ -128,6 +130,7 @@ void _NLoadDither(N_HwRecord* phw) {
     const ULONG depth = pb != nullptr ? pb->bitsPerPixel : 16;
     if (pctx != nullptr && bOn(pctx, N_ATTR_TEXTURE)) return;
     if (depth == 24 || depth == 32) return;
+    if (_NDitherMarker(phw) == kDitherMarker) return;  // the pattern registers hold it
     _NBoardLoadDither(phw);
 }
 
@@ -202,6 +205,8 @@ void _NValTexture(N_Context* pctx) {
     s.minSampler = minF;
     s.magSampler = magF;
     const ULONG mode = *pulAttr(pctx, N_ATTR_ENV_MODE + set);
+    pctx->texEnv = mode;
+    pctx->texFormat = t.format;
     s.envFunction = (mode == 1 && t.components == 4) ? 3 : (mode < 4 ? mode : 0);
     if (bOn(pctx, N_ATTR_FOG) && mode != 2) s.envFunction = N_TEXENV_FOG;
     float colour[4];

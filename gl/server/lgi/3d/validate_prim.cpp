@@ -55,8 +55,7 @@ void vSetTransformMode(N_Context* pctx, ULONG mode) {
 
 // The vertex set-up of a kind: the vertex format may rule model-space
 // lighting out; then the kind's lighting stage.
-void vVertexSetup(N_Context* pctx, ULONG kind) {
-    const ULONG format = _NPipeVertexFormat(pctx);
+void vVertexSetup(N_Context* pctx, ULONG kind, ULONG format) {
     const ULONG before = pctx->val.transformMode;
     if (format & kFormatPos4) {
         pctx->xf.combinedAffine = 0;
@@ -107,9 +106,12 @@ void _NPrimTransformSetup(N_Context* pctx) {
     // Sphere mapping needs eye coordinates in either mode.
     if (*pulAttr(pctx, N_ATTR_TEXGEN_S) != 0 && *pulAttr(pctx, N_ATTR_TEXGEN_PLANE_S) == 2)
         pctx->val.eyeStage = pctx->xf.modelViewAffine ? N_EYE_STAGE_AFFINE : N_EYE_STAGE_GENERAL;
+    pctx->eyePositions = pctx->val.eyeStage != N_EYE_STAGE_NONE ? 1 : 0;
 }
 
-void _NValPrimCB(N_Context* pctx, ULONG kind) {
+void _NValPrimCB(N_Context* pctx, N_Pipe* pipe) {
+    CommonPipeData& c = *pipe->pCommonPipeData;
+    const ULONG kind = c.code;
     if (kind < 62 || kind > 71) {
         DbgPrint("_NValPrimCB: unsupported primitives %d\n", static_cast<int>(kind));
         return;
@@ -134,9 +136,9 @@ void _NValPrimCB(N_Context* pctx, ULONG kind) {
         static constexpr ULONG kStep[6][2] = {{1, 0}, {3, 3}, {4, 4}, {1, 0}, {1, 1}, {2, 2}};
         v.vertexStep = kStep[kind - 66][0];
         v.firstVertexOffset = kStep[kind - 66][1];
-        _NSetPipeVertexStep(pctx, v.vertexStep, v.firstVertexOffset);
+        c.nextVertex = v.vertexStep;
     }
-    vVertexSetup(pctx, kind);
+    vVertexSetup(pctx, kind, c.format);
 }
 
 // --- polygon stipple ---------------------------------------------------------------------------

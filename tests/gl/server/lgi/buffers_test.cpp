@@ -226,13 +226,13 @@ TEST_F(LgiTest, PixelRequestsChooseTheirPath) {
     const Case cases[] = {
         {false, 8, 0, 0, "_NPutRect"},
         {false, 0, 0, 0, "_NPutRect"},
-        {false, 0, 1, 0, "_NValidateAndDraw"},
+        {false, 0, 1, 0, "pipe"},
         {false, 7, 1, 0x40000000, "_NPutRect"},  // colour forms stay direct
-        {false, 2, 0, 0x80, "_NValidateAndDraw"},
+        {false, 2, 0, 0x80, "pipe"},
         {true, 0, 0, 0, "_NCopyRect"},
-        {true, 1, 0, 0, "_NValidateAndDraw"},
-        {true, 0, 1, 0, "_NValidateAndDraw"},
-        {true, 0, 0, 0x10, "_NValidateAndDraw"},
+        {true, 1, 0, 0, "pipe"},
+        {true, 0, 1, 0, "pipe"},
+        {true, 0, 0, 0x10, "pipe"},
     };
     GLBuffer front = Buffer(0x1, 32), back = Buffer(0x4, 32);
     GLBuffer* ap[3] = {&front, &back, nullptr};
@@ -248,7 +248,11 @@ TEST_F(LgiTest, PixelRequestsChooseTheirPath) {
             N_CopyPixels(0, 0, 4, 4, c.format);
         else
             N_DrawPixels(1, 1, c.format, 0, aulPixel);
-        EXPECT_EQ(vnx::debug::take(), std::string(c.path) + ": not available yet\n")
+        // The pipeline path reaches the pixel pipe's set-up, not built yet.
+        const std::string want = std::string(c.path) == "pipe"
+                                     ? "_NValPixelOps: not available yet\n_NValPixelPipe: not available yet\n"
+                                     : std::string(c.path) + ": not available yet\n";
+        EXPECT_EQ(vnx::debug::take(), want)
             << c.bCopy << " " << c.format;
     }
 }

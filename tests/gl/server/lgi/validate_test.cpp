@@ -616,25 +616,41 @@ TEST_F(ValidateTest, ColourMaterialAndCurrentColourStores) {
 }
 
 TEST_F(ValidateTest, PerPrimitiveSetup) {
+    N_Pipe* pipe = &ctx_->blocks[0].front;
+    CommonPipeData& c = ctx_->blocks[0].common;
+    ASSERT_EQ(pipe->pCommonPipeData, &c);
+    auto setup = [&](ULONG kind, ULONG format = N_VTX_POS3) {
+        c.code = kind;
+        c.format = format;
+        _NValPrimCB(ctx_, pipe);
+    };
     struct Case {
         ULONG kind, step, offset;
     } cases[] = {{66, 1, 0}, {67, 3, 3}, {68, 4, 4}, {69, 1, 0}, {70, 1, 1}, {71, 2, 2}};
     Set(79, 0);
-    for (const Case& c : cases) {
-        ctx_->prim[c.kind - 61].dirtyMask = 0x123;
-        _NValPrimCB(ctx_, c.kind);
-        EXPECT_EQ(ctx_->prim[c.kind - 61].dirtyMask, 0u);
-        EXPECT_EQ(ctx_->val.vertexStep, c.step) << c.kind;
-        EXPECT_EQ(ctx_->val.firstVertexOffset, c.offset) << c.kind;
-        EXPECT_EQ(ctx_->val.lightStage[c.kind - 61], N_LIGHT_STAGE_UNLIT_RGBA) << "lighting is off";
+    for (const Case& k : cases) {
+        ctx_->prim[k.kind - 61].dirtyMask = 0x123;
+        setup(k.kind);
+        EXPECT_EQ(ctx_->prim[k.kind - 61].dirtyMask, 0u);
+        EXPECT_EQ(ctx_->val.vertexStep, k.step) << k.kind;
+        EXPECT_EQ(c.nextVertex, k.step) << k.kind;
+        EXPECT_EQ(ctx_->val.firstVertexOffset, k.offset) << k.kind;
+        EXPECT_EQ(ctx_->val.lightStage[k.kind - 61], N_LIGHT_STAGE_UNLIT_RGBA) << "lighting is off";
     }
     ctx_->val.lineState[0] = 7;
-    _NValPrimCB(ctx_, 64);
+    setup(64);
     EXPECT_EQ(ctx_->val.lineState[0], 1u);
     EXPECT_EQ(ctx_->val.lineState[1], 0u);
     EXPECT_EQ(ctx_->val.lineState[2], 1u);
+    // Four-component positions rule model-space lighting out.
+    ASSERT_EQ(ctx_->val.transformMode, 1u);
+    const ULONG generation = ctx_->xf.generation;
+    setup(68, N_VTX_POS4);
+    EXPECT_EQ(ctx_->val.transformMode, 0u);
+    EXPECT_EQ(ctx_->xf.combinedAffine, 0u);
+    EXPECT_NE(ctx_->xf.generation, generation);
     vnx::debug::clear();
-    _NValPrimCB(ctx_, 61);
+    setup(61);
     EXPECT_TRUE(Printed("_NValPrimCB: unsupported primitives 61\n"));
 }
 

@@ -77,13 +77,33 @@ ULONG _NSurfaceNeedsRects(const GLBuffer*) { return 0; }
 void _NBoardLoadDither(N_HwRecord*) {}
 ULONG _NBoardStipplePass(N_HwRecord*, void*, ULONG, ULONG, const ULONG*) { return 0; }
 void* _NCreateScratchPixmap(N_Context*) { return nullptr; }
-ULONG _NPipeVertexFormat(N_Context*) { return 0; }
-void _NSetPipeVertexStep(N_Context*, ULONG, ULONG) {}
 N_StageFn _NLightingStageFn(ULONG) { return nullptr; }
-void _NInitPipeBlocks(N_Context*) {}
-void _NInitPrimPipes(N_Context*) {}
-void _NStageNotAvailable(N_Context*, N_Pipe*) {}
-void _NValidateAndDraw(N_Context*, void*, ULONG, ULONG) {}
+ULONG _NDitherMarker(N_HwRecord*) { return 0; }
+N_StageFn _NValPointPipeRenderFcn(N_Context*, N_Pipe*) { return nullptr; }
+N_StageFn _NValPLinePipeRenderFcn(N_Context*, N_Pipe*) { return nullptr; }
+N_StageFn _NValTriPipeRenderFcn(N_Context*, N_Pipe*) { return nullptr; }
+N_StageFn _NRasterPosRenderFcn(N_Context*, N_Pipe*) { return nullptr; }
+N_StageFn _NSwRasterStage(N_Context*, N_Pipe*, ULONG) { return nullptr; }
+void _NValPgonSwStages(N_Context*, N_Pipe*, ULONG) {}
+void _NValPixelOps(N_Context*, N_PrimDispatch*) {}
+void _NValPixelPipe(N_Context*, N_Pipe*, ULONG) {}
+void _NvpFaceCullCompoundPrim(N_Context*, N_Pipe*) {}
+void _NvpFaceCullQuad(N_Context*, N_Pipe*) {}
+void _NPointPath(N_Context*, N_Pipe*) {}
+void _NLineStripPath(N_Context*, N_Pipe*) {}
+void _NLinesPath(N_Context*, N_Pipe*) {}
+void _NFanPath(N_Context*, N_Pipe*) {}
+void _NTriListPath(N_Context*, N_Pipe*) {}
+void _NQuadListPath(N_Context*, N_Pipe*) {}
+void _NStripPath(N_Context*, N_Pipe*) {}
+void _NQuadStripPath(N_Context*, N_Pipe*) {}
+void _NPointClip(N_Context*, N_Pipe*) {}
+void _NLineClip(N_Context*, N_Pipe*) {}
+void _NPolygonClip(N_Context*, N_Pipe*) {}
+void _NTriangleClip(N_Context*, N_Pipe*) {}
+void _NQuadClip(N_Context*, N_Pipe*) {}
+void _NFanClip(N_Context*, N_Pipe*) {}
+void _NQuadStripClip(N_Context*, N_Pipe*) {}
 void N_RasterPos(const float*) {}
 void _NAccum(ULONG, float) {}
 void _NClearAccum(ULONG) {}

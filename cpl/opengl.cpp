@@ -1,0 +1,44 @@
+// The OpenGL calls of the support page's test, looked up in the system
+// OpenGL library. The library is not part of the system yet: until it is,
+// the look-up fails and SystemOpenGL answers null.
+#include "opengl.h"
+
+namespace qrncp {
+
+namespace {
+
+const OpenGL* gOverride = nullptr;
+
+template <typename F>
+bool Resolve(HMODULE module, const char* name, F* slot) {
+    *slot = reinterpret_cast<F>(GetProcAddress(module, name));
+    return *slot != nullptr;
+}
+
+}  // namespace
+
+const OpenGL* SystemOpenGL() {
+    if (gOverride != nullptr) return gOverride;
+    static OpenGL gl{};
+    static bool found = false;
+    if (found) return &gl;
+    // Looked for again at every call while it is missing, so a library
+    // installed while the applet is loaded is found.
+    HMODULE module = LoadLibraryA("opengl32.dll");
+    if (module == nullptr) return nullptr;
+    found = Resolve(module, "ChoosePixelFormat", &gl.ChoosePixelFormat) &&
+            Resolve(module, "SetPixelFormat", &gl.SetPixelFormat) &&
+            Resolve(module, "wglCreateContext", &gl.wglCreateContext) &&
+            Resolve(module, "wglMakeCurrent", &gl.wglMakeCurrent) &&
+            Resolve(module, "wglDeleteContext", &gl.wglDeleteContext) &&
+            Resolve(module, "glGetString", &gl.glGetString);
+    if (!found) {
+        FreeLibrary(module);
+        return nullptr;
+    }
+    return &gl;
+}
+
+void UseOpenGL(const OpenGL* gl) { gOverride = gl; }
+
+}  // namespace qrncp
