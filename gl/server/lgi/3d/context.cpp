@@ -76,8 +76,8 @@ N_Context* N_CreateContext(ULONG ulStereo) {
     _NInitPrimPipes(pctx);
 
     pctx->aaLines = (pDevice != nullptr && (_NBoardFlags(pDevice) & BCF_AA_LINES)) ? 1 : 0;
-    pctx->setupStale = 1;
-    pctx->ulOne = 1;
+    pctx->aulOnes[0] = 1;
+    pctx->aulOnes[1] = 1;
 
     pctx->cClipPlaneCapacity = N_CLIP_PLANE_CAPACITY;
     pctx->cClipPlaneEnableCapacity = N_CLIP_PLANE_CAPACITY;

@@ -119,7 +119,7 @@ enum : ULONG {
 };
 
 // A float attribute word.
-inline float fAttr(N_Context* pctx, ULONG id, ULONG i = 0);
+inline float fNAttr(N_Context* pctx, ULONG id, ULONG i = 0);
 
 // Render modes (attribute 35).
 #define N_RENDER_MODE_RENDER 0u
@@ -374,8 +374,7 @@ struct N_Context {
 
     // Derived state (zero at creation but where said).
     ULONG dirty;  // all ones at creation
-    ULONG setupStale;  // 1 at creation: the dirty bits stored since the pipes were set up
-    ULONG ulOne;       // 1 at creation
+    ULONG aulOnes[2];
     N_PrimDispatch prim[N_PRIM_DISPATCH];
     ULONG cClipRects;
     ULONG* pulPackedClip;  // two words a rectangle
@@ -459,7 +458,7 @@ struct N_Context {
 };
 
 inline ULONG* pulAttr(N_Context* pctx, ULONG id) { return &pctx->sb.w[gaNAttrTable[id].iWord]; }
-inline float fAttr(N_Context* pctx, ULONG id, ULONG i) { return __glXWordFloat(pulAttr(pctx, id)[i]); }
+inline float fNAttr(N_Context* pctx, ULONG id, ULONG i) { return __glXWordFloat(pulAttr(pctx, id)[i]); }
 
 // --- process-wide -----------------------------------------------------------------------------
 // The current context; never null: before the first N_MakeCurrent it names

@@ -84,7 +84,7 @@ LONG _NSetSBAttr(N_Context* pctx, ULONG id, ULONG ulDescriptor, ULONG flDirty,
         _NConvertCurrentColour(pctx);
         pctx->pHw->batchCount = N_BATCH_PRIMS;
     }
-    if (flDirty & (N_DIRTY_CURRENT_COLOUR | N_DIRTY_LIGHTS | N_DIRTY_MATERIAL)) {
+    if (flDirty & (N_DIRTY_CURRENT_COLOUR | N_DIRTY_COLOUR_MATERIAL | N_DIRTY_MATERIAL)) {
         _NApplyColorMaterial(pctx);
         const bool bShade = id >= N_ATTR_LIGHTING && id <= N_ATTR_SHADE_COPY;
         if (!bShade && !(id != N_ATTR_COLOUR && bAlphaCrossed)) {

@@ -318,8 +318,8 @@ void _NValFogLinear(N_Context* pctx) {
         const float den = D - d * C;
         return den == 0.0f ? num : num / den;
     };
-    pctx->val.fogStart = measure(fAttr(pctx, N_ATTR_FOG_START));
-    pctx->val.fogEnd = measure(fAttr(pctx, N_ATTR_FOG_END));
+    pctx->val.fogStart = measure(fNAttr(pctx, N_ATTR_FOG_START));
+    pctx->val.fogEnd = measure(fNAttr(pctx, N_ATTR_FOG_END));
 }
 
 void _NInitDerived(N_Context* pctx) {

@@ -411,14 +411,14 @@ TEST_F(ValidateTest, ClipRectanglesCutToTheBox) {
     EXPECT_EQ(ctx_->pulPackedClip[1], (80u << 16) | 100u) << "far corner = box maximum + 1";
     EXPECT_EQ(ctx_->pulPackedClip[2], (30u << 16) | 40u);
     EXPECT_EQ(ctx_->pulPackedClip[3], (50u << 16) | 60u);
-    EXPECT_EQ(ctx_->val.multiRect, 0u) << "the back-left buffer alone";
+    EXPECT_EQ(ctx_->multiRect, 0u) << "the back-left buffer alone";
     Set(163, 5);
     Put(0, &d);
     Validate();
-    EXPECT_EQ(ctx_->val.multiRect, 1u) << "two draw buffers";
+    EXPECT_EQ(ctx_->multiRect, 1u) << "two draw buffers";
     N_BindClipList(1, rects);
     Validate();
-    EXPECT_EQ(ctx_->val.multiRect, 0u) << "one rectangle";
+    EXPECT_EQ(ctx_->multiRect, 0u) << "one rectangle";
 }
 
 TEST_F(ValidateTest, ColourScalesAndEightBitBlending) {
@@ -591,6 +591,9 @@ TEST_F(ValidateTest, ColourMaterialAndCurrentColourStores) {
     SetF(52, {0.25f, 0.5f, 0.75f, 1.0f});
     for (ULONG id : {58u, 60u, 69u}) EXPECT_EQ(__glXWordFloat(pulAttr(ctx_, id)[1]), 0.5f) << id;
     for (ULONG id : {59u, 61u, 67u, 68u, 70u}) EXPECT_NE(__glXWordFloat(pulAttr(ctx_, id)[1]), 0.5f) << id;
+    // A new colour-material mode takes the current colour at once.
+    Set(78, 0x2);
+    EXPECT_EQ(__glXWordFloat(pulAttr(ctx_, 59)[1]), 0.5f);
     // Colour-index mode copies nothing.
     Set(83, 1);
     SetF(52, {0.1f, 0.2f, 0.3f, 1.0f});
