@@ -29,6 +29,10 @@ bool bGrowLights(N_Context* pctx, ULONG cLights) {
     if (pctx->pLightWork != nullptr) _Nfree(pctx->pLightWork);
     pctx->pLights = pNew;
     pctx->pLightWork = pWork;
+    // The enabled-light list lay in the old records: none until it is
+    // built again.
+    pctx->lit.pHead = nullptr;
+    pctx->lit.cListed = 0;
     pctx->cLightCapacity = cLights;
     return true;
 }

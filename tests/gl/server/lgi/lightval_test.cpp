@@ -355,6 +355,23 @@ TEST_F(LightValTest, LightingStageChoice) {
     EXPECT_EQ(_NChooseLightStage(ctx_, pd), N_LIGHT_STAGE_SIMPLE_CONSTANT);
 }
 
+// Storage grown for more lights drops the list that lay in the old records
+// before anything walks it.
+TEST_F(LightValTest, GrownLightStorageDropsTheOldList) {
+    std::vector<N_Light> lights(40, Light(0, 0, 1, 0));
+    N_SetLights(2, lights.data());
+    const std::vector<ULONG> en(40, 1);
+    N_SetLightEnables(2, en.data());
+    Validate();
+    ASSERT_EQ(ctx_->lit.cListed, 2u);
+    N_SetLights(40, lights.data());
+    EXPECT_EQ(ctx_->lit.pHead, nullptr);
+    SetF(60, {0.3f, 0.3f, 0.3f, 1});  // runs the lighting validation at once
+    N_SetLightEnables(40, en.data());
+    Validate();
+    EXPECT_EQ(ctx_->lit.cListed, 40u);
+}
+
 // A new colour or material store brings the products up to date at once.
 TEST_F(LightValTest, MaterialStoresUpdateProductsAtOnce) {
     N_Light light = Light(0, 0, 1, 0);
