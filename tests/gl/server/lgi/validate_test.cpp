@@ -419,6 +419,8 @@ TEST_F(ValidateTest, ClipRectanglesCutToTheBox) {
     N_BindClipList(1, rects);
     Validate();
     EXPECT_EQ(ctx_->multiRect, 0u) << "one rectangle";
+    N_InvalidateClipRects();
+    EXPECT_EQ(ctx_->dirty, N_DIRTY_CLIP_LIST);
 }
 
 TEST_F(ValidateTest, ColourScalesAndEightBitBlending) {
@@ -611,6 +613,14 @@ TEST_F(ValidateTest, ColourMaterialAndCurrentColourStores) {
     SetF(52, {1, 0, 0, 1});
     EXPECT_TRUE(Printed("_NColourToHardware"));
     EXPECT_EQ(ctx_->pHw->batchCount, N_BATCH_PRIMS);
+    EXPECT_EQ(ctx_->dirty, N_DIRTY_CURRENT_COLOUR);
+    // An alpha leaving 1.0 changes the lighting form: validated, not
+    // converted at once.
+    Validate();
+    vnx::debug::clear();
+    SetF(52, {1, 0, 0, 0.5f});
+    EXPECT_FALSE(Printed("_NColourToHardware"));
+    EXPECT_EQ(ctx_->dirty, N_DIRTY_CURRENT_COLOUR);
     // Depth range: the window transform now, nothing dirty.
     Validate();
     SetF(51, {0.25f, 0.75f});
