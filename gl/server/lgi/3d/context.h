@@ -129,6 +129,18 @@ inline float fNAttr(N_Context* pctx, ULONG id, ULONG i = 0);
 // The words of a state attribute of a context.
 inline ULONG* pulAttr(N_Context* pctx, ULONG id);
 
+// --- feedback --------------------------------------------------------------------------------
+// Told after values were appended to the feedback buffer: the context, the
+// buffer and the number of values counted so far.
+typedef void (*N_FeedbackCallback)(N_Context* pctx, float* pBuffer, ULONG cValues);
+// Attribute 36 while feedback runs.
+struct N_FeedbackRecord {
+    ULONG size;             // values the buffer holds
+    ULONG address;          // low half of the buffer's address
+    ULONG count;            // values counted, stored or not
+    ULONG lastPassThrough;  // bits of the last pass-through value
+};
+
 // --- pipes -------------------------------------------------------------------------------
 struct N_Pipe;
 struct CommonPipeData;
@@ -241,7 +253,7 @@ struct CommonPipeData {
     ULONG* apSpan[8];             // 182-208 span arrays
     ULONG andOutcode;             // the batch's outcodes ANDed (63 when empty)
     ULONG orOutcode;              // and ORed
-    ULONG first;                  // 217: 1 at start
+    ULONG first;                  // 217: 1, 0 while the later batches of a split primitive run
     ULONG splitting;              // 218
     ULONG stage14LeftOut;         // 219
     N_StageFn pfnAttrChain;       // 222 first stage of the attribute-output chain
@@ -432,8 +444,10 @@ struct N_Context {
     float selectMinStart;  // the largest float at creation
     float selectMaxStart;  // the lowest float at creation
     // Feedback: the buffer attribute 36 describes (its address word holds
-    // only the low half of the address on this machine).
+    // only the low half of the address on this machine), and the function
+    // told each time values have been appended, or null.
     float* pFeedbackBuffer;
+    N_FeedbackCallback pfnFeedbackFlush;
 
     // Choices of validation that the per-primitive set-up copies into the
     // pipes (validation writes them; zero at creation).
@@ -540,6 +554,19 @@ void _NBuildPlaneRotation(const float* pfPlane, N_PlaneRotation* pRot);
 // when the batch is the whole primitive the hit is reported and closed.
 void _NSelectBatch(N_Context* pctx, const float* pfVertices, ULONG cStride, ULONG n, ULONG bWholePrim);
 
+
+// --- feedback (feedback.cpp) ----------------------------------------------------------------
+N_FeedbackRecord _NFeedbackRecordOf(N_Context* pctx);
+// Appends one value to the feedback buffer: stored while the buffer has
+// room, counted always, so that a count above the size marks the overflow.
+void _NFeedbackPut(N_Context* pctx, N_FeedbackRecord* pr, float value);
+// Keeps the count of the record in attribute 36 without marking state dirty
+// (the pipeline counts as it runs) and tells the feedback callback.
+void _NFeedbackDone(N_Context* pctx, const N_FeedbackRecord& r);
+
+// The top entry of matrix stack k (0 modelview, 1 projection, 2 viewport,
+// 3 texture).
+const float* _NMatrixStackTop(N_Context* pctx, ULONG k);
 
 // --- command stream -----------------------------------------------------------------------
 // The words of an inline draw command of the given kind (opcode word not

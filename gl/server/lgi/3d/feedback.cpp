@@ -1,6 +1,7 @@
 // Feedback: the buffer record (attribute 36: size in values, address, values
 // counted, last pass-through value), its start and end, and pass-through
 // tokens; and the two queue kicks the GL layer's Flush and Finish use.
+#include <bit>
 #include <cstring>
 
 #include "context.h"
@@ -10,27 +11,30 @@ namespace {
 
 constexpr ULONG kPassThroughToken = 0x44e00000u;  // 1792.0
 
-struct FeedbackRecord {
-    ULONG size;
-    ULONG address;
-    ULONG count;
-    ULONG lastPassThrough;
-};
+}  // namespace
 
-FeedbackRecord recordOf(N_Context* pctx) {
-    FeedbackRecord r;
+N_FeedbackRecord _NFeedbackRecordOf(N_Context* pctx) {
+    N_FeedbackRecord r;
     std::memcpy(&r, pulAttr(pctx, N_ATTR_FEEDBACK_BUFFER), sizeof r);
     return r;
 }
 
-}  // namespace
+void _NFeedbackPut(N_Context* pctx, N_FeedbackRecord* pr, float value) {
+    if (pctx->pFeedbackBuffer != nullptr && pr->count < pr->size) pctx->pFeedbackBuffer[pr->count] = value;
+    if (pr->count != 0xFFFFFFFFu) pr->count += 1;
+}
+
+void _NFeedbackDone(N_Context* pctx, const N_FeedbackRecord& r) {
+    std::memcpy(pulAttr(pctx, N_ATTR_FEEDBACK_BUFFER), &r, sizeof r);
+    if (pctx->pfnFeedbackFlush != nullptr) pctx->pfnFeedbackFlush(pctx, pctx->pFeedbackBuffer, r.count);
+}
 
 void N_BeginFeedback(float* pBuffer, ULONG cWords, ULONG iType) {
     if (!bNHaveContext()) return;
     N_Context* pctx = gpNCurrent;
     pctx->feedbackType = iType;
     pctx->pFeedbackBuffer = pBuffer;
-    FeedbackRecord r = recordOf(pctx);
+    N_FeedbackRecord r = _NFeedbackRecordOf(pctx);
     r.size = cWords;
     r.address = static_cast<ULONG>(reinterpret_cast<std::uintptr_t>(pBuffer));
     r.count = 0;
@@ -45,7 +49,7 @@ void N_EndFeedback(LONG* pcValues) {
     }
     N_Context* pctx = gpNCurrent;
     N_Finish();  // values are counted as primitives pass the pipeline
-    const FeedbackRecord r = recordOf(pctx);
+    const N_FeedbackRecord r = _NFeedbackRecordOf(pctx);
     if (pcValues != nullptr) *pcValues = r.count > r.size ? -1 : static_cast<LONG>(r.count);
     N_SetStateBlockAttrWord(N_ATTR_RENDER_MODE, N_RENDER_MODE_RENDER);
 }
@@ -54,17 +58,14 @@ void N_PassThrough(float value) {
     if (!bNHaveContext()) return;
     N_Context* pctx = gpNCurrent;
     N_Finish();
-    FeedbackRecord r = recordOf(pctx);
+    N_FeedbackRecord r = _NFeedbackRecordOf(pctx);
     r.lastPassThrough = __glXFloatBits(value);
-    float* pf = pctx->pFeedbackBuffer;
+    N_SetStateBlockAttr(N_ATTR_FEEDBACK_BUFFER, &r);
     // Both values are counted, stored or not, so that a token whose value
     // did not fit ends feedback as an overflow.
-    const ULONG aul[2] = {kPassThroughToken, __glXFloatBits(value)};
-    for (ULONG k = 0; k < 2; ++k) {
-        if (pf != nullptr && r.count < r.size) std::memcpy(pf + r.count, &aul[k], 4);
-        if (r.count != 0xFFFFFFFFu) r.count += 1;
-    }
-    N_SetStateBlockAttr(N_ATTR_FEEDBACK_BUFFER, &r);
+    _NFeedbackPut(pctx, &r, std::bit_cast<float>(kPassThroughToken));
+    _NFeedbackPut(pctx, &r, value);
+    _NFeedbackDone(pctx, r);
 }
 
 void N_Flush(void) {

@@ -101,6 +101,8 @@ void _NValModelView(N_Context* pctx) {
     xf.modelViewChanged = 0;
 }
 
+const float* _NMatrixStackTop(N_Context* pctx, ULONG k) { return pfStackTop(pctx, k); }
+
 void _NValMatrices(N_Context* pctx) { vValMatrices(pctx, _NBoardFactsOf(pctx)); }
 
 N_BoardFacts _NBoardFactsOf(N_Context* pctx) {

@@ -149,6 +149,7 @@ bool bModePart(N_Context* pctx, N_Pipe* pipe, ULONG code, N_StageList* l, bool b
         return false;
     }
     if (mode == N_RENDER_MODE_FEEDBACK) {
+        vSet(N_STAGE_STRIPS, _NFeedbackStripRunner);
         l->Add(N_STAGE_FEEDBACK);
         return false;
     }
@@ -626,6 +627,7 @@ void _NRunBatches(N_Context* pctx, N_Pipe* pipe) {
         c.stripVertexCount = n;
         c.stripCount = 1;
         c.pStripCounts = &c.stripVertexCount;
+        c.first = bFirst ? 1 : 0;  // later batches continue the primitive
         pipe->next[N_STAGE_HEAD](pctx, pipe);
         if (bEdges) c.flagWord = flagSaved;
         if (n <= carried) break;
@@ -647,6 +649,7 @@ void _NRunBatches(N_Context* pctx, N_Pipe* pipe) {
     }
     for (ULONG i = 0; i < cRefs; ++i) *refs[i].pSource = saved[i];
     c.format = savedFormat;
+    c.first = 1;
     front->mode = savedModes[0];
     back->mode = savedModes[1];
     c.splitting = 0;

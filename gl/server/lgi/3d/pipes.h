@@ -170,6 +170,16 @@ void _NStageSelect(N_Context* pctx, N_Pipe* pipe);        // 16
 void _NStageClipTest(N_Context* pctx, N_Pipe* pipe);      // 33
 void _NStageOutputAdvance(N_Context* pctx, N_Pipe* pipe); // 39
 
+// --- feedback mode (feedbackstage.cpp) ----------------------------------------------------
+// Stage 20: the batch's points, line segments or polygons (by the code of
+// the set-up and the pipe's polygon mode) as tokens and vertices into the
+// feedback buffer; then the feedback callback.
+void _NStageFeedback(N_Context* pctx, N_Pipe* pipe);
+// Stage 15 in feedback mode: each strip wholly inside the clip volume goes
+// on to the feedback stage; a strip that leaves it goes to the kind's
+// primitive path, which clips it.
+void _NFeedbackStripRunner(N_Context* pctx, N_Pipe* pipe);
+
 // --- transform stages (xform.cpp) -----------------------------------------------------------
 // Stage 7 forms.
 void _NXformPos2(N_Context* pctx, N_Pipe* pipe);

@@ -33,7 +33,7 @@ constexpr StageRow kRows[] = {
     {N_STAGE_STRIPS, "strip runner", nullptr, false},
     {N_STAGE_SELECT, "select", _NStageSelect, true},
     {N_STAGE_FOG, "fog", nullptr, false},
-    {N_STAGE_FEEDBACK, "feedback", nullptr, true},
+    {N_STAGE_FEEDBACK, "feedback", _NStageFeedback, true},
     {N_STAGE_STEREO_HALVES, "stereo halves", nullptr, true},
     {N_STAGE_RECTANGLES, "clip rectangles", nullptr, true},
     {N_STAGE_RENDER, "render", nullptr, false},
