@@ -14,6 +14,7 @@
 #include "platform/mmio.h"
 #include "seams.h"
 #include "segment/segment.h"
+#include "state/state_requests.h"
 #include "vornix_surface.h"
 
 namespace {
@@ -251,6 +252,11 @@ ULONG __glDrvSetContext(GLClient* pgc, GLContext* gc, SURFOBJ* pso, WNDOBJ* pwo,
             return 0;
         }
         gc->pdraw = pdraw;
+        // GL: a context's first window sets its viewport and scissor box.
+        if (pdraw->pwo != nullptr) {
+            const RECTL& r = pdraw->pwo->rclClient;
+            __glXWindowBound(gc, r.right - r.left, r.bottom - r.top);
+        }
     }
     gc->pRenderTable = __glXRenderTable;
     gc->bInBegin = 0;

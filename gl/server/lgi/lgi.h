@@ -75,6 +75,42 @@ enum : ULONG {
     N_ATTR_COUNT = 169,
 };
 
+// Dirty bits: the state groups an attribute store, a setter or a binding
+// marks for validation (the attribute table gives each attribute's groups).
+// Validation turns them into derived state before the next primitive.
+enum : ULONG {
+    N_DIRTY_MATRIX = 0x1u,              // matrix stacks and the further matrix (30-34)
+    N_DIRTY_RENDER_MODE = 0x2u,         // render mode (35)
+    N_DIRTY_SHADE = 0x4u,               // lighting on, viewer, shade model (79-82)
+    N_DIRTY_TEXGEN = 0x8u,              // coordinate generation (37-44), texture words 148-160
+    N_DIRTY_CULL = 0x10u,               // two-side, front face, cull enable and mode (46-49)
+    N_DIRTY_VIEWPORT = 0x20u,           // clip box (50), depth range (51)
+    N_DIRTY_EDGE_FLAG = 0x40u,          // edge flag (57)
+    N_DIRTY_MATERIAL = 0x80u,           // materials, colour indexes, light-model ambient (58-76)
+    N_DIRTY_COLOUR_MATERIAL = 0x100u,   // colour material (77, 78)
+    N_DIRTY_FEEDBACK_BUFFER = 0x200u,   // feedback or selection buffer (36)
+    N_DIRTY_COLOUR_MODE = 0x400u,       // colour-index mode (83, 84)
+    N_DIRTY_POINT_SIZE = 0x800u,        // point size (85)
+    N_DIRTY_LINE = 0x2000u,             // line width and stipple (86-89)
+    N_DIRTY_POLYGON = 0x4000u,          // polygon stipple and modes (90-92)
+    N_DIRTY_SMOOTH = 0x8000u,           // point, line and polygon smooth (93-96)
+    N_DIRTY_RASTER_POS = 0x10000u,      // raster position and its attributes (97-103)
+    N_DIRTY_PIXEL_FORMAT = 0x20000u,    // attribute 104
+    N_DIRTY_FOG = 0x40000u,             // fog (105-112)
+    N_DIRTY_FRAGMENT = 0x80000u,        // stencil, alpha, depth, blend, dither, logic op (113-126)
+    N_DIRTY_WRITE_MASKS = 0x100000u,    // write masks and the index mask (127-130, 161)
+    N_DIRTY_PIXEL_TRANSFER = 0x200000u, // pixel transfer and zoom (131-146)
+    N_DIRTY_TEXTURE = 0x400000u,        // texture enable and objects (147, 151, 153, 157, 158)
+    N_DIRTY_BUFFER_CODES = 0x800000u,   // read and draw buffer, clear values (162-168)
+    N_DIRTY_LIGHTS = 0x1000000u,        // light records and their enables
+    N_DIRTY_CLIP_PLANES = 0x2000000u,   // user clip planes
+    N_DIRTY_TEXTURE_IMAGE = 0x4000000u, // a texture image loaded
+    N_DIRTY_BUFFERS = 0x8000000u,       // buffer bindings
+    N_DIRTY_CURRENT_COLOUR = 0x20000000u,  // current colour and index (52, 53)
+    N_DIRTY_CLIP_LIST = 0x40000000u,    // the window's clip-rectangle list
+    N_DIRTY_ALL = 0xFFFFFFFFu,
+};
+
 // Stores an attribute of the current context from pvValue (16 floats for the
 // matrix operations that take one; nothing is read for push and pop). A value
 // equal to the stored one marks nothing dirty. Answers the words stored (16
@@ -96,6 +132,8 @@ LONG N_GetStateBlockAttr(ULONG id, void* pvDest);
 LONG N_BindClipList(LONG cRects, const ULONG* pulRects);
 // Forgets the clip list: the built-in rectangle with a count of 0.
 void N_ResetClipList(void);
+// The clip rectangles are validated again before the next primitive.
+void N_InvalidateClipRects(void);
 
 // --- command stream -------------------------------------------------------------------------
 // Runs cWords words of lgi commands (opcode word, then its argument words)

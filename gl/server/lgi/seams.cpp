@@ -8,16 +8,37 @@ void vNotAvailable(const char* pszName) { DbgPrint("%s: not available yet\n", ps
 
 }  // namespace
 
-void _NValidate(N_Context*, ULONG) { vNotAvailable(__func__); }
-void _NLoadDither(N_HwRecord*) { vNotAvailable(__func__); }
 ULONG _NPackedClearColour(N_Context*, const GLBuffer*) {
     vNotAvailable(__func__);
     return 0;
 }
 
-void _NPrimTransformSetup(N_Context*) { vNotAvailable(__func__); }
+ULONG _NColourToHardware(N_Context*, ULONG, const float*) {
+    vNotAvailable(__func__);
+    return 0;
+}
+ULONG _NBoundTextureFacts(N_Context*, N_TextureFacts*) {
+    vNotAvailable(__func__);
+    return 0;
+}
+ULONG _NSurfaceNeedsRects(const GLBuffer*) {
+    vNotAvailable(__func__);
+    return 0;
+}
+void _NBoardLoadDither(N_HwRecord*) { vNotAvailable(__func__); }
+ULONG _NBoardStipplePass(N_HwRecord*, void*, ULONG, ULONG, const ULONG*) {
+    vNotAvailable(__func__);
+    return 0;
+}
+void* _NCreateScratchPixmap(N_Context*) {
+    vNotAvailable(__func__);
+    return nullptr;
+}
+N_StageFn _NLightingStageFn(ULONG) {
+    vNotAvailable(__func__);
+    return nullptr;
+}
 
-void _NValPrimCB(N_Context*, N_Pipe*) { vNotAvailable(__func__); }
 ULONG _NDitherMarker(N_HwRecord*) {
     vNotAvailable(__func__);
     return 0;

@@ -1,8 +1,8 @@
 // What the lgi layer's context, command stream and pixel entry points call
-// of the layer's parts that are not built yet: validation, pipeline set-up,
-// primitive execution, the render paths' fills and accumulation, feedback,
-// the texture cache, and the board fields of the display driver's device
-// record. Until a part is built its functions here say so on the debugger
+// of the layer's parts that are not built yet: pipeline set-up, the vertex
+// stages, primitive execution, the render paths' fills and accumulation,
+// feedback, the texture cache, the board side of validation and the board
+// fields of the display driver's device record. Until a part is built its functions here say so on the debugger
 // ("<name>: not available yet") and answer failure or do nothing; each part
 // replaces its own.
 #pragma once
@@ -10,20 +10,32 @@
 #include "3d/context.h"
 
 // --- validation ------------------------------------------------------------------------
-// Runs the sub-validators the dirty bits select and clears them.
-void _NValidate(N_Context* pctx, ULONG flDirty);
-// Loads the board's dither matrix for the context's hardware record.
-void _NLoadDither(N_HwRecord* phw);
 // The clear colour (attribute 164) or index (165) packed for a colour buffer.
 ULONG _NPackedClearColour(N_Context* pctx, const GLBuffer* pBuffer);
+// The colour converters of the vertex stages: a colour (four floats) or an
+// index (one float) as the hardware colour word, by converter
+// (N_CONVERT_...); 0 until they stand.
+ULONG _NColourToHardware(N_Context* pctx, ULONG converter, const float* pfSource);
+// The bound texture object's facts for the sampling validation: 1, or 0
+// when no texture is bound.
+ULONG _NBoundTextureFacts(N_Context* pctx, N_TextureFacts* pFacts);
+// Whether a buffer's surface needs one pass per clip rectangle.
+ULONG _NSurfaceNeedsRects(const GLBuffer* pBuffer);
+// The board side of the dither load: the display driver loads the matrix
+// into its tile and the tile's rectangle (_NDitherLoadWords) goes to every
+// rasterizer; the dither marker then says so.
+void _NBoardLoadDither(N_HwRecord* phw);
+// One pass of the polygon stipple load into the scratch pixmap: the 16 rows
+// from rowBase, the cell of columns from cell, as eight pattern words
+// replicated over the pixmap. 1 when it was loaded.
+ULONG _NBoardStipplePass(N_HwRecord* phw, void* pvPixmap, ULONG rowBase, ULONG cell, const ULONG* pulWords);
+// A 128 x 128 scratch pixmap of the context's device, or null.
+void* _NCreateScratchPixmap(N_Context* pctx);
 
-// The primitive transform set-up (transform mode, eye and normal stages,
-// viewer vector, enabled lights); it advances the context's transform
-// generation word (N_Transform.generation) when the transform mode changes.
-void _NPrimTransformSetup(N_Context* pctx);
+// --- per-primitive set-up ----------------------------------------------------------------
+// The lighting stage function of a lighting stage code (N_LIGHT_STAGE_...).
+N_StageFn _NLightingStageFn(ULONG stage);
 
-// The per-primitive callback set-up of validation, run by each pipe set-up.
-void _NValPrimCB(N_Context* pctx, N_Pipe* pipe);
 // The dither marker of the board the hardware record draws on (the
 // display driver's iPatternUniq): 0xdeadbabe while the dither matrix is loaded.
 ULONG _NDitherMarker(N_HwRecord* phw);

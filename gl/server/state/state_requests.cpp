@@ -201,6 +201,26 @@ ULONG ulScissor(GLContext* gc, const BYTE* pj) {
     return GL_NO_ERROR;
 }
 
+}  // namespace
+
+void __glXWindowBound(GLContext* gc, LONG cx, LONG cy) {
+    const LONG box[4] = {0, 0, cx > 0 ? cx : 0, cy > 0 ? cy : 0};
+    ULONG* pwv = pwBlock(gc, GL_VIEWPORT_BIT);
+    if (pwv != nullptr && pwv[GLX_VIEWPORT_UNSET] != 0) {
+        pwv[GLX_VIEWPORT_UNSET] = 0;
+        std::memcpy(pwv + GLX_VIEWPORT_X, box, sizeof box);
+        gc->dirty |= GLX_DIRTY_VIEWPORT;
+    }
+    ULONG* pws = pwBlock(gc, GL_SCISSOR_BIT);
+    if (pws != nullptr && pws[GLX_SCISSOR_UNSET] != 0) {
+        pws[GLX_SCISSOR_UNSET] = 0;
+        std::memcpy(pws + GLX_SCISSOR_X, box, sizeof box);
+        gc->dirty |= GLX_DIRTY_CLIP;
+    }
+}
+
+namespace {
+
 ULONG ulAlphaFunc(GLContext*, const BYTE* pj) {
     const ULONG func = ulFunc(__glXArgWord(pj, 0));
     if (func == ~0u) return GL_INVALID_ENUM;

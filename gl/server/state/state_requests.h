@@ -34,6 +34,10 @@
 // The deepest the attribute stack goes (the context's own record is 0).
 #define GLX_ATTRIB_DEPTH_MAX 15u
 
+// A context bound to a window for the first time: a viewport and scissor
+// box never set become the window's size (x, y 0).
+void __glXWindowBound(GLContext* gc, LONG cx, LONG cy);
+
 // Pushes the groups of flMask (GL_..._BIT): GL_NO_ERROR or the GL error;
 // a push refused or failing part-way leaves the stack as it was.
 ULONG __glXPushAttrib(GLContext* gc, ULONG flMask);

@@ -9,7 +9,6 @@
 
 namespace {
 
-constexpr ULONG N_DIRTY_CLIP_PLANES = 0x2000000u;
 
 // The plane times the modelview's inverse, as a row vector: the transpose of
 // the inverse applied to it. A modelview without an inverse leaves the plane

@@ -87,6 +87,7 @@ N_Context* N_CreateContext(ULONG ulStereo) {
     pctx->cLightEnableCapacity = N_LIGHT_CAPACITY;
 
     _NInitTransform(pctx);
+    _NInitDerived(pctx);
     _NInitPipeBlocks(pctx);
     return pctx;
 }

@@ -14,6 +14,8 @@
 #include "glsrv.h"
 #include "kz2queue.h"
 #include "lgi.h"
+#include "lightval.h"
+#include "validate.h"
 
 // --- state block ---------------------------------------------------------------------
 constexpr ULONG N_STATE_WORDS = 430;
@@ -39,15 +41,6 @@ inline ULONG ulAttrDescriptor(ULONG id) {
 // The state block of a new context.
 extern const N_StateBlock gNDefaultState;
 
-// Dirty bits of N_Context.dirty.
-#define N_DIRTY_MATRIX 0x1u
-#define N_DIRTY_RENDER_MODE 0x2u
-#define N_DIRTY_FEEDBACK_BUFFER 0x200u
-#define N_DIRTY_BUFFERS 0x8000000u
-#define N_DIRTY_CURRENT_COLOUR 0x20000000u
-#define N_DIRTY_CLIP_LIST 0x40000000u
-#define N_DIRTY_ALL 0xFFFFFFFFu
-
 // Attribute ids this layer reads.
 enum : ULONG {
     N_ATTR_MATRIX_STACK0 = 30,
@@ -67,7 +60,66 @@ enum : ULONG {
     N_ATTR_CLEAR_INDEX = 165,
     N_ATTR_CLEAR_DEPTH = 166,
     N_ATTR_CLEAR_STENCIL = 167,
+    // What validation reads.
+    N_ATTR_TEXGEN_S = 37,         // 37-40 enables S, T, R, Q
+    N_ATTR_TEXGEN_PLANE_S = 41,   // 41-44 mode word and plane
+    N_ATTR_NORMALIZE = 45,
+    N_ATTR_TWO_SIDE = 46,
+    N_ATTR_FRONT_FACE = 47,
+    N_ATTR_CULL = 48,
+    N_ATTR_CULL_MODE = 49,
+    N_ATTR_CLIP_BOX = 50,
+    N_ATTR_COLOUR = 52,
+    N_ATTR_INDEX = 53,
+    N_ATTR_FRONT_EMISSION = 58,   // 58-61 emission, ambient, diffuse, specular
+    N_ATTR_FRONT_SHININESS = 62,
+    N_ATTR_FRONT_DIFFUSE_INDEX = 64,
+    N_ATTR_FRONT_SPECULAR_INDEX = 65,
+    N_ATTR_BACK_EMISSION = 67,    // 67-70
+    N_ATTR_BACK_SHININESS = 71,
+    N_ATTR_BACK_DIFFUSE_INDEX = 73,
+    N_ATTR_BACK_SPECULAR_INDEX = 74,
+    N_ATTR_MODEL_AMBIENT = 75,
+    N_ATTR_COLOUR_MATERIAL = 77,
+    N_ATTR_COLOUR_MATERIAL_CODE = 78,
+    N_ATTR_LIGHTING = 79,
+    N_ATTR_VIEWER = 80,
+    N_ATTR_SHADE = 81,
+    N_ATTR_SHADE_COPY = 82,
+    N_ATTR_LINE_STIPPLE = 87,
+    N_ATTR_POLYGON_STIPPLE = 90,
+    N_ATTR_POLYGON_FRONT = 91,
+    N_ATTR_POLYGON_BACK = 92,
+    N_ATTR_POINT_SMOOTH = 94,
+    N_ATTR_LINE_SMOOTH = 95,
+    N_ATTR_POLYGON_SMOOTH = 96,
+    N_ATTR_PIXEL_FORMAT = 104,
+    N_ATTR_FOG = 105,
+    N_ATTR_FOG_MODE = 106,
+    N_ATTR_FOG_START = 108,
+    N_ATTR_FOG_END = 109,
+    N_ATTR_STENCIL_TEST = 113,
+    N_ATTR_STENCIL_OP = 115,      // fail, depth-pass, depth-fail: the GL layer's order (its queries read it so)
+    N_ATTR_ALPHA_TEST = 116,
+    N_ATTR_DEPTH_TEST = 118,      // 2 on
+    N_ATTR_BLEND = 120,
+    N_ATTR_BLEND_FUNC = 121,
+    N_ATTR_LOGIC_OP = 123,
+    N_ATTR_LOGIC_OP_CODE = 124,
+    N_ATTR_COLOUR_MASK = 127,
+    N_ATTR_ALPHA_MASK = 128,
+    N_ATTR_DEPTH_MASK = 129,
+    N_ATTR_STENCIL_MASK = 130,
+    N_ATTR_TEXTURE = 147,
+    N_ATTR_MIN_FILTER = 151,      // set s: 151 + 2s; the magnification filter follows
+    N_ATTR_ENV_MODE = 157,        // set s: 157 + s
+    N_ATTR_ENV_COLOUR = 159,      // set s: 159 + s
+    N_ATTR_INDEX_MASK = 161,
+    N_ATTR_DRAW_BUFFER = 163,
 };
+
+// A float attribute word.
+inline float fNAttr(N_Context* pctx, ULONG id, ULONG i = 0);
 
 // Render modes (attribute 35).
 #define N_RENDER_MODE_RENDER 0u
@@ -312,7 +364,8 @@ constexpr ULONG N_PIXEL_MAPS = 10;
 constexpr ULONG N_LIGHT_CAPACITY = 34;
 constexpr ULONG N_CLIP_PLANE_CAPACITY = 6;
 constexpr std::size_t N_LIGHT_RECORDS_BYTES = 3500;
-constexpr std::size_t N_LIGHT_WORK_BYTES = 6160;
+// One prepared record for each light the storage holds, and one more.
+constexpr std::size_t N_LIGHT_WORK_BYTES = (N_LIGHT_CAPACITY + 1) * sizeof(N_PreparedLight);
 constexpr std::size_t N_CLIP_PLANE_BYTES = 16;
 
 // --- pixel maps -------------------------------------------------------------------------------
@@ -412,9 +465,14 @@ struct N_Context {
     ULONG colourMaterialApplied;  // a colour stage copied the colour into materials
     ULONG setupByStream;        // the last set-up was made for the command stream
     ULONG setupStale;           // the next primitive sets its pipe up again
+
+    // What validation derives (state validation, lighting validation).
+    N_Derived val;
+    N_Lighting lit;
 };
 
 inline ULONG* pulAttr(N_Context* pctx, ULONG id) { return &pctx->sb.w[gaNAttrTable[id].iWord]; }
+inline float fNAttr(N_Context* pctx, ULONG id, ULONG i) { return __glXWordFloat(pulAttr(pctx, id)[i]); }
 
 // --- process-wide -----------------------------------------------------------------------------
 // The current context; never null: before the first N_MakeCurrent it names

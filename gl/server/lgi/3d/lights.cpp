@@ -7,8 +7,7 @@
 
 namespace {
 
-constexpr ULONG kLightWorkBytes = 176;  // the lighting validation's work area of one light
-constexpr ULONG N_DIRTY_LIGHTS = 0x1000000u;
+constexpr std::size_t kLightWorkBytes = sizeof(N_PreparedLight);  // one prepared light
 
 N_Light* pLights(N_Context* pctx) { return static_cast<N_Light*>(pctx->pLights); }
 
@@ -30,6 +29,10 @@ bool bGrowLights(N_Context* pctx, ULONG cLights) {
     if (pctx->pLightWork != nullptr) _Nfree(pctx->pLightWork);
     pctx->pLights = pNew;
     pctx->pLightWork = pWork;
+    // The enabled-light list lay in the old records: none until it is
+    // built again.
+    pctx->lit.pHead = nullptr;
+    pctx->lit.cListed = 0;
     pctx->cLightCapacity = cLights;
     return true;
 }

@@ -74,7 +74,7 @@ void vValMatrices(N_Context* pctx, const N_BoardFacts& board) {
     xf.projectionChanged = 0;
     vCofactors(xf.combined, xf.cofactors);
     const ULONG generation = xf.generation;
-    _NPrimTransformSetup(pctx);
+    _NPrimTransformMode(pctx);
     if (generation != xf.generation) vForceReselect(pctx);
 }
 

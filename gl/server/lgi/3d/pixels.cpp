@@ -104,7 +104,7 @@ void N_Clear(ULONG flMask, LONG x, LONG y, LONG cx, LONG cy, ULONG bUseContext, 
     if (!bNHaveContext()) return;
     N_Context* pctx = gpNCurrent;
     if (pctx->pulPackedClip == pctx->builtinPacked) return;  // no window clip list yet
-    const ULONG flClip = pctx->dirty & (N_DIRTY_CLIP_LIST | 0x20u);
+    const ULONG flClip = pctx->dirty & (N_DIRTY_CLIP_LIST | N_DIRTY_VIEWPORT);
     if (flClip != 0) _NValidate(pctx, flClip);
 
     const bool bIndexMode = *pulAttr(pctx, N_ATTR_COLOUR_INDEX_MODE) == 1;

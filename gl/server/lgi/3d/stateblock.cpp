@@ -40,18 +40,65 @@ LONG _NSetSBAttr(N_Context* pctx, ULONG id, ULONG ulDescriptor, ULONG flDirty,
                  const ULONG* pulWords) {
     const ULONG cWords = ulDescriptor >> 16;
     ULONG* pul = &pctx->sb.w[(ulDescriptor & 0xFFFFu) / 4];
+    // The colours whose alpha decides between lighting forms: their alpha
+    // before the store.
+    const bool bAlphaWatched = (id == N_ATTR_COLOUR || id == N_ATTR_FRONT_EMISSION + 2 ||
+                                id == N_ATTR_BACK_EMISSION + 2) && cWords == 4;
+    const float fOldAlpha = bAlphaWatched ? __glXWordFloat(pul[3]) : 0.0f;
     if (id == N_ATTR_RENDER_MODE && pctx->pNameStack != nullptr) pctx->pNameStack->hitPending = 1;
     ULONG i = 0;
     while (i < cWords && pul[i] == pulWords[i]) ++i;
     if (i == cWords) return static_cast<LONG>(cWords);
     std::memcpy(pul + i, pulWords + i, (cWords - i) * sizeof(ULONG));
+    const LONG lResult = static_cast<LONG>(cWords);
+
+    // Culling attributes back at the values of the last culling validation
+    // need no culling validation.
+    N_Derived& v = pctx->val;
+    if ((flDirty & N_DIRTY_CULL) && v.cullValid &&
+        std::memcmp(pulAttr(pctx, N_ATTR_TWO_SIDE), v.savedCull, sizeof v.savedCull) == 0) {
+        pctx->dirty = (pctx->dirty & ~N_DIRTY_CULL) | (flDirty & ~N_DIRTY_CULL);
+        return lResult;
+    }
+    pctx->setupStale |= flDirty;
+
+    // The polygon stipple's pixmap is made now, never while drawing.
+    if (id == N_ATTR_POLYGON_STIPPLE ||
+        ((id == N_ATTR_POLYGON_FRONT || id == N_ATTR_POLYGON_BACK) && pulWords[0] == 3))
+        _NMakeStipplePixmap(pctx);
+
+    const bool bAlphaCrossed = bAlphaWatched && (fOldAlpha == 1.0f) != (__glXWordFloat(pul[3]) == 1.0f);
+    if (id == N_ATTR_COLOUR && bAlphaCrossed) {
+        _NApplyColorMaterial(pctx);
+        _NValLighting(pctx);
+        pctx->dirty |= flDirty;
+        return lResult;
+    }
+    if (flDirty & N_DIRTY_CURRENT_COLOUR) {
+        _NApplyColorMaterial(pctx);
+        _NValLighting(pctx);
+        if ((pctx->dirty & N_VALIDATE_COLOUR_MASK) || v.colour.converter == N_CONVERT_NONE) {
+            pctx->dirty |= flDirty;
+            return lResult;
+        }
+        _NConvertCurrentColour(pctx);
+        pctx->pHw->batchCount = N_BATCH_PRIMS;
+    }
+    if (flDirty & (N_DIRTY_CURRENT_COLOUR | N_DIRTY_COLOUR_MATERIAL | N_DIRTY_MATERIAL)) {
+        _NApplyColorMaterial(pctx);
+        const bool bShade = id >= N_ATTR_LIGHTING && id <= N_ATTR_SHADE_COPY;
+        if (!bShade && !(id != N_ATTR_COLOUR && bAlphaCrossed)) {
+            _NValLighting(pctx);
+            _NPrimTransformSetup(pctx);
+        }
+    }
     // A new depth range takes effect at once: the window transform runs now.
     if (id == N_ATTR_DEPTH_RANGE) {
         _NValWindowTransform(pctx);
-        return static_cast<LONG>(cWords);
+        return lResult;
     }
     pctx->dirty |= flDirty;
-    return static_cast<LONG>(cWords);
+    return lResult;
 }
 
 LONG _NSetSBStackAttr(N_Context* pctx, ULONG op, ULONG flDirty, const ULONG* pulData) {

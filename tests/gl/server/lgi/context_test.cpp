@@ -79,10 +79,11 @@ TEST_F(LgiTest, MakeCurrentSwitchesAndRestartsTheBatch) {
 
 TEST_F(LgiTest, MakeCurrentReloadsDitherWhenDithering) {
     N_MakeCurrent(ctx_);
-    EXPECT_FALSE(Printed("_NLoadDither"));
+    EXPECT_FALSE(Printed("_NBoardLoadDither"));
     N_SetStateBlockAttrWord(N_ATTR_DITHER, 1);
+    vnx::debug::clear();
     N_MakeCurrent(ctx_);  // the same context: the matrix is loaded again
-    EXPECT_TRUE(Printed("_NLoadDither: not available yet\n"));
+    EXPECT_TRUE(Printed("_NBoardLoadDither: not available yet\n"));
 }
 
 // Several contexts destroyed in any order; the destroyed current one is

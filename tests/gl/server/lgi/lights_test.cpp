@@ -47,7 +47,7 @@ TEST_F(LgiLightTest, LightStorageGrowsOnlyPastCapacity) {
     N_SetLights(35, lights.data());
     ASSERT_EQ(gSizes.size(), 2u);
     EXPECT_EQ(gSizes[0], 36 * sizeof(N_Light)) << "one record more than the count";
-    EXPECT_EQ(gSizes[1], 36 * 176u);
+    EXPECT_EQ(gSizes[1], 36 * sizeof(N_PreparedLight)) << "one prepared light each";
     EXPECT_EQ(ctx_->cLightCapacity, 35u);
     EXPECT_EQ(ctx_->dirty, kDirtyLights);
 

@@ -371,9 +371,12 @@ TEST_F(PipesTest, StreamStagesConsumeTheirWordsAndTrackColourMaterial) {
     for (const Mode& m : {Mode{0x5, {58, 60}}, Mode{0x2, {59}}, Mode{0x6, {59, 60}}, Mode{0x8, {61}},
                           Mode{0x66, {59, 60, 68, 69}}, Mode{0xF0, {67, 68, 69, 70}}}) {
         const float zero[4] = {0, 0, 0, 0};
+        // Off while the materials are cleared: a material store applies
+        // colour material at once.
+        Set(77, 0);
         for (ULONG id : materials) N_SetStateBlockAttr(id, zero);
-        Set(77, 1);
         Set(78, m.mask);
+        Set(77, 1);
         c.pStream = reinterpret_cast<const ULONG*>(stream);
         _NAttrStage(6, 0)(ctx_, pipe);
         for (ULONG id : materials) {

@@ -70,11 +70,14 @@ void _NExecInlinePrim(N_Context*, ULONG kind, ULONG format, ULONG n, const ULONG
 }
 
 // --- the lgi layer's other parts not built yet ----------------------------------------------
-void _NValidate(N_Context*, ULONG) {}
-void _NLoadDither(N_HwRecord*) {}
 ULONG _NPackedClearColour(N_Context*, const GLBuffer*) { return 0; }
-void _NPrimTransformSetup(N_Context*) {}
-void _NValPrimCB(N_Context*, N_Pipe*) {}
+ULONG _NColourToHardware(N_Context*, ULONG, const float*) { return 0; }
+ULONG _NBoundTextureFacts(N_Context*, N_TextureFacts*) { return 0; }
+ULONG _NSurfaceNeedsRects(const GLBuffer*) { return 0; }
+void _NBoardLoadDither(N_HwRecord*) {}
+ULONG _NBoardStipplePass(N_HwRecord*, void*, ULONG, ULONG, const ULONG*) { return 0; }
+void* _NCreateScratchPixmap(N_Context*) { return nullptr; }
+N_StageFn _NLightingStageFn(ULONG) { return nullptr; }
 ULONG _NDitherMarker(N_HwRecord*) { return 0; }
 N_StageFn _NValPointPipeRenderFcn(N_Context*, N_Pipe*) { return nullptr; }
 N_StageFn _NValPLinePipeRenderFcn(N_Context*, N_Pipe*) { return nullptr; }

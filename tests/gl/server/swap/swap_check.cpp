@@ -32,6 +32,8 @@
 #include "prim/prim.h"
 #include "primsegment.h"
 #include "smsegment.h"
+#include "state/glstate.h"
+#include "state/state_requests.h"
 #include "vornix_surface.h"
 
 namespace {
@@ -432,6 +434,28 @@ TEST_F(ServerTest, ScissorBoxCutsTheClipList) {
     });
     EXPECT_EQ(pdraw_->clip.cBoxes, cWhole);
     EXPECT_EQ(area(), aWhole);
+}
+
+// GL: the first window a context is bound to gives its viewport and
+// scissor box (0, 0, width, height); a later bind keeps what was set.
+TEST_F(ServerTest, FirstWindowSetsViewportAndScissor) {
+    ASSERT_NE(Window(), nullptr);
+    GLContext* gc = Context();
+    ASSERT_NE(gc, nullptr);
+    const ULONG* pwv = gc->pState->blocks[__builtin_ctz(GL_VIEWPORT_BIT)];
+    const ULONG* pws = gc->pState->blocks[__builtin_ctz(GL_SCISSOR_BIT)];
+    const LONG cx = kWindow.right - kWindow.left, cy = kWindow.bottom - kWindow.top;
+    EXPECT_EQ(pwv[GLX_VIEWPORT_UNSET], 0u);
+    EXPECT_EQ(pws[GLX_SCISSOR_UNSET], 0u);
+    const LONG want[4] = {0, 0, cx, cy};
+    for (ULONG i = 0; i < 4; ++i) {
+        EXPECT_EQ(static_cast<LONG>(pwv[GLX_VIEWPORT_X + i]), want[i]) << i;
+        EXPECT_EQ(static_cast<LONG>(pws[GLX_SCISSOR_X + i]), want[i]) << i;
+    }
+    // Set once, the box is the application's: another window's bind leaves it.
+    __glXWindowBound(gc, 10, 10);
+    EXPECT_EQ(static_cast<LONG>(pwv[GLX_VIEWPORT_WIDTH]), cx);
+    EXPECT_EQ(static_cast<LONG>(pws[GLX_SCISSOR_WIDTH]), cx);
 }
 
 // A window that moves where nothing of it becomes newly visible is told
