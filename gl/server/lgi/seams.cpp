@@ -125,7 +125,6 @@ ULONG _NTextureBound(N_Context*) {
     return 0;
 }
 
-void _NReleaseScratchPixmap(void*) { vNotAvailable(__func__); }
 ULONG _NBoardFlags(GLSRVDEVICE*) {
     vNotAvailable(__func__);
     return 0;

@@ -89,3 +89,94 @@ void _kzuAdd(ULONG x, ULONG y, ULONG w, kzRenderProg* prog, ULONG bits, ULONG ou
 // out = x - y clamped at 0 (six words), with the same conventions.
 void _kzuSubtract(ULONG x, ULONG y, ULONG w, kzRenderProg* prog, ULONG bits, ULONG out, ULONG save,
                   ULONG zero);
+
+// --- blending (kzuBlend) -----------------------------------------------------------------
+// Blend factor indexes, as the context keeps its source and destination
+// factors.
+enum : ULONG {
+    KZ_BLEND_ZERO = 0, KZ_BLEND_ONE = 1, KZ_BLEND_DST_COLOR = 2, KZ_BLEND_ONE_MINUS_DST_COLOR = 3,
+    KZ_BLEND_SRC_ALPHA = 4, KZ_BLEND_ONE_MINUS_SRC_ALPHA = 5, KZ_BLEND_DST_ALPHA = 6,
+    KZ_BLEND_ONE_MINUS_DST_ALPHA = 7, KZ_BLEND_SRC_ALPHA_SATURATE = 8,  // source only
+    KZ_BLEND_SRC_COLOR = 9, KZ_BLEND_ONE_MINUS_SRC_COLOR = 10,          // destination only
+};
+// Placed by a factor pair outside an emitter's table into a program that
+// holds no instruction yet (copy pr8 into itself, no other bits).
+constexpr ULONG KZ_BLEND_PLACEHOLDER = 0x00100208u;
+
+// result = S x sf + D x df. Registers: S the fragment colour, As the source
+// alpha, D the colour pixmap, Ad the alpha pixmap, T1 and T2 work
+// registers, F the saturate factor's pixmap, Z a constant 0, U the unit
+// constant 0x7000000, O the colour offset constant, M the maximum-colour
+// constant (0: none, at 24 bits and more; every add step then saturates).
+// Each emitter looks the pair up in its table and places the sequence;
+// sums that may overflow are add steps on a condition code of their own
+// ("_kzuAdd macro"). The emitters claim a work register V (V2) for the
+// sequences that name one, and the blend stage's shared scratch pixmap W
+// for the clamping add steps, and give both back: V after the step that
+// last reads it (before it when that step is an add step, whose operands
+// are read before W is written). A sequence that would hold two values in
+// the shared scratch pixmap at once (V and V2 both spilled, or W while V is
+// live) makes the allocator record a conflict, and the build is refused:
+// those pairs draw through the software path.
+//
+// No source alpha and no alpha buffer: the alpha factors act as one and
+// zero.
+void _kzuBlend(N_HwRecord* hw, kzRenderProg* prog, ULONG depth, ULONG sf, ULONG df, ULONG S, ULONG D, ULONG T1,
+               ULONG T2, ULONG bits, ULONG Z, ULONG U, ULONG O, ULONG M);
+// With an alpha buffer (Ad): every factor is real; F holds min(As, 1 - Ad).
+void _kzuBlendDstAlpha(N_HwRecord* hw, kzRenderProg* prog, ULONG depth, ULONG sf, ULONG df, ULONG S, ULONG As,
+                       ULONG D, ULONG Ad, ULONG T1, ULONG T2, ULONG F, ULONG bits, ULONG Z, ULONG U, ULONG O,
+                       ULONG M);
+// Source alpha without an alpha buffer; below 16 bits a pixel S and D carry
+// the colour offset O, which the sequences take off and put back. The
+// hardware record's equal-channel flag (grey) picks the short clamp of
+// (SRC_ALPHA, ONE).
+void _kzuBlendSrcAlpha(N_HwRecord* hw, kzRenderProg* prog, ULONG depth, ULONG sf, ULONG df, ULONG S, ULONG As,
+                       ULONG D, ULONG T1, ULONG T2, ULONG bits, ULONG Z, ULONG U, ULONG O, ULONG M);
+// The alpha buffer Ad = As x sf + Ad x df with the alpha parts of the factors.
+void _kzuBlendAlphaBuffer(N_HwRecord* hw, kzRenderProg* prog, ULONG depth, ULONG sf, ULONG df, ULONG As,
+                          ULONG Ad, ULONG T1, ULONG T2, ULONG bits, ULONG Z, ULONG U, ULONG O, ULONG M);
+// F = min(As, 1 - Ad), Ad left as it was (five words, one condition code
+// of the blend stage).
+void _kzuBlendSaturateFactor(kzRenderProg* prog, ULONG As, ULONG Ad, ULONG F, ULONG T1, ULONG bits, ULONG U);
+
+// --- masked blending (kzuBlendMask) ---------------------------------------------------------
+// The blend under a partial write mask: the source term S x sf and the
+// destination term D x df are built (the first into T1, the second into
+// pr11 when both are computed), summed with _kzuAdd into T1, and merged
+// into D under the mask constant: 0x00(T1 <- T1, mask); 0x05(T2 <- D,
+// mask); 0x01(D <- T1, T2). T1, T2 and pr11 are clobbered. The three
+// variants value the alpha factors as their situation has them: without
+// source alpha or alpha buffer the source-alpha factors are one and zero,
+// with source alpha they are As, and only with an alpha buffer are the
+// destination-alpha factors Ad and the saturate factor F (else one, zero,
+// zero). A pair outside GL's sets places no blend words (the placeholder
+// word into an empty program); the merge follows every pair.
+void _kzuBlendMask(kzRenderProg* prog, ULONG sf, ULONG df, ULONG S, ULONG D, ULONG T1, ULONG T2, ULONG bits,
+                   ULONG Z, ULONG mask);
+void _kzuBlendMaskSrcAlpha(kzRenderProg* prog, ULONG sf, ULONG df, ULONG S, ULONG As, ULONG D, ULONG T1, ULONG T2,
+                           ULONG bits, ULONG Z, ULONG mask);
+void _kzuBlendMaskDstAlpha(kzRenderProg* prog, ULONG sf, ULONG df, ULONG S, ULONG As, ULONG D, ULONG Ad,
+                           ULONG T1, ULONG T2, ULONG F, ULONG bits, ULONG Z, ULONG mask);
+
+// --- texture lookup (kz2Lookup) ------------------------------------------------------------
+// The registers of a texel lookup (all claimed by the driver; the lookup
+// claims nothing and overwrites pr0-pr7).
+struct kzLookupRegs {
+    ULONG maskU, maskV;      // constants: the wrap masks (width x 16 - 1, height x 16 - 1)
+    ULONG one, step;         // constants 0x7000000 and 16 (modes 2 and 4)
+    ULONG weightA, weightB;  // constants: the two level weights (modes 3 and 4)
+    ULONG U, V;              // data registers: the interpolated coordinates (28.4 texels)
+    ULONG tex0, tex1;        // the texture pixmap, placed first and second
+    ULONG dst;               // the result
+    ULONG t0, t1;            // work registers (mode 4)
+    ULONG scratchIn, scratchOut;  // two scratch pixmaps on one memory in two formats
+    ULONG viaScratch;        // every texel goes through scratchIn / scratchOut (surfaces below 24 bits)
+    ULONG unwrapped;         // the coordinates need no wrap masks (sides up to 256)
+};
+// Appends the fetch and filter of lookup mode 1 (one texel), 2 (a
+// four-texel filter), 3 (two levels, one texel each, mixed by the weights)
+// or 4 (a four-texel filter of tex0 at twice the coordinates mixed with a
+// filtered fetch of tex1); bits go into every word, pred into the words
+// that write dst (every word in mode 3). Any other mode appends nothing.
+void kz2Lookup(ULONG mode, kzRenderProg* prog, ULONG bits, ULONG pred, const kzLookupRegs& r);

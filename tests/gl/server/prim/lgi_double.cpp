@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "3d/context.h"
+#include "context/image.h"
 #include "dispatch/dispatch.h"
 #include "pixel/pixel.h"
 #include "prim/prim.h"
@@ -120,7 +121,10 @@ void _NFlushQ(N_HwRecord*) {}
 void _NFeedbackPixelToken(N_Context*, ULONG) {}
 void _NDropTexCache(N_Context*) {}
 ULONG _NTextureBound(N_Context*) { return 0; }
-void _NReleaseScratchPixmap(void*) {}
+// The GL server core's scratch surfaces the micro-code generator asks for.
+GLBuffer* _DCreateScratchPixmap(PDEV*) { return nullptr; }
+GLBuffer* _DGetTmp32DevSurf(GLBuffer*) { return nullptr; }
+void _DFreeScratchPixmap(GLBuffer** ppb) { *ppb = nullptr; }
 ULONG _NBoardFlags(GLSRVDEVICE*) { return 0; }
 ULONG _NModelImprecision(GLSRVDEVICE*) { return 0; }
 LONG _NSurfaceHeight(GLSRVDEVICE*) { return 0; }

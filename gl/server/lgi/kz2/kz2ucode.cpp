@@ -1,0 +1,527 @@
+// The generator driver: from the fragment state of the current context to
+// a complete render program with its packet image (kz2ucode.h).
+#include "kz2/kz2ucode.h"
+
+#include <bit>
+#include <cmath>
+
+#include "3d/context.h"
+#include "context/buffers.h"
+#include "context/image.h"
+#include "kz2/kzalloc.h"
+#include "kz2/kzuemit.h"
+#include "lgi.h"
+#include "glpdev.h"
+#include "lgi/seams.h"
+
+namespace {
+
+constexpr char kSource[] = "kz2_ConstructKzUcode";
+
+// State-block attributes the generator reads.
+enum : ULONG {
+    A_CURRENT_COLOUR = 52, A_COLOUR_INDEX_MODE = 83, A_STENCIL_FUNC = 114, A_STENCIL_OPS = 115,
+    A_ALPHA_FUNC = 117, A_DEPTH_FUNC = 119, A_BLEND = 121, A_DITHER = 122, A_LOGIC_OP = 124,
+    A_COLOUR_MASK = 127, A_INDEX_MASK = 161, A_DRAW_BUFFER = 163,
+};
+// Enable-word bits.
+enum : ULONG {
+    E_ALPHA_BUFFER = 0x8, E_DEPTH = 0x10, E_TEXTURE = 0x400, E_STENCIL = 0x800, E_BLEND = 0x2000,
+    E_ALPHA_TEST = 0x4000, E_MASKED = 0x400000, E_NO_DEPTH_WRITES = 0x800000, E_NO_ALPHA_WRITES = 0x1000000,
+    E_NO_STENCIL_WRITES = 0x2000000, E_AA_LINES = 0x10000000, E_LOGIC_OP = 0x40000000,
+};
+constexpr ULONG kDrawSlots = 4;
+constexpr ULONG SLOT_DEPTH = 4, SLOT_STENCIL = 5;
+
+ULONG ulAttr(N_Context* pctx, ULONG id, ULONG i = 0) { return pulAttr(pctx, id)[i]; }
+float fAttr(N_Context* pctx, ULONG id, ULONG i = 0) { return std::bit_cast<float>(ulAttr(pctx, id, i)); }
+
+// round(f x 256) & 0x1FF: the 9-bit alpha form (256 is 1.0).
+ULONG ulAlpha9(float f) { return static_cast<ULONG>(std::lrint(f * 256.0f)) & 0x1FFu; }
+
+const GLBuffer* pBufferAt(N_Context* pctx, LONG slot) {
+    return slot >= 0 ? pctx->buffers[slot].pBuffer : nullptr;
+}
+bool bBoard(const GLBuffer* pb) { return pb != nullptr && pb->memoryKind == GLBUFFER_MEMORY_DEVICE; }
+ULONG ulPidOf(const GLBuffer* pb) {
+    const auto* pdr = pb != nullptr ? static_cast<const GLDeviceRecord*>(pb->pDeviceRecord) : nullptr;
+    return pdr != nullptr ? pdr->pid : 0xFFFFu;
+}
+
+// The draw colour buffers of the draw-buffer code and the alpha buffer of
+// each, as the validation chooses them (absent slots skipped).
+struct DrawList {
+    ULONG c = 0;
+    const GLBuffer* colour[kDrawSlots] = {};
+    const GLBuffer* alpha[kDrawSlots] = {};
+};
+DrawList drawListOf(N_Context* pctx) {
+    struct Row {
+        ULONG code;
+        LONG slots[kDrawSlots];
+    };
+    static constexpr Row kRows[] = {
+        {1, {0, -1, -1, -1}}, {2, {8, -1, -1, -1}}, {4, {1, -1, -1, -1}}, {8, {9, -1, -1, -1}},
+        {3, {0, 8, -1, -1}},  {12, {1, 9, -1, -1}}, {5, {0, 1, -1, -1}},  {10, {8, 9, -1, -1}},
+        {255, {0, 8, 1, 9}},
+    };
+    auto alphaSlot = [](LONG slot) -> LONG { return slot == 0 ? 2 : slot == 1 ? 3 : slot == 8 ? 14 : 15; };
+    DrawList l;
+    const ULONG code = ulAttr(pctx, A_DRAW_BUFFER);
+    for (const Row& row : kRows) {
+        if (row.code != code) continue;
+        for (LONG slot : row.slots) {
+            if (slot < 0 || pBufferAt(pctx, slot) == nullptr) continue;
+            l.alpha[l.c] = pBufferAt(pctx, alphaSlot(slot));
+            l.colour[l.c++] = pBufferAt(pctx, slot);
+        }
+    }
+    return l;
+}
+
+// The texture level's pid for a textured pass: the texture cache that
+// keeps the levels is not built yet.
+bool bTextureLevelPid(N_Context*, ULONG*) {
+    DbgPrint("_NTextureLevelPid: not available yet\n");
+    return false;
+}
+
+struct Build {
+    N_HwRecord* hw;
+    N_Context* ctx;
+    kzRenderProg* prog;
+    PDEV* ppdev;
+    ULONG flags, X, request, pass;
+    DrawList draw;
+    const GLBuffer* D;
+    ULONG bpp;
+    ULONG pidDefault;
+
+    // Stage flags.
+    bool hasColour, ci, pixelRect, logicOp, depthTest, blend, aaLine, alphaInColour, alphaTest, stencil;
+    bool failUpdate, zfailUpdate, zpassUpdate, countingOne, alphaBuffer, alphaUpdate, masked, dither, texture;
+    ULONG sf, df;
+
+    // Registers.
+    ULONG maskC = 0, zReg = 0, S = 0, Dpx = 0, Z = 0, M = 0, T[4] = {}, alphaReg = 0;
+    const kzuCCDesc* cc0 = nullptr;
+
+    ULONG Const(ULONG value, ULONG claimant) {
+        const ULONG reg = kzAllocRegisterResource(hw, prog, KZ_RES_DATA | KZ_RES_CONSTANT, claimant);
+        if (reg >= KZU_constant_0 && reg <= KZU_constant_7) kzPlaceConstant(prog, reg, value);
+        prog->header = (prog->header & ~KZU_HDR_CONSTANTS_MASK) | KZU_CONSTANTS_8_PER_PKT;
+        return reg;
+    }
+    ULONG Pixmap(ULONG pid) { return KZU_pixmap0 + kzPlacePid(prog, pid, pidDefault); }
+    void LoadKind(ULONG reg, ULONG kind) {
+        if (reg >= KZU_rgb0 && reg <= KZU_z2) {
+            prog->header = (prog->header & ~kzuHdrLoadKind(reg, 3)) | kzuHdrLoadKind(reg, kind);
+        }
+    }
+    void Emit(ULONG word, int line = __builtin_LINE()) { _kzuEmit(prog, word | X, kSource, line); }
+};
+
+ULONG ulRefuse(kzRenderProg* prog) {
+    prog->valid = 0;
+    return 0;
+}
+
+// Load kinds of a colour layout code: 3 for colour form 0, 2 for form 1, 1
+// for form 2; 0 for a code without colour.
+ULONG ulColourKind(ULONG attr) {
+    switch (attr) {
+    case 2: case 3: case 12: case 13: return 3;
+    case 5: case 6: case 15: case 16: return 2;
+    case 8: case 9: case 18: case 19: return 1;
+    default: return 0;
+    }
+}
+
+// The alpha test, the stencil test and the depth test with the stencil
+// updates; answers the predicate of the colour write.
+ULONG ulTests(Build& b) {
+    kzRenderProg* prog = b.prog;
+    N_Context* pctx = b.ctx;
+    const ULONG X = b.X;
+    ULONG P = 0;
+    const bool bAnyTest = b.stencil || b.alphaTest || b.depthTest;
+    if (bAnyTest) P = b.cc0->w[KZU_CC_PRED_WORD];
+
+    if (b.alphaTest) {
+        const ULONG ref = b.Const(ulAlpha9(fAttr(pctx, A_ALPHA_FUNC, 1)), KZ_ALPHA_TEST);
+        const ULONG A = b.alphaInColour ? b.alphaReg : b.Const(ulAlpha9(fAttr(pctx, A_CURRENT_COLOUR, 3)), KZ_ALPHA_TEST);
+        kzAllocCC(KZ_ALPHA_TEST, KZ_CC_JOIN, b.cc0);
+        _kzuAlphaTest(prog, ulAttr(pctx, A_ALPHA_FUNC), A, ref, b.T[0], X | P | KZU_CLIP | KZU_IF_CC0, b.cc0, b.Z);
+    }
+
+    ULONG Spx = 0, refC = 0, maskC = 0, one = 0;
+    const kzuCCDesc* ccS = nullptr;
+    const ULONG stencilFunc = ulAttr(pctx, A_STENCIL_FUNC);
+    const ULONG failOp = ulAttr(pctx, A_STENCIL_OPS, 0), zpassOp = ulAttr(pctx, A_STENCIL_OPS, 1),
+                zfailOp = ulAttr(pctx, A_STENCIL_OPS, 2);
+    if (b.stencil) {
+        const ULONG ref = ulAttr(pctx, A_STENCIL_FUNC, 1), mask = ulAttr(pctx, A_STENCIL_FUNC, 2);
+        Spx = b.Pixmap(ulPidOf(pBufferAt(pctx, SLOT_STENCIL)));
+        maskC = b.Const(mask & 0xFFu, KZ_STENCIL_TEST);
+        refC = b.Const(ref & mask, KZ_STENCIL_TEST);
+        if (b.countingOne) one = (mask & 0xFFu) == 1 ? maskC : (ref & mask) == 1 ? refC : b.Const(1, KZ_STENCIL_UPDATE);
+        ccS = kzAllocCC(KZ_STENCIL_UPDATE, KZ_CC_FRESH, nullptr);
+        const ULONG predS = ccS->w[KZU_CC_PRED_WORD];
+        _kzuStencilTest(prog, stencilFunc, Spx, refC, maskC, b.T[0], b.T[1], X | KZU_CLIP | predS, ccS, b.Z);
+        if (b.failUpdate) {
+            const kzuCCDesc* ccF = kzAllocCC(KZ_STENCIL_UPDATE, KZ_CC_FRESH, nullptr);
+            const ULONG predF = ccF->w[KZU_CC_PRED_WORD];
+            _kzuStencilNotTest(prog, stencilFunc, Spx, refC, maskC, b.T[0], b.T[1], X | KZU_CLIP | predF, ccF, b.Z);
+            _kzuStencilUpdate(prog, failOp, refC, Spx, one, X | KZU_CLIP | KZU_IF_CC0 | predF, b.Z);
+            kzReleaseCC(ccF, KZ_STENCIL_UPDATE);
+        }
+        P |= predS;
+        // Without a depth test every fragment that passes the stencil test
+        // passes the depth test too: the depth-pass operation applies to it.
+        if (!b.depthTest && b.zpassUpdate) {
+            _kzuStencilUpdate(prog, zpassOp, refC, Spx, one, X | KZU_CLIP | KZU_IF_CC0 | P, b.Z);
+        }
+    }
+
+    if (b.depthTest) {
+        ULONG func = ulAttr(pctx, A_DEPTH_FUNC);
+        if (b.logicOp && func == KZ_LESS) func = KZ_LEQUAL;
+        if (b.logicOp && func == KZ_GREATER) func = KZ_GEQUAL;
+        const ULONG Zpx = b.Pixmap(ulPidOf(pBufferAt(pctx, SLOT_DEPTH)) & 31u);
+        ULONG R = Zpx, stored = 0;
+        if (b.ctx->enableWord & E_NO_DEPTH_WRITES) {
+            stored = kzAllocRegisterResource(b.hw, prog, KZ_RES_WORK, KZ_DEPTH_TEST);
+            R = stored;
+        }
+        if (b.zfailUpdate) {
+            const kzuCCDesc* ccZ = kzAllocCC(KZ_STENCIL_UPDATE, KZ_CC_FRESH, nullptr);
+            const ULONG predZ = ccZ->w[KZU_CC_PRED_WORD];
+            _kzuDepthNotTest(prog, func, b.zReg, Zpx, b.T[1], b.T[0], X | KZU_CLIP | P, ccZ, b.Z);
+            _kzuStencilUpdate(prog, zfailOp, refC, Spx, one, X | KZU_CLIP | KZU_IF_CC0 | predZ, b.Z);
+            kzReleaseCC(ccZ, KZ_STENCIL_UPDATE);
+        }
+        _kzuDepthTest(prog, func, b.zReg, Zpx, R, b.T[0], X | KZU_CLIP | P, b.cc0, b.Z);
+        if (R != Zpx) kzReleaseRegisterResource(stored, KZ_DEPTH_TEST);
+        if (b.zpassUpdate) _kzuStencilUpdate(prog, zpassOp, refC, Spx, one, X | KZU_CLIP | KZU_IF_CC0 | P, b.Z);
+    }
+    if (ccS != nullptr) kzReleaseCC(ccS, KZ_STENCIL_UPDATE);
+    return P;
+}
+
+// The blend of step "colour write with blending"; false when the state
+// needs a source alpha the layout does not carry.
+bool bBlend(Build& b, ULONG P) {
+    kzRenderProg* prog = b.prog;
+    const ULONG bits = b.X | P | KZU_CLIP;
+    const ULONG T1 = b.T[0], T2 = b.T[1];
+    const bool bNeedsSrcAlpha = b.alphaBuffer || b.alphaInColour;
+    if (bNeedsSrcAlpha && !b.aaLine && b.alphaReg == 0) {
+        DbgPrint("PROGRAMMER ERROR in blend: attr = %x: no ALPHA\n", b.prog->dataAttr);
+        return false;
+    }
+    const ULONG U = b.Const(0x7000000u, KZ_BLEND);
+    const ULONG O = b.bpp <= 16 ? b.Const(0, KZ_BLEND) : b.Z;
+    const ULONG As = b.alphaReg;
+    if (b.alphaBuffer) {
+        const ULONG Ad = b.Pixmap(ulPidOf(b.draw.alpha[0]));
+        ULONG F = 0;
+        if (b.sf == KZ_BLEND_SRC_ALPHA_SATURATE) {
+            F = kzAllocRegisterResource(b.hw, prog, KZ_RES_WORK | KZ_RES_SHARED_SCRATCH, KZ_BLEND);
+            _kzuBlendSaturateFactor(prog, As, Ad, F, T1, b.X | KZU_CLIP, U);
+            kzReleaseRegisterResource(F, KZ_BLEND);
+        }
+        if (b.masked) _kzuBlendMaskDstAlpha(prog, b.sf, b.df, b.S, As, b.Dpx, Ad, T1, T2, F, bits, b.Z, b.maskC);
+        else _kzuBlendDstAlpha(b.hw, prog, b.bpp, b.sf, b.df, b.S, As, b.Dpx, Ad, T1, T2, F, bits, b.Z, U, O, b.M);
+        if (b.alphaUpdate) _kzuBlendAlphaBuffer(b.hw, prog, b.bpp, b.sf, b.df, As, Ad, T1, T2, bits, b.Z, U, O, b.M);
+    } else if (b.alphaInColour || b.aaLine) {
+        if (b.masked) _kzuBlendMaskSrcAlpha(prog, b.sf, b.df, b.S, As, b.Dpx, T1, T2, bits, b.Z, b.maskC);
+        else _kzuBlendSrcAlpha(b.hw, prog, b.bpp, b.sf, b.df, b.S, As, b.Dpx, T1, T2, bits, b.Z, U, O, b.M);
+    } else if (b.masked) {
+        _kzuBlendMask(prog, b.sf, b.df, b.S, b.Dpx, T1, T2, bits, b.Z, b.maskC);
+    } else if (b.dither && b.sf == KZ_BLEND_SRC_ALPHA && b.df == KZ_BLEND_ONE_MINUS_SRC_ALPHA) {
+        b.Emit(kzuInstr(KZU_OP_ADD, b.Dpx, b.S, KZU_pattern) | P | KZU_CLIP);
+    } else {
+        _kzuBlend(b.hw, prog, b.bpp, b.sf, b.df, b.S, b.Dpx, T1, T2, bits, b.Z, U, O, b.M);
+    }
+    return true;
+}
+
+// The colour write without blending.
+void vWrite(Build& b, ULONG P) {
+    kzRenderProg* prog = b.prog;
+    const ULONG bits = b.X | P | KZU_CLIP;
+    const ULONG T1 = b.T[0], T2 = b.T[1];
+    if (b.ci) {
+        const ULONG op = b.logicOp ? ulAttr(b.ctx, A_LOGIC_OP) : KZ_LOGIC_COPY;
+        if (b.bpp == 1) {
+            const ULONG bit = b.Const(0x800000u, KZ_LOGICOP);
+            const ULONG low = b.Const(0x7FFFFFu, KZ_LOGICOP);
+            if (b.ppdev != nullptr) plGLSwapState(b.ppdev)[0] = 0;
+            _kzuLogicOpOneBit(prog, op, low, bit, b.S, b.Dpx, T1, T2, bits, b.Z);
+        } else if (b.masked) {
+            _kzuLogicOpMasked(prog, op, b.S, b.Dpx, T1, T2, bits, b.Z, b.maskC);
+        } else {
+            _kzuLogicOp(prog, op, b.S, b.Dpx, T1, T2, bits, b.Z);
+        }
+        return;
+    }
+    if (b.logicOp) {
+        const ULONG op = ulAttr(b.ctx, A_LOGIC_OP);
+        if (b.masked) _kzuLogicOpMasked(prog, op, b.S, b.Dpx, T1, T2, bits, b.Z, b.maskC);
+        else _kzuLogicOp(prog, op, b.S, b.Dpx, T1, T2, bits, b.Z);
+        return;
+    }
+    const ULONG w = P | KZU_CLIP;
+    if (b.masked) {
+        ULONG src = b.S;
+        if (b.dither) {
+            b.Emit(kzuInstr(KZU_OP_ADD, T1, b.S, KZU_pattern) | w);
+            src = T1;
+        }
+        b.Emit(kzuInstr(KZU_OP_AND, T1, src, b.maskC) | w);
+        b.Emit(kzuInstr(KZU_OP_ANDNOT, T2, b.Dpx, b.maskC) | w);
+        b.Emit(kzuInstr(KZU_OP_OR, b.Dpx, T1, T2) | w);
+    } else if (b.dither) {
+        b.Emit(kzuInstr(KZU_OP_ADD, b.Dpx, b.S, KZU_pattern) | w);
+    } else {
+        b.Emit(kzuInstr(KZU_OP_COPY, b.Dpx, b.S, 0) | w);
+    }
+}
+
+// Raises the layout code to its form with a depth word and puts the depth
+// register's load kind into the header.
+void vDepthUpgrade(Build& b) {
+    kzRenderProg* prog = b.prog;
+    const ULONG attr = prog->dataAttr;
+    switch (attr) {
+    case 1: case 2: case 3: case 5: case 6: case 8: case 9: prog->dataAttr = attr + 10; break;
+    case 11: case 12: case 13: case 15: case 16: break;
+    default:
+        if (b.depthTest) DbgPrint("XXX ztest: attr is strange to upgrade dataAttr: %x\n", attr);
+        else DbgPrint("XXXXXX stencil test: trying to upgrade dataAttr, but attr is strange: %x\n", attr);
+        break;
+    }
+    ULONG kind = 0;
+    if ((b.flags & 0xC000u) == 0xC000u) {
+        kind = 3;
+    } else {
+        switch (prog->dataAttr) {
+        case 11: case 18: case 19: kind = 1; break;
+        case 12: case 13: kind = 3; break;
+        case 15: case 16: kind = 2; break;
+        default:
+            if (b.flags & 0x8000u) {
+                kind = 2;
+            } else {
+                DbgPrint("PROGRAMMER ERROR in z test: attr = %x: no Z\n", prog->dataAttr);
+                _NProgrammerError();
+            }
+            break;
+        }
+    }
+    if (kind != 0) b.LoadKind(b.zReg, kind);
+}
+
+}  // namespace
+
+ULONG kz2_ConstructKzUcode(N_HwRecord* hwRecord, kzRenderProg* program, ULONG flags, ULONG instrBits,
+                           ULONG request, ULONG pass) {
+    N_Context* pctx = hwRecord != nullptr ? hwRecord->pContext : nullptr;
+    if (pctx == nullptr || program == nullptr) return 0;
+    Build b{};
+    b.hw = hwRecord;
+    b.ctx = pctx;
+    b.prog = program;
+    b.ppdev = hwRecord->pDevice != nullptr ? hwRecord->pDevice->ppdev : nullptr;
+    b.flags = flags;
+    b.X = instrBits;
+    b.request = request;
+    b.pass = pass;
+
+    // 1. The draw surface, the allocator, the scratch pixmap and its pid.
+    b.draw = drawListOf(pctx);
+    b.D = b.draw.c != 0 ? b.draw.colour[0] : nullptr;
+    if (b.D == nullptr) return 0;
+    kzResetRegisterResources();
+    auto* pScratch = static_cast<GLBuffer*>(pctx->apScratchPixmap[0]);
+    if (pScratch == nullptr) {
+        pScratch = _DCreateScratchPixmap(b.ppdev);
+        if (pScratch == nullptr) return 0;
+        pctx->apScratchPixmap[0] = pScratch;
+    }
+    const PAGECONFIG* ppc = b.ppdev != nullptr ? pGLPageConfig(b.ppdev) : nullptr;
+    const bool bStereo = ppc != nullptr && ppc->fStereo != 0;
+    b.pidDefault = ulPidOf(pScratch) | (bStereo ? 0xE000u : 0u);
+    b.bpp = b.D->bitsPerPixel;
+
+    // 2. Stage flags.
+    const ULONG en = pctx->enableWord;
+    const BoardConfig* bc = b.ppdev != nullptr ? pGLBoardConfig(b.ppdev) : nullptr;
+    b.hasColour = request != 1 && request != 11;
+    b.ci = ulAttr(pctx, A_COLOUR_INDEX_MODE) == 1;
+    b.pixelRect = request == 22;
+    b.logicOp = (en & E_LOGIC_OP) && !b.ci;
+    b.depthTest = (en & E_DEPTH) && !b.pixelRect;
+    b.blend = (en & E_BLEND) && b.hasColour && !b.ci && !b.pixelRect;
+    b.sf = ulAttr(pctx, A_BLEND, 0);
+    b.df = ulAttr(pctx, A_BLEND, 1);
+    const ULONG cls = flags & 15u;
+    b.aaLine = (en & E_AA_LINES) && b.hasColour && !b.pixelRect && (cls == 2 || cls == 3 || cls == 4);
+    if (b.aaLine && bc != nullptr && (bc->flags & BCF_AA_LINES)) {
+        b.blend = true;
+        b.sf = KZ_BLEND_SRC_ALPHA;
+        b.df = KZ_BLEND_ONE_MINUS_SRC_ALPHA;
+    }
+    b.alphaInColour = request == 3 || request == 6 || request == 9;
+    b.alphaTest = (en & E_ALPHA_TEST) && !b.ci && !b.pixelRect;
+    b.stencil = (en & E_STENCIL) && !b.pixelRect && bBoard(pBufferAt(pctx, SLOT_STENCIL));
+    if (b.stencil) {
+        const bool bWrites = !(en & E_NO_STENCIL_WRITES);
+        const ULONG failOp = ulAttr(pctx, A_STENCIL_OPS, 0), zpassOp = ulAttr(pctx, A_STENCIL_OPS, 1),
+                    zfailOp = ulAttr(pctx, A_STENCIL_OPS, 2);
+        b.failUpdate = failOp != 0 && bWrites;
+        b.zfailUpdate = zfailOp != 0 && bWrites && b.depthTest;
+        b.zpassUpdate = zpassOp != 0 && bWrites;
+        auto counts = [](ULONG op) { return op == KZ_STENCIL_INCR || op == KZ_STENCIL_DECR; };
+        b.countingOne = (b.failUpdate && counts(failOp)) || (b.zfailUpdate && counts(zfailOp)) ||
+                        (b.zpassUpdate && counts(zpassOp));
+    }
+    b.alphaBuffer = b.blend && (en & E_ALPHA_BUFFER) && bBoard(b.draw.alpha[0]) && !b.ci && !b.pixelRect;
+    b.alphaUpdate = b.alphaBuffer && !(en & E_NO_ALPHA_WRITES);
+    b.masked = (en & E_MASKED) && b.hasColour && !b.pixelRect && (!b.ci || b.bpp > 1);
+    b.dither = ulAttr(pctx, A_DITHER) != 0 && !b.ci;
+    b.texture = ((en & E_TEXTURE) && cls == 5) || pass != 0;
+
+    // 3. Start the program.
+    kzStartProgram(program, flags & KZU_HDR_FROM_FLAGS, request);
+    program->surface = ulPidOf(b.D);
+    kzSetBuildPids(b.pidDefault, 0xFFFFu);
+
+    // 4. The pattern register, the write mask.
+    kzAllocRegisterResource(hwRecord, program, KZ_RES_PATTERN, KZ_RGBA_UPDATE);
+    if (b.masked) b.maskC = b.Const(b.ci ? ulAttr(pctx, A_INDEX_MASK) : ulAttr(pctx, A_COLOUR_MASK), KZ_RGBA_UPDATE);
+
+    // 5. Texture checks.
+    if (b.texture) {
+        if (b.blend && pass >= 3) {
+            DbgPrint("kz2_ConstructKzUcode: pass %u mixes two levels: no blending\n", pass);
+            return ulRefuse(program);
+        }
+        if (pass == 4 && b.bpp < 24) return ulRefuse(program);
+        ULONG pidTexture = 0;
+        if (!bTextureLevelPid(pctx, &pidTexture)) return ulRefuse(program);
+    }
+    // The temporary 32-bit device surface gives the scratch pixmaps' pids;
+    // without one they take the default pid.
+    const GLBuffer* pTmp = _DGetTmp32DevSurf(const_cast<GLBuffer*>(b.D));
+    kzSetBuildPids(b.pidDefault, pTmp != nullptr ? ulPidOf(pTmp) : 0xFFFFu);
+
+    // 6. The clip rectangle.
+    if (pctx->cClipRects < 2) {
+        const ULONG* pul = pctx->pulPackedClip;
+        auto corner = [&](ULONG w) {
+            const ULONG x = (w & 0xFFFFu) + static_cast<ULONG>(b.D->x);
+            const ULONG y = (w >> 16) + static_cast<ULONG>(b.D->y);
+            return (y << 16) | (x & 0xFFFFu);
+        };
+        program->clipMin = corner(pul != nullptr ? pul[0] : 0);
+        program->clipMax = corner(pul != nullptr ? pul[1] : 0);
+    } else {
+        const LONG cx = b.ppdev != nullptr ? plGLScreenSize(b.ppdev)[0] : 0;
+        const LONG cy = b.ppdev != nullptr ? plGLScreenSize(b.ppdev)[1] : 0;
+        const bool bSecond = bStereo && (pBufferAt(pctx, 8) == b.D || pBufferAt(pctx, 9) == b.D);
+        const ULONG y0 = bSecond ? static_cast<ULONG>(cy) : 0;
+        program->clipMin = y0 << 16;
+        program->clipMax = ((y0 + static_cast<ULONG>(cy) - 1) << 16) | ((static_cast<ULONG>(cx) - 1) & 0xFFFFu);
+    }
+    program->header |= KZU_HDR_CLIP;
+    program->clipCount = 2;
+
+    // 7. Registers the stages share.
+    const bool bColourUpdate = b.hasColour && !b.pixelRect;
+    if ((flags & 0xC000u) == 0xC000u || b.depthTest) {
+        b.zReg = kzAllocRegisterResource(hwRecord, program, KZ_RES_DATA | KZ_RES_PREFER_DEPTH, KZ_DEPTH_TEST);
+    }
+    if (bColourUpdate) {
+        b.S = kzAllocRegisterResource(hwRecord, program, KZ_RES_DATA, KZ_RGBA_UPDATE);
+        for (ULONG i = 0; i < b.draw.c; ++i) {
+            const ULONG pid = ulPidOf(b.draw.colour[i]);
+            const ULONG px = b.Pixmap(b.draw.colour[i]->bitsPerPixel == 4 ? ((pid & 31u) | 0xC000u) : pid);
+            if (i == 0) b.Dpx = px;
+        }
+    }
+    b.cc0 = kzAllocCC(KZ_RGBA_UPDATE, KZ_CC_FRESH, nullptr);
+    if (b.depthTest || b.texture || b.alphaTest || b.stencil || b.blend || b.ci) {
+        b.Z = b.Const(0, KZ_RGBA_UPDATE);
+        if (b.bpp < 24) b.M = b.Const(b.bpp <= 8 ? 0xDFFF7Fu : 0x7F7F7Fu, KZ_RGBA_UPDATE);
+    }
+    for (ULONG& t : b.T) t = kzAllocRegisterResource(hwRecord, program, KZ_RES_WORK, KZ_BLEND);
+    // The alpha of the colour, for the alpha test and the blends; the
+    // coverage of an antialiased line.
+    if (b.aaLine && b.blend && !b.alphaInColour) {
+        b.alphaReg = kzAllocRegisterResource(hwRecord, program, KZ_RES_DATA | KZ_RES_PREFER_DEPTH, KZ_BLEND);
+        b.LoadKind(b.alphaReg, 3);
+    } else if (b.alphaInColour && (b.alphaTest || b.blend)) {
+        b.alphaReg = kzAllocRegisterResource(hwRecord, program, KZ_RES_DATA,
+                                             b.alphaTest ? KZ_ALPHA_TEST : KZ_BLEND);
+        b.LoadKind(b.alphaReg, request == 3 ? 3 : request == 6 ? 2 : 1);
+    }
+
+    // 8. The stages.
+    if (b.pixelRect) {
+        const ULONG data = kzAllocRegisterResource(hwRecord, program, KZ_RES_DATA, KZ_RGBA_UPDATE);
+        b.LoadKind(data, 2);
+        const GLBuffer* pStencil = pBufferAt(pctx, SLOT_STENCIL);
+        if (bBoard(pStencil)) {
+            const ULONG px = b.Pixmap(ulPidOf(pStencil) & 31u);
+            b.Emit(kzuInstr(KZU_OP_COPY, px, data, 0) | KZU_CLIP);
+        } else {
+            kzPlacePid(program, 0, b.pidDefault);
+            b.Emit(KZU_CLIP | KZU_OP_CC0);
+        }
+    } else {
+        const ULONG P = ulTests(b);
+        if (bColourUpdate) {
+            if (b.blend) {
+                if (!bBlend(b, P)) return ulRefuse(program);
+            } else {
+                vWrite(b, P);
+            }
+            for (ULONG i = 1; i < b.draw.c; ++i) {
+                b.Emit(kzuInstr(KZU_OP_COPY, KZU_pixmap0 + i, b.Dpx, 0) | P | KZU_CLIP);
+            }
+        }
+    }
+
+    // 12. The depth value.
+    if (b.depthTest || b.stencil) vDepthUpgrade(b);
+    // 13. The colour register's load kind.
+    if (bColourUpdate) {
+        const ULONG kind = ulColourKind(program->dataAttr);
+        if (kind == 0) {
+            DbgPrint("PROGRAMMER ERROR in update: attr == %x: no RGB\n", program->dataAttr);
+            return ulRefuse(program);
+        }
+        b.LoadKind(b.S, kind);
+    }
+
+    // 14. Finish.
+    const ULONG depthFunc = ulAttr(pctx, A_DEPTH_FUNC);
+    const bool bNoDepth = !b.depthTest || depthFunc == KZ_ALWAYS;
+    const bool bBlendOption = bc != nullptr && (bc->flags & BCF_HW_OPTION);
+    const ULONG flag66 = (bNoDepth && b.blend && !bBlendOption) || b.bpp == 1 || b.draw.c > 1 ? 0 : 1;
+    const bool bModeKeeps = bc != nullptr && bc->textureMode == 1;
+    const ULONG flag67 = (b.texture && bNoDepth) && !bModeKeeps ? 0 : 1;
+    if (!kzSerialiseProgram(program, flag66, flag67)) return 0;
+    if (gkzTrace) kzTraceProgram(program);
+    hwRecord->batchCount = N_BATCH_PRIMS;
+    program->valid = 1;
+    gkzTrace = 0;
+    return 1;
+}
+
+// The context's scratch pixmap, made by the generator, goes with the context.
+void _NReleaseScratchPixmap(void* pv) {
+    auto* pb = static_cast<GLBuffer*>(pv);
+    _DFreeScratchPixmap(&pb);
+}

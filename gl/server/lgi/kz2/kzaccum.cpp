@@ -1,0 +1,93 @@
+// The accumulation pass's program (kz2ucode.h): the colour word of each
+// primitive into the colour buffer, the alpha word into the board alpha
+// buffer, under the write mask when one is in force.
+#include <cstring>
+
+#include "3d/context.h"
+#include "context/buffers.h"
+#include "kz2/kz2ucode.h"
+#include "kz2/kzalloc.h"
+
+ULONG gulNOptionWord = 0;
+
+namespace {
+
+constexpr char kSource[] = "kzConstructRenderProgAccum";
+
+ULONG ulPidOf(const GLBuffer* pb) {
+    const auto* pdr = pb != nullptr ? static_cast<const GLDeviceRecord*>(pb->pDeviceRecord) : nullptr;
+    return pdr != nullptr ? pdr->pid : 0xFFFFu;
+}
+
+// The first draw colour buffer and its alpha buffer.
+struct Target {
+    const GLBuffer* colour = nullptr;
+    const GLBuffer* alpha = nullptr;
+};
+Target targetOf(N_Context* pctx) {
+    const LONG slot = _NFirstDrawSlot(pctx);
+    Target t;
+    if (slot < 0) return t;
+    t.colour = pctx->buffers[slot].pBuffer;
+    const LONG alphaSlot = slot == 0 ? 2 : slot == 1 ? 3 : slot == 8 ? 14 : 15;
+    t.alpha = pctx->buffers[alphaSlot].pBuffer;
+    return t;
+}
+
+}  // namespace
+
+ULONG kzConstructRenderProgAccum(N_HwRecord* hwRecord, kzRenderProg* program, ULONG withAlpha) {
+    N_Context* pctx = hwRecord != nullptr ? hwRecord->pContext : nullptr;
+    if (pctx == nullptr || program == nullptr) return 0;
+    const Target t = targetOf(pctx);
+    if (t.colour == nullptr) return 0;
+    const bool bClip = (gulNOptionWord & N_OPTION_ACCUM_NO_CLIP) == 0;
+    if (bClip && t.colour->hsurf == nullptr) {
+        program->valid = 0;
+        return 0;
+    }
+    kzStartProgram(program, withAlpha ? 0xA000u : 0x2000u, withAlpha ? 6u : 5u);
+    const ULONG clip = bClip ? KZU_CLIP : 0;
+    if (bClip) {
+        program->clipCount = 2;
+        program->header |= KZU_HDR_CLIP;
+        const N_Context* pcur = bNHaveContext() ? gpNCurrent : pctx;
+        const ULONG* pul = pcur->pulPackedClip;
+        auto corner = [&](ULONG w) {
+            const ULONG x = (w & 0xFFFFu) + static_cast<ULONG>(t.colour->x);
+            const ULONG y = (w >> 16) + static_cast<ULONG>(t.colour->y);
+            return (y << 16) | (x & 0xFFFFu);
+        };
+        program->clipMin = corner(pul != nullptr ? pul[0] : 0);
+        program->clipMax = corner(pul != nullptr ? pul[1] : 0);
+    }
+    // The mask is always the first constant: the allocator starts afresh so
+    // the claim answers KZU_constant_0.
+    const bool bMasked = (pctx->enableWord & 0x400000u) != 0;
+    ULONG M = 0;
+    if (bMasked) {
+        kzResetRegisterResources();
+        program->header |= KZU_CONSTANTS_8_PER_PKT;
+        M = kzAllocRegisterResource(hwRecord, program, KZ_RES_DATA | KZ_RES_CONSTANT, KZ_ACCUMULATION);
+        const ULONG ci = pulAttr(pctx, N_ATTR_COLOUR_INDEX_MODE)[0] == 1;
+        program->constants[0] = pulAttr(pctx, ci ? 161 : 127)[0];
+        program->constantCount = 1;
+    }
+    const ULONG D = KZU_pixmap0 + kzPlacePid(program, ulPidOf(t.colour), 0xFFFFu);
+    const ULONG Ad = withAlpha ? KZU_pixmap0 + kzPlacePid(program, ulPidOf(t.alpha), 0xFFFFu) : 0;
+    if (bMasked) {
+        _kzuEmit(program, kzuInstr(KZU_OP_AND, KZU_pr0, KZU_rgb0, M) | clip, kSource, __LINE__);
+        _kzuEmit(program, kzuInstr(KZU_OP_ANDNOT, KZU_pr1, D, M) | clip, kSource, __LINE__);
+        _kzuEmit(program, kzuInstr(KZU_OP_OR, D, KZU_pr0, KZU_pr1) | clip, kSource, __LINE__);
+    } else {
+        _kzuEmit(program, kzuInstr(KZU_OP_COPY, D, KZU_rgb0, 0) | clip, kSource, __LINE__);
+    }
+    if (withAlpha && !(pctx->enableWord & 0x1000000u)) {
+        _kzuEmit(program, kzuInstr(KZU_OP_COPY, Ad, KZU_z0, 0) | clip, kSource, __LINE__);
+    }
+    program->header |= program->instrCount << KZU_HDR_INSTR_SHIFT;
+    program->pidCount = (program->pidCount + 1) / 2;
+    program->header |= program->pidCount << KZU_HDR_PIDW_SHIFT;
+    program->valid = 1;
+    return 1;
+}

@@ -1,0 +1,403 @@
+// The generator driver over the fragment states the selectors send, and the
+// accumulation program: each state builds (layout code, header, unit flags,
+// packet image) or is refused as stated.
+#include <bit>
+#include <memory>
+#include <vector>
+
+#include "3d/context.h"
+#include "context/buffers.h"
+#include "context/image.h"
+#include "gl/server/lgi/lgi_fixture.h"
+#include "glpdev.h"
+#include "kz2/kz2ucode.h"
+#include "kz2_fixture.h"
+
+// The GL server core's scratch surfaces, as the generator asks for them: the
+// tests hand the context a scratch pixmap of their own, and there is no
+// temporary device surface, so scratch pixmaps take the default pid.
+GLBuffer* _DCreateScratchPixmap(PDEV*) { return nullptr; }
+GLBuffer* _DGetTmp32DevSurf(GLBuffer*) { return nullptr; }
+void _DFreeScratchPixmap(GLBuffer** ppb) { *ppb = nullptr; }
+
+namespace {
+
+using kz2_test::W;
+using WordList = std::vector<ULONG>;
+constexpr ULONG clip = 0x10000000u, ifcc0 = 0x20000000u;
+constexpr ULONG kColourPid = 0x1234, kAlphaPid = 0x2222, kDepthPid = 0x4425, kStencilPid = 0x5526,
+                kScratchPid = 0x0041, kBackPid = 0x1300;
+
+struct Surface {
+    GLDeviceRecord rec{};
+    GLBuffer buf{};
+    Surface(ULONG pid, ULONG bpp, LONG x = 0, LONG y = 0) {
+        rec.pid = pid;
+        buf.pDeviceRecord = &rec;
+        buf.memoryKind = GLBUFFER_MEMORY_DEVICE;
+        buf.bitsPerPixel = bpp;
+        buf.x = x;
+        buf.y = y;
+        buf.hsurf = reinterpret_cast<HSURF>(1);
+    }
+};
+
+class Kz2UcodeTest : public lgi_test::LgiTest {
+  protected:
+    void SetUp() override {
+        LgiTest::SetUp();
+        ULONG cjMax = 0;
+        for (ULONG cj : {gGLPdevFields.cjPageConfig, gGLPdevFields.cjBoardConfig, gGLPdevFields.cjScreenSize,
+                         gGLPdevFields.cjSwapState})
+            cjMax = std::max(cjMax, cj);
+        pdev_.assign(cjMax + 1024, 0);
+        *pGLPdevField<PAGECONFIG*>(ppdev(), gGLPdevFields.cjPageConfig) = &pc_;
+        plGLScreenSize(ppdev())[0] = 1024;
+        plGLScreenSize(ppdev())[1] = 768;
+        device_.ppdev = ppdev();
+        hw()->pDevice = &device_;
+        ctx_->apScratchPixmap[0] = &scratch_.buf;
+        Bind(0, &colour_.buf);
+        Attr(163) = 1;  // front left
+        ctx_->cClipRects = 1;
+        ctx_->pulPackedClip[0] = (10u << 16) | 5u;
+        ctx_->pulPackedClip[1] = (100u << 16) | 200u;
+        kzStartProgram(&prog_, 0, 0);
+        gkzTrace = 0;
+    }
+    void TearDown() override {
+        ctx_->apScratchPixmap[0] = nullptr;
+        for (auto& slot : ctx_->buffers) slot.pBuffer = nullptr;
+        gulNOptionWord = 0;
+        gkzTrace = 0;
+        LgiTest::TearDown();
+    }
+    PDEV* ppdev() { return reinterpret_cast<PDEV*>(pdev_.data()); }
+    N_HwRecord* hw() { return ctx_->pHw; }
+    ULONG& Attr(ULONG id, ULONG i = 0) { return pulAttr(ctx_, id)[i]; }
+    void Bind(ULONG slot, GLBuffer* pb) { ctx_->buffers[slot].pBuffer = pb; }
+    ULONG Build(ULONG flags = 0xC005, ULONG request = 2, ULONG pass = 0) {
+        hw()->batchCount = 7;
+        return kz2_ConstructKzUcode(hw(), &prog_, flags, 0, request, pass);
+    }
+    WordList Words() const { return WordList(prog_.instr, prog_.instr + prog_.instrCount); }
+    WordList Image() const { return WordList(prog_.image.w, prog_.image.w + prog_.image.w[KZ_IMG_WORDS]); }
+    void Blend(ULONG sf, ULONG df) {
+        ctx_->enableWord |= 0x2000;
+        Attr(121, 0) = sf;
+        Attr(121, 1) = df;
+    }
+
+    std::vector<BYTE> pdev_;
+    PAGECONFIG pc_{};
+    GLSRVDEVICE device_{};
+    Surface colour_{kColourPid, 32, 0, 0};
+    Surface alpha_{kAlphaPid, 8};
+    Surface depth_{kDepthPid, 32};
+    Surface stencil_{kStencilPid, 8};
+    Surface scratch_{kScratchPid, 32};
+    Surface back_{kBackPid, 32};
+    kzRenderProg prog_{};
+};
+
+// The default state: one copy of the colour into the colour buffer.
+TEST_F(Kz2UcodeTest, DefaultProgramWordForWord) {
+    ASSERT_EQ(Build(), 1u);
+    EXPECT_EQ(prog_.valid, 1u);
+    EXPECT_EQ(prog_.dataAttr, 2u);
+    EXPECT_EQ(prog_.header, 0x02103025u);
+    EXPECT_EQ(prog_.surface, kColourPid);
+    EXPECT_EQ(hw()->batchCount, N_BATCH_PRIMS);
+    EXPECT_EQ(Image(), (WordList{0x02103025u, 0, kColourPid, 0x10360348u, (10u << 16) | 5u, (100u << 16) | 200u}));
+    EXPECT_EQ(prog_.image.w[KZ_IMG_PRIM_WORDS], 6u);
+    EXPECT_EQ(prog_.image.w[KZ_IMG_UNIT28], 1u);
+    EXPECT_EQ(prog_.image.w[KZ_IMG_UNIT27], 1u);
+    // Dithered: colour plus the pattern register.
+    Attr(122) = 1;
+    ASSERT_EQ(Build(), 1u);
+    EXPECT_EQ(Words(), (WordList{0x10366349u}));
+    // A line class takes its header bits; points ask form 1 with depth data.
+    ASSERT_EQ(Build(0x30003 | 0xC000 | 0x10, 2), 1u);
+    EXPECT_EQ(prog_.header & 0x19F, 0x13u);
+}
+
+TEST_F(Kz2UcodeTest, Refusals) {
+    // No draw surface: the program is not touched.
+    Bind(0, nullptr);
+    prog_.valid = 0x55;
+    EXPECT_EQ(Build(), 0u);
+    EXPECT_EQ(prog_.valid, 0x55u);
+    Bind(0, &colour_.buf);
+    // Texturing: no texture level can be found yet.
+    ctx_->enableWord = 0x400;
+    EXPECT_EQ(Build(0xC005, 2, 1), 0u);
+    EXPECT_EQ(prog_.valid, 0u);
+    EXPECT_TRUE(Printed("_NTextureLevelPid: not available yet"));
+    // The level mixes do not blend.
+    Blend(1, 1);
+    vnx::debug::clear();
+    EXPECT_EQ(Build(0xC005, 2, 3), 0u);
+    EXPECT_TRUE(Printed("no blending"));
+    // An alpha buffer blend on a layout without alpha.
+    ctx_->enableWord = 0x2000 | 0x8;
+    Bind(2, &alpha_.buf);
+    EXPECT_EQ(Build(0xC005, 2), 0u);
+    EXPECT_TRUE(Printed("PROGRAMMER ERROR in blend: attr = 2: no ALPHA"));
+}
+
+// Depth test by function, writes on and off, and the remap under a logic
+// operation.
+TEST_F(Kz2UcodeTest, DepthTestByFunction) {
+    Bind(4, &depth_.buf);
+    const ULONG zpx = 14, z0 = 28, c0 = 32;
+    for (ULONG logic = 0; logic < 2; ++logic) {
+        for (ULONG func = 0; func < 8; ++func) {
+            ctx_->enableWord = 0x10 | (logic ? 0x40000000u : 0);
+            Attr(124) = 3;
+            Attr(119) = func;
+            ASSERT_EQ(Build(), 1u) << func;
+            EXPECT_EQ(prog_.dataAttr, 12u);
+            EXPECT_EQ(kzuHdrLoadKindOf(prog_.header, z0), 3u);
+            EXPECT_EQ(prog_.pids[0], kColourPid | (kDepthPid & 31) << 16);
+            ULONG f = func;
+            if (logic && f == 1) f = 3;
+            if (logic && f == 4) f = 6;
+            const ULONG cmp[8] = {0x25, 0x21, 0x23, 0x22, 0x25, 0x25, 0x24, 0x23};
+            const WordList w = Words();
+            const ULONG op = f == 5 ? 0x02 : cmp[f];
+            EXPECT_EQ(w[0] & 0x3F, op) << "function " << func << " logic " << logic;
+            if (f == 1) EXPECT_EQ(w[0], W(0x21, zpx, z0, zpx) | clip | ifcc0);
+            EXPECT_EQ(prog_.constants[0], 0u);
+            EXPECT_EQ(prog_.header & KZU_HDR_CONSTANTS_MASK, KZU_CONSTANTS_8_PER_PKT);
+            // The colour write runs where the test passed.
+            const ULONG last = w.back();
+            EXPECT_EQ(last & 0xE0000000u, ifcc0);
+            (void)c0;
+        }
+    }
+    // Writes off: the compare delivers into a work register.
+    ctx_->enableWord = 0x10 | 0x800000;
+    Attr(119) = 1;
+    ASSERT_EQ(Build(), 1u);
+    EXPECT_EQ(kzuR(Words()[0]), 13u + 2) << "the fifth work register spills to the scratch pixmap";
+    // Points: the depth load kind of the raised code.
+    ASSERT_EQ(Build(0x8000, 5), 1u);
+    EXPECT_EQ(prog_.dataAttr, 15u);
+    EXPECT_EQ(kzuHdrLoadKindOf(prog_.header, z0), 2u);
+    EXPECT_EQ(kzuHdrLoadKindOf(prog_.header, KZU_rgb0), 2u);
+}
+
+TEST_F(Kz2UcodeTest, StencilAndAlphaTests) {
+    Bind(5, &stencil_.buf);
+    ctx_->enableWord = 0x800;
+    Attr(114, 0) = 2;  // equal
+    Attr(114, 1) = 1;
+    Attr(114, 2) = 0xFF;
+    Attr(115, 0) = 3;  // fail: increment
+    Attr(115, 1) = 2;  // depth pass: replace
+    Attr(115, 2) = 0;
+    ASSERT_EQ(Build(), 1u);
+    EXPECT_EQ(prog_.dataAttr, 12u);
+    const ULONG spx = 14, mask = 33, ref = 34, T1 = 8, T2 = 9;
+    EXPECT_EQ(prog_.constants[1], 0xFFu);
+    EXPECT_EQ(prog_.constants[2], 1u);
+    const WordList w = Words();
+    ASSERT_EQ(w.size(), 8u);
+    EXPECT_EQ(w[0], W(0x00, T2, spx, mask) | clip);
+    EXPECT_EQ(w[1], W(0x28, T1, ref, T2) | clip) << "equal on cc1";
+    EXPECT_EQ(w[2], W(0x00, T2, spx, mask) | clip) << "the inverted test on cc2: not equal";
+    EXPECT_EQ(w[3], W(0x02, T1, ref, T2) | clip);
+    EXPECT_EQ(w[4], W(0x2F, T2, T1, 32) | clip);
+    EXPECT_EQ(w[5], W(0x09, spx, spx, ref) | clip | ifcc0 | 0x80000000u) << "increment by the masked reference";
+    EXPECT_EQ(w[6], W(0x08, spx, ref, 0) | clip | ifcc0 | 0x40000000u) << "replace where the tests pass";
+    EXPECT_EQ(w[7], 0x30360348u | 0x40000000u) << "colour under both codes";
+
+    // Alpha test on a layout without alpha: the current alpha as a constant.
+    ctx_->enableWord = 0x4000;
+    Attr(117, 0) = 1;
+    Attr(117, 1) = std::bit_cast<ULONG>(0.5f);
+    Attr(52, 3) = std::bit_cast<ULONG>(1.0f);
+    ASSERT_EQ(Build(), 1u);
+    EXPECT_EQ(prog_.constants[1], 128u);
+    EXPECT_EQ(prog_.constants[2], 256u);
+    EXPECT_EQ(Words()[0], W(0x21, T1, 34, 33) | clip | ifcc0);
+    // With alpha in the colour: the alpha data register, load kind 2 for 6.
+    ASSERT_EQ(Build(0x8000, 6), 1u);
+    EXPECT_EQ(kzuA(Words()[0]), KZU_z0);
+    EXPECT_EQ(kzuHdrLoadKindOf(prog_.header, KZU_z0), 2u);
+}
+
+// Every GL 1.0 factor pair, with and without an alpha buffer, at 16 and 32
+// bits, dithered or not: a program. Below 16 bits the pairs that need two
+// scratch values at once are refused.
+TEST_F(Kz2UcodeTest, EveryBlendPair) {
+    Bind(2, &alpha_.buf);
+    const ULONG srcs[] = {0, 1, 2, 3, 4, 5, 6, 7, 8};
+    const ULONG dsts[] = {0, 1, 9, 10, 4, 5, 6, 7};
+    for (ULONG bpp : {8u, 16u, 32u}) {
+        colour_.buf.bitsPerPixel = bpp;
+        for (ULONG alphaBuffer = 0; alphaBuffer < 2; ++alphaBuffer) {
+            for (ULONG dither = 0; dither < 2; ++dither) {
+                for (ULONG request : {2u, 3u}) {
+                    for (ULONG sf : srcs) {
+                        for (ULONG df : dsts) {
+                            ctx_->enableWord = alphaBuffer ? 0x8 : 0;
+                            Blend(sf, df);
+                            Attr(122) = dither;
+                            const ULONG got = Build(0xC005, request);
+                            const std::string where = "bpp " + std::to_string(bpp) + " alpha " +
+                                                      std::to_string(alphaBuffer) + " dither " +
+                                                      std::to_string(dither) + " request " +
+                                                      std::to_string(request) + " pair " + std::to_string(sf) +
+                                                      "," + std::to_string(df);
+                            bool bRefused = alphaBuffer && request == 2;  // no source alpha
+                            if (bpp < 16 && !alphaBuffer && request == 3) {
+                                bRefused = (sf == 3 && (df == 4 || df == 5 || df == 10)) ||
+                                           (sf == 5 && (df == 5 || df == 10));
+                            }
+                            EXPECT_EQ(got, bRefused ? 0u : 1u) << where;
+                            if (got == 0) continue;
+                            EXPECT_EQ(kzuHdrInstructions(prog_.header), prog_.instrCount) << where;
+                            EXPECT_EQ(prog_.image.w[0], prog_.header) << where;
+                            const bool bUnchanged = request == 3 && !alphaBuffer && sf == 2 && df == 10;
+                            EXPECT_EQ(prog_.instrCount == 0, bUnchanged) << where;
+                        }
+                    }
+                }
+            }
+        }
+    }
+    vnx::debug::clear();
+}
+
+TEST_F(Kz2UcodeTest, BlendForms) {
+    // The dithered SRC_ALPHA, ONE_MINUS_SRC_ALPHA without alpha: one word.
+    Blend(4, 5);
+    Attr(122) = 1;
+    ASSERT_EQ(Build(), 1u);
+    EXPECT_EQ(Words(), (WordList{0x10366349u}));
+    // SRC_ALPHA_SATURATE with an alpha buffer: the factor first, the alpha
+    // buffer restored, then the blend and the alpha update.
+    Bind(2, &alpha_.buf);
+    ctx_->enableWord = 0x2000 | 0x8;
+    Attr(121, 0) = 8;
+    Attr(121, 1) = 0;
+    ASSERT_EQ(Build(0xC005, 3), 1u);
+    const WordList w = Words();
+    const ULONG Ad = 14, F = 15, T1 = 8;
+    EXPECT_EQ(w[0], W(0x08, T1, Ad, 0) | clip);
+    EXPECT_EQ(w[3], W(0x08, F, Ad, 0) | clip);
+    EXPECT_EQ(w[4], W(0x08, Ad, T1, 0) | clip);
+    EXPECT_EQ(w[5], W(0x1D, 13, 27, F) | clip) << "D = S x F";
+    EXPECT_EQ(w[6], W(0x08, Ad, 29, 0) | clip) << "the alpha buffer takes As (z1: z0 is the depth register of the class)";
+    // Unit flag 66: blending without depth test on a board without the blend option.
+    EXPECT_EQ(prog_.image.w[KZ_IMG_UNIT28], 0u);
+    pGLBoardConfig(ppdev())->flags = BCF_HW_OPTION;
+    ASSERT_EQ(Build(0xC005, 3), 1u);
+    EXPECT_EQ(prog_.image.w[KZ_IMG_UNIT28], 1u);
+    // Masked: the blend goes through the merge under the mask constant.
+    ctx_->enableWord = 0x2000 | 0x400000;
+    Attr(121, 0) = 1;
+    Attr(121, 1) = 0;
+    Attr(127) = 0x00FF00FF;
+    ASSERT_EQ(Build(), 1u);
+    EXPECT_EQ(prog_.constants[0], 0x00FF00FFu);
+    EXPECT_EQ(Words(), (WordList{W(0x08, 8, 27, 0) | clip, W(0x00, 8, 8, 32) | clip, W(0x05, 9, 13, 32) | clip,
+                                 W(0x01, 13, 8, 9) | clip}));
+}
+
+TEST_F(Kz2UcodeTest, WritesAndLogicOps) {
+    // Masked write in RGBA mode.
+    ctx_->enableWord = 0x400000;
+    Attr(127) = 0x00FFFF00;
+    ASSERT_EQ(Build(), 1u);
+    EXPECT_EQ(Words(), (WordList{W(0x00, 8, 27, 32) | clip, W(0x05, 9, 13, 32) | clip, W(0x01, 13, 8, 9) | clip}));
+    // A logic operation: xor of the fragment into the pixel.
+    ctx_->enableWord = 0x40000000;
+    Attr(124) = 6;
+    ASSERT_EQ(Build(), 1u);
+    EXPECT_EQ(Words(), (WordList{W(0x02, 13, 27, 13) | clip}));
+    // Colour index on a one-bit surface: the two bit constants, the swap word cleared.
+    ctx_->enableWord = 0;
+    Attr(83) = 1;
+    colour_.buf.bitsPerPixel = 1;
+    plGLSwapState(ppdev())[0] = 5;
+    ASSERT_EQ(Build(), 1u);
+    EXPECT_EQ(plGLSwapState(ppdev())[0], 0);
+    EXPECT_EQ(prog_.constants[1], 0xDFFF7Fu);
+    EXPECT_EQ(prog_.constants[2], 0x800000u);
+    EXPECT_EQ(prog_.constants[3], 0x7FFFFFu);
+    EXPECT_EQ(prog_.image.w[KZ_IMG_UNIT28], 0u) << "one bit a pixel";
+    // Two draw buffers: a copy into the second; unit flag 66 cleared.
+    Attr(83) = 0;
+    colour_.buf.bitsPerPixel = 32;
+    Bind(1, &back_.buf);
+    Attr(163) = 5;
+    ASSERT_EQ(Build(), 1u);
+    EXPECT_EQ(Words(), (WordList{0x10360348u, W(0x08, 14, 13, 0) | clip}));
+    EXPECT_EQ(prog_.pids[0], kColourPid | kBackPid << 16);
+    EXPECT_EQ(prog_.image.w[KZ_IMG_UNIT28], 0u);
+}
+
+TEST_F(Kz2UcodeTest, PixelRectanglesAndTrace) {
+    ASSERT_EQ(Build(0x8000, 22), 1u);
+    EXPECT_EQ(prog_.dataAttr, 22u);
+    EXPECT_EQ(Words(), (WordList{0x1000000Bu}));
+    EXPECT_EQ(prog_.pidCount, 1u);
+    EXPECT_EQ(prog_.pids[0], 0u);
+    Bind(5, &stencil_.buf);
+    ASSERT_EQ(Build(0x8000, 22), 1u);
+    EXPECT_EQ(Words(), (WordList{W(0x08, 13, 27, 0) | clip}));
+    EXPECT_EQ(prog_.pids[0], kStencilPid & 31);
+    // The trace prints every word and the program, and switches itself off.
+    gkzTrace = 1;
+    vnx::debug::clear();
+    ASSERT_EQ(Build(), 1u);
+    EXPECT_TRUE(Printed("adding instruction 10360348 at kz2_ConstructKzUcode"));
+    EXPECT_TRUE(Printed("dataAttr == 2"));
+    EXPECT_EQ(gkzTrace, 0u);
+}
+
+// --- the accumulation program -------------------------------------------------------------------
+TEST_F(Kz2UcodeTest, AccumulationProgram) {
+    gulNOptionWord = N_OPTION_ACCUM_NO_CLIP;
+    ASSERT_EQ(kzConstructRenderProgAccum(hw(), &prog_, 0), 1u);
+    EXPECT_EQ(prog_.header, 0x02102000u);
+    EXPECT_EQ(prog_.dataAttr, 5u);
+    EXPECT_EQ(Words(), (WordList{0x00360348u}));
+    // With the clip rectangle and the alpha buffer.
+    gulNOptionWord = 0;
+    Bind(2, &alpha_.buf);
+    colour_.buf.x = 16;
+    colour_.buf.y = 32;
+    ASSERT_EQ(kzConstructRenderProgAccum(hw(), &prog_, 1), 1u);
+    EXPECT_EQ(prog_.header, 0x0220A020u);
+    EXPECT_EQ(prog_.dataAttr, 6u);
+    EXPECT_EQ(Words(), (WordList{0x10360348u, 0x10380388u}));
+    EXPECT_EQ(prog_.clipMin, ((10u + 32) << 16) | (5 + 16));
+    EXPECT_EQ(prog_.clipMax, ((100u + 32) << 16) | (200 + 16));
+    // Alpha writes off: two pids, one write.
+    ctx_->enableWord = 0x1000000;
+    ASSERT_EQ(kzConstructRenderProgAccum(hw(), &prog_, 1), 1u);
+    EXPECT_EQ(prog_.pidCount, 1u);
+    EXPECT_EQ(prog_.pids[0], kColourPid | kAlphaPid << 16);
+    EXPECT_EQ(Words(), (WordList{0x10360348u}));
+    // Under the write mask: the mask is the first constant.
+    ctx_->enableWord = 0x400000;
+    Attr(127) = 0x00F0F0F0;
+    ASSERT_EQ(kzConstructRenderProgAccum(hw(), &prog_, 0), 1u);
+    EXPECT_EQ(prog_.constants[0], 0x00F0F0F0u);
+    EXPECT_EQ(prog_.header & KZU_HDR_CONSTANTS_MASK, KZU_CONSTANTS_8_PER_PKT);
+    EXPECT_EQ(Words(), (WordList{0x10370000u, 0x101B0045u, 0x10000B41u}));
+    // A surface without its clip word: refused.
+    colour_.buf.hsurf = nullptr;
+    EXPECT_EQ(kzConstructRenderProgAccum(hw(), &prog_, 0), 0u);
+    EXPECT_EQ(prog_.valid, 0u);
+    colour_.buf.hsurf = reinterpret_cast<HSURF>(1);
+    Bind(0, nullptr);
+    prog_.valid = 9;
+    EXPECT_EQ(kzConstructRenderProgAccum(hw(), &prog_, 0), 0u);
+    EXPECT_EQ(prog_.valid, 9u);
+}
+
+}  // namespace
