@@ -37,8 +37,9 @@ BOOL __glXPushColorFormat(GLContext* gc);
 BOOL __glXValidateViewport(GLContext* gc);
 // The texture state worked out again: texture/texture_requests.h.
 #include "texture/texture_requests.h"
-// The display driver's copy of the board configuration of the context's
-// device (its stereo values and flags), or null.
+// The display driver's copy of the board configuration of the device the
+// context was made on (its rasterizers, stereo values and flags), or null
+// without a context: contexts (context.cpp).
 struct BoardConfig;
 BoardConfig* __glBoardConfig(GLContext* gc);
 

@@ -334,6 +334,14 @@ void vRemoveFromBufferList(GLBufferSet* pbs) {
         gpList[i] = BufferListEntry{};
         --gcList;
     }
+    // The last set gone, the list goes too: nothing is left behind when
+    // the server is unloaded.
+    if (gcList == 0) {
+        LocalFree(gpList);
+        gpList = nullptr;
+        gcListCapacity = 0;
+        giListLast = 0;
+    }
     gbOverlayPresent = bAnyOverlaySet();
     LeaveCriticalSection(&gcsBufferList);
 }

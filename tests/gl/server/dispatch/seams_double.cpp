@@ -302,6 +302,7 @@ void __glXFillVertexTable(__GLXvertexFn* pTable) {
 }
 ULONG N_PushName(ULONG name) { return Note(__func__, {name}); }
 ULONG N_PopName(void) { return Note(__func__); }
+ULONG N_GetNameStackDepth(void) { return Note(__func__); }
 ULONG N_LoadName(ULONG name) { return Note(__func__, {name}); }
 void N_PassThrough(float value) { Note(__func__, {F(value)}); }
 // --- the raster position and the accumulation operation ----------------------------------
