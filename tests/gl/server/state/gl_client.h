@@ -61,6 +61,11 @@ class GLClientTest : public ::testing::Test {
     // with a context of the pixel format (1-based) on the main layer.
     void Start(const vnx::miniport::MachineConfig& cfg = vnx::miniport::MachineConfig(), ULONG bpp = 32,
                ULONG iFormat = 1) {
+        ASSERT_NO_FATAL_FAILURE(Boot(cfg, bpp));
+        ASSERT_NO_FATAL_FAILURE(MakeCurrent(iFormat));
+    }
+    // The machine with the driver, the application and its window.
+    void Boot(const vnx::miniport::MachineConfig& cfg, ULONG bpp) {
         SetEnvironmentVariableA("KZGLSRVNAME", nullptr);
         vnx::faults::clear();
         device_ = std::make_unique<vnx::engine::Device>(cfg);
@@ -79,7 +84,24 @@ class GLClientTest : public ::testing::Test {
         ASSERT_NE(hwnd_, nullptr);
         hdc_ = GetDC(hwnd_);
         ASSERT_NE(hdc_, nullptr);
-        ASSERT_GT(DescribePixelFormat(hdc_, static_cast<INT>(iFormat), 0, nullptr), 0);
+        cFormats_ = DescribePixelFormat(hdc_, 1, 0, nullptr);
+        ASSERT_GT(cFormats_, 0);
+    }
+    // The first pixel format (1-based) whose description passes, or 0.
+    template <typename Pred>
+    ULONG FindFormat(Pred pred) {
+        vnx::process::Scope as(app_);
+        for (INT i = 1; i <= cFormats_; ++i) {
+            PIXELFORMATDESCRIPTOR pfd{};
+            DescribePixelFormat(hdc_, i, sizeof pfd, &pfd);
+            if (pred(pfd)) return static_cast<ULONG>(i);
+        }
+        return 0;
+    }
+    // The pixel format set on the window, a context of it made current there
+    // and the request segment mapped.
+    void MakeCurrent(ULONG iFormat) {
+        vnx::process::Scope as(app_);
         ASSERT_TRUE(SetPixelFormat(hdc_, static_cast<INT>(iFormat), nullptr));
         std::vector<BYTE> out(4);
         ASSERT_EQ(Cmd(GLCMD_CREATECONTEXT, 0, {0, iFormat}, &out), 1);
@@ -169,6 +191,7 @@ class GLClientTest : public ::testing::Test {
     HWND hwnd_ = nullptr;
     HDC hdc_ = nullptr;
     ULONG dhrc_ = 0;
+    INT cFormats_ = 0;
     HANDLE hSection_ = nullptr;
     BYTE* pjView_ = nullptr;
 };
