@@ -78,6 +78,7 @@ class GLClientTest : public ::testing::Test {
         dm.dmLogPixels = 96;
         ASSERT_TRUE(device_->enable_pdev(dm));
         ASSERT_TRUE(device_->enable_surface());
+        ASSERT_NO_FATAL_FAILURE(StartServer());
         app_ = vnx::process::create("app");
         vnx::process::Scope as(app_);
         hwnd_ = vnx::windows::create(kWindow);
@@ -124,7 +125,7 @@ class GLClientTest : public ::testing::Test {
                 // The context goes before the server: the server's
                 // shut-down frees the visuals before the contexts left.
                 if (dhrc_ != 0) Cmd(GLCMD_DELETECONTEXT, 0, {dhrc_});
-                ExtEscape(hdc_, ESC_UNLOADGLSERVER, 0, nullptr, 0, nullptr);
+                StopServer();
                 ReleaseDC(hwnd_, hdc_);
             }
         }
@@ -133,6 +134,12 @@ class GLClientTest : public ::testing::Test {
         vnx::debug::clear();
         vnx::faults::clear();
     }
+
+    // By default the application's first describe makes the driver load
+    // the server, and the driver unloads it; a program built with the
+    // server's sources starts and stops it itself.
+    virtual void StartServer() {}
+    virtual void StopServer() { ExtEscape(hdc_, ESC_UNLOADGLSERVER, 0, nullptr, 0, nullptr); }
 
     // OPENGL_CMD on the window's device context, from the application.
     INT Cmd(ULONG ulSubEsc, ULONG fl, std::vector<ULONG> args, std::vector<BYTE>* out = nullptr) {
