@@ -19,7 +19,6 @@
 #include "matrix/light.h"
 #include "matrix/matrix.h"
 #include "pixfmt/pixfmt.h"
-#include "pixfmt/drawable.h"
 #include "seams.h"
 #include "segment/segment.h"
 #include "state/state_requests.h"
@@ -308,15 +307,14 @@ ULONG ulDecode(BYTE decode, ULONG w, ULONG bias) {
 // The viewport or scissor box: as set, or the window's size at (0, 0)
 // while never set (what both start as when the context is first made
 // current on a window).
-void vBox(const GLContext* gc, ULONG flGroup, ULONG iUnset, ULONG iFirst, ULONG* aw) {
+void vBox(GLContext* gc, ULONG flGroup, ULONG iUnset, ULONG iFirst, ULONG* aw) {
     const ULONG* pw = pwBlockOf(gc, flGroup);
     if (pw == nullptr) return;
     if (pw[iUnset] == 0) {
         std::memcpy(aw, pw + iFirst, 4 * sizeof(ULONG));
-    } else if (gc->pdraw != nullptr && gc->pdraw->pwo != nullptr) {
-        const RECTL& r = gc->pdraw->pwo->rclClient;
-        aw[2] = static_cast<ULONG>(r.right - r.left);
-        aw[3] = static_cast<ULONG>(r.bottom - r.top);
+    } else {
+        aw[2] = static_cast<ULONG>(__glDrawableWidth(gc));
+        aw[3] = static_cast<ULONG>(__glDrawableHeight(gc));
     }
 }
 
