@@ -21,11 +21,6 @@ BOOL __glXValidateViewport(GLContext*) {
     return FALSE;
 }
 
-BoardConfig* __glBoardConfig(GLContext*) {
-    vNotAvailable(__func__);
-    return nullptr;
-}
-
 BOOL __glDrawableSize(GLContext*, LONG*, LONG*) {
     vNotAvailable(__func__);
     return FALSE;

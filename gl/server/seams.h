@@ -25,8 +25,10 @@
 // --- what a context's GL state needs of its drawable, visual and buffers ----------------------
 struct GLContext;
 // (_DBindBuffers and _DSetClipRegion: the buffer manager, buffers.h.)
-// The bound drawable's height; the visual's double-buffer and stereo flags.
+// The bound drawable's height and width (0 without one); the visual's
+// double-buffer and stereo flags.
 LONG __glDrawableHeight(GLContext* gc);
+LONG __glDrawableWidth(GLContext* gc);
 BOOL __glVisualDoubleBuffered(GLContext* gc);
 BOOL __glVisualStereo(GLContext* gc);
 // Hand the lgi layer the six clip planes with their enables, the colour
@@ -37,8 +39,9 @@ BOOL __glXPushColorFormat(GLContext* gc);
 BOOL __glXValidateViewport(GLContext* gc);
 // The texture state worked out again: texture/texture_requests.h.
 #include "texture/texture_requests.h"
-// The display driver's copy of the board configuration of the context's
-// device (its stereo values and flags), or null.
+// The display driver's copy of the board configuration of the device the
+// context was made on (its rasterizers, stereo values and flags), or null
+// without a context: contexts (context.cpp).
 struct BoardConfig;
 BoardConfig* __glBoardConfig(GLContext* gc);
 

@@ -334,6 +334,14 @@ void vRemoveFromBufferList(GLBufferSet* pbs) {
         gpList[i] = BufferListEntry{};
         --gcList;
     }
+    // The last set gone, the list goes too: nothing is left behind when
+    // the server is unloaded.
+    if (gcList == 0) {
+        LocalFree(gpList);
+        gpList = nullptr;
+        gcListCapacity = 0;
+        giListLast = 0;
+    }
     gbOverlayPresent = bAnyOverlaySet();
     LeaveCriticalSection(&gcsBufferList);
 }
@@ -692,6 +700,11 @@ LONG __glDrawableHeight(GLContext* gc) {
     if (gc->pdraw == nullptr || gc->pdraw->pwo == nullptr) return 0;
     const RECTL& r = gc->pdraw->pwo->rclClient;
     return r.bottom - r.top;
+}
+LONG __glDrawableWidth(GLContext* gc) {
+    if (gc->pdraw == nullptr || gc->pdraw->pwo == nullptr) return 0;
+    const RECTL& r = gc->pdraw->pwo->rclClient;
+    return r.right - r.left;
 }
 BOOL __glVisualDoubleBuffered(GLContext* gc) { return gc->pvis != nullptr && gc->pvis->bDoubleBuffer != 0; }
 BOOL __glVisualStereo(GLContext* gc) { return gc->pvis != nullptr && gc->pvis->bStereo != 0; }

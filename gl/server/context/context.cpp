@@ -165,6 +165,7 @@ GLContext* __glDrvCreateContext(SURFOBJ* pso, LONG iPixelFormat, LONG iLayer) {
         LocalFree(gc);
         return nullptr;
     }
+    gc->ppdev = reinterpret_cast<PDEV*>(pso->dhpdev);
     gc->bWindowChanged = 1;
     gc->dirty = GLX_DIRTY_VIEWPORT | GLX_DIRTY_COLOR_FORMAT | GLX_DIRTY_CLIP_PLANES | GLX_DIRTY_LIGHTS;
     gc->renderMode = GL_RENDER;
@@ -319,6 +320,10 @@ void __glContextDrawableGone(GLContext* gc) {
     }
     N_BindBuffers(0, nullptr);
     gc->pdraw = nullptr;
+}
+
+BoardConfig* __glBoardConfig(GLContext* gc) {
+    return gc != nullptr && gc->ppdev != nullptr ? pGLBoardConfig(gc->ppdev) : nullptr;
 }
 
 BOOL __glMakeLgiCurrent(GLContext* gc) {

@@ -78,6 +78,7 @@ struct GLContext {
     ULONG listMode;                         // display lists: compiling, executing too, plain Begin/End
     ULONG callDepth;                        // lists being called, one inside the other
     ULONG listRuns;                         // lists run under the outermost call so far
+    PDEV* ppdev;                            // the display driver's device it was made on
 };
 
 // The 20-byte header that opens every packet buffer of the server's

@@ -12,6 +12,8 @@
 #include "state/glstate.h"
 #include "matrix/light.h"
 #include "state/objects.h"
+#include "state/state_requests.h"
+#include "pixfmt/pixfmt.h"
 #include "seams.h"
 
 const ULONG __glXGroupBlockSize[GLX_GROUPS] = {
@@ -46,6 +48,64 @@ constexpr ULONG kPolygonFill = 2;       // lgi polygon mode: filled
 constexpr ULONG kViewportAttr = 51;     // lgi attribute of the VIEWPORT block
 constexpr ULONG kSeparateFacesAttr = 76;  // lgi: 1 counts separate triangles as separate faces
 constexpr ULONG kAuxEvalGroup = ~0u;    // the auxiliary evaluator record's step
+constexpr ULONG kCullBackCode = 1;      // lgi face code of GL_BACK
+
+// The lgi attributes whose image value is not GL's initial value, in lgi
+// codes: {id, words, values}. Set once the lgi context holds its image.
+struct __GLXattrDefault {
+    USHORT id;
+    USHORT words;
+    float af[4];   // float attributes
+    ULONG aul[4];  // word attributes (used when af is all zero and bWords)
+    bool bWords;
+};
+const __GLXattrDefault kGLDefaults[] = {
+    {45, 1, {}, {0}, true},                   // normalize off
+    {47, 1, {}, {1}, true},                   // front face CCW
+    {49, 1, {}, {kCullBackCode}, true},       // cull back faces
+    {57, 1, {}, {1}, true},                   // edge flag TRUE
+    {59, 4, {0.2f, 0.2f, 0.2f, 1.0f}, {}, false},  // front ambient
+    {60, 4, {0.8f, 0.8f, 0.8f, 1.0f}, {}, false},  // front diffuse
+    {61, 4, {0.0f, 0.0f, 0.0f, 1.0f}, {}, false},  // front specular
+    {62, 1, {0.0f}, {}, false},                    // front shininess
+    {68, 4, {0.2f, 0.2f, 0.2f, 1.0f}, {}, false},  // back ambient
+    {69, 4, {0.8f, 0.8f, 0.8f, 1.0f}, {}, false},  // back diffuse
+    {70, 4, {0.0f, 0.0f, 0.0f, 1.0f}, {}, false},  // back specular
+    {71, 1, {0.0f}, {}, false},                    // back shininess
+    {75, 4, {0.2f, 0.2f, 0.2f, 1.0f}, {}, false},  // light model ambient
+    {79, 1, {}, {0}, true},                   // lighting off
+    {81, 1, {}, {2}, true},                   // smooth shading (and its two copies)
+    {82, 1, {}, {2}, true},
+    {89, 1, {}, {2}, true},
+    {87, 1, {}, {0xFFFFFFFFu}, true},         // no stipple while line stipple is off
+    {117, 2, {}, {7, 0}, true},               // alpha test ALWAYS, reference 0
+    {119, 1, {}, {1}, true},                  // depth test LESS
+    {122, 1, {}, {1}, true},                  // dithering on
+    {166, 1, {1.0f}, {}, false},              // depth clear value 1.0
+};
+
+// GL's initial values for what the lgi image holds otherwise, and the
+// masks as the mask requests would set them for "all ones": the colour
+// channels and alpha of the format, the stencil and index bits the visual
+// has; the draw and read buffers' codes.
+void vSetGLDefaults(GLContext* gc, GLState* pgs) {
+    for (const __GLXattrDefault& d : kGLDefaults) {
+        if (d.bWords) N_SetStateBlockAttr(d.id, d.aul);
+        else N_SetStateBlockAttr(d.id, d.af);
+    }
+    pgs->blocks[__builtin_ctz(GL_ENABLE_BIT)][GLX_ENABLE_BITS] |= GLX_EN_DITHER;
+    const GLVisual* pvis = gc->pvis;
+    const GLPixelFormat* ppf = pvis != nullptr ? pvis->pFormat : nullptr;
+    const ULONG flStencil = __glXBitMask(pvis != nullptr ? static_cast<LONG>(pvis->cStencilBits) : 0);
+    const ULONG awStencil[3] = {7, 0, flStencil};  // ALWAYS, reference 0, every stencil bit
+    N_SetStateBlockAttr(114, awStencil);
+    N_SetStateBlockAttrWord(127, ppf != nullptr ? ppf->ulRedMask | ppf->ulGreenMask | ppf->ulBlueMask : 0u);
+    N_SetStateBlockAttrWord(128, __glXBitMask(pvis != nullptr ? static_cast<LONG>(pvis->cAlphaBits) : 0));
+    N_SetStateBlockAttrWord(130, flStencil);
+    N_SetStateBlockAttrWord(161, __glXIndexWriteMask(gc, 0xFFFFFFFFu));
+    N_SetStateBlockAttrWord(162, pgs->blocks[__builtin_ctz(GL_PIXEL_MODE_BIT)][GLX_PIXEL_READ_BIT]);
+    N_SetStateBlockAttrWord(163, pgs->blocks[__builtin_ctz(GL_COLOR_BUFFER_BIT)][GLX_COLOR_DRAW_BITS]);
+}
 
 unsigned uBit(ULONG flGroup) { return static_cast<unsigned>(__builtin_ctz(flGroup)); }
 
@@ -58,6 +118,7 @@ void vSetLine(ULONG* pw) {
 void vSetPolygon(ULONG* pw) {
     pw[GLX_POLYGON_FRONT_MODE] = kPolygonFill;
     pw[GLX_POLYGON_BACK_MODE] = kPolygonFill;
+    pw[GLX_POLYGON_CULL] = kCullBackCode;
     pw[GLX_POLYGON_FRONT_FACE] = kCCW;
 }
 
@@ -206,6 +267,7 @@ ULONG __glXCreateGLState(GLContext* gc, BOOL bDoubleBuffered) {
         gc->pState = nullptr;
         return GLX_BAD_ALLOC;
     }
+    vSetGLDefaults(gc, pgs);
     return GLX_SUCCESS;
 }
 

@@ -43,11 +43,13 @@
 // TRANSFORM: matrix mode, then six clip-plane equations of four words.
 #define GLX_TRANSFORM_MATRIX_MODE 0u
 #define GLX_TRANSFORM_PLANES 1u
-// COLOR_BUFFER: the draw buffer as buffer bits (lgi 163) and as its GL name,
-// and the colour write mask as four bytes (red, green, blue, alpha).
+// COLOR_BUFFER: the draw buffer as buffer bits (lgi 163, word 15) and as
+// its GL name (word 16), and the colour write mask as four bytes (red,
+// green, blue, alpha) in word 13, the one word no lgi attribute of the
+// group holds.
 #define GLX_COLOR_DRAW_BITS 15u
-#define GLX_COLOR_DRAW_BUFFER 3u
-#define GLX_COLOR_WRITE_MASK 16u
+#define GLX_COLOR_DRAW_BUFFER 16u
+#define GLX_COLOR_WRITE_MASK 13u
 // HINT: five hints; LIST: the list base.
 #define GLX_HINTS 5u
 #define GLX_LIST_BASE 0u
@@ -79,7 +81,8 @@
 #define GLX_BUFFER_FRONT_RIGHT 0x2u
 #define GLX_BUFFER_BACK_LEFT 0x4u
 #define GLX_BUFFER_BACK_RIGHT 0x8u
-// The values the draw and read buffers start with: GL_BACK_LEFT for a
-// double-buffered visual, GL_FRONT_LEFT otherwise.
-#define GLX_DRAW_FRONT 0x400u
-#define GLX_DRAW_BACK 0x402u
+// The values the draw and read buffers start with: GL_BACK for a
+// double-buffered visual, GL_FRONT otherwise (GL_BACK is 0x405; 0x402 is
+// GL_BACK_LEFT).
+#define GLX_DRAW_FRONT 0x404u
+#define GLX_DRAW_BACK 0x405u

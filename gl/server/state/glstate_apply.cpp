@@ -80,6 +80,11 @@ constexpr ULONG kPolygonFillStippled = 3;
 
 unsigned uBit(ULONG flGroup) { return static_cast<unsigned>(__builtin_ctz(flGroup)); }
 
+// The line stipple's pattern and repeat: the lgi layer holds them only while
+// stippling is on (all ones and 1 otherwise), so the LINE block's own words
+// are the values to save, never the lgi layer's.
+constexpr bool bKeptByServer(ULONG id) { return id == 87 || id == 88; }
+
 // Saver of group bit k: the values the server keeps (the context's own
 // block, when it has one), then the group's lgi attributes from the
 // current lgi context. Members of both families.
@@ -92,7 +97,7 @@ ULONG __glXSaveGroup(GLContext* gc, ULONG* pwBlock) {
     }
     const ULONG cWords = __glXGroupBlockSize[k] / 4;
     for (const __GLXattrRow& r : kAttrRows) {
-        if (r.group != flGroup) continue;
+        if (r.group != flGroup || bKeptByServer(r.id)) continue;
         ULONG aw[kWidestAttr] = {};
         N_GetStateBlockAttr(r.id, aw);
         // Never past the block, whatever the attribute's width.

@@ -62,6 +62,8 @@ enum Decode : BYTE {
     kShadeCode,   // an lgi shading code
     kCullCode,    // an lgi face code
     kByteFlags,   // a word of four byte flags
+    kMaterialFace,   // the colour-material code's faces (low nibble front, high back)
+    kMaterialParam,  // the colour-material code's parameter
 };
 
 struct Variable {
@@ -86,7 +88,7 @@ const Variable kVariables[] = {
     // current values
     {0x0B00, kLgi, kAsIs, 4, 0, 52, C, 0, {}},  // CURRENT_COLOR
     {0x0B01, kLgi, kAsIs, 1, 0, 53, F, 0, {}},  // CURRENT_INDEX
-    {0x0B02, kLgi, kAsIs, 3, 0, 55, F, 0, {}},  // CURRENT_NORMAL
+    {0x0B02, kLgi, kAsIs, 3, 0, 55, C, 0, {}},  // CURRENT_NORMAL: to integers linearly, as colours
     {0x0B03, kLgi, kAsIs, 4, 0, 56, F, 0, {}},  // CURRENT_TEXTURE_COORDS
     {0x0B04, kLgi, kAsIs, 4, 0, 99, C, 0, {}},   // CURRENT_RASTER_COLOR
     {0x0B05, kLgi, kAsIs, 1, 0, 100, F, 0, {}},  // CURRENT_RASTER_INDEX
@@ -126,6 +128,8 @@ const Variable kVariables[] = {
     {0x0B53, kLgi, kAsIs, 4, 0, 75, C, 0, {}},
     {0x0B54, kLgi, kShadeCode, 1, 0, 81, I, 0, {}},
     {0x0B57, kEnableBit, kAsIs, 1, 0, GLX_EN_COLOR_MATERIAL, B, 0, {}},
+    {0x0B55, kLgi, kMaterialFace, 1, 0, 78, I, 0, {}},   // COLOR_MATERIAL_FACE
+    {0x0B56, kLgi, kMaterialParam, 1, 0, 78, I, 0, {}},  // COLOR_MATERIAL_PARAMETER
     // fog
     {0x0B60, kEnableBit, kAsIs, 1, 0, GLX_EN_FOG, B, 0, {}},
     {0x0B61, kLgi, kAsIs, 1, 0, 111, F, 0, {}},
@@ -153,7 +157,7 @@ const Variable kVariables[] = {
     // transform and viewport
     {0x0BA0, kBlock, kAsIs, 1, GLX_TRANSFORM_MATRIX_MODE, GL_TRANSFORM_BIT, I, 0, {}},
     {0x0BA1, kEnableBit, kAsIs, 1, 0, GLX_EN_NORMALIZE, B, 0, {}},
-    {0x0BA2, kBlock, kAsIs, 4, GLX_VIEWPORT_X, GL_VIEWPORT_BIT, I, 0, {}},
+    {0x0BA2, kSpecial, kAsIs, 4, 0, 0, I, 0, {}},  // VIEWPORT
     {0x0BB0, kSpecial, kAsIs, 1, 0, 0, I, 0, {}},  // ATTRIB_STACK_DEPTH
     // fragments
     {0x0BC0, kEnableBit, kAsIs, 1, 0, GLX_EN_ALPHA_TEST, B, 0, {}},
@@ -169,10 +173,10 @@ const Variable kVariables[] = {
     {0x0C00, kVisual, kAsIs, 1, 0, kVisAux, I, 0, {}},
     {0x0C01, kBlock, kAsIs, 1, GLX_COLOR_DRAW_BUFFER, GL_COLOR_BUFFER_BIT, I, 0, {}},
     {0x0C02, kBlock, kAsIs, 1, GLX_PIXEL_READ_BUFFER, GL_PIXEL_MODE_BIT, I, 0, {}},
-    {0x0C10, kBlock, kAsIs, 4, GLX_SCISSOR_X, GL_SCISSOR_BIT, I, 0, {}},
+    {0x0C10, kSpecial, kAsIs, 4, 0, 0, I, 0, {}},  // SCISSOR_BOX
     {0x0C11, kEnableBit, kAsIs, 1, 0, GLX_ENABLE_SCISSOR_TEST, B, 0, {}},
     {0x0C20, kLgi, kAsIs, 1, 0, 165, F, 0, {}},
-    {0x0C21, kLgi, kAsIs, 1, 0, 161, I, 0, {}},
+    {0x0C21, kSpecial, kAsIs, 1, 0, 161, I, 0, {}},  // INDEX_WRITEMASK
     {0x0C22, kLgi, kAsIs, 4, 0, 164, C, 0, {}},
     {0x0C23, kBlock, kByteFlags, 4, GLX_COLOR_WRITE_MASK, GL_COLOR_BUFFER_BIT, B, 0, {}},
     {0x0C30, kSpecial, kAsIs, 1, 0, 0, B, 0, {}},  // INDEX_MODE
@@ -180,6 +184,7 @@ const Variable kVariables[] = {
     {0x0C32, kVisual, kNonZero, 1, 0, kVisDouble, B, 0, {}},
     {0x0C33, kVisual, kNonZero, 1, 0, kVisStereo, B, 0, {}},
     {0x0C40, kSpecial, kAsIs, 1, 0, 0, I, 0, {}},  // RENDER_MODE
+    {0x0D70, kSpecial, kAsIs, 1, 0, 0, I, 0, {}},  // NAME_STACK_DEPTH
     // hints
     {0x0C50, kBlock, kAsIs, 1, 0, GL_HINT_BIT, I, 0, {}},
     {0x0C51, kBlock, kAsIs, 1, 1, GL_HINT_BIT, I, 0, {}},
@@ -290,7 +295,26 @@ ULONG ulDecode(BYTE decode, ULONG w, ULONG bias) {
         case kFogCode: return w < 3 ? kFog[w] : 0;
         case kShadeCode: return w == 1 ? 0x1D00u : 0x1D01u;
         case kCullCode: return w == 2 ? 0x404u : 0x405u;
+        case kMaterialFace: return (w & 0xF) != 0 && (w & 0xF0) != 0 ? 0x408u : (w & 0xF) != 0 ? 0x404u : 0x405u;
+        case kMaterialParam: {
+            const ULONG c = (w & 0xF) != 0 ? w & 0xF : w >> 4;  // EMISSION, AMBIENT, DIFFUSE, SPECULAR, both
+            return c == 1 ? 0x1600u : c == 2 ? 0x1200u : c == 4 ? 0x1201u : c == 8 ? 0x1202u : 0x1602u;
+        }
         default: return w;
+    }
+}
+
+// The viewport or scissor box: as set, or the window's size at (0, 0)
+// while never set (what both start as when the context is first made
+// current on a window).
+void vBox(GLContext* gc, ULONG flGroup, ULONG iUnset, ULONG iFirst, ULONG* aw) {
+    const ULONG* pw = pwBlockOf(gc, flGroup);
+    if (pw == nullptr) return;
+    if (pw[iUnset] == 0) {
+        std::memcpy(aw, pw + iFirst, 4 * sizeof(ULONG));
+    } else {
+        aw[2] = static_cast<ULONG>(__glDrawableWidth(gc));
+        aw[3] = static_cast<ULONG>(__glDrawableHeight(gc));
     }
 }
 
@@ -351,6 +375,16 @@ ULONG cGather(GLClient* pgc, const Variable& v, BYTE* pj) {
                 case 0x0BB0: aw[0] = gc->pState != nullptr ? gc->pState->iDepth : 0; break;
                 case 0x0C30: aw[0] = gc->pvis != nullptr && !gc->pvis->bRGBA; break;
                 case 0x0C40: aw[0] = gc->renderMode; break;
+                case 0x0D70: aw[0] = N_GetNameStackDepth(); break;
+                case 0x0C21: {
+                    ULONG awAttr[4] = {};
+                    N_GetStateBlockAttr(v.where, awAttr);
+                    N_Sync();
+                    aw[0] = __glXIndexMaskOf(gc, awAttr[0]);
+                    break;
+                }
+                case 0x0BA2: vBox(gc, GL_VIEWPORT_BIT, GLX_VIEWPORT_UNSET, GLX_VIEWPORT_X, aw); break;
+                case 0x0C10: vBox(gc, GL_SCISSOR_BIT, GLX_SCISSOR_UNSET, GLX_SCISSOR_X, aw); break;
                 case 0x0D51: aw[0] = gc->pvis != nullptr && !gc->pvis->bRGBA ? gc->pvis->cColorBits : 0; break;
                 case 0x0DD2:
                 case 0x0DD3: {
@@ -856,9 +890,25 @@ ULONG __glXDisp_GetIntegerv(GLClient* p, const void* r) { return ulQuery<ulState
 ULONG __glXDisp_GetFloatv(GLClient* p, const void* r) { return ulQuery<ulStateGetter, 1, GLX_TYPE_FLOAT>(p, r); }
 ULONG __glXDisp_GetDoublev(GLClient* p, const void* r) { return ulQuery<ulStateGetter, 1, GLX_TYPE_DOUBLE>(p, r); }
 
+namespace {
+// IsEnabled answers capabilities only (what Enable and Disable take); any
+// other name, a state variable of Get included, is no capability.
+bool bCapability(ULONG pname) {
+    for (const Variable& k : kVariables)
+        if (k.pname == pname) return k.source == kEnableBit;
+    for (const EnableRun& r : kEnableRuns)
+        if (pname - r.pname < r.count) return true;
+    return false;
+}
+ULONG ulCapabilityGetter(GLClient* pgc, const ULONG* pw, ULONG type, const void** ppv, ULONG* pcj) {
+    if (!bCapability(pw[0])) return GL_INVALID_ENUM;
+    return __glXGetState(pgc, pw[0], type, ppv, pcj);
+}
+}  // namespace
+
 // The answer is the reply's +8 word, as the published encoding has it.
 ULONG __glXDisp_IsEnabled(GLClient* p, const void* r) {
-    return ulQuery<ulStateGetter, 1, GLX_TYPE_BOOLEAN, true>(p, r);
+    return ulQuery<ulCapabilityGetter, 1, GLX_TYPE_BOOLEAN, true>(p, r);
 }
 
 ULONG __glXDisp_GetError(GLClient* pgc, const void* pvRequest) {

@@ -472,10 +472,7 @@ ULONG ulColorMask(GLContext* gc, const BYTE* pj) {
 }
 
 ULONG ulIndexMask(GLContext* gc, const BYTE* pj) {
-    ULONG mask = __glXArgWord(pj, 0);
-    const GLPixelFormat* ppf = gc->pvis != nullptr ? gc->pvis->pFormat : nullptr;
-    if (gc->pvis != nullptr && gc->pvis->cColorBits == 4) mask <<= 4;
-    N_SetStateBlockAttrWord(161, ppf != nullptr ? mask & ppf->ulRedMask : 0u);
+    N_SetStateBlockAttrWord(161, __glXIndexWriteMask(gc, __glXArgWord(pj, 0)));
     return GL_NO_ERROR;
 }
 
@@ -588,6 +585,19 @@ float fComponent(const BYTE* pj, BYTE kind, ULONG i, bool bColorRule) {
 }
 
 }  // namespace
+
+ULONG __glXIndexWriteMask(const GLContext* gc, ULONG mask) {
+    // An index format has no channel masks: its index bits are the colour
+    // bits (none on an RGBA visual).
+    const GLVisual* pvis = gc->pvis;
+    if (pvis == nullptr || pvis->bRGBA) return 0;
+    const ULONG flIndex = __glXBitMask(static_cast<LONG>(pvis->cColorBits));
+    return pvis->cColorBits == 4 ? (mask & flIndex) << 4 : mask & flIndex;
+}
+
+ULONG __glXIndexMaskOf(const GLContext* gc, ULONG ulLgiMask) {
+    return gc->pvis != nullptr && gc->pvis->cColorBits == 4 ? ulLgiMask >> 4 : ulLgiMask;
+}
 
 ULONG __glXVertexFloats(ULONG op, const BYTE* pj, float* pf) {
     constexpr BYTE kDFIS[] = {kD, kF, kI, kS};
@@ -785,7 +795,7 @@ ULONG __glXPushAttrib(GLContext* gc, ULONG flMask) {
     GLState* pCur = gc->pState;
     if (pCur == nullptr) return GL_INVALID_OPERATION;
     if (pCur->iDepth >= GLX_ATTRIB_DEPTH_MAX) return GL_STACK_OVERFLOW;
-    if (flMask > 0xFFFFFu) return GL_INVALID_VALUE;
+    flMask &= GLX_ATTRIB_GROUP_BITS;
 
     // Every allocation first, so that a failure leaves the stack as it was:
     // the new level, a fresh block for each pushed group the current level

@@ -31,8 +31,18 @@
 #define GLX_EN_MAP2 24u
 #define GLX_EN_TEXGEN 33u
 
-// The deepest the attribute stack goes (the context's own record is 0).
-#define GLX_ATTRIB_DEPTH_MAX 15u
+// The lgi index write mask (attribute 161) of an IndexMask: the mask cut to
+// the visual's index bits, in the upper half of a byte for a 4-bit format
+// (0 on an RGBA visual); and the mask a client reads back from it.
+ULONG __glXIndexWriteMask(const GLContext* gc, ULONG mask);
+ULONG __glXIndexMaskOf(const GLContext* gc, ULONG ulLgiMask);
+
+// The deepest the attribute stack goes (the context's own record is 0):
+// MAX_ATTRIB_STACK_DEPTH pushes fit, the next one overflows.
+#define GLX_ATTRIB_DEPTH_MAX 16u
+// The attribute group bits; PushAttrib ignores the others, so that
+// GL_ALL_ATTRIB_BITS as applications define it (all 32 bits) pushes them all.
+#define GLX_ATTRIB_GROUP_BITS 0xFFFFFu
 
 // A context bound to a window for the first time: a viewport and scissor
 // box never set become the window's size (x, y 0).

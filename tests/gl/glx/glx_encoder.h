@@ -302,6 +302,19 @@ inline const RequestRow kSingle[] = {
     {"GetPixelMapuiv", 126, 1},  // map
     {"GetPixelMapusv", 127, 1},  // map
     {"GetPolygonStipple", 128, 1},  // LSB first (a byte)
+    {"GetBooleanv", 112, 1},     // pname
+    {"GetClipPlane", 113, 1},    // plane
+    {"GetDoublev", 114, 1},      // pname
+    {"GetFloatv", 116, 1},       // pname
+    {"GetLightfv", 118, 2},      // light, pname
+    {"GetMapfv", 121, 2},        // target, query
+    {"GetMaterialfv", 123, 2},   // face, pname
+    {"GetString", 129, 1},       // name
+    {"GetTexEnvfv", 130, 2},     // target, pname
+    {"GetTexGenfv", 133, 2},     // coord, pname
+    {"GetTexParameterfv", 136, 2},       // target, pname
+    {"GetTexLevelParameteriv", 139, 3},  // target, level, pname
+    {"IsEnabled", 140, 1},       // capability
 };
 
 // The X major opcode a client puts in the request type byte (any value: the

@@ -164,7 +164,11 @@ TEST_F(QueryTest, RefusalsWriteNoReply) {
     gc_.error = 0;
     EXPECT_EQ(Single(117, {0x1234}), GLX_BAD_VALUE);
     EXPECT_EQ(gc_.error, GL_INVALID_ENUM);
-    EXPECT_EQ(Single(140, {0x0B21}), GLX_SUCCESS) << "any variable may be asked as a flag";
+    gc_.error = 0;
+    EXPECT_EQ(Single(140, {0x0B21}), GLX_BAD_VALUE) << "a state variable is no capability";
+    EXPECT_EQ(gc_.error, GL_INVALID_ENUM);
+    gc_.error = 0;
+    EXPECT_EQ(Single(140, {0x0B44}), GLX_SUCCESS);
     EXPECT_EQ(gReply.count, 1);
     // A request too short for its parameter.
     EXPECT_EQ(RunSingle({1, 117, 2, 0, 0, 0, 0, 0}), GLX_BAD_LENGTH);
@@ -297,7 +301,7 @@ TEST_F(QueryTest, SetThenGetRoundTrip) {
     } trips[] = {
         {16, {F(.5f), F(.25f), F(0), F(1)}, 0x0B00, {.5, .25, 0, 1}, true},
         {25, {F(3.0f)}, 0x0B01, {3}, false},
-        {30, {F(0), F(0), F(-1)}, 0x0B02, {0, 0, -1}, false},
+        {30, {F(0), F(0), F(-1)}, 0x0B02, {0, 0, -1}, true},  // a normal maps linearly, as a colour
         {62, {F(1), F(2), F(3), F(4)}, 0x0B03, {1, 2, 3, 4}, false},
         {22, {0}, 0x0B43, {0}, false},
         {100, {F(4.0f)}, 0x0B11, {4}, false},

@@ -142,6 +142,7 @@ ULONG N_PacketsDone(ULONG id) {
 BOOL _DBindBuffers(GLContext* gc, ULONG fl) { return Note(__func__, {U(gc), fl}) != 0; }
 void _DSetClipRegion(GLContext* gc, const __GLXbox* pbox) { Note(__func__, {U(gc), U(pbox)}); }
 LONG __glDrawableHeight(GLContext* gc) { return static_cast<LONG>(Note(__func__, {U(gc)})); }
+LONG __glDrawableWidth(GLContext* gc) { return static_cast<LONG>(Note(__func__, {U(gc)})); }
 BOOL __glVisualDoubleBuffered(GLContext* gc) { return Note(__func__, {U(gc)}) != 0; }
 BOOL __glVisualStereo(GLContext* gc) { return Note(__func__, {U(gc)}) != 0; }
 BOOL __glXPushClipPlanes(GLContext* gc) { return Note(__func__, {U(gc)}) != 0; }
@@ -302,6 +303,7 @@ void __glXFillVertexTable(__GLXvertexFn* pTable) {
 }
 ULONG N_PushName(ULONG name) { return Note(__func__, {name}); }
 ULONG N_PopName(void) { return Note(__func__); }
+ULONG N_GetNameStackDepth(void) { return Note(__func__); }
 ULONG N_LoadName(ULONG name) { return Note(__func__, {name}); }
 void N_PassThrough(float value) { Note(__func__, {F(value)}); }
 // --- the raster position and the accumulation operation ----------------------------------

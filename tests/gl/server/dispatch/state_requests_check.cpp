@@ -148,8 +148,8 @@ TEST_F(StateTest, RequestsTable) {
         {139, Words({0x0C10}), GL_INVALID_ENUM, 0, {}},
         {139, Words({0x3006}), GL_INVALID_ENUM, 0, {}},
         {139, Words({0x4008}), GL_INVALID_ENUM, 0, {}},
-        {142, Words({0x100000}), GL_INVALID_VALUE, 0, {}},
         {141, {}, GL_STACK_UNDERFLOW, 0, {}},
+        {142, Words({0xFFF00000u}), GL_NO_ERROR, 0, {}},  // bits of no group are ignored
     };
     for (const Case& c : cases) {
         gc_.error = GL_NO_ERROR;
@@ -423,13 +423,13 @@ TEST_F(StateTest, PopRestoresPushedStateAndKeepsTheRest) {
 }
 
 TEST_F(StateTest, StackDepthLimits) {
-    for (int i = 0; i < 15; ++i) ASSERT_EQ(Req(142, {0xFFFFFu}), GLX_SUCCESS) << i;
+    for (int i = 0; i < 16; ++i) ASSERT_EQ(Req(142, {0xFFFFFu}), GLX_SUCCESS) << i;
     gc_.error = GL_NO_ERROR;
     GLState* pTop = gc_.pState;
     EXPECT_EQ(Req(142, {GL_LINE_BIT}), __glXErrorToX(GL_STACK_OVERFLOW));
     EXPECT_EQ(gc_.error, GL_STACK_OVERFLOW);
     EXPECT_EQ(gc_.pState, pTop);
-    for (int i = 0; i < 15; ++i) ASSERT_EQ(Req(141, {}), GLX_SUCCESS) << i;
+    for (int i = 0; i < 16; ++i) ASSERT_EQ(Req(141, {}), GLX_SUCCESS) << i;
     gc_.error = GL_NO_ERROR;
     EXPECT_EQ(Req(141, {}), __glXErrorToX(GL_STACK_UNDERFLOW));
     EXPECT_EQ(gc_.error, GL_STACK_UNDERFLOW);
@@ -510,13 +510,20 @@ TEST_F(StateTest, WriteMasksFollowTheFormat) {
     Req(134, {0x00010100u});
     EXPECT_EQ(Attr(127), std::vector<ULONG>{0x07E0 | 0x001F});
     EXPECT_EQ(Attr(128), std::vector<ULONG>{0});
-    // Index mask: the format's index mask; a 4-bit format shifted first.
-    pf.ulRedMask = 0xF0;
+    // Index mask: cut to the index bits of an index visual, a 4-bit
+    // format's moved to the upper half of the byte; none on an RGBA visual.
+    vis_.bRGBA = 1;
     Req(136, {0xFF});
-    EXPECT_EQ(Attr(161), std::vector<ULONG>{0xF0});
+    EXPECT_EQ(Attr(161), std::vector<ULONG>{0});
+    vis_.bRGBA = 0;
+    vis_.cColorBits = 8;
+    Req(136, {0x1F3});
+    EXPECT_EQ(Attr(161), std::vector<ULONG>{0xF3});
     vis_.cColorBits = 4;
     Req(136, {0x3});
     EXPECT_EQ(Attr(161), std::vector<ULONG>{0x30});
+    Req(136, {0xFF});
+    EXPECT_EQ(Attr(161), std::vector<ULONG>{0xF0});
 }
 
 TEST_F(StateTest, ClipPlaneAndClear) {

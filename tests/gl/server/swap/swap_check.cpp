@@ -559,7 +559,11 @@ TEST_F(ServerTest, StagingSurfaceCachedUntilTheLastContextGoes) {
     EXPECT_EQ(vnx::engine::live_surfaces(), cSurfaces);
     GLBuffer host{};
     EXPECT_EQ(_DGetTmp32DevSurf(&host), nullptr);
-    EXPECT_EQ(vnx::debug::take(), "ppdev == NULL pso=(nil)\n");
+    // (Deleting the context makes its lgi context current twice, and each
+    // time dithering, on from the start, asks for the dither matrix's
+    // reload, which the lgi layer does not do yet.)
+    EXPECT_EQ(vnx::debug::take(), "_NLoadDither: not available yet\n_NLoadDither: not available yet\n"
+                                  "ppdev == NULL pso=(nil)\n");
 }
 
 // On a 32-bit display with an overlay set listed, a window whose client
