@@ -13,10 +13,12 @@ using glsrv_test::Request;
 
 // What deleting a context prints: its lgi context, made current to be
 // taken down, reloads the board's dither matrix (dithering is on from the
-// start), which the lgi layer does not do yet; nothing else (a context that
+// start): reading what the pattern registers hold and loading them are the
+// board side's work, not built yet; nothing else (a context that
 // never compiled a list or batched a primitive holds nothing of the parts
 // not built yet).
-const std::string kContextText = "_NLoadDither: not available yet\n";
+const std::string kContextText =
+    "_NDitherMarker: not available yet\n_NBoardLoadDither: not available yet\n";
 
 class ContextTest : public GLServerTest {
   protected:

@@ -561,9 +561,10 @@ TEST_F(ServerTest, StagingSurfaceCachedUntilTheLastContextGoes) {
     EXPECT_EQ(_DGetTmp32DevSurf(&host), nullptr);
     // (Deleting the context makes its lgi context current twice, and each
     // time dithering, on from the start, asks for the dither matrix's
-    // reload, which the lgi layer does not do yet.)
-    EXPECT_EQ(vnx::debug::take(), "_NLoadDither: not available yet\n_NLoadDither: not available yet\n"
-                                  "ppdev == NULL pso=(nil)\n");
+    // reload, whose board side is not built yet.)
+    const std::string dither =
+        "_NDitherMarker: not available yet\n_NBoardLoadDither: not available yet\n";
+    EXPECT_EQ(vnx::debug::take(), dither + dither + "ppdev == NULL pso=(nil)\n");
 }
 
 // On a 32-bit display with an overlay set listed, a window whose client
