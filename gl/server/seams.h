@@ -25,10 +25,9 @@
 // --- what a context's GL state needs of its drawable, visual and buffers ----------------------
 struct GLContext;
 // (_DBindBuffers and _DSetClipRegion: the buffer manager, buffers.h.)
-// The bound drawable's height and width (0 without one); the visual's
+// The bound drawable's height (0 without one); the visual's
 // double-buffer and stereo flags.
 LONG __glDrawableHeight(GLContext* gc);
-LONG __glDrawableWidth(GLContext* gc);
 BOOL __glVisualDoubleBuffered(GLContext* gc);
 BOOL __glVisualStereo(GLContext* gc);
 // Hand the lgi layer the six clip planes with their enables, the colour

@@ -701,11 +701,6 @@ LONG __glDrawableHeight(GLContext* gc) {
     const RECTL& r = gc->pdraw->pwo->rclClient;
     return r.bottom - r.top;
 }
-LONG __glDrawableWidth(GLContext* gc) {
-    if (gc->pdraw == nullptr || gc->pdraw->pwo == nullptr) return 0;
-    const RECTL& r = gc->pdraw->pwo->rclClient;
-    return r.right - r.left;
-}
 BOOL __glVisualDoubleBuffered(GLContext* gc) { return gc->pvis != nullptr && gc->pvis->bDoubleBuffer != 0; }
 BOOL __glVisualStereo(GLContext* gc) { return gc->pvis != nullptr && gc->pvis->bStereo != 0; }
 

@@ -304,18 +304,10 @@ ULONG ulDecode(BYTE decode, ULONG w, ULONG bias) {
     }
 }
 
-// The viewport or scissor box: as set, or the window's size at (0, 0)
-// while never set (what both start as when the context is first made
-// current on a window).
-void vBox(GLContext* gc, ULONG flGroup, ULONG iUnset, ULONG iFirst, ULONG* aw) {
-    const ULONG* pw = pwBlockOf(gc, flGroup);
-    if (pw == nullptr) return;
-    if (pw[iUnset] == 0) {
-        std::memcpy(aw, pw + iFirst, 4 * sizeof(ULONG));
-    } else {
-        aw[2] = static_cast<ULONG>(__glDrawableWidth(gc));
-        aw[3] = static_cast<ULONG>(__glDrawableHeight(gc));
-    }
+// The viewport or scissor box as the block holds it: binding the context to
+// its first window gives both the window's size (__glXWindowBound).
+void vBox(GLContext* gc, ULONG flGroup, ULONG iFirst, ULONG* aw) {
+    if (const ULONG* pw = pwBlockOf(gc, flGroup)) std::memcpy(aw, pw + iFirst, 4 * sizeof(ULONG));
 }
 
 // Gathers a variable's values (in its own type) into pj: the count.
@@ -383,8 +375,8 @@ ULONG cGather(GLClient* pgc, const Variable& v, BYTE* pj) {
                     aw[0] = __glXIndexMaskOf(gc, awAttr[0]);
                     break;
                 }
-                case 0x0BA2: vBox(gc, GL_VIEWPORT_BIT, GLX_VIEWPORT_UNSET, GLX_VIEWPORT_X, aw); break;
-                case 0x0C10: vBox(gc, GL_SCISSOR_BIT, GLX_SCISSOR_UNSET, GLX_SCISSOR_X, aw); break;
+                case 0x0BA2: vBox(gc, GL_VIEWPORT_BIT, GLX_VIEWPORT_X, aw); break;
+                case 0x0C10: vBox(gc, GL_SCISSOR_BIT, GLX_SCISSOR_X, aw); break;
                 case 0x0D51: aw[0] = gc->pvis != nullptr && !gc->pvis->bRGBA ? gc->pvis->cColorBits : 0; break;
                 case 0x0DD2:
                 case 0x0DD3: {

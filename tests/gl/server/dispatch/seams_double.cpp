@@ -142,7 +142,6 @@ ULONG N_PacketsDone(ULONG id) {
 BOOL _DBindBuffers(GLContext* gc, ULONG fl) { return Note(__func__, {U(gc), fl}) != 0; }
 void _DSetClipRegion(GLContext* gc, const __GLXbox* pbox) { Note(__func__, {U(gc), U(pbox)}); }
 LONG __glDrawableHeight(GLContext* gc) { return static_cast<LONG>(Note(__func__, {U(gc)})); }
-LONG __glDrawableWidth(GLContext* gc) { return static_cast<LONG>(Note(__func__, {U(gc)})); }
 BOOL __glVisualDoubleBuffered(GLContext* gc) { return Note(__func__, {U(gc)}) != 0; }
 BOOL __glVisualStereo(GLContext* gc) { return Note(__func__, {U(gc)}) != 0; }
 BOOL __glXPushClipPlanes(GLContext* gc) { return Note(__func__, {U(gc)}) != 0; }
