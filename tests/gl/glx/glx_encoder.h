@@ -302,6 +302,17 @@ inline const RequestRow kSingle[] = {
     {"GetPixelMapuiv", 126, 1},  // map
     {"GetPixelMapusv", 127, 1},  // map
     {"GetPolygonStipple", 128, 1},  // LSB first (a byte)
+    {"NewList", 101, 2},         // list, mode
+    {"EndList", 102, 0},
+    {"GenLists", 104, 1},        // range
+    {"IsList", 141, 1},          // list
+    {"GetBooleanv", 112, 1},     // pname
+    {"GetDoublev", 114, 1},      // pname
+    {"GetFloatv", 116, 1},       // pname
+    {"GetMapdv", 120, 2},        // target, query
+    {"GetString", 129, 1},       // name
+    {"GetTexGendv", 132, 2},     // coord, pname
+    {"IsEnabled", 140, 1},       // capability
 };
 
 // The X major opcode a client puts in the request type byte (any value: the
