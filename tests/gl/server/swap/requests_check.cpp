@@ -94,4 +94,72 @@ TEST_F(RequestTest, HandedOverPacketBufferKeepsItsFirstPacketWord) {
     EXPECT_EQ(ulAfter, ulFirst);
 }
 
+// One double answered by GetDoublev, GetMapdv or GetTexGendv lies in the
+// reply at byte 16, with the count 1 at byte 12 and no data after it, as
+// published GLX has it.
+TEST_F(RequestTest, OneDoubleLiesInTheReplyAtByte16) {
+    struct Case {
+        const char* name;
+        glx::Bytes request;
+        double value;
+    } const cases[] = {
+        {"GetDoublev(LINE_WIDTH)", glx::Single("GetDoublev", {0x0B21}), 1.0},
+        {"GetMapdv(MAP1_VERTEX_3, ORDER)", glx::Single("GetMapdv", {0x0D97, 0x0A01}), 1.0},
+        {"GetTexGendv(S, TEXTURE_GEN_MODE)", glx::Single("GetTexGendv", {0x2000, 0x2500}), 0x2400},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const glx::Reply r = RunSingle(c.request);
+        EXPECT_EQ(r.type, 1u);
+        EXPECT_EQ(r.size, 1u);
+        EXPECT_EQ(r.length, 0u);
+        const std::vector<BYTE> bytes = ReplyBytes();
+        double d;
+        std::memcpy(&d, bytes.data() + 16, sizeof d);
+        EXPECT_EQ(d, c.value);
+    }
+    EXPECT_EQ(GetError(), 0u);
+}
+
+// Every single request that has a reply in published GLX gets one when it
+// fails: with a GL error, or sent between Begin and End (the error is
+// recorded), the reply carries no values (n 0, no data) or retval 0, so
+// the client never reads an earlier reply as this one's.
+TEST_F(RequestTest, FailedSinglesAreAnsweredEmpty) {
+    struct Case {
+        const char* name;
+        glx::Bytes request;
+        bool bInBegin;
+        ULONG glError;
+    } const cases[] = {
+        {"GetIntegerv(bad name)", glx::Single("GetIntegerv", {0xFFFF}), false, 0x500},
+        {"GetDoublev(bad name)", glx::Single("GetDoublev", {0xFFFF}), false, 0x500},
+        {"GetMapdv(bad target)", glx::Single("GetMapdv", {0x1234, 0x0A01}), false, 0x500},
+        {"IsEnabled(bad capability)", glx::Single("IsEnabled", {0xFFFF}), false, 0x500},
+        {"GetString(bad name)", glx::Single("GetString", {0xFFFF}), false, 0x500},
+        {"GetIntegerv in Begin", glx::Single("GetIntegerv", {0x0B21}), true, 0x502},
+        {"GetFloatv in Begin", glx::Single("GetFloatv", {0x0B21}), true, 0x502},
+        {"GenLists in Begin", glx::Single("GenLists", {1}), true, 0x502},
+        {"IsList in Begin", glx::Single("IsList", {1}), true, 0x502},
+        {"IsEnabled in Begin", glx::Single("IsEnabled", {0x0B50}), true, 0x502},
+        {"RenderMode in Begin", glx::Single("RenderMode", {0x1C00}), true, 0x502},
+        {"Finish in Begin", glx::Single("Finish"), true, 0x502},
+        {"ReadPixels in Begin", glx::Single("ReadPixels", {0, 0, 1, 1, 0x1908, 0x1401, 0}), true, 0x502},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // A reply of values first, so a stale one would show.
+        ASSERT_EQ(RunSingle(glx::Single("GetIntegerv", {0x0D32 /* MAX_CLIP_PLANES */})).word16, 6u);
+        if (c.bInBegin) ASSERT_EQ(RunStream(glx::Render("Begin", {GL_TRIANGLES_MODE})), 1);
+        std::vector<BYTE> data;
+        const glx::Reply r = RunSingle(c.request, &data);
+        EXPECT_EQ(r.type, 1u);
+        EXPECT_EQ(r.length, 0u);
+        EXPECT_EQ(r.retval, 0u);
+        EXPECT_EQ(r.size, 0u);
+        if (c.bInBegin) ASSERT_EQ(RunStream(glx::Render("End")), 1);
+        EXPECT_EQ(GetError(), c.glError);
+    }
+}
+
 }  // namespace

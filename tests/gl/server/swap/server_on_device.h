@@ -271,7 +271,8 @@ class ServerTest : public ServerOnDevice {
         const glx::Reply r = glx::ReadReply(ph->reply);
         if (pData != nullptr) {
             const BYTE* pj = sm_.pj + SM_FIRST_COMMAND;
-            pData->assign(pj, pj + (ph->replyInClientMemory == 0 ? r.length * 4 : 0));
+            const bool bInline = r.type == 1 && ph->replyInClientMemory == 0 && r.length <= SM_LIMIT / 4;
+            pData->assign(pj, pj + (bInline ? r.length * 4 : 0));
         }
         return r;
     }
