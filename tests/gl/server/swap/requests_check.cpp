@@ -162,4 +162,37 @@ TEST_F(RequestTest, FailedSinglesAreAnsweredEmpty) {
     }
 }
 
+// A SETCONTEXT or CREATESMSEGMENT that another process sends on the
+// serving thread of the application, and that is refused, leaves the
+// application's client record as it was: its context current on it, its
+// request segment in use.
+TEST_F(RequestTest, RefusedAttachLeavesTheThreadsClient) {
+    ASSERT_EQ(RunSingle(glx::Single("GetIntegerv", {0x0D32})).word16, 6u);
+    GLContext* gc = Context();
+    ASSERT_NE(gc, nullptr);
+    GLClient* pgc = gc->pgc;
+    ASSERT_NE(pgc, nullptr);
+    const ULONG hClient = pgc->hClient;
+    struct Case {
+        const char* name;
+        DWORD pid;
+        std::vector<BYTE> request;
+    } const cases[] = {
+        {"SETCONTEXT of the application's context", other_, Request(GLCMD_SETCONTEXT, OGLCMD_NEEDWNDOBJ, {0, dhrc_})},
+        {"SETCONTEXT of no context", other_, Request(GLCMD_SETCONTEXT, 0, {0, 0x7777})},
+        {"CREATESMSEGMENT of no section", other_, Request(GLCMD_CREATESMSEGMENT, 0, {SM_SEGMENT_SIZE, 0x7777})},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_LE(DisplayCmd(c.pid, c.request), 0);
+        vnx::debug::clear();
+        ASSERT_EQ(gc->pgc, pgc);
+        EXPECT_EQ(pgc->gc, gc);
+        EXPECT_EQ(pgc->hClient, hClient);
+        // The application's requests still run through its segment.
+        EXPECT_EQ(RunSingle(glx::Single("GetIntegerv", {0x0D32})).word16, 6u);
+        EXPECT_EQ(reinterpret_cast<SMSegmentHeader*>(sm_.pj)->client, hClient);
+    }
+}
+
 }  // namespace
