@@ -312,6 +312,7 @@ inline const RequestRow kSingle[] = {
     {"GetMapdv", 120, 2},        // target, query
     {"GetString", 129, 1},       // name
     {"GetTexGendv", 132, 2},     // coord, pname
+    {"GetTexLevelParameteriv", 139, 3},  // target, level, pname
     {"IsEnabled", 140, 1},       // capability
 };
 

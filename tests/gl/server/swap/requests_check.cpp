@@ -195,4 +195,30 @@ TEST_F(RequestTest, RefusedAttachLeavesTheThreadsClient) {
     }
 }
 
+// A TexImage2D sent while a list is compiled is never kept in the list;
+// compiled with execution it runs at once, compiled alone it does not.
+TEST_F(RequestTest, TexImage2DRunsWhenCompiledWithExecution) {
+    // A 2 x 2 RGBA image: the pixel-store header (alignment 1), target,
+    // level, components, width, height, border, format, type, the texels.
+    const glx::Bytes texImage = glx::RawRender(
+        72, 110, {0, 0, 0, 0, 1, 0x0DE1, 0, 4, 2, 2, 0, 0x1908, 0x1401, 0xFF0000FF, 0xFF00FF00, 0xFFFF0000, 0xFFFFFFFF});
+    struct Case {
+        ULONG mode;
+        ULONG width;  // TEXTURE_WIDTH of level 0 afterwards
+    } const cases[] = {{GL_COMPILE, 0}, {GL_COMPILE_AND_EXECUTE, 2}};
+    ULONG name = 1;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.mode);
+        CompileList(name, c.mode, {texImage});
+        EXPECT_EQ(GetError(), 0u);
+        const glx::Reply r = RunSingle(glx::Single("GetTexLevelParameteriv", {0x0DE1, 0, 0x1000 /* TEXTURE_WIDTH */}));
+        EXPECT_EQ(r.size, 1u);
+        EXPECT_EQ(r.word16, c.width);
+        // The list holds nothing of it: calling it loads nothing.
+        ASSERT_EQ(RunStream(glx::Render("CallList", {name})), 1);
+        EXPECT_EQ(RunSingle(glx::Single("GetTexLevelParameteriv", {0x0DE1, 0, 0x1000})).word16, c.width);
+        ++name;
+    }
+}
+
 }  // namespace
