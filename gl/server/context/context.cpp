@@ -3,6 +3,7 @@
 // the client process ends), release, make current on a window, share
 // display lists and copy attribute groups between contexts.
 #include <atomic>
+#include <cstdint>
 #include <cstring>
 
 #include "context/context.h"
@@ -36,6 +37,23 @@ HDRVOBJ hdoOf(const GLContext* gc) {
 void vMakeCurrent(N_Context* pnc) {
     N_MakeCurrent(pnc);
     gpncCurrent = pnc;
+}
+
+// The current lgi context after its drawable switched layers: the draw
+// buffer (attribute 163) is set again and every state group is marked to be
+// validated again. The layer marks its whole state dirty when its state is
+// restored, so the state is saved and restored through the command stream.
+void vRevalidateLgiState() {
+    constexpr ULONG kDrawBuffer = 163;
+    constexpr ULONG kStateWords = 430;
+    ULONG ulDrawBuffer = 0;
+    N_GetStateBlockAttr(kDrawBuffer, &ulDrawBuffer);
+    N_SetStateBlockAttrWord(kDrawBuffer, ulDrawBuffer);
+    static ULONG aulState[kStateWords];  // every call runs under the escape lock
+    const auto ul = reinterpret_cast<std::uintptr_t>(aulState);
+    const ULONG lo = static_cast<ULONG>(ul), hi = static_cast<ULONG>(static_cast<std::uint64_t>(ul) >> 32);
+    const ULONG aulPackets[] = {N_PKT_SAVE_STATE, lo, hi, N_PKT_RESTORE_STATE, lo, hi};
+    N_DispatchPackets(aulPackets, static_cast<LONG>(sizeof aulPackets / sizeof aulPackets[0]));
 }
 
 // Hands what the context has pending to the lgi layer and waits until the
@@ -237,6 +255,7 @@ ULONG __glDrvSetContext(GLClient* pgc, GLContext* gc, SURFOBJ* pso, WNDOBJ* pwo,
             return 0;
         }
     } else if (pdraw->iLayer != gc->pvis->iLayer) {
+        vRevalidateLgiState();
         __glSwitchBufferLayer(gc, pdraw->pBufferSet, gc->pvis);
     }
     pdraw->iLayer = gc->pvis->iLayer;

@@ -7,6 +7,7 @@
 #include "server_on_device.h"
 
 #include "lgi/3d/context.h"
+#include "pixfmt/pixfmt.h"
 
 namespace {
 
@@ -219,6 +220,60 @@ TEST_F(RequestTest, TexImage2DRunsWhenCompiledWithExecution) {
         EXPECT_EQ(RunSingle(glx::Single("GetTexLevelParameteriv", {0x0DE1, 0, 0x1000})).word16, c.width);
         ++name;
     }
+}
+
+// Making a context current on a window whose drawable shows another layer
+// switches the layers: the lgi context sets its draw buffer again and marks
+// its whole state to be validated again.
+TEST_F(RequestTest, LayerSwitchMarksTheLgiStateDirty) {
+    GLContext* gcMain = Context();
+    ASSERT_NE(gcMain, nullptr);
+    const ULONG dhrcOverlay = CreateLayerContext(app_, 1, 1);
+    ASSERT_NE(dhrcOverlay, 0u);
+    ASSERT_EQ(Escape(Request(GLCMD_SETCONTEXT, OGLCMD_NEEDWNDOBJ, {0, dhrcOverlay})), 1);
+    ASSERT_EQ(pdraw_->iLayer, 1);
+    ULONG ulDrawBuffer = 0;
+    Locked([&] {
+        N_MakeCurrent(gcMain->pnc);
+        return N_GetStateBlockAttr(163, &ulDrawBuffer);
+    });
+    gcMain->pnc->dirty = 0;
+    ASSERT_EQ(Escape(Request(GLCMD_SETCONTEXT, OGLCMD_NEEDWNDOBJ, {0, dhrc_})), 1);
+    EXPECT_EQ(pdraw_->iLayer, 0);
+    EXPECT_EQ(gcMain->pnc->dirty, N_DIRTY_ALL);
+    ULONG ulAfter = 0;
+    Locked([&] { return N_GetStateBlockAttr(163, &ulAfter); });
+    EXPECT_EQ(ulAfter, ulDrawBuffer);
+}
+
+// A context bound to a new window starts with no buffers bound for it: the
+// buffers the pixel path bound on its last window are not bound on the new
+// one's set.
+TEST_F(RequestTest, BindingAnotherWindowForgetsTheBoundBuffers) {
+    GLContext* gc = Context();
+    ASSERT_NE(gc, nullptr);
+    ASSERT_NE(gc->pvis->cDepthBits, 0u);
+    // DrawPixels(DEPTH_COMPONENT, FLOAT) binds the depth buffer beside the colour buffer.
+    const glx::Bytes drawDepth = glx::RawRender(44, 173, {0, 0, 0, 0, 4, 1, 1, 0x1902, 0x1406, glx::F(0.5f)});
+    ASSERT_EQ(RunStream(drawDepth), 1);
+    EXPECT_EQ(GetError(), 0u);
+    ASSERT_NE(pdraw_->pBufferSet->apBuffers[GLBS_DEPTH], nullptr);
+    {
+        vnx::process::Scope as(app_);
+        ReleaseDC(hwnd_, hdc_);
+        hdc_ = nullptr;
+        ASSERT_TRUE(vnx::windows::destroy(hwnd_));
+        hwnd_ = vnx::windows::create(RECTL{20, 20, 220, 180});
+        ASSERT_NE(hwnd_, nullptr);
+        hdc_ = GetDC(hwnd_);
+        ASSERT_TRUE(SetPixelFormat(hdc_, 1, nullptr));
+    }
+    ASSERT_EQ(Escape(Request(GLCMD_SETCONTEXT, OGLCMD_NEEDWNDOBJ, {0, dhrc_})), 1);
+    pdraw_ = gc->pdraw;
+    ASSERT_NE(pdraw_, nullptr);
+    ASSERT_NE(pdraw_->pBufferSet, nullptr);
+    EXPECT_EQ(GetError(), 0u);
+    EXPECT_EQ(pdraw_->pBufferSet->apBuffers[GLBS_DEPTH], nullptr);
 }
 
 }  // namespace
