@@ -265,6 +265,9 @@ ULONG __glDrvSetContext(GLClient* pgc, GLContext* gc, SURFOBJ* pso, WNDOBJ* pwo,
             gc->dirty = ~0u;
         }
         gc->pdraw = nullptr;
+        // Bound afresh: the buffers bound for another drawable say nothing
+        // of this one's.
+        gc->flBufferMask = 0;
         if (__glBindDrawable(pdraw, gc) != 0) {
             vLeaveClient(gc);
             return 0;

@@ -116,8 +116,6 @@ void __glFreeAllDrawables(void) {
 }
 
 LONG __glBindDrawable(GLDrawable* pdraw, GLContext* gc) {
-    // The buffers bound for another drawable say nothing of this one's.
-    gc->flBufferMask = 0;
     auto* pn = static_cast<GLContextNode*>(LocalAlloc(LPTR, sizeof(GLContextNode)));
     if (pn == nullptr) return -1;
     pn->gc = gc;
