@@ -276,4 +276,29 @@ TEST_F(RequestTest, BindingAnotherWindowForgetsTheBoundBuffers) {
     EXPECT_EQ(pdraw_->pBufferSet->apBuffers[GLBS_DEPTH], nullptr);
 }
 
+// An overlay write of _DPutImage (an overlay visual, the flagged front
+// write) goes to the overlay plane: the window's main-plane colours stay.
+TEST_F(ServerTest, OverlayWriteLeavesTheMainPlane) {
+    GLBufferSet* pbs = Window(1, 1);
+    ASSERT_NE(pbs, nullptr) << vnx::debug::take();
+    Locked([&] {
+        kz2FlushQueue(kz2GetQueueMgt(pso_->dhsurf, kz2GetBlockEnable(0, 0, 1, 1)), 0xFFFFFFFFu, nullptr, nullptr);
+        return 0;
+    });
+    const RECTL r{kWindow.left, kWindow.top, kWindow.left + 16, kWindow.top + 8};
+    ASSERT_NO_FATAL_FAILURE(Paint(pso_, r, 7));
+    const std::vector<ULONG> before = Front(r);
+    const ULONG pidBefore = reinterpret_cast<const DSURF*>(pso_->dhsurf)->pdfb->pid;
+    std::vector<ULONG> image(16 * 8, 0x00123456u);
+    ASSERT_EQ(Locked([&] { return _DPutImage(pbs, 0x80000000u | GLBUFFER_FRONT_LEFT, r.left, r.top, 16, 8, image.data()); }),
+              1u);
+    EXPECT_EQ(reinterpret_cast<const DSURF*>(pso_->dhsurf)->pdfb->pid, pidBefore) << "the format word is put back";
+    const std::vector<ULONG> after = Front(r);
+    ASSERT_EQ(after.size(), before.size());
+    int cChanged = 0;
+    for (size_t i = 0; i < after.size(); ++i) cChanged += (after[i] & 0xFFFFFFu) != (before[i] & 0xFFFFFFu);
+    EXPECT_EQ(cChanged, 0);
+    EXPECT_TRUE(board().take_errors().empty());
+}
+
 }  // namespace
