@@ -30,6 +30,7 @@ typedef struct GLPDEVFIELDS {
     ULONG cjSwapState;     // LONG[3]: the swap state (0 the layer swap mode, 1 main, 2 overlay)
     ULONG cjRamdacLock;    // CRITICAL_SECTION: csRamdac
     ULONG cjOverlayContexts;  // ULONG: cGLOverlayContexts
+    ULONG cjTexture16;     // ULONG: fTexture16, textures in the board's 16-bit form
     // The hook slots.
     ULONG cjHookSlots;     // GLHOOKSLOTS: the block from hGLServer to pfnGLServerUnload
 } GLPDEVFIELDS;
@@ -77,6 +78,9 @@ inline LONG* plGLSwapState(struct PDEV* ppdev) {
 }
 inline CRITICAL_SECTION* pGLRamdacLock(struct PDEV* ppdev) {
     return pGLPdevField<CRITICAL_SECTION>(ppdev, gGLPdevFields.cjRamdacLock);
+}
+inline ULONG ulGLTexture16(struct PDEV* ppdev) {
+    return *pGLPdevField<ULONG>(ppdev, gGLPdevFields.cjTexture16);
 }
 inline ULONG* pulGLOverlayContexts(struct PDEV* ppdev) {
     return pGLPdevField<ULONG>(ppdev, gGLPdevFields.cjOverlayContexts);

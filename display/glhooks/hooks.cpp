@@ -42,6 +42,7 @@ extern "C" const GLPDEVFIELDS gGLPdevFields = {
     .cjSwapState = offsetof(PDEV, alSwapState),
     .cjRamdacLock = offsetof(PDEV, csRamdac),
     .cjOverlayContexts = offsetof(PDEV, cGLOverlayContexts),
+    .cjTexture16 = offsetof(PDEV, fTexture16),
     .cjHookSlots = offsetof(PDEV, hGLServer),
 };
 static_assert(offsetof(PDEV, cyScreen) == offsetof(PDEV, cxScreen) + sizeof(LONG) &&
@@ -51,7 +52,8 @@ static_assert(offsetof(PDEV, cyScreen) == offsetof(PDEV, cxScreen) + sizeof(LONG
                   std::is_same_v<decltype(PDEV::psoZ), SURFOBJ*> &&
                   std::is_same_v<decltype(PDEV::alSwapState), LONG[3]> &&
                   std::is_same_v<decltype(PDEV::csRamdac), CRITICAL_SECTION> &&
-                  std::is_same_v<decltype(PDEV::cGLOverlayContexts), ULONG>,
+                  std::is_same_v<decltype(PDEV::cGLOverlayContexts), ULONG> &&
+                  std::is_same_v<decltype(PDEV::fTexture16), ULONG>,
               "the GL server reads the buffer fields with these types");
 static_assert(std::is_same_v<decltype(PDEV::hGLServer), HMODULE> &&
               std::is_same_v<decltype(PDEV::pPageConfig), PAGECONFIG*> &&

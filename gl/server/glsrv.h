@@ -91,6 +91,20 @@ GLClient* pgcCurrent();
 // The calling thread's GLClient, made first (thread attach) when the thread
 // has none for the calling process; null when it cannot be made.
 GLClient* pgcCurrentOrNew();
+// For a request that makes the thread's GLClient when it has none for the
+// calling process but may be refused: the record the request works on. A
+// record made here stands in the thread's slot while the request runs;
+// the record the slot held before (another process's) stays until
+// vClientAttachDone says the request was done, and comes back in place of
+// the new one when it was refused, so that a refused request changes
+// nothing of it. A thread that held no record keeps the new one.
+struct GLClientAttach {
+    GLClient* pgc;        // the record the request works on, or null
+    GLClient* pgcBefore;  // the slot's record before a new one was made
+    BOOL bNew;            // pgc was made for this request
+};
+GLClientAttach ClientAttachBegin();
+void vClientAttachDone(const GLClientAttach& a, BOOL bDone);
 // The GLClient that a segment id names, when it serves the calling process.
 GLClient* pgcFromHandle(ULONG hClient);
 // The context that a dhrc names, when it belongs to the calling process.

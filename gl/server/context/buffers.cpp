@@ -384,17 +384,18 @@ void vFreeSet(GLBufferSet* pbs) {
     LocalFree(pbs);
 }
 
-// The swap of the back buffer's rectangle with the plane selector.
-void vSwap(GLBufferSet* pbs, ULONG fPlanes) {
+// A swap of the back buffer with the plane selector over a rectangle: the
+// window's (the back buffer's own), or the swap rectangle its device
+// record widened as the window moved.
+void vSwap(GLBufferSet* pbs, ULONG fPlanes, BOOL bWindowRect) {
     GLBuffer* pbBack = pbs->apBuffers[GLBS_BACK_LEFT];
     GLBuffer* pbFront = pbs->apBuffers[GLBS_FRONT_LEFT];
     if (pbBack == nullptr || pbFront == nullptr) return;
     auto* pdrBack = static_cast<GLDeviceRecord*>(pbBack->pDeviceRecord);
-    auto* pdrFront = static_cast<GLDeviceRecord*>(pbFront->pDeviceRecord);
     WNDOBJ* pwo = pbs->pWindow->pwo;
-    RECTL rcl = pdrBack->rclSwap;
+    RECTL rcl = bWindowRect ? RECTL{pbBack->x, pbBack->y, pbBack->x + pbBack->cx, pbBack->y + pbBack->cy}
+                            : pdrBack->rclSwap;
     PDEV* ppdev = ppdevOf(pdrBack->pso);
-    (void)pdrFront;
     SURFOBJ* psoFront = EngLockSurface(pbFront->hsurf);
     if (psoFront == nullptr) return;
     const BOOL bDirect = ppdev != nullptr && plGLSwapState(ppdev)[0] == 1;
@@ -649,17 +650,21 @@ BOOL __wglSwapBuffers(SURFOBJ* pso, WNDOBJ* pwo, ULONG flPlanes) {
     pbs->pWindow->pso = pso;
     pbs->pWindow->pwo = pwo;
     const BOOL bDouble = pbs->pvis->bDoubleBuffer != 0 && pbs->apBuffers[GLBS_BACK_LEFT] != nullptr;
+    // The pixel format's main layer decides whether the planes swap.
+    const GLVisual* pvisMain = pbs->pvis->iLayer == 0 ? pbs->pvis
+                                                      : pvisLookup(static_cast<LONG>(pbs->pvis->iFormat), 0);
+    const BOOL bMainDouble = pvisMain != nullptr && pvisMain->bDoubleBuffer != 0;
     PDEV* ppdev = ppdevOf(pso);
     const LONG* plSwap = ppdev != nullptr ? plGLSwapState(ppdev) : nullptr;
-    if ((flPlanes & 3u) == 3u) {
-        if (bDouble) vSwap(pbs, pbs->bOverlay ? 3u : 1u);
+    if ((flPlanes & 3u) == 3u && bMainDouble) {
+        if (bDouble) vSwap(pbs, pbs->bOverlay ? 3u : 1u, TRUE);
     } else if (flPlanes & 1u) {
         if (bDouble) {
             const BOOL bBoth = plSwap != nullptr && plSwap[1] == plSwap[2] && plSwap[0] == 0;
-            vSwap(pbs, bBoth ? 3u : 1u);
+            vSwap(pbs, bBoth ? 3u : 1u, FALSE);
         }
     } else if (flPlanes & 2u) {
-        if (plSwap != nullptr && plSwap[0] != 1 && pbs->bOverlay) vSwap(pbs, 2u);
+        if (bMainDouble && plSwap != nullptr && plSwap[0] != 1 && pbs->bOverlay) vSwap(pbs, 2u, FALSE);
     }
     return TRUE;
 }

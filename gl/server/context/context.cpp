@@ -3,6 +3,7 @@
 // the client process ends), release, make current on a window, share
 // display lists and copy attribute groups between contexts.
 #include <atomic>
+#include <cstdint>
 #include <cstring>
 
 #include "context/context.h"
@@ -37,6 +38,23 @@ HDRVOBJ hdoOf(const GLContext* gc) {
 void vMakeCurrent(N_Context* pnc) {
     N_MakeCurrent(pnc);
     gpncCurrent = pnc;
+}
+
+// The current lgi context after its drawable switched layers: the draw
+// buffer (attribute 163) is set again and every state group is marked to be
+// validated again. The layer marks its whole state dirty when its state is
+// restored, so the state is saved and restored through the command stream.
+void vRevalidateLgiState() {
+    constexpr ULONG kDrawBuffer = 163;
+    constexpr ULONG kStateWords = 430;
+    ULONG ulDrawBuffer = 0;
+    N_GetStateBlockAttr(kDrawBuffer, &ulDrawBuffer);
+    N_SetStateBlockAttrWord(kDrawBuffer, ulDrawBuffer);
+    static ULONG aulState[kStateWords];  // every call runs under the escape lock
+    const auto ul = reinterpret_cast<std::uintptr_t>(aulState);
+    const ULONG lo = static_cast<ULONG>(ul), hi = static_cast<ULONG>(static_cast<std::uint64_t>(ul) >> 32);
+    const ULONG aulPackets[] = {N_PKT_SAVE_STATE, lo, hi, N_PKT_RESTORE_STATE, lo, hi};
+    N_DispatchPackets(aulPackets, static_cast<LONG>(sizeof aulPackets / sizeof aulPackets[0]));
 }
 
 // Hands what the context has pending to the lgi layer and waits until the
@@ -239,6 +257,7 @@ ULONG __glDrvSetContext(GLClient* pgc, GLContext* gc, SURFOBJ* pso, WNDOBJ* pwo,
             return 0;
         }
     } else if (pdraw->iLayer != gc->pvis->iLayer) {
+        vRevalidateLgiState();
         __glSwitchBufferLayer(gc, pdraw->pBufferSet, gc->pvis);
     }
     pdraw->iLayer = gc->pvis->iLayer;
@@ -248,6 +267,9 @@ ULONG __glDrvSetContext(GLClient* pgc, GLContext* gc, SURFOBJ* pso, WNDOBJ* pwo,
             gc->dirty = ~0u;
         }
         gc->pdraw = nullptr;
+        // Bound afresh: the buffers bound for another drawable say nothing
+        // of this one's.
+        gc->flBufferMask = 0;
         if (__glBindDrawable(pdraw, gc) != 0) {
             vLeaveClient(gc);
             return 0;
@@ -318,7 +340,9 @@ void __glContextDrawableGone(GLContext* gc) {
         vFinish(gc);
         vLeaveClient(gc);
     }
-    N_BindBuffers(0, nullptr);
+    // The drawable's buffers are freed next: the lgi context must not keep
+    // them bound (a later make-current reads its draw buffer).
+    N_InvalidateBuffers(0xFFFFFFu);
     gc->pdraw = nullptr;
 }
 

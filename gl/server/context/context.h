@@ -5,6 +5,8 @@
 // here with their places so that every part reads the same record.
 #pragma once
 
+#include <cstddef>
+
 #include "glsrv.h"
 
 struct GLDrawable;  // the window with a pixel format (drawables)
@@ -81,19 +83,25 @@ struct GLContext {
     PDEV* ppdev;                            // the display driver's device it was made on
 };
 
-// The 20-byte header that opens every packet buffer of the server's
-// primitive buffer; the lgi packet words follow.
+// The header that opens every packet buffer of the server's primitive
+// buffer; the lgi packet words follow it. The link to the next buffer
+// handed over is a pointer of the machine's size, so the header takes 24
+// bytes and the first packet word lies behind the link, never under it.
 struct __GLXpacketBuffer {
     USHORT opcode;          // +0 1039 (X_GLrop_DispatchPacketsZYD)
     USHORT length;          // +2
-    ULONG cjUsed;           // +4 bytes used, header included (20 when empty)
+    ULONG cjUsed;           // +4 bytes used, header included (GLX_PACKET_HEADER when empty)
     ULONG target;           // +8 GLX_PACKETS_IMMEDIATE or GLX_PACKETS_LIST
     ULONG token;            // +12 completion token, 0 until handed over
     __GLXpacketBuffer* pNext;  // +16 next buffer handed over (a link, not data)
 };
 #define GLX_PACKETS_IMMEDIATE 1u
 #define GLX_PACKETS_LIST 2u
-#define GLX_PACKET_HEADER 20u
+#define GLX_PACKET_HEADER static_cast<ULONG>(sizeof(__GLXpacketBuffer))
+static_assert(offsetof(__GLXpacketBuffer, token) == 12 && offsetof(__GLXpacketBuffer, pNext) == 16,
+              "the packet buffer header's words");
+static_assert(sizeof(__GLXpacketBuffer) == 16 + sizeof(void*) && sizeof(__GLXpacketBuffer) % 4 == 0,
+              "packet words follow the whole link");
 
 // --- GL attribute groups --------------------------------------------------------------
 // The group bits of glPushAttrib; group bit k keeps its block at blocks[k].

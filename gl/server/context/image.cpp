@@ -95,6 +95,25 @@ PutPlan putPlan(GLBufferSet* pbs, ULONG kind) {
     return p;
 }
 
+// A surface's format word switched to the overlay plane's (0xC0 in its
+// high byte) while the object lives.
+struct OverlayFormat {
+    DFB* pdfb = nullptr;
+    ULONG pidSaved = 0;
+    explicit OverlayFormat(SURFOBJ* pso) {
+        auto* pdsurf = pso != nullptr ? reinterpret_cast<DSURF*>(pso->dhsurf) : nullptr;
+        if (pdsurf == nullptr || pdsurf->pdfb == nullptr) return;
+        pdfb = pdsurf->pdfb;
+        pidSaved = pdfb->pid;
+        pdfb->pid = (pidSaved & 0xFFu) | (PID_FORMAT_OVERLAY & 0xFF00u);
+    }
+    ~OverlayFormat() {
+        if (pdfb != nullptr) pdfb->pid = pidSaved;
+    }
+    OverlayFormat(const OverlayFormat&) = delete;
+    OverlayFormat& operator=(const OverlayFormat&) = delete;
+};
+
 HostBitmap putSource(const PutPlan& p, LONG cx, LONG cy, void* pvSource) {
     const BOOL b8 = p.bFlag && !p.bOverlay;
     return HostBitmap(cx, cy, b8 ? BMF_8BPP : BMF_32BPP, b8 ? 1 : 4, !p.bFlag, pvSource);
@@ -169,6 +188,9 @@ ULONG _DPutImage(GLBufferSet* pbs, ULONG kind, LONG x, LONG y, LONG cx, LONG cy,
     if (plan.bOverlayWrite && ppdev != nullptr) plGLSwapState(ppdev)[0] = 1;
     HostBitmap src = putSource(plan, cx, cy, pvSource);
     if (src.pso == nullptr) return 0;
+    // An overlay write goes to the overlay plane: the destination's format
+    // word names it for the transfer and is put back afterwards.
+    OverlayFormat overlay(plan.bOverlayWrite ? dst.pso : nullptr);
     ULONG ulOk = 1;
     for (ULONG iMode : vStereoModes(ppdev, kind)) {
         if (bFlag) {

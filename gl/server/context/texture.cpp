@@ -62,6 +62,42 @@ void vCopyTexels(PDEV* ppdev, SURFOBJ* psoDst, LONG cx, LONG cy, LONG s, BOOL bT
     if (hsurf != nullptr) EngDeleteSurface(hsurf);
 }
 
+// The image surface (and, when asked for, the 8-bit companion) of a level:
+// tiles up to 256 pixels, else device bitmaps; in the board's 16-bit form
+// (the screen's format) when the device keeps textures so. TRUE, or FALSE
+// with nothing made.
+BOOL bMakeLevelSurfaces(PDEV* ppdev, GLTexLevel* pl, LONG cx, LONG cy, LONG s, BOOL bTile, BOOL bTexture16,
+                        BOOL bCompanion) {
+    const ULONG iScreen = ulGLBitmapFormat(ppdev);
+    ULONG pidFormat = PID_FORMAT_32;
+    if (bTexture16 && iScreen == BMF_16BPP) pidFormat = PID_FORMAT_16_INDEXED;
+    else if (bTexture16 && iScreen != BMF_32BPP) pidFormat = PID_FORMAT_8;
+    POINTL ptl{0, 0};
+    pl->hsurfImage = bTile ? CreateIGBETile(ppdev, s, pidFormat, kTileFlags)
+                           : CreateDeviceBitmap(ppdev, cx, cy, bTexture16 ? iScreen : BMF_32BPP, &ptl, kBitmapFlags);
+    if (bCompanion)
+        pl->hsurfCompanion = bTile ? CreateIGBETile(ppdev, s, 0, kTileFlags)
+                                   : CreateDeviceBitmap(ppdev, cx, cy, BMF_8BPP, &ptl, kBitmapFlags);
+    if (pl->hsurfImage != nullptr) pl->psoImage = EngLockSurface(pl->hsurfImage);
+    if (pl->hsurfCompanion != nullptr) pl->psoCompanion = EngLockSurface(pl->hsurfCompanion);
+    if (pl->psoImage == nullptr || (bCompanion && pl->psoCompanion == nullptr)) {
+        vFreeLevel(pl);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The format word a level's packets name: a large texture (a device
+// bitmap) kept in the board's 16-bit form on an 8- or 16-bit screen names
+// the 16-bit indexed format (16 bpp) or the 8-bit indexed one (8 bpp) with
+// its page block, keeping the class bit 0x20 the driver gave it; every
+// other level names its surface's word as made.
+ULONG ulTexturePid(ULONG pid, BOOL bTile, BOOL bTexture16, ULONG iScreen) {
+    if (bTile || !bTexture16 || iScreen == BMF_32BPP) return pid;
+    const ULONG fmt = iScreen == BMF_16BPP ? PID_FORMAT_16_INDEXED : PID_FORMAT_8_INDEXED;
+    return (pid & (PID_SLOT_MASK | PID_MARKER)) | fmt;
+}
+
 }  // namespace
 
 GLTexTable* __glTextureTable(PDEV* ppdev) { return ppdev == gppdevTextures ? gpTable : nullptr; }
@@ -147,24 +183,26 @@ ULONG _DLoadTexture(PDEV* ppdev, ULONG id, ULONG level, LONG cx, LONG cy, const 
     LONG s = cx > cy ? cx : cy;
     if (s < kSmallestTile) s = kSmallestTile;
     const BOOL bTile = s <= kLargestTile;
-    const BOOL b32 = ulGLBitmapFormat(ppdev) == BMF_32BPP;
-    POINTL ptl{0, 0};
-    pl->hsurfImage = bTile ? CreateIGBETile(ppdev, s, PID_FORMAT_32, kTileFlags)
-                           : CreateDeviceBitmap(ppdev, cx, cy, BMF_32BPP, &ptl, kBitmapFlags);
-    if (bSecond && !b32)
-        pl->hsurfCompanion = bTile ? CreateIGBETile(ppdev, s, 0, kTileFlags)
-                                   : CreateDeviceBitmap(ppdev, cx, cy, BMF_8BPP, &ptl, kBitmapFlags);
-    if (pl->hsurfImage != nullptr) pl->psoImage = EngLockSurface(pl->hsurfImage);
-    if (pl->hsurfCompanion != nullptr) pl->psoCompanion = EngLockSurface(pl->hsurfCompanion);
-    if (pl->psoImage == nullptr || (bSecond && !b32 && pl->psoCompanion == nullptr)) {
-        vFreeLevel(pl);
-        if (level == 0) {
+    const ULONG iScreen = ulGLBitmapFormat(ppdev);
+    const BOOL b32 = iScreen == BMF_32BPP;
+    const BOOL bTexture16 = ulGLTexture16(ppdev) != 0;
+    const BOOL bCompanion = bSecond && !b32;
+    if (!bMakeLevelSurfaces(ppdev, pl, cx, cy, s, bTile, bTexture16, bCompanion)) {
+        // A new texture makes room: every loaded texture goes and the
+        // surfaces are tried once more.
+        if (level != 0) return 0;
+        _DReleaseTextures(ppdev, 0);
+        iTex = 0;
+        pt->aulIds[iTex] = id;
+        pt->cLoaded = 1;
+        pl = &pt->levels[iTex][level];
+        if (!bMakeLevelSurfaces(ppdev, pl, cx, cy, s, bTile, bTexture16, bCompanion)) {
             pt->aulIds[iTex] = 0;
-            --pt->cLoaded;
+            pt->cLoaded = 0;
+            return 0;
         }
-        return 0;
     }
-    pl->address = ulPid(pl->psoImage);
+    pl->address = ulTexturePid(ulPid(pl->psoImage), bTile, bTexture16, iScreen);
     pl->pitch = static_cast<ULONG>(bTile ? s : cx);
     pl->id = id;
     if (bTile) __glXDebugPrint("lgi tile pid is %x \n", pl->address);

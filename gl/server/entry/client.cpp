@@ -63,10 +63,11 @@ ULONG ulContextHandle(const GLContext* gc) { return gContexts.handle_of(gc); }
 
 void vUnregisterContext(GLContext* gc) { gContexts.remove(gc); }
 
-BOOL bThreadAttach() {
-    // A serving thread serves one client thread; a record it still holds for
-    // another process is that client's, which is gone.
-    vThreadDetach();
+namespace {
+
+// A new record for the calling process, its handle given out; null (said on
+// the debugger) when it cannot be made.
+GLClient* pgcNewRecord() {
     auto* pgc = static_cast<GLClient*>(LocalAlloc(LPTR, sizeof(GLClient)));
     if (pgc != nullptr) {
         *pgc = GLClient{};  // every word, whatever the allocator gave
@@ -77,10 +78,23 @@ BOOL bThreadAttach() {
             pgc = nullptr;
         }
     }
-    if (pgc == nullptr) {
-        __glXDebugPrint("Could not alloc client structure\n");
-        return FALSE;
-    }
+    if (pgc == nullptr) __glXDebugPrint("Could not alloc client structure\n");
+    return pgc;
+}
+
+void vDropRecord(GLClient* pgc) {
+    gClients.remove(pgc);
+    vFreeClient(pgc);
+}
+
+}  // namespace
+
+BOOL bThreadAttach() {
+    // A serving thread serves one client thread; a record it still holds for
+    // another process is that client's, which is gone.
+    vThreadDetach();
+    GLClient* pgc = pgcNewRecord();
+    if (pgc == nullptr) return FALSE;
     if (!TlsSetValue(gdwTlsIndex, pgc)) {
         gClients.remove(pgc);
         LocalFree(pgc);
@@ -89,11 +103,38 @@ BOOL bThreadAttach() {
     return TRUE;
 }
 
+GLClientAttach ClientAttachBegin() {
+    if (GLClient* pgc = pgcCurrent()) return GLClientAttach{pgc, nullptr, FALSE};
+    if (gdwTlsIndex == TLS_OUT_OF_INDEXES) return GLClientAttach{};
+    GLClient* pgcBefore = pgcSlot();
+    GLClient* pgc = pgcNewRecord();
+    if (pgc == nullptr) return GLClientAttach{};
+    if (!TlsSetValue(gdwTlsIndex, pgc)) {
+        vDropRecord(pgc);
+        return GLClientAttach{};
+    }
+    return GLClientAttach{pgc, pgcBefore, TRUE};
+}
+
+void vClientAttachDone(const GLClientAttach& a, BOOL bDone) {
+    if (!a.bNew || a.pgc == nullptr) return;
+    if (bDone) {
+        // The thread serves the new client now: the record of the process
+        // it served before goes.
+        if (a.pgcBefore != nullptr) vDropRecord(a.pgcBefore);
+        return;
+    }
+    // A thread that held no record keeps the one made for it (thread
+    // attach comes first); one that held another process's gets it back.
+    if (a.pgcBefore == nullptr) return;
+    TlsSetValue(gdwTlsIndex, a.pgcBefore);
+    vDropRecord(a.pgc);
+}
+
 void vThreadDetach() {
     GLClient* pgc = pgcSlot();
     if (pgc == nullptr) return;
-    gClients.remove(pgc);
-    vFreeClient(pgc);
+    vDropRecord(pgc);
     TlsSetValue(gdwTlsIndex, nullptr);
 }
 

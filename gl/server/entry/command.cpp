@@ -65,12 +65,16 @@ WNDOBJ* pwoOf(const GLCMDCALL& c, const char* pszWho) {
     return pwo;
 }
 
+// SETCONTEXT and CREATESMSEGMENT make the thread's client record when it
+// has none for the calling process; a refused request leaves the thread's
+// record (another process's included) as it was.
 ULONG ulCmdSetContext(const GLCMDCALL& c) {
-    GLClient* pgc = pgcCurrentOrNew();
-    if (pgc == nullptr) return 0;
+    const GLClientAttach a = ClientAttachBegin();
+    if (a.pgc == nullptr) return 0;
     GLContext* gc = gcArg(c, 1, __func__);
-    if (gc == nullptr) return 0;
-    return __glDrvSetContext(pgc, gc, c.pso, c.pwo(), c.pxo());
+    const ULONG ulResult = gc != nullptr ? __glDrvSetContext(a.pgc, gc, c.pso, c.pwo(), c.pxo()) : 0;
+    vClientAttachDone(a, ulResult == 1);
+    return ulResult;
 }
 
 // Sub-codes 2, 7 and 8: one of the segment's runs.
@@ -113,11 +117,13 @@ ULONG ulCmdReleaseContext(const GLCMDCALL& c) {
 }
 
 ULONG ulCmdCreateSegment(const GLCMDCALL& c) {
-    GLClient* pgc = pgcCurrentOrNew();
-    if (pgc == nullptr) return 0;
+    const GLClientAttach a = ClientAttachBegin();
+    if (a.pgc == nullptr) return 0;
     // A new segment replaces the thread's old one.
-    vUnmapSegment(pgc);
-    return static_cast<ULONG>(__glMapSMSegment(pgc, c.arg(0), c.arg(1)));
+    vUnmapSegment(a.pgc);
+    const LONG lResult = __glMapSMSegment(a.pgc, c.arg(0), c.arg(1));
+    vClientAttachDone(a, lResult == 1);
+    return static_cast<ULONG>(lResult);
 }
 
 ULONG ulCmdCreatePrimSegment(const GLCMDCALL& c) {

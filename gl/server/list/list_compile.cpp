@@ -186,7 +186,11 @@ ULONG __glXListStore(GLClient* pgc, const void* pvRequest) {
     GLContext* gc = pgc != nullptr ? pgc->gc : nullptr;
     __GLXlistHead* pHead = phCompiling(gc);
     if (pHead == nullptr) return GLX_SUCCESS;
-    if (opcode == X_GLrop_TexImage2D) return GLX_SUCCESS;  // never kept in a list
+    if (opcode == X_GLrop_TexImage2D) {
+        // Never kept in a list; compiled with execution it still runs now.
+        if (gc->listMode & GLX_LIST_EXECUTE) vExecuteNow(pgc, pvRequest);
+        return GLX_SUCCESS;
+    }
     // The list's own records are made here, never taken from the client.
     if (opcode == X_GLrop_PacketAddrZYD) return __glXRenderError(pgc, pvRequest, GL_INVALID_OPERATION);
     USHORT cjHeader;

@@ -191,12 +191,20 @@ bool bInCompiledBegin(const GLContext* gc) {
     return gc != nullptr && gc->bCompiling && gc->bInBegin && gc->pRenderTable == __glXRenderBeginEndTable;
 }
 
+// The body of a list call. Between Begin and End the open primitive still
+// writes its vertices into the pending packet buffer, so the buffer is not
+// handed on there; elsewhere it goes on first, as for every request.
+const BYTE* pjCallArgs(GLClient* pgc, const void* pv, ULONG cjBody) {
+    if (pgc == nullptr || pgc->gc == nullptr || !pgc->gc->bInBegin) return __glXRenderArgs(pgc, pv, cjBody);
+    return __glXRenderBodyFits(pgc, pv, cjBody) ? static_cast<const BYTE*>(pv) + 4 : nullptr;
+}
+
 }  // namespace
 
 ULONG __glXDisp_CallList(GLClient* pgc, const void* pv) {
     GLContext* gc = pgc != nullptr ? pgc->gc : nullptr;
     if (bInCompiledBegin(gc)) return __glXListSpill(pgc, pv);
-    const BYTE* pj = __glXRenderArgs(pgc, pv, 4);
+    const BYTE* pj = pjCallArgs(pgc, pv, 4);
     if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv, 4);
     const ULONG name = __glXArgWord(pj, 0);
     return ulCall(pgc, pv, [&] { return __glXExecuteList(pgc, name) ? GL_NO_ERROR : GL_INVALID_OPERATION; });
@@ -205,7 +213,7 @@ ULONG __glXDisp_CallList(GLClient* pgc, const void* pv) {
 ULONG __glXDisp_CallLists(GLClient* pgc, const void* pv) {
     GLContext* gc = pgc != nullptr ? pgc->gc : nullptr;
     if (bInCompiledBegin(gc)) return __glXListSpill(pgc, pv);
-    const BYTE* pj = __glXRenderArgs(pgc, pv, 8);
+    const BYTE* pj = pjCallArgs(pgc, pv, 8);
     if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv, 8);
     const LONG n = static_cast<LONG>(__glXArgWord(pj, 0));
     const ULONG type = __glXArgWord(pj, 1);

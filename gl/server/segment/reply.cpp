@@ -6,10 +6,35 @@
 #include "dispatch/dispatch.h"
 #include "seams.h"
 
+namespace {
+
+// Replies written so far (every call of the server runs under the display
+// driver's escape lock): a single request that wrote none gets its empty
+// answer after its handler.
+ULONG gcReplies = 0;
+
+}  // namespace
+
+ULONG __glXRepliesSent(void) { return gcReplies; }
+
+void __glXSendValues(const GLClient* pgc, const void* pvValues, ULONG cjValue, ULONG cValues) {
+    xGLXSingleReply rp = __glXReplyHeader(pgc);
+    rp.size = cValues;
+    const ULONG cj = cjValue * cValues;
+    if (cValues == 1 && cj <= 8) {
+        std::memcpy(&rp.pad3, pvValues, cj);
+        __glXSendReply(&rp, sizeof rp, nullptr, 0);
+        return;
+    }
+    rp.length = (cj + 3) / 4;
+    __glXSendReply(&rp, sizeof rp, pvValues, rp.length * 4);
+}
+
 ULONG __glXSendReply(const void* pvReply, ULONG cjReply, const void* pvData, ULONG cjData) {
     GLClient* pgc = pgcCurrent();
     SMHalf half;
     if (pgc == nullptr || !bHalfOf(pgc, &half)) return 1;
+    ++gcReplies;
     SMSegmentHeader* ph = half.pHeader;
     if (cjReply > sizeof ph->reply) {
         vSetShared(&ph->status, SM_STATUS_INVALID);

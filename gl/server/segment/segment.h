@@ -84,6 +84,18 @@ BOOL __glSingleRequest(GLClient* pgc);
 // half: the data inline at the read offset when it fits under the limit and
 // inside the half, else into client memory at clientData. Answers 1.
 ULONG __glXSendReply(const void* pvReply, ULONG cjReply, const void* pvData, ULONG cjData);
+// The reply of cValues values of cjValue bytes each at pvValues, laid out as
+// published GLX has it: one value of up to 8 bytes (a double included) in
+// the reply at byte 16 with no data, more values as the reply's data; the
+// count at byte 12. The data the caller gives must be padded to whole words.
+void __glXSendValues(const GLClient* pgc, const void* pvValues, ULONG cjValue, ULONG cValues);
+// Replies written so far, counted by __glXSendReply.
+ULONG __glXRepliesSent(void);
+// Whether a single request has a reply in published GLX (GenLists,
+// RenderMode, Finish, ReadPixels, the queries, IsEnabled, IsList). Such a
+// request is always answered: one that fails (a GL error, or sent between
+// Begin and End) gets a reply with no values, retval 0.
+BOOL __glXSingleHasReply(ULONG opcode);
 
 // The steps every single request handler shares (single.cpp).
 // The start, in this order: the client's current context attached by the

@@ -108,8 +108,21 @@ BOOL __glSingleRequest(GLClient* pgc) {
         return TRUE;
     }
     vSetShared(pjRequest + offsetof(xGLXSingleReq, contextTag), ulContextHandle(gc));
-    pTable[ulOpcode(pjRequest)](pgc, pjRequest);
+    const ULONG opcode = ulOpcode(pjRequest);
+    const ULONG cRepliesBefore = __glXRepliesSent();
+    pTable[opcode](pgc, pjRequest);
+    if (__glXRepliesSent() == cRepliesBefore && __glXSingleHasReply(opcode)) {
+        const xGLXSingleReply r = __glXReplyHeader(pgc);
+        __glXSendReply(&r, sizeof r, nullptr, 0);
+    }
     return TRUE;
+}
+
+BOOL __glXSingleHasReply(ULONG opcode) {
+    constexpr ULONG kGenLists = 104, kRenderMode = 107, kFinish = 108;
+    constexpr ULONG kReadPixels = 111, kIsList = 141;  // every request between them has one too
+    return opcode == kGenLists || opcode == kRenderMode || opcode == kFinish ||
+           (opcode >= kReadPixels && opcode <= kIsList);
 }
 
 namespace {

@@ -405,19 +405,10 @@ ULONG cGather(GLClient* pgc, const Variable& v, BYTE* pj) {
 }
 
 
-// Writes the reply of c values of type at pv: one small value in the
-// reply itself, else the values after it.
+// Writes the reply of the values of type at pv (cj bytes).
 void vReplyValues(GLClient* pgc, ULONG type, const void* pv, ULONG cj) {
-    xGLXSingleReply rp = __glXReplyHeader(pgc);
     const ULONG cjValue = ulSize(type);
-    rp.size = cj / cjValue;
-    if (rp.size == 1 && cj <= 4) {
-        std::memcpy(&rp.pad3, pv, cj);
-        __glXSendReply(&rp, sizeof rp, nullptr, 0);
-        return;
-    }
-    rp.length = (cj + 3) / 4;
-    __glXSendReply(&rp, sizeof rp, pv, rp.length * 4);
+    __glXSendValues(pgc, pv, cjValue, cj / cjValue);
 }
 
 // A query of cParams parameter words from +8: the getter's values in the

@@ -302,14 +302,20 @@ inline const RequestRow kSingle[] = {
     {"GetPixelMapuiv", 126, 1},  // map
     {"GetPixelMapusv", 127, 1},  // map
     {"GetPolygonStipple", 128, 1},  // LSB first (a byte)
+    {"NewList", 101, 2},         // list, mode
+    {"EndList", 102, 0},
+    {"GenLists", 104, 1},        // range
+    {"IsList", 141, 1},          // list
     {"GetBooleanv", 112, 1},     // pname
-    {"GetClipPlane", 113, 1},    // plane
     {"GetDoublev", 114, 1},      // pname
     {"GetFloatv", 116, 1},       // pname
+    {"GetMapdv", 120, 2},        // target, query
+    {"GetString", 129, 1},       // name
+    {"GetTexGendv", 132, 2},     // coord, pname
+    {"GetClipPlane", 113, 1},    // plane
     {"GetLightfv", 118, 2},      // light, pname
     {"GetMapfv", 121, 2},        // target, query
     {"GetMaterialfv", 123, 2},   // face, pname
-    {"GetString", 129, 1},       // name
     {"GetTexEnvfv", 130, 2},     // target, pname
     {"GetTexGenfv", 133, 2},     // coord, pname
     {"GetTexParameterfv", 136, 2},       // target, pname

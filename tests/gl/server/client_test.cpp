@@ -87,8 +87,8 @@ TEST_F(GLServerTest, ClientRecordsLiveFromAttachToDetach) {
 
 // A segment id names a client record for its own process only: another
 // process's request naming it is refused as naming nothing, while the
-// owner's other threads reach it. A thread that serves another process
-// next gets a record of that process, and the old one goes.
+// owner's other threads reach it. A request of another process that the
+// thread refuses leaves the thread's record of the first process as it was.
 TEST_F(GLServerTest, ClientsOfAnotherProcessAreRefused) {
     const DWORD other = vnx::process::create("other");
     const ULONG hClient = Client()->hClient;
@@ -107,12 +107,14 @@ TEST_F(GLServerTest, ClientsOfAnotherProcessAreRefused) {
     EXPECT_EQ(Cmd(Request(GLCMD_THREADDETACH), nullptr, other), 0);
     EXPECT_EQ(Client(), pgcApp) << "detach from another process frees nothing";
     EXPECT_EQ(Cmd(Request(GLCMD_SETCONTEXT, {0, 0}), nullptr, other), 0);
-    EXPECT_NE(Client(), nullptr);
-    EXPECT_NE(Client()->hClient, hClient);
-    EXPECT_TRUE(Freed(pgcApp, hClient));
-    EXPECT_EQ(vnx::debug::take(), kClientFreedText + "ulCmdSetContext: no context 0\n");
+    EXPECT_EQ(Cmd(Request(GLCMD_CREATESMSEGMENT, {kSegment, 4}), nullptr, other), -1);
+    EXPECT_EQ(Client(), pgcApp);
+    EXPECT_FALSE(Freed(pgcApp, hClient));
+    EXPECT_EQ(Client()->hClient, hClient);
+    EXPECT_EQ(vnx::debug::take(),
+              "ulCmdSetContext: no context 0\n__glMapSMSegment: cannot duplicate section 4\n");
     EXPECT_EQ(Cmd(Request(GLCMD_WRAPSMREADPOINTER, {hClient, 0, 0})), -1);
-    EXPECT_EQ(vnx::debug::take(), noClient) << "a freed client's id names nothing";
+    EXPECT_EQ(vnx::debug::take(), noSegment) << "the id still names the application's record";
     vnx::process::terminate(other);
 }
 

@@ -76,9 +76,8 @@ gtest_discover_tests(gl_server_buffers_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIM
 # contexts, and the board shows the result.
 file(GLOB_RECURSE VNX_GLSRV_ALL_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/gl/server/*.cpp)
 list(FILTER VNX_GLSRV_ALL_SOURCES EXCLUDE REGEX "/gl/server/lgi/")
-vnx_glsrv_check_program(swap ${VNX_GLSRV_ALL_SOURCES}
-  ${CMAKE_CURRENT_SOURCE_DIR}/gl/server/swap/swap_check.cpp
-  ${CMAKE_CURRENT_SOURCE_DIR}/gl/server/swap/stereo_check.cpp)
+file(GLOB VNX_GLSRV_DEVICE_CHECKS CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/gl/server/swap/*_check.cpp)
+vnx_glsrv_check_program(swap ${VNX_GLSRV_ALL_SOURCES} ${VNX_GLSRV_DEVICE_CHECKS})
 target_link_libraries(gl_server_swap_tests PRIVATE vnxlgi)
 
 # Primitive accumulation (prim/): the primitive ring's batches and the

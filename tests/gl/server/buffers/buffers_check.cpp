@@ -40,6 +40,7 @@ struct TestPdev {
     LONG alSwapState[3] = {0, -1, 0};
     CRITICAL_SECTION csRamdac{};
     ULONG cGLOverlayContexts = 0;
+    ULONG fTexture16 = 0;
     GLHOOKSLOTS hooks{};
 };
 
@@ -72,6 +73,7 @@ extern "C" const GLPDEVFIELDS gGLPdevFields = {
     .cjSwapState = offsetof(TestPdev, alSwapState),
     .cjRamdacLock = offsetof(TestPdev, csRamdac),
     .cjOverlayContexts = offsetof(TestPdev, cGLOverlayContexts),
+    .cjTexture16 = offsetof(TestPdev, fTexture16),
     .cjHookSlots = offsetof(TestPdev, hooks),
 };
 extern "C" void kz2SwapBackToFrontC(SURFOBJ* psoBack, SURFOBJ* psoFront, CLIPOBJ* pco, RECTL* prcl,
@@ -130,7 +132,10 @@ extern "C" HSURF CreateIGBETile(PDEV*, LONG size, ULONG pidFormat, FLONG fl) {
 FLONG gflBitmaps = 0xAF;  // the flags device bitmaps are asked with
 extern "C" HSURF CreateDeviceBitmap(PDEV*, LONG cx, LONG cy, ULONG iFormat, POINTL*, FLONG fl) {
     EXPECT_EQ(fl, gflBitmaps);
-    return hsurfMake(cx, cy, iFormat, iFormat == BMF_8BPP ? 0 : 0xA000u, false);
+    // Bitmaps of flag class 0x80 carry the class bit, as the driver marks them.
+    const ULONG ulClass = (fl & 0x80u) != 0 ? 0x20u : 0u;
+    const ULONG fmt = iFormat == BMF_8BPP ? 0u : iFormat == BMF_16BPP ? 0x8000u : 0xA000u;
+    return hsurfMake(cx, cy, iFormat, fmt | ulClass, false);
 }
 // The records are the test's own: only the engine's surface goes.
 extern "C" void DeleteDeviceBitmap(HSURF hsurf) { EngDeleteSurface(hsurf); }
@@ -185,6 +190,8 @@ extern "C" void kz2FrontBufferDrawn(KZ2QUEUEMGT) { ++gcFrontDrawn; }
 void __glBindClipList(GLClipList*, WNDOBJ*) {}
 CRITICAL_SECTION gcsBufferList;
 GLDrawable* pdrawFromWindow(WNDOBJ*) { return gpdraw; }
+GLVisual* gpvisMain = nullptr;  // what pvisLookup answers for the main layer
+GLVisual* pvisLookup(LONG, LONG iLayer) { return iLayer == 0 ? gpvisMain : nullptr; }
 void N_BindBuffers(ULONG c, GLBuffer* const* ppb) {
     std::vector<ULONG> kinds;
     for (ULONG i = 0; i < c; ++i) kinds.push_back(ppb[i]->kind);
@@ -320,6 +327,7 @@ TEST_F(BufferManagerTest, DepthBufferIsTheActiveBufferFirst) {
 struct SwapCase {
     const char* name;
     ULONG bDouble;
+    ULONG bMainDouble;  // the format's main layer (for an overlay visual)
     ULONG iLayer;       // the visual's layer (1: the set's overlay flag)
     LONG swapState[3];
     ULONG flPlanes;
@@ -327,14 +335,15 @@ struct SwapCase {
     ULONG fPlanes;      // the plane selector passed
 };
 const SwapCase kSwapCases[] = {
-    {"single-buffered: nothing", 0, 0, {0, -1, 0}, 3, 0, 0},
-    {"both planes", 1, 0, {0, -1, 0}, 3, 1, 1},
-    {"both planes with overlay", 1, 1, {0, -1, 0}, 3, 1, 3},
-    {"main planes", 1, 0, {0, -1, 0}, 1, 1, 1},
-    {"main planes, both at once", 1, 0, {0, 5, 5}, 1, 1, 3},
-    {"overlay alone", 1, 1, {0, -1, 0}, 2, 1, 2},
-    {"overlay alone in overlay swap mode", 1, 1, {1, -1, 0}, 2, 0, 0},
-    {"overlay alone without overlay visual", 1, 0, {0, -1, 0}, 2, 0, 0},
+    {"single-buffered: nothing", 0, 0, 0, {0, -1, 0}, 3, 0, 0},
+    {"both planes", 1, 1, 0, {0, -1, 0}, 3, 1, 1},
+    {"both planes with overlay", 1, 1, 1, {0, -1, 0}, 3, 1, 3},
+    {"main planes", 1, 1, 0, {0, -1, 0}, 1, 1, 1},
+    {"main planes, both at once", 1, 1, 0, {0, 5, 5}, 1, 1, 3},
+    {"overlay alone", 1, 1, 1, {0, -1, 0}, 2, 1, 2},
+    {"overlay alone in overlay swap mode", 1, 1, 1, {1, -1, 0}, 2, 0, 0},
+    {"overlay alone without overlay visual", 1, 1, 0, {0, -1, 0}, 2, 0, 0},
+    {"overlay alone, main layer single-buffered", 1, 0, 1, {0, -1, 0}, 2, 0, 0},
 };
 
 TEST_F(BufferManagerTest, SwapsReachTheDisplayDriverByPlanes) {
@@ -343,6 +352,9 @@ TEST_F(BufferManagerTest, SwapsReachTheDisplayDriverByPlanes) {
         gSwaps.clear();
         vis_.bDoubleBuffer = c.bDouble;
         vis_.iLayer = c.iLayer;
+        GLVisual visMain{};
+        visMain.bDoubleBuffer = c.bMainDouble;
+        gpvisMain = &visMain;
         std::memcpy(pdev_.alSwapState, c.swapState, sizeof c.swapState);
         WNDOBJ wo = Window(40, 30, 64, 32);
         GLDrawable draw{};
@@ -364,6 +376,7 @@ TEST_F(BufferManagerTest, SwapsReachTheDisplayDriverByPlanes) {
         }
         _DFreeBufferSet(nullptr, draw.pBufferSet);
         gpdraw = nullptr;
+        gpvisMain = nullptr;
     }
     // A window without a drawable.
     WNDOBJ wo = Window(0, 0, 1, 1);
@@ -385,6 +398,25 @@ TEST_F(BufferManagerTest, ClientRegionChangeWidensTheSwapRectangle) {
     EXPECT_EQ(pbs->apBuffers[GLBS_FRONT_LEFT]->x, 80);
     EXPECT_EQ(pbs->apBuffers[GLBS_FRONT_LEFT]->y, 120);
     EXPECT_EQ(vnx::debug::take(), "");
+    // The main-plane swap takes the widened rectangle; the swap of both
+    // planes the window's own.
+    GLDrawable draw{};
+    draw.pBufferSet = pbs;
+    gpdraw = &draw;
+    gpvisMain = &vis_;
+    for (ULONG flPlanes : {1u, 3u}) {
+        SCOPED_TRACE(flPlanes);
+        gSwaps.clear();
+        EXPECT_TRUE(__wglSwapBuffers(&screen_, &wo, flPlanes));
+        ASSERT_EQ(gSwaps.size(), 1u);
+        const RECTL want = flPlanes == 1 ? r : RECTL{80, 120, 130, 170};
+        EXPECT_EQ(gSwaps[0].rcl.left, want.left);
+        EXPECT_EQ(gSwaps[0].rcl.top, want.top);
+        EXPECT_EQ(gSwaps[0].rcl.right, want.right);
+        EXPECT_EQ(gSwaps[0].rcl.bottom, want.bottom);
+    }
+    gpdraw = nullptr;
+    gpvisMain = nullptr;
     _DFreeBufferSet(nullptr, pbs);
 }
 
@@ -646,10 +678,22 @@ TEST_F(BufferManagerTest, TextureTableAtItsLimits) {
     EXPECT_EQ(pitch, 64u);
     EXPECT_EQ(_DFindTexture(ppdev, 11, 5, &pitch), 0u);
     EXPECT_EQ(_DFindTexture(ppdev, 10, 6, &pitch), 0u);
-    // A tile that cannot be made fails the load and frees the slot.
+    // A level-0 tile that cannot be made releases every loaded texture and
+    // is tried once more; a level above 0 fails at once.
     gcTileFailures = 1;
-    EXPECT_EQ(_DReleaseTextures(ppdev, 5), 0u);  // other identifiers are loaded
-    EXPECT_EQ(_DReleaseTextures(ppdev, 0), 1u);
+    EXPECT_EQ(_DLoadTexture(ppdev, 5, 2, 8, 8, texels.data(), FALSE, nullptr), 0u);
+    EXPECT_NE(_DFindTexture(ppdev, 0, 6, nullptr), 0u) << "nothing released for a level";
+    gcTileFailures = 1;
+    EXPECT_EQ(_DLoadTexture(ppdev, 39, 0, 8, 8, texels.data(), FALSE, nullptr), 0u) << "the table is full";
+    EXPECT_EQ(gcTileFailures, 1);
+    EXPECT_EQ(_DLoadTexture(ppdev, 5, 0, 8, 8, texels.data(), FALSE, nullptr), 1u);
+    EXPECT_EQ(gcTileFailures, 0);
+    EXPECT_EQ(__glTextureTable(ppdev)->cLoaded, 1u);
+    EXPECT_NE(_DFindTexture(ppdev, 0, 5, nullptr), 0u);
+    EXPECT_EQ(_DFindTexture(ppdev, 0, 6, nullptr), 0u) << "the others were released";
+    // Failing twice fails the load and frees the slot.
+    gcTileFailures = 2;
+    EXPECT_EQ(_DReleaseTextures(ppdev, 5), 1u);  // only identifier 5 is loaded
     EXPECT_EQ(_DLoadTexture(ppdev, 40, 0, 8, 8, texels.data(), FALSE, nullptr), 0u);
     EXPECT_EQ(__glTextureTable(ppdev)->cLoaded, 0u);
     EXPECT_EQ(_DFindTexture(ppdev, 0, 40, nullptr), 0u);
@@ -657,6 +701,47 @@ TEST_F(BufferManagerTest, TextureTableAtItsLimits) {
     pdev_.bc.textureMode = TEXMODE_NOHARDWARE;
     EXPECT_EQ(_DLoadTexture(ppdev, 41, 0, 8, 8, texels.data(), FALSE, nullptr), 0u);
     pdev_.bc.textureMode = 0;
+    __glReleaseDeviceTextures(ppdev);
+    gMade.clear();
+    vnx::debug::take();
+}
+
+// Textures in the board's 16-bit form (fTexture16) are made in the
+// screen's format: tiles with its format word, large textures as device
+// bitmaps of its format, whose packets name the indexed format of 8- and
+// 16-bit screens (keeping the page block and the class bit 0x20).
+TEST_F(BufferManagerTest, TexturesInTheBoards16BitForm) {
+    PDEV* ppdev = reinterpret_cast<PDEV*>(&pdev_);
+    std::vector<ULONG> texels(512 * 8);
+    struct Row {
+        ULONG fTexture16, iScreen;
+        LONG cx;
+        ULONG iFormatMade, pidFormatMade;  // of the surface made
+        ULONG fmtNamed;                    // the format bits the level names
+    } const rows[] = {
+        {0, BMF_16BPP, 8, BMF_32BPP, 0xA000, 0xA000},    {1, BMF_32BPP, 8, BMF_32BPP, 0xA000, 0xA000},
+        {1, BMF_16BPP, 8, BMF_32BPP, 0x6000, 0x6000},    {1, BMF_8BPP, 8, BMF_32BPP, 0x4000, 0x4000},
+        {0, BMF_16BPP, 512, BMF_32BPP, 0xA000, 0xA000},  {1, BMF_16BPP, 512, BMF_16BPP, 0x8000, 0x6000},
+        {1, BMF_8BPP, 512, BMF_8BPP, 0x0000, 0x0000},    {1, BMF_32BPP, 512, BMF_32BPP, 0xA000, 0xA000},
+    };
+    ULONG id = 1;
+    for (const Row& r : rows) {
+        SCOPED_TRACE(testing::Message() << r.fTexture16 << " " << r.iScreen << " " << r.cx);
+        pdev_.fTexture16 = r.fTexture16;
+        pdev_.iBitmapFormat = r.iScreen;
+        gMade.clear();
+        ASSERT_EQ(_DLoadTexture(ppdev, id, 0, r.cx, 8, texels.data(), FALSE, nullptr), 1u);
+        ASSERT_EQ(gMade.size(), 1u);
+        EXPECT_EQ(gMade[0].iFormat, r.iFormatMade);
+        EXPECT_EQ(gMade[0].dfb.pid & 0xE000u, r.pidFormatMade);
+        const ULONG pidMade = gMade[0].dfb.pid;
+        const ULONG pidNamed = _DFindTexture(ppdev, 0, id, nullptr);
+        EXPECT_EQ(pidNamed & 0xE000u, r.fmtNamed);
+        EXPECT_EQ(pidNamed & 0x3Fu, pidMade & 0x3Fu) << "page block and class bit";
+        ++id;
+    }
+    pdev_.fTexture16 = 0;
+    pdev_.iBitmapFormat = BMF_32BPP;
     __glReleaseDeviceTextures(ppdev);
     gMade.clear();
     vnx::debug::take();

@@ -89,9 +89,11 @@ class QueryTest : public RequestTest {
     ULONG Render(std::uint16_t op, std::initializer_list<std::uint32_t> words) {
         return Run(__glXRenderTable, RenderRequest(op, static_cast<std::uint32_t>(words.size() * 4), Words(words)));
     }
-    // The values of a Get reply (from +16 or after the reply).
-    std::vector<std::uint8_t> Values() const {
-        if (HeaderWord(4) == 0) return {gReply.header.begin() + 16, gReply.header.begin() + 20};
+    // The values of a Get reply of values of cjValue bytes (one from +16,
+    // more after the reply).
+    std::vector<std::uint8_t> Values(std::size_t cjValue = 4) const {
+        if (HeaderWord(4) == 0)
+            return {gReply.header.begin() + 16, gReply.header.begin() + 16 + static_cast<std::ptrdiff_t>(cjValue)};
         return gReply.data;
     }
     // Answers the lgi layer gives for what the requests sent it, so that a
@@ -257,14 +259,15 @@ TEST_F(QueryTest, ReplyLayouts) {
     EXPECT_EQ(HeaderWord(12), 1u);
     EXPECT_EQ(HeaderWord(16), F(2.5f));
     EXPECT_TRUE(gReply.data.empty());
-    // A double, or more than one value: after the reply.
+    // One double: in the reply too, at +16.
     Single(114, {0x0B21});
-    EXPECT_EQ(HeaderWord(4), 2u);
+    EXPECT_EQ(HeaderWord(4), 0u);
     EXPECT_EQ(HeaderWord(12), 1u);
-    ASSERT_EQ(gReply.data.size(), 8u);
+    EXPECT_TRUE(gReply.data.empty());
     double d;
-    std::memcpy(&d, gReply.data.data(), 8);
+    std::memcpy(&d, gReply.header.data() + 16, 8);
     EXPECT_EQ(d, 2.5);
+    // More than one value: after the reply.
     Single(117, {0x0D3A});
     EXPECT_EQ(HeaderWord(4), 2u);
     EXPECT_EQ(HeaderWord(12), 2u);
@@ -368,10 +371,10 @@ TEST_F(QueryTest, SetThenGetRoundTrip) {
         const std::size_t n = t.want.size();
         // Doubles and floats: the values themselves.
         ASSERT_EQ(Single(114, {t.pname}), GLX_SUCCESS);
-        ASSERT_EQ(Values().size(), 8 * n);
+        ASSERT_EQ(Values(8).size(), 8 * n);
         for (std::size_t i = 0; i < n; ++i) {
             double d;
-            std::memcpy(&d, Values().data() + 8 * i, 8);
+            std::memcpy(&d, Values(8).data() + 8 * i, 8);
             EXPECT_EQ(d, t.want[i]) << i;
         }
         ASSERT_EQ(Single(116, {t.pname}), GLX_SUCCESS);

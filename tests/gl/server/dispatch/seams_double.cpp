@@ -242,7 +242,7 @@ ULONG __glOpenPrimitive(GLClient* pgc, __GLXprimBuffer**, __GLXpacketBuffer** pp
     if (target == GLX_PACKETS_LIST && *ppPacket == nullptr) {
         auto* p = static_cast<__GLXpacketBuffer*>(LocalAlloc(LPTR, 64));
         if (p == nullptr) return 0x505;
-        *p = __GLXpacketBuffer{1039, 20, 20 + 4 * 4, target, 0, nullptr};
+        *p = __GLXpacketBuffer{1039, static_cast<USHORT>(GLX_PACKET_HEADER), GLX_PACKET_HEADER + 4 * 4, target, 0, nullptr};
         *ppPacket = p;
     }
     return 0;
