@@ -83,6 +83,26 @@ TEST_F(GLServerTest, ClientRecordsLiveFromAttachToDetach) {
     EXPECT_EQ(vnx::debug::take(), kClientFreedText);
 }
 
+// A client thread that ends without THREADDETACH: its record and the
+// server's view of its segment go with the thread, not at unload.
+TEST_F(GLServerTest, ThreadEndFreesItsClientRecord) {
+    GLClient* pgcWorker = nullptr;
+    Segment seg;
+    std::thread([&] {
+        EXPECT_EQ(Cmd(Request(GLCMD_SETCONTEXT, {0, 0})), 0);
+        pgcWorker = Client();
+        ASSERT_NE(pgcWorker, nullptr);
+        seg.GiveTo(pgcWorker);
+        vnx::debug::clear();
+    }).join();
+    ASSERT_NE(pgcWorker, nullptr);
+    EXPECT_TRUE(Freed(pgcWorker));
+    EXPECT_TRUE(seg.Released());
+    EXPECT_EQ(vnx::debug::take(), kClientFreedText);
+    // The loading thread's record is its own and stays.
+    EXPECT_FALSE(Freed(Client()));
+}
+
 // A segment id names a client record for its own process only: another
 // process's request naming it is refused as naming nothing, while the
 // owner's other threads reach it. A thread that serves another process
