@@ -80,12 +80,15 @@ extern CRITICAL_SECTION gcsBufferList;
 // outside a request takes it too: a context's clean-up when its process
 // ends, a client thread's end, the window callbacks.
 //
-// Lock order, for window objects and their readers: the escape lock first,
-// then the engine's window lock (taken inside the engine, by its window
-// object calls). The engine calls the window callbacks with no lock of its
-// own held, so that the callback can take the escape lock; the server and
-// the swap code read a window object only under the escape lock, and the
-// engine rewrites one only under both.
+// Lock order, for window objects and their readers: the engine's window
+// change lock first, then the escape lock. The engine rewrites window
+// objects and calls their callbacks under its change lock, and holds it
+// around every escape, pixel-format call and swap it passes to the driver
+// and around the clean-up of an ended process's driver objects; the window
+// callbacks and those calls take the escape lock inside it. So the server
+// and the swap code, reading a window object under the escape lock, never
+// see it rewritten. The server never takes the change lock itself (its
+// window-object calls take only the engine's short inner lock).
 //
 // The escape lock of the server's first device, or null before
 // DrvEnableEscape.

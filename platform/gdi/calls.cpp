@@ -79,6 +79,7 @@ extern "C" INT ExtEscape(HDC hdc, INT iEscape, INT cjInput, LPCSTR lpInData, INT
 
     ULONG ulResult;
     {
+        vnx::engine::WindowChangesHeld held;
         vnx::engine::ClientCall call(vnx::process::current());
         ulResult = reinterpret_cast<PFN_DrvEscape>(c.pfn)(
             c.pso, static_cast<ULONG>(iEscape), static_cast<ULONG>(in.size()), data_or_null(in),
@@ -96,6 +97,7 @@ extern "C" INT DescribePixelFormat(HDC hdc, INT iPixelFormat, UINT nBytes,
     std::vector<BYTE> pfd = copy_in(ppfd, std::min<size_t>(nBytes, kPixelFormatDescriptorBytes));
     LONG lResult;
     {
+        vnx::engine::WindowChangesHeld held;
         vnx::engine::ClientCall call(vnx::process::current());
         lResult = reinterpret_cast<PFN_DrvDescribePixelFormat>(c.pfn)(
             c.dhpdev, iPixelFormat, static_cast<ULONG>(pfd.size()),
@@ -111,6 +113,7 @@ extern "C" BOOL SetPixelFormat(HDC hdc, INT iPixelFormat, const PIXELFORMATDESCR
         return FALSE;
     BOOL bResult;
     {
+        vnx::engine::WindowChangesHeld held;
         vnx::engine::ClientCall call(vnx::process::current());
         bResult = reinterpret_cast<PFN_DrvSetPixelFormat>(c.pfn)(c.pso, iPixelFormat, c.dc.hwnd);
     }
@@ -128,6 +131,7 @@ extern "C" BOOL SwapBuffers(HDC hdc) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
+    vnx::engine::WindowChangesHeld held;
     vnx::engine::ClientCall call(vnx::process::current());
     return reinterpret_cast<PFN_DrvSwapBuffers>(c.pfn)(c.pso, vnx::engine::wndobj_of(window));
 }
