@@ -343,6 +343,14 @@ void vRemoveFromBufferList(GLBufferSet* pbs) {
         gpList[i] = BufferListEntry{};
         --gcList;
     }
+    // The last set gone, the list's memory goes too: nothing else frees it
+    // before the server unloads.
+    if (gcList == 0) {
+        LocalFree(gpList);
+        gpList = nullptr;
+        gcListCapacity = 0;
+        giListLast = 0;
+    }
     gbOverlayPresent = bAnyOverlaySet();
     LeaveCriticalSection(&gcsBufferList);
 }
