@@ -110,14 +110,14 @@ class Thread {
             pjView_ = static_cast<BYTE*>(MapViewOfFile(hSection_, FILE_MAP_WRITE, 0, 0, 0));
             if (pjView_ == nullptr) return false;
         }
-        const ULONG hSection = static_cast<ULONG>(reinterpret_cast<std::uintptr_t>(hSection_));
-        if (app_.Cmd(GLCMD_CREATESMSEGMENT, {SM_SEGMENT_SIZE, hSection}) != 1) return false;
+        if (app_.Cmd(GLCMD_CREATESMSEGMENT, {SM_SEGMENT_SIZE, Section()}) != 1) return false;
         std::vector<BYTE> out(4, 0);
         if (app_.Cmd(GLCMD_CREATECONTEXT, {0, 1}, 0, &out) != 1) return false;
         std::memcpy(&dhrc_, out.data(), 4);
         return app_.Cmd(GLCMD_SETCONTEXT, {0, dhrc_}, OGLCMD_NEEDWNDOBJ | OGLCMD_NEEDXLATEOBJ) == 1;
     }
     ULONG dhrc() const { return dhrc_; }
+    ULONG Section() const { return static_cast<ULONG>(reinterpret_cast<std::uintptr_t>(hSection_)); }
     SMSegmentHeader* Header() const { return reinterpret_cast<SMSegmentHeader*>(pjView_); }
     BYTE* View() const { return pjView_; }
 
