@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "gl/server/glapp.h"
+#include "platform/board.h"
 #include "platform/engine.h"
 
 namespace {
@@ -54,6 +55,11 @@ class Pinger {
         ExtEscape(hdc_, ESC_PING, 0, nullptr, 0, nullptr);
         return wall_ns() - t0;
     }
+    // The server goes before its device does.
+    void UnloadServer() const {
+        vnx::process::Scope as(pid_);
+        ExtEscape(hdc_, ESC_UNLOADGLSERVER, 0, nullptr, 0, nullptr);
+    }
 
   private:
     DWORD pid_;
@@ -89,25 +95,32 @@ void AppLife(int slot, const std::atomic<bool>& bStop, std::atomic<std::int64_t>
     for (auto& t : threads) t.join();
 }
 
-void BM_GLServer_LoadPing(benchmark::State& state) {
-    const int cApps = static_cast<int>(state.range(0));
+// A device with the GL server loaded (by the first describe), or null.
+std::unique_ptr<vnx::engine::Device> ServerDevice() {
     vnx::miniport::MachineConfig cfg;
     cfg.rasterizers = 2;
     auto device = std::make_unique<vnx::engine::Device>(cfg);
-    if (!device->load_driver() || !device->enable_pdev() || !device->enable_surface()) {
-        state.SkipWithError("no device");
-        return;
-    }
+    if (!device->load_driver() || !device->enable_pdev() || !device->enable_surface()) return nullptr;
     device->machine().board().set_recording(false);
-    Pinger pinger;
+    const DWORD pid = vnx::process::create("loader");
     {
-        // The first describe loads the GL server.
-        const DWORD pid = vnx::process::create("loader");
         vnx::process::Scope as(pid);
         HDC hdc = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
         DescribePixelFormat(hdc, 1, 0, nullptr);
         DeleteDC(hdc);
     }
+    vnx::process::terminate(pid);
+    return device;
+}
+
+void BM_GLServer_LoadPing(benchmark::State& state) {
+    const int cApps = static_cast<int>(state.range(0));
+    auto device = ServerDevice();
+    if (device == nullptr) {
+        state.SkipWithError("no device");
+        return;
+    }
+    Pinger pinger;
     std::int64_t loaded = 0, idle = 0, pings = 0, maxLoaded = 0;
     std::atomic<std::int64_t> cRounds{0};
     for (auto _ : state) {
@@ -133,6 +146,7 @@ void BM_GLServer_LoadPing(benchmark::State& state) {
         idle += ref;
         pings += 200;
     }
+    pinger.UnloadServer();
     if (pings == 0 || loaded == 0) return;
     state.counters["ns"] = static_cast<double>(loaded) / static_cast<double>(pings);
     state.counters["ref_ns"] = static_cast<double>(idle) / static_cast<double>(pings);
@@ -141,5 +155,48 @@ void BM_GLServer_LoadPing(benchmark::State& state) {
     state.counters["rounds"] = static_cast<double>(cRounds.load());
 }
 BENCHMARK(BM_GLServer_LoadPing)->ArgNames({"apps"})->Arg(4)->Iterations(2)->UseManualTime();
+
+// The longest a request can hold the escape lock with display lists: one
+// CallList of lists that call each other three times, 3^12 lists deep,
+// runs until the request's list work budget is spent (ns), beside a
+// request of one LineWidth (ref_ns).
+void BM_GLServer_ListBudgetRequest(benchmark::State& state) {
+    auto device = ServerDevice();
+    if (device == nullptr) {
+        state.SkipWithError("no device");
+        return;
+    }
+    {
+        glapp::App app(WindowAt(0));
+        glapp::Thread t(app);
+        if (!app.ok() || !t.Start()) {
+            state.SkipWithError("no application");
+            return;
+        }
+        glapp::CompileChain(t, 1, 13, 3);
+        const glx::Bytes call = glx::Render("CallList", {1});
+        const glx::Bytes little = glx::Render("LineWidth", {glx::F(2)});
+        std::int64_t own = 0, ref = 0, n = 0;
+        for (auto _ : state) {
+            const std::int64_t t0 = wall_ns();
+            t.Render(call);
+            const std::int64_t t1 = wall_ns();
+            t.Render(little);
+            const std::int64_t t2 = wall_ns();
+            state.SetIterationTime(static_cast<double>(t1 - t0) * 1e-9);
+            own += t1 - t0;
+            ref += t2 - t1;
+            ++n;
+        }
+        if (n != 0 && own != 0) {
+            state.counters["ns"] = static_cast<double>(own) / static_cast<double>(n);
+            state.counters["ref_ns"] = static_cast<double>(ref) / static_cast<double>(n);
+            state.counters["ratio"] = static_cast<double>(ref) / static_cast<double>(own);
+        }
+        app.End();
+    }
+    Pinger().UnloadServer();
+}
+BENCHMARK(BM_GLServer_ListBudgetRequest)->Iterations(5)->UseManualTime();
 
 }  // namespace

@@ -68,6 +68,10 @@ extern "C" INT ExtEscape(HDC hdc, INT iEscape, INT cjInput, LPCSTR lpInData, INT
     std::uint32_t fl = 0;
     if (bOpenGL) std::memcpy(&fl, in.data() + kOffsetFlags, sizeof fl);
     const bool bWindow = bOpenGL && c.dc.hwnd != nullptr;
+    // From the window object's look-up to the driver's return: a window
+    // deleted meanwhile would leave the driver a window object whose
+    // consumer it has freed.
+    vnx::engine::WindowChangesHeld held;
     vnx::engine::CallObjects objects(c.dc.hdev, c.dc.hwnd, bWindow && (fl & kNeedWindowObject),
                                      bWindow && (fl & kNeedXlateObject));
     if (bOpenGL) {
@@ -79,7 +83,6 @@ extern "C" INT ExtEscape(HDC hdc, INT iEscape, INT cjInput, LPCSTR lpInData, INT
 
     ULONG ulResult;
     {
-        vnx::engine::WindowChangesHeld held;
         vnx::engine::ClientCall call(vnx::process::current());
         ulResult = reinterpret_cast<PFN_DrvEscape>(c.pfn)(
             c.pso, static_cast<ULONG>(iEscape), static_cast<ULONG>(in.size()), data_or_null(in),
@@ -125,13 +128,14 @@ extern "C" BOOL SwapBuffers(HDC hdc) {
     Call c;
     if (!bTarget(hdc, INDEX_DrvSwapBuffers, &c)) return FALSE;
     // The window object the driver made for the window when its pixel
-    // format was set, held while the driver uses it.
+    // format was set, held while the driver uses it, with no window change
+    // from its look-up on.
+    vnx::engine::WindowChangesHeld held;
     auto window = vnx::engine::window_object_of(c.dc.hdev, c.dc.hwnd);
     if (window == nullptr || c.pfn == nullptr || c.pso == nullptr) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
-    vnx::engine::WindowChangesHeld held;
     vnx::engine::ClientCall call(vnx::process::current());
     return reinterpret_cast<PFN_DrvSwapBuffers>(c.pfn)(c.pso, vnx::engine::wndobj_of(window));
 }

@@ -40,14 +40,12 @@ inline vnx::engine::Device* Boot() {
 
 // The application of one input.
 struct Client {
+    vnx::engine::Device* device = Boot();  // first: the window needs the display
     glapp::App app{RECTL{40, 30, 300, 200}, "fuzz"};
     glapp::Thread thread{app};
     bool bStarted = false;
 
-    Client() {
-        Boot();
-        bStarted = app.ok() && thread.Start();
-    }
+    Client() { bStarted = app.ok() && thread.Start(); }
     ~Client() {
         app.End();
         vnx::debug::clear();

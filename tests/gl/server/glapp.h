@@ -8,6 +8,8 @@
 #pragma once
 
 #include <cstring>
+#include <mutex>
+#include <shared_mutex>
 #include <vector>
 
 #include "escapes.h"
@@ -60,9 +62,23 @@ class App {
     bool ok() const { return bFormat_; }
     DWORD pid() const { return pid_; }
     HWND hwnd() const { return hwnd_; }
-    // Ends the process (its window, contexts and handles go with it).
+    // Ends the process (its window, contexts, handles and views go with
+    // it). Its threads' requests may be running in the server meanwhile,
+    // but none of them is touching the process's own memory: a process's
+    // threads end with it.
     void End() {
+        std::unique_lock<std::shared_mutex> g(life_);
         if (pid_ != 0 && vnx::process::is_alive(pid_)) vnx::process::terminate(pid_);
+        bEnded_ = true;
+    }
+    // Runs fn on the process's own memory while the process lives; false
+    // once it has ended.
+    template <class Fn>
+    bool InProcess(Fn fn) const {
+        std::shared_lock<std::shared_mutex> g(life_);
+        if (bEnded_) return false;
+        fn();
+        return true;
     }
 
     INT Escape(INT iEsc, const std::vector<BYTE>& in, std::vector<BYTE>* out = nullptr) const {
@@ -88,6 +104,8 @@ class App {
     HWND hwnd_ = nullptr;
     HDC hdc_ = nullptr;
     bool bFormat_ = false;
+    mutable std::shared_mutex life_;
+    bool bEnded_ = false;
 };
 
 // One drawing thread of an application: used only on the thread that
@@ -129,28 +147,33 @@ class Thread {
     // A single request; its reply (type 0 when there was none).
     glx::Reply Single(const Bytes& request) {
         if (!Write(request)) return glx::Reply{};
-        Header()->status = 0;
         if (app_.Cmd(GLCMD_SINGLE) != 1) return glx::Reply{};
-        return glx::ReadReply(Header()->reply);
+        glx::Reply r{};
+        app_.InProcess([&] { r = glx::ReadReply(Header()->reply); });
+        return r;
     }
     INT Detach() { return app_.Cmd(GLCMD_THREADDETACH); }
 
   private:
     bool Write(const Bytes& bytes) {
         if (pjView_ == nullptr || bytes.size() + 4 > SM_LIMIT - SM_FIRST_COMMAND) return false;
-        std::memcpy(pjView_ + SM_FIRST_COMMAND, bytes.data(), bytes.size());
-        std::memset(pjView_ + SM_FIRST_COMMAND + bytes.size(), 0, 4);
-        SMSegmentHeader* ph = Header();
-        ph->limit = SM_LIMIT;
-        ph->readOffset = SM_FIRST_COMMAND;
-        ph->writeOffset = SM_FIRST_COMMAND + static_cast<std::uint32_t>(bytes.size());
-        return true;
+        return app_.InProcess([&] {
+            std::memcpy(pjView_ + SM_FIRST_COMMAND, bytes.data(), bytes.size());
+            std::memset(pjView_ + SM_FIRST_COMMAND + bytes.size(), 0, 4);
+            SMSegmentHeader* ph = Header();
+            ph->status = 0;
+            ph->limit = SM_LIMIT;
+            ph->readOffset = SM_FIRST_COMMAND;
+            ph->writeOffset = SM_FIRST_COMMAND + static_cast<std::uint32_t>(bytes.size());
+        });
     }
     void Unmap() {
-        if (!vnx::process::is_alive(app_.pid())) return;  // its views and handles went with it
-        vnx::process::Scope as(app_.pid());
-        if (pjView_ != nullptr) UnmapViewOfFile(pjView_);
-        if (hSection_ != nullptr) CloseHandle(hSection_);
+        // Once the process ended its views and handles went with it.
+        app_.InProcess([&] {
+            vnx::process::Scope as(app_.pid());
+            if (pjView_ != nullptr) UnmapViewOfFile(pjView_);
+            if (hSection_ != nullptr) CloseHandle(hSection_);
+        });
     }
 
     const App& app_;
