@@ -63,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             }
     });
     for (ULONG ulSubEsc : {GLCMD_PROCESSSMREQUESTS, GLCMD_SINGLE, GLCMD_RENDERLARGE}) {
-        std::memcpy(pjHalf + SM_FIRST_COMMAND, stream.data(), stream.size());
+        if (!stream.empty()) std::memcpy(pjHalf + SM_FIRST_COMMAND, stream.data(), stream.size());
         SMSegmentHeader* ph = t.Header();
         ph->limit = SM_LIMIT;
         ph->readOffset = SM_FIRST_COMMAND;

@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<BYTE> command(data + 5, data + size);
     client.Substitute(command, 0);
     SMSegmentHeader* ph = t.Header();
-    std::memcpy(t.View() + SM_FIRST_COMMAND, command.data(), command.size());
+    if (!command.empty()) std::memcpy(t.View() + SM_FIRST_COMMAND, command.data(), command.size());
     ph->limit = SM_LIMIT;
     ph->readOffset = SM_FIRST_COMMAND;
     ph->writeOffset = SM_FIRST_COMMAND + static_cast<ULONG>(command.size());
