@@ -73,6 +73,45 @@ VNX_EXPORT ULONG DrvEnableEscape(ULONG iVersion, PDEV* ppdev);
 // Guards the device buffer list.
 extern CRITICAL_SECTION gcsBufferList;
 
+// --- the server lock ------------------------------------------------------------------
+// Every request runs under the display driver's escape lock (csEscape) of the
+// device the server started on: it guards the server's clients, contexts,
+// drawables and the lgi layer's current context. Whatever changes them
+// outside a request takes it too: a context's clean-up when its process
+// ends, a client thread's end, the window callbacks.
+//
+// Lock order, for window objects and their readers: the engine's window
+// change lock first, then the escape lock. The engine rewrites window
+// objects and calls their callbacks under its change lock, and holds it
+// around every escape, pixel-format call and swap it passes to the driver
+// and around the clean-up of an ended process's driver objects; the window
+// callbacks and those calls take the escape lock inside it. So the server
+// and the swap code, reading a window object under the escape lock, never
+// see it rewritten. The server never takes the change lock itself (its
+// window-object calls take only the engine's short inner lock).
+//
+// The escape lock of the server's first device, or null before
+// DrvEnableEscape.
+CRITICAL_SECTION* pcsServerLock();
+// Holds the server lock for its scope (nothing when there is none).
+class ServerLock {
+  public:
+    ServerLock() : pcs_(pcsServerLock()) {
+        if (pcs_ != nullptr) EnterCriticalSection(pcs_);
+    }
+    explicit ServerLock(CRITICAL_SECTION* pcs) : pcs_(pcs) {
+        if (pcs_ != nullptr) EnterCriticalSection(pcs_);
+    }
+    ~ServerLock() {
+        if (pcs_ != nullptr) LeaveCriticalSection(pcs_);
+    }
+    ServerLock(const ServerLock&) = delete;
+    ServerLock& operator=(const ServerLock&) = delete;
+
+  private:
+    CRITICAL_SECTION* pcs_;
+};
+
 // --- clients and handles (client.cpp) -------------------------------------------------
 // The thread-local slot of the serving thread's GLClient; TLS_OUT_OF_INDEXES
 // while the server is not attached.
@@ -83,6 +122,12 @@ extern DWORD gdwTlsIndex;
 BOOL bThreadAttach();
 // Frees the calling thread's GLClient, if any, and clears the slot.
 void vThreadDetach();
+// The fiber-local slot whose value (the thread's GLClient) the thread's end
+// hands to vClientThreadEnded; FLS_OUT_OF_INDEXES while not attached.
+extern DWORD gdwFlsIndex;
+// A client thread ended without THREADDETACH: its GLClient and the view of
+// its segment go, under the server lock.
+void vClientThreadEnded(PVOID pvClient);
 // Frees every GLClient and every context still alive (shut-down).
 void vFreeAllClientsAndContexts();
 // The calling thread's GLClient when it serves the calling process, else
@@ -115,6 +160,8 @@ ULONG ulRegisterContext(GLContext* gc);
 // The handle of a context; 0 when it has none.
 ULONG ulContextHandle(const GLContext* gc);
 void vUnregisterContext(GLContext* gc);
+// Whether the context still has its handle (it is freed with it).
+BOOL bContextRegistered(const GLContext* gc);
 // Unmaps a client's request segment and frees its mapping record.
 void vUnmapSegment(GLClient* pgc);
 

@@ -15,6 +15,16 @@
 
 namespace vnx::board {
 
+// The records a long run would otherwise grow without bound (decoded items
+// per rasterizer, RAMDAC stores, the event log) keep their newest entries:
+// at kRecordLimit the oldest half goes.
+inline constexpr std::size_t kRecordLimit = std::size_t{1} << 17;
+template <class T>
+void append_record(std::vector<T>& v, T item) {
+    if (v.size() >= kRecordLimit) v.erase(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(kRecordLimit / 2));
+    v.push_back(std::move(item));
+}
+
 // A page-slot lookup the model made: the slot holding a key, -1 for none.
 struct PageHit {
     std::uint32_t key = ~0u;  // no key: keys have 17 bits
@@ -95,7 +105,7 @@ struct Board::Impl {
     void error(int r, std::uint32_t bus, std::string message);
     // Adds an entry to the event log while it is on.
     void log(BoardEvent::Kind kind, int unit, std::uint32_t index, std::uint32_t value = 0) {
-        if (eventLog) events.push_back(BoardEvent{kind, unit, index, value});
+        if (eventLog) append_record(events, BoardEvent{kind, unit, index, value});
     }
 
     // Registers (registers.cpp).

@@ -172,7 +172,7 @@ private:
 
     void record(DecodedPacket item) {
         b_.log(BoardEvent::Item, r_, item.command, static_cast<std::uint32_t>(item.kind));
-        if (b_.recording) ras_.records.push_back(std::move(item));
+        if (b_.recording) append_record(ras_.records, std::move(item));
     }
 
     // Carries a drawing or transfer packet out into board memory, shows it
@@ -181,7 +181,7 @@ private:
         if (b_.executing) exec::execute(b_, r_, item);
         if (b_.executor) b_.executor(*b_.owner, r_, item);
         b_.log(BoardEvent::Item, r_, item.command, static_cast<std::uint32_t>(item.kind));
-        if (b_.recording) ras_.records.push_back(item);
+        if (b_.recording) append_record(ras_.records, item);
     }
 
     // The rasterizer's item record, emptied for an item at the position.

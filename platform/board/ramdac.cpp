@@ -36,7 +36,7 @@ void Board::Impl::ramdac_write(int b, ULONG offset, ULONG value) {
     }
     const std::uint32_t i = dac.index;
     const std::uint32_t stored = i == kCursorPosition ? value : value & 0xFFu;
-    if (recording) dac.writes.push_back(RamdacWrite{i, stored});
+    if (recording) append_record(dac.writes, RamdacWrite{i, stored});
     log(BoardEvent::RamdacWrite, b, i, stored);
     if (i == kRetraceLow || i == kRetraceHigh) {
         // Taken at the next vertical retrace.

@@ -13,6 +13,7 @@
 #include "platform/engine.h"
 #include "platform/faults.h"
 #include "platform/process.h"
+#include "wndobj_call.h"
 
 namespace vnx::engine {
 namespace {
@@ -86,6 +87,8 @@ void delete_objects_of(DWORD pid) {
     }
     // Newest first; each clean-up runs in the server process on behalf of
     // the process that ended.
+    // Clean-ups may read window objects: no window change runs meanwhile.
+    WindowChangesHeld held;
     ClientCall call(pid);
     for (auto it = handles.rbegin(); it != handles.rend(); ++it)
         delete_object(*it, pid, TRUE, FALSE, true);

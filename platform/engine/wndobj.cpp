@@ -10,6 +10,7 @@
 #include "platform/faults.h"
 #include "regions.h"
 #include "windows_impl.h"
+#include "wndobj_call.h"
 
 namespace vnx::engine {
 namespace {
@@ -123,6 +124,9 @@ void deliver(WindowState& s, std::vector<Notice>& notices) {
         if (p.fl & WO_RGN_CLIENT) p.pfn(&p.wo, WOC_RGN_CLIENT);
     }
 }
+
+WindowChangesHeld::WindowChangesHeld() { window_state().delivery.lock(); }
+WindowChangesHeld::~WindowChangesHeld() { window_state().delivery.unlock(); }
 
 size_t live_window_objects() {
     WindowState& s = window_state();

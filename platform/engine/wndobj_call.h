@@ -39,6 +39,21 @@ class CallObjects {
     CallObjects* previous_ = nullptr;
 };
 
+// Holds window changes off for its scope (the window model's delivery lock):
+// a change rewrites window objects and calls their callbacks under it, and
+// the engine holds it around each driver call that may read window objects
+// (escapes, pixel formats, swaps from a device context) and around the
+// clean-up of an ended process's driver objects. So a driver reads a
+// window object only while no change is under way. Lock order: this lock
+// first, then the driver's own (a callback takes its lock inside it).
+class WindowChangesHeld {
+  public:
+    WindowChangesHeld();
+    ~WindowChangesHeld();
+    WindowChangesHeld(const WindowChangesHeld&) = delete;
+    WindowChangesHeld& operator=(const WindowChangesHeld&) = delete;
+};
+
 // The region a window object's coClient stands for (banded, screen
 // coordinates): false when pco is no live window object's clip.
 bool window_clip_region(const CLIPOBJ* pco, std::vector<RECTL>* pRegion);

@@ -68,6 +68,10 @@ extern "C" INT ExtEscape(HDC hdc, INT iEscape, INT cjInput, LPCSTR lpInData, INT
     std::uint32_t fl = 0;
     if (bOpenGL) std::memcpy(&fl, in.data() + kOffsetFlags, sizeof fl);
     const bool bWindow = bOpenGL && c.dc.hwnd != nullptr;
+    // From the window object's look-up to the driver's return: a window
+    // deleted meanwhile would leave the driver a window object whose
+    // consumer it has freed.
+    vnx::engine::WindowChangesHeld held;
     vnx::engine::CallObjects objects(c.dc.hdev, c.dc.hwnd, bWindow && (fl & kNeedWindowObject),
                                      bWindow && (fl & kNeedXlateObject));
     if (bOpenGL) {
@@ -96,6 +100,7 @@ extern "C" INT DescribePixelFormat(HDC hdc, INT iPixelFormat, UINT nBytes,
     std::vector<BYTE> pfd = copy_in(ppfd, std::min<size_t>(nBytes, kPixelFormatDescriptorBytes));
     LONG lResult;
     {
+        vnx::engine::WindowChangesHeld held;
         vnx::engine::ClientCall call(vnx::process::current());
         lResult = reinterpret_cast<PFN_DrvDescribePixelFormat>(c.pfn)(
             c.dhpdev, iPixelFormat, static_cast<ULONG>(pfd.size()),
@@ -111,6 +116,7 @@ extern "C" BOOL SetPixelFormat(HDC hdc, INT iPixelFormat, const PIXELFORMATDESCR
         return FALSE;
     BOOL bResult;
     {
+        vnx::engine::WindowChangesHeld held;
         vnx::engine::ClientCall call(vnx::process::current());
         bResult = reinterpret_cast<PFN_DrvSetPixelFormat>(c.pfn)(c.pso, iPixelFormat, c.dc.hwnd);
     }
@@ -122,7 +128,9 @@ extern "C" BOOL SwapBuffers(HDC hdc) {
     Call c;
     if (!bTarget(hdc, INDEX_DrvSwapBuffers, &c)) return FALSE;
     // The window object the driver made for the window when its pixel
-    // format was set, held while the driver uses it.
+    // format was set, held while the driver uses it, with no window change
+    // from its look-up on.
+    vnx::engine::WindowChangesHeld held;
     auto window = vnx::engine::window_object_of(c.dc.hdev, c.dc.hwnd);
     if (window == nullptr || c.pfn == nullptr || c.pso == nullptr) {
         SetLastError(ERROR_INVALID_HANDLE);

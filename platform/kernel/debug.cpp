@@ -12,6 +12,8 @@
 namespace vnx::debug {
 namespace {
 
+constexpr std::size_t kTextLimit = std::size_t{1} << 20;
+
 struct Sink {
     std::mutex lock;
     std::string text;
@@ -30,6 +32,8 @@ void write(const char* text) {
     Sink& s = sink();
     std::lock_guard<std::mutex> g(s.lock);
     s.text += text;
+    // A long run nobody takes the text of keeps its newest part.
+    if (s.text.size() > kTextLimit) s.text.erase(0, s.text.size() - kTextLimit / 2);
     if (s.echo) std::fputs(text, stderr);
 }
 

@@ -212,8 +212,16 @@ bool terminate(DWORD pid) {
             p->exited = true;
             p->ended.notify_all();
         }
+        // The record goes: handles to the process keep the object (and so
+        // their waits) alive, and a pid is never given out again.
+        registry().processes.erase(pid);
     }
     return true;
+}
+
+size_t records() {
+    std::lock_guard<std::mutex> g(registry_lock());
+    return registry().processes.size();
 }
 
 bool is_alive(DWORD pid) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <mutex>
 
+#include "objects.h"
 #include "platform/faults.h"
 #include "platform/kernel.h"
 
@@ -83,5 +84,139 @@ extern "C" BOOL TlsFree(DWORD dwTlsIndex) {
     }
     s.used[dwTlsIndex] = false;
     ++s.generation[dwTlsIndex];
+    return TRUE;
+}
+
+// --- fiber-local storage: slots whose values the thread's end hands to a callback ---
+namespace {
+
+struct FlsSlot {
+    bool used = false;
+    std::uint64_t generation = 0;
+    PFLS_CALLBACK_FUNCTION callback = nullptr;
+    DWORD pid = 0;  // the process that allocated the slot: its callbacks run there
+};
+
+struct FlsSlots {
+    std::mutex lock;
+    std::array<FlsSlot, kSlots> slot{};
+};
+
+FlsSlots& fls_slots() {
+    static FlsSlots* s = new FlsSlots;
+    return *s;
+}
+
+// A thread's values; made on the thread's first FlsSetValue, so it goes
+// before the thread-locals the thread used earlier (its thread record among
+// them), which its callbacks may still need.
+struct FlsValues {
+    std::array<std::uint64_t, kSlots> generation{};
+    std::array<void*, kSlots> value{};
+};
+thread_local FlsValues* tFls = nullptr;
+
+void run_callbacks(FlsValues& v);
+
+struct FlsOwner {
+    FlsValues values;
+    ~FlsOwner() {
+        run_callbacks(values);
+        tFls = nullptr;
+    }
+};
+
+// The thread's end: each slot's callback with its value, in slot order.
+void run_callbacks(FlsValues& v) {
+    auto& value = v.value;
+    auto& generation = v.generation;
+    for (DWORD i = 0; i < kSlots; ++i) {
+        void* pv = value[i];
+        if (pv == nullptr) continue;
+        value[i] = nullptr;
+        PFLS_CALLBACK_FUNCTION callback = nullptr;
+        DWORD pid = 0;
+        {
+            FlsSlots& s = fls_slots();
+            std::lock_guard<std::mutex> g(s.lock);
+            if (s.slot[i].used && s.slot[i].generation == generation[i]) {
+                callback = s.slot[i].callback;
+                pid = s.slot[i].pid;
+            }
+        }
+        if (callback == nullptr) continue;
+        const DWORD previous = vnx::kernel::current_pid();
+        vnx::kernel::set_current_pid(pid);
+        callback(pv);
+        vnx::kernel::set_current_pid(previous);
+    }
+}
+
+FlsValues& fls_values() {
+    thread_local FlsOwner owner;
+    tFls = &owner.values;
+    return owner.values;
+}
+
+// Generation of an allocated slot, or 0.
+std::uint64_t fls_generation(DWORD index) {
+    if (index >= kSlots) return 0;
+    FlsSlots& s = fls_slots();
+    std::lock_guard<std::mutex> g(s.lock);
+    return s.slot[index].used ? s.slot[index].generation : 0;
+}
+
+}  // namespace
+
+extern "C" DWORD FlsAlloc(PFLS_CALLBACK_FUNCTION lpCallback) {
+    if (vnx::faults::should_fail("FlsAlloc")) return FLS_OUT_OF_INDEXES;
+    FlsSlots& s = fls_slots();
+    std::lock_guard<std::mutex> g(s.lock);
+    for (DWORD i = 0; i < kSlots; ++i) {
+        FlsSlot& slot = s.slot[i];
+        if (slot.used) continue;
+        slot.used = true;
+        ++slot.generation;
+        slot.callback = lpCallback;
+        slot.pid = vnx::kernel::current_pid();
+        return i;
+    }
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return FLS_OUT_OF_INDEXES;
+}
+
+extern "C" PVOID FlsGetValue(DWORD dwFlsIndex) {
+    const std::uint64_t gen = fls_generation(dwFlsIndex);
+    if (gen == 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    SetLastError(ERROR_SUCCESS);
+    const FlsValues* p = tFls;
+    return p != nullptr && p->generation[dwFlsIndex] == gen ? p->value[dwFlsIndex] : nullptr;
+}
+
+extern "C" BOOL FlsSetValue(DWORD dwFlsIndex, PVOID lpFlsData) {
+    const std::uint64_t gen = fls_generation(dwFlsIndex);
+    if (gen == 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    FlsValues& v = fls_values();
+    v.generation[dwFlsIndex] = gen;
+    v.value[dwFlsIndex] = lpFlsData;
+    return TRUE;
+}
+
+extern "C" BOOL FlsFree(DWORD dwFlsIndex) {
+    FlsSlots& s = fls_slots();
+    std::lock_guard<std::mutex> g(s.lock);
+    if (dwFlsIndex >= kSlots || !s.slot[dwFlsIndex].used) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    s.slot[dwFlsIndex].used = false;
+    s.slot[dwFlsIndex].callback = nullptr;
+    ++s.slot[dwFlsIndex].generation;
     return TRUE;
 }

@@ -13,6 +13,22 @@ namespace {
 
 using miniport::MachineConfig;
 
+// A long run keeps the newest RAMDAC stores only, not every one.
+TEST_F(BoardTest, RamdacStoreRecordsAreBounded) {
+    make(MachineConfig{});
+    board->take_ramdac_writes(0);
+    for (ULONG i = 0; i < 300000; ++i) {
+        board->write_register(0, VNX_REG_RAMDAC_INDEX_LO, 0x31);
+        board->write_register(0, VNX_REG_RAMDAC_INDEX_HI, 0);
+        board->write_register(0, VNX_REG_RAMDAC_DATA, i);
+    }
+    const auto w = board->take_ramdac_writes(0);
+    EXPECT_LE(w.size(), std::size_t{1} << 17);
+    ASSERT_FALSE(w.empty());
+    EXPECT_EQ(w.back().index, 0x31u);
+    EXPECT_EQ(w.back().value, 299999u);
+}
+
 TEST_F(BoardTest, TileOwnershipWordsByMachineShape) {
     struct Row {
         int rasterizers, boards, memoryClass, xCode, yCode;

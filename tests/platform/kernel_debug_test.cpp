@@ -21,6 +21,17 @@ TEST(KernelDebug, DbgPrintAndOutputDebugStringShareOneSink) {
     EXPECT_EQ(vnx::debug::take(), longText + "|");
 }
 
+// A long run whose text nobody takes keeps only its newest part.
+TEST(KernelDebug, KeptTextIsBounded) {
+    vnx::debug::clear();
+    const std::string line(999, 'x');
+    for (int i = 0; i < 4000; ++i) DbgPrint("%s%c", line.c_str(), i == 3999 ? '!' : '\n');
+    const std::string kept = vnx::debug::take();
+    EXPECT_LE(kept.size(), std::size_t{1} << 20);
+    EXPECT_GE(kept.size(), std::size_t{1} << 19);
+    EXPECT_EQ(kept.back(), '!');
+}
+
 TEST(KernelFaults, ArmedPointsSkipThenFailThenPass) {
     vnx::faults::Scope scope;
     vnx::faults::arm("A", 2, 2);

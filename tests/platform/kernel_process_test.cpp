@@ -192,3 +192,31 @@ TEST(KernelProcesses, ReadAndWriteProcessMemoryFailCleanlyOnBadAddresses) {
     CloseHandle(h);
     EXPECT_FALSE(ReadProcessMemory(h, clientData, buf, 1, &n)) << "closed handle";
 }
+
+namespace {
+
+// An ended process's record goes once its clean-up is done: a long run of
+// short-lived processes keeps no record of each. A handle to the process
+// still waits on it.
+TEST(KernelProcesses, EndedProcessesLeaveNoRecord) {
+    const size_t cBefore = vnx::process::records();
+    Client watcher;
+    HANDLE hEnded = nullptr;
+    for (int i = 0; i < 200; ++i) {
+        const DWORD pid = vnx::process::create("short");
+        if (i == 0) {
+            vnx::process::Scope as(watcher.pid);
+            hEnded = OpenProcess(PROCESS_ALL_ACCESS, FALSE, pid);
+            ASSERT_NE(hEnded, nullptr);
+        }
+        EXPECT_TRUE(vnx::process::terminate(pid));
+        EXPECT_FALSE(vnx::process::terminate(pid));
+        EXPECT_FALSE(vnx::process::is_alive(pid));
+    }
+    EXPECT_EQ(vnx::process::records(), cBefore + 1);  // the watcher
+    vnx::process::Scope as(watcher.pid);
+    EXPECT_EQ(WaitForSingleObject(hEnded, 0), WAIT_OBJECT_0);
+    EXPECT_TRUE(CloseHandle(hEnded));
+}
+
+}  // namespace

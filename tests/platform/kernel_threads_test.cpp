@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <thread>
+#include <utility>
+#include <vector>
 
 #include "platform/faults.h"
 #include "platform/kernel.h"
@@ -252,3 +255,47 @@ TEST(KernelTime, TickCountFollowsTheTestClockInManualMode) {
     Sleep(15);
     EXPECT_GE(static_cast<DWORD>(GetTickCount() - a), 10u);
 }
+
+namespace {
+
+struct FlsSeen {
+    std::vector<std::pair<void*, DWORD>> calls;  // value, process of the call
+};
+FlsSeen gFlsSeen;
+void FlsRecord(PVOID pv) { gFlsSeen.calls.emplace_back(pv, vnx::process::current()); }
+
+// A thread's end hands each slot's value, when not null, to the slot's
+// callback, in the process that allocated the slot; a value set back to
+// null, a freed slot and a thread that set nothing run no callback.
+TEST(KernelThreads, FiberLocalCallbacksRunAtTheThreadsEnd) {
+    gFlsSeen = FlsSeen{};
+    const DWORD dwSlot = FlsAlloc(FlsRecord);
+    ASSERT_NE(dwSlot, FLS_OUT_OF_INDEXES);
+    const DWORD dwFreed = FlsAlloc(FlsRecord);
+    ASSERT_NE(dwFreed, FLS_OUT_OF_INDEXES);
+    const DWORD app = vnx::process::create("app");
+    int a = 0, b = 0;
+    std::thread([&] {
+        vnx::process::Scope as(app);
+        EXPECT_EQ(FlsGetValue(dwSlot), nullptr);
+        EXPECT_TRUE(FlsSetValue(dwSlot, &a));
+        EXPECT_EQ(FlsGetValue(dwSlot), &a);
+        EXPECT_TRUE(FlsSetValue(dwFreed, &b));
+    }).join();
+    std::thread([&] {
+        EXPECT_TRUE(FlsSetValue(dwSlot, &b));
+        EXPECT_TRUE(FlsSetValue(dwSlot, nullptr));
+    }).join();
+    std::thread([] {}).join();
+    ASSERT_EQ(gFlsSeen.calls.size(), 2u);
+    EXPECT_EQ(gFlsSeen.calls[0], std::make_pair(static_cast<void*>(&a), vnx::process::server_id()));
+    EXPECT_EQ(gFlsSeen.calls[1], std::make_pair(static_cast<void*>(&b), vnx::process::server_id()));
+    gFlsSeen = FlsSeen{};
+    std::thread([&] { EXPECT_TRUE(FlsSetValue(dwFreed, &b)); FlsFree(dwFreed); }).join();
+    EXPECT_TRUE(gFlsSeen.calls.empty());
+    EXPECT_FALSE(FlsSetValue(dwFreed, &b));
+    EXPECT_TRUE(FlsFree(dwSlot));
+    vnx::process::terminate(app);
+}
+
+}  // namespace

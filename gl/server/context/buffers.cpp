@@ -47,6 +47,15 @@ ULONG gcBoardStencilBits = 0;
 ULONG gaulPlaneMasks[2] = {0, 0};
 // The accumulation buffer's size in bytes, recorded when one is made.
 ULONG gcjAccum = 0;
+// Set when making a buffer failed for want of memory (not for want of a
+// device surface): the caller's GL error is GL_OUT_OF_MEMORY.
+BOOL gbBufferNoMemory = FALSE;
+
+void* pvBufferAlloc(SIZE_T cj) {
+    void* pv = LocalAlloc(LPTR, cj);
+    if (pv == nullptr) gbBufferNoMemory = TRUE;
+    return pv;
+}
 
 // The device's alpha and stencil surfaces: made on first need, shared by
 // every set's buffers of their kind, deleted with the last of them.
@@ -146,10 +155,10 @@ GLBuffer* pbHostBuffer(PDEV* ppdev, ULONG kind, ULONG bits, const RECTL& rcl, BO
     const std::uint64_t cjRow = static_cast<std::uint64_t>(std::max<LONG>(plSize[0], 0)) * cjPixel;
     const std::uint64_t cj = cjRow * static_cast<std::uint64_t>(std::max<LONG>(plSize[1], 0));
     if (cj == 0 || cj > 0x7FFFFFFFu) return nullptr;
-    auto* pb = static_cast<GLBuffer*>(LocalAlloc(LPTR, sizeof(GLBuffer)));
+    auto* pb = static_cast<GLBuffer*>(pvBufferAlloc(sizeof(GLBuffer)));
     if (pb == nullptr) return nullptr;
     if (bAllocate) {
-        pb->pvPixels = LocalAlloc(LPTR, static_cast<SIZE_T>(cj));
+        pb->pvPixels = pvBufferAlloc(static_cast<SIZE_T>(cj));
         if (pb->pvPixels == nullptr) {
             LocalFree(pb);
             return nullptr;
@@ -230,8 +239,8 @@ GLBuffer* pbCreateBuffer(GLBufferSet* pbs, ULONG kind, SURFOBJ* pso, const RECTL
             return nullptr;
     }
     if (psoDevice == nullptr) return nullptr;
-    auto* pb = static_cast<GLBuffer*>(LocalAlloc(LPTR, sizeof(GLBuffer)));
-    auto* pdr = static_cast<GLDeviceRecord*>(LocalAlloc(LPTR, sizeof(GLDeviceRecord)));
+    auto* pb = static_cast<GLBuffer*>(pvBufferAlloc(sizeof(GLBuffer)));
+    auto* pdr = static_cast<GLDeviceRecord*>(pvBufferAlloc(sizeof(GLDeviceRecord)));
     if (pb == nullptr || pdr == nullptr) {
         LocalFree(pb);
         LocalFree(pdr);
@@ -384,24 +393,26 @@ void vFreeSet(GLBufferSet* pbs) {
     LocalFree(pbs);
 }
 
-// A swap of the back buffer with the plane selector over a rectangle: the
-// window's (the back buffer's own), or the swap rectangle its device
-// record widened as the window moved.
-void vSwap(GLBufferSet* pbs, ULONG fPlanes, BOOL bWindowRect) {
+// The swap of the back buffer with the plane selector over a rectangle: the
+// window's (the back buffer's own), or the swap rectangle its device record
+// widened as the window moved. Presents the back buffer; FALSE when it
+// cannot (a buffer missing, the front surface gone).
+BOOL bSwap(GLBufferSet* pbs, ULONG fPlanes, BOOL bWindowRect) {
     GLBuffer* pbBack = pbs->apBuffers[GLBS_BACK_LEFT];
     GLBuffer* pbFront = pbs->apBuffers[GLBS_FRONT_LEFT];
-    if (pbBack == nullptr || pbFront == nullptr) return;
+    if (pbBack == nullptr || pbFront == nullptr) return FALSE;
     auto* pdrBack = static_cast<GLDeviceRecord*>(pbBack->pDeviceRecord);
     WNDOBJ* pwo = pbs->pWindow->pwo;
     RECTL rcl = bWindowRect ? RECTL{pbBack->x, pbBack->y, pbBack->x + pbBack->cx, pbBack->y + pbBack->cy}
                             : pdrBack->rclSwap;
     PDEV* ppdev = ppdevOf(pdrBack->pso);
     SURFOBJ* psoFront = EngLockSurface(pbFront->hsurf);
-    if (psoFront == nullptr) return;
+    if (psoFront == nullptr) return FALSE;
     const BOOL bDirect = ppdev != nullptr && plGLSwapState(ppdev)[0] == 1;
     kz2SwapBackToFrontC(pdrBack->pso, psoFront, pwo != nullptr ? &pwo->coClient : nullptr, &rcl,
                         fPlanes, bDirect, fPlanes);
     EngUnlockSurface(psoFront);
+    return TRUE;
 }
 
 // A packed 28.4 vertex of a pixel position.
@@ -557,11 +568,12 @@ ULONG _DCreateMissingBuffers(GLBufferSet* pbs, ULONG flMask) {
         {GLBUFFER_STENCIL, GLBS_STENCIL, GLBUFFER_STENCIL},
         {GLBUFFER_ACCUM, GLBS_ACCUM, GLBUFFER_ACCUM},
     };
+    gbBufferNoMemory = FALSE;
     for (const Want& w : kWants) {
         if ((flMask & w.bits) == 0 || pbs->apBuffers[w.word] != nullptr) continue;
         pbs->apBuffers[w.word] = pbCreateBuffer(pbs, w.kind, pbs->pWindow->pso, rcl);
     }
-    return 1;
+    return gbBufferNoMemory ? 0 : 1;
 }
 
 void _DGetAncillaryBits(ULONG* pcAlphaBits, ULONG* pcStencilBits, ULONG aulMasks[2]) {
@@ -649,7 +661,9 @@ BOOL __wglSwapBuffers(SURFOBJ* pso, WNDOBJ* pwo, ULONG flPlanes) {
     if (pbs == nullptr) return TRUE;
     pbs->pWindow->pso = pso;
     pbs->pWindow->pwo = pwo;
-    const BOOL bDouble = pbs->pvis->bDoubleBuffer != 0 && pbs->apBuffers[GLBS_BACK_LEFT] != nullptr;
+    // A double-buffered window whose back buffer could not be made, or
+    // whose swap could not run, was not presented: FALSE.
+    const BOOL bDouble = pbs->pvis->bDoubleBuffer != 0;
     // The pixel format's main layer decides whether the planes swap.
     const GLVisual* pvisMain = pbs->pvis->iLayer == 0 ? pbs->pvis
                                                       : pvisLookup(static_cast<LONG>(pbs->pvis->iFormat), 0);
@@ -657,14 +671,14 @@ BOOL __wglSwapBuffers(SURFOBJ* pso, WNDOBJ* pwo, ULONG flPlanes) {
     PDEV* ppdev = ppdevOf(pso);
     const LONG* plSwap = ppdev != nullptr ? plGLSwapState(ppdev) : nullptr;
     if ((flPlanes & 3u) == 3u && bMainDouble) {
-        if (bDouble) vSwap(pbs, pbs->bOverlay ? 3u : 1u, TRUE);
+        if (bDouble) return bSwap(pbs, pbs->bOverlay ? 3u : 1u, TRUE);
     } else if (flPlanes & 1u) {
         if (bDouble) {
             const BOOL bBoth = plSwap != nullptr && plSwap[1] == plSwap[2] && plSwap[0] == 0;
-            vSwap(pbs, bBoth ? 3u : 1u, FALSE);
+            return bSwap(pbs, bBoth ? 3u : 1u, FALSE);
         }
     } else if (flPlanes & 2u) {
-        if (bMainDouble && plSwap != nullptr && plSwap[0] != 1 && pbs->bOverlay) vSwap(pbs, 2u, FALSE);
+        if (bMainDouble && plSwap != nullptr && plSwap[0] != 1 && pbs->bOverlay) return bSwap(pbs, 2u, FALSE);
     }
     return TRUE;
 }
@@ -684,7 +698,10 @@ BOOL _DBindBuffers(GLContext* gc, ULONG flBufferMask) {
             pbs->apBuffers[GLBS_BACK_RIGHT] = pbCreateBuffer(pbs, GLBUFFER_BACK_RIGHT, pbs->pWindow->pso, rc);
         vSetBufferRects(pbs, rc);
     }
-    _DCreateMissingBuffers(pbs, flBufferMask);
+    // A buffer asked for that could not be made for want of memory (a
+    // depth, stencil, alpha or accumulation buffer) is the context's
+    // GL_OUT_OF_MEMORY; the buffers there are still bound.
+    if (_DCreateMissingBuffers(pbs, flBufferMask) == 0 && gc->error == GL_NO_ERROR) gc->error = GL_OUT_OF_MEMORY;
     // The clip list follows the window and the scissor box.
     if (pdraw->pwo != nullptr &&
         (pdraw->clip.bStale || pdraw->clip.iUniq != pdraw->pwo->coClient.iUniq))

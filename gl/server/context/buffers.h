@@ -53,7 +53,8 @@ struct GLBufferSet {
 // the right ones on a stereo board with a stereo visual), listed; or null.
 GLBufferSet* __glCreateBufferSet(SURFOBJ* pso, WNDOBJ* pwo, GLVisual* pvis);
 // Makes the buffers of the mask's ancillary kinds that the set lacks
-// (depth, alpha, stencil, accumulation): 1. Alpha and stencil buffers lie
+// (depth, alpha, stencil, accumulation): 1, or 0 when one could not be
+// made for want of memory (the others are still made). Alpha and stencil buffers lie
 // in the device's one alpha and one stencil surface (the stencil in the
 // alpha surface when the board has fewer than 3 stencil bits) when the
 // board has such bits, else in host memory of the screen's size with rows

@@ -117,9 +117,15 @@ void vFreeContext(GLContext* gc) {
 }
 
 // The driver object's clean-up: the owning process ended or the object is
-// deleted with its callback.
+// deleted with its callback. It runs outside any request, on whichever
+// thread ended the process, so it takes the escape lock of the context's
+// device, as requests hold it: the context's lgi context, its drawable's
+// clip list and buffers and the lgi layer's current context change here.
+// A context that lost its handle meanwhile (shut-down freed it) is gone.
 BOOL bContextCleanup(DRIVEROBJ* pdo) {
-    vFreeContext(static_cast<GLContext*>(pdo->pvObj));
+    auto* gc = static_cast<GLContext*>(pdo->pvObj);
+    ServerLock lock(pdo->dhpdev != nullptr ? pGLEscapeLock(reinterpret_cast<PDEV*>(pdo->dhpdev)) : pcsServerLock());
+    if (bContextRegistered(gc)) vFreeContext(gc);
     return TRUE;
 }
 

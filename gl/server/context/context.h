@@ -79,7 +79,7 @@ struct GLContext {
     float deviceMatrix[16];                 // premultiplies the projection, by rows; identity
     ULONG listMode;                         // display lists: compiling, executing too, plain Begin/End
     ULONG callDepth;                        // lists being called, one inside the other
-    ULONG listRuns;                         // lists run under the outermost call so far
+    ULONG listRuns;                         // list work of the current request so far (GLX_LIST_MAX_WORK)
     PDEV* ppdev;                            // the display driver's device it was made on
 };
 

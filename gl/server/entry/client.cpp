@@ -3,17 +3,21 @@
 // handles name contexts. Every look-up checks that the object belongs to
 // the calling process.
 #include "entry/handles.h"
+#include "glpdev.h"
+#include "lgi/lgi.h"
 #include "platform/engine.h"
 #include "seams.h"
 
 DWORD gdwTlsIndex = TLS_OUT_OF_INDEXES;
+DWORD gdwFlsIndex = FLS_OUT_OF_INDEXES;
 
 namespace {
 
 HandleTable<GLClient> gClients;
 HandleTable<GLContext> gContexts;
 
-// The process the current call serves; null outside a call from a client.
+// The process the current call serves; null outside a call from a client
+// (and when the engine could not open it).
 HANDLE hCaller() { return EngGetProcessHandle(); }
 
 // Whatever GLClient the calling thread's slot holds.
@@ -57,7 +61,21 @@ GLClient* pgcFromHandle(ULONG hClient) { return gClients.find(hClient, hCaller()
 
 GLContext* pgcContextFromHandle(ULONG dhrc) { return gContexts.find(dhrc, hCaller()); }
 
-ULONG ulRegisterContext(GLContext* gc) { return gContexts.add(gc, hCaller()); }
+ULONG ulRegisterContext(GLContext* gc) {
+    // A caller whose process the engine could not open (null with an error
+    // set) gets no handle: a later request, for which the engine opens the
+    // process again, could not name the context. Outside a client's call
+    // the owner is null without an error, and stays so.
+    SetLastError(ERROR_SUCCESS);
+    const HANDLE hOwner = hCaller();
+    if (hOwner == nullptr && GetLastError() != ERROR_SUCCESS) {
+        __glXDebugPrint("%s: no client process\n", __func__);
+        return 0;
+    }
+    return gContexts.add(gc, hOwner);
+}
+
+BOOL bContextRegistered(const GLContext* gc) { return gContexts.handle_of(gc) != 0; }
 
 ULONG ulContextHandle(const GLContext* gc) { return gContexts.handle_of(gc); }
 
@@ -87,6 +105,15 @@ void vDropRecord(GLClient* pgc) {
     vFreeClient(pgc);
 }
 
+// The record the calling thread serves, in its thread slot and in its
+// fiber slot (the thread's end hands the latter to vClientThreadEnded).
+BOOL bSetThreadRecord(GLClient* pgc) {
+    if (TlsSetValue(gdwTlsIndex, pgc) && FlsSetValue(gdwFlsIndex, pgc)) return TRUE;
+    TlsSetValue(gdwTlsIndex, nullptr);
+    FlsSetValue(gdwFlsIndex, nullptr);
+    return FALSE;
+}
+
 }  // namespace
 
 BOOL bThreadAttach() {
@@ -95,7 +122,7 @@ BOOL bThreadAttach() {
     vThreadDetach();
     GLClient* pgc = pgcNewRecord();
     if (pgc == nullptr) return FALSE;
-    if (!TlsSetValue(gdwTlsIndex, pgc)) {
+    if (!bSetThreadRecord(pgc)) {
         gClients.remove(pgc);
         LocalFree(pgc);
         return FALSE;
@@ -109,7 +136,7 @@ GLClientAttach ClientAttachBegin() {
     GLClient* pgcBefore = pgcSlot();
     GLClient* pgc = pgcNewRecord();
     if (pgc == nullptr) return GLClientAttach{};
-    if (!TlsSetValue(gdwTlsIndex, pgc)) {
+    if (!bSetThreadRecord(pgc)) {
         vDropRecord(pgc);
         return GLClientAttach{};
     }
@@ -127,7 +154,7 @@ void vClientAttachDone(const GLClientAttach& a, BOOL bDone) {
     // A thread that held no record keeps the one made for it (thread
     // attach comes first); one that held another process's gets it back.
     if (a.pgcBefore == nullptr) return;
-    TlsSetValue(gdwTlsIndex, a.pgcBefore);
+    bSetThreadRecord(a.pgcBefore);
     vDropRecord(a.pgc);
 }
 
@@ -135,7 +162,22 @@ void vThreadDetach() {
     GLClient* pgc = pgcSlot();
     if (pgc == nullptr) return;
     vDropRecord(pgc);
-    TlsSetValue(gdwTlsIndex, nullptr);
+    bSetThreadRecord(nullptr);
+}
+
+void vClientThreadEnded(PVOID pv) {
+    // Outside any request: the record, its segment's view and its context's
+    // link to it go under the lock the requests hold, and only while the
+    // server still has the record (shut-down may have freed it).
+    ServerLock lock;
+    auto* pgc = static_cast<GLClient*>(pv);
+    if (!gClients.remove(pgc)) return;
+    vFreeClient(pgc);
+}
+
+CRITICAL_SECTION* pcsServerLock() {
+    const GLSRVDEVICE* pdev = __glDeviceRecord();
+    return pdev != nullptr && pdev->ppdev != nullptr ? pGLEscapeLock(pdev->ppdev) : nullptr;
 }
 
 void vFreeAllClientsAndContexts() {

@@ -28,8 +28,15 @@ BOOL bProcessAttach() {
         __glXDebugPrint("Could not allocate TLS Index for GL\n");
         return FALSE;
     }
+    const DWORD dwFls = FlsAlloc(vClientThreadEnded);
+    if (dwFls == FLS_OUT_OF_INDEXES) {
+        __glXDebugPrint("Could not allocate TLS Index for GL\n");
+        TlsFree(dwIndex);
+        return FALSE;
+    }
     InitializeCriticalSection(&gcsBufferList);
     gdwTlsIndex = dwIndex;
+    gdwFlsIndex = dwFls;
     return TRUE;
 }
 
@@ -39,6 +46,8 @@ void vProcessDetach() {
     vFreeAllClientsAndContexts();
     TlsFree(gdwTlsIndex);
     gdwTlsIndex = TLS_OUT_OF_INDEXES;
+    FlsFree(gdwFlsIndex);
+    gdwFlsIndex = FLS_OUT_OF_INDEXES;
     DeleteCriticalSection(&gcsBufferList);
 }
 

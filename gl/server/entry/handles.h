@@ -36,15 +36,16 @@ class HandleTable {
             if (e.p == p) return h;
         return 0;
     }
-    // Forgets the handle of `p`, if it has one.
-    void remove(const T* p) {
+    // Forgets the handle of `p`; FALSE when it had none.
+    bool remove(const T* p) {
         std::lock_guard<std::mutex> g(lock_);
         for (auto it = entries_.begin(); it != entries_.end(); ++it) {
             if (it->second.p == p) {
                 entries_.erase(it);
-                return;
+                return true;
             }
         }
+        return false;
     }
     // Forgets every handle and answers their objects.
     std::vector<T*> take_all() {

@@ -10,9 +10,16 @@
 
 #define GLX_LIST_BUCKETS 1009u
 #define GLX_LIST_MAX_DEPTH 64u       // nested CallList / CallLists
-// Lists one outermost call may run, nested calls included: lists that call
-// each other more than once would otherwise run 2^64 times within the depth.
-#define GLX_LIST_MAX_RUNS 65536u
+// The list work one request (a half, a large command, a single request) may
+// cause: each list run and each record run from a list counts one. Lists
+// that call each other more than once would otherwise run 2^64 times within
+// the depth, and one request holds the escape lock while it runs, so every
+// other process's escape would wait. 2^20 is about a tenth of a second of
+// list work. When the budget is spent the list running stops there, its
+// call and every later CallList or CallLists of the same request run
+// nothing and answer GL_INVALID_OPERATION (GL has no error of its own for
+// it); the next request starts with the whole budget again.
+#define GLX_LIST_MAX_WORK (1u << 20)
 #define GLX_LIST_CHUNK_MIN 1024u     // bytes of a new ordinary chunk, at least
 #define GLX_LIST_PINNED_MAX 16384u   // batches pinned at once on a device
 
@@ -96,6 +103,9 @@ void __glXFreeListTable(GLClient* pgc, __GLXlistTable* pTable);
 // FALSE when the outermost call has run as many lists as it may (the list
 // is not run).
 BOOL __glXExecuteList(GLClient* pgc, ULONG name);
+// A request of the client starts: its context's list work budget is whole
+// again (GLX_LIST_MAX_WORK).
+void __glXStartRequest(GLClient* pgc);
 
 // The list-compile table's handlers and the Begin/End spill.
 ULONG __glXListStore(GLClient* pgc, const void* pvRequest);

@@ -116,12 +116,12 @@ ULONG __glXCompileDrawPixels(GLClient* pgc, const void* pvRequest, BYTE** ppj, U
     if (w < 0 || h < 0) return GL_INVALID_VALUE;
     if (format - 0x1900 > 10) return GL_INVALID_ENUM;  // COLOR_INDEX .. LUMINANCE_ALPHA
     const ULONG typeCode = __glXTypeCode(type);
-    if (typeCode == ~0u) return GL_INVALID_ENUM;
+    if (typeCode == ~0u || __glXCheckBitmapFormat(format, type) != GL_NO_ERROR) return GL_INVALID_ENUM;
     // The record holds an RGB image as RGBA; its size a multiple of 4.
     const std::uint64_t cjRecordImage = (__glXImageSize(w, h, format == 0x1907 ? 0x1908 : format, type) + 3) & ~std::uint64_t{3};
     if (cjRecordImage > (64u << 20)) return GL_OUT_OF_MEMORY;
     const ULONG cjImage = static_cast<ULONG>(__glXImageSize(w, h, format, type));
-    __glXSetRequestUnpack(pgc->gc, pj + 4);
+    if (const ULONG e = __glXSetRequestUnpack(pgc->gc, pj + 4)) return e;
     const ULONG components = __glXFormatComponents(format);
     __GLXimage image{};
     ULONG glError = GL_NO_ERROR;

@@ -1,4 +1,5 @@
-// Running display lists: CallList and CallLists (to a depth of 64), each
+// Running display lists: CallList and CallLists (to a depth of 64, within
+// the list work budget of a request, GLX_LIST_MAX_WORK), each
 // stored request through the context's current render table, the list's
 // batches handed to the lgi layer again, compiled images drawn; and the
 // single requests that manage names: GenLists, DeleteLists, IsList.
@@ -59,10 +60,18 @@ BOOL bDrawCompiled(GLContext* gc, const BYTE* pjRecord) {
     return TRUE;
 }
 
+// One unit of the request's list work; FALSE when the budget is spent.
+BOOL bListWork(GLContext* gc) {
+    if (gc->listRuns >= GLX_LIST_MAX_WORK) return FALSE;
+    ++gc->listRuns;
+    return TRUE;
+}
+
 // Runs the records of an ordinary chunk; FALSE when the list stops.
 BOOL bRunChunk(GLClient* pgc, __GLXlistHead* pHead, const __GLXlistChunk* pc) {
     GLContext* gc = pgc->gc;
     for (ULONG off = 0; off + 4 <= pc->cjUsed;) {
+        if (!bListWork(gc)) return FALSE;
         const BYTE* pj = pc->pjData + off;
         USHORT aus[2];
         std::memcpy(aus, pj, 4);
@@ -91,10 +100,10 @@ BOOL __glXExecuteList(GLClient* pgc, ULONG name) {
     GLContext* gc = pgc->gc;
     __GLXlistHead* pHead = phFind(gc, name);
     if (pHead == nullptr) return TRUE;
-    if (gc->listRuns >= GLX_LIST_MAX_RUNS) return FALSE;
-    ++gc->listRuns;
+    if (!bListWork(gc)) return FALSE;
     for (const __GLXlistChunk* pc = pHead->pFirst; pc != nullptr; pc = pc->pNext) {
         if (pc->bLarge) {
+            if (!bListWork(gc)) return FALSE;
             // {u32 length, render header {0, opcode}, body}: runs from +4
             // with the length less the word as the large-request path does.
             USHORT opcode;
@@ -104,10 +113,16 @@ BOOL __glXExecuteList(GLClient* pgc, ULONG name) {
             pTableNow(gc)[opcode](pgc, pc->pjData + 4);
             pgc->cjLarge = cjSaved;
         } else if (!bRunChunk(pgc, pHead, pc)) {
-            break;
+            // A compiled image the visual cannot take stops the list; a
+            // spent budget stops the call too.
+            return gc->listRuns < GLX_LIST_MAX_WORK;
         }
     }
     return TRUE;
+}
+
+void __glXStartRequest(GLClient* pgc) {
+    if (pgc != nullptr && pgc->gc != nullptr) pgc->gc->listRuns = 0;
 }
 
 namespace {
@@ -118,7 +133,6 @@ ULONG ulCall(GLClient* pgc, const void* pv, Body body) {
     GLContext* gc = pgc->gc;
     if (gc->callDepth >= GLX_LIST_MAX_DEPTH) return __glXRenderError(pgc, pv, GL_INVALID_OPERATION);
     if (gc->dirty != 0) __glXValidateDraw(gc);
-    if (gc->callDepth == 0) gc->listRuns = 0;
     ++gc->callDepth;
     const ULONG glError = body();
     --gc->callDepth;

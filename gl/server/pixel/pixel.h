@@ -78,6 +78,9 @@ ULONG __glXFormatComponents(ULONG format);
 ULONG __glXTypeSize(ULONG type);
 ULONG __glXFormatCode(ULONG format);
 ULONG __glXTypeCode(ULONG type);
+// GL_BITMAP goes only with index data (GL_COLOR_INDEX, GL_STENCIL_INDEX):
+// GL_INVALID_ENUM for it with any other format, else GL_NO_ERROR.
+ULONG __glXCheckBitmapFormat(ULONG format, ULONG type);
 // Bytes of a tightly packed image (BITMAP: ceil(width x components / 8) a
 // row); 0 for a negative size. Worked out in 64 bits.
 std::uint64_t __glXImageSize(LONG width, LONG height, ULONG format, ULONG type);
@@ -91,8 +94,10 @@ ULONG __glXPixelTransfer(GLContext* gc, ULONG pname, float value);
 // Sets a pixel map from size values of a kind (0 floats, 1 unsigned ints, 2
 // unsigned shorts) at pjValues: GL error.
 ULONG __glXSetPixelMap(GLContext* gc, ULONG map, LONG size, const BYTE* pjValues, ULONG kind);
-// Copies a request's 20-byte pixel-store header over the unpack state.
-void __glXSetRequestUnpack(GLContext* gc, const BYTE* pjHeader);
+// Copies a request's 20-byte pixel-store header over the unpack state:
+// GL_NO_ERROR, or GL_OUT_OF_MEMORY when the context's pixel state cannot be
+// made (the image must not be read with another layout).
+ULONG __glXSetRequestUnpack(GLContext* gc, const BYTE* pjHeader);
 
 // An image handed on: the bytes, and whether the server allocated them
 // (else they are the request's own).

@@ -46,6 +46,7 @@ ULONG ulCheckFormat(GLContext* gc, ULONG format, ULONG type) {
             break;
     }
     if (type - GL_BYTE > GL_FLOAT - GL_BYTE && type != GL_BITMAP) return GL_INVALID_ENUM;
+    if (const ULONG e = __glXCheckBitmapFormat(format, type)) return e;
     if (format == GL_STENCIL_INDEX) vBindAlso(gc, kStencilBuffer);
     if (format == GL_DEPTH_COMPONENT) vBindAlso(gc, kDepthBuffers);
     return GL_NO_ERROR;
@@ -59,7 +60,7 @@ void vValidate(GLContext* gc) {
 ULONG ulDrawPixels(GLClient* pgc, const BYTE* pj, ULONG cjBody) {
     GLContext* gc = pgc->gc;
     vValidate(gc);
-    __glXSetRequestUnpack(gc, pj);
+    if (const ULONG e = __glXSetRequestUnpack(gc, pj)) return e;
     const LONG width = static_cast<LONG>(__glXArgWord(pj, 5)), height = static_cast<LONG>(__glXArgWord(pj, 6));
     const ULONG format = __glXArgWord(pj, 7), type = __glXArgWord(pj, 8);
     if (width < 0 || height < 0) return GL_INVALID_VALUE;
@@ -78,7 +79,7 @@ ULONG ulDrawPixels(GLClient* pgc, const BYTE* pj, ULONG cjBody) {
 ULONG ulBitmap(GLClient* pgc, const BYTE* pj, ULONG cjBody) {
     GLContext* gc = pgc->gc;
     vValidate(gc);
-    __glXSetRequestUnpack(gc, pj);
+    if (const ULONG e = __glXSetRequestUnpack(gc, pj)) return e;
     const LONG width = static_cast<LONG>(__glXArgWord(pj, 5)), height = static_cast<LONG>(__glXArgWord(pj, 6));
     if (width < 0 || height < 0) return GL_INVALID_VALUE;
     if (width == 0 || height == 0 || gc->renderMode == GL_SELECT) return GL_NO_ERROR;

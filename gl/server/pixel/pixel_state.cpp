@@ -90,6 +90,11 @@ ULONG __glXTypeCode(ULONG type) {
     }
 }
 
+ULONG __glXCheckBitmapFormat(ULONG format, ULONG type) {
+    return type == GL_BITMAP && format != GL_COLOR_INDEX && format != GL_STENCIL_INDEX ? GL_INVALID_ENUM
+                                                                                    : GL_NO_ERROR;
+}
+
 std::uint64_t __glXImageSize(LONG width, LONG height, ULONG format, ULONG type) {
     if (width < 0 || height < 0) return 0;
     const std::uint64_t c = __glXFormatComponents(format);
@@ -178,8 +183,11 @@ ULONG __glXSetPixelMap(GLContext* gc, ULONG map, LONG size, const BYTE* pjValues
     return GL_NO_ERROR;
 }
 
-void __glXSetRequestUnpack(GLContext* gc, const BYTE* pjHeader) {
-    if (__GLXpixelState* pps = __glXPixelState(gc)) std::memcpy(&pps->unpack, pjHeader, sizeof pps->unpack);
+ULONG __glXSetRequestUnpack(GLContext* gc, const BYTE* pjHeader) {
+    __GLXpixelState* pps = __glXPixelState(gc);
+    if (pps == nullptr) return GL_OUT_OF_MEMORY;
+    std::memcpy(&pps->unpack, pjHeader, sizeof pps->unpack);
+    return GL_NO_ERROR;
 }
 
 ULONG __glXPixelVariable(GLContext* gc, ULONG pname, ULONG* pType, ULONG* pw) {

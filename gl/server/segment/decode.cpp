@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "dispatch/dispatch.h"
+#include "list/list.h"
 #include "seams.h"
 
 namespace {
@@ -128,6 +129,7 @@ ULONG __glXRenderStream(GLClient* pgc, const xGLXRenderReq* pReq, const BYTE* pj
 BOOL __glRunHalf(GLClient* pgc) {
     SMHalf half;
     if (!bHalfOf(pgc, &half)) return FALSE;
+    __glXStartRequest(pgc);
     const ULONG offRead = ulShared(&half.pHeader->readOffset);
     const ULONG offWrite = ulShared(&half.pHeader->writeOffset);
     if (offRead < sizeof(SMSegmentHeader) || offRead % 4 != 0 || offWrite < offRead ||
@@ -215,6 +217,7 @@ void vLargeRun(GLClient* pgc, const SMHalf& half, const BYTE* pjCommand, ULONG c
 BOOL __glRenderLarge(GLClient* pgc) {
     SMHalf half;
     if (!bHalfOf(pgc, &half)) return FALSE;
+    __glXStartRequest(pgc);
     const LONG lCheck = __glXCheckContext(pgc, "X_GLXRenderLarge", pgc->gc);
     if (lCheck != 0) {
         vSetStatus(half, static_cast<ULONG>(lCheck));

@@ -5,6 +5,7 @@
 
 #include "lgi/lgi.h"
 #include "dispatch/dispatch.h"
+#include "list/list.h"
 #include "seams.h"
 
 namespace {
@@ -86,6 +87,7 @@ ULONG __glXSingleStart(GLClient* pgc, const void* pvRequest, ULONG cParams, cons
 BOOL __glSingleRequest(GLClient* pgc) {
     SMHalf half;
     if (!bHalfOf(pgc, &half)) return FALSE;
+    __glXStartRequest(pgc);
     GLContext* gc = pgc->gc;
     if (gc == nullptr) {
         vRefuse(pgc, half, GLXBadContextTag);

@@ -898,7 +898,7 @@ ULONG __glXDisp_PolygonStipple(GLClient* pgc, const void* pv) {
     const BYTE* pj = __glXRenderArgs(pgc, pv, cjHeader + 128);
     if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv, cjHeader + 128);
     const ULONG cjData = __glXRenderLength(pgc, pv) - 4 - cjHeader;
-    __glXSetRequestUnpack(pgc->gc, pj);
+    if (const ULONG e = __glXSetRequestUnpack(pgc->gc, pj)) return __glXRenderResult(pgc, pv, e);
     __GLXimage image;
     const ULONG glError = __glXUnpackImage(pgc->gc, 32, 32, GL_BITMAP, 1, 0, pj + cjHeader, cjData, &image, FALSE);
     if (glError == GL_NO_ERROR) {

@@ -108,7 +108,7 @@ ULONG __glXTexImage(GLClient* pgc, ULONG dimensions, ULONG target, LONG level, L
     if (components < 1 || components > 4 || static_cast<ULONG>(components) > kFormatComponents[formatCode])
         return GL_INVALID_VALUE;
     const ULONG typeCode = __glXTypeCode(type);
-    if (typeCode == ~0u) return GL_INVALID_ENUM;
+    if (typeCode == ~0u || __glXCheckBitmapFormat(format, type) != GL_NO_ERROR) return GL_INVALID_ENUM;
     const LONG rows = dimensions == 1 ? 1 : height;
 
     __GLXtexObjects* pTex = __glXTexObjects(gc);
@@ -173,7 +173,7 @@ ULONG ulTexImage(GLClient* pgc, const void* pv) {
     if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv, cjFixed);
     // The request's own unpack header goes over the context's unpack state
     // before the image is read.
-    __glXSetRequestUnpack(pgc->gc, pj);
+    if (const ULONG e = __glXSetRequestUnpack(pgc->gc, pj)) return __glXRenderResult(pgc, pv, e);
     const BYTE* pjArgs = pj + kUnpackHeader;
     auto l = [pjArgs](ULONG i) { return static_cast<LONG>(__glXArgWord(pjArgs, i)); };
     const ULONG cjImage = __glXRenderLength(pgc, pv) - kImageOffset;

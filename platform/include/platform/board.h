@@ -401,7 +401,9 @@ public:
     std::vector<DecodedPacket> take_packets(int rasterizer);
     StreamSummary summary(int rasterizer) const;
     // Records of decoded items are kept while recording is on (the default);
-    // the summaries are kept always.
+    // the summaries are kept always. Each rasterizer keeps its newest records
+    // (at 2^17 the oldest half goes), as do the RAMDAC stores and the event
+    // log, so a long run does not grow them without bound.
     void set_recording(bool on);
     std::vector<BoardError> errors() const;
     std::vector<BoardError> take_errors();

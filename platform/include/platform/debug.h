@@ -1,7 +1,8 @@
 // The debug sink: DbgPrint, OutputDebugStringA and the drivers' own debug
 // print all land here. The text is kept in memory so tests can assert on the
 // exact messages; it is echoed to standard error only when the environment
-// variable VNX_DEBUG is set (or echo is switched on).
+// variable VNX_DEBUG is set (or echo is switched on). The kept text is
+// bounded: past 1 MiB only its newest half MiB stays.
 #pragma once
 
 #include <string>

@@ -185,6 +185,16 @@ VNX_PLATFORM_API LPVOID TlsGetValue(DWORD dwTlsIndex);
 VNX_PLATFORM_API BOOL TlsSetValue(DWORD dwTlsIndex, LPVOID lpTlsValue);
 VNX_PLATFORM_API BOOL TlsFree(DWORD dwTlsIndex);
 
+// Fiber-local storage, here one value a thread per slot, with a callback the
+// thread's end runs for each slot whose value is not null (in the process
+// that allocated the slot, with the value). FlsFree runs no callback.
+#define FLS_OUT_OF_INDEXES 0xFFFFFFFFu
+typedef void (*PFLS_CALLBACK_FUNCTION)(PVOID lpFlsData);
+VNX_PLATFORM_API DWORD FlsAlloc(PFLS_CALLBACK_FUNCTION lpCallback);
+VNX_PLATFORM_API PVOID FlsGetValue(DWORD dwFlsIndex);
+VNX_PLATFORM_API BOOL FlsSetValue(DWORD dwFlsIndex, PVOID lpFlsData);
+VNX_PLATFORM_API BOOL FlsFree(DWORD dwFlsIndex);
+
 // --- environment ----------------------------------------------------------
 // Returns the length copied (without the terminator), the size needed
 // (with the terminator) when the buffer is too small, or 0. A variable that

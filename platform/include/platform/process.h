@@ -25,6 +25,9 @@ VNX_PLATFORM_API DWORD create(const char* name);
 // The server process cannot be ended.
 VNX_PLATFORM_API bool terminate(DWORD pid);
 VNX_PLATFORM_API bool is_alive(DWORD pid);
+// Process records the layer keeps: the server's and every process not
+// ended (an ended process's record goes once its clean-up is done).
+VNX_PLATFORM_API size_t records();
 // Id of the logical process the calling thread acts for.
 VNX_PLATFORM_API DWORD current();
 // Makes the calling thread act for `pid`; answers the previous one, or 0 when

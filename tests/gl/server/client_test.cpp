@@ -85,6 +85,29 @@ TEST_F(GLServerTest, ClientRecordsLiveFromAttachToDetach) {
     EXPECT_EQ(vnx::debug::take(), kClientFreedText);
 }
 
+// A client thread that ends without THREADDETACH: its record and the
+// server's view of its segment go with the thread, not at unload.
+TEST_F(GLServerTest, ThreadEndFreesItsClientRecord) {
+    GLClient* pgcWorker = nullptr;
+    ULONG hWorker = 0;
+    Segment seg;
+    std::thread([&] {
+        EXPECT_EQ(Cmd(Request(GLCMD_SETCONTEXT, {0, 0})), 0);
+        pgcWorker = Client();
+        ASSERT_NE(pgcWorker, nullptr);
+        hWorker = pgcWorker->hClient;
+        seg.GiveTo(pgcWorker);
+        vnx::debug::clear();
+    }).join();
+    ASSERT_NE(pgcWorker, nullptr);
+    EXPECT_TRUE(Freed(pgcWorker, hWorker));
+    EXPECT_TRUE(seg.Released());
+    EXPECT_EQ(vnx::debug::take(), kClientFreedText);
+    // The loading thread's record is its own and stays.
+    ASSERT_NE(Client(), nullptr);
+    EXPECT_NE(Client()->hClient, 0u);
+}
+
 // A segment id names a client record for its own process only: another
 // process's request naming it is refused as naming nothing, while the
 // owner's other threads reach it. A request of another process that the
@@ -186,12 +209,13 @@ TEST_F(GLServerTest, UnloadLeavesNothingAndTheServerLoadsAgain) {
     Segment seg;
     seg.GiveTo(pgcMain);
     GLClient* pgcWorker = nullptr;
+    ULONG hWorker = 0;
     std::thread([&] {
         EXPECT_EQ(Cmd(Request(GLCMD_SETCONTEXT, {0, 0})), 0);
         pgcWorker = Client();
+        if (pgcWorker != nullptr) hWorker = pgcWorker->hClient;
     }).join();
     ASSERT_NE(pgcWorker, nullptr);
-    const ULONG hWorker = pgcWorker->hClient;
     const PFN_OPENGLCMD pfnServerCmd = Hooks()->pfnOpenGLCmd;
     vnx::debug::clear();
 

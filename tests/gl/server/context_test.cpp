@@ -2,7 +2,10 @@
 // create, delete, release and make current across processes and threads,
 // a process that ends with live contexts, sharing display lists and copying
 // attribute groups.
+#include <atomic>
 #include <thread>
+
+#include "glpdev.h"
 
 #include "gl/server/server_fixture.h"
 
@@ -95,6 +98,46 @@ TEST_F(ContextTest, ProcessEndFreesItsContexts) {
     // The application's context is the last one.
     EXPECT_EQ(Delete(mine), 1);
     EXPECT_EQ(vnx::debug::take(), kContextText);
+}
+
+// The engine cannot open the calling process while the context is made: no
+// handle could name it later, so creation fails and nothing stays.
+TEST_F(ContextTest, ContextOfAProcessTheEngineCannotOpenIsRefused) {
+    const DWORD other = vnx::process::create("other");
+    const size_t cObjects = vnx::engine::live_driver_objects();
+    vnx::faults::arm("OpenProcess", 0, -1);
+    EXPECT_EQ(Create(other), 0u);
+    vnx::faults::clear();
+    EXPECT_NE(vnx::debug::take().find("ulRegisterContext: no client process\n"), std::string::npos);
+    EXPECT_EQ(vnx::engine::live_driver_objects(), cObjects);
+    // Once the engine can open it, the process makes contexts it can name.
+    const ULONG a = Create(other);
+    ASSERT_NE(a, 0u);
+    EXPECT_EQ(Delete(a, other), 1);
+    vnx::process::terminate(other);
+}
+
+// A process's end frees its contexts outside any request, on the thread
+// that ended it: the clean-up waits for the escape lock a request of
+// another process holds, and runs once it is free.
+TEST_F(ContextTest, ProcessEndWaitsForTheRequestInProgress) {
+    const DWORD other = vnx::process::create("other");
+    ASSERT_NE(Create(other), 0u);
+    const size_t cObjects = vnx::engine::live_driver_objects();
+    CRITICAL_SECTION* pcs = pGLEscapeLock(reinterpret_cast<PDEV*>(device_->dhpdev()));
+    EnterCriticalSection(pcs);  // a request in progress
+    std::atomic<bool> bEnded{false};
+    std::thread ender([&] {
+        vnx::process::terminate(other);
+        bEnded = true;
+    });
+    Sleep(100);
+    EXPECT_FALSE(bEnded.load());
+    EXPECT_EQ(vnx::engine::live_driver_objects(), cObjects) << "the context went under the request";
+    LeaveCriticalSection(pcs);
+    ender.join();
+    EXPECT_TRUE(bEnded.load());
+    EXPECT_EQ(vnx::engine::live_driver_objects(), cObjects - 1);
 }
 
 // Make current on a thread without a window is refused and leaves no link

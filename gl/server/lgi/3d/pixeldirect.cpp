@@ -107,7 +107,7 @@ ULONG _NZoomRow(const ULONG* pulSrc, ULONG cSrc, float zx, ULONG* pulOut, ULONG 
     return cOut;
 }
 
-void _NDirectDrawPixels(N_Context* pctx, LONG cx, LONG cy, ULONG ulFormat, ULONG, const void* pvPixels) {
+void _NDirectDrawPixels(N_Context* pctx, LONG cx, LONG cy, ULONG ulFormat, ULONG ulType, const void* pvPixels) {
     N_BoundBuffer* apDraw[4];
     const ULONG cDraw = cDrawBuffers(pctx, apDraw);
     if (cDraw == 0 || cx <= 0 || cy <= 0 || pvPixels == nullptr) return;
@@ -118,12 +118,20 @@ void _NDirectDrawPixels(N_Context* pctx, LONG cx, LONG cy, ULONG ulFormat, ULONG
     const float zy = __glXWordFloat(*pulAttr(pctx, N_ATTR_ZOOM_Y));
     Box box;
     if (ulFormat != 7 && ulFormat != 8) {
-        // One byte a pixel, in the top four bits of each word, row by row.
+        // One byte a pixel, in the top four bits of each word, row by row;
+        // a bitmap (type 2) holds one bit a pixel, rows of whole bytes,
+        // leftmost pixel in the top bit.
         const auto* pj = static_cast<const BYTE*>(pvPixels);
         ULONG* pulRow = gNArena.apSpan[0];
         const LONG c = std::min<LONG>(cx, N_SPAN);
+        const bool bBitmap = ulType == 2;
+        const std::size_t cjRow = bBitmap ? (std::size_t(cx) + 7) / 8 : std::size_t(cx);
         for (LONG r = 0; r < cy; ++r) {
-            for (LONG i = 0; i < c; ++i) pulRow[i] = static_cast<ULONG>(pj[std::size_t(r) * cx + i]) << 28;
+            const BYTE* pjRow = pj + std::size_t(r) * cjRow;
+            for (LONG i = 0; i < c; ++i) {
+                const ULONG ulValue = bBitmap ? (pjRow[i / 8] >> (7 - i % 8)) & 1u : pjRow[i];
+                pulRow[i] = ulValue << 28;
+            }
             _NPutRect(pDst, x, y - 1 - r, c, 1, pulRow, 1);
         }
         box.Add(x, y - cy, c, cy);

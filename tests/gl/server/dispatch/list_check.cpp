@@ -261,18 +261,37 @@ TEST_F(ListTest, NestingStopsAt64) {
     Send(CallList(100));
     EXPECT_EQ(Widths().size(), 64u);
     EXPECT_EQ(gc_.error, GL_INVALID_OPERATION);
-    // A list that calls itself twice would run 2^64 times within the
-    // depth: one outermost call runs at most GLX_LIST_MAX_RUNS lists.
+}
+
+// A list that calls itself twice would run 2^64 times within the depth, and
+// the budget is the request's, not the outermost call's: many outer calls
+// in one request (a half full of them) share GLX_LIST_MAX_WORK. Each run of
+// list 101 is three units (the list, its LineWidth, its first CallList; the
+// second CallList is a fourth on the way back up).
+TEST_F(ListTest, ListWorkIsBoundedPerRequest) {
+    for (ULONG n = 2; n <= 65; ++n) Compile(n, kCompile, {LineWidth(static_cast<float>(n)), CallList(n + 1)});
     Compile(101, kCompile, {LineWidth(1.0f), CallList(101), CallList(101)});
+    __glXStartRequest(pgc_);
     gRecord.calls.clear();
-    gc_.error = 0;
     Send(CallList(101));
-    EXPECT_EQ(Widths().size(), GLX_LIST_MAX_RUNS);
+    const size_t cFirst = Widths().size();
+    EXPECT_GT(cFirst, 1000u);
+    EXPECT_LT(cFirst, GLX_LIST_MAX_WORK);
     EXPECT_EQ(gc_.error, GL_INVALID_OPERATION);
     EXPECT_EQ(gc_.callDepth, 0u);
+    // Later outer calls of the same request run nothing.
     gRecord.calls.clear();
+    gc_.error = 0;
+    for (int i = 0; i < 4; ++i) Send(CallList(101));
     Send(CallList(2));
-    EXPECT_EQ(Widths().size(), 64u) << "the next outermost call starts afresh: lists 2 to 65";
+    EXPECT_EQ(Widths().size(), 0u);
+    EXPECT_EQ(gc_.error, GL_INVALID_OPERATION);
+    // The next request starts with the whole budget: lists 2 to 65.
+    __glXStartRequest(pgc_);
+    gRecord.calls.clear();
+    gc_.error = 0;
+    Send(CallList(2));
+    EXPECT_EQ(Widths().size(), 64u);
 }
 
 struct TypeCase {

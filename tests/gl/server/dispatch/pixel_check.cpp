@@ -11,6 +11,7 @@
 #include "mapped_segment.h"
 #include "pixel/pixel.h"
 #include "pixfmt/pixfmt.h"
+#include "platform/faults.h"
 #include "request_fixture.h"
 #include "state/glstate.h"
 
@@ -325,6 +326,11 @@ TEST_F(PixelTest, DrawPixelsChecks) {
         {1, GL_RGB, 0x1407, 8, 24, 1, GL_INVALID_ENUM},
         {-1, GL_RGB, GL_UNSIGNED_BYTE, 8, 24, 1, GL_INVALID_VALUE},
         {1, GL_STENCIL_INDEX, GL_BITMAP, 8, 24, 1, 0},
+        {1, GL_COLOR_INDEX, GL_BITMAP, 8, 24, 0, 0},
+        // A bitmap holds index data only.
+        {1, GL_RGBA, GL_BITMAP, 8, 24, 1, GL_INVALID_ENUM},
+        {1, GL_LUMINANCE, GL_BITMAP, 8, 24, 1, GL_INVALID_ENUM},
+        {1, GL_DEPTH_COMPONENT, GL_BITMAP, 8, 24, 1, GL_INVALID_ENUM},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << std::hex << c.format << " " << c.type);
@@ -341,6 +347,23 @@ TEST_F(PixelTest, DrawPixelsChecks) {
     gc_.flBufferMask = 0x405;
     Render(173, DrawPixelsBody(Store{}, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, Bytes(4, 0)));
     EXPECT_EQ(Calls("_DBindBuffers").back()->args[1], 0xD05u);
+}
+
+// The context's pixel state cannot be made for the request's own unpack
+// header: GL_OUT_OF_MEMORY, and the image is not read with another layout.
+TEST_F(PixelTest, UnpackHeaderWithoutMemory) {
+    Store st;
+    st.skipPixels = 1;
+    vnx::faults::arm("LocalAlloc");
+    Render(173, DrawPixelsBody(st, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, Bytes(16, 0)));
+    vnx::faults::clear();
+    EXPECT_EQ(gc_.error, GL_OUT_OF_MEMORY);
+    EXPECT_TRUE(Calls("N_DrawPixels").empty());
+    // With memory the same request draws.
+    gc_.error = 0;
+    Render(173, DrawPixelsBody(st, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, Bytes(16, 0)));
+    EXPECT_EQ(gc_.error, 0u);
+    EXPECT_EQ(Calls("N_DrawPixels").size(), 1u);
 }
 
 // PixelStore: the values and their checks; the float form rounds; a

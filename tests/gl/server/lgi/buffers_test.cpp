@@ -257,6 +257,25 @@ TEST_F(LgiTest, PixelRequestsChooseTheirPath) {
     }
 }
 
+// An index image of type GL_BITMAP holds one bit a pixel: the direct path
+// reads its rows of whole bytes and nothing past them (the image here is
+// exactly that long, so a read of a byte a pixel is an overflow).
+TEST_F(LgiTest, BitmapIndexImageReadsItsBitsOnly) {
+    GLBuffer front = Buffer(0x1, 32), back = Buffer(0x4, 32);
+    GLBuffer* ap[3] = {&front, &back, nullptr};
+    N_BindBuffers(2, ap);
+    *pulAttr(ctx_, 163) = 0x1;
+    *pulAttr(ctx_, N_ATTR_MAP_COLOUR) = 0;
+    ctx_->enableWord = 0;
+    ctx_->dirty = 0;
+    for (ULONG format : {0u, 1u}) {  // colour index, stencil index
+        std::vector<BYTE> bits(3 * 2, 0xA5);  // 17 pixels a row: 3 bytes
+        vnx::debug::clear();
+        N_DrawPixels(17, 2, format, 2, bits.data());
+        EXPECT_NE(vnx::debug::take(), "") << format;
+    }
+}
+
 TEST(LgiZoomTest, RepeatCountsAndRows) {
     N_ZoomStep one(1.0f);
     N_ZoomStep half(0.5f);

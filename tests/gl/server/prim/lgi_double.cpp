@@ -151,7 +151,7 @@ ULONG __glXStoreBatchInList(GLClient*, __GLXpacketBuffer* pBatch) {
     return 0;
 }
 // The pixel unpack step the stipple request uses: not reached here.
-void __glXSetRequestUnpack(GLContext*, const BYTE*) {}
+ULONG __glXSetRequestUnpack(GLContext*, const BYTE*) { return 0; }
 ULONG __glXUnpackImage(GLContext*, LONG, LONG, ULONG, ULONG, ULONG, const BYTE*, ULONG, __GLXimage*, BOOL) {
     return GL_OUT_OF_MEMORY;
 }

@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <thread>
+#include <utility>
 #include <memory>
 #include <vector>
 
@@ -21,9 +22,11 @@
 #include "glpdev.h"
 #include "kz2queue.h"
 #include "pixfmt/drawable.h"
+#include "pixfmt/pixfmt.h"
 #include "platform/board.h"
 #include "platform/debug.h"
 #include "platform/engine.h"
+#include "platform/faults.h"
 #include "platform/gdi.h"
 #include "platform/process.h"
 #include "platform/windows.h"

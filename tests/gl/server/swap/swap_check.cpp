@@ -315,6 +315,41 @@ TEST_F(ServerTest, AncillaryBuffersOnTheBoardAndInHostMemory) {
     EXPECT_EQ(vnx::engine::live_surfaces(), cSurfaces);
 }
 
+// Buffers that cannot be made for want of memory: a depth or accumulation
+// buffer asked for at a bind is the context's GL_OUT_OF_MEMORY (the buffers
+// there still bind), and a swap of a double-buffered window without its
+// back buffer answers FALSE: nothing was presented.
+TEST_F(ServerTest, BuffersWithoutMemoryAreErrors) {
+    GLBufferSet* pbs = Window();
+    ASSERT_NE(pbs, nullptr);
+    GLContext* gc = Context();
+    ASSERT_NE(gc, nullptr);
+    for (ULONG fl : {GLBUFFER_DEPTH, GLBUFFER_ACCUM}) {
+        SCOPED_TRACE(fl);
+        gc->error = GL_NO_ERROR;
+        vnx::faults::arm("LocalAlloc", 0, -1);
+        EXPECT_TRUE(Locked([&] { return _DBindBuffers(gc, GLBUFFER_BACK_LEFT | fl); }));
+        vnx::faults::clear();
+        EXPECT_EQ(gc->error, GL_OUT_OF_MEMORY);
+        EXPECT_EQ(pbs->apBuffers[fl == GLBUFFER_DEPTH ? GLBS_DEPTH : GLBS_ACCUM], nullptr);
+        // With memory the same bind makes it and leaves no error.
+        gc->error = GL_NO_ERROR;
+        EXPECT_TRUE(Locked([&] { return _DBindBuffers(gc, GLBUFFER_BACK_LEFT | fl); }));
+        EXPECT_EQ(gc->error, GL_NO_ERROR);
+    }
+    ASSERT_TRUE(pbs->pvis->bDoubleBuffer);
+    {
+        vnx::process::Scope as(app_);
+        EXPECT_TRUE(SwapBuffers(hdc_));
+    }
+    GLBuffer* pbBack = std::exchange(pbs->apBuffers[GLBS_BACK_LEFT], nullptr);
+    {
+        vnx::process::Scope as(app_);
+        EXPECT_FALSE(SwapBuffers(hdc_));
+    }
+    pbs->apBuffers[GLBS_BACK_LEFT] = pbBack;
+}
+
 // The 32-bit staging surface is made once per device and reused; it goes
 // with the device's last context.
 TEST_F(ServerTest, StagingSurfaceCachedUntilTheLastContextGoes) {

@@ -1,0 +1,202 @@
+// The GL server's long load run: applications (glapp.h) with two drawing
+// threads each send rounds whose display lists call each other, swap, and
+// have their windows moved, while processes end mid-request and new ones take
+// their place; meanwhile another process times ESC_PING, the escape every
+// request holds up. The figure is the ping's wall time under that load
+// (ns), beside the same ping on the idle server measured in the same run
+// (ref_ns); ratio = ref_ns / ns. Its largest value (max_ms) shows whether
+// one request held the escape lock too long. Built with -DVNX_TSAN=ON this
+// is also the load the ThreadSanitizer run uses.
+#include <benchmark/benchmark.h>
+#include <time.h>
+
+#include <algorithm>
+#include <atomic>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "gl/server/glapp.h"
+#include "platform/board.h"
+#include "platform/engine.h"
+
+namespace {
+
+std::int64_t wall_ns() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return std::int64_t{ts.tv_sec} * 1000000000 + ts.tv_nsec;
+}
+
+RECTL WindowAt(int i) {
+    const LONG x = 30 + 110 * (i % 7), y = 30 + 90 * (i / 7 % 6);
+    return RECTL{x, y, x + 140, y + 100};
+}
+
+glx::Bytes Round() {
+    return glx::Stream({glx::Render("Color3fv", {glx::F(1), glx::F(0.5f), glx::F(0)}),
+                        glx::Render("CallList", {1}), glx::Render("CallList", {1}), glx::Render("Begin", {4}),
+                        glx::Render("Vertex2fv", {glx::F(0), glx::F(0)}),
+                        glx::Render("Vertex2fv", {glx::F(1), glx::F(0)}),
+                        glx::Render("Vertex2fv", {glx::F(0), glx::F(1)}), glx::Render("End")});
+}
+
+// A pinging process: the wall time of one ESC_PING.
+class Pinger {
+  public:
+    Pinger() : pid_(vnx::process::create("pinger")) {
+        vnx::process::Scope as(pid_);
+        hdc_ = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
+    }
+    ~Pinger() { vnx::process::terminate(pid_); }
+    std::int64_t Ping() const {
+        vnx::process::Scope as(pid_);
+        const std::int64_t t0 = wall_ns();
+        ExtEscape(hdc_, ESC_PING, 0, nullptr, 0, nullptr);
+        return wall_ns() - t0;
+    }
+    // The server goes before its device does.
+    void UnloadServer() const {
+        vnx::process::Scope as(pid_);
+        ExtEscape(hdc_, ESC_UNLOADGLSERVER, 0, nullptr, 0, nullptr);
+    }
+
+  private:
+    DWORD pid_;
+    HDC hdc_ = nullptr;
+};
+
+// One application's life: a process, two threads that each compile a list
+// chain (3^8 lists a call) and draw rounds until told to stop or the
+// process ends.
+void AppLife(int slot, const std::atomic<bool>& bStop, std::atomic<std::int64_t>& cRounds, int cLifeRounds) {
+    glapp::App app(WindowAt(slot));
+    if (!app.ok()) return;
+    std::vector<std::thread> threads;
+    for (int k = 0; k < 2; ++k) {
+        threads.emplace_back([&] {
+            glapp::Thread t(app);
+            if (!t.Start()) return;
+            glapp::CompileChain(t, 1, 9, 3);
+            for (int r = 0; !bStop.load() && r < cLifeRounds; ++r) {
+                if (t.Render(Round()) != 1) return;
+                app.Swap();
+                ++cRounds;
+            }
+        });
+    }
+    // The process ends while its threads still draw (they stop at their
+    // next refused escape); a window move now and then.
+    for (int r = 0; r < 8 && !bStop.load(); ++r) {
+        app.Move(WindowAt(slot + r));
+        Sleep(2);
+    }
+    app.End();
+    for (auto& t : threads) t.join();
+}
+
+// A device with the GL server loaded (by the first describe), or null.
+std::unique_ptr<vnx::engine::Device> ServerDevice() {
+    vnx::miniport::MachineConfig cfg;
+    cfg.rasterizers = 2;
+    auto device = std::make_unique<vnx::engine::Device>(cfg);
+    if (!device->load_driver() || !device->enable_pdev() || !device->enable_surface()) return nullptr;
+    device->machine().board().set_recording(false);
+    const DWORD pid = vnx::process::create("loader");
+    {
+        vnx::process::Scope as(pid);
+        HDC hdc = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
+        DescribePixelFormat(hdc, 1, 0, nullptr);
+        DeleteDC(hdc);
+    }
+    vnx::process::terminate(pid);
+    return device;
+}
+
+void BM_GLServer_LoadPing(benchmark::State& state) {
+    const int cApps = static_cast<int>(state.range(0));
+    auto device = ServerDevice();
+    if (device == nullptr) {
+        state.SkipWithError("no device");
+        return;
+    }
+    Pinger pinger;
+    std::int64_t loaded = 0, idle = 0, pings = 0, maxLoaded = 0;
+    std::atomic<std::int64_t> cRounds{0};
+    for (auto _ : state) {
+        std::atomic<bool> bStop{false};
+        std::vector<std::thread> lives;
+        for (int i = 0; i < cApps; ++i)
+            lives.emplace_back([&, i] {
+                for (int gen = 0; gen < 3 && !bStop.load(); ++gen) AppLife(i + gen * cApps, bStop, cRounds, 400);
+            });
+        std::int64_t own = 0;
+        for (int p = 0; p < 200; ++p) {
+            const std::int64_t t = pinger.Ping();
+            own += t;
+            maxLoaded = std::max(maxLoaded, t);
+            Sleep(1);
+        }
+        bStop = true;
+        for (auto& l : lives) l.join();
+        std::int64_t ref = 0;
+        for (int p = 0; p < 200; ++p) ref += pinger.Ping();
+        state.SetIterationTime(static_cast<double>(own) * 1e-9);
+        loaded += own;
+        idle += ref;
+        pings += 200;
+    }
+    pinger.UnloadServer();
+    if (pings == 0 || loaded == 0) return;
+    state.counters["ns"] = static_cast<double>(loaded) / static_cast<double>(pings);
+    state.counters["ref_ns"] = static_cast<double>(idle) / static_cast<double>(pings);
+    state.counters["ratio"] = static_cast<double>(idle) / static_cast<double>(loaded);
+    state.counters["max_ms"] = static_cast<double>(maxLoaded) * 1e-6;
+    state.counters["rounds"] = static_cast<double>(cRounds.load());
+}
+BENCHMARK(BM_GLServer_LoadPing)->ArgNames({"apps"})->Arg(4)->Iterations(2)->UseManualTime();
+
+// The longest a request can hold the escape lock with display lists: one
+// CallList of lists that call each other three times, 3^12 lists deep,
+// runs until the request's list work budget is spent (ns), beside a
+// request of one LineWidth (ref_ns).
+void BM_GLServer_ListBudgetRequest(benchmark::State& state) {
+    auto device = ServerDevice();
+    if (device == nullptr) {
+        state.SkipWithError("no device");
+        return;
+    }
+    {
+        glapp::App app(WindowAt(0));
+        glapp::Thread t(app);
+        if (!app.ok() || !t.Start()) {
+            state.SkipWithError("no application");
+            return;
+        }
+        glapp::CompileChain(t, 1, 13, 3);
+        const glx::Bytes call = glx::Render("CallList", {1});
+        const glx::Bytes little = glx::Render("LineWidth", {glx::F(2)});
+        std::int64_t own = 0, ref = 0, n = 0;
+        for (auto _ : state) {
+            const std::int64_t t0 = wall_ns();
+            t.Render(call);
+            const std::int64_t t1 = wall_ns();
+            t.Render(little);
+            const std::int64_t t2 = wall_ns();
+            state.SetIterationTime(static_cast<double>(t1 - t0) * 1e-9);
+            own += t1 - t0;
+            ref += t2 - t1;
+            ++n;
+        }
+        if (n != 0 && own != 0) {
+            state.counters["ns"] = static_cast<double>(own) / static_cast<double>(n);
+            state.counters["ref_ns"] = static_cast<double>(ref) / static_cast<double>(n);
+            state.counters["ratio"] = static_cast<double>(ref) / static_cast<double>(own);
+        }
+        app.End();
+    }
+    Pinger().UnloadServer();
+}
+BENCHMARK(BM_GLServer_ListBudgetRequest)->Iterations(5)->UseManualTime();
+
+}  // namespace
