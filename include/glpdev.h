@@ -32,6 +32,9 @@ typedef struct GLPDEVFIELDS {
     ULONG cjOverlayContexts;  // ULONG: cGLOverlayContexts
     // The hook slots.
     ULONG cjHookSlots;     // GLHOOKSLOTS: the block from hGLServer to pfnGLServerUnload
+    // The drawing area and its queues.
+    ULONG cjSurfaceHeight; // LONG: cySurface, where a stereo board's second image starts
+    ULONG cjDsurfScreen;   // DSURF*: pdsurfScreen, the first argument of kz2GetQueueMgt
 } GLPDEVFIELDS;
 
 extern "C" {
@@ -80,4 +83,10 @@ inline CRITICAL_SECTION* pGLRamdacLock(struct PDEV* ppdev) {
 }
 inline ULONG* pulGLOverlayContexts(struct PDEV* ppdev) {
     return pGLPdevField<ULONG>(ppdev, gGLPdevFields.cjOverlayContexts);
+}
+inline LONG lGLSurfaceHeight(struct PDEV* ppdev) {
+    return *pGLPdevField<LONG>(ppdev, gGLPdevFields.cjSurfaceHeight);
+}
+inline const void* pvGLDsurfScreen(struct PDEV* ppdev) {
+    return *pGLPdevField<const void*>(ppdev, gGLPdevFields.cjDsurfScreen);
 }

@@ -23,6 +23,11 @@ ULONG _NDitherMarker(N_HwRecord*) {
     return 0;
 }
 
+ULONG kz2_ConstructKzUcode(N_HwRecord*, kzRenderProg*, ULONG, ULONG, ULONG, ULONG) {
+    vNotAvailable(__func__);
+    return 0;
+}
+
 // A selector not built yet: no hardware path.
 #define N_SELECTOR_SEAM(name)                                                  \
     N_StageFn name(N_Context*, N_Pipe* pipe) {                                 \
@@ -30,9 +35,6 @@ ULONG _NDitherMarker(N_HwRecord*) {
         if (pipe->pCommonPipeData->pDispatch != nullptr) pipe->pCommonPipeData->pDispatch->status = -7; \
         return nullptr;                                                        \
     }
-N_SELECTOR_SEAM(_NValPointPipeRenderFcn)
-N_SELECTOR_SEAM(_NValPLinePipeRenderFcn)
-N_SELECTOR_SEAM(_NValTriPipeRenderFcn)
 N_SELECTOR_SEAM(_NRasterPosRenderFcn)
 N_StageFn _NSwRasterStage(N_Context*, N_Pipe*, ULONG) {
     vNotAvailable(__func__);
@@ -87,7 +89,6 @@ void _NDirectReadPixels(N_Context*, const N_BoundBuffer*, LONG, LONG, LONG, LONG
     vNotAvailable(__func__);
 }
 
-void _NFlushQ(N_HwRecord*) { vNotAvailable(__func__); }
 void N_ExecPrimitive(const N_PrimDesc*) { vNotAvailable(__func__); }
 
 void _NFeedbackPixelToken(N_Context*, ULONG) { vNotAvailable(__func__); }
@@ -105,15 +106,3 @@ ULONG _NTextureBound(N_Context*) {
 }
 
 void _NReleaseScratchPixmap(void*) { vNotAvailable(__func__); }
-ULONG _NBoardFlags(GLSRVDEVICE*) {
-    vNotAvailable(__func__);
-    return 0;
-}
-ULONG _NModelImprecision(GLSRVDEVICE*) {
-    vNotAvailable(__func__);
-    return 0;
-}
-LONG _NSurfaceHeight(GLSRVDEVICE*) {
-    vNotAvailable(__func__);
-    return 0;
-}

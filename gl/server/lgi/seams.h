@@ -35,6 +35,15 @@ void _NInitPrimPipes(N_Context* pctx);
 // Validate-then-draw entry of the pixel, bitmap and raster paths (57-62).
 void _NValidateAndDraw(N_Context* pctx, void* pvSpan, ULONG code, ULONG format);
 
+// --- the render micro-code generator ----------------------------------------------------------
+struct kzRenderProg;
+// Builds the render program for the current fragment state into a program
+// slot of the hardware record (flags, second flags, the requested layout
+// code, the texture pass 0-4): non-zero on success, 0 when the state has no
+// hardware program.
+ULONG kz2_ConstructKzUcode(N_HwRecord* phw, kzRenderProg* prog, ULONG flags, ULONG flags2, ULONG request,
+                           ULONG pass);
+
 // --- render-function selection ---------------------------------------------------------------
 // The selectors of the dispatch records: each writes the record's status (2
 // hardware, -7 software) and answers the render function, or null.
@@ -116,8 +125,10 @@ ULONG _NStereoPages(N_Context* pctx);
 // its entry here says so and draws nothing.
 
 // --- packet-queue glue -----------------------------------------------------------------
-// Drains the queues of the hardware record (the board idle afterwards).
-void _NFlushQ(N_HwRecord* phw);
+// Flushes the hardware record's queues and waits until the board has drawn
+// them; *ppReset gets the stream end and *pRoom the room word (either may
+// be null). In 3d/queue.cpp with the rest of the glue (3d/queue.h).
+void _NFlushQ(N_HwRecord* phw, ULONG** ppReset, ULONG* pRoom);
 
 // --- selection and feedback ---------------------------------------------------------------
 // Appends a pixel token (0x705 draw, 0x706 copy) to the feedback buffer.
@@ -130,6 +141,7 @@ void _NDropTexCache(N_Context* pctx);
 ULONG _NTextureBound(N_Context* pctx);
 
 // --- the GL layer and the display driver ---------------------------------------------------
+// (The board's fields are read in 3d/board.cpp.)
 // Releases a scratch pixmap record of the context.
 void _NReleaseScratchPixmap(void* pvPixmap);
 // The flags of the board configuration of a device (BCF_...).
@@ -139,3 +151,5 @@ ULONG _NModelImprecision(GLSRVDEVICE* pDevice);
 // The height of the device's drawing area (cySurface): where the right
 // eye's image starts on a stereo board.
 LONG _NSurfaceHeight(GLSRVDEVICE* pDevice);
+// The depth-buffer bits of the device's active page configuration (0, 16, 24).
+ULONG _NDepthBits(GLSRVDEVICE* pDevice);

@@ -75,5 +75,6 @@ void N_Flush(void) {
 
 void N_Finish(void) {
     if (!bNHaveContext()) return;
-    _NFlushQ(gpNCurrent->pHw);
+    N_HwRecord* phw = gpNCurrent->pHw;
+    if (phw != nullptr) _NFlushQ(phw, &phw->pStreamReset, &phw->batchCount);
 }

@@ -76,9 +76,7 @@ ULONG _NPackedClearColour(N_Context*, const GLBuffer*) { return 0; }
 void _NPrimTransformSetup(N_Context*) {}
 void _NValPrimCB(N_Context*, N_Pipe*) {}
 ULONG _NDitherMarker(N_HwRecord*) { return 0; }
-N_StageFn _NValPointPipeRenderFcn(N_Context*, N_Pipe*) { return nullptr; }
-N_StageFn _NValPLinePipeRenderFcn(N_Context*, N_Pipe*) { return nullptr; }
-N_StageFn _NValTriPipeRenderFcn(N_Context*, N_Pipe*) { return nullptr; }
+ULONG kz2_ConstructKzUcode(N_HwRecord*, kzRenderProg*, ULONG, ULONG, ULONG, ULONG) { return 0; }
 N_StageFn _NRasterPosRenderFcn(N_Context*, N_Pipe*) { return nullptr; }
 N_StageFn _NSwRasterStage(N_Context*, N_Pipe*, ULONG) { return nullptr; }
 void _NValPgonSwStages(N_Context*, N_Pipe*, ULONG) {}
@@ -113,14 +111,10 @@ void _NGetRow(const GLBuffer*, LONG, LONG, LONG, ULONG*) {}
 void _NCopyRect(const GLBuffer*, LONG, LONG, const GLBuffer*, LONG, LONG, LONG, LONG, ULONG) {}
 ULONG _NStereoPages(N_Context*) { return 0; }
 void _NDirectReadPixels(N_Context*, const N_BoundBuffer*, LONG, LONG, LONG, LONG, ULONG, ULONG, void*) {}
-void _NFlushQ(N_HwRecord*) {}
 void _NFeedbackPixelToken(N_Context*, ULONG) {}
 void _NDropTexCache(N_Context*) {}
 ULONG _NTextureBound(N_Context*) { return 0; }
 void _NReleaseScratchPixmap(void*) {}
-ULONG _NBoardFlags(GLSRVDEVICE*) { return 0; }
-ULONG _NModelImprecision(GLSRVDEVICE*) { return 0; }
-LONG _NSurfaceHeight(GLSRVDEVICE*) { return 0; }
 GLSRVDEVICE* __glDeviceRecord(void) { return nullptr; }
 
 // --- the GL layer ------------------------------------------------------------------------------

@@ -1,0 +1,125 @@
+// The render-function slots: one row per slot with its function's name and
+// the function, null while the render path is not built (the slot then
+// holds a stage that says so and draws nothing).
+#include "renderfcn.h"
+
+#include <array>
+#include <utility>
+
+#include "../seams.h"
+
+N_BuildProgramFn gpfnNBuildProgram = kz2_ConstructKzUcode;
+
+namespace {
+
+// The entry of a line table without a function for the layout.
+void vRenderError(N_Context*, N_Pipe*) {
+    DbgPrint("_NValPLinePipeRenderFcn: PROGRAMMER ERROR!\n");
+    _NProgrammerError();
+}
+
+void vRenderNoop(N_Context*, N_Pipe*) {}
+
+struct SlotRow {
+    ULONG slot;
+    const char* name;
+    N_StageFn pfn;  // null: not built yet
+};
+
+constexpr SlotRow kSlots[] = {
+    {N_RF_NONE, "none", nullptr},
+    {N_RF_NOOP, "_NvpRenderNoop", vRenderNoop},
+    {N_RF_ERROR, "_NvpRenderError", vRenderError},
+    {N_RF_POINT_2, "_NvpRenderPoints2KZG", nullptr},
+    {N_RF_POINT_3, "_NvpRenderPoints3KZG", nullptr},
+    {N_RF_POINT_8, "_NvpRenderPoints8KZG", nullptr},
+    {N_RF_POINT_9, "_NvpRenderPoints9KZG", nullptr},
+    {N_RF_POINT_12, "_NvpRenderPoints12KZG", nullptr},
+    {N_RF_POINT_13, "_NvpRenderPoints13KZG", nullptr},
+    {N_RF_POINT_18, "_NvpRenderPoints18KZG", nullptr},
+    {N_RF_POINT_19, "_NvpRenderPoints19KZG", nullptr},
+    {N_RF_WIDE_POINT, "_NvpRenderWidePointKZG", nullptr},
+    {N_RF_STRIP_LIST_2, "_NvpRenderLineStripList2KZ", nullptr},
+    {N_RF_STRIP_LIST_5, "_NvpRenderLineStripList5KZ", nullptr},
+    {N_RF_STRIP_LIST_8, "_NvpRenderLineStripList8KZ", nullptr},
+    {N_RF_STRIP_LIST_12, "_NvpRenderLineStripList12KZ", nullptr},
+    {N_RF_STRIP_LIST_15, "_NvpRenderLineStripList15KZ", nullptr},
+    {N_RF_STRIP_LIST_18, "_NvpRenderLineStripList18KZ", nullptr},
+    {N_RF_POLYLINE_LIST, "_NvpRenderPLListGenKZ", nullptr},
+    {N_RF_AA_STRIP_ONE_QUEUE, "_NvpRenderAALineStripKZ", nullptr},
+    {N_RF_AA_STRIP_QUEUES, "_NvpRenderAALineStripMultiKZ", nullptr},
+    {N_RF_ALPHA_STRIP_ONE_QUEUE, "_NvpRenderAlphaLineStripKZ", nullptr},
+    {N_RF_ALPHA_STRIP_QUEUES, "_NvpRenderAlphaLineStripMultiKZ", nullptr},
+    {N_RF_LINE_2, "_NvpRenderLines2KZ", nullptr},
+    {N_RF_LINE_5, "_NvpRenderLines5KZ", nullptr},
+    {N_RF_LINE_8, "_NvpRenderLines8KZ", nullptr},
+    {N_RF_LINE_12, "_NvpRenderLines12KZ", nullptr},
+    {N_RF_LINE_15, "_NvpRenderLines15KZ", nullptr},
+    {N_RF_LINE_18, "_NvpRenderLines18KZ", nullptr},
+    {N_RF_WIDE_LINE_2, "_NvpRenderWideLines2KZ", nullptr},
+    {N_RF_WIDE_LINE_5, "_NvpRenderWideLines5KZ", nullptr},
+    {N_RF_WIDE_LINE_8, "_NvpRenderWideLines8KZ", nullptr},
+    {N_RF_WIDE_LINE_12, "_NvpRenderWideLines12KZ", nullptr},
+    {N_RF_WIDE_LINE_15, "_NvpRenderWideLines15KZ", nullptr},
+    {N_RF_WIDE_LINE_18, "_NvpRenderWideLines18KZ", nullptr},
+    {N_RF_ALPHA_LINE_9, "_NvpRenderAlphaLines9KZ", nullptr},
+    {N_RF_AA_LINE, "_NvpRenderAALinesKZ", nullptr},
+    {N_RF_AA_LINE_8, "_NvpRenderAALines8KZ", nullptr},
+    {N_RF_AA_LINE_2, "_NvpRenderAALines2KZ", nullptr},
+    {N_RF_OUTLINE_FAN, "_NvpRenderPolygonModeLineFanKZ", nullptr},
+    {N_RF_OUTLINE_TRIANGLES, "_NvpRenderPolygonModeLineTrisKZ", nullptr},
+    {N_RF_OUTLINE_QUADS, "_NvpRenderPolygonModeLineQuadsKZ", nullptr},
+    {N_RF_OUTLINE_STRIP, "_NvpRenderPolygonModeLineStripKZ", nullptr},
+    {N_RF_OUTLINE_QUAD_STRIP, "_NvpRenderPolygonModeLineQuadStripKZ", nullptr},
+    {N_RF_VERTEX_POINTS, "_NvpRenderPolygonModePointKZ", nullptr},
+    {N_RF_STRIP_VERTEX_POINTS, "_NvpRenderPolygonModePointStripKZ", nullptr},
+    {N_RF_TRI_TEX, "_NvpRenderTriTex", nullptr},
+    {N_RF_TRI_TEX_OPT, "_NvpRenderTriTexOpt", nullptr},
+    {N_RF_FILL_12, "_NvpRenderXTListFillAttr12KZ", nullptr},
+    {N_RF_STRIP_FILL_12, "_NvpRenderXTStripListFillAttr12KZ", _NvpRenderXTStripListFillAttr12KZ},
+    {N_RF_POLYGON_FILL, "_NvpRenderPolygonFillKZ", nullptr},
+    {N_RF_TRIANGLE_FILL, "_NvpRenderTriListFillKZ", nullptr},
+    {N_RF_QUAD_FILL, "_NvpRenderQuadListFillKZ", nullptr},
+    {N_RF_STRIP_FILL_DEPTH, "_NvpRenderXTStripListFillDepthKZ", nullptr},
+    {N_RF_STRIP_FILL, "_NvpRenderXTStripListFillKZ", nullptr},
+};
+static_assert(std::size(kSlots) == N_RF_COUNT, "one row per slot");
+
+constexpr bool bSlotsInOrder() {
+    for (ULONG i = 0; i < N_RF_COUNT; ++i)
+        if (kSlots[i].slot != i) return false;
+    return true;
+}
+static_assert(bSlotsInOrder(), "rows in slot order");
+
+template <ULONG k>
+void vMissing(N_Context*, N_Pipe*) {
+    DbgPrint("%s: not available yet\n", kSlots[k].name);
+}
+
+template <std::size_t... K>
+constexpr std::array<N_StageFn, N_RF_COUNT> MissingTable(std::index_sequence<K...>) {
+    return {vMissing<static_cast<ULONG>(K)>...};
+}
+constexpr std::array<N_StageFn, N_RF_COUNT> kMissing = MissingTable(std::make_index_sequence<N_RF_COUNT>{});
+
+}  // namespace
+
+N_StageFn _NRenderFcn(ULONG slot) {
+    if (slot == N_RF_NONE || slot >= N_RF_COUNT) return nullptr;
+    return kSlots[slot].pfn != nullptr ? kSlots[slot].pfn : kMissing[slot];
+}
+
+const char* _NRenderFcnName(ULONG slot) { return slot < N_RF_COUNT ? kSlots[slot].name : "unknown"; }
+
+ULONG _NSelectSlot(const N_SelectRow* rows, std::size_t cRows, ULONG kind, ULONG layout, ULONG conditions) {
+    const ULONG kindBit = (kind >= N_PRIM_FIRST_DISPATCH && kind < N_PRIM_FIRST_DISPATCH + 32) ? N_KIND(kind) : 0;
+    const ULONG layoutBit = layout < 32 ? N_LAYOUT(layout) : 0;
+    for (std::size_t i = 0; i < cRows; ++i) {
+        const N_SelectRow& r = rows[i];
+        if ((r.kinds & kindBit) && (r.layouts & layoutBit) && (conditions & r.set) == r.set &&
+            (conditions & r.clear) == 0)
+            return r.slot;
+    }
+    return N_RF_NONE;
+}
