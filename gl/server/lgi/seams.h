@@ -124,12 +124,6 @@ ULONG _NStereoPages(N_Context* pctx);
 // N_DrawBitmap (lgi.h) is the render paths' bitmap path; until it is built
 // its entry here says so and draws nothing.
 
-// --- packet-queue glue -----------------------------------------------------------------
-// Flushes the hardware record's queues and waits until the board has drawn
-// them; *ppReset gets the stream end and *pRoom the room word (either may
-// be null). In 3d/queue.cpp with the rest of the glue (3d/queue.h).
-void _NFlushQ(N_HwRecord* phw, ULONG** ppReset, ULONG* pRoom);
-
 // --- selection and feedback ---------------------------------------------------------------
 // Appends a pixel token (0x705 draw, 0x706 copy) to the feedback buffer.
 void _NFeedbackPixelToken(N_Context* pctx, ULONG ulToken);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "context.h"
+#include "queue.h"
 #include "../seams.h"
 
 namespace {

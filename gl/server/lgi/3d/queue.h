@@ -42,6 +42,10 @@ void _NUpdateQAddr(N_HwRecord* phw);
 // Closes the batch without handing it over (the two further arguments of
 // some callers are ignored).
 void _NSoftUpdateQAddr(N_HwRecord* phw, ULONG ulUnused = 0, ULONG* pUnused = nullptr);
+// Flushes the queues and waits until the board has drawn them (the layer's
+// finish); *ppReset gets the stream end and *pRoom the room word (either
+// may be null).
+void _NFlushQ(N_HwRecord* phw, ULONG** ppReset, ULONG* pRoom);
 // Whether n more primitives force new packets: the batch word (0 read as
 // 400, and stored so) plus n exceeds the 400-primitive batch.
 ULONG _NBatchForce(ULONG* pBatch, ULONG n);
