@@ -76,6 +76,7 @@ ULONG _NPackedClearColour(N_Context*, const GLBuffer*) { return 0; }
 void _NPrimTransformSetup(N_Context*) {}
 void _NValPrimCB(N_Context*, N_Pipe*) {}
 ULONG _NDitherMarker(N_HwRecord*) { return 0; }
+struct kzRenderProg;
 ULONG kz2_ConstructKzUcode(N_HwRecord*, kzRenderProg*, ULONG, ULONG, ULONG, ULONG) { return 0; }
 N_StageFn _NRasterPosRenderFcn(N_Context*, N_Pipe*) { return nullptr; }
 N_StageFn _NSwRasterStage(N_Context*, N_Pipe*, ULONG) { return nullptr; }
