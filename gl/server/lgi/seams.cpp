@@ -36,12 +36,6 @@ ULONG kz2_ConstructKzUcode(N_HwRecord*, kzRenderProg*, ULONG, ULONG, ULONG, ULON
         return nullptr;                                                        \
     }
 N_SELECTOR_SEAM(_NRasterPosRenderFcn)
-N_StageFn _NSwRasterStage(N_Context*, N_Pipe*, ULONG) {
-    vNotAvailable(__func__);
-    return nullptr;
-}
-void _NValPgonSwStages(N_Context*, N_Pipe*, ULONG) { vNotAvailable(__func__); }
-void _NValPixelOps(N_Context*, N_PrimDispatch*) { vNotAvailable(__func__); }
 void _NValPixelPipe(N_Context*, N_Pipe*, ULONG) { vNotAvailable(__func__); }
 
 #define N_STAGE_SEAM(name) \

@@ -56,7 +56,8 @@ N_StageFn _NRasterPosRenderFcn(N_Context* pctx, N_Pipe* pipe);
 N_StageFn _NSwRasterStage(N_Context* pctx, N_Pipe* pipe, ULONG code);
 // Installs the polygon software stages (63, 65, 79, 86) of a code.
 void _NValPgonSwStages(N_Context* pctx, N_Pipe* pipe, ULONG code);
-// The fragment stage choice (with a dispatch record: stages 8, 9, 11, 14 too).
+// The fragment stage choice (with a dispatch record: stages 11 and 14 too).
+// (These three are in 3d/select_sw.cpp.)
 void _NValPixelOps(N_Context* pctx, N_PrimDispatch* pd);
 // Builds and links the pipe of the pixel, bitmap and raster paths.
 void _NValPixelPipe(N_Context* pctx, N_Pipe* pipe, ULONG code);

@@ -411,6 +411,7 @@ struct N_Context {
     ULONG secondHalf;   // 1 during the second pass of the stereo-halves stage: y + cySurface
     ULONG rightEye;     // non-zero while a stereo batch is drawn for the right eye
     ULONG stripParity;  // bit 0: the batch's first strip goes on at an odd face
+    N_StageFn pfnLineStage;  // the software line stage the pair stage of separate lines feeds
 };
 
 inline ULONG* pulAttr(N_Context* pctx, ULONG id) { return &pctx->sb.w[gaNAttrTable[id].iWord]; }

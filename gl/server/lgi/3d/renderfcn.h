@@ -89,6 +89,40 @@ enum N_RenderSlot : ULONG {
     N_RF_STRIP_FILL_DEPTH,  // strips (70, 71) of layouts 13, 15 and 18
     N_RF_STRIP_FILL,     // strips of every other layout
 
+    // The software path (status -7): raster stages (stage 25, 63, 65) that
+    // fill CommonPipeData's span arrays and call pipe word 25, 63 or 65, and
+    // span stages that end by calling their own stage's word; a span stage
+    // marks the fragments it rejects in the span's mask bytes.
+    N_SW_EMPTY,               // draws nothing (lines while antialiased lines have no software form)
+    N_SW_POINT,               // points, not antialiased
+    N_SW_POINT_AA_INDEX,      // antialiased points in colour-index mode
+    N_SW_POINT_AA_RGBA,       // antialiased points in RGBA mode
+    N_SW_LINE,                // plain lines
+    N_SW_LINE_STIPPLED_STRIP, // stippled line strips
+    N_SW_LINE_ATTR,           // lines with per-vertex attributes (textured, blended, coloured)
+    N_SW_LINE_PAIRS,          // separate lines: feeds vertex pairs to the context's pfnLineStage
+    N_SW_PGON_LINE_PRIM,      // stage 63: polygon-mode line outlines, per primitive
+    N_SW_PGON_LINE_VERTEX,    // per vertex
+    N_SW_PGON_STRIP,          // stage 63: triangle and quad strips into spans
+    N_SW_PGON_TRIANGLES,
+    N_SW_PGON_QUADS,
+    N_SW_PGON_FAN,            // polygons and fans
+    N_SW_PGON_SPANS,          // stage 65: _NSwRasterPgonSpans, the polygon span rasteriser
+    N_SPAN_POLY_STIPPLE,      // stage 86 of polygons
+    N_SPAN_LINE_STIPPLE,      // stage 86 of points and lines
+    N_SPAN_COLOUR_FLAT,       // stage 79: one colour for the span
+    N_SPAN_COLOUR_SMOOTH,     // colours interpolated along the span
+    N_SPAN_PIXEL,             // stage 70 of the pixel paths
+    N_SPAN_DITHER_PACK,       // stage 94
+    N_SPAN_FOG_INDEX,         // stage 18 in colour-index mode
+    N_SPAN_FOG_RGBA,          // stage 18 in RGBA mode: the per-vertex fog blend
+    N_SPAN_ALPHA_TEST,        // stage 87, + the alpha function code 0-7 (never, less, equal, lequal,
+    N_SPAN_ALPHA_TEST_LAST = N_SPAN_ALPHA_TEST + 7,  //   greater, notequal, gequal, always)
+    N_SPAN_DEPTH_TEST,        // stage 90, + the depth function code 0-7 in the same order
+    N_SPAN_DEPTH_TEST_LAST = N_SPAN_DEPTH_TEST + 7,
+    N_SPAN_LOGIC_OP,          // stage 95, + the logic-operation code 0-18
+    N_SPAN_LOGIC_OP_LAST = N_SPAN_LOGIC_OP + 18,
+
     N_RF_COUNT
 };
 
@@ -96,6 +130,15 @@ enum N_RenderSlot : ULONG {
 N_StageFn _NRenderFcn(ULONG slot);
 // The slot's function name, for reports.
 const char* _NRenderFcnName(ULONG slot);
+
+// The software stages (select_sw.cpp): the raster stage of a code (stage
+// 25 without a render function), the polygon, stipple, colour and pixel
+// span stages of a code, and the fragment stages of the state.
+N_StageFn _NSwRasterStage(N_Context* pctx, N_Pipe* pipe, ULONG code);
+void _NValPgonSwStages(N_Context* pctx, N_Pipe* pipe, ULONG code);
+void _NValLineSpanStages(N_Context* pctx, N_Pipe* pipe);
+void _NValPixelSpanStages(N_Context* pctx, N_Pipe* pipe);
+void _NValPixelOps(N_Context* pctx, N_PrimDispatch* pd);
 
 // Whether the program must carry alpha for the format (points and polygons).
 ULONG _NNeedsAlpha(N_Context* pctx, ULONG format);
@@ -137,6 +180,13 @@ enum : ULONG {
     N_SEL_POLY_LINE = 0x800,  // polygon mode line
     N_SEL_TEXTURED = 0x1000,  // texturing
     N_SEL_TEX_OPT = 0x2000,   // one textured pass on a board of one rasterizer
+    // The software path's conditions.
+    N_SEL_SMOOTH_POINT = 0x4000,   // mode bit 27: antialiased points
+    N_SEL_INDEX = 0x8000,          // colour-index mode
+    N_SEL_ATTR_LINE = 0x10000,     // lines with texture, mode bits 0x8A or a colour per vertex
+    N_SEL_EMPTY_LINE = 0x20000,    // mode bit 28
+    N_SEL_STRIP_STIPPLE = 0x40000, // mode bit 16
+    N_SEL_VERTEX_FORM = 0x80000,   // pipe word 118: outlines walked per vertex
 };
 
 // Kinds and layouts a row serves, as bit masks.

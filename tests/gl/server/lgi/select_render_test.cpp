@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "3d/arena.h"
 #include "3d/renderfcn.h"
 #include "kz2/kzprog.h"
 #include "lgi/seams.h"
@@ -532,6 +533,123 @@ TEST_F(RenderSelectTest, TableEntriesWithoutFunctions) {
     EXPECT_EQ(vnx::debug::peek(), "");
     EXPECT_EQ(_NRenderFcn(N_RF_NONE), nullptr);
     EXPECT_EQ(_NRenderFcn(N_RF_STRIP_FILL_12), _NvpRenderXTStripListFillAttr12KZ);
+}
+
+}  // namespace
+
+namespace {
+
+class SoftwareStagesTest : public lgi_test::LgiTest {
+  protected:
+    N_Pipe* Pipe(ULONG code, ULONG format, ULONG mode) {
+        N_PipeBlock& b = ctx_->blocks[code & 15];
+        b.front.pCommonPipeData = &b.common;
+        b.common.format = format;
+        b.front.mode = mode;
+        b.front.colourCopy = 0;
+        return &b.front;
+    }
+    static N_StageFn Stage(ULONG k) { return gNArena.pStageTable[k]; }
+};
+
+TEST_F(SoftwareStagesTest, RasterStagesOfPointsAndLines) {
+    struct Case {
+        const char* name;
+        ULONG code, mode, format, ci, slot;
+    };
+    const Case cases[] = {
+        {"point", 63, 0, 0, 0, N_SW_POINT},
+        {"smooth point index", 63, 0x8000000, 0, 1, N_SW_POINT_AA_INDEX},
+        {"smooth point rgba", 63, 0x8000000, 0, 0, N_SW_POINT_AA_RGBA},
+        {"textured line", 64, 0x400, 0, 0, N_SW_LINE_ATTR},
+        {"blended line", 64, 0x80, 0, 0, N_SW_LINE_ATTR},
+        {"coloured line", 64, 0, N_VTX_RGB, 0, N_SW_LINE_ATTR},
+        {"antialiased line", 64, 0x10000000, 0, 0, N_SW_EMPTY},
+        {"stippled strip", 64, 0x10000, 0, 0, N_SW_LINE_STIPPLED_STRIP},
+        {"line", 64, 0, 0, 0, N_SW_LINE},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        N_SetStateBlockAttrWord(83, c.ci);
+        EXPECT_EQ(_NSwRasterStage(ctx_, Pipe(c.code, c.format, c.mode), c.code), _NRenderFcn(c.slot));
+    }
+    // Separate lines: the pair stage, feeding the choice kept in the context.
+    N_SetStateBlockAttrWord(83, 0);
+    EXPECT_EQ(_NSwRasterStage(ctx_, Pipe(65, 0, 0x10000), 65), _NRenderFcn(N_SW_LINE_PAIRS));
+    EXPECT_EQ(ctx_->pfnLineStage, _NRenderFcn(N_SW_LINE_STIPPLED_STRIP));
+    // Other codes are a programmer error with a stage that does nothing.
+    EXPECT_EQ(_NSwRasterStage(ctx_, Pipe(67, 0, 0), 67), _NEmptyStage);
+    EXPECT_TRUE(Printed("PROGRAMMER ERROR"));
+}
+
+TEST_F(SoftwareStagesTest, PolygonAndSpanStages) {
+    struct Case {
+        const char* name;
+        ULONG code, mode, vertexForm, slot63;
+    };
+    const Case cases[] = {
+        {"outline per vertex", 67, 0x100000, 1, N_SW_PGON_LINE_VERTEX},
+        {"outline per primitive", 70, 0x200000, 0, N_SW_PGON_LINE_PRIM},
+        {"strip", 70, 0, 0, N_SW_PGON_STRIP},     {"quad strip", 71, 0, 0, N_SW_PGON_STRIP},
+        {"triangles", 67, 0, 0, N_SW_PGON_TRIANGLES}, {"quads", 68, 0, 0, N_SW_PGON_QUADS},
+        {"polygon", 66, 0, 0, N_SW_PGON_FAN},     {"fan", 69, 0, 0, N_SW_PGON_FAN},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        N_Pipe* pipe = Pipe(c.code, N_VTX_POS3 | (c.code == 68 ? N_VTX_RGBA : 0), c.mode);
+        pipe->colourCopy = c.vertexForm;
+        _NValPgonSwStages(ctx_, pipe, c.code);
+        EXPECT_EQ(Stage(63), _NRenderFcn(c.slot63));
+        EXPECT_EQ(Stage(65), _NRenderFcn(N_SW_PGON_SPANS));
+        EXPECT_EQ(Stage(86), _NRenderFcn(N_SPAN_POLY_STIPPLE));
+        EXPECT_EQ(Stage(79), _NRenderFcn(c.code == 68 ? N_SPAN_COLOUR_SMOOTH : N_SPAN_COLOUR_FLAT));
+    }
+    _NValPgonSwStages(ctx_, Pipe(65, 0, 0), 65);
+    EXPECT_EQ(Stage(86), _NRenderFcn(N_SPAN_LINE_STIPPLE));
+    _NValPgonSwStages(ctx_, Pipe(57, 0, 0x100), 57);
+    EXPECT_EQ(Stage(70), _NRenderFcn(N_SPAN_PIXEL));
+}
+
+TEST_F(SoftwareStagesTest, FragmentStagesByTheirCodes) {
+    for (ULONG code = 0; code < 8; ++code) {
+        const ULONG alpha[2] = {code, 0};
+        N_SetStateBlockAttr(117, alpha);
+        N_SetStateBlockAttrWord(119, 7 - code);
+        _NValPixelOps(ctx_, nullptr);
+        EXPECT_EQ(Stage(87), _NRenderFcn(N_SPAN_ALPHA_TEST + code));
+        EXPECT_EQ(Stage(90), _NRenderFcn(N_SPAN_DEPTH_TEST + 7 - code));
+    }
+    // Logic operations only while on; the copy otherwise.
+    N_SetStateBlockAttrWord(124, 18);
+    _NValPixelOps(ctx_, nullptr);
+    EXPECT_EQ(Stage(95), _NRenderFcn(N_SPAN_LOGIC_OP + 3));
+    N_SetStateBlockAttrWord(123, 1);
+    _NValPixelOps(ctx_, nullptr);
+    EXPECT_EQ(Stage(95), _NRenderFcn(N_SPAN_LOGIC_OP + 18));
+    EXPECT_EQ(Stage(94), _NRenderFcn(N_SPAN_DITHER_PACK));
+    EXPECT_EQ(Stage(18), _NRenderFcn(N_SPAN_FOG_RGBA));
+    N_SetStateBlockAttrWord(83, 1);
+    _NValPixelOps(ctx_, nullptr);
+    EXPECT_EQ(Stage(18), _NRenderFcn(N_SPAN_FOG_INDEX));
+
+    // Codes out of their families are reported and take the first entry.
+    vnx::debug::clear();
+    const ULONG alpha[2] = {9, 0};
+    N_SetStateBlockAttr(117, alpha);
+    N_SetStateBlockAttrWord(119, 8);
+    N_SetStateBlockAttrWord(124, 19);
+    _NValPixelOps(ctx_, nullptr);
+    EXPECT_EQ(vnx::debug::take(),
+              "alpha test mode 0x9 is not supported\ndepth test mode 0x8 is not supported\n"
+              "alu function 0x13 is not supported\n");
+    EXPECT_EQ(Stage(87), _NRenderFcn(N_SPAN_ALPHA_TEST));
+    EXPECT_EQ(Stage(90), _NRenderFcn(N_SPAN_DEPTH_TEST));
+    EXPECT_EQ(Stage(95), _NRenderFcn(N_SPAN_LOGIC_OP));
+
+    // A dispatch record gives the vertex stage and the facing test.
+    N_PrimDispatch& pd = ctx_->prim[N_PRIM_TRIANGLES - N_PRIM_FIRST_DISPATCH];
+    _NValPixelOps(ctx_, &pd);
+    EXPECT_EQ(Stage(11), pd.pfnFacingTest);
 }
 
 }  // namespace

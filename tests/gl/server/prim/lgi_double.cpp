@@ -79,9 +79,6 @@ ULONG _NDitherMarker(N_HwRecord*) { return 0; }
 struct kzRenderProg;
 ULONG kz2_ConstructKzUcode(N_HwRecord*, kzRenderProg*, ULONG, ULONG, ULONG, ULONG) { return 0; }
 N_StageFn _NRasterPosRenderFcn(N_Context*, N_Pipe*) { return nullptr; }
-N_StageFn _NSwRasterStage(N_Context*, N_Pipe*, ULONG) { return nullptr; }
-void _NValPgonSwStages(N_Context*, N_Pipe*, ULONG) {}
-void _NValPixelOps(N_Context*, N_PrimDispatch*) {}
 void _NValPixelPipe(N_Context*, N_Pipe*, ULONG) {}
 void _NvpFaceCullCompoundPrim(N_Context*, N_Pipe*) {}
 void _NvpFaceCullQuad(N_Context*, N_Pipe*) {}
