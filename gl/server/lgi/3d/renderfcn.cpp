@@ -105,7 +105,7 @@ constexpr SlotRow kSlots[] = {
     {N_SPAN_PIXEL, "_NSpanPixel", nullptr},
     {N_SPAN_DITHER_PACK, "_NSpanDitherPack", nullptr},
     {N_SPAN_FOG_INDEX, "_NSpanFogCI", nullptr},
-    {N_SPAN_FOG_RGBA, "_NSpanFogRGBA", nullptr},
+    {N_SPAN_FOG_RGBA, "_NSpanFogRGBA", _NStageFogRGBA},
     {N_SPAN_ALPHA_TEST + 0, "_NSpanAlphaNever", nullptr},
     {N_SPAN_ALPHA_TEST + 1, "_NSpanAlphaLess", nullptr},
     {N_SPAN_ALPHA_TEST + 2, "_NSpanAlphaEqual", nullptr},

@@ -140,6 +140,16 @@ void _NValLineSpanStages(N_Context* pctx, N_Pipe* pipe);
 void _NValPixelSpanStages(N_Context* pctx, N_Pipe* pipe);
 void _NValPixelOps(N_Context* pctx, N_PrimDispatch* pd);
 
+// The RGBA fog stage (slot N_SPAN_FOG_RGBA, fog.cpp): the batch's colours
+// fogged by each vertex's eye distance (from its window coordinates and
+// clip w through the inverse of W x P), alpha included, for the stages
+// after it; the batch's colours are put back when they return.
+void _NStageFogRGBA(N_Context* pctx, N_Pipe* pipe);
+// The fog factor of an eye distance by the context's fog mode (2 linear:
+// (end - |d|) / (end - start), 1 when they are equal; 0 e^(-density |d|);
+// 1 e^(-(density d)^2)).
+float _NFogFactorOf(N_Context* pctx, float d);
+
 // Whether the program must carry alpha for the format (points and polygons).
 ULONG _NNeedsAlpha(N_Context* pctx, ULONG format);
 
