@@ -280,3 +280,24 @@ TEST_F(PassesTest, BothEyesOfAStereoBoard) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(PassesTest, ClipPairsStayInsideTheirRecords) {
+    // A pass record whose counts point past its body keeps its body (and
+    // every word after it) as it is; its clip pair words still change.
+    N_HwRecord* phw = ctx_->pHw;
+    ULONG* r = Record(phw, kPasses[0]);
+    r[3] = 40;
+    r[36] = 30;
+    const std::vector<ULONG> after(r + 138, r + 204 * 2);
+    const ULONG rects[] = {Corner(0, 0), Corner(99, 99)};
+    N_BindClipList(1, rects);
+    Vertices({{10, 10, 0}});
+    _NStageClipRects(ctx_, pipe_);
+    EXPECT_EQ(r[102], Corner(0, 0));
+    EXPECT_EQ(r[103], Corner(99, 99));
+    EXPECT_EQ(std::vector<ULONG>(r + 138, r + 204 * 2), after);
+}
+
+}  // namespace
