@@ -33,6 +33,9 @@ typedef struct GLPDEVFIELDS {
     ULONG cjTexture16;     // ULONG: fTexture16, textures in the board's 16-bit form
     // The hook slots.
     ULONG cjHookSlots;     // GLHOOKSLOTS: the block from hGLServer to pfnGLServerUnload
+    // The drawing area and its queues.
+    ULONG cjSurfaceHeight; // LONG: cySurface, where a stereo board's second image starts
+    ULONG cjDsurfScreen;   // DSURF*: pdsurfScreen, the first argument of kz2GetQueueMgt
 } GLPDEVFIELDS;
 
 extern "C" {
@@ -84,4 +87,10 @@ inline ULONG ulGLTexture16(struct PDEV* ppdev) {
 }
 inline ULONG* pulGLOverlayContexts(struct PDEV* ppdev) {
     return pGLPdevField<ULONG>(ppdev, gGLPdevFields.cjOverlayContexts);
+}
+inline LONG lGLSurfaceHeight(struct PDEV* ppdev) {
+    return *pGLPdevField<LONG>(ppdev, gGLPdevFields.cjSurfaceHeight);
+}
+inline const void* pvGLDsurfScreen(struct PDEV* ppdev) {
+    return *pGLPdevField<const void*>(ppdev, gGLPdevFields.cjDsurfScreen);
 }

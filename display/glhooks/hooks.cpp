@@ -44,6 +44,8 @@ extern "C" const GLPDEVFIELDS gGLPdevFields = {
     .cjOverlayContexts = offsetof(PDEV, cGLOverlayContexts),
     .cjTexture16 = offsetof(PDEV, fTexture16),
     .cjHookSlots = offsetof(PDEV, hGLServer),
+    .cjSurfaceHeight = offsetof(PDEV, cySurface),
+    .cjDsurfScreen = offsetof(PDEV, pdsurfScreen),
 };
 static_assert(offsetof(PDEV, cyScreen) == offsetof(PDEV, cxScreen) + sizeof(LONG) &&
                   std::is_same_v<decltype(PDEV::hsurfScreen), HSURF> &&
@@ -53,7 +55,9 @@ static_assert(offsetof(PDEV, cyScreen) == offsetof(PDEV, cxScreen) + sizeof(LONG
                   std::is_same_v<decltype(PDEV::alSwapState), LONG[3]> &&
                   std::is_same_v<decltype(PDEV::csRamdac), CRITICAL_SECTION> &&
                   std::is_same_v<decltype(PDEV::cGLOverlayContexts), ULONG> &&
-                  std::is_same_v<decltype(PDEV::fTexture16), ULONG>,
+                  std::is_same_v<decltype(PDEV::fTexture16), ULONG> &&
+                  std::is_same_v<decltype(PDEV::cySurface), LONG> &&
+                  std::is_pointer_v<decltype(PDEV::pdsurfScreen)>,
               "the GL server reads the buffer fields with these types");
 static_assert(std::is_same_v<decltype(PDEV::hGLServer), HMODULE> &&
               std::is_same_v<decltype(PDEV::pPageConfig), PAGECONFIG*> &&

@@ -51,16 +51,7 @@ ULONG _NDitherMarker(N_HwRecord*) {
         if (pipe->pCommonPipeData->pDispatch != nullptr) pipe->pCommonPipeData->pDispatch->status = -7; \
         return nullptr;                                                        \
     }
-N_SELECTOR_SEAM(_NValPointPipeRenderFcn)
-N_SELECTOR_SEAM(_NValPLinePipeRenderFcn)
-N_SELECTOR_SEAM(_NValTriPipeRenderFcn)
 N_SELECTOR_SEAM(_NRasterPosRenderFcn)
-N_StageFn _NSwRasterStage(N_Context*, N_Pipe*, ULONG) {
-    vNotAvailable(__func__);
-    return nullptr;
-}
-void _NValPgonSwStages(N_Context*, N_Pipe*, ULONG) { vNotAvailable(__func__); }
-void _NValPixelOps(N_Context*, N_PrimDispatch*) { vNotAvailable(__func__); }
 void _NValPixelPipe(N_Context*, N_Pipe*, ULONG) { vNotAvailable(__func__); }
 
 #define N_STAGE_SEAM(name) \
@@ -108,7 +99,6 @@ void _NDirectReadPixels(N_Context*, const N_BoundBuffer*, LONG, LONG, LONG, LONG
     vNotAvailable(__func__);
 }
 
-void _NFlushQ(N_HwRecord*) { vNotAvailable(__func__); }
 void N_ExecPrimitive(const N_PrimDesc*) { vNotAvailable(__func__); }
 
 void _NFeedbackPixelToken(N_Context*, ULONG) { vNotAvailable(__func__); }
@@ -125,15 +115,3 @@ ULONG _NTextureBound(N_Context*) {
     return 0;
 }
 
-ULONG _NBoardFlags(GLSRVDEVICE*) {
-    vNotAvailable(__func__);
-    return 0;
-}
-ULONG _NModelImprecision(GLSRVDEVICE*) {
-    vNotAvailable(__func__);
-    return 0;
-}
-LONG _NSurfaceHeight(GLSRVDEVICE*) {
-    vNotAvailable(__func__);
-    return 0;
-}

@@ -59,7 +59,8 @@ N_StageFn _NRasterPosRenderFcn(N_Context* pctx, N_Pipe* pipe);
 N_StageFn _NSwRasterStage(N_Context* pctx, N_Pipe* pipe, ULONG code);
 // Installs the polygon software stages (63, 65, 79, 86) of a code.
 void _NValPgonSwStages(N_Context* pctx, N_Pipe* pipe, ULONG code);
-// The fragment stage choice (with a dispatch record: stages 8, 9, 11, 14 too).
+// The fragment stage choice (with a dispatch record: stages 11 and 14 too).
+// (These three are in 3d/select_sw.cpp.)
 void _NValPixelOps(N_Context* pctx, N_PrimDispatch* pd);
 // Builds and links the pipe of the pixel, bitmap and raster paths.
 void _NValPixelPipe(N_Context* pctx, N_Pipe* pipe, ULONG code);
@@ -127,10 +128,6 @@ ULONG _NStereoPages(N_Context* pctx);
 // N_DrawBitmap (lgi.h) is the render paths' bitmap path; until it is built
 // its entry here says so and draws nothing.
 
-// --- packet-queue glue -----------------------------------------------------------------
-// Drains the queues of the hardware record (the board idle afterwards).
-void _NFlushQ(N_HwRecord* phw);
-
 // --- selection and feedback ---------------------------------------------------------------
 // Appends a pixel token (0x705 draw, 0x706 copy) to the feedback buffer.
 void _NFeedbackPixelToken(N_Context* pctx, ULONG ulToken);
@@ -142,6 +139,7 @@ void _NDropTexCache(N_Context* pctx);
 ULONG _NTextureBound(N_Context* pctx);
 
 // --- the GL layer and the display driver ---------------------------------------------------
+// (The board's fields are read in 3d/board.cpp.)
 // Releases a scratch pixmap record of the context.
 void _NReleaseScratchPixmap(void* pvPixmap);
 // The flags of the board configuration of a device (BCF_...).
@@ -151,3 +149,5 @@ ULONG _NModelImprecision(GLSRVDEVICE* pDevice);
 // The height of the device's drawing area (cySurface): where the right
 // eye's image starts on a stereo board.
 LONG _NSurfaceHeight(GLSRVDEVICE* pDevice);
+// The depth-buffer bits of the device's active page configuration (0, 16, 24).
+ULONG _NDepthBits(GLSRVDEVICE* pDevice);

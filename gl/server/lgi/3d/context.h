@@ -157,7 +157,8 @@ struct N_Pipe {
     CommonPipeData* pCommonPipeData;  // 112
     void* pFaceRecord;                // 113 this face's record in CommonPipeData
     void* pSpan;                      // 114 span record of the pixel paths
-    ULONG aulReserved115[2];
+    ULONG ulReserved115;
+    ULONG constantColour;             // 116 the render program takes one colour (its layout 8-10, 18-20)
     ULONG backInUse;                  // 117
     ULONG colourCopy;                 // 118
     float* pProvokingColour;          // 119
@@ -292,6 +293,9 @@ struct N_HwRecord {
     ULONG batchCount;           // primitives left in the batch
     ULONG programs[N_PROGRAM_SLOTS][N_PROGRAM_SLOT_WORDS];
     KZ2QUEUEMGT qm;             // the queue manager
+    ULONG* pStreamReset;        // where a finish leaves the queues' stream end
+    ULONG pointWord;            // the point render functions' word, 0 after each point set-up
+    ULONG singlePass;           // textured polygons take one pass of the standard program
     ULONG stereo;               // the visual's stereo flag
     ULONG grey;                 // the colours of the primitive are grey
     N_Pipe* pCurrentPipe;       // the pipe drawn last
@@ -465,6 +469,16 @@ struct N_Context {
     ULONG colourMaterialApplied;  // a colour stage copied the colour into materials
     ULONG setupByStream;        // the last set-up was made for the command stream
     ULONG setupStale;           // the next primitive sets its pipe up again
+    ULONG winding;              // front face (attribute 47) is 0: strips start their faces turned
+    ULONG queueMode;            // 1 while the board draws through one queue
+    ULONG texFilters[2];        // the bound texture's minification and magnification filter codes
+    ULONG texLevelMarks;        // the bound texture's level marks (63: six coloured levels)
+
+    // Words of the pass stages and the render paths.
+    ULONG secondHalf;   // 1 during the second pass of the stereo-halves stage: y + cySurface
+    ULONG rightEye;     // non-zero while a stereo batch is drawn for the right eye
+    ULONG stripParity;  // bit 0: the batch's first strip goes on at an odd face
+    N_StageFn pfnLineStage;  // the software line stage the pair stage of separate lines feeds
 
     // What validation derives (state validation, lighting validation).
     N_Derived val;

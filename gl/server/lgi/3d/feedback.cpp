@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "context.h"
+#include "queue.h"
 #include "../seams.h"
 
 namespace {
@@ -76,5 +77,6 @@ void N_Flush(void) {
 
 void N_Finish(void) {
     if (!bNHaveContext()) return;
-    _NFlushQ(gpNCurrent->pHw);
+    N_HwRecord* phw = gpNCurrent->pHw;
+    if (phw != nullptr) _NFlushQ(phw, &phw->pStreamReset, &phw->batchCount);
 }

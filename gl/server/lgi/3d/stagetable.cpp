@@ -6,6 +6,7 @@
 #include <array>
 #include <utility>
 
+#include "passes.h"
 #include "pipes.h"
 #include "../seams.h"
 
@@ -23,7 +24,7 @@ struct StageRow {
 constexpr StageRow kRows[] = {
     {N_STAGE_WRITE_BACK, "write-back", _NStageWriteBack, true},
     {N_STAGE_EDGE_GATHER, "edge-flag gather", _NStageEdgeGather, true},
-    {N_STAGE_STEREO_HEAD, "stereo head", nullptr, true},
+    {N_STAGE_STEREO_HEAD, "stereo head", _NStageMonoToStereo, true},
     {N_STAGE_POSITION, "position", nullptr, false},
     {N_STAGE_EYE, "eye position", nullptr, false},
     {N_STAGE_LIGHT, "lighting", nullptr, false},
@@ -34,8 +35,8 @@ constexpr StageRow kRows[] = {
     {N_STAGE_SELECT, "select", _NStageSelect, true},
     {N_STAGE_FOG, "fog", nullptr, false},
     {N_STAGE_FEEDBACK, "feedback", _NStageFeedback, true},
-    {N_STAGE_STEREO_HALVES, "stereo halves", nullptr, true},
-    {N_STAGE_RECTANGLES, "clip rectangles", nullptr, true},
+    {N_STAGE_STEREO_HALVES, "stereo halves", _NStageStereoHalves, true},
+    {N_STAGE_RECTANGLES, "clip rectangles", _NStageClipRects, true},
     {N_STAGE_RENDER, "render", nullptr, false},
     {N_STAGE_STIPPLE_RESET, "line-stipple reset", nullptr, true},
     {N_STAGE_WIDE_LINE, "wide-line spans", nullptr, true},

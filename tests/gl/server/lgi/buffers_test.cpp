@@ -250,7 +250,7 @@ TEST_F(LgiTest, PixelRequestsChooseTheirPath) {
             N_DrawPixels(1, 1, c.format, 0, aulPixel);
         // The pipeline path reaches the pixel pipe's set-up, not built yet.
         const std::string want = std::string(c.path) == "pipe"
-                                     ? "_NValPixelOps: not available yet\n_NValPixelPipe: not available yet\n"
+                                     ? "_NValPixelPipe: not available yet\n"
                                      : std::string(c.path) + ": not available yet\n";
         EXPECT_EQ(vnx::debug::take(), want)
             << c.bCopy << " " << c.format;

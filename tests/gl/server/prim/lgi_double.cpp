@@ -80,13 +80,7 @@ ULONG _NBoardStipplePass(N_HwRecord*, void*, ULONG, ULONG, const ULONG*) { retur
 void* _NCreateScratchPixmap(N_Context*) { return nullptr; }
 N_StageFn _NLightingStageFn(ULONG) { return nullptr; }
 ULONG _NDitherMarker(N_HwRecord*) { return 0; }
-N_StageFn _NValPointPipeRenderFcn(N_Context*, N_Pipe*) { return nullptr; }
-N_StageFn _NValPLinePipeRenderFcn(N_Context*, N_Pipe*) { return nullptr; }
-N_StageFn _NValTriPipeRenderFcn(N_Context*, N_Pipe*) { return nullptr; }
 N_StageFn _NRasterPosRenderFcn(N_Context*, N_Pipe*) { return nullptr; }
-N_StageFn _NSwRasterStage(N_Context*, N_Pipe*, ULONG) { return nullptr; }
-void _NValPgonSwStages(N_Context*, N_Pipe*, ULONG) {}
-void _NValPixelOps(N_Context*, N_PrimDispatch*) {}
 void _NValPixelPipe(N_Context*, N_Pipe*, ULONG) {}
 void _NvpFaceCullCompoundPrim(N_Context*, N_Pipe*) {}
 void _NvpFaceCullQuad(N_Context*, N_Pipe*) {}
@@ -117,7 +111,6 @@ void _NGetRow(const GLBuffer*, LONG, LONG, LONG, ULONG*) {}
 void _NCopyRect(const GLBuffer*, LONG, LONG, const GLBuffer*, LONG, LONG, LONG, LONG, ULONG) {}
 ULONG _NStereoPages(N_Context*) { return 0; }
 void _NDirectReadPixels(N_Context*, const N_BoundBuffer*, LONG, LONG, LONG, LONG, ULONG, ULONG, void*) {}
-void _NFlushQ(N_HwRecord*) {}
 void _NFeedbackPixelToken(N_Context*, ULONG) {}
 void _NDropTexCache(N_Context*) {}
 ULONG _NTextureBound(N_Context*) { return 0; }
@@ -125,9 +118,6 @@ ULONG _NTextureBound(N_Context*) { return 0; }
 GLBuffer* _DCreateScratchPixmap(PDEV*) { return nullptr; }
 GLBuffer* _DGetTmp32DevSurf(GLBuffer*) { return nullptr; }
 void _DFreeScratchPixmap(GLBuffer** ppb) { *ppb = nullptr; }
-ULONG _NBoardFlags(GLSRVDEVICE*) { return 0; }
-ULONG _NModelImprecision(GLSRVDEVICE*) { return 0; }
-LONG _NSurfaceHeight(GLSRVDEVICE*) { return 0; }
 GLSRVDEVICE* __glDeviceRecord(void) { return nullptr; }
 
 // --- the GL layer ------------------------------------------------------------------------------

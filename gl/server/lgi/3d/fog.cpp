@@ -1,0 +1,67 @@
+// The RGBA fog stage (stage 18 of the software path): each vertex's colour
+// blended towards the fog colour by its fog factor, for the stages after it;
+// the batch's own colours are put back when they return.
+#include <cmath>
+#include <cstring>
+
+#include "renderfcn.h"
+
+namespace {
+
+enum : ULONG { kFogMode = 106, kFogDensity = 107, kFogStart = 108, kFogEnd = 109, kFogColour = 110 };
+enum : ULONG { kFogExp = 0, kFogExp2 = 1, kFogLinear = 2 };
+
+float fAttr(N_Context* pctx, ULONG id, ULONG i = 0) {
+    float f;
+    std::memcpy(&f, pulAttr(pctx, id) + i, 4);
+    return f;
+}
+
+// The fogged colours of one batch (four floats a vertex), in place of the
+// batch's own while the later stages run.
+float gafFogged[4 * N_BATCH_POINTS];
+
+}  // namespace
+
+float _NFogFactorOf(N_Context* pctx, float d) {
+    switch (*pulAttr(pctx, kFogMode)) {
+    case kFogLinear: {
+        const float start = fAttr(pctx, kFogStart), end = fAttr(pctx, kFogEnd);
+        return end == start ? 1.0f : (end - std::fabs(d)) / (end - start);
+    }
+    case kFogExp2: {
+        const float t = fAttr(pctx, kFogDensity) * d;
+        return std::exp(-(t * t));
+    }
+    default: return std::exp(-fAttr(pctx, kFogDensity) * std::fabs(d));
+    }
+}
+
+void _NStageFogRGBA(N_Context* pctx, N_Pipe* pipe) {
+    CommonPipeData& c = *pipe->pCommonPipeData;
+    const ULONG n = c.stripVertexCount;
+    if (n == 0 || n > N_BATCH_POINTS || c.pColours == nullptr || c.pWindow == nullptr || c.pClipPos == nullptr) {
+        pipe->next[N_STAGE_FOG](pctx, pipe);
+        return;
+    }
+    // The eye-space depth row of the inverse of W x P: applied to the
+    // window coordinates and scaled by the clip w it gives the eye z.
+    const float* r = &pctx->xf.fogInverse[8];
+    float fog[4];
+    for (ULONG k = 0; k < 4; ++k) fog[k] = fAttr(pctx, kFogColour, k);
+    for (ULONG i = 0; i < n; ++i) {
+        const LONG* win = c.pWindow + 3 * std::size_t{i};
+        const float w = c.pClipPos[4 * std::size_t{i} + 3];
+        const float d = (r[0] * static_cast<float>(win[0]) + r[1] * static_cast<float>(win[1]) +
+                         r[2] * static_cast<float>(win[2]) + r[3]) * w;
+        const float f = _NFogFactorOf(pctx, d);
+        const float* in = c.pColours + 4 * std::size_t{i};
+        float* out = gafFogged + 4 * std::size_t{i};
+        for (ULONG k = 0; k < 4; ++k)
+            out[k] = f <= 0.0f ? fog[k] : f >= 1.0f ? in[k] : in[k] * f + fog[k] * (1.0f - f);
+    }
+    float* pSaved = c.pColours;
+    c.pColours = gafFogged;
+    pipe->next[N_STAGE_FOG](pctx, pipe);
+    c.pColours = pSaved;
+}

@@ -1,0 +1,185 @@
+// The render-function slots: one row per slot with its function's name and
+// the function, null while the render path is not built (the slot then
+// holds a stage that says so and draws nothing).
+#include "renderfcn.h"
+
+#include <array>
+#include <utility>
+
+#include "arena.h"
+#include "kz2/kz2ucode.h"
+#include "../seams.h"
+
+N_BuildProgramFn gpfnNBuildProgram = kz2_ConstructKzUcode;
+
+namespace {
+
+// The entry of a line table without a function for the layout.
+void vRenderError(N_Context*, N_Pipe*) {
+    DbgPrint("_NValPLinePipeRenderFcn: PROGRAMMER ERROR!\n");
+    _NProgrammerError();
+}
+
+void vRenderNoop(N_Context*, N_Pipe*) {}
+
+struct SlotRow {
+    ULONG slot;
+    const char* name;
+    N_StageFn pfn;  // null: not built yet
+};
+
+constexpr SlotRow kSlots[] = {
+    {N_RF_NONE, "none", nullptr},
+    {N_RF_NOOP, "_NvpRenderNoop", vRenderNoop},
+    {N_RF_ERROR, "_NvpRenderError", vRenderError},
+    {N_RF_POINT_2, "_NvpRenderPoints2KZG", nullptr},
+    {N_RF_POINT_3, "_NvpRenderPoints3KZG", nullptr},
+    {N_RF_POINT_8, "_NvpRenderPoints8KZG", nullptr},
+    {N_RF_POINT_9, "_NvpRenderPoints9KZG", nullptr},
+    {N_RF_POINT_12, "_NvpRenderPoints12KZG", nullptr},
+    {N_RF_POINT_13, "_NvpRenderPoints13KZG", nullptr},
+    {N_RF_POINT_18, "_NvpRenderPoints18KZG", nullptr},
+    {N_RF_POINT_19, "_NvpRenderPoints19KZG", nullptr},
+    {N_RF_WIDE_POINT, "_NvpRenderWidePointKZG", nullptr},
+    {N_RF_STRIP_LIST_2, "_NvpRenderLineStripList2KZ", nullptr},
+    {N_RF_STRIP_LIST_5, "_NvpRenderLineStripList5KZ", nullptr},
+    {N_RF_STRIP_LIST_8, "_NvpRenderLineStripList8KZ", nullptr},
+    {N_RF_STRIP_LIST_12, "_NvpRenderLineStripList12KZ", nullptr},
+    {N_RF_STRIP_LIST_15, "_NvpRenderLineStripList15KZ", nullptr},
+    {N_RF_STRIP_LIST_18, "_NvpRenderLineStripList18KZ", nullptr},
+    {N_RF_POLYLINE_LIST, "_NvpRenderPLListGenKZ", nullptr},
+    {N_RF_AA_STRIP_ONE_QUEUE, "_NvpRenderAALineStripKZ", nullptr},
+    {N_RF_AA_STRIP_QUEUES, "_NvpRenderAALineStripMultiKZ", nullptr},
+    {N_RF_ALPHA_STRIP_ONE_QUEUE, "_NvpRenderAlphaLineStripKZ", nullptr},
+    {N_RF_ALPHA_STRIP_QUEUES, "_NvpRenderAlphaLineStripMultiKZ", nullptr},
+    {N_RF_LINE_2, "_NvpRenderLines2KZ", nullptr},
+    {N_RF_LINE_5, "_NvpRenderLines5KZ", nullptr},
+    {N_RF_LINE_8, "_NvpRenderLines8KZ", nullptr},
+    {N_RF_LINE_12, "_NvpRenderLines12KZ", nullptr},
+    {N_RF_LINE_15, "_NvpRenderLines15KZ", nullptr},
+    {N_RF_LINE_18, "_NvpRenderLines18KZ", nullptr},
+    {N_RF_WIDE_LINE_2, "_NvpRenderWideLines2KZ", nullptr},
+    {N_RF_WIDE_LINE_5, "_NvpRenderWideLines5KZ", nullptr},
+    {N_RF_WIDE_LINE_8, "_NvpRenderWideLines8KZ", nullptr},
+    {N_RF_WIDE_LINE_12, "_NvpRenderWideLines12KZ", nullptr},
+    {N_RF_WIDE_LINE_15, "_NvpRenderWideLines15KZ", nullptr},
+    {N_RF_WIDE_LINE_18, "_NvpRenderWideLines18KZ", nullptr},
+    {N_RF_ALPHA_LINE_9, "_NvpRenderAlphaLines9KZ", nullptr},
+    {N_RF_AA_LINE, "_NvpRenderAALinesKZ", nullptr},
+    {N_RF_AA_LINE_8, "_NvpRenderAALines8KZ", nullptr},
+    {N_RF_AA_LINE_2, "_NvpRenderAALines2KZ", nullptr},
+    {N_RF_OUTLINE_FAN, "_NvpRenderPolygonModeLineFanKZ", nullptr},
+    {N_RF_OUTLINE_TRIANGLES, "_NvpRenderPolygonModeLineTrisKZ", nullptr},
+    {N_RF_OUTLINE_QUADS, "_NvpRenderPolygonModeLineQuadsKZ", nullptr},
+    {N_RF_OUTLINE_STRIP, "_NvpRenderPolygonModeLineStripKZ", nullptr},
+    {N_RF_OUTLINE_QUAD_STRIP, "_NvpRenderPolygonModeLineQuadStripKZ", nullptr},
+    {N_RF_VERTEX_POINTS, "_NvpRenderPolygonModePointKZ", nullptr},
+    {N_RF_STRIP_VERTEX_POINTS, "_NvpRenderPolygonModePointStripKZ", nullptr},
+    {N_RF_TRI_TEX, "_NvpRenderTriTex", nullptr},
+    {N_RF_TRI_TEX_OPT, "_NvpRenderTriTexOpt", nullptr},
+    {N_RF_FILL_12, "_NvpRenderXTListFillAttr12KZ", nullptr},
+    {N_RF_STRIP_FILL_12, "_NvpRenderXTStripListFillAttr12KZ", _NvpRenderXTStripListFillAttr12KZ},
+    {N_RF_POLYGON_FILL, "_NvpRenderPolygonFillKZ", nullptr},
+    {N_RF_TRIANGLE_FILL, "_NvpRenderTriListFillKZ", nullptr},
+    {N_RF_QUAD_FILL, "_NvpRenderQuadListFillKZ", nullptr},
+    {N_RF_STRIP_FILL_DEPTH, "_NvpRenderXTStripListFillDepthKZ", nullptr},
+    {N_RF_STRIP_FILL, "_NvpRenderXTStripListFillKZ", nullptr},
+    {N_SW_EMPTY, "_NEmptyStage", _NEmptyStage},
+    {N_SW_POINT, "_NSwRenderPoint", nullptr},
+    {N_SW_POINT_AA_INDEX, "_NSwRenderAAPointCI", nullptr},
+    {N_SW_POINT_AA_RGBA, "_NSwRenderAAPointRGBA", nullptr},
+    {N_SW_LINE, "_NSwRenderLine", nullptr},
+    {N_SW_LINE_STIPPLED_STRIP, "_NSwRenderStippledLineStrip", nullptr},
+    {N_SW_LINE_ATTR, "_NSwRenderLineAttr", nullptr},
+    {N_SW_LINE_PAIRS, "_NSwRenderLinePairs", nullptr},
+    {N_SW_PGON_LINE_PRIM, "_NSwRenderPgonLinePrim", nullptr},
+    {N_SW_PGON_LINE_VERTEX, "_NSwRenderPgonLineVertex", nullptr},
+    {N_SW_PGON_STRIP, "_NSwRenderPgonStrip", nullptr},
+    {N_SW_PGON_TRIANGLES, "_NSwRenderPgonTriangles", nullptr},
+    {N_SW_PGON_QUADS, "_NSwRenderPgonQuads", nullptr},
+    {N_SW_PGON_FAN, "_NSwRenderPgonFan", nullptr},
+    {N_SW_PGON_SPANS, "_NSwRasterPgonSpans", nullptr},
+    {N_SPAN_POLY_STIPPLE, "_NSpanPolygonStipple", nullptr},
+    {N_SPAN_LINE_STIPPLE, "_NSpanLineStipple", nullptr},
+    {N_SPAN_COLOUR_FLAT, "_NSpanColourFlat", nullptr},
+    {N_SPAN_COLOUR_SMOOTH, "_NSpanColourSmooth", nullptr},
+    {N_SPAN_PIXEL, "_NSpanPixel", nullptr},
+    {N_SPAN_DITHER_PACK, "_NSpanDitherPack", nullptr},
+    {N_SPAN_FOG_INDEX, "_NSpanFogCI", nullptr},
+    {N_SPAN_FOG_RGBA, "_NSpanFogRGBA", _NStageFogRGBA},
+    {N_SPAN_ALPHA_TEST + 0, "_NSpanAlphaNever", nullptr},
+    {N_SPAN_ALPHA_TEST + 1, "_NSpanAlphaLess", nullptr},
+    {N_SPAN_ALPHA_TEST + 2, "_NSpanAlphaEqual", nullptr},
+    {N_SPAN_ALPHA_TEST + 3, "_NSpanAlphaLequal", nullptr},
+    {N_SPAN_ALPHA_TEST + 4, "_NSpanAlphaGreater", nullptr},
+    {N_SPAN_ALPHA_TEST + 5, "_NSpanAlphaNotequal", nullptr},
+    {N_SPAN_ALPHA_TEST + 6, "_NSpanAlphaGequal", nullptr},
+    {N_SPAN_ALPHA_TEST + 7, "_NSpanAlphaAlways", nullptr},
+    {N_SPAN_DEPTH_TEST + 0, "_NSpanDepthNever", nullptr},
+    {N_SPAN_DEPTH_TEST + 1, "_NSpanDepthLess", nullptr},
+    {N_SPAN_DEPTH_TEST + 2, "_NSpanDepthEqual", nullptr},
+    {N_SPAN_DEPTH_TEST + 3, "_NSpanDepthLequal", nullptr},
+    {N_SPAN_DEPTH_TEST + 4, "_NSpanDepthGreater", nullptr},
+    {N_SPAN_DEPTH_TEST + 5, "_NSpanDepthNotequal", nullptr},
+    {N_SPAN_DEPTH_TEST + 6, "_NSpanDepthGequal", nullptr},
+    {N_SPAN_DEPTH_TEST + 7, "_NSpanDepthAlways", nullptr},
+    {N_SPAN_LOGIC_OP + 0, "_NSpanLogicClear", nullptr},
+    {N_SPAN_LOGIC_OP + 1, "_NSpanLogicAnd", nullptr},
+    {N_SPAN_LOGIC_OP + 2, "_NSpanLogicAndReverse", nullptr},
+    {N_SPAN_LOGIC_OP + 3, "_NSpanLogicCopy", nullptr},
+    {N_SPAN_LOGIC_OP + 4, "_NSpanLogicAndInverted", nullptr},
+    {N_SPAN_LOGIC_OP + 5, "_NSpanLogicNoop", nullptr},
+    {N_SPAN_LOGIC_OP + 6, "_NSpanLogicXor", nullptr},
+    {N_SPAN_LOGIC_OP + 7, "_NSpanLogicOr", nullptr},
+    {N_SPAN_LOGIC_OP + 8, "_NSpanLogicNor", nullptr},
+    {N_SPAN_LOGIC_OP + 9, "_NSpanLogicEquiv", nullptr},
+    {N_SPAN_LOGIC_OP + 10, "_NSpanLogicInvert", nullptr},
+    {N_SPAN_LOGIC_OP + 11, "_NSpanLogicOrReverse", nullptr},
+    {N_SPAN_LOGIC_OP + 12, "_NSpanLogicCopyInverted", nullptr},
+    {N_SPAN_LOGIC_OP + 13, "_NSpanLogicOrInverted", nullptr},
+    {N_SPAN_LOGIC_OP + 14, "_NSpanLogicNand", nullptr},
+    {N_SPAN_LOGIC_OP + 15, "_NSpanLogicSet", nullptr},
+    {N_SPAN_LOGIC_OP + 16, "_NSpanArith16", nullptr},
+    {N_SPAN_LOGIC_OP + 17, "_NSpanArith17", nullptr},
+    {N_SPAN_LOGIC_OP + 18, "_NSpanArith18", nullptr},
+};
+static_assert(std::size(kSlots) == N_RF_COUNT, "one row per slot");
+
+constexpr bool bSlotsInOrder() {
+    for (ULONG i = 0; i < N_RF_COUNT; ++i)
+        if (kSlots[i].slot != i) return false;
+    return true;
+}
+static_assert(bSlotsInOrder(), "rows in slot order");
+
+template <ULONG k>
+void vMissing(N_Context*, N_Pipe*) {
+    DbgPrint("%s: not available yet\n", kSlots[k].name);
+}
+
+template <std::size_t... K>
+constexpr std::array<N_StageFn, N_RF_COUNT> MissingTable(std::index_sequence<K...>) {
+    return {vMissing<static_cast<ULONG>(K)>...};
+}
+constexpr std::array<N_StageFn, N_RF_COUNT> kMissing = MissingTable(std::make_index_sequence<N_RF_COUNT>{});
+
+}  // namespace
+
+N_StageFn _NRenderFcn(ULONG slot) {
+    if (slot == N_RF_NONE || slot >= N_RF_COUNT) return nullptr;
+    return kSlots[slot].pfn != nullptr ? kSlots[slot].pfn : kMissing[slot];
+}
+
+const char* _NRenderFcnName(ULONG slot) { return slot < N_RF_COUNT ? kSlots[slot].name : "unknown"; }
+
+ULONG _NSelectSlot(const N_SelectRow* rows, std::size_t cRows, ULONG kind, ULONG layout, ULONG conditions) {
+    const ULONG kindBit = (kind >= N_PRIM_FIRST_DISPATCH && kind < N_PRIM_FIRST_DISPATCH + 32) ? N_KIND(kind) : 0;
+    const ULONG layoutBit = layout < 32 ? N_LAYOUT(layout) : 0;
+    for (std::size_t i = 0; i < cRows; ++i) {
+        const N_SelectRow& r = rows[i];
+        if ((r.kinds & kindBit) && (r.layouts & layoutBit) && (conditions & r.set) == r.set &&
+            (conditions & r.clear) == 0)
+            return r.slot;
+    }
+    return N_RF_NONE;
+}

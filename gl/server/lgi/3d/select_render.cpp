@@ -1,0 +1,357 @@
+// Render-function selection for points, lines and polygons: each selector
+// refuses the states the board cannot draw, asks the micro-code generator
+// for a render program of the layout it needs, and picks the render
+// function from its table of rows by the built program's layout code. The
+// dispatch record's status tells the pipe set-up which path draws: 2 the
+// render function, -7 the software stages.
+#include <cstring>
+#include <iterator>
+
+#include "kz2/kzprog.h"
+#include "queue.h"
+#include "renderfcn.h"
+#include "../seams.h"
+
+namespace {
+
+// Enable-word bits read here.
+enum : ULONG {
+    kEnAlphaBuffer = 0x8,       // an alpha buffer (the colour-buffer object) is in use
+    kEnDepthTest = 0x10,
+    kEnHostAlpha = 0x200,
+    kEnTexture = 0x400,
+    kEnStencil = 0x800,
+    kEnHostStencil = 0x1000,
+    kEnBlend = 0x2000,
+    kEnPolyPoint = 0x10000,
+    kEnPolyLine = 0x300000,
+    kEnStipple = 0x4000000,
+    kEnAALines = 0x10000000,
+};
+
+// Attributes read here.
+enum : ULONG {
+    kTwoSided = 46,
+    kCurrentColour = 52,
+    kFrontDiffuse = 60,
+    kLighting = 79,
+    kShadeFront = 81,
+    kShadeBack = 82,
+    kPointSize = 85,
+    kLineWidth = 86,
+    kStipplePattern = 87,
+    kStippleRepeat = 88,
+    kLineShade = 89,
+    kPointSmooth = 94,
+    kPolygonSmooth = 96,
+    kFog = 105,
+    kAlphaTest = 116,
+    kBlendFactors = 121,
+};
+
+// Program slots of the hardware record.
+enum : ULONG { kSlotStandard = 0, kSlotBack = 1, kSlotFrontTex = 2, kSlotBackTex = 3 };
+
+// Requests and flags of the generator.
+constexpr ULONG kFlagsPlain = 0x8000, kFlagsWidePoint = 0x8006, kFlagsThin = 0xC001, kFlagsWide = 0xC002,
+                kFlagsFill = 0xC005, kFlagsAAOutline = 0x3C003, kFlagsLine = 0xC000, kFlagsStipple = 0x100,
+                kFlagsLineAlways = 0x10, kFlags2Stipple = 0x6000000;
+
+constexpr ULONG kFullPattern = 0xFFFFFFFFu, kKeptPattern = 0x1C7F1C7Fu;
+
+ULONG ulAttr(N_Context* pctx, ULONG id) { return *pulAttr(pctx, id); }
+float fAttrWord(N_Context* pctx, ULONG id, ULONG i = 0) {
+    float f;
+    std::memcpy(&f, pulAttr(pctx, id) + i, 4);
+    return f;
+}
+float fCurrentAlpha(N_Context* pctx) { return fAttrWord(pctx, kCurrentColour, 3); }
+bool bCI(N_Context* pctx) { return ulAttr(pctx, N_ATTR_COLOUR_INDEX_MODE) == 1; }
+
+// Blending with other factors than (ONE, ZERO).
+bool bBlends(N_Context* pctx) {
+    const ULONG* f = pulAttr(pctx, kBlendFactors);
+    return (pctx->enableWord & kEnBlend) && !(f[0] == 1 && f[1] == 0);
+}
+// Stencil or alpha buffers in host memory, which the board cannot reach.
+bool bHostBuffers(N_Context* pctx) {
+    const ULONG en = pctx->enableWord;
+    return (en & (kEnStencil | kEnHostStencil)) == (kEnStencil | kEnHostStencil) ||
+           (en & (kEnAlphaBuffer | 0x80 | kEnHostAlpha)) == (kEnAlphaBuffer | 0x80 | kEnHostAlpha);
+}
+
+// Writes the dispatch record's status and answers the slot's function.
+N_StageFn Answer(N_Pipe* pipe, LONG status, ULONG slot = N_RF_NONE) {
+    if (status == 2 && slot == N_RF_NONE) status = -7;  // a layout code no table knows
+    pipe->pCommonPipeData->pDispatch->status = status;
+    return status == 2 ? _NRenderFcn(slot) : nullptr;
+}
+N_StageFn Software(N_Pipe* pipe) { return Answer(pipe, -7); }
+
+kzRenderProg* Program(N_Context* pctx, ULONG slot) { return pkzProgOf(pctx->pHw->programs[slot]); }
+
+// Builds into a program slot; answers the built layout code, or -1.
+LONG lBuild(N_Context* pctx, ULONG slot, ULONG flags, ULONG flags2, ULONG request, ULONG pass) {
+    kzRenderProg* prog = Program(pctx, slot);
+    if (gpfnNBuildProgram(pctx->pHw, prog, flags, flags2, request, pass) == 0) return -1;
+    return static_cast<LONG>(prog->dataAttr);
+}
+
+// Pipe word 116: the program takes one colour for the packet.
+void vConstantColour(N_Context* pctx, N_Pipe* pipe, LONG d) {
+    const bool bConstant = d == 8 || d == 9 || d == 10 || d == 18 || d == 19 || d == 20;
+    pipe->constantColour = bConstant && pctx->secondHalf == 0 ? 1 : 0;
+}
+
+template <std::size_t N>
+N_StageFn Choose(N_Pipe* pipe, const N_SelectRow (&rows)[N], ULONG kind, LONG d, ULONG conditions) {
+    return Answer(pipe, 2, _NSelectSlot(rows, N, kind, static_cast<ULONG>(d), conditions));
+}
+
+constexpr ULONG L(ULONG a) { return N_LAYOUT(a); }
+constexpr ULONG L(ULONG a, ULONG b) { return N_LAYOUT(a) | N_LAYOUT(b); }
+constexpr ULONG K(ULONG a) { return N_KIND(a); }
+constexpr ULONG K(ULONG a, ULONG b) { return N_KIND(a) | N_KIND(b); }
+constexpr ULONG kLines = K(N_PRIM_LINE_STRIP, N_PRIM_LINES);
+
+// --- points ------------------------------------------------------------------------------
+constexpr N_SelectRow kPointRows[] = {
+    {N_ANY, N_ANY, N_SEL_WIDE, 0, N_RF_WIDE_POINT},
+    {N_ANY, L(2, 5), 0, 0, N_RF_POINT_2},
+    {N_ANY, L(3, 6), 0, 0, N_RF_POINT_3},
+    {N_ANY, L(8), 0, 0, N_RF_POINT_8},
+    {N_ANY, L(9), 0, 0, N_RF_POINT_9},
+    {N_ANY, L(12, 15), 0, 0, N_RF_POINT_12},
+    {N_ANY, L(13, 16), 0, 0, N_RF_POINT_13},
+    {N_ANY, L(18), 0, 0, N_RF_POINT_18},
+    {N_ANY, L(19), 0, 0, N_RF_POINT_19},
+    {N_ANY, N_ANY, 0, 0, N_RF_NOOP},
+};
+
+// --- lines --------------------------------------------------------------------------------
+constexpr ULONG kThinPlain = N_SEL_AA | N_SEL_LIST | N_SEL_HEAVY;
+constexpr ULONG kAAPlain = N_SEL_ALPHA | N_SEL_WIDE | N_SEL_STIPPLE | N_SEL_LIST;
+constexpr ULONG kListPlain = N_SEL_AA | N_SEL_STIPPLE | N_SEL_ALPHA;
+constexpr ULONG kAAStripClear = N_SEL_STIPPLE | N_SEL_ALPHA | N_SEL_PER_VERTEX | N_SEL_SHADED | N_SEL_ENABLES;
+constexpr N_SelectRow kLineRows[] = {
+    // Segment by segment: antialiased.
+    {kLines, L(8), N_SEL_AA, kAAPlain, N_RF_AA_LINE_8},
+    {kLines, L(2), N_SEL_AA, kAAPlain, N_RF_AA_LINE_2},
+    {kLines, N_ANY, N_SEL_AA, N_SEL_LIST, N_RF_AA_LINE},
+    // Thin, alpha, one colour.
+    {kLines, L(9), N_SEL_ALPHA, N_SEL_AA | N_SEL_LIST | N_SEL_WIDE | N_SEL_STIPPLE, N_RF_ALPHA_LINE_9},
+    // Wide, stippled or alpha.
+    {kLines, L(2, 3), N_SEL_HEAVY, N_SEL_AA | N_SEL_LIST, N_RF_WIDE_LINE_2},
+    {kLines, L(5, 6), N_SEL_HEAVY, N_SEL_AA | N_SEL_LIST, N_RF_WIDE_LINE_5},
+    {kLines, L(8, 9), N_SEL_HEAVY, N_SEL_AA | N_SEL_LIST, N_RF_WIDE_LINE_8},
+    {kLines, L(12, 13), N_SEL_HEAVY, N_SEL_AA | N_SEL_LIST, N_RF_WIDE_LINE_12},
+    {kLines, L(15, 16), N_SEL_HEAVY, N_SEL_AA | N_SEL_LIST, N_RF_WIDE_LINE_15},
+    {kLines, L(18, 19), N_SEL_HEAVY, N_SEL_AA | N_SEL_LIST, N_RF_WIDE_LINE_18},
+    {kLines, N_ANY, N_SEL_HEAVY, N_SEL_AA | N_SEL_LIST, N_RF_ERROR},
+    // Thin.
+    {kLines, L(2), 0, kThinPlain, N_RF_LINE_2},
+    {kLines, L(5), 0, kThinPlain, N_RF_LINE_5},
+    {kLines, L(8), 0, kThinPlain, N_RF_LINE_8},
+    {kLines, L(12), 0, kThinPlain, N_RF_LINE_12},
+    {kLines, L(15), 0, kThinPlain, N_RF_LINE_15},
+    {kLines, L(18), 0, kThinPlain, N_RF_LINE_18},
+    {kLines, N_ANY, 0, kThinPlain, N_RF_ERROR},
+    // A line strip drawn as one list.
+    {kLines, N_ANY, N_SEL_LIST | N_SEL_WIDE, 0, N_RF_POLYLINE_LIST},
+    {kLines, L(0), N_SEL_LIST, kListPlain, N_RF_ERROR},
+    {kLines, L(2), N_SEL_LIST, kListPlain, N_RF_STRIP_LIST_2},
+    {kLines, L(5), N_SEL_LIST, kListPlain, N_RF_STRIP_LIST_5},
+    {kLines, L(8), N_SEL_LIST, kListPlain, N_RF_STRIP_LIST_8},
+    {kLines, L(12), N_SEL_LIST, kListPlain, N_RF_STRIP_LIST_12},
+    {kLines, L(15), N_SEL_LIST, kListPlain, N_RF_STRIP_LIST_15},
+    {kLines, L(18), N_SEL_LIST, kListPlain, N_RF_STRIP_LIST_18},
+    {kLines, N_ANY, N_SEL_LIST, kListPlain, N_RF_POLYLINE_LIST},
+    {kLines, N_ANY, N_SEL_LIST | N_SEL_AA | N_SEL_ONE_QUEUE, kAAStripClear, N_RF_AA_STRIP_ONE_QUEUE},
+    {kLines, N_ANY, N_SEL_LIST | N_SEL_AA, kAAStripClear | N_SEL_ONE_QUEUE, N_RF_AA_STRIP_QUEUES},
+    {kLines, L(9), N_SEL_LIST | N_SEL_ALPHA | N_SEL_ONE_QUEUE, N_SEL_STIPPLE, N_RF_ALPHA_STRIP_ONE_QUEUE},
+    {kLines, L(9), N_SEL_LIST | N_SEL_ALPHA, N_SEL_STIPPLE | N_SEL_ONE_QUEUE, N_RF_ALPHA_STRIP_QUEUES},
+    {kLines, N_ANY, N_SEL_LIST, 0, N_RF_POLYLINE_LIST},
+};
+
+// --- polygons -----------------------------------------------------------------------------
+constexpr ULONG kStrips = K(N_PRIM_TRI_STRIP, N_PRIM_QUAD_STRIP);
+constexpr N_SelectRow kPolygonRows[] = {
+    {K(N_PRIM_POLYGON, N_PRIM_TRIANGLES) | K(N_PRIM_QUADS), N_ANY, N_SEL_POLY_POINT, 0, N_RF_VERTEX_POINTS},
+    {K(N_PRIM_FAN) | kStrips, N_ANY, N_SEL_POLY_POINT, 0, N_RF_STRIP_VERTEX_POINTS},
+    {K(N_PRIM_POLYGON), N_ANY, N_SEL_POLY_LINE, 0, N_RF_OUTLINE_FAN},
+    {K(N_PRIM_TRIANGLES), N_ANY, N_SEL_POLY_LINE, 0, N_RF_OUTLINE_TRIANGLES},
+    {K(N_PRIM_QUADS), N_ANY, N_SEL_POLY_LINE, 0, N_RF_OUTLINE_QUADS},
+    {K(N_PRIM_FAN, N_PRIM_TRI_STRIP), N_ANY, N_SEL_POLY_LINE, 0, N_RF_OUTLINE_STRIP},
+    {K(N_PRIM_QUAD_STRIP), N_ANY, N_SEL_POLY_LINE, 0, N_RF_OUTLINE_QUAD_STRIP},
+    {N_ANY, N_ANY, N_SEL_TEXTURED | N_SEL_TEX_OPT, 0, N_RF_TRI_TEX_OPT},
+    {N_ANY, N_ANY, N_SEL_TEXTURED, 0, N_RF_TRI_TEX},
+    {kStrips, L(12), 0, 0, N_RF_STRIP_FILL_12},
+    {N_ANY, L(12), 0, 0, N_RF_FILL_12},
+    {K(N_PRIM_POLYGON, N_PRIM_FAN), N_ANY, 0, 0, N_RF_POLYGON_FILL},
+    {K(N_PRIM_TRIANGLES), N_ANY, 0, 0, N_RF_TRIANGLE_FILL},
+    {K(N_PRIM_QUADS), N_ANY, 0, 0, N_RF_QUAD_FILL},
+    {kStrips, L(13, 15) | L(18), 0, 0, N_RF_STRIP_FILL_DEPTH},
+    {kStrips, N_ANY, 0, 0, N_RF_STRIP_FILL},
+};
+
+// The texture pass of the standard program's second build of a textured
+// polygon, by the minification filter code 0-5.
+constexpr ULONG kSecondPass[6] = {1, 2, 1, 3, 2, 4};
+
+}  // namespace
+
+ULONG _NNeedsAlpha(N_Context* pctx, ULONG format) {
+    const bool bAlphaBuffer = (pctx->enableWord & kEnAlphaBuffer) != 0;
+    const bool bAlphaTest = ulAttr(pctx, kAlphaTest) == 1;
+    bool b = false;
+    if (format & 0xA7840u) b = bAlphaBuffer || bBlends(pctx) || bAlphaTest;
+    if (!(format & 0xA7860u))
+        b = b || (fCurrentAlpha(pctx) != 1.0f && (bAlphaBuffer || bBlends(pctx))) || bAlphaTest;
+    if (ulAttr(pctx, kLighting) != 0 && fAttrWord(pctx, kFrontDiffuse, 3) != 1.0f) b = true;
+    return b ? 1 : 0;
+}
+
+N_StageFn _NValPointPipeRenderFcn(N_Context* pctx, N_Pipe* pipe) {
+    const ULONG format = pipe->pCommonPipeData->format;
+    pctx->pHw->pointWord = 0;
+    if ((pctx->enableWord & kEnTexture) || bHostBuffers(pctx)) return Software(pipe);
+    if (ulAttr(pctx, kPointSmooth) != 0) {
+        // Antialiased points have no render function; their program serves
+        // the software path.
+        const ULONG request = ((format & N_VTX_RGB) || fCurrentAlpha(pctx) == 1.0f) ? 5 : 6;
+        lBuild(pctx, kSlotStandard, kFlagsPlain, 0, request, 0);
+        return Software(pipe);
+    }
+    const bool bAlpha = _NNeedsAlpha(pctx, format) != 0;
+    const bool bWide = fAttrWord(pctx, kPointSize) > 1.5f;
+    const ULONG request = (format & N_FMT_COLOURS) ? (bAlpha ? 6 : 5) : (bAlpha ? 9 : 8);
+    const LONG d = lBuild(pctx, kSlotStandard, bWide ? kFlagsWidePoint : kFlagsPlain, 0, request, 0);
+    if (d < 0) return Software(pipe);
+    return Choose(pipe, kPointRows, N_PRIM_POINTS, d, bWide ? ULONG{N_SEL_WIDE} : 0u);
+}
+
+N_StageFn _NValPLinePipeRenderFcn(N_Context* pctx, N_Pipe* pipe) {
+    const CommonPipeData& c = *pipe->pCommonPipeData;
+    const ULONG format = c.format, en = pctx->enableWord;
+    const bool bAA = (en & kEnAALines) != 0;
+    if ((en & (kEnStencil | kEnHostStencil)) == (kEnStencil | kEnHostStencil)) return Software(pipe);
+    if (!bAA && bHostBuffers(pctx)) return Software(pipe);
+    c.pDispatch->status = 2;
+    if (ulAttr(pctx, N_ATTR_RENDER_MODE) != N_RENDER_MODE_RENDER) return nullptr;
+
+    const ULONG pattern = ulAttr(pctx, kStipplePattern), repeat = ulAttr(pctx, kStippleRepeat);
+    const bool bStipple = pattern != kFullPattern;
+    if (bStipple && !bAA && repeat > 2 && !(repeat == 3 && pattern == kKeptPattern)) return Software(pipe);
+    if ((bAA && bCI(pctx)) || (en & kEnTexture)) return Software(pipe);
+
+    const float width = fAttrWord(pctx, kLineWidth);
+    const bool bWide = width > 1.0f;
+    ULONG flags;
+    if (bAA) {
+        const LONG kernel = _NRoundToInt(width + 1.5f);
+        flags = kernel == 2 ? 0x30003 : kernel == 4 ? 0x30004 : 0x30002;
+    } else {
+        flags = bWide ? 2 : 1;
+    }
+    flags |= kFlagsLine | kFlagsLineAlways | (bStipple ? kFlagsStipple : 0);
+    const ULONG flags2 = bStipple ? kFlags2Stipple : 0;
+
+    const bool bFog = ulAttr(pctx, kFog) != 0;
+    const bool bColours = (format & 0xE0u) != 0 || ulAttr(pctx, kLighting) != 0;
+    const bool bFlat = ulAttr(pctx, kLineShade) == 1;
+    const bool bPerVertex = bFog || (!bFlat && bColours);
+    const bool bShaded = !bPerVertex && bFlat && bColours;
+
+    const bool bAlphaBuffer = (en & kEnAlphaBuffer) != 0;
+    const bool bAlphaTest = ulAttr(pctx, kAlphaTest) == 1;
+    bool bAlpha = false;
+    if (format & N_VTX_RGBA) bAlpha = bAlphaBuffer || bBlends(pctx) || bAlphaTest;
+    if (!(format & 0x61u) && !bAA)
+        bAlpha = bAlpha || (fCurrentAlpha(pctx) != 1.0f && (bAlphaBuffer || bBlends(pctx))) || bAlphaTest;
+    const ULONG request = bAlpha ? (bPerVertex ? 3 : (bShaded ? 6 : 9)) : (bPerVertex ? 2 : (bShaded ? 5 : 8));
+
+    const LONG d = lBuild(pctx, kSlotStandard, flags, flags2, request, 0);
+    if (d < 0) return Software(pipe);
+    vConstantColour(pctx, pipe, d);
+    ULONG conditions = 0;
+    if (bWide) conditions |= N_SEL_WIDE;
+    if (bAA) conditions |= N_SEL_AA;
+    if (bStipple) conditions |= N_SEL_STIPPLE;
+    if (bAlpha) conditions |= N_SEL_ALPHA;
+    if (bAlpha || bWide || bStipple) conditions |= N_SEL_HEAVY;
+    if (c.code == N_PRIM_LINE_STRIP && pctx->oneShotList) conditions |= N_SEL_LIST;
+    if (bPerVertex) conditions |= N_SEL_PER_VERTEX;
+    if (bShaded) conditions |= N_SEL_SHADED;
+    if (en & (kEnDepthTest | kEnStencil)) conditions |= N_SEL_ENABLES;
+    if (pctx->queueMode == 1) conditions |= N_SEL_ONE_QUEUE;
+    return Choose(pipe, kLineRows, c.code, d, conditions);
+}
+
+N_StageFn _NValTriPipeRenderFcn(N_Context* pctx, N_Pipe* pipe) {
+    const CommonPipeData& c = *pipe->pCommonPipeData;
+    const ULONG format = c.format, en = pipe->mode, code = c.code;
+    c.pDispatch->status = 2;
+    if (ulAttr(pctx, N_ATTR_RENDER_MODE) != N_RENDER_MODE_RENDER) return nullptr;
+    const bool bTextured = (en & kEnTexture) != 0;
+    if (bTextured && ((en & (kEnPolyPoint | kEnPolyLine)) || ((en & kEnBlend) && (format & N_VTX_RGBA))))
+        return Software(pipe);
+    if (bHostBuffers(pctx)) return Software(pipe);
+
+    const bool bBack = pipe->pBack == pipe;
+    const ULONG shading = ulAttr(pctx, bBack && ulAttr(pctx, kTwoSided) ? kShadeBack : kShadeFront);
+    // Not 1 (flat) asks for a colour per vertex.
+    const bool bPerVertex = shading != 1;
+    const bool bAlpha = _NNeedsAlpha(pctx, format) != 0;
+    const bool bConstant = code == N_PRIM_POLYGON || !(format & 0x1E1u);
+    ULONG request = bAlpha ? (bPerVertex ? 3 : (bConstant ? 9 : 6)) : (bPerVertex ? 2 : (bConstant ? 8 : 5));
+    const ULONG slot = bBack ? kSlotBack : kSlotStandard;
+    const bool bAAOutline = (en & kEnAALines) != 0;
+    const ULONG requestPlain = bAlpha ? 6 : 5;
+
+    if (en & kEnPolyPoint) {
+        ULONG flags = kFlagsPlain;
+        if (_NRoundToInt(fAttrWord(pctx, kPointSize) + 0.5f) > 1) {
+            flags = kFlagsWidePoint;
+            if (request == 3) request = 5;
+            else if (request == 2) request = 6;
+        }
+        const LONG d = lBuild(pctx, slot, flags, 0, request, 0);
+        if (d < 0) return Software(pipe);
+        return Choose(pipe, kPolygonRows, code, d, N_SEL_POLY_POINT);
+    }
+    if (en & kEnPolyLine) {
+        if ((en & kEnStipple) || (bAAOutline && bCI(pctx))) {
+            lBuild(pctx, slot, kFlagsPlain, 0, requestPlain, 0);
+            return Software(pipe);
+        }
+        const ULONG flags = bAAOutline ? kFlagsAAOutline : fAttrWord(pctx, kLineWidth) > 1.0f ? kFlagsWide : kFlagsThin;
+        const LONG d = lBuild(pctx, slot, flags, 0, request, 0);
+        if (d < 0) return Software(pipe);
+        return Choose(pipe, kPolygonRows, code, d, N_SEL_POLY_LINE);
+    }
+    if (ulAttr(pctx, kPolygonSmooth) != 0 && bCI(pctx)) {
+        lBuild(pctx, slot, kFlagsPlain, 0, requestPlain, 0);
+        return Software(pipe);
+    }
+    if (bTextured) {
+        const ULONG f0 = pctx->texFilters[0], f1 = pctx->texFilters[1];
+        LONG d;
+        if ((f0 == 0 && f1 == 0) || (f0 == 1 && f1 == 1)) {
+            pctx->pHw->singlePass = 1;
+            d = lBuild(pctx, kSlotStandard, kFlagsFill, 0, request, f0 == 0 ? 1 : 2);
+        } else {
+            if (pctx->texLevelMarks == 63) return Software(pipe);
+            pctx->pHw->singlePass = 0;
+            d = lBuild(pctx, bBack ? kSlotBackTex : kSlotFrontTex, kFlagsFill, 0, request, f1 != 0 ? 2 : 1);
+            if (d >= 0 && lBuild(pctx, kSlotStandard, kFlagsFill, 0, request, kSecondPass[f0 < 6 ? f0 : 0]) < 0) d = -1;
+        }
+        if (d < 0) return Software(pipe);
+        vConstantColour(pctx, pipe, d);
+        const bool bOpt = pctx->pHw->singlePass != 0 && pctx->queueMode == 1;
+        return Choose(pipe, kPolygonRows, code, d, N_SEL_TEXTURED | (bOpt ? ULONG{N_SEL_TEX_OPT} : 0u));
+    }
+    const LONG d = lBuild(pctx, slot, kFlagsFill, 0, request, 0);
+    if (d < 0) return Software(pipe);
+    vConstantColour(pctx, pipe, d);
+    return Choose(pipe, kPolygonRows, code, d, 0);
+}

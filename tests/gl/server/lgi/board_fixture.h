@@ -1,0 +1,108 @@
+// The lgi layer over a simulated board: the display driver enabled by the
+// engine on a machine of 1, 2 or 4 rasterizers (or a split board of two),
+// the current context's hardware record drawing to it, and the board's
+// decoded view of each rasterizer's stream.
+#pragma once
+
+#include <memory>
+#include <ostream>
+#include <vector>
+
+#include "3d/queue.h"
+#include "boardconfig.h"
+#include "glpdev.h"
+#include "glsrv.h"
+#include "kz2/kzprog.h"
+#include "lgi_fixture.h"
+#include "platform/board.h"
+#include "platform/engine.h"
+#include "platform/mmio.h"
+
+namespace lgi_test {
+
+struct BoardModel {
+    const char* name;
+    int rasterizers;
+    int boards;
+};
+inline void PrintTo(const BoardModel& m, std::ostream* os) { *os << m.name; }
+inline constexpr BoardModel kSolo{"Solo", 1, 1};
+inline constexpr BoardModel kDuo{"Duo", 2, 1};
+inline constexpr BoardModel kQuad{"Quad", 4, 1};
+inline constexpr BoardModel kSplitDuo{"SplitDuo", 2, 2};
+inline constexpr BoardModel kModels[] = {kSolo, kDuo, kQuad, kSplitDuo};
+inline std::string ModelName(const ::testing::TestParamInfo<BoardModel>& info) { return info.param.name; }
+
+// A polygon program's packet image: class 5, a clip pair, one pid word and
+// one instruction, and the data-register loads given (two bits a register
+// from bit 12; 0xA000 loads a colour and a depth word per vertex).
+inline kzProgPacket PolygonImage(ULONG loads, ULONG unitA = 1, ULONG unitB = 1) {
+    kzProgPacket img{};
+    img.w[0] = 0x02100025u | loads;
+    img.w[2] = 0x8000;
+    img.w[3] = 0x10360348;
+    img.w[4] = 0;
+    img.w[5] = (0x0FFFu << 16) | 0x0FFFu;
+    img.w[KZ_IMG_WORDS] = 6;
+    img.w[KZ_IMG_UNIT28] = unitA;
+    img.w[KZ_IMG_UNIT27] = unitB;
+    return img;
+}
+
+class LgiBoardTest : public LgiTest {
+  protected:
+    void Boot(const BoardModel& m, ULONG modelImprecision = 0) {
+        vnx::miniport::MachineConfig cfg;
+        cfg.rasterizers = m.rasterizers;
+        cfg.boards = m.boards;
+        if (m.boards == 2) cfg.boardConfig.flags |= BCF_DUAL_MONITOR;
+        cfg.boardConfig.modelImprecision = modelImprecision;
+        device_ = std::make_unique<vnx::engine::Device>(cfg);
+        ASSERT_TRUE(device_->load_driver());
+        ASSERT_TRUE(device_->enable_pdev());
+        ASSERT_TRUE(device_->enable_surface());
+        dev_ = GLSRVDEVICE{0, nullptr, reinterpret_cast<PDEV*>(device_->dhpdev())};
+        ctx_->pHw->pDevice = &dev_;
+        board_ = &device_->machine().board();
+        qm_ = _NRefreshQueueMgt(ctx_->pHw);
+        ASSERT_NE(qm_, nullptr);
+        Drain();
+        gNPendingUpdate = 0;
+        vnx::debug::clear();
+    }
+    void TearDown() override {
+        if (board_ != nullptr) {
+            Drain();
+            for (const auto& e : board_->take_errors())
+                ADD_FAILURE() << "board error on rasterizer " << e.rasterizer << ": " << e.message;
+        }
+        if (ctx_ != nullptr) ctx_->pHw->pDevice = nullptr;
+        device_.reset();
+        gNPendingUpdate = 0;
+        LgiTest::TearDown();
+    }
+
+    PDEV* Pdev() const { return dev_.ppdev; }
+    ULONG Queues() const { return qm_->pLayout->cQueues; }
+    ULONG Config(int r) { return board_->read_register(r, VNX_REG_CONFIG) & VNX_CONFIG_UNITS; }
+
+    // Flushes the queues (the board idle) and answers each rasterizer's
+    // drawing packets.
+    std::vector<std::vector<vnx::board::DecodedPacket>> Drain() {
+        _NFlushQ(ctx_->pHw, nullptr, nullptr);
+        std::vector<std::vector<vnx::board::DecodedPacket>> out;
+        for (ULONG r = 0; r < Queues(); ++r) {
+            out.emplace_back();
+            for (auto& p : board_->take_packets(static_cast<int>(r)))
+                if (p.kind == vnx::board::ItemKind::Packet) out.back().push_back(std::move(p));
+        }
+        return out;
+    }
+
+    std::unique_ptr<vnx::engine::Device> device_;
+    GLSRVDEVICE dev_{};
+    vnx::board::Board* board_ = nullptr;
+    KZ2QUEUEMGT qm_ = nullptr;
+};
+
+}  // namespace lgi_test
