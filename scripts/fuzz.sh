@@ -10,7 +10,11 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=Debug -DVNX_SANITIZE=ON >/dev/null
+launcher=()
+if command -v ccache >/dev/null; then
+  launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=Debug -DVNX_SANITIZE=ON "${launcher[@]}" >/dev/null
 cmake --build build-fuzz -j"$(nproc)" --target fuzz_targets
 if [[ "${1:-}" == "--grow" ]]; then
   seconds=${2:?scripts/fuzz.sh --grow SECONDS}

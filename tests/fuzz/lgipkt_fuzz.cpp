@@ -13,7 +13,12 @@
 #include "3d/context.h"
 #include "platform/debug.h"
 
+// The GL server core beneath the lgi layer is not built in: no device, and
+// no scratch surfaces for the micro-code generator (it then builds nothing).
 GLSRVDEVICE* __glDeviceRecord(void) { return nullptr; }
+GLBuffer* _DCreateScratchPixmap(PDEV*) { return nullptr; }
+GLBuffer* _DGetTmp32DevSurf(GLBuffer*) { return nullptr; }
+void _DFreeScratchPixmap(GLBuffer** ppb) { *ppb = nullptr; }
 
 namespace {
 N_Context* gpctx = nullptr;
