@@ -74,21 +74,26 @@ BOOL bSwapMainPlanes(SURFOBJ* pso, WNDOBJ* pwo) {
 // segment mappings, contexts with their driver objects, the thread-local
 // slot and the lock.
 void vShutdown(PDEV* ppdev) {
-    for (GLSRVDEVICE** pp = &gpDevices; *pp != nullptr; pp = &(*pp)->pNext) {
-        if ((*pp)->ppdev == ppdev) {
-            GLSRVDEVICE* pdev = *pp;
-            *pp = pdev->pNext;
-            LocalFree(pdev);
-            break;
-        }
+    GLSRVDEVICE** ppFound = nullptr;
+    for (GLSRVDEVICE** pp = &gpDevices; *pp != nullptr; pp = &(*pp)->pNext)
+        if ((*pp)->ppdev == ppdev) ppFound = pp;
+    const bool bLast = gpDevices != nullptr && gpDevices->pNext == nullptr && ppFound != nullptr;
+    if (bLast) {
+        // Clients and contexts go first, while what they use still stands:
+        // their visuals, drawables, the lgi layer and the device record.
+        gbInitialised = FALSE;
+        vFreeAllClientsAndContexts();
+        __glFreeAllDrawables();
+        glFreeDispatchVectors();
+        glFreeVisualConfigs();
+        _NFreeData();
+        vProcessDetach();
     }
-    if (gpDevices != nullptr) return;
-    gbInitialised = FALSE;
-    __glFreeAllDrawables();
-    glFreeDispatchVectors();
-    glFreeVisualConfigs();
-    _NFreeData();
-    vProcessDetach();
+    if (ppFound != nullptr) {
+        GLSRVDEVICE* pdev = *ppFound;
+        *ppFound = pdev->pNext;
+        LocalFree(pdev);
+    }
 }
 
 }  // namespace

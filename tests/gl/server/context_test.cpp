@@ -188,3 +188,20 @@ TEST_F(ContextTest, CopyContextTakesGroupsUpToScissor) {
 }
 
 }  // namespace
+
+// Unloading the server while contexts live frees them before what they
+// use (visuals, the lgi layer, the device record): nothing is read after
+// it is freed, and the server loads again.
+TEST_F(ContextTest, UnloadWithLiveContextsFreesThemFirst) {
+    const ULONG a = Create();
+    const ULONG b = Create();
+    ASSERT_NE(a, 0u);
+    ASSERT_NE(b, 0u);
+    vnx::debug::clear();
+    Unload();
+    EXPECT_EQ(vnx::debug::take(), kContextText + kContextText + "_NFreeData\n");
+    EXPECT_EQ(Hooks()->hGLServer, nullptr);
+    Load();
+    EXPECT_EQ(glsrv_test::TakeLoadText(), glsrv_test::kLoadText);
+    EXPECT_NE(Create(), 0u);
+}

@@ -262,10 +262,11 @@ TEST_F(DispatchTest, StartUpAndShutDown) {
     pgc_->gc = kContextB;
     gRecord.calls.clear();
     phs->pfnGLServerUnload(ppdev);
-    EXPECT_EQ(CallNames(), (std::vector<std::string>{"__glFreeAllDrawables", "glFreeVisualConfigs",
-                                               "_NFreeData", "__glContextLoseClient",
-                                               "_DUpdateOverlayPresent", "__glDestroyContext",
-                                               "__glDestroyContext"}));
+    // Clients and contexts go first, while the drawables, visuals and the
+    // lgi layer they use still stand.
+    EXPECT_EQ(CallNames(), (std::vector<std::string>{"__glContextLoseClient", "_DUpdateOverlayPresent",
+                                               "__glDestroyContext", "__glDestroyContext",
+                                               "__glFreeAllDrawables", "glFreeVisualConfigs", "_NFreeData"}));
     EXPECT_EQ(gRecord.calls[3].args, (std::vector<std::uintptr_t>{U(kContextB)}));
     EXPECT_EQ(pgcCurrent(), nullptr);
     EXPECT_EQ(gdwTlsIndex, TLS_OUT_OF_INDEXES);
