@@ -12,6 +12,7 @@
 #include "device/entry.h"
 #include "device/modes.h"
 #include "device/palette.h"
+#include "glhooks/glserver.h"
 #include "escape/escape.h"
 #include "fill/fill.h"
 #include "platform/engine.h"
@@ -113,6 +114,10 @@ void DrvDisableSurface(DHPDEV dhpdev) {
     // No escape reaches the device once its primary surface is gone, so
     // the lock is left again at the end.
     CriticalSectionLock lock(ppdev->csEscape);
+    // A GL server still loaded lets go of the device first, as the unload
+    // escape has it: its buffers are board surfaces, and it keeps the
+    // device's record and lock, which go with the device.
+    ulUnloadGLServer(ppdev);
     if (!bReleaseSurface(ppdev))
         DbgPrint("DrvDisableSurface: IOCTL_VIDEO_FREE_PUBLIC_ACCESS_RANGES failed\n");
 }

@@ -73,6 +73,32 @@ TEST_P(GLServerLoad, DriverLoadsTheServerWhichOffersPixelFormats) {
     EXPECT_FALSE(Loaded("vornix.so")) << "unloaded with the device";
 }
 
+// A device that goes while its GL server is loaded (no unload escape) takes
+// the server down with it: the server frees its contexts, buffers and the
+// record of the device while the device still stands, and is unloaded.
+TEST(GLServerLoadTeardown, DeviceGoingUnloadsTheServer) {
+    vnx::miniport::MachineConfig cfg;
+    {
+        vnx::engine::Device device(cfg);
+        ASSERT_TRUE(device.load_driver());
+        ASSERT_TRUE(device.enable_pdev());
+        ASSERT_TRUE(device.enable_surface());
+        const DWORD pid = vnx::process::create("app");
+        {
+            vnx::process::Scope as(pid);
+            HDC hdc = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
+            ASSERT_NE(hdc, nullptr);
+            EXPECT_GT(DescribePixelFormat(hdc, 1, 0, nullptr), 0);
+            DeleteDC(hdc);
+        }
+        EXPECT_TRUE(Loaded("vnxglsrv.so"));
+        device.disable_pdev();
+        EXPECT_FALSE(Loaded("vnxglsrv.so")) << "the device took its server down";
+        vnx::process::terminate(pid);
+    }
+    EXPECT_FALSE(Loaded("vornix.so"));
+}
+
 INSTANTIATE_TEST_SUITE_P(Boards, GLServerLoad,
                          ::testing::Values(BoardCase{"solo", 1, 1}, BoardCase{"quad", 4, 1},
                                            BoardCase{"two_duos", 2, 2}),
