@@ -7,6 +7,7 @@
 #include <ostream>
 #include <string>
 
+#include "board_models.h"
 #include "pdev.h"
 #include "platform/debug.h"
 #include "platform/engine.h"
@@ -36,28 +37,6 @@ inline vnx::miniport::MachineConfig Machine(int rasterizers, int boards = 1) {
     return cfg;
 }
 
-// The board models: rasterizers per board and boards (two boards drive two
-// screens side by side).
-struct BoardModel {
-    const char* name;
-    int rasterizers;
-    int boards;
-};
-inline void PrintTo(const BoardModel& m, std::ostream* os) { *os << m.name; }
-
-inline constexpr BoardModel kSolo{"Solo", 1, 1};
-inline constexpr BoardModel kDuo{"Duo", 2, 1};
-inline constexpr BoardModel kQuad{"Quad", 4, 1};
-inline constexpr BoardModel kSplitSolo{"SplitSolo", 1, 2};
-inline constexpr BoardModel kSplitDuo{"SplitDuo", 2, 2};
-inline constexpr BoardModel kSplitQuad{"SplitQuad", 4, 2};
-// Every model, for tests that run on each.
-inline constexpr BoardModel kBoardModels[] = {kSolo,      kDuo,      kQuad,
-                                              kSplitSolo, kSplitDuo, kSplitQuad};
-// The name of a parameterised test on a board model.
-inline std::string BoardModelName(const ::testing::TestParamInfo<BoardModel>& info) {
-    return info.param.name;
-}
 
 inline vnx::miniport::MachineConfig Machine(const BoardModel& m) {
     return Machine(m.rasterizers, m.boards);

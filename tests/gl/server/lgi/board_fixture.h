@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "3d/queue.h"
+#include "board_models.h"
 #include "boardconfig.h"
 #include "glpdev.h"
 #include "glsrv.h"
@@ -20,18 +21,13 @@
 
 namespace lgi_test {
 
-struct BoardModel {
-    const char* name;
-    int rasterizers;
-    int boards;
-};
-inline void PrintTo(const BoardModel& m, std::ostream* os) { *os << m.name; }
-inline constexpr BoardModel kSolo{"Solo", 1, 1};
-inline constexpr BoardModel kDuo{"Duo", 2, 1};
-inline constexpr BoardModel kQuad{"Quad", 4, 1};
-inline constexpr BoardModel kSplitDuo{"SplitDuo", 2, 2};
+using vnx::test::BoardModel;
+using vnx::test::BoardModelName;
+using vnx::test::kDuo;
+using vnx::test::kQuad;
+using vnx::test::kSolo;
+using vnx::test::kSplitDuo;
 inline constexpr BoardModel kModels[] = {kSolo, kDuo, kQuad, kSplitDuo};
-inline std::string ModelName(const ::testing::TestParamInfo<BoardModel>& info) { return info.param.name; }
 
 // A polygon program's packet image: class 5, a clip pair, one pid word and
 // one instruction, and the data-register loads given (two bits a register

@@ -194,7 +194,7 @@ TEST_P(QueueGlue, FreshPacketReservationReadsBothPrograms) {
     for (int r = 0; r < static_cast<int>(Queues()); ++r) EXPECT_EQ(Config(r), VNX_CONFIG_UNITS) << r;
 }
 
-INSTANTIATE_TEST_SUITE_P(Boards, QueueGlue, ::testing::ValuesIn(kModels), ModelName);
+INSTANTIATE_TEST_SUITE_P(Boards, QueueGlue, ::testing::ValuesIn(kModels), BoardModelName);
 
 class QueueGlueSolo : public LgiBoardTest {
   protected:

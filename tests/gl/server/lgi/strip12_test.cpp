@@ -326,6 +326,6 @@ TEST_P(Strip12Routing, EachFaceReachesTheOwnersOfItsTiles) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Boards, Strip12Routing, ::testing::ValuesIn(kModels), ModelName);
+INSTANTIATE_TEST_SUITE_P(Boards, Strip12Routing, ::testing::ValuesIn(kModels), BoardModelName);
 
 }  // namespace
