@@ -13,10 +13,6 @@ ULONG _NPackedClearColour(N_Context*, const GLBuffer*) {
     return 0;
 }
 
-ULONG _NColourToHardware(N_Context*, ULONG, const float*) {
-    vNotAvailable(__func__);
-    return 0;
-}
 ULONG _NBoundTextureFacts(N_Context*, N_TextureFacts*) {
     vNotAvailable(__func__);
     return 0;
@@ -31,10 +27,6 @@ ULONG _NBoardStipplePass(N_HwRecord*, void*, ULONG, ULONG, const ULONG*) {
     return 0;
 }
 void* _NCreateScratchPixmap(N_Context*) {
-    vNotAvailable(__func__);
-    return nullptr;
-}
-N_StageFn _NLightingStageFn(ULONG) {
     vNotAvailable(__func__);
     return nullptr;
 }
@@ -56,16 +48,6 @@ void _NValPixelPipe(N_Context*, N_Pipe*, ULONG) { vNotAvailable(__func__); }
 
 #define N_STAGE_SEAM(name) \
     void name(N_Context*, N_Pipe*) { vNotAvailable(__func__); }
-N_STAGE_SEAM(_NvpFaceCullCompoundPrim)
-N_STAGE_SEAM(_NvpFaceCullQuad)
-N_STAGE_SEAM(_NPointPath)
-N_STAGE_SEAM(_NLineStripPath)
-N_STAGE_SEAM(_NLinesPath)
-N_STAGE_SEAM(_NFanPath)
-N_STAGE_SEAM(_NTriListPath)
-N_STAGE_SEAM(_NQuadListPath)
-N_STAGE_SEAM(_NStripPath)
-N_STAGE_SEAM(_NQuadStripPath)
 N_STAGE_SEAM(_NPointClip)
 N_STAGE_SEAM(_NLineClip)
 N_STAGE_SEAM(_NPolygonClip)
@@ -74,7 +56,6 @@ N_STAGE_SEAM(_NQuadClip)
 N_STAGE_SEAM(_NFanClip)
 N_STAGE_SEAM(_NQuadStripClip)
 
-void _NExecInlinePrim(N_Context*, ULONG, ULONG, ULONG, const ULONG*) { vNotAvailable(__func__); }
 void N_RasterPos(const float*) { vNotAvailable(__func__); }
 
 void _NAccum(ULONG, float) { vNotAvailable(__func__); }
@@ -99,7 +80,6 @@ void _NDirectReadPixels(N_Context*, const N_BoundBuffer*, LONG, LONG, LONG, LONG
     vNotAvailable(__func__);
 }
 
-void N_ExecPrimitive(const N_PrimDesc*) { vNotAvailable(__func__); }
 
 void _NFeedbackPixelToken(N_Context*, ULONG) { vNotAvailable(__func__); }
 

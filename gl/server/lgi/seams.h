@@ -14,7 +14,7 @@
 ULONG _NPackedClearColour(N_Context* pctx, const GLBuffer* pBuffer);
 // The colour converters of the vertex stages: a colour (four floats) or an
 // index (one float) as the hardware colour word, by converter
-// (N_CONVERT_...); 0 until they stand.
+// (N_CONVERT_...) (3d/vstage.cpp).
 ULONG _NColourToHardware(N_Context* pctx, ULONG converter, const float* pfSource);
 // The bound texture object's facts for the sampling validation: 1, or 0
 // when no texture is bound.
@@ -66,6 +66,8 @@ void _NValPixelOps(N_Context* pctx, N_PrimDispatch* pd);
 void _NValPixelPipe(N_Context* pctx, N_Pipe* pipe, ULONG code);
 
 // --- primitive paths, clippers and facing tests (stages of the dispatch records) ------------------
+// (Facing tests in 3d/prims.cpp, primitive paths in 3d/clip.cpp; the
+// user-plane clippers of the clip test are not built yet.)
 void _NvpFaceCullCompoundPrim(N_Context* pctx, N_Pipe* pipe);
 void _NvpFaceCullQuad(N_Context* pctx, N_Pipe* pipe);
 void _NPointPath(N_Context* pctx, N_Pipe* pipe);
@@ -85,8 +87,7 @@ void _NFanClip(N_Context* pctx, N_Pipe* pipe);
 void _NQuadStripClip(N_Context* pctx, N_Pipe* pipe);
 
 // --- primitives -------------------------------------------------------------------------
-// N_ExecPrimitive (lgi.h) draws a batch from arrays; here until primitive
-// execution stands.
+// N_ExecPrimitive (lgi.h) draws a batch from arrays (3d/prims.cpp).
 // Draws an inline primitive of the command stream: kind 63-71, its format
 // mask, n vertices at pulData (already checked to lie in the stream).
 void _NExecInlinePrim(N_Context* pctx, ULONG kind, ULONG format, ULONG n, const ULONG* pulData);

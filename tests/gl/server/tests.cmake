@@ -87,7 +87,8 @@ target_link_libraries(gl_server_swap_tests PRIVATE vnxlgi)
 # built yet).
 file(GLOB VNX_GLSRV_PRIM_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/gl/server/prim/*.cpp)
 file(GLOB_RECURSE VNX_GLSRV_PRIM_LGI CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/gl/server/lgi/*.cpp)
-list(REMOVE_ITEM VNX_GLSRV_PRIM_LGI ${PROJECT_SOURCE_DIR}/gl/server/lgi/seams.cpp)
+list(REMOVE_ITEM VNX_GLSRV_PRIM_LGI ${PROJECT_SOURCE_DIR}/gl/server/lgi/seams.cpp
+  ${PROJECT_SOURCE_DIR}/gl/server/lgi/3d/exec.cpp)
 file(GLOB VNX_GLSRV_PRIM_CHECKS CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/gl/server/prim/*_check.cpp)
 vnx_glsrv_check_program(prim ${VNX_GLSRV_PRIM_SOURCES} ${VNX_GLSRV_PRIM_LGI} ${VNX_GLSRV_PRIM_CHECKS}
   ${PROJECT_SOURCE_DIR}/gl/server/dispatch/dispatch_pending.cpp

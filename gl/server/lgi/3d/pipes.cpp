@@ -7,6 +7,7 @@
 
 #include "boardconfig.h"
 #include "pipes.h"
+#include "vstage.h"
 #include "../seams.h"
 
 namespace {
@@ -156,9 +157,10 @@ bool bModePart(N_Context* pctx, N_Pipe* pipe, ULONG code, N_StageList* l, bool b
     if (bPolygon(code)) {
         // The textured forms of the colour conversion are the vertex
         // stages' (not built yet); the context's own conversion otherwise.
-        vSet(N_STAGE_COLOUR_CONVERT, bListed14 ? pctx->pfnColourStage : nullptr);
+        vSet(N_STAGE_COLOUR_CONVERT, bListed14 ? _NColourStageFn(pctx)
+                                     : bTexturedFog(pctx) ? _NStageColourGrey : _NStageColourAlphaOnly);
     } else {
-        vSet(N_STAGE_COLOUR_CONVERT, pctx->pfnColourStage);
+        vSet(N_STAGE_COLOUR_CONVERT, _NColourStageFn(pctx));
     }
     l->Add(N_STAGE_COLOUR_CONVERT);
     const N_BoardFacts board = _NBoardFactsOf(pctx);
@@ -180,7 +182,8 @@ bool bModePart(N_Context* pctx, N_Pipe* pipe, ULONG code, N_StageList* l, bool b
 void vFragmentPart(N_Context* pctx, N_Pipe* pipe, ULONG code, N_StageList* l) {
     const ULONG mode = pipe->mode;
     if (code >= N_PRIM_FIRST_DISPATCH) {
-        vSet(N_STAGE_COLOUR_CONVERT, pctx->pfnColourStage);
+        vSet(N_STAGE_COLOUR_CONVERT, _NColourStageFn(pctx));
+        vSet(N_STAGE_FLOAT_COLOUR, _NStageFloatColour);
         _NValPgonSwStages(pctx, pipe, code);
     }
     // Blending and alpha test read the alpha span, which holds the current
@@ -232,7 +235,8 @@ void vInstallVertexStages(N_Context* pctx, ULONG format) {
     vSet(N_STAGE_POSITION, _NPositionStage(pctx, format));
     vSet(N_STAGE_EYE, _NEyeStage(pctx, format));
     vSet(N_STAGE_WHOLE_FETCH, _NWholeFetchStage(format));
-    vSet(N_STAGE_LIGHT, pctx->pfnLightStage);
+    vSet(N_STAGE_LIGHT, pctx->pfnLightStage != nullptr ? pctx->pfnLightStage : _NStageNormals);
+    vSet(N_STAGE_STRIPS, _NRunStripList);
     for (ULONG bit = 5; bit <= 10; ++bit) vSet(35 + bit, _NAttrStage(bit, pctx->altVertexPath));
 }
 
@@ -504,7 +508,7 @@ void _NValPrimPipe(N_Context* pctx, N_Pipe* pipe, ULONG code, ULONG format) {
         p->mode = pctx->enableWord;
         p->dither = dither;
     }
-    vSet(N_STAGE_COLOUR_MATERIAL, nullptr);
+    vSet(N_STAGE_COLOUR_MATERIAL, _NStageColourMaterial);
     if (!bPolygon(code)) {
         // 6. Points and lines.
         ULONG& m = front->mode;

@@ -183,7 +183,8 @@ LONG _NWindowRound(float f) {
 
 ULONG _NClipOutcode(const N_Context* pctx, const float* v) {
     const float w = v[3];
-    if (w == 0.0f) return kAllOut;
+    // A vertex with a NaN coordinate lies outside every plane: it is never drawn.
+    if (w == 0.0f || v[0] != v[0] || v[1] != v[1] || v[2] != v[2] || w != w) return kAllOut;
     const float* B = pctx->xf.boundsF;
     ULONG out = 0;
     if (B[0] * w > v[0]) out |= 1;

@@ -611,7 +611,7 @@ TEST_F(ValidateTest, ColourMaterialAndCurrentColourStores) {
     ctx_->pHw->batchCount = 3;
     vnx::debug::clear();
     SetF(52, {1, 0, 0, 1});
-    EXPECT_TRUE(Printed("_NColourToHardware"));
+    EXPECT_EQ(ctx_->val.colour.hwColour, 0xFF0000u);
     EXPECT_EQ(ctx_->pHw->batchCount, N_BATCH_PRIMS);
     EXPECT_EQ(ctx_->dirty, N_DIRTY_CURRENT_COLOUR);
     // An alpha leaving 1.0 changes the lighting form: validated, not

@@ -72,26 +72,14 @@ void _NExecInlinePrim(N_Context*, ULONG kind, ULONG format, ULONG n, const ULONG
 
 // --- the lgi layer's other parts not built yet ----------------------------------------------
 ULONG _NPackedClearColour(N_Context*, const GLBuffer*) { return 0; }
-ULONG _NColourToHardware(N_Context*, ULONG, const float*) { return 0; }
 ULONG _NBoundTextureFacts(N_Context*, N_TextureFacts*) { return 0; }
 ULONG _NSurfaceNeedsRects(const GLBuffer*) { return 0; }
 void _NBoardLoadDither(N_HwRecord*) {}
 ULONG _NBoardStipplePass(N_HwRecord*, void*, ULONG, ULONG, const ULONG*) { return 0; }
 void* _NCreateScratchPixmap(N_Context*) { return nullptr; }
-N_StageFn _NLightingStageFn(ULONG) { return nullptr; }
 ULONG _NDitherMarker(N_HwRecord*) { return 0; }
 N_StageFn _NRasterPosRenderFcn(N_Context*, N_Pipe*) { return nullptr; }
 void _NValPixelPipe(N_Context*, N_Pipe*, ULONG) {}
-void _NvpFaceCullCompoundPrim(N_Context*, N_Pipe*) {}
-void _NvpFaceCullQuad(N_Context*, N_Pipe*) {}
-void _NPointPath(N_Context*, N_Pipe*) {}
-void _NLineStripPath(N_Context*, N_Pipe*) {}
-void _NLinesPath(N_Context*, N_Pipe*) {}
-void _NFanPath(N_Context*, N_Pipe*) {}
-void _NTriListPath(N_Context*, N_Pipe*) {}
-void _NQuadListPath(N_Context*, N_Pipe*) {}
-void _NStripPath(N_Context*, N_Pipe*) {}
-void _NQuadStripPath(N_Context*, N_Pipe*) {}
 void _NPointClip(N_Context*, N_Pipe*) {}
 void _NLineClip(N_Context*, N_Pipe*) {}
 void _NPolygonClip(N_Context*, N_Pipe*) {}

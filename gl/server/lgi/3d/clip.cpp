@@ -1,0 +1,331 @@
+// The primitive paths the strip runner calls once per strip: strips wholly
+// inside the clip volume go on whole; the others are cut into their points,
+// segments, triangles or quads, each clipped against the frustum planes it
+// crosses (Sutherland-Hodgman, attributes interpolated with the crossing's
+// t), projected, and handed on as one piece in the kind's own vertex order.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "renderfcn.h"
+#include "vstage.h"
+#include "../seams.h"
+
+namespace {
+
+constexpr ULONG kPieceMax = 32;  // a quad through six planes gains at most one vertex a plane
+
+struct CV {
+    float clip[4];
+    float colour[4];
+    float tex[4];
+    LONG win[3];
+    ULONG out;
+    bool bOriginal;
+};
+
+// The piece handed on: work arrays in place of the batch's.
+struct PieceArrays {
+    LONG win[3 * (N_BATCH_POINTS + 6)];
+    float clip[4 * (N_BATCH_POINTS + 6)];
+    float colour[4 * (N_BATCH_POINTS + 6)];
+    float tex[4 * (N_BATCH_POINTS + 6)];
+    ULONG out[N_BATCH_POINTS + 6];
+    ULONG runs[4];
+    ULONG count;
+};
+PieceArrays gPiece;
+
+void vLoad(const CommonPipeData& c, ULONG i, CV* v) {
+    std::memcpy(v->clip, c.pClipPos + 4 * std::size_t{i}, 16);
+    std::memcpy(v->colour, c.pColours + 4 * std::size_t{i}, 16);
+    std::memcpy(v->tex, c.pTexWork + 4 * std::size_t{i}, 16);
+    std::memcpy(v->win, c.pWindow + 3 * std::size_t{i}, 12);
+    v->out = c.pOutcodes[i];
+    v->bOriginal = true;
+}
+
+// Window coordinates of a vertex clipping made: the rounding of the
+// position stage in force (truncation for three-component render forms).
+void vProject(N_Context* pctx, const CommonPipeData& c, CV* v) {
+    const bool bTrunc = *pulAttr(pctx, N_ATTR_RENDER_MODE) == N_RENDER_MODE_RENDER &&
+                        (c.format & N_VTX_POS3) && !(c.format & N_VTX_POS4);
+    const float w = v->clip[3];
+    const float s = (w == 0.0f) ? 0.0f : 1.0f / w;
+    for (ULONG k = 0; k < 3; ++k) v->win[k] = bTrunc ? _NWindowTrunc(v->clip[k] * s) : _NWindowRound(v->clip[k] * s);
+}
+
+// Signed distance outside plane p (bit 1 << p): positive is outside.
+float fDistance(const N_Context* pctx, const CV& v, ULONG p) {
+    const float* B = pctx->xf.boundsF;
+    const ULONG axis = p >> 1;
+    const float bound = (p & 1) ? B[axis + 3] : B[axis];
+    const float bw = bound * v.clip[3];
+    return (p & 1) ? v.clip[axis] - bw : bw - v.clip[axis];
+}
+
+// The vertex where the segment from the inside end a to the outside end b
+// crosses plane p: t = da / (da - db) for every pair, clamped to [0, 1]
+// (0 for a degenerate or NaN crossing: the inside end), the clipped
+// coordinate set exactly to bound x w.
+CV Cross(N_Context* pctx, const CV& a, const CV& b, float da, float db, ULONG p, bool bCopyColour, const float* provoking) {
+    float t = (da - db) != 0.0f ? da / (da - db) : 0.0f;
+    if (!(t >= 0.0f)) t = 0.0f;
+    if (t > 1.0f) t = 1.0f;
+    CV r;
+    for (ULONG k = 0; k < 4; ++k) {
+        r.clip[k] = a.clip[k] + t * (b.clip[k] - a.clip[k]);
+        r.tex[k] = a.tex[k] + t * (b.tex[k] - a.tex[k]);
+        r.colour[k] = bCopyColour ? provoking[k] : a.colour[k] + t * (b.colour[k] - a.colour[k]);
+    }
+    const ULONG axis = p >> 1;
+    r.clip[axis] = ((p & 1) ? pctx->xf.boundsF[axis + 3] : pctx->xf.boundsF[axis]) * r.clip[3];
+    r.out = _NClipOutcode(pctx, r.clip);
+    r.bOriginal = false;
+    return r;
+}
+
+// Sutherland-Hodgman over the frustum planes in the mask; answers the
+// vertices left (0 when fewer than three).
+ULONG cClipPolygon(N_Context* pctx, CV* poly, ULONG n, ULONG mask, bool bCopyColour, const float* provoking) {
+    CV tmp[kPieceMax];
+    CV* in = poly;
+    CV* out = tmp;
+    for (ULONG p = 0; p < 6 && n >= 3; ++p) {
+        if (!(mask & (1u << p))) continue;
+        ULONG m = 0;
+        for (ULONG i = 0; i < n; ++i) {
+            const CV& a = in[i];
+            const CV& b = in[(i + 1) % n];
+            const float da = fDistance(pctx, a, p), db = fDistance(pctx, b, p);
+            const bool aIn = da <= 0.0f, bIn = db <= 0.0f;  // NaN is outside
+            if (aIn && m < kPieceMax) out[m++] = a;
+            if (aIn != bIn && m < kPieceMax)
+                out[m++] = aIn ? Cross(pctx, a, b, da, db, p, bCopyColour, provoking)
+                               : Cross(pctx, b, a, db, da, p, bCopyColour, provoking);
+        }
+        std::swap(in, out);
+        n = m;
+    }
+    if (in != poly) std::copy(in, in + n, poly);
+    return n >= 3 ? n : 0;
+}
+
+// Hands the piece's n vertices on to the strip runner's successor with one
+// face run, then puts the batch's arrays back.
+void vEmit(N_Context* pctx, N_Pipe* pipe, const CV* v, ULONG n, ULONG runCode, ULONG faces) {
+    CommonPipeData& c = *pipe->pCommonPipeData;
+    if (n == 0) return;
+    PieceArrays& a = gPiece;
+    for (ULONG i = 0; i < n; ++i) {
+        std::memcpy(a.win + 3 * std::size_t{i}, v[i].win, 12);
+        std::memcpy(a.clip + 4 * std::size_t{i}, v[i].clip, 16);
+        std::memcpy(a.colour + 4 * std::size_t{i}, v[i].colour, 16);
+        std::memcpy(a.tex + 4 * std::size_t{i}, v[i].tex, 16);
+        a.out[i] = 0;
+    }
+    a.count = n;
+    a.runs[0] = N_FACE_RUN(runCode, faces);
+    a.runs[1] = 0;
+    const CommonPipeData saved = c;
+    c.pWindow = a.win;
+    c.pClipPos = a.clip;
+    c.pColours = a.colour;
+    c.pTexWork = a.tex;
+    c.pOutcodes = a.out;
+    c.pFaceRuns = a.runs;
+    c.stripVertexCount = n;
+    c.stripCount = 1;
+    c.pStripCounts = &a.count;
+    c.andOutcode = 0;
+    c.orOutcode = 0;
+    pipe->next[N_STAGE_STRIPS](pctx, pipe);
+    c = saved;
+}
+
+// A clipped polygon in the vertex order of the kind's render function.
+void vEmitPolygon(N_Context* pctx, N_Pipe* pipe, CV* poly, ULONG n, ULONG runCode) {
+    if (n < 3) return;
+    for (ULONG i = 0; i < n; ++i)
+        if (!poly[i].bOriginal) vProject(pctx, *pipe->pCommonPipeData, &poly[i]);
+    CV out[3 * kPieceMax];
+    ULONG m = 0;
+    switch (pipe->pCommonPipeData->code) {
+        case N_PRIM_POLYGON:
+        case N_PRIM_FAN: vEmit(pctx, pipe, poly, n, runCode, n - 2); return;
+        case N_PRIM_TRIANGLES:
+            for (ULONG i = 1; i + 1 < n; ++i) out[m++] = poly[0], out[m++] = poly[i], out[m++] = poly[i + 1];
+            vEmit(pctx, pipe, out, m, runCode, n - 2);
+            return;
+        case N_PRIM_QUADS:
+            // Quads (0, i, i + 1, i + 2), the last one folded when it is short.
+            for (ULONG i = 1; i + 1 < n; i += 2) {
+                out[m++] = poly[0], out[m++] = poly[i], out[m++] = poly[i + 1];
+                out[m++] = poly[i + 2 < n ? i + 2 : i + 1];
+            }
+            vEmit(pctx, pipe, out, m, runCode, m / 4);
+            return;
+        default: {
+            // Strips: 0, 1, n - 1, 2, n - 2, ... draws the polygon's fan.
+            ULONG lo = 1, hi = n - 1;
+            out[m++] = poly[0];
+            for (bool bLo = true; lo <= hi; bLo = !bLo) out[m++] = bLo ? poly[lo++] : poly[hi--];
+            if (pipe->pCommonPipeData->code == N_PRIM_QUAD_STRIP) {
+                if (m & 1) out[m] = out[m - 1], ++m;
+                vEmit(pctx, pipe, out, m, runCode, (m - 2) / 2);
+            } else {
+                vEmit(pctx, pipe, out, m, runCode, m - 2);
+            }
+        }
+    }
+}
+
+ULONG ulOr(const CommonPipeData& c) {
+    ULONG o = 0;
+    for (ULONG i = 0; i < c.stripVertexCount && i < N_BATCH_POINTS; ++i) o |= c.pOutcodes[i];
+    return o;
+}
+
+// Walks the strip's faces with their run codes: fn(face, code).
+template <class Fn>
+void vFaces(const CommonPipeData& c, Fn fn) {
+    ULONG face = 0;
+    for (ULONG r = 0; r < N_FACE_RUN_WORDS; ++r) {
+        const ULONG count = c.pFaceRuns[r] >> 16;
+        if (count == 0) break;
+        for (ULONG f = 0; f < count; ++f) fn(face++, c.pFaceRuns[r] & 0xFFFFu);
+    }
+}
+
+// The polygonal paths: the strip whole when inside, else face by face.
+void vPolygonPath(N_Context* pctx, N_Pipe* pipe) {
+    CommonPipeData& c = *pipe->pCommonPipeData;
+    if (ulOr(c) == 0) {
+        pipe->next[N_STAGE_STRIPS](pctx, pipe);
+        return;
+    }
+    const ULONG kind = c.code;
+    const ULONG n = std::min(c.stripVertexCount, N_BATCH_POINTS);
+    const bool bFlat = pipe->colourCopy != 0;
+    vFaces(c, [&](ULONG f, ULONG code) {
+        if (code == N_RUN_SKIP) return;
+        ULONG idx[4];
+        ULONG cv = 3, provoking;
+        switch (kind) {
+            case N_PRIM_POLYGON: idx[0] = 0, idx[1] = f + 1, idx[2] = f + 2, provoking = 0; break;
+            case N_PRIM_FAN: idx[0] = 0, idx[1] = f + 1, idx[2] = f + 2, provoking = f + 2; break;
+            case N_PRIM_TRIANGLES: idx[0] = 3 * f, idx[1] = 3 * f + 1, idx[2] = 3 * f + 2, provoking = 3 * f + 2; break;
+            case N_PRIM_QUADS:
+                idx[0] = 4 * f, idx[1] = 4 * f + 1, idx[2] = 4 * f + 2, idx[3] = 4 * f + 3, cv = 4, provoking = 4 * f + 3;
+                break;
+            case N_PRIM_QUAD_STRIP:
+                idx[0] = 2 * f, idx[1] = 2 * f + 1, idx[2] = 2 * f + 3, idx[3] = 2 * f + 2, cv = 4, provoking = 2 * f + 3;
+                break;
+            default:  // triangle strip: odd faces turned back to the strip's winding
+                idx[0] = f, idx[1] = f + 1, idx[2] = f + 2, provoking = f + 2;
+                if (f & 1) std::swap(idx[0], idx[1]);
+        }
+        for (ULONG k = 0; k < cv; ++k)
+            if (idx[k] >= n) return;
+        CV poly[kPieceMax];
+        ULONG andOut = 63, orOut = 0;
+        for (ULONG k = 0; k < cv; ++k) {
+            vLoad(c, idx[k], &poly[k]);
+            andOut &= poly[k].out;
+            orOut |= poly[k].out;
+        }
+        if (andOut != 0) return;
+        const float* pProvoking = c.pColours + 4 * std::size_t{provoking};
+        if (bFlat)
+            for (ULONG k = 0; k < cv; ++k) std::memcpy(poly[k].colour, pProvoking, 16);
+        const ULONG m = orOut == 0 ? cv : cClipPolygon(pctx, poly, cv, orOut, bFlat, pProvoking);
+        vEmitPolygon(pctx, pipe, poly, m, code);
+    });
+}
+
+// Segments: a list of vertices drawn as a strip (kind 64) or as pairs
+// (kind 65); a break flushes the list.
+struct LineList {
+    CV v[N_BATCH_POINTS + 6];
+    ULONG n = 0;
+};
+LineList gLines;
+
+void vFlushLines(N_Context* pctx, N_Pipe* pipe) {
+    if (gLines.n >= 2) vEmit(pctx, pipe, gLines.v, gLines.n, N_RUN_SECOND, gLines.n);
+    gLines.n = 0;
+}
+
+// Clips segment a-b against every plane it crosses; false when nothing is left.
+bool bClipSegment(N_Context* pctx, CV* a, CV* b, bool bCopy, const float* provoking) {
+    for (ULONG p = 0; p < 6; ++p) {
+        if (!((a->out | b->out) & (1u << p))) continue;
+        const float da = fDistance(pctx, *a, p), db = fDistance(pctx, *b, p);
+        const bool aIn = da <= 0.0f, bIn = db <= 0.0f;
+        if (!aIn && !bIn) return false;
+        if (aIn && bIn) continue;
+        if (aIn) *b = Cross(pctx, *a, *b, da, db, p, bCopy, provoking);
+        else *a = Cross(pctx, *b, *a, db, da, p, bCopy, provoking);
+    }
+    return (a->out & b->out) == 0 && a->out == 0 && b->out == 0;
+}
+
+void vLinePath(N_Context* pctx, N_Pipe* pipe, bool bPairs) {
+    CommonPipeData& c = *pipe->pCommonPipeData;
+    if (ulOr(c) == 0) {
+        pipe->next[N_STAGE_STRIPS](pctx, pipe);
+        return;
+    }
+    const ULONG n = std::min(c.stripVertexCount, N_BATCH_POINTS);
+    const bool bCopy = pipe->colourCopy != 0;
+    gLines.n = 0;
+    for (ULONG i = 0; i + 1 < n; i += bPairs ? 2 : 1) {
+        CV a, b;
+        vLoad(c, i, &a);
+        vLoad(c, i + 1, &b);
+        const float* provoking = c.pColours + 4 * std::size_t{i + 1};
+        if (bCopy) {
+            std::memcpy(a.colour, provoking, 16);
+            std::memcpy(b.colour, provoking, 16);
+        }
+        if (a.out == 0 && b.out == 0 && !bPairs) {
+            if (gLines.n == 0) gLines.v[gLines.n++] = a;
+            gLines.v[gLines.n++] = b;
+            continue;
+        }
+        if (!bPairs) vFlushLines(pctx, pipe);
+        if ((a.out & b.out) != 0) continue;
+        if (!bClipSegment(pctx, &a, &b, bCopy, provoking)) continue;
+        if (!a.bOriginal) vProject(pctx, c, &a);
+        if (!b.bOriginal) vProject(pctx, c, &b);
+        gLines.v[gLines.n++] = a;
+        gLines.v[gLines.n++] = b;
+        // A clipped segment of a strip is a piece of its own.
+        if (!bPairs) vFlushLines(pctx, pipe);
+    }
+    vFlushLines(pctx, pipe);
+}
+
+}  // namespace
+
+void _NPointPath(N_Context* pctx, N_Pipe* pipe) {
+    CommonPipeData& c = *pipe->pCommonPipeData;
+    if (ulOr(c) == 0) {
+        pipe->next[N_STAGE_STRIPS](pctx, pipe);
+        return;
+    }
+    const ULONG n = std::min(c.stripVertexCount, N_BATCH_POINTS);
+    gLines.n = 0;
+    for (ULONG i = 0; i < n; ++i)
+        if (c.pOutcodes[i] == 0) vLoad(c, i, &gLines.v[gLines.n++]);
+    if (gLines.n != 0) vEmit(pctx, pipe, gLines.v, gLines.n, N_RUN_SECOND, gLines.n);
+    gLines.n = 0;
+}
+
+void _NLineStripPath(N_Context* pctx, N_Pipe* pipe) { vLinePath(pctx, pipe, false); }
+void _NLinesPath(N_Context* pctx, N_Pipe* pipe) { vLinePath(pctx, pipe, true); }
+void _NFanPath(N_Context* pctx, N_Pipe* pipe) { vPolygonPath(pctx, pipe); }
+void _NTriListPath(N_Context* pctx, N_Pipe* pipe) { vPolygonPath(pctx, pipe); }
+void _NQuadListPath(N_Context* pctx, N_Pipe* pipe) { vPolygonPath(pctx, pipe); }
+void _NStripPath(N_Context* pctx, N_Pipe* pipe) { vPolygonPath(pctx, pipe); }
+void _NQuadStripPath(N_Context* pctx, N_Pipe* pipe) { vPolygonPath(pctx, pipe); }

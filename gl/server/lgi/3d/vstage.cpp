@@ -1,0 +1,460 @@
+// Normals, lighting, colour material and the colour conversions of the
+// vertex pipes, and the numeric routines they share. Lighting follows GL's
+// equation: a lit colour is emission + model ambient x material ambient +
+// the sum over the enabled lights of attenuation x spot x (ambient product
+// + (n.L) diffuse product + (n.h)^shininess specular product), clamped to
+// [0, 1], with the diffuse material's alpha.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "renderfcn.h"
+#include "vstage.h"
+#include "../seams.h"
+
+namespace {
+
+constexpr ULONG kCurrentColour = 52;
+constexpr ULONG kFogMode = 106, kFogDensity = 107;
+constexpr ULONG kColourMaterial = 77;
+
+float gafNormals[3 * N_BATCH_POINTS];
+
+float fAttrF(N_Context* pctx, ULONG id, ULONG i = 0) { return __glXWordFloat(pulAttr(pctx, id)[i]); }
+bool bIndexMode(N_Context* pctx) { return *pulAttr(pctx, N_ATTR_COLOUR_INDEX_MODE) == 1; }
+
+const float* pfAt(const N_Source& s, ULONG i) {
+    return reinterpret_cast<const float*>(static_cast<const BYTE*>(s.p) + std::size_t{i} * s.step);
+}
+
+float fClamp01(float f) { return f > 0.0f ? (f < 1.0f ? f : 1.0f) : 0.0f; }  // NaN gives 0
+
+ULONG cBatch(const CommonPipeData& c) { return std::min(c.stripVertexCount, N_BATCH_POINTS); }
+
+// A source colour of three components (inline RGB vertices) or four.
+void vReadColour(const CommonPipeData& c, const N_Source& s, ULONG i, bool bRgb, float* out) {
+    const float* p = pfAt(s, i);
+    out[0] = p[0];
+    out[1] = p[1];
+    out[2] = p[2];
+    out[3] = (bRgb && s.step != 0) ? 1.0f : p[3];
+    (void)c;
+}
+
+bool bRgbSource(N_Context* pctx, const CommonPipeData& c) {
+    return (c.format & N_VTX_RGB) && !(c.format & N_VTX_RGBA) && !pctx->fromExecPrimitive;
+}
+
+// The vertex position the lighting works with: eye space, or the source
+// position in model space.
+void vLightPosition(N_Context* pctx, const CommonPipeData& c, ULONG i, float* v) {
+    if (pctx->val.transformMode != 1 && c.pEyePos != nullptr && pctx->eyePositions) {
+        std::memcpy(v, c.pEyePos + 4 * std::size_t{i}, 16);
+    } else {
+        const float* p = pfAt(c.position, i);
+        v[0] = p[0];
+        v[1] = p[1];
+        v[2] = (c.format & (N_VTX_POS3 | N_VTX_POS4)) ? p[2] : 0.0f;
+        v[3] = (c.format & N_VTX_POS4) ? p[3] : 1.0f;
+    }
+    if (v[3] != 0.0f && v[3] != 1.0f) {
+        for (ULONG k = 0; k < 3; ++k) v[k] /= v[3];
+        v[3] = 1.0f;
+    }
+}
+
+float fDot3(const float* a, const float* b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
+void vUnit3(float* v) {
+    const float l2 = fDot3(v, v);
+    if (l2 > 0.0f && std::isfinite(l2)) {
+        const float s = _NInvSqrt(l2);
+        for (ULONG k = 0; k < 3; ++k) v[k] *= s;
+    }
+}
+
+// The light's direction L (unit, towards the light) and its attenuation x
+// spot factor at vertex v; 0 when the spot cuts it off.
+float fLightFactor(const N_PreparedLight& pl, const float* v, float* L) {
+    const N_Light& l = pl.light;
+    if (l.position[3] == 0.0f) {
+        std::memcpy(L, l.position, 12);
+        return 1.0f;
+    }
+    for (ULONG k = 0; k < 3; ++k) L[k] = l.position[k] - v[k];
+    const float d2 = fDot3(L, L);
+    const float d = std::sqrt(d2);
+    if (d > 0.0f) for (ULONG k = 0; k < 3; ++k) L[k] /= d;
+    float f = 1.0f;
+    if (pl.attenuation != -1.0f) {
+        const float a = l.constantAttenuation + l.linearAttenuation * d + l.quadraticAttenuation * d2;
+        f = a > 0.0f ? 1.0f / a : 0.0f;
+    }
+    if (l.spotCutoff != -1.0f) {
+        // The prepared direction points back at the light.
+        const float s = fDot3(L, l.spotDirection);
+        if (s < l.spotCutoff) return 0.0f;
+        f *= std::pow(std::max(s, 0.0f), l.spotExponent);
+    }
+    return f;
+}
+
+// The half vector of L and the direction to the viewer.
+void vHalf(N_Context* pctx, const float* v, const float* L, float* h) {
+    const N_Lighting& lit = pctx->lit;
+    float V[3];
+    if (lit.localViewer) {
+        for (ULONG k = 0; k < 3; ++k) V[k] = lit.viewer[k] - v[k];
+        vUnit3(V);
+    } else {
+        std::memcpy(V, lit.viewer, 12);
+    }
+    for (ULONG k = 0; k < 3; ++k) h[k] = L[k] + V[k];
+    vUnit3(h);
+}
+
+struct Material {
+    float emission[4], ambient[4], diffuse[4], specular[4], shininess;
+};
+
+void vMaterial(N_Context* pctx, const CommonPipeData& c, const N_FaceRecord& f, ULONG i, Material* m) {
+    const bool bRgb = bRgbSource(pctx, c);
+    vReadColour(c, f.emission, i, false, m->emission);
+    vReadColour(c, f.ambient, i, bRgb && f.ambient.p == c.front.colour.p, m->ambient);
+    vReadColour(c, f.diffuse, i, bRgb && f.diffuse.p == c.front.colour.p, m->diffuse);
+    vReadColour(c, f.specular, i, bRgb && f.specular.p == c.front.colour.p, m->specular);
+    m->shininess = *pfAt(f.shininess, i);
+}
+
+void vLightRGBA(N_Context* pctx, const Material& m, const float* v, const float* n, float* out) {
+    const N_Lighting& lit = pctx->lit;
+    float acc[3];
+    for (ULONG k = 0; k < 3; ++k) acc[k] = m.emission[k] + lit.modelAmbient[k] * m.ambient[k];
+    for (const N_PreparedLight* p = lit.pHead; p != nullptr; p = p->next) {
+        float L[3];
+        const float f = fLightFactor(*p, v, L);
+        if (f == 0.0f) continue;
+        const float nl = fDot3(n, L);
+        const N_Light& l = p->light;
+        float spec = 0.0f, diff = 0.0f;
+        if (nl > 0.0f) {
+            diff = nl;
+            float h[3];
+            vHalf(pctx, v, L, h);
+            const float nh = fDot3(n, h);
+            spec = nh > 0.0f ? std::pow(nh, m.shininess) : (m.shininess == 0.0f ? 1.0f : 0.0f);
+        }
+        for (ULONG k = 0; k < 3; ++k)
+            acc[k] += f * (l.ambient[k] * m.ambient[k] + diff * l.diffuse[k] * m.diffuse[k] +
+                           spec * l.specular[k] * m.specular[k]);
+    }
+    for (ULONG k = 0; k < 3; ++k) out[k] = fClamp01(acc[k]);
+    out[3] = fClamp01(m.diffuse[3]);
+}
+
+// Colour-index lighting: the index between the ambient and specular
+// material indexes by the diffuse and specular sums (light intensities as
+// 0.30 R + 0.59 G + 0.11 B).
+float fLightIndex(N_Context* pctx, bool bBack, const float* v, const float* n) {
+    const N_Lighting& lit = pctx->lit;
+    const ULONG base = bBack ? 72 : 63;
+    const float am = fAttrF(pctx, base), dm = fAttrF(pctx, base + 1), sm = fAttrF(pctx, base + 2);
+    const float shininess = fAttrF(pctx, bBack ? N_ATTR_BACK_SHININESS : N_ATTR_FRONT_SHININESS);
+    float d = 0.0f, s = 0.0f;
+    for (const N_PreparedLight* p = lit.pHead; p != nullptr; p = p->next) {
+        float L[3];
+        const float f = fLightFactor(*p, v, L);
+        const float nl = fDot3(n, L);
+        if (f == 0.0f || nl <= 0.0f) continue;
+        const N_Light& l = p->light;
+        d += f * nl * (0.30f * l.diffuse[0] + 0.59f * l.diffuse[1] + 0.11f * l.diffuse[2]);
+        float h[3];
+        vHalf(pctx, v, L, h);
+        const float nh = fDot3(n, h);
+        s += f * (nh > 0.0f ? std::pow(nh, shininess) : 0.0f) *
+             (0.30f * l.specular[0] + 0.59f * l.specular[1] + 0.11f * l.specular[2]);
+    }
+    s = std::min(s, 1.0f);
+    const float index = am + d * (1.0f - s) * (dm - am) + s * (sm - am);
+    return std::min(index, sm);
+}
+
+// Stage 14, lit forms: every vertex of the batch lit with its front
+// materials (lighting from one face of the vertex: the front face's).
+template <bool bIndex>
+void vStageLight(N_Context* pctx, N_Pipe* pipe) {
+    CommonPipeData& c = *pipe->pCommonPipeData;
+    const ULONG n = cBatch(c);
+    const float* normals = gafNormals;
+    for (ULONG i = 0; i < n; ++i) {
+        float v[4];
+        vLightPosition(pctx, c, i, v);
+        float* out = c.pColours + 4 * std::size_t{i};
+        if (bIndex) {
+            out[0] = fLightIndex(pctx, false, v, normals + 3 * std::size_t{i});
+            out[1] = out[2] = out[3] = 0.0f;
+        } else {
+            Material m;
+            vMaterial(pctx, c, c.front, i, &m);
+            vLightRGBA(pctx, m, v, normals + 3 * std::size_t{i}, out);
+        }
+    }
+    pipe->next[N_STAGE_VERTEX](pctx, pipe);
+}
+
+// Stage 14, unlit forms: the face's colour source into the colour array.
+void vStageUnlitRGBA(N_Context* pctx, N_Pipe* pipe) {
+    CommonPipeData& c = *pipe->pCommonPipeData;
+    const N_FaceRecord& f = *static_cast<const N_FaceRecord*>(pipe->pFaceRecord != nullptr ? pipe->pFaceRecord : &c.front);
+    const bool bRgb = bRgbSource(pctx, c);
+    const ULONG n = cBatch(c);
+    for (ULONG i = 0; i < n; ++i) vReadColour(c, f.colour, i, bRgb, c.pColours + 4 * std::size_t{i});
+    pipe->next[N_STAGE_VERTEX](pctx, pipe);
+}
+
+void vStageUnlitIndex(N_Context* pctx, N_Pipe* pipe) {
+    CommonPipeData& c = *pipe->pCommonPipeData;
+    const N_FaceRecord& f = *static_cast<const N_FaceRecord*>(pipe->pFaceRecord != nullptr ? pipe->pFaceRecord : &c.front);
+    const ULONG n = cBatch(c);
+    for (ULONG i = 0; i < n; ++i) {
+        float* out = c.pColours + 4 * std::size_t{i};
+        out[0] = *pfAt(f.colour, i);
+        out[1] = out[2] = out[3] = 0.0f;
+    }
+    pipe->next[N_STAGE_VERTEX](pctx, pipe);
+}
+
+// --- colour conversion ----------------------------------------------------------------------
+// One channel: c in [0, 1] times the channel's full value, rounded to
+// nearest, in the channel's place. Every channel is rounded the same way.
+ULONG ulChannel(const N_ColourConversion& cv, ULONG k, float value) {
+    static constexpr float kUnit[3] = {65536.0f, 256.0f, 1.0f};
+    const float full = cv.scale[k] / kUnit[k];
+    const auto v = static_cast<ULONG>(std::nearbyint(fClamp01(value) * full));
+    return v;
+}
+
+ULONG ulPackRGBA(N_Context* pctx, const float* rgba) {
+    const N_ColourConversion& cv = pctx->val.colour;
+    const ULONG r = ulChannel(cv, 0, rgba[0]), g = ulChannel(cv, 1, rgba[1]), b = ulChannel(cv, 2, rgba[2]);
+    return ((r << 16) & cv.channelMask[0]) | ((g << 8) & cv.channelMask[1]) |
+           ((b & cv.channelMask[2]) << cv.channelShift[2]);
+}
+
+// The board's colour table of the colour-index forms maps entry k to the
+// palette slot k.
+ULONG ulIndexEntry(N_Context*, ULONG entry) { return entry & 255; }
+
+ULONG ulIndexOffset(N_Context* pctx) { return *pulAttr(pctx, 134); }
+
+ULONG ulIndexInt(float f) { return static_cast<ULONG>(_NTruncToLong(f)); }
+
+ULONG ulConvert(N_Context* pctx, ULONG converter, const float* pf, bool bOffset) {
+    switch (converter) {
+        case N_CONVERT_RGBA: return ulPackRGBA(pctx, pf);
+        case N_CONVERT_INDEX8:
+            return ulIndexEntry(pctx, (ulIndexInt(pf[0]) | (bOffset ? ulIndexOffset(pctx) : 0)) & 255);
+        case N_CONVERT_INDEX4:
+            return ulIndexEntry(pctx, 16 * ((ulIndexInt(pf[0]) | (bOffset ? ulIndexOffset(pctx) : 0)) & 15));
+        case N_CONVERT_INDEX1: return (ulIndexInt(pf[0]) & 1) << 23;
+        default: return 0;
+    }
+}
+
+// Walks the batch's face runs: for each run its first colour entry (in
+// the colour array) and its first record; fn(colour index, record index,
+// drawn).
+template <class Fn>
+void vWalkRuns(const CommonPipeData& c, Fn fn) {
+    const ULONG n = cBatch(c);
+    ULONG a = 0, rec = 0;
+    for (ULONG r = 0; r < N_FACE_RUN_WORDS; ++r) {
+        const ULONG w = c.pFaceRuns[r];
+        const ULONG count = w >> 16;
+        if (count == 0) break;
+        const ULONG nv = _NRunVertices(c, count);
+        for (ULONG j = 0; j < nv && a + j < n && rec + j < N_COLOUR_ENTRIES; ++j)
+            fn(a + j, rec + j, (w & 0xFFFFu) != N_RUN_SKIP);
+        a += _NRunAdvance(c, count);
+        rec += nv;
+    }
+}
+
+template <ULONG converter>
+void vStageConvert(N_Context* pctx, N_Pipe* pipe) {
+    CommonPipeData& c = *pipe->pCommonPipeData;
+    vWalkRuns(c, [&](ULONG i, ULONG rec, bool bDrawn) {
+        if (!bDrawn) return;
+        const float* pf = c.pColours + 4 * std::size_t{i};
+        ULONG* hw = c.pHwVertices + 5 * std::size_t{rec};
+        hw[0] = ulConvert(pctx, converter, pf, true);
+        std::memcpy(&hw[1], &pf[3], 4);
+    });
+    pipe->next[N_STAGE_COLOUR_CONVERT](pctx, pipe);
+}
+
+}  // namespace
+
+// --- numeric ------------------------------------------------------------------------------------
+float _NPowInt(float x, LONG n) {
+    float r = 1.0f;
+    for (; n > 0; n >>= 1, x *= x)
+        if (n & 1) r *= x;
+    return r;
+}
+
+float _NInvSqrt(float x) { return 1.0f / std::sqrt(x); }
+
+float _NFogFactor(N_Context* pctx, const float* v) {
+    const ULONG mode = *pulAttr(pctx, kFogMode);
+    float f = 1.0f;
+    if (mode == 2) {
+        const float dist = (v[3] == 0.0f || v[3] == 1.0f) ? std::fabs(v[2]) : std::fabs(v[2] / v[3]);
+        const float s = pctx->val.fogStart, e = pctx->val.fogEnd;
+        f = e == s ? 1.0f : (e - dist) / (e - s);
+    } else if (mode == 0 || mode == 1) {
+        const float dist = std::fabs(v[2] / (v[3] != 0.0f ? v[3] : 1.0f));
+        float t = fAttrF(pctx, kFogDensity) * dist;
+        if (mode == 1) t *= t;
+        f = std::exp2(-1.44269504f * t);
+    }
+    return fClamp01(f);
+}
+
+ULONG _NRunVertices(const CommonPipeData& c, ULONG faces) {
+    if (c.code < N_PRIM_POLYGON) return faces;
+    switch (c.nextVertex) {
+        case 1: return faces + 2;
+        case 3: return faces * 3;
+        case 4: return faces * 4;
+        case 2: return 2 * faces + 2;
+        default: return faces;
+    }
+}
+
+ULONG _NRunAdvance(const CommonPipeData& c, ULONG faces) {
+    if (c.code < N_PRIM_POLYGON) return faces;
+    return c.nextVertex == 1 ? faces : c.nextVertex * faces;
+}
+
+// --- normals --------------------------------------------------------------------------------------
+void _NStageNormals(N_Context* pctx, N_Pipe* pipe) {
+    CommonPipeData& c = *pipe->pCommonPipeData;
+    const ULONG n = cBatch(c);
+    const ULONG form = pctx->val.normalStage;
+    const float* Minv = pctx->xf.pModelViewInverse != nullptr ? pctx->xf.pModelViewInverse : pctx->xf.modelViewInverseM;
+    for (ULONG i = 0; i < n; ++i) {
+        const float* src = pfAt(c.normal, i);
+        float* out = gafNormals + 3 * std::size_t{i};
+        if (form == N_NORMAL_STAGE_PLAIN || form == N_NORMAL_STAGE_NORMALISE) {
+            // Normals go by the inverse transpose: n' = n x M^-1.
+            float r[3];
+            for (ULONG k = 0; k < 3; ++k) r[k] = src[0] * Minv[k] + src[1] * Minv[4 + k] + src[2] * Minv[8 + k];
+            std::memcpy(out, r, 12);
+            if (form == N_NORMAL_STAGE_NORMALISE) vUnit3(out);
+        } else {
+            std::memcpy(out, src, 12);
+            if (form == N_NORMAL_STAGE_RESCALE) {
+                const float l2 = fDot3(out, out);
+                if (!(l2 > 0.9f && l2 < 1.1f)) vUnit3(out);
+            }
+        }
+    }
+    pipe->next[N_STAGE_LIGHT](pctx, pipe);
+}
+
+const float* _NNormalWork() { return gafNormals; }
+
+N_StageFn _NLightingStageFn(ULONG stage) {
+    switch (stage) {
+        case N_LIGHT_STAGE_UNLIT_INDEX: return vStageUnlitIndex;
+        case N_LIGHT_STAGE_UNLIT_RGBA: return vStageUnlitRGBA;
+        case N_LIGHT_STAGE_INDEX: return vStageLight<true>;
+        case N_LIGHT_STAGE_GENERAL_CONSTANT:
+        case N_LIGHT_STAGE_GENERAL_VERTEX:
+        case N_LIGHT_STAGE_SIMPLE_VERTEX:
+        case N_LIGHT_STAGE_GREY:
+        case N_LIGHT_STAGE_SIMPLE_CONSTANT: return vStageLight<false>;
+        default: return nullptr;
+    }
+}
+
+// --- colour stages ------------------------------------------------------------------------------
+ULONG _NColourToHardware(N_Context* pctx, ULONG converter, const float* pfSource) {
+    // The context's own clear index takes no offset.
+    const bool bOffset = !(converter != N_CONVERT_RGBA && pfSource == reinterpret_cast<const float*>(
+                                                                          pulAttr(pctx, N_ATTR_CLEAR_INDEX)));
+    return ulConvert(pctx, converter, pfSource, bOffset);
+}
+
+N_StageFn _NColourStageFn(N_Context* pctx) {
+    switch (pctx->val.colour.converter) {
+        case N_CONVERT_RGBA: return vStageConvert<N_CONVERT_RGBA>;
+        case N_CONVERT_INDEX8: return vStageConvert<N_CONVERT_INDEX8>;
+        case N_CONVERT_INDEX4: return vStageConvert<N_CONVERT_INDEX4>;
+        case N_CONVERT_INDEX1: return vStageConvert<N_CONVERT_INDEX1>;
+        default: return nullptr;
+    }
+}
+
+void _NStageColourGrey(N_Context* pctx, N_Pipe* pipe) {
+    CommonPipeData& c = *pipe->pCommonPipeData;
+    vWalkRuns(c, [&](ULONG i, ULONG rec, bool bDrawn) {
+        if (!bDrawn) return;
+        const auto v = static_cast<ULONG>(std::nearbyint(fClamp01(c.pColours[4 * std::size_t{i}]) * 255.0f));
+        c.pHwVertices[5 * std::size_t{rec}] = v | v << 8 | v << 16;
+    });
+    pipe->next[N_STAGE_COLOUR_CONVERT](pctx, pipe);
+}
+
+void _NStageColourAlphaOnly(N_Context* pctx, N_Pipe* pipe) {
+    CommonPipeData& c = *pipe->pCommonPipeData;
+    const bool bPerVertex = (c.format & N_VTX_RGBA) != 0;
+    const float* current = reinterpret_cast<const float*>(pulAttr(pctx, kCurrentColour));
+    vWalkRuns(c, [&](ULONG i, ULONG rec, bool bDrawn) {
+        if (!bDrawn) return;
+        const float a = bPerVertex ? pfAt(c.front.colour, i)[3] : current[3];
+        std::memcpy(&c.pHwVertices[5 * std::size_t{rec} + 1], &a, 4);
+    });
+    pipe->next[N_STAGE_COLOUR_CONVERT](pctx, pipe);
+}
+
+void _NStageFloatColour(N_Context* pctx, N_Pipe* pipe) {
+    CommonPipeData& c = *pipe->pCommonPipeData;
+    const bool bIndex = bIndexMode(pctx);
+    const float* sc = pctx->val.colour.scale;
+    const float unit[3] = {65536.0f, 256.0f, 1.0f};
+    const bool bZero = (pctx->enableWord & 0x400) && pctx->texEnv == 1 && pctx->texFormat != 8;
+    const float indexScale = __glXWordFloat(pulAttr(pctx, N_ATTR_PIXEL_FORMAT)[7]);
+    vWalkRuns(c, [&](ULONG i, ULONG rec, bool bDrawn) {
+        if (!bDrawn) return;
+        const float* pf = c.pColours + 4 * std::size_t{i};
+        auto* out = reinterpret_cast<float*>(c.pHwVertices + 5 * std::size_t{rec});
+        if (bIndex) {
+            out[0] = pf[0] * indexScale;
+        } else if (bZero) {
+            out[0] = out[1] = out[2] = out[3] = 0.0f;
+        } else {
+            for (ULONG k = 0; k < 3; ++k) out[k] = pf[k] * sc[k] / unit[k];
+            out[3] = pf[3];
+        }
+    });
+    pipe->next[N_STAGE_FLOAT_COLOUR](pctx, pipe);
+}
+
+void _NStageColourMaterial(N_Context* pctx, N_Pipe* pipe) {
+    CommonPipeData& c = *pipe->pCommonPipeData;
+    auto point = [&](N_FaceRecord& f, ULONG mask) {
+        // The mask's bits as the current-value stages read them: 1
+        // emission, 2 ambient, 4 diffuse, 8 specular.
+        if (mask & 1) f.emission = c.front.colour;
+        if (mask & 2) f.ambient = c.front.colour;
+        if (mask & 4) f.diffuse = c.front.colour;
+        if (mask & 8) f.specular = c.front.colour;
+    };
+    if (*pulAttr(pctx, kColourMaterial) != 0) {
+        const ULONG mask = *pulAttr(pctx, 78);
+        point(c.front, mask & 0xF);
+        if (c.code >= N_PRIM_POLYGON && *pulAttr(pctx, N_ATTR_TWO_SIDE) != 0) point(c.back, (mask >> 4) & 0xF);
+    }
+    pipe->next[N_STAGE_COLOUR_MATERIAL](pctx, pipe);
+}

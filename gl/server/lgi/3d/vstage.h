@@ -1,0 +1,43 @@
+// The vertex stages of the pipes between the transform and the render
+// function: normals (stage 9), lighting and the unlit colour copies (stage
+// 14), colour material (stage 37), the colour conversions (stages 29 and
+// 30), the strip runner (stage 15), the primitive paths and clippers, and
+// the numeric routines they share.
+#pragma once
+
+#include "pipes.h"
+
+// x^n by repeated squaring; 1.0 for n < 1.
+float _NPowInt(float x, LONG n);
+// 1 / sqrt(x).
+float _NInvSqrt(float x);
+// The fog factor of one vertex (x, y, z, w in eye space) by the context's
+// fog mode, clamped to [0, 1].
+float _NFogFactor(N_Context* pctx, const float* v);
+
+// Stage 9: the batch's normals as the lighting stages read them (by the
+// transform mode's normal stage: plain, transformed, normalised, rescaled).
+void _NStageNormals(N_Context* pctx, N_Pipe* pipe);
+// The normals stage 9 left for the batch (three floats a vertex).
+const float* _NNormalWork();
+
+// The stage-30 form of the context's colour conversion.
+N_StageFn _NColourStageFn(N_Context* pctx);
+// The grey and alpha-only stage-30 forms of textured polygons.
+void _NStageColourGrey(N_Context* pctx, N_Pipe* pipe);
+void _NStageColourAlphaOnly(N_Context* pctx, N_Pipe* pipe);
+// Stage 29: float colours into the hardware records.
+void _NStageFloatColour(N_Context* pctx, N_Pipe* pipe);
+// Stage 37: the colour-material stage.
+void _NStageColourMaterial(N_Context* pctx, N_Pipe* pipe);
+
+// Vertices of a face run: its face count by the common data's face step.
+ULONG _NRunVertices(const CommonPipeData& c, ULONG faces);
+// Vertices the colour array advances past a run.
+ULONG _NRunAdvance(const CommonPipeData& c, ULONG faces);
+
+// Stage 15: the dispatch record's primitive path once per strip.
+void _NRunStripList(N_Context* pctx, N_Pipe* pipe);
+// Runs pfn once per strip of the batch with the work arrays advanced past
+// the strips before it; everything is restored afterwards.
+void _NBreakUpListOfStrips(N_Context* pctx, N_Pipe* pipe, N_StageFn pfn);

@@ -1,0 +1,187 @@
+// Primitives through N_ExecPrimitive to the render function: window
+// coordinates, converted colours and face runs as the render stage receives
+// them, clipping against the view volume with attributes interpolated, the
+// batch guard, NaN vertices, and the values a batch leaves current.
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "3d/renderfcn.h"
+#include "3d/vstage.h"
+#include "lgi/seams.h"
+#include "lgi_fixture.h"
+
+namespace {
+
+using lgi_test::F;
+
+struct Piece {
+    std::vector<LONG> window;
+    std::vector<ULONG> colours;  // word 0 of each hardware record
+    std::vector<ULONG> runs;
+};
+std::vector<Piece> gPieces;
+
+void RecordRender(N_Context*, N_Pipe* pipe) {
+    const CommonPipeData& c = *pipe->pCommonPipeData;
+    Piece p;
+    p.window.assign(c.pWindow, c.pWindow + 3 * c.stripVertexCount);
+    ULONG cRecords = 0;
+    for (ULONG i = 0; c.pFaceRuns[i] != 0; ++i) {
+        p.runs.push_back(c.pFaceRuns[i]);
+        cRecords += _NRunVertices(c, c.pFaceRuns[i] >> 16);
+    }
+    for (ULONG i = 0; i < cRecords; ++i) p.colours.push_back(c.pHwVertices[5 * i]);
+    gPieces.push_back(p);
+}
+
+N_StageFn HardwareSelector(N_Context*, N_Pipe* pipe) {
+    pipe->pCommonPipeData->pDispatch->status = 2;
+    return RecordRender;
+}
+
+class PrimsTest : public lgi_test::LgiTest {
+  protected:
+    void SetUp() override {
+        LgiTest::SetUp();
+        gPieces.clear();
+        const ULONG rect[2] = {0, (479u << 16) | 639u};
+        N_BindClipList(1, rect);
+        N_SetStateBlockAttrWord(79, 0);
+        N_SetStateBlockAttrWord(81, 2);  // smooth shading
+        if (ctx_->dirty != 0) _NValidate(ctx_, ctx_->dirty);
+        // Object coordinates are window coordinates; 24-bit colour.
+        float K[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+        std::memcpy(ctx_->xf.combined, K, sizeof K);
+        std::memcpy(ctx_->xf.window, K, sizeof K);
+        ctx_->xf.combinedAffine = 0;
+        const float b[6] = {0, 0, 0, 639, 479, 65535};
+        std::memcpy(ctx_->xf.boundsF, b, sizeof b);
+        for (int i = 0; i < 6; ++i) ctx_->xf.boundsI[i] = static_cast<LONG>(b[i]);
+        N_ColourConversion& cv = ctx_->val.colour;
+        cv.scale[0] = 255.0f * 65536.0f;
+        cv.scale[1] = 255.0f * 256.0f;
+        cv.scale[2] = 255.0f;
+        cv.channelMask[0] = 0xFF0000u;
+        cv.channelMask[1] = 0xFF00u;
+        cv.channelMask[2] = 0xFFu;
+        cv.channelShift[2] = 0;
+        cv.converter = N_CONVERT_RGBA;
+        for (N_PrimDispatch& pd : ctx_->prim) {
+            pd.pfnSelector = HardwareSelector;
+            pd.pfnVertexStage = _NLightingStageFn(N_LIGHT_STAGE_UNLIT_RGBA);
+            pd.dirtyMask = 0;
+        }
+        ctx_->val.cullFront = ctx_->val.cullBack = 0;
+        ctx_->dirty = 0;
+        ctx_->setupStale = 1;
+    }
+    void Draw(ULONG kind, const std::vector<float>& pos, const std::vector<float>& rgba) {
+        N_PrimDesc d{};
+        d.kind = kind;
+        d.count = static_cast<ULONG>(pos.size() / 4);
+        d.format = N_VTX_POS3 | N_VTX_RGBA;
+        d.pPosition = pos.data();
+        d.positionStride = 16;
+        d.pColor = rgba.data();
+        d.colorStride = 16;
+        N_ExecPrimitive(&d);
+    }
+    static ULONG Pack(float r, float g, float b) {
+        auto ch = [](float f) { return static_cast<ULONG>(std::nearbyint(f * 255.0f)); };
+        return ch(r) << 16 | ch(g) << 8 | ch(b);
+    }
+};
+
+TEST_F(PrimsTest, StripInsideReachesTheRenderStageWhole) {
+    const std::vector<float> pos = {10, 10, 5, 1, 20, 10, 5, 1, 10, 20, 5, 1, 20, 20, 5, 1, 10.75f, 30.5f, 5, 1};
+    std::vector<float> rgba;
+    for (int i = 0; i < 5; ++i) rgba.insert(rgba.end(), {0.5f, 0.25f * i, 1.0f, 1.0f});
+    Draw(N_PRIM_TRI_STRIP, pos, rgba);
+    ASSERT_EQ(gPieces.size(), 1u);
+    const Piece& p = gPieces[0];
+    ASSERT_EQ(p.window.size(), 15u);
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(p.window[3 * i], static_cast<LONG>(pos[4 * i])) << i;  // truncated
+        EXPECT_EQ(p.window[3 * i + 1], static_cast<LONG>(pos[4 * i + 1])) << i;
+    }
+    // Faces of one facing throughout (the strip alternates, the test turns it back).
+    ASSERT_EQ(p.runs.size(), 1u);
+    EXPECT_EQ(p.runs[0] >> 16, 3u);
+    ASSERT_EQ(p.colours.size(), 5u);
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(p.colours[i], Pack(0.5f, 0.25f * i, 1.0f)) << i;
+}
+
+TEST_F(PrimsTest, CurrentValuesAfterABatch) {
+    Draw(N_PRIM_POINTS, {1, 1, 0, 1, 2, 2, 0, 1}, {0.1f, 0.2f, 0.3f, 0.4f, 0.6f, 0.7f, 0.8f, 0.9f});
+    const float* c = reinterpret_cast<const float*>(pulAttr(ctx_, 52));
+    EXPECT_EQ(c[0], 0.6f);
+    EXPECT_EQ(c[3], 0.9f);
+    ASSERT_EQ(gPieces.size(), 1u);
+    EXPECT_EQ(gPieces[0].colours.size(), 2u);
+}
+
+TEST_F(PrimsTest, TriangleCrossingXMaxIsClippedWithColoursInterpolated) {
+    Draw(N_PRIM_TRIANGLES, {600, 100, 5, 1, 700, 100, 5, 1, 600, 200, 5, 1},
+         {1, 0, 0, 1, 0, 1, 0, 1, 1, 0, 0, 1});
+    ASSERT_EQ(gPieces.size(), 1u);
+    const Piece& p = gPieces[0];
+    ASSERT_EQ(p.window.size(), 3u * 6);  // four vertices as two triangles
+    bool bOnBound = false;
+    for (size_t i = 0; i < p.window.size(); i += 3) {
+        EXPECT_LE(p.window[i], 639);
+        bOnBound |= p.window[i] == 639;
+    }
+    EXPECT_TRUE(bOnBound);
+    // The crossing on the edge (600,100)-(700,100): t = 0.39.
+    bool bFound = false;
+    for (size_t i = 0; i < p.window.size() / 3; ++i)
+        if (p.window[3 * i] == 639 && p.window[3 * i + 1] == 100) {
+            EXPECT_EQ(p.colours[i], Pack(0.61f, 0.39f, 0)) << std::hex << p.colours[i];
+            bFound = true;
+        }
+    EXPECT_TRUE(bFound);
+}
+
+TEST_F(PrimsTest, LinesCrossingEachPlaneEndOnTheBound) {
+    struct Case {
+        float a[2], b[2];
+        LONG x, y;
+    } cases[] = {{{100, 100}, {-50, 100}, 0, 100},
+                 {{100, 100}, {700, 100}, 639, 100},
+                 {{100, 100}, {100, -60}, 100, 0},
+                 {{100, 100}, {100, 600}, 100, 479}};
+    for (const Case& c : cases) {
+        gPieces.clear();
+        Draw(N_PRIM_LINES, {c.a[0], c.a[1], 5, 1, c.b[0], c.b[1], 5, 1}, {1, 1, 1, 1, 0, 0, 0, 1});
+        ASSERT_EQ(gPieces.size(), 1u);
+        ASSERT_EQ(gPieces[0].window.size(), 6u);
+        EXPECT_EQ(gPieces[0].window[3], c.x);
+        EXPECT_EQ(gPieces[0].window[4], c.y);
+    }
+    // Wholly outside: nothing drawn.
+    gPieces.clear();
+    Draw(N_PRIM_LINES, {700, 10, 5, 1, 800, 10, 5, 1}, {1, 1, 1, 1, 1, 1, 1, 1});
+    EXPECT_TRUE(gPieces.empty());
+}
+
+TEST_F(PrimsTest, NaNVerticesAndOversizedBatchesAreNeverDrawn) {
+    const float nan = std::nanf("");
+    Draw(N_PRIM_TRIANGLES, {10, 10, 5, 1, nan, 10, 5, 1, 10, 20, 5, 1}, {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1});
+    for (const Piece& p : gPieces)
+        for (LONG w : p.window) EXPECT_NE(w, static_cast<LONG>(0x80000000u));
+    gPieces.clear();
+    std::vector<float> pos(4 * 1021, 1.0f), rgba(4 * 1021, 1.0f);
+    vnx::debug::clear();
+    Draw(N_PRIM_POINTS, pos, rgba);
+    EXPECT_TRUE(gPieces.empty());
+    EXPECT_NE(vnx::debug::take().find("refused"), std::string::npos);
+}
+
+TEST(LgiNumeric, PowersAndInverseRoots) {
+    EXPECT_EQ(_NPowInt(2.0f, 0), 1.0f);
+    EXPECT_EQ(_NPowInt(2.0f, 5), 32.0f);
+    EXPECT_EQ(_NInvSqrt(4.0f), 0.5f);
+}
+
+}  // namespace
