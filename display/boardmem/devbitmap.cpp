@@ -14,6 +14,9 @@
 #include "pdev.h"
 #include "platform/engine.h"
 
+#include <mutex>
+#include <unordered_map>
+
 namespace {
 
 // DrvCreateDeviceBitmap leaves small bitmaps to the engine, except sizes
@@ -49,6 +52,11 @@ ULONG iFormatOfPid(ULONG pidFormat) {
     return f < 3 ? BMF_8BPP : f <= 4 ? BMF_16BPP : BMF_32BPP;
 }
 
+// The driver's record of each board surface it made, by engine handle: a
+// surface the engine cannot lock is still found, and freed, by its handle.
+std::mutex gmxBoardSurfaces;
+std::unordered_map<HSURF, DSURF*> gBoardSurfaces;
+
 // Wraps an allocation in a DSURF and an engine surface associated with the
 // device. On failure everything is undone, the allocation released, and 0
 // answered.
@@ -75,6 +83,8 @@ HSURF hsurfMake(PDEV* ppdev, DFB* pdfb, LONG cx, LONG cy, ULONG iFormat) {
     pdsurf->pdfb = pdfb;
     pdfb->pdsurf = pdsurf;
     pdfb->hsurf = hsurf;
+    std::lock_guard<std::mutex> lock(gmxBoardSurfaces);
+    gBoardSurfaces[hsurf] = pdsurf;
     return hsurf;
 }
 
@@ -143,13 +153,19 @@ extern "C" void DfbAssignFormat(DSURF* pdsurf, ULONG pidFormat) {
 namespace {
 
 // The driver's record of a surface CreateDeviceBitmap or CreateIGBETile
-// made, found through its surface object; null for any other surface.
+// made, found through its surface object (or by its handle when the
+// engine cannot lock it); null for any other surface.
 DSURF* pdsurfOfBoardSurface(HSURF hsurf) {
     if (hsurf == nullptr) return nullptr;
-    SURFOBJ* pso = EngLockSurface(hsurf);
-    if (pso == nullptr) return nullptr;
-    DSURF* pdsurf = reinterpret_cast<DSURF*>(pso->dhsurf);
-    EngUnlockSurface(pso);
+    DSURF* pdsurf = nullptr;
+    if (SURFOBJ* pso = EngLockSurface(hsurf)) {
+        pdsurf = reinterpret_cast<DSURF*>(pso->dhsurf);
+        EngUnlockSurface(pso);
+    } else {
+        std::lock_guard<std::mutex> lock(gmxBoardSurfaces);
+        const auto it = gBoardSurfaces.find(hsurf);
+        if (it != gBoardSurfaces.end()) pdsurf = it->second;
+    }
     if (pdsurf == nullptr || pdsurf->ulSignature != DSURF_SIGNATURE || pdsurf->pdfb == nullptr ||
         pdsurf->pdfb->hsurf != hsurf)
         return nullptr;
@@ -174,6 +190,10 @@ extern "C" void DeleteDeviceBitmap(HSURF hsurf) {
 void vDeleteDeviceBitmap(DSURF* pdsurf) {
     if (pdsurf == nullptr) return;
     if (pdsurf->pdfb != nullptr) {
+        {
+            std::lock_guard<std::mutex> lock(gmxBoardSurfaces);
+            gBoardSurfaces.erase(pdsurf->pdfb->hsurf);
+        }
         EngDeleteSurface(pdsurf->pdfb->hsurf);
         vReleaseDfb(pdsurf->ppdev, pdsurf->pdfb);
     }
