@@ -72,7 +72,10 @@ void _NDumpMatrix(const char* label, const float* m, LONG digits) {
             if (!(m[4 * r + c] < 0.0f)) *p++ = ' ';
             _NFloatToText(m[4 * r + c], p, digits < 60 ? digits : 60);
         }
-        DbgPrint(r == 0 ? "% 10s = | %s %s %s %s |\n" : "% 10s   | %s %s %s %s |\n", r == 0 ? label : "", ach[0],
+        // The label right-aligned in ten columns ("% 10s" prints the same: a
+        // blank flag means nothing to %s, and is left out as C leaves it
+        // undefined).
+        DbgPrint(r == 0 ? "%10s = | %s %s %s %s |\n" : "%10s   | %s %s %s %s |\n", r == 0 ? label : "", ach[0],
                  ach[1], ach[2], ach[3]);
     }
 }
