@@ -42,7 +42,7 @@ ULONG* pWoundTriangle(N_HwFrame& f, const N_TriLayout& l, ULONG* p, const N_TriV
 void _NvpRenderXTListFillKZG(N_Context* pctx, N_Pipe* pipe) {
     CommonPipeData& c = *pipe->pCommonPipeData;
     if (static_cast<LONG>(c.stripCount) <= 0) return Next(pctx, pipe);
-    if (c.stripCount > 1) return _NBreakUpListOfStrips(pctx, pipe, _NvpRenderXTListFillKZG, 0, 0);
+    if (c.stripCount > 1) return _NHwEachStrip(pctx, pipe, _NvpRenderXTListFillKZG);
     const ULONG n = static_cast<LONG>(c.stripVertexCount) > 0 ? c.stripVertexCount / 3 : 0;
     if (n == 0) return Next(pctx, pipe);
 
@@ -64,7 +64,7 @@ void _NvpRenderXTListFillKZG(N_Context* pctx, N_Pipe* pipe) {
     _NHwFrameBegin(pctx, &f);
     ULONG extras[2];
     const ULONG e = _NPacketWords(l, Record(c, 0), extras);
-    ULONG* p = _NHwReserve(f, prog, _NHwHeadBytes(prog) + 4 * n * l.words + 8, n, extras, e);
+    ULONG* p = _NHwReserve(f, prog, 4 * n * l.words, n, extras, e);  // the head is added there
     if (p == nullptr || !_NHwFrameQueues(&f)) {
         _NSoftUpdateQAddr(f.phw);
         return Next(pctx, pipe);

@@ -181,7 +181,7 @@ bool _NHwPacketCarries(N_HwRecord* phw, const kzProgPacket* pImage, const ULONG*
     return std::equal(extras, extras + nExtra, qm->pPacket + at);
 }
 
-void _NBreakUpListOfStrips(N_Context* pctx, N_Pipe* pipe, N_StageFn pfn, ULONG, ULONG) {
+void _NHwEachStrip(N_Context* pctx, N_Pipe* pipe, N_StageFn pfn) {
     CommonPipeData& c = *pipe->pCommonPipeData;
     const CommonPipeData saved = c;
     const ULONG* counts = c.pStripCounts;

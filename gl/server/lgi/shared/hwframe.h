@@ -125,12 +125,13 @@ ULONG _NCopyPktHeaderExtra(PVOID pvPair, ULONG* pPacket, PVOID pvExtras, PVOID p
 bool _NHwPacketCarries(N_HwRecord* phw, const kzProgPacket* pImage, const ULONG* extras, ULONG nExtra);
 
 // --- batches of strips --------------------------------------------------------------------------
-// Runs pfn once per strip of the pipe's strip list, as a batch of that strip
-// alone (its vertices, colour records and face runs, counted in triangles),
-// and puts the batch back. A strip whose faces the run list does not hold
-// is reported ("_NBreakUpListOfStrips: bogus nVerts (%d)???\n") and the rest
-// of the list is not drawn.
-void _NBreakUpListOfStrips(N_Context* pctx, N_Pipe* pipe, N_StageFn pfn, ULONG, ULONG);
+// Runs pfn once per strip of a list of separate triangles, as a batch of
+// that strip alone (its vertices, colour records and face runs, counted in
+// triangles), and puts the batch back. A strip whose faces the run list
+// does not hold is reported ("_NBreakUpListOfStrips: bogus nVerts (%d)???\n")
+// and the rest of the list is not drawn. (The lgi layer's own strip runner
+// serves the vertex stages; this one serves the triangle fill.)
+void _NHwEachStrip(N_Context* pctx, N_Pipe* pipe, N_StageFn pfn);
 
 // A face run (code, count) of the list.
 inline ULONG _NRunCode(ULONG w) { return w & 0xFFFFu; }

@@ -432,15 +432,22 @@ TEST_P(FillRouting, EachTriangleReachesTheOwnersOfItsTiles) {
         for (ULONG j = 0; j < 3; ++j) owners.insert(tileOwner(b.v[v + j][0], b.v[v + j][1]));
         for (ULONG r = 0; r < Queues(); ++r) {
             const bool bHas = std::find(got[r].begin(), got[r].end(), want) != got[r].end();
-            if (owners.count(static_cast<int>(r))) EXPECT_TRUE(bHas) << "owner " << r;
-            // Single and two-tile triangles go to their owners alone once the
-            // packet reached every queue.
-            if (!bSplit && t > 0 && (t == 1 || t == 2 || t == 4) && !owners.count(static_cast<int>(r)))
+            const bool bOwner = owners.count(static_cast<int>(r)) != 0;
+            if (bOwner) {
+                EXPECT_TRUE(bHas) << "owner " << r;
+            } else if (!bSplit && (t == 1 || t == 2 || t == 4)) {
+                // Single and two-tile triangles go to their owners alone once
+                // the packet reached every queue.
                 EXPECT_FALSE(bHas) << "queue " << r;
-            if (t == 0 && !bSplit) EXPECT_TRUE(bHas) << "the packet's first triangle reaches every queue";
+            }
+            if (t == 0 && !bSplit) {
+                EXPECT_TRUE(bHas) << "the packet's first triangle reaches every queue";
+            }
         }
     }
-    if (Queues() == 1) EXPECT_EQ(got[0].size(), 5u);
+    if (Queues() == 1) {
+        EXPECT_EQ(got[0].size(), 5u);
+    }
 }
 
 TEST_P(FillRouting, EveryFillDrawsItsFacesOnEveryBoard) {
