@@ -1,5 +1,6 @@
 // Vertices a second of smooth-shaded triangle strips through the strip fill
-// render function into the queues of a held board (packet words only),
+// render function into the queues (packet words only: the board decodes them
+// between the timed batches and draws nothing),
 // beside OSMesa's llvmpipe drawing the same strips, lit and smooth-shaded,
 // as GL 1.0 immediate-mode calls into a 1024x768 buffer (single-threaded,
 // so the thread's CPU time is all of its work).
