@@ -23,18 +23,22 @@ using namespace lgi_test;
 inline ULONG gcNext = 0;
 inline void CountNext(N_Context*, N_Pipe*) { ++gcNext; }
 
+// Header load kinds as the board model reads them (platform/board.h) to
+// count a packet's words: one word a packet, a vertex, a face.
+constexpr ULONG kLoadPerPacket = 1, kLoadPerVertex = 2, kLoadPerFace = 3;
+
 // The data-register loads of a triangle program of the layout: one load a
-// word group (2 a word a vertex, 3 a word a face), 1 for each per-packet word.
+// word group, one for each per-packet word.
 inline ULONG LoadsOf(ULONG d) {
     const kzPrimWordsRow* row = kzPrimWordsOf(5, d);
     ULONG loads = 0, reg = 0;
     for (const kzPrimWordGroup& g : row->groups) {
         if (g.count == 0 || g.kind == KZ_PW_POSITION) continue;
-        loads |= (g.count == 3 ? 2u : 3u) << (12 + 2 * reg++);
+        loads |= (g.count == 3 ? kLoadPerVertex : kLoadPerFace) << (12 + 2 * reg++);
     }
     N_TriLayout l;
     _NTriLayoutOf(d, &l);
-    for (ULONG i = 0; i < l.packetWords; ++i) loads |= 1u << (12 + 2 * reg++);
+    for (ULONG i = 0; i < l.packetWords; ++i) loads |= kLoadPerPacket << (12 + 2 * reg++);
     return loads;
 }
 
