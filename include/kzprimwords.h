@@ -3,9 +3,11 @@
 // a primitive's words in this order and the board model reads them by it.
 // The program class is the packet command word's bits 0-4 (kzuinstr.h);
 // the layout code is the render program's dataAttr. Each row lists the
-// word groups in stream order; a group holds one word per vertex, the
-// vertices in the row's own order (for triangles: the newest vertex, then
-// the two the face's winding names P and Q).
+// word groups in stream order; a group of one word a vertex holds them in
+// the order the primitive's vertices are sent (the render function's
+// winding), and a group of a single word belongs to the face's provoking
+// vertex. Words that a layout takes once a packet (a colour and an alpha
+// word) lie in the packet head, not here.
 #pragma once
 
 #include <cstddef>
@@ -16,6 +18,7 @@ enum kzPrimWordKind : std::uint32_t {
     KZ_PW_COLOUR,    // a packed colour word (data register rgb0)
     KZ_PW_DEPTH,     // a depth word (data register z0): 16-bit form or 24 bits, by the depth buffer
     KZ_PW_POSITION,  // a packed 28.4 position, (y << 16) | x
+    KZ_PW_ALPHA,     // a 9-bit alpha word (256 is 1.0)
     KZ_PW_KINDS
 };
 
@@ -31,10 +34,38 @@ struct kzPrimWordsRow {
     kzPrimWordGroup groups[KZ_PW_KINDS];
 };
 
+namespace kzpw {
+constexpr kzPrimWordGroup C3{KZ_PW_COLOUR, 3}, C1{KZ_PW_COLOUR, 1}, A3{KZ_PW_ALPHA, 3}, A1{KZ_PW_ALPHA, 1},
+    Z3{KZ_PW_DEPTH, 3}, P3{KZ_PW_POSITION, 3};
+}  // namespace kzpw
+
 inline constexpr kzPrimWordsRow kzPrimWordRows[] = {
-    // Triangles with a packed colour and a depth word per vertex (the
-    // layout-12 strip fill): colours, depths, positions, each newest first.
-    {5, 12, 3, {{KZ_PW_COLOUR, 3}, {KZ_PW_DEPTH, 3}, {KZ_PW_POSITION, 3}}},
+    // Filled triangles (class 5), by layout code: the face's colour and
+    // alpha words, the three vertices' colours, depths and alphas, then
+    // their positions. Layouts 8-10 and 18-20 carry their colour and alpha
+    // once a packet. Layouts 4, 7, 10, 14, 17 and 20 come only from the
+    // strip fill, whose order puts alpha before depth (no other function
+    // takes 14).
+    {5, 1, 3, {kzpw::P3}},
+    {5, 2, 3, {kzpw::C3, kzpw::P3}},
+    {5, 3, 3, {kzpw::C3, kzpw::A3, kzpw::P3}},
+    {5, 4, 3, {kzpw::A3, kzpw::P3}},
+    {5, 5, 3, {kzpw::C1, kzpw::P3}},
+    {5, 6, 3, {kzpw::C1, kzpw::A1, kzpw::P3}},
+    {5, 7, 3, {kzpw::A1, kzpw::P3}},
+    {5, 8, 3, {kzpw::P3}},
+    {5, 9, 3, {kzpw::P3}},
+    {5, 10, 3, {kzpw::P3}},
+    {5, 11, 3, {kzpw::Z3, kzpw::P3}},
+    {5, 12, 3, {kzpw::C3, kzpw::Z3, kzpw::P3}},
+    {5, 13, 3, {kzpw::C3, kzpw::Z3, kzpw::A3, kzpw::P3}},
+    {5, 14, 3, {kzpw::A3, kzpw::Z3, kzpw::P3}},
+    {5, 15, 3, {kzpw::C1, kzpw::Z3, kzpw::P3}},
+    {5, 16, 3, {kzpw::C1, kzpw::A1, kzpw::Z3, kzpw::P3}},
+    {5, 17, 3, {kzpw::A1, kzpw::Z3, kzpw::P3}},
+    {5, 18, 3, {kzpw::Z3, kzpw::P3}},
+    {5, 19, 3, {kzpw::Z3, kzpw::P3}},
+    {5, 20, 3, {kzpw::Z3, kzpw::P3}},
 };
 
 // The index of the row of a class and layout in kzPrimWordRows, or ~0.

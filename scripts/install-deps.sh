@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          libpixman-1-dev libpng-dev zlib1g-dev)
+          libpixman-1-dev libpng-dev zlib1g-dev libosmesa6-dev)
 # The engine's glyphs: FreeType and the DejaVu fonts it reads.
 packages+=(libfreetype-dev fonts-dejavu-core)
 # The fuzz targets: clang with its libFuzzer.

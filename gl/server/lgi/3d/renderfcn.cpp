@@ -8,6 +8,7 @@
 
 #include "arena.h"
 #include "kz2/kz2ucode.h"
+#include "kz2/kzfill.h"
 #include "../seams.h"
 
 N_BuildProgramFn gpfnNBuildProgram = kz2_ConstructKzUcode;
@@ -77,13 +78,13 @@ constexpr SlotRow kSlots[] = {
     {N_RF_STRIP_VERTEX_POINTS, "_NvpRenderPolygonModePointStripKZ", nullptr},
     {N_RF_TRI_TEX, "_NvpRenderTriTex", nullptr},
     {N_RF_TRI_TEX_OPT, "_NvpRenderTriTexOpt", nullptr},
-    {N_RF_FILL_12, "_NvpRenderXTListFillAttr12KZ", nullptr},
+    {N_RF_FILL_12, "_NvpRenderXListFillAttr12KZG", _NvpRenderXListFillAttr12KZG},
     {N_RF_STRIP_FILL_12, "_NvpRenderXTStripListFillAttr12KZ", _NvpRenderXTStripListFillAttr12KZ},
-    {N_RF_POLYGON_FILL, "_NvpRenderPolygonFillKZ", nullptr},
-    {N_RF_TRIANGLE_FILL, "_NvpRenderTriListFillKZ", nullptr},
-    {N_RF_QUAD_FILL, "_NvpRenderQuadListFillKZ", nullptr},
-    {N_RF_STRIP_FILL_DEPTH, "_NvpRenderXTStripListFillDepthKZ", nullptr},
-    {N_RF_STRIP_FILL, "_NvpRenderXTStripListFillKZ", nullptr},
+    {N_RF_POLYGON_FILL, "_NvpRenderXPgonFillKZG", _NvpRenderXPgonFillKZG},
+    {N_RF_TRIANGLE_FILL, "_NvpRenderXTListFillKZG", _NvpRenderXTListFillKZG},
+    {N_RF_QUAD_FILL, "_NvpRenderXQListFillKZG", _NvpRenderXQListFillKZG},
+    {N_RF_STRIP_FILL_DEPTH, "_NvpRenderXTStripListFillDepthKZ", _NvpRenderXTStripListFillDepthKZ},
+    {N_RF_STRIP_FILL, "_NvpRenderXTStripListFillKZ", _NvpRenderXTStripListFillKZ},
     {N_SW_EMPTY, "_NEmptyStage", _NEmptyStage},
     {N_SW_POINT, "_NSwRenderPoint", nullptr},
     {N_SW_POINT_AA_INDEX, "_NSwRenderAAPointCI", nullptr},

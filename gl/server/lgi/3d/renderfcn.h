@@ -81,13 +81,13 @@ enum N_RenderSlot : ULONG {
     // Filled polygons.
     N_RF_TRI_TEX,        // _NvpRenderTriTex: textured polygons, two passes or several rasterizers
     N_RF_TRI_TEX_OPT,    // _NvpRenderTriTexOpt: textured polygons in one pass on one rasterizer
-    N_RF_FILL_12,        // layout 12 polygons, triangles, quads and fans (66-69)
+    N_RF_FILL_12,        // _NvpRenderXListFillAttr12KZG: layout 12 polygons, triangles, quads and fans (66-69), kz2/kzfill.cpp
     N_RF_STRIP_FILL_12,  // _NvpRenderXTStripListFillAttr12KZ: layout 12 strips (70, 71), strip12.cpp
-    N_RF_POLYGON_FILL,   // polygons and fans (66, 69)
-    N_RF_TRIANGLE_FILL,  // separate triangles (67)
-    N_RF_QUAD_FILL,      // separate quads (68)
-    N_RF_STRIP_FILL_DEPTH,  // strips (70, 71) of layouts 13, 15 and 18
-    N_RF_STRIP_FILL,     // strips of every other layout
+    N_RF_POLYGON_FILL,   // _NvpRenderXPgonFillKZG: polygons and fans (66, 69)
+    N_RF_TRIANGLE_FILL,  // _NvpRenderXTListFillKZG: separate triangles (67)
+    N_RF_QUAD_FILL,      // _NvpRenderXQListFillKZG: separate quads (68)
+    N_RF_STRIP_FILL_DEPTH,  // strips (70, 71) of layouts 13, 15 and 18 (the Attr13/15/18 members, kz2/kzstrip.cpp)
+    N_RF_STRIP_FILL,     // _NvpRenderXTStripListFillKZ: strips of every other layout
 
     // The software path (status -7): raster stages (stage 25, 63, 65) that
     // fill CommonPipeData's span arrays and call pipe word 25, 63 or 65, and

@@ -12,6 +12,8 @@
 #include "glpdev.h"
 #include "kz2/kz2ucode.h"
 #include "kz2_fixture.h"
+#include "kzprimwords.h"
+#include "shared/hwframe.h"
 
 // The GL server core's scratch surfaces, as the generator asks for them: the
 // tests hand the context a scratch pixmap of their own, and there is no
@@ -398,6 +400,53 @@ TEST_F(Kz2UcodeTest, AccumulationProgram) {
     prog_.valid = 9;
     EXPECT_EQ(kzConstructRenderProgAccum(hw(), &prog_, 0), 0u);
     EXPECT_EQ(prog_.valid, 9u);
+}
+
+}  // namespace
+
+namespace {
+
+// The triangle programs of every colour request, with and without a depth
+// test, load their data registers as the fill functions write a triangle:
+// a register loaded per vertex for each word group of one word a vertex, a
+// register loaded per face for each one-word group, one loaded per packet
+// for each word of the packet head (generator load kinds 3, 2 and 1). The
+// alpha requests are built with blending by the source alpha, which reads
+// the alpha register.
+TEST_F(Kz2UcodeTest, TriangleProgramsLoadWhatTheFillsWrite) {
+    Bind(4, &depth_.buf);
+    ULONG built = 0;
+    for (ULONG depth : {0u, 1u}) {
+        for (ULONG request : {2u, 3u, 5u, 6u, 8u, 9u}) {
+            SCOPED_TRACE(testing::Message() << "request " << request << " depth " << depth);
+            ctx_->enableWord = depth ? 0x10u : 0u;
+            Attr(119) = 1;
+            if (request == 3 || request == 6 || request == 9) Blend(4, 5);
+            if (Build(0xC005, request) == 0) continue;  // left to the software path
+            ++built;
+            const kzPrimWordsRow* row = kzPrimWordsOf(5, prog_.dataAttr);
+            ASSERT_NE(row, nullptr) << prog_.dataAttr;
+            ULONG perVertex = 0, perFace = 0, perPacket = 0;
+            for (ULONG reg = KZU_rgb0; reg < KZU_rgb0 + 4; ++reg) {
+                const ULONG kind = kzuHdrLoadKindOf(prog_.header, reg);
+                perVertex += kind == 3;
+                perFace += kind == 2;
+                perPacket += kind == 1;
+            }
+            ULONG groups3 = 0, groups1 = 0;
+            for (const kzPrimWordGroup& g : row->groups) {
+                if (g.kind == KZ_PW_POSITION) continue;
+                groups3 += g.count == 3;
+                groups1 += g.count == 1;
+            }
+            N_TriLayout l;
+            ASSERT_TRUE(_NTriLayoutOf(prog_.dataAttr, &l));
+            EXPECT_EQ(perVertex, groups3) << "layout " << prog_.dataAttr;
+            EXPECT_EQ(perFace, groups1) << "layout " << prog_.dataAttr;
+            EXPECT_EQ(perPacket, l.packetWords) << "layout " << prog_.dataAttr;
+        }
+    }
+    EXPECT_EQ(built, 12u);
 }
 
 }  // namespace

@@ -1,0 +1,262 @@
+// Filled triangles, quads, polygons and fans, and the layout-12 list fill
+// (kzfill.h).
+#include "kzfill.h"
+
+#include "kz2/kzprog.h"
+#include "shared/hwframe.h"
+#include "../seams.h"
+
+namespace {
+
+// Layout codes the quad and polygon functions draw (every triangle code
+// but those without a colour).
+bool bColouredCode(ULONG d) {
+    switch (d) {
+    case 2: case 3: case 5: case 6: case 8: case 9: case 12: case 13: case 15: case 16: case 18: case 19: return true;
+    default: return false;
+    }
+}
+bool bTriangleCode(ULONG d) { return d == 1 || d == 11 || bColouredCode(d); }
+
+const ULONG* Record(const CommonPipeData& c, ULONG i) { return c.pHwVertices + N_COLOUR_RECORD_WORDS * std::size_t{i}; }
+const LONG* Window(const CommonPipeData& c, ULONG i) { return c.pWindow + 3 * std::size_t{i}; }
+
+void Next(N_Context* pctx, N_Pipe* pipe) { pipe->next[N_STAGE_RENDER](pctx, pipe); }
+
+// Writes and routes the triangle (a, b, c) in that order.
+ULONG* pTriangle(N_HwFrame& f, const N_TriLayout& l, ULONG* p, const N_TriVertex& a, const N_TriVertex& b,
+                 const N_TriVertex& c, const ULONG* provoking) {
+    ULONG pos[3];
+    p = _NHwWriteTriangle(f, l, p, {a, b, c}, provoking, pos);
+    return _NHwRouteTriangle(f, p, pos[0], pos[1], pos[2]);
+}
+// The same, sent (a, b, c) when the window area is positive, else (a, c, b).
+ULONG* pWoundTriangle(N_HwFrame& f, const N_TriLayout& l, ULONG* p, const N_TriVertex& a, const N_TriVertex& b,
+                      const N_TriVertex& c, const ULONG* provoking) {
+    return _NHwArea(a.win, b.win, c.win) > 0 ? pTriangle(f, l, p, a, b, c, provoking)
+                                             : pTriangle(f, l, p, a, c, b, provoking);
+}
+
+}  // namespace
+
+void _NvpRenderXTListFillKZG(N_Context* pctx, N_Pipe* pipe) {
+    CommonPipeData& c = *pipe->pCommonPipeData;
+    if (static_cast<LONG>(c.stripCount) <= 0) return Next(pctx, pipe);
+    if (c.stripCount > 1) return _NHwEachStrip(pctx, pipe, _NvpRenderXTListFillKZG);
+    const ULONG n = static_cast<LONG>(c.stripVertexCount) > 0 ? c.stripVertexCount / 3 : 0;
+    if (n == 0) return Next(pctx, pipe);
+
+    const kzRenderProg* prog = _NHwPipeProgram(pctx, pipe);
+    N_TriLayout l;
+    if (!bTriangleCode(prog->dataAttr) || !_NTriLayoutOf(prog->dataAttr, &l)) {
+        DbgPrint("_NvpRenderXTListFillKZG: Unknown rendering mode 0x%x\n", prog->dataAttr);
+        _NProgrammerError();
+        return Next(pctx, pipe);
+    }
+    ULONG drawn = 0;
+    if (!_NFaceRunsFit(c, n, 3, 0, &drawn)) {
+        DbgPrint("_NvpRenderXTListFillKZG: face runs do not fit the batch, not drawn\n");
+        return Next(pctx, pipe);
+    }
+    if (drawn == 0) return Next(pctx, pipe);  // nothing to reserve for
+
+    N_HwFrame f;
+    _NHwFrameBegin(pctx, &f);
+    ULONG extras[2];
+    const ULONG e = _NPacketWords(l, Record(c, 0), extras);
+    ULONG* p = _NHwReserve(f, prog, 4 * n * l.words, n, extras, e);  // the head is added there
+    if (p == nullptr || !_NHwFrameQueues(&f)) {
+        _NSoftUpdateQAddr(f.phw);
+        return Next(pctx, pipe);
+    }
+    ULONG v = 0;
+    for (ULONG i = 0;; ++i) {
+        const ULONG code = _NRunCode(c.pFaceRuns[i]), count = _NRunFaces(c.pFaceRuns[i]);
+        if (count == 0) break;
+        if (code == N_RUN_SKIP) {
+            v += 3 * count;
+            continue;
+        }
+        for (ULONG t = 0; t < count; ++t, v += 3) {
+            const N_TriVertex a{Window(c, v), Record(c, v)}, b{Window(c, v + 1), Record(c, v + 1)},
+                cc{Window(c, v + 2), Record(c, v + 2)};
+            p = pWoundTriangle(f, l, p, a, b, cc, cc.colour);
+        }
+    }
+    _NHwSoftClose(f, p);
+    Next(pctx, pipe);
+}
+
+void _NvpRenderXQListFillKZG(N_Context* pctx, N_Pipe* pipe) {
+    CommonPipeData& c = *pipe->pCommonPipeData;
+    pctx->stripParity = 0;
+    if (static_cast<LONG>(c.stripVertexCount) <= 0) return Next(pctx, pipe);
+
+    N_HwRecord* phw = pctx->pHw;
+    const kzRenderProg* prog = pkzProgOf(phw->programs[0]);
+    N_TriLayout l;
+    if (!bColouredCode(prog->dataAttr) || !_NTriLayoutOf(prog->dataAttr, &l)) {
+        DbgPrint("_NvpRenderXQListFillKZG: Unknown rendering mode 0x%x\n", prog->dataAttr);
+        return Next(pctx, pipe);
+    }
+    ULONG drawn = 0;
+    if (!_NFaceRunsFit(c, c.stripVertexCount / 4, 4, 0, &drawn)) {
+        DbgPrint("_NvpRenderXQListFillKZG: face runs do not fit the batch, not drawn\n");
+        return Next(pctx, pipe);
+    }
+
+    N_HwFrame f;
+    _NHwFrameBegin(pctx, &f);
+    const bool bFlip = pctx->winding != 0;
+    bool bAny = false;
+    ULONG v = 0;
+    for (ULONG i = 0;; ++i) {
+        const ULONG code = _NRunCode(c.pFaceRuns[i]), count = _NRunFaces(c.pFaceRuns[i]);
+        if (count == 0) break;
+        if (code == N_RUN_SKIP) {
+            v += 4 * count;
+            continue;
+        }
+        // A packet of the run's own, headed by the program.
+        ULONG extras[2];
+        const ULONG e = _NPacketWords(l, Record(c, v + 3), extras);
+        const ULONG cbRoom = _NHwHeadBytes(prog) + 4 * (2 + 2 * count * l.words + e);
+        ULONG* p = _NNextQAddrMC(phw, 0, &phw->batchCount, cbRoom);
+        if (p == nullptr || !_NHwFrameQueues(&f)) {
+            _NSoftUpdateQAddr(phw);
+            break;
+        }
+        bAny = true;
+        p = _NHwWriteHead(f, prog, p, extras, e);
+        const bool bKeep = (code == N_RUN_FIRST) != bFlip;
+        for (ULONG q = 0; q < count; ++q, v += 4) {
+            N_TriVertex P[4];
+            for (ULONG k = 0; k < 4; ++k) P[k] = {Window(c, v + k), Record(c, v + k)};
+            // A one-colour quad takes its fourth vertex's colour.
+            const ULONG* provoking = P[3].colour;
+            if (bKeep) {
+                p = pTriangle(f, l, p, P[0], P[1], P[2], provoking);
+                p = pTriangle(f, l, p, P[0], P[2], P[3], provoking);
+            } else {
+                p = pTriangle(f, l, p, P[0], P[3], P[2], provoking);
+                p = pTriangle(f, l, p, P[0], P[2], P[1], provoking);
+            }
+        }
+        _NHwSoftClose(f, p);
+    }
+    if (bAny) phw->batchCount = N_BATCH_PRIMS;
+    Next(pctx, pipe);
+}
+
+void _NvpRenderXPgonFillKZG(N_Context* pctx, N_Pipe* pipe) {
+    CommonPipeData& c = *pipe->pCommonPipeData;
+    if (static_cast<LONG>(c.stripVertexCount) <= 2) return Next(pctx, pipe);
+    const ULONG n = c.stripVertexCount - 2;
+
+    N_HwRecord* phw = pctx->pHw;
+    const kzRenderProg* prog = _NHwPipeProgram(pctx, pipe);
+    N_TriLayout l;
+    if (!bColouredCode(prog->dataAttr) || !_NTriLayoutOf(prog->dataAttr, &l)) {
+        DbgPrint("_NvpRenderXPgonFillKZG: Unknown rendering mode: 0x%x\n", prog->dataAttr);
+        return Next(pctx, pipe);
+    }
+    ULONG drawn = 0;
+    if (!_NFaceRunsFit(c, n, 1, 2, &drawn)) {
+        DbgPrint("_NvpRenderXPgonFillKZG: face runs do not fit the batch, not drawn\n");
+        return Next(pctx, pipe);
+    }
+    if (drawn == 0) return Next(pctx, pipe);  // every face culled
+
+    N_HwFrame f;
+    _NHwFrameBegin(pctx, &f);
+    ULONG extras[2];
+    const ULONG e = _NPacketWords(l, Record(c, 0), extras);
+    const ULONG cbRoom = _NHwHeadBytes(prog) + 4 * n * l.words + 8 + 4 * e;
+    ULONG* p = _NNextQAddrMC(phw, 0, &phw->batchCount, cbRoom);
+    if (p == nullptr || !_NHwFrameQueues(&f)) {
+        _NSoftUpdateQAddr(phw);
+        return Next(pctx, pipe);
+    }
+    p = _NHwWriteHead(f, prog, p, extras, e);
+    const bool bPolygon = c.code == N_PRIM_POLYGON;
+    ULONG face = 0, block = 0;  // the run's first face and first colour record
+    for (ULONG i = 0;; ++i) {
+        const ULONG code = _NRunCode(c.pFaceRuns[i]), count = _NRunFaces(c.pFaceRuns[i]);
+        if (count == 0) break;
+        if (code != N_RUN_SKIP) {
+            const N_TriVertex anchor{Window(c, 0), Record(c, block)};
+            for (ULONG k = 0; k < count; ++k) {
+                const ULONG j = face + k;
+                const N_TriVertex b{Window(c, j + 1), Record(c, block + 1 + k)},
+                    cc{Window(c, j + 2), Record(c, block + 2 + k)};
+                // A one-colour face: the polygon's first vertex, a fan face's newest.
+                p = pWoundTriangle(f, l, p, anchor, b, cc, bPolygon ? anchor.colour : cc.colour);
+            }
+        }
+        face += count;
+        block += count + 2;
+    }
+    _NHwSoftClose(f, p);
+    Next(pctx, pipe);
+}
+
+void _NvpRenderXListFillAttr12KZG(N_Context* pctx, N_Pipe* pipe) {
+    CommonPipeData& c = *pipe->pCommonPipeData;
+    pctx->stripParity = 0;
+    if (static_cast<LONG>(c.stripVertexCount) <= 0) return Next(pctx, pipe);
+
+    const ULONG kind = c.code;
+    const bool bFan = kind == N_PRIM_POLYGON || kind == N_PRIM_FAN;
+    const bool bQuads = kind == N_PRIM_QUADS;
+    const ULONG perFace = bFan ? 1 : (bQuads ? 4 : 3);
+    const ULONG cMaxFaces = bFan ? _NStripFaces(c.stripVertexCount) : c.stripVertexCount / perFace;
+    ULONG drawn = 0;
+    if (!_NFaceRunsFit(c, cMaxFaces, perFace, bFan ? 2 : 0, &drawn)) {
+        DbgPrint("_NvpRenderXListFillAttr12KZG: face runs do not fit the batch, not drawn\n");
+        return Next(pctx, pipe);
+    }
+    N_TriLayout l;
+    _NTriLayoutOf(12, &l);
+    const kzRenderProg* prog = pkzProgOf(pctx->pHw->programs[0]);
+    N_HwFrame f;
+    _NHwFrameBegin(pctx, &f);
+    const bool bFlip = pctx->winding != 0;
+    ULONG v = 0, block = 0;  // triangles and quads: the next vertex; fans: the run's first face and record
+    for (ULONG i = 0;; ++i) {
+        const ULONG code = _NRunCode(c.pFaceRuns[i]), count = _NRunFaces(c.pFaceRuns[i]);
+        if (count == 0) break;
+        if (code == N_RUN_SKIP) {
+            v += bFan ? count : perFace * count;
+            block += count + 2;
+            continue;
+        }
+        const ULONG t = bQuads ? 2 * count : count;
+        ULONG* p = _NHwReserve(f, prog, 4 * t * l.words, t, nullptr, 0);
+        if (p == nullptr || !_NHwFrameQueues(&f)) {
+            _NSoftUpdateQAddr(f.phw);
+            break;
+        }
+        const bool bKeep = (code == N_RUN_FIRST) != bFlip;
+        // Sent (a, b, c) when the run keeps the winding, else (b, a, c).
+        auto send = [&](const N_TriVertex& a, const N_TriVertex& b, const N_TriVertex& cc) {
+            p = bKeep ? pTriangle(f, l, p, a, b, cc, nullptr) : pTriangle(f, l, p, b, a, cc, nullptr);
+        };
+        auto vtx = [&](ULONG w, ULONG r) { return N_TriVertex{Window(c, w), Record(c, r)}; };
+        for (ULONG k = 0; k < count; ++k) {
+            if (bFan) {
+                send(vtx(0, block), vtx(v + k + 1, block + 1 + k), vtx(v + k + 2, block + 2 + k));
+            } else if (bQuads) {
+                const ULONG q = v + 4 * k;
+                send(vtx(q, q), vtx(q + 1, q + 1), vtx(q + 2, q + 2));
+                send(vtx(q, q), vtx(q + 2, q + 2), vtx(q + 3, q + 3));
+            } else {
+                const ULONG q = v + 3 * k;
+                send(vtx(q, q), vtx(q + 1, q + 1), vtx(q + 2, q + 2));
+            }
+        }
+        v += bFan ? count : perFace * count;
+        block += count + 2;
+        _NHwSoftClose(f, p);
+    }
+    Next(pctx, pipe);
+}
