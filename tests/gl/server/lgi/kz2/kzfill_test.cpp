@@ -480,6 +480,6 @@ TEST_P(FillRouting, EveryFillDrawsItsFacesOnEveryBoard) {
     EXPECT_EQ(seen.size(), want) << "every face somewhere, each once in its own words";
 }
 
-INSTANTIATE_TEST_SUITE_P(Boards, FillRouting, ::testing::ValuesIn(kModels), ModelName);
+INSTANTIATE_TEST_SUITE_P(Boards, FillRouting, ::testing::ValuesIn(kModels), BoardModelName);
 
 }  // namespace

@@ -204,6 +204,6 @@ TEST_P(StripRouting, AStripInOneTileStaysWithItsOwner) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Boards, StripRouting, ::testing::ValuesIn(kModels), ModelName);
+INSTANTIATE_TEST_SUITE_P(Boards, StripRouting, ::testing::ValuesIn(kModels), BoardModelName);
 
 }  // namespace
