@@ -186,7 +186,10 @@ void _NHwEachStrip(N_Context* pctx, N_Pipe* pipe, N_StageFn pfn) {
     const CommonPipeData saved = c;
     const ULONG* counts = c.pStripCounts;
     const ULONG cStrips = c.stripCount;
-    std::vector<ULONG> runs;
+    // The strip's runs with their closing word: at most one a run word of the
+    // list (no allocation while drawing).
+    ULONG runs[N_FACE_RUN_WORDS + 1];
+    ULONG cRuns = 0;
     const ULONG* allRuns = saved.pFaceRuns;
     ULONG run = 0, left = counts != nullptr && allRuns != nullptr ? _NRunFaces(allRuns[0]) : 0;
     ULONG vertex = 0;
@@ -198,11 +201,11 @@ void _NHwEachStrip(N_Context* pctx, N_Pipe* pipe, N_StageFn pfn) {
         }
         // The strip's own runs: its triangles taken from the list's runs,
         // a run that goes on into the next strip cut at the strip's end.
-        runs.clear();
+        cRuns = 0;
         ULONG faces = cVerts / 3;
         while (faces > 0 && run < N_FACE_RUN_WORDS && left > 0) {
             const ULONG take = std::min(faces, left);
-            runs.push_back(N_FACE_RUN(_NRunCode(allRuns[run]), take));
+            runs[cRuns++] = N_FACE_RUN(_NRunCode(allRuns[run]), take);
             faces -= take;
             left -= take;
             if (left == 0 && ++run < N_FACE_RUN_WORDS) left = _NRunFaces(allRuns[run]);
@@ -211,11 +214,11 @@ void _NHwEachStrip(N_Context* pctx, N_Pipe* pipe, N_StageFn pfn) {
             DbgPrint("_NBreakUpListOfStrips: bogus nVerts (%d)???\n", static_cast<int>(cVerts));
             break;
         }
-        runs.push_back(N_FACE_RUN(N_RUN_FIRST, 0));
+        runs[cRuns++] = N_FACE_RUN(N_RUN_FIRST, 0);
         c.stripCount = 1;
         c.pStripCounts = &counts[s];
         c.stripVertexCount = cVerts;
-        c.pFaceRuns = runs.data();
+        c.pFaceRuns = runs;
         c.pWindow = saved.pWindow + 3 * std::size_t{vertex};
         c.pHwVertices = saved.pHwVertices + N_COLOUR_RECORD_WORDS * std::size_t{vertex};
         if (saved.pEdgeWords != nullptr) c.pEdgeWords = saved.pEdgeWords + vertex;
