@@ -52,7 +52,9 @@ ULONG _NDitherMarker(N_HwRecord*) {
         return nullptr;                                                        \
     }
 N_SELECTOR_SEAM(_NRasterPosRenderFcn)
-void _NValPixelPipe(N_Context*, N_Pipe*, ULONG) { vNotAvailable(__func__); }
+void _NValPixelProgram(N_Context*, ULONG, ULONG) { vNotAvailable(__func__); }
+void _NPixelRectRender(N_Context*, N_Pipe*) { vNotAvailable(__func__); }
+void _NBitmapRectRender(N_Context*, N_Pipe*) { vNotAvailable(__func__); }
 
 #define N_STAGE_SEAM(name) \
     void name(N_Context*, N_Pipe*) { vNotAvailable(__func__); }
@@ -81,7 +83,6 @@ void _NAccum(ULONG, float) { vNotAvailable(__func__); }
 void _NClearAccum(ULONG) { vNotAvailable(__func__); }
 void _NClearRectSplit(const GLBuffer*, LONG, LONG, LONG, LONG, ULONG) { vNotAvailable(__func__); }
 void _NClearRect(N_BoundBuffer*, LONG, LONG, LONG, LONG, ULONG, ULONG) { vNotAvailable(__func__); }
-void _NClearHostRect(N_BoundBuffer*, LONG, LONG, LONG, LONG, ULONG) { vNotAvailable(__func__); }
 void _NPutRect(const GLBuffer*, LONG, LONG, LONG, LONG, const ULONG*, ULONG) { vNotAvailable(__func__); }
 void _NPutRectZoom(const GLBuffer*, LONG, LONG, LONG, LONG, const ULONG*, ULONG, ULONG, ULONG, ULONG) {
     vNotAvailable(__func__);
@@ -102,8 +103,6 @@ void _NDirectReadPixels(N_Context*, const N_BoundBuffer*, LONG, LONG, LONG, LONG
 void N_ExecPrimitive(const N_PrimDesc*) { vNotAvailable(__func__); }
 
 void _NFeedbackPixelToken(N_Context*, ULONG) { vNotAvailable(__func__); }
-
-void N_DrawBitmap(ULONG, ULONG, float, float, float, float, const BYTE*) { vNotAvailable(__func__); }
 
 void _NDropTexCache(N_Context*) { vNotAvailable(__func__); }
 LONG N_BindAttrMap(const __GLXtexLevel*) {
