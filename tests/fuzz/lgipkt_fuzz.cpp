@@ -11,9 +11,13 @@
 #include <vector>
 
 #include "3d/context.h"
+#include "context/texture.h"
 #include "platform/debug.h"
 
 GLSRVDEVICE* __glDeviceRecord(void) { return nullptr; }
+// The GL layer's texture loader: nothing on the board.
+ULONG _DFindTexture(PDEV*, ULONG, ULONG, ULONG*) { return 0; }
+ULONG _DLoadTexture(PDEV*, ULONG, ULONG, LONG, LONG, const void*, BOOL, const void*) { return 0; }
 
 namespace {
 N_Context* gpctx = nullptr;

@@ -17,10 +17,6 @@ ULONG _NColourToHardware(N_Context*, ULONG, const float*) {
     vNotAvailable(__func__);
     return 0;
 }
-ULONG _NBoundTextureFacts(N_Context*, N_TextureFacts*) {
-    vNotAvailable(__func__);
-    return 0;
-}
 ULONG _NSurfaceNeedsRects(const GLBuffer*) {
     vNotAvailable(__func__);
     return 0;
@@ -104,13 +100,4 @@ void N_ExecPrimitive(const N_PrimDesc*) { vNotAvailable(__func__); }
 
 void _NFeedbackPixelToken(N_Context*, ULONG) { vNotAvailable(__func__); }
 
-void _NDropTexCache(N_Context*) { vNotAvailable(__func__); }
-LONG N_BindAttrMap(const __GLXtexLevel*) {
-    vNotAvailable(__func__);
-    return -1;
-}
-ULONG _NTextureBound(N_Context*) {
-    vNotAvailable(__func__);
-    return 0;
-}
 

@@ -16,8 +16,8 @@ ULONG _NPackedClearColour(N_Context* pctx, const GLBuffer* pBuffer);
 // index (one float) as the hardware colour word, by converter
 // (N_CONVERT_...); 0 until they stand.
 ULONG _NColourToHardware(N_Context* pctx, ULONG converter, const float* pfSource);
-// The bound texture object's facts for the sampling validation: 1, or 0
-// when no texture is bound.
+// The bound texture's facts for the sampling validation: 1, or 0 when no
+// texture is bound (3d/texcache.cpp).
 ULONG _NBoundTextureFacts(N_Context* pctx, N_TextureFacts* pFacts);
 // Whether a buffer's surface needs one pass per clip rectangle.
 ULONG _NSurfaceNeedsRects(const GLBuffer* pBuffer);
@@ -137,7 +137,7 @@ ULONG _NStereoPages(N_Context* pctx);
 // Appends a pixel token (0x705 draw, 0x706 copy) to the feedback buffer.
 void _NFeedbackPixelToken(N_Context* pctx, ULONG ulToken);
 
-// --- textures -----------------------------------------------------------------------------
+// --- textures (3d/texcache.cpp) -------------------------------------------------------------
 // Drops the context's texture cache with all its entries.
 void _NDropTexCache(N_Context* pctx);
 // Whether a texture is bound for the context's texturing.

@@ -52,7 +52,9 @@ TEST_F(LgiTest, ZoomInXReplicatesByTheRunningSum) {
         ASSERT_EQ(n, c.want.size()) << c.zoom;
         EXPECT_EQ(Zoomed(n), c.want) << c.zoom;
         EXPECT_EQ(x, c.x) << c.zoom;
-        if (!c.want.empty()) EXPECT_EQ(reinterpret_cast<float*>(gNArena.apSpan[0])[0], float(c.want[0])) << c.zoom;
+        if (!c.want.empty()) {
+            EXPECT_EQ(reinterpret_cast<float*>(gNArena.apSpan[0])[0], float(c.want[0])) << c.zoom;
+        }
     }
 }
 
