@@ -98,6 +98,5 @@ void _NDirectReadPixels(N_Context*, const N_BoundBuffer*, LONG, LONG, LONG, LONG
 
 void N_ExecPrimitive(const N_PrimDesc*) { vNotAvailable(__func__); }
 
-void _NFeedbackPixelToken(N_Context*, ULONG) { vNotAvailable(__func__); }
 
 

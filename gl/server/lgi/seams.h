@@ -134,7 +134,8 @@ ULONG _NStereoPages(N_Context* pctx);
 // N_DrawBitmap (lgi.h) runs the bitmap pixel path (3d/pixels.cpp).
 
 // --- selection and feedback ---------------------------------------------------------------
-// Appends a pixel token (0x705 draw, 0x706 copy) to the feedback buffer.
+// Appends a pixel token (0x704 bitmap, 0x705 draw, 0x706 copy) and the
+// raster vertex to the feedback buffer (3d/pixsetup.cpp).
 void _NFeedbackPixelToken(N_Context* pctx, ULONG ulToken);
 
 // --- textures (3d/texcache.cpp) -------------------------------------------------------------

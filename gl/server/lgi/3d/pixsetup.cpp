@@ -15,6 +15,7 @@
 namespace {
 
 enum : ULONG { kMapStencil = 132, kDepthSlot = 4, kStencilSlot = 5, kAlphaSlot = 2 };
+enum : ULONG { kRasterColour = 99, kRasterIndex = 100, kRasterTexCoord = 101 };
 constexpr ULONG kNoDepthFlags = 0x81;  // pipe mode bits a depth transfer drops
 constexpr ULONG kModeReadColour = 0x10;
 
@@ -311,4 +312,33 @@ void _NValPixelPipe(N_Context* pctx, N_Pipe* pipe, ULONG code) {
     }
     l.Add(N_STAGE_END);
     _NLinkPipe(pctx, pipe, 0, l.c, l.stages);
+}
+
+void _NFeedbackPixelToken(N_Context* pctx, ULONG ulToken) {
+    N_FeedbackRecord r = _NFeedbackRecordOf(pctx);
+    _NFeedbackPut(pctx, &r, static_cast<float>(ulToken));
+    // The raster position's window coordinates, whole pixels (28.4 units
+    // count sixteen to a pixel).
+    const bool b284 = pctx->pHw != nullptr && _NModelImprecision(pctx->pHw->pDevice) != 0;
+    for (ULONG i = 0; i < 2; ++i) {
+        LONG v = _NTruncToLong(fRaster(pctx, i));
+        if (b284) v /= 16;
+        _NFeedbackPut(pctx, &r, static_cast<float>(v));
+    }
+    const ULONG type = pctx->feedbackType;
+    if (type >= 1 && type <= 4) {
+        const float fRange = pctx->depthScale != 0.0f ? pctx->depthScale : 1.0f;
+        _NFeedbackPut(pctx, &r, fRaster(pctx, 2) / fRange);
+    }
+    if (type == 4) _NFeedbackPut(pctx, &r, fRaster(pctx, 3));
+    if (type >= 2 && type <= 4) {
+        if (bCI(pctx)) {
+            _NFeedbackPut(pctx, &r, fAttrOf(pctx, kRasterIndex));
+        } else {
+            for (ULONG i = 0; i < 4; ++i) _NFeedbackPut(pctx, &r, fAttrOf(pctx, kRasterColour, i));
+        }
+    }
+    if (type == 3 || type == 4)
+        for (ULONG i = 0; i < 4; ++i) _NFeedbackPut(pctx, &r, fAttrOf(pctx, kRasterTexCoord, i));
+    _NFeedbackDone(pctx, r);
 }

@@ -107,14 +107,13 @@ void vReadRow(const N_BoundBuffer* pSlot, LONG x, LONG y, ULONG cx, ULONG* pul) 
     }
 }
 
-// One source row into pul, with the alpha merge when the span names an
-// alpha buffer and the format carries alpha: the top byte of each word is
-// the low byte of the alpha buffer's pixel.
+// One source row into pul, with the alpha merge when the set-up named an
+// alpha buffer (formats that carry alpha): the top byte of each word is the
+// low byte of the alpha buffer's pixel, read from that buffer.
 void vReadSpan(const N_PixelSpan* ps, LONG y, ULONG* pul) {
     const LONG x = ps->srcX + ps->pSource->pBuffer->x;
     vReadRow(ps->pSource, x, y, ps->width, pul);
-    const bool bMerge = ps->pSourceAlpha != nullptr && ps->pSourceAlpha->pBuffer != nullptr &&
-                        (ps->format == N_PIXFMT_RGBA || ps->format == N_PIXFMT_LUMINANCE_ALPHA);
+    const bool bMerge = ps->pSourceAlpha != nullptr && ps->pSourceAlpha->pBuffer != nullptr;
     if (!bMerge) return;
     vReadRow(ps->pSourceAlpha, x, y, ps->width, gPix.alpha);
     for (ULONG i = 0; i < ps->width; ++i) pul[i] = (pul[i] & 0xFFFFFFu) | (gPix.alpha[i] << 24);

@@ -224,6 +224,65 @@ TEST_F(LgiTest, DrawPixelsThroughThePathEndsAtThePixelRectangleRender) {
     N_DrawBitmap(1, 2, 0.0f, 0.0f, 3.0f, 0.0f, bm);
     EXPECT_TRUE(Printed("_NBitmapRectRender: not available yet")) << vnx::debug::peek();
     EXPECT_EQ(fNAttr(ctx_, N_ATTR_RASTER_POS, 0), 3.0f);
+    // A stencil copy reads every source row, then hands each to the render.
+    HostPlane st(GLBUFFER_STENCIL, 8, 16, 16);
+    vnx::debug::clear();
+    N_CopyPixels(0, 0, 2, 3, 1);
+    const std::string got = vnx::debug::take();
+    std::size_t n = 0;
+    for (std::size_t at = 0; (at = got.find("_NPixelRectRender", at)) != std::string::npos; ++at) ++n;
+    EXPECT_EQ(n, 3u) << got;
+}
+
+TEST_F(LgiTest, ReadPixelsMergesAlphaFromTheAlphaBuffer) {
+    HostPlane colour(GLBUFFER_FRONT_LEFT, 32, 4, 4);
+    HostPlane alpha(GLBUFFER_ALPHA, 8, 4, 4);
+    *pulAttr(ctx_, N_ATTR_READ_BUFFER) = 1;
+    *pulAttr(ctx_, N_ATTR_MAP_COLOUR) = 1;  // the direct read does not serve maps
+    for (ULONG i = 0; i < 16; ++i) {
+        const ULONG w = 0xEE102030u + i;  // a top byte that is no alpha
+        std::memcpy(colour.mem.data() + 4 * i, &w, 4);
+        alpha.mem[i] = static_cast<BYTE>(0x80 + i);
+    }
+    BYTE out[8] = {};
+    N_ReadPixels(0, 3, 2, 1, N_PIXFMT_RGBA, N_PIXTYPE_UBYTE, out);  // window row 0
+    EXPECT_EQ(std::vector<BYTE>(out, out + 8), (std::vector<BYTE>{0x10, 0x20, 0x30, 0x80, 0x10, 0x20, 0x31, 0x81}));
+}
+
+TEST_F(LgiTest, FeedbackPixelTokensCarryTheRasterVertex) {
+    const float pos[4] = {10.7f, 20.2f, 0.5f, 2.0f}, colour[4] = {0.1f, 0.2f, 0.3f, 0.4f}, tex[4] = {1, 2, 3, 4};
+    std::memcpy(pulAttr(ctx_, N_ATTR_RASTER_POS), pos, 16);
+    std::memcpy(pulAttr(ctx_, 99), colour, 16);
+    std::memcpy(pulAttr(ctx_, 101), tex, 16);
+    *pulAttr(ctx_, N_ATTR_RASTER_POS_VALID) = 1;
+    struct Case {
+        ULONG type;
+        std::vector<float> want;
+    };
+    const Case cases[] = {
+        {0, {1796, 10, 20}},
+        {1, {1796, 10, 20, 0.5f}},
+        {2, {1796, 10, 20, 0.5f, 0.1f, 0.2f, 0.3f, 0.4f}},
+        {4, {1796, 10, 20, 0.5f, 2.0f, 0.1f, 0.2f, 0.3f, 0.4f, 1, 2, 3, 4}},
+    };
+    for (const Case& c : cases) {
+        float buf[16] = {};
+        N_BeginFeedback(buf, 16, c.type);
+        const BYTE bm[1] = {0x80};
+        N_DrawBitmap(1, 1, 0, 0, 0, 0, bm);
+        LONG n = 0;
+        N_EndFeedback(&n);
+        ASSERT_EQ(n, static_cast<LONG>(c.want.size())) << c.type;
+        EXPECT_EQ(std::vector<float>(buf, buf + n), c.want) << c.type;
+    }
+    // A buffer too small keeps what fits and reports the overflow.
+    float small[2] = {};
+    N_BeginFeedback(small, 2, 2);
+    N_DrawBitmap(1, 1, 0, 0, 0, 0, reinterpret_cast<const BYTE*>("\x80"));
+    LONG n = 0;
+    N_EndFeedback(&n);
+    EXPECT_EQ(n, -1);
+    EXPECT_EQ(small[1], 10.0f);
 }
 
 }  // namespace

@@ -112,7 +112,6 @@ void _NGetRow(const GLBuffer*, LONG, LONG, LONG, ULONG*) {}
 void _NCopyRect(const GLBuffer*, LONG, LONG, const GLBuffer*, LONG, LONG, LONG, LONG, ULONG) {}
 ULONG _NStereoPages(N_Context*) { return 0; }
 void _NDirectReadPixels(N_Context*, const N_BoundBuffer*, LONG, LONG, LONG, LONG, ULONG, ULONG, void*) {}
-void _NFeedbackPixelToken(N_Context*, ULONG) {}
 // The GL layer's texture loader: nothing on the board.
 ULONG _DFindTexture(PDEV*, ULONG, ULONG, ULONG*) { return 0; }
 ULONG _DLoadTexture(PDEV*, ULONG, ULONG, LONG, LONG, const void*, BOOL, const void*) { return 0; }
