@@ -346,9 +346,11 @@ void _NBitmapColour(N_Context* pctx, N_PixelSpan* ps) {
     const bool bFog = *pulAttr(pctx, N_ATTR_FOG) != 0;
     float f = 1.0f;
     if (bFog) {
-        // The raster position's eye distance is its window depth's here.
+        // The raster position's distance: |z / w|, z alone when w is 0 or 1.
         const float* pfPos = reinterpret_cast<const float*>(pulAttr(pctx, N_ATTR_RASTER_POS));
-        f = _NPixClamp(_NFogFactorOf(pctx, pfPos[2]));
+        const float w = pfPos[3];
+        const float d = (w == 0.0f || w == 1.0f) ? pfPos[2] : pfPos[2] / w;
+        f = _NPixClamp(_NFogFactorOf(pctx, std::fabs(d)));
     }
     if (*pulAttr(pctx, N_ATTR_COLOUR_INDEX_MODE) == 1) {
         float i = fAttrAt(pctx, kRasterIndex);

@@ -288,7 +288,12 @@ void _NLoadTexCacheLevel(N_Context* pctx, ULONG id, std::uint64_t fingerprint, U
         if (N_TexCache* pc = pCacheOf(pctx))
             for (ULONG e = 0; e < pc->cEntries; ++e)
                 if (pc->entries[e].ids[0] == id) pc->entries[e].ids[0] = 0;
-        if (!_NNewTexCacheEntry(pctx, b, w, h)) return;
+        if (!_NNewTexCacheEntry(pctx, b, w, h)) {
+            // Without an entry of its own the texture's later levels must
+            // not land in another texture's entry.
+            _NDropTexCache(pctx);
+            return;
+        }
     }
     N_TexCache* pc = pCacheOf(pctx);
     if (pc == nullptr || pc->cEntries == 0) return;

@@ -234,6 +234,35 @@ TEST_F(LgiTest, DrawPixelsThroughThePathEndsAtThePixelRectangleRender) {
     EXPECT_EQ(n, 3u) << got;
 }
 
+std::size_t gAllocs = 0;
+void* pvCounting(std::size_t cb) {
+    ++gAllocs;
+    return LocalAlloc(LMEM_FIXED | LMEM_ZEROINIT, cb);
+}
+void vFree(void* pv) { LocalFree(pv); }
+
+TEST_F(LgiTest, PixelPathsAllocateNothing) {
+    HostPlane st(GLBUFFER_STENCIL, 8, 64, 64);
+    HostPlane colour(GLBUFFER_FRONT_LEFT, 32, 64, 64);
+    *pulAttr(ctx_, N_ATTR_DRAW_BUFFER) = 1;
+    *pulAttr(ctx_, N_ATTR_RASTER_POS_VALID) = 1;
+    *pulAttr(ctx_, N_ATTR_MAP_COLOUR) = 1;
+    *pulAttr(ctx_, N_ATTR_ZOOM_X) = F(1.5f);
+    *pulAttr(ctx_, N_ATTR_ZOOM_Y) = F(-2.0f);
+    std::vector<BYTE> image(32 * 32 * 4, 7);
+    auto run = [&] {
+        N_ReadPixels(0, 0, 32, 32, N_PIXFMT_STENCIL, N_PIXTYPE_USHORT, image.data());
+        N_DrawPixels(32, 32, N_PIXFMT_LUMINANCE, N_PIXTYPE_FLOAT, image.data());
+        N_CopyPixels(0, 0, 32, 32, 1);
+    };
+    run();  // whatever the first request sets up
+    gAllocs = 0;
+    _NSetAllocFuncs(pvCounting, vFree);
+    run();
+    _NSetAllocFuncs(nullptr, nullptr);
+    EXPECT_EQ(gAllocs, 0u);
+}
+
 TEST_F(LgiTest, ReadPixelsMergesAlphaFromTheAlphaBuffer) {
     HostPlane colour(GLBUFFER_FRONT_LEFT, 32, 4, 4);
     HostPlane alpha(GLBUFFER_ALPHA, 8, 4, 4);

@@ -253,6 +253,47 @@ TEST_F(TexTest, AFullCacheIsDroppedForTheNextTexture) {
     EXPECT_EQ(gLoads.size(), 35u);
 }
 
+// Allocation hooks: counted, or failing.
+std::size_t gAllocs = 0;
+bool gFail = false;
+void* pvHook(std::size_t cb) {
+    ++gAllocs;
+    return gFail ? nullptr : LocalAlloc(LMEM_FIXED | LMEM_ZEROINIT, cb);
+}
+void vHookFree(void* pv) { LocalFree(pv); }
+
+TEST_F(TexTest, OnlyANewTextureAllocates) {
+    Target(24);
+    Image a = Pattern(16, 16, 3), b = Pattern(16, 16, 4);
+    N_BindAttrMap(&a.rec);  // the cache record itself
+    gAllocs = 0;
+    gFail = false;
+    _NSetAllocFuncs(pvHook, vHookFree);
+    N_BindAttrMap(&a.rec);
+    EXPECT_EQ(gAllocs, 0u) << "found again";
+    N_BindAttrMap(&b.rec);
+    EXPECT_EQ(gAllocs, 1u) << "one level image of the new texture";
+    _NSetAllocFuncs(nullptr, nullptr);
+}
+
+TEST_F(TexTest, ACacheThatCannotGrowStillLoadsTheBoard) {
+    Target(24);
+    gFail = true;
+    _NSetAllocFuncs(pvHook, vHookFree);
+    Image a = Pattern(8, 8, 3);
+    EXPECT_EQ(N_BindAttrMap(&a.rec), 0);
+    ASSERT_EQ(gLoads.size(), 1u);
+    EXPECT_NE(ctx_->boundTex.boardAddress[0], 0u);
+    EXPECT_EQ(_NCurrentTexChecksum(ctx_), 0u);
+    EXPECT_FALSE(_NAllTexLevelsLoaded(ctx_));
+    // Storage back: the texture enters the cache at its next bind.
+    gFail = false;
+    _NSetAllocFuncs(nullptr, nullptr);
+    N_BindAttrMap(&a.rec);
+    EXPECT_EQ(gLoads.size(), 2u);
+    EXPECT_EQ(_NCurrentTexChecksum(ctx_), gLoads[0].id);
+}
+
 class TexBoardTest : public TexFixture<LgiBoardTest> {
   protected:
     void SetUp() override {
