@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "3d/context.h"
+#include "context/image.h"
 #include "context/texture.h"
 #include "platform/debug.h"
 
@@ -18,6 +19,10 @@ GLSRVDEVICE* __glDeviceRecord(void) { return nullptr; }
 // The GL layer's texture loader: nothing on the board.
 ULONG _DFindTexture(PDEV*, ULONG, ULONG, ULONG*) { return 0; }
 ULONG _DLoadTexture(PDEV*, ULONG, ULONG, LONG, LONG, const void*, BOOL, const void*) { return 0; }
+// The GL server core's scratch surfaces the micro-code generator asks for.
+GLBuffer* _DCreateScratchPixmap(PDEV*) { return nullptr; }
+GLBuffer* _DGetTmp32DevSurf(GLBuffer*) { return nullptr; }
+void _DFreeScratchPixmap(GLBuffer** ppb) { *ppb = nullptr; }
 
 namespace {
 N_Context* gpctx = nullptr;

@@ -2,6 +2,7 @@
 // of draw, copy and read pixels, which take the direct paths where the board
 // serves the request as it stands and the pixel primitive otherwise.
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -252,7 +253,16 @@ void N_DrawBitmap(ULONG width, ULONG height, float xorig, float yorig, float xmo
                   const BYTE* pjBitmap) {
     if (!bNHaveContext() || width == 0 || height == 0 || pjBitmap == nullptr) return;
     N_Context* pctx = gpNCurrent;
-    if (!bPixelsDrawn(pctx, kTokenBitmap)) return;
+    if (!bPixelsDrawn(pctx, kTokenBitmap)) {
+        // In feedback mode the raster position still moves on.
+        if (*pulAttr(pctx, N_ATTR_RASTER_POS_VALID) == 1 &&
+            *pulAttr(pctx, N_ATTR_RENDER_MODE) == N_RENDER_MODE_FEEDBACK) {
+            ULONG* pulPos = pulAttr(pctx, N_ATTR_RASTER_POS);
+            pulPos[0] = std::bit_cast<ULONG>(__glXWordFloat(pulPos[0]) + xmove);
+            pulPos[1] = std::bit_cast<ULONG>(__glXWordFloat(pulPos[1]) + ymove);
+        }
+        return;
+    }
     N_PixelSpan span{};
     span.kind = N_PRIM_BITMAP;
     span.format = N_PIXFMT_INDEX;

@@ -401,20 +401,22 @@ LONG N_BindAttrMap(const __GLXtexLevel* pLevel) {
     const std::size_t cbRow = std::size_t{img.width} * ulComponents(t.format) * ulTypeBytes(t.type);
     const ULONG id = level == 0 ? ulChecksum(pjImage, cbRow, img.height) : _NCurrentTexChecksum(pctx);
     const std::uint64_t fp = ullFingerprint(pjImage, cbRow * img.height);
-    const ULONG bCacheHit = _NFindTexCache(pctx, pLevel->level, id, fp);
-    PDEV* ppdev = ppdevOf(pctx);
-    if (bCacheHit) {
-        const ULONG addr = _DFindTexture(ppdev, pLevel->level, id, nullptr);
-        if (addr != 0) {
-            t.boardAddress[pLevel->level] = addr;
-            return 0;
-        }
-    }
-    // 11. Level marks of the six-coloured test texture.
+    // 11. Level marks of the six-coloured test texture, for a texture found
+    // as well as one converted: the marks always describe the texture in
+    // force.
     const ULONG k = pLevel->level;
     if (k == 0) pctx->texLevelMarks = 0;
     if (t.type == kTypeUByte && t.format == kFmtRGB && k < 6 && std::equal(pjImage, pjImage + 3, kMarkColours[k]))
         pctx->texLevelMarks |= 1u << k;
+    const ULONG bCacheHit = _NFindTexCache(pctx, k, id, fp);
+    PDEV* ppdev = ppdevOf(pctx);
+    if (bCacheHit) {
+        const ULONG addr = _DFindTexture(ppdev, k, id, nullptr);
+        if (addr != 0) {
+            t.boardAddress[k] = addr;
+            return 0;
+        }
+    }
     // 12. Conversion in the image work areas.
     auto* pulConverted = reinterpret_cast<ULONG*>(gNArena.apImage[0]);
     const bool bTwo = depth >= 16 && depth < 24 && bTexture16(ppdev);

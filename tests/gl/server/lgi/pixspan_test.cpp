@@ -312,6 +312,12 @@ TEST_F(LgiTest, FeedbackPixelTokensCarryTheRasterVertex) {
     N_EndFeedback(&n);
     EXPECT_EQ(n, -1);
     EXPECT_EQ(small[1], 10.0f);
+    // A bitmap in feedback mode moves the raster position all the same.
+    N_BeginFeedback(small, 2, 0);
+    N_DrawBitmap(1, 1, 0, 0, 2.0f, -1.0f, reinterpret_cast<const BYTE*>("\x80"));
+    N_EndFeedback(&n);
+    EXPECT_EQ(fNAttr(ctx_, N_ATTR_RASTER_POS, 0), 12.7f);
+    EXPECT_EQ(fNAttr(ctx_, N_ATTR_RASTER_POS, 1), 19.2f);
 }
 
 }  // namespace

@@ -339,6 +339,17 @@ TEST_F(TexBoardTest, SixColouredLevelsSetEveryMark) {
         EXPECT_EQ(N_BindAttrMap(&img.rec), 0) << l;
     }
     EXPECT_EQ(ctx_->texLevelMarks, 63u);
+    // Another texture clears them; the pyramid found again sets them again.
+    Image plain = Pattern(4, 4, 9);
+    N_BindAttrMap(&plain.rec);
+    EXPECT_EQ(ctx_->texLevelMarks, 0u);
+    const std::size_t cLoads = gLoads.size();
+    std::vector<BYTE> b(32 * 32 * 3);
+    for (std::size_t i = 0; i < b.size(); ++i) b[i] = colours[0][i % 3];
+    Image again(32, 32, kUByte, kRGB, std::move(b), 0);
+    N_BindAttrMap(&again.rec);
+    EXPECT_EQ(gLoads.size(), cLoads) << "found on the board and in the cache";
+    EXPECT_EQ(ctx_->texLevelMarks, 1u);
 }
 
 TEST_F(TexBoardTest, SixteenBitFormKeepsTwoImages) {
