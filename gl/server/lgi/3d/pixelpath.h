@@ -209,5 +209,8 @@ void _NCopyRowStencil(N_Context* pctx, N_PixelSpan* ps);
 // The set-up of a pixel request (kind 57-60): buffers, conversions and the
 // stage list; 0 when the request has no buffer to work on.
 ULONG _NPixelSetup(N_Context* pctx, N_Pipe* pipe, N_PixelSpan* ps, N_StageList* pList);
+// a + b held to the range of LONG: rows and columns of hostile requests
+// step without overflow.
+LONG _NPixAdd(std::int64_t a, std::int64_t b);
 // The window row of a raster y: trunc(height - y), one less when exact.
 LONG _NPixWindowRow(LONG height, float y);

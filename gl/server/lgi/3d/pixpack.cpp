@@ -82,7 +82,7 @@ void vUnpackColour(N_Context* pctx, N_PixelSpan* ps) {
         }
         ps->pfnStoreColour(pctx, ps, af, i);
         if (bDither)
-            ps->pulPacked[i] += ps->pulDither[((ps->y & 7) << 3) | ((ps->x + static_cast<LONG>(i)) & 7)];
+            ps->pulPacked[i] += ps->pulDither[((ps->y & 7) << 3) | ((static_cast<ULONG>(ps->x) + i) & 7)];
     }
 }
 
@@ -356,7 +356,7 @@ void _NStageRowLoop(N_Context* pctx, N_Pipe* pipe) {
         ps->pfnUnpack(pctx, ps);
         pipe->next[N_STAGE_CLIENT_FETCH](pctx, pipe);
         ps->pjSource += ps->cjSourceRow;
-        ps->y += ps->rowStep;
+        ps->y = _NPixAdd(ps->y, ps->rowStep);
         --ps->rows;
     }
 }
@@ -379,7 +379,7 @@ void _NStageBitmapFetch(N_Context* pctx, N_Pipe* pipe) {
         }
         pipe->next[N_STAGE_CLIENT_FETCH](pctx, pipe);
         ps->pjBitmap += ps->cjSourceRow;
-        ps->y += ps->rowStep;
+        ps->y = _NPixAdd(ps->y, ps->rowStep);
         --ps->rows;
     }
 }

@@ -174,7 +174,7 @@ bool bReadSetup(N_Context* pctx, N_PixelSpan* ps) {
     ps->pfnPack = _NPackFn(ps->format, ps->type);
     if (!bBound(ps->pSource) || ps->pfnPack == nullptr) return false;
     ps->srcMask = ulBitMask(ps->pSource);
-    ps->srcY = ps->pSource->pBuffer->cy - ps->srcY - 1;
+    ps->srcY = _NPixAdd(std::int64_t{ps->pSource->pBuffer->cy} - 1, -std::int64_t{ps->srcY});
     ps->rowStep = -1;
     return true;
 }
@@ -209,7 +209,7 @@ bool bCopySetup(N_Context* pctx, N_Pipe* pipe, N_PixelSpan* ps) {
     if (!bBound(ps->pSource) || !bBound(ps->pDest)) return false;
     ps->srcMask = ulBitMask(ps->pSource);
     ps->dstMask = ulBitMask(ps->pDest);
-    ps->srcY = ps->pSource->pBuffer->cy - ps->srcY - 1;
+    ps->srcY = _NPixAdd(std::int64_t{ps->pSource->pBuffer->cy} - 1, -std::int64_t{ps->srcY});
     ps->x = _NTruncToLong(fRaster(pctx, 0));
     ps->dstRow = _NPixWindowRow(ps->pDest->pBuffer->cy, fRaster(pctx, 1));
     ps->rowStep = -1;
@@ -218,10 +218,14 @@ bool bCopySetup(N_Context* pctx, N_Pipe* pipe, N_PixelSpan* ps) {
 
 }  // namespace
 
+LONG _NPixAdd(std::int64_t a, std::int64_t b) {
+    return static_cast<LONG>(std::clamp<std::int64_t>(a + b, INT32_MIN, INT32_MAX));
+}
+
 LONG _NPixWindowRow(LONG height, float y) {
     const float d = static_cast<float>(height) - y;
     const LONG row = _NTruncToLong(d);
-    return static_cast<float>(row) == d ? row - 1 : row;
+    return static_cast<float>(row) == d ? _NPixAdd(row, -1) : row;
 }
 
 ULONG _NPixelSetup(N_Context* pctx, N_Pipe* pipe, N_PixelSpan* ps, N_StageList* l) {

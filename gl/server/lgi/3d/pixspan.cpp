@@ -111,7 +111,7 @@ void vReadRow(const N_BoundBuffer* pSlot, LONG x, LONG y, ULONG cx, ULONG* pul) 
 // alpha buffer (formats that carry alpha): the top byte of each word is the
 // low byte of the alpha buffer's pixel, read from that buffer.
 void vReadSpan(const N_PixelSpan* ps, LONG y, ULONG* pul) {
-    const LONG x = ps->srcX + ps->pSource->pBuffer->x;
+    const LONG x = _NPixAdd(ps->srcX, ps->pSource->pBuffer->x);
     vReadRow(ps->pSource, x, y, ps->width, pul);
     const bool bMerge = ps->pSourceAlpha != nullptr && ps->pSourceAlpha->pBuffer != nullptr;
     if (!bMerge) return;
@@ -123,7 +123,7 @@ void vReadSpan(const N_PixelSpan* ps, LONG y, ULONG* pul) {
 void vRepeatRows(N_Context* pctx, N_Pipe* pipe, N_PixelSpan* ps, ULONG cRepeats) {
     for (ULONG k = 0; k < cRepeats; ++k) {
         pipe->next[N_STAGE_ZOOM](pctx, pipe);
-        ps->outY += ps->outRowStep;
+        ps->outY = _NPixAdd(ps->outY, ps->outRowStep);
     }
 }
 
@@ -232,7 +232,7 @@ ULONG _NZoomReplicateX(N_PixelSpan* ps, float zx, LONG* pxStart) {
             apZoom[4][at] = ps->pulPacked[i];
         }
     }
-    *pxStart = bBackward ? ps->x - static_cast<LONG>(cOut) : ps->x;
+    *pxStart = bBackward ? _NPixAdd(ps->x, -std::int64_t{cOut}) : ps->x;
     return written;
 }
 
@@ -277,7 +277,7 @@ void vZoomX(N_Context* pctx, N_Pipe* pipe, bool bY) {
         const float zy = fAttrAt(pctx, N_ATTR_ZOOM_Y);
         ps->outRowStep = std::signbit(zy) ? -ps->rowStep : ps->rowStep;
         vRepeatRows(pctx, pipe, ps, _NZoomRepeatsY(ps, zy));
-        ps->y = ps->outY - ps->rowStep;
+        ps->y = _NPixAdd(ps->outY, -ps->rowStep);
     } else {
         pipe->next[N_STAGE_ZOOM](pctx, pipe);
     }
@@ -299,20 +299,20 @@ void _NStageZoomY(N_Context* pctx, N_Pipe* pipe) {
     ps->outRowStep = std::signbit(zy) ? -ps->rowStep : ps->rowStep;
     vRepeatRows(pctx, pipe, ps, _NZoomRepeatsY(ps, zy));
     // The next source row goes on where this one's output ended.
-    ps->y = ps->outY - ps->rowStep;
+    ps->y = _NPixAdd(ps->outY, -ps->rowStep);
 }
 
 // --- span readers --------------------------------------------------------------------------------
 void _NStageReadSpans(N_Context* pctx, N_Pipe* pipe) {
     N_PixelSpan* ps = psOf(pipe);
     if (ps->pSource == nullptr || ps->pSource->pBuffer == nullptr) return;
-    LONG y = ps->srcY + ps->pSource->pBuffer->y;
+    LONG y = _NPixAdd(ps->srcY, ps->pSource->pBuffer->y);
     while (ps->rows > 0) {
         ps->count = ps->width;
         vReadSpan(ps, y, ps->pulPacked);
         pipe->next[N_STAGE_SPAN_READ](pctx, pipe);
-        y += ps->rowStep;
-        ps->y += ps->rowStep;
+        y = _NPixAdd(y, ps->rowStep);
+        ps->y = _NPixAdd(ps->y, ps->rowStep);
         --ps->rows;
     }
 }
@@ -326,15 +326,15 @@ void _NStageCopySpans(N_Context* pctx, N_Pipe* pipe) {
     auto* pulStore = reinterpret_cast<ULONG*>(gNArena.apImage[0]);
     const ULONG cFit = 1310720u / ps->width;
     const ULONG cRows = std::min(ps->rows, cFit);
-    LONG y = ps->srcY + ps->pSource->pBuffer->y;
-    for (ULONG r = 0; r < cRows; ++r, y += ps->rowStep) vReadSpan(ps, y, pulStore + std::size_t{r} * ps->width);
+    LONG y = _NPixAdd(ps->srcY, ps->pSource->pBuffer->y);
+    for (ULONG r = 0; r < cRows; ++r, y = _NPixAdd(y, ps->rowStep)) vReadSpan(ps, y, pulStore + std::size_t{r} * ps->width);
     ULONG* pulOwn = ps->pulPacked;
     ps->y = ps->dstRow;
     for (ULONG r = 0; r < cRows; ++r) {
         ps->count = ps->width;
         ps->pulPacked = pulStore + std::size_t{r} * ps->width;
         pipe->next[N_STAGE_SPAN_READ](pctx, pipe);
-        ps->y += ps->rowStep;
+        ps->y = _NPixAdd(ps->y, ps->rowStep);
     }
     ps->pulPacked = pulOwn;
     ps->rows = 0;

@@ -170,6 +170,8 @@ TEST_F(LgiTest, DepthStoreClampsAndFetchScales) {
 TEST_F(LgiTest, WindowRowOfTheRasterPosition) {
     EXPECT_EQ(_NPixWindowRow(100, 90.0f), 9);
     EXPECT_EQ(_NPixWindowRow(100, 89.5f), 10);
+    EXPECT_EQ(_NPixWindowRow(0, 3e9f), INT32_MIN);  // held to the range
+    EXPECT_EQ(_NPixAdd(INT32_MAX, 5), INT32_MAX);
 }
 
 // --- requests through the pixel paths -------------------------------------------------------------
@@ -208,6 +210,12 @@ TEST_F(LgiTest, ReadPixelsOfAHostStencilBufferRunsThePixelPath) {
     BYTE edge[4] = {9, 9, 9, 9};
     N_ReadPixels(6, 7, 4, 1, N_PIXFMT_STENCIL, N_PIXTYPE_UBYTE, edge);
     EXPECT_EQ(std::vector<BYTE>(edge, edge + 4), (std::vector<BYTE>{6, 7, 0, 0}));
+    // Rectangles at the ends of the coordinate range read nothing but zeros.
+    for (const LONG at : {INT32_MIN, INT32_MAX, INT32_MIN + 1}) {
+        BYTE far[6] = {9, 9, 9, 9, 9, 9};
+        N_ReadPixels(at, at, 3, 2, N_PIXFMT_STENCIL, N_PIXTYPE_UBYTE, far);
+        EXPECT_EQ(std::vector<BYTE>(far, far + 6), std::vector<BYTE>(6, 0)) << at;
+    }
 }
 
 TEST_F(LgiTest, DrawPixelsThroughThePathEndsAtThePixelRectangleRender) {
