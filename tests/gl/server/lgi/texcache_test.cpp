@@ -177,6 +177,11 @@ TEST_F(TexTest, ATextureSentAgainIsFoundNotConverted) {
     N_BindAttrMap(&l.rec);
     EXPECT_EQ(gLoads.size(), 3u);
     EXPECT_EQ(gLoads[2].id, 0u);
+    // A one-texel RGB row: its word counts the three bytes of the image
+    // only (the image is exactly three bytes long).
+    Image one(1, 1, kUByte, kRGB, {0xFF, 0x80, 0x01});
+    N_BindAttrMap(&one.rec);
+    EXPECT_EQ(gLoads.back().id, 0x000180FFu);
 }
 
 TEST_F(TexTest, AChecksumCollisionNeverDrawsTheOtherImage) {
