@@ -11,9 +11,13 @@
 
 #include "3d/pipes.h"
 #include "bench_util.h"
+#include "context/texture.h"
 
 // The lgi layer asks the GL layer for its device record; the benchmark has none.
 GLSRVDEVICE* __glDeviceRecord(void) { return nullptr; }
+// The GL layer's texture loader: nothing on the board.
+ULONG _DFindTexture(PDEV*, ULONG, ULONG, ULONG*) { return 0; }
+ULONG _DLoadTexture(PDEV*, ULONG, ULONG, LONG, LONG, const void*, BOOL, const void*) { return 0; }
 
 namespace {
 

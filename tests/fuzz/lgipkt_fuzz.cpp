@@ -11,11 +11,16 @@
 #include <vector>
 
 #include "3d/context.h"
+#include "context/image.h"
+#include "context/texture.h"
 #include "platform/debug.h"
 
-// The GL server core beneath the lgi layer is not built in: no device, and
-// no scratch surfaces for the micro-code generator (it then builds nothing).
+// The GL server core beneath the lgi layer is not built in: no device, no
+// texture loads on the board, and no scratch surfaces for the micro-code
+// generator (it then builds nothing).
 GLSRVDEVICE* __glDeviceRecord(void) { return nullptr; }
+ULONG _DFindTexture(PDEV*, ULONG, ULONG, ULONG*) { return 0; }
+ULONG _DLoadTexture(PDEV*, ULONG, ULONG, LONG, LONG, const void*, BOOL, const void*) { return 0; }
 GLBuffer* _DCreateScratchPixmap(PDEV*) { return nullptr; }
 GLBuffer* _DGetTmp32DevSurf(GLBuffer*) { return nullptr; }
 void _DFreeScratchPixmap(GLBuffer** ppb) { *ppb = nullptr; }

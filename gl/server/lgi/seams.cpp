@@ -13,10 +13,6 @@ ULONG _NPackedClearColour(N_Context*, const GLBuffer*) {
     return 0;
 }
 
-ULONG _NBoundTextureFacts(N_Context*, N_TextureFacts*) {
-    vNotAvailable(__func__);
-    return 0;
-}
 ULONG _NSurfaceNeedsRects(const GLBuffer*) {
     vNotAvailable(__func__);
     return 0;
@@ -44,7 +40,9 @@ ULONG _NDitherMarker(N_HwRecord*) {
         return nullptr;                                                        \
     }
 N_SELECTOR_SEAM(_NRasterPosRenderFcn)
-void _NValPixelPipe(N_Context*, N_Pipe*, ULONG) { vNotAvailable(__func__); }
+void _NValPixelProgram(N_Context*, ULONG, ULONG) { vNotAvailable(__func__); }
+void _NPixelRectRender(N_Context*, N_Pipe*) { vNotAvailable(__func__); }
+void _NBitmapRectRender(N_Context*, N_Pipe*) { vNotAvailable(__func__); }
 
 #define N_STAGE_SEAM(name) \
     void name(N_Context*, N_Pipe*) { vNotAvailable(__func__); }
@@ -62,7 +60,6 @@ void _NAccum(ULONG, float) { vNotAvailable(__func__); }
 void _NClearAccum(ULONG) { vNotAvailable(__func__); }
 void _NClearRectSplit(const GLBuffer*, LONG, LONG, LONG, LONG, ULONG) { vNotAvailable(__func__); }
 void _NClearRect(N_BoundBuffer*, LONG, LONG, LONG, LONG, ULONG, ULONG) { vNotAvailable(__func__); }
-void _NClearHostRect(N_BoundBuffer*, LONG, LONG, LONG, LONG, ULONG) { vNotAvailable(__func__); }
 void _NPutRect(const GLBuffer*, LONG, LONG, LONG, LONG, const ULONG*, ULONG) { vNotAvailable(__func__); }
 void _NPutRectZoom(const GLBuffer*, LONG, LONG, LONG, LONG, const ULONG*, ULONG, ULONG, ULONG, ULONG) {
     vNotAvailable(__func__);
@@ -81,17 +78,5 @@ void _NDirectReadPixels(N_Context*, const N_BoundBuffer*, LONG, LONG, LONG, LONG
 }
 
 
-void _NFeedbackPixelToken(N_Context*, ULONG) { vNotAvailable(__func__); }
 
-void N_DrawBitmap(ULONG, ULONG, float, float, float, float, const BYTE*) { vNotAvailable(__func__); }
-
-void _NDropTexCache(N_Context*) { vNotAvailable(__func__); }
-LONG N_BindAttrMap(const __GLXtexLevel*) {
-    vNotAvailable(__func__);
-    return -1;
-}
-ULONG _NTextureBound(N_Context*) {
-    vNotAvailable(__func__);
-    return 0;
-}
 

@@ -16,8 +16,8 @@ ULONG _NPackedClearColour(N_Context* pctx, const GLBuffer* pBuffer);
 // index (one float) as the hardware colour word, by converter
 // (N_CONVERT_...) (3d/vstage.cpp).
 ULONG _NColourToHardware(N_Context* pctx, ULONG converter, const float* pfSource);
-// The bound texture object's facts for the sampling validation: 1, or 0
-// when no texture is bound.
+// The bound texture's facts for the sampling validation: 1, or 0 when no
+// texture is bound (3d/texcache.cpp).
 ULONG _NBoundTextureFacts(N_Context* pctx, N_TextureFacts* pFacts);
 // Whether a buffer's surface needs one pass per clip rectangle.
 ULONG _NSurfaceNeedsRects(const GLBuffer* pBuffer);
@@ -62,8 +62,14 @@ void _NValPgonSwStages(N_Context* pctx, N_Pipe* pipe, ULONG code);
 // The fragment stage choice (with a dispatch record: stages 11 and 14 too).
 // (These three are in 3d/select_sw.cpp.)
 void _NValPixelOps(N_Context* pctx, N_PrimDispatch* pd);
-// Builds and links the pipe of the pixel, bitmap and raster paths.
+// Builds and links the pipe of the pixel and bitmap paths (3d/pixsetup.cpp).
 void _NValPixelPipe(N_Context* pctx, N_Pipe* pipe, ULONG code);
+// The render program of a pixel transfer (kind 57-60, lgi format code).
+void _NValPixelProgram(N_Context* pctx, ULONG kind, ULONG format);
+// Stage 102 of the pixel paths: the pixel-rectangle and the bitmap render
+// functions, which draw the span the zoom stage hands on.
+void _NPixelRectRender(N_Context* pctx, N_Pipe* pipe);
+void _NBitmapRectRender(N_Context* pctx, N_Pipe* pipe);
 
 // --- primitive paths, clippers and facing tests (stages of the dispatch records) ------------------
 // (Facing tests in 3d/prims.cpp, primitive paths in 3d/clip.cpp; the
@@ -101,7 +107,7 @@ void _NClearAccum(ULONG ulValue);
 void _NClearRectSplit(const GLBuffer* pBuffer, LONG x, LONG y, LONG cx, LONG cy, ULONG ulValue);
 void _NClearRect(N_BoundBuffer* pSlot, LONG x, LONG y, LONG cx, LONG cy, ULONG ulValue,
                  ULONG ulExtra);
-// The software clear of a host-memory buffer.
+// The software clear of a host-memory buffer (3d/hostclear.cpp).
 void _NClearHostRect(N_BoundBuffer* pSlot, LONG x0, LONG y0, LONG x1, LONG y1, ULONG ulValue);
 // --- image transfers of the GL layer -------------------------------------------------------
 // Writes cx x cy 32-bit pixels (rows of cx words, the first row at window
@@ -126,14 +132,14 @@ void _NDirectReadPixels(N_Context* pctx, const N_BoundBuffer* pSlot, LONG x, LON
 ULONG _NStereoPages(N_Context* pctx);
 
 // --- bitmaps ------------------------------------------------------------------------------
-// N_DrawBitmap (lgi.h) is the render paths' bitmap path; until it is built
-// its entry here says so and draws nothing.
+// N_DrawBitmap (lgi.h) runs the bitmap pixel path (3d/pixels.cpp).
 
 // --- selection and feedback ---------------------------------------------------------------
-// Appends a pixel token (0x705 draw, 0x706 copy) to the feedback buffer.
+// Appends a pixel token (0x704 bitmap, 0x705 draw, 0x706 copy) and the
+// raster vertex to the feedback buffer (3d/pixsetup.cpp).
 void _NFeedbackPixelToken(N_Context* pctx, ULONG ulToken);
 
-// --- textures -----------------------------------------------------------------------------
+// --- textures (3d/texcache.cpp) -------------------------------------------------------------
 // Drops the context's texture cache with all its entries.
 void _NDropTexCache(N_Context* pctx);
 // Whether a texture is bound for the context's texturing.

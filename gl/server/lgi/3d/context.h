@@ -383,6 +383,23 @@ struct N_PixelMapRecord {
 };
 
 
+// --- textures (texcache.cpp) ------------------------------------------------------------------
+constexpr ULONG N_TEX_LEVELS = 12;
+// The bound texture: the level-0 record's words with the interior sizes,
+// and the board address of each level (0 when its load failed).
+struct N_BoundTexture {
+    const void* pvImage;
+    ULONG target;      // 0 one-dimensional, 1 two-dimensional
+    ULONG width;       // without the border
+    ULONG height;
+    ULONG type;
+    ULONG format;
+    ULONG level;
+    ULONG border;
+    ULONG components;
+    ULONG boardAddress[N_TEX_LEVELS];
+};
+
 struct N_Context {
     ULONG aulReserved0[2];
     N_StateBlock sb;
@@ -473,6 +490,10 @@ struct N_Context {
     ULONG queueMode;            // 1 while the board draws through one queue
     ULONG texFilters[2];        // the bound texture's minification and magnification filter codes
     ULONG texLevelMarks;        // the bound texture's level marks (63: six coloured levels)
+    N_BoundTexture boundTex;    // valid while texBound is set
+    ULONG texBound;             // a level 0 was loaded
+    ULONG texLevels;            // levels of the bound texture
+    float* const* ppTexLevels;  // the current cache entry's level images (first interior texel each)
 
     // Words of the pass stages and the render paths.
     ULONG secondHalf;   // 1 during the second pass of the stereo-halves stage: y + cySurface

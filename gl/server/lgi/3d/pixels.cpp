@@ -2,10 +2,12 @@
 // of draw, copy and read pixels, which take the direct paths where the board
 // serves the request as it stands and the pixel primitive otherwise.
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
 #include "../seams.h"
+#include "pixelpath.h"
 
 namespace {
 
@@ -34,6 +36,7 @@ constexpr ULONG kFormatRGBA = 8;
 constexpr ULONG kTypeUnsignedByte = 0;
 constexpr ULONG kTypeByte = 1;
 
+constexpr ULONG kTokenBitmap = 0x704;
 constexpr ULONG kTokenDrawPixels = 0x705;
 constexpr ULONG kTokenCopyPixels = 0x706;
 constexpr ULONG kPixelPrimDraw = 57;
@@ -73,6 +76,9 @@ void vClearAncillary(N_BoundBuffer& slot, LONG x, LONG y, LONG cx, LONG cy, ULON
         _NClearRectSplit(slot.pBuffer, x, y, cx, cy, ulValue);
     }
 }
+
+// Runs a request of the pixel paths from its span record.
+void vPixelPath(N_Context* pctx, N_PixelSpan* ps) { _NValidateAndDraw(pctx, ps, ps->kind, 0); }
 
 // The colour slot the read buffer (attribute 162) names, or null.
 N_BoundBuffer* pReadBuffer(N_Context* pctx) {
@@ -149,7 +155,16 @@ void N_DrawPixels(LONG cx, LONG cy, ULONG ulFormat, ULONG ulType, const void* pv
     if (pctx->dirty != 0) _NValidate(pctx, pctx->dirty);
     const bool bColourForm = ulFormat == kFormatRGB || ulFormat == kFormatRGBA;
     if (!bColourForm && (*pulAttr(pctx, N_ATTR_MAP_COLOUR) != 0 || (pctx->enableWord & kDrawNeedsPipe))) {
-        _NValidateAndDraw(pctx, nullptr, kPixelPrimDraw, 0);
+        if (cx <= 0 || cy <= 0 || pvPixels == nullptr) return;
+        N_PixelSpan span{};
+        span.kind = kPixelPrimDraw;
+        span.format = ulFormat;
+        span.type = ulType;
+        span.pjSource = static_cast<const BYTE*>(pvPixels);
+        span.cjSourceRow = _NPixRowBytes(ulFormat, ulType, static_cast<ULONG>(cx));
+        span.width = static_cast<ULONG>(cx);
+        span.rows = static_cast<ULONG>(cy);
+        vPixelPath(pctx, &span);
         return;
     }
     _NDirectDrawPixels(pctx, cx, cy, ulFormat, ulType, pvPixels);
@@ -161,7 +176,15 @@ void N_CopyPixels(LONG x, LONG y, LONG cx, LONG cy, ULONG ulSource) {
     if (!bPixelsDrawn(pctx, kTokenCopyPixels)) return;
     if (pctx->dirty != 0) _NValidate(pctx, pctx->dirty);
     if (*pulAttr(pctx, N_ATTR_MAP_COLOUR) != 0 || ulSource != 0 || (pctx->enableWord & kCopyNeedsPipe)) {
-        _NValidateAndDraw(pctx, nullptr, kPixelPrimCopy, 0);
+        if (cx <= 0 || cy <= 0) return;
+        N_PixelSpan span{};
+        span.kind = kPixelPrimCopy;
+        span.format = ulSource == 1 ? N_PIXFMT_STENCIL : ulSource == 2 ? N_PIXFMT_DEPTH : N_PIXFMT_RGBA;
+        span.srcX = x;
+        span.srcY = y;
+        span.width = static_cast<ULONG>(cx);
+        span.rows = static_cast<ULONG>(cy);
+        vPixelPath(pctx, &span);
         return;
     }
     _NDirectCopyPixels(pctx, x, y, cx, cy, ulSource);
@@ -177,7 +200,23 @@ LONG N_ReadPixels(LONG x, LONG y, LONG cx, LONG cy, ULONG ulFormat, ULONG ulType
         _NValidate(pctx, flDirty);
         pctx->dirty |= flClip;
     }
-    if (*pulAttr(pctx, N_ATTR_MAP_COLOUR) != 0 || cx <= 0 || cy <= 0) return -1;
+    if (cx <= 0 || cy <= 0 || pvDest == nullptr) return -1;
+    // The pixel path reads what the board's direct read cannot: colours
+    // through the colour maps, and buffers in host memory.
+    N_PixelSpan span{};
+    span.kind = N_PRIM_READ_PIXELS;
+    span.format = ulFormat;
+    span.type = ulType;
+    span.pjDest = static_cast<BYTE*>(pvDest);
+    span.cjDestRow = _NPixRowBytes(ulFormat, ulType, static_cast<ULONG>(cx));
+    span.srcX = x;
+    span.srcY = y;
+    span.width = static_cast<ULONG>(cx);
+    span.rows = static_cast<ULONG>(cy);
+    if (*pulAttr(pctx, N_ATTR_MAP_COLOUR) != 0) {
+        vPixelPath(pctx, &span);
+        return -1;
+    }
 
     const N_BoundBuffer* pSlot = nullptr;
     switch (ulFormat) {
@@ -201,7 +240,40 @@ LONG N_ReadPixels(LONG x, LONG y, LONG cx, LONG cy, ULONG ulFormat, ULONG ulType
             _NProgrammerError();
             return -1;
     }
+    if (pSlot != nullptr && pSlot->pBuffer != nullptr && pSlot->pBuffer->memoryKind == GLBUFFER_MEMORY_HOST) {
+        vPixelPath(pctx, &span);
+        return -1;
+    }
     if (pSlot != nullptr && pSlot->pBuffer != nullptr)
         _NDirectReadPixels(pctx, pSlot, x, y, cx, cy, ulFormat, ulType, pvDest);
     return -1;
+}
+
+void N_DrawBitmap(ULONG width, ULONG height, float xorig, float yorig, float xmove, float ymove,
+                  const BYTE* pjBitmap) {
+    if (!bNHaveContext() || width == 0 || height == 0 || pjBitmap == nullptr) return;
+    N_Context* pctx = gpNCurrent;
+    if (!bPixelsDrawn(pctx, kTokenBitmap)) {
+        // In feedback mode the raster position still moves on.
+        if (*pulAttr(pctx, N_ATTR_RASTER_POS_VALID) == 1 &&
+            *pulAttr(pctx, N_ATTR_RENDER_MODE) == N_RENDER_MODE_FEEDBACK) {
+            ULONG* pulPos = pulAttr(pctx, N_ATTR_RASTER_POS);
+            pulPos[0] = std::bit_cast<ULONG>(__glXWordFloat(pulPos[0]) + xmove);
+            pulPos[1] = std::bit_cast<ULONG>(__glXWordFloat(pulPos[1]) + ymove);
+        }
+        return;
+    }
+    N_PixelSpan span{};
+    span.kind = N_PRIM_BITMAP;
+    span.format = N_PIXFMT_INDEX;
+    span.type = N_PIXTYPE_BITMAP;
+    span.pjBitmap = pjBitmap;
+    span.cjSourceRow = (std::size_t{width} + 7) / 8;
+    span.width = width;
+    span.rows = height;
+    span.bitmapOrigin[0] = xorig;
+    span.bitmapOrigin[1] = yorig;
+    span.bitmapMove[0] = xmove;
+    span.bitmapMove[1] = ymove;
+    vPixelPath(pctx, &span);
 }

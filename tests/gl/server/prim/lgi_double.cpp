@@ -7,6 +7,7 @@
 
 #include "3d/context.h"
 #include "context/image.h"
+#include "context/texture.h"
 #include "dispatch/dispatch.h"
 #include "pixel/pixel.h"
 #include "prim/prim.h"
@@ -72,14 +73,15 @@ void _NExecInlinePrim(N_Context*, ULONG kind, ULONG format, ULONG n, const ULONG
 
 // --- the lgi layer's other parts not built yet ----------------------------------------------
 ULONG _NPackedClearColour(N_Context*, const GLBuffer*) { return 0; }
-ULONG _NBoundTextureFacts(N_Context*, N_TextureFacts*) { return 0; }
 ULONG _NSurfaceNeedsRects(const GLBuffer*) { return 0; }
 void _NBoardLoadDither(N_HwRecord*) {}
 ULONG _NBoardStipplePass(N_HwRecord*, void*, ULONG, ULONG, const ULONG*) { return 0; }
 void* _NCreateScratchPixmap(N_Context*) { return nullptr; }
 ULONG _NDitherMarker(N_HwRecord*) { return 0; }
 N_StageFn _NRasterPosRenderFcn(N_Context*, N_Pipe*) { return nullptr; }
-void _NValPixelPipe(N_Context*, N_Pipe*, ULONG) {}
+void _NValPixelProgram(N_Context*, ULONG, ULONG) {}
+void _NPixelRectRender(N_Context*, N_Pipe*) {}
+void _NBitmapRectRender(N_Context*, N_Pipe*) {}
 void _NPointClip(N_Context*, N_Pipe*) {}
 void _NLineClip(N_Context*, N_Pipe*) {}
 void _NPolygonClip(N_Context*, N_Pipe*) {}
@@ -92,16 +94,15 @@ void _NAccum(ULONG, float) {}
 void _NClearAccum(ULONG) {}
 void _NClearRectSplit(const GLBuffer*, LONG, LONG, LONG, LONG, ULONG) {}
 void _NClearRect(N_BoundBuffer*, LONG, LONG, LONG, LONG, ULONG, ULONG) {}
-void _NClearHostRect(N_BoundBuffer*, LONG, LONG, LONG, LONG, ULONG) {}
 void _NPutRect(const GLBuffer*, LONG, LONG, LONG, LONG, const ULONG*, ULONG) {}
 void _NPutRectZoom(const GLBuffer*, LONG, LONG, LONG, LONG, const ULONG*, ULONG, ULONG, ULONG, ULONG) {}
 void _NGetRow(const GLBuffer*, LONG, LONG, LONG, ULONG*) {}
 void _NCopyRect(const GLBuffer*, LONG, LONG, const GLBuffer*, LONG, LONG, LONG, LONG, ULONG) {}
 ULONG _NStereoPages(N_Context*) { return 0; }
 void _NDirectReadPixels(N_Context*, const N_BoundBuffer*, LONG, LONG, LONG, LONG, ULONG, ULONG, void*) {}
-void _NFeedbackPixelToken(N_Context*, ULONG) {}
-void _NDropTexCache(N_Context*) {}
-ULONG _NTextureBound(N_Context*) { return 0; }
+// The GL layer's texture loader: nothing on the board.
+ULONG _DFindTexture(PDEV*, ULONG, ULONG, ULONG*) { return 0; }
+ULONG _DLoadTexture(PDEV*, ULONG, ULONG, LONG, LONG, const void*, BOOL, const void*) { return 0; }
 // The GL server core's scratch surfaces the micro-code generator asks for.
 GLBuffer* _DCreateScratchPixmap(PDEV*) { return nullptr; }
 GLBuffer* _DGetTmp32DevSurf(GLBuffer*) { return nullptr; }

@@ -1,0 +1,67 @@
+// The software clear of a buffer that lives in host memory (an alpha or
+// further colour plane, a stencil buffer): the clear rectangle inside each
+// rectangle of the window's clip list is filled in place. Every fill stays
+// inside the buffer's own rows and columns.
+#include <algorithm>
+#include <cstring>
+
+#include "../seams.h"
+
+namespace {
+
+constexpr ULONG kSeparateFaces = 76;  // 1: the far edges of the rectangle are exclusive
+
+// Fills cols pixels of bytesPerPixel bytes at pj with the value's low bytes.
+void vFillRow(BYTE* pj, ULONG bytesPerPixel, std::size_t cols, ULONG ulValue) {
+    switch (bytesPerPixel) {
+        case 1: std::memset(pj, static_cast<int>(ulValue & 0xFF), cols); break;
+        case 2: {
+            // Two-byte pixels get their own fill: one 16-bit value each.
+            const USHORT us = static_cast<USHORT>(ulValue);
+            for (std::size_t i = 0; i < cols; ++i) std::memcpy(pj + 2 * i, &us, 2);
+            break;
+        }
+        default:
+            for (std::size_t i = 0; i < cols; ++i) std::memcpy(pj + 4 * i, &ulValue, 4);
+            break;
+    }
+}
+
+}  // namespace
+
+void _NClearHostRect(N_BoundBuffer* pSlot, LONG x0, LONG y0, LONG x1, LONG y1, ULONG ulValue) {
+    if (!bNHaveContext() || pSlot == nullptr || pSlot->pBuffer == nullptr || pSlot->pjBase == nullptr) return;
+    N_Context* pctx = gpNCurrent;
+    const ULONG cb = pSlot->bytesPerPixel;
+    if (cb != 1 && cb != 2 && cb != 4) return;
+    std::int64_t xr = x1, yr = y1;
+    if (*pulAttr(pctx, kSeparateFaces) == 1) {
+        --xr;
+        --yr;
+    }
+    if (xr < x0 || yr < y0) return;
+    const GLBuffer* pb = pSlot->pBuffer;
+    // The buffer's own extent bounds every part, whatever the clip list says.
+    const std::int64_t xMax = std::min<std::int64_t>(pb->cx, pSlot->pitch / cb) - 1;
+    const std::int64_t yMax = std::int64_t{pb->cy} - 1;
+    const ULONG* pulClip = pctx->pulDecodedClip;
+    const ULONG cRects = pctx->cClipRects;
+    for (ULONG r = 0; r < cRects; ++r) {
+        const ULONG* pc = pulClip + 4 * std::size_t{r};
+        const std::int64_t fx0 = std::max<std::int64_t>({pc[0], x0, 0});
+        const std::int64_t fy0 = std::max<std::int64_t>({pc[1], y0, 0});
+        const std::int64_t fx1 = std::min<std::int64_t>({std::int64_t{pc[2]} - 1, xr, xMax});
+        const std::int64_t fy1 = std::min<std::int64_t>({std::int64_t{pc[3]} - 1, yr, yMax});
+        if (fx1 < fx0 || fy1 < fy0) continue;
+        const auto cols = static_cast<std::size_t>(fx1 - fx0 + 1);
+        const auto rows = static_cast<std::size_t>(fy1 - fy0 + 1);
+        BYTE* pjFirst = pSlot->pjBase + static_cast<std::size_t>(fy0) * pSlot->pitch + static_cast<std::size_t>(fx0) * cb;
+        // Zero over whole rows: one fill from the first row on.
+        if (ulValue == 0 && cRects == 1 && fx0 == 0 && static_cast<std::int64_t>(cols) == pb->cx) {
+            std::memset(pjFirst, 0, rows * pSlot->pitch - (pSlot->pitch - cols * cb));
+            return;
+        }
+        vFillRow(pjFirst, cb, cols, ulValue);
+        for (std::size_t y = 1; y < rows; ++y) std::memcpy(pjFirst + y * pSlot->pitch, pjFirst, cols * cb);
+    }
+}

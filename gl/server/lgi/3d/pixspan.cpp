@@ -1,0 +1,401 @@
+// The pixel span stages: the per-pixel conversions between float pixels and
+// board words, the zoom stages that replicate pixels and rows, the span
+// readers of read and copy pixels, and the colour a bitmap is drawn with.
+// Spans live in fixed process-wide arrays and the zoom buffers in the work
+// arena; a zoomed row is cut at N_SPAN pixels.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "pixelpath.h"
+#include "renderfcn.h"
+#include "../seams.h"
+
+namespace {
+
+enum : ULONG {
+    kTransferScale = 135,  // red, green, blue, alpha, depth
+    kTransferBias = 140,
+    kFogColour = 110,
+    kFogIndex = 111,
+    kRasterColour = 99,
+    kRasterIndex = 100,
+};
+enum : ULONG { kMapIndex = 0, kMapStencil = 1, kMapIndexToRed = 2, kMapRedToRed = 6 };
+
+// The span arrays of one row.
+struct Spans {
+    float channel[4][N_SPAN];
+    ULONG packed[N_SPAN];
+    ULONG alpha[N_SPAN];  // the alpha buffer's row of the alpha merge
+    ULONG depth[N_SPAN];
+    BYTE mask[N_SPAN];
+};
+Spans gPix;
+
+float fAttrAt(N_Context* pctx, ULONG id) { return __glXWordFloat(*pulAttr(pctx, id)); }
+
+// Entry trunc(v x (n - 1) + 0.5) of a colour map, the index kept inside it.
+float fMapLookup(N_Context* pctx, ULONG map, float v) {
+    ULONG n = 0;
+    const ULONG* pul = _NPixelMapOf(pctx, map, &n);
+    if (pul == nullptr) return v;
+    const LONG i = std::clamp<LONG>(_NTruncToLong(v * static_cast<float>(n - 1) + 0.5f), 0, static_cast<LONG>(n - 1));
+    return __glXWordFloat(pul[i]);
+}
+
+// Entry ((n - 1) AND i) of a map, as a float (colour maps) or integer.
+float fMapMasked(N_Context* pctx, ULONG map, ULONG i) {
+    ULONG n = 0;
+    const ULONG* pul = _NPixelMapOf(pctx, map, &n);
+    return pul != nullptr ? __glXWordFloat(pul[i & (n - 1)]) : 0.0f;
+}
+
+ULONG ulMapMasked(N_Context* pctx, ULONG map, ULONG i) {
+    ULONG n = 0;
+    const ULONG* pul = _NPixelMapOf(pctx, map, &n);
+    return pul != nullptr ? pul[i & (n - 1)] : i;
+}
+
+ULONG ulByte(float f) { return static_cast<ULONG>(_NTruncToLong(f)) & 0xFFu; }
+
+// Writes the float results of a colour pixel and its packed word.
+void vPutColour(N_PixelSpan* ps, ULONG i, float r, float g, float b, float a) {
+    ps->apChannel[0][i] = r;
+    ps->apChannel[1][i] = g;
+    ps->apChannel[2][i] = b;
+    ps->apChannel[3][i] = a;
+    ps->pulPacked[i] = (ulByte(a * ps->storeScale[3]) << 24) | (ulByte(r) << 16) | (ulByte(g) << 8) | ulByte(b);
+}
+
+// The transfer of a colour pixel: each channel scaled and biased and
+// clamped. Alpha is clamped like the others, so that it never indexes past
+// the alpha map.
+void vTransfer(N_Context* pctx, const float* pfIn, float* pfOut) {
+    for (ULONG c = 0; c < 4; ++c)
+        pfOut[c] = _NPixClamp(pfIn[c] * fAttrAt(pctx, kTransferScale + c) + fAttrAt(pctx, kTransferBias + c));
+}
+
+void vPutIndexWord(N_PixelSpan* ps, ULONG i, ULONG v) {
+    const float f = static_cast<float>(v);
+    for (ULONG c = 0; c < 4; ++c) ps->apChannel[c][i] = f;
+    ps->pulPacked[i] = v | (v << 8) | (v << 16) | (v << 24);
+}
+
+N_PixelSpan* psOf(N_Pipe* pipe) { return static_cast<N_PixelSpan*>(pipe->pSpan); }
+
+// Reads cx pixels of row y from x of a bound buffer into pul: host buffers
+// from their memory (pixels outside the buffer read 0), board buffers
+// through the GL layer's row read.
+void vReadRow(const N_BoundBuffer* pSlot, LONG x, LONG y, ULONG cx, ULONG* pul) {
+    const GLBuffer* pb = pSlot->pBuffer;
+    if (pb->memoryKind != GLBUFFER_MEMORY_HOST) {
+        _NGetRow(pb, x, y, static_cast<LONG>(cx), pul);
+        return;
+    }
+    const ULONG cb = pSlot->bytesPerPixel;
+    for (ULONG i = 0; i < cx; ++i) {
+        const std::int64_t xi = std::int64_t{x} + i;
+        if (pSlot->pjBase == nullptr || y < 0 || y >= pb->cy || xi < 0 || xi >= pb->cx || (cb != 1 && cb != 2 && cb != 4)) {
+            pul[i] = 0;
+            continue;
+        }
+        const BYTE* pj = pSlot->pjBase + std::size_t(y) * pSlot->pitch + std::size_t(xi) * cb;
+        ULONG v = 0;
+        std::memcpy(&v, pj, cb);
+        pul[i] = v;
+    }
+}
+
+// One source row into pul, with the alpha merge when the set-up named an
+// alpha buffer (formats that carry alpha): the top byte of each word is the
+// low byte of the alpha buffer's pixel, read from that buffer.
+void vReadSpan(const N_PixelSpan* ps, LONG y, ULONG* pul) {
+    const LONG x = _NPixAdd(ps->srcX, ps->pSource->pBuffer->x);
+    vReadRow(ps->pSource, x, y, ps->width, pul);
+    const bool bMerge = ps->pSourceAlpha != nullptr && ps->pSourceAlpha->pBuffer != nullptr;
+    if (!bMerge) return;
+    vReadRow(ps->pSourceAlpha, x, y, ps->width, gPix.alpha);
+    for (ULONG i = 0; i < ps->width; ++i) pul[i] = (pul[i] & 0xFFFFFFu) | (gPix.alpha[i] << 24);
+}
+
+// Repeats the successor for the y zoom, stepping the output row.
+void vRepeatRows(N_Context* pctx, N_Pipe* pipe, N_PixelSpan* ps, ULONG cRepeats) {
+    for (ULONG k = 0; k < cRepeats; ++k) {
+        pipe->next[N_STAGE_ZOOM](pctx, pipe);
+        ps->outY = _NPixAdd(ps->outY, ps->outRowStep);
+    }
+}
+
+}  // namespace
+
+float* _NPixChannel(ULONG c) { return gPix.channel[c & 3]; }
+ULONG* _NPixPacked(void) { return gPix.packed; }
+BYTE* _NPixMask(void) { return gPix.mask; }
+ULONG* _NPixDepth(void) { return gPix.depth; }
+
+void _NPixSpanArrays(N_PixelSpan* ps) {
+    for (ULONG c = 0; c < 4; ++c) ps->apChannel[c] = gPix.channel[c];
+    ps->pulPacked = gPix.packed;
+    ps->pjMask = gPix.mask;
+    ps->pulDepth = gPix.depth;
+}
+
+// --- per-pixel conversions ---------------------------------------------------------------------
+void _NStoreRGBA(N_Context* pctx, N_PixelSpan* ps, const float* pfIn, ULONG i) {
+    float af[4];
+    vTransfer(pctx, pfIn, af);
+    vPutColour(ps, i, af[0] * ps->storeScale[0], af[1] * ps->storeScale[1], af[2] * ps->storeScale[2], af[3]);
+}
+
+void _NStoreRGBAMapped(N_Context* pctx, N_PixelSpan* ps, const float* pfIn, ULONG i) {
+    float af[4];
+    vTransfer(pctx, pfIn, af);
+    for (ULONG c = 0; c < 4; ++c) af[c] = fMapLookup(pctx, kMapRedToRed + c, af[c]);
+    vPutColour(ps, i, af[0] * ps->storeScale[0], af[1] * ps->storeScale[1], af[2] * ps->storeScale[2], af[3]);
+}
+
+void _NStoreIndexToRGBA(N_Context* pctx, N_PixelSpan* ps, ULONG ulIndex, ULONG i) {
+    const auto v = static_cast<ULONG>(_NIndexShifted(pctx, ulIndex));
+    vPutColour(ps, i, fMapMasked(pctx, kMapIndexToRed, v) * ps->storeScale[0],
+               fMapMasked(pctx, kMapIndexToRed + 1, v) * ps->storeScale[1],
+               fMapMasked(pctx, kMapIndexToRed + 2, v) * ps->storeScale[2], fMapMasked(pctx, kMapIndexToRed + 3, v));
+}
+
+void _NStoreIndex(N_Context* pctx, N_PixelSpan* ps, ULONG ulIndex, ULONG i) {
+    vPutIndexWord(ps, i, static_cast<ULONG>(_NIndexShifted(pctx, ulIndex)) & ps->dstMask);
+}
+
+void _NStoreIndexMapped(N_Context* pctx, N_PixelSpan* ps, ULONG ulIndex, ULONG i) {
+    vPutIndexWord(ps, i, ulMapMasked(pctx, kMapIndex, static_cast<ULONG>(_NIndexShifted(pctx, ulIndex))));
+}
+
+void _NStoreStencil(N_Context*, N_PixelSpan* ps, ULONG ulIndex, ULONG i) { ps->pulPacked[i] = ulIndex & ps->dstMask; }
+
+void _NStoreStencilMapped(N_Context* pctx, N_PixelSpan* ps, ULONG ulIndex, ULONG i) {
+    ps->pulPacked[i] = ulMapMasked(pctx, kMapStencil, static_cast<ULONG>(_NIndexShifted(pctx, ulIndex))) & ps->dstMask;
+}
+
+void _NStoreDepth(N_Context* pctx, N_PixelSpan* ps, float fDepth, ULONG i) {
+    const float d = _NPixClamp(fDepth * fAttrAt(pctx, kTransferScale + 4) + fAttrAt(pctx, kTransferBias + 4));
+    const auto v = static_cast<ULONG>(static_cast<double>(d) * pctx->depthScale);
+    ps->pulDepth[i] = v;
+    ps->pulPacked[i] = v;
+}
+
+void _NFetchDepth(N_Context* pctx, const N_PixelSpan* ps, ULONG i, float* pfOut) {
+    pfOut[0] = static_cast<float>(ps->pulPacked[i]) * pctx->depthScaleInv * fAttrAt(pctx, kTransferScale + 4) +
+               fAttrAt(pctx, kTransferBias + 4);
+    pfOut[1] = pfOut[2] = 0.0f;
+    pfOut[3] = 1.0f;
+}
+
+void _NFetchColour(N_Context* pctx, const N_PixelSpan* ps, ULONG i, float* pfOut) {
+    const ULONG w = ps->pulPacked[i];
+    const ULONG aulByte[4] = {(w >> 16) & 0xFF, (w >> 8) & 0xFF, w & 0xFF, w >> 24};
+    for (ULONG c = 0; c < 4; ++c)
+        pfOut[c] = static_cast<float>(aulByte[c]) * (1.0f / 255.0f) * fAttrAt(pctx, kTransferScale + c) +
+                   fAttrAt(pctx, kTransferBias + c);
+    if (ps->pSourceAlpha == nullptr || ps->pSourceAlpha->pBuffer == nullptr) pfOut[3] = 1.0f;
+}
+
+void _NFetchColourMapped(N_Context* pctx, const N_PixelSpan* ps, ULONG i, float* pfOut) {
+    _NFetchColour(pctx, ps, i, pfOut);
+    for (ULONG c = 0; c < 4; ++c) pfOut[c] = fMapLookup(pctx, kMapRedToRed + c, _NPixClamp(pfOut[c]));
+}
+
+void _NFetchColourIndexMode(N_Context* pctx, const N_PixelSpan* ps, ULONG i, float* pfOut) {
+    for (ULONG c = 0; c < 4; ++c) pfOut[c] = fMapMasked(pctx, kMapIndexToRed + c, ps->pulPacked[i]);
+}
+
+// --- zoom ----------------------------------------------------------------------------------------
+ULONG _NZoomReplicateX(N_PixelSpan* ps, float zx, LONG* pxStart) {
+    const float z = std::fabs(zx);
+    const ULONG whole = static_cast<ULONG>(_NTruncToLong(z));
+    const auto f = static_cast<ULONG>(_NTruncToLong((z - static_cast<float>(whole)) * 65536.0f));
+    // The pixels the running sum gives, cut at the zoom buffers' size: the
+    // count handed on never names a pixel that was not written.
+    const std::uint64_t total = std::uint64_t{whole} * ps->count + ((std::uint64_t{f} * ps->count) >> 16);
+    const auto cOut = static_cast<ULONG>(std::min<std::uint64_t>(total, N_SPAN));
+    const bool bBackward = std::signbit(zx) && zx != 0.0f;
+    ULONG* const* apZoom = gNArena.apSpan;
+    std::uint64_t s = 0;
+    ULONG written = 0;
+    for (ULONG i = 0; i < ps->count && written < cOut; ++i) {
+        const std::uint64_t sNext = s + f;
+        ULONG reps = whole + static_cast<ULONG>((sNext >> 16) - (s >> 16));
+        s = sNext;
+        reps = std::min(reps, cOut - written);
+        for (ULONG k = 0; k < reps; ++k, ++written) {
+            const ULONG at = bBackward ? cOut - 1 - written : written;
+            for (ULONG c = 0; c < 4; ++c) std::memcpy(&apZoom[c][at], &ps->apChannel[c][i], 4);
+            apZoom[4][at] = ps->pulPacked[i];
+        }
+    }
+    *pxStart = bBackward ? _NPixAdd(ps->x, -std::int64_t{cOut}) : ps->x;
+    return written;
+}
+
+ULONG _NZoomRepeatsY(N_PixelSpan* ps, float zy) {
+    ULONG r = static_cast<ULONG>(_NTruncToLong(std::fabs(zy)));
+    ps->zoomYAcc += ps->zoomYFrac;
+    if (ps->zoomYAcc > 65535) {
+        ++r;
+        ps->zoomYAcc &= 0xFFFF;
+    }
+    return r;
+}
+
+void _NStageZoomNone(N_Context* pctx, N_Pipe* pipe) {
+    N_PixelSpan* ps = psOf(pipe);
+    ps->outX = ps->x;
+    ps->outY = ps->y;
+    ps->outCount = ps->count;
+    pipe->next[N_STAGE_ZOOM](pctx, pipe);
+}
+
+namespace {
+
+// Points the spans at the zoom buffers while the successor runs.
+void vUseZoomBuffers(N_PixelSpan* ps) {
+    for (ULONG c = 0; c < 4; ++c) ps->apChannel[c] = reinterpret_cast<float*>(gNArena.apSpan[c]);
+    ps->pulPacked = gNArena.apSpan[4];
+}
+
+void vZoomX(N_Context* pctx, N_Pipe* pipe, bool bY) {
+    N_PixelSpan* ps = psOf(pipe);
+    const float zx = fAttrAt(pctx, N_ATTR_ZOOM_X);
+    float* apSaved[4] = {ps->apChannel[0], ps->apChannel[1], ps->apChannel[2], ps->apChannel[3]};
+    ULONG* pulSaved = ps->pulPacked;
+    LONG x = 0;
+    const ULONG c = _NZoomReplicateX(ps, zx, &x);
+    ps->outX = x;
+    ps->outY = ps->y;
+    ps->outCount = c;
+    vUseZoomBuffers(ps);
+    if (bY) {
+        const float zy = fAttrAt(pctx, N_ATTR_ZOOM_Y);
+        ps->outRowStep = std::signbit(zy) ? -ps->rowStep : ps->rowStep;
+        vRepeatRows(pctx, pipe, ps, _NZoomRepeatsY(ps, zy));
+        ps->y = _NPixAdd(ps->outY, -ps->rowStep);
+    } else {
+        pipe->next[N_STAGE_ZOOM](pctx, pipe);
+    }
+    for (ULONG k = 0; k < 4; ++k) ps->apChannel[k] = apSaved[k];
+    ps->pulPacked = pulSaved;
+}
+
+}  // namespace
+
+void _NStageZoomX(N_Context* pctx, N_Pipe* pipe) { vZoomX(pctx, pipe, false); }
+void _NStageZoomXY(N_Context* pctx, N_Pipe* pipe) { vZoomX(pctx, pipe, true); }
+
+void _NStageZoomY(N_Context* pctx, N_Pipe* pipe) {
+    N_PixelSpan* ps = psOf(pipe);
+    const float zy = fAttrAt(pctx, N_ATTR_ZOOM_Y);
+    ps->outX = ps->x;
+    ps->outY = ps->y;
+    ps->outCount = ps->count;
+    ps->outRowStep = std::signbit(zy) ? -ps->rowStep : ps->rowStep;
+    vRepeatRows(pctx, pipe, ps, _NZoomRepeatsY(ps, zy));
+    // The next source row goes on where this one's output ended.
+    ps->y = _NPixAdd(ps->outY, -ps->rowStep);
+}
+
+// --- span readers --------------------------------------------------------------------------------
+void _NStageReadSpans(N_Context* pctx, N_Pipe* pipe) {
+    N_PixelSpan* ps = psOf(pipe);
+    if (ps->pSource == nullptr || ps->pSource->pBuffer == nullptr) return;
+    LONG y = _NPixAdd(ps->srcY, ps->pSource->pBuffer->y);
+    while (ps->rows > 0) {
+        ps->count = ps->width;
+        vReadSpan(ps, y, ps->pulPacked);
+        pipe->next[N_STAGE_SPAN_READ](pctx, pipe);
+        y = _NPixAdd(y, ps->rowStep);
+        ps->y = _NPixAdd(ps->y, ps->rowStep);
+        --ps->rows;
+    }
+}
+
+void _NStageCopySpans(N_Context* pctx, N_Pipe* pipe) {
+    N_PixelSpan* ps = psOf(pipe);
+    if (ps->pSource == nullptr || ps->pSource->pBuffer == nullptr || ps->width == 0) return;
+    // Every source row is read before the first is written, so that
+    // overlapping source and destination come out right; the rows that fit
+    // the image work area are copied.
+    auto* pulStore = reinterpret_cast<ULONG*>(gNArena.apImage[0]);
+    const ULONG cFit = 1310720u / ps->width;
+    const ULONG cRows = std::min(ps->rows, cFit);
+    LONG y = _NPixAdd(ps->srcY, ps->pSource->pBuffer->y);
+    for (ULONG r = 0; r < cRows; ++r, y = _NPixAdd(y, ps->rowStep)) vReadSpan(ps, y, pulStore + std::size_t{r} * ps->width);
+    ULONG* pulOwn = ps->pulPacked;
+    ps->y = ps->dstRow;
+    for (ULONG r = 0; r < cRows; ++r) {
+        ps->count = ps->width;
+        ps->pulPacked = pulStore + std::size_t{r} * ps->width;
+        pipe->next[N_STAGE_SPAN_READ](pctx, pipe);
+        ps->y = _NPixAdd(ps->y, ps->rowStep);
+    }
+    ps->pulPacked = pulOwn;
+    ps->rows = 0;
+}
+
+// --- bitmap colour -------------------------------------------------------------------------------
+void _NBitmapColour(N_Context* pctx, N_PixelSpan* ps) {
+    const float* pfRaster = reinterpret_cast<const float*>(pulAttr(pctx, kRasterColour));
+    const bool bFog = *pulAttr(pctx, N_ATTR_FOG) != 0;
+    float f = 1.0f;
+    if (bFog) {
+        // The raster position's distance: |z / w|, z alone when w is 0 or 1.
+        const float* pfPos = reinterpret_cast<const float*>(pulAttr(pctx, N_ATTR_RASTER_POS));
+        const float w = pfPos[3];
+        const float d = (w == 0.0f || w == 1.0f) ? pfPos[2] : pfPos[2] / w;
+        f = _NPixClamp(_NFogFactorOf(pctx, std::fabs(d)));
+    }
+    if (*pulAttr(pctx, N_ATTR_COLOUR_INDEX_MODE) == 1) {
+        float i = fAttrAt(pctx, kRasterIndex);
+        if (bFog) i += (1.0f - f) * fAttrAt(pctx, kFogIndex);
+        ps->bitmapColour[0] = i * ps->storeScale[0];
+        ps->bitmapColour[1] = ps->bitmapColour[2] = ps->bitmapColour[3] = 0.0f;
+        return;
+    }
+    const float* pfFog = reinterpret_cast<const float*>(pulAttr(pctx, kFogColour));
+    for (ULONG c = 0; c < 3; ++c) {
+        const float v = bFog ? pfRaster[c] * f + pfFog[c] * (1.0f - f) : pfRaster[c];
+        ps->bitmapColour[c] = _NPixClamp(v) * ps->storeScale[c];
+    }
+    ps->bitmapColour[3] = _NPixClamp(pfRaster[3]);
+}
+
+// --- copy-pixels row transfers -------------------------------------------------------------------
+// Colour: each source word to a float pixel (bytes over 255, alpha 1.0
+// without an alpha buffer) and through the store conversion, which applies
+// the pixel transfer once; colour-index data goes through the index store.
+void _NCopyRowColour(N_Context* pctx, N_PixelSpan* ps) {
+    const bool bAlpha = ps->pSourceAlpha != nullptr && ps->pSourceAlpha->pBuffer != nullptr;
+    for (ULONG i = 0; i < ps->count; ++i) {
+        const ULONG w = ps->pulPacked[i];
+        if (ps->pfnStoreIndex != nullptr) {
+            ps->pfnStoreIndex(pctx, ps, w & ps->srcMask, i);
+            continue;
+        }
+        const float af[4] = {static_cast<float>((w >> 16) & 0xFF) * (1.0f / 255.0f),
+                             static_cast<float>((w >> 8) & 0xFF) * (1.0f / 255.0f),
+                             static_cast<float>(w & 0xFF) * (1.0f / 255.0f),
+                             bAlpha ? static_cast<float>(w >> 24) * (1.0f / 255.0f) : 1.0f};
+        ps->pfnStoreColour(pctx, ps, af, i);
+    }
+}
+
+void _NCopyRowDepth(N_Context* pctx, N_PixelSpan* ps) {
+    for (ULONG i = 0; i < ps->count; ++i)
+        ps->pfnStoreDepth(pctx, ps, static_cast<float>(ps->pulPacked[i]) * pctx->depthScaleInv, i);
+}
+
+void _NCopyRowStencil(N_Context* pctx, N_PixelSpan* ps) {
+    for (ULONG i = 0; i < ps->count; ++i) {
+        const ULONG v = ps->pfnIndexConv(pctx, ps->pulPacked[i], ps->srcMask);
+        ps->pfnStoreIndex(pctx, ps, v, i);
+        ps->pulPacked[i] &= 0xFFu;
+    }
+}

@@ -1,0 +1,331 @@
+// The pixel span stages: zoom replication in x and y, the per-pixel
+// conversions with their maps, and requests run through the pixel paths
+// from host-memory buffers.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "3d/pixelpath.h"
+#include "lgi_fixture.h"
+#include "lgi/seams.h"
+
+namespace {
+
+using lgi_test::F;
+using lgi_test::LgiTest;
+
+// A span of count pixels whose packed words are 1, 2, 3, ...
+N_PixelSpan Row(ULONG count, LONG x = 100) {
+    N_PixelSpan s{};
+    _NPixSpanArrays(&s);
+    s.count = count;
+    s.x = x;
+    for (ULONG i = 0; i < count; ++i) {
+        s.pulPacked[i] = i + 1;
+        for (ULONG c = 0; c < 4; ++c) s.apChannel[c][i] = static_cast<float>(i + 1);
+    }
+    return s;
+}
+
+std::vector<ULONG> Zoomed(ULONG n) { return {gNArena.apSpan[4], gNArena.apSpan[4] + n}; }
+
+TEST_F(LgiTest, ZoomInXReplicatesByTheRunningSum) {
+    struct Case {
+        float zoom;
+        ULONG count;
+        std::vector<ULONG> want;
+        LONG x;
+    };
+    const Case cases[] = {
+        {1.5f, 4, {1, 2, 2, 3, 4, 4}, 100},     // sums 32768, 65536, 98304, 131072
+        {-2.0f, 3, {3, 3, 2, 2, 1, 1}, 94},     // backward, start x - 6
+        {0.5f, 4, {2, 4}, 100},
+        {-1.5f, 2, {2, 2, 1}, 97},
+        {-0.0f, 3, {}, 100},
+    };
+    for (const Case& c : cases) {
+        N_PixelSpan s = Row(c.count);
+        LONG x = 0;
+        const ULONG n = _NZoomReplicateX(&s, c.zoom, &x);
+        ASSERT_EQ(n, c.want.size()) << c.zoom;
+        EXPECT_EQ(Zoomed(n), c.want) << c.zoom;
+        EXPECT_EQ(x, c.x) << c.zoom;
+        if (!c.want.empty()) {
+            EXPECT_EQ(reinterpret_cast<float*>(gNArena.apSpan[0])[0], float(c.want[0])) << c.zoom;
+        }
+    }
+}
+
+TEST_F(LgiTest, ZoomedCountNeverPassesWhatWasWritten) {
+    // 2,000 pixels at 1.3: 2,600 by the zoom, cut at the 2,308 written.
+    N_PixelSpan s = Row(2000);
+    gNArena.apSpan[4][N_SPAN - 1] = 0;
+    LONG x = 0;
+    EXPECT_EQ(_NZoomReplicateX(&s, 1.3f, &x), N_SPAN);
+    EXPECT_NE(gNArena.apSpan[4][N_SPAN - 1], 0u);
+    // A fraction that truncates: ten pixels at 1.3 give 12 written, and 12
+    // handed on, not trunc(13.0).
+    s = Row(10);
+    const ULONG n = _NZoomReplicateX(&s, 1.3f, &x);
+    EXPECT_EQ(n, 12u);
+    s = Row(10);
+    EXPECT_EQ(_NZoomReplicateX(&s, -1.3f, &x), 12u);
+    EXPECT_EQ(x, 100 - 12);
+    EXPECT_EQ(gNArena.apSpan[4][0], 10u);
+    EXPECT_EQ(gNArena.apSpan[4][11], 1u);
+}
+
+TEST_F(LgiTest, ZoomInYRepeatsRowsAsTheAccumulatorCarries) {
+    struct Case {
+        float zoom;
+        std::vector<ULONG> want;
+    };
+    const Case cases[] = {{0.5f, {0, 1, 0, 1}}, {2.25f, {2, 2, 2, 3}}, {-1.5f, {1, 2, 1, 2}}, {3.0f, {3, 3, 3, 3}}};
+    for (const Case& c : cases) {
+        N_PixelSpan s{};
+        s.zoomYFrac = static_cast<ULONG>(std::fabs(c.zoom - std::trunc(c.zoom)) * 65536.0f);
+        std::vector<ULONG> got;
+        for (int r = 0; r < 4; ++r) got.push_back(_NZoomRepeatsY(&s, c.zoom));
+        EXPECT_EQ(got, c.want) << c.zoom;
+    }
+}
+
+TEST_F(LgiTest, IndexConversionsShiftOffsetAndMap) {
+    N_PixelSpan s = Row(1);
+    s.dstMask = 0xFF;
+    struct Case {
+        LONG shift, offset;
+        ULONG index, want;
+    };
+    const Case cases[] = {{-2, 1, 9, 3}, {2, 0, 9, 36}, {2, 1, 9, 37}, {0, 0, 0x1FF, 0xFF}, {-40, 0, 0x7FFFFFFF, 0}};
+    for (const Case& c : cases) {
+        *pulAttr(ctx_, 133) = static_cast<ULONG>(c.shift);
+        *pulAttr(ctx_, 134) = static_cast<ULONG>(c.offset);
+        _NStoreIndex(ctx_, &s, c.index, 0);
+        EXPECT_EQ(s.apChannel[0][0], float(c.want)) << c.shift << " " << c.index;
+        EXPECT_EQ(s.pulPacked[0], c.want * 0x01010101u) << c.shift;
+    }
+    // Through the index map of 4 entries: entry (shift(i) + offset) & 3.
+    const ULONG map[4] = {10, 11, 12, 13};
+    const N_PixelMapDesc d{0, 4, map};
+    N_SetPixelMaps(1, &d);
+    *pulAttr(ctx_, 133) = 0;
+    *pulAttr(ctx_, 134) = 1;
+    _NStoreIndexMapped(ctx_, &s, 6, 0);
+    EXPECT_EQ(s.pulPacked[0], 0x0D0D0D0Du);  // (6 + 1) & 3 = 3
+}
+
+TEST_F(LgiTest, ColourStoresScaleClampAndMap) {
+    N_PixelSpan s = Row(1);
+    for (ULONG c = 0; c < 4; ++c) s.storeScale[c] = 255.0f;
+    const float in[4] = {1.2f, 0.5f, -0.1f, 1.0f};
+    _NStoreRGBA(ctx_, &s, in, 0);
+    EXPECT_EQ(s.pulPacked[0], 0xFFFF7F00u);
+    EXPECT_EQ(s.apChannel[0][0], 255.0f);
+    EXPECT_EQ(s.apChannel[3][0], 1.0f);  // alpha not multiplied by its scale
+    // Transfer scale and bias apply before the clamp.
+    *pulAttr(ctx_, 136) = F(2.0f);
+    *pulAttr(ctx_, 142) = F(0.25f);
+    _NStoreRGBA(ctx_, &s, in, 0);
+    EXPECT_EQ(s.pulPacked[0], 0xFFFFFF26u);  // blue 0.15 x 255
+    *pulAttr(ctx_, 136) = F(1.0f);
+    *pulAttr(ctx_, 142) = F(0.0f);
+    // The colour-map form: each channel through its map; an alpha far past
+    // 1.0 stays inside the alpha map.
+    const ULONG half = F(0.5f), one = F(1.0f), zero = F(0.0f);
+    const ULONG red[2] = {zero, half}, alpha[4] = {zero, zero, zero, one};
+    const N_PixelMapDesc maps[2] = {{6, 2, red}, {9, 4, alpha}};
+    N_SetPixelMaps(2, maps);
+    const float hot[4] = {1.0f, 0.0f, 0.0f, 300.0f};
+    _NStoreRGBAMapped(ctx_, &s, hot, 0);
+    EXPECT_EQ(s.apChannel[0][0], 127.5f);
+    EXPECT_EQ(s.apChannel[3][0], 1.0f);
+    EXPECT_EQ(s.pulPacked[0] >> 24, 255u);
+    // Index to RGBA through the index-to-colour maps.
+    const ULONG i2r[2] = {zero, one};
+    const N_PixelMapDesc m2{2, 2, i2r};
+    N_SetPixelMaps(1, &m2);
+    _NStoreIndexToRGBA(ctx_, &s, 3, 0);
+    EXPECT_EQ(s.apChannel[0][0], 255.0f);
+}
+
+TEST_F(LgiTest, DepthStoreClampsAndFetchScales) {
+    N_PixelSpan s = Row(1);
+    ctx_->depthScale = 65535.0f;
+    ctx_->depthScaleInv = 1.0f / 65535.0f;
+    _NStoreDepth(ctx_, &s, 1.5f, 0);
+    EXPECT_EQ(s.pulDepth[0], 65535u);
+    _NStoreDepth(ctx_, &s, -0.25f, 0);
+    EXPECT_EQ(s.pulDepth[0], 0u);
+    s.pulPacked[0] = 65535;
+    *pulAttr(ctx_, 139) = F(0.5f);
+    *pulAttr(ctx_, 144) = F(0.25f);
+    float f[4];
+    _NFetchDepth(ctx_, &s, 0, f);
+    EXPECT_FLOAT_EQ(f[0], 0.75f);
+}
+
+TEST_F(LgiTest, WindowRowOfTheRasterPosition) {
+    EXPECT_EQ(_NPixWindowRow(100, 90.0f), 9);
+    EXPECT_EQ(_NPixWindowRow(100, 89.5f), 10);
+    EXPECT_EQ(_NPixWindowRow(0, 3e9f), INT32_MIN);  // held to the range
+    EXPECT_EQ(_NPixAdd(INT32_MAX, 5), INT32_MAX);
+}
+
+// --- requests through the pixel paths -------------------------------------------------------------
+struct HostPlane {
+    HostPlane(ULONG kind, ULONG bits, LONG cx, LONG cy) : mem(std::size_t(cx) * cy * ((bits + 7) / 8)) {
+        desc.kind = kind;
+        desc.memoryKind = GLBUFFER_MEMORY_HOST;
+        desc.bitsPerPixel = bits;
+        desc.cx = cx;
+        desc.cy = cy;
+        desc.pvPixels = mem.data();
+        GLBuffer* ap[2] = {&desc, nullptr};
+        N_BindBuffers(1, ap);
+    }
+    GLBuffer desc{};
+    std::vector<BYTE> mem;
+};
+
+TEST_F(LgiTest, ReadPixelsOfAHostStencilBufferRunsThePixelPath) {
+    const ULONG rect[2] = {0, (8u << 16) | 8u};
+    N_BindClipList(1, rect);
+    HostPlane st(GLBUFFER_STENCIL, 8, 8, 8);
+    // Window row r holds 16 r + x.
+    for (ULONG y = 0; y < 8; ++y)
+        for (ULONG x = 0; x < 8; ++x) st.mem[y * 8 + x] = static_cast<BYTE>(16 * y + x);
+    // GL rows count up from the bottom: row 0 is window row 7.
+    BYTE out[3 * 2] = {};
+    EXPECT_EQ(N_ReadPixels(2, 0, 3, 2, N_PIXFMT_STENCIL, N_PIXTYPE_UBYTE, out), -1);
+    EXPECT_EQ(std::vector<BYTE>(out, out + 6), (std::vector<BYTE>{0x72, 0x73, 0x74, 0x62, 0x63, 0x64}));
+    // A bitmap read writes the values' low bits, rows of whole bytes.
+    BYTE bits[2] = {};
+    N_ReadPixels(0, 0, 8, 2, N_PIXFMT_STENCIL, N_PIXTYPE_BITMAP, bits);
+    EXPECT_EQ(bits[0], 0x55);
+    EXPECT_EQ(bits[1], 0x55);
+    // A rectangle reaching past the buffer reads 0 there.
+    BYTE edge[4] = {9, 9, 9, 9};
+    N_ReadPixels(6, 7, 4, 1, N_PIXFMT_STENCIL, N_PIXTYPE_UBYTE, edge);
+    EXPECT_EQ(std::vector<BYTE>(edge, edge + 4), (std::vector<BYTE>{6, 7, 0, 0}));
+    // Rectangles at the ends of the coordinate range read nothing but zeros.
+    for (const LONG at : {INT32_MIN, INT32_MAX, INT32_MIN + 1}) {
+        BYTE far[6] = {9, 9, 9, 9, 9, 9};
+        N_ReadPixels(at, at, 3, 2, N_PIXFMT_STENCIL, N_PIXTYPE_UBYTE, far);
+        EXPECT_EQ(std::vector<BYTE>(far, far + 6), std::vector<BYTE>(6, 0)) << at;
+    }
+}
+
+TEST_F(LgiTest, DrawPixelsThroughThePathEndsAtThePixelRectangleRender) {
+    HostPlane colour(GLBUFFER_FRONT_LEFT, 32, 16, 16);
+    *pulAttr(ctx_, N_ATTR_DRAW_BUFFER) = 1;
+    *pulAttr(ctx_, N_ATTR_RASTER_POS_VALID) = 1;
+    *pulAttr(ctx_, N_ATTR_MAP_COLOUR) = 1;
+    const BYTE px[4] = {1, 2, 3, 4};
+    vnx::debug::clear();
+    N_DrawPixels(2, 2, N_PIXFMT_LUMINANCE, N_PIXTYPE_UBYTE, px);
+    EXPECT_TRUE(Printed("_NPixelRectRender: not available yet")) << vnx::debug::peek();
+    const BYTE bm[2] = {0x80, 0x80};
+    vnx::debug::clear();
+    N_DrawBitmap(1, 2, 0.0f, 0.0f, 3.0f, 0.0f, bm);
+    EXPECT_TRUE(Printed("_NBitmapRectRender: not available yet")) << vnx::debug::peek();
+    EXPECT_EQ(fNAttr(ctx_, N_ATTR_RASTER_POS, 0), 3.0f);
+    // A stencil copy reads every source row, then hands each to the render.
+    HostPlane st(GLBUFFER_STENCIL, 8, 16, 16);
+    vnx::debug::clear();
+    N_CopyPixels(0, 0, 2, 3, 1);
+    const std::string got = vnx::debug::take();
+    std::size_t n = 0;
+    for (std::size_t at = 0; (at = got.find("_NPixelRectRender", at)) != std::string::npos; ++at) ++n;
+    EXPECT_EQ(n, 3u) << got;
+}
+
+std::size_t gAllocs = 0;
+void* pvCounting(std::size_t cb) {
+    ++gAllocs;
+    return LocalAlloc(LMEM_FIXED | LMEM_ZEROINIT, cb);
+}
+void vFree(void* pv) { LocalFree(pv); }
+
+TEST_F(LgiTest, PixelPathsAllocateNothing) {
+    HostPlane st(GLBUFFER_STENCIL, 8, 64, 64);
+    HostPlane colour(GLBUFFER_FRONT_LEFT, 32, 64, 64);
+    *pulAttr(ctx_, N_ATTR_DRAW_BUFFER) = 1;
+    *pulAttr(ctx_, N_ATTR_RASTER_POS_VALID) = 1;
+    *pulAttr(ctx_, N_ATTR_MAP_COLOUR) = 1;
+    *pulAttr(ctx_, N_ATTR_ZOOM_X) = F(1.5f);
+    *pulAttr(ctx_, N_ATTR_ZOOM_Y) = F(-2.0f);
+    std::vector<BYTE> image(32 * 32 * 4, 7);
+    auto run = [&] {
+        N_ReadPixels(0, 0, 32, 32, N_PIXFMT_STENCIL, N_PIXTYPE_USHORT, image.data());
+        N_DrawPixels(32, 32, N_PIXFMT_LUMINANCE, N_PIXTYPE_FLOAT, image.data());
+        N_CopyPixels(0, 0, 32, 32, 1);
+    };
+    run();  // whatever the first request sets up
+    gAllocs = 0;
+    _NSetAllocFuncs(pvCounting, vFree);
+    run();
+    _NSetAllocFuncs(nullptr, nullptr);
+    EXPECT_EQ(gAllocs, 0u);
+}
+
+TEST_F(LgiTest, ReadPixelsMergesAlphaFromTheAlphaBuffer) {
+    HostPlane colour(GLBUFFER_FRONT_LEFT, 32, 4, 4);
+    HostPlane alpha(GLBUFFER_ALPHA, 8, 4, 4);
+    *pulAttr(ctx_, N_ATTR_READ_BUFFER) = 1;
+    *pulAttr(ctx_, N_ATTR_MAP_COLOUR) = 1;  // the direct read does not serve maps
+    for (ULONG i = 0; i < 16; ++i) {
+        const ULONG w = 0xEE102030u + i;  // a top byte that is no alpha
+        std::memcpy(colour.mem.data() + 4 * i, &w, 4);
+        alpha.mem[i] = static_cast<BYTE>(0x80 + i);
+    }
+    BYTE out[8] = {};
+    N_ReadPixels(0, 3, 2, 1, N_PIXFMT_RGBA, N_PIXTYPE_UBYTE, out);  // window row 0
+    EXPECT_EQ(std::vector<BYTE>(out, out + 8), (std::vector<BYTE>{0x10, 0x20, 0x30, 0x80, 0x10, 0x20, 0x31, 0x81}));
+}
+
+TEST_F(LgiTest, FeedbackPixelTokensCarryTheRasterVertex) {
+    const float pos[4] = {10.7f, 20.2f, 0.5f, 2.0f}, colour[4] = {0.1f, 0.2f, 0.3f, 0.4f}, tex[4] = {1, 2, 3, 4};
+    std::memcpy(pulAttr(ctx_, N_ATTR_RASTER_POS), pos, 16);
+    std::memcpy(pulAttr(ctx_, 99), colour, 16);
+    std::memcpy(pulAttr(ctx_, 101), tex, 16);
+    *pulAttr(ctx_, N_ATTR_RASTER_POS_VALID) = 1;
+    struct Case {
+        ULONG type;
+        std::vector<float> want;
+    };
+    const Case cases[] = {
+        {0, {1796, 10, 20}},
+        {1, {1796, 10, 20, 0.5f}},
+        {2, {1796, 10, 20, 0.5f, 0.1f, 0.2f, 0.3f, 0.4f}},
+        {4, {1796, 10, 20, 0.5f, 2.0f, 0.1f, 0.2f, 0.3f, 0.4f, 1, 2, 3, 4}},
+    };
+    for (const Case& c : cases) {
+        float buf[16] = {};
+        N_BeginFeedback(buf, 16, c.type);
+        const BYTE bm[1] = {0x80};
+        N_DrawBitmap(1, 1, 0, 0, 0, 0, bm);
+        LONG n = 0;
+        N_EndFeedback(&n);
+        ASSERT_EQ(n, static_cast<LONG>(c.want.size())) << c.type;
+        EXPECT_EQ(std::vector<float>(buf, buf + n), c.want) << c.type;
+    }
+    // A buffer too small keeps what fits and reports the overflow.
+    float small[2] = {};
+    N_BeginFeedback(small, 2, 2);
+    N_DrawBitmap(1, 1, 0, 0, 0, 0, reinterpret_cast<const BYTE*>("\x80"));
+    LONG n = 0;
+    N_EndFeedback(&n);
+    EXPECT_EQ(n, -1);
+    EXPECT_EQ(small[1], 10.0f);
+    // A bitmap in feedback mode moves the raster position all the same.
+    N_BeginFeedback(small, 2, 0);
+    N_DrawBitmap(1, 1, 0, 0, 2.0f, -1.0f, reinterpret_cast<const BYTE*>("\x80"));
+    N_EndFeedback(&n);
+    EXPECT_EQ(fNAttr(ctx_, N_ATTR_RASTER_POS, 0), 12.7f);
+    EXPECT_EQ(fNAttr(ctx_, N_ATTR_RASTER_POS, 1), 19.2f);
+}
+
+}  // namespace
