@@ -66,8 +66,8 @@ void _NValPixelOps(N_Context* pctx, N_PrimDispatch* pd);
 void _NValPixelPipe(N_Context* pctx, N_Pipe* pipe, ULONG code);
 
 // --- primitive paths, clippers and facing tests (stages of the dispatch records) ------------------
-// (Facing tests in 3d/prims.cpp, primitive paths in 3d/clip.cpp; the
-// user-plane clippers of the clip test are not built yet.)
+// (Facing tests in 3d/prims.cpp, primitive paths and the user-plane
+// clipping paths in 3d/clip.cpp.)
 void _NvpFaceCullCompoundPrim(N_Context* pctx, N_Pipe* pipe);
 void _NvpFaceCullQuad(N_Context* pctx, N_Pipe* pipe);
 void _NPointPath(N_Context* pctx, N_Pipe* pipe);

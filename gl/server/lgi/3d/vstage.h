@@ -41,3 +41,7 @@ void _NRunStripList(N_Context* pctx, N_Pipe* pipe);
 // Runs pfn once per strip of the batch with the work arrays advanced past
 // the strips before it; everything is restored afterwards.
 void _NBreakUpListOfStrips(N_Context* pctx, N_Pipe* pipe, N_StageFn pfn);
+
+// The user clip planes in force in the space of the pipe's eye positions:
+// plane k (four floats) at pPlanes[k], bit k of *pMask set when it is enabled.
+void _NUserPlanes(N_Context* pctx, float (*pPlanes)[4], ULONG* pMask);

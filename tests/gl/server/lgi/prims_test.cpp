@@ -4,6 +4,8 @@
 // batch guard, NaN vertices, and the values a batch leaves current.
 #include <cmath>
 #include <cstring>
+#include <set>
+#include <tuple>
 #include <vector>
 
 #include "3d/renderfcn.h"
@@ -49,8 +51,12 @@ class PrimsTest : public lgi_test::LgiTest {
         N_BindClipList(1, rect);
         N_SetStateBlockAttrWord(79, 0);
         N_SetStateBlockAttrWord(81, 2);  // smooth shading
+        WindowSpace();
+    }
+    // Validates what is dirty, then makes object coordinates window
+    // coordinates with 24-bit colour.
+    void WindowSpace() {
         if (ctx_->dirty != 0) _NValidate(ctx_, ctx_->dirty);
-        // Object coordinates are window coordinates; 24-bit colour.
         float K[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
         std::memcpy(ctx_->xf.combined, K, sizeof K);
         std::memcpy(ctx_->xf.window, K, sizeof K);
@@ -87,6 +93,7 @@ class PrimsTest : public lgi_test::LgiTest {
         d.colorStride = 16;
         N_ExecPrimitive(&d);
     }
+  public:
     static ULONG Pack(float r, float g, float b) {
         auto ch = [](float f) { return static_cast<ULONG>(std::nearbyint(f * 255.0f)); };
         return ch(r) << 16 | ch(g) << 8 | ch(b);
@@ -176,6 +183,118 @@ TEST_F(PrimsTest, NaNVerticesAndOversizedBatchesAreNeverDrawn) {
     Draw(N_PRIM_POINTS, pos, rgba);
     EXPECT_TRUE(gPieces.empty());
     EXPECT_NE(vnx::debug::take().find("refused"), std::string::npos);
+}
+
+// --- user clip planes ---------------------------------------------------------------------------
+// A reference vertex: position and colour.
+struct RV {
+    float x, y, r, g, b;
+};
+
+RV Lerp(const RV& a, const RV& b, float t) {
+    return {a.x + t * (b.x - a.x), a.y + t * (b.y - a.y), a.r + t * (b.r - a.r), a.g + t * (b.g - a.g),
+            a.b + t * (b.b - a.b)};
+}
+
+float PlaneValue(const float* p, const RV& v) { return p[0] * v.x + p[1] * v.y + p[2] * 5.0f + p[3]; }
+
+// GL's clipping of a polygon against one plane (inside where the value is >= 0).
+std::vector<RV> RefClipPolygon(const std::vector<RV>& in, const float* plane) {
+    std::vector<RV> out;
+    for (size_t i = 0; i < in.size(); ++i) {
+        const RV& a = in[i];
+        const RV& b = in[(i + 1) % in.size()];
+        const float da = PlaneValue(plane, a), db = PlaneValue(plane, b);
+        if (da >= 0) out.push_back(a);
+        if ((da >= 0) != (db >= 0)) out.push_back(Lerp(a, b, da / (da - db)));
+    }
+    return out;
+}
+
+using Key = std::tuple<LONG, LONG, ULONG>;
+
+std::set<Key> Keys(const std::vector<RV>& vs) {
+    std::set<Key> k;
+    for (const RV& v : vs)
+        k.insert({static_cast<LONG>(v.x), static_cast<LONG>(v.y), PrimsTest::Pack(v.r, v.g, v.b)});
+    return k;
+}
+
+std::set<Key> Recorded() {
+    std::set<Key> k;
+    for (const Piece& p : gPieces)
+        for (size_t i = 0; i < p.colours.size(); ++i) k.insert({p.window[3 * i], p.window[3 * i + 1], p.colours[i]});
+    return k;
+}
+
+class UserPlaneTest : public PrimsTest {
+  protected:
+    // Plane k of `planes` alone enabled (plane 0 alone takes the rotated form).
+    void EnableOnly(const float (*planes)[4], ULONG k) {
+        N_SetClipPlanes(6, planes[0]);
+        ULONG on[6] = {};
+        on[k] = 1;
+        N_SetClipPlaneEnables(6, on);
+        ctx_->setupStale = 1;
+        WindowSpace();
+        ASSERT_EQ(ctx_->altVertexPath, 1u);
+    }
+};
+
+TEST_F(UserPlaneTest, TrianglesAndLinesCrossingEachPlaneAreClippedWithColoursInterpolated) {
+    const float planes[6][4] = {{1, 0, 0, -100}, {-1, 0, 0, 100}, {0, 1, 0, -60},
+                                {0, -1, 0, 60},  {1, 1, 0, -110}, {-1, -1, 0, 110}};
+    const std::vector<RV> tri = {{50, 10, 1, 0, 0}, {150, 10, 0, 1, 0}, {50, 110, 0, 0, 1}};
+    const std::vector<RV> line = {{50, 10, 1, 0, 0}, {150, 110, 0, 1, 0}};
+    N_SetStateBlockAttrWord(89, 2);  // smooth lines: colours interpolated along the segment
+    for (ULONG k = 0; k < 6; ++k) {
+        EnableOnly(planes, k);
+        for (ULONG kind : {N_PRIM_TRIANGLES, N_PRIM_POLYGON, N_PRIM_TRI_STRIP, N_PRIM_FAN}) {
+            gPieces.clear();
+            std::vector<float> pos, rgba;
+            for (const RV& v : tri) pos.insert(pos.end(), {v.x, v.y, 5, 1}), rgba.insert(rgba.end(), {v.r, v.g, v.b, 1});
+            Draw(kind, pos, rgba);
+            EXPECT_EQ(Recorded(), Keys(RefClipPolygon(tri, planes[k]))) << "plane " << k << " kind " << kind;
+        }
+        // The segment: the reference clips it as a two-vertex polygon.
+        for (ULONG kind : {N_PRIM_LINES, N_PRIM_LINE_STRIP}) {
+            gPieces.clear();
+            Draw(kind, {50, 10, 5, 1, 150, 110, 5, 1}, {1, 0, 0, 1, 0, 1, 0, 1});
+            EXPECT_EQ(Recorded(), Keys(RefClipPolygon(line, planes[k]))) << "plane " << k << " kind " << kind;
+        }
+    }
+}
+
+TEST_F(UserPlaneTest, QuadsAndPointsOutsideAPlaneAreDropped) {
+    const float planes[6][4] = {{0, 0, 0, 1}, {0, 0, 0, 1}, {1, 0, 0, -100}, {0, 0, 0, 1}, {0, 0, 0, 1}, {0, 0, 0, 1}};
+    EnableOnly(planes, 2);
+    // Points: those left of x = 100 go.
+    Draw(N_PRIM_POINTS, {50, 10, 5, 1, 150, 20, 5, 1, 99, 30, 5, 1, 100, 40, 5, 1}, std::vector<float>(16, 1.0f));
+    EXPECT_EQ(Recorded(), (std::set<Key>{{150, 20, 0xFFFFFFu}, {100, 40, 0xFFFFFFu}}));
+    // A quad wholly outside draws nothing; one across the plane is cut at x = 100.
+    gPieces.clear();
+    Draw(N_PRIM_QUADS, {10, 10, 5, 1, 60, 10, 5, 1, 60, 60, 5, 1, 10, 60, 5, 1}, std::vector<float>(16, 1.0f));
+    EXPECT_TRUE(gPieces.empty());
+    const std::vector<RV> quad = {{50, 10, 1, 0, 0}, {250, 10, 0, 1, 0}, {250, 60, 0, 0, 1}, {50, 60, 1, 1, 1}};
+    std::vector<float> pos, rgba;
+    for (const RV& v : quad) pos.insert(pos.end(), {v.x, v.y, 5, 1}), rgba.insert(rgba.end(), {v.r, v.g, v.b, 1});
+    Draw(N_PRIM_QUADS, pos, rgba);
+    EXPECT_EQ(Recorded(), Keys(RefClipPolygon(quad, planes[2])));
+    // A polygon is clipped triangle by triangle of its fan: the same outline,
+    // and a vertex where the cut crosses the fan's inner edge.
+    gPieces.clear();
+    Draw(N_PRIM_POLYGON, pos, rgba);
+    const std::set<Key> got = Recorded();
+    for (const Key& k : Keys(RefClipPolygon(quad, planes[2]))) EXPECT_TRUE(got.count(k)) << std::get<0>(k);
+    for (const Key& k : got) EXPECT_GE(std::get<0>(k), 100);
+    // Planes off again: the ordinary path, nothing clipped.
+    N_SetClipPlaneEnables(0, nullptr);
+    ctx_->setupStale = 1;
+    WindowSpace();
+    EXPECT_EQ(ctx_->altVertexPath, 0u);
+    gPieces.clear();
+    Draw(N_PRIM_POINTS, {50, 10, 5, 1}, std::vector<float>(4, 1.0f));
+    EXPECT_EQ(gPieces.size(), 1u);
 }
 
 TEST(LgiNumeric, PowersAndInverseRoots) {

@@ -80,13 +80,6 @@ void* _NCreateScratchPixmap(N_Context*) { return nullptr; }
 ULONG _NDitherMarker(N_HwRecord*) { return 0; }
 N_StageFn _NRasterPosRenderFcn(N_Context*, N_Pipe*) { return nullptr; }
 void _NValPixelPipe(N_Context*, N_Pipe*, ULONG) {}
-void _NPointClip(N_Context*, N_Pipe*) {}
-void _NLineClip(N_Context*, N_Pipe*) {}
-void _NPolygonClip(N_Context*, N_Pipe*) {}
-void _NTriangleClip(N_Context*, N_Pipe*) {}
-void _NQuadClip(N_Context*, N_Pipe*) {}
-void _NFanClip(N_Context*, N_Pipe*) {}
-void _NQuadStripClip(N_Context*, N_Pipe*) {}
 void N_RasterPos(const float*) {}
 void _NAccum(ULONG, float) {}
 void _NClearAccum(ULONG) {}
