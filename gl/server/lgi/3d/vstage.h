@@ -45,3 +45,9 @@ void _NBreakUpListOfStrips(N_Context* pctx, N_Pipe* pipe, N_StageFn pfn);
 // The user clip planes in force in the space of the pipe's eye positions:
 // plane k (four floats) at pPlanes[k], bit k of *pMask set when it is enabled.
 void _NUserPlanes(N_Context* pctx, float (*pPlanes)[4], ULONG* pMask);
+
+// Stage 35: the batch's texture coordinates (per vertex or current) with
+// the enabled coordinates generated (object linear, eye linear, sphere map).
+void _NStageTexCoords(N_Context* pctx, N_Pipe* pipe);
+// Stage 10: the batch's texture coordinates through the texture matrix.
+void _NStageTexMatrix(N_Context* pctx, N_Pipe* pipe);
