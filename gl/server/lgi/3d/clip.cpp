@@ -272,6 +272,7 @@ void vPolygonPath(N_Context* pctx, N_Pipe* pipe, const UserPlanes* u) {
     const ULONG kind = c.code;
     const ULONG n = std::min(c.stripVertexCount, N_BATCH_POINTS);
     const bool bFlat = pipe->colourCopy != 0;
+    const float* pBack = _NBackColoursOf(c.pColours);
     vFaces(c, [&](ULONG f, ULONG code) {
         if (code == N_RUN_SKIP) return;
         ULONG idx[4];
@@ -301,7 +302,13 @@ void vPolygonPath(N_Context* pctx, N_Pipe* pipe, const UserPlanes* u) {
             orOut |= out;
         }
         if (andOut != 0) return;
-        const float* pProvoking = c.pColours + 4 * std::size_t{provoking};
+        // Back faces of two-sided lighting take their back colours.
+        const float* pColours = c.pColours;
+        if (code == N_RUN_SECOND && pBack != nullptr) {
+            pColours = pBack;
+            for (ULONG k = 0; k < cv; ++k) std::memcpy(poly[k].colour, pBack + 4 * std::size_t{idx[k]}, 16);
+        }
+        const float* pProvoking = pColours + 4 * std::size_t{provoking};
         if (bFlat)
             for (ULONG k = 0; k < cv; ++k) std::memcpy(poly[k].colour, pProvoking, 16);
         const ULONG m = orOut == 0 ? cv : cClipPolygon(pctx, poly, cv, orOut, bFlat, pProvoking);

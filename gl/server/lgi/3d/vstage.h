@@ -51,3 +51,10 @@ void _NUserPlanes(N_Context* pctx, float (*pPlanes)[4], ULONG* pMask);
 void _NStageTexCoords(N_Context* pctx, N_Pipe* pipe);
 // Stage 10: the batch's texture coordinates through the texture matrix.
 void _NStageTexMatrix(N_Context* pctx, N_Pipe* pipe);
+
+// Back colours of two-sided lighting: pBack (four floats a vertex) holds the
+// back-face colours of the colour array pFront; null forgets them. Slot 0
+// is the lit colours' (setting it forgets slot 1), slot 1 a fogged copy's.
+void _NSetBackColours(ULONG slot, const float* pFront, float* pBack);
+// The back colours beside a colour array (or a pointer into one), or null.
+float* _NBackColoursOf(const float* pColours);

@@ -2,6 +2,8 @@
 // coordinates, converted colours and face runs as the render stage receives
 // them, clipping against the view volume with attributes interpolated, the
 // batch guard, NaN vertices, and the values a batch leaves current.
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <set>
@@ -295,6 +297,147 @@ TEST_F(UserPlaneTest, QuadsAndPointsOutsideAPlaneAreDropped) {
     gPieces.clear();
     Draw(N_PRIM_POINTS, {50, 10, 5, 1}, std::vector<float>(4, 1.0f));
     EXPECT_EQ(gPieces.size(), 1u);
+}
+
+// --- lighting --------------------------------------------------------------------------------
+struct Mat {
+    float emission[4], ambient[4], diffuse[4], specular[4], shininess;
+};
+
+// GL's lighting equation for one vertex (eye space = object space here,
+// the viewer at infinity on +z).
+std::array<float, 3> RefLight(const std::vector<N_Light>& lights, const Mat& m, const float* modelAmbient,
+                              const float* v, const float* n) {
+    std::array<double, 3> c{};
+    for (int k = 0; k < 3; ++k) c[k] = m.emission[k] + modelAmbient[k] * m.ambient[k];
+    for (const N_Light& l : lights) {
+        double L[3], att = 1, spot = 1;
+        if (l.position[3] == 0) {
+            for (int k = 0; k < 3; ++k) L[k] = l.position[k];
+        } else {
+            for (int k = 0; k < 3; ++k) L[k] = l.position[k] - v[k];
+            const double d = std::sqrt(L[0] * L[0] + L[1] * L[1] + L[2] * L[2]);
+            att = 1.0 / (l.constantAttenuation + l.linearAttenuation * d + l.quadraticAttenuation * d * d);
+        }
+        const double ll = std::sqrt(L[0] * L[0] + L[1] * L[1] + L[2] * L[2]);
+        for (double& f : L) f /= ll;
+        if (l.spotCutoff != 180.0f) {
+            const double sl = std::sqrt(double{l.spotDirection[0]} * l.spotDirection[0] +
+                                        double{l.spotDirection[1]} * l.spotDirection[1] +
+                                        double{l.spotDirection[2]} * l.spotDirection[2]);
+            const double cosine = -(L[0] * l.spotDirection[0] + L[1] * l.spotDirection[1] + L[2] * l.spotDirection[2]) / sl;
+            spot = cosine < std::cos(l.spotCutoff * 3.14159265358979 / 180.0) ? 0.0 : std::pow(cosine, l.spotExponent);
+        }
+        const double nl = n[0] * L[0] + n[1] * L[1] + n[2] * L[2];
+        double h[3] = {L[0], L[1], L[2] + 1};
+        const double lh = std::sqrt(h[0] * h[0] + h[1] * h[1] + h[2] * h[2]);
+        const double nh = (n[0] * h[0] + n[1] * h[1] + n[2] * h[2]) / lh;
+        const double diff = std::max(nl, 0.0), spec = nl > 0 && nh > 0 ? std::pow(nh, m.shininess) : 0.0;
+        for (int k = 0; k < 3; ++k)
+            c[k] += att * spot *
+                    (l.ambient[k] * m.ambient[k] + diff * l.diffuse[k] * m.diffuse[k] + spec * l.specular[k] * m.specular[k]);
+    }
+    std::array<float, 3> out;
+    for (int k = 0; k < 3; ++k) out[k] = static_cast<float>(std::clamp(c[k], 0.0, 1.0));
+    return out;
+}
+
+N_Light Light(std::array<float, 4> pos, std::array<float, 3> diffuse, std::array<float, 3> spotDir, float cutoff,
+              float exponent, std::array<float, 3> attenuation) {
+    N_Light l{};
+    for (int k = 0; k < 3; ++k) l.ambient[k] = 0.05f, l.diffuse[k] = diffuse[k], l.specular[k] = 0.7f;
+    l.ambient[3] = l.diffuse[3] = l.specular[3] = 1;
+    std::memcpy(l.position, pos.data(), 16);
+    std::memcpy(l.spotDirection, spotDir.data(), 12);
+    l.spotCutoff = cutoff;
+    l.spotExponent = exponent;
+    l.constantAttenuation = attenuation[0];
+    l.linearAttenuation = attenuation[1];
+    l.quadraticAttenuation = attenuation[2];
+    return l;
+}
+
+class LightingTest : public PrimsTest {
+  protected:
+    void Lit(const std::vector<N_Light>& lights, const Mat& front, const Mat& back, bool bTwoSided) {
+        N_SetStateBlockAttrWord(79, 1);
+        N_SetStateBlockAttrWord(46, bTwoSided ? 1 : 0);
+        N_SetStateBlockAttr(75, kModelAmbient);
+        const float normal[3] = {0, 0, 1};
+        N_SetStateBlockAttr(55, normal);
+        for (int face = 0; face < 2; ++face) {
+            const Mat& m = face == 0 ? front : back;
+            const ULONG base = face == 0 ? 58 : 67;
+            N_SetStateBlockAttr(base, m.emission);
+            N_SetStateBlockAttr(base + 1, m.ambient);
+            N_SetStateBlockAttr(base + 2, m.diffuse);
+            N_SetStateBlockAttr(base + 3, m.specular);
+            N_SetStateBlockAttr(base + 4, &m.shininess);
+        }
+        N_SetLights(static_cast<ULONG>(lights.size()), lights.data());
+        const std::vector<ULONG> on(lights.size(), 1);
+        N_SetLightEnables(static_cast<ULONG>(on.size()), on.data());
+        ctx_->setupStale = 1;
+        WindowSpace();
+        for (N_PrimDispatch& pd : ctx_->prim) pd.pfnVertexStage = _NLightingStageFn(N_LIGHT_STAGE_GENERAL_VERTEX);
+    }
+    // Draws one triangle and checks each vertex's colour against the
+    // reference of material m and normal n.
+    void Check(const std::vector<float>& pos, const std::vector<N_Light>& lights, const Mat& m, const float* n) {
+        gPieces.clear();
+        Draw(N_PRIM_TRIANGLES, pos, std::vector<float>(12, 1.0f));
+        ASSERT_EQ(gPieces.size(), 1u);
+        ASSERT_EQ(gPieces[0].colours.size(), 3u);
+        for (int i = 0; i < 3; ++i) {
+            const auto ref = RefLight(lights, m, kModelAmbient, &pos[4 * i], n);
+            const ULONG got = gPieces[0].colours[i];
+            const ULONG want = Pack(ref[0], ref[1], ref[2]);
+            for (int sh : {16, 8, 0})
+                EXPECT_NEAR(static_cast<int>((got >> sh) & 255), static_cast<int>((want >> sh) & 255), 1)
+                    << "vertex " << i << " shift " << sh << std::hex << " got " << got << " want " << want;
+        }
+    }
+    const float kModelAmbient[4] = {0.2f, 0.2f, 0.2f, 1};
+    const Mat kFront = {{0.05f, 0, 0, 1}, {0.2f, 0.2f, 0.2f, 1}, {0.8f, 0.6f, 0.4f, 1}, {0.5f, 0.5f, 0.5f, 1}, 10};
+    const Mat kBack = {{0, 0, 0.1f, 1}, {0.9f, 0.1f, 0.1f, 1}, {0.1f, 0.9f, 0.1f, 1}, {0.3f, 0.3f, 0.3f, 1}, 4};
+};
+
+TEST_F(LightingTest, OneAndEightLightsFollowGLsEquation) {
+    const std::vector<float> tri = {10, 10, 5, 1, 60, 10, 5, 1, 10, 60, 5, 1};
+    const float up[3] = {0, 0, 1};
+    // One positional spot light with attenuation.
+    const std::vector<N_Light> one = {Light({30, 30, 40, 1}, {1, 0.5f, 0.25f}, {0, 0, -1}, 45, 2, {1, 0.01f, 0.0005f})};
+    Lit(one, kFront, kBack, false);
+    Check(tri, one, kFront, up);
+    // Eight: directional and positional, spots with cut-offs some vertices
+    // fall outside, attenuation of each kind.
+    const std::vector<N_Light> eight = {
+        Light({0, 0, 1, 0}, {0.2f, 0.2f, 0.2f}, {0, 0, -1}, 180, 0, {1, 0, 0}),
+        Light({1, 1, 1, 0}, {0.1f, 0.3f, 0.1f}, {0, 0, -1}, 180, 0, {1, 0, 0}),
+        Light({10, 10, 30, 1}, {0.3f, 0.1f, 0.1f}, {0, 0, -1}, 20, 1, {1, 0, 0}),
+        Light({60, 10, 20, 1}, {0.1f, 0.1f, 0.4f}, {-1, 0, -1}, 60, 8, {0.5f, 0.02f, 0}),
+        Light({-20, 40, 10, 1}, {0.2f, 0.2f, 0}, {0, 0, -1}, 180, 0, {1, 0, 0.001f}),
+        Light({20, 20, 100, 1}, {0.1f, 0.1f, 0.1f}, {0, 0, -1}, 180, 0, {0, 0.02f, 0}),
+        Light({0, -1, 2, 0}, {0.05f, 0.1f, 0.2f}, {0, 0, -1}, 180, 0, {1, 0, 0}),
+        Light({40, 40, 15, 1}, {0.2f, 0, 0.2f}, {0, 0, -1}, 30, 0, {2, 0, 0})};
+    Lit(eight, kFront, kBack, false);
+    Check(tri, eight, kFront, up);
+}
+
+TEST_F(LightingTest, BackFacesOfTwoSidedLightingTakeTheBackMaterialAndReversedNormal) {
+    const std::vector<N_Light> lights = {Light({30, 30, 40, 1}, {1, 0.5f, 0.25f}, {0, 0, -1}, 180, 0, {1, 0, 0}),
+                                         Light({0, 0, -1, 0}, {0.2f, 0.7f, 0.3f}, {0, 0, -1}, 180, 0, {1, 0, 0})};
+    const float up[3] = {0, 0, 1}, down[3] = {0, 0, -1};
+    const std::vector<float> front = {10, 10, 5, 1, 60, 10, 5, 1, 10, 60, 5, 1};
+    const std::vector<float> back = {10, 10, 5, 1, 10, 60, 5, 1, 60, 10, 5, 1};
+    Lit(lights, kFront, kBack, true);
+    Check(front, lights, kFront, up);
+    Check(back, lights, kBack, down);
+    // Fogged back faces still take the back colours (fog at full strength
+    // leaves them; the fog stage runs on both).
+    // One-sided: the back face is lit as the front.
+    Lit(lights, kFront, kBack, false);
+    Check(back, lights, kFront, up);
 }
 
 TEST(LgiNumeric, PowersAndInverseRoots) {
