@@ -433,11 +433,72 @@ TEST_F(LightingTest, BackFacesOfTwoSidedLightingTakeTheBackMaterialAndReversedNo
     Lit(lights, kFront, kBack, true);
     Check(front, lights, kFront, up);
     Check(back, lights, kBack, down);
-    // Fogged back faces still take the back colours (fog at full strength
-    // leaves them; the fog stage runs on both).
+    // Fogged half way (linear fog over window z 0-10, z = 5): the back
+    // colours are fogged too.
+    const float fogColour[4] = {0, 0, 1, 1}, start = 0, end = 10;
+    N_SetStateBlockAttrWord(105, 1);
+    N_SetStateBlockAttrWord(106, 2);
+    N_SetStateBlockAttr(108, &start);
+    N_SetStateBlockAttr(109, &end);
+    N_SetStateBlockAttr(110, fogColour);
+    Lit(lights, kFront, kBack, true);
+    const float I[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    std::memcpy(ctx_->xf.fogInverse, I, sizeof I);
+    gPieces.clear();
+    Draw(N_PRIM_TRIANGLES, back, std::vector<float>(12, 1.0f));
+    ASSERT_EQ(gPieces.size(), 1u);
+    ASSERT_EQ(gPieces[0].colours.size(), 3u);
+    for (int i = 0; i < 3; ++i) {
+        const auto ref = RefLight(lights, kBack, kModelAmbient, &back[4 * i], down);
+        const ULONG want = Pack(0.5f * ref[0], 0.5f * ref[1], 0.5f * ref[2] + 0.5f), got = gPieces[0].colours[i];
+        for (int sh : {16, 8, 0})
+            EXPECT_NEAR(static_cast<int>((got >> sh) & 255), static_cast<int>((want >> sh) & 255), 1) << i;
+    }
+    N_SetStateBlockAttrWord(105, 0);
     // One-sided: the back face is lit as the front.
     Lit(lights, kFront, kBack, false);
     Check(back, lights, kFront, up);
+}
+
+// --- fog -------------------------------------------------------------------------------------
+TEST_F(PrimsTest, FogLinearExpAndExp2BlendEachVertexByItsDistance) {
+    const float fog[4] = {0.2f, 0.4f, 1.0f, 1.0f};
+    struct Case {
+        ULONG mode;
+        float density, start, end;
+    } cases[] = {{2, 0, 4, 44}, {0, 0.05f, 0, 0}, {1, 0.03f, 0, 0}};
+    // Window z is the eye distance here: the fog row of (W x P)^-1 is z's.
+    const std::vector<float> pos = {10, 10, 4, 1, 60, 10, 20, 1, 10, 60, 50, 1};
+    const std::vector<float> rgba = {1, 0, 0, 1, 0, 1, 0, 1, 0.5f, 0.5f, 0.5f, 1};
+    for (const Case& k : cases) {
+        N_SetStateBlockAttrWord(105, 1);
+        N_SetStateBlockAttrWord(106, k.mode);
+        N_SetStateBlockAttr(107, &k.density);
+        N_SetStateBlockAttr(108, &k.start);
+        N_SetStateBlockAttr(109, &k.end);
+        N_SetStateBlockAttr(110, fog);
+        ctx_->setupStale = 1;
+        WindowSpace();
+        const float I[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+        std::memcpy(ctx_->xf.fogInverse, I, sizeof I);
+        gPieces.clear();
+        Draw(N_PRIM_TRIANGLES, pos, rgba);
+        ASSERT_EQ(gPieces.size(), 1u) << k.mode;
+        ASSERT_EQ(gPieces[0].colours.size(), 3u);
+        for (int i = 0; i < 3; ++i) {
+            const double z = pos[4 * i + 2];
+            double f = k.mode == 2 ? (k.end - z) / (k.end - k.start)
+                       : k.mode == 0 ? std::exp(-k.density * z)
+                                     : std::exp(-(k.density * z) * (k.density * z));
+            f = std::clamp(f, 0.0, 1.0);
+            float c[3];
+            for (int ch = 0; ch < 3; ++ch) c[ch] = static_cast<float>(f * rgba[4 * i + ch] + (1 - f) * fog[ch]);
+            const ULONG want = Pack(c[0], c[1], c[2]), got = gPieces[0].colours[i];
+            for (int sh : {16, 8, 0})
+                EXPECT_NEAR(static_cast<int>((got >> sh) & 255), static_cast<int>((want >> sh) & 255), 1)
+                    << "mode " << k.mode << " vertex " << i << std::hex << " got " << got << " want " << want;
+        }
+    }
 }
 
 TEST(LgiNumeric, PowersAndInverseRoots) {
