@@ -460,6 +460,49 @@ TEST_F(LightingTest, BackFacesOfTwoSidedLightingTakeTheBackMaterialAndReversedNo
     Check(back, lights, kFront, up);
 }
 
+// --- batches ---------------------------------------------------------------------------------
+// A strip or fan longer than a batch goes as batches that repeat the
+// vertices the next one needs (the strip's last two, the fan's centre and
+// last): together they draw every face of the whole primitive, each with
+// the whole primitive's facing.
+TEST_F(PrimsTest, StripsAndFansThatWrapABatchDrawEveryFaceOnce) {
+    std::vector<float> strip, fan;
+    for (int i = 0; i < 12; ++i) strip.insert(strip.end(), {10.0f + 20 * (i / 2), i % 2 ? 10.0f : 40.0f, 5, 1});
+    fan.insert(fan.end(), {200, 200, 5, 1});
+    for (int i = 0; i < 9; ++i) {
+        const float a = 0.3f * static_cast<float>(i);
+        fan.insert(fan.end(), {200 + 100 * std::cos(a), 200 + 100 * std::sin(a), 5, 1});
+    }
+    auto sub = [](const std::vector<float>& v, std::initializer_list<int> idx) {
+        std::vector<float> out;
+        for (int i : idx) out.insert(out.end(), v.begin() + 4 * i, v.begin() + 4 * i + 4);
+        return out;
+    };
+    struct Case {
+        ULONG kind;
+        std::vector<float> first, second;
+        ULONG faces;
+    } cases[] = {{N_PRIM_TRI_STRIP, sub(strip, {0, 1, 2, 3, 4, 5, 6, 7}), sub(strip, {6, 7, 8, 9, 10, 11}), 10},
+                 {N_PRIM_FAN, sub(fan, {0, 1, 2, 3, 4, 5, 6}), sub(fan, {0, 6, 7, 8, 9}), 8}};
+    for (const Case& k : cases) {
+        gPieces.clear();
+        for (const auto* batch : {&k.first, &k.second}) Draw(k.kind, *batch, std::vector<float>(batch->size(), 1.0f));
+        ASSERT_EQ(gPieces.size(), 2u) << k.kind;
+        ULONG faces = 0, code = 0;
+        for (const Piece& p : gPieces) {
+            ASSERT_EQ(p.runs.size(), 1u) << k.kind << ": one facing throughout";
+            if (code == 0) code = p.runs[0] & 0xFFFFu;
+            EXPECT_EQ(p.runs[0] & 0xFFFFu, code) << k.kind;
+            faces += p.runs[0] >> 16;
+        }
+        EXPECT_EQ(code, N_RUN_FIRST) << k.kind << ": counter-clockwise faces are front faces";
+        EXPECT_EQ(faces, k.faces) << k.kind;
+        // The second batch starts on the vertices it repeats.
+        EXPECT_EQ(gPieces[1].window[0], static_cast<LONG>(k.second[0])) << k.kind;
+        EXPECT_EQ(gPieces[1].window[3], static_cast<LONG>(k.second[4])) << k.kind;
+    }
+}
+
 // --- fog -------------------------------------------------------------------------------------
 TEST_F(PrimsTest, FogLinearExpAndExp2BlendEachVertexByItsDistance) {
     const float fog[4] = {0.2f, 0.4f, 1.0f, 1.0f};
