@@ -405,13 +405,18 @@ const UserPlanes* pUserPlanes(N_Context* pctx) {
 
 }  // namespace
 
+bool _NEyeRotated(const N_Context* pctx) {
+    return pctx->clipPlane0Only &&
+           std::memcmp(pctx->xf.pipeModelView, pctx->xf.modelView, sizeof pctx->xf.modelView) != 0;
+}
+
 void _NUserPlanes(N_Context* pctx, float (*pPlanes)[4], ULONG* pMask) {
     *pMask = 0;
     const ULONG cPlanes = std::min({pctx->cClipPlanes, pctx->cClipPlanesEnabled, N_CLIP_PLANE_CAPACITY});
     if (pctx->pClipPlanes == nullptr || pctx->pulClipPlaneEnable == nullptr) return;
     // With plane 0 alone the pipe's eye positions are rotated by the plane-0
     // pair (e' = F e): the plane is taken back through B (p' = p B).
-    const bool bRotated = pctx->clipPlane0Only && pctx->altVertexPath;
+    const bool bRotated = _NEyeRotated(pctx);
     const float* B = pctx->plane0.backward;
     for (ULONG k = 0; k < cPlanes; ++k) {
         if (pctx->pulClipPlaneEnable[k] != 1) continue;

@@ -61,6 +61,11 @@ bool bRgbSource(N_Context* pctx, const CommonPipeData& c) {
 void vLightPosition(N_Context* pctx, const CommonPipeData& c, ULONG i, float* v) {
     if (pctx->val.transformMode != 1 && c.pEyePos != nullptr && pctx->eyePositions) {
         std::memcpy(v, c.pEyePos + 4 * std::size_t{i}, 16);
+        // Lights live in eye space: a rotated eye position goes back first.
+        if (_NEyeRotated(pctx)) {
+            const float e[4] = {v[0], v[1], v[2], v[3]};
+            _NTransformVec4(e, v, pctx->plane0.backward);
+        }
     } else {
         const float* p = pfAt(c.position, i);
         v[0] = p[0];

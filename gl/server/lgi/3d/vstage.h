@@ -42,6 +42,9 @@ void _NRunStripList(N_Context* pctx, N_Pipe* pipe);
 // the strips before it; everything is restored afterwards.
 void _NBreakUpListOfStrips(N_Context* pctx, N_Pipe* pipe, N_StageFn pfn);
 
+// Whether the pipe's eye positions are rotated by the plane-0 pair (plane 0
+// alone enabled: e' = F e; plane0.backward takes them back).
+bool _NEyeRotated(const N_Context* pctx);
 // The user clip planes in force in the space of the pipe's eye positions:
 // plane k (four floats) at pPlanes[k], bit k of *pMask set when it is enabled.
 void _NUserPlanes(N_Context* pctx, float (*pPlanes)[4], ULONG* pMask);

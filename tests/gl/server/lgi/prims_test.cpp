@@ -424,6 +424,22 @@ TEST_F(LightingTest, OneAndEightLightsFollowGLsEquation) {
     Check(tri, eight, kFront, up);
 }
 
+// With clip plane 0 alone enabled the pipe works in a space rotated onto
+// the plane (the alternative vertex path); lighting comes out as without it.
+TEST_F(LightingTest, ClipPlaneZeroAloneLeavesLightingAsIs) {
+    const std::vector<float> tri = {10, 10, 5, 1, 60, 10, 5, 1, 10, 60, 5, 1};
+    const float up[3] = {0, 0, 1};
+    const std::vector<N_Light> lights = {Light({30, 30, 40, 1}, {1, 0.5f, 0.25f}, {0, 0, -1}, 45, 2, {1, 0.01f, 0.0005f})};
+    const float plane[4] = {0.6f, 0.8f, 0, 1000};  // every vertex inside
+    N_SetClipPlanes(1, plane);
+    const ULONG on = 1;
+    N_SetClipPlaneEnables(1, &on);
+    Lit(lights, kFront, kBack, false);
+    ASSERT_EQ(ctx_->clipPlane0Only, 1u);
+    ASSERT_EQ(ctx_->altVertexPath, 1u);
+    Check(tri, lights, kFront, up);
+}
+
 TEST_F(LightingTest, BackFacesOfTwoSidedLightingTakeTheBackMaterialAndReversedNormal) {
     const std::vector<N_Light> lights = {Light({30, 30, 40, 1}, {1, 0.5f, 0.25f}, {0, 0, -1}, 180, 0, {1, 0, 0}),
                                          Light({0, 0, -1, 0}, {0.2f, 0.7f, 0.3f}, {0, 0, -1}, 180, 0, {1, 0, 0})};
