@@ -46,8 +46,6 @@ ULONG _NDitherMarker(N_HwRecord*) {
 N_SELECTOR_SEAM(_NRasterPosRenderFcn)
 void _NValPixelPipe(N_Context*, N_Pipe*, ULONG) { vNotAvailable(__func__); }
 
-void N_RasterPos(const float*) { vNotAvailable(__func__); }
-
 void _NAccum(ULONG, float) { vNotAvailable(__func__); }
 void _NClearAccum(ULONG) { vNotAvailable(__func__); }
 void _NClearRectSplit(const GLBuffer*, LONG, LONG, LONG, LONG, ULONG) { vNotAvailable(__func__); }

@@ -91,8 +91,6 @@ void _NQuadStripClip(N_Context* pctx, N_Pipe* pipe);
 // Draws an inline primitive of the command stream: kind 63-71, its format
 // mask, n vertices at pulData (already checked to lie in the stream).
 void _NExecInlinePrim(N_Context* pctx, ULONG kind, ULONG format, ULONG n, const ULONG* pulData);
-// N_RasterPos (lgi.h) sets the raster position; here until primitive
-// execution stands.
 
 // --- render paths -------------------------------------------------------------------------
 void _NAccum(ULONG op, float value);

@@ -519,6 +519,42 @@ TEST_F(PrimsTest, StripsAndFansThatWrapABatchDrawEveryFaceOnce) {
     }
 }
 
+// --- raster position ---------------------------------------------------------------------------
+// The raster position's vertex runs the kind-62 pipe to its render
+// function with its window coordinates; one outside the view volume or a
+// user plane never reaches it and leaves the position invalid.
+TEST_F(PrimsTest, RasterPositionRunsItsPipeAndIsInvalidWhenClipped) {
+    struct Case {
+        float v[4];
+        bool bDrawn;
+    } cases[] = {{{100, 50, 5, 1}, true}, {{200, 60, 10, 2}, true}, {{700, 50, 5, 1}, false}, {{10, 10, 5, 0}, false}};
+    for (const Case& k : cases) {
+        gPieces.clear();
+        *pulAttr(ctx_, N_ATTR_RASTER_POS_VALID) = 1;
+        N_RasterPos(k.v);
+        ASSERT_EQ(gPieces.size(), k.bDrawn ? 1u : 0u) << k.v[0];
+        if (k.bDrawn) {
+            ASSERT_EQ(gPieces[0].window.size(), 3u);
+            EXPECT_EQ(gPieces[0].window[0], static_cast<LONG>(k.v[0] / k.v[3]));
+            EXPECT_EQ(gPieces[0].window[1], static_cast<LONG>(k.v[1] / k.v[3]));
+        } else {
+            EXPECT_EQ(*pulAttr(ctx_, N_ATTR_RASTER_POS_VALID), 0u) << k.v[0];
+        }
+    }
+    // A user plane that the position lies outside of.
+    const float plane[4] = {-1, 0, 0, 50};  // x <= 50
+    N_SetClipPlanes(1, plane);
+    const ULONG on = 1;
+    N_SetClipPlaneEnables(1, &on);
+    ctx_->setupStale = 1;
+    WindowSpace();
+    gPieces.clear();
+    const float v[4] = {100, 50, 5, 1};
+    N_RasterPos(v);
+    EXPECT_TRUE(gPieces.empty());
+    EXPECT_EQ(*pulAttr(ctx_, N_ATTR_RASTER_POS_VALID), 0u);
+}
+
 // --- fog -------------------------------------------------------------------------------------
 TEST_F(PrimsTest, FogLinearExpAndExp2BlendEachVertexByItsDistance) {
     const float fog[4] = {0.2f, 0.4f, 1.0f, 1.0f};
