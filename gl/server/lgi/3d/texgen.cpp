@@ -26,13 +26,6 @@ const float* pfAt(const N_Source& s, ULONG i) {
 
 float fDot4(const float* a, const float* b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2] + a[3] * b[3]; }
 
-void vUnit3(float* v) {
-    const float l2 = v[0] * v[0] + v[1] * v[1] + v[2] * v[2];
-    if (!(l2 > 0.0f) || !std::isfinite(l2)) return;
-    const float s = 1.0f / std::sqrt(l2);
-    for (ULONG k = 0; k < 3; ++k) v[k] *= s;
-}
-
 // The object position of vertex i as (x, y, z, w).
 void vObject(const CommonPipeData& c, ULONG i, float* v) {
     const float* p = pfAt(c.position, i);
@@ -50,11 +43,11 @@ void vSphere(N_Context* pctx, const CommonPipeData& c, ULONG i, const float* eye
         const float* src = pfAt(c.normal, i);
         for (ULONG k = 0; k < 3; ++k) nrm[k] = src[0] * Minv[k] + src[1] * Minv[4 + k] + src[2] * Minv[8 + k];
     }
-    vUnit3(nrm);
+    _NVec3Normalize(nrm);
     float u[3] = {eye[0], eye[1], eye[2]};
     if (eye[3] != 0.0f && eye[3] != 1.0f)
         for (float& f : u) f /= eye[3];
-    vUnit3(u);
+    _NVec3Normalize(u);
     const float nu = nrm[0] * u[0] + nrm[1] * u[1] + nrm[2] * u[2];
     float r[3];
     for (ULONG k = 0; k < 3; ++k) r[k] = u[k] - 2.0f * nu * nrm[k];
