@@ -471,6 +471,29 @@ TEST_F(LightingTest, BackFacesOfTwoSidedLightingTakeTheBackMaterialAndReversedNo
             EXPECT_NEAR(static_cast<int>((got >> sh) & 255), static_cast<int>((want >> sh) & 255), 1) << i;
     }
     N_SetStateBlockAttrWord(105, 0);
+    // A back face cut by a user plane: the new vertices interpolate the
+    // back colours.
+    const float planes[2][4] = {{0, 0, 0, 1}, {1, 0, 0, -35}};  // plane 1: x >= 35
+    N_SetClipPlanes(2, planes[0]);
+    const ULONG on[2] = {0, 1};
+    N_SetClipPlaneEnables(2, on);
+    Lit(lights, kFront, kBack, true);
+    std::vector<RV> ref;
+    for (int i = 0; i < 3; ++i) {
+        const auto c = RefLight(lights, kBack, kModelAmbient, &back[4 * i], down);
+        ref.push_back({back[4 * i], back[4 * i + 1], c[0], c[1], c[2]});
+    }
+    gPieces.clear();
+    Draw(N_PRIM_TRIANGLES, back, std::vector<float>(12, 1.0f));
+    const std::set<Key> got = Recorded(), want = Keys(RefClipPolygon(ref, planes[1]));
+    ASSERT_EQ(got.size(), want.size());
+    for (auto g = got.begin(), w = want.begin(); g != got.end(); ++g, ++w) {
+        EXPECT_EQ(std::get<0>(*g), std::get<0>(*w));
+        EXPECT_EQ(std::get<1>(*g), std::get<1>(*w));
+        for (int sh : {16, 8, 0})
+            EXPECT_NEAR(static_cast<int>((std::get<2>(*g) >> sh) & 255), static_cast<int>((std::get<2>(*w) >> sh) & 255), 1);
+    }
+    N_SetClipPlaneEnables(0, nullptr);
     // One-sided: the back face is lit as the front.
     Lit(lights, kFront, kBack, false);
     Check(back, lights, kFront, up);
