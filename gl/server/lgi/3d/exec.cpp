@@ -64,6 +64,8 @@ bool bRun(N_Context* pctx, ULONG kind, ULONG format, ULONG n, ULONG cStrips, boo
         phw->pCurrentPipe = pipe;
     }
     if (n < _NBasicVertices(kind)) return false;
+    // Back colours belong to the batch whose lighting made them.
+    _NSetBackColours(0, nullptr, nullptr);
     pipe->next[N_STAGE_HEAD](pctx, pipe);
     return true;
 }
