@@ -44,18 +44,6 @@ void _NValPixelProgram(N_Context*, ULONG, ULONG) { vNotAvailable(__func__); }
 void _NPixelRectRender(N_Context*, N_Pipe*) { vNotAvailable(__func__); }
 void _NBitmapRectRender(N_Context*, N_Pipe*) { vNotAvailable(__func__); }
 
-#define N_STAGE_SEAM(name) \
-    void name(N_Context*, N_Pipe*) { vNotAvailable(__func__); }
-N_STAGE_SEAM(_NPointClip)
-N_STAGE_SEAM(_NLineClip)
-N_STAGE_SEAM(_NPolygonClip)
-N_STAGE_SEAM(_NTriangleClip)
-N_STAGE_SEAM(_NQuadClip)
-N_STAGE_SEAM(_NFanClip)
-N_STAGE_SEAM(_NQuadStripClip)
-
-void N_RasterPos(const float*) { vNotAvailable(__func__); }
-
 void _NAccum(ULONG, float) { vNotAvailable(__func__); }
 void _NClearAccum(ULONG) { vNotAvailable(__func__); }
 void _NClearRectSplit(const GLBuffer*, LONG, LONG, LONG, LONG, ULONG) { vNotAvailable(__func__); }

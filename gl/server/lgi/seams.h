@@ -72,8 +72,8 @@ void _NPixelRectRender(N_Context* pctx, N_Pipe* pipe);
 void _NBitmapRectRender(N_Context* pctx, N_Pipe* pipe);
 
 // --- primitive paths, clippers and facing tests (stages of the dispatch records) ------------------
-// (Facing tests in 3d/prims.cpp, primitive paths in 3d/clip.cpp; the
-// user-plane clippers of the clip test are not built yet.)
+// (Facing tests in 3d/prims.cpp, primitive paths and the user-plane
+// clipping paths in 3d/clip.cpp.)
 void _NvpFaceCullCompoundPrim(N_Context* pctx, N_Pipe* pipe);
 void _NvpFaceCullQuad(N_Context* pctx, N_Pipe* pipe);
 void _NPointPath(N_Context* pctx, N_Pipe* pipe);
@@ -97,8 +97,6 @@ void _NQuadStripClip(N_Context* pctx, N_Pipe* pipe);
 // Draws an inline primitive of the command stream: kind 63-71, its format
 // mask, n vertices at pulData (already checked to lie in the stream).
 void _NExecInlinePrim(N_Context* pctx, ULONG kind, ULONG format, ULONG n, const ULONG* pulData);
-// N_RasterPos (lgi.h) sets the raster position; here until primitive
-// execution stands.
 
 // --- render paths -------------------------------------------------------------------------
 void _NAccum(ULONG op, float value);

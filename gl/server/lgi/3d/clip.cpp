@@ -3,6 +3,12 @@
 // segments, triangles or quads, each clipped against the frustum planes it
 // crosses (Sutherland-Hodgman, attributes interpolated with the crossing's
 // t), projected, and handed on as one piece in the kind's own vertex order.
+//
+// The clipping paths do the same with the user clip planes in force as well
+// (planes 6-11 of the walk below, plane k's distance taken from the
+// vertex's eye position). They run in the strip runner, after lighting and
+// fog, so that a vertex made by clipping takes its colour from the lit
+// colours of the edge it cuts, as GL does.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -13,10 +19,18 @@
 
 namespace {
 
-constexpr ULONG kPieceMax = 32;  // a quad through six planes gains at most one vertex a plane
+constexpr ULONG kPieceMax = 32;  // a quad through twelve planes gains at most one vertex a plane
+
+// Planes of the walk: 0-5 the frustum's (x min, x max, y min, y max,
+// z min, z max), 6-11 user clip planes 0-5.
+constexpr ULONG kUserFirst = 6;
+constexpr ULONG kPlanes = kUserFirst + N_CLIP_PLANE_CAPACITY;
+// A vertex lies outside a user plane when its plane value is below this.
+constexpr float kUserSlack = 0.000001f;
 
 struct CV {
     float clip[4];
+    float eye[4];
     float colour[4];
     float tex[4];
     LONG win[3];
@@ -41,9 +55,42 @@ void vLoad(const CommonPipeData& c, ULONG i, CV* v) {
     std::memcpy(v->colour, c.pColours + 4 * std::size_t{i}, 16);
     std::memcpy(v->tex, c.pTexWork + 4 * std::size_t{i}, 16);
     std::memcpy(v->win, c.pWindow + 3 * std::size_t{i}, 12);
+    if (c.pEyePos != nullptr) std::memcpy(v->eye, c.pEyePos + 4 * std::size_t{i}, 16);
+    else std::memset(v->eye, 0, 16);
     v->out = c.pOutcodes[i];
     v->bOriginal = true;
 }
+
+// The user clip planes in force, in the space of the pipe's eye positions.
+struct UserPlanes {
+    float p[N_CLIP_PLANE_CAPACITY][4];
+    ULONG mask = 0;  // bit k: plane k is enabled
+};
+UserPlanes gUser;
+
+// Plane k's value at a vertex: positive or 0 inside.
+float fUserValue(const UserPlanes& u, ULONG k, const float* eye) {
+    const float* p = u.p[k];
+    return p[0] * eye[0] + p[1] * eye[1] + p[2] * eye[2] + p[3] * eye[3];
+}
+
+// The user-plane outcode of a vertex, shifted above the frustum's six bits.
+ULONG ulUserOut(const UserPlanes& u, const float* eye) {
+    ULONG out = 0;
+    for (ULONG k = 0; k < N_CLIP_PLANE_CAPACITY; ++k)
+        if ((u.mask & (1u << k)) && !(fUserValue(u, k, eye) >= -kUserSlack)) out |= 1u << (kUserFirst + k);
+    return out;
+}
+
+// The order planes are clipped in: the user planes first, so that the
+// frustum's exact bound x w coordinates are the last ones made.
+constexpr ULONG kOrder[kPlanes] = {6, 7, 8, 9, 10, 11, 0, 1, 2, 3, 4, 5};
+
+// Whether a distance from fDistance lies inside its plane (NaN is outside).
+bool bInside(float d, ULONG p) { return d <= (p >= kUserFirst ? kUserSlack : 0.0f); }
+
+// Frustum and user outcodes of a vertex.
+ULONG ulAllOut(const UserPlanes* u, const CV& v) { return u != nullptr ? v.out | ulUserOut(*u, v.eye) : v.out; }
 
 // Window coordinates of a vertex clipping made: the rounding of the
 // position stage in force (truncation for three-component render forms).
@@ -57,6 +104,7 @@ void vProject(N_Context* pctx, const CommonPipeData& c, CV* v) {
 
 // Signed distance outside plane p (bit 1 << p): positive is outside.
 float fDistance(const N_Context* pctx, const CV& v, ULONG p) {
+    if (p >= kUserFirst) return -fUserValue(gUser, p - kUserFirst, v.eye);
     const float* B = pctx->xf.boundsF;
     const ULONG axis = p >> 1;
     const float bound = (p & 1) ? B[axis + 3] : B[axis];
@@ -66,8 +114,8 @@ float fDistance(const N_Context* pctx, const CV& v, ULONG p) {
 
 // The vertex where the segment from the inside end a to the outside end b
 // crosses plane p: t = da / (da - db) for every pair, clamped to [0, 1]
-// (0 for a degenerate or NaN crossing: the inside end), the clipped
-// coordinate set exactly to bound x w.
+// (0 for a degenerate or NaN crossing: the inside end); on a frustum plane
+// the clipped coordinate is set exactly to bound x w.
 CV Cross(N_Context* pctx, const CV& a, const CV& b, float da, float db, ULONG p, bool bCopyColour, const float* provoking) {
     float t = (da - db) != 0.0f ? da / (da - db) : 0.0f;
     if (!(t >= 0.0f)) t = 0.0f;
@@ -75,30 +123,34 @@ CV Cross(N_Context* pctx, const CV& a, const CV& b, float da, float db, ULONG p,
     CV r;
     for (ULONG k = 0; k < 4; ++k) {
         r.clip[k] = a.clip[k] + t * (b.clip[k] - a.clip[k]);
+        r.eye[k] = a.eye[k] + t * (b.eye[k] - a.eye[k]);
         r.tex[k] = a.tex[k] + t * (b.tex[k] - a.tex[k]);
         r.colour[k] = bCopyColour ? provoking[k] : a.colour[k] + t * (b.colour[k] - a.colour[k]);
     }
-    const ULONG axis = p >> 1;
-    r.clip[axis] = ((p & 1) ? pctx->xf.boundsF[axis + 3] : pctx->xf.boundsF[axis]) * r.clip[3];
+    if (p < kUserFirst) {
+        const ULONG axis = p >> 1;
+        r.clip[axis] = ((p & 1) ? pctx->xf.boundsF[axis + 3] : pctx->xf.boundsF[axis]) * r.clip[3];
+    }
     r.out = _NClipOutcode(pctx, r.clip);
     r.bOriginal = false;
     return r;
 }
 
-// Sutherland-Hodgman over the frustum planes in the mask; answers the
-// vertices left (0 when fewer than three).
+// Sutherland-Hodgman over the planes in the mask (frustum and user); answers
+// the vertices left (0 when fewer than three).
 ULONG cClipPolygon(N_Context* pctx, CV* poly, ULONG n, ULONG mask, bool bCopyColour, const float* provoking) {
     CV tmp[kPieceMax];
     CV* in = poly;
     CV* out = tmp;
-    for (ULONG p = 0; p < 6 && n >= 3; ++p) {
+    for (ULONG o = 0; o < kPlanes && n >= 3; ++o) {
+        const ULONG p = kOrder[o];
         if (!(mask & (1u << p))) continue;
         ULONG m = 0;
         for (ULONG i = 0; i < n; ++i) {
             const CV& a = in[i];
             const CV& b = in[(i + 1) % n];
             const float da = fDistance(pctx, a, p), db = fDistance(pctx, b, p);
-            const bool aIn = da <= 0.0f, bIn = db <= 0.0f;  // NaN is outside
+            const bool aIn = bInside(da, p), bIn = bInside(db, p);
             if (aIn && m < kPieceMax) out[m++] = a;
             if (aIn != bIn && m < kPieceMax)
                 out[m++] = aIn ? Cross(pctx, a, b, da, db, p, bCopyColour, provoking)
@@ -197,16 +249,30 @@ void vFaces(const CommonPipeData& c, Fn fn) {
     }
 }
 
+// The batch's OR of frustum and user outcodes (u null: frustum alone).
+ULONG ulOrAll(N_Context*, const CommonPipeData& c, const UserPlanes* u) {
+    if (u == nullptr) return ulOr(c);
+    ULONG o = 0;
+    const ULONG n = std::min(c.stripVertexCount, N_BATCH_POINTS);
+    for (ULONG i = 0; i < n; ++i) {
+        CV v;
+        vLoad(c, i, &v);
+        o |= ulAllOut(u, v);
+    }
+    return o;
+}
+
 // The polygonal paths: the strip whole when inside, else face by face.
-void vPolygonPath(N_Context* pctx, N_Pipe* pipe) {
+void vPolygonPath(N_Context* pctx, N_Pipe* pipe, const UserPlanes* u) {
     CommonPipeData& c = *pipe->pCommonPipeData;
-    if (ulOr(c) == 0) {
+    if (ulOrAll(pctx, c, u) == 0) {
         pipe->next[N_STAGE_STRIPS](pctx, pipe);
         return;
     }
     const ULONG kind = c.code;
     const ULONG n = std::min(c.stripVertexCount, N_BATCH_POINTS);
     const bool bFlat = pipe->colourCopy != 0;
+    const float* pBack = _NBackColoursOf(c.pColours);
     vFaces(c, [&](ULONG f, ULONG code) {
         if (code == N_RUN_SKIP) return;
         ULONG idx[4];
@@ -228,14 +294,21 @@ void vPolygonPath(N_Context* pctx, N_Pipe* pipe) {
         for (ULONG k = 0; k < cv; ++k)
             if (idx[k] >= n) return;
         CV poly[kPieceMax];
-        ULONG andOut = 63, orOut = 0;
+        ULONG andOut = ~0u, orOut = 0;
         for (ULONG k = 0; k < cv; ++k) {
             vLoad(c, idx[k], &poly[k]);
-            andOut &= poly[k].out;
-            orOut |= poly[k].out;
+            const ULONG out = ulAllOut(u, poly[k]);
+            andOut &= out;
+            orOut |= out;
         }
         if (andOut != 0) return;
-        const float* pProvoking = c.pColours + 4 * std::size_t{provoking};
+        // Back faces of two-sided lighting take their back colours.
+        const float* pColours = c.pColours;
+        if (code == N_RUN_SECOND && pBack != nullptr) {
+            pColours = pBack;
+            for (ULONG k = 0; k < cv; ++k) std::memcpy(poly[k].colour, pBack + 4 * std::size_t{idx[k]}, 16);
+        }
+        const float* pProvoking = pColours + 4 * std::size_t{provoking};
         if (bFlat)
             for (ULONG k = 0; k < cv; ++k) std::memcpy(poly[k].colour, pProvoking, 16);
         const ULONG m = orOut == 0 ? cv : cClipPolygon(pctx, poly, cv, orOut, bFlat, pProvoking);
@@ -256,23 +329,23 @@ void vFlushLines(N_Context* pctx, N_Pipe* pipe) {
     gLines.n = 0;
 }
 
-// Clips segment a-b against every plane it crosses; false when nothing is left.
-bool bClipSegment(N_Context* pctx, CV* a, CV* b, bool bCopy, const float* provoking) {
-    for (ULONG p = 0; p < 6; ++p) {
-        if (!((a->out | b->out) & (1u << p))) continue;
+// Clips segment a-b against every plane in the mask; false when nothing is left.
+bool bClipSegment(N_Context* pctx, CV* a, CV* b, ULONG mask, bool bCopy, const float* provoking) {
+    for (ULONG p : kOrder) {
+        if (!(mask & (1u << p))) continue;
         const float da = fDistance(pctx, *a, p), db = fDistance(pctx, *b, p);
-        const bool aIn = da <= 0.0f, bIn = db <= 0.0f;
+        const bool aIn = bInside(da, p), bIn = bInside(db, p);
         if (!aIn && !bIn) return false;
         if (aIn && bIn) continue;
         if (aIn) *b = Cross(pctx, *a, *b, da, db, p, bCopy, provoking);
         else *a = Cross(pctx, *b, *a, db, da, p, bCopy, provoking);
     }
-    return (a->out & b->out) == 0 && a->out == 0 && b->out == 0;
+    return a->out == 0 && b->out == 0;
 }
 
-void vLinePath(N_Context* pctx, N_Pipe* pipe, bool bPairs) {
+void vLinePath(N_Context* pctx, N_Pipe* pipe, bool bPairs, const UserPlanes* u) {
     CommonPipeData& c = *pipe->pCommonPipeData;
-    if (ulOr(c) == 0) {
+    if (ulOrAll(pctx, c, u) == 0) {
         pipe->next[N_STAGE_STRIPS](pctx, pipe);
         return;
     }
@@ -288,14 +361,15 @@ void vLinePath(N_Context* pctx, N_Pipe* pipe, bool bPairs) {
             std::memcpy(a.colour, provoking, 16);
             std::memcpy(b.colour, provoking, 16);
         }
-        if (a.out == 0 && b.out == 0 && !bPairs) {
+        const ULONG outA = ulAllOut(u, a), outB = ulAllOut(u, b);
+        if (outA == 0 && outB == 0 && !bPairs) {
             if (gLines.n == 0) gLines.v[gLines.n++] = a;
             gLines.v[gLines.n++] = b;
             continue;
         }
         if (!bPairs) vFlushLines(pctx, pipe);
-        if ((a.out & b.out) != 0) continue;
-        if (!bClipSegment(pctx, &a, &b, bCopy, provoking)) continue;
+        if ((outA & outB) != 0) continue;
+        if (!bClipSegment(pctx, &a, &b, outA | outB, bCopy, provoking)) continue;
         if (!a.bOriginal) vProject(pctx, c, &a);
         if (!b.bOriginal) vProject(pctx, c, &b);
         gLines.v[gLines.n++] = a;
@@ -306,26 +380,69 @@ void vLinePath(N_Context* pctx, N_Pipe* pipe, bool bPairs) {
     vFlushLines(pctx, pipe);
 }
 
-}  // namespace
-
-void _NPointPath(N_Context* pctx, N_Pipe* pipe) {
+// Points inside every plane in force go on; the others are dropped.
+void vPointPath(N_Context* pctx, N_Pipe* pipe, const UserPlanes* u) {
     CommonPipeData& c = *pipe->pCommonPipeData;
-    if (ulOr(c) == 0) {
+    if (ulOrAll(pctx, c, u) == 0) {
         pipe->next[N_STAGE_STRIPS](pctx, pipe);
         return;
     }
     const ULONG n = std::min(c.stripVertexCount, N_BATCH_POINTS);
     gLines.n = 0;
-    for (ULONG i = 0; i < n; ++i)
-        if (c.pOutcodes[i] == 0) vLoad(c, i, &gLines.v[gLines.n++]);
+    for (ULONG i = 0; i < n; ++i) {
+        vLoad(c, i, &gLines.v[gLines.n]);
+        if (ulAllOut(u, gLines.v[gLines.n]) == 0) ++gLines.n;
+    }
     if (gLines.n != 0) vEmit(pctx, pipe, gLines.v, gLines.n, N_RUN_SECOND, gLines.n);
     gLines.n = 0;
 }
 
-void _NLineStripPath(N_Context* pctx, N_Pipe* pipe) { vLinePath(pctx, pipe, false); }
-void _NLinesPath(N_Context* pctx, N_Pipe* pipe) { vLinePath(pctx, pipe, true); }
-void _NFanPath(N_Context* pctx, N_Pipe* pipe) { vPolygonPath(pctx, pipe); }
-void _NTriListPath(N_Context* pctx, N_Pipe* pipe) { vPolygonPath(pctx, pipe); }
-void _NQuadListPath(N_Context* pctx, N_Pipe* pipe) { vPolygonPath(pctx, pipe); }
-void _NStripPath(N_Context* pctx, N_Pipe* pipe) { vPolygonPath(pctx, pipe); }
-void _NQuadStripPath(N_Context* pctx, N_Pipe* pipe) { vPolygonPath(pctx, pipe); }
+// The user planes in force for the clipping paths.
+const UserPlanes* pUserPlanes(N_Context* pctx) {
+    _NUserPlanes(pctx, gUser.p, &gUser.mask);
+    return &gUser;
+}
+
+}  // namespace
+
+bool _NEyeRotated(const N_Context* pctx) {
+    return pctx->clipPlane0Only &&
+           std::memcmp(pctx->xf.pipeModelView, pctx->xf.modelView, sizeof pctx->xf.modelView) != 0;
+}
+
+void _NUserPlanes(N_Context* pctx, float (*pPlanes)[4], ULONG* pMask) {
+    *pMask = 0;
+    const ULONG cPlanes = std::min({pctx->cClipPlanes, pctx->cClipPlanesEnabled, N_CLIP_PLANE_CAPACITY});
+    if (pctx->pClipPlanes == nullptr || pctx->pulClipPlaneEnable == nullptr) return;
+    // With plane 0 alone the pipe's eye positions are rotated by the plane-0
+    // pair (e' = F e): the plane is taken back through B (p' = p B).
+    const bool bRotated = _NEyeRotated(pctx);
+    const float* B = pctx->plane0.backward;
+    for (ULONG k = 0; k < cPlanes; ++k) {
+        if (pctx->pulClipPlaneEnable[k] != 1) continue;
+        const float* p = pctx->pClipPlanes + 4 * k;
+        for (ULONG j = 0; j < 4; ++j)
+            pPlanes[k][j] = bRotated ? p[0] * B[j] + p[1] * B[4 + j] + p[2] * B[8 + j] + p[3] * B[12 + j] : p[j];
+        *pMask |= 1u << k;
+    }
+}
+
+void _NPointPath(N_Context* pctx, N_Pipe* pipe) { vPointPath(pctx, pipe, nullptr); }
+void _NLineStripPath(N_Context* pctx, N_Pipe* pipe) { vLinePath(pctx, pipe, false, nullptr); }
+void _NLinesPath(N_Context* pctx, N_Pipe* pipe) { vLinePath(pctx, pipe, true, nullptr); }
+void _NFanPath(N_Context* pctx, N_Pipe* pipe) { vPolygonPath(pctx, pipe, nullptr); }
+void _NTriListPath(N_Context* pctx, N_Pipe* pipe) { vPolygonPath(pctx, pipe, nullptr); }
+void _NQuadListPath(N_Context* pctx, N_Pipe* pipe) { vPolygonPath(pctx, pipe, nullptr); }
+void _NStripPath(N_Context* pctx, N_Pipe* pipe) { vPolygonPath(pctx, pipe, nullptr); }
+void _NQuadStripPath(N_Context* pctx, N_Pipe* pipe) { vPolygonPath(pctx, pipe, nullptr); }
+
+// The clipping paths: the same pieces clipped against the user planes too.
+void _NPointClip(N_Context* pctx, N_Pipe* pipe) { vPointPath(pctx, pipe, pUserPlanes(pctx)); }
+void _NLineClip(N_Context* pctx, N_Pipe* pipe) {
+    vLinePath(pctx, pipe, pipe->pCommonPipeData->code == N_PRIM_LINES, pUserPlanes(pctx));
+}
+void _NPolygonClip(N_Context* pctx, N_Pipe* pipe) { vPolygonPath(pctx, pipe, pUserPlanes(pctx)); }
+void _NTriangleClip(N_Context* pctx, N_Pipe* pipe) { vPolygonPath(pctx, pipe, pUserPlanes(pctx)); }
+void _NQuadClip(N_Context* pctx, N_Pipe* pipe) { vPolygonPath(pctx, pipe, pUserPlanes(pctx)); }
+void _NFanClip(N_Context* pctx, N_Pipe* pipe) { vPolygonPath(pctx, pipe, pUserPlanes(pctx)); }
+void _NQuadStripClip(N_Context* pctx, N_Pipe* pipe) { vPolygonPath(pctx, pipe, pUserPlanes(pctx)); }

@@ -1,6 +1,6 @@
-// Primitive execution: batches from arrays (N_ExecPrimitive) and from the
-// command stream's inline vertices through their pipeline block, and the
-// values a primitive leaves current.
+// Primitive execution: batches from arrays (N_ExecPrimitive), the command
+// stream's inline vertices and the raster position's vertex (N_RasterPos)
+// through their pipeline block, and the values a primitive leaves current.
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -64,6 +64,8 @@ bool bRun(N_Context* pctx, ULONG kind, ULONG format, ULONG n, ULONG cStrips, boo
         phw->pCurrentPipe = pipe;
     }
     if (n < _NBasicVertices(kind)) return false;
+    // Back colours belong to the batch whose lighting made them.
+    _NSetBackColours(0, nullptr, nullptr);
     pipe->next[N_STAGE_HEAD](pctx, pipe);
     return true;
 }
@@ -221,3 +223,20 @@ void _NExecInlinePrim(N_Context* pctx, ULONG kind, ULONG format, ULONG n, const 
     if ((masked & (N_VTX_RGB | N_VTX_RGBA)) && *pulAttr(pctx, N_ATTR_COLOUR_MATERIAL) != 0) _NApplyColorMaterial(pctx);
 }
 
+void N_RasterPos(const float* pfVertex) {
+    if (!bNHaveContext() || pfVertex == nullptr) return;
+    N_Context* pctx = gpNCurrent;
+    // The one-vertex list of kind 62: the position, every other value the
+    // current one. The block keeps its source after return, so it points at
+    // the layer's own copy rather than at the caller's array.
+    static float afVertex[4];
+    std::memcpy(afVertex, pfVertex, sizeof afVertex);
+    pctx->fromExecPrimitive = 1;
+    pctx->oneShotList = 1;
+    CommonPipeData& c = pctx->blocks[N_PRIM_RASTER_POS & 15].common;
+    c.position = {afVertex, 0};
+    // The render function marks the position valid when the vertex reaches
+    // it; one the clip paths drop never does, so it starts out invalid.
+    *pulAttr(pctx, N_ATTR_RASTER_POS_VALID) = 0;
+    bRun(pctx, N_PRIM_RASTER_POS, N_VTX_POS4, 1, 1, false);
+}

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "renderfcn.h"
+#include "vstage.h"
 
 namespace {
 
@@ -20,6 +21,7 @@ float fAttr(N_Context* pctx, ULONG id, ULONG i = 0) {
 // The fogged colours of one batch (four floats a vertex), in place of the
 // batch's own while the later stages run.
 float gafFogged[4 * N_BATCH_POINTS];
+float gafFoggedBack[4 * N_BATCH_POINTS];  // the back colours of two-sided lighting, fogged
 
 }  // namespace
 
@@ -49,19 +51,24 @@ void _NStageFogRGBA(N_Context* pctx, N_Pipe* pipe) {
     const float* r = &pctx->xf.fogInverse[8];
     float fog[4];
     for (ULONG k = 0; k < 4; ++k) fog[k] = fAttr(pctx, kFogColour, k);
+    const float* pBack = _NBackColoursOf(c.pColours);
     for (ULONG i = 0; i < n; ++i) {
         const LONG* win = c.pWindow + 3 * std::size_t{i};
         const float w = c.pClipPos[4 * std::size_t{i} + 3];
         const float d = (r[0] * static_cast<float>(win[0]) + r[1] * static_cast<float>(win[1]) +
                          r[2] * static_cast<float>(win[2]) + r[3]) * w;
         const float f = _NFogFactorOf(pctx, d);
-        const float* in = c.pColours + 4 * std::size_t{i};
-        float* out = gafFogged + 4 * std::size_t{i};
-        for (ULONG k = 0; k < 4; ++k)
-            out[k] = f <= 0.0f ? fog[k] : f >= 1.0f ? in[k] : in[k] * f + fog[k] * (1.0f - f);
+        for (ULONG face = 0; face < (pBack != nullptr ? 2u : 1u); ++face) {
+            const float* in = (face == 0 ? c.pColours : pBack) + 4 * std::size_t{i};
+            float* out = (face == 0 ? gafFogged : gafFoggedBack) + 4 * std::size_t{i};
+            for (ULONG k = 0; k < 4; ++k)
+                out[k] = f <= 0.0f ? fog[k] : f >= 1.0f ? in[k] : in[k] * f + fog[k] * (1.0f - f);
+        }
     }
     float* pSaved = c.pColours;
     c.pColours = gafFogged;
+    _NSetBackColours(1, gafFogged, pBack != nullptr ? gafFoggedBack : nullptr);
     pipe->next[N_STAGE_FOG](pctx, pipe);
+    _NSetBackColours(1, gafFogged, nullptr);
     c.pColours = pSaved;
 }

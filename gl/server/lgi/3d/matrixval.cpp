@@ -203,6 +203,9 @@ void _NWindowTransform(N_Context* pctx, const N_BoardFacts& board) {
     }
 
     const bool bPlanes = pctx->anyClipPlane && xf.pModelViewInverse != nullptr;
+    // User clip planes take the alternative vertex path: eye positions of
+    // every vertex for the planes, window coordinates through K.
+    pctx->altVertexPath = bPlanes ? 1 : 0;
     const bool bTexture = *pulAttr(pctx, kTextureEnable) != 0 && _NTextureBound(pctx);
     if (bPlanes || bTexture) {
         if (pctx->clipPlane0Only) {

@@ -753,18 +753,25 @@ void _NStageSelect(N_Context* pctx, N_Pipe* pipe) {
     pipe->next[N_STAGE_SELECT](pctx, pipe);
 }
 
+// The user-plane outcodes of the batch's eye positions (bit k for plane
+// k): a batch wholly outside one plane is dropped, the others go on. The
+// pieces that cross a plane are clipped later by the record's clipping
+// path, which the strip runner runs in place of the primitive path once
+// the vertices are lit, so that clipping interpolates lit colours.
 void _NStageClipTest(N_Context* pctx, N_Pipe* pipe) {
     CommonPipeData& c = *pipe->pCommonPipeData;
     const ULONG n = std::min(c.stripVertexCount, N_BATCH_POINTS);
+    float planes[N_CLIP_PLANE_CAPACITY][4];
+    ULONG mask = 0;
+    _NUserPlanes(pctx, planes, &mask);
     ULONG andOut = 63, orOut = 0;
-    const ULONG cPlanes = std::min(pctx->cClipPlanes, N_CLIP_PLANE_CAPACITY);
     for (ULONG i = 0; i < n; ++i) {
         const float* v = c.pEyePos + 4 * std::size_t{i};
         ULONG out = 0;
-        for (ULONG k = 0; k < cPlanes; ++k) {
-            if (pctx->pulClipPlaneEnable == nullptr || pctx->pulClipPlaneEnable[k] == 0) continue;
-            const float* p = pctx->pClipPlanes + 4 * k;
-            if (p[0] * v[0] + p[1] * v[1] + p[2] * v[2] + p[3] * v[3] < -0.000001f) out |= 1u << k;
+        for (ULONG k = 0; k < N_CLIP_PLANE_CAPACITY; ++k) {
+            const float* p = planes[k];
+            if ((mask & (1u << k)) && !(p[0] * v[0] + p[1] * v[1] + p[2] * v[2] + p[3] * v[3] >= -0.000001f))
+                out |= 1u << k;
         }
         c.pOutcodes[i] = out;
         andOut &= out;
@@ -773,43 +780,7 @@ void _NStageClipTest(N_Context* pctx, N_Pipe* pipe) {
     c.andOutcode = andOut;
     c.orOutcode = orOut;
     if (andOut != 0) return;
-    if (orOut == 0) {
-        pipe->next[N_STAGE_CLIP_TEST](pctx, pipe);
-        return;
-    }
-    N_StageFn pfnClip = c.pDispatch != nullptr ? c.pDispatch->pfnClipPath : nullptr;
-    if (pfnClip == nullptr) return;
-    if (c.stripCount <= 1 || c.pStripCounts == nullptr) {
-        pfnClip(pctx, pipe);
-        return;
-    }
-    // One call a strip, the per-strip arrays advanced by its vertices.
-    const ULONG cStrips = c.stripCount;
-    const ULONG* pCounts = c.pStripCounts;
-    float* const eye = c.pEyePos;
-    ULONG* const outcodes = c.pOutcodes;
-    float* const colours = c.pColours;
-    float* const tex = c.pTexWork;
-    const ULONG total = c.stripVertexCount;
-    ULONG done = 0;
-    c.stripCount = 1;
-    for (ULONG s = 0; s < cStrips && done < n; ++s) {
-        const ULONG len = std::min(pCounts[s], n - done);
-        c.stripVertexCount = len;
-        pfnClip(pctx, pipe);
-        c.pEyePos += 4 * std::size_t{len};
-        c.pOutcodes += len;
-        c.pColours += 4 * std::size_t{len};
-        c.pTexWork += 4 * std::size_t{len};
-        done += len;
-    }
-    c.pEyePos = eye;
-    c.pOutcodes = outcodes;
-    c.pColours = colours;
-    c.pTexWork = tex;
-    c.stripCount = cStrips;
-    c.pStripCounts = pCounts;
-    c.stripVertexCount = total;
+    pipe->next[N_STAGE_CLIP_TEST](pctx, pipe);
 }
 
 void _NStageOutputAdvance(N_Context* pctx, N_Pipe* pipe) {

@@ -182,7 +182,10 @@ void _NBreakUpListOfStrips(N_Context* pctx, N_Pipe* pipe, N_StageFn pfn) {
 
 void _NRunStripList(N_Context* pctx, N_Pipe* pipe) {
     CommonPipeData& c = *pipe->pCommonPipeData;
-    N_StageFn pfnPath = c.pDispatch != nullptr ? c.pDispatch->pfnPrimPath : nullptr;
+    // With user clip planes in force (the alternative vertex path keeps eye
+    // positions for them) the record's clipping path runs instead.
+    const bool bUser = pctx->altVertexPath && pctx->anyClipPlane;
+    N_StageFn pfnPath = c.pDispatch == nullptr ? nullptr : bUser ? c.pDispatch->pfnClipPath : c.pDispatch->pfnPrimPath;
     if (pfnPath == nullptr) return;
     _NBreakUpListOfStrips(pctx, pipe, pfnPath);
 }

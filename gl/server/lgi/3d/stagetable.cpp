@@ -8,6 +8,7 @@
 
 #include "passes.h"
 #include "pipes.h"
+#include "vstage.h"
 #include "../seams.h"
 
 namespace {
@@ -28,7 +29,7 @@ constexpr StageRow kRows[] = {
     {N_STAGE_POSITION, "position", nullptr, false},
     {N_STAGE_EYE, "eye position", nullptr, false},
     {N_STAGE_LIGHT, "lighting", nullptr, false},
-    {N_STAGE_ARRAY, "texture-coordinate transform", nullptr, false},
+    {N_STAGE_ARRAY, "texture-coordinate transform", _NStageTexMatrix, true},
     {N_STAGE_FACING, "facing test", nullptr, false},
     {N_STAGE_VERTEX, "per-kind vertex stage", nullptr, false},
     {N_STAGE_STRIPS, "strip runner", nullptr, false},
@@ -45,7 +46,7 @@ constexpr StageRow kRows[] = {
     {N_STAGE_WHOLE_FETCH, "whole-primitive fetch", nullptr, false},
     {N_STAGE_CLIP_TEST, "clip test", _NStageClipTest, true},
     {N_STAGE_PROJECT, "projection", _NStageProject, true},
-    {N_STAGE_TEXCOORD, "texture coordinates", nullptr, false},
+    {N_STAGE_TEXCOORD, "texture coordinates", _NStageTexCoords, true},
     {N_STAGE_COLOUR_MATERIAL, "colour material", nullptr, false},
     {N_STAGE_SW_TEXTURE, "software texture", nullptr, true},
     {N_STAGE_OUTPUT_ADVANCE, "output advance", _NStageOutputAdvance, true},

@@ -6,6 +6,7 @@
 // [0, 1], with the diffuse material's alpha.
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 #include "renderfcn.h"
@@ -19,6 +20,16 @@ constexpr ULONG kFogMode = 106, kFogDensity = 107;
 constexpr ULONG kColourMaterial = 77;
 
 float gafNormals[3 * N_BATCH_POINTS];
+
+// Back colours of two-sided lighting: the lit back colours of the batch,
+// and the colour arrays that have back colours beside them (the lit
+// colours, and their fogged copies while the later stages run).
+float gafBack[4 * N_BATCH_POINTS];
+struct BackPair {
+    const float* front;
+    float* back;
+};
+BackPair gaBackPairs[2];
 
 float fAttrF(N_Context* pctx, ULONG id, ULONG i = 0) { return __glXWordFloat(pulAttr(pctx, id)[i]); }
 bool bIndexMode(N_Context* pctx) { return *pulAttr(pctx, N_ATTR_COLOUR_INDEX_MODE) == 1; }
@@ -50,6 +61,11 @@ bool bRgbSource(N_Context* pctx, const CommonPipeData& c) {
 void vLightPosition(N_Context* pctx, const CommonPipeData& c, ULONG i, float* v) {
     if (pctx->val.transformMode != 1 && c.pEyePos != nullptr && pctx->eyePositions) {
         std::memcpy(v, c.pEyePos + 4 * std::size_t{i}, 16);
+        // Lights live in eye space: a rotated eye position goes back first.
+        if (_NEyeRotated(pctx)) {
+            const float e[4] = {v[0], v[1], v[2], v[3]};
+            _NTransformVec4(e, v, pctx->plane0.backward);
+        }
     } else {
         const float* p = pfAt(c.position, i);
         v[0] = p[0];
@@ -179,25 +195,33 @@ float fLightIndex(N_Context* pctx, bool bBack, const float* v, const float* n) {
 }
 
 // Stage 14, lit forms: every vertex of the batch lit with its front
-// materials (lighting from one face of the vertex: the front face's).
+// materials; with two-sided lighting polygons' vertices are lit a second
+// time with the back materials and the normal reversed, for their back
+// faces.
 template <bool bIndex>
 void vStageLight(N_Context* pctx, N_Pipe* pipe) {
     CommonPipeData& c = *pipe->pCommonPipeData;
     const ULONG n = cBatch(c);
     const float* normals = gafNormals;
+    const bool bTwoSided = c.code >= N_PRIM_POLYGON && *pulAttr(pctx, N_ATTR_TWO_SIDE) != 0;
     for (ULONG i = 0; i < n; ++i) {
         float v[4];
         vLightPosition(pctx, c, i, v);
-        float* out = c.pColours + 4 * std::size_t{i};
-        if (bIndex) {
-            out[0] = fLightIndex(pctx, false, v, normals + 3 * std::size_t{i});
-            out[1] = out[2] = out[3] = 0.0f;
-        } else {
-            Material m;
-            vMaterial(pctx, c, c.front, i, &m);
-            vLightRGBA(pctx, m, v, normals + 3 * std::size_t{i}, out);
+        const float* nrm = normals + 3 * std::size_t{i};
+        const float back[3] = {-nrm[0], -nrm[1], -nrm[2]};
+        for (ULONG face = 0; face < (bTwoSided ? 2u : 1u); ++face) {
+            float* out = (face == 0 ? c.pColours : gafBack) + 4 * std::size_t{i};
+            if (bIndex) {
+                out[0] = fLightIndex(pctx, face != 0, v, face == 0 ? nrm : back);
+                out[1] = out[2] = out[3] = 0.0f;
+            } else {
+                Material m;
+                vMaterial(pctx, c, face == 0 ? c.front : c.back, i, &m);
+                vLightRGBA(pctx, m, v, face == 0 ? nrm : back, out);
+            }
         }
     }
+    _NSetBackColours(0, c.pColours, bTwoSided ? gafBack : nullptr);
     pipe->next[N_STAGE_VERTEX](pctx, pipe);
 }
 
@@ -208,6 +232,7 @@ void vStageUnlitRGBA(N_Context* pctx, N_Pipe* pipe) {
     const bool bRgb = bRgbSource(pctx, c);
     const ULONG n = cBatch(c);
     for (ULONG i = 0; i < n; ++i) vReadColour(c, f.colour, i, bRgb, c.pColours + 4 * std::size_t{i});
+    _NSetBackColours(0, c.pColours, nullptr);
     pipe->next[N_STAGE_VERTEX](pctx, pipe);
 }
 
@@ -220,6 +245,7 @@ void vStageUnlitIndex(N_Context* pctx, N_Pipe* pipe) {
         out[0] = *pfAt(f.colour, i);
         out[1] = out[2] = out[3] = 0.0f;
     }
+    _NSetBackColours(0, c.pColours, nullptr);
     pipe->next[N_STAGE_VERTEX](pctx, pipe);
 }
 
@@ -261,19 +287,22 @@ ULONG ulConvert(N_Context* pctx, ULONG converter, const float* pf, bool bOffset)
 }
 
 // Walks the batch's face runs: for each run its first colour entry (in
-// the colour array) and its first record; fn(colour index, record index,
-// drawn).
+// the colour array) and its first record; fn(colour, colour index, record
+// index, drawn), the colour being the back colour for back faces of
+// two-sided lighting.
 template <class Fn>
 void vWalkRuns(const CommonPipeData& c, Fn fn) {
     const ULONG n = cBatch(c);
+    const float* pBack = c.code >= N_PRIM_POLYGON ? _NBackColoursOf(c.pColours) : nullptr;
     ULONG a = 0, rec = 0;
     for (ULONG r = 0; r < N_FACE_RUN_WORDS; ++r) {
         const ULONG w = c.pFaceRuns[r];
         const ULONG count = w >> 16;
         if (count == 0) break;
         const ULONG nv = _NRunVertices(c, count);
+        const float* pColours = (pBack != nullptr && (w & 0xFFFFu) == N_RUN_SECOND) ? pBack : c.pColours;
         for (ULONG j = 0; j < nv && a + j < n && rec + j < N_COLOUR_ENTRIES; ++j)
-            fn(a + j, rec + j, (w & 0xFFFFu) != N_RUN_SKIP);
+            fn(pColours + 4 * std::size_t{a + j}, a + j, rec + j, (w & 0xFFFFu) != N_RUN_SKIP);
         a += _NRunAdvance(c, count);
         rec += nv;
     }
@@ -282,9 +311,8 @@ void vWalkRuns(const CommonPipeData& c, Fn fn) {
 template <ULONG converter>
 void vStageConvert(N_Context* pctx, N_Pipe* pipe) {
     CommonPipeData& c = *pipe->pCommonPipeData;
-    vWalkRuns(c, [&](ULONG i, ULONG rec, bool bDrawn) {
+    vWalkRuns(c, [&](const float* pf, ULONG, ULONG rec, bool bDrawn) {
         if (!bDrawn) return;
-        const float* pf = c.pColours + 4 * std::size_t{i};
         ULONG* hw = c.pHwVertices + 5 * std::size_t{rec};
         hw[0] = ulConvert(pctx, converter, pf, true);
         std::memcpy(&hw[1], &pf[3], 4);
@@ -364,6 +392,22 @@ void _NStageNormals(N_Context* pctx, N_Pipe* pipe) {
 
 const float* _NNormalWork() { return gafNormals; }
 
+void _NSetBackColours(ULONG slot, const float* pFront, float* pBack) {
+    if (slot >= 2) return;
+    // New lit colours: the fogged copy of the old ones goes too.
+    if (slot == 0) gaBackPairs[1] = {};
+    gaBackPairs[slot] = {pBack != nullptr ? pFront : nullptr, pBack};
+}
+
+float* _NBackColoursOf(const float* pColours) {
+    for (const BackPair& p : gaBackPairs) {
+        const auto at = reinterpret_cast<std::uintptr_t>(pColours), base = reinterpret_cast<std::uintptr_t>(p.front);
+        if (p.front == nullptr || at < base || at >= base + sizeof gafBack) continue;
+        return p.back + (pColours - p.front);
+    }
+    return nullptr;
+}
+
 N_StageFn _NLightingStageFn(ULONG stage) {
     switch (stage) {
         case N_LIGHT_STAGE_UNLIT_INDEX: return vStageUnlitIndex;
@@ -398,9 +442,9 @@ N_StageFn _NColourStageFn(N_Context* pctx) {
 
 void _NStageColourGrey(N_Context* pctx, N_Pipe* pipe) {
     CommonPipeData& c = *pipe->pCommonPipeData;
-    vWalkRuns(c, [&](ULONG i, ULONG rec, bool bDrawn) {
+    vWalkRuns(c, [&](const float* pf, ULONG, ULONG rec, bool bDrawn) {
         if (!bDrawn) return;
-        const auto v = static_cast<ULONG>(std::nearbyint(fClamp01(c.pColours[4 * std::size_t{i}]) * 255.0f));
+        const auto v = static_cast<ULONG>(std::nearbyint(fClamp01(pf[0]) * 255.0f));
         c.pHwVertices[5 * std::size_t{rec}] = v | v << 8 | v << 16;
     });
     pipe->next[N_STAGE_COLOUR_CONVERT](pctx, pipe);
@@ -410,7 +454,7 @@ void _NStageColourAlphaOnly(N_Context* pctx, N_Pipe* pipe) {
     CommonPipeData& c = *pipe->pCommonPipeData;
     const bool bPerVertex = (c.format & N_VTX_RGBA) != 0;
     const float* current = reinterpret_cast<const float*>(pulAttr(pctx, kCurrentColour));
-    vWalkRuns(c, [&](ULONG i, ULONG rec, bool bDrawn) {
+    vWalkRuns(c, [&](const float*, ULONG i, ULONG rec, bool bDrawn) {
         if (!bDrawn) return;
         const float a = bPerVertex ? pfAt(c.front.colour, i)[3] : current[3];
         std::memcpy(&c.pHwVertices[5 * std::size_t{rec} + 1], &a, 4);
@@ -425,9 +469,8 @@ void _NStageFloatColour(N_Context* pctx, N_Pipe* pipe) {
     const float unit[3] = {65536.0f, 256.0f, 1.0f};
     const bool bZero = (pctx->enableWord & 0x400) && pctx->texEnv == 1 && pctx->texFormat != 8;
     const float indexScale = __glXWordFloat(pulAttr(pctx, N_ATTR_PIXEL_FORMAT)[7]);
-    vWalkRuns(c, [&](ULONG i, ULONG rec, bool bDrawn) {
+    vWalkRuns(c, [&](const float* pf, ULONG, ULONG rec, bool bDrawn) {
         if (!bDrawn) return;
-        const float* pf = c.pColours + 4 * std::size_t{i};
         auto* out = reinterpret_cast<float*>(c.pHwVertices + 5 * std::size_t{rec});
         if (bIndex) {
             out[0] = pf[0] * indexScale;

@@ -41,3 +41,23 @@ void _NRunStripList(N_Context* pctx, N_Pipe* pipe);
 // Runs pfn once per strip of the batch with the work arrays advanced past
 // the strips before it; everything is restored afterwards.
 void _NBreakUpListOfStrips(N_Context* pctx, N_Pipe* pipe, N_StageFn pfn);
+
+// Whether the pipe's eye positions are rotated by the plane-0 pair (plane 0
+// alone enabled: e' = F e; plane0.backward takes them back).
+bool _NEyeRotated(const N_Context* pctx);
+// The user clip planes in force in the space of the pipe's eye positions:
+// plane k (four floats) at pPlanes[k], bit k of *pMask set when it is enabled.
+void _NUserPlanes(N_Context* pctx, float (*pPlanes)[4], ULONG* pMask);
+
+// Stage 35: the batch's texture coordinates (per vertex or current) with
+// the enabled coordinates generated (object linear, eye linear, sphere map).
+void _NStageTexCoords(N_Context* pctx, N_Pipe* pipe);
+// Stage 10: the batch's texture coordinates through the texture matrix.
+void _NStageTexMatrix(N_Context* pctx, N_Pipe* pipe);
+
+// Back colours of two-sided lighting: pBack (four floats a vertex) holds the
+// back-face colours of the colour array pFront; null forgets them. Slot 0
+// is the lit colours' (setting it forgets slot 1), slot 1 a fogged copy's.
+void _NSetBackColours(ULONG slot, const float* pFront, float* pBack);
+// The back colours beside a colour array (or a pointer into one), or null.
+float* _NBackColoursOf(const float* pColours);

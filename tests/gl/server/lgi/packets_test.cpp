@@ -130,7 +130,9 @@ TEST_F(LgiTest, CommandsWithFixedArgumentsReachTheirTargets) {
     const Case cases[] = {
         {{18, 1, 2}, "debug 17: aborting processing due to PROGRAMMER ERROR\n"},
         {{61, 1}, "debug 17: aborting processing due to PROGRAMMER ERROR\n"},
-        {{62, F(1), F(2), F(3), F(1)}, "N_RasterPos: not available yet\n"},
+        // The raster position runs its pipe (tested with the primitives);
+        // here only that the command takes its four words.
+        {{62, F(1), F(2), F(3), F(1)}, ""},
         {{78, 1, F(0.5f)}, "_NAccum: not available yet\n"},
         {{79, 0}, "_NClearAccum: not available yet\n"},
         {{67, 0x10, 1, F(1), F(2), F(3), F(1)}, ""},  // one vertex: no triangle, nothing said
@@ -140,7 +142,8 @@ TEST_F(LgiTest, CommandsWithFixedArgumentsReachTheirTargets) {
         Words w = c.w;
         w.push_back(0);  // an invalid opcode right after: found where it should be
         Dispatch(w);
-        EXPECT_EQ(vnx::debug::take().find(c.expected), 0u) << c.w[0];
+        const std::string said = vnx::debug::take();
+        EXPECT_EQ(said.find(c.expected), 0u) << c.w[0] << ": " << said;
     }
 }
 

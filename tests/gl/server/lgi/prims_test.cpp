@@ -2,8 +2,12 @@
 // coordinates, converted colours and face runs as the render stage receives
 // them, clipping against the view volume with attributes interpolated, the
 // batch guard, NaN vertices, and the values a batch leaves current.
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
+#include <set>
+#include <tuple>
 #include <vector>
 
 #include "3d/renderfcn.h"
@@ -49,8 +53,12 @@ class PrimsTest : public lgi_test::LgiTest {
         N_BindClipList(1, rect);
         N_SetStateBlockAttrWord(79, 0);
         N_SetStateBlockAttrWord(81, 2);  // smooth shading
+        WindowSpace();
+    }
+    // Validates what is dirty, then makes object coordinates window
+    // coordinates with 24-bit colour.
+    void WindowSpace() {
         if (ctx_->dirty != 0) _NValidate(ctx_, ctx_->dirty);
-        // Object coordinates are window coordinates; 24-bit colour.
         float K[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
         std::memcpy(ctx_->xf.combined, K, sizeof K);
         std::memcpy(ctx_->xf.window, K, sizeof K);
@@ -87,6 +95,7 @@ class PrimsTest : public lgi_test::LgiTest {
         d.colorStride = 16;
         N_ExecPrimitive(&d);
     }
+  public:
     static ULONG Pack(float r, float g, float b) {
         auto ch = [](float f) { return static_cast<ULONG>(std::nearbyint(f * 255.0f)); };
         return ch(r) << 16 | ch(g) << 8 | ch(b);
@@ -176,6 +185,438 @@ TEST_F(PrimsTest, NaNVerticesAndOversizedBatchesAreNeverDrawn) {
     Draw(N_PRIM_POINTS, pos, rgba);
     EXPECT_TRUE(gPieces.empty());
     EXPECT_NE(vnx::debug::take().find("refused"), std::string::npos);
+}
+
+// --- user clip planes ---------------------------------------------------------------------------
+// A reference vertex: position and colour.
+struct RV {
+    float x, y, r, g, b;
+};
+
+RV Lerp(const RV& a, const RV& b, float t) {
+    return {a.x + t * (b.x - a.x), a.y + t * (b.y - a.y), a.r + t * (b.r - a.r), a.g + t * (b.g - a.g),
+            a.b + t * (b.b - a.b)};
+}
+
+float PlaneValue(const float* p, const RV& v) { return p[0] * v.x + p[1] * v.y + p[2] * 5.0f + p[3]; }
+
+// GL's clipping of a polygon against one plane (inside where the value is >= 0).
+std::vector<RV> RefClipPolygon(const std::vector<RV>& in, const float* plane) {
+    std::vector<RV> out;
+    for (size_t i = 0; i < in.size(); ++i) {
+        const RV& a = in[i];
+        const RV& b = in[(i + 1) % in.size()];
+        const float da = PlaneValue(plane, a), db = PlaneValue(plane, b);
+        if (da >= 0) out.push_back(a);
+        if ((da >= 0) != (db >= 0)) out.push_back(Lerp(a, b, da / (da - db)));
+    }
+    return out;
+}
+
+using Key = std::tuple<LONG, LONG, ULONG>;
+
+std::set<Key> Keys(const std::vector<RV>& vs) {
+    std::set<Key> k;
+    for (const RV& v : vs)
+        k.insert({static_cast<LONG>(v.x), static_cast<LONG>(v.y), PrimsTest::Pack(v.r, v.g, v.b)});
+    return k;
+}
+
+std::set<Key> Recorded() {
+    std::set<Key> k;
+    for (const Piece& p : gPieces)
+        for (size_t i = 0; i < p.colours.size(); ++i) k.insert({p.window[3 * i], p.window[3 * i + 1], p.colours[i]});
+    return k;
+}
+
+class UserPlaneTest : public PrimsTest {
+  protected:
+    // Plane k of `planes` alone enabled (plane 0 alone takes the rotated form).
+    void EnableOnly(const float (*planes)[4], ULONG k) {
+        N_SetClipPlanes(6, planes[0]);
+        ULONG on[6] = {};
+        on[k] = 1;
+        N_SetClipPlaneEnables(6, on);
+        ctx_->setupStale = 1;
+        WindowSpace();
+        ASSERT_EQ(ctx_->altVertexPath, 1u);
+    }
+};
+
+TEST_F(UserPlaneTest, TrianglesAndLinesCrossingEachPlaneAreClippedWithColoursInterpolated) {
+    const float planes[6][4] = {{1, 0, 0, -100}, {-1, 0, 0, 100}, {0, 1, 0, -60},
+                                {0, -1, 0, 60},  {1, 1, 0, -110}, {-1, -1, 0, 110}};
+    const std::vector<RV> tri = {{50, 10, 1, 0, 0}, {150, 10, 0, 1, 0}, {50, 110, 0, 0, 1}};
+    const std::vector<RV> line = {{50, 10, 1, 0, 0}, {150, 110, 0, 1, 0}};
+    N_SetStateBlockAttrWord(89, 2);  // smooth lines: colours interpolated along the segment
+    for (ULONG k = 0; k < 6; ++k) {
+        EnableOnly(planes, k);
+        for (ULONG kind : {N_PRIM_TRIANGLES, N_PRIM_POLYGON, N_PRIM_TRI_STRIP, N_PRIM_FAN}) {
+            gPieces.clear();
+            std::vector<float> pos, rgba;
+            for (const RV& v : tri) pos.insert(pos.end(), {v.x, v.y, 5, 1}), rgba.insert(rgba.end(), {v.r, v.g, v.b, 1});
+            Draw(kind, pos, rgba);
+            EXPECT_EQ(Recorded(), Keys(RefClipPolygon(tri, planes[k]))) << "plane " << k << " kind " << kind;
+        }
+        // The segment: the reference clips it as a two-vertex polygon.
+        for (ULONG kind : {N_PRIM_LINES, N_PRIM_LINE_STRIP}) {
+            gPieces.clear();
+            Draw(kind, {50, 10, 5, 1, 150, 110, 5, 1}, {1, 0, 0, 1, 0, 1, 0, 1});
+            EXPECT_EQ(Recorded(), Keys(RefClipPolygon(line, planes[k]))) << "plane " << k << " kind " << kind;
+        }
+    }
+}
+
+TEST_F(UserPlaneTest, QuadsAndPointsOutsideAPlaneAreDropped) {
+    const float planes[6][4] = {{0, 0, 0, 1}, {0, 0, 0, 1}, {1, 0, 0, -100}, {0, 0, 0, 1}, {0, 0, 0, 1}, {0, 0, 0, 1}};
+    EnableOnly(planes, 2);
+    // Points: those left of x = 100 go.
+    Draw(N_PRIM_POINTS, {50, 10, 5, 1, 150, 20, 5, 1, 99, 30, 5, 1, 100, 40, 5, 1}, std::vector<float>(16, 1.0f));
+    EXPECT_EQ(Recorded(), (std::set<Key>{{150, 20, 0xFFFFFFu}, {100, 40, 0xFFFFFFu}}));
+    // A quad wholly outside draws nothing; one across the plane is cut at x = 100.
+    gPieces.clear();
+    Draw(N_PRIM_QUADS, {10, 10, 5, 1, 60, 10, 5, 1, 60, 60, 5, 1, 10, 60, 5, 1}, std::vector<float>(16, 1.0f));
+    EXPECT_TRUE(gPieces.empty());
+    const std::vector<RV> quad = {{50, 10, 1, 0, 0}, {250, 10, 0, 1, 0}, {250, 60, 0, 0, 1}, {50, 60, 1, 1, 1}};
+    std::vector<float> pos, rgba;
+    for (const RV& v : quad) pos.insert(pos.end(), {v.x, v.y, 5, 1}), rgba.insert(rgba.end(), {v.r, v.g, v.b, 1});
+    Draw(N_PRIM_QUADS, pos, rgba);
+    EXPECT_EQ(Recorded(), Keys(RefClipPolygon(quad, planes[2])));
+    // A polygon is clipped triangle by triangle of its fan: the same outline,
+    // and a vertex where the cut crosses the fan's inner edge.
+    gPieces.clear();
+    Draw(N_PRIM_POLYGON, pos, rgba);
+    const std::set<Key> got = Recorded();
+    for (const Key& k : Keys(RefClipPolygon(quad, planes[2]))) EXPECT_TRUE(got.count(k)) << std::get<0>(k);
+    for (const Key& k : got) EXPECT_GE(std::get<0>(k), 100);
+    // Planes off again: the ordinary path, nothing clipped.
+    N_SetClipPlaneEnables(0, nullptr);
+    ctx_->setupStale = 1;
+    WindowSpace();
+    EXPECT_EQ(ctx_->altVertexPath, 0u);
+    gPieces.clear();
+    Draw(N_PRIM_POINTS, {50, 10, 5, 1}, std::vector<float>(4, 1.0f));
+    EXPECT_EQ(gPieces.size(), 1u);
+}
+
+// --- lighting --------------------------------------------------------------------------------
+struct Mat {
+    float emission[4], ambient[4], diffuse[4], specular[4], shininess;
+};
+
+// GL's lighting equation for one vertex (eye space = object space here,
+// the viewer at infinity on +z).
+std::array<float, 3> RefLight(const std::vector<N_Light>& lights, const Mat& m, const float* modelAmbient,
+                              const float* v, const float* n) {
+    std::array<double, 3> c{};
+    for (int k = 0; k < 3; ++k) c[k] = m.emission[k] + modelAmbient[k] * m.ambient[k];
+    for (const N_Light& l : lights) {
+        double L[3], att = 1, spot = 1;
+        if (l.position[3] == 0) {
+            for (int k = 0; k < 3; ++k) L[k] = l.position[k];
+        } else {
+            for (int k = 0; k < 3; ++k) L[k] = l.position[k] - v[k];
+            const double d = std::sqrt(L[0] * L[0] + L[1] * L[1] + L[2] * L[2]);
+            att = 1.0 / (l.constantAttenuation + l.linearAttenuation * d + l.quadraticAttenuation * d * d);
+        }
+        const double ll = std::sqrt(L[0] * L[0] + L[1] * L[1] + L[2] * L[2]);
+        for (double& f : L) f /= ll;
+        if (l.spotCutoff != 180.0f) {
+            const double sl = std::sqrt(double{l.spotDirection[0]} * l.spotDirection[0] +
+                                        double{l.spotDirection[1]} * l.spotDirection[1] +
+                                        double{l.spotDirection[2]} * l.spotDirection[2]);
+            const double cosine = -(L[0] * l.spotDirection[0] + L[1] * l.spotDirection[1] + L[2] * l.spotDirection[2]) / sl;
+            spot = cosine < std::cos(l.spotCutoff * 3.14159265358979 / 180.0) ? 0.0 : std::pow(cosine, l.spotExponent);
+        }
+        const double nl = n[0] * L[0] + n[1] * L[1] + n[2] * L[2];
+        double h[3] = {L[0], L[1], L[2] + 1};
+        const double lh = std::sqrt(h[0] * h[0] + h[1] * h[1] + h[2] * h[2]);
+        const double nh = (n[0] * h[0] + n[1] * h[1] + n[2] * h[2]) / lh;
+        const double diff = std::max(nl, 0.0), spec = nl > 0 && nh > 0 ? std::pow(nh, m.shininess) : 0.0;
+        for (int k = 0; k < 3; ++k)
+            c[k] += att * spot *
+                    (l.ambient[k] * m.ambient[k] + diff * l.diffuse[k] * m.diffuse[k] + spec * l.specular[k] * m.specular[k]);
+    }
+    std::array<float, 3> out;
+    for (int k = 0; k < 3; ++k) out[k] = static_cast<float>(std::clamp(c[k], 0.0, 1.0));
+    return out;
+}
+
+N_Light Light(std::array<float, 4> pos, std::array<float, 3> diffuse, std::array<float, 3> spotDir, float cutoff,
+              float exponent, std::array<float, 3> attenuation) {
+    N_Light l{};
+    for (int k = 0; k < 3; ++k) l.ambient[k] = 0.05f, l.diffuse[k] = diffuse[k], l.specular[k] = 0.7f;
+    l.ambient[3] = l.diffuse[3] = l.specular[3] = 1;
+    std::memcpy(l.position, pos.data(), 16);
+    std::memcpy(l.spotDirection, spotDir.data(), 12);
+    l.spotCutoff = cutoff;
+    l.spotExponent = exponent;
+    l.constantAttenuation = attenuation[0];
+    l.linearAttenuation = attenuation[1];
+    l.quadraticAttenuation = attenuation[2];
+    return l;
+}
+
+class LightingTest : public PrimsTest {
+  protected:
+    void Lit(const std::vector<N_Light>& lights, const Mat& front, const Mat& back, bool bTwoSided) {
+        N_SetStateBlockAttrWord(79, 1);
+        N_SetStateBlockAttrWord(46, bTwoSided ? 1 : 0);
+        N_SetStateBlockAttr(75, kModelAmbient);
+        const float normal[3] = {0, 0, 1};
+        N_SetStateBlockAttr(55, normal);
+        for (int face = 0; face < 2; ++face) {
+            const Mat& m = face == 0 ? front : back;
+            const ULONG base = face == 0 ? 58 : 67;
+            N_SetStateBlockAttr(base, m.emission);
+            N_SetStateBlockAttr(base + 1, m.ambient);
+            N_SetStateBlockAttr(base + 2, m.diffuse);
+            N_SetStateBlockAttr(base + 3, m.specular);
+            N_SetStateBlockAttr(base + 4, &m.shininess);
+        }
+        N_SetLights(static_cast<ULONG>(lights.size()), lights.data());
+        const std::vector<ULONG> on(lights.size(), 1);
+        N_SetLightEnables(static_cast<ULONG>(on.size()), on.data());
+        ctx_->setupStale = 1;
+        WindowSpace();
+        for (N_PrimDispatch& pd : ctx_->prim) pd.pfnVertexStage = _NLightingStageFn(N_LIGHT_STAGE_GENERAL_VERTEX);
+    }
+    // Draws one triangle and checks each vertex's colour against the
+    // reference of material m and normal n.
+    void Check(const std::vector<float>& pos, const std::vector<N_Light>& lights, const Mat& m, const float* n) {
+        gPieces.clear();
+        Draw(N_PRIM_TRIANGLES, pos, std::vector<float>(12, 1.0f));
+        ASSERT_EQ(gPieces.size(), 1u);
+        ASSERT_EQ(gPieces[0].colours.size(), 3u);
+        for (int i = 0; i < 3; ++i) {
+            const auto ref = RefLight(lights, m, kModelAmbient, &pos[4 * i], n);
+            const ULONG got = gPieces[0].colours[i];
+            const ULONG want = Pack(ref[0], ref[1], ref[2]);
+            for (int sh : {16, 8, 0})
+                EXPECT_NEAR(static_cast<int>((got >> sh) & 255), static_cast<int>((want >> sh) & 255), 1)
+                    << "vertex " << i << " shift " << sh << std::hex << " got " << got << " want " << want;
+        }
+    }
+    const float kModelAmbient[4] = {0.2f, 0.2f, 0.2f, 1};
+    const Mat kFront = {{0.05f, 0, 0, 1}, {0.2f, 0.2f, 0.2f, 1}, {0.8f, 0.6f, 0.4f, 1}, {0.5f, 0.5f, 0.5f, 1}, 10};
+    const Mat kBack = {{0, 0, 0.1f, 1}, {0.9f, 0.1f, 0.1f, 1}, {0.1f, 0.9f, 0.1f, 1}, {0.3f, 0.3f, 0.3f, 1}, 4};
+};
+
+TEST_F(LightingTest, OneAndEightLightsFollowGLsEquation) {
+    const std::vector<float> tri = {10, 10, 5, 1, 60, 10, 5, 1, 10, 60, 5, 1};
+    const float up[3] = {0, 0, 1};
+    // One positional spot light with attenuation.
+    const std::vector<N_Light> one = {Light({30, 30, 40, 1}, {1, 0.5f, 0.25f}, {0, 0, -1}, 45, 2, {1, 0.01f, 0.0005f})};
+    Lit(one, kFront, kBack, false);
+    Check(tri, one, kFront, up);
+    // Eight: directional and positional, spots with cut-offs some vertices
+    // fall outside, attenuation of each kind.
+    const std::vector<N_Light> eight = {
+        Light({0, 0, 1, 0}, {0.2f, 0.2f, 0.2f}, {0, 0, -1}, 180, 0, {1, 0, 0}),
+        Light({1, 1, 1, 0}, {0.1f, 0.3f, 0.1f}, {0, 0, -1}, 180, 0, {1, 0, 0}),
+        Light({10, 10, 30, 1}, {0.3f, 0.1f, 0.1f}, {0, 0, -1}, 20, 1, {1, 0, 0}),
+        Light({60, 10, 20, 1}, {0.1f, 0.1f, 0.4f}, {-1, 0, -1}, 60, 8, {0.5f, 0.02f, 0}),
+        Light({-20, 40, 10, 1}, {0.2f, 0.2f, 0}, {0, 0, -1}, 180, 0, {1, 0, 0.001f}),
+        Light({20, 20, 100, 1}, {0.1f, 0.1f, 0.1f}, {0, 0, -1}, 180, 0, {0, 0.02f, 0}),
+        Light({0, -1, 2, 0}, {0.05f, 0.1f, 0.2f}, {0, 0, -1}, 180, 0, {1, 0, 0}),
+        Light({40, 40, 15, 1}, {0.2f, 0, 0.2f}, {0, 0, -1}, 30, 0, {2, 0, 0})};
+    Lit(eight, kFront, kBack, false);
+    Check(tri, eight, kFront, up);
+}
+
+// With clip plane 0 alone enabled the pipe works in a space rotated onto
+// the plane (the alternative vertex path); lighting comes out as without it.
+TEST_F(LightingTest, ClipPlaneZeroAloneLeavesLightingAsIs) {
+    const std::vector<float> tri = {10, 10, 5, 1, 60, 10, 5, 1, 10, 60, 5, 1};
+    const float up[3] = {0, 0, 1};
+    const std::vector<N_Light> lights = {Light({30, 30, 40, 1}, {1, 0.5f, 0.25f}, {0, 0, -1}, 45, 2, {1, 0.01f, 0.0005f})};
+    const float plane[4] = {0.6f, 0.8f, 0, 1000};  // every vertex inside
+    N_SetClipPlanes(1, plane);
+    const ULONG on = 1;
+    N_SetClipPlaneEnables(1, &on);
+    Lit(lights, kFront, kBack, false);
+    ASSERT_EQ(ctx_->clipPlane0Only, 1u);
+    ASSERT_EQ(ctx_->altVertexPath, 1u);
+    Check(tri, lights, kFront, up);
+}
+
+TEST_F(LightingTest, BackFacesOfTwoSidedLightingTakeTheBackMaterialAndReversedNormal) {
+    const std::vector<N_Light> lights = {Light({30, 30, 40, 1}, {1, 0.5f, 0.25f}, {0, 0, -1}, 180, 0, {1, 0, 0}),
+                                         Light({0, 0, -1, 0}, {0.2f, 0.7f, 0.3f}, {0, 0, -1}, 180, 0, {1, 0, 0})};
+    const float up[3] = {0, 0, 1}, down[3] = {0, 0, -1};
+    const std::vector<float> front = {10, 10, 5, 1, 60, 10, 5, 1, 10, 60, 5, 1};
+    const std::vector<float> back = {10, 10, 5, 1, 10, 60, 5, 1, 60, 10, 5, 1};
+    Lit(lights, kFront, kBack, true);
+    Check(front, lights, kFront, up);
+    Check(back, lights, kBack, down);
+    // Fogged half way (linear fog over window z 0-10, z = 5): the back
+    // colours are fogged too.
+    const float fogColour[4] = {0, 0, 1, 1}, start = 0, end = 10;
+    N_SetStateBlockAttrWord(105, 1);
+    N_SetStateBlockAttrWord(106, 2);
+    N_SetStateBlockAttr(108, &start);
+    N_SetStateBlockAttr(109, &end);
+    N_SetStateBlockAttr(110, fogColour);
+    Lit(lights, kFront, kBack, true);
+    const float I[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    std::memcpy(ctx_->xf.fogInverse, I, sizeof I);
+    gPieces.clear();
+    Draw(N_PRIM_TRIANGLES, back, std::vector<float>(12, 1.0f));
+    ASSERT_EQ(gPieces.size(), 1u);
+    ASSERT_EQ(gPieces[0].colours.size(), 3u);
+    for (int i = 0; i < 3; ++i) {
+        const auto ref = RefLight(lights, kBack, kModelAmbient, &back[4 * i], down);
+        const ULONG want = Pack(0.5f * ref[0], 0.5f * ref[1], 0.5f * ref[2] + 0.5f), got = gPieces[0].colours[i];
+        for (int sh : {16, 8, 0})
+            EXPECT_NEAR(static_cast<int>((got >> sh) & 255), static_cast<int>((want >> sh) & 255), 1) << i;
+    }
+    N_SetStateBlockAttrWord(105, 0);
+    // A back face cut by a user plane: the new vertices interpolate the
+    // back colours.
+    const float planes[2][4] = {{0, 0, 0, 1}, {1, 0, 0, -35}};  // plane 1: x >= 35
+    N_SetClipPlanes(2, planes[0]);
+    const ULONG on[2] = {0, 1};
+    N_SetClipPlaneEnables(2, on);
+    Lit(lights, kFront, kBack, true);
+    std::vector<RV> ref;
+    for (int i = 0; i < 3; ++i) {
+        const auto c = RefLight(lights, kBack, kModelAmbient, &back[4 * i], down);
+        ref.push_back({back[4 * i], back[4 * i + 1], c[0], c[1], c[2]});
+    }
+    gPieces.clear();
+    Draw(N_PRIM_TRIANGLES, back, std::vector<float>(12, 1.0f));
+    const std::set<Key> got = Recorded(), want = Keys(RefClipPolygon(ref, planes[1]));
+    ASSERT_EQ(got.size(), want.size());
+    for (auto g = got.begin(), w = want.begin(); g != got.end(); ++g, ++w) {
+        EXPECT_EQ(std::get<0>(*g), std::get<0>(*w));
+        EXPECT_EQ(std::get<1>(*g), std::get<1>(*w));
+        for (int sh : {16, 8, 0})
+            EXPECT_NEAR(static_cast<int>((std::get<2>(*g) >> sh) & 255), static_cast<int>((std::get<2>(*w) >> sh) & 255), 1);
+    }
+    N_SetClipPlaneEnables(0, nullptr);
+    // One-sided: the back face is lit as the front.
+    Lit(lights, kFront, kBack, false);
+    Check(back, lights, kFront, up);
+}
+
+// --- batches ---------------------------------------------------------------------------------
+// A strip or fan longer than a batch goes as batches that repeat the
+// vertices the next one needs (the strip's last two, the fan's centre and
+// last): together they draw every face of the whole primitive, each with
+// the whole primitive's facing.
+TEST_F(PrimsTest, StripsAndFansThatWrapABatchDrawEveryFaceOnce) {
+    std::vector<float> strip, fan;
+    for (int i = 0; i < 12; ++i) strip.insert(strip.end(), {10.0f + 20 * (i / 2), i % 2 ? 10.0f : 40.0f, 5, 1});
+    fan.insert(fan.end(), {200, 200, 5, 1});
+    for (int i = 0; i < 9; ++i) {
+        const float a = 0.3f * static_cast<float>(i);
+        fan.insert(fan.end(), {200 + 100 * std::cos(a), 200 + 100 * std::sin(a), 5, 1});
+    }
+    auto sub = [](const std::vector<float>& v, std::initializer_list<int> idx) {
+        std::vector<float> out;
+        for (int i : idx) out.insert(out.end(), v.begin() + 4 * i, v.begin() + 4 * i + 4);
+        return out;
+    };
+    struct Case {
+        ULONG kind;
+        std::vector<float> first, second;
+        ULONG faces;
+    } cases[] = {{N_PRIM_TRI_STRIP, sub(strip, {0, 1, 2, 3, 4, 5, 6, 7}), sub(strip, {6, 7, 8, 9, 10, 11}), 10},
+                 {N_PRIM_FAN, sub(fan, {0, 1, 2, 3, 4, 5, 6}), sub(fan, {0, 6, 7, 8, 9}), 8}};
+    for (const Case& k : cases) {
+        gPieces.clear();
+        for (const auto* batch : {&k.first, &k.second}) Draw(k.kind, *batch, std::vector<float>(batch->size(), 1.0f));
+        ASSERT_EQ(gPieces.size(), 2u) << k.kind;
+        ULONG faces = 0, code = 0;
+        for (const Piece& p : gPieces) {
+            ASSERT_EQ(p.runs.size(), 1u) << k.kind << ": one facing throughout";
+            if (code == 0) code = p.runs[0] & 0xFFFFu;
+            EXPECT_EQ(p.runs[0] & 0xFFFFu, code) << k.kind;
+            faces += p.runs[0] >> 16;
+        }
+        EXPECT_EQ(code, N_RUN_FIRST) << k.kind << ": counter-clockwise faces are front faces";
+        EXPECT_EQ(faces, k.faces) << k.kind;
+        // The second batch starts on the vertices it repeats.
+        EXPECT_EQ(gPieces[1].window[0], static_cast<LONG>(k.second[0])) << k.kind;
+        EXPECT_EQ(gPieces[1].window[3], static_cast<LONG>(k.second[4])) << k.kind;
+    }
+}
+
+// --- raster position ---------------------------------------------------------------------------
+// The raster position's vertex runs the kind-62 pipe to its render
+// function with its window coordinates; one outside the view volume or a
+// user plane never reaches it and leaves the position invalid.
+TEST_F(PrimsTest, RasterPositionRunsItsPipeAndIsInvalidWhenClipped) {
+    struct Case {
+        float v[4];
+        bool bDrawn;
+    } cases[] = {{{100, 50, 5, 1}, true}, {{200, 60, 10, 2}, true}, {{700, 50, 5, 1}, false}, {{10, 10, 5, 0}, false}};
+    for (const Case& k : cases) {
+        gPieces.clear();
+        *pulAttr(ctx_, N_ATTR_RASTER_POS_VALID) = 1;
+        N_RasterPos(k.v);
+        ASSERT_EQ(gPieces.size(), k.bDrawn ? 1u : 0u) << k.v[0];
+        if (k.bDrawn) {
+            ASSERT_EQ(gPieces[0].window.size(), 3u);
+            EXPECT_EQ(gPieces[0].window[0], static_cast<LONG>(k.v[0] / k.v[3]));
+            EXPECT_EQ(gPieces[0].window[1], static_cast<LONG>(k.v[1] / k.v[3]));
+        } else {
+            EXPECT_EQ(*pulAttr(ctx_, N_ATTR_RASTER_POS_VALID), 0u) << k.v[0];
+        }
+    }
+    // A user plane that the position lies outside of.
+    const float plane[4] = {-1, 0, 0, 50};  // x <= 50
+    N_SetClipPlanes(1, plane);
+    const ULONG on = 1;
+    N_SetClipPlaneEnables(1, &on);
+    ctx_->setupStale = 1;
+    WindowSpace();
+    gPieces.clear();
+    const float v[4] = {100, 50, 5, 1};
+    N_RasterPos(v);
+    EXPECT_TRUE(gPieces.empty());
+    EXPECT_EQ(*pulAttr(ctx_, N_ATTR_RASTER_POS_VALID), 0u);
+}
+
+// --- fog -------------------------------------------------------------------------------------
+TEST_F(PrimsTest, FogLinearExpAndExp2BlendEachVertexByItsDistance) {
+    const float fog[4] = {0.2f, 0.4f, 1.0f, 1.0f};
+    struct Case {
+        ULONG mode;
+        float density, start, end;
+    } cases[] = {{2, 0, 4, 44}, {0, 0.05f, 0, 0}, {1, 0.03f, 0, 0}};
+    // Window z is the eye distance here: the fog row of (W x P)^-1 is z's.
+    const std::vector<float> pos = {10, 10, 4, 1, 60, 10, 20, 1, 10, 60, 50, 1};
+    const std::vector<float> rgba = {1, 0, 0, 1, 0, 1, 0, 1, 0.5f, 0.5f, 0.5f, 1};
+    for (const Case& k : cases) {
+        N_SetStateBlockAttrWord(105, 1);
+        N_SetStateBlockAttrWord(106, k.mode);
+        N_SetStateBlockAttr(107, &k.density);
+        N_SetStateBlockAttr(108, &k.start);
+        N_SetStateBlockAttr(109, &k.end);
+        N_SetStateBlockAttr(110, fog);
+        ctx_->setupStale = 1;
+        WindowSpace();
+        const float I[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+        std::memcpy(ctx_->xf.fogInverse, I, sizeof I);
+        gPieces.clear();
+        Draw(N_PRIM_TRIANGLES, pos, rgba);
+        ASSERT_EQ(gPieces.size(), 1u) << k.mode;
+        ASSERT_EQ(gPieces[0].colours.size(), 3u);
+        for (int i = 0; i < 3; ++i) {
+            const double z = pos[4 * i + 2];
+            double f = k.mode == 2 ? (k.end - z) / (k.end - k.start)
+                       : k.mode == 0 ? std::exp(-k.density * z)
+                                     : std::exp(-(k.density * z) * (k.density * z));
+            f = std::clamp(f, 0.0, 1.0);
+            float c[3];
+            for (int ch = 0; ch < 3; ++ch) c[ch] = static_cast<float>(f * rgba[4 * i + ch] + (1 - f) * fog[ch]);
+            const ULONG want = Pack(c[0], c[1], c[2]), got = gPieces[0].colours[i];
+            for (int sh : {16, 8, 0})
+                EXPECT_NEAR(static_cast<int>((got >> sh) & 255), static_cast<int>((want >> sh) & 255), 1)
+                    << "mode " << k.mode << " vertex " << i << std::hex << " got " << got << " want " << want;
+        }
+    }
 }
 
 TEST(LgiNumeric, PowersAndInverseRoots) {

@@ -82,13 +82,6 @@ N_StageFn _NRasterPosRenderFcn(N_Context*, N_Pipe*) { return nullptr; }
 void _NValPixelProgram(N_Context*, ULONG, ULONG) {}
 void _NPixelRectRender(N_Context*, N_Pipe*) {}
 void _NBitmapRectRender(N_Context*, N_Pipe*) {}
-void _NPointClip(N_Context*, N_Pipe*) {}
-void _NLineClip(N_Context*, N_Pipe*) {}
-void _NPolygonClip(N_Context*, N_Pipe*) {}
-void _NTriangleClip(N_Context*, N_Pipe*) {}
-void _NQuadClip(N_Context*, N_Pipe*) {}
-void _NFanClip(N_Context*, N_Pipe*) {}
-void _NQuadStripClip(N_Context*, N_Pipe*) {}
 void N_RasterPos(const float*) {}
 void _NAccum(ULONG, float) {}
 void _NClearAccum(ULONG) {}

@@ -1,0 +1,64 @@
+// Values given between Begin and End through the server's own primitive
+// buffer are the current values after End, read back with Get; colour
+// material takes the last colour into the material it tracks.
+#include "gl/server/state/gl_client.h"
+
+namespace {
+
+using glsrv_client::GLClientTest;
+using glx::F;
+
+constexpr ULONG kCurrentColor = 0x0B00, kCurrentNormal = 0x0B02, kCurrentTexCoords = 0x0B03, kEdgeFlag = 0x0B43;
+constexpr ULONG kColorMaterial = 0x0B57, kFront = 0x404, kDiffuse = 0x1201, kAmbient = 0x1200;
+constexpr ULONG kTriangles = 4, kTriangleStrip = 5;
+
+class CurrentAfterEndTest : public GLClientTest {
+  protected:
+    void SetUp() override { ASSERT_NO_FATAL_FAILURE(Start()); }
+    // A primitive of three vertices, each with its own colour, normal,
+    // texture coordinates and edge flag; the last vertex's are (k = 2).
+    glx::Bytes Prim(ULONG mode) {
+        std::vector<glx::Bytes> s = {glx::Render("Begin", {mode})};
+        for (int k = 0; k < 3; ++k) {
+            const float f = 0.25f * static_cast<float>(k + 1);
+            s.push_back(glx::Render("Color4fv", {F(f), F(0.5f), F(1 - f), F(0.75f)}));
+            // Unit normals: the vertex records keep normals normalised.
+            s.push_back(glx::Render("Normal3fv", {F(0), F(k == 2 ? 0.6f : 0), F(k == 2 ? 0.8f : 1)}));
+            s.push_back(glx::Render("TexCoord4fv", {F(f), F(2 * f), F(0), F(1)}));
+            s.push_back(glx::Render("EdgeFlagv", {k == 2 ? 0u : 1u}));
+            s.push_back(glx::Render("Vertex3fv", {F(10.0f * k), F(5), F(0)}));
+        }
+        s.push_back(glx::Render("End"));
+        glx::Bytes out;
+        for (const glx::Bytes& b : s) out.insert(out.end(), b.begin(), b.end());
+        return out;
+    }
+};
+
+TEST_F(CurrentAfterEndTest, LastValuesOfThePrimitiveAreCurrent) {
+    for (const ULONG mode : {kTriangles, kTriangleStrip}) {
+        SCOPED_TRACE(mode);
+        Render(Prim(mode));
+        EXPECT_EQ(Floats(kCurrentColor), (std::vector<float>{0.75f, 0.5f, 0.25f, 0.75f}));
+        EXPECT_EQ(Floats(kCurrentNormal), (std::vector<float>{0, 0.6f, 0.8f}));
+        EXPECT_EQ(Floats(kCurrentTexCoords), (std::vector<float>{0.75f, 1.5f, 0, 1}));
+        EXPECT_EQ(Booleans(kEdgeFlag), std::vector<std::uint8_t>{0});
+        // The next primitive starts from them: a colour outside it changes them again.
+        Render("Color4fv", {F(0), F(0), F(0), F(1)});
+        EXPECT_EQ(Floats(kCurrentColor), (std::vector<float>{0, 0, 0, 1}));
+    }
+    EXPECT_EQ(Error(), 0u);
+}
+
+TEST_F(CurrentAfterEndTest, ColorMaterialTakesTheLastColour) {
+    Render(glx::Stream({glx::Render("ColorMaterial", {kFront, kDiffuse}), glx::Render("Enable", {kColorMaterial})}));
+    const std::vector<float> ambientBefore = Single("GetMaterialfv", {kFront, kAmbient}).Values<float>();
+    Render(Prim(kTriangles));
+    EXPECT_EQ(Single("GetMaterialfv", {kFront, kDiffuse}).Values<float>(),
+              (std::vector<float>{0.75f, 0.5f, 0.25f, 0.75f}));
+    // Only the tracked material follows the colour.
+    EXPECT_EQ(Single("GetMaterialfv", {kFront, kAmbient}).Values<float>(), ambientBefore);
+    EXPECT_EQ(Error(), 0u);
+}
+
+}  // namespace
