@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 #include "3d/validate.h"
 #include "kz2/kzprog.h"
@@ -35,26 +36,26 @@ ULONG ulAlphaWord(float a) { return static_cast<ULONG>(_NRoundToInt(a * 256.0f))
 // What one segment carries, in the order of the function that writes it.
 struct Words {
     ULONG colours = 0;        // 0 none, 1 the segment's (second vertex's) colour, 2 both endpoints'
-    bool alpha = false;       // alpha words beside the colour words
+    ULONG vertexAlphas = 0;   // alpha words of the endpoints: 0, 2, or 3 (the second again)
+    bool segmentAlpha = false;  // the segment's alpha word, after its colour
     bool depth = false;
     bool stipple = false;
     bool aa = false;          // the antialiasing constants 0xFF, 0xFF, 0
     bool wide = false;        // a width word, and the second depth word again
-    bool depthFirst = false;  // strip-list order: depth before the per-vertex alphas, both repeated when wide
+    bool depthFirst = false;  // strip-list order: depth before the endpoints' alphas
+    bool dropAlways = false;  // zero-length segments are never sent
     ULONG width = 0;          // the width word
 
     ULONG count() const {
-        ULONG n = stipple ? 8 : 0;
-        if (colours == 1) n += alpha ? 2 : 1;
-        if (colours == 2) n += alpha ? 4 : 2;
+        ULONG n = (stipple ? 8 : 0) + colours + vertexAlphas + (segmentAlpha ? 1 : 0);
         if (depth) n += wide ? 3 : 2;
-        if (colours == 2 && alpha && wide && depthFirst) n += 1;
         if (aa) n += 3;
         return n + 2 + (wide ? 1 : 0);
     }
 };
 
-// The segment words of a layout code: colour form, alpha and depth.
+// The segment words of a layout code with a colour: colour form, alpha and
+// depth.
 bool bWordsOf(ULONG d, Words* w) {
     switch (d) {
     case 2: case 3: case 12: case 13: w->colours = 2; break;
@@ -62,7 +63,8 @@ bool bWordsOf(ULONG d, Words* w) {
     case 8: case 9: case 18: case 19: w->colours = 0; break;
     default: return false;
     }
-    w->alpha = d == 3 || d == 13 || d == 6 || d == 16;
+    w->vertexAlphas = d == 3 || d == 13 ? 2 : 0;
+    w->segmentAlpha = d == 6 || d == 16;
     w->depth = d >= 11;
     return true;
 }
@@ -127,35 +129,32 @@ ULONG* pSegment(Call& k, ULONG* p, const LONG* wa, const LONG* wb, const ULONG* 
         p = std::copy_n(rot, 8, p);
     }
     const ULONG za = _NHwDepth(f, wa), zb = _NHwDepth(f, wb);
-    if (w.colours == 1) {
-        *p++ = rb[0];
-        if (w.alpha) *p++ = _NHwAlpha(rb);
-    }
+    auto alphas = [&] {
+        if (w.vertexAlphas == 0) return;
+        *p++ = _NHwAlpha(ra);
+        *p++ = _NHwAlpha(rb);
+        if (w.vertexAlphas == 3) *p++ = _NHwAlpha(rb);
+    };
     if (w.colours == 2) {
         *p++ = ra[0];
         *p++ = rb[0];
-        if (w.alpha && !w.depthFirst) {
-            *p++ = _NHwAlpha(ra);
-            *p++ = _NHwAlpha(rb);
-        }
     }
+    if (!w.depthFirst) alphas();
+    if (w.colours == 1) *p++ = rb[0];
+    if (w.segmentAlpha) *p++ = _NHwAlpha(rb);
     if (w.depth) {
         *p++ = za;
         *p++ = zb;
         if (w.wide) *p++ = zb;
     }
-    if (w.colours == 2 && w.alpha && w.depthFirst) {
-        *p++ = _NHwAlpha(ra);
-        *p++ = _NHwAlpha(rb);
-        if (w.wide) *p++ = _NHwAlpha(rb);
-    }
+    if (w.depthFirst) alphas();
     if (w.aa) {
         *p++ = 0xFF;
         *p++ = 0xFF;
         *p++ = 0;
     }
     const ULONG a = _NHwPosition(f, wa), b = _NHwPosition(f, wb);
-    if (((a ^ b) & kSamePixel) == 0 && f.qm->cPrims != 0) {
+    if (((a ^ b) & kSamePixel) == 0 && (f.qm->cPrims != 0 || w.dropAlways)) {
         // Both ends in one pixel: the words written for it are abandoned.
         f.stripTile = N_STRIP_NEW;
         return f.qm->pqCurrent->pWrite;
@@ -178,7 +177,9 @@ struct SegRef {
 
 // The segments of a batch, one strip list, separate lines or one strip.
 // Answers false when the batch's counts do not fit its buffers.
-bool bSegmentsOf(const CommonPipeData& c, bool bList, bool bStepColours, SegRef* out, ULONG* pCount) {
+// With bThin a strip's vertex within 3 coordinate units (on both axes) of
+// the last vertex kept is passed over, unless it ends the strip.
+bool bSegmentsOf(const CommonPipeData& c, bool bList, bool bStepColours, bool bThin, SegRef* out, ULONG* pCount) {
     *pCount = 0;
     const LONG lv = static_cast<LONG>(c.stripVertexCount);
     if (lv <= 0) return true;
@@ -202,7 +203,15 @@ bool bSegmentsOf(const CommonPipeData& c, bool bList, bool bStepColours, SegRef*
     for (ULONG s = 0; s < c.stripCount; ++s) {
         const ULONG cs = c.pStripCounts[s];
         if (cs > nv - first) return false;
-        for (ULONG i = first; i + 1 < first + cs; ++i) out[n++] = {i, i + 1, rec(i), rec(i + 1)};
+        ULONG kept = first;
+        for (ULONG i = first + 1; i < first + cs; ++i) {
+            const LONG* l = Window(c, kept);
+            const LONG* v = Window(c, i);
+            const bool bNear = std::llabs(std::int64_t{l[0]} - v[0]) <= 3 && std::llabs(std::int64_t{l[1]} - v[1]) <= 3;
+            if (bThin && bNear && i + 1 < first + cs) continue;
+            out[n++] = {kept, i, rec(kept), rec(i)};
+            kept = i;
+        }
         first += cs;
     }
     *pCount = n;
@@ -220,6 +229,7 @@ struct Style {
     bool bStepColours;   // colour records advance with the vertices
     Close close;
     Head head;
+    bool bThin = false;  // strips thinned of close vertices
 };
 
 // Draws the batch's segments with the call's words, in pieces of at most
@@ -228,7 +238,7 @@ void vDraw(N_Context* pctx, N_Pipe* pipe, Call& k, const Style& s, const ULONG* 
     CommonPipeData& c = *pipe->pCommonPipeData;
     SegRef segs[N_BATCH_POINTS];
     ULONG n = 0;
-    if (!bSegmentsOf(c, s.bList, s.bStepColours, segs, &n)) {
+    if (!bSegmentsOf(c, s.bList, s.bStepColours, s.bThin, segs, &n)) {
         DbgPrint("%s: batch counts do not fit the batch, not drawn\n", s.name);
         return Next(pctx, pipe);
     }
@@ -324,6 +334,36 @@ void vHeavy(N_Context* pctx, N_Pipe* pipe, const char* name, bool bThinOnly, Clo
     vDraw(pctx, pipe, k, s, extras, nExtra);
 }
 
+// The antialiased segment: constants, a width word, box routing.
+void vAntialiased(N_Context* pctx, Call& k) {
+    k.w.aa = true;
+    k.w.wide = true;
+    k.w.width = _NLineWidthWord(fAttr(pctx, kLineWidth), true);
+}
+
+// The strip lists of one colour a packet: antialiased (layout 8, the first
+// colour record's colour as it stands) or with alpha (layout 9, the
+// converted current colour and the current alpha); thinned or not.
+void vColourList(N_Context* pctx, N_Pipe* pipe, const char* name, bool bAA, bool bThin) {
+    CommonPipeData& c = *pipe->pCommonPipeData;
+    Call k;
+    _NHwFrameBegin(pctx, &k.f);
+    if (bAA) vAntialiased(pctx, k);
+    ULONG extras[2];
+    ULONG nExtra = 0;
+    if (c.pHwVertices != nullptr && static_cast<LONG>(c.stripVertexCount) > 0) {
+        if (bAA) {
+            extras[nExtra++] = c.pHwVertices[0];
+        } else {
+            extras[nExtra++] = ulConvertedColour(pctx, c);
+            extras[nExtra++] = ulAlphaWord(fAttr(pctx, kCurrentColour, 3));
+        }
+    }
+    Style s{name, true, !bAA, true, Close::Soft, Head::Image};
+    s.bThin = bThin;
+    vDraw(pctx, pipe, k, s, extras, nExtra);
+}
+
 }  // namespace
 
 // --- the stipple block -------------------------------------------------------------------------
@@ -384,6 +424,7 @@ void _NvpRenderPLListGenKZ(N_Context* pctx, N_Pipe* pipe) {
     }
     k.w.depthFirst = true;
     vHeavyFlags(pctx, k, (pctx->enableWord & kEnAALines) != 0);
+    if (k.w.wide && k.w.vertexAlphas != 0) k.w.vertexAlphas = 3;
     const bool bStep = (pipe->mode & 0x2u) != 0 || k.w.colours == 1;
     ULONG extras[2];
     ULONG nExtra = 0;
@@ -422,4 +463,69 @@ void _NvpRenderPLineAttr18_19KZG(N_Context* pctx, N_Pipe* pipe) {
 }
 void _NvpRenderPLineAttr9KZG(N_Context* pctx, N_Pipe* pipe) {
     vHeavy(pctx, pipe, "_NvpRenderPLineAttr9KZG", true, Close::Soft, Head::Image);
+}
+
+// --- antialiased lines ----------------------------------------------------------------------
+
+void _NvpRenderAALineAttr8KZG(N_Context* pctx, N_Pipe* pipe) {
+    CommonPipeData& c = *pipe->pCommonPipeData;
+    Call k;
+    _NHwFrameBegin(pctx, &k.f);
+    vAntialiased(pctx, k);
+    k.w.dropAlways = true;
+    ULONG extras[1];
+    ULONG nExtra = 0;
+    if (c.pHwVertices != nullptr && static_cast<LONG>(c.stripVertexCount) > 0) extras[nExtra++] = c.pHwVertices[0];
+    vDraw(pctx, pipe, k, {"_NvpRenderAALineAttr8KZG", false, false, true, Close::Soft, Head::Image}, extras, nExtra);
+}
+
+void _NvpRenderAALineAttr2KZG(N_Context* pctx, N_Pipe* pipe) {
+    Call k;
+    _NHwFrameBegin(pctx, &k.f);
+    vAntialiased(pctx, k);
+    k.w.colours = 2;
+    vDraw(pctx, pipe, k, {"_NvpRenderAALineAttr2KZG", false, false, true, Close::Soft, Head::Image}, nullptr, 0);
+}
+
+void _NvpRenderAALineGenKZG(N_Context* pctx, N_Pipe* pipe) {
+    CommonPipeData& c = *pipe->pCommonPipeData;
+    const ULONG d = pkzProgOf(pctx->pHw->programs[0])->dataAttr;
+    Call k;
+    _NHwFrameBegin(pctx, &k.f);
+    vHeavyFlags(pctx, k, true);
+    auto in = [d](std::initializer_list<ULONG> codes) { return std::find(codes.begin(), codes.end(), d) != codes.end(); };
+    k.w.colours = in({2, 3, 12, 13}) ? 2 : in({5, 6, 15, 16}) ? 1 : 0;
+    k.w.vertexAlphas = in({3, 4, 13, 14}) ? 3 : 0;
+    k.w.segmentAlpha = in({6, 7, 16, 17});
+    k.w.depth = d >= 11 && d <= 20;
+    k.w.aa = d != 1;
+    const bool bColour = in({8, 9, 18, 19}), bAlpha = in({9, 10, 19, 20});
+    ULONG extras[2];
+    ULONG nExtra = 0;
+    if ((bColour || bAlpha) && c.pHwVertices != nullptr && static_cast<LONG>(c.stripVertexCount) > 0) {
+        if (bColour) extras[nExtra++] = ulConvertedColour(pctx, c);
+        if (bAlpha) extras[nExtra++] = _NHwAlpha(c.pHwVertices);
+    }
+    vDraw(pctx, pipe, k, {"_NvpRenderAALineGenKZG", false, false, true, Close::Hard, Head::OwnHead}, extras, nExtra);
+}
+
+// --- strip lists of one colour a packet ------------------------------------------------------
+
+void _NvpRenderAAPLListAttr8KZG(N_Context* pctx, N_Pipe* pipe) {
+    vColourList(pctx, pipe, "_NvpRenderAAPLListAttr8KZG", true, false);
+}
+void _NvpRenderAAPLListAttr8ThinKZG(N_Context* pctx, N_Pipe* pipe) {
+    vColourList(pctx, pipe, "_NvpRenderAAPLListAttr8ThinKZG", true, true);
+}
+void _NvpRenderPLListAttr9KZG(N_Context* pctx, N_Pipe* pipe) {
+    vColourList(pctx, pipe, "_NvpRenderPLListAttr9KZG", false, false);
+}
+void _NvpRenderPLListAttr9ThinKZG(N_Context* pctx, N_Pipe* pipe) {
+    vColourList(pctx, pipe, "_NvpRenderPLListAttr9ThinKZG", false, true);
+}
+void _NvpRenderAAPLListChooseKZG(N_Context* pctx, N_Pipe* pipe) {
+    (pctx->fromExecPrimitive == 1 ? _NvpRenderAAPLListAttr8KZG : _NvpRenderAAPLListAttr8ThinKZG)(pctx, pipe);
+}
+void _NvpRenderPLListAttr9ChooseKZG(N_Context* pctx, N_Pipe* pipe) {
+    (pctx->fromExecPrimitive == 1 ? _NvpRenderPLListAttr9KZG : _NvpRenderPLListAttr9ThinKZG)(pctx, pipe);
 }

@@ -60,6 +60,45 @@ void _NvpRenderPLineAttr18_19KZG(N_Context* pctx, N_Pipe* pipe);
 // close.
 void _NvpRenderPLineAttr9KZG(N_Context* pctx, N_Pipe* pipe);
 
+// --- antialiased lines ------------------------------------------------------------------------
+// Thin, opaque, unstippled antialiased separate lines and single strips:
+// six words a segment (0xFF, 0xFF, 0, A, B, width word), the first colour
+// record's colour in the head; a zero-length segment is never sent. Soft
+// close.
+void _NvpRenderAALineAttr8KZG(N_Context* pctx, N_Pipe* pipe);
+// The same with both endpoints' colours first (eight words); a zero-length
+// segment is sent as a packet's first primitive.
+void _NvpRenderAALineAttr2KZG(N_Context* pctx, N_Pipe* pipe);
+// Every other antialiased separate line or single strip, of any layout
+// code: stipple block, colours, three alpha words (the second vertex's
+// again), the segment's colour and alpha, three depth words, the constants
+// (every code but 1), A, B, width word. New packets with the function's
+// own head; hard close. Built after the later of its two descriptions
+// where they differ: a one-colour segment takes its second vertex's colour
+// and alpha (the flat-shading vertex of a line), and the head's alpha word
+// follows its colour word at the image's place for them, as every other
+// head of the program has it.
+void _NvpRenderAALineGenKZG(N_Context* pctx, N_Pipe* pipe);
+
+// --- strip lists of one colour a packet -----------------------------------------------------------
+// Antialiased, thin, unstippled, opaque, layout 8: 0xFF, 0xFF, 0, A, B,
+// width word; the first colour record's colour in the head. Soft close.
+void _NvpRenderAAPLListAttr8KZG(N_Context* pctx, N_Pipe* pipe);
+// The same with each strip thinned: a vertex within 3 coordinate units (on
+// both axes) of the last vertex kept is passed over unless it ends its
+// strip. (Named after the later description of this function.)
+void _NvpRenderAAPLListAttr8ThinKZG(N_Context* pctx, N_Pipe* pipe);
+// Thin unstippled strips of layout 9: A, B a segment; the converted current
+// colour and the current alpha in the head. Soft close.
+void _NvpRenderPLListAttr9KZG(N_Context* pctx, N_Pipe* pipe);
+void _NvpRenderPLListAttr9ThinKZG(N_Context* pctx, N_Pipe* pipe);
+// What the antialiased and the alpha strip-list slots hold: the whole-
+// primitive word (set while N_ExecPrimitive runs a descriptor) decides at
+// draw time between the function that keeps every vertex and its thinning
+// twin, so a pipe set up once serves both kinds of run.
+void _NvpRenderAAPLListChooseKZG(N_Context* pctx, N_Pipe* pipe);
+void _NvpRenderPLListAttr9ChooseKZG(N_Context* pctx, N_Pipe* pipe);
+
 // --- the stipple block ----------------------------------------------------------------------
 // The 256-bit stipple pattern of a call, word 0 holding bits 0-31: bit j
 // is pattern bit (j / repeat) mod 16 of the 16-bit pattern in the low half

@@ -79,6 +79,7 @@ class LineTest : public FillTest {
     }
     void SetUp() override {
         FillTest::SetUp();
+        gColourBase = 0xC0000;  // the colours the expectations name before Prepare
         Attr(86, FloatBits(1.0f));
         Attr(87, 0xFFFFFFFF);
         Attr(88, 1);
@@ -370,6 +371,129 @@ TEST_F(LineTest, HardClosesOpenNewPacketsSoftClosesCarryOn) {
     }
 }
 
+// --- antialiased lines ------------------------------------------------------------------------
+
+TEST_F(LineTest, WordsOfTheAntialiasedLines) {
+    const ULONG cA = ColourOf(0), cB = ColourOf(1), aA = AlphaWordOf(0), aB = AlphaWordOf(1);
+    const ULONG A = Pos(2, 3), B = Pos(30, 9);
+    ULONG block[8], rot[8];
+    _NLineStippleBlock(0x0F0F0F0F, 4, block);
+    _NLineStippleRotate(block, 2, rot);
+    const Prim stip(rot, rot + 8);
+    struct Case {
+        const char* name;
+        N_StageFn fn;
+        ULONG d;
+        float width;
+        bool bStipple;
+        ULONG packet;  // per-packet words
+        Prim want;     // besides the stipple block
+    };
+    const Case cases[] = {
+        {"8", _NvpRenderAALineAttr8KZG, 8, 1.0f, false, 1, {0xFF, 0xFF, 0, A, B, 16}},
+        {"8 narrow", _NvpRenderAALineAttr8KZG, 8, 0.4f, false, 1, {0xFF, 0xFF, 0, A, B, 8}},
+        {"2", _NvpRenderAALineAttr2KZG, 2, 1.0f, false, 0, {cA, cB, 0xFF, 0xFF, 0, A, B, 16}},
+        {"gen 3", _NvpRenderAALineGenKZG, 3, 1.0f, false, 0, {cA, cB, aA, aB, aB, 0xFF, 0xFF, 0, A, B, 16}},
+        {"gen 6 wide", _NvpRenderAALineGenKZG, 6, 2.0f, false, 0, {cB, aB, 0xFF, 0xFF, 0, A, B, 24}},
+        {"gen 18 stippled", _NvpRenderAALineGenKZG, 18, 1.0f, true, 1, {10, 11, 11, 0xFF, 0xFF, 0, A, B, 16}},
+        {"gen 9", _NvpRenderAALineGenKZG, 9, 1.49f, false, 2, {0xFF, 0xFF, 0, A, B, 16}},
+        {"gen 1", _NvpRenderAALineGenKZG, 1, 1.5f, false, 0, {A, B, 24}},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        Prepare(kSolo, k.d);
+        const ULONG kernel = static_cast<ULONG>(k.width + 1.5f);
+        SetLineProgram(kernel == 2 ? 3 : kernel == 4 ? 4 : 2, k.d, ULONG(k.want.size()) - 3, k.packet, k.bStipple);
+        Attr(86, FloatBits(k.width));
+        Attr(87, k.bStipple ? 0x0F0F0F0F : 0xFFFFFFFF);
+        Attr(88, 4);
+        Lines(N_PRIM_LINES, {{2, 3, 10}, {30, 9, 11}, {6, 6, 0}});
+        Draw(k.fn, batch_);
+        EXPECT_EQ(gcNext, 1u);
+        const auto packets = Packets()[0];
+        ASSERT_EQ(packets.size(), 1u);
+        ASSERT_EQ(packets[0].primitives, 1u);
+        Prim want = k.want;
+        if (k.bStipple) want.insert(want.begin(), stip.begin(), stip.end());
+        EXPECT_EQ(packets[0].primitive(0), want);
+        if (k.packet != 0) {
+            const auto& cs = packets[0].constants;
+            ASSERT_GE(cs.size(), k.packet);
+            EXPECT_EQ(cs[cs.size() - k.packet], ColourOf(0));
+        }
+    }
+}
+
+TEST_F(LineTest, ZeroLengthAntialiasedSegments) {
+    // Layout 8 never sends one, not even as a packet's first primitive;
+    // layout 2 sends it then.
+    struct Case {
+        N_StageFn fn;
+        ULONG d, data, packet, sent;
+    };
+    for (const Case& k : {Case{_NvpRenderAALineAttr8KZG, 8, 3, 1, 1}, Case{_NvpRenderAALineAttr2KZG, 2, 5, 0, 2}}) {
+        SCOPED_TRACE(k.d);
+        Prepare(kSolo, k.d);
+        SetLineProgram(3, k.d, k.data, k.packet);
+        Lines(N_PRIM_LINE_STRIP, {{5, 5, 0}, {5, 5, 0}, {40, 5, 0}, {40, 5, 0}});
+        Draw(k.fn, batch_);
+        const auto got = Received()[0];
+        ASSERT_EQ(got.size(), k.sent);
+        EXPECT_EQ(got.back()[got.back().size() - 3], Pos(5, 5)) << "the next segment starts at the same point";
+        EXPECT_EQ(got.back()[got.back().size() - 2], Pos(40, 5));
+    }
+}
+
+TEST_F(LineTest, ThinningPassesOverCloseVertices) {
+    struct Case {
+        std::vector<std::array<LONG, 3>> v;
+        std::vector<std::pair<ULONG, ULONG>> thinned;  // segments as vertex pairs
+    };
+    const Case cases[] = {
+        {{{0, 0, 0}, {2, 1, 0}, {3, 3, 0}, {10, 0, 0}}, {{0, 3}}},
+        {{{0, 0, 0}, {1, 1, 0}, {2, 2, 0}}, {{0, 2}}},
+        {{{0, 0, 0}, {4, 0, 0}, {5, 0, 0}}, {{0, 1}, {1, 2}}},
+        // Compared with the last vertex kept, not the one before.
+        {{{0, 0, 0}, {2, 0, 0}, {4, 0, 0}, {6, 0, 0}, {8, 0, 0}, {9, 0, 0}}, {{0, 2}, {2, 4}, {4, 5}}},
+        {{{0, 0, 0}, {0, 0, 0}}, {{0, 1}}},
+    };
+    for (bool bAA : {true, false}) {
+        for (const Case& k : cases) {
+            Prepare(kSolo, bAA ? 8 : 9);
+            SetLineProgram(bAA ? 3 : kThin, bAA ? 8 : 9, bAA ? 3 : 0, bAA ? 1 : 2);
+            auto pos = [&](const Prim& p) { return std::pair{p[p.size() - (bAA ? 3 : 2)], p[p.size() - (bAA ? 2 : 1)]}; };
+            // A strip of one vertex before it: the walk starts at the right vertex.
+            std::vector<std::array<LONG, 3>> v{{99, 99, 0}};
+            for (auto w : k.v) v.push_back({w[0] + 200, w[1] + 200, 0});
+            Lines(N_PRIM_LINE_STRIP, v, {1, ULONG(k.v.size())});
+            for (ULONG whole : {0u, 1u}) {
+                SCOPED_TRACE(testing::Message() << "aa " << bAA << " whole " << whole << " first " << k.v.size());
+                ctx_->fromExecPrimitive = whole;
+                Draw(bAA ? _NvpRenderAAPLListChooseKZG : _NvpRenderPLListAttr9ChooseKZG, batch_);
+                std::vector<std::pair<ULONG, ULONG>> got, want;
+                const auto prims = Received()[0];
+                for (const auto& p : prims) got.push_back(pos(p));
+                if (whole == 1) {
+                    for (ULONG i = 1; i + 1 < v.size(); ++i) want.push_back({i, i + 1});
+                } else {
+                    for (auto [a, b] : k.thinned) want.push_back({a + 1, b + 1});
+                }
+                for (auto& [a, b] : want) a = Pos(v[a][0], v[a][1]), b = Pos(v[b][0], v[b][1]);
+                EXPECT_EQ(got, want);
+            }
+            ctx_->fromExecPrimitive = 0;
+        }
+    }
+}
+
+TEST_F(LineTest, ThinningInSixteenths) {
+    Prepare(kSolo, 9, 1);
+    SetLineProgram(kThin, 9, 0, 2);
+    Lines(N_PRIM_LINE_STRIP, {{0, 0, 0}, {3, 3, 0}, {20, 0, 0}, {40, 0, 0}}, {4});
+    Draw(_NvpRenderPLListAttr9ThinKZG, batch_);
+    EXPECT_EQ(Received()[0], (std::vector<Prim>{{0, 20}, {20, 40}})) << "3 sixteenths apart passed over";
+}
+
 // --- the slots ----------------------------------------------------------------------------------
 
 TEST(LineSlots, TheSelectorsSlotsHoldTheFunctions) {
@@ -384,6 +508,10 @@ TEST(LineSlots, TheSelectorsSlotsHoldTheFunctions) {
         {N_RF_WIDE_LINE_5, _NvpRenderPLineAttr5_6KZG}, {N_RF_WIDE_LINE_8, _NvpRenderPLineGenKZG},
         {N_RF_WIDE_LINE_12, _NvpRenderPLineAttr12_13KZG}, {N_RF_WIDE_LINE_15, _NvpRenderPLineAttr15_16KZG},
         {N_RF_WIDE_LINE_18, _NvpRenderPLineAttr18_19KZG}, {N_RF_ALPHA_LINE_9, _NvpRenderPLineAttr9KZG},
+        {N_RF_AA_LINE, _NvpRenderAALineGenKZG},      {N_RF_AA_LINE_8, _NvpRenderAALineAttr8KZG},
+        {N_RF_AA_LINE_2, _NvpRenderAALineAttr2KZG},  {N_RF_AA_STRIP_ONE_QUEUE, _NvpRenderAAPLListChooseKZG},
+        {N_RF_AA_STRIP_QUEUES, _NvpRenderAAPLListChooseKZG}, {N_RF_ALPHA_STRIP_ONE_QUEUE, _NvpRenderPLListAttr9ChooseKZG},
+        {N_RF_ALPHA_STRIP_QUEUES, _NvpRenderPLListAttr9ChooseKZG},
     };
     for (const auto& [slot, fn] : slots) EXPECT_EQ(_NRenderFcn(slot), fn) << _NRenderFcnName(slot);
 }
