@@ -190,6 +190,50 @@ TEST_F(LineTest, BatchesBeyond400SegmentsArePacketsOfAtMost400) {
     }
 }
 
+TEST_F(LineTest, TheAntialiasedLineOpensPacketsOfAtMost400) {
+    Prepare(kSolo, 2);
+    SetLineProgram(3, 2, 5, 0);
+    std::vector<std::array<LONG, 3>> v;
+    for (LONG i = 0; i < 1000; ++i) v.push_back({i % 500, i / 500 * 3 + (i % 2), 0});
+    Lines(N_PRIM_LINE_STRIP, v);
+    Draw(_NvpRenderAALineGenKZG, batch_);
+    const auto packets = Packets()[0];
+    ULONG total = 0;
+    for (const auto& p : packets) {
+        EXPECT_LE(p.primitives, N_BATCH_PRIMS);
+        EXPECT_EQ(p.pids.size(), 1u) << "every packet headed by the program";
+        total += p.primitives;
+    }
+    EXPECT_EQ(total, 999u);
+    EXPECT_GE(packets.size(), 3u);
+}
+
+TEST_F(LineTest, TheGeneralListDrawsPositionsOfAnUnknownCode) {
+    Prepare(kSolo, 7);
+    SetLineProgram(kThin, 7, 0, 0);
+    Lines(N_PRIM_LINE_STRIP, {{2, 3, 0}, {30, 9, 0}});
+    Draw(_NvpRenderPLListGenKZ, batch_);
+    EXPECT_TRUE(Printed("_NvpRenderPLListGenKZ: 7 mode not supported\n"));
+    EXPECT_EQ(Received()[0], (std::vector<Prim>{{Pos(2, 3), Pos(30, 9)}}));
+}
+
+// The lower image's offset is the screen height in pixels, in sixteenths
+// when the coordinates are.
+TEST_F(LineTest, PositionsInSixteenthsAndTheLowerImage) {
+    for (ULONG precise : {0u, 1u}) {
+        SCOPED_TRACE(precise);
+        Prepare(kSolo, 8, precise);
+        SetThin(8);
+        ctx_->secondHalf = 1;
+        const LONG u = precise ? 16 : 1;
+        Lines(N_PRIM_LINES, {{3 * u, 5 * u, 0}, {9 * u, 5 * u, 0}});
+        Draw(_NvpRenderLineAttr8KZG, batch_);
+        ctx_->secondHalf = 0;
+        const ULONG cy = static_cast<ULONG>(lGLSurfaceHeight(Pdev()));
+        EXPECT_EQ(Received()[0], (std::vector<Prim>{{Pos(3, 5 + LONG(cy)), Pos(9, 5 + LONG(cy))}}));
+    }
+}
+
 // --- the stipple block ------------------------------------------------------------------------
 
 TEST(LineStipple, EveryRepeatFactorExpandsTheSixteenBitPattern) {
