@@ -173,6 +173,7 @@ ULONG* pSegment(Call& k, ULONG* p, const LONG* wa, const LONG* wb, const ULONG* 
 // A segment of the batch: its two vertices and their colour records.
 struct SegRef {
     ULONG va, vb, ra, rb;
+    bool bStart = false;  // the first segment of a strip
 };
 
 // The segments of a batch, one strip list, separate lines or one strip.
@@ -192,7 +193,7 @@ bool bSegmentsOf(const CommonPipeData& c, bool bList, bool bStepColours, bool bT
         if (c.code == N_PRIM_LINES) {
             for (ULONG i = 0; i + 1 < nv; i += 2) out[n++] = {i, i + 1, rec(i), rec(i + 1)};
         } else {
-            for (ULONG i = 0; i + 1 < nv; ++i) out[n++] = {i, i + 1, rec(i), rec(i + 1)};
+            for (ULONG i = 0; i + 1 < nv; ++i) out[n++] = {i, i + 1, rec(i), rec(i + 1), i == 0};
         }
         *pCount = n;
         return true;
@@ -209,7 +210,7 @@ bool bSegmentsOf(const CommonPipeData& c, bool bList, bool bStepColours, bool bT
             const LONG* v = Window(c, i);
             const bool bNear = std::llabs(std::int64_t{l[0]} - v[0]) <= 3 && std::llabs(std::int64_t{l[1]} - v[1]) <= 3;
             if (bThin && bNear && i + 1 < first + cs) continue;
-            out[n++] = {kept, i, rec(kept), rec(i)};
+            out[n++] = {kept, i, rec(kept), rec(i), kept == first};
             kept = i;
         }
         first += cs;
@@ -263,6 +264,8 @@ void vDraw(N_Context* pctx, N_Pipe* pipe, Call& k, const Style& s, const ULONG* 
         k.f.stripTile = N_STRIP_NEW;
         for (ULONG i = first; i < first + m; ++i) {
             const SegRef& g = segs[i];
+            // A strip starts with no tile known: its first segment goes by the driver's router.
+            if (g.bStart) k.f.stripTile = N_STRIP_NEW;
             p = pSegment(k, p, Window(c, g.va), Window(c, g.vb), Record(c, g.ra), Record(c, g.rb), bStrip);
         }
         if (s.close == Close::Hard) {

@@ -595,6 +595,31 @@ TEST_P(LineRouting, EachSegmentReachesTheOwnersOfItsTiles) {
     }
 }
 
+// A strip of a list that starts away from where the strip before it ended
+// reaches the owner of its start.
+TEST_P(LineRouting, EachStripOfAListStartsItsOwnRoute) {
+    for (N_StageFn fn : {_NvpRenderPLListAttr2KZG, _NvpRenderPLListGenKZ}) {
+        Prepare(GetParam(), 2);
+        SetThin(2);
+        const bool bSplit = qm_->pLayout->bSplitScreen != 0;
+        Lines(N_PRIM_LINE_STRIP, {{10, 10, 0}, {20, 12, 0}, {300, 300, 0}, {20, 14, 0}, {400, 10, 0}, {30, 20, 0}},
+              {2, 2, 2});
+        ctx_->blocks[N_PRIM_LINE_STRIP & 15].front.mode = 0x2;
+        Draw(fn, batch_);
+        ctx_->blocks[N_PRIM_LINE_STRIP & 15].front.mode = 0;
+        const auto got = Received();
+        for (ULONG s = 0; s < 3; ++s) {
+            SCOPED_TRACE(testing::Message() << "strip " << s);
+            const Prim want = Thin(2, 2 * s, 2 * s + 1);
+            for (ULONG v : {2 * s, 2 * s + 1}) {
+                const int r = board_->tile_owner(0, batch_.v[v][0], batch_.v[v][1]);
+                if (bSplit) continue;
+                EXPECT_NE(std::find(got[r].begin(), got[r].end(), want), got[r].end()) << "owner " << r;
+            }
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Boards, LineRouting, ::testing::ValuesIn(kModels), BoardModelName);
 
 }  // namespace
