@@ -73,11 +73,11 @@ void _NvpRenderAALineAttr2KZG(N_Context* pctx, N_Pipe* pipe);
 // code: stipple block, colours, three alpha words (the second vertex's
 // again), the segment's colour and alpha, three depth words, the constants
 // (every code but 1), A, B, width word. New packets with the function's
-// own head; hard close. Built after the later of its two descriptions
-// where they differ: a one-colour segment takes its second vertex's colour
-// and alpha (the flat-shading vertex of a line), and the head's alpha word
-// follows its colour word at the image's place for them, as every other
-// head of the program has it.
+// own head; hard close. A one-colour segment takes its second vertex's
+// colour and alpha (the flat-shading vertex of a line), not its first's;
+// the head's alpha word follows its colour word at the image's place for
+// them (not after the trailing words), as every other head of the program
+// has it.
 void _NvpRenderAALineGenKZG(N_Context* pctx, N_Pipe* pipe);
 
 // --- strip lists of one colour a packet -----------------------------------------------------------
@@ -86,7 +86,7 @@ void _NvpRenderAALineGenKZG(N_Context* pctx, N_Pipe* pipe);
 void _NvpRenderAAPLListAttr8KZG(N_Context* pctx, N_Pipe* pipe);
 // The same with each strip thinned: a vertex within 3 coordinate units (on
 // both axes) of the last vertex kept is passed over unless it ends its
-// strip. (Named after the later description of this function.)
+// strip.
 void _NvpRenderAAPLListAttr8ThinKZG(N_Context* pctx, N_Pipe* pipe);
 // Thin unstippled strips of layout 9: A, B a segment; the converted current
 // colour and the current alpha in the head. Soft close.
