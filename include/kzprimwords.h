@@ -37,6 +37,8 @@ struct kzPrimWordsRow {
 namespace kzpw {
 constexpr kzPrimWordGroup C3{KZ_PW_COLOUR, 3}, C1{KZ_PW_COLOUR, 1}, A3{KZ_PW_ALPHA, 3}, A1{KZ_PW_ALPHA, 1},
     Z3{KZ_PW_DEPTH, 3}, P3{KZ_PW_POSITION, 3};
+// Lines: two vertices a primitive.
+constexpr kzPrimWordGroup C2{KZ_PW_COLOUR, 2}, Z2{KZ_PW_DEPTH, 2}, P2{KZ_PW_POSITION, 2};
 }  // namespace kzpw
 
 inline constexpr kzPrimWordsRow kzPrimWordRows[] = {
@@ -66,6 +68,17 @@ inline constexpr kzPrimWordsRow kzPrimWordRows[] = {
     {5, 18, 3, {kzpw::Z3, kzpw::P3}},
     {5, 19, 3, {kzpw::Z3, kzpw::P3}},
     {5, 20, 3, {kzpw::Z3, kzpw::P3}},
+    // Thin lines (class 1), opaque and unstippled: both endpoints' colours
+    // or the segment's one colour (its second vertex's), the depths, then
+    // the positions. Layouts 8 and 18 carry their colour once a packet.
+    // (Wide, stippled and antialiased lines add a stipple block, constants
+    // and a width word; their functions declare their own orders.)
+    {1, 2, 2, {kzpw::C2, kzpw::P2}},
+    {1, 5, 2, {kzpw::C1, kzpw::P2}},
+    {1, 8, 2, {kzpw::P2}},
+    {1, 12, 2, {kzpw::C2, kzpw::Z2, kzpw::P2}},
+    {1, 15, 2, {kzpw::C1, kzpw::Z2, kzpw::P2}},
+    {1, 18, 2, {kzpw::Z2, kzpw::P2}},
 };
 
 // The index of the row of a class and layout in kzPrimWordRows, or ~0.

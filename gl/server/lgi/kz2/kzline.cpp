@@ -1,0 +1,534 @@
+// Line render functions: thin lines, strip lists, and wide, stippled and
+// blended lines (kzline.h).
+#include "kzline.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <initializer_list>
+
+#include "3d/validate.h"
+#include "kz2/kzprog.h"
+#include "shared/hwframe.h"
+#include "../seams.h"
+
+namespace {
+
+// Attributes and enable bits read here.
+enum : ULONG { kLineWidth = 86, kStipplePattern = 87, kStippleRepeat = 88, kCurrentColour = 52 };
+constexpr ULONG kEnAALines = 0x10000000u;
+constexpr ULONG kNoStipple = 0xFFFFFFFFu;
+constexpr ULONG kWholePixel = 0x000F000Fu;  // sub-pixel bits of both halves
+constexpr ULONG kSamePixel = 0xFFF0FFF0u;   // whole-pixel bits of both halves
+constexpr ULONG kThinMargin = 8;            // half a pixel in 28.4
+
+const ULONG* Record(const CommonPipeData& c, ULONG i) { return c.pHwVertices + N_COLOUR_RECORD_WORDS * std::size_t{i}; }
+const LONG* Window(const CommonPipeData& c, ULONG i) { return c.pWindow + 3 * std::size_t{i}; }
+void Next(N_Context* pctx, N_Pipe* pipe) { pipe->next[N_STAGE_RENDER](pctx, pipe); }
+ULONG ulAttr(N_Context* pctx, ULONG id) { return *pulAttr(pctx, id); }
+float fAttr(N_Context* pctx, ULONG id, ULONG i = 0) {
+    float f;
+    std::memcpy(&f, pulAttr(pctx, id) + i, sizeof f);
+    return f;
+}
+ULONG ulAlphaWord(float a) { return static_cast<ULONG>(_NRoundToInt(a * 256.0f)) & 0x1FFu; }
+
+// What one segment carries, in the order of the function that writes it.
+struct Words {
+    ULONG colours = 0;        // 0 none, 1 the segment's (second vertex's) colour, 2 both endpoints'
+    ULONG vertexAlphas = 0;   // alpha words of the endpoints: 0, 2, or 3 (the second again)
+    bool segmentAlpha = false;  // the segment's alpha word, after its colour
+    bool depth = false;
+    bool stipple = false;
+    bool aa = false;          // the antialiasing constants 0xFF, 0xFF, 0
+    bool wide = false;        // a width word, and the second depth word again
+    bool depthFirst = false;  // strip-list order: depth before the endpoints' alphas
+    bool dropAlways = false;  // zero-length segments are never sent
+    ULONG width = 0;          // the width word
+
+    ULONG count() const {
+        ULONG n = (stipple ? 8 : 0) + colours + vertexAlphas + (segmentAlpha ? 1 : 0);
+        if (depth) n += wide ? 3 : 2;
+        if (aa) n += 3;
+        return n + 2 + (wide ? 1 : 0);
+    }
+};
+
+// The segment words of a layout code with a colour: colour form, alpha and
+// depth.
+bool bWordsOf(ULONG d, Words* w) {
+    switch (d) {
+    case 2: case 3: case 12: case 13: w->colours = 2; break;
+    case 5: case 6: case 15: case 16: w->colours = 1; break;
+    case 8: case 9: case 18: case 19: w->colours = 0; break;
+    default: return false;
+    }
+    w->vertexAlphas = d == 3 || d == 13 ? 2 : 0;
+    w->segmentAlpha = d == 6 || d == 16;
+    w->depth = d >= 11;
+    return true;
+}
+bool bPacketColour(ULONG d) { return d == 8 || d == 9 || d == 18 || d == 19; }
+bool bPacketAlpha(ULONG d) { return d == 9 || d == 19; }
+
+// One call: the board facts, the words of a segment, the stipple block.
+struct Call {
+    N_HwFrame f;
+    Words w;
+    ULONG block[8] = {};
+};
+
+// The stipple phase of a segment: its first vertex's coordinate on the
+// major axis (x on a tie), in whole pixels, low five bits.
+ULONG ulPhase(const N_HwFrame& f, const LONG* a, const LONG* b) {
+    const std::int64_t dx = std::llabs(std::int64_t{b[0]} - a[0]), dy = std::llabs(std::int64_t{b[1]} - a[1]);
+    LONG v = dx >= dy ? a[0] : a[1];
+    if (f.bPrecise) v >>= 4;
+    return static_cast<ULONG>(v) & 31u;
+}
+
+// Pushes the rectangle of a and b outward by m on both axes (signed
+// halves): a' and b'.
+void vPush(ULONG a, ULONG b, ULONG m, ULONG* pa, ULONG* pb) {
+    auto half = [](ULONG v, int s) { return static_cast<LONG>(static_cast<std::int16_t>(v >> s)); };
+    LONG ax = half(a, 0), bx = half(b, 0), ay = half(a, 16), by = half(b, 16);
+    const LONG lm = static_cast<LONG>(m);
+    if (bx < ax) { ax += lm; bx -= lm; } else { ax -= lm; bx += lm; }
+    if (by < ay) { ay += lm; by -= lm; } else { ay -= lm; by += lm; }
+    *pa = (static_cast<ULONG>(ay) << 16) | (static_cast<ULONG>(ax) & 0xFFFFu);
+    *pb = (static_cast<ULONG>(by) << 16) | (static_cast<ULONG>(bx) & 0xFFFFu);
+}
+
+// A strip segment on whole pixels: inline while it stays in the current
+// queue's tile, else the driver's strip router.
+ULONG* pRouteStrip(N_HwFrame& f, ULONG* p, ULONG a, ULONG b) {
+    KZ2QUEUEMGT qm = f.qm;
+    if (f.cQueues == 1) {
+        ++qm->cPrims;
+        qm->pqCurrent->pWrite = p;
+        return p;
+    }
+    if (f.bSplit) return kz2CopyPrimMulScreen(qm, p, b, ((a ^ b) & N_TILE_BITS) == 0);
+    if ((b & N_TILE_BITS) == f.stripTile) {
+        KZ2QUEUE* q = qm->pqCurrent;
+        ++q->cPrims;
+        q->pWrite = q->pMark = p;
+        return p;
+    }
+    return kz2CopyPrimStripOpt(qm, p, b, a, b, &f.stripTile, FALSE);
+}
+
+// Writes one segment from vertex a to b (colour records ra, rb) and routes
+// it; a zero-length segment is dropped once the packet holds a primitive.
+ULONG* pSegment(Call& k, ULONG* p, const LONG* wa, const LONG* wb, const ULONG* ra, const ULONG* rb, bool bStrip) {
+    const Words& w = k.w;
+    N_HwFrame& f = k.f;
+    if (w.stipple) {
+        ULONG rot[8];
+        _NLineStippleRotate(k.block, ulPhase(f, wa, wb), rot);
+        p = std::copy_n(rot, 8, p);
+    }
+    const ULONG za = _NHwDepth(f, wa), zb = _NHwDepth(f, wb);
+    auto alphas = [&] {
+        if (w.vertexAlphas == 0) return;
+        *p++ = _NHwAlpha(ra);
+        *p++ = _NHwAlpha(rb);
+        if (w.vertexAlphas == 3) *p++ = _NHwAlpha(rb);
+    };
+    if (w.colours == 2) {
+        *p++ = ra[0];
+        *p++ = rb[0];
+    }
+    if (!w.depthFirst) alphas();
+    if (w.colours == 1) *p++ = rb[0];
+    if (w.segmentAlpha) *p++ = _NHwAlpha(rb);
+    if (w.depth) {
+        *p++ = za;
+        *p++ = zb;
+        if (w.wide) *p++ = zb;
+    }
+    if (w.depthFirst) alphas();
+    if (w.aa) {
+        *p++ = 0xFF;
+        *p++ = 0xFF;
+        *p++ = 0;
+    }
+    const ULONG a = _NHwPosition(f, wa), b = _NHwPosition(f, wb);
+    if (((a ^ b) & kSamePixel) == 0 && (f.qm->cPrims != 0 || w.dropAlways)) {
+        // Both ends in one pixel: the words written for it are abandoned.
+        f.stripTile = N_STRIP_NEW;
+        return f.qm->pqCurrent->pWrite;
+    }
+    *p++ = a;
+    *p++ = b;
+    if (w.wide) *p++ = w.width;
+    if (!w.wide && ((a | b) & kWholePixel) == 0)
+        return bStrip ? pRouteStrip(f, p, a, b) : _NHwRouteTriangle(f, p, a, b, a);
+    ULONG pa, pb;
+    vPush(a, b, w.wide ? w.width : kThinMargin, &pa, &pb);
+    f.stripTile = N_STRIP_NEW;
+    return _NHwRouteTriangle(f, p, a, pa, pb);
+}
+
+// A segment of the batch: its two vertices and their colour records.
+struct SegRef {
+    ULONG va, vb, ra, rb;
+    bool bStart = false;  // the first segment of a strip
+};
+
+// The segments of a batch, one strip list, separate lines or one strip.
+// Answers false when the batch's counts do not fit its buffers.
+// With bThin a strip's vertex within 3 coordinate units (on both axes) of
+// the last vertex kept is passed over, unless it ends the strip.
+bool bSegmentsOf(const CommonPipeData& c, bool bList, bool bStepColours, bool bThin, SegRef* out, ULONG* pCount) {
+    *pCount = 0;
+    const LONG lv = static_cast<LONG>(c.stripVertexCount);
+    if (lv <= 0) return true;
+    const ULONG nv = static_cast<ULONG>(lv);
+    if (nv > N_BATCH_POINTS || nv > N_COLOUR_ENTRIES || c.pWindow == nullptr || c.pHwVertices == nullptr)
+        return false;
+    auto rec = [&](ULONG v) { return bStepColours ? v : 0u; };
+    ULONG n = 0;
+    if (!bList) {
+        if (c.code == N_PRIM_LINES) {
+            for (ULONG i = 0; i + 1 < nv; i += 2) out[n++] = {i, i + 1, rec(i), rec(i + 1)};
+        } else {
+            for (ULONG i = 0; i + 1 < nv; ++i) out[n++] = {i, i + 1, rec(i), rec(i + 1), i == 0};
+        }
+        *pCount = n;
+        return true;
+    }
+    if (static_cast<LONG>(c.stripCount) <= 0) return true;
+    if (c.pStripCounts == nullptr || c.stripCount > nv + 1) return false;
+    ULONG first = 0;
+    for (ULONG s = 0; s < c.stripCount; ++s) {
+        const ULONG cs = c.pStripCounts[s];
+        if (cs > nv - first) return false;
+        ULONG kept = first;
+        for (ULONG i = first + 1; i < first + cs; ++i) {
+            const LONG* l = Window(c, kept);
+            const LONG* v = Window(c, i);
+            const bool bNear = std::llabs(std::int64_t{l[0]} - v[0]) <= 3 && std::llabs(std::int64_t{l[1]} - v[1]) <= 3;
+            if (bThin && bNear && i + 1 < first + cs) continue;
+            out[n++] = {kept, i, rec(kept), rec(i), kept == first};
+            kept = i;
+        }
+        first += cs;
+    }
+    *pCount = n;
+    return true;
+}
+
+// How a function ends its batch and heads its packets.
+enum class Close { Soft, Hard };
+enum class Head { Image, OwnHead };
+
+struct Style {
+    const char* name;
+    bool bList;          // a strip list: strip routing of whole-pixel segments
+    bool bStripRoute;    // whole-pixel segments of a strip go by the strip router
+    bool bStepColours;   // colour records advance with the vertices
+    Close close;
+    Head head;
+    bool bThin = false;  // strips thinned of close vertices
+};
+
+// Draws the batch's segments with the call's words, in pieces of at most
+// 400 segments, each its own reservation.
+void vDraw(N_Context* pctx, N_Pipe* pipe, Call& k, const Style& s, const ULONG* extras, ULONG nExtra) {
+    CommonPipeData& c = *pipe->pCommonPipeData;
+    SegRef segs[N_BATCH_POINTS];
+    ULONG n = 0;
+    if (!bSegmentsOf(c, s.bList, s.bStepColours, s.bThin, segs, &n)) {
+        DbgPrint("%s: batch counts do not fit the batch, not drawn\n", s.name);
+        return Next(pctx, pipe);
+    }
+    if (n == 0) return Next(pctx, pipe);
+    N_HwRecord* phw = pctx->pHw;
+    const kzRenderProg* prog = pkzProgOf(phw->programs[0]);
+    const bool bStrip = s.bStripRoute && (s.bList || c.code != N_PRIM_LINES);
+    const ULONG words = k.w.count();
+    for (ULONG first = 0; first < n; first += N_BATCH_PRIMS) {
+        const ULONG m = std::min<ULONG>(n - first, N_BATCH_PRIMS);
+        ULONG* p;
+        if (s.head == Head::OwnHead) {
+            p = _NNextQAddrMC(phw, 0, &phw->batchCount, _NHwHeadBytes(prog) + 4 * (m * words + nExtra));
+            if (p != nullptr && _NHwFrameQueues(&k.f)) p = _NHwWriteHead(k.f, prog, p, extras, nExtra);
+        } else {
+            p = _NHwReserve(k.f, prog, 4 * m * words, m, extras, nExtra);
+        }
+        if (p == nullptr || !_NHwFrameQueues(&k.f)) {
+            _NSoftUpdateQAddr(phw);
+            break;
+        }
+        k.f.stripTile = N_STRIP_NEW;
+        for (ULONG i = first; i < first + m; ++i) {
+            const SegRef& g = segs[i];
+            // A strip starts with no tile known: its first segment goes by the driver's router.
+            if (g.bStart) k.f.stripTile = N_STRIP_NEW;
+            p = pSegment(k, p, Window(c, g.va), Window(c, g.vb), Record(c, g.ra), Record(c, g.rb), bStrip);
+        }
+        if (s.close == Close::Hard) {
+            phw->batchCount = N_BATCH_PRIMS;
+            _NUpdateQAddr(phw);
+        } else {
+            _NHwSoftClose(k.f, p);
+        }
+    }
+    Next(pctx, pipe);
+}
+
+// The current colour through the context's conversion into the first
+// colour record; answers its word 0.
+ULONG ulConvertedColour(N_Context* pctx, CommonPipeData& c) {
+    _NConvertCurrentColour(pctx);
+    if (pctx->val.colour.converter != N_CONVERT_NONE) c.pHwVertices[0] = pctx->val.colour.hwColour;
+    return c.pHwVertices[0];
+}
+
+// The thin functions of one layout code: separate lines, single strips or
+// strip lists.
+void vThin(N_Context* pctx, N_Pipe* pipe, ULONG d, const char* name, bool bList) {
+    CommonPipeData& c = *pipe->pCommonPipeData;
+    Call k;
+    _NHwFrameBegin(pctx, &k.f);
+    bWordsOf(d, &k.w);
+    ULONG extras[1];
+    ULONG nExtra = 0;
+    if (bPacketColour(d) && c.pHwVertices != nullptr && static_cast<LONG>(c.stripVertexCount) > 0)
+        extras[nExtra++] = ulConvertedColour(pctx, c);
+    const Style s{name, bList, true, true, Close::Soft, Head::Image};
+    vDraw(pctx, pipe, k, s, extras, nExtra);
+}
+
+bool bWideWidth(float width) {
+    ULONG bits;
+    std::memcpy(&bits, &width, sizeof bits);
+    return static_cast<LONG>(bits) > 0x3F800000;
+}
+
+// The flags of a wide, stippled or antialiased call.
+void vHeavyFlags(N_Context* pctx, Call& k, bool bAA) {
+    const float width = fAttr(pctx, kLineWidth);
+    const ULONG pattern = ulAttr(pctx, kStipplePattern);
+    k.w.aa = bAA;
+    k.w.wide = bAA || bWideWidth(width);
+    k.w.width = k.w.wide ? _NLineWidthWord(width, bAA) : 0;
+    k.w.stipple = pattern != kNoStipple;
+    if (k.w.stipple) _NLineStippleBlock(pattern, static_cast<LONG>(ulAttr(pctx, kStippleRepeat)), k.block);
+}
+
+// The members of the wide, stippled and blended family.
+void vHeavy(N_Context* pctx, N_Pipe* pipe, const char* name, bool bThinOnly, Close close, Head head) {
+    CommonPipeData& c = *pipe->pCommonPipeData;
+    const ULONG d = pkzProgOf(pctx->pHw->programs[0])->dataAttr;
+    Call k;
+    _NHwFrameBegin(pctx, &k.f);
+    if (!bWordsOf(d, &k.w)) k.w = Words{};
+    if (!bThinOnly) vHeavyFlags(pctx, k, false);
+    ULONG extras[2];
+    ULONG nExtra = 0;
+    if (bPacketColour(d) && c.pHwVertices != nullptr && static_cast<LONG>(c.stripVertexCount) > 0) {
+        extras[nExtra++] = c.pHwVertices[0];
+        if (bPacketAlpha(d))
+            extras[nExtra++] = head == Head::OwnHead ? _NHwAlpha(c.pHwVertices) : ulAlphaWord(fAttr(pctx, kCurrentColour, 3));
+    }
+    const Style s{name, false, false, true, close, head};
+    vDraw(pctx, pipe, k, s, extras, nExtra);
+}
+
+// The antialiased segment: constants, a width word, box routing.
+void vAntialiased(N_Context* pctx, Call& k) {
+    k.w.aa = true;
+    k.w.wide = true;
+    k.w.width = _NLineWidthWord(fAttr(pctx, kLineWidth), true);
+}
+
+// The strip lists of one colour a packet: antialiased (layout 8, the first
+// colour record's colour as it stands) or with alpha (layout 9, the
+// converted current colour and the current alpha); thinned or not.
+void vColourList(N_Context* pctx, N_Pipe* pipe, const char* name, bool bAA, bool bThin) {
+    CommonPipeData& c = *pipe->pCommonPipeData;
+    Call k;
+    _NHwFrameBegin(pctx, &k.f);
+    if (bAA) vAntialiased(pctx, k);
+    ULONG extras[2];
+    ULONG nExtra = 0;
+    if (c.pHwVertices != nullptr && static_cast<LONG>(c.stripVertexCount) > 0) {
+        if (bAA) {
+            extras[nExtra++] = c.pHwVertices[0];
+        } else {
+            extras[nExtra++] = ulConvertedColour(pctx, c);
+            extras[nExtra++] = ulAlphaWord(fAttr(pctx, kCurrentColour, 3));
+        }
+    }
+    Style s{name, true, !bAA, true, Close::Soft, Head::Image};
+    s.bThin = bThin;
+    vDraw(pctx, pipe, k, s, extras, nExtra);
+}
+
+}  // namespace
+
+// --- the stipple block -------------------------------------------------------------------------
+
+void _NLineStippleBlock(ULONG pattern, LONG repeat, ULONG (&block)[8]) {
+    // The board's block of its one three-fold pattern.
+    static constexpr ULONG kKept[8] = {0xF807FFFF, 0x1FFFF807, 0xFFE01FE0, 0x00FF00FF,
+                                       0xF807FFFF, 0x1FFFF807, 0xFFE01FE0, 0x00FF00FF};
+    if (pattern == 0x1C7F1C7Fu && repeat == 3) {
+        std::copy_n(kKept, 8, block);
+        return;
+    }
+    const ULONG r = repeat < 1 ? 1u : static_cast<ULONG>(repeat);
+    std::fill_n(block, 8, 0u);
+    for (ULONG j = 0; j < 256; ++j)
+        if ((pattern >> ((j / r) % 16)) & 1u) block[j / 32] |= 1u << (j % 32);
+}
+
+void _NLineStippleRotate(const ULONG (&block)[8], ULONG phase, ULONG (&out)[8]) {
+    phase &= 31u;
+    for (ULONG i = 0; i < 8; ++i)
+        out[i] = phase == 0 ? block[i] : (block[i] << phase) | (block[(i + 7) % 8] >> (32 - phase));
+}
+
+ULONG _NLineWidthWord(float width, bool bAntialiased) {
+    const float w = width + (bAntialiased ? 1.5f : 0.5f);
+    // NaN and widths beyond the packed coordinates' range are held to it.
+    if (!(w >= 0.0f)) return 0;
+    return static_cast<ULONG>(std::min(w, 4095.0f)) * 8u;
+}
+
+// --- thin lines ---------------------------------------------------------------------------
+
+void _NvpRenderLineAttr2KZG(N_Context* pctx, N_Pipe* pipe) { vThin(pctx, pipe, 2, "_NvpRenderLineAttr2KZG", false); }
+void _NvpRenderLineAttr5KZG(N_Context* pctx, N_Pipe* pipe) { vThin(pctx, pipe, 5, "_NvpRenderLineAttr5KZG", false); }
+void _NvpRenderLineAttr8KZG(N_Context* pctx, N_Pipe* pipe) { vThin(pctx, pipe, 8, "_NvpRenderLineAttr8KZG", false); }
+void _NvpRenderLineAttr12KZG(N_Context* pctx, N_Pipe* pipe) { vThin(pctx, pipe, 12, "_NvpRenderLineAttr12KZG", false); }
+void _NvpRenderLineAttr15KZG(N_Context* pctx, N_Pipe* pipe) { vThin(pctx, pipe, 15, "_NvpRenderLineAttr15KZG", false); }
+void _NvpRenderLineAttr18KZG(N_Context* pctx, N_Pipe* pipe) { vThin(pctx, pipe, 18, "_NvpRenderLineAttr18KZG", false); }
+
+void _NvpRenderPLListAttr2KZG(N_Context* pctx, N_Pipe* pipe) { vThin(pctx, pipe, 2, "_NvpRenderPLListAttr2KZG", true); }
+void _NvpRenderPLListAttr5KZG(N_Context* pctx, N_Pipe* pipe) { vThin(pctx, pipe, 5, "_NvpRenderPLListAttr5KZG", true); }
+void _NvpRenderPLListAttr8KZG(N_Context* pctx, N_Pipe* pipe) { vThin(pctx, pipe, 8, "_NvpRenderPLListAttr8KZG", true); }
+void _NvpRenderPLListAttr12KZG(N_Context* pctx, N_Pipe* pipe) { vThin(pctx, pipe, 12, "_NvpRenderPLListAttr12KZG", true); }
+void _NvpRenderPLListAttr15KZG(N_Context* pctx, N_Pipe* pipe) { vThin(pctx, pipe, 15, "_NvpRenderPLListAttr15KZG", true); }
+void _NvpRenderPLListAttr18KZG(N_Context* pctx, N_Pipe* pipe) { vThin(pctx, pipe, 18, "_NvpRenderPLListAttr18KZG", true); }
+
+// --- the general strip list --------------------------------------------------------------------
+
+void _NvpRenderPLListGenKZ(N_Context* pctx, N_Pipe* pipe) {
+    CommonPipeData& c = *pipe->pCommonPipeData;
+    const ULONG d = pkzProgOf(pctx->pHw->programs[0])->dataAttr;
+    Call k;
+    _NHwFrameBegin(pctx, &k.f);
+    if (!bWordsOf(d, &k.w)) {
+        DbgPrint("_NvpRenderPLListGenKZ: %d mode not supported\n", static_cast<int>(d));
+        k.w = Words{};
+    }
+    k.w.depthFirst = true;
+    vHeavyFlags(pctx, k, (pctx->enableWord & kEnAALines) != 0);
+    if (k.w.wide && k.w.vertexAlphas != 0) k.w.vertexAlphas = 3;
+    const bool bStep = (pipe->mode & 0x2u) != 0 || k.w.colours == 1;
+    ULONG extras[2];
+    ULONG nExtra = 0;
+    if (bPacketColour(d) && c.pHwVertices != nullptr && static_cast<LONG>(c.stripVertexCount) > 0) {
+        extras[nExtra++] = ulConvertedColour(pctx, c);
+        if (bPacketAlpha(d)) extras[nExtra++] = ulAlphaWord(fAttr(pctx, kCurrentColour, 3));
+    }
+    const Style s{"_NvpRenderPLListGenKZ", true, !k.w.wide, bStep, Close::Hard, Head::Image};
+    vDraw(pctx, pipe, k, s, extras, nExtra);
+}
+
+// --- wide, stippled and blended lines ----------------------------------------------------------
+
+void _NvpRenderPLineAttr2_3KZG(N_Context* pctx, N_Pipe* pipe) {
+    vHeavy(pctx, pipe, "_NvpRenderPLineAttr2_3KZG", false, Close::Soft, Head::Image);
+}
+void _NvpRenderPLineAttr5_6KZG(N_Context* pctx, N_Pipe* pipe) {
+    vHeavy(pctx, pipe, "_NvpRenderPLineAttr5_6KZG", false, Close::Soft, Head::Image);
+}
+void _NvpRenderPLineAttr12_13KZG(N_Context* pctx, N_Pipe* pipe) {
+    vHeavy(pctx, pipe, "_NvpRenderPLineAttr12_13KZG", false, Close::Soft, Head::Image);
+}
+void _NvpRenderPLineAttr15_16KZG(N_Context* pctx, N_Pipe* pipe) {
+    vHeavy(pctx, pipe, "_NvpRenderPLineAttr15_16KZG", false, Close::Soft, Head::Image);
+}
+void _NvpRenderPLineGenKZG(N_Context* pctx, N_Pipe* pipe) {
+    const ULONG d = pkzProgOf(pctx->pHw->programs[0])->dataAttr;
+    if (d != 8 && d != 9) {
+        DbgPrint("_NvpRenderPLineGenKZG: no color specified\n");
+        return Next(pctx, pipe);
+    }
+    vHeavy(pctx, pipe, "_NvpRenderPLineGenKZG", false, Close::Hard, Head::Image);
+}
+void _NvpRenderPLineAttr18_19KZG(N_Context* pctx, N_Pipe* pipe) {
+    vHeavy(pctx, pipe, "_NvpRenderPLineAttr18_19KZG", false, Close::Hard, Head::OwnHead);
+}
+void _NvpRenderPLineAttr9KZG(N_Context* pctx, N_Pipe* pipe) {
+    vHeavy(pctx, pipe, "_NvpRenderPLineAttr9KZG", true, Close::Soft, Head::Image);
+}
+
+// --- antialiased lines ----------------------------------------------------------------------
+
+void _NvpRenderAALineAttr8KZG(N_Context* pctx, N_Pipe* pipe) {
+    CommonPipeData& c = *pipe->pCommonPipeData;
+    Call k;
+    _NHwFrameBegin(pctx, &k.f);
+    vAntialiased(pctx, k);
+    k.w.dropAlways = true;
+    ULONG extras[1];
+    ULONG nExtra = 0;
+    if (c.pHwVertices != nullptr && static_cast<LONG>(c.stripVertexCount) > 0) extras[nExtra++] = c.pHwVertices[0];
+    vDraw(pctx, pipe, k, {"_NvpRenderAALineAttr8KZG", false, false, true, Close::Soft, Head::Image}, extras, nExtra);
+}
+
+void _NvpRenderAALineAttr2KZG(N_Context* pctx, N_Pipe* pipe) {
+    Call k;
+    _NHwFrameBegin(pctx, &k.f);
+    vAntialiased(pctx, k);
+    k.w.colours = 2;
+    vDraw(pctx, pipe, k, {"_NvpRenderAALineAttr2KZG", false, false, true, Close::Soft, Head::Image}, nullptr, 0);
+}
+
+void _NvpRenderAALineGenKZG(N_Context* pctx, N_Pipe* pipe) {
+    CommonPipeData& c = *pipe->pCommonPipeData;
+    const ULONG d = pkzProgOf(pctx->pHw->programs[0])->dataAttr;
+    Call k;
+    _NHwFrameBegin(pctx, &k.f);
+    vHeavyFlags(pctx, k, true);
+    auto in = [d](std::initializer_list<ULONG> codes) { return std::find(codes.begin(), codes.end(), d) != codes.end(); };
+    k.w.colours = in({2, 3, 12, 13}) ? 2 : in({5, 6, 15, 16}) ? 1 : 0;
+    k.w.vertexAlphas = in({3, 4, 13, 14}) ? 3 : 0;
+    k.w.segmentAlpha = in({6, 7, 16, 17});
+    k.w.depth = d >= 11 && d <= 20;
+    k.w.aa = d != 1;
+    const bool bColour = in({8, 9, 18, 19}), bAlpha = in({9, 10, 19, 20});
+    ULONG extras[2];
+    ULONG nExtra = 0;
+    if ((bColour || bAlpha) && c.pHwVertices != nullptr && static_cast<LONG>(c.stripVertexCount) > 0) {
+        if (bColour) extras[nExtra++] = ulConvertedColour(pctx, c);
+        if (bAlpha) extras[nExtra++] = _NHwAlpha(c.pHwVertices);
+    }
+    vDraw(pctx, pipe, k, {"_NvpRenderAALineGenKZG", false, false, true, Close::Hard, Head::OwnHead}, extras, nExtra);
+}
+
+// --- strip lists of one colour a packet ------------------------------------------------------
+
+void _NvpRenderAAPLListAttr8KZG(N_Context* pctx, N_Pipe* pipe) {
+    vColourList(pctx, pipe, "_NvpRenderAAPLListAttr8KZG", true, false);
+}
+void _NvpRenderAAPLListAttr8ThinKZG(N_Context* pctx, N_Pipe* pipe) {
+    vColourList(pctx, pipe, "_NvpRenderAAPLListAttr8ThinKZG", true, true);
+}
+void _NvpRenderPLListAttr9KZG(N_Context* pctx, N_Pipe* pipe) {
+    vColourList(pctx, pipe, "_NvpRenderPLListAttr9KZG", false, false);
+}
+void _NvpRenderPLListAttr9ThinKZG(N_Context* pctx, N_Pipe* pipe) {
+    vColourList(pctx, pipe, "_NvpRenderPLListAttr9ThinKZG", false, true);
+}
+void _NvpRenderAAPLListChooseKZG(N_Context* pctx, N_Pipe* pipe) {
+    (pctx->fromExecPrimitive == 1 ? _NvpRenderAAPLListAttr8KZG : _NvpRenderAAPLListAttr8ThinKZG)(pctx, pipe);
+}
+void _NvpRenderPLListAttr9ChooseKZG(N_Context* pctx, N_Pipe* pipe) {
+    (pctx->fromExecPrimitive == 1 ? _NvpRenderPLListAttr9KZG : _NvpRenderPLListAttr9ThinKZG)(pctx, pipe);
+}
