@@ -77,17 +77,7 @@ ULONG __glXEvalCoord2(GLClient* pgc, float u, float v);
 ULONG __glXEvalPoint1(GLClient* pgc, LONG i);
 ULONG __glXEvalPoint2(GLClient* pgc, LONG i, LONG j);
 
-// Render handlers.
-ULONG __glXDisp_Map1d(GLClient*, const void*);      // 143
-ULONG __glXDisp_Map1f(GLClient*, const void*);      // 144
-ULONG __glXDisp_Map2d(GLClient*, const void*);      // 145
-ULONG __glXDisp_Map2f(GLClient*, const void*);      // 146
-ULONG __glXDisp_MapGrid1d(GLClient*, const void*);  // 147
-ULONG __glXDisp_MapGrid1f(GLClient*, const void*);  // 148
-ULONG __glXDisp_MapGrid2d(GLClient*, const void*);  // 149
-ULONG __glXDisp_MapGrid2f(GLClient*, const void*);  // 150
-ULONG __glXDisp_EvalMesh1(GLClient*, const void*);  // 155
-ULONG __glXDisp_EvalMesh2(GLClient*, const void*);  // 157
+// The requests' handlers (__glXDisp_<request>): dispatch/dispatch.h.
 // Between Begin and End: EvalCoord1dv .. EvalCoord2fv (151-154), EvalPoint1
 // (156), EvalPoint2 (158); while a list is compiled they are stored.
 ULONG __glXBeginEnd_EvalCoord(GLClient*, const void*);

@@ -98,8 +98,7 @@ template <SetFn pfnSet, ULONG (*pfnCount)(ULONG), bool (*pfnColor)(ULONG), bool 
           bool bTarget = true>
 ULONG ulParam(GLClient* pgc, const void* pvRequest) {
     constexpr ULONG cjHead = bTarget ? 8 : 4;
-    if (pgc == nullptr || !__glXRenderBodyFits(pgc, pvRequest, cjHead))
-        return __glXRenderArgsRefused(pgc, pvRequest, cjHead);
+    if (pgc == nullptr) return GLX_BAD_ACCESS;
     const BYTE* pjHead = static_cast<const BYTE*>(pvRequest) + 4;
     const ULONG target = bTarget ? __glXArgWord(pjHead, 0) : 0;
     const ULONG pname = __glXArgWord(pjHead, bTarget ? 1 : 0);
@@ -220,8 +219,8 @@ BOOL __glXPushLights(GLContext* gc) {
 }
 
 ULONG __glXDisp_ColorMaterial(GLClient* pgc, const void* pv) {
-    const BYTE* pj = __glXRenderArgs(pgc, pv, 8);
-    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv, 8);
+    const BYTE* pj = __glXRenderArgs(pgc, pv);
+    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv);
     ULONG code;
     switch (__glXArgWord(pj, 1)) {
         case GL_EMISSION: code = 1; break;

@@ -42,17 +42,3 @@ ULONG __glXSetMaterial(GLContext* gc, ULONG face, ULONG pname, const float* pf, 
 // Hands the lgi layer the eight light records (kept in eye coordinates):
 // TRUE when done.
 BOOL __glXPushLights(GLContext* gc);
-
-ULONG __glXDisp_ColorMaterial(GLClient* pgc, const void* pvRequest);  // 78
-ULONG __glXDisp_Lightf(GLClient* pgc, const void* pvRequest);         // 86
-ULONG __glXDisp_Lightfv(GLClient* pgc, const void* pvRequest);        // 87
-ULONG __glXDisp_Lighti(GLClient* pgc, const void* pvRequest);         // 88
-ULONG __glXDisp_Lightiv(GLClient* pgc, const void* pvRequest);        // 89
-ULONG __glXDisp_LightModelf(GLClient* pgc, const void* pvRequest);    // 90
-ULONG __glXDisp_LightModelfv(GLClient* pgc, const void* pvRequest);   // 91
-ULONG __glXDisp_LightModeli(GLClient* pgc, const void* pvRequest);    // 92
-ULONG __glXDisp_LightModeliv(GLClient* pgc, const void* pvRequest);   // 93
-ULONG __glXDisp_Materialf(GLClient* pgc, const void* pvRequest);      // 96
-ULONG __glXDisp_Materialfv(GLClient* pgc, const void* pvRequest);     // 97
-ULONG __glXDisp_Materiali(GLClient* pgc, const void* pvRequest);      // 98
-ULONG __glXDisp_Materialiv(GLClient* pgc, const void* pvRequest);     // 99

@@ -122,21 +122,3 @@ void __glXFreeImage(__GLXimage* pImage);
 // sizes): the count of values put at pw (integers, or booleans as 0 and 1
 // when *pType says so), 0 for a pname that is not one.
 ULONG __glXPixelVariable(GLContext* gc, ULONG pname, ULONG* pType, ULONG* pw);
-
-// Render handlers.
-ULONG __glXDisp_Bitmap(GLClient*, const void*);          // 5
-ULONG __glXDisp_PixelTransferf(GLClient*, const void*);  // 166
-ULONG __glXDisp_PixelTransferi(GLClient*, const void*);  // 167
-ULONG __glXDisp_PixelMapfv(GLClient*, const void*);      // 168
-ULONG __glXDisp_PixelMapuiv(GLClient*, const void*);     // 169
-ULONG __glXDisp_PixelMapusv(GLClient*, const void*);     // 170
-ULONG __glXDisp_CopyPixels(GLClient*, const void*);      // 172
-ULONG __glXDisp_DrawPixels(GLClient*, const void*);      // 173
-// Single handlers.
-ULONG __glXDisp_PixelStoref(GLClient*, const void*);      // 109
-ULONG __glXDisp_PixelStorei(GLClient*, const void*);      // 110
-ULONG __glXDisp_ReadPixels(GLClient*, const void*);       // 111
-ULONG __glXDisp_GetPixelMapfv(GLClient*, const void*);    // 125
-ULONG __glXDisp_GetPixelMapuiv(GLClient*, const void*);   // 126
-ULONG __glXDisp_GetPixelMapusv(GLClient*, const void*);   // 127
-ULONG __glXDisp_GetPolygonStipple(GLClient*, const void*);  // 128

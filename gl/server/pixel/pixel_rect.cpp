@@ -95,8 +95,8 @@ ULONG ulBitmap(GLClient* pgc, const BYTE* pj, ULONG cjBody) {
 
 template <ULONG (*pfnStep)(GLClient*, const BYTE*, ULONG), ULONG cjFixed>
 ULONG ulImageRequest(GLClient* pgc, const void* pv) {
-    const BYTE* pj = __glXRenderArgs(pgc, pv, cjFixed);
-    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv, cjFixed);
+    const BYTE* pj = __glXRenderArgs(pgc, pv);
+    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv);
     return __glXRenderResult(pgc, pv, pfnStep(pgc, pj, __glXRenderLength(pgc, pv) - 4));
 }
 
@@ -128,8 +128,8 @@ ULONG ulCopyPixels(GLContext* gc, const BYTE* pj) {
 }
 
 ULONG ulCopyPixelsRequest(GLClient* pgc, const void* pv) {
-    const BYTE* pj = __glXRenderArgs(pgc, pv, 20);
-    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv, 20);
+    const BYTE* pj = __glXRenderArgs(pgc, pv);
+    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv);
     return __glXRenderResult(pgc, pv, ulCopyPixels(pgc->gc, pj));
 }
 

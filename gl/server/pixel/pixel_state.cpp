@@ -224,8 +224,8 @@ namespace {
 
 template <bool bInt>
 ULONG ulPixelTransfer(GLClient* pgc, const void* pv) {
-    const BYTE* pj = __glXRenderArgs(pgc, pv, 8);
-    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv, 8);
+    const BYTE* pj = __glXRenderArgs(pgc, pv);
+    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv);
     const float f = bInt ? static_cast<float>(static_cast<LONG>(__glXArgWord(pj, 1))) : __glXArgFloat(pj, 1);
     return __glXRenderResult(pgc, pv, __glXPixelTransfer(pgc->gc, __glXArgWord(pj, 0), f));
 }
@@ -234,8 +234,8 @@ ULONG ulPixelTransfer(GLClient* pgc, const void* pv) {
 // only the values the request holds are read.
 template <ULONG kind>
 ULONG ulPixelMap(GLClient* pgc, const void* pv) {
-    const BYTE* pj = __glXRenderArgs(pgc, pv, 8);
-    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv, 8);
+    const BYTE* pj = __glXRenderArgs(pgc, pv);
+    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv);
     const ULONG map = __glXArgWord(pj, 0);
     const LONG size = static_cast<LONG>(__glXArgWord(pj, 1));
     const ULONG cjValue = kind == 2 ? 2 : 4;

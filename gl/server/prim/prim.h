@@ -126,9 +126,6 @@ void __glXFillVertexTable(__GLXvertexFn* pTable);
 // vertices the wrap carried (prim/primtakeback.cpp).
 BOOL __glTakeBackPrimitive(GLClient* pgc, BYTE** ppj, ULONG* pcj);
 
-// X_GLrop_Begin (4): opens the primitive buffer and enters Begin/End.
-ULONG __glXDisp_Begin(GLClient* pgc, const void* pvRequest);
-
 // What the list compiler (list/) takes of the primitive buffer: a packet
 // buffer filled for the list being compiled. 0 when the list took it (the
 // caller forgets it), else an X error: no list is being compiled, the

@@ -121,7 +121,6 @@ void __glXFillVertexTable(__GLXvertexFn* pTable) {
 
 ULONG __glXDisp_Begin(GLClient* pgc, const void* pvRequest) {
     if (pgc == nullptr || pgc->gc == nullptr) return GLX_BAD_ACCESS;
-    if (!__glXRenderBodyFits(pgc, pvRequest, 4)) return __glXBadLength(pgc, pvRequest);
     GLContext* gc = pgc->gc;
     const ULONG mode = __glXArgWord(static_cast<const BYTE*>(pvRequest) + 4, 0);
     if (mode > 9) return __glXRenderError(pgc, pvRequest, GL_INVALID_ENUM);

@@ -115,7 +115,7 @@ ULONG __glXRenderStream(GLClient* pgc, const xGLXRenderReq* pReq, const BYTE* pj
             if (cj < sizeof(__GLXrenderHeader) + pFast->cFloats * sizeof(float)) break;
             vFastPath(pgc, *pFast, pj + sizeof(__GLXrenderHeader));
         } else if (const __GLXdispatchFn* pTable = gc->pRenderTable) {
-            pTable[opcode](pgc, pj);
+            __glXDispatchRender(pgc, pTable, pj);
         }
         cjLeft -= cj;
         pj += cj;
@@ -206,7 +206,7 @@ void vLargeRun(GLClient* pgc, const SMHalf& half, const BYTE* pjCommand, ULONG c
         vSetStatus(half, SM_STATUS_INVALID);
     } else if (const __GLXdispatchFn* pTable = pgc->gc->pRenderTable) {
         pgc->cjLarge = cjBuffer;
-        pTable[opcode](pgc, pj);
+        __glXDispatchRender(pgc, pTable, pj);
         pgc->cjLarge = 0;
     }
     LocalFree(pj);

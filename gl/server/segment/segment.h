@@ -120,12 +120,6 @@ ULONG __glXSingleError(GLClient* pgc, const void* pvRequest, ULONG glError);
 // A reply that carries no data and only the client's sequence number.
 xGLXSingleReply __glXReplyHeader(const GLClient* pgc);
 
-ULONG __glXDisp_Flush(GLClient* pgc, const void* pRequest);
-ULONG __glXDisp_Finish(GLClient* pgc, const void* pRequest);
-ULONG __glXDisp_RenderMode(GLClient* pgc, const void* pRequest);
-ULONG __glXDisp_FeedbackBuffer(GLClient* pgc, const void* pRequest);
-ULONG __glXDisp_SelectBuffer(GLClient* pgc, const void* pRequest);
-
 // The selection hit-record writer the lgi layer calls for each hit, with the
 // context as its argument and the hit's depth range as the board's integer depths.
 void __glXSelectHit(void* pvContext, const ULONG* pNames, ULONG cNames, ULONG zMin, ULONG zMax);

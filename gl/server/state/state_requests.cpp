@@ -49,11 +49,11 @@ ULONG* pwBlock(GLContext* gc, ULONG flGroup) {
     return gc->pState != nullptr ? gc->pState->blocks[uBit(flGroup)] : nullptr;
 }
 
-// A request whose checked body (cjBody bytes) a step turns into a GL error.
-template <ULONG cjBody, ULONG (*pfnStep)(GLContext*, const BYTE*)>
+// A request whose checked body a step turns into a GL error.
+template <ULONG (*pfnStep)(GLContext*, const BYTE*)>
 ULONG ulRequest(GLClient* pgc, const void* pv) {
-    const BYTE* pj = __glXRenderArgs(pgc, pv, cjBody);
-    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv, cjBody);
+    const BYTE* pj = __glXRenderArgs(pgc, pv);
+    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv);
     return __glXRenderResult(pgc, pv, pfnStep(pgc->gc, pj));
 }
 
@@ -361,13 +361,12 @@ template <bool bInt, bool bVector>
 ULONG ulFog(GLClient* pgc, const void* pv) {
     // The vector forms carry as many values as the parameter takes: an
     // unknown parameter is refused before its values are looked for.
-    constexpr ULONG cjHead = bVector ? 4 : 8;
-    const BYTE* pj = __glXRenderArgs(pgc, pv, cjHead);
-    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv, cjHead);
+    const BYTE* pj = __glXRenderArgs(pgc, pv);
+    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv);
     const ULONG pname = __glXArgWord(pj, 0);
     if (pname - kFogIndex > kFogColor - kFogIndex) return __glXRenderResult(pgc, pv, GL_INVALID_ENUM);
     const ULONG cValues = bVector && pname == kFogColor ? 4 : 1;
-    if (4 + 4 * cValues > cjHead && (pj = __glXRenderArgs(pgc, pv, 4 + 4 * cValues)) == nullptr)
+    if (bVector && (pj = __glXRenderArgs(pgc, pv, 4 + 4 * cValues)) == nullptr)
         return __glXRenderArgsRefused(pgc, pv, 4 + 4 * cValues);
     float af[4] = {};
     for (ULONG i = 0; i < cValues; ++i) {
@@ -619,9 +618,8 @@ namespace {
 template <ULONG op>
 ULONG ulCurrentValue(GLClient* pgc, const void* pv) {
     constexpr CurrentRequest r = kCurrent(op);
-    constexpr ULONG cjBody = r.count * kSize[r.kind];
-    const BYTE* pj = __glXRenderArgs(pgc, pv, cjBody);
-    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv, cjBody);
+    const BYTE* pj = __glXRenderArgs(pgc, pv);
+    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv);
     if (op == 22) {
         N_SetStateBlockAttrWord(r.attr, pj[0]);
         return GLX_SUCCESS;
@@ -888,15 +886,15 @@ ULONG __glXPopAttrib(GLContext* gc) {
     return GL_NO_ERROR;
 }
 
-ULONG __glXDisp_ClipPlane(GLClient* p, const void* r) { return ulRequest<36, ulClipPlane>(p, r); }
+ULONG __glXDisp_ClipPlane(GLClient* p, const void* r) { return ulRequest<ulClipPlane>(p, r); }
 
 // The stipple: a 32 x 32 bitmap behind the request's own pixel-store
 // header, unpacked by it into 32 rows of four bytes (leftmost pixel in the
 // top bit); the header becomes the unpack state.
 ULONG __glXDisp_PolygonStipple(GLClient* pgc, const void* pv) {
     constexpr ULONG cjHeader = 20;
-    const BYTE* pj = __glXRenderArgs(pgc, pv, cjHeader + 128);
-    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv, cjHeader + 128);
+    const BYTE* pj = __glXRenderArgs(pgc, pv);
+    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv);
     const ULONG cjData = __glXRenderLength(pgc, pv) - 4 - cjHeader;
     if (const ULONG e = __glXSetRequestUnpack(pgc->gc, pj)) return __glXRenderResult(pgc, pv, e);
     __GLXimage image;
@@ -909,46 +907,46 @@ ULONG __glXDisp_PolygonStipple(GLClient* pgc, const void* pv) {
     __glXFreeImage(&image);
     return __glXRenderResult(pgc, pv, glError);
 }
-ULONG __glXDisp_CullFace(GLClient* p, const void* r) { return ulRequest<4, ulCullFace>(p, r); }
-ULONG __glXDisp_DrawBuffer(GLClient* p, const void* r) { return ulRequest<4, ulDrawBuffer>(p, r); }
-ULONG __glXDisp_Clear(GLClient* p, const void* r) { return ulRequest<4, ulClear>(p, r); }
-ULONG __glXDisp_ColorMask(GLClient* p, const void* r) { return ulRequest<4, ulColorMask>(p, r); }
-ULONG __glXDisp_IndexMask(GLClient* p, const void* r) { return ulRequest<4, ulIndexMask>(p, r); }
-ULONG __glXDisp_ReadBuffer(GLClient* p, const void* r) { return ulRequest<4, ulReadBuffer>(p, r); }
+ULONG __glXDisp_CullFace(GLClient* p, const void* r) { return ulRequest<ulCullFace>(p, r); }
+ULONG __glXDisp_DrawBuffer(GLClient* p, const void* r) { return ulRequest<ulDrawBuffer>(p, r); }
+ULONG __glXDisp_Clear(GLClient* p, const void* r) { return ulRequest<ulClear>(p, r); }
+ULONG __glXDisp_ColorMask(GLClient* p, const void* r) { return ulRequest<ulColorMask>(p, r); }
+ULONG __glXDisp_IndexMask(GLClient* p, const void* r) { return ulRequest<ulIndexMask>(p, r); }
+ULONG __glXDisp_ReadBuffer(GLClient* p, const void* r) { return ulRequest<ulReadBuffer>(p, r); }
 ULONG __glXDisp_Fogf(GLClient* p, const void* r) { return ulFog<false, false>(p, r); }
 ULONG __glXDisp_Fogfv(GLClient* p, const void* r) { return ulFog<false, true>(p, r); }
 ULONG __glXDisp_Fogi(GLClient* p, const void* r) { return ulFog<true, false>(p, r); }
 ULONG __glXDisp_Fogiv(GLClient* p, const void* r) { return ulFog<true, true>(p, r); }
-ULONG __glXDisp_FrontFace(GLClient* p, const void* r) { return ulRequest<4, ulFrontFace>(p, r); }
-ULONG __glXDisp_Hint(GLClient* p, const void* r) { return ulRequest<8, ulHint>(p, r); }
-ULONG __glXDisp_LineStipple(GLClient* p, const void* r) { return ulRequest<6, ulLineStipple>(p, r); }
-ULONG __glXDisp_LineWidth(GLClient* p, const void* r) { return ulRequest<4, ulPositive<86>>(p, r); }
-ULONG __glXDisp_PointSize(GLClient* p, const void* r) { return ulRequest<4, ulPositive<85>>(p, r); }
-ULONG __glXDisp_PolygonMode(GLClient* p, const void* r) { return ulRequest<8, ulPolygonMode>(p, r); }
-ULONG __glXDisp_Scissor(GLClient* p, const void* r) { return ulRequest<16, ulScissor>(p, r); }
-ULONG __glXDisp_ShadeModel(GLClient* p, const void* r) { return ulRequest<4, ulShadeModel>(p, r); }
-ULONG __glXDisp_ClearAccum(GLClient* p, const void* r) { return ulRequest<16, ulAttr<168, 4>>(p, r); }
-ULONG __glXDisp_ClearIndex(GLClient* p, const void* r) { return ulRequest<4, ulAttr<165, 1>>(p, r); }
-ULONG __glXDisp_ClearColor(GLClient* p, const void* r) { return ulRequest<16, ulAttr<164, 4>>(p, r); }
-ULONG __glXDisp_ClearStencil(GLClient* p, const void* r) { return ulRequest<4, ulAttr<167, 1>>(p, r); }
-ULONG __glXDisp_ClearDepth(GLClient* p, const void* r) { return ulRequest<8, ulClearDepth>(p, r); }
-ULONG __glXDisp_StencilMask(GLClient* p, const void* r) { return ulRequest<4, ulStencilMask>(p, r); }
-ULONG __glXDisp_DepthMask(GLClient* p, const void* r) { return ulRequest<1, ulDepthMask>(p, r); }
-ULONG __glXDisp_Disable(GLClient* p, const void* r) { return ulRequest<4, ulEnable<false>>(p, r); }
-ULONG __glXDisp_Enable(GLClient* p, const void* r) { return ulRequest<4, ulEnable<true>>(p, r); }
-ULONG __glXDisp_PopAttrib(GLClient* p, const void* r) { return ulRequest<0, ulPopAttrib>(p, r); }
-ULONG __glXDisp_PushAttrib(GLClient* p, const void* r) { return ulRequest<4, ulPushAttrib>(p, r); }
-ULONG __glXDisp_AlphaFunc(GLClient* p, const void* r) { return ulRequest<8, ulAlphaFunc>(p, r); }
-ULONG __glXDisp_BlendFunc(GLClient* p, const void* r) { return ulRequest<8, ulBlendFunc>(p, r); }
-ULONG __glXDisp_LogicOp(GLClient* p, const void* r) { return ulRequest<4, ulLogicOp>(p, r); }
-ULONG __glXDisp_StencilFunc(GLClient* p, const void* r) { return ulRequest<12, ulStencilFunc>(p, r); }
-ULONG __glXDisp_StencilOp(GLClient* p, const void* r) { return ulRequest<12, ulStencilOp>(p, r); }
-ULONG __glXDisp_DepthFunc(GLClient* p, const void* r) { return ulRequest<4, ulDepthFunc>(p, r); }
-ULONG __glXDisp_PixelZoom(GLClient* p, const void* r) { return ulRequest<8, ulPixelZoom>(p, r); }
-ULONG __glXDisp_DepthRange(GLClient* p, const void* r) { return ulRequest<16, ulDepthRange>(p, r); }
-ULONG __glXDisp_Viewport(GLClient* p, const void* r) { return ulRequest<16, ulViewport>(p, r); }
+ULONG __glXDisp_FrontFace(GLClient* p, const void* r) { return ulRequest<ulFrontFace>(p, r); }
+ULONG __glXDisp_Hint(GLClient* p, const void* r) { return ulRequest<ulHint>(p, r); }
+ULONG __glXDisp_LineStipple(GLClient* p, const void* r) { return ulRequest<ulLineStipple>(p, r); }
+ULONG __glXDisp_LineWidth(GLClient* p, const void* r) { return ulRequest<ulPositive<86>>(p, r); }
+ULONG __glXDisp_PointSize(GLClient* p, const void* r) { return ulRequest<ulPositive<85>>(p, r); }
+ULONG __glXDisp_PolygonMode(GLClient* p, const void* r) { return ulRequest<ulPolygonMode>(p, r); }
+ULONG __glXDisp_Scissor(GLClient* p, const void* r) { return ulRequest<ulScissor>(p, r); }
+ULONG __glXDisp_ShadeModel(GLClient* p, const void* r) { return ulRequest<ulShadeModel>(p, r); }
+ULONG __glXDisp_ClearAccum(GLClient* p, const void* r) { return ulRequest<ulAttr<168, 4>>(p, r); }
+ULONG __glXDisp_ClearIndex(GLClient* p, const void* r) { return ulRequest<ulAttr<165, 1>>(p, r); }
+ULONG __glXDisp_ClearColor(GLClient* p, const void* r) { return ulRequest<ulAttr<164, 4>>(p, r); }
+ULONG __glXDisp_ClearStencil(GLClient* p, const void* r) { return ulRequest<ulAttr<167, 1>>(p, r); }
+ULONG __glXDisp_ClearDepth(GLClient* p, const void* r) { return ulRequest<ulClearDepth>(p, r); }
+ULONG __glXDisp_StencilMask(GLClient* p, const void* r) { return ulRequest<ulStencilMask>(p, r); }
+ULONG __glXDisp_DepthMask(GLClient* p, const void* r) { return ulRequest<ulDepthMask>(p, r); }
+ULONG __glXDisp_Disable(GLClient* p, const void* r) { return ulRequest<ulEnable<false>>(p, r); }
+ULONG __glXDisp_Enable(GLClient* p, const void* r) { return ulRequest<ulEnable<true>>(p, r); }
+ULONG __glXDisp_PopAttrib(GLClient* p, const void* r) { return ulRequest<ulPopAttrib>(p, r); }
+ULONG __glXDisp_PushAttrib(GLClient* p, const void* r) { return ulRequest<ulPushAttrib>(p, r); }
+ULONG __glXDisp_AlphaFunc(GLClient* p, const void* r) { return ulRequest<ulAlphaFunc>(p, r); }
+ULONG __glXDisp_BlendFunc(GLClient* p, const void* r) { return ulRequest<ulBlendFunc>(p, r); }
+ULONG __glXDisp_LogicOp(GLClient* p, const void* r) { return ulRequest<ulLogicOp>(p, r); }
+ULONG __glXDisp_StencilFunc(GLClient* p, const void* r) { return ulRequest<ulStencilFunc>(p, r); }
+ULONG __glXDisp_StencilOp(GLClient* p, const void* r) { return ulRequest<ulStencilOp>(p, r); }
+ULONG __glXDisp_DepthFunc(GLClient* p, const void* r) { return ulRequest<ulDepthFunc>(p, r); }
+ULONG __glXDisp_PixelZoom(GLClient* p, const void* r) { return ulRequest<ulPixelZoom>(p, r); }
+ULONG __glXDisp_DepthRange(GLClient* p, const void* r) { return ulRequest<ulDepthRange>(p, r); }
+ULONG __glXDisp_Viewport(GLClient* p, const void* r) { return ulRequest<ulViewport>(p, r); }
 
-#define GLX_DEFINE_CURRENT(name, op) \
-    ULONG __glXDisp_##name(GLClient* p, const void* r) { return ulCurrentValue<op>(p, r); }
+#define GLX_DEFINE_CURRENT(name) \
+    ULONG __glXDisp_##name(GLClient* p, const void* r) { return ulCurrentValue<X_GLrop_##name>(p, r); }
 GLX_CURRENT_VALUE_REQUESTS(GLX_DEFINE_CURRENT)
 #undef GLX_DEFINE_CURRENT

@@ -88,9 +88,8 @@ template <Routine pfn, Form form>
 ULONG ulTexRequest(GLClient* pgc, const void* pv) {
     const bool bVector = form == kFloatV || form == kIntV || form == kDoubleV;
     const ULONG cjValue = form == kDouble || form == kDoubleV ? 8 : 4;
-    const ULONG cjHead = bVector ? 8 : 8 + cjValue;
-    const BYTE* pj = __glXRenderArgs(pgc, pv, cjHead);
-    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv, cjHead);
+    const BYTE* pj = __glXRenderArgs(pgc, pv);
+    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv);
     const ULONG offNames = form == kDouble ? 8 : 0;
     const ULONG object = __glXArgWord(pj + offNames, 0), pname = __glXArgWord(pj + offNames, 1);
     const ULONG cValues = bVector ? cValuesOf(pname) : 1;
