@@ -180,22 +180,13 @@ ULONG __glXVertexBody(ULONG opcode, const void* pvRequest, ULONG cjBody) {
     if (opcode != X_GLrop_Materialfv && opcode != X_GLrop_Materialiv) {
         return __glXRenderFixedBody(opcode);
     }
-    // face, pname, then as many values as the parameter takes.
-    constexpr ULONG kFixed = 8;
-    if (cjBody < kFixed) return kFixed;
+    // face, pname, then as many values as the parameter takes (none for a
+    // parameter the handler refuses before it reads a value).
+    const ULONG cjFixed = __glXRenderFixedBody(opcode);
+    if (cjBody < cjFixed) return cjFixed;
     ULONG pname;
     std::memcpy(&pname, static_cast<const BYTE*>(pvRequest) + 8, sizeof pname);
-    switch (pname) {
-        case 0x1200:  // GL_AMBIENT
-        case 0x1201:  // GL_DIFFUSE
-        case 0x1202:  // GL_SPECULAR
-        case 0x1600:  // GL_EMISSION
-        case 0x1602:  // GL_AMBIENT_AND_DIFFUSE
-            return kFixed + 16;
-        case 0x1601: return kFixed + 4;   // GL_SHININESS
-        case 0x1603: return kFixed + 12;  // GL_COLOR_INDEXES
-        default: return kFixed;           // refused by the handler before it reads a value
-    }
+    return cjFixed + 4 * __glXMaterialParamCount(pname);
 }
 
 ULONG __glXBeginEnd_Vertex(GLClient* pgc, const void* pvRequest) {

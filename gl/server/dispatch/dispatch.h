@@ -13,14 +13,7 @@
 
 // X error codes a handler answers (GLX_SUCCESS, GLX_BAD_...): smsegment.h.
 
-// --- GL error codes ------------------------------------------------------------------
-#define GL_NO_ERROR 0u
-#define GL_INVALID_ENUM 0x500u
-#define GL_INVALID_VALUE 0x501u
-#define GL_INVALID_OPERATION 0x502u
-#define GL_STACK_OVERFLOW 0x503u
-#define GL_STACK_UNDERFLOW 0x504u
-#define GL_OUT_OF_MEMORY 0x505u
+// GL error codes and the other GL enumerants: gl10.h.
 
 // --- the tables ----------------------------------------------------------------------
 #define GLX_SINGLE_ENTRIES 272u

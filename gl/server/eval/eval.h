@@ -16,8 +16,6 @@
 // TEXTURE_COORD_1 .. TEXTURE_COORD_4, VERTEX_3, VERTEX_4.
 #define GLX_EVAL_TARGETS 9u
 #define GLX_EVAL_MAX_ORDER 30u  // reported as MAX_EVAL_ORDER
-#define GL_MAP1_COLOR_4 0x0D90u
-#define GL_MAP2_COLOR_4 0x0DB0u
 // Values a point of each target.
 inline constexpr ULONG __glXEvalComponents[GLX_EVAL_TARGETS] = {4, 1, 3, 1, 2, 3, 4, 3, 4};
 

@@ -29,24 +29,24 @@ bool bNegative(ULONG u) { return (u & kSign) != 0 && u != kSign; }
 // Above the limit given as bits (a positive NaN is).
 bool bAbove(ULONG u, ULONG limit) { return (u & kSign) == 0 && u > limit; }
 
-// Where a light parameter lies in the 25-word record, its width and mask.
+// Where a light parameter lies in the 25-word record, and its mask; its
+// width is the parameter's value count (glParamCount).
 struct LightField {
     ULONG pname;
     ULONG iWord;
-    ULONG cWords;
     ULONG flMask;
 };
 constexpr LightField kLightFields[] = {
-    {GL_AMBIENT, 1, 4, N_LIGHT_AMBIENT},
-    {GL_DIFFUSE, 5, 4, N_LIGHT_DIFFUSE},
-    {GL_SPECULAR, 21, 4, N_LIGHT_SPECULAR},
-    {GL_POSITION, 12, 4, N_LIGHT_POSITION},
-    {GL_SPOT_DIRECTION, 9, 3, N_LIGHT_SPOT_DIRECTION},
-    {GL_SPOT_EXPONENT, 16, 1, N_LIGHT_SPOT_EXPONENT},
-    {GL_SPOT_CUTOFF, 17, 1, N_LIGHT_SPOT_CUTOFF},
-    {GL_CONSTANT_ATTENUATION, 18, 1, N_LIGHT_CONSTANT_ATTENUATION},
-    {GL_LINEAR_ATTENUATION, 19, 1, N_LIGHT_LINEAR_ATTENUATION},
-    {GL_QUADRATIC_ATTENUATION, 20, 1, N_LIGHT_QUADRATIC_ATTENUATION},
+    {GL_AMBIENT, 1, N_LIGHT_AMBIENT},
+    {GL_DIFFUSE, 5, N_LIGHT_DIFFUSE},
+    {GL_SPECULAR, 21, N_LIGHT_SPECULAR},
+    {GL_POSITION, 12, N_LIGHT_POSITION},
+    {GL_SPOT_DIRECTION, 9, N_LIGHT_SPOT_DIRECTION},
+    {GL_SPOT_EXPONENT, 16, N_LIGHT_SPOT_EXPONENT},
+    {GL_SPOT_CUTOFF, 17, N_LIGHT_SPOT_CUTOFF},
+    {GL_CONSTANT_ATTENUATION, 18, N_LIGHT_CONSTANT_ATTENUATION},
+    {GL_LINEAR_ATTENUATION, 19, N_LIGHT_LINEAR_ATTENUATION},
+    {GL_QUADRATIC_ATTENUATION, 20, N_LIGHT_QUADRATIC_ATTENUATION},
 };
 
 const LightField* pField(ULONG pname) {
@@ -69,9 +69,9 @@ bool bModelColor(ULONG pname) { return pname == GL_LIGHT_MODEL_AMBIENT; }
 
 ULONG ulModelParamCount(ULONG pname) {
     switch (pname) {
-        case GL_LIGHT_MODEL_AMBIENT: return 4;
+        case GL_LIGHT_MODEL_AMBIENT:
         case GL_LIGHT_MODEL_LOCAL_VIEWER:
-        case GL_LIGHT_MODEL_TWO_SIDE: return 1;
+        case GL_LIGHT_MODEL_TWO_SIDE: return glParamCount(pname);
         default: return 0;
     }
 }
@@ -124,7 +124,7 @@ ULONG ulParam(GLClient* pgc, const void* pvRequest) {
 
 ULONG __glXLightParamCount(ULONG pname) {
     const LightField* pf = pField(pname);
-    return pf != nullptr ? pf->cWords : 0;
+    return pf != nullptr ? glParamCount(pname) : 0;
 }
 
 ULONG __glXMaterialParamCount(ULONG pname) {
@@ -133,9 +133,9 @@ ULONG __glXMaterialParamCount(ULONG pname) {
         case GL_DIFFUSE:
         case GL_SPECULAR:
         case GL_EMISSION:
-        case GL_AMBIENT_AND_DIFFUSE: return 4;
-        case GL_SHININESS: return 1;
-        case GL_COLOR_INDEXES: return 3;
+        case GL_AMBIENT_AND_DIFFUSE:
+        case GL_SHININESS:
+        case GL_COLOR_INDEXES: return glParamCount(pname);
         default: return 0;
     }
 }
@@ -145,7 +145,8 @@ float __glXIntColor(LONG c) { return static_cast<float>((2.0 * c + 1.0) / 429496
 ULONG __glXSetLight(GLContext* gc, ULONG light, ULONG pname, const float* pf, BOOL bScalar) {
     const LightField* pField_ = pField(pname);
     if (light - GL_LIGHT0 >= 8 || pField_ == nullptr) return GL_INVALID_ENUM;
-    if (bScalar && pField_->cWords > 1) return GL_INVALID_ENUM;
+    const ULONG cWords = glParamCount(pname);
+    if (bScalar && cWords > 1) return GL_INVALID_ENUM;
     const ULONG u = __glXFloatBits(pf[0]);
     switch (pname) {
         case GL_SPOT_EXPONENT:
@@ -165,7 +166,7 @@ ULONG __glXSetLight(GLContext* gc, ULONG light, ULONG pname, const float* pf, BO
     if (pwBlock == nullptr) return GL_INVALID_OPERATION;
     const ULONG i = light - GL_LIGHT0;
     ULONG* pwRecord = pwBlock + GLX_LIGHT_FIRST + i * GLX_LIGHT_WORDS;
-    std::memcpy(pwRecord + pField_->iWord, pf, pField_->cWords * sizeof(float));
+    std::memcpy(pwRecord + pField_->iWord, pf, cWords * sizeof(float));
 
     if ((gc->dirty & GLX_DIRTY_LIGHTS) && __glXPushLights(gc)) gc->dirty &= ~GLX_DIRTY_LIGHTS;
     N_Light rec;

@@ -6,28 +6,6 @@
 
 #include "context/context.h"
 
-#define GL_LIGHT0 0x4000u
-#define GL_AMBIENT 0x1200u
-#define GL_DIFFUSE 0x1201u
-#define GL_SPECULAR 0x1202u
-#define GL_POSITION 0x1203u
-#define GL_SPOT_DIRECTION 0x1204u
-#define GL_SPOT_EXPONENT 0x1205u
-#define GL_SPOT_CUTOFF 0x1206u
-#define GL_CONSTANT_ATTENUATION 0x1207u
-#define GL_LINEAR_ATTENUATION 0x1208u
-#define GL_QUADRATIC_ATTENUATION 0x1209u
-#define GL_EMISSION 0x1600u
-#define GL_SHININESS 0x1601u
-#define GL_AMBIENT_AND_DIFFUSE 0x1602u
-#define GL_COLOR_INDEXES 0x1603u
-#define GL_FRONT 0x404u
-#define GL_BACK 0x405u
-#define GL_FRONT_AND_BACK 0x408u
-#define GL_LIGHT_MODEL_LOCAL_VIEWER 0x0B51u
-#define GL_LIGHT_MODEL_TWO_SIDE 0x0B52u
-#define GL_LIGHT_MODEL_AMBIENT 0x0B53u
-
 // The values a light or material parameter takes (0 for an unknown one).
 ULONG __glXLightParamCount(ULONG pname);
 ULONG __glXMaterialParamCount(ULONG pname);

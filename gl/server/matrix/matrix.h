@@ -13,10 +13,6 @@
 #include "context/context.h"
 #include "matmul.h"  // __glXMatMul: out = a x b
 
-#define GL_MODELVIEW 0x1700u
-#define GL_PROJECTION 0x1701u
-#define GL_TEXTURE 0x1702u
-
 #define GLX_MATRIX_DEPTH 32u  // matrices of a stack
 
 // lgi attribute ids the matrices are sent with.

@@ -12,26 +12,6 @@
 
 #include "context/context.h"
 
-// GL pixel formats (COLOR_INDEX .. LUMINANCE_ALPHA run 0x1900..0x190A) and
-// types.
-#define GL_COLOR_INDEX 0x1900u
-#define GL_STENCIL_INDEX 0x1901u
-#define GL_DEPTH_COMPONENT 0x1902u
-#define GL_RED 0x1903u
-#define GL_ALPHA 0x1906u
-#define GL_RGB 0x1907u
-#define GL_RGBA 0x1908u
-#define GL_LUMINANCE 0x1909u
-#define GL_LUMINANCE_ALPHA 0x190Au
-#define GL_BYTE 0x1400u
-#define GL_UNSIGNED_BYTE 0x1401u
-#define GL_SHORT 0x1402u
-#define GL_UNSIGNED_SHORT 0x1403u
-#define GL_INT 0x1404u
-#define GL_UNSIGNED_INT 0x1405u
-#define GL_FLOAT 0x1406u
-#define GL_BITMAP 0x1A00u
-
 // One direction's pixel-store modes; the layout of the request's own
 // header (swap bytes, LSB first, two unused bytes, row length, skip rows,
 // skip pixels, alignment).
@@ -52,7 +32,6 @@ static_assert(offsetof(__GLXpixelStoreMode, alignment) == 16);
 // the index maps hold integers, the others floats, at most 32 entries.
 #define GLX_PIXEL_MAPS 10u
 #define GLX_PIXEL_MAP_MAX 32u
-#define GL_PIXEL_MAP_I_TO_I 0x0C70u
 struct __GLXpixelMap {
     ULONG size;  // 1 .. 32 (a size of 0 is kept as 1)
     ULONG values[GLX_PIXEL_MAP_MAX];

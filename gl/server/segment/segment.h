@@ -9,6 +9,7 @@
 // half and the mapping, and nothing outside them is read or written.
 #pragma once
 
+#include "gl10.h"
 #include "glsrv.h"
 #include "smsegment.h"
 
@@ -25,10 +26,6 @@ struct GLLargeCommand {
     BYTE* pjBuffer;
     ULONG ul6;
 };
-
-// Feedback types GL_2D .. GL_4D_COLOR_TEXTURE.
-#define GL_2D 0x600u
-#define GL_4D_COLOR_TEXTURE 0x604u
 
 // --- mapping (segment.cpp) ---------------------------------------------------------------
 // Maps the section the client announced (its handle in the client process,

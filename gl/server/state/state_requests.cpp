@@ -365,7 +365,7 @@ ULONG ulFog(GLClient* pgc, const void* pv) {
     if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv);
     const ULONG pname = __glXArgWord(pj, 0);
     if (pname - kFogIndex > kFogColor - kFogIndex) return __glXRenderResult(pgc, pv, GL_INVALID_ENUM);
-    const ULONG cValues = bVector && pname == kFogColor ? 4 : 1;
+    const ULONG cValues = bVector ? glParamCount(pname) : 1;
     if (bVector && (pj = __glXRenderArgs(pgc, pv, 4 + 4 * cValues)) == nullptr)
         return __glXRenderArgsRefused(pgc, pv, 4 + 4 * cValues);
     float af[4] = {};

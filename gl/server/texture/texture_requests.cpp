@@ -60,20 +60,20 @@ void vSendTexGen(ULONG coord, const ULONG* pwRecord) {
 
 enum Form : BYTE { kFloat, kFloatV, kInt, kIntV, kDouble, kDoubleV };
 
-// The values a parameter takes: 4 for the colours and planes, 1 for the
-// others these requests know, 0 for one they do not (refused unread).
+// The values a parameter these requests know takes, 0 for one they do not
+// (refused unread).
 ULONG cValuesOf(ULONG pname) {
     switch (pname) {
         case kBorderColor:
         case kEnvColor:
         case kObjectPlane:
-        case kEyePlane: return 4;
+        case kEyePlane:
         case kMagFilter:
         case kMinFilter:
         case kWrapS:
         case kWrapT:
         case kEnvMode:
-        case kGenMode: return 1;
+        case kGenMode: return glParamCount(pname);
         default: return 0;
     }
 }
