@@ -17,12 +17,6 @@ constexpr ULONG kF90 = 0x42B40000u;   // 90.0
 constexpr ULONG kF128 = 0x43000000u;  // 128.0
 constexpr ULONG kF180 = 0x43340000u;  // 180.0
 
-constexpr ULONG kAttrTwoSide = 46;
-constexpr ULONG kAttrMaterialFront = 58;  // emission; back materials 9 further
-constexpr ULONG kAttrMaterialBack = 67;
-constexpr ULONG kAttrModelAmbient = 75;
-constexpr ULONG kAttrColorMaterial = 78;
-constexpr ULONG kAttrViewer = 80;
 
 // Below zero (a negative zero is not).
 bool bNegative(ULONG u) { return (u & kSign) != 0 && u != kSign; }
@@ -80,11 +74,11 @@ ULONG ulSetLightModel(GLContext*, ULONG, ULONG pname, const float* pf, BOOL bSca
     // A value counts as non-zero whatever its sign.
     const bool bOn = (__glXFloatBits(pf[0]) & ~kSign) != 0;
     switch (pname) {
-        case GL_LIGHT_MODEL_LOCAL_VIEWER: N_SetStateBlockAttrWord(kAttrViewer, bOn ? 1 : 2); return GL_NO_ERROR;
-        case GL_LIGHT_MODEL_TWO_SIDE: N_SetStateBlockAttrWord(kAttrTwoSide, bOn ? 1 : 0); return GL_NO_ERROR;
+        case GL_LIGHT_MODEL_LOCAL_VIEWER: N_SetStateBlockAttrWord(N_ATTR_VIEWER, bOn ? 1 : 2); return GL_NO_ERROR;
+        case GL_LIGHT_MODEL_TWO_SIDE: N_SetStateBlockAttrWord(N_ATTR_TWO_SIDE, bOn ? 1 : 0); return GL_NO_ERROR;
         case GL_LIGHT_MODEL_AMBIENT:
             if (bScalar) return GL_INVALID_ENUM;
-            N_SetStateBlockAttr(kAttrModelAmbient, pf);
+            N_SetStateBlockAttr(N_ATTR_MODEL_AMBIENT, pf);
             return GL_NO_ERROR;
         default: return GL_INVALID_ENUM;
     }
@@ -188,8 +182,14 @@ ULONG __glXSetMaterial(GLContext*, ULONG face, ULONG pname, const float* pf, BOO
         const ULONG u = __glXFloatBits(pf[0]);
         if (bNegative(u) || bAbove(u, kF128)) return GL_INVALID_VALUE;
     }
-    for (const ULONG base : {kAttrMaterialFront, kAttrMaterialBack}) {
-        const bool bFront = base == kAttrMaterialFront;
+    // Each face's attributes: emission, ambient, diffuse, specular,
+    // shininess, then the three colour indexes.
+    static_assert(N_ATTR_FRONT_SHININESS == N_ATTR_FRONT_EMISSION + 4 &&
+                  N_ATTR_FRONT_SPECULAR_INDEX == N_ATTR_FRONT_EMISSION + 7 &&
+                  N_ATTR_BACK_SHININESS == N_ATTR_BACK_EMISSION + 4 &&
+                  N_ATTR_BACK_SPECULAR_INDEX == N_ATTR_BACK_EMISSION + 7);
+    for (const ULONG base : {N_ATTR_FRONT_EMISSION, N_ATTR_BACK_EMISSION}) {
+        const bool bFront = base == N_ATTR_FRONT_EMISSION;
         if (face != GL_FRONT_AND_BACK && (face == GL_FRONT) != bFront) continue;
         switch (pname) {
             case GL_EMISSION: N_SetStateBlockAttr(base, pf); break;
@@ -237,7 +237,7 @@ ULONG __glXDisp_ColorMaterial(GLClient* pgc, const void* pv) {
         case GL_FRONT_AND_BACK: code |= code << 4; break;
         default: return __glXRenderResult(pgc, pv, GL_INVALID_ENUM);
     }
-    N_SetStateBlockAttrWord(kAttrColorMaterial, code);
+    N_SetStateBlockAttrWord(N_ATTR_COLOUR_MATERIAL_CODE, code);
     return GLX_SUCCESS;
 }
 

@@ -11,16 +11,17 @@
 #pragma once
 
 #include "context/context.h"
+#include "lgi/lgi.h"
 #include "matmul.h"  // __glXMatMul: out = a x b
 
 #define GLX_MATRIX_DEPTH 32u  // matrices of a stack
 
 // lgi attribute ids the matrices are sent with.
-#define GLX_LGI_MODELVIEW 3u
-#define GLX_LGI_PROJECTION 9u
-#define GLX_LGI_VIEWPORT 15u
-#define GLX_LGI_TEXTURE 21u
-#define GLX_LGI_SECOND_EYE 24u
+#define GLX_LGI_MODELVIEW N_AttrStackOp(0, N_STACK_LOAD)
+#define GLX_LGI_PROJECTION N_AttrStackOp(1, N_STACK_LOAD)
+#define GLX_LGI_VIEWPORT N_AttrStackOp(2, N_STACK_LOAD)
+#define GLX_LGI_TEXTURE N_AttrStackOp(3, N_STACK_LOAD)
+#define GLX_LGI_SECOND_EYE N_ATTR_EXTRA_MATRIX_OP
 
 typedef float __GLXmatrix[16];
 

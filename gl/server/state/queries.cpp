@@ -86,24 +86,24 @@ constexpr ULONG kVisRGBA = 1, kVisRed = 2, kVisAlpha = 5, kVisAccumRed = 6, kVis
 
 const Variable kVariables[] = {
     // current values
-    {GL_CURRENT_COLOR, kLgi, kAsIs, 4, 0, 52, C, 0, {}},
-    {GL_CURRENT_INDEX, kLgi, kAsIs, 1, 0, 53, F, 0, {}},
-    {GL_CURRENT_NORMAL, kLgi, kAsIs, 3, 0, 55, C, 0, {}},  // CURRENT_NORMAL: to integers linearly, as colours
-    {GL_CURRENT_TEXTURE_COORDS, kLgi, kAsIs, 4, 0, 56, F, 0, {}},
-    {GL_CURRENT_RASTER_COLOR, kLgi, kAsIs, 4, 0, 99, C, 0, {}},
-    {GL_CURRENT_RASTER_INDEX, kLgi, kAsIs, 1, 0, 100, F, 0, {}},
-    {GL_CURRENT_RASTER_TEXTURE_COORDS, kLgi, kAsIs, 4, 0, 101, F, 0, {}},
-    {GL_CURRENT_RASTER_POSITION, kLgi, kAsIs, 4, 0, 97, F, 0, {}},
-    {GL_CURRENT_RASTER_POSITION_VALID, kLgi, kNonZero, 1, 0, 102, B, 0, {}},
-    {GL_CURRENT_RASTER_DISTANCE, kLgi, kAsIs, 1, 0, 98, F, 0, {}},
-    {GL_EDGE_FLAG, kLgi, kNonZero, 1, 0, 57, B, 0, {}},
+    {GL_CURRENT_COLOR, kLgi, kAsIs, 4, 0, N_ATTR_COLOUR, C, 0, {}},
+    {GL_CURRENT_INDEX, kLgi, kAsIs, 1, 0, N_ATTR_INDEX, F, 0, {}},
+    {GL_CURRENT_NORMAL, kLgi, kAsIs, 3, 0, N_ATTR_NORMAL, C, 0, {}},  // CURRENT_NORMAL: to integers linearly, as colours
+    {GL_CURRENT_TEXTURE_COORDS, kLgi, kAsIs, 4, 0, N_ATTR_TEXCOORD, F, 0, {}},
+    {GL_CURRENT_RASTER_COLOR, kLgi, kAsIs, 4, 0, N_ATTR_RASTER_COLOUR, C, 0, {}},
+    {GL_CURRENT_RASTER_INDEX, kLgi, kAsIs, 1, 0, N_ATTR_RASTER_INDEX, F, 0, {}},
+    {GL_CURRENT_RASTER_TEXTURE_COORDS, kLgi, kAsIs, 4, 0, N_ATTR_RASTER_TEXCOORD, F, 0, {}},
+    {GL_CURRENT_RASTER_POSITION, kLgi, kAsIs, 4, 0, N_ATTR_RASTER_POS, F, 0, {}},
+    {GL_CURRENT_RASTER_POSITION_VALID, kLgi, kNonZero, 1, 0, N_ATTR_RASTER_POS_VALID, B, 0, {}},
+    {GL_CURRENT_RASTER_DISTANCE, kLgi, kAsIs, 1, 0, N_ATTR_RASTER_DISTANCE, F, 0, {}},
+    {GL_EDGE_FLAG, kLgi, kNonZero, 1, 0, N_ATTR_EDGE_FLAG, B, 0, {}},
     // points and lines
     {GL_POINT_SMOOTH, kEnableBit, kAsIs, 1, 0, GLX_EN_POINT_SMOOTH, B, 0, {}},
-    {GL_POINT_SIZE, kLgi, kAsIs, 1, 0, 85, F, 0, {}},
+    {GL_POINT_SIZE, kLgi, kAsIs, 1, 0, N_ATTR_POINT_SIZE, F, 0, {}},
     {GL_POINT_SIZE_RANGE, kConst, kAsIs, 2, 0, 0, F, 0, {0.0f, 256.0f}},
     {GL_POINT_SIZE_GRANULARITY, kConst, kAsIs, 1, 0, 0, F, 0, {1.0f}},
     {GL_LINE_SMOOTH, kEnableBit, kAsIs, 1, 0, GLX_EN_LINE_SMOOTH, B, 0, {}},
-    {GL_LINE_WIDTH, kLgi, kAsIs, 1, 0, 86, F, 0, {}},
+    {GL_LINE_WIDTH, kLgi, kAsIs, 1, 0, N_ATTR_LINE_WIDTH, F, 0, {}},
     {GL_LINE_WIDTH_RANGE, kConst, kAsIs, 2, 0, 0, F, 0, {0.0f, 256.0f}},
     {GL_LINE_WIDTH_GRANULARITY, kConst, kAsIs, 1, 0, 0, F, 0, {1.0f}},
     {GL_LINE_STIPPLE, kEnableBit, kAsIs, 1, 0, GLX_EN_LINE_STIPPLE, B, 0, {}},
@@ -123,37 +123,37 @@ const Variable kVariables[] = {
     {GL_FRONT_FACE, kBlock, kAsIs, 1, GLX_POLYGON_FRONT_FACE, GL_POLYGON_BIT, I, 0, {}},
     // lighting
     {GL_LIGHTING, kEnableBit, kAsIs, 1, 0, GLX_EN_LIGHTING, B, 0, {}},
-    {GL_LIGHT_MODEL_LOCAL_VIEWER, kSpecial, kAsIs, 1, 0, 80, B, 0, {}},  // LIGHT_MODEL_LOCAL_VIEWER: 1 on, 2 off
-    {GL_LIGHT_MODEL_TWO_SIDE, kLgi, kNonZero, 1, 0, 46, B, 0, {}},
-    {GL_LIGHT_MODEL_AMBIENT, kLgi, kAsIs, 4, 0, 75, C, 0, {}},
-    {GL_SHADE_MODEL, kLgi, kShadeCode, 1, 0, 81, I, 0, {}},
+    {GL_LIGHT_MODEL_LOCAL_VIEWER, kSpecial, kAsIs, 1, 0, N_ATTR_VIEWER, B, 0, {}},  // LIGHT_MODEL_LOCAL_VIEWER: 1 on, 2 off
+    {GL_LIGHT_MODEL_TWO_SIDE, kLgi, kNonZero, 1, 0, N_ATTR_TWO_SIDE, B, 0, {}},
+    {GL_LIGHT_MODEL_AMBIENT, kLgi, kAsIs, 4, 0, N_ATTR_MODEL_AMBIENT, C, 0, {}},
+    {GL_SHADE_MODEL, kLgi, kShadeCode, 1, 0, N_ATTR_SHADE, I, 0, {}},
     {GL_COLOR_MATERIAL, kEnableBit, kAsIs, 1, 0, GLX_EN_COLOR_MATERIAL, B, 0, {}},
-    {GL_COLOR_MATERIAL_FACE, kLgi, kMaterialFace, 1, 0, 78, I, 0, {}},
-    {GL_COLOR_MATERIAL_PARAMETER, kLgi, kMaterialParam, 1, 0, 78, I, 0, {}},
+    {GL_COLOR_MATERIAL_FACE, kLgi, kMaterialFace, 1, 0, N_ATTR_COLOUR_MATERIAL_CODE, I, 0, {}},
+    {GL_COLOR_MATERIAL_PARAMETER, kLgi, kMaterialParam, 1, 0, N_ATTR_COLOUR_MATERIAL_CODE, I, 0, {}},
     // fog
     {GL_FOG, kEnableBit, kAsIs, 1, 0, GLX_EN_FOG, B, 0, {}},
-    {GL_FOG_INDEX, kLgi, kAsIs, 1, 0, 111, F, 0, {}},
-    {GL_FOG_DENSITY, kLgi, kAsIs, 1, 0, 107, F, 0, {}},
-    {GL_FOG_START, kLgi, kAsIs, 1, 0, 108, F, 0, {}},
-    {GL_FOG_END, kLgi, kAsIs, 1, 0, 109, F, 0, {}},
-    {GL_FOG_MODE, kLgi, kFogCode, 1, 0, 106, I, 0, {}},
-    {GL_FOG_COLOR, kLgi, kAsIs, 4, 0, 110, C, 0, {}},
+    {GL_FOG_INDEX, kLgi, kAsIs, 1, 0, N_ATTR_FOG_INDEX, F, 0, {}},
+    {GL_FOG_DENSITY, kLgi, kAsIs, 1, 0, N_ATTR_FOG_DENSITY, F, 0, {}},
+    {GL_FOG_START, kLgi, kAsIs, 1, 0, N_ATTR_FOG_START, F, 0, {}},
+    {GL_FOG_END, kLgi, kAsIs, 1, 0, N_ATTR_FOG_END, F, 0, {}},
+    {GL_FOG_MODE, kLgi, kFogCode, 1, 0, N_ATTR_FOG_MODE, I, 0, {}},
+    {GL_FOG_COLOR, kLgi, kAsIs, 4, 0, N_ATTR_FOG_COLOUR, C, 0, {}},
     // depth, accumulation, stencil
-    {GL_DEPTH_RANGE, kLgi, kAsIs, 2, 0, 51, C, 0, {}},
+    {GL_DEPTH_RANGE, kLgi, kAsIs, 2, 0, N_ATTR_DEPTH_RANGE, C, 0, {}},
     {GL_DEPTH_TEST, kEnableBit, kAsIs, 1, 0, GLX_ENABLE_DEPTH_TEST, B, 0, {}},
-    {GL_DEPTH_WRITEMASK, kLgi, kNonZero, 1, 0, 129, B, 0, {}},
-    {GL_DEPTH_CLEAR_VALUE, kLgi, kAsIs, 1, 0, 166, C, 0, {}},
-    {GL_DEPTH_FUNC, kLgi, kPlus, 1, 0, 119, I, GL_NEVER, {}},
-    {GL_ACCUM_CLEAR_VALUE, kLgi, kAsIs, 4, 0, 168, C, 0, {}},
+    {GL_DEPTH_WRITEMASK, kLgi, kNonZero, 1, 0, N_ATTR_DEPTH_MASK, B, 0, {}},
+    {GL_DEPTH_CLEAR_VALUE, kLgi, kAsIs, 1, 0, N_ATTR_CLEAR_DEPTH, C, 0, {}},
+    {GL_DEPTH_FUNC, kLgi, kPlus, 1, 0, N_ATTR_DEPTH_FUNC, I, GL_NEVER, {}},
+    {GL_ACCUM_CLEAR_VALUE, kLgi, kAsIs, 4, 0, N_ATTR_CLEAR_ACCUM, C, 0, {}},
     {GL_STENCIL_TEST, kEnableBit, kAsIs, 1, 0, GLX_ENABLE_STENCIL_TEST, B, 0, {}},
-    {GL_STENCIL_CLEAR_VALUE, kLgi, kAsIs, 1, 0, 167, I, 0, {}},
-    {GL_STENCIL_FUNC, kLgi, kPlus, 1, 0, 114, I, GL_NEVER, {}},
-    {GL_STENCIL_VALUE_MASK, kLgi, kAsIs, 1, 2, 114, I, 0, {}},
-    {GL_STENCIL_FAIL, kLgi, kStencilCode, 1, 0, 115, I, 0, {}},
-    {GL_STENCIL_PASS_DEPTH_FAIL, kLgi, kStencilCode, 1, 2, 115, I, 0, {}},
-    {GL_STENCIL_PASS_DEPTH_PASS, kLgi, kStencilCode, 1, 1, 115, I, 0, {}},
-    {GL_STENCIL_REF, kLgi, kAsIs, 1, 1, 114, I, 0, {}},
-    {GL_STENCIL_WRITEMASK, kLgi, kAsIs, 1, 0, 130, I, 0, {}},
+    {GL_STENCIL_CLEAR_VALUE, kLgi, kAsIs, 1, 0, N_ATTR_CLEAR_STENCIL, I, 0, {}},
+    {GL_STENCIL_FUNC, kLgi, kPlus, 1, 0, N_ATTR_STENCIL_FUNC, I, GL_NEVER, {}},
+    {GL_STENCIL_VALUE_MASK, kLgi, kAsIs, 1, 2, N_ATTR_STENCIL_FUNC, I, 0, {}},
+    {GL_STENCIL_FAIL, kLgi, kStencilCode, 1, 0, N_ATTR_STENCIL_OP, I, 0, {}},
+    {GL_STENCIL_PASS_DEPTH_FAIL, kLgi, kStencilCode, 1, 2, N_ATTR_STENCIL_OP, I, 0, {}},
+    {GL_STENCIL_PASS_DEPTH_PASS, kLgi, kStencilCode, 1, 1, N_ATTR_STENCIL_OP, I, 0, {}},
+    {GL_STENCIL_REF, kLgi, kAsIs, 1, 1, N_ATTR_STENCIL_FUNC, I, 0, {}},
+    {GL_STENCIL_WRITEMASK, kLgi, kAsIs, 1, 0, N_ATTR_STENCIL_MASK, I, 0, {}},
     // transform and viewport
     {GL_MATRIX_MODE, kBlock, kAsIs, 1, GLX_TRANSFORM_MATRIX_MODE, GL_TRANSFORM_BIT, I, 0, {}},
     {GL_NORMALIZE, kEnableBit, kAsIs, 1, 0, GLX_EN_NORMALIZE, B, 0, {}},
@@ -161,13 +161,13 @@ const Variable kVariables[] = {
     {GL_ATTRIB_STACK_DEPTH, kSpecial, kAsIs, 1, 0, 0, I, 0, {}},
     // fragments
     {GL_ALPHA_TEST, kEnableBit, kAsIs, 1, 0, GLX_EN_ALPHA_TEST, B, 0, {}},
-    {GL_ALPHA_TEST_FUNC, kLgi, kPlus, 1, 0, 117, I, GL_NEVER, {}},
-    {GL_ALPHA_TEST_REF, kLgi, kAsIs, 1, 1, 117, C, 0, {}},
+    {GL_ALPHA_TEST_FUNC, kLgi, kPlus, 1, 0, N_ATTR_ALPHA_FUNC, I, GL_NEVER, {}},
+    {GL_ALPHA_TEST_REF, kLgi, kAsIs, 1, 1, N_ATTR_ALPHA_FUNC, C, 0, {}},
     {GL_DITHER, kEnableBit, kAsIs, 1, 0, GLX_EN_DITHER, B, 0, {}},
-    {GL_BLEND_DST, kLgi, kBlendCode, 1, 1, 121, I, 0, {}},
-    {GL_BLEND_SRC, kLgi, kBlendCode, 1, 0, 121, I, 0, {}},
+    {GL_BLEND_DST, kLgi, kBlendCode, 1, 1, N_ATTR_BLEND_FUNC, I, 0, {}},
+    {GL_BLEND_SRC, kLgi, kBlendCode, 1, 0, N_ATTR_BLEND_FUNC, I, 0, {}},
     {GL_BLEND, kEnableBit, kAsIs, 1, 0, GLX_EN_BLEND, B, 0, {}},
-    {GL_LOGIC_OP_MODE, kLgi, kPlus, 1, 0, 124, I, GL_CLEAR, {}},
+    {GL_LOGIC_OP_MODE, kLgi, kPlus, 1, 0, N_ATTR_LOGIC_OP_CODE, I, GL_CLEAR, {}},
     {GL_LOGIC_OP, kEnableBit, kAsIs, 1, 0, GLX_EN_LOGIC_OP, B, 0, {}},
     // buffers
     {GL_AUX_BUFFERS, kVisual, kAsIs, 1, 0, kVisAux, I, 0, {}},
@@ -175,9 +175,9 @@ const Variable kVariables[] = {
     {GL_READ_BUFFER, kBlock, kAsIs, 1, GLX_PIXEL_READ_BUFFER, GL_PIXEL_MODE_BIT, I, 0, {}},
     {GL_SCISSOR_BOX, kSpecial, kAsIs, 4, 0, 0, I, 0, {}},
     {GL_SCISSOR_TEST, kEnableBit, kAsIs, 1, 0, GLX_ENABLE_SCISSOR_TEST, B, 0, {}},
-    {GL_INDEX_CLEAR_VALUE, kLgi, kAsIs, 1, 0, 165, F, 0, {}},
-    {GL_INDEX_WRITEMASK, kSpecial, kAsIs, 1, 0, 161, I, 0, {}},
-    {GL_COLOR_CLEAR_VALUE, kLgi, kAsIs, 4, 0, 164, C, 0, {}},
+    {GL_INDEX_CLEAR_VALUE, kLgi, kAsIs, 1, 0, N_ATTR_CLEAR_INDEX, F, 0, {}},
+    {GL_INDEX_WRITEMASK, kSpecial, kAsIs, 1, 0, N_ATTR_INDEX_MASK, I, 0, {}},
+    {GL_COLOR_CLEAR_VALUE, kLgi, kAsIs, 4, 0, N_ATTR_CLEAR_COLOUR, C, 0, {}},
     {GL_COLOR_WRITEMASK, kBlock, kByteFlags, 4, GLX_COLOR_WRITE_MASK, GL_COLOR_BUFFER_BIT, B, 0, {}},
     {GL_INDEX_MODE, kSpecial, kAsIs, 1, 0, 0, B, 0, {}},
     {GL_RGBA_MODE, kVisual, kNonZero, 1, 0, kVisRGBA, B, 0, {}},
@@ -216,27 +216,27 @@ const Variable kVariables[] = {
     {GL_ACCUM_BLUE_BITS, kVisual, kAsIs, 1, 0, kVisAccumRed + 2, I, 0, {}},
     {GL_ACCUM_ALPHA_BITS, kVisual, kAsIs, 1, 0, kVisAccumAlpha, I, 0, {}},
     // pixel transfer
-    {GL_MAP_COLOR, kLgi, kNonZero, 1, 0, 131, B, 0, {}},
-    {GL_MAP_STENCIL, kLgi, kNonZero, 1, 0, 132, B, 0, {}},
-    {GL_INDEX_SHIFT, kLgi, kAsIs, 1, 0, 133, I, 0, {}},
-    {GL_INDEX_OFFSET, kLgi, kAsIs, 1, 0, 134, I, 0, {}},
-    {GL_RED_SCALE, kLgi, kAsIs, 1, 0, 135, F, 0, {}},
-    {GL_RED_BIAS, kLgi, kAsIs, 1, 0, 140, F, 0, {}},
-    {GL_GREEN_SCALE, kLgi, kAsIs, 1, 0, 136, F, 0, {}},
-    {GL_GREEN_BIAS, kLgi, kAsIs, 1, 0, 141, F, 0, {}},
-    {GL_BLUE_SCALE, kLgi, kAsIs, 1, 0, 137, F, 0, {}},
-    {GL_BLUE_BIAS, kLgi, kAsIs, 1, 0, 142, F, 0, {}},
-    {GL_ALPHA_SCALE, kLgi, kAsIs, 1, 0, 138, F, 0, {}},
-    {GL_ALPHA_BIAS, kLgi, kAsIs, 1, 0, 143, F, 0, {}},
-    {GL_DEPTH_SCALE, kLgi, kAsIs, 1, 0, 139, F, 0, {}},
-    {GL_DEPTH_BIAS, kLgi, kAsIs, 1, 0, 144, F, 0, {}},
+    {GL_MAP_COLOR, kLgi, kNonZero, 1, 0, N_ATTR_MAP_COLOUR, B, 0, {}},
+    {GL_MAP_STENCIL, kLgi, kNonZero, 1, 0, N_ATTR_MAP_STENCIL, B, 0, {}},
+    {GL_INDEX_SHIFT, kLgi, kAsIs, 1, 0, N_ATTR_INDEX_SHIFT, I, 0, {}},
+    {GL_INDEX_OFFSET, kLgi, kAsIs, 1, 0, N_ATTR_INDEX_OFFSET, I, 0, {}},
+    {GL_RED_SCALE, kLgi, kAsIs, 1, 0, N_ATTR_RED_SCALE, F, 0, {}},
+    {GL_RED_BIAS, kLgi, kAsIs, 1, 0, N_ATTR_RED_BIAS, F, 0, {}},
+    {GL_GREEN_SCALE, kLgi, kAsIs, 1, 0, N_ATTR_GREEN_SCALE, F, 0, {}},
+    {GL_GREEN_BIAS, kLgi, kAsIs, 1, 0, N_ATTR_GREEN_BIAS, F, 0, {}},
+    {GL_BLUE_SCALE, kLgi, kAsIs, 1, 0, N_ATTR_BLUE_SCALE, F, 0, {}},
+    {GL_BLUE_BIAS, kLgi, kAsIs, 1, 0, N_ATTR_BLUE_BIAS, F, 0, {}},
+    {GL_ALPHA_SCALE, kLgi, kAsIs, 1, 0, N_ATTR_ALPHA_SCALE, F, 0, {}},
+    {GL_ALPHA_BIAS, kLgi, kAsIs, 1, 0, N_ATTR_ALPHA_BIAS, F, 0, {}},
+    {GL_DEPTH_SCALE, kLgi, kAsIs, 1, 0, N_ATTR_DEPTH_SCALE, F, 0, {}},
+    {GL_DEPTH_BIAS, kLgi, kAsIs, 1, 0, N_ATTR_DEPTH_BIAS, F, 0, {}},
     // evaluator grids (the two-dimensional ones are worked out)
     {GL_MAP1_GRID_DOMAIN, kBlock, kAsIs, 2, GLX_EVAL_GRID_FIRST, GL_EVAL_BIT, F, 0, {}},
     {GL_MAP1_GRID_SEGMENTS, kBlock, kAsIs, 1, GLX_EVAL_GRID_FIRST + 2, GL_EVAL_BIT, I, 0, {}},
     {GL_MAP2_GRID_DOMAIN, kSpecial, kAsIs, 4, 0, 0, F, 0, {}},
     {GL_MAP2_GRID_SEGMENTS, kSpecial, kAsIs, 2, 0, 0, I, 0, {}},
-    {GL_ZOOM_X, kLgi, kAsIs, 1, 0, 145, F, 0, {}},
-    {GL_ZOOM_Y, kLgi, kAsIs, 1, 0, 146, F, 0, {}},
+    {GL_ZOOM_X, kLgi, kAsIs, 1, 0, N_ATTR_ZOOM_X, F, 0, {}},
+    {GL_ZOOM_Y, kLgi, kAsIs, 1, 0, N_ATTR_ZOOM_Y, F, 0, {}},
     // enables kept as words and bits
     {GL_AUTO_NORMAL, kEnableBit, kAsIs, 1, 0, GLX_EN_AUTO_NORMAL, B, 0, {}},
     {GL_TEXTURE_1D, kEnableBit, kAsIs, 1, 0, GLX_EN_TEXTURE_1D, B, 0, {}},
@@ -532,14 +532,14 @@ ULONG __glXGetTexEnv(GLClient*, ULONG target, ULONG pname, ULONG type, const voi
     if (target != kTextureEnv) return GL_INVALID_ENUM;
     ULONG aw[4] = {};
     if (pname == kEnvMode) {
-        vReadAttr(157, aw, 1);
+        vReadAttr(N_ATTR_ENV_MODE, aw, 1);
         static constexpr ULONG kModes[] = {GL_MODULATE, GL_DECAL, GL_BLEND};
         const LONG mode = aw[0] < 3 ? static_cast<LONG>(kModes[aw[0]]) : 0;
         std::memcpy(gajGathered, &mode, 4);
         return ulStaged(GLX_TYPE_INT, 1, type, ppv, pcj);
     }
     if (pname != kEnvColor) return GL_INVALID_ENUM;
-    vReadAttr(159, aw, 4);
+    vReadAttr(N_ATTR_ENV_COLOUR, aw, 4);
     std::memcpy(gajGathered, aw, sizeof aw);
     return ulStaged(GLX_TYPE_COLOR, 4, type, ppv, pcj);
 }
@@ -607,17 +607,17 @@ ULONG __glXGetTexParameter(GLClient*, ULONG target, ULONG pname, ULONG type, con
             static constexpr LONG kFilters[] = {GL_NEAREST, GL_LINEAR, GL_NEAREST_MIPMAP_NEAREST,
                                                 GL_NEAREST_MIPMAP_LINEAR, GL_LINEAR_MIPMAP_NEAREST,
                                                 GL_LINEAR_MIPMAP_LINEAR};
-            vReadAttr(pname == GL_TEXTURE_MIN_FILTER ? (b2D ? 153 : 151) : (b2D ? 154 : 152), aw, 1);
+            vReadAttr(pname == GL_TEXTURE_MIN_FILTER ? (b2D ? N_ATTR_MIN_FILTER1 : N_ATTR_MIN_FILTER) : (b2D ? N_ATTR_MAG_FILTER1 : N_ATTR_MAG_FILTER), aw, 1);
             value = aw[0] < 6 ? kFilters[aw[0]] : 0;
             break;
         }
         case GL_TEXTURE_WRAP_S:
         case GL_TEXTURE_WRAP_T:
-            vReadAttr(pname == GL_TEXTURE_WRAP_T ? 150 : (b2D ? 149 : 148), aw, 1);
+            vReadAttr(pname == GL_TEXTURE_WRAP_T ? N_ATTR_WRAP_T1 : (b2D ? N_ATTR_WRAP_S1 : N_ATTR_WRAP_S), aw, 1);
             value = aw[0] != 0 ? GL_CLAMP : GL_REPEAT;
             break;
         case GL_TEXTURE_BORDER_COLOR:
-            vReadAttr(b2D ? 156 : 155, aw, 4);
+            vReadAttr(b2D ? N_ATTR_BORDER_COLOUR1 : N_ATTR_BORDER_COLOUR, aw, 4);
             std::memcpy(gajGathered, aw, sizeof aw);
             return ulStaged(GLX_TYPE_COLOR, 4, type, ppv, pcj);
         default: return GL_INVALID_ENUM;

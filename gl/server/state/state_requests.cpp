@@ -76,17 +76,17 @@ ULONG ulDepthBits(const GLContext* gc) { return gc->pvis != nullptr ? gc->pvis->
 
 ULONG ulClearDepth(GLContext*, const BYTE* pj) {
     const float f = static_cast<float>(__glXArgDouble(pj, 0));
-    N_SetStateBlockAttr(166, &f);
+    N_SetStateBlockAttr(N_ATTR_CLEAR_DEPTH, &f);
     return GL_NO_ERROR;
 }
 
 ULONG ulStencilMask(GLContext* gc, const BYTE* pj) {
-    N_SetStateBlockAttrWord(130, __glXArgWord(pj, 0) & __glXBitMask(static_cast<LONG>(ulStencilBits(gc))));
+    N_SetStateBlockAttrWord(N_ATTR_STENCIL_MASK, __glXArgWord(pj, 0) & __glXBitMask(static_cast<LONG>(ulStencilBits(gc))));
     return GL_NO_ERROR;
 }
 
 ULONG ulDepthMask(GLContext* gc, const BYTE* pj) {
-    N_SetStateBlockAttrWord(129, pj[0] != 0 ? __glXBitMask(static_cast<LONG>(ulDepthBits(gc))) : 0u);
+    N_SetStateBlockAttrWord(N_ATTR_DEPTH_MASK, pj[0] != 0 ? __glXBitMask(static_cast<LONG>(ulDepthBits(gc))) : 0u);
     return GL_NO_ERROR;
 }
 
@@ -98,7 +98,7 @@ ULONG ulCullFace(GLContext* gc, const BYTE* pj) {
         default: return GL_INVALID_ENUM;  // FRONT_AND_BACK included
     }
     if (ULONG* pw = pwBlock(gc, GL_POLYGON_BIT)) pw[GLX_POLYGON_CULL] = code;
-    N_SetStateBlockAttrWord(49, code);
+    N_SetStateBlockAttrWord(N_ATTR_CULL_MODE, code);
     return GL_NO_ERROR;
 }
 
@@ -106,7 +106,7 @@ ULONG ulFrontFace(GLContext* gc, const BYTE* pj) {
     const ULONG mode = __glXArgWord(pj, 0);
     if (mode != kCW && mode != kCCW) return GL_INVALID_ENUM;
     if (ULONG* pw = pwBlock(gc, GL_POLYGON_BIT)) pw[GLX_POLYGON_FRONT_FACE] = mode;
-    N_SetStateBlockAttrWord(47, mode == kCW ? 0u : 1u);
+    N_SetStateBlockAttrWord(N_ATTR_FRONT_FACE, mode == kCW ? 0u : 1u);
     return GL_NO_ERROR;
 }
 
@@ -132,8 +132,8 @@ ULONG ulLineStipple(GLContext* gc, const BYTE* pj) {
         pw[GLX_LINE_PATTERN] = pattern;
     }
     if (bEnabled(gc, GLX_EN_LINE_STIPPLE)) {
-        N_SetStateBlockAttrWord(88, static_cast<ULONG>(factor));
-        N_SetStateBlockAttrWord(87, pattern);
+        N_SetStateBlockAttrWord(N_ATTR_LINE_STIPPLE_REPEAT, static_cast<ULONG>(factor));
+        N_SetStateBlockAttrWord(N_ATTR_LINE_STIPPLE, pattern);
     }
     return GL_NO_ERROR;
 }
@@ -156,11 +156,11 @@ ULONG ulPolygonMode(GLContext* gc, const BYTE* pj) {
     ULONG* pw = pwBlock(gc, GL_POLYGON_BIT);
     if (face != kBack) {
         if (pw != nullptr) pw[GLX_POLYGON_FRONT_MODE] = code;
-        N_SetStateBlockAttrWord(91, sent);
+        N_SetStateBlockAttrWord(N_ATTR_POLYGON_FRONT, sent);
     }
     if (face != kFront) {
         if (pw != nullptr) pw[GLX_POLYGON_BACK_MODE] = code;
-        N_SetStateBlockAttrWord(92, sent);
+        N_SetStateBlockAttrWord(N_ATTR_POLYGON_BACK, sent);
     }
     return GL_NO_ERROR;
 }
@@ -227,7 +227,7 @@ ULONG ulAlphaFunc(GLContext*, const BYTE* pj) {
     const float ref = __glXArgFloat(pj, 1);
     const float clamped = ref > 1.0f ? 1.0f : (ref >= 0.0f ? ref : 0.0f);  // a NaN becomes 0
     const ULONG aw[2] = {func, __glXFloatBits(clamped)};
-    N_SetStateBlockAttr(117, aw);
+    N_SetStateBlockAttr(N_ATTR_ALPHA_FUNC, aw);
     return GL_NO_ERROR;
 }
 
@@ -262,14 +262,14 @@ ULONG ulBlendDest(ULONG f) {
 ULONG ulBlendFunc(GLContext*, const BYTE* pj) {
     const ULONG aw[2] = {ulBlendSource(__glXArgWord(pj, 0)), ulBlendDest(__glXArgWord(pj, 1))};
     if (aw[0] == ~0u || aw[1] == ~0u) return GL_INVALID_ENUM;
-    N_SetStateBlockAttr(121, aw);
+    N_SetStateBlockAttr(N_ATTR_BLEND_FUNC, aw);
     return GL_NO_ERROR;
 }
 
 ULONG ulLogicOp(GLContext*, const BYTE* pj) {
     const ULONG op = __glXArgWord(pj, 0) - kClear;
     if (op >= 16) return GL_INVALID_ENUM;
-    N_SetStateBlockAttrWord(124, op);
+    N_SetStateBlockAttrWord(N_ATTR_LOGIC_OP_CODE, op);
     return GL_NO_ERROR;
 }
 
@@ -278,7 +278,7 @@ ULONG ulStencilFunc(GLContext* gc, const BYTE* pj) {
     if (func == ~0u) return GL_INVALID_ENUM;
     const ULONG max = __glXBitMask(static_cast<LONG>(ulStencilBits(gc)));
     const ULONG aw[3] = {func, std::min(__glXArgWord(pj, 1), max), __glXArgWord(pj, 2) & max};
-    N_SetStateBlockAttr(114, aw);
+    N_SetStateBlockAttr(N_ATTR_STENCIL_FUNC, aw);
     return GL_NO_ERROR;
 }
 
@@ -300,14 +300,14 @@ ULONG ulStencilOp(GLContext*, const BYTE* pj) {
     const ULONG zpass = ulStencilAction(__glXArgWord(pj, 2));
     if (fail == ~0u || zfail == ~0u || zpass == ~0u) return GL_INVALID_ENUM;
     const ULONG aw[3] = {fail, zpass, zfail};
-    N_SetStateBlockAttr(115, aw);
+    N_SetStateBlockAttr(N_ATTR_STENCIL_OP, aw);
     return GL_NO_ERROR;
 }
 
 ULONG ulDepthFunc(GLContext*, const BYTE* pj) {
     const ULONG func = ulFunc(__glXArgWord(pj, 0));
     if (func == ~0u) return GL_INVALID_ENUM;
-    N_SetStateBlockAttrWord(119, func);
+    N_SetStateBlockAttrWord(N_ATTR_DEPTH_FUNC, func);
     return GL_NO_ERROR;
 }
 
@@ -316,14 +316,14 @@ float fUnit(double d) { return static_cast<float>(d > 1.0 ? 1.0 : (d >= 0.0 ? d 
 ULONG ulDepthRange(GLContext* gc, const BYTE* pj) {
     const float af[2] = {fUnit(__glXArgDouble(pj, 0)), fUnit(__glXArgDouble(pj, 1))};
     if (ULONG* pw = pwBlock(gc, GL_VIEWPORT_BIT)) std::memcpy(pw + GLX_VIEWPORT_NEAR, af, sizeof af);
-    N_SetStateBlockAttr(51, af);
+    N_SetStateBlockAttr(N_ATTR_DEPTH_RANGE, af);
     return GL_NO_ERROR;
 }
 
 ULONG ulPixelZoom(GLContext*, const BYTE* pj) {
     const float x = __glXArgFloat(pj, 0), y = __glXArgFloat(pj, 1);
-    N_SetStateBlockAttr(145, &x);
-    N_SetStateBlockAttr(146, &y);
+    N_SetStateBlockAttr(N_ATTR_ZOOM_X, &x);
+    N_SetStateBlockAttr(N_ATTR_ZOOM_Y, &y);
     return GL_NO_ERROR;
 }
 
@@ -331,10 +331,10 @@ ULONG ulPixelZoom(GLContext*, const BYTE* pj) {
 // integers already); bVector: the vector forms.
 ULONG ulSetFog(ULONG pname, const float* pf, bool bVector) {
     switch (pname) {
-        case kFogIndex: N_SetStateBlockAttr(111, pf); return GL_NO_ERROR;
-        case kFogDensity: N_SetStateBlockAttr(107, pf); return GL_NO_ERROR;
-        case kFogStart: N_SetStateBlockAttr(108, pf); return GL_NO_ERROR;
-        case kFogEnd: N_SetStateBlockAttr(109, pf); return GL_NO_ERROR;
+        case kFogIndex: N_SetStateBlockAttr(N_ATTR_FOG_INDEX, pf); return GL_NO_ERROR;
+        case kFogDensity: N_SetStateBlockAttr(N_ATTR_FOG_DENSITY, pf); return GL_NO_ERROR;
+        case kFogStart: N_SetStateBlockAttr(N_ATTR_FOG_START, pf); return GL_NO_ERROR;
+        case kFogEnd: N_SetStateBlockAttr(N_ATTR_FOG_END, pf); return GL_NO_ERROR;
         case kFogMode: {
             // Truncated to an integer first; a value out of range is no mode.
             const double d = std::trunc(static_cast<double>(pf[0]));
@@ -346,12 +346,12 @@ ULONG ulSetFog(ULONG pname, const float* pf, bool bVector) {
                 case kLinear: code = 2; break;
                 default: return GL_INVALID_ENUM;
             }
-            N_SetStateBlockAttrWord(106, code);
+            N_SetStateBlockAttrWord(N_ATTR_FOG_MODE, code);
             return GL_NO_ERROR;
         }
         case kFogColor:
             if (!bVector) return GL_INVALID_ENUM;
-            N_SetStateBlockAttr(110, pf);
+            N_SetStateBlockAttr(N_ATTR_FOG_COLOUR, pf);
             return GL_NO_ERROR;
         default: return GL_INVALID_ENUM;
     }
@@ -464,14 +464,14 @@ ULONG ulColorMask(GLContext* gc, const BYTE* pj) {
         if (pj[1]) fl |= ppf->ulGreenMask;
         if (pj[2]) fl |= ppf->ulBlueMask;
     }
-    N_SetStateBlockAttrWord(127, fl);
+    N_SetStateBlockAttrWord(N_ATTR_COLOUR_MASK, fl);
     const LONG cAlpha = gc->pvis != nullptr ? static_cast<LONG>(gc->pvis->cAlphaBits) : 0;
-    N_SetStateBlockAttrWord(128, pj[3] ? __glXBitMask(cAlpha) : 0u);
+    N_SetStateBlockAttrWord(N_ATTR_ALPHA_MASK, pj[3] ? __glXBitMask(cAlpha) : 0u);
     return GL_NO_ERROR;
 }
 
 ULONG ulIndexMask(GLContext* gc, const BYTE* pj) {
-    N_SetStateBlockAttrWord(161, __glXIndexWriteMask(gc, __glXArgWord(pj, 0)));
+    N_SetStateBlockAttrWord(N_ATTR_INDEX_MASK, __glXIndexWriteMask(gc, __glXArgWord(pj, 0)));
     return GL_NO_ERROR;
 }
 
@@ -535,11 +535,11 @@ constexpr CurrentRequest kCurrent(ULONG op) {
     constexpr BYTE kColorKinds[] = {kB, kD, kF, kI, kS, kUB, kUI, kUS};
     constexpr BYTE kDFIS[] = {kD, kF, kI, kS};
     constexpr BYTE kNormalKinds[] = {kB, kD, kF, kI, kS};
-    if (op >= 6 && op <= 21) return {kColorKinds[(op - 6) % 8], static_cast<BYTE>(op < 14 ? 3 : 4), 52, true};
-    if (op == 22) return {kUB, 1, 57, false};
-    if (op >= 24 && op <= 27) return {kDFIS[op - 24], 1, 53, false};
-    if (op >= 28 && op <= 32) return {kNormalKinds[op - 28], 3, 55, true};
-    return {kDFIS[(op - 49) % 4], static_cast<BYTE>(1 + (op - 49) / 4), 56, false};
+    if (op >= 6 && op <= 21) return {kColorKinds[(op - 6) % 8], static_cast<BYTE>(op < 14 ? 3 : 4), N_ATTR_COLOUR, true};
+    if (op == 22) return {kUB, 1, N_ATTR_EDGE_FLAG, false};
+    if (op >= 24 && op <= 27) return {kDFIS[op - 24], 1, N_ATTR_INDEX, false};
+    if (op >= 28 && op <= 32) return {kNormalKinds[op - 28], 3, N_ATTR_NORMAL, true};
+    return {kDFIS[(op - 49) % 4], static_cast<BYTE>(1 + (op - 49) / 4), N_ATTR_TEXCOORD, false};
 }
 
 float fComponent(const BYTE* pj, BYTE kind, ULONG i, bool bColorRule) {
@@ -640,12 +640,12 @@ struct BitCap {
     ULONG attr;
 };
 constexpr BitCap kBitCaps[] = {
-    {0x0B10, GLX_EN_POINT_SMOOTH, 94},   {0x0B20, GLX_EN_LINE_SMOOTH, 95},
-    {0x0B41, GLX_EN_POLYGON_SMOOTH, 96}, {0x0B44, GLX_EN_CULL_FACE, 48},
-    {0x0B50, GLX_EN_LIGHTING, 79},       {0x0B57, GLX_EN_COLOR_MATERIAL, 77},
-    {0x0B60, GLX_EN_FOG, 105},           {0x0BA1, GLX_EN_NORMALIZE, 45},
-    {0x0BC0, GLX_EN_ALPHA_TEST, 116},    {0x0BD0, GLX_EN_DITHER, 122},
-    {0x0BE2, GLX_EN_BLEND, 120},         {0x0BF1, GLX_EN_LOGIC_OP, 123},
+    {0x0B10, GLX_EN_POINT_SMOOTH, N_ATTR_POINT_SMOOTH},   {0x0B20, GLX_EN_LINE_SMOOTH, N_ATTR_LINE_SMOOTH},
+    {0x0B41, GLX_EN_POLYGON_SMOOTH, N_ATTR_POLYGON_SMOOTH}, {0x0B44, GLX_EN_CULL_FACE, N_ATTR_CULL},
+    {0x0B50, GLX_EN_LIGHTING, N_ATTR_LIGHTING},       {0x0B57, GLX_EN_COLOR_MATERIAL, N_ATTR_COLOUR_MATERIAL},
+    {0x0B60, GLX_EN_FOG, N_ATTR_FOG},           {0x0BA1, GLX_EN_NORMALIZE, N_ATTR_NORMALIZE},
+    {0x0BC0, GLX_EN_ALPHA_TEST, N_ATTR_ALPHA_TEST},    {0x0BD0, GLX_EN_DITHER, N_ATTR_DITHER},
+    {0x0BE2, GLX_EN_BLEND, N_ATTR_BLEND},         {0x0BF1, GLX_EN_LOGIC_OP, N_ATTR_LOGIC_OP},
     {0x0D80, GLX_EN_AUTO_NORMAL, ~0u},
 };
 constexpr ULONG kLineStipple = 0x0B24, kPolygonStipple = 0x0B42, kDepthTest = 0x0B71, kStencilTest = 0x0B90,
@@ -728,7 +728,7 @@ ULONG __glXSetEnable(GLContext* gc, ULONG cap, BOOL bOn) {
     }
     if (cap - kTexGenS < 4) {
         if (pw != nullptr) pw[GLX_EN_TEXGEN + cap - kTexGenS] = v;
-        N_SetStateBlockAttrWord(37 + cap - kTexGenS, v);
+        N_SetStateBlockAttrWord(N_ATTR_TEXGEN_S + cap - kTexGenS, v);
         return GL_NO_ERROR;
     }
     if (cap - kClipPlane0 < 6) {
@@ -749,8 +749,8 @@ ULONG __glXSetEnable(GLContext* gc, ULONG cap, BOOL bOn) {
             if (bSetBit(pw, GLX_EN_LINE_STIPPLE, bOn)) {
                 const ULONG* pwLine = pwBlock(gc, GL_LINE_BIT);
                 const bool bUse = bOn && pwLine != nullptr;
-                N_SetStateBlockAttrWord(88, bUse ? pwLine[GLX_LINE_REPEAT] : 1u);
-                N_SetStateBlockAttrWord(87, bUse ? pwLine[GLX_LINE_PATTERN] : 0xFFFFFFFFu);
+                N_SetStateBlockAttrWord(N_ATTR_LINE_STIPPLE_REPEAT, bUse ? pwLine[GLX_LINE_REPEAT] : 1u);
+                N_SetStateBlockAttrWord(N_ATTR_LINE_STIPPLE, bUse ? pwLine[GLX_LINE_PATTERN] : 0xFFFFFFFFu);
             }
             break;
         case kPolygonStipple:
@@ -758,19 +758,19 @@ ULONG __glXSetEnable(GLContext* gc, ULONG cap, BOOL bOn) {
                 if (const ULONG* pwPoly = pwBlock(gc, GL_POLYGON_BIT)) {
                     for (ULONG f = 0; f < 2; ++f) {
                         if (pwPoly[GLX_POLYGON_FRONT_MODE + f] == kFillCode)
-                            N_SetStateBlockAttrWord(91 + f, bOn ? kFillStippledCode : kFillCode);
+                            N_SetStateBlockAttrWord(N_ATTR_POLYGON_FRONT + f, bOn ? kFillStippledCode : kFillCode);
                     }
                 }
             }
             break;
         case kDepthTest:
             bSetBit(pw, GLX_ENABLE_DEPTH_TEST, bOn);
-            N_SetStateBlockAttrWord(118, bOn ? 2u : 1u);
+            N_SetStateBlockAttrWord(N_ATTR_DEPTH_TEST, bOn ? 2u : 1u);
             if (bOn && (gc->flBufferMask & 0x900u) == 0) gc->dirty |= GLX_DIRTY_BUFFERS;
             break;
         case kStencilTest:
             bSetBit(pw, GLX_ENABLE_STENCIL_TEST, bOn);
-            N_SetStateBlockAttrWord(113, v);
+            N_SetStateBlockAttrWord(N_ATTR_STENCIL_TEST, v);
             if (bOn && (gc->flBufferMask & 0x200u) == 0) gc->dirty |= GLX_DIRTY_BUFFERS;
             break;
         case kScissorTest:
@@ -782,7 +782,7 @@ ULONG __glXSetEnable(GLContext* gc, ULONG cap, BOOL bOn) {
         default:  // the two texture targets
             if (bSetBit(pw, cap == kTexture1D ? GLX_EN_TEXTURE_1D : GLX_EN_TEXTURE_2D, bOn)) {
                 __glXValidateTexture(gc);
-                N_SetStateBlockAttrWord(147, (pw[GLX_ENABLE_BITS] & (GLX_EN_TEXTURE_1D | GLX_EN_TEXTURE_2D)) != 0);
+                N_SetStateBlockAttrWord(N_ATTR_TEXTURE, (pw[GLX_ENABLE_BITS] & (GLX_EN_TEXTURE_1D | GLX_EN_TEXTURE_2D)) != 0);
             }
             break;
     }
@@ -902,7 +902,7 @@ ULONG __glXDisp_PolygonStipple(GLClient* pgc, const void* pv) {
     if (glError == GL_NO_ERROR) {
         ULONG awMask[32];
         std::memcpy(awMask, image.pj, sizeof awMask);
-        N_SetStateBlockAttr(90, awMask);
+        N_SetStateBlockAttr(N_ATTR_POLYGON_STIPPLE, awMask);
     }
     __glXFreeImage(&image);
     return __glXRenderResult(pgc, pv, glError);
@@ -920,15 +920,15 @@ ULONG __glXDisp_Fogiv(GLClient* p, const void* r) { return ulFog<true, true>(p, 
 ULONG __glXDisp_FrontFace(GLClient* p, const void* r) { return ulRequest<ulFrontFace>(p, r); }
 ULONG __glXDisp_Hint(GLClient* p, const void* r) { return ulRequest<ulHint>(p, r); }
 ULONG __glXDisp_LineStipple(GLClient* p, const void* r) { return ulRequest<ulLineStipple>(p, r); }
-ULONG __glXDisp_LineWidth(GLClient* p, const void* r) { return ulRequest<ulPositive<86>>(p, r); }
-ULONG __glXDisp_PointSize(GLClient* p, const void* r) { return ulRequest<ulPositive<85>>(p, r); }
+ULONG __glXDisp_LineWidth(GLClient* p, const void* r) { return ulRequest<ulPositive<N_ATTR_LINE_WIDTH>>(p, r); }
+ULONG __glXDisp_PointSize(GLClient* p, const void* r) { return ulRequest<ulPositive<N_ATTR_POINT_SIZE>>(p, r); }
 ULONG __glXDisp_PolygonMode(GLClient* p, const void* r) { return ulRequest<ulPolygonMode>(p, r); }
 ULONG __glXDisp_Scissor(GLClient* p, const void* r) { return ulRequest<ulScissor>(p, r); }
 ULONG __glXDisp_ShadeModel(GLClient* p, const void* r) { return ulRequest<ulShadeModel>(p, r); }
-ULONG __glXDisp_ClearAccum(GLClient* p, const void* r) { return ulRequest<ulAttr<168, 4>>(p, r); }
-ULONG __glXDisp_ClearIndex(GLClient* p, const void* r) { return ulRequest<ulAttr<165, 1>>(p, r); }
-ULONG __glXDisp_ClearColor(GLClient* p, const void* r) { return ulRequest<ulAttr<164, 4>>(p, r); }
-ULONG __glXDisp_ClearStencil(GLClient* p, const void* r) { return ulRequest<ulAttr<167, 1>>(p, r); }
+ULONG __glXDisp_ClearAccum(GLClient* p, const void* r) { return ulRequest<ulAttr<N_ATTR_CLEAR_ACCUM, 4>>(p, r); }
+ULONG __glXDisp_ClearIndex(GLClient* p, const void* r) { return ulRequest<ulAttr<N_ATTR_CLEAR_INDEX, 1>>(p, r); }
+ULONG __glXDisp_ClearColor(GLClient* p, const void* r) { return ulRequest<ulAttr<N_ATTR_CLEAR_COLOUR, 4>>(p, r); }
+ULONG __glXDisp_ClearStencil(GLClient* p, const void* r) { return ulRequest<ulAttr<N_ATTR_CLEAR_STENCIL, 1>>(p, r); }
 ULONG __glXDisp_ClearDepth(GLClient* p, const void* r) { return ulRequest<ulClearDepth>(p, r); }
 ULONG __glXDisp_StencilMask(GLClient* p, const void* r) { return ulRequest<ulStencilMask>(p, r); }
 ULONG __glXDisp_DepthMask(GLClient* p, const void* r) { return ulRequest<ulDepthMask>(p, r); }

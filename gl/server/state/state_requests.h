@@ -31,7 +31,7 @@
 #define GLX_EN_MAP2 24u
 #define GLX_EN_TEXGEN 33u
 
-// The lgi index write mask (attribute 161) of an IndexMask: the mask cut to
+// The lgi index write mask (N_ATTR_INDEX_MASK) of an IndexMask: the mask cut to
 // the visual's index bits, in the upper half of a byte for a 4-bit format
 // (0 on an RGBA visual); and the mask a client reads back from it.
 ULONG __glXIndexWriteMask(const GLContext* gc, ULONG mask);
