@@ -299,8 +299,8 @@ ULONG __glXBufferMask(const GLState* pgs, BOOL bDoubleBuffered, BOOL bStereo) {
     ULONG fl = 0x400;
     const ULONG* pwEnable = pgs->blocks[uBit(GL_ENABLE_BIT)];
     const ULONG flEnable = pwEnable != nullptr ? pwEnable[GLX_ENABLE_BITS] : 0;
-    if (flEnable & GLX_ENABLE_DEPTH_TEST) fl |= 0x900;
-    if (flEnable & GLX_ENABLE_STENCIL_TEST) fl |= 0x200;
+    if (flEnable & GLX_EN_DEPTH_TEST) fl |= 0x900;
+    if (flEnable & GLX_EN_STENCIL_TEST) fl |= 0x200;
 
     const ULONG* pwColor = pgs->blocks[uBit(GL_COLOR_BUFFER_BIT)];
     const ULONG* pwPixel = pgs->blocks[uBit(GL_PIXEL_MODE_BIT)];
@@ -365,7 +365,7 @@ void __glXValidateDraw(GLContext* gc) {
         const ULONG* pwEnable = pgs->blocks[uBit(GL_ENABLE_BIT)];
         const ULONG* pws = pgs->blocks[uBit(GL_SCISSOR_BIT)];
         const BOOL bScissor = pwEnable != nullptr && pws != nullptr &&
-                              (pwEnable[GLX_ENABLE_BITS] & GLX_ENABLE_SCISSOR_TEST) != 0 &&
+                              (pwEnable[GLX_ENABLE_BITS] & GLX_EN_SCISSOR_TEST) != 0 &&
                               pws[GLX_SCISSOR_UNSET] == 0;
         if (!bScissor) {
             _DSetClipRegion(gc, nullptr);

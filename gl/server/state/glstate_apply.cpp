@@ -10,6 +10,7 @@
 #include "dispatch/dispatch.h"
 #include "lgi/lgi.h"
 #include "state/glstate.h"
+#include "state/caps.h"
 #include "matrix/matrix.h"
 #include "seams.h"
 
@@ -143,6 +144,14 @@ void __glXApplyGroups(GLContext* gc, GLState* pgs, ULONG flMask, N_Context* pncT
     if (pwEnable != nullptr) {
         const ULONG fl = pwEnable[GLX_ENABLE_BITS];
         auto with = [&](ULONG flGroup) { return (flApplied & (flGroup | GL_ENABLE_BIT)) != 0; };
+        // The group's capabilities that the lgi layer mirrors as on/off words.
+        auto vMirror = [&](ULONG flGroup) {
+            for (const GLXCapability& c : kGLXCapabilities) {
+                if (c.flGroup != flGroup || c.mirror != GLXCapMirror::WORD) continue;
+                for (ULONG i = 0; i < c.count; ++i)
+                    N_SetStateBlockAttrWord(c.attr + i, c.count == 1 ? On(fl, c.flBit) : On(pwEnable[c.iWord + i], ~0u));
+            }
+        };
         // A group's own words: from the record when it holds the group,
         // else from the context's own record.
         auto block = [&](ULONG flGroup) -> const ULONG* {
@@ -154,55 +163,50 @@ void __glXApplyGroups(GLContext* gc, GLState* pgs, ULONG flMask, N_Context* pncT
             if (const ULONG* pw = block(GL_TRANSFORM_BIT)) {
                 __glXSetMatrixMode(gc, pw[GLX_TRANSFORM_MATRIX_MODE]);
             }
-            N_SetStateBlockAttrWord(N_ATTR_NORMALIZE, On(fl, 0x1));
+            vMirror(GL_TRANSFORM_BIT);
             gc->dirty |= GLX_DIRTY_CLIP_PLANES;
         }
         if (with(GL_LIGHTING_BIT)) {
-            N_SetStateBlockAttrWord(N_ATTR_LIGHTING, On(fl, 0x2));
-            N_SetStateBlockAttrWord(N_ATTR_COLOUR_MATERIAL, On(fl, 0x4));
+            vMirror(GL_LIGHTING_BIT);
             gc->dirty |= GLX_DIRTY_LIGHTS;
         }
         if (with(GL_COLOR_BUFFER_BIT)) {
-            N_SetStateBlockAttrWord(N_ATTR_ALPHA_TEST, On(fl, 0x40));
-            N_SetStateBlockAttrWord(N_ATTR_BLEND, On(fl, 0x80));
-            N_SetStateBlockAttrWord(N_ATTR_DITHER, On(fl, 0x100));
-            N_SetStateBlockAttrWord(N_ATTR_LOGIC_OP, On(fl, 0x200));
+            vMirror(GL_COLOR_BUFFER_BIT);
             gc->dirty |= GLX_DIRTY_BUFFERS;
         }
         if (with(GL_POLYGON_BIT)) {
-            N_SetStateBlockAttrWord(N_ATTR_POLYGON_SMOOTH, On(fl, 0x400));
-            N_SetStateBlockAttrWord(N_ATTR_CULL, On(fl, 0x1000));
+            vMirror(GL_POLYGON_BIT);
             // A filled face is drawn stippled while polygon stippling is on;
             // a face drawn otherwise keeps its mode.
             const ULONG* pw = block(GL_POLYGON_BIT);
             const ULONG modes[2] = {pw != nullptr ? pw[GLX_POLYGON_FRONT_MODE] : kPolygonFill,
                                     pw != nullptr ? pw[GLX_POLYGON_BACK_MODE] : kPolygonFill};
             for (ULONG f = 0; f < 2; ++f) {
-                const ULONG mode = modes[f] == kPolygonFill && (fl & 0x800) != 0 ? kPolygonFillStippled
+                const ULONG mode = modes[f] == kPolygonFill && (fl & GLX_EN_POLYGON_STIPPLE) != 0 ? kPolygonFillStippled
                                                                                  : modes[f];
                 N_SetStateBlockAttrWord(N_ATTR_POLYGON_FRONT + f, mode);
             }
         }
         if (with(GL_DEPTH_BUFFER_BIT)) {
-            N_SetStateBlockAttrWord(N_ATTR_DEPTH_TEST, (fl & GLX_ENABLE_DEPTH_TEST) != 0 ? 2u : 1u);
+            N_SetStateBlockAttrWord(N_ATTR_DEPTH_TEST, (fl & GLX_EN_DEPTH_TEST) != 0 ? 2u : 1u);
             gc->dirty |= GLX_DIRTY_BUFFERS;
         }
         if (with(GL_LINE_BIT)) {
-            N_SetStateBlockAttrWord(N_ATTR_LINE_SMOOTH, On(fl, 0x4000));
+            vMirror(GL_LINE_BIT);
             const ULONG* pw = block(GL_LINE_BIT);
-            const BOOL bStipple = (fl & 0x8000) != 0 && pw != nullptr;
+            const BOOL bStipple = (fl & GLX_EN_LINE_STIPPLE) != 0 && pw != nullptr;
             N_SetStateBlockAttrWord(N_ATTR_LINE_STIPPLE_REPEAT, bStipple ? pw[GLX_LINE_REPEAT] : 1u);
             N_SetStateBlockAttrWord(N_ATTR_LINE_STIPPLE, bStipple ? pw[GLX_LINE_PATTERN] : 0xFFFFFFFFu);
         }
-        if (with(GL_FOG_BIT)) N_SetStateBlockAttrWord(N_ATTR_FOG, On(fl, 0x10000));
-        if (with(GL_POINT_BIT)) N_SetStateBlockAttrWord(N_ATTR_POINT_SMOOTH, On(fl, 0x20000));
+        if (with(GL_FOG_BIT)) vMirror(GL_FOG_BIT);
+        if (with(GL_POINT_BIT)) vMirror(GL_POINT_BIT);
         if (with(GL_STENCIL_BUFFER_BIT)) {
-            N_SetStateBlockAttrWord(N_ATTR_STENCIL_TEST, On(fl, GLX_ENABLE_STENCIL_TEST));
+            N_SetStateBlockAttrWord(N_ATTR_STENCIL_TEST, On(fl, GLX_EN_STENCIL_TEST));
             gc->dirty |= GLX_DIRTY_BUFFERS;
         }
         if (with(GL_TEXTURE_BIT)) {
-            for (ULONG c = 0; c < 4; ++c) N_SetStateBlockAttrWord(N_ATTR_TEXGEN_S + c, pwEnable[33 + c] != 0 ? 1u : 0u);
-            N_SetStateBlockAttrWord(N_ATTR_TEXTURE, On(fl, 0x30));
+            vMirror(GL_TEXTURE_BIT);
+            N_SetStateBlockAttrWord(N_ATTR_TEXTURE, On(fl, GLX_EN_TEXTURE_1D | GLX_EN_TEXTURE_2D));
             __glXValidateTexture(gc);
         }
         if (with(GL_SCISSOR_BIT)) gc->dirty |= GLX_DIRTY_CLIP;

@@ -14,6 +14,7 @@
 
 #include "boardconfig.h"
 #include "dispatch/dispatch.h"
+#include "state/caps.h"
 #include "state/glstate.h"
 #include "lgi/lgi.h"
 #include "matrix/light.h"
@@ -98,15 +99,12 @@ const Variable kVariables[] = {
     {GL_CURRENT_RASTER_DISTANCE, kLgi, kAsIs, 1, 0, N_ATTR_RASTER_DISTANCE, F, 0, {}},
     {GL_EDGE_FLAG, kLgi, kNonZero, 1, 0, N_ATTR_EDGE_FLAG, B, 0, {}},
     // points and lines
-    {GL_POINT_SMOOTH, kEnableBit, kAsIs, 1, 0, GLX_EN_POINT_SMOOTH, B, 0, {}},
     {GL_POINT_SIZE, kLgi, kAsIs, 1, 0, N_ATTR_POINT_SIZE, F, 0, {}},
     {GL_POINT_SIZE_RANGE, kConst, kAsIs, 2, 0, 0, F, 0, {0.0f, 256.0f}},
     {GL_POINT_SIZE_GRANULARITY, kConst, kAsIs, 1, 0, 0, F, 0, {1.0f}},
-    {GL_LINE_SMOOTH, kEnableBit, kAsIs, 1, 0, GLX_EN_LINE_SMOOTH, B, 0, {}},
     {GL_LINE_WIDTH, kLgi, kAsIs, 1, 0, N_ATTR_LINE_WIDTH, F, 0, {}},
     {GL_LINE_WIDTH_RANGE, kConst, kAsIs, 2, 0, 0, F, 0, {0.0f, 256.0f}},
     {GL_LINE_WIDTH_GRANULARITY, kConst, kAsIs, 1, 0, 0, F, 0, {1.0f}},
-    {GL_LINE_STIPPLE, kEnableBit, kAsIs, 1, 0, GLX_EN_LINE_STIPPLE, B, 0, {}},
     {GL_LINE_STIPPLE_PATTERN, kBlock, kLow16, 1, GLX_LINE_PATTERN, GL_LINE_BIT, I, 0, {}},
     {GL_LINE_STIPPLE_REPEAT, kBlock, kAsIs, 1, GLX_LINE_REPEAT, GL_LINE_BIT, I, 0, {}},
     // lists
@@ -116,22 +114,16 @@ const Variable kVariables[] = {
     {GL_LIST_INDEX, kSpecial, kAsIs, 1, 0, 0, I, 0, {}},
     // polygons
     {GL_POLYGON_MODE, kBlock, kPlus, 2, GLX_POLYGON_FRONT_MODE, GL_POLYGON_BIT, I, GL_POINT, {}},
-    {GL_POLYGON_SMOOTH, kEnableBit, kAsIs, 1, 0, GLX_EN_POLYGON_SMOOTH, B, 0, {}},
-    {GL_POLYGON_STIPPLE, kEnableBit, kAsIs, 1, 0, GLX_EN_POLYGON_STIPPLE, B, 0, {}},
-    {GL_CULL_FACE, kEnableBit, kAsIs, 1, 0, GLX_EN_CULL_FACE, B, 0, {}},
     {GL_CULL_FACE_MODE, kBlock, kCullCode, 1, GLX_POLYGON_CULL, GL_POLYGON_BIT, I, 0, {}},
     {GL_FRONT_FACE, kBlock, kAsIs, 1, GLX_POLYGON_FRONT_FACE, GL_POLYGON_BIT, I, 0, {}},
     // lighting
-    {GL_LIGHTING, kEnableBit, kAsIs, 1, 0, GLX_EN_LIGHTING, B, 0, {}},
     {GL_LIGHT_MODEL_LOCAL_VIEWER, kSpecial, kAsIs, 1, 0, N_ATTR_VIEWER, B, 0, {}},  // LIGHT_MODEL_LOCAL_VIEWER: 1 on, 2 off
     {GL_LIGHT_MODEL_TWO_SIDE, kLgi, kNonZero, 1, 0, N_ATTR_TWO_SIDE, B, 0, {}},
     {GL_LIGHT_MODEL_AMBIENT, kLgi, kAsIs, 4, 0, N_ATTR_MODEL_AMBIENT, C, 0, {}},
     {GL_SHADE_MODEL, kLgi, kShadeCode, 1, 0, N_ATTR_SHADE, I, 0, {}},
-    {GL_COLOR_MATERIAL, kEnableBit, kAsIs, 1, 0, GLX_EN_COLOR_MATERIAL, B, 0, {}},
     {GL_COLOR_MATERIAL_FACE, kLgi, kMaterialFace, 1, 0, N_ATTR_COLOUR_MATERIAL_CODE, I, 0, {}},
     {GL_COLOR_MATERIAL_PARAMETER, kLgi, kMaterialParam, 1, 0, N_ATTR_COLOUR_MATERIAL_CODE, I, 0, {}},
     // fog
-    {GL_FOG, kEnableBit, kAsIs, 1, 0, GLX_EN_FOG, B, 0, {}},
     {GL_FOG_INDEX, kLgi, kAsIs, 1, 0, N_ATTR_FOG_INDEX, F, 0, {}},
     {GL_FOG_DENSITY, kLgi, kAsIs, 1, 0, N_ATTR_FOG_DENSITY, F, 0, {}},
     {GL_FOG_START, kLgi, kAsIs, 1, 0, N_ATTR_FOG_START, F, 0, {}},
@@ -140,12 +132,10 @@ const Variable kVariables[] = {
     {GL_FOG_COLOR, kLgi, kAsIs, 4, 0, N_ATTR_FOG_COLOUR, C, 0, {}},
     // depth, accumulation, stencil
     {GL_DEPTH_RANGE, kLgi, kAsIs, 2, 0, N_ATTR_DEPTH_RANGE, C, 0, {}},
-    {GL_DEPTH_TEST, kEnableBit, kAsIs, 1, 0, GLX_ENABLE_DEPTH_TEST, B, 0, {}},
     {GL_DEPTH_WRITEMASK, kLgi, kNonZero, 1, 0, N_ATTR_DEPTH_MASK, B, 0, {}},
     {GL_DEPTH_CLEAR_VALUE, kLgi, kAsIs, 1, 0, N_ATTR_CLEAR_DEPTH, C, 0, {}},
     {GL_DEPTH_FUNC, kLgi, kPlus, 1, 0, N_ATTR_DEPTH_FUNC, I, GL_NEVER, {}},
     {GL_ACCUM_CLEAR_VALUE, kLgi, kAsIs, 4, 0, N_ATTR_CLEAR_ACCUM, C, 0, {}},
-    {GL_STENCIL_TEST, kEnableBit, kAsIs, 1, 0, GLX_ENABLE_STENCIL_TEST, B, 0, {}},
     {GL_STENCIL_CLEAR_VALUE, kLgi, kAsIs, 1, 0, N_ATTR_CLEAR_STENCIL, I, 0, {}},
     {GL_STENCIL_FUNC, kLgi, kPlus, 1, 0, N_ATTR_STENCIL_FUNC, I, GL_NEVER, {}},
     {GL_STENCIL_VALUE_MASK, kLgi, kAsIs, 1, 2, N_ATTR_STENCIL_FUNC, I, 0, {}},
@@ -156,25 +146,19 @@ const Variable kVariables[] = {
     {GL_STENCIL_WRITEMASK, kLgi, kAsIs, 1, 0, N_ATTR_STENCIL_MASK, I, 0, {}},
     // transform and viewport
     {GL_MATRIX_MODE, kBlock, kAsIs, 1, GLX_TRANSFORM_MATRIX_MODE, GL_TRANSFORM_BIT, I, 0, {}},
-    {GL_NORMALIZE, kEnableBit, kAsIs, 1, 0, GLX_EN_NORMALIZE, B, 0, {}},
     {GL_VIEWPORT, kSpecial, kAsIs, 4, 0, 0, I, 0, {}},
     {GL_ATTRIB_STACK_DEPTH, kSpecial, kAsIs, 1, 0, 0, I, 0, {}},
     // fragments
-    {GL_ALPHA_TEST, kEnableBit, kAsIs, 1, 0, GLX_EN_ALPHA_TEST, B, 0, {}},
     {GL_ALPHA_TEST_FUNC, kLgi, kPlus, 1, 0, N_ATTR_ALPHA_FUNC, I, GL_NEVER, {}},
     {GL_ALPHA_TEST_REF, kLgi, kAsIs, 1, 1, N_ATTR_ALPHA_FUNC, C, 0, {}},
-    {GL_DITHER, kEnableBit, kAsIs, 1, 0, GLX_EN_DITHER, B, 0, {}},
     {GL_BLEND_DST, kLgi, kBlendCode, 1, 1, N_ATTR_BLEND_FUNC, I, 0, {}},
     {GL_BLEND_SRC, kLgi, kBlendCode, 1, 0, N_ATTR_BLEND_FUNC, I, 0, {}},
-    {GL_BLEND, kEnableBit, kAsIs, 1, 0, GLX_EN_BLEND, B, 0, {}},
     {GL_LOGIC_OP_MODE, kLgi, kPlus, 1, 0, N_ATTR_LOGIC_OP_CODE, I, GL_CLEAR, {}},
-    {GL_LOGIC_OP, kEnableBit, kAsIs, 1, 0, GLX_EN_LOGIC_OP, B, 0, {}},
     // buffers
     {GL_AUX_BUFFERS, kVisual, kAsIs, 1, 0, kVisAux, I, 0, {}},
     {GL_DRAW_BUFFER, kBlock, kAsIs, 1, GLX_COLOR_DRAW_BUFFER, GL_COLOR_BUFFER_BIT, I, 0, {}},
     {GL_READ_BUFFER, kBlock, kAsIs, 1, GLX_PIXEL_READ_BUFFER, GL_PIXEL_MODE_BIT, I, 0, {}},
     {GL_SCISSOR_BOX, kSpecial, kAsIs, 4, 0, 0, I, 0, {}},
-    {GL_SCISSOR_TEST, kEnableBit, kAsIs, 1, 0, GLX_ENABLE_SCISSOR_TEST, B, 0, {}},
     {GL_INDEX_CLEAR_VALUE, kLgi, kAsIs, 1, 0, N_ATTR_CLEAR_INDEX, F, 0, {}},
     {GL_INDEX_WRITEMASK, kSpecial, kAsIs, 1, 0, N_ATTR_INDEX_MASK, I, 0, {}},
     {GL_COLOR_CLEAR_VALUE, kLgi, kAsIs, 4, 0, N_ATTR_CLEAR_COLOUR, C, 0, {}},
@@ -237,24 +221,7 @@ const Variable kVariables[] = {
     {GL_MAP2_GRID_SEGMENTS, kSpecial, kAsIs, 2, 0, 0, I, 0, {}},
     {GL_ZOOM_X, kLgi, kAsIs, 1, 0, N_ATTR_ZOOM_X, F, 0, {}},
     {GL_ZOOM_Y, kLgi, kAsIs, 1, 0, N_ATTR_ZOOM_Y, F, 0, {}},
-    // enables kept as words and bits
-    {GL_AUTO_NORMAL, kEnableBit, kAsIs, 1, 0, GLX_EN_AUTO_NORMAL, B, 0, {}},
-    {GL_TEXTURE_1D, kEnableBit, kAsIs, 1, 0, GLX_EN_TEXTURE_1D, B, 0, {}},
-    {GL_TEXTURE_2D, kEnableBit, kAsIs, 1, 0, GLX_EN_TEXTURE_2D, B, 0, {}},
-};
-
-// Runs of enables kept one word each: {first pname, count, first word}.
-struct EnableRun {
-    ULONG pname;
-    ULONG count;
-    ULONG word;
-};
-constexpr EnableRun kEnableRuns[] = {
-    {GL_TEXTURE_GEN_S, 4, GLX_EN_TEXGEN},
-    {GL_MAP1_COLOR_4, GLX_EVAL_MAPS, GLX_EN_MAP1},
-    {GL_MAP2_COLOR_4, GLX_EVAL_MAPS, GLX_EN_MAP2},
-    {GL_CLIP_PLANE0, 6, GLX_EN_CLIP_PLANES},
-    {GL_LIGHT0, GLX_LIGHTS, GLX_EN_LIGHTS},
+    // (the capabilities, kept as ENABLE bits and words: state/caps.h)
 };
 
 const ULONG* pwBlockOf(const GLContext* gc, ULONG flGroup) {
@@ -766,11 +733,10 @@ ULONG __glXGetState(GLClient* pgc, ULONG pname, ULONG type, const void** ppv, UL
             break;
         }
     }
-    for (const EnableRun& r : kEnableRuns) {
-        if (pname - r.pname < r.count) {
-            v = Variable{pname, kEnableWord, kNonZero, 1, 0, r.word + pname - r.pname, B, 0, {}};
-            bFound = true;
-        }
+    if (const GLXCapability* pc = __glXCapability(pname)) {
+        v = pc->count == 1 ? Variable{pname, kEnableBit, kAsIs, 1, 0, pc->flBit, B, 0, {}}
+                           : Variable{pname, kEnableWord, kNonZero, 1, 0, pc->iWord + pname - pc->cap, B, 0, {}};
+        bFound = true;
     }
     if (!bFound) {
         ULONG srcType = GLX_TYPE_INT;
@@ -881,13 +847,7 @@ ULONG __glXDisp_GetDoublev(GLClient* p, const void* r) { return ulQuery<ulStateG
 namespace {
 // IsEnabled answers capabilities only (what Enable and Disable take); any
 // other name, a state variable of Get included, is no capability.
-bool bCapability(ULONG pname) {
-    for (const Variable& k : kVariables)
-        if (k.pname == pname) return k.source == kEnableBit;
-    for (const EnableRun& r : kEnableRuns)
-        if (pname - r.pname < r.count) return true;
-    return false;
-}
+bool bCapability(ULONG pname) { return __glXCapability(pname) != nullptr; }
 ULONG ulCapabilityGetter(GLClient* pgc, const ULONG* pw, ULONG type, const void** ppv, ULONG* pcj) {
     if (!bCapability(pw[0])) return GL_INVALID_ENUM;
     return __glXGetState(pgc, pw[0], type, ppv, pcj);

@@ -11,6 +11,7 @@
 
 #include "boardconfig.h"
 #include "dispatch/dispatch.h"
+#include "state/caps.h"
 #include "state/glstate.h"
 #include "lgi/lgi.h"
 #include "matrix/light.h"
@@ -197,7 +198,7 @@ ULONG ulScissor(GLContext* gc, const BYTE* pj) {
         pw[GLX_SCISSOR_UNSET] = 0;
         std::memcpy(pw + GLX_SCISSOR_X, pj, 16);
     }
-    if (bEnabled(gc, GLX_ENABLE_SCISSOR_TEST)) gc->dirty |= GLX_DIRTY_CLIP;
+    if (bEnabled(gc, GLX_EN_SCISSOR_TEST)) gc->dirty |= GLX_DIRTY_CLIP;
     return GL_NO_ERROR;
 }
 
@@ -633,25 +634,6 @@ ULONG ulCurrentValue(GLClient* pgc, const void* pv) {
 
 // --- Enable and Disable --------------------------------------------------------------
 
-// Capabilities that are an enable bit and one lgi attribute (~0: none).
-struct BitCap {
-    ULONG cap;
-    ULONG flBit;
-    ULONG attr;
-};
-constexpr BitCap kBitCaps[] = {
-    {0x0B10, GLX_EN_POINT_SMOOTH, N_ATTR_POINT_SMOOTH},   {0x0B20, GLX_EN_LINE_SMOOTH, N_ATTR_LINE_SMOOTH},
-    {0x0B41, GLX_EN_POLYGON_SMOOTH, N_ATTR_POLYGON_SMOOTH}, {0x0B44, GLX_EN_CULL_FACE, N_ATTR_CULL},
-    {0x0B50, GLX_EN_LIGHTING, N_ATTR_LIGHTING},       {0x0B57, GLX_EN_COLOR_MATERIAL, N_ATTR_COLOUR_MATERIAL},
-    {0x0B60, GLX_EN_FOG, N_ATTR_FOG},           {0x0BA1, GLX_EN_NORMALIZE, N_ATTR_NORMALIZE},
-    {0x0BC0, GLX_EN_ALPHA_TEST, N_ATTR_ALPHA_TEST},    {0x0BD0, GLX_EN_DITHER, N_ATTR_DITHER},
-    {0x0BE2, GLX_EN_BLEND, N_ATTR_BLEND},         {0x0BF1, GLX_EN_LOGIC_OP, N_ATTR_LOGIC_OP},
-    {0x0D80, GLX_EN_AUTO_NORMAL, ~0u},
-};
-constexpr ULONG kLineStipple = 0x0B24, kPolygonStipple = 0x0B42, kDepthTest = 0x0B71, kStencilTest = 0x0B90,
-                kScissorTest = 0x0C11, kTexGenS = 0x0C60, kMap1First = 0x0D90, kMap2First = 0x0DB0,
-                kTexture1D = 0x0DE0, kTexture2D = 0x0DE1, kClipPlane0 = 0x3000, kLight0 = 0x4000;
-
 // Sets a word of the ENABLE block: TRUE when it changed.
 BOOL bSetWord(ULONG* pw, ULONG i, ULONG v) {
     const BOOL bChanged = pw[i] != v;
@@ -668,29 +650,6 @@ ULONG ulEnable(GLContext* gc, const BYTE* pj) {
 }
 
 // --- the attribute stack -------------------------------------------------------------
-
-// The enables each group owns, taken over by the level below at a pop that
-// did not push the ENABLE group: {group, bits, first word, word count}.
-struct GroupEnables {
-    ULONG flGroup;
-    ULONG flBits;
-    ULONG iWord;
-    ULONG cWords;
-};
-constexpr GroupEnables kGroupEnables[] = {
-    {GL_TRANSFORM_BIT, GLX_EN_NORMALIZE, GLX_EN_CLIP_PLANES, 6},
-    {GL_LIGHTING_BIT, GLX_EN_LIGHTING | GLX_EN_COLOR_MATERIAL, GLX_EN_LIGHTS, 8},
-    {GL_COLOR_BUFFER_BIT, 0x3C0, 0, 0},
-    {GL_POLYGON_BIT, 0x1C00, 0, 0},
-    {GL_DEPTH_BUFFER_BIT, GLX_ENABLE_DEPTH_TEST, 0, 0},
-    {GL_LINE_BIT, 0xC000, 0, 0},
-    {GL_FOG_BIT, GLX_EN_FOG, 0, 0},
-    {GL_POINT_BIT, GLX_EN_POINT_SMOOTH, 0, 0},
-    {GL_STENCIL_BUFFER_BIT, GLX_ENABLE_STENCIL_TEST, 0, 0},
-    {GL_TEXTURE_BIT, GLX_EN_TEXTURE_1D | GLX_EN_TEXTURE_2D, GLX_EN_TEXGEN, 4},
-    {GL_EVAL_BIT, GLX_EN_AUTO_NORMAL, GLX_EN_MAP1, 18},
-    {GL_SCISSOR_BIT, GLX_ENABLE_SCISSOR_TEST, 0, 0},
-};
 
 ULONG* pwAlloc(unsigned k) {
     auto* pw = static_cast<ULONG*>(LocalAlloc(LPTR, __glXGroupBlockSize[k]));
@@ -713,39 +672,30 @@ ULONG ulPopAttrib(GLContext* gc, const BYTE*) { return __glXPopAttrib(gc); }
 }  // namespace
 
 ULONG __glXSetEnable(GLContext* gc, ULONG cap, BOOL bOn) {
+    const GLXCapability* pc = __glXCapability(cap);
+    if (pc == nullptr) return GL_INVALID_ENUM;
     ULONG* pw = pwBlock(gc, GL_ENABLE_BIT);
     const ULONG v = bOn ? 1u : 0u;
-    for (const BitCap& c : kBitCaps) {
-        if (c.cap != cap) continue;
-        if (pw != nullptr) bSetBit(pw, c.flBit, bOn);
-        if (c.attr != ~0u) N_SetStateBlockAttrWord(c.attr, v);
+    const ULONG i = cap - pc->cap;
+    if (pc->mirror != GLXCapMirror::SPECIAL) {
+        if (pw != nullptr) {
+            if (pc->count == 1) bSetBit(pw, pc->flBit, bOn);
+            else pw[pc->iWord + i] = v;
+        }
+        if (pc->mirror == GLXCapMirror::WORD) N_SetStateBlockAttrWord(pc->attr + i, v);
         return GL_NO_ERROR;
     }
-    if (cap - kMap1First < GLX_EVAL_MAPS || cap - kMap2First < GLX_EVAL_MAPS) {
-        const ULONG i = cap - kMap1First < GLX_EVAL_MAPS ? GLX_EN_MAP1 + cap - kMap1First : GLX_EN_MAP2 + cap - kMap2First;
-        if (pw != nullptr) pw[i] = v;
+    if (pc->cap == GL_CLIP_PLANE0) {
+        if (pw != nullptr && bSetWord(pw, pc->iWord + i, v)) N_SetClipPlaneEnables(pc->count, pw + pc->iWord);
         return GL_NO_ERROR;
     }
-    if (cap - kTexGenS < 4) {
-        if (pw != nullptr) pw[GLX_EN_TEXGEN + cap - kTexGenS] = v;
-        N_SetStateBlockAttrWord(N_ATTR_TEXGEN_S + cap - kTexGenS, v);
+    if (pc->cap == GL_LIGHT0) {
+        if (pw != nullptr && bSetWord(pw, pc->iWord + i, v)) N_SetLightEnables(pc->count, pw + pc->iWord);
         return GL_NO_ERROR;
     }
-    if (cap - kClipPlane0 < 6) {
-        if (pw != nullptr && bSetWord(pw, GLX_EN_CLIP_PLANES + cap - kClipPlane0, v))
-            N_SetClipPlaneEnables(6, pw + GLX_EN_CLIP_PLANES);
-        return GL_NO_ERROR;
-    }
-    if (cap - kLight0 < GLX_LIGHTS) {
-        if (pw != nullptr && bSetWord(pw, GLX_EN_LIGHTS + cap - kLight0, v)) N_SetLightEnables(8, pw + GLX_EN_LIGHTS);
-        return GL_NO_ERROR;
-    }
-    const bool bKnown = cap == kLineStipple || cap == kPolygonStipple || cap == kDepthTest || cap == kStencilTest ||
-                        cap == kScissorTest || cap == kTexture1D || cap == kTexture2D;
-    if (!bKnown) return GL_INVALID_ENUM;
     if (pw == nullptr) return GL_NO_ERROR;
     switch (cap) {
-        case kLineStipple:
+        case GL_LINE_STIPPLE:
             if (bSetBit(pw, GLX_EN_LINE_STIPPLE, bOn)) {
                 const ULONG* pwLine = pwBlock(gc, GL_LINE_BIT);
                 const bool bUse = bOn && pwLine != nullptr;
@@ -753,7 +703,7 @@ ULONG __glXSetEnable(GLContext* gc, ULONG cap, BOOL bOn) {
                 N_SetStateBlockAttrWord(N_ATTR_LINE_STIPPLE, bUse ? pwLine[GLX_LINE_PATTERN] : 0xFFFFFFFFu);
             }
             break;
-        case kPolygonStipple:
+        case GL_POLYGON_STIPPLE:
             if (bSetBit(pw, GLX_EN_POLYGON_STIPPLE, bOn)) {
                 if (const ULONG* pwPoly = pwBlock(gc, GL_POLYGON_BIT)) {
                     for (ULONG f = 0; f < 2; ++f) {
@@ -763,24 +713,24 @@ ULONG __glXSetEnable(GLContext* gc, ULONG cap, BOOL bOn) {
                 }
             }
             break;
-        case kDepthTest:
-            bSetBit(pw, GLX_ENABLE_DEPTH_TEST, bOn);
+        case GL_DEPTH_TEST:
+            bSetBit(pw, GLX_EN_DEPTH_TEST, bOn);
             N_SetStateBlockAttrWord(N_ATTR_DEPTH_TEST, bOn ? 2u : 1u);
             if (bOn && (gc->flBufferMask & 0x900u) == 0) gc->dirty |= GLX_DIRTY_BUFFERS;
             break;
-        case kStencilTest:
-            bSetBit(pw, GLX_ENABLE_STENCIL_TEST, bOn);
+        case GL_STENCIL_TEST:
+            bSetBit(pw, GLX_EN_STENCIL_TEST, bOn);
             N_SetStateBlockAttrWord(N_ATTR_STENCIL_TEST, v);
             if (bOn && (gc->flBufferMask & 0x200u) == 0) gc->dirty |= GLX_DIRTY_BUFFERS;
             break;
-        case kScissorTest:
-            if (bSetBit(pw, GLX_ENABLE_SCISSOR_TEST, bOn)) {
+        case GL_SCISSOR_TEST:
+            if (bSetBit(pw, GLX_EN_SCISSOR_TEST, bOn)) {
                 const ULONG* pwScissor = pwBlock(gc, GL_SCISSOR_BIT);
                 if (pwScissor != nullptr && pwScissor[GLX_SCISSOR_UNSET] == 0) gc->dirty |= GLX_DIRTY_CLIP;
             }
             break;
         default:  // the two texture targets
-            if (bSetBit(pw, cap == kTexture1D ? GLX_EN_TEXTURE_1D : GLX_EN_TEXTURE_2D, bOn)) {
+            if (bSetBit(pw, cap == GL_TEXTURE_1D ? GLX_EN_TEXTURE_1D : GLX_EN_TEXTURE_2D, bOn)) {
                 __glXValidateTexture(gc);
                 N_SetStateBlockAttrWord(N_ATTR_TEXTURE, (pw[GLX_ENABLE_BITS] & (GLX_EN_TEXTURE_1D | GLX_EN_TEXTURE_2D)) != 0);
             }
@@ -851,11 +801,15 @@ ULONG __glXPopAttrib(GLContext* gc) {
     ULONG* pwCurEnable = pCur->blocks[kEnable];
     ULONG* pwSavedEnable = pSaved->blocks[kEnable];
     if ((flMask & GL_ENABLE_BIT) == 0 && pwCurEnable != nullptr && pwSavedEnable != nullptr) {
-        for (const GroupEnables& g : kGroupEnables) {
-            if (flMask & g.flGroup) continue;
-            pwSavedEnable[GLX_ENABLE_BITS] =
-                (pwSavedEnable[GLX_ENABLE_BITS] & ~g.flBits) | (pwCurEnable[GLX_ENABLE_BITS] & g.flBits);
-            std::memcpy(pwSavedEnable + g.iWord, pwCurEnable + g.iWord, g.cWords * sizeof(ULONG));
+        // The enables of the groups not pushed stay as they are now.
+        for (const GLXCapability& c : kGLXCapabilities) {
+            if (flMask & c.flGroup) continue;
+            if (c.count == 1) {
+                pwSavedEnable[GLX_ENABLE_BITS] =
+                    (pwSavedEnable[GLX_ENABLE_BITS] & ~c.flBit) | (pwCurEnable[GLX_ENABLE_BITS] & c.flBit);
+            } else {
+                std::memcpy(pwSavedEnable + c.iWord, pwCurEnable + c.iWord, c.count * sizeof(ULONG));
+            }
         }
     }
     // The pushed groups the level below had no block of before the push:

@@ -5,31 +5,7 @@
 #pragma once
 
 #include "context/context.h"
-
-// The ENABLE block's bits (word 0).
-#define GLX_EN_NORMALIZE 0x1u
-#define GLX_EN_LIGHTING 0x2u
-#define GLX_EN_COLOR_MATERIAL 0x4u
-#define GLX_EN_AUTO_NORMAL 0x8u
-#define GLX_EN_TEXTURE_1D 0x10u
-#define GLX_EN_TEXTURE_2D 0x20u
-#define GLX_EN_ALPHA_TEST 0x40u
-#define GLX_EN_BLEND 0x80u
-#define GLX_EN_DITHER 0x100u
-#define GLX_EN_LOGIC_OP 0x200u
-#define GLX_EN_POLYGON_SMOOTH 0x400u
-#define GLX_EN_POLYGON_STIPPLE 0x800u
-#define GLX_EN_CULL_FACE 0x1000u
-#define GLX_EN_LINE_SMOOTH 0x4000u
-#define GLX_EN_LINE_STIPPLE 0x8000u
-#define GLX_EN_FOG 0x10000u
-#define GLX_EN_POINT_SMOOTH 0x20000u
-// ENABLE words of the clip planes, lights, maps and texture generation.
-#define GLX_EN_CLIP_PLANES 1u
-#define GLX_EN_LIGHTS 7u
-#define GLX_EN_MAP1 15u
-#define GLX_EN_MAP2 24u
-#define GLX_EN_TEXGEN 33u
+#include "state/glstate.h"  // the ENABLE block's bits (GLX_EN_...)
 
 // The lgi index write mask (N_ATTR_INDEX_MASK) of an IndexMask: the mask cut to
 // the visual's index bits, in the upper half of a byte for a 4-bit format
