@@ -9,7 +9,7 @@
 #include <mutex>
 
 #include "dispatch/dispatch.h"
-#include "matrix/light.h"
+#include "light/light.h"
 #include "state/queries.h"
 #include "state/state_requests.h"
 #include "matrix/matrix.h"

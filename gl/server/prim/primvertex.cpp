@@ -7,7 +7,7 @@
 
 #include "dispatch/dispatch.h"
 #include "dispatch/render_args.h"
-#include "matrix/light.h"
+#include "light/light.h"
 #include "prim/prim.h"
 #include "state/state_requests.h"
 

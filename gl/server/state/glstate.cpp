@@ -10,7 +10,7 @@
 #include "dispatch/dispatch.h"
 #include "lgi/lgi.h"
 #include "state/glstate.h"
-#include "matrix/light.h"
+#include "light/light.h"
 #include "state/objects.h"
 #include "state/state_requests.h"
 #include "pixfmt/pixfmt.h"

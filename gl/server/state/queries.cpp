@@ -17,7 +17,7 @@
 #include "state/caps.h"
 #include "state/glstate.h"
 #include "lgi/lgi.h"
-#include "matrix/light.h"
+#include "light/light.h"
 #include "matrix/matrix.h"
 #include "pixfmt/pixfmt.h"
 #include "seams.h"

@@ -14,7 +14,7 @@
 #include "state/caps.h"
 #include "state/glstate.h"
 #include "lgi/lgi.h"
-#include "matrix/light.h"
+#include "light/light.h"
 #include "pixel/pixel.h"
 #include "pixfmt/pixfmt.h"
 #include "dispatch/render_args.h"

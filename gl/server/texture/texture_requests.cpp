@@ -10,7 +10,7 @@
 
 #include "dispatch/dispatch.h"
 #include "dispatch/render_args.h"
-#include "matrix/light.h"
+#include "light/light.h"
 #include "state/glstate.h"
 
 namespace {

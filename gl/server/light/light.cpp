@@ -2,7 +2,7 @@
 // check comes before any change: a refused request stores and sends
 // nothing. Range checks look at a float's bits, so a negative zero passes
 // and a NaN above the limit is refused.
-#include "matrix/light.h"
+#include "light/light.h"
 
 #include <cstring>
 
