@@ -1,7 +1,10 @@
-// Render requests that set fixed-function state. Every handler hands the
-// pending batch on, decodes its body, checks it whole and only then stores
-// the values the server keeps in its attribute-group blocks and sends the
-// lgi layer the translated codes.
+// Render requests that set fixed-function state: rasterisation, fragment
+// tests and blending, fog, viewport and scissor, buffers and masks, clears
+// and the current values (Enable and Disable: enable_requests.cpp; the
+// attribute stack: attrib_stack.cpp). Every handler hands the pending batch
+// on, decodes its body, checks it whole and only then stores the values the
+// server keeps in its attribute-group blocks and sends the lgi layer the
+// translated codes.
 #include "state/state_requests.h"
 
 #include <algorithm>
@@ -11,7 +14,6 @@
 
 #include "boardconfig.h"
 #include "dispatch/dispatch.h"
-#include "state/caps.h"
 #include "state/glstate.h"
 #include "lgi/lgi.h"
 #include "light/light.h"
@@ -19,44 +21,11 @@
 #include "pixfmt/pixfmt.h"
 #include "dispatch/render_args.h"
 #include "seams.h"
+#include "state/state_steps.h"
 
 namespace {
 
-// GL enumerants these requests take.
-constexpr ULONG kNever = 0x200;  // NEVER .. ALWAYS run 0x200..0x207
-constexpr ULONG kFront = 0x404, kBack = 0x405, kFrontAndBack = 0x408;
-constexpr ULONG kCW = 0x900, kCCW = 0x901;
-constexpr ULONG kPoint = 0x1B00, kLine = 0x1B01, kFill = 0x1B02;
-constexpr ULONG kFlat = 0x1D00, kSmooth = 0x1D01;
-constexpr ULONG kDontCare = 0x1100, kNicest = 0x1102;
-constexpr ULONG kClear = 0x1500;  // CLEAR .. SET run 0x1500..0x150F
-constexpr ULONG kKeep = 0x1E00, kReplace = 0x1E01, kIncr = 0x1E02, kDecr = 0x1E03, kInvert = 0x150A;
-constexpr ULONG kZero = 0, kOne = 1;
-constexpr ULONG kSrcColor = 0x300, kOneMinusSrcColor = 0x301, kSrcAlpha = 0x302, kOneMinusSrcAlpha = 0x303,
-                kDstAlpha = 0x304, kOneMinusDstAlpha = 0x305, kDstColor = 0x306, kOneMinusDstColor = 0x307,
-                kSrcAlphaSaturate = 0x308;
-constexpr ULONG kFogIndex = 0xB61, kFogDensity = 0xB62, kFogStart = 0xB63, kFogEnd = 0xB64, kFogMode = 0xB65,
-                kFogColor = 0xB66;
-constexpr ULONG kExp = 0x800, kExp2 = 0x801, kLinear = 0x2601;
-constexpr ULONG kHintFirst = 0xC50;  // PERSPECTIVE_CORRECTION, POINT, LINE, POLYGON, FOG hints
-
-// lgi codes.
-constexpr ULONG kFillCode = 2, kFillStippledCode = 3;
-constexpr ULONG kClipPlane0First = 0x3000;
-
-unsigned uBit(ULONG flGroup) { return static_cast<unsigned>(__builtin_ctz(flGroup)); }
-
-ULONG* pwBlock(GLContext* gc, ULONG flGroup) {
-    return gc->pState != nullptr ? gc->pState->blocks[uBit(flGroup)] : nullptr;
-}
-
-// A request whose checked body a step turns into a GL error.
-template <ULONG (*pfnStep)(GLContext*, const BYTE*)>
-ULONG ulRequest(GLClient* pgc, const void* pv) {
-    const BYTE* pj = __glXRenderArgs(pgc, pv);
-    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv);
-    return __glXRenderResult(pgc, pv, pfnStep(pgc->gc, pj));
-}
+using namespace glx_state;
 
 // Words in, one lgi attribute out.
 template <ULONG id, ULONG cWords>
@@ -68,7 +37,7 @@ ULONG ulAttr(GLContext*, const BYTE* pj) {
 }
 
 // The comparison functions NEVER .. ALWAYS as 0..7, or ~0.
-ULONG ulFunc(ULONG func) { return func - kNever < 8 ? func - kNever : ~0u; }
+ULONG ulFunc(ULONG func) { return func - GL_NEVER < 8 ? func - GL_NEVER : ~0u; }
 
 ULONG ulStencilBits(const GLContext* gc) { return gc->pvis != nullptr ? gc->pvis->cStencilBits : 0; }
 ULONG ulDepthBits(const GLContext* gc) { return gc->pvis != nullptr ? gc->pvis->cDepthBits : 0; }
@@ -94,8 +63,8 @@ ULONG ulDepthMask(GLContext* gc, const BYTE* pj) {
 ULONG ulCullFace(GLContext* gc, const BYTE* pj) {
     ULONG code;
     switch (__glXArgWord(pj, 0)) {
-        case kFront: code = 2; break;
-        case kBack: code = 1; break;
+        case GL_FRONT: code = 2; break;
+        case GL_BACK: code = 1; break;
         default: return GL_INVALID_ENUM;  // FRONT_AND_BACK included
     }
     if (ULONG* pw = pwBlock(gc, GL_POLYGON_BIT)) pw[GLX_POLYGON_CULL] = code;
@@ -105,16 +74,16 @@ ULONG ulCullFace(GLContext* gc, const BYTE* pj) {
 
 ULONG ulFrontFace(GLContext* gc, const BYTE* pj) {
     const ULONG mode = __glXArgWord(pj, 0);
-    if (mode != kCW && mode != kCCW) return GL_INVALID_ENUM;
+    if (mode != GL_CW && mode != GL_CCW) return GL_INVALID_ENUM;
     if (ULONG* pw = pwBlock(gc, GL_POLYGON_BIT)) pw[GLX_POLYGON_FRONT_FACE] = mode;
-    N_SetStateBlockAttrWord(N_ATTR_FRONT_FACE, mode == kCW ? 0u : 1u);
+    N_SetStateBlockAttrWord(N_ATTR_FRONT_FACE, mode == GL_CW ? 0u : 1u);
     return GL_NO_ERROR;
 }
 
 ULONG ulHint(GLContext* gc, const BYTE* pj) {
     const ULONG target = __glXArgWord(pj, 0), mode = __glXArgWord(pj, 1);
-    if (mode - kDontCare > kNicest - kDontCare || target - kHintFirst >= GLX_HINTS) return GL_INVALID_ENUM;
-    if (ULONG* pw = pwBlock(gc, GL_HINT_BIT)) pw[target - kHintFirst] = mode;
+    if (mode - GL_DONT_CARE > GL_NICEST - GL_DONT_CARE || target - GL_PERSPECTIVE_CORRECTION_HINT >= GLX_HINTS) return GL_INVALID_ENUM;
+    if (ULONG* pw = pwBlock(gc, GL_HINT_BIT)) pw[target - GL_PERSPECTIVE_CORRECTION_HINT] = mode;
     return GL_NO_ERROR;
 }
 
@@ -150,16 +119,16 @@ ULONG ulPositive(GLContext*, const BYTE* pj) {
 
 ULONG ulPolygonMode(GLContext* gc, const BYTE* pj) {
     const ULONG face = __glXArgWord(pj, 0), mode = __glXArgWord(pj, 1);
-    if (face != kFront && face != kBack && face != kFrontAndBack) return GL_INVALID_ENUM;
-    if (mode != kPoint && mode != kLine && mode != kFill) return GL_INVALID_ENUM;
-    const ULONG code = mode - kPoint;
+    if (face != GL_FRONT && face != GL_BACK && face != GL_FRONT_AND_BACK) return GL_INVALID_ENUM;
+    if (mode != GL_POINT && mode != GL_LINE && mode != GL_FILL) return GL_INVALID_ENUM;
+    const ULONG code = mode - GL_POINT;
     const ULONG sent = code == kFillCode && bEnabled(gc, GLX_EN_POLYGON_STIPPLE) ? kFillStippledCode : code;
     ULONG* pw = pwBlock(gc, GL_POLYGON_BIT);
-    if (face != kBack) {
+    if (face != GL_BACK) {
         if (pw != nullptr) pw[GLX_POLYGON_FRONT_MODE] = code;
         N_SetStateBlockAttrWord(N_ATTR_POLYGON_FRONT, sent);
     }
-    if (face != kFront) {
+    if (face != GL_FRONT) {
         if (pw != nullptr) pw[GLX_POLYGON_BACK_MODE] = code;
         N_SetStateBlockAttrWord(N_ATTR_POLYGON_BACK, sent);
     }
@@ -168,8 +137,8 @@ ULONG ulPolygonMode(GLContext* gc, const BYTE* pj) {
 
 ULONG ulShadeModel(GLContext*, const BYTE* pj) {
     const ULONG mode = __glXArgWord(pj, 0);
-    if (mode != kFlat && mode != kSmooth) return GL_INVALID_ENUM;
-    const ULONG code = mode == kFlat ? 1u : 2u;
+    if (mode != GL_FLAT && mode != GL_SMOOTH) return GL_INVALID_ENUM;
+    const ULONG code = mode == GL_FLAT ? 1u : 2u;
     for (const ULONG id : {81u, 82u, 89u}) N_SetStateBlockAttrWord(id, code);
     return GL_NO_ERROR;
 }
@@ -234,28 +203,28 @@ ULONG ulAlphaFunc(GLContext*, const BYTE* pj) {
 
 ULONG ulBlendSource(ULONG f) {
     switch (f) {
-        case kZero: return 0;
-        case kOne: return 1;
-        case kDstColor: return 2;
-        case kOneMinusDstColor: return 3;
-        case kSrcAlpha: return 4;
-        case kOneMinusSrcAlpha: return 5;
-        case kDstAlpha: return 6;
-        case kOneMinusDstAlpha: return 7;
-        case kSrcAlphaSaturate: return 8;
+        case GL_ZERO: return 0;
+        case GL_ONE: return 1;
+        case GL_DST_COLOR: return 2;
+        case GL_ONE_MINUS_DST_COLOR: return 3;
+        case GL_SRC_ALPHA: return 4;
+        case GL_ONE_MINUS_SRC_ALPHA: return 5;
+        case GL_DST_ALPHA: return 6;
+        case GL_ONE_MINUS_DST_ALPHA: return 7;
+        case GL_SRC_ALPHA_SATURATE: return 8;
         default: return ~0u;
     }
 }
 ULONG ulBlendDest(ULONG f) {
     switch (f) {
-        case kZero: return 0;
-        case kOne: return 1;
-        case kSrcColor: return 9;
-        case kOneMinusSrcColor: return 10;
-        case kSrcAlpha: return 4;
-        case kOneMinusSrcAlpha: return 5;
-        case kDstAlpha: return 6;
-        case kOneMinusDstAlpha: return 7;
+        case GL_ZERO: return 0;
+        case GL_ONE: return 1;
+        case GL_SRC_COLOR: return 9;
+        case GL_ONE_MINUS_SRC_COLOR: return 10;
+        case GL_SRC_ALPHA: return 4;
+        case GL_ONE_MINUS_SRC_ALPHA: return 5;
+        case GL_DST_ALPHA: return 6;
+        case GL_ONE_MINUS_DST_ALPHA: return 7;
         default: return ~0u;
     }
 }
@@ -268,7 +237,7 @@ ULONG ulBlendFunc(GLContext*, const BYTE* pj) {
 }
 
 ULONG ulLogicOp(GLContext*, const BYTE* pj) {
-    const ULONG op = __glXArgWord(pj, 0) - kClear;
+    const ULONG op = __glXArgWord(pj, 0) - GL_CLEAR;
     if (op >= 16) return GL_INVALID_ENUM;
     N_SetStateBlockAttrWord(N_ATTR_LOGIC_OP_CODE, op);
     return GL_NO_ERROR;
@@ -285,12 +254,12 @@ ULONG ulStencilFunc(GLContext* gc, const BYTE* pj) {
 
 ULONG ulStencilAction(ULONG op) {
     switch (op) {
-        case kKeep: return 0;
-        case kZero: return 1;
-        case kReplace: return 2;
-        case kIncr: return 3;
-        case kDecr: return 4;
-        case kInvert: return 5;
+        case GL_KEEP: return 0;
+        case GL_ZERO: return 1;
+        case GL_REPLACE: return 2;
+        case GL_INCR: return 3;
+        case GL_DECR: return 4;
+        case GL_INVERT: return 5;
         default: return ~0u;
     }
 }
@@ -332,25 +301,25 @@ ULONG ulPixelZoom(GLContext*, const BYTE* pj) {
 // integers already); bVector: the vector forms.
 ULONG ulSetFog(ULONG pname, const float* pf, bool bVector) {
     switch (pname) {
-        case kFogIndex: N_SetStateBlockAttr(N_ATTR_FOG_INDEX, pf); return GL_NO_ERROR;
-        case kFogDensity: N_SetStateBlockAttr(N_ATTR_FOG_DENSITY, pf); return GL_NO_ERROR;
-        case kFogStart: N_SetStateBlockAttr(N_ATTR_FOG_START, pf); return GL_NO_ERROR;
-        case kFogEnd: N_SetStateBlockAttr(N_ATTR_FOG_END, pf); return GL_NO_ERROR;
-        case kFogMode: {
+        case GL_FOG_INDEX: N_SetStateBlockAttr(N_ATTR_FOG_INDEX, pf); return GL_NO_ERROR;
+        case GL_FOG_DENSITY: N_SetStateBlockAttr(N_ATTR_FOG_DENSITY, pf); return GL_NO_ERROR;
+        case GL_FOG_START: N_SetStateBlockAttr(N_ATTR_FOG_START, pf); return GL_NO_ERROR;
+        case GL_FOG_END: N_SetStateBlockAttr(N_ATTR_FOG_END, pf); return GL_NO_ERROR;
+        case GL_FOG_MODE: {
             // Truncated to an integer first; a value out of range is no mode.
             const double d = std::trunc(static_cast<double>(pf[0]));
             const ULONG mode = d >= 0.0 && d <= 65535.0 ? static_cast<ULONG>(d) : ~0u;
             ULONG code;
             switch (mode) {
-                case kExp: code = 0; break;
-                case kExp2: code = 1; break;
-                case kLinear: code = 2; break;
+                case GL_EXP: code = 0; break;
+                case GL_EXP2: code = 1; break;
+                case GL_LINEAR: code = 2; break;
                 default: return GL_INVALID_ENUM;
             }
             N_SetStateBlockAttrWord(N_ATTR_FOG_MODE, code);
             return GL_NO_ERROR;
         }
-        case kFogColor:
+        case GL_FOG_COLOR:
             if (!bVector) return GL_INVALID_ENUM;
             N_SetStateBlockAttr(N_ATTR_FOG_COLOUR, pf);
             return GL_NO_ERROR;
@@ -365,7 +334,7 @@ ULONG ulFog(GLClient* pgc, const void* pv) {
     const BYTE* pj = __glXRenderArgs(pgc, pv);
     if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv);
     const ULONG pname = __glXArgWord(pj, 0);
-    if (pname - kFogIndex > kFogColor - kFogIndex) return __glXRenderResult(pgc, pv, GL_INVALID_ENUM);
+    if (pname - GL_FOG_INDEX > GL_FOG_COLOR - GL_FOG_INDEX) return __glXRenderResult(pgc, pv, GL_INVALID_ENUM);
     const ULONG cValues = bVector ? glParamCount(pname) : 1;
     if (bVector && (pj = __glXRenderArgs(pgc, pv, 4 + 4 * cValues)) == nullptr)
         return __glXRenderArgsRefused(pgc, pv, 4 + 4 * cValues);
@@ -375,17 +344,13 @@ ULONG ulFog(GLClient* pgc, const void* pv) {
             af[i] = __glXArgFloat(pj, 1 + i);
         } else {
             const LONG l = static_cast<LONG>(__glXArgWord(pj, 1 + i));
-            af[i] = pname == kFogColor ? __glXIntColor(l) : static_cast<float>(l);
+            af[i] = pname == GL_FOG_COLOR ? __glXIntColor(l) : static_cast<float>(l);
         }
     }
     return __glXRenderResult(pgc, pv, ulSetFog(pname, af, bVector));
 }
 
 // --- buffers and masks -----------------------------------------------------------------
-
-constexpr ULONG kNone = 0, kFrontLeft = 0x400, kFrontRight = 0x401, kBackLeft = 0x402, kBackRight = 0x403,
-                kFrontBuf = 0x404, kBackBuf = 0x405, kLeft = 0x406, kRight = 0x407, kFrontAndBackBuf = 0x408,
-                kAux0 = 0x409;
 
 bool bStereo(const GLContext* gc) { return gc->pvis != nullptr && gc->pvis->bStereo != 0; }
 bool bDouble(const GLContext* gc) { return gc->pvis != nullptr && gc->pvis->bDoubleBuffer != 0; }
@@ -395,17 +360,17 @@ ULONG ulAux(const GLContext* gc) { return gc->pvis != nullptr ? gc->pvis->cAuxBu
 ULONG ulDrawCode(const GLContext* gc, ULONG mode) {
     const bool s = bStereo(gc), d = bDouble(gc);
     switch (mode) {
-        case kNone: return 0;
-        case kFrontLeft: return 1;
-        case kFrontRight: return s ? 2 : ~0u;
-        case kBackLeft: return d ? 4 : ~0u;
-        case kBackRight: return s && d ? 8 : ~0u;
-        case kFrontBuf: return s ? 3 : 1;
-        case kBackBuf: return !d ? ~0u : s ? 12 : 4;
-        case kLeft: return d ? 5 : 1;
-        case kRight: return !s ? ~0u : d ? 10 : 2;
-        case kFrontAndBackBuf: return (d ? 5u : 1u) * (s ? 3u : 1u);
-        default: return mode - kAux0 < 4 && mode - kAux0 < ulAux(gc) ? 16u << (mode - kAux0) : ~0u;
+        case GL_NONE: return 0;
+        case GL_FRONT_LEFT: return 1;
+        case GL_FRONT_RIGHT: return s ? 2 : ~0u;
+        case GL_BACK_LEFT: return d ? 4 : ~0u;
+        case GL_BACK_RIGHT: return s && d ? 8 : ~0u;
+        case GL_FRONT: return s ? 3 : 1;
+        case GL_BACK: return !d ? ~0u : s ? 12 : 4;
+        case GL_LEFT: return d ? 5 : 1;
+        case GL_RIGHT: return !s ? ~0u : d ? 10 : 2;
+        case GL_FRONT_AND_BACK: return (d ? 5u : 1u) * (s ? 3u : 1u);
+        default: return mode - GL_AUX0 < 4 && mode - GL_AUX0 < ulAux(gc) ? 16u << (mode - GL_AUX0) : ~0u;
     }
 }
 
@@ -413,15 +378,15 @@ ULONG ulDrawCode(const GLContext* gc, ULONG mode) {
 ULONG ulReadCode(const GLContext* gc, ULONG mode) {
     const bool s = bStereo(gc), d = bDouble(gc);
     switch (mode) {
-        case kFrontLeft:
-        case kFrontBuf:
-        case kLeft: return 1;
-        case kFrontRight:
-        case kRight: return s ? 2 : ~0u;
-        case kBackLeft:
-        case kBackBuf: return 4;  // not checked against the visual
-        case kBackRight: return s && d ? 8 : ~0u;
-        default: return mode - kAux0 < 4 && mode - kAux0 < ulAux(gc) ? 16u << (mode - kAux0) : ~0u;
+        case GL_FRONT_LEFT:
+        case GL_FRONT:
+        case GL_LEFT: return 1;
+        case GL_FRONT_RIGHT:
+        case GL_RIGHT: return s ? 2 : ~0u;
+        case GL_BACK_LEFT:
+        case GL_BACK: return 4;  // not checked against the visual
+        case GL_BACK_RIGHT: return s && d ? 8 : ~0u;
+        default: return mode - GL_AUX0 < 4 && mode - GL_AUX0 < ulAux(gc) ? 16u << (mode - GL_AUX0) : ~0u;
     }
 }
 
@@ -477,7 +442,7 @@ ULONG ulIndexMask(GLContext* gc, const BYTE* pj) {
 }
 
 ULONG ulClipPlane(GLContext* gc, const BYTE* pj) {
-    const ULONG plane = __glXArgWord(pj, 8) - kClipPlane0First;
+    const ULONG plane = __glXArgWord(pj, 8) - GL_CLIP_PLANE0;
     if (plane >= 6) return GL_INVALID_ENUM;
     float af[4];
     for (ULONG i = 0; i < 4; ++i) af[i] = static_cast<float>(__glXArgDouble(pj, i));
@@ -632,213 +597,7 @@ ULONG ulCurrentValue(GLClient* pgc, const void* pv) {
     return GLX_SUCCESS;
 }
 
-// --- Enable and Disable --------------------------------------------------------------
-
-// Sets a word of the ENABLE block: TRUE when it changed.
-BOOL bSetWord(ULONG* pw, ULONG i, ULONG v) {
-    const BOOL bChanged = pw[i] != v;
-    pw[i] = v;
-    return bChanged;
-}
-BOOL bSetBit(ULONG* pw, ULONG flBit, BOOL bOn) {
-    return bSetWord(pw, GLX_ENABLE_BITS, bOn ? pw[GLX_ENABLE_BITS] | flBit : pw[GLX_ENABLE_BITS] & ~flBit);
-}
-
-template <bool bOn>
-ULONG ulEnable(GLContext* gc, const BYTE* pj) {
-    return __glXSetEnable(gc, __glXArgWord(pj, 0), bOn);
-}
-
-// --- the attribute stack -------------------------------------------------------------
-
-ULONG* pwAlloc(unsigned k) {
-    auto* pw = static_cast<ULONG*>(LocalAlloc(LPTR, __glXGroupBlockSize[k]));
-    if (pw != nullptr) std::memset(pw, 0, __glXGroupBlockSize[k]);
-    return pw;
-}
-
-// Frees a pushed record: its own blocks of flMask (the others it shares
-// with the level below, as it does the evaluator and object records).
-void vFreeLevel(GLState* pgs, ULONG flMask) {
-    for (unsigned k = 0; k < GLX_GROUPS; ++k) {
-        if ((flMask & (1u << k)) != 0 && pgs->blocks[k] != nullptr) LocalFree(pgs->blocks[k]);
-    }
-    LocalFree(pgs);
-}
-
-ULONG ulPushAttrib(GLContext* gc, const BYTE* pj) { return __glXPushAttrib(gc, __glXArgWord(pj, 0)); }
-ULONG ulPopAttrib(GLContext* gc, const BYTE*) { return __glXPopAttrib(gc); }
-
 }  // namespace
-
-ULONG __glXSetEnable(GLContext* gc, ULONG cap, BOOL bOn) {
-    const GLXCapability* pc = __glXCapability(cap);
-    if (pc == nullptr) return GL_INVALID_ENUM;
-    ULONG* pw = pwBlock(gc, GL_ENABLE_BIT);
-    const ULONG v = bOn ? 1u : 0u;
-    const ULONG i = cap - pc->cap;
-    if (pc->mirror != GLXCapMirror::SPECIAL) {
-        if (pw != nullptr) {
-            if (pc->count == 1) bSetBit(pw, pc->flBit, bOn);
-            else pw[pc->iWord + i] = v;
-        }
-        if (pc->mirror == GLXCapMirror::WORD) N_SetStateBlockAttrWord(pc->attr + i, v);
-        return GL_NO_ERROR;
-    }
-    if (pc->cap == GL_CLIP_PLANE0) {
-        if (pw != nullptr && bSetWord(pw, pc->iWord + i, v)) N_SetClipPlaneEnables(pc->count, pw + pc->iWord);
-        return GL_NO_ERROR;
-    }
-    if (pc->cap == GL_LIGHT0) {
-        if (pw != nullptr && bSetWord(pw, pc->iWord + i, v)) N_SetLightEnables(pc->count, pw + pc->iWord);
-        return GL_NO_ERROR;
-    }
-    if (pw == nullptr) return GL_NO_ERROR;
-    switch (cap) {
-        case GL_LINE_STIPPLE:
-            if (bSetBit(pw, GLX_EN_LINE_STIPPLE, bOn)) {
-                const ULONG* pwLine = pwBlock(gc, GL_LINE_BIT);
-                const bool bUse = bOn && pwLine != nullptr;
-                N_SetStateBlockAttrWord(N_ATTR_LINE_STIPPLE_REPEAT, bUse ? pwLine[GLX_LINE_REPEAT] : 1u);
-                N_SetStateBlockAttrWord(N_ATTR_LINE_STIPPLE, bUse ? pwLine[GLX_LINE_PATTERN] : 0xFFFFFFFFu);
-            }
-            break;
-        case GL_POLYGON_STIPPLE:
-            if (bSetBit(pw, GLX_EN_POLYGON_STIPPLE, bOn)) {
-                if (const ULONG* pwPoly = pwBlock(gc, GL_POLYGON_BIT)) {
-                    for (ULONG f = 0; f < 2; ++f) {
-                        if (pwPoly[GLX_POLYGON_FRONT_MODE + f] == kFillCode)
-                            N_SetStateBlockAttrWord(N_ATTR_POLYGON_FRONT + f, bOn ? kFillStippledCode : kFillCode);
-                    }
-                }
-            }
-            break;
-        case GL_DEPTH_TEST:
-            bSetBit(pw, GLX_EN_DEPTH_TEST, bOn);
-            N_SetStateBlockAttrWord(N_ATTR_DEPTH_TEST, bOn ? 2u : 1u);
-            if (bOn && (gc->flBufferMask & 0x900u) == 0) gc->dirty |= GLX_DIRTY_BUFFERS;
-            break;
-        case GL_STENCIL_TEST:
-            bSetBit(pw, GLX_EN_STENCIL_TEST, bOn);
-            N_SetStateBlockAttrWord(N_ATTR_STENCIL_TEST, v);
-            if (bOn && (gc->flBufferMask & 0x200u) == 0) gc->dirty |= GLX_DIRTY_BUFFERS;
-            break;
-        case GL_SCISSOR_TEST:
-            if (bSetBit(pw, GLX_EN_SCISSOR_TEST, bOn)) {
-                const ULONG* pwScissor = pwBlock(gc, GL_SCISSOR_BIT);
-                if (pwScissor != nullptr && pwScissor[GLX_SCISSOR_UNSET] == 0) gc->dirty |= GLX_DIRTY_CLIP;
-            }
-            break;
-        default:  // the two texture targets
-            if (bSetBit(pw, cap == GL_TEXTURE_1D ? GLX_EN_TEXTURE_1D : GLX_EN_TEXTURE_2D, bOn)) {
-                __glXValidateTexture(gc);
-                N_SetStateBlockAttrWord(N_ATTR_TEXTURE, (pw[GLX_ENABLE_BITS] & (GLX_EN_TEXTURE_1D | GLX_EN_TEXTURE_2D)) != 0);
-            }
-            break;
-    }
-    return GL_NO_ERROR;
-}
-
-ULONG __glXPushAttrib(GLContext* gc, ULONG flMask) {
-    GLState* pCur = gc->pState;
-    if (pCur == nullptr) return GL_INVALID_OPERATION;
-    if (pCur->iDepth >= GLX_ATTRIB_DEPTH_MAX) return GL_STACK_OVERFLOW;
-    flMask &= GLX_ATTRIB_GROUP_BITS;
-
-    // Every allocation first, so that a failure leaves the stack as it was:
-    // the new level, a fresh block for each pushed group the current level
-    // holds (and ENABLE always), and a block the current level lacks for
-    // each pushed group it does not hold.
-    auto* pNew = static_cast<GLState*>(LocalAlloc(LPTR, sizeof(GLState)));
-    ULONG* apwNew[GLX_GROUPS] = {};
-    ULONG* apwSaved[GLX_GROUPS] = {};
-    bool bFailed = pNew == nullptr;
-    const ULONG flSave = flMask | GL_ENABLE_BIT;
-    for (unsigned k = 0; k < GLX_GROUPS && !bFailed; ++k) {
-        if ((flSave & (1u << k)) == 0) continue;
-        ULONG*& pw = pCur->blocks[k] != nullptr ? apwNew[k] : apwSaved[k];
-        pw = pwAlloc(k);
-        bFailed = pw == nullptr;
-    }
-    if (bFailed) {
-        for (unsigned k = 0; k < GLX_GROUPS; ++k) {
-            if (apwNew[k] != nullptr) LocalFree(apwNew[k]);
-            if (apwSaved[k] != nullptr) LocalFree(apwSaved[k]);
-        }
-        if (pNew != nullptr) LocalFree(pNew);
-        return GL_OUT_OF_MEMORY;
-    }
-
-    *pNew = *pCur;
-    pNew->flPushed = 0;
-    pNew->iDepth = pCur->iDepth + 1;
-    pNew->pNext = pCur;
-    for (unsigned k = 0; k < GLX_GROUPS; ++k) {
-        if ((flSave & (1u << k)) == 0) continue;
-        if (apwNew[k] != nullptr) {
-            __glXPushSavers[k](gc, pCur->blocks[k]);
-            std::memcpy(apwNew[k], pCur->blocks[k], __glXGroupBlockSize[k]);
-            pNew->blocks[k] = apwNew[k];
-        } else {
-            __glXPushSavers[k](gc, apwSaved[k]);
-            pCur->blocks[k] = apwSaved[k];
-            pCur->flPresent |= 1u << k;
-        }
-    }
-    pCur->flPushed = flMask;
-    gc->pState = pNew;
-    if (flMask & GL_LIGHTING_BIT) gc->dirty |= GLX_DIRTY_LIGHTS;
-    if (flMask & GL_TRANSFORM_BIT) gc->dirty |= GLX_DIRTY_CLIP_PLANES;
-    return GL_NO_ERROR;
-}
-
-ULONG __glXPopAttrib(GLContext* gc) {
-    GLState* pCur = gc->pState;
-    if (pCur == nullptr || pCur->iDepth == 0 || pCur->pNext == nullptr) return GL_STACK_UNDERFLOW;
-    GLState* pSaved = pCur->pNext;
-    const ULONG flMask = pSaved->flPushed;
-    const unsigned kEnable = uBit(GL_ENABLE_BIT);
-    ULONG* pwCurEnable = pCur->blocks[kEnable];
-    ULONG* pwSavedEnable = pSaved->blocks[kEnable];
-    if ((flMask & GL_ENABLE_BIT) == 0 && pwCurEnable != nullptr && pwSavedEnable != nullptr) {
-        // The enables of the groups not pushed stay as they are now.
-        for (const GLXCapability& c : kGLXCapabilities) {
-            if (flMask & c.flGroup) continue;
-            if (c.count == 1) {
-                pwSavedEnable[GLX_ENABLE_BITS] =
-                    (pwSavedEnable[GLX_ENABLE_BITS] & ~c.flBit) | (pwCurEnable[GLX_ENABLE_BITS] & c.flBit);
-            } else {
-                std::memcpy(pwSavedEnable + c.iWord, pwCurEnable + c.iWord, c.count * sizeof(ULONG));
-            }
-        }
-    }
-    // The pushed groups the level below had no block of before the push:
-    // the level above holds none of them.
-    ULONG flAdded = 0;
-    for (unsigned k = 0; k < GLX_GROUPS; ++k) {
-        const ULONG fl = 1u << k;
-        if ((flMask & fl) != 0 && fl != GL_ENABLE_BIT && pCur->blocks[k] == nullptr) flAdded |= fl;
-    }
-    // The level above owns its blocks of the pushed groups and its ENABLE
-    // block; the rest it shares.
-    ULONG flOwned = GL_ENABLE_BIT;
-    for (unsigned k = 0; k < GLX_GROUPS; ++k) {
-        if ((flMask & (1u << k)) != 0 && pCur->blocks[k] != nullptr && pCur->blocks[k] != pSaved->blocks[k])
-            flOwned |= 1u << k;
-    }
-    vFreeLevel(pCur, flOwned);
-    gc->pState = pSaved;
-    pSaved->flPushed = 0;
-    __glXApplyGroups(gc, pSaved, flMask, nullptr);
-    for (unsigned k = 0; k < GLX_GROUPS; ++k) {
-        if ((flAdded & (1u << k)) != 0 && pSaved->blocks[k] != nullptr) {
-            LocalFree(pSaved->blocks[k]);
-            pSaved->blocks[k] = nullptr;
-            pSaved->flPresent &= ~(1u << k);
-        }
-    }
-    return GL_NO_ERROR;
-}
 
 ULONG __glXDisp_ClipPlane(GLClient* p, const void* r) { return ulRequest<ulClipPlane>(p, r); }
 
@@ -886,10 +645,6 @@ ULONG __glXDisp_ClearStencil(GLClient* p, const void* r) { return ulRequest<ulAt
 ULONG __glXDisp_ClearDepth(GLClient* p, const void* r) { return ulRequest<ulClearDepth>(p, r); }
 ULONG __glXDisp_StencilMask(GLClient* p, const void* r) { return ulRequest<ulStencilMask>(p, r); }
 ULONG __glXDisp_DepthMask(GLClient* p, const void* r) { return ulRequest<ulDepthMask>(p, r); }
-ULONG __glXDisp_Disable(GLClient* p, const void* r) { return ulRequest<ulEnable<false>>(p, r); }
-ULONG __glXDisp_Enable(GLClient* p, const void* r) { return ulRequest<ulEnable<true>>(p, r); }
-ULONG __glXDisp_PopAttrib(GLClient* p, const void* r) { return ulRequest<ulPopAttrib>(p, r); }
-ULONG __glXDisp_PushAttrib(GLClient* p, const void* r) { return ulRequest<ulPushAttrib>(p, r); }
 ULONG __glXDisp_AlphaFunc(GLClient* p, const void* r) { return ulRequest<ulAlphaFunc>(p, r); }
 ULONG __glXDisp_BlendFunc(GLClient* p, const void* r) { return ulRequest<ulBlendFunc>(p, r); }
 ULONG __glXDisp_LogicOp(GLClient* p, const void* r) { return ulRequest<ulLogicOp>(p, r); }
