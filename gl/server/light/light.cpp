@@ -23,24 +23,24 @@ bool bNegative(ULONG u) { return (u & kSign) != 0 && u != kSign; }
 // Above the limit given as bits (a positive NaN is).
 bool bAbove(ULONG u, ULONG limit) { return (u & kSign) == 0 && u > limit; }
 
-// Where a light parameter lies in the 25-word record, and its mask; its
+// Where a light parameter lies in the light record, and its field bit; its
 // width is the parameter's value count (glParamCount).
 struct LightField {
     ULONG pname;
-    ULONG iWord;
+    size_t offset;
     ULONG flMask;
 };
 constexpr LightField kLightFields[] = {
-    {GL_AMBIENT, 1, N_LIGHT_AMBIENT},
-    {GL_DIFFUSE, 5, N_LIGHT_DIFFUSE},
-    {GL_SPECULAR, 21, N_LIGHT_SPECULAR},
-    {GL_POSITION, 12, N_LIGHT_POSITION},
-    {GL_SPOT_DIRECTION, 9, N_LIGHT_SPOT_DIRECTION},
-    {GL_SPOT_EXPONENT, 16, N_LIGHT_SPOT_EXPONENT},
-    {GL_SPOT_CUTOFF, 17, N_LIGHT_SPOT_CUTOFF},
-    {GL_CONSTANT_ATTENUATION, 18, N_LIGHT_CONSTANT_ATTENUATION},
-    {GL_LINEAR_ATTENUATION, 19, N_LIGHT_LINEAR_ATTENUATION},
-    {GL_QUADRATIC_ATTENUATION, 20, N_LIGHT_QUADRATIC_ATTENUATION},
+    {GL_AMBIENT, offsetof(N_Light, ambient), N_LIGHT_AMBIENT},
+    {GL_DIFFUSE, offsetof(N_Light, diffuse), N_LIGHT_DIFFUSE},
+    {GL_SPECULAR, offsetof(N_Light, specular), N_LIGHT_SPECULAR},
+    {GL_POSITION, offsetof(N_Light, position), N_LIGHT_POSITION},
+    {GL_SPOT_DIRECTION, offsetof(N_Light, spotDirection), N_LIGHT_SPOT_DIRECTION},
+    {GL_SPOT_EXPONENT, offsetof(N_Light, spotExponent), N_LIGHT_SPOT_EXPONENT},
+    {GL_SPOT_CUTOFF, offsetof(N_Light, spotCutoff), N_LIGHT_SPOT_CUTOFF},
+    {GL_CONSTANT_ATTENUATION, offsetof(N_Light, constantAttenuation), N_LIGHT_CONSTANT_ATTENUATION},
+    {GL_LINEAR_ATTENUATION, offsetof(N_Light, linearAttenuation), N_LIGHT_LINEAR_ATTENUATION},
+    {GL_QUADRATIC_ATTENUATION, offsetof(N_Light, quadraticAttenuation), N_LIGHT_QUADRATIC_ATTENUATION},
 };
 
 const LightField* pField(ULONG pname) {
@@ -116,6 +116,26 @@ ULONG ulParam(GLClient* pgc, const void* pvRequest) {
 
 }  // namespace
 
+N_Light __glXLightRecord(const ULONG* pwLighting, ULONG i) {
+    N_Light rec;
+    std::memcpy(&rec, pwLighting + GLX_LIGHT_FIRST + i * GLX_LIGHT_WORDS, sizeof rec);
+    return rec;
+}
+
+void __glXStoreLightRecord(ULONG* pwLighting, ULONG i, const N_Light& rec) {
+    std::memcpy(pwLighting + GLX_LIGHT_FIRST + i * GLX_LIGHT_WORDS, &rec, sizeof rec);
+}
+
+float* __glXLightParam(N_Light* prec, ULONG pname) {
+    const LightField* pf = pField(pname);
+    return pf != nullptr ? reinterpret_cast<float*>(reinterpret_cast<BYTE*>(prec) + pf->offset) : nullptr;
+}
+
+ULONG __glXLightParamBit(ULONG pname) {
+    const LightField* pf = pField(pname);
+    return pf != nullptr ? pf->flMask : 0;
+}
+
 ULONG __glXLightParamCount(ULONG pname) {
     const LightField* pf = pField(pname);
     return pf != nullptr ? glParamCount(pname) : 0;
@@ -159,17 +179,16 @@ ULONG __glXSetLight(GLContext* gc, ULONG light, ULONG pname, const float* pf, BO
     ULONG* pwBlock = pwLighting(gc);
     if (pwBlock == nullptr) return GL_INVALID_OPERATION;
     const ULONG i = light - GL_LIGHT0;
-    ULONG* pwRecord = pwBlock + GLX_LIGHT_FIRST + i * GLX_LIGHT_WORDS;
-    std::memcpy(pwRecord + pField_->iWord, pf, cWords * sizeof(float));
+    N_Light rec = __glXLightRecord(pwBlock, i);
+    std::memcpy(__glXLightParam(&rec, pname), pf, cWords * sizeof(float));
+    __glXStoreLightRecord(pwBlock, i, rec);
 
     if ((gc->dirty & GLX_DIRTY_LIGHTS) && __glXPushLights(gc)) gc->dirty &= ~GLX_DIRTY_LIGHTS;
-    N_Light rec;
-    std::memcpy(&rec, pwRecord, sizeof rec);
     N_SetLight(pField_->flMask, i, &rec);
     const ULONG flEye = pField_->flMask & (N_LIGHT_SPOT_DIRECTION | N_LIGHT_POSITION);
     if (flEye != 0) {
         N_GetLight(flEye, i, &rec);
-        std::memcpy(pwRecord, &rec, sizeof rec);
+        __glXStoreLightRecord(pwBlock, i, rec);
     }
     return GL_NO_ERROR;
 }

@@ -134,21 +134,19 @@ void vSetVector(ULONG* pw, float a, float b, float c, float d) {
 
 void vSetLighting(ULONG* pw) {
     for (ULONG i = 0; i < GLX_LIGHTS; ++i) {
-        ULONG* pl = pw + GLX_LIGHT_FIRST + i * GLX_LIGHT_WORDS;
         const float fOn = i == 0 ? 1.0f : 0.0f;  // light 0 is white
-        pl[0] = 5;
-        vSetVector(pl + GLX_LIGHT_AMBIENT, 0, 0, 0, 1.0f);
-        vSetVector(pl + GLX_LIGHT_DIFFUSE, fOn, fOn, fOn, 1.0f);
-        vSetVector(pl + GLX_LIGHT_SPOT_DIRECTION, 0, 0, -1.0f, 0);
-        pl[13] = 0;
-        pl[14] = __glXFloatBits(1.0f);
-        pl[15] = 0;
-        pl[16] = 0;
-        pl[GLX_LIGHT_SPOT_CUTOFF] = __glXFloatBits(180.0f);
-        pl[18] = __glXFloatBits(1.0f);
-        pl[19] = 0;
-        pl[20] = 0;
-        vSetVector(pl + GLX_LIGHT_SPECULAR, fOn, fOn, fOn, 1.0f);
+        N_Light rec{};
+        rec.control = 5;
+        rec.ambient[3] = 1.0f;
+        rec.diffuse[0] = rec.diffuse[1] = rec.diffuse[2] = fOn;
+        rec.diffuse[3] = 1.0f;
+        rec.spotDirection[2] = -1.0f;
+        rec.position[2] = 1.0f;  // (0, 0, 1, 0): along +z, at infinity
+        rec.spotCutoff = 180.0f;
+        rec.constantAttenuation = 1.0f;
+        rec.specular[0] = rec.specular[1] = rec.specular[2] = fOn;
+        rec.specular[3] = 1.0f;
+        __glXStoreLightRecord(pw, i, rec);
     }
 }
 

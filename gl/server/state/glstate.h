@@ -49,7 +49,8 @@
 // as its GL name.
 #define GLX_PIXEL_READ_BIT 16u
 #define GLX_PIXEL_READ_BUFFER 17u
-// LIGHTING: eight light records of 25 words from word 48.
+// LIGHTING: eight light records of 25 words from word 48, each an lgi
+// light record (N_Light, whose word offsets light/light.h checks).
 #define GLX_LIGHT_FIRST 48u
 #define GLX_LIGHT_WORDS 25u
 #define GLX_LIGHTS 8u

@@ -446,30 +446,19 @@ ULONG __glXGetLight(GLClient* pgc, ULONG light, ULONG pname, ULONG type, const v
     if (light - GL_LIGHT0 >= GLX_LIGHTS || c == 0) return GL_INVALID_ENUM;
     const ULONG* pwBlock = pwBlockOf(pgc->gc, GL_LIGHTING_BIT);
     if (pwBlock == nullptr) return GL_INVALID_VALUE;
-    const ULONG* pwRecord = pwBlock + GLX_LIGHT_FIRST + (light - GL_LIGHT0) * GLX_LIGHT_WORDS;
-    ULONG iWord;
-    switch (pname) {
-        case GL_AMBIENT: iWord = GLX_LIGHT_AMBIENT; break;
-        case GL_DIFFUSE: iWord = GLX_LIGHT_DIFFUSE; break;
-        case GL_SPECULAR: iWord = GLX_LIGHT_SPECULAR; break;
-        case GL_SPOT_DIRECTION: iWord = GLX_LIGHT_SPOT_DIRECTION; break;
-        case GL_POSITION: iWord = 12; break;
-        default: iWord = 16 + (pname - GL_SPOT_EXPONENT); break;  // exponent, cutoff, attenuations
-    }
-    std::memcpy(gajGathered, pwRecord + iWord, c * sizeof(ULONG));
+    N_Light rec = __glXLightRecord(pwBlock, light - GL_LIGHT0);
     if (pname == GL_POSITION || pname == GL_SPOT_DIRECTION) {
         // Kept by the lgi layer in eye coordinates.
-        N_Light rec{};
-        N_GetLight(pname == GL_POSITION ? N_LIGHT_POSITION : N_LIGHT_SPOT_DIRECTION, light - GL_LIGHT0, &rec);
-        std::memcpy(gajGathered, pname == GL_POSITION ? rec.position : rec.spotDirection, c * sizeof(float));
+        N_GetLight(__glXLightParamBit(pname), light - GL_LIGHT0, &rec);
     }
+    std::memcpy(gajGathered, __glXLightParam(&rec, pname), c * sizeof(float));
     const bool bColor = pname == GL_AMBIENT || pname == GL_DIFFUSE || pname == GL_SPECULAR;
     return ulStaged(bColor ? GLX_TYPE_COLOR : GLX_TYPE_FLOAT, c, type, ppv, pcj);
 }
 
 ULONG __glXGetMaterial(GLClient*, ULONG face, ULONG pname, ULONG type, const void** ppv, ULONG* pcj) {
     if (face != GL_FRONT && face != GL_BACK) return GL_INVALID_ENUM;  // FRONT_AND_BACK included
-    const ULONG base = face == GL_FRONT ? 58 : 67;
+    const ULONG base = face == GL_FRONT ? N_ATTR_FRONT_EMISSION : N_ATTR_BACK_EMISSION;
     ULONG aw[4] = {};
     ULONG c = 4;
     ULONG srcType = GLX_TYPE_COLOR;
