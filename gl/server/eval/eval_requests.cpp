@@ -20,7 +20,9 @@ namespace {
 
 // The vertex packet that takes each target's value: Color4fv, Indexfv,
 // Normal3fv, TexCoord1fv .. TexCoord4fv, Vertex3fv, Vertex4fv.
-constexpr USHORT kEmitOpcode[GLX_EVAL_TARGETS] = {16, 25, 30, 50, 54, 58, 62, 70, 74};
+constexpr USHORT kEmitOpcode[GLX_EVAL_TARGETS] = {
+    X_GLrop_Color4fv,    X_GLrop_Indexfv,     X_GLrop_Normal3fv,   X_GLrop_TexCoord1fv, X_GLrop_TexCoord2fv,
+    X_GLrop_TexCoord3fv, X_GLrop_TexCoord4fv, X_GLrop_Vertex3fv,   X_GLrop_Vertex4fv};
 constexpr ULONG kNormal = 2, kTexFirst = 3, kTexLast = 6, kVertex3 = 7, kVertex4 = 8;
 
 // GL modes of the batches.
@@ -485,15 +487,15 @@ ULONG __glXBeginEnd_EvalCoord(GLClient* pgc, const void* pv) {
     const BYTE* pj = static_cast<const BYTE*>(pv) + 4;
     ULONG glError;
     switch (opcode) {
-        case 151: glError = __glXEvalCoord1(pgc, static_cast<float>(__glXArgDouble(pj, 0))); break;
-        case 152: glError = __glXEvalCoord1(pgc, __glXArgFloat(pj, 0)); break;
-        case 153:
+        case X_GLrop_EvalCoord1dv: glError = __glXEvalCoord1(pgc, static_cast<float>(__glXArgDouble(pj, 0))); break;
+        case X_GLrop_EvalCoord1fv: glError = __glXEvalCoord1(pgc, __glXArgFloat(pj, 0)); break;
+        case X_GLrop_EvalCoord2dv:
             glError = __glXEvalCoord2(pgc, static_cast<float>(__glXArgDouble(pj, 0)),
                                       static_cast<float>(__glXArgDouble(pj, 1)));
             break;
-        case 154: glError = __glXEvalCoord2(pgc, __glXArgFloat(pj, 0), __glXArgFloat(pj, 1)); break;
-        case 156: glError = __glXEvalPoint1(pgc, static_cast<LONG>(__glXArgWord(pj, 0))); break;
-        case 158:
+        case X_GLrop_EvalCoord2fv: glError = __glXEvalCoord2(pgc, __glXArgFloat(pj, 0), __glXArgFloat(pj, 1)); break;
+        case X_GLrop_EvalPoint1: glError = __glXEvalPoint1(pgc, static_cast<LONG>(__glXArgWord(pj, 0))); break;
+        case X_GLrop_EvalPoint2:
             glError = __glXEvalPoint2(pgc, static_cast<LONG>(__glXArgWord(pj, 0)),
                                       static_cast<LONG>(__glXArgWord(pj, 1)));
             break;

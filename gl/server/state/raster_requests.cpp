@@ -12,10 +12,10 @@
 
 namespace {
 
-constexpr ULONG kVertex2dv = 65;      // the Vertex request laid out as RasterPos2dv and each Rect corner
-constexpr ULONG kRasterPos2dv = 33;   // RasterPos2dv .. RasterPos4sv: 33-44
-constexpr ULONG kRectdv = 45;         // Rectdv, Rectfv, Rectiv, Rectsv: 45-48
-constexpr ULONG kVertex2fv = 66;      // the vertex-packet table entry the corners go through
+constexpr ULONG kVertex2dv = X_GLrop_Vertex2dv;  // the Vertex request laid out as RasterPos2dv and each Rect corner
+constexpr ULONG kRasterPos2dv = X_GLrop_RasterPos2dv;  // RasterPos2dv .. RasterPos4sv
+constexpr ULONG kRectdv = X_GLrop_Rectdv;  // Rectdv, Rectfv, Rectiv, Rectsv
+constexpr ULONG kVertex2fv = X_GLrop_Vertex2fv;  // the vertex-packet table entry the corners go through
 constexpr ULONG kAccumFirst = 0x0100; // GL_ACCUM .. GL_ADD
 constexpr ULONG kAccumBound = 0x400;  // the accumulation buffer's bit of the bound-buffer mask
 

@@ -501,11 +501,15 @@ constexpr CurrentRequest kCurrent(ULONG op) {
     constexpr BYTE kColorKinds[] = {kB, kD, kF, kI, kS, kUB, kUI, kUS};
     constexpr BYTE kDFIS[] = {kD, kF, kI, kS};
     constexpr BYTE kNormalKinds[] = {kB, kD, kF, kI, kS};
-    if (op >= 6 && op <= 21) return {kColorKinds[(op - 6) % 8], static_cast<BYTE>(op < 14 ? 3 : 4), N_ATTR_COLOUR, true};
-    if (op == 22) return {kUB, 1, N_ATTR_EDGE_FLAG, false};
-    if (op >= 24 && op <= 27) return {kDFIS[op - 24], 1, N_ATTR_INDEX, false};
-    if (op >= 28 && op <= 32) return {kNormalKinds[op - 28], 3, N_ATTR_NORMAL, true};
-    return {kDFIS[(op - 49) % 4], static_cast<BYTE>(1 + (op - 49) / 4), N_ATTR_TEXCOORD, false};
+    if (op >= X_GLrop_Color3bv && op <= X_GLrop_Color4usv)
+        return {kColorKinds[(op - X_GLrop_Color3bv) % 8], static_cast<BYTE>(op < X_GLrop_Color4bv ? 3 : 4),
+                N_ATTR_COLOUR, true};
+    if (op == X_GLrop_EdgeFlagv) return {kUB, 1, N_ATTR_EDGE_FLAG, false};
+    if (op >= X_GLrop_Indexdv && op <= X_GLrop_Indexsv) return {kDFIS[op - X_GLrop_Indexdv], 1, N_ATTR_INDEX, false};
+    if (op >= X_GLrop_Normal3bv && op <= X_GLrop_Normal3sv)
+        return {kNormalKinds[op - X_GLrop_Normal3bv], 3, N_ATTR_NORMAL, true};
+    return {kDFIS[(op - X_GLrop_TexCoord1dv) % 4], static_cast<BYTE>(1 + (op - X_GLrop_TexCoord1dv) / 4),
+            N_ATTR_TEXCOORD, false};
 }
 
 float fComponent(const BYTE* pj, BYTE kind, ULONG i, bool bColorRule) {
@@ -566,12 +570,14 @@ ULONG __glXIndexMaskOf(const GLContext* gc, ULONG ulLgiMask) {
 
 ULONG __glXVertexFloats(ULONG op, const BYTE* pj, float* pf) {
     constexpr BYTE kDFIS[] = {kD, kF, kI, kS};
-    const CurrentRequest r = op >= 65 && op <= 76
-                                 ? CurrentRequest{kDFIS[(op - 65) % 4], static_cast<BYTE>(2 + (op - 65) / 4), 0, false}
-                                 : kCurrent(op);
+    const CurrentRequest r =
+        op >= X_GLrop_Vertex2dv && op <= X_GLrop_Vertex4sv
+            ? CurrentRequest{kDFIS[(op - X_GLrop_Vertex2dv) % 4], static_cast<BYTE>(2 + (op - X_GLrop_Vertex2dv) / 4), 0,
+                             false}
+            : kCurrent(op);
     pf[0] = pf[1] = pf[2] = 0.0f;
     pf[3] = 1.0f;
-    if (op == 22) {
+    if (op == X_GLrop_EdgeFlagv) {
         pf[0] = pj[0];
         return 1;
     }
@@ -586,7 +592,7 @@ ULONG ulCurrentValue(GLClient* pgc, const void* pv) {
     constexpr CurrentRequest r = kCurrent(op);
     const BYTE* pj = __glXRenderArgs(pgc, pv);
     if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv);
-    if (op == 22) {
+    if (op == X_GLrop_EdgeFlagv) {
         N_SetStateBlockAttrWord(r.attr, pj[0]);
         return GLX_SUCCESS;
     }
