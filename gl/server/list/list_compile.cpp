@@ -107,7 +107,7 @@ ULONG __glXListIndex(const GLContext* gc) {
 }
 
 ULONG __glXCompileDrawPixels(GLClient* pgc, const void* pvRequest, BYTE** ppj, ULONG* pcj) {
-    constexpr ULONG kFixed = 40;  // header, unpack header, width, height, format, type
+    constexpr ULONG kFixed = 4 + GLXFixedBody(X_GLrop_DrawPixels);  // header, unpack header, width, height, format, type
     const ULONG cj = __glXRenderLength(pgc, pvRequest);
     if (cj < kFixed) return GL_INVALID_VALUE;
     const BYTE* pj = static_cast<const BYTE*>(pvRequest);
