@@ -84,7 +84,7 @@ struct GLContext {
 // handed over is a pointer of the machine's size, so the header takes 24
 // bytes and the first packet word lies behind the link, never under it.
 struct __GLXpacketBuffer {
-    USHORT opcode;          // +0 1039 (X_GLrop_DispatchPacketsZYD)
+    USHORT opcode;          // +0 X_GLrop_DispatchPacketsZYD
     USHORT length;          // +2
     ULONG cjUsed;           // +4 bytes used, header included (GLX_PACKET_HEADER when empty)
     ULONG target;           // +8 GLX_PACKETS_IMMEDIATE or GLX_PACKETS_LIST

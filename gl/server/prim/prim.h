@@ -39,7 +39,7 @@ LONG __glMapPrimSegment(GLClient* pgc, ULONG hSection, ULONG cjSection);
 // those handed over (context deletion).
 void __glFreePrimState(GLContext* gc);
 
-// X_GLrop_PrimitiveZYD (1025): draws a batch from the ring or from the
+// X_GLrop_PrimitiveZYD: draws a batch from the ring or from the
 // command's own arrays. Answers 0; 6 for a GL mode above 9; an X error for a
 // batch it refuses (bad length, slots outside the ring, more vertices than
 // the lgi pipe's batch, strips that do not add up).
