@@ -10,6 +10,8 @@
 // into client memory at clientData.
 #pragma once
 
+#include "glrequests.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -118,7 +120,6 @@ static_assert(offsetof(xGLXSingleReply, pad3) == 16);
 
 #define X_Error 0u
 #define X_Reply 1u
-#define X_GLXRender 1u
 
 // GLX errors (without the extension's error base).
 #define GLXBadContextTag 4u
@@ -134,9 +135,7 @@ static_assert(offsetof(xGLXSingleReply, pad3) == 16);
 #define GLX_BAD_LENGTH 16u
 #define GLX_BAD_IMPLEMENTATION 17u
 
-// The single requests the segment code serves itself.
-#define X_GLsop_FeedbackBuffer 105u  // +8 size, +12 type
-#define X_GLsop_SelectBuffer 106u    // +8 size
-#define X_GLsop_RenderMode 107u      // +8 mode; reply +16 the new mode
-#define X_GLsop_Finish 108u          // reply without data
-#define X_GLsop_Flush 142u           // no reply
+// The request opcodes (X_GLXRender, X_GLsop_<request>, X_GLrop_<request>):
+// glrequests.h. The single requests the segment code serves itself take
+// FeedbackBuffer +8 size, +12 type; SelectBuffer +8 size; RenderMode +8
+// mode, its reply +16 the new mode; Finish a reply without data; Flush none.

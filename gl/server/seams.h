@@ -31,7 +31,7 @@ LONG __glDrawableHeight(GLContext* gc);
 BOOL __glVisualDoubleBuffered(GLContext* gc);
 BOOL __glVisualStereo(GLContext* gc);
 // Hand the lgi layer the six clip planes with their enables, the colour
-// format (lgi attribute 104) of the visual; work out the viewport from the
+// format (N_ATTR_PIXEL_FORMAT) of the visual; work out the viewport from the
 // drawable and the screen: TRUE when done.
 BOOL __glXPushClipPlanes(GLContext* gc);
 BOOL __glXPushColorFormat(GLContext* gc);

@@ -95,7 +95,7 @@ void Large(std::vector<std::uint8_t> v, USHORT opcode) {
     const __GLXrenderHeader hdr{0, opcode};
     std::memcpy(v.data() + 4, &hdr, 4);
     gpgc->cjLarge = static_cast<ULONG>(v.size() - 4);
-    gc->pRenderTable[opcode](gpgc, v.data() + 4);
+    __glXDispatchRender(gpgc, gc->pRenderTable, v.data() + 4);
     gpgc->cjLarge = 0;
 }
 
@@ -151,14 +151,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 if (bLarge) {
                     Large(std::move(v), opcode);
                 } else {
-                    gContext.pRenderTable[opcode](gpgc, v.data());
+                    __glXDispatchRender(gpgc, gContext.pRenderTable, v.data());
                 }
                 break;
             }
             case 6: {
                 const ULONG name = byte();
                 const std::uint8_t aj[8] = {8, 0, 1, 0, static_cast<std::uint8_t>(name), 0, 0, 0};
-                gContext.pRenderTable[1](gpgc, aj);
+                __glXDispatchRender(gpgc, gContext.pRenderTable, aj);
                 break;
             }
             default: Single(141, {byte()}); break;

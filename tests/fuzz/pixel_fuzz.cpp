@@ -69,7 +69,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         std::memcpy(request.data() + 2, &kRender[which].opcode, 2);
         request.resize(cj);
-        kRender[which].fn(h.pgc, request.data());
+        // Run as the decoder runs it: its length checked first.
+        static std::vector<__GLXdispatchFn> table(GLX_RENDER_ENTRIES, __glXDisp_BadRender);
+        table[kRender[which].opcode] = kRender[which].fn;
+        __glXDispatchRender(h.pgc, table.data(), request.data());
     } else {
         const ULONG cj = Place(h, data, size, 2);
         if (cj < 8) return 0;

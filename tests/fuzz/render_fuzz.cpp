@@ -62,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     gContext.bInBegin = pTable == __glXRenderBeginEndTable;
     gContext.bCompiling = pTable == __glXRenderListTable;
     pgc->gc = &gContext;
-    pTable[opcode](pgc, request.data());
+    __glXDispatchRender(pgc, pTable, request.data());
     // An attribute push is undone, so that every input starts from the
     // context's own level.
     while (gContext.pState != nullptr && gContext.pState != gpState && __glXPopAttrib(&gContext) == 0) {

@@ -41,15 +41,14 @@ void vMakeCurrent(N_Context* pnc) {
 }
 
 // The current lgi context after its drawable switched layers: the draw
-// buffer (attribute 163) is set again and every state group is marked to be
+// buffer (N_ATTR_DRAW_BUFFER) is set again and every state group is marked to be
 // validated again. The layer marks its whole state dirty when its state is
 // restored, so the state is saved and restored through the command stream.
 void vRevalidateLgiState() {
-    constexpr ULONG kDrawBuffer = 163;
     constexpr ULONG kStateWords = 430;
     ULONG ulDrawBuffer = 0;
-    N_GetStateBlockAttr(kDrawBuffer, &ulDrawBuffer);
-    N_SetStateBlockAttrWord(kDrawBuffer, ulDrawBuffer);
+    N_GetStateBlockAttr(N_ATTR_DRAW_BUFFER, &ulDrawBuffer);
+    N_SetStateBlockAttrWord(N_ATTR_DRAW_BUFFER, ulDrawBuffer);
     static ULONG aulState[kStateWords];  // every call runs under the escape lock
     const auto ul = reinterpret_cast<std::uintptr_t>(aulState);
     const ULONG lo = static_cast<ULONG>(ul), hi = static_cast<ULONG>(static_cast<std::uint64_t>(ul) >> 32);

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 
+#include "gl10.h"  // the GL enumerants, GL errors and attribute-group bits
 #include "glsrv.h"
 
 struct GLDrawable;  // the window with a pixel format (drawables)
@@ -35,11 +36,6 @@ typedef ULONG (*__GLXvertexFn)(__GLXprimBuffer* ppb, const void* pvArgs);
 #define GLX_DIRTY_COLOR_FORMAT 0x10u
 #define GLX_DIRTY_CLIP_PLANES 0x20u
 #define GLX_DIRTY_LIGHTS 0x40u
-
-// GL render modes.
-#define GL_RENDER 0x1C00u
-#define GL_FEEDBACK 0x1C01u
-#define GL_SELECT 0x1C02u
 
 struct GLContext {
     GLClient* pgc;                          // 0 the client it is current on, or null
@@ -88,7 +84,7 @@ struct GLContext {
 // handed over is a pointer of the machine's size, so the header takes 24
 // bytes and the first packet word lies behind the link, never under it.
 struct __GLXpacketBuffer {
-    USHORT opcode;          // +0 1039 (X_GLrop_DispatchPacketsZYD)
+    USHORT opcode;          // +0 X_GLrop_DispatchPacketsZYD
     USHORT length;          // +2
     ULONG cjUsed;           // +4 bytes used, header included (GLX_PACKET_HEADER when empty)
     ULONG target;           // +8 GLX_PACKETS_IMMEDIATE or GLX_PACKETS_LIST
@@ -105,26 +101,6 @@ static_assert(sizeof(__GLXpacketBuffer) == 16 + sizeof(void*) && sizeof(__GLXpac
 
 // --- GL attribute groups --------------------------------------------------------------
 // The group bits of glPushAttrib; group bit k keeps its block at blocks[k].
-#define GL_CURRENT_BIT 0x00001u
-#define GL_POINT_BIT 0x00002u
-#define GL_LINE_BIT 0x00004u
-#define GL_POLYGON_BIT 0x00008u
-#define GL_POLYGON_STIPPLE_BIT 0x00010u
-#define GL_PIXEL_MODE_BIT 0x00020u
-#define GL_LIGHTING_BIT 0x00040u
-#define GL_FOG_BIT 0x00080u
-#define GL_DEPTH_BUFFER_BIT 0x00100u
-#define GL_ACCUM_BUFFER_BIT 0x00200u
-#define GL_STENCIL_BUFFER_BIT 0x00400u
-#define GL_VIEWPORT_BIT 0x00800u
-#define GL_TRANSFORM_BIT 0x01000u
-#define GL_ENABLE_BIT 0x02000u
-#define GL_COLOR_BUFFER_BIT 0x04000u
-#define GL_HINT_BIT 0x08000u
-#define GL_EVAL_BIT 0x10000u
-#define GL_LIST_BIT 0x20000u
-#define GL_TEXTURE_BIT 0x40000u
-#define GL_SCISSOR_BIT 0x80000u
 #define GLX_GROUPS 20u
 
 // Byte size of each group's block, by group bit number.

@@ -8,18 +8,12 @@
 #include <atomic>
 
 #include "context/context.h"
+#include "glrequests.h"
 #include "smsegment.h"
 
 // X error codes a handler answers (GLX_SUCCESS, GLX_BAD_...): smsegment.h.
 
-// --- GL error codes ------------------------------------------------------------------
-#define GL_NO_ERROR 0u
-#define GL_INVALID_ENUM 0x500u
-#define GL_INVALID_VALUE 0x501u
-#define GL_INVALID_OPERATION 0x502u
-#define GL_STACK_OVERFLOW 0x503u
-#define GL_STACK_UNDERFLOW 0x504u
-#define GL_OUT_OF_MEMORY 0x505u
+// GL error codes and the other GL enumerants: gl10.h.
 
 // --- the tables ----------------------------------------------------------------------
 #define GLX_SINGLE_ENTRIES 272u
@@ -38,14 +32,8 @@ extern __GLXdispatchFn* __glXRenderBeginEndTable;  // between Begin and End
 extern __GLXdispatchFn* __glXRenderListTable;      // while a display list is compiled
 extern __GLXvertexFn* __glXVertexTable;            // vertex packets of the primitive buffer
 
-// Render opcodes the tables treat apart.
-#define X_GLrop_CallList 1u
-#define X_GLrop_CallLists 2u
-#define X_GLrop_Begin 4u
-#define X_GLrop_End 23u
-#define X_GLrop_Materialfv 97u
-#define X_GLrop_Materialiv 99u
-#define X_GLrop_PrimitiveZYD 1025u
+// Render opcodes (X_GLrop_<request>) and single opcodes (X_GLsop_<request>):
+// glrequests.h, from the request description include/glrequests.def.
 
 // --- render request lengths ----------------------------------------------------------
 // A render request starts with {u16 length in bytes, header included; u16
@@ -56,8 +44,16 @@ USHORT __glXRenderOpcode(const void* pvRequest);
 ULONG __glXRenderLength(const GLClient* pgc, const void* pvRequest);
 // Bytes of body (after the 4-byte header) that the published encoding of a
 // render opcode always carries: its fixed arguments; for requests with a
-// variable part, the part before it. ~0u for opcodes that have no request.
+// variable part, the part before it (the description's layout). ~0u for
+// opcodes that have no request.
 ULONG __glXRenderFixedBody(ULONG opcode);
+// Runs a render request through the slot of its opcode in pTable, once its
+// length is checked against the request description: a request shorter
+// than its fixed arguments is answered __glXBadLength and reaches no
+// handler, so handlers read their fixed arguments unchecked and check only
+// the variable part they size themselves. Every render request is run
+// through here (the stream, large commands, lists).
+ULONG __glXDispatchRender(GLClient* pgc, const __GLXdispatchFn* pTable, const void* pvRequest);
 // TRUE when the request carries at least cjBody bytes behind its header
 // (~0u counts as none: only the header).
 // When it does not, a handler answers __glXBadLength and reads nothing.
@@ -84,10 +80,6 @@ ULONG __glXBitMask(LONG n);
 ULONG __glXDisp_UnknownSingle(GLClient* pgc, const void* pvRequest);
 ULONG __glXDisp_BadRender(GLClient* pgc, const void* pvRequest);
 ULONG __glXVtx_Invalid(__GLXprimBuffer* ppb, const void* pvArgs);
-// A render request whose handler the server does not have yet: says so
-// ("<request name>: not available yet") and answers as a request the server
-// does not know, GL_INVALID_OPERATION and GLX_BAD_ACCESS.
-ULONG __glXDisp_NotAvailable(GLClient* pgc, const void* pvRequest);
 
 // --- request names -------------------------------------------------------------------
 // The GLX protocol name of a render opcode / GLX or single opcode; "Key
@@ -98,6 +90,19 @@ const char* __glXSingleRequestName(ULONG opcode);
 // Sorts both name tables; run by glInitDispatchVectors, and safe to call
 // from any thread any number of times.
 void __glXSortNameTables(void);
+
+// --- the request handlers, one per request of the description ---------------------------
+// __glXDisp_<request> for every render request run outside Begin/End and
+// every single request.
+#define GLX_PROTO_HANDLER(name) ULONG __glXDisp_##name(GLClient* pgc, const void* pvRequest);
+#define GLX_PROTO_IGNORE(name)
+#define GLX_PROTO_REFUSED(name)
+#define GLX_RENDER_REQUEST(name, opcode, layout, variable, outside, ...) GLX_PROTO_##outside(name)
+#define GLX_SINGLE_REQUEST(name, opcode) GLX_PROTO_HANDLER(name)
+#include "glrequests.def"
+#undef GLX_PROTO_HANDLER
+#undef GLX_PROTO_IGNORE
+#undef GLX_PROTO_REFUSED
 
 // --- special render handlers -----------------------------------------------------------
 ULONG __glXBeginEnd_End(GLClient* pgc, const void* pvRequest);

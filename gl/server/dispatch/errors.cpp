@@ -55,22 +55,10 @@ ULONG __glXDisp_UnknownSingle(GLClient* pgc, const void*) {
 }
 
 ULONG __glXDisp_BadRender(GLClient* pgc, const void* pvRequest) {
-    if (!__glXRenderBodyFits(pgc, pvRequest, __glXRenderFixedBody(__glXRenderOpcode(pvRequest)))) {
-        return __glXBadLength(pgc, pvRequest);
-    }
     return __glXRenderError(pgc, pvRequest, GL_INVALID_OPERATION);
 }
 
 ULONG __glXVtx_Invalid(__GLXprimBuffer*, const void*) {
     __glXDebugPrint("invalid packet cmd");
     return GLX_BAD_IMPLEMENTATION;
-}
-
-ULONG __glXDisp_NotAvailable(GLClient* pgc, const void* pvRequest) {
-    const ULONG opcode = __glXRenderOpcode(pvRequest);
-    if (!__glXRenderBodyFits(pgc, pvRequest, __glXRenderFixedBody(opcode))) {
-        return __glXBadLength(pgc, pvRequest);
-    }
-    __glXDebugPrint("%s: not available yet\n", __glXRenderRequestName(opcode));
-    return __glXRenderError(pgc, pvRequest, GL_INVALID_OPERATION);
 }

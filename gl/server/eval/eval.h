@@ -16,8 +16,6 @@
 // TEXTURE_COORD_1 .. TEXTURE_COORD_4, VERTEX_3, VERTEX_4.
 #define GLX_EVAL_TARGETS 9u
 #define GLX_EVAL_MAX_ORDER 30u  // reported as MAX_EVAL_ORDER
-#define GL_MAP1_COLOR_4 0x0D90u
-#define GL_MAP2_COLOR_4 0x0DB0u
 // Values a point of each target.
 inline constexpr ULONG __glXEvalComponents[GLX_EVAL_TARGETS] = {4, 1, 3, 1, 2, 3, 4, 3, 4};
 
@@ -77,17 +75,7 @@ ULONG __glXEvalCoord2(GLClient* pgc, float u, float v);
 ULONG __glXEvalPoint1(GLClient* pgc, LONG i);
 ULONG __glXEvalPoint2(GLClient* pgc, LONG i, LONG j);
 
-// Render handlers.
-ULONG __glXDisp_Map1d(GLClient*, const void*);      // 143
-ULONG __glXDisp_Map1f(GLClient*, const void*);      // 144
-ULONG __glXDisp_Map2d(GLClient*, const void*);      // 145
-ULONG __glXDisp_Map2f(GLClient*, const void*);      // 146
-ULONG __glXDisp_MapGrid1d(GLClient*, const void*);  // 147
-ULONG __glXDisp_MapGrid1f(GLClient*, const void*);  // 148
-ULONG __glXDisp_MapGrid2d(GLClient*, const void*);  // 149
-ULONG __glXDisp_MapGrid2f(GLClient*, const void*);  // 150
-ULONG __glXDisp_EvalMesh1(GLClient*, const void*);  // 155
-ULONG __glXDisp_EvalMesh2(GLClient*, const void*);  // 157
+// The requests' handlers (__glXDisp_<request>): dispatch/dispatch.h.
 // Between Begin and End: EvalCoord1dv .. EvalCoord2fv (151-154), EvalPoint1
 // (156), EvalPoint2 (158); while a list is compiled they are stored.
 ULONG __glXBeginEnd_EvalCoord(GLClient*, const void*);

@@ -20,7 +20,9 @@ namespace {
 
 // The vertex packet that takes each target's value: Color4fv, Indexfv,
 // Normal3fv, TexCoord1fv .. TexCoord4fv, Vertex3fv, Vertex4fv.
-constexpr USHORT kEmitOpcode[GLX_EVAL_TARGETS] = {16, 25, 30, 50, 54, 58, 62, 70, 74};
+constexpr USHORT kEmitOpcode[GLX_EVAL_TARGETS] = {
+    X_GLrop_Color4fv,    X_GLrop_Indexfv,     X_GLrop_Normal3fv,   X_GLrop_TexCoord1fv, X_GLrop_TexCoord2fv,
+    X_GLrop_TexCoord3fv, X_GLrop_TexCoord4fv, X_GLrop_Vertex3fv,   X_GLrop_Vertex4fv};
 constexpr ULONG kNormal = 2, kTexFirst = 3, kTexLast = 6, kVertex3 = 7, kVertex4 = 8;
 
 // GL modes of the batches.
@@ -277,14 +279,14 @@ ULONG ulEmitBatch(GLClient* pgc, const Active& a, ULONG mode, const Run& run) {
 struct MapLayout {
     bool b2D;
     bool bDouble;
-    ULONG cjFixed;
+    ULONG cjFixed;  // the control points follow the fixed arguments
     ULONG offTarget, offUOrder, offVOrder;
     ULONG offU1, offU2, offV1, offV2;
 };
-constexpr MapLayout kMap1d{false, true, 24, 16, 20, 0, 0, 8, 0, 0};
-constexpr MapLayout kMap1f{false, false, 16, 0, 12, 0, 4, 8, 0, 0};
-constexpr MapLayout kMap2d{true, true, 44, 32, 36, 40, 0, 8, 16, 24};
-constexpr MapLayout kMap2f{true, false, 28, 0, 12, 24, 4, 8, 16, 20};
+constexpr MapLayout kMap1d{false, true, GLXFixedBody(X_GLrop_Map1d), 16, 20, 0, 0, 8, 0, 0};
+constexpr MapLayout kMap1f{false, false, GLXFixedBody(X_GLrop_Map1f), 0, 12, 0, 4, 8, 0, 0};
+constexpr MapLayout kMap2d{true, true, GLXFixedBody(X_GLrop_Map2d), 32, 36, 40, 0, 8, 16, 24};
+constexpr MapLayout kMap2f{true, false, GLXFixedBody(X_GLrop_Map2f), 0, 12, 24, 4, 8, 16, 20};
 
 float fArg(const BYTE* pj, ULONG off, bool bDouble) {
     if (bDouble) {
@@ -302,7 +304,6 @@ ULONG ulMap(GLClient* pgc, const void* pv) {
     // A map neither hands on the pending batch nor records an error for a
     // target of the other dimension or none.
     if (pgc == nullptr || pgc->gc == nullptr) return GLX_BAD_ACCESS;
-    if (!__glXRenderBodyFits(pgc, pv, L.cjFixed)) return __glXBadLength(pgc, pv);
     const BYTE* pj = static_cast<const BYTE*>(pv) + 4;
     const ULONG target = __glXArgWord(pj + L.offTarget, 0);
     const ULONG first = L.b2D ? GL_MAP2_COLOR_4 : GL_MAP1_COLOR_4;
@@ -344,13 +345,12 @@ ULONG ulMap(GLClient* pgc, const void* pv) {
 struct GridLayout {
     bool b2D;
     bool bDouble;
-    ULONG cjBody;
     ULONG offUN, offU1, offU2, offVN, offV1, offV2;
 };
-constexpr GridLayout kGrid1d{false, true, 20, 16, 0, 8, 0, 0, 0};
-constexpr GridLayout kGrid1f{false, false, 12, 0, 4, 8, 0, 0, 0};
-constexpr GridLayout kGrid2d{true, true, 40, 32, 0, 8, 36, 16, 24};
-constexpr GridLayout kGrid2f{true, false, 24, 0, 4, 8, 12, 16, 20};
+constexpr GridLayout kGrid1d{false, true, 16, 0, 8, 0, 0, 0};
+constexpr GridLayout kGrid1f{false, false, 0, 4, 8, 0, 0, 0};
+constexpr GridLayout kGrid2d{true, true, 32, 0, 8, 36, 16, 24};
+constexpr GridLayout kGrid2f{true, false, 0, 4, 8, 12, 16, 20};
 
 void vSetGrid(ULONG* pwEval, ULONG iGrid, float a1, float a2, LONG n) {
     ULONG* pg = pwEval + GLX_EVAL_GRID_FIRST + 3 * iGrid;
@@ -361,8 +361,8 @@ void vSetGrid(ULONG* pwEval, ULONG iGrid, float a1, float a2, LONG n) {
 
 template <const GridLayout& L>
 ULONG ulMapGrid(GLClient* pgc, const void* pv) {
-    const BYTE* pj = __glXRenderArgs(pgc, pv, L.cjBody);
-    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv, L.cjBody);
+    const BYTE* pj = __glXRenderArgs(pgc, pv);
+    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv);
     const LONG un = static_cast<LONG>(__glXArgWord(pj + L.offUN, 0));
     const LONG vn = L.b2D ? static_cast<LONG>(__glXArgWord(pj + L.offVN, 0)) : 1;
     // A grid of no divisions divides nothing.
@@ -444,10 +444,10 @@ ULONG ulEvalMesh2(GLClient* pgc, const BYTE* pj) {
     return glError;
 }
 
-template <ULONG (*pfnStep)(GLClient*, const BYTE*), ULONG cjBody>
+template <ULONG (*pfnStep)(GLClient*, const BYTE*)>
 ULONG ulMesh(GLClient* pgc, const void* pv) {
-    const BYTE* pj = __glXRenderArgs(pgc, pv, cjBody);
-    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv, cjBody);
+    const BYTE* pj = __glXRenderArgs(pgc, pv);
+    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv);
     return __glXRenderResult(pgc, pv, pfnStep(pgc, pj));
 }
 
@@ -484,20 +484,18 @@ ULONG __glXBeginEnd_EvalCoord(GLClient* pgc, const void* pv) {
     // list's batch: the list compiler spills the primitive. (Run from the
     // list table while compiling and executing, it evaluates.)
     if (pgc->gc->bCompiling && pgc->gc->pRenderTable == __glXRenderBeginEndTable) return __glXListSpill(pgc, pv);
-    const ULONG cjBody = __glXRenderFixedBody(opcode);
-    if (!__glXRenderBodyFits(pgc, pv, cjBody)) return __glXBadLength(pgc, pv);
     const BYTE* pj = static_cast<const BYTE*>(pv) + 4;
     ULONG glError;
     switch (opcode) {
-        case 151: glError = __glXEvalCoord1(pgc, static_cast<float>(__glXArgDouble(pj, 0))); break;
-        case 152: glError = __glXEvalCoord1(pgc, __glXArgFloat(pj, 0)); break;
-        case 153:
+        case X_GLrop_EvalCoord1dv: glError = __glXEvalCoord1(pgc, static_cast<float>(__glXArgDouble(pj, 0))); break;
+        case X_GLrop_EvalCoord1fv: glError = __glXEvalCoord1(pgc, __glXArgFloat(pj, 0)); break;
+        case X_GLrop_EvalCoord2dv:
             glError = __glXEvalCoord2(pgc, static_cast<float>(__glXArgDouble(pj, 0)),
                                       static_cast<float>(__glXArgDouble(pj, 1)));
             break;
-        case 154: glError = __glXEvalCoord2(pgc, __glXArgFloat(pj, 0), __glXArgFloat(pj, 1)); break;
-        case 156: glError = __glXEvalPoint1(pgc, static_cast<LONG>(__glXArgWord(pj, 0))); break;
-        case 158:
+        case X_GLrop_EvalCoord2fv: glError = __glXEvalCoord2(pgc, __glXArgFloat(pj, 0), __glXArgFloat(pj, 1)); break;
+        case X_GLrop_EvalPoint1: glError = __glXEvalPoint1(pgc, static_cast<LONG>(__glXArgWord(pj, 0))); break;
+        case X_GLrop_EvalPoint2:
             glError = __glXEvalPoint2(pgc, static_cast<LONG>(__glXArgWord(pj, 0)),
                                       static_cast<LONG>(__glXArgWord(pj, 1)));
             break;
@@ -514,5 +512,5 @@ ULONG __glXDisp_MapGrid1d(GLClient* p, const void* r) { return ulMapGrid<kGrid1d
 ULONG __glXDisp_MapGrid1f(GLClient* p, const void* r) { return ulMapGrid<kGrid1f>(p, r); }
 ULONG __glXDisp_MapGrid2d(GLClient* p, const void* r) { return ulMapGrid<kGrid2d>(p, r); }
 ULONG __glXDisp_MapGrid2f(GLClient* p, const void* r) { return ulMapGrid<kGrid2f>(p, r); }
-ULONG __glXDisp_EvalMesh1(GLClient* p, const void* r) { return ulMesh<ulEvalMesh1, 12>(p, r); }
-ULONG __glXDisp_EvalMesh2(GLClient* p, const void* r) { return ulMesh<ulEvalMesh2, 20>(p, r); }
+ULONG __glXDisp_EvalMesh1(GLClient* p, const void* r) { return ulMesh<ulEvalMesh1>(p, r); }
+ULONG __glXDisp_EvalMesh2(GLClient* p, const void* r) { return ulMesh<ulEvalMesh2>(p, r); }

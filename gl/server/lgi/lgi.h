@@ -75,6 +75,164 @@ enum : ULONG {
     N_ATTR_COUNT = 169,
 };
 
+// State-block attributes by name (N_AttrId), in id order: the attribute
+// table (3d/attrtable.cpp) gives each its words, state-block word, dirty
+// groups and default. The RESERVED ones the layer holds but no request of
+// the GL layer sets.
+enum : ULONG {
+    N_ATTR_MATRIX_STACK0 = 30,          // tops of the four matrix stacks (matrix, inverse, type word)
+    N_ATTR_MATRIX_STACK1,
+    N_ATTR_MATRIX_STACK2,
+    N_ATTR_MATRIX_STACK3,
+    N_ATTR_EXTRA_MATRIX,                // the further matrix (stack operation 24)
+    N_ATTR_RENDER_MODE,
+    N_ATTR_FEEDBACK_BUFFER,             // feedback or selection buffer record
+    N_ATTR_TEXGEN_S,                    // texture-coordinate generation enables S, T, R, Q
+    N_ATTR_TEXGEN_T,
+    N_ATTR_TEXGEN_R,
+    N_ATTR_TEXGEN_Q,
+    N_ATTR_TEXGEN_PLANE_S,              // texture-coordinate generation S..Q: mode word and plane
+    N_ATTR_TEXGEN_PLANE_T,
+    N_ATTR_TEXGEN_PLANE_R,
+    N_ATTR_TEXGEN_PLANE_Q,
+    N_ATTR_NORMALIZE,
+    N_ATTR_TWO_SIDE,
+    N_ATTR_FRONT_FACE,
+    N_ATTR_CULL,
+    N_ATTR_CULL_MODE,
+    N_ATTR_CLIP_BOX,                    // the viewport clipped to the screen, inclusive corners
+    N_ATTR_DEPTH_RANGE,
+    N_ATTR_COLOUR,                      // current colour, index, (54), normal, texture coordinates, edge flag
+    N_ATTR_INDEX,
+    N_ATTR_RESERVED_54,
+    N_ATTR_NORMAL,
+    N_ATTR_TEXCOORD,
+    N_ATTR_EDGE_FLAG,
+    N_ATTR_FRONT_EMISSION,              // front material: emission, ambient, diffuse, specular, shininess, colour indexes
+    N_ATTR_FRONT_AMBIENT,
+    N_ATTR_FRONT_DIFFUSE,
+    N_ATTR_FRONT_SPECULAR,
+    N_ATTR_FRONT_SHININESS,
+    N_ATTR_FRONT_AMBIENT_INDEX,
+    N_ATTR_FRONT_DIFFUSE_INDEX,
+    N_ATTR_FRONT_SPECULAR_INDEX,
+    N_ATTR_RESERVED_66,
+    N_ATTR_BACK_EMISSION,               // back material, as the front
+    N_ATTR_BACK_AMBIENT,
+    N_ATTR_BACK_DIFFUSE,
+    N_ATTR_BACK_SPECULAR,
+    N_ATTR_BACK_SHININESS,
+    N_ATTR_BACK_AMBIENT_INDEX,
+    N_ATTR_BACK_DIFFUSE_INDEX,
+    N_ATTR_BACK_SPECULAR_INDEX,
+    N_ATTR_MODEL_AMBIENT,
+    N_ATTR_SEPARATE_FACES,              // 1: separate triangles count as separate faces
+    N_ATTR_COLOUR_MATERIAL,
+    N_ATTR_COLOUR_MATERIAL_CODE,        // colour-material faces and parameter
+    N_ATTR_LIGHTING,
+    N_ATTR_VIEWER,
+    N_ATTR_SHADE,                       // shade model (1 flat, 2 smooth) and its copies 82 and 89
+    N_ATTR_SHADE_COPY,
+    N_ATTR_COLOUR_INDEX_MODE,
+    N_ATTR_RESERVED_84,
+    N_ATTR_POINT_SIZE,
+    N_ATTR_LINE_WIDTH,
+    N_ATTR_LINE_STIPPLE,
+    N_ATTR_LINE_STIPPLE_REPEAT,
+    N_ATTR_SHADE_COPY2,
+    N_ATTR_POLYGON_STIPPLE,
+    N_ATTR_POLYGON_FRONT,
+    N_ATTR_POLYGON_BACK,
+    N_ATTR_RESERVED_93,
+    N_ATTR_POINT_SMOOTH,
+    N_ATTR_LINE_SMOOTH,
+    N_ATTR_POLYGON_SMOOTH,
+    N_ATTR_RASTER_POS,                  // current raster position, distance, colour, index, texture coordinates, valid
+    N_ATTR_RASTER_DISTANCE,
+    N_ATTR_RASTER_COLOUR,
+    N_ATTR_RASTER_INDEX,
+    N_ATTR_RASTER_TEXCOORD,
+    N_ATTR_RASTER_POS_VALID,
+    N_ATTR_RESERVED_103,
+    N_ATTR_PIXEL_FORMAT,
+    N_ATTR_FOG,
+    N_ATTR_FOG_MODE,
+    N_ATTR_FOG_DENSITY,
+    N_ATTR_FOG_START,
+    N_ATTR_FOG_END,
+    N_ATTR_FOG_COLOUR,
+    N_ATTR_FOG_INDEX,
+    N_ATTR_RESERVED_112,
+    N_ATTR_STENCIL_TEST,
+    N_ATTR_STENCIL_FUNC,
+    N_ATTR_STENCIL_OP,                  // fail, depth-pass, depth-fail: the GL layer's order (its queries read it so)
+    N_ATTR_ALPHA_TEST,
+    N_ATTR_ALPHA_FUNC,
+    N_ATTR_DEPTH_TEST,                  // 2 on, 1 off
+    N_ATTR_DEPTH_FUNC,
+    N_ATTR_BLEND,
+    N_ATTR_BLEND_FUNC,
+    N_ATTR_DITHER,
+    N_ATTR_LOGIC_OP,
+    N_ATTR_LOGIC_OP_CODE,
+    N_ATTR_RESERVED_125,
+    N_ATTR_RESERVED_126,
+    N_ATTR_COLOUR_MASK,
+    N_ATTR_ALPHA_MASK,
+    N_ATTR_DEPTH_MASK,
+    N_ATTR_STENCIL_MASK,
+    N_ATTR_MAP_COLOUR,
+    N_ATTR_MAP_STENCIL,
+    N_ATTR_INDEX_SHIFT,
+    N_ATTR_INDEX_OFFSET,
+    N_ATTR_RED_SCALE,
+    N_ATTR_GREEN_SCALE,
+    N_ATTR_BLUE_SCALE,
+    N_ATTR_ALPHA_SCALE,
+    N_ATTR_DEPTH_SCALE,
+    N_ATTR_RED_BIAS,
+    N_ATTR_GREEN_BIAS,
+    N_ATTR_BLUE_BIAS,
+    N_ATTR_ALPHA_BIAS,
+    N_ATTR_DEPTH_BIAS,
+    N_ATTR_ZOOM_X,
+    N_ATTR_ZOOM_Y,
+    N_ATTR_TEXTURE,
+    N_ATTR_WRAP_S,                      // texture set s (0: 1D, 1: 2D): wrap S of set 0; wrap S and T of set 1
+    N_ATTR_WRAP_S1,
+    N_ATTR_WRAP_T1,
+    N_ATTR_MIN_FILTER,                  // set s: 151 + 2s; the magnification filter follows
+    N_ATTR_MAG_FILTER,
+    N_ATTR_MIN_FILTER1,
+    N_ATTR_MAG_FILTER1,
+    N_ATTR_BORDER_COLOUR,               // set s: 155 + s
+    N_ATTR_BORDER_COLOUR1,
+    N_ATTR_ENV_MODE,                    // set s: 157 + s
+    N_ATTR_ENV_MODE1,
+    N_ATTR_ENV_COLOUR,                  // set s: 159 + s
+    N_ATTR_ENV_COLOUR1,
+    N_ATTR_INDEX_MASK,
+    N_ATTR_READ_BUFFER,
+    N_ATTR_DRAW_BUFFER,
+    N_ATTR_CLEAR_COLOUR,
+    N_ATTR_CLEAR_INDEX,
+    N_ATTR_CLEAR_DEPTH,
+    N_ATTR_CLEAR_STENCIL,
+    N_ATTR_CLEAR_ACCUM,
+};
+// The matrix-stack operations (ids 0-23): 6 x stack + operation, the
+// stacks 0 modelview, 1 projection, 2 viewport matrix, 3 texture.
+enum : ULONG {
+    N_STACK_LOAD_RESET = 0,  // load entry 0 and reset the depth
+    N_STACK_PUSH = 1,
+    N_STACK_POP = 2,
+    N_STACK_LOAD = 3,        // load the top
+    N_STACK_MULT = 4,        // multiply the top
+    N_STACK_PUSH_VALUE = 5,
+};
+constexpr ULONG N_AttrStackOp(ULONG stack, ULONG op) { return 6 * stack + op; }
+static_assert(N_ATTR_MATRIX_STACK0 == N_ATTR_FIRST && N_ATTR_CLEAR_ACCUM == N_ATTR_LAST);
+
 // Dirty bits: the state groups an attribute store, a setter or a binding
 // marks for validation (the attribute table gives each attribute's groups).
 // Validation turns them into derived state before the next primitive.

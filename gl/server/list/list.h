@@ -23,12 +23,9 @@
 #define GLX_LIST_CHUNK_MIN 1024u     // bytes of a new ordinary chunk, at least
 #define GLX_LIST_PINNED_MAX 16384u   // batches pinned at once on a device
 
-// Render opcodes of the records a list holds beside the client's requests.
-#define X_GLrop_ListBase 3u
-#define X_GLrop_PacketAddrZYD 1024u  // {u16 8, u16 1024, u32 batch}: a primitive batch of the list
-#define X_GLrop_DrawPixels 173u
-#define X_GLrop_TexImage2D 110u
-#define X_GLrop_DispatchPacketsZYD 1039u
+// A list holds the client's requests and records of its own under the
+// private render opcodes of glrequests.h: X_GLrop_PacketAddrZYD {u16 8,
+// u16 1024, u32 batch}, a primitive batch of the list.
 
 // List-mode bits of the compiling context.
 #define GLX_LIST_COMPILING 0x1u
@@ -135,15 +132,6 @@ ULONG __glXPinnedCount(void);
 // LocalAlloc buffer) and *pcj, or the GL error.
 ULONG __glXCompileDrawPixels(GLClient* pgc, const void* pvRequest, BYTE** ppj, ULONG* pcj);
 
-// The requests.
-ULONG __glXDisp_CallList(GLClient*, const void*);   // render 1
-ULONG __glXDisp_CallLists(GLClient*, const void*);  // render 2
-ULONG __glXDisp_ListBase(GLClient*, const void*);   // render 3
-ULONG __glXDisp_NewList(GLClient*, const void*);    // single 101
-ULONG __glXDisp_EndList(GLClient*, const void*);    // single 102
-ULONG __glXDisp_DeleteLists(GLClient*, const void*);  // single 103
-ULONG __glXDisp_GenLists(GLClient*, const void*);   // single 104
-ULONG __glXDisp_IsList(GLClient*, const void*);     // single 141
 // The list mode of the context (GLX_LIST_...), and the name of the list it
 // compiles (0 when none): for the queries.
 ULONG __glXListMode(const GLContext* gc);

@@ -84,7 +84,7 @@ BOOL bAppendLarge(__GLXlistHead* pHead, const BYTE* pj, ULONG cj) {
 void vExecuteNow(GLClient* pgc, const void* pv) {
     GLContext* gc = pgc->gc;
     const __GLXdispatchFn* pTable = gc->bInBegin ? __glXRenderBeginEndTable : __glXRenderTable;
-    pTable[__glXRenderOpcode(pv)](pgc, pv);
+    __glXDispatchRender(pgc, pTable, pv);
     if (phCompiling(gc) != nullptr) gc->pRenderTable = __glXRenderListTable;
 }
 
@@ -107,7 +107,7 @@ ULONG __glXListIndex(const GLContext* gc) {
 }
 
 ULONG __glXCompileDrawPixels(GLClient* pgc, const void* pvRequest, BYTE** ppj, ULONG* pcj) {
-    constexpr ULONG kFixed = 40;  // header, unpack header, width, height, format, type
+    constexpr ULONG kFixed = 4 + GLXFixedBody(X_GLrop_DrawPixels);  // header, unpack header, width, height, format, type
     const ULONG cj = __glXRenderLength(pgc, pvRequest);
     if (cj < kFixed) return GL_INVALID_VALUE;
     const BYTE* pj = static_cast<const BYTE*>(pvRequest);
@@ -180,9 +180,8 @@ ULONG __glXStoreBatchInList(GLClient* pgc, __GLXpacketBuffer* pBatch) {
 }
 
 ULONG __glXListStore(GLClient* pgc, const void* pvRequest) {
-    // What the request always carries must be there, or it is not kept.
+    // What the request always carries is there (__glXDispatchRender).
     const ULONG opcode = __glXRenderOpcode(pvRequest);
-    if (!__glXRenderBodyFits(pgc, pvRequest, __glXRenderFixedBody(opcode))) return __glXBadLength(pgc, pvRequest);
     GLContext* gc = pgc != nullptr ? pgc->gc : nullptr;
     __GLXlistHead* pHead = phCompiling(gc);
     if (pHead == nullptr) return GLX_SUCCESS;
@@ -217,7 +216,6 @@ ULONG __glXListStore(GLClient* pgc, const void* pvRequest) {
 }
 
 ULONG __glXListBegin(GLClient* pgc, const void* pvRequest) {
-    if (!__glXRenderBodyFits(pgc, pvRequest, 4)) return __glXBadLength(pgc, pvRequest);
     GLContext* gc = pgc != nullptr ? pgc->gc : nullptr;
     if (phCompiling(gc) == nullptr) return GLX_SUCCESS;
     ULONG mode;

@@ -86,7 +86,7 @@ BOOL bRunChunk(GLClient* pgc, __GLXlistHead* pHead, const __GLXlistChunk* pc) {
             cj = GLX_LIST_PIXELS_HEADER + cjImage;
             if (!bDrawCompiled(gc, pj)) return FALSE;
         } else {
-            pTableNow(gc)[aus[1]](pgc, pj);
+            __glXDispatchRender(pgc, pTableNow(gc), pj);
         }
         if (cj < 4) break;  // never: every record was checked when it was stored
         off += cj;
@@ -110,7 +110,7 @@ BOOL __glXExecuteList(GLClient* pgc, ULONG name) {
             std::memcpy(&opcode, pc->pjData + 6, 2);
             const ULONG cjSaved = pgc->cjLarge;
             pgc->cjLarge = pc->cjUsed - 4;
-            pTableNow(gc)[opcode](pgc, pc->pjData + 4);
+            __glXDispatchRender(pgc, pTableNow(gc), pc->pjData + 4);
             pgc->cjLarge = cjSaved;
         } else if (!bRunChunk(pgc, pHead, pc)) {
             // A compiled image the visual cannot take stops the list; a
@@ -208,9 +208,9 @@ bool bInCompiledBegin(const GLContext* gc) {
 // The body of a list call. Between Begin and End the open primitive still
 // writes its vertices into the pending packet buffer, so the buffer is not
 // handed on there; elsewhere it goes on first, as for every request.
-const BYTE* pjCallArgs(GLClient* pgc, const void* pv, ULONG cjBody) {
-    if (pgc == nullptr || pgc->gc == nullptr || !pgc->gc->bInBegin) return __glXRenderArgs(pgc, pv, cjBody);
-    return __glXRenderBodyFits(pgc, pv, cjBody) ? static_cast<const BYTE*>(pv) + 4 : nullptr;
+const BYTE* pjCallArgs(GLClient* pgc, const void* pv) {
+    if (pgc == nullptr || pgc->gc == nullptr || !pgc->gc->bInBegin) return __glXRenderArgs(pgc, pv);
+    return static_cast<const BYTE*>(pv) + 4;
 }
 
 }  // namespace
@@ -218,8 +218,8 @@ const BYTE* pjCallArgs(GLClient* pgc, const void* pv, ULONG cjBody) {
 ULONG __glXDisp_CallList(GLClient* pgc, const void* pv) {
     GLContext* gc = pgc != nullptr ? pgc->gc : nullptr;
     if (bInCompiledBegin(gc)) return __glXListSpill(pgc, pv);
-    const BYTE* pj = pjCallArgs(pgc, pv, 4);
-    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv, 4);
+    const BYTE* pj = pjCallArgs(pgc, pv);
+    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv);
     const ULONG name = __glXArgWord(pj, 0);
     return ulCall(pgc, pv, [&] { return __glXExecuteList(pgc, name) ? GL_NO_ERROR : GL_INVALID_OPERATION; });
 }
@@ -227,8 +227,8 @@ ULONG __glXDisp_CallList(GLClient* pgc, const void* pv) {
 ULONG __glXDisp_CallLists(GLClient* pgc, const void* pv) {
     GLContext* gc = pgc != nullptr ? pgc->gc : nullptr;
     if (bInCompiledBegin(gc)) return __glXListSpill(pgc, pv);
-    const BYTE* pj = pjCallArgs(pgc, pv, 8);
-    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv, 8);
+    const BYTE* pj = pjCallArgs(pgc, pv);
+    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv);
     const LONG n = static_cast<LONG>(__glXArgWord(pj, 0));
     const ULONG type = __glXArgWord(pj, 1);
     const ULONG cjName = cjNameOf(type);
@@ -248,7 +248,6 @@ ULONG __glXDisp_CallLists(GLClient* pgc, const void* pv) {
 
 ULONG __glXDisp_ListBase(GLClient* pgc, const void* pv) {
     if (pgc == nullptr || pgc->gc == nullptr) return GLX_BAD_ACCESS;
-    if (!__glXRenderBodyFits(pgc, pv, 4)) return __glXBadLength(pgc, pv);
     GLContext* gc = pgc->gc;
     ULONG* pw = gc->pState != nullptr ? gc->pState->blocks[__builtin_ctz(GL_LIST_BIT)] : nullptr;
     if (pw != nullptr) std::memcpy(pw + GLX_LIST_BASE, static_cast<const BYTE*>(pv) + 4, 4);

@@ -11,20 +11,17 @@
 #pragma once
 
 #include "context/context.h"
+#include "lgi/lgi.h"
 #include "matmul.h"  // __glXMatMul: out = a x b
-
-#define GL_MODELVIEW 0x1700u
-#define GL_PROJECTION 0x1701u
-#define GL_TEXTURE 0x1702u
 
 #define GLX_MATRIX_DEPTH 32u  // matrices of a stack
 
 // lgi attribute ids the matrices are sent with.
-#define GLX_LGI_MODELVIEW 3u
-#define GLX_LGI_PROJECTION 9u
-#define GLX_LGI_VIEWPORT 15u
-#define GLX_LGI_TEXTURE 21u
-#define GLX_LGI_SECOND_EYE 24u
+#define GLX_LGI_MODELVIEW N_AttrStackOp(0, N_STACK_LOAD)
+#define GLX_LGI_PROJECTION N_AttrStackOp(1, N_STACK_LOAD)
+#define GLX_LGI_VIEWPORT N_AttrStackOp(2, N_STACK_LOAD)
+#define GLX_LGI_TEXTURE N_AttrStackOp(3, N_STACK_LOAD)
+#define GLX_LGI_SECOND_EYE N_ATTR_EXTRA_MATRIX_OP
 
 typedef float __GLXmatrix[16];
 
@@ -91,21 +88,3 @@ BOOL __glXStereoMatrices(const float* p, const float* d, float a, float b, float
 // Derives and sends both eyes' projections of the context's projection;
 // clears the board's changed flag.
 void __glXStereoProjections(GLContext* gc);
-
-// --- the requests (render table, outside Begin/End) -------------------------------------
-ULONG __glXDisp_MatrixMode(GLClient* pgc, const void* pvRequest);      // 179
-ULONG __glXDisp_LoadIdentity(GLClient* pgc, const void* pvRequest);    // 176
-ULONG __glXDisp_LoadMatrixf(GLClient* pgc, const void* pvRequest);     // 177
-ULONG __glXDisp_LoadMatrixd(GLClient* pgc, const void* pvRequest);     // 178
-ULONG __glXDisp_MultMatrixf(GLClient* pgc, const void* pvRequest);     // 180
-ULONG __glXDisp_MultMatrixd(GLClient* pgc, const void* pvRequest);     // 181
-ULONG __glXDisp_PushMatrix(GLClient* pgc, const void* pvRequest);      // 184
-ULONG __glXDisp_PopMatrix(GLClient* pgc, const void* pvRequest);       // 183
-ULONG __glXDisp_Rotatef(GLClient* pgc, const void* pvRequest);         // 186
-ULONG __glXDisp_Rotated(GLClient* pgc, const void* pvRequest);         // 185
-ULONG __glXDisp_Scalef(GLClient* pgc, const void* pvRequest);          // 188
-ULONG __glXDisp_Scaled(GLClient* pgc, const void* pvRequest);          // 187
-ULONG __glXDisp_Translatef(GLClient* pgc, const void* pvRequest);      // 190
-ULONG __glXDisp_Translated(GLClient* pgc, const void* pvRequest);      // 189
-ULONG __glXDisp_Frustum(GLClient* pgc, const void* pvRequest);         // 175
-ULONG __glXDisp_Ortho(GLClient* pgc, const void* pvRequest);           // 182

@@ -19,12 +19,11 @@ float fArg(const BYTE* pj, ULONG i) {
     return bDouble ? static_cast<float>(__glXArgDouble(pj, i)) : __glXArgFloat(pj, i);
 }
 
-// Runs fn(gc, body) for a request of cjBody bytes: its GL error recorded
-// and answered as an X code.
+// Runs fn(gc, body): its GL error recorded and answered as an X code.
 template <class Fn>
-ULONG ulRun(GLClient* pgc, const void* pvRequest, ULONG cjBody, Fn fn) {
-    const BYTE* pj = __glXRenderArgs(pgc, pvRequest, cjBody);
-    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pvRequest, cjBody);
+ULONG ulRun(GLClient* pgc, const void* pvRequest, Fn fn) {
+    const BYTE* pj = __glXRenderArgs(pgc, pvRequest);
+    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pvRequest);
     return __glXRenderResult(pgc, pvRequest, fn(pgc->gc, pj));
 }
 
@@ -89,10 +88,10 @@ ULONG ulProjection(GLContext* gc, const BYTE* pj) {
 }  // namespace
 
 ULONG __glXDisp_MatrixMode(GLClient* pgc, const void* pv) {
-    return ulRun(pgc, pv, 4, [](GLContext* gc, const BYTE* pj) { return __glXSelectMatrixMode(gc, __glXArgWord(pj, 0)); });
+    return ulRun(pgc, pv, [](GLContext* gc, const BYTE* pj) { return __glXSelectMatrixMode(gc, __glXArgWord(pj, 0)); });
 }
 ULONG __glXDisp_LoadIdentity(GLClient* pgc, const void* pv) {
-    return ulRun(pgc, pv, 0, [](GLContext* gc, const BYTE*) {
+    return ulRun(pgc, pv, [](GLContext* gc, const BYTE*) {
         __GLXmatrixStacks* pms = __glXMatrixStacks(gc);
         if (pms == nullptr) return GL_OUT_OF_MEMORY;
         const float id[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
@@ -101,23 +100,23 @@ ULONG __glXDisp_LoadIdentity(GLClient* pgc, const void* pv) {
         return GL_NO_ERROR;
     });
 }
-ULONG __glXDisp_LoadMatrixf(GLClient* pgc, const void* pv) { return ulRun(pgc, pv, 64, ulLoad<false>); }
-ULONG __glXDisp_LoadMatrixd(GLClient* pgc, const void* pv) { return ulRun(pgc, pv, 128, ulLoad<true>); }
-ULONG __glXDisp_MultMatrixf(GLClient* pgc, const void* pv) { return ulRun(pgc, pv, 64, ulMultMatrix<false>); }
-ULONG __glXDisp_MultMatrixd(GLClient* pgc, const void* pv) { return ulRun(pgc, pv, 128, ulMultMatrix<true>); }
+ULONG __glXDisp_LoadMatrixf(GLClient* pgc, const void* pv) { return ulRun(pgc, pv, ulLoad<false>); }
+ULONG __glXDisp_LoadMatrixd(GLClient* pgc, const void* pv) { return ulRun(pgc, pv, ulLoad<true>); }
+ULONG __glXDisp_MultMatrixf(GLClient* pgc, const void* pv) { return ulRun(pgc, pv, ulMultMatrix<false>); }
+ULONG __glXDisp_MultMatrixd(GLClient* pgc, const void* pv) { return ulRun(pgc, pv, ulMultMatrix<true>); }
 ULONG __glXDisp_PushMatrix(GLClient* pgc, const void* pv) {
-    return ulRun(pgc, pv, 0, [](GLContext* gc, const BYTE*) { return __glXPushMatrix(gc); });
+    return ulRun(pgc, pv, [](GLContext* gc, const BYTE*) { return __glXPushMatrix(gc); });
 }
 ULONG __glXDisp_PopMatrix(GLClient* pgc, const void* pv) {
-    return ulRun(pgc, pv, 0, [](GLContext* gc, const BYTE*) { return __glXPopMatrix(gc); });
+    return ulRun(pgc, pv, [](GLContext* gc, const BYTE*) { return __glXPopMatrix(gc); });
 }
-ULONG __glXDisp_Rotatef(GLClient* pgc, const void* pv) { return ulRun(pgc, pv, 16, ulRotate<false>); }
-ULONG __glXDisp_Rotated(GLClient* pgc, const void* pv) { return ulRun(pgc, pv, 32, ulRotate<true>); }
-ULONG __glXDisp_Scalef(GLClient* pgc, const void* pv) { return ulRun(pgc, pv, 12, ulScale<false>); }
-ULONG __glXDisp_Scaled(GLClient* pgc, const void* pv) { return ulRun(pgc, pv, 24, ulScale<true>); }
-ULONG __glXDisp_Translatef(GLClient* pgc, const void* pv) { return ulRun(pgc, pv, 12, ulTranslate<false>); }
-ULONG __glXDisp_Translated(GLClient* pgc, const void* pv) { return ulRun(pgc, pv, 24, ulTranslate<true>); }
+ULONG __glXDisp_Rotatef(GLClient* pgc, const void* pv) { return ulRun(pgc, pv, ulRotate<false>); }
+ULONG __glXDisp_Rotated(GLClient* pgc, const void* pv) { return ulRun(pgc, pv, ulRotate<true>); }
+ULONG __glXDisp_Scalef(GLClient* pgc, const void* pv) { return ulRun(pgc, pv, ulScale<false>); }
+ULONG __glXDisp_Scaled(GLClient* pgc, const void* pv) { return ulRun(pgc, pv, ulScale<true>); }
+ULONG __glXDisp_Translatef(GLClient* pgc, const void* pv) { return ulRun(pgc, pv, ulTranslate<false>); }
+ULONG __glXDisp_Translated(GLClient* pgc, const void* pv) { return ulRun(pgc, pv, ulTranslate<true>); }
 ULONG __glXDisp_Frustum(GLClient* pgc, const void* pv) {
-    return ulRun(pgc, pv, 48, ulProjection<__glXFrustumMatrix>);
+    return ulRun(pgc, pv, ulProjection<__glXFrustumMatrix>);
 }
-ULONG __glXDisp_Ortho(GLClient* pgc, const void* pv) { return ulRun(pgc, pv, 48, ulProjection<__glXOrthoMatrix>); }
+ULONG __glXDisp_Ortho(GLClient* pgc, const void* pv) { return ulRun(pgc, pv, ulProjection<__glXOrthoMatrix>); }

@@ -12,26 +12,6 @@
 
 #include "context/context.h"
 
-// GL pixel formats (COLOR_INDEX .. LUMINANCE_ALPHA run 0x1900..0x190A) and
-// types.
-#define GL_COLOR_INDEX 0x1900u
-#define GL_STENCIL_INDEX 0x1901u
-#define GL_DEPTH_COMPONENT 0x1902u
-#define GL_RED 0x1903u
-#define GL_ALPHA 0x1906u
-#define GL_RGB 0x1907u
-#define GL_RGBA 0x1908u
-#define GL_LUMINANCE 0x1909u
-#define GL_LUMINANCE_ALPHA 0x190Au
-#define GL_BYTE 0x1400u
-#define GL_UNSIGNED_BYTE 0x1401u
-#define GL_SHORT 0x1402u
-#define GL_UNSIGNED_SHORT 0x1403u
-#define GL_INT 0x1404u
-#define GL_UNSIGNED_INT 0x1405u
-#define GL_FLOAT 0x1406u
-#define GL_BITMAP 0x1A00u
-
 // One direction's pixel-store modes; the layout of the request's own
 // header (swap bytes, LSB first, two unused bytes, row length, skip rows,
 // skip pixels, alignment).
@@ -52,7 +32,6 @@ static_assert(offsetof(__GLXpixelStoreMode, alignment) == 16);
 // the index maps hold integers, the others floats, at most 32 entries.
 #define GLX_PIXEL_MAPS 10u
 #define GLX_PIXEL_MAP_MAX 32u
-#define GL_PIXEL_MAP_I_TO_I 0x0C70u
 struct __GLXpixelMap {
     ULONG size;  // 1 .. 32 (a size of 0 is kept as 1)
     ULONG values[GLX_PIXEL_MAP_MAX];
@@ -122,21 +101,3 @@ void __glXFreeImage(__GLXimage* pImage);
 // sizes): the count of values put at pw (integers, or booleans as 0 and 1
 // when *pType says so), 0 for a pname that is not one.
 ULONG __glXPixelVariable(GLContext* gc, ULONG pname, ULONG* pType, ULONG* pw);
-
-// Render handlers.
-ULONG __glXDisp_Bitmap(GLClient*, const void*);          // 5
-ULONG __glXDisp_PixelTransferf(GLClient*, const void*);  // 166
-ULONG __glXDisp_PixelTransferi(GLClient*, const void*);  // 167
-ULONG __glXDisp_PixelMapfv(GLClient*, const void*);      // 168
-ULONG __glXDisp_PixelMapuiv(GLClient*, const void*);     // 169
-ULONG __glXDisp_PixelMapusv(GLClient*, const void*);     // 170
-ULONG __glXDisp_CopyPixels(GLClient*, const void*);      // 172
-ULONG __glXDisp_DrawPixels(GLClient*, const void*);      // 173
-// Single handlers.
-ULONG __glXDisp_PixelStoref(GLClient*, const void*);      // 109
-ULONG __glXDisp_PixelStorei(GLClient*, const void*);      // 110
-ULONG __glXDisp_ReadPixels(GLClient*, const void*);       // 111
-ULONG __glXDisp_GetPixelMapfv(GLClient*, const void*);    // 125
-ULONG __glXDisp_GetPixelMapuiv(GLClient*, const void*);   // 126
-ULONG __glXDisp_GetPixelMapusv(GLClient*, const void*);   // 127
-ULONG __glXDisp_GetPolygonStipple(GLClient*, const void*);  // 128

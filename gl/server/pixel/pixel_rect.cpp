@@ -15,7 +15,6 @@
 
 namespace {
 
-constexpr ULONG kHeader = 20;  // the request's pixel-store header
 constexpr ULONG kDepthBuffers = 0x900, kStencilBuffer = 0x200;
 constexpr ULONG kReadPixels = 111;  // its single opcode
 constexpr ULONG kCopyColor = 0x1800, kCopyDepth = 0x1801, kCopyStencil = 0x1802;
@@ -66,7 +65,7 @@ ULONG ulDrawPixels(GLClient* pgc, const BYTE* pj, ULONG cjBody) {
     if (width < 0 || height < 0) return GL_INVALID_VALUE;
     if (const ULONG e = ulCheckFormat(gc, format, type)) return e;
     __GLXimage image;
-    const ULONG cjFixed = kHeader + 16;
+    constexpr ULONG cjFixed = GLXFixedBody(X_GLrop_DrawPixels);  // the image follows
     const ULONG e = __glXUnpackImage(gc, width, height, type, __glXFormatComponents(format), __glXTypeSize(type),
                                      pj + cjFixed, cjBody - cjFixed, &image, FALSE);
     if (e != GL_NO_ERROR) return e;
@@ -84,7 +83,7 @@ ULONG ulBitmap(GLClient* pgc, const BYTE* pj, ULONG cjBody) {
     if (width < 0 || height < 0) return GL_INVALID_VALUE;
     if (width == 0 || height == 0 || gc->renderMode == GL_SELECT) return GL_NO_ERROR;
     __GLXimage image;
-    const ULONG cjFixed = kHeader + 24;
+    constexpr ULONG cjFixed = GLXFixedBody(X_GLrop_Bitmap);  // the bitmap follows
     const ULONG e = __glXUnpackImage(gc, width, height, GL_BITMAP, 1, 0, pj + cjFixed, cjBody - cjFixed, &image, FALSE);
     if (e != GL_NO_ERROR) return e;
     N_DrawBitmap(static_cast<ULONG>(width), static_cast<ULONG>(height), __glXArgFloat(pj, 7), __glXArgFloat(pj, 8),
@@ -93,10 +92,10 @@ ULONG ulBitmap(GLClient* pgc, const BYTE* pj, ULONG cjBody) {
     return GL_NO_ERROR;
 }
 
-template <ULONG (*pfnStep)(GLClient*, const BYTE*, ULONG), ULONG cjFixed>
+template <ULONG (*pfnStep)(GLClient*, const BYTE*, ULONG)>
 ULONG ulImageRequest(GLClient* pgc, const void* pv) {
-    const BYTE* pj = __glXRenderArgs(pgc, pv, cjFixed);
-    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv, cjFixed);
+    const BYTE* pj = __glXRenderArgs(pgc, pv);
+    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv);
     return __glXRenderResult(pgc, pv, pfnStep(pgc, pj, __glXRenderLength(pgc, pv) - 4));
 }
 
@@ -128,8 +127,8 @@ ULONG ulCopyPixels(GLContext* gc, const BYTE* pj) {
 }
 
 ULONG ulCopyPixelsRequest(GLClient* pgc, const void* pv) {
-    const BYTE* pj = __glXRenderArgs(pgc, pv, 20);
-    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv, 20);
+    const BYTE* pj = __glXRenderArgs(pgc, pv);
+    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv);
     return __glXRenderResult(pgc, pv, ulCopyPixels(pgc->gc, pj));
 }
 
@@ -220,6 +219,6 @@ ULONG __glXDisp_ReadPixels(GLClient* pgc, const void* pv) {
     return GLX_SUCCESS;
 }
 
-ULONG __glXDisp_DrawPixels(GLClient* p, const void* r) { return ulImageRequest<ulDrawPixels, kHeader + 16>(p, r); }
-ULONG __glXDisp_Bitmap(GLClient* p, const void* r) { return ulImageRequest<ulBitmap, kHeader + 24>(p, r); }
+ULONG __glXDisp_DrawPixels(GLClient* p, const void* r) { return ulImageRequest<ulDrawPixels>(p, r); }
+ULONG __glXDisp_Bitmap(GLClient* p, const void* r) { return ulImageRequest<ulBitmap>(p, r); }
 ULONG __glXDisp_CopyPixels(GLClient* p, const void* r) { return ulCopyPixelsRequest(p, r); }

@@ -123,15 +123,20 @@ ULONG __glXPixelStore(GLContext* gc, ULONG pname, LONG value) {
 }
 
 ULONG __glXPixelTransfer(GLContext*, ULONG pname, float value) {
-    // MAP_COLOR 0x0D10 .. DEPTH_BIAS 0x0D1F (ZOOM_X and ZOOM_Y at 0x0D16,
-    // 0x0D17 are not transfer values): the lgi attribute of each.
-    static constexpr USHORT kAttr[16] = {131, 132, 133, 134, 135, 140, 0, 0, 136, 141, 137, 142, 138, 143, 139, 144};
-    const ULONG i = pname - 0x0D10;
+    // MAP_COLOR .. DEPTH_BIAS (ZOOM_X and ZOOM_Y among them are not
+    // transfer values): the lgi attribute of each.
+    static constexpr USHORT kAttr[16] = {N_ATTR_MAP_COLOUR, N_ATTR_MAP_STENCIL, N_ATTR_INDEX_SHIFT,
+                                         N_ATTR_INDEX_OFFSET, N_ATTR_RED_SCALE,  N_ATTR_RED_BIAS,
+                                         0,                   0,                 N_ATTR_GREEN_SCALE,
+                                         N_ATTR_GREEN_BIAS,   N_ATTR_BLUE_SCALE, N_ATTR_BLUE_BIAS,
+                                         N_ATTR_ALPHA_SCALE,  N_ATTR_ALPHA_BIAS, N_ATTR_DEPTH_SCALE,
+                                         N_ATTR_DEPTH_BIAS};
+    const ULONG i = pname - GL_MAP_COLOR;
     if (i >= 16 || kAttr[i] == 0) return GL_INVALID_ENUM;
     const ULONG id = kAttr[i];
-    if (id <= 132) {
+    if (id <= N_ATTR_MAP_STENCIL) {
         N_SetStateBlockAttrWord(id, value == 1.0f ? 1u : 0u);  // true only for exactly 1.0
-    } else if (id <= 134) {
+    } else if (id <= N_ATTR_INDEX_OFFSET) {
         N_SetStateBlockAttrWord(id, static_cast<ULONG>(lRound(value)));
     } else {
         N_SetStateBlockAttr(id, &value);
@@ -224,8 +229,8 @@ namespace {
 
 template <bool bInt>
 ULONG ulPixelTransfer(GLClient* pgc, const void* pv) {
-    const BYTE* pj = __glXRenderArgs(pgc, pv, 8);
-    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv, 8);
+    const BYTE* pj = __glXRenderArgs(pgc, pv);
+    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv);
     const float f = bInt ? static_cast<float>(static_cast<LONG>(__glXArgWord(pj, 1))) : __glXArgFloat(pj, 1);
     return __glXRenderResult(pgc, pv, __glXPixelTransfer(pgc->gc, __glXArgWord(pj, 0), f));
 }
@@ -234,8 +239,8 @@ ULONG ulPixelTransfer(GLClient* pgc, const void* pv) {
 // only the values the request holds are read.
 template <ULONG kind>
 ULONG ulPixelMap(GLClient* pgc, const void* pv) {
-    const BYTE* pj = __glXRenderArgs(pgc, pv, 8);
-    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv, 8);
+    const BYTE* pj = __glXRenderArgs(pgc, pv);
+    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv);
     const ULONG map = __glXArgWord(pj, 0);
     const LONG size = static_cast<LONG>(__glXArgWord(pj, 1));
     const ULONG cjValue = kind == 2 ? 2 : 4;
@@ -306,7 +311,7 @@ ULONG __glXDisp_GetPolygonStipple(GLClient* pgc, const void* pv) {
     const BYTE* pj = nullptr;
     if (const ULONG x = __glXSingleStart(pgc, pv, 1, &pj)) return x;
     ULONG aw[32] = {};
-    N_GetStateBlockAttr(90, aw);
+    N_GetStateBlockAttr(N_ATTR_POLYGON_STIPPLE, aw);
     N_Sync();
     __GLXimage image;
     const ULONG glError = __glXPackImage(pgc->gc, 0, pj[0], 32, 32, GL_BITMAP, 1, 0,

@@ -39,7 +39,7 @@ LONG __glMapPrimSegment(GLClient* pgc, ULONG hSection, ULONG cjSection);
 // those handed over (context deletion).
 void __glFreePrimState(GLContext* gc);
 
-// X_GLrop_PrimitiveZYD (1025): draws a batch from the ring or from the
+// X_GLrop_PrimitiveZYD: draws a batch from the ring or from the
 // command's own arrays. Answers 0; 6 for a GL mode above 9; an X error for a
 // batch it refuses (bad length, slots outside the ring, more vertices than
 // the lgi pipe's batch, strips that do not add up).
@@ -125,9 +125,6 @@ void __glXFillVertexTable(__GLXvertexFn* pTable);
 // the finished records keep their faces and the requests begin with the
 // vertices the wrap carried (prim/primtakeback.cpp).
 BOOL __glTakeBackPrimitive(GLClient* pgc, BYTE** ppj, ULONG* pcj);
-
-// X_GLrop_Begin (4): opens the primitive buffer and enters Begin/End.
-ULONG __glXDisp_Begin(GLClient* pgc, const void* pvRequest);
 
 // What the list compiler (list/) takes of the primitive buffer: a packet
 // buffer filled for the list being compiled. 0 when the list took it (the

@@ -44,7 +44,7 @@ __GLXpacketBuffer* pNewPacketBuffer(__GLXprimBuffer* pb) {
     const ULONG cjSize = __glPrimitiveBufferSize();
     auto* pp = static_cast<__GLXpacketBuffer*>(LocalAlloc(LPTR, cjSize + GLX_PACKET_HEADER));
     if (pp == nullptr) return nullptr;
-    pp->opcode = 1039;  // X_GLrop_DispatchPacketsZYD
+    pp->opcode = X_GLrop_DispatchPacketsZYD;
     pp->length = GLX_PACKET_HEADER;
     pp->cjUsed = GLX_PACKET_HEADER;
     pp->target = pb->target;

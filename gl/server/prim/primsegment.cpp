@@ -22,8 +22,6 @@ constexpr ULONG kPositionBits = VTX_XY | VTX_XYZ | VTX_XYZW;
 constexpr ULONG kColorBits = VTX_RGB | VTX_RGBA;
 constexpr ULONG kLgiEdgeFlag = 0x8000000u;
 
-// lgi current-value attributes.
-constexpr ULONG kAttrColor = 52, kAttrIndex = 53, kAttrNormal = 55, kAttrTexCoord = 56, kAttrEdgeFlag = 57;
 
 __GLXprimSegment* pStateOf(GLContext* gc) { return static_cast<__GLXprimSegment*>(gc->pPrimSegment); }
 
@@ -63,11 +61,11 @@ struct Current {
 };
 Current currentValues() {
     Current c{};
-    N_GetStateBlockAttr(kAttrColor, c.color);
-    N_GetStateBlockAttr(kAttrIndex, &c.index);
-    N_GetStateBlockAttr(kAttrNormal, c.normal);
-    N_GetStateBlockAttr(kAttrTexCoord, c.texCoord);
-    N_GetStateBlockAttr(kAttrEdgeFlag, &c.edgeFlag);
+    N_GetStateBlockAttr(N_ATTR_COLOUR, c.color);
+    N_GetStateBlockAttr(N_ATTR_INDEX, &c.index);
+    N_GetStateBlockAttr(N_ATTR_NORMAL, c.normal);
+    N_GetStateBlockAttr(N_ATTR_TEXCOORD, c.texCoord);
+    N_GetStateBlockAttr(N_ATTR_EDGE_FLAG, &c.edgeFlag);
     return c;
 }
 

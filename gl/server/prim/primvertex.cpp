@@ -7,7 +7,7 @@
 
 #include "dispatch/dispatch.h"
 #include "dispatch/render_args.h"
-#include "matrix/light.h"
+#include "light/light.h"
 #include "prim/prim.h"
 #include "state/state_requests.h"
 
@@ -33,20 +33,20 @@ ULONG __glXVtx_Attr(__GLXprimBuffer* pb, const void* pvArgs) {
     float f[4];
     __glXVertexFloats(op, static_cast<const BYTE*>(pvArgs), f);
     N_VertexRecord* pvr = pvrOf(pb);
-    if (op <= 13) N_SetVertexColor3(pvr, f[0], f[1], f[2]);
-    else if (op <= 21) N_SetVertexColor4(pvr, f[0], f[1], f[2], f[3]);
-    else if (op == 22) N_SetVertexEdgeFlag(pvr, static_cast<ULONG>(f[0]));
-    else if (op <= 27) N_SetVertexIndex(pvr, f[0]);
-    else if (op <= 32) N_SetVertexNormal(pvr, f[0], f[1], f[2]);
-    else if (op <= 64) N_SetVertexTexCoord(pvr, f[0], f[1], f[2], f[3]);
-    else if (op <= 68) vAfterVertex(pb, N_SetVertexPos2(pvr, f[0], f[1]));
-    else if (op <= 72) vAfterVertex(pb, N_SetVertexPos3(pvr, f[0], f[1], f[2]));
+    if (op <= X_GLrop_Color3usv) N_SetVertexColor3(pvr, f[0], f[1], f[2]);
+    else if (op <= X_GLrop_Color4usv) N_SetVertexColor4(pvr, f[0], f[1], f[2], f[3]);
+    else if (op == X_GLrop_EdgeFlagv) N_SetVertexEdgeFlag(pvr, static_cast<ULONG>(f[0]));
+    else if (op <= X_GLrop_Indexsv) N_SetVertexIndex(pvr, f[0]);
+    else if (op <= X_GLrop_Normal3sv) N_SetVertexNormal(pvr, f[0], f[1], f[2]);
+    else if (op <= X_GLrop_TexCoord4sv) N_SetVertexTexCoord(pvr, f[0], f[1], f[2], f[3]);
+    else if (op <= X_GLrop_Vertex2sv) vAfterVertex(pb, N_SetVertexPos2(pvr, f[0], f[1]));
+    else if (op <= X_GLrop_Vertex3sv) vAfterVertex(pb, N_SetVertexPos3(pvr, f[0], f[1], f[2]));
     else vAfterVertex(pb, N_SetVertexPos4(pvr, f[0], f[1], f[2], f[3]));
     return GL_NO_ERROR;
 }
 
-// Material inside Begin/End: (face, pname, values), floats (96, 97) or
-// integers (98, 99), scalar (96, 98) or vector.
+// Material inside Begin/End: (face, pname, values), floats (Materialf,
+// Materialfv) or integers, scalar or vector.
 template <bool bInt, bool bScalar>
 ULONG __glXVtx_Material(__GLXprimBuffer* pb, const void* pvArgs) {
     const auto* pj = static_cast<const BYTE*>(pvArgs);
@@ -110,18 +110,31 @@ void vFillRun(__GLXvertexFn* pTable, std::integer_sequence<ULONG, k...>) {
 }  // namespace
 
 void __glXFillVertexTable(__GLXvertexFn* pTable) {
-    vFillRun<6>(pTable, std::make_integer_sequence<ULONG, 17>{});   // colours 6-21, edge flag 22
-    vFillRun<24>(pTable, std::make_integer_sequence<ULONG, 9>{});   // indices 24-27, normals 28-32
-    vFillRun<49>(pTable, std::make_integer_sequence<ULONG, 28>{});  // texture coordinates 49-64, vertices 65-76
-    pTable[96] = __glXVtx_Material<false, true>;
-    pTable[97] = __glXVtx_Material<false, false>;
-    pTable[98] = __glXVtx_Material<true, true>;
-    pTable[99] = __glXVtx_Material<true, false>;
+    // Colours and the edge flag; indices and normals; texture coordinates
+    // and vertices.
+    vFillRun<X_GLrop_Color3bv>(pTable, std::make_integer_sequence<ULONG, X_GLrop_EdgeFlagv - X_GLrop_Color3bv + 1>{});
+    vFillRun<X_GLrop_Indexdv>(pTable, std::make_integer_sequence<ULONG, X_GLrop_Normal3sv - X_GLrop_Indexdv + 1>{});
+    vFillRun<X_GLrop_TexCoord1dv>(pTable,
+                                  std::make_integer_sequence<ULONG, X_GLrop_Vertex4sv - X_GLrop_TexCoord1dv + 1>{});
+    pTable[X_GLrop_Materialf] = __glXVtx_Material<false, true>;
+    pTable[X_GLrop_Materialfv] = __glXVtx_Material<false, false>;
+    pTable[X_GLrop_Materiali] = __glXVtx_Material<true, true>;
+    pTable[X_GLrop_Materialiv] = __glXVtx_Material<true, false>;
+    // Exactly the description's vertex packets.
+    static_assert([] {
+        for (const GLXRenderRow& r : kGLXRenderRows) {
+            const bool bFilled = (r.opcode >= X_GLrop_Color3bv && r.opcode <= X_GLrop_EdgeFlagv) ||
+                                 (r.opcode >= X_GLrop_Indexdv && r.opcode <= X_GLrop_Normal3sv) ||
+                                 (r.opcode >= X_GLrop_TexCoord1dv && r.opcode <= X_GLrop_Vertex4sv) ||
+                                 (r.opcode >= X_GLrop_Materialf && r.opcode <= X_GLrop_Materialiv);
+            if (bFilled != (r.vertex == GLXVertex::PACKET)) return false;
+        }
+        return true;
+    }());
 }
 
 ULONG __glXDisp_Begin(GLClient* pgc, const void* pvRequest) {
     if (pgc == nullptr || pgc->gc == nullptr) return GLX_BAD_ACCESS;
-    if (!__glXRenderBodyFits(pgc, pvRequest, 4)) return __glXBadLength(pgc, pvRequest);
     GLContext* gc = pgc->gc;
     const ULONG mode = __glXArgWord(static_cast<const BYTE*>(pvRequest) + 4, 0);
     if (mode > 9) return __glXRenderError(pgc, pvRequest, GL_INVALID_ENUM);

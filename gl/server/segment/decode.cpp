@@ -32,17 +32,17 @@ struct FASTROW {
 };
 
 const FASTROW gaFast[] = {
-    {8, 3, kColor3},     // X_GLrop_Color3fv
-    {16, 4, kColor4},    // X_GLrop_Color4fv
-    {25, 1, kIndex},     // X_GLrop_Indexfv
-    {30, 3, kNormal},    // X_GLrop_Normal3fv
-    {50, 1, kTexCoord},  // X_GLrop_TexCoord1fv
-    {54, 2, kTexCoord},  // X_GLrop_TexCoord2fv
-    {58, 3, kTexCoord},  // X_GLrop_TexCoord3fv
-    {62, 4, kTexCoord},  // X_GLrop_TexCoord4fv
-    {66, 2, kVertex2},   // X_GLrop_Vertex2fv
-    {70, 3, kVertex3},   // X_GLrop_Vertex3fv
-    {74, 4, kVertex4},   // X_GLrop_Vertex4fv
+    {X_GLrop_Color3fv, 3, kColor3},
+    {X_GLrop_Color4fv, 4, kColor4},
+    {X_GLrop_Indexfv, 1, kIndex},
+    {X_GLrop_Normal3fv, 3, kNormal},
+    {X_GLrop_TexCoord1fv, 1, kTexCoord},
+    {X_GLrop_TexCoord2fv, 2, kTexCoord},
+    {X_GLrop_TexCoord3fv, 3, kTexCoord},
+    {X_GLrop_TexCoord4fv, 4, kTexCoord},
+    {X_GLrop_Vertex2fv, 2, kVertex2},
+    {X_GLrop_Vertex3fv, 3, kVertex3},
+    {X_GLrop_Vertex4fv, 4, kVertex4},
 };
 
 const FASTROW* pFastRow(ULONG opcode) {
@@ -115,7 +115,7 @@ ULONG __glXRenderStream(GLClient* pgc, const xGLXRenderReq* pReq, const BYTE* pj
             if (cj < sizeof(__GLXrenderHeader) + pFast->cFloats * sizeof(float)) break;
             vFastPath(pgc, *pFast, pj + sizeof(__GLXrenderHeader));
         } else if (const __GLXdispatchFn* pTable = gc->pRenderTable) {
-            pTable[opcode](pgc, pj);
+            __glXDispatchRender(pgc, pTable, pj);
         }
         cjLeft -= cj;
         pj += cj;
@@ -206,7 +206,7 @@ void vLargeRun(GLClient* pgc, const SMHalf& half, const BYTE* pjCommand, ULONG c
         vSetStatus(half, SM_STATUS_INVALID);
     } else if (const __GLXdispatchFn* pTable = pgc->gc->pRenderTable) {
         pgc->cjLarge = cjBuffer;
-        pTable[opcode](pgc, pj);
+        __glXDispatchRender(pgc, pTable, pj);
         pgc->cjLarge = 0;
     }
     LocalFree(pj);

@@ -9,6 +9,7 @@
 // half and the mapping, and nothing outside them is read or written.
 #pragma once
 
+#include "gl10.h"
 #include "glsrv.h"
 #include "smsegment.h"
 
@@ -25,10 +26,6 @@ struct GLLargeCommand {
     BYTE* pjBuffer;
     ULONG ul6;
 };
-
-// Feedback types GL_2D .. GL_4D_COLOR_TEXTURE.
-#define GL_2D 0x600u
-#define GL_4D_COLOR_TEXTURE 0x604u
 
 // --- mapping (segment.cpp) ---------------------------------------------------------------
 // Maps the section the client announced (its handle in the client process,
@@ -119,12 +116,6 @@ const BYTE* __glXSingleParams(const void* pvRequest, ULONG cParams);
 ULONG __glXSingleError(GLClient* pgc, const void* pvRequest, ULONG glError);
 // A reply that carries no data and only the client's sequence number.
 xGLXSingleReply __glXReplyHeader(const GLClient* pgc);
-
-ULONG __glXDisp_Flush(GLClient* pgc, const void* pRequest);
-ULONG __glXDisp_Finish(GLClient* pgc, const void* pRequest);
-ULONG __glXDisp_RenderMode(GLClient* pgc, const void* pRequest);
-ULONG __glXDisp_FeedbackBuffer(GLClient* pgc, const void* pRequest);
-ULONG __glXDisp_SelectBuffer(GLClient* pgc, const void* pRequest);
 
 // The selection hit-record writer the lgi layer calls for each hit, with the
 // context as its argument and the hit's depth range as the board's integer depths.

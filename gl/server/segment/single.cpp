@@ -226,7 +226,7 @@ ULONG __glXDisp_RenderMode(GLClient* pgc, const void* pRequest) {
 
     gc->renderMode = newMode;
     if (newMode == GL_RENDER) {
-        N_SetStateBlockAttrWord(35, 0);
+        N_SetStateBlockAttrWord(N_ATTR_RENDER_MODE, 0);
     } else if (newMode == GL_FEEDBACK) {
         N_BeginFeedback(reinterpret_cast<float*>(gc->pFeedbackBuffer), gc->cFeedbackBuffer,
                         gc->iFeedbackType);
@@ -235,7 +235,7 @@ ULONG __glXDisp_RenderMode(GLClient* pgc, const void* pRequest) {
         gc->bSelectOverflow = 0;
         gc->cHits = 0;
         N_InitNames();
-        N_SetStateBlockAttrWord(35, 1);
+        N_SetStateBlockAttrWord(N_ATTR_RENDER_MODE, 1);
         N_SetSelectCallback(__glXSelectHit, gc);
     }
     return 0;

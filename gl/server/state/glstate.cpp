@@ -10,7 +10,7 @@
 #include "dispatch/dispatch.h"
 #include "lgi/lgi.h"
 #include "state/glstate.h"
-#include "matrix/light.h"
+#include "light/light.h"
 #include "state/objects.h"
 #include "state/state_requests.h"
 #include "pixfmt/pixfmt.h"
@@ -45,8 +45,6 @@ constexpr ULONG kDontCare = 0x1100;     // GL_DONT_CARE
 constexpr ULONG kCCW = 0x901;           // GL_CCW
 constexpr ULONG kModelView = 0x1700;    // GL_MODELVIEW
 constexpr ULONG kPolygonFill = 2;       // lgi polygon mode: filled
-constexpr ULONG kViewportAttr = 51;     // lgi attribute of the VIEWPORT block
-constexpr ULONG kSeparateFacesAttr = 76;  // lgi: 1 counts separate triangles as separate faces
 constexpr ULONG kAuxEvalGroup = ~0u;    // the auxiliary evaluator record's step
 constexpr ULONG kCullBackCode = 1;      // lgi face code of GL_BACK
 
@@ -60,28 +58,28 @@ struct __GLXattrDefault {
     bool bWords;
 };
 const __GLXattrDefault kGLDefaults[] = {
-    {45, 1, {}, {0}, true},                   // normalize off
-    {47, 1, {}, {1}, true},                   // front face CCW
-    {49, 1, {}, {kCullBackCode}, true},       // cull back faces
-    {57, 1, {}, {1}, true},                   // edge flag TRUE
-    {59, 4, {0.2f, 0.2f, 0.2f, 1.0f}, {}, false},  // front ambient
-    {60, 4, {0.8f, 0.8f, 0.8f, 1.0f}, {}, false},  // front diffuse
-    {61, 4, {0.0f, 0.0f, 0.0f, 1.0f}, {}, false},  // front specular
-    {62, 1, {0.0f}, {}, false},                    // front shininess
-    {68, 4, {0.2f, 0.2f, 0.2f, 1.0f}, {}, false},  // back ambient
-    {69, 4, {0.8f, 0.8f, 0.8f, 1.0f}, {}, false},  // back diffuse
-    {70, 4, {0.0f, 0.0f, 0.0f, 1.0f}, {}, false},  // back specular
-    {71, 1, {0.0f}, {}, false},                    // back shininess
-    {75, 4, {0.2f, 0.2f, 0.2f, 1.0f}, {}, false},  // light model ambient
-    {79, 1, {}, {0}, true},                   // lighting off
-    {81, 1, {}, {2}, true},                   // smooth shading (and its two copies)
-    {82, 1, {}, {2}, true},
-    {89, 1, {}, {2}, true},
-    {87, 1, {}, {0xFFFFFFFFu}, true},         // no stipple while line stipple is off
-    {117, 2, {}, {7, 0}, true},               // alpha test ALWAYS, reference 0
-    {119, 1, {}, {1}, true},                  // depth test LESS
-    {122, 1, {}, {1}, true},                  // dithering on
-    {166, 1, {1.0f}, {}, false},              // depth clear value 1.0
+    {N_ATTR_NORMALIZE, 1, {}, {0}, true},                   // normalize off
+    {N_ATTR_FRONT_FACE, 1, {}, {1}, true},                   // front face CCW
+    {N_ATTR_CULL_MODE, 1, {}, {kCullBackCode}, true},       // cull back faces
+    {N_ATTR_EDGE_FLAG, 1, {}, {1}, true},                   // edge flag TRUE
+    {N_ATTR_FRONT_AMBIENT, 4, {0.2f, 0.2f, 0.2f, 1.0f}, {}, false},  // front ambient
+    {N_ATTR_FRONT_DIFFUSE, 4, {0.8f, 0.8f, 0.8f, 1.0f}, {}, false},  // front diffuse
+    {N_ATTR_FRONT_SPECULAR, 4, {0.0f, 0.0f, 0.0f, 1.0f}, {}, false},  // front specular
+    {N_ATTR_FRONT_SHININESS, 1, {0.0f}, {}, false},                    // front shininess
+    {N_ATTR_BACK_AMBIENT, 4, {0.2f, 0.2f, 0.2f, 1.0f}, {}, false},  // back ambient
+    {N_ATTR_BACK_DIFFUSE, 4, {0.8f, 0.8f, 0.8f, 1.0f}, {}, false},  // back diffuse
+    {N_ATTR_BACK_SPECULAR, 4, {0.0f, 0.0f, 0.0f, 1.0f}, {}, false},  // back specular
+    {N_ATTR_BACK_SHININESS, 1, {0.0f}, {}, false},                    // back shininess
+    {N_ATTR_MODEL_AMBIENT, 4, {0.2f, 0.2f, 0.2f, 1.0f}, {}, false},  // light model ambient
+    {N_ATTR_LIGHTING, 1, {}, {0}, true},                   // lighting off
+    {N_ATTR_SHADE, 1, {}, {2}, true},                   // smooth shading (and its two copies)
+    {N_ATTR_SHADE_COPY, 1, {}, {2}, true},
+    {N_ATTR_SHADE_COPY2, 1, {}, {2}, true},
+    {N_ATTR_LINE_STIPPLE, 1, {}, {0xFFFFFFFFu}, true},         // no stipple while line stipple is off
+    {N_ATTR_ALPHA_FUNC, 2, {}, {7, 0}, true},               // alpha test ALWAYS, reference 0
+    {N_ATTR_DEPTH_FUNC, 1, {}, {1}, true},                  // depth test LESS
+    {N_ATTR_DITHER, 1, {}, {1}, true},                  // dithering on
+    {N_ATTR_CLEAR_DEPTH, 1, {1.0f}, {}, false},              // depth clear value 1.0
 };
 
 // GL's initial values for what the lgi image holds otherwise, and the
@@ -98,13 +96,13 @@ void vSetGLDefaults(GLContext* gc, GLState* pgs) {
     const GLPixelFormat* ppf = pvis != nullptr ? pvis->pFormat : nullptr;
     const ULONG flStencil = __glXBitMask(pvis != nullptr ? static_cast<LONG>(pvis->cStencilBits) : 0);
     const ULONG awStencil[3] = {7, 0, flStencil};  // ALWAYS, reference 0, every stencil bit
-    N_SetStateBlockAttr(114, awStencil);
-    N_SetStateBlockAttrWord(127, ppf != nullptr ? ppf->ulRedMask | ppf->ulGreenMask | ppf->ulBlueMask : 0u);
-    N_SetStateBlockAttrWord(128, __glXBitMask(pvis != nullptr ? static_cast<LONG>(pvis->cAlphaBits) : 0));
-    N_SetStateBlockAttrWord(130, flStencil);
-    N_SetStateBlockAttrWord(161, __glXIndexWriteMask(gc, 0xFFFFFFFFu));
-    N_SetStateBlockAttrWord(162, pgs->blocks[__builtin_ctz(GL_PIXEL_MODE_BIT)][GLX_PIXEL_READ_BIT]);
-    N_SetStateBlockAttrWord(163, pgs->blocks[__builtin_ctz(GL_COLOR_BUFFER_BIT)][GLX_COLOR_DRAW_BITS]);
+    N_SetStateBlockAttr(N_ATTR_STENCIL_FUNC, awStencil);
+    N_SetStateBlockAttrWord(N_ATTR_COLOUR_MASK, ppf != nullptr ? ppf->ulRedMask | ppf->ulGreenMask | ppf->ulBlueMask : 0u);
+    N_SetStateBlockAttrWord(N_ATTR_ALPHA_MASK, __glXBitMask(pvis != nullptr ? static_cast<LONG>(pvis->cAlphaBits) : 0));
+    N_SetStateBlockAttrWord(N_ATTR_STENCIL_MASK, flStencil);
+    N_SetStateBlockAttrWord(N_ATTR_INDEX_MASK, __glXIndexWriteMask(gc, 0xFFFFFFFFu));
+    N_SetStateBlockAttrWord(N_ATTR_READ_BUFFER, pgs->blocks[__builtin_ctz(GL_PIXEL_MODE_BIT)][GLX_PIXEL_READ_BIT]);
+    N_SetStateBlockAttrWord(N_ATTR_DRAW_BUFFER, pgs->blocks[__builtin_ctz(GL_COLOR_BUFFER_BIT)][GLX_COLOR_DRAW_BITS]);
 }
 
 unsigned uBit(ULONG flGroup) { return static_cast<unsigned>(__builtin_ctz(flGroup)); }
@@ -136,21 +134,19 @@ void vSetVector(ULONG* pw, float a, float b, float c, float d) {
 
 void vSetLighting(ULONG* pw) {
     for (ULONG i = 0; i < GLX_LIGHTS; ++i) {
-        ULONG* pl = pw + GLX_LIGHT_FIRST + i * GLX_LIGHT_WORDS;
         const float fOn = i == 0 ? 1.0f : 0.0f;  // light 0 is white
-        pl[0] = 5;
-        vSetVector(pl + GLX_LIGHT_AMBIENT, 0, 0, 0, 1.0f);
-        vSetVector(pl + GLX_LIGHT_DIFFUSE, fOn, fOn, fOn, 1.0f);
-        vSetVector(pl + GLX_LIGHT_SPOT_DIRECTION, 0, 0, -1.0f, 0);
-        pl[13] = 0;
-        pl[14] = __glXFloatBits(1.0f);
-        pl[15] = 0;
-        pl[16] = 0;
-        pl[GLX_LIGHT_SPOT_CUTOFF] = __glXFloatBits(180.0f);
-        pl[18] = __glXFloatBits(1.0f);
-        pl[19] = 0;
-        pl[20] = 0;
-        vSetVector(pl + GLX_LIGHT_SPECULAR, fOn, fOn, fOn, 1.0f);
+        N_Light rec{};
+        rec.control = 5;
+        rec.ambient[3] = 1.0f;
+        rec.diffuse[0] = rec.diffuse[1] = rec.diffuse[2] = fOn;
+        rec.diffuse[3] = 1.0f;
+        rec.spotDirection[2] = -1.0f;
+        rec.position[2] = 1.0f;  // (0, 0, 1, 0): along +z, at infinity
+        rec.spotCutoff = 180.0f;
+        rec.constantAttenuation = 1.0f;
+        rec.specular[0] = rec.specular[1] = rec.specular[2] = fOn;
+        rec.specular[3] = 1.0f;
+        __glXStoreLightRecord(pw, i, rec);
     }
 }
 
@@ -158,7 +154,7 @@ void vSetViewport(GLContext* gc, ULONG* pw) {
     pw[GLX_VIEWPORT_NEAR] = __glXFloatBits(0.0f);
     pw[GLX_VIEWPORT_FAR] = __glXFloatBits(1.0f);
     pw[GLX_VIEWPORT_UNSET] = 1;
-    N_SetStateBlockAttr(kViewportAttr, pw);
+    N_SetStateBlockAttr(N_ATTR_DEPTH_RANGE, pw);
     gc->dirty |= GLX_DIRTY_VIEWPORT;
 }
 
@@ -244,7 +240,7 @@ ULONG __glXCreateGLState(GLContext* gc, BOOL bDoubleBuffered) {
     auto* pgs = static_cast<GLState*>(LocalAlloc(LPTR, sizeof(GLState)));
     if (pgs == nullptr) return GLX_BAD_ALLOC;
     // Separate triangles count as separate faces.
-    N_SetStateBlockAttrWord(kSeparateFacesAttr, 1);
+    N_SetStateBlockAttrWord(N_ATTR_SEPARATE_FACES, 1);
     *pgs = GLState{};
     gc->pState = pgs;
     for (const ULONG flGroup : kCreationOrder) {
@@ -301,8 +297,8 @@ ULONG __glXBufferMask(const GLState* pgs, BOOL bDoubleBuffered, BOOL bStereo) {
     ULONG fl = 0x400;
     const ULONG* pwEnable = pgs->blocks[uBit(GL_ENABLE_BIT)];
     const ULONG flEnable = pwEnable != nullptr ? pwEnable[GLX_ENABLE_BITS] : 0;
-    if (flEnable & GLX_ENABLE_DEPTH_TEST) fl |= 0x900;
-    if (flEnable & GLX_ENABLE_STENCIL_TEST) fl |= 0x200;
+    if (flEnable & GLX_EN_DEPTH_TEST) fl |= 0x900;
+    if (flEnable & GLX_EN_STENCIL_TEST) fl |= 0x200;
 
     const ULONG* pwColor = pgs->blocks[uBit(GL_COLOR_BUFFER_BIT)];
     const ULONG* pwPixel = pgs->blocks[uBit(GL_PIXEL_MODE_BIT)];
@@ -367,7 +363,7 @@ void __glXValidateDraw(GLContext* gc) {
         const ULONG* pwEnable = pgs->blocks[uBit(GL_ENABLE_BIT)];
         const ULONG* pws = pgs->blocks[uBit(GL_SCISSOR_BIT)];
         const BOOL bScissor = pwEnable != nullptr && pws != nullptr &&
-                              (pwEnable[GLX_ENABLE_BITS] & GLX_ENABLE_SCISSOR_TEST) != 0 &&
+                              (pwEnable[GLX_ENABLE_BITS] & GLX_EN_SCISSOR_TEST) != 0 &&
                               pws[GLX_SCISSOR_UNSET] == 0;
         if (!bScissor) {
             _DSetClipRegion(gc, nullptr);

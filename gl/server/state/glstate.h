@@ -5,25 +5,52 @@
 
 #include "context/context.h"
 
-// ENABLE: word 0 the enable bits, words 33..36 the texture enables.
+// ENABLE: word 0 the enable bits (GLX_EN_ bits), then one word each for
+// the clip planes, lights, maps and texture-coordinate generation (the
+// GLX_EN_ word indexes); state/caps.h says which capability is where.
 #define GLX_ENABLE_BITS 0u
-#define GLX_ENABLE_DEPTH_TEST 0x2000u
-#define GLX_ENABLE_STENCIL_TEST 0x80000u
-#define GLX_ENABLE_SCISSOR_TEST 0x40000u
-// LINE: width (lgi 86), stipple pattern (87), repeat (88).
+#define GLX_EN_NORMALIZE 0x1u
+#define GLX_EN_LIGHTING 0x2u
+#define GLX_EN_COLOR_MATERIAL 0x4u
+#define GLX_EN_AUTO_NORMAL 0x8u
+#define GLX_EN_TEXTURE_1D 0x10u
+#define GLX_EN_TEXTURE_2D 0x20u
+#define GLX_EN_ALPHA_TEST 0x40u
+#define GLX_EN_BLEND 0x80u
+#define GLX_EN_DITHER 0x100u
+#define GLX_EN_LOGIC_OP 0x200u
+#define GLX_EN_POLYGON_SMOOTH 0x400u
+#define GLX_EN_POLYGON_STIPPLE 0x800u
+#define GLX_EN_CULL_FACE 0x1000u
+#define GLX_EN_DEPTH_TEST 0x2000u
+#define GLX_EN_LINE_SMOOTH 0x4000u
+#define GLX_EN_LINE_STIPPLE 0x8000u
+#define GLX_EN_FOG 0x10000u
+#define GLX_EN_POINT_SMOOTH 0x20000u
+#define GLX_EN_SCISSOR_TEST 0x40000u
+#define GLX_EN_STENCIL_TEST 0x80000u
+// ENABLE words of the clip planes, lights, maps and texture generation.
+#define GLX_EN_CLIP_PLANES 1u
+#define GLX_EN_LIGHTS 7u
+#define GLX_EN_MAP1 15u
+#define GLX_EN_MAP2 24u
+#define GLX_EN_TEXGEN 33u
+// LINE: width (N_ATTR_LINE_WIDTH), stipple pattern and repeat.
 #define GLX_LINE_WIDTH 0u
 #define GLX_LINE_PATTERN 1u
 #define GLX_LINE_REPEAT 2u
-// POLYGON: front and back mode (lgi codes, 2 fill), cull face (49), front face.
+// POLYGON: front and back mode (lgi codes, 2 fill), cull face (N_ATTR_CULL_MODE), front face.
 #define GLX_POLYGON_FRONT_MODE 0u
 #define GLX_POLYGON_BACK_MODE 1u
 #define GLX_POLYGON_CULL 2u
 #define GLX_POLYGON_FRONT_FACE 3u
-// PIXEL_MODE: words 0..15 the transfer attributes (lgi 131..146); the read
-// buffer as buffer bits (lgi 162) and as its GL name.
+// PIXEL_MODE: words 0..15 the transfer attributes (N_ATTR_MAP_COLOUR ..
+// N_ATTR_ZOOM_Y); the read buffer as buffer bits (N_ATTR_READ_BUFFER) and
+// as its GL name.
 #define GLX_PIXEL_READ_BIT 16u
 #define GLX_PIXEL_READ_BUFFER 17u
-// LIGHTING: eight light records of 25 words from word 48.
+// LIGHTING: eight light records of 25 words from word 48, each an lgi
+// light record (N_Light, whose word offsets light/light.h checks).
 #define GLX_LIGHT_FIRST 48u
 #define GLX_LIGHT_WORDS 25u
 #define GLX_LIGHTS 8u
@@ -43,7 +70,7 @@
 // TRANSFORM: matrix mode, then six clip-plane equations of four words.
 #define GLX_TRANSFORM_MATRIX_MODE 0u
 #define GLX_TRANSFORM_PLANES 1u
-// COLOR_BUFFER: the draw buffer as buffer bits (lgi 163, word 15) and as
+// COLOR_BUFFER: the draw buffer as buffer bits (N_ATTR_DRAW_BUFFER, word 15) and as
 // its GL name (word 16), and the colour write mask as four bytes (red,
 // green, blue, alpha) in word 13, the one word no lgi attribute of the
 // group holds.

@@ -10,6 +10,7 @@
 #include "dispatch/dispatch.h"
 #include "lgi/lgi.h"
 #include "state/glstate.h"
+#include "state/caps.h"
 #include "matrix/matrix.h"
 #include "seams.h"
 
@@ -26,49 +27,49 @@ struct __GLXattrRow {
 
 // In the order the attributes are applied.
 const __GLXattrRow kAttrRows[] = {
-    {GL_CURRENT_BIT, 97, 0, 4},   {GL_CURRENT_BIT, 99, 4, 4},   {GL_CURRENT_BIT, 100, 8, 1},
-    {GL_CURRENT_BIT, 102, 13, 1}, {GL_CURRENT_BIT, 103, 14, 1}, {GL_CURRENT_BIT, 52, 15, 4},
-    {GL_CURRENT_BIT, 53, 19, 1},  {GL_CURRENT_BIT, 56, 20, 4},  {GL_CURRENT_BIT, 55, 24, 3},
-    {GL_CURRENT_BIT, 57, 27, 1},
-    {GL_POINT_BIT, 85, 0, 1},
-    {GL_LINE_BIT, 86, 0, 1},      {GL_LINE_BIT, 87, 1, 1},      {GL_LINE_BIT, 88, 2, 1},
-    {GL_POLYGON_BIT, 49, 2, 1},
-    {GL_POLYGON_STIPPLE_BIT, 90, 0, 32},
-    {GL_PIXEL_MODE_BIT, 131, 0, 1},  {GL_PIXEL_MODE_BIT, 132, 1, 1},
-    {GL_PIXEL_MODE_BIT, 133, 2, 1},  {GL_PIXEL_MODE_BIT, 134, 3, 1},
-    {GL_PIXEL_MODE_BIT, 135, 4, 1},  {GL_PIXEL_MODE_BIT, 136, 5, 1},
-    {GL_PIXEL_MODE_BIT, 137, 6, 1},  {GL_PIXEL_MODE_BIT, 138, 7, 1},
-    {GL_PIXEL_MODE_BIT, 139, 8, 1},  {GL_PIXEL_MODE_BIT, 140, 9, 1},
-    {GL_PIXEL_MODE_BIT, 141, 10, 1}, {GL_PIXEL_MODE_BIT, 142, 11, 1},
-    {GL_PIXEL_MODE_BIT, 143, 12, 1}, {GL_PIXEL_MODE_BIT, 144, 13, 1},
-    {GL_PIXEL_MODE_BIT, 145, 14, 1}, {GL_PIXEL_MODE_BIT, 146, 15, 1},
-    {GL_PIXEL_MODE_BIT, 162, GLX_PIXEL_READ_BIT, 1},  // the read buffer
-    {GL_LIGHTING_BIT, 78, 0, 1},  {GL_LIGHTING_BIT, 81, 1, 1},  {GL_LIGHTING_BIT, 82, 1, 1},
-    {GL_LIGHTING_BIT, 75, 2, 4},  {GL_LIGHTING_BIT, 80, 6, 1},  {GL_LIGHTING_BIT, 46, 7, 1},
-    {GL_LIGHTING_BIT, 59, 8, 4},  {GL_LIGHTING_BIT, 60, 12, 4}, {GL_LIGHTING_BIT, 61, 16, 4},
-    {GL_LIGHTING_BIT, 58, 20, 4}, {GL_LIGHTING_BIT, 62, 24, 1}, {GL_LIGHTING_BIT, 63, 25, 1},
-    {GL_LIGHTING_BIT, 64, 26, 1}, {GL_LIGHTING_BIT, 65, 27, 1},
-    {GL_LIGHTING_BIT, 68, 28, 4}, {GL_LIGHTING_BIT, 69, 32, 4}, {GL_LIGHTING_BIT, 70, 36, 4},
-    {GL_LIGHTING_BIT, 67, 40, 4}, {GL_LIGHTING_BIT, 71, 44, 1}, {GL_LIGHTING_BIT, 72, 45, 1},
-    {GL_LIGHTING_BIT, 73, 46, 1}, {GL_LIGHTING_BIT, 74, 47, 1},
-    {GL_FOG_BIT, 106, 0, 1},      {GL_FOG_BIT, 107, 1, 1},      {GL_FOG_BIT, 108, 2, 1},
-    {GL_FOG_BIT, 109, 3, 1},      {GL_FOG_BIT, 111, 4, 1},      {GL_FOG_BIT, 110, 5, 4},
-    {GL_DEPTH_BUFFER_BIT, 119, 0, 1}, {GL_DEPTH_BUFFER_BIT, 166, 1, 1},
-    {GL_DEPTH_BUFFER_BIT, 129, 2, 1},
-    {GL_ACCUM_BUFFER_BIT, 168, 0, 4},
-    {GL_STENCIL_BUFFER_BIT, 114, 0, 3}, {GL_STENCIL_BUFFER_BIT, 115, 3, 3},
-    {GL_STENCIL_BUFFER_BIT, 167, 6, 1}, {GL_STENCIL_BUFFER_BIT, 130, 7, 1},
-    {GL_VIEWPORT_BIT, 51, GLX_VIEWPORT_NEAR, 2},
-    {GL_COLOR_BUFFER_BIT, 117, 0, 2},  {GL_COLOR_BUFFER_BIT, 121, 2, 2},
-    {GL_COLOR_BUFFER_BIT, 123, 5, 1},  {GL_COLOR_BUFFER_BIT, 124, 4, 1},
-    {GL_COLOR_BUFFER_BIT, 164, 6, 4},  {GL_COLOR_BUFFER_BIT, 165, 10, 1},
-    {GL_COLOR_BUFFER_BIT, 127, 11, 1}, {GL_COLOR_BUFFER_BIT, 128, 12, 1},
-    {GL_COLOR_BUFFER_BIT, 161, 14, 1}, {GL_COLOR_BUFFER_BIT, 163, GLX_COLOR_DRAW_BITS, 1},
-    {GL_TEXTURE_BIT, 148, 36, 1}, {GL_TEXTURE_BIT, 149, 44, 1}, {GL_TEXTURE_BIT, 150, 45, 1},
-    {GL_TEXTURE_BIT, 151, 38, 1}, {GL_TEXTURE_BIT, 153, 46, 1}, {GL_TEXTURE_BIT, 152, 39, 1},
-    {GL_TEXTURE_BIT, 154, 47, 1}, {GL_TEXTURE_BIT, 155, 40, 4}, {GL_TEXTURE_BIT, 156, 48, 4},
-    {GL_TEXTURE_BIT, 157, 52, 1}, {GL_TEXTURE_BIT, 158, 52, 1}, {GL_TEXTURE_BIT, 159, 53, 4},
-    {GL_TEXTURE_BIT, 160, 53, 4},
+    {GL_CURRENT_BIT, N_ATTR_RASTER_POS, 0, 4},   {GL_CURRENT_BIT, N_ATTR_RASTER_COLOUR, 4, 4},   {GL_CURRENT_BIT, N_ATTR_RASTER_INDEX, 8, 1},
+    {GL_CURRENT_BIT, N_ATTR_RASTER_POS_VALID, 13, 1}, {GL_CURRENT_BIT, N_ATTR_RESERVED_103, 14, 1}, {GL_CURRENT_BIT, N_ATTR_COLOUR, 15, 4},
+    {GL_CURRENT_BIT, N_ATTR_INDEX, 19, 1},  {GL_CURRENT_BIT, N_ATTR_TEXCOORD, 20, 4},  {GL_CURRENT_BIT, N_ATTR_NORMAL, 24, 3},
+    {GL_CURRENT_BIT, N_ATTR_EDGE_FLAG, 27, 1},
+    {GL_POINT_BIT, N_ATTR_POINT_SIZE, 0, 1},
+    {GL_LINE_BIT, N_ATTR_LINE_WIDTH, 0, 1},      {GL_LINE_BIT, N_ATTR_LINE_STIPPLE, 1, 1},      {GL_LINE_BIT, N_ATTR_LINE_STIPPLE_REPEAT, 2, 1},
+    {GL_POLYGON_BIT, N_ATTR_CULL_MODE, 2, 1},
+    {GL_POLYGON_STIPPLE_BIT, N_ATTR_POLYGON_STIPPLE, 0, 32},
+    {GL_PIXEL_MODE_BIT, N_ATTR_MAP_COLOUR, 0, 1},  {GL_PIXEL_MODE_BIT, N_ATTR_MAP_STENCIL, 1, 1},
+    {GL_PIXEL_MODE_BIT, N_ATTR_INDEX_SHIFT, 2, 1},  {GL_PIXEL_MODE_BIT, N_ATTR_INDEX_OFFSET, 3, 1},
+    {GL_PIXEL_MODE_BIT, N_ATTR_RED_SCALE, 4, 1},  {GL_PIXEL_MODE_BIT, N_ATTR_GREEN_SCALE, 5, 1},
+    {GL_PIXEL_MODE_BIT, N_ATTR_BLUE_SCALE, 6, 1},  {GL_PIXEL_MODE_BIT, N_ATTR_ALPHA_SCALE, 7, 1},
+    {GL_PIXEL_MODE_BIT, N_ATTR_DEPTH_SCALE, 8, 1},  {GL_PIXEL_MODE_BIT, N_ATTR_RED_BIAS, 9, 1},
+    {GL_PIXEL_MODE_BIT, N_ATTR_GREEN_BIAS, 10, 1}, {GL_PIXEL_MODE_BIT, N_ATTR_BLUE_BIAS, 11, 1},
+    {GL_PIXEL_MODE_BIT, N_ATTR_ALPHA_BIAS, 12, 1}, {GL_PIXEL_MODE_BIT, N_ATTR_DEPTH_BIAS, 13, 1},
+    {GL_PIXEL_MODE_BIT, N_ATTR_ZOOM_X, 14, 1}, {GL_PIXEL_MODE_BIT, N_ATTR_ZOOM_Y, 15, 1},
+    {GL_PIXEL_MODE_BIT, N_ATTR_READ_BUFFER, GLX_PIXEL_READ_BIT, 1},  // the read buffer
+    {GL_LIGHTING_BIT, N_ATTR_COLOUR_MATERIAL_CODE, 0, 1},  {GL_LIGHTING_BIT, N_ATTR_SHADE, 1, 1},  {GL_LIGHTING_BIT, N_ATTR_SHADE_COPY, 1, 1},
+    {GL_LIGHTING_BIT, N_ATTR_MODEL_AMBIENT, 2, 4},  {GL_LIGHTING_BIT, N_ATTR_VIEWER, 6, 1},  {GL_LIGHTING_BIT, N_ATTR_TWO_SIDE, 7, 1},
+    {GL_LIGHTING_BIT, N_ATTR_FRONT_AMBIENT, 8, 4},  {GL_LIGHTING_BIT, N_ATTR_FRONT_DIFFUSE, 12, 4}, {GL_LIGHTING_BIT, N_ATTR_FRONT_SPECULAR, 16, 4},
+    {GL_LIGHTING_BIT, N_ATTR_FRONT_EMISSION, 20, 4}, {GL_LIGHTING_BIT, N_ATTR_FRONT_SHININESS, 24, 1}, {GL_LIGHTING_BIT, N_ATTR_FRONT_AMBIENT_INDEX, 25, 1},
+    {GL_LIGHTING_BIT, N_ATTR_FRONT_DIFFUSE_INDEX, 26, 1}, {GL_LIGHTING_BIT, N_ATTR_FRONT_SPECULAR_INDEX, 27, 1},
+    {GL_LIGHTING_BIT, N_ATTR_BACK_AMBIENT, 28, 4}, {GL_LIGHTING_BIT, N_ATTR_BACK_DIFFUSE, 32, 4}, {GL_LIGHTING_BIT, N_ATTR_BACK_SPECULAR, 36, 4},
+    {GL_LIGHTING_BIT, N_ATTR_BACK_EMISSION, 40, 4}, {GL_LIGHTING_BIT, N_ATTR_BACK_SHININESS, 44, 1}, {GL_LIGHTING_BIT, N_ATTR_BACK_AMBIENT_INDEX, 45, 1},
+    {GL_LIGHTING_BIT, N_ATTR_BACK_DIFFUSE_INDEX, 46, 1}, {GL_LIGHTING_BIT, N_ATTR_BACK_SPECULAR_INDEX, 47, 1},
+    {GL_FOG_BIT, N_ATTR_FOG_MODE, 0, 1},      {GL_FOG_BIT, N_ATTR_FOG_DENSITY, 1, 1},      {GL_FOG_BIT, N_ATTR_FOG_START, 2, 1},
+    {GL_FOG_BIT, N_ATTR_FOG_END, 3, 1},      {GL_FOG_BIT, N_ATTR_FOG_INDEX, 4, 1},      {GL_FOG_BIT, N_ATTR_FOG_COLOUR, 5, 4},
+    {GL_DEPTH_BUFFER_BIT, N_ATTR_DEPTH_FUNC, 0, 1}, {GL_DEPTH_BUFFER_BIT, N_ATTR_CLEAR_DEPTH, 1, 1},
+    {GL_DEPTH_BUFFER_BIT, N_ATTR_DEPTH_MASK, 2, 1},
+    {GL_ACCUM_BUFFER_BIT, N_ATTR_CLEAR_ACCUM, 0, 4},
+    {GL_STENCIL_BUFFER_BIT, N_ATTR_STENCIL_FUNC, 0, 3}, {GL_STENCIL_BUFFER_BIT, N_ATTR_STENCIL_OP, 3, 3},
+    {GL_STENCIL_BUFFER_BIT, N_ATTR_CLEAR_STENCIL, 6, 1}, {GL_STENCIL_BUFFER_BIT, N_ATTR_STENCIL_MASK, 7, 1},
+    {GL_VIEWPORT_BIT, N_ATTR_DEPTH_RANGE, GLX_VIEWPORT_NEAR, 2},
+    {GL_COLOR_BUFFER_BIT, N_ATTR_ALPHA_FUNC, 0, 2},  {GL_COLOR_BUFFER_BIT, N_ATTR_BLEND_FUNC, 2, 2},
+    {GL_COLOR_BUFFER_BIT, N_ATTR_LOGIC_OP, 5, 1},  {GL_COLOR_BUFFER_BIT, N_ATTR_LOGIC_OP_CODE, 4, 1},
+    {GL_COLOR_BUFFER_BIT, N_ATTR_CLEAR_COLOUR, 6, 4},  {GL_COLOR_BUFFER_BIT, N_ATTR_CLEAR_INDEX, 10, 1},
+    {GL_COLOR_BUFFER_BIT, N_ATTR_COLOUR_MASK, 11, 1}, {GL_COLOR_BUFFER_BIT, N_ATTR_ALPHA_MASK, 12, 1},
+    {GL_COLOR_BUFFER_BIT, N_ATTR_INDEX_MASK, 14, 1}, {GL_COLOR_BUFFER_BIT, N_ATTR_DRAW_BUFFER, GLX_COLOR_DRAW_BITS, 1},
+    {GL_TEXTURE_BIT, N_ATTR_WRAP_S, 36, 1}, {GL_TEXTURE_BIT, N_ATTR_WRAP_S1, 44, 1}, {GL_TEXTURE_BIT, N_ATTR_WRAP_T1, 45, 1},
+    {GL_TEXTURE_BIT, N_ATTR_MIN_FILTER, 38, 1}, {GL_TEXTURE_BIT, N_ATTR_MIN_FILTER1, 46, 1}, {GL_TEXTURE_BIT, N_ATTR_MAG_FILTER, 39, 1},
+    {GL_TEXTURE_BIT, N_ATTR_MAG_FILTER1, 47, 1}, {GL_TEXTURE_BIT, N_ATTR_BORDER_COLOUR, 40, 4}, {GL_TEXTURE_BIT, N_ATTR_BORDER_COLOUR1, 48, 4},
+    {GL_TEXTURE_BIT, N_ATTR_ENV_MODE, 52, 1}, {GL_TEXTURE_BIT, N_ATTR_ENV_MODE1, 52, 1}, {GL_TEXTURE_BIT, N_ATTR_ENV_COLOUR, 53, 4},
+    {GL_TEXTURE_BIT, N_ATTR_ENV_COLOUR1, 53, 4},
     // Texture-coordinate generation (41-44) is kept by the server in the
     // block's first 36 words and sent for each coordinate's mode.
 };
@@ -83,7 +84,7 @@ unsigned uBit(ULONG flGroup) { return static_cast<unsigned>(__builtin_ctz(flGrou
 // The line stipple's pattern and repeat: the lgi layer holds them only while
 // stippling is on (all ones and 1 otherwise), so the LINE block's own words
 // are the values to save, never the lgi layer's.
-constexpr bool bKeptByServer(ULONG id) { return id == 87 || id == 88; }
+constexpr bool bKeptByServer(ULONG id) { return id == N_ATTR_LINE_STIPPLE || id == N_ATTR_LINE_STIPPLE_REPEAT; }
 
 // Saver of group bit k: the values the server keeps (the context's own
 // block, when it has one), then the group's lgi attributes from the
@@ -132,7 +133,7 @@ void __glXApplyGroups(GLContext* gc, GLState* pgs, ULONG flMask, N_Context* pncT
             if (r.group == flGroup) N_SetStateBlockAttr(r.id, pw + r.word);
         }
         if (flGroup == GL_POLYGON_BIT) {
-            N_SetStateBlockAttrWord(47, pw[GLX_POLYGON_FRONT_FACE] == kGLCW ? 0u : 1u);
+            N_SetStateBlockAttrWord(N_ATTR_FRONT_FACE, pw[GLX_POLYGON_FRONT_FACE] == kGLCW ? 0u : 1u);
         }
         if (flGroup == GL_VIEWPORT_BIT) gc->dirty |= GLX_DIRTY_VIEWPORT;
         if (flGroup == GL_TEXTURE_BIT) __glXApplyTexGen(gc, pw);
@@ -143,6 +144,14 @@ void __glXApplyGroups(GLContext* gc, GLState* pgs, ULONG flMask, N_Context* pncT
     if (pwEnable != nullptr) {
         const ULONG fl = pwEnable[GLX_ENABLE_BITS];
         auto with = [&](ULONG flGroup) { return (flApplied & (flGroup | GL_ENABLE_BIT)) != 0; };
+        // The group's capabilities that the lgi layer mirrors as on/off words.
+        auto vMirror = [&](ULONG flGroup) {
+            for (const GLXCapability& c : kGLXCapabilities) {
+                if (c.flGroup != flGroup || c.mirror != GLXCapMirror::WORD) continue;
+                for (ULONG i = 0; i < c.count; ++i)
+                    N_SetStateBlockAttrWord(c.attr + i, c.count == 1 ? On(fl, c.flBit) : On(pwEnable[c.iWord + i], ~0u));
+            }
+        };
         // A group's own words: from the record when it holds the group,
         // else from the context's own record.
         auto block = [&](ULONG flGroup) -> const ULONG* {
@@ -154,55 +163,50 @@ void __glXApplyGroups(GLContext* gc, GLState* pgs, ULONG flMask, N_Context* pncT
             if (const ULONG* pw = block(GL_TRANSFORM_BIT)) {
                 __glXSetMatrixMode(gc, pw[GLX_TRANSFORM_MATRIX_MODE]);
             }
-            N_SetStateBlockAttrWord(45, On(fl, 0x1));
+            vMirror(GL_TRANSFORM_BIT);
             gc->dirty |= GLX_DIRTY_CLIP_PLANES;
         }
         if (with(GL_LIGHTING_BIT)) {
-            N_SetStateBlockAttrWord(79, On(fl, 0x2));
-            N_SetStateBlockAttrWord(77, On(fl, 0x4));
+            vMirror(GL_LIGHTING_BIT);
             gc->dirty |= GLX_DIRTY_LIGHTS;
         }
         if (with(GL_COLOR_BUFFER_BIT)) {
-            N_SetStateBlockAttrWord(116, On(fl, 0x40));
-            N_SetStateBlockAttrWord(120, On(fl, 0x80));
-            N_SetStateBlockAttrWord(122, On(fl, 0x100));
-            N_SetStateBlockAttrWord(123, On(fl, 0x200));
+            vMirror(GL_COLOR_BUFFER_BIT);
             gc->dirty |= GLX_DIRTY_BUFFERS;
         }
         if (with(GL_POLYGON_BIT)) {
-            N_SetStateBlockAttrWord(96, On(fl, 0x400));
-            N_SetStateBlockAttrWord(48, On(fl, 0x1000));
+            vMirror(GL_POLYGON_BIT);
             // A filled face is drawn stippled while polygon stippling is on;
             // a face drawn otherwise keeps its mode.
             const ULONG* pw = block(GL_POLYGON_BIT);
             const ULONG modes[2] = {pw != nullptr ? pw[GLX_POLYGON_FRONT_MODE] : kPolygonFill,
                                     pw != nullptr ? pw[GLX_POLYGON_BACK_MODE] : kPolygonFill};
             for (ULONG f = 0; f < 2; ++f) {
-                const ULONG mode = modes[f] == kPolygonFill && (fl & 0x800) != 0 ? kPolygonFillStippled
+                const ULONG mode = modes[f] == kPolygonFill && (fl & GLX_EN_POLYGON_STIPPLE) != 0 ? kPolygonFillStippled
                                                                                  : modes[f];
-                N_SetStateBlockAttrWord(91 + f, mode);
+                N_SetStateBlockAttrWord(N_ATTR_POLYGON_FRONT + f, mode);
             }
         }
         if (with(GL_DEPTH_BUFFER_BIT)) {
-            N_SetStateBlockAttrWord(118, (fl & GLX_ENABLE_DEPTH_TEST) != 0 ? 2u : 1u);
+            N_SetStateBlockAttrWord(N_ATTR_DEPTH_TEST, (fl & GLX_EN_DEPTH_TEST) != 0 ? 2u : 1u);
             gc->dirty |= GLX_DIRTY_BUFFERS;
         }
         if (with(GL_LINE_BIT)) {
-            N_SetStateBlockAttrWord(95, On(fl, 0x4000));
+            vMirror(GL_LINE_BIT);
             const ULONG* pw = block(GL_LINE_BIT);
-            const BOOL bStipple = (fl & 0x8000) != 0 && pw != nullptr;
-            N_SetStateBlockAttrWord(88, bStipple ? pw[GLX_LINE_REPEAT] : 1u);
-            N_SetStateBlockAttrWord(87, bStipple ? pw[GLX_LINE_PATTERN] : 0xFFFFFFFFu);
+            const BOOL bStipple = (fl & GLX_EN_LINE_STIPPLE) != 0 && pw != nullptr;
+            N_SetStateBlockAttrWord(N_ATTR_LINE_STIPPLE_REPEAT, bStipple ? pw[GLX_LINE_REPEAT] : 1u);
+            N_SetStateBlockAttrWord(N_ATTR_LINE_STIPPLE, bStipple ? pw[GLX_LINE_PATTERN] : 0xFFFFFFFFu);
         }
-        if (with(GL_FOG_BIT)) N_SetStateBlockAttrWord(105, On(fl, 0x10000));
-        if (with(GL_POINT_BIT)) N_SetStateBlockAttrWord(94, On(fl, 0x20000));
+        if (with(GL_FOG_BIT)) vMirror(GL_FOG_BIT);
+        if (with(GL_POINT_BIT)) vMirror(GL_POINT_BIT);
         if (with(GL_STENCIL_BUFFER_BIT)) {
-            N_SetStateBlockAttrWord(113, On(fl, GLX_ENABLE_STENCIL_TEST));
+            N_SetStateBlockAttrWord(N_ATTR_STENCIL_TEST, On(fl, GLX_EN_STENCIL_TEST));
             gc->dirty |= GLX_DIRTY_BUFFERS;
         }
         if (with(GL_TEXTURE_BIT)) {
-            for (ULONG c = 0; c < 4; ++c) N_SetStateBlockAttrWord(37 + c, pwEnable[33 + c] != 0 ? 1u : 0u);
-            N_SetStateBlockAttrWord(147, On(fl, 0x30));
+            vMirror(GL_TEXTURE_BIT);
+            N_SetStateBlockAttrWord(N_ATTR_TEXTURE, On(fl, GLX_EN_TEXTURE_1D | GLX_EN_TEXTURE_2D));
             __glXValidateTexture(gc);
         }
         if (with(GL_SCISSOR_BIT)) gc->dirty |= GLX_DIRTY_CLIP;

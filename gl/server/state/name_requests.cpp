@@ -8,10 +8,9 @@
 
 namespace {
 
-template <ULONG cjBody>
 const BYTE* pjArgs(GLClient* pgc, const void* pv, ULONG* pulRefused) {
-    const BYTE* pj = __glXRenderArgs(pgc, pv, cjBody);
-    if (pj == nullptr) *pulRefused = __glXRenderArgsRefused(pgc, pv, cjBody);
+    const BYTE* pj = __glXRenderArgs(pgc, pv);
+    if (pj == nullptr) *pulRefused = __glXRenderArgsRefused(pgc, pv);
     return pj;
 }
 
@@ -19,28 +18,28 @@ const BYTE* pjArgs(GLClient* pgc, const void* pv, ULONG* pulRefused) {
 
 ULONG __glXDisp_InitNames(GLClient* pgc, const void* pv) {
     ULONG ul = 0;
-    if (pjArgs<0>(pgc, pv, &ul) == nullptr) return ul;
+    if (pjArgs(pgc, pv, &ul) == nullptr) return ul;
     N_InitNames();
     return GLX_SUCCESS;
 }
 
 ULONG __glXDisp_LoadName(GLClient* pgc, const void* pv) {
     ULONG ul = 0;
-    const BYTE* pj = pjArgs<4>(pgc, pv, &ul);
+    const BYTE* pj = pjArgs(pgc, pv, &ul);
     if (pj == nullptr) return ul;
     return __glXRenderResult(pgc, pv, N_LoadName(__glXArgWord(pj, 0)) ? GL_NO_ERROR : GL_INVALID_OPERATION);
 }
 
 ULONG __glXDisp_PushName(GLClient* pgc, const void* pv) {
     ULONG ul = 0;
-    const BYTE* pj = pjArgs<4>(pgc, pv, &ul);
+    const BYTE* pj = pjArgs(pgc, pv, &ul);
     if (pj == nullptr) return ul;
     return __glXRenderResult(pgc, pv, N_PushName(__glXArgWord(pj, 0)) ? GL_NO_ERROR : GL_STACK_OVERFLOW);
 }
 
 ULONG __glXDisp_PopName(GLClient* pgc, const void* pv) {
     ULONG ul = 0;
-    if (pjArgs<0>(pgc, pv, &ul) == nullptr) return ul;
+    if (pjArgs(pgc, pv, &ul) == nullptr) return ul;
     return __glXRenderResult(pgc, pv, N_PopName() ? GL_NO_ERROR : GL_STACK_UNDERFLOW);
 }
 
@@ -48,11 +47,10 @@ ULONG __glXDisp_PassThrough(GLClient* pgc, const void* pv) {
     // Outside feedback mode the request is refused before the pending
     // batch is handed on.
     if (pgc != nullptr && pgc->gc != nullptr && pgc->gc->renderMode != GL_FEEDBACK) {
-        if (!__glXRenderBodyFits(pgc, pv, 4)) return __glXBadLength(pgc, pv);
         return __glXRenderError(pgc, pv, GL_INVALID_OPERATION);
     }
     ULONG ul = 0;
-    const BYTE* pj = pjArgs<4>(pgc, pv, &ul);
+    const BYTE* pj = pjArgs(pgc, pv, &ul);
     if (pj == nullptr) return ul;
     N_PassThrough(__glXArgFloat(pj, 0));
     return GLX_SUCCESS;

@@ -14,9 +14,10 @@
 
 #include "boardconfig.h"
 #include "dispatch/dispatch.h"
+#include "state/caps.h"
 #include "state/glstate.h"
 #include "lgi/lgi.h"
-#include "matrix/light.h"
+#include "light/light.h"
 #include "matrix/matrix.h"
 #include "pixfmt/pixfmt.h"
 #include "seams.h"
@@ -86,175 +87,141 @@ constexpr ULONG kVisRGBA = 1, kVisRed = 2, kVisAlpha = 5, kVisAccumRed = 6, kVis
 
 const Variable kVariables[] = {
     // current values
-    {0x0B00, kLgi, kAsIs, 4, 0, 52, C, 0, {}},  // CURRENT_COLOR
-    {0x0B01, kLgi, kAsIs, 1, 0, 53, F, 0, {}},  // CURRENT_INDEX
-    {0x0B02, kLgi, kAsIs, 3, 0, 55, C, 0, {}},  // CURRENT_NORMAL: to integers linearly, as colours
-    {0x0B03, kLgi, kAsIs, 4, 0, 56, F, 0, {}},  // CURRENT_TEXTURE_COORDS
-    {0x0B04, kLgi, kAsIs, 4, 0, 99, C, 0, {}},   // CURRENT_RASTER_COLOR
-    {0x0B05, kLgi, kAsIs, 1, 0, 100, F, 0, {}},  // CURRENT_RASTER_INDEX
-    {0x0B06, kLgi, kAsIs, 4, 0, 101, F, 0, {}},  // CURRENT_RASTER_TEXTURE_COORDS
-    {0x0B07, kLgi, kAsIs, 4, 0, 97, F, 0, {}},   // CURRENT_RASTER_POSITION
-    {0x0B08, kLgi, kNonZero, 1, 0, 102, B, 0, {}},  // CURRENT_RASTER_POSITION_VALID
-    {0x0B09, kLgi, kAsIs, 1, 0, 98, F, 0, {}},   // CURRENT_RASTER_DISTANCE
-    {0x0B43, kLgi, kNonZero, 1, 0, 57, B, 0, {}},  // EDGE_FLAG
+    {GL_CURRENT_COLOR, kLgi, kAsIs, 4, 0, N_ATTR_COLOUR, C, 0, {}},
+    {GL_CURRENT_INDEX, kLgi, kAsIs, 1, 0, N_ATTR_INDEX, F, 0, {}},
+    {GL_CURRENT_NORMAL, kLgi, kAsIs, 3, 0, N_ATTR_NORMAL, C, 0, {}},  // CURRENT_NORMAL: to integers linearly, as colours
+    {GL_CURRENT_TEXTURE_COORDS, kLgi, kAsIs, 4, 0, N_ATTR_TEXCOORD, F, 0, {}},
+    {GL_CURRENT_RASTER_COLOR, kLgi, kAsIs, 4, 0, N_ATTR_RASTER_COLOUR, C, 0, {}},
+    {GL_CURRENT_RASTER_INDEX, kLgi, kAsIs, 1, 0, N_ATTR_RASTER_INDEX, F, 0, {}},
+    {GL_CURRENT_RASTER_TEXTURE_COORDS, kLgi, kAsIs, 4, 0, N_ATTR_RASTER_TEXCOORD, F, 0, {}},
+    {GL_CURRENT_RASTER_POSITION, kLgi, kAsIs, 4, 0, N_ATTR_RASTER_POS, F, 0, {}},
+    {GL_CURRENT_RASTER_POSITION_VALID, kLgi, kNonZero, 1, 0, N_ATTR_RASTER_POS_VALID, B, 0, {}},
+    {GL_CURRENT_RASTER_DISTANCE, kLgi, kAsIs, 1, 0, N_ATTR_RASTER_DISTANCE, F, 0, {}},
+    {GL_EDGE_FLAG, kLgi, kNonZero, 1, 0, N_ATTR_EDGE_FLAG, B, 0, {}},
     // points and lines
-    {0x0B10, kEnableBit, kAsIs, 1, 0, GLX_EN_POINT_SMOOTH, B, 0, {}},
-    {0x0B11, kLgi, kAsIs, 1, 0, 85, F, 0, {}},  // POINT_SIZE
-    {0x0B12, kConst, kAsIs, 2, 0, 0, F, 0, {0.0f, 256.0f}},
-    {0x0B13, kConst, kAsIs, 1, 0, 0, F, 0, {1.0f}},
-    {0x0B20, kEnableBit, kAsIs, 1, 0, GLX_EN_LINE_SMOOTH, B, 0, {}},
-    {0x0B21, kLgi, kAsIs, 1, 0, 86, F, 0, {}},  // LINE_WIDTH
-    {0x0B22, kConst, kAsIs, 2, 0, 0, F, 0, {0.0f, 256.0f}},
-    {0x0B23, kConst, kAsIs, 1, 0, 0, F, 0, {1.0f}},
-    {0x0B24, kEnableBit, kAsIs, 1, 0, GLX_EN_LINE_STIPPLE, B, 0, {}},
-    {0x0B25, kBlock, kLow16, 1, GLX_LINE_PATTERN, GL_LINE_BIT, I, 0, {}},
-    {0x0B26, kBlock, kAsIs, 1, GLX_LINE_REPEAT, GL_LINE_BIT, I, 0, {}},
+    {GL_POINT_SIZE, kLgi, kAsIs, 1, 0, N_ATTR_POINT_SIZE, F, 0, {}},
+    {GL_POINT_SIZE_RANGE, kConst, kAsIs, 2, 0, 0, F, 0, {0.0f, 256.0f}},
+    {GL_POINT_SIZE_GRANULARITY, kConst, kAsIs, 1, 0, 0, F, 0, {1.0f}},
+    {GL_LINE_WIDTH, kLgi, kAsIs, 1, 0, N_ATTR_LINE_WIDTH, F, 0, {}},
+    {GL_LINE_WIDTH_RANGE, kConst, kAsIs, 2, 0, 0, F, 0, {0.0f, 256.0f}},
+    {GL_LINE_WIDTH_GRANULARITY, kConst, kAsIs, 1, 0, 0, F, 0, {1.0f}},
+    {GL_LINE_STIPPLE_PATTERN, kBlock, kLow16, 1, GLX_LINE_PATTERN, GL_LINE_BIT, I, 0, {}},
+    {GL_LINE_STIPPLE_REPEAT, kBlock, kAsIs, 1, GLX_LINE_REPEAT, GL_LINE_BIT, I, 0, {}},
     // lists
-    {0x0B30, kSpecial, kAsIs, 1, 0, 0, I, 0, {}},  // LIST_MODE
-    {0x0B31, kConst, kAsIs, 1, 0, 0, I, 0, {64}},
-    {0x0B32, kBlock, kAsIs, 1, GLX_LIST_BASE, GL_LIST_BIT, I, 0, {}},
-    {0x0B33, kSpecial, kAsIs, 1, 0, 0, I, 0, {}},  // LIST_INDEX
+    {GL_LIST_MODE, kSpecial, kAsIs, 1, 0, 0, I, 0, {}},
+    {GL_MAX_LIST_NESTING, kConst, kAsIs, 1, 0, 0, I, 0, {64}},
+    {GL_LIST_BASE, kBlock, kAsIs, 1, GLX_LIST_BASE, GL_LIST_BIT, I, 0, {}},
+    {GL_LIST_INDEX, kSpecial, kAsIs, 1, 0, 0, I, 0, {}},
     // polygons
-    {0x0B40, kBlock, kPlus, 2, GLX_POLYGON_FRONT_MODE, GL_POLYGON_BIT, I, 0x1B00, {}},
-    {0x0B41, kEnableBit, kAsIs, 1, 0, GLX_EN_POLYGON_SMOOTH, B, 0, {}},
-    {0x0B42, kEnableBit, kAsIs, 1, 0, GLX_EN_POLYGON_STIPPLE, B, 0, {}},
-    {0x0B44, kEnableBit, kAsIs, 1, 0, GLX_EN_CULL_FACE, B, 0, {}},
-    {0x0B45, kBlock, kCullCode, 1, GLX_POLYGON_CULL, GL_POLYGON_BIT, I, 0, {}},
-    {0x0B46, kBlock, kAsIs, 1, GLX_POLYGON_FRONT_FACE, GL_POLYGON_BIT, I, 0, {}},
+    {GL_POLYGON_MODE, kBlock, kPlus, 2, GLX_POLYGON_FRONT_MODE, GL_POLYGON_BIT, I, GL_POINT, {}},
+    {GL_CULL_FACE_MODE, kBlock, kCullCode, 1, GLX_POLYGON_CULL, GL_POLYGON_BIT, I, 0, {}},
+    {GL_FRONT_FACE, kBlock, kAsIs, 1, GLX_POLYGON_FRONT_FACE, GL_POLYGON_BIT, I, 0, {}},
     // lighting
-    {0x0B50, kEnableBit, kAsIs, 1, 0, GLX_EN_LIGHTING, B, 0, {}},
-    {0x0B51, kSpecial, kAsIs, 1, 0, 80, B, 0, {}},  // LIGHT_MODEL_LOCAL_VIEWER: 1 on, 2 off
-    {0x0B52, kLgi, kNonZero, 1, 0, 46, B, 0, {}},
-    {0x0B53, kLgi, kAsIs, 4, 0, 75, C, 0, {}},
-    {0x0B54, kLgi, kShadeCode, 1, 0, 81, I, 0, {}},
-    {0x0B57, kEnableBit, kAsIs, 1, 0, GLX_EN_COLOR_MATERIAL, B, 0, {}},
-    {0x0B55, kLgi, kMaterialFace, 1, 0, 78, I, 0, {}},   // COLOR_MATERIAL_FACE
-    {0x0B56, kLgi, kMaterialParam, 1, 0, 78, I, 0, {}},  // COLOR_MATERIAL_PARAMETER
+    {GL_LIGHT_MODEL_LOCAL_VIEWER, kSpecial, kAsIs, 1, 0, N_ATTR_VIEWER, B, 0, {}},  // LIGHT_MODEL_LOCAL_VIEWER: 1 on, 2 off
+    {GL_LIGHT_MODEL_TWO_SIDE, kLgi, kNonZero, 1, 0, N_ATTR_TWO_SIDE, B, 0, {}},
+    {GL_LIGHT_MODEL_AMBIENT, kLgi, kAsIs, 4, 0, N_ATTR_MODEL_AMBIENT, C, 0, {}},
+    {GL_SHADE_MODEL, kLgi, kShadeCode, 1, 0, N_ATTR_SHADE, I, 0, {}},
+    {GL_COLOR_MATERIAL_FACE, kLgi, kMaterialFace, 1, 0, N_ATTR_COLOUR_MATERIAL_CODE, I, 0, {}},
+    {GL_COLOR_MATERIAL_PARAMETER, kLgi, kMaterialParam, 1, 0, N_ATTR_COLOUR_MATERIAL_CODE, I, 0, {}},
     // fog
-    {0x0B60, kEnableBit, kAsIs, 1, 0, GLX_EN_FOG, B, 0, {}},
-    {0x0B61, kLgi, kAsIs, 1, 0, 111, F, 0, {}},
-    {0x0B62, kLgi, kAsIs, 1, 0, 107, F, 0, {}},
-    {0x0B63, kLgi, kAsIs, 1, 0, 108, F, 0, {}},
-    {0x0B64, kLgi, kAsIs, 1, 0, 109, F, 0, {}},
-    {0x0B65, kLgi, kFogCode, 1, 0, 106, I, 0, {}},
-    {0x0B66, kLgi, kAsIs, 4, 0, 110, C, 0, {}},
+    {GL_FOG_INDEX, kLgi, kAsIs, 1, 0, N_ATTR_FOG_INDEX, F, 0, {}},
+    {GL_FOG_DENSITY, kLgi, kAsIs, 1, 0, N_ATTR_FOG_DENSITY, F, 0, {}},
+    {GL_FOG_START, kLgi, kAsIs, 1, 0, N_ATTR_FOG_START, F, 0, {}},
+    {GL_FOG_END, kLgi, kAsIs, 1, 0, N_ATTR_FOG_END, F, 0, {}},
+    {GL_FOG_MODE, kLgi, kFogCode, 1, 0, N_ATTR_FOG_MODE, I, 0, {}},
+    {GL_FOG_COLOR, kLgi, kAsIs, 4, 0, N_ATTR_FOG_COLOUR, C, 0, {}},
     // depth, accumulation, stencil
-    {0x0B70, kLgi, kAsIs, 2, 0, 51, C, 0, {}},  // DEPTH_RANGE
-    {0x0B71, kEnableBit, kAsIs, 1, 0, GLX_ENABLE_DEPTH_TEST, B, 0, {}},
-    {0x0B72, kLgi, kNonZero, 1, 0, 129, B, 0, {}},
-    {0x0B73, kLgi, kAsIs, 1, 0, 166, C, 0, {}},
-    {0x0B74, kLgi, kPlus, 1, 0, 119, I, 0x200, {}},
-    {0x0B80, kLgi, kAsIs, 4, 0, 168, C, 0, {}},
-    {0x0B90, kEnableBit, kAsIs, 1, 0, GLX_ENABLE_STENCIL_TEST, B, 0, {}},
-    {0x0B91, kLgi, kAsIs, 1, 0, 167, I, 0, {}},
-    {0x0B92, kLgi, kPlus, 1, 0, 114, I, 0x200, {}},
-    {0x0B93, kLgi, kAsIs, 1, 2, 114, I, 0, {}},
-    {0x0B94, kLgi, kStencilCode, 1, 0, 115, I, 0, {}},
-    {0x0B95, kLgi, kStencilCode, 1, 2, 115, I, 0, {}},
-    {0x0B96, kLgi, kStencilCode, 1, 1, 115, I, 0, {}},
-    {0x0B97, kLgi, kAsIs, 1, 1, 114, I, 0, {}},
-    {0x0B98, kLgi, kAsIs, 1, 0, 130, I, 0, {}},
+    {GL_DEPTH_RANGE, kLgi, kAsIs, 2, 0, N_ATTR_DEPTH_RANGE, C, 0, {}},
+    {GL_DEPTH_WRITEMASK, kLgi, kNonZero, 1, 0, N_ATTR_DEPTH_MASK, B, 0, {}},
+    {GL_DEPTH_CLEAR_VALUE, kLgi, kAsIs, 1, 0, N_ATTR_CLEAR_DEPTH, C, 0, {}},
+    {GL_DEPTH_FUNC, kLgi, kPlus, 1, 0, N_ATTR_DEPTH_FUNC, I, GL_NEVER, {}},
+    {GL_ACCUM_CLEAR_VALUE, kLgi, kAsIs, 4, 0, N_ATTR_CLEAR_ACCUM, C, 0, {}},
+    {GL_STENCIL_CLEAR_VALUE, kLgi, kAsIs, 1, 0, N_ATTR_CLEAR_STENCIL, I, 0, {}},
+    {GL_STENCIL_FUNC, kLgi, kPlus, 1, 0, N_ATTR_STENCIL_FUNC, I, GL_NEVER, {}},
+    {GL_STENCIL_VALUE_MASK, kLgi, kAsIs, 1, 2, N_ATTR_STENCIL_FUNC, I, 0, {}},
+    {GL_STENCIL_FAIL, kLgi, kStencilCode, 1, 0, N_ATTR_STENCIL_OP, I, 0, {}},
+    {GL_STENCIL_PASS_DEPTH_FAIL, kLgi, kStencilCode, 1, 2, N_ATTR_STENCIL_OP, I, 0, {}},
+    {GL_STENCIL_PASS_DEPTH_PASS, kLgi, kStencilCode, 1, 1, N_ATTR_STENCIL_OP, I, 0, {}},
+    {GL_STENCIL_REF, kLgi, kAsIs, 1, 1, N_ATTR_STENCIL_FUNC, I, 0, {}},
+    {GL_STENCIL_WRITEMASK, kLgi, kAsIs, 1, 0, N_ATTR_STENCIL_MASK, I, 0, {}},
     // transform and viewport
-    {0x0BA0, kBlock, kAsIs, 1, GLX_TRANSFORM_MATRIX_MODE, GL_TRANSFORM_BIT, I, 0, {}},
-    {0x0BA1, kEnableBit, kAsIs, 1, 0, GLX_EN_NORMALIZE, B, 0, {}},
-    {0x0BA2, kSpecial, kAsIs, 4, 0, 0, I, 0, {}},  // VIEWPORT
-    {0x0BB0, kSpecial, kAsIs, 1, 0, 0, I, 0, {}},  // ATTRIB_STACK_DEPTH
+    {GL_MATRIX_MODE, kBlock, kAsIs, 1, GLX_TRANSFORM_MATRIX_MODE, GL_TRANSFORM_BIT, I, 0, {}},
+    {GL_VIEWPORT, kSpecial, kAsIs, 4, 0, 0, I, 0, {}},
+    {GL_ATTRIB_STACK_DEPTH, kSpecial, kAsIs, 1, 0, 0, I, 0, {}},
     // fragments
-    {0x0BC0, kEnableBit, kAsIs, 1, 0, GLX_EN_ALPHA_TEST, B, 0, {}},
-    {0x0BC1, kLgi, kPlus, 1, 0, 117, I, 0x200, {}},
-    {0x0BC2, kLgi, kAsIs, 1, 1, 117, C, 0, {}},
-    {0x0BD0, kEnableBit, kAsIs, 1, 0, GLX_EN_DITHER, B, 0, {}},
-    {0x0BE0, kLgi, kBlendCode, 1, 1, 121, I, 0, {}},
-    {0x0BE1, kLgi, kBlendCode, 1, 0, 121, I, 0, {}},
-    {0x0BE2, kEnableBit, kAsIs, 1, 0, GLX_EN_BLEND, B, 0, {}},
-    {0x0BF0, kLgi, kPlus, 1, 0, 124, I, 0x1500, {}},
-    {0x0BF1, kEnableBit, kAsIs, 1, 0, GLX_EN_LOGIC_OP, B, 0, {}},
+    {GL_ALPHA_TEST_FUNC, kLgi, kPlus, 1, 0, N_ATTR_ALPHA_FUNC, I, GL_NEVER, {}},
+    {GL_ALPHA_TEST_REF, kLgi, kAsIs, 1, 1, N_ATTR_ALPHA_FUNC, C, 0, {}},
+    {GL_BLEND_DST, kLgi, kBlendCode, 1, 1, N_ATTR_BLEND_FUNC, I, 0, {}},
+    {GL_BLEND_SRC, kLgi, kBlendCode, 1, 0, N_ATTR_BLEND_FUNC, I, 0, {}},
+    {GL_LOGIC_OP_MODE, kLgi, kPlus, 1, 0, N_ATTR_LOGIC_OP_CODE, I, GL_CLEAR, {}},
     // buffers
-    {0x0C00, kVisual, kAsIs, 1, 0, kVisAux, I, 0, {}},
-    {0x0C01, kBlock, kAsIs, 1, GLX_COLOR_DRAW_BUFFER, GL_COLOR_BUFFER_BIT, I, 0, {}},
-    {0x0C02, kBlock, kAsIs, 1, GLX_PIXEL_READ_BUFFER, GL_PIXEL_MODE_BIT, I, 0, {}},
-    {0x0C10, kSpecial, kAsIs, 4, 0, 0, I, 0, {}},  // SCISSOR_BOX
-    {0x0C11, kEnableBit, kAsIs, 1, 0, GLX_ENABLE_SCISSOR_TEST, B, 0, {}},
-    {0x0C20, kLgi, kAsIs, 1, 0, 165, F, 0, {}},
-    {0x0C21, kSpecial, kAsIs, 1, 0, 161, I, 0, {}},  // INDEX_WRITEMASK
-    {0x0C22, kLgi, kAsIs, 4, 0, 164, C, 0, {}},
-    {0x0C23, kBlock, kByteFlags, 4, GLX_COLOR_WRITE_MASK, GL_COLOR_BUFFER_BIT, B, 0, {}},
-    {0x0C30, kSpecial, kAsIs, 1, 0, 0, B, 0, {}},  // INDEX_MODE
-    {0x0C31, kVisual, kNonZero, 1, 0, kVisRGBA, B, 0, {}},
-    {0x0C32, kVisual, kNonZero, 1, 0, kVisDouble, B, 0, {}},
-    {0x0C33, kVisual, kNonZero, 1, 0, kVisStereo, B, 0, {}},
-    {0x0C40, kSpecial, kAsIs, 1, 0, 0, I, 0, {}},  // RENDER_MODE
-    {0x0D70, kSpecial, kAsIs, 1, 0, 0, I, 0, {}},  // NAME_STACK_DEPTH
+    {GL_AUX_BUFFERS, kVisual, kAsIs, 1, 0, kVisAux, I, 0, {}},
+    {GL_DRAW_BUFFER, kBlock, kAsIs, 1, GLX_COLOR_DRAW_BUFFER, GL_COLOR_BUFFER_BIT, I, 0, {}},
+    {GL_READ_BUFFER, kBlock, kAsIs, 1, GLX_PIXEL_READ_BUFFER, GL_PIXEL_MODE_BIT, I, 0, {}},
+    {GL_SCISSOR_BOX, kSpecial, kAsIs, 4, 0, 0, I, 0, {}},
+    {GL_INDEX_CLEAR_VALUE, kLgi, kAsIs, 1, 0, N_ATTR_CLEAR_INDEX, F, 0, {}},
+    {GL_INDEX_WRITEMASK, kSpecial, kAsIs, 1, 0, N_ATTR_INDEX_MASK, I, 0, {}},
+    {GL_COLOR_CLEAR_VALUE, kLgi, kAsIs, 4, 0, N_ATTR_CLEAR_COLOUR, C, 0, {}},
+    {GL_COLOR_WRITEMASK, kBlock, kByteFlags, 4, GLX_COLOR_WRITE_MASK, GL_COLOR_BUFFER_BIT, B, 0, {}},
+    {GL_INDEX_MODE, kSpecial, kAsIs, 1, 0, 0, B, 0, {}},
+    {GL_RGBA_MODE, kVisual, kNonZero, 1, 0, kVisRGBA, B, 0, {}},
+    {GL_DOUBLEBUFFER, kVisual, kNonZero, 1, 0, kVisDouble, B, 0, {}},
+    {GL_STEREO, kVisual, kNonZero, 1, 0, kVisStereo, B, 0, {}},
+    {GL_RENDER_MODE, kSpecial, kAsIs, 1, 0, 0, I, 0, {}},
+    {GL_NAME_STACK_DEPTH, kSpecial, kAsIs, 1, 0, 0, I, 0, {}},
     // hints
-    {0x0C50, kBlock, kAsIs, 1, 0, GL_HINT_BIT, I, 0, {}},
-    {0x0C51, kBlock, kAsIs, 1, 1, GL_HINT_BIT, I, 0, {}},
-    {0x0C52, kBlock, kAsIs, 1, 2, GL_HINT_BIT, I, 0, {}},
-    {0x0C53, kBlock, kAsIs, 1, 3, GL_HINT_BIT, I, 0, {}},
-    {0x0C54, kBlock, kAsIs, 1, 4, GL_HINT_BIT, I, 0, {}},
+    {GL_PERSPECTIVE_CORRECTION_HINT, kBlock, kAsIs, 1, 0, GL_HINT_BIT, I, 0, {}},
+    {GL_POINT_SMOOTH_HINT, kBlock, kAsIs, 1, 1, GL_HINT_BIT, I, 0, {}},
+    {GL_LINE_SMOOTH_HINT, kBlock, kAsIs, 1, 2, GL_HINT_BIT, I, 0, {}},
+    {GL_POLYGON_SMOOTH_HINT, kBlock, kAsIs, 1, 3, GL_HINT_BIT, I, 0, {}},
+    {GL_FOG_HINT, kBlock, kAsIs, 1, 4, GL_HINT_BIT, I, 0, {}},
     // limits
-    {0x0D30, kConst, kAsIs, 1, 0, 0, I, 0, {30}},
-    {0x0D31, kConst, kAsIs, 1, 0, 0, I, 0, {8}},
-    {0x0D32, kConst, kAsIs, 1, 0, 0, I, 0, {6}},
-    {0x0D33, kConst, kAsIs, 1, 0, 0, I, 0, {256}},
-    {0x0D34, kConst, kAsIs, 1, 0, 0, I, 0, {32}},
-    {0x0D35, kConst, kAsIs, 1, 0, 0, I, 0, {16}},
-    {0x0D36, kConst, kAsIs, 1, 0, 0, I, 0, {32}},
-    {0x0D37, kConst, kAsIs, 1, 0, 0, I, 0, {1024}},
-    {0x0D38, kConst, kAsIs, 1, 0, 0, I, 0, {32}},
-    {0x0D39, kConst, kAsIs, 1, 0, 0, I, 0, {32}},
-    {0x0D3A, kConst, kAsIs, 2, 0, 0, I, 0, {2048, 2048}},
-    {0x0D50, kConst, kAsIs, 1, 0, 0, I, 0, {0}},
-    {0x0D51, kSpecial, kAsIs, 1, 0, 0, I, 0, {}},  // INDEX_BITS
-    {0x0D52, kVisual, kAsIs, 1, 0, kVisRed, I, 0, {}},
-    {0x0D53, kVisual, kAsIs, 1, 0, kVisRed + 1, I, 0, {}},
-    {0x0D54, kVisual, kAsIs, 1, 0, kVisRed + 2, I, 0, {}},
-    {0x0D55, kVisual, kAsIs, 1, 0, kVisAlpha, I, 0, {}},
-    {0x0D56, kVisual, kAsIs, 1, 0, kVisDepth, I, 0, {}},
-    {0x0D57, kVisual, kAsIs, 1, 0, kVisStencil, I, 0, {}},
-    {0x0D58, kVisual, kAsIs, 1, 0, kVisAccumRed, I, 0, {}},
-    {0x0D59, kVisual, kAsIs, 1, 0, kVisAccumRed + 1, I, 0, {}},
-    {0x0D5A, kVisual, kAsIs, 1, 0, kVisAccumRed + 2, I, 0, {}},
-    {0x0D5B, kVisual, kAsIs, 1, 0, kVisAccumAlpha, I, 0, {}},
+    {GL_MAX_EVAL_ORDER, kConst, kAsIs, 1, 0, 0, I, 0, {30}},
+    {GL_MAX_LIGHTS, kConst, kAsIs, 1, 0, 0, I, 0, {8}},
+    {GL_MAX_CLIP_PLANES, kConst, kAsIs, 1, 0, 0, I, 0, {6}},
+    {GL_MAX_TEXTURE_SIZE, kConst, kAsIs, 1, 0, 0, I, 0, {256}},
+    {GL_MAX_PIXEL_MAP_TABLE, kConst, kAsIs, 1, 0, 0, I, 0, {32}},
+    {GL_MAX_ATTRIB_STACK_DEPTH, kConst, kAsIs, 1, 0, 0, I, 0, {16}},
+    {GL_MAX_MODELVIEW_STACK_DEPTH, kConst, kAsIs, 1, 0, 0, I, 0, {32}},
+    {GL_MAX_NAME_STACK_DEPTH, kConst, kAsIs, 1, 0, 0, I, 0, {1024}},
+    {GL_MAX_PROJECTION_STACK_DEPTH, kConst, kAsIs, 1, 0, 0, I, 0, {32}},
+    {GL_MAX_TEXTURE_STACK_DEPTH, kConst, kAsIs, 1, 0, 0, I, 0, {32}},
+    {GL_MAX_VIEWPORT_DIMS, kConst, kAsIs, 2, 0, 0, I, 0, {2048, 2048}},
+    {GL_SUBPIXEL_BITS, kConst, kAsIs, 1, 0, 0, I, 0, {0}},
+    {GL_INDEX_BITS, kSpecial, kAsIs, 1, 0, 0, I, 0, {}},
+    {GL_RED_BITS, kVisual, kAsIs, 1, 0, kVisRed, I, 0, {}},
+    {GL_GREEN_BITS, kVisual, kAsIs, 1, 0, kVisRed + 1, I, 0, {}},
+    {GL_BLUE_BITS, kVisual, kAsIs, 1, 0, kVisRed + 2, I, 0, {}},
+    {GL_ALPHA_BITS, kVisual, kAsIs, 1, 0, kVisAlpha, I, 0, {}},
+    {GL_DEPTH_BITS, kVisual, kAsIs, 1, 0, kVisDepth, I, 0, {}},
+    {GL_STENCIL_BITS, kVisual, kAsIs, 1, 0, kVisStencil, I, 0, {}},
+    {GL_ACCUM_RED_BITS, kVisual, kAsIs, 1, 0, kVisAccumRed, I, 0, {}},
+    {GL_ACCUM_GREEN_BITS, kVisual, kAsIs, 1, 0, kVisAccumRed + 1, I, 0, {}},
+    {GL_ACCUM_BLUE_BITS, kVisual, kAsIs, 1, 0, kVisAccumRed + 2, I, 0, {}},
+    {GL_ACCUM_ALPHA_BITS, kVisual, kAsIs, 1, 0, kVisAccumAlpha, I, 0, {}},
     // pixel transfer
-    {0x0D10, kLgi, kNonZero, 1, 0, 131, B, 0, {}},  // MAP_COLOR
-    {0x0D11, kLgi, kNonZero, 1, 0, 132, B, 0, {}},  // MAP_STENCIL
-    {0x0D12, kLgi, kAsIs, 1, 0, 133, I, 0, {}},     // INDEX_SHIFT
-    {0x0D13, kLgi, kAsIs, 1, 0, 134, I, 0, {}},     // INDEX_OFFSET
-    {0x0D14, kLgi, kAsIs, 1, 0, 135, F, 0, {}},     // RED_SCALE
-    {0x0D15, kLgi, kAsIs, 1, 0, 140, F, 0, {}},     // RED_BIAS
-    {0x0D18, kLgi, kAsIs, 1, 0, 136, F, 0, {}},     // GREEN_SCALE
-    {0x0D19, kLgi, kAsIs, 1, 0, 141, F, 0, {}},     // GREEN_BIAS
-    {0x0D1A, kLgi, kAsIs, 1, 0, 137, F, 0, {}},     // BLUE_SCALE
-    {0x0D1B, kLgi, kAsIs, 1, 0, 142, F, 0, {}},     // BLUE_BIAS
-    {0x0D1C, kLgi, kAsIs, 1, 0, 138, F, 0, {}},     // ALPHA_SCALE
-    {0x0D1D, kLgi, kAsIs, 1, 0, 143, F, 0, {}},     // ALPHA_BIAS
-    {0x0D1E, kLgi, kAsIs, 1, 0, 139, F, 0, {}},     // DEPTH_SCALE
-    {0x0D1F, kLgi, kAsIs, 1, 0, 144, F, 0, {}},     // DEPTH_BIAS
+    {GL_MAP_COLOR, kLgi, kNonZero, 1, 0, N_ATTR_MAP_COLOUR, B, 0, {}},
+    {GL_MAP_STENCIL, kLgi, kNonZero, 1, 0, N_ATTR_MAP_STENCIL, B, 0, {}},
+    {GL_INDEX_SHIFT, kLgi, kAsIs, 1, 0, N_ATTR_INDEX_SHIFT, I, 0, {}},
+    {GL_INDEX_OFFSET, kLgi, kAsIs, 1, 0, N_ATTR_INDEX_OFFSET, I, 0, {}},
+    {GL_RED_SCALE, kLgi, kAsIs, 1, 0, N_ATTR_RED_SCALE, F, 0, {}},
+    {GL_RED_BIAS, kLgi, kAsIs, 1, 0, N_ATTR_RED_BIAS, F, 0, {}},
+    {GL_GREEN_SCALE, kLgi, kAsIs, 1, 0, N_ATTR_GREEN_SCALE, F, 0, {}},
+    {GL_GREEN_BIAS, kLgi, kAsIs, 1, 0, N_ATTR_GREEN_BIAS, F, 0, {}},
+    {GL_BLUE_SCALE, kLgi, kAsIs, 1, 0, N_ATTR_BLUE_SCALE, F, 0, {}},
+    {GL_BLUE_BIAS, kLgi, kAsIs, 1, 0, N_ATTR_BLUE_BIAS, F, 0, {}},
+    {GL_ALPHA_SCALE, kLgi, kAsIs, 1, 0, N_ATTR_ALPHA_SCALE, F, 0, {}},
+    {GL_ALPHA_BIAS, kLgi, kAsIs, 1, 0, N_ATTR_ALPHA_BIAS, F, 0, {}},
+    {GL_DEPTH_SCALE, kLgi, kAsIs, 1, 0, N_ATTR_DEPTH_SCALE, F, 0, {}},
+    {GL_DEPTH_BIAS, kLgi, kAsIs, 1, 0, N_ATTR_DEPTH_BIAS, F, 0, {}},
     // evaluator grids (the two-dimensional ones are worked out)
-    {0x0DD0, kBlock, kAsIs, 2, GLX_EVAL_GRID_FIRST, GL_EVAL_BIT, F, 0, {}},      // MAP1_GRID_DOMAIN
-    {0x0DD1, kBlock, kAsIs, 1, GLX_EVAL_GRID_FIRST + 2, GL_EVAL_BIT, I, 0, {}},  // MAP1_GRID_SEGMENTS
-    {0x0DD2, kSpecial, kAsIs, 4, 0, 0, F, 0, {}},  // MAP2_GRID_DOMAIN
-    {0x0DD3, kSpecial, kAsIs, 2, 0, 0, I, 0, {}},  // MAP2_GRID_SEGMENTS
-    {0x0D16, kLgi, kAsIs, 1, 0, 145, F, 0, {}},  // ZOOM_X
-    {0x0D17, kLgi, kAsIs, 1, 0, 146, F, 0, {}},  // ZOOM_Y
-    // enables kept as words and bits
-    {0x0D80, kEnableBit, kAsIs, 1, 0, GLX_EN_AUTO_NORMAL, B, 0, {}},
-    {0x0DE0, kEnableBit, kAsIs, 1, 0, GLX_EN_TEXTURE_1D, B, 0, {}},
-    {0x0DE1, kEnableBit, kAsIs, 1, 0, GLX_EN_TEXTURE_2D, B, 0, {}},
-};
-
-// Runs of enables kept one word each: {first pname, count, first word}.
-struct EnableRun {
-    ULONG pname;
-    ULONG count;
-    ULONG word;
-};
-constexpr EnableRun kEnableRuns[] = {
-    {0x0C60, 4, GLX_EN_TEXGEN},
-    {0x0D90, GLX_EVAL_MAPS, GLX_EN_MAP1},
-    {0x0DB0, GLX_EVAL_MAPS, GLX_EN_MAP2},
-    {0x3000, 6, GLX_EN_CLIP_PLANES},
-    {0x4000, GLX_LIGHTS, GLX_EN_LIGHTS},
+    {GL_MAP1_GRID_DOMAIN, kBlock, kAsIs, 2, GLX_EVAL_GRID_FIRST, GL_EVAL_BIT, F, 0, {}},
+    {GL_MAP1_GRID_SEGMENTS, kBlock, kAsIs, 1, GLX_EVAL_GRID_FIRST + 2, GL_EVAL_BIT, I, 0, {}},
+    {GL_MAP2_GRID_DOMAIN, kSpecial, kAsIs, 4, 0, 0, F, 0, {}},
+    {GL_MAP2_GRID_SEGMENTS, kSpecial, kAsIs, 2, 0, 0, I, 0, {}},
+    {GL_ZOOM_X, kLgi, kAsIs, 1, 0, N_ATTR_ZOOM_X, F, 0, {}},
+    {GL_ZOOM_Y, kLgi, kAsIs, 1, 0, N_ATTR_ZOOM_Y, F, 0, {}},
+    // (the capabilities, kept as ENABLE bits and words: state/caps.h)
 };
 
 const ULONG* pwBlockOf(const GLContext* gc, ULONG flGroup) {
@@ -283,9 +250,11 @@ ULONG ulVisualWord(const GLContext* gc, ULONG i) {
 }
 
 ULONG ulDecode(BYTE decode, ULONG w, ULONG bias) {
-    static constexpr ULONG kBlend[] = {0, 1, 0x306, 0x307, 0x302, 0x303, 0x304, 0x305, 0x308, 0x300, 0x301};
-    static constexpr ULONG kStencil[] = {0x1E00, 0, 0x1E01, 0x1E02, 0x1E03, 0x150A};
-    static constexpr ULONG kFog[] = {0x800, 0x801, 0x2601};
+    static constexpr ULONG kBlend[] = {GL_ZERO, GL_ONE, GL_DST_COLOR, GL_ONE_MINUS_DST_COLOR, GL_SRC_ALPHA,
+                                       GL_ONE_MINUS_SRC_ALPHA, GL_DST_ALPHA, GL_ONE_MINUS_DST_ALPHA,
+                                       GL_SRC_ALPHA_SATURATE, GL_SRC_COLOR, GL_ONE_MINUS_SRC_COLOR};
+    static constexpr ULONG kStencil[] = {GL_KEEP, GL_ZERO, GL_REPLACE, GL_INCR, GL_DECR, GL_INVERT};
+    static constexpr ULONG kFog[] = {GL_EXP, GL_EXP2, GL_LINEAR};
     switch (decode) {
         case kNonZero: return w != 0;
         case kPlus: return w + bias;
@@ -293,12 +262,13 @@ ULONG ulDecode(BYTE decode, ULONG w, ULONG bias) {
         case kBlendCode: return w < 11 ? kBlend[w] : 0;
         case kStencilCode: return w < 6 ? kStencil[w] : 0;
         case kFogCode: return w < 3 ? kFog[w] : 0;
-        case kShadeCode: return w == 1 ? 0x1D00u : 0x1D01u;
-        case kCullCode: return w == 2 ? 0x404u : 0x405u;
-        case kMaterialFace: return (w & 0xF) != 0 && (w & 0xF0) != 0 ? 0x408u : (w & 0xF) != 0 ? 0x404u : 0x405u;
+        case kShadeCode: return w == 1 ? GL_FLAT : GL_SMOOTH;
+        case kCullCode: return w == 2 ? GL_FRONT : GL_BACK;
+        case kMaterialFace:
+            return (w & 0xF) != 0 && (w & 0xF0) != 0 ? GL_FRONT_AND_BACK : (w & 0xF) != 0 ? GL_FRONT : GL_BACK;
         case kMaterialParam: {
             const ULONG c = (w & 0xF) != 0 ? w & 0xF : w >> 4;  // EMISSION, AMBIENT, DIFFUSE, SPECULAR, both
-            return c == 1 ? 0x1600u : c == 2 ? 0x1200u : c == 4 ? 0x1201u : c == 8 ? 0x1202u : 0x1602u;
+            return c == 1 ? GL_EMISSION : c == 2 ? GL_AMBIENT : c == 4 ? GL_DIFFUSE : c == 8 ? GL_SPECULAR : GL_AMBIENT_AND_DIFFUSE;
         }
         default: return w;
     }
@@ -351,41 +321,41 @@ ULONG cGather(GLClient* pgc, const Variable& v, BYTE* pj) {
         case kVisual: aw[0] = ulVisualWord(gc, v.where); break;
         default:
             switch (v.pname) {
-                case 0x0B30: {  // LIST_MODE
+                case GL_LIST_MODE: {
                     const ULONG mode = __glXListMode(gc);
-                    aw[0] = (mode & GLX_LIST_COMPILING) == 0 ? 0u : (mode & GLX_LIST_EXECUTE) ? 0x1301u : 0x1300u;
+                    aw[0] = (mode & GLX_LIST_COMPILING) == 0 ? 0u : (mode & GLX_LIST_EXECUTE) ? GL_COMPILE_AND_EXECUTE : GL_COMPILE;
                     break;
                 }
-                case 0x0B33: aw[0] = __glXListIndex(gc); break;  // LIST_INDEX
-                case 0x0B51: {
+                case GL_LIST_INDEX: aw[0] = __glXListIndex(gc); break;
+                case GL_LIGHT_MODEL_LOCAL_VIEWER: {
                     ULONG awAttr[4] = {};
                     N_GetStateBlockAttr(v.where, awAttr);
                     N_Sync();
                     aw[0] = awAttr[0] == 1;
                     break;
                 }
-                case 0x0BB0: aw[0] = gc->pState != nullptr ? gc->pState->iDepth : 0; break;
-                case 0x0C30: aw[0] = gc->pvis != nullptr && !gc->pvis->bRGBA; break;
-                case 0x0C40: aw[0] = gc->renderMode; break;
-                case 0x0D70: aw[0] = N_GetNameStackDepth(); break;
-                case 0x0C21: {
+                case GL_ATTRIB_STACK_DEPTH: aw[0] = gc->pState != nullptr ? gc->pState->iDepth : 0; break;
+                case GL_INDEX_MODE: aw[0] = gc->pvis != nullptr && !gc->pvis->bRGBA; break;
+                case GL_RENDER_MODE: aw[0] = gc->renderMode; break;
+                case GL_NAME_STACK_DEPTH: aw[0] = N_GetNameStackDepth(); break;
+                case GL_INDEX_WRITEMASK: {
                     ULONG awAttr[4] = {};
                     N_GetStateBlockAttr(v.where, awAttr);
                     N_Sync();
                     aw[0] = __glXIndexMaskOf(gc, awAttr[0]);
                     break;
                 }
-                case 0x0BA2: vBox(gc, GL_VIEWPORT_BIT, GLX_VIEWPORT_X, aw); break;
-                case 0x0C10: vBox(gc, GL_SCISSOR_BIT, GLX_SCISSOR_X, aw); break;
-                case 0x0D51: aw[0] = gc->pvis != nullptr && !gc->pvis->bRGBA ? gc->pvis->cColorBits : 0; break;
-                case 0x0DD2:
-                case 0x0DD3: {
+                case GL_VIEWPORT: vBox(gc, GL_VIEWPORT_BIT, GLX_VIEWPORT_X, aw); break;
+                case GL_SCISSOR_BOX: vBox(gc, GL_SCISSOR_BIT, GLX_SCISSOR_X, aw); break;
+                case GL_INDEX_BITS: aw[0] = gc->pvis != nullptr && !gc->pvis->bRGBA ? gc->pvis->cColorBits : 0; break;
+                case GL_MAP2_GRID_DOMAIN:
+                case GL_MAP2_GRID_SEGMENTS: {
                     // The u grid then the v grid: {u1, u2, n} each.
                     const ULONG* pw = pwBlockOf(gc, GL_EVAL_BIT);
                     if (pw == nullptr) break;
                     const ULONG* pg = pw + GLX_EVAL_GRID_FIRST + 3;
                     const ULONG awDomain[4] = {pg[0], pg[1], pg[3], pg[4]}, awSegments[2] = {pg[2], pg[5]};
-                    if (v.pname == 0x0DD2) std::memcpy(aw, awDomain, sizeof awDomain);
+                    if (v.pname == GL_MAP2_GRID_DOMAIN) std::memcpy(aw, awDomain, sizeof awDomain);
                     else std::memcpy(aw, awSegments, sizeof awSegments);
                     break;
                 }
@@ -476,30 +446,19 @@ ULONG __glXGetLight(GLClient* pgc, ULONG light, ULONG pname, ULONG type, const v
     if (light - GL_LIGHT0 >= GLX_LIGHTS || c == 0) return GL_INVALID_ENUM;
     const ULONG* pwBlock = pwBlockOf(pgc->gc, GL_LIGHTING_BIT);
     if (pwBlock == nullptr) return GL_INVALID_VALUE;
-    const ULONG* pwRecord = pwBlock + GLX_LIGHT_FIRST + (light - GL_LIGHT0) * GLX_LIGHT_WORDS;
-    ULONG iWord;
-    switch (pname) {
-        case GL_AMBIENT: iWord = GLX_LIGHT_AMBIENT; break;
-        case GL_DIFFUSE: iWord = GLX_LIGHT_DIFFUSE; break;
-        case GL_SPECULAR: iWord = GLX_LIGHT_SPECULAR; break;
-        case GL_SPOT_DIRECTION: iWord = GLX_LIGHT_SPOT_DIRECTION; break;
-        case GL_POSITION: iWord = 12; break;
-        default: iWord = 16 + (pname - GL_SPOT_EXPONENT); break;  // exponent, cutoff, attenuations
-    }
-    std::memcpy(gajGathered, pwRecord + iWord, c * sizeof(ULONG));
+    N_Light rec = __glXLightRecord(pwBlock, light - GL_LIGHT0);
     if (pname == GL_POSITION || pname == GL_SPOT_DIRECTION) {
         // Kept by the lgi layer in eye coordinates.
-        N_Light rec{};
-        N_GetLight(pname == GL_POSITION ? N_LIGHT_POSITION : N_LIGHT_SPOT_DIRECTION, light - GL_LIGHT0, &rec);
-        std::memcpy(gajGathered, pname == GL_POSITION ? rec.position : rec.spotDirection, c * sizeof(float));
+        N_GetLight(__glXLightParamBit(pname), light - GL_LIGHT0, &rec);
     }
+    std::memcpy(gajGathered, __glXLightParam(&rec, pname), c * sizeof(float));
     const bool bColor = pname == GL_AMBIENT || pname == GL_DIFFUSE || pname == GL_SPECULAR;
     return ulStaged(bColor ? GLX_TYPE_COLOR : GLX_TYPE_FLOAT, c, type, ppv, pcj);
 }
 
 ULONG __glXGetMaterial(GLClient*, ULONG face, ULONG pname, ULONG type, const void** ppv, ULONG* pcj) {
     if (face != GL_FRONT && face != GL_BACK) return GL_INVALID_ENUM;  // FRONT_AND_BACK included
-    const ULONG base = face == GL_FRONT ? 58 : 67;
+    const ULONG base = face == GL_FRONT ? N_ATTR_FRONT_EMISSION : N_ATTR_BACK_EMISSION;
     ULONG aw[4] = {};
     ULONG c = 4;
     ULONG srcType = GLX_TYPE_COLOR;
@@ -525,24 +484,24 @@ ULONG __glXGetMaterial(GLClient*, ULONG face, ULONG pname, ULONG type, const voi
 }
 
 ULONG __glXGetTexEnv(GLClient*, ULONG target, ULONG pname, ULONG type, const void** ppv, ULONG* pcj) {
-    constexpr ULONG kTextureEnv = 0x2300, kEnvMode = 0x2200, kEnvColor = 0x2201;
+    constexpr ULONG kTextureEnv = GL_TEXTURE_ENV, kEnvMode = GL_TEXTURE_ENV_MODE, kEnvColor = GL_TEXTURE_ENV_COLOR;
     if (target != kTextureEnv) return GL_INVALID_ENUM;
     ULONG aw[4] = {};
     if (pname == kEnvMode) {
-        vReadAttr(157, aw, 1);
-        static constexpr ULONG kModes[] = {0x2100, 0x2101, 0x0BE2};  // MODULATE, DECAL, BLEND
+        vReadAttr(N_ATTR_ENV_MODE, aw, 1);
+        static constexpr ULONG kModes[] = {GL_MODULATE, GL_DECAL, GL_BLEND};
         const LONG mode = aw[0] < 3 ? static_cast<LONG>(kModes[aw[0]]) : 0;
         std::memcpy(gajGathered, &mode, 4);
         return ulStaged(GLX_TYPE_INT, 1, type, ppv, pcj);
     }
     if (pname != kEnvColor) return GL_INVALID_ENUM;
-    vReadAttr(159, aw, 4);
+    vReadAttr(N_ATTR_ENV_COLOUR, aw, 4);
     std::memcpy(gajGathered, aw, sizeof aw);
     return ulStaged(GLX_TYPE_COLOR, 4, type, ppv, pcj);
 }
 
 ULONG __glXGetMap(GLClient* pgc, ULONG target, ULONG query, ULONG type, const void** ppv, ULONG* pcj) {
-    constexpr ULONG kCoeff = 0x0A00, kOrder = 0x0A01, kDomain = 0x0A02;
+    constexpr ULONG kCoeff = GL_COEFF, kOrder = GL_ORDER, kDomain = GL_DOMAIN;
     const __GLXevalMap* pm = __glXEvalMapOf(pgc->gc, target);
     if (pm == nullptr) return GL_INVALID_ENUM;
     const bool b2D = target >= GL_MAP2_COLOR_4;
@@ -576,14 +535,14 @@ ULONG __glXGetMap(GLClient* pgc, ULONG target, ULONG query, ULONG type, const vo
 }
 
 ULONG __glXGetTexGen(GLClient* pgc, ULONG coord, ULONG pname, ULONG type, const void** ppv, ULONG* pcj) {
-    constexpr ULONG kS = 0x2000, kGenMode = 0x2500, kObjectPlane = 0x2501;  // EYE_PLANE 0x2502
+    constexpr ULONG kS = GL_S, kGenMode = GL_TEXTURE_GEN_MODE, kObjectPlane = GL_OBJECT_PLANE;  // then EYE_PLANE
     const ULONG c = coord - kS;
     if (c >= 4 || pname - kGenMode > 2) return GL_INVALID_ENUM;
     const ULONG* pwBlock = pwBlockOf(pgc->gc, GL_TEXTURE_BIT);
     if (pwBlock == nullptr) return GL_INVALID_VALUE;
     const ULONG* pw = pwBlock + c * GLX_TEXGEN_WORDS;
     if (pname == kGenMode) {
-        static constexpr LONG kModes[] = {0x2401, 0x2400, 0x2402};  // lgi codes: object, eye, sphere
+        static constexpr LONG kModes[] = {GL_OBJECT_LINEAR, GL_EYE_LINEAR, GL_SPHERE_MAP};  // by lgi code
         const LONG mode = pw[0] < 3 ? kModes[pw[0]] : 0;
         std::memcpy(gajGathered, &mode, 4);
         return ulStaged(GLX_TYPE_INT, 1, type, ppv, pcj);
@@ -593,26 +552,28 @@ ULONG __glXGetTexGen(GLClient* pgc, ULONG coord, ULONG pname, ULONG type, const 
 }
 
 ULONG __glXGetTexParameter(GLClient*, ULONG target, ULONG pname, ULONG type, const void** ppv, ULONG* pcj) {
-    constexpr ULONG kTexture1D = 0x0DE0, kTexture2D = 0x0DE1;
+    constexpr ULONG kTexture1D = GL_TEXTURE_1D, kTexture2D = GL_TEXTURE_2D;
     if (target != kTexture1D && target != kTexture2D) return GL_INVALID_ENUM;
     const bool b2D = target == kTexture2D;
     ULONG aw[4] = {};
     LONG value;
     switch (pname) {
-        case 0x2800:  // MAG_FILTER
-        case 0x2801: {  // MIN_FILTER
-            static constexpr LONG kFilters[] = {0x2600, 0x2601, 0x2700, 0x2702, 0x2701, 0x2703};
-            vReadAttr(pname == 0x2801 ? (b2D ? 153 : 151) : (b2D ? 154 : 152), aw, 1);
+        case GL_TEXTURE_MAG_FILTER:
+        case GL_TEXTURE_MIN_FILTER: {
+            static constexpr LONG kFilters[] = {GL_NEAREST, GL_LINEAR, GL_NEAREST_MIPMAP_NEAREST,
+                                                GL_NEAREST_MIPMAP_LINEAR, GL_LINEAR_MIPMAP_NEAREST,
+                                                GL_LINEAR_MIPMAP_LINEAR};
+            vReadAttr(pname == GL_TEXTURE_MIN_FILTER ? (b2D ? N_ATTR_MIN_FILTER1 : N_ATTR_MIN_FILTER) : (b2D ? N_ATTR_MAG_FILTER1 : N_ATTR_MAG_FILTER), aw, 1);
             value = aw[0] < 6 ? kFilters[aw[0]] : 0;
             break;
         }
-        case 0x2802:  // WRAP_S
-        case 0x2803:  // WRAP_T
-            vReadAttr(pname == 0x2803 ? 150 : (b2D ? 149 : 148), aw, 1);
-            value = aw[0] != 0 ? 0x2900 : 0x2901;  // CLAMP, REPEAT
+        case GL_TEXTURE_WRAP_S:
+        case GL_TEXTURE_WRAP_T:
+            vReadAttr(pname == GL_TEXTURE_WRAP_T ? N_ATTR_WRAP_T1 : (b2D ? N_ATTR_WRAP_S1 : N_ATTR_WRAP_S), aw, 1);
+            value = aw[0] != 0 ? GL_CLAMP : GL_REPEAT;
             break;
-        case 0x1004:  // BORDER_COLOR
-            vReadAttr(b2D ? 156 : 155, aw, 4);
+        case GL_TEXTURE_BORDER_COLOR:
+            vReadAttr(b2D ? N_ATTR_BORDER_COLOUR1 : N_ATTR_BORDER_COLOUR, aw, 4);
             std::memcpy(gajGathered, aw, sizeof aw);
             return ulStaged(GLX_TYPE_COLOR, 4, type, ppv, pcj);
         default: return GL_INVALID_ENUM;
@@ -623,13 +584,13 @@ ULONG __glXGetTexParameter(GLClient*, ULONG target, ULONG pname, ULONG type, con
 
 ULONG __glXGetTexLevelParameter(GLClient* pgc, ULONG target, LONG level, ULONG pname, ULONG type,
                                 const void** ppv, ULONG* pcj) {
-    if (target != 0x0DE0 && target != 0x0DE1) return GL_INVALID_ENUM;
+    if (target != GL_TEXTURE_1D && target != GL_TEXTURE_2D) return GL_INVALID_ENUM;
     ULONG i;
     switch (pname) {
-        case 0x1000: i = 0; break;  // TEXTURE_WIDTH
-        case 0x1001: i = 1; break;  // TEXTURE_HEIGHT
-        case 0x1003: i = 2; break;  // TEXTURE_COMPONENTS
-        case 0x1005: i = 3; break;  // TEXTURE_BORDER
+        case GL_TEXTURE_WIDTH: i = 0; break;
+        case GL_TEXTURE_HEIGHT: i = 1; break;
+        case GL_TEXTURE_COMPONENTS: i = 2; break;
+        case GL_TEXTURE_BORDER: i = 3; break;
         default: return GL_INVALID_ENUM;
     }
     if (level < 0) return GL_INVALID_VALUE;
@@ -646,7 +607,7 @@ ULONG __glXDisp_GetClipPlane(GLClient* pgc, const void* pvRequest) {
     if (const ULONG x = __glXSingleStart(pgc, pvRequest, 1, &pj)) return x;
     ULONG plane;
     std::memcpy(&plane, pj, 4);
-    plane -= 0x3000;
+    plane -= GL_CLIP_PLANE0;
     if (plane >= 6) return __glXSingleError(pgc, pvRequest, GL_INVALID_ENUM);
     const ULONG* pw = pwBlockOf(pgc->gc, GL_TRANSFORM_BIT);
     float af[4] = {};
@@ -728,7 +689,7 @@ namespace {
 // keep them row-major). 0 when pname is not one of them, ~0u when the
 // stacks cannot be had.
 ULONG cMatrixVariable(GLContext* gc, ULONG pname, ULONG* pSrcType, BYTE* pjOut) {
-    constexpr ULONG kStackDepth = 0x0BA3, kMatrix = 0x0BA6;  // MODELVIEW_STACK_DEPTH, MODELVIEW_MATRIX
+    constexpr ULONG kStackDepth = GL_MODELVIEW_STACK_DEPTH, kMatrix = GL_MODELVIEW_MATRIX;
     const bool bDepth = pname - kStackDepth < 3, bMatrix = pname - kMatrix < 3;
     if (!bDepth && !bMatrix) return 0;
     const __GLXmatrixStacks* pms = __glXMatrixStacks(gc);
@@ -761,11 +722,10 @@ ULONG __glXGetState(GLClient* pgc, ULONG pname, ULONG type, const void** ppv, UL
             break;
         }
     }
-    for (const EnableRun& r : kEnableRuns) {
-        if (pname - r.pname < r.count) {
-            v = Variable{pname, kEnableWord, kNonZero, 1, 0, r.word + pname - r.pname, B, 0, {}};
-            bFound = true;
-        }
+    if (const GLXCapability* pc = __glXCapability(pname)) {
+        v = pc->count == 1 ? Variable{pname, kEnableBit, kAsIs, 1, 0, pc->flBit, B, 0, {}}
+                           : Variable{pname, kEnableWord, kNonZero, 1, 0, pc->iWord + pname - pc->cap, B, 0, {}};
+        bFound = true;
     }
     if (!bFound) {
         ULONG srcType = GLX_TYPE_INT;
@@ -822,7 +782,7 @@ ULONG __glXDisp_GetTexImage(GLClient* pgc, const void* pvRequest) {
     const ULONG target = aw[0], format = aw[2], type = aw[3];
     const LONG level = static_cast<LONG>(aw[1]);
     const ULONG formatCode = format - GLX_TEX_FORMAT_FIRST, typeCode = __glXTypeCode(type);
-    if (target != 0x0DE0 && target != 0x0DE1) return __glXSingleError(pgc, pvRequest, GL_INVALID_ENUM);
+    if (target != GL_TEXTURE_1D && target != GL_TEXTURE_2D) return __glXSingleError(pgc, pvRequest, GL_INVALID_ENUM);
     if (formatCode < 3 || formatCode > 10 || typeCode == ~0u || typeCode == 2)
         return __glXSingleError(pgc, pvRequest, GL_INVALID_ENUM);
     if (level < 0) return __glXSingleError(pgc, pvRequest, GL_INVALID_VALUE);
@@ -876,13 +836,7 @@ ULONG __glXDisp_GetDoublev(GLClient* p, const void* r) { return ulQuery<ulStateG
 namespace {
 // IsEnabled answers capabilities only (what Enable and Disable take); any
 // other name, a state variable of Get included, is no capability.
-bool bCapability(ULONG pname) {
-    for (const Variable& k : kVariables)
-        if (k.pname == pname) return k.source == kEnableBit;
-    for (const EnableRun& r : kEnableRuns)
-        if (pname - r.pname < r.count) return true;
-    return false;
-}
+bool bCapability(ULONG pname) { return __glXCapability(pname) != nullptr; }
 ULONG ulCapabilityGetter(GLClient* pgc, const ULONG* pw, ULONG type, const void** ppv, ULONG* pcj) {
     if (!bCapability(pw[0])) return GL_INVALID_ENUM;
     return __glXGetState(pgc, pw[0], type, ppv, pcj);
@@ -921,15 +875,15 @@ ULONG __glXDisp_GetString(GLClient* pgc, const void* pvRequest) {
     static const char kVendor[24] = "Trelwick Inc.";
     const char* psz;
     switch (name) {
-        case 0x1F00: psz = kVendor; break;
-        case 0x1F01: {
+        case GL_VENDOR: psz = kVendor; break;
+        case GL_RENDERER: {
             const BoardConfig* pbc = __glBoardConfig(pgc->gc);
             const ULONG c = pbc != nullptr ? pbc->rasterizers : 0;
             psz = c == 2 ? "Vornix Duo" : c == 4 ? "Vornix Quad" : "Vornix Solo";
             break;
         }
-        case 0x1F02: psz = "1.0 2.94"; break;
-        case 0x1F03: psz = ""; break;
+        case GL_VERSION: psz = "1.0 2.94"; break;
+        case GL_EXTENSIONS: psz = ""; break;
         default: return __glXSingleError(pgc, pvRequest, GL_INVALID_ENUM);
     }
     xGLXSingleReply rp = __glXReplyHeader(pgc);

@@ -37,29 +37,3 @@ ULONG __glXGetTexGen(GLClient* pgc, ULONG coord, ULONG pname, ULONG type, const 
 ULONG __glXGetTexParameter(GLClient* pgc, ULONG target, ULONG pname, ULONG type, const void** ppv, ULONG* pcj);
 ULONG __glXGetTexLevelParameter(GLClient* pgc, ULONG target, LONG level, ULONG pname, ULONG type,
                                 const void** ppv, ULONG* pcj);
-
-ULONG __glXDisp_GetBooleanv(GLClient*, const void*);  // 112
-ULONG __glXDisp_GetClipPlane(GLClient*, const void*);  // 113
-ULONG __glXDisp_GetDoublev(GLClient*, const void*);   // 114
-ULONG __glXDisp_GetError(GLClient*, const void*);     // 115
-ULONG __glXDisp_GetFloatv(GLClient*, const void*);    // 116
-ULONG __glXDisp_GetIntegerv(GLClient*, const void*);  // 117
-ULONG __glXDisp_GetLightfv(GLClient*, const void*);   // 118
-ULONG __glXDisp_GetLightiv(GLClient*, const void*);   // 119
-ULONG __glXDisp_GetMapdv(GLClient*, const void*);     // 120
-ULONG __glXDisp_GetMapfv(GLClient*, const void*);     // 121
-ULONG __glXDisp_GetMapiv(GLClient*, const void*);     // 122
-ULONG __glXDisp_GetMaterialfv(GLClient*, const void*);  // 123
-ULONG __glXDisp_GetMaterialiv(GLClient*, const void*);  // 124
-ULONG __glXDisp_GetTexEnvfv(GLClient*, const void*);  // 130
-ULONG __glXDisp_GetTexEnviv(GLClient*, const void*);  // 131
-ULONG __glXDisp_GetString(GLClient*, const void*);    // 129
-ULONG __glXDisp_GetTexGendv(GLClient*, const void*);  // 132
-ULONG __glXDisp_GetTexGenfv(GLClient*, const void*);  // 133
-ULONG __glXDisp_GetTexGeniv(GLClient*, const void*);  // 134
-ULONG __glXDisp_GetTexImage(GLClient*, const void*);  // 135
-ULONG __glXDisp_GetTexParameterfv(GLClient*, const void*);  // 136
-ULONG __glXDisp_GetTexParameteriv(GLClient*, const void*);  // 137
-ULONG __glXDisp_GetTexLevelParameterfv(GLClient*, const void*);  // 138
-ULONG __glXDisp_GetTexLevelParameteriv(GLClient*, const void*);  // 139
-ULONG __glXDisp_IsEnabled(GLClient*, const void*);    // 140

@@ -12,10 +12,10 @@
 
 namespace {
 
-constexpr ULONG kVertex2dv = 65;      // the Vertex request laid out as RasterPos2dv and each Rect corner
-constexpr ULONG kRasterPos2dv = 33;   // RasterPos2dv .. RasterPos4sv: 33-44
-constexpr ULONG kRectdv = 45;         // Rectdv, Rectfv, Rectiv, Rectsv: 45-48
-constexpr ULONG kVertex2fv = 66;      // the vertex-packet table entry the corners go through
+constexpr ULONG kVertex2dv = X_GLrop_Vertex2dv;  // the Vertex request laid out as RasterPos2dv and each Rect corner
+constexpr ULONG kRasterPos2dv = X_GLrop_RasterPos2dv;  // RasterPos2dv .. RasterPos4sv
+constexpr ULONG kRectdv = X_GLrop_Rectdv;  // Rectdv, Rectfv, Rectiv, Rectsv
+constexpr ULONG kVertex2fv = X_GLrop_Vertex2fv;  // the vertex-packet table entry the corners go through
 constexpr ULONG kAccumFirst = 0x0100; // GL_ACCUM .. GL_ADD
 constexpr ULONG kAccumBound = 0x400;  // the accumulation buffer's bit of the bound-buffer mask
 
@@ -27,9 +27,8 @@ constexpr ULONG kComponentSize[] = {8, 4, 4, 2};
 template <ULONG op>
 ULONG ulRasterPos(GLClient* pgc, const void* pv) {
     constexpr ULONG k = op - kRasterPos2dv;
-    constexpr ULONG cjBody = (2 + k / 4) * kComponentSize[k % 4];
-    const BYTE* pj = __glXRenderArgs(pgc, pv, cjBody);
-    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv, cjBody);
+    const BYTE* pj = __glXRenderArgs(pgc, pv);
+    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv);
     __glXValidateDraw(pgc->gc);
     float af[4];
     __glXVertexFloats(kVertex2dv + k, pj, af);
@@ -43,8 +42,8 @@ template <ULONG op>
 ULONG ulRect(GLClient* pgc, const void* pv) {
     constexpr ULONG k = op - kRectdv;
     constexpr ULONG cjCorner = 2 * kComponentSize[k];
-    const BYTE* pj = __glXRenderArgs(pgc, pv, 2 * cjCorner);
-    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv, 2 * cjCorner);
+    const BYTE* pj = __glXRenderArgs(pgc, pv);
+    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv);
     GLContext* gc = pgc->gc;
     float a1[4], a2[4];
     __glXVertexFloats(kVertex2dv + k, pj, a1);
@@ -75,19 +74,18 @@ ULONG ulAccum(GLContext* gc, const BYTE* pj) {
 
 }  // namespace
 
-#define GLX_DEFINE_RASTER_POS(name, op) \
-    ULONG __glXDisp_##name(GLClient* p, const void* r) { return ulRasterPos<op>(p, r); }
+#define GLX_DEFINE_RASTER_POS(name) \
+    ULONG __glXDisp_##name(GLClient* p, const void* r) { return ulRasterPos<X_GLrop_##name>(p, r); }
 GLX_RASTER_POS_REQUESTS(GLX_DEFINE_RASTER_POS)
 #undef GLX_DEFINE_RASTER_POS
 
-ULONG __glXDisp_Rectdv(GLClient* p, const void* r) { return ulRect<45>(p, r); }
-ULONG __glXDisp_Rectfv(GLClient* p, const void* r) { return ulRect<46>(p, r); }
-ULONG __glXDisp_Rectiv(GLClient* p, const void* r) { return ulRect<47>(p, r); }
-ULONG __glXDisp_Rectsv(GLClient* p, const void* r) { return ulRect<48>(p, r); }
+ULONG __glXDisp_Rectdv(GLClient* p, const void* r) { return ulRect<X_GLrop_Rectdv>(p, r); }
+ULONG __glXDisp_Rectfv(GLClient* p, const void* r) { return ulRect<X_GLrop_Rectfv>(p, r); }
+ULONG __glXDisp_Rectiv(GLClient* p, const void* r) { return ulRect<X_GLrop_Rectiv>(p, r); }
+ULONG __glXDisp_Rectsv(GLClient* p, const void* r) { return ulRect<X_GLrop_Rectsv>(p, r); }
 
 ULONG __glXDisp_Accum(GLClient* pgc, const void* pv) {
-    constexpr ULONG cjBody = 8;
-    const BYTE* pj = __glXRenderArgs(pgc, pv, cjBody);
-    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv, cjBody);
+    const BYTE* pj = __glXRenderArgs(pgc, pv);
+    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv);
     return __glXRenderResult(pgc, pv, ulAccum(pgc->gc, pj));
 }

@@ -1,7 +1,10 @@
-// Render requests that set fixed-function state. Every handler hands the
-// pending batch on, decodes its body, checks it whole and only then stores
-// the values the server keeps in its attribute-group blocks and sends the
-// lgi layer the translated codes.
+// Render requests that set fixed-function state: rasterisation, fragment
+// tests and blending, fog, viewport and scissor, buffers and masks, clears
+// and the current values (Enable and Disable: enable_requests.cpp; the
+// attribute stack: attrib_stack.cpp). Every handler hands the pending batch
+// on, decodes its body, checks it whole and only then stores the values the
+// server keeps in its attribute-group blocks and sends the lgi layer the
+// translated codes.
 #include "state/state_requests.h"
 
 #include <algorithm>
@@ -13,49 +16,16 @@
 #include "dispatch/dispatch.h"
 #include "state/glstate.h"
 #include "lgi/lgi.h"
-#include "matrix/light.h"
+#include "light/light.h"
 #include "pixel/pixel.h"
 #include "pixfmt/pixfmt.h"
 #include "dispatch/render_args.h"
 #include "seams.h"
+#include "state/state_steps.h"
 
 namespace {
 
-// GL enumerants these requests take.
-constexpr ULONG kNever = 0x200;  // NEVER .. ALWAYS run 0x200..0x207
-constexpr ULONG kFront = 0x404, kBack = 0x405, kFrontAndBack = 0x408;
-constexpr ULONG kCW = 0x900, kCCW = 0x901;
-constexpr ULONG kPoint = 0x1B00, kLine = 0x1B01, kFill = 0x1B02;
-constexpr ULONG kFlat = 0x1D00, kSmooth = 0x1D01;
-constexpr ULONG kDontCare = 0x1100, kNicest = 0x1102;
-constexpr ULONG kClear = 0x1500;  // CLEAR .. SET run 0x1500..0x150F
-constexpr ULONG kKeep = 0x1E00, kReplace = 0x1E01, kIncr = 0x1E02, kDecr = 0x1E03, kInvert = 0x150A;
-constexpr ULONG kZero = 0, kOne = 1;
-constexpr ULONG kSrcColor = 0x300, kOneMinusSrcColor = 0x301, kSrcAlpha = 0x302, kOneMinusSrcAlpha = 0x303,
-                kDstAlpha = 0x304, kOneMinusDstAlpha = 0x305, kDstColor = 0x306, kOneMinusDstColor = 0x307,
-                kSrcAlphaSaturate = 0x308;
-constexpr ULONG kFogIndex = 0xB61, kFogDensity = 0xB62, kFogStart = 0xB63, kFogEnd = 0xB64, kFogMode = 0xB65,
-                kFogColor = 0xB66;
-constexpr ULONG kExp = 0x800, kExp2 = 0x801, kLinear = 0x2601;
-constexpr ULONG kHintFirst = 0xC50;  // PERSPECTIVE_CORRECTION, POINT, LINE, POLYGON, FOG hints
-
-// lgi codes.
-constexpr ULONG kFillCode = 2, kFillStippledCode = 3;
-constexpr ULONG kClipPlane0First = 0x3000;
-
-unsigned uBit(ULONG flGroup) { return static_cast<unsigned>(__builtin_ctz(flGroup)); }
-
-ULONG* pwBlock(GLContext* gc, ULONG flGroup) {
-    return gc->pState != nullptr ? gc->pState->blocks[uBit(flGroup)] : nullptr;
-}
-
-// A request whose checked body (cjBody bytes) a step turns into a GL error.
-template <ULONG cjBody, ULONG (*pfnStep)(GLContext*, const BYTE*)>
-ULONG ulRequest(GLClient* pgc, const void* pv) {
-    const BYTE* pj = __glXRenderArgs(pgc, pv, cjBody);
-    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv, cjBody);
-    return __glXRenderResult(pgc, pv, pfnStep(pgc->gc, pj));
-}
+using namespace glx_state;
 
 // Words in, one lgi attribute out.
 template <ULONG id, ULONG cWords>
@@ -67,7 +37,7 @@ ULONG ulAttr(GLContext*, const BYTE* pj) {
 }
 
 // The comparison functions NEVER .. ALWAYS as 0..7, or ~0.
-ULONG ulFunc(ULONG func) { return func - kNever < 8 ? func - kNever : ~0u; }
+ULONG ulFunc(ULONG func) { return func - GL_NEVER < 8 ? func - GL_NEVER : ~0u; }
 
 ULONG ulStencilBits(const GLContext* gc) { return gc->pvis != nullptr ? gc->pvis->cStencilBits : 0; }
 ULONG ulDepthBits(const GLContext* gc) { return gc->pvis != nullptr ? gc->pvis->cDepthBits : 0; }
@@ -76,44 +46,44 @@ ULONG ulDepthBits(const GLContext* gc) { return gc->pvis != nullptr ? gc->pvis->
 
 ULONG ulClearDepth(GLContext*, const BYTE* pj) {
     const float f = static_cast<float>(__glXArgDouble(pj, 0));
-    N_SetStateBlockAttr(166, &f);
+    N_SetStateBlockAttr(N_ATTR_CLEAR_DEPTH, &f);
     return GL_NO_ERROR;
 }
 
 ULONG ulStencilMask(GLContext* gc, const BYTE* pj) {
-    N_SetStateBlockAttrWord(130, __glXArgWord(pj, 0) & __glXBitMask(static_cast<LONG>(ulStencilBits(gc))));
+    N_SetStateBlockAttrWord(N_ATTR_STENCIL_MASK, __glXArgWord(pj, 0) & __glXBitMask(static_cast<LONG>(ulStencilBits(gc))));
     return GL_NO_ERROR;
 }
 
 ULONG ulDepthMask(GLContext* gc, const BYTE* pj) {
-    N_SetStateBlockAttrWord(129, pj[0] != 0 ? __glXBitMask(static_cast<LONG>(ulDepthBits(gc))) : 0u);
+    N_SetStateBlockAttrWord(N_ATTR_DEPTH_MASK, pj[0] != 0 ? __glXBitMask(static_cast<LONG>(ulDepthBits(gc))) : 0u);
     return GL_NO_ERROR;
 }
 
 ULONG ulCullFace(GLContext* gc, const BYTE* pj) {
     ULONG code;
     switch (__glXArgWord(pj, 0)) {
-        case kFront: code = 2; break;
-        case kBack: code = 1; break;
+        case GL_FRONT: code = 2; break;
+        case GL_BACK: code = 1; break;
         default: return GL_INVALID_ENUM;  // FRONT_AND_BACK included
     }
     if (ULONG* pw = pwBlock(gc, GL_POLYGON_BIT)) pw[GLX_POLYGON_CULL] = code;
-    N_SetStateBlockAttrWord(49, code);
+    N_SetStateBlockAttrWord(N_ATTR_CULL_MODE, code);
     return GL_NO_ERROR;
 }
 
 ULONG ulFrontFace(GLContext* gc, const BYTE* pj) {
     const ULONG mode = __glXArgWord(pj, 0);
-    if (mode != kCW && mode != kCCW) return GL_INVALID_ENUM;
+    if (mode != GL_CW && mode != GL_CCW) return GL_INVALID_ENUM;
     if (ULONG* pw = pwBlock(gc, GL_POLYGON_BIT)) pw[GLX_POLYGON_FRONT_FACE] = mode;
-    N_SetStateBlockAttrWord(47, mode == kCW ? 0u : 1u);
+    N_SetStateBlockAttrWord(N_ATTR_FRONT_FACE, mode == GL_CW ? 0u : 1u);
     return GL_NO_ERROR;
 }
 
 ULONG ulHint(GLContext* gc, const BYTE* pj) {
     const ULONG target = __glXArgWord(pj, 0), mode = __glXArgWord(pj, 1);
-    if (mode - kDontCare > kNicest - kDontCare || target - kHintFirst >= GLX_HINTS) return GL_INVALID_ENUM;
-    if (ULONG* pw = pwBlock(gc, GL_HINT_BIT)) pw[target - kHintFirst] = mode;
+    if (mode - GL_DONT_CARE > GL_NICEST - GL_DONT_CARE || target - GL_PERSPECTIVE_CORRECTION_HINT >= GLX_HINTS) return GL_INVALID_ENUM;
+    if (ULONG* pw = pwBlock(gc, GL_HINT_BIT)) pw[target - GL_PERSPECTIVE_CORRECTION_HINT] = mode;
     return GL_NO_ERROR;
 }
 
@@ -132,8 +102,8 @@ ULONG ulLineStipple(GLContext* gc, const BYTE* pj) {
         pw[GLX_LINE_PATTERN] = pattern;
     }
     if (bEnabled(gc, GLX_EN_LINE_STIPPLE)) {
-        N_SetStateBlockAttrWord(88, static_cast<ULONG>(factor));
-        N_SetStateBlockAttrWord(87, pattern);
+        N_SetStateBlockAttrWord(N_ATTR_LINE_STIPPLE_REPEAT, static_cast<ULONG>(factor));
+        N_SetStateBlockAttrWord(N_ATTR_LINE_STIPPLE, pattern);
     }
     return GL_NO_ERROR;
 }
@@ -149,26 +119,26 @@ ULONG ulPositive(GLContext*, const BYTE* pj) {
 
 ULONG ulPolygonMode(GLContext* gc, const BYTE* pj) {
     const ULONG face = __glXArgWord(pj, 0), mode = __glXArgWord(pj, 1);
-    if (face != kFront && face != kBack && face != kFrontAndBack) return GL_INVALID_ENUM;
-    if (mode != kPoint && mode != kLine && mode != kFill) return GL_INVALID_ENUM;
-    const ULONG code = mode - kPoint;
+    if (face != GL_FRONT && face != GL_BACK && face != GL_FRONT_AND_BACK) return GL_INVALID_ENUM;
+    if (mode != GL_POINT && mode != GL_LINE && mode != GL_FILL) return GL_INVALID_ENUM;
+    const ULONG code = mode - GL_POINT;
     const ULONG sent = code == kFillCode && bEnabled(gc, GLX_EN_POLYGON_STIPPLE) ? kFillStippledCode : code;
     ULONG* pw = pwBlock(gc, GL_POLYGON_BIT);
-    if (face != kBack) {
+    if (face != GL_BACK) {
         if (pw != nullptr) pw[GLX_POLYGON_FRONT_MODE] = code;
-        N_SetStateBlockAttrWord(91, sent);
+        N_SetStateBlockAttrWord(N_ATTR_POLYGON_FRONT, sent);
     }
-    if (face != kFront) {
+    if (face != GL_FRONT) {
         if (pw != nullptr) pw[GLX_POLYGON_BACK_MODE] = code;
-        N_SetStateBlockAttrWord(92, sent);
+        N_SetStateBlockAttrWord(N_ATTR_POLYGON_BACK, sent);
     }
     return GL_NO_ERROR;
 }
 
 ULONG ulShadeModel(GLContext*, const BYTE* pj) {
     const ULONG mode = __glXArgWord(pj, 0);
-    if (mode != kFlat && mode != kSmooth) return GL_INVALID_ENUM;
-    const ULONG code = mode == kFlat ? 1u : 2u;
+    if (mode != GL_FLAT && mode != GL_SMOOTH) return GL_INVALID_ENUM;
+    const ULONG code = mode == GL_FLAT ? 1u : 2u;
     for (const ULONG id : {81u, 82u, 89u}) N_SetStateBlockAttrWord(id, code);
     return GL_NO_ERROR;
 }
@@ -197,7 +167,7 @@ ULONG ulScissor(GLContext* gc, const BYTE* pj) {
         pw[GLX_SCISSOR_UNSET] = 0;
         std::memcpy(pw + GLX_SCISSOR_X, pj, 16);
     }
-    if (bEnabled(gc, GLX_ENABLE_SCISSOR_TEST)) gc->dirty |= GLX_DIRTY_CLIP;
+    if (bEnabled(gc, GLX_EN_SCISSOR_TEST)) gc->dirty |= GLX_DIRTY_CLIP;
     return GL_NO_ERROR;
 }
 
@@ -227,34 +197,34 @@ ULONG ulAlphaFunc(GLContext*, const BYTE* pj) {
     const float ref = __glXArgFloat(pj, 1);
     const float clamped = ref > 1.0f ? 1.0f : (ref >= 0.0f ? ref : 0.0f);  // a NaN becomes 0
     const ULONG aw[2] = {func, __glXFloatBits(clamped)};
-    N_SetStateBlockAttr(117, aw);
+    N_SetStateBlockAttr(N_ATTR_ALPHA_FUNC, aw);
     return GL_NO_ERROR;
 }
 
 ULONG ulBlendSource(ULONG f) {
     switch (f) {
-        case kZero: return 0;
-        case kOne: return 1;
-        case kDstColor: return 2;
-        case kOneMinusDstColor: return 3;
-        case kSrcAlpha: return 4;
-        case kOneMinusSrcAlpha: return 5;
-        case kDstAlpha: return 6;
-        case kOneMinusDstAlpha: return 7;
-        case kSrcAlphaSaturate: return 8;
+        case GL_ZERO: return 0;
+        case GL_ONE: return 1;
+        case GL_DST_COLOR: return 2;
+        case GL_ONE_MINUS_DST_COLOR: return 3;
+        case GL_SRC_ALPHA: return 4;
+        case GL_ONE_MINUS_SRC_ALPHA: return 5;
+        case GL_DST_ALPHA: return 6;
+        case GL_ONE_MINUS_DST_ALPHA: return 7;
+        case GL_SRC_ALPHA_SATURATE: return 8;
         default: return ~0u;
     }
 }
 ULONG ulBlendDest(ULONG f) {
     switch (f) {
-        case kZero: return 0;
-        case kOne: return 1;
-        case kSrcColor: return 9;
-        case kOneMinusSrcColor: return 10;
-        case kSrcAlpha: return 4;
-        case kOneMinusSrcAlpha: return 5;
-        case kDstAlpha: return 6;
-        case kOneMinusDstAlpha: return 7;
+        case GL_ZERO: return 0;
+        case GL_ONE: return 1;
+        case GL_SRC_COLOR: return 9;
+        case GL_ONE_MINUS_SRC_COLOR: return 10;
+        case GL_SRC_ALPHA: return 4;
+        case GL_ONE_MINUS_SRC_ALPHA: return 5;
+        case GL_DST_ALPHA: return 6;
+        case GL_ONE_MINUS_DST_ALPHA: return 7;
         default: return ~0u;
     }
 }
@@ -262,14 +232,14 @@ ULONG ulBlendDest(ULONG f) {
 ULONG ulBlendFunc(GLContext*, const BYTE* pj) {
     const ULONG aw[2] = {ulBlendSource(__glXArgWord(pj, 0)), ulBlendDest(__glXArgWord(pj, 1))};
     if (aw[0] == ~0u || aw[1] == ~0u) return GL_INVALID_ENUM;
-    N_SetStateBlockAttr(121, aw);
+    N_SetStateBlockAttr(N_ATTR_BLEND_FUNC, aw);
     return GL_NO_ERROR;
 }
 
 ULONG ulLogicOp(GLContext*, const BYTE* pj) {
-    const ULONG op = __glXArgWord(pj, 0) - kClear;
+    const ULONG op = __glXArgWord(pj, 0) - GL_CLEAR;
     if (op >= 16) return GL_INVALID_ENUM;
-    N_SetStateBlockAttrWord(124, op);
+    N_SetStateBlockAttrWord(N_ATTR_LOGIC_OP_CODE, op);
     return GL_NO_ERROR;
 }
 
@@ -278,18 +248,18 @@ ULONG ulStencilFunc(GLContext* gc, const BYTE* pj) {
     if (func == ~0u) return GL_INVALID_ENUM;
     const ULONG max = __glXBitMask(static_cast<LONG>(ulStencilBits(gc)));
     const ULONG aw[3] = {func, std::min(__glXArgWord(pj, 1), max), __glXArgWord(pj, 2) & max};
-    N_SetStateBlockAttr(114, aw);
+    N_SetStateBlockAttr(N_ATTR_STENCIL_FUNC, aw);
     return GL_NO_ERROR;
 }
 
 ULONG ulStencilAction(ULONG op) {
     switch (op) {
-        case kKeep: return 0;
-        case kZero: return 1;
-        case kReplace: return 2;
-        case kIncr: return 3;
-        case kDecr: return 4;
-        case kInvert: return 5;
+        case GL_KEEP: return 0;
+        case GL_ZERO: return 1;
+        case GL_REPLACE: return 2;
+        case GL_INCR: return 3;
+        case GL_DECR: return 4;
+        case GL_INVERT: return 5;
         default: return ~0u;
     }
 }
@@ -300,14 +270,14 @@ ULONG ulStencilOp(GLContext*, const BYTE* pj) {
     const ULONG zpass = ulStencilAction(__glXArgWord(pj, 2));
     if (fail == ~0u || zfail == ~0u || zpass == ~0u) return GL_INVALID_ENUM;
     const ULONG aw[3] = {fail, zpass, zfail};
-    N_SetStateBlockAttr(115, aw);
+    N_SetStateBlockAttr(N_ATTR_STENCIL_OP, aw);
     return GL_NO_ERROR;
 }
 
 ULONG ulDepthFunc(GLContext*, const BYTE* pj) {
     const ULONG func = ulFunc(__glXArgWord(pj, 0));
     if (func == ~0u) return GL_INVALID_ENUM;
-    N_SetStateBlockAttrWord(119, func);
+    N_SetStateBlockAttrWord(N_ATTR_DEPTH_FUNC, func);
     return GL_NO_ERROR;
 }
 
@@ -316,14 +286,14 @@ float fUnit(double d) { return static_cast<float>(d > 1.0 ? 1.0 : (d >= 0.0 ? d 
 ULONG ulDepthRange(GLContext* gc, const BYTE* pj) {
     const float af[2] = {fUnit(__glXArgDouble(pj, 0)), fUnit(__glXArgDouble(pj, 1))};
     if (ULONG* pw = pwBlock(gc, GL_VIEWPORT_BIT)) std::memcpy(pw + GLX_VIEWPORT_NEAR, af, sizeof af);
-    N_SetStateBlockAttr(51, af);
+    N_SetStateBlockAttr(N_ATTR_DEPTH_RANGE, af);
     return GL_NO_ERROR;
 }
 
 ULONG ulPixelZoom(GLContext*, const BYTE* pj) {
     const float x = __glXArgFloat(pj, 0), y = __glXArgFloat(pj, 1);
-    N_SetStateBlockAttr(145, &x);
-    N_SetStateBlockAttr(146, &y);
+    N_SetStateBlockAttr(N_ATTR_ZOOM_X, &x);
+    N_SetStateBlockAttr(N_ATTR_ZOOM_Y, &y);
     return GL_NO_ERROR;
 }
 
@@ -331,27 +301,27 @@ ULONG ulPixelZoom(GLContext*, const BYTE* pj) {
 // integers already); bVector: the vector forms.
 ULONG ulSetFog(ULONG pname, const float* pf, bool bVector) {
     switch (pname) {
-        case kFogIndex: N_SetStateBlockAttr(111, pf); return GL_NO_ERROR;
-        case kFogDensity: N_SetStateBlockAttr(107, pf); return GL_NO_ERROR;
-        case kFogStart: N_SetStateBlockAttr(108, pf); return GL_NO_ERROR;
-        case kFogEnd: N_SetStateBlockAttr(109, pf); return GL_NO_ERROR;
-        case kFogMode: {
+        case GL_FOG_INDEX: N_SetStateBlockAttr(N_ATTR_FOG_INDEX, pf); return GL_NO_ERROR;
+        case GL_FOG_DENSITY: N_SetStateBlockAttr(N_ATTR_FOG_DENSITY, pf); return GL_NO_ERROR;
+        case GL_FOG_START: N_SetStateBlockAttr(N_ATTR_FOG_START, pf); return GL_NO_ERROR;
+        case GL_FOG_END: N_SetStateBlockAttr(N_ATTR_FOG_END, pf); return GL_NO_ERROR;
+        case GL_FOG_MODE: {
             // Truncated to an integer first; a value out of range is no mode.
             const double d = std::trunc(static_cast<double>(pf[0]));
             const ULONG mode = d >= 0.0 && d <= 65535.0 ? static_cast<ULONG>(d) : ~0u;
             ULONG code;
             switch (mode) {
-                case kExp: code = 0; break;
-                case kExp2: code = 1; break;
-                case kLinear: code = 2; break;
+                case GL_EXP: code = 0; break;
+                case GL_EXP2: code = 1; break;
+                case GL_LINEAR: code = 2; break;
                 default: return GL_INVALID_ENUM;
             }
-            N_SetStateBlockAttrWord(106, code);
+            N_SetStateBlockAttrWord(N_ATTR_FOG_MODE, code);
             return GL_NO_ERROR;
         }
-        case kFogColor:
+        case GL_FOG_COLOR:
             if (!bVector) return GL_INVALID_ENUM;
-            N_SetStateBlockAttr(110, pf);
+            N_SetStateBlockAttr(N_ATTR_FOG_COLOUR, pf);
             return GL_NO_ERROR;
         default: return GL_INVALID_ENUM;
     }
@@ -361,13 +331,12 @@ template <bool bInt, bool bVector>
 ULONG ulFog(GLClient* pgc, const void* pv) {
     // The vector forms carry as many values as the parameter takes: an
     // unknown parameter is refused before its values are looked for.
-    constexpr ULONG cjHead = bVector ? 4 : 8;
-    const BYTE* pj = __glXRenderArgs(pgc, pv, cjHead);
-    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv, cjHead);
+    const BYTE* pj = __glXRenderArgs(pgc, pv);
+    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv);
     const ULONG pname = __glXArgWord(pj, 0);
-    if (pname - kFogIndex > kFogColor - kFogIndex) return __glXRenderResult(pgc, pv, GL_INVALID_ENUM);
-    const ULONG cValues = bVector && pname == kFogColor ? 4 : 1;
-    if (4 + 4 * cValues > cjHead && (pj = __glXRenderArgs(pgc, pv, 4 + 4 * cValues)) == nullptr)
+    if (pname - GL_FOG_INDEX > GL_FOG_COLOR - GL_FOG_INDEX) return __glXRenderResult(pgc, pv, GL_INVALID_ENUM);
+    const ULONG cValues = bVector ? glParamCount(pname) : 1;
+    if (bVector && (pj = __glXRenderArgs(pgc, pv, 4 + 4 * cValues)) == nullptr)
         return __glXRenderArgsRefused(pgc, pv, 4 + 4 * cValues);
     float af[4] = {};
     for (ULONG i = 0; i < cValues; ++i) {
@@ -375,17 +344,13 @@ ULONG ulFog(GLClient* pgc, const void* pv) {
             af[i] = __glXArgFloat(pj, 1 + i);
         } else {
             const LONG l = static_cast<LONG>(__glXArgWord(pj, 1 + i));
-            af[i] = pname == kFogColor ? __glXIntColor(l) : static_cast<float>(l);
+            af[i] = pname == GL_FOG_COLOR ? __glXIntColor(l) : static_cast<float>(l);
         }
     }
     return __glXRenderResult(pgc, pv, ulSetFog(pname, af, bVector));
 }
 
 // --- buffers and masks -----------------------------------------------------------------
-
-constexpr ULONG kNone = 0, kFrontLeft = 0x400, kFrontRight = 0x401, kBackLeft = 0x402, kBackRight = 0x403,
-                kFrontBuf = 0x404, kBackBuf = 0x405, kLeft = 0x406, kRight = 0x407, kFrontAndBackBuf = 0x408,
-                kAux0 = 0x409;
 
 bool bStereo(const GLContext* gc) { return gc->pvis != nullptr && gc->pvis->bStereo != 0; }
 bool bDouble(const GLContext* gc) { return gc->pvis != nullptr && gc->pvis->bDoubleBuffer != 0; }
@@ -395,17 +360,17 @@ ULONG ulAux(const GLContext* gc) { return gc->pvis != nullptr ? gc->pvis->cAuxBu
 ULONG ulDrawCode(const GLContext* gc, ULONG mode) {
     const bool s = bStereo(gc), d = bDouble(gc);
     switch (mode) {
-        case kNone: return 0;
-        case kFrontLeft: return 1;
-        case kFrontRight: return s ? 2 : ~0u;
-        case kBackLeft: return d ? 4 : ~0u;
-        case kBackRight: return s && d ? 8 : ~0u;
-        case kFrontBuf: return s ? 3 : 1;
-        case kBackBuf: return !d ? ~0u : s ? 12 : 4;
-        case kLeft: return d ? 5 : 1;
-        case kRight: return !s ? ~0u : d ? 10 : 2;
-        case kFrontAndBackBuf: return (d ? 5u : 1u) * (s ? 3u : 1u);
-        default: return mode - kAux0 < 4 && mode - kAux0 < ulAux(gc) ? 16u << (mode - kAux0) : ~0u;
+        case GL_NONE: return 0;
+        case GL_FRONT_LEFT: return 1;
+        case GL_FRONT_RIGHT: return s ? 2 : ~0u;
+        case GL_BACK_LEFT: return d ? 4 : ~0u;
+        case GL_BACK_RIGHT: return s && d ? 8 : ~0u;
+        case GL_FRONT: return s ? 3 : 1;
+        case GL_BACK: return !d ? ~0u : s ? 12 : 4;
+        case GL_LEFT: return d ? 5 : 1;
+        case GL_RIGHT: return !s ? ~0u : d ? 10 : 2;
+        case GL_FRONT_AND_BACK: return (d ? 5u : 1u) * (s ? 3u : 1u);
+        default: return mode - GL_AUX0 < 4 && mode - GL_AUX0 < ulAux(gc) ? 16u << (mode - GL_AUX0) : ~0u;
     }
 }
 
@@ -413,15 +378,15 @@ ULONG ulDrawCode(const GLContext* gc, ULONG mode) {
 ULONG ulReadCode(const GLContext* gc, ULONG mode) {
     const bool s = bStereo(gc), d = bDouble(gc);
     switch (mode) {
-        case kFrontLeft:
-        case kFrontBuf:
-        case kLeft: return 1;
-        case kFrontRight:
-        case kRight: return s ? 2 : ~0u;
-        case kBackLeft:
-        case kBackBuf: return 4;  // not checked against the visual
-        case kBackRight: return s && d ? 8 : ~0u;
-        default: return mode - kAux0 < 4 && mode - kAux0 < ulAux(gc) ? 16u << (mode - kAux0) : ~0u;
+        case GL_FRONT_LEFT:
+        case GL_FRONT:
+        case GL_LEFT: return 1;
+        case GL_FRONT_RIGHT:
+        case GL_RIGHT: return s ? 2 : ~0u;
+        case GL_BACK_LEFT:
+        case GL_BACK: return 4;  // not checked against the visual
+        case GL_BACK_RIGHT: return s && d ? 8 : ~0u;
+        default: return mode - GL_AUX0 < 4 && mode - GL_AUX0 < ulAux(gc) ? 16u << (mode - GL_AUX0) : ~0u;
     }
 }
 
@@ -465,19 +430,19 @@ ULONG ulColorMask(GLContext* gc, const BYTE* pj) {
         if (pj[1]) fl |= ppf->ulGreenMask;
         if (pj[2]) fl |= ppf->ulBlueMask;
     }
-    N_SetStateBlockAttrWord(127, fl);
+    N_SetStateBlockAttrWord(N_ATTR_COLOUR_MASK, fl);
     const LONG cAlpha = gc->pvis != nullptr ? static_cast<LONG>(gc->pvis->cAlphaBits) : 0;
-    N_SetStateBlockAttrWord(128, pj[3] ? __glXBitMask(cAlpha) : 0u);
+    N_SetStateBlockAttrWord(N_ATTR_ALPHA_MASK, pj[3] ? __glXBitMask(cAlpha) : 0u);
     return GL_NO_ERROR;
 }
 
 ULONG ulIndexMask(GLContext* gc, const BYTE* pj) {
-    N_SetStateBlockAttrWord(161, __glXIndexWriteMask(gc, __glXArgWord(pj, 0)));
+    N_SetStateBlockAttrWord(N_ATTR_INDEX_MASK, __glXIndexWriteMask(gc, __glXArgWord(pj, 0)));
     return GL_NO_ERROR;
 }
 
 ULONG ulClipPlane(GLContext* gc, const BYTE* pj) {
-    const ULONG plane = __glXArgWord(pj, 8) - kClipPlane0First;
+    const ULONG plane = __glXArgWord(pj, 8) - GL_CLIP_PLANE0;
     if (plane >= 6) return GL_INVALID_ENUM;
     float af[4];
     for (ULONG i = 0; i < 4; ++i) af[i] = static_cast<float>(__glXArgDouble(pj, i));
@@ -536,11 +501,15 @@ constexpr CurrentRequest kCurrent(ULONG op) {
     constexpr BYTE kColorKinds[] = {kB, kD, kF, kI, kS, kUB, kUI, kUS};
     constexpr BYTE kDFIS[] = {kD, kF, kI, kS};
     constexpr BYTE kNormalKinds[] = {kB, kD, kF, kI, kS};
-    if (op >= 6 && op <= 21) return {kColorKinds[(op - 6) % 8], static_cast<BYTE>(op < 14 ? 3 : 4), 52, true};
-    if (op == 22) return {kUB, 1, 57, false};
-    if (op >= 24 && op <= 27) return {kDFIS[op - 24], 1, 53, false};
-    if (op >= 28 && op <= 32) return {kNormalKinds[op - 28], 3, 55, true};
-    return {kDFIS[(op - 49) % 4], static_cast<BYTE>(1 + (op - 49) / 4), 56, false};
+    if (op >= X_GLrop_Color3bv && op <= X_GLrop_Color4usv)
+        return {kColorKinds[(op - X_GLrop_Color3bv) % 8], static_cast<BYTE>(op < X_GLrop_Color4bv ? 3 : 4),
+                N_ATTR_COLOUR, true};
+    if (op == X_GLrop_EdgeFlagv) return {kUB, 1, N_ATTR_EDGE_FLAG, false};
+    if (op >= X_GLrop_Indexdv && op <= X_GLrop_Indexsv) return {kDFIS[op - X_GLrop_Indexdv], 1, N_ATTR_INDEX, false};
+    if (op >= X_GLrop_Normal3bv && op <= X_GLrop_Normal3sv)
+        return {kNormalKinds[op - X_GLrop_Normal3bv], 3, N_ATTR_NORMAL, true};
+    return {kDFIS[(op - X_GLrop_TexCoord1dv) % 4], static_cast<BYTE>(1 + (op - X_GLrop_TexCoord1dv) / 4),
+            N_ATTR_TEXCOORD, false};
 }
 
 float fComponent(const BYTE* pj, BYTE kind, ULONG i, bool bColorRule) {
@@ -601,12 +570,14 @@ ULONG __glXIndexMaskOf(const GLContext* gc, ULONG ulLgiMask) {
 
 ULONG __glXVertexFloats(ULONG op, const BYTE* pj, float* pf) {
     constexpr BYTE kDFIS[] = {kD, kF, kI, kS};
-    const CurrentRequest r = op >= 65 && op <= 76
-                                 ? CurrentRequest{kDFIS[(op - 65) % 4], static_cast<BYTE>(2 + (op - 65) / 4), 0, false}
-                                 : kCurrent(op);
+    const CurrentRequest r =
+        op >= X_GLrop_Vertex2dv && op <= X_GLrop_Vertex4sv
+            ? CurrentRequest{kDFIS[(op - X_GLrop_Vertex2dv) % 4], static_cast<BYTE>(2 + (op - X_GLrop_Vertex2dv) / 4), 0,
+                             false}
+            : kCurrent(op);
     pf[0] = pf[1] = pf[2] = 0.0f;
     pf[3] = 1.0f;
-    if (op == 22) {
+    if (op == X_GLrop_EdgeFlagv) {
         pf[0] = pj[0];
         return 1;
     }
@@ -619,10 +590,9 @@ namespace {
 template <ULONG op>
 ULONG ulCurrentValue(GLClient* pgc, const void* pv) {
     constexpr CurrentRequest r = kCurrent(op);
-    constexpr ULONG cjBody = r.count * kSize[r.kind];
-    const BYTE* pj = __glXRenderArgs(pgc, pv, cjBody);
-    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv, cjBody);
-    if (op == 22) {
+    const BYTE* pj = __glXRenderArgs(pgc, pv);
+    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv);
+    if (op == X_GLrop_EdgeFlagv) {
         N_SetStateBlockAttrWord(r.attr, pj[0]);
         return GLX_SUCCESS;
     }
@@ -633,270 +603,17 @@ ULONG ulCurrentValue(GLClient* pgc, const void* pv) {
     return GLX_SUCCESS;
 }
 
-// --- Enable and Disable --------------------------------------------------------------
-
-// Capabilities that are an enable bit and one lgi attribute (~0: none).
-struct BitCap {
-    ULONG cap;
-    ULONG flBit;
-    ULONG attr;
-};
-constexpr BitCap kBitCaps[] = {
-    {0x0B10, GLX_EN_POINT_SMOOTH, 94},   {0x0B20, GLX_EN_LINE_SMOOTH, 95},
-    {0x0B41, GLX_EN_POLYGON_SMOOTH, 96}, {0x0B44, GLX_EN_CULL_FACE, 48},
-    {0x0B50, GLX_EN_LIGHTING, 79},       {0x0B57, GLX_EN_COLOR_MATERIAL, 77},
-    {0x0B60, GLX_EN_FOG, 105},           {0x0BA1, GLX_EN_NORMALIZE, 45},
-    {0x0BC0, GLX_EN_ALPHA_TEST, 116},    {0x0BD0, GLX_EN_DITHER, 122},
-    {0x0BE2, GLX_EN_BLEND, 120},         {0x0BF1, GLX_EN_LOGIC_OP, 123},
-    {0x0D80, GLX_EN_AUTO_NORMAL, ~0u},
-};
-constexpr ULONG kLineStipple = 0x0B24, kPolygonStipple = 0x0B42, kDepthTest = 0x0B71, kStencilTest = 0x0B90,
-                kScissorTest = 0x0C11, kTexGenS = 0x0C60, kMap1First = 0x0D90, kMap2First = 0x0DB0,
-                kTexture1D = 0x0DE0, kTexture2D = 0x0DE1, kClipPlane0 = 0x3000, kLight0 = 0x4000;
-
-// Sets a word of the ENABLE block: TRUE when it changed.
-BOOL bSetWord(ULONG* pw, ULONG i, ULONG v) {
-    const BOOL bChanged = pw[i] != v;
-    pw[i] = v;
-    return bChanged;
-}
-BOOL bSetBit(ULONG* pw, ULONG flBit, BOOL bOn) {
-    return bSetWord(pw, GLX_ENABLE_BITS, bOn ? pw[GLX_ENABLE_BITS] | flBit : pw[GLX_ENABLE_BITS] & ~flBit);
-}
-
-template <bool bOn>
-ULONG ulEnable(GLContext* gc, const BYTE* pj) {
-    return __glXSetEnable(gc, __glXArgWord(pj, 0), bOn);
-}
-
-// --- the attribute stack -------------------------------------------------------------
-
-// The enables each group owns, taken over by the level below at a pop that
-// did not push the ENABLE group: {group, bits, first word, word count}.
-struct GroupEnables {
-    ULONG flGroup;
-    ULONG flBits;
-    ULONG iWord;
-    ULONG cWords;
-};
-constexpr GroupEnables kGroupEnables[] = {
-    {GL_TRANSFORM_BIT, GLX_EN_NORMALIZE, GLX_EN_CLIP_PLANES, 6},
-    {GL_LIGHTING_BIT, GLX_EN_LIGHTING | GLX_EN_COLOR_MATERIAL, GLX_EN_LIGHTS, 8},
-    {GL_COLOR_BUFFER_BIT, 0x3C0, 0, 0},
-    {GL_POLYGON_BIT, 0x1C00, 0, 0},
-    {GL_DEPTH_BUFFER_BIT, GLX_ENABLE_DEPTH_TEST, 0, 0},
-    {GL_LINE_BIT, 0xC000, 0, 0},
-    {GL_FOG_BIT, GLX_EN_FOG, 0, 0},
-    {GL_POINT_BIT, GLX_EN_POINT_SMOOTH, 0, 0},
-    {GL_STENCIL_BUFFER_BIT, GLX_ENABLE_STENCIL_TEST, 0, 0},
-    {GL_TEXTURE_BIT, GLX_EN_TEXTURE_1D | GLX_EN_TEXTURE_2D, GLX_EN_TEXGEN, 4},
-    {GL_EVAL_BIT, GLX_EN_AUTO_NORMAL, GLX_EN_MAP1, 18},
-    {GL_SCISSOR_BIT, GLX_ENABLE_SCISSOR_TEST, 0, 0},
-};
-
-ULONG* pwAlloc(unsigned k) {
-    auto* pw = static_cast<ULONG*>(LocalAlloc(LPTR, __glXGroupBlockSize[k]));
-    if (pw != nullptr) std::memset(pw, 0, __glXGroupBlockSize[k]);
-    return pw;
-}
-
-// Frees a pushed record: its own blocks of flMask (the others it shares
-// with the level below, as it does the evaluator and object records).
-void vFreeLevel(GLState* pgs, ULONG flMask) {
-    for (unsigned k = 0; k < GLX_GROUPS; ++k) {
-        if ((flMask & (1u << k)) != 0 && pgs->blocks[k] != nullptr) LocalFree(pgs->blocks[k]);
-    }
-    LocalFree(pgs);
-}
-
-ULONG ulPushAttrib(GLContext* gc, const BYTE* pj) { return __glXPushAttrib(gc, __glXArgWord(pj, 0)); }
-ULONG ulPopAttrib(GLContext* gc, const BYTE*) { return __glXPopAttrib(gc); }
-
 }  // namespace
 
-ULONG __glXSetEnable(GLContext* gc, ULONG cap, BOOL bOn) {
-    ULONG* pw = pwBlock(gc, GL_ENABLE_BIT);
-    const ULONG v = bOn ? 1u : 0u;
-    for (const BitCap& c : kBitCaps) {
-        if (c.cap != cap) continue;
-        if (pw != nullptr) bSetBit(pw, c.flBit, bOn);
-        if (c.attr != ~0u) N_SetStateBlockAttrWord(c.attr, v);
-        return GL_NO_ERROR;
-    }
-    if (cap - kMap1First < GLX_EVAL_MAPS || cap - kMap2First < GLX_EVAL_MAPS) {
-        const ULONG i = cap - kMap1First < GLX_EVAL_MAPS ? GLX_EN_MAP1 + cap - kMap1First : GLX_EN_MAP2 + cap - kMap2First;
-        if (pw != nullptr) pw[i] = v;
-        return GL_NO_ERROR;
-    }
-    if (cap - kTexGenS < 4) {
-        if (pw != nullptr) pw[GLX_EN_TEXGEN + cap - kTexGenS] = v;
-        N_SetStateBlockAttrWord(37 + cap - kTexGenS, v);
-        return GL_NO_ERROR;
-    }
-    if (cap - kClipPlane0 < 6) {
-        if (pw != nullptr && bSetWord(pw, GLX_EN_CLIP_PLANES + cap - kClipPlane0, v))
-            N_SetClipPlaneEnables(6, pw + GLX_EN_CLIP_PLANES);
-        return GL_NO_ERROR;
-    }
-    if (cap - kLight0 < GLX_LIGHTS) {
-        if (pw != nullptr && bSetWord(pw, GLX_EN_LIGHTS + cap - kLight0, v)) N_SetLightEnables(8, pw + GLX_EN_LIGHTS);
-        return GL_NO_ERROR;
-    }
-    const bool bKnown = cap == kLineStipple || cap == kPolygonStipple || cap == kDepthTest || cap == kStencilTest ||
-                        cap == kScissorTest || cap == kTexture1D || cap == kTexture2D;
-    if (!bKnown) return GL_INVALID_ENUM;
-    if (pw == nullptr) return GL_NO_ERROR;
-    switch (cap) {
-        case kLineStipple:
-            if (bSetBit(pw, GLX_EN_LINE_STIPPLE, bOn)) {
-                const ULONG* pwLine = pwBlock(gc, GL_LINE_BIT);
-                const bool bUse = bOn && pwLine != nullptr;
-                N_SetStateBlockAttrWord(88, bUse ? pwLine[GLX_LINE_REPEAT] : 1u);
-                N_SetStateBlockAttrWord(87, bUse ? pwLine[GLX_LINE_PATTERN] : 0xFFFFFFFFu);
-            }
-            break;
-        case kPolygonStipple:
-            if (bSetBit(pw, GLX_EN_POLYGON_STIPPLE, bOn)) {
-                if (const ULONG* pwPoly = pwBlock(gc, GL_POLYGON_BIT)) {
-                    for (ULONG f = 0; f < 2; ++f) {
-                        if (pwPoly[GLX_POLYGON_FRONT_MODE + f] == kFillCode)
-                            N_SetStateBlockAttrWord(91 + f, bOn ? kFillStippledCode : kFillCode);
-                    }
-                }
-            }
-            break;
-        case kDepthTest:
-            bSetBit(pw, GLX_ENABLE_DEPTH_TEST, bOn);
-            N_SetStateBlockAttrWord(118, bOn ? 2u : 1u);
-            if (bOn && (gc->flBufferMask & 0x900u) == 0) gc->dirty |= GLX_DIRTY_BUFFERS;
-            break;
-        case kStencilTest:
-            bSetBit(pw, GLX_ENABLE_STENCIL_TEST, bOn);
-            N_SetStateBlockAttrWord(113, v);
-            if (bOn && (gc->flBufferMask & 0x200u) == 0) gc->dirty |= GLX_DIRTY_BUFFERS;
-            break;
-        case kScissorTest:
-            if (bSetBit(pw, GLX_ENABLE_SCISSOR_TEST, bOn)) {
-                const ULONG* pwScissor = pwBlock(gc, GL_SCISSOR_BIT);
-                if (pwScissor != nullptr && pwScissor[GLX_SCISSOR_UNSET] == 0) gc->dirty |= GLX_DIRTY_CLIP;
-            }
-            break;
-        default:  // the two texture targets
-            if (bSetBit(pw, cap == kTexture1D ? GLX_EN_TEXTURE_1D : GLX_EN_TEXTURE_2D, bOn)) {
-                __glXValidateTexture(gc);
-                N_SetStateBlockAttrWord(147, (pw[GLX_ENABLE_BITS] & (GLX_EN_TEXTURE_1D | GLX_EN_TEXTURE_2D)) != 0);
-            }
-            break;
-    }
-    return GL_NO_ERROR;
-}
-
-ULONG __glXPushAttrib(GLContext* gc, ULONG flMask) {
-    GLState* pCur = gc->pState;
-    if (pCur == nullptr) return GL_INVALID_OPERATION;
-    if (pCur->iDepth >= GLX_ATTRIB_DEPTH_MAX) return GL_STACK_OVERFLOW;
-    flMask &= GLX_ATTRIB_GROUP_BITS;
-
-    // Every allocation first, so that a failure leaves the stack as it was:
-    // the new level, a fresh block for each pushed group the current level
-    // holds (and ENABLE always), and a block the current level lacks for
-    // each pushed group it does not hold.
-    auto* pNew = static_cast<GLState*>(LocalAlloc(LPTR, sizeof(GLState)));
-    ULONG* apwNew[GLX_GROUPS] = {};
-    ULONG* apwSaved[GLX_GROUPS] = {};
-    bool bFailed = pNew == nullptr;
-    const ULONG flSave = flMask | GL_ENABLE_BIT;
-    for (unsigned k = 0; k < GLX_GROUPS && !bFailed; ++k) {
-        if ((flSave & (1u << k)) == 0) continue;
-        ULONG*& pw = pCur->blocks[k] != nullptr ? apwNew[k] : apwSaved[k];
-        pw = pwAlloc(k);
-        bFailed = pw == nullptr;
-    }
-    if (bFailed) {
-        for (unsigned k = 0; k < GLX_GROUPS; ++k) {
-            if (apwNew[k] != nullptr) LocalFree(apwNew[k]);
-            if (apwSaved[k] != nullptr) LocalFree(apwSaved[k]);
-        }
-        if (pNew != nullptr) LocalFree(pNew);
-        return GL_OUT_OF_MEMORY;
-    }
-
-    *pNew = *pCur;
-    pNew->flPushed = 0;
-    pNew->iDepth = pCur->iDepth + 1;
-    pNew->pNext = pCur;
-    for (unsigned k = 0; k < GLX_GROUPS; ++k) {
-        if ((flSave & (1u << k)) == 0) continue;
-        if (apwNew[k] != nullptr) {
-            __glXPushSavers[k](gc, pCur->blocks[k]);
-            std::memcpy(apwNew[k], pCur->blocks[k], __glXGroupBlockSize[k]);
-            pNew->blocks[k] = apwNew[k];
-        } else {
-            __glXPushSavers[k](gc, apwSaved[k]);
-            pCur->blocks[k] = apwSaved[k];
-            pCur->flPresent |= 1u << k;
-        }
-    }
-    pCur->flPushed = flMask;
-    gc->pState = pNew;
-    if (flMask & GL_LIGHTING_BIT) gc->dirty |= GLX_DIRTY_LIGHTS;
-    if (flMask & GL_TRANSFORM_BIT) gc->dirty |= GLX_DIRTY_CLIP_PLANES;
-    return GL_NO_ERROR;
-}
-
-ULONG __glXPopAttrib(GLContext* gc) {
-    GLState* pCur = gc->pState;
-    if (pCur == nullptr || pCur->iDepth == 0 || pCur->pNext == nullptr) return GL_STACK_UNDERFLOW;
-    GLState* pSaved = pCur->pNext;
-    const ULONG flMask = pSaved->flPushed;
-    const unsigned kEnable = uBit(GL_ENABLE_BIT);
-    ULONG* pwCurEnable = pCur->blocks[kEnable];
-    ULONG* pwSavedEnable = pSaved->blocks[kEnable];
-    if ((flMask & GL_ENABLE_BIT) == 0 && pwCurEnable != nullptr && pwSavedEnable != nullptr) {
-        for (const GroupEnables& g : kGroupEnables) {
-            if (flMask & g.flGroup) continue;
-            pwSavedEnable[GLX_ENABLE_BITS] =
-                (pwSavedEnable[GLX_ENABLE_BITS] & ~g.flBits) | (pwCurEnable[GLX_ENABLE_BITS] & g.flBits);
-            std::memcpy(pwSavedEnable + g.iWord, pwCurEnable + g.iWord, g.cWords * sizeof(ULONG));
-        }
-    }
-    // The pushed groups the level below had no block of before the push:
-    // the level above holds none of them.
-    ULONG flAdded = 0;
-    for (unsigned k = 0; k < GLX_GROUPS; ++k) {
-        const ULONG fl = 1u << k;
-        if ((flMask & fl) != 0 && fl != GL_ENABLE_BIT && pCur->blocks[k] == nullptr) flAdded |= fl;
-    }
-    // The level above owns its blocks of the pushed groups and its ENABLE
-    // block; the rest it shares.
-    ULONG flOwned = GL_ENABLE_BIT;
-    for (unsigned k = 0; k < GLX_GROUPS; ++k) {
-        if ((flMask & (1u << k)) != 0 && pCur->blocks[k] != nullptr && pCur->blocks[k] != pSaved->blocks[k])
-            flOwned |= 1u << k;
-    }
-    vFreeLevel(pCur, flOwned);
-    gc->pState = pSaved;
-    pSaved->flPushed = 0;
-    __glXApplyGroups(gc, pSaved, flMask, nullptr);
-    for (unsigned k = 0; k < GLX_GROUPS; ++k) {
-        if ((flAdded & (1u << k)) != 0 && pSaved->blocks[k] != nullptr) {
-            LocalFree(pSaved->blocks[k]);
-            pSaved->blocks[k] = nullptr;
-            pSaved->flPresent &= ~(1u << k);
-        }
-    }
-    return GL_NO_ERROR;
-}
-
-ULONG __glXDisp_ClipPlane(GLClient* p, const void* r) { return ulRequest<36, ulClipPlane>(p, r); }
+ULONG __glXDisp_ClipPlane(GLClient* p, const void* r) { return ulRequest<ulClipPlane>(p, r); }
 
 // The stipple: a 32 x 32 bitmap behind the request's own pixel-store
 // header, unpacked by it into 32 rows of four bytes (leftmost pixel in the
 // top bit); the header becomes the unpack state.
 ULONG __glXDisp_PolygonStipple(GLClient* pgc, const void* pv) {
     constexpr ULONG cjHeader = 20;
-    const BYTE* pj = __glXRenderArgs(pgc, pv, cjHeader + 128);
-    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv, cjHeader + 128);
+    const BYTE* pj = __glXRenderArgs(pgc, pv);
+    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv);
     const ULONG cjData = __glXRenderLength(pgc, pv) - 4 - cjHeader;
     if (const ULONG e = __glXSetRequestUnpack(pgc->gc, pj)) return __glXRenderResult(pgc, pv, e);
     __GLXimage image;
@@ -904,51 +621,47 @@ ULONG __glXDisp_PolygonStipple(GLClient* pgc, const void* pv) {
     if (glError == GL_NO_ERROR) {
         ULONG awMask[32];
         std::memcpy(awMask, image.pj, sizeof awMask);
-        N_SetStateBlockAttr(90, awMask);
+        N_SetStateBlockAttr(N_ATTR_POLYGON_STIPPLE, awMask);
     }
     __glXFreeImage(&image);
     return __glXRenderResult(pgc, pv, glError);
 }
-ULONG __glXDisp_CullFace(GLClient* p, const void* r) { return ulRequest<4, ulCullFace>(p, r); }
-ULONG __glXDisp_DrawBuffer(GLClient* p, const void* r) { return ulRequest<4, ulDrawBuffer>(p, r); }
-ULONG __glXDisp_Clear(GLClient* p, const void* r) { return ulRequest<4, ulClear>(p, r); }
-ULONG __glXDisp_ColorMask(GLClient* p, const void* r) { return ulRequest<4, ulColorMask>(p, r); }
-ULONG __glXDisp_IndexMask(GLClient* p, const void* r) { return ulRequest<4, ulIndexMask>(p, r); }
-ULONG __glXDisp_ReadBuffer(GLClient* p, const void* r) { return ulRequest<4, ulReadBuffer>(p, r); }
+ULONG __glXDisp_CullFace(GLClient* p, const void* r) { return ulRequest<ulCullFace>(p, r); }
+ULONG __glXDisp_DrawBuffer(GLClient* p, const void* r) { return ulRequest<ulDrawBuffer>(p, r); }
+ULONG __glXDisp_Clear(GLClient* p, const void* r) { return ulRequest<ulClear>(p, r); }
+ULONG __glXDisp_ColorMask(GLClient* p, const void* r) { return ulRequest<ulColorMask>(p, r); }
+ULONG __glXDisp_IndexMask(GLClient* p, const void* r) { return ulRequest<ulIndexMask>(p, r); }
+ULONG __glXDisp_ReadBuffer(GLClient* p, const void* r) { return ulRequest<ulReadBuffer>(p, r); }
 ULONG __glXDisp_Fogf(GLClient* p, const void* r) { return ulFog<false, false>(p, r); }
 ULONG __glXDisp_Fogfv(GLClient* p, const void* r) { return ulFog<false, true>(p, r); }
 ULONG __glXDisp_Fogi(GLClient* p, const void* r) { return ulFog<true, false>(p, r); }
 ULONG __glXDisp_Fogiv(GLClient* p, const void* r) { return ulFog<true, true>(p, r); }
-ULONG __glXDisp_FrontFace(GLClient* p, const void* r) { return ulRequest<4, ulFrontFace>(p, r); }
-ULONG __glXDisp_Hint(GLClient* p, const void* r) { return ulRequest<8, ulHint>(p, r); }
-ULONG __glXDisp_LineStipple(GLClient* p, const void* r) { return ulRequest<6, ulLineStipple>(p, r); }
-ULONG __glXDisp_LineWidth(GLClient* p, const void* r) { return ulRequest<4, ulPositive<86>>(p, r); }
-ULONG __glXDisp_PointSize(GLClient* p, const void* r) { return ulRequest<4, ulPositive<85>>(p, r); }
-ULONG __glXDisp_PolygonMode(GLClient* p, const void* r) { return ulRequest<8, ulPolygonMode>(p, r); }
-ULONG __glXDisp_Scissor(GLClient* p, const void* r) { return ulRequest<16, ulScissor>(p, r); }
-ULONG __glXDisp_ShadeModel(GLClient* p, const void* r) { return ulRequest<4, ulShadeModel>(p, r); }
-ULONG __glXDisp_ClearAccum(GLClient* p, const void* r) { return ulRequest<16, ulAttr<168, 4>>(p, r); }
-ULONG __glXDisp_ClearIndex(GLClient* p, const void* r) { return ulRequest<4, ulAttr<165, 1>>(p, r); }
-ULONG __glXDisp_ClearColor(GLClient* p, const void* r) { return ulRequest<16, ulAttr<164, 4>>(p, r); }
-ULONG __glXDisp_ClearStencil(GLClient* p, const void* r) { return ulRequest<4, ulAttr<167, 1>>(p, r); }
-ULONG __glXDisp_ClearDepth(GLClient* p, const void* r) { return ulRequest<8, ulClearDepth>(p, r); }
-ULONG __glXDisp_StencilMask(GLClient* p, const void* r) { return ulRequest<4, ulStencilMask>(p, r); }
-ULONG __glXDisp_DepthMask(GLClient* p, const void* r) { return ulRequest<1, ulDepthMask>(p, r); }
-ULONG __glXDisp_Disable(GLClient* p, const void* r) { return ulRequest<4, ulEnable<false>>(p, r); }
-ULONG __glXDisp_Enable(GLClient* p, const void* r) { return ulRequest<4, ulEnable<true>>(p, r); }
-ULONG __glXDisp_PopAttrib(GLClient* p, const void* r) { return ulRequest<0, ulPopAttrib>(p, r); }
-ULONG __glXDisp_PushAttrib(GLClient* p, const void* r) { return ulRequest<4, ulPushAttrib>(p, r); }
-ULONG __glXDisp_AlphaFunc(GLClient* p, const void* r) { return ulRequest<8, ulAlphaFunc>(p, r); }
-ULONG __glXDisp_BlendFunc(GLClient* p, const void* r) { return ulRequest<8, ulBlendFunc>(p, r); }
-ULONG __glXDisp_LogicOp(GLClient* p, const void* r) { return ulRequest<4, ulLogicOp>(p, r); }
-ULONG __glXDisp_StencilFunc(GLClient* p, const void* r) { return ulRequest<12, ulStencilFunc>(p, r); }
-ULONG __glXDisp_StencilOp(GLClient* p, const void* r) { return ulRequest<12, ulStencilOp>(p, r); }
-ULONG __glXDisp_DepthFunc(GLClient* p, const void* r) { return ulRequest<4, ulDepthFunc>(p, r); }
-ULONG __glXDisp_PixelZoom(GLClient* p, const void* r) { return ulRequest<8, ulPixelZoom>(p, r); }
-ULONG __glXDisp_DepthRange(GLClient* p, const void* r) { return ulRequest<16, ulDepthRange>(p, r); }
-ULONG __glXDisp_Viewport(GLClient* p, const void* r) { return ulRequest<16, ulViewport>(p, r); }
+ULONG __glXDisp_FrontFace(GLClient* p, const void* r) { return ulRequest<ulFrontFace>(p, r); }
+ULONG __glXDisp_Hint(GLClient* p, const void* r) { return ulRequest<ulHint>(p, r); }
+ULONG __glXDisp_LineStipple(GLClient* p, const void* r) { return ulRequest<ulLineStipple>(p, r); }
+ULONG __glXDisp_LineWidth(GLClient* p, const void* r) { return ulRequest<ulPositive<N_ATTR_LINE_WIDTH>>(p, r); }
+ULONG __glXDisp_PointSize(GLClient* p, const void* r) { return ulRequest<ulPositive<N_ATTR_POINT_SIZE>>(p, r); }
+ULONG __glXDisp_PolygonMode(GLClient* p, const void* r) { return ulRequest<ulPolygonMode>(p, r); }
+ULONG __glXDisp_Scissor(GLClient* p, const void* r) { return ulRequest<ulScissor>(p, r); }
+ULONG __glXDisp_ShadeModel(GLClient* p, const void* r) { return ulRequest<ulShadeModel>(p, r); }
+ULONG __glXDisp_ClearAccum(GLClient* p, const void* r) { return ulRequest<ulAttr<N_ATTR_CLEAR_ACCUM, 4>>(p, r); }
+ULONG __glXDisp_ClearIndex(GLClient* p, const void* r) { return ulRequest<ulAttr<N_ATTR_CLEAR_INDEX, 1>>(p, r); }
+ULONG __glXDisp_ClearColor(GLClient* p, const void* r) { return ulRequest<ulAttr<N_ATTR_CLEAR_COLOUR, 4>>(p, r); }
+ULONG __glXDisp_ClearStencil(GLClient* p, const void* r) { return ulRequest<ulAttr<N_ATTR_CLEAR_STENCIL, 1>>(p, r); }
+ULONG __glXDisp_ClearDepth(GLClient* p, const void* r) { return ulRequest<ulClearDepth>(p, r); }
+ULONG __glXDisp_StencilMask(GLClient* p, const void* r) { return ulRequest<ulStencilMask>(p, r); }
+ULONG __glXDisp_DepthMask(GLClient* p, const void* r) { return ulRequest<ulDepthMask>(p, r); }
+ULONG __glXDisp_AlphaFunc(GLClient* p, const void* r) { return ulRequest<ulAlphaFunc>(p, r); }
+ULONG __glXDisp_BlendFunc(GLClient* p, const void* r) { return ulRequest<ulBlendFunc>(p, r); }
+ULONG __glXDisp_LogicOp(GLClient* p, const void* r) { return ulRequest<ulLogicOp>(p, r); }
+ULONG __glXDisp_StencilFunc(GLClient* p, const void* r) { return ulRequest<ulStencilFunc>(p, r); }
+ULONG __glXDisp_StencilOp(GLClient* p, const void* r) { return ulRequest<ulStencilOp>(p, r); }
+ULONG __glXDisp_DepthFunc(GLClient* p, const void* r) { return ulRequest<ulDepthFunc>(p, r); }
+ULONG __glXDisp_PixelZoom(GLClient* p, const void* r) { return ulRequest<ulPixelZoom>(p, r); }
+ULONG __glXDisp_DepthRange(GLClient* p, const void* r) { return ulRequest<ulDepthRange>(p, r); }
+ULONG __glXDisp_Viewport(GLClient* p, const void* r) { return ulRequest<ulViewport>(p, r); }
 
-#define GLX_DEFINE_CURRENT(name, op) \
-    ULONG __glXDisp_##name(GLClient* p, const void* r) { return ulCurrentValue<op>(p, r); }
+#define GLX_DEFINE_CURRENT(name) \
+    ULONG __glXDisp_##name(GLClient* p, const void* r) { return ulCurrentValue<X_GLrop_##name>(p, r); }
 GLX_CURRENT_VALUE_REQUESTS(GLX_DEFINE_CURRENT)
 #undef GLX_DEFINE_CURRENT

@@ -27,7 +27,7 @@ constexpr ULONG kTexture1D = 0x0DE0, kTexture2D = 0x0DE1;
 constexpr ULONG kFormatComponents[] = {1, 0, 0, 1, 1, 1, 1, 3, 4, 1, 2};
 // The request: the 20-byte unpack header, then eight words, then the image.
 constexpr ULONG kUnpackHeader = 20;
-constexpr ULONG kImageOffset = 56;  // from the request's start
+constexpr ULONG kImageOffset = 4 + GLXFixedBody(X_GLrop_TexImage2D);  // from the request's start
 
 bool bPowerOfTwoOrZero(LONG n) { return n >= 0 && (n & (n - 1)) == 0; }
 
@@ -168,9 +168,8 @@ namespace {
 
 template <ULONG dimensions>
 ULONG ulTexImage(GLClient* pgc, const void* pv) {
-    constexpr ULONG cjFixed = kImageOffset - 4;
-    const BYTE* pj = __glXRenderArgs(pgc, pv, cjFixed);
-    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv, cjFixed);
+    const BYTE* pj = __glXRenderArgs(pgc, pv);
+    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv);
     // The request's own unpack header goes over the context's unpack state
     // before the image is read.
     if (const ULONG e = __glXSetRequestUnpack(pgc->gc, pj)) return __glXRenderResult(pgc, pv, e);
@@ -179,7 +178,7 @@ ULONG ulTexImage(GLClient* pgc, const void* pv) {
     const ULONG cjImage = __glXRenderLength(pgc, pv) - kImageOffset;
     const ULONG glError = __glXTexImage(pgc, dimensions, static_cast<ULONG>(l(0)), l(1), l(2), l(3),
                                         dimensions == 1 ? 1 : l(4), l(5), static_cast<ULONG>(l(6)),
-                                        static_cast<ULONG>(l(7)), pj + cjFixed, cjImage);
+                                        static_cast<ULONG>(l(7)), pj + kImageOffset - 4, cjImage);
     return __glXRenderResult(pgc, pv, glError);
 }
 

@@ -10,7 +10,7 @@
 
 #include "dispatch/dispatch.h"
 #include "dispatch/render_args.h"
-#include "matrix/light.h"
+#include "light/light.h"
 #include "state/glstate.h"
 
 namespace {
@@ -27,7 +27,6 @@ constexpr ULONG kS = 0x2000, kGenMode = 0x2500, kObjectPlane = 0x2501, kEyePlane
 constexpr ULONG kEyeLinear = 0x2400, kObjectLinear = 0x2401, kSphereMap = 0x2402;
 // lgi codes of the generation modes.
 constexpr ULONG kObjectCode = 0, kEyeCode = 1, kSphereCode = 2;
-constexpr ULONG kTexGenAttr = 41;  // S; T, R and Q follow
 
 // A value truncated toward zero as an enumerant; ~0u when it is none.
 ULONG ulEnum(float f) {
@@ -47,33 +46,33 @@ void vSendTexGen(ULONG coord, const ULONG* pwRecord) {
         case kSphereCode: {
             // The sphere-map words the lgi context keeps for the coordinate.
             ULONG awNow[36] = {};
-            N_GetStateBlockAttr(kTexGenAttr + coord, awNow);
+            N_GetStateBlockAttr(N_ATTR_TEXGEN_PLANE_S + coord, awNow);
             std::memcpy(aw + 1, awNow + 1, 16);
             break;
         }
         default: std::memcpy(aw + 1, pwRecord + GLX_TEXGEN_EYE_PLANE, 16); break;
     }
-    N_SetStateBlockAttr(kTexGenAttr + coord, aw);
+    N_SetStateBlockAttr(N_ATTR_TEXGEN_PLANE_S + coord, aw);
 }
 
 // --- the handlers' forms -------------------------------------------------------------
 
 enum Form : BYTE { kFloat, kFloatV, kInt, kIntV, kDouble, kDoubleV };
 
-// The values a parameter takes: 4 for the colours and planes, 1 for the
-// others these requests know, 0 for one they do not (refused unread).
+// The values a parameter these requests know takes, 0 for one they do not
+// (refused unread).
 ULONG cValuesOf(ULONG pname) {
     switch (pname) {
         case kBorderColor:
         case kEnvColor:
         case kObjectPlane:
-        case kEyePlane: return 4;
+        case kEyePlane:
         case kMagFilter:
         case kMinFilter:
         case kWrapS:
         case kWrapT:
         case kEnvMode:
-        case kGenMode: return 1;
+        case kGenMode: return glParamCount(pname);
         default: return 0;
     }
 }
@@ -88,9 +87,8 @@ template <Routine pfn, Form form>
 ULONG ulTexRequest(GLClient* pgc, const void* pv) {
     const bool bVector = form == kFloatV || form == kIntV || form == kDoubleV;
     const ULONG cjValue = form == kDouble || form == kDoubleV ? 8 : 4;
-    const ULONG cjHead = bVector ? 8 : 8 + cjValue;
-    const BYTE* pj = __glXRenderArgs(pgc, pv, cjHead);
-    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv, cjHead);
+    const BYTE* pj = __glXRenderArgs(pgc, pv);
+    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv);
     const ULONG offNames = form == kDouble ? 8 : 0;
     const ULONG object = __glXArgWord(pj + offNames, 0), pname = __glXArgWord(pj + offNames, 1);
     const ULONG cValues = bVector ? cValuesOf(pname) : 1;
@@ -123,7 +121,7 @@ ULONG __glXTexParameter(GLContext*, ULONG target, ULONG pname, const float* pf, 
     const bool b2D = target == kTexture2D;
     if (pname == kBorderColor) {
         if (bScalar) return GL_INVALID_ENUM;
-        N_SetStateBlockAttr(b2D ? 156 : 155, pf);
+        N_SetStateBlockAttr(b2D ? N_ATTR_BORDER_COLOUR1 : N_ATTR_BORDER_COLOUR, pf);
         return GL_NO_ERROR;
     }
     const ULONG value = ulEnum(pf[0]);
@@ -131,7 +129,7 @@ ULONG __glXTexParameter(GLContext*, ULONG target, ULONG pname, const float* pf, 
     switch (pname) {
         case kMagFilter:
             code = value == kNearest ? 0 : value == kLinear ? 1 : ~0u;
-            attr = b2D ? 154 : 152;
+            attr = b2D ? N_ATTR_MAG_FILTER1 : N_ATTR_MAG_FILTER;
             break;
         case kMinFilter:
             switch (value) {
@@ -143,12 +141,12 @@ ULONG __glXTexParameter(GLContext*, ULONG target, ULONG pname, const float* pf, 
                 case kLinearMipmapLinear: code = 5; break;
                 default: break;
             }
-            attr = b2D ? 153 : 151;
+            attr = b2D ? N_ATTR_MIN_FILTER1 : N_ATTR_MIN_FILTER;
             break;
         case kWrapS:
         case kWrapT:
             code = value == kRepeat ? 0 : value == kClamp ? 1 : ~0u;
-            attr = pname == kWrapS ? (b2D ? 149 : 148) : (b2D ? 150 : ~0u);  // WRAP_T of 1D: nothing
+            attr = pname == kWrapS ? (b2D ? N_ATTR_WRAP_S1 : N_ATTR_WRAP_S) : (b2D ? N_ATTR_WRAP_T1 : ~0u);  // WRAP_T of 1D: nothing
             break;
         default: return GL_INVALID_ENUM;
     }
@@ -161,8 +159,8 @@ ULONG __glXTexEnv(GLContext*, ULONG target, ULONG pname, const float* pf, BOOL b
     if (target != kTextureEnv) return GL_INVALID_ENUM;
     if (pname == kEnvColor) {
         if (bScalar) return GL_INVALID_ENUM;
-        N_SetStateBlockAttr(159, pf);
-        N_SetStateBlockAttr(160, pf);
+        N_SetStateBlockAttr(N_ATTR_ENV_COLOUR, pf);
+        N_SetStateBlockAttr(N_ATTR_ENV_COLOUR1, pf);
         return GL_NO_ERROR;
     }
     if (pname != kEnvMode) return GL_INVALID_ENUM;
@@ -173,8 +171,8 @@ ULONG __glXTexEnv(GLContext*, ULONG target, ULONG pname, const float* pf, BOOL b
         case kBlend: code = 2; break;
         default: return GL_INVALID_ENUM;
     }
-    N_SetStateBlockAttrWord(157, code);
-    N_SetStateBlockAttrWord(158, code);
+    N_SetStateBlockAttrWord(N_ATTR_ENV_MODE, code);
+    N_SetStateBlockAttrWord(N_ATTR_ENV_MODE1, code);
     return GL_NO_ERROR;
 }
 

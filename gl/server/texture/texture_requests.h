@@ -58,20 +58,3 @@ ULONG __glXLevelImage(const __GLXtexLevel* pLevel, ULONG formatCode, ULONG typeC
 // The last level record of the target (TEXTURE_1D or TEXTURE_2D) with that
 // level, or null.
 const __GLXtexLevel* __glXFindLevel(GLContext* gc, ULONG target, LONG level);
-
-ULONG __glXDisp_TexParameterf(GLClient*, const void*);   // 105
-ULONG __glXDisp_TexParameterfv(GLClient*, const void*);  // 106
-ULONG __glXDisp_TexParameteri(GLClient*, const void*);   // 107
-ULONG __glXDisp_TexParameteriv(GLClient*, const void*);  // 108
-ULONG __glXDisp_TexImage1D(GLClient*, const void*);      // 109
-ULONG __glXDisp_TexImage2D(GLClient*, const void*);      // 110
-ULONG __glXDisp_TexEnvf(GLClient*, const void*);         // 111
-ULONG __glXDisp_TexEnvfv(GLClient*, const void*);        // 112
-ULONG __glXDisp_TexEnvi(GLClient*, const void*);         // 113
-ULONG __glXDisp_TexEnviv(GLClient*, const void*);        // 114
-ULONG __glXDisp_TexGend(GLClient*, const void*);         // 115
-ULONG __glXDisp_TexGendv(GLClient*, const void*);        // 116
-ULONG __glXDisp_TexGenf(GLClient*, const void*);         // 117
-ULONG __glXDisp_TexGenfv(GLClient*, const void*);        // 118
-ULONG __glXDisp_TexGeni(GLClient*, const void*);         // 119
-ULONG __glXDisp_TexGeniv(GLClient*, const void*);        // 120

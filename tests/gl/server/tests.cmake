@@ -45,7 +45,13 @@ list(REMOVE_ITEM VNX_GLSRV_SOURCES ${PROJECT_SOURCE_DIR}/gl/server/seams.cpp
 list(REMOVE_ITEM VNX_GLSRV_SOURCES ${PROJECT_SOURCE_DIR}/gl/server/context/context.cpp
   ${PROJECT_SOURCE_DIR}/gl/server/context/buffers.cpp ${PROJECT_SOURCE_DIR}/gl/server/context/image.cpp
   ${PROJECT_SOURCE_DIR}/gl/server/context/texture.cpp)
-file(GLOB VNX_GLSRV_CHECKS CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/gl/server/dispatch/*_check.cpp)
+# Its checks sit in the folders of the sources they check; the fixture and
+# the stand-ins are in dispatch/.
+set(VNX_GLSRV_CHECKS)
+foreach(folder dispatch segment state matrix light texture list eval pixel)
+  file(GLOB checks CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/gl/server/${folder}/*_check.cpp)
+  list(APPEND VNX_GLSRV_CHECKS ${checks})
+endforeach()
 vnx_glsrv_check_program(dispatch ${VNX_GLSRV_SOURCES} ${VNX_GLSRV_CHECKS}
   ${CMAKE_CURRENT_SOURCE_DIR}/gl/server/dispatch/seams_double.cpp)
 
@@ -97,6 +103,6 @@ vnx_glsrv_check_program(prim ${VNX_GLSRV_PRIM_SOURCES} ${VNX_GLSRV_PRIM_LGI} ${V
   ${PROJECT_SOURCE_DIR}/gl/server/dispatch/dispatch_lengths.cpp
   ${PROJECT_SOURCE_DIR}/gl/server/entry/debug.cpp
   ${PROJECT_SOURCE_DIR}/gl/server/state/state_requests.cpp
-  ${PROJECT_SOURCE_DIR}/gl/server/matrix/light.cpp
+  ${PROJECT_SOURCE_DIR}/gl/server/light/light.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/gl/server/prim/lgi_double.cpp)
 target_include_directories(gl_server_prim_tests PRIVATE ${PROJECT_SOURCE_DIR}/gl/server/lgi)

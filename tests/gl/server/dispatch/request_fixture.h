@@ -39,9 +39,10 @@ class RequestTest : public ::testing::Test {
         vnx::debug::clear();
     }
 
-    // Runs the request through the table slot of its opcode.
+    // Runs the request through the table slot of its opcode, as the
+    // decoder does (its length checked first).
     ULONG Run(const __GLXdispatchFn* pTable, const std::vector<std::uint8_t>& request) {
-        return pTable[__glXRenderOpcode(request.data())](pgc_, request.data());
+        return __glXDispatchRender(pgc_, pTable, request.data());
     }
 
     // The calls to the stand-in of that name, in order.

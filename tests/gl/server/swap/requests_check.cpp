@@ -13,7 +13,6 @@ namespace {
 
 using namespace glsrv_device;
 
-constexpr ULONG GL_COMPILE = 0x1300, GL_COMPILE_AND_EXECUTE = 0x1301;
 constexpr ULONG GL_TRIANGLES_MODE = 4;
 
 class RequestTest : public ServerTest {

@@ -8,7 +8,7 @@
 
 #include "pixfmt/drawable.h"
 #include "mapped_segment.h"
-#include "matrix/light.h"
+#include "light/light.h"
 #include "platform/faults.h"
 #include "pixel/pixel.h"
 #include "request_fixture.h"

@@ -92,7 +92,9 @@ TEST_F(RasterTest, RasterPosEveryForm) {
             body.insert(body.end(), one.begin(), c.kind == 's' ? one.begin() + 2 : one.end());
         }
         while (body.size() % 4 != 0) body.push_back(0);
-        const std::uint32_t cjBody = static_cast<std::uint32_t>(c.in.size()) * (c.kind == 'd' ? 8 : c.kind == 's' ? 2 : 4);
+        // The published body: the components padded to a whole word.
+        const std::uint32_t cjBody =
+            (static_cast<std::uint32_t>(c.in.size()) * (c.kind == 'd' ? 8 : c.kind == 's' ? 2 : 4) + 3) & ~3u;
         ASSERT_EQ(Run(__glXRenderTable, RenderRequest(c.op, cjBody, body)), GLX_SUCCESS);
         ASSERT_EQ(Calls("N_RasterPos").size(), 1u);
         EXPECT_EQ(Floats(*Calls("N_RasterPos")[0]), c.want);

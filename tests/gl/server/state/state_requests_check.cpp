@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "state/caps.h"
 #include "state/glstate.h"
 #include "pixfmt/pixfmt.h"
 #include "platform/faults.h"
@@ -420,6 +421,33 @@ TEST_F(StateTest, PopRestoresPushedStateAndKeepsTheRest) {
     ASSERT_EQ(Req(141, {}), GLX_SUCCESS);
     EXPECT_EQ(Enables() & GLX_EN_FOG, 0u);
     EXPECT_EQ(Block(GL_ENABLE_BIT)[GLX_EN_CLIP_PLANES + 1], 0u);
+}
+
+// Every capability of the capability table (a run's first and last
+// member) is on after Enable as IsEnabled reads it; a pop puts it back when
+// its own group was pushed and keeps it when another group was.
+TEST_F(StateTest, EveryCapabilityBelongsToItsGroup) {
+    for (const GLXCapability& c : kGLXCapabilities) {
+        for (const ULONG cap : {c.cap, c.cap + c.count - 1}) {
+            SCOPED_TRACE(testing::Message() << std::hex << cap);
+            auto bOn = [&] {
+                const ULONG* pw = Block(GL_ENABLE_BIT);
+                return c.count == 1 ? (pw[GLX_ENABLE_BITS] & c.flBit) != 0 : pw[c.iWord + cap - c.cap] != 0;
+            };
+            const ULONG flOther = c.flGroup == GL_CURRENT_BIT ? GL_LIST_BIT : GL_CURRENT_BIT;
+            ASSERT_EQ(Req(142, {flOther}), GLX_SUCCESS);
+            ASSERT_EQ(Req(139, {cap}), GLX_SUCCESS);
+            EXPECT_TRUE(bOn());
+            ASSERT_EQ(Req(141, {}), GLX_SUCCESS);
+            EXPECT_TRUE(bOn()) << "another group's pop keeps it";
+            ASSERT_EQ(Req(142, {c.flGroup}), GLX_SUCCESS);
+            ASSERT_EQ(Req(138, {cap}), GLX_SUCCESS);
+            EXPECT_FALSE(bOn());
+            ASSERT_EQ(Req(141, {}), GLX_SUCCESS);
+            EXPECT_TRUE(bOn()) << "its own group's pop restores it";
+            ASSERT_EQ(Req(138, {cap}), GLX_SUCCESS);
+        }
+    }
 }
 
 TEST_F(StateTest, StackDepthLimits) {

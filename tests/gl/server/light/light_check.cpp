@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "state/glstate.h"
-#include "matrix/light.h"
+#include "light/light.h"
 #include "request_fixture.h"
 
 namespace glsrv_double {

@@ -606,15 +606,16 @@ TEST_F(SegmentsTest, LargeCommands) {
 
     // Run at once: the handler sees a render header of length 0 with the
     // opcode, the arguments at +4 and the data behind them, and the whole
-    // length in the client's cjLarge.
-    gcjSeen = 28;
-    setUp(cmd, client.address(), 16);
+    // length in the client's cjLarge (here a TexImage2D whose fixed
+    // arguments run on into the out-of-line data).
+    gcjSeen = 60;
+    setUp(cmd, client.address(), 48);
     EXPECT_TRUE(__glRenderLarge(pgc_));
     ASSERT_EQ(gRan.size(), 1u);
-    EXPECT_EQ(gRan[0].cjLarge, 28u);
+    EXPECT_EQ(gRan[0].cjLarge, 60u);
     EXPECT_EQ(pgc_->cjLarge, 0u);
     std::vector<BYTE> expected = {0, 0, 110, 0, 0x11, 0, 0, 0, 0x22, 0, 0, 0};
-    expected.insert(expected.end(), client.p, client.p + 16);
+    expected.insert(expected.end(), client.p, client.p + 48);
     EXPECT_EQ(gRan[0].bytes, expected);
     EXPECT_EQ(Header()->status, 0u);
 

@@ -2,7 +2,7 @@
 // check comes before any change: a refused request stores and sends
 // nothing. Range checks look at a float's bits, so a negative zero passes
 // and a NaN above the limit is refused.
-#include "matrix/light.h"
+#include "light/light.h"
 
 #include <cstring>
 
@@ -17,36 +17,30 @@ constexpr ULONG kF90 = 0x42B40000u;   // 90.0
 constexpr ULONG kF128 = 0x43000000u;  // 128.0
 constexpr ULONG kF180 = 0x43340000u;  // 180.0
 
-constexpr ULONG kAttrTwoSide = 46;
-constexpr ULONG kAttrMaterialFront = 58;  // emission; back materials 9 further
-constexpr ULONG kAttrMaterialBack = 67;
-constexpr ULONG kAttrModelAmbient = 75;
-constexpr ULONG kAttrColorMaterial = 78;
-constexpr ULONG kAttrViewer = 80;
 
 // Below zero (a negative zero is not).
 bool bNegative(ULONG u) { return (u & kSign) != 0 && u != kSign; }
 // Above the limit given as bits (a positive NaN is).
 bool bAbove(ULONG u, ULONG limit) { return (u & kSign) == 0 && u > limit; }
 
-// Where a light parameter lies in the 25-word record, its width and mask.
+// Where a light parameter lies in the light record, and its field bit; its
+// width is the parameter's value count (glParamCount).
 struct LightField {
     ULONG pname;
-    ULONG iWord;
-    ULONG cWords;
+    size_t offset;
     ULONG flMask;
 };
 constexpr LightField kLightFields[] = {
-    {GL_AMBIENT, 1, 4, N_LIGHT_AMBIENT},
-    {GL_DIFFUSE, 5, 4, N_LIGHT_DIFFUSE},
-    {GL_SPECULAR, 21, 4, N_LIGHT_SPECULAR},
-    {GL_POSITION, 12, 4, N_LIGHT_POSITION},
-    {GL_SPOT_DIRECTION, 9, 3, N_LIGHT_SPOT_DIRECTION},
-    {GL_SPOT_EXPONENT, 16, 1, N_LIGHT_SPOT_EXPONENT},
-    {GL_SPOT_CUTOFF, 17, 1, N_LIGHT_SPOT_CUTOFF},
-    {GL_CONSTANT_ATTENUATION, 18, 1, N_LIGHT_CONSTANT_ATTENUATION},
-    {GL_LINEAR_ATTENUATION, 19, 1, N_LIGHT_LINEAR_ATTENUATION},
-    {GL_QUADRATIC_ATTENUATION, 20, 1, N_LIGHT_QUADRATIC_ATTENUATION},
+    {GL_AMBIENT, offsetof(N_Light, ambient), N_LIGHT_AMBIENT},
+    {GL_DIFFUSE, offsetof(N_Light, diffuse), N_LIGHT_DIFFUSE},
+    {GL_SPECULAR, offsetof(N_Light, specular), N_LIGHT_SPECULAR},
+    {GL_POSITION, offsetof(N_Light, position), N_LIGHT_POSITION},
+    {GL_SPOT_DIRECTION, offsetof(N_Light, spotDirection), N_LIGHT_SPOT_DIRECTION},
+    {GL_SPOT_EXPONENT, offsetof(N_Light, spotExponent), N_LIGHT_SPOT_EXPONENT},
+    {GL_SPOT_CUTOFF, offsetof(N_Light, spotCutoff), N_LIGHT_SPOT_CUTOFF},
+    {GL_CONSTANT_ATTENUATION, offsetof(N_Light, constantAttenuation), N_LIGHT_CONSTANT_ATTENUATION},
+    {GL_LINEAR_ATTENUATION, offsetof(N_Light, linearAttenuation), N_LIGHT_LINEAR_ATTENUATION},
+    {GL_QUADRATIC_ATTENUATION, offsetof(N_Light, quadraticAttenuation), N_LIGHT_QUADRATIC_ATTENUATION},
 };
 
 const LightField* pField(ULONG pname) {
@@ -69,9 +63,9 @@ bool bModelColor(ULONG pname) { return pname == GL_LIGHT_MODEL_AMBIENT; }
 
 ULONG ulModelParamCount(ULONG pname) {
     switch (pname) {
-        case GL_LIGHT_MODEL_AMBIENT: return 4;
+        case GL_LIGHT_MODEL_AMBIENT:
         case GL_LIGHT_MODEL_LOCAL_VIEWER:
-        case GL_LIGHT_MODEL_TWO_SIDE: return 1;
+        case GL_LIGHT_MODEL_TWO_SIDE: return glParamCount(pname);
         default: return 0;
     }
 }
@@ -80,11 +74,11 @@ ULONG ulSetLightModel(GLContext*, ULONG, ULONG pname, const float* pf, BOOL bSca
     // A value counts as non-zero whatever its sign.
     const bool bOn = (__glXFloatBits(pf[0]) & ~kSign) != 0;
     switch (pname) {
-        case GL_LIGHT_MODEL_LOCAL_VIEWER: N_SetStateBlockAttrWord(kAttrViewer, bOn ? 1 : 2); return GL_NO_ERROR;
-        case GL_LIGHT_MODEL_TWO_SIDE: N_SetStateBlockAttrWord(kAttrTwoSide, bOn ? 1 : 0); return GL_NO_ERROR;
+        case GL_LIGHT_MODEL_LOCAL_VIEWER: N_SetStateBlockAttrWord(N_ATTR_VIEWER, bOn ? 1 : 2); return GL_NO_ERROR;
+        case GL_LIGHT_MODEL_TWO_SIDE: N_SetStateBlockAttrWord(N_ATTR_TWO_SIDE, bOn ? 1 : 0); return GL_NO_ERROR;
         case GL_LIGHT_MODEL_AMBIENT:
             if (bScalar) return GL_INVALID_ENUM;
-            N_SetStateBlockAttr(kAttrModelAmbient, pf);
+            N_SetStateBlockAttr(N_ATTR_MODEL_AMBIENT, pf);
             return GL_NO_ERROR;
         default: return GL_INVALID_ENUM;
     }
@@ -98,8 +92,7 @@ template <SetFn pfnSet, ULONG (*pfnCount)(ULONG), bool (*pfnColor)(ULONG), bool 
           bool bTarget = true>
 ULONG ulParam(GLClient* pgc, const void* pvRequest) {
     constexpr ULONG cjHead = bTarget ? 8 : 4;
-    if (pgc == nullptr || !__glXRenderBodyFits(pgc, pvRequest, cjHead))
-        return __glXRenderArgsRefused(pgc, pvRequest, cjHead);
+    if (pgc == nullptr) return GLX_BAD_ACCESS;
     const BYTE* pjHead = static_cast<const BYTE*>(pvRequest) + 4;
     const ULONG target = bTarget ? __glXArgWord(pjHead, 0) : 0;
     const ULONG pname = __glXArgWord(pjHead, bTarget ? 1 : 0);
@@ -123,9 +116,29 @@ ULONG ulParam(GLClient* pgc, const void* pvRequest) {
 
 }  // namespace
 
+N_Light __glXLightRecord(const ULONG* pwLighting, ULONG i) {
+    N_Light rec;
+    std::memcpy(&rec, pwLighting + GLX_LIGHT_FIRST + i * GLX_LIGHT_WORDS, sizeof rec);
+    return rec;
+}
+
+void __glXStoreLightRecord(ULONG* pwLighting, ULONG i, const N_Light& rec) {
+    std::memcpy(pwLighting + GLX_LIGHT_FIRST + i * GLX_LIGHT_WORDS, &rec, sizeof rec);
+}
+
+float* __glXLightParam(N_Light* prec, ULONG pname) {
+    const LightField* pf = pField(pname);
+    return pf != nullptr ? reinterpret_cast<float*>(reinterpret_cast<BYTE*>(prec) + pf->offset) : nullptr;
+}
+
+ULONG __glXLightParamBit(ULONG pname) {
+    const LightField* pf = pField(pname);
+    return pf != nullptr ? pf->flMask : 0;
+}
+
 ULONG __glXLightParamCount(ULONG pname) {
     const LightField* pf = pField(pname);
-    return pf != nullptr ? pf->cWords : 0;
+    return pf != nullptr ? glParamCount(pname) : 0;
 }
 
 ULONG __glXMaterialParamCount(ULONG pname) {
@@ -134,9 +147,9 @@ ULONG __glXMaterialParamCount(ULONG pname) {
         case GL_DIFFUSE:
         case GL_SPECULAR:
         case GL_EMISSION:
-        case GL_AMBIENT_AND_DIFFUSE: return 4;
-        case GL_SHININESS: return 1;
-        case GL_COLOR_INDEXES: return 3;
+        case GL_AMBIENT_AND_DIFFUSE:
+        case GL_SHININESS:
+        case GL_COLOR_INDEXES: return glParamCount(pname);
         default: return 0;
     }
 }
@@ -146,7 +159,8 @@ float __glXIntColor(LONG c) { return static_cast<float>((2.0 * c + 1.0) / 429496
 ULONG __glXSetLight(GLContext* gc, ULONG light, ULONG pname, const float* pf, BOOL bScalar) {
     const LightField* pField_ = pField(pname);
     if (light - GL_LIGHT0 >= 8 || pField_ == nullptr) return GL_INVALID_ENUM;
-    if (bScalar && pField_->cWords > 1) return GL_INVALID_ENUM;
+    const ULONG cWords = glParamCount(pname);
+    if (bScalar && cWords > 1) return GL_INVALID_ENUM;
     const ULONG u = __glXFloatBits(pf[0]);
     switch (pname) {
         case GL_SPOT_EXPONENT:
@@ -165,17 +179,16 @@ ULONG __glXSetLight(GLContext* gc, ULONG light, ULONG pname, const float* pf, BO
     ULONG* pwBlock = pwLighting(gc);
     if (pwBlock == nullptr) return GL_INVALID_OPERATION;
     const ULONG i = light - GL_LIGHT0;
-    ULONG* pwRecord = pwBlock + GLX_LIGHT_FIRST + i * GLX_LIGHT_WORDS;
-    std::memcpy(pwRecord + pField_->iWord, pf, pField_->cWords * sizeof(float));
+    N_Light rec = __glXLightRecord(pwBlock, i);
+    std::memcpy(__glXLightParam(&rec, pname), pf, cWords * sizeof(float));
+    __glXStoreLightRecord(pwBlock, i, rec);
 
     if ((gc->dirty & GLX_DIRTY_LIGHTS) && __glXPushLights(gc)) gc->dirty &= ~GLX_DIRTY_LIGHTS;
-    N_Light rec;
-    std::memcpy(&rec, pwRecord, sizeof rec);
     N_SetLight(pField_->flMask, i, &rec);
     const ULONG flEye = pField_->flMask & (N_LIGHT_SPOT_DIRECTION | N_LIGHT_POSITION);
     if (flEye != 0) {
         N_GetLight(flEye, i, &rec);
-        std::memcpy(pwRecord, &rec, sizeof rec);
+        __glXStoreLightRecord(pwBlock, i, rec);
     }
     return GL_NO_ERROR;
 }
@@ -188,8 +201,14 @@ ULONG __glXSetMaterial(GLContext*, ULONG face, ULONG pname, const float* pf, BOO
         const ULONG u = __glXFloatBits(pf[0]);
         if (bNegative(u) || bAbove(u, kF128)) return GL_INVALID_VALUE;
     }
-    for (const ULONG base : {kAttrMaterialFront, kAttrMaterialBack}) {
-        const bool bFront = base == kAttrMaterialFront;
+    // Each face's attributes: emission, ambient, diffuse, specular,
+    // shininess, then the three colour indexes.
+    static_assert(N_ATTR_FRONT_SHININESS == N_ATTR_FRONT_EMISSION + 4 &&
+                  N_ATTR_FRONT_SPECULAR_INDEX == N_ATTR_FRONT_EMISSION + 7 &&
+                  N_ATTR_BACK_SHININESS == N_ATTR_BACK_EMISSION + 4 &&
+                  N_ATTR_BACK_SPECULAR_INDEX == N_ATTR_BACK_EMISSION + 7);
+    for (const ULONG base : {N_ATTR_FRONT_EMISSION, N_ATTR_BACK_EMISSION}) {
+        const bool bFront = base == N_ATTR_FRONT_EMISSION;
         if (face != GL_FRONT_AND_BACK && (face == GL_FRONT) != bFront) continue;
         switch (pname) {
             case GL_EMISSION: N_SetStateBlockAttr(base, pf); break;
@@ -220,8 +239,8 @@ BOOL __glXPushLights(GLContext* gc) {
 }
 
 ULONG __glXDisp_ColorMaterial(GLClient* pgc, const void* pv) {
-    const BYTE* pj = __glXRenderArgs(pgc, pv, 8);
-    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv, 8);
+    const BYTE* pj = __glXRenderArgs(pgc, pv);
+    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv);
     ULONG code;
     switch (__glXArgWord(pj, 1)) {
         case GL_EMISSION: code = 1; break;
@@ -237,7 +256,7 @@ ULONG __glXDisp_ColorMaterial(GLClient* pgc, const void* pv) {
         case GL_FRONT_AND_BACK: code |= code << 4; break;
         default: return __glXRenderResult(pgc, pv, GL_INVALID_ENUM);
     }
-    N_SetStateBlockAttrWord(kAttrColorMaterial, code);
+    N_SetStateBlockAttrWord(N_ATTR_COLOUR_MATERIAL_CODE, code);
     return GLX_SUCCESS;
 }
 

@@ -228,7 +228,7 @@ TEST(ScissorBox, NoWrap) {
 TEST_F(GLStateTest, ValidateDrawFollowsTheDirtyBits) {
     ASSERT_EQ(__glXCreateGLState(&gc_, TRUE), 0u);
     ULONG* pws = gc_.pState->blocks[Bit(GL_SCISSOR_BIT)];
-    gc_.pState->blocks[Bit(GL_ENABLE_BIT)][GLX_ENABLE_BITS] = GLX_ENABLE_SCISSOR_TEST;
+    gc_.pState->blocks[Bit(GL_ENABLE_BIT)][GLX_ENABLE_BITS] = GLX_EN_SCISSOR_TEST;
     pws[GLX_SCISSOR_UNSET] = 0;
     pws[GLX_SCISSOR_X] = 10;
     pws[GLX_SCISSOR_Y] = 20;

@@ -11,7 +11,7 @@
 #include "boardconfig.h"
 #include "state/glstate.h"
 #include "pixfmt/pixfmt.h"
-#include "matrix/light.h"
+#include "light/light.h"
 #include "mapped_segment.h"
 #include "state/queries.h"
 #include "request_fixture.h"

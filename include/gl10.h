@@ -1,0 +1,515 @@
+// The GL 1.0 enumerants as the protocol carries them, and the number of
+// values each parameter of a parameter request takes, defined once here for
+// the GL server's handlers and queries and for the client side that
+// encodes the same requests.
+#pragma once
+
+#include <cstdint>
+
+
+// errors
+#define GL_NO_ERROR 0u
+#define GL_INVALID_ENUM 0x0500u
+#define GL_INVALID_VALUE 0x0501u
+#define GL_INVALID_OPERATION 0x0502u
+#define GL_STACK_OVERFLOW 0x0503u
+#define GL_STACK_UNDERFLOW 0x0504u
+#define GL_OUT_OF_MEMORY 0x0505u
+
+// primitives
+#define GL_POINTS 0u
+#define GL_LINES 1u
+#define GL_LINE_LOOP 2u
+#define GL_LINE_STRIP 3u
+#define GL_TRIANGLES 4u
+#define GL_TRIANGLE_STRIP 5u
+#define GL_TRIANGLE_FAN 6u
+#define GL_QUADS 7u
+#define GL_QUAD_STRIP 8u
+#define GL_POLYGON 9u
+
+// accumulation operations
+#define GL_ACCUM 0x0100u
+#define GL_LOAD 0x0101u
+#define GL_RETURN 0x0102u
+#define GL_MULT 0x0103u
+#define GL_ADD 0x0104u
+
+// comparison functions
+#define GL_NEVER 0x0200u
+#define GL_LESS 0x0201u
+#define GL_EQUAL 0x0202u
+#define GL_LEQUAL 0x0203u
+#define GL_GREATER 0x0204u
+#define GL_NOTEQUAL 0x0205u
+#define GL_GEQUAL 0x0206u
+#define GL_ALWAYS 0x0207u
+
+// blending factors
+#define GL_ZERO 0u
+#define GL_ONE 1u
+#define GL_SRC_COLOR 0x0300u
+#define GL_ONE_MINUS_SRC_COLOR 0x0301u
+#define GL_SRC_ALPHA 0x0302u
+#define GL_ONE_MINUS_SRC_ALPHA 0x0303u
+#define GL_DST_ALPHA 0x0304u
+#define GL_ONE_MINUS_DST_ALPHA 0x0305u
+#define GL_DST_COLOR 0x0306u
+#define GL_ONE_MINUS_DST_COLOR 0x0307u
+#define GL_SRC_ALPHA_SATURATE 0x0308u
+
+// buffers and faces
+#define GL_NONE 0u
+#define GL_FRONT_LEFT 0x0400u
+#define GL_FRONT_RIGHT 0x0401u
+#define GL_BACK_LEFT 0x0402u
+#define GL_BACK_RIGHT 0x0403u
+#define GL_FRONT 0x0404u
+#define GL_BACK 0x0405u
+#define GL_LEFT 0x0406u
+#define GL_RIGHT 0x0407u
+#define GL_FRONT_AND_BACK 0x0408u
+#define GL_AUX0 0x0409u
+#define GL_AUX1 0x040Au
+#define GL_AUX2 0x040Bu
+#define GL_AUX3 0x040Cu
+
+// feedback types and tokens
+#define GL_2D 0x0600u
+#define GL_3D 0x0601u
+#define GL_3D_COLOR 0x0602u
+#define GL_3D_COLOR_TEXTURE 0x0603u
+#define GL_4D_COLOR_TEXTURE 0x0604u
+#define GL_PASS_THROUGH_TOKEN 0x0700u
+#define GL_POINT_TOKEN 0x0701u
+#define GL_LINE_TOKEN 0x0702u
+#define GL_POLYGON_TOKEN 0x0703u
+#define GL_BITMAP_TOKEN 0x0704u
+#define GL_DRAW_PIXEL_TOKEN 0x0705u
+#define GL_COPY_PIXEL_TOKEN 0x0706u
+#define GL_LINE_RESET_TOKEN 0x0707u
+
+// fog modes, front faces, map queries
+#define GL_EXP 0x0800u
+#define GL_EXP2 0x0801u
+#define GL_CW 0x0900u
+#define GL_CCW 0x0901u
+#define GL_COEFF 0x0A00u
+#define GL_ORDER 0x0A01u
+#define GL_DOMAIN 0x0A02u
+
+// state variables
+#define GL_CURRENT_COLOR 0x0B00u
+#define GL_CURRENT_INDEX 0x0B01u
+#define GL_CURRENT_NORMAL 0x0B02u
+#define GL_CURRENT_TEXTURE_COORDS 0x0B03u
+#define GL_CURRENT_RASTER_COLOR 0x0B04u
+#define GL_CURRENT_RASTER_INDEX 0x0B05u
+#define GL_CURRENT_RASTER_TEXTURE_COORDS 0x0B06u
+#define GL_CURRENT_RASTER_POSITION 0x0B07u
+#define GL_CURRENT_RASTER_POSITION_VALID 0x0B08u
+#define GL_CURRENT_RASTER_DISTANCE 0x0B09u
+#define GL_POINT_SMOOTH 0x0B10u
+#define GL_POINT_SIZE 0x0B11u
+#define GL_POINT_SIZE_RANGE 0x0B12u
+#define GL_POINT_SIZE_GRANULARITY 0x0B13u
+#define GL_LINE_SMOOTH 0x0B20u
+#define GL_LINE_WIDTH 0x0B21u
+#define GL_LINE_WIDTH_RANGE 0x0B22u
+#define GL_LINE_WIDTH_GRANULARITY 0x0B23u
+#define GL_LINE_STIPPLE 0x0B24u
+#define GL_LINE_STIPPLE_PATTERN 0x0B25u
+#define GL_LINE_STIPPLE_REPEAT 0x0B26u
+#define GL_LIST_MODE 0x0B30u
+#define GL_MAX_LIST_NESTING 0x0B31u
+#define GL_LIST_BASE 0x0B32u
+#define GL_LIST_INDEX 0x0B33u
+#define GL_POLYGON_MODE 0x0B40u
+#define GL_POLYGON_SMOOTH 0x0B41u
+#define GL_POLYGON_STIPPLE 0x0B42u
+#define GL_EDGE_FLAG 0x0B43u
+#define GL_CULL_FACE 0x0B44u
+#define GL_CULL_FACE_MODE 0x0B45u
+#define GL_FRONT_FACE 0x0B46u
+#define GL_LIGHTING 0x0B50u
+#define GL_LIGHT_MODEL_LOCAL_VIEWER 0x0B51u
+#define GL_LIGHT_MODEL_TWO_SIDE 0x0B52u
+#define GL_LIGHT_MODEL_AMBIENT 0x0B53u
+#define GL_SHADE_MODEL 0x0B54u
+#define GL_COLOR_MATERIAL_FACE 0x0B55u
+#define GL_COLOR_MATERIAL_PARAMETER 0x0B56u
+#define GL_COLOR_MATERIAL 0x0B57u
+#define GL_FOG 0x0B60u
+#define GL_FOG_INDEX 0x0B61u
+#define GL_FOG_DENSITY 0x0B62u
+#define GL_FOG_START 0x0B63u
+#define GL_FOG_END 0x0B64u
+#define GL_FOG_MODE 0x0B65u
+#define GL_FOG_COLOR 0x0B66u
+#define GL_DEPTH_RANGE 0x0B70u
+#define GL_DEPTH_TEST 0x0B71u
+#define GL_DEPTH_WRITEMASK 0x0B72u
+#define GL_DEPTH_CLEAR_VALUE 0x0B73u
+#define GL_DEPTH_FUNC 0x0B74u
+#define GL_ACCUM_CLEAR_VALUE 0x0B80u
+#define GL_STENCIL_TEST 0x0B90u
+#define GL_STENCIL_CLEAR_VALUE 0x0B91u
+#define GL_STENCIL_FUNC 0x0B92u
+#define GL_STENCIL_VALUE_MASK 0x0B93u
+#define GL_STENCIL_FAIL 0x0B94u
+#define GL_STENCIL_PASS_DEPTH_FAIL 0x0B95u
+#define GL_STENCIL_PASS_DEPTH_PASS 0x0B96u
+#define GL_STENCIL_REF 0x0B97u
+#define GL_STENCIL_WRITEMASK 0x0B98u
+#define GL_MATRIX_MODE 0x0BA0u
+#define GL_NORMALIZE 0x0BA1u
+#define GL_VIEWPORT 0x0BA2u
+#define GL_MODELVIEW_STACK_DEPTH 0x0BA3u
+#define GL_PROJECTION_STACK_DEPTH 0x0BA4u
+#define GL_TEXTURE_STACK_DEPTH 0x0BA5u
+#define GL_MODELVIEW_MATRIX 0x0BA6u
+#define GL_PROJECTION_MATRIX 0x0BA7u
+#define GL_TEXTURE_MATRIX 0x0BA8u
+#define GL_ATTRIB_STACK_DEPTH 0x0BB0u
+#define GL_ALPHA_TEST 0x0BC0u
+#define GL_ALPHA_TEST_FUNC 0x0BC1u
+#define GL_ALPHA_TEST_REF 0x0BC2u
+#define GL_DITHER 0x0BD0u
+#define GL_BLEND_DST 0x0BE0u
+#define GL_BLEND_SRC 0x0BE1u
+#define GL_BLEND 0x0BE2u
+#define GL_LOGIC_OP_MODE 0x0BF0u
+#define GL_LOGIC_OP 0x0BF1u
+#define GL_AUX_BUFFERS 0x0C00u
+#define GL_DRAW_BUFFER 0x0C01u
+#define GL_READ_BUFFER 0x0C02u
+#define GL_SCISSOR_BOX 0x0C10u
+#define GL_SCISSOR_TEST 0x0C11u
+#define GL_INDEX_CLEAR_VALUE 0x0C20u
+#define GL_INDEX_WRITEMASK 0x0C21u
+#define GL_COLOR_CLEAR_VALUE 0x0C22u
+#define GL_COLOR_WRITEMASK 0x0C23u
+#define GL_INDEX_MODE 0x0C30u
+#define GL_RGBA_MODE 0x0C31u
+#define GL_DOUBLEBUFFER 0x0C32u
+#define GL_STEREO 0x0C33u
+#define GL_RENDER_MODE 0x0C40u
+#define GL_PERSPECTIVE_CORRECTION_HINT 0x0C50u
+#define GL_POINT_SMOOTH_HINT 0x0C51u
+#define GL_LINE_SMOOTH_HINT 0x0C52u
+#define GL_POLYGON_SMOOTH_HINT 0x0C53u
+#define GL_FOG_HINT 0x0C54u
+#define GL_TEXTURE_GEN_S 0x0C60u
+#define GL_TEXTURE_GEN_T 0x0C61u
+#define GL_TEXTURE_GEN_R 0x0C62u
+#define GL_TEXTURE_GEN_Q 0x0C63u
+#define GL_PIXEL_MAP_I_TO_I 0x0C70u
+#define GL_PIXEL_MAP_S_TO_S 0x0C71u
+#define GL_PIXEL_MAP_I_TO_R 0x0C72u
+#define GL_PIXEL_MAP_I_TO_G 0x0C73u
+#define GL_PIXEL_MAP_I_TO_B 0x0C74u
+#define GL_PIXEL_MAP_I_TO_A 0x0C75u
+#define GL_PIXEL_MAP_R_TO_R 0x0C76u
+#define GL_PIXEL_MAP_G_TO_G 0x0C77u
+#define GL_PIXEL_MAP_B_TO_B 0x0C78u
+#define GL_PIXEL_MAP_A_TO_A 0x0C79u
+#define GL_PIXEL_MAP_I_TO_I_SIZE 0x0CB0u
+#define GL_PIXEL_MAP_S_TO_S_SIZE 0x0CB1u
+#define GL_PIXEL_MAP_I_TO_R_SIZE 0x0CB2u
+#define GL_PIXEL_MAP_I_TO_G_SIZE 0x0CB3u
+#define GL_PIXEL_MAP_I_TO_B_SIZE 0x0CB4u
+#define GL_PIXEL_MAP_I_TO_A_SIZE 0x0CB5u
+#define GL_PIXEL_MAP_R_TO_R_SIZE 0x0CB6u
+#define GL_PIXEL_MAP_G_TO_G_SIZE 0x0CB7u
+#define GL_PIXEL_MAP_B_TO_B_SIZE 0x0CB8u
+#define GL_PIXEL_MAP_A_TO_A_SIZE 0x0CB9u
+#define GL_UNPACK_SWAP_BYTES 0x0CF0u
+#define GL_UNPACK_LSB_FIRST 0x0CF1u
+#define GL_UNPACK_ROW_LENGTH 0x0CF2u
+#define GL_UNPACK_SKIP_ROWS 0x0CF3u
+#define GL_UNPACK_SKIP_PIXELS 0x0CF4u
+#define GL_UNPACK_ALIGNMENT 0x0CF5u
+#define GL_PACK_SWAP_BYTES 0x0D00u
+#define GL_PACK_LSB_FIRST 0x0D01u
+#define GL_PACK_ROW_LENGTH 0x0D02u
+#define GL_PACK_SKIP_ROWS 0x0D03u
+#define GL_PACK_SKIP_PIXELS 0x0D04u
+#define GL_PACK_ALIGNMENT 0x0D05u
+#define GL_MAP_COLOR 0x0D10u
+#define GL_MAP_STENCIL 0x0D11u
+#define GL_INDEX_SHIFT 0x0D12u
+#define GL_INDEX_OFFSET 0x0D13u
+#define GL_RED_SCALE 0x0D14u
+#define GL_RED_BIAS 0x0D15u
+#define GL_ZOOM_X 0x0D16u
+#define GL_ZOOM_Y 0x0D17u
+#define GL_GREEN_SCALE 0x0D18u
+#define GL_GREEN_BIAS 0x0D19u
+#define GL_BLUE_SCALE 0x0D1Au
+#define GL_BLUE_BIAS 0x0D1Bu
+#define GL_ALPHA_SCALE 0x0D1Cu
+#define GL_ALPHA_BIAS 0x0D1Du
+#define GL_DEPTH_SCALE 0x0D1Eu
+#define GL_DEPTH_BIAS 0x0D1Fu
+#define GL_MAX_EVAL_ORDER 0x0D30u
+#define GL_MAX_LIGHTS 0x0D31u
+#define GL_MAX_CLIP_PLANES 0x0D32u
+#define GL_MAX_TEXTURE_SIZE 0x0D33u
+#define GL_MAX_PIXEL_MAP_TABLE 0x0D34u
+#define GL_MAX_ATTRIB_STACK_DEPTH 0x0D35u
+#define GL_MAX_MODELVIEW_STACK_DEPTH 0x0D36u
+#define GL_MAX_NAME_STACK_DEPTH 0x0D37u
+#define GL_MAX_PROJECTION_STACK_DEPTH 0x0D38u
+#define GL_MAX_TEXTURE_STACK_DEPTH 0x0D39u
+#define GL_MAX_VIEWPORT_DIMS 0x0D3Au
+#define GL_SUBPIXEL_BITS 0x0D50u
+#define GL_INDEX_BITS 0x0D51u
+#define GL_RED_BITS 0x0D52u
+#define GL_GREEN_BITS 0x0D53u
+#define GL_BLUE_BITS 0x0D54u
+#define GL_ALPHA_BITS 0x0D55u
+#define GL_DEPTH_BITS 0x0D56u
+#define GL_STENCIL_BITS 0x0D57u
+#define GL_ACCUM_RED_BITS 0x0D58u
+#define GL_ACCUM_GREEN_BITS 0x0D59u
+#define GL_ACCUM_BLUE_BITS 0x0D5Au
+#define GL_ACCUM_ALPHA_BITS 0x0D5Bu
+#define GL_NAME_STACK_DEPTH 0x0D70u
+#define GL_AUTO_NORMAL 0x0D80u
+#define GL_MAP1_COLOR_4 0x0D90u
+#define GL_MAP1_INDEX 0x0D91u
+#define GL_MAP1_NORMAL 0x0D92u
+#define GL_MAP1_TEXTURE_COORD_1 0x0D93u
+#define GL_MAP1_TEXTURE_COORD_2 0x0D94u
+#define GL_MAP1_TEXTURE_COORD_3 0x0D95u
+#define GL_MAP1_TEXTURE_COORD_4 0x0D96u
+#define GL_MAP1_VERTEX_3 0x0D97u
+#define GL_MAP1_VERTEX_4 0x0D98u
+#define GL_MAP2_COLOR_4 0x0DB0u
+#define GL_MAP2_INDEX 0x0DB1u
+#define GL_MAP2_NORMAL 0x0DB2u
+#define GL_MAP2_TEXTURE_COORD_1 0x0DB3u
+#define GL_MAP2_TEXTURE_COORD_2 0x0DB4u
+#define GL_MAP2_TEXTURE_COORD_3 0x0DB5u
+#define GL_MAP2_TEXTURE_COORD_4 0x0DB6u
+#define GL_MAP2_VERTEX_3 0x0DB7u
+#define GL_MAP2_VERTEX_4 0x0DB8u
+#define GL_MAP1_GRID_DOMAIN 0x0DD0u
+#define GL_MAP1_GRID_SEGMENTS 0x0DD1u
+#define GL_MAP2_GRID_DOMAIN 0x0DD2u
+#define GL_MAP2_GRID_SEGMENTS 0x0DD3u
+#define GL_TEXTURE_1D 0x0DE0u
+#define GL_TEXTURE_2D 0x0DE1u
+
+// texture levels
+#define GL_TEXTURE_WIDTH 0x1000u
+#define GL_TEXTURE_HEIGHT 0x1001u
+#define GL_TEXTURE_COMPONENTS 0x1003u
+#define GL_TEXTURE_BORDER_COLOR 0x1004u
+#define GL_TEXTURE_BORDER 0x1005u
+
+// hints
+#define GL_DONT_CARE 0x1100u
+#define GL_FASTEST 0x1101u
+#define GL_NICEST 0x1102u
+
+// light parameters
+#define GL_AMBIENT 0x1200u
+#define GL_DIFFUSE 0x1201u
+#define GL_SPECULAR 0x1202u
+#define GL_POSITION 0x1203u
+#define GL_SPOT_DIRECTION 0x1204u
+#define GL_SPOT_EXPONENT 0x1205u
+#define GL_SPOT_CUTOFF 0x1206u
+#define GL_CONSTANT_ATTENUATION 0x1207u
+#define GL_LINEAR_ATTENUATION 0x1208u
+#define GL_QUADRATIC_ATTENUATION 0x1209u
+
+// list modes
+#define GL_COMPILE 0x1300u
+#define GL_COMPILE_AND_EXECUTE 0x1301u
+
+// data types
+#define GL_BYTE 0x1400u
+#define GL_UNSIGNED_BYTE 0x1401u
+#define GL_SHORT 0x1402u
+#define GL_UNSIGNED_SHORT 0x1403u
+#define GL_INT 0x1404u
+#define GL_UNSIGNED_INT 0x1405u
+#define GL_FLOAT 0x1406u
+#define GL_2_BYTES 0x1407u
+#define GL_3_BYTES 0x1408u
+#define GL_4_BYTES 0x1409u
+
+// logic operations
+#define GL_CLEAR 0x1500u
+#define GL_AND 0x1501u
+#define GL_AND_REVERSE 0x1502u
+#define GL_COPY 0x1503u
+#define GL_AND_INVERTED 0x1504u
+#define GL_NOOP 0x1505u
+#define GL_XOR 0x1506u
+#define GL_OR 0x1507u
+#define GL_NOR 0x1508u
+#define GL_EQUIV 0x1509u
+#define GL_INVERT 0x150Au
+#define GL_OR_REVERSE 0x150Bu
+#define GL_COPY_INVERTED 0x150Cu
+#define GL_OR_INVERTED 0x150Du
+#define GL_NAND 0x150Eu
+#define GL_SET 0x150Fu
+
+// material parameters
+#define GL_EMISSION 0x1600u
+#define GL_SHININESS 0x1601u
+#define GL_AMBIENT_AND_DIFFUSE 0x1602u
+#define GL_COLOR_INDEXES 0x1603u
+
+// matrix modes, pixel copy types, pixel formats
+#define GL_MODELVIEW 0x1700u
+#define GL_PROJECTION 0x1701u
+#define GL_TEXTURE 0x1702u
+#define GL_COLOR 0x1800u
+#define GL_DEPTH 0x1801u
+#define GL_STENCIL 0x1802u
+#define GL_COLOR_INDEX 0x1900u
+#define GL_STENCIL_INDEX 0x1901u
+#define GL_DEPTH_COMPONENT 0x1902u
+#define GL_RED 0x1903u
+#define GL_GREEN 0x1904u
+#define GL_BLUE 0x1905u
+#define GL_ALPHA 0x1906u
+#define GL_RGB 0x1907u
+#define GL_RGBA 0x1908u
+#define GL_LUMINANCE 0x1909u
+#define GL_LUMINANCE_ALPHA 0x190Au
+#define GL_BITMAP 0x1A00u
+
+// polygon modes, render modes, shading, stencil operations, strings
+#define GL_POINT 0x1B00u
+#define GL_LINE 0x1B01u
+#define GL_FILL 0x1B02u
+#define GL_RENDER 0x1C00u
+#define GL_FEEDBACK 0x1C01u
+#define GL_SELECT 0x1C02u
+#define GL_FLAT 0x1D00u
+#define GL_SMOOTH 0x1D01u
+#define GL_KEEP 0x1E00u
+#define GL_REPLACE 0x1E01u
+#define GL_INCR 0x1E02u
+#define GL_DECR 0x1E03u
+#define GL_VENDOR 0x1F00u
+#define GL_RENDERER 0x1F01u
+#define GL_VERSION 0x1F02u
+#define GL_EXTENSIONS 0x1F03u
+
+// texturing
+#define GL_S 0x2000u
+#define GL_T 0x2001u
+#define GL_R 0x2002u
+#define GL_Q 0x2003u
+#define GL_MODULATE 0x2100u
+#define GL_DECAL 0x2101u
+#define GL_TEXTURE_ENV_MODE 0x2200u
+#define GL_TEXTURE_ENV_COLOR 0x2201u
+#define GL_TEXTURE_ENV 0x2300u
+#define GL_EYE_LINEAR 0x2400u
+#define GL_OBJECT_LINEAR 0x2401u
+#define GL_SPHERE_MAP 0x2402u
+#define GL_TEXTURE_GEN_MODE 0x2500u
+#define GL_OBJECT_PLANE 0x2501u
+#define GL_EYE_PLANE 0x2502u
+#define GL_NEAREST 0x2600u
+#define GL_LINEAR 0x2601u
+#define GL_NEAREST_MIPMAP_NEAREST 0x2700u
+#define GL_LINEAR_MIPMAP_NEAREST 0x2701u
+#define GL_NEAREST_MIPMAP_LINEAR 0x2702u
+#define GL_LINEAR_MIPMAP_LINEAR 0x2703u
+#define GL_TEXTURE_MAG_FILTER 0x2800u
+#define GL_TEXTURE_MIN_FILTER 0x2801u
+#define GL_TEXTURE_WRAP_S 0x2802u
+#define GL_TEXTURE_WRAP_T 0x2803u
+#define GL_CLAMP 0x2900u
+#define GL_REPEAT 0x2901u
+
+// clip planes and lights
+#define GL_CLIP_PLANE0 0x3000u
+#define GL_CLIP_PLANE1 0x3001u
+#define GL_CLIP_PLANE2 0x3002u
+#define GL_CLIP_PLANE3 0x3003u
+#define GL_CLIP_PLANE4 0x3004u
+#define GL_CLIP_PLANE5 0x3005u
+#define GL_LIGHT0 0x4000u
+#define GL_LIGHT1 0x4001u
+#define GL_LIGHT2 0x4002u
+#define GL_LIGHT3 0x4003u
+#define GL_LIGHT4 0x4004u
+#define GL_LIGHT5 0x4005u
+#define GL_LIGHT6 0x4006u
+#define GL_LIGHT7 0x4007u
+
+// attribute groups
+#define GL_CURRENT_BIT 0x00001u
+#define GL_POINT_BIT 0x00002u
+#define GL_LINE_BIT 0x00004u
+#define GL_POLYGON_BIT 0x00008u
+#define GL_POLYGON_STIPPLE_BIT 0x00010u
+#define GL_PIXEL_MODE_BIT 0x00020u
+#define GL_LIGHTING_BIT 0x00040u
+#define GL_FOG_BIT 0x00080u
+#define GL_DEPTH_BUFFER_BIT 0x00100u
+#define GL_ACCUM_BUFFER_BIT 0x00200u
+#define GL_STENCIL_BUFFER_BIT 0x00400u
+#define GL_VIEWPORT_BIT 0x00800u
+#define GL_TRANSFORM_BIT 0x01000u
+#define GL_ENABLE_BIT 0x02000u
+#define GL_COLOR_BUFFER_BIT 0x04000u
+#define GL_HINT_BIT 0x08000u
+#define GL_EVAL_BIT 0x10000u
+#define GL_LIST_BIT 0x20000u
+#define GL_TEXTURE_BIT 0x40000u
+#define GL_SCISSOR_BIT 0x80000u
+#define GL_ALL_ATTRIB_BITS 0xFFFFFu
+
+// The values a parameter takes in the Light, Material, LightModel, Fog,
+// TexParameter, TexEnv and TexGen requests (and their queries); 0 for a
+// name that is none of their parameters. Which request takes which
+// parameter is the request's own business: this is only how many values.
+constexpr std::uint32_t glParamCount(std::uint32_t pname) {
+    switch (pname) {
+        case GL_AMBIENT:
+        case GL_DIFFUSE:
+        case GL_SPECULAR:
+        case GL_POSITION:
+        case GL_EMISSION:
+        case GL_AMBIENT_AND_DIFFUSE:
+        case GL_LIGHT_MODEL_AMBIENT:
+        case GL_FOG_COLOR:
+        case GL_TEXTURE_BORDER_COLOR:
+        case GL_TEXTURE_ENV_COLOR:
+        case GL_OBJECT_PLANE:
+        case GL_EYE_PLANE: return 4;
+        case GL_SPOT_DIRECTION:
+        case GL_COLOR_INDEXES: return 3;
+        case GL_SPOT_EXPONENT:
+        case GL_SPOT_CUTOFF:
+        case GL_CONSTANT_ATTENUATION:
+        case GL_LINEAR_ATTENUATION:
+        case GL_QUADRATIC_ATTENUATION:
+        case GL_SHININESS:
+        case GL_LIGHT_MODEL_LOCAL_VIEWER:
+        case GL_LIGHT_MODEL_TWO_SIDE:
+        case GL_FOG_INDEX:
+        case GL_FOG_DENSITY:
+        case GL_FOG_START:
+        case GL_FOG_END:
+        case GL_FOG_MODE:
+        case GL_TEXTURE_MAG_FILTER:
+        case GL_TEXTURE_MIN_FILTER:
+        case GL_TEXTURE_WRAP_S:
+        case GL_TEXTURE_WRAP_T:
+        case GL_TEXTURE_ENV_MODE:
+        case GL_TEXTURE_GEN_MODE: return 1;
+        default: return 0;
+    }
+}
