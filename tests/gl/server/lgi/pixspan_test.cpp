@@ -228,6 +228,9 @@ TEST_F(LgiTest, DrawPixelsThroughThePathEndsAtThePixelRectangleRender) {
     N_DrawPixels(2, 2, N_PIXFMT_LUMINANCE, N_PIXTYPE_UBYTE, px);
     EXPECT_TRUE(Printed("_NvpRenderPixelRectKZG: unsupported dataAttr 0")) << vnx::debug::peek();
     const BYTE bm[2] = {0x80, 0x80};
+    const ULONG clip[2] = {0, 0x00100010};  // a bitmap draws only within a clip list
+    N_BindClipList(1, clip);
+    ctx_->dirty = 0;
     vnx::debug::clear();
     N_DrawBitmap(1, 2, 0.0f, 0.0f, 3.0f, 0.0f, bm);
     EXPECT_TRUE(Printed("_NvpRenderBitmapRectKZG: unsupported dataAttr 0")) << vnx::debug::peek();

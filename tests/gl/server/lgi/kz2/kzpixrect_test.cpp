@@ -147,7 +147,13 @@ TEST_F(PixRectTest, ZoomedDrawPixelsSendEveryZoomedPixel) {
     BoardBuffer front(GLBUFFER_FRONT_LEFT, 0x21, 32, 60, 40, 100, 100);
     BindBuffers({&front.buf});
     Clip({{60, 40, 160, 140}});
+    // The draw-pixels pipe draws with the hardware record of its kind.
+    N_HwRecord* phw = &ctx_->hw[N_PRIM_DRAW_PIXELS & 15];
+    phw->pDevice = ctx_->pHw->pDevice;
+    N_HwRecord* phwSaved = ctx_->pHw;
+    ctx_->pHw = phw;
     SetProgram(5, 1);  // colour, position
+    ctx_->pHw = phwSaved;
     *pulAttr(ctx_, N_ATTR_DRAW_BUFFER) = 1;
     *pulAttr(ctx_, N_ATTR_RASTER_POS_VALID) = 1;
     *pulAttr(ctx_, N_ATTR_MAP_COLOUR) = 1;
@@ -165,7 +171,8 @@ TEST_F(PixRectTest, ZoomedDrawPixelsSendEveryZoomedPixel) {
     std::set<Pixel> want;
     for (LONG y = 0; y < 6; ++y)
         for (LONG x = 0; x < 6; ++x) want.insert({60 + x, 40 + 99 - y});
-    EXPECT_EQ(got, want);
+    EXPECT_EQ(got, want) << vnx::debug::peek();
+    phw->pDevice = nullptr;
 }
 
 }  // namespace
