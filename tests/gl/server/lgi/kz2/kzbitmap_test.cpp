@@ -181,5 +181,42 @@ TEST_F(BitmapTest, WhatTheFixedProgramCannotDrawOrNeedNotDraw) {
     EXPECT_EQ(Raster(0), 6.0f);
 }
 
+TEST_F(BitmapTest, ProgramVariantsByDepthWhileOverlayContextsLive) {
+    struct Case {
+        ULONG bpp, overlays, indexMode;
+        ULONG command;
+        std::vector<std::uint32_t> instr, constants;
+    };
+    const ULONG rgb = (255u << 16) | (127u << 8) | 63u;
+    const Case cases[] = {
+        {32, 1, 0, 0x2101020u, {0x10360348u}, {rgb}},
+        {16, 0, 0, 0x2101020u, {0x10360348u}, {rgb}},
+        {16, 1, 0, 0x2205020u, {0x10386a00u, 0x10364341u}, {rgb, 0x800000u}},
+        {4, 1, 1, 0x2101020u, {0x10360348u}, {9u << 4}},
+        {1, 1, 1, 0x2101020u, {0x10366b41u}, {9u << 4}},
+        {8, 1, 0, 0x2101020u, {0x10360348u}, {rgb}},  // a depth no overlay variant names
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.bpp);
+        Start(kDuo);
+        BoardBuffer front(GLBUFFER_FRONT_LEFT, 0x21, c.bpp, 0, 0, 64, 64);
+        BindBuffers({&front.buf});
+        Clip({{0, 0, 64, 64}});
+        SetRaster(5.0f, 5.0f);
+        *pulGLOverlayContexts(Pdev()) = c.overlays;
+        *pulAttr(ctx_, N_ATTR_COLOUR_INDEX_MODE) = c.indexMode;
+        pulAttr(ctx_, 100)[0] = F(9.7f);  // the raster index
+        const BYTE one[1] = {0x80};
+        N_DrawBitmap(1, 1, 0, 0, 0, 0, one);
+        const auto q = Packets();
+        ASSERT_FALSE(q[0].empty());
+        EXPECT_EQ(q[0][0].command, c.command);
+        EXPECT_EQ(q[0][0].instructions, c.instr);
+        EXPECT_EQ(q[0][0].constants, c.constants);
+        EXPECT_EQ(q[0][0].primitives, 1u);
+        *pulGLOverlayContexts(Pdev()) = 0;
+    }
+}
+
 }  // namespace
 }  // namespace rects_test

@@ -175,5 +175,23 @@ TEST_F(PixRectTest, ZoomedDrawPixelsSendEveryZoomedPixel) {
     phw->pDevice = nullptr;
 }
 
+TEST_F(PixRectTest, PixelsLeftOfTheScreenAreNotWrappedToItsRightEdge) {
+    Start(kSolo);
+    BoardBuffer front(GLBUFFER_FRONT_LEFT, 0x21, 32, 0, 0, 64, 64);
+    BindBuffers({&front.buf});
+    SetProgram(5, 1);  // colour, position
+    Row(-5, 3, 10);
+    _NvpRenderPixelRectKZG(ctx_, &pipe_);
+    const auto q = Packets();
+    std::vector<std::pair<Pixel, std::uint32_t>> got;
+    for (const DecodedPacket& p : q[0])
+        for (std::size_t k = 0; k < p.primitives; ++k) got.push_back({PixelOf(p.primitive(k)[1]), p.primitive(k)[0]});
+    ASSERT_EQ(got.size(), 5u);
+    for (ULONG i = 0; i < 5; ++i) {
+        EXPECT_EQ(got[i].first, Pixel(static_cast<LONG>(i), 3));
+        EXPECT_EQ(got[i].second, 0xC0000000u | (i + 5));
+    }
+}
+
 }  // namespace
 }  // namespace rects_test
