@@ -41,13 +41,9 @@ ULONG _NDitherMarker(N_HwRecord*) {
     }
 N_SELECTOR_SEAM(_NRasterPosRenderFcn)
 void _NValPixelProgram(N_Context*, ULONG, ULONG) { vNotAvailable(__func__); }
-void _NPixelRectRender(N_Context*, N_Pipe*) { vNotAvailable(__func__); }
-void _NBitmapRectRender(N_Context*, N_Pipe*) { vNotAvailable(__func__); }
 
 void _NAccum(ULONG, float) { vNotAvailable(__func__); }
 void _NClearAccum(ULONG) { vNotAvailable(__func__); }
-void _NClearRectSplit(const GLBuffer*, LONG, LONG, LONG, LONG, ULONG) { vNotAvailable(__func__); }
-void _NClearRect(N_BoundBuffer*, LONG, LONG, LONG, LONG, ULONG, ULONG) { vNotAvailable(__func__); }
 void _NPutRect(const GLBuffer*, LONG, LONG, LONG, LONG, const ULONG*, ULONG) { vNotAvailable(__func__); }
 void _NPutRectZoom(const GLBuffer*, LONG, LONG, LONG, LONG, const ULONG*, ULONG, ULONG, ULONG, ULONG) {
     vNotAvailable(__func__);

@@ -66,10 +66,7 @@ void _NValPixelOps(N_Context* pctx, N_PrimDispatch* pd);
 void _NValPixelPipe(N_Context* pctx, N_Pipe* pipe, ULONG code);
 // The render program of a pixel transfer (kind 57-60, lgi format code).
 void _NValPixelProgram(N_Context* pctx, ULONG kind, ULONG format);
-// Stage 102 of the pixel paths: the pixel-rectangle and the bitmap render
-// functions, which draw the span the zoom stage hands on.
-void _NPixelRectRender(N_Context* pctx, N_Pipe* pipe);
-void _NBitmapRectRender(N_Context* pctx, N_Pipe* pipe);
+// Stage 102 of the pixel paths is a render function of kz2/kzrects.h.
 
 // --- primitive paths, clippers and facing tests (stages of the dispatch records) ------------------
 // (Facing tests in 3d/prims.cpp, primitive paths and the user-plane
@@ -101,7 +98,8 @@ void _NExecInlinePrim(N_Context* pctx, ULONG kind, ULONG format, ULONG n, const 
 // --- render paths -------------------------------------------------------------------------
 void _NAccum(ULONG op, float value);
 void _NClearAccum(ULONG ulValue);
-// Fill a rectangle of a bound board-memory buffer, or of the depth buffer.
+// Fill a rectangle of a bound board-memory buffer, or of the depth buffer
+// (kz2/kzclear.cpp).
 void _NClearRectSplit(const GLBuffer* pBuffer, LONG x, LONG y, LONG cx, LONG cy, ULONG ulValue);
 void _NClearRect(N_BoundBuffer* pSlot, LONG x, LONG y, LONG cx, LONG cy, ULONG ulValue,
                  ULONG ulExtra);

@@ -501,6 +501,8 @@ void _NWindowTransform(N_Context* pctx, const N_BoardFacts& board);
 // The first draw colour buffer's slot by the draw-buffer code (attribute
 // 163) and the bound slots, or -1.
 LONG _NFirstDrawSlot(N_Context* pctx);
+// The bound colour slots the draw-buffer code draws into, in order; their count.
+ULONG _NDrawSlots(N_Context* pctx, LONG (&slots)[4]);
 // Makes an array of the context hold c elements of cbEach bytes: 1 when it
 // already does, 2 when new storage replaced it (the old contents are gone),
 // 0 when storage cannot be had (the old array stays).

@@ -116,7 +116,7 @@ N_BoardFacts _NBoardFactsOf(N_Context* pctx) {
     return board;
 }
 
-LONG _NFirstDrawSlot(N_Context* pctx) {
+ULONG _NDrawSlots(N_Context* pctx, LONG (&slots)[4]) {
     // The colour buffers a draw-buffer code draws into, in order.
     struct Row {
         ULONG code;
@@ -128,13 +128,19 @@ LONG _NFirstDrawSlot(N_Context* pctx) {
         {255, {0, 8, 1, 9}},
     };
     const ULONG code = *pulAttr(pctx, kDrawBuffer);
+    ULONG n = 0;
     for (const Row& row : kRows) {
         if (row.code != code) continue;
         for (LONG slot : row.slots)
-            if (slot >= 0 && pctx->buffers[slot].pBuffer != nullptr) return slot;
-        return -1;
+            if (slot >= 0 && pctx->buffers[slot].pBuffer != nullptr) slots[n++] = slot;
+        break;
     }
-    return -1;
+    return n;
+}
+
+LONG _NFirstDrawSlot(N_Context* pctx) {
+    LONG slots[4];
+    return _NDrawSlots(pctx, slots) != 0 ? slots[0] : -1;
 }
 
 void _NWindowTransform(N_Context* pctx, const N_BoardFacts& board) {

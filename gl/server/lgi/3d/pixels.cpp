@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "../seams.h"
+#include "kz2/kzrects.h"
 #include "pixelpath.h"
 
 namespace {
@@ -26,6 +27,7 @@ constexpr ULONG kAlphaSlot = 2;
 // Enable-word bits that the direct draw and copy cannot honour.
 constexpr ULONG kDrawNeedsPipe = 0x40026c80u;
 constexpr ULONG kCopyNeedsPipe = 0x40026c90u;
+constexpr ULONG kBitmapNeedsPipe = 0x40026c90u;
 
 // lgi pixel format and type codes.
 constexpr ULONG kFormatStencil = 1;
@@ -251,29 +253,44 @@ LONG N_ReadPixels(LONG x, LONG y, LONG cx, LONG cy, ULONG ulFormat, ULONG ulType
 
 void N_DrawBitmap(ULONG width, ULONG height, float xorig, float yorig, float xmove, float ymove,
                   const BYTE* pjBitmap) {
-    if (!bNHaveContext() || width == 0 || height == 0 || pjBitmap == nullptr) return;
+    if (!bNHaveContext()) return;
     N_Context* pctx = gpNCurrent;
-    if (!bPixelsDrawn(pctx, kTokenBitmap)) {
-        // In feedback mode the raster position still moves on.
-        if (*pulAttr(pctx, N_ATTR_RASTER_POS_VALID) == 1 &&
-            *pulAttr(pctx, N_ATTR_RENDER_MODE) == N_RENDER_MODE_FEEDBACK) {
-            ULONG* pulPos = pulAttr(pctx, N_ATTR_RASTER_POS);
-            pulPos[0] = std::bit_cast<ULONG>(__glXWordFloat(pulPos[0]) + xmove);
-            pulPos[1] = std::bit_cast<ULONG>(__glXWordFloat(pulPos[1]) + ymove);
+    // An invalid raster position neither draws nor moves.
+    if (*pulAttr(pctx, N_ATTR_RASTER_POS_VALID) != 1) return;
+    bool bMove = true;
+    if (bPixelsDrawn(pctx, kTokenBitmap) && width != 0 && height != 0 && pjBitmap != nullptr) {
+        if (pctx->dirty != 0) _NValidate(pctx, pctx->dirty);
+        const LONG iSlot = _NFirstDrawSlot(pctx);
+        const GLBuffer* pDraw = iSlot >= 0 ? pctx->buffers[iSlot].pBuffer : nullptr;
+        const bool bGeneral = pDraw != nullptr && pctx->cClipRects != 0 &&
+                              (*pulAttr(pctx, N_ATTR_MAP_COLOUR) != 0 || (pctx->enableWord & kBitmapNeedsPipe) ||
+                               _NTruncToLong(fNAttr(pctx, N_ATTR_ZOOM_X, 0)) != 1 ||
+                               _NTruncToLong(fNAttr(pctx, N_ATTR_ZOOM_Y, 0)) != 1 ||
+                               pDraw->memoryKind != GLBUFFER_MEMORY_DEVICE);
+        if (bGeneral) {
+            // The bitmap pipe moves the raster position itself.
+            N_PixelSpan span{};
+            span.kind = N_PRIM_BITMAP;
+            span.format = N_PIXFMT_INDEX;
+            span.type = N_PIXTYPE_BITMAP;
+            span.pjBitmap = pjBitmap;
+            span.cjSourceRow = (std::size_t{width} + 7) / 8;
+            span.width = width;
+            span.rows = height;
+            span.bitmapOrigin[0] = xorig;
+            span.bitmapOrigin[1] = yorig;
+            span.bitmapMove[0] = xmove;
+            span.bitmapMove[1] = ymove;
+            vPixelPath(pctx, &span);
+            return;
         }
-        return;
+        bMove = _NDrawBitmapKZ(pctx, width, height, xorig, yorig, pjBitmap);
     }
-    N_PixelSpan span{};
-    span.kind = N_PRIM_BITMAP;
-    span.format = N_PIXFMT_INDEX;
-    span.type = N_PIXTYPE_BITMAP;
-    span.pjBitmap = pjBitmap;
-    span.cjSourceRow = (std::size_t{width} + 7) / 8;
-    span.width = width;
-    span.rows = height;
-    span.bitmapOrigin[0] = xorig;
-    span.bitmapOrigin[1] = yorig;
-    span.bitmapMove[0] = xmove;
-    span.bitmapMove[1] = ymove;
-    vPixelPath(pctx, &span);
+    // The raster position moves on whether anything was drawn or not, in
+    // feedback and selection mode too.
+    if (bMove) {
+        ULONG* pulPos = pulAttr(pctx, N_ATTR_RASTER_POS);
+        pulPos[0] = std::bit_cast<ULONG>(__glXWordFloat(pulPos[0]) + xmove);
+        pulPos[1] = std::bit_cast<ULONG>(__glXWordFloat(pulPos[1]) + ymove);
+    }
 }

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "kz2/kzrects.h"
 #include "pixelpath.h"
 #include "../seams.h"
 
@@ -243,7 +244,7 @@ ULONG _NPixelSetup(N_Context* pctx, N_Pipe* pipe, N_PixelSpan* ps, N_StageList* 
             const N_StageFn pfnDraw = ps->bufferClass == N_PIXCLASS_COLOUR ? pfnDrawTransfer(pctx, ulBits(ps->pDest)) : nullptr;
             vStage(N_STAGE_CLIENT_FETCH, _NStageRowLoop);
             vStage(N_STAGE_ZOOM, pfnZoomStage(pctx, ps));
-            vStage(N_STAGE_PIXEL_RENDER, _NPixelRectRender);
+            vStage(N_STAGE_PIXEL_RENDER, _NvpRenderPixelRectKZG);
             l->Add(N_STAGE_CLIENT_FETCH);
             if (pfnDraw != nullptr) {
                 vStage(N_STAGE_DRAW_TRANSFER, pfnDraw);
@@ -260,7 +261,7 @@ ULONG _NPixelSetup(N_Context* pctx, N_Pipe* pipe, N_PixelSpan* ps, N_StageList* 
             vStage(N_STAGE_CLIENT_FETCH, _NStageBitmapFetch);
             vStage(N_STAGE_DRAW_TRANSFER, _NEmptyStage);
             vStage(N_STAGE_ZOOM, _NStageZoomNone);
-            vStage(N_STAGE_PIXEL_RENDER, _NBitmapRectRender);
+            vStage(N_STAGE_PIXEL_RENDER, _NvpRenderBitmapRectKZG);
             l->Add(N_STAGE_CLIENT_FETCH);
             l->Add(N_STAGE_ZOOM);
             if (bRects) l->Add(N_STAGE_RECTANGLES);
@@ -294,7 +295,7 @@ ULONG _NPixelSetup(N_Context* pctx, N_Pipe* pipe, N_PixelSpan* ps, N_StageList* 
                     l->Add(N_STAGE_DRAW_TRANSFER);
                 }
                 vStage(N_STAGE_ZOOM, pfnZoomStage(pctx, ps));
-                vStage(N_STAGE_PIXEL_RENDER, _NPixelRectRender);
+                vStage(N_STAGE_PIXEL_RENDER, _NvpRenderPixelRectKZG);
                 l->Add(N_STAGE_ZOOM);
                 l->Add(N_STAGE_PIXEL_RENDER);
             }

@@ -226,11 +226,14 @@ TEST_F(LgiTest, DrawPixelsThroughThePathEndsAtThePixelRectangleRender) {
     const BYTE px[4] = {1, 2, 3, 4};
     vnx::debug::clear();
     N_DrawPixels(2, 2, N_PIXFMT_LUMINANCE, N_PIXTYPE_UBYTE, px);
-    EXPECT_TRUE(Printed("_NPixelRectRender: not available yet")) << vnx::debug::peek();
+    EXPECT_TRUE(Printed("_NvpRenderPixelRectKZG: unsupported dataAttr 0")) << vnx::debug::peek();
     const BYTE bm[2] = {0x80, 0x80};
+    const ULONG clip[2] = {0, 0x00100010};  // a bitmap draws only within a clip list
+    N_BindClipList(1, clip);
+    ctx_->dirty = 0;
     vnx::debug::clear();
     N_DrawBitmap(1, 2, 0.0f, 0.0f, 3.0f, 0.0f, bm);
-    EXPECT_TRUE(Printed("_NBitmapRectRender: not available yet")) << vnx::debug::peek();
+    EXPECT_TRUE(Printed("_NvpRenderBitmapRectKZG: unsupported dataAttr 0")) << vnx::debug::peek();
     EXPECT_EQ(fNAttr(ctx_, N_ATTR_RASTER_POS, 0), 3.0f);
     // A stencil copy reads every source row, then hands each to the render.
     HostPlane st(GLBUFFER_STENCIL, 8, 16, 16);
@@ -238,7 +241,7 @@ TEST_F(LgiTest, DrawPixelsThroughThePathEndsAtThePixelRectangleRender) {
     N_CopyPixels(0, 0, 2, 3, 1);
     const std::string got = vnx::debug::take();
     std::size_t n = 0;
-    for (std::size_t at = 0; (at = got.find("_NPixelRectRender", at)) != std::string::npos; ++at) ++n;
+    for (std::size_t at = 0; (at = got.find("_NvpRenderPixelRectKZG", at)) != std::string::npos; ++at) ++n;
     EXPECT_EQ(n, 3u) << got;
 }
 

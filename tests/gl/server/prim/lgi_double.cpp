@@ -80,13 +80,9 @@ void* _NCreateScratchPixmap(N_Context*) { return nullptr; }
 ULONG _NDitherMarker(N_HwRecord*) { return 0; }
 N_StageFn _NRasterPosRenderFcn(N_Context*, N_Pipe*) { return nullptr; }
 void _NValPixelProgram(N_Context*, ULONG, ULONG) {}
-void _NPixelRectRender(N_Context*, N_Pipe*) {}
-void _NBitmapRectRender(N_Context*, N_Pipe*) {}
 void N_RasterPos(const float*) {}
 void _NAccum(ULONG, float) {}
 void _NClearAccum(ULONG) {}
-void _NClearRectSplit(const GLBuffer*, LONG, LONG, LONG, LONG, ULONG) {}
-void _NClearRect(N_BoundBuffer*, LONG, LONG, LONG, LONG, ULONG, ULONG) {}
 void _NPutRect(const GLBuffer*, LONG, LONG, LONG, LONG, const ULONG*, ULONG) {}
 void _NPutRectZoom(const GLBuffer*, LONG, LONG, LONG, LONG, const ULONG*, ULONG, ULONG, ULONG, ULONG) {}
 void _NGetRow(const GLBuffer*, LONG, LONG, LONG, ULONG*) {}
