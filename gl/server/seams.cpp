@@ -1,27 +1,4 @@
-// The server's parts that are not built yet: each says so on the debugger
-// and answers failure.
+// The server's parts that are not built yet say so here: each on the
+// debugger ("<name>: not available yet"), answering failure. Every part
+// declared in seams.h is built now.
 #include "seams.h"
-
-namespace {
-
-void vNotAvailable(const char* pszName) { __glXDebugPrint("%s: not available yet\n", pszName); }
-
-}  // namespace
-
-BOOL __glXPushClipPlanes(GLContext*) {
-    vNotAvailable(__func__);
-    return FALSE;
-}
-BOOL __glXPushColorFormat(GLContext*) {
-    vNotAvailable(__func__);
-    return FALSE;
-}
-BOOL __glXValidateViewport(GLContext*) {
-    vNotAvailable(__func__);
-    return FALSE;
-}
-
-BOOL __glDrawableSize(GLContext*, LONG*, LONG*) {
-    vNotAvailable(__func__);
-    return FALSE;
-}

@@ -32,7 +32,7 @@ BOOL __glVisualDoubleBuffered(GLContext* gc);
 BOOL __glVisualStereo(GLContext* gc);
 // Hand the lgi layer the six clip planes with their enables, the colour
 // format (N_ATTR_PIXEL_FORMAT) of the visual; work out the viewport from the
-// drawable and the screen: TRUE when done.
+// drawable and the screen: TRUE when done (context/viewport.cpp).
 BOOL __glXPushClipPlanes(GLContext* gc);
 BOOL __glXPushColorFormat(GLContext* gc);
 BOOL __glXValidateViewport(GLContext* gc);
@@ -53,5 +53,6 @@ BoardConfig* __glBoardConfig(GLContext* gc);
 #include "list/list.h"
 
 // --- what the state requests use --------------------------------------------------------
-// The bound drawable's buffer size (x1 - x0, y1 - y0): TRUE when known.
+// The bound drawable's buffer size (x1 - x0, y1 - y0): TRUE when known
+// (the buffer manager, buffers.cpp).
 BOOL __glDrawableSize(GLContext* gc, LONG* pcx, LONG* pcy);

@@ -723,6 +723,13 @@ LONG __glDrawableHeight(GLContext* gc) {
     const RECTL& r = gc->pdraw->pwo->rclClient;
     return r.bottom - r.top;
 }
+BOOL __glDrawableSize(GLContext* gc, LONG* pcx, LONG* pcy) {
+    if (gc->pdraw == nullptr || gc->pdraw->pwo == nullptr) return FALSE;
+    const RECTL& r = gc->pdraw->pwo->rclClient;
+    *pcx = r.right - r.left;
+    *pcy = r.bottom - r.top;
+    return TRUE;
+}
 BOOL __glVisualDoubleBuffered(GLContext* gc) { return gc->pvis != nullptr && gc->pvis->bDoubleBuffer != 0; }
 BOOL __glVisualStereo(GLContext* gc) { return gc->pvis != nullptr && gc->pvis->bStereo != 0; }
 

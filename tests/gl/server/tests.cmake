@@ -44,7 +44,7 @@ list(REMOVE_ITEM VNX_GLSRV_SOURCES ${PROJECT_SOURCE_DIR}/gl/server/seams.cpp
 # Contexts and the buffer manager are doubled there too: the escape's tests hand out contexts of their own.
 list(REMOVE_ITEM VNX_GLSRV_SOURCES ${PROJECT_SOURCE_DIR}/gl/server/context/context.cpp
   ${PROJECT_SOURCE_DIR}/gl/server/context/buffers.cpp ${PROJECT_SOURCE_DIR}/gl/server/context/image.cpp
-  ${PROJECT_SOURCE_DIR}/gl/server/context/texture.cpp)
+  ${PROJECT_SOURCE_DIR}/gl/server/context/texture.cpp ${PROJECT_SOURCE_DIR}/gl/server/context/viewport.cpp)
 # Its checks sit in the folders of the sources they check; the fixture and
 # the stand-ins are in dispatch/.
 set(VNX_GLSRV_CHECKS)
@@ -82,7 +82,8 @@ gtest_discover_tests(gl_server_buffers_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIM
 # contexts, and the board shows the result.
 file(GLOB_RECURSE VNX_GLSRV_ALL_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/gl/server/*.cpp)
 list(FILTER VNX_GLSRV_ALL_SOURCES EXCLUDE REGEX "/gl/server/lgi/")
-file(GLOB VNX_GLSRV_DEVICE_CHECKS CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/gl/server/swap/*_check.cpp)
+file(GLOB VNX_GLSRV_DEVICE_CHECKS CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/gl/server/swap/*_check.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/gl/server/context/*_check.cpp)
 vnx_glsrv_check_program(swap ${VNX_GLSRV_ALL_SOURCES} ${VNX_GLSRV_DEVICE_CHECKS})
 target_link_libraries(gl_server_swap_tests PRIVATE vnxlgi)
 

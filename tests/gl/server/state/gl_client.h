@@ -18,6 +18,10 @@
 #include "escapes.h"
 #include "gl/glx/glx_encoder.h"
 #include "glcmd.h"
+#include "glhookslots.h"
+#include "glpdev.h"
+#include "glsrv.h"
+#include "lgi/lgi.h"
 #include "platform/debug.h"
 #include "platform/engine.h"
 #include "platform/faults.h"
@@ -201,6 +205,46 @@ class GLClientTest : public ::testing::Test {
     INT cFormats_ = 0;
     HANDLE hSection_ = nullptr;
     BYTE* pjView_ = nullptr;
+};
+
+// The same application with the server built into the test program and
+// started on the driver's device as the driver starts the library it
+// loads: the lgi layer the server drives is the program's own, so a test
+// reads what reached it.
+class GLServerInProgramTest : public GLClientTest {
+  protected:
+    void StartServer() override {
+        saved_ = *Hooks();
+        ASSERT_TRUE(InitGLSrvDll(nullptr, GLSRV_PROCESS_ATTACH, nullptr));
+        ASSERT_EQ(DrvEnableEscape(0x10002, ppdev()), 1u);
+    }
+    void StopServer() override {
+        if (Hooks()->pfnGLServerUnload != nullptr) {
+            Hooks()->pfnGLServerUnload(ppdev());
+            *Hooks() = saved_;
+        }
+    }
+    PDEV* ppdev() { return reinterpret_cast<PDEV*>(device_->dhpdev()); }
+    GLHOOKSLOTS* Hooks() { return pGLHookSlots(ppdev()); }
+    // Runs f under the device's escape lock, as the server's own calls run.
+    template <typename Fn>
+    auto Locked(Fn f) {
+        CRITICAL_SECTION* pcs = pGLEscapeLock(ppdev());
+        EnterCriticalSection(pcs);
+        auto r = f();
+        LeaveCriticalSection(pcs);
+        return r;
+    }
+    // The first c words of an lgi attribute of the current lgi context, as T.
+    template <typename T = float>
+    std::vector<T> Attr(ULONG id, ULONG c) {
+        ULONG aw[64] = {};
+        Locked([&] { return N_GetStateBlockAttr(id, aw); });
+        std::vector<T> v(c);
+        std::memcpy(v.data(), aw, c * sizeof(T));
+        return v;
+    }
+    GLHOOKSLOTS saved_{};
 };
 
 }  // namespace glsrv_client

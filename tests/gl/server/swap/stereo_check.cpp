@@ -19,34 +19,7 @@ namespace {
 
 using glx::F;
 
-class StereoTest : public glsrv_client::GLClientTest, public ::testing::WithParamInterface<bool> {
-  protected:
-    void StartServer() override {
-        saved_ = *Hooks();
-        ASSERT_TRUE(InitGLSrvDll(nullptr, GLSRV_PROCESS_ATTACH, nullptr));
-        ASSERT_EQ(DrvEnableEscape(0x10002, ppdev()), 1u);
-    }
-    void StopServer() override {
-        if (Hooks()->pfnGLServerUnload != nullptr) {
-            Hooks()->pfnGLServerUnload(ppdev());
-            *Hooks() = saved_;
-        }
-    }
-    PDEV* ppdev() { return reinterpret_cast<PDEV*>(device_->dhpdev()); }
-    GLHOOKSLOTS* Hooks() { return pGLHookSlots(ppdev()); }
-    // An lgi attribute of the current lgi context, under the escape lock.
-    std::vector<float> Attr(ULONG id, ULONG c) {
-        CRITICAL_SECTION* pcs = pGLEscapeLock(ppdev());
-        EnterCriticalSection(pcs);
-        ULONG aw[36] = {};
-        N_GetStateBlockAttr(id, aw);
-        LeaveCriticalSection(pcs);
-        std::vector<float> v(c);
-        std::memcpy(v.data(), aw, c * sizeof(float));
-        return v;
-    }
-    GLHOOKSLOTS saved_{};
-};
+class StereoTest : public glsrv_client::GLServerInProgramTest, public ::testing::WithParamInterface<bool> {};
 
 TEST_P(StereoTest, ProjectionPerEyeOnlyOnAStereoBoard) {
     const bool bStereo = GetParam();
