@@ -11,6 +11,7 @@
 #include <cstring>
 #include <vector>
 
+#include "boardconfig.h"
 #include "gl/server/state/gl_client.h"
 #include "lgi/3d/context.h"
 #include "kz2queue.h"
@@ -70,9 +71,18 @@ class ContextToLgiTest : public glsrv_client::GLServerInProgramTest {
 // GL's window transform for the viewport and depth range a client sets
 // reaches the lgi layer, also when the viewport runs off the screen (the
 // window lies at (100, 80) on a 640 x 480 screen): the clip box is cut to
-// the screen and the matrix makes up for it.
-TEST_F(ContextToLgiTest, ViewportAndDepthRangeGiveGLsWindowTransform) {
-    ASSERT_NO_FATAL_FAILURE(Start());
+// the screen and the matrix makes up for it. A board split across two
+// screens shows them side by side and takes viewports left of the window.
+class ViewportTest : public ContextToLgiTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(ViewportTest, ViewportAndDepthRangeGiveGLsWindowTransform) {
+    const bool bSplit = GetParam();
+    vnx::miniport::MachineConfig cfg;
+    if (bSplit) {
+        cfg.boards = 2;
+        cfg.boardConfig.flags |= BCF_DUAL_MONITOR;
+    }
+    ASSERT_NO_FATAL_FAILURE(Start(cfg));
     struct Case {
         const char* name;
         bool set;
@@ -80,14 +90,16 @@ TEST_F(ContextToLgiTest, ViewportAndDepthRangeGiveGLsWindowTransform) {
         double n, f;
         LONG box[4];  // the clip box expected
     };
-    const Case cases[] = {
+    std::vector<Case> cases = {
         {"never set: the window", false, 0, 0, kWindowWidth, kWindowHeight, 0.0, 1.0, {0, 0, 255, 191}},
         {"inside the window", true, 10, 20, 100, 50, 0.25, 0.75, {10, 122, 109, 171}},
-        // Right edge: screen width less 2 less the window's x; top: the
-        // screen's top edge above the window.
-        {"beyond the screen", true, 0, 0, 1000, 1000, 1.0, 0.0, {0, -80, 538, 191}},
+        // Right edge: the screen's width less 2 less the window's x; top:
+        // the screen's top edge above the window.
+        {"beyond the screen", true, 0, 0, 1000, 1000, 1.0, 0.0, {0, -80, bSplit ? 999 : 538, 191}},
         {"whole window again", true, 0, 0, kWindowWidth, kWindowHeight, 0.5, 0.5, {0, 0, 255, 191}},
     };
+    // Left edge: the screen's left edge left of the window.
+    if (bSplit) cases.push_back({"left of the screen", true, -300, 10, 400, 100, 0.0, 1.0, {-100, 82, 99, 181}});
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         if (c.set) {
@@ -113,6 +125,9 @@ TEST_F(ContextToLgiTest, ViewportAndDepthRangeGiveGLsWindowTransform) {
         }
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Boards, ViewportTest, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& i) { return i.param ? "Split" : "Single"; });
 
 // A viewport wholly off the screen leaves the lgi layer's clip box as it was.
 TEST_F(ContextToLgiTest, ViewportOffTheScreenChangesNothing) {
