@@ -643,6 +643,205 @@ TEST_P(Render3dScenes, MatchOsMesa) {
     }
 }
 
+// --- the model's own rules ------------------------------------------------------------
+class Render3dRules : public Render3dTest {
+protected:
+    void SetUp() override { boot(Config{"Solo32", 1, 1, 32}); }
+    // One packet of layout 12: the program words over triangles whose
+    // vertices all carry colour `rgb` and depth word `z`; constants 32 on.
+    void draw(const std::vector<std::uint32_t>& program, const std::vector<std::array<float, 6>>& tris,
+              std::uint32_t rgb, std::uint32_t z, const std::vector<std::uint32_t>& constants = {},
+              std::uint32_t clipMax = clip_word(kW - 1, kH - 1), std::uint32_t clipMin = 0) {
+        const kzPrimWordsRow& row = *kzPrimWordsOf(5, 12);
+        std::uint32_t header = 5 | KZU_HDR_CLIP | kLayout12Loads |
+                               static_cast<std::uint32_t>(program.size()) << KZU_HDR_INSTR_SHIFT | 1u << KZU_HDR_PIDW_SHIFT;
+        if (!constants.empty()) header |= KZU_CONSTANTS_8_PER_PKT;
+        std::vector<std::uint32_t> w = {header, static_cast<std::uint32_t>(tris.size()),
+                                        std::uint32_t{kDepthPid} << 16 | colour_pid(32)};
+        w.insert(w.end(), program.begin(), program.end());
+        w.push_back(clipMin);
+        w.push_back(clipMax);
+        if (!constants.empty()) {
+            for (std::size_t k = 0; k < KZU_CONSTANTS; ++k) w.push_back(k < constants.size() ? constants[k] : kNoConstant);
+        }
+        for (const auto& t : tris) {
+            std::uint32_t words[9];
+            for (std::uint32_t v = 0; v < 3; ++v) {
+                words[kzPrimWordAt(row, KZ_PW_COLOUR, v)] = rgb;
+                words[kzPrimWordAt(row, KZ_PW_DEPTH, v)] = z;
+                words[kzPrimWordAt(row, KZ_PW_POSITION, v)] = position_word(t[2 * v], t[2 * v + 1]);
+            }
+            w.insert(w.end(), std::begin(words), std::end(words));
+        }
+        send(0, w);
+    }
+    std::uint32_t at(int x, int y) {
+        std::uint32_t v = 0;
+        std::memcpy(&v, board->pixel(0, colour_pid(32), x, y), 4);
+        return v;
+    }
+    void set(int x, int y, std::uint32_t v) { std::memcpy(board->pixel(0, colour_pid(32), x, y), &v, 4); }
+    int count(std::uint32_t v) {
+        int n = 0;
+        for (int y = 0; y < kH; ++y)
+            for (int x = 0; x < kW; ++x) n += at(x, y) == v ? 1 : 0;
+        return n;
+    }
+};
+
+constexpr std::uint32_t D13 = KZU_pixmap0;  // the colour pixmap (pid position 0)
+
+// Pixel centres on an edge belong to the top and left edges only: a square
+// of two triangles, and a fan of eight around a centre, drawn with XOR onto
+// zero leave every covered pixel once (a pixel covered twice would XOR back
+// to 0) and the square exactly its 10 x 10 pixels, whichever way the
+// triangles wind.
+TEST_F(Render3dRules, SharedEdgesCoverEachPixelOnce) {
+    const std::vector<std::uint32_t> xorWrite = {kzuInstr(KZU_OP_XOR, D13, S, D13) | kClip};
+    draw(xorWrite, {{10.5f, 10.5f, 20.5f, 10.5f, 20.5f, 20.5f}, {10.5f, 10.5f, 10.5f, 20.5f, 20.5f, 20.5f}}, 0x123456,
+         0);
+    EXPECT_EQ(count(0x123456), 100);
+    EXPECT_EQ(at(10, 10), 0x123456u);
+    EXPECT_EQ(at(19, 19), 0x123456u);
+    EXPECT_EQ(at(20, 15), 0u);
+    EXPECT_EQ(at(15, 20), 0u);
+    // A fan of eight triangles around (100.5, 100.5) with corners on pixel
+    // centres and between them.
+    const float c = 100.5f;
+    const float ring[8][2] = {{c - 20, c - 20}, {c, c - 27.25f}, {c + 20, c - 20}, {c + 23.5f, c},
+                              {c + 20, c + 20}, {c, c + 21}, {c - 20, c + 20}, {c - 30.125f, c}};
+    std::vector<std::array<float, 6>> fan;
+    for (int i = 0; i < 8; ++i) {
+        const auto& a = ring[i];
+        const auto& b = ring[(i + 1) % 8];
+        fan.push_back(i % 2 ? std::array<float, 6>{c, c, a[0], a[1], b[0], b[1]}
+                            : std::array<float, 6>{c, c, b[0], b[1], a[0], a[1]});
+    }
+    draw(xorWrite, fan, 0x00FF00, 0);
+    int holes = 0;
+    for (int y = 85; y < 116; ++y)
+        for (int x = 85; x < 116; ++x) holes += at(x, y) == 0x00FF00u ? 0 : 1;
+    EXPECT_EQ(holes, 0);
+    // Zero area covers nothing.
+    draw(xorWrite, {{30, 30, 40, 40, 50, 50}}, 0xFFFFFF, 0);
+    EXPECT_EQ(count(0xFFFFFF), 0);
+}
+
+// The arithmetic of the opcodes and the condition codes, one covered pixel
+// each: the colour in rgb0, a second value in z0, the result in the pixel.
+TEST_F(Render3dRules, OpcodesWorkPerLaneOrPerWord) {
+    const std::uint32_t c0 = KZU_constant_0, c1 = KZU_constant_1;
+    struct Case {
+        const char* name;
+        std::vector<std::uint32_t> program;
+        std::uint32_t rgb, z;
+        std::vector<std::uint32_t> constants;
+        std::uint32_t before, expected;
+    };
+    const std::uint32_t addc1 = kzuCCDescs[1].w[KZU_CC_ADDC_WORD], gt1 = kzuCCDescs[1].w[KZU_CC_GT_WORD];
+    const Case cases[] = {
+        {"add saturates each lane", {kzuInstr(KZU_OP_ADD, D13, S, KZU_z0)}, 0x80F010, 0x9020F0, {}, 0, 0xFFFFFF},
+        {"subtract stops at 0 per lane", {kzuInstr(KZU_OP_SUB, D13, S, KZU_z0)}, 0x801020, 0x9008F0, {}, 0, 0x000800},
+        {"multiply scales by 255", {kzuInstr(KZU_OP_MUL, D13, S, KZU_z0)}, 0xFF8040, 0x80FF80, {}, 0, 0x808020},
+        {"whole-word add wraps", {kzuInstr(KZU_OP_ADDW, D13, S, KZU_z0)}, 0xFFFFFFFF, 0x2, {}, 0, 0x1},
+        {"nand and or-not", {kzuInstr(0x04, 8, S, KZU_z0), kzuInstr(0x06, D13, 8, S)}, 0xF0F0F0, 0xFF00FF, {}, 0,
+         ~(0xF0F0F0u & 0xFF00FFu) | ~0xF0F0F0u},
+        // The generator's saturating add: add with carry, all ones where a
+        // lane carried: only that lane.
+        {"add with carry marks its lanes", {kzuInstr(addc1, D13, S, KZU_z0), kzuInstr(KZU_OP_NOT, D13, c0, 0) | pred(1)},
+         0x80F010, 0x102030, {0}, 0, 0x90FF40},
+        // A clamp compare against the maximum colour per lane.
+        {"clamp compare per lane", {kzuInstr(KZU_OP_COPY, D13, S, 0), kzuInstr(cmp(1, KZU_CMP_GT), 8, S, c1) | KZU_CLAMP,
+                                    kzuInstr(KZU_OP_COPY, D13, c1, 0) | pred(1)},
+         0x107F90, 0, {0, 0x7F7F7F}, 0, 0x107F7F},
+        // Without the clamp bit a compare is one word: 0x107F90 > 0x7F7F7F is false.
+        {"compare as a word", {kzuInstr(KZU_OP_COPY, D13, S, 0), kzuInstr(cmp(1, KZU_CMP_GT), 8, S, c1),
+                               kzuInstr(KZU_OP_COPY, D13, c1, 0) | pred(1)},
+         0x107F90, 0, {0, 0x7F7F7F}, 0, 0x107F90},
+        // Greater than (descriptor word 4) delivers A per lane.
+        {"greater delivers its lanes", {kzuInstr(gt1, D13, S, KZU_z0)}, 0x205010, 0x104020, {}, 0x777777, 0x205077},
+        // A compare under a predicate that fails clears its code.
+        {"predicated compare clears", {kzuInstr(cmp(0, KZU_CMP_LT), 8, S, KZU_z0), kzuInstr(cmp(1, KZU_CMP_EQ), 8, S, S) | pred(0),
+                                       kzuInstr(KZU_OP_COPY, D13, S, 0) | pred(1)},
+         5, 3, {}, 0xAB, 0xAB},
+        // The join bit ANDs into the code: equal (true) joined into a false
+        // less-than stays false.
+        {"join ands", {kzuInstr(cmp(0, KZU_CMP_LT), 8, S, KZU_z0), kzuInstr(cmp(0, KZU_CMP_EQ), 8, S, S) | KZU_JOIN,
+                       kzuInstr(KZU_OP_COPY, D13, S, 0) | pred(0)},
+         5, 3, {}, 0xAB, 0xAB},
+        {"without join the code is replaced", {kzuInstr(cmp(0, KZU_CMP_LT), 8, S, KZU_z0), kzuInstr(cmp(0, KZU_CMP_EQ), 8, S, S),
+                                               kzuInstr(KZU_OP_COPY, D13, S, 0) | pred(0)},
+         5, 3, {}, 0xAB, 5},
+        // Minimum (descriptor word 0).
+        {"minimum per lane", {kzuInstr(kzuCCDescs[2].w[0], D13, S, KZU_z0)}, 0x205010, 0x104020, {}, 0, 0x104010},
+        // Work registers start at 0 in every fragment; register 31 reads 0.
+        {"work registers start at 0", {kzuInstr(KZU_OP_OR, D13, 3, 31)}, 0, 0, {}, 0x55, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        set(5, 5, c.before);
+        draw(c.program, {{5.5f, 5.5f, 6.5f, 5.5f, 5.5f, 6.5f}}, c.rgb, c.z, c.constants);
+        EXPECT_EQ(at(5, 5), c.expected);
+        EXPECT_EQ(at(6, 5), 0u);
+    }
+}
+
+// The clip pair holds its maximum; instructions without the clip bit run
+// outside it too.
+TEST_F(Render3dRules, ClipPairIncludesItsMaximum) {
+    const std::vector<std::array<float, 6>> square = {{0, 0, 40, 0, 40, 40}, {0, 0, 0, 40, 40, 40}};
+    draw({kzuInstr(KZU_OP_COPY, D13, S, 0) | kClip}, square, 0x0000FF, 0, {}, clip_word(20, 25), clip_word(10, 12));
+    EXPECT_EQ(count(0x0000FF), 11 * 14);
+    EXPECT_EQ(at(20, 25), 0x0000FFu);
+    EXPECT_EQ(at(21, 25), 0u);
+    EXPECT_EQ(at(9, 12), 0u);
+    draw({kzuInstr(KZU_OP_COPY, D13, S, 0)}, square, 0x00FF00, 0, {}, clip_word(20, 25), clip_word(10, 12));
+    EXPECT_EQ(count(0x00FF00), 40 * 40);
+}
+
+// Smooth colours and depths interpolate to the vertices' values at their
+// pixel centres: a triangle's depth written by an always-passing test.
+TEST_F(Render3dRules, DepthInterpolatesAcrossTheTriangle) {
+    const kzPrimWordsRow& row = *kzPrimWordsOf(5, 12);
+    const std::uint32_t Zpx = KZU_pixmap0 + 1;
+    std::vector<std::uint32_t> w = {5 | KZU_HDR_CLIP | kLayout12Loads | 1u << KZU_HDR_INSTR_SHIFT | 1u << KZU_HDR_PIDW_SHIFT, 1,
+                                    std::uint32_t{kDepthPid} << 16 | colour_pid(32),
+                                    kzuInstr(cmp(0, KZU_CMP_EQ), Zpx, Zr, Zr) | kClip, 0, clip_word(kW - 1, kH - 1)};
+    const float xy[3][2] = {{0.5f, 0.5f}, {100.5f, 0.5f}, {0.5f, 100.5f}};
+    const std::uint32_t z[3] = {0, 100000, 200000};
+    std::uint32_t words[9];
+    for (std::uint32_t v = 0; v < 3; ++v) {
+        words[kzPrimWordAt(row, KZ_PW_COLOUR, v)] = 0;
+        words[kzPrimWordAt(row, KZ_PW_DEPTH, v)] = z[v];
+        words[kzPrimWordAt(row, KZ_PW_POSITION, v)] = position_word(xy[v][0], xy[v][1]);
+    }
+    w.insert(w.end(), std::begin(words), std::end(words));
+    send(0, w);
+    auto depth = [&](int x, int y) {
+        std::uint32_t v = 0;
+        std::memcpy(&v, board->pixel(0, kDepthWords, x, y), 4);
+        return v;
+    };
+    EXPECT_EQ(depth(0, 0), 0u);
+    EXPECT_EQ(depth(50, 0), 50000u);
+    EXPECT_EQ(depth(0, 50), 100000u);
+    EXPECT_EQ(depth(25, 25), 25000u + 50000u);
+}
+
+// What the model does not carry out yet leaves memory alone and is counted:
+// texel fetches and condition-code words 1-3.
+TEST_F(Render3dRules, TexelFetchAndUnknownCodeWordsAreNotCarriedOut) {
+    for (std::uint32_t word : {kzuInstr(KZU_OP_TEXEL, D13, D13, 0), kzuInstr(KZU_OP_TEXF, D13, D13, 0),
+                               kzuInstr(KZU_OP_FRAC, D13, D13, 0), kzuInstr(kzuCCDescs[0].w[1], D13, S, S)}) {
+        draw({word, kzuInstr(KZU_OP_COPY, D13, S, 0)}, {{0, 0, 8, 0, 0, 8}}, 0x777777, 0);
+    }
+    EXPECT_EQ(count(0x777777), 0);
+    EXPECT_EQ(board->summary(0).unexecuted, 4u);
+    board->take_packets(0);
+    // Counted: the teardown's check would see them.
+    board = nullptr;
+}
+
 INSTANTIATE_TEST_SUITE_P(Boards, Render3dScenes, ::testing::ValuesIn(kConfigs),
                          [](const ::testing::TestParamInfo<Config>& i) { return std::string(i.param.name); });
 
