@@ -14,10 +14,9 @@
 namespace vnx::board::exec {
 
 const kzPrimWordsRow* gl_layout_of(std::uint32_t command) {
-    const std::uint32_t cls = command & KZU_HDR_CLASS_MASK;
-    const std::uint32_t loads = command & (0xFFu << 12);
+    const std::uint32_t shape = command & (KZU_HDR_CLASS_MASK | KZU_HDR_CLIP | 0xFFu << 12);
     for (const GlLayout& l : kGlLayouts) {
-        if (l.programClass == cls && l.loads == loads) return kzPrimWordsOf(l.programClass, l.dataAttr);
+        if ((l.programClass | KZU_HDR_CLIP | l.loads) == shape) return kzPrimWordsOf(l.programClass, l.dataAttr);
     }
     return nullptr;
 }
@@ -213,6 +212,9 @@ public:
             for (std::uint32_t v = 0; v < 3; ++v) pos[v] = words[kzPrimWordAt(*row, KZ_PW_POSITION, v)];
             load_row(*row, words, KZ_PW_COLOUR, &data[0], true);
             load_row(*row, words, KZ_PW_DEPTH, &data[1], false);
+            for (std::uint32_t k = 0; k < 4; ++k) {
+                if (fields_.loadKind[k] == 1) data[k].loaded = data_register(packet_, fields_, k, prim, 0, &data[k].flat);
+            }
         } else {
             for (std::uint32_t v = 0; v < 3; ++v) pos[v] = packet_.vertex(prim, v);
             for (std::uint32_t k = 0; k < 4; ++k) load_generic(prim, k, &data[k]);

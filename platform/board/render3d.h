@@ -95,13 +95,17 @@
 // - Stipple bits (25-26) are line programs' and do not occur in class 5.
 //
 // Load kinds and which primitive word feeds which data register
-// - A polygon packet whose command word carries the load kinds of one of
-//   the generator's layouts (kGlLayouts below) is read by that layout's
-//   row of kzPrimWordRows: its colour words feed rgb0, its depth words z0,
-//   its positions are the triangle's vertices. For these layouts the load
-//   kinds mean: 3 one word per vertex, interpolated; 2 one word per
-//   primitive; 1 one word per packet (the generator's colour forms 0, 1, 2).
-// - Any other polygon packet (the display driver's immediate-mode packets)
+// - A polygon packet whose command word carries the clip bit and the load
+//   kinds of one of the generator's layouts (kGlLayouts below) is read by
+//   that layout's row of kzPrimWordRows, when the render functions' table
+//   has one: its colour words feed rgb0, its depth words z0, its positions
+//   are the triangle's vertices; a group of one word per vertex is
+//   interpolated, a group of one word is the primitive's; a register of
+//   load kind 1 takes its word from the packet. (For these layouts the load
+//   kinds mean 3 per vertex, 2 per primitive, 1 per packet: the
+//   generator's colour forms 0, 1, 2.)
+// - Any other polygon packet (the display driver's immediate-mode packets,
+//   which carry no clip pair)
 //   is read by the decoder's generic rule (platform/board.h): load kind 1
 //   one word per packet, 2 one word per vertex, interpolated, 3 one word per
 //   primitive, in register order.
@@ -161,10 +165,20 @@ struct GlLayout {
     std::uint32_t loads;     // command bits 12-19 as the generator sets them
     std::uint32_t dataAttr;  // the layout code: the row of kzPrimWordRows
 };
+// The generator's colour forms set rgb0's load kind (form 0: 3, form 1: 2,
+// form 2: 1) and a depth test z0's (layouts 12: 3, 15: 2, 11 and 18: 1); its
+// programs always carry the clip pair. The layouts with an alpha word (3, 6,
+// 9, 13, 16, 19) name the alpha register only when a stage reads it, so
+// their command words do not tell them from the layouts without; they are
+// not recognised.
 inline constexpr GlLayout kGlLayouts[] = {
-    // Colour and depth per vertex (colour form 0, depth test): rgb0 and z0
-    // load kind 3.
+    {5, kzuHdrLoadKind(KZU_rgb0, 3), 2},
+    {5, kzuHdrLoadKind(KZU_rgb0, 2), 5},
+    {5, kzuHdrLoadKind(KZU_rgb0, 1), 8},
+    {5, kzuHdrLoadKind(KZU_z0, 1), 11},
     {5, kzuHdrLoadKind(KZU_rgb0, 3) | kzuHdrLoadKind(KZU_z0, 3), 12},
+    {5, kzuHdrLoadKind(KZU_rgb0, 2) | kzuHdrLoadKind(KZU_z0, 2), 15},
+    {5, kzuHdrLoadKind(KZU_rgb0, 1) | kzuHdrLoadKind(KZU_z0, 1), 18},
 };
 
 // The data-word row of a drawing packet's command word, or null when the
