@@ -214,12 +214,6 @@ std::vector<Triangle> backdrop(float z, std::uint8_t r, std::uint8_t g, std::uin
 }
 
 Pass pass(State s, std::vector<Triangle> t) { return Pass{s, std::move(t)}; }
-State depth_state(unsigned func) {
-    State s;
-    s.depthTest = true;
-    s.depthFunc = func;
-    return s;
-}
 
 struct Row {
     std::string name;
@@ -263,10 +257,8 @@ std::vector<Row> rows() {
                        }});
     }
     out.push_back({"depth less, writes off", [] {
-                       State s = depth_state(kLess);
-                       s.depthWrites = false;
                        return scene_of({pass(depth_state(kAlways), backdrop(0.5f, 30, 60, 90)),
-                                        pass(s, triangles(6, 10, 0.2f, 0.8f)),
+                                        pass(depth_state(kLess, false), triangles(6, 10, 0.2f, 0.8f)),
                                         pass(depth_state(kLess), triangles(7, 10, 0.3f, 0.7f))});
                    }});
     out.push_back({"scissor", [] {
@@ -324,62 +316,27 @@ std::vector<Row> rows() {
                        }});
     }
     out.push_back({"stencil replace then equal", [] {
-                       State mark;
-                       mark.stencilTest = true;
-                       mark.stencilFunc = kAlways;
-                       mark.stencilRef = 1;
-                       mark.stencilZpass = kReplace;
-                       State use;
-                       use.stencilTest = true;
-                       use.stencilFunc = kEqual;
-                       use.stencilRef = 1;
-                       return scene_of({pass(mark, triangles(14, 5, 0.5f, 0.5f)),
-                                        pass(use, backdrop(0.5f, 250, 250, 0))});
+                       return scene_of({pass(stencil_state(kAlways, 1, {.zpass = kReplace}), triangles(14, 5, 0.5f, 0.5f)),
+                                        pass(stencil_state(kEqual, 1), backdrop(0.5f, 250, 250, 0))});
                    }});
     out.push_back({"stencil incr, decr and invert with depth", [] {
-                       State count = depth_state(kLess);
-                       count.stencilTest = true;
-                       count.stencilFunc = kAlways;
-                       count.stencilZpass = kIncr;
-                       count.stencilZfail = kInvert;
-                       State down = depth_state(kAlways);
-                       down.stencilTest = true;
-                       down.stencilFunc = kNotequal;
-                       down.stencilRef = 0;
-                       down.stencilFail = kKeep;
-                       down.stencilZpass = kDecr;
+                       const State count =
+                           stencil_state(kAlways, 0, {.zfail = kInvert, .zpass = kIncr}, 0xFF, depth_state(kLess));
+                       const State down = stencil_state(kNotequal, 0, {.zpass = kDecr}, 0xFF, depth_state(kAlways));
                        std::vector<Pass> passes = {pass(count, triangles(15, 12, 0.2f, 0.8f)),
                                                    pass(down, triangles(16, 4, 0.5f, 0.5f))};
                        // Show the counts: 1, 2 and the inverted values.
                        for (int k : {1, 2, 254, 255}) {
-                           State show = depth_state(kAlways);
-                           show.stencilTest = true;
-                           show.stencilFunc = kEqual;
-                           show.stencilRef = k;
-                           show.depthWrites = false;
+                           const State show = stencil_state(kEqual, k, {}, 0xFF, depth_state(kAlways, false));
                            const auto v = static_cast<std::uint8_t>(40 * (k & 7) + (k > 2 ? 100 : 0));
                            passes.push_back(pass(show, backdrop(0.0f, v, static_cast<std::uint8_t>(255 - v), 128)));
                        }
                        return scene_of(std::move(passes));
                    }});
     out.push_back({"stencil masked less with fail op", [] {
-                       State mark;
-                       mark.stencilTest = true;
-                       mark.stencilFunc = kAlways;
-                       mark.stencilRef = 6;
-                       mark.stencilZpass = kReplace;
-                       State test;
-                       test.stencilTest = true;
-                       test.stencilFunc = kLess;
-                       test.stencilRef = 3;
-                       test.stencilMask = 0x06;
-                       test.stencilFail = kZero;
-                       State show;
-                       show.stencilTest = true;
-                       show.stencilFunc = kEqual;
-                       show.stencilRef = 0;
-                       return scene_of({pass(mark, triangles(17, 4, 0.5f, 0.5f)), pass(test, triangles(18, 6, 0.5f, 0.5f)),
-                                        pass(show, backdrop(0.5f, 0, 200, 200))});
+                       return scene_of({pass(stencil_state(kAlways, 6, {.zpass = kReplace}), triangles(17, 4, 0.5f, 0.5f)),
+                                        pass(stencil_state(kLess, 3, {.fail = kZero}, 0x06), triangles(18, 6, 0.5f, 0.5f)),
+                                        pass(stencil_state(kEqual, 0), backdrop(0.5f, 0, 200, 200))});
                    }});
     return out;
 }

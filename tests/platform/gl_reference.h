@@ -57,6 +57,28 @@ struct State {
     int scissorX0 = 0, scissorY0 = 0, scissorX1 = 0, scissorY1 = 0;  // inclusive, y from the top
 };
 
+// States the scenes share: a depth test, and a stencil test with its
+// operations, each over a given state.
+inline State depth_state(unsigned func, bool writes = true, State s = {}) {
+    s.depthTest = true;
+    s.depthFunc = func;
+    s.depthWrites = writes;
+    return s;
+}
+struct StencilOps {
+    unsigned fail = kKeep, zfail = kKeep, zpass = kKeep;
+};
+inline State stencil_state(unsigned func, int ref, StencilOps ops = {}, unsigned mask = 0xFF, State s = {}) {
+    s.stencilTest = true;
+    s.stencilFunc = func;
+    s.stencilRef = ref;
+    s.stencilMask = mask;
+    s.stencilFail = ops.fail;
+    s.stencilZfail = ops.zfail;
+    s.stencilZpass = ops.zpass;
+    return s;
+}
+
 struct Pass {
     State state;
     std::vector<Triangle> triangles;
