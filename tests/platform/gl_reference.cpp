@@ -15,8 +15,8 @@
 #include <type_traits>
 
 // OSMesa and the LLVM it compiles with keep a few allocations for the
-// process's life.
-extern "C" const char* __lsan_default_suppressions() {
+// process's life. (Exported: the sanitizer looks the name up at run time.)
+extern "C" __attribute__((visibility("default"))) const char* __lsan_default_suppressions() {
     return "leak:libOSMesa\nleak:libLLVM\nleak:libgallium\n";
 }
 
