@@ -65,8 +65,9 @@ std::vector<std::uint32_t> pass_words(const Pass& pass, const Program& prog, int
     const std::uint32_t clipMin = s.scissor ? clip_word(s.scissorX0, s.scissorY0) : 0;
     const std::uint32_t clipMax = s.scissor ? clip_word(s.scissorX1, s.scissorY1) : clip_word(kW - 1, kH - 1);
     std::vector<std::uint32_t> out;
-    for (std::size_t first = 0; first < pass.triangles.size(); first += kBatch) {
-        const std::size_t n = std::min<std::size_t>(kBatch, pass.triangles.size() - first);
+    const std::vector<Triangle> tris = triangles_of(pass);
+    for (std::size_t first = 0; first < tris.size(); first += kBatch) {
+        const std::size_t n = std::min<std::size_t>(kBatch, tris.size() - first);
         out.push_back(header);
         out.push_back(static_cast<std::uint32_t>(n) | (second ? 0x70000u : 0u));
         for (std::uint32_t k = 0; k < pidWords; ++k) {
@@ -81,11 +82,11 @@ std::vector<std::uint32_t> pass_words(const Pass& pass, const Program& prog, int
             for (std::size_t k = 0; k < KZU_CONSTANTS; ++k) out.push_back(k < prog.constants.size() ? prog.constants[k] : kNoConstant);
         }
         for (std::size_t i = first; i < first + n; ++i) {
-            const Triangle& t = pass.triangles[i];
+            const Triangle& t = tris[i];
             std::uint32_t w[9] = {};
             for (std::uint32_t v = 0; v < 3; ++v) {
-                // Flat shading: every vertex carries the provoking (third) vertex's colour.
-                const Vertex& c = s.smooth ? t.v[v] : t.v[2];
+                // Flat shading: every vertex carries the primitive's colour.
+                const Vertex& c = s.smooth ? t.v[v] : t.flat;
                 w[kzPrimWordAt(row, KZ_PW_COLOUR, v)] = colour_word(c.r, c.g, c.b, bpp);
                 w[kzPrimWordAt(row, KZ_PW_DEPTH, v)] = depth_word(t.v[v].z);
                 w[kzPrimWordAt(row, KZ_PW_POSITION, v)] = position_word(t.v[v].x + static_cast<float>(xShift), t.v[v].y);
@@ -207,6 +208,14 @@ std::vector<Triangle> triangles(std::uint32_t seed, int count, float zLo, float 
     return out;
 }
 
+// Vertices at the given positions, each with its own colour.
+std::vector<Vertex> vertices(std::uint32_t seed, const std::vector<std::array<float, 2>>& at) {
+    Lcg g{seed};
+    std::vector<Vertex> out;
+    for (const auto& p : at) out.push_back(Vertex{p[0], p[1], 0.5f, g.byte(), g.byte(), g.byte()});
+    return out;
+}
+
 // Two triangles covering the picture at one depth and colour.
 std::vector<Triangle> backdrop(float z, std::uint8_t r, std::uint8_t g, std::uint8_t b) {
     const Vertex a{0, 0, z, r, g, b}, c{kW, 0, z, r, g, b}, d{kW, kH, z, r, g, b}, e{0, kH, z, r, g, b};
@@ -241,6 +250,50 @@ std::vector<Row> rows() {
                        return scene_of({pass(s, triangles(1, 12, 0.5f, 0.5f))}, 10, 10, 10);
                    }});
     out.push_back({"smooth triangles", [] { return scene_of({pass(State{}, triangles(2, 12, 0.5f, 0.5f))}); }});
+    // The other primitives, smooth and flat: their triangles as GL forms
+    // them, with the colour each takes flat-shaded.
+    for (bool smooth : {true, false}) {
+        const std::string shade = smooth ? " smooth" : " flat";
+        auto prim = [smooth](unsigned mode, std::vector<Vertex> v) {
+            Pass p;
+            p.state.smooth = smooth;
+            p.mode = mode;
+            p.vertices = std::move(v);
+            return scene_of({p}, 5, 5, 5);
+        };
+        out.push_back({"quads" + shade, [prim] { return prim(kQuads, vertices(20, {{20, 20}, {120, 30}, {110, 110}, {30, 100},
+                                                                                     {140, 140}, {240, 130}, {250, 250}, {130, 230},
+                                                                                     {130, 20}, {250, 10}, {250, 120}, {140, 120}})); }});
+        out.push_back({"quad strip" + shade, [prim] {
+                           std::vector<std::array<float, 2>> p;
+                           for (int i = 0; i < 6; ++i) {
+                               p.push_back({10.0f + 45 * i, 60.0f + 10 * (i % 2)});
+                               p.push_back({15.0f + 45 * i, 200.0f - 15 * (i % 3)});
+                           }
+                           return prim(kQuadStrip, vertices(21, p));
+                       }});
+        out.push_back({"triangle strip" + shade, [prim] {
+                           std::vector<std::array<float, 2>> p;
+                           for (int i = 0; i < 12; ++i) p.push_back({8.0f + 21.5f * i, i % 2 ? 230.0f : 30.0f + 3 * i});
+                           return prim(kTriangleStrip, vertices(22, p));
+                       }});
+        out.push_back({"triangle fan" + shade, [prim] {
+                           std::vector<std::array<float, 2>> p = {{128.25f, 127.75f}};
+                           for (int i = 0; i <= 12; ++i) {
+                               const float a = 6.2831853f * static_cast<float>(i) / 12.0f;
+                               p.push_back({128.25f + 110 * std::cos(a), 127.75f + 100 * std::sin(a)});
+                           }
+                           return prim(kTriangleFan, vertices(23, p));
+                       }});
+        out.push_back({"polygon" + shade, [prim] {
+                           std::vector<std::array<float, 2>> p;
+                           for (int i = 0; i < 9; ++i) {
+                               const float a = 6.2831853f * static_cast<float>(i) / 9.0f;
+                               p.push_back({130 + 115 * std::cos(a), 126 + 118 * std::sin(a)});
+                           }
+                           return prim(kPolygon, vertices(24, p));
+                       }});
+    }
     out.push_back({"many small triangles", [] { return scene_of({pass(State{}, triangles(3, 600, 0.5f, 0.5f, 12.0f))}); }});
     const std::pair<const char*, unsigned> funcs[] = {{"never", kNever}, {"less", kLess}, {"equal", kEqual},
                                                      {"lequal", kLequal}, {"greater", kGreater},

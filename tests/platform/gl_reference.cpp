@@ -169,12 +169,16 @@ std::vector<std::uint32_t> render(const Scene& scene, std::string* error) {
     for (const Pass& pass : scene.passes) {
         apply(g, pass.state, scene.height);
         const auto a = static_cast<GLubyte>(std::lround(std::clamp(pass.state.alpha, 0.0f, 1.0f) * 255.0f));
-        g.Begin(GL_TRIANGLES);
-        for (const Triangle& t : pass.triangles) {
-            for (const Vertex& v : t.v) {
-                g.Color4ub(v.r, v.g, v.b, a);
-                g.Vertex3f(v.x, v.y, v.z);
-            }
+        auto vertex = [&](const Vertex& v) {
+            g.Color4ub(v.r, v.g, v.b, a);
+            g.Vertex3f(v.x, v.y, v.z);
+        };
+        g.Begin(pass.mode);
+        if (pass.mode == kTriangles) {
+            for (const Triangle& t : pass.triangles)
+                for (const Vertex& v : t.v) vertex(v);
+        } else {
+            for (const Vertex& v : pass.vertices) vertex(v);
         }
         g.End();
     }
@@ -183,6 +187,44 @@ std::vector<std::uint32_t> render(const Scene& scene, std::string* error) {
     std::vector<std::uint32_t> out(static_cast<std::size_t>(scene.width) * scene.height);
     for (std::size_t i = 0; i < out.size(); ++i) {
         out[i] = std::uint32_t{rgba[4 * i]} << 16 | std::uint32_t{rgba[4 * i + 1]} << 8 | rgba[4 * i + 2];
+    }
+    return out;
+}
+
+std::vector<Triangle> triangles_of(const Pass& pass) {
+    const std::vector<Vertex>& v = pass.vertices;
+    const std::size_t n = v.size();
+    std::vector<Triangle> out;
+    auto add = [&](const Vertex& a, const Vertex& b, const Vertex& c, const Vertex& flat) {
+        out.push_back(Triangle{{a, b, c}, flat});
+    };
+    switch (pass.mode) {
+    case kTriangles:
+        for (const Triangle& t : pass.triangles) add(t.v[0], t.v[1], t.v[2], t.v[2]);
+        break;
+    case kTriangleStrip:
+        for (std::size_t i = 0; i + 2 < n; ++i) add(v[i], v[i + 1], v[i + 2], v[i + 2]);
+        break;
+    case kTriangleFan:
+        for (std::size_t i = 1; i + 1 < n; ++i) add(v[0], v[i], v[i + 1], v[i + 1]);
+        break;
+    case kQuads:
+        for (std::size_t i = 0; i + 3 < n; i += 4) {
+            add(v[i], v[i + 1], v[i + 2], v[i + 3]);
+            add(v[i], v[i + 2], v[i + 3], v[i + 3]);
+        }
+        break;
+    case kQuadStrip:
+        // Quad k is (2k, 2k + 1, 2k + 3, 2k + 2), its last vertex 2k + 3.
+        for (std::size_t i = 0; i + 3 < n; i += 2) {
+            add(v[i], v[i + 1], v[i + 3], v[i + 3]);
+            add(v[i], v[i + 3], v[i + 2], v[i + 3]);
+        }
+        break;
+    case kPolygon:
+        for (std::size_t i = 1; i + 1 < n; ++i) add(v[0], v[i], v[i + 1], v[0]);
+        break;
+    default: break;
     }
     return out;
 }

@@ -32,6 +32,7 @@ struct Vertex {
 };
 struct Triangle {
     Vertex v[3];
+    Vertex flat{};  // whose colour the triangle takes flat-shaded (triangles_of)
 };
 
 // The fragment state of one pass.
@@ -79,10 +80,24 @@ inline State stencil_state(unsigned func, int ref, StencilOps ops = {}, unsigned
     return s;
 }
 
+// GL 1.0's polygon primitives (the published token values).
+enum : unsigned { kTriangles = 4, kTriangleStrip, kTriangleFan, kQuads, kQuadStrip, kPolygon };
+
+// One pass: independent triangles, or the vertices of one primitive of
+// another mode.
 struct Pass {
     State state;
     std::vector<Triangle> triangles;
+    unsigned mode = kTriangles;
+    std::vector<Vertex> vertices;
 };
+
+// The pass as triangles the way GL decomposes its primitives: strips and
+// fans from their shared vertices, quads and quad strips along the diagonal
+// from their first vertex, a polygon as a fan from its first vertex. The
+// vertex whose colour a flat-shaded primitive takes (the last of a triangle
+// or quad, the first of a polygon) is each triangle's `flat` vertex.
+std::vector<Triangle> triangles_of(const Pass& pass);
 
 struct Scene {
     int width = 0, height = 0;
