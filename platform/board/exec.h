@@ -2,9 +2,10 @@
 // out into board memory share. executor.cpp holds the one table that says
 // which function carries out which kind of packet; each exec_*.cpp file holds
 // the functions of one family of packets (exec_2d.cpp: the 2D drawing
-// packets; exec_transfer.cpp: host transfers). The rules the executor follows
-// where the driver's words leave the board's behaviour open are written in
-// platform/board.h ("Execution").
+// packets; exec_transfer.cpp: host transfers; exec_3d.cpp: polygons under
+// render programs). The rules the executor follows where the driver's words
+// leave the board's behaviour open are written in platform/board.h
+// ("Execution"), and for polygons in render3d.h.
 #pragma once
 
 #include <algorithm>
