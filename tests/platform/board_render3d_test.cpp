@@ -624,6 +624,29 @@ TEST_F(Render3dRules, DepthInterpolatesAcrossTheTriangle) {
     EXPECT_EQ(depth(25, 25), 25000u + 50000u);
 }
 
+// A polygon packet without the generator's clip pair and load kinds (the
+// display driver's immediate-mode triangles) is read by the generic rule:
+// here the colour once a primitive (load kind 3), the depth once a vertex,
+// interpolated (load kind 2).
+TEST_F(Render3dRules, GenericLoadsFeedTheirRegisters) {
+    const std::uint32_t Zpx = KZU_pixmap0 + 1;
+    const std::uint32_t header = 5 | kzuHdrLoadKind(KZU_rgb0, 3) | kzuHdrLoadKind(KZU_z0, 2) |
+                                 2u << KZU_HDR_INSTR_SHIFT | 1u << KZU_HDR_PIDW_SHIFT;
+    send(0, {header, 1, std::uint32_t{kDepthPid} << 16 | colour_pid(32), kzuInstr(KZU_OP_COPY, D13, S, 0),
+             kzuInstr(KZU_OP_COPY, Zpx, Zr, 0), 0x00ABCDEF, 0, 100000, 200000, position_word(0.5f, 0.5f),
+             position_word(100.5f, 0.5f), position_word(0.5f, 100.5f)});
+    auto depth = [&](int x, int y) {
+        std::uint32_t v = 0;
+        std::memcpy(&v, board->pixel(0, kDepthWords, x, y), 4);
+        return v;
+    };
+    EXPECT_EQ(at(0, 0), 0x00ABCDEFu);
+    EXPECT_EQ(at(40, 30), 0x00ABCDEFu);
+    EXPECT_EQ(depth(50, 0), 50000u);
+    EXPECT_EQ(depth(0, 50), 100000u);
+    EXPECT_EQ(count(0x00ABCDEF), 5050);  // the centres on or inside the right triangle's legs and top-left edges
+}
+
 // What the model does not carry out yet leaves memory alone and is counted:
 // texel fetches and condition-code words 1-3.
 TEST_F(Render3dRules, TexelFetchAndUnknownCodeWordsAreNotCarriedOut) {
