@@ -171,6 +171,7 @@ struct Fragment3 {
     std::uint32_t cc[3];         // lanes of each code
     std::uint16_t loadedPix = 0; // pixmaps read or written this fragment
     std::uint16_t writtenPix = 0;
+    bool wrotePattern = false;
 };
 
 class PolygonRunner {
@@ -318,7 +319,7 @@ private:
         const std::int64_t ymin = std::min({y[0], y[1], y[2]}), ymax = std::max({y[0], y[1], y[2]});
         std::int64_t px0 = first_pixel(xmin), px1 = (xmax - 8) >> 4;  // inclusive
         std::int64_t py0 = first_pixel(ymin), py1 = (ymax - 8) >> 4;
-        if (allClippedOut(&px0, &py0, &px1, &py1)) return;
+        if (!clip_box(&px0, &py0, &px1, &py1)) return;
         for (std::int64_t py = py0; py <= py1; ++py) {
             const std::int64_t cy = py * 16 + 8;
             for (std::int64_t px = px0; px <= px1; ++px) {
@@ -338,14 +339,15 @@ private:
     }
 
     // Narrows the pixel box to the clip pair when every instruction is
-    // clipped; true when nothing is left.
-    bool allClippedOut(std::int64_t* x0, std::int64_t* y0, std::int64_t* x1, std::int64_t* y1) const {
-        if (!prog_.allClipped || !hasClip_) return *x0 > *x1 || *y0 > *y1;
-        *x0 = std::max(*x0, clipX0_);
-        *y0 = std::max(*y0, clipY0_);
-        *x1 = std::min(*x1, clipX1_);
-        *y1 = std::min(*y1, clipY1_);
-        return *x0 > *x1 || *y0 > *y1;
+    // clipped; false when nothing is left.
+    bool clip_box(std::int64_t* x0, std::int64_t* y0, std::int64_t* x1, std::int64_t* y1) const {
+        if (prog_.allClipped && hasClip_) {
+            *x0 = std::max(*x0, clipX0_);
+            *y0 = std::max(*y0, clipY0_);
+            *x1 = std::min(*x1, clipX1_);
+            *y1 = std::min(*y1, clipY1_);
+        }
+        return *x0 <= *x1 && *y0 <= *y1;
     }
 
     bool in_clip(std::int64_t x, std::int64_t y) const {
@@ -386,6 +388,7 @@ private:
         };
         auto write = [&](std::uint32_t reg, std::uint32_t value, std::uint32_t lanes) {
             if (reg == kRegZero) return;
+            f.wrotePattern |= reg == kRegPattern;
             if (reg >= KZU_pixmap0 && reg <= KZU_pixmapLast) {
                 read(reg);  // the lanes not written keep the pixel's
                 f.writtenPix |= static_cast<std::uint16_t>(1u << (reg - KZU_pixmap0));
@@ -446,6 +449,7 @@ private:
             }
             }
         }
+        if (f.wrotePattern) ras_.pattern[static_cast<std::size_t>((y & 7) * 8 + (xm & 7))] = f.reg[kRegPattern];
         // The fragment's pixmap writes, stored in their formats.
         for (std::uint32_t n = 0; n < KZU_PIXMAPS; ++n) {
             if (!(f.writtenPix >> n & 1u)) continue;

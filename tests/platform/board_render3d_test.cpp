@@ -624,6 +624,24 @@ TEST_F(Render3dRules, DepthInterpolatesAcrossTheTriangle) {
     EXPECT_EQ(depth(25, 25), 25000u + 50000u);
 }
 
+// The dithered write adds the rasterizer's pattern register, entry
+// [y & 7][x & 7], which a program's write to register 12 sets (as the 2D
+// loads do): 0 until loaded, then the value left at that pixel.
+TEST_F(Render3dRules, DitherAddsThePatternEntryOfThePixel) {
+    const std::vector<std::uint32_t> dithered = {kzuInstr(KZU_OP_ADD, D13, S, KZU_pattern) | kClip};
+    const std::vector<std::array<float, 6>> square = {{0, 0, 16, 0, 16, 16}, {0, 0, 0, 16, 16, 16}};
+    draw(dithered, square, 0x102030, 0);
+    EXPECT_EQ(count(0x102030), 256);
+    // Entry (x & 7, y & 7) gets 0x010101 x (x & 7).
+    for (int x = 0; x < 8; ++x) {
+        draw({kzuInstr(KZU_OP_COPY, KZU_pattern, S, 0) | kClip}, {{x + 0.0f, 0, x + 1.0f, 0, x + 1.0f, 8}, {x + 0.0f, 0, x + 0.0f, 8, x + 1.0f, 8}},
+             0x010101u * static_cast<std::uint32_t>(x), 0);
+    }
+    draw(dithered, square, 0x102030, 0);
+    for (int y : {0, 5, 13})
+        for (int x : {0, 3, 7, 9, 15}) EXPECT_EQ(at(x, y), 0x102030u + 0x010101u * static_cast<std::uint32_t>(x & 7)) << x << "," << y;
+}
+
 // A polygon packet without the generator's clip pair and load kinds (the
 // display driver's immediate-mode triangles) is read by the generic rule:
 // here the colour once a primitive (load kind 3), the depth once a vertex,
