@@ -41,6 +41,21 @@ std::uint32_t colour_word(std::uint8_t r, std::uint8_t g, std::uint8_t b, int bp
     return std::uint32_t{r} >> s << 16 | std::uint32_t{g} >> s << 8 | std::uint32_t{b} >> s;
 }
 std::uint32_t depth_word(float z) { return static_cast<std::uint32_t>(std::lround(std::clamp(z, 0.0f, 1.0f) * 16777215.0)); }
+// The depth word the render functions send for a depth buffer below 24
+// bits: the top sixteenth of the range in the 16-bit floating form, the
+// rest shifted down by 9.
+std::uint32_t shallow_depth_word(float z) {
+    std::uint32_t v = depth_word(z);
+    if ((v & 0xF00000u) != 0xF00000u) return v >> 9;
+    std::uint32_t n = 0;
+    while ((v & 0x80000u) != 0 && n < 7) {
+        ++n;
+        v <<= 1;
+    }
+    return ((v & 0x7FF80u) >> 7) | ((n | 8u) << 12);
+}
+bool gShallowDepth = false;  // the scene's depth words in the shallow form
+std::uint32_t scene_depth_word(float z) { return gShallowDepth ? shallow_depth_word(z) : depth_word(z); }
 std::uint32_t position_word(float x, float y) {
     return static_cast<std::uint32_t>(std::lround(y * 16)) << 16 | (static_cast<std::uint32_t>(std::lround(x * 16)) & 0xFFFF);
 }
@@ -88,7 +103,7 @@ std::vector<std::uint32_t> pass_words(const Pass& pass, const Program& prog, int
                 // Flat shading: every vertex carries the primitive's colour.
                 const Vertex& c = s.smooth ? t.v[v] : t.flat;
                 w[kzPrimWordAt(row, KZ_PW_COLOUR, v)] = colour_word(c.r, c.g, c.b, bpp);
-                w[kzPrimWordAt(row, KZ_PW_DEPTH, v)] = depth_word(t.v[v].z);
+                w[kzPrimWordAt(row, KZ_PW_DEPTH, v)] = scene_depth_word(t.v[v].z);
                 w[kzPrimWordAt(row, KZ_PW_POSITION, v)] = position_word(t.v[v].x + static_cast<float>(xShift), t.v[v].y);
             }
             out.insert(out.end(), std::begin(w), std::end(w));
@@ -148,7 +163,7 @@ protected:
             std::vector<std::uint32_t> words = clear_words(colour_pid(bpp),
                 colour_word(scene.clear[0], scene.clear[1], scene.clear[2], bpp), xShift, second);
             auto more = [&](const std::vector<std::uint32_t>& w) { words.insert(words.end(), w.begin(), w.end()); };
-            more(clear_words(kDepthWords, depth_word(scene.clearDepth), xShift, second));
+            more(clear_words(kDepthWords, scene_depth_word(scene.clearDepth), xShift, second));
             more(clear_words(kStencilPid, static_cast<std::uint32_t>(scene.clearStencil), xShift, second));
             for (const Pass& pass : scene.passes) more(pass_words(pass, program_for(pass.state, bpp, ProgramPids{colour_pid(bpp), kDepthPid, kStencilPid, kScratchPid}), bpp, xShift, second));
             send(r, words);
@@ -228,6 +243,7 @@ struct Row {
     std::string name;
     std::function<Scene()> scene;
     bool only32 = false;  // blends: the 16-bit colour form's limits (render3d.h)
+    bool shallowDepth = false;  // depth words in the form for depth buffers below 24 bits
 };
 
 Scene scene_of(std::vector<Pass> passes, std::uint8_t r = 0, std::uint8_t g = 0, std::uint8_t b = 0) {
@@ -309,6 +325,15 @@ std::vector<Row> rows() {
                                             pass(depth_state(f), t)});
                        }});
     }
+    // Layers of one depth each, in the shallow form: near the far end
+    // (bits 20-23 set, the floating form) and below it.
+    out.push_back({"depth less, shallow depth words", [] {
+                       std::vector<Pass> passes = {pass(depth_state(kAlways), backdrop(0.97f, 30, 60, 90))};
+                       const float layers[] = {0.99f, 0.95f, 0.96f, 0.30f, 0.985f, 0.2f};
+                       for (std::uint32_t i = 0; i < std::size(layers); ++i)
+                           passes.push_back(pass(depth_state(kLess), triangles(30 + i, 3, layers[i], layers[i])));
+                       return scene_of(std::move(passes));
+                   }, false, true});
     out.push_back({"depth less, writes off", [] {
                        return scene_of({pass(depth_state(kAlways), backdrop(0.5f, 30, 60, 90)),
                                         pass(depth_state(kLess, false), triangles(6, 10, 0.2f, 0.8f)),
@@ -428,7 +453,9 @@ TEST_P(Render3dScenes, MatchOsMesa) {
         if (ref.empty()) return;
         writers_.clear();
         boot(c);
+        gShallowDepth = row.shallowDepth;
         draw(scene, c.bpp);
+        gShallowDepth = false;
         for (int b = 0; b < board->boards(); ++b) {
             const std::string name = std::string(c.name) + "-" + row.name + "-board" + std::to_string(b);
             EXPECT_TRUE(same_picture(name, ref, picture(b, c.bpp), kW, kH, c.bpp == 32 ? 3 : 12, kW * kH / 100));
