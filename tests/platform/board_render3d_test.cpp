@@ -237,7 +237,12 @@ std::vector<Triangle> backdrop(float z, std::uint8_t r, std::uint8_t g, std::uin
     return {Triangle{{a, c, d}}, Triangle{{a, d, e}}};
 }
 
-Pass pass(State s, std::vector<Triangle> t) { return Pass{s, std::move(t)}; }
+Pass pass(State s, std::vector<Triangle> t) {
+    Pass p;
+    p.state = s;
+    p.triangles = std::move(t);
+    return p;
+}
 
 struct Row {
     std::string name;
