@@ -509,6 +509,11 @@ protected:
         return v;
     }
     void set(int x, int y, std::uint32_t v) { std::memcpy(board->pixel(0, colour_pid(32), x, y), &v, 4); }
+    std::uint32_t depth(int x, int y) {
+        std::uint32_t v = 0;
+        std::memcpy(&v, board->pixel(0, kDepthWords, x, y), 4);
+        return v;
+    }
     int count(std::uint32_t v) {
         int n = 0;
         for (int y = 0; y < kH; ++y)
@@ -645,11 +650,6 @@ TEST_F(Render3dRules, DepthInterpolatesAcrossTheTriangle) {
     }
     w.insert(w.end(), std::begin(words), std::end(words));
     send(0, w);
-    auto depth = [&](int x, int y) {
-        std::uint32_t v = 0;
-        std::memcpy(&v, board->pixel(0, kDepthWords, x, y), 4);
-        return v;
-    };
     EXPECT_EQ(depth(0, 0), 0u);
     EXPECT_EQ(depth(50, 0), 50000u);
     EXPECT_EQ(depth(0, 50), 100000u);
@@ -685,11 +685,6 @@ TEST_F(Render3dRules, GenericLoadsFeedTheirRegisters) {
     send(0, {header, 1, std::uint32_t{kDepthPid} << 16 | colour_pid(32), kzuInstr(KZU_OP_COPY, D13, S, 0),
              kzuInstr(KZU_OP_COPY, Zpx, Zr, 0), 0x00ABCDEF, 0, 100000, 200000, position_word(0.5f, 0.5f),
              position_word(100.5f, 0.5f), position_word(0.5f, 100.5f)});
-    auto depth = [&](int x, int y) {
-        std::uint32_t v = 0;
-        std::memcpy(&v, board->pixel(0, kDepthWords, x, y), 4);
-        return v;
-    };
     EXPECT_EQ(at(0, 0), 0x00ABCDEFu);
     EXPECT_EQ(at(40, 30), 0x00ABCDEFu);
     EXPECT_EQ(depth(50, 0), 50000u);
