@@ -692,6 +692,38 @@ TEST_F(Render3dRules, GenericLoadsFeedTheirRegisters) {
     EXPECT_EQ(count(0x00ABCDEF), 5050);  // the centres on or inside the right triangle's legs and top-left edges
 }
 
+// Polygon packets of arbitrary programs and data words (positions kept
+// within 64 pixels) are carried out without touching anything outside board
+// memory (the sanitizers watch) and without board errors.
+TEST_F(Render3dRules, ArbitraryProgramsAndWordsStayInsideTheBoard) {
+    Lcg g{99};
+    for (int k = 0; k < 300; ++k) {
+        const std::uint32_t n = 1 + g.next() % 31;
+        // Layout 12, or the generic rule with z1 and z2 loaded per vertex.
+        const bool layout12 = (g.next() & 1) != 0;
+        const std::uint32_t loads = layout12 ? kLayout12Loads : kzuHdrLoadKind(KZU_z1, 2) | kzuHdrLoadKind(KZU_z2, 2);
+        std::vector<std::uint32_t> w = {5 | KZU_HDR_CLIP | loads | n << KZU_HDR_INSTR_SHIFT | 2u << KZU_HDR_PIDW_SHIFT, 2,
+                                        g.next(), std::uint32_t{kDepthPid} << 16 | colour_pid(32)};
+        // Opcodes the model carries out, any registers and flags.
+        static constexpr std::uint32_t kOps[] = {0x00, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0x09, 0x0A,
+                                                 0x1D, 0x1F, 0x0B, 0x0F, 0x10, 0x16, 0x1C, 0x21, 0x27, 0x2D, 0x2F};
+        for (std::uint32_t i = 0; i < n; ++i) {
+            const std::uint32_t r = g.next();
+            w.push_back(kzuInstr(kOps[r % std::size(kOps)], g.next() % 32, g.next() % 40, g.next() % 40) |
+                        (r & (KZU_JOIN | KZU_CLAMP | KZU_CLIP | KZU_PREDICATE)));
+        }
+        w.push_back(g.next() & 0x00FF00FFu);
+        w.push_back(g.next() & 0x01FF01FFu);
+        for (std::uint32_t i = 0; i < 2 * 9; ++i) w.push_back(g.next() & 0x03FF03FFu);
+        send(0, w);
+    }
+    EXPECT_EQ(error_text(), "");
+    const StreamSummary sum = board->summary(0);
+    EXPECT_EQ(sum.packets, 300u);
+    EXPECT_EQ(sum.unexecuted, 0u);
+
+}
+
 // What the model does not carry out yet leaves memory alone and is counted:
 // texel fetches and condition-code words 1-3.
 TEST_F(Render3dRules, TexelFetchAndUnknownCodeWordsAreNotCarriedOut) {
