@@ -8,6 +8,7 @@
 
 #include "board_impl.h"
 #include "exec.h"
+#include "render3d.h"
 
 namespace vnx::board {
 
@@ -98,6 +99,12 @@ bool layout_of(std::uint32_t cmd, Layout* out, bool* known) {
     l.vertices = kClasses[cls].vertices;
     l.perPrimitive = constants[1] + mask->perPrimitive + dataPerPrimitive + dataPerVertex * l.vertices + l.vertices +
                      kClasses[cls].widthWords;
+    // The GL generator's polygon layouts are read by the render functions'
+    // data-word table (render3d.h).
+    if (const kzPrimWordsRow* row = exec::gl_layout_of(cmd)) {
+        l.vertices = row->vertices;
+        l.perPrimitive = constants[1] + mask->perPrimitive + kzPrimWordCount(*row);
+    }
     *out = l;
     return true;
 }

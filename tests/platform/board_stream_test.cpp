@@ -96,6 +96,15 @@ TEST_F(BoardStreamTest, PacketLayoutsByCommandWord) {
          "monochrome pattern load: instruction not known\n"},
         {"triangles, colour and depth per vertex", 0x0210A025, 1, 1, 2, 0, 9, 3},
         {"triangles, colour per primitive, depth per vertex", 0x0210B025, 1, 1, 2, 0, 7, 3},
+        // The generator's layout 12 (rgb0 and z0 load kind 3): read by the
+        // render functions' data-word table, three colours, three depths,
+        // three positions.
+        {"triangles, generator layout 12", 0x0210F025, 1, 1, 2, 0, 9, 3},
+        {"triangles, layout 12 with 8 constants per packet", 0x0210F425, 1, 1, 2, 8, 9, 3},
+        // Without the clip pair (the display driver's immediate-mode
+        // packets) the same load kinds follow the generic rule: one colour
+        // and one depth word per primitive.
+        {"triangles without clip pair, generic loads", 0x0210F005, 1, 1, 0, 0, 5, 3},
         {"triangles, 8 constants per packet", 0x02100425, 1, 1, 2, 8, 3, 3},
         {"triangles, 8 constants per primitive", 0x02100825, 1, 1, 2, 0, 11, 3},
         {"thin lines", 0x02100031, 1, 1, 2, 0, 2, 2},
