@@ -90,7 +90,7 @@ bool layout_of(std::uint32_t cmd, Layout* out, bool* known) {
     const std::uint32_t* constants = kConstants[(cmd >> 10) & 3];
     std::uint32_t dataPerPacket = 0, dataPerVertex = 0, dataPerPrimitive = 0;
     for (int reg = 0; reg < 4; ++reg) {
-        const std::uint32_t kind = (cmd >> (12 + 2 * reg)) & 3;
+        const std::uint32_t kind = exec::load_of(cmd, reg);
         if (kind == 1) ++dataPerPacket;
         if (kind == 2) ++dataPerVertex;
         if (kind == 3) ++dataPerPrimitive;

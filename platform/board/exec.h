@@ -166,6 +166,17 @@ struct Fields {
 };
 Fields fields_of(std::uint32_t command);
 
+// How a drawing packet loads data register 27 + reg, as Fields::loadKind
+// gives it (0 none, 1 per packet, 2 per vertex, 3 per primitive). Polygon
+// packets (class 5) number their load kinds as the GL micro-code generator
+// writes them, 3 per vertex and 2 per primitive; the other classes the other
+// way round (platform/board.h).
+constexpr std::uint32_t load_of(std::uint32_t command, int reg) {
+    const std::uint32_t kind = (command >> (12 + 2 * reg)) & 3;
+    const bool polygon = (command & 0xFu) == 5;
+    return polygon && kind >= 2 ? 5 - kind : kind;
+}
+
 // The value of data register 27 + i for vertex v of primitive `prim`, or
 // false when the packet does not load it.
 bool data_register(const DecodedPacket& packet, const Fields& f, std::uint32_t i,

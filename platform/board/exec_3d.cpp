@@ -227,8 +227,14 @@ private:
     void load_row(const kzPrimWordsRow& row, const std::uint32_t* words, kzPrimWordKind kind, DataRegister* d,
                   bool perLane) {
         std::uint32_t count = 0;
-        for (const kzPrimWordGroup& g : row.groups)
-            if (g.kind == kind) count = g.count;
+        // The row's first group of the kind (the unused groups at a row's
+        // end are empty).
+        for (const kzPrimWordGroup& g : row.groups) {
+            if (g.count != 0 && g.kind == kind) {
+                count = g.count;
+                break;
+            }
+        }
         if (count == 0) return;
         d->loaded = true;
         d->perLane = perLane;

@@ -104,11 +104,13 @@
 //   load kind 1 takes its word from the packet. (For these layouts the load
 //   kinds mean 3 per vertex, 2 per primitive, 1 per packet: the
 //   generator's colour forms 0, 1, 2.)
-// - Any other polygon packet (the display driver's immediate-mode packets,
-//   which carry no clip pair)
-//   is read by the decoder's generic rule (platform/board.h): load kind 1
-//   one word per packet, 2 one word per vertex, interpolated, 3 one word per
-//   primitive, in register order.
+// - Any other polygon packet (the display driver's immediate-mode packets
+//   among them) is read by the decoder's generic rule (platform/board.h),
+//   with the same numbering of load kinds: 1 one word per packet, 3 one
+//   word per vertex, interpolated, 2 one word per primitive, in register
+//   order. A polygon's load kind has one meaning whoever sends it, so the
+//   table rows of the layouts above hold the words the generic rule would
+//   find, except where a row's own order says otherwise.
 // - Interpolation is linear in screen space at the pixel centre, from the
 //   vertices' 28.4 positions: per lane for rgb0 (each channel of the colour
 //   word), as a whole word for z0-z2; rounded to nearest, clamped to the

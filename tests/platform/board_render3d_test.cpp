@@ -674,13 +674,13 @@ TEST_F(Render3dRules, DitherAddsThePatternEntryOfThePixel) {
         for (int x : {0, 3, 7, 9, 15}) EXPECT_EQ(at(x, y), 0x102030u + 0x010101u * static_cast<std::uint32_t>(x & 7)) << x << "," << y;
 }
 
-// A polygon packet without the generator's clip pair and load kinds (the
-// display driver's immediate-mode triangles) is read by the generic rule:
-// here the colour once a primitive (load kind 3), the depth once a vertex,
-// interpolated (load kind 2).
+// A polygon packet whose load kinds name none of the generator's layouts
+// is read by the generic rule, in the generator's numbering of load kinds:
+// here the colour once a primitive (load kind 2), the depth once a vertex,
+// interpolated (load kind 3).
 TEST_F(Render3dRules, GenericLoadsFeedTheirRegisters) {
     const std::uint32_t Zpx = KZU_pixmap0 + 1;
-    const std::uint32_t header = 5 | kzuHdrLoadKind(KZU_rgb0, 3) | kzuHdrLoadKind(KZU_z0, 2) |
+    const std::uint32_t header = 5 | kzuHdrLoadKind(KZU_rgb0, 2) | kzuHdrLoadKind(KZU_z0, 3) |
                                  2u << KZU_HDR_INSTR_SHIFT | 1u << KZU_HDR_PIDW_SHIFT;
     send(0, {header, 1, std::uint32_t{kDepthPid} << 16 | colour_pid(32), kzuInstr(KZU_OP_COPY, D13, S, 0),
              kzuInstr(KZU_OP_COPY, Zpx, Zr, 0), 0x00ABCDEF, 0, 100000, 200000, position_word(0.5f, 0.5f),
@@ -701,7 +701,7 @@ TEST_F(Render3dRules, ArbitraryProgramsAndWordsStayInsideTheBoard) {
         const std::uint32_t n = 1 + g.next() % 31;
         // Layout 12, or the generic rule with z1 and z2 loaded per vertex.
         const bool layout12 = (g.next() & 1) != 0;
-        const std::uint32_t loads = layout12 ? kLayout12Loads : kzuHdrLoadKind(KZU_z1, 2) | kzuHdrLoadKind(KZU_z2, 2);
+        const std::uint32_t loads = layout12 ? kLayout12Loads : kzuHdrLoadKind(KZU_z1, 3) | kzuHdrLoadKind(KZU_z2, 3);
         std::vector<std::uint32_t> w = {5 | KZU_HDR_CLIP | loads | n << KZU_HDR_INSTR_SHIFT | 2u << KZU_HDR_PIDW_SHIFT, 2,
                                         g.next(), std::uint32_t{kDepthPid} << 16 | colour_pid(32)};
         // Opcodes the model carries out, any registers and flags.

@@ -94,17 +94,19 @@ TEST_F(BoardStreamTest, PacketLayoutsByCommandWord) {
         {"two-colour fill", 0x02205226, 1, 2, 2, 2, 4, 4},
         {"mono pattern load", 0x00100280, 0, 1, 0, 8, 1, 1,
          "monochrome pattern load: instruction not known\n"},
-        {"triangles, colour and depth per vertex", 0x0210A025, 1, 1, 2, 0, 9, 3},
-        {"triangles, colour per primitive, depth per vertex", 0x0210B025, 1, 1, 2, 0, 7, 3},
+        // Polygons number load kinds as the generator does: 3 a word per
+        // vertex, 2 a word per primitive. rgb0 and z0 of kind 2 are the
+        // generator's layout 15, whose row sends the depth per vertex.
+        {"triangles, generator layout 15", 0x0210A025, 1, 1, 2, 0, 7, 3},
+        {"triangles, colour per vertex, depth per primitive", 0x0210B025, 1, 1, 2, 0, 7, 3},
         // The generator's layout 12 (rgb0 and z0 load kind 3): read by the
         // render functions' data-word table, three colours, three depths,
         // three positions.
         {"triangles, generator layout 12", 0x0210F025, 1, 1, 2, 0, 9, 3},
         {"triangles, layout 12 with 8 constants per packet", 0x0210F425, 1, 1, 2, 8, 9, 3},
-        // Without the clip pair (the display driver's immediate-mode
-        // packets) the same load kinds follow the generic rule: one colour
-        // and one depth word per primitive.
-        {"triangles without clip pair, generic loads", 0x0210F005, 1, 1, 0, 0, 5, 3},
+        // Without the clip pair the same load kinds follow the generic rule,
+        // which reads them the same way: a colour and a depth word per vertex.
+        {"triangles without clip pair, generic loads", 0x0210F005, 1, 1, 0, 0, 9, 3},
         {"triangles, 8 constants per packet", 0x02100425, 1, 1, 2, 8, 3, 3},
         {"triangles, 8 constants per primitive", 0x02100825, 1, 1, 2, 0, 11, 3},
         {"thin lines", 0x02100031, 1, 1, 2, 0, 2, 2},

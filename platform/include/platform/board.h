@@ -69,7 +69,9 @@
 //      0x300: 8 mask words per primitive), bits 10-11 constants format (0x400
 //      8 per packet, 0x800 8 per primitive, 0xC00 4 and 4), bits 12-19 the
 //      load kinds of data registers 27-30 (1: one word per packet; 2: one
-//      word per vertex; 3: one word per primitive), bits 20-24 instruction words (at least 1), bits
+//      word per vertex; 3: one word per primitive; polygons, class 5, take
+//      2 and 3 the other way round, as the GL generator writes them: 3 one
+//      word per vertex, 2 one word per primitive), bits 20-24 instruction words (at least 1), bits
 //      25-27 pid words, bits 28-31 0.
 //      Words: command, control (bits 0-15 primitive count, bits 16-18
 //      screen bits, bits 19-31 0), pid words, instruction words, clip min and
