@@ -213,6 +213,7 @@ public:
             for (std::uint32_t v = 0; v < 3; ++v) pos[v] = words[kzPrimWordAt(*row, KZ_PW_POSITION, v)];
             load_row(*row, words, KZ_PW_COLOUR, &data[0], true);
             load_row(*row, words, KZ_PW_DEPTH, &data[1], false);
+            load_row(*row, words, KZ_PW_ALPHA, &data[2], false);
             for (std::uint32_t k = 0; k < 4; ++k) {
                 if (fields_.loadKind[k] == 1) data[k].loaded = data_register(packet_, fields_, k, prim, 0, &data[k].flat);
             }

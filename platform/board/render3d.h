@@ -98,7 +98,8 @@
 // - A polygon packet whose command word carries the clip bit and the load
 //   kinds of one of the generator's layouts (kGlLayouts below) is read by
 //   that layout's row of kzPrimWordRows, when the render functions' table
-//   has one: its colour words feed rgb0, its depth words z0, its positions
+//   has one: its colour words feed rgb0, its depth words z0, its alpha
+//   words z1, its positions
 //   are the triangle's vertices; a group of one word per vertex is
 //   interpolated, a group of one word is the primitive's; a register of
 //   load kind 1 takes its word from the packet. (For these layouts the load
@@ -168,19 +169,22 @@ struct GlLayout {
     std::uint32_t dataAttr;  // the layout code: the row of kzPrimWordRows
 };
 // The generator's colour forms set rgb0's load kind (form 0: 3, form 1: 2,
-// form 2: 1) and a depth test z0's (layouts 12: 3, 15: 2, 11 and 18: 1); its
-// programs always carry the clip pair. The layouts with an alpha word (3, 6,
-// 9, 13, 16, 19) name the alpha register only when a stage reads it, so
-// their command words do not tell them from the layouts without; they are
-// not recognised.
+// form 2: 1); a depth test loads z0 once a vertex (kind 3) in every polygon
+// program; its programs always carry the clip pair. The layouts with an
+// alpha word (3, 6, 9, 13, 16, 19) name the alpha register only when a stage
+// reads it, so their command words do not tell them from the layouts
+// without; with a depth register the alpha lies in z1, and layouts 13 and 16
+// are recognised when they name it (their row's alpha words feed z1).
 inline constexpr GlLayout kGlLayouts[] = {
     {5, kzuHdrLoadKind(KZU_rgb0, 3), 2},
     {5, kzuHdrLoadKind(KZU_rgb0, 2), 5},
     {5, kzuHdrLoadKind(KZU_rgb0, 1), 8},
-    {5, kzuHdrLoadKind(KZU_z0, 1), 11},
+    {5, kzuHdrLoadKind(KZU_z0, 3), 11},
     {5, kzuHdrLoadKind(KZU_rgb0, 3) | kzuHdrLoadKind(KZU_z0, 3), 12},
-    {5, kzuHdrLoadKind(KZU_rgb0, 2) | kzuHdrLoadKind(KZU_z0, 2), 15},
-    {5, kzuHdrLoadKind(KZU_rgb0, 1) | kzuHdrLoadKind(KZU_z0, 1), 18},
+    {5, kzuHdrLoadKind(KZU_rgb0, 3) | kzuHdrLoadKind(KZU_z0, 3) | kzuHdrLoadKind(KZU_z1, 3), 13},
+    {5, kzuHdrLoadKind(KZU_rgb0, 2) | kzuHdrLoadKind(KZU_z0, 3), 15},
+    {5, kzuHdrLoadKind(KZU_rgb0, 2) | kzuHdrLoadKind(KZU_z0, 3) | kzuHdrLoadKind(KZU_z1, 2), 16},
+    {5, kzuHdrLoadKind(KZU_rgb0, 1) | kzuHdrLoadKind(KZU_z0, 3), 18},
 };
 
 // The data-word row of a drawing packet's command word, or null when the

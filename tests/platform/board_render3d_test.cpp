@@ -692,6 +692,51 @@ TEST_F(Render3dRules, GenericLoadsFeedTheirRegisters) {
     EXPECT_EQ(count(0x00ABCDEF), 5050);  // the centres on or inside the right triangle's legs and top-left edges
 }
 
+// The generator's triangle programs, by layout code and the load kinds the
+// generator writes for it, are read by the render functions' data-word rows:
+// the colour (per vertex, per face or from the packet) reaches rgb0, the
+// depth z0 and the alpha z1, the positions the triangle's corners. The
+// program copies rgb0, z0 or z1 into the colour pixmap.
+TEST_F(Render3dRules, GeneratorLayoutsFeedTheirRegisters) {
+    struct Case {
+        std::uint32_t layout;
+        std::uint32_t loads;  // as the generator writes them
+    };
+    const std::uint32_t C3 = kzuHdrLoadKind(KZU_rgb0, 3), C2 = kzuHdrLoadKind(KZU_rgb0, 2),
+                        C1 = kzuHdrLoadKind(KZU_rgb0, 1), Z = kzuHdrLoadKind(KZU_z0, 3);
+    const Case cases[] = {{2, C3},  {5, C2}, {8, C1}, {11, Z}, {12, C3 | Z}, {13, C3 | Z | kzuHdrLoadKind(KZU_z1, 3)},
+                          {15, C2 | Z}, {16, C2 | Z | kzuHdrLoadKind(KZU_z1, 2)}, {18, C1 | Z}};
+    constexpr std::uint32_t kColour = 0x00ABCDEF, kDepth = 0x00123456, kAlpha = 0x80;
+    for (const Case& c : cases) {
+        const kzPrimWordsRow& row = *kzPrimWordsOf(5, c.layout);
+        const bool packetColour = (c.loads & kzuHdrLoadKind(KZU_rgb0, 3)) == C1;
+        for (const std::uint32_t reg : {KZU_rgb0, KZU_z0, KZU_z1}) {
+            const std::uint32_t want = reg == KZU_rgb0 ? kColour : reg == KZU_z0 ? kDepth : kAlpha;
+            if ((c.loads & kzuHdrLoadKind(reg, 3)) == 0) continue;
+            SCOPED_TRACE(testing::Message() << "layout " << c.layout << " register " << reg);
+            std::vector<std::uint32_t> w = {5 | KZU_HDR_CLIP | c.loads | 1u << KZU_HDR_INSTR_SHIFT | 1u << KZU_HDR_PIDW_SHIFT,
+                                            1, colour_pid(32), kzuInstr(KZU_OP_COPY, D13, reg, 0), 0,
+                                            clip_word(kW - 1, kH - 1)};
+            if (packetColour) w.push_back(kColour);
+            std::vector<std::uint32_t> words(kzPrimWordCount(row), 0);
+            const float xy[3][2] = {{0.5f, 0.5f}, {100.5f, 0.5f}, {0.5f, 100.5f}};
+            for (std::uint32_t v = 0; v < 3; ++v) {
+                for (const auto& [kind, value] : {std::pair{KZ_PW_COLOUR, kColour}, std::pair{KZ_PW_DEPTH, kDepth},
+                                                  std::pair{KZ_PW_ALPHA, kAlpha}}) {
+                    const std::uint32_t i = kzPrimWordAt(row, kind, v);
+                    if (i != ~0u) words[i] = value;
+                }
+                words[kzPrimWordAt(row, KZ_PW_POSITION, v)] = position_word(xy[v][0], xy[v][1]);
+            }
+            w.insert(w.end(), words.begin(), words.end());
+            for (int y = 0; y < kH; ++y)
+                for (int x = 0; x < kW; ++x) set(x, y, 0);
+            send(0, w);
+            EXPECT_EQ(count(want), 5050);
+        }
+    }
+}
+
 // Polygon packets of arbitrary programs and data words (positions kept
 // within 64 pixels) are carried out without touching anything outside board
 // memory (the sanitizers watch) and without board errors.

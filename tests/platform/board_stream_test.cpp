@@ -95,9 +95,14 @@ TEST_F(BoardStreamTest, PacketLayoutsByCommandWord) {
         {"mono pattern load", 0x00100280, 0, 1, 0, 8, 1, 1,
          "monochrome pattern load: instruction not known\n"},
         // Polygons number load kinds as the generator does: 3 a word per
-        // vertex, 2 a word per primitive. rgb0 and z0 of kind 2 are the
-        // generator's layout 15, whose row sends the depth per vertex.
-        {"triangles, generator layout 15", 0x0210A025, 1, 1, 2, 0, 7, 3},
+        // vertex, 2 a word per primitive.
+        {"triangles, colour and depth per primitive", 0x0210A025, 1, 1, 2, 0, 5, 3},
+        {"triangles, generator layout 15", 0x0210E025, 1, 1, 2, 0, 7, 3},
+        // Layout 16 names its alpha register z1: colour, alpha, three
+        // depths, three positions.
+        {"triangles, generator layout 16", 0x0212E025, 1, 1, 2, 0, 8, 3},
+        // Layout 18: the colour in the packet, depths and positions.
+        {"triangles, generator layout 18", 0x0210D025, 1, 1, 2, 1, 6, 3},
         {"triangles, colour per vertex, depth per primitive", 0x0210B025, 1, 1, 2, 0, 7, 3},
         // The generator's layout 12 (rgb0 and z0 load kind 3): read by the
         // render functions' data-word table, three colours, three depths,
