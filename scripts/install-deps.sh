@@ -9,6 +9,8 @@ packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
 packages+=(libfreetype-dev fonts-dejavu-core)
 # The fuzz targets: clang with its libFuzzer.
 packages+=(clang)
+# The tests' GL reference renderer: Mesa's off-screen software renderer.
+packages+=(libosmesa6-dev)
 # Compiler cache for the test script's two builds.
 packages+=(ccache)
 

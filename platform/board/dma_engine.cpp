@@ -8,6 +8,7 @@
 
 #include "board_impl.h"
 #include "exec.h"
+#include "render3d.h"
 
 namespace vnx::board {
 
@@ -89,7 +90,7 @@ bool layout_of(std::uint32_t cmd, Layout* out, bool* known) {
     const std::uint32_t* constants = kConstants[(cmd >> 10) & 3];
     std::uint32_t dataPerPacket = 0, dataPerVertex = 0, dataPerPrimitive = 0;
     for (int reg = 0; reg < 4; ++reg) {
-        const std::uint32_t kind = (cmd >> (12 + 2 * reg)) & 3;
+        const std::uint32_t kind = exec::load_of(cmd, reg);
         if (kind == 1) ++dataPerPacket;
         if (kind == 2) ++dataPerVertex;
         if (kind == 3) ++dataPerPrimitive;
@@ -98,6 +99,12 @@ bool layout_of(std::uint32_t cmd, Layout* out, bool* known) {
     l.vertices = kClasses[cls].vertices;
     l.perPrimitive = constants[1] + mask->perPrimitive + dataPerPrimitive + dataPerVertex * l.vertices + l.vertices +
                      kClasses[cls].widthWords;
+    // The GL generator's polygon layouts are read by the render functions'
+    // data-word table (render3d.h).
+    if (const kzPrimWordsRow* row = exec::gl_layout_of(cmd)) {
+        l.vertices = row->vertices;
+        l.perPrimitive = constants[1] + mask->perPrimitive + kzPrimWordCount(*row);
+    }
     *out = l;
     return true;
 }

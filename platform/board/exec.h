@@ -2,9 +2,10 @@
 // out into board memory share. executor.cpp holds the one table that says
 // which function carries out which kind of packet; each exec_*.cpp file holds
 // the functions of one family of packets (exec_2d.cpp: the 2D drawing
-// packets; exec_transfer.cpp: host transfers). The rules the executor follows
-// where the driver's words leave the board's behaviour open are written in
-// platform/board.h ("Execution").
+// packets; exec_transfer.cpp: host transfers; exec_3d.cpp: polygons under
+// render programs). The rules the executor follows where the driver's words
+// leave the board's behaviour open are written in platform/board.h
+// ("Execution"), and for polygons in render3d.h.
 #pragma once
 
 #include <algorithm>
@@ -13,6 +14,7 @@
 
 #include "board_impl.h"
 #include "formats.h"
+#include "kzuinstr.h"
 
 namespace vnx::board::exec {
 
@@ -79,12 +81,13 @@ bool draw_cells(Impl& board, int r, const DecodedPacket& packet,
 
 // --- shared by the executors ---------------------------------------------------------
 
-// The fields of a program's instruction word (platform/board.h, "Programs").
+// The fields of a program's instruction word (platform/board.h, "Programs"),
+// read with the render programs' one description of them (kzuinstr.h).
 namespace instr {
-inline std::uint32_t opcode(std::uint32_t w) { return w & 0x3Fu; }      // bits 0-5
-inline std::uint32_t dst(std::uint32_t w) { return (w >> 6) & 0x1Fu; }  // bits 6-10
-inline std::uint32_t b(std::uint32_t w) { return (w >> 11) & 0x1Fu; }   // bits 11-15
-inline std::uint32_t a(std::uint32_t w) { return (w >> 17) & 0x1Fu; }   // bits 17-21
+inline std::uint32_t opcode(std::uint32_t w) { return kzuOpcode(w); }  // bits 0-5
+inline std::uint32_t dst(std::uint32_t w) { return kzuR(w); }          // bits 6-10
+inline std::uint32_t b(std::uint32_t w) { return kzuB(w); }            // bits 11-16
+inline std::uint32_t a(std::uint32_t w) { return kzuA(w); }            // bits 17-22
 constexpr std::uint32_t kMaskBit = 1u << 25;    // write only under a mask condition
 constexpr std::uint32_t kMaskClear = 1u << 27;  // ... where the mask bit is clear
 constexpr std::uint32_t kClip = 1u << 28;       // the clip pair applies to the write
@@ -162,6 +165,17 @@ struct Fields {
     std::uint32_t loadKind[4] = {};     // registers 27-30: 0 none, 1 per packet, 2 per vertex, 3 per primitive
 };
 Fields fields_of(std::uint32_t command);
+
+// How a drawing packet loads data register 27 + reg, as Fields::loadKind
+// gives it (0 none, 1 per packet, 2 per vertex, 3 per primitive). Polygon
+// packets (class 5) number their load kinds as the GL micro-code generator
+// writes them, 3 per vertex and 2 per primitive; the other classes the other
+// way round (platform/board.h).
+constexpr std::uint32_t load_of(std::uint32_t command, int reg) {
+    const std::uint32_t kind = (command >> (12 + 2 * reg)) & 3;
+    const bool polygon = (command & 0xFu) == 5;
+    return polygon && kind >= 2 ? 5 - kind : kind;
+}
 
 // The value of data register 27 + i for vertex v of primitive `prim`, or
 // false when the packet does not load it.

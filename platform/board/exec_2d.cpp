@@ -322,7 +322,7 @@ Fields fields_of(std::uint32_t command) {
     const std::uint32_t maskData = command & 0x380u;
     f.packetMask = maskData == 0x280u ? 8 : 0;
     f.primMask = maskData == 0x300u ? 8 : 0;
-    for (int k = 0; k < 4; ++k) f.loadKind[k] = (command >> (12 + 2 * k)) & 3;
+    for (int k = 0; k < 4; ++k) f.loadKind[k] = load_of(command, k);
     return f;
 }
 

@@ -8,6 +8,7 @@
 // Adding a kind of packet is adding a row (and its function in the exec_*.cpp
 // file of its family, declared in exec.h).
 #include "exec.h"
+#include "render3d.h"
 
 namespace vnx::board::exec {
 
@@ -43,6 +44,10 @@ const ExecRow kRows[] = {
     {ItemKind::Packet, kShape, 0x000u, draw_points, "points"},
     // The monochrome pattern load (0x280): sixteen mask rows per packet.
     {ItemKind::Packet, kShape, 0x280u, load_mask_pattern, "monochrome pattern load"},
+
+    // Polygons (class 5, any constants format): triangles under a render
+    // program (exec_3d.cpp, render3d.h).
+    {ItemKind::Packet, kClass | kMaskData, 0x005u, draw_triangles, "polygons"},
 
     // Lines (0x03C): two end points a primitive (exec_line.cpp).
     {ItemKind::Packet, kShape, 0x01Cu, draw_lines, "lines"},

@@ -94,8 +94,24 @@ TEST_F(BoardStreamTest, PacketLayoutsByCommandWord) {
         {"two-colour fill", 0x02205226, 1, 2, 2, 2, 4, 4},
         {"mono pattern load", 0x00100280, 0, 1, 0, 8, 1, 1,
          "monochrome pattern load: instruction not known\n"},
-        {"triangles, colour and depth per vertex", 0x0210A025, 1, 1, 2, 0, 9, 3},
-        {"triangles, colour per primitive, depth per vertex", 0x0210B025, 1, 1, 2, 0, 7, 3},
+        // Polygons number load kinds as the generator does: 3 a word per
+        // vertex, 2 a word per primitive.
+        {"triangles, colour and depth per primitive", 0x0210A025, 1, 1, 2, 0, 5, 3},
+        {"triangles, generator layout 15", 0x0210E025, 1, 1, 2, 0, 7, 3},
+        // Layout 16 names its alpha register z1: colour, alpha, three
+        // depths, three positions.
+        {"triangles, generator layout 16", 0x0212E025, 1, 1, 2, 0, 8, 3},
+        // Layout 18: the colour in the packet, depths and positions.
+        {"triangles, generator layout 18", 0x0210D025, 1, 1, 2, 1, 6, 3},
+        {"triangles, colour per vertex, depth per primitive", 0x0210B025, 1, 1, 2, 0, 7, 3},
+        // The generator's layout 12 (rgb0 and z0 load kind 3): read by the
+        // render functions' data-word table, three colours, three depths,
+        // three positions.
+        {"triangles, generator layout 12", 0x0210F025, 1, 1, 2, 0, 9, 3},
+        {"triangles, layout 12 with 8 constants per packet", 0x0210F425, 1, 1, 2, 8, 9, 3},
+        // Without the clip pair the same load kinds follow the generic rule,
+        // which reads them the same way: a colour and a depth word per vertex.
+        {"triangles without clip pair, generic loads", 0x0210F005, 1, 1, 0, 0, 9, 3},
         {"triangles, 8 constants per packet", 0x02100425, 1, 1, 2, 8, 3, 3},
         {"triangles, 8 constants per primitive", 0x02100825, 1, 1, 2, 0, 11, 3},
         {"thin lines", 0x02100031, 1, 1, 2, 0, 2, 2},

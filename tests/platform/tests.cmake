@@ -6,3 +6,8 @@ add_dependencies(platform_tests vnxtestlib)
 add_library(vnxfakedrv SHARED ${CMAKE_CURRENT_SOURCE_DIR}/platform/fakedrv/fakedrv.cpp)
 target_link_libraries(vnxfakedrv PRIVATE vnxplatform)
 add_dependencies(platform_tests vnxfakedrv)
+# The GL reference renderer (gl_reference.cpp): OSMesa is loaded at run time
+# (its headers are needed to build), pictures are written with libpng.
+pkg_check_modules(OSMESA REQUIRED osmesa)
+target_include_directories(platform_tests PRIVATE ${OSMESA_INCLUDE_DIRS} ${PROJECT_SOURCE_DIR}/include)
+target_link_libraries(platform_tests PRIVATE PNG::PNG ${CMAKE_DL_LIBS})

@@ -69,7 +69,9 @@
 //      0x300: 8 mask words per primitive), bits 10-11 constants format (0x400
 //      8 per packet, 0x800 8 per primitive, 0xC00 4 and 4), bits 12-19 the
 //      load kinds of data registers 27-30 (1: one word per packet; 2: one
-//      word per vertex; 3: one word per primitive), bits 20-24 instruction words (at least 1), bits
+//      word per vertex; 3: one word per primitive; polygons, class 5, take
+//      2 and 3 the other way round, as the GL generator writes them: 3 one
+//      word per vertex, 2 one word per primitive), bits 20-24 instruction words (at least 1), bits
 //      25-27 pid words, bits 28-31 0.
 //      Words: command, control (bits 0-15 primitive count, bits 16-18
 //      screen bits, bits 19-31 0), pid words, instruction words, clip min and
@@ -78,6 +80,9 @@
 //      mask words, for each per-primitive or per-vertex data register (in
 //      register order) one word or one word per vertex,
 //      one position word per vertex, and the width word of a line.
+//      Polygon packets whose load kinds are those of one of the GL
+//      generator's layouts are read by the render functions' data-word
+//      table instead (platform/board/render3d.h).
 //      Other mask-data combinations have no layout yet (error "packet layout
 //      not known"); their rows come with the work that sends them.
 // After an error the decoder skips to the next NOP or END, or to the next
@@ -123,8 +128,9 @@
 // carries out which packet). Every decoded drawing packet is carried out at
 // once by the rasterizer that decoded it; these are the model's rules where
 // the driver's words leave the board open:
-// - Programs. The instruction word: opcode bits 0-5, destination 6-10,
-//   second source (B) 11-15, first source (A) 17-21, bit 25 alone: write
+// - Programs. The instruction word (fields as include/kzuinstr.h describes
+//   them): opcode bits 0-5, destination 6-10, second source (B) 11-16,
+//   first source (A) 17-22, bit 25 alone: write
 //   only where the mask bit is set, bits 25 and 27: only where it is clear,
 //   bit 28: the clip pair applies to the write. Opcodes 0-8 (A AND B, OR,
 //   XOR, NOR, NAND, A AND NOT B, A OR NOT B, NOT A, A) on 32-bit values.
@@ -219,6 +225,9 @@
 //   of the first screen from the second screen), while the corners are
 //   desktop x as in every packet.
 //
+// - Polygons (class 5): triangles under a render program, run per covered
+//   pixel; the model's arithmetic, coverage and loads are defined in
+//   platform/board/render3d.h.
 // - Lines (class 12 with the line flag: command 0x03C; two position words a
 //   primitive). Each coordinate is a signed 16-bit 28.4 value (negative
 //   ends are left of or above the origin, never wrapped). The pixels are

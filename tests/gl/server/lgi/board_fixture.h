@@ -31,7 +31,8 @@ inline constexpr BoardModel kModels[] = {kSolo, kDuo, kQuad, kSplitDuo};
 
 // A polygon program's packet image: class 5, a clip pair, one pid word and
 // one instruction, and the data-register loads given (two bits a register
-// from bit 12; 0xA000 loads a colour and a depth word per vertex).
+// from bit 12, as the micro-code generator writes them; 0xF000 loads a
+// colour and a depth word per vertex).
 inline kzProgPacket PolygonImage(ULONG loads, ULONG unitA = 1, ULONG unitB = 1) {
     kzProgPacket img{};
     img.w[0] = 0x02100025u | loads;

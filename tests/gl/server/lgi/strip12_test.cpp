@@ -14,7 +14,9 @@ namespace {
 
 using namespace lgi_test;
 
-constexpr ULONG kLayout12Loads = 0xA000;  // a colour and a depth word per vertex
+// A colour and a depth word per vertex: rgb0 and z0 load kind 3, as the
+// generator sets them for layout 12.
+constexpr ULONG kLayout12Loads = 0xF000;
 
 ULONG gcNext = 0;
 void CountNext(N_Context*, N_Pipe*) { ++gcNext; }

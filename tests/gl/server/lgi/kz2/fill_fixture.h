@@ -23,22 +23,29 @@ using namespace lgi_test;
 inline ULONG gcNext = 0;
 inline void CountNext(N_Context*, N_Pipe*) { ++gcNext; }
 
-// Header load kinds as the board model reads them (platform/board.h) to
-// count a packet's words: one word a packet, a vertex, a face.
-constexpr ULONG kLoadPerPacket = 1, kLoadPerVertex = 2, kLoadPerFace = 3;
+// Header load kinds of polygon programs as the micro-code generator writes
+// them: one word a packet, a face, a vertex.
+constexpr ULONG kLoadPerPacket = 1, kLoadPerFace = 2, kLoadPerVertex = 3;
 
-// The data-register loads of a triangle program of the layout: one load a
-// word group, one for each per-packet word.
+// The data-register loads of a triangle program of the layout, in the
+// generator's registers: the colour in rgb0, the depth in z0, the alpha in
+// z1; the per-packet words take the first of rgb0, z1 and z2 left free.
 inline ULONG LoadsOf(ULONG d) {
     const kzPrimWordsRow* row = kzPrimWordsOf(5, d);
-    ULONG loads = 0, reg = 0;
+    ULONG loads = 0;
     for (const kzPrimWordGroup& g : row->groups) {
+        const ULONG reg = g.kind == KZ_PW_COLOUR ? KZU_rgb0 : g.kind == KZ_PW_DEPTH ? KZU_z0 : KZU_z1;
         if (g.count == 0 || g.kind == KZ_PW_POSITION) continue;
-        loads |= (g.count == 3 ? kLoadPerVertex : kLoadPerFace) << (12 + 2 * reg++);
+        loads |= kzuHdrLoadKind(reg, g.count == 3 ? kLoadPerVertex : kLoadPerFace);
     }
     N_TriLayout l;
     _NTriLayoutOf(d, &l);
-    for (ULONG i = 0; i < l.packetWords; ++i) loads |= kLoadPerPacket << (12 + 2 * reg++);
+    ULONG i = 0;
+    for (const ULONG reg : {ULONG{KZU_rgb0}, ULONG{KZU_z1}, ULONG{KZU_z2}}) {
+        if (i == l.packetWords || (loads & kzuHdrLoadKind(reg, 3)) != 0) continue;
+        loads |= kzuHdrLoadKind(reg, kLoadPerPacket);
+        ++i;
+    }
     return loads;
 }
 

@@ -14,6 +14,7 @@
 #include "kz2_fixture.h"
 #include "kzprimwords.h"
 #include "shared/hwframe.h"
+#include "platform/gl_programs.h"
 
 // The GL server core's scratch surfaces, as the generator asks for them: the
 // tests hand the context a scratch pixmap of their own, and there is no
@@ -400,6 +401,114 @@ TEST_F(Kz2UcodeTest, AccumulationProgram) {
     prog_.valid = 9;
     EXPECT_EQ(kzConstructRenderProgAccum(hw(), &prog_, 0), 0u);
     EXPECT_EQ(prog_.valid, 9u);
+}
+
+// The board model's picture tests draw with the program words of
+// tests/platform/gl_programs.h: for each fragment state those pictures use,
+// the generator emits the same words, pid list and constants (layout 12,
+// dithering on).
+TEST_F(Kz2UcodeTest, BoardPictureTestsDrawWithTheGeneratorsPrograms) {
+    namespace g = vnx::glref;
+    Bind(4, &depth_.buf);
+    Bind(5, &stencil_.buf);
+    auto factor = [](unsigned gl) -> ULONG {
+        switch (gl) {
+        case g::kZero: return KZ_BLEND_ZERO;
+        case g::kOne: return KZ_BLEND_ONE;
+        case g::kDstColor: return KZ_BLEND_DST_COLOR;
+        case g::kOneMinusDstColor: return KZ_BLEND_ONE_MINUS_DST_COLOR;
+        case g::kSrcAlpha: return KZ_BLEND_SRC_ALPHA;
+        case g::kOneMinusSrcAlpha: return KZ_BLEND_ONE_MINUS_SRC_ALPHA;
+        case g::kSrcColor: return KZ_BLEND_SRC_COLOR;
+        default: return KZ_BLEND_ONE_MINUS_SRC_COLOR;
+        }
+    };
+    auto stencilOp = [](unsigned gl) -> ULONG {
+        switch (gl) {
+        case g::kZero: return KZ_STENCIL_ZERO;
+        case g::kReplace: return KZ_STENCIL_REPLACE;
+        case g::kIncr: return KZ_STENCIL_INCR;
+        case g::kDecr: return KZ_STENCIL_DECR;
+        case g::kInvert: return KZ_STENCIL_INVERT;
+        default: return KZ_STENCIL_KEEP;
+        }
+    };
+    auto check = [&](const std::string& name, const g::State& s, ULONG bpp) {
+        SCOPED_TRACE(name + " at " + std::to_string(bpp) + " bits");
+        colour_.buf.bitsPerPixel = bpp;
+        ULONG en = 0;
+        if (s.depthTest) en |= 0x10 | (s.depthWrites ? 0 : 0x800000u);
+        if (s.alphaTest) en |= 0x4000;
+        if (s.stencilTest) en |= 0x800;
+        if (s.blend) en |= 0x2000;
+        if (s.logicOp) en |= 0x40000000u;
+        ctx_->enableWord = en;
+        Attr(119) = s.depthFunc - g::kNever;
+        Attr(124) = s.logic - g::kClear;
+        Attr(121, 0) = factor(s.srcFactor);
+        Attr(121, 1) = factor(s.dstFactor);
+        Attr(117, 0) = s.alphaFunc - g::kNever;
+        Attr(117, 1) = std::bit_cast<ULONG>(s.alphaRef);
+        Attr(52, 3) = std::bit_cast<ULONG>(s.alpha);
+        Attr(114, 0) = s.stencilFunc - g::kNever;
+        Attr(114, 1) = static_cast<ULONG>(s.stencilRef);
+        Attr(114, 2) = s.stencilMask;
+        Attr(115, 0) = stencilOp(s.stencilFail);
+        Attr(115, 1) = stencilOp(s.stencilZpass);
+        Attr(115, 2) = stencilOp(s.stencilZfail);
+        Attr(122) = 1;  // dithering
+        ASSERT_EQ(Build(), 1u);
+        const g::Program expected = g::program_for(
+            s, static_cast<int>(bpp), g::ProgramPids{kColourPid, kDepthPid, kStencilPid, kScratchPid});
+        EXPECT_EQ(Words(), WordList(expected.words.begin(), expected.words.end()));
+        std::vector<std::uint16_t> pids;
+        for (ULONG i = 0; i < 2 * prog_.pidCount; ++i) pids.push_back(static_cast<std::uint16_t>(prog_.pids[i / 2] >> (16 * (i & 1))));
+        while (pids.size() > expected.pids.size() && pids.back() == 0) pids.pop_back();
+        EXPECT_EQ(pids, expected.pids);
+        EXPECT_EQ(prog_.constantCount, expected.constants.size());
+        EXPECT_EQ(WordList(prog_.constants, prog_.constants + std::min<std::size_t>(expected.constants.size(), KZU_CONSTANTS)),
+                  WordList(expected.constants.begin(), expected.constants.end()));
+    };
+    std::vector<std::pair<std::string, g::State>> states = {{"default", g::State{}}};
+    for (unsigned f = g::kNever; f <= g::kAlways; ++f) {
+        const std::string n = std::to_string(f - g::kNever);
+        states.push_back({"depth " + n, g::depth_state(f)});
+        states.push_back({"depth, writes off, " + n, g::depth_state(f, false)});
+        g::State a;
+        a.alphaTest = true;
+        a.alphaFunc = f;
+        a.alphaRef = 0.3f;
+        a.alpha = 0.5f;
+        states.push_back({"alpha test " + n, a});
+    }
+    for (unsigned op = g::kClear; op <= g::kSet; ++op) {
+        g::State s;
+        s.logicOp = true;
+        s.logic = op;
+        states.push_back({"logic op " + std::to_string(op - g::kClear), s});
+        states.push_back({"logic op with depth less " + std::to_string(op - g::kClear), g::depth_state(g::kLess, true, s)});
+    }
+    const std::pair<unsigned, unsigned> pairs[] = {
+        {g::kOne, g::kOne},       {g::kDstColor, g::kZero},          {g::kZero, g::kSrcColor},
+        {g::kOne, g::kOneMinusSrcColor}, {g::kZero, g::kOneMinusSrcColor}, {g::kOneMinusDstColor, g::kZero},
+        {g::kDstColor, g::kOne},  {g::kSrcAlpha, g::kOneMinusSrcAlpha}};
+    for (const auto& [sf, df] : pairs) {
+        g::State s;
+        s.blend = true;
+        s.srcFactor = sf;
+        s.dstFactor = df;
+        states.push_back({"blend " + std::to_string(sf) + ", " + std::to_string(df), s});
+    }
+    states.push_back({"stencil replace", g::stencil_state(g::kAlways, 1, {.zpass = g::kReplace})});
+    states.push_back({"stencil equal", g::stencil_state(g::kEqual, 1)});
+    states.push_back({"stencil counting with depth",
+                      g::stencil_state(g::kAlways, 0, {.zfail = g::kInvert, .zpass = g::kIncr}, 0xFF, g::depth_state(g::kLess))});
+    states.push_back({"stencil decrement with depth",
+                      g::stencil_state(g::kNotequal, 0, {.zpass = g::kDecr}, 0xFF, g::depth_state(g::kAlways))});
+    states.push_back({"stencil masked less, fail zero", g::stencil_state(g::kLess, 3, {.fail = g::kZero}, 0x06)});
+    for (ULONG bpp : {32u, 16u}) {
+        for (const auto& [name, s] : states) check(name, s, bpp);
+    }
 }
 
 }  // namespace

@@ -1,0 +1,497 @@
+// The polygons of drawing packets (class 5) carried out into board memory:
+// triangles rasterized by the coverage rule, each covered pixel running the
+// packet's render program on its own fragment registers. The model's
+// definition is render3d.h; the instruction fields come from kzuinstr.h and
+// the primitive words from kzprimwords.h.
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <iterator>
+
+#include "formats.h"
+#include "render3d.h"
+
+namespace vnx::board::exec {
+
+const kzPrimWordsRow* gl_layout_of(std::uint32_t command) {
+    const std::uint32_t shape = command & (KZU_HDR_CLASS_MASK | KZU_HDR_CLIP | 0xFFu << 12);
+    for (const GlLayout& l : kGlLayouts) {
+        if ((l.programClass | KZU_HDR_CLIP | l.loads) == shape) return kzPrimWordsOf(l.programClass, l.dataAttr);
+    }
+    return nullptr;
+}
+
+namespace {
+
+// Control-word bits of the second screen's packets on a split board, and
+// where that screen starts in x (as the 2D packets).
+constexpr std::uint32_t kSecondScreenBits = 0x70000u;
+constexpr std::int64_t kSecondScreenX = 1024;
+
+constexpr std::uint32_t kRegisters = 40;  // 0-39: work, pattern, pixmaps, data, constants
+constexpr std::uint32_t kRegPattern = KZU_pattern;
+constexpr std::uint32_t kRegZero = 31;  // reads 0, keeps no write
+constexpr std::uint32_t kAllLanes = 0xFu;
+
+// What an instruction does, decoded once a packet.
+enum class Kind : std::uint8_t { Bitwise, Copy, Add, Sub, Mul, AddWord, CcMin, CcGreater, CcAddCarry, Compare };
+
+struct Op3 {
+    Kind kind;
+    std::uint8_t bitOp;    // Bitwise: the 2D opcode (0-7)
+    std::uint8_t cmp;      // Compare: KZU_CMP_LT .. KZU_CMP_GT
+    std::uint8_t cc;       // condition code set (cc operations and compares)
+    std::uint8_t r, a, b;  // registers
+    bool perLane;          // Compare with the clamp bit
+    bool join;
+    bool clip;
+    std::uint8_t predicate;  // bit c: code c must hold
+};
+
+struct Program3 {
+    std::array<Op3, 32> ops;
+    int n = 0;
+    bool allClipped = true;   // every instruction carries the clip bit
+    bool readsPixmap[KZU_PIXMAPS] = {};
+};
+
+bool compile3(const std::vector<std::uint32_t>& words, Program3* p) {
+    if (words.size() > p->ops.size()) return false;
+    for (std::uint32_t w : words) {
+        if ((w & (KZU_STIPPLE | KZU_RESERVED)) != 0) return false;
+        const kzuOpInfo info = kzuDecodeOp(kzuOpcode(w));
+        Op3 op{};
+        op.r = static_cast<std::uint8_t>(kzuR(w));
+        op.a = static_cast<std::uint8_t>(kzuA(w));
+        op.b = static_cast<std::uint8_t>(kzuB(w));
+        if (op.a >= kRegisters || op.b >= kRegisters) return false;
+        op.join = (w & KZU_JOIN) != 0;
+        op.clip = (w & KZU_CLIP) != 0;
+        op.perLane = (w & KZU_CLAMP) != 0;
+        op.predicate = static_cast<std::uint8_t>((w & KZU_PREDICATE) >> 29);
+        op.cc = static_cast<std::uint8_t>(info.cc);
+        switch (info.kind) {
+        case KZU_KIND_PLAIN:
+            switch (kzuOpcode(w)) {
+            case KZU_OP_COPY: op.kind = Kind::Copy; break;
+            case KZU_OP_ADD: op.kind = Kind::Add; break;
+            case KZU_OP_SUB: op.kind = Kind::Sub; break;
+            case KZU_OP_MUL: op.kind = Kind::Mul; break;
+            case KZU_OP_ADDW: op.kind = Kind::AddWord; break;
+            case KZU_OP_TEXEL: case KZU_OP_TEXF: case KZU_OP_FRAC:
+                return false;  // no textured polygons yet (render3d.h)
+            default:
+                op.kind = Kind::Bitwise;
+                op.bitOp = static_cast<std::uint8_t>(kzuOpcode(w));
+                break;
+            }
+            break;
+        case KZU_KIND_CC_OP:
+            if (info.word == 0) op.kind = Kind::CcMin;
+            else if (info.word == KZU_CC_GT_WORD) op.kind = Kind::CcGreater;
+            else if (info.word == KZU_CC_ADDC_WORD) op.kind = Kind::CcAddCarry;
+            else return false;  // descriptor words 1-3
+            break;
+        case KZU_KIND_COMPARE:
+            op.kind = Kind::Compare;
+            op.cmp = static_cast<std::uint8_t>(info.word);
+            break;
+        default:
+            // NAND (0x04) and OR-NOT (0x06): the bitwise pair the
+            // generator's description leaves out.
+            if (kzuOpcode(w) != kOpNand && kzuOpcode(w) != kOpOrNot) return false;
+            op.kind = Kind::Bitwise;
+            op.bitOp = static_cast<std::uint8_t>(kzuOpcode(w));
+            break;
+        }
+        p->allClipped &= op.clip;
+        for (std::uint8_t reg : {op.a, op.b}) {
+            if (reg >= KZU_pixmap0 && reg <= KZU_pixmapLast) p->readsPixmap[reg - KZU_pixmap0] = true;
+        }
+        p->ops[static_cast<std::size_t>(p->n++)] = op;
+    }
+    return true;
+}
+
+// --- lane arithmetic -------------------------------------------------------------
+inline std::uint32_t lane(std::uint32_t v, int k) { return (v >> (8 * k)) & 0xFFu; }
+
+template <class F>
+inline std::uint32_t per_lane(std::uint32_t a, std::uint32_t b, F f) {
+    std::uint32_t out = 0;
+    for (int k = 0; k < 4; ++k) out |= (f(lane(a, k), lane(b, k)) & 0xFFu) << (8 * k);
+    return out;
+}
+
+// Lanes (bit k for lane k) where f(a lane, b lane) holds.
+template <class F>
+inline std::uint32_t lanes_where(std::uint32_t a, std::uint32_t b, F f) {
+    std::uint32_t m = 0;
+    for (int k = 0; k < 4; ++k) m |= f(lane(a, k), lane(b, k)) ? 1u << k : 0u;
+    return m;
+}
+
+inline std::uint32_t lane_mask(std::uint32_t lanes) {
+    std::uint32_t m = 0;
+    for (int k = 0; k < 4; ++k) m |= (lanes >> k & 1u) ? 0xFFu << (8 * k) : 0u;
+    return m;
+}
+
+bool compare(std::uint8_t cmp, std::uint32_t a, std::uint32_t b) {
+    switch (cmp) {
+    case KZU_CMP_LT: return a < b;
+    case KZU_CMP_LE: return a <= b;
+    case KZU_CMP_EQ: return a == b;
+    case KZU_CMP_GE: return a >= b;
+    default: return a > b;  // KZU_CMP_GT
+    }
+}
+
+// --- one packet's fragments --------------------------------------------------------
+
+// A data register's plane over the triangle: value = c + dx * x + dy * y at
+// the pixel centre (x, y in pixels), per lane for colour registers.
+struct Plane {
+    double c, dx, dy;
+    double lo, hi;  // the vertices' range
+    double at(double x, double y) const { return std::clamp(c + dx * x + dy * y, lo, hi); }
+};
+
+struct DataRegister {
+    bool loaded = false;
+    bool interpolated = false;
+    bool perLane = false;  // rgb0: each lane interpolated on its own
+    std::uint32_t flat = 0;
+    Plane planes[4];       // lanes (or plane 0 for a whole word)
+    std::uint32_t vertex[3] = {};
+};
+
+struct Fragment3 {
+    std::uint32_t reg[kRegisters];
+    std::uint32_t cc[3];         // lanes of each code
+    std::uint16_t loadedPix = 0; // pixmaps read or written this fragment
+    std::uint16_t writtenPix = 0;
+    bool wrotePattern = false;
+};
+
+class PolygonRunner {
+public:
+    PolygonRunner(Impl& board, int r, const DecodedPacket& packet, const Program3& prog)
+        : b_(board), r_(r), ras_(board.rasterizers[r]), packet_(packet), prog_(prog) {
+        xScreen_ = (packet.control & kSecondScreenBits) != 0 ? kSecondScreenX : 0;
+        hasClip_ = packet.hasClip;
+        clipX0_ = (packet.clipMin & 0xFFFF) + xScreen_;
+        clipY0_ = packet.clipMin >> 16;
+        clipX1_ = (packet.clipMax & 0xFFFF) + xScreen_;
+        clipY1_ = packet.clipMax >> 16;
+        for (std::uint32_t n = 0; n < KZU_PIXMAPS; ++n) {
+            std::uint16_t pid = n < 2 * packet.pids.size() ? packet.pid(n) : 0xFFFFu;
+            // A bare space (the depth buffer as the generator names it):
+            // that space's 32-bit words.
+            if ((pid & 0xFFE0u) == 0) pid |= 0xA000u;
+            pid_[n] = pid;
+        }
+        const Fields f = fields_of(packet.command);
+        for (std::uint32_t k = 0; k < std::min<std::size_t>(f.packetConstants, KZU_CONSTANTS); ++k) {
+            if (k < packet.constants.size()) constants_[k] = packet.constants[k];
+        }
+        fields_ = f;
+    }
+
+    void triangle(std::size_t prim, const kzPrimWordsRow* row) {
+        const std::size_t wpp = packet_.wordsPerPrimitive;
+        if (wpp == 0 || (prim + 1) * wpp > packet_.primitiveWords.size()) return;
+        const std::uint32_t* w = &packet_.primitiveWords[prim * wpp];
+        // Per-primitive constants lead the primitive's words.
+        for (std::uint32_t k = 0; k < fields_.primConstants; ++k)
+            constants_[KZU_CONSTANTS - fields_.primConstants + k] = w[k];
+
+        std::uint32_t pos[3];
+        DataRegister data[4];
+        if (row != nullptr) {
+            const std::uint32_t* words = w + fields_.primConstants;
+            for (std::uint32_t v = 0; v < 3; ++v) pos[v] = words[kzPrimWordAt(*row, KZ_PW_POSITION, v)];
+            load_row(*row, words, KZ_PW_COLOUR, &data[0], true);
+            load_row(*row, words, KZ_PW_DEPTH, &data[1], false);
+            load_row(*row, words, KZ_PW_ALPHA, &data[2], false);
+            for (std::uint32_t k = 0; k < 4; ++k) {
+                if (fields_.loadKind[k] == 1) data[k].loaded = data_register(packet_, fields_, k, prim, 0, &data[k].flat);
+            }
+        } else {
+            for (std::uint32_t v = 0; v < 3; ++v) pos[v] = packet_.vertex(prim, v);
+            for (std::uint32_t k = 0; k < 4; ++k) load_generic(prim, k, &data[k]);
+        }
+        rasterize(pos, data);
+    }
+
+private:
+    void load_row(const kzPrimWordsRow& row, const std::uint32_t* words, kzPrimWordKind kind, DataRegister* d,
+                  bool perLane) {
+        std::uint32_t count = 0;
+        // The row's first group of the kind (the unused groups at a row's
+        // end are empty).
+        for (const kzPrimWordGroup& g : row.groups) {
+            if (g.count != 0 && g.kind == kind) {
+                count = g.count;
+                break;
+            }
+        }
+        if (count == 0) return;
+        d->loaded = true;
+        d->perLane = perLane;
+        d->interpolated = count >= 3;
+        d->flat = words[kzPrimWordAt(row, kind, 0)];
+        for (std::uint32_t v = 0; v < 3; ++v) d->vertex[v] = words[kzPrimWordAt(row, kind, std::min(v, count - 1))];
+    }
+
+    void load_generic(std::size_t prim, std::uint32_t k, DataRegister* d) {
+        const std::uint32_t kind = fields_.loadKind[k];
+        if (kind == 0) return;
+        d->loaded = data_register(packet_, fields_, k, prim, 0, &d->flat);
+        d->interpolated = kind == 2;
+        d->perLane = k == 0;
+        for (std::uint32_t v = 0; v < 3; ++v) {
+            d->vertex[v] = d->flat;
+            if (d->interpolated) data_register(packet_, fields_, k, prim, v, &d->vertex[v]);
+        }
+    }
+
+    static void set_planes(DataRegister& d, const double (&x)[3], const double (&y)[3], double area) {
+        const int lanes = d.perLane ? 4 : 1;
+        for (int k = 0; k < lanes; ++k) {
+            double v[3];
+            for (int i = 0; i < 3; ++i) v[i] = d.perLane ? lane(d.vertex[i], k) : d.vertex[i];
+            // The plane through (x_i, y_i, v_i).
+            const double dx = ((v[1] - v[0]) * (y[2] - y[0]) - (v[2] - v[0]) * (y[1] - y[0])) / area;
+            const double dy = ((v[2] - v[0]) * (x[1] - x[0]) - (v[1] - v[0]) * (x[2] - x[0])) / area;
+            d.planes[k] = Plane{v[0] - dx * x[0] - dy * y[0], dx, dy, std::min({v[0], v[1], v[2]}),
+                                std::max({v[0], v[1], v[2]})};
+        }
+    }
+
+    static std::uint32_t value_at(const DataRegister& d, double px, double py) {
+        if (!d.interpolated) return d.flat;
+        if (!d.perLane) return static_cast<std::uint32_t>(std::lround(d.planes[0].at(px, py)));
+        std::uint32_t out = 0;
+        for (int k = 0; k < 4; ++k) {
+            out |= (static_cast<std::uint32_t>(std::lround(d.planes[k].at(px, py))) & 0xFFu) << (8 * k);
+        }
+        return out;
+    }
+
+    void rasterize(const std::uint32_t (&pos)[3], DataRegister (&data)[4]) {
+        std::int64_t X[3], Y[3];
+        for (int v = 0; v < 3; ++v) {
+            X[v] = fixed_x(pos[v]);
+            Y[v] = fixed_y(pos[v]);
+        }
+        std::int64_t area = (X[1] - X[0]) * (Y[2] - Y[0]) - (Y[1] - Y[0]) * (X[2] - X[0]);
+        if (area == 0) return;
+        int order[3] = {0, 1, 2};
+        if (area < 0) {
+            std::swap(order[1], order[2]);
+            area = -area;
+        }
+        std::int64_t x[3], y[3];
+        double xd[3], yd[3];
+        for (int v = 0; v < 3; ++v) {
+            x[v] = X[order[v]];
+            y[v] = Y[order[v]];
+            xd[v] = static_cast<double>(x[v]) / 16.0;
+            yd[v] = static_cast<double>(y[v]) / 16.0;
+        }
+        for (DataRegister& d : data) {
+            if (!d.loaded || !d.interpolated) continue;
+            std::uint32_t reordered[3];
+            for (int v = 0; v < 3; ++v) reordered[v] = d.vertex[order[v]];
+            std::copy(std::begin(reordered), std::end(reordered), d.vertex);
+            set_planes(d, xd, yd, static_cast<double>(area) / 256.0);
+        }
+        // Edge a -> b: E(p) = (xb - xa)(py - ya) - (yb - ya)(px - xa), positive
+        // inside; a centre on an edge counts for top and left edges only.
+        struct Edge {
+            std::int64_t xa, ya, dx, dy;
+            bool topLeft;
+        } edges[3];
+        for (int e = 0; e < 3; ++e) {
+            const int a = (e + 1) % 3, bIdx = (e + 2) % 3;  // the edge opposite vertex e
+            Edge& E = edges[e];
+            E.xa = x[a];
+            E.ya = y[a];
+            E.dx = x[bIdx] - x[a];
+            E.dy = y[bIdx] - y[a];
+            E.topLeft = E.dy < 0 || (E.dy == 0 && E.dx > 0);
+        }
+        const std::int64_t xmin = std::min({x[0], x[1], x[2]}), xmax = std::max({x[0], x[1], x[2]});
+        const std::int64_t ymin = std::min({y[0], y[1], y[2]}), ymax = std::max({y[0], y[1], y[2]});
+        std::int64_t px0 = first_pixel(xmin), px1 = (xmax - 8) >> 4;  // inclusive
+        std::int64_t py0 = first_pixel(ymin), py1 = (ymax - 8) >> 4;
+        if (!clip_box(&px0, &py0, &px1, &py1)) return;
+        for (std::int64_t py = py0; py <= py1; ++py) {
+            const std::int64_t cy = py * 16 + 8;
+            for (std::int64_t px = px0; px <= px1; ++px) {
+                const std::int64_t cx = px * 16 + 8;
+                bool inside = true;
+                for (const Edge& E : edges) {
+                    const std::int64_t v = E.dx * (cy - E.ya) - E.dy * (cx - E.xa);
+                    if (v < 0 || (v == 0 && !E.topLeft)) {
+                        inside = false;
+                        break;
+                    }
+                }
+                if (!inside) continue;
+                fragment(px, py, data);
+            }
+        }
+    }
+
+    // Narrows the pixel box to the clip pair when every instruction is
+    // clipped; false when nothing is left.
+    bool clip_box(std::int64_t* x0, std::int64_t* y0, std::int64_t* x1, std::int64_t* y1) const {
+        if (prog_.allClipped && hasClip_) {
+            *x0 = std::max(*x0, clipX0_);
+            *y0 = std::max(*y0, clipY0_);
+            *x1 = std::min(*x1, clipX1_);
+            *y1 = std::min(*y1, clipY1_);
+        }
+        return *x0 <= *x1 && *y0 <= *y1;
+    }
+
+    bool in_clip(std::int64_t x, std::int64_t y) const {
+        return !hasClip_ || (x >= clipX0_ && x <= clipX1_ && y >= clipY0_ && y <= clipY1_);
+    }
+
+    std::uint8_t* pixmap_pixel(std::uint32_t n, std::int64_t xm, std::int64_t y, std::uint32_t* bpp) {
+        return b_.page_pixel(r_, pid_[n], xm, y, bpp);
+    }
+
+    void fragment(std::int64_t x, std::int64_t y, const DataRegister (&data)[4]) {
+        if (x < 0 || y < 0) return;
+        const std::int64_t xm = x >= xScreen_ ? x - xScreen_ : x;
+        if (!owns(ras_, xm, y)) return;
+        const bool clipped = in_clip(x, y);
+        if (!clipped && prog_.allClipped) return;
+
+        Fragment3 f;
+        std::fill(std::begin(f.reg), std::end(f.reg), 0u);
+        f.cc[0] = f.cc[1] = f.cc[2] = kAllLanes;
+        const double px = static_cast<double>(x) + 0.5, py = static_cast<double>(y) + 0.5;
+        for (std::uint32_t k = 0; k < 4; ++k)
+            if (data[k].loaded) f.reg[KZU_rgb0 + k] = value_at(data[k], px, py);
+        std::copy(std::begin(constants_), std::end(constants_), f.reg + KZU_constant_0);
+        f.reg[kRegPattern] = ras_.pattern[static_cast<std::size_t>((y & 7) * 8 + (xm & 7))];
+
+        auto read = [&](std::uint32_t reg) -> std::uint32_t {
+            if (reg >= KZU_pixmap0 && reg <= KZU_pixmapLast) {
+                const std::uint32_t n = reg - KZU_pixmap0;
+                if (!(f.loadedPix >> n & 1u)) {
+                    f.loadedPix |= static_cast<std::uint16_t>(1u << n);
+                    std::uint32_t bpp = 0;
+                    const std::uint8_t* p = pixmap_pixel(n, xm, y, &bpp);
+                    f.reg[reg] = p != nullptr ? pixel_format_of_pid(pid_[n]).to_register(load_pixel(p, bpp)) : 0;
+                }
+            }
+            return f.reg[reg];
+        };
+        auto write = [&](std::uint32_t reg, std::uint32_t value, std::uint32_t lanes) {
+            if (reg == kRegZero) return;
+            f.wrotePattern |= reg == kRegPattern;
+            if (reg >= KZU_pixmap0 && reg <= KZU_pixmapLast) {
+                read(reg);  // the lanes not written keep the pixel's
+                f.writtenPix |= static_cast<std::uint16_t>(1u << (reg - KZU_pixmap0));
+            }
+            const std::uint32_t m = lane_mask(lanes);
+            f.reg[reg] = (f.reg[reg] & ~m) | (value & m);
+        };
+
+        for (int i = 0; i < prog_.n; ++i) {
+            const Op3& op = prog_.ops[static_cast<std::size_t>(i)];
+            if (op.clip && !clipped) continue;
+            std::uint32_t pred = kAllLanes;
+            for (int c = 0; c < 3; ++c)
+                if (op.predicate >> c & 1u) pred &= f.cc[c];
+            const std::uint32_t a = read(op.a), b = read(op.b);
+            auto set_code = [&](std::uint32_t lanes) {
+                const std::uint32_t v = lanes & pred;
+                f.cc[op.cc] = op.join ? (f.cc[op.cc] & v) : v;
+            };
+            switch (op.kind) {
+            case Kind::Bitwise: if (pred) write(op.r, alu(op.bitOp, a, b), pred); break;
+            case Kind::Copy: if (pred) write(op.r, a, pred); break;
+            case Kind::Add:
+                if (pred) write(op.r, per_lane(a, b, [](std::uint32_t p, std::uint32_t q) { return std::min(p + q, 0xFFu); }), pred);
+                break;
+            case Kind::Sub:
+                if (pred) write(op.r, per_lane(a, b, [](std::uint32_t p, std::uint32_t q) { return p > q ? p - q : 0u; }), pred);
+                break;
+            case Kind::Mul:
+                if (pred) write(op.r, per_lane(a, b, [](std::uint32_t p, std::uint32_t q) { return (p * q + 127) / 255; }), pred);
+                break;
+            case Kind::AddWord: if (pred) write(op.r, a + b, pred); break;
+            case Kind::CcMin: {
+                const std::uint32_t lt = lanes_where(a, b, [](std::uint32_t p, std::uint32_t q) { return p < q; });
+                if (pred) write(op.r, per_lane(a, b, [](std::uint32_t p, std::uint32_t q) { return std::min(p, q); }), pred);
+                set_code(lt);
+                break;
+            }
+            case Kind::CcGreater: {
+                const std::uint32_t gt = lanes_where(a, b, [](std::uint32_t p, std::uint32_t q) { return p > q; });
+                if (gt & pred) write(op.r, a, gt & pred);
+                set_code(gt);
+                break;
+            }
+            case Kind::CcAddCarry: {
+                const std::uint32_t carry = lanes_where(a, b, [](std::uint32_t p, std::uint32_t q) { return p + q > 0xFFu; });
+                if (pred) write(op.r, per_lane(a, b, [](std::uint32_t p, std::uint32_t q) { return p + q; }), pred);
+                set_code(carry);
+                break;
+            }
+            case Kind::Compare: {
+                const std::uint32_t holds =
+                    op.perLane ? lanes_where(a, b, [&](std::uint32_t p, std::uint32_t q) { return compare(op.cmp, p, q); })
+                               : (compare(op.cmp, a, b) ? kAllLanes : 0u);
+                if (holds & pred) write(op.r, a, holds & pred);
+                set_code(holds);
+                break;
+            }
+            }
+        }
+        if (f.wrotePattern) ras_.pattern[static_cast<std::size_t>((y & 7) * 8 + (xm & 7))] = f.reg[kRegPattern];
+        // The fragment's pixmap writes, stored in their formats.
+        for (std::uint32_t n = 0; n < KZU_PIXMAPS; ++n) {
+            if (!(f.writtenPix >> n & 1u)) continue;
+            std::uint32_t bpp = 0;
+            std::uint8_t* p = pixmap_pixel(n, xm, y, &bpp);
+            if (p == nullptr) continue;
+            const std::uint32_t v = f.reg[KZU_pixmap0 + n];
+            const PixelFormat& pf = pixel_format_of_pid(pid_[n]);
+            pf.store(p, 1, &v, nullptr);
+        }
+    }
+
+    Impl& b_;
+    int r_;
+    Rasterizer& ras_;
+    const DecodedPacket& packet_;
+    const Program3& prog_;
+    Fields fields_;
+    std::uint16_t pid_[KZU_PIXMAPS] = {};
+    std::uint32_t constants_[KZU_CONSTANTS] = {};
+    std::int64_t xScreen_ = 0;
+    bool hasClip_ = false;
+    std::int64_t clipX0_ = 0, clipY0_ = 0, clipX1_ = 0, clipY1_ = 0;
+};
+
+}  // namespace
+
+bool draw_triangles(Impl& board, int r, const DecodedPacket& packet) {
+    if (packet.verticesPerPrimitive != 3) return false;
+    Program3 prog;
+    if (!compile3(packet.instructions, &prog)) return false;
+    const kzPrimWordsRow* row = gl_layout_of(packet.command);
+    PolygonRunner runner(board, r, packet, prog);
+    for (std::size_t i = 0; i < packet.primitives; ++i) runner.triangle(i, row);
+    return true;
+}
+
+}  // namespace vnx::board::exec

@@ -1,0 +1,305 @@
+// The tests' GL reference renderer over OSMesa and the picture comparison
+// (gl_reference.h).
+#include "gl_reference.h"
+
+#include <GL/gl.h>
+#include <GL/osmesa.h>
+#include <dlfcn.h>
+#include <png.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cctype>
+#include <cstdlib>
+#include <type_traits>
+
+// OSMesa and the LLVM it compiles with keep a few allocations for the
+// process's life. (Exported: the sanitizer looks the name up at run time.)
+extern "C" __attribute__((visibility("default"))) const char* __lsan_default_suppressions() {
+    return "leak:libOSMesa\nleak:libLLVM\nleak:libgallium\n";
+}
+
+namespace vnx::glref {
+
+namespace {
+
+// The OSMesa entry points and GL 1.0 functions the scenes call, looked up
+// in the library's own handle.
+struct Gl {
+    void* lib = nullptr;
+    OSMesaContext (*CreateContextAttribs)(const int*, OSMesaContext) = nullptr;
+    GLboolean (*MakeCurrent)(OSMesaContext, void*, GLenum, GLsizei, GLsizei) = nullptr;
+    void (*PixelStore)(GLint, GLint) = nullptr;
+    void (*DestroyContext)(OSMesaContext) = nullptr;
+    void (*Enable)(GLenum) = nullptr;
+    void (*Disable)(GLenum) = nullptr;
+    void (*Viewport)(GLint, GLint, GLsizei, GLsizei) = nullptr;
+    void (*MatrixMode)(GLenum) = nullptr;
+    void (*LoadIdentity)() = nullptr;
+    void (*Ortho)(GLdouble, GLdouble, GLdouble, GLdouble, GLdouble, GLdouble) = nullptr;
+    void (*ClearColor)(GLclampf, GLclampf, GLclampf, GLclampf) = nullptr;
+    void (*ClearDepth)(GLclampd) = nullptr;
+    void (*ClearStencil)(GLint) = nullptr;
+    void (*Clear)(GLbitfield) = nullptr;
+    void (*ShadeModel)(GLenum) = nullptr;
+    void (*DepthFunc)(GLenum) = nullptr;
+    void (*DepthMask)(GLboolean) = nullptr;
+    void (*BlendFunc)(GLenum, GLenum) = nullptr;
+    void (*LogicOp)(GLenum) = nullptr;
+    void (*AlphaFunc)(GLenum, GLclampf) = nullptr;
+    void (*StencilFunc)(GLenum, GLint, GLuint) = nullptr;
+    void (*StencilOp)(GLenum, GLenum, GLenum) = nullptr;
+    void (*Scissor)(GLint, GLint, GLsizei, GLsizei) = nullptr;
+    void (*Begin)(GLenum) = nullptr;
+    void (*End)() = nullptr;
+    void (*Color4ub)(GLubyte, GLubyte, GLubyte, GLubyte) = nullptr;
+    void (*Vertex3f)(GLfloat, GLfloat, GLfloat) = nullptr;
+    void (*Finish)() = nullptr;
+
+    bool load(std::string* error) {
+        if (lib != nullptr) return true;
+        void* h = dlopen("libOSMesa.so.8", RTLD_NOW | RTLD_LOCAL);
+        if (h == nullptr) h = dlopen("libOSMesa.so", RTLD_NOW | RTLD_LOCAL);
+        if (h == nullptr) {
+            *error = std::string("OSMesa not loadable (Debian libosmesa6-dev): ") + dlerror();
+            return false;
+        }
+        bool ok = true;
+        auto get = [&](auto& fn, const char* name) {
+            fn = reinterpret_cast<std::remove_reference_t<decltype(fn)>>(dlsym(h, name));
+            if (fn == nullptr) {
+                *error = std::string("OSMesa lacks ") + name;
+                ok = false;
+            }
+        };
+        get(CreateContextAttribs, "OSMesaCreateContextAttribs");
+        get(MakeCurrent, "OSMesaMakeCurrent");
+        get(PixelStore, "OSMesaPixelStore");
+        get(DestroyContext, "OSMesaDestroyContext");
+        get(Enable, "glEnable");
+        get(Disable, "glDisable");
+        get(Viewport, "glViewport");
+        get(MatrixMode, "glMatrixMode");
+        get(LoadIdentity, "glLoadIdentity");
+        get(Ortho, "glOrtho");
+        get(ClearColor, "glClearColor");
+        get(ClearDepth, "glClearDepth");
+        get(ClearStencil, "glClearStencil");
+        get(Clear, "glClear");
+        get(ShadeModel, "glShadeModel");
+        get(DepthFunc, "glDepthFunc");
+        get(DepthMask, "glDepthMask");
+        get(BlendFunc, "glBlendFunc");
+        get(LogicOp, "glLogicOp");
+        get(AlphaFunc, "glAlphaFunc");
+        get(StencilFunc, "glStencilFunc");
+        get(StencilOp, "glStencilOp");
+        get(Scissor, "glScissor");
+        get(Begin, "glBegin");
+        get(End, "glEnd");
+        get(Color4ub, "glColor4ub");
+        get(Vertex3f, "glVertex3f");
+        get(Finish, "glFinish");
+        if (!ok) return false;
+        lib = h;
+        return true;
+    }
+};
+
+Gl& gl() {
+    static Gl g;
+    return g;
+}
+
+void set(const Gl& g, GLenum cap, bool on) { on ? g.Enable(cap) : g.Disable(cap); }
+
+void apply(const Gl& g, const State& s, int height) {
+    g.ShadeModel(s.smooth ? GL_SMOOTH : GL_FLAT);
+    set(g, GL_DEPTH_TEST, s.depthTest);
+    g.DepthFunc(s.depthFunc);
+    g.DepthMask(s.depthWrites ? GL_TRUE : GL_FALSE);
+    set(g, GL_BLEND, s.blend);
+    g.BlendFunc(s.srcFactor, s.dstFactor);
+    set(g, GL_COLOR_LOGIC_OP, s.logicOp);
+    g.LogicOp(s.logic);
+    set(g, GL_ALPHA_TEST, s.alphaTest);
+    g.AlphaFunc(s.alphaFunc, s.alphaRef);
+    set(g, GL_STENCIL_TEST, s.stencilTest);
+    g.StencilFunc(s.stencilFunc, s.stencilRef, s.stencilMask);
+    g.StencilOp(s.stencilFail, s.stencilZfail, s.stencilZpass);
+    set(g, GL_SCISSOR_TEST, s.scissor);
+    // Window y grows upwards: the box's bottom row is height - 1 - y1.
+    g.Scissor(s.scissorX0, height - 1 - s.scissorY1, s.scissorX1 - s.scissorX0 + 1, s.scissorY1 - s.scissorY0 + 1);
+}
+
+}  // namespace
+
+std::vector<std::uint32_t> render(const Scene& scene, std::string* error) {
+    Gl& g = gl();
+    if (!g.load(error)) return {};
+    const int attrs[] = {OSMESA_FORMAT, OSMESA_RGBA, OSMESA_DEPTH_BITS, 24, OSMESA_STENCIL_BITS, 8,
+                         OSMESA_PROFILE, OSMESA_COMPAT_PROFILE, 0};
+    OSMesaContext ctx = g.CreateContextAttribs(attrs, nullptr);
+    if (ctx == nullptr) {
+        *error = "OSMesaCreateContextAttribs failed";
+        return {};
+    }
+    std::vector<std::uint8_t> rgba(static_cast<std::size_t>(scene.width) * scene.height * 4);
+    if (!g.MakeCurrent(ctx, rgba.data(), GL_UNSIGNED_BYTE, scene.width, scene.height)) {
+        g.DestroyContext(ctx);
+        *error = "OSMesaMakeCurrent failed";
+        return {};
+    }
+    g.PixelStore(OSMESA_Y_UP, 0);
+    g.Viewport(0, 0, scene.width, scene.height);
+    g.MatrixMode(GL_PROJECTION);
+    g.LoadIdentity();
+    // Object x, y are window pixels; object z in [0, 1] is the window depth.
+    // The projection turns y over: window y grows upwards, picture rows
+    // downwards.
+    g.Ortho(0, scene.width, scene.height, 0, 0, -1);
+    g.MatrixMode(GL_MODELVIEW);
+    g.LoadIdentity();
+    g.Disable(GL_DITHER);
+    g.ClearColor(scene.clear[0] / 255.0f, scene.clear[1] / 255.0f, scene.clear[2] / 255.0f, 1.0f);
+    g.ClearDepth(scene.clearDepth);
+    g.ClearStencil(scene.clearStencil);
+    g.Clear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+    for (const Pass& pass : scene.passes) {
+        apply(g, pass.state, scene.height);
+        const auto a = static_cast<GLubyte>(std::lround(std::clamp(pass.state.alpha, 0.0f, 1.0f) * 255.0f));
+        auto vertex = [&](const Vertex& v) {
+            g.Color4ub(v.r, v.g, v.b, a);
+            g.Vertex3f(v.x, v.y, v.z);
+        };
+        g.Begin(pass.mode);
+        if (pass.mode == kTriangles) {
+            for (const Triangle& t : pass.triangles)
+                for (const Vertex& v : t.v) vertex(v);
+        } else {
+            for (const Vertex& v : pass.vertices) vertex(v);
+        }
+        g.End();
+    }
+    g.Finish();
+    g.DestroyContext(ctx);
+    std::vector<std::uint32_t> out(static_cast<std::size_t>(scene.width) * scene.height);
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        out[i] = std::uint32_t{rgba[4 * i]} << 16 | std::uint32_t{rgba[4 * i + 1]} << 8 | rgba[4 * i + 2];
+    }
+    return out;
+}
+
+std::vector<Triangle> triangles_of(const Pass& pass) {
+    const std::vector<Vertex>& v = pass.vertices;
+    const std::size_t n = v.size();
+    std::vector<Triangle> out;
+    auto add = [&](const Vertex& a, const Vertex& b, const Vertex& c, const Vertex& flat) {
+        out.push_back(Triangle{{a, b, c}, flat});
+    };
+    switch (pass.mode) {
+    case kTriangles:
+        for (const Triangle& t : pass.triangles) add(t.v[0], t.v[1], t.v[2], t.v[2]);
+        break;
+    case kTriangleStrip:
+        for (std::size_t i = 0; i + 2 < n; ++i) add(v[i], v[i + 1], v[i + 2], v[i + 2]);
+        break;
+    case kTriangleFan:
+        for (std::size_t i = 1; i + 1 < n; ++i) add(v[0], v[i], v[i + 1], v[i + 1]);
+        break;
+    case kQuads:
+        for (std::size_t i = 0; i + 3 < n; i += 4) {
+            add(v[i], v[i + 1], v[i + 2], v[i + 3]);
+            add(v[i], v[i + 2], v[i + 3], v[i + 3]);
+        }
+        break;
+    case kQuadStrip:
+        // Quad k is (2k, 2k + 1, 2k + 3, 2k + 2), its last vertex 2k + 3.
+        for (std::size_t i = 0; i + 3 < n; i += 2) {
+            add(v[i], v[i + 1], v[i + 3], v[i + 3]);
+            add(v[i], v[i + 3], v[i + 2], v[i + 3]);
+        }
+        break;
+    case kPolygon:
+        for (std::size_t i = 1; i + 1 < n; ++i) add(v[0], v[i], v[i + 1], v[0]);
+        break;
+    default: break;
+    }
+    return out;
+}
+
+bool write_png(const std::string& path, const std::vector<std::uint32_t>& rgb, int width, int height) {
+    if (width <= 0 || height <= 0 || rgb.size() < static_cast<std::size_t>(width) * height) return false;
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (f == nullptr) return false;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
+    if (info == nullptr || setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        std::fclose(f);
+        return false;
+    }
+    png_init_io(png, f);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
+                 PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    std::vector<png_byte> row(3 * static_cast<std::size_t>(width));
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const std::uint32_t p = rgb[static_cast<std::size_t>(y) * width + x];
+            row[3 * x] = static_cast<png_byte>(p >> 16);
+            row[3 * x + 1] = static_cast<png_byte>(p >> 8);
+            row[3 * x + 2] = static_cast<png_byte>(p);
+        }
+        png_write_row(png, row.data());
+    }
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return std::fclose(f) == 0;
+}
+
+::testing::AssertionResult same_picture(const std::string& name, const std::vector<std::uint32_t>& reference,
+                                        const std::vector<std::uint32_t>& board, int width, int height,
+                                        int tolerance, int outliers) {
+    const std::size_t n = static_cast<std::size_t>(width) * height;
+    if (reference.size() != n || board.size() != n) {
+        return ::testing::AssertionFailure() << name << ": pictures of " << reference.size() << " and "
+                                             << board.size() << " pixels, not " << n;
+    }
+    std::vector<std::uint32_t> diff(n);
+    int bad = 0, worst = 0, firstX = -1, firstY = -1;
+    for (std::size_t i = 0; i < n; ++i) {
+        int d = 0;
+        std::uint32_t px = 0;
+        for (int k = 0; k < 3; ++k) {
+            const int a = static_cast<int>(reference[i] >> (8 * k) & 0xFF), b = static_cast<int>(board[i] >> (8 * k) & 0xFF);
+            const int dk = std::abs(a - b);
+            d = std::max(d, dk);
+            px |= static_cast<std::uint32_t>(std::min(255, 4 * dk)) << (8 * k);
+        }
+        diff[i] = px;
+        worst = std::max(worst, d);
+        if (d > tolerance) {
+            if (bad++ == 0) {
+                firstX = static_cast<int>(i % width);
+                firstY = static_cast<int>(i / width);
+            }
+        }
+    }
+    if (bad <= outliers) return ::testing::AssertionSuccess();
+    const char* folder = std::getenv("VNX_TEST_PICTURES");
+    std::string base = folder != nullptr ? std::string(folder) + "/" : std::string();
+    for (char c : name) base += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+    write_png(base + "-reference.png", reference, width, height);
+    write_png(base + "-board.png", board, width, height);
+    write_png(base + "-difference.png", diff, width, height);
+    char text[160];
+    const std::size_t at = static_cast<std::size_t>(firstY) * width + firstX;
+    std::snprintf(text, sizeof text, ": %d pixels differ by more than %d (allowed %d), worst %d; first at (%d, %d): "
+                  "reference %06x, board %06x",
+                  bad, tolerance, outliers, worst, firstX, firstY, reference[at], board[at]);
+    return ::testing::AssertionFailure() << name << text << "; pictures written as " << base << "-*.png";
+}
+
+}  // namespace vnx::glref
