@@ -179,29 +179,11 @@ void _NExecInlinePrim(N_Context* pctx, ULONG kind, ULONG format, ULONG n, const 
     c.inlineBase = 0;
     c.vertexWords = stride / 4;
     ULONG off = 0;
-    auto slot = [&](ULONG bit) -> N_Source* {
-        switch (bit) {
-            case 2: case 3: case 4: return &c.position;
-            case 5: case 6: case 7: return &c.front.colour;
-            case 8: return &c.normal;
-            case 9: return &c.edgeFlag;
-            case 10: return &c.texCoord;
-            case 11: return &c.front.emission;
-            case 12: case 21: return &c.front.ambient;
-            case 13: case 22: return &c.front.diffuse;
-            case 14: case 23: return &c.front.specular;
-            case 15: return &c.front.shininess;
-            case 16: return &c.back.emission;
-            case 17: case 24: return &c.back.ambient;
-            case 18: case 25: return &c.back.diffuse;
-            case 19: case 26: return &c.back.specular;
-            case 20: return &c.back.shininess;
-            default: return nullptr;
-        }
-    };
     for (ULONG bit = 2; bit <= 26; ++bit) {
         if (!(format & (1u << bit))) continue;
-        if ((masked & (1u << bit)) && slot(bit) != nullptr) *slot(bit) = {pj + off, stride};
+        if ((masked & (1u << bit)) != 0) {
+            if (N_Source* s = _NSourceOfFormatBit(c, bit)) *s = {pj + off, stride};
+        }
         off += kBitBytes[bit];
     }
     if (format & 0x18000000u) c.flagWord = {pj + off, stride};

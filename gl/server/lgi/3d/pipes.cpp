@@ -693,35 +693,38 @@ void _NValidateAndDraw(N_Context* pctx, void* pvSpan, ULONG code, ULONG format) 
     if (bRaster) std::memcpy(pColour, savedColour, sizeof savedColour);
 }
 
+N_Source* _NSourceOfFormatBit(CommonPipeData& c, ULONG bit) {
+    switch (bit) {
+        case 2: case 3: case 4: return &c.position;
+        case 5: case 6: case 7: return &c.front.colour;
+        case 8: return &c.normal;
+        case 9: return &c.edgeFlag;
+        case 10: return &c.texCoord;
+        case 11: return &c.front.emission;
+        case 12: case 21: return &c.front.ambient;
+        case 13: case 22: return &c.front.diffuse;
+        case 14: case 23: return &c.front.specular;
+        case 15: return &c.front.shininess;
+        case 16: return &c.back.emission;
+        case 17: case 24: return &c.back.ambient;
+        case 18: case 25: return &c.back.diffuse;
+        case 19: case 26: return &c.back.specular;
+        case 20: return &c.back.shininess;
+        default: return nullptr;
+    }
+}
+
 // --- fixed stages ------------------------------------------------------------------------------------------
 void _NStageWriteBack(N_Context* pctx, N_Pipe* pipe) {
     CommonPipeData& c = *pipe->pCommonPipeData;
     const ULONG n = std::min(c.stripVertexCount, N_BATCH_POINTS);
     const auto* pFlags = static_cast<const BYTE*>(c.flagWord.p);
-    // Where the vertex's value of a format bit is, or null.
-    auto source = [&](ULONG bit) -> const N_Source* {
-        switch (bit) {
-            case 5: case 6: case 7: return &c.front.colour;
-            case 8: return &c.normal;
-            case 10: return &c.texCoord;
-            case 11: return &c.front.emission;
-            case 12: case 21: return &c.front.ambient;
-            case 13: case 22: return &c.front.diffuse;
-            case 14: case 23: return &c.front.specular;
-            case 15: return &c.front.shininess;
-            case 16: return &c.back.emission;
-            case 17: case 24: return &c.back.ambient;
-            case 18: case 25: return &c.back.diffuse;
-            case 19: case 26: return &c.back.specular;
-            case 20: return &c.back.shininess;
-            default: return nullptr;
-        }
-    };
     for (ULONG i = 0; i < n && pFlags != nullptr; ++i) {
         const ULONG word = *reinterpret_cast<const ULONG*>(pFlags + std::size_t{i} * c.flagWord.step);
         const ULONG mask = (word >> 5) & c.format;
         for (ULONG bit = 5; bit <= 26; ++bit) {
-            const N_Source* s = source(bit);
+            if (bit == 9) continue;  // the edge flag is the flag word's low byte (below)
+            const N_Source* s = _NSourceOfFormatBit(c, bit);
             if (!(mask & (1u << bit)) || s == nullptr || s->p == nullptr) continue;
             const ULONG words = _NAttrMaskWords(1u << bit);
             const auto* pSrc = static_cast<const BYTE*>(s->p) + std::size_t{i} * s->step;

@@ -229,6 +229,8 @@ ULONG _NLowestBit(ULONG x);
 N_StageFn _NAttrStage(ULONG bit, ULONG arraySet);
 // The state-block attribute a format bit (5-26) carries, 0 for none.
 ULONG _NAttrOfBit(ULONG bit);
+// Where the batch keeps the values of a vertex-format bit (2-26), or null.
+N_Source* _NSourceOfFormatBit(CommonPipeData& c, ULONG bit);
 
 // --- debug (comutil) ----------------------------------------------------------------------------
 void _NFloatToText(float value, char* buffer, LONG digits);
