@@ -11,8 +11,6 @@
 
 namespace {
 
-constexpr ULONG kCurrentColour = 52, kCurrentIndex = 53, kCurrentNormal = 55, kCurrentTexCoord = 56,
-                kCurrentEdgeFlag = 57;
 constexpr ULONG kDitherMarker = 0xDEADBABEu;
 
 // Strip lengths checked against the batch, one strip of all vertices when
@@ -88,7 +86,7 @@ bool bStrips(const ULONG* pLengths, ULONG cStrips, ULONG n) {
 void vStore(N_Context* pctx, ULONG id, const void* pv, ULONG cWords) {
     ULONG w[4];
     std::memcpy(w, pv, cWords * 4);
-    if (id == kCurrentColour && cWords == 3) {
+    if (id == N_ATTR_COLOUR && cWords == 3) {
         w[3] = __glXFloatBits(1.0f);
         cWords = 4;
     }
@@ -104,14 +102,14 @@ void vLeaveCurrent(N_Context* pctx, const N_PrimDesc& d, ULONG format, ULONG n) 
     auto at = [i](const void* p, ULONG stride) {
         return static_cast<const BYTE*>(p) + std::size_t{i} * stride;
     };
-    if ((format & (N_VTX_RGB | N_VTX_RGBA)) && d.pColor != nullptr) vStore(pctx, kCurrentColour, at(d.pColor, 16), 4);
-    if ((format & N_VTX_INDEX) && d.pIndex != nullptr) vStore(pctx, kCurrentIndex, at(d.pIndex, 4), 1);
-    if ((format & N_VTX_NORMAL) && d.pNormal != nullptr) vStore(pctx, kCurrentNormal, at(d.pNormal, d.normalStride), 3);
+    if ((format & (N_VTX_RGB | N_VTX_RGBA)) && d.pColor != nullptr) vStore(pctx, N_ATTR_COLOUR, at(d.pColor, 16), 4);
+    if ((format & N_VTX_INDEX) && d.pIndex != nullptr) vStore(pctx, N_ATTR_INDEX, at(d.pIndex, 4), 1);
+    if ((format & N_VTX_NORMAL) && d.pNormal != nullptr) vStore(pctx, N_ATTR_NORMAL, at(d.pNormal, d.normalStride), 3);
     if ((format & N_VTX_TEXCOORD) && d.pTexCoord != nullptr)
-        vStore(pctx, kCurrentTexCoord, at(d.pTexCoord, d.texCoordStride), 4);
+        vStore(pctx, N_ATTR_TEXCOORD, at(d.pTexCoord, d.texCoordStride), 4);
     if ((format & N_VTX_EDGEFLAG) && d.pEdgeFlag != nullptr) {
         const ULONG e = *reinterpret_cast<const ULONG*>(at(d.pEdgeFlag, d.edgeFlagStride)) & 0xFF;
-        vStore(pctx, kCurrentEdgeFlag, &e, 1);
+        vStore(pctx, N_ATTR_EDGE_FLAG, &e, 1);
     }
     if ((format & (N_VTX_RGB | N_VTX_RGBA)) && *pulAttr(pctx, N_ATTR_COLOUR_MATERIAL) != 0) _NApplyColorMaterial(pctx);
 }
@@ -200,7 +198,7 @@ void _NExecInlinePrim(N_Context* pctx, ULONG kind, ULONG format, ULONG n, const 
     }
     if ((masked & 0x8000000u) && !(format & 0x10000000u)) {
         const ULONG e = *reinterpret_cast<const ULONG*>(pLast + off) & 0xFF;
-        vStore(pctx, kCurrentEdgeFlag, &e, 1);
+        vStore(pctx, N_ATTR_EDGE_FLAG, &e, 1);
     }
     if ((masked & (N_VTX_RGB | N_VTX_RGBA)) && *pulAttr(pctx, N_ATTR_COLOUR_MATERIAL) != 0) _NApplyColorMaterial(pctx);
 }

@@ -26,8 +26,6 @@ constexpr float kLineToken = 1794.0f;       // 0x702
 constexpr float kPolygonToken = 1795.0f;    // 0x703
 constexpr float kLineResetToken = 1799.0f;  // 0x707
 constexpr float kDepthUnits = 16777215.0f;  // window z of the far plane at depth 1
-constexpr ULONG kCurrentTexCoord = 56;
-constexpr ULONG kViewport = 50;
 
 enum : ULONG { kType2D, kType3D, kType3DColour, kType3DColourTexture, kType4DColourTexture };
 
@@ -59,7 +57,7 @@ WindowMap MapOf(N_Context* pctx) {
     } else {
         // No window to measure against: y counts up from the viewport's
         // bottom edge.
-        const LONG* pvp = reinterpret_cast<const LONG*>(pulAttr(pctx, kViewport));
+        const LONG* pvp = reinterpret_cast<const LONG*>(pulAttr(pctx, N_ATTR_CLIP_BOX));
         m.yBottom = static_cast<float>(pvp[3] + 1);
     }
     return m;
@@ -72,7 +70,7 @@ class Writer {
         : pctx_(pctx), c_(*pipe->pCommonPipeData), r_(_NFeedbackRecordOf(pctx)), map_(MapOf(pctx)),
           type_(pctx->feedbackType), ci_(*pulAttr(pctx, N_ATTR_COLOUR_INDEX_MODE) == 1),
           texSource_((c_.format & N_VTX_TEXCOORD) && c_.texCoord.p != nullptr ? c_.texCoord
-                                                                            : N_Source{pulAttr(pctx, kCurrentTexCoord), 0}),
+                                                                            : N_Source{pulAttr(pctx, N_ATTR_TEXCOORD), 0}),
           texMatrix_(_NMatrixStackTop(pctx, 3)) {}
     ~Writer() { _NFeedbackDone(pctx_, r_); }
     Writer(const Writer&) = delete;

@@ -11,12 +11,6 @@
 
 namespace {
 
-constexpr ULONG kCurrentColour = 52;
-constexpr ULONG kCurrentIndex = 53;
-constexpr ULONG kCurrentNormal = 55;
-constexpr ULONG kCurrentTexCoord = 56;
-constexpr ULONG kColourMaterial = 77;
-constexpr ULONG kColourMaterialMask = 78;
 
 // The materials a colour-material mask bit names (0x1 .. 0x80).
 constexpr ULONG kMaterialOfBit[8] = {58, 59, 60, 61, 67, 68, 69, 70};
@@ -25,11 +19,11 @@ constexpr float kOne = 1.0f;
 
 // The colour just stored goes into the materials the mask names (RGBA mode).
 void vColourMaterial(N_Context* pctx) {
-    if (*pulAttr(pctx, kColourMaterial) == 0) return;
+    if (*pulAttr(pctx, N_ATTR_COLOUR_MATERIAL) == 0) return;
     pctx->colourMaterialApplied = 1;
     if (*pulAttr(pctx, N_ATTR_COLOUR_INDEX_MODE) == 1) return;
-    const ULONG mask = *pulAttr(pctx, kColourMaterialMask);
-    const ULONG* pColour = pulAttr(pctx, kCurrentColour);
+    const ULONG mask = *pulAttr(pctx, N_ATTR_COLOUR_MATERIAL_CODE);
+    const ULONG* pColour = pulAttr(pctx, N_ATTR_COLOUR);
     for (ULONG k = 0; k < 8; ++k)
         if (mask & (1u << k)) std::memcpy(pulAttr(pctx, kMaterialOfBit[k]), pColour, 16);
 }
@@ -47,7 +41,7 @@ void vStreamCopy(N_Context* pctx, N_Pipe* pipe) {
 template <ULONG stage, ULONG words>
 void vStreamColour(N_Context* pctx, N_Pipe* pipe) {
     CommonPipeData& c = *pipe->pCommonPipeData;
-    ULONG* pColour = pulAttr(pctx, kCurrentColour);
+    ULONG* pColour = pulAttr(pctx, N_ATTR_COLOUR);
     std::memcpy(pColour, c.pStream, words * 4);
     if (words == 3) std::memcpy(pColour + 3, &kOne, 4);
     c.pStream += words;
@@ -69,7 +63,7 @@ const float* pElement(const float* pBase, ULONG cFloats, const N_ArrayCursor& a)
 template <ULONG stage>
 void vArrayColour(N_Context* pctx, N_Pipe* pipe) {
     const N_ArrayCursor& a = pipe->pCommonPipeData->arrays;
-    std::memcpy(pulAttr(pctx, kCurrentColour), pElement(a.pColour, 4, a), 16);
+    std::memcpy(pulAttr(pctx, N_ATTR_COLOUR), pElement(a.pColour, 4, a), 16);
     vColourMaterial(pctx);
     pipe->next[stage](pctx, pipe);
 }
@@ -78,20 +72,20 @@ void vArrayColour(N_Context* pctx, N_Pipe* pipe) {
 // index is the last element's.
 void vArrayIndex(N_Context* pctx, N_Pipe* pipe) {
     const N_ArrayCursor& a = pipe->pCommonPipeData->arrays;
-    if (a.pIndex != nullptr && a.cIndex != 0) std::memcpy(pulAttr(pctx, kCurrentIndex), a.pIndex + (a.cIndex - 1), 4);
+    if (a.pIndex != nullptr && a.cIndex != 0) std::memcpy(pulAttr(pctx, N_ATTR_INDEX), a.pIndex + (a.cIndex - 1), 4);
     pipe->next[N_STAGE_ATTR_INDEX](pctx, pipe);
 }
 
 void vArrayNormal(N_Context* pctx, N_Pipe* pipe) {
     const N_ArrayCursor& a = pipe->pCommonPipeData->arrays;
-    std::memcpy(pulAttr(pctx, kCurrentNormal), pElement(a.apNormal[a.flags & 1], 3, a), 12);
+    std::memcpy(pulAttr(pctx, N_ATTR_NORMAL), pElement(a.apNormal[a.flags & 1], 3, a), 12);
     pipe->next[N_STAGE_ATTR_NORMAL](pctx, pipe);
 }
 
 void vArrayTexCoord(N_Context* pctx, N_Pipe* pipe) {
     const N_ArrayCursor& a = pipe->pCommonPipeData->arrays;
     const ULONG k = ((a.flags >> 1) & 3) < 3 ? (a.flags >> 1) & 3 : 0;
-    std::memcpy(pulAttr(pctx, kCurrentTexCoord), pElement(a.apTexCoord[k], 4, a), 16);
+    std::memcpy(pulAttr(pctx, N_ATTR_TEXCOORD), pElement(a.apTexCoord[k], 4, a), 16);
     pipe->next[N_STAGE_ATTR_TEXCOORD](pctx, pipe);
 }
 
@@ -109,12 +103,12 @@ constexpr AttrBit Copy() {
 }
 
 const AttrBit kBits[] = {
-    /* 5 RGB */ {kCurrentColour, vStreamColour<40, 3>, vArrayColour<40>},
-    /* 6 RGBA */ {kCurrentColour, vStreamColour<41, 4>, vArrayColour<41>},
-    /* 7 index */ {kCurrentIndex, vStreamCopy<42, kCurrentIndex, 1>, vArrayIndex},
-    /* 8 normal */ {kCurrentNormal, vStreamCopy<43, kCurrentNormal, 3>, vArrayNormal},
+    /* 5 RGB */ {N_ATTR_COLOUR, vStreamColour<40, 3>, vArrayColour<40>},
+    /* 6 RGBA */ {N_ATTR_COLOUR, vStreamColour<41, 4>, vArrayColour<41>},
+    /* 7 index */ {N_ATTR_INDEX, vStreamCopy<42, N_ATTR_INDEX, 1>, vArrayIndex},
+    /* 8 normal */ {N_ATTR_NORMAL, vStreamCopy<43, N_ATTR_NORMAL, 3>, vArrayNormal},
     /* 9 facet plane */ {0, vStreamSkip<44, 4>, vStreamSkip<44, 4>},
-    /* 10 texture */ {kCurrentTexCoord, vStreamCopy<45, kCurrentTexCoord, 4>, vArrayTexCoord},
+    /* 10 texture */ {N_ATTR_TEXCOORD, vStreamCopy<45, N_ATTR_TEXCOORD, 4>, vArrayTexCoord},
     Copy<11, 58, 4>(), Copy<12, 59, 4>(), Copy<13, 60, 4>(), Copy<14, 61, 4>(), Copy<15, 62, 1>(),
     Copy<16, 67, 4>(), Copy<17, 68, 4>(), Copy<18, 69, 4>(), Copy<19, 70, 4>(), Copy<20, 71, 1>(),
     Copy<21, 63, 1>(), Copy<22, 64, 1>(), Copy<23, 65, 1>(), Copy<24, 72, 1>(), Copy<25, 73, 1>(),

@@ -9,7 +9,6 @@
 
 namespace {
 
-constexpr ULONG kSeparateFaces = 76;  // 1: the far edges of the rectangle are exclusive
 
 // Fills cols pixels of bytesPerPixel bytes at pj with the value's low bytes.
 void vFillRow(BYTE* pj, ULONG bytesPerPixel, std::size_t cols, ULONG ulValue) {
@@ -35,7 +34,7 @@ void _NClearHostRect(N_BoundBuffer* pSlot, LONG x0, LONG y0, LONG x1, LONG y1, U
     const ULONG cb = pSlot->bytesPerPixel;
     if (cb != 1 && cb != 2 && cb != 4) return;
     std::int64_t xr = x1, yr = y1;
-    if (*pulAttr(pctx, kSeparateFaces) == 1) {
+    if (*pulAttr(pctx, N_ATTR_SEPARATE_FACES) == 1) {
         --xr;
         --yr;
     }

@@ -13,13 +13,8 @@ namespace {
 
 constexpr ULONG kStackDepthWord = 32;
 constexpr float kDepthUnits = 16777215.0f;  // window z of the far plane at depth 1
-constexpr ULONG kFogEnable = 105;
-constexpr ULONG kFogMode = 106;
 constexpr ULONG kFogLinear = 2;
-constexpr ULONG kTextureEnable = 147;
-constexpr ULONG kViewport = 50;
 constexpr ULONG kDepthRange = N_ATTR_DEPTH_RANGE;
-constexpr ULONG kDrawBuffer = 163;
 
 // The top entry of matrix stack k (attribute 30 + k); a depth word that
 // names no entry counts as the upper one.
@@ -127,7 +122,7 @@ ULONG _NDrawSlots(N_Context* pctx, LONG (&slots)[4]) {
         {3, {0, 8, -1, -1}},  {12, {1, 9, -1, -1}}, {5, {0, 1, -1, -1}},  {10, {8, 9, -1, -1}},
         {255, {0, 8, 1, 9}},
     };
-    const ULONG code = *pulAttr(pctx, kDrawBuffer);
+    const ULONG code = *pulAttr(pctx, N_ATTR_DRAW_BUFFER);
     ULONG n = 0;
     for (const Row& row : kRows) {
         if (row.code != code) continue;
@@ -145,7 +140,7 @@ LONG _NFirstDrawSlot(N_Context* pctx) {
 
 void _NWindowTransform(N_Context* pctx, const N_BoardFacts& board) {
     N_Transform& xf = pctx->xf;
-    const LONG* pvp = reinterpret_cast<const LONG*>(pulAttr(pctx, kViewport));
+    const LONG* pvp = reinterpret_cast<const LONG*>(pulAttr(pctx, N_ATTR_CLIP_BOX));
     const float* pfDepth = reinterpret_cast<const float*>(pulAttr(pctx, kDepthRange));
     const LONG width = pvp[2] - pvp[0] + 1;
     const LONG height = pvp[3] - pvp[1] + 1;
@@ -198,9 +193,9 @@ void _NWindowTransform(N_Context* pctx, const N_BoardFacts& board) {
 
     float WP[N_MATRIX_WORDS];
     _NMatMul4(W, xf.projection, WP);
-    if (*pulAttr(pctx, kFogEnable) != 0) {
+    if (*pulAttr(pctx, N_ATTR_FOG) != 0) {
         _NMatInvert4(WP, xf.fogInverse);
-        if (*pulAttr(pctx, kFogMode) == kFogLinear) {
+        if (*pulAttr(pctx, N_ATTR_FOG_MODE) == kFogLinear) {
             xf.fogLinear[0] = WP[10];
             xf.fogLinear[1] = WP[11];
             xf.fogLinear[2] = WP[14];
@@ -212,7 +207,7 @@ void _NWindowTransform(N_Context* pctx, const N_BoardFacts& board) {
     // User clip planes take the alternative vertex path: eye positions of
     // every vertex for the planes, window coordinates through K.
     pctx->altVertexPath = bPlanes ? 1 : 0;
-    const bool bTexture = *pulAttr(pctx, kTextureEnable) != 0 && _NTextureBound(pctx);
+    const bool bTexture = *pulAttr(pctx, N_ATTR_TEXTURE) != 0 && _NTextureBound(pctx);
     if (bPlanes || bTexture) {
         if (pctx->clipPlane0Only) {
             _NMatMul4(WP, pctx->plane0.backward, xf.projection);

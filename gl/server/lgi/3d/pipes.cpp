@@ -12,28 +12,6 @@
 
 namespace {
 
-enum : ULONG {
-    kTwoSided = 46,
-    kCurrentColour = 52,
-    kCurrentIndex = 53,
-    kCurrentNormal = 55,
-    kCurrentTexCoord = 56,
-    kCurrentEdgeFlag = 57,
-    kFrontMaterial = 58,  // emission, ambient, diffuse, specular, shininess
-    kFrontIndexes = 63,   // ambient, diffuse, specular colour indexes
-    kBackMaterial = 67,
-    kBackIndexes = 72,
-    kColourMaterial = 77,
-    kColourMaterialMask = 78,
-    kLighting = 79,
-    kShadeFront = 81,
-    kLineShade = 89,
-    kPolygonModeFront = 91,
-    kPolygonModeBack = 92,
-    kFog = 105,
-    kDrawBuffer = 163,
-};
-
 constexpr ULONG kFlat = 1;
 constexpr ULONG kSmooth = 2;
 constexpr ULONG kEnableTexture = 0x400;
@@ -86,10 +64,10 @@ const DispatchRow kDispatch[] = {
 void vFaceDefaults(N_Context* pctx, N_FaceRecord& f, ULONG format, bool bFront) {
     const bool ci = bCI(pctx);
     const ULONG shift = bFront ? 0 : 5;
-    const ULONG mat = bFront ? kFrontMaterial : kBackMaterial;
-    const ULONG idx = bFront ? kFrontIndexes : kBackIndexes;
+    const ULONG mat = bFront ? N_ATTR_FRONT_EMISSION : N_ATTR_BACK_EMISSION;
+    const ULONG idx = bFront ? N_ATTR_FRONT_AMBIENT_INDEX : N_ATTR_BACK_AMBIENT_INDEX;
     if (bFront && !(format & (ci ? N_VTX_INDEX : N_FMT_COLOURS)))
-        f.colour = Current(pctx, ci ? kCurrentIndex : kCurrentColour);
+        f.colour = Current(pctx, ci ? N_ATTR_INDEX : N_ATTR_COLOUR);
     if (!(format & (N_FMT_FRONT_EMISSION << shift))) f.emission = Current(pctx, mat);
     if (!(format & (N_FMT_FRONT_SHININESS << shift))) f.shininess = Current(pctx, mat + 4);
     N_Source* colours[3] = {&f.ambient, &f.diffuse, &f.specular};
@@ -116,7 +94,7 @@ void vSources(N_Context* pctx, N_Pipe* pipe, ULONG code, ULONG format) {
     auto add = [&](const N_Source& s) {
         if (n < N_ATTR_LIST_ITEMS) c.attrList[n++] = s;
     };
-    const ULONG cm = (ulAttr(pctx, kColourMaterial) != 0 && !ci) ? pipe->colourMaterialMask : 0;
+    const ULONG cm = (ulAttr(pctx, N_ATTR_COLOUR_MATERIAL) != 0 && !ci) ? pipe->colourMaterialMask : 0;
     // Ambient, diffuse, specular, emission: by format bit, or by the
     // colour-material mask bits 2, 4, 8, 1.
     auto faceItems = [&](const N_FaceRecord& f, ULONG shift) {
@@ -139,7 +117,7 @@ void vSet(ULONG stage, N_StageFn pfn) { gNArena.pStageTable[stage] = pfn != null
 
 bool bTextured(N_Context* pctx) { return (pctx->enableWord & kEnableTexture) != 0; }
 bool bTexReplace(N_Context* pctx) { return bTextured(pctx) && pctx->texEnv == 1 && pctx->texFormat != 8; }
-bool bTexturedFog(N_Context* pctx) { return bTextured(pctx) && ulAttr(pctx, kFog) != 0 && pctx->texEnv != 2; }
+bool bTexturedFog(N_Context* pctx) { return bTextured(pctx) && ulAttr(pctx, N_ATTR_FOG) != 0 && pctx->texEnv != 2; }
 
 // The render mode's part after the strip runner; answers whether the
 // raster and fragment parts follow (no hardware render function).
@@ -164,7 +142,7 @@ bool bModePart(N_Context* pctx, N_Pipe* pipe, ULONG code, N_StageList* l, bool b
     }
     l->Add(N_STAGE_COLOUR_CONVERT);
     const N_BoardFacts board = _NBoardFactsOf(pctx);
-    const ULONG draw = ulAttr(pctx, kDrawBuffer);
+    const ULONG draw = ulAttr(pctx, N_ATTR_DRAW_BUFFER);
     if (board.stereoPages && (draw == 3 || draw == 12 || pctx->pHw->stereo == 0)) l->Add(N_STAGE_STEREO_HALVES);
     if (pctx->cClipRects > 1 && pctx->multiRect == 1) l->Add(N_STAGE_RECTANGLES);
 
@@ -190,7 +168,7 @@ void vFragmentPart(N_Context* pctx, N_Pipe* pipe, ULONG code, N_StageList* l) {
     // alpha unless a colour-buffer object supplies it.
     if ((pctx->enableWord & (N_MODE_BLEND | N_MODE_ALPHA_TEST)) && !(pctx->enableWord & 0x80))
         std::fill(std::begin(gSpans.alpha), std::end(gSpans.alpha),
-                  reinterpret_cast<const float*>(pulAttr(pctx, kCurrentColour))[3]);
+                  reinterpret_cast<const float*>(pulAttr(pctx, N_ATTR_COLOUR))[3]);
     if (mode & N_MODE_TEXTURE) l->Add(N_STAGE_SW_TEXTURE);
     if (bPolygon(code) && (mode & N_MODE_SPAN_FILL)) l->Add(N_STAGE_SPAN_FILL);
     if (mode & N_MODE_ALPHA_TEST) l->Add(N_STAGE_ALPHA_TEST);
@@ -253,7 +231,7 @@ void vPolygonMode(N_Context* pctx, N_Pipe* pipe, ULONG polygonMode, ULONG code, 
         if (!bKeep) m = (m & ~N_MODE_POLY_LINE) | N_MODE_POLY_LINE_PRIM;
     }
     if (m & N_MODE_POLY_LINE) {
-        if (ulAttr(pctx, kShadeFront) == kSmooth) m |= N_MODE_WIDE_LINES;
+        if (ulAttr(pctx, N_ATTR_SHADE) == kSmooth) m |= N_MODE_WIDE_LINES;
     }
     pipe->mode = m;
     if (!(m & N_MODE_WIDE_LINES)) pipe->dither = 0;
@@ -427,7 +405,7 @@ void _NBuildStageList(N_Context* pctx, N_Pipe* pipe, ULONG code, ULONG format, N
         vSet(N_STAGE_FACING, pd != nullptr ? pd->pfnFacingTest : nullptr);
         l->Add(N_STAGE_FACING);
     }
-    if (ulAttr(pctx, kLighting) != 0) l->Add(N_STAGE_LIGHT);
+    if (ulAttr(pctx, N_ATTR_LIGHTING) != 0) l->Add(N_STAGE_LIGHT);
     if ((format & N_VTX_EDGEFLAG) && (pipe->mode & N_MODE_POLY_LINE)) l->Add(N_STAGE_EDGE_GATHER);
     if (pipe->colourMaterialMask != 0) l->Add(N_STAGE_COLOUR_MATERIAL);
     const bool bList14 = !(bTexReplace(pctx) || bTexturedFog(pctx));
@@ -436,7 +414,7 @@ void _NBuildStageList(N_Context* pctx, N_Pipe* pipe, ULONG code, ULONG format, N
         vSet(N_STAGE_VERTEX, pd != nullptr ? pd->pfnVertexStage : nullptr);
         l->Add(N_STAGE_VERTEX);
     }
-    if (ulAttr(pctx, kFog) != 0) l->Add(N_STAGE_FOG);
+    if (ulAttr(pctx, N_ATTR_FOG) != 0) l->Add(N_STAGE_FOG);
     l->Add(N_STAGE_STRIPS);
     if (bModePart(pctx, pipe, code, l, bList14)) {
         vRasterPart(pctx, pipe, code, l);
@@ -464,14 +442,14 @@ void _NValPrimPipe(N_Context* pctx, N_Pipe* pipe, ULONG code, ULONG format) {
     N_Pipe* back = pipe->pBack;
     const bool ci = bCI(pctx);
     // 1. Mode copies, code, format, the per-primitive buffer.
-    for (ULONG k = 0; k < 4; ++k) c.modeCopies[k] = static_cast<LONG>(ulAttr(pctx, kLighting + k));
+    for (ULONG k = 0; k < 4; ++k) c.modeCopies[k] = static_cast<LONG>(ulAttr(pctx, N_ATTR_LIGHTING + k));
     c.code = code;
     c.format = format;
     c.pHwVertices = gNArena.pClip20;
-    if (bTextured(pctx) && !(format & N_VTX_TEXCOORD)) c.texCoord = Current(pctx, kCurrentTexCoord);
+    if (bTextured(pctx) && !(format & N_VTX_TEXCOORD)) c.texCoord = Current(pctx, N_ATTR_TEXCOORD);
     // 2. Grey colour.
-    const float* rgb = reinterpret_cast<const float*>(pulAttr(pctx, kCurrentColour));
-    pctx->pHw->grey = (ulAttr(pctx, kFog) == 0 && ulAttr(pctx, kLighting) == 0 && !ci && !(format & N_FMT_COLOURS) &&
+    const float* rgb = reinterpret_cast<const float*>(pulAttr(pctx, N_ATTR_COLOUR));
+    pctx->pHw->grey = (ulAttr(pctx, N_ATTR_FOG) == 0 && ulAttr(pctx, N_ATTR_LIGHTING) == 0 && !ci && !(format & N_FMT_COLOURS) &&
                        rgb[0] == rgb[1] && rgb[1] == rgb[2]) ? 1 : 0;
     if (code < N_PRIM_FIRST_DISPATCH) {
         // 9. The pixel, bitmap and raster paths.
@@ -488,15 +466,15 @@ void _NValPrimPipe(N_Context* pctx, N_Pipe* pipe, ULONG code, ULONG format) {
         return;
     }
     // 3. Normal source, dispatch record, counts, sources.
-    if (!(format & N_VTX_NORMAL)) c.normal = Current(pctx, kCurrentNormal);
+    if (!(format & N_VTX_NORMAL)) c.normal = Current(pctx, N_ATTR_NORMAL);
     c.pDispatch = &pctx->prim[code - N_PRIM_FIRST_DISPATCH];
     c.batchSize = _NBatchSize(code);
     c.basicVertices = _NBasicVertices(code);
     c.carried = _NCarriedVertices(code);
     back->pFaceRecord = &c.back;
     // 4. Colour-material masks.
-    const ULONG cmMask = ulAttr(pctx, kColourMaterialMask);
-    const bool bCM = ulAttr(pctx, kColourMaterial) != 0 && !ci;
+    const ULONG cmMask = ulAttr(pctx, N_ATTR_COLOUR_MATERIAL_CODE);
+    const bool bCM = ulAttr(pctx, N_ATTR_COLOUR_MATERIAL) != 0 && !ci;
     front->colourMaterialMask = bCM ? (cmMask & 0xF) : 0;
     back->colourMaterialMask = bCM ? (pctx->backMaterial ? (cmMask >> 4) & 0xF : cmMask & 0xF) : 0;
     vSources(pctx, front, code, format);
@@ -513,8 +491,8 @@ void _NValPrimPipe(N_Context* pctx, N_Pipe* pipe, ULONG code, ULONG format) {
         // 6. Points and lines.
         ULONG& m = front->mode;
         if (code <= N_PRIM_POINTS) m &= ~(N_MODE_WIDE_LINES | N_MODE_STIPPLE);
-        if (bLine(code) && ulAttr(pctx, kLineShade) > kFlat &&
-            ((format & (0x01 | N_FMT_COLOURS | N_VTX_INDEX)) || ulAttr(pctx, kLighting) != 0))
+        if (bLine(code) && ulAttr(pctx, N_ATTR_SHADE_COPY2) > kFlat &&
+            ((format & (0x01 | N_FMT_COLOURS | N_VTX_INDEX)) || ulAttr(pctx, N_ATTR_LIGHTING) != 0))
             m |= N_MODE_WIDE_LINES;
         m &= ~N_MODE_POLY_POINT;
         front->colourCopy = (m & N_MODE_WIDE_LINES) ? 0 : 1;
@@ -523,14 +501,14 @@ void _NValPrimPipe(N_Context* pctx, N_Pipe* pipe, ULONG code, ULONG format) {
     } else {
         // 7. Polygons: edge flags, colour copy, polygon modes, both pipes.
         if (!(format & (N_VTX_FACET | 0x2))) c.edgeFlag = {gNArena.apClip16b[1], code == N_PRIM_POLYGON ? 0u : 16u};
-        const ULONG flat = ulAttr(pctx, kShadeFront) == kFlat ? 1 : 0;
-        const bool bTwoSided = ulAttr(pctx, kTwoSided) != 0;
+        const ULONG flat = ulAttr(pctx, N_ATTR_SHADE) == kFlat ? 1 : 0;
+        const bool bTwoSided = ulAttr(pctx, N_ATTR_TWO_SIDE) != 0;
         for (N_Pipe* p : {front, back}) {
             p->backInUse = 0;
             p->colourCopy = flat;
         }
-        vPolygonMode(pctx, front, ulAttr(pctx, kPolygonModeFront), code, format);
-        vPolygonMode(pctx, back, ulAttr(pctx, kPolygonModeBack), code, format);
+        vPolygonMode(pctx, front, ulAttr(pctx, N_ATTR_POLYGON_FRONT), code, format);
+        vPolygonMode(pctx, back, ulAttr(pctx, N_ATTR_POLYGON_BACK), code, format);
         vBuildPipe(pctx, front, code, format);
         // Without two-sided lighting back faces take the front face's
         // colours; the back pipe is built too, so that its own polygon
@@ -673,7 +651,7 @@ void _NValidateAndDraw(N_Context* pctx, void* pvSpan, ULONG code, ULONG format) 
     if (pctx->drawingOff) return;
     N_Pipe* pipe = &pBlock->front;
     float savedColour[4];
-    float* pColour = reinterpret_cast<float*>(pulAttr(pctx, kCurrentColour));
+    float* pColour = reinterpret_cast<float*>(pulAttr(pctx, N_ATTR_COLOUR));
     const bool bRaster = pctx->rasterColour != 0;
     if (bRaster) {
         std::memcpy(savedColour, pColour, sizeof savedColour);
@@ -735,7 +713,7 @@ void _NStageWriteBack(N_Context* pctx, N_Pipe* pipe) {
                 std::memcpy(pDst + 3, &one, 4);
             }
         }
-        if (c.format & N_VTX_EDGEFLAG) *pulAttr(pctx, kCurrentEdgeFlag) = word & 0xFF;
+        if (c.format & N_VTX_EDGEFLAG) *pulAttr(pctx, N_ATTR_EDGE_FLAG) = word & 0xFF;
     }
     pipe->next[N_STAGE_WRITE_BACK](pctx, pipe);
 }

@@ -14,8 +14,6 @@
 
 namespace {
 
-constexpr ULONG kIndexShift = 133;
-constexpr ULONG kIndexOffset = 134;
 
 // The component at index k of a row of the type, as a float by the type's
 // scale, or as an integer.
@@ -289,8 +287,8 @@ const ULONG* _NPixelMapOf(N_Context* pctx, ULONG map, ULONG* pcValues) {
 }
 
 LONG _NIndexShifted(N_Context* pctx, ULONG ulIndex) {
-    const LONG shift = static_cast<LONG>(*pulAttr(pctx, kIndexShift));
-    const LONG offset = static_cast<LONG>(*pulAttr(pctx, kIndexOffset));
+    const LONG shift = static_cast<LONG>(*pulAttr(pctx, N_ATTR_INDEX_SHIFT));
+    const LONG offset = static_cast<LONG>(*pulAttr(pctx, N_ATTR_INDEX_OFFSET));
     LONG v = static_cast<LONG>(ulIndex);
     if (shift > 0) v = static_cast<LONG>(static_cast<ULONG>(v) << (shift > 31 ? 31 : shift));
     else if (shift < 0) v >>= (shift < -31 ? 31 : -shift);

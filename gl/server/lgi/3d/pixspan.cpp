@@ -13,14 +13,6 @@
 
 namespace {
 
-enum : ULONG {
-    kTransferScale = 135,  // red, green, blue, alpha, depth
-    kTransferBias = 140,
-    kFogColour = 110,
-    kFogIndex = 111,
-    kRasterColour = 99,
-    kRasterIndex = 100,
-};
 enum : ULONG { kMapIndex = 0, kMapStencil = 1, kMapIndexToRed = 2, kMapRedToRed = 6 };
 
 // The span arrays of one row.
@@ -73,7 +65,7 @@ void vPutColour(N_PixelSpan* ps, ULONG i, float r, float g, float b, float a) {
 // the alpha map.
 void vTransfer(N_Context* pctx, const float* pfIn, float* pfOut) {
     for (ULONG c = 0; c < 4; ++c)
-        pfOut[c] = _NPixClamp(pfIn[c] * fAttrAt(pctx, kTransferScale + c) + fAttrAt(pctx, kTransferBias + c));
+        pfOut[c] = _NPixClamp(pfIn[c] * fAttrAt(pctx, N_ATTR_RED_SCALE + c) + fAttrAt(pctx, N_ATTR_RED_BIAS + c));
 }
 
 void vPutIndexWord(N_PixelSpan* ps, ULONG i, ULONG v) {
@@ -177,15 +169,15 @@ void _NStoreStencilMapped(N_Context* pctx, N_PixelSpan* ps, ULONG ulIndex, ULONG
 }
 
 void _NStoreDepth(N_Context* pctx, N_PixelSpan* ps, float fDepth, ULONG i) {
-    const float d = _NPixClamp(fDepth * fAttrAt(pctx, kTransferScale + 4) + fAttrAt(pctx, kTransferBias + 4));
+    const float d = _NPixClamp(fDepth * fAttrAt(pctx, N_ATTR_RED_SCALE + 4) + fAttrAt(pctx, N_ATTR_RED_BIAS + 4));
     const auto v = static_cast<ULONG>(static_cast<double>(d) * pctx->depthScale);
     ps->pulDepth[i] = v;
     ps->pulPacked[i] = v;
 }
 
 void _NFetchDepth(N_Context* pctx, const N_PixelSpan* ps, ULONG i, float* pfOut) {
-    pfOut[0] = static_cast<float>(ps->pulPacked[i]) * pctx->depthScaleInv * fAttrAt(pctx, kTransferScale + 4) +
-               fAttrAt(pctx, kTransferBias + 4);
+    pfOut[0] = static_cast<float>(ps->pulPacked[i]) * pctx->depthScaleInv * fAttrAt(pctx, N_ATTR_RED_SCALE + 4) +
+               fAttrAt(pctx, N_ATTR_RED_BIAS + 4);
     pfOut[1] = pfOut[2] = 0.0f;
     pfOut[3] = 1.0f;
 }
@@ -194,8 +186,8 @@ void _NFetchColour(N_Context* pctx, const N_PixelSpan* ps, ULONG i, float* pfOut
     const ULONG w = ps->pulPacked[i];
     const ULONG aulByte[4] = {(w >> 16) & 0xFF, (w >> 8) & 0xFF, w & 0xFF, w >> 24};
     for (ULONG c = 0; c < 4; ++c)
-        pfOut[c] = static_cast<float>(aulByte[c]) * (1.0f / 255.0f) * fAttrAt(pctx, kTransferScale + c) +
-                   fAttrAt(pctx, kTransferBias + c);
+        pfOut[c] = static_cast<float>(aulByte[c]) * (1.0f / 255.0f) * fAttrAt(pctx, N_ATTR_RED_SCALE + c) +
+                   fAttrAt(pctx, N_ATTR_RED_BIAS + c);
     if (ps->pSourceAlpha == nullptr || ps->pSourceAlpha->pBuffer == nullptr) pfOut[3] = 1.0f;
 }
 
@@ -342,7 +334,7 @@ void _NStageCopySpans(N_Context* pctx, N_Pipe* pipe) {
 
 // --- bitmap colour -------------------------------------------------------------------------------
 void _NBitmapColour(N_Context* pctx, N_PixelSpan* ps) {
-    const float* pfRaster = reinterpret_cast<const float*>(pulAttr(pctx, kRasterColour));
+    const float* pfRaster = reinterpret_cast<const float*>(pulAttr(pctx, N_ATTR_RASTER_COLOUR));
     const bool bFog = *pulAttr(pctx, N_ATTR_FOG) != 0;
     float f = 1.0f;
     if (bFog) {
@@ -353,13 +345,13 @@ void _NBitmapColour(N_Context* pctx, N_PixelSpan* ps) {
         f = _NPixClamp(_NFogFactorOf(pctx, std::fabs(d)));
     }
     if (*pulAttr(pctx, N_ATTR_COLOUR_INDEX_MODE) == 1) {
-        float i = fAttrAt(pctx, kRasterIndex);
-        if (bFog) i += (1.0f - f) * fAttrAt(pctx, kFogIndex);
+        float i = fAttrAt(pctx, N_ATTR_RASTER_INDEX);
+        if (bFog) i += (1.0f - f) * fAttrAt(pctx, N_ATTR_FOG_INDEX);
         ps->bitmapColour[0] = i * ps->storeScale[0];
         ps->bitmapColour[1] = ps->bitmapColour[2] = ps->bitmapColour[3] = 0.0f;
         return;
     }
-    const float* pfFog = reinterpret_cast<const float*>(pulAttr(pctx, kFogColour));
+    const float* pfFog = reinterpret_cast<const float*>(pulAttr(pctx, N_ATTR_FOG_COLOUR));
     for (ULONG c = 0; c < 3; ++c) {
         const float v = bFog ? pfRaster[c] * f + pfFog[c] * (1.0f - f) : pfRaster[c];
         ps->bitmapColour[c] = _NPixClamp(v) * ps->storeScale[c];

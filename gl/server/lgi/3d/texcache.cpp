@@ -27,7 +27,6 @@ constexpr ULONG kTexCacheDropBytes = 10000001;
 constexpr ULONG kMaxSide = 256;  // the largest texture the system reports
 constexpr ULONG kUnloaded = 0xFFFFFFFFu;
 constexpr ULONG kDirtyTextureImage = 0x4000000;
-constexpr ULONG kMapColour = 131;
 
 constexpr ULONG kTypeUByte = 0, kTypeByte = 1, kTypeUShort = 3, kTypeShort = 4, kTypeFloat = 7;
 constexpr ULONG kFmtRed = 3, kFmtRGB = 7, kFmtRGBA = 8, kFmtLum = 9, kFmtLumAlpha = 10;
@@ -208,7 +207,7 @@ bool bMipmap(N_Context* pctx) {
 bool bTexture16(PDEV* ppdev) { return ppdev != nullptr && *pGLPdevField<ULONG>(ppdev, gGLPdevFields.cjTexture16) != 0; }
 
 bool bSupported(N_Context* pctx, ULONG type, ULONG format) {
-    return *pulAttr(pctx, kMapColour) == 0 && ulComponents(format) != 0 && ulTypeBytes(type) != 0;
+    return *pulAttr(pctx, N_ATTR_MAP_COLOUR) == 0 && ulComponents(format) != 0 && ulTypeBytes(type) != 0;
 }
 
 }  // namespace

@@ -15,10 +15,6 @@
 
 namespace {
 
-constexpr ULONG kCurrentColour = 52;
-constexpr ULONG kFogMode = 106, kFogDensity = 107;
-constexpr ULONG kColourMaterial = 77;
-
 float gafNormals[3 * N_BATCH_POINTS];
 
 // Back colours of two-sided lighting: the lit back colours of the batch,
@@ -333,7 +329,7 @@ float _NPowInt(float x, LONG n) {
 float _NInvSqrt(float x) { return 1.0f / std::sqrt(x); }
 
 float _NFogFactor(N_Context* pctx, const float* v) {
-    const ULONG mode = *pulAttr(pctx, kFogMode);
+    const ULONG mode = *pulAttr(pctx, N_ATTR_FOG_MODE);
     float f = 1.0f;
     if (mode == 2) {
         const float dist = (v[3] == 0.0f || v[3] == 1.0f) ? std::fabs(v[2]) : std::fabs(v[2] / v[3]);
@@ -341,7 +337,7 @@ float _NFogFactor(N_Context* pctx, const float* v) {
         f = e == s ? 1.0f : (e - dist) / (e - s);
     } else if (mode == 0 || mode == 1) {
         const float dist = std::fabs(v[2] / (v[3] != 0.0f ? v[3] : 1.0f));
-        float t = fAttrF(pctx, kFogDensity) * dist;
+        float t = fAttrF(pctx, N_ATTR_FOG_DENSITY) * dist;
         if (mode == 1) t *= t;
         f = std::exp2(-1.44269504f * t);
     }
@@ -453,7 +449,7 @@ void _NStageColourGrey(N_Context* pctx, N_Pipe* pipe) {
 void _NStageColourAlphaOnly(N_Context* pctx, N_Pipe* pipe) {
     CommonPipeData& c = *pipe->pCommonPipeData;
     const bool bPerVertex = (c.format & N_VTX_RGBA) != 0;
-    const float* current = reinterpret_cast<const float*>(pulAttr(pctx, kCurrentColour));
+    const float* current = reinterpret_cast<const float*>(pulAttr(pctx, N_ATTR_COLOUR));
     vWalkRuns(c, [&](const float*, ULONG i, ULONG rec, bool bDrawn) {
         if (!bDrawn) return;
         const float a = bPerVertex ? pfAt(c.front.colour, i)[3] : current[3];
@@ -494,7 +490,7 @@ void _NStageColourMaterial(N_Context* pctx, N_Pipe* pipe) {
         if (mask & 4) f.diffuse = c.front.colour;
         if (mask & 8) f.specular = c.front.colour;
     };
-    if (*pulAttr(pctx, kColourMaterial) != 0) {
+    if (*pulAttr(pctx, N_ATTR_COLOUR_MATERIAL) != 0) {
         const ULONG mask = *pulAttr(pctx, 78);
         point(c.front, mask & 0xF);
         if (c.code >= N_PRIM_POLYGON && *pulAttr(pctx, N_ATTR_TWO_SIDE) != 0) point(c.back, (mask >> 4) & 0xF);

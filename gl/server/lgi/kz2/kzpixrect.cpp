@@ -12,7 +12,6 @@
 
 namespace {
 
-constexpr ULONG kRasterColour = 99;  // the raster colour (four floats)
 constexpr LONG kMaxCoordinate = 0xFFF;  // a position word holds 12 bits of x
 
 // The words of one pixel by layout code: colour, alpha, depth, byte, then
@@ -96,7 +95,7 @@ void _NvpRenderPixelRectKZG(N_Context* pctx, N_Pipe* pipe) {
     _NHwFrameBegin(pctx, &f);
     ULONG extra = 0;
     if (l.packetAlpha)
-        extra = static_cast<ULONG>(_NRoundToInt(fNAttr(pctx, kRasterColour, 3) * 256.0f)) & 0x1FFu;
+        extra = static_cast<ULONG>(_NRoundToInt(fNAttr(pctx, N_ATTR_RASTER_COLOUR, 3) * 256.0f)) & 0x1FFu;
     const ULONG nExtra = l.packetAlpha ? 1 : 0;
 
     for (ULONG done = 0; done < row.count;) {
