@@ -9,7 +9,6 @@
 
 namespace {
 
-enum : ULONG { kFogMode = 106, kFogDensity = 107, kFogStart = 108, kFogEnd = 109, kFogColour = 110 };
 enum : ULONG { kFogExp = 0, kFogExp2 = 1, kFogLinear = 2 };
 
 float fAttr(N_Context* pctx, ULONG id, ULONG i = 0) {
@@ -26,16 +25,16 @@ float gafFoggedBack[4 * N_BATCH_POINTS];  // the back colours of two-sided light
 }  // namespace
 
 float _NFogFactorOf(N_Context* pctx, float d) {
-    switch (*pulAttr(pctx, kFogMode)) {
+    switch (*pulAttr(pctx, N_ATTR_FOG_MODE)) {
     case kFogLinear: {
-        const float start = fAttr(pctx, kFogStart), end = fAttr(pctx, kFogEnd);
+        const float start = fAttr(pctx, N_ATTR_FOG_START), end = fAttr(pctx, N_ATTR_FOG_END);
         return end == start ? 1.0f : (end - std::fabs(d)) / (end - start);
     }
     case kFogExp2: {
-        const float t = fAttr(pctx, kFogDensity) * d;
+        const float t = fAttr(pctx, N_ATTR_FOG_DENSITY) * d;
         return std::exp(-(t * t));
     }
-    default: return std::exp(-fAttr(pctx, kFogDensity) * std::fabs(d));
+    default: return std::exp(-fAttr(pctx, N_ATTR_FOG_DENSITY) * std::fabs(d));
     }
 }
 
@@ -50,7 +49,7 @@ void _NStageFogRGBA(N_Context* pctx, N_Pipe* pipe) {
     // window coordinates and scaled by the clip w it gives the eye z.
     const float* r = &pctx->xf.fogInverse[8];
     float fog[4];
-    for (ULONG k = 0; k < 4; ++k) fog[k] = fAttr(pctx, kFogColour, k);
+    for (ULONG k = 0; k < 4; ++k) fog[k] = fAttr(pctx, N_ATTR_FOG_COLOUR, k);
     const float* pBack = _NBackColoursOf(c.pColours);
     for (ULONG i = 0; i < n; ++i) {
         const LONG* win = c.pWindow + 3 * std::size_t{i};

@@ -15,8 +15,7 @@
 
 namespace {
 
-enum : ULONG { kMapStencil = 132, kDepthSlot = 4, kStencilSlot = 5, kAlphaSlot = 2 };
-enum : ULONG { kRasterColour = 99, kRasterIndex = 100, kRasterTexCoord = 101 };
+enum : ULONG { kDepthSlot = 4, kStencilSlot = 5, kAlphaSlot = 2 };
 constexpr ULONG kNoDepthFlags = 0x81;  // pipe mode bits a depth transfer drops
 constexpr ULONG kModeReadColour = 0x10;
 
@@ -109,7 +108,7 @@ bool bDrawSetup(N_Context* pctx, N_Pipe* pipe, N_PixelSpan* ps) {
         case N_PIXFMT_STENCIL:
             ps->pDest = &pctx->buffers[kStencilSlot];
             ps->bufferClass = N_PIXCLASS_STENCIL;
-            ps->pfnStoreIndex = bOn(pctx, kMapStencil) ? _NStoreStencilMapped : _NStoreStencil;
+            ps->pfnStoreIndex = bOn(pctx, N_ATTR_MAP_STENCIL) ? _NStoreStencilMapped : _NStoreStencil;
             break;
         default:
             ps->pDest = pDrawColour(pctx);
@@ -150,7 +149,7 @@ bool bReadSetup(N_Context* pctx, N_PixelSpan* ps) {
         case N_PIXFMT_STENCIL:
             ps->pSource = &pctx->buffers[kStencilSlot];
             ps->bufferClass = N_PIXCLASS_STENCIL;
-            ps->pfnIndexConv = bOn(pctx, kMapStencil) ? _NStencilShiftMap : _NStencilMaskOnly;
+            ps->pfnIndexConv = bOn(pctx, N_ATTR_MAP_STENCIL) ? _NStencilShiftMap : _NStencilMaskOnly;
             break;
         case N_PIXFMT_DEPTH:
             ps->pSource = &pctx->buffers[kDepthSlot];
@@ -185,7 +184,7 @@ bool bCopySetup(N_Context* pctx, N_Pipe* pipe, N_PixelSpan* ps) {
         case N_PIXFMT_STENCIL:
             ps->pSource = ps->pDest = &pctx->buffers[kStencilSlot];
             ps->bufferClass = N_PIXCLASS_STENCIL;
-            ps->pfnIndexConv = bOn(pctx, kMapStencil) ? _NStencilShiftMap : _NStencilMaskOnly;
+            ps->pfnIndexConv = bOn(pctx, N_ATTR_MAP_STENCIL) ? _NStencilShiftMap : _NStencilMaskOnly;
             ps->pfnStoreIndex = _NStoreStencil;
             ps->pfnPack = _NCopyRowStencil;
             break;
@@ -338,12 +337,12 @@ void _NFeedbackPixelToken(N_Context* pctx, ULONG ulToken) {
     if (type == 4) _NFeedbackPut(pctx, &r, fRaster(pctx, 3));
     if (type >= 2 && type <= 4) {
         if (bCI(pctx)) {
-            _NFeedbackPut(pctx, &r, fAttrOf(pctx, kRasterIndex));
+            _NFeedbackPut(pctx, &r, fAttrOf(pctx, N_ATTR_RASTER_INDEX));
         } else {
-            for (ULONG i = 0; i < 4; ++i) _NFeedbackPut(pctx, &r, fAttrOf(pctx, kRasterColour, i));
+            for (ULONG i = 0; i < 4; ++i) _NFeedbackPut(pctx, &r, fAttrOf(pctx, N_ATTR_RASTER_COLOUR, i));
         }
     }
     if (type == 3 || type == 4)
-        for (ULONG i = 0; i < 4; ++i) _NFeedbackPut(pctx, &r, fAttrOf(pctx, kRasterTexCoord, i));
+        for (ULONG i = 0; i < 4; ++i) _NFeedbackPut(pctx, &r, fAttrOf(pctx, N_ATTR_RASTER_TEXCOORD, i));
     _NFeedbackDone(pctx, r);
 }

@@ -29,26 +29,6 @@ enum : ULONG {
     kEnAALines = 0x10000000,
 };
 
-// Attributes read here.
-enum : ULONG {
-    kTwoSided = 46,
-    kCurrentColour = 52,
-    kFrontDiffuse = 60,
-    kLighting = 79,
-    kShadeFront = 81,
-    kShadeBack = 82,
-    kPointSize = 85,
-    kLineWidth = 86,
-    kStipplePattern = 87,
-    kStippleRepeat = 88,
-    kLineShade = 89,
-    kPointSmooth = 94,
-    kPolygonSmooth = 96,
-    kFog = 105,
-    kAlphaTest = 116,
-    kBlendFactors = 121,
-};
-
 // Program slots of the hardware record.
 enum : ULONG { kSlotStandard = 0, kSlotBack = 1, kSlotFrontTex = 2, kSlotBackTex = 3 };
 
@@ -65,12 +45,12 @@ float fAttrWord(N_Context* pctx, ULONG id, ULONG i = 0) {
     std::memcpy(&f, pulAttr(pctx, id) + i, 4);
     return f;
 }
-float fCurrentAlpha(N_Context* pctx) { return fAttrWord(pctx, kCurrentColour, 3); }
+float fCurrentAlpha(N_Context* pctx) { return fAttrWord(pctx, N_ATTR_COLOUR, 3); }
 bool bCI(N_Context* pctx) { return ulAttr(pctx, N_ATTR_COLOUR_INDEX_MODE) == 1; }
 
 // Blending with other factors than (ONE, ZERO).
 bool bBlends(N_Context* pctx) {
-    const ULONG* f = pulAttr(pctx, kBlendFactors);
+    const ULONG* f = pulAttr(pctx, N_ATTR_BLEND_FUNC);
     return (pctx->enableWord & kEnBlend) && !(f[0] == 1 && f[1] == 0);
 }
 // Stencil or alpha buffers in host memory, which the board cannot reach.
@@ -202,12 +182,12 @@ constexpr ULONG kSecondPass[6] = {1, 2, 1, 3, 2, 4};
 
 ULONG _NNeedsAlpha(N_Context* pctx, ULONG format) {
     const bool bAlphaBuffer = (pctx->enableWord & kEnAlphaBuffer) != 0;
-    const bool bAlphaTest = ulAttr(pctx, kAlphaTest) == 1;
+    const bool bAlphaTest = ulAttr(pctx, N_ATTR_ALPHA_TEST) == 1;
     bool b = false;
     if (format & 0xA7840u) b = bAlphaBuffer || bBlends(pctx) || bAlphaTest;
     if (!(format & 0xA7860u))
         b = b || (fCurrentAlpha(pctx) != 1.0f && (bAlphaBuffer || bBlends(pctx))) || bAlphaTest;
-    if (ulAttr(pctx, kLighting) != 0 && fAttrWord(pctx, kFrontDiffuse, 3) != 1.0f) b = true;
+    if (ulAttr(pctx, N_ATTR_LIGHTING) != 0 && fAttrWord(pctx, N_ATTR_FRONT_DIFFUSE, 3) != 1.0f) b = true;
     return b ? 1 : 0;
 }
 
@@ -215,7 +195,7 @@ N_StageFn _NValPointPipeRenderFcn(N_Context* pctx, N_Pipe* pipe) {
     const ULONG format = pipe->pCommonPipeData->format;
     pctx->pHw->pointWord = 0;
     if ((pctx->enableWord & kEnTexture) || bHostBuffers(pctx)) return Software(pipe);
-    if (ulAttr(pctx, kPointSmooth) != 0) {
+    if (ulAttr(pctx, N_ATTR_POINT_SMOOTH) != 0) {
         // Antialiased points have no render function; their program serves
         // the software path.
         const ULONG request = ((format & N_VTX_RGB) || fCurrentAlpha(pctx) == 1.0f) ? 5 : 6;
@@ -223,7 +203,7 @@ N_StageFn _NValPointPipeRenderFcn(N_Context* pctx, N_Pipe* pipe) {
         return Software(pipe);
     }
     const bool bAlpha = _NNeedsAlpha(pctx, format) != 0;
-    const bool bWide = fAttrWord(pctx, kPointSize) > 1.5f;
+    const bool bWide = fAttrWord(pctx, N_ATTR_POINT_SIZE) > 1.5f;
     const ULONG request = (format & N_FMT_COLOURS) ? (bAlpha ? 6 : 5) : (bAlpha ? 9 : 8);
     const LONG d = lBuild(pctx, kSlotStandard, bWide ? kFlagsWidePoint : kFlagsPlain, 0, request, 0);
     if (d < 0) return Software(pipe);
@@ -239,12 +219,12 @@ N_StageFn _NValPLinePipeRenderFcn(N_Context* pctx, N_Pipe* pipe) {
     c.pDispatch->status = 2;
     if (ulAttr(pctx, N_ATTR_RENDER_MODE) != N_RENDER_MODE_RENDER) return nullptr;
 
-    const ULONG pattern = ulAttr(pctx, kStipplePattern), repeat = ulAttr(pctx, kStippleRepeat);
+    const ULONG pattern = ulAttr(pctx, N_ATTR_LINE_STIPPLE), repeat = ulAttr(pctx, N_ATTR_LINE_STIPPLE_REPEAT);
     const bool bStipple = pattern != kFullPattern;
     if (bStipple && !bAA && repeat > 2 && !(repeat == 3 && pattern == kKeptPattern)) return Software(pipe);
     if ((bAA && bCI(pctx)) || (en & kEnTexture)) return Software(pipe);
 
-    const float width = fAttrWord(pctx, kLineWidth);
+    const float width = fAttrWord(pctx, N_ATTR_LINE_WIDTH);
     const bool bWide = width > 1.0f;
     ULONG flags;
     if (bAA) {
@@ -256,14 +236,14 @@ N_StageFn _NValPLinePipeRenderFcn(N_Context* pctx, N_Pipe* pipe) {
     flags |= kFlagsLine | kFlagsLineAlways | (bStipple ? kFlagsStipple : 0);
     const ULONG flags2 = bStipple ? kFlags2Stipple : 0;
 
-    const bool bFog = ulAttr(pctx, kFog) != 0;
-    const bool bColours = (format & 0xE0u) != 0 || ulAttr(pctx, kLighting) != 0;
-    const bool bFlat = ulAttr(pctx, kLineShade) == 1;
+    const bool bFog = ulAttr(pctx, N_ATTR_FOG) != 0;
+    const bool bColours = (format & 0xE0u) != 0 || ulAttr(pctx, N_ATTR_LIGHTING) != 0;
+    const bool bFlat = ulAttr(pctx, N_ATTR_SHADE_COPY2) == 1;
     const bool bPerVertex = bFog || (!bFlat && bColours);
     const bool bShaded = !bPerVertex && bFlat && bColours;
 
     const bool bAlphaBuffer = (en & kEnAlphaBuffer) != 0;
-    const bool bAlphaTest = ulAttr(pctx, kAlphaTest) == 1;
+    const bool bAlphaTest = ulAttr(pctx, N_ATTR_ALPHA_TEST) == 1;
     bool bAlpha = false;
     if (format & N_VTX_RGBA) bAlpha = bAlphaBuffer || bBlends(pctx) || bAlphaTest;
     if (!(format & 0x61u) && !bAA)
@@ -298,7 +278,7 @@ N_StageFn _NValTriPipeRenderFcn(N_Context* pctx, N_Pipe* pipe) {
     if (bHostBuffers(pctx)) return Software(pipe);
 
     const bool bBack = pipe->pBack == pipe;
-    const ULONG shading = ulAttr(pctx, bBack && ulAttr(pctx, kTwoSided) ? kShadeBack : kShadeFront);
+    const ULONG shading = ulAttr(pctx, bBack && ulAttr(pctx, N_ATTR_TWO_SIDE) ? N_ATTR_SHADE_COPY : N_ATTR_SHADE);
     // Not 1 (flat) asks for a colour per vertex.
     const bool bPerVertex = shading != 1;
     const bool bAlpha = _NNeedsAlpha(pctx, format) != 0;
@@ -310,7 +290,7 @@ N_StageFn _NValTriPipeRenderFcn(N_Context* pctx, N_Pipe* pipe) {
 
     if (en & kEnPolyPoint) {
         ULONG flags = kFlagsPlain;
-        if (_NRoundToInt(fAttrWord(pctx, kPointSize) + 0.5f) > 1) {
+        if (_NRoundToInt(fAttrWord(pctx, N_ATTR_POINT_SIZE) + 0.5f) > 1) {
             flags = kFlagsWidePoint;
             if (request == 3) request = 5;
             else if (request == 2) request = 6;
@@ -324,12 +304,12 @@ N_StageFn _NValTriPipeRenderFcn(N_Context* pctx, N_Pipe* pipe) {
             lBuild(pctx, slot, kFlagsPlain, 0, requestPlain, 0);
             return Software(pipe);
         }
-        const ULONG flags = bAAOutline ? kFlagsAAOutline : fAttrWord(pctx, kLineWidth) > 1.0f ? kFlagsWide : kFlagsThin;
+        const ULONG flags = bAAOutline ? kFlagsAAOutline : fAttrWord(pctx, N_ATTR_LINE_WIDTH) > 1.0f ? kFlagsWide : kFlagsThin;
         const LONG d = lBuild(pctx, slot, flags, 0, request, 0);
         if (d < 0) return Software(pipe);
         return Choose(pipe, kPolygonRows, code, d, N_SEL_POLY_LINE);
     }
-    if (ulAttr(pctx, kPolygonSmooth) != 0 && bCI(pctx)) {
+    if (ulAttr(pctx, N_ATTR_POLYGON_SMOOTH) != 0 && bCI(pctx)) {
         lBuild(pctx, slot, kFlagsPlain, 0, requestPlain, 0);
         return Software(pipe);
     }

@@ -17,7 +17,6 @@ enum : ULONG {
     kModeEmptyLine = 0x10000000,     // bit 28
     kModeAttrLine = 0x8A | 0x400,    // blend inputs, wide or per-vertex lines, texture
 };
-enum : ULONG { kAlphaFunc = 117, kDepthFunc = 119, kLogicOpOn = 123, kLogicOp = 124 };
 constexpr ULONG kLogicOpCopy = 3;
 
 constexpr ULONG K(ULONG a) { return N_KIND(a); }
@@ -112,10 +111,10 @@ void _NValPixelOps(N_Context* pctx, N_PrimDispatch* pd) {
     }
     vStageSlot(N_STAGE_DITHER_PACK, N_SPAN_DITHER_PACK);
     vStageSlot(N_STAGE_FOG, *pulAttr(pctx, N_ATTR_COLOUR_INDEX_MODE) == 1 ? N_SPAN_FOG_INDEX : N_SPAN_FOG_RGBA);
-    const ULONG alpha = ulFamilyCode(pulAttr(pctx, kAlphaFunc)[0], 8, "alpha test mode 0x%x is not supported\n");
+    const ULONG alpha = ulFamilyCode(pulAttr(pctx, N_ATTR_ALPHA_FUNC)[0], 8, "alpha test mode 0x%x is not supported\n");
     vStageSlot(N_STAGE_ALPHA_TEST, N_SPAN_ALPHA_TEST + alpha);
-    const ULONG depth = ulFamilyCode(*pulAttr(pctx, kDepthFunc), 8, "depth test mode 0x%x is not supported\n");
+    const ULONG depth = ulFamilyCode(*pulAttr(pctx, N_ATTR_DEPTH_FUNC), 8, "depth test mode 0x%x is not supported\n");
     vStageSlot(N_STAGE_DEPTH_TEST, N_SPAN_DEPTH_TEST + depth);
-    const ULONG op = *pulAttr(pctx, kLogicOpOn) != 0 ? *pulAttr(pctx, kLogicOp) : kLogicOpCopy;
+    const ULONG op = *pulAttr(pctx, N_ATTR_LOGIC_OP) != 0 ? *pulAttr(pctx, N_ATTR_LOGIC_OP_CODE) : kLogicOpCopy;
     vStageSlot(N_STAGE_LOGIC_OP, N_SPAN_LOGIC_OP + ulFamilyCode(op, 19, "alu function 0x%x is not supported\n"));
 }

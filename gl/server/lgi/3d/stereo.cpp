@@ -30,7 +30,6 @@ static_assert(offsetof(kzRenderProg, pidCount) == kPidWords * 4 && offsetof(kzRe
                   offsetof(kzRenderProg, image) + KZ_IMG_BODY * 4 == kBody * 4 && sizeof(kzRenderProg) == kPassWords * 4,
               "a pass record is the program record");
 
-enum : ULONG { kViewport = 50, kPointSize = 85, kLineWidth = 86, kFrontPolygonMode = 91 };
 
 ULONG cPasses(const ULONG* pulSlot) { return std::min(pulSlot[0], kMaxPasses); }
 
@@ -106,11 +105,11 @@ struct Width {
     bool bPoints;
 };
 Width WidthOf(N_Context* pctx, ULONG code) {
-    const bool bWideLine = fAttr(pctx, kLineWidth) > 1.0f, bWidePoint = fAttr(pctx, kPointSize) > 1.0f;
+    const bool bWideLine = fAttr(pctx, N_ATTR_LINE_WIDTH) > 1.0f, bWidePoint = fAttr(pctx, N_ATTR_POINT_SIZE) > 1.0f;
     if (code == N_PRIM_POINTS) return {false, bWidePoint};
     if (code == N_PRIM_LINE_STRIP || code == N_PRIM_LINES) return {bWideLine, false};
     if (code >= N_PRIM_POLYGON && code <= N_PRIM_QUAD_STRIP) {
-        const ULONG mode = *pulAttr(pctx, kFrontPolygonMode);
+        const ULONG mode = *pulAttr(pctx, N_ATTR_POLYGON_FRONT);
         return {mode == 1 && bWideLine, mode == 0 && bWidePoint};
     }
     return {false, false};
@@ -163,8 +162,8 @@ void _NStageStereoHalves(N_Context* pctx, N_Pipe* pipe) {
 ULONG _NRectTouchesBatch(N_Context* pctx, const CommonPipeData* c, LONG x0, LONG y0, LONG x1, LONG y1) {
     const Width w = WidthOf(pctx, c->code);
     LONG h = 0;
-    if (w.bLines) h = _NTruncToLong(fAttr(pctx, kLineWidth) + 0.5f) >> 1;
-    else if (w.bPoints) h = _NTruncToLong(fAttr(pctx, kPointSize) + 0.5f) >> 1;
+    if (w.bLines) h = _NTruncToLong(fAttr(pctx, N_ATTR_LINE_WIDTH) + 0.5f) >> 1;
+    else if (w.bPoints) h = _NTruncToLong(fAttr(pctx, N_ATTR_POINT_SIZE) + 0.5f) >> 1;
     std::int64_t r[4] = {std::int64_t{x0} - h, std::int64_t{y0} - h, std::int64_t{x1} + h, std::int64_t{y1} + h};
     if (_NBoardFactsOf(pctx).modelImprecision != 0)
         for (std::int64_t& v : r) v *= 16;
@@ -192,7 +191,7 @@ void _NStageClipRects(N_Context* pctx, N_Pipe* pipe) {
         xOrg = pctx->buffers[slot].pBuffer->x;
         yOrg = pctx->buffers[slot].pBuffer->y;
     }
-    const LONG* vp = reinterpret_cast<const LONG*>(pulAttr(pctx, kViewport));
+    const LONG* vp = reinterpret_cast<const LONG*>(pulAttr(pctx, N_ATTR_CLIP_BOX));
 
     for (ULONG i = 0; i < pctx->cClipRects; ++i) {
         const ULONG lo = pctx->pulPackedClip[2 * i], hi = pctx->pulPackedClip[2 * i + 1];

@@ -15,7 +15,6 @@
 namespace {
 
 // Attributes and enable bits read here.
-enum : ULONG { kLineWidth = 86, kStipplePattern = 87, kStippleRepeat = 88, kCurrentColour = 52 };
 constexpr ULONG kEnAALines = 0x10000000u;
 constexpr ULONG kNoStipple = 0xFFFFFFFFu;
 constexpr ULONG kWholePixel = 0x000F000Fu;  // sub-pixel bits of both halves
@@ -309,13 +308,13 @@ bool bWideWidth(float width) {
 
 // The flags of a wide, stippled or antialiased call.
 void vHeavyFlags(N_Context* pctx, Call& k, bool bAA) {
-    const float width = fAttr(pctx, kLineWidth);
-    const ULONG pattern = ulAttr(pctx, kStipplePattern);
+    const float width = fAttr(pctx, N_ATTR_LINE_WIDTH);
+    const ULONG pattern = ulAttr(pctx, N_ATTR_LINE_STIPPLE);
     k.w.aa = bAA;
     k.w.wide = bAA || bWideWidth(width);
     k.w.width = k.w.wide ? _NLineWidthWord(width, bAA) : 0;
     k.w.stipple = pattern != kNoStipple;
-    if (k.w.stipple) _NLineStippleBlock(pattern, static_cast<LONG>(ulAttr(pctx, kStippleRepeat)), k.block);
+    if (k.w.stipple) _NLineStippleBlock(pattern, static_cast<LONG>(ulAttr(pctx, N_ATTR_LINE_STIPPLE_REPEAT)), k.block);
 }
 
 // The members of the wide, stippled and blended family.
@@ -331,7 +330,7 @@ void vHeavy(N_Context* pctx, N_Pipe* pipe, const char* name, bool bThinOnly, Clo
     if (bPacketColour(d) && c.pHwVertices != nullptr && static_cast<LONG>(c.stripVertexCount) > 0) {
         extras[nExtra++] = c.pHwVertices[0];
         if (bPacketAlpha(d))
-            extras[nExtra++] = head == Head::OwnHead ? _NHwAlpha(c.pHwVertices) : ulAlphaWord(fAttr(pctx, kCurrentColour, 3));
+            extras[nExtra++] = head == Head::OwnHead ? _NHwAlpha(c.pHwVertices) : ulAlphaWord(fAttr(pctx, N_ATTR_COLOUR, 3));
     }
     const Style s{name, false, false, true, close, head};
     vDraw(pctx, pipe, k, s, extras, nExtra);
@@ -341,7 +340,7 @@ void vHeavy(N_Context* pctx, N_Pipe* pipe, const char* name, bool bThinOnly, Clo
 void vAntialiased(N_Context* pctx, Call& k) {
     k.w.aa = true;
     k.w.wide = true;
-    k.w.width = _NLineWidthWord(fAttr(pctx, kLineWidth), true);
+    k.w.width = _NLineWidthWord(fAttr(pctx, N_ATTR_LINE_WIDTH), true);
 }
 
 // The strip lists of one colour a packet: antialiased (layout 8, the first
@@ -359,7 +358,7 @@ void vColourList(N_Context* pctx, N_Pipe* pipe, const char* name, bool bAA, bool
             extras[nExtra++] = c.pHwVertices[0];
         } else {
             extras[nExtra++] = ulConvertedColour(pctx, c);
-            extras[nExtra++] = ulAlphaWord(fAttr(pctx, kCurrentColour, 3));
+            extras[nExtra++] = ulAlphaWord(fAttr(pctx, N_ATTR_COLOUR, 3));
         }
     }
     Style s{name, true, !bAA, true, Close::Soft, Head::Image};
@@ -433,7 +432,7 @@ void _NvpRenderPLListGenKZ(N_Context* pctx, N_Pipe* pipe) {
     ULONG nExtra = 0;
     if (bPacketColour(d) && c.pHwVertices != nullptr && static_cast<LONG>(c.stripVertexCount) > 0) {
         extras[nExtra++] = ulConvertedColour(pctx, c);
-        if (bPacketAlpha(d)) extras[nExtra++] = ulAlphaWord(fAttr(pctx, kCurrentColour, 3));
+        if (bPacketAlpha(d)) extras[nExtra++] = ulAlphaWord(fAttr(pctx, N_ATTR_COLOUR, 3));
     }
     const Style s{"_NvpRenderPLListGenKZ", true, !k.w.wide, bStep, Close::Hard, Head::Image};
     vDraw(pctx, pipe, k, s, extras, nExtra);
