@@ -15,6 +15,7 @@
 #include "kz2queue.h"
 #include "lgi.h"
 #include "lightval.h"
+#include "shared/swrecords.h"
 #include "validate.h"
 
 // --- state block ---------------------------------------------------------------------
@@ -185,6 +186,12 @@ struct CommonPipeData {
     N_StageFn pfnAttrChain;       // 222 first stage of the attribute-output chain
     N_Pipe* pAttrPipe;            // the pipe whose slots link that chain
     LONG modeCopies[4];           // 224-227 attributes 79-82 at the last set-up
+    // The software path (shared/swspan.h): the record the primitive stage
+    // hands on (N_SpanLine or N_SpanTri), the fragment span right behind
+    // it, and the texture level record the span names.
+    void* pCurPrim;
+    N_FragSpan span;
+    N_TexLod texLod;
 };
 
 struct N_PipeBlock {

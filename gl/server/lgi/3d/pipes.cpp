@@ -9,6 +9,7 @@
 #include "pipes.h"
 #include "vstage.h"
 #include "../seams.h"
+#include "../shared/swspan.h"
 
 namespace {
 
@@ -148,6 +149,8 @@ bool bModePart(N_Context* pctx, N_Pipe* pipe, ULONG code, N_StageList* l, bool b
 
     N_PrimDispatch& pd = *pipe->pCommonPipeData->pDispatch;
     N_StageFn pfnRender = pd.pfnSelector != nullptr ? pd.pfnSelector(pctx, pipe) : nullptr;
+    // The debug switch sends every primitive kind through the software path.
+    if (gNForceSoftwarePaths != 0 && code >= N_PRIM_POINTS) pd.status = -7;
     if (pd.status == 2 && pfnRender != nullptr) {
         vSet(N_STAGE_RENDER, pfnRender);
         l->Add(N_STAGE_RENDER);
@@ -169,20 +172,7 @@ void vFragmentPart(N_Context* pctx, N_Pipe* pipe, ULONG code, N_StageList* l) {
     if ((pctx->enableWord & (N_MODE_BLEND | N_MODE_ALPHA_TEST)) && !(pctx->enableWord & 0x80))
         std::fill(std::begin(gSpans.alpha), std::end(gSpans.alpha),
                   reinterpret_cast<const float*>(pulAttr(pctx, N_ATTR_COLOUR))[3]);
-    if (mode & N_MODE_TEXTURE) l->Add(N_STAGE_SW_TEXTURE);
-    if (bPolygon(code) && (mode & N_MODE_SPAN_FILL)) l->Add(N_STAGE_SPAN_FILL);
-    if (mode & N_MODE_ALPHA_TEST) l->Add(N_STAGE_ALPHA_TEST);
-    if (mode & N_MODE_STENCIL) {
-        l->Add(N_STAGE_STENCIL_TEST);
-        l->Add(N_STAGE_STENCIL_UPDATE);
-        l->Add(N_STAGE_WRITE_STENCIL);
-    }
-    if (mode & N_MODE_FRAGMENTS) {
-        if ((mode & 0x8) && (mode & 0x200) && (mode & N_MODE_BLEND)) l->Add(N_STAGE_BLEND);
-        l->Add(N_STAGE_DITHER_PACK);
-    }
-    if (mode & N_MODE_LOGIC_OP) l->Add(N_STAGE_LOGIC_OP);
-    if (mode & N_MODE_FRAGMENTS) l->Add(N_STAGE_WRITE_COLOUR);
+    _NSpanStageList(code, mode, l);
 }
 
 // The raster part of the software path.
@@ -350,6 +340,8 @@ void _NInitPipeBlocks(N_Context* pctx) {
         c.pEdgeWords = a.pStripWords;
         c.pHwVertices = a.pClip20;
         c.pFaceRuns = a.pWords1026;
+        _NInitFragSpan(&c.span, &c.texLod);
+        c.pCurPrim = nullptr;
         for (ULONG k = 0; k < 5; ++k) c.apSpan[k] = a.apSpan[k];
         c.apSpan[5] = a.apSpan16[0];
         c.apSpan[6] = a.apSpan16[1];

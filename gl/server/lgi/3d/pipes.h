@@ -233,6 +233,10 @@ ULONG _NAttrOfBit(ULONG bit);
 N_Source* _NSourceOfFormatBit(CommonPipeData& c, ULONG bit);
 
 // --- debug (comutil) ----------------------------------------------------------------------------
+// Non-zero: every primitive kind (points to quad strips) is drawn through
+// the software stages, as if no render function served it (for tests that
+// compare the two paths).
+extern ULONG gNForceSoftwarePaths;
 void _NFloatToText(float value, char* buffer, LONG digits);
 void _NDumpMatrix(const char* label, const float* m, LONG digits);
 void _NZeroWords(ULONG* words, ULONG count);

@@ -10,6 +10,7 @@
 #include "kz2/kz2ucode.h"
 #include "kz2/kzfill.h"
 #include "kz2/kzline.h"
+#include "shared/swspan.h"
 #include "../seams.h"
 
 N_BuildProgramFn gpfnNBuildProgram = kz2_ConstructKzUcode;
@@ -100,7 +101,7 @@ constexpr SlotRow kSlots[] = {
     {N_SW_PGON_TRIANGLES, "_NSwRenderPgonTriangles", nullptr},
     {N_SW_PGON_QUADS, "_NSwRenderPgonQuads", nullptr},
     {N_SW_PGON_FAN, "_NSwRenderPgonFan", nullptr},
-    {N_SW_PGON_SPANS, "_NSwRasterPgonSpans", nullptr},
+    {N_SW_PGON_SPANS, "_NSwRasterPgonSpans", _NSwRasterPgonSpans},
     {N_SPAN_POLY_STIPPLE, "_NSpanPolygonStipple", nullptr},
     {N_SPAN_LINE_STIPPLE, "_NSpanLineStipple", nullptr},
     {N_SPAN_COLOUR_FLAT, "_NSpanColourFlat", nullptr},

@@ -57,6 +57,7 @@ struct N_TexSampling {
     float switchOver;
     LONG limits[4];       // 1/16 texel: width and height less 2, then less 8 (neighbour filters)
     ULONG pointSample;
+    ULONG samplerInForce; // the entry the software texture path samples with (the level choice sets it)
 };
 constexpr ULONG N_TEXENV_FOG = 4;  // the fog-aware environment function
 

@@ -5,6 +5,8 @@
 
 #include "3d/pipes.h"
 
+ULONG gNForceSoftwarePaths = 0;
+
 void _NProgrammerError(void) {
     DbgPrint("%s %d: aborting processing due to PROGRAMMER ERROR\n", "debug", 17);
 }

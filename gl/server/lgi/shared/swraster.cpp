@@ -1,0 +1,319 @@
+// The polygon span rasteriser (stage 65 of the software polygon pipes):
+// one triangle at a time into horizontal spans of fragments, each handed
+// to pipe word 65 with its colour, depth and homogeneous texture
+// coordinates and the destination values the later stages read.
+//
+// Coverage: with the vertices in whole pixels, pixel (x, y) is drawn when
+// the triangle covers the point (x, y) with the left and top edges in and
+// the right and bottom edges out (yTop <= y < yBottom, xLeft <= x < xRight):
+// GL's point sampling with every vertex and sample taken half a pixel
+// further on. The edges walk in 16.16 fixed point.
+//
+// Attributes: each is a plane over the triangle (gradients from the three
+// vertices), and a span's first fragment takes the plane's value at its own
+// pixel, whichever edge or window border the span starts at; the span then
+// steps by the x gradient.
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+#include "glpdev.h"
+#include "swspan.h"
+#include "../seams.h"
+
+namespace {
+
+constexpr ULONG kModeAlpha = 0x80;        // alpha is carried
+constexpr ULONG kModeAlphaBuffer = 0x8;   // an alpha buffer is bound
+constexpr ULONG kModeDepth = 0x10;
+constexpr ULONG kModeStencil = 0x800;
+constexpr ULONG kModeTexture = 0x400;
+constexpr ULONG kModeBlend = 0x2000;
+constexpr ULONG kModeLogicOp = 0x40000000;
+constexpr ULONG kAlphaSlot = 2, kDepthSlot = 4, kStencilSlot = 5;
+
+// Vertex order by the comparisons of the three rows: (top, middle, bottom).
+constexpr BYTE kOrder[8][3] = {{0, 1, 2}, {0, 2, 1}, {2, 0, 1}, {2, 0, 1},
+                               {1, 0, 2}, {1, 0, 2}, {1, 2, 0}, {2, 1, 0}};
+
+// The reciprocal of a row count from the layer's table (entry 0 holds
+// 65536.0); counts past the table divide.
+float fRecip(std::int64_t n) {
+    if (n >= 0 && n < static_cast<std::int64_t>(N_RECIPROCALS) && gNArena.pReciprocal != nullptr)
+        return gNArena.pReciprocal[n];
+    return 1.0f / static_cast<float>(n);
+}
+
+// A slope as a 16.16 step, truncated toward zero, held inside 32 bits.
+std::int64_t llStep(float slope) {
+    const double d = static_cast<double>(slope) * 65536.0;
+    if (!(d > -2147483648.0)) return d != d ? 0 : -2147483647LL;
+    if (d > 2147483647.0) return 2147483647LL;
+    return static_cast<std::int64_t>(d);
+}
+
+// One interpolated attribute.
+struct Plane {
+    double f0;  // at the top vertex
+    double dx, dy;
+    double At(double x, double y) const { return f0 + dx * x + dy * y; }  // x, y from the top vertex
+};
+
+ULONG ulDepthOf(double z) {
+    if (!(z > 0.0)) return 0;
+    if (z >= 4294967295.0) return 0xFFFFFFFFu;
+    return static_cast<ULONG>(z);
+}
+
+// A row of n pixels of a bound buffer from (x, y) as stored (one to four
+// bytes each), zero where the buffer has none. Host buffers are read in
+// place; a board buffer through the layer's row read.
+void vReadRow(const N_BoundBuffer& slot, LONG x, LONG y, LONG n, ULONG* out) {
+    std::fill(out, out + n, 0u);
+    const GLBuffer* pb = slot.pBuffer;
+    if (pb == nullptr) return;
+    if (slot.pjBase == nullptr) {
+        _NGetRow(pb, x, y, n, out);
+        return;
+    }
+    if (y < 0 || y >= pb->cy || slot.bytesPerPixel == 0 || slot.bytesPerPixel > 4) return;
+    const LONG cb = static_cast<LONG>(slot.bytesPerPixel);
+    const BYTE* pjRow = slot.pjBase + static_cast<std::size_t>(slot.pitch) * static_cast<std::size_t>(y);
+    for (LONG i = 0; i < n; ++i) {
+        const LONG xi = x + i;
+        if (xi < 0 || xi >= pb->cx || static_cast<std::size_t>(xi + 1) * cb > slot.pitch) continue;
+        ULONG v = 0;
+        std::memcpy(&v, pjRow + static_cast<std::size_t>(xi) * cb, static_cast<std::size_t>(cb));
+        out[i] = v;
+    }
+}
+
+// Reads the destination values the span's later stages need.
+void vReadBack(N_Context* pctx, ULONG mode, N_FragSpan& sp, LONG left, LONG y, LONG n) {
+    ULONG* tmp = reinterpret_cast<ULONG*>(gNArena.apImage[0]);
+    if (tmp == nullptr) return;
+    const bool bColour = (mode & N_MODE_FRAGMENTS) != 0;
+    const LONG draw = _NFirstDrawSlot(pctx);
+    const N_BoundBuffer* pColour = draw >= 0 ? &pctx->buffers[draw] : nullptr;
+    // Destination colour: blending reads its channels, the logic operation
+    // the pixel as stored.
+    if (pColour != nullptr && pColour->pBuffer != nullptr &&
+        ((bColour && (mode & kModeBlend)) || (mode & kModeLogicOp))) {
+        vReadRow(*pColour, left, y, n, tmp);
+        for (LONG i = 0; i < n; ++i) {
+            const ULONG v = tmp[i];
+            sp.pDstPacked[i] = v;
+            sp.pDstBlue[i] = static_cast<float>(v & 0xFFu);
+            sp.pDstGreen[i] = static_cast<float>((v >> 8) & 0xFFu);
+            sp.pDstRed[i] = static_cast<float>((v >> 16) & 0xFFu);
+        }
+    }
+    const N_BoundBuffer& alpha = pctx->buffers[kAlphaSlot];
+    if ((mode & kModeAlpha) && (mode & kModeAlphaBuffer) && alpha.pBuffer != nullptr) {
+        vReadRow(alpha, left, y, n, tmp);
+        for (LONG i = 0; i < n; ++i) sp.pDstAlpha[i] = static_cast<float>(tmp[i] & 0xFFu) * 0.0039215689f;
+    }
+    const N_BoundBuffer& stencil = pctx->buffers[kStencilSlot];
+    if ((mode & kModeStencil) && stencil.pBuffer != nullptr) {
+        vReadRow(stencil, left, y, n, tmp);
+        for (LONG i = 0; i < n; ++i) sp.pDstStencil[i] = static_cast<BYTE>(tmp[i]);
+    }
+    // The depth read-back follows the depth test alone.
+    const N_BoundBuffer& depth = pctx->buffers[kDepthSlot];
+    if ((mode & kModeDepth) && depth.pBuffer != nullptr) {
+        vReadRow(depth, left, y, n, tmp);
+        for (LONG i = 0; i < n; ++i) sp.pDstDepth[i] = tmp[i] & 0xFFFFFFu;
+    }
+}
+
+// The packed colour of the provoking vertex: the index in colour-index
+// mode, else its red, green and blue as one word.
+ULONG ulProvoking(N_Context* pctx, const float* pColour) {
+    auto channel = [](float f) -> ULONG { return f >= 255.0f ? 255u : f > 0.0f ? static_cast<ULONG>(f) : 0u; };
+    if (*pulAttr(pctx, N_ATTR_COLOUR_INDEX_MODE) == 1) {
+        const float f = pColour[0];
+        return f >= 4294967295.0f ? 0xFFFFFFFFu : f > 0.0f ? static_cast<ULONG>(f) : 0u;
+    }
+    return (channel(pColour[0]) << 16) | (channel(pColour[1]) << 8) | channel(pColour[2]);
+}
+
+}  // namespace
+
+N_SwScreen _NSwScreenOf(N_Context* pctx) {
+    N_SwScreen s{};
+    GLSRVDEVICE* pDevice = pctx->pHw != nullptr ? pctx->pHw->pDevice : nullptr;
+    if (pDevice == nullptr || pDevice->ppdev == nullptr) return s;
+    const LONG* pl = plGLScreenSize(pDevice->ppdev);
+    s.cx = pl[0];
+    s.cy = pl[1];
+    s.precise = _NModelImprecision(pDevice) != 0 ? 1 : 0;
+    // The device record names no origin for a second screen: the drawing
+    // area starts at x 0 on every board this server drives.
+    s.xOrigin = 0;
+    return s;
+}
+
+void _NSwRasterPgonSpans(N_Context* pctx, N_Pipe* pipe) { _NSwRasterTriangle(pctx, pipe, _NSwScreenOf(pctx)); }
+
+void _NSwRasterTriangle(N_Context* pctx, N_Pipe* pipe, const N_SwScreen& screen) {
+    CommonPipeData& c = *pipe->pCommonPipeData;
+    auto* tri = static_cast<N_SpanTri*>(c.pCurPrim);
+    if (tri == nullptr) {
+        _NProgrammerError();
+        return;
+    }
+    N_FragSpan& sp = c.span;
+    const ULONG mode = pipe->mode;
+
+    // Whole pixels, on this screen (the vertex arrays are left as they are).
+    std::int64_t vx[3], vy[3];
+    double vz[3];
+    for (ULONG i = 0; i < 3; ++i) {
+        const LONG* w = tri->v[i].pWindow;
+        if (w == nullptr) {
+            _NProgrammerError();
+            return;
+        }
+        // Coordinates no view volume produces (beyond 2^24 pixels) draw nothing.
+        const LONG lim = screen.precise ? (1 << 28) : (1 << 24);
+        if (w[0] > lim || w[0] < -lim || w[1] > lim || w[1] < -lim) return;
+        vx[i] = screen.precise ? (w[0] >> 4) : w[0];
+        vy[i] = screen.precise ? (w[1] >> 4) : w[1];
+        vx[i] -= screen.xOrigin;
+        vz[i] = static_cast<double>(static_cast<ULONG>(w[2]));
+    }
+    const ULONG k = (vy[1] < vy[2] ? 0 : 1) + (vy[0] < vy[2] ? 0 : 2) + (vy[0] < vy[1] ? 0 : 4);
+    const ULONG iT = kOrder[k][0], iM = kOrder[k][1], iB = kOrder[k][2];
+    const std::int64_t xT = vx[iT], yT = vy[iT], xM = vx[iM], yM = vy[iM], xB = vx[iB], yB = vy[iB];
+
+    // Edge slopes; equal slopes of the long and upper short edge: nothing.
+    const float sTB = fRecip(yB - yT) * static_cast<float>(xB - xT);
+    const float sTM = fRecip(yM - yT) * static_cast<float>(xM - xT);
+    const float sMB = fRecip(yB - yM) * static_cast<float>(xB - xM);
+    if (sTM == sTB) return;
+
+    // Twice the signed area, for the planes.
+    const double fxT = static_cast<double>(xT), fyT = static_cast<double>(yT);
+    const double fxM = static_cast<double>(xM), fyM = static_cast<double>(yM);
+    const double fxB = static_cast<double>(xB), fyB = static_cast<double>(yB);
+    const double area = fxT * fyM - fxM * fyT + fxM * fyB - fxB * fyM + fxB * fyT - fxT * fyB;
+    const double invD = std::fabs(area) > 0.0001 ? 1.0 / area : 1.0;
+    auto plane = [&](double fT, double fM, double fB) {
+        Plane p;
+        p.f0 = fT;
+        p.dx = (fT * (fyM - fyB) + fM * (fyB - fyT) + fB * (fyT - fyM)) * invD;
+        p.dy = (fT * (fxB - fxM) + fM * (fxT - fxB) + fB * (fxM - fxT)) * invD;
+        return p;
+    };
+    const float* cT = tri->v[iT].pColour;
+    const float* cM = tri->v[iM].pColour;
+    const float* cB = tri->v[iB].pColour;
+    if (cT == nullptr || cM == nullptr || cB == nullptr) {
+        _NProgrammerError();
+        return;
+    }
+    const Plane pz = plane(vz[iT], vz[iM], vz[iB]);
+    const Plane pr = plane(cT[0], cM[0], cB[0]);
+    const Plane pg = plane(cT[1], cM[1], cB[1]);
+    const Plane pb = plane(cT[2], cM[2], cB[2]);
+    const Plane none{0.0, 0.0, 0.0};
+    const Plane pa = (mode & kModeAlpha) ? plane(cT[3], cM[3], cB[3]) : none;
+    const bool bTex = (mode & kModeTexture) != 0;
+    const N_SpanTriVertex &tT = tri->v[iT], &tM = tri->v[iM], &tB = tri->v[iB];
+    const Plane ps = bTex ? plane(tT.sq, tM.sq, tB.sq) : none;
+    const Plane pt = bTex ? plane(tT.tq, tM.tq, tB.tq) : none;
+    Plane pq = bTex ? plane(tT.invQ, tM.invQ, tB.invQ) : none;
+    if (pctx->xf.projectionAffine != 0) pq = none;
+    tri->dsdx = static_cast<float>(ps.dx);
+    tri->dsdy = static_cast<float>(ps.dy);
+    tri->dtdx = static_cast<float>(pt.dx);
+    tri->dtdy = static_cast<float>(pt.dy);
+    tri->dqdx = static_cast<float>(pq.dx);
+    tri->dqdy = static_cast<float>(pq.dy);
+
+    // Side of the long edge.
+    const double xL = fxT + (fyM - fyT) * static_cast<double>(sTB);
+    const bool bRight = xL > fxM;
+    tri->longEdgeRight = bRight ? 1 : 0;
+    tri->dAlphaAway = static_cast<float>(bRight ? -pa.dx : pa.dx);
+
+    // Level of detail, once for the triangle.
+    if (bTex) {
+        sp.lodMode = N_LOD_PRIMITIVE;
+        if (pctx->xf.projectionAffine == 0 && pctx->val.tex.minFilter >= 2 && c.code >= N_PRIM_POLYGON) {
+            sp.lodMode = N_LOD_FRAGMENT;
+            auto at = [&](const N_SpanTriVertex& v) {
+                const float f[4] = {v.sq, v.tq, v.r, pctx->xf.projectionAffine != 0 ? 0.0f : v.invQ};
+                return _NSpanTexLodPersp(pctx, pipe, f);
+            };
+            const ULONG caseT = at(tT);
+            const auto near = [](std::int64_t a, std::int64_t b) { return (a > b ? a - b : b - a) <= 10; };
+            if (yB - yT <= 10 && near(xT, xM) && near(xT, xB) && near(xM, xB)) {
+                sp.lodMode = N_LOD_TRIANGLE;
+            } else {
+                const ULONG caseM = at(tM);
+                const ULONG caseB = at(tB);
+                if (caseT == caseM && caseM == caseB) sp.lodMode = N_LOD_TRIANGLE;
+            }
+        } else {
+            _NSpanTexLod(pctx, pipe);
+        }
+    }
+
+    const LONG cx = static_cast<LONG>(std::min<LONG>(screen.cx, static_cast<LONG>(N_FRAG_MAX)));
+    const LONG cy = screen.cy;
+    const std::int64_t stepTB = llStep(sTB), stepTM = llStep(sTM), stepMB = llStep(sMB);
+    const ULONG packed = ulProvoking(pctx, tri->v[0].pColour);
+    // Rows inside the window only: from row 0 at the earliest, to the
+    // last row of the screen at the latest.
+    const std::int64_t yFirst = std::max<std::int64_t>(yT, 0);
+    const std::int64_t yEnd = std::min<std::int64_t>(yB, cy);
+    for (std::int64_t y = yFirst; y < yEnd; ++y) {
+        const std::int64_t xLong = (xT << 16) + (y - yT) * stepTB;
+        const std::int64_t xShort = y < yM ? (xT << 16) + (y - yT) * stepTM : (xM << 16) + (y - yM) * stepMB;
+        std::int64_t left, right;
+        if (bRight) {
+            right = std::min<std::int64_t>((xLong - 1) >> 16, cx - 1);
+            left = std::max<std::int64_t>((xShort + 0xFFFF) >> 16, 0);
+        } else {
+            left = std::max<std::int64_t>((xLong + 0xFFFF) >> 16, 0);
+            right = std::min<std::int64_t>((xShort - 1) >> 16, cx - 1);
+        }
+        const std::int64_t n64 = right - left + 1;
+        if (n64 <= 0) continue;
+        const LONG n = static_cast<LONG>(n64);
+        const LONG l = static_cast<LONG>(left);
+        const double ox = static_cast<double>(left - xT), oy = static_cast<double>(y - yT);
+
+        sp.count = n;
+        sp.pX[0] = l;
+        sp.pY[0] = static_cast<LONG>(y);
+        tri->count = n;
+        std::memset(sp.pMask, N_FRAG_LIVE, static_cast<std::size_t>(n));
+        vReadBack(pctx, mode, sp, l, static_cast<LONG>(y), n);
+        double r = pr.At(ox, oy), g = pg.At(ox, oy), b = pb.At(ox, oy), z = pz.At(ox, oy);
+        double s = ps.At(ox, oy), t = pt.At(ox, oy), q = pq.At(ox, oy);
+        for (LONG i = 0; i < n; ++i) {
+            sp.pRed[i] = static_cast<float>(r);
+            sp.pGreen[i] = static_cast<float>(g);
+            sp.pBlue[i] = static_cast<float>(b);
+            sp.pDepth[i] = ulDepthOf(z);
+            sp.pS[i] = static_cast<float>(s);
+            sp.pT[i] = static_cast<float>(t);
+            sp.pQ[i] = static_cast<float>(q);
+            sp.pPacked[i] = packed;
+            r += pr.dx;
+            g += pg.dx;
+            b += pb.dx;
+            z += pz.dx;
+            s += ps.dx;
+            t += pt.dx;
+            q += pq.dx;
+        }
+        // The alpha ramp starts at the long-edge end of the span.
+        const double xEdge = static_cast<double>((bRight ? right : left) - xT);
+        tri->alphaLongEdge = static_cast<float>(pa.At(xEdge, oy));
+        pipe->next[N_STAGE_SPAN_RASTER](pctx, pipe);
+    }
+}

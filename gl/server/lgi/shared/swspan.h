@@ -1,0 +1,76 @@
+// The software primitive and fragment path: the records the primitive
+// stages build for the span rasteriser (N_SpanLine, N_SpanTri), the
+// fragment span every span stage works on (N_FragSpan), the texture level
+// record (N_TexLod), the order in which the span stages follow the
+// rasteriser, the polygon span rasteriser and the level-of-detail choice.
+//
+// The software path runs as one chain per primitive. A primitive stage
+// (stage 25 of points and lines, stage 63 of polygons) cuts the batch into
+// line segments or triangles, points CommonPipeData's pCurPrim at the
+// record it built on its own stack and calls its pipe word; the span
+// rasteriser (stage 65) fills one span of fragments at a time into
+// CommonPipeData's fragment span and calls pipe word 65 once per non-empty
+// span; each span stage k then works on the whole span and calls pipe word
+// k, also for an empty span. A stage returns nothing to its caller.
+#pragma once
+
+#include "3d/pipes.h"
+
+#include "swrecords.h"
+
+// 1 / q of a vertex as the triangle record holds it.
+float _NSpanInvQ(float q);
+
+// --- texture level of detail -----------------------------------------------------------------
+// Case codes of the level choice.
+enum : ULONG {
+    N_LOD_NEAREST_BASE = 1,   // mipmap-nearest filter, level 0
+    N_LOD_NEAREST_LAST = 2,   // mipmap-nearest filter, the last level
+    N_LOD_NEAREST_LEVEL = 3,  // mipmap-nearest filter, a level between
+    N_LOD_LINEAR_LAST = 4,    // mipmap-linear filter, the last level twice
+    N_LOD_LINEAR_PAIR = 5,    // mipmap-linear filter, levels d and d + 1
+    N_LOD_NO_MIPMAP = 6,      // minification without mipmaps: level 0
+    N_LOD_MAGNIFY = 7,
+};
+
+// Fills levels, sizes and filter code of the record from its lambda and
+// the bound texture, makes the matching sampler the one in force, and
+// answers the case code.
+ULONG _NSelectMipLevel(N_Context* pctx, N_TexLod* pLod);
+// The level of a line segment: a1 = ds / |dx|, a2 = ds / |dy|, a3 = dt / |dx|,
+// a4 = dt / |dy| (0 for a zero extent), ex = |dx|, ey = |dy|.
+ULONG _NSwLineTexLod(N_Context* pctx, N_TexLod* pLod, float a1, float a2, float a3, float a4, LONG ex,
+                     LONG ey);
+// The level of a triangle with affine texture coordinates, from the
+// gradients of the N_SpanTri at pCurPrim.
+ULONG _NSpanTexLod(N_Context* pctx, N_Pipe* pipe);
+// The level at one fragment from its homogeneous texture words s, t, r, q.
+ULONG _NSpanTexLodPersp(N_Context* pctx, N_Pipe* pipe, const float* pfFragment);
+// log2(x) taken in extended precision.
+float _NLog2(float x);
+
+// --- the fragment span -----------------------------------------------------------------------
+// Points the span's arrays and level record at the layer's span storage.
+void _NInitFragSpan(N_FragSpan* pSpan, N_TexLod* pLod);
+
+// --- stage order -----------------------------------------------------------------------------
+// Appends the span stages that follow the rasteriser for a code (kind
+// 57-71) and a pipe mode word: 76 (draw and copy pixels, depth), 38
+// (texture), 86 (polygon stipple), 87 (alpha test), 88, 89, 100 (stencil),
+// then with colour written 91 (blending on) and 94, 95 (a logic operation
+// other than copy), 97 (colour written).
+void _NSpanStageList(ULONG code, ULONG mode, N_StageList* pList);
+
+// --- the polygon span rasteriser -------------------------------------------------------------
+// What the rasteriser needs of the screen.
+struct N_SwScreen {
+    LONG cx, cy;   // the 3D area in pixels
+    LONG xOrigin;  // a split-screen board: the x of this screen's bitmap, taken off the vertices
+    ULONG precise; // window x and y in sixteenths of a pixel
+};
+N_SwScreen _NSwScreenOf(N_Context* pctx);
+
+// Stage 65: the triangle at pCurPrim into spans for pipe word 65.
+void _NSwRasterPgonSpans(N_Context* pctx, N_Pipe* pipe);
+// The same on a given screen.
+void _NSwRasterTriangle(N_Context* pctx, N_Pipe* pipe, const N_SwScreen& screen);
