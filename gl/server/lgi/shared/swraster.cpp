@@ -91,8 +91,7 @@ void vReadRow(const N_BoundBuffer& slot, LONG x, LONG y, LONG n, ULONG* out) {
 
 // Reads the destination values the span's later stages need.
 void vReadBack(N_Context* pctx, ULONG mode, N_FragSpan& sp, LONG left, LONG y, LONG n) {
-    ULONG* tmp = reinterpret_cast<ULONG*>(gNArena.apImage[0]);
-    if (tmp == nullptr) return;
+    ULONG* tmp = _NSpanReadRow();
     const bool bColour = (mode & N_MODE_FRAGMENTS) != 0;
     const LONG draw = _NFirstDrawSlot(pctx);
     const N_BoundBuffer* pColour = draw >= 0 ? &pctx->buffers[draw] : nullptr;

@@ -119,3 +119,13 @@ struct N_FragSpan {
 // The longest span: the widest screen row.
 constexpr ULONG N_FRAG_MAX = 2308;
 
+// The polygon-line scratch of the outline walkers: the four vertices of
+// the piece being walked (window coordinates, colour entries, texture
+// coordinates) and one flag word a vertex of the batch.
+constexpr ULONG N_PGON_LINE_FLAGS = 1008;
+struct N_PgonLineScratch {
+    LONG window[4][3];
+    float colour[4][5];
+    float texCoord[4][4];
+    ULONG flags[N_PGON_LINE_FLAGS];
+};

@@ -19,9 +19,11 @@ struct FragStorage {
     BYTE mask[N_FRAG_MAX + 4];
     ULONG packed[N_FRAG_MAX];
     float texelAlpha[N_FRAG_MAX];
+    ULONG readRow[N_FRAG_MAX];
 };
 // Every pipe block's span uses the same storage: spans run one at a time.
 FragStorage gFrag;
+N_PgonLineScratch gPgonLine;
 
 bool bPolygonKind(ULONG code) { return code >= N_PRIM_POLYGON && code <= N_PRIM_QUAD_STRIP; }
 
@@ -54,6 +56,9 @@ void _NInitFragSpan(N_FragSpan* p, N_TexLod* pLod) {
     p->pTexelAlpha = f.texelAlpha;
     *pLod = N_TexLod{};
 }
+
+ULONG* _NSpanReadRow(void) { return gFrag.readRow; }
+N_PgonLineScratch* _NPgonLineScratch(void) { return &gPgonLine; }
 
 void _NSpanStageList(ULONG code, ULONG mode, N_StageList* l) {
     const bool bColour = (mode & N_MODE_FRAGMENTS) != 0;

@@ -52,6 +52,11 @@ float _NLog2(float x);
 // --- the fragment span -----------------------------------------------------------------------
 // Points the span's arrays and level record at the layer's span storage.
 void _NInitFragSpan(N_FragSpan* pSpan, N_TexLod* pLod);
+// The row the rasteriser reads destination pixels into (N_FRAG_MAX words),
+// and the polygon-line scratch: fixed storage of the layer, one user at a
+// time.
+ULONG* _NSpanReadRow(void);
+N_PgonLineScratch* _NPgonLineScratch(void);
 
 // --- stage order -----------------------------------------------------------------------------
 // Appends the span stages that follow the rasteriser for a code (kind
