@@ -31,7 +31,7 @@ constexpr ULONG kModeStencil = 0x800;
 constexpr ULONG kModeTexture = 0x400;
 constexpr ULONG kModeBlend = 0x2000;
 constexpr ULONG kModeLogicOp = 0x40000000;
-constexpr ULONG kAlphaSlot = 2, kDepthSlot = 4, kStencilSlot = 5;
+constexpr ULONG kDepthSlot = 4, kStencilSlot = 5;
 
 // Vertex order by the comparisons of the three rows: (top, middle, bottom).
 constexpr BYTE kOrder[8][3] = {{0, 1, 2}, {0, 2, 1}, {2, 0, 1}, {2, 0, 1},
@@ -108,9 +108,14 @@ void vReadBack(N_Context* pctx, ULONG mode, N_FragSpan& sp, LONG left, LONG y, L
             sp.pDstRed[i] = static_cast<float>((v >> 16) & 0xFFu);
         }
     }
-    const N_BoundBuffer& alpha = pctx->buffers[kAlphaSlot];
-    if ((mode & kModeAlpha) && (mode & kModeAlphaBuffer) && alpha.pBuffer != nullptr) {
-        vReadRow(alpha, left, y, n, tmp);
+    // The alpha buffer that goes with the draw buffer, as validation bound it.
+    const N_Derived& v = pctx->val;
+    const LONG alphaSlot = v.cDrawBuffers > 0 ? v.alphaSlots[0] : -1;
+    const N_BoundBuffer* pAlpha = alphaSlot >= 0 && alphaSlot < static_cast<LONG>(N_BUFFER_SLOTS)
+                                      ? &pctx->buffers[alphaSlot]
+                                      : nullptr;
+    if ((mode & kModeAlpha) && (mode & kModeAlphaBuffer) && pAlpha != nullptr && pAlpha->pBuffer != nullptr) {
+        vReadRow(*pAlpha, left, y, n, tmp);
         for (LONG i = 0; i < n; ++i) sp.pDstAlpha[i] = static_cast<float>(tmp[i] & 0xFFu) * 0.0039215689f;
     }
     const N_BoundBuffer& stencil = pctx->buffers[kStencilSlot];

@@ -410,6 +410,10 @@ class SwReadBackTest : public SwRasterTest {
         Host(stencil_buf_, stencilPixels_, GLBUFFER_STENCIL, 8);
         Host(alpha_buf_, alphaPixels_, GLBUFFER_ALPHA, 8);
         N_SetStateBlockAttrWord(N_ATTR_DRAW_BUFFER, 4);  // back left
+        // The alpha buffer validation pairs with the draw buffer.
+        ctx_->val.cDrawBuffers = 1;
+        ctx_->val.drawSlots[0] = 1;
+        ctx_->val.alphaSlots[0] = 2;
     }
     void Host(GLBuffer& b, void* pv, ULONG kind, ULONG bits) {
         b = GLBuffer{};
@@ -447,9 +451,17 @@ TEST_F(SwReadBackTest, DepthFollowsTheDepthTestAloneAndStencilAndAlphaTheirBits)
     gSpans.clear();
     pipe_->mode = N_MODE_FRAGMENTS | 0x80 | 0x8;
     Draw(v_, 40, 30);
+    ASSERT_FALSE(gSpans.empty());
     for (const Span& s : gSpans)
         for (LONG i = 0; i < s.n; ++i)
             EXPECT_NEAR(s.dstAlpha[i], alphaPixels_[s.y * 40 + s.x + i] / 255.0f, 1e-6f);
+    // Without a paired alpha buffer nothing is read.
+    gSpans.clear();
+    ctx_->val.alphaSlots[0] = -1;
+    c_->span.pDstAlpha[0] = -1.0f;
+    Draw(v_, 40, 30);
+    ASSERT_FALSE(gSpans.empty());
+    EXPECT_EQ(gSpans.back().dstAlpha[0], -1.0f);
 }
 
 // Blending reads the destination channels; the logic operation reads the
