@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 #include "kz2/kzfaces.h"
@@ -71,16 +72,18 @@ ULONG ulPacketWords(const PointLayout& l, const ULONG* colour, ULONG* out) {
     return n;
 }
 
-ULONG ulPack(LONG x, LONG y) { return (static_cast<ULONG>(y) << 16) | (static_cast<ULONG>(x) & 0xFFFFu); }
+// Packs 28.4 coordinates (the low 16 bits of each, as the queue's form).
+ULONG ulPack(std::int64_t x, std::int64_t y) {
+    return (static_cast<ULONG>(y) << 16) | (static_cast<ULONG>(x) & 0xFFFFu);
+}
 
 // The four corners of the square of a window vertex, in sending order.
 void vCorners(const N_HwFrame& f, const LONG* win, ULONG side, ULONG (&out)[4]) {
-    const LONG unit = f.bPrecise ? 1 : 16;
-    const LONG X = win[0] * unit;
-    const LONG Y = (win[1] + static_cast<LONG>(f.yOffset)) * unit;
-    const LONG s = static_cast<LONG>(side), half = s / 2;
-    const LONG xlo = (s & 1) ? half : half - 1, ylo = half;
-    const LONG x0 = X - 16 * xlo, y0 = Y - 16 * ylo, x1 = x0 + 16 * s, y1 = y0 + 16 * s;
+    const std::int64_t unit = f.bPrecise ? 1 : 16;
+    const std::int64_t X = win[0] * unit, Y = (std::int64_t{win[1]} + f.yOffset) * unit;
+    const std::int64_t s = side, half = s / 2;
+    const std::int64_t xlo = (s & 1) ? half : half - 1, ylo = half;
+    const std::int64_t x0 = X - 16 * xlo, y0 = Y - 16 * ylo, x1 = x0 + 16 * s, y1 = y0 + 16 * s;
     out[0] = ulPack(x0, y0);
     out[1] = ulPack(x1, y0);
     out[2] = ulPack(x1, y1);

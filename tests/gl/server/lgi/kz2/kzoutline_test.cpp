@@ -317,6 +317,20 @@ TEST_F(OutlineTest, SegmentWordsOfEveryLayoutWideAndSmooth) {
     EXPECT_EQ(WidthWord(), 16u);
 }
 
+// The smoothing program reads the smoothing words of every segment, the
+// quad strip's too.
+TEST_F(OutlineTest, QuadStripsTakeTheSmoothingWords) {
+    Prepare(kSolo, 2);
+    Smooth(true);
+    SetOutlineProgram(2);
+    Faces(N_PRIM_QUAD_STRIP, Spread(4), {{1, 1}});
+    DrawOutline(_NvpRenderXQStripLineKZG);
+    const auto got = Received()[0];
+    ASSERT_EQ(got.size(), 4u);
+    EXPECT_EQ(got[0], Seg(2, 0, 1, 3));
+    EXPECT_EQ(got[0], (Prim{ColourOf(0), ColourOf(1), 0xFF, 0xFF, 0, Pos(10, 20), Pos(21, 37), 16}));
+}
+
 TEST_F(OutlineTest, ProvokingVerticesAndLayoutsAWalkerRefuses) {
     // One-colour faces: a quad's fourth vertex, a quad-strip quad's 2i + 3,
     // a strip face's newest.
