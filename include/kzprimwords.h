@@ -39,6 +39,8 @@ constexpr kzPrimWordGroup C3{KZ_PW_COLOUR, 3}, C1{KZ_PW_COLOUR, 1}, A3{KZ_PW_ALP
     Z3{KZ_PW_DEPTH, 3}, P3{KZ_PW_POSITION, 3};
 // Lines: two vertices a primitive.
 constexpr kzPrimWordGroup C2{KZ_PW_COLOUR, 2}, Z2{KZ_PW_DEPTH, 2}, P2{KZ_PW_POSITION, 2};
+// Points: one vertex; squares: four corners.
+constexpr kzPrimWordGroup Z1{KZ_PW_DEPTH, 1}, P1{KZ_PW_POSITION, 1}, P4{KZ_PW_POSITION, 4};
 }  // namespace kzpw
 
 inline constexpr kzPrimWordsRow kzPrimWordRows[] = {
@@ -79,6 +81,39 @@ inline constexpr kzPrimWordsRow kzPrimWordRows[] = {
     {1, 12, 2, {kzpw::C2, kzpw::Z2, kzpw::P2}},
     {1, 15, 2, {kzpw::C1, kzpw::Z2, kzpw::P2}},
     {1, 18, 2, {kzpw::Z2, kzpw::P2}},
+    // Points of one pixel (class 0), the point functions' and the polygon-
+    // mode points' order: the colour, alpha and depth words, then the
+    // position. Alpha comes before depth (layouts 13 and 16), unlike the
+    // triangles; layouts 8, 9, 18 and 19 carry their colour (and alpha)
+    // once a packet.
+    {0, 2, 1, {kzpw::C1, kzpw::P1}},
+    {0, 3, 1, {kzpw::C1, kzpw::A1, kzpw::P1}},
+    {0, 5, 1, {kzpw::C1, kzpw::P1}},
+    {0, 6, 1, {kzpw::C1, kzpw::A1, kzpw::P1}},
+    {0, 8, 1, {kzpw::P1}},
+    {0, 9, 1, {kzpw::P1}},
+    {0, 11, 1, {kzpw::Z1, kzpw::P1}},
+    {0, 12, 1, {kzpw::C1, kzpw::Z1, kzpw::P1}},
+    {0, 13, 1, {kzpw::C1, kzpw::A1, kzpw::Z1, kzpw::P1}},
+    {0, 15, 1, {kzpw::C1, kzpw::Z1, kzpw::P1}},
+    {0, 16, 1, {kzpw::C1, kzpw::A1, kzpw::Z1, kzpw::P1}},
+    {0, 18, 1, {kzpw::Z1, kzpw::P1}},
+    {0, 19, 1, {kzpw::Z1, kzpw::P1}},
+    // Wide points (class 6, squares): the same words once a square, then
+    // its four corners (x0, y0), (x1, y0), (x1, y1), (x0, y1).
+    {6, 2, 4, {kzpw::C1, kzpw::P4}},
+    {6, 3, 4, {kzpw::C1, kzpw::A1, kzpw::P4}},
+    {6, 5, 4, {kzpw::C1, kzpw::P4}},
+    {6, 6, 4, {kzpw::C1, kzpw::A1, kzpw::P4}},
+    {6, 8, 4, {kzpw::P4}},
+    {6, 9, 4, {kzpw::P4}},
+    {6, 11, 4, {kzpw::Z1, kzpw::P4}},
+    {6, 12, 4, {kzpw::C1, kzpw::Z1, kzpw::P4}},
+    {6, 13, 4, {kzpw::C1, kzpw::A1, kzpw::Z1, kzpw::P4}},
+    {6, 15, 4, {kzpw::C1, kzpw::Z1, kzpw::P4}},
+    {6, 16, 4, {kzpw::C1, kzpw::A1, kzpw::Z1, kzpw::P4}},
+    {6, 18, 4, {kzpw::Z1, kzpw::P4}},
+    {6, 19, 4, {kzpw::Z1, kzpw::P4}},
 };
 
 // The index of the row of a class and layout in kzPrimWordRows, or ~0.

@@ -10,6 +10,8 @@
 #include "kz2/kz2ucode.h"
 #include "kz2/kzfill.h"
 #include "kz2/kzline.h"
+#include "kz2/kzoutline.h"
+#include "kz2/kzpoint.h"
 #include "shared/swspan.h"
 #include "../seams.h"
 
@@ -23,8 +25,6 @@ void vRenderError(N_Context*, N_Pipe*) {
     _NProgrammerError();
 }
 
-void vRenderNoop(N_Context*, N_Pipe*) {}
-
 struct SlotRow {
     ULONG slot;
     const char* name;
@@ -33,17 +33,17 @@ struct SlotRow {
 
 constexpr SlotRow kSlots[] = {
     {N_RF_NONE, "none", nullptr},
-    {N_RF_NOOP, "_NvpRenderNoop", vRenderNoop},
+    {N_RF_NOOP, "_NvpRenderPointEmptyKZG", _NvpRenderPointEmptyKZG},
     {N_RF_ERROR, "_NvpRenderError", vRenderError},
-    {N_RF_POINT_2, "_NvpRenderPoints2KZG", nullptr},
-    {N_RF_POINT_3, "_NvpRenderPoints3KZG", nullptr},
-    {N_RF_POINT_8, "_NvpRenderPoints8KZG", nullptr},
-    {N_RF_POINT_9, "_NvpRenderPoints9KZG", nullptr},
-    {N_RF_POINT_12, "_NvpRenderPoints12KZG", nullptr},
-    {N_RF_POINT_13, "_NvpRenderPoints13KZG", nullptr},
-    {N_RF_POINT_18, "_NvpRenderPoints18KZG", nullptr},
-    {N_RF_POINT_19, "_NvpRenderPoints19KZG", nullptr},
-    {N_RF_WIDE_POINT, "_NvpRenderWidePointKZG", nullptr},
+    {N_RF_POINT_2, "_NvpRenderPointAttr2_5KZG", _NvpRenderPointAttr2_5KZG},
+    {N_RF_POINT_3, "_NvpRenderPointAttr3_6KZG", _NvpRenderPointAttr3_6KZG},
+    {N_RF_POINT_8, "_NvpRenderPointAttr8KZG", _NvpRenderPointAttr8KZG},
+    {N_RF_POINT_9, "_NvpRenderPointAttr9KZG", _NvpRenderPointAttr9KZG},
+    {N_RF_POINT_12, "_NvpRenderPointAttr12_15KZG", _NvpRenderPointAttr12_15KZG},
+    {N_RF_POINT_13, "_NvpRenderPointAttr13_16KZG", _NvpRenderPointAttr13_16KZG},
+    {N_RF_POINT_18, "_NvpRenderPointAttr18KZG", _NvpRenderPointAttr18KZG},
+    {N_RF_POINT_19, "_NvpRenderPointAttr19KZG", _NvpRenderPointAttr19KZG},
+    {N_RF_WIDE_POINT, "_NvpRenderWidePointKZG", _NvpRenderWidePointKZG},
     {N_RF_STRIP_LIST_2, "_NvpRenderPLListAttr2KZG", _NvpRenderPLListAttr2KZG},
     {N_RF_STRIP_LIST_5, "_NvpRenderPLListAttr5KZG", _NvpRenderPLListAttr5KZG},
     {N_RF_STRIP_LIST_8, "_NvpRenderPLListAttr8KZG", _NvpRenderPLListAttr8KZG},
@@ -71,13 +71,13 @@ constexpr SlotRow kSlots[] = {
     {N_RF_AA_LINE, "_NvpRenderAALineGenKZG", _NvpRenderAALineGenKZG},
     {N_RF_AA_LINE_8, "_NvpRenderAALineAttr8KZG", _NvpRenderAALineAttr8KZG},
     {N_RF_AA_LINE_2, "_NvpRenderAALineAttr2KZG", _NvpRenderAALineAttr2KZG},
-    {N_RF_OUTLINE_FAN, "_NvpRenderPolygonModeLineFanKZ", nullptr},
-    {N_RF_OUTLINE_TRIANGLES, "_NvpRenderPolygonModeLineTrisKZ", nullptr},
-    {N_RF_OUTLINE_QUADS, "_NvpRenderPolygonModeLineQuadsKZ", nullptr},
-    {N_RF_OUTLINE_STRIP, "_NvpRenderPolygonModeLineStripKZ", nullptr},
-    {N_RF_OUTLINE_QUAD_STRIP, "_NvpRenderPolygonModeLineQuadStripKZ", nullptr},
-    {N_RF_VERTEX_POINTS, "_NvpRenderPolygonModePointKZ", nullptr},
-    {N_RF_STRIP_VERTEX_POINTS, "_NvpRenderPolygonModePointStripKZ", nullptr},
+    {N_RF_OUTLINE_FAN, "_NvpRenderXPgonLineKZG", _NvpRenderXPgonLineKZG},
+    {N_RF_OUTLINE_TRIANGLES, "_NvpRenderXTListLineKZG", _NvpRenderXTListLineKZG},
+    {N_RF_OUTLINE_QUADS, "_NvpRenderXQListLineKZG", _NvpRenderXQListLineKZG},
+    {N_RF_OUTLINE_STRIP, "_NvpRenderXTStripLineKZG", _NvpRenderXTStripLineKZG},
+    {N_RF_OUTLINE_QUAD_STRIP, "_NvpRenderXQStripLineKZG", _NvpRenderXQStripLineKZG},
+    {N_RF_VERTEX_POINTS, "_NvpRenderXPGonPointKZG", _NvpRenderXPGonPointKZG},
+    {N_RF_STRIP_VERTEX_POINTS, "_NvpRenderXStripPointKZG", _NvpRenderXStripPointKZG},
     {N_RF_TRI_TEX, "_NvpRenderTriTex", nullptr},
     {N_RF_TRI_TEX_OPT, "_NvpRenderTriTexOpt", nullptr},
     {N_RF_FILL_12, "_NvpRenderXListFillAttr12KZG", _NvpRenderXListFillAttr12KZG},

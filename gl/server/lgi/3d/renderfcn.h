@@ -23,7 +23,7 @@ struct kzRenderProg;
 
 enum N_RenderSlot : ULONG {
     N_RF_NONE,   // no render function: the selector answers null
-    N_RF_NOOP,   // draws nothing (points of layouts without a point function)
+    N_RF_NOOP,   // draws nothing and calls the next stage (points of layouts without a point function)
     N_RF_ERROR,  // a layout a line table has no function for: reports a programmer error, draws nothing
 
     // Points (kind 63), one vertex each.
@@ -69,13 +69,13 @@ enum N_RenderSlot : ULONG {
     N_RF_AA_LINE_2,     // thin unstippled antialiased lines of layout 2
 
     // Polygons drawn as outlines (polygon mode line), by kind.
-    N_RF_OUTLINE_FAN,         // 66 polygon
+    N_RF_OUTLINE_FAN,         // 66 polygon (kz2/kzoutline.h)
     N_RF_OUTLINE_TRIANGLES,   // 67
     N_RF_OUTLINE_QUADS,       // 68
     N_RF_OUTLINE_STRIP,       // 69 fan and 70 triangle strip
     N_RF_OUTLINE_QUAD_STRIP,  // 71
     // Polygons drawn as their vertices (polygon mode point).
-    N_RF_VERTEX_POINTS,        // 66-68
+    N_RF_VERTEX_POINTS,        // 66-68 (kz2/kzpoint.h)
     N_RF_STRIP_VERTEX_POINTS,  // 69-71
 
     // Filled polygons.

@@ -529,11 +529,17 @@ TEST_F(RenderSelectTest, TableEntriesWithoutFunctions) {
     _NRenderFcn(N_RF_ERROR)(ctx_, nullptr);
     EXPECT_TRUE(Printed("_NValPLinePipeRenderFcn: PROGRAMMER ERROR!\n"));
     EXPECT_TRUE(Printed("PROGRAMMER ERROR\n"));
-    _NRenderFcn(N_RF_WIDE_POINT)(ctx_, nullptr);
-    EXPECT_TRUE(Printed("_NvpRenderWidePointKZG: not available yet\n"));
+    _NRenderFcn(N_RF_TRI_TEX)(ctx_, nullptr);
+    EXPECT_TRUE(Printed("_NvpRenderTriTex: not available yet\n"));
     vnx::debug::clear();
-    _NRenderFcn(N_RF_NOOP)(ctx_, nullptr);
+    // The empty point function draws nothing and still hands on.
+    static ULONG s_cNext;
+    s_cNext = 0;
+    N_Pipe pipe{};
+    pipe.next[N_STAGE_RENDER] = [](N_Context*, N_Pipe*) { ++s_cNext; };
+    _NRenderFcn(N_RF_NOOP)(ctx_, &pipe);
     EXPECT_EQ(vnx::debug::peek(), "");
+    EXPECT_EQ(s_cNext, 1u);
     EXPECT_EQ(_NRenderFcn(N_RF_NONE), nullptr);
     EXPECT_EQ(_NRenderFcn(N_RF_STRIP_FILL_12), _NvpRenderXTStripListFillAttr12KZ);
 }
