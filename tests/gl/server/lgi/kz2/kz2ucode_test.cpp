@@ -812,3 +812,88 @@ TEST_F(Kz2UcodeTest, WindowClipStage) {
 }
 
 }  // namespace
+
+namespace {
+
+// Every GL 1.0 environment (modulate, decal, blend) over every pass, at 16
+// and 32 bits a pixel, for textures without and with alpha, with and
+// without a depth test: a program whose last word writes the colour pixmap
+// by the environment where the tests passed, or one of the stated refusals.
+TEST_F(Kz2TextureTest, EveryEnvironmentAndPassBuildsOrIsRefused) {
+    Bind(4, &depth_.buf);
+    Surface c16{kColourPid, 16};
+    ULONG built = 0, refused = 0;
+    for (ULONG bpp : {16u, 32u}) {
+        Bind(0, bpp == 16 ? &c16.buf : &colour_.buf);
+        for (ULONG components : {3u, 4u}) {
+            for (ULONG env = 0; env < 3; ++env) {
+                for (ULONG pass = 1; pass <= 4; ++pass) {
+                    for (ULONG depth = 0; depth < 2; ++depth) {
+                        SCOPED_TRACE(testing::Message() << "bpp " << bpp << " components " << components << " env "
+                                                        << env << " pass " << pass << " depth " << depth);
+                        ctx_->enableWord = 0x400 | (depth ? 0x10u : 0u);
+                        Attr(119) = 1;
+                        Texture(64, 64, components, env);
+                        const bool bRefused = (pass == 4 && bpp < 24) || (components == 4 && env == 1);
+                        vnx::debug::clear();
+                        gkzTrace = 1;
+                        const ULONG got = Build(0xC005, 2, pass);
+                        gkzTrace = 0;
+                        if (bRefused) {
+                            EXPECT_EQ(got, 0u);
+                            ++refused;
+                            continue;
+                        }
+                        if (got == 0) {
+                            // The only other refusal: the level mixes and the
+                            // four-texel filter through the scratch pair leave
+                            // no room for a long environment (31 words at most).
+                            const std::string t = vnx::debug::peek();
+                            std::size_t words = 0;
+                            for (std::size_t at = 0; (at = t.find("adding instruction", at)) != std::string::npos; ++at)
+                                ++words;
+                            EXPECT_GT(words, 31u);
+                            EXPECT_EQ(prog_.valid, 0u);
+                            ++refused;
+                            continue;
+                        }
+                        ++built;
+                        EXPECT_EQ(prog_.dataAttr, depth ? 12u : 2u);
+                        EXPECT_EQ(kzuHdrLoadKindOf(prog_.header, U), 3u);
+                        EXPECT_EQ(kzuHdrLoadKindOf(prog_.header, V), 3u);
+                        EXPECT_EQ(kzuHdrLoadKindOf(prog_.header, KZU_z2), depth ? 3u : 0u);
+                        const WordList w = Words();
+                        ASSERT_FALSE(w.empty());
+                        const ULONG last = w.back();
+                        const ULONG op = last & 0x3F;
+                        EXPECT_EQ(last & 0xE0000000u, depth ? ifcc0 : 0u) << "written where the tests passed";
+                        EXPECT_TRUE(last & clip);
+                        // The last word writes the colour pixmap (the first
+                        // pid after any scratch pair).
+                        const ULONG D0 = KZU_pixmap0 + (bpp == 16 ? 2u : 0u);
+                        EXPECT_EQ(kzuR(last), D0);
+                        switch (env) {
+                        case 0: EXPECT_EQ(op, 0x1Du); EXPECT_EQ(kzuB(last), S); break;
+                        case 1: EXPECT_TRUE(op == 0x08 || op == 0x32 || op == 0x09) << std::hex << last; break;
+                        default: EXPECT_EQ(op, 0x09u); break;
+                        }
+                        // Every texel fetch reads the texture's pixmap (or
+                        // the second level's in the level mixes).
+                        for (ULONG word : w) {
+                            if ((word & 0x3F) != 0x32 && (word & 0x3F) != 0x33) continue;
+                            const ULONG a = kzuA(word);
+                            EXPECT_TRUE(kzPidAt(&prog_, a - KZU_pixmap0) == kTexturePid ||
+                                        prog_.pids[(a - KZU_pixmap0) / 2] >> (16 * ((a - KZU_pixmap0) % 2)) ==
+                                            (kTexturePid & 0xFFFF))
+                                << std::hex << word;
+                        }
+                    }
+                }
+            }
+        }
+    }
+    EXPECT_EQ(built + refused, 2u * 2 * 3 * 4 * 2);
+    EXPECT_GT(built, refused);
+}
+
+}  // namespace
