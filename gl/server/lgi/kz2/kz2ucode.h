@@ -43,9 +43,11 @@
 //   or a side above 256; a texture with alpha (2 or 4 components) under an
 //   alpha test or decal, since the texel's alpha is not fetched; an
 //   environment other than modulate, decal and blend; a level that is not
-//   on the board. The blend environment after a level mix, or after the
-//   four-texel filter through the scratch pair with a depth test, passes
-//   the 31 words a program holds and is refused by that limit. The texture
+//   on the board. Long combinations (the blend environment after pass 4's
+//   filtered level mix; the four-texel filter through the scratch pair with
+//   wrap masks and the blend environment; a texture pass under several
+//   tests) can pass the 31 words a program holds and are refused by that
+//   limit. The texture
 //   mix of the environment has no context word
 //   and is off. For a mipmapped texture built into the standard slot the
 //   context keeps the level's pid position (texPidIndex) and, with two

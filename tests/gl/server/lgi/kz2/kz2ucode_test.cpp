@@ -845,14 +845,16 @@ TEST_F(Kz2TextureTest, EveryEnvironmentAndPassBuildsOrIsRefused) {
                             continue;
                         }
                         if (got == 0) {
-                            // The only other refusal: the level mixes and the
-                            // four-texel filter through the scratch pair leave
-                            // no room for a long environment (31 words at most).
+                            // The only other refusal: pass 4's filtered level
+                            // mix leaves no room for the blend environment (31
+                            // words at most).
                             const std::string t = vnx::debug::peek();
                             std::size_t words = 0;
                             for (std::size_t at = 0; (at = t.find("adding instruction", at)) != std::string::npos; ++at)
                                 ++words;
                             EXPECT_GT(words, 31u);
+                            EXPECT_EQ(pass, 4u);
+                            EXPECT_EQ(env, 2u);
                             EXPECT_EQ(prog_.valid, 0u);
                             ++refused;
                             continue;
