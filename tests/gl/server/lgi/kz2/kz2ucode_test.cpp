@@ -572,10 +572,10 @@ namespace {
 TEST_F(Kz2UcodeTest, AlphaLayoutsNameTheirAlphaWithoutAReader) {
     Bind(4, &depth_.buf);
     struct Case {
-        ULONG request, depth, layout, alphaKind;
+        ULONG request, depth, layout, alphaKind, colourKind;
     };
     const Case cases[] = {
-        {3, 0, 3, 3}, {6, 0, 6, 2}, {9, 0, 9, 1}, {3, 1, 13, 3}, {6, 1, 16, 2}, {9, 1, 19, 1},
+        {3, 0, 3, 3, 3}, {6, 0, 6, 2, 2}, {9, 0, 9, 1, 1}, {3, 1, 13, 3, 3}, {6, 1, 16, 2, 2}, {9, 1, 19, 1, 1},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(testing::Message() << "request " << k.request << " depth " << k.depth);
@@ -585,6 +585,11 @@ TEST_F(Kz2UcodeTest, AlphaLayoutsNameTheirAlphaWithoutAReader) {
         ASSERT_EQ(prog_.dataAttr, k.layout);
         // The polygon class keeps z0 for the depth: the alpha lies in z1.
         EXPECT_EQ(kzuHdrLoadKindOf(prog_.header, KZU_z1), k.alphaKind);
+        // Colour in rgb0, depth in z0, alpha in z1: the loads the fills'
+        // word order is read by.
+        EXPECT_EQ(prog_.header & 0xFF000u, kzuHdrLoadKind(KZU_rgb0, k.colourKind) |
+                                               kzuHdrLoadKind(KZU_z0, k.depth ? 3u : 0u) |
+                                               kzuHdrLoadKind(KZU_z1, k.alphaKind));
         const kzPrimWordsRow* row = kzPrimWordsOf(5, prog_.dataAttr);
         ASSERT_NE(row, nullptr);
         N_TriLayout l;
