@@ -522,6 +522,12 @@ ULONG kz2_ConstructKzUcode(N_HwRecord* hwRecord, kzRenderProg* program, ULONG fl
             return ulRefuse(program);
         }
         if (b.tex.env > 2) return ulRefuse(program);
+        // The environment writes the colour pixmap itself: a partial write
+        // mask, a logic operation or colour-index drawing would be skipped.
+        if (b.masked || b.logicOp || b.ci) {
+            DbgPrint("kz2_ConstructKzUcode: textured pass %u: no write mask, logic operation or index\n", pass);
+            return ulRefuse(program);
+        }
         // The texel's alpha (an alpha test after the environment, a decal of
         // a texture with alpha) is not fetched: those draw through software.
         if (bTexelAlpha && (b.alphaTest || b.tex.env == 1)) return ulRefuse(program);

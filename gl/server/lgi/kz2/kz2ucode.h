@@ -39,7 +39,9 @@
 //   register left (refused). Surfaces below 24 bits whose textures are not
 //   kept in the board's 16-bit form fetch every texel through the scratch
 //   pair. Refused (software path): any textured pass with blending on (so
-//   the texture-alpha flag is always 0); pass 4 on a surface below 24 bits
+//   the texture-alpha flag is always 0), a partial write mask, a logic
+//   operation or colour-index drawing (the environment writes the colour
+//   pixmap itself); pass 4 on a surface below 24 bits
 //   or a side above 256; a texture with alpha (2 or 4 components) under an
 //   alpha test or decal, since the texel's alpha is not fetched; an
 //   environment other than modulate, decal and blend; a level that is not

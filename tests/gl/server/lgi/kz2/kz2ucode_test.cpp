@@ -750,6 +750,9 @@ TEST_F(Kz2TextureTest, PassesFiltersAndRefusals) {
     };
     const Refusal refusals[] = {
         {"blending", [this] { Blend(1, 1); }},
+        {"partial write mask", [this] { ctx_->enableWord |= 0x400000; }},
+        {"logic operation", [this] { ctx_->enableWord |= 0x40000000; Attr(124) = 6; }},
+        {"colour-index mode", [this] { Attr(83) = 1; }},
         {"decal of a texture with alpha", [this] { Texture(64, 64, 4, 1); }},
         {"alpha test of a texture with alpha", [this] { Texture(64, 64, 2, 0); ctx_->enableWord |= 0x4000; }},
         {"unknown environment", [this] { Texture(64, 64, 3, 5); }},
@@ -763,6 +766,7 @@ TEST_F(Kz2TextureTest, PassesFiltersAndRefusals) {
         r.state();
         EXPECT_EQ(Build(0xC005, 2, 1), 0u);
         EXPECT_EQ(prog_.valid, 0u);
+        Attr(83) = 0;
     }
     // Accepted around them: an alpha test of a texture without alpha, a
     // decal of an RGB texture, and a depth test (depth in z2).
