@@ -92,7 +92,8 @@ void vConstantColour(N_Context* pctx, N_Pipe* pipe, LONG d) {
 // the render functions that take the record as it stands send it once a
 // packet. The current index in colour-index mode; else the current colour,
 // premultiplied by its alpha (the alpha then 1.0) for an antialiased line
-// blended by the source alpha, whose coverage blend has no other use of it.
+// blended by the source alpha: its blend takes the alpha from the
+// coverage, so the colour carries the current alpha instead.
 void vLoadConstantColour(N_Context* pctx, const CommonPipeData& c, bool bAA) {
     const ULONG converter = pctx->val.colour.converter;
     if (c.pHwVertices == nullptr || converter == N_CONVERT_NONE) return;
@@ -439,5 +440,10 @@ void vHandPixelProgram(N_Context* pctx, N_Pipe* pipe) {
 void _NValPixelProgram(N_Context* pctx, N_Pipe* pipe, ULONG kind, ULONG format) {
     const ULONG request = kind == N_PRIM_BITMAP ? 5 : ulPixelRequest(format);
     if (lBuild(pctx, kSlotStandard, kFlagsPlain, 0, request, 0) >= 0) return;
+    // A refused build may leave a half-made program in the slot: the pixel
+    // render functions must not draw with it.
+    kzRenderProg* prog = Program(pctx, kSlotStandard);
+    prog->valid = 0;
+    prog->dataAttr = 0;
     if (kind == N_PRIM_DRAW_PIXELS || kind == N_PRIM_COPY_PIXELS) vHandPixelProgram(pctx, pipe);
 }

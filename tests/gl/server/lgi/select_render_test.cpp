@@ -514,10 +514,13 @@ TEST_F(RenderSelectTest, PixelTransferPrograms) {
             EXPECT_EQ(prog->image.w[2], c.pids[0]);
         }
     }
-    // A bitmap keeps no hand-written program.
-    pkzProgOf(ctx_->pHw->programs[0])->valid = 0;
+    // A bitmap has no hand-written program: a refused build leaves no
+    // layout for the render function to draw by (the double, like the
+    // generator, may have left one).
+    pkzProgOf(ctx_->pHw->programs[0])->dataAttr = 5;
     _NValPixelProgram(ctx_, &pipe, N_PRIM_BITMAP, N_PIXFMT_RGBA);
     EXPECT_EQ(prog->valid, 0u);
+    EXPECT_EQ(prog->dataAttr, 0u);
     ctx_->buffers[2].pBuffer = keptObject;
 }
 
