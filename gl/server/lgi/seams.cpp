@@ -40,7 +40,6 @@ ULONG _NDitherMarker(N_HwRecord*) {
         return nullptr;                                                        \
     }
 N_SELECTOR_SEAM(_NRasterPosRenderFcn)
-void _NValPixelProgram(N_Context*, ULONG, ULONG) { vNotAvailable(__func__); }
 
 void _NAccum(ULONG, float) { vNotAvailable(__func__); }
 void _NClearAccum(ULONG) { vNotAvailable(__func__); }

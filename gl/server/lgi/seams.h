@@ -64,8 +64,10 @@ void _NValPgonSwStages(N_Context* pctx, N_Pipe* pipe, ULONG code);
 void _NValPixelOps(N_Context* pctx, N_PrimDispatch* pd);
 // Builds and links the pipe of the pixel and bitmap paths (3d/pixsetup.cpp).
 void _NValPixelPipe(N_Context* pctx, N_Pipe* pipe, ULONG code);
-// The render program of a pixel transfer (kind 57-60, lgi format code).
-void _NValPixelProgram(N_Context* pctx, ULONG kind, ULONG format);
+// The render program of a pixel transfer (kind 57-60, lgi format code) in
+// the standard slot (3d/select_render.cpp); the pipe's mode word and span
+// give the hand-written program of draw and copy when the generator has none.
+void _NValPixelProgram(N_Context* pctx, N_Pipe* pipe, ULONG kind, ULONG format);
 // Stage 102 of the pixel paths is a render function of kz2/kzrects.h.
 
 // --- primitive paths, clippers and facing tests (stages of the dispatch records) ------------------
