@@ -167,6 +167,8 @@ void vBuildRequest(BYTE* pj, ULONG cj, ULONG ulSubEsc, ULONG fl, std::initialize
 // --- threads (thread.cpp) ----------------------------------------------------------
 extern DWORD gTlsIndex;
 void vInitCritSec();
+// At process detach: the critical section and what it guards go.
+void vDeleteCritSec();
 ThreadBlock* CurrentThreadBlock();
 // The calling thread's block from thread-local storage, or null (also when
 // no index is allocated).

@@ -43,6 +43,13 @@ void vWaitWorker() {
     if (ThreadBlock* ptb = pBlockOrNull()) WaitFlushWorker(ptb);
 }
 
+bool bSegmentReadable(const ThreadBlock* ptb) {
+    if (ptb->half == nullptr) return false;
+    ULONG ul;
+    SIZE_T cj = 0;
+    return ReadProcessMemory(GetCurrentProcess(), ptb->half, &ul, sizeof ul, &cj) && cj == sizeof ul;
+}
+
 INT iEscape(HDC hdc, const BYTE* pjIn, ULONG cjIn, BYTE* pjOut = nullptr, ULONG cjOut = 0) {
     return ExtEscape(hdc, OPENGL_CMD, static_cast<INT>(cjIn), reinterpret_cast<LPCSTR>(pjIn),
                      static_cast<INT>(cjOut), reinterpret_cast<LPSTR>(pjOut));
@@ -137,9 +144,12 @@ BOOL DllMain(HMODULE, ULONG ulReason, PVOID) {
         case DLL_PROCESS_DETACH: {
             if (ThreadBlock* ptb = pThreadBlockOfThread()) {
                 // What the thread drew last reaches the server before the
-                // server lets go of the thread's segment.
-                EndPendingPrimitive(ptb);
-                FlushSMSegment(ptb);
+                // server lets go of the thread's segment, while the segment
+                // is still the process's (an ended process's views are gone).
+                if (bSegmentReadable(ptb)) {
+                    EndPendingPrimitive(ptb);
+                    FlushSMSegment(ptb);
+                }
                 if (ptb->worker != nullptr) WaitFlushWorker(ptb);
                 BYTE aj[GLCMD_ARGS];
                 vBuildRequest(aj, sizeof aj,
@@ -149,9 +159,10 @@ BOOL DllMain(HMODULE, ULONG ulReason, PVOID) {
                 LocalFree(ptb);
                 TlsSetValue(gTlsIndex, nullptr);
             }
-            if (ulReason == DLL_PROCESS_DETACH && gTlsIndex != CLT_NO_TLS_INDEX) {
-                TlsFree(gTlsIndex);
+            if (ulReason == DLL_PROCESS_DETACH) {
+                if (gTlsIndex != CLT_NO_TLS_INDEX) TlsFree(gTlsIndex);
                 gTlsIndex = CLT_NO_TLS_INDEX;
+                vDeleteCritSec();
             }
             return TRUE;
         }

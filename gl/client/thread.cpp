@@ -34,6 +34,16 @@ void vInitCritSec() {
     while (!gCritSecReady.load()) Sleep(0);
 }
 
+void vDeleteCritSec() {
+    if (!gCritSecReady.load()) return;
+    DeleteCriticalSection(&gCritSec);
+    gCachedThreadId.store(0);
+    gCachedBlock.store(nullptr);
+    gThreadCount.store(0);
+    gCritSecReady.store(false);
+    gCritSecMaking.store(false);
+}
+
 ThreadBlock* pThreadBlockOfThread() {
     if (gTlsIndex == CLT_NO_TLS_INDEX) return nullptr;
     return static_cast<ThreadBlock*>(TlsGetValue(gTlsIndex));

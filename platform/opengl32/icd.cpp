@@ -153,16 +153,23 @@ HMODULE driver() {
 
 void unload_driver() {
     Driver d;
+    ULONG generation;
     {
         std::lock_guard<std::mutex> g(lock());
         d = gDriver;
+        generation = gGeneration;
         gDriver = Driver{};
         ++gGeneration;
     }
     if (d.hModule == nullptr) return;
     set_thread_table(nullptr);
     tAttachedGeneration = 0;
-    d.pfnDllInitialize(d.hModule, kReasonProcessDetach, nullptr);
+    // The detach runs for the process the thread attached for.
+    const auto* pta = gFlsIndex != FLS_OUT_OF_INDEXES ? static_cast<ThreadAttach*>(FlsGetValue(gFlsIndex)) : nullptr;
+    {
+        vnx::process::Scope as(pta != nullptr && pta->generation == generation ? pta->pid : GetCurrentProcessId());
+        d.pfnDllInitialize(d.hModule, kReasonProcessDetach, nullptr);
+    }
     FreeLibrary(d.hModule);
 }
 
