@@ -57,7 +57,7 @@ void ThreadEnds(PVOID pv) {
             hModule = gDriver.hModule;
         }
     }
-    set_thread_table(nullptr);
+    forget_thread_current();
     tAttachedGeneration = 0;
     if (pfn != nullptr) {
         vnx::process::Scope as(pta->pid);
@@ -162,7 +162,7 @@ void unload_driver() {
         ++gGeneration;
     }
     if (d.hModule == nullptr) return;
-    set_thread_table(nullptr);
+    forget_thread_current();
     tAttachedGeneration = 0;
     // The detach runs for the process the thread attached for.
     const auto* pta = gFlsIndex != FLS_OUT_OF_INDEXES ? static_cast<ThreadAttach*>(FlsGetValue(gFlsIndex)) : nullptr;

@@ -31,5 +31,8 @@ const Driver* attached_driver();
 // The calling thread's table of entry points; the table of a thread without
 // a current context when null.
 void set_thread_table(const GLDispatchTable* pTable);
+// The calling thread has no current context any more (the driver it was
+// current in goes); the driver is not told.
+void forget_thread_current();
 
 }  // namespace vnx::opengl32

@@ -82,6 +82,14 @@ HGLRC hNew(DHGLRC dhglrc) {
 }
 
 }  // namespace
+
+void forget_thread_current() {
+    if (tCurrent != 0) vSetCurrentThread(tCurrent, 0);
+    set_thread_table(nullptr);
+    tCurrent = 0;
+    tCurrentDC = nullptr;
+}
+
 }  // namespace vnx::opengl32
 
 using namespace vnx::opengl32;
