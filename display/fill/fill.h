@@ -51,6 +51,15 @@ void vFillSolid(SURFOBJ* pso, ROP4 rop4, ULONG flInfo, ULONG iSolidColour, RECTL
 void vFillSolidClipped(SURFOBJ* pso, CLIPOBJ* pco, ROP4 rop4, ULONG flInfo, ULONG iSolidColour,
                        RECTL* prclDst, ULONG cDst = 1);
 
+// The straight-line form of vFillSolidClipped for the common case: one
+// destination rectangle, no clip object, DC_TRIVIAL or DC_RECT, ROP 0xF0,
+// 0x00 or 0xFF (no destination read), one eye, all planes, no units
+// switched off, every queue with room. It writes the same packet as the
+// general path (bQueueOnePrimitive, queue.h) and answers TRUE; FALSE, with
+// nothing queued, when the case is another, for the general path to draw.
+BOOL bFillSolidOne(SURFOBJ* pso, CLIPOBJ* pco, const RECTL* prcl, ULONG rop3, ULONG flInfo,
+                   ULONG iSolidColour);
+
 // Fills c rectangles with a colour pattern brush (REALBRUSH_MONO clear) at
 // the brush origin *pptlBrushOrg (surface coordinates; null = (0, 0)).
 void vFillPattern(SURFOBJ* pso, RECTL* prcl, ULONG c, REALBRUSH* prbrush, POINTL* pptlBrushOrg,
