@@ -169,6 +169,11 @@ bool copy_blocks(Impl& board, int r, const DecodedPacket& packet) {
             std::uint32_t size = 0;
             const std::uint8_t* p0 = src.pixel(sx0, sy0, &size);
             const std::size_t pitch = std::size_t{board.pageWidth[bpp]} * bpp;
+            // The rows lie far apart in memory: every one is asked for
+            // before the first is read, so their fetches overlap.
+            if (p0 != nullptr) {
+                for (int k = 0; k < kBlock; ++k) __builtin_prefetch(p0 + static_cast<std::size_t>(k) * pitch);
+            }
             for (std::int64_t y = a.y0; y < a.y1; ++y) {
                 const std::uint8_t* p = p0 != nullptr ? p0 + static_cast<std::size_t>(off[(y + phY) & 7]) * pitch : nullptr;
                 std::uint8_t* out = raw[y - a.y0];
