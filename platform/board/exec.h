@@ -245,9 +245,6 @@ struct SpanContext {
     // pattern register, and only register 13 is written back (writes to 12
     // and 14 stay within the pixel).
     const BlockSample* sample;
-    // Finds register 13's pages for uniform programs (null: each area looks
-    // its pages up itself).
-    class PageCursor* cursor;
 };
 
 // The parts of a span context every primitive of a packet shares, the

@@ -111,16 +111,7 @@ void run_uniform_span(const SpanContext& c, const UniformResult& u, PageRows& ro
                       std::int64_t x0, int n) {
     const std::int64_t xMemory = x0 >= c.xScreen ? x0 - c.xScreen : x0;
     std::uint8_t* base;
-    if (c.cursor != nullptr) {
-        // The packet's cursor: its areas share their pages.
-        std::uint32_t bpp = 0;
-        base = c.cursor->pixel(xMemory, y, &bpp);
-        if (base == nullptr) return;
-        if (rows.format == nullptr) {
-            rows.format = &pixel_format_of_pid(c.pid[0]);
-            rows.bpp = bpp;
-        }
-    } else if (rows.xMemory == xMemory && y >= rows.yFirst && y < rows.yEnd) {
+    if (rows.xMemory == xMemory && y >= rows.yFirst && y < rows.yEnd) {
         base = rows.base + static_cast<std::size_t>(y - rows.yFirst) * rows.pitch;
     } else {
         std::uint32_t bpp = 0;
@@ -384,8 +375,6 @@ bool run_primitives(Impl& board, int r, const DecodedPacket& packet, AreaOf area
     if (!packet_context(board, r, packet, 0, &program, &c)) return false;
     const Fields f = fields_of(packet.command);
     const std::size_t wpp = packet.wordsPerPrimitive;
-    PageCursor cursor(board, r, c.pid[0]);
-    c.cursor = &cursor;
     for (std::size_t i = 0; i < packet.primitives; ++i) {
         const PixelArea a = area(packet.primitiveWords.data() + (i + 1) * wpp);
         load_data(packet, f, i, &c);
