@@ -78,7 +78,7 @@ TEST_F(LgiTest, MakeCurrentSwitchesAndRestartsTheBatch) {
 }
 
 // (Making a context current reloads the dither matrix while dithering:
-// dither_test.cpp, on a board.)
+// boardside_test.cpp, on a board.)
 
 // Several contexts destroyed in any order; the destroyed current one is
 // never taken for a later context at the same address.

@@ -522,7 +522,7 @@ TEST_F(ValidateTest, DitherTables) {
         vnx::debug::clear();
         _NValidate(ctx_, N_DIRTY_FRAGMENT | N_DIRTY_BUFFERS);
         EXPECT_EQ(ctx_->val.ditherTable, c.table) << c.bits;
-        // (Whether the matrix reaches the board: dither_test.cpp.)
+        // (Whether the matrix reaches the board: boardside_test.cpp.)
         (void)c.loads;
     }
     Set(147, 0);

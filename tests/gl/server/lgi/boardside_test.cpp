@@ -1,13 +1,16 @@
-// The board side of the dither load on 1, 2 and 4 rasterizers and a split
-// board: the display driver writes the matrix into its dither tile, one
+// What the lgi layer reads and loads of the board through the display
+// driver's device record. The dither load on 1, 2 and 4 rasterizers and a
+// split board: the display driver writes the matrix into its dither tile, one
 // rectangle packet moves the tile into every rasterizer's pattern registers
 // (one copy for each rasterizer's tile), and the driver's marker then says
 // the registers hold it, so the load is not repeated until a 2D brush
-// overwrites them.
+// overwrites them. The page configuration's stereo flag puts the right
+// eye's clip rectangles one drawing area down.
 #include <algorithm>
 #include <set>
 
 #include "3d/validate.h"
+#include "lgi/seams.h"
 #include "board_fixture.h"
 #include "vornix_surface.h"
 
@@ -18,7 +21,7 @@ constexpr ULONG kDitherCommand = 0x02100006u;
 constexpr ULONG kDitherInstruction = 0x001A0308u;
 constexpr ULONG kMarker = 0xdeadbabeu;
 
-class DitherTest : public LgiBoardTest {
+class BoardSideTest : public LgiBoardTest {
   protected:
     ULONG& Marker() { return *pulGLPatternUniq(Pdev()); }
     // The first corners of the dither rectangles the rasterizers received
@@ -53,7 +56,7 @@ class DitherTest : public LgiBoardTest {
     }
 };
 
-TEST_F(DitherTest, MakeCurrentLoadsTheMatrixUntilA2DBrushTakesTheRegisters) {
+TEST_F(BoardSideTest, MakeCurrentLoadsTheMatrixUntilA2DBrushTakesTheRegisters) {
     for (const BoardModel& m : kModels) {
         SCOPED_TRACE(m.name);
         Boot(m);
@@ -82,7 +85,7 @@ TEST_F(DitherTest, MakeCurrentLoadsTheMatrixUntilA2DBrushTakesTheRegisters) {
 
 // The dither validation loads the matrix for the depths and modes that
 // dither, and never with texturing or at 24 and 32 bits.
-TEST_F(DitherTest, ValidationLoadsTheMatrixWhereItDithers) {
+TEST_F(BoardSideTest, ValidationLoadsTheMatrixWhereItDithers) {
     Boot(kSolo);
     GLBuffer d{};
     ctx_->buffers[1].pBuffer = &d;
@@ -108,6 +111,40 @@ TEST_F(DitherTest, ValidationLoadsTheMatrixWhereItDithers) {
     }
     N_SetStateBlockAttrWord(N_ATTR_TEXTURE, 0);
     ctx_->buffers[1].pBuffer = nullptr;
+}
+
+// A right colour buffer drawn on stereo pages clips one drawing area down;
+// on plain pages, or for a left buffer, where the window is.
+TEST_F(BoardSideTest, RightBuffersClipOneDrawingAreaDownOnStereoPages) {
+    Boot(kSolo);
+    PAGECONFIG* pcfg = pGLPageConfig(Pdev());
+    ASSERT_NE(pcfg, nullptr);
+    const ULONG saved = pcfg->fStereo;
+    const ULONG cy = static_cast<ULONG>(lGLSurfaceHeight(Pdev()));
+    ASSERT_GT(cy, 0u);
+    GLBuffer d{};
+    d.bitsPerPixel = 32;
+    ctx_->buffers[0].pBuffer = &d;
+    ctx_->buffers[8].pBuffer = &d;
+    const LONG box[4] = {0, 0, 99, 49};
+    N_SetStateBlockAttr(N_ATTR_CLIP_BOX, box);
+    const ULONG rect[2] = {(10u << 16) | 5u, (40u << 16) | 60u};
+    N_BindClipList(1, rect);
+    struct Case {
+        ULONG stereo, drawBuffer;  // draw-buffer bits: 0x1 front left, 0x2 front right
+        ULONG dy;
+    } const cases[] = {{0, 0x2, 0}, {1, 0x2, cy}, {1, 0x1, 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "stereo " << c.stereo << " draw " << c.drawBuffer);
+        pcfg->fStereo = c.stereo;
+        EXPECT_EQ(_NStereoPages(ctx_), c.stereo);
+        N_SetStateBlockAttrWord(163, c.drawBuffer);
+        _NValidate(ctx_, ctx_->dirty | N_DIRTY_CLIP_LIST | N_DIRTY_BUFFERS);
+        EXPECT_EQ(ctx_->pulPackedClip[0], ((10u + c.dy) << 16) | 5u);
+        EXPECT_EQ(ctx_->pulPackedClip[1], ((40u + c.dy) << 16) | 60u);
+    }
+    pcfg->fStereo = saved;
+    ctx_->buffers[0].pBuffer = ctx_->buffers[8].pBuffer = nullptr;
 }
 
 }  // namespace
