@@ -35,7 +35,8 @@ enum : ULONG {
     GL_TRIANGLE_FAN_, GL_QUADS_, GL_QUAD_STRIP_, GL_POLYGON_
 };
 constexpr ULONG kCullFace = 0x0B44, kLighting = 0x0B50, kLight0 = 0x4000, kDiffuse = 0x1201,
-                kPosition = 0x1203, kFlat = 0x1D00, kSmooth = 0x1D01, kBack = 0x0405, kFront = 0x0404;
+                kPosition = 0x1203, kBack = 0x0405;
+constexpr std::uint16_t kOpLightfv = 87;  // light, pname, four floats
 
 // What one call of the render stage received.
 struct Piece {
@@ -271,6 +272,123 @@ TEST_F(PrimsToRenderTest, LitVerticesTakeGLsLightingEquation) {
         const float* n = vs[i].normal;
         const float lit = 0.04f + 0.8f * std::max(0.0f, n[2]);
         const float rgba[4] = {lit, lit, lit, 1.0f};
+        EXPECT_EQ(gPieces[0].colours[i], Packed(rgba)) << "vertex " << i;
+    }
+    EXPECT_EQ(Error(), 0u);
+}
+
+// The faces a render-stage piece holds, each as its three window points
+// sorted (so that winding does not matter) with its run code.
+using Face = std::pair<std::array<std::array<LONG, 3>, 3>, ULONG>;
+std::array<std::array<LONG, 3>, 3> Sorted(std::array<std::array<LONG, 3>, 3> t) {
+    std::sort(t.begin(), t.end());
+    return t;
+}
+std::vector<Face> FacesOf(const Piece& p) {
+    std::vector<ULONG> codes;
+    for (ULONG r : p.runs)
+        for (ULONG k = 0; k < (r >> 16); ++k) codes.push_back(r & 0xFFFFu);
+    auto at = [&](std::size_t i) { return std::array<LONG, 3>{p.window[3 * i], p.window[3 * i + 1], p.window[3 * i + 2]}; };
+    std::vector<Face> faces;
+    const std::size_t n = p.window.size() / 3;
+    for (std::size_t j = 0; j + 2 < n && j < codes.size(); ++j) {
+        const std::size_t a = p.code == N_PRIM_TRI_STRIP ? j : 0;
+        faces.push_back({Sorted({at(a), at(j + 1), at(j + 2)}), codes[j]});
+    }
+    return faces;
+}
+
+// A strip and a fan long enough to wrap the server's primitive buffer
+// several times: every GL face reaches the render stage once, in order,
+// with its facing, and each piece's colour records are its vertices'.
+TEST_F(PrimsToRenderTest, StripsAndFansThatWrapTheBufferKeepEveryFace) {
+    std::vector<Vertex> strip, fan;
+    for (int k = 0; k < 150; ++k) {
+        const float t = (static_cast<float>(k) + 0.3f) / 160.0f;  // never half a step
+        strip.push_back(V(20 + k, 90, 0.25f, t, 0.5f, 1 - t));
+        strip.push_back(V(20 + k, 30, -0.25f, 1 - t, t, 0.25f));
+    }
+    fan.push_back(V(128, 64, 0, 0.5f, 0.5f, 0.5f));
+    for (int i = 0; i < 150; ++i) {
+        const double a = 2 * 3.14159265358979 * i / 160;
+        const float t = (static_cast<float>(i) + 0.3f) / 160.0f;
+        fan.push_back(V(static_cast<int>(std::lround(128 + 60 * std::cos(a))),
+                        static_cast<int>(std::lround(64 + 60 * std::sin(a))), 0, t, 1 - t, 0.25f));
+    }
+    struct Case {
+        const char* name;
+        ULONG mode;
+        const std::vector<Vertex>& vs;
+    } const cases[] = {{"strip", GL_TRIANGLE_STRIP_, strip}, {"fan", GL_TRIANGLE_FAN_, fan}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_NO_FATAL_FAILURE(Send(c.mode, c.vs));
+        EXPECT_GE(gPieces.size(), 2u) << "the primitive wrapped";
+        std::vector<Face> want, got;
+        for (std::size_t j = 0; j + 2 < c.vs.size(); ++j) {
+            const bool bStrip = c.mode == GL_TRIANGLE_STRIP_;
+            const Vertex& a = bStrip ? c.vs[j] : c.vs[0];
+            const Vertex& b = bStrip && j % 2 == 1 ? c.vs[j + 2] : c.vs[j + 1];
+            const Vertex& d = bStrip && j % 2 == 1 ? c.vs[j + 1] : c.vs[j + 2];
+            want.push_back({Sorted({Expected(a), Expected(b), Expected(d)}), Front(a, b, d) ? N_RUN_FIRST : N_RUN_SECOND});
+        }
+        for (const Piece& p : gPieces) {
+            const std::vector<Face> f = FacesOf(p);
+            got.insert(got.end(), f.begin(), f.end());
+            // One run of front faces: its records are the piece's vertices.
+            if (p.runs.size() != 1) continue;
+            ASSERT_EQ(p.colours.size(), p.window.size() / 3);
+            for (std::size_t i = 0; i < p.colours.size(); ++i) {
+                const auto v = std::find_if(c.vs.begin(), c.vs.end(), [&](const Vertex& x) {
+                    const std::array<LONG, 3> e = Expected(x);
+                    return e[0] == p.window[3 * i] && e[1] == p.window[3 * i + 1];
+                });
+                ASSERT_NE(v, c.vs.end());
+                EXPECT_EQ(p.colours[i], Packed(v->rgba)) << "record " << i;
+            }
+        }
+        EXPECT_EQ(got, want);
+    }
+    EXPECT_EQ(Error(), 0u);
+}
+
+// Eight lights as GL 1.0 sums them: each directional light with its own
+// diffuse colour adds max(N.L, 0) times its colour times the material's
+// diffuse 0.8 to the scene ambient 0.2 times the material's ambient 0.2.
+TEST_F(PrimsToRenderTest, EightLightsAddUp) {
+    struct Light {
+        float dir[3];
+        float diffuse[3];
+    };
+    const Light lights[8] = {
+        {{0, 0, 1}, {0.1f, 0.0f, 0.0f}},      {{0, 1, 0}, {0.0f, 0.1f, 0.0f}},
+        {{1, 0, 0}, {0.0f, 0.0f, 0.1f}},      {{0, 0.6f, 0.8f}, {0.05f, 0.05f, 0.0f}},
+        {{0.8f, 0, 0.6f}, {0.0f, 0.05f, 0.05f}}, {{0, 0, -1}, {0.3f, 0.3f, 0.3f}},
+        {{0.6f, 0.8f, 0}, {0.02f, 0.04f, 0.06f}}, {{0.48f, 0.6f, 0.64f}, {0.07f, 0.03f, 0.01f}},
+    };
+    std::vector<glx::Bytes> s = {glx::Render("Enable", {kLighting})};
+    for (ULONG i = 0; i < 8; ++i) {
+        const Light& l = lights[i];
+        s.push_back(glx::Render("Enable", {kLight0 + i}));
+        s.push_back(glx::RawRender(28, kOpLightfv, {kLight0 + i, kDiffuse, F(l.diffuse[0]), F(l.diffuse[1]), F(l.diffuse[2]), F(1)}));
+        s.push_back(glx::RawRender(28, kOpLightfv, {kLight0 + i, kPosition, F(l.dir[0]), F(l.dir[1]), F(l.dir[2]), F(0)}));
+        // Light 0 starts with a white specular; the material's is black.
+    }
+    glx::Bytes all;
+    for (const glx::Bytes& b : s) all.insert(all.end(), b.begin(), b.end());
+    ASSERT_NO_FATAL_FAILURE(Render(all));
+    const std::vector<Vertex> vs = {V(10, 10, 0, 1, 1, 1, {0, 0, 1}), V(100, 10, 0, 1, 1, 1, {0, 0.6f, 0.8f}),
+                                    V(10, 100, 0, 1, 1, 1, {0.8f, 0, 0.6f}), V(100, 100, 0, 1, 1, 1, {0, 0, -1})};
+    ASSERT_NO_FATAL_FAILURE(Send(GL_TRIANGLE_STRIP_, vs));
+    ASSERT_EQ(gPieces.size(), 1u);
+    ASSERT_EQ(gPieces[0].colours.size(), vs.size());
+    for (std::size_t i = 0; i < vs.size(); ++i) {
+        const float* n = vs[i].normal;
+        float rgba[4] = {0.04f, 0.04f, 0.04f, 1.0f};
+        for (const Light& l : lights) {
+            const float d = std::max(0.0f, n[0] * l.dir[0] + n[1] * l.dir[1] + n[2] * l.dir[2]);
+            for (int k = 0; k < 3; ++k) rgba[k] += 0.8f * d * l.diffuse[k];
+        }
         EXPECT_EQ(gPieces[0].colours[i], Packed(rgba)) << "vertex " << i;
     }
     EXPECT_EQ(Error(), 0u);
