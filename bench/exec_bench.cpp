@@ -7,8 +7,10 @@
 // OSMesa's llvmpipe runs the same strips as GL 1.0 immediate-mode calls
 // (Begin, Color, Normal, Vertex, End; lit through colour material) into a
 // 1024x768 buffer, single-threaded, so the thread's CPU time is all of its
-// work: the reference includes rasterization, which the render stage here
-// leaves to the board.
+// work. The first reference includes rasterization, which the render stage
+// here leaves to the board; the second culls every polygon
+// (CullFace(FRONT_AND_BACK)), so llvmpipe does the calls, transform and
+// lighting and draws nothing.
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -131,7 +133,7 @@ struct MesaRig {
     std::vector<unsigned char> buffer = std::vector<unsigned char>(1024 * 768 * 4);
     std::vector<float> pos = std::vector<float>(4 * std::size_t{kVertices}),
                        rgba = std::vector<float>(4 * std::size_t{kVertices});
-    MesaRig() {
+    explicit MesaRig(bool bCullAll) {
         setenv("LP_NUM_THREADS", "0", 1);
         ctx = OSMesaCreateContextExt(OSMESA_RGBA, 16, 0, 0, nullptr);
         if (ctx == nullptr || !OSMesaMakeCurrent(ctx, buffer.data(), GL_UNSIGNED_BYTE, 1024, 768)) return;
@@ -145,6 +147,10 @@ struct MesaRig {
         glEnable(GL_LIGHTING);
         glEnable(GL_LIGHT0);
         glEnable(GL_COLOR_MATERIAL);
+        if (bCullAll) {
+            glEnable(GL_CULL_FACE);
+            glCullFace(GL_FRONT_AND_BACK);
+        }
         for (ULONG i = 0; i < kVertices; ++i) Vertex(i, &pos[4 * std::size_t{i}], &rgba[4 * std::size_t{i}]);
     }
     ~MesaRig() {
@@ -172,7 +178,7 @@ void BM_ExecPrimitive_LitStrips(benchmark::State& state) {
     return;
 #else
     ExecRig exec;
-    MesaRig mesa;
+    MesaRig mesa(state.range(0) != 0);
     if (exec.pctx == nullptr || mesa.ctx == nullptr) {
         state.SkipWithError("no lgi context or no OSMesa context");
         return;
@@ -190,6 +196,7 @@ void BM_ExecPrimitive_LitStrips(benchmark::State& state) {
 #endif
 }
 
-BENCHMARK(BM_ExecPrimitive_LitStrips)->UseManualTime()->Unit(benchmark::kMicrosecond);
+// cull_ref 0: llvmpipe draws the strips; 1: it culls them all.
+BENCHMARK(BM_ExecPrimitive_LitStrips)->ArgName("cull_ref")->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 }  // namespace
