@@ -81,7 +81,8 @@ struct ExecRig {
         _NValidate(pctx, pctx->dirty);
         // Object coordinates are window pixels (y down from 768), z at the
         // depth range's middle.
-        const float K[16] = {1, 0, 0, 0, 0, -1, 0, 767.5f, 0, 0, 8388607.0f, 8388607.0f, 0, 0, 0, 1};
+        const float K[16] = {1, 0, 0,          0,          0, -1, 0, 767.5f,
+                             0, 0, 8388607.0f, 8388607.0f, 0, 0,  0, 1};
         std::memcpy(pctx->xf.combined, K, sizeof K);
         pctx->xf.combinedAffine = 0;
         const float b[6] = {0, 0, 0, 1023, 767, 16777215};
@@ -136,7 +137,8 @@ struct MesaRig {
     explicit MesaRig(bool bCullAll) {
         setenv("LP_NUM_THREADS", "0", 1);
         ctx = OSMesaCreateContextExt(OSMESA_RGBA, 16, 0, 0, nullptr);
-        if (ctx == nullptr || !OSMesaMakeCurrent(ctx, buffer.data(), GL_UNSIGNED_BYTE, 1024, 768)) return;
+        if (ctx == nullptr || !OSMesaMakeCurrent(ctx, buffer.data(), GL_UNSIGNED_BYTE, 1024, 768))
+            return;
         glViewport(0, 0, 1024, 768);
         glMatrixMode(GL_PROJECTION);
         glLoadIdentity();
@@ -151,7 +153,8 @@ struct MesaRig {
             glEnable(GL_CULL_FACE);
             glCullFace(GL_FRONT_AND_BACK);
         }
-        for (ULONG i = 0; i < kVertices; ++i) Vertex(i, &pos[4 * std::size_t{i}], &rgba[4 * std::size_t{i}]);
+        for (ULONG i = 0; i < kVertices; ++i)
+            Vertex(i, &pos[4 * std::size_t{i}], &rgba[4 * std::size_t{i}]);
     }
     ~MesaRig() {
         if (ctx != nullptr) OSMesaDestroyContext(ctx);
@@ -192,11 +195,17 @@ void BM_ExecPrimitive_LitStrips(benchmark::State& state) {
     bench::Beside how;
     how.batch = 8;
     how.itemsPerCall = kVertices;
-    bench::run_beside(state, how, [&](std::int64_t) { exec.Draw(); }, [&](std::int64_t) { mesa.Draw(); });
+    bench::run_beside(
+        state, how, [&](std::int64_t) { exec.Draw(); }, [&](std::int64_t) { mesa.Draw(); });
 #endif
 }
 
 // cull_ref 0: llvmpipe draws the strips; 1: it culls them all.
-BENCHMARK(BM_ExecPrimitive_LitStrips)->ArgName("cull_ref")->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ExecPrimitive_LitStrips)
+    ->ArgName("cull_ref")
+    ->Arg(0)
+    ->Arg(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMicrosecond);
 
 }  // namespace

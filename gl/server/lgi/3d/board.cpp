@@ -66,17 +66,18 @@ void _NBoardLoadDither(N_HwRecord* phw) {
     if (pds == nullptr || pds->pdfb == nullptr) return;  // no tile: the registers are not loaded
     N_HwFrame f;
     f.phw = phw;
-    ULONG* p = _NNextQAddrMC(phw, 0, &phw->batchCount,
-                             kDitherRoomPerQueue * (phw->qm != nullptr && phw->qm->pLayout != nullptr
-                                                        ? std::max<ULONG>(phw->qm->pLayout->cQueues, 1)
-                                                        : 1));
+    const KZ2QUEUEMGT qm = _NRefreshQueueMgt(phw);
+    const ULONG cQueues =
+        qm != nullptr && qm->pLayout != nullptr ? std::max<ULONG>(qm->pLayout->cQueues, 1) : 1;
+    ULONG* p = _NNextQAddrMC(phw, 0, &phw->batchCount, kDitherRoomPerQueue * cQueues);
     if (p == nullptr || !_NHwFrameQueues(&f)) {
         _NUpdateQAddr(phw);
         return;
     }
     for (ULONG q = 0; q < f.cQueues; ++q) f.qm[q].pPacket[0] = kDitherCommand;
-    ULONG aul[2 + 4 * 4];
-    const ULONG n = _NDitherLoadWords(ulGLPidDither(ppdev), pds->pdfb->x, pds->pdfb->y, f.cQueues, aul);
+    ULONG aul[N_DITHER_LOAD_WORDS];
+    const ULONG n =
+        _NDitherLoadWords(ulGLPidDither(ppdev), pds->pdfb->x, pds->pdfb->y, f.cQueues, aul);
     *p++ = aul[0];
     *p++ = aul[1];
     // Each copy is routed by its first and third corners.

@@ -24,15 +24,23 @@ namespace {
 
 using glx::F;
 
-constexpr LONG kWidth = glsrv_client::kWindow.right - glsrv_client::kWindow.left;    // 256
-constexpr LONG kHeight = glsrv_client::kWindow.bottom - glsrv_client::kWindow.top;   // 192
+constexpr LONG kWidth = glsrv_client::kWindow.right - glsrv_client::kWindow.left;   // 256
+constexpr LONG kHeight = glsrv_client::kWindow.bottom - glsrv_client::kWindow.top;  // 192
 // The viewport: the window's lower 256 x 128 pixels, so that every NDC
 // coordinate the tests use maps to a binary fraction of a pixel.
 constexpr LONG kViewWidth = 256, kViewHeight = 128;
 
 enum : ULONG {
-    GL_POINTS_ = 0, GL_LINES_, GL_LINE_LOOP_, GL_LINE_STRIP_, GL_TRIANGLES_, GL_TRIANGLE_STRIP_,
-    GL_TRIANGLE_FAN_, GL_QUADS_, GL_QUAD_STRIP_, GL_POLYGON_
+    GL_POINTS_ = 0,
+    GL_LINES_,
+    GL_LINE_LOOP_,
+    GL_LINE_STRIP_,
+    GL_TRIANGLES_,
+    GL_TRIANGLE_STRIP_,
+    GL_TRIANGLE_FAN_,
+    GL_QUADS_,
+    GL_QUAD_STRIP_,
+    GL_POLYGON_
 };
 constexpr ULONG kCullFace = 0x0B44, kLighting = 0x0B50, kLight0 = 0x4000, kDiffuse = 0x1201,
                 kPosition = 0x1203, kBack = 0x0405;
@@ -89,7 +97,9 @@ Win WindowOf(const Vertex& v) {
 // The board's colour word of an RGBA colour at 32 bits: each channel
 // rounded to nearest in its byte.
 ULONG Packed(const float* rgba) {
-    auto ch = [](float c) { return static_cast<ULONG>(std::lround(std::clamp(c, 0.0f, 1.0f) * 255.0f)); };
+    auto ch = [](float c) {
+        return static_cast<ULONG>(std::lround(std::clamp(c, 0.0f, 1.0f) * 255.0f));
+    };
     return ch(rgba[0]) << 16 | ch(rgba[1]) << 8 | ch(rgba[2]);
 }
 
@@ -110,7 +120,8 @@ class PrimsToRenderTest : public glsrv_client::GLServerInProgramTest {
     void Send(ULONG mode, const std::vector<Vertex>& vs) {
         std::vector<glx::Bytes> s = {glx::Render("Begin", {mode})};
         for (const Vertex& v : vs) {
-            s.push_back(glx::Render("Color4fv", {F(v.rgba[0]), F(v.rgba[1]), F(v.rgba[2]), F(v.rgba[3])}));
+            s.push_back(
+                glx::Render("Color4fv", {F(v.rgba[0]), F(v.rgba[1]), F(v.rgba[2]), F(v.rgba[3])}));
             s.push_back(glx::Render("Normal3fv", {F(v.normal[0]), F(v.normal[1]), F(v.normal[2])}));
             s.push_back(glx::Render("Vertex3fv", {F(v.x), F(v.y), F(v.z)}));
         }
@@ -156,16 +167,17 @@ bool Front(const Vertex& a, const Vertex& b, const Vertex& c) {
 // The vertices of a square and around it (window pixels, y up).
 const Vertex A = V(10, 10, 0.5f, 1.0f, 0.0f, 0.0f), B = V(100, 10, 0.5f, 0.0f, 1.0f, 0.0f),
              C = V(100, 100, -0.5f, 0.0f, 0.0f, 1.0f), D = V(10, 100, 0.0f, 0.2f, 0.4f, 0.6f),
-             E = V(120, 55, 0.25f, 0.85f, 0.15f, 0.35f), G = V(55, 120, -0.25f, 0.35f, 0.65f, 0.15f);
+             E = V(120, 55, 0.25f, 0.85f, 0.15f, 0.35f),
+             G = V(55, 120, -0.25f, 0.35f, 0.65f, 0.15f);
 
 struct ModeCase {
     const char* name;
     ULONG mode;
     std::vector<Vertex> sent;
-    ULONG code;                    // the layer's primitive code at the render stage
-    std::vector<Vertex> window;    // the vertices the render stage receives, in order
+    ULONG code;                              // the layer's primitive code at the render stage
+    std::vector<Vertex> window;              // the vertices the render stage receives, in order
     std::vector<std::vector<Vertex>> faces;  // GL's triangles (polygonal modes), in order
-    std::vector<Vertex> records;   // the colour records of the drawn runs, in order
+    std::vector<Vertex> records;             // the colour records of the drawn runs, in order
 };
 
 // Face runs of GL's facing sequence: equal neighbours merge; back faces are
@@ -173,11 +185,11 @@ struct ModeCase {
 std::vector<ULONG> Runs(const std::vector<std::vector<Vertex>>& faces, bool bCullBack) {
     std::vector<ULONG> runs;
     for (const auto& f : faces) {
-        const ULONG code = Front(f[0], f[1], f[2]) ? N_RUN_FIRST : bCullBack ? N_RUN_SKIP : N_RUN_SECOND;
-        if (!runs.empty() && (runs.back() & 0xFFFFu) == code)
-            runs.back() += 1u << 16;
-        else
-            runs.push_back((1u << 16) | code);
+        const ULONG code = Front(f[0], f[1], f[2]) ? N_RUN_FIRST
+                           : bCullBack             ? N_RUN_SKIP
+                                                   : N_RUN_SECOND;
+        if (!runs.empty() && (runs.back() & 0xFFFFu) == code) runs.back() += 1u << 16;
+        else runs.push_back((1u << 16) | code);
     }
     return runs;
 }
@@ -187,22 +199,53 @@ std::vector<ModeCase> Cases() {
         {"points", GL_POINTS_, {A, B, C}, N_PRIM_POINTS, {A, B, C}, {}, {A, B, C}},
         {"lines", GL_LINES_, {A, B, C, D}, N_PRIM_LINES, {A, B, C, D}, {}, {A, B, C, D}},
         {"line loop", GL_LINE_LOOP_, {A, B, C}, N_PRIM_LINE_STRIP, {A, B, C, A}, {}, {A, B, C, A}},
-        {"line strip", GL_LINE_STRIP_, {A, B, C, D}, N_PRIM_LINE_STRIP, {A, B, C, D}, {}, {A, B, C, D}},
+        {"line strip",
+         GL_LINE_STRIP_,
+         {A, B, C, D},
+         N_PRIM_LINE_STRIP,
+         {A, B, C, D},
+         {},
+         {A, B, C, D}},
         // The second triangle winds clockwise: a back face.
-        {"triangles", GL_TRIANGLES_, {A, B, D, B, D, C}, N_PRIM_TRIANGLES, {A, B, D, B, D, C},
-         {{A, B, D}, {B, D, C}}, {A, B, D, B, D, C}},
+        {"triangles",
+         GL_TRIANGLES_,
+         {A, B, D, B, D, C},
+         N_PRIM_TRIANGLES,
+         {A, B, D, B, D, C},
+         {{A, B, D}, {B, D, C}},
+         {A, B, D, B, D, C}},
         // Odd triangles of a strip are wound (v2, v1, v3) by GL: all front.
-        {"triangle strip", GL_TRIANGLE_STRIP_, {A, B, D, C}, N_PRIM_TRI_STRIP, {A, B, D, C},
-         {{A, B, D}, {D, B, C}}, {A, B, D, C}},
+        {"triangle strip",
+         GL_TRIANGLE_STRIP_,
+         {A, B, D, C},
+         N_PRIM_TRI_STRIP,
+         {A, B, D, C},
+         {{A, B, D}, {D, B, C}},
+         {A, B, D, C}},
         // Two front faces, then one back: each run starts at the hub.
-        {"triangle fan", GL_TRIANGLE_FAN_, {A, B, C, D, E}, N_PRIM_FAN, {A, B, C, D, E},
-         {{A, B, C}, {A, C, D}, {A, D, E}}, {A, B, C, D, A, D, E}},
+        {"triangle fan",
+         GL_TRIANGLE_FAN_,
+         {A, B, C, D, E},
+         N_PRIM_FAN,
+         {A, B, C, D, E},
+         {{A, B, C}, {A, C, D}, {A, D, E}},
+         {A, B, C, D, A, D, E}},
         {"quads", GL_QUADS_, {A, B, C, D}, N_PRIM_QUADS, {A, B, C, D}, {{A, B, C}}, {A, B, C, D}},
         // One quad of a strip: two triangles of a triangle strip.
-        {"quad strip", GL_QUAD_STRIP_, {A, B, D, C}, N_PRIM_TRI_STRIP, {A, B, D, C},
-         {{A, B, D}, {D, B, C}}, {A, B, D, C}},
-        {"polygon", GL_POLYGON_, {A, B, E, C, G, D}, N_PRIM_POLYGON, {A, B, E, C, G, D},
-         {{A, B, E}, {A, E, C}, {A, C, G}, {A, G, D}}, {A, B, E, C, G, D}},
+        {"quad strip",
+         GL_QUAD_STRIP_,
+         {A, B, D, C},
+         N_PRIM_TRI_STRIP,
+         {A, B, D, C},
+         {{A, B, D}, {D, B, C}},
+         {A, B, D, C}},
+        {"polygon",
+         GL_POLYGON_,
+         {A, B, E, C, G, D},
+         N_PRIM_POLYGON,
+         {A, B, E, C, G, D},
+         {{A, B, E}, {A, E, C}, {A, C, G}, {A, G, D}},
+         {A, B, E, C, G, D}},
     };
 }
 
@@ -211,15 +254,16 @@ std::vector<ModeCase> Cases() {
 // back faces culled.
 TEST_F(PrimsToRenderTest, EveryModeReachesTheRenderStageAsGLDrawsIt) {
     for (const bool bCull : {false, true}) {
-        if (bCull) ASSERT_NO_FATAL_FAILURE(Render(glx::Stream({glx::Render("CullFace", {kBack}),
-                                                                glx::Render("Enable", {kCullFace})})));
+        if (bCull)
+            ASSERT_NO_FATAL_FAILURE(Render(glx::Stream(
+                {glx::Render("CullFace", {kBack}), glx::Render("Enable", {kCullFace})})));
         for (const ModeCase& m : Cases()) {
             SCOPED_TRACE(testing::Message() << m.name << (bCull ? ", back faces culled" : ""));
             ASSERT_NO_FATAL_FAILURE(Send(m.mode, m.sent));
             const std::vector<ULONG> runs = Runs(m.faces, bCull);
-            const bool bAllCulled = !runs.empty() && std::all_of(runs.begin(), runs.end(), [](ULONG r) {
-                return (r & 0xFFFFu) == N_RUN_SKIP;
-            });
+            const bool bAllCulled =
+                !runs.empty() && std::all_of(runs.begin(), runs.end(),
+                                             [](ULONG r) { return (r & 0xFFFFu) == N_RUN_SKIP; });
             if (bAllCulled) {
                 EXPECT_TRUE(gPieces.empty());
                 continue;
@@ -262,9 +306,11 @@ TEST_F(PrimsToRenderTest, EveryModeReachesTheRenderStageAsGLDrawsIt) {
 // +z, material ambient 0.2 and diffuse 0.8 under a scene ambient of 0.2):
 // each vertex's colour is 0.04 + 0.8 max(N.L, 0), alpha the diffuse's 1.0.
 TEST_F(PrimsToRenderTest, LitVerticesTakeGLsLightingEquation) {
-    ASSERT_NO_FATAL_FAILURE(Render(glx::Stream({glx::Render("Enable", {kLighting}), glx::Render("Enable", {kLight0})})));
-    const std::vector<Vertex> vs = {V(10, 10, 0, 1, 1, 1, {0, 0, 1}), V(100, 10, 0, 1, 1, 1, {0, 0.6f, 0.8f}),
-                                    V(10, 100, 0, 1, 1, 1, {0.8f, 0, -0.6f}), V(100, 100, 0, 1, 1, 1, {0, 1, 0})};
+    ASSERT_NO_FATAL_FAILURE(Render(
+        glx::Stream({glx::Render("Enable", {kLighting}), glx::Render("Enable", {kLight0})})));
+    const std::vector<Vertex> vs = {
+        V(10, 10, 0, 1, 1, 1, {0, 0, 1}), V(100, 10, 0, 1, 1, 1, {0, 0.6f, 0.8f}),
+        V(10, 100, 0, 1, 1, 1, {0.8f, 0, -0.6f}), V(100, 100, 0, 1, 1, 1, {0, 1, 0})};
     ASSERT_NO_FATAL_FAILURE(Send(GL_TRIANGLE_STRIP_, vs));
     ASSERT_EQ(gPieces.size(), 1u);
     ASSERT_EQ(gPieces[0].colours.size(), vs.size());
@@ -288,7 +334,9 @@ std::vector<Face> FacesOf(const Piece& p) {
     std::vector<ULONG> codes;
     for (ULONG r : p.runs)
         for (ULONG k = 0; k < (r >> 16); ++k) codes.push_back(r & 0xFFFFu);
-    auto at = [&](std::size_t i) { return std::array<LONG, 3>{p.window[3 * i], p.window[3 * i + 1], p.window[3 * i + 2]}; };
+    auto at = [&](std::size_t i) {
+        return std::array<LONG, 3>{p.window[3 * i], p.window[3 * i + 1], p.window[3 * i + 2]};
+    };
     std::vector<Face> faces;
     const std::size_t n = p.window.size() / 3;
     for (std::size_t j = 0; j + 2 < n && j < codes.size(); ++j) {
@@ -330,7 +378,8 @@ TEST_F(PrimsToRenderTest, StripsAndFansThatWrapTheBufferKeepEveryFace) {
             const Vertex& a = bStrip ? c.vs[j] : c.vs[0];
             const Vertex& b = bStrip && j % 2 == 1 ? c.vs[j + 2] : c.vs[j + 1];
             const Vertex& d = bStrip && j % 2 == 1 ? c.vs[j + 1] : c.vs[j + 2];
-            want.push_back({Sorted({Expected(a), Expected(b), Expected(d)}), Front(a, b, d) ? N_RUN_FIRST : N_RUN_SECOND});
+            want.push_back({Sorted({Expected(a), Expected(b), Expected(d)}),
+                            Front(a, b, d) ? N_RUN_FIRST : N_RUN_SECOND});
         }
         for (const Piece& p : gPieces) {
             const std::vector<Face> f = FacesOf(p);
@@ -361,24 +410,28 @@ TEST_F(PrimsToRenderTest, EightLightsAddUp) {
         float diffuse[3];
     };
     const Light lights[8] = {
-        {{0, 0, 1}, {0.1f, 0.0f, 0.0f}},      {{0, 1, 0}, {0.0f, 0.1f, 0.0f}},
-        {{1, 0, 0}, {0.0f, 0.0f, 0.1f}},      {{0, 0.6f, 0.8f}, {0.05f, 0.05f, 0.0f}},
-        {{0.8f, 0, 0.6f}, {0.0f, 0.05f, 0.05f}}, {{0, 0, -1}, {0.3f, 0.3f, 0.3f}},
+        {{0, 0, 1}, {0.1f, 0.0f, 0.0f}},          {{0, 1, 0}, {0.0f, 0.1f, 0.0f}},
+        {{1, 0, 0}, {0.0f, 0.0f, 0.1f}},          {{0, 0.6f, 0.8f}, {0.05f, 0.05f, 0.0f}},
+        {{0.8f, 0, 0.6f}, {0.0f, 0.05f, 0.05f}},  {{0, 0, -1}, {0.3f, 0.3f, 0.3f}},
         {{0.6f, 0.8f, 0}, {0.02f, 0.04f, 0.06f}}, {{0.48f, 0.6f, 0.64f}, {0.07f, 0.03f, 0.01f}},
     };
     std::vector<glx::Bytes> s = {glx::Render("Enable", {kLighting})};
     for (ULONG i = 0; i < 8; ++i) {
         const Light& l = lights[i];
         s.push_back(glx::Render("Enable", {kLight0 + i}));
-        s.push_back(glx::RawRender(28, kOpLightfv, {kLight0 + i, kDiffuse, F(l.diffuse[0]), F(l.diffuse[1]), F(l.diffuse[2]), F(1)}));
-        s.push_back(glx::RawRender(28, kOpLightfv, {kLight0 + i, kPosition, F(l.dir[0]), F(l.dir[1]), F(l.dir[2]), F(0)}));
+        s.push_back(glx::RawRender(
+            28, kOpLightfv,
+            {kLight0 + i, kDiffuse, F(l.diffuse[0]), F(l.diffuse[1]), F(l.diffuse[2]), F(1)}));
+        s.push_back(glx::RawRender(
+            28, kOpLightfv, {kLight0 + i, kPosition, F(l.dir[0]), F(l.dir[1]), F(l.dir[2]), F(0)}));
         // Light 0 starts with a white specular; the material's is black.
     }
     glx::Bytes all;
     for (const glx::Bytes& b : s) all.insert(all.end(), b.begin(), b.end());
     ASSERT_NO_FATAL_FAILURE(Render(all));
-    const std::vector<Vertex> vs = {V(10, 10, 0, 1, 1, 1, {0, 0, 1}), V(100, 10, 0, 1, 1, 1, {0, 0.6f, 0.8f}),
-                                    V(10, 100, 0, 1, 1, 1, {0.8f, 0, 0.6f}), V(100, 100, 0, 1, 1, 1, {0, 0, -1})};
+    const std::vector<Vertex> vs = {
+        V(10, 10, 0, 1, 1, 1, {0, 0, 1}), V(100, 10, 0, 1, 1, 1, {0, 0.6f, 0.8f}),
+        V(10, 100, 0, 1, 1, 1, {0.8f, 0, 0.6f}), V(100, 100, 0, 1, 1, 1, {0, 0, -1})};
     ASSERT_NO_FATAL_FAILURE(Send(GL_TRIANGLE_STRIP_, vs));
     ASSERT_EQ(gPieces.size(), 1u);
     ASSERT_EQ(gPieces[0].colours.size(), vs.size());

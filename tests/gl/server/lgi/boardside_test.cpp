@@ -10,8 +10,8 @@
 #include <set>
 
 #include "3d/validate.h"
-#include "lgi/seams.h"
 #include "board_fixture.h"
+#include "lgi/seams.h"
 #include "vornix_surface.h"
 
 namespace lgi_test {
@@ -44,7 +44,9 @@ class BoardSideTest : public LgiBoardTest {
     // two rasterizers, also below with more.
     std::set<ULONG> ExpectedCorners() {
         const DFB* pdfb = pdsurfGLDither(Pdev())->pdfb;
-        auto packed = [](LONG x, LONG y) { return ((static_cast<ULONG>(y) << 16) | (static_cast<ULONG>(x) & 0xFFF)) << 4; };
+        auto packed = [](LONG x, LONG y) {
+            return ((static_cast<ULONG>(y) << 16) | (static_cast<ULONG>(x) & 0xFFF)) << 4;
+        };
         const ULONG n = Queues();
         std::set<ULONG> want = {packed(pdfb->x, pdfb->y)};
         if (n > 1) want.insert(packed(pdfb->x + 128, pdfb->y));
@@ -94,8 +96,8 @@ TEST_F(BoardSideTest, ValidationLoadsTheMatrixWhereItDithers) {
         ULONG bits, index, dither, texture;
         bool loads;
     } const cases[] = {
-        {8, 0, 1, 0, true},   {16, 0, 1, 0, true},  {8, 1, 1, 0, true},
-        {32, 0, 1, 0, false}, {8, 0, 0, 0, false},  {8, 0, 1, 1, false},
+        {8, 0, 1, 0, true},   {16, 0, 1, 0, true}, {8, 1, 1, 0, true},
+        {32, 0, 1, 0, false}, {8, 0, 0, 0, false}, {8, 0, 1, 1, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.bits << " index " << c.index << " dither " << c.dither
