@@ -4,6 +4,7 @@
 // stencil write's fixed program (run form per raw clip rectangle, fragment
 // list without), and the host stencil write.
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <map>
 #include <set>
@@ -14,6 +15,7 @@
 #include "gl/server/lgi/board_fixture.h"
 #include "kz2/kzprog.h"
 #include "lgi/shared/swfrag.h"
+#include "vornix_surface.h"
 
 namespace {
 
@@ -358,6 +360,107 @@ TEST_F(SwStencilTest, HostBufferTakesTheValuesInPlaceAndOtherKindsGoOn) {
     _NSpanWriteStencil(ctx_, pipe_);
     EXPECT_EQ(gcAfter, 3u);
     EXPECT_TRUE(All().empty());
+}
+
+}  // namespace
+
+namespace {
+
+// A picture on the board: spans through the alpha test, the blend, the
+// pack and the XOR operation, then the colour write, into the board's
+// depth pixmap used as a canvas (the low bytes of each word kept); every
+// pixel against GL's per-fragment result, on 1, 2 and 4 rasterizers, the
+// rows and columns crossing tile borders.
+TEST_F(SwWriteTest, BoardPictureMatchesGLPerFragment) {
+    for (const BoardModel& m : {kSolo, kDuo, kQuad}) {
+        SCOPED_TRACE(m.rasterizers);
+        Start(m);
+        SURFOBJ* psoDepth = psoGLDepth(Pdev());
+        ASSERT_NE(psoDepth, nullptr);
+        const DFB* pdfb = reinterpret_cast<const DSURF*>(psoDepth->dhsurf)->pdfb;
+        const ULONG pid = pdfb->pid & 0xFFFFu;
+        // The canvas keeps the low bytes of each word it is sent.
+        ULONG pw = 0, ph = 0, bpp = 0;
+        ASSERT_TRUE(board_->page_geometry(static_cast<std::uint16_t>(pid), &pw, &ph, &bpp));
+        const ULONG keep = bpp >= 4 ? 0xFFFFFFFFu : (1u << (8 * bpp)) - 1;
+        kzRenderProg* prog = pkzProgOf(ctx_->pHw->programs[0]);
+        kzStartProgram(prog, 0x20 | (3u << 12), 2);
+        kzPlacePid(prog, pid, pid);
+        _kzuEmit(prog, 0x10360348, "test", __LINE__);
+        prog->clipCount = 2;
+        ASSERT_EQ(kzSerialiseProgram(prog, 1, 1), 1u);
+        prog->valid = 1;
+        // A draw buffer over the screen: 4-byte pixels for the operation.
+        const LONG* size = plGLScreenSize(Pdev());
+        GLBuffer draw{};
+        draw.memoryKind = GLBUFFER_MEMORY_DEVICE;
+        draw.kind = GLBUFFER_BACK_LEFT;
+        draw.bitsPerPixel = 32;
+        draw.bytesPerPixel = 4;
+        draw.cx = size[0];
+        draw.cy = size[1];
+        GLBuffer* pDraw = &draw;
+        N_BindBuffers(1, &pDraw);
+        N_SetStateBlockAttrWord(N_ATTR_DRAW_BUFFER, 4);
+        ctx_->enableWord = N_MODE_FRAGMENTS;
+        ctx_->val.ditherTable = N_DITHER_NEUTRAL;
+        const ULONG alpha[2] = {4, std::bit_cast<ULONG>(0.3f)};  // greater
+        std::memcpy(pulAttr(ctx_, N_ATTR_ALPHA_FUNC), alpha, sizeof alpha);
+        const ULONG blend[2] = {4, 5};  // source alpha, one minus source alpha
+        std::memcpy(pulAttr(ctx_, N_ATTR_BLEND_FUNC), blend, sizeof blend);
+        pipe_->next[N_STAGE_ALPHA_TEST] = _NSpanBlend;
+        pipe_->next[N_STAGE_BLEND] = _NSpanDitherPack;
+        pipe_->next[N_STAGE_DITHER_PACK] = _NSpanLogicOpFn(6);
+        pipe_->next[N_STAGE_LOGIC_OP] = _NSpanWriteColor;
+
+        constexpr LONG x0 = 60, y0 = 124, n = 250, rows = 8;
+        // Some canvas values of our own first, then what the board holds.
+        for (LONG y = y0; y < y0 + rows; ++y) {
+            for (LONG i = 0; i < n; ++i) sp_->pPacked[i] = static_cast<ULONG>((i * 7 + y) * 0x010203) & 0xFFFFFFu;
+            Run(x0, y, n);
+            for (LONG i = 0; i < n; ++i) sp_->pPacked[i] = static_cast<ULONG>((i * 7 + y) * 0x010203) & 0xFFFFFFu;
+            _NWriteColorRunKZ(pipe_, sp_);
+        }
+        Drain();
+        const auto before = board_->read_pixels(0, static_cast<std::uint16_t>(pid), x0, y0, n, rows);
+        ASSERT_EQ(before.size(), static_cast<std::size_t>(n * rows));
+        const float alphas[4] = {0.25f, 0.5f, 0.75f, 1.0f};
+        std::vector<ULONG> want(before);
+        for (LONG y = 0; y < rows; ++y) {
+            Run(x0, y0 + y, n);
+            for (LONG i = 0; i < n; ++i) {
+                const ULONG d = before[static_cast<std::size_t>(y * n + i)];
+                sp_->pRed[i] = static_cast<float>((i * 3) & 0xFF);
+                sp_->pGreen[i] = static_cast<float>((y * 40) & 0xFF);
+                sp_->pBlue[i] = static_cast<float>(255 - (i & 0x7F));
+                sp_->pAlpha[i] = alphas[(i + y) % 4] - (i % 5 == 0 ? 0.25f : 0.0f);
+                sp_->pDstPacked[i] = d;
+                sp_->pDstRed[i] = static_cast<float>((d >> 16) & 0xFF);
+                sp_->pDstGreen[i] = static_cast<float>((d >> 8) & 0xFF);
+                sp_->pDstBlue[i] = static_cast<float>(d & 0xFF);
+                sp_->pDstAlpha[i] = 0.0f;
+                // GL: alpha test greater 0.3, then the blend, then XOR.
+                const double a = sp_->pAlpha[i];
+                if (!(a > 0.3)) continue;
+                auto ch = [&](double s, double dd) { return static_cast<ULONG>(std::clamp(s * a + dd * (1 - a), 0.0, 255.0)); };
+                const ULONG c = (ch(sp_->pRed[i], (d >> 16) & 0xFF) << 16) | (ch(sp_->pGreen[i], (d >> 8) & 0xFF) << 8) |
+                                ch(sp_->pBlue[i], d & 0xFF);
+                want[static_cast<std::size_t>(y * n + i)] = (c ^ d) & keep;
+            }
+            _NSpanAlphaTestGreater(ctx_, pipe_);
+        }
+        Drain();
+        const auto after = board_->read_pixels(0, static_cast<std::uint16_t>(pid), x0, y0, n, rows);
+        ASSERT_EQ(after.size(), want.size());
+        int bad = 0;
+        for (std::size_t k = 0; k < want.size() && bad < 10; ++k)
+            if (after[k] != want[k]) {
+                ++bad;
+                ADD_FAILURE() << "pixel " << (x0 + static_cast<LONG>(k % n)) << "," << (y0 + static_cast<LONG>(k / n))
+                              << std::hex << " board " << after[k] << " GL " << want[k];
+            }
+        EXPECT_GT(gcAfter, 0u);
+    }
 }
 
 }  // namespace
