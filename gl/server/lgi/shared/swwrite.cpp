@@ -8,7 +8,8 @@
 // Both have a run form (spans of adjacent pixels on one row: fragment i at
 // x[0] + i) and a fragment-list form (an x and a y a fragment). A packet
 // carries at most 400 live fragments; each is opened and closed within the
-// span. Clip maxima are the last pixel inside (the board includes them).
+// span. The clip pair of these single-pixel packets has its minimum inside
+// and its maximum outside (origin + size), as the 2D packets have.
 #include <algorithm>
 #include <cstring>
 
@@ -38,14 +39,14 @@ bool bClipWords(const Rect& r, bool bSplit, LONG W, LONG H, ULONG* pMin, ULONG* 
     if (bSplit) {
         if (r.x1 <= r.x0 || r.y1 <= r.y0) return false;
         *pMin = pack(r.x0, r.y0);
-        *pMax = pack(r.x1 - 1, r.y1 - 1);
+        *pMax = pack(r.x1, r.y1);
         return true;
     }
     const LONG x0 = std::max<LONG>(r.x0, 0), y0 = std::max<LONG>(r.y0, 0);
     const LONG x1 = std::min<LONG>(r.x1, W), y1 = std::min<LONG>(r.y1, H);
     if (x1 <= x0 || y1 <= y0) return false;
     *pMin = pack(x0, y0);
-    *pMax = pack(x1 - 1, y1 - 1);
+    *pMax = pack(x1, y1);
     return true;
 }
 

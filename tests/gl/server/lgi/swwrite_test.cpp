@@ -169,7 +169,7 @@ TEST_F(SwWriteTest, ColourWriteWordsByTheEnableWordAndNothingForDeadSpans) {
 
 // Clip boxes: three drawn one pass each send the fragments three times,
 // each packet with its box (moved by the window origin, cut to the screen,
-// last pixel inside); a single box is used too; without boxes, the window.
+// the maximum outside); a single box is used too; without boxes, the window.
 TEST_F(SwWriteTest, ColourWritePassesAClipBoxEach) {
     Start(kSolo);
     Program(1);
@@ -199,7 +199,7 @@ TEST_F(SwWriteTest, ColourWritePassesAClipBoxEach) {
     _NSpanWriteColor(ctx_, pipe_);
     auto packets = All();
     ASSERT_EQ(packets.size(), 3u);
-    const ULONG want[3][2] = {{box(0, 50), box(109, 59)}, {box(120, 80), box(139, 99)}, {box(160, 55), box(299, 149)}};
+    const ULONG want[3][2] = {{box(0, 50), box(110, 60)}, {box(120, 80), box(140, 100)}, {box(160, 55), box(300, 150)}};
     for (std::size_t k = 0; k < 3; ++k) {
         EXPECT_TRUE(packets[k].hasClip);
         EXPECT_EQ(packets[k].clipMin, want[k][0]) << k;
@@ -222,7 +222,7 @@ TEST_F(SwWriteTest, ColourWritePassesAClipBoxEach) {
     packets = All();
     ASSERT_EQ(packets.size(), 1u);
     EXPECT_EQ(packets[0].clipMin, box(100, 50));
-    EXPECT_EQ(packets[0].clipMax, box(299, 149));
+    EXPECT_EQ(packets[0].clipMax, box(300, 150));
     ctx_->pulPackedClip = nullptr;
     ctx_->cClipRects = 0;
 }
@@ -269,9 +269,8 @@ TEST_F(SwStencilTest, BoardRunFormPacketsPerRectangle) {
         _NSpanWriteStencil(ctx_, pipe_);
         EXPECT_EQ(gcAfter, 1u);
         const auto packets = All();
-        const ULONG clip[2][2] = {{0, (39u << 16) | 29u},
-                                  {(20u << 16) | 10u,
-                                   (static_cast<ULONG>(size[1] - 1) << 16) | static_cast<ULONG>(size[0] - 1)}};
+        const ULONG clip[2][2] = {{0, (40u << 16) | 30u},
+                                  {(20u << 16) | 10u, (static_cast<ULONG>(size[1]) << 16) | static_cast<ULONG>(size[0])}};
         std::map<ULONG, std::vector<ULONG>> byRect;  // clip min -> positions in order
         for (const auto& p : packets) {
             EXPECT_EQ(p.command & 0xFFFFFFFFu, N_STENCIL_CMD_RUN);
@@ -460,6 +459,58 @@ TEST_F(SwWriteTest, BoardPictureMatchesGLPerFragment) {
                               << std::hex << " board " << after[k] << " GL " << want[k];
             }
         EXPECT_GT(gcAfter, 0u);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// The board stencil write on the board: each value lands at its pixel
+// inside the raw clip rectangles only (their maxima outside), killed fragments leave the pixel as it was; 1, 2 and 4
+// rasterizers, a run crossing tile borders.
+TEST_F(SwStencilTest, BoardStoresTheValuesInsideTheRectangles) {
+    for (const BoardModel& m : {kSolo, kDuo, kQuad}) {
+        SCOPED_TRACE(m.rasterizers);
+        Start(m);
+        SURFOBJ* psoDepth = psoGLDepth(Pdev());
+        ASSERT_NE(psoDepth, nullptr);
+        const ULONG pid = reinterpret_cast<const DSURF*>(psoDepth->dhsurf)->pdfb->pid & 0xFFFFu;
+        Stencil(GLBUFFER_MEMORY_DEVICE);
+        rec_.pid = pid;
+        LONG rects[8] = {100, 120, 140, 130, 200, 126, 300, 129};
+        ctx_->pulDecodedClip = reinterpret_cast<ULONG*>(rects);
+        ctx_->cClipRects = 2;
+        constexpr LONG x0 = 90, y0 = 118, n = 230, rows = 14;
+        Drain();
+        const auto before = board_->read_pixels(0, static_cast<std::uint16_t>(pid), x0, y0, n, rows);
+        ASSERT_EQ(before.size(), static_cast<std::size_t>(n * rows));
+        std::vector<ULONG> want(before);
+        for (LONG y = 0; y < rows; ++y) {
+            Run(x0, y0 + y, n);
+            for (LONG i = 0; i < n; ++i) {
+                sp_->pNewStencil[i] = static_cast<BYTE>(i * 5 + y);
+                if (i % 7 == 3) sp_->pMask[i] = N_FRAG_KILLED;
+                if (i % 11 == 5 && sp_->pMask[i] != 0) sp_->pMask[i] = N_FRAG_STENCIL_FAILED;
+                const LONG x = x0 + i, yy = y0 + y;
+                bool bIn = false;
+                for (int k = 0; k < 2; ++k)
+                    bIn |= x >= rects[4 * k] && yy >= rects[4 * k + 1] && x < rects[4 * k + 2] && yy < rects[4 * k + 3];
+                if (bIn && sp_->pMask[i] != 0) want[static_cast<std::size_t>(y * n + i)] = sp_->pNewStencil[i];
+            }
+            _NSpanWriteStencil(ctx_, pipe_);
+        }
+        Drain();
+        const auto after = board_->read_pixels(0, static_cast<std::uint16_t>(pid), x0, y0, n, rows);
+        int bad = 0;
+        for (std::size_t k = 0; k < want.size() && bad < 10; ++k)
+            if (after[k] != want[k]) {
+                ++bad;
+                ADD_FAILURE() << "pixel " << (x0 + static_cast<LONG>(k % n)) << "," << (y0 + static_cast<LONG>(k / n))
+                              << std::hex << " board " << after[k] << " GL " << want[k];
+            }
+        ctx_->pulDecodedClip = nullptr;
+        ctx_->cClipRects = 0;
     }
 }
 
