@@ -9,6 +9,7 @@
 #include "state/glstate.h"
 #include "lgi/lgi.h"
 #include "dispatch/render_args.h"
+#include "glrequest_sizes.h"
 
 namespace {
 
@@ -61,14 +62,7 @@ bool bMaterialColor(ULONG pname) {
 }
 bool bModelColor(ULONG pname) { return pname == GL_LIGHT_MODEL_AMBIENT; }
 
-ULONG ulModelParamCount(ULONG pname) {
-    switch (pname) {
-        case GL_LIGHT_MODEL_AMBIENT:
-        case GL_LIGHT_MODEL_LOCAL_VIEWER:
-        case GL_LIGHT_MODEL_TWO_SIDE: return glParamCount(pname);
-        default: return 0;
-    }
-}
+ULONG ulModelParamCount(ULONG pname) { return GLXParamValues(X_GLrop_LightModelfv, pname); }
 
 ULONG ulSetLightModel(GLContext*, ULONG, ULONG pname, const float* pf, BOOL bScalar) {
     // A value counts as non-zero whatever its sign.
@@ -92,14 +86,12 @@ template <SetFn pfnSet, ULONG (*pfnCount)(ULONG), bool (*pfnColor)(ULONG), bool 
           bool bTarget = true>
 ULONG ulParam(GLClient* pgc, const void* pvRequest) {
     constexpr ULONG cjHead = bTarget ? 8 : 4;
-    if (pgc == nullptr) return GLX_BAD_ACCESS;
-    const BYTE* pjHead = static_cast<const BYTE*>(pvRequest) + 4;
-    const ULONG target = bTarget ? __glXArgWord(pjHead, 0) : 0;
-    const ULONG pname = __glXArgWord(pjHead, bTarget ? 1 : 0);
+    const BYTE* pj = __glXRenderArgs(pgc, pvRequest);
+    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pvRequest);
+    const ULONG target = bTarget ? __glXArgWord(pj, 0) : 0;
+    const ULONG pname = __glXArgWord(pj, bTarget ? 1 : 0);
+    // The vector forms' values lie in the request: the length check made sure.
     const ULONG cValues = bScalar ? 1 : pfnCount(pname);
-    const ULONG cjBody = cjHead + 4 * cValues;
-    const BYTE* pj = __glXRenderArgs(pgc, pvRequest, cjBody);
-    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pvRequest, cjBody);
     float af[4] = {};
     for (ULONG i = 0; i < cValues && i < 4; ++i) {
         const ULONG iArg = cjHead / 4 + i;
@@ -136,23 +128,9 @@ ULONG __glXLightParamBit(ULONG pname) {
     return pf != nullptr ? pf->flMask : 0;
 }
 
-ULONG __glXLightParamCount(ULONG pname) {
-    const LightField* pf = pField(pname);
-    return pf != nullptr ? glParamCount(pname) : 0;
-}
+ULONG __glXLightParamCount(ULONG pname) { return GLXParamValues(X_GLrop_Lightfv, pname); }
 
-ULONG __glXMaterialParamCount(ULONG pname) {
-    switch (pname) {
-        case GL_AMBIENT:
-        case GL_DIFFUSE:
-        case GL_SPECULAR:
-        case GL_EMISSION:
-        case GL_AMBIENT_AND_DIFFUSE:
-        case GL_SHININESS:
-        case GL_COLOR_INDEXES: return glParamCount(pname);
-        default: return 0;
-    }
-}
+ULONG __glXMaterialParamCount(ULONG pname) { return GLXParamValues(X_GLrop_Materialfv, pname); }
 
 float __glXIntColor(LONG c) { return static_cast<float>((2.0 * c + 1.0) / 4294967295.0); }
 

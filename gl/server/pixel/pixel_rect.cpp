@@ -16,8 +16,6 @@
 namespace {
 
 constexpr ULONG kDepthBuffers = 0x900, kStencilBuffer = 0x200;
-constexpr ULONG kReadPixels = 111;  // its single opcode
-constexpr ULONG kCopyColor = 0x1800, kCopyDepth = 0x1801, kCopyStencil = 0x1802;
 
 ULONG ulVisual(const GLContext* gc, ULONG GLVisual::*pField) { return gc->pvis != nullptr ? gc->pvis->*pField : 0; }
 
@@ -106,16 +104,16 @@ ULONG ulCopyPixels(GLContext* gc, const BYTE* pj) {
     if (width < 0 || height < 0) return GL_INVALID_VALUE;
     ULONG code;
     switch (__glXArgWord(pj, 4)) {
-        case kCopyColor:
+        case GL_COLOR:
             code = 0;
             if (gc->dirty & GLX_DIRTY_BUFFERS) _DBindBuffers(gc, gc->flBufferMask);
             break;
-        case kCopyDepth:
+        case GL_DEPTH:
             if (ulVisual(gc, &GLVisual::cDepthBits) == 0) return GL_INVALID_OPERATION;
             vBindAlso(gc, kDepthBuffers);
             code = 2;
             break;
-        case kCopyStencil:
+        case GL_STENCIL:
             if (ulVisual(gc, &GLVisual::cStencilBits) == 0) return GL_INVALID_OPERATION;
             vBindAlso(gc, kStencilBuffer);
             code = 1;
@@ -192,7 +190,7 @@ ULONG __glXDisp_ReadPixels(GLClient* pgc, const void* pv) {
                                    &image, FALSE);
     if (e != GL_NO_ERROR) {
         // The error is recorded and the image answered empty.
-        __glXSetError(pgc, __glXSingleRequestName(kReadPixels), e);
+        __glXSetError(pgc, __glXSingleRequestName(X_GLsop_ReadPixels), e);
         __glXSendReply(&rp, sizeof rp, nullptr, 0);
         LocalFree(pjPixels);
         return GLX_SUCCESS;

@@ -20,6 +20,7 @@
 #include "pixel/pixel.h"
 #include "pixfmt/pixfmt.h"
 #include "dispatch/render_args.h"
+#include "glrequest_sizes.h"
 #include "seams.h"
 #include "state/state_steps.h"
 
@@ -329,15 +330,14 @@ ULONG ulSetFog(ULONG pname, const float* pf, bool bVector) {
 
 template <bool bInt, bool bVector>
 ULONG ulFog(GLClient* pgc, const void* pv) {
-    // The vector forms carry as many values as the parameter takes: an
-    // unknown parameter is refused before its values are looked for.
+    // The vector forms carry as many values as the parameter takes (the
+    // length check made sure); an unknown parameter is refused unread.
     const BYTE* pj = __glXRenderArgs(pgc, pv);
     if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv);
     const ULONG pname = __glXArgWord(pj, 0);
-    if (pname - GL_FOG_INDEX > GL_FOG_COLOR - GL_FOG_INDEX) return __glXRenderResult(pgc, pv, GL_INVALID_ENUM);
-    const ULONG cValues = bVector ? glParamCount(pname) : 1;
-    if (bVector && (pj = __glXRenderArgs(pgc, pv, 4 + 4 * cValues)) == nullptr)
-        return __glXRenderArgsRefused(pgc, pv, 4 + 4 * cValues);
+    const ULONG cValues = bVector ? GLXParamValues(X_GLrop_Fogfv, pname) : 1;
+    if (cValues == 0 || pname - GL_FOG_INDEX > GL_FOG_COLOR - GL_FOG_INDEX)
+        return __glXRenderResult(pgc, pv, GL_INVALID_ENUM);
     float af[4] = {};
     for (ULONG i = 0; i < cValues; ++i) {
         if (!bInt) {
@@ -495,8 +495,8 @@ struct CurrentRequest {
     bool bColorRule;  // integers convert by the colour rule
 };
 
-// By opcode: colours 6-21, edge flag 22, indices 24-27, normals 28-32,
-// texture coordinates 49-64.
+// By opcode: the runs of Color, EdgeFlag, Index, Normal and TexCoord
+// requests, each in the description's order of types.
 constexpr CurrentRequest kCurrent(ULONG op) {
     constexpr BYTE kColorKinds[] = {kB, kD, kF, kI, kS, kUB, kUI, kUS};
     constexpr BYTE kDFIS[] = {kD, kF, kI, kS};
