@@ -41,9 +41,6 @@ const ULONG __glXGroupBlockSize[GLX_GROUPS] = {
 
 namespace {
 
-constexpr ULONG kDontCare = 0x1100;     // GL_DONT_CARE
-constexpr ULONG kCCW = 0x901;           // GL_CCW
-constexpr ULONG kModelView = 0x1700;    // GL_MODELVIEW
 constexpr ULONG kPolygonFill = 2;       // lgi polygon mode: filled
 constexpr ULONG kAuxEvalGroup = ~0u;    // the auxiliary evaluator record's step
 constexpr ULONG kCullBackCode = 1;      // lgi face code of GL_BACK
@@ -117,7 +114,7 @@ void vSetPolygon(ULONG* pw) {
     pw[GLX_POLYGON_FRONT_MODE] = kPolygonFill;
     pw[GLX_POLYGON_BACK_MODE] = kPolygonFill;
     pw[GLX_POLYGON_CULL] = kCullBackCode;
-    pw[GLX_POLYGON_FRONT_FACE] = kCCW;
+    pw[GLX_POLYGON_FRONT_FACE] = GL_CCW;
 }
 
 void vSetBuffer(ULONG* pwBits, ULONG* pwName, BOOL bDoubleBuffered) {
@@ -217,7 +214,7 @@ void vSetDefaults(GLContext* gc, ULONG flGroup, ULONG* pw, BOOL bDoubleBuffered)
             break;
         case GL_LIGHTING_BIT: vSetLighting(pw); break;
         case GL_VIEWPORT_BIT: vSetViewport(gc, pw); break;
-        case GL_TRANSFORM_BIT: pw[GLX_TRANSFORM_MATRIX_MODE] = kModelView; break;
+        case GL_TRANSFORM_BIT: pw[GLX_TRANSFORM_MATRIX_MODE] = GL_MODELVIEW; break;
         case GL_COLOR_BUFFER_BIT: {
             vSetBuffer(&pw[GLX_COLOR_DRAW_BITS], &pw[GLX_COLOR_DRAW_BUFFER], bDoubleBuffered);
             const BYTE ab[4] = {1, 1, 1, 1};
@@ -225,7 +222,7 @@ void vSetDefaults(GLContext* gc, ULONG flGroup, ULONG* pw, BOOL bDoubleBuffered)
             break;
         }
         case GL_HINT_BIT:
-            for (ULONG i = 0; i < GLX_HINTS; ++i) pw[i] = kDontCare;
+            for (ULONG i = 0; i < GLX_HINTS; ++i) pw[i] = GL_DONT_CARE;
             break;
         case GL_TEXTURE_BIT: vSetTexture(pw); break;
         case GL_SCISSOR_BIT: pw[GLX_SCISSOR_UNSET] = 1; break;
