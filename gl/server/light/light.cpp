@@ -110,12 +110,14 @@ ULONG ulParam(GLClient* pgc, const void* pvRequest) {
 
 N_Light __glXLightRecord(const ULONG* pwLighting, ULONG i) {
     N_Light rec;
-    std::memcpy(&rec, pwLighting + GLX_LIGHT_FIRST + i * GLX_LIGHT_WORDS, sizeof rec);
+    std::memcpy(&rec, reinterpret_cast<const BYTE*>(pwLighting) + offsetof(__GLXlightingBlock, lights) + i * sizeof rec,
+                sizeof rec);
     return rec;
 }
 
 void __glXStoreLightRecord(ULONG* pwLighting, ULONG i, const N_Light& rec) {
-    std::memcpy(pwLighting + GLX_LIGHT_FIRST + i * GLX_LIGHT_WORDS, &rec, sizeof rec);
+    std::memcpy(reinterpret_cast<BYTE*>(pwLighting) + offsetof(__GLXlightingBlock, lights) + i * sizeof rec, &rec,
+                sizeof rec);
 }
 
 float* __glXLightParam(N_Light* prec, ULONG pname) {
@@ -179,39 +181,43 @@ ULONG __glXSetMaterial(GLContext*, ULONG face, ULONG pname, const float* pf, BOO
         const ULONG u = __glXFloatBits(pf[0]);
         if (bNegative(u) || bAbove(u, kF128)) return GL_INVALID_VALUE;
     }
-    // Each face's attributes: emission, ambient, diffuse, specular,
-    // shininess, then the three colour indexes.
-    static_assert(N_ATTR_FRONT_SHININESS == N_ATTR_FRONT_EMISSION + 4 &&
-                  N_ATTR_FRONT_SPECULAR_INDEX == N_ATTR_FRONT_EMISSION + 7 &&
-                  N_ATTR_BACK_SHININESS == N_ATTR_BACK_EMISSION + 4 &&
-                  N_ATTR_BACK_SPECULAR_INDEX == N_ATTR_BACK_EMISSION + 7);
-    for (const ULONG base : {N_ATTR_FRONT_EMISSION, N_ATTR_BACK_EMISSION}) {
-        const bool bFront = base == N_ATTR_FRONT_EMISSION;
+    for (const bool bFront : {true, false}) {
         if (face != GL_FRONT_AND_BACK && (face == GL_FRONT) != bFront) continue;
-        switch (pname) {
-            case GL_EMISSION: N_SetStateBlockAttr(base, pf); break;
-            case GL_AMBIENT: N_SetStateBlockAttr(base + 1, pf); break;
-            case GL_DIFFUSE: N_SetStateBlockAttr(base + 2, pf); break;
-            case GL_AMBIENT_AND_DIFFUSE:
-                N_SetStateBlockAttr(base + 1, pf);
-                N_SetStateBlockAttr(base + 2, pf);
-                break;
-            case GL_SPECULAR: N_SetStateBlockAttr(base + 3, pf); break;
-            case GL_SHININESS: N_SetStateBlockAttr(base + 4, pf); break;
-            case GL_COLOR_INDEXES:
-                for (ULONG k = 0; k < 3; ++k) N_SetStateBlockAttr(base + 5 + k, pf + k);
-                break;
-            default: break;
+        if (pname == GL_AMBIENT_AND_DIFFUSE) {
+            N_SetStateBlockAttr(__glXMaterialAttr(bFront, GL_AMBIENT), pf);
+            N_SetStateBlockAttr(__glXMaterialAttr(bFront, GL_DIFFUSE), pf);
+        } else if (pname == GL_COLOR_INDEXES) {
+            // One attribute a value.
+            for (ULONG k = 0; k < __glXMaterialParamCount(pname); ++k)
+                N_SetStateBlockAttr(__glXMaterialAttr(bFront, pname) + k, pf + k);
+        } else {
+            N_SetStateBlockAttr(__glXMaterialAttr(bFront, pname), pf);
         }
     }
     return GL_NO_ERROR;
+}
+
+ULONG __glXMaterialAttr(bool bFront, ULONG pname) {
+    static_assert(N_ATTR_FRONT_DIFFUSE_INDEX == N_ATTR_FRONT_AMBIENT_INDEX + 1 &&
+                  N_ATTR_FRONT_SPECULAR_INDEX == N_ATTR_FRONT_AMBIENT_INDEX + 2 &&
+                  N_ATTR_BACK_DIFFUSE_INDEX == N_ATTR_BACK_AMBIENT_INDEX + 1 &&
+                  N_ATTR_BACK_SPECULAR_INDEX == N_ATTR_BACK_AMBIENT_INDEX + 2);
+    switch (pname) {
+        case GL_EMISSION: return bFront ? N_ATTR_FRONT_EMISSION : N_ATTR_BACK_EMISSION;
+        case GL_AMBIENT: return bFront ? N_ATTR_FRONT_AMBIENT : N_ATTR_BACK_AMBIENT;
+        case GL_DIFFUSE: return bFront ? N_ATTR_FRONT_DIFFUSE : N_ATTR_BACK_DIFFUSE;
+        case GL_SPECULAR: return bFront ? N_ATTR_FRONT_SPECULAR : N_ATTR_BACK_SPECULAR;
+        case GL_SHININESS: return bFront ? N_ATTR_FRONT_SHININESS : N_ATTR_BACK_SHININESS;
+        case GL_COLOR_INDEXES: return bFront ? N_ATTR_FRONT_AMBIENT_INDEX : N_ATTR_BACK_AMBIENT_INDEX;
+        default: return ~0u;
+    }
 }
 
 BOOL __glXPushLights(GLContext* gc) {
     const ULONG* pwBlock = pwLighting(gc);
     if (pwBlock == nullptr) return FALSE;
     N_Light lights[GLX_LIGHTS];
-    std::memcpy(lights, pwBlock + GLX_LIGHT_FIRST, sizeof lights);
+    std::memcpy(lights, reinterpret_cast<const BYTE*>(pwBlock) + offsetof(__GLXlightingBlock, lights), sizeof lights);
     N_SetLights(GLX_LIGHTS, lights);
     return TRUE;
 }

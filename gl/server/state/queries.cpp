@@ -458,23 +458,12 @@ ULONG __glXGetLight(GLClient* pgc, ULONG light, ULONG pname, ULONG type, const v
 
 ULONG __glXGetMaterial(GLClient*, ULONG face, ULONG pname, ULONG type, const void** ppv, ULONG* pcj) {
     if (face != GL_FRONT && face != GL_BACK) return GL_INVALID_ENUM;  // FRONT_AND_BACK included
-    const ULONG base = face == GL_FRONT ? N_ATTR_FRONT_EMISSION : N_ATTR_BACK_EMISSION;
-    // The face's attributes: emission, ambient, diffuse, specular,
-    // shininess, then the three colour indexes one word each.
-    ULONG attr;
-    switch (pname) {
-        case GL_EMISSION: attr = base; break;
-        case GL_AMBIENT: attr = base + 1; break;
-        case GL_DIFFUSE: attr = base + 2; break;
-        case GL_SPECULAR: attr = base + 3; break;
-        case GL_SHININESS: attr = base + 4; break;
-        case GL_COLOR_INDEXES: attr = base + 5; break;
-        default: return GL_INVALID_ENUM;
-    }
+    const ULONG attr = __glXMaterialAttr(face == GL_FRONT, pname);
+    if (attr == ~0u) return GL_INVALID_ENUM;
     const ULONG c = __glXMaterialParamCount(pname);
     ULONG aw[4] = {};
     if (pname == GL_COLOR_INDEXES) {
-        for (ULONG i = 0; i < c; ++i) vReadAttr(attr + i, aw + i, 1);
+        for (ULONG i = 0; i < c; ++i) vReadAttr(attr + i, aw + i, 1);  // one attribute a value
     } else {
         vReadAttr(attr, aw, c);
     }
