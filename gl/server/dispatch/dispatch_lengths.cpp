@@ -31,9 +31,9 @@ const GLXRenderRow* pRowOf(ULONG opcode) { return opcode < kLookup ? kRows[opcod
 // list being compiled keeps the request as it came; the check runs when
 // the list runs it.
 bool bHandlerReadsVariable(const __GLXdispatchFn* pTable, const GLXRenderRow& r) {
-    if (pTable == __glXRenderTable) return r.outside == GLXOutside::HANDLER;
+    if (pTable == __glXRenderListTable) return false;
     if (pTable == __glXRenderBeginEndTable) return r.beginEnd == GLXBeginEnd::CALL || r.beginEnd == GLXBeginEnd::VERTEX;
-    return false;
+    return true;
 }
 
 }  // namespace
