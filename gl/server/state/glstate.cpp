@@ -158,10 +158,10 @@ void vSetViewport(GLContext* gc, ULONG* pw) {
 void vSetTexture(ULONG* pw) {
     // Every coordinate generated in the same first mode; object and eye
     // planes s (1, 0, 0, 0), t (0, 1, 0, 0), r and q zero.
-    for (ULONG c = 0; c < 4; ++c) pw[c * GLX_TEXGEN_WORDS] = 1;
-    for (ULONG c = 0; c < 2; ++c) {
-        pw[c * GLX_TEXGEN_WORDS + GLX_TEXGEN_OBJECT_PLANE + c] = __glXFloatBits(1.0f);
-        pw[c * GLX_TEXGEN_WORDS + GLX_TEXGEN_EYE_PLANE + c] = __glXFloatBits(1.0f);
+    for (ULONG c = 0; c < 4; ++c) {
+        __GLXtexGenRecord rec{1, {}, {}};
+        if (c < 2) rec.objectPlane[c] = rec.eyePlane[c] = 1.0f;
+        __glXStoreTexGenRecord(pw, c, rec);
     }
 }
 

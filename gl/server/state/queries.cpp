@@ -527,16 +527,16 @@ ULONG __glXGetTexGen(GLClient* pgc, ULONG coord, ULONG pname, ULONG type, const 
     if (c >= 4 || pname - GL_TEXTURE_GEN_MODE > GL_EYE_PLANE - GL_TEXTURE_GEN_MODE) return GL_INVALID_ENUM;
     const ULONG* pwBlock = pwBlockOf(pgc->gc, GL_TEXTURE_BIT);
     if (pwBlock == nullptr) return GL_INVALID_VALUE;
-    const ULONG* pw = pwBlock + c * GLX_TEXGEN_WORDS;
+    const __GLXtexGenRecord rec = __glXTexGenRecord(pwBlock, c);
     if (pname == GL_TEXTURE_GEN_MODE) {
         static constexpr LONG kModes[] = {GL_OBJECT_LINEAR, GL_EYE_LINEAR, GL_SPHERE_MAP};  // by lgi code
-        const LONG mode = pw[0] < 3 ? kModes[pw[0]] : 0;
+        const LONG mode = rec.mode < 3 ? kModes[rec.mode] : 0;
         std::memcpy(gajGathered, &mode, 4);
         return ulStaged(GLX_TYPE_INT, 1, type, ppv, pcj);
     }
     const ULONG cPlane = glParamCount(pname);
-    std::memcpy(gajGathered, pw + (pname == GL_OBJECT_PLANE ? GLX_TEXGEN_OBJECT_PLANE : GLX_TEXGEN_EYE_PLANE),
-                cPlane * sizeof(ULONG));
+    static_assert(sizeof rec.objectPlane == glParamCount(GL_OBJECT_PLANE) * sizeof(float));
+    std::memcpy(gajGathered, pname == GL_OBJECT_PLANE ? rec.objectPlane : rec.eyePlane, cPlane * sizeof(float));
     return ulStaged(GLX_TYPE_FLOAT, cPlane, type, ppv, pcj);
 }
 

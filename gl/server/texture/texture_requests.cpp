@@ -29,19 +29,21 @@ ULONG* pwTextureBlock(GLContext* gc) {
     return gc->pState != nullptr ? gc->pState->blocks[__builtin_ctz(GL_TEXTURE_BIT)] : nullptr;
 }
 
-// Sends a coordinate's generation attribute for its mode from its record.
-void vSendTexGen(ULONG coord, const ULONG* pwRecord) {
-    ULONG aw[5] = {pwRecord[0]};
-    switch (pwRecord[0]) {
-        case kObjectCode: std::memcpy(aw + 1, pwRecord + GLX_TEXGEN_OBJECT_PLANE, 16); break;
+// Sends a coordinate's generation attribute for its mode from its record:
+// the mode's code, then its plane.
+void vSendTexGen(ULONG coord, const __GLXtexGenRecord& rec) {
+    constexpr ULONG cjPlane = sizeof rec.eyePlane;
+    ULONG aw[1 + cjPlane / sizeof(ULONG)] = {rec.mode};
+    switch (rec.mode) {
+        case kObjectCode: std::memcpy(aw + 1, rec.objectPlane, cjPlane); break;
         case kSphereCode: {
             // The sphere-map words the lgi context keeps for the coordinate.
             ULONG awNow[36] = {};
             N_GetStateBlockAttr(N_ATTR_TEXGEN_PLANE_S + coord, awNow);
-            std::memcpy(aw + 1, awNow + 1, 16);
+            std::memcpy(aw + 1, awNow + 1, cjPlane);
             break;
         }
-        default: std::memcpy(aw + 1, pwRecord + GLX_TEXGEN_EYE_PLANE, 16); break;
+        default: std::memcpy(aw + 1, rec.eyePlane, cjPlane); break;
     }
     N_SetStateBlockAttr(N_ATTR_TEXGEN_PLANE_S + coord, aw);
 }
@@ -153,8 +155,8 @@ ULONG __glXTexGen(GLContext* gc, ULONG coord, ULONG pname, const float* pf, BOOL
     const ULONG c = coord - GL_S;
     if (c >= 4) return GL_INVALID_ENUM;
     ULONG* pwBlock = pwTextureBlock(gc);
-    ULONG awScratch[GLX_TEXGEN_WORDS] = {kEyeCode};
-    ULONG* pw = pwBlock != nullptr ? pwBlock + c * GLX_TEXGEN_WORDS : awScratch;
+    __GLXtexGenRecord rec{kEyeCode, {}, {}};
+    if (pwBlock != nullptr) rec = __glXTexGenRecord(pwBlock, c);
     switch (pname) {
         case GL_TEXTURE_GEN_MODE: {
             const ULONG mode = ulEnum(pf[0]);
@@ -163,22 +165,23 @@ ULONG __glXTexGen(GLContext* gc, ULONG coord, ULONG pname, const float* pf, BOOL
             else if (mode == GL_OBJECT_LINEAR) code = kObjectCode;
             else if (mode == GL_SPHERE_MAP && c < 2) code = kSphereCode;
             else return GL_INVALID_ENUM;
-            pw[0] = code;
+            rec.mode = code;
             break;
         }
         case GL_OBJECT_PLANE:
         case GL_EYE_PLANE:
             if (bScalar) return GL_INVALID_ENUM;
-            std::memcpy(pw + (pname == GL_OBJECT_PLANE ? GLX_TEXGEN_OBJECT_PLANE : GLX_TEXGEN_EYE_PLANE), pf, 16);
+            std::memcpy(pname == GL_OBJECT_PLANE ? rec.objectPlane : rec.eyePlane, pf, sizeof rec.eyePlane);
             break;
         default: return GL_INVALID_ENUM;
     }
-    vSendTexGen(c, pw);
+    if (pwBlock != nullptr) __glXStoreTexGenRecord(pwBlock, c, rec);
+    vSendTexGen(c, rec);
     return GL_NO_ERROR;
 }
 
 void __glXApplyTexGen(GLContext*, const ULONG* pwTexture) {
-    for (ULONG c = 0; c < 4; ++c) vSendTexGen(c, pwTexture + c * GLX_TEXGEN_WORDS);
+    for (ULONG c = 0; c < 4; ++c) vSendTexGen(c, __glXTexGenRecord(pwTexture, c));
 }
 
 ULONG __glXDisp_TexParameterf(GLClient* p, const void* r) { return ulTexRequest<__glXTexParameter, kFloat>(p, r); }
