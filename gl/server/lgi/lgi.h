@@ -334,6 +334,14 @@ void N_InvalidateBuffers(ULONG flMask);
 // with stencil, 0x10000-0x80000 further planes). With bUseContext the value
 // comes from the context's clear attributes, else ulValue.
 void N_Clear(ULONG flMask, LONG x, LONG y, LONG cx, LONG cy, ULONG bUseContext, ULONG ulValue);
+// The ancillary buffers' bits of those masks (and of the buffers a context
+// asks to have bound).
+enum : ULONG {
+    N_BUFFER_DEPTH = 0x100u,
+    N_BUFFER_STENCIL = 0x200u,
+    N_BUFFER_ACCUM = 0x400u,
+    N_BUFFER_DEPTH_STENCIL = 0x800u,
+};
 // Sets the raster position from one vertex (x, y, z, w).
 void N_RasterPos(const float* pfVertex);
 // The accumulation operation (0 ACCUM, 1 LOAD, 2 RETURN, 3 MULT, 4 ADD)

@@ -15,7 +15,6 @@
 
 namespace {
 
-constexpr ULONG kDepthBuffers = 0x900, kStencilBuffer = 0x200;
 
 ULONG ulVisual(const GLContext* gc, ULONG GLVisual::*pField) { return gc->pvis != nullptr ? gc->pvis->*pField : 0; }
 
@@ -44,8 +43,8 @@ ULONG ulCheckFormat(GLContext* gc, ULONG format, ULONG type) {
     }
     if (type - GL_BYTE > GL_FLOAT - GL_BYTE && type != GL_BITMAP) return GL_INVALID_ENUM;
     if (const ULONG e = __glXCheckBitmapFormat(format, type)) return e;
-    if (format == GL_STENCIL_INDEX) vBindAlso(gc, kStencilBuffer);
-    if (format == GL_DEPTH_COMPONENT) vBindAlso(gc, kDepthBuffers);
+    if (format == GL_STENCIL_INDEX) vBindAlso(gc, N_BUFFER_STENCIL);
+    if (format == GL_DEPTH_COMPONENT) vBindAlso(gc, N_BUFFER_DEPTH | N_BUFFER_DEPTH_STENCIL);
     return GL_NO_ERROR;
 }
 
@@ -110,12 +109,12 @@ ULONG ulCopyPixels(GLContext* gc, const BYTE* pj) {
             break;
         case GL_DEPTH:
             if (ulVisual(gc, &GLVisual::cDepthBits) == 0) return GL_INVALID_OPERATION;
-            vBindAlso(gc, kDepthBuffers);
+            vBindAlso(gc, N_BUFFER_DEPTH | N_BUFFER_DEPTH_STENCIL);
             code = 2;
             break;
         case GL_STENCIL:
             if (ulVisual(gc, &GLVisual::cStencilBits) == 0) return GL_INVALID_OPERATION;
-            vBindAlso(gc, kStencilBuffer);
+            vBindAlso(gc, N_BUFFER_STENCIL);
             code = 1;
             break;
         default: return GL_INVALID_ENUM;

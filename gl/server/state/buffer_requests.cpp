@@ -151,9 +151,9 @@ ULONG ulClear(GLContext* gc, const BYTE* pj) {
     const struct {
         ULONG flGL, fl, flBound;
     } kAncillary[] = {
-        {GL_ACCUM_BUFFER_BIT, 0x400, 0x400},
-        {GL_STENCIL_BUFFER_BIT, 0x200, 0x200},
-        {GL_DEPTH_BUFFER_BIT, 0x100, 0x900},
+        {GL_ACCUM_BUFFER_BIT, N_BUFFER_ACCUM, N_BUFFER_ACCUM},
+        {GL_STENCIL_BUFFER_BIT, N_BUFFER_STENCIL, N_BUFFER_STENCIL},
+        {GL_DEPTH_BUFFER_BIT, N_BUFFER_DEPTH, N_BUFFER_DEPTH | N_BUFFER_DEPTH_STENCIL},
     };
     for (const auto& a : kAncillary) {
         if ((flGL & a.flGL) == 0) continue;

@@ -291,11 +291,11 @@ void __glXFreeGLState(GLState* pgs, ULONG flMask) {
 // buffer the visual has, the visual's own (back, or front when single
 // buffered) is taken.
 ULONG __glXBufferMask(const GLState* pgs, BOOL bDoubleBuffered, BOOL bStereo) {
-    ULONG fl = 0x400;
+    ULONG fl = N_BUFFER_ACCUM;
     const ULONG* pwEnable = pgs->blocks[uBit(GL_ENABLE_BIT)];
     const ULONG flEnable = pwEnable != nullptr ? pwEnable[GLX_ENABLE_BITS] : 0;
-    if (flEnable & GLX_EN_DEPTH_TEST) fl |= 0x900;
-    if (flEnable & GLX_EN_STENCIL_TEST) fl |= 0x200;
+    if (flEnable & GLX_EN_DEPTH_TEST) fl |= N_BUFFER_DEPTH | N_BUFFER_DEPTH_STENCIL;
+    if (flEnable & GLX_EN_STENCIL_TEST) fl |= N_BUFFER_STENCIL;
 
     const ULONG* pwColor = pgs->blocks[uBit(GL_COLOR_BUFFER_BIT)];
     const ULONG* pwPixel = pgs->blocks[uBit(GL_PIXEL_MODE_BIT)];
