@@ -29,9 +29,10 @@ struct MaterialColor {
     ULONG pname;
 };
 constexpr MaterialColor kMaterialColors[] = {
-    {0x800, GL_FRONT, GL_EMISSION},   {0x1000, GL_FRONT, GL_AMBIENT},   {0x2000, GL_FRONT, GL_DIFFUSE},
-    {0x4000, GL_FRONT, GL_SPECULAR},  {0x10000, GL_BACK, GL_EMISSION},  {0x20000, GL_BACK, GL_AMBIENT},
-    {0x40000, GL_BACK, GL_DIFFUSE},   {0x80000, GL_BACK, GL_SPECULAR},
+    {N_VTX_FRONT_EMISSION, GL_FRONT, GL_EMISSION}, {N_VTX_FRONT_AMBIENT, GL_FRONT, GL_AMBIENT},
+    {N_VTX_FRONT_DIFFUSE, GL_FRONT, GL_DIFFUSE},   {N_VTX_FRONT_SPECULAR, GL_FRONT, GL_SPECULAR},
+    {N_VTX_BACK_EMISSION, GL_BACK, GL_EMISSION},   {N_VTX_BACK_AMBIENT, GL_BACK, GL_AMBIENT},
+    {N_VTX_BACK_DIFFUSE, GL_BACK, GL_DIFFUSE},     {N_VTX_BACK_SPECULAR, GL_BACK, GL_SPECULAR},
 };
 
 // Writes requests into a buffer sized beforehand, or (null buffer) only
@@ -61,10 +62,10 @@ class Writer {
         Attr(X_GLrop_Normal3fv, N_VTX_NORMAL, mask, pulWords, 3);
         Attr(X_GLrop_TexCoord4fv, N_VTX_TEXCOORD, mask, pulWords, 4);
         for (const MaterialColor& m : kMaterialColors) Material(m.face, m.pname, m.bit, 1, mask, pulWords, 4);
-        Material(GL_FRONT, GL_SHININESS, 0x8000, 1, mask, pulWords, 1);
-        Material(GL_BACK, GL_SHININESS, 0x100000, 1, mask, pulWords, 1);
-        Material(GL_FRONT, GL_COLOR_INDEXES, 0x200000, 3, mask, pulWords, 1);
-        Material(GL_BACK, GL_COLOR_INDEXES, 0x1000000, 3, mask, pulWords, 1);
+        Material(GL_FRONT, GL_SHININESS, N_VTX_FRONT_SHININESS, 1, mask, pulWords, 1);
+        Material(GL_BACK, GL_SHININESS, N_VTX_BACK_SHININESS, 1, mask, pulWords, 1);
+        Material(GL_FRONT, GL_COLOR_INDEXES, N_VTX_FRONT_COLOUR_INDEXES, 3, mask, pulWords, 1);
+        Material(GL_BACK, GL_COLOR_INDEXES, N_VTX_BACK_COLOUR_INDEXES, 3, mask, pulWords, 1);
         ULONG cb = 0;
         if (const ULONG* pul = N_GetAttrPtr(N_VTX_EDGEFLAG, mask, pulWords, &cb)) {
             const ULONG edge = pul[0] & 0xFF;  // the byte the request carries
