@@ -51,7 +51,7 @@ static_assert(offsetof(PrimSegment, normal) == 352512);
 static_assert(offsetof(PrimSegment, texCoord) == 448512);
 static_assert(offsetof(PrimSegment, edgeFlag) == 576512);
 
-// The header of render opcode 1025. Inline form (inSegment 0), arrays in this
+// The header of X_GLrop_PrimitiveZYD (glrequests.h). Inline form (inSegment 0), arrays in this
 // order behind it: strip lengths (numStrips u32, line strips and loops
 // only); vertex flags (count u32, omitted when orMask equals andMask);
 // positions (count x 16); colours (count x 16) with VTX_RGB or VTX_RGBA;
@@ -60,7 +60,7 @@ static_assert(offsetof(PrimSegment, edgeFlag) == 576512);
 // with VTX_EDGEFLAG.
 typedef struct PrimitiveZYDHeader {
     std::uint16_t length;     // +0 bytes, header and inline arrays
-    std::uint16_t opcode;     // +2 1025
+    std::uint16_t opcode;     // +2 X_GLrop_PrimitiveZYD
     std::uint32_t inSegment;  // +4 non-zero: the vertices lie in the PrimSegment
     std::uint16_t first;      // +8 the batch's first slot
     std::uint16_t count;      // +10 vertices

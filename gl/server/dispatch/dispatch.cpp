@@ -176,25 +176,10 @@ ULONG __glXBeginEnd_End(GLClient* pgc, const void*) {
     return GLX_SUCCESS;
 }
 
-ULONG __glXVertexBody(ULONG opcode, const void* pvRequest, ULONG cjBody) {
-    if (opcode != X_GLrop_Materialfv && opcode != X_GLrop_Materialiv) {
-        return __glXRenderFixedBody(opcode);
-    }
-    // face, pname, then as many values as the parameter takes (none for a
-    // parameter the handler refuses before it reads a value).
-    const ULONG cjFixed = __glXRenderFixedBody(opcode);
-    if (cjBody < cjFixed) return cjFixed;
-    ULONG pname;
-    std::memcpy(&pname, static_cast<const BYTE*>(pvRequest) + 8, sizeof pname);
-    return cjFixed + 4 * __glXMaterialParamCount(pname);
-}
-
 ULONG __glXBeginEnd_Vertex(GLClient* pgc, const void* pvRequest) {
+    // The packet's arguments (a material's values too) lie in the request:
+    // the length check made sure.
     const ULONG opcode = __glXRenderOpcode(pvRequest);
-    const ULONG cj = __glXRenderLength(pgc, pvRequest);
-    const ULONG cjBody = cj >= 4 ? cj - 4 : 0;
-    const ULONG cjNeeded = __glXVertexBody(opcode, pvRequest, cjBody);
-    if (cj < 4 || cjNeeded == ~0u || cjBody < cjNeeded) return __glXBadLength(pgc, pvRequest);
     GLContext* gc = pgc->gc;
     if (gc == nullptr || gc->pVertexTable == nullptr) return __glXDisp_BadRender(pgc, pvRequest);
     const ULONG glError =

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <atomic>
+#include <cstdint>
 
 #include "context/context.h"
 #include "glrequests.h"
@@ -47,12 +48,21 @@ ULONG __glXRenderLength(const GLClient* pgc, const void* pvRequest);
 // variable part, the part before it (the description's layout). ~0u for
 // opcodes that have no request.
 ULONG __glXRenderFixedBody(ULONG opcode);
+// Bytes of the variable part a render request's fixed arguments call for,
+// by its row's rule (glrequests.def): the values its parameter takes, the
+// names of a CallLists, a map's control points, a pixel map's values; none
+// where the handler refuses or keeps the request before it reads a value,
+// and none for images, which the unpack step reads only inside the request
+// (an image running past it is GL_INVALID_VALUE). The fixed arguments must
+// be in the request.
+std::uint64_t __glXRenderVariableBody(const GLClient* pgc, ULONG opcode, const void* pvRequest);
 // Runs a render request through the slot of its opcode in pTable, once its
 // length is checked against the request description: a request shorter
-// than its fixed arguments is answered __glXBadLength and reaches no
-// handler, so handlers read their fixed arguments unchecked and check only
-// the variable part they size themselves. Every render request is run
-// through here (the stream, large commands, lists).
+// than its fixed arguments, or than the variable part they call for where
+// the slot's handler reads it (outside Begin/End, and between Begin and
+// End for the requests that run there), is answered __glXBadLength and
+// reaches no handler; handlers read their arguments unchecked. Every
+// render request is run through here (the stream, large commands, lists).
 ULONG __glXDispatchRender(GLClient* pgc, const __GLXdispatchFn* pTable, const void* pvRequest);
 // TRUE when the request carries at least cjBody bytes behind its header
 // (~0u counts as none: only the header).
@@ -111,8 +121,6 @@ ULONG __glXBeginEnd_End(GLClient* pgc, const void* pvRequest);
 ULONG __glXBeginEnd_Vertex(GLClient* pgc, const void* pvRequest);
 // Outside Begin/End: vertex and evaluator-point requests do nothing.
 ULONG __glXDisp_Ignore(GLClient* pgc, const void* pvRequest);
-// Bytes of body the per-vertex request needs (~0u: not a per-vertex request).
-ULONG __glXVertexBody(ULONG opcode, const void* pvRequest, ULONG cjBody);
 
 // --- pending primitive batches -----------------------------------------------------------
 void __glXFlushPending(GLClient* pgc);

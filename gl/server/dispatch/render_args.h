@@ -9,8 +9,8 @@
 
 // The request's body when the client has a context, after the context's
 // pending batch is handed on; else null. The body holds the request's
-// fixed arguments: __glXDispatchRender checked them against the request
-// description before the handler ran.
+// fixed arguments and the variable part they call for: __glXDispatchRender
+// checked it against the request description before the handler ran.
 inline const BYTE* __glXRenderArgs(GLClient* pgc, const void* pvRequest) {
     if (pgc == nullptr || pgc->gc == nullptr) return nullptr;
     __glXFlushPending(pgc);
@@ -18,20 +18,6 @@ inline const BYTE* __glXRenderArgs(GLClient* pgc, const void* pvRequest) {
 }
 // Answers a request __glXRenderArgs refused: GLX_BAD_ACCESS (no context).
 inline ULONG __glXRenderArgsRefused(GLClient*, const void*) { return GLX_BAD_ACCESS; }
-// The same for a body that must also hold cjBody bytes (a variable part the
-// handler sizes from its fixed arguments), refused with GLX_BAD_LENGTH when
-// it does not.
-inline const BYTE* __glXRenderArgs(GLClient* pgc, const void* pvRequest, ULONG cjBody) {
-    if (pgc == nullptr || pgc->gc == nullptr || !__glXRenderBodyFits(pgc, pvRequest, cjBody)) return nullptr;
-    __glXFlushPending(pgc);
-    return static_cast<const BYTE*>(pvRequest) + 4;
-}
-inline ULONG __glXRenderArgsRefused(GLClient* pgc, const void* pvRequest, ULONG cjBody) {
-    if (pgc == nullptr) return GLX_BAD_ACCESS;
-    if (!__glXRenderBodyFits(pgc, pvRequest, cjBody)) return __glXBadLength(pgc, pvRequest);
-    return GLX_BAD_ACCESS;
-}
-
 inline ULONG __glXArgWord(const BYTE* pj, ULONG i) {
     ULONG u;
     std::memcpy(&u, pj + 4 * i, 4);

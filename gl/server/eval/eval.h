@@ -10,7 +10,11 @@
 // and the ENABLE block the map enables, as the attribute groups have them.
 #pragma once
 
+#include <cstring>
+
 #include "context/context.h"
+#include "gl10.h"
+#include "glrequests.h"
 
 // Nine targets a dimension, by index: COLOR_4, INDEX, NORMAL,
 // TEXTURE_COORD_1 .. TEXTURE_COORD_4, VERTEX_3, VERTEX_4.
@@ -18,6 +22,76 @@
 #define GLX_EVAL_MAX_ORDER 30u  // reported as MAX_EVAL_ORDER
 // Values a point of each target.
 inline constexpr ULONG __glXEvalComponents[GLX_EVAL_TARGETS] = {4, 1, 3, 1, 2, 3, 4, 3, 4};
+
+// A Map request as the published encoding lays it out: where each field is
+// in the body. The control points follow the fixed arguments.
+struct __GLXmapLayout {
+    bool b2D;
+    bool bDouble;
+    ULONG cjFixed;
+    ULONG offTarget, offUOrder, offVOrder;
+    ULONG offU1, offU2, offV1, offV2;
+};
+inline constexpr __GLXmapLayout __glXMap1d{false, true, GLXFixedBody(X_GLrop_Map1d), 16, 20, 0, 0, 8, 0, 0};
+inline constexpr __GLXmapLayout __glXMap1f{false, false, GLXFixedBody(X_GLrop_Map1f), 0, 12, 0, 4, 8, 0, 0};
+inline constexpr __GLXmapLayout __glXMap2d{true, true, GLXFixedBody(X_GLrop_Map2d), 32, 36, 40, 0, 8, 16, 24};
+inline constexpr __GLXmapLayout __glXMap2f{true, false, GLXFixedBody(X_GLrop_Map2f), 0, 12, 24, 4, 8, 16, 20};
+
+// A float or double of a Map or MapGrid request at byte off, as a float.
+inline float __glXMapArg(const BYTE* pj, ULONG off, bool bDouble) {
+    if (bDouble) {
+        double d;
+        std::memcpy(&d, pj + off, 8);
+        return static_cast<float>(d);
+    }
+    float f;
+    std::memcpy(&f, pj + off, 4);
+    return f;
+}
+
+// The fixed arguments of a Map request, read and judged.
+struct __GLXmapArgs {
+    ULONG iTarget;
+    ULONG uorder, vorder;  // vorder 1 for a one-dimensional map
+    float u1, u2, v1, v2;  // v1, v2: 0 and 1 for a one-dimensional map
+    ULONG cValues;         // control-point values the request carries
+};
+#define GLX_MAP_ACCEPTED 0u
+#define GLX_MAP_OTHER_TARGET 1u  // a target of the other dimension or none: ignored
+#define GLX_MAP_INVALID 2u       // an order out of 1 .. GLX_EVAL_MAX_ORDER or an empty domain
+inline ULONG __glXReadMapArgs(const __GLXmapLayout& L, const BYTE* pj, __GLXmapArgs* pa) {
+    ULONG target;
+    std::memcpy(&target, pj + L.offTarget, 4);
+    const ULONG first = L.b2D ? GL_MAP2_COLOR_4 : GL_MAP1_COLOR_4;
+    if (target - first >= GLX_EVAL_TARGETS) return GLX_MAP_OTHER_TARGET;
+    pa->iTarget = target - first;
+    std::memcpy(&pa->uorder, pj + L.offUOrder, 4);
+    pa->vorder = 1;
+    if (L.b2D) std::memcpy(&pa->vorder, pj + L.offVOrder, 4);
+    pa->u1 = __glXMapArg(pj, L.offU1, L.bDouble);
+    pa->u2 = __glXMapArg(pj, L.offU2, L.bDouble);
+    pa->v1 = L.b2D ? __glXMapArg(pj, L.offV1, L.bDouble) : 0.0f;
+    pa->v2 = L.b2D ? __glXMapArg(pj, L.offV2, L.bDouble) : 1.0f;
+    // Orders of 1 to the reported maximum, and a domain that is not empty.
+    if (pa->uorder - 1 >= GLX_EVAL_MAX_ORDER || pa->vorder - 1 >= GLX_EVAL_MAX_ORDER || pa->u1 == pa->u2 ||
+        pa->v1 == pa->v2)
+        return GLX_MAP_INVALID;
+    pa->cValues = __glXEvalComponents[pa->iTarget] * pa->uorder * pa->vorder;  // at most 3600
+    return GLX_MAP_ACCEPTED;
+}
+
+// The bytes of control points a Map request carries behind its fixed
+// arguments: none when its arguments are refused before a point is read.
+inline ULONG __glXMapPointBytes(ULONG opcode, const BYTE* pj) {
+    const __GLXmapLayout* pL = opcode == X_GLrop_Map1d   ? &__glXMap1d
+                               : opcode == X_GLrop_Map1f ? &__glXMap1f
+                               : opcode == X_GLrop_Map2d ? &__glXMap2d
+                               : opcode == X_GLrop_Map2f ? &__glXMap2f
+                                                         : nullptr;
+    __GLXmapArgs a;
+    if (pL == nullptr || __glXReadMapArgs(*pL, pj, &a) != GLX_MAP_ACCEPTED) return 0;
+    return a.cValues * (pL->bDouble ? 8 : 4);
+}
 
 // EVAL block: the grids sit after the maps' words (glstate.h), three of
 // {u1, u2, n}: the one-dimensional grid, then the two-dimensional grid's u

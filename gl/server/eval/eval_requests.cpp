@@ -25,10 +25,6 @@ constexpr USHORT kEmitOpcode[GLX_EVAL_TARGETS] = {
     X_GLrop_TexCoord3fv, X_GLrop_TexCoord4fv, X_GLrop_Vertex3fv,   X_GLrop_Vertex4fv};
 constexpr ULONG kNormal = 2, kTexFirst = 3, kTexLast = 6, kVertex3 = 7, kVertex4 = 8;
 
-// GL modes of the batches.
-constexpr ULONG kPoints = 0, kLineStrip = 3, kQuadStrip = 8;
-constexpr ULONG kModePoint = 0x1B00, kModeLine = 0x1B01, kModeFill = 0x1B02;
-
 // A mesh evaluates at most this many grid points (the tables of its maps
 // are sized by it).
 constexpr std::int64_t kMaxMeshPoints = 1 << 18;
@@ -274,70 +270,38 @@ ULONG ulEmitBatch(GLClient* pgc, const Active& a, ULONG mode, const Run& run) {
 
 // --- the requests ----------------------------------------------------------------------
 
-// A Map request as the published encoding lays it out: where each field is
-// in the body.
-struct MapLayout {
-    bool b2D;
-    bool bDouble;
-    ULONG cjFixed;  // the control points follow the fixed arguments
-    ULONG offTarget, offUOrder, offVOrder;
-    ULONG offU1, offU2, offV1, offV2;
-};
-constexpr MapLayout kMap1d{false, true, GLXFixedBody(X_GLrop_Map1d), 16, 20, 0, 0, 8, 0, 0};
-constexpr MapLayout kMap1f{false, false, GLXFixedBody(X_GLrop_Map1f), 0, 12, 0, 4, 8, 0, 0};
-constexpr MapLayout kMap2d{true, true, GLXFixedBody(X_GLrop_Map2d), 32, 36, 40, 0, 8, 16, 24};
-constexpr MapLayout kMap2f{true, false, GLXFixedBody(X_GLrop_Map2f), 0, 12, 24, 4, 8, 16, 20};
-
-float fArg(const BYTE* pj, ULONG off, bool bDouble) {
-    if (bDouble) {
-        double d;
-        std::memcpy(&d, pj + off, 8);
-        return static_cast<float>(d);
-    }
-    float f;
-    std::memcpy(&f, pj + off, 4);
-    return f;
-}
-
-template <const MapLayout& L>
+template <const __GLXmapLayout& L>
 ULONG ulMap(GLClient* pgc, const void* pv) {
     // A map neither hands on the pending batch nor records an error for a
     // target of the other dimension or none.
     if (pgc == nullptr || pgc->gc == nullptr) return GLX_BAD_ACCESS;
     const BYTE* pj = static_cast<const BYTE*>(pv) + 4;
-    const ULONG target = __glXArgWord(pj + L.offTarget, 0);
-    const ULONG first = L.b2D ? GL_MAP2_COLOR_4 : GL_MAP1_COLOR_4;
-    if (target - first >= GLX_EVAL_TARGETS) return GLX_SUCCESS;
-    const ULONG iTarget = target - first;
-    const ULONG uorder = __glXArgWord(pj + L.offUOrder, 0);
-    const ULONG vorder = L.b2D ? __glXArgWord(pj + L.offVOrder, 0) : 1;
-    const float u1 = fArg(pj, L.offU1, L.bDouble), u2 = fArg(pj, L.offU2, L.bDouble);
-    const float v1 = L.b2D ? fArg(pj, L.offV1, L.bDouble) : 0.0f, v2 = L.b2D ? fArg(pj, L.offV2, L.bDouble) : 1.0f;
-    // Orders of 1 to the reported maximum, and a domain that is not empty.
-    if (uorder - 1 >= GLX_EVAL_MAX_ORDER || vorder - 1 >= GLX_EVAL_MAX_ORDER || u1 == u2 || v1 == v2)
-        return __glXRenderError(pgc, pv, GL_INVALID_VALUE);
-    // The control points are read from inside the request only.
-    const ULONG k = __glXEvalComponents[iTarget];
-    const ULONG cValues = k * uorder * vorder;  // at most 3600
+    __GLXmapArgs a;
+    switch (__glXReadMapArgs(L, pj, &a)) {
+        case GLX_MAP_OTHER_TARGET: return GLX_SUCCESS;
+        case GLX_MAP_INVALID: return __glXRenderError(pgc, pv, GL_INVALID_VALUE);
+        default: break;
+    }
+    // The control points lie inside the request: the length check made sure.
+    const ULONG cValues = a.cValues;
     const ULONG cjValue = L.bDouble ? 8 : 4;
-    if (!__glXRenderBodyFits(pgc, pv, L.cjFixed + cValues * cjValue)) return __glXBadLength(pgc, pv);
     __GLXevalState* pes = __glXEvalState(pgc->gc);
     auto* pf = static_cast<float*>(LocalAlloc(LPTR, cValues * sizeof(float)));
     if (pes == nullptr || pf == nullptr) {
         if (pf != nullptr) LocalFree(pf);
         return __glXRenderError(pgc, pv, GL_OUT_OF_MEMORY);
     }
-    for (ULONG i = 0; i < cValues; ++i) pf[i] = fArg(pj + L.cjFixed, i * cjValue, L.bDouble);
-    __GLXevalMap* pm = L.b2D ? &pes->map2[iTarget] : &pes->map1[iTarget];
+    for (ULONG i = 0; i < cValues; ++i) pf[i] = __glXMapArg(pj + L.cjFixed, i * cjValue, L.bDouble);
+    __GLXevalMap* pm = L.b2D ? &pes->map2[a.iTarget] : &pes->map1[a.iTarget];
     if (pm->pPoints != nullptr) LocalFree(pm->pPoints);
     vDropTable(pm);
     pm->pPoints = pf;
-    pm->uorder = uorder;
-    pm->vorder = vorder;
-    pm->u1 = u1;
-    pm->u2 = u2;
-    pm->v1 = L.b2D ? v1 : 0.0f;
-    pm->v2 = L.b2D ? v2 : 1.0f;
+    pm->uorder = a.uorder;
+    pm->vorder = a.vorder;
+    pm->u1 = a.u1;
+    pm->u2 = a.u2;
+    pm->v1 = a.v1;
+    pm->v2 = a.v2;
     return GLX_SUCCESS;
 }
 
@@ -371,10 +335,10 @@ ULONG ulMapGrid(GLClient* pgc, const void* pv) {
     ULONG* pw = pwBlock(gc, GL_EVAL_BIT);
     if (pw == nullptr) return GLX_SUCCESS;
     if (L.b2D) {
-        vSetGrid(pw, GLX_EVAL_GRID2_U, fArg(pj, L.offU1, L.bDouble), fArg(pj, L.offU2, L.bDouble), un);
-        vSetGrid(pw, GLX_EVAL_GRID2_V, fArg(pj, L.offV1, L.bDouble), fArg(pj, L.offV2, L.bDouble), vn);
+        vSetGrid(pw, GLX_EVAL_GRID2_U, __glXMapArg(pj, L.offU1, L.bDouble), __glXMapArg(pj, L.offU2, L.bDouble), un);
+        vSetGrid(pw, GLX_EVAL_GRID2_V, __glXMapArg(pj, L.offV1, L.bDouble), __glXMapArg(pj, L.offV2, L.bDouble), vn);
     } else {
-        vSetGrid(pw, GLX_EVAL_GRID1, fArg(pj, L.offU1, L.bDouble), fArg(pj, L.offU2, L.bDouble), un);
+        vSetGrid(pw, GLX_EVAL_GRID1, __glXMapArg(pj, L.offU1, L.bDouble), __glXMapArg(pj, L.offU2, L.bDouble), un);
     }
     if (__GLXevalState* pes = __glXEvalState(gc)) {
         for (ULONG i = 0; i < GLX_EVAL_TARGETS; ++i) vDropTable(L.b2D ? &pes->map2[i] : &pes->map1[i]);
@@ -387,8 +351,8 @@ ULONG ulEvalMesh1(GLClient* pgc, const BYTE* pj) {
     const LONG i1 = static_cast<LONG>(__glXArgWord(pj, 1)), i2 = static_cast<LONG>(__glXArgWord(pj, 2));
     ULONG glMode;
     switch (mode) {
-        case kModePoint: glMode = kPoints; break;
-        case kModeLine: glMode = kLineStrip; break;
+        case GL_POINT: glMode = GL_POINTS; break;
+        case GL_LINE: glMode = GL_LINE_STRIP; break;
         default: return GL_INVALID_ENUM;
     }
     Active a;
@@ -402,7 +366,7 @@ ULONG ulEvalMesh2(GLClient* pgc, const BYTE* pj) {
     const ULONG mode = __glXArgWord(pj, 0);
     const LONG i1 = static_cast<LONG>(__glXArgWord(pj, 1)), i2 = static_cast<LONG>(__glXArgWord(pj, 2));
     const LONG j1 = static_cast<LONG>(__glXArgWord(pj, 3)), j2 = static_cast<LONG>(__glXArgWord(pj, 4));
-    if (mode != kModePoint && mode != kModeLine && mode != kModeFill) return GL_INVALID_ENUM;
+    if (mode != GL_POINT && mode != GL_LINE && mode != GL_FILL) return GL_INVALID_ENUM;
     Active a;
     if (i1 > i2 || j1 > j2) return GL_NO_ERROR;
     if (const ULONG e = ulActive(pgc->gc, true, &a)) return e;
@@ -414,9 +378,9 @@ ULONG ulEvalMesh2(GLClient* pgc, const BYTE* pj) {
         return e != GL_OUT_OF_MEMORY;
     };
     switch (mode) {
-        case kModePoint:
+        case GL_POINT:
             // One batch of every point, row by row.
-            if (__glOpenPrimitive(pgc, &pgc->gc->pPrimBuffer, &pgc->gc->pPending, GLX_PACKETS_IMMEDIATE, kPoints,
+            if (__glOpenPrimitive(pgc, &pgc->gc->pPrimBuffer, &pgc->gc->pPending, GLX_PACKETS_IMMEDIATE, GL_POINTS,
                                   0) != GL_NO_ERROR)
                 return GL_OUT_OF_MEMORY;
             for (LONG j = j1; j <= j2; ++j) {
@@ -428,17 +392,17 @@ ULONG ulEvalMesh2(GLClient* pgc, const BYTE* pj) {
             }
             if (__glClosePrimitive(pgc) != 0) __glSendPrimitive(pgc);
             break;
-        case kModeLine:
+        case GL_LINE:
             // A strip along each row, then along each column.
             for (LONG j = j1; j <= j2; ++j)
-                if (!note(ulEmitBatch(pgc, a, kLineStrip, Run{i1, j, 1, 0, cCols, 0}))) return glError;
+                if (!note(ulEmitBatch(pgc, a, GL_LINE_STRIP, Run{i1, j, 1, 0, cCols, 0}))) return glError;
             for (LONG i = i1; i <= i2; ++i)
-                if (!note(ulEmitBatch(pgc, a, kLineStrip, Run{i, j1, 0, 1, cRows, 0}))) return glError;
+                if (!note(ulEmitBatch(pgc, a, GL_LINE_STRIP, Run{i, j1, 0, 1, cRows, 0}))) return glError;
             break;
         default:
             // A quad strip between each pair of neighbouring rows.
             for (LONG j = j1; j < j2; ++j)
-                if (!note(ulEmitBatch(pgc, a, kQuadStrip, Run{i1, j, 1, 0, cCols, 1}))) return glError;
+                if (!note(ulEmitBatch(pgc, a, GL_QUAD_STRIP, Run{i1, j, 1, 0, cCols, 1}))) return glError;
             break;
     }
     return glError;
@@ -504,10 +468,10 @@ ULONG __glXBeginEnd_EvalCoord(GLClient* pgc, const void* pv) {
     return __glXRenderResult(pgc, pv, glError);
 }
 
-ULONG __glXDisp_Map1d(GLClient* p, const void* r) { return ulMap<kMap1d>(p, r); }
-ULONG __glXDisp_Map1f(GLClient* p, const void* r) { return ulMap<kMap1f>(p, r); }
-ULONG __glXDisp_Map2d(GLClient* p, const void* r) { return ulMap<kMap2d>(p, r); }
-ULONG __glXDisp_Map2f(GLClient* p, const void* r) { return ulMap<kMap2f>(p, r); }
+ULONG __glXDisp_Map1d(GLClient* p, const void* r) { return ulMap<__glXMap1d>(p, r); }
+ULONG __glXDisp_Map1f(GLClient* p, const void* r) { return ulMap<__glXMap1f>(p, r); }
+ULONG __glXDisp_Map2d(GLClient* p, const void* r) { return ulMap<__glXMap2d>(p, r); }
+ULONG __glXDisp_Map2f(GLClient* p, const void* r) { return ulMap<__glXMap2f>(p, r); }
 ULONG __glXDisp_MapGrid1d(GLClient* p, const void* r) { return ulMapGrid<kGrid1d>(p, r); }
 ULONG __glXDisp_MapGrid1f(GLClient* p, const void* r) { return ulMapGrid<kGrid1f>(p, r); }
 ULONG __glXDisp_MapGrid2d(GLClient* p, const void* r) { return ulMapGrid<kGrid2d>(p, r); }

@@ -334,6 +334,14 @@ void N_InvalidateBuffers(ULONG flMask);
 // with stencil, 0x10000-0x80000 further planes). With bUseContext the value
 // comes from the context's clear attributes, else ulValue.
 void N_Clear(ULONG flMask, LONG x, LONG y, LONG cx, LONG cy, ULONG bUseContext, ULONG ulValue);
+// The ancillary buffers' bits of those masks (and of the buffers a context
+// asks to have bound).
+enum : ULONG {
+    N_BUFFER_DEPTH = 0x100u,
+    N_BUFFER_STENCIL = 0x200u,
+    N_BUFFER_ACCUM = 0x400u,
+    N_BUFFER_DEPTH_STENCIL = 0x800u,
+};
 // Sets the raster position from one vertex (x, y, z, w).
 void N_RasterPos(const float* pfVertex);
 // The accumulation operation (0 ACCUM, 1 LOAD, 2 RETURN, 3 MULT, 4 ADD)
@@ -478,6 +486,18 @@ enum : ULONG {
     N_VTX_NORMAL = 0x100,
     N_VTX_FACET = 0x200,
     N_VTX_TEXCOORD = 0x400,
+    N_VTX_FRONT_EMISSION = 0x800,
+    N_VTX_FRONT_AMBIENT = 0x1000,
+    N_VTX_FRONT_DIFFUSE = 0x2000,
+    N_VTX_FRONT_SPECULAR = 0x4000,
+    N_VTX_FRONT_SHININESS = 0x8000,
+    N_VTX_BACK_EMISSION = 0x10000,
+    N_VTX_BACK_AMBIENT = 0x20000,
+    N_VTX_BACK_DIFFUSE = 0x40000,
+    N_VTX_BACK_SPECULAR = 0x80000,
+    N_VTX_BACK_SHININESS = 0x100000,
+    N_VTX_FRONT_COLOUR_INDEXES = 0x200000,  // ambient; diffuse and specular the next two bits
+    N_VTX_BACK_COLOUR_INDEXES = 0x1000000,   // likewise
     N_VTX_EDGEFLAG = 0x8000000,
     N_VTX_CHANGEMASK = 0x10000000,
     N_VTX_ALL = 0x1FFFFFFF,

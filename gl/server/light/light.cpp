@@ -9,6 +9,7 @@
 #include "state/glstate.h"
 #include "lgi/lgi.h"
 #include "dispatch/render_args.h"
+#include "glrequest_sizes.h"
 
 namespace {
 
@@ -61,14 +62,7 @@ bool bMaterialColor(ULONG pname) {
 }
 bool bModelColor(ULONG pname) { return pname == GL_LIGHT_MODEL_AMBIENT; }
 
-ULONG ulModelParamCount(ULONG pname) {
-    switch (pname) {
-        case GL_LIGHT_MODEL_AMBIENT:
-        case GL_LIGHT_MODEL_LOCAL_VIEWER:
-        case GL_LIGHT_MODEL_TWO_SIDE: return glParamCount(pname);
-        default: return 0;
-    }
-}
+ULONG ulModelParamCount(ULONG pname) { return GLXParamValues(X_GLrop_LightModelfv, pname); }
 
 ULONG ulSetLightModel(GLContext*, ULONG, ULONG pname, const float* pf, BOOL bScalar) {
     // A value counts as non-zero whatever its sign.
@@ -92,14 +86,12 @@ template <SetFn pfnSet, ULONG (*pfnCount)(ULONG), bool (*pfnColor)(ULONG), bool 
           bool bTarget = true>
 ULONG ulParam(GLClient* pgc, const void* pvRequest) {
     constexpr ULONG cjHead = bTarget ? 8 : 4;
-    if (pgc == nullptr) return GLX_BAD_ACCESS;
-    const BYTE* pjHead = static_cast<const BYTE*>(pvRequest) + 4;
-    const ULONG target = bTarget ? __glXArgWord(pjHead, 0) : 0;
-    const ULONG pname = __glXArgWord(pjHead, bTarget ? 1 : 0);
+    const BYTE* pj = __glXRenderArgs(pgc, pvRequest);
+    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pvRequest);
+    const ULONG target = bTarget ? __glXArgWord(pj, 0) : 0;
+    const ULONG pname = __glXArgWord(pj, bTarget ? 1 : 0);
+    // The vector forms' values lie in the request: the length check made sure.
     const ULONG cValues = bScalar ? 1 : pfnCount(pname);
-    const ULONG cjBody = cjHead + 4 * cValues;
-    const BYTE* pj = __glXRenderArgs(pgc, pvRequest, cjBody);
-    if (pj == nullptr) return __glXRenderArgsRefused(pgc, pvRequest, cjBody);
     float af[4] = {};
     for (ULONG i = 0; i < cValues && i < 4; ++i) {
         const ULONG iArg = cjHead / 4 + i;
@@ -118,12 +110,14 @@ ULONG ulParam(GLClient* pgc, const void* pvRequest) {
 
 N_Light __glXLightRecord(const ULONG* pwLighting, ULONG i) {
     N_Light rec;
-    std::memcpy(&rec, pwLighting + GLX_LIGHT_FIRST + i * GLX_LIGHT_WORDS, sizeof rec);
+    std::memcpy(&rec, reinterpret_cast<const BYTE*>(pwLighting) + offsetof(__GLXlightingBlock, lights) + i * sizeof rec,
+                sizeof rec);
     return rec;
 }
 
 void __glXStoreLightRecord(ULONG* pwLighting, ULONG i, const N_Light& rec) {
-    std::memcpy(pwLighting + GLX_LIGHT_FIRST + i * GLX_LIGHT_WORDS, &rec, sizeof rec);
+    std::memcpy(reinterpret_cast<BYTE*>(pwLighting) + offsetof(__GLXlightingBlock, lights) + i * sizeof rec, &rec,
+                sizeof rec);
 }
 
 float* __glXLightParam(N_Light* prec, ULONG pname) {
@@ -136,23 +130,9 @@ ULONG __glXLightParamBit(ULONG pname) {
     return pf != nullptr ? pf->flMask : 0;
 }
 
-ULONG __glXLightParamCount(ULONG pname) {
-    const LightField* pf = pField(pname);
-    return pf != nullptr ? glParamCount(pname) : 0;
-}
+ULONG __glXLightParamCount(ULONG pname) { return GLXParamValues(X_GLrop_Lightfv, pname); }
 
-ULONG __glXMaterialParamCount(ULONG pname) {
-    switch (pname) {
-        case GL_AMBIENT:
-        case GL_DIFFUSE:
-        case GL_SPECULAR:
-        case GL_EMISSION:
-        case GL_AMBIENT_AND_DIFFUSE:
-        case GL_SHININESS:
-        case GL_COLOR_INDEXES: return glParamCount(pname);
-        default: return 0;
-    }
-}
+ULONG __glXMaterialParamCount(ULONG pname) { return GLXParamValues(X_GLrop_Materialfv, pname); }
 
 float __glXIntColor(LONG c) { return static_cast<float>((2.0 * c + 1.0) / 4294967295.0); }
 
@@ -201,39 +181,43 @@ ULONG __glXSetMaterial(GLContext*, ULONG face, ULONG pname, const float* pf, BOO
         const ULONG u = __glXFloatBits(pf[0]);
         if (bNegative(u) || bAbove(u, kF128)) return GL_INVALID_VALUE;
     }
-    // Each face's attributes: emission, ambient, diffuse, specular,
-    // shininess, then the three colour indexes.
-    static_assert(N_ATTR_FRONT_SHININESS == N_ATTR_FRONT_EMISSION + 4 &&
-                  N_ATTR_FRONT_SPECULAR_INDEX == N_ATTR_FRONT_EMISSION + 7 &&
-                  N_ATTR_BACK_SHININESS == N_ATTR_BACK_EMISSION + 4 &&
-                  N_ATTR_BACK_SPECULAR_INDEX == N_ATTR_BACK_EMISSION + 7);
-    for (const ULONG base : {N_ATTR_FRONT_EMISSION, N_ATTR_BACK_EMISSION}) {
-        const bool bFront = base == N_ATTR_FRONT_EMISSION;
+    for (const bool bFront : {true, false}) {
         if (face != GL_FRONT_AND_BACK && (face == GL_FRONT) != bFront) continue;
-        switch (pname) {
-            case GL_EMISSION: N_SetStateBlockAttr(base, pf); break;
-            case GL_AMBIENT: N_SetStateBlockAttr(base + 1, pf); break;
-            case GL_DIFFUSE: N_SetStateBlockAttr(base + 2, pf); break;
-            case GL_AMBIENT_AND_DIFFUSE:
-                N_SetStateBlockAttr(base + 1, pf);
-                N_SetStateBlockAttr(base + 2, pf);
-                break;
-            case GL_SPECULAR: N_SetStateBlockAttr(base + 3, pf); break;
-            case GL_SHININESS: N_SetStateBlockAttr(base + 4, pf); break;
-            case GL_COLOR_INDEXES:
-                for (ULONG k = 0; k < 3; ++k) N_SetStateBlockAttr(base + 5 + k, pf + k);
-                break;
-            default: break;
+        if (pname == GL_AMBIENT_AND_DIFFUSE) {
+            N_SetStateBlockAttr(__glXMaterialAttr(bFront, GL_AMBIENT), pf);
+            N_SetStateBlockAttr(__glXMaterialAttr(bFront, GL_DIFFUSE), pf);
+        } else if (pname == GL_COLOR_INDEXES) {
+            // One attribute a value.
+            for (ULONG k = 0; k < __glXMaterialParamCount(pname); ++k)
+                N_SetStateBlockAttr(__glXMaterialAttr(bFront, pname) + k, pf + k);
+        } else {
+            N_SetStateBlockAttr(__glXMaterialAttr(bFront, pname), pf);
         }
     }
     return GL_NO_ERROR;
+}
+
+ULONG __glXMaterialAttr(bool bFront, ULONG pname) {
+    static_assert(N_ATTR_FRONT_DIFFUSE_INDEX == N_ATTR_FRONT_AMBIENT_INDEX + 1 &&
+                  N_ATTR_FRONT_SPECULAR_INDEX == N_ATTR_FRONT_AMBIENT_INDEX + 2 &&
+                  N_ATTR_BACK_DIFFUSE_INDEX == N_ATTR_BACK_AMBIENT_INDEX + 1 &&
+                  N_ATTR_BACK_SPECULAR_INDEX == N_ATTR_BACK_AMBIENT_INDEX + 2);
+    switch (pname) {
+        case GL_EMISSION: return bFront ? N_ATTR_FRONT_EMISSION : N_ATTR_BACK_EMISSION;
+        case GL_AMBIENT: return bFront ? N_ATTR_FRONT_AMBIENT : N_ATTR_BACK_AMBIENT;
+        case GL_DIFFUSE: return bFront ? N_ATTR_FRONT_DIFFUSE : N_ATTR_BACK_DIFFUSE;
+        case GL_SPECULAR: return bFront ? N_ATTR_FRONT_SPECULAR : N_ATTR_BACK_SPECULAR;
+        case GL_SHININESS: return bFront ? N_ATTR_FRONT_SHININESS : N_ATTR_BACK_SHININESS;
+        case GL_COLOR_INDEXES: return bFront ? N_ATTR_FRONT_AMBIENT_INDEX : N_ATTR_BACK_AMBIENT_INDEX;
+        default: return ~0u;
+    }
 }
 
 BOOL __glXPushLights(GLContext* gc) {
     const ULONG* pwBlock = pwLighting(gc);
     if (pwBlock == nullptr) return FALSE;
     N_Light lights[GLX_LIGHTS];
-    std::memcpy(lights, pwBlock + GLX_LIGHT_FIRST, sizeof lights);
+    std::memcpy(lights, reinterpret_cast<const BYTE*>(pwBlock) + offsetof(__GLXlightingBlock, lights), sizeof lights);
     N_SetLights(GLX_LIGHTS, lights);
     return TRUE;
 }

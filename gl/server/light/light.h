@@ -19,6 +19,15 @@ static_assert(offsetof(N_Light, ambient) == GLX_LIGHT_AMBIENT * 4 && offsetof(N_
               offsetof(N_Light, spotExponent) == 16 * 4 && offsetof(N_Light, spotCutoff) == GLX_LIGHT_SPOT_CUTOFF * 4 &&
               offsetof(N_Light, constantAttenuation) == 18 * 4 && offsetof(N_Light, linearAttenuation) == 19 * 4 &&
               offsetof(N_Light, quadraticAttenuation) == 20 * 4 && offsetof(N_Light, specular) == GLX_LIGHT_SPECULAR * 4);
+// The LIGHTING block as stored: the light-model words, then the eight
+// light records. Read and written through memcpy at these offsets (the
+// block is a run of words).
+struct __GLXlightingBlock {
+    ULONG head[GLX_LIGHT_FIRST];
+    N_Light lights[GLX_LIGHTS];
+};
+static_assert(offsetof(__GLXlightingBlock, lights) == GLX_LIGHT_FIRST * sizeof(ULONG));
+static_assert(sizeof(__GLXlightingBlock) == (GLX_LIGHT_FIRST + GLX_LIGHTS * GLX_LIGHT_WORDS) * sizeof(ULONG));
 // Light i's record in a LIGHTING block, and storing one there.
 N_Light __glXLightRecord(const ULONG* pwLighting, ULONG i);
 void __glXStoreLightRecord(ULONG* pwLighting, ULONG i, const N_Light& rec);
@@ -30,6 +39,11 @@ ULONG __glXLightParamBit(ULONG pname);
 // The values a light or material parameter takes (0 for an unknown one).
 ULONG __glXLightParamCount(ULONG pname);
 ULONG __glXMaterialParamCount(ULONG pname);
+// The lgi attribute of a material parameter of one face (bFront: GL_FRONT,
+// else GL_BACK): for GL_COLOR_INDEXES the first of its three (ambient,
+// diffuse, specular index); ~0u for a parameter that has none of its own
+// (AMBIENT_AND_DIFFUSE sets two) or no material parameter.
+ULONG __glXMaterialAttr(bool bFront, ULONG pname);
 // A signed 32-bit colour component as a float: (2c + 1) / (2^32 - 1).
 float __glXIntColor(LONG c);
 

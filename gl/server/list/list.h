@@ -6,7 +6,12 @@
 // table. The list table may be shared between contexts.
 #pragma once
 
+#include <cstdint>
+#include <cstring>
+
 #include "context/context.h"
+#include "dispatch/dispatch.h"
+#include "glrequest_sizes.h"
 
 #define GLX_LIST_BUCKETS 1009u
 #define GLX_LIST_MAX_DEPTH 64u       // nested CallList / CallLists
@@ -25,7 +30,7 @@
 
 // A list holds the client's requests and records of its own under the
 // private render opcodes of glrequests.h: X_GLrop_PacketAddrZYD {u16 8,
-// u16 1024, u32 batch}, a primitive batch of the list.
+// u16 X_GLrop_PacketAddrZYD, u32 batch}, a primitive batch of the list.
 
 // List-mode bits of the compiling context.
 #define GLX_LIST_COMPILING 0x1u
@@ -136,3 +141,22 @@ ULONG __glXCompileDrawPixels(GLClient* pgc, const void* pvRequest, BYTE** ppj, U
 // compiles (0 when none): for the queries.
 ULONG __glXListMode(const GLContext* gc);
 ULONG __glXListIndex(const GLContext* gc);
+
+// Between a compiled Begin and End a list call goes into the list being
+// compiled, unread.
+inline bool __glXInCompiledBegin(const GLContext* gc) {
+    return gc != nullptr && gc->bCompiling && gc->bInBegin && gc->pRenderTable == __glXRenderBeginEndTable;
+}
+
+// The bytes of list names a CallLists request {n, type, names} carries
+// behind its fixed arguments: none when the call is kept or refused before
+// a name is read (between a compiled Begin and End, past the depth limit,
+// a type that is none, a negative count).
+inline std::uint64_t __glXCallListsNameBytes(const GLContext* gc, const BYTE* pj) {
+    LONG n;
+    ULONG type;
+    std::memcpy(&n, pj, 4);
+    std::memcpy(&type, pj + 4, 4);
+    if (__glXInCompiledBegin(gc) || gc->callDepth >= GLX_LIST_MAX_DEPTH || n < 0) return 0;
+    return static_cast<std::uint64_t>(n) * GLXListNameBytes(type);
+}

@@ -19,7 +19,6 @@
 
 namespace {
 
-constexpr ULONG kCompile = 0x1300, kCompileAndExecute = 0x1301;
 constexpr ULONG kBatchRef = 8;  // bytes of a batch reference
 
 __GLXlistHead* phCompiling(GLContext* gc) {
@@ -114,11 +113,11 @@ ULONG __glXCompileDrawPixels(GLClient* pgc, const void* pvRequest, BYTE** ppj, U
     const LONG w = static_cast<LONG>(__glXArgWord(pj, 6)), h = static_cast<LONG>(__glXArgWord(pj, 7));
     const ULONG format = __glXArgWord(pj, 8), type = __glXArgWord(pj, 9);
     if (w < 0 || h < 0) return GL_INVALID_VALUE;
-    if (format - 0x1900 > 10) return GL_INVALID_ENUM;  // COLOR_INDEX .. LUMINANCE_ALPHA
+    if (format - GL_COLOR_INDEX > GL_LUMINANCE_ALPHA - GL_COLOR_INDEX) return GL_INVALID_ENUM;
     const ULONG typeCode = __glXTypeCode(type);
     if (typeCode == ~0u || __glXCheckBitmapFormat(format, type) != GL_NO_ERROR) return GL_INVALID_ENUM;
     // The record holds an RGB image as RGBA; its size a multiple of 4.
-    const std::uint64_t cjRecordImage = (__glXImageSize(w, h, format == 0x1907 ? 0x1908 : format, type) + 3) & ~std::uint64_t{3};
+    const std::uint64_t cjRecordImage = (__glXImageSize(w, h, format == GL_RGB ? GL_RGBA : format, type) + 3) & ~std::uint64_t{3};
     if (cjRecordImage > (64u << 20)) return GL_OUT_OF_MEMORY;
     const ULONG cjImage = static_cast<ULONG>(__glXImageSize(w, h, format, type));
     if (const ULONG e = __glXSetRequestUnpack(pgc->gc, pj + 4)) return e;
@@ -136,7 +135,7 @@ ULONG __glXCompileDrawPixels(GLClient* pgc, const void* pvRequest, BYTE** ppj, U
     }
     if (pjRecord != nullptr) {
         std::memcpy(pjRecord, pj, kFixed);
-        const ULONG aw[3] = {static_cast<ULONG>(cjRecordImage), format - 0x1900, typeCode};
+        const ULONG aw[3] = {static_cast<ULONG>(cjRecordImage), format - GL_COLOR_INDEX, typeCode};
         std::memcpy(pjRecord + kFixed, aw, sizeof aw);
         const ULONG cjCopy = image.cj < cjImage ? static_cast<ULONG>(image.cj) : cjImage;
         if (cjCopy != 0) std::memcpy(pjRecord + GLX_LIST_PIXELS_HEADER, image.pj, cjCopy);
@@ -321,7 +320,7 @@ ULONG __glXDisp_NewList(GLClient* pgc, const void* pvRequest) {
     const ULONG name = __glXArgWord(pj, 0), mode = __glXArgWord(pj, 1);
     if (gc->bInBegin || phCompiling(gc) != nullptr) return __glXSingleError(pgc, pvRequest, GL_INVALID_OPERATION);
     if (name == 0) return __glXSingleError(pgc, pvRequest, GL_INVALID_VALUE);
-    if (mode != kCompile && mode != kCompileAndExecute) return __glXSingleError(pgc, pvRequest, GL_INVALID_ENUM);
+    if (mode != GL_COMPILE && mode != GL_COMPILE_AND_EXECUTE) return __glXSingleError(pgc, pvRequest, GL_INVALID_ENUM);
     __glXFlushPending(pgc);
     // A list left over from a compile the context gave up (it was made
     // current again meanwhile) goes first.
@@ -339,7 +338,7 @@ ULONG __glXDisp_NewList(GLClient* pgc, const void* pvRequest) {
     pHead->ulOne = 1;
     pHead->ppLink = &pHead->pFirst;
     gc->pListCompiled = pHead;
-    gc->listMode = GLX_LIST_COMPILING | (mode == kCompileAndExecute ? GLX_LIST_EXECUTE : 0);
+    gc->listMode = GLX_LIST_COMPILING | (mode == GL_COMPILE_AND_EXECUTE ? GLX_LIST_EXECUTE : 0);
     gc->bCompiling = 1;
     gc->pSavedTable = gc->pRenderTable;
     gc->pRenderTable = __glXRenderListTable;

@@ -139,17 +139,6 @@ ULONG ulCall(GLClient* pgc, const void* pv, Body body) {
     return __glXRenderResult(pgc, pv, glError);
 }
 
-// Bytes of one name of a CallLists type, or 0 for a type that is none.
-ULONG cjNameOf(ULONG type) {
-    switch (type) {
-        case 0x1400: case 0x1401: return 1;                // BYTE, UNSIGNED_BYTE
-        case 0x1402: case 0x1403: case 0x1407: return 2;   // SHORT, UNSIGNED_SHORT, 2_BYTES
-        case 0x1408: return 3;                             // 3_BYTES
-        case 0x1404: case 0x1405: case 0x1406: case 0x1409: return 4;  // INT, UNSIGNED_INT, FLOAT, 4_BYTES
-        default: return 0;
-    }
-}
-
 ULONG ulListBase(const GLContext* gc) {
     const ULONG* pw = gc->pState != nullptr ? gc->pState->blocks[__builtin_ctz(GL_LIST_BIT)] : nullptr;
     return pw != nullptr ? pw[GLX_LIST_BASE] : 0;
@@ -157,29 +146,29 @@ ULONG ulListBase(const GLContext* gc) {
 
 // The name of value i of a CallLists array.
 ULONG ulNameAt(const BYTE* pj, ULONG i, ULONG type, ULONG base) {
-    const BYTE* p = pj + i * cjNameOf(type);
+    const BYTE* p = pj + i * GLXListNameBytes(type);
     switch (type) {
-        case 0x1400: return base + static_cast<ULONG>(static_cast<LONG>(static_cast<signed char>(p[0])));
-        case 0x1401: return base + p[0];
-        case 0x1402: {
+        case GL_BYTE: return base + static_cast<ULONG>(static_cast<LONG>(static_cast<signed char>(p[0])));
+        case GL_UNSIGNED_BYTE: return base + p[0];
+        case GL_SHORT: {
             short s;
             std::memcpy(&s, p, 2);
             return base + static_cast<ULONG>(static_cast<LONG>(s));
         }
-        case 0x1403: {
+        case GL_UNSIGNED_SHORT: {
             USHORT us;
             std::memcpy(&us, p, 2);
             return base + us;
         }
-        case 0x1406: {
+        case GL_FLOAT: {
             float f;
             std::memcpy(&f, p, 4);
             const double d = std::trunc(static_cast<double>(f) + static_cast<double>(base));
             return d >= 0.0 && d <= 4294967295.0 ? static_cast<ULONG>(d) : 0u;  // none outside the names
         }
-        case 0x1407: return base + (static_cast<ULONG>(p[0]) << 8 | p[1]);
-        case 0x1408: return base + (static_cast<ULONG>(p[0]) << 16 | static_cast<ULONG>(p[1]) << 8 | p[2]);
-        case 0x1409:
+        case GL_2_BYTES: return base + (static_cast<ULONG>(p[0]) << 8 | p[1]);
+        case GL_3_BYTES: return base + (static_cast<ULONG>(p[0]) << 16 | static_cast<ULONG>(p[1]) << 8 | p[2]);
+        case GL_4_BYTES:
             return base + (static_cast<ULONG>(p[0]) << 24 | static_cast<ULONG>(p[1]) << 16 |
                            static_cast<ULONG>(p[2]) << 8 | p[3]);
         default: {  // INT, UNSIGNED_INT
@@ -200,11 +189,6 @@ void vReplyRetval(GLClient* pgc, ULONG ulRetval) {
 
 namespace {
 
-// Between a compiled Begin and End a list call goes into the list.
-bool bInCompiledBegin(const GLContext* gc) {
-    return gc != nullptr && gc->bCompiling && gc->bInBegin && gc->pRenderTable == __glXRenderBeginEndTable;
-}
-
 // The body of a list call. Between Begin and End the open primitive still
 // writes its vertices into the pending packet buffer, so the buffer is not
 // handed on there; elsewhere it goes on first, as for every request.
@@ -217,7 +201,7 @@ const BYTE* pjCallArgs(GLClient* pgc, const void* pv) {
 
 ULONG __glXDisp_CallList(GLClient* pgc, const void* pv) {
     GLContext* gc = pgc != nullptr ? pgc->gc : nullptr;
-    if (bInCompiledBegin(gc)) return __glXListSpill(pgc, pv);
+    if (__glXInCompiledBegin(gc)) return __glXListSpill(pgc, pv);
     const BYTE* pj = pjCallArgs(pgc, pv);
     if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv);
     const ULONG name = __glXArgWord(pj, 0);
@@ -226,18 +210,16 @@ ULONG __glXDisp_CallList(GLClient* pgc, const void* pv) {
 
 ULONG __glXDisp_CallLists(GLClient* pgc, const void* pv) {
     GLContext* gc = pgc != nullptr ? pgc->gc : nullptr;
-    if (bInCompiledBegin(gc)) return __glXListSpill(pgc, pv);
+    if (__glXInCompiledBegin(gc)) return __glXListSpill(pgc, pv);
     const BYTE* pj = pjCallArgs(pgc, pv);
     if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv);
     const LONG n = static_cast<LONG>(__glXArgWord(pj, 0));
     const ULONG type = __glXArgWord(pj, 1);
-    const ULONG cjName = cjNameOf(type);
+    const ULONG cjName = GLXListNameBytes(type);
     if (gc->callDepth >= GLX_LIST_MAX_DEPTH) return __glXRenderError(pgc, pv, GL_INVALID_OPERATION);
     if (cjName == 0) return __glXRenderError(pgc, pv, GL_INVALID_ENUM);
     if (n < 0) return __glXRenderError(pgc, pv, GL_INVALID_VALUE);
-    // Every name must lie in the request.
-    const ULONG cjBody = __glXRenderLength(pgc, pv) - 4;
-    if (static_cast<std::uint64_t>(n) * cjName > cjBody - 8) return __glXBadLength(pgc, pv);
+    // Every name lies in the request: the length check made sure.
     const ULONG base = ulListBase(gc);
     return ulCall(pgc, pv, [&] {
         for (ULONG i = 0; i < static_cast<ULONG>(n); ++i)

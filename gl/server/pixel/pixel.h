@@ -9,8 +9,10 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 #include "context/context.h"
+#include "glrequest_sizes.h"
 
 // One direction's pixel-store modes; the layout of the request's own
 // header (swap bytes, LSB first, two unused bytes, row length, skip rows,
@@ -32,6 +34,15 @@ static_assert(offsetof(__GLXpixelStoreMode, alignment) == 16);
 // the index maps hold integers, the others floats, at most 32 entries.
 #define GLX_PIXEL_MAPS 10u
 #define GLX_PIXEL_MAP_MAX 32u
+// The bytes of values a PixelMap request {map, size, values} carries behind
+// its fixed arguments: none for a size out of 1 .. GLX_PIXEL_MAP_MAX, which
+// is refused before a value is read.
+inline ULONG __glXPixelMapValueBytes(ULONG opcode, const BYTE* pj) {
+    LONG size;
+    std::memcpy(&size, pj + 4, 4);
+    if (size <= 0 || size > static_cast<LONG>(GLX_PIXEL_MAP_MAX)) return 0;
+    return static_cast<ULONG>(size) * GLXPixelMapValueBytes(opcode);
+}
 struct __GLXpixelMap {
     ULONG size;  // 1 .. 32 (a size of 0 is kept as 1)
     ULONG values[GLX_PIXEL_MAP_MAX];

@@ -15,9 +15,6 @@
 
 namespace {
 
-constexpr ULONG kDepthBuffers = 0x900, kStencilBuffer = 0x200;
-constexpr ULONG kReadPixels = 111;  // its single opcode
-constexpr ULONG kCopyColor = 0x1800, kCopyDepth = 0x1801, kCopyStencil = 0x1802;
 
 ULONG ulVisual(const GLContext* gc, ULONG GLVisual::*pField) { return gc->pvis != nullptr ? gc->pvis->*pField : 0; }
 
@@ -46,8 +43,8 @@ ULONG ulCheckFormat(GLContext* gc, ULONG format, ULONG type) {
     }
     if (type - GL_BYTE > GL_FLOAT - GL_BYTE && type != GL_BITMAP) return GL_INVALID_ENUM;
     if (const ULONG e = __glXCheckBitmapFormat(format, type)) return e;
-    if (format == GL_STENCIL_INDEX) vBindAlso(gc, kStencilBuffer);
-    if (format == GL_DEPTH_COMPONENT) vBindAlso(gc, kDepthBuffers);
+    if (format == GL_STENCIL_INDEX) vBindAlso(gc, N_BUFFER_STENCIL);
+    if (format == GL_DEPTH_COMPONENT) vBindAlso(gc, N_BUFFER_DEPTH | N_BUFFER_DEPTH_STENCIL);
     return GL_NO_ERROR;
 }
 
@@ -106,18 +103,18 @@ ULONG ulCopyPixels(GLContext* gc, const BYTE* pj) {
     if (width < 0 || height < 0) return GL_INVALID_VALUE;
     ULONG code;
     switch (__glXArgWord(pj, 4)) {
-        case kCopyColor:
+        case GL_COLOR:
             code = 0;
             if (gc->dirty & GLX_DIRTY_BUFFERS) _DBindBuffers(gc, gc->flBufferMask);
             break;
-        case kCopyDepth:
+        case GL_DEPTH:
             if (ulVisual(gc, &GLVisual::cDepthBits) == 0) return GL_INVALID_OPERATION;
-            vBindAlso(gc, kDepthBuffers);
+            vBindAlso(gc, N_BUFFER_DEPTH | N_BUFFER_DEPTH_STENCIL);
             code = 2;
             break;
-        case kCopyStencil:
+        case GL_STENCIL:
             if (ulVisual(gc, &GLVisual::cStencilBits) == 0) return GL_INVALID_OPERATION;
-            vBindAlso(gc, kStencilBuffer);
+            vBindAlso(gc, N_BUFFER_STENCIL);
             code = 1;
             break;
         default: return GL_INVALID_ENUM;
@@ -192,7 +189,7 @@ ULONG __glXDisp_ReadPixels(GLClient* pgc, const void* pv) {
                                    &image, FALSE);
     if (e != GL_NO_ERROR) {
         // The error is recorded and the image answered empty.
-        __glXSetError(pgc, __glXSingleRequestName(kReadPixels), e);
+        __glXSetError(pgc, __glXSingleRequestName(X_GLsop_ReadPixels), e);
         __glXSendReply(&rp, sizeof rp, nullptr, 0);
         LocalFree(pjPixels);
         return GLX_SUCCESS;

@@ -14,8 +14,6 @@
 
 namespace {
 
-constexpr ULONG kUnpackFirst = 0x0CF0, kPackFirst = 0x0D00;  // SWAP_BYTES .. ALIGNMENT
-constexpr ULONG kMapSizeFirst = 0x0CB0;                       // PIXEL_MAP_I_TO_I_SIZE ..
 constexpr ULONG kIntegerMaps = 2;                             // I_TO_I and S_TO_S hold integers
 constexpr ULONG kIndexMaps = 6;                               // I_TO_I .. I_TO_A: powers of two
 
@@ -103,9 +101,9 @@ std::uint64_t __glXImageSize(LONG width, LONG height, ULONG format, ULONG type) 
 }
 
 ULONG __glXPixelStore(GLContext* gc, ULONG pname, LONG value) {
-    const bool bUnpack = pname - kUnpackFirst < 6;
-    if (!bUnpack && pname - kPackFirst >= 6) return GL_INVALID_ENUM;
-    const ULONG i = pname - (bUnpack ? kUnpackFirst : kPackFirst);
+    const bool bUnpack = pname - GL_UNPACK_SWAP_BYTES < 6;
+    if (!bUnpack && pname - GL_PACK_SWAP_BYTES >= 6) return GL_INVALID_ENUM;
+    const ULONG i = pname - (bUnpack ? GL_UNPACK_SWAP_BYTES : GL_PACK_SWAP_BYTES);
     if (i >= 2 && i <= 4 && value < 0) return GL_INVALID_VALUE;
     if (i == 5 && value != 1 && value != 2 && value != 4 && value != 8) return GL_INVALID_VALUE;
     __GLXpixelState* pps = __glXPixelState(gc);
@@ -196,8 +194,8 @@ ULONG __glXSetRequestUnpack(GLContext* gc, const BYTE* pjHeader) {
 }
 
 ULONG __glXPixelVariable(GLContext* gc, ULONG pname, ULONG* pType, ULONG* pw) {
-    const bool bUnpack = pname - kUnpackFirst < 6, bPack = pname - kPackFirst < 6;
-    const bool bMapSize = pname - kMapSizeFirst < GLX_PIXEL_MAPS;
+    const bool bUnpack = pname - GL_UNPACK_SWAP_BYTES < 6, bPack = pname - GL_PACK_SWAP_BYTES < 6;
+    const bool bMapSize = pname - GL_PIXEL_MAP_I_TO_I_SIZE < GLX_PIXEL_MAPS;
     if (!bUnpack && !bPack && !bMapSize) return 0;
     const __GLXpixelState* pps = __glXPixelState(gc);
     __GLXpixelState defaults{};
@@ -208,11 +206,11 @@ ULONG __glXPixelVariable(GLContext* gc, ULONG pname, ULONG* pType, ULONG* pw) {
     }
     *pType = 5124;  // integers
     if (bMapSize) {
-        pw[0] = pps->maps[pname - kMapSizeFirst].size;
+        pw[0] = pps->maps[pname - GL_PIXEL_MAP_I_TO_I_SIZE].size;
         return 1;
     }
     const __GLXpixelStoreMode& m = bUnpack ? pps->unpack : pps->pack;
-    switch (pname - (bUnpack ? kUnpackFirst : kPackFirst)) {
+    switch (pname - (bUnpack ? GL_UNPACK_SWAP_BYTES : GL_PACK_SWAP_BYTES)) {
         case 0: pw[0] = m.swapBytes != 0; *pType = 5120; break;
         case 1: pw[0] = m.lsbFirst != 0; *pType = 5120; break;
         case 2: pw[0] = static_cast<ULONG>(m.rowLength); break;
@@ -235,18 +233,14 @@ ULONG ulPixelTransfer(GLClient* pgc, const void* pv) {
     return __glXRenderResult(pgc, pv, __glXPixelTransfer(pgc->gc, __glXArgWord(pj, 0), f));
 }
 
-// PixelMap: map, size, then size values of the kind (4, 4 or 2 bytes);
-// only the values the request holds are read.
+// PixelMap: map, size, then size values of the kind (4, 4 or 2 bytes),
+// inside the request: the length check made sure.
 template <ULONG kind>
 ULONG ulPixelMap(GLClient* pgc, const void* pv) {
     const BYTE* pj = __glXRenderArgs(pgc, pv);
     if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv);
     const ULONG map = __glXArgWord(pj, 0);
     const LONG size = static_cast<LONG>(__glXArgWord(pj, 1));
-    const ULONG cjValue = kind == 2 ? 2 : 4;
-    if (size > 0 && size <= static_cast<LONG>(GLX_PIXEL_MAP_MAX) &&
-        !__glXRenderBodyFits(pgc, pv, 8 + static_cast<ULONG>(size) * cjValue))
-        return __glXBadLength(pgc, pv);
     return __glXRenderResult(pgc, pv, __glXSetPixelMap(pgc->gc, map, size, pj + 8, kind));
 }
 

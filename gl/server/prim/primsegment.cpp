@@ -20,8 +20,6 @@ constexpr ULONG kKinds[10] = {63, 65, 64, 64, 67, 70, 69, 68, 70, 66};
 
 constexpr ULONG kPositionBits = VTX_XY | VTX_XYZ | VTX_XYZW;
 constexpr ULONG kColorBits = VTX_RGB | VTX_RGBA;
-constexpr ULONG kLgiEdgeFlag = 0x8000000u;
-
 
 __GLXprimSegment* pStateOf(GLContext* gc) { return static_cast<__GLXprimSegment*>(gc->pPrimSegment); }
 
@@ -273,7 +271,7 @@ ULONG glExecPrimitiveZYD(GLClient* pgc, const void* pvRequest) {
     d.kind = kind;
     d.count = n;
     d.cStrips = cStrips;
-    d.format = (format & VTX_EDGEFLAG) ? (format & ~VTX_EDGEFLAG) | kLgiEdgeFlag : format;
+    d.format = (format & VTX_EDGEFLAG) ? (format & ~VTX_EDGEFLAG) | N_VTX_EDGEFLAG : format;
     d.andMask = h.andMask;
     d.pStripLengths = cStrips != 0 ? aulStrips : nullptr;
     d.pFlags = a.flags;

@@ -20,15 +20,7 @@
 
 namespace {
 
-constexpr ULONG kFront = 0x404, kBack = 0x405;
-constexpr ULONG kAmbient = 0x1200, kDiffuse = 0x1201, kSpecular = 0x1202, kEmission = 0x1600,
-                kShininess = 0x1601, kColorIndexes = 0x1603;
 
-// The render opcodes the per-vertex handlers decode.
-enum : USHORT {
-    kOpBegin = 4, kOpColor3fv = 8, kOpColor4fv = 16, kOpEdgeFlagv = 22, kOpIndexfv = 25, kOpNormal3fv = 30,
-    kOpTexCoord4fv = 62, kOpVertex2fv = 66, kOpVertex3fv = 70, kOpVertex4fv = 74, kOpMaterialfv = 97
-};
 
 // A material colour of a vertex record: its bit, face and parameter.
 struct MaterialColor {
@@ -37,9 +29,10 @@ struct MaterialColor {
     ULONG pname;
 };
 constexpr MaterialColor kMaterialColors[] = {
-    {0x800, kFront, kEmission},   {0x1000, kFront, kAmbient},   {0x2000, kFront, kDiffuse},
-    {0x4000, kFront, kSpecular},  {0x10000, kBack, kEmission},  {0x20000, kBack, kAmbient},
-    {0x40000, kBack, kDiffuse},   {0x80000, kBack, kSpecular},
+    {N_VTX_FRONT_EMISSION, GL_FRONT, GL_EMISSION}, {N_VTX_FRONT_AMBIENT, GL_FRONT, GL_AMBIENT},
+    {N_VTX_FRONT_DIFFUSE, GL_FRONT, GL_DIFFUSE},   {N_VTX_FRONT_SPECULAR, GL_FRONT, GL_SPECULAR},
+    {N_VTX_BACK_EMISSION, GL_BACK, GL_EMISSION},   {N_VTX_BACK_AMBIENT, GL_BACK, GL_AMBIENT},
+    {N_VTX_BACK_DIFFUSE, GL_BACK, GL_DIFFUSE},     {N_VTX_BACK_SPECULAR, GL_BACK, GL_SPECULAR},
 };
 
 // Writes requests into a buffer sized beforehand, or (null buffer) only
@@ -63,20 +56,20 @@ class Writer {
     // attribute block (vertex or current values) of the mask, in bit order;
     // positions, facet planes and the change mask are not requests.
     void Attributes(ULONG mask, const ULONG* pulWords) {
-        Attr(kOpColor3fv, N_VTX_RGB, mask, pulWords, 3);
-        Attr(kOpColor4fv, N_VTX_RGBA, mask, pulWords, 4);
-        Attr(kOpIndexfv, N_VTX_INDEX, mask, pulWords, 1);
-        Attr(kOpNormal3fv, N_VTX_NORMAL, mask, pulWords, 3);
-        Attr(kOpTexCoord4fv, N_VTX_TEXCOORD, mask, pulWords, 4);
+        Attr(X_GLrop_Color3fv, N_VTX_RGB, mask, pulWords, 3);
+        Attr(X_GLrop_Color4fv, N_VTX_RGBA, mask, pulWords, 4);
+        Attr(X_GLrop_Indexfv, N_VTX_INDEX, mask, pulWords, 1);
+        Attr(X_GLrop_Normal3fv, N_VTX_NORMAL, mask, pulWords, 3);
+        Attr(X_GLrop_TexCoord4fv, N_VTX_TEXCOORD, mask, pulWords, 4);
         for (const MaterialColor& m : kMaterialColors) Material(m.face, m.pname, m.bit, 1, mask, pulWords, 4);
-        Material(kFront, kShininess, 0x8000, 1, mask, pulWords, 1);
-        Material(kBack, kShininess, 0x100000, 1, mask, pulWords, 1);
-        Material(kFront, kColorIndexes, 0x200000, 3, mask, pulWords, 1);
-        Material(kBack, kColorIndexes, 0x1000000, 3, mask, pulWords, 1);
+        Material(GL_FRONT, GL_SHININESS, N_VTX_FRONT_SHININESS, 1, mask, pulWords, 1);
+        Material(GL_BACK, GL_SHININESS, N_VTX_BACK_SHININESS, 1, mask, pulWords, 1);
+        Material(GL_FRONT, GL_COLOR_INDEXES, N_VTX_FRONT_COLOUR_INDEXES, 3, mask, pulWords, 1);
+        Material(GL_BACK, GL_COLOR_INDEXES, N_VTX_BACK_COLOUR_INDEXES, 3, mask, pulWords, 1);
         ULONG cb = 0;
         if (const ULONG* pul = N_GetAttrPtr(N_VTX_EDGEFLAG, mask, pulWords, &cb)) {
             const ULONG edge = pul[0] & 0xFF;  // the byte the request carries
-            Request(kOpEdgeFlagv, &edge, 1);
+            Request(X_GLrop_EdgeFlagv, &edge, 1);
         }
     }
 
@@ -86,7 +79,7 @@ class Writer {
             ULONG bit;
             USHORT opcode;
             ULONG cWords;
-        } kPositions[] = {{N_VTX_POS4, kOpVertex4fv, 4}, {N_VTX_POS3, kOpVertex3fv, 3}, {N_VTX_POS2, kOpVertex2fv, 2}};
+        } kPositions[] = {{N_VTX_POS4, X_GLrop_Vertex4fv, 4}, {N_VTX_POS3, X_GLrop_Vertex3fv, 3}, {N_VTX_POS2, X_GLrop_Vertex2fv, 2}};
         for (const auto& p : kPositions) {
             ULONG cb = 0;
             if (const ULONG* pul = N_GetAttrPtr(p.bit, mask, pulWords, &cb)) {
@@ -115,7 +108,7 @@ class Writer {
             for (ULONG w = 0; w < cWords; ++w) aul[2 + cValues++] = pul != nullptr ? pul[w] : 0;
             bAny |= pul != nullptr;
         }
-        if (bAny) Request(kOpMaterialfv, aul, 2 + cValues);
+        if (bAny) Request(X_GLrop_Materialfv, aul, 2 + cValues);
     }
 
     BYTE* pj_;
@@ -132,7 +125,7 @@ void vWriteRequests(Writer& w, const __GLXprimBuffer* pb, N_VertexRecord* pvr, U
     // Its vertices go on as a strip, so that no segment is drawn that the
     // loop does not have; only the closing segment is then not drawn.
     const ULONG mode = pb->mode == GLX_LINE_LOOP && pb->cWraps != 0 ? GLX_LINE_STRIP : pb->mode;
-    w.Request(kOpBegin, &mode, 1);
+    w.Request(X_GLrop_Begin, &mode, 1);
     const ULONG n = pvr != nullptr ? pvr->vertexCount : 0;
     for (ULONG i = 1; i <= n; ++i) {
         ULONG mask = 0, cb = 0;

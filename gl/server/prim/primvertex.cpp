@@ -13,9 +13,6 @@
 
 namespace {
 
-constexpr ULONG kFront = 0x404, kBack = 0x405, kFrontAndBack = 0x408;
-constexpr ULONG kAmbient = 0x1200, kDiffuse = 0x1201, kSpecular = 0x1202, kEmission = 0x1600,
-                kShininess = 0x1601, kAmbientAndDiffuse = 0x1602, kColorIndexes = 0x1603;
 
 N_VertexRecord* pvrOf(__GLXprimBuffer* pb) {
     if (pb == nullptr) return nullptr;
@@ -52,11 +49,11 @@ ULONG __glXVtx_Material(__GLXprimBuffer* pb, const void* pvArgs) {
     const auto* pj = static_cast<const BYTE*>(pvArgs);
     const ULONG face = __glXArgWord(pj, 0);
     const ULONG pname = __glXArgWord(pj, 1);
-    if (face != kFront && face != kBack && face != kFrontAndBack) return GL_INVALID_ENUM;
+    if (face != GL_FRONT && face != GL_BACK && face != GL_FRONT_AND_BACK) return GL_INVALID_ENUM;
     const ULONG cValues = __glXMaterialParamCount(pname);
-    if (cValues == 0 || (bScalar && pname != kShininess)) return GL_INVALID_ENUM;
+    if (cValues == 0 || (bScalar && pname != GL_SHININESS)) return GL_INVALID_ENUM;
     float f[4] = {};
-    const bool bColor = pname != kShininess && pname != kColorIndexes;
+    const bool bColor = pname != GL_SHININESS && pname != GL_COLOR_INDEXES;
     for (ULONG i = 0; i < cValues; ++i) {
         if (bInt) {
             const LONG l = static_cast<LONG>(__glXArgWord(pj, 2 + i));
@@ -66,28 +63,28 @@ ULONG __glXVtx_Material(__GLXprimBuffer* pb, const void* pvArgs) {
         }
     }
     // Shininess outside 0..128, NaN included, is refused.
-    if (pname == kShininess && !(f[0] >= 0.0f && f[0] <= 128.0f)) return GL_INVALID_VALUE;
+    if (pname == GL_SHININESS && !(f[0] >= 0.0f && f[0] <= 128.0f)) return GL_INVALID_VALUE;
     N_VertexRecord* pvr = pvrOf(pb);
     for (const bool bFront : {true, false}) {
-        if (face == (bFront ? kBack : kFront)) continue;
+        if (face == (bFront ? GL_BACK : GL_FRONT)) continue;
         switch (pname) {
-            case kEmission:
+            case GL_EMISSION:
                 (bFront ? N_SetVertexFrontEmission : N_SetVertexBackEmission)(pvr, f[0], f[1], f[2], f[3]);
                 break;
-            case kAmbient:
+            case GL_AMBIENT:
                 (bFront ? N_SetVertexFrontAmbient : N_SetVertexBackAmbient)(pvr, f[0], f[1], f[2], f[3]);
                 break;
-            case kDiffuse:
+            case GL_DIFFUSE:
                 (bFront ? N_SetVertexFrontDiffuse : N_SetVertexBackDiffuse)(pvr, f[0], f[1], f[2], f[3]);
                 break;
-            case kAmbientAndDiffuse:
+            case GL_AMBIENT_AND_DIFFUSE:
                 (bFront ? N_SetVertexFrontAmbient : N_SetVertexBackAmbient)(pvr, f[0], f[1], f[2], f[3]);
                 (bFront ? N_SetVertexFrontDiffuse : N_SetVertexBackDiffuse)(pvr, f[0], f[1], f[2], f[3]);
                 break;
-            case kSpecular:
+            case GL_SPECULAR:
                 (bFront ? N_SetVertexFrontSpecular : N_SetVertexBackSpecular)(pvr, f[0], f[1], f[2], f[3]);
                 break;
-            case kShininess: (bFront ? N_SetVertexFrontShininess : N_SetVertexBackShininess)(pvr, f[0]); break;
+            case GL_SHININESS: (bFront ? N_SetVertexFrontShininess : N_SetVertexBackShininess)(pvr, f[0]); break;
             default:  // colour indexes: ambient, diffuse, specular
                 (bFront ? N_SetVertexFrontAmbientIndex : N_SetVertexBackAmbientIndex)(pvr, f[0]);
                 (bFront ? N_SetVertexFrontDiffuseIndex : N_SetVertexBackDiffuseIndex)(pvr, f[1]);

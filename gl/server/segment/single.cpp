@@ -121,10 +121,9 @@ BOOL __glSingleRequest(GLClient* pgc) {
 }
 
 BOOL __glXSingleHasReply(ULONG opcode) {
-    constexpr ULONG kGenLists = 104, kRenderMode = 107, kFinish = 108;
-    constexpr ULONG kReadPixels = 111, kIsList = 141;  // every request between them has one too
-    return opcode == kGenLists || opcode == kRenderMode || opcode == kFinish ||
-           (opcode >= kReadPixels && opcode <= kIsList);
+    // Every request from ReadPixels to IsList has one too.
+    return opcode == X_GLsop_GenLists || opcode == X_GLsop_RenderMode || opcode == X_GLsop_Finish ||
+           (opcode >= X_GLsop_ReadPixels && opcode <= X_GLsop_IsList);
 }
 
 namespace {

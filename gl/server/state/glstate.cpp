@@ -41,9 +41,6 @@ const ULONG __glXGroupBlockSize[GLX_GROUPS] = {
 
 namespace {
 
-constexpr ULONG kDontCare = 0x1100;     // GL_DONT_CARE
-constexpr ULONG kCCW = 0x901;           // GL_CCW
-constexpr ULONG kModelView = 0x1700;    // GL_MODELVIEW
 constexpr ULONG kPolygonFill = 2;       // lgi polygon mode: filled
 constexpr ULONG kAuxEvalGroup = ~0u;    // the auxiliary evaluator record's step
 constexpr ULONG kCullBackCode = 1;      // lgi face code of GL_BACK
@@ -117,7 +114,7 @@ void vSetPolygon(ULONG* pw) {
     pw[GLX_POLYGON_FRONT_MODE] = kPolygonFill;
     pw[GLX_POLYGON_BACK_MODE] = kPolygonFill;
     pw[GLX_POLYGON_CULL] = kCullBackCode;
-    pw[GLX_POLYGON_FRONT_FACE] = kCCW;
+    pw[GLX_POLYGON_FRONT_FACE] = GL_CCW;
 }
 
 void vSetBuffer(ULONG* pwBits, ULONG* pwName, BOOL bDoubleBuffered) {
@@ -161,10 +158,10 @@ void vSetViewport(GLContext* gc, ULONG* pw) {
 void vSetTexture(ULONG* pw) {
     // Every coordinate generated in the same first mode; object and eye
     // planes s (1, 0, 0, 0), t (0, 1, 0, 0), r and q zero.
-    for (ULONG c = 0; c < 4; ++c) pw[c * GLX_TEXGEN_WORDS] = 1;
-    for (ULONG c = 0; c < 2; ++c) {
-        pw[c * GLX_TEXGEN_WORDS + GLX_TEXGEN_OBJECT_PLANE + c] = __glXFloatBits(1.0f);
-        pw[c * GLX_TEXGEN_WORDS + GLX_TEXGEN_EYE_PLANE + c] = __glXFloatBits(1.0f);
+    for (ULONG c = 0; c < 4; ++c) {
+        __GLXtexGenRecord rec{1, {}, {}};
+        if (c < 2) rec.objectPlane[c] = rec.eyePlane[c] = 1.0f;
+        __glXStoreTexGenRecord(pw, c, rec);
     }
 }
 
@@ -217,7 +214,7 @@ void vSetDefaults(GLContext* gc, ULONG flGroup, ULONG* pw, BOOL bDoubleBuffered)
             break;
         case GL_LIGHTING_BIT: vSetLighting(pw); break;
         case GL_VIEWPORT_BIT: vSetViewport(gc, pw); break;
-        case GL_TRANSFORM_BIT: pw[GLX_TRANSFORM_MATRIX_MODE] = kModelView; break;
+        case GL_TRANSFORM_BIT: pw[GLX_TRANSFORM_MATRIX_MODE] = GL_MODELVIEW; break;
         case GL_COLOR_BUFFER_BIT: {
             vSetBuffer(&pw[GLX_COLOR_DRAW_BITS], &pw[GLX_COLOR_DRAW_BUFFER], bDoubleBuffered);
             const BYTE ab[4] = {1, 1, 1, 1};
@@ -225,7 +222,7 @@ void vSetDefaults(GLContext* gc, ULONG flGroup, ULONG* pw, BOOL bDoubleBuffered)
             break;
         }
         case GL_HINT_BIT:
-            for (ULONG i = 0; i < GLX_HINTS; ++i) pw[i] = kDontCare;
+            for (ULONG i = 0; i < GLX_HINTS; ++i) pw[i] = GL_DONT_CARE;
             break;
         case GL_TEXTURE_BIT: vSetTexture(pw); break;
         case GL_SCISSOR_BIT: pw[GLX_SCISSOR_UNSET] = 1; break;
@@ -294,11 +291,11 @@ void __glXFreeGLState(GLState* pgs, ULONG flMask) {
 // buffer the visual has, the visual's own (back, or front when single
 // buffered) is taken.
 ULONG __glXBufferMask(const GLState* pgs, BOOL bDoubleBuffered, BOOL bStereo) {
-    ULONG fl = 0x400;
+    ULONG fl = N_BUFFER_ACCUM;
     const ULONG* pwEnable = pgs->blocks[uBit(GL_ENABLE_BIT)];
     const ULONG flEnable = pwEnable != nullptr ? pwEnable[GLX_ENABLE_BITS] : 0;
-    if (flEnable & GLX_EN_DEPTH_TEST) fl |= 0x900;
-    if (flEnable & GLX_EN_STENCIL_TEST) fl |= 0x200;
+    if (flEnable & GLX_EN_DEPTH_TEST) fl |= N_BUFFER_DEPTH | N_BUFFER_DEPTH_STENCIL;
+    if (flEnable & GLX_EN_STENCIL_TEST) fl |= N_BUFFER_STENCIL;
 
     const ULONG* pwColor = pgs->blocks[uBit(GL_COLOR_BUFFER_BIT)];
     const ULONG* pwPixel = pgs->blocks[uBit(GL_PIXEL_MODE_BIT)];

@@ -3,6 +3,9 @@
 // the value of the lgi attribute that the group's apply table names.
 #pragma once
 
+#include <cstddef>
+#include <cstring>
+
 #include "context/context.h"
 
 // ENABLE: word 0 the enable bits (GLX_EN_ bits), then one word each for
@@ -85,6 +88,24 @@
 #define GLX_TEXGEN_WORDS 9u
 #define GLX_TEXGEN_OBJECT_PLANE 1u
 #define GLX_TEXGEN_EYE_PLANE 5u
+struct __GLXtexGenRecord {
+    ULONG mode;
+    float objectPlane[4];
+    float eyePlane[4];
+};
+static_assert(sizeof(__GLXtexGenRecord) == GLX_TEXGEN_WORDS * sizeof(ULONG));
+static_assert(offsetof(__GLXtexGenRecord, objectPlane) == GLX_TEXGEN_OBJECT_PLANE * sizeof(ULONG) &&
+              offsetof(__GLXtexGenRecord, eyePlane) == GLX_TEXGEN_EYE_PLANE * sizeof(ULONG));
+// Coordinate c's record in a TEXTURE block (the block is a run of words:
+// records are copied in and out), and storing one there.
+inline __GLXtexGenRecord __glXTexGenRecord(const ULONG* pwTexture, ULONG c) {
+    __GLXtexGenRecord rec;
+    std::memcpy(&rec, pwTexture + c * GLX_TEXGEN_WORDS, sizeof rec);
+    return rec;
+}
+inline void __glXStoreTexGenRecord(ULONG* pwTexture, ULONG c, const __GLXtexGenRecord& rec) {
+    std::memcpy(pwTexture + c * GLX_TEXGEN_WORDS, &rec, sizeof rec);
+}
 // SCISSOR: the never-set flag, x, y, width, height.
 #define GLX_SCISSOR_UNSET 0u
 #define GLX_SCISSOR_X 1u

@@ -75,7 +75,6 @@ const __GLXattrRow kAttrRows[] = {
 };
 
 constexpr ULONG kWidestAttr = 33;  // the widest lgi attribute (a matrix-stack top)
-constexpr ULONG kGLCW = 0x900;     // GL_CW
 constexpr ULONG kPolygonFill = 2;
 constexpr ULONG kPolygonFillStippled = 3;
 
@@ -133,7 +132,7 @@ void __glXApplyGroups(GLContext* gc, GLState* pgs, ULONG flMask, N_Context* pncT
             if (r.group == flGroup) N_SetStateBlockAttr(r.id, pw + r.word);
         }
         if (flGroup == GL_POLYGON_BIT) {
-            N_SetStateBlockAttrWord(N_ATTR_FRONT_FACE, pw[GLX_POLYGON_FRONT_FACE] == kGLCW ? 0u : 1u);
+            N_SetStateBlockAttrWord(N_ATTR_FRONT_FACE, pw[GLX_POLYGON_FRONT_FACE] == GL_CW ? 0u : 1u);
         }
         if (flGroup == GL_VIEWPORT_BIT) gc->dirty |= GLX_DIRTY_VIEWPORT;
         if (flGroup == GL_TEXTURE_BIT) __glXApplyTexGen(gc, pw);

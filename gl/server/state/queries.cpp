@@ -458,65 +458,53 @@ ULONG __glXGetLight(GLClient* pgc, ULONG light, ULONG pname, ULONG type, const v
 
 ULONG __glXGetMaterial(GLClient*, ULONG face, ULONG pname, ULONG type, const void** ppv, ULONG* pcj) {
     if (face != GL_FRONT && face != GL_BACK) return GL_INVALID_ENUM;  // FRONT_AND_BACK included
-    const ULONG base = face == GL_FRONT ? N_ATTR_FRONT_EMISSION : N_ATTR_BACK_EMISSION;
+    const ULONG attr = __glXMaterialAttr(face == GL_FRONT, pname);
+    if (attr == ~0u) return GL_INVALID_ENUM;
+    const ULONG c = __glXMaterialParamCount(pname);
     ULONG aw[4] = {};
-    ULONG c = 4;
-    ULONG srcType = GLX_TYPE_COLOR;
-    switch (pname) {
-        case GL_EMISSION: vReadAttr(base, aw, 4); break;
-        case GL_AMBIENT: vReadAttr(base + 1, aw, 4); break;
-        case GL_DIFFUSE: vReadAttr(base + 2, aw, 4); break;
-        case GL_SPECULAR: vReadAttr(base + 3, aw, 4); break;
-        case GL_SHININESS:
-            vReadAttr(base + 4, aw, 1);
-            c = 1;
-            srcType = GLX_TYPE_FLOAT;
-            break;
-        case GL_COLOR_INDEXES:
-            for (ULONG i = 0; i < 3; ++i) vReadAttr(base + 5 + i, aw + i, 1);
-            c = 3;
-            srcType = GLX_TYPE_FLOAT;
-            break;
-        default: return GL_INVALID_ENUM;
+    if (pname == GL_COLOR_INDEXES) {
+        for (ULONG i = 0; i < c; ++i) vReadAttr(attr + i, aw + i, 1);  // one attribute a value
+    } else {
+        vReadAttr(attr, aw, c);
     }
+    const ULONG srcType = pname == GL_SHININESS || pname == GL_COLOR_INDEXES ? GLX_TYPE_FLOAT : GLX_TYPE_COLOR;
     std::memcpy(gajGathered, aw, c * sizeof(ULONG));
     return ulStaged(srcType, c, type, ppv, pcj);
 }
 
 ULONG __glXGetTexEnv(GLClient*, ULONG target, ULONG pname, ULONG type, const void** ppv, ULONG* pcj) {
-    constexpr ULONG kTextureEnv = GL_TEXTURE_ENV, kEnvMode = GL_TEXTURE_ENV_MODE, kEnvColor = GL_TEXTURE_ENV_COLOR;
-    if (target != kTextureEnv) return GL_INVALID_ENUM;
+    if (target != GL_TEXTURE_ENV) return GL_INVALID_ENUM;
     ULONG aw[4] = {};
-    if (pname == kEnvMode) {
+    if (pname == GL_TEXTURE_ENV_MODE) {
         vReadAttr(N_ATTR_ENV_MODE, aw, 1);
         static constexpr ULONG kModes[] = {GL_MODULATE, GL_DECAL, GL_BLEND};
         const LONG mode = aw[0] < 3 ? static_cast<LONG>(kModes[aw[0]]) : 0;
         std::memcpy(gajGathered, &mode, 4);
         return ulStaged(GLX_TYPE_INT, 1, type, ppv, pcj);
     }
-    if (pname != kEnvColor) return GL_INVALID_ENUM;
-    vReadAttr(N_ATTR_ENV_COLOUR, aw, 4);
-    std::memcpy(gajGathered, aw, sizeof aw);
-    return ulStaged(GLX_TYPE_COLOR, 4, type, ppv, pcj);
+    if (pname != GL_TEXTURE_ENV_COLOR) return GL_INVALID_ENUM;
+    constexpr ULONG c = glParamCount(GL_TEXTURE_ENV_COLOR);
+    vReadAttr(N_ATTR_ENV_COLOUR, aw, c);
+    std::memcpy(gajGathered, aw, c * sizeof(ULONG));
+    return ulStaged(GLX_TYPE_COLOR, c, type, ppv, pcj);
 }
 
 ULONG __glXGetMap(GLClient* pgc, ULONG target, ULONG query, ULONG type, const void** ppv, ULONG* pcj) {
-    constexpr ULONG kCoeff = GL_COEFF, kOrder = GL_ORDER, kDomain = GL_DOMAIN;
     const __GLXevalMap* pm = __glXEvalMapOf(pgc->gc, target);
     if (pm == nullptr) return GL_INVALID_ENUM;
     const bool b2D = target >= GL_MAP2_COLOR_4;
     const ULONG cOrders = b2D ? 2 : 1;
-    if (query == kOrder) {
+    if (query == GL_ORDER) {
         const ULONG aw[2] = {pm->uorder, pm->vorder};
         std::memcpy(gajGathered, aw, cOrders * sizeof(ULONG));
         return ulStaged(GLX_TYPE_INT, cOrders, type, ppv, pcj);
     }
-    if (query == kDomain) {
+    if (query == GL_DOMAIN) {
         const float af[4] = {pm->u1, pm->u2, pm->v1, pm->v2};
         std::memcpy(gajGathered, af, 2 * cOrders * sizeof(float));
         return ulStaged(GLX_TYPE_FLOAT, 2 * cOrders, type, ppv, pcj);
     }
-    if (query != kCoeff) return GL_INVALID_ENUM;
+    if (query != GL_COEFF) return GL_INVALID_ENUM;
     // Orders are 1 to 30 and components at most 4: at most 3600 values.
     const ULONG c = pm->components * pm->uorder * pm->vorder;
     const float* pf = pm->pPoints != nullptr ? pm->pPoints : pm->afDefault;
@@ -535,26 +523,26 @@ ULONG __glXGetMap(GLClient* pgc, ULONG target, ULONG query, ULONG type, const vo
 }
 
 ULONG __glXGetTexGen(GLClient* pgc, ULONG coord, ULONG pname, ULONG type, const void** ppv, ULONG* pcj) {
-    constexpr ULONG kS = GL_S, kGenMode = GL_TEXTURE_GEN_MODE, kObjectPlane = GL_OBJECT_PLANE;  // then EYE_PLANE
-    const ULONG c = coord - kS;
-    if (c >= 4 || pname - kGenMode > 2) return GL_INVALID_ENUM;
+    const ULONG c = coord - GL_S;
+    if (c >= 4 || pname - GL_TEXTURE_GEN_MODE > GL_EYE_PLANE - GL_TEXTURE_GEN_MODE) return GL_INVALID_ENUM;
     const ULONG* pwBlock = pwBlockOf(pgc->gc, GL_TEXTURE_BIT);
     if (pwBlock == nullptr) return GL_INVALID_VALUE;
-    const ULONG* pw = pwBlock + c * GLX_TEXGEN_WORDS;
-    if (pname == kGenMode) {
+    const __GLXtexGenRecord rec = __glXTexGenRecord(pwBlock, c);
+    if (pname == GL_TEXTURE_GEN_MODE) {
         static constexpr LONG kModes[] = {GL_OBJECT_LINEAR, GL_EYE_LINEAR, GL_SPHERE_MAP};  // by lgi code
-        const LONG mode = pw[0] < 3 ? kModes[pw[0]] : 0;
+        const LONG mode = rec.mode < 3 ? kModes[rec.mode] : 0;
         std::memcpy(gajGathered, &mode, 4);
         return ulStaged(GLX_TYPE_INT, 1, type, ppv, pcj);
     }
-    std::memcpy(gajGathered, pw + (pname == kObjectPlane ? GLX_TEXGEN_OBJECT_PLANE : GLX_TEXGEN_EYE_PLANE), 16);
-    return ulStaged(GLX_TYPE_FLOAT, 4, type, ppv, pcj);
+    const ULONG cPlane = glParamCount(pname);
+    static_assert(sizeof rec.objectPlane == glParamCount(GL_OBJECT_PLANE) * sizeof(float));
+    std::memcpy(gajGathered, pname == GL_OBJECT_PLANE ? rec.objectPlane : rec.eyePlane, cPlane * sizeof(float));
+    return ulStaged(GLX_TYPE_FLOAT, cPlane, type, ppv, pcj);
 }
 
 ULONG __glXGetTexParameter(GLClient*, ULONG target, ULONG pname, ULONG type, const void** ppv, ULONG* pcj) {
-    constexpr ULONG kTexture1D = GL_TEXTURE_1D, kTexture2D = GL_TEXTURE_2D;
-    if (target != kTexture1D && target != kTexture2D) return GL_INVALID_ENUM;
-    const bool b2D = target == kTexture2D;
+    if (target != GL_TEXTURE_1D && target != GL_TEXTURE_2D) return GL_INVALID_ENUM;
+    const bool b2D = target == GL_TEXTURE_2D;
     ULONG aw[4] = {};
     LONG value;
     switch (pname) {

@@ -16,8 +16,6 @@ constexpr ULONG kVertex2dv = X_GLrop_Vertex2dv;  // the Vertex request laid out 
 constexpr ULONG kRasterPos2dv = X_GLrop_RasterPos2dv;  // RasterPos2dv .. RasterPos4sv
 constexpr ULONG kRectdv = X_GLrop_Rectdv;  // Rectdv, Rectfv, Rectiv, Rectsv
 constexpr ULONG kVertex2fv = X_GLrop_Vertex2fv;  // the vertex-packet table entry the corners go through
-constexpr ULONG kAccumFirst = 0x0100; // GL_ACCUM .. GL_ADD
-constexpr ULONG kAccumBound = 0x400;  // the accumulation buffer's bit of the bound-buffer mask
 
 // Bytes of one component of the d, f, i, s forms.
 constexpr ULONG kComponentSize[] = {8, 4, 4, 2};
@@ -64,9 +62,9 @@ ULONG ulRect(GLClient* pgc, const void* pv) {
 // Accum: ACCUM, LOAD, RETURN, MULT, ADD as 0-4; the accumulation buffer is
 // bound by validation when it is not yet.
 ULONG ulAccum(GLContext* gc, const BYTE* pj) {
-    const ULONG op = __glXArgWord(pj, 0) - kAccumFirst;
+    const ULONG op = __glXArgWord(pj, 0) - GL_ACCUM;
     if (op > 4) return GL_INVALID_ENUM;
-    if ((gc->flBufferMask & kAccumBound) == 0) gc->dirty |= GLX_DIRTY_BUFFERS;
+    if ((gc->flBufferMask & N_BUFFER_ACCUM) == 0) gc->dirty |= GLX_DIRTY_BUFFERS;
     __glXValidateDraw(gc);
     N_Accum(op, __glXArgFloat(pj, 1));
     return GL_NO_ERROR;

@@ -1,7 +1,7 @@
 // Render requests that set fixed-function state: rasterisation, fragment
-// tests and blending, fog, viewport and scissor, buffers and masks, clears
-// and the current values (Enable and Disable: enable_requests.cpp; the
-// attribute stack: attrib_stack.cpp). Every handler hands the pending batch
+// tests and blending, fog, viewport and scissor, clip planes and the
+// current values (Enable and Disable: enable_requests.cpp; the attribute
+// stack: attrib_stack.cpp; buffers, masks and clears: buffer_requests.cpp). Every handler hands the pending batch
 // on, decodes its body, checks it whole and only then stores the values the
 // server keeps in its attribute-group blocks and sends the lgi layer the
 // translated codes.
@@ -20,6 +20,7 @@
 #include "pixel/pixel.h"
 #include "pixfmt/pixfmt.h"
 #include "dispatch/render_args.h"
+#include "glrequest_sizes.h"
 #include "seams.h"
 #include "state/state_steps.h"
 
@@ -27,38 +28,11 @@ namespace {
 
 using namespace glx_state;
 
-// Words in, one lgi attribute out.
-template <ULONG id, ULONG cWords>
-ULONG ulAttr(GLContext*, const BYTE* pj) {
-    ULONG aw[cWords];
-    std::memcpy(aw, pj, sizeof aw);
-    N_SetStateBlockAttr(id, aw);
-    return GL_NO_ERROR;
-}
-
 // The comparison functions NEVER .. ALWAYS as 0..7, or ~0.
 ULONG ulFunc(ULONG func) { return func - GL_NEVER < 8 ? func - GL_NEVER : ~0u; }
 
-ULONG ulStencilBits(const GLContext* gc) { return gc->pvis != nullptr ? gc->pvis->cStencilBits : 0; }
-ULONG ulDepthBits(const GLContext* gc) { return gc->pvis != nullptr ? gc->pvis->cDepthBits : 0; }
 
 // --- the steps ---------------------------------------------------------------------
-
-ULONG ulClearDepth(GLContext*, const BYTE* pj) {
-    const float f = static_cast<float>(__glXArgDouble(pj, 0));
-    N_SetStateBlockAttr(N_ATTR_CLEAR_DEPTH, &f);
-    return GL_NO_ERROR;
-}
-
-ULONG ulStencilMask(GLContext* gc, const BYTE* pj) {
-    N_SetStateBlockAttrWord(N_ATTR_STENCIL_MASK, __glXArgWord(pj, 0) & __glXBitMask(static_cast<LONG>(ulStencilBits(gc))));
-    return GL_NO_ERROR;
-}
-
-ULONG ulDepthMask(GLContext* gc, const BYTE* pj) {
-    N_SetStateBlockAttrWord(N_ATTR_DEPTH_MASK, pj[0] != 0 ? __glXBitMask(static_cast<LONG>(ulDepthBits(gc))) : 0u);
-    return GL_NO_ERROR;
-}
 
 ULONG ulCullFace(GLContext* gc, const BYTE* pj) {
     ULONG code;
@@ -329,15 +303,14 @@ ULONG ulSetFog(ULONG pname, const float* pf, bool bVector) {
 
 template <bool bInt, bool bVector>
 ULONG ulFog(GLClient* pgc, const void* pv) {
-    // The vector forms carry as many values as the parameter takes: an
-    // unknown parameter is refused before its values are looked for.
+    // The vector forms carry as many values as the parameter takes (the
+    // length check made sure); an unknown parameter is refused unread.
     const BYTE* pj = __glXRenderArgs(pgc, pv);
     if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv);
     const ULONG pname = __glXArgWord(pj, 0);
-    if (pname - GL_FOG_INDEX > GL_FOG_COLOR - GL_FOG_INDEX) return __glXRenderResult(pgc, pv, GL_INVALID_ENUM);
-    const ULONG cValues = bVector ? glParamCount(pname) : 1;
-    if (bVector && (pj = __glXRenderArgs(pgc, pv, 4 + 4 * cValues)) == nullptr)
-        return __glXRenderArgsRefused(pgc, pv, 4 + 4 * cValues);
+    const ULONG cValues = bVector ? GLXParamValues(X_GLrop_Fogfv, pname) : 1;
+    if (cValues == 0 || pname - GL_FOG_INDEX > GL_FOG_COLOR - GL_FOG_INDEX)
+        return __glXRenderResult(pgc, pv, GL_INVALID_ENUM);
     float af[4] = {};
     for (ULONG i = 0; i < cValues; ++i) {
         if (!bInt) {
@@ -350,96 +323,7 @@ ULONG ulFog(GLClient* pgc, const void* pv) {
     return __glXRenderResult(pgc, pv, ulSetFog(pname, af, bVector));
 }
 
-// --- buffers and masks -----------------------------------------------------------------
-
-bool bStereo(const GLContext* gc) { return gc->pvis != nullptr && gc->pvis->bStereo != 0; }
-bool bDouble(const GLContext* gc) { return gc->pvis != nullptr && gc->pvis->bDoubleBuffer != 0; }
-ULONG ulAux(const GLContext* gc) { return gc->pvis != nullptr ? gc->pvis->cAuxBuffers : 0; }
-
-// The draw buffer's lgi code, or ~0 when the visual has no such buffer.
-ULONG ulDrawCode(const GLContext* gc, ULONG mode) {
-    const bool s = bStereo(gc), d = bDouble(gc);
-    switch (mode) {
-        case GL_NONE: return 0;
-        case GL_FRONT_LEFT: return 1;
-        case GL_FRONT_RIGHT: return s ? 2 : ~0u;
-        case GL_BACK_LEFT: return d ? 4 : ~0u;
-        case GL_BACK_RIGHT: return s && d ? 8 : ~0u;
-        case GL_FRONT: return s ? 3 : 1;
-        case GL_BACK: return !d ? ~0u : s ? 12 : 4;
-        case GL_LEFT: return d ? 5 : 1;
-        case GL_RIGHT: return !s ? ~0u : d ? 10 : 2;
-        case GL_FRONT_AND_BACK: return (d ? 5u : 1u) * (s ? 3u : 1u);
-        default: return mode - GL_AUX0 < 4 && mode - GL_AUX0 < ulAux(gc) ? 16u << (mode - GL_AUX0) : ~0u;
-    }
-}
-
-// The read buffer's lgi code, or ~0.
-ULONG ulReadCode(const GLContext* gc, ULONG mode) {
-    const bool s = bStereo(gc), d = bDouble(gc);
-    switch (mode) {
-        case GL_FRONT_LEFT:
-        case GL_FRONT:
-        case GL_LEFT: return 1;
-        case GL_FRONT_RIGHT:
-        case GL_RIGHT: return s ? 2 : ~0u;
-        case GL_BACK_LEFT:
-        case GL_BACK: return 4;  // not checked against the visual
-        case GL_BACK_RIGHT: return s && d ? 8 : ~0u;
-        default: return mode - GL_AUX0 < 4 && mode - GL_AUX0 < ulAux(gc) ? 16u << (mode - GL_AUX0) : ~0u;
-    }
-}
-
-// Sets a buffer choice: its code and name in a block, attribute id; a
-// changed code has the buffers bound and the clip worked out again.
-void vSetBufferChoice(GLContext* gc, ULONG flGroup, ULONG iCode, ULONG iName, ULONG id, ULONG code, ULONG mode) {
-    if (ULONG* pw = pwBlock(gc, flGroup)) {
-        if (pw[iCode] != code) gc->dirty |= GLX_DIRTY_BUFFERS | GLX_DIRTY_CLIP;
-        pw[iCode] = code;
-        pw[iName] = mode;
-    }
-    N_SetStateBlockAttrWord(id, code);
-}
-
-ULONG ulDrawBuffer(GLContext* gc, const BYTE* pj) {
-    const ULONG mode = __glXArgWord(pj, 0);
-    const ULONG code = ulDrawCode(gc, mode);
-    if (code == ~0u) return GL_INVALID_OPERATION;
-    vSetBufferChoice(gc, GL_COLOR_BUFFER_BIT, GLX_COLOR_DRAW_BITS, GLX_COLOR_DRAW_BUFFER, 163, code, mode);
-    return GL_NO_ERROR;
-}
-
-ULONG ulReadBuffer(GLContext* gc, const BYTE* pj) {
-    const ULONG mode = __glXArgWord(pj, 0);
-    const ULONG code = ulReadCode(gc, mode);
-    if (code == ~0u) return GL_INVALID_OPERATION;
-    vSetBufferChoice(gc, GL_PIXEL_MODE_BIT, GLX_PIXEL_READ_BIT, GLX_PIXEL_READ_BUFFER, 162, code, mode);
-    return GL_NO_ERROR;
-}
-
-ULONG ulColorMask(GLContext* gc, const BYTE* pj) {
-    if (ULONG* pw = pwBlock(gc, GL_COLOR_BUFFER_BIT)) {
-        BYTE ab[4];
-        for (ULONG i = 0; i < 4; ++i) ab[i] = pj[i] != 0;
-        std::memcpy(pw + GLX_COLOR_WRITE_MASK, ab, 4);
-    }
-    const GLPixelFormat* ppf = gc->pvis != nullptr ? gc->pvis->pFormat : nullptr;
-    ULONG fl = 0;
-    if (ppf != nullptr) {
-        if (pj[0]) fl |= ppf->ulRedMask;
-        if (pj[1]) fl |= ppf->ulGreenMask;
-        if (pj[2]) fl |= ppf->ulBlueMask;
-    }
-    N_SetStateBlockAttrWord(N_ATTR_COLOUR_MASK, fl);
-    const LONG cAlpha = gc->pvis != nullptr ? static_cast<LONG>(gc->pvis->cAlphaBits) : 0;
-    N_SetStateBlockAttrWord(N_ATTR_ALPHA_MASK, pj[3] ? __glXBitMask(cAlpha) : 0u);
-    return GL_NO_ERROR;
-}
-
-ULONG ulIndexMask(GLContext* gc, const BYTE* pj) {
-    N_SetStateBlockAttrWord(N_ATTR_INDEX_MASK, __glXIndexWriteMask(gc, __glXArgWord(pj, 0)));
-    return GL_NO_ERROR;
-}
+// --- clip planes -------------------------------------------------------------------------
 
 ULONG ulClipPlane(GLContext* gc, const BYTE* pj) {
     const ULONG plane = __glXArgWord(pj, 8) - GL_CLIP_PLANE0;
@@ -449,37 +333,6 @@ ULONG ulClipPlane(GLContext* gc, const BYTE* pj) {
     if (ULONG* pw = pwBlock(gc, GL_TRANSFORM_BIT)) std::memcpy(pw + GLX_TRANSFORM_PLANES + 4 * plane, af, sizeof af);
     if ((gc->dirty & GLX_DIRTY_CLIP_PLANES) && __glXPushClipPlanes(gc)) gc->dirty &= ~GLX_DIRTY_CLIP_PLANES;
     N_SetClipPlane(plane, af);
-    return GL_NO_ERROR;
-}
-
-// Clear: in render mode only; the buffers named must be bound, the clip
-// and viewport up to date, then the drawable's buffers are cleared.
-ULONG ulClear(GLContext* gc, const BYTE* pj) {
-    if (gc->renderMode != GL_RENDER) return GL_NO_ERROR;
-    const ULONG flGL = __glXArgWord(pj, 0);
-    if (flGL & ~(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT | GL_ACCUM_BUFFER_BIT))
-        return GL_INVALID_OPERATION;
-    ULONG fl = 0;
-    if (flGL & GL_COLOR_BUFFER_BIT) {
-        const ULONG* pw = pwBlock(gc, GL_COLOR_BUFFER_BIT);
-        fl |= pw != nullptr ? pw[GLX_COLOR_DRAW_BITS] : 0u;
-    }
-    const struct {
-        ULONG flGL, fl, flBound;
-    } kAncillary[] = {
-        {GL_ACCUM_BUFFER_BIT, 0x400, 0x400},
-        {GL_STENCIL_BUFFER_BIT, 0x200, 0x200},
-        {GL_DEPTH_BUFFER_BIT, 0x100, 0x900},
-    };
-    for (const auto& a : kAncillary) {
-        if ((flGL & a.flGL) == 0) continue;
-        fl |= a.fl;
-        if ((gc->flBufferMask & a.flBound) == 0) gc->dirty |= GLX_DIRTY_BUFFERS;
-    }
-    __glXValidateDraw(gc);
-    if (flGL & GL_COLOR_BUFFER_BIT) fl |= gc->flBufferMask & 0x00FF0000u;
-    LONG cx = 0, cy = 0;
-    if (__glDrawableSize(gc, &cx, &cy)) N_Clear(fl, 0, 0, cx, cy, 1, 0);
     return GL_NO_ERROR;
 }
 
@@ -495,8 +348,8 @@ struct CurrentRequest {
     bool bColorRule;  // integers convert by the colour rule
 };
 
-// By opcode: colours 6-21, edge flag 22, indices 24-27, normals 28-32,
-// texture coordinates 49-64.
+// By opcode: the runs of Color, EdgeFlag, Index, Normal and TexCoord
+// requests, each in the description's order of types.
 constexpr CurrentRequest kCurrent(ULONG op) {
     constexpr BYTE kColorKinds[] = {kB, kD, kF, kI, kS, kUB, kUI, kUS};
     constexpr BYTE kDFIS[] = {kD, kF, kI, kS};
@@ -627,11 +480,6 @@ ULONG __glXDisp_PolygonStipple(GLClient* pgc, const void* pv) {
     return __glXRenderResult(pgc, pv, glError);
 }
 ULONG __glXDisp_CullFace(GLClient* p, const void* r) { return ulRequest<ulCullFace>(p, r); }
-ULONG __glXDisp_DrawBuffer(GLClient* p, const void* r) { return ulRequest<ulDrawBuffer>(p, r); }
-ULONG __glXDisp_Clear(GLClient* p, const void* r) { return ulRequest<ulClear>(p, r); }
-ULONG __glXDisp_ColorMask(GLClient* p, const void* r) { return ulRequest<ulColorMask>(p, r); }
-ULONG __glXDisp_IndexMask(GLClient* p, const void* r) { return ulRequest<ulIndexMask>(p, r); }
-ULONG __glXDisp_ReadBuffer(GLClient* p, const void* r) { return ulRequest<ulReadBuffer>(p, r); }
 ULONG __glXDisp_Fogf(GLClient* p, const void* r) { return ulFog<false, false>(p, r); }
 ULONG __glXDisp_Fogfv(GLClient* p, const void* r) { return ulFog<false, true>(p, r); }
 ULONG __glXDisp_Fogi(GLClient* p, const void* r) { return ulFog<true, false>(p, r); }
@@ -644,13 +492,6 @@ ULONG __glXDisp_PointSize(GLClient* p, const void* r) { return ulRequest<ulPosit
 ULONG __glXDisp_PolygonMode(GLClient* p, const void* r) { return ulRequest<ulPolygonMode>(p, r); }
 ULONG __glXDisp_Scissor(GLClient* p, const void* r) { return ulRequest<ulScissor>(p, r); }
 ULONG __glXDisp_ShadeModel(GLClient* p, const void* r) { return ulRequest<ulShadeModel>(p, r); }
-ULONG __glXDisp_ClearAccum(GLClient* p, const void* r) { return ulRequest<ulAttr<N_ATTR_CLEAR_ACCUM, 4>>(p, r); }
-ULONG __glXDisp_ClearIndex(GLClient* p, const void* r) { return ulRequest<ulAttr<N_ATTR_CLEAR_INDEX, 1>>(p, r); }
-ULONG __glXDisp_ClearColor(GLClient* p, const void* r) { return ulRequest<ulAttr<N_ATTR_CLEAR_COLOUR, 4>>(p, r); }
-ULONG __glXDisp_ClearStencil(GLClient* p, const void* r) { return ulRequest<ulAttr<N_ATTR_CLEAR_STENCIL, 1>>(p, r); }
-ULONG __glXDisp_ClearDepth(GLClient* p, const void* r) { return ulRequest<ulClearDepth>(p, r); }
-ULONG __glXDisp_StencilMask(GLClient* p, const void* r) { return ulRequest<ulStencilMask>(p, r); }
-ULONG __glXDisp_DepthMask(GLClient* p, const void* r) { return ulRequest<ulDepthMask>(p, r); }
 ULONG __glXDisp_AlphaFunc(GLClient* p, const void* r) { return ulRequest<ulAlphaFunc>(p, r); }
 ULONG __glXDisp_BlendFunc(GLClient* p, const void* r) { return ulRequest<ulBlendFunc>(p, r); }
 ULONG __glXDisp_LogicOp(GLClient* p, const void* r) { return ulRequest<ulLogicOp>(p, r); }

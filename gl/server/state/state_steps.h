@@ -17,6 +17,10 @@ inline ULONG* pwBlock(GLContext* gc, ULONG flGroup) {
     return gc->pState != nullptr ? gc->pState->blocks[uBit(flGroup)] : nullptr;
 }
 
+// The stencil and depth bits of the context's visual.
+inline ULONG ulStencilBits(const GLContext* gc) { return gc->pvis != nullptr ? gc->pvis->cStencilBits : 0; }
+inline ULONG ulDepthBits(const GLContext* gc) { return gc->pvis != nullptr ? gc->pvis->cDepthBits : 0; }
+
 // A request whose checked body a step turns into a GL error.
 template <ULONG (*pfnStep)(GLContext*, const BYTE*)>
 ULONG ulRequest(GLClient* pgc, const void* pv) {

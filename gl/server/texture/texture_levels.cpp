@@ -22,7 +22,6 @@
 
 namespace {
 
-constexpr ULONG kTexture1D = 0x0DE0, kTexture2D = 0x0DE1;
 // Components of each format code (0 where the format is not a texture's).
 constexpr ULONG kFormatComponents[] = {1, 0, 0, 1, 1, 1, 1, 3, 4, 1, 2};
 // The request: the 20-byte unpack header, then eight words, then the image.
@@ -32,7 +31,7 @@ constexpr ULONG kImageOffset = 4 + GLXFixedBody(X_GLrop_TexImage2D);  // from th
 bool bPowerOfTwoOrZero(LONG n) { return n >= 0 && (n & (n - 1)) == 0; }
 
 __GLXtexLevel** ppListOf(__GLXtexObjects* pTex, ULONG target) {
-    return target == kTexture2D ? &pTex->pLevels2D : &pTex->pLevels1D;
+    return target == GL_TEXTURE_2D ? &pTex->pLevels2D : &pTex->pLevels1D;
 }
 
 // The dimension the enables ask for: 2 with TEXTURE_2D on, 1 with only
@@ -92,7 +91,7 @@ const __GLXtexLevel* __glXFindLevel(GLContext* gc, ULONG target, LONG level) {
 ULONG __glXTexImage(GLClient* pgc, ULONG dimensions, ULONG target, LONG level, LONG components, LONG width,
                     LONG height, LONG border, ULONG format, ULONG type, const void* pvPixels, ULONG cjPixels) {
     GLContext* gc = pgc->gc;
-    if (!(target == kTexture1D && dimensions == 1) && !(target == kTexture2D && dimensions == 2))
+    if (!(target == GL_TEXTURE_1D && dimensions == 1) && !(target == GL_TEXTURE_2D && dimensions == 2))
         return GL_INVALID_ENUM;
     if (level < 0 || static_cast<ULONG>(level) >= GLX_TEX_LEVELS || (border != 0 && border != 1))
         return GL_INVALID_VALUE;
@@ -159,7 +158,7 @@ void __glXValidateTexture(GLContext* gc) {
     pTex->dimension = 0;
     if (wanted == 0) return;
     if (gc->dirty & GLX_DIRTY_BUFFERS) __glXValidateDraw(gc);
-    for (const __GLXtexLevel* p = *ppListOf(pTex, wanted == 2 ? kTexture2D : kTexture1D); p != nullptr; p = p->pNext)
+    for (const __GLXtexLevel* p = *ppListOf(pTex, wanted == 2 ? GL_TEXTURE_2D : GL_TEXTURE_1D); p != nullptr; p = p->pNext)
         N_BindAttrMap(p);
     pTex->dimension = wanted;
 }

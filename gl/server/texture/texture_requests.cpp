@@ -10,21 +10,12 @@
 
 #include "dispatch/dispatch.h"
 #include "dispatch/render_args.h"
+#include "glrequest_sizes.h"
 #include "light/light.h"
 #include "state/glstate.h"
 
 namespace {
 
-constexpr ULONG kTexture1D = 0x0DE0, kTexture2D = 0x0DE1;
-constexpr ULONG kMagFilter = 0x2800, kMinFilter = 0x2801, kWrapS = 0x2802, kWrapT = 0x2803,
-                kBorderColor = 0x1004;
-constexpr ULONG kNearest = 0x2600, kLinear = 0x2601, kNearestMipmapNearest = 0x2700,
-                kLinearMipmapNearest = 0x2701, kNearestMipmapLinear = 0x2702, kLinearMipmapLinear = 0x2703;
-constexpr ULONG kRepeat = 0x2901, kClamp = 0x2900;
-constexpr ULONG kTextureEnv = 0x2300, kEnvMode = 0x2200, kEnvColor = 0x2201;
-constexpr ULONG kModulate = 0x2100, kDecal = 0x2101, kBlend = 0x0BE2;
-constexpr ULONG kS = 0x2000, kGenMode = 0x2500, kObjectPlane = 0x2501, kEyePlane = 0x2502;
-constexpr ULONG kEyeLinear = 0x2400, kObjectLinear = 0x2401, kSphereMap = 0x2402;
 // lgi codes of the generation modes.
 constexpr ULONG kObjectCode = 0, kEyeCode = 1, kSphereCode = 2;
 
@@ -38,19 +29,21 @@ ULONG* pwTextureBlock(GLContext* gc) {
     return gc->pState != nullptr ? gc->pState->blocks[__builtin_ctz(GL_TEXTURE_BIT)] : nullptr;
 }
 
-// Sends a coordinate's generation attribute for its mode from its record.
-void vSendTexGen(ULONG coord, const ULONG* pwRecord) {
-    ULONG aw[5] = {pwRecord[0]};
-    switch (pwRecord[0]) {
-        case kObjectCode: std::memcpy(aw + 1, pwRecord + GLX_TEXGEN_OBJECT_PLANE, 16); break;
+// Sends a coordinate's generation attribute for its mode from its record:
+// the mode's code, then its plane.
+void vSendTexGen(ULONG coord, const __GLXtexGenRecord& rec) {
+    constexpr ULONG cjPlane = sizeof rec.eyePlane;
+    ULONG aw[1 + cjPlane / sizeof(ULONG)] = {rec.mode};
+    switch (rec.mode) {
+        case kObjectCode: std::memcpy(aw + 1, rec.objectPlane, cjPlane); break;
         case kSphereCode: {
             // The sphere-map words the lgi context keeps for the coordinate.
             ULONG awNow[36] = {};
             N_GetStateBlockAttr(N_ATTR_TEXGEN_PLANE_S + coord, awNow);
-            std::memcpy(aw + 1, awNow + 1, 16);
+            std::memcpy(aw + 1, awNow + 1, cjPlane);
             break;
         }
-        default: std::memcpy(aw + 1, pwRecord + GLX_TEXGEN_EYE_PLANE, 16); break;
+        default: std::memcpy(aw + 1, rec.eyePlane, cjPlane); break;
     }
     N_SetStateBlockAttr(N_ATTR_TEXGEN_PLANE_S + coord, aw);
 }
@@ -61,22 +54,8 @@ enum Form : BYTE { kFloat, kFloatV, kInt, kIntV, kDouble, kDoubleV };
 
 // The values a parameter these requests know takes, 0 for one they do not
 // (refused unread).
-ULONG cValuesOf(ULONG pname) {
-    switch (pname) {
-        case kBorderColor:
-        case kEnvColor:
-        case kObjectPlane:
-        case kEyePlane:
-        case kMagFilter:
-        case kMinFilter:
-        case kWrapS:
-        case kWrapT:
-        case kEnvMode:
-        case kGenMode: return glParamCount(pname);
-        default: return 0;
-    }
-}
-bool bColor(ULONG pname) { return pname == kBorderColor || pname == kEnvColor; }
+ULONG cValuesOf(ULONG pname) { return GLXParamValues(X_GLrop_TexParameterfv, pname); }
+bool bColor(ULONG pname) { return pname == GL_TEXTURE_BORDER_COLOR || pname == GL_TEXTURE_ENV_COLOR; }
 
 typedef ULONG (*Routine)(GLContext*, ULONG, ULONG, const float*, BOOL);
 
@@ -86,16 +65,12 @@ typedef ULONG (*Routine)(GLContext*, ULONG, ULONG, const float*, BOOL);
 template <Routine pfn, Form form>
 ULONG ulTexRequest(GLClient* pgc, const void* pv) {
     const bool bVector = form == kFloatV || form == kIntV || form == kDoubleV;
-    const ULONG cjValue = form == kDouble || form == kDoubleV ? 8 : 4;
     const BYTE* pj = __glXRenderArgs(pgc, pv);
     if (pj == nullptr) return __glXRenderArgsRefused(pgc, pv);
     const ULONG offNames = form == kDouble ? 8 : 0;
     const ULONG object = __glXArgWord(pj + offNames, 0), pname = __glXArgWord(pj + offNames, 1);
+    // The vector forms' values lie in the request: the length check made sure.
     const ULONG cValues = bVector ? cValuesOf(pname) : 1;
-    if (bVector) {
-        const ULONG cj = 8 + cValues * cjValue;
-        if (!__glXRenderBodyFits(pgc, pv, cj)) return __glXBadLength(pgc, pv);
-    }
     const BYTE* pjValues = form == kDouble ? pj : pj + 8;
     float af[4] = {};
     for (ULONG i = 0; i < cValues; ++i) {
@@ -117,9 +92,9 @@ ULONG ulTexRequest(GLClient* pgc, const void* pv) {
 }  // namespace
 
 ULONG __glXTexParameter(GLContext*, ULONG target, ULONG pname, const float* pf, BOOL bScalar) {
-    if (target != kTexture1D && target != kTexture2D) return GL_INVALID_ENUM;
-    const bool b2D = target == kTexture2D;
-    if (pname == kBorderColor) {
+    if (target != GL_TEXTURE_1D && target != GL_TEXTURE_2D) return GL_INVALID_ENUM;
+    const bool b2D = target == GL_TEXTURE_2D;
+    if (pname == GL_TEXTURE_BORDER_COLOR) {
         if (bScalar) return GL_INVALID_ENUM;
         N_SetStateBlockAttr(b2D ? N_ATTR_BORDER_COLOUR1 : N_ATTR_BORDER_COLOUR, pf);
         return GL_NO_ERROR;
@@ -127,26 +102,26 @@ ULONG __glXTexParameter(GLContext*, ULONG target, ULONG pname, const float* pf, 
     const ULONG value = ulEnum(pf[0]);
     ULONG code = ~0u, attr = ~0u;
     switch (pname) {
-        case kMagFilter:
-            code = value == kNearest ? 0 : value == kLinear ? 1 : ~0u;
+        case GL_TEXTURE_MAG_FILTER:
+            code = value == GL_NEAREST ? 0 : value == GL_LINEAR ? 1 : ~0u;
             attr = b2D ? N_ATTR_MAG_FILTER1 : N_ATTR_MAG_FILTER;
             break;
-        case kMinFilter:
+        case GL_TEXTURE_MIN_FILTER:
             switch (value) {
-                case kNearest: code = 0; break;
-                case kLinear: code = 1; break;
-                case kNearestMipmapNearest: code = 2; break;
-                case kNearestMipmapLinear: code = 3; break;
-                case kLinearMipmapNearest: code = 4; break;
-                case kLinearMipmapLinear: code = 5; break;
+                case GL_NEAREST: code = 0; break;
+                case GL_LINEAR: code = 1; break;
+                case GL_NEAREST_MIPMAP_NEAREST: code = 2; break;
+                case GL_NEAREST_MIPMAP_LINEAR: code = 3; break;
+                case GL_LINEAR_MIPMAP_NEAREST: code = 4; break;
+                case GL_LINEAR_MIPMAP_LINEAR: code = 5; break;
                 default: break;
             }
             attr = b2D ? N_ATTR_MIN_FILTER1 : N_ATTR_MIN_FILTER;
             break;
-        case kWrapS:
-        case kWrapT:
-            code = value == kRepeat ? 0 : value == kClamp ? 1 : ~0u;
-            attr = pname == kWrapS ? (b2D ? N_ATTR_WRAP_S1 : N_ATTR_WRAP_S) : (b2D ? N_ATTR_WRAP_T1 : ~0u);  // WRAP_T of 1D: nothing
+        case GL_TEXTURE_WRAP_S:
+        case GL_TEXTURE_WRAP_T:
+            code = value == GL_REPEAT ? 0 : value == GL_CLAMP ? 1 : ~0u;
+            attr = pname == GL_TEXTURE_WRAP_S ? (b2D ? N_ATTR_WRAP_S1 : N_ATTR_WRAP_S) : (b2D ? N_ATTR_WRAP_T1 : ~0u);  // WRAP_T of 1D: nothing
             break;
         default: return GL_INVALID_ENUM;
     }
@@ -156,19 +131,19 @@ ULONG __glXTexParameter(GLContext*, ULONG target, ULONG pname, const float* pf, 
 }
 
 ULONG __glXTexEnv(GLContext*, ULONG target, ULONG pname, const float* pf, BOOL bScalar) {
-    if (target != kTextureEnv) return GL_INVALID_ENUM;
-    if (pname == kEnvColor) {
+    if (target != GL_TEXTURE_ENV) return GL_INVALID_ENUM;
+    if (pname == GL_TEXTURE_ENV_COLOR) {
         if (bScalar) return GL_INVALID_ENUM;
         N_SetStateBlockAttr(N_ATTR_ENV_COLOUR, pf);
         N_SetStateBlockAttr(N_ATTR_ENV_COLOUR1, pf);
         return GL_NO_ERROR;
     }
-    if (pname != kEnvMode) return GL_INVALID_ENUM;
+    if (pname != GL_TEXTURE_ENV_MODE) return GL_INVALID_ENUM;
     ULONG code;
     switch (ulEnum(pf[0])) {
-        case kModulate: code = 0; break;
-        case kDecal: code = 1; break;
-        case kBlend: code = 2; break;
+        case GL_MODULATE: code = 0; break;
+        case GL_DECAL: code = 1; break;
+        case GL_BLEND: code = 2; break;
         default: return GL_INVALID_ENUM;
     }
     N_SetStateBlockAttrWord(N_ATTR_ENV_MODE, code);
@@ -177,35 +152,36 @@ ULONG __glXTexEnv(GLContext*, ULONG target, ULONG pname, const float* pf, BOOL b
 }
 
 ULONG __glXTexGen(GLContext* gc, ULONG coord, ULONG pname, const float* pf, BOOL bScalar) {
-    const ULONG c = coord - kS;
+    const ULONG c = coord - GL_S;
     if (c >= 4) return GL_INVALID_ENUM;
     ULONG* pwBlock = pwTextureBlock(gc);
-    ULONG awScratch[GLX_TEXGEN_WORDS] = {kEyeCode};
-    ULONG* pw = pwBlock != nullptr ? pwBlock + c * GLX_TEXGEN_WORDS : awScratch;
+    __GLXtexGenRecord rec{kEyeCode, {}, {}};
+    if (pwBlock != nullptr) rec = __glXTexGenRecord(pwBlock, c);
     switch (pname) {
-        case kGenMode: {
+        case GL_TEXTURE_GEN_MODE: {
             const ULONG mode = ulEnum(pf[0]);
             ULONG code;
-            if (mode == kEyeLinear) code = kEyeCode;
-            else if (mode == kObjectLinear) code = kObjectCode;
-            else if (mode == kSphereMap && c < 2) code = kSphereCode;
+            if (mode == GL_EYE_LINEAR) code = kEyeCode;
+            else if (mode == GL_OBJECT_LINEAR) code = kObjectCode;
+            else if (mode == GL_SPHERE_MAP && c < 2) code = kSphereCode;
             else return GL_INVALID_ENUM;
-            pw[0] = code;
+            rec.mode = code;
             break;
         }
-        case kObjectPlane:
-        case kEyePlane:
+        case GL_OBJECT_PLANE:
+        case GL_EYE_PLANE:
             if (bScalar) return GL_INVALID_ENUM;
-            std::memcpy(pw + (pname == kObjectPlane ? GLX_TEXGEN_OBJECT_PLANE : GLX_TEXGEN_EYE_PLANE), pf, 16);
+            std::memcpy(pname == GL_OBJECT_PLANE ? rec.objectPlane : rec.eyePlane, pf, sizeof rec.eyePlane);
             break;
         default: return GL_INVALID_ENUM;
     }
-    vSendTexGen(c, pw);
+    if (pwBlock != nullptr) __glXStoreTexGenRecord(pwBlock, c, rec);
+    vSendTexGen(c, rec);
     return GL_NO_ERROR;
 }
 
 void __glXApplyTexGen(GLContext*, const ULONG* pwTexture) {
-    for (ULONG c = 0; c < 4; ++c) vSendTexGen(c, pwTexture + c * GLX_TEXGEN_WORDS);
+    for (ULONG c = 0; c < 4; ++c) vSendTexGen(c, __glXTexGenRecord(pwTexture, c));
 }
 
 ULONG __glXDisp_TexParameterf(GLClient* p, const void* r) { return ulTexRequest<__glXTexParameter, kFloat>(p, r); }

@@ -20,9 +20,9 @@ struct __GLXtexObjects {
 #define GLX_TEX_LEVELS GLTEX_LEVELS
 #define GLX_TEX_MAX_SIZE 256u
 
-// Format codes of a level record (a GL format enumerant less 0x1900); the
+// Format codes of a level record (a GL format enumerant less GL_COLOR_INDEX); the
 // element-type codes.
-#define GLX_TEX_FORMAT_FIRST 0x1900u
+#define GLX_TEX_FORMAT_FIRST GL_COLOR_INDEX
 ULONG __glXTexTypeSize(ULONG code);  // bytes of an element (0 for BITMAP)
 
 // The state routines: GL_NO_ERROR or the GL error; nothing changes on an

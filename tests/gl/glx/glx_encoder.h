@@ -259,6 +259,47 @@ inline std::uint32_t BodyBytes(const char* args) {
     return (cj + 3) & ~3u;
 }
 
+// The variable parts, as the published protocol sizes them.
+// The values a parameter request carries for its parameter (the request
+// named without X_GLrop_ and without its type suffix: "Light", "Fog",
+// "TexEnv", ...); 0 for a parameter the request does not take.
+inline std::uint32_t ParamValues(const std::string& request, std::uint32_t pname) {
+    struct P {
+        const char* request;
+        std::uint32_t pname, n;
+    };
+    static const P kParams[] = {
+        {"Fog", 0x0B61, 1},  {"Fog", 0x0B62, 1},  {"Fog", 0x0B63, 1},  {"Fog", 0x0B64, 1},  // index, density, start, end
+        {"Fog", 0x0B65, 1},  {"Fog", 0x0B66, 4},                                          // mode, colour
+        {"Light", 0x1200, 4}, {"Light", 0x1201, 4}, {"Light", 0x1202, 4}, {"Light", 0x1203, 4},  // ambient .. position
+        {"Light", 0x1204, 3}, {"Light", 0x1205, 1}, {"Light", 0x1206, 1},  // spot direction, exponent, cutoff
+        {"Light", 0x1207, 1}, {"Light", 0x1208, 1}, {"Light", 0x1209, 1},  // attenuations
+        {"LightModel", 0x0B51, 1}, {"LightModel", 0x0B52, 1}, {"LightModel", 0x0B53, 4},  // local viewer, two side, ambient
+        {"Material", 0x1200, 4}, {"Material", 0x1201, 4}, {"Material", 0x1202, 4},  // ambient, diffuse, specular
+        {"Material", 0x1600, 4}, {"Material", 0x1601, 1}, {"Material", 0x1602, 4},  // emission, shininess, a. and d.
+        {"Material", 0x1603, 3},                                                     // colour indexes
+        {"TexParameter", 0x2800, 1}, {"TexParameter", 0x2801, 1}, {"TexParameter", 0x2802, 1},  // filters, wrap s
+        {"TexParameter", 0x2803, 1}, {"TexParameter", 0x1004, 4},                             // wrap t, border
+        {"TexEnv", 0x2200, 1}, {"TexEnv", 0x2201, 4},                                         // mode, colour
+        {"TexGen", 0x2500, 1}, {"TexGen", 0x2501, 4}, {"TexGen", 0x2502, 4},                  // mode, planes
+    };
+    for (const P& p : kParams)
+        if (request == p.request && pname == p.pname) return p.n;
+    return 0;
+}
+// Bytes of one name of a CallLists type (BYTE .. 4_BYTES); 0 for none.
+inline std::uint32_t ListNameBytes(std::uint32_t type) {
+    static const std::uint32_t kBytes[] = {1, 1, 2, 2, 4, 4, 4, 2, 3, 4};  // 0x1400 .. 0x1409
+    return type - 0x1400 < 10 ? kBytes[type - 0x1400] : 0;
+}
+// Values a control point of a map target (COLOR_4, INDEX, NORMAL,
+// TEXTURE_COORD_1 .. 4, VERTEX_3, VERTEX_4) of either dimension.
+inline std::uint32_t MapComponents(std::uint32_t target) {
+    static const std::uint32_t kValues[] = {4, 1, 3, 1, 2, 3, 4, 3, 4};
+    const std::uint32_t i = target - (target >= 0x0DB0 ? 0x0DB0 : 0x0D90);  // MAP2_ 0x0DB0 .., MAP1_ 0x0D90 ..
+    return i < 9 ? kValues[i] : 0;
+}
+
 // A render request of `opcode` with cjBody bytes of body (zero-filled
 // unless `body` gives them), its length field saying exactly that, in a
 // buffer of exactly that size.

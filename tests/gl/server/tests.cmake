@@ -76,16 +76,14 @@ target_link_libraries(gl_server_buffers_tests PRIVATE vnxplatform PkgConfig::PIX
   GTest::gtest_main)
 gtest_discover_tests(gl_server_buffers_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
 
-# Swaps end to end (swap/): the server built from its sources with the lgi
-# layer, started on a device the engine enabled as the driver starts the
-# library it loads; applications reach it through their windows' device
-# contexts, and the board shows the result.
-file(GLOB_RECURSE VNX_GLSRV_ALL_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/gl/server/*.cpp)
-list(FILTER VNX_GLSRV_ALL_SOURCES EXCLUDE REGEX "/gl/server/lgi/")
+# Swaps end to end (swap/): the server's objects with the lgi layer,
+# started on a device the engine enabled as the driver starts the library
+# it loads; applications reach it through their windows' device contexts,
+# and the board shows the result.
 file(GLOB VNX_GLSRV_DEVICE_CHECKS CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/gl/server/swap/*_check.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/gl/server/context/*_check.cpp)
-vnx_glsrv_check_program(swap ${VNX_GLSRV_ALL_SOURCES} ${VNX_GLSRV_DEVICE_CHECKS})
-target_link_libraries(gl_server_swap_tests PRIVATE vnxlgi)
+vnx_glsrv_check_program(swap ${VNX_GLSRV_DEVICE_CHECKS})
+target_link_libraries(gl_server_swap_tests PRIVATE vnxglsrv_objects vnxlgi)
 
 # Primitive accumulation (prim/): the primitive ring's batches and the
 # server's primitive buffer over the real lgi layer, whose primitive entries

@@ -5,6 +5,7 @@
 // encoder lacks (beside the server's own list and packet records); every
 // single request the tests send has its opcode. The tables built from the
 // description send each request where its row says.
+#include <cstring>
 #include <set>
 #include <string>
 
@@ -63,6 +64,82 @@ TEST_F(RequestTablesTest, RowsChooseTheHandlers) {
         EXPECT_EQ(__glXRenderListTable[r.opcode] != __glXListStore, bListOwn);
     }
     for (const GLXRequestRow& r : kGLXSingleRows) EXPECT_NE(__glXSingleTable[r.opcode], __glXDisp_UnknownSingle) << r.name;
+}
+
+// The variable parts the description's rules call for, against the sizes
+// the tests' encoder gives from the published protocol: the values of each
+// parameter request's parameters, the names of CallLists, the control
+// points of the maps and the values of the pixel maps.
+TEST_F(RequestTablesTest, VariablePartsMatchThePublishedEncoding) {
+    auto body = [](std::uint16_t opcode, const glx::Bytes& fixed) {
+        return RenderRequest(opcode, static_cast<std::uint32_t>(fixed.size()), fixed);
+    };
+    auto variable = [&](std::uint16_t opcode, const glx::Bytes& fixed) {
+        return __glXRenderVariableBody(pgc_, opcode, body(opcode, fixed).data());
+    };
+    // Every parameter of the parameter requests, and two that none takes.
+    const std::uint32_t pnames[] = {0x0B51, 0x0B52, 0x0B53, 0x0B61, 0x0B62, 0x0B63, 0x0B64, 0x0B65, 0x0B66,
+                                    0x1004, 0x1200, 0x1201, 0x1202, 0x1203, 0x1204, 0x1205, 0x1206, 0x1207,
+                                    0x1208, 0x1209, 0x1600, 0x1601, 0x1602, 0x1603, 0x2200, 0x2201, 0x2500,
+                                    0x2501, 0x2502, 0x2800, 0x2801, 0x2802, 0x2803, 0x0000, 0x1234};
+    const std::set<std::string> texture = {"TexParameter", "TexEnv", "TexGen"};
+    unsigned cParamRequests = 0;
+    for (const auto& l : glx::kRenderLayouts) {
+        if (GLXRenderRowOf(l.opcode)->variable != GLXVariable::PNAME) continue;
+        ++cParamRequests;
+        const std::string name(l.name + std::strlen("X_GLrop_"));
+        const std::string request = name.substr(0, name.size() - 2);  // without fv, iv or dv
+        const std::uint32_t cjValue = name.back() == 'v' && name[name.size() - 2] == 'd' ? 8 : 4;
+        const std::uint32_t cWords = glx::BodyBytes(l.args) / 4;
+        for (std::uint32_t pname : pnames) {
+            SCOPED_TRACE(testing::Message() << name << " " << std::hex << pname);
+            glx::Bytes fixed(4 * cWords, 0);
+            std::memcpy(fixed.data() + 4 * (cWords - 1), &pname, 4);
+            const std::uint64_t cj = variable(l.opcode, fixed);
+            if (const std::uint32_t n = glx::ParamValues(request, pname); n != 0 || !texture.count(request)) {
+                EXPECT_EQ(cj, std::uint64_t{n} * cjValue);
+            } else {
+                // The texture requests share one set: a parameter another of
+                // them takes is looked for too, then refused.
+                std::uint32_t nSibling = 0;
+                for (const std::string& t : texture) nSibling |= glx::ParamValues(t, pname);
+                EXPECT_EQ(cj, std::uint64_t{nSibling} * cjValue);
+            }
+        }
+    }
+    EXPECT_EQ(cParamRequests, 15u);
+
+    // CallLists {n, type}: n names of the type.
+    for (std::uint32_t type = 0x1400; type <= 0x140A; ++type)
+        for (std::uint32_t n : {0u, 1u, 7u}) {
+            SCOPED_TRACE(testing::Message() << std::hex << type << " " << n);
+            EXPECT_EQ(variable(X_GLrop_CallLists, glx::Words({n, type})), std::uint64_t{n} * glx::ListNameBytes(type));
+        }
+
+    // The maps: components x uorder x vorder points of floats or doubles,
+    // with the fields where the published encoding puts them.
+    auto dbl = [](double d) {
+        std::uint32_t w[2];
+        std::memcpy(w, &d, 8);
+        return std::pair{w[0], w[1]};
+    };
+    const auto [z0, z1] = dbl(0.0);
+    const auto [o0, o1] = dbl(1.0);
+    for (std::uint32_t i = 0; i < 9; ++i) {
+        const std::uint32_t t1 = 0x0D90 + i, t2 = 0x0DB0 + i;
+        SCOPED_TRACE(i);
+        EXPECT_EQ(variable(X_GLrop_Map1d, glx::Words({z0, z1, o0, o1, t1, 3})), 8u * glx::MapComponents(t1) * 3);
+        EXPECT_EQ(variable(X_GLrop_Map1f, glx::Words({t1, glx::F(0), glx::F(1), 3})), 4u * glx::MapComponents(t1) * 3);
+        EXPECT_EQ(variable(X_GLrop_Map2d, glx::Words({z0, z1, o0, o1, z0, z1, o0, o1, t2, 3, 2})),
+                  8u * glx::MapComponents(t2) * 3 * 2);
+        EXPECT_EQ(variable(X_GLrop_Map2f, glx::Words({t2, glx::F(0), glx::F(1), 3, glx::F(0), glx::F(1), 2})),
+                  4u * glx::MapComponents(t2) * 3 * 2);
+    }
+
+    // The pixel maps {map, mapsize}: mapsize values of 4, 4 and 2 bytes.
+    EXPECT_EQ(variable(X_GLrop_PixelMapfv, glx::Words({0x0C72, 8})), 32u);
+    EXPECT_EQ(variable(X_GLrop_PixelMapuiv, glx::Words({0x0C72, 8})), 32u);
+    EXPECT_EQ(variable(X_GLrop_PixelMapusv, glx::Words({0x0C72, 8})), 16u);
 }
 
 // The one length check: a request one byte short of its fixed arguments

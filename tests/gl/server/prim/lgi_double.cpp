@@ -94,6 +94,7 @@ void _DFreeScratchPixmap(GLBuffer** ppb) { *ppb = nullptr; }
 GLSRVDEVICE* __glDeviceRecord(void) { return nullptr; }
 
 // --- the GL layer ------------------------------------------------------------------------------
+__GLXdispatchFn* __glXRenderListTable = nullptr;
 __GLXdispatchFn* __glXRenderBeginEndTable = nullptr;
 const ULONG __glXGroupBlockSize[GLX_GROUPS] = {};
 const std::array<__GLXsaverFn, GLX_GROUPS> __glXPushSavers = {};
