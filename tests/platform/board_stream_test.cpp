@@ -117,6 +117,10 @@ TEST_F(BoardStreamTest, PacketLayoutsByCommandWord) {
         {"thin lines", 0x02100031, 1, 1, 2, 0, 2, 2},
         {"thin lines, colour per vertex", 0x02103031, 1, 1, 2, 0, 4, 2},
         {"thin lines, colour per segment, depth per vertex", 0x0210E031, 1, 1, 2, 0, 5, 2},
+        // A wide line sends its second depth word twice, then its width.
+        {"wide lines, colour and depth per vertex", 0x0210F032, 1, 1, 2, 0, 8, 2},
+        // A stippled line leads each segment with its 8-word stipple block.
+        {"stippled thin lines, colour per vertex", 0x02103131, 1, 1, 2, 0, 12, 2},
         {"rectangles, colour per primitive", 0x02102026, 1, 1, 2, 0, 5, 4},
         {"rectangles, colour per corner", 0x02103026, 1, 1, 2, 0, 8, 4},
     };
