@@ -185,8 +185,16 @@ constexpr std::uint32_t KZU_HDR_INSTR_SHIFT = 20, KZU_HDR_INSTR_MASK = 0x1Fu;  /
 constexpr std::uint32_t KZU_HDR_PIDW_SHIFT = 25, KZU_HDR_PIDW_MASK = 0x7u;     // bits 25-27
 constexpr std::uint32_t KZU_HDR_RESERVED = 0xF0000240u;  // bits 6, 9, 28-31
 
-// Load kinds of the data registers (bits 12-19, two per register 27-30): 0
-// not loaded, 1-3 as the generator chose them.
+// Load kinds of the data registers (bits 12-19, two per register 27-30), as
+// the generator numbers them (its colour forms 2, 1 and 0 load rgb0 with
+// kinds 1, 2 and 3; depth in line and polygon programs is kind 3). A kind
+// means the same in every primitive class, whoever sends the packet.
+enum : std::uint32_t {
+    KZU_LOAD_NONE = 0,       // the register is not loaded
+    KZU_LOAD_PACKET = 1,     // one word a packet, in the packet head
+    KZU_LOAD_PRIMITIVE = 2,  // one word a primitive (a face's or a segment's)
+    KZU_LOAD_VERTEX = 3,     // one word a vertex, interpolated over the primitive
+};
 constexpr std::uint32_t kzuHdrLoadShift(std::uint32_t reg) { return 12 + 2 * (reg - KZU_rgb0); }
 constexpr std::uint32_t kzuHdrLoadKind(std::uint32_t reg, std::uint32_t kind) {
     return (kind & 3u) << kzuHdrLoadShift(reg);

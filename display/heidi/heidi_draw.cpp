@@ -46,12 +46,11 @@ namespace {
 #define HCMD_ONE_PID 0x02000000u
 #define HCMD_INSTR_SHIFT 20
 #define HCMD_REG_SHIFT(r) (12 + 2 * ((r) - 27))
-// Load kinds: one word a packet, a vertex, a primitive. Polygon packets
-// (class 5) number a vertex's and a primitive's word as the GL server's
-// render programs do, the other classes the other way round.
+// Load kinds: one word a packet, a primitive, a vertex, numbered as the GL
+// server's render programs number them (kzuinstr.h), in every class.
 #define HLOAD_PACKET 1u
-#define HLOAD_VERTEX(cls) ((cls) == 5u ? 3u : 2u)
-#define HLOAD_PRIMITIVE(cls) ((cls) == 5u ? 2u : 3u)
+#define HLOAD_PRIMITIVE 2u
+#define HLOAD_VERTEX 3u
 
 // Program words.
 #define HI_COLOUR_WRITE 0x10360348u  // register 27 into 13
@@ -298,16 +297,16 @@ HEIDITEMPLATE tplHeidi(const PDEV* ppdev, HEIDIKIND kind, BOOL bDepth, BOOL bDit
     }
     if (bDepth || bFixed) t.aulBody[t.cBody++] = HI_DEPTH_WRITE;
     const ULONG ulBase = row.ulClass | HCMD_ONE_PID | t.cBody << HCMD_INSTR_SHIFT;
-    const ULONG ulDepth = bDepth || bFixed ? HLOAD_VERTEX(row.ulClass) << HCMD_REG_SHIFT(28) : 0;
+    const ULONG ulDepth = bDepth || bFixed ? HLOAD_VERTEX << HCMD_REG_SHIFT(28) : 0;
     if (bFixed) {
-        const ULONG ulAll = HLOAD_VERTEX(row.ulClass) << HCMD_REG_SHIFT(27) | ulDepth |
-                            HLOAD_VERTEX(row.ulClass) << HCMD_REG_SHIFT(29) | HLOAD_VERTEX(row.ulClass) << HCMD_REG_SHIFT(30);
+        const ULONG ulAll = HLOAD_VERTEX << HCMD_REG_SHIFT(27) | ulDepth |
+                            HLOAD_VERTEX << HCMD_REG_SHIFT(29) | HLOAD_VERTEX << HCMD_REG_SHIFT(30);
         t.aulCommand[0] = t.aulCommand[1] = t.aulCommand[2] = ulBase | ulAll;
         return t;
     }
     t.aulCommand[0] = ulBase | ulDepth | HLOAD_PACKET << HCMD_REG_SHIFT(27);
-    t.aulCommand[1] = ulBase | ulDepth | HLOAD_PRIMITIVE(row.ulClass) << HCMD_REG_SHIFT(27);
-    t.aulCommand[2] = row.bVariant2 ? ulBase | ulDepth | HLOAD_VERTEX(row.ulClass) << HCMD_REG_SHIFT(27) : 0;
+    t.aulCommand[1] = ulBase | ulDepth | HLOAD_PRIMITIVE << HCMD_REG_SHIFT(27);
+    t.aulCommand[2] = row.bVariant2 ? ulBase | ulDepth | HLOAD_VERTEX << HCMD_REG_SHIFT(27) : 0;
     return t;
 }
 

@@ -128,6 +128,10 @@ struct Board::Impl {
     // outside the pixmap or without a format).
     std::uint8_t* page_pixel(int r, std::uint16_t pid, std::int64_t x, std::int64_t y,
                              std::uint32_t* bytesPerPixel, std::int64_t* run = nullptr);
+    // The format bits (pid bits 13-15) each space was last reached with by
+    // a pid that names its format (bit 0 set once known): a bare pid (the
+    // 3D programs' depth pixmap) reads the space in that format.
+    std::array<std::uint16_t, 32> spaceFormat{};
     // Page geometry of the configuration, by bytes a pixel (1, 2, 4).
     void setup_pages();
     std::array<ULONG, 5> pageWidth{}, pageHeight{};

@@ -22,6 +22,7 @@ struct ClassRow {
     std::uint32_t vertices;
     std::uint32_t widthWords;
 };
+constexpr std::uint32_t kWideLineClass = 2;
 constexpr ClassRow kClasses[] = {
     {1, 0},  // 0 points
     {2, 0},  // 1 thin lines
@@ -49,6 +50,7 @@ constexpr MaskRow kMasks[] = {
     {0x280, 8, 0},  // monochrome pattern load: sixteen 16-bit rows once
     {0x200, 0, 0},  // two-colour fills
     {0x300, 0, 8},  // glyphs and 1-bit expansion: sixteen rows per primitive
+    {0x100, 0, 8},  // stippled lines: a 256-bit stipple block per primitive
 };
 
 // Constant words per packet and per primitive by the constants format
@@ -81,6 +83,8 @@ bool layout_of(std::uint32_t cmd, Layout* out, bool* known) {
     for (const MaskRow& row : kMasks) {
         if ((cmd & 0x380u) == row.bits) mask = &row;
     }
+    // Stipple blocks come only with lines (the line flag, classes 1-4).
+    if (mask != nullptr && mask->bits == 0x100u && ((cmd & KZU_HDR_LINE) == 0 || cls < 1 || cls > 4)) mask = nullptr;
     if (mask == nullptr) return false;
 
     Layout l;
@@ -91,14 +95,17 @@ bool layout_of(std::uint32_t cmd, Layout* out, bool* known) {
     std::uint32_t dataPerPacket = 0, dataPerVertex = 0, dataPerPrimitive = 0;
     for (int reg = 0; reg < 4; ++reg) {
         const std::uint32_t kind = exec::load_of(cmd, reg);
-        if (kind == 1) ++dataPerPacket;
-        if (kind == 2) ++dataPerVertex;
-        if (kind == 3) ++dataPerPrimitive;
+        if (kind == KZU_LOAD_PACKET) ++dataPerPacket;
+        if (kind == KZU_LOAD_VERTEX) ++dataPerVertex;
+        if (kind == KZU_LOAD_PRIMITIVE) ++dataPerPrimitive;
     }
     l.packetWords = constants[0] + dataPerPacket + mask->perPacket;
     l.vertices = kClasses[cls].vertices;
     l.perPrimitive = constants[1] + mask->perPrimitive + dataPerPrimitive + dataPerVertex * l.vertices + l.vertices +
                      kClasses[cls].widthWords;
+    // A wide line with a depth word a vertex sends its second end's depth
+    // word once more (render3d.h, "Lines").
+    if (cls == kWideLineClass && (cmd & KZU_HDR_LINE) != 0 && exec::load_of(cmd, 1) == KZU_LOAD_VERTEX) ++l.perPrimitive;
     // The GL generator's polygon layouts are read by the render functions'
     // data-word table (render3d.h).
     if (const kzPrimWordsRow* row = exec::gl_layout_of(cmd)) {

@@ -2,8 +2,8 @@
 // out into board memory share. executor.cpp holds the one table that says
 // which function carries out which kind of packet; each exec_*.cpp file holds
 // the functions of one family of packets (exec_2d.cpp: the 2D drawing
-// packets; exec_transfer.cpp: host transfers; exec_3d.cpp: polygons under
-// render programs). The rules the executor follows where the driver's words
+// packets; exec_transfer.cpp: host transfers; exec_3d.cpp and exec_3d_line.cpp:
+// polygons and lines under render programs). The rules the executor follows where the driver's words
 // leave the board's behaviour open are written in platform/board.h
 // ("Execution"), and for polygons in render3d.h.
 #pragma once
@@ -162,19 +162,16 @@ struct Fields {
     std::uint32_t primConstants = 0;    // ... per primitive
     std::uint32_t packetMask = 0;       // mask words per packet
     std::uint32_t primMask = 0;         // mask words per primitive
-    std::uint32_t loadKind[4] = {};     // registers 27-30: 0 none, 1 per packet, 2 per vertex, 3 per primitive
+    std::uint32_t loadKind[4] = {};     // registers 27-30: KZU_LOAD_NONE .. KZU_LOAD_VERTEX
 };
 Fields fields_of(std::uint32_t command);
 
-// How a drawing packet loads data register 27 + reg, as Fields::loadKind
-// gives it (0 none, 1 per packet, 2 per vertex, 3 per primitive). Polygon
-// packets (class 5) number their load kinds as the GL micro-code generator
-// writes them, 3 per vertex and 2 per primitive; the other classes the other
-// way round (platform/board.h).
+// How a drawing packet loads data register 27 + reg: the load kind of its
+// command word, numbered as the GL micro-code generator numbers it
+// (kzuinstr.h) for every primitive class: 0 none, 1 per packet, 2 per
+// primitive, 3 per vertex.
 constexpr std::uint32_t load_of(std::uint32_t command, int reg) {
-    const std::uint32_t kind = (command >> (12 + 2 * reg)) & 3;
-    const bool polygon = (command & 0xFu) == 5;
-    return polygon && kind >= 2 ? 5 - kind : kind;
+    return (command >> (12 + 2 * reg)) & 3;
 }
 
 // The value of data register 27 + i for vertex v of primitive `prim`, or

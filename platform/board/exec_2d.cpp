@@ -333,7 +333,7 @@ Fields fields_of(std::uint32_t command) {
     f.primConstants = kConstantWords[(command >> 10) & 3][1];
     const std::uint32_t maskData = command & 0x380u;
     f.packetMask = maskData == 0x280u ? 8 : 0;
-    f.primMask = maskData == 0x300u ? 8 : 0;
+    f.primMask = maskData == 0x300u || maskData == 0x100u ? 8 : 0;  // mask rows, or a line's stipple block
     for (int k = 0; k < 4; ++k) f.loadKind[k] = load_of(command, k);
     return f;
 }
@@ -341,23 +341,23 @@ Fields fields_of(std::uint32_t command) {
 bool data_register(const DecodedPacket& packet, const Fields& f, std::uint32_t i,
                    std::size_t prim, std::size_t v, std::uint32_t* value) {
     if (i >= 4 || f.loadKind[i] == 0) return false;
-    if (f.loadKind[i] == 1) {
+    if (f.loadKind[i] == KZU_LOAD_PACKET) {
         std::uint32_t before = 0;  // per-packet registers before register i
-        for (std::uint32_t k = 0; k < i; ++k) before += f.loadKind[k] == 1 ? 1 : 0;
+        for (std::uint32_t k = 0; k < i; ++k) before += f.loadKind[k] == KZU_LOAD_PACKET ? 1 : 0;
         const std::size_t at = f.packetConstants + before;
         if (at >= packet.constants.size()) return false;
         *value = packet.constants[at];
         return true;
     }
-    // Per-primitive registers (kind 3) take one word, per-vertex ones a word
-    // for each vertex, in register order.
+    // Per-primitive registers take one word, per-vertex ones a word for
+    // each vertex, in register order.
     std::size_t words = 0;
     for (std::uint32_t k = 0; k < i; ++k) {
-        if (f.loadKind[k] == 2) words += packet.verticesPerPrimitive;
-        if (f.loadKind[k] == 3) words += 1;
+        if (f.loadKind[k] == KZU_LOAD_VERTEX) words += packet.verticesPerPrimitive;
+        if (f.loadKind[k] == KZU_LOAD_PRIMITIVE) words += 1;
     }
     const std::size_t at = prim * packet.wordsPerPrimitive + f.primConstants + f.primMask + words +
-                           (f.loadKind[i] == 3 ? 0 : v);
+                           (f.loadKind[i] == KZU_LOAD_PRIMITIVE ? 0 : v);
     if (v >= packet.verticesPerPrimitive || at >= packet.primitiveWords.size()) return false;
     *value = packet.primitiveWords[at];
     return true;
@@ -455,7 +455,7 @@ bool load_mask_pattern(Impl& board, int r, const DecodedPacket& packet) {
     }
     const Fields f = fields_of(packet.command);
     std::size_t first = f.packetConstants;
-    for (std::uint32_t k : f.loadKind) first += k == 1 ? 1 : 0;
+    for (std::uint32_t k : f.loadKind) first += k == KZU_LOAD_PACKET ? 1 : 0;
     if (packet.primitives == 0 || first + 8 > packet.constants.size()) return true;
     auto& rows = board.rasterizers[r].maskRows;
     for (std::size_t k = 0; k < 8; ++k) {

@@ -9,7 +9,7 @@
 #include <iterator>
 
 #include "formats.h"
-#include "render3d.h"
+#include "run3d.h"
 
 namespace vnx::board::exec {
 
@@ -28,90 +28,9 @@ namespace {
 constexpr std::uint32_t kSecondScreenBits = 0x70000u;
 constexpr std::int64_t kSecondScreenX = 1024;
 
-constexpr std::uint32_t kRegisters = 40;  // 0-39: work, pattern, pixmaps, data, constants
 constexpr std::uint32_t kRegPattern = KZU_pattern;
 constexpr std::uint32_t kRegZero = 31;  // reads 0, keeps no write
 constexpr std::uint32_t kAllLanes = 0xFu;
-
-// What an instruction does, decoded once a packet.
-enum class Kind : std::uint8_t { Bitwise, Copy, Add, Sub, Mul, AddWord, CcMin, CcGreater, CcAddCarry, Compare };
-
-struct Op3 {
-    Kind kind;
-    std::uint8_t bitOp;    // Bitwise: the 2D opcode (0-7)
-    std::uint8_t cmp;      // Compare: KZU_CMP_LT .. KZU_CMP_GT
-    std::uint8_t cc;       // condition code set (cc operations and compares)
-    std::uint8_t r, a, b;  // registers
-    bool perLane;          // Compare with the clamp bit
-    bool join;
-    bool clip;
-    std::uint8_t predicate;  // bit c: code c must hold
-};
-
-struct Program3 {
-    std::array<Op3, 32> ops;
-    int n = 0;
-    bool allClipped = true;   // every instruction carries the clip bit
-    bool readsPixmap[KZU_PIXMAPS] = {};
-};
-
-bool compile3(const std::vector<std::uint32_t>& words, Program3* p) {
-    if (words.size() > p->ops.size()) return false;
-    for (std::uint32_t w : words) {
-        if ((w & (KZU_STIPPLE | KZU_RESERVED)) != 0) return false;
-        const kzuOpInfo info = kzuDecodeOp(kzuOpcode(w));
-        Op3 op{};
-        op.r = static_cast<std::uint8_t>(kzuR(w));
-        op.a = static_cast<std::uint8_t>(kzuA(w));
-        op.b = static_cast<std::uint8_t>(kzuB(w));
-        if (op.a >= kRegisters || op.b >= kRegisters) return false;
-        op.join = (w & KZU_JOIN) != 0;
-        op.clip = (w & KZU_CLIP) != 0;
-        op.perLane = (w & KZU_CLAMP) != 0;
-        op.predicate = static_cast<std::uint8_t>((w & KZU_PREDICATE) >> 29);
-        op.cc = static_cast<std::uint8_t>(info.cc);
-        switch (info.kind) {
-        case KZU_KIND_PLAIN:
-            switch (kzuOpcode(w)) {
-            case KZU_OP_COPY: op.kind = Kind::Copy; break;
-            case KZU_OP_ADD: op.kind = Kind::Add; break;
-            case KZU_OP_SUB: op.kind = Kind::Sub; break;
-            case KZU_OP_MUL: op.kind = Kind::Mul; break;
-            case KZU_OP_ADDW: op.kind = Kind::AddWord; break;
-            case KZU_OP_TEXEL: case KZU_OP_TEXF: case KZU_OP_FRAC:
-                return false;  // no textured polygons yet (render3d.h)
-            default:
-                op.kind = Kind::Bitwise;
-                op.bitOp = static_cast<std::uint8_t>(kzuOpcode(w));
-                break;
-            }
-            break;
-        case KZU_KIND_CC_OP:
-            if (info.word == 0) op.kind = Kind::CcMin;
-            else if (info.word == KZU_CC_GT_WORD) op.kind = Kind::CcGreater;
-            else if (info.word == KZU_CC_ADDC_WORD) op.kind = Kind::CcAddCarry;
-            else return false;  // descriptor words 1-3
-            break;
-        case KZU_KIND_COMPARE:
-            op.kind = Kind::Compare;
-            op.cmp = static_cast<std::uint8_t>(info.word);
-            break;
-        default:
-            // NAND (0x04) and OR-NOT (0x06): the bitwise pair the
-            // generator's description leaves out.
-            if (kzuOpcode(w) != kOpNand && kzuOpcode(w) != kOpOrNot) return false;
-            op.kind = Kind::Bitwise;
-            op.bitOp = static_cast<std::uint8_t>(kzuOpcode(w));
-            break;
-        }
-        p->allClipped &= op.clip;
-        for (std::uint8_t reg : {op.a, op.b}) {
-            if (reg >= KZU_pixmap0 && reg <= KZU_pixmapLast) p->readsPixmap[reg - KZU_pixmap0] = true;
-        }
-        p->ops[static_cast<std::size_t>(p->n++)] = op;
-    }
-    return true;
-}
 
 // --- lane arithmetic -------------------------------------------------------------
 inline std::uint32_t lane(std::uint32_t v, int k) { return (v >> (8 * k)) & 0xFFu; }
@@ -147,10 +66,283 @@ bool compare(std::uint8_t cmp, std::uint32_t a, std::uint32_t b) {
     }
 }
 
-// --- one packet's fragments --------------------------------------------------------
+}  // namespace
 
-// A data register's plane over the triangle: value = c + dx * x + dy * y at
-// the pixel centre (x, y in pixels), per lane for colour registers.
+// --- the program -----------------------------------------------------------------
+
+bool compile3(const std::vector<std::uint32_t>& words, Program3* p) {
+    if (words.size() > p->ops.size()) return false;
+    for (std::uint32_t w : words) {
+        if ((w & KZU_RESERVED) != 0) return false;
+        const kzuOpInfo info = kzuDecodeOp(kzuOpcode(w));
+        Op3 op{};
+        op.r = static_cast<std::uint8_t>(kzuR(w));
+        op.a = static_cast<std::uint8_t>(kzuA(w));
+        op.b = static_cast<std::uint8_t>(kzuB(w));
+        if (op.a >= kRegisters3 || op.b >= kRegisters3) return false;
+        op.join = (w & KZU_JOIN) != 0;
+        op.clip = (w & KZU_CLIP) != 0;
+        op.stipple = (w & KZU_STIPPLE) != 0;
+        op.perLane = (w & KZU_CLAMP) != 0;
+        op.predicate = static_cast<std::uint8_t>((w & KZU_PREDICATE) >> 29);
+        op.cc = static_cast<std::uint8_t>(info.cc);
+        switch (info.kind) {
+        case KZU_KIND_PLAIN:
+            switch (kzuOpcode(w)) {
+            case KZU_OP_COPY: op.kind = Kind3::Copy; break;
+            case KZU_OP_ADD: op.kind = Kind3::Add; break;
+            case KZU_OP_SUB: op.kind = Kind3::Sub; break;
+            case KZU_OP_MUL: op.kind = Kind3::Mul; break;
+            case KZU_OP_ADDW: op.kind = Kind3::AddWord; break;
+            case KZU_OP_TEXEL:
+            case KZU_OP_TEXF:
+                // A texel of a pixmap register.
+                if (op.a < KZU_pixmap0 || op.a > KZU_pixmapLast) return false;
+                op.kind = kzuOpcode(w) == KZU_OP_TEXEL ? Kind3::Texel : Kind3::TexelFiltered;
+                break;
+            case KZU_OP_FRAC: op.kind = Kind3::Fraction; break;
+            default:
+                op.kind = Kind3::Bitwise;
+                op.bitOp = static_cast<std::uint8_t>(kzuOpcode(w));
+                break;
+            }
+            break;
+        case KZU_KIND_CC_OP:
+            if (info.word == 0) op.kind = Kind3::CcMin;
+            else if (info.word == KZU_CC_GT_WORD) op.kind = Kind3::CcGreater;
+            else if (info.word == KZU_CC_ADDC_WORD) op.kind = Kind3::CcAddCarry;
+            else return false;  // descriptor words 1-3
+            break;
+        case KZU_KIND_COMPARE:
+            op.kind = Kind3::Compare;
+            op.cmp = static_cast<std::uint8_t>(info.word);
+            break;
+        default:
+            // NAND (0x04) and OR-NOT (0x06): the bitwise pair the
+            // generator's description leaves out.
+            if (kzuOpcode(w) != kOpNand && kzuOpcode(w) != kOpOrNot) return false;
+            op.kind = Kind3::Bitwise;
+            op.bitOp = static_cast<std::uint8_t>(kzuOpcode(w));
+            break;
+        }
+        p->allClipped &= op.clip;
+        p->allStippled &= op.stipple;
+        p->ops[static_cast<std::size_t>(p->n++)] = op;
+    }
+    return true;
+}
+
+// --- one fragment ----------------------------------------------------------------
+
+FragmentRunner::FragmentRunner(Impl& board, int r, const DecodedPacket& packet, const Program3& prog)
+    : b_(board), r_(r), ras_(board.rasterizers[r]), packet_(packet), prog_(prog) {
+    xScreen_ = (packet.control & kSecondScreenBits) != 0 ? kSecondScreenX : 0;
+    hasClip_ = packet.hasClip;
+    clipX0_ = (packet.clipMin & 0xFFFF) + xScreen_;
+    clipY0_ = packet.clipMin >> 16;
+    clipX1_ = (packet.clipMax & 0xFFFF) + xScreen_;
+    clipY1_ = packet.clipMax >> 16;
+    for (std::uint32_t n = 0; n < KZU_PIXMAPS; ++n) {
+        std::uint16_t pid = n < 2 * packet.pids.size() ? packet.pid(n) : 0xFFFFu;
+        // A bare space (the depth buffer as the generator names it): in the
+        // format that space was last reached with, else its 32-bit words.
+        if ((pid & 0xFFE0u) == 0) {
+            const std::uint16_t known = board.spaceFormat[pid & 0x1Fu];
+            pid |= (known & 1u) != 0 ? static_cast<std::uint16_t>(known & 0xE000u) : 0xA000u;
+        }
+        pid_[n] = pid;
+    }
+    const Fields f = fields_of(packet.command);
+    for (std::uint32_t k = 0; k < std::min<std::size_t>(f.packetConstants, KZU_CONSTANTS); ++k) {
+        if (k < packet.constants.size()) constants_[k] = packet.constants[k];
+    }
+    fields_ = f;
+}
+
+const std::uint32_t* FragmentRunner::primitive(std::size_t prim) {
+    const std::size_t wpp = packet_.wordsPerPrimitive;
+    if (wpp == 0 || (prim + 1) * wpp > packet_.primitiveWords.size()) return nullptr;
+    const std::uint32_t* w = &packet_.primitiveWords[prim * wpp];
+    // Per-primitive constants lead the primitive's words.
+    for (std::uint32_t k = 0; k < fields_.primConstants; ++k)
+        constants_[KZU_CONSTANTS - fields_.primConstants + k] = w[k];
+    return w;
+}
+
+bool FragmentRunner::clip_box(std::int64_t* x0, std::int64_t* y0, std::int64_t* x1, std::int64_t* y1) const {
+    if (prog_.allClipped && hasClip_) {
+        *x0 = std::max(*x0, clipX0_);
+        *y0 = std::max(*y0, clipY0_);
+        *x1 = std::min(*x1, clipX1_);
+        *y1 = std::min(*y1, clipY1_);
+    }
+    return *x0 <= *x1 && *y0 <= *y1;
+}
+
+bool FragmentRunner::in_clip(std::int64_t x, std::int64_t y) const {
+    return !hasClip_ || (x >= clipX0_ && x <= clipX1_ && y >= clipY0_ && y <= clipY1_);
+}
+
+namespace {
+
+struct Fragment3 {
+    std::uint32_t reg[kRegisters3];
+    std::uint32_t cc[3];         // lanes of each code
+    std::uint16_t loadedPix = 0; // pixmaps read or written this fragment
+    std::uint16_t writtenPix = 0;
+    bool wrotePattern = false;
+};
+
+}  // namespace
+
+void FragmentRunner::fragment(std::int64_t x, std::int64_t y, const std::uint32_t (&data)[4], bool stipple) {
+    if (x < 0 || y < 0) return;
+    const std::int64_t xm = x >= xScreen_ ? x - xScreen_ : x;
+    if (!owns(ras_, xm, y)) return;
+    const bool clipped = in_clip(x, y);
+    if (!clipped && prog_.allClipped) return;
+
+    Fragment3 f;
+    std::fill(std::begin(f.reg), std::end(f.reg), 0u);
+    f.cc[0] = f.cc[1] = f.cc[2] = kAllLanes;
+    if (!stipple && prog_.allStippled) return;
+    std::copy(std::begin(data), std::end(data), f.reg + KZU_rgb0);
+    // The texel address registers start as data registers 27 and 28.
+    std::uint32_t address[2] = {data[0], data[1]};
+    std::copy(std::begin(constants_), std::end(constants_), f.reg + KZU_constant_0);
+    f.reg[kRegPattern] = ras_.pattern[static_cast<std::size_t>((y & 7) * 8 + (xm & 7))];
+
+    auto read = [&](std::uint32_t reg) -> std::uint32_t {
+        if (reg >= KZU_pixmap0 && reg <= KZU_pixmapLast) {
+            const std::uint32_t n = reg - KZU_pixmap0;
+            if (!(f.loadedPix >> n & 1u)) {
+                f.loadedPix |= static_cast<std::uint16_t>(1u << n);
+                std::uint32_t bpp = 0;
+                const std::uint8_t* p = b_.page_pixel(r_, pid_[n], xm, y, &bpp);
+                f.reg[reg] = p != nullptr ? pixel_format_of_pid(pid_[n]).to_register(load_pixel(p, bpp)) : 0;
+            }
+        }
+        return f.reg[reg];
+    };
+    auto write = [&](std::uint32_t reg, std::uint32_t value, std::uint32_t lanes) {
+        if (reg == kRegZero) return;
+        f.wrotePattern |= reg == kRegPattern;
+        if (reg >= KZU_pixmap0 && reg <= KZU_pixmapLast) {
+            read(reg);  // the lanes not written keep the pixel's
+            f.writtenPix |= static_cast<std::uint16_t>(1u << (reg - KZU_pixmap0));
+        }
+        const std::uint32_t m = lane_mask(lanes);
+        if (reg == KZU_u || reg == KZU_v) {
+            // A result in 27 or 28 sets the texel address register u or v;
+            // the data registers keep their words.
+            std::uint32_t& a = address[reg - KZU_u];
+            a = (a & ~m) | (value & m);
+            return;
+        }
+        f.reg[reg] = (f.reg[reg] & ~m) | (value & m);
+    };
+    // Texel (tx, ty) of the pixmap register `reg` names, in register form:
+    // the rasterizer's own copy of the texture.
+    auto texel = [&](std::uint32_t reg, std::int64_t tx, std::int64_t ty) -> std::uint32_t {
+        const std::uint32_t n = reg - KZU_pixmap0;
+        std::uint32_t bpp = 0;
+        const std::uint8_t* p = b_.page_pixel(r_, pid_[n], tx, ty, &bpp);
+        return p != nullptr ? pixel_format_of_pid(pid_[n]).to_register(load_pixel(p, bpp)) : 0;
+    };
+    auto coordinate = [&](int k) { return static_cast<std::int64_t>(static_cast<std::int32_t>(address[k])); };
+
+    for (int i = 0; i < prog_.n; ++i) {
+        const Op3& op = prog_.ops[static_cast<std::size_t>(i)];
+        if ((op.clip && !clipped) || (op.stipple && !stipple)) continue;
+        std::uint32_t pred = kAllLanes;
+        for (int c = 0; c < 3; ++c)
+            if (op.predicate >> c & 1u) pred &= f.cc[c];
+        const std::uint32_t a = read(op.a), b = read(op.b);
+        auto set_code = [&](std::uint32_t lanes) {
+            const std::uint32_t v = lanes & pred;
+            f.cc[op.cc] = op.join ? (f.cc[op.cc] & v) : v;
+        };
+        switch (op.kind) {
+        case Kind3::Bitwise: if (pred) write(op.r, alu(op.bitOp, a, b), pred); break;
+        case Kind3::Copy: if (pred) write(op.r, a, pred); break;
+        case Kind3::Add:
+            if (pred) write(op.r, per_lane(a, b, [](std::uint32_t p, std::uint32_t q) { return std::min(p + q, 0xFFu); }), pred);
+            break;
+        case Kind3::Sub:
+            if (pred) write(op.r, per_lane(a, b, [](std::uint32_t p, std::uint32_t q) { return p > q ? p - q : 0u; }), pred);
+            break;
+        case Kind3::Mul:
+            if (pred) write(op.r, per_lane(a, b, [](std::uint32_t p, std::uint32_t q) { return (p * q + 127) / 255; }), pred);
+            break;
+        case Kind3::AddWord: if (pred) write(op.r, a + b, pred); break;
+        case Kind3::CcMin: {
+            const std::uint32_t lt = lanes_where(a, b, [](std::uint32_t p, std::uint32_t q) { return p < q; });
+            if (pred) write(op.r, per_lane(a, b, [](std::uint32_t p, std::uint32_t q) { return std::min(p, q); }), pred);
+            set_code(lt);
+            break;
+        }
+        case Kind3::CcGreater: {
+            const std::uint32_t gt = lanes_where(a, b, [](std::uint32_t p, std::uint32_t q) { return p > q; });
+            if (gt & pred) write(op.r, a, gt & pred);
+            set_code(gt);
+            break;
+        }
+        case Kind3::CcAddCarry: {
+            const std::uint32_t carry = lanes_where(a, b, [](std::uint32_t p, std::uint32_t q) { return p + q > 0xFFu; });
+            if (pred) write(op.r, per_lane(a, b, [](std::uint32_t p, std::uint32_t q) { return p + q; }), pred);
+            set_code(carry);
+            break;
+        }
+        case Kind3::Texel:
+            if (pred) write(op.r, texel(op.a, coordinate(0) >> 4, coordinate(1) >> 4), pred);
+            break;
+        case Kind3::TexelFiltered: {
+            if (!pred) break;
+            const std::int64_t u = coordinate(0) - 8, v = coordinate(1) - 8;
+            const std::int64_t x0 = u >> 4, y0 = v >> 4;
+            const std::uint32_t fx = static_cast<std::uint32_t>(u & 15), fy = static_cast<std::uint32_t>(v & 15);
+            const std::uint32_t t[4] = {texel(op.a, x0, y0), texel(op.a, x0 + 1, y0), texel(op.a, x0, y0 + 1),
+                                        texel(op.a, x0 + 1, y0 + 1)};
+            const std::uint32_t wt[4] = {(16 - fx) * (16 - fy), fx * (16 - fy), (16 - fx) * fy, fx * fy};
+            std::uint32_t out = 0;
+            for (int k = 0; k < 4; ++k) {
+                std::uint32_t sum = 128;
+                for (int i = 0; i < 4; ++i) sum += lane(t[i], k) * wt[i];
+                out |= std::min(sum >> 8, 0xFFu) << (8 * k);
+            }
+            write(op.r, out, pred);
+            break;
+        }
+        case Kind3::Fraction:
+            if (pred) write(op.r, (a & 15u) * 0x11111111u, pred);
+            break;
+        case Kind3::Compare: {
+            const std::uint32_t holds =
+                op.perLane ? lanes_where(a, b, [&](std::uint32_t p, std::uint32_t q) { return compare(op.cmp, p, q); })
+                           : (compare(op.cmp, a, b) ? kAllLanes : 0u);
+            if (holds & pred) write(op.r, a, holds & pred);
+            set_code(holds);
+            break;
+        }
+        }
+    }
+    if (f.wrotePattern) ras_.pattern[static_cast<std::size_t>((y & 7) * 8 + (xm & 7))] = f.reg[kRegPattern];
+    // The fragment's pixmap writes, stored in their formats.
+    for (std::uint32_t n = 0; n < KZU_PIXMAPS; ++n) {
+        if (!(f.writtenPix >> n & 1u)) continue;
+        std::uint32_t bpp = 0;
+        std::uint8_t* p = b_.page_pixel(r_, pid_[n], xm, y, &bpp);
+        if (p == nullptr) continue;
+        const std::uint32_t v = f.reg[KZU_pixmap0 + n];
+        const PixelFormat& pf = pixel_format_of_pid(pid_[n]);
+        pf.store(p, 1, &v, nullptr);
+    }
+}
+
+// --- triangles ---------------------------------------------------------------------
+
+namespace {
+
 struct Plane {
     double c, dx, dy;
     double lo, hi;  // the vertices' range
@@ -166,56 +358,25 @@ struct DataRegister {
     std::uint32_t vertex[3] = {};
 };
 
-struct Fragment3 {
-    std::uint32_t reg[kRegisters];
-    std::uint32_t cc[3];         // lanes of each code
-    std::uint16_t loadedPix = 0; // pixmaps read or written this fragment
-    std::uint16_t writtenPix = 0;
-    bool wrotePattern = false;
-};
-
-class PolygonRunner {
+class TriangleRunner {
 public:
-    PolygonRunner(Impl& board, int r, const DecodedPacket& packet, const Program3& prog)
-        : b_(board), r_(r), ras_(board.rasterizers[r]), packet_(packet), prog_(prog) {
-        xScreen_ = (packet.control & kSecondScreenBits) != 0 ? kSecondScreenX : 0;
-        hasClip_ = packet.hasClip;
-        clipX0_ = (packet.clipMin & 0xFFFF) + xScreen_;
-        clipY0_ = packet.clipMin >> 16;
-        clipX1_ = (packet.clipMax & 0xFFFF) + xScreen_;
-        clipY1_ = packet.clipMax >> 16;
-        for (std::uint32_t n = 0; n < KZU_PIXMAPS; ++n) {
-            std::uint16_t pid = n < 2 * packet.pids.size() ? packet.pid(n) : 0xFFFFu;
-            // A bare space (the depth buffer as the generator names it):
-            // that space's 32-bit words.
-            if ((pid & 0xFFE0u) == 0) pid |= 0xA000u;
-            pid_[n] = pid;
-        }
-        const Fields f = fields_of(packet.command);
-        for (std::uint32_t k = 0; k < std::min<std::size_t>(f.packetConstants, KZU_CONSTANTS); ++k) {
-            if (k < packet.constants.size()) constants_[k] = packet.constants[k];
-        }
-        fields_ = f;
-    }
+    TriangleRunner(FragmentRunner& run, const DecodedPacket& packet) : run_(run), packet_(packet) {}
 
     void triangle(std::size_t prim, const kzPrimWordsRow* row) {
-        const std::size_t wpp = packet_.wordsPerPrimitive;
-        if (wpp == 0 || (prim + 1) * wpp > packet_.primitiveWords.size()) return;
-        const std::uint32_t* w = &packet_.primitiveWords[prim * wpp];
-        // Per-primitive constants lead the primitive's words.
-        for (std::uint32_t k = 0; k < fields_.primConstants; ++k)
-            constants_[KZU_CONSTANTS - fields_.primConstants + k] = w[k];
+        const std::uint32_t* w = run_.primitive(prim);
+        if (w == nullptr) return;
+        const Fields& fields = run_.fields();
 
         std::uint32_t pos[3];
         DataRegister data[4];
         if (row != nullptr) {
-            const std::uint32_t* words = w + fields_.primConstants;
+            const std::uint32_t* words = w + fields.primConstants;
             for (std::uint32_t v = 0; v < 3; ++v) pos[v] = words[kzPrimWordAt(*row, KZ_PW_POSITION, v)];
             load_row(*row, words, KZ_PW_COLOUR, &data[0], true);
             load_row(*row, words, KZ_PW_DEPTH, &data[1], false);
             load_row(*row, words, KZ_PW_ALPHA, &data[2], false);
             for (std::uint32_t k = 0; k < 4; ++k) {
-                if (fields_.loadKind[k] == 1) data[k].loaded = data_register(packet_, fields_, k, prim, 0, &data[k].flat);
+                if (fields.loadKind[k] == KZU_LOAD_PACKET) data[k].loaded = data_register(packet_, fields, k, prim, 0, &data[k].flat);
             }
         } else {
             for (std::uint32_t v = 0; v < 3; ++v) pos[v] = packet_.vertex(prim, v);
@@ -245,14 +406,15 @@ private:
     }
 
     void load_generic(std::size_t prim, std::uint32_t k, DataRegister* d) {
-        const std::uint32_t kind = fields_.loadKind[k];
+        const Fields& fields = run_.fields();
+        const std::uint32_t kind = fields.loadKind[k];
         if (kind == 0) return;
-        d->loaded = data_register(packet_, fields_, k, prim, 0, &d->flat);
-        d->interpolated = kind == 2;
+        d->loaded = data_register(packet_, fields, k, prim, 0, &d->flat);
+        d->interpolated = kind == KZU_LOAD_VERTEX;
         d->perLane = k == 0;
         for (std::uint32_t v = 0; v < 3; ++v) {
             d->vertex[v] = d->flat;
-            if (d->interpolated) data_register(packet_, fields_, k, prim, v, &d->vertex[v]);
+            if (d->interpolated) data_register(packet_, fields, k, prim, v, &d->vertex[v]);
         }
     }
 
@@ -308,10 +470,11 @@ private:
             set_planes(d, xd, yd, static_cast<double>(area) / 256.0);
         }
         // Edge a -> b: E(p) = (xb - xa)(py - ya) - (yb - ya)(px - xa), positive
-        // inside; a centre on an edge counts for top and left edges only.
+        // inside; a sample point on an edge counts for top and left edges
+        // only.
         struct Edge {
             std::int64_t xa, ya, dx, dy;
-            bool topLeft;
+            bool counts;  // a top or left edge
         } edges[3];
         for (int e = 0; e < 3; ++e) {
             const int a = (e + 1) % 3, bIdx = (e + 2) % 3;  // the edge opposite vertex e
@@ -320,166 +483,37 @@ private:
             E.ya = y[a];
             E.dx = x[bIdx] - x[a];
             E.dy = y[bIdx] - y[a];
-            E.topLeft = E.dy < 0 || (E.dy == 0 && E.dx > 0);
+            E.counts = E.dy < 0 || (E.dy == 0 && E.dx > 0);
         }
         const std::int64_t xmin = std::min({x[0], x[1], x[2]}), xmax = std::max({x[0], x[1], x[2]});
         const std::int64_t ymin = std::min({y[0], y[1], y[2]}), ymax = std::max({y[0], y[1], y[2]});
-        std::int64_t px0 = first_pixel(xmin), px1 = (xmax - 8) >> 4;  // inclusive
-        std::int64_t py0 = first_pixel(ymin), py1 = (ymax - 8) >> 4;
-        if (!clip_box(&px0, &py0, &px1, &py1)) return;
+        // Pixel (x, y) is sampled at the position (16x, 16y) (render3d.h).
+        std::int64_t px0 = (xmin + 15) >> 4, px1 = xmax >> 4;  // inclusive
+        std::int64_t py0 = (ymin + 15) >> 4, py1 = ymax >> 4;
+        if (!run_.clip_box(&px0, &py0, &px1, &py1)) return;
         for (std::int64_t py = py0; py <= py1; ++py) {
-            const std::int64_t cy = py * 16 + 8;
+            const std::int64_t cy = py * 16;
             for (std::int64_t px = px0; px <= px1; ++px) {
-                const std::int64_t cx = px * 16 + 8;
+                const std::int64_t cx = px * 16;
                 bool inside = true;
                 for (const Edge& E : edges) {
                     const std::int64_t v = E.dx * (cy - E.ya) - E.dy * (cx - E.xa);
-                    if (v < 0 || (v == 0 && !E.topLeft)) {
+                    if (v < 0 || (v == 0 && !E.counts)) {
                         inside = false;
                         break;
                     }
                 }
                 if (!inside) continue;
-                fragment(px, py, data);
+                std::uint32_t values[4] = {};
+                for (std::uint32_t k = 0; k < 4; ++k)
+                    if (data[k].loaded) values[k] = value_at(data[k], static_cast<double>(px), static_cast<double>(py));
+                run_.fragment(px, py, values);
             }
         }
     }
 
-    // Narrows the pixel box to the clip pair when every instruction is
-    // clipped; false when nothing is left.
-    bool clip_box(std::int64_t* x0, std::int64_t* y0, std::int64_t* x1, std::int64_t* y1) const {
-        if (prog_.allClipped && hasClip_) {
-            *x0 = std::max(*x0, clipX0_);
-            *y0 = std::max(*y0, clipY0_);
-            *x1 = std::min(*x1, clipX1_);
-            *y1 = std::min(*y1, clipY1_);
-        }
-        return *x0 <= *x1 && *y0 <= *y1;
-    }
-
-    bool in_clip(std::int64_t x, std::int64_t y) const {
-        return !hasClip_ || (x >= clipX0_ && x <= clipX1_ && y >= clipY0_ && y <= clipY1_);
-    }
-
-    std::uint8_t* pixmap_pixel(std::uint32_t n, std::int64_t xm, std::int64_t y, std::uint32_t* bpp) {
-        return b_.page_pixel(r_, pid_[n], xm, y, bpp);
-    }
-
-    void fragment(std::int64_t x, std::int64_t y, const DataRegister (&data)[4]) {
-        if (x < 0 || y < 0) return;
-        const std::int64_t xm = x >= xScreen_ ? x - xScreen_ : x;
-        if (!owns(ras_, xm, y)) return;
-        const bool clipped = in_clip(x, y);
-        if (!clipped && prog_.allClipped) return;
-
-        Fragment3 f;
-        std::fill(std::begin(f.reg), std::end(f.reg), 0u);
-        f.cc[0] = f.cc[1] = f.cc[2] = kAllLanes;
-        const double px = static_cast<double>(x) + 0.5, py = static_cast<double>(y) + 0.5;
-        for (std::uint32_t k = 0; k < 4; ++k)
-            if (data[k].loaded) f.reg[KZU_rgb0 + k] = value_at(data[k], px, py);
-        std::copy(std::begin(constants_), std::end(constants_), f.reg + KZU_constant_0);
-        f.reg[kRegPattern] = ras_.pattern[static_cast<std::size_t>((y & 7) * 8 + (xm & 7))];
-
-        auto read = [&](std::uint32_t reg) -> std::uint32_t {
-            if (reg >= KZU_pixmap0 && reg <= KZU_pixmapLast) {
-                const std::uint32_t n = reg - KZU_pixmap0;
-                if (!(f.loadedPix >> n & 1u)) {
-                    f.loadedPix |= static_cast<std::uint16_t>(1u << n);
-                    std::uint32_t bpp = 0;
-                    const std::uint8_t* p = pixmap_pixel(n, xm, y, &bpp);
-                    f.reg[reg] = p != nullptr ? pixel_format_of_pid(pid_[n]).to_register(load_pixel(p, bpp)) : 0;
-                }
-            }
-            return f.reg[reg];
-        };
-        auto write = [&](std::uint32_t reg, std::uint32_t value, std::uint32_t lanes) {
-            if (reg == kRegZero) return;
-            f.wrotePattern |= reg == kRegPattern;
-            if (reg >= KZU_pixmap0 && reg <= KZU_pixmapLast) {
-                read(reg);  // the lanes not written keep the pixel's
-                f.writtenPix |= static_cast<std::uint16_t>(1u << (reg - KZU_pixmap0));
-            }
-            const std::uint32_t m = lane_mask(lanes);
-            f.reg[reg] = (f.reg[reg] & ~m) | (value & m);
-        };
-
-        for (int i = 0; i < prog_.n; ++i) {
-            const Op3& op = prog_.ops[static_cast<std::size_t>(i)];
-            if (op.clip && !clipped) continue;
-            std::uint32_t pred = kAllLanes;
-            for (int c = 0; c < 3; ++c)
-                if (op.predicate >> c & 1u) pred &= f.cc[c];
-            const std::uint32_t a = read(op.a), b = read(op.b);
-            auto set_code = [&](std::uint32_t lanes) {
-                const std::uint32_t v = lanes & pred;
-                f.cc[op.cc] = op.join ? (f.cc[op.cc] & v) : v;
-            };
-            switch (op.kind) {
-            case Kind::Bitwise: if (pred) write(op.r, alu(op.bitOp, a, b), pred); break;
-            case Kind::Copy: if (pred) write(op.r, a, pred); break;
-            case Kind::Add:
-                if (pred) write(op.r, per_lane(a, b, [](std::uint32_t p, std::uint32_t q) { return std::min(p + q, 0xFFu); }), pred);
-                break;
-            case Kind::Sub:
-                if (pred) write(op.r, per_lane(a, b, [](std::uint32_t p, std::uint32_t q) { return p > q ? p - q : 0u; }), pred);
-                break;
-            case Kind::Mul:
-                if (pred) write(op.r, per_lane(a, b, [](std::uint32_t p, std::uint32_t q) { return (p * q + 127) / 255; }), pred);
-                break;
-            case Kind::AddWord: if (pred) write(op.r, a + b, pred); break;
-            case Kind::CcMin: {
-                const std::uint32_t lt = lanes_where(a, b, [](std::uint32_t p, std::uint32_t q) { return p < q; });
-                if (pred) write(op.r, per_lane(a, b, [](std::uint32_t p, std::uint32_t q) { return std::min(p, q); }), pred);
-                set_code(lt);
-                break;
-            }
-            case Kind::CcGreater: {
-                const std::uint32_t gt = lanes_where(a, b, [](std::uint32_t p, std::uint32_t q) { return p > q; });
-                if (gt & pred) write(op.r, a, gt & pred);
-                set_code(gt);
-                break;
-            }
-            case Kind::CcAddCarry: {
-                const std::uint32_t carry = lanes_where(a, b, [](std::uint32_t p, std::uint32_t q) { return p + q > 0xFFu; });
-                if (pred) write(op.r, per_lane(a, b, [](std::uint32_t p, std::uint32_t q) { return p + q; }), pred);
-                set_code(carry);
-                break;
-            }
-            case Kind::Compare: {
-                const std::uint32_t holds =
-                    op.perLane ? lanes_where(a, b, [&](std::uint32_t p, std::uint32_t q) { return compare(op.cmp, p, q); })
-                               : (compare(op.cmp, a, b) ? kAllLanes : 0u);
-                if (holds & pred) write(op.r, a, holds & pred);
-                set_code(holds);
-                break;
-            }
-            }
-        }
-        if (f.wrotePattern) ras_.pattern[static_cast<std::size_t>((y & 7) * 8 + (xm & 7))] = f.reg[kRegPattern];
-        // The fragment's pixmap writes, stored in their formats.
-        for (std::uint32_t n = 0; n < KZU_PIXMAPS; ++n) {
-            if (!(f.writtenPix >> n & 1u)) continue;
-            std::uint32_t bpp = 0;
-            std::uint8_t* p = pixmap_pixel(n, xm, y, &bpp);
-            if (p == nullptr) continue;
-            const std::uint32_t v = f.reg[KZU_pixmap0 + n];
-            const PixelFormat& pf = pixel_format_of_pid(pid_[n]);
-            pf.store(p, 1, &v, nullptr);
-        }
-    }
-
-    Impl& b_;
-    int r_;
-    Rasterizer& ras_;
+    FragmentRunner& run_;
     const DecodedPacket& packet_;
-    const Program3& prog_;
-    Fields fields_;
-    std::uint16_t pid_[KZU_PIXMAPS] = {};
-    std::uint32_t constants_[KZU_CONSTANTS] = {};
-    std::int64_t xScreen_ = 0;
-    bool hasClip_ = false;
-    std::int64_t clipX0_ = 0, clipY0_ = 0, clipX1_ = 0, clipY1_ = 0;
 };
 
 }  // namespace
@@ -489,8 +523,9 @@ bool draw_triangles(Impl& board, int r, const DecodedPacket& packet) {
     Program3 prog;
     if (!compile3(packet.instructions, &prog)) return false;
     const kzPrimWordsRow* row = gl_layout_of(packet.command);
-    PolygonRunner runner(board, r, packet, prog);
-    for (std::size_t i = 0; i < packet.primitives; ++i) runner.triangle(i, row);
+    FragmentRunner run(board, r, packet, prog);
+    TriangleRunner tri(run, packet);
+    for (std::size_t i = 0; i < packet.primitives; ++i) tri.triangle(i, row);
     return true;
 }
 

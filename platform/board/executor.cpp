@@ -49,6 +49,14 @@ const ExecRow kRows[] = {
     // program (exec_3d.cpp, render3d.h).
     {ItemKind::Packet, kClass | kMaskData, 0x005u, draw_triangles, "polygons"},
 
+    // Thin and wide lines under a render program (0x011, 0x012, any
+    // constants format; with 0x100 stippled): segments of two end points
+    // (exec_3d_line.cpp, render3d.h).
+    {ItemKind::Packet, kClass | kMaskData, 0x011u, draw_lines3d, "thin lines"},
+    {ItemKind::Packet, kClass | kMaskData, 0x012u, draw_lines3d, "wide lines"},
+    {ItemKind::Packet, kClass | kMaskData, 0x111u, draw_lines3d, "stippled thin lines"},
+    {ItemKind::Packet, kClass | kMaskData, 0x112u, draw_lines3d, "stippled wide lines"},
+
     // Lines (0x03C): two end points a primitive (exec_line.cpp).
     {ItemKind::Packet, kShape, 0x01Cu, draw_lines, "lines"},
 

@@ -115,6 +115,7 @@ std::uint8_t* Board::Impl::page_pixel(int r, std::uint16_t pid, std::int64_t x, 
     if (x < 0 || y < 0 || x >= 0x40 * 128 || y >= 0x40 * 128) return nullptr;
     const std::uint32_t space = pid & 0x1Fu;
     if (space == VNX_PAGE_SLOT_FREE) return nullptr;
+    if ((pid & 0xFFE0u) != 0) spaceFormat[space] = static_cast<std::uint16_t>((pid & 0xE000u) | 1u);
     if (r < 0 || r >= static_cast<int>(rasterizers.size())) return nullptr;
     const ULONG w = pageWidth[bpp], h = pageHeight[bpp];  // powers of two
     const ULONG x0 = static_cast<ULONG>(x) & ~(w - 1), y0 = static_cast<ULONG>(y) & ~(h - 1);

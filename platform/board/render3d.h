@@ -1,7 +1,8 @@
 // The board model's 3D rasterizer: how a rasterizer runs a render program
-// per pixel over the polygons of a drawing packet (primitive class 5). The
-// comments of this header are the model's definition; exec_3d.cpp carries it
-// out. The instruction word is decoded with the GL server's own description
+// per pixel over the polygons (primitive class 5) and lines (classes 1 and
+// 2) of a drawing packet. The comments of this header are the model's
+// definition; exec_3d.cpp (the program and polygons) and exec_3d_line.cpp
+// (lines) carry it out through the fragment runner of run3d.h. The instruction word is decoded with the GL server's own description
 // of its fields (include/kzuinstr.h) and a primitive's words are read by the
 // render functions' data-word table (include/kzprimwords.h); what an opcode
 // computes, how data registers are loaded and which pixels a triangle covers
@@ -34,15 +35,18 @@
 //   entry n of the packet's pid list (pid word k holds entries 2k in its low
 //   and 2k + 1 in its high half), in its register form (formats.h). A pid
 //   with bits 5-15 clear names a bare space: the depth buffer as the
-//   generator names it (pid & 31); it is read and written as the 32-bit
-//   words of that space (format 5 pages). (An 8-bit pixmap of format 0 is
-//   therefore not reachable by a bare pid; a stencil buffer is named with
-//   its format, e.g. format 3, whose 16-bit words registers hold as stored.) A write is seen by every later
+//   generator names it (pid & 31); it is read and written in the pixel
+//   format that space was last reached with by a pid naming its format
+//   (the depth clear's: 16-bit words for a 16-bit depth buffer), and as
+//   the 32-bit words of that space (format 5 pages) before any. (A stencil
+//   buffer is named with its format, e.g. format 3, whose 16-bit words
+//   registers hold as stored.) A write is seen by every later
 //   read of the same fragment and stored when the fragment's program ends,
 //   in the pid's format. A pixel no page slot maps reads 0 and keeps no
 //   write.
 // - 27-30 (rgb0, z0, z1, z2): the data registers, loaded from the packet
-//   (below). 27 and 28 are also the texel address registers u and v.
+//   (below). A result written to 27 or 28 sets the texel address
+//   register u or v instead (texel fetch, below).
 // - 31: reads 0.
 // - 32-39: the packet's constants: the per-packet constant words (format
 //   0x400: eight; format 0xC00: constants 32-35 from the packet, 36-39 from
@@ -69,15 +73,22 @@
 //   every lane of the code set to the result, A delivered to R where it
 //   holds. With the clamp bit (24) the compare is per lane instead (the
 //   blend emitters' clamps against the maximum colour).
-// - 0x32 texel fetch, 0x33 filtered texel fetch, 0x34 fraction: the texel
-//   address registers u and v in 1/16 texel (the generator's coordinate
-//   form) address the pixmap of A; nearest fetch reads texel (u >> 4,
-//   v >> 4), filtered fetch weighs the four texels around (u - 8, v - 8)
-//   per lane by the sixteenths of the fraction, fraction gives A & 15 per
-//   coordinate. No render function sends textured polygons yet (the
-//   generator refuses textured builds until the texture cache gives level
-//   pids), so the model does not carry these out yet: such a packet is
-//   counted unexecuted.
+// - 0x32 texel fetch, 0x33 filtered texel fetch, 0x34 fraction. Texel
+//   addresses are the address registers u and v: a result written to
+//   register 27 or 28 sets u or v (the data registers keep their words);
+//   at the start of a fragment u and v hold data registers 27 and 28.
+//   Each is a signed 32-bit coordinate in 1/16 texel (the generator's
+//   28.4 texel coordinates). Fetch: R = texel (u >> 4, v >> 4) of the
+//   pixmap of A (A must be a pixmap register, 13-26), read from the
+//   rasterizer's own copy of that pixmap (any position, owned tile or
+//   not) in its register form; a texel no page slot maps reads 0.
+//   Filtered fetch: the four texels around (u - 8, v - 8), i.e. at
+//   (x0, y0) = ((u - 8) >> 4, (v - 8) >> 4) and its right, lower and
+//   lower-right neighbours, weighed per lane by (16 - fx)(16 - fy),
+//   fx(16 - fy), (16 - fx)fy and fx fy with fx = (u - 8) & 15,
+//   fy = (v - 8) & 15, summed, + 128, >> 8 (GL's linear filter at the
+//   texel centres). Fraction: R = (A & 15) x 17 in each lane, the
+//   sixteenths of a coordinate as a per-lane weight for multiply.
 //
 // Condition codes, predication, the join bit and the clip
 // - Three codes, each four lanes of one bit (one per 8-bit lane). At the
@@ -92,7 +103,9 @@
 // - The clip bit (28): the instruction acts only on fragments inside the
 //   packet's clip pair, (y << 16) | x, minimum and maximum INCLUDED (the
 //   render program's clip words). Without a clip pair it clips nothing.
-// - Stipple bits (25-26) are line programs' and do not occur in class 5.
+// - Stipple bits (25-26): the instruction acts only on fragments where the
+//   line's stipple bit is set (Lines, below). Polygons have no stipple:
+//   their fragments all count as set.
 //
 // Load kinds and which primitive word feeds which data register
 // - A polygon packet whose command word carries the clip bit and the load
@@ -102,28 +115,60 @@
 //   words z1, its positions
 //   are the triangle's vertices; a group of one word per vertex is
 //   interpolated, a group of one word is the primitive's; a register of
-//   load kind 1 takes its word from the packet. (For these layouts the load
-//   kinds mean 3 per vertex, 2 per primitive, 1 per packet: the
-//   generator's colour forms 0, 1, 2.)
+//   load kind 1 takes its word from the packet.
+// - Load kinds are the generator's numbering (kzuinstr.h) in every class:
+//   1 one word per packet, 2 one word per primitive, 3 one word per vertex,
+//   interpolated (its colour forms 2, 1 and 0).
 // - Any other polygon packet (the display driver's immediate-mode packets
-//   among them) is read by the decoder's generic rule (platform/board.h),
-//   with the same numbering of load kinds: 1 one word per packet, 3 one
-//   word per vertex, interpolated, 2 one word per primitive, in register
-//   order. A polygon's load kind has one meaning whoever sends it, so the
-//   table rows of the layouts above hold the words the generic rule would
-//   find, except where a row's own order says otherwise.
-// - Interpolation is linear in screen space at the pixel centre, from the
-//   vertices' 28.4 positions: per lane for rgb0 (each channel of the colour
-//   word), as a whole word for z0-z2; rounded to nearest, clamped to the
-//   range of the vertices' values.
+//   among them) is read by the decoder's generic rule (platform/board.h):
+//   its per-primitive and per-vertex words in register order. A load kind
+//   has one meaning whoever sends it, so the table rows of the layouts
+//   above hold the words the generic rule would find, except where a row's
+//   own order says otherwise.
+// - Interpolation is linear in screen space at the pixel's sample point
+//   (below), from the vertices' 28.4 positions: per lane for rgb0 (each
+//   channel of the colour word), as a whole word for z0-z2; rounded to
+//   nearest, clamped to the range of the vertices' values.
 //
 // Coverage
 // - Vertices are 28.4 positions, x in bits 0-15 and y in bits 16-31
-//   (unsigned). A triangle covers the pixels whose centres (x + 0.5,
-//   y + 0.5) lie inside it, either winding; a centre exactly on an edge is
-//   covered only on a top edge (horizontal, the others below it) or a left
-//   edge (the interior to its right): two triangles that share an edge
-//   cover each pixel on it once. A triangle of zero area covers nothing.
+//   (unsigned). Pixel (x, y) is sampled at the position (16x, 16y), its
+//   whole-pixel corner: the render functions place a vertex at GL's window
+//   position less half a pixel (28.4 positions), or as whole pixels whose
+//   y carries that half pixel (the window transform's offsets), so GL's
+//   pixel centres fall on these points. A triangle covers the pixels whose
+//   sample points lie inside it, either winding; a point exactly on an
+//   edge is covered only on a top edge (horizontal, the others below it)
+//   or a left edge (the interior to its right): two triangles that share
+//   an edge cover each pixel on it once. A triangle of zero area covers
+//   nothing.
+// - Lines (classes 1 thin and 2 wide, with the line flag): a segment's
+//   words are read by the generic rule (its data words in register order,
+//   the two positions, a wide line's width word last); a wide line whose z0
+//   is loaded once a vertex carries its second depth word twice (the line
+//   render functions' order), which nothing reads. The major axis is x
+//   when |dx| >= |dy|. The segment covers, for every pixel column (row on
+//   a y-major segment) whose sample point lies from the first end up to
+//   but not including the second, the pixel whose sample point is nearest
+//   the segment there, halfway between two the one on the first end's
+//   side (on a horizontal segment the lower, larger y; on a vertical one
+//   the left): GL's diamond rule for thin lines, the second end's own pixel
+//   excluded so that strips draw shared ends once. A wide segment (width
+//   word w x 8, w >= 1) covers w pixels across the major axis in each
+//   column, the first of them chosen so for the point (w - 1) / 2 before
+//   the segment on the minor axis. Data registers loaded once a vertex are interpolated along the
+//   major axis at the column's sample point (per lane for rgb0, rounded to
+//   nearest); the others hold their one word. Antialiased lines are not modelled: classes 3 and 4 are counted
+//   unexecuted, and a class 2 antialiased program draws as a wide line
+//   without coverage.
+// - Line stipple: a line packet whose command word carries the stipple
+//   option (0x100, KZU_HDR_STIPPLE) carries each segment's 256-bit stipple
+//   block as the eight words after its constants (the first word bits
+//   0-31). The fragment k steps along the major
+//   axis from the pixel holding the first end takes bit (k + p) mod 256,
+//   p being the low five bits of that pixel's major coordinate (the phase
+//   the render functions rotate the block by). Without the option every
+//   fragment's stipple bit is set.
 // - A rasterizer runs only the fragments of the tiles it owns (platform/
 //   board.h, "Machine layout"), whether the primitive was broadcast or
 //   routed to it.
@@ -137,6 +182,10 @@
 //
 // Limits of the generator's programs under this model (where they do not
 // compute GL's results):
+// - The texture lookups built from single fetches (the four-texel filter
+//   spelt out with fraction, multiply and the one constant 0x07000000, and
+//   the two-level mixes) do not compute GL's filter here: the one constant
+//   is no per-lane 255. A single fetch and the filtered fetch do.
 // - The blend sequences that take the constant 0x07000000 as one (one minus
 //   a colour or alpha in the source-alpha and alpha-buffer tables) and those
 //   that multiply a colour by a 9-bit alpha word have no per-channel
@@ -194,5 +243,10 @@ const kzPrimWordsRow* gl_layout_of(std::uint32_t command);
 // --- rows of exec_3d.cpp: polygons ----------------------------------------------
 // Triangles (class 5): the render program run per covered pixel.
 bool draw_triangles(Impl& board, int r, const DecodedPacket& packet);
+
+// --- rows of exec_3d_line.cpp: lines ----------------------------------------------
+// Thin and wide lines (classes 1 and 2 with the line flag): the render
+// program run on each fragment of each segment.
+bool draw_lines3d(Impl& board, int r, const DecodedPacket& packet);
 
 }  // namespace vnx::board::exec

@@ -290,8 +290,9 @@ TEST_F(BoardExecTest, WhatTheModelDoesNotRunIsCountedAndLeftAlone) {
     boot();
     send(fill(kPid32, kClip | instr(9, 13, 27), clip(0, 0), clip(10, 10), 0x1, {rect(0, 0, 1, 1)}));
     send(fill(kPid32, kClip | instr(8, 13, 20), clip(0, 0), clip(10, 10), 0x1, {rect(0, 0, 1, 1)}));
-    // A textured polygon (texel fetch): no textured path yet.
-    send({0x02100025, 1, kPid32, kClip | instr(0x32, 13, 13), 0, clip(10, 10), vtx(0, 0), vtx(4, 0),
+    // A polygon whose program uses a condition code's descriptor word 1,
+    // which the model does not carry out.
+    send({0x02100025, 1, kPid32, kClip | instr(0x0C, 13, 13), 0, clip(10, 10), vtx(0, 0), vtx(4, 0),
           vtx(0, 4)});
     EXPECT_EQ(board->summary(0).unexecuted, 3u);
     EXPECT_EQ(at(kPid32, 0, 0), 0u);

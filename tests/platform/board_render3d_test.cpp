@@ -56,8 +56,13 @@ std::uint32_t shallow_depth_word(float z) {
 }
 bool gShallowDepth = false;  // the scene's depth words in the shallow form
 std::uint32_t scene_depth_word(float z) { return gShallowDepth ? shallow_depth_word(z) : depth_word(z); }
+// A GL window position as the render functions send it in 28.4: half a
+// pixel less on both axes, so that GL's pixel centres fall on the board's
+// sample points (held at 0: the scenes' edges at the picture's own edges
+// then lie on the first samples, which a top or left edge covers).
 std::uint32_t position_word(float x, float y) {
-    return static_cast<std::uint32_t>(std::lround(y * 16)) << 16 | (static_cast<std::uint32_t>(std::lround(x * 16)) & 0xFFFF);
+    const auto at = [](float v) { return static_cast<std::uint32_t>(std::max(0L, std::lround(v * 16 - 8))); };
+    return at(y) << 16 | (at(x) & 0xFFFF);
 }
 
 // --- packets --------------------------------------------------------------------------
@@ -769,15 +774,17 @@ TEST_F(Render3dRules, ArbitraryProgramsAndWordsStayInsideTheBoard) {
 
 }
 
-// What the model does not carry out yet leaves memory alone and is counted:
-// texel fetches and condition-code words 1-3.
-TEST_F(Render3dRules, TexelFetchAndUnknownCodeWordsAreNotCarriedOut) {
-    for (std::uint32_t word : {kzuInstr(KZU_OP_TEXEL, D13, D13, 0), kzuInstr(KZU_OP_TEXF, D13, D13, 0),
-                               kzuInstr(KZU_OP_FRAC, D13, D13, 0), kzuInstr(kzuCCDescs[0].w[1], D13, S, S)}) {
+// What the model does not carry out leaves memory alone and is counted:
+// texel fetches from a register that names no pixmap, and condition-code
+// words 1-3.
+TEST_F(Render3dRules, TexelFetchesOfNoPixmapAndUnknownCodeWordsAreNotCarriedOut) {
+    for (std::uint32_t word : {kzuInstr(KZU_OP_TEXEL, D13, S, 0), kzuInstr(KZU_OP_TEXF, D13, S, 0),
+                               kzuInstr(kzuCCDescs[0].w[1], D13, S, S), kzuInstr(kzuCCDescs[0].w[2], D13, S, S),
+                               kzuInstr(kzuCCDescs[0].w[3], D13, S, S)}) {
         draw({word, kzuInstr(KZU_OP_COPY, D13, S, 0)}, {{0, 0, 8, 0, 0, 8}}, 0x777777, 0);
     }
     EXPECT_EQ(count(0x777777), 0);
-    EXPECT_EQ(board->summary(0).unexecuted, 4u);
+    EXPECT_EQ(board->summary(0).unexecuted, 5u);
     board->take_packets(0);
     // Counted: the teardown's check would see them.
     board = nullptr;

@@ -94,8 +94,8 @@ TEST_F(BoardStreamTest, PacketLayoutsByCommandWord) {
         {"two-colour fill", 0x02205226, 1, 2, 2, 2, 4, 4},
         {"mono pattern load", 0x00100280, 0, 1, 0, 8, 1, 1,
          "monochrome pattern load: instruction not known\n"},
-        // Polygons number load kinds as the generator does: 3 a word per
-        // vertex, 2 a word per primitive.
+        // Every class numbers load kinds as the generator does: 3 a word
+        // per vertex, 2 a word per primitive.
         {"triangles, colour and depth per primitive", 0x0210A025, 1, 1, 2, 0, 5, 3},
         {"triangles, generator layout 15", 0x0210E025, 1, 1, 2, 0, 7, 3},
         // Layout 16 names its alpha register z1: colour, alpha, three
@@ -115,6 +115,14 @@ TEST_F(BoardStreamTest, PacketLayoutsByCommandWord) {
         {"triangles, 8 constants per packet", 0x02100425, 1, 1, 2, 8, 3, 3},
         {"triangles, 8 constants per primitive", 0x02100825, 1, 1, 2, 0, 11, 3},
         {"thin lines", 0x02100031, 1, 1, 2, 0, 2, 2},
+        {"thin lines, colour per vertex", 0x02103031, 1, 1, 2, 0, 4, 2},
+        {"thin lines, colour per segment, depth per vertex", 0x0210E031, 1, 1, 2, 0, 5, 2},
+        // A wide line sends its second depth word twice, then its width.
+        {"wide lines, colour and depth per vertex", 0x0210F032, 1, 1, 2, 0, 8, 2},
+        // A stippled line leads each segment with its 8-word stipple block.
+        {"stippled thin lines, colour per vertex", 0x02103131, 1, 1, 2, 0, 12, 2},
+        {"rectangles, colour per primitive", 0x02102026, 1, 1, 2, 0, 5, 4},
+        {"rectangles, colour per corner", 0x02103026, 1, 1, 2, 0, 8, 4},
     };
     std::uint32_t at = ring(0);
     board->write_register(0, VNX_REG_WRITE_PTR, at);

@@ -5,6 +5,7 @@
 // layer the translated codes.
 #include <cstring>
 
+#include "context/buffers.h"
 #include "dispatch/dispatch.h"
 #include "dispatch/render_args.h"
 #include "lgi/lgi.h"
@@ -155,12 +156,18 @@ ULONG ulClear(GLContext* gc, const BYTE* pj) {
         {GL_STENCIL_BUFFER_BIT, N_BUFFER_STENCIL, N_BUFFER_STENCIL},
         {GL_DEPTH_BUFFER_BIT, N_BUFFER_DEPTH, N_BUFFER_DEPTH | N_BUFFER_DEPTH_STENCIL},
     };
+    ULONG flBind = 0;
     for (const auto& a : kAncillary) {
         if ((flGL & a.flGL) == 0) continue;
         fl |= a.fl;
         if ((gc->flBufferMask & a.flBound) == 0) gc->dirty |= GLX_DIRTY_BUFFERS;
+        flBind |= a.flBound;
     }
     __glXValidateDraw(gc);
+    // The validation binds the buffers the enabled tests use; a buffer the
+    // clear names is cleared all the same (a depth buffer before its test
+    // is enabled), so it is bound for the clear too.
+    if ((gc->flBufferMask & flBind) != flBind) _DBindBuffers(gc, gc->flBufferMask | flBind);
     if (flGL & GL_COLOR_BUFFER_BIT) fl |= gc->flBufferMask & 0x00FF0000u;
     LONG cx = 0, cy = 0;
     if (__glDrawableSize(gc, &cx, &cy)) N_Clear(fl, 0, 0, cx, cy, 1, 0);

@@ -66,12 +66,12 @@
 //      6 rectangles 4; 12 the 2D engine's lines 2), bit 4 a line flag, bit
 //      5 clip pair present, bit 6 0,
 //      bits 7-9 mask data (0x280: 8 mask words per packet; 0x200 no words;
-//      0x300: 8 mask words per primitive), bits 10-11 constants format (0x400
+//      0x300: 8 mask words per primitive; 0x100 on a line packet: its 8
+//      stipple words per primitive), bits 10-11 constants format (0x400
 //      8 per packet, 0x800 8 per primitive, 0xC00 4 and 4), bits 12-19 the
-//      load kinds of data registers 27-30 (1: one word per packet; 2: one
-//      word per vertex; 3: one word per primitive; polygons, class 5, take
-//      2 and 3 the other way round, as the GL generator writes them: 3 one
-//      word per vertex, 2 one word per primitive), bits 20-24 instruction words (at least 1), bits
+//      load kinds of data registers 27-30, numbered as the GL
+//      generator numbers them for every class (include/kzuinstr.h: 1 one
+//      word per packet; 2 one word per primitive; 3 one word per vertex), bits 20-24 instruction words (at least 1), bits
 //      25-27 pid words, bits 28-31 0.
 //      Words: command, control (bits 0-15 primitive count, bits 16-18
 //      screen bits, bits 19-31 0), pid words, instruction words, clip min and

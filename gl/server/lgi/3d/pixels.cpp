@@ -9,6 +9,7 @@
 #include "../seams.h"
 #include "kz2/kzrects.h"
 #include "pixelpath.h"
+#include "queue.h"
 
 namespace {
 
@@ -129,8 +130,13 @@ void N_Clear(ULONG flMask, LONG x, LONG y, LONG cx, LONG cy, ULONG bUseContext, 
     N_BoundBuffer& depth = pctx->buffers[kDepthSlot];
     if ((flMask & 0x900u) && depth.pBuffer != nullptr) {
         const float fDepth = __glXWordFloat(*pulAttr(pctx, N_ATTR_CLEAR_DEPTH));
-        _NClearRect(&depth, x, y, cx, cy,
-                    ulNClearDepthValue(fDepth, depth.pBuffer->bitsPerPixel, bUseContext, ulValue), 0);
+        ULONG ulDepth = ulNClearDepthValue(fDepth, depth.pBuffer->bitsPerPixel, bUseContext, ulValue);
+        // A depth buffer narrower than 24 bits holds the render functions'
+        // 16-bit depth form (_NDepthWord16), which the depth tests compare:
+        // the cleared value takes the same form.
+        if (bUseContext == 1 && depth.pBuffer->bitsPerPixel < 24)
+            ulDepth = _NDepthWord16(ulNClearDepthValue(fDepth, 24, 1, 0));
+        _NClearRect(&depth, x, y, cx, cy, ulDepth, 0);
     }
 
     const float fClearAlpha = __glXWordFloat(pulAttr(pctx, N_ATTR_CLEAR_COLOUR)[3]);

@@ -283,16 +283,20 @@ void _NValClipRects(N_Context* pctx) {
     if ((first == static_cast<LONG>(kSlotFrontRight) || first == static_cast<LONG>(kSlotBackRight)) &&
         pctx->pHw->pDevice != nullptr && _NStereoPages(pctx))
         yEye = _NSurfaceHeight(pctx->pHw->pDevice);
+    // The clip list is in screen coordinates, the box and the packed
+    // rectangles in the draw buffer's (its origin is added back where the
+    // rectangles are used).
+    const LONG xOrg = D != nullptr ? D->x : 0, yOrg = D != nullptr ? D->y : 0;
     const ULONG c = pctx->cClipRects;
     for (ULONG i = 0; i < c; ++i) {
         const ULONG* r = pctx->pulDecodedClip + 4 * i;
         // Clamped in wide signed arithmetic (the box may hold any value);
         // the packed halves are unsigned 16 bits.
         using W = long long;
-        const W x0 = std::max<W>(r[0], box[0]);
-        const W y0 = std::max<W>(r[1], box[1]) + yEye;
-        const W x1 = std::min<W>(r[2], W{box[2]} + 1);
-        const W y1 = std::min<W>(r[3], W{box[3]} + 1) + yEye;
+        const W x0 = std::max<W>(W{r[0]} - xOrg, box[0]);
+        const W y0 = std::max<W>(W{r[1]} - yOrg, box[1]) + yEye;
+        const W x1 = std::min<W>(W{r[2]} - xOrg, W{box[2]} + 1);
+        const W y1 = std::min<W>(W{r[3]} - yOrg, W{box[3]} + 1) + yEye;
         pctx->pulPackedClip[2 * i] = (static_cast<ULONG>(y0 & 0xFFFF) << 16) | static_cast<ULONG>(x0 & 0xFFFF);
         pctx->pulPackedClip[2 * i + 1] = (static_cast<ULONG>(y1 & 0xFFFF) << 16) | static_cast<ULONG>(x1 & 0xFFFF);
     }

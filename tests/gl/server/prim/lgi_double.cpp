@@ -92,6 +92,11 @@ GLBuffer* _DCreateScratchPixmap(PDEV*) { return nullptr; }
 GLBuffer* _DGetTmp32DevSurf(GLBuffer*) { return nullptr; }
 void _DFreeScratchPixmap(GLBuffer** ppb) { *ppb = nullptr; }
 GLSRVDEVICE* __glDeviceRecord(void) { return nullptr; }
+// The buffer manager's binding, which a clear asks for.
+BOOL _DBindBuffers(GLContext* gc, ULONG flBufferMask) {
+    gc->flBufferMask = flBufferMask;
+    return TRUE;
+}
 
 // --- the GL layer ------------------------------------------------------------------------------
 __GLXdispatchFn* __glXRenderListTable = nullptr;

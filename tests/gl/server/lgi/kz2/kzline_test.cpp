@@ -30,15 +30,11 @@ class LineTest : public FillTest {
     // A line program of the class and layout whose header makes the board
     // take `data` words a segment besides positions, width and stipple
     // block, and `packet` words once a packet.
-    // The board model counts the words of line packets by its reading of
-    // load kinds for line classes (1 a packet, 2 a vertex, 3 a segment),
-    // which is not yet the generator's (1, 3, 2) as it is for polygons.
     void SetLineProgram(ULONG cls, ULONG d, ULONG data, ULONG packet, bool bStipple = false) {
-        constexpr ULONG kBoardPerPacket = 1, kBoardPerVertex = 2, kBoardPerSegment = 3;
         ULONG loads = 0, reg = 0;
-        for (ULONG i = 0; i < data / 2; ++i) loads |= kBoardPerVertex << (12 + 2 * reg++);
-        if (data % 2) loads |= kBoardPerSegment << (12 + 2 * reg++);
-        for (ULONG i = 0; i < packet; ++i) loads |= kBoardPerPacket << (12 + 2 * reg++);
+        for (ULONG i = 0; i < data / 2; ++i) loads |= kLoadPerVertex << (12 + 2 * reg++);
+        if (data % 2) loads |= kLoadPerFace << (12 + 2 * reg++);
+        for (ULONG i = 0; i < packet; ++i) loads |= kLoadPerPacket << (12 + 2 * reg++);
         ASSERT_LE(reg, 4u);
         kzRenderProg* prog = pkzProgOf(ctx_->pHw->programs[0]);
         kzStartProgram(prog, cls | 0x20 | loads | (bStipple ? KZU_CONSTANTS_8_PER_PRIM : 0), d);

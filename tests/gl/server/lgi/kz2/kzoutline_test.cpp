@@ -29,16 +29,15 @@ bool In(ULONG d, std::initializer_list<ULONG> s) { return std::find(s.begin(), s
 class OutlineTest : public FillTest {
   protected:
     // A line program of the layout whose header makes the board take the
-    // segment's words (load kinds as the board reads them for lines: 1 a
-    // packet, 2 a vertex, 3 a segment) for the state set before.
+    // segment's words (a vertex's words per vertex, the odd one per segment,
+    // the rest per packet) for the state set before.
     void SetOutlineProgram(ULONG d, ULONG slot = 0) {
         const ULONG data = SegmentWords(d) - 2 - (Wide() ? 1 : 0);
         const ULONG packet = (In(d, {8, 9, 18, 19}) ? 1 : 0) + (In(d, {9, 10, 19, 20}) ? 1 : 0);
-        constexpr ULONG kBoardPerPacket = 1, kBoardPerVertex = 2, kBoardPerSegment = 3;
-        ULONG loads = 0, reg = 0;
-        for (ULONG i = 0; i < data / 2; ++i) loads |= kBoardPerVertex << (12 + 2 * reg++);
-        if (data % 2) loads |= kBoardPerSegment << (12 + 2 * reg++);
-        for (ULONG i = 0; i < packet; ++i) loads |= kBoardPerPacket << (12 + 2 * reg++);
+                ULONG loads = 0, reg = 0;
+        for (ULONG i = 0; i < data / 2; ++i) loads |= KZU_LOAD_VERTEX << (12 + 2 * reg++);
+        if (data % 2) loads |= KZU_LOAD_PRIMITIVE << (12 + 2 * reg++);
+        for (ULONG i = 0; i < packet; ++i) loads |= KZU_LOAD_PACKET << (12 + 2 * reg++);
         ASSERT_LE(reg, 4u) << "a layout the board's header cannot describe";
         kzRenderProg* prog = pkzProgOf(ctx_->pHw->programs[slot]);
         kzStartProgram(prog, (Wide() ? kWide : kThin) | 0x20 | loads, d);

@@ -33,13 +33,12 @@ class PointTest : public FillTest {
     void SetPointProgram(ULONG cls, ULONG d, ULONG slot = 0) {
         const kzPrimWordsRow* row = kzPrimWordsOf(cls, d);
         ASSERT_NE(row, nullptr);
-        constexpr ULONG kBoardPerPacket = 1, kBoardPerPrimitive = 3;
         ULONG loads = 0, reg = 0;
         for (const kzPrimWordGroup& g : row->groups)
-            if (g.count != 0 && g.kind != KZ_PW_POSITION) loads |= kBoardPerPrimitive << (12 + 2 * reg++);
+            if (g.count != 0 && g.kind != KZ_PW_POSITION) loads |= KZU_LOAD_PRIMITIVE << (12 + 2 * reg++);
         const ULONG form = d > 10 ? d - 10 : d;
         const ULONG packet = form == 8 ? 1 : form == 9 ? 2 : 0;
-        for (ULONG i = 0; i < packet; ++i) loads |= kBoardPerPacket << (12 + 2 * reg++);
+        for (ULONG i = 0; i < packet; ++i) loads |= KZU_LOAD_PACKET << (12 + 2 * reg++);
         ASSERT_LE(reg, 4u);
         kzRenderProg* prog = pkzProgOf(ctx_->pHw->programs[slot]);
         kzStartProgram(prog, cls | 0x20 | loads, d);

@@ -1,0 +1,201 @@
+// The picture tests' scenes sent to the server and run by OSMesa (scene.h).
+#include "scene.h"
+
+#include <GL/gl.h>
+#include <GL/osmesa.h>
+#include <dlfcn.h>
+
+#include <cstring>
+#include <type_traits>
+
+namespace pictures {
+
+namespace {
+
+float Float(std::uint32_t w) {
+    float f;
+    std::memcpy(&f, &w, sizeof f);
+    return f;
+}
+double DoubleAt(const std::vector<std::uint32_t>& w, std::size_t i) {
+    const std::uint64_t u = std::uint64_t{w[i]} | std::uint64_t{w[i + 1]} << 32;
+    double d;
+    std::memcpy(&d, &u, sizeof d);
+    return d;
+}
+
+// The OSMesa entry points and the GL 1.0 functions the scenes call, looked
+// up in the library's own handle.
+struct Gl {
+    void* lib = nullptr;
+    OSMesaContext (*CreateContextExt)(GLenum, GLint, GLint, GLint, OSMesaContext) = nullptr;
+    GLboolean (*MakeCurrent)(OSMesaContext, void*, GLenum, GLsizei, GLsizei) = nullptr;
+    void (*PixelStoreMesa)(GLint, GLint) = nullptr;
+    void (*DestroyContext)(OSMesaContext) = nullptr;
+    void (*Begin)(GLenum) = nullptr;
+    void (*End)() = nullptr;
+    void (*Vertex3fv)(const GLfloat*) = nullptr;
+    void (*Color3fv)(const GLfloat*) = nullptr;
+    void (*ShadeModel)(GLenum) = nullptr;
+    void (*Enable)(GLenum) = nullptr;
+    void (*Disable)(GLenum) = nullptr;
+    void (*DepthFunc)(GLenum) = nullptr;
+    void (*LineWidth)(GLfloat) = nullptr;
+    void (*LineStipple)(GLint, GLushort) = nullptr;
+    void (*ClearColor)(GLclampf, GLclampf, GLclampf, GLclampf) = nullptr;
+    void (*ClearDepth)(GLclampd) = nullptr;
+    void (*Clear)(GLbitfield) = nullptr;
+    void (*Viewport)(GLint, GLint, GLsizei, GLsizei) = nullptr;
+    void (*MatrixMode)(GLenum) = nullptr;
+    void (*LoadIdentity)() = nullptr;
+    void (*Ortho)(GLdouble, GLdouble, GLdouble, GLdouble, GLdouble, GLdouble) = nullptr;
+    void (*RasterPos2fv)(const GLfloat*) = nullptr;
+    void (*Bitmap)(GLsizei, GLsizei, GLfloat, GLfloat, GLfloat, GLfloat, const GLubyte*) = nullptr;
+    void (*DrawPixels)(GLsizei, GLsizei, GLenum, GLenum, const void*) = nullptr;
+    void (*PixelStorei)(GLenum, GLint) = nullptr;
+    void (*Finish)() = nullptr;
+    void (*DrawBuffer)(GLenum) = nullptr;
+
+    bool load(std::string* error) {
+        if (lib != nullptr) return true;
+        void* h = dlopen("libOSMesa.so.8", RTLD_NOW | RTLD_LOCAL);
+        if (h == nullptr) h = dlopen("libOSMesa.so", RTLD_NOW | RTLD_LOCAL);
+        if (h == nullptr) {
+            *error = std::string("OSMesa not loadable (Debian libosmesa6-dev): ") + dlerror();
+            return false;
+        }
+        bool ok = true;
+        auto get = [&](auto& fn, const char* name) {
+            fn = reinterpret_cast<std::remove_reference_t<decltype(fn)>>(dlsym(h, name));
+            if (fn == nullptr) {
+                *error = std::string("OSMesa lacks ") + name;
+                ok = false;
+            }
+        };
+        get(CreateContextExt, "OSMesaCreateContextExt");
+        get(MakeCurrent, "OSMesaMakeCurrent");
+        get(PixelStoreMesa, "OSMesaPixelStore");
+        get(DestroyContext, "OSMesaDestroyContext");
+        get(Begin, "glBegin");
+        get(End, "glEnd");
+        get(Vertex3fv, "glVertex3fv");
+        get(Color3fv, "glColor3fv");
+        get(ShadeModel, "glShadeModel");
+        get(Enable, "glEnable");
+        get(Disable, "glDisable");
+        get(DepthFunc, "glDepthFunc");
+        get(LineWidth, "glLineWidth");
+        get(LineStipple, "glLineStipple");
+        get(ClearColor, "glClearColor");
+        get(ClearDepth, "glClearDepth");
+        get(Clear, "glClear");
+        get(Viewport, "glViewport");
+        get(MatrixMode, "glMatrixMode");
+        get(LoadIdentity, "glLoadIdentity");
+        get(Ortho, "glOrtho");
+        get(RasterPos2fv, "glRasterPos2fv");
+        get(Bitmap, "glBitmap");
+        get(DrawPixels, "glDrawPixels");
+        get(PixelStorei, "glPixelStorei");
+        get(Finish, "glFinish");
+        get(DrawBuffer, "glDrawBuffer");
+        if (!ok) return false;
+        lib = h;
+        return true;
+    }
+};
+
+Gl& gl() {
+    static Gl g;
+    return g;
+}
+
+// Runs one call; false when the reference has no such call.
+bool Run(const Gl& g, const Call& c) {
+    const auto& w = c.words;
+    float f[4] = {};
+    for (std::size_t i = 0; i < w.size() && i < 4; ++i) f[i] = Float(w[i]);
+    const std::string& r = c.request;
+    if (r == "Begin") g.Begin(w.at(0));
+    else if (r == "End") g.End();
+    else if (r == "Vertex3fv") g.Vertex3fv(f);
+    else if (r == "Color3fv") g.Color3fv(f);
+    else if (r == "ShadeModel") g.ShadeModel(w.at(0));
+    else if (r == "Enable") g.Enable(w.at(0));
+    else if (r == "Disable") g.Disable(w.at(0));
+    else if (r == "DepthFunc") g.DepthFunc(w.at(0));
+    else if (r == "LineWidth") g.LineWidth(f[0]);
+    else if (r == "LineStipple") g.LineStipple(static_cast<GLint>(w.at(0)), static_cast<GLushort>(w.at(1)));
+    else if (r == "ClearColor") g.ClearColor(f[0], f[1], f[2], f[3]);
+    else if (r == "ClearDepth") g.ClearDepth(DoubleAt(w, 0));
+    else if (r == "Clear") g.Clear(w.at(0));
+    else if (r == "DrawBuffer") g.DrawBuffer(w.at(0));
+    else if (r == "Viewport") g.Viewport(w.at(0), w.at(1), w.at(2), w.at(3));
+    else if (r == "MatrixMode") g.MatrixMode(w.at(0));
+    else if (r == "LoadIdentity") g.LoadIdentity();
+    else if (r == "Ortho") g.Ortho(DoubleAt(w, 0), DoubleAt(w, 2), DoubleAt(w, 4), DoubleAt(w, 6), DoubleAt(w, 8), DoubleAt(w, 10));
+    else if (r == "RasterPos2fv") g.RasterPos2fv(f);
+    else if (r == "Bitmap")
+        g.Bitmap(w.at(0), w.at(1), Float(w.at(2)), Float(w.at(3)), Float(w.at(4)), Float(w.at(5)), c.image.data());
+    else if (r == "DrawPixels") g.DrawPixels(w.at(0), w.at(1), w.at(2), w.at(3), c.image.data());
+    else return false;
+    return true;
+}
+
+}  // namespace
+
+glx::Bytes Encode(const Call& call) {
+    const glx::RenderLayout& l = glx::RenderRow(call.request.c_str());
+    std::vector<std::uint32_t> body;
+    if (call.request == "Bitmap" || call.request == "DrawPixels") {
+        // Pixel store: swap bytes and LSB first 0, row length 0, skip rows
+        // 0, skip pixels 0, alignment 1.
+        body = {0, 0, 0, 0, 1};
+    }
+    body.insert(body.end(), call.words.begin(), call.words.end());
+    const std::size_t pad = (4 - call.image.size() % 4) % 4;
+    glx::Bytes b;
+    glx::Put16(b, static_cast<std::uint16_t>(4 + 4 * body.size() + call.image.size() + pad));
+    glx::Put16(b, l.opcode);
+    for (std::uint32_t w : body) glx::Put32(b, w);
+    b.insert(b.end(), call.image.begin(), call.image.end());
+    b.insert(b.end(), pad, 0);
+    return b;
+}
+
+std::vector<std::uint32_t> Reference(const Calls& calls, int width, int height, std::string* error) {
+    Gl& g = gl();
+    if (!g.load(error)) return {};
+    OSMesaContext ctx = g.CreateContextExt(OSMESA_RGBA, 16, 0, 0, nullptr);
+    if (ctx == nullptr) {
+        *error = "OSMesaCreateContextExt failed";
+        return {};
+    }
+    std::vector<std::uint8_t> rgba(static_cast<std::size_t>(width) * height * 4);
+    if (!g.MakeCurrent(ctx, rgba.data(), GL_UNSIGNED_BYTE, width, height)) {
+        g.DestroyContext(ctx);
+        *error = "OSMesaMakeCurrent failed";
+        return {};
+    }
+    // Rows top to bottom, as the board's memory holds the window.
+    g.PixelStoreMesa(OSMESA_Y_UP, 0);
+    g.PixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    g.Disable(GL_DITHER);
+    bool ok = true;
+    for (const Call& c : calls) {
+        if (!Run(g, c)) {
+            *error = "no reference for " + c.request;
+            ok = false;
+            break;
+        }
+    }
+    g.Finish();
+    g.DestroyContext(ctx);
+    if (!ok) return {};
+    std::vector<std::uint32_t> out(static_cast<std::size_t>(width) * height);
+    for (std::size_t i = 0; i < out.size(); ++i)
+        out[i] = std::uint32_t{rgba[4 * i]} << 16 | std::uint32_t{rgba[4 * i + 1]} << 8 | rgba[4 * i + 2];
+    return out;
+}
+
+}  // namespace pictures

@@ -1,0 +1,77 @@
+// A GL 1.0 scene for the picture tests: a list of GL calls, each named by
+// its published GLX render request and carrying that request's argument
+// words, so that one list is both what the test encoder sends to the server
+// and what the reference renderer (OSMesa) runs.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "gl/glx/glx_encoder.h"
+
+namespace pictures {
+
+// GL 1.0 tokens the scenes use (the published values).
+enum : std::uint32_t {
+    kPoints = 0, kLines, kLineLoop, kLineStrip, kTriangles, kTriangleStrip, kTriangleFan, kQuads, kQuadStrip,
+    kPolygon,
+    kNever = 0x0200, kLess, kEqual, kLequal, kGreater, kNotequal, kGequal, kAlways,
+    kDepthTest = 0x0B71, kLineStipple = 0x0B24,
+    kFlat = 0x1D00, kSmooth = 0x1D01,
+    kProjection = 0x1701, kModelview = 0x1700,
+    kColorBufferBit = 0x4000, kDepthBufferBit = 0x0100,
+    kRgb = 0x1907, kRgba = 0x1908, kUnsignedByte = 0x1401,
+};
+
+// One GL call: its render request (the name after X_GLrop_), the request's
+// argument words, and the image bytes of Bitmap and DrawPixels (rows of
+// their width, byte aligned).
+struct Call {
+    std::string request;
+    std::vector<std::uint32_t> words;
+    std::vector<std::uint8_t> image;
+};
+using Calls = std::vector<Call>;
+
+inline Call C(const char* request, std::initializer_list<std::uint32_t> words = {}) {
+    return Call{request, words, {}};
+}
+inline Call Vertex(float x, float y, float z = 0.0f) {
+    return C("Vertex3fv", {glx::F(x), glx::F(y), glx::F(z)});
+}
+inline Call Colour(float r, float g, float b) { return C("Color3fv", {glx::F(r), glx::F(g), glx::F(b)}); }
+inline Call Double(const char* request, std::initializer_list<double> values) {
+    Call c{request, {}, {}};
+    for (double d : values) {
+        std::uint64_t u;
+        std::memcpy(&u, &d, sizeof u);
+        c.words.push_back(static_cast<std::uint32_t>(u));
+        c.words.push_back(static_cast<std::uint32_t>(u >> 32));
+    }
+    return c;
+}
+// glBitmap(width, height, xorig, yorig, xmove, ymove, bits): rows of
+// (width + 7) / 8 bytes, the first row the bottom one.
+inline Call Bitmap(std::uint32_t width, std::uint32_t height, float xorig, float yorig, float xmove, float ymove,
+                   std::vector<std::uint8_t> bits) {
+    return Call{"Bitmap", {width, height, glx::F(xorig), glx::F(yorig), glx::F(xmove), glx::F(ymove)}, std::move(bits)};
+}
+// glDrawPixels(width, height, format, GL_UNSIGNED_BYTE, bytes).
+inline Call DrawPixels(std::uint32_t width, std::uint32_t height, std::uint32_t format, std::vector<std::uint8_t> bytes) {
+    return Call{"DrawPixels", {width, height, format, kUnsignedByte}, std::move(bytes)};
+}
+
+// The call as the client sends it: a render command (Bitmap and DrawPixels
+// with the pixel-store header of unpacking alignment 1 and their image).
+glx::Bytes Encode(const Call& call);
+
+// The calls run by OSMesa into a width x height RGBA picture with a 16-bit
+// depth buffer (as the board's), unpacking alignment 1: pixels 0x00RRGGBB,
+// rows top to bottom. Empty (with *error set) when OSMesa cannot be loaded
+// or a call has no reference here.
+std::vector<std::uint32_t> Reference(const Calls& calls, int width, int height, std::string* error);
+
+}  // namespace pictures

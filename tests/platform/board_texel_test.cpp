@@ -1,0 +1,108 @@
+// The board's texel fetches under a hand-built render program (the
+// generator's textured builds are not sent yet): the address registers set
+// from interpolated coordinates, the nearest texel, the four-texel filter
+// between texel centres, and the fraction.
+#include <cmath>
+
+#include "board_stream_util.h"
+#include "kzuinstr.h"
+
+namespace vnx::board::test {
+namespace {
+
+constexpr std::uint16_t kColourPid = 0xA000;   // 32 bits a pixel, space 0
+constexpr std::uint16_t kTexturePid = 0xA002;  // the texture, space 2
+constexpr int kSide = 32;
+
+// Pixel position (x, y) in 28.4 as the render functions send it: half a
+// pixel less, so that the pixel centres fall on the sample points.
+std::uint32_t pos(int x, int y) { return std::uint32_t(y * 16 - 8) << 16 | std::uint32_t(x * 16 - 8); }
+std::uint32_t texture_at(int x, int y) { return std::uint32_t(x * 8) << 16 | std::uint32_t(y * 8) << 8 | 0x40; }
+
+class BoardTexelTest : public BoardTest {
+protected:
+    void boot(int rasterizers) {
+        miniport::MachineConfig cfg;
+        cfg.rasterizers = rasterizers;
+        make(cfg);
+        writers.clear();
+        for (int r = 0; r < board->rasterizers(); ++r) {
+            start(r);
+            writers.push_back(writer(r));
+            board->write_register(r, VNX_REG_PAGE_SLOT0, 0);      // space 0, page (0, 0)
+            board->write_register(r, VNX_REG_PAGE_SLOT0 + 4, 2);  // space 2, page (0, 0)
+            // Each rasterizer holds its own copy of the texture.
+            for (int y = 0; y < kSide; ++y)
+                for (int x = 0; x < kSide; ++x) {
+                    std::uint8_t* p = board->pixel(r, kTexturePid, x, y);
+                    ASSERT_NE(p, nullptr);
+                    const std::uint32_t v = texture_at(x, y);
+                    std::memcpy(p, &v, 4);
+                }
+        }
+    }
+    // One triangle over the picture's top-left, coordinates u = x and v =
+    // y in 1/16 texel plus `offset`, through the program given (z0 and z1
+    // carry u and v, a word a vertex).
+    void draw(const std::vector<std::uint32_t>& program, int offset) {
+        const std::uint32_t cmd = 5u | kzuHdrLoadKind(KZU_z0, KZU_LOAD_VERTEX) | kzuHdrLoadKind(KZU_z1, KZU_LOAD_VERTEX) |
+                                  std::uint32_t(program.size()) << KZU_HDR_INSTR_SHIFT | 1u << KZU_HDR_PIDW_SHIFT;
+        std::vector<std::uint32_t> w = {cmd, 1, std::uint32_t(kTexturePid) << 16 | kColourPid};
+        w.insert(w.end(), program.begin(), program.end());
+        // Vertices at pixel positions 1 and 2 x kSide + 1, their coordinates
+        // one texel further per pixel, texel 0 at the position 0.
+        const int xs[3] = {1, 2 * kSide + 1, 1}, ys[3] = {1, 1, 2 * kSide + 1};
+        for (int v = 0; v < 3; ++v) w.push_back(std::uint32_t(xs[v] * 16 + offset));
+        for (int v = 0; v < 3; ++v) w.push_back(std::uint32_t(ys[v] * 16 + offset));
+        for (int v = 0; v < 3; ++v) w.push_back(pos(xs[v], ys[v]));
+        for (int r = 0; r < board->rasterizers(); ++r) {
+            writers[size_t(r)].put(w);
+            expose(r, writers[size_t(r)].hand_over());
+        }
+    }
+    std::vector<StreamWriter> writers;
+    std::uint32_t at(int x, int y) { return board->read_pixels(0, kColourPid, x, y, 1, 1)[0]; }
+    void TearDown() override {
+        if (board) {
+            EXPECT_EQ(error_text(), "");
+            for (int r = 0; r < board->rasterizers(); ++r) EXPECT_EQ(board->summary(r).unexecuted, 0u);
+        }
+    }
+};
+
+constexpr std::uint32_t kToU = kzuInstr(KZU_OP_COPY, KZU_u, KZU_z0, 0);
+constexpr std::uint32_t kToV = kzuInstr(KZU_OP_COPY, KZU_v, KZU_z1, 0);
+
+TEST_F(BoardTexelTest, NearestFetchReadsTheTexelUnderThePixelCentre) {
+    for (int r : {1, 4}) {
+        boot(r);
+        draw({kToU, kToV, kzuInstr(KZU_OP_TEXEL, KZU_pixmap0, KZU_pixmap0 + 1, 0)}, 0);
+        for (int y = 1; y < kSide - 1; y += 5)
+            for (int x = 1; x < kSide - 1; x += 3) EXPECT_EQ(at(x, y), texture_at(x, y)) << x << "," << y << " on " << r;
+    }
+}
+
+TEST_F(BoardTexelTest, FilteredFetchWeighsTheFourTexelsAroundTheCoordinate) {
+    boot(1);
+    // At the texel centres the filter gives the texel itself; half a texel
+    // on, the mean of four.
+    draw({kToU, kToV, kzuInstr(KZU_OP_TEXF, KZU_pixmap0, KZU_pixmap0 + 1, 0)}, 0);
+    EXPECT_EQ(at(5, 7), texture_at(5, 7));
+    draw({kToU, kToV, kzuInstr(KZU_OP_TEXF, KZU_pixmap0, KZU_pixmap0 + 1, 0)}, 8);
+    for (int y = 2; y < 20; y += 7)
+        for (int x = 1; x < 20; x += 6) {
+            // Red and green grow by 8 a texel: the mean lies 4 above this
+            // texel's.
+            EXPECT_EQ(at(x, y), texture_at(x, y) + 0x040400u) << x << "," << y;
+        }
+}
+
+TEST_F(BoardTexelTest, FractionGivesSixteenthsAsALaneWeight) {
+    boot(1);
+    draw({kzuInstr(KZU_OP_FRAC, KZU_pixmap0, KZU_z0, 0)}, 5);
+    // u = 16 (x + 0.5) + 5 at the centre: fraction 13.
+    EXPECT_EQ(at(3, 3) & 0xFFFFFFu, 13u * 0x111111u);
+}
+
+}  // namespace
+}  // namespace vnx::board::test
