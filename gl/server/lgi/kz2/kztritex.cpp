@@ -10,6 +10,7 @@
 #include "3d/texcache.h"
 #include "3d/validate.h"
 #include "context/texture.h"
+#include "glpdev.h"
 #include "kz2/kzprog.h"
 #include "shared/hwframe.h"
 #include "../seams.h"
@@ -320,6 +321,10 @@ void vRender(N_Context* pctx, N_Pipe* pipe, bool bOpt) {
     b.bMip = !b.bOneProgram && s.mipmap != 0;
     b.bTwoLevel = s.betweenLevels != 0;
     b.crossover = s.switchOver;
+    // The texel filters between neighbours use the pattern registers that
+    // hold the dither matrix: the matrix is loaded again when next needed.
+    if (s.pointSample == 0 && phw->pDevice != nullptr && phw->pDevice->ppdev != nullptr)
+        *pulGLPatternUniq(phw->pDevice->ppdev) = 0;
     if (!bTexLayoutOf(b.progMain->dataAttr, &b.l))
         DbgPrint("%s: Unknown mode: 0x%x\n", name, b.progMain->dataAttr);
 

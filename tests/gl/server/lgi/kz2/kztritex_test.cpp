@@ -13,6 +13,8 @@
 #include "context/texture.h"
 #include "fill_fixture.h"
 #include "kz2/kztritex.h"
+#include "glpdev.h"
+#include "lgi/seams.h"
 
 namespace {
 
@@ -537,6 +539,22 @@ TEST_F(TexRender, TwoProgramCallsStartInTheirOwnPackets) {
     EXPECT_EQ(packets[0][0].primitives, 1u);
     EXPECT_EQ(packets[0][1].pid(0), 0x1111u);
     EXPECT_EQ(packets[0][1].primitives, 1u);
+}
+
+TEST_F(TexRender, NeighbourFiltersClearTheDitherMarker) {
+    Batch b;
+    b.kind = N_PRIM_TRIANGLES;
+    b.v = {{2, 2, 0}, {20, 2, 0}, {2, 20, 0}};
+    b.runs = {{1, 1}};
+    const std::vector<std::array<float, 4>> tex(3, {0, 0, 0, 1});
+    for (const ULONG point : {1u, 0u}) {
+        PrepareTex(kSolo, 2);
+        ctx_->val.tex.pointSample = point;
+        *pulGLPatternUniq(Pdev()) = 0xDEADBABE;
+        DrawTex(_NvpRenderTriTexOpt, b, tex);
+        EXPECT_EQ(_NDitherMarker(ctx_->pHw), point ? 0xDEADBABEu : 0u);
+        Received();
+    }
 }
 
 TEST_F(TexRender, ModelImprecisionScalesTheFullPairsLimits) {
