@@ -12,6 +12,7 @@
 #include "kz2/kzline.h"
 #include "kz2/kzoutline.h"
 #include "kz2/kzpoint.h"
+#include "kz2/kztritex.h"
 #include "shared/swfrag.h"
 #include "shared/swspan.h"
 #include "../seams.h"
@@ -79,8 +80,8 @@ constexpr SlotRow kSlots[] = {
     {N_RF_OUTLINE_QUAD_STRIP, "_NvpRenderXQStripLineKZG", _NvpRenderXQStripLineKZG},
     {N_RF_VERTEX_POINTS, "_NvpRenderXPGonPointKZG", _NvpRenderXPGonPointKZG},
     {N_RF_STRIP_VERTEX_POINTS, "_NvpRenderXStripPointKZG", _NvpRenderXStripPointKZG},
-    {N_RF_TRI_TEX, "_NvpRenderTriTex", nullptr},
-    {N_RF_TRI_TEX_OPT, "_NvpRenderTriTexOpt", nullptr},
+    {N_RF_TRI_TEX, "_NvpRenderTriTex", _NvpRenderTriTex},
+    {N_RF_TRI_TEX_OPT, "_NvpRenderTriTexOpt", _NvpRenderTriTexOpt},
     {N_RF_FILL_12, "_NvpRenderXListFillAttr12KZG", _NvpRenderXListFillAttr12KZG},
     {N_RF_STRIP_FILL_12, "_NvpRenderXTStripListFillAttr12KZ", _NvpRenderXTStripListFillAttr12KZ},
     {N_RF_POLYGON_FILL, "_NvpRenderXPgonFillKZG", _NvpRenderXPgonFillKZG},

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "passes.h"
+#include "shared/swtexture.h"
 #include "pipes.h"
 #include "vstage.h"
 #include "../seams.h"
@@ -49,7 +50,7 @@ constexpr StageRow kRows[] = {
     {N_STAGE_PROJECT, "projection", _NStageProject, true},
     {N_STAGE_TEXCOORD, "texture coordinates", _NStageTexCoords, true},
     {N_STAGE_COLOUR_MATERIAL, "colour material", nullptr, false},
-    {N_STAGE_SW_TEXTURE, "software texture", nullptr, true},
+    {N_STAGE_SW_TEXTURE, "software texture", _NSpanTexture, true},
     {N_STAGE_OUTPUT_ADVANCE, "output advance", _NStageOutputAdvance, true},
     {40, "attribute 5", nullptr, false},
     {41, "attribute 6", nullptr, false},

@@ -1,0 +1,302 @@
+// Span texture samplers and environments (swtexture.h).
+#include "swtexture.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "3d/validate.h"
+
+namespace {
+
+constexpr float kChannelMax = 255.0f;       // the span's colour channels
+constexpr float kTexelScale = 1.0f / 255.0f;  // a texel channel (0..255) as a factor
+
+struct Texel {
+    float r, g, b, a;
+};
+
+N_FragSpan& Span(N_Pipe* pipe) { return pipe->pCommonPipeData->span; }
+
+// One level of the cache: its first interior texel, stored width, and
+// interior size.
+struct Level {
+    const float* p = nullptr;
+    LONG stored = 1;
+    LONG w = 1, h = 1;
+};
+Level LevelOf(N_Context* pctx, LONG d, LONG storedW, LONG storedH) {
+    Level l;
+    const LONG b = static_cast<LONG>(pctx->boundTex.border);
+    if (pctx->ppTexLevels == nullptr || d < 0 || d >= static_cast<LONG>(N_TEX_LEVELS)) return l;
+    l.p = pctx->ppTexLevels[d];
+    l.stored = std::max<LONG>(storedW, 1);
+    l.w = std::max<LONG>(storedW - 2 * b, 1);
+    l.h = std::max<LONG>(storedH - 2 * b, 1);
+    return l;
+}
+Texel At(const Level& l, LONG i, LONG j) {
+    if (l.p == nullptr) return {0, 0, 0, 1};
+    i = std::clamp<LONG>(i, 0, l.w - 1);
+    j = std::clamp<LONG>(j, 0, l.h - 1);
+    const float* t = l.p + 5 * (static_cast<std::ptrdiff_t>(j) * l.stored + i);
+    return {t[0], t[1], t[2], t[3]};
+}
+Texel Mix(const Texel& a, const Texel& b, float f) {
+    return {a.r + (b.r - a.r) * f, a.g + (b.g - a.g) * f, a.b + (b.b - a.b) * f, a.a + (b.a - a.a) * f};
+}
+void Put(N_FragSpan& s, LONG k, const Texel& t) {
+    s.pS[k] = t.r, s.pT[k] = t.g, s.pQ[k] = t.b, s.pTexelAlpha[k] = t.a;
+}
+// Bilinear at (u, v) in texels of level l; the neighbours stop at the last
+// stored column and row.
+Texel Bilinear(const Level& l, float u, float v) {
+    const LONG i0 = static_cast<LONG>(u), j0 = static_cast<LONG>(v);
+    const float fu = u - static_cast<float>(i0), fv = v - static_cast<float>(j0);
+    const LONG i1 = i0 < l.w - 1 ? i0 + 1 : i0, j1 = j0 < l.h - 1 ? j0 + 1 : j0;
+    const Texel a = At(l, i0, j0), b = At(l, i1, j0), c = At(l, i0, j1), d = At(l, i1, j1);
+    const float w00 = (1 - fu) * (1 - fv), w10 = fu * (1 - fv), w01 = (1 - fu) * fv, w11 = fu * fv;
+    return {w00 * a.r + w10 * b.r + w01 * c.r + w11 * d.r, w00 * a.g + w10 * b.g + w01 * c.g + w11 * d.g,
+            w00 * a.b + w10 * b.b + w01 * c.b + w11 * d.b, w00 * a.a + w10 * b.a + w01 * c.a + w11 * d.a};
+}
+
+// The environment's values: the environment colour on the channel scale
+// and the fog colour.
+struct EnvValues {
+    float E[3];
+    float F[4];
+};
+EnvValues EnvOf(N_Context* pctx) {
+    EnvValues v{};
+    for (int c = 0; c < 3; ++c) v.E[c] = pctx->val.tex.envColour[c] * kChannelMax;
+    const ULONG* fog = pulAttr(pctx, N_ATTR_FOG_COLOUR);
+    for (int c = 0; c < 4; ++c) std::memcpy(&v.F[c], &fog[c], sizeof(float));
+    return v;
+}
+
+}  // namespace
+
+void _NTexFilterNearest(N_Context* pctx, N_Pipe* pipe, N_TexLod* pLod) {
+    N_FragSpan& s = Span(pipe);
+    const Level l = LevelOf(pctx, pLod->d, pLod->width, pLod->height);
+    for (LONG k = 0; k < s.count; ++k) {
+        const LONG i = std::min(static_cast<LONG>(s.pS[k] * static_cast<float>(l.w - 1) + 0.5f), l.w - 1);
+        const LONG j = std::min(static_cast<LONG>(s.pT[k] * static_cast<float>(l.h - 1) + 0.5f), l.h - 1);
+        Put(s, k, At(l, i, j));
+    }
+}
+
+void _NTexFilterLinear(N_Context* pctx, N_Pipe* pipe, N_TexLod* pLod) {
+    N_FragSpan& s = Span(pipe);
+    const Level l = LevelOf(pctx, pLod->d, pLod->width, pLod->height);
+    for (LONG k = 0; k < s.count; ++k)
+        Put(s, k, Bilinear(l, s.pS[k] * static_cast<float>(l.w - 1), s.pT[k] * static_cast<float>(l.h - 1)));
+}
+
+void _NTexFilterNearestMipLinear(N_Context* pctx, N_Pipe* pipe, N_TexLod* pLod) {
+    N_FragSpan& s = Span(pipe);
+    const Level a = LevelOf(pctx, pLod->d, pLod->width, pLod->height);
+    const Level b = LevelOf(pctx, pLod->d2, pLod->width2, pLod->height2);
+    const float f = pLod->lambda - std::trunc(pLod->lambda);
+    for (LONG k = 0; k < s.count; ++k) {
+        const Texel ta = At(a, static_cast<LONG>(s.pS[k] * static_cast<float>(a.w - 1)),
+                            static_cast<LONG>(s.pT[k] * static_cast<float>(a.h - 1)));
+        const Texel tb = At(b, static_cast<LONG>(s.pS[k] * static_cast<float>(b.w - 1)),
+                            static_cast<LONG>(s.pT[k] * static_cast<float>(b.h - 1)));
+        Put(s, k, Mix(ta, tb, f));
+    }
+}
+
+void _NTexFilterLinearMipLinear(N_Context* pctx, N_Pipe* pipe, N_TexLod* pLod) {
+    N_FragSpan& s = Span(pipe);
+    const Level a = LevelOf(pctx, pLod->d, pLod->width, pLod->height);
+    const Level b = LevelOf(pctx, pLod->d2, pLod->width2, pLod->height2);
+    // The blend fraction of the level chosen for this primitive: the
+    // record's own fraction word is kept only by the per-fragment choice
+    // and would be left over from an earlier span.
+    const float f = pLod->lambda - std::trunc(pLod->lambda);
+    for (LONG k = 0; k < s.count; ++k) {
+        const float u = s.pS[k] * static_cast<float>(a.w - 1), v = s.pT[k] * static_cast<float>(a.h - 1);
+        const Texel ra = Bilinear(a, u, v);
+        const LONG i0 = static_cast<LONG>(u), j0 = static_cast<LONG>(v);
+        const float fu = u - static_cast<float>(i0), fv = v - static_cast<float>(j0);
+        const LONG bi = i0 >> 1, bj = j0 >> 1;
+        const LONG bi1 = bi < b.stored - 1 ? bi + 1 : bi, bj1 = bj < b.h - 1 ? bj + 1 : bj;
+        const Texel p = At(b, bi, bj), q = At(b, bi1, bj), r = At(b, bi, bj1), t = At(b, bi1, bj1);
+        const float w00 = (1 - fu) * (1 - fv), w10 = fu * (1 - fv), w01 = (1 - fu) * fv, w11 = fu * fv;
+        const Texel rb{w00 * p.r + w10 * q.r + w01 * r.r + w11 * t.r, w00 * p.g + w10 * q.g + w01 * r.g + w11 * t.g,
+                       w00 * p.b + w10 * q.b + w01 * r.b + w11 * t.b, w00 * p.a + w10 * q.a + w01 * r.a + w11 * t.a};
+        Put(s, k, Mix(ra, rb, f));
+    }
+}
+
+N_TexFilterFn _NTexFilterOf(ULONG code) {
+    switch (code) {
+    case 1: case 4: return _NTexFilterLinear;
+    case 3: return _NTexFilterNearestMipLinear;
+    case 5: return _NTexFilterLinearMipLinear;
+    default: return _NTexFilterNearest;
+    }
+}
+
+void _NTexEnvModulate(N_Context*, N_Pipe* pipe) {
+    N_FragSpan& s = Span(pipe);
+    for (LONG k = 0; k < s.count; ++k) {
+        s.pRed[k] = s.pS[k] * s.pRed[k] * kTexelScale;
+        s.pGreen[k] = s.pT[k] * s.pGreen[k] * kTexelScale;
+        s.pBlue[k] = s.pQ[k] * s.pBlue[k] * kTexelScale;
+        s.pAlpha[k] = s.pTexelAlpha[k] * s.pAlpha[k];
+    }
+}
+
+void _NTexEnvDecal(N_Context*, N_Pipe* pipe) {
+    N_FragSpan& s = Span(pipe);
+    for (LONG k = 0; k < s.count; ++k) s.pRed[k] = s.pS[k], s.pGreen[k] = s.pT[k], s.pBlue[k] = s.pQ[k];
+}
+
+void _NTexEnvDecalRGBA(N_Context*, N_Pipe* pipe) {
+    N_FragSpan& s = Span(pipe);
+    for (LONG k = 0; k < s.count; ++k) {
+        const float ta = s.pTexelAlpha[k];
+        s.pRed[k] += (s.pS[k] - s.pRed[k]) * ta;
+        s.pGreen[k] += (s.pT[k] - s.pGreen[k]) * ta;
+        s.pBlue[k] += (s.pQ[k] - s.pBlue[k]) * ta;
+        s.pAlpha[k] = ta;
+    }
+}
+
+void _NTexEnvBlend(N_Context* pctx, N_Pipe* pipe) {
+    N_FragSpan& s = Span(pipe);
+    const EnvValues e = EnvOf(pctx);
+    for (LONG k = 0; k < s.count; ++k) {
+        s.pRed[k] += (e.E[0] - s.pRed[k]) * s.pS[k] * kTexelScale;
+        s.pGreen[k] += (e.E[1] - s.pGreen[k]) * s.pT[k] * kTexelScale;
+        s.pBlue[k] += (e.E[2] - s.pBlue[k]) * s.pQ[k] * kTexelScale;
+        s.pAlpha[k] = s.pTexelAlpha[k] * s.pAlpha[k];
+    }
+}
+
+void _NTexEnvAlt(N_Context* pctx, N_Pipe* pipe) {
+    N_FragSpan& s = Span(pipe);
+    const EnvValues e = EnvOf(pctx);
+    for (LONG k = 0; k < s.count; ++k) {
+        s.pRed[k] = (kChannelMax - s.pRed[k]) * e.F[0] + s.pRed[k] * s.pS[k] * kTexelScale;
+        s.pGreen[k] = (kChannelMax - s.pGreen[k]) * e.F[1] + s.pGreen[k] * s.pT[k] * kTexelScale;
+        s.pBlue[k] = (kChannelMax - s.pBlue[k]) * e.F[2] + s.pBlue[k] * s.pQ[k] * kTexelScale;
+        const float a = s.pAlpha[k];
+        s.pAlpha[k] = a * s.pTexelAlpha[k] + (1.0f - a) * e.F[3];
+    }
+}
+
+float _NTexWrap(float s, bool bRepeat) {
+    if (!bRepeat) return std::min(std::max(s, 0.0f), 1.0f);
+    if (s == 1.0f || !std::isfinite(s)) return s == 1.0f ? 1.0f : 0.0f;
+    const float u = s < 0.0f ? s - 1.0f : s;
+    return s - std::trunc(u);
+}
+
+namespace {
+
+// One fragment sampled by a filter code with the record's levels and the
+// blend fraction f (mode 2 indexing: no rounding).
+bool bSampleOne(N_Context* pctx, const N_TexLod& lod, float s, float t, float f, Texel* out) {
+    const Level a = LevelOf(pctx, lod.d, lod.width, lod.height);
+    const float u = s * static_cast<float>(a.w - 1), v = t * static_cast<float>(a.h - 1);
+    switch (lod.filter) {
+    case 0: case 2: *out = At(a, static_cast<LONG>(u), static_cast<LONG>(v)); return true;
+    case 1: case 4: *out = Bilinear(a, u, v); return true;
+    case 3: case 5: {
+        const Level b = LevelOf(pctx, lod.d2, lod.width2, lod.height2);
+        const LONG bi = static_cast<LONG>(s * static_cast<float>(b.w - 1));
+        const LONG bj = static_cast<LONG>(t * static_cast<float>(b.h - 1));
+        if (lod.filter == 3) {
+            *out = Mix(At(a, static_cast<LONG>(u), static_cast<LONG>(v)), At(b, bi, bj), f);
+            return true;
+        }
+        const LONG i0 = static_cast<LONG>(u), j0 = static_cast<LONG>(v);
+        const float fu = u - static_cast<float>(i0), fv = v - static_cast<float>(j0);
+        const LONG bi1 = bi < b.stored - 1 ? bi + 1 : bi, bj1 = bj < b.h - 1 ? bj + 1 : bj;
+        const Texel p = At(b, bi, bj), q = At(b, bi1, bj), r = At(b, bi, bj1), w = At(b, bi1, bj1);
+        const float w00 = (1 - fu) * (1 - fv), w10 = fu * (1 - fv), w01 = (1 - fu) * fv, w11 = fu * fv;
+        const Texel rb{w00 * p.r + w10 * q.r + w01 * r.r + w11 * w.r, w00 * p.g + w10 * q.g + w01 * r.g + w11 * w.g,
+                       w00 * p.b + w10 * q.b + w01 * r.b + w11 * w.b, w00 * p.a + w10 * q.a + w01 * r.a + w11 * w.a};
+        *out = Mix(Bilinear(a, u, v), rb, f);
+        return true;
+    }
+    default: return false;
+    }
+}
+
+}  // namespace
+
+void _NSpanTexCore(N_Context* pctx, N_Pipe* pipe, N_TexLod* pLod) {
+    N_FragSpan& s = Span(pipe);
+    const bool bPerFragment = s.lodMode == N_LOD_FRAGMENT;
+    for (LONG k = 0; k < s.count; ++k) {
+        if (bPerFragment && s.pQ[k] != 0.0f) {
+            pLod->lambda = _NLog2(s.pQ[k]);
+            _NSelectMipLevel(pctx, pLod);
+        }
+        // The fraction of the level this fragment is drawn with.
+        pLod->fraction = pLod->lambda - std::trunc(pLod->lambda);
+        Texel t;
+        if (bSampleOne(pctx, *pLod, s.pS[k], s.pT[k], pLod->fraction, &t)) Put(s, k, t);
+    }
+}
+
+void _NSpanTexture(N_Context* pctx, N_Pipe* pipe) {
+    CommonPipeData& c = *pipe->pCommonPipeData;
+    N_FragSpan& s = c.span;
+    N_TexLod* pLod = s.pTexLod != nullptr ? s.pTexLod : &c.texLod;
+    const bool bAffine = pctx->xf.projectionAffine != 0;
+    if (!bAffine) {
+        if (s.lodMode == N_LOD_FRAGMENT) {
+            const auto* tri = static_cast<const N_SpanTri*>(c.pCurPrim);
+            const float W = static_cast<float>(pctx->boundTex.width), H = static_cast<float>(pctx->boundTex.height);
+            for (LONG k = 0; k < s.count; ++k) {
+                const float q = s.pQ[k];
+                if (q == 0.0f || tri == nullptr) {
+                    s.pS[k] = s.pT[k] = s.pQ[k] = 1.0f;
+                    continue;
+                }
+                const float r = 1.0f / q, r2 = r * r, S = s.pS[k], T = s.pT[k];
+                const float dudx = (S * tri->dqdx - q * tri->dsdx) * r2 * W;
+                const float dvdx = (T * tri->dqdx - q * tri->dtdx) * r2 * H;
+                const float dudy = (S * tri->dqdy - q * tri->dsdy) * r2 * W;
+                const float dvdy = (T * tri->dqdy - q * tri->dtdy) * r2 * H;
+                s.pS[k] = S * r;
+                s.pT[k] = T * r;
+                s.pQ[k] = std::max(std::fabs(dudx), std::fabs(dudy)) + std::max(std::fabs(dvdx), std::fabs(dvdy));
+            }
+        } else {
+            for (LONG k = 0; k < s.count; ++k) {
+                const float q = s.pQ[k];
+                if (q == 0.0f) {
+                    s.pS[k] = s.pT[k] = 1.0f;
+                } else {
+                    s.pS[k] *= 1.0f / q;
+                    s.pT[k] *= 1.0f / q;
+                }
+            }
+        }
+    }
+    // Wrap codes: 0 repeat, 1 clamp (a one-dimensional texture has no t wrap
+    // of its own and takes its s wrap).
+    const bool b2D = pctx->boundTex.target != 0;
+    const bool bRepeatS = *pulAttr(pctx, b2D ? N_ATTR_WRAP_S1 : N_ATTR_WRAP_S) == 0;
+    const bool bRepeatT = b2D ? *pulAttr(pctx, N_ATTR_WRAP_T1) == 0 : bRepeatS;
+    for (LONG k = 0; k < s.count; ++k) {
+        s.pS[k] = _NTexWrap(s.pS[k], bRepeatS);
+        s.pT[k] = _NTexWrap(s.pT[k], bRepeatT);
+    }
+    if (!bAffine && s.lodMode != N_LOD_PRIMITIVE) _NSpanTexCore(pctx, pipe, pLod);
+    else _NTexFilterOf(pctx->val.tex.samplerInForce)(pctx, pipe, pLod);
+    switch (pctx->val.tex.envFunction) {
+    case 1: _NTexEnvDecal(pctx, pipe); break;
+    case 2: _NTexEnvBlend(pctx, pipe); break;
+    case 3: _NTexEnvDecalRGBA(pctx, pipe); break;
+    case N_TEXENV_FOG: _NTexEnvAlt(pctx, pipe); break;
+    default: _NTexEnvModulate(pctx, pipe); break;
+    }
+    pipe->next[N_STAGE_SW_TEXTURE](pctx, pipe);
+}

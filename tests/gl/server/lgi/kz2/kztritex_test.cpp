@@ -1,0 +1,576 @@
+// Textured polygons: the subdivider's splits, limits, depth and midpoints
+// (through recording emitters), the level choice, and the renderers'
+// packets as each rasterizer of 1, 2 and 4-rasterizer boards receives them:
+// the texture words of every layout, winding, subdivision, the level pids
+// and weights of the mip path, a level missing from the board, and the
+// close of the two-program path.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <tuple>
+
+#include "3d/texcache.h"
+#include "context/texture.h"
+#include "fill_fixture.h"
+#include "kz2/kztritex.h"
+#include "glpdev.h"
+#include "lgi/seams.h"
+
+namespace {
+
+using namespace fill_test;
+
+// --- recording emitters ------------------------------------------------------------------
+struct Emitted {
+    LONG x[3], y[3];
+    float lodQ;  // 1/q of the corner the level was evaluated at
+    int level;
+};
+std::vector<Emitted> gEmitted;
+
+void Record(const TriTexVertex* a, const TriTexVertex* b, const TriTexVertex* c, int level) {
+    gEmitted.push_back({{a->x, b->x, c->x}, {a->y, b->y, c->y}, gNTriTexPlanes.Q[0], level});
+}
+void RecordEmit(N_Context*, const TriTexVertex* a, const TriTexVertex* b, const TriTexVertex* c, float, int level,
+                int, float) {
+    Record(a, b, c, level);
+}
+void RecordEmitOpt(N_Context*, const TriTexVertex* a, const TriTexVertex* b, const TriTexVertex* c) {
+    Record(a, b, c, -1);
+}
+
+TriTexVertex Corner(LONG x, LONG y, float q = 1.0f) {
+    TriTexVertex v{};
+    v.x = x, v.y = y, v.q = q, v.rq = 1.0f / q;
+    return v;
+}
+
+class Subdivide : public LgiTest {
+  protected:
+    void SetUp() override {
+        LgiTest::SetUp();
+        gEmitted.clear();
+        gpfnNTriTexEmit = RecordEmit;
+        gpfnNTriTexEmitOpt = RecordEmitOpt;
+        ctx_->pHw->singlePass = 1;
+    }
+    void TearDown() override {
+        gpfnNTriTexEmit = _NEmitTriTexPrim;
+        gpfnNTriTexEmitOpt = _NEmitTriTexPrimOpt;
+        LgiTest::TearDown();
+    }
+    // A triangle whose corners lie close together, with the top-level edge
+    // words given: only the given edges can split, the pieces never do.
+    void Tri(LONG lenAB, float mAB, LONG lenBC, float mBC, LONG lenCA, float mCA, LONG depth, bool bOpt = false) {
+        A = Corner(0, 0), B = Corner(4, 0), C = Corner(0, 4);
+        A.edgeLen = lenAB, A.qMeasure = mAB;
+        B.edgeLen = lenBC, B.qMeasure = mBC;
+        C.edgeLen = lenCA, C.qMeasure = mCA;
+        if (bOpt) _NTriTexSubdivTriOpt(ctx_, &A, &B, &C, depth);
+        else _NTriTexSubdivTri(ctx_, &A, &B, &C, depth);
+    }
+    TriTexVertex A, B, C;
+};
+
+TEST_F(Subdivide, EdgeLimitsByQMeasure) {
+    const struct {
+        LONG len;
+        float measure;
+        std::size_t pieces;
+    } rows[] = {
+        {60, 0.0f, 1},  {61, 0.0f, 2},  {61, -0.0f, 2}, {61, -1.0f, 2},  // below 0.07 (sign bit set too): 60
+        {30, 0.07f, 1}, {31, 0.07f, 2}, {31, 0.0699f, 1},              // 0.07 up to 0.15: 30
+        {8, 0.15f, 1},  {9, 0.15f, 2},  {9, 0.9f, 2},
+    };
+    for (const auto& r : rows) {
+        gEmitted.clear();
+        Tri(r.len, r.measure, 0, 0.0f, 0, 0.0f, 0);
+        EXPECT_EQ(gEmitted.size(), r.pieces) << r.len << " " << r.measure;
+    }
+}
+
+TEST_F(Subdivide, OneEdgeSplitsThroughTheOppositeCorner) {
+    Tri(61, 0.0f, 0, 0.0f, 0, 0.0f, 0);
+    ASSERT_EQ(gEmitted.size(), 2u);
+    // tri (A, P, C), then tri (P, B, C): P = (2, 0).
+    EXPECT_EQ(std::vector<LONG>(gEmitted[0].x, gEmitted[0].x + 3), (std::vector<LONG>{0, 2, 0}));
+    EXPECT_EQ(std::vector<LONG>(gEmitted[1].x, gEmitted[1].x + 3), (std::vector<LONG>{2, 4, 0}));
+    // The edge words are restored.
+    EXPECT_EQ(A.edgeLen, 61);
+    EXPECT_EQ(B.edgeLen, 0);
+}
+
+TEST_F(Subdivide, DepthLimitAndTheHardCap) {
+    // At depth 9 one long edge is drawn whole, rotated (B, C, A).
+    Tri(61, 0.0f, 0, 0.0f, 0, 0.0f, 9);
+    ASSERT_EQ(gEmitted.size(), 1u);
+    EXPECT_EQ(std::vector<LONG>(gEmitted[0].x, gEmitted[0].x + 3), (std::vector<LONG>{4, 0, 0}));
+    // Three long edges split at depth 9 all the same.
+    gEmitted.clear();
+    Tri(61, 0.0f, 61, 0.0f, 61, 0.0f, 9);
+    EXPECT_EQ(gEmitted.size(), 4u);
+    // Past the hard cap the three-edge split draws the triangle whole.
+    gEmitted.clear();
+    Tri(61, 0.0f, 61, 0.0f, 61, 0.0f, N_TRITEX_DEPTH_CAP - 1);
+    ASSERT_EQ(gEmitted.size(), 1u);
+    EXPECT_EQ(A.edgeLen, 61);
+}
+
+TEST_F(Subdivide, HugeTriangleEndsWithinTheCap) {
+    // Coordinates far past the screen with a steep q: the split ends.
+    TriTexVertex a = Corner(-2000000000, -2000000000, 1.0f), b = Corner(2000000000, -2000000000, 50.0f),
+                 c = Corner(0, 2000000000, 3.0f);
+    _NTriTexEdge(&a, &b);
+    _NTriTexEdge(&b, &c);
+    _NTriTexEdge(&c, &a);
+    ctx_->pHw->singlePass = 1;
+    _NTriTexSubdivTriOpt(ctx_, &a, &b, &c, 9);
+    EXPECT_GT(gEmitted.size(), 1u);
+    EXPECT_LE(gEmitted.size(), std::size_t{1} << (2 * (N_TRITEX_DEPTH_CAP - 9)));
+}
+
+TEST_F(Subdivide, LevelEvaluatedAtTheFirstLevelCorner) {
+    ctx_->pHw->singlePass = 0;
+    A = Corner(0, 0, 2.0f), B = Corner(4, 0, 4.0f), C = Corner(0, 4, 8.0f);
+    _NTriTexEdge(&A, &B);
+    _NTriTexEdge(&B, &C);
+    _NTriTexEdge(&C, &A);
+    _NTriTexSubdivTri(ctx_, &A, &B, &C, 0);
+    ASSERT_EQ(gEmitted.size(), 1u);
+    EXPECT_FLOAT_EQ(gEmitted[0].lodQ, 0.5f);
+    // At the depth limit the order is rotated but the level stays at A.
+    gEmitted.clear();
+    A.edgeLen = 61, A.qMeasure = 0.0f;
+    _NTriTexSubdivTri(ctx_, &A, &B, &C, 9);
+    ASSERT_EQ(gEmitted.size(), 1u);
+    EXPECT_EQ(gEmitted[0].x[0], 4);
+    EXPECT_FLOAT_EQ(gEmitted[0].lodQ, 0.5f);
+}
+
+TEST_F(Subdivide, Quadrilaterals) {
+    // No long edge, C = D: one triangle.
+    TriTexVertex a = Corner(0, 0), b = Corner(4, 0), c = Corner(4, 4), d = Corner(4, 4);
+    _NTriTexSubdivQuadOpt(ctx_, &a, &b, &c, &d, 0);
+    EXPECT_EQ(gEmitted.size(), 1u);
+    // AB and BC long at depth 9: (A, C, D) then (A, B, C), one level at A.
+    gEmitted.clear();
+    ctx_->pHw->singlePass = 0;
+    a = Corner(0, 0, 2.0f), b = Corner(4, 0), c = Corner(4, 4), d = Corner(0, 4);
+    a.edgeLen = 61, b.edgeLen = 61;
+    _NTriTexSubdivQuad(ctx_, &a, &b, &c, &d, 9);
+    ASSERT_EQ(gEmitted.size(), 2u);
+    EXPECT_EQ(std::vector<LONG>(gEmitted[0].x, gEmitted[0].x + 3), (std::vector<LONG>{0, 4, 0}));
+    EXPECT_EQ(std::vector<LONG>(gEmitted[1].x, gEmitted[1].x + 3), (std::vector<LONG>{0, 4, 4}));
+    EXPECT_FLOAT_EQ(gEmitted[0].lodQ, 0.5f);
+    EXPECT_FLOAT_EQ(gEmitted[1].lodQ, 0.5f);
+    EXPECT_EQ(a.edgeLen, 61);
+    // All four edges past the cap: drawn whole.
+    gEmitted.clear();
+    a.edgeLen = b.edgeLen = c.edgeLen = d.edgeLen = 61;
+    _NTriTexSubdivQuad(ctx_, &a, &b, &c, &d, N_TRITEX_DEPTH_CAP - 1);
+    EXPECT_EQ(gEmitted.size(), 2u);
+}
+
+TEST(TriTexMidpoint, WordsOfTheMidpoint) {
+    TriTexVertex a = Corner(5, 0, 1.0f), b = Corner(-6, 0, 1.0f), m{};
+    a.colour = 0xFF0000FF, b.colour = 0x00000001;
+    a.alpha = 0x01010101, b.alpha = 0x02020202;
+    a.s16 = 16.0f, b.s16 = 48.0f;
+    _NTriTexMidpoint(&a, &b, &m);
+    EXPECT_EQ(m.x, -1);
+    EXPECT_EQ(m.colour, 0x00000080u);
+    EXPECT_EQ(m.alpha, 0x01010101u);
+    EXPECT_FLOAT_EQ(m.s16, 32.0f);
+    a.alpha = 0xFFFFFFFF, b.alpha = 0xC8C8C8C8;
+    _NTriTexMidpoint(&a, &b, &m);
+    EXPECT_EQ(m.alpha, 0xE3E3E3E3u);
+    // Perspective: 1/q means 0.5 and 0.25 give q = 1/0.375 and s weighted.
+    a = Corner(0, 0, 2.0f), b = Corner(8, 0, 4.0f);
+    a.s16 = 0.0f, b.s16 = 30.0f;
+    _NTriTexMidpoint(&a, &b, &m);
+    EXPECT_FLOAT_EQ(m.q, 2.0f / 0.75f);
+    EXPECT_FLOAT_EQ(m.s16, 10.0f);
+    EXPECT_FLOAT_EQ(m.rq, 0.375f);
+}
+
+TEST(TriTexMidpoint, OpposedOrZeroWeightsGiveTheScreenMean) {
+    // 1/q values summing to zero (or of opposite signs) would scale the
+    // coordinates by 2^31: the plain mean is taken instead.
+    const struct {
+        float q0, q1;
+    } rows[] = {{1.0f, -1.0f}, {2.0f, -0.5f}, {0.0f, -0.0f}};
+    for (const auto& r : rows) {
+        TriTexVertex a = Corner(0, 0), b = Corner(2, 0), m{};
+        a.q = r.q0, a.rq = _NTriTexRecipQ(r.q0), b.q = r.q1, b.rq = _NTriTexRecipQ(r.q1);
+        a.s16 = 100.0f, b.s16 = 300.0f;
+        _NTriTexMidpoint(&a, &b, &m);
+        EXPECT_FLOAT_EQ(m.s16, 200.0f) << r.q0 << " " << r.q1;
+        EXPECT_TRUE(std::isfinite(m.q) && std::isfinite(m.rq));
+    }
+    EXPECT_EQ(_NTriTexRecipQ(0.0f), 10000.0f);
+    EXPECT_EQ(_NTriTexRecipQ(-0.0f), 10000.0f);
+}
+
+// --- level choice -----------------------------------------------------------------------------
+class Lod : public LgiTest {
+  protected:
+    // A corner with Q 1 and S, T 0 whose footprint is rho texels a pixel.
+    void Footprint(float rho) {
+        gNTriTexPlanes = TriTexPlanes{};
+        gNTriTexPlanes.Q[0] = 1.0f;
+        gNTriTexPlanes.dSdx = -rho / static_cast<float>(ctx_->boundTex.width);
+    }
+};
+
+TEST_F(Lod, LevelsByFilter) {
+    ctx_->boundTex.width = ctx_->boundTex.height = 64;
+    ctx_->texLevels = 7;
+    const struct {
+        ULONG filter;
+        float rho;
+        int level, level2;
+        float lambda;
+    } rows[] = {
+        {5, 1.0f, 0, 1, 0.0f},  {5, 4.0f, 2, 3, 2.0f}, {3, std::exp2(-0.7f), 0, 1, -0.7f},
+        {5, 1e6f, 6, 6, std::log2(1e6f)},
+        {2, std::exp2(0.49f), 0, -9, 0.49f}, {2, std::exp2(0.51f), 1, -9, 0.51f}, {4, std::exp2(2.5f), 2, -9, 2.5f},
+        {4, 1e6f, 6, -9, std::log2(1e6f)},  {1, 8.0f, 3, -9, 3.0f},
+    };
+    for (const auto& r : rows) {
+        ctx_->val.tex.minFilter = r.filter;
+        Footprint(r.rho);
+        float lambda = -1, frac = -1;
+        int level2 = -9;
+        const int level = _NTriTexVertexLod(ctx_, &lambda, &level2, &frac, 0);
+        EXPECT_EQ(level, r.level) << r.filter << " " << r.rho;
+        EXPECT_EQ(level2, r.level2) << r.filter << " " << r.rho;
+        EXPECT_NEAR(lambda, r.lambda, 1e-4) << r.filter << " " << r.rho;
+        EXPECT_NEAR(frac, r.lambda - std::trunc(r.lambda), 1e-4);
+    }
+}
+
+TEST_F(Lod, ZeroQAndDegenerateTrianglesGiveTheBaseLevel) {
+    ctx_->boundTex.width = ctx_->boundTex.height = 64;
+    ctx_->texLevels = 7;
+    ctx_->val.tex.minFilter = 5;
+    // A corner with q = 0: Q, S and T are 0, not infinite.
+    TriTexVertex a = Corner(0, 0, 0.0f), b = Corner(10, 0), c = Corner(0, 10);
+    a.q = 0.0f, a.rq = _NTriTexRecipQ(0.0f), a.s16 = 40.0f;
+    _NTriTexPlaneSetup(ctx_, &a, &b, &c);
+    _NTriTexPerspSetup(&a, &b, &c);
+    EXPECT_EQ(gNTriTexPlanes.Q[0], 0.0f);
+    EXPECT_EQ(gNTriTexPlanes.S[0], 0.0f);
+    float lambda = -1, frac = -1;
+    int level2 = -1;
+    EXPECT_EQ(_NTriTexVertexLod(ctx_, &lambda, &level2, &frac, 0), 0);
+    EXPECT_EQ(lambda, 0.0f);
+    // Collinear corners: finite gradients from the unscaled factors.
+    TriTexVertex d = Corner(0, 0), e = Corner(5, 5), f = Corner(10, 10);
+    d.s16 = 1.0f, e.s16 = 50.0f, f.s16 = 99.0f;
+    _NTriTexPlaneSetup(ctx_, &d, &e, &f);
+    for (float g : {gNTriTexPlanes.dSdx, gNTriTexPlanes.dSdy, gNTriTexPlanes.dQdx, gNTriTexPlanes.dQdy})
+        EXPECT_TRUE(std::isfinite(g));
+}
+
+// --- the renderers over the board ----------------------------------------------------------------
+constexpr ULONG kW = 16, kH = 16;
+
+// Header loads of a textured triangle program of layout d: the colour
+// register by the layout, s and t in z0 and z1, the depth in z2.
+ULONG TexLoadsOf(ULONG d) {
+    const ULONG form = d > 10 ? d - 10 : d;
+    ULONG loads = 0;
+    if (form == 2) loads |= kzuHdrLoadKind(KZU_rgb0, kLoadPerVertex);
+    if (form == 5) loads |= kzuHdrLoadKind(KZU_rgb0, kLoadPerFace);
+    if (form == 8) loads |= kzuHdrLoadKind(KZU_rgb0, kLoadPerPacket);
+    loads |= kzuHdrLoadKind(KZU_z0, kLoadPerVertex) | kzuHdrLoadKind(KZU_z1, kLoadPerVertex);
+    if (d > 10) loads |= kzuHdrLoadKind(KZU_z2, kLoadPerVertex);
+    return loads;
+}
+
+class TexRender : public FillTest {
+  protected:
+    void PrepareTex(const BoardModel& m, ULONG d, bool bOneProgram = true, ULONG modelImprecision = 0) {
+        Prepare(m, d, modelImprecision);
+        SetTexProgram(d, 0, 0x1111);
+        if (!bOneProgram) SetTexProgram(d, 2, 0x2222);
+        ctx_->pHw->singlePass = bOneProgram ? 1 : 0;
+        N_TexSampling& s = ctx_->val.tex;
+        s = N_TexSampling{};
+        s.limits[0] = 16 * kW - 2;
+        s.limits[1] = 16 * kH - 2;
+        s.minFilter = bOneProgram ? 0 : 1;
+        ctx_->boundTex.width = kW;
+        ctx_->boundTex.height = kH;
+        ctx_->texLevels = 1;
+        gpfnNTriTexEmit = _NEmitTriTexPrim;
+        gpfnNTriTexEmitOpt = _NEmitTriTexPrimOpt;
+    }
+    void SetTexProgram(ULONG d, ULONG slot, ULONG pid) {
+        kzRenderProg* prog = pkzProgOf(ctx_->pHw->programs[slot]);
+        kzStartProgram(prog, 0x25 | TexLoadsOf(d), d);
+        kzPlacePid(prog, pid, pid);
+        kzPlacePid(prog, pid + 1, pid + 1);
+        _kzuEmit(prog, 0x10360348, "test", __LINE__);
+        prog->clipCount = 2;
+        prog->clipMin = 0;
+        prog->clipMax = 0x0FFF0FFF;
+        ASSERT_EQ(kzSerialiseProgram(prog, 1, 1), 1u);
+        prog->valid = 1;
+        ctx_->pHw->batchCount = N_BATCH_PRIMS;
+    }
+    // Draws the batch with texture coordinates (s, t, 0, q) a vertex.
+    void DrawTex(N_StageFn fn, const Batch& b, const std::vector<std::array<float, 4>>& tex) {
+        tex_.clear();
+        for (const auto& t : tex) tex_.insert(tex_.end(), t.begin(), t.end());
+        ctx_->blocks[b.kind & 15].common.pTexWork = tex_.data();
+        Draw(fn, b);
+    }
+    // Every rasterizer's primitives, all together.
+    static std::vector<Prim> All(const std::vector<std::vector<Prim>>& r) {
+        std::vector<Prim> out;
+        for (const auto& q : r) out.insert(out.end(), q.begin(), q.end());
+        return out;
+    }
+    std::vector<float> tex_;
+};
+
+ULONG Pos(LONG x, LONG y) { return (static_cast<ULONG>(y) << 20) | ((static_cast<ULONG>(x) << 4) & 0xFFFF); }
+ULONG S16(float s, ULONG size) { return static_cast<ULONG>(std::lround(s * (16.0f * size - 2.0f) + 1.0f)); }
+
+TEST_F(TexRender, WordsOfEveryLayoutOnEveryBoard) {
+    Batch b;
+    b.kind = N_PRIM_TRIANGLES;
+    b.v = {{2, 2, 0x100}, {20, 2, 0x200}, {2, 20, 0x300}};
+    b.runs = {{1, 1}};
+    const std::vector<std::array<float, 4>> tex = {{{0.0f, 0.0f, 0, 1}}, {{0.5f, 0.0f, 0, 1}}, {{0.0f, 0.75f, 0, 1}}};
+    for (const BoardModel& m : {kSolo, kDuo, kQuad}) {
+        for (ULONG d : {2u, 5u, 8u, 12u, 15u, 18u}) {
+            PrepareTex(m, d);
+            DrawTex(_NvpRenderTriTexOpt, b, tex);
+            Prim want;
+            if (d == 2 || d == 12) want = {ColourOf(0), ColourOf(1), ColourOf(2)};
+            if (d == 5 || d == 15) want = {ColourOf(2)};  // a triangle's colour: its last vertex's
+            want.insert(want.end(), {S16(0, kW), S16(0.5f, kW), S16(0, kW), S16(0, kH), S16(0, kH), S16(0.75f, kH)});
+            if (d > 10) want.insert(want.end(), {0x100, 0x200, 0x300});
+            want.insert(want.end(), {Pos(2, 2), Pos(20, 2), Pos(2, 20)});
+            const auto got = Received();
+            const auto all = All(got);
+            ASSERT_FALSE(all.empty()) << m.name << " " << d;
+            for (const Prim& p : all) EXPECT_EQ(p, want) << m.name << " layout " << d;
+            EXPECT_EQ(gcNext, 1u);
+        }
+    }
+}
+
+TEST_F(TexRender, NoColourLayoutsCarryTheColourInTheHead) {
+    PrepareTex(kSolo, 8);
+    Batch b;
+    b.kind = N_PRIM_TRIANGLES;
+    b.v = {{2, 2, 0}, {20, 2, 0}, {2, 20, 0}};
+    b.runs = {{1, 1}};
+    DrawTex(_NvpRenderTriTexOpt, b, {{{0, 0, 0, 1}}, {{0, 0, 0, 1}}, {{0, 0, 0, 1}}});
+    const auto packets = Packets();
+    ASSERT_EQ(packets[0].size(), 1u);
+    ASSERT_FALSE(packets[0][0].constants.empty());
+    EXPECT_EQ(packets[0][0].constants.back(), ColourOf(2));
+}
+
+TEST_F(TexRender, WindingAndQuadsAndStrips) {
+    PrepareTex(kSolo, 2);
+    // A triangle wound against the board goes out (A, C, B).
+    Batch t;
+    t.kind = N_PRIM_TRIANGLES;
+    t.v = {{2, 2, 0}, {2, 20, 0}, {20, 2, 0}};
+    t.runs = {{1, 1}};
+    const std::vector<std::array<float, 4>> tex3(3, {0, 0, 0, 1});
+    DrawTex(_NvpRenderTriTexOpt, t, tex3);
+    auto got = All(Received());
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(Prim(got[0].begin() + 9, got[0].end()), (Prim{Pos(2, 2), Pos(20, 2), Pos(2, 20)}));
+    EXPECT_EQ(Prim(got[0].begin(), got[0].begin() + 3), (Prim{ColourOf(0), ColourOf(2), ColourOf(1)}));
+    // A quad: (0, 1, 2), then (0, 2, 3).
+    Batch q;
+    q.kind = N_PRIM_QUADS;
+    q.v = {{2, 2, 0}, {20, 2, 0}, {20, 20, 0}, {2, 20, 0}};
+    q.runs = {{1, 1}};
+    DrawTex(_NvpRenderTriTexOpt, q, std::vector<std::array<float, 4>>(4, {0, 0, 0, 1}));
+    got = All(Received());
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_EQ(Prim(got[0].begin() + 9, got[0].end()), (Prim{Pos(2, 2), Pos(20, 2), Pos(20, 20)}));
+    EXPECT_EQ(Prim(got[1].begin() + 9, got[1].end()), (Prim{Pos(2, 2), Pos(20, 20), Pos(2, 20)}));
+    // A strip of three faces, the middle one culled: faces 0 and 2 drawn.
+    Batch s;
+    s.kind = N_PRIM_TRI_STRIP;
+    s.v = {{2, 2, 0}, {2, 20, 0}, {20, 2, 0}, {20, 20, 0}, {38, 2, 0}};
+    s.runs = {{1, 1}, {4, 1}, {1, 1}};
+    s.records = 9;
+    DrawTex(_NvpRenderTriTexOpt, s, std::vector<std::array<float, 4>>(5, {0, 0, 0, 1}));
+    got = All(Received());
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_EQ(got[0][9], Pos(2, 2));
+    EXPECT_EQ(got[1][9], Pos(20, 2));
+}
+
+TEST_F(TexRender, LongTrianglesAreSubdivided) {
+    for (const BoardModel& m : {kSolo, kDuo, kQuad}) {
+        PrepareTex(m, 2);
+        Batch b;
+        b.kind = N_PRIM_TRIANGLES;
+        b.v = {{0, 0, 0}, {250, 0, 0}, {0, 250, 0}};
+        b.runs = {{1, 1}};
+        // q changes strongly along every edge: a limit of 8 pixels.
+        DrawTex(_NvpRenderTriTexOpt, b, {{{0, 0, 0, 1}}, {{1, 0, 0, 4}}, {{0, 1, 0, 2}}});
+        const auto got = Received();
+        std::set<Prim> unique;
+        for (const auto& r : got)
+            for (const Prim& p : r) unique.insert(p);
+        // Each piece's edges are within the limit.
+        for (const Prim& p : unique) {
+            for (ULONG j = 0; j < 3; ++j) {
+                const ULONG a = p[9 + j], c = p[9 + (j + 1) % 3];
+                const LONG dx = std::abs(LONG(a & 0xFFFF) - LONG(c & 0xFFFF)) >> 4;
+                const LONG dy = std::abs(LONG(a >> 20) - LONG(c >> 20));
+                EXPECT_LE(std::max(dx, dy), 60) << m.name;
+            }
+        }
+        EXPECT_GT(unique.size(), 16u) << m.name;
+    }
+}
+
+// A texture of four levels (16, 8, 4, 2 texels) in the device's table under
+// the cache's identifier; `loaded` says which levels are on the board.
+class MipRender : public TexRender {
+  protected:
+    void Load(std::initializer_list<ULONG> loaded) {
+        std::vector<ULONG> texels(kW * kH, 0xFF00FF);
+        // The device's texture table outlives a board: an identifier of its own.
+        static ULONG s_next = 0x51510000;
+        kId = ++s_next;
+        ASSERT_EQ(_NNewTexCacheEntry(ctx_, 0, kW, kH), 1u);
+        _NLoadTexCacheLevel(ctx_, kId, 1, kW, kH, 0, 0, texels.data());
+        ASSERT_EQ(_NCurrentTexChecksum(ctx_), kId);
+        for (ULONG l : loaded) {
+            const LONG side = static_cast<LONG>(kW >> l);
+            ASSERT_NE(_DLoadTexture(Pdev(), kId, l, side, side, texels.data(), FALSE, nullptr), 0u);
+            pid_[l] = _DFindTexture(Pdev(), l, kId, nullptr) & 0xFFFF;
+        }
+        ctx_->texLevels = 4;
+        ctx_->val.tex.mipmap = 1;
+        ctx_->texPidIndex = 0;
+    }
+    // One triangle whose texture footprint is about rho texels a pixel
+    // (lambda log2 rho) at its first corner.
+    Batch Tri() {
+        Batch b;
+        b.kind = N_PRIM_TRIANGLES;
+        b.v = {{2, 2, 0}, {6, 2, 0}, {2, 6, 0}};
+        b.runs = {{1, 1}};
+        return b;
+    }
+    std::vector<std::array<float, 4>> Tex(float rho) {
+        const float ds = rho * 4.0f / kW;
+        return {{{0, 0, 0, 1}}, {{ds, 0, 0, 1}}, {{0, ds, 0, 1}}};
+    }
+    ULONG kId = 0;
+    ULONG pid_[4] = {};
+};
+
+TEST_F(MipRender, LevelPidAndShiftedWords) {
+    PrepareTex(kSolo, 2, false);
+    ctx_->val.tex.minFilter = 2;
+    Load({0, 1, 2, 3});
+    DrawTex(_NvpRenderTriTex, Tri(), Tex(4.0f));  // lambda 2: level 2
+    const auto packets = Packets();
+    ASSERT_EQ(packets[0].size(), 1u);
+    EXPECT_EQ(packets[0][0].pid(0), pid_[2]);
+    const Prim p = packets[0][0].primitive(0);
+    EXPECT_EQ(p[4], S16(4.0f * 4.0f / kW, kW) >> 2);
+}
+
+TEST_F(MipRender, TwoLevelsPlaceBothPidsAndTheWeights) {
+    PrepareTex(kSolo, 2, false);
+    ctx_->val.tex.minFilter = 5;
+    ctx_->val.tex.betweenLevels = 1;
+    // The weights in image words past the test program's head.
+    ctx_->texWeightIndex = 4;
+    Load({0, 1, 2, 3});
+    DrawTex(_NvpRenderTriTex, Tri(), Tex(std::exp2(1.5f)));  // lambda 1.5: levels 1 and 2, half way
+    const auto packets = Packets();
+    ASSERT_EQ(packets[0].size(), 1u);
+    EXPECT_EQ(packets[0][0].pid(0), pid_[1]);
+    EXPECT_EQ(packets[0][0].pid(1), pid_[2]);
+    ASSERT_GE(packets[0][0].instructions.size(), 1u);
+    const Prim p = packets[0][0].primitive(0);
+    EXPECT_EQ(p[4], S16(std::exp2(1.5f) * 4.0f / kW, kW) >> 2);  // shifted by the second level
+    // The weights 0x7F7F7F / 0x808080 of a fraction of one half.
+    const kzProgPacket& img = pkzProgOf(ctx_->pHw->programs[0])->image;
+    EXPECT_EQ(img.w[KZ_IMG_BODY + 4], 0x7F7F7Fu);
+    EXPECT_EQ(img.w[KZ_IMG_BODY + 5], 0x808080u);
+}
+
+TEST_F(MipRender, ALevelMissingFromTheBoardDrawsAFinerOne) {
+    PrepareTex(kSolo, 2, false);
+    ctx_->val.tex.minFilter = 2;
+    Load({0, 1});
+    DrawTex(_NvpRenderTriTex, Tri(), Tex(4.0f));  // level 2 asked, level 1 drawn
+    const auto packets = Packets();
+    ASSERT_EQ(packets[0].size(), 1u);
+    EXPECT_EQ(packets[0][0].pid(0), pid_[1]);
+    EXPECT_EQ(packets[0][0].primitive(0)[4], S16(4.0f * 4.0f / kW, kW) >> 1);
+    EXPECT_TRUE(Printed("level 2 is not on the board, level 1 drawn"));
+}
+
+TEST_F(TexRender, TwoProgramCallsStartInTheirOwnPackets) {
+    // Minification and magnification programs (linear and nearest, no
+    // mip-maps) that differ only in their pids.
+    PrepareTex(kSolo, 2, false);
+    Batch b;
+    b.kind = N_PRIM_TRIANGLES;
+    b.v = {{2, 2, 0}, {42, 2, 0}, {2, 42, 0}};
+    b.runs = {{1, 1}};
+    // Magnification: a sixteenth of the texture over 40 pixels.
+    DrawTex(_NvpRenderTriTex, b, {{{0, 0, 0, 1}}, {{0.0625f, 0, 0, 1}}, {{0, 0.0625f, 0, 1}}});
+    // Minification: the texture eight times over 40 pixels.
+    DrawTex(_NvpRenderTriTex, b, {{{0, 0, 0, 1}}, {{8, 0, 0, 1}}, {{0, 8, 0, 1}}});
+    const auto packets = Packets();
+    ASSERT_EQ(packets[0].size(), 2u);
+    EXPECT_EQ(packets[0][0].pid(0), 0x2222u);
+    EXPECT_EQ(packets[0][0].primitives, 1u);
+    EXPECT_EQ(packets[0][1].pid(0), 0x1111u);
+    EXPECT_EQ(packets[0][1].primitives, 1u);
+}
+
+TEST_F(TexRender, NeighbourFiltersClearTheDitherMarker) {
+    Batch b;
+    b.kind = N_PRIM_TRIANGLES;
+    b.v = {{2, 2, 0}, {20, 2, 0}, {2, 20, 0}};
+    b.runs = {{1, 1}};
+    const std::vector<std::array<float, 4>> tex(3, {0, 0, 0, 1});
+    for (const ULONG point : {1u, 0u}) {
+        PrepareTex(kSolo, 2);
+        ctx_->val.tex.pointSample = point;
+        *pulGLPatternUniq(Pdev()) = 0xDEADBABE;
+        DrawTex(_NvpRenderTriTexOpt, b, tex);
+        EXPECT_EQ(_NDitherMarker(ctx_->pHw), point ? 0xDEADBABEu : 0u);
+        Received();
+    }
+}
+
+TEST_F(TexRender, ModelImprecisionScalesTheFullPairsLimits) {
+    // Sixteenths of a pixel: a 20-pixel edge (320) stays whole under the
+    // scaled limits of the full pair.
+    PrepareTex(kSolo, 2, true, 1);
+    Batch b;
+    b.kind = N_PRIM_TRIANGLES;
+    b.v = {{32, 32, 0}, {32 + 1100, 32, 0}, {32, 32 + 320, 0}};
+    b.runs = {{1, 1}};
+    const std::vector<std::array<float, 4>> tex(3, {0, 0, 0, 1});
+    DrawTex(_NvpRenderTriTex, b, tex);
+    // 1100 > 960: a few pieces (the small set would give hundreds).
+    const auto got = All(Received());
+    EXPECT_GE(got.size(), 2u);
+    EXPECT_LE(got.size(), 8u);
+}
+
+}  // namespace

@@ -1,0 +1,184 @@
+// Span texture samplers and environments: the wrap of a coordinate, the
+// nearest and bilinear samplers at the level's edge, the blend fraction
+// of the two-level filter, and the environments' arithmetic.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "lgi_fixture.h"
+#include "shared/swtexture.h"
+
+namespace {
+
+using lgi_test::LgiTest;
+
+TEST(TexWrap, RepeatAndClamp) {
+    const struct {
+        float s;
+        bool bRepeat;
+        float want;
+    } rows[] = {{1.25f, true, 0.25f}, {-0.25f, true, 0.75f}, {-1.0f, true, 1.0f}, {2.0f, true, 0.0f},
+                {1.0f, true, 1.0f},   {-0.3f, false, 0.0f}, {1.7f, false, 1.0f}, {0.4f, false, 0.4f}};
+    for (const auto& r : rows) EXPECT_FLOAT_EQ(_NTexWrap(r.s, r.bRepeat), r.want) << r.s << " " << r.bRepeat;
+}
+
+class SpanTexture : public LgiTest {
+  protected:
+    void SetUp() override {
+        LgiTest::SetUp();
+        c_ = &ctx_->blocks[0].common;
+        _NInitFragSpan(&c_->span, &c_->texLod);
+        pipe_.pCommonPipeData = c_;
+        ctx_->boundTex.border = 0;
+        ctx_->ppTexLevels = levels_;
+    }
+    void TearDown() override {
+        ctx_->ppTexLevels = nullptr;
+        LgiTest::TearDown();
+    }
+    // Level d of w x h texels whose red is the column and green the row.
+    void Level(ULONG d, LONG w, LONG h, float blue = 0.0f) {
+        store_[d].assign(5 * std::size_t(w) * h, 0.0f);
+        for (LONG j = 0; j < h; ++j)
+            for (LONG i = 0; i < w; ++i) {
+                float* t = &store_[d][5 * (std::size_t(j) * w + i)];
+                t[0] = float(i), t[1] = float(j), t[2] = blue, t[3] = 1.0f;
+            }
+        levels_[d] = store_[d].data();
+    }
+    void Fragments(std::initializer_list<std::pair<float, float>> st) {
+        N_FragSpan& s = c_->span;
+        s.count = 0;
+        for (auto [ss, tt] : st) s.pS[s.count] = ss, s.pT[s.count] = tt, s.pQ[s.count] = 1.0f, ++s.count;
+    }
+    CommonPipeData* c_ = nullptr;
+    N_Pipe pipe_{};
+    float* levels_[N_TEX_LEVELS] = {};
+    std::vector<float> store_[N_TEX_LEVELS];
+};
+
+TEST_F(SpanTexture, NearestAndLinearAtTheEdge) {
+    Level(0, 64, 1);
+    N_TexLod lod{};
+    lod.width = 64, lod.height = 1;
+    Fragments({{0.995f, 0.0f}, {1.0f, 0.0f}});
+    _NTexFilterNearest(ctx_, &pipe_, &lod);
+    EXPECT_FLOAT_EQ(c_->span.pS[0], 63.0f);
+    EXPECT_FLOAT_EQ(c_->span.pS[1], 63.0f);
+    // Linear at the last column takes it twice.
+    Fragments({{1.0f, 0.0f}, {0.5f / 63.0f, 0.0f}});
+    _NTexFilterLinear(ctx_, &pipe_, &lod);
+    EXPECT_FLOAT_EQ(c_->span.pS[0], 63.0f);
+    EXPECT_NEAR(c_->span.pS[1], 0.5f, 1e-5);
+    EXPECT_FLOAT_EQ(c_->span.pTexelAlpha[1], 1.0f);
+}
+
+TEST_F(SpanTexture, LinearMipLinearBlendsByItsOwnLambda) {
+    Level(0, 8, 8, 0.0f);
+    Level(1, 4, 4, 100.0f);
+    N_TexLod lod{};
+    lod.d = 0, lod.d2 = 1, lod.width = lod.height = 8, lod.width2 = lod.height2 = 4;
+    lod.lambda = 0.25f;
+    lod.fraction = 0.9f;  // left over from another span
+    Fragments({{0.0f, 0.0f}});
+    _NTexFilterLinearMipLinear(ctx_, &pipe_, &lod);
+    EXPECT_FLOAT_EQ(c_->span.pQ[0], 25.0f);  // blue 0 and 100 mixed a quarter
+    lod.lambda = 1.75f;
+    Fragments({{0.0f, 0.0f}});
+    _NTexFilterNearestMipLinear(ctx_, &pipe_, &lod);
+    EXPECT_FLOAT_EQ(c_->span.pQ[0], 75.0f);
+    EXPECT_EQ(_NTexFilterOf(5), &_NTexFilterLinearMipLinear);
+    EXPECT_EQ(_NTexFilterOf(4), &_NTexFilterLinear);
+    EXPECT_EQ(_NTexFilterOf(2), &_NTexFilterNearest);
+}
+
+TEST_F(SpanTexture, Environments) {
+    N_FragSpan& s = c_->span;
+    auto set = [&] {
+        s.count = 1;
+        s.pRed[0] = 200.0f, s.pGreen[0] = 100.0f, s.pBlue[0] = 0.0f, s.pAlpha[0] = 0.5f;
+        s.pS[0] = 255.0f, s.pT[0] = 51.0f, s.pQ[0] = 0.0f, s.pTexelAlpha[0] = 0.5f;
+    };
+    set();
+    _NTexEnvModulate(ctx_, &pipe_);
+    EXPECT_FLOAT_EQ(s.pRed[0], 200.0f);
+    EXPECT_FLOAT_EQ(s.pGreen[0], 20.0f);
+    EXPECT_FLOAT_EQ(s.pAlpha[0], 0.25f);
+    set();
+    _NTexEnvDecal(ctx_, &pipe_);
+    EXPECT_FLOAT_EQ(s.pRed[0], 255.0f);
+    EXPECT_FLOAT_EQ(s.pAlpha[0], 0.5f);
+    set();
+    _NTexEnvDecalRGBA(ctx_, &pipe_);
+    EXPECT_FLOAT_EQ(s.pRed[0], 227.5f);
+    EXPECT_FLOAT_EQ(s.pAlpha[0], 0.5f);
+    set();
+    ctx_->val.tex.envColour[0] = 0.0f;
+    _NTexEnvBlend(ctx_, &pipe_);
+    EXPECT_NEAR(s.pRed[0], 0.0f, 1e-3);  // a full texel takes the environment colour
+    EXPECT_FLOAT_EQ(s.pAlpha[0], 0.25f);
+}
+
+}  // namespace
+
+namespace {
+
+ULONG gcTextureNext = 0;
+
+TEST_F(SpanTexture, StageDividesWrapsSamplesAndHandsOn) {
+    Level(0, 8, 8);
+    ctx_->boundTex.target = 1;
+    ctx_->boundTex.width = ctx_->boundTex.height = 8;
+    ctx_->xf.projectionAffine = 0;
+    ctx_->val.tex.samplerInForce = 0;  // nearest
+    ctx_->val.tex.envFunction = 1;     // decal
+    *pulAttr(ctx_, N_ATTR_WRAP_S1) = 0;  // repeat
+    *pulAttr(ctx_, N_ATTR_WRAP_T1) = 1;  // clamp
+    N_TexLod& lod = c_->texLod;
+    lod = N_TexLod{};
+    lod.width = lod.height = 8;
+    N_FragSpan& s = c_->span;
+    s.lodMode = N_LOD_PRIMITIVE;
+    s.count = 3;
+    // (0.5, 0.5) / 2; q = 0 gives (1, 1); s = 2.5 / 2 repeats to 0.25, t clamps to 1.
+    const float st[3][3] = {{0.5f, 0.5f, 2.0f}, {0.3f, 0.3f, 0.0f}, {2.5f, 3.0f, 2.0f}};
+    for (int k = 0; k < 3; ++k) s.pS[k] = st[k][0], s.pT[k] = st[k][1], s.pQ[k] = st[k][2];
+    gcTextureNext = 0;
+    pipe_.next[N_STAGE_SW_TEXTURE] = [](N_Context*, N_Pipe*) { ++gcTextureNext; };
+    _NSpanTexture(ctx_, &pipe_);
+    EXPECT_EQ(gcTextureNext, 1u);
+    EXPECT_FLOAT_EQ(s.pRed[0], 2.0f);    // trunc(0.25 x 7 + 0.5)
+    EXPECT_FLOAT_EQ(s.pGreen[0], 2.0f);
+    EXPECT_FLOAT_EQ(s.pRed[1], 7.0f);
+    EXPECT_FLOAT_EQ(s.pGreen[1], 7.0f);
+    EXPECT_FLOAT_EQ(s.pRed[2], 2.0f);
+    EXPECT_FLOAT_EQ(s.pGreen[2], 7.0f);
+    // An empty span still hands on.
+    s.count = 0;
+    _NSpanTexture(ctx_, &pipe_);
+    EXPECT_EQ(gcTextureNext, 2u);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(SpanTexture, PerFragmentLevelsKeepTheLastForAZeroScale) {
+    for (ULONG d = 0; d < 4; ++d) Level(d, 8 >> d, 8 >> d, 10.0f * float(d));
+    ctx_->boundTex.width = ctx_->boundTex.height = 8;
+    ctx_->texLevels = 4;
+    ctx_->val.tex.minFilter = 2;  // the nearest level
+    ctx_->val.tex.switchOver = 0.0f;
+    N_TexLod lod{};
+    N_FragSpan& s = c_->span;
+    s.lodMode = N_LOD_FRAGMENT;
+    s.count = 3;
+    const float scale[3] = {4.0f, 0.0f, 1.0f};  // level 2, the same again, then magnified
+    for (int k = 0; k < 3; ++k) s.pS[k] = s.pT[k] = 0.0f, s.pQ[k] = scale[k];
+    _NSpanTexCore(ctx_, &pipe_, &lod);
+    EXPECT_FLOAT_EQ(s.pQ[0], 20.0f);
+    EXPECT_FLOAT_EQ(s.pQ[1], 20.0f);
+    EXPECT_FLOAT_EQ(s.pQ[2], 0.0f);
+}
+
+}  // namespace
