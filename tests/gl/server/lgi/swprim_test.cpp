@@ -173,6 +173,8 @@ TEST_F(SwPrimTest, StippleCountsFromEachStripsFirstVertexAlongEachMajorAxis) {
         {"0x00FF factor 1", 0x00FF, 1, {{0, 0}, {20, 0}}, {}, rep({{8, 1}, {8, 0}, {4, 1}})},
         {"second strip restarts", 0x00FF, 1, {{0, 0}, {20, 0}, {3, 5}, {13, 5}}, {2, 2},
          rep({{8, 1}, {8, 0}, {4, 1}, {8, 1}, {2, 0}})},
+        {"the count runs on across a strip's segments", 0x00FF, 1, {{0, 0}, {5, 0}, {20, 0}}, {},
+         rep({{8, 1}, {8, 0}, {4, 1}})},
         {"factor 3: period 48", 0x0003, 3, {{0, 0}, {50, 0}}, {}, rep({{6, 1}, {42, 0}, {2, 1}})},
         {"turn to y-major uses y - y0", 0x00FF, 1, {{0, 0}, {10, 0}, {10, 12}}, {},
          rep({{8, 1}, {2, 0}, {8, 1}, {4, 0}})},
@@ -574,6 +576,74 @@ TEST_F(SwOutlineTest, TriangleOutlineDrawsGlsLinePixels) {
         ref.insert(ref.end(), e.begin(), e.end());
     }
     EXPECT_EQ(got, ref);
+}
+
+// --- the stages the set-up links -------------------------------------------------------------------
+void Hardware(N_Context*, N_Pipe*) {}
+N_StageFn HardwareSelector(N_Context*, N_Pipe* pipe) {
+    pipe->pCommonPipeData->pDispatch->status = 2;
+    return Hardware;
+}
+
+class SwLinkTest : public lgi_test::LgiTest {
+  protected:
+    void SetUp() override {
+        LgiTest::SetUp();
+        const ULONG rect[2] = {0, (479u << 16) | 639u};
+        N_BindClipList(1, rect);
+        for (N_PrimDispatch& pd : ctx_->prim) pd.pfnSelector = HardwareSelector;
+        N_SetStateBlockAttrWord(79, 0);
+        ctx_->dirty = 0;
+        gNForceSoftwarePaths = 1;
+    }
+    void TearDown() override {
+        gNForceSoftwarePaths = 0;
+        LgiTest::TearDown();
+    }
+    std::vector<ULONG> List(ULONG code, ULONG extraMode, ULONG flat) {
+        N_Pipe* pipe = &ctx_->blocks[code & 15].front;
+        pipe->pCommonPipeData->pDispatch = &ctx_->prim[code - 61];
+        pipe->pCommonPipeData->code = code;
+        pipe->mode = ctx_->enableWord | extraMode;
+        pipe->colourCopy = flat;
+        N_StageList l;
+        _NBuildStageList(ctx_, pipe, code, N_VTX_POS3, &l);
+        return {l.stages, l.stages + l.c};
+    }
+    static N_StageFn Stage(ULONG k) { return gNArena.pStageTable[k]; }
+};
+
+TEST_F(SwLinkTest, EveryKindLinksItsPrimitiveStage) {
+    const std::pair<ULONG, N_StageFn> fills[] = {
+        {N_PRIM_POLYGON, _NSwRenderXPgon},    {N_PRIM_TRIANGLES, _NSwRenderXTList},
+        {N_PRIM_QUADS, _NSwRenderXQList},     {N_PRIM_FAN, _NSwRenderXPgon},
+        {N_PRIM_TRI_STRIP, _NSwRenderXTStrip}, {N_PRIM_QUAD_STRIP, _NSwRenderXTStrip},
+    };
+    for (const auto& [code, fn] : fills) {
+        SCOPED_TRACE(code);
+        List(code, 0, 0);
+        EXPECT_EQ(Stage(N_STAGE_POLYGON_RASTER), fn);
+        // Line mode: colours made floats once, the walker, then the line stage.
+        const auto l = List(code, N_MODE_POLY_LINE_PRIM, 0);
+        EXPECT_EQ(Stage(N_STAGE_POLYGON_RASTER), _NSwRenderPgonLines);
+        EXPECT_EQ(std::count(l.begin(), l.end(), N_STAGE_FLOAT_COLOUR), 1);
+        const auto at = std::find(l.begin(), l.end(), N_STAGE_FLOAT_COLOUR);
+        ASSERT_LE(at + 3, l.end());
+        EXPECT_EQ(at[1], N_STAGE_POLYGON_RASTER);
+        EXPECT_EQ(at[2], N_STAGE_RENDER);
+        List(code, N_MODE_POLY_LINE_VERTEX, 1);
+        EXPECT_EQ(Stage(N_STAGE_POLYGON_RASTER), _NSwRenderPgonLinesFlat);
+    }
+    // Lines: their colour entries made floats before the line stage.
+    for (ULONG code : {N_PRIM_LINE_STRIP, N_PRIM_LINES}) {
+        SCOPED_TRACE(code);
+        const auto l = List(code, 0, 1);
+        const auto at = std::find(l.begin(), l.end(), N_STAGE_FLOAT_COLOUR);
+        ASSERT_NE(at, l.end());
+        EXPECT_EQ(at[1], N_STAGE_RENDER);
+        EXPECT_EQ(Stage(N_STAGE_RENDER), code == N_PRIM_LINES ? _NSwRenderLinePairs : _NSwRenderLine);
+    }
+    EXPECT_EQ(ctx_->pfnLineStage, _NSwRenderLine);
 }
 
 }  // namespace
