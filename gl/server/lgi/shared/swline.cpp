@@ -16,7 +16,6 @@
 #include <cstdlib>
 
 #include "3d/arena.h"
-#include "3d/vstage.h"
 #include "hwframe.h"
 #include "swprim.h"
 
@@ -241,7 +240,7 @@ void _NSwRenderLine(N_Context* pctx, N_Pipe* pipe) { vLines(pctx, pipe, kPlain);
 
 void _NSwRenderLineStrips(N_Context* pctx, N_Pipe* pipe) {
     CommonPipeData& c = *pipe->pCommonPipeData;
-    if (c.stripCount > 1) return _NBreakUpListOfStrips(pctx, pipe, _NSwRenderLineStrips);
+    if (c.stripCount > 1) return _NSwEachStrip(pctx, pipe, _NSwRenderLineStrips);
     vLines(pctx, pipe, kDepth);
 }
 

@@ -18,7 +18,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "3d/vstage.h"
 #include "kz2/kzfaces.h"
 #include "swprim.h"
 
@@ -104,7 +103,7 @@ class Walker {
 
 void vOutlines(N_Context* pctx, N_Pipe* pipe, bool bFlat, N_StageFn self) {
     CommonPipeData& c = *pipe->pCommonPipeData;
-    if (c.stripCount > 1) return _NBreakUpListOfStrips(pctx, pipe, self);
+    if (c.stripCount > 1) return _NSwEachStrip(pctx, pipe, self);
     if (c.stripCount < 1 || c.pWindow == nullptr || c.pHwVertices == nullptr || c.pFaceRuns == nullptr) return;
     N_FaceWalk walk;
     if (!walk.Begin(c) || walk.Drawn() == 0) return;

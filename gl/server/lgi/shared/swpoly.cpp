@@ -11,7 +11,8 @@
 // runs (culled faces) draw nothing but keep the numbering.
 #include "swprim.h"
 
-#include "3d/vstage.h"
+#include <algorithm>
+
 #include "kz2/kzfaces.h"
 
 namespace {
@@ -54,10 +55,20 @@ void vTriangle(N_Context* pctx, N_Pipe* pipe, const N_Face& f, bool bFlat, ULONG
     c.pCurPrim = saved;
 }
 
+// The colour entries of a face run of count faces.
+ULONG cRecords(ULONG kind, ULONG count) {
+    switch (kind) {
+    case N_PRIM_TRIANGLES: return 3 * count;
+    case N_PRIM_QUADS: return 4 * count;
+    case N_PRIM_QUAD_STRIP: return 2 * count + 2;
+    default: return kind < N_PRIM_POLYGON ? count : count + 2;
+    }
+}
+
 // Every drawn face of the batch's one strip, cut into triangles.
 void vFaces(N_Context* pctx, N_Pipe* pipe, N_StageFn self) {
     CommonPipeData& c = *pipe->pCommonPipeData;
-    if (c.stripCount > 1) return _NBreakUpListOfStrips(pctx, pipe, self);
+    if (c.stripCount > 1) return _NSwEachStrip(pctx, pipe, self);
     if (c.stripCount < 1 || c.pWindow == nullptr || c.pHwVertices == nullptr || c.pFaceRuns == nullptr) return;
     N_FaceWalk walk;
     if (!walk.Begin(c)) return;
@@ -80,6 +91,71 @@ void vFaces(N_Context* pctx, N_Pipe* pipe, N_StageFn self) {
 }
 
 }  // namespace
+
+void _NSwEachStrip(N_Context* pctx, N_Pipe* pipe, N_StageFn pfn) {
+    CommonPipeData& c = *pipe->pCommonPipeData;
+    if (c.stripCount <= 1) return pfn(pctx, pipe);
+    if (c.pStripCounts == nullptr || c.pWindow == nullptr || c.pHwVertices == nullptr || c.pFaceRuns == nullptr)
+        return;
+    const CommonPipeData saved = c;
+    const bool bPolygon = c.code >= N_PRIM_POLYGON;
+    // The strip's own face runs: its faces taken from the batch's runs in
+    // order, a run that goes on into the next strip cut at the strip's end.
+    static ULONG runs[N_FACE_RUN_WORDS];
+    ULONG run = 0, left = _NRunFaces(saved.pFaceRuns[0]);
+    ULONG vertex = 0, record = 0;
+    for (ULONG s = 0; s < saved.stripCount; ++s) {
+        const ULONG len = saved.pStripCounts[s];
+        if (len > saved.stripVertexCount - vertex) {
+            DbgPrint("_NBreakUpListOfStrips: bogus nVerts (%d)???\n", static_cast<int>(len));
+            break;
+        }
+        ULONG cRuns = 0, records = 0;
+        if (!bPolygon) {
+            runs[cRuns++] = N_FACE_RUN(N_RUN_SECOND, len);
+            records = len;
+        } else {
+            ULONG faces = 0;
+            switch (saved.code) {
+            case N_PRIM_TRIANGLES: faces = len / 3; break;
+            case N_PRIM_QUADS: faces = len / 4; break;
+            case N_PRIM_QUAD_STRIP: faces = len >= 4 ? (len - 2) / 2 : 0; break;
+            default: faces = len > 2 ? len - 2 : 0; break;
+            }
+            while (faces > 0 && left > 0 && cRuns + 1 < N_FACE_RUN_WORDS) {
+                const ULONG take = std::min(faces, left);
+                runs[cRuns++] = N_FACE_RUN(_NRunCode(saved.pFaceRuns[run]), take);
+                records += cRecords(saved.code, take);
+                faces -= take;
+                left -= take;
+                if (left == 0 && run + 1 < N_FACE_RUN_WORDS) left = _NRunFaces(saved.pFaceRuns[++run]);
+            }
+        }
+        runs[cRuns] = 0;
+        const ULONG first = bPolygon ? record : vertex;
+        // A strip whose entries the work buffer does not hold is not drawn.
+        if (first + records > N_COLOUR_ENTRIES) break;
+        c.stripCount = 1;
+        c.stripVertexCount = len;
+        c.pStripCounts = &saved.pStripCounts[s];
+        c.pFaceRuns = runs;
+        c.pWindow = saved.pWindow + 3 * std::size_t{vertex};
+        c.pHwVertices = saved.pHwVertices + N_COLOUR_RECORD_WORDS * std::size_t{first};
+        c.pTexWork = saved.pTexWork != nullptr ? saved.pTexWork + 4 * std::size_t{vertex} : nullptr;
+        c.pEdgeWords = saved.pEdgeWords != nullptr ? saved.pEdgeWords + vertex : nullptr;
+        pfn(pctx, pipe);
+        vertex += len;
+        record += records;
+    }
+    c.stripCount = saved.stripCount;
+    c.stripVertexCount = saved.stripVertexCount;
+    c.pStripCounts = saved.pStripCounts;
+    c.pFaceRuns = saved.pFaceRuns;
+    c.pWindow = saved.pWindow;
+    c.pHwVertices = saved.pHwVertices;
+    c.pTexWork = saved.pTexWork;
+    c.pEdgeWords = saved.pEdgeWords;
+}
 
 void _NSwRenderXPgon(N_Context* pctx, N_Pipe* pipe) { vFaces(pctx, pipe, _NSwRenderXPgon); }
 void _NSwRenderXTStrip(N_Context* pctx, N_Pipe* pipe) { vFaces(pctx, pipe, _NSwRenderXTStrip); }

@@ -20,6 +20,12 @@
 
 #include "swspan.h"
 
+// Runs pfn once a strip of the batch, as a batch of that strip alone: its
+// window coordinates, texture coordinates, edge words and colour entries
+// (lines one a vertex; polygon kinds those of the strip's face runs, after
+// the entries of the strips before it).
+void _NSwEachStrip(N_Context* pctx, N_Pipe* pipe, N_StageFn pfn);
+
 // --- line stages (stage 25) -----------------------------------------------------------------
 // One constant colour, no depth.
 void _NSwRenderLine(N_Context* pctx, N_Pipe* pipe);

@@ -392,6 +392,33 @@ TEST_F(SwPolyTest, FlatFacesTakeGlsProvokingVertex) {
     EXPECT_EQ(gTris[1].red[2], 5.0f);
 }
 
+// A batch of several strips: each strip drawn alone, with its own vertices
+// and colour entries (those after the entries of the strips before it).
+TEST_F(SwPolyTest, StripListsDrawEachStripWithItsOwnEntries) {
+    pipe_->colourCopy = 1;
+    Batch(N_PRIM_FAN, 8, {N_FACE_RUN(1, 4)});
+    strips_ = {4, 4};
+    c_->stripCount = 2;
+    c_->pStripCounts = strips_.data();
+    _NSwRenderXPgon(ctx_, pipe_);
+    EXPECT_EQ(Order(), (std::vector<std::array<LONG, 3>>{{0, 1, 2}, {0, 2, 3}, {4, 5, 6}, {4, 6, 7}}));
+    std::vector<float> red;
+    for (const Tri& t : gTris) red.push_back(t.red[0]);
+    EXPECT_EQ(red, (std::vector<float>{2, 3, 6, 7}));
+    EXPECT_EQ(c_->pWindow, win_.data());
+    EXPECT_EQ(c_->stripCount, 2u);
+
+    // Separate depth-stepped lines: each strip takes its own first colour.
+    gRuns.clear();
+    std::vector<Vtx> v = {{0, 0}, {3, 0}, {0, 5}, {2, 5}};
+    v[2].r = 50;
+    Load(N_PRIM_LINE_STRIP, v, {2, 2});
+    _NSwRenderLineStrips(ctx_, pipe_);
+    ASSERT_EQ(gRuns.size(), 2u);
+    EXPECT_EQ(gRuns[1].f[0].y, 5);
+    EXPECT_EQ(gRuns[1].f[0].r, 50.0f);
+}
+
 TEST_F(SwPolyTest, TextureCoordinatesAreDividedByQ) {
     pipe_->mode |= N_MODE_TEXTURE;
     Batch(N_PRIM_TRIANGLES, 3, {N_FACE_RUN(1, 1)});
