@@ -13,6 +13,8 @@
 
 #include "3d/pipes.h"
 #include "3d/renderfcn.h"
+#include "3d/vstage.h"
+#include "lgi/seams.h"
 #include "lgi/shared/swprim.h"
 #include "lgi_fixture.h"
 
@@ -671,6 +673,96 @@ TEST_F(SwLinkTest, EveryKindLinksItsPrimitiveStage) {
         EXPECT_EQ(Stage(N_STAGE_RENDER), code == N_PRIM_LINES ? _NSwRenderLinePairs : _NSwRenderLine);
     }
     EXPECT_EQ(ctx_->pfnLineStage, _NSwRenderLine);
+}
+
+// Through the layer: vertices drawn with N_ExecPrimitive under the debug
+// switch go through the vertex stages, the float colour entries and these
+// stages; the spans reach the end of the chain.
+class SwDrawTest : public SwLinkTest {
+  protected:
+    void SetUp() override {
+        SwLinkTest::SetUp();
+        gRuns.clear();
+        gPixels.clear();
+        for (ULONG a : {N_ATTR_SHADE, N_ATTR_SHADE_COPY, N_ATTR_SHADE_COPY2}) *pulAttr(ctx_, a) = 2;  // smooth
+        if (ctx_->dirty != 0) _NValidate(ctx_, ctx_->dirty);
+        float K[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+        std::memcpy(ctx_->xf.combined, K, sizeof K);
+        std::memcpy(ctx_->xf.window, K, sizeof K);
+        ctx_->xf.combinedAffine = 0;
+        const float b[6] = {0, 0, 0, 639, 479, 65535};
+        std::memcpy(ctx_->xf.boundsF, b, sizeof b);
+        for (int i = 0; i < 6; ++i) ctx_->xf.boundsI[i] = static_cast<LONG>(b[i]);
+        N_ColourConversion& cv = ctx_->val.colour;
+        cv.scale[0] = 255.0f * 65536.0f;
+        cv.scale[1] = 255.0f * 256.0f;
+        cv.scale[2] = 255.0f;
+        cv.converter = N_CONVERT_RGBA;
+        for (N_PrimDispatch& pd : ctx_->prim) {
+            pd.pfnVertexStage = _NLightingStageFn(N_LIGHT_STAGE_UNLIT_RGBA);
+            pd.dirtyMask = 0;
+        }
+        ctx_->val.cullFront = ctx_->val.cullBack = 0;
+        ctx_->dirty = 0;
+        ctx_->setupStale = 1;
+        savedEnd_ = gNArena.pStageTable[N_STAGE_END];
+    }
+    void TearDown() override {
+        gNArena.pStageTable[N_STAGE_END] = savedEnd_;
+        SwLinkTest::TearDown();
+    }
+    void Draw(ULONG kind, const std::vector<float>& pos, const std::vector<float>& rgba, N_StageFn capture) {
+        gNArena.pStageTable[N_STAGE_END] = capture;
+        N_PrimDesc d{};
+        d.kind = kind;
+        d.count = static_cast<ULONG>(pos.size() / 4);
+        d.format = N_VTX_POS3 | N_VTX_RGBA;
+        d.pPosition = pos.data();
+        d.positionStride = 16;
+        d.pColor = rgba.data();
+        d.colorStride = 16;
+        N_ExecPrimitive(&d);
+        gNArena.pStageTable[N_STAGE_END] = savedEnd_;
+    }
+    N_StageFn savedEnd_ = nullptr;
+};
+
+TEST_F(SwDrawTest, LinesAndTrianglesReachTheSpansWithGlsPixelsAndColours) {
+    // A smooth line strip: GL's pixels of both segments, colours stepped on
+    // the channel scale.
+    Draw(N_PRIM_LINE_STRIP, {10, 10, 0, 1, 20, 14, 0, 1, 20, 30, 0, 1},
+         {1, 0, 0, 1, 0, 1, 0, 1, 0, 0, 1, 1}, CaptureRun);
+    std::vector<std::pair<LONG, LONG>> got, ref = ReferenceLine(10, 10, 20, 14);
+    const auto second = ReferenceLine(20, 14, 20, 30);
+    ref.insert(ref.end(), second.begin(), second.end());
+    std::vector<Frag> frags;
+    for (const LineRun& r : gRuns) frags.insert(frags.end(), r.f.begin(), r.f.end());
+    for (const Frag& f : frags) got.push_back({f.x, f.y});
+    EXPECT_EQ(got, ref);
+    ASSERT_EQ(frags.size(), 26u);
+    EXPECT_NEAR(frags[0].r, 255.0f, 1e-3);
+    EXPECT_NEAR(frags[5].r, 127.5f, 1e-3);
+    EXPECT_NEAR(frags[5].g, 127.5f, 1e-3);
+    EXPECT_NEAR(frags[10].g, 255.0f, 1e-3);
+
+    // A triangle in polygon line mode: the walker's strips through the
+    // line stage, GL's line pixels of its three edges.
+    gRuns.clear();
+    *pulAttr(ctx_, N_ATTR_POLYGON_FRONT) = 1;
+    *pulAttr(ctx_, N_ATTR_POLYGON_BACK) = 1;
+    _NValEnableFlags(ctx_);
+    ctx_->setupStale = 1;
+    Draw(N_PRIM_TRIANGLES, {5, 5, 0, 1, 25, 5, 0, 1, 5, 25, 0, 1}, {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}, CaptureRun);
+    got.clear();
+    ref.clear();
+    const LONG tri[3][2] = {{5, 5}, {25, 5}, {5, 25}};
+    for (int i = 0; i < 3; ++i) {
+        const auto e = ReferenceLine(tri[i][0], tri[i][1], tri[(i + 1) % 3][0], tri[(i + 1) % 3][1]);
+        ref.insert(ref.end(), e.begin(), e.end());
+    }
+    for (const LineRun& r : gRuns)
+        for (const Frag& f : r.f) got.push_back({f.x, f.y});
+    EXPECT_EQ(got, ref);
 }
 
 }  // namespace
