@@ -13,6 +13,7 @@
 // The stipple position is measured from the strip's first vertex along
 // each segment's own major axis.
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 
 #include "3d/arena.h"
@@ -24,6 +25,7 @@ namespace {
 constexpr ULONG kModeDepth = 0x10;
 constexpr ULONG kModeAlpha = 0x88;       // an alpha buffer, or alpha carried
 constexpr ULONG kModeEdgeFlags = 0x200000;
+constexpr std::int64_t kMaxExtent = 1 << 16;
 
 // Which values a stage writes.
 enum : ULONG { kPlain = 0, kDepth = 1, kAttr = 2 };
@@ -64,12 +66,16 @@ void vSegment(N_Context* pctx, N_Pipe* pipe, const LineCall& call, const LONG* a
     CommonPipeData& c = *pipe->pCommonPipeData;
     N_FragSpan& sp = c.span;
     auto* line = static_cast<N_SpanLine*>(c.pCurPrim);
-    const LONG dx = b[0] - a[0], dy = b[1] - a[1];
-    const LONG adx = std::abs(dx), ady = std::abs(dy);
-    const LONG sx = dx < 0 ? -1 : 1, sy = dy < 0 ? -1 : 1;
+    using I64 = std::int64_t;
+    const I64 dx = I64{b[0]} - a[0], dy = I64{b[1]} - a[1];
+    const I64 adx = dx < 0 ? -dx : dx, ady = dy < 0 ? -dy : dy;
+    const I64 sx = dx < 0 ? -1 : 1, sy = dy < 0 ? -1 : 1;
     const bool bXMajor = adx > ady;
-    const LONG major = bXMajor ? adx : ady;
-    const LONG total = major > 0 ? major : 1;
+    const I64 major = bXMajor ? adx : ady;
+    // No screen is this wide: such a segment comes of a vertex the clipper
+    // could not place (NaN or overflowing coordinates) and is not drawn.
+    if (major > kMaxExtent) return;
+    const I64 total = major > 0 ? major : 1;
     line->majorAxis = bXMajor ? 0 : 1;
     line->dx = static_cast<float>(dx);
     line->dy = static_cast<float>(dy);
@@ -80,10 +86,12 @@ void vSegment(N_Context* pctx, N_Pipe* pipe, const LineCall& call, const LONG* a
         lod->s = v.s;
         lod->t = v.t;
         lod->q = v.q;
-        const float rx = adx != 0 ? fRecip(adx) : 0.0f, ry = ady != 0 ? fRecip(ady) : 0.0f;
-        _NSwLineTexLod(pctx, lod, v.ds * rx, v.ds * ry, v.dt * rx, v.dt * ry, adx, ady);
+        const float rx = adx != 0 ? fRecip(static_cast<LONG>(adx)) : 0.0f;
+        const float ry = ady != 0 ? fRecip(static_cast<LONG>(ady)) : 0.0f;
+        _NSwLineTexLod(pctx, lod, v.ds * rx, v.ds * ry, v.dt * rx, v.dt * ry, static_cast<LONG>(adx),
+                       static_cast<LONG>(ady));
     }
-    const float r = fRecip(major);
+    const float r = fRecip(static_cast<LONG>(major));
     if (call.form == kAttr) {
         for (int k = 0; k < 4; ++k) v.dc[k] *= r;
         v.ds *= r;
@@ -92,16 +100,16 @@ void vSegment(N_Context* pctx, N_Pipe* pipe, const LineCall& call, const LONG* a
     }
     if (call.bDepth && call.form != kPlain) v.dz = static_cast<LONG>(r * static_cast<float>(v.dz));
 
-    LONG x = a[0], y = a[1];
-    LONG err = bXMajor ? 2 * ady - adx + (dy < 0 ? -1 : 0) : 2 * adx - ady + (dx < 0 ? -1 : 0);
+    I64 x = a[0], y = a[1];
+    I64 err = bXMajor ? 2 * ady - adx + (dy < 0 ? -1 : 0) : 2 * adx - ady + (dx < 0 ? -1 : 0);
     const LONG cap = static_cast<LONG>(N_FRAG_MAX) - 1;
     LONG n = 0;
-    for (LONG i = 0; i < total; ++i) {
-        sp.pX[n] = x;
-        sp.pY[n] = y;
-        const LONG k = bXMajor ? x - x0 : y - y0;
-        LONG idx = k % static_cast<LONG>(call.period);
-        if (idx < 0) idx += static_cast<LONG>(call.period);
+    for (I64 i = 0; i < total; ++i) {
+        sp.pX[n] = static_cast<LONG>(x);
+        sp.pY[n] = static_cast<LONG>(y);
+        const I64 k = bXMajor ? x - x0 : y - y0;
+        I64 idx = k % static_cast<I64>(call.period);
+        if (idx < 0) idx += static_cast<I64>(call.period);
         sp.pMask[n] = major == 0 ? 1 : call.stipple[idx];
         if (call.form == kAttr) {
             sp.pRed[n] = v.c[0];
@@ -144,6 +152,10 @@ void vSegment(N_Context* pctx, N_Pipe* pipe, const LineCall& call, const LONG* a
             err += 2 * adx;
         }
         if (n == cap || i + 1 == total) {
+            // The entry past the run holds the next pixel of the walk (the
+            // end vertex's after the last piece), which the count leaves out.
+            sp.pX[n] = static_cast<LONG>(x);
+            sp.pY[n] = static_cast<LONG>(y);
             sp.count = n;
             pipe->next[N_STAGE_RENDER](pctx, pipe);
             n = 0;

@@ -31,13 +31,14 @@ struct Frag {
 struct LineRun {
     ULONG major;
     std::vector<Frag> f;
+    std::pair<LONG, LONG> past;  // the entry after the run
 };
 std::vector<LineRun> gRuns;
 
 void CaptureRun(N_Context*, N_Pipe* pipe) {
     const CommonPipeData& c = *pipe->pCommonPipeData;
     const N_FragSpan& sp = c.span;
-    LineRun r{static_cast<const N_SpanLine*>(c.pCurPrim)->majorAxis, {}};
+    LineRun r{static_cast<const N_SpanLine*>(c.pCurPrim)->majorAxis, {}, {sp.pX[sp.count], sp.pY[sp.count]}};
     for (LONG i = 0; i < sp.count; ++i)
         r.f.push_back({sp.pX[i], sp.pY[i], sp.pMask[i], sp.pRed[i], sp.pGreen[i], sp.pBlue[i], sp.pAlpha[i],
                        sp.pDepth[i], sp.pS[i], sp.pT[i], sp.pQ[i]});
@@ -154,7 +155,10 @@ TEST_F(SwPrimTest, SegmentsLightGlsPixelsInEitherDirection) {
             EXPECT_EQ(got[i].mask, 1);
         }
         const LONG adx = std::abs(s[2] - s[0]), ady = std::abs(s[3] - s[1]);
-        if (adx != 0 || ady != 0) EXPECT_EQ(gRuns[0].major, adx > ady ? 0u : 1u) << "equal extents walk y-major";
+        if (adx != 0 || ady != 0) {
+            EXPECT_EQ(gRuns[0].past, std::make_pair(s[2], s[3])) << "the end vertex follows the run";
+            EXPECT_EQ(gRuns[0].major, adx > ady ? 0u : 1u) << "equal extents walk y-major";
+        }
     }
 }
 
@@ -226,6 +230,13 @@ TEST_F(SwPrimTest, EdgeFlagsZeroLengthAndLongSegments) {
     ASSERT_EQ(gRuns.size(), 2u);
     ASSERT_EQ(gRuns[1].f.size(), 1u);
     EXPECT_EQ(gRuns[1].f[0].mask, 1);
+
+    // A vertex no screen holds (the integer-indefinite of a NaN): its
+    // segments are not drawn.
+    gRuns.clear();
+    Load(N_PRIM_LINE_STRIP, {{0, 0}, {static_cast<LONG>(0x80000000u), 5}, {4, 4}});
+    _NSwRenderLine(ctx_, pipe_);
+    EXPECT_TRUE(gRuns.empty());
 
     // A segment longer than the span goes on in pieces, every pixel once.
     gRuns.clear();
