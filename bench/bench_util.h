@@ -32,10 +32,13 @@ inline std::int64_t thread_ns() {
 }
 
 // Times work(i) and reference(i) for items i = 0, 1, ... in alternating
-// batches of `batch` items; between(i) runs after each pair of batches,
-// untimed (and may time what it does itself). Items are what one call of
-// work or reference does; `items` scales them (e.g. pixels or bytes per call)
-// for the rate counter "items_per_second".
+// batches of `batch` items, the reference's batch first every other time
+// (neither side always finds the machine as the other left it); between(i)
+// runs after each pair of batches, untimed (and may time what it does
+// itself). The two sides must not share the memory they draw into, or the
+// second would find the first's work in the caches. Items are what one call
+// of work or reference does; `items` scales them (e.g. pixels or bytes per
+// call) for the rate counter "items_per_second".
 struct Beside {
     std::int64_t batch = 256;
     double itemsPerCall = 1;
@@ -45,16 +48,26 @@ template <typename Work, typename Reference, typename Between>
 void run_beside(benchmark::State& state, const Beside& how, Work work, Reference reference,
                 Between between) {
     std::int64_t own = 0, ref = 0, calls = 0, i = 0;
+    bool bReferenceFirst = false;
+    auto timeBatch = [&](auto& fn, std::int64_t first) {
+        const std::int64_t t0 = thread_ns();
+        for (std::int64_t k = 0; k < how.batch; ++k) fn(first + k);
+        return thread_ns() - t0;
+    };
     for (auto _ : state) {
         const std::int64_t first = i;
-        const std::int64_t t0 = thread_ns();
-        for (std::int64_t k = 0; k < how.batch; ++k) work(first + k);
-        const std::int64_t t1 = thread_ns();
-        for (std::int64_t k = 0; k < how.batch; ++k) reference(first + k);
-        const std::int64_t t2 = thread_ns();
-        state.SetIterationTime(static_cast<double>(t1 - t0) * 1e-9);
-        own += t1 - t0;
-        ref += t2 - t1;
+        std::int64_t tOwn, tRef;
+        if (bReferenceFirst) {
+            tRef = timeBatch(reference, first);
+            tOwn = timeBatch(work, first);
+        } else {
+            tOwn = timeBatch(work, first);
+            tRef = timeBatch(reference, first);
+        }
+        bReferenceFirst = !bReferenceFirst;
+        state.SetIterationTime(static_cast<double>(tOwn) * 1e-9);
+        own += tOwn;
+        ref += tRef;
         calls += how.batch;
         i += how.batch;
         between(i);

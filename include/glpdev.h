@@ -13,6 +13,7 @@
 #include "platform/kernel.h"
 
 struct PDEV;
+struct DSURF;
 
 // Byte offsets of the fields in the driver's PDEV.
 typedef struct GLPDEVFIELDS {
@@ -36,6 +37,10 @@ typedef struct GLPDEVFIELDS {
     // The drawing area and its queues.
     ULONG cjSurfaceHeight; // LONG: cySurface, where a stereo board's second image starts
     ULONG cjDsurfScreen;   // DSURF*: pdsurfScreen, the first argument of kz2GetQueueMgt
+    // The pattern registers and the 3D dither tile.
+    ULONG cjPatternUniq;   // ULONG: iPatternUniq, 0xdeadbabe while the registers hold the dither matrix
+    ULONG cjDsurfDither;   // DSURF*: pdsurfDither, the dither tile (LoadDitherMat), or null
+    ULONG cjPidDither;     // ULONG: pidDither, the dither tile's pid word
 } GLPDEVFIELDS;
 
 extern "C" {
@@ -93,4 +98,13 @@ inline LONG lGLSurfaceHeight(struct PDEV* ppdev) {
 }
 inline const void* pvGLDsurfScreen(struct PDEV* ppdev) {
     return *pGLPdevField<const void*>(ppdev, gGLPdevFields.cjDsurfScreen);
+}
+inline ULONG* pulGLPatternUniq(struct PDEV* ppdev) {
+    return pGLPdevField<ULONG>(ppdev, gGLPdevFields.cjPatternUniq);
+}
+inline const struct DSURF* pdsurfGLDither(struct PDEV* ppdev) {
+    return *pGLPdevField<const struct DSURF*>(ppdev, gGLPdevFields.cjDsurfDither);
+}
+inline ULONG ulGLPidDither(struct PDEV* ppdev) {
+    return *pGLPdevField<ULONG>(ppdev, gGLPdevFields.cjPidDither);
 }

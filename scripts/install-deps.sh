@@ -11,6 +11,9 @@ packages+=(libfreetype-dev fonts-dejavu-core)
 packages+=(clang)
 # The tests' GL reference renderer: Mesa's off-screen software renderer.
 packages+=(libosmesa6-dev)
+# The system's GL/gl.h, whose declarations the system OpenGL library's
+# exports follow and applications include.
+packages+=(libgl-dev)
 # Compiler cache for the test script's two builds.
 packages+=(ccache)
 

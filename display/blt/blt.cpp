@@ -39,7 +39,8 @@ BOOL bFastFill(SURFOBJ* psoTrg, CLIPOBJ* pco, RECTL* prclTrg, BRUSHOBJ* pbo, ROP
     } else {
         return FALSE;
     }
-    vFillSolidClipped(psoTrg, pco, rop4, flInfo, iColour, prclTrg);
+    if (!bFillSolidOne(psoTrg, pco, prclTrg, rop4 & 0xFF, flInfo, iColour))
+        vFillSolidClipped(psoTrg, pco, rop4, flInfo, iColour, prclTrg);
     return TRUE;
 }
 

@@ -51,6 +51,15 @@ void vFillSolid(SURFOBJ* pso, ROP4 rop4, ULONG flInfo, ULONG iSolidColour, RECTL
 void vFillSolidClipped(SURFOBJ* pso, CLIPOBJ* pco, ROP4 rop4, ULONG flInfo, ULONG iSolidColour,
                        RECTL* prclDst, ULONG cDst = 1);
 
+// The straight-line form of vFillSolidClipped for the common case: one
+// destination rectangle, no clip object, DC_TRIVIAL or DC_RECT, ROP 0xF0,
+// 0x00 or 0xFF (no destination read), one eye, all planes, no units
+// switched off, every queue with room. It writes the same packet as the
+// general path (bQueueOnePrimitive, queue.h) and answers TRUE; FALSE, with
+// nothing queued, when the case is another, for the general path to draw.
+BOOL bFillSolidOne(SURFOBJ* pso, CLIPOBJ* pco, const RECTL* prcl, ULONG rop3, ULONG flInfo,
+                   ULONG iSolidColour);
+
 // Fills c rectangles with a colour pattern brush (REALBRUSH_MONO clear) at
 // the brush origin *pptlBrushOrg (surface coordinates; null = (0, 0)).
 void vFillPattern(SURFOBJ* pso, RECTL* prcl, ULONG c, REALBRUSH* prbrush, POINTL* pptlBrushOrg,
@@ -168,13 +177,27 @@ ULONG* pWriteFillClip(ULONG* p, const FILLTARGET* pft, LONG yEye);
 inline bool bSameTile(LONG x0, LONG y0, LONG x1, LONG y1) {
     return ((x0 ^ x1) & 0xF80) == 0 && ((y0 ^ y1) & 0xF80) == 0;
 }
+// The queue calls the routing makes: the driver's own exported functions.
+// A program that loaded the driver as a module passes a record of the same
+// three members holding that module's functions, so that the routing below
+// runs against the loaded driver's queues (a benchmark does).
+struct DIRECTQUEUECALLS {
+    static void copyN(KZ2QUEUEMGT pqm, ULONG* pEnd, KZ2QUEUE* q) { kz2CopyPrimN(pqm, pEnd, q); }
+    static ULONG* routeSplit(KZ2QUEUEMGT pqm, ULONG* pEnd, ULONG xy, BOOL bRoute) {
+        return kz2CopyPrimMulScreen(pqm, pEnd, xy, bRoute);
+    }
+    static ULONG* routeMany(KZ2QUEUEMGT pqm, ULONG* pEnd, ULONG xy0, ULONG xy1, ULONG xy2) {
+        return kz2CopyPrimOpt(pqm, pEnd, xy0, xy1, xy2);
+    }
+};
 // Counts one primitive in q and makes it the current queue with its write
 // pointer and mark at the end of the primitive's words (which q must
 // already hold, or receive now). Answers q's write pointer.
-inline ULONG* pInline(KZ2QUEUEMGT pqm, ULONG* pEnd, KZ2QUEUE* q) {
+template <typename Calls = DIRECTQUEUECALLS>
+inline ULONG* pInline(KZ2QUEUEMGT pqm, ULONG* pEnd, KZ2QUEUE* q, const Calls& calls = Calls{}) {
     ++q->cPrims;
     if (q != pqm->pqCurrent) {
-        kz2CopyPrimN(pqm, pEnd, q);
+        calls.copyN(pqm, pEnd, q);
         pqm->pqCurrent = q;
     } else {
         q->pWrite = pEnd;
@@ -191,13 +214,14 @@ inline ULONG* pInline(KZ2QUEUEMGT pqm, ULONG* pEnd, KZ2QUEUE* q) {
 // else through kz2CopyPrimOpt(vFirst, vLast, vFirst). The routing of fills,
 // glyph bands and the 3D escape's rectangles. Answers where the next
 // primitive goes.
+template <typename Calls = DIRECTQUEUECALLS>
 inline ULONG* pRoutePrimitive(KZ2QUEUEMGT pqm, ULONG* pEnd, ULONG vFirst, ULONG vLast,
-                              bool bOneTile) {
+                              bool bOneTile, const Calls& calls = Calls{}) {
     const QUEUELAYOUT* pLayout = pqm->pLayout;
-    if (pLayout->cQueues == 1) return pInline(pqm, pEnd, pqm->pqCurrent);
-    if (pLayout->bSplitScreen) return kz2CopyPrimMulScreen(pqm, pEnd, vFirst, bOneTile);
-    if (!bOneTile || pqm->cPrims == 0) return kz2CopyPrimOpt(pqm, pEnd, vFirst, vLast, vFirst);
-    return pInline(pqm, pEnd, pqm + pqm->abTileQueue[KZ2_TILE_OF(vFirst)]);
+    if (pLayout->cQueues == 1) return pInline(pqm, pEnd, pqm->pqCurrent, calls);
+    if (pLayout->bSplitScreen) return calls.routeSplit(pqm, pEnd, vFirst, bOneTile);
+    if (!bOneTile || pqm->cPrims == 0) return calls.routeMany(pqm, pEnd, vFirst, vLast, vFirst);
+    return pInline(pqm, pEnd, pqm + pqm->abTileQueue[KZ2_TILE_OF(vFirst)], calls);
 }
 // Writes the four corner words of the board rectangle [x0, x1) x [y0, y1) at
 // p and routes them (pRoutePrimitive by its corners (x0, y0) and (x1, y1));

@@ -46,7 +46,14 @@ extern "C" const GLPDEVFIELDS gGLPdevFields = {
     .cjHookSlots = offsetof(PDEV, hGLServer),
     .cjSurfaceHeight = offsetof(PDEV, cySurface),
     .cjDsurfScreen = offsetof(PDEV, pdsurfScreen),
+    .cjPatternUniq = offsetof(PDEV, iPatternUniq),
+    .cjDsurfDither = offsetof(PDEV, pdsurfDither),
+    .cjPidDither = offsetof(PDEV, pidDither),
 };
+static_assert(std::is_same_v<decltype(PDEV::iPatternUniq), ULONG> &&
+                  std::is_same_v<decltype(PDEV::pdsurfDither), DSURF*> &&
+                  std::is_same_v<decltype(PDEV::pidDither), ULONG>,
+              "the GL server reads the dither fields with these types");
 static_assert(offsetof(PDEV, cyScreen) == offsetof(PDEV, cxScreen) + sizeof(LONG) &&
                   std::is_same_v<decltype(PDEV::hsurfScreen), HSURF> &&
                   std::is_same_v<decltype(PDEV::cxScreen), LONG> &&

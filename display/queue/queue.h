@@ -70,6 +70,31 @@ void kz2SyncDMA(KZ2QUEUEMGT qm);
 // releasing call, e.g. kz2SyncDMA.
 void vCloseAllQueuePackets(KZ2QUEUEMGT qm);
 
+// The one-primitive packet of the 2D fast paths, in two steps around the
+// caller's writing of the same cWords words (the packet's body: pid words,
+// instructions, clip pair, constants, then the primitive) at
+// qm[i].pStreamEnd + 2 of every queue i. Together they leave the queues as
+// kz2NewPacketQueue(qm, owner, 1), those words written and routed as a
+// fill's first rectangle at vFirst (pRoutePrimitive), the command word
+// stored and kz2UpdatePacketPtr would.
+// bOpenOnePrimitive holds the flush thread off and answers FALSE, with
+// nothing written, when the room check would have work to do (units wait
+// to be switched on again, a queue is closed for a wait or short of room)
+// or the body is longer than a primitive's room: the caller takes its
+// general path then (the flush thread stays held, as the general path
+// holds it anyway).
+BOOL bOpenOnePrimitive(KZ2QUEUEMGT qm, ULONG cWords);
+void vCloseOnePrimitive(KZ2QUEUEMGT qm, ULONG ulCommand, ULONG cWords, ULONG vFirst);
+template <typename Write>
+inline BOOL bQueueOnePrimitive(KZ2QUEUEMGT qm, ULONG ulCommand, ULONG cWords, ULONG vFirst,
+                               Write write) {
+    if (!bOpenOnePrimitive(qm, cWords)) return FALSE;
+    const ULONG cQueues = qm->pLayout->cQueues;
+    for (ULONG i = 0; i < cQueues; ++i) write(qm[i].pStreamEnd + 2);
+    vCloseOnePrimitive(qm, ulCommand, cWords, vFirst);
+    return TRUE;
+}
+
 // --- the flush thread (queue_thread.cpp) -------------------------------------------
 
 // Has the flush thread follow the device's current queue manager; starts the

@@ -137,11 +137,12 @@ extern "C" ULONG kz2SoftUpdatePacketPtr(KZ2QUEUEMGT qm, ULONG* /*pEnd*/) {
     return 1;
 }
 
-extern "C" ULONG kz2UpdatePacketPtr(KZ2QUEUEMGT qm, PVOID /*pvOwner*/, ULONG* pEnd,
-                                    ULONG /*ulArg4*/) {
-    if (qm == nullptr) return 1;
-    vHoldFlushThread(qm);
-    vClosePackets(qm);
+namespace {
+
+// What kz2UpdatePacketPtr does once the packets are closed: a flush when
+// the pointer code asked for one, else the kicks; then the flush thread
+// may come in again.
+void vHandOverClosed(KZ2QUEUEMGT qm, ULONG* pEnd) {
     // The pointer code raises the count from its own thread.
     std::atomic_ref<LONG> cFlushNow(ppdevOf(qm)->cFlushNow);
     if (cFlushNow.load() > 0) {
@@ -151,7 +152,78 @@ extern "C" ULONG kz2UpdatePacketPtr(KZ2QUEUEMGT qm, PVOID /*pvOwner*/, ULONG* pE
         for (ULONG i = 0; i < cQueuesOf(qm); ++i) vKickQueue(qm + i);
     }
     vReleaseFlushThread(qm);
+}
+
+}  // namespace
+
+extern "C" ULONG kz2UpdatePacketPtr(KZ2QUEUEMGT qm, PVOID /*pvOwner*/, ULONG* pEnd,
+                                    ULONG /*ulArg4*/) {
+    if (qm == nullptr) return 1;
+    vHoldFlushThread(qm);
+    vClosePackets(qm);
+    vHandOverClosed(qm, pEnd);
     return 1;
+}
+
+BOOL bOpenOnePrimitive(KZ2QUEUEMGT qm, ULONG cWords) {
+    if (qm == nullptr || cWords == 0 || cWords * sizeof(ULONG) > KZ2_PACKET_ROOM) return FALSE;
+    vHoldFlushThread(qm);
+    // The room check of kz2NewPacketQueue(qm, owner, 1) finds nothing to do
+    // when no units wait to be switched on again and every queue is open
+    // with room for its request; anything else is the general path's.
+    if (qm->fReenable != 0) return FALSE;
+    const std::ptrdiff_t cbAsked =
+        std::max<std::ptrdiff_t>(KZ2_PACKET_ROOM + KZ2_PACKET_SLACK, KZ2_MIN_ROOM);
+    for (ULONG i = 0; i < cQueuesOf(qm); ++i) {
+        const KZ2QUEUE* q = qm + i;
+        if (q->ulRestart != 0 || cbBetween(q->pStreamEnd, q->pRingLimit) < cbAsked) return FALSE;
+    }
+    // Any 2D drawing makes the remembered swap rectangle unequal to all.
+    PDEV* ppdev = ppdevOf(qm);
+    ppdev->rclSwap.left = 0;
+    ppdev->rclSwap.right = 0;
+    return TRUE;
+}
+
+void vCloseOnePrimitive(KZ2QUEUEMGT qm, ULONG ulCommand, ULONG cWords, ULONG vFirst) {
+    const QUEUELAYOUT* pLayout = qm->pLayout;
+    const ULONG cQueues = pLayout->cQueues;
+    // The packet opens at each stream end and holds the one primitive.
+    for (ULONG i = 0; i < cQueues; ++i) {
+        KZ2QUEUE* q = qm + i;
+        ULONG* p = q->pStreamEnd;
+        p[0] = ulCommand;
+        q->pPacket = p;
+        q->pWrite = p + 2 + cWords;
+        q->cPrims = 1;
+    }
+    qm->fFresh = 1;
+    // The routing's choice of current queue: with one queue it stays; the
+    // first primitive of a packet goes to every queue and the queue owning
+    // vFirst's tile (on a split board of vFirst's screen) becomes current,
+    // the one current before keeping its mark at its write pointer.
+    KZ2QUEUE* pqBefore = qm->pqCurrent;
+    KZ2QUEUE* pqAfter = pqBefore;
+    if (cQueues != 1) {
+        ULONG iQueue = qm->abTileQueue[KZ2_TILE_OF(vFirst)];
+        if (pLayout->bSplitScreen &&
+            static_cast<LONG>(vFirst & 0xFFFF) >= pLayout->ppdevSelf->cxScreen * 16)
+            iQueue += pLayout->cQueuesPerScreen;
+        pqAfter = qm + iQueue;
+    }
+    pqBefore->pMark = pqBefore->pWrite;
+    pqAfter->pMark = pqAfter->pWrite;
+    qm->pqCurrent = pqAfter;
+    if (pLayout->bSplitScreen) {
+        vClosePackets(qm);
+    } else {
+        for (ULONG i = 0; i < cQueues; ++i) {
+            KZ2QUEUE* q = qm + i;
+            q->pPacket[1] = 1;
+            q->pStreamEnd = q->pWrite;
+        }
+    }
+    vHandOverClosed(qm, pqAfter->pWrite);
 }
 
 extern "C" void kz2FlushPacket(KZ2QUEUEMGT qm) {

@@ -259,4 +259,41 @@ void load_data(const DecodedPacket& packet, const Fields& f, std::size_t prim, S
 void run_area(const SpanContext& c, std::int64_t x0, std::int64_t y0, std::int64_t x1,
               std::int64_t y1);
 
+// The page of the last pixel a cursor looked up (rasterizer r, pid):
+// another pixel of the same page is found from it without a lookup. The
+// page slots cannot change while a packet is carried out, so a cursor lives
+// no longer than one packet.
+class PageCursor {
+public:
+    PageCursor(Impl& board, int r, std::uint16_t pid) : board_(board), r_(r), pid_(pid) {}
+    // Impl::page_pixel(r, pid, x, y, bytesPerPixel, run).
+    std::uint8_t* pixel(std::int64_t x, std::int64_t y, std::uint32_t* bytesPerPixel, std::int64_t* run = nullptr) {
+        if (x < x0_ || x >= x1_ || y < y0_ || y >= y1_) {
+            std::uint8_t* p = board_.page_pixel(r_, pid_, x, y, bytesPerPixel, run);
+            if (p == nullptr) return nullptr;
+            bpp_ = *bytesPerPixel;
+            const std::int64_t w = board_.pageWidth[bpp_], h = board_.pageHeight[bpp_];  // powers of two
+            x0_ = x & ~(w - 1);
+            y0_ = y & ~(h - 1);
+            x1_ = x0_ + w;
+            y1_ = y0_ + h;
+            pitch_ = static_cast<std::size_t>(w) * bpp_;
+            origin_ = p - static_cast<std::size_t>(y - y0_) * pitch_ - static_cast<std::size_t>(x - x0_) * bpp_;
+            return p;
+        }
+        *bytesPerPixel = bpp_;
+        if (run != nullptr) *run = x1_ - x;
+        return origin_ + static_cast<std::size_t>(y - y0_) * pitch_ + static_cast<std::size_t>(x - x0_) * bpp_;
+    }
+
+private:
+    Impl& board_;
+    int r_;
+    std::uint16_t pid_;
+    std::int64_t x0_ = 0, y0_ = 0, x1_ = 0, y1_ = 0;  // the page's pixels (empty: none yet)
+    std::uint8_t* origin_ = nullptr;                   // its pixel (x0_, y0_)
+    std::size_t pitch_ = 0;
+    std::uint32_t bpp_ = 0;
+};
+
 }  // namespace vnx::board::exec

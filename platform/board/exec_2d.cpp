@@ -70,6 +70,18 @@ struct UniformResult {
 UniformResult uniform_result(const SpanContext& c) {
     const Program& prog = *c.program;
     UniformResult u;
+    if (prog.n == 1 && prog.ins[0].op == kOpMove && prog.ins[0].dst == kSlotLow) {
+        // One move into register 13 (solid fills, point loads): the value
+        // moved, written outside the clip too unless the move is clipped.
+        // Registers other than the data registers read 0 here.
+        const Instr& in = prog.ins[0];
+        const std::uint32_t value = in.a >= 8 ? c.data[in.a - 8] : 0u;
+        u.value[1] = value;
+        u.wrote[1] = true;
+        u.value[0] = in.clip ? 0u : value;
+        u.wrote[0] = !in.clip;
+        return u;
+    }
     for (int inside = 0; inside < 2; ++inside) {
         std::uint32_t reg[kSlots] = {};
         for (int k = 0; k < 4; ++k) reg[8 + k] = c.data[k];
@@ -395,10 +407,34 @@ bool draw_rectangles(Impl& board, int r, const DecodedPacket& packet) {
 
 bool draw_points(Impl& board, int r, const DecodedPacket& packet) {
     // The one pixel at the last word.
-    return run_primitives(board, r, packet, [](const std::uint32_t* end) {
+    auto pixelOf = [](const std::uint32_t* end) {
         const std::int64_t x = fixed_x(end[-1]) >> 4, y = fixed_y(end[-1]) >> 4;
         return PixelArea{x, y, x + 1, y + 1};
-    });
+    };
+    Program program;
+    SpanContext c{};
+    if (!packet_context(board, r, packet, 0, &program, &c)) return false;
+    if (!program.uniform) return run_primitives(board, r, packet, pixelOf);
+    // A uniform program (the pattern and dither loads): what run_area does
+    // for a one-pixel area, a point at a time, the packet's pages found once.
+    const Fields f = fields_of(packet.command);
+    const std::size_t wpp = packet.wordsPerPrimitive;
+    const Rasterizer& ras = board.rasterizers[r];
+    const PixelFormat& format = pixel_format_of_pid(c.pid[0]);
+    PageCursor cursor(board, r, c.pid[0]);
+    for (std::size_t i = 0; i < packet.primitives; ++i) {
+        const PixelArea a = pixelOf(packet.primitiveWords.data() + (i + 1) * wpp);
+        load_data(packet, f, i, &c);
+        if (!owns(ras, a.x0, a.y0)) continue;
+        const UniformResult u = uniform_result(c);
+        const bool inside =
+            !c.hasClip || (a.y0 >= c.clipY0 && a.y0 < c.clipY1 && a.x0 >= c.clipX0 && a.x0 < c.clipX1);
+        if (!u.wrote[inside]) continue;
+        std::uint32_t bpp = 0;
+        std::uint8_t* p = cursor.pixel(a.x0 >= c.xScreen ? a.x0 - c.xScreen : a.x0, a.y0, &bpp);
+        if (p != nullptr) format.fill(p, 1, u.value[inside]);
+    }
+    return true;
 }
 
 bool load_mask_pattern(Impl& board, int r, const DecodedPacket& packet) {

@@ -66,7 +66,7 @@ bool plain_copy(const Program& program, std::uint16_t pidDst, std::uint16_t pidS
 
 // The block [a.x0, a.x1) x [a.y0, a.y1) of a plain copy: raw holds each
 // row's eight source pixels as stored, in block order from x0's sample on.
-void move_block(const SpanContext& c, const PixelArea& a, const std::uint8_t (*raw)[kBlock * 4],
+void move_block(const SpanContext& c, PageCursor& dst, const PixelArea& a, const std::uint8_t (*raw)[kBlock * 4],
                 std::uint32_t bpp, bool clip) {
     const Rasterizer& ras = c.board->rasterizers[c.r];
     for (std::int64_t y = a.y0; y < a.y1; ++y) {
@@ -85,7 +85,7 @@ void move_block(const SpanContext& c, const PixelArea& a, const std::uint8_t (*r
             const std::int64_t xMemory = from >= c.xScreen ? from - c.xScreen : from;
             std::uint32_t size = 0;
             std::int64_t run = 0;
-            std::uint8_t* d = c.board->page_pixel(c.r, c.pid[0], xMemory, y, &size, &run);
+            std::uint8_t* d = dst.pixel(xMemory, y, &size, &run);
             if (d == nullptr) continue;
             std::memcpy(d, raw[y - a.y0] + (from - a.x0) * bpp,
                         static_cast<std::size_t>(std::min(run, to - from)) * bpp);
@@ -104,14 +104,16 @@ bool load_copy_table(Impl& board, int r, const DecodedPacket& packet) {
     const std::uint16_t pid = packet.pid(0);
     const std::size_t wpp = packet.wordsPerPrimitive;
     if (wpp < 4) return false;
+    const PixelFormat& format = pixel_format_of_pid(pid);
+    PageCursor cursor(board, r, pid);
     for (std::size_t i = 0; i < packet.primitives; ++i) {
         const PixelArea a = corner_area(packet.primitiveWords.data() + (i + 1) * wpp - 4);
         if (!owns(ras, a.x0, a.y0)) continue;
         for (int k = 0; k < 16; ++k) {
             std::uint32_t bpp = 0;
-            const std::uint8_t* p = board.page_pixel(r, pid, a.x0 + k % 4, a.y0 + k / 4, &bpp);
+            const std::uint8_t* p = cursor.pixel(a.x0 + k % 4, a.y0 + k / 4, &bpp);
             ras.copyTable[k] = 0;
-            if (p != nullptr) pixel_format_of_pid(pid).load(p, 1, &ras.copyTable[k]);
+            if (p != nullptr) format.load(p, 1, &ras.copyTable[k]);
         }
     }
     return true;
@@ -139,6 +141,7 @@ bool copy_blocks(Impl& board, int r, const DecodedPacket& packet) {
     const bool plain = plain_copy(program, packet.pid(0), pidSrc);
     const bool plainClip = plain && program.ins[0].clip;
     std::uint8_t raw[kBlock][kBlock * 4];
+    PageCursor src(board, r, pidSrc), dst(board, r, packet.pid(0));
     for (std::size_t i = 0; i < packet.primitives; ++i) {
         const std::uint32_t* w = &packet.primitiveWords[i * wpp];
         const PixelArea a = corner_area(w + wpp - 4);
@@ -164,8 +167,13 @@ bool copy_blocks(Impl& board, int r, const DecodedPacket& packet) {
             // The source block's rows lie in one page (sy0 is on an 8-row
             // boundary, the offsets are below 8).
             std::uint32_t size = 0;
-            const std::uint8_t* p0 = board.page_pixel(r, pidSrc, sx0, sy0, &size);
+            const std::uint8_t* p0 = src.pixel(sx0, sy0, &size);
             const std::size_t pitch = std::size_t{board.pageWidth[bpp]} * bpp;
+            // The rows lie far apart in memory: every one is asked for
+            // before the first is read, so their fetches overlap.
+            if (p0 != nullptr) {
+                for (int k = 0; k < kBlock; ++k) __builtin_prefetch(p0 + static_cast<std::size_t>(k) * pitch);
+            }
             for (std::int64_t y = a.y0; y < a.y1; ++y) {
                 const std::uint8_t* p = p0 != nullptr ? p0 + static_cast<std::size_t>(off[(y + phY) & 7]) * pitch : nullptr;
                 std::uint8_t* out = raw[y - a.y0];
@@ -179,7 +187,7 @@ bool copy_blocks(Impl& board, int r, const DecodedPacket& packet) {
                 default: gather<4>(out, p, a.x0, a.x1, phX, off); break;
                 }
             }
-            move_block(c, a, raw, bpp, plainClip);
+            move_block(c, dst, a, raw, bpp, plainClip);
             continue;
         }
         for (std::int64_t y = a.y0; y < a.y1; ++y) {

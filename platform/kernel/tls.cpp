@@ -153,6 +153,9 @@ void run_callbacks(FlsValues& v) {
 }
 
 FlsValues& fls_values() {
+    // The thread's own record is made first, so that it outlives the values:
+    // callbacks run at the thread's end may still sleep, wait or lock.
+    (void)vnx::kernel::current_thread();
     thread_local FlsOwner owner;
     tFls = &owner.values;
     return owner.values;

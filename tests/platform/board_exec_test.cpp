@@ -268,6 +268,19 @@ TEST_F(BoardExecTest, PointsWriteTheirOwnColour) {
     EXPECT_EQ(at(kPid32, 7, 6), 0x22u);
     EXPECT_EQ(at(kPid32, 5, 9), 0x33u);
     EXPECT_EQ(at(kPid32, 6, 6), 0u);
+
+    // Points of one packet on two pages (rows 0-127 and 128 on), under a
+    // clipped move and an unclipped one with the same clip pair.
+    const std::uint32_t kClippedPoints = 0x02102020;
+    send({kClippedPoints, 3, kPid32, kClip | 0x00360348, clip(0, 0), clip(20, 140), 0x44, vtx(6, 7), 0x55,
+          vtx(6, 131), 0x66, vtx(30, 131)});
+    EXPECT_EQ(at(kPid32, 6, 7), 0x44u);
+    EXPECT_EQ(at(kPid32, 6, 131), 0x55u);
+    EXPECT_EQ(at(kPid32, 30, 131), 0u) << "a point outside the clip";
+    send({kClippedPoints, 2, kPid32, 0x00360348, clip(0, 0), clip(20, 140), 0x77, vtx(30, 131), 0x88,
+          vtx(31, 2)});
+    EXPECT_EQ(at(kPid32, 30, 131), 0x77u) << "an unclipped move ignores the clip pair";
+    EXPECT_EQ(at(kPid32, 31, 2), 0x88u);
 }
 
 // Programs with opcodes or registers the model does not run, and kinds of

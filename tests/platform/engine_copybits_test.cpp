@@ -49,6 +49,55 @@ TEST_F(EngineCopyBits, EveryPairOfFormatsThroughTheTranslation) {
     }
 }
 
+// Plain copies as the driver and the graphics engine ask for them (a
+// trivial clip object, a trivial translation of the engine's or of the
+// caller's own) move the pixels unchanged, at every row length the row
+// moves handle; a table translation is still applied.
+TEST_F(EngineCopyBits, PlainCopiesUnderTrivialObjects) {
+    const HPALETTE p888 = EngCreatePalette(PAL_BITFIELDS, 0, nullptr, 0xFF0000, 0x00FF00, 0x0000FF);
+    ref::Xlate engineTrivial(vnx::engine::create_xlate(p888, p888));
+    ASSERT_EQ(engineTrivial->flXlate, static_cast<FLONG>(XO_TRIVIAL));
+    XLATEOBJ ownTrivial{};
+    ownTrivial.flXlate = XO_TRIVIAL;
+    std::vector<ULONG> vector(256);
+    for (ULONG i = 0; i < 256; ++i) vector[i] = 255 - i;
+    ref::Xlate table(vnx::engine::create_xlate_vector(vector.data(), 256));
+    ref::Clip trivial(vnx::engine::create_trivial_clip(RECTL{0, 0, 200, 40}));
+    struct Row {
+        ULONG iFormat;
+        LONG cx, cy;
+    };
+    // Rows of 1 to 200 pixels: below 8 bytes, up to 16, 32, 64, 128 and past.
+    const Row rows[] = {{BMF_8BPP, 1, 1},    {BMF_8BPP, 8, 8},   {BMF_16BPP, 8, 8},
+                        {BMF_16BPP, 24, 5},  {BMF_16BPP, 40, 3}, {BMF_16BPP, 64, 20},
+                        {BMF_32BPP, 8, 8},   {BMF_32BPP, 30, 4}, {BMF_32BPP, 33, 2},
+                        {BMF_32BPP, 64, 30}, {BMF_32BPP, 190, 2}};
+    std::mt19937 rng(5);
+    for (const Row& row : rows) {
+        for (XLATEOBJ* pxlo :
+             {static_cast<XLATEOBJ*>(nullptr), engineTrivial.get(), &ownTrivial, table.get()}) {
+            if (pxlo == table.get() && row.iFormat != BMF_8BPP) continue;
+            SCOPED_TRACE(::testing::Message()
+                         << "format " << row.iFormat << ", " << row.cx << "x" << row.cy
+                         << ", translation " << (pxlo == nullptr ? 0 : pxlo->flXlate));
+            Bitmap src(200, 40, row.iFormat), dst(200, 40, row.iFormat);
+            src.randomize(rng());
+            dst.randomize(rng());
+            std::vector<ULONG> want = dst.pixels();
+            RECTL rcl{5, 3, 5 + row.cx, 3 + row.cy};
+            POINTL ptl{7, 1};
+            ASSERT_TRUE(EngCopyBits(dst.pso, src.pso, trivial.get(), pxlo, &rcl, &ptl));
+            for (LONG y = 0; y < row.cy; ++y)
+                for (LONG x = 0; x < row.cx; ++x) {
+                    const ULONG v = src.get(7 + x, 1 + y);
+                    want[size_t((3 + y) * 200 + 5 + x)] = pxlo == table.get() ? vector[v] : v;
+                }
+            ASSERT_TRUE(ref::same_pixels(want, dst));
+        }
+    }
+    EngDeletePalette(p888);
+}
+
 TEST_F(EngineCopyBits, TranslationsBetweenPalettes) {
     ULONG four[4] = {0x000000, 0x0000FF, 0x00FF00, 0xFF0000};  // black, red, green, blue
     const HPALETTE idx = EngCreatePalette(PAL_INDEXED, 4, four, 0, 0, 0);

@@ -298,4 +298,30 @@ TEST(KernelThreads, FiberLocalCallbacksRunAtTheThreadsEnd) {
     vnx::process::terminate(app);
 }
 
+// A callback at the thread's end may still sleep and take a lock, also on
+// a thread that set the value before anything else of the kernel knew it.
+CRITICAL_SECTION gFlsLock;
+int gFlsSlept = 0;
+void FlsSleepAndLock(PVOID) {
+    Sleep(0);
+    EnterCriticalSection(&gFlsLock);
+    ++gFlsSlept;
+    LeaveCriticalSection(&gFlsLock);
+}
+
+TEST(KernelThreads, FiberLocalCallbacksMaySleepAndLock) {
+    InitializeCriticalSection(&gFlsLock);
+    gFlsSlept = 0;
+    const DWORD dwSlot = FlsAlloc(FlsSleepAndLock);
+    ASSERT_NE(dwSlot, FLS_OUT_OF_INDEXES);
+    static int value = 0;
+    std::thread([&] {
+        FlsSetValue(dwSlot, &value);
+        Sleep(0);
+    }).join();
+    EXPECT_EQ(gFlsSlept, 1);
+    EXPECT_TRUE(FlsFree(dwSlot));
+    DeleteCriticalSection(&gFlsLock);
+}
+
 }  // namespace

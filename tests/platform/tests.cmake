@@ -11,3 +11,9 @@ add_dependencies(platform_tests vnxfakedrv)
 pkg_check_modules(OSMESA REQUIRED osmesa)
 target_include_directories(platform_tests PRIVATE ${OSMESA_INCLUDE_DIRS} ${PROJECT_SOURCE_DIR}/include)
 target_link_libraries(platform_tests PRIVATE PNG::PNG ${CMAKE_DL_LIBS})
+# The system OpenGL library (opengl32/): applications link it; it loads the
+# client driver by name, with the display driver and the GL server behind.
+target_link_libraries(platform_tests PRIVATE opengl32)
+if(TARGET vnxglclt)
+  add_dependencies(platform_tests vnxglclt vornix vnxglsrv)
+endif()

@@ -171,6 +171,9 @@ void vClientThreadEnded(PVOID pv) {
     // server still has the record (shut-down may have freed it).
     ServerLock lock;
     auto* pgc = static_cast<GLClient*>(pv);
+    // A request the ending thread still sends (its client driver detaching)
+    // finds no record, not a freed one.
+    if (pgcSlot() == pgc) TlsSetValue(gdwTlsIndex, nullptr);
     if (!gClients.remove(pgc)) return;
     vFreeClient(pgc);
 }

@@ -8,16 +8,10 @@ void vNotAvailable(const char* pszName) { DbgPrint("%s: not available yet\n", ps
 
 }  // namespace
 
-ULONG _NPackedClearColour(N_Context*, const GLBuffer*) {
-    vNotAvailable(__func__);
-    return 0;
-}
-
 ULONG _NSurfaceNeedsRects(const GLBuffer*) {
     vNotAvailable(__func__);
     return 0;
 }
-void _NBoardLoadDither(N_HwRecord*) { vNotAvailable(__func__); }
 ULONG _NBoardStipplePass(N_HwRecord*, void*, ULONG, ULONG, const ULONG*) {
     vNotAvailable(__func__);
     return 0;
@@ -27,10 +21,6 @@ void* _NCreateScratchPixmap(N_Context*) {
     return nullptr;
 }
 
-ULONG _NDitherMarker(N_HwRecord*) {
-    vNotAvailable(__func__);
-    return 0;
-}
 
 // A selector not built yet: no hardware path.
 #define N_SELECTOR_SEAM(name)                                                  \
@@ -40,7 +30,6 @@ ULONG _NDitherMarker(N_HwRecord*) {
         return nullptr;                                                        \
     }
 N_SELECTOR_SEAM(_NRasterPosRenderFcn)
-void _NValPixelProgram(N_Context*, ULONG, ULONG) { vNotAvailable(__func__); }
 
 void _NAccum(ULONG, float) { vNotAvailable(__func__); }
 void _NClearAccum(ULONG) { vNotAvailable(__func__); }
@@ -51,10 +40,6 @@ void _NPutRectZoom(const GLBuffer*, LONG, LONG, LONG, LONG, const ULONG*, ULONG,
 void _NGetRow(const GLBuffer*, LONG, LONG, LONG, ULONG*) { vNotAvailable(__func__); }
 void _NCopyRect(const GLBuffer*, LONG, LONG, const GLBuffer*, LONG, LONG, LONG, LONG, ULONG) {
     vNotAvailable(__func__);
-}
-ULONG _NStereoPages(N_Context*) {
-    vNotAvailable(__func__);
-    return 0;
 }
 void _NDirectReadPixels(N_Context*, const N_BoundBuffer*, LONG, LONG, LONG, LONG, ULONG, ULONG,
                         void*) {

@@ -10,7 +10,8 @@
 #include "3d/context.h"
 
 // --- validation ------------------------------------------------------------------------
-// The clear colour (attribute 164) or index (165) packed for a colour buffer.
+// The clear colour (attribute 164) packed by the RGBA converter for a
+// colour buffer of its depth (3d/validate_colour.cpp).
 ULONG _NPackedClearColour(N_Context* pctx, const GLBuffer* pBuffer);
 // The colour converters of the vertex stages: a colour (four floats) or an
 // index (one float) as the hardware colour word, by converter
@@ -23,7 +24,7 @@ ULONG _NBoundTextureFacts(N_Context* pctx, N_TextureFacts* pFacts);
 ULONG _NSurfaceNeedsRects(const GLBuffer* pBuffer);
 // The board side of the dither load: the display driver loads the matrix
 // into its tile and the tile's rectangle (_NDitherLoadWords) goes to every
-// rasterizer; the dither marker then says so.
+// rasterizer; the dither marker then says so (3d/board.cpp).
 void _NBoardLoadDither(N_HwRecord* phw);
 // One pass of the polygon stipple load into the scratch pixmap: the 16 rows
 // from rowBase, the cell of columns from cell, as eight pattern words
@@ -37,7 +38,8 @@ void* _NCreateScratchPixmap(N_Context* pctx);
 N_StageFn _NLightingStageFn(ULONG stage);
 
 // The dither marker of the board the hardware record draws on (the
-// display driver's iPatternUniq): 0xdeadbabe while the dither matrix is loaded.
+// display driver's iPatternUniq): 0xdeadbabe while the dither matrix is
+// loaded; 0 without a board (3d/board.cpp).
 ULONG _NDitherMarker(N_HwRecord* phw);
 
 // --- pipelines --------------------------------------------------------------------------
@@ -64,8 +66,10 @@ void _NValPgonSwStages(N_Context* pctx, N_Pipe* pipe, ULONG code);
 void _NValPixelOps(N_Context* pctx, N_PrimDispatch* pd);
 // Builds and links the pipe of the pixel and bitmap paths (3d/pixsetup.cpp).
 void _NValPixelPipe(N_Context* pctx, N_Pipe* pipe, ULONG code);
-// The render program of a pixel transfer (kind 57-60, lgi format code).
-void _NValPixelProgram(N_Context* pctx, ULONG kind, ULONG format);
+// The render program of a pixel transfer (kind 57-60, lgi format code) in
+// the standard slot (3d/select_render.cpp); the pipe's mode word and span
+// give the hand-written program of draw and copy when the generator has none.
+void _NValPixelProgram(N_Context* pctx, N_Pipe* pipe, ULONG kind, ULONG format);
 // Stage 102 of the pixel paths is a render function of kz2/kzrects.h.
 
 // --- primitive paths, clippers and facing tests (stages of the dispatch records) ------------------
@@ -124,7 +128,7 @@ void _NCopyRect(const GLBuffer* pSrc, LONG xSrc, LONG ySrc, const GLBuffer* pDst
 // Reads what the board serves of a read-pixels request from a bound buffer.
 void _NDirectReadPixels(N_Context* pctx, const N_BoundBuffer* pSlot, LONG x, LONG y, LONG cx,
                         LONG cy, ULONG ulFormat, ULONG ulType, void* pvDest);
-// Whether the active page configuration runs stereo.
+// Whether the active page configuration runs stereo (3d/board.cpp).
 ULONG _NStereoPages(N_Context* pctx);
 
 // --- bitmaps ------------------------------------------------------------------------------

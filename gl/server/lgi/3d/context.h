@@ -426,6 +426,16 @@ struct N_Context {
     ULONG texBound;             // a level 0 was loaded
     ULONG texLevels;            // levels of the bound texture
     float* const* ppTexLevels;  // the current cache entry's level images (first interior texel each)
+    // The window-clip mask: while clipControl is set the render programs
+    // draw only where the context's scratch pixmap holds a non-zero mask
+    // (clipType 2 names a clip kind the programs cannot test). Zero at
+    // creation; nothing in the layer sets them yet.
+    ULONG clipControl;
+    ULONG clipType;
+    // What the micro-code generator leaves for the textured render functions.
+    ULONG texAlpha;             // layout 13 sends alpha words for colour words (always 0: see kz2ucode.h)
+    ULONG texPidIndex;          // pid position of the texture level in the standard program
+    ULONG texWeightIndex;       // first level-weight constant, in words from image word 2
 
     // Words of the pass stages and the render paths.
     ULONG secondHalf;   // 1 during the second pass of the stereo-halves stage: y + cySurface

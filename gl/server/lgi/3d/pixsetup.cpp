@@ -239,7 +239,7 @@ ULONG _NPixelSetup(N_Context* pctx, N_Pipe* pipe, N_PixelSpan* ps, N_StageList* 
     switch (ps->kind) {
         case N_PRIM_DRAW_PIXELS: {
             if (!bDrawSetup(pctx, pipe, ps)) return 0;
-            _NValPixelProgram(pctx, ps->kind, ps->format);
+            _NValPixelProgram(pctx, pipe, ps->kind, ps->format);
             const N_StageFn pfnDraw = ps->bufferClass == N_PIXCLASS_COLOUR ? pfnDrawTransfer(pctx, ulBits(ps->pDest)) : nullptr;
             vStage(N_STAGE_CLIENT_FETCH, _NStageRowLoop);
             vStage(N_STAGE_ZOOM, pfnZoomStage(pctx, ps));
@@ -256,7 +256,7 @@ ULONG _NPixelSetup(N_Context* pctx, N_Pipe* pipe, N_PixelSpan* ps, N_StageList* 
         }
         case N_PRIM_BITMAP: {
             if (!bBitmapSetup(pctx, ps)) return 0;
-            _NValPixelProgram(pctx, ps->kind, ps->format);
+            _NValPixelProgram(pctx, pipe, ps->kind, ps->format);
             vStage(N_STAGE_CLIENT_FETCH, _NStageBitmapFetch);
             vStage(N_STAGE_DRAW_TRANSFER, _NEmptyStage);
             vStage(N_STAGE_ZOOM, _NStageZoomNone);
@@ -287,7 +287,7 @@ ULONG _NPixelSetup(N_Context* pctx, N_Pipe* pipe, N_PixelSpan* ps, N_StageList* 
             }
             l->Add(N_STAGE_PACK);
             if (bCopy) {
-                _NValPixelProgram(pctx, ps->kind, ps->format);
+                _NValPixelProgram(pctx, pipe, ps->kind, ps->format);
                 const N_StageFn pfnDraw = bColour ? pfnDrawTransfer(pctx, ulBits(ps->pDest)) : nullptr;
                 if (pfnDraw != nullptr) {
                     vStage(N_STAGE_DRAW_TRANSFER, pfnDraw);

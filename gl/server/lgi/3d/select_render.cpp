@@ -7,7 +7,11 @@
 #include <cstring>
 #include <iterator>
 
+#include "context/buffers.h"
+#include "kz2/kzalloc.h"
 #include "kz2/kzprog.h"
+#include "kzuinstr.h"
+#include "pixelpath.h"
 #include "queue.h"
 #include "renderfcn.h"
 #include "../seams.h"
@@ -81,6 +85,27 @@ LONG lBuild(N_Context* pctx, ULONG slot, ULONG flags, ULONG flags2, ULONG reques
 void vConstantColour(N_Context* pctx, N_Pipe* pipe, LONG d) {
     const bool bConstant = d == 8 || d == 9 || d == 10 || d == 18 || d == 19 || d == 20;
     pipe->constantColour = bConstant && pctx->secondHalf == 0 ? 1 : 0;
+}
+
+// The one colour of a constant-colour line request, converted into the
+// batch's first colour record (word 0 the colour word, word 1 the alpha):
+// the render functions that take the record as it stands send it once a
+// packet. The current index in colour-index mode; else the current colour,
+// premultiplied by its alpha (the alpha then 1.0) for an antialiased line
+// blended by the source alpha: its blend takes the alpha from the
+// coverage, so the colour carries the current alpha instead.
+void vLoadConstantColour(N_Context* pctx, const CommonPipeData& c, bool bAA) {
+    const ULONG converter = pctx->val.colour.converter;
+    if (c.pHwVertices == nullptr || converter == N_CONVERT_NONE) return;
+    float colour[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+    std::memcpy(colour, pulAttr(pctx, bCI(pctx) ? N_ATTR_INDEX : N_ATTR_COLOUR), (bCI(pctx) ? 1 : 4) * sizeof(float));
+    if (!bCI(pctx) && bAA && (pctx->enableWord & kEnBlend) && ulAttr(pctx, N_ATTR_BLEND_FUNC) == 4 &&
+        colour[3] != 1.0f) {
+        for (ULONG i = 0; i < 3; ++i) colour[i] *= colour[3];
+        colour[3] = 1.0f;
+    }
+    c.pHwVertices[0] = _NColourToHardware(pctx, converter, colour);
+    std::memcpy(&c.pHwVertices[1], &colour[3], sizeof(float));
 }
 
 template <std::size_t N>
@@ -249,6 +274,7 @@ N_StageFn _NValPLinePipeRenderFcn(N_Context* pctx, N_Pipe* pipe) {
     if (!(format & 0x61u) && !bAA)
         bAlpha = bAlpha || (fCurrentAlpha(pctx) != 1.0f && (bAlphaBuffer || bBlends(pctx))) || bAlphaTest;
     const ULONG request = bAlpha ? (bPerVertex ? 3 : (bShaded ? 6 : 9)) : (bPerVertex ? 2 : (bShaded ? 5 : 8));
+    if (request == 5 || request == 6 || request == 8 || request == 9) vLoadConstantColour(pctx, c, bAA);
 
     const LONG d = lBuild(pctx, kSlotStandard, flags, flags2, request, 0);
     if (d < 0) return Software(pipe);
@@ -334,4 +360,90 @@ N_StageFn _NValTriPipeRenderFcn(N_Context* pctx, N_Pipe* pipe) {
     if (d < 0) return Software(pipe);
     vConstantColour(pctx, pipe, d);
     return Choose(pipe, kPolygonRows, code, d, 0);
+}
+
+// --- pixel transfers ---------------------------------------------------------------------------
+namespace {
+
+// The layout a pixel transfer asks of the generator by its data format:
+// stencil values as bytes, depth values alone, colours with alpha where the
+// data carry it, every other format one colour a pixel.
+ULONG ulPixelRequest(ULONG format) {
+    switch (format) {
+    case N_PIXFMT_STENCIL: return 22;
+    case N_PIXFMT_DEPTH: return 1;
+    case N_PIXFMT_ALPHA: case N_PIXFMT_RGBA: case N_PIXFMT_LUMINANCE_ALPHA: return 6;
+    default: return 5;
+    }
+}
+
+ULONG ulPidOf(const N_BoundBuffer* pSlot) {
+    const GLBuffer* pb = pSlot != nullptr ? pSlot->pBuffer : nullptr;
+    const auto* pdr = pb != nullptr ? static_cast<const GLDeviceRecord*>(pb->pDeviceRecord) : nullptr;
+    return pdr != nullptr ? pdr->pid & 0xFFFFu : 0u;
+}
+
+// Pipe mode bits the hand-written pixel program reads.
+enum : ULONG {
+    kPixBlend = 0x1, kPixConstant = 0x4, kPixObject = 0x8, kPixDestRead = 0x10, kPixObjectAlpha = 0x40,
+    kPixObjectInUse = 0x80, kPixObjectHost = 0x200,
+};
+
+// The pixel program written by hand into the standard slot when the
+// generator has none: layout 3, pixmap 0 the destination (blended into),
+// pixmap 1 the colour-buffer object, pixmap 2 the destination as read back;
+// a read of the destination, a blend without a constant and the
+// colour-buffer object each add their word.
+void vHandPixelProgram(N_Context* pctx, N_Pipe* pipe) {
+    kzRenderProg* prog = Program(pctx, kSlotStandard);
+    const auto* ps = static_cast<const N_PixelSpan*>(pipe->pSpan);
+    const ULONG mode = pipe->mode;
+    const ULONG pidDest = ps != nullptr ? ulPidOf(ps->pDest) : 0;
+    kzResetRegisterResources();
+    kzStartProgram(prog, KZU_HDR_CLIP, 3);
+    // The clip pair clips nothing: the pixel paths cut their rows themselves.
+    prog->clipCount = 2;
+    prog->clipMin = 0;
+    prog->clipMax = 0xFFFFFFFFu;
+    ULONG pids[3] = {0, 0, 0};
+    bool bRead = false;
+    if ((mode & kPixDestRead) && !(mode & kPixObjectAlpha)) {
+        prog->header |= 0x8000u;
+        pids[2] = pidDest;
+        kzuWriter{prog, 0, "_NValPixelProgram"}(0x30387BE1u);
+        bRead = true;
+    }
+    if ((mode & kPixBlend) && !(mode & kPixConstant)) {
+        prog->header |= 0x2000u;
+        pids[0] = pidDest;
+        kzuWriter{prog, 0, "_NValPixelProgram"}(bRead ? 0x30360348u : 0x10360348u);
+    }
+    if ((mode & (kPixObjectInUse | kPixObjectHost | kPixObject)) == (kPixObjectInUse | kPixObject)) {
+        prog->header |= 0x20000u;
+        pids[1] = ulPidOf(&pctx->buffers[2]);
+        kzuWriter{prog, 0, "_NValPixelProgram"}(0x1000EB9Du);
+    }
+    // A program without a word draws nothing: the slot is left without a
+    // program (the render functions report its layout and send no packet).
+    if (prog->instrCount == 0) {
+        prog->dataAttr = 0;
+        return;
+    }
+    for (ULONG i = 0; i < 3; ++i) kzPlacePid(prog, pids[i], 0);
+    if (kzSerialiseProgram(prog, 1, 1) == 0) return;
+    prog->valid = 1;
+    pctx->pHw->batchCount = N_BATCH_PRIMS;
+}
+
+}  // namespace
+
+void _NValPixelProgram(N_Context* pctx, N_Pipe* pipe, ULONG kind, ULONG format) {
+    const ULONG request = kind == N_PRIM_BITMAP ? 5 : ulPixelRequest(format);
+    if (lBuild(pctx, kSlotStandard, kFlagsPlain, 0, request, 0) >= 0) return;
+    // A refused build may leave a half-made program in the slot: the pixel
+    // render functions must not draw with it.
+    kzRenderProg* prog = Program(pctx, kSlotStandard);
+    prog->valid = 0;
+    prog->dataAttr = 0;
+    if (kind == N_PRIM_DRAW_PIXELS || kind == N_PRIM_COPY_PIXELS) vHandPixelProgram(pctx, pipe);
 }

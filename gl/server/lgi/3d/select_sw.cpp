@@ -6,6 +6,7 @@
 
 #include "arena.h"
 #include "renderfcn.h"
+#include "shared/swfrag.h"
 #include "../seams.h"
 
 namespace {
@@ -83,7 +84,12 @@ N_StageFn _NSwRasterStage(N_Context* pctx, N_Pipe* pipe, ULONG code) {
     return _NRenderFcn(N_SW_LINE_PAIRS);
 }
 
-void _NValLineSpanStages(N_Context*, N_Pipe*) { vStageSlot(N_STAGE_SPAN_FILL, N_SPAN_LINE_STIPPLE); }
+void _NValLineSpanStages(N_Context*, N_Pipe*) {
+    vStageSlot(N_STAGE_SPAN_FILL, N_SPAN_LINE_STIPPLE);
+    // Point and line spans carry an x and a y a fragment.
+    vStage(N_STAGE_WRITE_COLOUR, _NSpanWriteColorAlt);
+    vStage(N_STAGE_WRITE_STENCIL, _NSpanWriteStencilAlt);
+}
 
 void _NValPixelSpanStages(N_Context*, N_Pipe* pipe) {
     if (pipe->mode & N_MODE_PIXEL_PATH) vStageSlot(N_STAGE_PIXEL_PATH, N_SPAN_PIXEL);
@@ -94,6 +100,9 @@ void _NValPgonSwStages(N_Context* pctx, N_Pipe* pipe, ULONG code) {
     if (code < N_PRIM_POLYGON) return _NValLineSpanStages(pctx, pipe);
     vStageSlot(N_STAGE_SPAN_FILL, N_SPAN_POLY_STIPPLE);
     vStageSlot(N_STAGE_SPAN_RASTER, N_SW_PGON_SPANS);
+    // The rasteriser's spans are runs of adjacent pixels on one row.
+    vStage(N_STAGE_WRITE_COLOUR, _NSpanWriteColor);
+    vStage(N_STAGE_WRITE_STENCIL, _NSpanWriteStencil);
     ULONG conditions = 0;
     if (pipe->mode & kModePolyLine) conditions |= N_SEL_POLY_LINE;
     if (pipe->colourCopy != 0) conditions |= N_SEL_VERTEX_FORM;

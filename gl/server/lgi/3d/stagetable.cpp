@@ -10,6 +10,7 @@
 #include "pipes.h"
 #include "vstage.h"
 #include "../seams.h"
+#include "shared/swfrag.h"
 
 namespace {
 
@@ -39,8 +40,8 @@ constexpr StageRow kRows[] = {
     {N_STAGE_STEREO_HALVES, "stereo halves", _NStageStereoHalves, true},
     {N_STAGE_RECTANGLES, "clip rectangles", _NStageClipRects, true},
     {N_STAGE_RENDER, "render", nullptr, false},
-    {N_STAGE_STIPPLE_RESET, "line-stipple reset", nullptr, true},
-    {N_STAGE_WIDE_LINE, "wide-line spans", nullptr, true},
+    {N_STAGE_STIPPLE_RESET, "line-stipple reset", _NLineStippleReset, true},
+    {N_STAGE_WIDE_LINE, "wide-line spans", _NSpanWideLine, true},
     {N_STAGE_FLOAT_COLOUR, "float colour", nullptr, false},
     {N_STAGE_COLOUR_CONVERT, "colour conversion", nullptr, false},
     {N_STAGE_WHOLE_FETCH, "whole-primitive fetch", nullptr, false},
@@ -75,15 +76,15 @@ constexpr StageRow kRows[] = {
     {N_STAGE_POLYGON_RASTER, "polygon rasteriser", nullptr, false},
     {N_STAGE_SPAN_RASTER, "span rasteriser", nullptr, false},
     {N_STAGE_PIXEL_PATH, "pixel path", nullptr, false},
-    {N_STAGE_READ_ALPHA_STENCIL, "read alpha and stencil", nullptr, true},
-    {N_STAGE_READ_COLOUR, "read colour", nullptr, true},
+    {N_STAGE_READ_ALPHA_STENCIL, "read alpha and stencil", _NSpanFetchDstAlphaStencil, true},
+    {N_STAGE_READ_COLOUR, "read depth", _NSpanFetchDstDepth, true},
     {N_STAGE_SPAN_COLOUR, "span colour", nullptr, false},
     {N_STAGE_SPAN_FILL, "span fill", nullptr, false},
     {N_STAGE_ALPHA_TEST, "alpha test", nullptr, false},
-    {N_STAGE_STENCIL_TEST, "stencil test", nullptr, true},
-    {N_STAGE_STENCIL_UPDATE, "stencil update", nullptr, true},
+    {N_STAGE_STENCIL_TEST, "stencil test", _NSpanStencilTest, true},
+    {N_STAGE_STENCIL_UPDATE, "stencil update", _NSpanStencilUpdate, true},
     {N_STAGE_DEPTH_TEST, "depth test", nullptr, false},
-    {N_STAGE_BLEND, "blend", nullptr, true},
+    {N_STAGE_BLEND, "blend", _NSpanBlend, true},
     {N_STAGE_DITHER_PACK, "dither and pack", nullptr, false},
     {N_STAGE_LOGIC_OP, "logic operation", nullptr, false},
     {N_STAGE_WRITE_COLOUR, "write colour", nullptr, false},

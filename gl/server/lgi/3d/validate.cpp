@@ -263,9 +263,12 @@ void _NValCulling(N_Context* pctx) {
     N_Derived& v = pctx->val;
     const ULONG* pul = pulAttr(pctx, N_ATTR_TWO_SIDE);  // 46-49 lie back to back
     v.twoSided = (pul[0] != 0 || *pulAttr(pctx, N_ATTR_POLYGON_FRONT) != *pulAttr(pctx, N_ATTR_POLYGON_BACK)) ? 1 : 0;
+    // The GL layer stores cull mode 1 for GL_BACK and 2 for GL_FRONT; the
+    // first facing of the face-culling stage is the front one, so code 1
+    // removes the second facing and code 2 the first.
     const ULONG mode = pul[2] != 0 ? pul[3] : 0;
-    v.cullFront = (mode == 1 || mode == 3) ? 1 : 0;
-    v.cullBack = (mode == 2 || mode == 3) ? 1 : 0;
+    v.cullFront = (mode == 2 || mode == 3) ? 1 : 0;
+    v.cullBack = (mode == 1 || mode == 3) ? 1 : 0;
     v.windingCw = pul[1] == 0 ? 1 : 0;
     std::memcpy(v.savedCull, pul, sizeof v.savedCull);
     v.cullValid = 1;

@@ -73,8 +73,10 @@ void _NValColorMap(N_Context* pctx, ULONG depth) {
     c.channelMask[0] = 0xFF0000u;
     c.channelMask[1] = 0xFF00u;
     c.channelMask[2] = 0xFFu;
-    const ULONG* pul = pulAttr(pctx, N_ATTR_PIXEL_FORMAT);  // words 1-3: the channel masks
-    for (ULONG i = 0; i < 3; ++i) c.channelShift[i] = pul[1 + i] != 0 ? std::countr_zero(pul[1 + i]) : 0;
+    // Words 1-3 of the colour format hold the channel maxima (2^bits - 1),
+    // words 4-6 each channel's place as 2^shift: the shift is its lowest set bit.
+    const ULONG* pul = pulAttr(pctx, N_ATTR_PIXEL_FORMAT);
+    for (ULONG i = 0; i < 3; ++i) c.channelShift[i] = pul[4 + i] != 0 ? std::countr_zero(pul[4 + i]) : 0;
 }
 
 void _NValColour(N_Context* pctx) {
@@ -100,6 +102,18 @@ void _NConvertCurrentColour(N_Context* pctx) {
     const float* pf = reinterpret_cast<const float*>(
         pulAttr(pctx, c.converter == N_CONVERT_RGBA ? N_ATTR_COLOUR : N_ATTR_INDEX));
     c.hwColour = _NColourToHardware(pctx, c.converter, pf);
+}
+
+ULONG _NPackedClearColour(N_Context* pctx, const GLBuffer* pBuffer) {
+    // The clear colour goes through the RGBA converter with the colour map
+    // of the buffer's own depth; the context's conversion stays as the
+    // validation left it.
+    const N_ColourConversion saved = pctx->val.colour;
+    _NValColorMap(pctx, pBuffer->bitsPerPixel);
+    const ULONG ul = _NColourToHardware(pctx, N_CONVERT_RGBA,
+                                        reinterpret_cast<const float*>(pulAttr(pctx, N_ATTR_CLEAR_COLOUR)));
+    pctx->val.colour = saved;
+    return ul;
 }
 
 void _NValDither(N_Context* pctx) {

@@ -347,7 +347,10 @@ void N_SetVertexColor3(N_VertexRecord* pvr, float r, float g, float b) {
 }
 
 void N_SetVertexNormal(N_VertexRecord* pvr, float x, float y, float z) {
-    const float s = 1.0f / std::sqrt(x * x + y * y + z * z);
+    // Normals are kept at unit length; a zero-length normal stays zero (a
+    // division by zero would leave NaNs, which stay current after End).
+    const float len2 = x * x + y * y + z * z;
+    const float s = len2 > 0.0f ? 1.0f / std::sqrt(len2) : 1.0f;
     const float af[3] = {x * s, y * s, z * s};
     vSetWords(pvr, 8, af);
 }

@@ -285,11 +285,14 @@ ULONG ulConvert(N_Context* pctx, ULONG converter, const float* pf, bool bOffset)
 // Walks the batch's face runs: for each run its first colour entry (in
 // the colour array) and its first record; fn(colour, colour index, record
 // index, drawn), the colour being the back colour for back faces of
-// two-sided lighting.
+// two-sided lighting. A run of a fan or polygon starts with the first
+// vertex, which every face of the primitive shares, then the run's own
+// vertices.
 template <class Fn>
 void vWalkRuns(const CommonPipeData& c, Fn fn) {
     const ULONG n = cBatch(c);
     const float* pBack = c.code >= N_PRIM_POLYGON ? _NBackColoursOf(c.pColours) : nullptr;
+    const bool bHub = c.code == N_PRIM_FAN || c.code == N_PRIM_POLYGON;
     ULONG a = 0, rec = 0;
     for (ULONG r = 0; r < N_FACE_RUN_WORDS; ++r) {
         const ULONG w = c.pFaceRuns[r];
@@ -297,8 +300,10 @@ void vWalkRuns(const CommonPipeData& c, Fn fn) {
         if (count == 0) break;
         const ULONG nv = _NRunVertices(c, count);
         const float* pColours = (pBack != nullptr && (w & 0xFFFFu) == N_RUN_SECOND) ? pBack : c.pColours;
-        for (ULONG j = 0; j < nv && a + j < n && rec + j < N_COLOUR_ENTRIES; ++j)
-            fn(pColours + 4 * std::size_t{a + j}, a + j, rec + j, (w & 0xFFFFu) != N_RUN_SKIP);
+        for (ULONG j = 0; j < nv && a + j < n && rec + j < N_COLOUR_ENTRIES; ++j) {
+            const ULONG i = bHub && j == 0 ? 0 : a + j;
+            fn(pColours + 4 * std::size_t{i}, i, rec + j, (w & 0xFFFFu) != N_RUN_SKIP);
+        }
         a += _NRunAdvance(c, count);
         rec += nv;
     }

@@ -2,6 +2,7 @@
 // a complete render program with its packet image (kz2ucode.h).
 #include "kz2/kz2ucode.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 
@@ -79,12 +80,24 @@ DrawList drawListOf(N_Context* pctx) {
     return l;
 }
 
-// The texture level's pid for a textured pass: the texture cache that
-// keeps the levels is not built yet.
-bool bTextureLevelPid(N_Context*, ULONG*) {
-    DbgPrint("_NTextureLevelPid: not available yet\n");
-    return false;
+// The board pid of a level of the bound texture: the address the texture
+// cache found the level at or loaded it to, which is the pid of the texture
+// table's image surface; 0 when the level is not on the board.
+ULONG ulTextureLevelPid(N_Context* pctx, ULONG level) {
+    if (!pctx->texBound || level >= N_TEX_LEVELS) return 0;
+    return pctx->boundTex.boardAddress[level] & 0xFFFFu;
 }
+
+// The texture of a textured pass: the lookup's registers and what the
+// combine needs.
+struct TexturePass {
+    ULONG mode = 1;     // the lookup mode (the pass; 1 for pass 0)
+    ULONG env = 0;      // 0 modulate, 1 decal, 2 blend
+    ULONG pid = 0;      // the level's pid
+    bool second = false;  // two levels mixed: the pid placed twice
+    ULONG pidIndex = 0;   // where the level's pid was placed
+    kzLookupRegs r{};
+};
 
 struct Build {
     N_HwRecord* hw;
@@ -100,10 +113,12 @@ struct Build {
     // Stage flags.
     bool hasColour, ci, pixelRect, logicOp, depthTest, blend, aaLine, alphaInColour, alphaTest, stencil;
     bool failUpdate, zfailUpdate, zpassUpdate, countingOne, alphaBuffer, alphaUpdate, masked, dither, texture;
+    bool windowClip;
     ULONG sf, df;
 
     // Registers.
     ULONG maskC = 0, zReg = 0, S = 0, Dpx = 0, Z = 0, M = 0, T[4] = {}, alphaReg = 0;
+    TexturePass tex;
     const kzuCCDesc* cc0 = nullptr;
 
     ULONG Const(ULONG value, ULONG claimant) {
@@ -144,8 +159,19 @@ ULONG ulTests(Build& b) {
     N_Context* pctx = b.ctx;
     const ULONG X = b.X;
     ULONG P = 0;
-    const bool bAnyTest = b.stencil || b.alphaTest || b.depthTest;
+    const bool bAnyTest = b.windowClip || b.stencil || b.alphaTest || b.depthTest;
     if (bAnyTest) P = b.cc0->w[KZU_CC_PRED_WORD];
+
+    if (b.windowClip) {
+        // The window's mask in the scratch pixmap: fragments where it holds
+        // more than 0 go on.
+        if (pctx->clipType == 2) {
+            DbgPrint("Yikes, clipType == Clip_Ctl\n");
+            _NProgrammerError();
+        }
+        const ULONG mask = b.Pixmap(b.pidDefault);
+        b.Emit(kzuInstr(b.cc0->w[KZU_CMP_LT], b.T[0], b.Z, mask) | KZU_CLIP | P);
+    }
 
     if (b.alphaTest) {
         const ULONG ref = b.Const(ulAlpha9(fAttr(pctx, A_ALPHA_FUNC, 1)), KZ_ALPHA_TEST);
@@ -288,6 +314,88 @@ void vWrite(Build& b, ULONG P) {
     }
 }
 
+// The texture's registers, claimed before any other data register so the
+// coordinates take z0 and z1 (load kind 3, a word a vertex each): the
+// scratch pair of a surface shallower than the texels, the filter's one and
+// step, the level weights (placed as 0: the render functions fill them), the
+// coordinates and the wrap masks of sides above 256.
+void vClaimTexture(Build& b) {
+    kzRenderProg* prog = b.prog;
+    TexturePass& t = b.tex;
+    kzLookupRegs& r = t.r;
+    const ULONG pass = t.mode;
+    const bool bTexture16 = b.ppdev != nullptr && *pGLPdevField<ULONG>(b.ppdev, gGLPdevFields.cjTexture16) != 0;
+    r.viaScratch = b.bpp < 24 && !bTexture16 ? 1 : 0;
+    if (r.viaScratch) {
+        const bool b8 = b.bpp <= 8;
+        r.scratchIn = kzAllocRegisterResource(b.hw, prog, KZ_RES_WORK | (b8 ? KZ_RES_SCRATCH_0000 : KZ_RES_SCRATCH_6000),
+                                              KZ_TEXTURE);
+        r.scratchOut = kzAllocRegisterResource(b.hw, prog, KZ_RES_WORK | (b8 ? KZ_RES_SCRATCH_4000 : KZ_RES_SCRATCH_8000),
+                                               KZ_TEXTURE);
+    }
+    if (pass == 2 || pass == 4 || t.env == 2) {
+        r.one = b.Const(0x7000000u, KZ_TEXTURE);
+        if (pass == 2 || pass == 4) r.step = b.Const(0x10u, KZ_TEXTURE);
+    }
+    if (pass == 3 || pass == 4) {
+        r.weightA = b.Const(0, KZ_TEXTURE);
+        r.weightB = b.Const(0, KZ_TEXTURE);
+    }
+    r.U = kzAllocRegisterResource(b.hw, prog, KZ_RES_DATA | KZ_RES_PREFER_DEPTH, KZ_TEXTURE);
+    r.V = kzAllocRegisterResource(b.hw, prog, KZ_RES_DATA | KZ_RES_PREFER_DEPTH, KZ_TEXTURE);
+    b.LoadKind(r.U, 3);
+    b.LoadKind(r.V, 3);
+    const N_BoundTexture& bt = b.ctx->boundTex;
+    r.unwrapped = std::max(bt.width, bt.height) <= 256 ? 1 : 0;
+    if (!r.unwrapped) {
+        r.maskU = b.Const(bt.width * 16 - 1, KZ_TEXTURE);
+        r.maskV = b.Const(bt.height * 16 - 1, KZ_TEXTURE);
+    }
+}
+
+// The texel of the pass combined with the fragment colour S by the
+// texture environment into the colour pixmap, where the tests passed.
+void vTexture(Build& b, ULONG P) {
+    kzRenderProg* prog = b.prog;
+    TexturePass& t = b.tex;
+    kzLookupRegs& r = t.r;
+    const ULONG bits = b.X | KZU_CLIP;
+    t.pidIndex = kzPlacePid(prog, t.pid, b.pidDefault);
+    r.tex0 = r.tex1 = KZU_pixmap0 + t.pidIndex;
+    if (t.second) r.tex1 = KZU_pixmap0 + kzPlacePid(prog, t.pid, b.pidDefault);
+    r.t0 = b.T[2];
+    r.t1 = b.T[3];
+    const ULONG T1 = b.T[0], T2 = b.T[1], T3 = b.T[2];
+    // Decal writes the texel straight into the colour pixmap, except after
+    // a filter (the filtered sum goes through T1).
+    const bool bDirect = t.env == 1 && (t.mode == 1 || t.mode == 3);
+    r.dst = bDirect ? b.Dpx : T1;
+    if (t.mode == 1) {
+        // One texel: the address registers from the coordinates.
+        b.Emit(r.unwrapped ? kzuInstr(KZU_OP_COPY, KZU_u, r.U, 0) | KZU_CLIP
+                           : kzuInstr(KZU_OP_AND, KZU_u, r.U, r.maskU) | KZU_CLIP);
+        b.Emit(r.unwrapped ? kzuInstr(KZU_OP_COPY, KZU_v, r.V, 0) | KZU_CLIP
+                           : kzuInstr(KZU_OP_AND, KZU_v, r.V, r.maskV) | KZU_CLIP);
+    }
+    kz2Lookup(t.mode, prog, bits, P, r);
+    switch (t.env) {
+    case 0:  // modulate: texel x colour
+        b.Emit(kzuInstr(KZU_OP_MUL, b.Dpx, T1, b.S) | P | KZU_CLIP);
+        break;
+    case 1:  // decal
+        if (!bDirect) b.Emit(kzuInstr(KZU_OP_COPY, b.Dpx, T1, 0) | P | KZU_CLIP);
+        break;
+    default: {  // blend: colour x (1 - texel) + environment colour x texel
+        const ULONG K = b.Const(b.ctx->val.tex.envHwColour, KZ_TEXTURE);
+        b.Emit(kzuInstr(KZU_OP_SUB, T2, r.one, T1) | KZU_CLIP);
+        b.Emit(kzuInstr(KZU_OP_MUL, T3, T1, K) | KZU_CLIP);
+        b.Emit(kzuInstr(KZU_OP_MUL, T1, T2, b.S) | KZU_CLIP);
+        b.Emit(kzuInstr(KZU_OP_ADD, b.Dpx, T1, T3) | P | KZU_CLIP);
+        break;
+    }
+    }
+}
+
 // Raises the layout code to its form with a depth word and puts the depth
 // register's load kind into the header.
 void vDepthUpgrade(Build& b) {
@@ -391,6 +499,7 @@ ULONG kz2_ConstructKzUcode(N_HwRecord* hwRecord, kzRenderProg* program, ULONG fl
     b.masked = (en & E_MASKED) && b.hasColour && !b.pixelRect && (!b.ci || b.bpp > 1);
     b.dither = ulAttr(pctx, A_DITHER) != 0 && !b.ci;
     b.texture = ((en & E_TEXTURE) && cls == 5) || pass != 0;
+    b.windowClip = pctx->clipControl != 0 && !b.pixelRect;
 
     // 3. Start the program.
     kzStartProgram(program, flags & KZU_HDR_FROM_FLAGS, request);
@@ -403,13 +512,32 @@ ULONG kz2_ConstructKzUcode(N_HwRecord* hwRecord, kzRenderProg* program, ULONG fl
 
     // 5. Texture checks.
     if (b.texture) {
-        if (b.blend && pass >= 3) {
-            DbgPrint("kz2_ConstructKzUcode: pass %u mixes two levels: no blending\n", pass);
+        pctx->texAlpha = 0;
+        const N_BoundTexture& t = pctx->boundTex;
+        const bool bTexelAlpha = t.components == 2 || t.components == 4;
+        b.tex.mode = pass != 0 ? pass : 1;
+        b.tex.env = pctx->texEnv;
+        if (b.blend) {
+            DbgPrint("kz2_ConstructKzUcode: textured pass %u: no blending\n", pass);
             return ulRefuse(program);
         }
-        if (pass == 4 && b.bpp < 24) return ulRefuse(program);
-        ULONG pidTexture = 0;
-        if (!bTextureLevelPid(pctx, &pidTexture)) return ulRefuse(program);
+        if (b.tex.env > 2) return ulRefuse(program);
+        // The environment writes the colour pixmap itself: a partial write
+        // mask, a logic operation or colour-index drawing would be skipped.
+        if (b.masked || b.logicOp || b.ci) {
+            DbgPrint("kz2_ConstructKzUcode: textured pass %u: no write mask, logic operation or index\n", pass);
+            return ulRefuse(program);
+        }
+        // The texel's alpha (an alpha test after the environment, a decal of
+        // a texture with alpha) is not fetched: those draw through software.
+        if (bTexelAlpha && (b.alphaTest || b.tex.env == 1)) return ulRefuse(program);
+        if (pass == 4 && (b.bpp < 24 || std::max(t.width, t.height) > 256)) return ulRefuse(program);
+        b.tex.pid = ulTextureLevelPid(pctx, 0);
+        if (b.tex.pid == 0) {
+            DbgPrint("kz2_ConstructKzUcode: the texture level is not on the board\n");
+            return ulRefuse(program);
+        }
+        b.tex.second = (pass == 3 || pass == 4) && pctx->val.tex.betweenLevels != 0;
     }
     // The temporary 32-bit device surface gives the scratch pixmaps' pids;
     // without one they take the default pid.
@@ -437,7 +565,8 @@ ULONG kz2_ConstructKzUcode(N_HwRecord* hwRecord, kzRenderProg* program, ULONG fl
     program->header |= KZU_HDR_CLIP;
     program->clipCount = 2;
 
-    // 7. Registers the stages share.
+    // 7. Registers the stages share: the texture's first.
+    if (b.texture) vClaimTexture(b);
     const bool bColourUpdate = b.hasColour && !b.pixelRect;
     if ((flags & 0xC000u) == 0xC000u || b.depthTest) {
         b.zReg = kzAllocRegisterResource(hwRecord, program, KZ_RES_DATA | KZ_RES_PREFER_DEPTH, KZ_DEPTH_TEST);
@@ -451,7 +580,7 @@ ULONG kz2_ConstructKzUcode(N_HwRecord* hwRecord, kzRenderProg* program, ULONG fl
         }
     }
     b.cc0 = kzAllocCC(KZ_RGBA_UPDATE, KZ_CC_FRESH, nullptr);
-    if (b.depthTest || b.texture || b.alphaTest || b.stencil || b.blend || b.ci) {
+    if (b.windowClip || b.depthTest || b.texture || b.alphaTest || b.stencil || b.blend || b.ci) {
         b.Z = b.Const(0, KZ_RGBA_UPDATE);
         if (b.bpp < 24) b.M = b.Const(b.bpp <= 8 ? 0xDFFF7Fu : 0x7F7F7Fu, KZ_RGBA_UPDATE);
     }
@@ -461,7 +590,11 @@ ULONG kz2_ConstructKzUcode(N_HwRecord* hwRecord, kzRenderProg* program, ULONG fl
     if (b.aaLine && b.blend && !b.alphaInColour) {
         b.alphaReg = kzAllocRegisterResource(hwRecord, program, KZ_RES_DATA | KZ_RES_PREFER_DEPTH, KZ_BLEND);
         b.LoadKind(b.alphaReg, 3);
-    } else if (b.alphaInColour && (b.alphaTest || b.blend)) {
+    } else if (b.alphaInColour) {
+        // A layout with alpha words names its alpha register whether or not
+        // a stage reads it: the header's load kinds describe every word the
+        // render functions write for the layout, so the rasterizers step
+        // over the alpha words instead of taking them for the next value.
         b.alphaReg = kzAllocRegisterResource(hwRecord, program, KZ_RES_DATA,
                                              b.alphaTest ? KZ_ALPHA_TEST : KZ_BLEND);
         b.LoadKind(b.alphaReg, request == 3 ? 3 : request == 6 ? 2 : 1);
@@ -482,7 +615,9 @@ ULONG kz2_ConstructKzUcode(N_HwRecord* hwRecord, kzRenderProg* program, ULONG fl
     } else {
         const ULONG P = ulTests(b);
         if (bColourUpdate) {
-            if (b.blend) {
+            if (b.texture) {
+                vTexture(b, P);
+            } else if (b.blend) {
                 if (!bBlend(b, P)) return ulRefuse(program);
             } else {
                 vWrite(b, P);
@@ -511,8 +646,17 @@ ULONG kz2_ConstructKzUcode(N_HwRecord* hwRecord, kzRenderProg* program, ULONG fl
     const bool bBlendOption = bc != nullptr && (bc->flags & BCF_HW_OPTION);
     const ULONG flag66 = (bNoDepth && b.blend && !bBlendOption) || b.bpp == 1 || b.draw.c > 1 ? 0 : 1;
     const bool bModeKeeps = bc != nullptr && bc->textureMode == 1;
-    const ULONG flag67 = (b.texture && bNoDepth) && !bModeKeeps ? 0 : 1;
+    const ULONG flag67 = ((b.texture && bNoDepth) || b.windowClip) && !bModeKeeps ? 0 : 1;
     if (!kzSerialiseProgram(program, flag66, flag67)) return 0;
+    // The textured render functions patch the level's pid (and the level
+    // weights) of the standard program per triangle on the mip path.
+    if (b.texture && pctx->val.tex.mipmap && program == pkzProgOf(hwRecord->programs[0])) {
+        pctx->texPidIndex = b.tex.pidIndex;
+        if (b.tex.second) {
+            pctx->texWeightIndex = program->pidCount + program->instrCount + (program->clipCount == 2 ? 2 : 0) +
+                                   (b.tex.r.weightA - KZU_constant_0);
+        }
+    }
     if (gkzTrace) kzTraceProgram(program);
     hwRecord->batchCount = N_BATCH_PRIMS;
     program->valid = 1;

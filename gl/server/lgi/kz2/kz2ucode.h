@@ -19,17 +19,45 @@
 //   line antialiasing is BCF_AA_LINES. The display driver's record is read
 //   through its exported field table (glpdev.h).
 // - Program word 135 takes the draw surface's pid word.
-// - The context has no window-clip mask yet (no clip-control word), so no
-//   program carries the window-clip stage; the colour offset of 8-bit
-//   surfaces is 0 until the colour conversion keeps one.
+// - The window clip runs while the context's clipControl word is set: the
+//   context's scratch pixmap is the mask, compared with the constant 0 into
+//   condition code 0 before every other test.
+// - The colour offset constant of 8-bit surfaces is 0: the layer keeps no
+//   colour offset for RGBA drawing (its index offset belongs to
+//   colour-index mode, which does not blend).
 //
 // Decisions where the behaviour is the implementer's:
-// - Textured passes (pass 1-4, or texturing with a polygon class): a pass
-//   3 or 4 (the two level mixes of a mipmapped texture) with blending on is
-//   refused, as is pass 4 on a surface below 24 bits; every textured build
-//   then needs the texture level's pid from the texture cache, which is not
-//   built yet (_NTextureLevelPid says so), so textured builds answer 0 and
-//   draw through the software path.
+// - Textured passes (pass 1-4, or texturing with a polygon class): the
+//   texel of the bound texture's level 0 (its pid is the board address the
+//   texture cache found or loaded the level at) is looked up with the pass
+//   as the lookup mode and combined by the environment: modulate writes
+//   texel x colour, decal the texel (straight from the lookup in passes 1
+//   and 3, through the first work register after a filter), blend
+//   colour x (1 - texel) + environment colour x texel. The coordinates take
+//   the first two data registers (z0, z1, a word a vertex each), so the
+//   depth of a polygon class lies in z2 and an alpha layout finds no data
+//   register left (refused). Surfaces below 24 bits whose textures are not
+//   kept in the board's 16-bit form fetch every texel through the scratch
+//   pair. Refused (software path): any textured pass with blending on (so
+//   the texture-alpha flag is always 0), a partial write mask, a logic
+//   operation or colour-index drawing (the environment writes the colour
+//   pixmap itself); pass 4 on a surface below 24 bits
+//   or a side above 256; a texture with alpha (2 or 4 components) under an
+//   alpha test or decal, since the texel's alpha is not fetched; an
+//   environment other than modulate, decal and blend; a level that is not
+//   on the board. Long combinations (the blend environment after pass 4's
+//   filtered level mix; the four-texel filter through the scratch pair with
+//   wrap masks and the blend environment; a texture pass under several
+//   tests) can pass the 31 words a program holds and are refused by that
+//   limit. The texture
+//   mix of the environment has no context word
+//   and is off. For a mipmapped texture built into the standard slot the
+//   context keeps the level's pid position (texPidIndex) and, with two
+//   levels, the first weight's place counted from image word 2
+//   (texWeightIndex).
+// - A layout with alpha words (3, 6, 9 and their depth forms) names its
+//   alpha register in the header whether or not a stage reads it: the
+//   header's load kinds describe every word the render functions write.
 // - The register holding 1 for counting stencil operations is provided
 //   whenever any of the fail, depth-fail and depth-pass operations counts
 //   (3 or 4): the mask constant when the mask is 1, else the masked

@@ -227,6 +227,8 @@ TEST_F(ContextToLgiTest, ClearCoversTheWindow) {
     const size_t iFirst = static_cast<size_t>((w.top - around.top) * (around.right - around.left) + (w.left - around.left));
     const ULONG cleared = after[iFirst];
     EXPECT_NE(cleared, before[iFirst]);
+    // The clear colour (1, 0, 1) as the board's 8-8-8 word.
+    EXPECT_EQ(cleared & 0xFFFFFFu, 0xFF00FFu);
     int cInside = 0, cWrongInside = 0, cChangedOutside = 0;
     for (LONG y = around.top; y < around.bottom; ++y) {
         for (LONG x = around.left; x < around.right; ++x) {

@@ -77,14 +77,8 @@ TEST_F(LgiTest, MakeCurrentSwitchesAndRestartsTheBatch) {
     EXPECT_EQ(ctx_->pHw->batchCount, 400u);
 }
 
-TEST_F(LgiTest, MakeCurrentReloadsDitherWhenDithering) {
-    N_MakeCurrent(ctx_);
-    EXPECT_FALSE(Printed("_NBoardLoadDither"));
-    N_SetStateBlockAttrWord(N_ATTR_DITHER, 1);
-    vnx::debug::clear();
-    N_MakeCurrent(ctx_);  // the same context: the matrix is loaded again
-    EXPECT_TRUE(Printed("_NBoardLoadDither: not available yet\n"));
-}
+// (Making a context current reloads the dither matrix while dithering:
+// boardside_test.cpp, on a board.)
 
 // Several contexts destroyed in any order; the destroyed current one is
 // never taken for a later context at the same address.

@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "3d/arena.h"
+#include "3d/pixelpath.h"
 #include "3d/renderfcn.h"
+#include "context/buffers.h"
 #include "kz2/kz2ucode.h"
 #include "kz2/kzprog.h"
 #include "lgi/seams.h"
@@ -362,6 +364,164 @@ TEST_F(RenderSelectTest, LineFlagsRequestsAndRefusals) {
     EXPECT_EQ(sel.status, 2);
     EXPECT_EQ(sel.pfn, nullptr);
     EXPECT_TRUE(gBuilds.empty());
+}
+
+// A constant-colour line request loads its one colour into the batch's
+// first colour record before the build: the current colour as converted,
+// premultiplied by its alpha for an antialiased line blended by the source
+// alpha; the current index in colour-index mode; per-vertex requests leave
+// the record alone.
+TEST_F(RenderSelectTest, LineConstantColourLoadsTheFirstColourRecord) {
+    ULONG records[10] = {};
+    ULONG*& pRecords = ctx_->blocks[N_PRIM_LINES & 15].common.pHwVertices;
+    ULONG* const pKept = pRecords;
+    pRecords = records;
+    const N_ColourConversion keptConversion = ctx_->val.colour;
+    ctx_->val.colour.converter = N_CONVERT_RGBA;
+    ctx_->val.colour.scale[0] = 255.0f * 65536.0f;
+    ctx_->val.colour.scale[1] = 255.0f * 256.0f;
+    ctx_->val.colour.scale[2] = 255.0f;
+    ctx_->val.colour.channelMask[0] = 0xFF0000;
+    ctx_->val.colour.channelMask[1] = 0xFF00;
+    ctx_->val.colour.channelMask[2] = 0xFF;
+    ctx_->val.colour.channelShift[2] = 0;
+    const float colour[4] = {1.0f, 0.5f, 0.25f, 0.5f};
+    const float premultiplied[4] = {0.5f, 0.25f, 0.125f, 1.0f};
+    const ULONG plain = _NColourToHardware(ctx_, N_CONVERT_RGBA, colour);
+    const ULONG pre = _NColourToHardware(ctx_, N_CONVERT_RGBA, premultiplied);
+    ASSERT_NE(plain, pre);
+    const ULONG words[4] = {F(colour[0]), F(colour[1]), F(colour[2]), F(colour[3])};
+    N_SetStateBlockAttr(N_ATTR_COLOUR, words);
+    struct Case {
+        const char* name;
+        ULONG enable;
+        ULONG sf;
+        ULONG format;
+        ULONG colourWord;
+        float alpha;
+    };
+    const Case cases[] = {
+        {"constant colour", 0, 1, kPos, plain, 0.5f},
+        {"antialiased, blended by source alpha", 0x10002000, 4, kPos, pre, 1.0f},
+        {"antialiased, other blend", 0x10002000, 1, kPos, plain, 0.5f},
+        {"antialiased, blend off", 0x10000000, 4, kPos, plain, 0.5f},
+        {"blended by source alpha, not antialiased", 0x2000, 4, kPos, plain, 0.5f},
+        {"per-vertex colour: untouched", 0, 1, kRGB, 0xDEAD, 0.0f},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Set(89, c.format == kRGB ? 2 : 1);
+        ctx_->enableWord = c.enable;
+        SetBlend(c.sf, 5);
+        records[0] = 0xDEAD;
+        records[1] = 0;
+        gBuilds.clear();
+        Select(65, c.format);
+        ASSERT_EQ(gBuilds.size(), 1u);
+        EXPECT_EQ(records[0], c.colourWord);
+        EXPECT_EQ(records[1], F(c.alpha));
+    }
+    // Colour-index mode: the current index through the index converter.
+    Set(89, 1);
+    ctx_->enableWord = 0;
+    ctx_->val.colour.converter = N_CONVERT_INDEX1;
+    N_SetStateBlockAttrWord(N_ATTR_INDEX, F(3.0f));
+    Set(83, 1);
+    records[0] = 0xDEAD;
+    Select(65, kPos);
+    EXPECT_EQ(records[0], 0x800000u) << "index 3 on a one-bit buffer";
+    EXPECT_EQ(records[1], F(1.0f));
+    Set(83, 0);
+    ctx_->val.colour = keptConversion;
+    pRecords = pKept;
+}
+
+// The pixel transfers' programs: the layout each data format asks for (draw
+// and copy), one colour a pixel for bitmaps, all into the standard slot
+// with flags 0x8000. When the generator has no program for a draw or copy,
+// a program written by hand takes its place: a read of the destination, a
+// blend without a constant and the colour-buffer object each add a word and
+// the pixmap they name.
+TEST_F(RenderSelectTest, PixelTransferPrograms) {
+    N_Pipe pipe{};
+    N_PixelSpan ps{};
+    pipe.pSpan = &ps;
+    const ULONG requests[N_PIXFMT_COUNT] = {5, 22, 1, 5, 5, 5, 6, 5, 6, 5, 6};
+    for (ULONG kind : {ULONG{N_PRIM_DRAW_PIXELS}, ULONG{N_PRIM_COPY_PIXELS}, ULONG{N_PRIM_BITMAP}}) {
+        for (ULONG format = 0; format < N_PIXFMT_COUNT; ++format) {
+            SCOPED_TRACE(testing::Message() << "kind " << kind << " format " << format);
+            gBuilds.clear();
+            _NValPixelProgram(ctx_, &pipe, kind, format);
+            ASSERT_EQ(gBuilds.size(), 1u);
+            EXPECT_EQ(gBuilds[0].slot, 0u);
+            EXPECT_EQ(gBuilds[0].flags, 0x8000u);
+            EXPECT_EQ(gBuilds[0].pass, 0u);
+            EXPECT_EQ(gBuilds[0].request, kind == N_PRIM_BITMAP ? 5u : requests[format]);
+        }
+    }
+
+    // The generator refuses: the hand-written program.
+    GLDeviceRecord destRec{}, objectRec{};
+    destRec.pid = 0x1234;
+    objectRec.pid = 0x0777;
+    GLBuffer dest{}, object{};
+    dest.pDeviceRecord = &destRec;
+    object.pDeviceRecord = &objectRec;
+    N_BoundBuffer destSlot{&dest, nullptr, 0, 0};
+    ps.pDest = &destSlot;
+    GLBuffer* const keptObject = ctx_->buffers[2].pBuffer;
+    ctx_->buffers[2].pBuffer = &object;
+    gBuildResult = 0;
+    const kzRenderProg* prog = pkzProgOf(ctx_->pHw->programs[0]);
+    struct Case {
+        const char* name;
+        ULONG mode;
+        ULONG header;  // before the instruction count
+        std::vector<ULONG> words;
+        ULONG pids[2];
+    };
+    const Case cases[] = {
+        {"plain", 0, 0x4000020, {}, {0, 0}},
+        {"destination read", 0x10, 0x4008020, {0x30387BE1}, {0, 0x1234}},
+        {"read with the object's alpha", 0x50, 0x4000020, {}, {0, 0}},
+        {"blend", 0x1, 0x4002020, {0x10360348}, {0x1234, 0}},
+        {"blend with a constant", 0x5, 0x4000020, {}, {0, 0}},
+        {"read and blend", 0x11, 0x400A020, {0x30387BE1, 0x30360348}, {0x1234, 0x1234}},
+        {"colour-buffer object", 0x88, 0x4020020, {0x1000EB9D}, {0x07770000, 0}},
+        {"object on the host side", 0x288, 0x4000020, {}, {0, 0}},
+        {"all three", 0x99, 0x402A020, {0x30387BE1, 0x30360348, 0x1000EB9D}, {0x07771234, 0x1234}},
+    };
+    for (ULONG kind : {ULONG{N_PRIM_DRAW_PIXELS}, ULONG{N_PRIM_COPY_PIXELS}}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(testing::Message() << c.name << " kind " << kind);
+            pipe.mode = c.mode;
+            _NValPixelProgram(ctx_, &pipe, kind, N_PIXFMT_RGBA);
+            if (c.words.empty()) {
+                // Nothing to write: no program in the slot.
+                EXPECT_EQ(prog->valid, 0u);
+                EXPECT_EQ(prog->dataAttr, 0u);
+                continue;
+            }
+            ASSERT_EQ(prog->valid, 1u);
+            EXPECT_EQ(prog->dataAttr, 3u);
+            EXPECT_EQ(prog->header, c.header | static_cast<ULONG>(c.words.size()) << 20);
+            EXPECT_EQ(std::vector<ULONG>(prog->instr, prog->instr + prog->instrCount), c.words);
+            EXPECT_EQ(prog->pidCount, 2u);
+            EXPECT_EQ(prog->pids[0], c.pids[0]);
+            EXPECT_EQ(prog->pids[1], c.pids[1]);
+            // The image is the packet head the render functions copy.
+            EXPECT_EQ(prog->image.w[0], prog->header);
+            EXPECT_EQ(prog->image.w[2], c.pids[0]);
+        }
+    }
+    // A bitmap has no hand-written program: a refused build leaves no
+    // layout for the render function to draw by (the double, like the
+    // generator, may have left one).
+    pkzProgOf(ctx_->pHw->programs[0])->dataAttr = 5;
+    _NValPixelProgram(ctx_, &pipe, N_PRIM_BITMAP, N_PIXFMT_RGBA);
+    EXPECT_EQ(prog->valid, 0u);
+    EXPECT_EQ(prog->dataAttr, 0u);
+    ctx_->buffers[2].pBuffer = keptObject;
 }
 
 TEST_F(RenderSelectTest, PolygonRows) {

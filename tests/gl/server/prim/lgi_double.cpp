@@ -72,14 +72,10 @@ void _NExecInlinePrim(N_Context*, ULONG kind, ULONG format, ULONG n, const ULONG
 }
 
 // --- the lgi layer's other parts not built yet ----------------------------------------------
-ULONG _NPackedClearColour(N_Context*, const GLBuffer*) { return 0; }
 ULONG _NSurfaceNeedsRects(const GLBuffer*) { return 0; }
-void _NBoardLoadDither(N_HwRecord*) {}
 ULONG _NBoardStipplePass(N_HwRecord*, void*, ULONG, ULONG, const ULONG*) { return 0; }
 void* _NCreateScratchPixmap(N_Context*) { return nullptr; }
-ULONG _NDitherMarker(N_HwRecord*) { return 0; }
 N_StageFn _NRasterPosRenderFcn(N_Context*, N_Pipe*) { return nullptr; }
-void _NValPixelProgram(N_Context*, ULONG, ULONG) {}
 void N_RasterPos(const float*) {}
 void _NAccum(ULONG, float) {}
 void _NClearAccum(ULONG) {}
@@ -87,7 +83,6 @@ void _NPutRect(const GLBuffer*, LONG, LONG, LONG, LONG, const ULONG*, ULONG) {}
 void _NPutRectZoom(const GLBuffer*, LONG, LONG, LONG, LONG, const ULONG*, ULONG, ULONG, ULONG, ULONG) {}
 void _NGetRow(const GLBuffer*, LONG, LONG, LONG, ULONG*) {}
 void _NCopyRect(const GLBuffer*, LONG, LONG, const GLBuffer*, LONG, LONG, LONG, LONG, ULONG) {}
-ULONG _NStereoPages(N_Context*) { return 0; }
 void _NDirectReadPixels(N_Context*, const N_BoundBuffer*, LONG, LONG, LONG, LONG, ULONG, ULONG, void*) {}
 // The GL layer's texture loader: nothing on the board.
 ULONG _DFindTexture(PDEV*, ULONG, ULONG, ULONG*) { return 0; }

@@ -50,6 +50,33 @@ TEST_F(CurrentAfterEndTest, LastValuesOfThePrimitiveAreCurrent) {
     EXPECT_EQ(Error(), 0u);
 }
 
+// A normal given between Begin and End is kept at unit length, so it is
+// current after End normalised; a zero-length one stays zero. Outside a
+// primitive the normal is current as given.
+TEST_F(CurrentAfterEndTest, NormalsOfThePrimitiveAreCurrentNormalised) {
+    struct Case {
+        float given[3];
+        std::vector<float> current;
+    } const cases[] = {
+        {{0, 3, 4}, {0, 0.6f, 0.8f}},
+        {{-2, 0, 0}, {-1, 0, 0}},
+        {{0, 0, 0.5f}, {0, 0, 1}},
+        {{0, 0, 0}, {0, 0, 0}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.given[0] << " " << c.given[1] << " " << c.given[2]);
+        Render(glx::Stream({glx::Render("Normal3fv", {F(1), F(0), F(0)}), glx::Render("Begin", {kTriangles}),
+                            glx::Render("Normal3fv", {F(0), F(1), F(0)}), glx::Render("Vertex3fv", {F(0), F(0), F(0)}),
+                            glx::Render("Normal3fv", {F(c.given[0]), F(c.given[1]), F(c.given[2])}),
+                            glx::Render("Vertex3fv", {F(1), F(0), F(0)}), glx::Render("Vertex3fv", {F(0), F(1), F(0)}),
+                            glx::Render("End")}));
+        EXPECT_EQ(Floats(kCurrentNormal), c.current);
+    }
+    Render("Normal3fv", {F(0), F(3), F(4)});
+    EXPECT_EQ(Floats(kCurrentNormal), (std::vector<float>{0, 3, 4}));
+    EXPECT_EQ(Error(), 0u);
+}
+
 TEST_F(CurrentAfterEndTest, ColorMaterialTakesTheLastColour) {
     Render(glx::Stream({glx::Render("ColorMaterial", {kFront, kDiffuse}), glx::Render("Enable", {kColorMaterial})}));
     const std::vector<float> ambientBefore = Single("GetMaterialfv", {kFront, kAmbient}).Values<float>();

@@ -2,6 +2,7 @@
 // accumulation program: each state builds (layout code, header, unit flags,
 // packet image) or is refused as stated.
 #include <bit>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -131,12 +132,12 @@ TEST_F(Kz2UcodeTest, Refusals) {
     EXPECT_EQ(Build(), 0u);
     EXPECT_EQ(prog_.valid, 0x55u);
     Bind(0, &colour_.buf);
-    // Texturing: no texture level can be found yet.
+    // Texturing: no texture level on the board.
     ctx_->enableWord = 0x400;
     EXPECT_EQ(Build(0xC005, 2, 1), 0u);
     EXPECT_EQ(prog_.valid, 0u);
-    EXPECT_TRUE(Printed("_NTextureLevelPid: not available yet"));
-    // The level mixes do not blend.
+    EXPECT_TRUE(Printed("the texture level is not on the board"));
+    // Textured passes do not blend.
     Blend(1, 1);
     vnx::debug::clear();
     EXPECT_EQ(Build(0xC005, 2, 3), 0u);
@@ -556,6 +557,354 @@ TEST_F(Kz2UcodeTest, TriangleProgramsLoadWhatTheFillsWrite) {
         }
     }
     EXPECT_EQ(built, 12u);
+}
+
+}  // namespace
+
+namespace {
+
+// An alpha layout's program names its alpha register even when no stage
+// reads the alpha (here: neither blending nor the alpha test, as when an
+// alpha buffer or a lit alpha asks for the layout): the fill functions write
+// the alpha words of layouts 3, 6, 9 and their depth forms all the same, and
+// a header that left them out would have the rasterizers read an alpha word
+// as the next depth or position.
+TEST_F(Kz2UcodeTest, AlphaLayoutsNameTheirAlphaWithoutAReader) {
+    Bind(4, &depth_.buf);
+    struct Case {
+        ULONG request, depth, layout, alphaKind, colourKind;
+    };
+    const Case cases[] = {
+        {3, 0, 3, 3, 3}, {6, 0, 6, 2, 2}, {9, 0, 9, 1, 1}, {3, 1, 13, 3, 3}, {6, 1, 16, 2, 2}, {9, 1, 19, 1, 1},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(testing::Message() << "request " << k.request << " depth " << k.depth);
+        ctx_->enableWord = k.depth ? 0x10u : 0u;
+        Attr(119) = 1;
+        ASSERT_EQ(Build(0xC005, k.request), 1u);
+        ASSERT_EQ(prog_.dataAttr, k.layout);
+        // The polygon class keeps z0 for the depth: the alpha lies in z1.
+        EXPECT_EQ(kzuHdrLoadKindOf(prog_.header, KZU_z1), k.alphaKind);
+        // Colour in rgb0, depth in z0, alpha in z1: the loads the fills'
+        // word order is read by.
+        EXPECT_EQ(prog_.header & 0xFF000u, kzuHdrLoadKind(KZU_rgb0, k.colourKind) |
+                                               kzuHdrLoadKind(KZU_z0, k.depth ? 3u : 0u) |
+                                               kzuHdrLoadKind(KZU_z1, k.alphaKind));
+        const kzPrimWordsRow* row = kzPrimWordsOf(5, prog_.dataAttr);
+        ASSERT_NE(row, nullptr);
+        N_TriLayout l;
+        ASSERT_TRUE(_NTriLayoutOf(prog_.dataAttr, &l));
+        ULONG loaded = 0, groups = 0;
+        for (ULONG reg = KZU_rgb0; reg < KZU_rgb0 + 4; ++reg) loaded += kzuHdrLoadKindOf(prog_.header, reg) != 0;
+        for (const kzPrimWordGroup& g : row->groups) groups += g.kind != KZ_PW_POSITION && g.count != 0;
+        EXPECT_EQ(loaded, groups + l.packetWords) << "one loaded register per word group the fill writes";
+        // Nothing reads the alpha: the program is the plain colour write.
+        EXPECT_EQ(Words().back() & ~0xE0000000u, 0x10360348u);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+constexpr ULONG kTexturePid = 0xA123;
+
+// Textured fills: the bound texture's level on the board, the environment
+// and the pass the selector asks for.
+class Kz2TextureTest : public Kz2UcodeTest {
+  protected:
+    void SetUp() override {
+        Kz2UcodeTest::SetUp();
+        ctx_->enableWord = 0x400;
+        Texture(64, 64, 3, 0);
+    }
+    void TearDown() override {
+        ctx_->texBound = 0;
+        ctx_->boundTex = N_BoundTexture{};
+        ctx_->val.tex = N_TexSampling{};
+        ctx_->texEnv = 0;
+        Kz2UcodeTest::TearDown();
+    }
+    void Texture(ULONG w, ULONG h, ULONG components, ULONG env) {
+        ctx_->texBound = 1;
+        ctx_->boundTex.width = w;
+        ctx_->boundTex.height = h;
+        ctx_->boundTex.components = components;
+        ctx_->boundTex.boardAddress[0] = kTexturePid;
+        ctx_->texEnv = env;
+    }
+};
+
+constexpr ULONG U = KZU_z0, V = KZU_z1, S = KZU_rgb0, T1 = KZU_pr8, T2 = KZU_pr9, T3 = KZU_pr10;
+constexpr ULONG D = KZU_pixmap0, TEX = KZU_pixmap0 + 1;
+
+// One texel, each environment: the words and what they mean.
+TEST_F(Kz2TextureTest, OneTexelByEnvironment) {
+    struct Case {
+        const char* name;
+        ULONG env;
+        WordList words;
+    };
+    const ULONG addr[2] = {W(0x08, KZU_u, U, 0) | clip, W(0x08, KZU_v, V, 0) | clip};
+    ctx_->val.tex.envHwColour = 0x00804020;
+    const Case cases[] = {
+        {"modulate: texel x colour", 0,
+         {addr[0], addr[1], W(0x32, T1, TEX, 0) | clip, W(0x1D, D, T1, S) | clip}},
+        {"decal: the texel into the pixmap", 1, {addr[0], addr[1], W(0x32, D, TEX, 0) | clip}},
+        {"blend: colour x (1 - texel) + environment colour x texel", 2,
+         {addr[0], addr[1], W(0x32, T1, TEX, 0) | clip, W(0x0A, T2, 32, T1) | clip, W(0x1D, T3, T1, 34) | clip,
+          W(0x1D, T1, T2, S) | clip, W(0x09, D, T1, T3) | clip}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ctx_->texEnv = c.env;
+        ASSERT_EQ(Build(0xC005, 2, 1), 1u);
+        EXPECT_EQ(prog_.dataAttr, 2u);
+        EXPECT_EQ(Words(), c.words);
+        // Colour, s and t a vertex: rgb0, z0, z1 loaded once a vertex.
+        EXPECT_EQ(prog_.header & 0xFF000u,
+                  kzuHdrLoadKind(S, 3) | kzuHdrLoadKind(U, 3) | kzuHdrLoadKind(V, 3));
+        EXPECT_EQ(prog_.pids[0], kColourPid | kTexturePid << 16);
+        // The texture's constants come first: one for the blend environment.
+        if (c.env == 2) {
+            EXPECT_EQ(prog_.constants[0], 0x7000000u) << "one";
+            EXPECT_EQ(prog_.constants[1], 0u);
+            EXPECT_EQ(prog_.constants[2], 0x00804020u) << "the environment colour";
+        } else {
+            EXPECT_EQ(prog_.constants[0], 0u);
+        }
+        // Texturing without a depth test clears the second unit flag.
+        EXPECT_EQ(prog_.image.w[KZ_IMG_UNIT27], 0u);
+    }
+}
+
+// The passes: the filter in one word on a 24-bit surface, through the
+// scratch pair below 24 bits, two levels with their weights, the wrap
+// masks of a large texture, and the refusals.
+TEST_F(Kz2TextureTest, PassesFiltersAndRefusals) {
+    // Bilinear, sides up to 256, 32 bits: one filtered fetch.
+    ASSERT_EQ(Build(0xC005, 2, 2), 1u);
+    EXPECT_EQ(Words(), (WordList{W(0x33, T1, TEX, 0) | clip, W(0x1D, D, T1, S) | clip}));
+    EXPECT_EQ(prog_.constants[0], 0x7000000u);
+    EXPECT_EQ(prog_.constants[1], 0x10u);
+
+    // A 16-bit surface without 16-bit textures: every texel through the
+    // scratch pair, the whole four-texel filter.
+    Surface c16{kColourPid, 16};
+    Bind(0, &c16.buf);
+    ASSERT_EQ(Build(0xC005, 2, 2), 1u);
+    const WordList w = Words();
+    ULONG fetches = 0;
+    for (std::size_t i = 0; i < w.size(); ++i) {
+        if ((w[i] & 0x3F) != 0x32) continue;
+        ++fetches;
+        ASSERT_LT(i + 1, w.size());
+        EXPECT_EQ((w[i + 1] & 0x3F), 0x08u) << "the texel read back from the second scratch pixmap";
+        EXPECT_EQ(kzuR(w[i]) + 1, kzuA(w[i + 1])) << "the scratch pair lies side by side";
+    }
+    EXPECT_EQ(fetches, 4u);
+    EXPECT_EQ(w.back() & 0x3F, 0x1Du);
+    EXPECT_EQ(kzuA(w.back()), T1);
+    EXPECT_EQ(kzuB(w.back()), S);
+    EXPECT_EQ(kzuR(w.back()), D + 2) << "the scratch pair's pids come before the colour's";
+    // Pass 4 needs a 24-bit surface.
+    EXPECT_EQ(Build(0xC005, 2, 4), 0u);
+    Bind(0, &colour_.buf);
+
+    // Two levels: the level's pid twice, the weights placed as 0 and their
+    // place kept for the render functions on the mip path.
+    ctx_->val.tex.mipmap = 1;
+    ctx_->val.tex.betweenLevels = 1;
+    prog_ = kzRenderProg{};
+    ASSERT_EQ(kz2_ConstructKzUcode(hw(), pkzProgOf(hw()->programs[0]), 0xC005, 0, 2, 3), 1u);
+    const kzRenderProg& p = *pkzProgOf(hw()->programs[0]);
+    EXPECT_EQ(p.pids[0], kColourPid | kTexturePid << 16);
+    EXPECT_EQ(p.pids[1], kTexturePid);
+    EXPECT_EQ(ctx_->texPidIndex, 1u);
+    EXPECT_EQ(p.constants[0], 0u);
+    EXPECT_EQ(p.constants[1], 0u);
+    // Counted from image word 2: two pid words, the instructions, the clip
+    // pair, then the first weight, constant 0.
+    EXPECT_EQ(ctx_->texWeightIndex, 2u + p.instrCount + 2u);
+    EXPECT_EQ(p.image.w[2 + ctx_->texWeightIndex - 1], p.clipMax);
+    EXPECT_EQ(p.image.w[2 + ctx_->texWeightIndex], p.constants[0]);
+    const WordList mix(p.instr, p.instr + p.instrCount);
+    EXPECT_EQ(mix[mix.size() - 2], W(0x09, T1, KZU_pr2, KZU_pr3) | clip) << "the two levels mixed";
+    EXPECT_EQ(kzuA(mix[2]), TEX + 1u) << "the first fetch reads the second level";
+    EXPECT_EQ(Build(0xC005, 2, 4), 1u) << "filtered two levels on a 24-bit surface";
+
+    // A side above 256: the coordinates wrapped by the masks.
+    Texture(512, 64, 3, 0);
+    ASSERT_EQ(Build(0xC005, 2, 1), 1u);
+    EXPECT_EQ(Words()[0], W(0x00, KZU_u, U, 32) | clip);
+    EXPECT_EQ(Words()[1], W(0x00, KZU_v, V, 33) | clip);
+    EXPECT_EQ(prog_.constants[0], 512u * 16 - 1);
+    EXPECT_EQ(prog_.constants[1], 64u * 16 - 1);
+    EXPECT_EQ(Build(0xC005, 2, 4), 0u) << "pass 4 keeps to sides up to 256";
+
+    // Refusals: blending, the texel's alpha, an environment GL 1.0 has not,
+    // a level that is not on the board.
+    struct Refusal {
+        const char* name;
+        std::function<void()> state;
+    };
+    const Refusal refusals[] = {
+        {"blending", [this] { Blend(1, 1); }},
+        {"partial write mask", [this] { ctx_->enableWord |= 0x400000; }},
+        {"logic operation", [this] { ctx_->enableWord |= 0x40000000; Attr(124) = 6; }},
+        {"colour-index mode", [this] { Attr(83) = 1; }},
+        {"decal of a texture with alpha", [this] { Texture(64, 64, 4, 1); }},
+        {"alpha test of a texture with alpha", [this] { Texture(64, 64, 2, 0); ctx_->enableWord |= 0x4000; }},
+        {"unknown environment", [this] { Texture(64, 64, 3, 5); }},
+        {"level not on the board", [this] { ctx_->boundTex.boardAddress[0] = 0; }},
+        {"no texture bound", [this] { ctx_->texBound = 0; }},
+    };
+    for (const Refusal& r : refusals) {
+        SCOPED_TRACE(r.name);
+        ctx_->enableWord = 0x400;
+        Texture(64, 64, 3, 0);
+        r.state();
+        EXPECT_EQ(Build(0xC005, 2, 1), 0u);
+        EXPECT_EQ(prog_.valid, 0u);
+        Attr(83) = 0;
+    }
+    // Accepted around them: an alpha test of a texture without alpha, a
+    // decal of an RGB texture, and a depth test (depth in z2).
+    ctx_->enableWord = 0x400 | 0x4000;
+    Texture(64, 64, 3, 1);
+    EXPECT_EQ(Build(0xC005, 3, 1), 0u) << "alpha in the colour: no data register left for it";
+    EXPECT_EQ(Build(0xC005, 2, 1), 1u);
+    Bind(4, &depth_.buf);
+    ctx_->enableWord = 0x400 | 0x10;
+    Attr(119) = 1;
+    ASSERT_EQ(Build(0xC005, 2, 1), 1u);
+    EXPECT_EQ(prog_.dataAttr, 12u);
+    EXPECT_EQ(kzuHdrLoadKindOf(prog_.header, KZU_z2), 3u);
+    EXPECT_EQ(kzuA(Words()[0]), KZU_z2) << "the depth compare reads the third data register";
+    EXPECT_EQ(prog_.image.w[KZ_IMG_UNIT27], 1u) << "a depth test keeps the second unit";
+}
+
+}  // namespace
+
+namespace {
+
+// The window-clip stage: the mask in the context's scratch pixmap tested
+// into condition code 0 before anything else, every write under it, and the
+// second unit switched off.
+TEST_F(Kz2UcodeTest, WindowClipStage) {
+    ctx_->clipControl = 1;
+    ASSERT_EQ(Build(), 1u);
+    EXPECT_EQ(prog_.pids[0], kColourPid | kScratchPid << 16);
+    EXPECT_EQ(Words(), (WordList{W(0x21, KZU_pr8, 32, KZU_pixmap0 + 1) | clip | ifcc0, 0x10360348u | ifcc0}));
+    EXPECT_EQ(prog_.constants[0], 0u);
+    EXPECT_EQ(prog_.image.w[KZ_IMG_UNIT27], 0u);
+    EXPECT_EQ(prog_.image.w[KZ_IMG_UNIT28], 1u);
+    // With a depth test the mask comes first and the test joins its code.
+    Bind(4, &depth_.buf);
+    ctx_->enableWord = 0x10;
+    Attr(119) = 1;
+    ASSERT_EQ(Build(), 1u);
+    EXPECT_EQ(kzuR(Words()[0]), KZU_pr8);
+    EXPECT_EQ(Words()[1] & 0x3F, 0x21u) << "the depth compare";
+    EXPECT_EQ(Words().back(), 0x10360348u | ifcc0);
+    // A clip kind the programs cannot test is reported; the build goes on.
+    ctx_->enableWord = 0;
+    ctx_->clipType = 2;
+    vnx::debug::clear();
+    EXPECT_EQ(Build(), 1u);
+    EXPECT_TRUE(Printed("Yikes, clipType == Clip_Ctl"));
+    // Pixel rectangles have no window clip.
+    ASSERT_EQ(Build(0x8000, 22), 1u);
+    EXPECT_EQ(Words().size(), 1u);
+    ctx_->clipType = 0;
+    ctx_->clipControl = 0;
+}
+
+}  // namespace
+
+namespace {
+
+// Every GL 1.0 environment (modulate, decal, blend) over every pass, at 16
+// and 32 bits a pixel, for textures without and with alpha, with and
+// without a depth test: a program whose last word writes the colour pixmap
+// by the environment where the tests passed, or one of the stated refusals.
+TEST_F(Kz2TextureTest, EveryEnvironmentAndPassBuildsOrIsRefused) {
+    Bind(4, &depth_.buf);
+    Surface c16{kColourPid, 16};
+    ULONG built = 0, refused = 0;
+    for (ULONG bpp : {16u, 32u}) {
+        Bind(0, bpp == 16 ? &c16.buf : &colour_.buf);
+        for (ULONG components : {3u, 4u}) {
+            for (ULONG env = 0; env < 3; ++env) {
+                for (ULONG pass = 1; pass <= 4; ++pass) {
+                    for (ULONG depth = 0; depth < 2; ++depth) {
+                        SCOPED_TRACE(testing::Message() << "bpp " << bpp << " components " << components << " env "
+                                                        << env << " pass " << pass << " depth " << depth);
+                        ctx_->enableWord = 0x400 | (depth ? 0x10u : 0u);
+                        Attr(119) = 1;
+                        Texture(64, 64, components, env);
+                        const bool bRefused = (pass == 4 && bpp < 24) || (components == 4 && env == 1);
+                        vnx::debug::clear();
+                        gkzTrace = 1;
+                        const ULONG got = Build(0xC005, 2, pass);
+                        gkzTrace = 0;
+                        if (bRefused) {
+                            EXPECT_EQ(got, 0u);
+                            ++refused;
+                            continue;
+                        }
+                        if (got == 0) {
+                            // The only other refusal: pass 4's filtered level
+                            // mix leaves no room for the blend environment (31
+                            // words at most).
+                            const std::string t = vnx::debug::peek();
+                            std::size_t words = 0;
+                            for (std::size_t at = 0; (at = t.find("adding instruction", at)) != std::string::npos; ++at)
+                                ++words;
+                            EXPECT_GT(words, 31u);
+                            EXPECT_EQ(pass, 4u);
+                            EXPECT_EQ(env, 2u);
+                            EXPECT_EQ(prog_.valid, 0u);
+                            ++refused;
+                            continue;
+                        }
+                        ++built;
+                        EXPECT_EQ(prog_.dataAttr, depth ? 12u : 2u);
+                        EXPECT_EQ(kzuHdrLoadKindOf(prog_.header, U), 3u);
+                        EXPECT_EQ(kzuHdrLoadKindOf(prog_.header, V), 3u);
+                        EXPECT_EQ(kzuHdrLoadKindOf(prog_.header, KZU_z2), depth ? 3u : 0u);
+                        const WordList w = Words();
+                        ASSERT_FALSE(w.empty());
+                        const ULONG last = w.back();
+                        const ULONG op = last & 0x3F;
+                        EXPECT_EQ(last & 0xE0000000u, depth ? ifcc0 : 0u) << "written where the tests passed";
+                        EXPECT_TRUE(last & clip);
+                        // The last word writes the colour pixmap (the first
+                        // pid after any scratch pair).
+                        const ULONG D0 = KZU_pixmap0 + (bpp == 16 ? 2u : 0u);
+                        EXPECT_EQ(kzuR(last), D0);
+                        switch (env) {
+                        case 0: EXPECT_EQ(op, 0x1Du); EXPECT_EQ(kzuB(last), S); break;
+                        case 1: EXPECT_TRUE(op == 0x08 || op == 0x32 || op == 0x09) << std::hex << last; break;
+                        default: EXPECT_EQ(op, 0x09u); break;
+                        }
+                        // Every texel fetch reads the texture's pixmap (or
+                        // the second level's in the level mixes).
+                        for (ULONG word : w) {
+                            if ((word & 0x3F) != 0x32 && (word & 0x3F) != 0x33) continue;
+                            const ULONG a = kzuA(word);
+                            EXPECT_TRUE(kzPidAt(&prog_, a - KZU_pixmap0) == kTexturePid ||
+                                        prog_.pids[(a - KZU_pixmap0) / 2] >> (16 * ((a - KZU_pixmap0) % 2)) ==
+                                            (kTexturePid & 0xFFFF))
+                                << std::hex << word;
+                        }
+                    }
+                }
+            }
+        }
+    }
+    EXPECT_EQ(built + refused, 2u * 2 * 3 * 4 * 2);
+    EXPECT_GT(built, refused);
 }
 
 }  // namespace

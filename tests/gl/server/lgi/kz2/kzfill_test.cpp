@@ -4,7 +4,9 @@
 // per-packet colours, the 28.4 positions, and routing on every board.
 #include <gtest/gtest.h>
 
+#include "context/buffers.h"
 #include "fill_fixture.h"
+#include "kz2/kz2ucode.h"
 
 namespace {
 
@@ -63,6 +65,42 @@ TEST_F(TriangleFill, EveryLayoutBehindTheProgramHead) {
         // The third vertex gives a one-colour face its colour.
         const std::vector<Prim> want = {Expect(d, b, {0, 1, 2}, {0, 1, 2}, 2), Expect(d, b, {3, 5, 4}, {3, 5, 4}, 5)};
         EXPECT_EQ(PrimsIn(packets), want);
+    }
+}
+
+// The generator's own programs of the alpha layouts, when no stage reads
+// the alpha (no blending, no alpha test), are read by the board as the
+// fill writes them: the header loads the alpha word too.
+TEST_F(TriangleFill, GeneratorProgramsOfAlphaLayoutsAreReadAsWritten) {
+    GLDeviceRecord colourRec{}, scratchRec{};
+    colourRec.pid = 0x1234;
+    scratchRec.pid = 0x0041;
+    GLBuffer colour{}, scratch{};
+    colour.pDeviceRecord = &colourRec;
+    colour.memoryKind = GLBUFFER_MEMORY_DEVICE;
+    colour.bitsPerPixel = 32;
+    scratch.pDeviceRecord = &scratchRec;
+    scratch.memoryKind = GLBUFFER_MEMORY_DEVICE;
+    scratch.bitsPerPixel = 32;
+    for (ULONG d : {3u, 6u, 9u}) {
+        SCOPED_TRACE(d);
+        Prepare(kSolo, d);
+        GLBuffer* const kept = ctx_->buffers[0].pBuffer;
+        ctx_->buffers[0].pBuffer = &colour;
+        ctx_->apScratchPixmap[0] = &scratch;
+        *pulAttr(ctx_, N_ATTR_DRAW_BUFFER) = 1;
+        *pulAttr(ctx_, N_ATTR_DITHER) = 0;
+        ctx_->enableWord = 0;
+        ASSERT_EQ(kz2_ConstructKzUcode(ctx_->pHw, pkzProgOf(ctx_->pHw->programs[0]), 0xC005, 0, d, 0), 1u);
+        ASSERT_EQ(Program().dataAttr, d);
+        const Batch b = TwoTriangles();
+        Draw(_NvpRenderXTListFillKZG, b);
+        const auto packets = Packets()[0];
+        ASSERT_EQ(packets.size(), 1u);
+        const std::vector<Prim> want = {Expect(d, b, {0, 1, 2}, {0, 1, 2}, 2), Expect(d, b, {3, 5, 4}, {3, 5, 4}, 5)};
+        EXPECT_EQ(PrimsIn(packets), want);
+        ctx_->buffers[0].pBuffer = kept;
+        ctx_->apScratchPixmap[0] = nullptr;
     }
 }
 

@@ -150,10 +150,11 @@ TEST_F(PixRectTest, ZoomedDrawPixelsSendEveryZoomedPixel) {
     // The draw-pixels pipe draws with the hardware record of its kind.
     N_HwRecord* phw = &ctx_->hw[N_PRIM_DRAW_PIXELS & 15];
     phw->pDevice = ctx_->pHw->pDevice;
-    N_HwRecord* phwSaved = ctx_->pHw;
-    ctx_->pHw = phw;
-    SetProgram(5, 1);  // colour, position
-    ctx_->pHw = phwSaved;
+    // The pipe's set-up has the generator build the transfer's program
+    // (luminance: layout 5, colour and position) into that record's
+    // standard slot; the generator needs the context's scratch pixmap.
+    BoardBuffer scratch(GLBUFFER_FRONT_LEFT, 0x41, 32, 0, 0, 128, 128);
+    ctx_->apScratchPixmap[0] = &scratch.buf;
     *pulAttr(ctx_, N_ATTR_DRAW_BUFFER) = 1;
     *pulAttr(ctx_, N_ATTR_RASTER_POS_VALID) = 1;
     *pulAttr(ctx_, N_ATTR_MAP_COLOUR) = 1;
@@ -172,6 +173,8 @@ TEST_F(PixRectTest, ZoomedDrawPixelsSendEveryZoomedPixel) {
     for (LONG y = 0; y < 6; ++y)
         for (LONG x = 0; x < 6; ++x) want.insert({60 + x, 40 + 99 - y});
     EXPECT_EQ(got, want) << vnx::debug::peek();
+    EXPECT_EQ(pkzProgOf(phw->programs[0])->dataAttr, 5u);
+    ctx_->apScratchPixmap[0] = nullptr;
     phw->pDevice = nullptr;
 }
 

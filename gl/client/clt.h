@@ -1,0 +1,215 @@
+// The client driver's records and the functions its files share: the
+// client-side context (ClientContext), the per-thread block (ThreadBlock)
+// with its request segment (SegmentDesc) and flush worker (FlushWorker), and
+// the module-wide state of the entry layer.
+//
+// These records live in the application's process and hold pointers: they
+// keep their field names and order and take their natural size.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <initializer_list>
+
+#include "glcmd.h"
+#include "platform/gdi.h"
+#include "platform/kernel.h"
+#include "smsegment.h"
+
+struct GLCLTPROCTABLE;
+
+// The library entry's reasons.
+#define DLL_PROCESS_DETACH 0u
+#define DLL_PROCESS_ATTACH 1u
+#define DLL_THREAD_ATTACH 2u
+#define DLL_THREAD_DETACH 3u
+
+// The value the storage index holds while none is allocated.
+#define CLT_NO_TLS_INDEX 64u
+
+// The size of a half the client asks for, and the request segment it makes.
+#define CLT_HALF_SIZE SM_HALF_DATA
+
+// --- contexts ------------------------------------------------------------------------
+struct ClientContext;
+// Packs an application's image for a request (the pixel-store code).
+typedef ULONG (*PFN_UNPACKIMAGE)(ClientContext* cc, ULONG width, ULONG height, ULONG format, ULONG type,
+                                 const void* pixels, BYTE* out);
+
+// Pixel-store state, pack then unpack.
+typedef struct PixelStoreState {
+    UCHAR packSwapBytes;
+    UCHAR packLsbFirst;
+    ULONG packRowLength;
+    ULONG packSkipRows;
+    ULONG packSkipPixels;
+    ULONG packAlignment;
+    UCHAR unpackSwapBytes;
+    UCHAR unpackLsbFirst;
+    ULONG unpackRowLength;
+    ULONG unpackSkipRows;
+    ULONG unpackSkipPixels;
+    ULONG unpackAlignment;
+} PixelStoreState;
+
+// One per rendering context; its address is the handle the system OpenGL
+// library holds.
+typedef struct ClientContext {
+    ULONG dhrc;           // the server's context handle
+    ULONG renderMode;     // GL_RENDER at creation
+    void* feedbackBuffer;
+    void* selectBuffer;
+    PixelStoreState pixelStore;
+    PFN_UNPACKIMAGE unpackImage;
+    ULONG error;          // GL error recorded by the client, 0 = none
+    char* strings[4];     // cached vendor, renderer, version, extensions
+    ULONG largeLimit;     // longest render command that goes inline into a half
+    // batching
+    HANDLE primSegmentHandle;
+    void* primSegment;
+    ULONG primShared;
+    ULONG orMask;
+    ULONG andMask;
+    ULONG batchMode;
+    ULONG continuation;
+    ULONG batchCount;
+    ULONG batchFirst;
+    ULONG vertexIndex;
+    ULONG sinceHandOver;
+    ULONG batchingSetUp;
+    ULONG compiling;
+    ULONG batching;
+    ULONG edgeFlagsShared;
+    ULONG loopFirst;
+    // cached state
+    ULONG pushedAttribMask;
+    ULONG cacheValid;     // 0x08 front and 0x10 back polygon mode valid, ...
+    ULONG cacheEnables;   // 0x10 shade model valid, ...
+    ULONG polygonModeFront;
+    ULONG polygonModeBack;
+    ULONG drawBuffer;
+    ULONG shadeModel;
+    // The thread on which the context is current, 0 when none: a context
+    // current on another thread is not released by its deletion, so that no
+    // thread's block keeps a released record.
+    DWORD currentThread;
+} ClientContext;
+
+#define CLT_CACHE_POLYGON_MODE_FRONT 0x08u
+#define CLT_CACHE_POLYGON_MODE_BACK 0x10u
+#define CLT_CACHE_ALL 0xFFu
+#define CLT_ENABLE_SHADE_MODEL 0x10u
+
+// --- per thread ------------------------------------------------------------------------
+// The thread's request segment.
+typedef struct SegmentDesc {
+    ULONG cjTotal;   // total size in bytes
+    BYTE* pjBase;    // the mapped base
+    HANDLE hSection;
+} SegmentDesc;
+
+// The thread's flush worker: it sends the hand-over of a filled half while
+// the application goes on writing the other. The flags are the handshake
+// between the two threads; every read and write of them is fenced.
+typedef struct FlushWorker {
+    DWORD threadId;
+    HANDLE hThread;
+    // The GLCMD_WRAPSMREADPOINTER request it sends; its last two words are
+    // also the state of the two-half ring.
+    struct {
+        OPENGLCMD hdr;
+        ULONG ulProcessId;
+        ULONG segmentId;
+        ULONG toggle;      // halfOffset while the thread writes half 0, 0 while it writes half 1
+        ULONG halfOffset;  // the distance between the halves
+    } request;
+    HDC hdc;  // the device context the request goes on
+    std::atomic<ULONG> idle;
+    std::atomic<ULONG> work;
+    std::atomic<ULONG> keepRunning;
+    // No worker thread could be started: hand-overs are sent by the
+    // application thread itself.
+    BOOL synchronous;
+} FlushWorker;
+static_assert(sizeof(((FlushWorker*)nullptr)->request) == 32);
+
+// The per-thread primitive state; vertex batching adds its fields.
+typedef struct PrimState {
+    ULONG endPending;
+    ULONG smallCache;
+    ULONG vertexCount;
+    ULONG firstVertexPending;
+} PrimState;
+
+typedef struct ThreadBlock {
+    SegmentDesc* segment;      // null until the first DrvSetContext
+    SMSegmentHeader* half;     // the header of the half being written
+    ClientContext* context;    // current on the thread, or null
+    HDC hdc;                   // of the last DrvSetContext: single and large requests
+    HDC displayDC;             // the thread's own: hand-overs and context management
+    FlushWorker* worker;       // null until first needed
+    ULONG segmentId;           // the server's identity of this thread
+    PrimState* primState;
+    // Memory of the platform's VirtualAlloc (below 4 GB) through which
+    // out-of-line data of a large command travels: the server reads the
+    // client's memory only there.
+    BYTE* pjStaging;
+    ULONG cjStaging;
+} ThreadBlock;
+
+// --- the entry layer (entry.cpp) -------------------------------------------------------
+BOOL DllMain(HMODULE hModule, ULONG ulReason, PVOID pvReserved);
+BOOL DelayedThreadAttach();
+// Builds a request of the command escape: the header, the process id, the
+// argument words; cj bytes in all (at least the words given).
+void vBuildRequest(BYTE* pj, ULONG cj, ULONG ulSubEsc, ULONG fl, std::initializer_list<ULONG> args);
+
+// --- threads (thread.cpp) ----------------------------------------------------------
+extern DWORD gTlsIndex;
+void vInitCritSec();
+// At process detach: the critical section and what it guards go.
+void vDeleteCritSec();
+ThreadBlock* CurrentThreadBlock();
+// The calling thread's block from thread-local storage, or null (also when
+// no index is allocated).
+ThreadBlock* pThreadBlockOfThread();
+// The fast path: the cached block while one thread only uses OpenGL.
+ThreadBlock* CurrentThreadBlockFast();
+// Counts the calling thread as one that made a context current.
+void vCountCurrentThread(ThreadBlock* ptb);
+BOOL CreateThreadBlock();
+void ReleaseThreadBlock(ThreadBlock* ptb);
+// Forgets the cached pair when it names this block (its thread detaches).
+void vForgetThreadBlock(ThreadBlock* ptb);
+// The count of threads that made a context current (0, 1, 2 for more).
+ULONG ulThreadCount();
+
+// --- the request segment (segment.cpp) -------------------------------------------------
+BOOL CreateSMSegment(ThreadBlock* ptb, HDC hdc, ULONG cjHalf);
+void FreeSMSegment(ThreadBlock* ptb);
+BYTE* HandOverHalf(ThreadBlock* ptb, ULONG offset);
+ULONG FlushSMSegment(ThreadBlock* ptb);
+// Room for a render command of cj bytes in the current half (the append
+// rule): the address to write it at, or null when the thread has no segment.
+BYTE* pjAppendRender(ThreadBlock* ptb, ULONG cj);
+void SendSingle(ThreadBlock* ptb);
+void SendRenderLarge(ThreadBlock* ptb);
+void RenderLargeFromClient(ThreadBlock* ptb, const void* pvData, ULONG cj);
+
+// --- the flush worker (worker.cpp) -------------------------------------------------
+FlushWorker* WaitFlushWorker(ThreadBlock* ptb);
+// Gives the worker the hand-over the request now describes and waits until
+// it has taken it (or sends it at once when there is no worker thread).
+void vStartHandOver(ThreadBlock* ptb, FlushWorker* pfw);
+void StopFlushWorker(ThreadBlock* ptb);
+
+// --- parts built elsewhere (seams.cpp) ---------------------------------------------
+void EndPendingPrimitive(ThreadBlock* ptb);
+ULONG UnpackImage(ClientContext* cc, ULONG width, ULONG height, ULONG format, ULONG type, const void* pixels,
+                  BYTE* out);
+
+// --- the table of entry points (proctable.cpp) -------------------------------------
+extern const GLCLTPROCTABLE gGLCltProcTable;
+
+// The trace routine: takes a level, a format and values, prints nothing.
+inline void vTrace(ULONG, const char*, ...) {}
