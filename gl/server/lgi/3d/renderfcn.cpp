@@ -14,6 +14,7 @@
 #include "kz2/kzpoint.h"
 #include "kz2/kztritex.h"
 #include "shared/swfrag.h"
+#include "shared/swprim.h"
 #include "shared/swspan.h"
 #include "../seams.h"
 
@@ -93,16 +94,16 @@ constexpr SlotRow kSlots[] = {
     {N_SW_POINT, "_NSwRenderPoint", nullptr},
     {N_SW_POINT_AA_INDEX, "_NSwRenderAAPointCI", nullptr},
     {N_SW_POINT_AA_RGBA, "_NSwRenderAAPointRGBA", nullptr},
-    {N_SW_LINE, "_NSwRenderLine", nullptr},
-    {N_SW_LINE_STIPPLED_STRIP, "_NSwRenderStippledLineStrip", nullptr},
-    {N_SW_LINE_ATTR, "_NSwRenderLineAttr", nullptr},
-    {N_SW_LINE_PAIRS, "_NSwRenderLinePairs", nullptr},
-    {N_SW_PGON_LINE_PRIM, "_NSwRenderPgonLinePrim", nullptr},
-    {N_SW_PGON_LINE_VERTEX, "_NSwRenderPgonLineVertex", nullptr},
-    {N_SW_PGON_STRIP, "_NSwRenderPgonStrip", nullptr},
-    {N_SW_PGON_TRIANGLES, "_NSwRenderPgonTriangles", nullptr},
-    {N_SW_PGON_QUADS, "_NSwRenderPgonQuads", nullptr},
-    {N_SW_PGON_FAN, "_NSwRenderPgonFan", nullptr},
+    {N_SW_LINE, "_NSwRenderLine", _NSwRenderLine},
+    {N_SW_LINE_STIPPLED_STRIP, "_NSwRenderLineStrips", _NSwRenderLineStrips},
+    {N_SW_LINE_ATTR, "_NSwRenderLineAttr", _NSwRenderLineAttr},
+    {N_SW_LINE_PAIRS, "_NSwRenderLinePairs", _NSwRenderLinePairs},
+    {N_SW_PGON_LINE_PRIM, "_NSwRenderPgonLines", _NSwRenderPgonLines},
+    {N_SW_PGON_LINE_VERTEX, "_NSwRenderPgonLinesFlat", _NSwRenderPgonLinesFlat},
+    {N_SW_PGON_STRIP, "_NSwRenderXTStrip", _NSwRenderXTStrip},
+    {N_SW_PGON_TRIANGLES, "_NSwRenderXTList", _NSwRenderXTList},
+    {N_SW_PGON_QUADS, "_NSwRenderXQList", _NSwRenderXQList},
+    {N_SW_PGON_FAN, "_NSwRenderXPgon", _NSwRenderXPgon},
     {N_SW_PGON_SPANS, "_NSwRasterPgonSpans", _NSwRasterPgonSpans},
     {N_SPAN_POLY_STIPPLE, "_NSpanPolygonStipple", _NSpanPolygonStipple},
     {N_SPAN_LINE_STIPPLE, "_NSpanLineStipple", _NSpanLineStipple},

@@ -101,8 +101,8 @@ enum N_RenderSlot : ULONG {
     N_SW_LINE_STIPPLED_STRIP, // stippled line strips
     N_SW_LINE_ATTR,           // lines with per-vertex attributes (textured, blended, coloured)
     N_SW_LINE_PAIRS,          // separate lines: feeds vertex pairs to the context's pfnLineStage
-    N_SW_PGON_LINE_PRIM,      // stage 63: polygon-mode line outlines, per primitive
-    N_SW_PGON_LINE_VERTEX,    // per vertex
+    N_SW_PGON_LINE_PRIM,      // stage 63: polygon-mode line outlines, each vertex its colour
+    N_SW_PGON_LINE_VERTEX,    // flat shading: each face in its provoking vertex's colour
     N_SW_PGON_STRIP,          // stage 63: triangle and quad strips into spans
     N_SW_PGON_TRIANGLES,
     N_SW_PGON_QUADS,

@@ -1,0 +1,779 @@
+// The primitive stages of the software path: the line stages' fragments
+// against GL's line rule (diamond exit, start pixel in, end pixel out), the
+// stipple mask, per-fragment values and flat colours; the polygon stages'
+// triangles (order, overlap across face runs, provoking colours, 1/q); the
+// outline walker's strips by edge flags and kind; and both ends through to
+// pixels against GL's point-sampling and line rules.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <random>
+#include <set>
+#include <vector>
+
+#include "3d/pipes.h"
+#include "3d/renderfcn.h"
+#include "3d/vstage.h"
+#include "lgi/seams.h"
+#include "lgi/shared/swprim.h"
+#include "lgi_fixture.h"
+
+namespace {
+
+// --- what the stages hand on --------------------------------------------------------------------
+struct Frag {
+    LONG x, y;
+    BYTE mask;
+    float r, g, b, a;
+    ULONG z;
+    float s, t, q;
+};
+struct LineRun {
+    ULONG major;
+    std::vector<Frag> f;
+    std::pair<LONG, LONG> past;  // the entry after the run
+};
+std::vector<LineRun> gRuns;
+
+void CaptureRun(N_Context*, N_Pipe* pipe) {
+    const CommonPipeData& c = *pipe->pCommonPipeData;
+    const N_FragSpan& sp = c.span;
+    LineRun r{static_cast<const N_SpanLine*>(c.pCurPrim)->majorAxis, {}, {sp.pX[sp.count], sp.pY[sp.count]}};
+    for (LONG i = 0; i < sp.count; ++i)
+        r.f.push_back({sp.pX[i], sp.pY[i], sp.pMask[i], sp.pRed[i], sp.pGreen[i], sp.pBlue[i], sp.pAlpha[i],
+                       sp.pDepth[i], sp.pS[i], sp.pT[i], sp.pQ[i]});
+    gRuns.push_back(std::move(r));
+}
+
+// GL's line rule between pixel centres: along the major axis from the start
+// pixel up to (not including) the end pixel, the minor coordinate the
+// nearest to the line, a tie going to the larger value.
+std::vector<std::pair<LONG, LONG>> ReferenceLine(LONG ax, LONG ay, LONG bx, LONG by) {
+    std::vector<std::pair<LONG, LONG>> out;
+    const LONG dx = bx - ax, dy = by - ay;
+    if (dx == 0 && dy == 0) return {{ax, ay}};
+    if (std::abs(dx) > std::abs(dy)) {
+        for (LONG i = 0; i < std::abs(dx); ++i) {
+            const LONG x = ax + (dx > 0 ? i : -i);
+            const double y = ay + static_cast<double>(x - ax) * dy / dx;
+            out.push_back({x, static_cast<LONG>(std::floor(y + 0.5))});
+        }
+    } else {
+        for (LONG i = 0; i < std::abs(dy); ++i) {
+            const LONG y = ay + (dy > 0 ? i : -i);
+            const double x = ax + static_cast<double>(y - ay) * dx / dy;
+            out.push_back({static_cast<LONG>(std::floor(x + 0.5)), y});
+        }
+    }
+    return out;
+}
+
+// A test batch: vertices with window coordinates, colour entries and
+// texture coordinates in arrays of exactly the batch's size.
+struct Vtx {
+    LONG x, y;
+    ULONG z = 0;
+    float r = 0, g = 0, b = 0, a = 1;
+    float s = 0, t = 0, rr = 0, q = 1;
+    ULONG edge = 1;
+};
+
+class SwPrimTest : public lgi_test::LgiTest {
+  protected:
+    void SetUp() override {
+        LgiTest::SetUp();
+        gRuns.clear();
+        pipe_ = &ctx_->blocks[0].front;
+        c_ = pipe_->pCommonPipeData;
+        pipe_->next[N_STAGE_RENDER] = CaptureRun;
+        pipe_->mode = N_MODE_FRAGMENTS;
+        pipe_->colourCopy = 0;
+        ctx_->xf.projectionAffine = 0;
+        Stipple(0xFFFF, 1);
+    }
+    void Stipple(ULONG pattern, ULONG repeat) {
+        *pulAttr(ctx_, N_ATTR_LINE_STIPPLE) = pattern;
+        *pulAttr(ctx_, N_ATTR_LINE_STIPPLE_REPEAT) = repeat;
+    }
+    // Loads the batch: strips of the given lengths (one strip of all by default).
+    void Load(ULONG code, const std::vector<Vtx>& v, std::vector<ULONG> strips = {}) {
+        if (strips.empty()) strips = {static_cast<ULONG>(v.size())};
+        strips_ = strips;
+        win_.clear();
+        col_.clear();
+        tex_.clear();
+        edge_.clear();
+        for (const Vtx& p : v) {
+            win_.insert(win_.end(), {p.x, p.y, static_cast<LONG>(p.z)});
+            const float rec[5] = {p.r, p.g, p.b, p.a, 0};
+            for (float f : rec) col_.push_back(lgi_test::F(f));
+            tex_.insert(tex_.end(), {p.s, p.t, p.rr, p.q});
+            edge_.push_back(p.edge);
+        }
+        c_->code = code;
+        c_->pWindow = win_.data();
+        c_->pHwVertices = col_.data();
+        c_->pTexWork = tex_.data();
+        c_->pEdgeWords = edge_.data();
+        c_->stripCount = static_cast<ULONG>(strips_.size());
+        c_->pStripCounts = strips_.data();
+        c_->stripVertexCount = static_cast<ULONG>(v.size());
+    }
+    // All fragments of the captured runs.
+    static std::vector<Frag> All() {
+        std::vector<Frag> out;
+        for (const LineRun& r : gRuns) out.insert(out.end(), r.f.begin(), r.f.end());
+        return out;
+    }
+    N_Pipe* pipe_ = nullptr;
+    CommonPipeData* c_ = nullptr;
+    std::vector<ULONG> strips_;
+    std::vector<LONG> win_;
+    std::vector<ULONG> col_;
+    std::vector<float> tex_;
+    std::vector<ULONG> edge_;
+};
+
+// --- line stages ---------------------------------------------------------------------------------
+TEST_F(SwPrimTest, SegmentsLightGlsPixelsInEitherDirection) {
+    std::mt19937 rng(7);
+    std::uniform_int_distribution<LONG> d(-40, 40);
+    std::vector<std::array<LONG, 4>> segs = {{10, 7, 15, 7}, {0, 0, 5, 2}, {5, 2, 0, 0}, {0, 0, 4, 4},
+                                             {3, 9, 3, 1},   {0, 0, 2, 1}, {2, 1, 0, 0}, {0, 1, 2, 0}};
+    for (int i = 0; i < 200; ++i) segs.push_back({d(rng), d(rng), d(rng), d(rng)});
+    for (const auto& s : segs) {
+        gRuns.clear();
+        Load(N_PRIM_LINE_STRIP, {{s[0], s[1]}, {s[2], s[3]}});
+        _NSwRenderLine(ctx_, pipe_);
+        ASSERT_EQ(gRuns.size(), 1u);
+        const auto ref = ReferenceLine(s[0], s[1], s[2], s[3]);
+        const std::vector<Frag> got = All();
+        ASSERT_EQ(got.size(), ref.size()) << s[0] << "," << s[1] << " -> " << s[2] << "," << s[3];
+        for (std::size_t i = 0; i < ref.size(); ++i) {
+            EXPECT_EQ(got[i].x, ref[i].first) << s[0] << "," << s[1] << " -> " << s[2] << "," << s[3] << " #" << i;
+            EXPECT_EQ(got[i].y, ref[i].second) << s[0] << "," << s[1] << " -> " << s[2] << "," << s[3] << " #" << i;
+            EXPECT_EQ(got[i].mask, 1);
+        }
+        const LONG adx = std::abs(s[2] - s[0]), ady = std::abs(s[3] - s[1]);
+        if (adx != 0 || ady != 0) {
+            EXPECT_EQ(gRuns[0].past, std::make_pair(s[2], s[3])) << "the end vertex follows the run";
+            EXPECT_EQ(gRuns[0].major, adx > ady ? 0u : 1u) << "equal extents walk y-major";
+        }
+    }
+}
+
+TEST_F(SwPrimTest, StippleCountsFromEachStripsFirstVertexAlongEachMajorAxis) {
+    struct Case {
+        const char* what;
+        ULONG pattern, repeat;
+        std::vector<Vtx> v;
+        std::vector<ULONG> strips;
+        std::vector<BYTE> masks;
+    };
+    auto rep = [](std::initializer_list<std::pair<int, BYTE>> runs) {
+        std::vector<BYTE> m;
+        for (auto [n, b] : runs) m.insert(m.end(), n, b);
+        return m;
+    };
+    const Case cases[] = {
+        {"0x00FF factor 1", 0x00FF, 1, {{0, 0}, {20, 0}}, {}, rep({{8, 1}, {8, 0}, {4, 1}})},
+        {"second strip restarts", 0x00FF, 1, {{0, 0}, {20, 0}, {3, 5}, {13, 5}}, {2, 2},
+         rep({{8, 1}, {8, 0}, {4, 1}, {8, 1}, {2, 0}})},
+        {"the count runs on across a strip's segments", 0x00FF, 1, {{0, 0}, {5, 0}, {20, 0}}, {},
+         rep({{8, 1}, {8, 0}, {4, 1}})},
+        {"factor 3: period 48", 0x0003, 3, {{0, 0}, {50, 0}}, {}, rep({{6, 1}, {42, 0}, {2, 1}})},
+        {"turn to y-major uses y - y0", 0x00FF, 1, {{0, 0}, {10, 0}, {10, 12}}, {},
+         rep({{8, 1}, {2, 0}, {8, 1}, {4, 0}})},
+    };
+    for (const Case& k : cases) {
+        gRuns.clear();
+        Stipple(k.pattern, k.repeat);
+        Load(N_PRIM_LINE_STRIP, k.v, k.strips);
+        _NSwRenderLine(ctx_, pipe_);
+        std::vector<BYTE> got;
+        for (const Frag& f : All()) got.push_back(f.mask);
+        EXPECT_EQ(got, k.masks) << k.what;
+    }
+}
+
+TEST_F(SwPrimTest, SeparateLinesEachPairRestartsAndAnOddVertexIsLeft) {
+    Stipple(0x000F, 1);
+    Load(N_PRIM_LINES, {{0, 0}, {6, 0}, {10, 3}, {16, 3}, {30, 30}});
+    ctx_->pfnLineStage = _NSwRenderLine;
+    _NSwRenderLinePairs(ctx_, pipe_);
+    ASSERT_EQ(gRuns.size(), 2u);
+    for (const LineRun& r : gRuns) {
+        ASSERT_EQ(r.f.size(), 6u);
+        for (int i = 0; i < 6; ++i) EXPECT_EQ(r.f[i].mask, i < 4 ? 1 : 0);
+    }
+    EXPECT_EQ(gRuns[1].f[0].x, 10);
+    EXPECT_EQ(c_->pWindow, win_.data()) << "the batch's arrays are put back";
+    EXPECT_EQ(c_->stripVertexCount, 5u);
+}
+
+TEST_F(SwPrimTest, EdgeFlagsZeroLengthAndLongSegments) {
+    // Line mode with edge flags: only segments whose start vertex has edge bits 1.
+    pipe_->mode |= N_MODE_POLY_LINE_PRIM;
+    Vtx a{0, 0}, b{5, 0}, c{5, 5}, d{0, 5};
+    a.edge = 1, b.edge = 2, c.edge = 0;
+    Load(N_PRIM_LINE_STRIP, {a, b, c, d});
+    _NSwRenderLine(ctx_, pipe_);
+    ASSERT_EQ(gRuns.size(), 1u);
+    EXPECT_EQ(gRuns[0].f.back().x, 4);
+
+    // A zero-length segment: one fragment, drawn even where the stipple is off.
+    gRuns.clear();
+    pipe_->mode = N_MODE_FRAGMENTS;
+    Stipple(0x0001, 1);
+    Load(N_PRIM_LINE_STRIP, {{0, 0}, {3, 0}, {3, 0}});
+    _NSwRenderLine(ctx_, pipe_);
+    ASSERT_EQ(gRuns.size(), 2u);
+    ASSERT_EQ(gRuns[1].f.size(), 1u);
+    EXPECT_EQ(gRuns[1].f[0].mask, 1);
+
+    // A vertex no screen holds (the integer-indefinite of a NaN): its
+    // segments are not drawn.
+    gRuns.clear();
+    Load(N_PRIM_LINE_STRIP, {{0, 0}, {static_cast<LONG>(0x80000000u), 5}, {4, 4}});
+    _NSwRenderLine(ctx_, pipe_);
+    EXPECT_TRUE(gRuns.empty());
+
+    // A segment longer than the span goes on in pieces, every pixel once.
+    gRuns.clear();
+    Stipple(0xFFFF, 1);
+    Load(N_PRIM_LINE_STRIP, {{0, 0}, {3000, 1}});
+    _NSwRenderLine(ctx_, pipe_);
+    EXPECT_GE(gRuns.size(), 2u);
+    const auto got = All();
+    ASSERT_EQ(got.size(), 3000u);
+    for (LONG i = 0; i < 3000; ++i) ASSERT_EQ(got[i].x, i);
+}
+
+TEST_F(SwPrimTest, AttributeLinesStepColourDepthAndTexture) {
+    pipe_->mode = N_MODE_FRAGMENTS | 0x80 | 0x10;
+    Vtx a{0, 0, 1000, 0, 100, 200, 0.0f, 0, 0, 0, 1}, b{8, 2, 9000, 80, 100, 40, 1.0f, 8, 4, 0, 2};
+    Load(N_PRIM_LINE_STRIP, {a, b});
+    _NSwRenderLineAttr(ctx_, pipe_);
+    ASSERT_EQ(gRuns.size(), 1u);
+    const auto& f = gRuns[0].f;
+    ASSERT_EQ(f.size(), 8u);
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_NEAR(f[i].r, 10.0f * i, 1e-3);
+        EXPECT_NEAR(f[i].b, 200.0f - 20.0f * i, 1e-3);
+        EXPECT_NEAR(f[i].a, i / 8.0f, 1e-5);
+        EXPECT_EQ(f[i].z, 1000u + 1000u * i);
+    }
+
+    // Flat shading: the segment takes its end vertex's colour; texture
+    // coordinates still run from its own start to its own end, and the last
+    // segment reads nothing past the batch (the arrays end there).
+    gRuns.clear();
+    pipe_->colourCopy = 1;
+    pipe_->mode = N_MODE_FRAGMENTS | N_MODE_TEXTURE;
+    Vtx p{0, 0}, q{4, 0}, r{4, 4};
+    p.r = 10, q.r = 20, r.r = 30;
+    p.s = 0, q.s = 4, r.s = 100;
+    p.t = 1, q.t = 1, r.t = 9;
+    Load(N_PRIM_LINE_STRIP, {p, q, r});
+    _NSwRenderLineAttr(ctx_, pipe_);
+    ASSERT_EQ(gRuns.size(), 2u);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(gRuns[0].f[i].r, 20.0f);
+        EXPECT_EQ(gRuns[1].f[i].r, 30.0f);
+        EXPECT_NEAR(gRuns[0].f[i].s, static_cast<float>(i), 1e-5);
+        EXPECT_NEAR(gRuns[1].f[i].s, 4.0f + 24.0f * i, 1e-3);
+        EXPECT_NEAR(gRuns[1].f[i].t, 1.0f + 2.0f * i, 1e-4);
+    }
+}
+
+// --- polygon stages ------------------------------------------------------------------------------
+struct Tri {
+    LONG v[3];       // vertex numbers by window address
+    float red[3];    // colours handed on
+    float sq[3], invQ[3];
+};
+std::vector<Tri> gTris;
+const LONG* gWinBase = nullptr;
+
+void CaptureTri(N_Context*, N_Pipe* pipe) {
+    const auto* t = static_cast<const N_SpanTri*>(pipe->pCommonPipeData->pCurPrim);
+    Tri r{};
+    for (int i = 0; i < 3; ++i) {
+        r.v[i] = static_cast<LONG>((t->v[i].pWindow - gWinBase) / 3);
+        r.red[i] = t->v[i].pColour[0];
+        r.sq[i] = t->v[i].sq;
+        r.invQ[i] = t->v[i].invQ;
+    }
+    gTris.push_back(r);
+}
+
+class SwPolyTest : public SwPrimTest {
+  protected:
+    void SetUp() override {
+        SwPrimTest::SetUp();
+        gTris.clear();
+        pipe_->next[N_STAGE_POLYGON_RASTER] = CaptureTri;
+    }
+    // A batch of n vertices of kind code, vertex i of red i (its own colour
+    // entry), with the given face runs.
+    void Batch(ULONG code, ULONG n, std::vector<ULONG> runs) {
+        std::vector<Vtx> v;
+        for (ULONG i = 0; i < n; ++i) {
+            Vtx p{static_cast<LONG>(3 * i), static_cast<LONG>((i * 7) % 11)};
+            p.r = static_cast<float>(i);
+            v.push_back(p);
+        }
+        Load(code, v);
+        gWinBase = win_.data();
+        c_->nextVertex = code == N_PRIM_TRIANGLES ? 3 : code == N_PRIM_QUADS ? 4 : code == N_PRIM_QUAD_STRIP ? 2 : 1;
+        runs.push_back(0);
+        std::copy(runs.begin(), runs.end(), c_->pFaceRuns);
+    }
+    static std::vector<std::array<LONG, 3>> Order() {
+        std::vector<std::array<LONG, 3>> out;
+        for (const Tri& t : gTris) out.push_back({t.v[0], t.v[1], t.v[2]});
+        return out;
+    }
+};
+
+TEST_F(SwPolyTest, EachKindCutsItsFacesInOrder) {
+    using T = std::vector<std::array<LONG, 3>>;
+    struct Case {
+        const char* what;
+        ULONG code, n;
+        std::vector<ULONG> runs;
+        N_StageFn fn;
+        T tris;
+    };
+    const Case cases[] = {
+        {"fan", N_PRIM_FAN, 5, {N_FACE_RUN(1, 3)}, _NSwRenderXPgon, T{{0, 1, 2}, {0, 2, 3}, {0, 3, 4}}},
+        {"strip, odd triangles unreordered", N_PRIM_TRI_STRIP, 5, {N_FACE_RUN(1, 3)}, _NSwRenderXTStrip,
+         T{{0, 1, 2}, {1, 2, 3}, {2, 3, 4}}},
+        {"quads", N_PRIM_QUADS, 8, {N_FACE_RUN(1, 2)}, _NSwRenderXQList, T{{0, 1, 2}, {0, 2, 3}, {4, 5, 6}, {4, 6, 7}}},
+        {"triangles", N_PRIM_TRIANGLES, 6, {N_FACE_RUN(1, 2)}, _NSwRenderXTList, T{{0, 1, 2}, {3, 4, 5}}},
+        {"quad strip", N_PRIM_QUAD_STRIP, 6, {N_FACE_RUN(1, 2)}, _NSwRenderXTStrip, T{{0, 1, 2}, {1, 2, 3}, {2, 3, 4}, {3, 4, 5}}},
+        // Runs of one strip share its vertices as the kind does: a fan's
+        // later run keeps the centre and the edge vertex, a strip's two.
+        {"fan in runs", N_PRIM_FAN, 6, {N_FACE_RUN(1, 2), N_FACE_RUN(2, 2)}, _NSwRenderXPgon,
+         T{{0, 1, 2}, {0, 2, 3}, {0, 3, 4}, {0, 4, 5}}},
+        {"strip in runs", N_PRIM_TRI_STRIP, 6, {N_FACE_RUN(2, 1), N_FACE_RUN(1, 3)}, _NSwRenderXTStrip,
+         T{{0, 1, 2}, {1, 2, 3}, {2, 3, 4}, {3, 4, 5}}},
+        {"skipped run", N_PRIM_TRI_STRIP, 6, {N_FACE_RUN(1, 1), N_FACE_RUN(4, 2), N_FACE_RUN(1, 1)},
+         _NSwRenderXTStrip, T{{0, 1, 2}, {3, 4, 5}}},
+        {"first count 0", N_PRIM_FAN, 5, {}, _NSwRenderXPgon, T{}},
+    };
+    for (const Case& k : cases) {
+        gTris.clear();
+        Batch(k.code, k.n, k.runs);
+        k.fn(ctx_, pipe_);
+        EXPECT_EQ(Order(), k.tris) << k.what;
+    }
+}
+
+TEST_F(SwPolyTest, FlatFacesTakeGlsProvokingVertex) {
+    struct Case {
+        const char* what;
+        ULONG code, n;
+        ULONG runs;
+        N_StageFn fn;
+        std::vector<float> red;  // a triangle's colour
+    };
+    const Case cases[] = {
+        {"triangles: each its own last vertex", N_PRIM_TRIANGLES, 6, N_FACE_RUN(1, 2), _NSwRenderXTList, {2, 5}},
+        {"quads: each its own fourth vertex", N_PRIM_QUADS, 8, N_FACE_RUN(1, 2), _NSwRenderXQList, {3, 3, 7, 7}},
+        {"fan: each triangle's last vertex", N_PRIM_FAN, 5, N_FACE_RUN(1, 3), _NSwRenderXPgon, {2, 3, 4}},
+        {"strip: each triangle's last vertex", N_PRIM_TRI_STRIP, 5, N_FACE_RUN(1, 3), _NSwRenderXTStrip, {2, 3, 4}},
+        {"polygon: its first vertex", N_PRIM_POLYGON, 5, N_FACE_RUN(1, 3), _NSwRenderXPgon, {0, 0, 0}},
+        {"quad strip: the quad's last vertex", N_PRIM_QUAD_STRIP, 6, N_FACE_RUN(1, 2), _NSwRenderXTStrip, {3, 3, 5, 5}},
+    };
+    pipe_->colourCopy = 1;
+    for (const Case& k : cases) {
+        gTris.clear();
+        Batch(k.code, k.n, {k.runs});
+        k.fn(ctx_, pipe_);
+        ASSERT_EQ(gTris.size(), k.red.size()) << k.what;
+        for (std::size_t i = 0; i < gTris.size(); ++i)
+            for (int j = 0; j < 3; ++j) EXPECT_EQ(gTris[i].red[j], k.red[i]) << k.what << " triangle " << i;
+    }
+    // Smooth: every vertex its own entry.
+    gTris.clear();
+    pipe_->colourCopy = 0;
+    Batch(N_PRIM_TRIANGLES, 6, {N_FACE_RUN(1, 2)});
+    _NSwRenderXTList(ctx_, pipe_);
+    ASSERT_EQ(gTris.size(), 2u);
+    EXPECT_EQ(gTris[1].red[0], 3.0f);
+    EXPECT_EQ(gTris[1].red[2], 5.0f);
+}
+
+// A batch of several strips: each strip drawn alone, with its own vertices
+// and colour entries (those after the entries of the strips before it).
+TEST_F(SwPolyTest, StripListsDrawEachStripWithItsOwnEntries) {
+    pipe_->colourCopy = 1;
+    Batch(N_PRIM_FAN, 8, {N_FACE_RUN(1, 4)});
+    strips_ = {4, 4};
+    c_->stripCount = 2;
+    c_->pStripCounts = strips_.data();
+    _NSwRenderXPgon(ctx_, pipe_);
+    EXPECT_EQ(Order(), (std::vector<std::array<LONG, 3>>{{0, 1, 2}, {0, 2, 3}, {4, 5, 6}, {4, 6, 7}}));
+    std::vector<float> red;
+    for (const Tri& t : gTris) red.push_back(t.red[0]);
+    EXPECT_EQ(red, (std::vector<float>{2, 3, 6, 7}));
+    EXPECT_EQ(c_->pWindow, win_.data());
+    EXPECT_EQ(c_->stripCount, 2u);
+
+    // Separate depth-stepped lines: each strip takes its own first colour.
+    gRuns.clear();
+    std::vector<Vtx> v = {{0, 0}, {3, 0}, {0, 5}, {2, 5}};
+    v[2].r = 50;
+    Load(N_PRIM_LINE_STRIP, v, {2, 2});
+    _NSwRenderLineStrips(ctx_, pipe_);
+    ASSERT_EQ(gRuns.size(), 2u);
+    EXPECT_EQ(gRuns[1].f[0].y, 5);
+    EXPECT_EQ(gRuns[1].f[0].r, 50.0f);
+}
+
+TEST_F(SwPolyTest, TextureCoordinatesAreDividedByQ) {
+    pipe_->mode |= N_MODE_TEXTURE;
+    Batch(N_PRIM_TRIANGLES, 3, {N_FACE_RUN(1, 1)});
+    tex_ = {2, 1, 0, 2, 3, 1, 0, 0.0f, 3, 1, 0, -0.0f};
+    c_->pTexWork = tex_.data();
+    _NSwRenderXTList(ctx_, pipe_);
+    ASSERT_EQ(gTris.size(), 1u);
+    EXPECT_EQ(gTris[0].invQ[0], 0.5f);
+    EXPECT_EQ(gTris[0].sq[0], 1.0f);
+    EXPECT_EQ(gTris[0].invQ[1], 1048576.0f);
+    EXPECT_EQ(gTris[0].sq[1], 3.0f * 1048576.0f);
+    EXPECT_EQ(gTris[0].invQ[2], 1048576.0f);
+}
+
+// Through the span rasteriser: a quad list fills GL's pixels of each quad
+// exactly once, however the quad is cut.
+std::vector<std::pair<LONG, LONG>> gPixels;
+void RasterOnScreen(N_Context* pctx, N_Pipe* pipe) { _NSwRasterTriangle(pctx, pipe, N_SwScreen{64, 64, 0, 0}); }
+void CapturePixels(N_Context*, N_Pipe* pipe) {
+    const N_FragSpan& sp = pipe->pCommonPipeData->span;
+    for (LONG i = 0; i < sp.count; ++i) gPixels.push_back({sp.pX[0] + i, sp.pY[0]});
+}
+
+TEST_F(SwPolyTest, QuadsFillGlsPixelsOnce) {
+    pipe_->next[N_STAGE_POLYGON_RASTER] = RasterOnScreen;
+    pipe_->next[N_STAGE_SPAN_RASTER] = CapturePixels;
+    pipe_->mode = N_MODE_FRAGMENTS | 0x80;
+    // A convex quad and a square, counter-clockwise and clockwise.
+    const std::vector<std::array<LONG, 8>> quads = {{5, 3, 40, 8, 50, 45, 2, 30}, {10, 10, 10, 30, 30, 30, 30, 10}};
+    for (const auto& q : quads) {
+        gPixels.clear();
+        std::vector<Vtx> v;
+        for (int i = 0; i < 4; ++i) v.push_back({q[2 * i], q[2 * i + 1]});
+        Load(N_PRIM_QUADS, v);
+        c_->nextVertex = 4;
+        c_->pFaceRuns[0] = N_FACE_RUN(1, 1);
+        c_->pFaceRuns[1] = 0;
+        _NSwRenderXQList(ctx_, pipe_);
+        std::set<std::pair<LONG, LONG>> seen(gPixels.begin(), gPixels.end());
+        EXPECT_EQ(seen.size(), gPixels.size()) << "no pixel twice";
+        // Point sampling: (x, y) inside the quad of the integer vertices, left
+        // and top edges in; a sample on a slanted edge may go either way (the
+        // edges walk in fixed point).
+        std::set<std::pair<LONG, LONG>> ref, either;
+        for (LONG y = 0; y < 64; ++y) {
+            std::vector<double> xs;
+            for (int i = 0; i < 4; ++i) {
+                const double x0 = q[2 * i], y0 = q[2 * i + 1], x1 = q[(2 * i + 2) % 8], y1 = q[(2 * i + 3) % 8];
+                if (y0 == y1 || y < std::min(y0, y1) || y >= std::max(y0, y1)) continue;
+                xs.push_back(x0 + (y - y0) * (x1 - x0) / (y1 - y0));
+            }
+            if (xs.size() < 2) continue;
+            const double l = *std::min_element(xs.begin(), xs.end()), r = *std::max_element(xs.begin(), xs.end());
+            for (LONG x = 0; x < 64; ++x) {
+                if (std::fabs(x - l) < 0.01 || std::fabs(x - r) < 0.01) either.insert({x, y});
+                else if (x >= l && x < r) ref.insert({x, y});
+            }
+        }
+        for (const auto& p : ref) EXPECT_TRUE(seen.count(p)) << "missing " << p.first << "," << p.second;
+        for (const auto& p : seen)
+            EXPECT_TRUE(ref.count(p) || either.count(p)) << "extra " << p.first << "," << p.second;
+    }
+}
+
+// --- outline walker ----------------------------------------------------------------------------
+struct Strip {
+    std::vector<std::pair<LONG, LONG>> v;
+    std::vector<float> red;
+};
+std::vector<Strip> gStrips;
+void CaptureStrip(N_Context*, N_Pipe* pipe) {
+    const CommonPipeData& c = *pipe->pCommonPipeData;
+    ASSERT_EQ(c.stripCount, 1u);
+    ASSERT_EQ(c.pStripCounts[0], c.stripVertexCount);
+    Strip s;
+    for (ULONG i = 0; i < c.stripVertexCount; ++i) {
+        s.v.push_back({c.pWindow[3 * i], c.pWindow[3 * i + 1]});
+        float r;
+        std::memcpy(&r, &c.pHwVertices[5 * i], 4);
+        s.red.push_back(r);
+        EXPECT_EQ(c.pEdgeWords[i], 1u);
+    }
+    gStrips.push_back(std::move(s));
+}
+
+class SwOutlineTest : public SwPolyTest {
+  protected:
+    void SetUp() override {
+        SwPolyTest::SetUp();
+        gStrips.clear();
+        pipe_->next[N_STAGE_POLYGON_RASTER] = CaptureStrip;
+    }
+    // The strips as lists of vertex numbers (vertex i lies at x = 3i).
+    static std::vector<std::vector<LONG>> Strips() {
+        std::vector<std::vector<LONG>> out;
+        for (const Strip& s : gStrips) {
+            std::vector<LONG> v;
+            for (auto [x, y] : s.v) v.push_back(x / 3);
+            out.push_back(v);
+        }
+        return out;
+    }
+};
+
+TEST_F(SwOutlineTest, EdgesByKindAndEdgeFlag) {
+    using S = std::vector<std::vector<LONG>>;
+    struct Case {
+        const char* what;
+        ULONG code, n, mode, runs;
+        std::vector<ULONG> edges;
+        S strips;
+    };
+    const Case cases[] = {
+        {"polygon, flags 1 1 0 1", N_PRIM_POLYGON, 4, N_MODE_POLY_LINE_PRIM, N_FACE_RUN(1, 2), {1, 1, 0, 1},
+         S{{0, 1, 2}, {3, 0}}},
+        {"polygon, flags 0 1 1 0", N_PRIM_POLYGON, 4, N_MODE_POLY_LINE_PRIM, N_FACE_RUN(1, 2), {0, 1, 1, 0},
+         S{{1, 2, 3}}},
+        {"polygon without flags", N_PRIM_POLYGON, 5, N_MODE_POLY_LINE_VERTEX, N_FACE_RUN(1, 3), {0, 0, 0, 0, 0},
+         S{{0, 1, 2, 3, 4}, {4, 0}}},
+        {"two triangles: no joining edge", N_PRIM_TRIANGLES, 6, N_MODE_POLY_LINE_VERTEX, N_FACE_RUN(1, 2),
+         {1, 1, 1, 1, 1, 1}, S{{0, 1, 2}, {2, 0}, {3, 4, 5}, {5, 3}}},
+        {"quad, flag bits 2 and 0 off", N_PRIM_QUADS, 4, N_MODE_POLY_LINE_PRIM, N_FACE_RUN(1, 1), {1, 2, 1, 0},
+         S{{0, 1}, {2, 3}}},
+        {"strip: every triangle, inner edges too", N_PRIM_TRI_STRIP, 4, N_MODE_POLY_LINE_PRIM, N_FACE_RUN(1, 2),
+         {0, 0, 0, 0}, S{{0, 1, 2}, {2, 0}, {1, 2, 3}, {3, 1}}},
+        {"fan", N_PRIM_FAN, 4, N_MODE_POLY_LINE_VERTEX, N_FACE_RUN(1, 2), {1, 1, 1, 1},
+         S{{0, 1, 2}, {2, 0}, {0, 2, 3}, {3, 0}}},
+        {"quad strip: a b d c", N_PRIM_QUAD_STRIP, 4, N_MODE_POLY_LINE_VERTEX, N_FACE_RUN(1, 1), {1, 1, 1, 1},
+         S{{0, 1, 3, 2}, {2, 0}}},
+        {"culled run", N_PRIM_TRIANGLES, 6, N_MODE_POLY_LINE_VERTEX, N_FACE_RUN(4, 2), {1, 1, 1, 1, 1, 1}, S{}},
+    };
+    for (const Case& k : cases) {
+        gStrips.clear();
+        pipe_->mode = N_MODE_FRAGMENTS | k.mode;
+        Batch(k.code, k.n, {k.runs});
+        for (ULONG i = 0; i < k.n; ++i) edge_[i] = k.edges[i];
+        const LONG* before = c_->pWindow;
+        _NSwRenderPgonLines(ctx_, pipe_);
+        EXPECT_EQ(Strips(), k.strips) << k.what;
+        EXPECT_EQ(c_->pWindow, before) << k.what;
+        EXPECT_EQ(c_->stripVertexCount, k.n) << k.what;
+    }
+}
+
+TEST_F(SwOutlineTest, FlatOutlinesTakeTheProvokingColour) {
+    pipe_->mode = N_MODE_FRAGMENTS | N_MODE_POLY_LINE_VERTEX;
+    Batch(N_PRIM_QUADS, 8, {N_FACE_RUN(1, 2)});
+    _NSwRenderPgonLinesFlat(ctx_, pipe_);
+    ASSERT_EQ(gStrips.size(), 4u);
+    for (std::size_t i = 0; i < 4; ++i)
+        for (float r : gStrips[i].red) EXPECT_EQ(r, i < 2 ? 3.0f : 7.0f);
+    gStrips.clear();
+    Batch(N_PRIM_POLYGON, 5, {N_FACE_RUN(1, 3)});
+    _NSwRenderPgonLinesFlat(ctx_, pipe_);
+    ASSERT_EQ(gStrips.size(), 2u);
+    for (const Strip& s : gStrips)
+        for (float r : s.red) EXPECT_EQ(r, 0.0f);
+    // Smooth: each vertex its own.
+    gStrips.clear();
+    _NSwRenderPgonLines(ctx_, pipe_);
+    ASSERT_EQ(gStrips.size(), 2u);
+    EXPECT_EQ(gStrips[0].red, (std::vector<float>{0, 1, 2, 3, 4}));
+    EXPECT_EQ(gStrips[1].red, (std::vector<float>{4, 0}));
+}
+
+// Walker and line stage together: a triangle in line mode lights the
+// pixels of GL's line rule along its three edges.
+TEST_F(SwOutlineTest, TriangleOutlineDrawsGlsLinePixels) {
+    pipe_->next[N_STAGE_POLYGON_RASTER] = _NSwRenderLine;
+    pipe_->mode = N_MODE_FRAGMENTS | N_MODE_POLY_LINE_PRIM;
+    const std::vector<Vtx> v = {{2, 3}, {30, 9}, {11, 25}};
+    Load(N_PRIM_TRIANGLES, v);
+    c_->nextVertex = 3;
+    c_->pFaceRuns[0] = N_FACE_RUN(1, 1);
+    c_->pFaceRuns[1] = 0;
+    _NSwRenderPgonLines(ctx_, pipe_);
+    std::vector<std::pair<LONG, LONG>> got, ref;
+    for (const Frag& f : All()) got.push_back({f.x, f.y});
+    for (int i = 0; i < 3; ++i) {
+        const Vtx &a = v[i], &b = v[(i + 1) % 3];
+        const auto e = ReferenceLine(a.x, a.y, b.x, b.y);
+        ref.insert(ref.end(), e.begin(), e.end());
+    }
+    EXPECT_EQ(got, ref);
+}
+
+// --- the stages the set-up links -------------------------------------------------------------------
+void Hardware(N_Context*, N_Pipe*) {}
+N_StageFn HardwareSelector(N_Context*, N_Pipe* pipe) {
+    pipe->pCommonPipeData->pDispatch->status = 2;
+    return Hardware;
+}
+
+class SwLinkTest : public lgi_test::LgiTest {
+  protected:
+    void SetUp() override {
+        LgiTest::SetUp();
+        const ULONG rect[2] = {0, (479u << 16) | 639u};
+        N_BindClipList(1, rect);
+        for (N_PrimDispatch& pd : ctx_->prim) pd.pfnSelector = HardwareSelector;
+        N_SetStateBlockAttrWord(79, 0);
+        ctx_->dirty = 0;
+        gNForceSoftwarePaths = 1;
+    }
+    void TearDown() override {
+        gNForceSoftwarePaths = 0;
+        LgiTest::TearDown();
+    }
+    std::vector<ULONG> List(ULONG code, ULONG extraMode, ULONG flat) {
+        N_Pipe* pipe = &ctx_->blocks[code & 15].front;
+        pipe->pCommonPipeData->pDispatch = &ctx_->prim[code - 61];
+        pipe->pCommonPipeData->code = code;
+        pipe->mode = ctx_->enableWord | extraMode;
+        pipe->colourCopy = flat;
+        N_StageList l;
+        _NBuildStageList(ctx_, pipe, code, N_VTX_POS3, &l);
+        return {l.stages, l.stages + l.c};
+    }
+    static N_StageFn Stage(ULONG k) { return gNArena.pStageTable[k]; }
+};
+
+TEST_F(SwLinkTest, EveryKindLinksItsPrimitiveStage) {
+    const std::pair<ULONG, N_StageFn> fills[] = {
+        {N_PRIM_POLYGON, _NSwRenderXPgon},    {N_PRIM_TRIANGLES, _NSwRenderXTList},
+        {N_PRIM_QUADS, _NSwRenderXQList},     {N_PRIM_FAN, _NSwRenderXPgon},
+        {N_PRIM_TRI_STRIP, _NSwRenderXTStrip}, {N_PRIM_QUAD_STRIP, _NSwRenderXTStrip},
+    };
+    for (const auto& [code, fn] : fills) {
+        SCOPED_TRACE(code);
+        List(code, 0, 0);
+        EXPECT_EQ(Stage(N_STAGE_POLYGON_RASTER), fn);
+        // Line mode: colours made floats once, the walker, then the line stage.
+        const auto l = List(code, N_MODE_POLY_LINE_PRIM, 0);
+        EXPECT_EQ(Stage(N_STAGE_POLYGON_RASTER), _NSwRenderPgonLines);
+        EXPECT_EQ(std::count(l.begin(), l.end(), N_STAGE_FLOAT_COLOUR), 1);
+        const auto at = std::find(l.begin(), l.end(), N_STAGE_FLOAT_COLOUR);
+        ASSERT_LE(at + 3, l.end());
+        EXPECT_EQ(at[1], N_STAGE_POLYGON_RASTER);
+        EXPECT_EQ(at[2], N_STAGE_RENDER);
+        List(code, N_MODE_POLY_LINE_VERTEX, 1);
+        EXPECT_EQ(Stage(N_STAGE_POLYGON_RASTER), _NSwRenderPgonLinesFlat);
+    }
+    // Lines: their colour entries made floats before the line stage.
+    for (ULONG code : {N_PRIM_LINE_STRIP, N_PRIM_LINES}) {
+        SCOPED_TRACE(code);
+        const auto l = List(code, 0, 1);
+        const auto at = std::find(l.begin(), l.end(), N_STAGE_FLOAT_COLOUR);
+        ASSERT_NE(at, l.end());
+        EXPECT_EQ(at[1], N_STAGE_RENDER);
+        EXPECT_EQ(Stage(N_STAGE_RENDER), code == N_PRIM_LINES ? _NSwRenderLinePairs : _NSwRenderLine);
+    }
+    EXPECT_EQ(ctx_->pfnLineStage, _NSwRenderLine);
+}
+
+// Through the layer: vertices drawn with N_ExecPrimitive under the debug
+// switch go through the vertex stages, the float colour entries and these
+// stages; the spans reach the end of the chain.
+class SwDrawTest : public SwLinkTest {
+  protected:
+    void SetUp() override {
+        SwLinkTest::SetUp();
+        gRuns.clear();
+        gPixels.clear();
+        for (ULONG a : {N_ATTR_SHADE, N_ATTR_SHADE_COPY, N_ATTR_SHADE_COPY2}) *pulAttr(ctx_, a) = 2;  // smooth
+        if (ctx_->dirty != 0) _NValidate(ctx_, ctx_->dirty);
+        float K[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+        std::memcpy(ctx_->xf.combined, K, sizeof K);
+        std::memcpy(ctx_->xf.window, K, sizeof K);
+        ctx_->xf.combinedAffine = 0;
+        const float b[6] = {0, 0, 0, 639, 479, 65535};
+        std::memcpy(ctx_->xf.boundsF, b, sizeof b);
+        for (int i = 0; i < 6; ++i) ctx_->xf.boundsI[i] = static_cast<LONG>(b[i]);
+        N_ColourConversion& cv = ctx_->val.colour;
+        cv.scale[0] = 255.0f * 65536.0f;
+        cv.scale[1] = 255.0f * 256.0f;
+        cv.scale[2] = 255.0f;
+        cv.converter = N_CONVERT_RGBA;
+        for (N_PrimDispatch& pd : ctx_->prim) {
+            pd.pfnVertexStage = _NLightingStageFn(N_LIGHT_STAGE_UNLIT_RGBA);
+            pd.dirtyMask = 0;
+        }
+        ctx_->val.cullFront = ctx_->val.cullBack = 0;
+        ctx_->dirty = 0;
+        ctx_->setupStale = 1;
+        savedEnd_ = gNArena.pStageTable[N_STAGE_END];
+    }
+    void TearDown() override {
+        gNArena.pStageTable[N_STAGE_END] = savedEnd_;
+        SwLinkTest::TearDown();
+    }
+    void Draw(ULONG kind, const std::vector<float>& pos, const std::vector<float>& rgba, N_StageFn capture) {
+        gNArena.pStageTable[N_STAGE_END] = capture;
+        N_PrimDesc d{};
+        d.kind = kind;
+        d.count = static_cast<ULONG>(pos.size() / 4);
+        d.format = N_VTX_POS3 | N_VTX_RGBA;
+        d.pPosition = pos.data();
+        d.positionStride = 16;
+        d.pColor = rgba.data();
+        d.colorStride = 16;
+        N_ExecPrimitive(&d);
+        gNArena.pStageTable[N_STAGE_END] = savedEnd_;
+    }
+    N_StageFn savedEnd_ = nullptr;
+};
+
+TEST_F(SwDrawTest, LinesAndTrianglesReachTheSpansWithGlsPixelsAndColours) {
+    // A smooth line strip: GL's pixels of both segments, colours stepped on
+    // the channel scale.
+    Draw(N_PRIM_LINE_STRIP, {10, 10, 0, 1, 20, 14, 0, 1, 20, 30, 0, 1},
+         {1, 0, 0, 1, 0, 1, 0, 1, 0, 0, 1, 1}, CaptureRun);
+    std::vector<std::pair<LONG, LONG>> got, ref = ReferenceLine(10, 10, 20, 14);
+    const auto second = ReferenceLine(20, 14, 20, 30);
+    ref.insert(ref.end(), second.begin(), second.end());
+    std::vector<Frag> frags;
+    for (const LineRun& r : gRuns) frags.insert(frags.end(), r.f.begin(), r.f.end());
+    for (const Frag& f : frags) got.push_back({f.x, f.y});
+    EXPECT_EQ(got, ref);
+    ASSERT_EQ(frags.size(), 26u);
+    EXPECT_NEAR(frags[0].r, 255.0f, 1e-3);
+    EXPECT_NEAR(frags[5].r, 127.5f, 1e-3);
+    EXPECT_NEAR(frags[5].g, 127.5f, 1e-3);
+    EXPECT_NEAR(frags[10].g, 255.0f, 1e-3);
+
+    // A triangle in polygon line mode: the walker's strips through the
+    // line stage, GL's line pixels of its three edges.
+    gRuns.clear();
+    *pulAttr(ctx_, N_ATTR_POLYGON_FRONT) = 1;
+    *pulAttr(ctx_, N_ATTR_POLYGON_BACK) = 1;
+    _NValEnableFlags(ctx_);
+    ctx_->setupStale = 1;
+    Draw(N_PRIM_TRIANGLES, {5, 5, 0, 1, 25, 5, 0, 1, 5, 25, 0, 1}, {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}, CaptureRun);
+    got.clear();
+    ref.clear();
+    const LONG tri[3][2] = {{5, 5}, {25, 5}, {5, 25}};
+    for (int i = 0; i < 3; ++i) {
+        const auto e = ReferenceLine(tri[i][0], tri[i][1], tri[(i + 1) % 3][0], tri[(i + 1) % 3][1]);
+        ref.insert(ref.end(), e.begin(), e.end());
+    }
+    for (const LineRun& r : gRuns)
+        for (const Frag& f : r.f) got.push_back({f.x, f.y});
+    EXPECT_EQ(got, ref);
+}
+
+}  // namespace
