@@ -655,4 +655,53 @@ TEST_F(VertexTest, SmallPolygonCache) {
     EXPECT_EQ(xs, (std::vector<float>{0, 1, 2, 3, 4, 5}));
 }
 
+// The cache is given up by a vertex that brings an attribute the one before
+// it had not; one with fewer attributes keeps it. Small fans while a list
+// is compiled come out as independent triangles in plain commands.
+TEST_F(VertexTest, SmallCacheGivesUpAtANewAttributeAndSmallFansWhileCompiling) {
+    cc_->shadeModel = 0x1D00;  // GL_FLAT
+    Fresh();
+    Gl().Begin(GL_POLYGON);
+    Gl().Vertex2f(0, 0);
+    Gl().Normal3f(0, 0, 1);
+    Gl().Vertex2f(1, 0);
+    EXPECT_EQ(ptb_->primState->smallCache, 0u);
+    Gl().Vertex2f(2, 0);
+    Gl().End();
+    Gl().EdgeFlag(1);
+    std::vector<Sent> b = Batches();
+    ASSERT_EQ(b.size(), 1u);
+    EXPECT_EQ(b[0].h.mode, GL_POLYGON);
+    ASSERT_EQ(b[0].h.count, 3u);
+    EXPECT_EQ(b[0].v[1].flags, VTX_NORMAL | VTX_XY);
+
+    Gl().Begin(GL_POLYGON);
+    Gl().Normal3f(0, 0, 1);
+    Gl().Vertex2f(0, 0);
+    Gl().Vertex2f(1, 0);  // fewer attributes: the cache stays
+    EXPECT_EQ(ptb_->primState->smallCache, 1u);
+    Gl().End();
+    Gl().EdgeFlag(1);
+
+    cc_->compiling = 1;
+    Fresh();
+    Gl().Begin(GL_TRIANGLE_FAN);
+    for (int k = 0; k < 4; ++k) Gl().Vertex2f(k, 0);
+    Gl().End();
+    Gl().EdgeFlag(1);
+    std::vector<float> xs;
+    std::vector<unsigned> ops;
+    for (const Cmd& c : Commands()) {
+        ops.push_back(c.opcode);
+        if (c.opcode == X_GLrop_Vertex2fv) {
+            float x;
+            std::memcpy(&x, c.bytes.data() + 4, 4);
+            xs.push_back(x);
+        }
+    }
+    cc_->compiling = 0;
+    EXPECT_EQ(ops.front(), X_GLrop_Begin);
+    EXPECT_EQ(xs, (std::vector<float>{0, 1, 2, 0, 2, 3}));
+}
+
 }  // namespace
