@@ -361,6 +361,30 @@ TEST_F(VertexTest, EveryModeWithEveryVertexFormPrivateRing) {
     EXPECT_NE(vnx::debug::peek().find("NOT USING SHARED MEMORY primsend: numStrips == "), std::string::npos);
 }
 
+// Without the shared section the arrays travel in the command, the edge
+// flags too when a vertex has one (the server reads them whenever orMask
+// names them).
+TEST_F(VertexTest, PrivateRingCarriesEdgeFlags) {
+    SetEnvironmentVariableA("NOGLSHAREDMEMORY", "1");
+    Fresh();
+    Gl().Begin(GL_TRIANGLES);
+    Gl().EdgeFlag(0);
+    for (int k = 0; k < 3; ++k) Gl().Vertex2f(k, 0);
+    Gl().End();
+    Gl().EdgeFlag(1);
+    const std::vector<Cmd> cmds = Commands();
+    ASSERT_FALSE(cmds.empty());
+    ASSERT_EQ(cmds[0].opcode, X_GLrop_PrimitiveZYD);
+    PrimitiveZYDHeader h;
+    std::memcpy(&h, cmds[0].bytes.data(), sizeof h);
+    EXPECT_EQ(h.inSegment, 0u);
+    // flag words, positions, edge flags, and the one strip word
+    EXPECT_EQ(h.length, 20u + 4 * (3 * (1 + 4 + 1) + h.numStrips));
+    ULONG edge[3];
+    std::memcpy(edge, cmds[0].bytes.data() + 20 + 4 * 3 + 16 * 3, sizeof edge);
+    EXPECT_EQ(edge[0], 0u);
+}
+
 TEST_F(VertexTest, WithoutRingPlainCommands) {
     SetEnvironmentVariableA("NOGLPRIMITIVE", "1");
     Fresh();
