@@ -419,11 +419,31 @@ static ThreadBlock* pFlushBatchForList() {
     if (ptb->half == nullptr) return nullptr;
     if (ptb->primState->smallCache != 0) GiveUpSmallCache(ptb);
     ClientContext* cc = ptb->context;
-    if (cc != nullptr && cc->batching != 0) {
-        vAppendWord(ptb, X_GLrop_Begin, cc->batchMode);
-        ReEmitBatch(ptb, cc);
+    if (cc == nullptr || cc->batching == 0) return ptb;
+    PrimState* ps = ptb->primState;
+    if (ps->convert != 0 && (ps->mode == GL_TRIANGLE_FAN || ps->mode == GL_POLYGON)) {
+        // A fan or polygon turned into triangles or quads: the whole ones go
+        // as the batch; the open tail (F and the last vertices) begins the
+        // primitive again as plain commands, so that the vertices after
+        // the list still make a fan or polygon with F.
+        const ULONG rel = cc->batchCount - ps->convertBase;
+        const ULONG tail = ps->mode == GL_POLYGON ? rel & 3u : rel % 3u;
+        VertexSlot slots[4];
+        for (ULONG j = 0; j <= tail; ++j) vLoadSlot(cc, cc->vertexIndex - tail + j, &slots[j]);
+        cc->vertexIndex -= tail;
+        cc->batchCount -= tail;
+        pRing(cc)->vertexFlags[cc->vertexIndex] = 0;
+        if (cc->batchCount != 0) primsend(ptb, cc);
         cc->batching = 0;
+        ps->convert = 0;
+        vAppendWord(ptb, X_GLrop_Begin, ps->mode);
+        for (ULONG j = 0; j < tail; ++j) vReplayVertex(slots[j]);
+        vReplayAttributes(slots[tail]);
+        return ptb;
     }
+    vAppendWord(ptb, X_GLrop_Begin, cc->batchMode);
+    ReEmitBatch(ptb, cc);
+    cc->batching = 0;
     return ptb;
 }
 

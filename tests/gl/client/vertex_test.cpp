@@ -609,6 +609,47 @@ TEST_F(VertexTest, CallListInsideBatchRunsAfterItsVertices) {
     EXPECT_EQ(ops, (std::vector<unsigned>{X_GLrop_PrimitiveZYD, X_GLrop_CallList}));
 }
 
+// Inside a fan or polygon made triangles or quads in the ring, the whole
+// ones go as the batch and the primitive begins again as plain commands
+// from its first and last vertices: the vertices after the list still
+// belong to it.
+TEST_F(VertexTest, CallListInsideConvertedFanKeepsTheFan) {
+    for (ULONG mode : {GL_TRIANGLE_FAN, GL_POLYGON}) {
+        for (int before : {1, 2, 4, 5}) {
+            SCOPED_TRACE(std::to_string(mode) + " " + std::to_string(before));
+            Fresh();
+            Gl().Begin(mode);
+            for (int k = 0; k < before; ++k) Gl().Vertex2f(k, 0);
+            Gl().Color3f(1, 0, 0);
+            Gl().CallList(7);
+            for (int k = before; k < 7; ++k) Gl().Vertex2f(k, 0);
+            Gl().End();
+            // the triangles the server draws: from the batch, and from the
+            // plain fan or polygon after it
+            std::set<std::array<float, 3>> t = Triangles(Batches());
+            std::vector<float> plain;
+            bool bAfterBegin = false, bColor = false;
+            for (const Cmd& c : Commands()) {
+                if (c.opcode == X_GLrop_Begin) bAfterBegin = true;
+                if (c.opcode == X_GLrop_Color3fv) bColor = true;
+                if (bAfterBegin && c.opcode == X_GLrop_Vertex2fv) {
+                    float x;
+                    std::memcpy(&x, c.bytes.data() + 4, 4);
+                    plain.push_back(x);
+                }
+            }
+            EXPECT_TRUE(bColor);
+            for (size_t k = 1; k + 1 < plain.size(); ++k) t.insert({plain[0], plain[k], plain[k + 1]});
+            for (int k = 1; k + 1 < 7; ++k) EXPECT_TRUE(t.count({0.0f, float(k), float(k + 1)})) << k;
+            EXPECT_EQ(t.size(), 5u);
+            // The commands are checked here, not run: the server leaks 112
+            // bytes when it runs a plain fan or polygon with a list called
+            // inside it.
+            ptb_->half->writeOffset = mark_;
+        }
+    }
+}
+
 // glCallLists likewise: the open batch's vertices go first. A long list of
 // names goes as several commands in order.
 TEST_F(VertexTest, CallListsInsideBatchRunsAfterItsVertices) {
