@@ -31,6 +31,18 @@ struct GLCLTPROCTABLE;
 #define CLT_HALF_SIZE SM_HALF_DATA
 
 // --- contexts ------------------------------------------------------------------------
+// One vertex with every attribute it may carry: a slot of the small-primitive
+// cache, and the saved first vertex of an open line loop, fan or polygon.
+typedef struct VertexSlot {
+    ULONG flags;  // VTX_... of the attributes present
+    float position[4];
+    float color[4];
+    float colorIndex;
+    float normal[3];
+    float texCoord[4];
+    BYTE edgeFlag;
+} VertexSlot;
+
 struct ClientContext;
 // Packs an application's image for a request (the pixel-store code).
 typedef ULONG (*PFN_UNPACKIMAGE)(ClientContext* cc, ULONG width, ULONG height, ULONG format, ULONG type,
@@ -80,7 +92,7 @@ typedef struct ClientContext {
     ULONG compiling;
     ULONG batching;
     ULONG edgeFlagsShared;
-    ULONG loopFirst;
+    VertexSlot loopFirst;
     // cached state
     ULONG pushedAttribMask;
     ULONG cacheValid;     // 0x08 front and 0x10 back polygon mode valid, ...
@@ -99,6 +111,8 @@ typedef struct ClientContext {
 #define CLT_CACHE_POLYGON_MODE_BACK 0x10u
 #define CLT_CACHE_ALL 0xFFu
 #define CLT_ENABLE_SHADE_MODEL 0x10u
+// andMask of a batch before its first vertex: every VTX_... bit.
+#define CLT_AND_MASK_START 0x5FDu
 
 // --- per thread ------------------------------------------------------------------------
 // The thread's request segment.
@@ -133,12 +147,25 @@ typedef struct FlushWorker {
 } FlushWorker;
 static_assert(sizeof(((FlushWorker*)nullptr)->request) == 32);
 
-// The per-thread primitive state; vertex batching adds its fields.
+// The per-thread primitive state of glBegin/glEnd.
+#define PRIM_NO_MODE 0xFFFFu
+#define PRIM_CACHE_SLOTS 6u
+#define PRIM_BATCH_VERTICES 168u  // at most a batch
+#define PRIM_BATCH_ENDS 20u       // glEnd calls a batch is kept open for
 typedef struct PrimState {
-    ULONG endPending;
-    ULONG smallCache;
-    ULONG vertexCount;
-    ULONG firstVertexPending;
+    ULONG endPending;         // glEnd taken, the primitive stays open
+    ULONG smallCache;         // the vertices go into the cache slots
+    ULONG convert;            // fans become triangles, polygons quads
+    ULONG smallBeginPending;  // the cache has not begun its merged primitive
+    ULONG mode;               // of the current glBegin, PRIM_NO_MODE when none
+    ULONG vertexCount;        // of the current primitive, added ones included
+    ULONG endCount;           // glEnd calls since the batch began
+    ULONG firstVertexPending; // 2 at glBegin, counted down by the first vertices
+    // The batch position of the current converted polygon's first vertex:
+    // its quads are counted from there, so that a polygon kept open after
+    // a continued batch or after earlier primitives pairs its vertices right.
+    ULONG convertBase;
+    VertexSlot slots[PRIM_CACHE_SLOTS];
 } PrimState;
 
 typedef struct ThreadBlock {
@@ -203,8 +230,29 @@ FlushWorker* WaitFlushWorker(ThreadBlock* ptb);
 void vStartHandOver(ThreadBlock* ptb, FlushWorker* pfw);
 void StopFlushWorker(ThreadBlock* ptb);
 
-// --- parts built elsewhere (seams.cpp) ---------------------------------------------
+// --- Begin/End and batching (batch.cpp) ----------------------------------------------
 void EndPendingPrimitive(ThreadBlock* ptb);
+void BeginPrimitive(ThreadBlock* ptb, ULONG mode);
+void GiveUpSmallCache(ThreadBlock* ptb);
+void EmitSmallPrimitive(ThreadBlock* ptb);
+// The ring slot from which the vertex just stored at vertexIndex goes on.
+ULONG ExpandConvertedVertex(ThreadBlock* ptb, ClientContext* cc, ULONG flags);
+// The polygon state allows a polygon to become quads in the ring.
+bool bQuadConversionAllowed(const ClientContext* cc);
+
+// --- the vertex ring (primsend.cpp) -------------------------------------------------
+void SetupPrimitiveBuffer(ThreadBlock* ptb, ClientContext* cc);
+ULONG CreatePrimSegment(ThreadBlock* ptb, ClientContext* cc);
+void FreePrimitiveBuffer(ClientContext* cc);
+void primsend(ThreadBlock* ptb, ClientContext* cc);
+void __zyd_glXPrimitiveWaitSpace(ThreadBlock* ptb, ClientContext* cc);
+void ContinueBatch(ThreadBlock* ptb, ClientContext* cc);
+void ReEmitBatch(ThreadBlock* ptb, ClientContext* cc);
+// A ring slot as one record, and back.
+void vLoadSlot(const ClientContext* cc, ULONG i, VertexSlot* pvs);
+void vStoreSlot(ClientContext* cc, ULONG i, const VertexSlot& vs);
+
+// --- parts built elsewhere (seams.cpp) ---------------------------------------------
 ULONG UnpackImage(ClientContext* cc, ULONG width, ULONG height, ULONG format, ULONG type, const void* pixels,
                   BYTE* out);
 

@@ -206,8 +206,11 @@ VNX_EXPORT BOOL DrvDeleteContext(DHGLRC dhglrc) {
         psz = nullptr;
     }
     // A context still current on another thread stays reachable from that
-    // thread's block: its record is kept.
-    if (cc->currentThread == 0) LocalFree(cc);
+    // thread's block: its record is kept. The ring goes with the record.
+    if (cc->currentThread == 0) {
+        FreePrimitiveBuffer(cc);
+        LocalFree(cc);
+    }
     return TRUE;
 }
 

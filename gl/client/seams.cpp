@@ -8,12 +8,6 @@ void vNotAvailable(const char* pszName) { DbgPrint("%s: not available yet\n", ps
 
 }  // namespace
 
-// Closing a primitive that glEnd left open: nothing can be pending until
-// vertex batching exists, and a pending one is reported.
-void EndPendingPrimitive(ThreadBlock* ptb) {
-    if (ptb->primState != nullptr && ptb->primState->endPending != 0) vNotAvailable(__func__);
-}
-
 ULONG UnpackImage(ClientContext*, ULONG, ULONG, ULONG, ULONG, const void*, BYTE*) {
     vNotAvailable(__func__);
     return 0;

@@ -111,6 +111,7 @@ BOOL CreateThreadBlock() {
     ptb->primState->smallCache = 0;
     ptb->primState->vertexCount = 0;
     ptb->primState->firstVertexPending = 0;
+    ptb->primState->mode = PRIM_NO_MODE;
     return TRUE;
 }
 

@@ -1,0 +1,151 @@
+// The client driver's vertex path: lit, smooth-shaded triangle strips given
+// with glColor3f, glNormal3f and glVertex3f, from the application's calls
+// to the bytes in the request segment and the vertex ring (the entry points
+// of the table the driver hands the system OpenGL library), beside OSMesa's
+// llvmpipe taking the same calls in the same run. The server runs the
+// handed-over halves on the flush worker's thread, which the figure (the
+// calling thread's time) leaves out; between timed batches the client
+// waits, untimed, until the server has run them.
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+#include "bench_util.h"
+#include "clt.h"
+#include "glentries.h"
+#include "glicd.h"
+#include "platform/gdi.h"
+#include "platform/process.h"
+#include "platform/windows.h"
+
+#ifdef VNX_HAVE_OSMESA
+#include <GL/osmesa.h>
+#endif
+
+extern "C" {
+BOOL GLCltDllInitialize(HMODULE hModule, ULONG ulReason, PVOID pvReserved);
+DHGLRC DrvCreateContext(HDC hdc);
+BOOL DrvDeleteContext(DHGLRC dhglrc);
+const GLCLTPROCTABLE* DrvSetContext(HDC hdc, DHGLRC dhglrc, PFN_SETPROCTABLE pfn);
+}
+
+namespace {
+
+constexpr int kStripVertices = 64;
+constexpr int kStrips = 16;
+constexpr int kVertices = kStripVertices * kStrips;
+
+// The application's calls, through a table of entry points.
+template <class Color, class Normal, class Vertex, class Begin, class End>
+void DrawStrips(Begin begin, End end, Color color, Normal normal, Vertex vertex) {
+    for (int s = 0; s < kStrips; ++s) {
+        begin(5u);  // GL_TRIANGLE_STRIP
+        for (int k = 0; k < kStripVertices; ++k) {
+            color(0.5f, 0.25f, 0.125f + static_cast<float>(k) / 512.0f);
+            normal(0.0f, 0.6f, 0.8f);
+            vertex(static_cast<float>(k * 8), static_cast<float>(s * 40 + (k & 1) * 32), 0.0f);
+        }
+        end();
+    }
+}
+
+struct ClientRig {
+    std::unique_ptr<vnx::engine::Device> device;
+    DWORD app = 0;
+    HDC hdc = nullptr;
+    DHGLRC h = 0;
+    const GLDispatchTable* gl = nullptr;
+    ClientRig() {
+        device = std::make_unique<vnx::engine::Device>();
+        if (!device->load_driver() || !device->enable_pdev() || !device->enable_surface()) return;
+        app = vnx::process::create("bench");
+        vnx::process::Scope as(app);
+        HWND hwnd = vnx::windows::create({0, 0, 1024, 768});
+        hdc = hwnd != nullptr ? GetDC(hwnd) : nullptr;
+        if (hdc == nullptr || DescribePixelFormat(hdc, 1, 0, nullptr) <= 0 || !SetPixelFormat(hdc, 1, nullptr)) return;
+        if (!GLCltDllInitialize(nullptr, DLL_PROCESS_ATTACH, nullptr)) return;
+        h = DrvCreateContext(hdc);
+        const GLCLTPROCTABLE* pt = h != 0 ? DrvSetContext(hdc, h, nullptr) : nullptr;
+        if (pt != nullptr) gl = &pt->glDispatchTable;
+    }
+    ~ClientRig() {
+        if (app == 0) return;
+        {
+            vnx::process::Scope as(app);
+            if (h != 0) DrvDeleteContext(h);
+            GLCltDllInitialize(nullptr, DLL_PROCESS_DETACH, nullptr);
+        }
+        vnx::process::terminate(app);
+    }
+    void Draw() {
+        const GLDispatchTable& t = *gl;
+        DrawStrips([&](GLenum m) { t.Begin(m); }, [&] { t.End(); },
+                   [&](float r, float g, float b) { t.Color3f(r, g, b); },
+                   [&](float x, float y, float z) { t.Normal3f(x, y, z); },
+                   [&](float x, float y, float z) { t.Vertex3f(x, y, z); });
+    }
+};
+
+#ifdef VNX_HAVE_OSMESA
+struct MesaRig {
+    OSMesaContext ctx = nullptr;
+    std::vector<unsigned char> buffer = std::vector<unsigned char>(1024 * 768 * 4);
+    MesaRig() {
+        setenv("LP_NUM_THREADS", "0", 1);
+        ctx = OSMesaCreateContextExt(OSMESA_RGBA, 16, 0, 0, nullptr);
+        if (ctx == nullptr || !OSMesaMakeCurrent(ctx, buffer.data(), GL_UNSIGNED_BYTE, 1024, 768)) return;
+        glViewport(0, 0, 1024, 768);
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        glOrtho(0, 1024, 0, 768, -1, 1);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        glShadeModel(GL_SMOOTH);
+        glEnable(GL_LIGHTING);
+        glEnable(GL_LIGHT0);
+        glEnable(GL_COLOR_MATERIAL);
+    }
+    ~MesaRig() {
+        if (ctx != nullptr) OSMesaDestroyContext(ctx);
+    }
+    void Draw() {
+        DrawStrips([](GLenum m) { glBegin(m); }, [] { glEnd(); }, [](float r, float g, float b) { glColor3f(r, g, b); },
+                   [](float x, float y, float z) { glNormal3f(x, y, z); },
+                   [](float x, float y, float z) { glVertex3f(x, y, z); });
+        glFlush();
+    }
+};
+#endif
+
+void BM_GLClient_LitStrips(benchmark::State& state) {
+#ifndef VNX_HAVE_OSMESA
+    state.SkipWithError("OSMesa is not installed: no reference");
+    return;
+#else
+    ClientRig client;
+    MesaRig mesa;
+    if (client.gl == nullptr || mesa.ctx == nullptr) {
+        state.SkipWithError("no client context or no OSMesa context");
+        return;
+    }
+    vnx::process::Scope as(client.app);
+    ThreadBlock* ptb = CurrentThreadBlock();
+    bench::Beside how;
+    how.batch = 1;
+    how.itemsPerCall = kVertices;
+    bench::run_beside(
+        state, how, [&](std::int64_t) { client.Draw(); }, [&](std::int64_t) { mesa.Draw(); },
+        [&](std::int64_t) {
+            // The server runs what was handed over, untimed: a timed batch
+            // hands over at most once and never waits for the server.
+            FlushSMSegment(ptb);
+            WaitFlushWorker(ptb);
+        });
+#endif
+}
+
+BENCHMARK(BM_GLClient_LitStrips)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+}  // namespace

@@ -1,0 +1,514 @@
+// glBegin and glEnd: the vertices of a primitive go into the context's
+// vertex ring as one batch, kept open across glBegin/glEnd pairs of one mode
+// and sent as one command (primsend.cpp); fans and polygons become
+// triangles and quads in the ring. Small fans (while a list is compiled) and
+// small polygons (when their polygon state does not allow quads) go through
+// the thread's six-slot cache and come out as independent triangles or
+// quads. Without a ring the calls are the plain render commands.
+#include <algorithm>
+#include <cstring>
+
+#include "batch.h"
+#include "vertex.h"
+
+namespace {
+
+using vtx::pRing;
+
+void vAppendWord(ThreadBlock* ptb, unsigned opcode, ULONG word) { vtx::vAppend(ptb, opcode, 8, &word, 4); }
+void vAppendEnd(ThreadBlock* ptb) { vtx::vAppend(ptb, X_GLrop_End, 4, nullptr, 0); }
+
+void vRecordError(ClientContext* cc, ULONG error) {
+    if (cc->error == 0) cc->error = error;
+}
+
+// Records a strip length of the open batch.
+void vRecordStrip(ClientContext* cc, ULONG length) {
+    PrimSegment* ring = pRing(cc);
+    ring->stripLengths[cc->batchFirst + ring->numStrips] = length;
+    ring->numStrips += 1;
+}
+
+// Stores a whole vertex at the slot to come and counts it.
+void vAppendSlot(ClientContext* cc, const VertexSlot& vs) {
+    vStoreSlot(cc, cc->vertexIndex, vs);
+    cc->orMask |= vs.flags;
+    cc->andMask &= vs.flags;
+    cc->vertexIndex += 1;
+    cc->batchCount += 1;
+    pRing(cc)->vertexFlags[cc->vertexIndex] = 0;
+}
+
+// Takes back the last c vertices of the batch.
+void vDropTail(ClientContext* cc, ULONG c) {
+    cc->vertexIndex -= c;
+    cc->batchCount -= c;
+    pRing(cc)->vertexFlags[cc->vertexIndex] = 0;
+}
+
+// Replays a cache slot's attributes / the slot's vertex through the entry
+// points.
+void vReplayAttributes(const VertexSlot& s) {
+    if (s.flags & VTX_NORMAL) vtx::RequestEncoder<X_GLrop_Normal3fv>::call(s.normal);
+    if (s.flags & VTX_TEXCOORD) vtx::RequestEncoder<X_GLrop_TexCoord4fv>::call(s.texCoord);
+    if (s.flags & VTX_INDEX) vtx::RequestEncoder<X_GLrop_Indexfv>::call(&s.colorIndex);
+    if (s.flags & VTX_EDGEFLAG) vtx::RequestEncoder<X_GLrop_EdgeFlagv>::call(&s.edgeFlag);
+    if (s.flags & VTX_RGB) vtx::RequestEncoder<X_GLrop_Color3fv>::call(s.color);
+    else if (s.flags & VTX_RGBA) vtx::RequestEncoder<X_GLrop_Color4fv>::call(s.color);
+}
+void vReplayVertex(const VertexSlot& s) {
+    vReplayAttributes(s);
+    if (s.flags & VTX_XY) vtx::RequestEncoder<X_GLrop_Vertex2fv>::call(s.position);
+    else if (s.flags & VTX_XYZ) vtx::RequestEncoder<X_GLrop_Vertex3fv>::call(s.position);
+    else if (s.flags & VTX_XYZW) vtx::RequestEncoder<X_GLrop_Vertex4fv>::call(s.position);
+}
+// V(i) of the cache: the count of the cached primitive stays.
+void vReplayCached(PrimState* ps, ULONG i) {
+    const VertexSlot s = ps->slots[i];
+    const ULONG c = ps->vertexCount;
+    vReplayVertex(s);
+    ps->vertexCount = c;
+}
+void vReplayCachedAttributes(PrimState* ps, ULONG i) {
+    const VertexSlot s = ps->slots[i];
+    vReplayAttributes(s);
+}
+
+// Opens a batch, or sends a plain Begin while compiling a list or without a
+// ring; an open batch in the way closes nothing: the context records an
+// invalid operation.
+void vCloseAtOnce(ThreadBlock* ptb, PrimState* ps) {
+    ps->endPending = 1;
+    EndPendingPrimitive(ptb);
+}
+
+}  // namespace
+
+bool bQuadConversionAllowed(const ClientContext* cc) {
+    return cc->compiling == 0 &&
+           (cc->cacheValid & (CLT_CACHE_POLYGON_MODE_FRONT | CLT_CACHE_POLYGON_MODE_BACK)) ==
+               (CLT_CACHE_POLYGON_MODE_FRONT | CLT_CACHE_POLYGON_MODE_BACK) &&
+           (cc->cacheEnables & CLT_ENABLE_SHADE_MODEL) != 0 && cc->shadeModel == GL_SMOOTH &&
+           cc->polygonModeFront == GL_FILL && cc->polygonModeBack == GL_FILL;
+}
+
+void vLoadSlot(const ClientContext* cc, ULONG i, VertexSlot* pvs) {
+    const PrimSegment* ring = static_cast<const PrimSegment*>(cc->primSegment);
+    pvs->flags = ring->vertexFlags[i];
+    std::memcpy(pvs->position, ring->position[i], sizeof pvs->position);
+    std::memcpy(pvs->color, ring->color[i], sizeof pvs->color);
+    pvs->colorIndex = ring->colorIndex[i];
+    std::memcpy(pvs->normal, ring->normal[i], sizeof pvs->normal);
+    std::memcpy(pvs->texCoord, ring->texCoord[i], sizeof pvs->texCoord);
+    pvs->edgeFlag = static_cast<BYTE>(ring->edgeFlag[i]);
+}
+
+void vStoreSlot(ClientContext* cc, ULONG i, const VertexSlot& vs) {
+    PrimSegment* ring = pRing(cc);
+    ring->vertexFlags[i] = vs.flags;
+    std::memcpy(ring->position[i], vs.position, sizeof vs.position);
+    std::memcpy(ring->color[i], vs.color, sizeof vs.color);
+    ring->colorIndex[i] = vs.colorIndex;
+    std::memcpy(ring->normal[i], vs.normal, sizeof vs.normal);
+    std::memcpy(ring->texCoord[i], vs.texCoord, sizeof vs.texCoord);
+    ring->edgeFlag[i] = vs.edgeFlag;
+}
+
+void BeginPrimitive(ThreadBlock* ptb, ULONG mode) {
+    PrimState* ps = ptb->primState;
+    if (ps->endPending != 0) EndPendingPrimitive(ptb);
+    ClientContext* cc = ptb->context;
+    if (cc == nullptr) return;
+    if (cc->batching != 0) {
+        vRecordError(cc, GL_INVALID_OPERATION);
+        return;
+    }
+    if (cc->compiling == 0) {
+        if (cc->batchingSetUp == 0) SetupPrimitiveBuffer(ptb, cc);
+        if (cc->primSegment != nullptr) {
+            cc->batchFirst = cc->vertexIndex;
+            ULONG batchMode = mode;
+            if (mode == GL_POLYGON && bQuadConversionAllowed(cc)) {
+                batchMode = GL_QUADS;
+                ps->convert = 1;
+            } else if (mode == GL_TRIANGLE_FAN) {
+                batchMode = GL_TRIANGLES;
+                ps->convert = 1;
+            }
+            cc->edgeFlagsShared = 1;
+            cc->batchMode = batchMode;
+            cc->continuation = 0;
+            cc->batching = 1;
+            cc->batchCount = 0;
+            cc->orMask = 0;
+            cc->andMask = CLT_AND_MASK_START;
+            pRing(cc)->vertexFlags[cc->batchFirst] = 0;
+            return;
+        }
+    }
+    vAppendWord(ptb, X_GLrop_Begin, mode);
+}
+
+void EndPendingPrimitive(ThreadBlock* ptb) {
+    PrimState* ps = ptb->primState;
+    if (ps == nullptr || ps->endPending == 0) return;
+    ClientContext* cc = ptb->context;
+    const bool bBatch = cc != nullptr && cc->batching != 0;
+    if (bBatch && cc->compiling == 0 &&
+        (ps->mode == GL_TRIANGLES || ps->mode == GL_TRIANGLE_FAN || ps->mode == GL_QUADS || ps->mode == GL_POLYGON))
+        vRecordStrip(cc, cc->batchCount);
+    if (ps->smallCache != 0) {
+        EmitSmallPrimitive(ptb);
+        ps->smallCache = 0;
+    }
+    ps->endPending = 0;
+    ps->endCount = 0;
+    if (cc != nullptr && cc->batching != 0) {
+        primsend(ptb, cc);
+        cc->batching = 0;
+    } else {
+        vAppendEnd(ptb);
+    }
+}
+
+void GiveUpSmallCache(ThreadBlock* ptb) {
+    PrimState* ps = ptb->primState;
+    ps->smallCache = 0;
+    if (ps->smallBeginPending == 0) vCloseAtOnce(ptb, ps);
+    BeginPrimitive(ptb, ps->mode);
+    ps->smallBeginPending = 0;
+    // The cached vertices become the primitive's first ones, counted as
+    // such; the attributes after the last one come last.
+    const ULONG c = ps->vertexCount;
+    ps->vertexCount = 0;
+    ps->firstVertexPending = 2;
+    for (ULONG i = 0; i < c; ++i) vReplayVertex(VertexSlot(ps->slots[i]));
+    vReplayCachedAttributes(ps, c);
+    ps->mode = PRIM_NO_MODE;
+}
+
+void EmitSmallPrimitive(ThreadBlock* ptb) {
+    PrimState* ps = ptb->primState;
+    ps->smallCache = 0;
+    const bool bFan = ps->mode == GL_TRIANGLE_FAN;
+    if (ps->smallBeginPending != 0) {
+        ps->smallBeginPending = 0;
+        BeginPrimitive(ptb, bFan ? GL_TRIANGLES : GL_QUADS);
+    }
+    const ULONG c = ps->vertexCount;
+    auto V = [&](ULONG i) { vReplayCached(ps, i); };
+    auto A = [&](ULONG i) { vReplayCachedAttributes(ps, i); };
+    if (bFan) {
+        if (c > 2) {
+            for (ULONG i = 2; i < c; ++i) {
+                V(0);
+                V(i - 1);
+                V(i);
+            }
+        } else {
+            for (ULONG j = 0; j < c; ++j) A(j);
+        }
+    } else {
+        // The first vertex goes last: a flat-shaded quad takes its colour
+        // from it; a triangle is a quad with its first vertex twice.
+        switch (c) {
+            case 4: A(0); V(1); V(2); V(3); V(0); A(1); A(2); A(3); break;
+            case 3: A(0); V(1); V(2); V(0); V(0); A(1); A(2); break;
+            case 2: A(0); A(1); break;
+            case 1: A(0); break;
+            default: break;
+        }
+    }
+    A(c);
+    if (ps->mode != PRIM_NO_MODE) ps->smallCache = 1;
+}
+
+ULONG ExpandConvertedVertex(ThreadBlock* ptb, ClientContext* cc, ULONG flags) {
+    (void)flags;
+    PrimState* ps = ptb->primState;
+    PrimSegment* ring = pRing(cc);
+    const ULONG i = cc->vertexIndex;
+    const ULONG n = cc->batchCount;
+    if (ps->firstVertexPending != 0) {
+        if (ps->firstVertexPending == 2) {
+            vLoadSlot(cc, i, &cc->loopFirst);
+            ps->convertBase = n;
+        }
+        ps->firstVertexPending -= 1;
+        return i;
+    }
+    const bool bPolygon = ps->mode == GL_POLYGON;
+    // A polygon's vertex that does not complete a quad: F and the previous
+    // vertex stand just before it.
+    const bool bOpenQuad = bPolygon && ((n - ps->convertBase) & 1u) == 0;
+    if (n + 2 >= PRIM_BATCH_VERTICES) {
+        VertexSlot kept;
+        vLoadSlot(cc, i, &kept);
+        if (bOpenQuad) {
+            // The quad that spans the cut goes whole into the next batch:
+            // the batch sent ends with the last complete quad, and the next
+            // starts with F, the previous vertex and this one.
+            VertexSlot previous;
+            vLoadSlot(cc, i - 1, &previous);
+            cc->vertexIndex = i - 2;
+            cc->batchCount = n - 2;
+            ring->vertexFlags[cc->vertexIndex] = 0;
+            vRecordStrip(cc, ps->vertexCount - 3);
+            ContinueBatch(ptb, cc);
+            ps->vertexCount = cc->batchCount;
+            vAppendSlot(cc, cc->loopFirst);
+            vAppendSlot(cc, previous);
+            const ULONG slot = cc->vertexIndex;
+            vStoreSlot(cc, slot, kept);
+            cc->orMask |= kept.flags;
+            cc->andMask &= kept.flags;
+            ps->vertexCount += 3;
+            ps->convertBase = 0;
+            return slot;
+        }
+        cc->batchCount += 1;
+        cc->vertexIndex += 1;
+        ring->vertexFlags[cc->vertexIndex] = 0;
+        vRecordStrip(cc, ps->vertexCount);
+        ContinueBatch(ptb, cc);
+        ps->vertexCount = cc->batchCount;
+        vAppendSlot(cc, cc->loopFirst);
+        const ULONG slot = cc->vertexIndex;
+        vStoreSlot(cc, slot, kept);
+        cc->orMask |= kept.flags;
+        cc->andMask &= kept.flags;
+        ps->vertexCount += 2;
+        ps->convertBase = 0;
+        return slot;
+    }
+    if (bPolygon && !bOpenQuad) {
+        // completes a quad: F and this vertex open the next one
+    } else if (bPolygon) {
+        return i;
+    }
+    VertexSlot current;
+    vLoadSlot(cc, i, &current);
+    vStoreSlot(cc, i + 1, cc->loopFirst);
+    vStoreSlot(cc, i + 2, current);
+    cc->orMask |= cc->loopFirst.flags;
+    cc->andMask &= cc->loopFirst.flags;
+    cc->batchCount += 2;
+    ps->vertexCount += 2;
+    return i + 2;
+}
+
+void CltBegin(GLenum mode) {
+    ThreadBlock* ptb = CurrentThreadBlockFast();
+    if (ptb == nullptr || ptb->primState == nullptr) return;
+    PrimState* ps = ptb->primState;
+    ps->firstVertexPending = 2;
+    if (ps->endPending != 0) {
+        if (mode == ps->mode) {
+            ps->endPending = 0;
+            return;
+        }
+        EndPendingPrimitive(ptb);
+    }
+    ps->mode = mode;
+    ps->vertexCount = 0;
+    ps->convert = 0;
+    ClientContext* cc = ptb->context;
+    const bool bCompiling = cc != nullptr && cc->compiling != 0;
+    if ((mode == GL_TRIANGLE_FAN && bCompiling) ||
+        (mode == GL_POLYGON && (cc == nullptr || !bQuadConversionAllowed(cc)))) {
+        ps->smallCache = 1;
+        ps->slots[0].flags = 0;
+        ps->smallBeginPending = 1;
+        return;
+    }
+    ps->smallCache = 0;
+    BeginPrimitive(ptb, mode);
+}
+
+void CltEnd() {
+    ThreadBlock* ptb = CurrentThreadBlockFast();
+    if (ptb == nullptr || ptb->primState == nullptr) return;
+    PrimState* ps = ptb->primState;
+    ps->endCount += 1;
+    if (ps->smallCache != 0) {
+        EmitSmallPrimitive(ptb);
+        ps->vertexCount = 0;
+        ps->slots[0].flags = 0;
+        ps->endPending = 1;
+        if (ps->endCount < PRIM_BATCH_ENDS) return;
+        ps->smallCache = 0;
+        EndPendingPrimitive(ptb);
+        return;
+    }
+    ClientContext* cc = ptb->context;
+    const bool bBatch = cc != nullptr && cc->batching != 0;
+    const bool bCompiling = cc != nullptr && cc->compiling != 0;
+    if (bBatch) ps->endPending = 1;
+    const ULONG c = ps->vertexCount;
+    auto closeNow = [&] { ps->endPending = 0; };
+    switch (ps->mode) {
+        case GL_POINTS: break;
+        case GL_LINES:
+            if (c & 1u) closeNow();
+            break;
+        case GL_TRIANGLES:
+            if (c % 3 != 0) closeNow();
+            break;
+        case GL_QUADS:
+            if (c % 4 != 0) closeNow();
+            break;
+        case GL_LINE_LOOP:
+            if (!bBatch || bCompiling) {
+                closeNow();
+                break;
+            }
+            if (c > 1) {
+                vAppendSlot(cc, cc->loopFirst);
+                ps->vertexCount += 1;
+            }
+            if (ps->vertexCount > 0) vRecordStrip(cc, ps->vertexCount);
+            break;
+        case GL_LINE_STRIP:
+        case GL_TRIANGLE_STRIP:
+        case GL_QUAD_STRIP: {
+            if (!bBatch || bCompiling) {
+                closeNow();
+                break;
+            }
+            if (c == 0) break;
+            const ULONG minimum = ps->mode == GL_LINE_STRIP ? 2 : ps->mode == GL_TRIANGLE_STRIP ? 3 : 4;
+            if (c < minimum) vDropTail(cc, c);
+            else vRecordStrip(cc, c);
+            break;
+        }
+        case GL_TRIANGLE_FAN:
+        case GL_POLYGON:
+            if (ps->convert == 0 || !bBatch) {
+                closeNow();
+                break;
+            }
+            if (c == 0) break;
+            {
+                // The batch stays a whole number of triangles or quads: a
+                // polygon's open quad F, Vp, Vl is completed by F; the
+                // vertices added after the last one, or a fan or polygon of
+                // one or two vertices, are taken back (left in the ring
+                // they would shift every later triangle or quad).
+                const ULONG rel = cc->batchCount - ps->convertBase;
+                const ULONG open = ps->mode == GL_POLYGON ? rel & 3u : rel % 3u;
+                if (ps->mode == GL_POLYGON && open == 3) vAppendSlot(cc, cc->loopFirst);
+                else if (open != 0) vDropTail(cc, open);
+            }
+            break;
+        default: break;
+    }
+    if (ps->endCount >= PRIM_BATCH_ENDS) closeNow();
+    if (ps->endPending == 0) {
+        ps->endPending = 1;
+        EndPendingPrimitive(ptb);
+    }
+    ps->vertexCount = 0;
+}
+
+// A list called inside an open batch runs after the vertices before it: the
+// batch goes out as plain commands first.
+static ThreadBlock* pFlushBatchForList() {
+    ThreadBlock* ptb = CurrentThreadBlockFast();
+    if (ptb == nullptr || ptb->primState == nullptr) return nullptr;
+    if (ptb->primState->endPending != 0) EndPendingPrimitive(ptb);
+    if (ptb->half == nullptr) return nullptr;
+    if (ptb->primState->smallCache != 0) GiveUpSmallCache(ptb);
+    ClientContext* cc = ptb->context;
+    if (cc == nullptr || cc->batching == 0) return ptb;
+    PrimState* ps = ptb->primState;
+    if (ps->convert != 0 && (ps->mode == GL_TRIANGLE_FAN || ps->mode == GL_POLYGON)) {
+        // A fan or polygon turned into triangles or quads: the whole ones go
+        // as the batch; the open tail (F and the last vertices) begins the
+        // primitive again as plain commands, so that the vertices after
+        // the list still make a fan or polygon with F.
+        const ULONG rel = cc->batchCount - ps->convertBase;
+        const ULONG tail = ps->mode == GL_POLYGON ? rel & 3u : rel % 3u;
+        VertexSlot slots[4];
+        for (ULONG j = 0; j <= tail; ++j) vLoadSlot(cc, cc->vertexIndex - tail + j, &slots[j]);
+        cc->vertexIndex -= tail;
+        cc->batchCount -= tail;
+        pRing(cc)->vertexFlags[cc->vertexIndex] = 0;
+        if (cc->batchCount != 0) primsend(ptb, cc);
+        cc->batching = 0;
+        ps->convert = 0;
+        vAppendWord(ptb, X_GLrop_Begin, ps->mode);
+        for (ULONG j = 0; j < tail; ++j) vReplayVertex(slots[j]);
+        vReplayAttributes(slots[tail]);
+        return ptb;
+    }
+    vAppendWord(ptb, X_GLrop_Begin, cc->batchMode);
+    ReEmitBatch(ptb, cc);
+    cc->batching = 0;
+    return ptb;
+}
+
+void CltCallList(GLuint list) {
+    if (ThreadBlock* ptb = pFlushBatchForList()) vAppendWord(ptb, X_GLrop_CallList, list);
+}
+
+void CltListBase(GLuint base) {
+    ThreadBlock* ptb = CurrentThreadBlockFast();
+    if (ptb == nullptr || ptb->primState == nullptr) return;
+    if (ptb->primState->endPending != 0) EndPendingPrimitive(ptb);
+    ClientContext* cc = ptb->context;
+    if (cc != nullptr && cc->batching != 0) {
+        vRecordError(cc, GL_INVALID_OPERATION);
+        return;
+    }
+    vAppendWord(ptb, X_GLrop_ListBase, base);
+}
+
+// The bytes of one list name of a glCallLists type, 0 for an unknown type.
+static ULONG cjListName(GLenum type) {
+    switch (type) {
+        case GL_BYTE:
+        case GL_BYTE + 1:  // GL_UNSIGNED_BYTE
+            return 1;
+        case GL_BYTE + 2:  // GL_SHORT
+        case GL_BYTE + 3:  // GL_UNSIGNED_SHORT
+        case GL_BYTE + 7:  // GL_2_BYTES
+            return 2;
+        case GL_BYTE + 8:  // GL_3_BYTES
+            return 3;
+        case GL_BYTE + 4:  // GL_INT
+        case GL_BYTE + 5:  // GL_UNSIGNED_INT
+        case GL_BYTE + 6:  // GL_FLOAT
+        case GL_4_BYTES: return 4;
+        default: return 0;
+    }
+}
+
+void CltCallLists(GLsizei n, GLenum type, const GLvoid* lists) {
+    ThreadBlock* ptb = pFlushBatchForList();
+    if (ptb == nullptr) return;
+    if (n < 0) {
+        if (ptb->context != nullptr) vRecordError(ptb->context, GL_INVALID_VALUE);
+        return;
+    }
+    const ULONG cjName = cjListName(type);
+    // An unknown type goes as it is, without names: the server answers it.
+    ULONG cLeft = cjName == 0 ? 0 : static_cast<ULONG>(n);
+    const auto* pjNames = static_cast<const BYTE*>(lists);
+    // The names go in commands of at most 16 KB of names each, one after
+    // the other: the lists run in the same order.
+    constexpr ULONG kChunkBytes = 16384;
+    do {
+        const ULONG c = cjName == 0 ? 0 : std::min<ULONG>(cLeft, kChunkBytes / cjName);
+        const ULONG cjData = (c * cjName + 3) & ~3u;
+        const ULONG cj = 12 + cjData;
+        BYTE* pj = pjAppendRender(ptb, cj);
+        if (pj == nullptr) return;
+        const std::uint16_t h[2] = {static_cast<std::uint16_t>(cj), static_cast<std::uint16_t>(X_GLrop_CallLists)};
+        const ULONG words[2] = {cjName == 0 ? static_cast<ULONG>(n) : c, type};
+        std::memcpy(pj, h, 4);
+        std::memcpy(pj + 4, words, 8);
+        if (c != 0) std::memcpy(pj + 12, pjNames, c * cjName);
+        pjNames += c * cjName;
+        cLeft -= c;
+    } while (cLeft != 0);
+}
