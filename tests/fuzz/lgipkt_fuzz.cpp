@@ -22,6 +22,7 @@ GLSRVDEVICE* __glDeviceRecord(void) { return nullptr; }
 ULONG _DFindTexture(PDEV*, ULONG, ULONG, ULONG*) { return 0; }
 ULONG _DLoadTexture(PDEV*, ULONG, ULONG, LONG, LONG, const void*, BOOL, const void*) { return 0; }
 GLBuffer* _DCreateScratchPixmap(PDEV*) { return nullptr; }
+void* _DAllocAccumBuffer(void) { return nullptr; }
 GLBuffer* _DGetTmp32DevSurf(GLBuffer*) { return nullptr; }
 void _DFreeScratchPixmap(GLBuffer** ppb) { *ppb = nullptr; }
 

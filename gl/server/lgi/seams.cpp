@@ -29,10 +29,7 @@ void* _NCreateScratchPixmap(N_Context*) {
         if (pipe->pCommonPipeData->pDispatch != nullptr) pipe->pCommonPipeData->pDispatch->status = -7; \
         return nullptr;                                                        \
     }
-N_SELECTOR_SEAM(_NRasterPosRenderFcn)
 
-void _NAccum(ULONG, float) { vNotAvailable(__func__); }
-void _NClearAccum(ULONG) { vNotAvailable(__func__); }
 void _NPutRect(const GLBuffer*, LONG, LONG, LONG, LONG, const ULONG*, ULONG) { vNotAvailable(__func__); }
 void _NPutRectZoom(const GLBuffer*, LONG, LONG, LONG, LONG, const ULONG*, ULONG, ULONG, ULONG, ULONG) {
     vNotAvailable(__func__);

@@ -55,8 +55,9 @@ void _NValidateAndDraw(N_Context* pctx, void* pvSpan, ULONG code, ULONG format);
 N_StageFn _NValPointPipeRenderFcn(N_Context* pctx, N_Pipe* pipe);
 N_StageFn _NValPLinePipeRenderFcn(N_Context* pctx, N_Pipe* pipe);
 N_StageFn _NValTriPipeRenderFcn(N_Context* pctx, N_Pipe* pipe);
-// The raster position's fixed render function.
+// The raster position's fixed render function (shared/swrasterpos.cpp).
 N_StageFn _NRasterPosRenderFcn(N_Context* pctx, N_Pipe* pipe);
+void _NRenderRasterPos(N_Context* pctx, N_Pipe* pipe);
 // The software raster stage of a code (stage 25 without a render function).
 N_StageFn _NSwRasterStage(N_Context* pctx, N_Pipe* pipe, ULONG code);
 // Installs the polygon software stages (63, 65, 79, 86) of a code.

@@ -75,13 +75,11 @@ void _NExecInlinePrim(N_Context*, ULONG kind, ULONG format, ULONG n, const ULONG
 ULONG _NSurfaceNeedsRects(const GLBuffer*) { return 0; }
 ULONG _NBoardStipplePass(N_HwRecord*, void*, ULONG, ULONG, const ULONG*) { return 0; }
 void* _NCreateScratchPixmap(N_Context*) { return nullptr; }
-N_StageFn _NRasterPosRenderFcn(N_Context*, N_Pipe*) { return nullptr; }
 void N_RasterPos(const float*) {}
-void _NAccum(ULONG, float) {}
-void _NClearAccum(ULONG) {}
 void _NPutRect(const GLBuffer*, LONG, LONG, LONG, LONG, const ULONG*, ULONG) {}
 void _NPutRectZoom(const GLBuffer*, LONG, LONG, LONG, LONG, const ULONG*, ULONG, ULONG, ULONG, ULONG) {}
 void _NGetRow(const GLBuffer*, LONG, LONG, LONG, ULONG*) {}
+void* _DAllocAccumBuffer(void) { return nullptr; }
 void _NCopyRect(const GLBuffer*, LONG, LONG, const GLBuffer*, LONG, LONG, LONG, LONG, ULONG) {}
 void _NDirectReadPixels(N_Context*, const N_BoundBuffer*, LONG, LONG, LONG, LONG, ULONG, ULONG, void*) {}
 // The GL layer's texture loader: nothing on the board.

@@ -1,0 +1,83 @@
+// The accumulation return pass (shared/swaccum.h): one returned window row
+// drawn on the board, each visible pixel a single-pixel primitive of the
+// accumulation program, at most 255 a packet.
+#include <algorithm>
+
+#include "context/buffers.h"
+#include "glpdev.h"
+#include "kz2/kz2ucode.h"
+#include "kz2/kzprog.h"
+#include "shared/hwframe.h"
+#include "shared/swaccum.h"
+
+namespace {
+
+constexpr LONG kPixelsPerPacket = 255;
+
+}  // namespace
+
+void _NAccumReturnRowKZ(N_Context* pctx, LONG cVisible, LONG r, const ULONG* pulColour, const BYTE* pjAlpha,
+                        const ULONG* pulFlags, ULONG cFlags) {
+    N_HwRecord* phw = pctx->pHw;
+    const N_BoundBuffer& alpha = pctx->buffers[N_ACCUM_ALPHA_SLOT];
+    const bool bAlphaOnBoard =
+        pjAlpha != nullptr && alpha.pBuffer != nullptr && alpha.pBuffer->memoryKind == GLBUFFER_MEMORY_DEVICE;
+    kzRenderProg prog{};
+    if (kzConstructRenderProgAccum(phw, &prog, bAlphaOnBoard ? 1 : 0) == 0) return;
+    if (cVisible <= 0) return;
+    PDEV* ppdev = phw->pDevice != nullptr ? phw->pDevice->ppdev : nullptr;
+    const LONG readSlot = pctx->val.readSlot;
+    const GLBuffer* pRead = readSlot >= 0 && readSlot < LONG(N_BUFFER_SLOTS) ? pctx->buffers[readSlot].pBuffer : nullptr;
+    if (ppdev == nullptr || pRead == nullptr) return;
+    const LONG cxArea = plGLScreenSize(ppdev)[0], cyArea = plGLScreenSize(ppdev)[1];
+    if (cxArea <= 0 || cyArea <= 0) return;
+
+    // Host alpha memory has rows of the screen's width.
+    const bool bHostAlpha = pjAlpha != nullptr && !bAlphaOnBoard && alpha.pjBase != nullptr;
+    const ULONG alphaPitch = bHostAlpha ? (alpha.pBuffer->stride != 0 ? alpha.pBuffer->stride : alpha.pitch) : 0;
+
+    N_HwFrame f;
+    _NHwFrameBegin(pctx, &f);
+    // The clip words cover the whole 3D area; the clip boxes already chose
+    // the pixels.
+    if (prog.clipCount != 0) {
+        prog.clipMin = 0;
+        prog.clipMax = (static_cast<ULONG>(cyArea - 1) << 16) | static_cast<ULONG>(cxArea - 1);
+    }
+    const ULONG wordsPerPixel = pjAlpha != nullptr ? 3 : 2;
+    const LONG Y = pRead->y + r;
+    ULONG column = 0;  // the flag walk
+    LONG remaining = cVisible;
+    const ULONG* pulNext = pulColour;
+    while (remaining > 0) {
+        const LONG chunk = std::min(remaining, kPixelsPerPacket);
+        remaining -= chunk;
+        const ULONG cbRoom = _NHwHeadBytes(&prog) + 4 * static_cast<ULONG>(chunk) * wordsPerPixel + 8;
+        ULONG* p = _NNextQAddrMC(phw, 0, &phw->batchCount, cbRoom);
+        if (p == nullptr || !_NHwFrameQueues(&f)) {
+            _NUpdateQAddr(phw);
+            return;
+        }
+        p = _NHwWriteHead(f, &prog, p, nullptr, 0);
+        LONG done = 0;
+        for (; column < cFlags && done < chunk; ++column) {
+            if (pulFlags[column] == 0) continue;
+            ++done;
+            const ULONG colour = *pulNext++;
+            const LONG X = pRead->x + static_cast<LONG>(column);
+            // Column 0 and row 0 of the screen are returned too.
+            if (X < 0 || Y < 0 || X >= cxArea || Y >= cyArea) continue;
+            *p++ = colour;
+            const BYTE a = pjAlpha != nullptr ? pjAlpha[column] : 0;
+            if (bAlphaOnBoard) {
+                *p++ = a | (ULONG{a} << 8) | (ULONG{a} << 16);
+            } else if (bHostAlpha && static_cast<ULONG>(X) < alphaPitch) {
+                alpha.pjBase[std::size_t(alphaPitch) * std::size_t(Y) + std::size_t(X)] = a;
+            }
+            const ULONG pos = ((static_cast<ULONG>(Y) << 16) | (static_cast<ULONG>(X) & 0xFFFu)) << 4;
+            *p++ = pos;
+            p = _NHwRouteTriangle(f, p, pos, pos, pos);
+        }
+        _NUpdateQAddr(phw);
+    }
+}
