@@ -12,7 +12,6 @@
 #include <cstdio>
 #include <cctype>
 #include <cstdlib>
-#include <type_traits>
 
 // OSMesa and the LLVM it compiles with keep a few allocations for the
 // process's life. (Exported: the sanitizer looks the name up at run time.)
@@ -59,50 +58,38 @@ struct Gl {
 
     bool load(std::string* error) {
         if (lib != nullptr) return true;
-        void* h = dlopen("libOSMesa.so.8", RTLD_NOW | RTLD_LOCAL);
-        if (h == nullptr) h = dlopen("libOSMesa.so", RTLD_NOW | RTLD_LOCAL);
-        if (h == nullptr) {
-            *error = std::string("OSMesa not loadable (Debian libosmesa6-dev): ") + dlerror();
-            return false;
-        }
-        bool ok = true;
-        auto get = [&](auto& fn, const char* name) {
-            fn = reinterpret_cast<std::remove_reference_t<decltype(fn)>>(dlsym(h, name));
-            if (fn == nullptr) {
-                *error = std::string("OSMesa lacks ") + name;
-                ok = false;
-            }
-        };
-        get(CreateContextAttribs, "OSMesaCreateContextAttribs");
-        get(MakeCurrent, "OSMesaMakeCurrent");
-        get(PixelStore, "OSMesaPixelStore");
-        get(DestroyContext, "OSMesaDestroyContext");
-        get(Enable, "glEnable");
-        get(Disable, "glDisable");
-        get(Viewport, "glViewport");
-        get(MatrixMode, "glMatrixMode");
-        get(LoadIdentity, "glLoadIdentity");
-        get(Ortho, "glOrtho");
-        get(ClearColor, "glClearColor");
-        get(ClearDepth, "glClearDepth");
-        get(ClearStencil, "glClearStencil");
-        get(Clear, "glClear");
-        get(ShadeModel, "glShadeModel");
-        get(DepthFunc, "glDepthFunc");
-        get(DepthMask, "glDepthMask");
-        get(BlendFunc, "glBlendFunc");
-        get(LogicOp, "glLogicOp");
-        get(AlphaFunc, "glAlphaFunc");
-        get(StencilFunc, "glStencilFunc");
-        get(StencilOp, "glStencilOp");
-        get(Scissor, "glScissor");
-        get(Begin, "glBegin");
-        get(End, "glEnd");
-        get(Color4ub, "glColor4ub");
-        get(Vertex3f, "glVertex3f");
-        get(Finish, "glFinish");
-        if (!ok) return false;
-        lib = h;
+        OsMesaLoader l(error);
+        if (!l.ok()) return false;
+        l.get(CreateContextAttribs, "OSMesaCreateContextAttribs");
+        l.get(MakeCurrent, "OSMesaMakeCurrent");
+        l.get(PixelStore, "OSMesaPixelStore");
+        l.get(DestroyContext, "OSMesaDestroyContext");
+        l.get(Enable, "glEnable");
+        l.get(Disable, "glDisable");
+        l.get(Viewport, "glViewport");
+        l.get(MatrixMode, "glMatrixMode");
+        l.get(LoadIdentity, "glLoadIdentity");
+        l.get(Ortho, "glOrtho");
+        l.get(ClearColor, "glClearColor");
+        l.get(ClearDepth, "glClearDepth");
+        l.get(ClearStencil, "glClearStencil");
+        l.get(Clear, "glClear");
+        l.get(ShadeModel, "glShadeModel");
+        l.get(DepthFunc, "glDepthFunc");
+        l.get(DepthMask, "glDepthMask");
+        l.get(BlendFunc, "glBlendFunc");
+        l.get(LogicOp, "glLogicOp");
+        l.get(AlphaFunc, "glAlphaFunc");
+        l.get(StencilFunc, "glStencilFunc");
+        l.get(StencilOp, "glStencilOp");
+        l.get(Scissor, "glScissor");
+        l.get(Begin, "glBegin");
+        l.get(End, "glEnd");
+        l.get(Color4ub, "glColor4ub");
+        l.get(Vertex3f, "glVertex3f");
+        l.get(Finish, "glFinish");
+        if (!l.ok()) return false;
+        lib = l.handle();
         return true;
     }
 };
@@ -184,10 +171,31 @@ std::vector<std::uint32_t> render(const Scene& scene, std::string* error) {
     }
     g.Finish();
     g.DestroyContext(ctx);
-    std::vector<std::uint32_t> out(static_cast<std::size_t>(scene.width) * scene.height);
-    for (std::size_t i = 0; i < out.size(); ++i) {
-        out[i] = std::uint32_t{rgba[4 * i]} << 16 | std::uint32_t{rgba[4 * i + 1]} << 8 | rgba[4 * i + 2];
+    return rgb_of_rgba(rgba);
+}
+
+OsMesaLoader::OsMesaLoader(std::string* error) : error_(error) {
+    handle_ = dlopen("libOSMesa.so.8", RTLD_NOW | RTLD_LOCAL);
+    if (handle_ == nullptr) handle_ = dlopen("libOSMesa.so", RTLD_NOW | RTLD_LOCAL);
+    if (handle_ == nullptr) {
+        *error_ = std::string("OSMesa not loadable (Debian libosmesa6-dev): ") + dlerror();
+        ok_ = false;
     }
+}
+
+void* OsMesaLoader::symbol(const char* name) {
+    void* p = handle_ != nullptr ? dlsym(handle_, name) : nullptr;
+    if (p == nullptr) {
+        *error_ = std::string("OSMesa lacks ") + name;
+        ok_ = false;
+    }
+    return p;
+}
+
+std::vector<std::uint32_t> rgb_of_rgba(const std::vector<std::uint8_t>& rgba) {
+    std::vector<std::uint32_t> out(rgba.size() / 4);
+    for (std::size_t i = 0; i < out.size(); ++i)
+        out[i] = std::uint32_t{rgba[4 * i]} << 16 | std::uint32_t{rgba[4 * i + 1]} << 8 | rgba[4 * i + 2];
     return out;
 }
 

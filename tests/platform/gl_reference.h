@@ -124,4 +124,28 @@ std::vector<std::uint32_t> render(const Scene& scene, std::string* error);
 // Writes a picture (0x00RRGGBB, rows top to bottom) as an RGB PNG.
 bool write_png(const std::string& path, const std::vector<std::uint32_t>& rgb, int width, int height);
 
+// OSMesa opened (it stays open for the process's life) and its entry points
+// looked up by name, for the reference renderers here and of the picture
+// tests. A library that cannot be opened or a name it lacks sets *error and
+// makes ok() false.
+class OsMesaLoader {
+public:
+    explicit OsMesaLoader(std::string* error);
+    bool ok() const { return ok_; }
+    void* handle() const { return handle_; }
+    template <class Fn>
+    void get(Fn& fn, const char* name) {
+        fn = reinterpret_cast<Fn>(symbol(name));
+    }
+
+private:
+    void* symbol(const char* name);
+    std::string* error_;
+    void* handle_ = nullptr;
+    bool ok_ = true;
+};
+
+// An OSMesa RGBA colour buffer as pixels 0x00RRGGBB.
+std::vector<std::uint32_t> rgb_of_rgba(const std::vector<std::uint8_t>& rgba);
+
 }  // namespace vnx::glref

@@ -1,12 +1,12 @@
 // The picture tests' scenes sent to the server and run by OSMesa (scene.h).
 #include "scene.h"
 
+#include "../../platform/gl_reference.h"
+
 #include <GL/gl.h>
 #include <GL/osmesa.h>
-#include <dlfcn.h>
 
 #include <cstring>
-#include <type_traits>
 
 namespace pictures {
 
@@ -58,49 +58,37 @@ struct Gl {
 
     bool load(std::string* error) {
         if (lib != nullptr) return true;
-        void* h = dlopen("libOSMesa.so.8", RTLD_NOW | RTLD_LOCAL);
-        if (h == nullptr) h = dlopen("libOSMesa.so", RTLD_NOW | RTLD_LOCAL);
-        if (h == nullptr) {
-            *error = std::string("OSMesa not loadable (Debian libosmesa6-dev): ") + dlerror();
-            return false;
-        }
-        bool ok = true;
-        auto get = [&](auto& fn, const char* name) {
-            fn = reinterpret_cast<std::remove_reference_t<decltype(fn)>>(dlsym(h, name));
-            if (fn == nullptr) {
-                *error = std::string("OSMesa lacks ") + name;
-                ok = false;
-            }
-        };
-        get(CreateContextExt, "OSMesaCreateContextExt");
-        get(MakeCurrent, "OSMesaMakeCurrent");
-        get(PixelStoreMesa, "OSMesaPixelStore");
-        get(DestroyContext, "OSMesaDestroyContext");
-        get(Begin, "glBegin");
-        get(End, "glEnd");
-        get(Vertex3fv, "glVertex3fv");
-        get(Color3fv, "glColor3fv");
-        get(ShadeModel, "glShadeModel");
-        get(Enable, "glEnable");
-        get(Disable, "glDisable");
-        get(DepthFunc, "glDepthFunc");
-        get(LineWidth, "glLineWidth");
-        get(LineStipple, "glLineStipple");
-        get(ClearColor, "glClearColor");
-        get(ClearDepth, "glClearDepth");
-        get(Clear, "glClear");
-        get(Viewport, "glViewport");
-        get(MatrixMode, "glMatrixMode");
-        get(LoadIdentity, "glLoadIdentity");
-        get(Ortho, "glOrtho");
-        get(RasterPos2fv, "glRasterPos2fv");
-        get(Bitmap, "glBitmap");
-        get(DrawPixels, "glDrawPixels");
-        get(PixelStorei, "glPixelStorei");
-        get(Finish, "glFinish");
-        get(DrawBuffer, "glDrawBuffer");
-        if (!ok) return false;
-        lib = h;
+        vnx::glref::OsMesaLoader l(error);
+        if (!l.ok()) return false;
+        l.get(CreateContextExt, "OSMesaCreateContextExt");
+        l.get(MakeCurrent, "OSMesaMakeCurrent");
+        l.get(PixelStoreMesa, "OSMesaPixelStore");
+        l.get(DestroyContext, "OSMesaDestroyContext");
+        l.get(Begin, "glBegin");
+        l.get(End, "glEnd");
+        l.get(Vertex3fv, "glVertex3fv");
+        l.get(Color3fv, "glColor3fv");
+        l.get(ShadeModel, "glShadeModel");
+        l.get(Enable, "glEnable");
+        l.get(Disable, "glDisable");
+        l.get(DepthFunc, "glDepthFunc");
+        l.get(LineWidth, "glLineWidth");
+        l.get(LineStipple, "glLineStipple");
+        l.get(ClearColor, "glClearColor");
+        l.get(ClearDepth, "glClearDepth");
+        l.get(Clear, "glClear");
+        l.get(Viewport, "glViewport");
+        l.get(MatrixMode, "glMatrixMode");
+        l.get(LoadIdentity, "glLoadIdentity");
+        l.get(Ortho, "glOrtho");
+        l.get(RasterPos2fv, "glRasterPos2fv");
+        l.get(Bitmap, "glBitmap");
+        l.get(DrawPixels, "glDrawPixels");
+        l.get(PixelStorei, "glPixelStorei");
+        l.get(Finish, "glFinish");
+        l.get(DrawBuffer, "glDrawBuffer");
+        if (!l.ok()) return false;
+        lib = l.handle();
         return true;
     }
 };
@@ -192,10 +180,7 @@ std::vector<std::uint32_t> Reference(const Calls& calls, int width, int height, 
     g.Finish();
     g.DestroyContext(ctx);
     if (!ok) return {};
-    std::vector<std::uint32_t> out(static_cast<std::size_t>(width) * height);
-    for (std::size_t i = 0; i < out.size(); ++i)
-        out[i] = std::uint32_t{rgba[4 * i]} << 16 | std::uint32_t{rgba[4 * i + 1]} << 8 | rgba[4 * i + 2];
-    return out;
+    return vnx::glref::rgb_of_rgba(rgba);
 }
 
 }  // namespace pictures

@@ -4,6 +4,7 @@
 // decoded view of each rasterizer's stream.
 #pragma once
 
+#include <initializer_list>
 #include <memory>
 #include <ostream>
 #include <vector>
@@ -28,6 +29,22 @@ using vnx::test::kQuad;
 using vnx::test::kSolo;
 using vnx::test::kSplitDuo;
 inline constexpr BoardModel kModels[] = {kSolo, kDuo, kQuad, kSplitDuo};
+
+// Builds a test program into the context's slot: the header word and
+// layout, each pid, one instruction and the clip pair, serialised; the
+// program made valid and the context batching whole primitives.
+inline void BuildProgram(N_Context* pctx, ULONG slot, ULONG header, ULONG d, std::initializer_list<ULONG> pids) {
+    kzRenderProg* prog = pkzProgOf(pctx->pHw->programs[slot]);
+    kzStartProgram(prog, header, d);
+    for (ULONG pid : pids) kzPlacePid(prog, pid, pid);
+    _kzuEmit(prog, 0x10360348, "test", __LINE__);
+    prog->clipCount = 2;
+    prog->clipMin = 0;
+    prog->clipMax = 0x0FFF0FFF;
+    ASSERT_EQ(kzSerialiseProgram(prog, 1, 1), 1u);
+    prog->valid = 1;
+    pctx->pHw->batchCount = N_BATCH_PRIMS;
+}
 
 // A polygon program's packet image: class 5, a clip pair, one pid word and
 // one instruction, and the data-register loads given (two bits a register

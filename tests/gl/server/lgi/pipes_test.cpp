@@ -52,21 +52,12 @@ void RecordSource(N_Context*, N_Pipe* pipe) {
     gReceived.push_back(r);
 }
 
-N_StageFn HardwareSelector(N_Context*, N_Pipe* pipe) {
-    pipe->pCommonPipeData->pDispatch->status = 2;
-    return RecordRender;
-}
-
 class PipesTest : public lgi_test::LgiTest {
   protected:
     void SetUp() override {
         LgiTest::SetUp();
         gReceived.clear();
-        const ULONG rect[2] = {0, (479u << 16) | 639u};
-        N_BindClipList(1, rect);
-        for (N_PrimDispatch& pd : ctx_->prim) pd.pfnSelector = HardwareSelector;
-        Set(79, 0);  // lighting off
-        ctx_->dirty = 0;
+        HardwareWindow(lgi_test::HardwareSelectorTo<RecordRender>);
     }
     void Set(ULONG id, ULONG w) { N_SetStateBlockAttrWord(id, w); }
     void SetF(ULONG id, float f) { N_SetStateBlockAttrWord(id, F(f)); }

@@ -39,11 +39,6 @@ void RecordRender(N_Context*, N_Pipe* pipe) {
     gPieces.push_back(p);
 }
 
-N_StageFn HardwareSelector(N_Context*, N_Pipe* pipe) {
-    pipe->pCommonPipeData->pDispatch->status = 2;
-    return RecordRender;
-}
-
 class PrimsTest : public lgi_test::LgiTest {
   protected:
     void SetUp() override {
@@ -59,24 +54,14 @@ class PrimsTest : public lgi_test::LgiTest {
     // coordinates with 24-bit colour.
     void WindowSpace() {
         if (ctx_->dirty != 0) _NValidate(ctx_, ctx_->dirty);
-        float K[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-        std::memcpy(ctx_->xf.combined, K, sizeof K);
-        std::memcpy(ctx_->xf.window, K, sizeof K);
-        ctx_->xf.combinedAffine = 0;
-        const float b[6] = {0, 0, 0, 639, 479, 65535};
-        std::memcpy(ctx_->xf.boundsF, b, sizeof b);
-        for (int i = 0; i < 6; ++i) ctx_->xf.boundsI[i] = static_cast<LONG>(b[i]);
+        lgi_test::WindowSpace640(ctx_);
         N_ColourConversion& cv = ctx_->val.colour;
-        cv.scale[0] = 255.0f * 65536.0f;
-        cv.scale[1] = 255.0f * 256.0f;
-        cv.scale[2] = 255.0f;
         cv.channelMask[0] = 0xFF0000u;
         cv.channelMask[1] = 0xFF00u;
         cv.channelMask[2] = 0xFFu;
         cv.channelShift[2] = 0;
-        cv.converter = N_CONVERT_RGBA;
         for (N_PrimDispatch& pd : ctx_->prim) {
-            pd.pfnSelector = HardwareSelector;
+            pd.pfnSelector = lgi_test::HardwareSelectorTo<RecordRender>;
             pd.pfnVertexStage = _NLightingStageFn(N_LIGHT_STAGE_UNLIT_RGBA);
             pd.dirtyMask = 0;
         }

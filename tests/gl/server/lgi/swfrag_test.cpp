@@ -560,19 +560,7 @@ class SwReadTest : public SwFragTest {
         ctx_->val.cDrawBuffers = 1;
         ctx_->val.alphaSlots[0] = 2;
     }
-    void Host(GLBuffer& b, void* pv, ULONG kind, ULONG bits) {
-        b = GLBuffer{};
-        b.pvPixels = pv;
-        b.memoryKind = GLBUFFER_MEMORY_HOST;
-        b.kind = kind;
-        b.bitsPerPixel = bits;
-        b.cx = 16;
-        b.cy = 8;
-        b.bytesPerPixel = bits / 8;
-        b.stride = 16 * bits / 8;
-        GLBuffer* p = &b;
-        N_BindBuffers(1, &p);
-    }
+    void Host(GLBuffer& b, void* pv, ULONG kind, ULONG bits) { lgi_test::BindHostBuffer(b, pv, kind, bits, 16, 8); }
     ULONG depth_[16 * 8];
     BYTE stencil_[16 * 8], alpha_[16 * 8];
     GLBuffer depthBuf_{}, stencilBuf_{}, alphaBuf_{};

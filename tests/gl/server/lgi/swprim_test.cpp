@@ -619,21 +619,12 @@ TEST_F(SwOutlineTest, TriangleOutlineDrawsGlsLinePixels) {
 }
 
 // --- the stages the set-up links -------------------------------------------------------------------
-void Hardware(N_Context*, N_Pipe*) {}
-N_StageFn HardwareSelector(N_Context*, N_Pipe* pipe) {
-    pipe->pCommonPipeData->pDispatch->status = 2;
-    return Hardware;
-}
 
 class SwLinkTest : public lgi_test::LgiTest {
   protected:
     void SetUp() override {
         LgiTest::SetUp();
-        const ULONG rect[2] = {0, (479u << 16) | 639u};
-        N_BindClipList(1, rect);
-        for (N_PrimDispatch& pd : ctx_->prim) pd.pfnSelector = HardwareSelector;
-        N_SetStateBlockAttrWord(79, 0);
-        ctx_->dirty = 0;
+        HardwareWindow(lgi_test::HardwareSelectorTo<lgi_test::NoRender>);
         gNForceSoftwarePaths = 1;
     }
     void TearDown() override {
@@ -697,18 +688,7 @@ class SwDrawTest : public SwLinkTest {
         gPixels.clear();
         for (ULONG a : {N_ATTR_SHADE, N_ATTR_SHADE_COPY, N_ATTR_SHADE_COPY2}) *pulAttr(ctx_, a) = 2;  // smooth
         if (ctx_->dirty != 0) _NValidate(ctx_, ctx_->dirty);
-        float K[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-        std::memcpy(ctx_->xf.combined, K, sizeof K);
-        std::memcpy(ctx_->xf.window, K, sizeof K);
-        ctx_->xf.combinedAffine = 0;
-        const float b[6] = {0, 0, 0, 639, 479, 65535};
-        std::memcpy(ctx_->xf.boundsF, b, sizeof b);
-        for (int i = 0; i < 6; ++i) ctx_->xf.boundsI[i] = static_cast<LONG>(b[i]);
-        N_ColourConversion& cv = ctx_->val.colour;
-        cv.scale[0] = 255.0f * 65536.0f;
-        cv.scale[1] = 255.0f * 256.0f;
-        cv.scale[2] = 255.0f;
-        cv.converter = N_CONVERT_RGBA;
+        lgi_test::WindowSpace640(ctx_);
         for (N_PrimDispatch& pd : ctx_->prim) {
             pd.pfnVertexStage = _NLightingStageFn(N_LIGHT_STAGE_UNLIT_RGBA);
             pd.dirtyMask = 0;

@@ -415,19 +415,7 @@ class SwReadBackTest : public SwRasterTest {
         ctx_->val.drawSlots[0] = 1;
         ctx_->val.alphaSlots[0] = 2;
     }
-    void Host(GLBuffer& b, void* pv, ULONG kind, ULONG bits) {
-        b = GLBuffer{};
-        b.pvPixels = pv;
-        b.memoryKind = GLBUFFER_MEMORY_HOST;
-        b.kind = kind;
-        b.bitsPerPixel = bits;
-        b.cx = 40;
-        b.cy = 30;
-        b.bytesPerPixel = bits / 8;
-        b.stride = 40 * bits / 8;
-        GLBuffer* p = &b;
-        N_BindBuffers(1, &p);
-    }
+    void Host(GLBuffer& b, void* pv, ULONG kind, ULONG bits) { lgi_test::BindHostBuffer(b, pv, kind, bits, 40, 30); }
     const V v_[3] = {{3, 2, 0, 0, 0, 0, 1}, {30, 9, 0, 0, 0, 0, 1}, {12, 25, 0, 0, 0, 0, 1}};
     ULONG colourPixels_[40 * 30];
     ULONG depthPixels_[40 * 30];
@@ -518,21 +506,12 @@ TEST(SwSpanStages, OrderAfterTheRasteriser) {
     }
 }
 
-void Hardware(N_Context*, N_Pipe*) {}
-N_StageFn HardwareSelector(N_Context*, N_Pipe* pipe) {
-    pipe->pCommonPipeData->pDispatch->status = 2;
-    return Hardware;
-}
 
 class SwForceTest : public lgi_test::LgiTest {
   protected:
     void SetUp() override {
         LgiTest::SetUp();
-        const ULONG rect[2] = {0, (479u << 16) | 639u};
-        N_BindClipList(1, rect);
-        for (N_PrimDispatch& pd : ctx_->prim) pd.pfnSelector = HardwareSelector;
-        N_SetStateBlockAttrWord(79, 0);
-        ctx_->dirty = 0;
+        HardwareWindow(lgi_test::HardwareSelectorTo<lgi_test::NoRender>);
     }
     void TearDown() override {
         gNForceSoftwarePaths = 0;
@@ -550,7 +529,7 @@ class SwForceTest : public lgi_test::LgiTest {
 
 TEST_F(SwForceTest, TheDebugSwitchSendsEveryKindThroughTheSoftwareStages) {
     EXPECT_EQ(List(67), (std::vector<ULONG>{0, 7, 11, 14, 15, 30, 25, 111}));
-    EXPECT_EQ(gNArena.pStageTable[N_STAGE_RENDER], Hardware);
+    EXPECT_EQ(gNArena.pStageTable[N_STAGE_RENDER], lgi_test::NoRender);
     gNForceSoftwarePaths = 1;
     for (ULONG code = N_PRIM_POLYGON; code <= N_PRIM_QUAD_STRIP; ++code) {
         SCOPED_TRACE(code);
@@ -562,12 +541,12 @@ TEST_F(SwForceTest, TheDebugSwitchSendsEveryKindThroughTheSoftwareStages) {
         SCOPED_TRACE(code);
         List(code);
         EXPECT_EQ(ctx_->prim[code - 61].status, -7);
-        EXPECT_NE(gNArena.pStageTable[N_STAGE_RENDER], Hardware);
+        EXPECT_NE(gNArena.pStageTable[N_STAGE_RENDER], lgi_test::NoRender);
     }
     // The raster position keeps its own render function.
     gNForceSoftwarePaths = 1;
     List(N_PRIM_RASTER_POS);
-    EXPECT_EQ(gNArena.pStageTable[N_STAGE_RENDER], Hardware);
+    EXPECT_EQ(gNArena.pStageTable[N_STAGE_RENDER], lgi_test::NoRender);
 }
 
 }  // namespace

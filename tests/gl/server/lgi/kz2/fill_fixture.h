@@ -20,6 +20,9 @@ namespace fill_test {
 
 using namespace lgi_test;
 
+// A whole-pixel window position packed as the board's position words hold it.
+inline ULONG Pos(LONG x, LONG y) { return (static_cast<ULONG>(y) << 20) | ((static_cast<ULONG>(x) << 4) & 0xFFFF); }
+
 inline ULONG gcNext = 0;
 inline void CountNext(N_Context*, N_Pipe*) { ++gcNext; }
 
@@ -83,16 +86,7 @@ class FillTest : public LgiBoardTest {
     // Builds a triangle program of layout d into the slot: a pid, one
     // instruction and the clip pair.
     void SetProgram(ULONG d, ULONG slot = 0, ULONG pid = 0x1234) {
-        kzRenderProg* prog = pkzProgOf(ctx_->pHw->programs[slot]);
-        kzStartProgram(prog, 0x25 | LoadsOf(d), d);
-        kzPlacePid(prog, pid, pid);
-        _kzuEmit(prog, 0x10360348, "test", __LINE__);
-        prog->clipCount = 2;
-        prog->clipMin = 0;
-        prog->clipMax = 0x0FFF0FFF;
-        ASSERT_EQ(kzSerialiseProgram(prog, 1, 1), 1u);
-        prog->valid = 1;
-        ctx_->pHw->batchCount = N_BATCH_PRIMS;
+        BuildProgram(ctx_, slot, 0x25 | LoadsOf(d), d, {pid});
     }
     const kzRenderProg& Program(ULONG slot = 0) { return *pkzProgOf(ctx_->pHw->programs[slot]); }
 

@@ -17,13 +17,6 @@ using namespace fill_test;
 
 constexpr ULONG kThin = 1, kWide = 2;  // program classes
 
-// A packed whole-pixel position.
-ULONG Pos(LONG x, LONG y) { return (static_cast<ULONG>(y) << 20) | ((static_cast<ULONG>(x) << 4) & 0xFFFF); }
-ULONG FloatBits(float f) {
-    ULONG u;
-    std::memcpy(&u, &f, sizeof u);
-    return u;
-}
 
 class LineTest : public FillTest {
   protected:
@@ -36,16 +29,7 @@ class LineTest : public FillTest {
         if (data % 2) loads |= kLoadPerFace << (12 + 2 * reg++);
         for (ULONG i = 0; i < packet; ++i) loads |= kLoadPerPacket << (12 + 2 * reg++);
         ASSERT_LE(reg, 4u);
-        kzRenderProg* prog = pkzProgOf(ctx_->pHw->programs[0]);
-        kzStartProgram(prog, cls | 0x20 | loads | (bStipple ? KZU_CONSTANTS_8_PER_PRIM : 0), d);
-        kzPlacePid(prog, 0x1234, 0x1234);
-        _kzuEmit(prog, 0x10360348, "test", __LINE__);
-        prog->clipCount = 2;
-        prog->clipMin = 0;
-        prog->clipMax = 0x0FFF0FFF;
-        ASSERT_EQ(kzSerialiseProgram(prog, 1, 1), 1u);
-        prog->valid = 1;
-        ctx_->pHw->batchCount = N_BATCH_PRIMS;
+        BuildProgram(ctx_, 0, cls | 0x20 | loads | (bStipple ? KZU_CONSTANTS_8_PER_PRIM : 0), d, {0x1234});
     }
     // A thin line program of a layout with a row in the word table.
     void SetThin(ULONG d) {
@@ -80,7 +64,7 @@ class LineTest : public FillTest {
     void SetUp() override {
         FillTest::SetUp();
         gColourBase = 0xC0000;  // the colours the expectations name before Prepare
-        Attr(86, FloatBits(1.0f));
+        Attr(86, F(1.0f));
         Attr(87, 0xFFFFFFFF);
         Attr(88, 1);
     }
@@ -363,7 +347,7 @@ TEST_F(LineTest, WordsOfTheWideFamily) {
         const bool bPacket = k.d == 9 || k.d == 19;
         SetLineProgram(bWide ? kWide : kThin, k.d, ULONG(k.want.size()) - 2 - (bWide ? 1 : 0), bPacket ? 2 : 0,
                        k.bStipple);
-        Attr(86, FloatBits(k.width));
+        Attr(86, F(k.width));
         Attr(87, k.bStipple ? 0x0F0F0F0F : 0xFFFFFFFF);
         Lines(k.fn == _NvpRenderPLListGenKZ ? N_PRIM_LINE_STRIP : N_PRIM_LINES, {{2, 3, 10}, {30, 9, 11}});
         ctx_->blocks[batch_.kind & 15].front.mode = 0x2;  // colours step with the vertices
@@ -402,7 +386,7 @@ TEST_F(LineTest, HardClosesOpenNewPacketsSoftClosesCarryOn) {
         SCOPED_TRACE(k.d);
         Prepare(kSolo, k.d);
         SetLineProgram(kWide, k.d, k.d == 2 ? 2 : k.d == 18 ? 3 : 0, k.d == 2 ? 0 : 1);
-        Attr(86, FloatBits(2.0f));
+        Attr(86, F(2.0f));
         Lines(N_PRIM_LINES, {{2, 3, 10}, {30, 9, 11}});
         Draw(k.fn, batch_);
         gColourBase = 0xD0000;
@@ -448,7 +432,7 @@ TEST_F(LineTest, WordsOfTheAntialiasedLines) {
         Prepare(kSolo, k.d);
         const ULONG kernel = static_cast<ULONG>(k.width + 1.5f);
         SetLineProgram(kernel == 2 ? 3 : kernel == 4 ? 4 : 2, k.d, ULONG(k.want.size()) - 3, k.packet, k.bStipple);
-        Attr(86, FloatBits(k.width));
+        Attr(86, F(k.width));
         Attr(87, k.bStipple ? 0x0F0F0F0F : 0xFFFFFFFF);
         Attr(88, 4);
         Lines(N_PRIM_LINES, {{2, 3, 10}, {30, 9, 11}, {6, 6, 0}});
@@ -569,7 +553,7 @@ TEST_P(LineRouting, EachSegmentReachesTheOwnersOfItsTiles) {
         Prepare(GetParam(), 2);
         const bool bWide = fn == _NvpRenderPLineAttr2_3KZG;
         SetLineProgram(bWide ? kWide : kThin, 2, 2, 0);
-        if (bWide) Attr(86, FloatBits(3.0f));
+        if (bWide) Attr(86, F(3.0f));
         const bool bSplit = qm_->pLayout->bSplitScreen != 0;
         const LONG cx = plGLScreenSize(Pdev())[0];
         // A strip through one tile, across tiles, back, and across the screen.

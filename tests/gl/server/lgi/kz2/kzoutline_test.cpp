@@ -18,12 +18,6 @@ using namespace fill_test;
 constexpr ULONG kThin = 1, kWide = 2;  // program classes
 constexpr ULONG kSmoothBit = 0x10000000u;
 
-ULONG Pos(LONG x, LONG y) { return (static_cast<ULONG>(y) << 20) | ((static_cast<ULONG>(x) << 4) & 0xFFFF); }
-ULONG FloatBits(float f) {
-    ULONG u;
-    std::memcpy(&u, &f, sizeof u);
-    return u;
-}
 bool In(ULONG d, std::initializer_list<ULONG> s) { return std::find(s.begin(), s.end(), d) != s.end(); }
 
 class OutlineTest : public FillTest {
@@ -39,20 +33,11 @@ class OutlineTest : public FillTest {
         if (data % 2) loads |= KZU_LOAD_PRIMITIVE << (12 + 2 * reg++);
         for (ULONG i = 0; i < packet; ++i) loads |= KZU_LOAD_PACKET << (12 + 2 * reg++);
         ASSERT_LE(reg, 4u) << "a layout the board's header cannot describe";
-        kzRenderProg* prog = pkzProgOf(ctx_->pHw->programs[slot]);
-        kzStartProgram(prog, (Wide() ? kWide : kThin) | 0x20 | loads, d);
-        kzPlacePid(prog, 0x1234, 0x1234);
-        _kzuEmit(prog, 0x10360348, "test", __LINE__);
-        prog->clipCount = 2;
-        prog->clipMin = 0;
-        prog->clipMax = 0x0FFF0FFF;
-        ASSERT_EQ(kzSerialiseProgram(prog, 1, 1), 1u);
-        prog->valid = 1;
-        ctx_->pHw->batchCount = N_BATCH_PRIMS;
+        BuildProgram(ctx_, slot, (Wide() ? kWide : kThin) | 0x20 | loads, d, {0x1234});
     }
     void Width(float w) {
         width_ = w;
-        *pulAttr(ctx_, N_ATTR_LINE_WIDTH) = FloatBits(w);
+        *pulAttr(ctx_, N_ATTR_LINE_WIDTH) = F(w);
     }
     void Smooth(bool b) {
         smooth_ = b;

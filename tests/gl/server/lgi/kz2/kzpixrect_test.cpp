@@ -18,18 +18,9 @@ class PixRectTest : public RectsTest {
     // A point program of layout d into the main slot: per-vertex loads for
     // its data words (load kind 2), a pid, one instruction, the clip pair.
     void SetProgram(ULONG d, ULONG cData) {
-        kzRenderProg* prog = pkzProgOf(ctx_->pHw->programs[0]);
         ULONG loads = 0;
         for (ULONG r = 0; r < cData; ++r) loads |= 2u << (12 + 2 * r);
-        kzStartProgram(prog, 0x20 | loads, d);
-        kzPlacePid(prog, 0x21, 0x21);
-        _kzuEmit(prog, 0x10360348, "test", __LINE__);
-        prog->clipCount = 2;
-        prog->clipMin = 0;
-        prog->clipMax = 0x0FFF0FFF;
-        ASSERT_EQ(kzSerialiseProgram(prog, 1, 1), 1u);
-        prog->valid = 1;
-        ctx_->pHw->batchCount = N_BATCH_PRIMS;
+        BuildProgram(ctx_, 0, 0x20 | loads, d, {0x21});
     }
     // A row of n pixels at window (x, y): colour i = 0xC0000000 | i, depth
     // 0x100 + i, mask byte per the pattern.

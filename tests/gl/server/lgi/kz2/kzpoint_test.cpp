@@ -17,13 +17,7 @@ using namespace fill_test;
 
 constexpr ULONG kPointClass = 0, kSquareClass = 6;
 
-ULONG Pos(LONG x, LONG y) { return (static_cast<ULONG>(y) << 20) | ((static_cast<ULONG>(x) << 4) & 0xFFFF); }
 ULONG Pack(LONG x, LONG y) { return (static_cast<ULONG>(y) << 16) | (static_cast<ULONG>(x) & 0xFFFF); }
-ULONG FloatBits(float f) {
-    ULONG u;
-    std::memcpy(&u, &f, sizeof u);
-    return u;
-}
 
 class PointTest : public FillTest {
   protected:
@@ -40,18 +34,9 @@ class PointTest : public FillTest {
         const ULONG packet = form == 8 ? 1 : form == 9 ? 2 : 0;
         for (ULONG i = 0; i < packet; ++i) loads |= KZU_LOAD_PACKET << (12 + 2 * reg++);
         ASSERT_LE(reg, 4u);
-        kzRenderProg* prog = pkzProgOf(ctx_->pHw->programs[slot]);
-        kzStartProgram(prog, cls | 0x20 | loads, d);
-        kzPlacePid(prog, 0x1234, 0x1234);
-        _kzuEmit(prog, 0x10360348, "test", __LINE__);
-        prog->clipCount = 2;
-        prog->clipMin = 0;
-        prog->clipMax = 0x0FFF0FFF;
-        ASSERT_EQ(kzSerialiseProgram(prog, 1, 1), 1u);
-        prog->valid = 1;
-        ctx_->pHw->batchCount = N_BATCH_PRIMS;
+        BuildProgram(ctx_, slot, cls | 0x20 | loads, d, {0x1234});
     }
-    void Size(float s) { *pulAttr(ctx_, N_ATTR_POINT_SIZE) = FloatBits(s); }
+    void Size(float s) { *pulAttr(ctx_, N_ATTR_POINT_SIZE) = F(s); }
     void Points(std::vector<std::array<LONG, 3>> v) {
         batch_ = Batch{};
         batch_.kind = N_PRIM_POINTS;
@@ -151,8 +136,8 @@ TEST_F(PointTest, AlphaAndDepthWords) {
     Draw(
         [](N_Context* pctx, N_Pipe* pipe) {
             ULONG* rec = pipe->pCommonPipeData->pHwVertices;
-            rec[1] = FloatBits(1.0f);
-            rec[6] = FloatBits(0.0f);
+            rec[1] = F(1.0f);
+            rec[6] = F(0.0f);
             _NvpRenderPointAttr3_6KZG(pctx, pipe);
         },
         batch_);

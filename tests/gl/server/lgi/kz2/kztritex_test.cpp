@@ -307,17 +307,7 @@ class TexRender : public FillTest {
         gpfnNTriTexEmitOpt = _NEmitTriTexPrimOpt;
     }
     void SetTexProgram(ULONG d, ULONG slot, ULONG pid) {
-        kzRenderProg* prog = pkzProgOf(ctx_->pHw->programs[slot]);
-        kzStartProgram(prog, 0x25 | TexLoadsOf(d), d);
-        kzPlacePid(prog, pid, pid);
-        kzPlacePid(prog, pid + 1, pid + 1);
-        _kzuEmit(prog, 0x10360348, "test", __LINE__);
-        prog->clipCount = 2;
-        prog->clipMin = 0;
-        prog->clipMax = 0x0FFF0FFF;
-        ASSERT_EQ(kzSerialiseProgram(prog, 1, 1), 1u);
-        prog->valid = 1;
-        ctx_->pHw->batchCount = N_BATCH_PRIMS;
+        BuildProgram(ctx_, slot, 0x25 | TexLoadsOf(d), d, {pid, pid + 1});
     }
     // Draws the batch with texture coordinates (s, t, 0, q) a vertex.
     void DrawTex(N_StageFn fn, const Batch& b, const std::vector<std::array<float, 4>>& tex) {
@@ -335,7 +325,6 @@ class TexRender : public FillTest {
     std::vector<float> tex_;
 };
 
-ULONG Pos(LONG x, LONG y) { return (static_cast<ULONG>(y) << 20) | ((static_cast<ULONG>(x) << 4) & 0xFFFF); }
 ULONG S16(float s, ULONG size) { return static_cast<ULONG>(std::lround(s * (16.0f * size - 2.0f) + 1.0f)); }
 
 TEST_F(TexRender, WordsOfEveryLayoutOnEveryBoard) {
