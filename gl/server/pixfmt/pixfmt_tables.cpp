@@ -6,7 +6,13 @@
 
 namespace {
 
-// Channel layouts of the main plane.
+// Channel layouts of the main plane. The three channel masks are in the
+// colour word the lgi layer and the board's colour registers work in at
+// every depth (red in bits 16-23, green 8-15, blue 0-7, each up to the full
+// value the colour conversion gives at the depth: 191, 255, 127 at 8 bits,
+// 127 a channel at 16 bits), not in the stored pixel's layout: ColorMask
+// ORs them into the write mask that the write-mask test compares with the
+// depth's full mask and that masked writes AND with the colour word.
 enum Layout { RGB332, RGB555, RGB888, INDEX8, INDEX1, INDEX4 };
 
 struct LayoutRow {
@@ -15,8 +21,8 @@ struct LayoutRow {
 };
 
 constexpr LayoutRow kLayouts[] = {
-    /* RGB332 */ {PFD_TYPE_RGBA, 8, 3, 5, 3, 2, 2, 0, 0xE0, 0x1C, 0x03},
-    /* RGB555 */ {PFD_TYPE_RGBA, 16, 5, 10, 5, 5, 5, 0, 0x7C00, 0x03E0, 0x001F},
+    /* RGB332 */ {PFD_TYPE_RGBA, 8, 3, 5, 3, 2, 2, 0, 0xFF0000, 0xFF00, 0x7F},
+    /* RGB555 */ {PFD_TYPE_RGBA, 16, 5, 10, 5, 5, 5, 0, 0x7F0000, 0x7F00, 0x7F},
     /* RGB888 */ {PFD_TYPE_RGBA, 24, 8, 16, 8, 8, 8, 0, 0xFF0000, 0xFF00, 0xFF},
     /* INDEX8 */ {PFD_TYPE_COLORINDEX, 8, 0, 0, 0, 0, 0, 0, 0, 0, 0},
     /* INDEX1 */ {PFD_TYPE_COLORINDEX, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0},

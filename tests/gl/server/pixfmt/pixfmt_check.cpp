@@ -144,6 +144,36 @@ TEST_F(PixelFormatTest, MainPlaneFormatsOfEachTable) {
     }
 }
 
+// The channel masks, which ColorMask ORs into the lgi write mask, are in the
+// colour word the lgi layer converts colours into and the board's colour
+// registers hold (red bits 16-23, green 8-15, blue 0-7, each up to the
+// depth's full value), not in the stored pixel's layout: with all three
+// channels on they make the depth's full mask (so no masked write is
+// chosen), and a masked write keeps the channels it names. A 5-5-5 pixel
+// layout (0x7C00, 0x3E0, 0x1F) would cut red off every 16-bit colour.
+TEST_F(PixelFormatTest, ChannelMasksAreInTheColourWord) {
+    struct Case {
+        int table;
+        ULONG red, green, blue, full;
+    } const cases[] = {
+        {1, 0xFF0000, 0xFF00, 0x7F, 0xFFFF7F}, {2, 0x7F0000, 0x7F00, 0x7F, 0x7F7F7F},
+        {3, 0xFF0000, 0xFF00, 0xFF, 0xFFFFFF}, {4, 0xFF0000, 0xFF00, 0x7F, 0xFFFF7F},
+        {5, 0x7F0000, 0x7F00, 0x7F, 0x7F7F7F}, {6, 0xFF0000, 0xFF00, 0xFF, 0xFFFFFF},
+    };
+    for (const Case& c : cases) {
+        const GLFormatTable& t = gaFormatTables[c.table - 1];
+        for (size_t i = 0; i < t.cFormatsPerLayer; ++i) {
+            const GLPixelFormat& f = t.pFormats[i];
+            if (f.pfd.iPixelType != PFD_TYPE_RGBA) continue;
+            SCOPED_TRACE(testing::Message() << "table " << c.table << " format " << i + 1);
+            EXPECT_EQ(f.ulRedMask, c.red);
+            EXPECT_EQ(f.ulGreenMask, c.green);
+            EXPECT_EQ(f.ulBlueMask, c.blue);
+            EXPECT_EQ(f.ulRedMask | f.ulGreenMask | f.ulBlueMask, c.full);
+        }
+    }
+}
+
 TEST_F(PixelFormatTest, VisualsTakeTheBoardsAlphaStencilAndDepth) {
     dev_.set(1, 2);
     dev_.pageConfig() = PAGECONFIG{32, 16384, 128, 128, 24, {6, 2, 0, 0}, 0, 0, 1};
