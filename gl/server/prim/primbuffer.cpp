@@ -166,6 +166,53 @@ ULONG ulCommonFormat(ULONG mask) {
     return (mask & ~kPositionBits & ~kColorBits) | pos | col;
 }
 
+// The state-block attribute of a vertex attribute bit (5-27), 0 for none.
+ULONG ulAttrOfBit(ULONG b) {
+    static const BYTE kAttr[28] = {0,  0,  0,  0,  0,  52, 52, 53, 55, 0,  56, 58, 59, 60,
+                                   61, 62, 67, 68, 69, 70, 71, 63, 64, 65, 72, 73, 74, 57};
+    return b < 28 ? kAttr[b] : 0;
+}
+
+constexpr ULONG kFilledBits = 0x0FFFFDE0u;  // bits 5-27 but the facet plane
+
+// Gives a carried vertex the attributes of the common format it lacks. A
+// vertex lacks an attribute when the attribute was first given after it in
+// this primitive: it takes the value the lgi context holds as current (the
+// value given before Begin).
+void vFillFromCurrent(__GLXsavedVertex* pv, ULONG orMask) {
+    ULONG missing = orMask & kFilledBits & ~kColorBits & ~pv->mask;
+    if ((orMask & kColorBits) && !(pv->mask & kColorBits)) missing |= orMask & N_VTX_RGBA ? N_VTX_RGBA : N_VTX_RGB;
+    if (missing == 0) return;
+    const ULONG newMask = pv->mask | missing;
+    if (_NAttrMaskWords(newMask) > GLX_SAVED_VERTEX_WORDS) return;
+    ULONG aul[GLX_SAVED_VERTEX_WORDS] = {};
+    for (ULONG b = 0; b < 29; ++b) {
+        const ULONG bit = 1u << b;
+        if (!(newMask & bit)) continue;
+        ULONG cb = 0;
+        ULONG* pulDst = const_cast<ULONG*>(N_GetAttrPtr(bit, newMask, aul, &cb));
+        if (pulDst == nullptr) continue;
+        if (pv->mask & bit) {
+            ULONG cbSrc = 0;
+            const ULONG* pulSrc = N_GetAttrPtr(bit, pv->mask, pv->words, &cbSrc);
+            if (pulSrc == nullptr) continue;
+            if (b == 27) *pulDst = (*pulDst & 0xFFFFFF00u) | (*pulSrc & 0xFFu);
+            else if (b == 28) *pulDst = (*pulDst & 0xFFu) | (*pulSrc & 0xFFFFFF00u);
+            else std::memcpy(pulDst, pulSrc, cb);
+            continue;
+        }
+        const ULONG id = ulAttrOfBit(b);
+        if (id == 0) continue;
+        ULONG aulValue[4] = {};
+        N_GetStateBlockAttr(id, aulValue);
+        if (b == 27) *pulDst = (*pulDst & 0xFFFFFF00u) | (aulValue[0] & 0xFFu);
+        else std::memcpy(pulDst, aulValue, cb);
+    }
+    std::memcpy(pv->words, aul, _NAttrMaskWords(newMask) * 4);
+    pv->mask = pv->mask2 = newMask;
+    pv->cb = _NAttrMaskWords(newMask) * 4;
+}
+
 void vRecordFull(void* pvArg);
 
 // Starts a record of the buffer's mode over the room left in its packet buffer.
@@ -203,6 +250,10 @@ void vWrap(__GLXprimBuffer* pb) {
     if (pulCur == nullptr || cbCurrent > sizeof aulCurrent) currentMask = 0;
     else std::memcpy(aulCurrent, pulCur, cbCurrent);
 
+    ULONG orMask = 0;
+    for (ULONG k = 0; k < cCarried; ++k) orMask |= carried[k].mask;
+    if (pb->mode == GLX_LINE_LOOP && pb->bLoopSaved) orMask |= pb->loopFirst.mask;
+
     ULONG* pulEnd = N_FinishVertexRecord(pvr, d, 1, 0);
     pb->pvr = nullptr;
     pb->pjWrite = reinterpret_cast<BYTE*>(pulEnd);
@@ -220,10 +271,10 @@ void vWrap(__GLXprimBuffer* pb) {
     pb->fFull = 0;
     pb->bWrapped = 1;
     if (pvr != nullptr) {
-        if (bLast) vSetCurrent(pvr, last.mask, last.words);
-        ULONG orMask = 0;
-        for (ULONG k = 0; k < cCarried; ++k) orMask |= carried[k].mask;
-        if (pb->mode == GLX_LINE_LOOP && pb->bLoopSaved) orMask |= pb->loopFirst.mask;
+        // Without carried vertices the last vertex's values stay current for
+        // the next one; with them the last carried vertex is that vertex.
+        if (bLast && cCarried == 0) vSetCurrent(pvr, last.mask, last.words);
+        for (ULONG k = 0; k < cCarried; ++k) vFillFromCurrent(&carried[k], orMask);
         ULONG format = ulCommonFormat(orMask);
         bool bDiffer = false;
         for (ULONG k = 0; k < cCarried; ++k) bDiffer |= carried[k].mask != orMask;

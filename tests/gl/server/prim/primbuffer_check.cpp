@@ -101,6 +101,40 @@ TEST_F(PrimBufferTest, TrianglesReachTheDrawPackets) {
     EXPECT_EQ(current[2], 0.75f);
 }
 
+// A colour first given after the first vertex (the record's layout widens
+// and the record wraps): the first vertex keeps the colour current before
+// Begin, the later ones take the new one.
+TEST_F(PrimBufferTest, ColourGivenAfterTheFirstVertexLeavesTheFirstAlone) {
+    const float before[4] = {0.25f, 0.5f, 0.75f, 1.0f};
+    N_SetStateBlockAttr(52, before);
+    for (ULONG mode : {kLineStrip, kTriStrip, kTriangles}) {
+        SCOPED_TRACE(mode);
+        gDraws.clear();
+        ASSERT_EQ(Begin(mode), 0u);
+        Vertex3(0, 0, 0);
+        Color4(0, 1, 0, 1);
+        Vertex3(1, 0, 0);
+        Vertex3(2, 0, 0);
+        End();
+        HandOver();
+        int seen = 0;
+        for (const auto& d : gDraws) {
+            const ULONG cWords = _NAttrMaskWords(d.format);
+            for (ULONG i = 0; i < d.count; ++i) {
+                const ULONG* pul = d.words.data() + i * cWords;
+                ULONG cb = 0;
+                const ULONG* pc = N_GetAttrPtr(N_VTX_RGBA, d.format, pul, &cb);
+                ASSERT_NE(pc, nullptr);
+                const int x = static_cast<int>(std::bit_cast<float>(pul[0]));
+                ++seen;
+                EXPECT_EQ(std::bit_cast<float>(pc[0]), x == 0 ? 0.25f : 0.0f) << "vertex " << x;
+                EXPECT_EQ(std::bit_cast<float>(pc[1]), x == 0 ? 0.5f : 1.0f) << "vertex " << x;
+            }
+        }
+        EXPECT_GE(seen, 3);
+    }
+}
+
 // Two primitives in one open buffer follow each other; a line loop of three
 // vertices draws three segments.
 TEST_F(PrimBufferTest, PrimitivesShareTheBufferAndLoopsClose) {

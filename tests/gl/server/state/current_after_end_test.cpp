@@ -77,6 +77,46 @@ TEST_F(CurrentAfterEndTest, NormalsOfThePrimitiveAreCurrentNormalised) {
     EXPECT_EQ(Error(), 0u);
 }
 
+// An attribute first given after some vertices of the primitive (the
+// record's vertex layout widens there, which wraps it) is current after End
+// as given, whether the primitive also filled a buffer before it.
+TEST_F(CurrentAfterEndTest, AttributeFirstGivenAfterAVertexIsCurrentAfterEnd) {
+    struct Attr {
+        const char* name;
+        glx::Bytes before, inside;
+        ULONG pname;
+        std::vector<float> want;
+    } const attrs[] = {
+        {"colour", glx::Render("Color4fv", {F(1), F(0), F(0), F(1)}),
+         glx::Render("Color4fv", {F(0), F(1), F(0), F(0.5f)}), kCurrentColor, {0, 1, 0, 0.5f}},
+        {"normal", glx::Render("Normal3fv", {F(1), F(0), F(0)}), glx::Render("Normal3fv", {F(0), F(0.6f), F(0.8f)}),
+         kCurrentNormal, {0, 0.6f, 0.8f}},
+        {"texcoord", glx::Render("TexCoord4fv", {F(1), F(2), F(3), F(1)}),
+         glx::Render("TexCoord4fv", {F(0.5f), F(0.25f), F(0), F(1)}), kCurrentTexCoords, {0.5f, 0.25f, 0, 1}},
+        {"edge flag", glx::Render("EdgeFlagv", {1}), glx::Render("EdgeFlagv", {0}), kEdgeFlag, {0}},
+    };
+    constexpr ULONG kLineStrip = 3;
+    for (const Attr& a : attrs) {
+        for (const ULONG mode : {kLineStrip, kTriangleStrip, kTriangles}) {
+            for (const int cBefore : {1, 2, 400}) {  // 400: the buffer is handed on before the attribute
+                SCOPED_TRACE(testing::Message() << a.name << " mode " << mode << " after " << cBefore);
+                std::vector<glx::Bytes> s = {a.before, glx::Render("Begin", {mode})};
+                for (int k = 0; k < cBefore; ++k)
+                    s.push_back(glx::Render("Vertex3fv", {F(static_cast<float>(k)), F(static_cast<float>(k % 2)), F(0)}));
+                s.push_back(a.inside);
+                for (int k = 0; k < 4; ++k) s.push_back(glx::Render("Vertex3fv", {F(-1), F(static_cast<float>(k)), F(0)}));
+                s.push_back(glx::Render("End"));
+                glx::Bytes out;
+                for (const glx::Bytes& b : s) out.insert(out.end(), b.begin(), b.end());
+                Render(out);
+                if (a.pname == kEdgeFlag) EXPECT_EQ(Booleans(a.pname), std::vector<std::uint8_t>{0});
+                else EXPECT_EQ(Floats(a.pname), a.want);
+            }
+        }
+    }
+    EXPECT_EQ(Error(), 0u);
+}
+
 TEST_F(CurrentAfterEndTest, ColorMaterialTakesTheLastColour) {
     Render(glx::Stream({glx::Render("ColorMaterial", {kFront, kDiffuse}), glx::Render("Enable", {kColorMaterial})}));
     const std::vector<float> ambientBefore = Single("GetMaterialfv", {kFront, kAmbient}).Values<float>();

@@ -559,6 +559,46 @@ TEST_F(Kz2UcodeTest, TriangleProgramsLoadWhatTheFillsWrite) {
     EXPECT_EQ(built, 12u);
 }
 
+// Point programs load what the point functions send: every word of a
+// point's row once a point (a square's words once a square, never once a
+// corner), and the words a layout takes once a packet in the head. The
+// depth of layouts 18 and 19 comes with each point although their colour is
+// the packet's.
+TEST_F(Kz2UcodeTest, PointProgramsLoadWhatThePointFunctionsSend) {
+    Bind(4, &depth_.buf);
+    ULONG built = 0;
+    for (ULONG flags : {0x8000u, 0x8006u}) {
+        const ULONG cls = flags & 15u;
+        for (ULONG depth : {0u, 1u}) {
+            for (ULONG request : {2u, 3u, 5u, 6u, 8u, 9u}) {
+                if (cls == 6 && (request == 2 || request == 3)) continue;  // squares take one colour
+                SCOPED_TRACE(testing::Message() << "class " << cls << " request " << request << " depth " << depth);
+                ctx_->enableWord = depth ? 0x10u : 0u;
+                Attr(119) = 1;
+                if (request == 3 || request == 6 || request == 9) Blend(4, 5);
+                if (Build(flags, request) == 0) continue;
+                ++built;
+                const kzPrimWordsRow* row = kzPrimWordsOf(cls, prog_.dataAttr);
+                ASSERT_NE(row, nullptr) << prog_.dataAttr;
+                ULONG perPoint = 0, perPacket = 0;
+                for (ULONG reg = KZU_rgb0; reg < KZU_rgb0 + 4; ++reg) {
+                    const ULONG kind = kzuHdrLoadKindOf(prog_.header, reg);
+                    if (kind == KZU_LOAD_PRIMITIVE || (cls == 0 && kind == KZU_LOAD_VERTEX)) ++perPoint;
+                    else if (kind == KZU_LOAD_PACKET) ++perPacket;
+                    else EXPECT_EQ(kind, KZU_LOAD_NONE) << "register " << reg;
+                }
+                ULONG words = 0;
+                for (const kzPrimWordGroup& g : row->groups)
+                    if (g.count != 0 && g.kind != KZ_PW_POSITION) ++words;
+                const ULONG form = prog_.dataAttr > 10 ? prog_.dataAttr - 10 : prog_.dataAttr;
+                EXPECT_EQ(perPoint, words) << "layout " << prog_.dataAttr;
+                EXPECT_EQ(perPacket, form == 8 ? 1u : form == 9 ? 2u : 0u) << "layout " << prog_.dataAttr;
+            }
+        }
+    }
+    EXPECT_EQ(built, 20u);
+}
+
 }  // namespace
 
 namespace {
