@@ -104,24 +104,26 @@ bool _NDrawBitmapKZ(N_Context* pctx, ULONG width, ULONG height, float xorig, flo
     bp.prog = programOf(cBuffers, *pulGLOverlayContexts(ppdev) != 0, pb0->bitsPerPixel);
     bp.pidWord = ulPidOf(pb0) | (pb1 != nullptr ? ulPidOf(pb1) << 16 : 0);
     // The raster colour: an index << 4 for the 1- and 4-bit buffers, else
-    // the three bytes.
+    // the three bytes, each channel rounded to the nearest level as GL
+    // converts a colour to a fixed-point value (0.5 is 128, not 127).
     N_PixelSpan ps{};
     const bool bIndexMode = *pulAttr(pctx, N_ATTR_COLOUR_INDEX_MODE) == 1;
     for (float& s : ps.storeScale) s = bIndexMode ? 1.0f : 255.0f;
     _NBitmapColour(pctx, &ps);
-    const auto channel = [](float v) { return static_cast<ULONG>(_NTruncToLong(v)) & 0xFFu; };
+    const auto channel = [](float v) { return static_cast<ULONG>(_NTruncToLong(v + 0.5f)) & 0xFFu; };
     bp.colour = pb0->bitsPerPixel == 1 || pb0->bitsPerPixel == 4
                     ? static_cast<ULONG>(_NTruncToLong(ps.bitmapColour[0])) << 4
                     : (channel(ps.bitmapColour[0]) << 16) | (channel(ps.bitmapColour[1]) << 8) | channel(ps.bitmapColour[2]);
 
-    // Placement: the bitmap's bottom row on the screen row of window row
-    // (ry - yorig), counted from the drawable's bottom as the pixel paths
-    // count it; rows go upward.
+    // Placement. The raster position's render function stores y as the
+    // drawable's height less the screen row of the raster pixel (the
+    // window's bottom row is y 1), as the direct draw-pixels path reads it:
+    // the bitmap's bottom row goes on screen row (height - (ry - yorig)),
+    // the raster pixel's own row when yorig is 0; rows go upward.
     const LONG rx = _NTruncToLong(fNAttr(pctx, N_ATTR_RASTER_POS, 0));
     const LONG ry = _NTruncToLong(fNAttr(pctx, N_ATTR_RASTER_POS, 1));
     const std::int64_t x0Start = std::int64_t{rx} - _NTruncToLong(xorig) + pb0->x;
-    const std::int64_t yStart =
-        std::int64_t{pb0->y} + pb0->cy - 1 - (std::int64_t{ry} - _NTruncToLong(yorig));
+    const std::int64_t yStart = std::int64_t{pb0->y} + pb0->cy - (std::int64_t{ry} - _NTruncToLong(yorig));
     const std::size_t cjRow = (std::size_t{width} + 7) / 8;
 
     for (ULONG i = 0; i < pctx->cClipRects; ++i) {

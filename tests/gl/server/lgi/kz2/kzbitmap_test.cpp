@@ -17,6 +17,7 @@ class BitmapTest : public RectsTest {
         pos[0] = F(x);
         pos[1] = F(y);
         *pulAttr(ctx_, N_ATTR_RASTER_POS_VALID) = valid;
+        // 0.5 and 0.25 round to the nearest level: 128 and 64.
         const float colour[4] = {1.0f, 0.5f, 0.25f, 1.0f};
         std::memcpy(pulAttr(ctx_, 99), colour, sizeof colour);
         *pulAttr(ctx_, N_ATTR_DRAW_BUFFER) = 1;
@@ -36,7 +37,7 @@ class BitmapTest : public RectsTest {
                 EXPECT_EQ(p.instructions, std::vector<std::uint32_t>{0x10360348u});
                 EXPECT_EQ(p.clipMin, Packed(clip.x0, clip.y0));
                 EXPECT_EQ(p.clipMax, Packed(clip.x1, clip.y1));
-                EXPECT_EQ(p.constants, std::vector<std::uint32_t>{(255u << 16) | (127u << 8) | 63u});
+                EXPECT_EQ(p.constants, std::vector<std::uint32_t>{(255u << 16) | (128u << 8) | 64u});
                 for (std::size_t k = 0; k < p.primitives; ++k) s.insert(PixelOf(p.vertex(k, 0)));
             }
         return s;
@@ -72,12 +73,43 @@ TEST_F(BitmapTest, EveryAlignmentDrawsTheSetBitsAndMovesTheRasterPosition) {
             SCOPED_TRACE(align);
             SetRaster(static_cast<float>(align) + 0.75f, 20.5f);
             N_DrawBitmap(11, 3, 1.0f, 2.0f, 4.5f, -1.0f, bits.data());
-            // Window column align - 1, window row 20 - 2 from the bottom.
-            const std::set<Pixel> want = Expected(bits, 11, 3, 120 + align - 1, 30 + 99 - (20 - 2));
+            // Window column align - 1; bottom row on screen row
+            // 30 + 100 - (20 - 2).
+            const std::set<Pixel> want = Expected(bits, 11, 3, 120 + align - 1, 30 + 100 - (20 - 2));
             EXPECT_EQ(Points(Packets(), 0x21, clip), want);
             EXPECT_FLOAT_EQ(Raster(0), static_cast<float>(align) + 0.75f + 4.5f);
             EXPECT_FLOAT_EQ(Raster(1), 19.5f);
         }
+    }
+}
+
+// The raster position's y is the drawable's height less the screen row of
+// the raster pixel (the window's bottom row stores 1, its top row the
+// height): with no origin the bitmap's bottom row lands on that very row, as
+// a draw-pixels image does; the y origin moves it down, the x origin left.
+TEST_F(BitmapTest, BottomRowOnTheRasterPositionsRow) {
+    struct Case {
+        float ry, xorig, yorig;
+        LONG x, yBottom;  // screen column of bit 0 and row of the bottom row
+    };
+    const Case cases[] = {
+        {1.0f, 0.0f, 0.0f, 125, 129},    // the window's bottom row
+        {100.0f, 0.0f, 0.0f, 125, 30},   // its top row
+        {30.0f, 0.0f, 0.0f, 125, 100},   // the picture test's first position
+        {30.0f, 2.0f, 1.0f, 123, 101},   // origins (2, 1)
+        {50.5f, 0.0f, 0.0f, 125, 80},    // a fraction is dropped
+    };
+    const std::vector<BYTE> bits = {0x80, 0x40};  // 2 x 2: a rising diagonal
+    Start(kSolo);
+    BoardBuffer front(GLBUFFER_FRONT_LEFT, 0x21, 32, 120, 30, 200, 100);
+    BindBuffers({&front.buf});
+    const Box clip{120, 30, 320, 130};
+    Clip({clip});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.ry);
+        SetRaster(5.0f, c.ry);
+        N_DrawBitmap(2, 2, c.xorig, c.yorig, 0, 0, bits.data());
+        EXPECT_EQ(Points(Packets(), 0x21, clip), (std::set<Pixel>{{c.x, c.yBottom}, {c.x + 1, c.yBottom - 1}}));
     }
 }
 
@@ -124,9 +156,9 @@ TEST_F(BitmapTest, EdgesOfTheScreenCutTheBitmap) {
         // Left edge 3 pixels left of the screen: every row starts 3 bits in.
         SetRaster(0.0f, 50.0f);
         N_DrawBitmap(9, 3, 3.0f, 0.0f, 0, 0, bits.data());
-        EXPECT_EQ(Points(Packets(), 0x21, {0, 0, 200, 100}), Expected(bits, 9, 3, -3, 49, 0, 0));
+        EXPECT_EQ(Points(Packets(), 0x21, {0, 0, 200, 100}), Expected(bits, 9, 3, -3, 50, 0, 0));
         // Reaching above the screen's top: the rows down from row 0 are drawn.
-        SetRaster(10.0f, 98.0f);
+        SetRaster(10.0f, 99.0f);
         N_DrawBitmap(9, 3, 0, 0, 0, 0, bits.data());
         const std::set<Pixel> top = Expected(bits, 9, 3, 10, 1, 0, 0);
         EXPECT_EQ(Points(Packets(), 0x21, {0, 0, 200, 100}), top);
@@ -187,7 +219,7 @@ TEST_F(BitmapTest, ProgramVariantsByDepthWhileOverlayContextsLive) {
         ULONG command;
         std::vector<std::uint32_t> instr, constants;
     };
-    const ULONG rgb = (255u << 16) | (127u << 8) | 63u;
+    const ULONG rgb = (255u << 16) | (128u << 8) | 64u;
     const Case cases[] = {
         {32, 1, 0, 0x2101020u, {0x10360348u}, {rgb}},
         {16, 0, 0, 0x2101020u, {0x10360348u}, {rgb}},
