@@ -9,6 +9,7 @@
 #include "glpdev.h"
 #include "kz2/kzrects.h"
 #include "shared/hwframe.h"
+#include "shared/swfrag.h"
 
 namespace {
 
@@ -104,11 +105,15 @@ bool _NDrawBitmapKZ(N_Context* pctx, ULONG width, ULONG height, float xorig, flo
     bp.prog = programOf(cBuffers, *pulGLOverlayContexts(ppdev) != 0, pb0->bitsPerPixel);
     bp.pidWord = ulPidOf(pb0) | (pb1 != nullptr ? ulPidOf(pb1) << 16 : 0);
     // The raster colour: an index << 4 for the 1- and 4-bit buffers, else
-    // the three bytes, each channel rounded to the nearest level as GL
+    // the three channels in the colour word of the buffer's depth (up to
+    // 255 at 32 bits, 127 at 16), each rounded to the nearest level as GL
     // converts a colour to a fixed-point value (0.5 is 128, not 127).
     N_PixelSpan ps{};
     const bool bIndexMode = *pulAttr(pctx, N_ATTR_COLOUR_INDEX_MODE) == 1;
-    for (float& s : ps.storeScale) s = bIndexMode ? 1.0f : 255.0f;
+    float channelMax[3];
+    _NChannelMax(pctx, channelMax);
+    for (int c = 0; c < 3; ++c) ps.storeScale[c] = bIndexMode ? 1.0f : channelMax[c];
+    ps.storeScale[3] = bIndexMode ? 1.0f : 255.0f;
     _NBitmapColour(pctx, &ps);
     const auto channel = [](float v) { return static_cast<ULONG>(_NTruncToLong(v + 0.5f)) & 0xFFu; };
     bp.colour = pb0->bitsPerPixel == 1 || pb0->bitsPerPixel == 4

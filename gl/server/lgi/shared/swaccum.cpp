@@ -10,6 +10,7 @@
 #include "3d/validate.h"
 #include "context/buffers.h"
 #include "glpdev.h"
+#include "shared/swfrag.h"
 #include "../seams.h"
 
 namespace {
@@ -113,19 +114,6 @@ void vReadAlphaRow(const N_BoundBuffer& alpha, const Area& a, LONG r, LONG cyAre
         const LONG X = a.x0 + x;
         if (X >= 0 && static_cast<ULONG>(X) < pitch) pj[x] = alpha.pjBase[std::size_t(pitch) * std::size_t(y) + X];
     }
-}
-
-// The channel maxima of the colour buffers (24-bit colour until the colour
-// map was validated).
-void vChannelMax(N_Context* pctx, float* m) {
-    const N_ColourConversion& c = pctx->val.colour;
-    if (c.scale[2] == 0.0f) {
-        m[0] = m[1] = m[2] = 255.0f;
-        return;
-    }
-    m[0] = c.scale[0] / 65536.0f;
-    m[1] = c.scale[1] / 256.0f;
-    m[2] = c.scale[2];
 }
 
 ULONG ulTrunc(float v) { return static_cast<ULONG>(static_cast<LONG>(v)); }
@@ -270,7 +258,7 @@ void _NAccumSw(N_Context* pctx, ULONG op, float value) {
             break;
         case N_ACCUM_RETURN: {
             float m[3];
-            vChannelMax(pctx, m);
+            _NChannelMax(pctx, m);
             const LONG drawSlot = _NFirstDrawSlot(pctx);
             const GLBuffer* pDraw = drawSlot >= 0 ? pctx->buffers[drawSlot].pBuffer : nullptr;
             const ULONG offset = pDraw != nullptr && pDraw->bitsPerPixel == 8 ? 0x200000u : 0u;
