@@ -76,10 +76,7 @@ BOOL bIsOverlay(const GLContext* gc) { return gc->pvis != nullptr && gc->pvis->i
 // Everything the context owns, and the record. The driver object is the
 // caller's business.
 void vFreeContext(GLContext* gc) {
-    if (gcContexts.fetch_sub(1) == 1) {
-        __glReleaseDeviceTextures(gppdevLast);
-        __glReleaseStagingSurfaces(gppdevLast);
-    }
+    const bool bLast = gcContexts.fetch_sub(1) == 1;
     if (bIsOverlay(gc)) {
         const ULONG cLeft = gcOverlayContexts.fetch_sub(1) - 1;
         *pulGLOverlayContexts(gppdevLast) = cLeft;
@@ -99,6 +96,14 @@ void vFreeContext(GLContext* gc) {
         N_DestroyContext(gc->pnc);
         if (gpncCurrent == gc->pnc) gpncCurrent = nullptr;
         gc->pnc = nullptr;
+    }
+    // The device's textures and cached staging surfaces go only once the
+    // last context has drawn what it had pending and its lgi context is
+    // gone: that drawing builds render programs, which fetch (and cache
+    // again) the staging surface and the textures.
+    if (bLast) {
+        __glReleaseDeviceTextures(gppdevLast);
+        __glReleaseStagingSurfaces(gppdevLast);
     }
     for (GLState* pgs = gc->pState; pgs != nullptr;) {
         GLState* pNext = pgs->pNext;
