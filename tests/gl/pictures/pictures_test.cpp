@@ -383,7 +383,7 @@ class RasterPositionTest : public PictureTest {
 };
 
 enum : std::uint32_t {
-    kRasterColour = 0x0B04, kRasterPosition = 0x0B07, kRasterValid = 0x0B08,
+    kRasterColour = 0x0B04, kRasterTexCoords = 0x0B06, kRasterPosition = 0x0B07, kRasterValid = 0x0B08,
     kRasterDistance = 0x0B09,
 };
 
@@ -439,6 +439,7 @@ TEST_F(RasterPositionTest, GetAnswersTheWindowCoordinates) {
         const float exact = std::sqrt(rc.eyeX * rc.eyeX + rc.eyeY * rc.eyeY + rc.eyeZ * rc.eyeZ);
         EXPECT_TRUE(std::fabs(d[0] - exact) < 1e-3f || std::fabs(d[0] - std::fabs(rc.eyeZ)) < 1e-5f) << d[0];
         EXPECT_EQ(Floats(kRasterColour), (std::vector<float>{1, 0.5f, 0.25f, 0.75f}));
+        EXPECT_EQ(Floats(kRasterTexCoords), (std::vector<float>{0.1f, 0.2f, 0.3f, 1}));
     }
 }
 
