@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <set>
 #include <string>
@@ -356,5 +357,110 @@ INSTANTIATE_TEST_SUITE_P(Scenes, PictureTest, ::testing::Combine(::testing::Valu
                              return std::string(scene.name) + "_" + std::to_string(machine.rasterizers) + "r" +
                                     std::to_string(machine.bpp);
                          });
+
+}  // namespace
+
+namespace {
+
+// The raster position as glGet answers it, on the same machine the pictures
+// draw on: window coordinates as GL 1.0 defines them (x_w = (x_ndc + 1) w / 2
+// + x_vp, y likewise upward from the window's bottom, z_w = (z_ndc + 1) / 2,
+// no rounding), the clip w, the distance, colour and texture coordinates,
+// and the position glBitmap moves on.
+class RasterPositionTest : public PictureTest {
+  protected:
+    std::vector<float> Floats(std::uint32_t pname) {
+        std::vector<BYTE> data;
+        const glx::Reply r = RunSingle(glx::Single("GetFloatv", {pname}), &data);
+        if (r.type != 1 || r.size > 16) return {};
+        std::vector<float> v(r.size);
+        if (r.length == 0 && r.size == 1)
+            std::memcpy(v.data(), &r.word16, 4);
+        else if (data.size() >= r.size * 4u)
+            std::memcpy(v.data(), data.data(), r.size * 4u);
+        return v;
+    }
+};
+
+enum : std::uint32_t {
+    kRasterColour = 0x0B04, kRasterTexCoords = 0x0B06, kRasterPosition = 0x0B07, kRasterValid = 0x0B08,
+    kRasterDistance = 0x0B09,
+};
+
+struct RasterCase {
+    const char* what;
+    Calls calls;
+    bool valid;
+    float x, y, z, w;  // GL window coordinates and clip w
+    float eyeX, eyeY, eyeZ;
+};
+
+TEST_F(RasterPositionTest, GetAnswersTheWindowCoordinates) {
+    BootRoomy(1, 32);
+    ASSERT_TRUE(OpenWindow()) << vnx::debug::take();
+    const float W = kWidth, H = kHeight;
+    auto pos2 = [](float x, float y) { return C("RasterPos2fv", {glx::F(x), glx::F(y)}); };
+    const std::vector<RasterCase> cases = {
+        {"2f on whole pixels", {pos2(20, 30)}, true, 20, 30, 0.5f, 1, 20, 30, 0},
+        {"2f between pixels", {pos2(20.5f, 30.25f)}, true, 20.5f, 30.25f, 0.5f, 1, 20.5f, 30.25f, 0},
+        {"3f with depth", {C("RasterPos3fv", {glx::F(100), glx::F(0), glx::F(0.5f)})}, true, 100, 0, 0.75f, 1, 100,
+         0, 0.5f},
+        {"the window's top row", {pos2(7, H - 1)}, true, 7, H - 1, 0.5f, 1, 7, H - 1, 0},
+        {"4f with w 2", {C("RasterPos4fv", {glx::F(40), glx::F(60), glx::F(0), glx::F(2)})}, true, 20, 30, 0.5f, 2,
+         40, 60, 0},
+        {"a viewport inside the window",
+         {C("Viewport", {10, 20, 128, 96}), pos2(64, 48)},
+         true, 10 + 64 * 128 / W, 20 + 48 * 96 / H, 0.5f, 1, 64, 48, 0},
+        {"a translated model view",
+         {C("Translatef", {glx::F(5), glx::F(-3), glx::F(-0.25f)}), pos2(50, 70)},
+         true, 55, 67, 0.375f, 1, 55, 67, -0.25f},
+        {"left of the clip volume", {pos2(-5, 30)}, false, 0, 0, 0, 0, 0, 0, 0},
+        {"above the clip volume", {pos2(20, H + 3)}, false, 0, 0, 0, 0, 0, 0, 0},
+    };
+    for (const RasterCase& rc : cases) {
+        SCOPED_TRACE(rc.what);
+        Calls calls = With(Start(), {C("Color4fv", {glx::F(1), glx::F(0.5f), glx::F(0.25f), glx::F(0.75f)}),
+                                     C("TexCoord4fv", {glx::F(0.1f), glx::F(0.2f), glx::F(0.3f), glx::F(1)})});
+        calls = With(calls, rc.calls);
+        Send(calls);
+        const std::vector<float> valid = Floats(kRasterValid);
+        ASSERT_EQ(valid.size(), 1u);
+        EXPECT_EQ(valid[0], rc.valid ? 1.0f : 0.0f);
+        if (!rc.valid) continue;
+        const std::vector<float> p = Floats(kRasterPosition);
+        ASSERT_EQ(p.size(), 4u);
+        EXPECT_NEAR(p[0], rc.x, 1e-3f);
+        EXPECT_NEAR(p[1], rc.y, 1e-3f);
+        EXPECT_NEAR(p[2], rc.z, 1e-5f);
+        EXPECT_FLOAT_EQ(p[3], rc.w);
+        // The distance to the eye, or its approximation |z_e|.
+        const std::vector<float> d = Floats(kRasterDistance);
+        ASSERT_EQ(d.size(), 1u);
+        const float exact = std::sqrt(rc.eyeX * rc.eyeX + rc.eyeY * rc.eyeY + rc.eyeZ * rc.eyeZ);
+        EXPECT_TRUE(std::fabs(d[0] - exact) < 1e-3f || std::fabs(d[0] - std::fabs(rc.eyeZ)) < 1e-5f) << d[0];
+        EXPECT_EQ(Floats(kRasterColour), (std::vector<float>{1, 0.5f, 0.25f, 0.75f}));
+        EXPECT_EQ(Floats(kRasterTexCoords), (std::vector<float>{0.1f, 0.2f, 0.3f, 1}));
+    }
+}
+
+TEST_F(RasterPositionTest, BitmapsMoveThePosition) {
+    BootRoomy(1, 32);
+    ASSERT_TRUE(OpenWindow()) << vnx::debug::take();
+    // The direct path (zoom 1) and the general path (zoom 2) alike.
+    for (float zoom : {1.0f, 2.0f}) {
+        SCOPED_TRACE(zoom);
+        Calls calls = With(Start(), {C("PixelZoom", {glx::F(zoom), glx::F(zoom)}),
+                                     C("RasterPos2fv", {glx::F(20.5f), glx::F(30.25f)})});
+        calls.push_back(Bitmap(16, 24, 0, 0, 21, 7, Letter()));
+        calls.push_back(Bitmap(16, 24, 2, 1, 17.5f, -9, Letter()));
+        Send(calls);
+        const std::vector<float> p = Floats(kRasterPosition);
+        ASSERT_EQ(p.size(), 4u);
+        EXPECT_NEAR(p[0], 20.5f + 21 + 17.5f, 1e-3f);
+        EXPECT_NEAR(p[1], 30.25f + 7 - 9, 1e-3f);
+        EXPECT_NEAR(p[2], 0.5f, 1e-5f);
+        EXPECT_FLOAT_EQ(p[3], 1.0f);
+    }
+}
 
 }  // namespace

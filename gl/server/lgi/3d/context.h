@@ -20,6 +20,9 @@
 
 // --- state block ---------------------------------------------------------------------
 constexpr ULONG N_STATE_WORDS = 430;
+// The raster position's window z (0 near .. 1 far) in the units of the
+// vertices' window z.
+constexpr float kRasterDepthUnits = 16777215.0f;
 
 struct N_StateBlock {
     ULONG w[N_STATE_WORDS];

@@ -26,12 +26,13 @@ ULONG cDrawBuffers(N_Context* pctx, N_BoundBuffer** ppOut) {
 
 LONG lRound(float f) { return static_cast<LONG>(f + 0.5f); }
 
-// The raster position's window column and row in a buffer; image rows go up
-// from the row above it.
+// The screen column and row in a buffer of the raster position's pixel (the
+// position is kept in window coordinates, y up from the window's bottom
+// edge); image rows go up from it.
 void vRasterWindow(N_Context* pctx, const GLBuffer* pBuffer, LONG* px, LONG* py) {
     const ULONG* pulPos = pulAttr(pctx, N_ATTR_RASTER_POS);
     *px = lRound(__glXWordFloat(pulPos[0])) + pBuffer->x;
-    *py = pBuffer->cy - lRound(__glXWordFloat(pulPos[1])) + pBuffer->y;
+    *py = pBuffer->cy - 1 - lRound(__glXWordFloat(pulPos[1])) + pBuffer->y;
 }
 
 // How the rectangle changed by a draw is grown.

@@ -132,10 +132,10 @@ bool bBitmapSetup(N_Context* pctx, N_PixelSpan* ps) {
     ps->bufferClass = N_PIXCLASS_COLOUR;
     if (!bBound(ps->pDest)) return false;
     ps->dstMask = ulBitMask(ps->pDest);
-    ps->x = _NTruncToLong(fRaster(pctx, 0) - ps->bitmapOrigin[0]);
+    ps->x = _NTruncToLong(std::floor(fRaster(pctx, 0) - ps->bitmapOrigin[0]));
     ps->y = _NPixWindowRow(ps->pDest->pBuffer->cy, fRaster(pctx, 1) - ps->bitmapOrigin[1]);
     ps->rowStep = -1;
-    ps->rasterDepth = static_cast<ULONG>(_NTruncToLong(fRaster(pctx, 2)));
+    ps->rasterDepth = static_cast<ULONG>(_NTruncToLong(fRaster(pctx, 2) * kRasterDepthUnits + 0.5f));
     _NBitmapColour(pctx, ps);
     // The raster position moves on (no state is marked: nothing derived
     // depends on it).
@@ -321,19 +321,10 @@ void _NValPixelPipe(N_Context* pctx, N_Pipe* pipe, ULONG code) {
 void _NFeedbackPixelToken(N_Context* pctx, ULONG ulToken) {
     N_FeedbackRecord r = _NFeedbackRecordOf(pctx);
     _NFeedbackPut(pctx, &r, static_cast<float>(ulToken));
-    // The raster position's window coordinates, whole pixels (28.4 units
-    // count sixteen to a pixel).
-    const bool b284 = pctx->pHw != nullptr && _NModelImprecision(pctx->pHw->pDevice) != 0;
-    for (ULONG i = 0; i < 2; ++i) {
-        LONG v = _NTruncToLong(fRaster(pctx, i));
-        if (b284) v /= 16;
-        _NFeedbackPut(pctx, &r, static_cast<float>(v));
-    }
+    // The raster position's window coordinates, as they are kept.
+    for (ULONG i = 0; i < 2; ++i) _NFeedbackPut(pctx, &r, fRaster(pctx, i));
     const ULONG type = pctx->feedbackType;
-    if (type >= 1 && type <= 4) {
-        const float fRange = pctx->depthScale != 0.0f ? pctx->depthScale : 1.0f;
-        _NFeedbackPut(pctx, &r, fRaster(pctx, 2) / fRange);
-    }
+    if (type >= 1 && type <= 4) _NFeedbackPut(pctx, &r, fRaster(pctx, 2));
     if (type == 4) _NFeedbackPut(pctx, &r, fRaster(pctx, 3));
     if (type >= 2 && type <= 4) {
         if (bCI(pctx)) {

@@ -338,11 +338,8 @@ void _NBitmapColour(N_Context* pctx, N_PixelSpan* ps) {
     const bool bFog = *pulAttr(pctx, N_ATTR_FOG) != 0;
     float f = 1.0f;
     if (bFog) {
-        // The raster position's distance: |z / w|, z alone when w is 0 or 1.
-        const float* pfPos = reinterpret_cast<const float*>(pulAttr(pctx, N_ATTR_RASTER_POS));
-        const float w = pfPos[3];
-        const float d = (w == 0.0f || w == 1.0f) ? pfPos[2] : pfPos[2] / w;
-        f = _NPixClamp(_NFogFactorOf(pctx, std::fabs(d)));
+        // The raster position's distance from the eye.
+        f = _NPixClamp(_NFogFactorOf(pctx, fAttrAt(pctx, N_ATTR_RASTER_DISTANCE)));
     }
     if (*pulAttr(pctx, N_ATTR_COLOUR_INDEX_MODE) == 1) {
         float i = fAttrAt(pctx, N_ATTR_RASTER_INDEX);

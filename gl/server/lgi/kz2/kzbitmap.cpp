@@ -2,6 +2,7 @@
 // a fixed program of a few constant words, at most 400 points a packet,
 // the whole bitmap once under each clip rectangle.
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 
 #include "3d/pixelpath.h"
@@ -120,15 +121,14 @@ bool _NDrawBitmapKZ(N_Context* pctx, ULONG width, ULONG height, float xorig, flo
                     ? static_cast<ULONG>(_NTruncToLong(ps.bitmapColour[0])) << 4
                     : (channel(ps.bitmapColour[0]) << 16) | (channel(ps.bitmapColour[1]) << 8) | channel(ps.bitmapColour[2]);
 
-    // Placement. The raster position's render function stores y as the
-    // drawable's height less the screen row of the raster pixel (the
-    // window's bottom row is y 1), as the direct draw-pixels path reads it:
-    // the bitmap's bottom row goes on screen row (height - (ry - yorig)),
-    // the raster pixel's own row when yorig is 0; rows go upward.
-    const LONG rx = _NTruncToLong(fNAttr(pctx, N_ATTR_RASTER_POS, 0));
-    const LONG ry = _NTruncToLong(fNAttr(pctx, N_ATTR_RASTER_POS, 1));
-    const std::int64_t x0Start = std::int64_t{rx} - _NTruncToLong(xorig) + pb0->x;
-    const std::int64_t yStart = std::int64_t{pb0->y} + pb0->cy - (std::int64_t{ry} - _NTruncToLong(yorig));
+    // Placement. The raster position is kept in window coordinates (y up
+    // from the window's bottom edge); the bitmap's lower-left pixel is
+    // (floor(x - xorig), floor(y - yorig)), so its bottom row goes on screen
+    // row (height - 1 - that row); rows go upward.
+    const LONG lx = _NTruncToLong(std::floor(fNAttr(pctx, N_ATTR_RASTER_POS, 0) - xorig));
+    const LONG ly = _NTruncToLong(std::floor(fNAttr(pctx, N_ATTR_RASTER_POS, 1) - yorig));
+    const std::int64_t x0Start = std::int64_t{lx} + pb0->x;
+    const std::int64_t yStart = std::int64_t{pb0->y} + pb0->cy - 1 - std::int64_t{ly};
     const std::size_t cjRow = (std::size_t{width} + 7) / 8;
 
     for (ULONG i = 0; i < pctx->cClipRects; ++i) {

@@ -5,6 +5,7 @@
 // valid, or marks it invalid when the vertex is clipped or lies left of or
 // above the window.
 #include <bit>
+#include <cmath>
 #include <cstring>
 
 #include "3d/context.h"
@@ -38,7 +39,13 @@ void _NRenderRasterPos(N_Context* pctx, N_Pipe* pipe) {
         else
             std::memcpy(pulAttr(pctx, N_ATTR_RASTER_COLOUR), c.pColours, 16);
     }
-    if (c.pTexWork != nullptr) std::memcpy(pulAttr(pctx, N_ATTR_RASTER_TEXCOORD), c.pTexWork, 16);
+    // The pipe's texture coordinates are worked out only while texturing is
+    // on; otherwise the raster position takes the current ones.
+    const bool bTexturing = *pulAttr(pctx, N_ATTR_TEXTURE) != 0 && _NTextureBound(pctx);
+    if (bTexturing && c.pTexWork != nullptr)
+        std::memcpy(pulAttr(pctx, N_ATTR_RASTER_TEXCOORD), c.pTexWork, 16);
+    else if (!bTexturing)
+        std::memcpy(pulAttr(pctx, N_ATTR_RASTER_TEXCOORD), pulAttr(pctx, N_ATTR_TEXCOORD), 16);
 
     // The window's origin in the vertex's units.
     const N_BoardFacts board = _NBoardFactsOf(pctx);
@@ -72,13 +79,25 @@ void _NRenderRasterPos(N_Context* pctx, N_Pipe* pipe) {
         *pulValid = 0;
         return;
     }
+    // The position is kept as GL window coordinates, unrounded: x from the
+    // window's left edge, y up from its bottom edge, z from 0 at the near
+    // plane to 1 at the far one, and the clip w. The vertex's screen
+    // position puts pixel centres on whole numbers in whole-pixel units and
+    // on whole pixels in 28.4 units after the half-pixel added to X above;
+    // y runs down the screen from the window's top row.
+    const float unit = bPrecise ? 1.0f / 16.0f : 1.0f;
+    const float xWin = X * unit - static_cast<float>(pb->x);
+    const float yWin = static_cast<float>(oy * unit + H) - 0.5f - Y * unit;
     ULONG* pulPos = pulAttr(pctx, N_ATTR_RASTER_POS);
-    pulPos[0] = std::bit_cast<ULONG>(static_cast<float>(dx));
-    pulPos[1] = std::bit_cast<ULONG>(static_cast<float>(H - dy));
-    pulPos[2] = std::bit_cast<ULONG>(static_cast<float>(c.pWindow[2]));
+    pulPos[0] = std::bit_cast<ULONG>(xWin);
+    pulPos[1] = std::bit_cast<ULONG>(yWin);
+    pulPos[2] = std::bit_cast<ULONG>(static_cast<float>(c.pWindow[2]) / kRasterDepthUnits);
     pulPos[3] = wBits;
-    const float fEyeZ = c.pEyePos != nullptr ? c.pEyePos[2] : 0.0f;
-    *pulAttr(pctx, N_ATTR_RASTER_DISTANCE) = std::bit_cast<ULONG>(fEyeZ);
+    // The distance from the eye to the vertex in eye coordinates.
+    float fDistance = 0.0f;
+    if (c.pEyePos != nullptr)
+        fDistance = std::sqrt(c.pEyePos[0] * c.pEyePos[0] + c.pEyePos[1] * c.pEyePos[1] + c.pEyePos[2] * c.pEyePos[2]);
+    *pulAttr(pctx, N_ATTR_RASTER_DISTANCE) = std::bit_cast<ULONG>(fDistance);
 }
 
 N_StageFn _NRasterPosRenderFcn(N_Context*, N_Pipe* pipe) {

@@ -300,10 +300,11 @@ TEST_F(LgiTest, FeedbackPixelTokensCarryTheRasterVertex) {
         std::vector<float> want;
     };
     const Case cases[] = {
-        {0, {1796, 10, 20}},
-        {1, {1796, 10, 20, 0.5f}},
-        {2, {1796, 10, 20, 0.5f, 0.1f, 0.2f, 0.3f, 0.4f}},
-        {4, {1796, 10, 20, 0.5f, 2.0f, 0.1f, 0.2f, 0.3f, 0.4f, 1, 2, 3, 4}},
+        // The window coordinates as kept, fractions and all.
+        {0, {1796, 10.7f, 20.2f}},
+        {1, {1796, 10.7f, 20.2f, 0.5f}},
+        {2, {1796, 10.7f, 20.2f, 0.5f, 0.1f, 0.2f, 0.3f, 0.4f}},
+        {4, {1796, 10.7f, 20.2f, 0.5f, 2.0f, 0.1f, 0.2f, 0.3f, 0.4f, 1, 2, 3, 4}},
     };
     for (const Case& c : cases) {
         float buf[16] = {};
@@ -322,7 +323,7 @@ TEST_F(LgiTest, FeedbackPixelTokensCarryTheRasterVertex) {
     LONG n = 0;
     N_EndFeedback(&n);
     EXPECT_EQ(n, -1);
-    EXPECT_EQ(small[1], 10.0f);
+    EXPECT_EQ(small[1], 10.7f);
     // A bitmap in feedback mode moves the raster position all the same.
     N_BeginFeedback(small, 2, 0);
     N_DrawBitmap(1, 1, 0, 0, 2.0f, -1.0f, reinterpret_cast<const BYTE*>("\x80"));

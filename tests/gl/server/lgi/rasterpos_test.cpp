@@ -1,6 +1,7 @@
 // The raster position's render function: the vertex the pipe leaves stored
-// as the window position (x from the window's left, y from its bottom), its
-// validity, colour, texture coordinates and distance.
+// as the window position (x from the window's left edge, y up from its
+// bottom edge, z from 0 to 1, unrounded), its validity, colour, texture
+// coordinates and distance.
 #include <cstring>
 
 #include "gl/server/lgi/lgi_fixture.h"
@@ -34,6 +35,7 @@ class RasterPosTest : public LgiTest {
     }
     // Runs the stage for a position (x, y, w) whose rounded window y is wy.
     void Run(float x, float y, float w, LONG wy) {
+        *reinterpret_cast<float*>(pulAttr(ctx_, N_ATTR_TEXCOORD) + 1) = 0.625f;
         pos_[0] = x, pos_[1] = y, pos_[2] = 0.5f, pos_[3] = w;
         win_[0] = LONG(x), win_[1] = wy, win_[2] = 12345;
         _NRenderRasterPos(ctx_, &pipe_);
@@ -56,11 +58,13 @@ TEST_F(RasterPosTest, WindowPositionAndValidityByPlace) {
         ULONG valid;
         float wx, wy;  // window x, and y from the window's bottom
     } const cases[] = {
-        {"inside, w 1", 15.7f, 60.2f, 1.0f, 1, 5.0f, 60.0f},
-        {"inside, w 2", 40.0f, 80.0f, 2.0f, 1, 10.0f, 80.0f},
-        {"window's top row", 10.0f, 20.0f, 1.0f, 1, 0.0f, 100.0f},
-        {"on the row below the last", 10.0f, 120.0f, 1.0f, 1, 0.0f, 0.0f},
-        {"right of the window: kept", 500.0f, 30.0f, 1.0f, 1, 490.0f, 90.0f},
+        // Screen rows have their centres on whole numbers: screen y 20 is
+        // the centre of the window's top row, window y 99.5.
+        {"inside, w 1", 15.7f, 60.2f, 1.0f, 1, 5.7f, 59.3f},
+        {"inside, w 2", 40.0f, 80.0f, 2.0f, 1, 10.0f, 79.5f},
+        {"window's top row", 10.0f, 20.0f, 1.0f, 1, 0.0f, 99.5f},
+        {"on the row below the last", 10.0f, 120.0f, 1.0f, 1, 0.0f, -0.5f},
+        {"right of the window: kept", 500.0f, 30.0f, 1.0f, 1, 490.0f, 89.5f},
         {"left of the window", 9.5f, 60.0f, 1.0f, 0, 0, 0},
         {"w of zero: the origin of the screen", 50.0f, 60.0f, 0.0f, 0, 0, 0},
         {"w of minus zero", 50.0f, 60.0f, -0.0f, 0, 0, 0},
@@ -71,13 +75,15 @@ TEST_F(RasterPosTest, WindowPositionAndValidityByPlace) {
         Run(c.x, c.y, c.w, LONG(c.y / (c.w == 0.0f ? 1.0f : c.w)));
         ASSERT_EQ(Valid(), c.valid);
         if (c.valid == 0) continue;
-        EXPECT_EQ(Pos(0), c.wx);
-        EXPECT_EQ(Pos(1), c.wy);
-        EXPECT_EQ(Pos(2), 12345.0f);
+        EXPECT_NEAR(Pos(0), c.wx, 1e-4f);
+        EXPECT_NEAR(Pos(1), c.wy, 1e-4f);
+        EXPECT_FLOAT_EQ(Pos(2), 12345.0f / 16777215.0f);
         EXPECT_EQ(pulAttr(ctx_, N_ATTR_RASTER_POS)[3], F(c.w));
-        EXPECT_EQ(fNAttr(ctx_, N_ATTR_RASTER_DISTANCE, 0), -7.5f);
+        // The distance from the eye, never negative.
+        EXPECT_EQ(fNAttr(ctx_, N_ATTR_RASTER_DISTANCE, 0), 7.5f);
         EXPECT_EQ(fNAttr(ctx_, N_ATTR_RASTER_COLOUR, 2), 0.75f);
-        EXPECT_EQ(fNAttr(ctx_, N_ATTR_RASTER_TEXCOORD, 3), 4.0f);
+        // Texturing is off: the current texture coordinates, not the pipe's.
+        EXPECT_EQ(fNAttr(ctx_, N_ATTR_RASTER_TEXCOORD, 1), fNAttr(ctx_, N_ATTR_TEXCOORD, 1));
     }
 }
 
@@ -108,7 +114,7 @@ TEST_F(RasterPosTest, ValidityAndPositionUseOneY) {
     // And the other way round: the position decides the stored row.
     Run(50.0f, 70.0f, 1.0f, 125);
     ASSERT_EQ(Valid(), 1u);
-    EXPECT_EQ(Pos(1), 50.0f);
+    EXPECT_EQ(Pos(1), 49.5f);
 }
 
 TEST_F(RasterPosTest, IndexModeStoresTheIndex) {

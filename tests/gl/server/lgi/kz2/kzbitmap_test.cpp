@@ -73,9 +73,9 @@ TEST_F(BitmapTest, EveryAlignmentDrawsTheSetBitsAndMovesTheRasterPosition) {
             SCOPED_TRACE(align);
             SetRaster(static_cast<float>(align) + 0.75f, 20.5f);
             N_DrawBitmap(11, 3, 1.0f, 2.0f, 4.5f, -1.0f, bits.data());
-            // Window column align - 1; bottom row on screen row
-            // 30 + 100 - (20 - 2).
-            const std::set<Pixel> want = Expected(bits, 11, 3, 120 + align - 1, 30 + 100 - (20 - 2));
+            // Lower-left pixel (floor(align - 0.25), floor(18.5)): window
+            // column align - 1, window row 18, screen row 30 + 100 - 1 - 18.
+            const std::set<Pixel> want = Expected(bits, 11, 3, 120 + align - 1, 30 + 100 - 1 - 18);
             EXPECT_EQ(Points(Packets(), 0x21, clip), want);
             EXPECT_FLOAT_EQ(Raster(0), static_cast<float>(align) + 0.75f + 4.5f);
             EXPECT_FLOAT_EQ(Raster(1), 19.5f);
@@ -83,21 +83,22 @@ TEST_F(BitmapTest, EveryAlignmentDrawsTheSetBitsAndMovesTheRasterPosition) {
     }
 }
 
-// The raster position's y is the drawable's height less the screen row of
-// the raster pixel (the window's bottom row stores 1, its top row the
-// height): with no origin the bitmap's bottom row lands on that very row, as
-// a draw-pixels image does; the y origin moves it down, the x origin left.
+// The raster position is kept in window coordinates (y up from the window's
+// bottom edge): with no origin the bitmap's bottom row lands on the row the
+// position lies in, as a draw-pixels image does; the y origin moves it down,
+// the x origin left.
 TEST_F(BitmapTest, BottomRowOnTheRasterPositionsRow) {
     struct Case {
         float ry, xorig, yorig;
         LONG x, yBottom;  // screen column of bit 0 and row of the bottom row
     };
     const Case cases[] = {
-        {1.0f, 0.0f, 0.0f, 125, 129},    // the window's bottom row
-        {100.0f, 0.0f, 0.0f, 125, 30},   // its top row
-        {30.0f, 0.0f, 0.0f, 125, 100},   // the picture test's first position
-        {30.0f, 2.0f, 1.0f, 123, 101},   // origins (2, 1)
-        {50.5f, 0.0f, 0.0f, 125, 80},    // a fraction is dropped
+        {0.0f, 0.0f, 0.0f, 125, 129},    // the window's bottom row
+        {99.0f, 0.0f, 0.0f, 125, 30},    // its top row
+        {29.0f, 0.0f, 0.0f, 125, 100},
+        {29.0f, 2.0f, 1.0f, 123, 101},   // origins (2, 1)
+        {49.5f, 0.0f, 0.0f, 125, 80},    // the row the position lies in
+        {49.75f, 0.0f, 0.5f, 125, 80},   // floor(49.25): the same row
     };
     const std::vector<BYTE> bits = {0x80, 0x40};  // 2 x 2: a rising diagonal
     Start(kSolo);
@@ -154,11 +155,11 @@ TEST_F(BitmapTest, EdgesOfTheScreenCutTheBitmap) {
         BindBuffers({&front.buf});
         Clip({{0, 0, 200, 100}});
         // Left edge 3 pixels left of the screen: every row starts 3 bits in.
-        SetRaster(0.0f, 50.0f);
+        SetRaster(0.0f, 49.0f);
         N_DrawBitmap(9, 3, 3.0f, 0.0f, 0, 0, bits.data());
         EXPECT_EQ(Points(Packets(), 0x21, {0, 0, 200, 100}), Expected(bits, 9, 3, -3, 50, 0, 0));
         // Reaching above the screen's top: the rows down from row 0 are drawn.
-        SetRaster(10.0f, 99.0f);
+        SetRaster(10.0f, 98.0f);
         N_DrawBitmap(9, 3, 0, 0, 0, 0, bits.data());
         const std::set<Pixel> top = Expected(bits, 9, 3, 10, 1, 0, 0);
         EXPECT_EQ(Points(Packets(), 0x21, {0, 0, 200, 100}), top);
