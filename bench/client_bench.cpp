@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "bench_util.h"
+#include "mesa_rig.h"
 #include "clt.h"
 #include "glentries.h"
 #include "glicd.h"
@@ -89,27 +90,7 @@ struct ClientRig {
 };
 
 #ifdef VNX_HAVE_OSMESA
-struct MesaRig {
-    OSMesaContext ctx = nullptr;
-    std::vector<unsigned char> buffer = std::vector<unsigned char>(1024 * 768 * 4);
-    MesaRig() {
-        setenv("LP_NUM_THREADS", "0", 1);
-        ctx = OSMesaCreateContextExt(OSMESA_RGBA, 16, 0, 0, nullptr);
-        if (ctx == nullptr || !OSMesaMakeCurrent(ctx, buffer.data(), GL_UNSIGNED_BYTE, 1024, 768)) return;
-        glViewport(0, 0, 1024, 768);
-        glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
-        glOrtho(0, 1024, 0, 768, -1, 1);
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
-        glShadeModel(GL_SMOOTH);
-        glEnable(GL_LIGHTING);
-        glEnable(GL_LIGHT0);
-        glEnable(GL_COLOR_MATERIAL);
-    }
-    ~MesaRig() {
-        if (ctx != nullptr) OSMesaDestroyContext(ctx);
-    }
+struct MesaRig : MesaLitContext {
     void Draw() {
         DrawStrips([](GLenum m) { glBegin(m); }, [] { glEnd(); }, [](float r, float g, float b) { glColor3f(r, g, b); },
                    [](float x, float y, float z) { glNormal3f(x, y, z); },

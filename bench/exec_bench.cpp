@@ -20,6 +20,7 @@
 #include "3d/context.h"
 #include "3d/pipes.h"
 #include "bench_util.h"
+#include "mesa_rig.h"
 
 #ifdef VNX_HAVE_OSMESA
 #include <GL/osmesa.h>
@@ -129,35 +130,17 @@ struct ExecRig {
 };
 
 #ifdef VNX_HAVE_OSMESA
-struct MesaRig {
-    OSMesaContext ctx = nullptr;
-    std::vector<unsigned char> buffer = std::vector<unsigned char>(1024 * 768 * 4);
+struct MesaRig : MesaLitContext {
     std::vector<float> pos = std::vector<float>(4 * std::size_t{kVertices}),
                        rgba = std::vector<float>(4 * std::size_t{kVertices});
-    explicit MesaRig(bool bCullAll) {
-        setenv("LP_NUM_THREADS", "0", 1);
-        ctx = OSMesaCreateContextExt(OSMESA_RGBA, 16, 0, 0, nullptr);
-        if (ctx == nullptr || !OSMesaMakeCurrent(ctx, buffer.data(), GL_UNSIGNED_BYTE, 1024, 768))
-            return;
-        glViewport(0, 0, 1024, 768);
-        glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
-        glOrtho(0, 1024, 768, 0, -1, 1);
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
-        glShadeModel(GL_SMOOTH);
-        glEnable(GL_LIGHTING);
-        glEnable(GL_LIGHT0);
-        glEnable(GL_COLOR_MATERIAL);
+    explicit MesaRig(bool bCullAll) : MesaLitContext(true) {
+        if (ctx == nullptr) return;
         if (bCullAll) {
             glEnable(GL_CULL_FACE);
             glCullFace(GL_FRONT_AND_BACK);
         }
         for (ULONG i = 0; i < kVertices; ++i)
             Vertex(i, &pos[4 * std::size_t{i}], &rgba[4 * std::size_t{i}]);
-    }
-    ~MesaRig() {
-        if (ctx != nullptr) OSMesaDestroyContext(ctx);
     }
     void Draw() {
         for (ULONG s = 0; s < kStrips; ++s) {

@@ -15,6 +15,7 @@
 
 #include "3d/arena.h"
 #include "bench_util.h"
+#include "mesa_rig.h"
 #include "glsrv.h"
 #include "kz2/kzfill.h"
 #include "kz2/kzprog.h"
@@ -103,27 +104,7 @@ struct FillRig {
 };
 
 #ifdef VNX_HAVE_OSMESA
-struct MesaRig {
-    OSMesaContext ctx = nullptr;
-    std::vector<unsigned char> buffer = std::vector<unsigned char>(1024 * 768 * 4);
-    MesaRig() {
-        setenv("LP_NUM_THREADS", "0", 1);
-        ctx = OSMesaCreateContextExt(OSMESA_RGBA, 16, 0, 0, nullptr);
-        if (ctx == nullptr || !OSMesaMakeCurrent(ctx, buffer.data(), GL_UNSIGNED_BYTE, 1024, 768)) return;
-        glViewport(0, 0, 1024, 768);
-        glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
-        glOrtho(0, 1024, 0, 768, -1, 1);
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
-        glShadeModel(GL_SMOOTH);
-        glEnable(GL_LIGHTING);
-        glEnable(GL_LIGHT0);
-        glEnable(GL_COLOR_MATERIAL);
-    }
-    ~MesaRig() {
-        if (ctx != nullptr) OSMesaDestroyContext(ctx);
-    }
+struct MesaRig : MesaLitContext {
     void Draw() {
         for (ULONG s = 0; s < kStrips; ++s) {
             glBegin(GL_TRIANGLE_STRIP);

@@ -18,6 +18,8 @@ GLSRVDEVICE* __glDeviceRecord(void) { return nullptr; }
 // The GL layer's texture loader: nothing on the board.
 ULONG _DFindTexture(PDEV*, ULONG, ULONG, ULONG*) { return 0; }
 ULONG _DLoadTexture(PDEV*, ULONG, ULONG, LONG, LONG, const void*, BOOL, const void*) { return 0; }
+// The GL layer's accumulation memory: none, so the accumulation operations do nothing.
+void* _DAllocAccumBuffer(void) { return nullptr; }
 
 namespace {
 
