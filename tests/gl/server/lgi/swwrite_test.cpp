@@ -229,10 +229,11 @@ TEST_F(SwWriteTest, ColourWritePassesAClipBoxEach) {
     ctx_->cClipRects = 0;
 }
 
-// The debug switch takes the software path after the polygon selector has
-// built its fill program: the colour write must still head its packets
+// The polygon selector builds its fill program before the debug switch
+// takes the software path: the colour write must still head its packets
 // with a single-pixel program, so the board reads each fragment as one
-// primitive (no bad command or control words) and stores its colour.
+// primitive (no bad command or control words) and stores it, and the dead
+// fragments leave their pixels as they were.
 TEST_F(SwWriteTest, ForcedSoftwarePathWritesPixelsTheBoardReads) {
     struct Restore {
         ~Restore() { gNForceSoftwarePaths = 0; }
