@@ -7,6 +7,7 @@
 
 #include "boardconfig.h"
 #include "pipes.h"
+#include "renderfcn.h"
 #include "vstage.h"
 #include "../seams.h"
 #include "../shared/swspan.h"
@@ -156,6 +157,11 @@ bool bModePart(N_Context* pctx, N_Pipe* pipe, ULONG code, N_StageList* l, bool b
         l->Add(N_STAGE_RENDER);
         return false;
     }
+    // The software colour write heads its single-pixel primitives with the
+    // slot's program; a selector may have left one of its render function's
+    // layout there (built before it refused, or before the debug switch
+    // took over), which the board would read with another word count.
+    if (pd.pfnSelector != nullptr && code >= N_PRIM_POINTS) _NValSoftwareProgram(pctx, pipe);
     return true;
 }
 

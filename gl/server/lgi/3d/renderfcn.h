@@ -153,6 +153,13 @@ float _NFogFactorOf(N_Context* pctx, float d);
 // Whether the program must carry alpha for the format (points and polygons).
 ULONG _NNeedsAlpha(N_Context* pctx, ULONG format);
 
+// Builds the plain single-pixel program (colour, alpha when the format
+// needs it) into the pipe's program slot: the program the software colour
+// write heads its packets with. The pipe set-up calls it whenever a
+// selected pipe draws through the software stages. Answers whether the
+// program was built.
+bool _NValSoftwareProgram(N_Context* pctx, N_Pipe* pipe);
+
 // The layout-12 strip fill (slot N_RF_STRIP_FILL_12, strip12.cpp): every
 // face of the batch's strips becomes a triangle of nine words behind the
 // standard program's packet prefix, routed to the queues whose tiles it

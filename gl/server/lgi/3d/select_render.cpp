@@ -216,6 +216,12 @@ ULONG _NNeedsAlpha(N_Context* pctx, ULONG format) {
     return b ? 1 : 0;
 }
 
+bool _NValSoftwareProgram(N_Context* pctx, N_Pipe* pipe) {
+    const ULONG slot = pipe->pBack == pipe ? kSlotBack : kSlotStandard;
+    const ULONG request = _NNeedsAlpha(pctx, pipe->pCommonPipeData->format) ? 6 : 5;
+    return lBuild(pctx, slot, kFlagsPlain, 0, request, 0) >= 0;
+}
+
 N_StageFn _NValPointPipeRenderFcn(N_Context* pctx, N_Pipe* pipe) {
     const ULONG format = pipe->pCommonPipeData->format;
     pctx->pHw->pointWord = 0;

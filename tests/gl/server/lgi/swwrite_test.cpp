@@ -10,10 +10,12 @@
 #include <set>
 #include <vector>
 
+#include "3d/pipes.h"
 #include "context/buffers.h"
 #include "context/glbuffer.h"
 #include "gl/server/lgi/board_fixture.h"
 #include "kz2/kzprog.h"
+#include "lgi/seams.h"
 #include "lgi/shared/swfrag.h"
 #include "vornix_surface.h"
 
@@ -225,6 +227,93 @@ TEST_F(SwWriteTest, ColourWritePassesAClipBoxEach) {
     EXPECT_EQ(packets[0].clipMax, box(300, 150));
     ctx_->pulPackedClip = nullptr;
     ctx_->cClipRects = 0;
+}
+
+// The polygon selector builds its fill program before the debug switch
+// takes the software path: the colour write must still head its packets
+// with a single-pixel program, so the board reads each fragment as one
+// primitive (no bad command or control words) and stores it, and the dead
+// fragments leave their pixels as they were.
+TEST_F(SwWriteTest, ForcedSoftwarePathWritesPixelsTheBoardReads) {
+    struct Restore {
+        ~Restore() { gNForceSoftwarePaths = 0; }
+    } restore;
+    for (const BoardModel& m : {kSolo, kQuad}) {
+        SCOPED_TRACE(m.rasterizers);
+        Start(m);
+        // The screen is the colour buffer.
+        SURFOBJ* psoScreen = EngLockSurface(device_->hsurf());
+        ASSERT_NE(psoScreen, nullptr);
+        const DFB* pdfb = reinterpret_cast<const DSURF*>(psoScreen->dhsurf)->pdfb;
+        const ULONG pid = pdfb->pid & 0xFFFFu;
+        ULONG pw = 0, ph = 0, bpp = 0;
+        ASSERT_TRUE(board_->page_geometry(static_cast<std::uint16_t>(pid), &pw, &ph, &bpp));
+        const ULONG keep = bpp >= 4 ? 0xFFFFFFFFu : (1u << (8 * bpp)) - 1;
+        EngUnlockSurface(psoScreen);
+        GLDeviceRecord rec{};
+        rec.pid = pid;
+        const LONG* size = plGLScreenSize(Pdev());
+        GLBuffer draw{}, scratch{};
+        draw.memoryKind = scratch.memoryKind = GLBUFFER_MEMORY_DEVICE;
+        draw.kind = GLBUFFER_BACK_LEFT;
+        draw.bitsPerPixel = scratch.bitsPerPixel = 8 * bpp;
+        draw.bytesPerPixel = scratch.bytesPerPixel = bpp;
+        draw.pDeviceRecord = scratch.pDeviceRecord = &rec;
+        draw.cx = size[0];
+        draw.cy = size[1];
+        GLBuffer* pDraw = &draw;
+        N_BindBuffers(1, &pDraw);
+        N_SetStateBlockAttrWord(N_ATTR_DRAW_BUFFER, 4);
+        ctx_->apScratchPixmap[0] = &scratch;
+        *pulAttr(ctx_, N_ATTR_DITHER) = 0;
+        *pulAttr(ctx_, N_ATTR_RENDER_MODE) = N_RENDER_MODE_RENDER;
+        ctx_->enableWord = N_MODE_FRAGMENTS;
+
+        // Triangles through the real selector, the switch on.
+        HardwareWindow(_NValTriPipeRenderFcn);
+        constexpr ULONG code = N_PRIM_TRIANGLES;
+        N_Pipe* pipe = &ctx_->blocks[code & 15].front;
+        pipe->pCommonPipeData->pDispatch = &ctx_->prim[code - 61];
+        pipe->mode = ctx_->enableWord;
+        gNForceSoftwarePaths = 1;
+        N_StageList l;
+        _NBuildStageList(ctx_, pipe, code, N_VTX_POS3, &l);
+        gNForceSoftwarePaths = 0;
+        EXPECT_EQ(pipe->pCommonPipeData->pDispatch->status, -7);
+
+        // One span of 300 fragments across tiles, every fifth one dead.
+        constexpr LONG x0 = 40, y0 = 100, n = 300;
+        N_FragSpan* sp = &pipe->pCommonPipeData->span;
+        sp->count = n;
+        sp->pX[0] = x0;
+        sp->pY[0] = y0;
+        const auto before = [&] {
+            Drain();
+            return board_->read_pixels(0, static_cast<std::uint16_t>(pid), x0, y0, n, 1);
+        }();
+        ASSERT_EQ(before.size(), static_cast<std::size_t>(n));
+        std::vector<ULONG> want(before);
+        for (LONG i = 0; i < n; ++i) {
+            sp->pMask[i] = i % 5 == 3 ? 0 : N_FRAG_PASSED;
+            sp->pPacked[i] = i % 2 == 0 ? 0xFFFFFFu : 0x0000FFu;
+            if (sp->pMask[i] & 1) want[static_cast<std::size_t>(i)] = sp->pPacked[i] & keep;
+        }
+        _NWriteColorRunKZ(pipe, sp);
+        Drain();
+        const auto errors = board_->take_errors();
+        for (const auto& e : errors) ADD_FAILURE() << "board error on rasterizer " << e.rasterizer << ": " << e.message;
+        ASSERT_TRUE(errors.empty());
+        const auto after = board_->read_pixels(0, static_cast<std::uint16_t>(pid), x0, y0, n, 1);
+        ASSERT_EQ(after.size(), want.size());
+        int bad = 0;
+        for (std::size_t k = 0; k < want.size() && bad < 10; ++k)
+            if (after[k] != want[k]) {
+                ++bad;
+                ADD_FAILURE() << "pixel " << (x0 + static_cast<LONG>(k)) << std::hex << " board " << after[k]
+                              << " want " << want[k];
+            }
+        ctx_->apScratchPixmap[0] = nullptr;
+    }
 }
 
 class SwStencilTest : public SwWriteTest {

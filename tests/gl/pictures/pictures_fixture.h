@@ -1,0 +1,120 @@
+// What the picture tests share: the window the scenes draw into, the
+// scenes themselves (GL calls sent to the server and run by OSMesa alike),
+// the table rows naming a scene and a machine, and the fixture that boots
+// a machine, opens the window, sends a scene and compares the window's
+// pixels with the reference.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <initializer_list>
+#include <ostream>
+#include <set>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "gl/server/swap/server_on_device.h"
+#include "scene.h"
+
+namespace pictures {
+
+// The window the scenes draw into (no window above it).
+constexpr RECTL kArea = {100, 80, 356, 272};
+constexpr int kWidth = kArea.right - kArea.left, kHeight = kArea.bottom - kArea.top;
+
+// What every scene starts with, on both sides: window coordinates in
+// pixels (x right, y up, z in [-1, 1] nearer when larger), no dithering,
+// the depth buffer cleared to the far end. (The colour buffer starts
+// black: the board's is cleared by the test, OSMesa's starts so.)
+Calls Start();
+Calls With(Calls a, const Calls& b);
+
+struct V {
+    float x, y, z;
+    float r, g, b;
+};
+// One primitive of vertices, each with its colour.
+Calls Primitive(std::uint32_t mode, std::initializer_list<V> vs);
+
+// --- the scenes ----------------------------------------------------------------
+Calls Triangles(std::uint32_t shade);
+Calls Quads(std::uint32_t shade);
+Calls Polygon(std::uint32_t shade);
+Calls StripAndFan(std::uint32_t shade);
+// Two overlapping triangles, the second drawn under the depth function.
+Calls Depth(std::uint32_t func);
+Calls Lines(float width, bool stipple, std::uint32_t shade);
+Calls LineStrip();
+
+// A row of a scene table: the scene, the largest channel difference a
+// pixel may show, how many pixels may exceed it, and why.
+struct Scene {
+    const char* name;
+    Calls (*calls)();
+    int tolerance;
+    int outliers;
+    const char* why;
+};
+
+// A row of a machine table: rasterizers, display depth, and the levels a
+// channel may differ on top of the scene's tolerance because of the depth.
+struct Machine {
+    int rasterizers;
+    ULONG bpp;
+    int depthTolerance;
+};
+
+// Test names and failure messages name the scene and the machine.
+inline void PrintTo(const Scene& s, std::ostream* os) { *os << s.name; }
+inline void PrintTo(const Machine& m, std::ostream* os) {
+    *os << m.rasterizers << " rasterizers, " << m.bpp << " bits";
+}
+// The parameterised test's name: scene_<rasterizers>r<bits>.
+std::string RowName(const ::testing::TestParamInfo<std::tuple<Scene, Machine>>& info);
+
+class PictureFixture : public glsrv_device::ServerTest,
+                       public ::testing::WithParamInterface<std::tuple<Scene, Machine>> {
+  protected:
+    // Each test boots the machine of its row.
+    void SetUp() override {}
+    // The machine with room in board memory for the server's scratch and
+    // staging surfaces beside the screen, back and depth buffers (pages of
+    // 256 KB), positions in 28.4, started as ServerOnDevice::Boot starts it.
+    void BootRoomy(int rasterizers, ULONG bpp);
+    // The application's window alone, a context current on it.
+    bool OpenWindow();
+    const DFB* Primary() const { return reinterpret_cast<const DSURF*>(pso_->dhsurf)->pdfb; }
+    // The window's pixels in board memory set to black.
+    void Blacken();
+    // The calls through the request segment, a few at a time, then Finish.
+    void Send(const Calls& calls);
+    std::vector<std::uint32_t> Picture();
+    // The seams the debugger output names ("<name>: not available yet"),
+    // but those every scene passes without a change to its picture: the
+    // stereo page query (these boards are not stereo, which is what it
+    // answers) and the dither load (every scene draws with dithering off).
+    static std::set<std::string> SeamsIn(const std::string& text);
+    // The row's scene on the row's machine against OSMesa: no board errors,
+    // the picture within the tolerances, every packet executed. A scene
+    // that reaches a seam is skipped, naming it. sendScene sends the calls
+    // (Send, or Send under a switch); the saved picture's name starts with
+    // prefix.
+    template <typename SendFn>
+    void MatchesReference(const std::string& prefix, SendFn sendScene) {
+        const auto& [scene, machine] = GetParam();
+        const Calls calls = scene.calls();
+        if (!Prepare(calls, machine)) return;
+        sendScene(calls);
+        Judge(prefix, scene, machine);
+    }
+
+  private:
+    bool Prepare(const Calls& calls, const Machine& machine);
+    void Judge(const std::string& prefix, const Scene& scene, const Machine& machine);
+
+    std::vector<std::uint32_t> reference_;
+};
+
+}  // namespace pictures
