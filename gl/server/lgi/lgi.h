@@ -231,7 +231,7 @@ enum : ULONG {
     N_STACK_PUSH_VALUE = 5,
 };
 constexpr ULONG N_AttrStackOp(ULONG stack, ULONG op) { return 6 * stack + op; }
-static_assert(N_ATTR_MATRIX_STACK0 == N_ATTR_FIRST && N_ATTR_CLEAR_ACCUM == N_ATTR_LAST);
+static_assert(ULONG{N_ATTR_MATRIX_STACK0} == ULONG{N_ATTR_FIRST} && ULONG{N_ATTR_CLEAR_ACCUM} == ULONG{N_ATTR_LAST});
 
 // Dirty bits: the state groups an attribute store, a setter or a binding
 // marks for validation (the attribute table gives each attribute's groups).

@@ -68,7 +68,7 @@ void vFaceDefaults(N_Context* pctx, N_FaceRecord& f, ULONG format, bool bFront) 
     const ULONG shift = bFront ? 0 : 5;
     const ULONG mat = bFront ? N_ATTR_FRONT_EMISSION : N_ATTR_BACK_EMISSION;
     const ULONG idx = bFront ? N_ATTR_FRONT_AMBIENT_INDEX : N_ATTR_BACK_AMBIENT_INDEX;
-    if (bFront && !(format & (ci ? N_VTX_INDEX : N_FMT_COLOURS)))
+    if (bFront && !(format & (ci ? ULONG{N_VTX_INDEX} : ULONG{N_FMT_COLOURS})))
         f.colour = Current(pctx, ci ? N_ATTR_INDEX : N_ATTR_COLOUR);
     if (!(format & (N_FMT_FRONT_EMISSION << shift))) f.emission = Current(pctx, mat);
     if (!(format & (N_FMT_FRONT_SHININESS << shift))) f.shininess = Current(pctx, mat + 4);
@@ -89,7 +89,7 @@ void vSources(N_Context* pctx, N_Pipe* pipe, ULONG code, ULONG format) {
     vFaceDefaults(pctx, c.back, format, false);
     N_PrimDispatch& pd = *c.pDispatch;
     pd.materialFromCurrent = (format & N_FMT_MATERIALS) == 0 ? 1 : 0;
-    pd.colourFromCurrent = (format & (ci ? N_VTX_INDEX : N_FMT_COLOURS)) == 0 ? 1 : 0;
+    pd.colourFromCurrent = (format & (ci ? ULONG{N_VTX_INDEX} : ULONG{N_FMT_COLOURS})) == 0 ? 1 : 0;
 
     c.attrListWords = 0;
     ULONG n = 0;
