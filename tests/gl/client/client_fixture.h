@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "display_boot.h"
 #include "clt.h"
 #include "escapes.h"
 #include "gl10.h"
@@ -84,12 +85,7 @@ inline float LineWidth(ThreadBlock* ptb) {
 class ClientTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        SetEnvironmentVariableA("KZGLSRVNAME", nullptr);
-        vnx::faults::clear();
-        device_ = std::make_unique<vnx::engine::Device>();
-        ASSERT_TRUE(device_->load_driver());
-        ASSERT_TRUE(device_->enable_pdev());
-        ASSERT_TRUE(device_->enable_surface());
+        ASSERT_NO_FATAL_FAILURE(BootDisplay(&device_));
         app_ = vnx::process::create("app");
         hdc_ = Window({0, 0, 64, 64});
         ASSERT_NE(hdc_, nullptr);

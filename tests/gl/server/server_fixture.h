@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "display_boot.h"
 #include "escapes.h"
 #include "glcmd.h"
 #include "glhookslots.h"
@@ -75,12 +76,7 @@ inline bool Freed(const GLClient* p, ULONG hClient) {
 class GLServerTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        SetEnvironmentVariableA("KZGLSRVNAME", nullptr);
-        vnx::faults::clear();
-        device_ = std::make_unique<vnx::engine::Device>();
-        ASSERT_TRUE(device_->load_driver());
-        ASSERT_TRUE(device_->enable_pdev());
-        ASSERT_TRUE(device_->enable_surface());
+        ASSERT_NO_FATAL_FAILURE(BootDisplay(&device_));
         app_ = vnx::process::create("app");
         hdc_ = MakeDC(app_);
         ASSERT_NE(hdc_, nullptr);

@@ -11,6 +11,7 @@
 #include <string>
 #include <thread>
 
+#include "display_boot.h"
 #include "escapes.h"
 #include "platform/debug.h"
 #include "platform/engine.h"
@@ -37,12 +38,7 @@ std::string TakeEntryLines() {
 class OpenGL32Test : public ::testing::Test {
   protected:
     void SetUp() override {
-        SetEnvironmentVariableA("KZGLSRVNAME", nullptr);
-        vnx::faults::clear();
-        device_ = std::make_unique<vnx::engine::Device>();
-        ASSERT_TRUE(device_->load_driver());
-        ASSERT_TRUE(device_->enable_pdev());
-        ASSERT_TRUE(device_->enable_surface());
+        ASSERT_NO_FATAL_FAILURE(BootDisplay(&device_));
         app_ = vnx::process::create("app");
         hdc_ = Window(app_, {0, 0, 64, 64});
         ASSERT_NE(hdc_, nullptr);
