@@ -85,7 +85,8 @@ void run_beside(benchmark::State& state, const Beside& how, Work work, Reference
 }
 
 // A machine of `rasterizers` rasterizers with the display driver loaded by
-// the engine and its surface enabled (1024x768 at `bits` bits a pixel). The
+// the engine and its surface enabled (1024x768 at `bits` bits a pixel; bits
+// 0: the board's default mode, the one whose buffers the GL server draws in). The
 // driver is reached through the functions the engine has from it, and the
 // queue calls through the names the loaded driver exports.
 class DriverRig {
@@ -96,9 +97,11 @@ public:
         device_ = std::make_unique<vnx::engine::Device>(cfg);
         DEVMODEW dm{};
         dm.dmSize = sizeof dm;
-        dm.dmPelsWidth = 1024;
-        dm.dmPelsHeight = 768;
-        dm.dmBitsPerPel = bits;
+        if (bits != 0) {
+            dm.dmPelsWidth = 1024;
+            dm.dmPelsHeight = 768;
+            dm.dmBitsPerPel = bits;
+        }
         dm.dmLogPixels = 96;
         if (!device_->load_driver() || !device_->enable_pdev(dm) || !device_->enable_surface()) return;
         hmod_ = LoadLibraryA("vornix.dll");  // the module the engine loaded, once more counted
