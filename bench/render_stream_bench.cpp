@@ -6,7 +6,8 @@
 // light on colour material, colour conversion) and the render functions,
 // which write the packets. The board is held while the server works, so the
 // figure is the server's own work (the thread's CPU time); the board model's
-// consumption of the same packets is timed apart afterwards (board_ns).
+// consumption of the same packets is timed apart afterwards (board rate). The
+// screen is 640x480 at 32 bits a pixel.
 // Beside it, OSMesa's llvmpipe takes the same GL 1.0 immediate-mode calls
 // on the calling thread in the same run (it also rasterizes, which here is
 // the board's part).
@@ -27,8 +28,9 @@ constexpr int kVertices = kStripVertices * kStrips;
 constexpr std::uint32_t kTriangleStrip = 5, kSmooth = 0x1D01, kProjection = 0x1701, kModelView = 0x1700;
 constexpr std::uint32_t kLighting = 0x0B50, kLight0 = 0x4000, kColorMaterial = 0x0B57;
 
-// The strips both sides draw: strip s along y = 40 s, its vertices 8 pixels
-// apart in x and alternating 32 apart in y; the blue varies along a strip.
+// The strips both sides draw: strip s along y = 20 + 28 s, its vertices 8
+// pixels apart in x and alternating 24 apart in y; the blue varies along a
+// strip.
 template <class Begin, class End, class Color, class Normal, class Vertex>
 void DrawStrips(Begin begin, End end, Color color, Normal normal, Vertex vertex) {
     for (int s = 0; s < kStrips; ++s) {
@@ -36,7 +38,7 @@ void DrawStrips(Begin begin, End end, Color color, Normal normal, Vertex vertex)
         for (int k = 0; k < kStripVertices; ++k) {
             color(0.5f, 0.25f, 0.125f + static_cast<float>(k) / 512.0f);
             normal(0.0f, 0.6f, 0.8f);
-            vertex(static_cast<float>(8 + k * 8), static_cast<float>(20 + s * 40 + (k & 1) * 32), 0.0f);
+            vertex(static_cast<float>(8 + k * 8), static_cast<float>(20 + s * 28 + (k & 1) * 24), 0.0f);
         }
         end();
     }
@@ -52,13 +54,13 @@ void PutDouble(glx::Bytes& b, double d) {
 void Append(glx::Bytes& to, const glx::Bytes& from) { to.insert(to.end(), from.begin(), from.end()); }
 
 // The state the strips are drawn under, as MesaLitContext sets it (y = 0 at
-// the window's top).
+// the window's top) in a 640x480 window.
 glx::Bytes SetupStream() {
     using glx::F;
-    glx::Bytes b = glx::Stream({glx::Render("Viewport", {0, 0, 1024, 768}), glx::Render("MatrixMode", {kProjection}),
+    glx::Bytes b = glx::Stream({glx::Render("Viewport", {0, 0, 640, 480}), glx::Render("MatrixMode", {kProjection}),
                                 glx::Render("LoadIdentity")});
     glx::Bytes ortho = glx::RawRender(4 + 6 * 8, glx::RenderRow("Ortho").opcode);
-    for (double d : {0.0, 1024.0, 768.0, 0.0, -1.0, 1.0}) PutDouble(ortho, d);
+    for (double d : {0.0, 640.0, 480.0, 0.0, -1.0, 1.0}) PutDouble(ortho, d);
     Append(b, ortho);
     Append(b, glx::Stream({glx::Render("MatrixMode", {kModelView}), glx::Render("LoadIdentity"),
                            glx::Render("ShadeModel", {kSmooth}), glx::Render("Enable", {kLighting}),
@@ -91,6 +93,8 @@ void LoadServer() {
 }
 
 #ifdef VNX_HAVE_OSMESA
+// The reference's view matches: MesaLitContext's 1024x768 buffer with y
+// down, the strips in its top-left 640x480.
 struct MesaRig : MesaLitContext {
     MesaRig() : MesaLitContext(true) {}
     void Draw() {
@@ -107,13 +111,13 @@ void BM_GLServer_RenderStreamLitStrips(benchmark::State& state) {
     state.SkipWithError("OSMesa is not installed: no reference");
     return;
 #else
-    bench::DriverRig rig(static_cast<int>(state.range(0)), 0);
+    bench::DriverRig rig(static_cast<int>(state.range(0)), 32, 2, 640, 480);
     if (!rig.ok()) {
         state.SkipWithError("the device did not come up");
         return;
     }
     LoadServer();
-    glapp::App app(RECTL{0, 0, 1024, 768});
+    glapp::App app(RECTL{0, 0, 640, 480});
     glapp::Thread thread(app);
     MesaRig mesa;
     if (!app.ok() || !thread.Start() || mesa.ctx == nullptr || thread.Render(SetupStream()) != 1) {
