@@ -161,7 +161,7 @@ TEST(ImagePacking, UnpackMatchesTheReferenceForEveryStore) {
     ClientContext cc{};
     for (const Store& s : kStores)
         for (const Kind& k : kKinds)
-            for (LONG w : {1, 5, 13}) {
+            for (LONG w : {1, 2, 5, 6, 13}) {
                 SCOPED_TRACE(testing::Message() << "row " << s.rowLength << " skip " << s.skipRows << "," << s.skipPixels
                                                 << " align " << s.alignment << " swap " << s.swap << " lsb " << s.lsb
                                                 << " format " << k.format << " type " << k.type << " width " << w);
@@ -184,7 +184,7 @@ TEST(ImagePacking, PackMatchesTheReferenceAndTouchesNothingElse) {
     ClientContext cc{};
     for (const Store& s : kStores)
         for (const Kind& k : kKinds)
-            for (LONG w : {1, 5, 13}) {
+            for (LONG w : {1, 2, 5, 6, 13}) {
                 SCOPED_TRACE(testing::Message() << "row " << s.rowLength << " skip " << s.skipRows << "," << s.skipPixels
                                                 << " align " << s.alignment << " lsb " << s.lsb << " format "
                                                 << k.format << " type " << k.type << " width " << w);

@@ -9,6 +9,7 @@
 
 #include "client_fixture.h"
 #include "gl/glx/glx_encoder.h"
+#include "boardconfig.h"
 #include "fake_driver_fixture.h"
 
 namespace {
@@ -236,6 +237,32 @@ TEST_F(SingleTest, ClientStateIsAnsweredWithoutAsking) {
     EXPECT_EQ(Gl().IsEnabled(GL_LIGHTING), 1);  // the server has it off: the cache answered
     cc_->cacheValid &= ~0x01u;
     EXPECT_EQ(Gl().IsEnabled(GL_LIGHTING), 0);
+}
+
+TEST_F(SingleTest, MaxTextureSizeInTheMemorySavingMode) {
+    auto setMode = [&](ULONG mode) {
+        BoardConfig bc{}, out{};
+        bc.op = BOARDCONFIG_READ;
+        ASSERT_GT(ExtEscape(hdc_, ESC_BOARDCONFIG, sizeof bc, reinterpret_cast<LPCSTR>(&bc), sizeof out,
+                            reinterpret_cast<LPSTR>(&out)), 0);
+        out.op = BOARDCONFIG_WRITE;
+        out.textureMode = mode;
+        ASSERT_GT(ExtEscape(hdc_, ESC_BOARDCONFIG, sizeof out, reinterpret_cast<LPCSTR>(&out), sizeof bc,
+                            reinterpret_cast<LPSTR>(&bc)), 0);
+    };
+    GLint i = 0;
+    Gl().GetIntegerv(GL_MAX_TEXTURE_SIZE, &i);
+    const GLint fromServer = i;
+    EXPECT_NE(fromServer, 512);
+    setMode(TEXMODE_MEMORY);
+    Gl().GetIntegerv(GL_MAX_TEXTURE_SIZE, &i);
+    EXPECT_EQ(i, 512);
+    GLfloat f = 0;
+    Gl().GetFloatv(GL_MAX_TEXTURE_SIZE, &f);  // asked of the server
+    EXPECT_EQ(f, static_cast<float>(fromServer));
+    setMode(TEXMODE_PERFORMANCE);
+    Gl().GetIntegerv(GL_MAX_TEXTURE_SIZE, &i);
+    EXPECT_EQ(i, fromServer);
 }
 
 TEST_F(SingleTest, ListsCompiledAndCalled) {
