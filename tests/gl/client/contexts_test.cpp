@@ -37,8 +37,8 @@ TEST_F(ClientTest, ContextLivesFromCreateToDelete) {
     ClientContext* cc = CC(h);
     EXPECT_NE(cc->dhrc, 0u);
     EXPECT_EQ(cc->renderMode, GL_RENDER);
-    EXPECT_EQ(cc->pixelStore.packAlignment, 4u);
-    EXPECT_EQ(cc->pixelStore.unpackAlignment, 4u);
+    EXPECT_EQ(cc->pixelStore.packAlignment, 4);
+    EXPECT_EQ(cc->pixelStore.unpackAlignment, 4);
     EXPECT_EQ(cc->cacheValid, 0x18u);
     EXPECT_EQ(cc->polygonModeFront, GL_FILL);
     EXPECT_EQ(cc->polygonModeBack, GL_FILL);
@@ -66,8 +66,7 @@ TEST_F(ClientTest, ContextLivesFromCreateToDelete) {
     // The entry points not built yet say so and do nothing.
     vnx::debug::clear();
     pt->glDispatchTable.Viewport(0, 0, 1, 1);
-    EXPECT_EQ(pt->glDispatchTable.GenLists(1), 0u);
-    EXPECT_EQ(vnx::debug::take(), "glViewport: not available yet\nglGenLists: not available yet\n");
+    EXPECT_EQ(vnx::debug::take(), "glViewport: not available yet\n");
 
     EXPECT_TRUE(DrvReleaseContext(h));
     EXPECT_EQ(ptb->context, nullptr);
