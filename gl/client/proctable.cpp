@@ -1,14 +1,15 @@
 // The table of the 306 OpenGL 1.0 entry points that DrvSetContext hands the
 // system OpenGL library, one slot per row of include/glentries.def. A slot
 // holds the encoder of its entry point where one is built (the vertex and
-// attribute requests of vertexattr.def, glBegin, glEnd and the list calls
-// of batch.h); the others hold a function that says so on the debugger and
-// does nothing (answering 0).
+// attribute requests of vertexattr.def, the state requests of state.def,
+// glBegin, glEnd and the list calls of batch.h); the others hold a function
+// that says so on the debugger and does nothing (answering 0).
 #include <type_traits>
 
 #include "batch.h"
 #include "clt.h"
 #include "glentries.h"
+#include "state.h"
 #include "vertex.h"
 
 namespace {
@@ -56,6 +57,8 @@ struct Entry {
             SlotEncoder<kSlot>::call(a...);
         } else if constexpr (kRequest < 0x10000u && vtx::RequestEncoder<kRequest>::kBuilt) {
             vtx::RequestEncoder<kRequest>::call(a...);
+        } else if constexpr (kRequest < 0x10000u && st::RequestEncoder<kRequest>::kBuilt) {
+            st::RequestEncoder<kRequest>::call(a...);
         } else {
             return NotAvailable<R>(pszName);
         }
