@@ -15,8 +15,12 @@
 #include "glrequest_sizes.h"
 
 // --- parameter counts of the vector state calls ---------------------------------
-constexpr std::uint32_t FogParamCount(std::uint32_t pname) { return GLXParamValues(X_GLrop_Fogfv, pname); }
-constexpr std::uint32_t LightParamCount(std::uint32_t pname) { return GLXParamValues(X_GLrop_Lightfv, pname); }
+constexpr std::uint32_t FogParamCount(std::uint32_t pname) {
+    return GLXParamValues(X_GLrop_Fogfv, pname);
+}
+constexpr std::uint32_t LightParamCount(std::uint32_t pname) {
+    return GLXParamValues(X_GLrop_Lightfv, pname);
+}
 constexpr std::uint32_t LightModelParamCount(std::uint32_t pname) {
     return GLXParamValues(X_GLrop_LightModelfv, pname);
 }
@@ -29,11 +33,13 @@ constexpr std::uint32_t TexEnvParamCount(std::uint32_t pname) {
     return pname == GL_TEXTURE_ENV_MODE || pname == GL_TEXTURE_ENV_COLOR ? glParamCount(pname) : 0;
 }
 constexpr std::uint32_t TexGenParamCount(std::uint32_t pname) {
-    return pname == GL_TEXTURE_GEN_MODE || pname == GL_OBJECT_PLANE || pname == GL_EYE_PLANE ? glParamCount(pname)
-                                                                                             : 0;
+    return pname == GL_TEXTURE_GEN_MODE || pname == GL_OBJECT_PLANE || pname == GL_EYE_PLANE
+               ? glParamCount(pname)
+               : 0;
 }
 constexpr std::uint32_t TexParameterCount(std::uint32_t pname) {
-    return (pname >= GL_TEXTURE_MAG_FILTER && pname <= GL_TEXTURE_WRAP_T) || pname == GL_TEXTURE_BORDER_COLOR
+    return (pname >= GL_TEXTURE_MAG_FILTER && pname <= GL_TEXTURE_WRAP_T) ||
+                   pname == GL_TEXTURE_BORDER_COLOR
                ? glParamCount(pname)
                : 0;
 }
@@ -92,16 +98,21 @@ constexpr std::uint32_t TypeBytes(std::uint32_t type) {
 }
 
 namespace sizerules_detail {
-constexpr std::uint64_t RoundUp(std::uint64_t v, std::uint64_t to) { return to <= 1 ? v : (v + to - 1) / to * to; }
+constexpr std::uint64_t RoundUp(std::uint64_t v, std::uint64_t to) {
+    return to <= 1 ? v : (v + to - 1) / to * to;
+}
 // A size past 32 bits is none the client can send or take.
-constexpr std::uint32_t Fit(std::uint64_t cj) { return cj <= 0xFFFFFFFFu ? static_cast<std::uint32_t>(cj) : 0; }
+constexpr std::uint32_t Fit(std::uint64_t cj) {
+    return cj <= 0xFFFFFFFFu ? static_cast<std::uint32_t>(cj) : 0;
+}
 }  // namespace sizerules_detail
 
 // Bytes the client reserves for an image it sends, its rows padded to the
 // unpack alignment. RGB of one byte a component counts as RGBA: the
 // unpacker widens such pixels to four bytes.
-constexpr std::uint32_t ImageSendSize(std::uint32_t alignment, std::int32_t width, std::int32_t height,
-                                      std::uint32_t format, std::uint32_t type) {
+constexpr std::uint32_t ImageSendSize(std::uint32_t alignment, std::int32_t width,
+                                      std::int32_t height, std::uint32_t format,
+                                      std::uint32_t type) {
     using namespace sizerules_detail;
     if (width <= 0 || height <= 0) return 0;
     const std::uint64_t w = static_cast<std::uint64_t>(width);
@@ -121,7 +132,8 @@ constexpr std::uint32_t ImageReplySize(std::uint32_t format, std::uint32_t type,
                                        std::int32_t height) {
     using namespace sizerules_detail;
     if (format < GL_COLOR_INDEX || format > GL_LUMINANCE_ALPHA || width < 0 || height < 0) return 0;
-    const std::uint64_t w = static_cast<std::uint64_t>(width), h = static_cast<std::uint64_t>(height);
+    const std::uint64_t w = static_cast<std::uint64_t>(width),
+                        h = static_cast<std::uint64_t>(height);
     if (type == GL_BITMAP) {
         if (format != GL_COLOR_INDEX && format != GL_STENCIL_INDEX) return 0;
         return Fit(h * RoundUp((w + 7) / 8, 4));

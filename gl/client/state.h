@@ -101,7 +101,7 @@ constexpr Types WireOrder() {
     constexpr unsigned c = ArrayCount<kOpcode, kCounted, A...>();
     Types r{};
     for (const bool bDoubles : {true, false}) {
-        auto add = [&]<class T>() {
+        [[maybe_unused]] auto add = [&]<class T>() {
             const unsigned n = std::is_pointer_v<T> ? c : 1;
             if ((WireType<T>() == 'd') != bDoubles) return;
             for (unsigned k = 0; k < n && r.n < sizeof r.t; ++k) r.t[r.n++] = WireType<T>();
@@ -132,23 +132,28 @@ void Send(ThreadBlock* ptb, A... a) {
     constexpr GLXRenderRow kRow = kRowOf<kOpcode>;
     constexpr bool kCounted = !std::is_null_pointer_v<decltype(kCount)>;
     static_assert(kRow.opcode == kOpcode, "a request of include/glrequests.def");
-    static_assert((kRow.variable == GLXVariable::PNAME) == kCounted, "a counted request has its size rule");
+    static_assert((kRow.variable == GLXVariable::PNAME) == kCounted,
+                  "a counted request has its size rule");
     static_assert(WireOrder<kOpcode, kCounted, A...>() == Expand(kRow.layout),
                   "the entry point's parameters are the request's layout");
-    constexpr unsigned cArray = ArrayCount<kOpcode, kCounted, A...>();
+    [[maybe_unused]] constexpr unsigned cArray = ArrayCount<kOpcode, kCounted, A...>();
     BYTE body[4 + 8 * 16];
     unsigned off = 0;
-    for (const bool bDoubles : {true, false}) (vPut(body, &off, bDoubles, cArray, a), ...);
+    for ([[maybe_unused]] const bool bDoubles : {true, false})
+        (vPut(body, &off, bDoubles, cArray, a), ...);
     if constexpr (kCounted) {
         // the parameter name is the last fixed argument, the values follow it
-        static_assert(sizeof...(A) >= 2 && std::is_pointer_v<std::tuple_element_t<sizeof...(A) - 1, std::tuple<A...>>>);
+        static_assert(sizeof...(A) >= 2 &&
+                      std::is_pointer_v<std::tuple_element_t<sizeof...(A) - 1, std::tuple<A...>>>);
         using V = Elem<std::tuple_element_t<sizeof...(A) - 1, std::tuple<A...>>>;
         static_assert(sizeof(V) == GLXParamValueBytes(kRow), "the values are the request's");
         const auto args = std::make_tuple(a...);
-        const std::uint32_t n = kCount(static_cast<std::uint32_t>(std::get<sizeof...(A) - 2>(args)));
+        const std::uint32_t n =
+            kCount(static_cast<std::uint32_t>(std::get<sizeof...(A) - 2>(args)));
         const unsigned cjValues = n * sizeof(V);
         if (cjValues > sizeof body - kRow.cjFixed) return;  // no rule counts that many
-        if (cjValues != 0) std::memcpy(body + kRow.cjFixed, std::get<sizeof...(A) - 1>(args), cjValues);
+        if (cjValues != 0)
+            std::memcpy(body + kRow.cjFixed, std::get<sizeof...(A) - 1>(args), cjValues);
         vtx::vAppend(ptb, kOpcode, 4 + kRow.cjFixed + cjValues, body, kRow.cjFixed + cjValues);
     } else {
         vtx::vAppend(ptb, kOpcode, 4 + kRow.cjFixed, body, off);
@@ -171,17 +176,18 @@ struct StateEncoder {
     }
 };
 
-#define CLT_STATE_REQUEST(request, inside, count)                                          \
-    template <>                                                                            \
-    struct RequestEncoder<X_GLrop_##request> : StateEncoder<X_GLrop_##request, Inside::inside, count> {};
-#define CLT_STATE_KEPT(request, fn)                                        \
-    template <>                                                            \
-    struct RequestEncoder<X_GLrop_##request> {                             \
-        static constexpr bool kBuilt = true;                               \
-        template <class... A>                                              \
-        static void call(A... a) {                                         \
+#define CLT_STATE_REQUEST(request, inside, count) \
+    template <>                                   \
+    struct RequestEncoder<X_GLrop_##request>      \
+        : StateEncoder<X_GLrop_##request, Inside::inside, count> {};
+#define CLT_STATE_KEPT(request, fn)                                             \
+    template <>                                                                 \
+    struct RequestEncoder<X_GLrop_##request> {                                  \
+        static constexpr bool kBuilt = true;                                    \
+        template <class... A>                                                   \
+        static void call(A... a) {                                              \
             if (ThreadBlock* ptb = pStateBlock(Inside::REFUSED)) fn(ptb, a...); \
-        }                                                                  \
+        }                                                                       \
     };
 #include "state.def"
 #undef CLT_STATE_REQUEST

@@ -12,7 +12,8 @@ namespace {
 // What a glPopAttrib may restore of the copy, by the groups pushed since the
 // mask was last cleared: the point size, polygon modes, depth-test enable,
 // clear colour, blend enable and draw buffer belong to these four groups.
-constexpr ULONG kPopRestoresCopy = GL_POINT_BIT | GL_POLYGON_BIT | GL_DEPTH_BUFFER_BIT | GL_COLOR_BUFFER_BIT;
+constexpr ULONG kPopRestoresCopy =
+    GL_POINT_BIT | GL_POLYGON_BIT | GL_DEPTH_BUFFER_BIT | GL_COLOR_BUFFER_BIT;
 
 // The valid and value bit of a kept enable, 0 for any other capability.
 ULONG ulEnableBit(GLenum cap) {
@@ -60,8 +61,8 @@ void CltShadeModel(ThreadBlock* ptb, GLenum mode) {
 void CltClearColor(ThreadBlock* ptb, GLclampf red, GLclampf green, GLclampf blue, GLclampf alpha) {
     if (ClientContext* cc = ptb->context) {
         const float* c = cc->clearColor;
-        if ((cc->cacheValid & CLT_CACHE_CLEAR_COLOR) != 0 && c[0] == red && c[1] == green && c[2] == blue &&
-            c[3] == alpha)
+        if ((cc->cacheValid & CLT_CACHE_CLEAR_COLOR) != 0 && c[0] == red && c[1] == green &&
+            c[2] == blue && c[3] == alpha)
             return;
         cc->clearColor[0] = red;
         cc->clearColor[1] = green;

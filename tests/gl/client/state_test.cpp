@@ -110,7 +110,8 @@ struct Value {
 // The k-th test value of a type: distinct, not a whole number for floats.
 template <class T>
 T TestValue(int k) {
-    if constexpr (std::is_floating_point_v<T>) return static_cast<T>(k * 3 - 7) + static_cast<T>(0.25);
+    if constexpr (std::is_floating_point_v<T>)
+        return static_cast<T>(k * 3 - 7) + static_cast<T>(0.25);
     else return static_cast<T>(k * 3 - 7);
 }
 
@@ -134,13 +135,14 @@ std::vector<Value> CallWithValues(R (*fn)(P...), int cArray) {
     int k = 0;
     std::apply(
         [&](auto&... a) {
-            auto fill = [&](auto& arg) {
+            [[maybe_unused]] auto fill = [&](auto& arg) {
                 using A = std::remove_reference_t<decltype(arg)>;
                 const int n = std::is_pointer_v<decltype(arg.get())> ? cArray : 1;
                 for (int j = 0; j < n; ++j) {
                     arg.v[j] = TestValue<typename A::E>(k++);
                     const auto* pb = reinterpret_cast<const std::uint8_t*>(&arg.v[j]);
-                    values.push_back({Letter<typename A::E>(), std::vector<std::uint8_t>(pb, pb + sizeof arg.v[j])});
+                    values.push_back({Letter<typename A::E>(),
+                                      std::vector<std::uint8_t>(pb, pb + sizeof arg.v[j])});
                 }
             };
             (fill(a), ...);
@@ -175,9 +177,9 @@ std::vector<StateCase> StateEntries() {
 #undef CLT_STATE_REQUEST
 #undef CLT_STATE_KEPT
     std::vector<StateCase> v;
-#define GL_ENTRY(name, kind, request, ret, params, args)                                                \
-    if (requests.count(#request) != 0)                                                                  \
-        v.push_back({"gl" #name, #request, [](int c) { return CallWithValues(Gl().name, c); },           \
+#define GL_ENTRY(name, kind, request, ret, params, args)                                       \
+    if (requests.count(#request) != 0)                                                         \
+        v.push_back({"gl" #name, #request, [](int c) { return CallWithValues(Gl().name, c); }, \
                      Pointers(Gl().name), Params(Gl().name)});
 #include "glentries.def"
     return v;
@@ -194,7 +196,8 @@ TEST_F(StateTest, EveryFixedEntryPointSendsThePublishedRenderCommand) {
         ++cFixed;
         SCOPED_TRACE(e.name);
         const std::string letters = Letters(l.args);
-        const int cArray = e.pointers == 0 ? 0 : (int(letters.size()) - (e.params - e.pointers)) / e.pointers;
+        const int cArray =
+            e.pointers == 0 ? 0 : (int(letters.size()) - (e.params - e.pointers)) / e.pointers;
         Fresh();
         const std::vector<Value> values = e.call(cArray);
         glx::Bytes body;
@@ -262,7 +265,8 @@ TEST_F(StateTest, CommandImages) {
         {"LineStipple", [] { Gl().LineStipple(3, 0xABCD); }, glx::RawRender(12, 94, {3, 0xABCD})},
         {"ColorMask", [] { Gl().ColorMask(1, 0, 1, 1); }, glx::RawRender(8, 134, {0x01010001})},
         {"DepthMask", [] { Gl().DepthMask(1); }, glx::RawRender(8, 135, {1})},
-        {"Enable(COLOR_LOGIC_OP)", [] { Gl().Enable(CLT_GL_COLOR_LOGIC_OP); }, glx::Render("Enable", {GL_LOGIC_OP})},
+        {"Enable(COLOR_LOGIC_OP)", [] { Gl().Enable(CLT_GL_COLOR_LOGIC_OP); },
+         glx::Render("Enable", {GL_LOGIC_OP})},
         {"Disable(COLOR_LOGIC_OP)", [] { Gl().Disable(CLT_GL_COLOR_LOGIC_OP); },
          glx::Render("Disable", {GL_LOGIC_OP})},
     };
@@ -293,24 +297,96 @@ TEST_F(StateTest, CountedVectorFormsCarryTheirParameterValues) {
         {"Fogfv", "Fog", {GL_FOG_COLOR}, [&](auto& w) { Gl().Fogfv(w[0], f); }, 4, f},
         {"Fogiv", "Fog", {GL_FOG_DENSITY}, [&](auto& w) { Gl().Fogiv(w[0], i); }, 4, i},
         {"Fogiv", "Fog", {GL_LIGHT0}, [&](auto& w) { Gl().Fogiv(w[0], i); }, 4, i},
-        {"Lightfv", "Light", {GL_LIGHT0, GL_POSITION}, [&](auto& w) { Gl().Lightfv(w[0], w[1], f); }, 4, f},
-        {"Lightfv", "Light", {GL_LIGHT0, GL_SPOT_EXPONENT}, [&](auto& w) { Gl().Lightfv(w[0], w[1], f); }, 4, f},
-        {"Lightiv", "Light", {GL_LIGHT0, 0x1204}, [&](auto& w) { Gl().Lightiv(w[0], w[1], i); }, 4, i},
-        {"LightModelfv", "LightModel", {GL_LIGHT_MODEL_AMBIENT}, [&](auto& w) { Gl().LightModelfv(w[0], f); }, 4, f},
-        {"LightModeliv", "LightModel", {0x0B52}, [&](auto& w) { Gl().LightModeliv(w[0], i); }, 4, i},
-        {"Materialfv", "Material", {GL_FRONT, 0x1603}, [&](auto& w) { Gl().Materialfv(w[0], w[1], f); }, 4, f},
-        {"Materialiv", "Material", {GL_FRONT, GL_AMBIENT}, [&](auto& w) { Gl().Materialiv(w[0], w[1], i); }, 4, i},
-        {"TexParameterfv", "TexParameter", {GL_TEXTURE_2D, 0x1004},
-         [&](auto& w) { Gl().TexParameterfv(w[0], w[1], f); }, 4, f},
-        {"TexParameteriv", "TexParameter", {GL_TEXTURE_2D, 0x2801},
-         [&](auto& w) { Gl().TexParameteriv(w[0], w[1], i); }, 4, i},
-        {"TexParameteriv", "TexParameter", {GL_TEXTURE_2D, 0x2201},
-         [&](auto& w) { Gl().TexParameteriv(w[0], w[1], i); }, 4, i},
-        {"TexEnvfv", "TexEnv", {GL_TEXTURE_ENV, 0x2201}, [&](auto& w) { Gl().TexEnvfv(w[0], w[1], f); }, 4, f},
-        {"TexEnviv", "TexEnv", {GL_TEXTURE_ENV, 0x2200}, [&](auto& w) { Gl().TexEnviv(w[0], w[1], i); }, 4, i},
-        {"TexGendv", "TexGen", {GL_S, GL_OBJECT_PLANE}, [&](auto& w) { Gl().TexGendv(w[0], w[1], d); }, 8, d},
-        {"TexGenfv", "TexGen", {GL_S, 0x2502}, [&](auto& w) { Gl().TexGenfv(w[0], w[1], f); }, 4, f},
-        {"TexGeniv", "TexGen", {GL_S, GL_TEXTURE_GEN_MODE}, [&](auto& w) { Gl().TexGeniv(w[0], w[1], i); }, 4, i},
+        {"Lightfv",
+         "Light",
+         {GL_LIGHT0, GL_POSITION},
+         [&](auto& w) { Gl().Lightfv(w[0], w[1], f); },
+         4,
+         f},
+        {"Lightfv",
+         "Light",
+         {GL_LIGHT0, GL_SPOT_EXPONENT},
+         [&](auto& w) { Gl().Lightfv(w[0], w[1], f); },
+         4,
+         f},
+        {"Lightiv",
+         "Light",
+         {GL_LIGHT0, 0x1204},
+         [&](auto& w) { Gl().Lightiv(w[0], w[1], i); },
+         4,
+         i},
+        {"LightModelfv",
+         "LightModel",
+         {GL_LIGHT_MODEL_AMBIENT},
+         [&](auto& w) { Gl().LightModelfv(w[0], f); },
+         4,
+         f},
+        {"LightModeliv",
+         "LightModel",
+         {0x0B52},
+         [&](auto& w) { Gl().LightModeliv(w[0], i); },
+         4,
+         i},
+        {"Materialfv",
+         "Material",
+         {GL_FRONT, 0x1603},
+         [&](auto& w) { Gl().Materialfv(w[0], w[1], f); },
+         4,
+         f},
+        {"Materialiv",
+         "Material",
+         {GL_FRONT, GL_AMBIENT},
+         [&](auto& w) { Gl().Materialiv(w[0], w[1], i); },
+         4,
+         i},
+        {"TexParameterfv",
+         "TexParameter",
+         {GL_TEXTURE_2D, 0x1004},
+         [&](auto& w) { Gl().TexParameterfv(w[0], w[1], f); },
+         4,
+         f},
+        {"TexParameteriv",
+         "TexParameter",
+         {GL_TEXTURE_2D, 0x2801},
+         [&](auto& w) { Gl().TexParameteriv(w[0], w[1], i); },
+         4,
+         i},
+        {"TexParameteriv",
+         "TexParameter",
+         {GL_TEXTURE_2D, 0x2201},
+         [&](auto& w) { Gl().TexParameteriv(w[0], w[1], i); },
+         4,
+         i},
+        {"TexEnvfv",
+         "TexEnv",
+         {GL_TEXTURE_ENV, 0x2201},
+         [&](auto& w) { Gl().TexEnvfv(w[0], w[1], f); },
+         4,
+         f},
+        {"TexEnviv",
+         "TexEnv",
+         {GL_TEXTURE_ENV, 0x2200},
+         [&](auto& w) { Gl().TexEnviv(w[0], w[1], i); },
+         4,
+         i},
+        {"TexGendv",
+         "TexGen",
+         {GL_S, GL_OBJECT_PLANE},
+         [&](auto& w) { Gl().TexGendv(w[0], w[1], d); },
+         8,
+         d},
+        {"TexGenfv",
+         "TexGen",
+         {GL_S, 0x2502},
+         [&](auto& w) { Gl().TexGenfv(w[0], w[1], f); },
+         4,
+         f},
+        {"TexGeniv",
+         "TexGen",
+         {GL_S, GL_TEXTURE_GEN_MODE},
+         [&](auto& w) { Gl().TexGeniv(w[0], w[1], i); },
+         4,
+         i},
     };
     std::set<std::string> seen;
     for (const auto& c : cases) {
@@ -358,7 +434,8 @@ TEST_F(StateTest, StateCallsInsideABatchAreRefused) {
         Gl().Begin(GL_TRIANGLES);
         ASSERT_EQ(cc_->batching, 1u);
         Gl().Vertex2f(0, 0);
-        const ULONG valid = cc_->cacheValid, enables = cc_->cacheEnables, mask = cc_->pushedAttribMask;
+        const ULONG valid = cc_->cacheValid, enables = cc_->cacheEnables,
+                    mask = cc_->pushedAttribMask;
         cc_->error = 0;
         e.call(16);
         EXPECT_EQ(cc_->error, GL_INVALID_OPERATION);
@@ -417,8 +494,9 @@ TEST_F(StateTest, MaterialAndEvaluatorCallsContinueThePrimitiveAsPlainCommands) 
         Gl().Vertex2f(2, 0);
         Gl().End();
         const unsigned op = glx::RenderRow(e.request).opcode;
-        EXPECT_EQ(Opcodes(), (std::vector<unsigned>{X_GLrop_Begin, X_GLrop_Vertex2fv, X_GLrop_Color3fv,
-                                                    X_GLrop_Vertex2fv, op, X_GLrop_Vertex2fv, X_GLrop_End}));
+        EXPECT_EQ(Opcodes(),
+                  (std::vector<unsigned>{X_GLrop_Begin, X_GLrop_Vertex2fv, X_GLrop_Color3fv,
+                                         X_GLrop_Vertex2fv, op, X_GLrop_Vertex2fv, X_GLrop_End}));
         const std::vector<Cmd> cmds = Commands();
         ULONG mode = 0;
         std::memcpy(&mode, cmds[0].bytes.data() + 4, 4);
@@ -482,11 +560,11 @@ TEST_F(StateTest, RepeatedCallsThatChangeNothingAreDropped) {
     } cases[] = {
         {"ShadeModel", [] { Gl().ShadeModel(GL_FLAT); }, [] { Gl().ShadeModel(GL_FLAT); },
          [] { Gl().ShadeModel(GL_SMOOTH); }, X_GLrop_ShadeModel},
-        {"PointSize", [] { Gl().PointSize(3.0f); }, [] { Gl().PointSize(3.0f); }, [] { Gl().PointSize(4.0f); },
-         X_GLrop_PointSize},
+        {"PointSize", [] { Gl().PointSize(3.0f); }, [] { Gl().PointSize(3.0f); },
+         [] { Gl().PointSize(4.0f); }, X_GLrop_PointSize},
         {"ClearColor", [&] { Gl().ClearColor(c1[0], c1[1], c1[2], c1[3]); },
-         [&] { Gl().ClearColor(c1[0], c1[1], c1[2], c1[3]); }, [&] { Gl().ClearColor(c1[0], c1[1], c1[2], 0.5f); },
-         X_GLrop_ClearColor},
+         [&] { Gl().ClearColor(c1[0], c1[1], c1[2], c1[3]); },
+         [&] { Gl().ClearColor(c1[0], c1[1], c1[2], 0.5f); }, X_GLrop_ClearColor},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -497,13 +575,15 @@ TEST_F(StateTest, RepeatedCallsThatChangeNothingAreDropped) {
         Fresh();
         c.other();
         c.first();
-        EXPECT_EQ(Opcodes(), (std::vector<unsigned>{c.opcode, c.opcode})) << "sent again after a change";
+        EXPECT_EQ(Opcodes(), (std::vector<unsigned>{c.opcode, c.opcode}))
+            << "sent again after a change";
         // a pop of a group that may restore the value makes it unknown
         Fresh();
         Gl().PushAttrib(GL_POINT_BIT | GL_COLOR_BUFFER_BIT | GL_LIGHTING_BIT);
         Gl().PopAttrib();
         c.first();
-        EXPECT_EQ(Opcodes(), (std::vector<unsigned>{X_GLrop_PushAttrib, X_GLrop_PopAttrib, c.opcode}))
+        EXPECT_EQ(Opcodes(),
+                  (std::vector<unsigned>{X_GLrop_PushAttrib, X_GLrop_PopAttrib, c.opcode}))
             << "sent again after a pop";
     }
     // Draw buffer and polygon mode are always sent.
@@ -514,8 +594,9 @@ TEST_F(StateTest, RepeatedCallsThatChangeNothingAreDropped) {
     Gl().PolygonMode(GL_FRONT, GL_FILL);
     Gl().Enable(GL_LIGHTING);
     Gl().Enable(GL_LIGHTING);
-    EXPECT_EQ(Opcodes(), (std::vector<unsigned>{X_GLrop_DrawBuffer, X_GLrop_DrawBuffer, X_GLrop_PolygonMode,
-                                                X_GLrop_PolygonMode, X_GLrop_Enable, X_GLrop_Enable}));
+    EXPECT_EQ(Opcodes(),
+              (std::vector<unsigned>{X_GLrop_DrawBuffer, X_GLrop_DrawBuffer, X_GLrop_PolygonMode,
+                                     X_GLrop_PolygonMode, X_GLrop_Enable, X_GLrop_Enable}));
     // NaN is never equal to itself: sent every time
     Fresh();
     Gl().PointSize(NAN);
@@ -530,8 +611,8 @@ TEST_F(StateTest, PopAttribInvalidatesWhatItMayRestore) {
     Gl().ShadeModel(GL_FLAT);
     Gl().PopAttrib();
     Gl().ShadeModel(GL_FLAT);
-    EXPECT_EQ(Opcodes(), (std::vector<unsigned>{X_GLrop_PushAttrib, X_GLrop_ShadeModel, X_GLrop_PopAttrib,
-                                                X_GLrop_ShadeModel}));
+    EXPECT_EQ(Opcodes(), (std::vector<unsigned>{X_GLrop_PushAttrib, X_GLrop_ShadeModel,
+                                                X_GLrop_PopAttrib, X_GLrop_ShadeModel}));
     EXPECT_EQ(cc_->pushedAttribMask, 0u);
     EXPECT_EQ(Server(0x0B54), (std::vector<float>{float(GL_FLAT)}));
 
@@ -679,14 +760,19 @@ TEST(SizeRules, ParameterCounts) {
         std::uint32_t (*rule)(std::uint32_t);
         const char* family;
     } rules[] = {
-        {FogParamCount, "Fog"},           {LightParamCount, "Light"},   {LightModelParamCount, "LightModel"},
-        {MaterialParamCount, "Material"}, {TexEnvParamCount, "TexEnv"}, {TexGenParamCount, "TexGen"},
+        {FogParamCount, "Fog"},
+        {LightParamCount, "Light"},
+        {LightModelParamCount, "LightModel"},
+        {MaterialParamCount, "Material"},
+        {TexEnvParamCount, "TexEnv"},
+        {TexGenParamCount, "TexGen"},
         {TexParameterCount, "TexParameter"},
     };
     // every name up to the texture ones, against the published counts
     for (const auto& r : rules)
         for (std::uint32_t pname = 0x0B00; pname < 0x2900; ++pname)
-            ASSERT_EQ(r.rule(pname), glx::ParamValues(r.family, pname)) << r.family << " " << std::hex << pname;
+            ASSERT_EQ(r.rule(pname), glx::ParamValues(r.family, pname))
+                << r.family << " " << std::hex << pname;
     EXPECT_EQ(FogParamCount(GL_FOG_COLOR), 4u);
     EXPECT_EQ(FogParamCount(0x0B65), 1u);
     EXPECT_EQ(FogParamCount(GL_LIGHT0), 0u);
@@ -710,11 +796,16 @@ TEST(SizeRules, MapsListsAndImages) {
         std::int32_t w, h;
         std::uint32_t format, type, want;
     } send[] = {
-        {4, 3, 2, GL_RGB, GL_UNSIGNED_BYTE, 24}, {4, 3, 2, GL_RGB, GL_FLOAT, 72},
-        {1, 10, 2, GL_COLOR_INDEX, GL_BITMAP, 4}, {4, 10, 2, GL_COLOR_INDEX, GL_BITMAP, 8},
-        {1, 0, 2, GL_COLOR_INDEX, GL_BITMAP, 0},  {8, 3, 3, 0x1909, 0x1402, 24},
-        {2, 3, 1, 0x190A, 0x1400, 6},             {4, -1, 2, GL_RGBA, GL_FLOAT, 0},
-        {4, 3, 2, 0x1234, GL_FLOAT, 0},           {4, 0x10000, 0x10000, GL_RGBA, GL_FLOAT, 0},
+        {4, 3, 2, GL_RGB, GL_UNSIGNED_BYTE, 24},
+        {4, 3, 2, GL_RGB, GL_FLOAT, 72},
+        {1, 10, 2, GL_COLOR_INDEX, GL_BITMAP, 4},
+        {4, 10, 2, GL_COLOR_INDEX, GL_BITMAP, 8},
+        {1, 0, 2, GL_COLOR_INDEX, GL_BITMAP, 0},
+        {8, 3, 3, 0x1909, 0x1402, 24},
+        {2, 3, 1, 0x190A, 0x1400, 6},
+        {4, -1, 2, GL_RGBA, GL_FLOAT, 0},
+        {4, 3, 2, 0x1234, GL_FLOAT, 0},
+        {4, 0x10000, 0x10000, GL_RGBA, GL_FLOAT, 0},
     };
     for (const auto& c : send)
         EXPECT_EQ(ImageSendSize(c.alignment, c.w, c.h, c.format, c.type), c.want)
@@ -724,9 +815,14 @@ TEST(SizeRules, MapsListsAndImages) {
         std::int32_t w, h;
         std::uint32_t want;
     } reply[] = {
-        {GL_RGB, GL_UNSIGNED_BYTE, 3, 2, 24},   {0x1909, GL_BITMAP, 8, 1, 0},  {GL_COLOR_INDEX, GL_BITMAP, 33, 2, 16},
-        {GL_RGBA, GL_FLOAT, 2, 2, 64},          {0x190B, GL_FLOAT, 2, 2, 0},   {GL_RGB, GL_BITMAP, 8, 1, 0},
-        {0x1902, 0x1403, 3, 3, 24},             {GL_RGBA, 0x1A01, 2, 2, 0},
+        {GL_RGB, GL_UNSIGNED_BYTE, 3, 2, 24},
+        {0x1909, GL_BITMAP, 8, 1, 0},
+        {GL_COLOR_INDEX, GL_BITMAP, 33, 2, 16},
+        {GL_RGBA, GL_FLOAT, 2, 2, 64},
+        {0x190B, GL_FLOAT, 2, 2, 0},
+        {GL_RGB, GL_BITMAP, 8, 1, 0},
+        {0x1902, 0x1403, 3, 3, 24},
+        {GL_RGBA, 0x1A01, 2, 2, 0},
     };
     for (const auto& c : reply)
         EXPECT_EQ(ImageReplySize(c.format, c.type, c.w, c.h), c.want) << c.format << " " << c.type;
