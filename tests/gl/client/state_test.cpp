@@ -657,6 +657,16 @@ TEST_F(StateTest, NestedPushesKeepInvalidatingUntilTheStackIsEmpty) {
     EXPECT_EQ(Server(0x0B54), (std::vector<float>{float(GL_FLAT)}));
     EXPECT_EQ(cc_->pushedAttribMask, 0u) << "the stack is empty again";
     EXPECT_EQ(cc_->attribDepth, 0u);
+
+    // copying state into the context leaves its attribute stack as it is
+    Gl().PushAttrib(GL_LIGHTING_BIT);    // pushes GL_FLAT
+    DrvCopyContext(h_, h_, 0xFFFFFFFF);  // the client's copy goes whatever the server answers
+    Gl().ShadeModel(GL_SMOOTH);
+    Gl().PopAttrib();  // restores GL_FLAT
+    Fresh();
+    Gl().ShadeModel(GL_SMOOTH);
+    EXPECT_EQ(Opcodes(), (std::vector<unsigned>{X_GLrop_ShadeModel}));
+    EXPECT_EQ(Server(0x0B54), (std::vector<float>{float(GL_SMOOTH)}));
 }
 
 TEST_F(StateTest, CopyFollowsTheCalls) {
