@@ -216,7 +216,8 @@ TEST_F(StateTest, EveryFixedEntryPointSendsThePublishedRenderCommand) {
     EXPECT_EQ(cFixed, 124) << "every fixed state entry point was called";
 }
 
-// The Part's own images, written out.
+// Commands whose layout mixes sizes or reorders the call's values, written
+// out byte for byte.
 TEST_F(StateTest, CommandImages) {
     const double d[4] = {0.5, -1.5, 2.5, 3.5};
     const struct {
@@ -405,7 +406,7 @@ TEST_F(StateTest, CountedVectorFormsCarryTheirParameterValues) {
         EXPECT_EQ(cmds[0].bytes, glx::RenderRequest(l.opcode, std::uint32_t(body.size()), body));
     }
     EXPECT_EQ(seen.size(), 15u);
-    // the Part's figures
+    // the lengths of the common cases
     Fresh();
     Gl().Lightfv(GL_LIGHT0, GL_POSITION, f);
     Gl().Lightfv(GL_LIGHT0, GL_SPOT_EXPONENT, f);
