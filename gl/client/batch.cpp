@@ -413,7 +413,7 @@ void CltEnd() {
 
 // A list called inside an open batch runs after the vertices before it: the
 // batch goes out as plain commands first.
-static ThreadBlock* pFlushBatchForList() {
+ThreadBlock* pFlushBatchForList() {
     ThreadBlock* ptb = CurrentThreadBlockFast();
     if (ptb == nullptr || ptb->primState == nullptr) return nullptr;
     if (ptb->primState->endPending != 0) EndPendingPrimitive(ptb);

@@ -105,6 +105,12 @@ typedef struct ClientContext {
     ULONG polygonModeBack;
     ULONG drawBuffer;
     ULONG shadeModel;
+    float clearColor[4];
+    float pointSize;
+    // glPushAttrib calls not yet popped: pushedAttribMask is cleared only
+    // when the attribute stack is empty again, so that a pop keeps
+    // invalidating what an outer push may restore.
+    ULONG attribDepth;
     // The thread on which the context is current, 0 when none: a context
     // current on another thread is not released by its deletion, so that no
     // thread's block keeps a released record.

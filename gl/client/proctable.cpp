@@ -1,29 +1,21 @@
 // The table of the 306 OpenGL 1.0 entry points that DrvSetContext hands the
 // system OpenGL library, one slot per row of include/glentries.def. A slot
-// holds the encoder of its entry point where one is built (the vertex and
-// attribute requests of vertexattr.def, glBegin, glEnd and the list calls
-// of batch.h, the single requests of single.h, the pixel store of
-// pixelstore.h and the large and pixel commands of large.h); the others hold a function that says so on the debugger and
-// does nothing (answering 0).
-#include <type_traits>
-
+// holds the encoder of its entry point (the vertex and
+// attribute requests of vertexattr.def, the state requests of state.def,
+// glBegin, glEnd and the list calls of batch.h, the single requests of
+// single.h, the pixel store of pixelstore.h and the large and pixel commands
+// of large.h). Every row has its encoder: the build fails on one that has
+// none.
 #include "batch.h"
 #include "large.h"
 #include "pixelstore.h"
 #include "single.h"
 #include "clt.h"
 #include "glentries.h"
+#include "state.h"
 #include "vertex.h"
 
 namespace {
-
-void vNotAvailable(const char* pszName) { DbgPrint("%s: not available yet\n", pszName); }
-
-template <class T>
-T NotAvailable(const char* pszName) {
-    vNotAvailable(pszName);
-    if constexpr (!std::is_void_v<T>) return T{};
-}
 
 // Entry points built by slot rather than by request.
 template <unsigned kSlot>
@@ -107,7 +99,6 @@ CLT_SLOT_ENCODER(DrawPixels, CltDrawPixels)
 
 template <unsigned kSlot, unsigned kRequest, class R>
 struct Entry {
-    const char* pszName;
     template <class... A>
     R operator()(A... a) const {
         if constexpr (SlotEncoder<kSlot>::kBuilt) {
@@ -115,13 +106,15 @@ struct Entry {
         } else if constexpr (kRequest < 0x10000u && vtx::RequestEncoder<kRequest>::kBuilt) {
             vtx::RequestEncoder<kRequest>::call(a...);
         } else {
-            return NotAvailable<R>(pszName);
+            static_assert(kRequest < 0x10000u && st::RequestEncoder<kRequest>::kBuilt,
+                          "an entry point without its encoder");
+            st::RequestEncoder<kRequest>::call(a...);
         }
     }
 };
 
 #define GL_ENTRY(name, kind, request, ret, params, args) \
-    ret glclt##name params { return Entry<GL_SLOT_##name, CLT_REQUEST_##kind(request), ret>{"gl" #name} args; }
+    ret glclt##name params { return Entry<GL_SLOT_##name, CLT_REQUEST_##kind(request), ret>{} args; }
 #include "glentries.def"
 
 }  // namespace
