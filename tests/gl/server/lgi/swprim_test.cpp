@@ -47,22 +47,25 @@ void CaptureRun(N_Context*, N_Pipe* pipe) {
 
 // GL's line rule between pixel centres: along the major axis from the start
 // pixel up to (not including) the end pixel, the minor coordinate the
-// nearest to the line, a tie going to the larger value.
+// nearest to the line; a tie in a column goes to the pixel the line nears
+// just right of the column's centre, a tie in a row to the left pixel (as
+// GL's reference rasteriser draws them, whichever end a line starts at).
 std::vector<std::pair<LONG, LONG>> ReferenceLine(LONG ax, LONG ay, LONG bx, LONG by) {
     std::vector<std::pair<LONG, LONG>> out;
     const LONG dx = bx - ax, dy = by - ay;
     if (dx == 0 && dy == 0) return {{ax, ay}};
     if (std::abs(dx) > std::abs(dy)) {
+        const bool bRising = (dx > 0) == (dy > 0);  // y grows with x
         for (LONG i = 0; i < std::abs(dx); ++i) {
             const LONG x = ax + (dx > 0 ? i : -i);
             const double y = ay + static_cast<double>(x - ax) * dy / dx;
-            out.push_back({x, static_cast<LONG>(std::floor(y + 0.5))});
+            out.push_back({x, static_cast<LONG>(bRising ? std::floor(y + 0.5) : std::ceil(y - 0.5))});
         }
     } else {
         for (LONG i = 0; i < std::abs(dy); ++i) {
             const LONG y = ay + (dy > 0 ? i : -i);
             const double x = ax + static_cast<double>(y - ay) * dx / dy;
-            out.push_back({static_cast<LONG>(std::floor(x + 0.5)), y});
+            out.push_back({static_cast<LONG>(std::ceil(x - 0.5)), y});
         }
     }
     return out;
@@ -162,7 +165,9 @@ TEST_F(SwPrimTest, SegmentsLightGlsPixelsInEitherDirection) {
     }
 }
 
-TEST_F(SwPrimTest, StippleCountsFromEachStripsFirstVertexAlongEachMajorAxis) {
+// GL's stipple counter: one a fragment from each strip's first vertex on,
+// across the strip's segments, whichever way each runs.
+TEST_F(SwPrimTest, StippleCountsTheStripsFragmentsFromItsFirstVertex) {
     struct Case {
         const char* what;
         ULONG pattern, repeat;
@@ -182,8 +187,10 @@ TEST_F(SwPrimTest, StippleCountsFromEachStripsFirstVertexAlongEachMajorAxis) {
         {"the count runs on across a strip's segments", 0x00FF, 1, {{0, 0}, {5, 0}, {20, 0}}, {},
          rep({{8, 1}, {8, 0}, {4, 1}})},
         {"factor 3: period 48", 0x0003, 3, {{0, 0}, {50, 0}}, {}, rep({{6, 1}, {42, 0}, {2, 1}})},
-        {"turn to y-major uses y - y0", 0x00FF, 1, {{0, 0}, {10, 0}, {10, 12}}, {},
-         rep({{8, 1}, {2, 0}, {8, 1}, {4, 0}})},
+        {"a turn to y-major counts on", 0x00FF, 1, {{0, 0}, {10, 0}, {10, 12}}, {}, rep({{8, 1}, {8, 0}, {6, 1}})},
+        {"a segment walked leftwards counts from its first vertex", 0x00FF, 1, {{20, 0}, {0, 0}}, {},
+         rep({{8, 1}, {8, 0}, {4, 1}})},
+        {"and upwards, after a turn", 0x000F, 1, {{0, 9}, {6, 9}, {6, 0}}, {}, rep({{4, 1}, {11, 0}})},
     };
     for (const Case& k : cases) {
         gRuns.clear();
