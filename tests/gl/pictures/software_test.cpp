@@ -10,12 +10,27 @@
 // says "not available yet") is skipped, naming the seam.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "lgi/3d/pipes.h"
 #include "pictures_fixture.h"
 
 namespace {
 
 using namespace pictures;
+
+// A line scene with its width set and, for a repeat above 0, the stipple on
+// (set before the scene's primitives).
+Calls Styled(Calls scene, float width, std::uint32_t repeat, std::uint32_t pattern) {
+    Calls style{C("LineWidth", {glx::F(width)})};
+    if (repeat > 0) {
+        style.push_back(C("Enable", {kLineStipple}));
+        style.push_back(C("LineStipple", {repeat, pattern}));
+    }
+    const auto at = std::find_if(scene.begin(), scene.end(), [](const Call& c) { return c.request == "Begin"; });
+    scene.insert(at, style.begin(), style.end());
+    return scene;
+}
 
 // Tolerances. Polygons: the span rasteriser samples the triangle at GL's
 // pixel centres from the exact 28.4 vertices with the top-left rule, as the
@@ -51,6 +66,11 @@ const Scene kScenes[] = {
     {"wide_lines_3", [] { return Lines(3, false, kFlat); }, 0, 0, "one pixel each side of the line's own"},
     {"stippled_lines", [] { return Lines(1, true, kFlat); }, 0, 0, "stipple counted from each line's first pixel"},
     {"line_strip", LineStrip, 1, 0, "shared ends drawn once; colours interpolated along each segment"},
+    {"stippled_line_strip", [] { return Styled(LineStrip(), 1, 3, 0x3F07); }, 1, 0,
+     "the stipple count runs on across the strip's segments"},
+    {"wide_line_strip_3", [] { return Styled(LineStrip(), 3, 0, 0); }, 1, 0, "three pixels a column, smooth"},
+    {"wide_stippled_lines_2", [] { return Styled(Lines(1, false, kSmooth), 2, 2, 0x0F33); }, 1, 20,
+     "every pixel across a column takes its column's stipple bit; the extra pixel as wide_lines_2"},
 };
 
 // Polygons drawn in line mode, sent to the server as polygons under
