@@ -32,13 +32,15 @@ struct LineRun {
     ULONG major;
     std::vector<Frag> f;
     std::pair<LONG, LONG> past;  // the entry after the run
+    LONG minorAt0;               // where the segment passes the run's first pixel
 };
 std::vector<LineRun> gRuns;
 
 void CaptureRun(N_Context*, N_Pipe* pipe) {
     const CommonPipeData& c = *pipe->pCommonPipeData;
     const N_FragSpan& sp = c.span;
-    LineRun r{static_cast<const N_SpanLine*>(c.pCurPrim)->majorAxis, {}, {sp.pX[sp.count], sp.pY[sp.count]}};
+    const auto* line = static_cast<const N_SpanLine*>(c.pCurPrim);
+    LineRun r{line->majorAxis, {}, {sp.pX[sp.count], sp.pY[sp.count]}, line->minorAt0};
     for (LONG i = 0; i < sp.count; ++i)
         r.f.push_back({sp.pX[i], sp.pY[i], sp.pMask[i], sp.pRed[i], sp.pGreen[i], sp.pBlue[i], sp.pAlpha[i],
                        sp.pDepth[i], sp.pS[i], sp.pT[i], sp.pQ[i]});
@@ -245,15 +247,22 @@ TEST_F(SwPrimTest, EdgeFlagsZeroLengthAndLongSegments) {
     _NSwRenderLine(ctx_, pipe_);
     EXPECT_TRUE(gRuns.empty());
 
-    // A segment longer than the span goes on in pieces, every pixel once.
+    // A segment longer than the span goes on in pieces, every pixel once;
+    // each piece says where the segment passes its first pixel across the
+    // major axis (in 1 / 3000 of a pixel: 7 x i - 3000 x y).
     gRuns.clear();
     Stipple(0xFFFF, 1);
-    Load(N_PRIM_LINE_STRIP, {{0, 0}, {3000, 1}});
+    Load(N_PRIM_LINE_STRIP, {{0, 0}, {3000, 7}});
     _NSwRenderLine(ctx_, pipe_);
     EXPECT_GE(gRuns.size(), 2u);
     const auto got = All();
     ASSERT_EQ(got.size(), 3000u);
     for (LONG i = 0; i < 3000; ++i) ASSERT_EQ(got[i].x, i);
+    for (const LineRun& r : gRuns) {
+        const LONG i = r.f.front().x, y = r.f.front().y;
+        EXPECT_EQ(r.minorAt0, 7 * i - 3000 * y) << "piece from " << i;
+        EXPECT_LE(std::abs(r.minorAt0), 1500);
+    }
 }
 
 TEST_F(SwPrimTest, AttributeLinesStepColourDepthAndTexture) {
