@@ -107,12 +107,22 @@ const Scene kLineModeScenes[] = {
          return With(Outline({O[0], O[1], O[2], O[0]}, kLineStrip, kSmooth), Primitive(kLineStrip, {O[2], O[3], O[4], O[2]}));
      },
      1, 12, "each triangle's own closed outline"},
+    {"polygon_line_mode_wide_3",
+     [] { return Styled(Outline({O[0], O[1], O[2], O[3], O[4], O[0]}, kLineStrip, kSmooth), 3, 0, 0); }, 1, 12,
+     "the line width applies to the edges"},
+    {"polygon_line_mode_stippled",
+     [] { return Styled(Outline({O[0], O[1], O[2], O[3], O[4], O[0]}, kLineStrip, kSmooth), 1, 2, 0x0F33); }, 1, 12,
+     "the stipple counts on round the outline, the closing edge included"},
     {"polygon_line_mode_edge_flags", [] { return Outline({O[0], O[1], O[1], O[2], O[3], O[4]}, kLines, kSmooth); }, 1, 12,
      "the edges whose first vertex is flagged: 0-1, 1-2, 3-4"},
 };
 Calls SentInLineMode(const std::string& name) {
     if (name == "polygon_line_mode_smooth") return PolygonInLineMode(kPolygon, kSmooth, {O[0], O[1], O[2], O[3], O[4]});
     if (name == "polygon_line_mode_flat") return PolygonInLineMode(kPolygon, kFlat, {O[0], O[1], O[2], O[3], O[4]});
+    if (name == "polygon_line_mode_wide_3")
+        return Styled(PolygonInLineMode(kPolygon, kSmooth, {O[0], O[1], O[2], O[3], O[4]}), 3, 0, 0);
+    if (name == "polygon_line_mode_stippled")
+        return Styled(PolygonInLineMode(kPolygon, kSmooth, {O[0], O[1], O[2], O[3], O[4]}), 1, 2, 0x0F33);
     if (name == "triangles_line_mode_smooth")
         return PolygonInLineMode(kTriangles, kSmooth, {O[0], O[1], O[2], O[2], O[3], O[4]});
     Calls c = With(Start(), {C("ShadeModel", {kSmooth}), C("PolygonMode", {kFrontAndBack, kLineMode}), C("Begin", {kPolygon})});
