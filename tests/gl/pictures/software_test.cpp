@@ -78,9 +78,10 @@ const Scene kScenes[] = {
 // drawn by the reference as the line strips and lines of their edges: GL
 // draws a polygon's edges in line mode as line segments, so both pictures
 // are the same. Vertices at pixel centres, as the line scenes'. Tolerances
-// as the lines', and a pixel at an edge's ends: where a segment starts at a
-// vertex the reference leaves the vertex's own pixel to the segment that
-// ends there on some directions (5 of the 10 ends here).
+// as the lines', and single pixels: the reference leaves out the first
+// pixel of the edge from (90.5, 180.5), and on edges whose slope its fixed
+// point does not hold exactly (50/92 here) it settles a tie between two
+// pixels of a column by its own rounding (5 to 10 pixels a row).
 constexpr std::uint32_t kFrontAndBack = 0x0408, kLineMode = 0x1B01;
 const V kOutline[] = {{128.5f, 20.5f, 0, 1, 0, 0}, {220.5f, 70.5f, 0, 0, 1, 0}, {200.5f, 160.5f, 0, 0, 0, 1},
                       {90.5f, 180.5f, 0, 1, 1, 0}, {30.5f, 100.5f, 0, 0, 1, 1}};
