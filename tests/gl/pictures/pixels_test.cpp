@@ -1,8 +1,9 @@
 // GL pictures of the pixel rectangles drawn through the board's image
 // transfers: glDrawPixels of an RGBA image at pixel zooms 1, 2, 0.5 and -1
 // and over the window's edge, glCopyPixels of a rectangle onto an
-// overlapping one, plain and zoomed; and glReadPixels of colour and depth
-// read back through the server. Each is compared with OSMesa on 1, 2 and 4
+// overlapping one, plain and zoomed; accumulation (LOAD, ACCUM, MULT, ADD,
+// RETURN) of the board's colour buffer; and glReadPixels of colour and
+// depth read back through the server. Each is compared with OSMesa on 1, 2 and 4
 // rasterizers at 32 and 16 bits a pixel.
 #include <gtest/gtest.h>
 
@@ -64,6 +65,40 @@ TEST_P(PixelPictureTest, MatchesTheReference) {
 
 INSTANTIATE_TEST_SUITE_P(Scenes, PixelPictureTest,
                          ::testing::Combine(::testing::ValuesIn(kScenes), ::testing::ValuesIn(kMachines)), RowName);
+
+// --- accumulation ----------------------------------------------------------------
+constexpr std::uint32_t kAccum = 0x100, kLoad = 0x101, kReturn = 0x102, kMult = 0x103, kAdd = 0x104;
+
+Call Accum(std::uint32_t op, float value) { return C("Accum", {op, glx::F(value)}); }
+Calls Frame(float dx, float r, float g, float b) {
+    return Primitive(kTriangles, {{30 + dx, 30, 0, r, g, b}, {110 + dx, 40, 0, r, g, b}, {60 + dx, 150, 0, r, g, b}});
+}
+Calls ClearColour() { return {C("Clear", {kColorBufferBit})}; }
+
+// Motion blur: three frames of a moving triangle, each cleared and drawn
+// and added to the accumulation buffer at a third, then returned.
+Calls MotionBlur() {
+    Calls c = With(Start(), {C("ReadBuffer", {0x404})});
+    c = With(c, With(Frame(0, 1, 0.2f, 0), {Accum(kLoad, 1.0f / 3)}));
+    c = With(c, With(With(ClearColour(), Frame(40, 0, 1, 0.4f)), {Accum(kAccum, 1.0f / 3)}));
+    c = With(c, With(With(ClearColour(), Frame(80, 0.2f, 0, 1)), {Accum(kAccum, 1.0f / 3)}));
+    return With(c, {Accum(kReturn, 1.0f)});
+}
+// LOAD then MULT, ADD and RETURN with a factor above one (clamped).
+Calls AccumArithmetic() {
+    Calls c = With(Start(), {C("ReadBuffer", {0x404})});
+    c = With(c, With(Frame(0, 0.8f, 0.4f, 0.2f), {Accum(kLoad, 1.0f), Accum(kMult, 0.5f), Accum(kAdd, 0.25f)}));
+    return With(c, With(ClearColour(), {Accum(kReturn, 1.5f)}));
+}
+
+const Scene kAccumScenes[] = {
+    {"accum_motion_blur", MotionBlur, 3, 30, "a third of each frame, rounded on both; triangle edges"},
+    {"accum_arithmetic", AccumArithmetic, 3, 30, "scaled and offset values, clamped; triangle edges"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Accum, PixelPictureTest,
+                         ::testing::Combine(::testing::ValuesIn(kAccumScenes), ::testing::ValuesIn(kMachines)),
+                         RowName);
 
 // --- read pixels -------------------------------------------------------------------
 constexpr std::uint32_t kDepthComponent = 0x1902, kUnsignedShort = 0x1403;

@@ -58,6 +58,7 @@ struct Gl {
     void (*PixelZoom)(GLfloat, GLfloat) = nullptr;
     void (*CopyPixels)(GLint, GLint, GLsizei, GLsizei, GLenum) = nullptr;
     void (*ReadBuffer)(GLenum) = nullptr;
+    void (*Accum)(GLenum, GLfloat) = nullptr;
     void (*ReadPixels)(GLint, GLint, GLsizei, GLsizei, GLenum, GLenum, void*) = nullptr;
 
     bool load(std::string* error) {
@@ -94,6 +95,7 @@ struct Gl {
         l.get(PixelZoom, "glPixelZoom");
         l.get(CopyPixels, "glCopyPixels");
         l.get(ReadBuffer, "glReadBuffer");
+        l.get(Accum, "glAccum");
         l.get(ReadPixels, "glReadPixels");
         if (!l.ok()) return false;
         lib = l.handle();
@@ -136,6 +138,7 @@ bool Run(const Gl& g, const Call& c) {
     else if (r == "DrawPixels") g.DrawPixels(w.at(0), w.at(1), w.at(2), w.at(3), c.image.data());
     else if (r == "PixelZoom") g.PixelZoom(f[0], f[1]);
     else if (r == "ReadBuffer") g.ReadBuffer(w.at(0));
+    else if (r == "Accum") g.Accum(w.at(0), Float(w.at(1)));
     else if (r == "CopyPixels")
         g.CopyPixels(static_cast<GLint>(w.at(0)), static_cast<GLint>(w.at(1)), w.at(2), w.at(3), w.at(4));
     else return false;
@@ -172,7 +175,9 @@ bool RunReference(const Calls& calls, int width, int height, std::vector<std::ui
                   After after) {
     Gl& g = gl();
     if (!g.load(error)) return false;
-    OSMesaContext ctx = g.CreateContextExt(OSMESA_RGBA, 16, 0, 0, nullptr);
+    // 16-bit depth as the board's; an accumulation buffer of 16 bits a
+    // channel as the server's.
+    OSMesaContext ctx = g.CreateContextExt(OSMESA_RGBA, 16, 0, 16, nullptr);
     if (ctx == nullptr) {
         *error = "OSMesaCreateContextExt failed";
         return false;
