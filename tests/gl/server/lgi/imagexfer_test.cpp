@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "3d/queue.h"
+#include "3d/pixelpath.h"
 #include "context/image.h"
 #include "image_double.h"
 #include "lgi_fixture.h"
@@ -260,6 +261,25 @@ TEST_F(ImageXferTest, DepthWordsOfSixteenBitsReadAsWindowZ) {
     ULONG got = 0;
     _NGetRow(&depth.b, 0, 0, 1, &got);
     EXPECT_GE(got, 0xFFFFF0u);
+}
+
+// Read pixels of a 16-bit board depth buffer: the direct read and the
+// pixel path (taken while colour mapping is on) give the same depths.
+TEST_F(ImageXferTest, DepthReadsAgreeOnBothPaths) {
+    BoardBuffer depth(GLBUFFER_DEPTH, BMF_16BPP);
+    depth.b.bitsPerPixel = 16;
+    GLBuffer* ap[2] = {&depth.b, nullptr};
+    N_BindBuffers(1, ap);
+    ctx_->dirty = 0;
+    ServeReads([](ULONG, LONG x, LONG) { return _NDepthWord16(x == 105 ? 0x800000u : 0xFC0000u); }, 2);
+    for (ULONG mapColour : {0u, 1u}) {
+        *pulAttr(ctx_, N_ATTR_MAP_COLOUR) = mapColour;
+        std::uint16_t aus[2] = {};
+        N_ReadPixels(5, 7, 2, 1, N_PIXFMT_DEPTH, N_PIXTYPE_USHORT, aus);
+        EXPECT_NEAR(aus[0], 0x8000, 2) << mapColour;
+        EXPECT_NEAR(aus[1], 0xFC00, 2) << mapColour;
+    }
+    *pulAttr(ctx_, N_ATTR_MAP_COLOUR) = 0;
 }
 
 // Copies go between the colour buffers of one set; the stereo mode names
