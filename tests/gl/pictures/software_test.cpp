@@ -38,7 +38,8 @@ const Scene kScenes[] = {
 //   stippled lines more);
 // - depth: the destination depth is read back from the board, but the
 //   board carries out none of the colour write's packets under the depth
-//   test (about 300 unexecuted packets, nothing drawn).
+//   test (command word 0x220A420, which no row of the board's executor
+//   takes: about 300 unexecuted packets, nothing drawn).
 const Scene kNotYetDrawn[] = {
     {"depth_less", [] { return Depth(kLess); }, 3, 40, "16-bit depth on both; the crossing line of two planes"},
     {"depth_greater", [] { return Depth(kGreater); }, 3, 40, "as depth_less"},
