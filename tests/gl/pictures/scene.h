@@ -74,4 +74,15 @@ glx::Bytes Encode(const Call& call);
 // or a call has no reference here.
 std::vector<std::uint32_t> Reference(const Calls& calls, int width, int height, std::string* error);
 
+// glReadPixels after the calls (packing alignment 4, the default): the
+// image as OSMesa returns it, cjPixel bytes a pixel, rows bottom first;
+// empty (with *error set) as Reference.
+struct ReadRequest {
+    int x, y, width, height;
+    std::uint32_t format, type;
+};
+std::size_t ReadRowBytes(const ReadRequest& read, std::size_t cjPixel);
+std::vector<std::uint8_t> ReferenceRead(const Calls& calls, int width, int height, const ReadRequest& read,
+                                        std::size_t cjPixel, std::string* error);
+
 }  // namespace pictures
