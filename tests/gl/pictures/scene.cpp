@@ -126,7 +126,7 @@ bool Run(const Gl& g, const Call& c) {
     else if (r == "Bitmap")
         g.Bitmap(w.at(0), w.at(1), Float(w.at(2)), Float(w.at(3)), Float(w.at(4)), Float(w.at(5)), c.image.data());
     else if (r == "DrawPixels") g.DrawPixels(w.at(0), w.at(1), w.at(2), w.at(3), c.image.data());
-    else return false;
+    else return RunPointCall(c);
     return true;
 }
 
