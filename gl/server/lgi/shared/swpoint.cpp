@@ -118,7 +118,7 @@ PointCall Setup(N_Context* pctx, N_Pipe* pipe) {
     const LONG slot = _NFirstDrawSlot(pctx);
     call.pColourBuf = slot >= 0 ? &pctx->buffers[slot] : nullptr;
     call.pDepthBuf = call.bDepth ? &pctx->buffers[kDepthSlot] : nullptr;
-    if (call.bTexture) {
+    if (call.bTexture && c.span.pTexLod != nullptr) {
         // Points sample level 0 with the magnification filter: a lambda
         // below every switch-over point chooses it.
         N_TexLod* lod = c.span.pTexLod;

@@ -29,6 +29,8 @@ struct Frag {
     float r, g, b, a;
     ULONG z;
     float s, t, q;
+    float dstR, dstG, dstB, dstA;
+    ULONG dstPacked;
 };
 struct Row {
     std::vector<Frag> f;
@@ -44,7 +46,8 @@ void CaptureRow(N_Context*, N_Pipe* pipe) {
     Row r{{}, c.pCurPrim, gPointRecord ? static_cast<const N_SpanPoint*>(c.pCurPrim)->row : -1};
     for (LONG i = 0; i < sp.count; ++i)
         r.f.push_back({sp.pX[i], sp.pY[i], sp.pMask[i], sp.pRed[i], sp.pGreen[i], sp.pBlue[i], sp.pAlpha[i],
-                       sp.pDepth[i], sp.pS[i], sp.pT[i], sp.pQ[i]});
+                       sp.pDepth[i], sp.pS[i], sp.pT[i], sp.pQ[i], sp.pDstRed[i], sp.pDstGreen[i],
+                       sp.pDstBlue[i], sp.pDstAlpha[i], sp.pDstPacked[i]});
     gRows.push_back(std::move(r));
 }
 
@@ -374,43 +377,89 @@ TEST_F(SwPointTest, AlphaFillFlatAndRampInBothDirections) {
 // (board or host), under blending or the alpha test.
 TEST_F(SwPointTest, AlphaFillFollowsTheTrianglesAlphaPlane) {
     Start(0);
-    const LONG w[3][3] = {{10, 10, 0}, {90, 30, 0}, {40, 70, 0}};
-    const float col[3][5] = {{0, 0, 0, 0.0f, 0}, {0, 0, 0, 1.0f, 0}, {0, 0, 0, 0.5f, 0}};
-    // The plane through the three alphas.
-    const double det = (w[1][0] - w[0][0]) * (w[2][1] - w[0][1]) - (w[2][0] - w[0][0]) * (w[1][1] - w[0][1]);
-    const double dadx = ((col[1][3] - col[0][3]) * (w[2][1] - w[0][1]) - (col[2][3] - col[0][3]) * (w[1][1] - w[0][1])) / det;
-    const double dady = ((col[2][3] - col[0][3]) * (w[1][0] - w[0][0]) - (col[1][3] - col[0][3]) * (w[2][0] - w[0][0])) / det;
-    auto plane = [&](LONG x, LONG y) { return col[0][3] + dadx * (x - w[0][0]) + dady * (y - w[0][1]); };
-    const std::pair<const char*, ULONG> modes[] = {{"blending, no alpha buffer", 0x81 | 0x2000},
-                                                   {"blending, board alpha buffer", 0x89 | 0x2000},
-                                                   {"blending, host alpha buffer", 0x289 | 0x2000},
-                                                   {"alpha test", 0x81 | 0x4000}};
-    for (const auto& [what, mode] : modes) {
-        for (ULONG order = 0; order < 2; ++order) {
-            SCOPED_TRACE(testing::Message() << what << (order ? ", vertices turned" : ""));
-            gRows.clear();
-            pipe_->mode = mode;
-            N_SpanTri tri{};
-            for (int i = 0; i < 3; ++i) {
-                const int k = order ? 2 - i : i;
-                tri.v[i].pWindow = w[k];
-                tri.v[i].pColour = col[k];
-                tri.v[i].invQ = 1.0f;
-            }
-            c_->pCurPrim = &tri;
-            pipe_->next[N_STAGE_SPAN_RASTER] = _NSpanColorSmooth;
-            N_SwScreen screen{640, 480, 0, 0};
-            _NSwRasterTriangle(ctx_, pipe_, screen);
-            c_->pCurPrim = nullptr;
-            ASSERT_GT(gRows.size(), 10u);
-            for (const Row& r : gRows)
-                for (std::size_t i = 0; i < r.f.size(); ++i) {
-                    const LONG x = r.f[0].x + static_cast<LONG>(i), y = r.f[0].y;
-                    // The rasteriser samples each pixel half a pixel on.
-                    EXPECT_NEAR(r.f[i].a, plane(x, y), 1e-4) << x << "," << y;
+    for (const bool bMirror : {false, true}) {
+        // The middle vertex right of the long edge, then left of it (the
+        // ramp then runs from the span's last fragment backwards).
+        const LONG w[3][3] = {{bMirror ? 90 : 10, 10, 0}, {bMirror ? 10 : 90, 30, 0}, {bMirror ? 60 : 40, 70, 0}};
+        const float col[3][5] = {{0, 0, 0, 0.0f, 0}, {0, 0, 0, 1.0f, 0}, {0, 0, 0, 0.5f, 0}};
+        // The plane through the three alphas.
+        const double det = (w[1][0] - w[0][0]) * (w[2][1] - w[0][1]) - (w[2][0] - w[0][0]) * (w[1][1] - w[0][1]);
+        const double dadx = ((col[1][3] - col[0][3]) * (w[2][1] - w[0][1]) - (col[2][3] - col[0][3]) * (w[1][1] - w[0][1])) / det;
+        const double dady = ((col[2][3] - col[0][3]) * (w[1][0] - w[0][0]) - (col[1][3] - col[0][3]) * (w[2][0] - w[0][0])) / det;
+        auto plane = [&](LONG x, LONG y) { return col[0][3] + dadx * (x - w[0][0]) + dady * (y - w[0][1]); };
+        const std::pair<const char*, ULONG> modes[] = {{"blending, no alpha buffer", 0x81 | 0x2000},
+                                                       {"blending, board alpha buffer", 0x89 | 0x2000},
+                                                       {"blending, host alpha buffer", 0x289 | 0x2000},
+                                                       {"alpha test", 0x81 | 0x4000}};
+        for (const auto& [what, mode] : modes) {
+            for (ULONG order = 0; order < 2; ++order) {
+                SCOPED_TRACE(testing::Message() << what << (order ? ", vertices turned" : "") << (bMirror ? ", mirrored" : ""));
+                gRows.clear();
+                pipe_->mode = mode;
+                N_SpanTri tri{};
+                for (int i = 0; i < 3; ++i) {
+                    const int k = order ? 2 - i : i;
+                    tri.v[i].pWindow = w[k];
+                    tri.v[i].pColour = col[k];
+                    tri.v[i].invQ = 1.0f;
                 }
+                c_->pCurPrim = &tri;
+                pipe_->next[N_STAGE_SPAN_RASTER] = _NSpanColorSmooth;
+                N_SwScreen screen{640, 480, 0, 0};
+                _NSwRasterTriangle(ctx_, pipe_, screen);
+                c_->pCurPrim = nullptr;
+                ASSERT_GT(gRows.size(), 10u);
+                for (const Row& r : gRows)
+                    for (std::size_t i = 0; i < r.f.size(); ++i) {
+                        const LONG x = r.f[0].x + static_cast<LONG>(i), y = r.f[0].y;
+                        // Each fragment takes the plane at its own pixel.
+                        EXPECT_NEAR(r.f[i].a, plane(x, y), 1e-4) << x << "," << y;
+                    }
+            }
         }
     }
+}
+
+// Blending and the logic operation read the destination under each row of
+// a point (here from a host colour buffer and its host alpha buffer).
+TEST_F(SwPointTest, BlendedPointsReadTheDestinationUnderEachRow) {
+    Start(0);
+    static ULONG pixels[40 * 30];
+    static BYTE alpha[40 * 30];
+    for (ULONG i = 0; i < 40 * 30; ++i) {
+        pixels[i] = 0x00010203u * (i % 50) + (i << 24);
+        alpha[i] = static_cast<BYTE>(i * 7);
+    }
+    GLBuffer colour{}, alphaBuf{};
+    BindHostBuffer(colour, pixels, GLBUFFER_BACK_LEFT, 32, 40, 30);
+    BindHostBuffer(alphaBuf, alpha, GLBUFFER_ALPHA, 8, 40, 30);
+    N_SetStateBlockAttrWord(N_ATTR_DRAW_BUFFER, 4);  // back left
+    ctx_->val.cDrawBuffers = 1;
+    ctx_->val.drawSlots[0] = 1;
+    ctx_->val.alphaSlots[0] = -1;
+    Size(4);
+    Load({{38, 20, 0, 1, 1, 1, 1}, {5, 5, 0, 1, 1, 1, 1}});
+    for (ULONG mode : {N_MODE_FRAGMENTS | 0x80 | N_MODE_BLEND, ULONG{N_MODE_LOGIC_OP}}) {
+        SCOPED_TRACE(mode);
+        gRows.clear();
+        pipe_->mode = mode;
+        _NSwRenderSquarePoints(ctx_, pipe_);
+        // The first point is cut to the window's 40 columns.
+        ASSERT_EQ(All().size(), 4u * 3 + 4u * 4);
+        for (const Frag& f : All()) {
+            const ULONG v = pixels[f.y * 40 + f.x];
+            EXPECT_EQ(f.dstPacked, v) << f.x << "," << f.y;
+            if (mode & N_MODE_BLEND)
+                EXPECT_EQ(std::make_tuple(f.dstR, f.dstG, f.dstB),
+                          std::make_tuple(float((v >> 16) & 0xFF), float((v >> 8) & 0xFF), float(v & 0xFF)));
+        }
+    }
+    // Without either, nothing is read.
+    gRows.clear();
+    c_->span.pDstPacked[0] = 0xDEADu;
+    pipe_->mode = N_MODE_FRAGMENTS;
+    _NSwRenderSquarePoints(ctx_, pipe_);
+    EXPECT_EQ(gRows.back().f[0].dstPacked, 0xDEADu);
 }
 
 // The selector's choice: the square stage, or the antialiased stage of the
