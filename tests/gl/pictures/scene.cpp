@@ -100,6 +100,7 @@ Gl& gl() {
 
 // Runs one call; false when the reference has no such call.
 bool Run(const Gl& g, const Call& c) {
+    if (RunPointCall(c)) return true;  // the point scenes' own calls
     const auto& w = c.words;
     float f[4] = {};
     for (std::size_t i = 0; i < w.size() && i < 4; ++i) f[i] = Float(w[i]);
@@ -126,7 +127,7 @@ bool Run(const Gl& g, const Call& c) {
     else if (r == "Bitmap")
         g.Bitmap(w.at(0), w.at(1), Float(w.at(2)), Float(w.at(3)), Float(w.at(4)), Float(w.at(5)), c.image.data());
     else if (r == "DrawPixels") g.DrawPixels(w.at(0), w.at(1), w.at(2), w.at(3), c.image.data());
-    else return RunPointCall(c);
+    else return false;
     return true;
 }
 
