@@ -449,9 +449,10 @@ TEST_F(SwPointTest, BlendedPointsReadTheDestinationUnderEachRow) {
         for (const Frag& f : All()) {
             const ULONG v = pixels[f.y * 40 + f.x];
             EXPECT_EQ(f.dstPacked, v) << f.x << "," << f.y;
-            if (mode & N_MODE_BLEND)
+            if (mode & N_MODE_BLEND) {
                 EXPECT_EQ(std::make_tuple(f.dstR, f.dstG, f.dstB),
                           std::make_tuple(float((v >> 16) & 0xFF), float((v >> 8) & 0xFF), float(v & 0xFF)));
+            }
         }
     }
     // Without either, nothing is read.
