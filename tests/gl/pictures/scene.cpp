@@ -110,6 +110,7 @@ Gl& gl() {
 
 // Runs one call; false when the reference has no such call.
 bool Run(const Gl& g, const Call& c) {
+    if (RunPointCall(c)) return true;  // the point scenes' own calls
     const auto& w = c.words;
     float f[4] = {};
     for (std::size_t i = 0; i < w.size() && i < 4; ++i) f[i] = Float(w[i]);

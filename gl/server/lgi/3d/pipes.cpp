@@ -185,9 +185,10 @@ void vFragmentPart(N_Context* pctx, N_Pipe* pipe, ULONG code, N_StageList* l) {
 void vRasterPart(N_Context* pctx, N_Pipe* pipe, ULONG code, N_StageList* l) {
     const ULONG mode = pipe->mode;
     if (!bPolygon(code)) {
-        // The line stages read float colour entries; polygon outlines have
-        // them converted before the outline walker runs.
-        if (bLine(code) && !bPolygon(pipe->pCommonPipeData->code)) l->Add(N_STAGE_FLOAT_COLOUR);
+        // The line and point stages read float colour entries; polygon
+        // outlines and vertices have them converted before they run.
+        if ((bLine(code) || code == N_PRIM_POINTS) && !bPolygon(pipe->pCommonPipeData->code))
+            l->Add(N_STAGE_FLOAT_COLOUR);
         vSet(N_STAGE_RENDER, _NSwRasterStage(pctx, pipe, code));
         l->Add(N_STAGE_RENDER);
         if (bLine(code) && fAttr(pctx, 86) > 1.0f) l->Add(N_STAGE_WIDE_LINE);
