@@ -117,18 +117,26 @@ void N_Clear(ULONG flMask, LONG x, LONG y, LONG cx, LONG cy, ULONG bUseContext, 
     if (flClip != 0) _NValidate(pctx, flClip);
 
     const bool bIndexMode = *pulAttr(pctx, N_ATTR_COLOUR_INDEX_MODE) == 1;
+    // The write masks apply to a clear as to any drawing: the colour (or
+    // index) bits the mask leaves alone keep their values, a depth buffer
+    // whose mask is off is not cleared.
+    _NValDrawBuffer(pctx);
+    _NValWriteMasks(pctx);
+    const ULONG ulKeep = bUseContext == 1 ? pctx->val.colourMaskNot : 0u;
+    const bool bColourWritten = bUseContext != 1 || pctx->val.colourMask != 0;
     for (const MaskSlot& ms : kColourSlots) {
         GLBuffer* pBuffer = pctx->buffers[ms.iSlot].pBuffer;
-        if (!(flMask & ms.flMask) || pBuffer == nullptr) continue;
+        if (!(flMask & ms.flMask) || pBuffer == nullptr || !bColourWritten) continue;
         ULONG ul = ulValue;
         if (bUseContext == 1)
             ul = bIndexMode ? static_cast<ULONG>(__glXWordFloat(*pulAttr(pctx, N_ATTR_CLEAR_INDEX)))
                             : _NPackedClearColour(pctx, pBuffer);
-        _NClearRectSplit(pBuffer, x, y, cx, cy, ulNClearColourValue(pBuffer->bitsPerPixel, ul));
+        _NClearRectMasked(pBuffer, x, y, cx, cy, ulNClearColourValue(pBuffer->bitsPerPixel, ul), ulKeep);
     }
 
     N_BoundBuffer& depth = pctx->buffers[kDepthSlot];
-    if ((flMask & 0x900u) && depth.pBuffer != nullptr) {
+    const bool bDepthWritten = bUseContext != 1 || *pulAttr(pctx, N_ATTR_DEPTH_MASK) != 0;
+    if ((flMask & 0x900u) && depth.pBuffer != nullptr && bDepthWritten) {
         const float fDepth = __glXWordFloat(*pulAttr(pctx, N_ATTR_CLEAR_DEPTH));
         ULONG ulDepth = ulNClearDepthValue(fDepth, depth.pBuffer->bitsPerPixel, bUseContext, ulValue);
         // A depth buffer narrower than 24 bits holds the render functions'
