@@ -119,6 +119,7 @@ class RectsThroughServer : public glsrv_client::GLServerInProgramTest,
         vnx::miniport::MachineConfig cfg;
         cfg.rasterizers = GetParam().rasterizers;
         cfg.boards = GetParam().boards;
+        cfg.memoryClass = 2;
         if (cfg.boards == 2) cfg.boardConfig.flags |= BCF_DUAL_MONITOR;
         ASSERT_NO_FATAL_FAILURE(Boot(cfg, bpp));
         other_ = vnx::process::create("other");
@@ -478,6 +479,142 @@ TEST_P(BitmapsThroughServer, InvalidRasterPositionNoMoveAndLongBitmaps) {
     EXPECT_EQ(Drawn(colour, &cPackets), want);
     EXPECT_GE(cPackets, 5u);
 }
+
+// A pixel zoom sends bitmaps down the general pixel path; zoom does not
+// apply to bitmaps, so the same pixels are drawn, and their colour is the
+// raster colour rounded to the nearest level as on the direct path (0.5 is
+// 128, not 127).
+TEST_P(BitmapsThroughServer, ZoomedBitmapsDrawTheSamePixelsInTheRoundedColour) {
+    const BitmapImage b = MakeBitmap(37, 6, 4);
+    std::map<Pixel, int> want;
+    AddBitmapPixels(&want, b, 60.5f, 100.5f, 0, 0);
+    ASSERT_NO_FATAL_FAILURE(Render(glx::Stream({glx::Render("PixelZoom", {F(2.0f), F(3.0f)}),
+                                                glx::Render("Color3fv", {F(0.5f), F(0.25f), F(1.0f)}),
+                                                RasterPos(60.5f, 100.5f), Bitmap(b.w, b.h, 0, 0, 40, 0, b.bits)})));
+    EXPECT_EQ(Error(), 0u);
+    std::map<Pixel, int> drawn;
+    std::set<ULONG> colours;
+    const auto q = Packets();
+    for (std::size_t r = 0; r < q.size(); ++r)
+        for (const DecodedPacket& p : q[r]) {
+            ASSERT_EQ(p.command & 0xF, 0u);
+            ASSERT_GE(p.wordsPerPrimitive, 2u);
+            for (std::size_t k = 0; k < p.primitives; ++k) {
+                const Pixel px = PixelOf(p.vertex(k, 0));
+                if (!Draws(static_cast<int>(r), p, px.first, px.second) || !Visible(px.first, px.second)) continue;
+                ++drawn[px];
+                colours.insert(p.primitive(k)[0]);
+            }
+        }
+    EXPECT_EQ(drawn, want);
+    // Alpha 1.0 is 255 in the top byte.
+    EXPECT_EQ(colours, std::set<ULONG>{0xFF8040FFu});
+    EXPECT_EQ(RasterPosition()[0], 100.5f);
+}
+
+// --- pixel rectangles -----------------------------------------------------------------------------
+
+// GL's zoom rule along one axis: the pixels whose centres lie in
+// [r + n z, r + (n + 1) z) take element n (mirrored for negative z).
+std::vector<std::pair<LONG, LONG>> ZoomedCells(float r, float z, LONG n) {
+    std::vector<std::pair<LONG, LONG>> out;  // (pixel, element)
+    for (LONG e = 0; e < n; ++e) {
+        const float a = r + static_cast<float>(e) * z, b = r + static_cast<float>(e + 1) * z;
+        const float lo = std::min(a, b), hi = std::max(a, b);
+        for (LONG p = static_cast<LONG>(std::floor(lo)) - 1; p <= static_cast<LONG>(std::ceil(hi)) + 1; ++p)
+            if (p + 0.5f >= lo && p + 0.5f < hi) out.push_back({p, e});
+    }
+    return out;
+}
+
+class PixelsThroughServer : public RectsThroughServer {};
+
+// DrawPixels under the pixel zoom through the pixel pipe (luminance data
+// with the alpha test on, which the direct path does not take), across a
+// window above the application's: every point packet's colour word and
+// position against GL's zoom rule, each visible pixel drawn once, at most
+// 400 points a packet.
+TEST_P(PixelsThroughServer, ZoomedDrawPixelsFollowGLsZoomRule) {
+    const LONG w = 7, h = 4;
+    std::vector<BYTE> image(w * h);
+    for (LONG i = 0; i < w * h; ++i) image[i] = static_cast<BYTE>(17 * i + 3);
+    struct Zoom {
+        float zx, zy;
+    };
+    for (const Zoom& z : {Zoom{1.0f, 1.0f}, Zoom{2.0f, 3.0f}, Zoom{3.0f, 0.5f}, Zoom{1.5f, 2.0f}, Zoom{30.0f, 1.0f}}) {
+        SCOPED_TRACE(testing::Message() << z.zx << " x " << z.zy);
+        const float rx = 45.0f, ry = 99.0f;
+        ASSERT_NO_FATAL_FAILURE(Render(glx::Stream({glx::Render("PixelZoom", {F(z.zx), F(z.zy)}), RasterPos(rx, ry),
+                                                    Enable(0x0BC0), glx::Render("AlphaFunc", {0x0207, F(0.0f)}),
+                                                    ImageRequest("DrawPixels", {w, h, 0x1909, GL_UNSIGNED_BYTE_}, image)})));
+        EXPECT_EQ(Error(), 0u);
+        std::map<Pixel, ULONG> want;
+        for (const auto& [wy, row] : ZoomedCells(ry, z.zy, h))
+            for (const auto& [wx, col] : ZoomedCells(rx, z.zx, w)) {
+                const LONG x = glsrv_client::kWindow.left + wx, y = glsrv_client::kWindow.bottom - 1 - wy;
+                const ULONG l = image[static_cast<std::size_t>(row * w + col)];
+                if (Visible(x, y)) want[{x, y}] = (l << 16) | (l << 8) | l;
+            }
+        std::map<Pixel, ULONG> drawn;
+        const auto q = Packets();
+        for (std::size_t r = 0; r < q.size(); ++r)
+            for (const DecodedPacket& p : q[r]) {
+                ASSERT_EQ(p.command & 0xF, 0u) << std::hex << p.command;
+                ASSERT_GE(p.wordsPerPrimitive, 2u);
+                EXPECT_LE(p.primitives, 400u);
+                for (std::size_t k = 0; k < p.primitives; ++k) {
+                    const Pixel px = PixelOf(p.vertex(k, 0));
+                    if (!Draws(static_cast<int>(r), p, px.first, px.second) || !Visible(px.first, px.second)) continue;
+                    EXPECT_EQ(drawn.count(px), 0u) << px.first << "," << px.second << " twice";
+                    drawn[px] = p.primitive(k)[0] & 0xFFFFFFu;
+                }
+            }
+        EXPECT_EQ(drawn, want);
+        ASSERT_NO_FATAL_FAILURE(Render(Enable(0x0BC0, false)));
+    }
+}
+
+// CopyPixels onto a rectangle that overlaps its source, in both
+// directions and under a zoom: the result is the source as it was before
+// the copy, placed by GL's zoom rule.
+// (Disabled until the image transfers of the GL layer stand: the direct
+// copy and the pipe's reads go through them.)
+TEST_P(PixelsThroughServer, DISABLED_OverlappingCopiesReadTheSourceAsItWas) {
+    struct Case {
+        float dx, dy, zx, zy;
+    };
+    const LONG sx = 30, sy = 60, w = 40, h = 20;
+    for (const Case& c : {Case{33, 63, 1, 1}, Case{27, 57, 1, 1}, Case{30, 61, 1, 1}, Case{31, 60, 2, 1}, Case{28, 62, 1, 2}}) {
+        SCOPED_TRACE(testing::Message() << c.dx << "," << c.dy << " zoom " << c.zx << "," << c.zy);
+        ASSERT_NO_FATAL_FAILURE(Paint(kAround, 5));
+        const auto before = Screen(kAround);
+        ASSERT_NO_FATAL_FAILURE(Render(glx::Stream({glx::Render("PixelZoom", {F(c.zx), F(c.zy)}), RasterPos(c.dx, c.dy),
+                                                    glx::Render("CopyPixels", {sx, sy, w, h, GL_COLOR_})})));
+        EXPECT_EQ(Error(), 0u);
+        const auto at = [&](LONG wx, LONG wy) {
+            return before[IndexIn(kAround, glsrv_client::kWindow.left + wx, glsrv_client::kWindow.bottom - 1 - wy)] & 0xFFFFFFu;
+        };
+        std::map<Pixel, ULONG> want;
+        for (const auto& [wy, row] : ZoomedCells(c.dy, c.zy, h))
+            for (const auto& [wx, col] : ZoomedCells(c.dx, c.zx, w))
+                want[{glsrv_client::kWindow.left + wx, glsrv_client::kWindow.bottom - 1 - wy}] = at(sx + col, sy + row);
+        const auto after = Screen(kAround);
+        int cWrong = 0;
+        for (LONG y = kAround.top; y < kAround.bottom; ++y)
+            for (LONG x = kAround.left; x < kAround.right; ++x) {
+                const std::size_t i = IndexIn(kAround, x, y);
+                const auto it = want.find({x, y});
+                const ULONG v = it != want.end() && Visible(x, y) ? it->second : before[i] & 0xFFFFFFu;
+                if ((after[i] & 0xFFFFFFu) != v && ++cWrong < 40)
+                    ADD_FAILURE() << x << "," << y << ": " << std::hex << after[i] << " not " << v;
+            }
+        EXPECT_EQ(cWrong, 0);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Boards, PixelsThroughServer,
+                         ::testing::Values(vnx::test::kSolo, vnx::test::kDuo, vnx::test::kQuad, vnx::test::kSplitDuo),
+                         vnx::test::BoardModelName);
 
 // At 16 bits a pixel the colour word holds 7 bits a channel (0x7F7F7F): a
 // colour mask keeps the channels it leaves off, red included.
