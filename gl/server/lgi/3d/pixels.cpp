@@ -70,13 +70,14 @@ bool bPixelsDrawn(N_Context* pctx, ULONG ulToken) {
 
 // A plane, stencil or other ancillary buffer: host buffers are cleared in
 // software, board buffers by the rectangle fill.
-void vClearAncillary(N_BoundBuffer& slot, LONG x, LONG y, LONG cx, LONG cy, ULONG ulValue) {
+// A board buffer keeps the bits ulKeep names (a stencil write mask).
+void vClearAncillary(N_BoundBuffer& slot, LONG x, LONG y, LONG cx, LONG cy, ULONG ulValue, ULONG ulKeep = 0) {
     if (slot.pBuffer->memoryKind == GLBUFFER_MEMORY_HOST) {
         const auto x1 = static_cast<LONG>(std::min<std::int64_t>(std::int64_t{x} + cx, INT32_MAX));
         const auto y1 = static_cast<LONG>(std::min<std::int64_t>(std::int64_t{y} + cy, INT32_MAX));
         _NClearHostRect(&slot, x, y, x1, y1, ulValue);
     } else {
-        _NClearRectSplit(slot.pBuffer, x, y, cx, cy, ulValue);
+        _NClearRectMasked(slot.pBuffer, x, y, cx, cy, ulValue, ulKeep);
     }
 }
 
@@ -158,10 +159,13 @@ void N_Clear(ULONG flMask, LONG x, LONG y, LONG cx, LONG cy, ULONG bUseContext, 
 
     if ((flMask & 0x400u) && pctx->buffers[kAccumSlot].pBuffer != nullptr) _NClearAccum(ulValue);
 
+    // The stencil write mask: the bits it leaves off keep their values; a
+    // mask of none clears nothing.
     N_BoundBuffer& stencil = pctx->buffers[kStencilSlot];
-    if ((flMask & 0x200u) && stencil.pBuffer != nullptr)
+    const ULONG ulStencilKeep = bUseContext == 1 ? ~*pulAttr(pctx, N_ATTR_STENCIL_MASK) & 0xFFu : 0u;
+    if ((flMask & 0x200u) && stencil.pBuffer != nullptr && ulStencilKeep != 0xFFu)
         vClearAncillary(stencil, x, y, cx, cy,
-                        bUseContext == 1 ? *pulAttr(pctx, N_ATTR_CLEAR_STENCIL) : ulValue);
+                        bUseContext == 1 ? *pulAttr(pctx, N_ATTR_CLEAR_STENCIL) : ulValue, ulStencilKeep);
 }
 
 void N_DrawPixels(LONG cx, LONG cy, ULONG ulFormat, ULONG ulType, const void* pvPixels) {

@@ -114,7 +114,7 @@ class RectsThroughServer : public glsrv_client::GLServerInProgramTest,
                            public ::testing::WithParamInterface<BoardModel> {
   public:
     void SetUp() override { ASSERT_NO_FATAL_FAILURE(StartOn(32)); }
-    void StartOn(ULONG bpp) {
+    void StartOn(ULONG bpp, bool bIndex = false) {
         bpp_ = bpp;
         vnx::miniport::MachineConfig cfg;
         cfg.rasterizers = GetParam().rasterizers;
@@ -127,7 +127,13 @@ class RectsThroughServer : public glsrv_client::GLServerInProgramTest,
             vnx::process::Scope as(other_);
             ASSERT_NE(vnx::windows::create(r), nullptr);
         }
+        if (bIndex) {
+            // The index formats follow the four offered at first.
+            Cmd(GLCMD_SETFORMATCOUNT, 0, {12});
+            cFormats_ = 12;
+        }
         const ULONG iFormat = FindFormat([&](const PIXELFORMATDESCRIPTOR& p) {
+            if (bIndex) return p.iPixelType == PFD_TYPE_COLORINDEX && p.cColorBits == 8;
             return (p.dwFlags & PFD_DOUBLEBUFFER) == 0 && (p.dwFlags & PFD_STEREO) == 0 &&
                    p.iPixelType == PFD_TYPE_RGBA && p.cColorBits == (bpp >= 24 ? 24 : bpp) && p.cDepthBits > 0;
         });
@@ -665,6 +671,33 @@ TEST_P(RectsAt16Bits, ColourMaskKeepsTheChannelsItLeavesOff) {
             }
         EXPECT_EQ(cWrong, 0);
     }
+}
+
+// The stencil write mask: a stencil clear keeps the stencil bits the mask
+// leaves off (the keep-mask program, the value's written bits and the kept
+// bits as its constants), a mask of none sends nothing.
+TEST_P(RectsThroughServer, StencilMaskKeepsTheBitsItLeavesOff) {
+    for (const ULONG mask : {0xFFu, 0x05u, 0x00u}) {
+        SCOPED_TRACE(mask);
+        ASSERT_NO_FATAL_FAILURE(Render(glx::Stream({glx::Render("ClearStencil", {0x0Eu}), glx::Render("StencilMask", {mask}),
+                                                    glx::Render("Clear", {GL_STENCIL_BUFFER_BIT_})})));
+        EXPECT_EQ(Error(), 0u);
+        std::size_t cPackets = 0;
+        for (const auto& packets : Packets())
+            for (const DecodedPacket& p : packets) {
+                if ((p.command & 0xF) != 6) continue;
+                ++cPackets;
+                if (mask == 0xFFu) {
+                    EXPECT_EQ(p.constants, std::vector<std::uint32_t>{0x0Eu});
+                } else {
+                    EXPECT_EQ(p.command, 0x2205026u);
+                    EXPECT_EQ(p.constants, (std::vector<std::uint32_t>{0x0Eu & mask, ~mask & 0xFFu}));
+                }
+            }
+        if (mask == 0) EXPECT_EQ(cPackets, 0u);
+        else EXPECT_GT(cPackets, 0u);
+    }
+    ASSERT_NO_FATAL_FAILURE(Render(glx::Render("StencilMask", {0xFFu})));
 }
 
 INSTANTIATE_TEST_SUITE_P(Boards, RectsAt16Bits, ::testing::Values(vnx::test::kSolo, vnx::test::kQuad),
