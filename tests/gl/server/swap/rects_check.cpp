@@ -119,6 +119,9 @@ class RectsThroughServer : public glsrv_client::GLServerInProgramTest,
         vnx::miniport::MachineConfig cfg;
         cfg.rasterizers = GetParam().rasterizers;
         cfg.boards = GetParam().boards;
+        // Pages of 256 KB: with 128 KB pages the display driver finds no
+        // room for the render programs' 128 x 128 scratch pixmap beside this
+        // window's buffers, and the general pixel paths would draw nothing.
         cfg.memoryClass = 2;
         if (cfg.boards == 2) cfg.boardConfig.flags |= BCF_DUAL_MONITOR;
         ASSERT_NO_FATAL_FAILURE(Boot(cfg, bpp));
