@@ -106,6 +106,9 @@ void _NClearAccum(ULONG ulValue);
 // Fill a rectangle of a bound board-memory buffer, or of the depth buffer
 // (kz2/kzclear.cpp).
 void _NClearRectSplit(const GLBuffer* pBuffer, LONG x, LONG y, LONG cx, LONG cy, ULONG ulValue);
+// The same fill keeping the bits ulKeep names in every pixel (a colour or
+// index write mask that leaves some bits alone); ulKeep 0 is the plain fill.
+void _NClearRectMasked(const GLBuffer* pBuffer, LONG x, LONG y, LONG cx, LONG cy, ULONG ulValue, ULONG ulKeep);
 void _NClearRect(N_BoundBuffer* pSlot, LONG x, LONG y, LONG cx, LONG cy, ULONG ulValue,
                  ULONG ulExtra);
 // The software clear of a host-memory buffer (3d/hostclear.cpp).

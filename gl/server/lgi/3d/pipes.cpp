@@ -146,7 +146,10 @@ bool bModePart(N_Context* pctx, N_Pipe* pipe, ULONG code, N_StageList* l, bool b
     const N_BoardFacts board = _NBoardFactsOf(pctx);
     const ULONG draw = ulAttr(pctx, N_ATTR_DRAW_BUFFER);
     if (board.stereoPages && (draw == 3 || draw == 12 || pctx->pHw->stereo == 0)) l->Add(N_STAGE_STEREO_HALVES);
-    if (pctx->cClipRects > 1 && pctx->multiRect == 1) l->Add(N_STAGE_RECTANGLES);
+    // The raster position is valid wherever the clip volume holds it, also
+    // where another window covers its pixel: it is not cut by the window's
+    // clip rectangles.
+    if (pctx->cClipRects > 1 && pctx->multiRect == 1 && code != N_PRIM_RASTER_POS) l->Add(N_STAGE_RECTANGLES);
 
     N_PrimDispatch& pd = *pipe->pCommonPipeData->pDispatch;
     N_StageFn pfnRender = pd.pfnSelector != nullptr ? pd.pfnSelector(pctx, pipe) : nullptr;
