@@ -556,7 +556,9 @@ ULONG kz2_ConstructKzUcode(N_HwRecord* hwRecord, kzRenderProg* program, ULONG fl
             return (y << 16) | (x & 0xFFFFu);
         };
         program->clipMin = corner(pul != nullptr ? pul[0] : 0);
-        program->clipMax = corner(pul != nullptr ? pul[1] : 0);
+        // The packed rectangle's far corner lies just outside it; the
+        // program's clip maximum is the last pixel inside.
+        program->clipMax = kzLastPixelOf(program->clipMin, corner(pul != nullptr ? pul[1] : 0), &program->clipMin);
     } else {
         const LONG cx = b.ppdev != nullptr ? plGLScreenSize(b.ppdev)[0] : 0;
         const LONG cy = b.ppdev != nullptr ? plGLScreenSize(b.ppdev)[1] : 0;

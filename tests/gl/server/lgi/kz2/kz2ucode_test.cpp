@@ -112,7 +112,8 @@ TEST_F(Kz2UcodeTest, DefaultProgramWordForWord) {
     EXPECT_EQ(prog_.header, 0x02103025u);
     EXPECT_EQ(prog_.surface, kColourPid);
     EXPECT_EQ(hw()->batchCount, N_BATCH_PRIMS);
-    EXPECT_EQ(Image(), (WordList{0x02103025u, 0, kColourPid, 0x10360348u, (10u << 16) | 5u, (100u << 16) | 200u}));
+    // The clip pair: the packed rectangle's first and last pixels.
+    EXPECT_EQ(Image(), (WordList{0x02103025u, 0, kColourPid, 0x10360348u, (10u << 16) | 5u, (99u << 16) | 199u}));
     EXPECT_EQ(prog_.image.w[KZ_IMG_PRIM_WORDS], 6u);
     EXPECT_EQ(prog_.image.w[KZ_IMG_UNIT28], 1u);
     EXPECT_EQ(prog_.image.w[KZ_IMG_UNIT27], 1u);
@@ -379,7 +380,8 @@ TEST_F(Kz2UcodeTest, AccumulationProgram) {
     EXPECT_EQ(prog_.dataAttr, 6u);
     EXPECT_EQ(Words(), (WordList{0x10360348u, 0x10380388u}));
     EXPECT_EQ(prog_.clipMin, ((10u + 32) << 16) | (5 + 16));
-    EXPECT_EQ(prog_.clipMax, ((100u + 32) << 16) | (200 + 16));
+    // The packed far corner (100, 200) lies just outside: the last pixel in.
+    EXPECT_EQ(prog_.clipMax, ((99u + 32) << 16) | (199 + 16));
     // Alpha writes off: two pids, one write.
     ctx_->enableWord = 0x1000000;
     ASSERT_EQ(kzConstructRenderProgAccum(hw(), &prog_, 1), 1u);
@@ -858,6 +860,29 @@ TEST_F(Kz2UcodeTest, WindowClipStage) {
     EXPECT_EQ(Words().size(), 1u);
     ctx_->clipType = 0;
     ctx_->clipControl = 0;
+}
+
+// The program's clip pair from the context's one packed rectangle: its
+// top-left pixel and the last pixel inside (the packed far corner lies just
+// outside), each moved by the surface origin; a rectangle without pixels
+// gives a pair no pixel lies in.
+TEST_F(Kz2UcodeTest, ClipPairHoldsTheRectanglesLastPixel) {
+    colour_.buf.x = 16;
+    colour_.buf.y = 32;
+    struct Case {
+        ULONG lo, hi, min, max;
+    } const cases[] = {
+        {(10u << 16) | 5u, (100u << 16) | 200u, (42u << 16) | 21u, (131u << 16) | 215u},
+        {(25u << 16) | 37u, (26u << 16) | 38u, (57u << 16) | 53u, (57u << 16) | 53u},  // one pixel
+        {(25u << 16) | 37u, (25u << 16) | 90u, 0x00010001u, 0u},                      // no rows
+    };
+    for (const Case& c : cases) {
+        ctx_->pulPackedClip[0] = c.lo;
+        ctx_->pulPackedClip[1] = c.hi;
+        ASSERT_EQ(Build(), 1u);
+        EXPECT_EQ(prog_.clipMin, c.min) << std::hex << c.lo;
+        EXPECT_EQ(prog_.clipMax, c.max) << std::hex << c.hi;
+    }
 }
 
 }  // namespace
