@@ -471,6 +471,7 @@ const Scene kStageScenes[] = {
     {"logic_nand", LogicOp<0x150E>, 0, 48, "flat colours; edges"},
     {"logic_set", LogicOp<0x150F>, 0, 48, "flat colours; edges"},
     {"colour_mask", ColourMask, 3, 48, "the backdrop's interpolation"},
+    {"depth_mask", DepthMask, 3, 40, "as depth_less"},
     {"dither", Dither, 3, 24, "as smooth_triangles"},
     {"stencil_never", StencilFunc<kNever>, 0, 48, "flat colours; the marks' edges", kStencilBuffer},
     {"stencil_less", StencilFunc<kLess>, 0, 48, "flat colours; the marks' edges", kStencilBuffer},
@@ -484,6 +485,7 @@ const Scene kStageScenes[] = {
      kStencilBuffer},
     {"stencil_zero_replace_keep", StencilOps<kZero, kReplace, kKeep>, 0, 96, "flat colours; edges of four passes",
      kStencilBuffer},
+    {"stencil_masks", StencilMasks, 0, 64, "flat colours; edges of three passes", kStencilBuffer},
     {"light_one", LightOne, 3, 96, "Gouraud colours per vertex; the grid's shared edges"},
     {"light_several", LightSeveral, 3, 96, "as light_one"},
     {"light_two_sided", LightTwoSided, 3, 96, "as light_one"},
@@ -518,14 +520,6 @@ const Scene kStageScenes32[] = {
 //   an alpha buffer): the tables multiply colours by the alpha buffer's
 //   byte, which the model reads as a plain number, not as an alpha
 //   (render3d.h, "Limits");
-// - depth_mask at 32 bits: with depth writes off the depth compare
-//   delivers into a fifth work register, which spills into the shared
-//   scratch pixmap; that pixmap's pid is the screen's own (the staging
-//   surface lies in the screen's space), so the depth word lands on the
-//   window's pixel (16 bits: the spill lands in a pixel the colour write
-//   overwrites);
-// - stencil_masks: the generator writes every stencil bit whatever the
-//   stencil write mask (only a mask of 0 is followed);
 // - textures: the level's pid names its space without a pixel format
 //   (0x0001), and nothing the texture load wrote is found there: the
 //   texel fetches read 0.
@@ -536,8 +530,6 @@ const Scene kNotYetDrawn[] = {
      kAlphaBuffer},
     {"blend_src_alpha_saturate_one_alpha_buffer", Blend<kSrcAlphaSaturate, kOne>, 3, 48, "the backdrop's alpha",
      kAlphaBuffer},
-    {"depth_mask", DepthMask, 3, 40, "as depth_less"},
-    {"stencil_masks", StencilMasks, 0, 64, "flat colours; edges of three passes", kStencilBuffer},
     {"texture_nearest_modulate", Texture<kNearest, kNearest, kRepeat, kModulate>, 3, 64, "texel edges"},
     {"texture_linear_modulate", Texture<kLinear, kLinear, kRepeat, kModulate>, 3, 64, "filter weights"},
     {"texture_nearest_decal", Texture<kNearest, kNearest, kRepeat, kDecal>, 3, 64, "texel edges"},

@@ -184,7 +184,8 @@ TEST_F(Kz2UcodeTest, DepthTestByFunction) {
     ctx_->enableWord = 0x10 | 0x800000;
     Attr(119) = 1;
     ASSERT_EQ(Build(), 1u);
-    EXPECT_EQ(kzuR(Words()[0]), 13u + 2) << "the fifth work register spills to the scratch pixmap";
+    EXPECT_EQ(kzuR(Words()[0]), KZU_pr0 + 11) << "the texture's second register: nothing spills";
+    EXPECT_EQ(prog_.pidCount, 1u) << "one pid word: the colour and depth pixmaps, no scratch pixmap";
     // Points: the depth load kind of the raised code.
     ASSERT_EQ(Build(0x8000, 5), 1u);
     EXPECT_EQ(prog_.dataAttr, 15u);
@@ -216,6 +217,21 @@ TEST_F(Kz2UcodeTest, StencilAndAlphaTests) {
     EXPECT_EQ(w[5], W(0x09, spx, spx, ref) | clip | ifcc0 | 0x80000000u) << "increment by the masked reference";
     EXPECT_EQ(w[6], W(0x08, spx, ref, 0) | clip | ifcc0 | 0x40000000u) << "replace where the tests pass";
     EXPECT_EQ(w[7], 0x30360348u | 0x40000000u) << "colour under both codes";
+    // A write mask keeping bits 0 and 1: the value the fragment started with
+    // goes aside into the texture's first register, and after the updates
+    // its kept bits come back.
+    *pulAttr(ctx_, N_ATTR_STENCIL_MASK) = 0xFC;
+    ASSERT_EQ(Build(), 1u);
+    const WordList masked = Words();
+    const ULONG keep = 35, T3 = 10;
+    EXPECT_EQ(prog_.constants[3], 0xFCu);
+    ASSERT_EQ(masked.size(), 12u);
+    EXPECT_EQ(masked[0], W(0x08, T3, spx, 0) | clip);
+    EXPECT_EQ(masked[8], W(0x00, T1, spx, keep) | clip);
+    EXPECT_EQ(masked[9], W(0x05, T3, T3, keep) | clip);
+    EXPECT_EQ(masked[10], W(0x01, spx, T1, T3) | clip);
+    EXPECT_EQ(masked[11], 0x30360348u | 0x40000000u);
+    *pulAttr(ctx_, N_ATTR_STENCIL_MASK) = 0xFF;
 
     // Alpha test on a layout without alpha: the current alpha as a constant.
     ctx_->enableWord = 0x4000;
