@@ -520,9 +520,10 @@ const Scene kStageScenes32[] = {
 //   an alpha buffer): the tables multiply colours by the alpha buffer's
 //   byte, which the model reads as a plain number, not as an alpha
 //   (render3d.h, "Limits");
-// - textures: the level's pid names its space without a pixel format
-//   (0x0001), and nothing the texture load wrote is found there: the
-//   texel fetches read 0.
+// - textures: a level lives in a texture tile, and the pid its packets
+//   name is the tile's (bit 6 and the tile's size and place in bits 7-12);
+//   the board model addresses no tile pids yet, so the texel fetches read
+//   texels the load never wrote (0).
 const Scene kNotYetDrawn[] = {
     {"blend_dst_alpha_one_minus_dst_alpha", Blend<kDstAlpha, kOneMinusDstAlpha>, 3, 48, "the backdrop's alpha",
      kAlphaBuffer},
