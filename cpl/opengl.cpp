@@ -1,7 +1,10 @@
-// The OpenGL calls of the support page's test, looked up in the system
-// OpenGL library. The library is not part of the system yet: until it is,
-// the look-up fails and SystemOpenGL answers null.
+// The OpenGL calls of the support page's test: the pixel-format calls are
+// the graphics interface's own, the context and string calls are looked up
+// in the system OpenGL library; while that library is missing SystemOpenGL
+// answers null.
 #include "opengl.h"
+
+#include "platform/gdi.h"
 
 namespace qrncp {
 
@@ -26,9 +29,9 @@ const OpenGL* SystemOpenGL() {
     // installed while the applet is loaded is found.
     HMODULE module = LoadLibraryA("opengl32.dll");
     if (module == nullptr) return nullptr;
-    found = Resolve(module, "ChoosePixelFormat", &gl.ChoosePixelFormat) &&
-            Resolve(module, "SetPixelFormat", &gl.SetPixelFormat) &&
-            Resolve(module, "wglCreateContext", &gl.wglCreateContext) &&
+    gl.ChoosePixelFormat = ChoosePixelFormat;
+    gl.SetPixelFormat = SetPixelFormat;
+    found = Resolve(module, "wglCreateContext", &gl.wglCreateContext) &&
             Resolve(module, "wglMakeCurrent", &gl.wglMakeCurrent) &&
             Resolve(module, "wglDeleteContext", &gl.wglDeleteContext) &&
             Resolve(module, "glGetString", &gl.glGetString);

@@ -1,7 +1,8 @@
-// The OpenGL calls of the support page's test, reached through the system
-// OpenGL library (which loads the board's client driver). While that
-// library is not installed, SystemOpenGL answers null and the test's set-up
-// fails, so the test button does nothing, as with any OpenGL set-up failure.
+// The OpenGL calls of the support page's test: the graphics interface's
+// pixel-format calls and the system OpenGL library's context and string
+// calls (the library loads the board's client driver). While that library
+// is not installed, SystemOpenGL answers null and the test's set-up fails,
+// so the test button does nothing, as with any OpenGL set-up failure.
 #pragma once
 
 #include "platform/ui.h"

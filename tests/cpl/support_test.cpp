@@ -1,8 +1,10 @@
-// The support page's OpenGL test: while the system OpenGL library is not
-// installed the set-up fails and the test button does nothing; with an
+// The support page's OpenGL test: through the system OpenGL library and the
+// board's client driver, the server's own strings; where the display offers
+// no pixel format the set-up fails and the test button does nothing; with an
 // OpenGL of the test's own, the set-up's calls, the three reports and the
 // clean-up when the page goes.
 #include <cstring>
+#include <thread>
 
 #include "applet_fixture.h"
 #include "opengl.h"
@@ -69,13 +71,40 @@ protected:
         });
         return vnx::ui::take_message_boxes();
     }
+    // Boots a board of that many rasterizers with room for the GL server's
+    // buffers and runs the real test.
+    void ExpectServersStrings(int rasterizers, const std::string& renderer) {
+        Boot(MachineOf(Board{"", rasterizers, 1, 2}), cpltest::Mode(640, 480, 16));
+        ASSERT_NE(qrncp::SystemOpenGL(), nullptr) << "the system OpenGL library";
+        // The control panel's thread of its own, which ends with the run
+        // (its end detaches it from the client driver), as a thread of a
+        // process that ends does.
+        std::vector<vnx::ui::MessageBoxRecord> boxes;
+        std::thread panel([&] { boxes = Test(); });
+        panel.join();
+        EXPECT_EQ(ready_, 1);
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].text, "Trelwick OpenGL accelerator is installed!\n\nVendor:\t   Trelwick Inc.\nRenderer:\t   " +
+                                     renderer + "\nVersion:\t   1.0 2.94\n");
+        EXPECT_EQ(boxes[0].type, MB_ICONINFORMATION | MB_OK);
+    }
     int ready_ = -1;
 };
 
-// Without the system OpenGL library the set-up fails: Test does nothing.
-TEST_F(SupportTest, WithoutOpenGLTheTestDoesNothing) {
-    Boot(MachineOf(Board{"Quad", 4, 1, 2}));
-    ASSERT_EQ(qrncp::SystemOpenGL(), nullptr) << "the system OpenGL library is installed now";
+// The real road: the graphics interface chooses a format of the GL server,
+// the system OpenGL library makes a context through the client driver, and
+// the strings are the server's answers for this board.
+TEST_F(SupportTest, ReportsTheServersStringsThroughTheClientDriver) {
+    ExpectServersStrings(1, "Vornix Solo");
+}
+TEST_F(SupportTest, ReportsTheQuadsRenderer) { ExpectServersStrings(4, "Vornix Quad"); }
+
+// Where the display offers no pixel format (no room for the 3D buffers
+// beside a 1024x768 16-bit screen on this memory) the set-up fails: Test
+// does nothing.
+TEST_F(SupportTest, WithoutAPixelFormatTheTestDoesNothing) {
+    Boot(MachineOf(Board{"Quad", 4, 1, 1}));
+    ASSERT_NE(qrncp::SystemOpenGL(), nullptr) << "the system OpenGL library";
     EXPECT_TRUE(Test().empty());
     EXPECT_EQ(ready_, 0);
 }

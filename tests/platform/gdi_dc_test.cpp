@@ -193,6 +193,63 @@ TEST_F(GdiTest, ExtEscapeRefusesBadSizes) {
     EXPECT_TRUE(drv_->clientCalls.empty());
 }
 
+// ChoosePixelFormat among the display's formats: the required bits and
+// the pixel type rule formats out; then double buffering and stereo as
+// asked, enough colour bits (the nearest count), then depth, stencil, alpha
+// and accumulation bits (none when none are asked for), then the lower
+// number.
+TEST_F(GdiTest, ChoosePixelFormatTakesTheBestMatch) {
+    auto format = [](DWORD flags, BYTE type, BYTE colour, BYTE depth, BYTE stencil = 0, BYTE alpha = 0) {
+        PIXELFORMATDESCRIPTOR p{};
+        p.nSize = sizeof p;
+        p.nVersion = 1;
+        p.dwFlags = flags;
+        p.iPixelType = type;
+        p.cColorBits = colour;
+        p.cDepthBits = depth;
+        p.cStencilBits = stencil;
+        p.cAlphaBits = alpha;
+        return p;
+    };
+    constexpr DWORD kWin = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL, kDb = PFD_DOUBLEBUFFER;
+    drv_->pixelFormats = {
+        format(kWin, PFD_TYPE_RGBA, 16, 0),                      // 1
+        format(kWin | kDb, PFD_TYPE_RGBA, 16, 16),               // 2
+        format(kWin | kDb, PFD_TYPE_RGBA, 24, 16, 8),            // 3
+        format(kWin, PFD_TYPE_RGBA, 24, 16),                     // 4
+        format(kWin | kDb | PFD_STEREO, PFD_TYPE_RGBA, 24, 16),  // 5
+        format(kWin, PFD_TYPE_COLORINDEX, 8, 16),                // 6
+        format(PFD_DRAW_TO_WINDOW | PFD_SUPPORT_GDI, PFD_TYPE_RGBA, 24, 0),  // 7
+        format(kWin | kDb, PFD_TYPE_RGBA, 24, 16, 0, 8),         // 8
+    };
+    struct Row {
+        const char* what;
+        PIXELFORMATDESCRIPTOR request;
+        INT chosen;
+    };
+    const Row rows[] = {
+        {"the applet's request: single-buffered, 24 colour, 16 depth", format(0x24, PFD_TYPE_RGBA, 24, 16), 4},
+        {"double-buffered with depth", format(kWin | kDb, PFD_TYPE_RGBA, 24, 16), 8},
+        {"double-buffered with stencil", format(kWin | kDb, PFD_TYPE_RGBA, 24, 16, 8), 3},
+        {"double-buffered with alpha", format(kWin | kDb, PFD_TYPE_RGBA, 24, 16, 0, 8), 8},
+        {"16 colour bits are enough", format(kWin | kDb, PFD_TYPE_RGBA, 16, 16), 2},
+        {"more colour than any offers", format(kWin, PFD_TYPE_RGBA, 32, 0), 4},
+        {"no depth asked: the format without", format(kWin, PFD_TYPE_RGBA, 16, 0), 1},
+        {"stereo", format(kWin | kDb | PFD_STEREO, PFD_TYPE_RGBA, 24, 16), 5},
+        {"double buffering either way", format(kWin | PFD_DOUBLEBUFFER_DONTCARE, PFD_TYPE_RGBA, 24, 16), 4},
+        {"colour index", format(kWin, PFD_TYPE_COLORINDEX, 8, 0), 6},
+        {"GDI drawing", format(PFD_DRAW_TO_WINDOW | PFD_SUPPORT_GDI, PFD_TYPE_RGBA, 24, 0), 7},
+        {"to a bitmap: none draws there", format(PFD_DRAW_TO_BITMAP | PFD_SUPPORT_OPENGL, PFD_TYPE_RGBA, 24, 0), 0},
+    };
+    HDC hdc = MakeDC(app_);
+    vnx::process::Scope as(app_);
+    for (const Row& row : rows) EXPECT_EQ(ChoosePixelFormat(hdc, &row.request), row.chosen) << row.what;
+    SetLastError(0);
+    EXPECT_EQ(ChoosePixelFormat(hdc, nullptr), 0);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    drv_->pixelFormats.clear();
+}
+
 // The pixel-format calls reach the driver in the server for the caller;
 // the device context keeps a format the driver accepted.
 TEST_F(GdiTest, PixelFormatCallsReachTheDriver) {

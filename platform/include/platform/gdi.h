@@ -62,6 +62,10 @@ VNX_PLATFORM_API INT ExtEscape(HDC hdc, INT iEscape, INT cjInput, LPCSTR lpInDat
 // handed at most the descriptor's 40 bytes. 0 on failure.
 VNX_PLATFORM_API INT DescribePixelFormat(HDC hdc, INT iPixelFormat, UINT nBytes,
                                          PIXELFORMATDESCRIPTOR* ppfd);
+// The pixel format of the device context's display that best matches the
+// request (gdi/choose.cpp has the rules); 0 when none offers what the
+// request requires or the request is null (ERROR_INVALID_PARAMETER).
+VNX_PLATFORM_API INT ChoosePixelFormat(HDC hdc, const PIXELFORMATDESCRIPTOR* ppfd);
 // DrvSetPixelFormat with the device context's window (none for a display
 // device context); on success the device context keeps the format.
 VNX_PLATFORM_API BOOL SetPixelFormat(HDC hdc, INT iPixelFormat, const PIXELFORMATDESCRIPTOR* ppfd);

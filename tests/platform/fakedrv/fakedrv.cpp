@@ -1,6 +1,7 @@
 // The engine tests' display driver (see fakedrv.h).
 #include "fakedrv.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/engine.h"
@@ -205,8 +206,14 @@ BOOL SwapBuffers(SURFOBJ* pso, WNDOBJ* pwo) {
 LONG DescribePixelFormat(DHPDEV, LONG iPixelFormat, ULONG cjpfd, PIXELFORMATDESCRIPTOR* ppfd) {
     gState.clientCalls.push_back(
         ClientCall("DrvDescribePixelFormat", static_cast<ULONG>(iPixelFormat), nullptr, 0, cjpfd, ppfd));
-    Fill(ppfd, cjpfd, 0xD0);
-    return 7;
+    const auto& formats = gState.pixelFormats;
+    if (formats.empty()) {
+        Fill(ppfd, cjpfd, 0xD0);
+        return 7;
+    }
+    if (iPixelFormat >= 1 && static_cast<size_t>(iPixelFormat) <= formats.size() && ppfd != nullptr)
+        std::memcpy(ppfd, &formats[iPixelFormat - 1], std::min<size_t>(cjpfd, sizeof *ppfd));
+    return static_cast<LONG>(formats.size());
 }
 
 DRVFN gTable[] = {

@@ -88,10 +88,13 @@ struct FakeDrv {
     bool failRealizeBrush = false;
     bool realizeWithoutMemory = false;  // DrvRealizeBrush answers TRUE without allocating
     // DrvEscape writes the output with bytes 0xE0, 0xE1, ... and answers
-    // escapeAnswer; DrvDescribePixelFormat writes 0xD0... and answers 7;
-    // DrvSetPixelFormat answers setPixelFormatAnswer.
+    // escapeAnswer; DrvDescribePixelFormat writes 0xD0... and answers 7,
+    // or, when pixelFormats is not empty, describes format n from its entry
+    // n - 1 and answers their count; DrvSetPixelFormat answers
+    // setPixelFormatAnswer.
     ULONG escapeAnswer = 0;
     BOOL setPixelFormatAnswer = TRUE;
+    std::vector<PIXELFORMATDESCRIPTOR> pixelFormats;
 };
 
 typedef FakeDrv* (*PFN_FakeDrvState)(void);
