@@ -34,23 +34,7 @@ const GLCLTPROCTABLE* DrvSetContext(HDC hdc, DHGLRC dhglrc, PFN_SETPROCTABLE pfn
 
 namespace {
 
-constexpr int kStripVertices = 64;
-constexpr int kStrips = 16;
-constexpr int kVertices = kStripVertices * kStrips;
-
-// The application's calls, through a table of entry points.
-template <class Color, class Normal, class Vertex, class Begin, class End>
-void DrawStrips(Begin begin, End end, Color color, Normal normal, Vertex vertex) {
-    for (int s = 0; s < kStrips; ++s) {
-        begin(5u);  // GL_TRIANGLE_STRIP
-        for (int k = 0; k < kStripVertices; ++k) {
-            color(0.5f, 0.25f, 0.125f + static_cast<float>(k) / 512.0f);
-            normal(0.0f, 0.6f, 0.8f);
-            vertex(static_cast<float>(k * 8), static_cast<float>(s * 40 + (k & 1) * 32), 0.0f);
-        }
-        end();
-    }
-}
+using litstrips::kVertices;
 
 struct ClientRig {
     std::unique_ptr<vnx::engine::Device> device;
@@ -82,7 +66,7 @@ struct ClientRig {
     }
     void Draw() {
         const GLDispatchTable& t = *gl;
-        DrawStrips([&](GLenum m) { t.Begin(m); }, [&] { t.End(); },
+        litstrips::Draw([&](GLenum m) { t.Begin(m); }, [&] { t.End(); },
                    [&](float r, float g, float b) { t.Color3f(r, g, b); },
                    [&](float x, float y, float z) { t.Normal3f(x, y, z); },
                    [&](float x, float y, float z) { t.Vertex3f(x, y, z); });
@@ -91,12 +75,7 @@ struct ClientRig {
 
 #ifdef VNX_HAVE_OSMESA
 struct MesaRig : MesaLitContext {
-    void Draw() {
-        DrawStrips([](GLenum m) { glBegin(m); }, [] { glEnd(); }, [](float r, float g, float b) { glColor3f(r, g, b); },
-                   [](float x, float y, float z) { glNormal3f(x, y, z); },
-                   [](float x, float y, float z) { glVertex3f(x, y, z); });
-        glFlush();
-    }
+    void Draw() const { DrawStrips(); }
 };
 #endif
 

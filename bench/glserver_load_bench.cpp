@@ -102,14 +102,7 @@ std::unique_ptr<vnx::engine::Device> ServerDevice() {
     auto device = std::make_unique<vnx::engine::Device>(cfg);
     if (!device->load_driver() || !device->enable_pdev() || !device->enable_surface()) return nullptr;
     device->machine().board().set_recording(false);
-    const DWORD pid = vnx::process::create("loader");
-    {
-        vnx::process::Scope as(pid);
-        HDC hdc = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
-        DescribePixelFormat(hdc, 1, 0, nullptr);
-        DeleteDC(hdc);
-    }
-    vnx::process::terminate(pid);
+    glapp::LoadServer();
     return device;
 }
 

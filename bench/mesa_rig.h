@@ -1,8 +1,35 @@
-// The reference the GL benchmarks draw beside: an OSMesa context on a
-// 1024x768 RGBA buffer with a 16-bit depth buffer, llvmpipe on the calling
-// thread only, a pixel-for-unit orthographic view, smooth shading and one
-// light on colour material, the state the lit-strip benchmarks draw under.
+// The lit strips the GL benchmarks draw, and the reference they draw beside:
+// an OSMesa context on a 1024x768 RGBA buffer with a 16-bit depth buffer,
+// llvmpipe on the calling thread only, a pixel-for-unit orthographic view,
+// smooth shading and one light on colour material, the state the lit-strip
+// benchmarks draw under.
 #pragma once
+
+namespace litstrips {
+
+constexpr int kStripVertices = 64;
+constexpr int kStrips = 16;
+constexpr int kVertices = kStripVertices * kStrips;
+constexpr unsigned kTriangleStrip = 5;
+
+// The strips, as an application's calls through a table of entry points:
+// strip s along y = 20 + 28 s (inside a 640x480 window), its vertices 8
+// pixels apart in x and alternating 24 apart in y; the blue varies along a
+// strip.
+template <class Begin, class End, class Color, class Normal, class Vertex>
+void Draw(Begin begin, End end, Color color, Normal normal, Vertex vertex) {
+    for (int s = 0; s < kStrips; ++s) {
+        begin(kTriangleStrip);
+        for (int k = 0; k < kStripVertices; ++k) {
+            color(0.5f, 0.25f, 0.125f + static_cast<float>(k) / 512.0f);
+            normal(0.0f, 0.6f, 0.8f);
+            vertex(static_cast<float>(8 + k * 8), static_cast<float>(20 + s * 28 + (k & 1) * 24), 0.0f);
+        }
+        end();
+    }
+}
+
+}  // namespace litstrips
 
 #ifdef VNX_HAVE_OSMESA
 #include <GL/osmesa.h>
@@ -39,5 +66,14 @@ struct MesaLitContext {
     }
     MesaLitContext(const MesaLitContext&) = delete;
     MesaLitContext& operator=(const MesaLitContext&) = delete;
+
+    // The strips through OSMesa's own entry points, to the end of drawing.
+    void DrawStrips() const {
+        litstrips::Draw([](GLenum m) { glBegin(m); }, [] { glEnd(); },
+                        [](float r, float g, float b) { glColor3f(r, g, b); },
+                        [](float x, float y, float z) { glNormal3f(x, y, z); },
+                        [](float x, float y, float z) { glVertex3f(x, y, z); });
+        glFinish();
+    }
 };
 #endif

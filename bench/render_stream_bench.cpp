@@ -21,28 +21,10 @@
 
 namespace {
 
-constexpr int kStripVertices = 64;
-constexpr int kStrips = 16;
-constexpr int kVertices = kStripVertices * kStrips;
+using litstrips::kVertices;
 
-constexpr std::uint32_t kTriangleStrip = 5, kSmooth = 0x1D01, kProjection = 0x1701, kModelView = 0x1700;
+constexpr std::uint32_t kSmooth = 0x1D01, kProjection = 0x1701, kModelView = 0x1700;
 constexpr std::uint32_t kLighting = 0x0B50, kLight0 = 0x4000, kColorMaterial = 0x0B57;
-
-// The strips both sides draw: strip s along y = 20 + 28 s, its vertices 8
-// pixels apart in x and alternating 24 apart in y; the blue varies along a
-// strip.
-template <class Begin, class End, class Color, class Normal, class Vertex>
-void DrawStrips(Begin begin, End end, Color color, Normal normal, Vertex vertex) {
-    for (int s = 0; s < kStrips; ++s) {
-        begin(kTriangleStrip);
-        for (int k = 0; k < kStripVertices; ++k) {
-            color(0.5f, 0.25f, 0.125f + static_cast<float>(k) / 512.0f);
-            normal(0.0f, 0.6f, 0.8f);
-            vertex(static_cast<float>(8 + k * 8), static_cast<float>(20 + s * 28 + (k & 1) * 24), 0.0f);
-        }
-        end();
-    }
-}
 
 void PutDouble(glx::Bytes& b, double d) {
     std::uint64_t u;
@@ -56,7 +38,6 @@ void Append(glx::Bytes& to, const glx::Bytes& from) { to.insert(to.end(), from.b
 // The state the strips are drawn under, as MesaLitContext sets it (y = 0 at
 // the window's top) in a 640x480 window.
 glx::Bytes SetupStream() {
-    using glx::F;
     glx::Bytes b = glx::Stream({glx::Render("Viewport", {0, 0, 640, 480}), glx::Render("MatrixMode", {kProjection}),
                                 glx::Render("LoadIdentity")});
     glx::Bytes ortho = glx::RawRender(4 + 6 * 8, glx::RenderRow("Ortho").opcode);
@@ -71,25 +52,12 @@ glx::Bytes SetupStream() {
 glx::Bytes StripStream() {
     using glx::F;
     glx::Bytes b;
-    DrawStrips([&](std::uint32_t m) { Append(b, glx::Render("Begin", {m})); },
-               [&] { Append(b, glx::Render("End")); },
-               [&](float r, float g, float bl) { Append(b, glx::Render("Color3fv", {F(r), F(g), F(bl)})); },
-               [&](float x, float y, float z) { Append(b, glx::Render("Normal3fv", {F(x), F(y), F(z)})); },
-               [&](float x, float y, float z) { Append(b, glx::Render("Vertex3fv", {F(x), F(y), F(z)})); });
+    litstrips::Draw([&](std::uint32_t m) { Append(b, glx::Render("Begin", {m})); },
+                    [&] { Append(b, glx::Render("End")); },
+                    [&](float r, float g, float bl) { Append(b, glx::Render("Color3fv", {F(r), F(g), F(bl)})); },
+                    [&](float x, float y, float z) { Append(b, glx::Render("Normal3fv", {F(x), F(y), F(z)})); },
+                    [&](float x, float y, float z) { Append(b, glx::Render("Vertex3fv", {F(x), F(y), F(z)})); });
     return b;
-}
-
-// The first describe of a pixel format makes the display driver load the
-// GL server.
-void LoadServer() {
-    const DWORD pid = vnx::process::create("loader");
-    {
-        vnx::process::Scope as(pid);
-        HDC hdc = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
-        DescribePixelFormat(hdc, 1, 0, nullptr);
-        DeleteDC(hdc);
-    }
-    vnx::process::terminate(pid);
 }
 
 #ifdef VNX_HAVE_OSMESA
@@ -97,12 +65,7 @@ void LoadServer() {
 // down, the strips in its top-left 640x480.
 struct MesaRig : MesaLitContext {
     MesaRig() : MesaLitContext(true) {}
-    void Draw() {
-        DrawStrips([](GLenum m) { glBegin(m); }, [] { glEnd(); }, [](float r, float g, float b) { glColor3f(r, g, b); },
-                   [](float x, float y, float z) { glNormal3f(x, y, z); },
-                   [](float x, float y, float z) { glVertex3f(x, y, z); });
-        glFinish();
-    }
+    void Draw() const { DrawStrips(); }
 };
 #endif
 
@@ -116,7 +79,7 @@ void BM_GLServer_RenderStreamLitStrips(benchmark::State& state) {
         state.SkipWithError("the device did not come up");
         return;
     }
-    LoadServer();
+    glapp::LoadServer();
     glapp::App app(RECTL{0, 0, 640, 480});
     glapp::Thread thread(app);
     MesaRig mesa;

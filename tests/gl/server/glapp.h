@@ -45,6 +45,19 @@ inline Bytes SingleRequest(std::uint8_t opcode, std::vector<std::uint32_t> words
 constexpr std::uint8_t kNewList = 101, kEndList = 102, kGenLists = 104;
 constexpr ULONG kCompile = 0x1300;
 
+// The first describe of a pixel format makes the display driver load the
+// GL server: a process of its own asks it once.
+inline void LoadServer() {
+    const DWORD pid = vnx::process::create("loader");
+    {
+        vnx::process::Scope as(pid);
+        HDC hdc = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
+        DescribePixelFormat(hdc, 1, 0, nullptr);
+        DeleteDC(hdc);
+    }
+    vnx::process::terminate(pid);
+}
+
 class App {
   public:
     // A process of its own with a window at rcl; ok() says whether all of
