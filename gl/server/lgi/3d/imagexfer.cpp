@@ -280,15 +280,6 @@ void _NDirectReadPixels(N_Context* pctx, const N_BoundBuffer* pSlot, LONG x, LON
     }
     // Everything else goes through the pixel path, which reads the board's
     // rows the same way.
-    N_PixelSpan span{};
-    span.kind = N_PRIM_READ_PIXELS;
-    span.format = ulFormat;
-    span.type = ulType;
-    span.pjDest = static_cast<BYTE*>(pvDest);
-    span.cjDestRow = _NPixRowBytes(ulFormat, ulType, static_cast<ULONG>(cx));
-    span.srcX = x;
-    span.srcY = y;
-    span.width = static_cast<ULONG>(cx);
-    span.rows = static_cast<ULONG>(cy);
+    N_PixelSpan span = _NReadPixelsSpan(x, y, cx, cy, ulFormat, ulType, pvDest);
     _NValidateAndDraw(pctx, &span, span.kind, 0);
 }

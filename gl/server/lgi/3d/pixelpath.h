@@ -120,6 +120,10 @@ struct N_PixelSpan {
     ULONG rasterDepth;
 };
 
+// The span of a read-pixels request: cx x cy pixels from window (x, y) into
+// client rows at pvDest (3d/pixels.cpp).
+N_PixelSpan _NReadPixelsSpan(LONG x, LONG y, LONG cx, LONG cy, ULONG format, ULONG type, void* pvDest);
+
 // --- unpack and pack (pixpack.cpp) ------------------------------------------------------------
 // Bytes of one component of a type (bitmap: 0).
 ULONG _NPixTypeBytes(ULONG type);

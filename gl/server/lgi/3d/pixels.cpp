@@ -223,16 +223,7 @@ LONG N_ReadPixels(LONG x, LONG y, LONG cx, LONG cy, ULONG ulFormat, ULONG ulType
     if (cx <= 0 || cy <= 0 || pvDest == nullptr) return -1;
     // The pixel path reads what the board's direct read cannot: colours
     // through the colour maps, and buffers in host memory.
-    N_PixelSpan span{};
-    span.kind = N_PRIM_READ_PIXELS;
-    span.format = ulFormat;
-    span.type = ulType;
-    span.pjDest = static_cast<BYTE*>(pvDest);
-    span.cjDestRow = _NPixRowBytes(ulFormat, ulType, static_cast<ULONG>(cx));
-    span.srcX = x;
-    span.srcY = y;
-    span.width = static_cast<ULONG>(cx);
-    span.rows = static_cast<ULONG>(cy);
+    N_PixelSpan span = _NReadPixelsSpan(x, y, cx, cy, ulFormat, ulType, pvDest);
     if (*pulAttr(pctx, N_ATTR_MAP_COLOUR) != 0) {
         vPixelPath(pctx, &span);
         return -1;
@@ -311,4 +302,18 @@ void N_DrawBitmap(ULONG width, ULONG height, float xorig, float yorig, float xmo
         pulPos[0] = std::bit_cast<ULONG>(__glXWordFloat(pulPos[0]) + xmove);
         pulPos[1] = std::bit_cast<ULONG>(__glXWordFloat(pulPos[1]) + ymove);
     }
+}
+
+N_PixelSpan _NReadPixelsSpan(LONG x, LONG y, LONG cx, LONG cy, ULONG format, ULONG type, void* pvDest) {
+    N_PixelSpan span{};
+    span.kind = N_PRIM_READ_PIXELS;
+    span.format = format;
+    span.type = type;
+    span.pjDest = static_cast<BYTE*>(pvDest);
+    span.cjDestRow = _NPixRowBytes(format, type, static_cast<ULONG>(cx));
+    span.srcX = x;
+    span.srcY = y;
+    span.width = static_cast<ULONG>(cx);
+    span.rows = static_cast<ULONG>(cy);
+    return span;
 }

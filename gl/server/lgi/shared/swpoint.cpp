@@ -147,29 +147,6 @@ void vCommon(const PointCall& call, N_FragSpan& sp, LONG i, ULONG z, const float
     }
 }
 
-// A row of n pixels of a bound buffer from (x, y) as stored (one to four
-// bytes each), zero where the buffer has none: host buffers read in
-// place, board buffers through the layer's row read.
-void vReadRow(const N_BoundBuffer& slot, LONG x, LONG y, LONG n, ULONG* out) {
-    std::fill(out, out + n, 0u);
-    const GLBuffer* pb = slot.pBuffer;
-    if (pb == nullptr) return;
-    if (slot.pjBase == nullptr) {
-        _NGetRow(pb, x, y, n, out);
-        return;
-    }
-    if (y < 0 || y >= pb->cy || slot.bytesPerPixel == 0 || slot.bytesPerPixel > 4) return;
-    const std::size_t cb = slot.bytesPerPixel;
-    const BYTE* pjRow = slot.pjBase + static_cast<std::size_t>(slot.pitch) * static_cast<std::size_t>(y);
-    for (LONG i = 0; i < n; ++i) {
-        const LONG xi = x + i;
-        if (xi < 0 || xi >= pb->cx || (static_cast<std::size_t>(xi) + 1) * cb > slot.pitch) continue;
-        ULONG v = 0;
-        std::memcpy(&v, pjRow + static_cast<std::size_t>(xi) * cb, cb);
-        out[i] = v;
-    }
-}
-
 // The destination values of the row that blending and the logic operation
 // read: the colour as stored and as channels, and the alpha of a board
 // alpha buffer (a host one is stage 74's).
@@ -180,14 +157,8 @@ void vReadDestination(N_Context* pctx, N_Pipe* pipe, const PointCall& call, LONG
     N_FragSpan& sp = pipe->pCommonPipeData->span;
     ULONG* tmp = _NSpanReadRow();
     if (call.pColourBuf != nullptr && call.pColourBuf->pBuffer != nullptr) {
-        vReadRow(*call.pColourBuf, x0, y, n, tmp);
-        for (LONG i = 0; i < n; ++i) {
-            const ULONG v = tmp[i];
-            sp.pDstPacked[i] = v;
-            sp.pDstBlue[i] = static_cast<float>(v & 0xFFu);
-            sp.pDstGreen[i] = static_cast<float>((v >> 8) & 0xFFu);
-            sp.pDstRed[i] = static_cast<float>((v >> 16) & 0xFFu);
-        }
+        _NSwReadRow(*call.pColourBuf, x0, y, n, tmp);
+        _NSwSetDstColours(sp, tmp, n);
     }
     const N_Derived& v = pctx->val;
     const LONG alphaSlot = v.cDrawBuffers > 0 ? v.alphaSlots[0] : -1;
@@ -196,7 +167,7 @@ void vReadDestination(N_Context* pctx, N_Pipe* pipe, const PointCall& call, LONG
         return;
     const N_BoundBuffer& alpha = pctx->buffers[alphaSlot];
     if (alpha.pBuffer == nullptr) return;
-    vReadRow(alpha, x0, y, n, tmp);
+    _NSwReadRow(alpha, x0, y, n, tmp);
     for (LONG i = 0; i < n; ++i) sp.pDstAlpha[i] = static_cast<float>(tmp[i] & 0xFFu) * (1.0f / 255.0f);
 }
 

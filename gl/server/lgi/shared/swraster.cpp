@@ -56,28 +56,6 @@ ULONG ulDepthOf(double z) {
     return static_cast<ULONG>(z);
 }
 
-// A row of n pixels of a bound buffer from (x, y) as stored (one to four
-// bytes each), zero where the buffer has none. Host buffers are read in
-// place; a board buffer through the layer's row read.
-void vReadRow(const N_BoundBuffer& slot, LONG x, LONG y, LONG n, ULONG* out) {
-    std::fill(out, out + n, 0u);
-    const GLBuffer* pb = slot.pBuffer;
-    if (pb == nullptr) return;
-    if (slot.pjBase == nullptr) {
-        _NGetRow(pb, x, y, n, out);
-        return;
-    }
-    if (y < 0 || y >= pb->cy || slot.bytesPerPixel == 0 || slot.bytesPerPixel > 4) return;
-    const LONG cb = static_cast<LONG>(slot.bytesPerPixel);
-    const BYTE* pjRow = slot.pjBase + static_cast<std::size_t>(slot.pitch) * static_cast<std::size_t>(y);
-    for (LONG i = 0; i < n; ++i) {
-        const LONG xi = x + i;
-        if (xi < 0 || xi >= pb->cx || static_cast<std::size_t>(xi + 1) * cb > slot.pitch) continue;
-        ULONG v = 0;
-        std::memcpy(&v, pjRow + static_cast<std::size_t>(xi) * cb, static_cast<std::size_t>(cb));
-        out[i] = v;
-    }
-}
 
 // Reads the destination values the span's later stages need.
 void vReadBack(N_Context* pctx, ULONG mode, N_FragSpan& sp, LONG left, LONG y, LONG n) {
@@ -89,14 +67,8 @@ void vReadBack(N_Context* pctx, ULONG mode, N_FragSpan& sp, LONG left, LONG y, L
     // the pixel as stored.
     if (pColour != nullptr && pColour->pBuffer != nullptr &&
         ((bColour && (mode & kModeBlend)) || (mode & kModeLogicOp))) {
-        vReadRow(*pColour, left, y, n, tmp);
-        for (LONG i = 0; i < n; ++i) {
-            const ULONG v = tmp[i];
-            sp.pDstPacked[i] = v;
-            sp.pDstBlue[i] = static_cast<float>(v & 0xFFu);
-            sp.pDstGreen[i] = static_cast<float>((v >> 8) & 0xFFu);
-            sp.pDstRed[i] = static_cast<float>((v >> 16) & 0xFFu);
-        }
+        _NSwReadRow(*pColour, left, y, n, tmp);
+        _NSwSetDstColours(sp, tmp, n);
     }
     // The alpha buffer that goes with the draw buffer, as validation bound it.
     const N_Derived& v = pctx->val;
@@ -105,18 +77,18 @@ void vReadBack(N_Context* pctx, ULONG mode, N_FragSpan& sp, LONG left, LONG y, L
                                       ? &pctx->buffers[alphaSlot]
                                       : nullptr;
     if ((mode & kModeAlpha) && (mode & kModeAlphaBuffer) && pAlpha != nullptr && pAlpha->pBuffer != nullptr) {
-        vReadRow(*pAlpha, left, y, n, tmp);
+        _NSwReadRow(*pAlpha, left, y, n, tmp);
         for (LONG i = 0; i < n; ++i) sp.pDstAlpha[i] = static_cast<float>(tmp[i] & 0xFFu) * 0.0039215689f;
     }
     const N_BoundBuffer& stencil = pctx->buffers[kStencilSlot];
     if ((mode & kModeStencil) && stencil.pBuffer != nullptr) {
-        vReadRow(stencil, left, y, n, tmp);
+        _NSwReadRow(stencil, left, y, n, tmp);
         for (LONG i = 0; i < n; ++i) sp.pDstStencil[i] = static_cast<BYTE>(tmp[i]);
     }
     // The depth read-back follows the depth test alone.
     const N_BoundBuffer& depth = pctx->buffers[kDepthSlot];
     if ((mode & kModeDepth) && depth.pBuffer != nullptr) {
-        vReadRow(depth, left, y, n, tmp);
+        _NSwReadRow(depth, left, y, n, tmp);
         for (LONG i = 0; i < n; ++i) sp.pDstDepth[i] = tmp[i] & 0xFFFFFFu;
     }
 }
@@ -318,5 +290,35 @@ void _NSwRasterTriangle(N_Context* pctx, N_Pipe* pipe, const N_SwScreen& screen)
         const double xEdge = static_cast<double>(bRight ? right : left) - fxT;
         tri->alphaLongEdge = static_cast<float>(pa.At(xEdge, oy));
         pipe->next[N_STAGE_SPAN_RASTER](pctx, pipe);
+    }
+}
+
+void _NSwReadRow(const N_BoundBuffer& slot, LONG x, LONG y, LONG n, ULONG* out) {
+    std::fill(out, out + n, 0u);
+    const GLBuffer* pb = slot.pBuffer;
+    if (pb == nullptr) return;
+    if (slot.pjBase == nullptr) {
+        _NGetRow(pb, x, y, n, out);
+        return;
+    }
+    if (y < 0 || y >= pb->cy || slot.bytesPerPixel == 0 || slot.bytesPerPixel > 4) return;
+    const LONG cb = static_cast<LONG>(slot.bytesPerPixel);
+    const BYTE* pjRow = slot.pjBase + static_cast<std::size_t>(slot.pitch) * static_cast<std::size_t>(y);
+    for (LONG i = 0; i < n; ++i) {
+        const LONG xi = x + i;
+        if (xi < 0 || xi >= pb->cx || static_cast<std::size_t>(xi + 1) * cb > slot.pitch) continue;
+        ULONG v = 0;
+        std::memcpy(&v, pjRow + static_cast<std::size_t>(xi) * cb, static_cast<std::size_t>(cb));
+        out[i] = v;
+    }
+}
+
+void _NSwSetDstColours(N_FragSpan& sp, const ULONG* pul, LONG n) {
+    for (LONG i = 0; i < n; ++i) {
+        const ULONG v = pul[i];
+        sp.pDstPacked[i] = v;
+        sp.pDstBlue[i] = static_cast<float>(v & 0xFFu);
+        sp.pDstGreen[i] = static_cast<float>((v >> 8) & 0xFFu);
+        sp.pDstRed[i] = static_cast<float>((v >> 16) & 0xFFu);
     }
 }

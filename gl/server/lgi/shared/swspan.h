@@ -57,6 +57,13 @@ void _NInitFragSpan(N_FragSpan* pSpan, N_TexLod* pLod);
 // time.
 ULONG* _NSpanReadRow(void);
 N_PgonLineScratch* _NPgonLineScratch(void);
+// A row of n pixels of a bound buffer from (x, y) as stored (one to four
+// bytes each), zero where the buffer has none: host buffers read in place,
+// board buffers through the layer's row read.
+void _NSwReadRow(const N_BoundBuffer& slot, LONG x, LONG y, LONG n, ULONG* out);
+// The destination colours of n fragments from their pixels as read (blue
+// in bits 0-7, green 8-15, red 16-23): the packed words and each channel.
+void _NSwSetDstColours(N_FragSpan& sp, const ULONG* pul, LONG n);
 
 // --- stage order -----------------------------------------------------------------------------
 // Appends the span stages that follow the rasteriser for a code (kind
