@@ -55,6 +55,11 @@ struct Gl {
     void (*PixelStorei)(GLenum, GLint) = nullptr;
     void (*Finish)() = nullptr;
     void (*DrawBuffer)(GLenum) = nullptr;
+    void (*PointSize)(GLfloat) = nullptr;
+    void (*PolygonMode)(GLenum, GLenum) = nullptr;
+    void (*EdgeFlag)(GLboolean) = nullptr;
+    void (*CullFace)(GLenum) = nullptr;
+    void (*BlendFunc)(GLenum, GLenum) = nullptr;
 
     bool load(std::string* error) {
         if (lib != nullptr) return true;
@@ -87,6 +92,11 @@ struct Gl {
         l.get(PixelStorei, "glPixelStorei");
         l.get(Finish, "glFinish");
         l.get(DrawBuffer, "glDrawBuffer");
+        l.get(PointSize, "glPointSize");
+        l.get(PolygonMode, "glPolygonMode");
+        l.get(EdgeFlag, "glEdgeFlag");
+        l.get(CullFace, "glCullFace");
+        l.get(BlendFunc, "glBlendFunc");
         if (!l.ok()) return false;
         lib = l.handle();
         return true;
@@ -126,6 +136,11 @@ bool Run(const Gl& g, const Call& c) {
     else if (r == "Bitmap")
         g.Bitmap(w.at(0), w.at(1), Float(w.at(2)), Float(w.at(3)), Float(w.at(4)), Float(w.at(5)), c.image.data());
     else if (r == "DrawPixels") g.DrawPixels(w.at(0), w.at(1), w.at(2), w.at(3), c.image.data());
+    else if (r == "PointSize") g.PointSize(f[0]);
+    else if (r == "PolygonMode") g.PolygonMode(w.at(0), w.at(1));
+    else if (r == "EdgeFlagv") g.EdgeFlag((w.at(0) & 0xFFu) != 0 ? GL_TRUE : GL_FALSE);
+    else if (r == "CullFace") g.CullFace(w.at(0));
+    else if (r == "BlendFunc") g.BlendFunc(w.at(0), w.at(1));
     else return false;
     return true;
 }
