@@ -60,6 +60,31 @@ Calls Nudge(Calls calls, float dx, float dy) {
     return calls;
 }
 
+// Points under the depth test, in front of and behind a triangle: single
+// pixels and squares, with a colour each and with one colour for all (the
+// colour in the packet head).
+Calls DepthPoints() {
+    Calls c = With(Start(), {C("Enable", {kDepthTest}), C("DepthFunc", {kLess})});
+    c = With(c, Primitive(kTriangles, {{20, 20, 0, 0.2f, 0.2f, 0.6f}, {240, 40, 0, 0.2f, 0.2f, 0.6f},
+                                       {120, 180, 0, 0.2f, 0.2f, 0.6f}}));
+    for (float size : {1.0f, 5.0f}) {
+        c.push_back(PointSize(size));
+        c.push_back(C("Begin", {kPoints}));
+        for (int i = 0; i < 12; ++i) {
+            const float z = (i % 3 == 0) ? -0.5f : (i % 3 == 1) ? 0.5f : 0.25f;
+            c.push_back(Colour(1.0f, i * 0.08f, size > 1 ? 1.0f : 0.0f));
+            c.push_back(Vertex(30.25f + 18.0f * i, size > 1 ? 60.5f : 100.75f, z));
+        }
+        c.push_back(C("End"));
+    }
+    c.push_back(Colour(0, 1, 0));
+    c.push_back(PointSize(3));
+    c.push_back(C("Begin", {kPoints}));
+    for (int i = 0; i < 12; ++i) c.push_back(Vertex(30.5f + 18.0f * i, 140.5f, i % 2 ? 0.5f : -0.5f));
+    c.push_back(C("End"));
+    return c;
+}
+
 // Front faces counter-clockwise, back faces clockwise: a triangle, a quad
 // and a polygon of each winding, smooth colours.
 Calls Faces() {
@@ -164,6 +189,7 @@ constexpr const char* kSmoothWhy = "coverage weighed differently along the edges
 
 const Scene kScenes[] = {
     {"point_sizes", PointSizes, 0, 0, "aliased points are whole squares: exact"},
+    {"depth_points", DepthPoints, 0, 24, "the triangle's edges"},
     {"front_points_back_lines", [] { return Modes(kPoint, kLine, 1, false, kSmooth); }, 3, 30,
      "outline ends and interpolation along the edges"},
     {"front_lines_back_points", [] { return Modes(kLine, kPoint, 4, false, kFlat); }, 0, 30, "outline ends"},
