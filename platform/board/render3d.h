@@ -1,6 +1,7 @@
 // The board model's 3D rasterizer: how a rasterizer runs a render program
-// per pixel over the polygons (primitive class 5) and lines (classes 1 and
-// 2) of a drawing packet. The comments of this header are the model's
+// per pixel over the polygons (primitive class 5), lines (classes 1 and 2),
+// antialiased lines (classes 3 and 4) and points (classes 0 and 6) of a
+// drawing packet. The comments of this header are the model's
 // definition; exec_3d.cpp (the program and polygons), exec_3d_line.cpp
 // (lines), exec_3d_aaline.cpp (antialiased lines) and exec_3d_point.cpp
 // (points) carry it out through the fragment runner of run3d.h. The instruction word is decoded with the GL server's own description
@@ -183,8 +184,10 @@
 //   the per-lane multiply weighs each channel by it (the source alpha of
 //   the antialiased line's blend). The other registers' third words (a
 //   depth's second end again) are read by nothing. Against OSMesa, whose
-//   coverage is its own sampling of the same rectangle, a pixel differs by
-//   a few levels of coverage (the tolerance of the pictures).
+//   coverage falls off over a pixel from the rectangle's edge outward, a
+//   channel of a blended line differs by up to 17 levels along the edges,
+//   and without blending about one pixel in eight along a line (those
+//   OSMesa's coverage barely reaches) takes the colour there only.
 // - A class 2 antialiased program (kernels 1 and 3: widths below 0.5 and
 //   from 1.5 to 2.5) is not told from a wide line: it draws as a wide line
 //   of width K without coverage, its coverage register read as any other
@@ -212,9 +215,9 @@
 //   same packets the display driver sends: the 2D rows carry them out
 //   (platform/board.h), with the same pixel for a point and the same pixels
 //   for a square whose corners lie on whole pixels (the render functions'),
-//   but the 2D clip pair's maximum excluded.
-//   Limit: a plainly drawn GL point or square loses the clip pair's last
-//   column and row.
+//   but with the 2D packets' clip pair, its maximum excluded: where a
+//   generator's clip pair means its maximum inclusive, a point on that
+//   last column or row is not drawn.
 // - Line stipple: a line packet whose command word carries the stipple
 //   option (0x100, KZU_HDR_STIPPLE) carries each segment's 256-bit stipple
 //   block as the eight words after its constants (the first word bits
