@@ -177,6 +177,29 @@ Calls SmoothLines(float width, std::uint32_t dst) {
     return c;
 }
 
+// The calls with every colour scaled by k.
+Calls Dim(Calls calls, float k) {
+    for (Call& c : calls) {
+        if (c.request != "Color3fv") continue;
+        for (std::uint32_t& w : c.words) {
+            float v;
+            std::memcpy(&v, &w, sizeof v);
+            w = glx::F(v * k);
+        }
+    }
+    return calls;
+}
+
+// Outlines of antialiased lines, blended additively over the dark field
+// (colours low enough for the 16-bit display's sums, as SmoothLines).
+Calls SmoothOutlines() {
+    Calls c = With(Start(), {C("ClearColor", {glx::F(0.125f), glx::F(0.125f), glx::F(0.125f), glx::F(1)}),
+                             C("Clear", {kColorBufferBit}), C("ShadeModel", {kFlat}),
+                             PolygonMode(kFrontAndBack, kLine), C("Enable", {kLineSmooth}), C("Enable", {kBlend}),
+                             C("BlendFunc", {kSrcAlpha, kOne})});
+    return With(c, Dim(Nudge(Faces(), 0.3125f, 0.1875f), 0.7f));
+}
+
 // Antialiased lines: the board counts each pixel's coverage on a 16 x 16
 // grid over the exact rectangle, OSMesa weighs its own way; where the
 // rectangle's edge crosses a pixel a channel differs by up to a sixteenth
@@ -201,6 +224,7 @@ const Scene kScenes[] = {
     {"clipped_outlines", ClippedOutlines, 0, 20, "outline ends"},
     {"smooth_lines_1_add", [] { return SmoothLines(1, kOne); }, 16, 12, kSmoothWhy},
     {"smooth_lines_3_add", [] { return SmoothLines(3, kOne); }, 16, 12, kSmoothWhy},
+    {"smooth_outlines", SmoothOutlines, 16, 12, kSmoothWhy},
     {"smooth_lines_1_opaque", [] { return SmoothLines(1, 0); }, 0, 200, kOpaqueWhy},
 };
 
