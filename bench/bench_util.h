@@ -85,19 +85,24 @@ void run_beside(benchmark::State& state, const Beside& how, Work work, Reference
 }
 
 // A machine of `rasterizers` rasterizers with the display driver loaded by
-// the engine and its surface enabled (1024x768 at `bits` bits a pixel). The
+// the engine and its surface enabled (cx x cy, 1024x768 unless given, at
+// `bits` bits a pixel) on board memory of class `memoryClass` (the GL
+// server offers pixel formats at 32 bits a pixel only where the 3D buffers
+// fit: class 2 at 640x480). The
 // driver is reached through the functions the engine has from it, and the
 // queue calls through the names the loaded driver exports.
 class DriverRig {
 public:
-    DriverRig(int rasterizers, ULONG bits = 32) {
+    DriverRig(int rasterizers, ULONG bits = 32, int memoryClass = vnx::miniport::MachineConfig{}.memoryClass,
+              ULONG cx = 1024, ULONG cy = 768) {
         vnx::miniport::MachineConfig cfg;
         cfg.rasterizers = rasterizers;
+        cfg.memoryClass = memoryClass;
         device_ = std::make_unique<vnx::engine::Device>(cfg);
         DEVMODEW dm{};
         dm.dmSize = sizeof dm;
-        dm.dmPelsWidth = 1024;
-        dm.dmPelsHeight = 768;
+        dm.dmPelsWidth = cx;
+        dm.dmPelsHeight = cy;
         dm.dmBitsPerPel = bits;
         dm.dmLogPixels = 96;
         if (!device_->load_driver() || !device_->enable_pdev(dm) || !device_->enable_surface()) return;

@@ -11,6 +11,7 @@
 
 #include "3d/pipes.h"
 #include "bench_util.h"
+#include "context/image.h"
 #include "context/texture.h"
 
 // The lgi layer asks the GL layer for its device record; the benchmark has none.
@@ -20,6 +21,12 @@ ULONG _DFindTexture(PDEV*, ULONG, ULONG, ULONG*) { return 0; }
 ULONG _DLoadTexture(PDEV*, ULONG, ULONG, LONG, LONG, const void*, BOOL, const void*) { return 0; }
 // The GL layer's accumulation memory: none, so the accumulation operations do nothing.
 void* _DAllocAccumBuffer(void) { return nullptr; }
+// The GL server core's image transfers: no board buffers here.
+GLBufferSet* _DBufferSetOf(const GLBuffer*) { return nullptr; }
+ULONG _DGetImage(GLBufferSet*, ULONG, LONG, LONG, LONG, LONG, void*) { return 0; }
+ULONG _DPutImage(GLBufferSet*, ULONG, LONG, LONG, LONG, LONG, void*) { return 0; }
+ULONG _DPutImageZoom(GLBufferSet*, ULONG, LONG, LONG, LONG, LONG, LONG, LONG, const ULONG*, void*) { return 0; }
+ULONG _DCopyImage(GLBufferSet*, ULONG, ULONG, LONG, LONG, LONG, LONG, LONG, LONG) { return 0; }
 
 namespace {
 

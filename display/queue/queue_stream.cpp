@@ -2,6 +2,7 @@
 // packets, hand-overs, kicks, queue close records, wraps, render waits and
 // restarts, the room check, the sync packet and the sync wait, and the
 // bounded polls behind every wait.
+#include <atomic>
 #include <chrono>
 
 #include "queue/queue_internal.h"
@@ -10,9 +11,11 @@ namespace {
 
 std::atomic<DWORD> gdwWaitLimit{KZ2_WAIT_LIMIT_MS};
 
-// When the current busy wait passed its 1000th poll (per thread: the flush
-// thread and the callers wait independently).
-thread_local DWORD tdwPollNote = 0;
+// When a busy wait last passed its 1000th poll. One note for all waits: a
+// wait that starts on another thread meanwhile only moves the next yield
+// later. The driver keeps no thread-local storage, as a module that is
+// loaded and unloaded while threads live should not.
+std::atomic<DWORD> gdwPollNote{0};
 
 void vWriteRegister(KZ2QUEUE* q, ULONG ulOffset, ULONG ulValue) {
     VnxRegWrite(q->pRegs, ulOffset, ulValue);
@@ -153,8 +156,8 @@ void vKickQueue(KZ2QUEUE* q) {
 extern "C" ULONG kz2PollWait(KZ2QUEUE* /*q*/, ULONG n, const char* /*pszTag*/) {
     if (n < 1000) return 1;
     if (n == 1000) {
-        tdwPollNote = GetTickCount();
-    } else if (n % 1000 == 0 && GetTickCount() - tdwPollNote >= 50) {
+        gdwPollNote.store(GetTickCount(), std::memory_order_relaxed);
+    } else if (n % 1000 == 0 && GetTickCount() - gdwPollNote.load(std::memory_order_relaxed) >= 50) {
         Sleep(0);
     }
     return 1;

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "batch.h"
+#include "large.h"
 #include "vertex.h"
 
 namespace {
@@ -412,7 +413,7 @@ void CltEnd() {
 
 // A list called inside an open batch runs after the vertices before it: the
 // batch goes out as plain commands first.
-static ThreadBlock* pFlushBatchForList() {
+ThreadBlock* pFlushBatchForList() {
     ThreadBlock* ptb = CurrentThreadBlockFast();
     if (ptb == nullptr || ptb->primState == nullptr) return nullptr;
     if (ptb->primState->endPending != 0) EndPendingPrimitive(ptb);
@@ -463,26 +464,6 @@ void CltListBase(GLuint base) {
     vAppendWord(ptb, X_GLrop_ListBase, base);
 }
 
-// The bytes of one list name of a glCallLists type, 0 for an unknown type.
-static ULONG cjListName(GLenum type) {
-    switch (type) {
-        case GL_BYTE:
-        case GL_BYTE + 1:  // GL_UNSIGNED_BYTE
-            return 1;
-        case GL_BYTE + 2:  // GL_SHORT
-        case GL_BYTE + 3:  // GL_UNSIGNED_SHORT
-        case GL_BYTE + 7:  // GL_2_BYTES
-            return 2;
-        case GL_BYTE + 8:  // GL_3_BYTES
-            return 3;
-        case GL_BYTE + 4:  // GL_INT
-        case GL_BYTE + 5:  // GL_UNSIGNED_INT
-        case GL_BYTE + 6:  // GL_FLOAT
-        case GL_4_BYTES: return 4;
-        default: return 0;
-    }
-}
-
 void CltCallLists(GLsizei n, GLenum type, const GLvoid* lists) {
     ThreadBlock* ptb = pFlushBatchForList();
     if (ptb == nullptr) return;
@@ -490,25 +471,5 @@ void CltCallLists(GLsizei n, GLenum type, const GLvoid* lists) {
         if (ptb->context != nullptr) vRecordError(ptb->context, GL_INVALID_VALUE);
         return;
     }
-    const ULONG cjName = cjListName(type);
-    // An unknown type goes as it is, without names: the server answers it.
-    ULONG cLeft = cjName == 0 ? 0 : static_cast<ULONG>(n);
-    const auto* pjNames = static_cast<const BYTE*>(lists);
-    // The names go in commands of at most 16 KB of names each, one after
-    // the other: the lists run in the same order.
-    constexpr ULONG kChunkBytes = 16384;
-    do {
-        const ULONG c = cjName == 0 ? 0 : std::min<ULONG>(cLeft, kChunkBytes / cjName);
-        const ULONG cjData = (c * cjName + 3) & ~3u;
-        const ULONG cj = 12 + cjData;
-        BYTE* pj = pjAppendRender(ptb, cj);
-        if (pj == nullptr) return;
-        const std::uint16_t h[2] = {static_cast<std::uint16_t>(cj), static_cast<std::uint16_t>(X_GLrop_CallLists)};
-        const ULONG words[2] = {cjName == 0 ? static_cast<ULONG>(n) : c, type};
-        std::memcpy(pj, h, 4);
-        std::memcpy(pj + 4, words, 8);
-        if (c != 0) std::memcpy(pj + 12, pjNames, c * cjName);
-        pjNames += c * cjName;
-        cLeft -= c;
-    } while (cLeft != 0);
+    SendCallLists(ptb, n, type, lists);
 }

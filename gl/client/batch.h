@@ -10,3 +10,8 @@ void CltEnd();
 void CltCallList(GLuint list);
 void CltListBase(GLuint base);
 void CltCallLists(GLsizei n, GLenum type, const GLvoid* lists);
+// For a call that runs between glBegin and glEnd after the vertices before
+// it (a list, a material, an evaluator point): closes a kept-open
+// primitive, gives the small cache up and turns an open batch into plain
+// commands. Answers the thread's block, or null when nothing is to be sent.
+ThreadBlock* pFlushBatchForList();

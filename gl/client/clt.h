@@ -44,24 +44,26 @@ typedef struct VertexSlot {
 } VertexSlot;
 
 struct ClientContext;
-// Packs an application's image for a request (the pixel-store code).
-typedef ULONG (*PFN_UNPACKIMAGE)(ClientContext* cc, ULONG width, ULONG height, ULONG format, ULONG type,
-                                 const void* pixels, BYTE* out);
+// Reads an application's image with the context's unpack state and writes
+// it tight at out (pixelstore.cpp); writes the request's pixel-store block
+// when one is given and answers it. flags: CLT_UNPACK_...
+typedef BYTE* (*PFN_UNPACKIMAGE)(ClientContext* cc, LONG width, LONG height, ULONG format, ULONG type,
+                                 const void* pixels, BYTE* out, BYTE* pixelStoreBlock, ULONG flags);
 
 // Pixel-store state, pack then unpack.
 typedef struct PixelStoreState {
     UCHAR packSwapBytes;
     UCHAR packLsbFirst;
-    ULONG packRowLength;
-    ULONG packSkipRows;
-    ULONG packSkipPixels;
-    ULONG packAlignment;
+    LONG packRowLength;
+    LONG packSkipRows;
+    LONG packSkipPixels;
+    LONG packAlignment;
     UCHAR unpackSwapBytes;
     UCHAR unpackLsbFirst;
-    ULONG unpackRowLength;
-    ULONG unpackSkipRows;
-    ULONG unpackSkipPixels;
-    ULONG unpackAlignment;
+    LONG unpackRowLength;
+    LONG unpackSkipRows;
+    LONG unpackSkipPixels;
+    LONG unpackAlignment;
 } PixelStoreState;
 
 // One per rendering context; its address is the handle the system OpenGL
@@ -71,6 +73,8 @@ typedef struct ClientContext {
     ULONG renderMode;     // GL_RENDER at creation
     void* feedbackBuffer;
     void* selectBuffer;
+    ULONG feedbackSize;   // values of the feedback and select buffers given
+    ULONG selectSize;
     PixelStoreState pixelStore;
     PFN_UNPACKIMAGE unpackImage;
     ULONG error;          // GL error recorded by the client, 0 = none
@@ -101,6 +105,12 @@ typedef struct ClientContext {
     ULONG polygonModeBack;
     ULONG drawBuffer;
     ULONG shadeModel;
+    float clearColor[4];
+    float pointSize;
+    // glPushAttrib calls not yet popped: pushedAttribMask is cleared only
+    // when the attribute stack is empty again, so that a pop keeps
+    // invalidating what an outer push may restore.
+    ULONG attribDepth;
     // The thread on which the context is current, 0 when none: a context
     // current on another thread is not released by its deletion, so that no
     // thread's block keeps a released record.
@@ -252,9 +262,9 @@ void ReEmitBatch(ThreadBlock* ptb, ClientContext* cc);
 void vLoadSlot(const ClientContext* cc, ULONG i, VertexSlot* pvs);
 void vStoreSlot(ClientContext* cc, ULONG i, const VertexSlot& vs);
 
-// --- parts built elsewhere (seams.cpp) ---------------------------------------------
-ULONG UnpackImage(ClientContext* cc, ULONG width, ULONG height, ULONG format, ULONG type, const void* pixels,
-                  BYTE* out);
+// --- pixel store (pixelstore.cpp) -----------------------------------------------------
+BYTE* UnpackImage(ClientContext* cc, LONG width, LONG height, ULONG format, ULONG type, const void* pixels,
+                  BYTE* out, BYTE* pixelStoreBlock, ULONG flags);
 
 // --- the table of entry points (proctable.cpp) -------------------------------------
 extern const GLCLTPROCTABLE gGLCltProcTable;

@@ -266,7 +266,9 @@ VNX_EXPORT BOOL DrvCopyContext(DHGLRC dhglrcSrc, DHGLRC dhglrcDst, UINT mask) {
     if (ccSrc == nullptr || ccDst == nullptr) return FALSE;
     const INT iRet = iContextCmd(ptb, GLCMD_COPYCONTEXT, {ccSrc->dhrc, ccDst->dhrc, mask});
     // Whatever the server did, the destination's cached state may be stale.
-    ccDst->pushedAttribMask = 0;
+    // Its attribute stack is its own: what is pushed there may still be
+    // restored by a pop.
+    if (ccDst->attribDepth == 0) ccDst->pushedAttribMask = 0;
     ccDst->cacheValid &= ~CLT_CACHE_ALL;
     ccDst->cacheEnables &= ~CLT_ENABLE_SHADE_MODEL;
     return iRet > 0;

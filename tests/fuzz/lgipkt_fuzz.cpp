@@ -25,6 +25,12 @@ GLBuffer* _DCreateScratchPixmap(PDEV*) { return nullptr; }
 void* _DAllocAccumBuffer(void) { return nullptr; }
 GLBuffer* _DGetTmp32DevSurf(GLBuffer*) { return nullptr; }
 void _DFreeScratchPixmap(GLBuffer** ppb) { *ppb = nullptr; }
+// The GL server core's image transfers: no board buffers here.
+GLBufferSet* _DBufferSetOf(const GLBuffer*) { return nullptr; }
+ULONG _DGetImage(GLBufferSet*, ULONG, LONG, LONG, LONG, LONG, void*) { return 0; }
+ULONG _DPutImage(GLBufferSet*, ULONG, LONG, LONG, LONG, LONG, void*) { return 0; }
+ULONG _DPutImageZoom(GLBufferSet*, ULONG, LONG, LONG, LONG, LONG, LONG, LONG, const ULONG*, void*) { return 0; }
+ULONG _DCopyImage(GLBufferSet*, ULONG, ULONG, LONG, LONG, LONG, LONG, LONG, LONG) { return 0; }
 
 namespace {
 N_Context* gpctx = nullptr;

@@ -168,12 +168,13 @@ TEST(KernelCriticalSection, IsReentrantAndExcludesOtherThreads) {
     EXPECT_EQ(cs.RecursionCount, 2);
     EXPECT_EQ(cs.OwningThread, GetCurrentThreadId());
 
-    struct Arg { CRITICAL_SECTION* cs; std::atomic<int> entered{0}; } arg{&cs};
+    struct Arg { CRITICAL_SECTION* cs; std::atomic<int> tried{0}; std::atomic<int> entered{0}; } arg{&cs};
     HANDLE h = CreateThread(
         nullptr, 0,
         [](LPVOID p) -> DWORD {
             auto* a = static_cast<Arg*>(p);
             BOOL got = TryEnterCriticalSection(a->cs);
+            a->tried = 1;
             EnterCriticalSection(a->cs);
             a->entered = 1;
             LeaveCriticalSection(a->cs);
@@ -181,6 +182,9 @@ TEST(KernelCriticalSection, IsReentrantAndExcludesOtherThreads) {
         },
         &arg, 0, nullptr);
     LeaveCriticalSection(&cs);  // still held once
+    // The other thread tries while the section is held, however late a
+    // loaded machine starts it.
+    for (int i = 0; i < 5000 && arg.tried.load() == 0; ++i) Sleep(1);
     Sleep(20);
     EXPECT_EQ(arg.entered.load(), 0);
     LeaveCriticalSection(&cs);

@@ -173,7 +173,17 @@ ULONG _DGetImage(GLBufferSet* pbs, ULONG kind, LONG x, LONG y, LONG cx, LONG cy,
     co.rclBounds = RECTL{0, 0, plSize != nullptr ? plSize[0] - 1 : cx, plSize != nullptr ? plSize[1] - 1 : cy};
     RECTL rcl{0, 0, cx, cy};
     POINTL ptl{x, y};
-    return CopyBits(dst.pso, src.pso, &co, nullptr, &rcl, &ptl, 0) ? 1 : 0;
+    // A right-eye buffer alone reads the second half of a stereo frame.
+    const std::vector<ULONG> modes = vStereoModes(ppdev, src.pb->kind);
+    const ULONG iMode = modes.size() == 1 ? modes[0] : 0;
+    return CopyBits(dst.pso, src.pso, &co, nullptr, &rcl, &ptl, iMode) ? 1 : 0;
+}
+
+GLBufferSet* _DBufferSetOf(const GLBuffer* pb) {
+    if (pb == nullptr || pb->memoryKind != GLBUFFER_MEMORY_DEVICE || pb->pDeviceRecord == nullptr) return nullptr;
+    const GLWindowRecord* pwr = static_cast<const GLDeviceRecord*>(pb->pDeviceRecord)->pWindow;
+    GLDrawable* pdraw = pwr != nullptr && pwr->pwo != nullptr ? pdrawFromWindow(pwr->pwo) : nullptr;
+    return pdraw != nullptr ? pdraw->pBufferSet : nullptr;
 }
 
 ULONG _DPutImage(GLBufferSet* pbs, ULONG kind, LONG x, LONG y, LONG cx, LONG cy, void* pvSource) {

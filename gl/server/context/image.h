@@ -7,7 +7,9 @@
 struct GLBufferSet;
 
 // Reads the rectangle of the set's buffer of the kind into host memory
-// (rows of cx pixels of the buffer's size, first row first): 1, or 0.
+// (rows of cx pixels of the buffer's size, first row first): 1, or 0. A
+// right-eye buffer on a stereo page configuration is read from the lower
+// image.
 ULONG _DGetImage(GLBufferSet* pbs, ULONG kind, LONG x, LONG y, LONG cx, LONG cy, void* pvDest);
 // Writes 32-bit host pixels (first row first) into the back or front buffer
 // per box of the window's GL clip list; with 0x80000000 in the kind, an
@@ -22,6 +24,11 @@ ULONG _DPutImageZoom(GLBufferSet* pbs, ULONG kind, LONG x, LONG y, LONG cxSource
 // Copies a rectangle between the front and back buffers: 1, or 0.
 ULONG _DCopyImage(GLBufferSet* pbs, ULONG kindSource, ULONG kindDest, LONG x, LONG y, LONG cx,
                   LONG cy, LONG xSource, LONG ySource);
+
+// The buffer set a buffer in board memory belongs to (through its window's
+// drawable), or null.
+struct GLBuffer;
+GLBufferSet* _DBufferSetOf(const GLBuffer* pb);
 
 // The device's cached 128 x 128 32-bit staging surface (a buffer of kind
 // 0x10 in off-screen memory) for transfers through the buffer's device, or

@@ -30,18 +30,6 @@ void* _NCreateScratchPixmap(N_Context*) {
         return nullptr;                                                        \
     }
 
-void _NPutRect(const GLBuffer*, LONG, LONG, LONG, LONG, const ULONG*, ULONG) { vNotAvailable(__func__); }
-void _NPutRectZoom(const GLBuffer*, LONG, LONG, LONG, LONG, const ULONG*, ULONG, ULONG, ULONG, ULONG) {
-    vNotAvailable(__func__);
-}
-void _NGetRow(const GLBuffer*, LONG, LONG, LONG, ULONG*) { vNotAvailable(__func__); }
-void _NCopyRect(const GLBuffer*, LONG, LONG, const GLBuffer*, LONG, LONG, LONG, LONG, ULONG) {
-    vNotAvailable(__func__);
-}
-void _NDirectReadPixels(N_Context*, const N_BoundBuffer*, LONG, LONG, LONG, LONG, ULONG, ULONG,
-                        void*) {
-    vNotAvailable(__func__);
-}
 
 
 

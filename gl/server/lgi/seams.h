@@ -106,27 +106,37 @@ void _NClearAccum(ULONG ulValue);
 // Fill a rectangle of a bound board-memory buffer, or of the depth buffer
 // (kz2/kzclear.cpp).
 void _NClearRectSplit(const GLBuffer* pBuffer, LONG x, LONG y, LONG cx, LONG cy, ULONG ulValue);
+// The same fill keeping the bits ulKeep names in every pixel (a colour or
+// index write mask that leaves some bits alone); ulKeep 0 is the plain fill.
+void _NClearRectMasked(const GLBuffer* pBuffer, LONG x, LONG y, LONG cx, LONG cy, ULONG ulValue, ULONG ulKeep);
 void _NClearRect(N_BoundBuffer* pSlot, LONG x, LONG y, LONG cx, LONG cy, ULONG ulValue,
                  ULONG ulExtra);
 // The software clear of a host-memory buffer (3d/hostclear.cpp).
 void _NClearHostRect(N_BoundBuffer* pSlot, LONG x0, LONG y0, LONG x1, LONG y1, ULONG ulValue);
-// --- image transfers of the GL layer -------------------------------------------------------
-// Writes cx x cy 32-bit pixels (rows of cx words, the first row at window
-// row yBottom, later rows above it) into a buffer from window column x;
-// flConvert set: the words carry one-byte values in their top four bits.
+// --- image transfers of the GL layer (3d/imagexfer.cpp) ---------------------------------------
+// Positions are screen pixels (the buffer's window origin added), rows
+// counted from the top; board buffers only (a host buffer is left alone,
+// its reads give 0).
+// Writes cx x cy 32-bit pixels (rows of cx words, the first row at screen
+// row yBottom, later rows above it) into a colour buffer from column x;
+// flConvert set: the words carry their value in their top four bits.
 void _NPutRect(const GLBuffer* pBuffer, LONG x, LONG yBottom, LONG cx, LONG cy, const ULONG* pulPixels,
                ULONG flConvert);
 // The zoomed write: the source image stretched by the integer and 16-bit
-// fractional parts of both zooms.
+// fractional parts of both zooms, growing up from row yBottom.
 void _NPutRectZoom(const GLBuffer* pBuffer, LONG x, LONG yBottom, LONG cx, LONG cy, const ULONG* pulPixels,
                    ULONG ulZoomXInt, ULONG ulZoomXFrac, ULONG ulZoomYInt, ULONG ulZoomYFrac);
-// Reads a row of cx 32-bit pixels of a buffer at window position (x, y).
+// Reads a row of cx pixels of a buffer at (x, y) as 32-bit words (colour:
+// red in bits 16-23, green 8-15, blue 0-7; depth, stencil and alpha as
+// stored); 0 where nothing is read.
 void _NGetRow(const GLBuffer* pBuffer, LONG x, LONG y, LONG cx, ULONG* pulPixels);
-// Copies a rectangle (window coordinates, top row first) from one buffer to
-// another; ulMode 1 copies both halves of a stereo frame buffer.
+// Copies a rectangle (top-left corners) from one colour buffer to another
+// of the same window; ulMode 1 copies both halves of a stereo frame buffer.
 void _NCopyRect(const GLBuffer* pSrc, LONG xSrc, LONG ySrc, const GLBuffer* pDst, LONG x, LONG y,
                 LONG cx, LONG cy, ULONG ulMode);
-// Reads what the board serves of a read-pixels request from a bound buffer.
+// Reads a read-pixels request (GL window coordinates, rows bottom-up) from
+// a bound board buffer: colour bytes straight from the board, everything
+// else through the pixel path.
 void _NDirectReadPixels(N_Context* pctx, const N_BoundBuffer* pSlot, LONG x, LONG y, LONG cx,
                         LONG cy, ULONG ulFormat, ULONG ulType, void* pvDest);
 // Whether the active page configuration runs stereo (3d/board.cpp).

@@ -362,6 +362,15 @@ inline const RequestRow kSingle[] = {
     {"GetTexParameterfv", 136, 2},       // target, pname
     {"GetTexLevelParameteriv", 139, 3},  // target, level, pname
     {"IsEnabled", 140, 1},       // capability
+    {"DeleteLists", 103, 2},     // list, range
+    {"GetLightiv", 119, 2},      // light, pname
+    {"GetMapiv", 122, 2},        // target, query
+    {"GetMaterialiv", 124, 2},   // face, pname
+    {"GetTexEnviv", 131, 2},     // target, pname
+    {"GetTexGeniv", 134, 2},     // coord, pname
+    {"GetTexImage", 135, 5},     // target, level, format, type, swap bytes (a byte)
+    {"GetTexParameteriv", 137, 2},       // target, pname
+    {"GetTexLevelParameterfv", 138, 3},  // target, level, pname
 };
 
 // The X major opcode a client puts in the request type byte (any value: the

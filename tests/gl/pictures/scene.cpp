@@ -55,11 +55,14 @@ struct Gl {
     void (*PixelStorei)(GLenum, GLint) = nullptr;
     void (*Finish)() = nullptr;
     void (*DrawBuffer)(GLenum) = nullptr;
-    void (*PointSize)(GLfloat) = nullptr;
+    void (*PixelZoom)(GLfloat, GLfloat) = nullptr;
+    void (*CopyPixels)(GLint, GLint, GLsizei, GLsizei, GLenum) = nullptr;
+    void (*ReadBuffer)(GLenum) = nullptr;
+    void (*Accum)(GLenum, GLfloat) = nullptr;
+    void (*ReadPixels)(GLint, GLint, GLsizei, GLsizei, GLenum, GLenum, void*) = nullptr;
     void (*PolygonMode)(GLenum, GLenum) = nullptr;
     void (*EdgeFlag)(GLboolean) = nullptr;
     void (*CullFace)(GLenum) = nullptr;
-    void (*BlendFunc)(GLenum, GLenum) = nullptr;
 
     bool load(std::string* error) {
         if (lib != nullptr) return true;
@@ -92,11 +95,14 @@ struct Gl {
         l.get(PixelStorei, "glPixelStorei");
         l.get(Finish, "glFinish");
         l.get(DrawBuffer, "glDrawBuffer");
-        l.get(PointSize, "glPointSize");
+        l.get(PixelZoom, "glPixelZoom");
+        l.get(CopyPixels, "glCopyPixels");
+        l.get(ReadBuffer, "glReadBuffer");
+        l.get(Accum, "glAccum");
+        l.get(ReadPixels, "glReadPixels");
         l.get(PolygonMode, "glPolygonMode");
         l.get(EdgeFlag, "glEdgeFlag");
         l.get(CullFace, "glCullFace");
-        l.get(BlendFunc, "glBlendFunc");
         if (!l.ok()) return false;
         lib = l.handle();
         return true;
@@ -110,6 +116,7 @@ Gl& gl() {
 
 // Runs one call; false when the reference has no such call.
 bool Run(const Gl& g, const Call& c) {
+    if (RunPointCall(c)) return true;  // the point scenes' own calls
     const auto& w = c.words;
     float f[4] = {};
     for (std::size_t i = 0; i < w.size() && i < 4; ++i) f[i] = Float(w[i]);
@@ -136,11 +143,14 @@ bool Run(const Gl& g, const Call& c) {
     else if (r == "Bitmap")
         g.Bitmap(w.at(0), w.at(1), Float(w.at(2)), Float(w.at(3)), Float(w.at(4)), Float(w.at(5)), c.image.data());
     else if (r == "DrawPixels") g.DrawPixels(w.at(0), w.at(1), w.at(2), w.at(3), c.image.data());
-    else if (r == "PointSize") g.PointSize(f[0]);
+    else if (r == "PixelZoom") g.PixelZoom(f[0], f[1]);
+    else if (r == "ReadBuffer") g.ReadBuffer(w.at(0));
+    else if (r == "Accum") g.Accum(w.at(0), Float(w.at(1)));
+    else if (r == "CopyPixels")
+        g.CopyPixels(static_cast<GLint>(w.at(0)), static_cast<GLint>(w.at(1)), w.at(2), w.at(3), w.at(4));
     else if (r == "PolygonMode") g.PolygonMode(w.at(0), w.at(1));
     else if (r == "EdgeFlagv") g.EdgeFlag((w.at(0) & 0xFFu) != 0 ? GL_TRUE : GL_FALSE);
     else if (r == "CullFace") g.CullFace(w.at(0));
-    else if (r == "BlendFunc") g.BlendFunc(w.at(0), w.at(1));
     else return false;
     return true;
 }
@@ -166,19 +176,27 @@ glx::Bytes Encode(const Call& call) {
     return b;
 }
 
-std::vector<std::uint32_t> Reference(const Calls& calls, int width, int height, std::string* error) {
+namespace {
+
+// Runs the calls in OSMesa into a width x height RGBA picture (rows top to
+// bottom) and then `after` on the same context; false with *error set.
+template <typename After>
+bool RunReference(const Calls& calls, int width, int height, std::vector<std::uint8_t>* rgba, std::string* error,
+                  After after) {
     Gl& g = gl();
-    if (!g.load(error)) return {};
-    OSMesaContext ctx = g.CreateContextExt(OSMESA_RGBA, 16, 0, 0, nullptr);
+    if (!g.load(error)) return false;
+    // 16-bit depth as the board's; an accumulation buffer of 16 bits a
+    // channel as the server's.
+    OSMesaContext ctx = g.CreateContextExt(OSMESA_RGBA, 16, 0, 16, nullptr);
     if (ctx == nullptr) {
         *error = "OSMesaCreateContextExt failed";
-        return {};
+        return false;
     }
-    std::vector<std::uint8_t> rgba(static_cast<std::size_t>(width) * height * 4);
-    if (!g.MakeCurrent(ctx, rgba.data(), GL_UNSIGNED_BYTE, width, height)) {
+    rgba->assign(static_cast<std::size_t>(width) * height * 4, 0);
+    if (!g.MakeCurrent(ctx, rgba->data(), GL_UNSIGNED_BYTE, width, height)) {
         g.DestroyContext(ctx);
         *error = "OSMesaMakeCurrent failed";
-        return {};
+        return false;
     }
     // Rows top to bottom, as the board's memory holds the window.
     g.PixelStoreMesa(OSMESA_Y_UP, 0);
@@ -193,9 +211,30 @@ std::vector<std::uint32_t> Reference(const Calls& calls, int width, int height, 
         }
     }
     g.Finish();
+    if (ok) after(g);
     g.DestroyContext(ctx);
-    if (!ok) return {};
+    return ok;
+}
+
+}  // namespace
+
+std::vector<std::uint32_t> Reference(const Calls& calls, int width, int height, std::string* error) {
+    std::vector<std::uint8_t> rgba;
+    if (!RunReference(calls, width, height, &rgba, error, [](Gl&) {})) return {};
     return vnx::glref::rgb_of_rgba(rgba);
+}
+
+std::size_t ReadRowBytes(const ReadRequest& read, std::size_t cjPixel) {
+    return (static_cast<std::size_t>(read.width) * cjPixel + 3) & ~std::size_t{3};
+}
+
+std::vector<std::uint8_t> ReferenceRead(const Calls& calls, int width, int height, const ReadRequest& read,
+                                        std::size_t cjPixel, std::string* error) {
+    std::vector<std::uint8_t> rgba, out(ReadRowBytes(read, cjPixel) * static_cast<std::size_t>(read.height));
+    const bool ok = RunReference(calls, width, height, &rgba, error, [&](Gl& g) {
+        g.ReadPixels(read.x, read.y, read.width, read.height, read.format, read.type, out.data());
+    });
+    return ok ? out : std::vector<std::uint8_t>{};
 }
 
 }  // namespace pictures

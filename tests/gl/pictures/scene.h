@@ -68,10 +68,25 @@ inline Call DrawPixels(std::uint32_t width, std::uint32_t height, std::uint32_t 
 // with the pixel-store header of unpacking alignment 1 and their image).
 glx::Bytes Encode(const Call& call);
 
+// The point scenes' further calls (PointSize, BlendFunc, Color4fv) run by
+// OSMesa (scene_points.cpp); false for any other request.
+bool RunPointCall(const Call& call);
+
 // The calls run by OSMesa into a width x height RGBA picture with a 16-bit
 // depth buffer (as the board's), unpacking alignment 1: pixels 0x00RRGGBB,
 // rows top to bottom. Empty (with *error set) when OSMesa cannot be loaded
 // or a call has no reference here.
 std::vector<std::uint32_t> Reference(const Calls& calls, int width, int height, std::string* error);
+
+// glReadPixels after the calls (packing alignment 4, the default): the
+// image as OSMesa returns it, cjPixel bytes a pixel, rows bottom first;
+// empty (with *error set) as Reference.
+struct ReadRequest {
+    int x, y, width, height;
+    std::uint32_t format, type;
+};
+std::size_t ReadRowBytes(const ReadRequest& read, std::size_t cjPixel);
+std::vector<std::uint8_t> ReferenceRead(const Calls& calls, int width, int height, const ReadRequest& read,
+                                        std::size_t cjPixel, std::string* error);
 
 }  // namespace pictures

@@ -9,3 +9,4 @@ target_sources(${name}_tests PRIVATE ${VNX_PICTURES_SERVER_SOURCES}
 target_include_directories(${name}_tests PRIVATE ${PROJECT_SOURCE_DIR}/gl/server
   ${PROJECT_SOURCE_DIR}/include ${OSMESA_INCLUDE_DIRS})
 target_link_libraries(${name}_tests PRIVATE vnxlgi vornix PkgConfig::PIXMAN PNG::PNG ${CMAKE_DL_LIBS})
+vnx_load_osmesa_at_start(${name}_tests)

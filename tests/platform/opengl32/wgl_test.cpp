@@ -108,12 +108,12 @@ TEST_F(OpenGL32Test, ContextCurrentOnTwoThreadsInTurn) {
         ASSERT_TRUE(wglMakeCurrent(hdc_, h));
         EXPECT_EQ(wglGetCurrentContext(), h);
         EXPECT_EQ(wglGetCurrentDC(), hdc_);
-        glViewport(0, 0, 8, 8);
+        glFlush();
         step = 1;
         while (step != 2) std::this_thread::yield();
         EXPECT_TRUE(wglMakeCurrent(nullptr, nullptr));
         EXPECT_EQ(wglGetCurrentContext(), nullptr);
-        glViewport(0, 0, 8, 8);  // no context: nothing
+        glFlush();  // no context: nothing
         step = 3;
     });
     std::thread second([&] {
@@ -129,7 +129,7 @@ TEST_F(OpenGL32Test, ContextCurrentOnTwoThreadsInTurn) {
     });
     first.join();
     second.join();
-    EXPECT_EQ(TakeEntryLines(), "glViewport: not available yet\nglFinish: not available yet\n");
+    EXPECT_EQ(TakeEntryLines(), "");
     vnx::process::Scope as(app_);
     EXPECT_TRUE(wglDeleteContext(h));
     EXPECT_EQ(vnx::engine::live_driver_objects(), objects_);
@@ -178,7 +178,7 @@ TEST_F(OpenGL32Test, DeleteContextsCurrentAndNot) {
         EXPECT_EQ(wglGetCurrentContext(), current);
         EXPECT_TRUE(wglDeleteContext(current));
         EXPECT_EQ(wglGetCurrentContext(), nullptr);
-        glViewport(0, 0, 1, 1);
+        glFlush();
         EXPECT_EQ(TakeEntryLines(), "");
         EXPECT_EQ(vnx::engine::live_driver_objects(), objects_);
         // The thread goes on with a fresh context.

@@ -146,7 +146,10 @@ bool bModePart(N_Context* pctx, N_Pipe* pipe, ULONG code, N_StageList* l, bool b
     const N_BoardFacts board = _NBoardFactsOf(pctx);
     const ULONG draw = ulAttr(pctx, N_ATTR_DRAW_BUFFER);
     if (board.stereoPages && (draw == 3 || draw == 12 || pctx->pHw->stereo == 0)) l->Add(N_STAGE_STEREO_HALVES);
-    if (pctx->cClipRects > 1 && pctx->multiRect == 1) l->Add(N_STAGE_RECTANGLES);
+    // The raster position is valid wherever the clip volume holds it, also
+    // where another window covers its pixel: it is not cut by the window's
+    // clip rectangles.
+    if (pctx->cClipRects > 1 && pctx->multiRect == 1 && code != N_PRIM_RASTER_POS) l->Add(N_STAGE_RECTANGLES);
 
     N_PrimDispatch& pd = *pipe->pCommonPipeData->pDispatch;
     N_StageFn pfnRender = pd.pfnSelector != nullptr ? pd.pfnSelector(pctx, pipe) : nullptr;
@@ -185,9 +188,10 @@ void vFragmentPart(N_Context* pctx, N_Pipe* pipe, ULONG code, N_StageList* l) {
 void vRasterPart(N_Context* pctx, N_Pipe* pipe, ULONG code, N_StageList* l) {
     const ULONG mode = pipe->mode;
     if (!bPolygon(code)) {
-        // The line stages read float colour entries; polygon outlines have
-        // them converted before the outline walker runs.
-        if (bLine(code) && !bPolygon(pipe->pCommonPipeData->code)) l->Add(N_STAGE_FLOAT_COLOUR);
+        // The line and point stages read float colour entries; polygon
+        // outlines and vertices have them converted before they run.
+        if ((bLine(code) || code == N_PRIM_POINTS) && !bPolygon(pipe->pCommonPipeData->code))
+            l->Add(N_STAGE_FLOAT_COLOUR);
         vSet(N_STAGE_RENDER, _NSwRasterStage(pctx, pipe, code));
         l->Add(N_STAGE_RENDER);
         if (bLine(code) && fAttr(pctx, 86) > 1.0f) l->Add(N_STAGE_WIDE_LINE);

@@ -4,9 +4,12 @@
 // draw buffers. Row work uses the arena's span arrays; nothing is allocated.
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 #include "../seams.h"
 #include "arena.h"
+#include "pixelpath.h"
 
 namespace {
 
@@ -26,13 +29,13 @@ ULONG cDrawBuffers(N_Context* pctx, N_BoundBuffer** ppOut) {
 
 LONG lRound(float f) { return static_cast<LONG>(f + 0.5f); }
 
-// The screen column and row in a buffer of the raster position's pixel (the
-// position is kept in window coordinates, y up from the window's bottom
-// edge); image rows go up from it.
+// The screen column of the raster position's pixel and the screen row just
+// below it (the position is kept in window coordinates, y up from the
+// window's bottom edge): image rows go up from row *py - 1.
 void vRasterWindow(N_Context* pctx, const GLBuffer* pBuffer, LONG* px, LONG* py) {
     const ULONG* pulPos = pulAttr(pctx, N_ATTR_RASTER_POS);
     *px = lRound(__glXWordFloat(pulPos[0])) + pBuffer->x;
-    *py = pBuffer->cy - 1 - lRound(__glXWordFloat(pulPos[1])) + pBuffer->y;
+    *py = pBuffer->cy - lRound(__glXWordFloat(pulPos[1])) + pBuffer->y;
 }
 
 // How the rectangle changed by a draw is grown.
@@ -82,10 +85,48 @@ void vZoomRows(const GLBuffer* pDst, LONG x, LONG yStart, LONG cx, LONG cy, floa
     }
 }
 
+// One component of a colour image as a byte: unsigned types scaled to 255,
+// signed ones clamped at 0, floats clamped to [0, 1] and rounded.
+BYTE jComponent(const BYTE* pj, ULONG type) {
+    float f = 0.0f;
+    switch (type) {
+        case N_PIXTYPE_UBYTE: return pj[0];
+        case N_PIXTYPE_BYTE: f = static_cast<float>(static_cast<std::int8_t>(pj[0])) / 127.0f; break;
+        case N_PIXTYPE_USHORT: { std::uint16_t v; std::memcpy(&v, pj, 2); return static_cast<BYTE>(v >> 8); }
+        case N_PIXTYPE_SHORT: { std::int16_t v; std::memcpy(&v, pj, 2); f = static_cast<float>(v) / 32767.0f; break; }
+        case N_PIXTYPE_UINT: { std::uint32_t v; std::memcpy(&v, pj, 4); return static_cast<BYTE>(v >> 24); }
+        case N_PIXTYPE_INT: { std::int32_t v; std::memcpy(&v, pj, 4); f = static_cast<float>(v / 2147483647.0); break; }
+        case N_PIXTYPE_FLOAT: std::memcpy(&f, pj, 4); break;
+        default: return 0;
+    }
+    if (!(f > 0.0f)) return 0;
+    if (f >= 1.0f) return 255;
+    return static_cast<BYTE>(f * 255.0f + 0.5f);
+}
+
+// An RGB or RGBA image of the type as the board's words (red in bits 16-23,
+// green 8-15, blue 0-7), rows as they come; null for a type the colour
+// forms do not take or without memory. Freed with _Nfree.
+ULONG* pulBoardWords(LONG cx, LONG cy, ULONG ulFormat, ULONG ulType, const void* pvPixels) {
+    const ULONG cjComponent = _NPixTypeBytes(ulType);
+    if (cjComponent == 0) return nullptr;
+    const std::size_t cjPixel = std::size_t(cjComponent) * (ulFormat == N_PIXFMT_RGBA ? 4 : 3);
+    const std::size_t cPixels = std::size_t(cx) * std::size_t(cy);
+    auto* pul = static_cast<ULONG*>(_Nalloc(cPixels * sizeof(ULONG)));
+    if (pul == nullptr) return nullptr;
+    const auto* pj = static_cast<const BYTE*>(pvPixels);
+    for (std::size_t i = 0; i < cPixels; ++i) {
+        const BYTE* p = pj + i * cjPixel;
+        pul[i] = ULONG{jComponent(p, ulType)} << 16 | ULONG{jComponent(p + cjComponent, ulType)} << 8 |
+                 jComponent(p + 2 * cjComponent, ulType);
+    }
+    return pul;
+}
+
 }  // namespace
 
 N_ZoomStep::N_ZoomStep(float zoom)
-    : ulInt(static_cast<ULONG>(zoom)), ulFrac(static_cast<ULONG>((zoom - std::floor(zoom)) * kOneStep)) {}
+    : ulInt(static_cast<ULONG>(zoom)), ulFrac(static_cast<ULONG>(std::lround((zoom - std::floor(zoom)) * kOneStep))) {}
 
 ULONG N_ZoomStep::Next() {
     ULONG c = ulInt;
@@ -137,7 +178,10 @@ void _NDirectDrawPixels(N_Context* pctx, LONG cx, LONG cy, ULONG ulFormat, ULONG
         }
         box.Add(x, y - cy, c, cy);
     } else {
-        const auto* pul = static_cast<const ULONG*>(pvPixels);
+        // The GL's RGB and RGBA images become the board's words first.
+        ULONG* pulWords = pulBoardWords(cx, cy, ulFormat, ulType, pvPixels);
+        if (pulWords == nullptr) return;
+        const ULONG* pul = pulWords;
         if (zx == 1.0f && zy == 1.0f) {
             _NPutRect(pDst, x, y - 1, cx, cy, pul, 0);
             box.Add(x, y - cy, cx, cy);
@@ -146,10 +190,11 @@ void _NDirectDrawPixels(N_Context* pctx, LONG cx, LONG cy, ULONG ulFormat, ULONG
             _NPutRectZoom(pDst, x, y - 1, cx, cy, pul, sx.ulInt, sx.ulFrac, sy.ulInt, sy.ulFrac);
             box.Add(x, y - static_cast<LONG>(cy * zy), static_cast<LONG>(cx * zx), static_cast<LONG>(cy * zy));
         } else {
-            vZoomRows(pDst, x, y - 1, cx, cy, zx, zy, 0, box, [&](LONG r, ULONG* pulRow, LONG c) {
+            vZoomRows(pDst, x, zy < 0.0f ? y : y - 1, cx, cy, zx, zy, 0, box, [&](LONG r, ULONG* pulRow, LONG c) {
                 std::copy_n(pul + std::size_t(r) * cx, c, pulRow);
             });
         }
+        _Nfree(pulWords);
     }
     vCopyToOthers(pctx, apDraw, cDraw, box);
 }
@@ -177,9 +222,16 @@ void _NDirectCopyPixels(N_Context* pctx, LONG x, LONG y, LONG cx, LONG cy, ULONG
         _NCopyRect(pSrc, xSrc, ySrcBottom - cy + 1, pDst, xDst, yDst - cy, cx, cy, 0);
         box.Add(xDst, yDst - cy, cx, cy);
     } else {
-        vZoomRows(pDst, xDst, yDst - 1, cx, cy, zx, zy, 0, box, [&](LONG r, ULONG* pulRow, LONG c) {
-            _NGetRow(pSrc, xSrc, ySrcBottom - r, c, pulRow);
+        // The whole source is read before anything is written: the zoomed
+        // rows may land on source rows not read yet.
+        const LONG c = std::min<LONG>(cx, N_SPAN);
+        auto* pulImage = static_cast<ULONG*>(_Nalloc(std::size_t(c) * std::size_t(cy) * sizeof(ULONG)));
+        if (pulImage == nullptr) return;
+        for (LONG r = 0; r < cy; ++r) _NGetRow(pSrc, xSrc, ySrcBottom - r, c, pulImage + std::size_t(r) * c);
+        vZoomRows(pDst, xDst, zy < 0.0f ? yDst : yDst - 1, cx, cy, zx, zy, 0, box, [&](LONG r, ULONG* pulRow, LONG cRow) {
+            std::copy_n(pulImage + std::size_t(r) * c, std::min(cRow, c), pulRow);
         });
+        _Nfree(pulImage);
     }
     vCopyToOthers(pctx, apDraw, cDraw, box);
 }

@@ -70,13 +70,14 @@ bool bPixelsDrawn(N_Context* pctx, ULONG ulToken) {
 
 // A plane, stencil or other ancillary buffer: host buffers are cleared in
 // software, board buffers by the rectangle fill.
-void vClearAncillary(N_BoundBuffer& slot, LONG x, LONG y, LONG cx, LONG cy, ULONG ulValue) {
+// A board buffer keeps the bits ulKeep names (a stencil write mask).
+void vClearAncillary(N_BoundBuffer& slot, LONG x, LONG y, LONG cx, LONG cy, ULONG ulValue, ULONG ulKeep = 0) {
     if (slot.pBuffer->memoryKind == GLBUFFER_MEMORY_HOST) {
         const auto x1 = static_cast<LONG>(std::min<std::int64_t>(std::int64_t{x} + cx, INT32_MAX));
         const auto y1 = static_cast<LONG>(std::min<std::int64_t>(std::int64_t{y} + cy, INT32_MAX));
         _NClearHostRect(&slot, x, y, x1, y1, ulValue);
     } else {
-        _NClearRectSplit(slot.pBuffer, x, y, cx, cy, ulValue);
+        _NClearRectMasked(slot.pBuffer, x, y, cx, cy, ulValue, ulKeep);
     }
 }
 
@@ -117,18 +118,26 @@ void N_Clear(ULONG flMask, LONG x, LONG y, LONG cx, LONG cy, ULONG bUseContext, 
     if (flClip != 0) _NValidate(pctx, flClip);
 
     const bool bIndexMode = *pulAttr(pctx, N_ATTR_COLOUR_INDEX_MODE) == 1;
+    // The write masks apply to a clear as to any drawing: the colour (or
+    // index) bits the mask leaves alone keep their values, a depth buffer
+    // whose mask is off is not cleared.
+    _NValDrawBuffer(pctx);
+    _NValWriteMasks(pctx);
+    const ULONG ulKeep = bUseContext == 1 ? pctx->val.colourMaskNot : 0u;
+    const bool bColourWritten = bUseContext != 1 || pctx->val.colourMask != 0;
     for (const MaskSlot& ms : kColourSlots) {
         GLBuffer* pBuffer = pctx->buffers[ms.iSlot].pBuffer;
-        if (!(flMask & ms.flMask) || pBuffer == nullptr) continue;
+        if (!(flMask & ms.flMask) || pBuffer == nullptr || !bColourWritten) continue;
         ULONG ul = ulValue;
         if (bUseContext == 1)
             ul = bIndexMode ? static_cast<ULONG>(__glXWordFloat(*pulAttr(pctx, N_ATTR_CLEAR_INDEX)))
                             : _NPackedClearColour(pctx, pBuffer);
-        _NClearRectSplit(pBuffer, x, y, cx, cy, ulNClearColourValue(pBuffer->bitsPerPixel, ul));
+        _NClearRectMasked(pBuffer, x, y, cx, cy, ulNClearColourValue(pBuffer->bitsPerPixel, ul), ulKeep);
     }
 
     N_BoundBuffer& depth = pctx->buffers[kDepthSlot];
-    if ((flMask & 0x900u) && depth.pBuffer != nullptr) {
+    const bool bDepthWritten = bUseContext != 1 || *pulAttr(pctx, N_ATTR_DEPTH_MASK) != 0;
+    if ((flMask & 0x900u) && depth.pBuffer != nullptr && bDepthWritten) {
         const float fDepth = __glXWordFloat(*pulAttr(pctx, N_ATTR_CLEAR_DEPTH));
         ULONG ulDepth = ulNClearDepthValue(fDepth, depth.pBuffer->bitsPerPixel, bUseContext, ulValue);
         // A depth buffer narrower than 24 bits holds the render functions'
@@ -150,10 +159,13 @@ void N_Clear(ULONG flMask, LONG x, LONG y, LONG cx, LONG cy, ULONG bUseContext, 
 
     if ((flMask & 0x400u) && pctx->buffers[kAccumSlot].pBuffer != nullptr) _NClearAccum(ulValue);
 
+    // The stencil write mask: the bits it leaves off keep their values; a
+    // mask of none clears nothing.
     N_BoundBuffer& stencil = pctx->buffers[kStencilSlot];
-    if ((flMask & 0x200u) && stencil.pBuffer != nullptr)
+    const ULONG ulStencilKeep = bUseContext == 1 ? ~*pulAttr(pctx, N_ATTR_STENCIL_MASK) & 0xFFu : 0u;
+    if ((flMask & 0x200u) && stencil.pBuffer != nullptr && ulStencilKeep != 0xFFu)
         vClearAncillary(stencil, x, y, cx, cy,
-                        bUseContext == 1 ? *pulAttr(pctx, N_ATTR_CLEAR_STENCIL) : ulValue);
+                        bUseContext == 1 ? *pulAttr(pctx, N_ATTR_CLEAR_STENCIL) : ulValue, ulStencilKeep);
 }
 
 void N_DrawPixels(LONG cx, LONG cy, ULONG ulFormat, ULONG ulType, const void* pvPixels) {

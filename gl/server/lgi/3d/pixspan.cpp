@@ -78,11 +78,14 @@ N_PixelSpan* psOf(N_Pipe* pipe) { return static_cast<N_PixelSpan*>(pipe->pSpan);
 
 // Reads cx pixels of row y from x of a bound buffer into pul: host buffers
 // from their memory (pixels outside the buffer read 0), board buffers
-// through the GL layer's row read.
+// through the GL layer's row read. A board depth buffer's row comes as
+// window z (24 bits); a 16-bit one is brought to its own scale.
 void vReadRow(const N_BoundBuffer* pSlot, LONG x, LONG y, ULONG cx, ULONG* pul) {
     const GLBuffer* pb = pSlot->pBuffer;
     if (pb->memoryKind != GLBUFFER_MEMORY_HOST) {
         _NGetRow(pb, x, y, static_cast<LONG>(cx), pul);
+        if ((pb->kind & GLBUFFER_DEPTH) != 0 && pb->bitsPerPixel == 16)
+            for (ULONG i = 0; i < cx; ++i) pul[i] >>= 8;
         return;
     }
     const ULONG cb = pSlot->bytesPerPixel;

@@ -14,6 +14,7 @@
 #include "kz2/kzpoint.h"
 #include "kz2/kztritex.h"
 #include "shared/swfrag.h"
+#include "shared/swpoint.h"
 #include "shared/swprim.h"
 #include "shared/swspan.h"
 #include "../seams.h"
@@ -91,9 +92,9 @@ constexpr SlotRow kSlots[] = {
     {N_RF_STRIP_FILL_DEPTH, "_NvpRenderXTStripListFillDepthKZ", _NvpRenderXTStripListFillDepthKZ},
     {N_RF_STRIP_FILL, "_NvpRenderXTStripListFillKZ", _NvpRenderXTStripListFillKZ},
     {N_SW_EMPTY, "_NEmptyStage", _NEmptyStage},
-    {N_SW_POINT, "_NSwRenderPoint", nullptr},
-    {N_SW_POINT_AA_INDEX, "_NSwRenderAAPointCI", nullptr},
-    {N_SW_POINT_AA_RGBA, "_NSwRenderAAPointRGBA", nullptr},
+    {N_SW_POINT, "_NSwRenderSquarePoints", _NSwRenderSquarePoints},
+    {N_SW_POINT_AA_INDEX, "_NSwRenderPointsIndex", _NSwRenderPointsIndex},
+    {N_SW_POINT_AA_RGBA, "_NSwRenderPoints", _NSwRenderPoints},
     {N_SW_LINE, "_NSwRenderLine", _NSwRenderLine},
     {N_SW_LINE_STIPPLED_STRIP, "_NSwRenderLineStrips", _NSwRenderLineStrips},
     {N_SW_LINE_ATTR, "_NSwRenderLineAttr", _NSwRenderLineAttr},
@@ -107,8 +108,8 @@ constexpr SlotRow kSlots[] = {
     {N_SW_PGON_SPANS, "_NSwRasterPgonSpans", _NSwRasterPgonSpans},
     {N_SPAN_POLY_STIPPLE, "_NSpanPolygonStipple", _NSpanPolygonStipple},
     {N_SPAN_LINE_STIPPLE, "_NSpanLineStipple", _NSpanLineStipple},
-    {N_SPAN_COLOUR_FLAT, "_NSpanColourFlat", nullptr},
-    {N_SPAN_COLOUR_SMOOTH, "_NSpanColourSmooth", nullptr},
+    {N_SPAN_COLOUR_FLAT, "_NSpanColorFlat", _NSpanColorFlat},
+    {N_SPAN_COLOUR_SMOOTH, "_NSpanColorSmooth", _NSpanColorSmooth},
     {N_SPAN_PIXEL, "_NSpanPixel", nullptr},
     {N_SPAN_DITHER_PACK, "_NSpanDitherPack", _NSpanDitherPack},
     {N_SPAN_FOG_INDEX, "_NSpanFogCI", nullptr},

@@ -100,11 +100,14 @@ void _NValPgonSwStages(N_Context* pctx, N_Pipe* pipe, ULONG code) {
     if (code < N_PRIM_POLYGON) return _NValLineSpanStages(pctx, pipe);
     vStageSlot(N_STAGE_SPAN_FILL, N_SPAN_POLY_STIPPLE);
     vStageSlot(N_STAGE_SPAN_RASTER, N_SW_PGON_SPANS);
-    // The rasteriser's spans are runs of adjacent pixels on one row.
-    vStage(N_STAGE_WRITE_COLOUR, _NSpanWriteColor);
-    vStage(N_STAGE_WRITE_STENCIL, _NSpanWriteStencil);
+    // The rasteriser's spans are runs of adjacent pixels on one row; the
+    // outlines of line mode go to the line stages, whose spans carry an x
+    // and a y a fragment.
+    const bool bLineMode = (pipe->mode & kModePolyLine) != 0;
+    vStage(N_STAGE_WRITE_COLOUR, bLineMode ? _NSpanWriteColorAlt : _NSpanWriteColor);
+    vStage(N_STAGE_WRITE_STENCIL, bLineMode ? _NSpanWriteStencilAlt : _NSpanWriteStencil);
     ULONG conditions = 0;
-    if (pipe->mode & kModePolyLine) conditions |= N_SEL_POLY_LINE;
+    if (bLineMode) conditions |= N_SEL_POLY_LINE;
     if (pipe->colourCopy != 0) conditions |= N_SEL_VERTEX_FORM;
     vStageSlot(N_STAGE_POLYGON_RASTER, ulChoose(kPolygonRows, code, conditions));
     vStageSlot(N_STAGE_SPAN_COLOUR, (pipe->pCommonPipeData->format & N_VTX_RGBA) ? N_SPAN_COLOUR_SMOOTH

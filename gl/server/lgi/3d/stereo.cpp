@@ -15,6 +15,7 @@
 #include <cstring>
 
 #include "kz2/kzprog.h"
+#include "pixelpath.h"
 #include "passes.h"
 #include "../seams.h"
 
@@ -178,6 +179,23 @@ ULONG _NRectTouchesBatch(N_Context* pctx, const CommonPipeData* c, LONG x0, LONG
     return 0;
 }
 
+namespace {
+
+// Whether the pixel span row the zoom stage hands on meets the screen
+// rectangle x0..x1, y0..y1 (x1 and y1 excluded): the pixel paths carry no
+// vertices, their row is what lands in a clip rectangle.
+bool bSpanTouches(const N_Pipe* pipe, LONG x0, LONG y0, LONG x1, LONG y1) {
+    const auto* ps = static_cast<const N_PixelSpan*>(pipe->pSpan);
+    if (ps == nullptr || ps->pDest == nullptr || ps->pDest->pBuffer == nullptr || ps->outCount == 0) return false;
+    const GLBuffer* pb = ps->pDest->pBuffer;
+    const std::int64_t y = std::int64_t{ps->outY} + pb->y, x = std::int64_t{ps->outX} + pb->x;
+    return y >= y0 && y < y1 && x < x1 && x + ps->outCount > x0;
+}
+
+bool bPixelPipe(ULONG code) { return code == N_PRIM_DRAW_PIXELS || code == N_PRIM_COPY_PIXELS || code == N_PRIM_BITMAP; }
+
+}  // namespace
+
 void _NStageClipRects(N_Context* pctx, N_Pipe* pipe) {
     CommonPipeData& c = *pipe->pCommonPipeData;
     N_HwRecord* phw = pctx->pHw;
@@ -203,7 +221,9 @@ void _NStageClipRects(N_Context* pctx, N_Pipe* pipe) {
             x1 = std::min(x1, vp[2] + xOrg);
             y1 = std::min(y1, vp[3] + yOrg);
         }
-        if (_NRectTouchesBatch(pctx, &c, x0, y0, x1, y1) == 0) {
+        const bool bTouches = bPixelPipe(c.code) ? bSpanTouches(pipe, x0, y0, x1, y1)
+                                                 : _NRectTouchesBatch(pctx, &c, x0, y0, x1, y1) != 0;
+        if (!bTouches) {
             // Nothing of the batch lands here: only the attribute outputs.
             if (c.pfnAttrChain != nullptr) c.pfnAttrChain(pctx, c.pAttrPipe != nullptr ? c.pAttrPipe : pipe);
             continue;

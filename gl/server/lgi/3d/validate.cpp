@@ -248,7 +248,9 @@ void _NValEnableFlags(N_Context* pctx) {
 void _NValWriteMasks(N_Context* pctx) {
     N_Derived& v = pctx->val;
     const GLBuffer* D = _NDrawBuffer(pctx);
-    const ULONG full = D == nullptr || D->bitsPerPixel >= 24 ? 0xFFFFFFu : (1u << D->bitsPerPixel) - 1;
+    // The full mask in the colour word of the buffer's depth (at 16 bits
+    // 0x7F7F7F, not the pixel's 16 bits).
+    const ULONG full = D == nullptr ? 0xFFFFFFu : ulFullColourMask(pctx, D->bitsPerPixel);
     v.colourMask = *pulAttr(pctx, bIndexMode(pctx) ? N_ATTR_INDEX_MASK : N_ATTR_COLOUR_MASK) & full;
     v.colourMaskNot = ~v.colourMask & full;
     v.alphaMask = *pulAttr(pctx, N_ATTR_ALPHA_MASK);

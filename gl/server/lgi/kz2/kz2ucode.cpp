@@ -414,10 +414,10 @@ void vDepthUpgrade(Build& b) {
         kind = 3;
     } else {
         switch (prog->dataAttr) {
-        case 11: kind = 1; break;
-        // Layouts 18 and 19 take their colour once a packet, but each point
-        // sends its own depth word: the depth is loaded per primitive.
-        case 18: case 19: kind = 2; break;
+        // Layout 11 (depth alone) and layouts 18 and 19 (their colour once a
+        // packet): each point and each pixel of a pixel rectangle sends its
+        // own depth word, so the depth is loaded per primitive.
+        case 11: case 18: case 19: kind = 2; break;
         case 12: case 13: kind = 3; break;
         case 15: case 16: kind = 2; break;
         default:

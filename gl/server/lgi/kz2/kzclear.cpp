@@ -13,6 +13,12 @@
 namespace {
 
 constexpr ULONG kClearCommand = 0x2101026u;      // class 6, clip pair, rgb0 per packet, 1 instruction, 1 pid
+// The masked clear: rgb0 and z0 per packet, two instructions. z0 holds the
+// bits each pixel keeps: pr8 = z0 AND pixmap 0, then pixmap 0 = rgb0 OR pr8
+// (the value with the kept bits cleared).
+constexpr ULONG kMaskedCommand = 0x2205026u;
+constexpr ULONG kKeepBits = 0x10386a00u;         // pr8 = z0 AND pixmap 0
+constexpr ULONG kMergeValue = 0x10364341u;       // pixmap 0 = rgb0 OR pr8
 constexpr ULONG kCopyColour = 0x10360348u;       // rgb0 into pixmap 0
 constexpr ULONG kCombineColour1 = 0x10366b40u;   // rgb0 combined with pixmap 0 into pixmap 0 (1-bit overlay)
 constexpr ULONG kOverlayValue1 = 0x7FFFFFu;      // the value of a 1-bit buffer's clear while overlays live
@@ -29,7 +35,7 @@ ULONG ulPacked(LONG x, LONG y) { return (static_cast<ULONG>(y) << 16) | (static_
 
 // One packet: the head, then the rectangle's corners (one rasterizer) or
 // its tile pieces (several).
-void vClearPacket(N_HwRecord* phw, ULONG pid, ULONG instr, ULONG ulValue, const Rect& r) {
+void vClearPacket(N_HwRecord* phw, ULONG pid, ULONG instr, ULONG ulValue, ULONG ulKeep, const Rect& r) {
     ULONG* p = _NNextQAddrMC(phw, 0, &phw->batchCount, kClearRoom);
     KZ2QUEUEMGT qm = phw->qm;
     if (p == nullptr || qm == nullptr || qm->pLayout == nullptr) {
@@ -37,12 +43,22 @@ void vClearPacket(N_HwRecord* phw, ULONG pid, ULONG instr, ULONG ulValue, const 
         return;
     }
     const ULONG cQueues = std::max<ULONG>(qm->pLayout->cQueues, 1);
-    for (ULONG q = 0; q < cQueues; ++q) qm[q].pPacket[0] = kClearCommand;
+    for (ULONG q = 0; q < cQueues; ++q) qm[q].pPacket[0] = ulKeep != 0 ? kMaskedCommand : kClearCommand;
     *p++ = pid;
-    *p++ = instr;
+    if (ulKeep != 0) {
+        *p++ = kKeepBits;
+        *p++ = kMergeValue;
+    } else {
+        *p++ = instr;
+    }
     *p++ = ulPacked(r.x0, r.y0);
     *p++ = ulPacked(r.x1, r.y1);
-    *p++ = ulValue;
+    if (ulKeep != 0) {
+        *p++ = ulValue & ~ulKeep;
+        *p++ = ulKeep;
+    } else {
+        *p++ = ulValue;
+    }
     if (cQueues == 1) {
         const auto corner = [](LONG x, LONG y) { return ((static_cast<ULONG>(y) << 16) | (static_cast<ULONG>(x) & 0xFFFu)) << 4; };
         *p++ = corner(r.x0, r.y0);
@@ -66,7 +82,8 @@ ULONG ulPidOf(const GLBuffer* pb) {
 // The clear of one buffer at the bit depth given (the overlay pass clears a
 // deep buffer's planes as a 4-bit one). The window rectangle is x0..x1,
 // y0..y1, x1 and y1 excluded.
-void vClearSplit(N_Context* pctx, const GLBuffer* pb, ULONG bpp, LONG x0, LONG y0, LONG x1, LONG y1, ULONG ulValue) {
+void vClearSplit(N_Context* pctx, const GLBuffer* pb, ULONG bpp, LONG x0, LONG y0, LONG x1, LONG y1, ULONG ulValue,
+                 ULONG ulKeep) {
     N_HwRecord* phw = pctx->pHw;
     PDEV* ppdev = phw->pDevice != nullptr ? phw->pDevice->ppdev : nullptr;
     if (ppdev == nullptr) return;
@@ -97,8 +114,10 @@ void vClearSplit(N_Context* pctx, const GLBuffer* pb, ULONG bpp, LONG x0, LONG y
     if (bOverlays && bpp == 1) {
         instr = kCombineColour1;
         ulValue = kOverlayValue1;
+        ulKeep = 0;
     } else if (bOverlays && bpp == 4) {
         pid = (pid & 0x1Fu) | 0xC000u;
+        ulKeep = 0;
     }
 
     LONG yShift = 0;  // the clip rectangles follow the rectangle down
@@ -124,7 +143,7 @@ void vClearSplit(N_Context* pctx, const GLBuffer* pb, ULONG bpp, LONG x0, LONG y
             k.y0 = std::max<LONG>(k.y0, 0);
             k.x1 = std::min(k.x1, cxScreen);
             if (k.x0 >= k.x1 || k.y0 >= k.y1) continue;
-            vClearPacket(phw, pid, instr, ulValue, k);
+            vClearPacket(phw, pid, instr, ulValue, ulKeep, k);
         }
     }
 }
@@ -132,17 +151,21 @@ void vClearSplit(N_Context* pctx, const GLBuffer* pb, ULONG bpp, LONG x0, LONG y
 }  // namespace
 
 void _NClearRectSplit(const GLBuffer* pBuffer, LONG x, LONG y, LONG cx, LONG cy, ULONG ulValue) {
+    _NClearRectMasked(pBuffer, x, y, cx, cy, ulValue, 0);
+}
+
+void _NClearRectMasked(const GLBuffer* pBuffer, LONG x, LONG y, LONG cx, LONG cy, ULONG ulValue, ULONG ulKeep) {
     if (!bNHaveContext() || pBuffer == nullptr) return;
     N_Context* pctx = gpNCurrent;
     const auto end = [](LONG v, LONG c) { return static_cast<LONG>(std::clamp<std::int64_t>(std::int64_t{v} + c, INT32_MIN, INT32_MAX)); };
     const LONG x1 = end(x, cx), y1 = end(y, cy);
-    vClearSplit(pctx, pBuffer, pBuffer->bitsPerPixel, x, y, x1, y1, ulValue);
+    vClearSplit(pctx, pBuffer, pBuffer->bitsPerPixel, x, y, x1, y1, ulValue, ulKeep);
 
     // 4. The overlay planes of a deep colour buffer are cleared to 0.
     PDEV* ppdev = pctx->pHw->pDevice != nullptr ? pctx->pHw->pDevice->ppdev : nullptr;
     if (ppdev != nullptr && *pulGLOverlayContexts(ppdev) != 0 && pBuffer->bitsPerPixel >= 24 &&
         pctx->buffers[kDepthSlot].pBuffer != pBuffer)
-        vClearSplit(pctx, pBuffer, 4, x, y, x1, y1, 0);
+        vClearSplit(pctx, pBuffer, 4, x, y, x1, y1, 0, 0);
 }
 
 void _NClearRect(N_BoundBuffer* pSlot, LONG x, LONG y, LONG cx, LONG cy, ULONG ulValue, ULONG) {

@@ -448,8 +448,10 @@ void _NTriTexPlaneSetup(N_Context* pctx, const TriTexVertex* a, const TriTexVert
         Q[i] = fGuardedRecip(v[i]->q);
         S[i] = v[i]->s16 / gBatch.texelS * Q[i];
         T[i] = v[i]->t16 / gBatch.texelT * Q[i];
-        X[i] = bPrecise ? static_cast<float>(static_cast<ULONG>(v[i]->x) >> 4) : static_cast<float>(v[i]->x);
-        Y[i] = bPrecise ? static_cast<float>(static_cast<ULONG>(v[i]->y) >> 4) : static_cast<float>(v[i]->y);
+        // Positions in sixteenths keep their fractions: the gradients are
+        // those of the triangle the board draws.
+        X[i] = bPrecise ? static_cast<float>(v[i]->x) / 16.0f : static_cast<float>(v[i]->x);
+        Y[i] = bPrecise ? static_cast<float>(v[i]->y) / 16.0f : static_cast<float>(v[i]->y);
     }
     const float det = X[0] * (Y[1] - Y[2]) + X[1] * (Y[2] - Y[0]) + X[2] * (Y[0] - Y[1]);
     float ya = Y[1] - Y[2], yb = Y[2] - Y[0], yc = Y[0] - Y[1];

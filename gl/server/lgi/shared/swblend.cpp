@@ -4,6 +4,7 @@
 // operations on packed pixels.
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstring>
 #include <utility>
 
@@ -99,10 +100,12 @@ constexpr Matrix kNone{};
 constexpr Matrix kRgb8 = Spread(kDither8);
 constexpr Matrix kRgb16 = Spread(kDither16);
 
-// A channel's 8-bit value, truncated toward zero, and the dither offset
-// added without reaching into the next channel.
+// A channel's 8-bit value, rounded to nearest with halves to even (GL's
+// conversion of a colour to the buffer's fixed point, as the vertex colour
+// conversion of the hardware paths rounds), and the dither offset added
+// without reaching into the next channel.
 ULONG ulChannel(float v, ULONG d) {
-    const ULONG c = v >= 255.0f ? 255u : v > 0.0f ? static_cast<ULONG>(v) : 0u;
+    const ULONG c = v >= 255.0f ? 255u : v > 0.0f ? static_cast<ULONG>(std::nearbyint(v)) : 0u;
     return std::min<ULONG>(c + (d & 0xFFu), 255u);
 }
 

@@ -6,12 +6,13 @@
 //
 // The walk draws GL's diamond-exit pixels for segments between pixel
 // centres: the start vertex's pixel is drawn, the end vertex's is not (it
-// starts the next segment), and a tie between two pixels of a column (row)
-// goes to the larger y (x), so a segment lights the same pixels walked in
-// either direction. A segment longer than the span is handed on in pieces.
+// starts the next segment), and a tie between two pixels of a column goes
+// to the one the segment nears on its right, of a row to the left one, so
+// a segment lights the same pixels walked in either direction. A segment longer than the span is handed on in pieces.
 //
-// The stipple position is measured from the strip's first vertex along
-// each segment's own major axis.
+// The stipple position is GL's: the count of the strip's fragments before
+// this one, from the strip's first vertex on, whichever way each segment
+// runs.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -60,9 +61,11 @@ struct Values {
 };
 
 // Walks segment A -> B (window coordinates in whole pixels) and hands its
-// fragments on; x0, y0 is the strip's first vertex.
-void vSegment(N_Context* pctx, N_Pipe* pipe, const LineCall& call, const LONG* a, const LONG* b, LONG x0, LONG y0,
-              Values v) {
+// fragments on; *pStipple counts the strip's fragments so far (GL's stipple
+// counter, reset at each strip's first vertex) and is moved past this
+// segment's.
+void vSegment(N_Context* pctx, N_Pipe* pipe, const LineCall& call, const LONG* a, const LONG* b,
+              std::int64_t* pStipple, Values v) {
     CommonPipeData& c = *pipe->pCommonPipeData;
     N_FragSpan& sp = c.span;
     auto* line = static_cast<N_SpanLine*>(c.pCurPrim);
@@ -101,15 +104,25 @@ void vSegment(N_Context* pctx, N_Pipe* pipe, const LineCall& call, const LONG* a
     if (call.bDepth && call.form != kPlain) v.dz = static_cast<LONG>(r * static_cast<float>(v.dz));
 
     I64 x = a[0], y = a[1];
-    I64 err = bXMajor ? 2 * ady - adx + (dy < 0 ? -1 : 0) : 2 * adx - ady + (dx < 0 ? -1 : 0);
+    // The minor axis steps where the segment passes beyond the half-way
+    // point between two pixels. Exactly half-way, GL's rasterisers take the
+    // pixel the segment nears just right of the column's centre on an
+    // x-major segment, and the left pixel of the row on a y-major one:
+    // either way the same pixel whichever end the walk starts from.
+    I64 err = bXMajor ? 2 * ady - adx - (dx < 0 ? 1 : 0) : 2 * adx - ady - (dx > 0 ? 1 : 0);
     const LONG cap = static_cast<LONG>(N_FRAG_MAX) - 1;
     LONG n = 0;
     for (I64 i = 0; i < total; ++i) {
+        if (n == 0) {
+            // Where the segment passes the piece's first pixel across the
+            // major axis, in 1 / major of a pixel (the wide-line stage
+            // places the pixels of even widths by it).
+            const I64 across = bXMajor ? y - a[1] : x - a[0];
+            line->minorAt0 = static_cast<LONG>(i * (bXMajor ? dy : dx) - across * major);
+        }
         sp.pX[n] = static_cast<LONG>(x);
         sp.pY[n] = static_cast<LONG>(y);
-        const I64 k = bXMajor ? x - x0 : y - y0;
-        I64 idx = k % static_cast<I64>(call.period);
-        if (idx < 0) idx += static_cast<I64>(call.period);
+        const I64 idx = (*pStipple + i) % static_cast<I64>(call.period);
         sp.pMask[n] = major == 0 ? 1 : call.stipple[idx];
         if (call.form == kAttr) {
             sp.pRed[n] = v.c[0];
@@ -161,6 +174,7 @@ void vSegment(N_Context* pctx, N_Pipe* pipe, const LineCall& call, const LONG* a
             n = 0;
         }
     }
+    if (major > 0) *pStipple += major;
 }
 
 void vLines(N_Context* pctx, N_Pipe* pipe, ULONG form) {
@@ -190,8 +204,9 @@ void vLines(N_Context* pctx, N_Pipe* pipe, ULONG form) {
     c.pCurPrim = &line;
     auto win = [&](LONG i, LONG* out) {
         const LONG* w = c.pWindow + 3 * std::size_t(i);
-        out[0] = call.bPrecise ? w[0] >> 4 : w[0];
-        out[1] = call.bPrecise ? w[1] >> 4 : w[1];
+        // Sixteenths to the pixel whose sample point is nearest.
+        out[0] = call.bPrecise ? (w[0] + 8) >> 4 : w[0];
+        out[1] = call.bPrecise ? (w[1] + 8) >> 4 : w[1];
         out[2] = w[2];
     };
     LONG base = 0;
@@ -199,8 +214,7 @@ void vLines(N_Context* pctx, N_Pipe* pipe, ULONG form) {
         const LONG n = static_cast<LONG>(c.pStripCounts[s]);
         if (n <= 0) continue;
         if (base + n > cVerts) break;  // a strip past the batch: nothing more is drawn
-        LONG first0[3];
-        win(base, first0);
+        std::int64_t stippleCount = 0;
         for (LONG i = base; i + 1 < base + n; ++i) {
             if (call.bEdgeFlags && (c.pEdgeWords[i] & 3u) != 1u) continue;
             LONG a[3], b[3];
@@ -232,7 +246,7 @@ void vLines(N_Context* pctx, N_Pipe* pipe, ULONG form) {
                     v.dq = call.bAffine ? 0.0f : tb[3] - ta[3];
                 }
             }
-            vSegment(pctx, pipe, call, a, b, first0[0], first0[1], v);
+            vSegment(pctx, pipe, call, a, b, &stippleCount, v);
         }
         base += n;
     }

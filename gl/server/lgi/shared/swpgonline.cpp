@@ -4,8 +4,9 @@
 //
 // Polygons, triangles and quads honour the edge flags (line mode with edge
 // flags): the edge from a vertex to the next is drawn when the vertex's
-// flag is 1, consecutive drawn edges go on as one strip, and the closing
-// edge from the last vertex back to the first as a strip of its own. Fans,
+// flag is 1, consecutive drawn edges go on as one strip, the closing edge
+// from the last vertex back to the first with the run that reaches the
+// last vertex (on its own when that edge starts no run). Fans,
 // triangle strips and quad strips carry no edge flags: every edge of every
 // face is drawn, inner edges included. Faces of skipped runs (culled) draw
 // nothing.
@@ -64,8 +65,19 @@ class Walker {
             if (j > start) Strip(o + start, j - start + 1, provoking);
             start = j + 1;
         }
+        const bool bClosing = flags[n - 1] == 1;
+        if (n - 1 > start && bClosing && n <= N_BATCH_POLYGONS) {
+            // The last run goes on round the closing edge as one strip, so
+            // the line stipple counts on across it as GL counts it along a
+            // face's outline.
+            static Corner loop[N_BATCH_POLYGONS + 1];
+            std::copy(o + start, o + n, loop);
+            loop[n - start] = o[0];
+            Strip(loop, n - start + 1, provoking);
+            return;
+        }
         if (n - 1 > start) Strip(o + start, n - start, provoking);
-        if (flags[n - 1] == 1) {
+        if (bClosing) {
             const Corner closing[2] = {o[n - 1], o[0]};
             Strip(closing, 2, provoking);
         }

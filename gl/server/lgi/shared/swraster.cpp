@@ -3,16 +3,19 @@
 // to pipe word 65 with its colour, depth and homogeneous texture
 // coordinates and the destination values the later stages read.
 //
-// Coverage: with the vertices in whole pixels, pixel (x, y) is drawn when
-// the triangle covers the point (x, y) with the left and top edges in and
-// the right and bottom edges out (yTop <= y < yBottom, xLeft <= x < xRight):
-// GL's point sampling with every vertex and sample taken half a pixel
-// further on. The edges walk in 16.16 fixed point.
+// Coverage follows GL's point sampling as the board's own triangles do:
+// the vertices keep their sixteenths (window coordinates in sixteenths
+// place a vertex at GL's window position less half a pixel, so GL's pixel
+// centres fall on the whole-pixel points), and pixel (x, y) is drawn when
+// the point (x, y) lies inside the triangle, a point exactly on an edge
+// only on a top or left edge: rows yTop <= y < yBottom, columns
+// xLeft <= x < xRight, the crossings computed exactly in integers. Two
+// triangles that share an edge draw each pixel on it once.
 //
 // Attributes: each is a plane over the triangle (gradients from the three
-// vertices), and a span's first fragment takes the plane's value at its own
-// pixel, whichever edge or window border the span starts at; the span then
-// steps by the x gradient.
+// vertices at their exact positions), and a span's first fragment takes
+// the plane's value at its own pixel, whichever edge or window border the
+// span starts at; the span then steps by the x gradient.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -37,21 +40,8 @@ constexpr ULONG kDepthSlot = 4, kStencilSlot = 5;
 constexpr BYTE kOrder[8][3] = {{0, 1, 2}, {0, 2, 1}, {2, 0, 1}, {2, 0, 1},
                                {1, 0, 2}, {1, 0, 2}, {1, 2, 0}, {2, 1, 0}};
 
-// The reciprocal of a row count from the layer's table (entry 0 holds
-// 65536.0); counts past the table divide.
-float fRecip(std::int64_t n) {
-    if (n >= 0 && n < static_cast<std::int64_t>(N_RECIPROCALS) && gNArena.pReciprocal != nullptr)
-        return gNArena.pReciprocal[n];
-    return 1.0f / static_cast<float>(n);
-}
-
-// A slope as a 16.16 step, truncated toward zero, held inside 32 bits.
-std::int64_t llStep(float slope) {
-    const double d = static_cast<double>(slope) * 65536.0;
-    if (!(d > -2147483648.0)) return d != d ? 0 : -2147483647LL;
-    if (d > 2147483647.0) return 2147483647LL;
-    return static_cast<std::int64_t>(d);
-}
+// a / b rounded toward minus infinity (b > 0).
+std::int64_t FloorDiv(std::int64_t a, std::int64_t b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
 
 // One interpolated attribute.
 struct Plane {
@@ -170,7 +160,9 @@ void _NSwRasterTriangle(N_Context* pctx, N_Pipe* pipe, const N_SwScreen& screen)
     N_FragSpan& sp = c.span;
     const ULONG mode = pipe->mode;
 
-    // Whole pixels, on this screen (the vertex arrays are left as they are).
+    // Positions in sixteenths of a pixel on this screen (the vertex arrays
+    // are left as they are); window coordinates in whole pixels are taken
+    // as whole sixteenths of them.
     std::int64_t vx[3], vy[3];
     double vz[3];
     for (ULONG i = 0; i < 3; ++i) {
@@ -182,27 +174,27 @@ void _NSwRasterTriangle(N_Context* pctx, N_Pipe* pipe, const N_SwScreen& screen)
         // Coordinates no view volume produces (beyond 2^24 pixels) draw nothing.
         const LONG lim = screen.precise ? (1 << 28) : (1 << 24);
         if (w[0] > lim || w[0] < -lim || w[1] > lim || w[1] < -lim) return;
-        vx[i] = screen.precise ? (w[0] >> 4) : w[0];
-        vy[i] = screen.precise ? (w[1] >> 4) : w[1];
-        vx[i] -= screen.xOrigin;
+        const std::int64_t scale = screen.precise ? 1 : 16;
+        vx[i] = (std::int64_t{w[0]} - std::int64_t{screen.xOrigin} * 16 / scale) * scale;
+        vy[i] = std::int64_t{w[1]} * scale;
         vz[i] = static_cast<double>(static_cast<ULONG>(w[2]));
     }
     const ULONG k = (vy[1] < vy[2] ? 0 : 1) + (vy[0] < vy[2] ? 0 : 2) + (vy[0] < vy[1] ? 0 : 4);
     const ULONG iT = kOrder[k][0], iM = kOrder[k][1], iB = kOrder[k][2];
     const std::int64_t xT = vx[iT], yT = vy[iT], xM = vx[iM], yM = vy[iM], xB = vx[iB], yB = vy[iB];
 
-    // Edge slopes; equal slopes of the long and upper short edge: nothing.
-    const float sTB = fRecip(yB - yT) * static_cast<float>(xB - xT);
-    const float sTM = fRecip(yM - yT) * static_cast<float>(xM - xT);
-    const float sMB = fRecip(yB - yM) * static_cast<float>(xB - xM);
-    if (sTM == sTB) return;
+    // Which side the long edge (top to bottom) lies on, from the middle
+    // vertex's side of it; a triangle of no area draws nothing.
+    const std::int64_t cross = (xB - xT) * (yM - yT) - (yB - yT) * (xM - xT);
+    if (cross == 0) return;
+    const bool bRight = cross > 0;
 
-    // Twice the signed area, for the planes.
-    const double fxT = static_cast<double>(xT), fyT = static_cast<double>(yT);
-    const double fxM = static_cast<double>(xM), fyM = static_cast<double>(yM);
-    const double fxB = static_cast<double>(xB), fyB = static_cast<double>(yB);
+    // Twice the signed area in pixels, for the planes.
+    const double fxT = static_cast<double>(xT) / 16.0, fyT = static_cast<double>(yT) / 16.0;
+    const double fxM = static_cast<double>(xM) / 16.0, fyM = static_cast<double>(yM) / 16.0;
+    const double fxB = static_cast<double>(xB) / 16.0, fyB = static_cast<double>(yB) / 16.0;
     const double area = fxT * fyM - fxM * fyT + fxM * fyB - fxB * fyM + fxB * fyT - fxT * fyB;
-    const double invD = std::fabs(area) > 0.0001 ? 1.0 / area : 1.0;
+    const double invD = 1.0 / area;
     auto plane = [&](double fT, double fM, double fB) {
         Plane p;
         p.f0 = fT;
@@ -236,9 +228,6 @@ void _NSwRasterTriangle(N_Context* pctx, N_Pipe* pipe, const N_SwScreen& screen)
     tri->dqdx = static_cast<float>(pq.dx);
     tri->dqdy = static_cast<float>(pq.dy);
 
-    // Side of the long edge.
-    const double xL = fxT + (fyM - fyT) * static_cast<double>(sTB);
-    const bool bRight = xL > fxM;
     tri->longEdgeRight = bRight ? 1 : 0;
     tri->dAlphaAway = static_cast<float>(bRight ? -pa.dx : pa.dx);
 
@@ -253,7 +242,8 @@ void _NSwRasterTriangle(N_Context* pctx, N_Pipe* pipe, const N_SwScreen& screen)
             };
             const ULONG caseT = at(tT);
             const auto near = [](std::int64_t a, std::int64_t b) { return (a > b ? a - b : b - a) <= 10; };
-            if (yB - yT <= 10 && near(xT, xM) && near(xT, xB) && near(xM, xB)) {
+            const std::int64_t pxT = xT >> 4, pxM = xM >> 4, pxB = xB >> 4;
+            if ((yB >> 4) - (yT >> 4) <= 10 && near(pxT, pxM) && near(pxT, pxB) && near(pxM, pxB)) {
                 sp.lodMode = N_LOD_TRIANGLE;
             } else {
                 const ULONG caseM = at(tM);
@@ -267,28 +257,37 @@ void _NSwRasterTriangle(N_Context* pctx, N_Pipe* pipe, const N_SwScreen& screen)
 
     const LONG cx = static_cast<LONG>(std::min<LONG>(screen.cx, static_cast<LONG>(N_FRAG_MAX)));
     const LONG cy = screen.cy;
-    const std::int64_t stepTB = llStep(sTB), stepTM = llStep(sTM), stepMB = llStep(sMB);
     const ULONG packed = ulProvoking(pctx, tri->v[0].pColour);
-    // Rows inside the window only: from row 0 at the earliest, to the
-    // last row of the screen at the latest.
-    const std::int64_t yFirst = std::max<std::int64_t>(yT, 0);
-    const std::int64_t yEnd = std::min<std::int64_t>(yB, cy);
+    // An edge's crossing of the row at y (sixteenths), as the first pixel
+    // whose sample point lies at or right of it: the crossing is exact, so
+    // a sample point on a left edge is drawn and one on a right edge is not.
+    auto firstAtOrRight = [&](std::int64_t xa, std::int64_t ya, std::int64_t xb, std::int64_t yb, std::int64_t y) {
+        const std::int64_t den = (yb - ya) * 16;  // > 0: edges run downwards
+        const std::int64_t num = xa * (yb - ya) + (y - ya) * (xb - xa);
+        return FloorDiv(num + den - 1, den);
+    };
+    // Rows whose sample points lie from the top vertex (in) to the bottom
+    // one (out), inside the window only.
+    const std::int64_t yFirst = std::max<std::int64_t>(FloorDiv(yT + 15, 16), 0);
+    const std::int64_t yEnd = std::min<std::int64_t>(FloorDiv(yB + 15, 16), cy);
     for (std::int64_t y = yFirst; y < yEnd; ++y) {
-        const std::int64_t xLong = (xT << 16) + (y - yT) * stepTB;
-        const std::int64_t xShort = y < yM ? (xT << 16) + (y - yT) * stepTM : (xM << 16) + (y - yM) * stepMB;
+        const std::int64_t ys = y * 16;
+        const std::int64_t xLong = firstAtOrRight(xT, yT, xB, yB, ys);
+        const std::int64_t xShort =
+            ys < yM ? firstAtOrRight(xT, yT, xM, yM, ys) : firstAtOrRight(xM, yM, xB, yB, ys);
         std::int64_t left, right;
         if (bRight) {
-            right = std::min<std::int64_t>((xLong - 1) >> 16, cx - 1);
-            left = std::max<std::int64_t>((xShort + 0xFFFF) >> 16, 0);
+            right = std::min<std::int64_t>(xLong - 1, cx - 1);
+            left = std::max<std::int64_t>(xShort, 0);
         } else {
-            left = std::max<std::int64_t>((xLong + 0xFFFF) >> 16, 0);
-            right = std::min<std::int64_t>((xShort - 1) >> 16, cx - 1);
+            left = std::max<std::int64_t>(xLong, 0);
+            right = std::min<std::int64_t>(xShort - 1, cx - 1);
         }
         const std::int64_t n64 = right - left + 1;
         if (n64 <= 0) continue;
         const LONG n = static_cast<LONG>(n64);
         const LONG l = static_cast<LONG>(left);
-        const double ox = static_cast<double>(left - xT), oy = static_cast<double>(y - yT);
+        const double ox = static_cast<double>(left) - fxT, oy = static_cast<double>(y) - fyT;
 
         sp.count = n;
         sp.pX[0] = l;
@@ -316,7 +315,7 @@ void _NSwRasterTriangle(N_Context* pctx, N_Pipe* pipe, const N_SwScreen& screen)
             q += pq.dx;
         }
         // The alpha ramp starts at the long-edge end of the span.
-        const double xEdge = static_cast<double>((bRight ? right : left) - xT);
+        const double xEdge = static_cast<double>(bRight ? right : left) - fxT;
         tri->alphaLongEdge = static_cast<float>(pa.At(xEdge, oy));
         pipe->next[N_STAGE_SPAN_RASTER](pctx, pipe);
     }

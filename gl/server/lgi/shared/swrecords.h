@@ -12,7 +12,7 @@ struct N_SpanLine {
     ULONG majorAxis;  // 0 x-major, 1 y-major
     float dx;         // end x - start x
     float dy;         // end y - start y
-    ULONG ulReserved3;
+    LONG minorAt0;    // (exact minor - pixel minor) x major extent at the span's first fragment
     ULONG aulZero[3];
 };
 

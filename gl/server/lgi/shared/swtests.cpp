@@ -8,6 +8,8 @@
 // so a killed fragment stays killed and 15 becomes 10; the stencil
 // operations pick their slot by the byte shifted right by two.
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <cstring>
 
 #include "swfrag.h"
@@ -202,8 +204,28 @@ void _NSpanWideLine(N_Context* pctx, N_Pipe* pipe) {
     const LONG w = width >= 1.0f ? static_cast<LONG>(std::min(width, 4096.0f)) : 1;
     const LONG n = Count(sp);
     if (w < 2 || n <= 0 || line == nullptr) return Next(pctx, pipe, N_STAGE_WIDE_LINE);
-    const LONG h = (w & ~1L) / 2;
-    LONG* across = line->majorAxis == 0 ? sp.pY : sp.pX;
+    // The w pixels across the line whose centres lie nearest the segment:
+    // as many on each side of the line's own pixel for an odd width; for an
+    // even one the extra pixel on the side the segment passes its pixel.
+    // Where it passes through the centre, as the board's wide lines place
+    // it: the smaller side when the minor coordinate grows along the
+    // segment, the larger when it falls; a horizontal segment takes the
+    // pixel below (larger y), a vertical one the pixel left of it.
+    const bool bXMajor = line->majorAxis == 0;
+    const std::int64_t dMajor = std::llround(bXMajor ? line->dx : line->dy);
+    const std::int64_t dMinor = std::llround(bXMajor ? line->dy : line->dx);
+    const std::int64_t major = dMajor < 0 ? -dMajor : dMajor;
+    const bool bSmaller = dMinor != 0 ? dMinor > 0 : !bXMajor;
+    LONG* along = bXMajor ? sp.pX : sp.pY;
+    LONG* across = bXMajor ? sp.pY : sp.pX;
+    const LONG major0 = along[0], minor0 = across[0];
+    auto high = [&](LONG i) -> LONG {
+        if (w % 2 != 0) return w / 2;
+        const std::int64_t t = along[i] > major0 ? along[i] - major0 : major0 - along[i];
+        const std::int64_t off = line->minorAt0 + t * dMinor - std::int64_t{across[i] - minor0} * major;
+        const bool bExtraSmaller = off != 0 ? off < 0 : bSmaller;
+        return bExtraSmaller ? w / 2 - 1 : w / 2;
+    };
     // The later stages change colours, alpha, the packed word and the masks
     // in place: every pass starts from what the first one was given.
     static float sRed[N_FRAG_MAX], sGreen[N_FRAG_MAX], sBlue[N_FRAG_MAX], sAlpha[N_FRAG_MAX];
@@ -218,7 +240,7 @@ void _NSpanWideLine(N_Context* pctx, N_Pipe* pipe) {
     std::memcpy(sMask, sp.pMask, cb);
     const ULONG stippleCount = sp.stippleCount, stipplePattern = sp.stipplePattern;
     // Line spans carry an x and a y for every fragment.
-    for (LONG i = 0; i < n; ++i) across[i] += h;
+    for (LONG i = 0; i < n; ++i) across[i] += high(i);
     Next(pctx, pipe, N_STAGE_WIDE_LINE);
     for (LONG pass = 1; pass < w; ++pass) {
         sp.count = n;

@@ -48,13 +48,23 @@ Texel Mix(const Texel& a, const Texel& b, float f) {
 void Put(N_FragSpan& s, LONG k, const Texel& t) {
     s.pS[k] = t.r, s.pT[k] = t.g, s.pQ[k] = t.b, s.pTexelAlpha[k] = t.a;
 }
-// Bilinear at (u, v) in texels of level l; the neighbours stop at the last
-// stored column and row.
-Texel Bilinear(const Level& l, float u, float v) {
-    const LONG i0 = static_cast<LONG>(u), j0 = static_cast<LONG>(v);
-    const float fu = u - static_cast<float>(i0), fv = v - static_cast<float>(j0);
-    const LONG i1 = i0 < l.w - 1 ? i0 + 1 : i0, j1 = j0 < l.h - 1 ? j0 + 1 : j0;
-    const Texel a = At(l, i0, j0), b = At(l, i1, j0), c = At(l, i0, j1), d = At(l, i1, j1);
+// GL's texel addressing: a texture coordinate s (0 to 1 after the wrap)
+// lies s x w texels into a level of width w, texel i covering [i, i + 1).
+// Nearest: the texel holding the point, the last one for s = 1.
+Texel Nearest(const Level& l, float s, float t) {
+    const LONG i = std::min(static_cast<LONG>(s * static_cast<float>(l.w)), l.w - 1);
+    const LONG j = std::min(static_cast<LONG>(t * static_cast<float>(l.h)), l.h - 1);
+    return At(l, i, j);
+}
+// Linear: the four texels whose centres surround the point, weighed by its
+// distance from them; past the first or last centre the edge texel counts
+// twice.
+Texel Bilinear(const Level& l, float s, float t) {
+    const float u = s * static_cast<float>(l.w) - 0.5f, v = t * static_cast<float>(l.h) - 0.5f;
+    const float fi = std::floor(u), fj = std::floor(v);
+    const LONG i0 = static_cast<LONG>(fi), j0 = static_cast<LONG>(fj);
+    const float fu = u - fi, fv = v - fj;
+    const Texel a = At(l, i0, j0), b = At(l, i0 + 1, j0), c = At(l, i0, j0 + 1), d = At(l, i0 + 1, j0 + 1);
     const float w00 = (1 - fu) * (1 - fv), w10 = fu * (1 - fv), w01 = (1 - fu) * fv, w11 = fu * fv;
     return {w00 * a.r + w10 * b.r + w01 * c.r + w11 * d.r, w00 * a.g + w10 * b.g + w01 * c.g + w11 * d.g,
             w00 * a.b + w10 * b.b + w01 * c.b + w11 * d.b, w00 * a.a + w10 * b.a + w01 * c.a + w11 * d.a};
@@ -79,32 +89,22 @@ EnvValues EnvOf(N_Context* pctx) {
 void _NTexFilterNearest(N_Context* pctx, N_Pipe* pipe, N_TexLod* pLod) {
     N_FragSpan& s = Span(pipe);
     const Level l = LevelOf(pctx, pLod->d, pLod->width, pLod->height);
-    for (LONG k = 0; k < s.count; ++k) {
-        const LONG i = std::min(static_cast<LONG>(s.pS[k] * static_cast<float>(l.w - 1) + 0.5f), l.w - 1);
-        const LONG j = std::min(static_cast<LONG>(s.pT[k] * static_cast<float>(l.h - 1) + 0.5f), l.h - 1);
-        Put(s, k, At(l, i, j));
-    }
+    for (LONG k = 0; k < s.count; ++k) Put(s, k, Nearest(l, s.pS[k], s.pT[k]));
 }
 
 void _NTexFilterLinear(N_Context* pctx, N_Pipe* pipe, N_TexLod* pLod) {
     N_FragSpan& s = Span(pipe);
     const Level l = LevelOf(pctx, pLod->d, pLod->width, pLod->height);
-    for (LONG k = 0; k < s.count; ++k)
-        Put(s, k, Bilinear(l, s.pS[k] * static_cast<float>(l.w - 1), s.pT[k] * static_cast<float>(l.h - 1)));
+    for (LONG k = 0; k < s.count; ++k) Put(s, k, Bilinear(l, s.pS[k], s.pT[k]));
 }
 
+// The two-level filters sample each level by its own size, as GL does.
 void _NTexFilterNearestMipLinear(N_Context* pctx, N_Pipe* pipe, N_TexLod* pLod) {
     N_FragSpan& s = Span(pipe);
     const Level a = LevelOf(pctx, pLod->d, pLod->width, pLod->height);
     const Level b = LevelOf(pctx, pLod->d2, pLod->width2, pLod->height2);
     const float f = pLod->lambda - std::trunc(pLod->lambda);
-    for (LONG k = 0; k < s.count; ++k) {
-        const Texel ta = At(a, static_cast<LONG>(s.pS[k] * static_cast<float>(a.w - 1)),
-                            static_cast<LONG>(s.pT[k] * static_cast<float>(a.h - 1)));
-        const Texel tb = At(b, static_cast<LONG>(s.pS[k] * static_cast<float>(b.w - 1)),
-                            static_cast<LONG>(s.pT[k] * static_cast<float>(b.h - 1)));
-        Put(s, k, Mix(ta, tb, f));
-    }
+    for (LONG k = 0; k < s.count; ++k) Put(s, k, Mix(Nearest(a, s.pS[k], s.pT[k]), Nearest(b, s.pS[k], s.pT[k]), f));
 }
 
 void _NTexFilterLinearMipLinear(N_Context* pctx, N_Pipe* pipe, N_TexLod* pLod) {
@@ -115,19 +115,8 @@ void _NTexFilterLinearMipLinear(N_Context* pctx, N_Pipe* pipe, N_TexLod* pLod) {
     // record's own fraction word is kept only by the per-fragment choice
     // and would be left over from an earlier span.
     const float f = pLod->lambda - std::trunc(pLod->lambda);
-    for (LONG k = 0; k < s.count; ++k) {
-        const float u = s.pS[k] * static_cast<float>(a.w - 1), v = s.pT[k] * static_cast<float>(a.h - 1);
-        const Texel ra = Bilinear(a, u, v);
-        const LONG i0 = static_cast<LONG>(u), j0 = static_cast<LONG>(v);
-        const float fu = u - static_cast<float>(i0), fv = v - static_cast<float>(j0);
-        const LONG bi = i0 >> 1, bj = j0 >> 1;
-        const LONG bi1 = bi < b.stored - 1 ? bi + 1 : bi, bj1 = bj < b.h - 1 ? bj + 1 : bj;
-        const Texel p = At(b, bi, bj), q = At(b, bi1, bj), r = At(b, bi, bj1), t = At(b, bi1, bj1);
-        const float w00 = (1 - fu) * (1 - fv), w10 = fu * (1 - fv), w01 = (1 - fu) * fv, w11 = fu * fv;
-        const Texel rb{w00 * p.r + w10 * q.r + w01 * r.r + w11 * t.r, w00 * p.g + w10 * q.g + w01 * r.g + w11 * t.g,
-                       w00 * p.b + w10 * q.b + w01 * r.b + w11 * t.b, w00 * p.a + w10 * q.a + w01 * r.a + w11 * t.a};
-        Put(s, k, Mix(ra, rb, f));
-    }
+    for (LONG k = 0; k < s.count; ++k)
+        Put(s, k, Mix(Bilinear(a, s.pS[k], s.pT[k]), Bilinear(b, s.pS[k], s.pT[k]), f));
 }
 
 N_TexFilterFn _NTexFilterOf(ULONG code) {
@@ -198,29 +187,15 @@ float _NTexWrap(float s, bool bRepeat) {
 namespace {
 
 // One fragment sampled by a filter code with the record's levels and the
-// blend fraction f (mode 2 indexing: no rounding).
+// blend fraction f.
 bool bSampleOne(N_Context* pctx, const N_TexLod& lod, float s, float t, float f, Texel* out) {
     const Level a = LevelOf(pctx, lod.d, lod.width, lod.height);
-    const float u = s * static_cast<float>(a.w - 1), v = t * static_cast<float>(a.h - 1);
     switch (lod.filter) {
-    case 0: case 2: *out = At(a, static_cast<LONG>(u), static_cast<LONG>(v)); return true;
-    case 1: case 4: *out = Bilinear(a, u, v); return true;
+    case 0: case 2: *out = Nearest(a, s, t); return true;
+    case 1: case 4: *out = Bilinear(a, s, t); return true;
     case 3: case 5: {
         const Level b = LevelOf(pctx, lod.d2, lod.width2, lod.height2);
-        const LONG bi = static_cast<LONG>(s * static_cast<float>(b.w - 1));
-        const LONG bj = static_cast<LONG>(t * static_cast<float>(b.h - 1));
-        if (lod.filter == 3) {
-            *out = Mix(At(a, static_cast<LONG>(u), static_cast<LONG>(v)), At(b, bi, bj), f);
-            return true;
-        }
-        const LONG i0 = static_cast<LONG>(u), j0 = static_cast<LONG>(v);
-        const float fu = u - static_cast<float>(i0), fv = v - static_cast<float>(j0);
-        const LONG bi1 = bi < b.stored - 1 ? bi + 1 : bi, bj1 = bj < b.h - 1 ? bj + 1 : bj;
-        const Texel p = At(b, bi, bj), q = At(b, bi1, bj), r = At(b, bi, bj1), w = At(b, bi1, bj1);
-        const float w00 = (1 - fu) * (1 - fv), w10 = fu * (1 - fv), w01 = (1 - fu) * fv, w11 = fu * fv;
-        const Texel rb{w00 * p.r + w10 * q.r + w01 * r.r + w11 * w.r, w00 * p.g + w10 * q.g + w01 * r.g + w11 * w.g,
-                       w00 * p.b + w10 * q.b + w01 * r.b + w11 * w.b, w00 * p.a + w10 * q.a + w01 * r.a + w11 * w.a};
-        *out = Mix(Bilinear(a, u, v), rb, f);
+        *out = lod.filter == 3 ? Mix(Nearest(a, s, t), Nearest(b, s, t), f) : Mix(Bilinear(a, s, t), Bilinear(b, s, t), f);
         return true;
     }
     default: return false;

@@ -610,6 +610,35 @@ TEST_F(BufferManagerTest, GetImageReadsByTheBuffersFormat) {
     _DFreeBufferSet(nullptr, pbs);
 }
 
+// On a stereo page a right-eye buffer is read from the lower image (the
+// second-half selector), the left one as it is; a board buffer finds its
+// set through its window's drawable.
+TEST_F(BufferManagerTest, GetImageOfTheRightEyeReadsTheLowerImage) {
+    WNDOBJ wo = Window(0, 0, 16, 16);
+    GLDrawable draw{};
+    gpdraw = &draw;
+    pc_.fStereo = 1;
+    vis_.bStereo = 1;
+    draw.pBufferSet = __glCreateBufferSet(&screen_, &wo, &vis_);
+    GLBufferSet* pbs = draw.pBufferSet;
+    ASSERT_NE(pbs, nullptr);
+    ASSERT_NE(pbs->apBuffers[GLBS_BACK_RIGHT], nullptr);
+    EXPECT_EQ(_DBufferSetOf(pbs->apBuffers[GLBS_BACK_RIGHT]), pbs);
+    EXPECT_EQ(_DBufferSetOf(nullptr), nullptr);
+    back_.so.iBitmapFormat = BMF_32BPP;
+    std::vector<ULONG> out(8);
+    for (auto [kind, mode] : {std::pair{GLBUFFER_BACK_RIGHT, 3u}, std::pair{GLBUFFER_BACK_LEFT, 0u}}) {
+        gCopies.clear();
+        EXPECT_EQ(_DGetImage(pbs, kind, 0, 0, 8, 1, out.data()), 1u);
+        ASSERT_EQ(gCopies.size(), 1u);
+        EXPECT_EQ(gCopies[0].iMode, mode) << kind;
+    }
+    pc_.fStereo = 0;
+    vis_.bStereo = 0;
+    _DFreeBufferSet(nullptr, pbs);
+    gpdraw = nullptr;
+}
+
 // A level's tile is filled with copies of the image, column by column; a
 // large level is a device bitmap with one copy.
 TEST_F(BufferManagerTest, TextureLevelsFillTheirTiles) {

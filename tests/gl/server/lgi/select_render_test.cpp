@@ -690,8 +690,8 @@ TEST_F(RenderSelectTest, TableEntriesWithoutFunctions) {
     _NRenderFcn(N_RF_ERROR)(ctx_, nullptr);
     EXPECT_TRUE(Printed("_NValPLinePipeRenderFcn: PROGRAMMER ERROR!\n"));
     EXPECT_TRUE(Printed("PROGRAMMER ERROR\n"));
-    _NRenderFcn(N_SW_POINT_AA_INDEX)(ctx_, nullptr);
-    EXPECT_TRUE(Printed("_NSwRenderAAPointCI: not available yet\n"));
+    _NRenderFcn(N_SPAN_FOG_INDEX)(ctx_, nullptr);
+    EXPECT_TRUE(Printed("_NSpanFogCI: not available yet\n"));
     vnx::debug::clear();
     // The empty point function draws nothing and still hands on.
     static ULONG s_cNext;

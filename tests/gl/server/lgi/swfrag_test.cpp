@@ -324,6 +324,51 @@ TEST_F(SwFragTest, WideLineReplaysTheSpanAcrossTheLine) {
     EXPECT_EQ(gSeen.size(), 1u);
 }
 
+// Even widths: the two pixels whose centres lie nearest the segment; where
+// it passes through a centre, the smaller side when the minor coordinate
+// grows along the segment, the larger when it falls; a horizontal segment
+// the pixel below, a vertical one the pixel left of it.
+TEST_F(SwFragTest, WideLineOfEvenWidthTakesTheNearestPixels) {
+    struct Case {
+        const char* what;
+        ULONG majorAxis;
+        float dx, dy;
+        LONG along[5], across[5];  // the walk's pixels
+        LONG first[5], second[5];  // across the line, pass by pass
+    };
+    const Case cases[] = {
+        {"(10, 20) -> (18, 22)", 0, 8, 2, {10, 11, 12, 13, 14}, {20, 20, 21, 21, 21},
+         {20, 21, 21, 21, 21}, {19, 20, 20, 20, 20}},
+        {"(18, 22) -> (10, 20)", 0, -8, -2, {18, 17, 16, 15, 14}, {22, 22, 22, 21, 21},
+         {23, 22, 22, 22, 22}, {22, 21, 21, 21, 21}},
+        {"horizontal", 0, -5, 0, {9, 8, 7, 6, 5}, {4, 4, 4, 4, 4}, {5, 5, 5, 5, 5}, {4, 4, 4, 4, 4}},
+        {"vertical", 1, 0, 5, {3, 4, 5, 6, 7}, {9, 9, 9, 9, 9}, {9, 9, 9, 9, 9}, {8, 8, 8, 8, 8}},
+    };
+    *pulAttr(ctx_, N_ATTR_LINE_WIDTH) = F(2.0f);
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        N_SpanLine line{};
+        line.majorAxis = k.majorAxis;
+        line.dx = k.dx;
+        line.dy = k.dy;
+        c_->pCurPrim = &line;
+        Run(0, 0, 5);
+        LONG* along = k.majorAxis == 0 ? sp_->pX : sp_->pY;
+        LONG* across = k.majorAxis == 0 ? sp_->pY : sp_->pX;
+        for (LONG i = 0; i < 5; ++i) along[i] = k.along[i], across[i] = k.across[i];
+        gSeen.clear();
+        pipe_->next[N_STAGE_WIDE_LINE] = Capture;
+        _NSpanWideLine(ctx_, pipe_);
+        ASSERT_EQ(gSeen.size(), 2u);
+        for (LONG i = 0; i < 5; ++i) {
+            const LONG got0 = k.majorAxis == 0 ? gSeen[0].y[i] : gSeen[0].x[i];
+            const LONG got1 = k.majorAxis == 0 ? gSeen[1].y[i] : gSeen[1].x[i];
+            EXPECT_EQ(got0, k.first[i]) << "fragment " << i;
+            EXPECT_EQ(got1, k.second[i]) << "fragment " << i;
+        }
+    }
+}
+
 // Every pair of blend factors on fragments and destinations of several
 // colours and alphas, against GL's blend equation on the 0-255 scale.
 TEST_F(SwFragTest, BlendFactorPairsMatchGL) {
@@ -383,16 +428,21 @@ TEST_F(SwFragTest, BlendFactorPairsMatchGL) {
     EXPECT_FLOAT_EQ(200.0f * 0.25f + 100.0f * 0.75f, 125.0f);
 }
 
-// The pack: channels truncated, the dither entry of (y & 7, x & 7) added to
+// The pack: channels rounded to nearest, halves to even (GL's conversion to
+// the buffer's fixed point), the dither entry of (y & 7, x & 7) added to
 // each channel without reaching the next, the column advancing over killed
 // fragments too; the matrices of 8 and 16 bits a pixel.
 TEST_F(SwFragTest, PackAddsTheDitherEntryPerChannelAt8And16Bits) {
     // 24 bits: no dither.
     ctx_->val.ditherTable = N_DITHER_NEUTRAL;
-    Run(5, 3, 1);
-    sp_->pRed[0] = 12.9f, sp_->pGreen[0] = 0.5f, sp_->pBlue[0] = 255.0f;
+    Run(5, 3, 4);
+    const float in[4][3] = {{12.9f, 0.4f, 255.0f}, {12.5f, 0.5f, 254.4f}, {-3.0f, 254.6f, 300.0f}, {127.49f, 127.5f, 0.0f}};
+    for (int i = 0; i < 4; ++i) sp_->pRed[i] = in[i][0], sp_->pGreen[i] = in[i][1], sp_->pBlue[i] = in[i][2];
     Chain({{N_STAGE_DITHER_PACK, _NSpanDitherPack}});
-    EXPECT_EQ(gSeen[0].packed[0], 0x0C00FFu);
+    EXPECT_EQ(gSeen[0].packed[0], 0x0D00FFu);
+    EXPECT_EQ(gSeen[0].packed[1], 0x0C00FEu) << "halves to even";
+    EXPECT_EQ(gSeen[0].packed[2], 0x00FFFFu) << "clamped at both ends";
+    EXPECT_EQ(gSeen[0].packed[3], 0x7F8000u);
 
     const BYTE m8[8][8] = {
         {0, 16, 4, 20, 1, 17, 5, 21}, {24, 8, 28, 12, 25, 9, 29, 13}, {6, 22, 2, 18, 7, 23, 3, 19},
@@ -423,7 +473,7 @@ TEST_F(SwFragTest, PackAddsTheDitherEntryPerChannelAt8And16Bits) {
                     continue;
                 }
                 const ULONG d = table == N_DITHER_RGB8 ? m8[y][(3 + i) & 7] : m16[y][(3 + i) & 7];
-                const ULONG r = std::min<ULONG>(static_cast<ULONG>(10 * i) + d, 255);
+                const ULONG r = std::min<ULONG>(static_cast<ULONG>(10 * i + 1) + d, 255);
                 const ULONG g = std::min<ULONG>(250 + d, 255);
                 const ULONG want = (r << 16) | (g << 8) | 255u;
                 EXPECT_EQ(gSeen[0].packed[i], want) << "table " << table << " row " << y << " fragment " << i;

@@ -32,13 +32,15 @@ struct LineRun {
     ULONG major;
     std::vector<Frag> f;
     std::pair<LONG, LONG> past;  // the entry after the run
+    LONG minorAt0;               // where the segment passes the run's first pixel
 };
 std::vector<LineRun> gRuns;
 
 void CaptureRun(N_Context*, N_Pipe* pipe) {
     const CommonPipeData& c = *pipe->pCommonPipeData;
     const N_FragSpan& sp = c.span;
-    LineRun r{static_cast<const N_SpanLine*>(c.pCurPrim)->majorAxis, {}, {sp.pX[sp.count], sp.pY[sp.count]}};
+    const auto* line = static_cast<const N_SpanLine*>(c.pCurPrim);
+    LineRun r{line->majorAxis, {}, {sp.pX[sp.count], sp.pY[sp.count]}, line->minorAt0};
     for (LONG i = 0; i < sp.count; ++i)
         r.f.push_back({sp.pX[i], sp.pY[i], sp.pMask[i], sp.pRed[i], sp.pGreen[i], sp.pBlue[i], sp.pAlpha[i],
                        sp.pDepth[i], sp.pS[i], sp.pT[i], sp.pQ[i]});
@@ -47,22 +49,25 @@ void CaptureRun(N_Context*, N_Pipe* pipe) {
 
 // GL's line rule between pixel centres: along the major axis from the start
 // pixel up to (not including) the end pixel, the minor coordinate the
-// nearest to the line, a tie going to the larger value.
+// nearest to the line; a tie in a column goes to the pixel the line nears
+// just right of the column's centre, a tie in a row to the left pixel (as
+// GL's reference rasteriser draws them, whichever end a line starts at).
 std::vector<std::pair<LONG, LONG>> ReferenceLine(LONG ax, LONG ay, LONG bx, LONG by) {
     std::vector<std::pair<LONG, LONG>> out;
     const LONG dx = bx - ax, dy = by - ay;
     if (dx == 0 && dy == 0) return {{ax, ay}};
     if (std::abs(dx) > std::abs(dy)) {
+        const bool bRising = (dx > 0) == (dy > 0);  // y grows with x
         for (LONG i = 0; i < std::abs(dx); ++i) {
             const LONG x = ax + (dx > 0 ? i : -i);
             const double y = ay + static_cast<double>(x - ax) * dy / dx;
-            out.push_back({x, static_cast<LONG>(std::floor(y + 0.5))});
+            out.push_back({x, static_cast<LONG>(bRising ? std::floor(y + 0.5) : std::ceil(y - 0.5))});
         }
     } else {
         for (LONG i = 0; i < std::abs(dy); ++i) {
             const LONG y = ay + (dy > 0 ? i : -i);
             const double x = ax + static_cast<double>(y - ay) * dx / dy;
-            out.push_back({static_cast<LONG>(std::floor(x + 0.5)), y});
+            out.push_back({static_cast<LONG>(std::ceil(x - 0.5)), y});
         }
     }
     return out;
@@ -162,7 +167,9 @@ TEST_F(SwPrimTest, SegmentsLightGlsPixelsInEitherDirection) {
     }
 }
 
-TEST_F(SwPrimTest, StippleCountsFromEachStripsFirstVertexAlongEachMajorAxis) {
+// GL's stipple counter: one a fragment from each strip's first vertex on,
+// across the strip's segments, whichever way each runs.
+TEST_F(SwPrimTest, StippleCountsTheStripsFragmentsFromItsFirstVertex) {
     struct Case {
         const char* what;
         ULONG pattern, repeat;
@@ -182,8 +189,10 @@ TEST_F(SwPrimTest, StippleCountsFromEachStripsFirstVertexAlongEachMajorAxis) {
         {"the count runs on across a strip's segments", 0x00FF, 1, {{0, 0}, {5, 0}, {20, 0}}, {},
          rep({{8, 1}, {8, 0}, {4, 1}})},
         {"factor 3: period 48", 0x0003, 3, {{0, 0}, {50, 0}}, {}, rep({{6, 1}, {42, 0}, {2, 1}})},
-        {"turn to y-major uses y - y0", 0x00FF, 1, {{0, 0}, {10, 0}, {10, 12}}, {},
-         rep({{8, 1}, {2, 0}, {8, 1}, {4, 0}})},
+        {"a turn to y-major counts on", 0x00FF, 1, {{0, 0}, {10, 0}, {10, 12}}, {}, rep({{8, 1}, {8, 0}, {6, 1}})},
+        {"a segment walked leftwards counts from its first vertex", 0x00FF, 1, {{20, 0}, {0, 0}}, {},
+         rep({{8, 1}, {8, 0}, {4, 1}})},
+        {"and upwards, after a turn", 0x000F, 1, {{0, 9}, {6, 9}, {6, 0}}, {}, rep({{4, 1}, {11, 0}})},
     };
     for (const Case& k : cases) {
         gRuns.clear();
@@ -238,15 +247,22 @@ TEST_F(SwPrimTest, EdgeFlagsZeroLengthAndLongSegments) {
     _NSwRenderLine(ctx_, pipe_);
     EXPECT_TRUE(gRuns.empty());
 
-    // A segment longer than the span goes on in pieces, every pixel once.
+    // A segment longer than the span goes on in pieces, every pixel once;
+    // each piece says where the segment passes its first pixel across the
+    // major axis (in 1 / 3000 of a pixel: 7 x i - 3000 x y).
     gRuns.clear();
     Stipple(0xFFFF, 1);
-    Load(N_PRIM_LINE_STRIP, {{0, 0}, {3000, 1}});
+    Load(N_PRIM_LINE_STRIP, {{0, 0}, {3000, 7}});
     _NSwRenderLine(ctx_, pipe_);
     EXPECT_GE(gRuns.size(), 2u);
     const auto got = All();
     ASSERT_EQ(got.size(), 3000u);
     for (LONG i = 0; i < 3000; ++i) ASSERT_EQ(got[i].x, i);
+    for (const LineRun& r : gRuns) {
+        const LONG i = r.f.front().x, y = r.f.front().y;
+        EXPECT_EQ(r.minorAt0, 7 * i - 3000 * y) << "piece from " << i;
+        EXPECT_LE(std::abs(r.minorAt0), 1500);
+    }
 }
 
 TEST_F(SwPrimTest, AttributeLinesStepColourDepthAndTexture) {
@@ -536,6 +552,8 @@ class SwOutlineTest : public SwPolyTest {
     }
 };
 
+// A run that reaches a face's last vertex goes on round the closing edge;
+// a closing edge after an edge left out is a strip of its own.
 TEST_F(SwOutlineTest, EdgesByKindAndEdgeFlag) {
     using S = std::vector<std::vector<LONG>>;
     struct Case {
@@ -550,17 +568,17 @@ TEST_F(SwOutlineTest, EdgesByKindAndEdgeFlag) {
         {"polygon, flags 0 1 1 0", N_PRIM_POLYGON, 4, N_MODE_POLY_LINE_PRIM, N_FACE_RUN(1, 2), {0, 1, 1, 0},
          S{{1, 2, 3}}},
         {"polygon without flags", N_PRIM_POLYGON, 5, N_MODE_POLY_LINE_VERTEX, N_FACE_RUN(1, 3), {0, 0, 0, 0, 0},
-         S{{0, 1, 2, 3, 4}, {4, 0}}},
+         S{{0, 1, 2, 3, 4, 0}}},
         {"two triangles: no joining edge", N_PRIM_TRIANGLES, 6, N_MODE_POLY_LINE_VERTEX, N_FACE_RUN(1, 2),
-         {1, 1, 1, 1, 1, 1}, S{{0, 1, 2}, {2, 0}, {3, 4, 5}, {5, 3}}},
+         {1, 1, 1, 1, 1, 1}, S{{0, 1, 2, 0}, {3, 4, 5, 3}}},
         {"quad, flag bits 2 and 0 off", N_PRIM_QUADS, 4, N_MODE_POLY_LINE_PRIM, N_FACE_RUN(1, 1), {1, 2, 1, 0},
          S{{0, 1}, {2, 3}}},
         {"strip: every triangle, inner edges too", N_PRIM_TRI_STRIP, 4, N_MODE_POLY_LINE_PRIM, N_FACE_RUN(1, 2),
-         {0, 0, 0, 0}, S{{0, 1, 2}, {2, 0}, {1, 2, 3}, {3, 1}}},
+         {0, 0, 0, 0}, S{{0, 1, 2, 0}, {1, 2, 3, 1}}},
         {"fan", N_PRIM_FAN, 4, N_MODE_POLY_LINE_VERTEX, N_FACE_RUN(1, 2), {1, 1, 1, 1},
-         S{{0, 1, 2}, {2, 0}, {0, 2, 3}, {3, 0}}},
+         S{{0, 1, 2, 0}, {0, 2, 3, 0}}},
         {"quad strip: a b d c", N_PRIM_QUAD_STRIP, 4, N_MODE_POLY_LINE_VERTEX, N_FACE_RUN(1, 1), {1, 1, 1, 1},
-         S{{0, 1, 3, 2}, {2, 0}}},
+         S{{0, 1, 3, 2, 0}}},
         {"culled run", N_PRIM_TRIANGLES, 6, N_MODE_POLY_LINE_VERTEX, N_FACE_RUN(4, 2), {1, 1, 1, 1, 1, 1}, S{}},
     };
     for (const Case& k : cases) {
@@ -580,21 +598,22 @@ TEST_F(SwOutlineTest, FlatOutlinesTakeTheProvokingColour) {
     pipe_->mode = N_MODE_FRAGMENTS | N_MODE_POLY_LINE_VERTEX;
     Batch(N_PRIM_QUADS, 8, {N_FACE_RUN(1, 2)});
     _NSwRenderPgonLinesFlat(ctx_, pipe_);
-    ASSERT_EQ(gStrips.size(), 4u);
-    for (std::size_t i = 0; i < 4; ++i)
-        for (float r : gStrips[i].red) EXPECT_EQ(r, i < 2 ? 3.0f : 7.0f);
+    ASSERT_EQ(gStrips.size(), 2u);
+    for (std::size_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(gStrips[i].red.size(), 5u) << "each quad's outline, closed";
+        for (float r : gStrips[i].red) EXPECT_EQ(r, i == 0 ? 3.0f : 7.0f);
+    }
     gStrips.clear();
     Batch(N_PRIM_POLYGON, 5, {N_FACE_RUN(1, 3)});
     _NSwRenderPgonLinesFlat(ctx_, pipe_);
-    ASSERT_EQ(gStrips.size(), 2u);
+    ASSERT_EQ(gStrips.size(), 1u);
     for (const Strip& s : gStrips)
         for (float r : s.red) EXPECT_EQ(r, 0.0f);
     // Smooth: each vertex its own.
     gStrips.clear();
     _NSwRenderPgonLines(ctx_, pipe_);
-    ASSERT_EQ(gStrips.size(), 2u);
-    EXPECT_EQ(gStrips[0].red, (std::vector<float>{0, 1, 2, 3, 4}));
-    EXPECT_EQ(gStrips[1].red, (std::vector<float>{4, 0}));
+    ASSERT_EQ(gStrips.size(), 1u);
+    EXPECT_EQ(gStrips[0].red, (std::vector<float>{0, 1, 2, 3, 4, 0}));
 }
 
 // Walker and line stage together: a triangle in line mode lights the

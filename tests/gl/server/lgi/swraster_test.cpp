@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 #include <map>
 #include <random>
 #include <vector>
@@ -73,12 +74,12 @@ struct V {
 // its centre (x + 0.5, y + 0.5) lies inside, the left and top edges counting
 // as inside; attributes are the triangle's planes at that centre. Both
 // shifted back by half a pixel, that is the point (x, y) against the
-// triangle of the integer vertices.
+// triangle of the vertices (moved by fx, fy pixels, all three alike).
 struct Reference {
     double ax, ay, bx, by, cx, cy;
     double area;
-    explicit Reference(const V (&v)[3])
-        : ax(v[0].x), ay(v[0].y), bx(v[1].x), by(v[1].y), cx(v[2].x), cy(v[2].y) {
+    explicit Reference(const V (&v)[3], double fx = 0, double fy = 0)
+        : ax(v[0].x + fx), ay(v[0].y + fy), bx(v[1].x + fx), by(v[1].y + fy), cx(v[2].x + fx), cy(v[2].y + fy) {
         area = (bx - ax) * (cy - ay) - (cx - ax) * (by - ay);
     }
     // The plane of an attribute at (x, y).
@@ -118,12 +119,13 @@ class SwRasterTest : public lgi_test::LgiTest {
         pipe_->next[N_STAGE_SPAN_RASTER] = CaptureSpan;
         ctx_->xf.projectionAffine = 0;
     }
-    // Rasterises the triangle on a screen of w x h pixels.
-    void Draw(const V (&v)[3], LONG w, LONG h, LONG xOrigin = 0, ULONG precise = 0) {
+    // Rasterises the triangle on a screen of w x h pixels; with precise
+    // set, its vertices in sixteenths moved by (fx, fy) sixteenths.
+    void Draw(const V (&v)[3], LONG w, LONG h, LONG xOrigin = 0, ULONG precise = 0, LONG fx = 0, LONG fy = 0) {
         for (ULONG i = 0; i < 3; ++i) {
             const LONG scale = precise ? 16 : 1;
-            win_[i][0] = v[i].x * scale + (precise ? 7 : 0);  // fractions a software path drops
-            win_[i][1] = v[i].y * scale + (precise ? 9 : 0);
+            win_[i][0] = v[i].x * scale + (precise ? fx : 0);
+            win_[i][1] = v[i].y * scale + (precise ? fy : 0);
             win_[i][2] = static_cast<LONG>(v[i].z);
             const float col[5] = {v[i].r, v[i].g, v[i].b, v[i].a, 0};
             std::memcpy(colour_[i], col, sizeof col);
@@ -140,8 +142,8 @@ class SwRasterTest : public lgi_test::LgiTest {
     // Checks every span against the reference: the pixels drawn and their
     // attributes at the pixel centres. Pixels whose sample lies within a
     // hundredth of a pixel of an edge may go either way.
-    void CheckAgainstReference(const V (&v)[3], LONG w, LONG h) {
-        const Reference ref(v);
+    void CheckAgainstReference(const V (&v)[3], LONG w, LONG h, double fx = 0, double fy = 0) {
+        const Reference ref(v, fx, fy);
         std::map<std::pair<LONG, LONG>, std::pair<const Span*, LONG>> drawn;
         for (const Span& s : gSpans) {
             ASSERT_GT(s.n, 0);
@@ -316,8 +318,8 @@ TEST_F(SwRasterTest, EdgeCases) {
 }
 
 // A split screen's origin comes off the vertices for the spans; the vertex
-// arrays are left as they were; window coordinates in sixteenths are taken
-// in whole pixels.
+// arrays are left as they were; window coordinates in sixteenths keep their
+// fractions.
 TEST_F(SwRasterTest, SplitScreenAndSixteenths) {
     const V v[3] = {{103, 2, 0, 0, 0, 0, 1}, {130, 9, 0, 0, 0, 0, 1}, {112, 25, 0, 0, 0, 0, 1}};
     Draw(v, 40, 30, 100);
@@ -334,6 +336,8 @@ TEST_F(SwRasterTest, SplitScreenAndSixteenths) {
         EXPECT_EQ(split[i].x, gSpans[i].x);
         EXPECT_EQ(split[i].n, gSpans[i].n);
     }
+    // Whole sixteenths are the whole-pixel triangle; fractions move the
+    // edges and the planes with them (colours: x = red, y = green).
     std::vector<Span> whole = gSpans;
     gSpans.clear();
     Draw(local, 40, 30, 0, 1);
@@ -342,6 +346,57 @@ TEST_F(SwRasterTest, SplitScreenAndSixteenths) {
         EXPECT_EQ(whole[i].x, gSpans[i].x);
         EXPECT_EQ(whole[i].n, gSpans[i].n);
     }
+    for (const auto& [fx, fy] : {std::pair<LONG, LONG>{7, 9}, {8, 8}, {15, 1}, {-8, -8}}) {
+        SCOPED_TRACE(testing::Message() << "sixteenths " << fx << ", " << fy);
+        const float ox = static_cast<float>(fx) / 16.0f, oy = static_cast<float>(fy) / 16.0f;
+        const V moved[3] = {{3, 2, 0, 3 + ox, 2 + oy, 0, 1}, {30, 9, 0, 30 + ox, 9 + oy, 0, 1},
+                            {12, 25, 0, 12 + ox, 25 + oy, 0, 1}};
+        gSpans.clear();
+        Draw(moved, 40, 30, 0, 1, fx, fy);
+        CheckAgainstReference(moved, 40, 30, ox, oy);
+        for (const Span& s : gSpans)
+            for (LONG i = 0; i < s.n; ++i) {
+                EXPECT_NEAR(s.r[i], static_cast<float>(s.x + i), 1e-3f);
+                EXPECT_NEAR(s.g[i], static_cast<float>(s.y), 1e-3f);
+            }
+    }
+}
+
+// Edges through sample points: a pixel on a left or top edge is drawn, on
+// a right or bottom edge it is not, so triangles that share edges (a fan
+// about a centre, in sixteenths) draw every pixel once.
+TEST_F(SwRasterTest, SharedEdgesDrawEachPixelOnce) {
+    // Centre (20, 15) and a ring of points, some on sample points, some
+    // between; every edge from the centre runs through sample points.
+    const LONG ring[][2] = {{36, 15}, {32, 27}, {20, 29}, {6, 25}, {4, 15}, {8, 3}, {20, 1}, {34, 5}};
+    const std::size_t cRing = std::size(ring);
+    std::map<std::pair<LONG, LONG>, int> hits;
+    for (std::size_t i = 0; i < cRing; ++i) {
+        const LONG* a = ring[i];
+        const LONG* b = ring[(i + 1) % cRing];
+        const V v[3] = {{20, 15, 0, 0, 0, 0, 1}, {a[0], a[1], 0, 0, 0, 0, 1}, {b[0], b[1], 0, 0, 0, 0, 1}};
+        gSpans.clear();
+        Draw(v, 40, 30, 0, 1);
+        for (const Span& s : gSpans)
+            for (LONG x = s.x; x < s.x + s.n; ++x) ++hits[{x, s.y}];
+    }
+    for (const auto& [p, n] : hits) EXPECT_EQ(n, 1) << "pixel " << p.first << "," << p.second;
+    // The centre lies on every triangle's edges: drawn once.
+    EXPECT_EQ(hits.count({20, 15}), 1u);
+    // A square split on its diagonal: the top row and left column in, the
+    // bottom row and right column out, the diagonal's pixels once.
+    hits.clear();
+    const V upper[3] = {{4, 4, 0, 0, 0, 0, 1}, {12, 4, 0, 0, 0, 0, 1}, {12, 12, 0, 0, 0, 0, 1}};
+    const V lower[3] = {{4, 4, 0, 0, 0, 0, 1}, {12, 12, 0, 0, 0, 0, 1}, {4, 12, 0, 0, 0, 0, 1}};
+    for (const auto* t : {&upper, &lower}) {
+        gSpans.clear();
+        Draw(*t, 40, 30, 0, 1);
+        for (const Span& s : gSpans)
+            for (LONG x = s.x; x < s.x + s.n; ++x) ++hits[{x, s.y}];
+    }
+    EXPECT_EQ(hits.size(), 64u);
+    for (LONG y = 4; y < 12; ++y)
+        for (LONG x = 4; x < 12; ++x) EXPECT_EQ(hits[std::make_pair(x, y)], 1) << "pixel " << x << "," << y;
 }
 
 // Texture coordinates: s / q, t / q and 1 / q follow their planes; the

@@ -57,20 +57,28 @@ class SpanTexture : public LgiTest {
     std::vector<float> store_[N_TEX_LEVELS];
 };
 
+// GL's texel addressing on a level of 64 columns (red = the column): s lies
+// s x 64 texels in; nearest takes the texel holding it, linear weighs the
+// two whose centres (i + 0.5) surround it, the edge texel twice past the
+// first or last centre.
 TEST_F(SpanTexture, NearestAndLinearAtTheEdge) {
     Level(0, 64, 1);
     N_TexLod lod{};
     lod.width = 64, lod.height = 1;
-    Fragments({{0.995f, 0.0f}, {1.0f, 0.0f}});
-    _NTexFilterNearest(ctx_, &pipe_, &lod);
-    EXPECT_FLOAT_EQ(c_->span.pS[0], 63.0f);
-    EXPECT_FLOAT_EQ(c_->span.pS[1], 63.0f);
-    // Linear at the last column takes it twice.
-    Fragments({{1.0f, 0.0f}, {0.5f / 63.0f, 0.0f}});
-    _NTexFilterLinear(ctx_, &pipe_, &lod);
-    EXPECT_FLOAT_EQ(c_->span.pS[0], 63.0f);
-    EXPECT_NEAR(c_->span.pS[1], 0.5f, 1e-5);
-    EXPECT_FLOAT_EQ(c_->span.pTexelAlpha[1], 1.0f);
+    const struct {
+        float s, nearest, linear;
+    } rows[] = {{0.995f, 63, 63}, {1.0f, 63, 63}, {0.0f, 0, 0}, {0.5f / 64, 0, 0},
+                {1.0f / 64, 1, 0.5f}, {0.49f, 31, 30.86f}, {0.99f, 63, 62.86f}, {10.5f / 64, 10, 10}, {63.75f / 64, 63, 63}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.s);
+        Fragments({{r.s, 0.0f}});
+        _NTexFilterNearest(ctx_, &pipe_, &lod);
+        EXPECT_FLOAT_EQ(c_->span.pS[0], r.nearest);
+        Fragments({{r.s, 0.0f}});
+        _NTexFilterLinear(ctx_, &pipe_, &lod);
+        EXPECT_NEAR(c_->span.pS[0], r.linear, 1e-3);
+        EXPECT_FLOAT_EQ(c_->span.pTexelAlpha[0], 1.0f);
+    }
 }
 
 TEST_F(SpanTexture, LinearMipLinearBlendsByItsOwnLambda) {

@@ -5,6 +5,7 @@
 // list without), and the host stencil write.
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstring>
 #include <map>
 #include <set>
@@ -527,10 +528,13 @@ TEST_F(SwWriteTest, BoardPictureMatchesGLPerFragment) {
                 sp_->pDstGreen[i] = static_cast<float>((d >> 8) & 0xFF);
                 sp_->pDstBlue[i] = static_cast<float>(d & 0xFF);
                 sp_->pDstAlpha[i] = 0.0f;
-                // GL: alpha test greater 0.3, then the blend, then XOR.
+                // GL: alpha test greater 0.3, then the blend, the colour
+                // rounded to the buffer's 8 bits (halves to even), then XOR.
                 const double a = sp_->pAlpha[i];
                 if (!(a > 0.3)) continue;
-                auto ch = [&](double s, double dd) { return static_cast<ULONG>(std::clamp(s * a + dd * (1 - a), 0.0, 255.0)); };
+                auto ch = [&](double s, double dd) {
+                    return static_cast<ULONG>(std::nearbyint(std::clamp(s * a + dd * (1 - a), 0.0, 255.0)));
+                };
                 const ULONG c = (ch(sp_->pRed[i], (d >> 16) & 0xFF) << 16) | (ch(sp_->pGreen[i], (d >> 8) & 0xFF) << 8) |
                                 ch(sp_->pBlue[i], d & 0xFF);
                 want[static_cast<std::size_t>(y * n + i)] = (c ^ d) & keep;

@@ -353,8 +353,10 @@ TEST_F(ValidateTest, WriteMasksCullingAndStencilSlots) {
     Set(129, 0);
     Set(130, 0x3C);
     Validate();
-    EXPECT_EQ(ctx_->val.colourMask, 0x2345u);
-    EXPECT_EQ(ctx_->val.colourMaskNot, 0xDCBAu);
+    // A 16-bit buffer's colour word holds 7 bits a channel (0x7F7F7F), red
+    // included: the masks are cut to that, not to the pixel's 16 bits.
+    EXPECT_EQ(ctx_->val.colourMask, 0x12345u & 0x7F7F7Fu);
+    EXPECT_EQ(ctx_->val.colourMaskNot, ~0x12345u & 0x7F7F7Fu);
     EXPECT_EQ(ctx_->val.alphaMask, 0x1F0u);
     EXPECT_EQ(ctx_->val.alphaMaskNot, 0x0Fu);
     EXPECT_EQ(ctx_->val.depthMaskNot, 0xFFFFFFFFu);

@@ -599,6 +599,26 @@ TEST_F(Kz2UcodeTest, PointProgramsLoadWhatThePointFunctionsSend) {
     EXPECT_EQ(built, 20u);
 }
 
+// Depth values alone under the depth test (layout 11, as drawn depth
+// pixels ask for): the pixel-rectangle functions send one depth word with
+// each pixel, so the depth register is loaded per primitive, not once a
+// packet.
+TEST_F(Kz2UcodeTest, DepthAloneIsLoadedOnceAPixel) {
+    Bind(4, &depth_.buf);
+    ctx_->enableWord = 0x10u;
+    Attr(119) = 1;
+    ASSERT_EQ(Build(0x8000, 1), 1u);
+    EXPECT_EQ(prog_.dataAttr, 11u);
+    ULONG perPoint = 0, perPacket = 0;
+    for (ULONG reg = KZU_rgb0; reg < KZU_rgb0 + 4; ++reg) {
+        const ULONG kind = kzuHdrLoadKindOf(prog_.header, reg);
+        perPoint += kind == KZU_LOAD_PRIMITIVE;
+        perPacket += kind == KZU_LOAD_PACKET;
+    }
+    EXPECT_EQ(perPoint, 1u);
+    EXPECT_EQ(perPacket, 0u);
+}
+
 }  // namespace
 
 namespace {

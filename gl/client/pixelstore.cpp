@@ -1,0 +1,243 @@
+// The pixel-store entry points and the image packer and unpacker. The
+// server always sees one simple layout: images go out tight (alignment 1,
+// no skips, no swapping) and come back with rows padded to 4 bytes; the
+// application's layout is applied here.
+#include "pixelstore.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+using u64 = std::uint64_t;
+
+// Each byte with its 8 bits in the other order.
+struct BitReversal {
+    BYTE aj[256];
+    constexpr BitReversal() : aj() {
+        for (unsigned i = 0; i < 256; ++i) {
+            unsigned r = 0;
+            for (unsigned b = 0; b < 8; ++b)
+                if (i & (1u << b)) r |= 0x80u >> b;
+            aj[i] = static_cast<BYTE>(r);
+        }
+    }
+};
+constexpr BitReversal kReverse;
+
+// The row length the state gives: its own when above 0, else the width.
+u64 cRowPixels(LONG rowLength, LONG width) { return static_cast<u64>(rowLength > 0 ? rowLength : width); }
+u64 cSkip(LONG skip) { return skip > 0 ? static_cast<u64>(skip) : 0; }
+u64 cAlign(LONG alignment) { return alignment > 0 ? static_cast<u64>(alignment) : 1; }
+
+// The current context of the calling thread, with a kept-open primitive
+// closed; null when the thread has none.
+ClientContext* pccPixelStore() {
+    ThreadBlock* ptb = CurrentThreadBlockFast();
+    if (ptb == nullptr || ptb->context == nullptr) return nullptr;
+    if (ptb->primState != nullptr && ptb->primState->endPending != 0) EndPendingPrimitive(ptb);
+    return ptb->context;
+}
+
+bool bBooleanName(GLenum pname) {
+    return pname == GL_PACK_SWAP_BYTES || pname == GL_PACK_LSB_FIRST || pname == GL_UNPACK_SWAP_BYTES ||
+           pname == GL_UNPACK_LSB_FIRST;
+}
+
+// Stores a value of a name that is not a boolean, after its checks.
+void vStore(ClientContext* cc, GLenum pname, LONG v) {
+    PixelStoreState& ps = cc->pixelStore;
+    LONG* pl = nullptr;
+    enum { ROW, SKIP, ALIGN } kind = ROW;
+    switch (pname) {
+        case GL_PACK_ROW_LENGTH: pl = &ps.packRowLength; break;
+        case GL_PACK_SKIP_ROWS: pl = &ps.packSkipRows; kind = SKIP; break;
+        case GL_PACK_SKIP_PIXELS: pl = &ps.packSkipPixels; kind = SKIP; break;
+        case GL_PACK_ALIGNMENT: pl = &ps.packAlignment; kind = ALIGN; break;
+        case GL_UNPACK_ROW_LENGTH: pl = &ps.unpackRowLength; break;
+        case GL_UNPACK_SKIP_ROWS: pl = &ps.unpackSkipRows; kind = SKIP; break;
+        case GL_UNPACK_SKIP_PIXELS: pl = &ps.unpackSkipPixels; kind = SKIP; break;
+        case GL_UNPACK_ALIGNMENT: pl = &ps.unpackAlignment; kind = ALIGN; break;
+        default: vSetClientError(cc, GL_INVALID_ENUM); return;
+    }
+    if ((kind == SKIP && v < 0) || (kind == ALIGN && v != 1 && v != 2 && v != 4 && v != 8)) {
+        vSetClientError(cc, GL_INVALID_VALUE);
+        return;
+    }
+    *pl = v;
+}
+
+void vStoreBoolean(ClientContext* cc, GLenum pname, bool b) {
+    PixelStoreState& ps = cc->pixelStore;
+    const UCHAR v = b ? 1 : 0;
+    switch (pname) {
+        case GL_PACK_SWAP_BYTES: ps.packSwapBytes = v; break;
+        case GL_PACK_LSB_FIRST: ps.packLsbFirst = v; break;
+        case GL_UNPACK_SWAP_BYTES: ps.unpackSwapBytes = v; break;
+        case GL_UNPACK_LSB_FIRST: ps.unpackLsbFirst = v; break;
+        default: break;
+    }
+}
+
+void vWriteBlock(BYTE* pjBlock) {
+    if (pjBlock == nullptr) return;
+    GLXPixelStoreBlock b{};
+    b.alignment = 1;
+    std::memcpy(pjBlock, &b, sizeof b);
+}
+
+}  // namespace
+
+void vSetClientError(ClientContext* cc, ULONG error) {
+    if (cc->error == 0) cc->error = error;
+}
+
+void CltPixelStorei(GLenum pname, GLint param) {
+    ClientContext* cc = pccPixelStore();
+    if (cc == nullptr) return;
+    if (cc->batching != 0) {
+        vSetClientError(cc, GL_INVALID_OPERATION);
+        return;
+    }
+    if (bBooleanName(pname)) vStoreBoolean(cc, pname, param != 0);
+    else vStore(cc, pname, param);
+}
+
+void CltPixelStoref(GLenum pname, GLfloat param) {
+    ClientContext* cc = pccPixelStore();
+    if (cc == nullptr) return;
+    if (cc->batching != 0) {
+        vSetClientError(cc, GL_INVALID_OPERATION);
+        return;
+    }
+    if (bBooleanName(pname)) {
+        vStoreBoolean(cc, pname, param != 0.0f);
+        return;
+    }
+    // Rounded to the nearest integer, halves away from zero for positive
+    // values; a value no integer holds (NaN, beyond the range) is refused
+    // as the checks would refuse it.
+    const double d = std::trunc(static_cast<double>(param) + 0.5);
+    if (!(d >= -2147483648.0 && d <= 2147483647.0)) {
+        if (pname == GL_PACK_ROW_LENGTH || pname == GL_UNPACK_ROW_LENGTH || pname == GL_PACK_SKIP_ROWS ||
+            pname == GL_PACK_SKIP_PIXELS || pname == GL_PACK_ALIGNMENT || pname == GL_UNPACK_SKIP_ROWS ||
+            pname == GL_UNPACK_SKIP_PIXELS || pname == GL_UNPACK_ALIGNMENT)
+            vSetClientError(cc, GL_INVALID_VALUE);
+        else
+            vSetClientError(cc, GL_INVALID_ENUM);
+        return;
+    }
+    vStore(cc, pname, static_cast<LONG>(d));
+}
+
+BYTE* UnpackImage(ClientContext* cc, LONG width, LONG height, ULONG format, ULONG type, const void* pixels,
+                  BYTE* out, BYTE* pixelStoreBlock, ULONG flags) {
+    if (type == GL_BITMAP) {
+        UnpackBitmap(cc, width, height, format, pixels, out);
+        vWriteBlock(pixelStoreBlock);
+        return pixelStoreBlock;
+    }
+    const PixelStoreState& ps = cc->pixelStore;
+    const u64 c = pix::FormatComponents(format), b = pix::TypeBytes(type), cjPixel = c * b;
+    if (width > 0 && height > 0 && cjPixel != 0 && pixels != nullptr) {
+        const u64 w = static_cast<u64>(width), h = static_cast<u64>(height);
+        const u64 stride = pix::RoundUp(cjPixel * cRowPixels(ps.unpackRowLength, width), cAlign(ps.unpackAlignment));
+        const BYTE* pjSrc = static_cast<const BYTE*>(pixels) + cSkip(ps.unpackSkipPixels) * cjPixel +
+                            cSkip(ps.unpackSkipRows) * stride;
+        const u64 cjRow = w * cjPixel;
+        if (ps.unpackSwapBytes != 0 && b > 1) {
+            for (u64 y = 0; y < h; ++y, pjSrc += stride)
+                for (u64 i = 0; i < w * c; ++i)
+                    for (u64 k = 0; k < b; ++k) *out++ = pjSrc[i * b + b - 1 - k];
+        } else if (b == 1 && (flags & CLT_UNPACK_DRAWPIXELS) != 0 && (format == GL_RGB || format == GL_RGBA)) {
+            for (u64 y = h; y-- > 0;) {
+                const BYTE* pj = pjSrc + y * stride;
+                for (u64 x = 0; x < w; ++x, pj += c) {
+                    *out++ = pj[2];
+                    *out++ = pj[1];
+                    *out++ = pj[0];
+                    *out++ = c == 4 ? pj[3] : 0;
+                }
+            }
+        } else if (stride == cjRow) {
+            std::memcpy(out, pjSrc, static_cast<std::size_t>(cjRow * h));
+        } else {
+            for (u64 y = 0; y < h; ++y, pjSrc += stride, out += cjRow)
+                std::memcpy(out, pjSrc, static_cast<std::size_t>(cjRow));
+        }
+    }
+    vWriteBlock(pixelStoreBlock);
+    return pixelStoreBlock;
+}
+
+BYTE* UnpackBitmap(ClientContext* cc, LONG width, LONG height, ULONG format, const void* source, BYTE* destination) {
+    const PixelStoreState& ps = cc->pixelStore;
+    const u64 c = pix::FormatComponents(format);
+    if (width <= 0 || height <= 0 || c == 0 || source == nullptr) return destination;
+    const u64 bits = static_cast<u64>(width) * c;
+    const u64 stride = pix::RoundUp((cRowPixels(ps.unpackRowLength, width) * c + 7) >> 3, cAlign(ps.unpackAlignment));
+    const u64 skipBits = cSkip(ps.unpackSkipPixels) * c;
+    const unsigned s = static_cast<unsigned>(skipBits & 7);
+    const BYTE* pjRow = static_cast<const BYTE*>(source) + cSkip(ps.unpackSkipRows) * stride + (skipBits >> 3);
+    const bool bLsb = ps.unpackLsbFirst != 0;
+    auto byteAt = [&](const BYTE* pj) { return bLsb ? kReverse.aj[*pj] : *pj; };
+    const u64 cjOut = (bits + 7) >> 3;
+    BYTE* out = destination;
+    for (LONG y = 0; y < height; ++y, pjRow += stride) {
+        u64 left = bits;
+        for (u64 j = 0; j < cjOut; ++j) {
+            unsigned v = (static_cast<unsigned>(byteAt(pjRow + j)) << s) & 0xFF;
+            // The next source byte is read only when the row goes on into it.
+            if (s != 0 && left > 8 - s) v |= byteAt(pjRow + j + 1) >> (8 - s);
+            if (left < 8) v &= 0xFF00u >> left;
+            *out++ = static_cast<BYTE>(v);
+            left = left > 8 ? left - 8 : 0;
+        }
+    }
+    return out;
+}
+
+void PackImage(ClientContext* cc, LONG width, LONG height, ULONG format, ULONG type, const BYTE* source,
+               void* destination) {
+    if (type == GL_BITMAP) {
+        PackBitmap(cc, width, height, format, source, destination);
+        return;
+    }
+    const PixelStoreState& ps = cc->pixelStore;
+    const u64 cjPixel = u64{pix::FormatComponents(format)} * pix::TypeBytes(type);
+    if (width <= 0 || height <= 0 || cjPixel == 0 || destination == nullptr) return;
+    const u64 cjRow = static_cast<u64>(width) * cjPixel;
+    const u64 strideDst = pix::RoundUp(cjPixel * cRowPixels(ps.packRowLength, width), cAlign(ps.packAlignment));
+    const u64 strideSrc = pix::RoundUp(cjRow, 4);
+    BYTE* pjDst = static_cast<BYTE*>(destination) + cSkip(ps.packSkipPixels) * cjPixel + cSkip(ps.packSkipRows) * strideDst;
+    if (strideDst == strideSrc && cjRow % 4 == 0) {
+        std::memcpy(pjDst, source, static_cast<std::size_t>(cjRow * static_cast<u64>(height)));
+        return;
+    }
+    for (LONG y = 0; y < height; ++y, pjDst += strideDst, source += strideSrc)
+        std::memcpy(pjDst, source, static_cast<std::size_t>(cjRow));
+}
+
+void PackBitmap(ClientContext* cc, LONG width, LONG height, ULONG format, const BYTE* source, void* destination) {
+    const PixelStoreState& ps = cc->pixelStore;
+    const u64 c = pix::FormatComponents(format);
+    if (width <= 0 || height <= 0 || c == 0 || destination == nullptr) return;
+    const u64 bits = static_cast<u64>(width) * c;
+    const u64 strideDst = pix::RoundUp((cRowPixels(ps.packRowLength, width) * c + 7) >> 3, cAlign(ps.packAlignment));
+    const u64 strideSrc = pix::RoundUp((bits + 7) >> 3, 4);
+    const u64 skipBits = cSkip(ps.packSkipPixels) * c;
+    BYTE* pjRow = static_cast<BYTE*>(destination) + cSkip(ps.packSkipRows) * strideDst + (skipBits >> 3);
+    const u64 s = skipBits & 7;
+    const bool bLsb = ps.packLsbFirst != 0;
+    for (LONG y = 0; y < height; ++y, pjRow += strideDst, source += strideSrc) {
+        // Only the bits the image covers change: each is merged into its
+        // destination byte, the byte's own bit order as the state says.
+        for (u64 i = 0; i < bits; ++i) {
+            const unsigned bit = (source[i >> 3] >> (7 - (i & 7))) & 1u;
+            const u64 pos = s + i;
+            const unsigned mask = bLsb ? 1u << (pos & 7) : 0x80u >> (pos & 7);
+            BYTE& d = pjRow[pos >> 3];
+            d = static_cast<BYTE>(bit != 0 ? d | mask : d & ~mask);
+        }
+    }
+}
