@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "pictures_fixture.h"
@@ -236,6 +237,32 @@ class PointsLinesTest : public PictureFixture {};
 
 TEST_P(PointsLinesTest, MatchesTheReference) {
     MatchesReference("", [this](const Calls& calls) { Send(calls); });
+}
+
+// Antialiased lines whose colours carry alpha send the alpha words and the
+// coverage's words: the program's header names both, so the board reads
+// every segment whole (no stray words taken for commands) and runs every
+// packet. (Their picture waits for the source-alpha blend's arithmetic, as
+// the pending rows below.)
+TEST_F(PointsLinesTest, SmoothLinesWithAlphaReachTheBoardWhole) {
+    BootRoomy(4, 32);
+    ASSERT_TRUE(OpenWindow()) << vnx::debug::take();
+    for (float width : {1.0f, 3.0f}) {
+        Calls c = With(Start(), {C("Enable", {kLineSmooth}), C("Enable", {kBlend}),
+                                 C("BlendFunc", {kSrcAlpha, kOneMinusSrcAlpha}), C("LineWidth", {glx::F(width)}),
+                                 C("Begin", {kLines})});
+        for (int i = 0; i < 6; ++i) {
+            c.push_back(C("Color4fv", {glx::F(1), glx::F(0.5f), glx::F(0.25f), glx::F(0.5f)}));
+            c.push_back(Vertex(20.25f + 30 * i, 20.5f));
+            c.push_back(Vertex(40.5f + 30 * i, 170.25f));
+        }
+        c.push_back(C("End"));
+        Send(c);
+    }
+    std::string errors;
+    for (const vnx::board::BoardError& e : board().take_errors()) errors += e.message + "\n";
+    EXPECT_EQ(errors, "");
+    for (int r = 0; r < 4; ++r) EXPECT_EQ(board().summary(r).unexecuted, 0u) << "rasterizer " << r;
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenes, PointsLinesTest,

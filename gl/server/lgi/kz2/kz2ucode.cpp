@@ -604,6 +604,12 @@ ULONG kz2_ConstructKzUcode(N_HwRecord* hwRecord, kzRenderProg* program, ULONG fl
         b.alphaReg = kzAllocRegisterResource(hwRecord, program, KZ_RES_DATA,
                                              b.alphaTest ? KZ_ALPHA_TEST : KZ_BLEND);
         b.LoadKind(b.alphaReg, request == 3 ? 3 : request == 6 ? 2 : 1);
+        // Beside the alpha words an antialiased segment still sends its
+        // coverage's three words: a register of their own, named last.
+        if (b.aaLine) {
+            const ULONG coverage = kzAllocRegisterResource(hwRecord, program, KZ_RES_DATA, KZ_BLEND);
+            b.LoadKind(coverage, 3);
+        }
     }
 
     // 8. The stages.
