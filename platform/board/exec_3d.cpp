@@ -31,6 +31,11 @@ constexpr std::int64_t kSecondScreenX = 1024;
 constexpr std::uint32_t kRegPattern = KZU_pattern;
 constexpr std::uint32_t kRegZero = 31;  // reads 0, keeps no write
 constexpr std::uint32_t kAllLanes = 0xFu;
+// The generator's one (its constant 0x07000000), and what it stands for
+// against an alpha and against a colour.
+constexpr std::uint32_t kOne = 0x07000000u;
+constexpr std::uint32_t kAlphaOne = 256;
+constexpr std::uint32_t kColourOne = 0x00FFFFFFu;
 
 // --- lane arithmetic -------------------------------------------------------------
 inline std::uint32_t lane(std::uint32_t v, int k) { return (v >> (8 * k)) & 0xFFu; }
@@ -145,10 +150,11 @@ FragmentRunner::FragmentRunner(Impl& board, int r, const DecodedPacket& packet, 
     for (std::uint32_t n = 0; n < KZU_PIXMAPS; ++n) {
         std::uint16_t pid = n < 2 * packet.pids.size() ? packet.pid(n) : 0xFFFFu;
         // A bare space (the depth buffer as the generator names it): in the
-        // format that space was last reached with, else its 32-bit words.
+        // format that space was last reached with, else as the 8-bit pixels
+        // the pid names (format 0: the stencil and alpha buffers).
         if ((pid & 0xFFE0u) == 0) {
             const std::uint16_t known = board.spaceFormat[pid & 0x1Fu];
-            pid |= (known & 1u) != 0 ? static_cast<std::uint16_t>(known & 0xE000u) : 0xA000u;
+            if ((known & 1u) != 0) pid |= static_cast<std::uint16_t>(known & 0xE000u);
         }
         pid_[n] = pid;
     }
@@ -187,6 +193,7 @@ namespace {
 
 struct Fragment3 {
     std::uint32_t reg[kRegisters3];
+    std::uint64_t alpha = 0;     // registers holding an alpha (bit per register)
     std::uint32_t cc[3];         // lanes of each code
     std::uint16_t loadedPix = 0; // pixmaps read or written this fragment
     std::uint16_t writtenPix = 0;
@@ -224,8 +231,19 @@ void FragmentRunner::fragment(std::int64_t x, std::int64_t y, const std::uint32_
         }
         return f.reg[reg];
     };
-    auto write = [&](std::uint32_t reg, std::uint32_t value, std::uint32_t lanes) {
+    // An alpha: the data registers z0-z2 (the alpha words of the layouts
+    // and the coverage of antialiased lines; depth and texture coordinates
+    // are never multiplied) and the alpha results below.
+    auto is_alpha = [&](std::uint32_t reg) {
+        return (reg >= KZU_z0 && reg <= KZU_z2) || (f.alpha >> reg & 1u) != 0;
+    };
+    // The board's one: the word 0x07000000 in a constant register.
+    auto is_one = [&](std::uint32_t reg) {
+        return reg >= KZU_constant_0 && reg < KZU_constant_0 + KZU_CONSTANTS && f.reg[reg] == kOne;
+    };
+    auto write = [&](std::uint32_t reg, std::uint32_t value, std::uint32_t lanes, bool alpha = false) {
         if (reg == kRegZero) return;
+        f.alpha = alpha ? f.alpha | std::uint64_t{1} << reg : f.alpha & ~(std::uint64_t{1} << reg);
         f.wrotePattern |= reg == kRegPattern;
         if (reg >= KZU_pixmap0 && reg <= KZU_pixmapLast) {
             read(reg);  // the lanes not written keep the pixel's
@@ -264,16 +282,33 @@ void FragmentRunner::fragment(std::int64_t x, std::int64_t y, const std::uint32_
         };
         switch (op.kind) {
         case Kind3::Bitwise: if (pred) write(op.r, alu(op.bitOp, a, b), pred); break;
-        case Kind3::Copy: if (pred) write(op.r, a, pred); break;
+        case Kind3::Copy: if (pred) write(op.r, a, pred, is_alpha(op.a)); break;
         case Kind3::Add:
             if (pred) write(op.r, per_lane(a, b, [](std::uint32_t p, std::uint32_t q) { return std::min(p + q, 0xFFu); }), pred);
             break;
-        case Kind3::Sub:
-            if (pred) write(op.r, per_lane(a, b, [](std::uint32_t p, std::uint32_t q) { return p > q ? p - q : 0u; }), pred);
+        case Kind3::Sub: {
+            if (!pred) break;
+            const auto sub = [](std::uint32_t p, std::uint32_t q) { return p > q ? p - q : 0u; };
+            if (is_one(op.a) && is_alpha(op.b)) write(op.r, kAlphaOne - std::min(b, kAlphaOne), pred, true);
+            else if (is_one(op.a)) write(op.r, per_lane(kColourOne, b, sub), pred);
+            else if (is_alpha(op.a) && is_alpha(op.b)) write(op.r, a > b ? a - b : 0u, pred, true);
+            else write(op.r, per_lane(a, b, sub), pred);
             break;
-        case Kind3::Mul:
-            if (pred) write(op.r, per_lane(a, b, [](std::uint32_t p, std::uint32_t q) { return (p * q + 127) / 255; }), pred);
+        }
+        case Kind3::Mul: {
+            if (!pred) break;
+            const bool alphaA = is_alpha(op.a), alphaB = is_alpha(op.b);
+            if (alphaA && alphaB) {
+                write(op.r, (std::min(a, kAlphaOne) * std::min(b, kAlphaOne) + 128) >> 8, pred, true);
+            } else if (alphaA || alphaB) {
+                const std::uint32_t alpha = std::min(alphaA ? a : b, kAlphaOne);
+                write(op.r, per_lane(alphaA ? b : a, 0, [alpha](std::uint32_t p, std::uint32_t) { return (p * alpha + 128) >> 8; }),
+                      pred);
+            } else {
+                write(op.r, per_lane(a, b, [](std::uint32_t p, std::uint32_t q) { return (p * q + 127) / 255; }), pred);
+            }
             break;
+        }
         case Kind3::AddWord: if (pred) write(op.r, a + b, pred); break;
         case Kind3::CcMin: {
             const std::uint32_t lt = lanes_where(a, b, [](std::uint32_t p, std::uint32_t q) { return p < q; });

@@ -127,12 +127,12 @@ private:
                         values[k] = lerp_lanes(s.word[k][0], s.word[k][1], t);
                     } else if (k == coverage_) {
                         // From the third word at no coverage to the value
-                        // along the line at full coverage, in every lane.
+                        // along the line at full coverage, its 8-bit level
+                        // (0xFF full) held as an alpha word (256 = 1.0).
                         const double v = static_cast<double>(lerp_word(s.word[k][0], s.word[k][1], t));
                         const double e = static_cast<double>(s.word[k][2]);
-                        const std::uint32_t level =
-                            static_cast<std::uint32_t>(std::clamp(std::llround(e + (v - e) * c), 0LL, 255LL));
-                        values[k] = level * 0x01010101u;
+                        const double level = std::clamp(e + (v - e) * c, 0.0, 255.0);
+                        values[k] = static_cast<std::uint32_t>(std::llround(level * 256.0 / 255.0));
                     } else {
                         values[k] = lerp_word(s.word[k][0], s.word[k][1], t);
                     }

@@ -22,6 +22,15 @@
 //   write keeps the 1-bit overlay bit 23.
 // - Alpha word: 9 bits, 0..256, 256 = 1.0 (the alpha reference and the
 //   current alpha constants the generator places). Compared as a word.
+// - An alpha: a register that holds one 9-bit alpha word rather than
+//   colour lanes. The data registers z0-z2 are alphas wherever a multiply
+//   or a subtract reads them (the layouts' alpha words and the antialiased
+//   lines' coverage lie there; depth words and texture coordinates, the
+//   other words they carry, are only compared, copied and masked), and so
+//   is every result the rules below mark as one; any other result is not.
+// - The one: the generator's constant 0x07000000 (a constant register
+//   holding that word) stands for 1.0: 256 against an alpha, 0xFF in each
+//   colour lane against a colour.
 // - Depth word: what the render functions send (24-bit z, or the 16-bit
 //   floating form for shallow depth buffers), compared as an unsigned word
 //   with the depth pixmap's stored value.
@@ -39,10 +48,11 @@
 //   with bits 5-15 clear names a bare space: the depth buffer as the
 //   generator names it (pid & 31); it is read and written in the pixel
 //   format that space was last reached with by a pid naming its format
-//   (the depth clear's: 16-bit words for a 16-bit depth buffer), and as
-//   the 32-bit words of that space (format 5 pages) before any. (A stencil
-//   buffer is named with its format, e.g. format 3, whose 16-bit words
-//   registers hold as stored.) A write is seen by every later
+//   (the depth clear's: 16-bit words for a 16-bit depth buffer), and
+//   before any as the 8-bit pixels format 0 names (the pid as written:
+//   the server names its 8-bit stencil and alpha buffers so, and only such
+//   pids reach them). Registers hold format 0 pixels as stored, so stencil
+//   and alpha values are plain numbers. A write is seen by every later
 //   read of the same fragment and stored when the fragment's program ends,
 //   in the pid's format. A pixel no page slot maps reads 0 and keeps no
 //   write.
@@ -61,8 +71,14 @@
 // - 0x09 add: per lane, saturating at 0xFF (stencil increment clamps at the
 //   top, a dither offset never wraps a channel).
 // - 0x0A subtract: per lane, saturating at 0 (stencil decrement clamps at
-//   0; the generator's clamp-at-zero macro gives the same).
+//   0; the generator's clamp-at-zero macro gives the same). The one less
+//   an alpha: the alpha 256 - a; the one less a colour: 0xFF less each of
+//   lanes 0-2 (lane 3 0); an alpha less an alpha: the alpha a - b, at
+//   least 0.
 // - 0x1D multiply: per lane, (a x b + 127) / 255, rounded (one is 0xFF).
+//   A colour times an alpha a: each lane (lane x a + 128) >> 8 (GL's
+//   factor a / 256); an alpha times an alpha: the alpha (a x b + 128) >> 8.
+//   A copy of an alpha is an alpha.
 // - 0x1F whole-word add: 32 bits, wrapping.
 // - Condition-code operations (descriptor words 0-5 of code c):
 //   word 0 minimum: per lane R = min(A, B), the code set where A < B;
@@ -179,10 +195,10 @@
 //   lane, the others as whole words; the last register but rgb0 loaded
 //   once a vertex is the coverage register (the generator names it after
 //   the depth and the render functions send its words, 0xFF, 0xFF, 0, after
-//   the others): it holds round(e + (v - e) x c), v its value along the
-//   segment and e its third word, clamped to 0..255, in EVERY lane, so that
-//   the per-lane multiply weighs each channel by it (the source alpha of
-//   the antialiased line's blend). The other registers' third words (a
+//   the others): with v its value along the segment and e its third word
+//   (8-bit levels, 0xFF full), it holds the alpha word (an alpha, above)
+//   round(256 x (e + (v - e) x c) / 255), the level clamped to 0..255: the
+//   source alpha of the antialiased line's blend. The other registers' third words (a
 //   depth's second end again) are read by nothing. Against OSMesa, whose
 //   coverage falls off over a pixel from the rectangle's edge outward, a
 //   channel of a blended line differs by up to 17 levels along the edges,
@@ -241,13 +257,14 @@
 // compute GL's results):
 // - The texture lookups built from single fetches (the four-texel filter
 //   spelt out with fraction, multiply and the one constant 0x07000000, and
-//   the two-level mixes) do not compute GL's filter here: the one constant
-//   is no per-lane 255. A single fetch and the filtered fetch do.
-// - The blend sequences that take the constant 0x07000000 as one (one minus
-//   a colour or alpha in the source-alpha and alpha-buffer tables) and those
-//   that multiply a colour by a 9-bit alpha word have no per-channel
-//   meaning here; the blends without source alpha (layout 12 and the other
-//   layouts without an alpha word) compute GL's results.
+//   the two-level mixes) do not compute GL's filter here: the fraction's
+//   sixteenths x 17 are no complementary weights against the one. A single
+//   fetch and the filtered fetch do.
+// - The alpha-buffer blends (destination alpha, the saturate factor with
+//   an alpha buffer, the alpha buffer's own update) read the alpha buffer
+//   as a format 0 pixel, a plain number 0..255 that the multiply does not
+//   take as an alpha: they do not compute GL's results. The blends without
+//   source alpha and those of the source-alpha table do (at 32 bits).
 // - At 16 bits a pixel the multiply scales by 255, not by the 7-bit maximum,
 //   and sums above 0x7F wrap into the dropped bit 7 where the generator's
 //   add steps rely on the 8-bit carry.

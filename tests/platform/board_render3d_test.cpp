@@ -479,7 +479,12 @@ TEST_P(Render3dScenes, MatchOsMesa) {
 // --- the model's own rules ------------------------------------------------------------
 class Render3dRules : public Render3dTest {
 protected:
-    void SetUp() override { boot(Config{"Solo32", 1, 1, 32}); }
+    // The depth space is reached with its 32-bit words first (as the
+    // server's depth clear reaches it), so the bare depth pid reads them.
+    void SetUp() override {
+        boot(Config{"Solo32", 1, 1, 32});
+        board->pixel(0, kDepthWords, 0, 0);
+    }
     // One packet of layout 12: the program words over triangles whose
     // vertices all carry colour `rgb` and depth word `z`; constants 32 on.
     void draw(const std::vector<std::uint32_t>& program, const std::vector<std::array<float, 6>>& tris,
@@ -580,7 +585,15 @@ TEST_F(Render3dRules, OpcodesWorkPerLaneOrPerWord) {
     const Case cases[] = {
         {"add saturates each lane", {kzuInstr(KZU_OP_ADD, D13, S, KZU_z0)}, 0x80F010, 0x9020F0, {}, 0, 0xFFFFFF},
         {"subtract stops at 0 per lane", {kzuInstr(KZU_OP_SUB, D13, S, KZU_z0)}, 0x801020, 0x9008F0, {}, 0, 0x000800},
-        {"multiply scales by 255", {kzuInstr(KZU_OP_MUL, D13, S, KZU_z0)}, 0xFF8040, 0x80FF80, {}, 0, 0x808020},
+        {"multiply scales by 255", {kzuInstr(KZU_OP_MUL, D13, S, c0)}, 0xFF8040, 0, {0x80FF80}, 0, 0x808020},
+        // z0-z2 hold alphas (0..256) to the multiply and the subtract; the
+        // constant 0x07000000 is the one.
+        {"a colour times an alpha", {kzuInstr(KZU_OP_MUL, D13, S, KZU_z0)}, 0xFF8040, 128, {}, 0, 0x804020},
+        {"the one less an alpha is an alpha",
+         {kzuInstr(KZU_OP_SUB, 8, c0, KZU_z0), kzuInstr(KZU_OP_MUL, D13, S, 8)}, 0xFF8040, 64, {0x07000000}, 0, 0xBF6030},
+        {"the one less a colour", {kzuInstr(KZU_OP_SUB, D13, c0, S)}, 0x102030, 0, {0x07000000}, 0, 0xEFDFCF},
+        {"an alpha times an alpha is an alpha",
+         {kzuInstr(KZU_OP_MUL, 8, KZU_z0, KZU_z0), kzuInstr(KZU_OP_MUL, D13, S, 8)}, 0xFF8040, 128, {}, 0, 0x402010},
         {"whole-word add wraps", {kzuInstr(KZU_OP_ADDW, D13, S, KZU_z0)}, 0xFFFFFFFF, 0x2, {}, 0, 0x1},
         {"nand and or-not", {kzuInstr(0x04, 8, S, KZU_z0), kzuInstr(0x06, D13, 8, S)}, 0xF0F0F0, 0xFF00FF, {}, 0,
          ~(0xF0F0F0u & 0xFF00FFu) | ~0xF0F0F0u},

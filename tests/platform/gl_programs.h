@@ -27,6 +27,9 @@ inline std::uint32_t alpha9(float a) { return static_cast<std::uint32_t>(std::lr
 // passed", code 1 for the stencil test, code 2 for the stencil updates'
 // inverted tests.
 inline constexpr std::uint32_t S = KZU_rgb0, Zr = KZU_z0, T0 = KZU_pr8, T1 = KZU_pr9;
+// The generator's fourth shared register (the texture's second), where a
+// depth compare without depth writes delivers.
+inline constexpr std::uint32_t T3 = KZU_pr11;
 inline constexpr std::uint32_t kClip = KZU_CLIP;
 constexpr std::uint32_t pred(std::uint32_t cc) { return kzuCCDescs[cc].w[KZU_CC_PRED_WORD]; }
 constexpr std::uint32_t cmp(std::uint32_t cc, std::uint32_t word) { return kzuCCDescs[cc].w[word]; }
@@ -215,7 +218,7 @@ inline Program program_for(const State& s, int bpp, const ProgramPids& pids) {
         if (s.logicOp && f == 1) f = 3;  // the generator's less-or-equal under a logic op
         if (s.logicOp && f == 4) f = 6;
         const std::uint32_t Zpx = p.pixmap(pids.depth & 31);
-        const std::uint32_t R = s.depthWrites ? Zpx : p.pixmap(pids.scratch);
+        const std::uint32_t R = s.depthWrites ? Zpx : T3;
         if (s.stencilTest && s.stencilZfail != kKeep) {
             depth_test(p, 7 - f, Zr, Zpx, T1, T0, kClip | P, 2, Z);
             stencil_update(p, s.stencilZfail, refC, Spx, one, kClip | pred(0) | pred(2), Z);

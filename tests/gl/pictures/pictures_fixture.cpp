@@ -15,6 +15,8 @@ namespace {
 // Pixel format 2: single-buffered RGBA with a 16-bit depth buffer on the
 // 16- and 32-bit displays, so the scenes draw into the front buffer.
 constexpr ULONG kSingleBufferedFormat = 1;
+// Pixel format 4: the same with an alpha buffer.
+constexpr ULONG kSingleBufferedAlphaFormat = 3;
 constexpr std::uint32_t kDither = 0x0BD0;
 
 }  // namespace
@@ -94,13 +96,21 @@ Calls LineStrip() {
 std::string RowName(const ::testing::TestParamInfo<std::tuple<Scene, Machine>>& info) {
     const Scene& scene = std::get<0>(info.param);
     const Machine& machine = std::get<1>(info.param);
-    return std::string(scene.name) + "_" + std::to_string(machine.rasterizers) + "r" + std::to_string(machine.bpp);
+    return std::string(scene.name) + "_" + std::to_string(machine.rasterizers) + "r" + std::to_string(machine.bpp) +
+           (machine.boards == 2 ? "_split" : "");
 }
 
-void PictureFixture::BootRoomy(int rasterizers, ULONG bpp) {
+void PictureFixture::BootRoomy(int rasterizers, ULONG bpp, int boards, unsigned buffers) {
     bpp_ = bpp;
+    boards_ = boards;
+    buffers_ = buffers;
+    area_ = boards == 2 ? kSplitArea : kArea;
     vnx::miniport::MachineConfig cfg;
     cfg.rasterizers = rasterizers;
+    cfg.boards = boards;
+    if (boards == 2) cfg.boardConfig.flags |= BCF_DUAL_MONITOR;
+    cfg.boardConfig.alphaBuffer = (buffers & kAlphaBuffer) != 0 ? 1 : 0;
+    cfg.boardConfig.stencilBuffer = (buffers & kStencilBuffer) != 0 ? 1 : 0;
     cfg.memoryClass = 2;
     // The driver sends 28.4 positions (sub-pixel precision), which the
     // board's sample points read exactly; whole-pixel positions would
@@ -108,7 +118,13 @@ void PictureFixture::BootRoomy(int rasterizers, ULONG bpp) {
     cfg.boardConfig.modelImprecision = 1;
     device_ = std::make_unique<vnx::engine::Device>(cfg);
     ASSERT_TRUE(device_->load_driver());
-    ASSERT_TRUE(device_->enable_pdev(glsrv_device::Mode(bpp)));
+    DEVMODEW mode = glsrv_device::Mode(bpp);
+    if (boards == 2) {
+        // Split boards join screens of 1024 pixels.
+        mode.dmPelsWidth = kSplitScreenWidth;
+        mode.dmPelsHeight = 768;
+    }
+    ASSERT_TRUE(device_->enable_pdev(mode));
     ASSERT_TRUE(device_->enable_surface());
     pso_ = EngLockSurface(device_->hsurf());
     ASSERT_NE(pso_, nullptr);
@@ -124,24 +140,28 @@ void PictureFixture::BootRoomy(int rasterizers, ULONG bpp) {
 bool PictureFixture::OpenWindow() {
     {
         vnx::process::Scope as(app_);
-        hwnd_ = vnx::windows::create(kArea);
+        hwnd_ = vnx::windows::create(area_);
         if (hwnd_ == nullptr) return false;
     }
     vnx::process::Scope as(app_);
     hdc_ = GetDC(hwnd_);
-    if (hdc_ == nullptr || !SetPixelFormat(hdc_, static_cast<INT>(kSingleBufferedFormat), nullptr)) return false;
+    const ULONG format = (buffers_ & kAlphaBuffer) != 0 ? kSingleBufferedAlphaFormat : kSingleBufferedFormat;
+    if (hdc_ == nullptr || !SetPixelFormat(hdc_, static_cast<INT>(format), nullptr)) return false;
     std::vector<BYTE> out(4);
-    if (Escape(Request(GLCMD_CREATECONTEXT, 0, {0, kSingleBufferedFormat}), &out) != 1) return false;
+    if (Escape(Request(GLCMD_CREATECONTEXT, 0, {0, format}), &out) != 1) return false;
     std::memcpy(&dhrc_, out.data(), 4);
     return Escape(Request(GLCMD_SETCONTEXT, OGLCMD_NEEDWNDOBJ | OGLCMD_NEEDXLATEOBJ, {0, dhrc_})) == 1;
 }
 
 void PictureFixture::Blacken() {
     const DFB* pdfb = Primary();
-    for (LONG y = kArea.top; y < kArea.bottom; ++y)
-        for (LONG x = kArea.left; x < kArea.right; ++x) {
-            const LONG bx = pdfb->x + x, by = pdfb->y + y;
-            BYTE* p = board().pixel(board().tile_owner(0, bx, by), static_cast<std::uint16_t>(pdfb->pid), bx, by);
+    for (LONG y = area_.top; y < area_.bottom; ++y)
+        for (LONG x = area_.left; x < area_.right; ++x) {
+            // A split board's second screen holds the desktop from 1024 on
+            // at x - 1024 of its own memory.
+            const int b = boards_ == 2 && x >= kSplitScreenWidth ? 1 : 0;
+            const LONG bx = pdfb->x + x - (b == 1 ? kSplitScreenWidth : 0), by = pdfb->y + y;
+            BYTE* p = board().pixel(board().tile_owner(b, bx, by), static_cast<std::uint16_t>(pdfb->pid), bx, by);
             ASSERT_NE(p, nullptr);
             std::memset(p, 0, bpp_ / 8);
         }
@@ -164,8 +184,23 @@ void PictureFixture::Send(const Calls& calls) {
 
 std::vector<std::uint32_t> PictureFixture::Picture() {
     const DFB* pdfb = Primary();
-    return board().read_rgb(0, static_cast<std::uint16_t>(pdfb->pid), pdfb->x + kArea.left, pdfb->y + kArea.top,
-                            kWidth, kHeight);
+    const auto pid = static_cast<std::uint16_t>(pdfb->pid);
+    if (boards_ != 2)
+        return board().read_rgb(0, pid, pdfb->x + area_.left, pdfb->y + area_.top, kWidth, kHeight);
+    // The columns left of the seam from the first board, the others from
+    // the second board's memory at x - 1024.
+    const LONG cxLeft = kSplitScreenWidth - area_.left;
+    const std::vector<std::uint32_t> left =
+        board().read_rgb(0, pid, pdfb->x + area_.left, pdfb->y + area_.top, cxLeft, kHeight);
+    const std::vector<std::uint32_t> right = board().read_rgb(1, pid, pdfb->x, pdfb->y + area_.top, kWidth - cxLeft, kHeight);
+    std::vector<std::uint32_t> out;
+    if (left.size() != static_cast<std::size_t>(cxLeft * kHeight) || right.size() != static_cast<std::size_t>((kWidth - cxLeft) * kHeight))
+        return out;
+    for (int y = 0; y < kHeight; ++y) {
+        out.insert(out.end(), left.begin() + y * cxLeft, left.begin() + (y + 1) * cxLeft);
+        out.insert(out.end(), right.begin() + y * (kWidth - cxLeft), right.begin() + (y + 1) * (kWidth - cxLeft));
+    }
+    return out;
 }
 
 std::set<std::string> PictureFixture::SeamsIn(const std::string& text) {
@@ -183,12 +218,12 @@ std::set<std::string> PictureFixture::SeamsIn(const std::string& text) {
 
 // The reference first (nothing to compare without it), then the machine
 // and the window, black, the debugger output cleared.
-bool PictureFixture::Prepare(const Calls& calls, const Machine& machine) {
+bool PictureFixture::Prepare(const Calls& calls, const Scene& scene, const Machine& machine) {
     std::string error;
-    reference_ = Reference(calls, kWidth, kHeight, &error);
+    reference_ = Reference(calls, kWidth, kHeight, &error, (scene.buffers & kAlphaBuffer) != 0);
     EXPECT_FALSE(reference_.empty()) << error;
     if (reference_.empty()) return false;
-    BootRoomy(machine.rasterizers, machine.bpp);
+    BootRoomy(machine.rasterizers, machine.bpp, machine.boards, scene.buffers);
     if (HasFatalFailure()) return false;
     const bool bOpen = OpenWindow();
     EXPECT_TRUE(bOpen) << vnx::debug::take();
@@ -214,7 +249,7 @@ void PictureFixture::Judge(const std::string& prefix, const Scene& scene, const 
     for (const vnx::board::BoardError& e : board().take_errors()) errors += e.message + "\n";
     EXPECT_EQ(errors, "");
     const std::string name = prefix + scene.name + "-" + std::to_string(machine.rasterizers) + "r" +
-                             std::to_string(machine.bpp);
+                             std::to_string(machine.bpp) + (machine.boards == 2 ? "-split" : "");
     EXPECT_TRUE(vnx::glref::same_picture(name, reference_, Picture(), kWidth, kHeight,
                                          scene.tolerance + machine.depthTolerance, scene.outliers))
         << scene.why << "\n" << said;

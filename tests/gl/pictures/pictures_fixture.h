@@ -23,6 +23,11 @@ namespace pictures {
 // The window the scenes draw into (no window above it).
 constexpr RECTL kArea = {100, 80, 356, 272};
 constexpr int kWidth = kArea.right - kArea.left, kHeight = kArea.bottom - kArea.top;
+// On a split board (two boards, screens of 1024 pixels side by side) the
+// same window straddles the seam: its left 100 columns on the first screen,
+// the rest on the second.
+constexpr LONG kSplitScreenWidth = 1024;
+constexpr RECTL kSplitArea = {kSplitScreenWidth - 100, 80, kSplitScreenWidth - 100 + kWidth, 272};
 
 // What every scene starts with, on both sides: window coordinates in
 // pixels (x right, y up, z in [-1, 1] nearer when larger), no dithering,
@@ -48,30 +53,40 @@ Calls Depth(std::uint32_t func);
 Calls Lines(float width, bool stipple, std::uint32_t shade);
 Calls LineStrip();
 
+// Ancillary buffers a scene draws with: the board configured with them and
+// the window's pixel format the one that has them.
+enum : unsigned { kAlphaBuffer = 1, kStencilBuffer = 2 };
+
 // A row of a scene table: the scene, the largest channel difference a
-// pixel may show, how many pixels may exceed it, and why.
+// pixel may show, how many pixels may exceed it, and why; the ancillary
+// buffers it needs.
 struct Scene {
     const char* name;
     Calls (*calls)();
     int tolerance;
     int outliers;
     const char* why;
+    unsigned buffers = 0;
 };
 
-// A row of a machine table: rasterizers, display depth, and the levels a
-// channel may differ on top of the scene's tolerance because of the depth.
+// A row of a machine table: rasterizers (of a board), display depth, and
+// the levels a channel may differ on top of the scene's tolerance because
+// of the depth; two boards make a split board (screens of 1024 pixels side
+// by side, the window across their seam).
 struct Machine {
     int rasterizers;
     ULONG bpp;
     int depthTolerance;
+    int boards = 1;
 };
 
 // Test names and failure messages name the scene and the machine.
 inline void PrintTo(const Scene& s, std::ostream* os) { *os << s.name; }
 inline void PrintTo(const Machine& m, std::ostream* os) {
-    *os << m.rasterizers << " rasterizers, " << m.bpp << " bits";
+    *os << m.rasterizers << " rasterizers, " << m.bpp << " bits" << (m.boards == 2 ? ", split board" : "");
 }
-// The parameterised test's name: scene_<rasterizers>r<bits>.
+// The parameterised test's name: scene_<rasterizers>r<bits>, with "_split"
+// on a split board.
 std::string RowName(const ::testing::TestParamInfo<std::tuple<Scene, Machine>>& info);
 
 class PictureFixture : public glsrv_device::ServerTest,
@@ -82,9 +97,12 @@ class PictureFixture : public glsrv_device::ServerTest,
     // The machine with room in board memory for the server's scratch and
     // staging surfaces beside the screen, back and depth buffers (pages of
     // 256 KB), positions in 28.4, started as ServerOnDevice::Boot starts it.
-    void BootRoomy(int rasterizers, ULONG bpp);
-    // The application's window alone, a context current on it.
+    void BootRoomy(int rasterizers, ULONG bpp, int boards = 1, unsigned buffers = 0);
+    // The application's window alone, a context current on it (in the pixel
+    // format with an alpha buffer when the board has one).
     bool OpenWindow();
+    // Where the window lies on the desktop of the booted machine.
+    const RECTL& Area() const { return area_; }
     const DFB* Primary() const { return reinterpret_cast<const DSURF*>(pso_->dhsurf)->pdfb; }
     // The window's pixels in board memory set to black.
     void Blacken();
@@ -105,16 +123,19 @@ class PictureFixture : public glsrv_device::ServerTest,
     void MatchesReference(const std::string& prefix, SendFn sendScene) {
         const auto& [scene, machine] = GetParam();
         const Calls calls = scene.calls();
-        if (!Prepare(calls, machine)) return;
+        if (!Prepare(calls, scene, machine)) return;
         sendScene(calls);
         Judge(prefix, scene, machine);
     }
 
   private:
-    bool Prepare(const Calls& calls, const Machine& machine);
+    bool Prepare(const Calls& calls, const Scene& scene, const Machine& machine);
     void Judge(const std::string& prefix, const Scene& scene, const Machine& machine);
 
     std::vector<std::uint32_t> reference_;
+    RECTL area_ = kArea;
+    int boards_ = 1;
+    unsigned buffers_ = 0;
 };
 
 }  // namespace pictures

@@ -66,6 +66,326 @@ Calls Pixels(std::uint32_t format) {
                           C("RasterPos2fv", {glx::F(150), glx::F(130)}), DrawPixels(w, h, format, img)});
 }
 
+// --- the fragment stages -------------------------------------------------------
+// GL 1.0 tokens of the fragment, lighting, fog and texture scenes.
+enum : std::uint32_t {
+    kScissorTest = 0x0C11, kAlphaTest = 0x0BC0, kBlend = 0x0BE2, kLogicOpEnable = 0x0BF1, kStencilTest = 0x0B90,
+    kLighting = 0x0B50, kLight0 = 0x4000, kLight1 = 0x4001, kLight2 = 0x4002, kFog = 0x0B60, kTexture2d = 0x0DE1,
+    kDitherEnable = 0x0BD0,
+    kZero = 0, kOne = 1, kSrcColor = 0x0300, kOneMinusSrcColor, kSrcAlpha, kOneMinusSrcAlpha, kDstAlpha,
+    kOneMinusDstAlpha, kDstColor, kOneMinusDstColor, kSrcAlphaSaturate,
+    kKeep = 0x1E00, kReplace, kIncr, kDecr, kInvert = 0x150A, kStencilBufferBit = 0x0400,
+    kAmbient = 0x1200, kDiffuse, kSpecular, kPosition, kConstantAttenuation = 0x1207, kLinearAttenuation,
+    kLocalViewer = 0x0B51, kTwoSide, kModelAmbient, kEmission = 0x1600, kShininess, kAmbientAndDiffuse,
+    kFront = 0x0404, kBack = 0x0405, kFrontAndBack = 0x0408,
+    kFogDensity = 0x0B62, kFogStart, kFogEnd, kFogMode, kFogColour, kFogLinear = 0x2601, kExp = 0x0800, kExp2,
+    kMagFilter = 0x2800, kMinFilter, kWrapS, kWrapT, kNearest = 0x2600, kLinear = 0x2601,
+    kNearestMipmapNearest = 0x2700, kLinearMipmapNearest, kNearestMipmapLinear, kLinearMipmapLinear,
+    kClamp = 0x2900, kRepeat = 0x2901, kTextureEnv = 0x2300, kTextureEnvMode = 0x2200, kTextureEnvColour,
+    kModulate = 0x2100, kDecal = 0x2101, kBlendEnv = 0x0BE2,
+};
+
+Call Colour4(float r, float g, float b, float a) { return C("Color4fv", {glx::F(r), glx::F(g), glx::F(b), glx::F(a)}); }
+Call Floats(const char* request, std::initializer_list<std::uint32_t> head, std::initializer_list<float> values) {
+    Call c = C(request, head);
+    for (float v : values) c.words.push_back(glx::F(v));
+    return c;
+}
+// A vertex with its colour and alpha.
+struct VA {
+    float x, y, z;
+    float r, g, b, a;
+};
+Calls PrimitiveA(std::uint32_t mode, std::initializer_list<VA> vs) {
+    Calls c{C("Begin", {mode})};
+    for (const VA& v : vs) {
+        c.push_back(Colour4(v.r, v.g, v.b, v.a));
+        c.push_back(Vertex(v.x, v.y, v.z));
+    }
+    c.push_back(C("End"));
+    return c;
+}
+// The backdrop the blending, logic-op and mask scenes draw over: two quads
+// side by side (smooth unless asked), their alpha (in an alpha buffer)
+// rising to the right.
+Calls Backdrop(std::uint32_t shade = kSmooth) {
+    return With(Start(), With({C("ShadeModel", {shade})},
+                              PrimitiveA(kQuads, {{10, 10, 0, 1, 0.2f, 0, 0.1f}, {128, 10, 0, 0.2f, 1, 0.4f, 0.5f},
+                                                  {128, 180, 0, 0, 0.4f, 1, 0.5f}, {10, 180, 0, 0.9f, 0.9f, 0.2f, 0.1f},
+                                                  {128, 10, 0, 0.6f, 0.6f, 0.6f, 0.5f}, {246, 10, 0, 0.1f, 0.1f, 0.1f, 1},
+                                                  {246, 180, 0, 1, 1, 1, 1}, {128, 180, 0, 0.3f, 0, 0.7f, 0.5f}})));
+}
+// The triangles drawn under the state being tested, smooth in colour and
+// alpha, over the backdrop and the black around it.
+Calls Overlay() {
+    return PrimitiveA(kTriangles, {{30, 30, 0, 0.9f, 0.1f, 0.8f, 0.2f}, {230, 60, 0, 0.1f, 0.9f, 0.5f, 0.9f},
+                                   {120, 186, 0, 1, 1, 0.1f, 0.6f}, {0, 100, 0, 0.5f, 0.5f, 1, 1},
+                                   {200, 120, 0, 0.8f, 0.3f, 0.1f, 0.4f}, {250, 2, 0, 0.2f, 0.7f, 0.3f, 0}});
+}
+
+Calls Scissor() {
+    return With(Triangles(kSmooth), With({C("Enable", {kScissorTest}), C("Scissor", {37, 25, 143, 111}),
+                                          C("ShadeModel", {kFlat})},
+                                         Primitive(kTriangles, {{0, 0, 0, 0, 0, 0}, {256, 0, 0, 0, 0, 0},
+                                                                {128, 192, 0, 0.3f, 0.8f, 0.6f}})));
+}
+// Flat quads of alpha 0, 0.25, 0.5, 0.75 and 1 under the alpha function
+// against 0.5.
+template <std::uint32_t Func>
+Calls AlphaTest() {
+    Calls c = With(Start(), {C("Enable", {kAlphaTest}), C("AlphaFunc", {Func, glx::F(0.5f)}), C("ShadeModel", {kFlat})});
+    for (int i = 0; i < 5; ++i) {
+        const float a = 0.25f * static_cast<float>(i), x = 10.0f + 48.0f * static_cast<float>(i);
+        c = With(c, PrimitiveA(kQuads, {{x, 20, 0, 1, 0.5f, 0, a}, {x + 40, 20, 0, 0, 0.5f, 1, a},
+                                        {x + 40, 170, 0, 0.5f, 1, 0, a}, {x, 170, 0, 0.2f, 0.2f, 0.9f, a}}));
+    }
+    return c;
+}
+template <std::uint32_t Src, std::uint32_t Dst>
+Calls Blend() {
+    return With(Backdrop(), With({C("Enable", {kBlend}), C("BlendFunc", {Src, Dst})}, Overlay()));
+}
+template <std::uint32_t Op>
+Calls LogicOp() {
+    // Flat colours on both sides: a bitwise operation turns a level's
+    // rounding into any difference at all.
+    return With(Backdrop(kFlat), With({C("Enable", {kLogicOpEnable}), C("LogicOp", {Op})}, Overlay()));
+}
+// Colour write mask: green and alpha kept, red and blue written.
+Calls ColourMask() {
+    return With(Backdrop(), With({C("ColorMask", {0x01000001u | 0x00010000u})}, Overlay()));
+}
+// Depth write mask: the first triangles test but do not write depth, so
+// the second ones draw over them.
+Calls DepthMask() {
+    return With(Start(), With(With({C("Enable", {kDepthTest}), C("DepthFunc", {kLess}), C("DepthMask", {0})},
+                                   Primitive(kTriangles, {{20, 20, -0.5f, 1, 0, 0}, {200, 40, -0.5f, 1, 0.5f, 0},
+                                                          {80, 170, -0.5f, 1, 0, 0.5f}})),
+                              With({C("DepthMask", {1})},
+                                   Primitive(kTriangles, {{40, 150, 0.6f, 0, 0, 1}, {230, 170, 0.6f, 0, 1, 1},
+                                                          {150, 10, 0.0f, 0, 1, 0}}))));
+}
+Calls Dither() { return With({C("Enable", {kDitherEnable})}, Triangles(kSmooth)); }
+
+// Stencil: a first pass writes 1 under one triangle and 2 under another
+// (the overlap 2), then a backdrop-wide quad draws where the function of
+// the row holds against 1.
+Calls StencilMarks() {
+    return With(Start(), With(With({C("ClearStencil", {0}), C("Clear", {kStencilBufferBit}), C("Enable", {kStencilTest}),
+                                    C("StencilFunc", {kAlways, 1, 0xFF}), C("StencilOp", {kKeep, kKeep, kReplace}),
+                                    C("ShadeModel", {kFlat})},
+                                   Primitive(kTriangles, {{20, 20, 0, 0.4f, 0, 0}, {200, 30, 0, 0.4f, 0, 0},
+                                                          {60, 170, 0, 0.4f, 0, 0}})),
+                              With({C("StencilFunc", {kAlways, 2, 0xFF})},
+                                   Primitive(kTriangles, {{240, 20, 0, 0, 0.4f, 0}, {230, 180, 0, 0, 0.4f, 0},
+                                                          {50, 100, 0, 0, 0.4f, 0}}))));
+}
+Calls FullQuad(float r, float g, float b) {
+    return Primitive(kQuads, {{0, 0, 0, r, g, b}, {256, 0, 0, r, g, b}, {256, 192, 0, r, g, b}, {0, 192, 0, r, g, b}});
+}
+template <std::uint32_t Func>
+Calls StencilFunc() {
+    return With(StencilMarks(),
+                With({C("StencilFunc", {Func, 1, 0xFF}), C("StencilOp", {kKeep, kKeep, kKeep})}, FullQuad(0.2f, 0.6f, 1)));
+}
+// Operations: counting up where the depth test passes, inverting where it
+// fails, decrementing, zeroing; then each count shown in its own colour.
+template <std::uint32_t Fail, std::uint32_t Zfail, std::uint32_t Zpass>
+Calls StencilOps() {
+    Calls c = With(StencilMarks(),
+                   With(With({C("Enable", {kDepthTest}), C("DepthFunc", {kLess}), C("StencilFunc", {kEqual, 1, 0xFF}),
+                              C("StencilOp", {Fail, Zfail, Zpass})},
+                             Primitive(kTriangles, {{0, 60, -0.2f, 0, 0, 0.3f}, {256, 80, 0.9f, 0, 0, 0.3f},
+                                                    {128, 192, -0.9f, 0, 0, 0.3f}})),
+                        With({C("DepthFunc", {kAlways}), C("StencilOp", {Fail, Zfail, Zpass})},
+                             Primitive(kTriangles, {{100, 0, 0.5f, 0, 0, 0.3f}, {256, 100, 0.5f, 0, 0, 0.3f},
+                                                    {30, 130, 0.5f, 0, 0, 0.3f}}))));
+    c.push_back(C("Disable", {kDepthTest}));
+    c.push_back(C("StencilOp", {kKeep, kKeep, kKeep}));
+    const std::uint32_t shown[] = {0, 1, 2, 3, 254, 255};
+    for (std::uint32_t k : shown) {
+        const float v = static_cast<float>(k % 7) / 6.0f;
+        c.push_back(C("StencilFunc", {kEqual, k, 0xFF}));
+        c = With(c, FullQuad(v, 1 - v, k > 100 ? 1.0f : 0.0f));
+    }
+    return c;
+}
+// Masks: the function's mask reads bit 1 only, the write mask keeps bit 0.
+Calls StencilMasks() {
+    Calls c = With(StencilMarks(), {C("StencilMask", {0xFE}), C("StencilFunc", {kEqual, 2, 0x02}),
+                                    C("StencilOp", {kZero, kZero, kInvert})});
+    c = With(c, Primitive(kTriangles, {{0, 0, 0, 0.5f, 0.5f, 0}, {256, 96, 0, 0.5f, 0.5f, 0}, {0, 192, 0, 0.5f, 0.5f, 0}}));
+    c.push_back(C("StencilMask", {0xFF}));
+    for (std::uint32_t k : {0u, 1u, 2u, 3u, 0xFCu, 0xFDu}) {
+        const float v = static_cast<float>(k & 3) / 3.0f;
+        c.push_back(C("StencilFunc", {kEqual, k, 0xFF}));
+        c.push_back(C("StencilOp", {kKeep, kKeep, kKeep}));
+        c = With(c, FullQuad(v, 0.5f, k > 3 ? 1.0f : 0.2f));
+    }
+    return c;
+}
+
+// Lighting: a lit mesh of normals tilting across the window, drawn as a
+// grid of small quads so Gouraud shading follows the light closely.
+Calls LitGrid(bool backFacing = false) {
+    Calls c = {C("Enable", {kLighting}), C("ShadeModel", {kSmooth})};
+    c.push_back(C("Begin", {kQuads}));
+    const int n = 8;
+    auto normal = [](float x, float y) {
+        const float nx = (x - 128) / 300, ny = (y - 96) / 300, nz = std::sqrt(1 - nx * nx - ny * ny);
+        return C("Normal3fv", {glx::F(nx), glx::F(ny), glx::F(nz)});
+    };
+    for (int j = 0; j < n; ++j)
+        for (int i = 0; i < n; ++i) {
+            const float x0 = 8 + 30 * static_cast<float>(i), y0 = 8 + 22 * static_cast<float>(j);
+            const float xs[4] = {x0, x0 + 30, x0 + 30, x0}, ys[4] = {y0, y0, y0 + 22, y0 + 22};
+            for (int k = 0; k < 4; ++k) {
+                const int kk = backFacing && (i + j) % 2 == 1 ? 3 - k : k;
+                c.push_back(normal(xs[kk], ys[kk]));
+                c.push_back(Vertex(xs[kk], ys[kk], -0.5f));
+            }
+        }
+    c.push_back(C("End"));
+    return c;
+}
+Calls LightOne() {
+    return With(Start(), With({C("Enable", {kLight0}), Floats("Lightfv", {kLight0, kPosition}, {0.3f, 0.5f, 1, 0}),
+                               Floats("Lightfv", {kLight0, kDiffuse}, {1, 0.9f, 0.7f, 1})},
+                              LitGrid()));
+}
+Calls LightSeveral() {
+    return With(Start(),
+                With({C("Enable", {kLight0}), C("Enable", {kLight1}), C("Enable", {kLight2}),
+                      Floats("Lightfv", {kLight0, kPosition}, {-0.5f, 0.2f, 1, 0}),
+                      Floats("Lightfv", {kLight0, kDiffuse}, {0.8f, 0.2f, 0.1f, 1}),
+                      Floats("Lightfv", {kLight1, kPosition}, {0.6f, -0.3f, 1, 0}),
+                      Floats("Lightfv", {kLight1, kDiffuse}, {0.1f, 0.3f, 0.9f, 1}),
+                      Floats("Lightfv", {kLight1, kSpecular}, {1, 1, 1, 1}),
+                      Floats("Lightfv", {kLight2, kPosition}, {0, 0, 1, 0}),
+                      Floats("Lightfv", {kLight2, kAmbient}, {0.1f, 0.2f, 0.1f, 1}),
+                      Floats("Lightfv", {kLight2, kDiffuse}, {0.2f, 0.5f, 0.2f, 1}),
+                      Floats("Materialfv", {kFront, kSpecular}, {0.8f, 0.8f, 0.8f, 1}),
+                      Floats("Materialfv", {kFront, kShininess}, {20})},
+                     LitGrid()));
+}
+Calls LightTwoSided() {
+    return With(Start(), With({C("Enable", {kLight0}), Floats("LightModelfv", {kTwoSide}, {1}),
+                               Floats("Lightfv", {kLight0, kPosition}, {0.3f, 0.5f, 1, 0}),
+                               Floats("Materialfv", {kFront, kAmbientAndDiffuse}, {0.9f, 0.6f, 0.2f, 1}),
+                               Floats("Materialfv", {kBack, kAmbientAndDiffuse}, {0.2f, 0.5f, 0.9f, 1})},
+                              LitGrid(true)));
+}
+Calls LightMaterials() {
+    return With(Start(), With({C("Enable", {kLight0}), Floats("Lightfv", {kLight0, kPosition}, {0.3f, 0.5f, 1, 0}),
+                               Floats("Lightfv", {kLight0, kAmbient}, {0.3f, 0.3f, 0.3f, 1}),
+                               Floats("Lightfv", {kLight0, kSpecular}, {1, 1, 1, 1}),
+                               Floats("LightModelfv", {kModelAmbient}, {0.1f, 0, 0.2f, 1}),
+                               Floats("Materialfv", {kFrontAndBack, kAmbient}, {0.5f, 0.2f, 0.2f, 1}),
+                               Floats("Materialfv", {kFrontAndBack, kDiffuse}, {0.3f, 0.6f, 0.4f, 1}),
+                               Floats("Materialfv", {kFrontAndBack, kSpecular}, {0.6f, 0.6f, 0.9f, 1}),
+                               Floats("Materialfv", {kFrontAndBack, kEmission}, {0.05f, 0.05f, 0, 1}),
+                               Floats("Materialfv", {kFrontAndBack, kShininess}, {8})},
+                              LitGrid()));
+}
+// A positional light near the surface, attenuated, seen by a local viewer.
+Calls LightLocal() {
+    return With(Start(), With({C("Enable", {kLight0}), Floats("LightModelfv", {kLocalViewer}, {1}),
+                               Floats("Lightfv", {kLight0, kPosition}, {100, 120, 80, 1}),
+                               Floats("Lightfv", {kLight0, kSpecular}, {0.8f, 0.8f, 0.8f, 1}),
+                               Floats("Lightfv", {kLight0, kLinearAttenuation}, {0.004f}),
+                               Floats("Materialfv", {kFront, kSpecular}, {1, 1, 1, 1}),
+                               Floats("Materialfv", {kFront, kShininess}, {10})},
+                              LitGrid()));
+}
+
+// Fog: smooth triangles running from near (z -0.05) to far (z -0.95) in
+// eye space, fogged to a grey-blue.
+template <std::uint32_t Mode>
+Calls Fog() {
+    Calls c = With(Start(), {C("Enable", {kFog}), Floats("Fogfv", {kFogMode}, {static_cast<float>(Mode)}),
+                             Floats("Fogfv", {kFogColour}, {0.4f, 0.5f, 0.7f, 1}), Floats("Fogfv", {kFogDensity}, {2.2f}),
+                             Floats("Fogfv", {kFogStart}, {0.1f}), Floats("Fogfv", {kFogEnd}, {0.9f}),
+                             C("ShadeModel", {kSmooth})});
+    c.push_back(C("Begin", {kQuads}));
+    const int n = 8;
+    for (int i = 0; i < n; ++i) {
+        const float x0 = 8 + 30 * static_cast<float>(i);
+        const float z0 = -0.05f - 0.9f * static_cast<float>(i) / n, z1 = -0.05f - 0.9f * static_cast<float>(i + 1) / n;
+        c.push_back(Colour(1, 0.2f, 0.1f));
+        c.push_back(Vertex(x0, 10, z0));
+        c.push_back(Colour(1, 0.9f, 0.2f));
+        c.push_back(Vertex(x0 + 30, 10, z1));
+        c.push_back(Colour(0.1f, 0.8f, 0.3f));
+        c.push_back(Vertex(x0 + 30, 182, z1));
+        c.push_back(Colour(0.2f, 0.2f, 1));
+        c.push_back(Vertex(x0, 182, z0));
+    }
+    c.push_back(C("End"));
+    return c;
+}
+
+// Texture: a 16 x 16 RGB image (a smooth ramp under a checker of 4-texel
+// squares), its smaller levels for the mipmapped rows, on a quad that
+// stretches it (magnified) and one that shrinks it (minified), texture
+// coordinates beyond 1 on both so the wrap mode shows.
+std::vector<std::uint8_t> TextureImage(std::uint32_t size, std::uint32_t level) {
+    std::vector<std::uint8_t> img(size * size * 3);
+    for (std::uint32_t y = 0; y < size; ++y)
+        for (std::uint32_t x = 0; x < size; ++x) {
+            std::uint8_t* p = &img[(y * size + x) * 3];
+            const bool dark = ((x << level) / 4 + (y << level) / 4) % 2 == 1;
+            p[0] = static_cast<std::uint8_t>(level == 0 ? x * 16 : 200 - 40 * level);
+            p[1] = static_cast<std::uint8_t>(dark ? 40 : 220);
+            p[2] = static_cast<std::uint8_t>(level == 0 ? 255 - y * 16 : 60 * level);
+        }
+    return img;
+}
+Call TexImage(std::uint32_t size, std::uint32_t level) {
+    return Call{"TexImage2D", {kTexture2d, level, 3, size, size, 0, kRgb, kUnsignedByte}, TextureImage(size, level)};
+}
+Calls Textured(std::uint32_t minFilter, std::uint32_t magFilter, std::uint32_t wrap, std::uint32_t env) {
+    Calls c = With(Start(), {Floats("TexParameterfv", {kTexture2d, kMinFilter}, {static_cast<float>(minFilter)}),
+                             Floats("TexParameterfv", {kTexture2d, kMagFilter}, {static_cast<float>(magFilter)}),
+                             Floats("TexParameterfv", {kTexture2d, kWrapS}, {static_cast<float>(wrap)}),
+                             Floats("TexParameterfv", {kTexture2d, kWrapT}, {static_cast<float>(wrap)}),
+                             Floats("TexEnvfv", {kTextureEnv, kTextureEnvMode}, {static_cast<float>(env)}),
+                             Floats("TexEnvfv", {kTextureEnv, kTextureEnvColour}, {0.9f, 0.3f, 0.6f, 1}),
+                             C("ShadeModel", {kSmooth})});
+    const bool mipmaps = minFilter != kNearest && minFilter != kLinear;
+    for (std::uint32_t size = 16, level = 0; size >= 1; size /= 2, ++level) {
+        c.push_back(TexImage(size, level));
+        if (!mipmaps) break;
+    }
+    c.push_back(C("Enable", {kTexture2d}));
+    auto vertex = [&c](float s, float t, float x, float y, float r, float g, float b) {
+        c.push_back(Colour(r, g, b));
+        c.push_back(C("TexCoord2fv", {glx::F(s), glx::F(t)}));
+        c.push_back(Vertex(x, y));
+    };
+    c.push_back(C("Begin", {kQuads}));
+    // Magnified: 1.5 repeats over 150 x 150 pixels.
+    vertex(-0.25f, -0.25f, 10, 20, 1, 1, 1);
+    vertex(1.25f, -0.25f, 160, 20, 1, 0.5f, 0.5f);
+    vertex(1.25f, 1.25f, 160, 170, 0.5f, 1, 0.5f);
+    vertex(-0.25f, 1.25f, 10, 170, 0.5f, 0.5f, 1);
+    // Minified: 3 repeats over 60 x 60 pixels, 4/5 of a pixel a texel... and
+    // 6 repeats over 48 x 48 (2 texels a pixel).
+    vertex(0, 0, 180, 20, 1, 1, 1);
+    vertex(3, 0, 240, 20, 1, 1, 1);
+    vertex(3, 3, 240, 80, 1, 1, 1);
+    vertex(0, 3, 180, 80, 1, 1, 1);
+    vertex(0, 0, 190, 110, 0.8f, 0.9f, 1);
+    vertex(6, 0, 238, 110, 0.8f, 0.9f, 1);
+    vertex(6, 6, 238, 158, 0.8f, 0.9f, 1);
+    vertex(0, 6, 190, 158, 0.8f, 0.9f, 1);
+    c.push_back(C("End"));
+    return c;
+}
+template <std::uint32_t Min, std::uint32_t Mag, std::uint32_t Wrap, std::uint32_t Env>
+Calls Texture() {
+    return Textured(Min, Mag, Wrap, Env);
+}
+
 // Tolerances. Interiors: the board interpolates colours per lane from the
 // 28.4 vertices and rounds once, OSMesa interpolates in floating point:
 // 2 levels. Edges: the board's top-left rule against OSMesa's own rule
@@ -106,7 +426,124 @@ const Scene kScenes[] = {
 // only 16-bit format the boards offer): the colour leaves the conversion
 // with 7 bits a channel (127 full), the pixel keeps the top 5 and reads back
 // widened to 8, up to 7 levels from the 8-bit reference.
-const Machine kMachines[] = {{1, 32, 0}, {2, 32, 0}, {4, 32, 0}, {1, 16, 7}, {2, 16, 7}, {4, 16, 7}};
+// The split board runs at 16 bits: at 32 bits (1024 x 768 a screen) a
+// split board of two or four rasterizers a board reports broken streams
+// (command words of 0 and empty packets early in the first ring) before
+// the scene's first packet, and one rasterizer a board has no room for the
+// GL buffers.
+const Machine kMachines[] = {{1, 32, 0}, {2, 32, 0}, {4, 32, 0}, {1, 16, 7}, {2, 16, 7}, {4, 16, 7}, {2, 16, 7, 2}};
+// The 32-bit machines.
+const Machine kMachines32[] = {{1, 32, 0}, {2, 32, 0}, {4, 32, 0}};
+
+// The fragment stages, lighting and fog, each over scenes whose coverage
+// the rows above settle. Tolerances as above unless a row says; fog: GL
+// lets the fog blend be computed per vertex (the server does, and the
+// board interpolates the fogged colours) or per fragment (OSMesa): across a
+// 30-pixel quad the two part by up to 12 levels where the exponential
+// curves bend most.
+const Scene kStageScenes[] = {
+    {"scissor", Scissor, 3, 24, "the scissor box is exact; triangle edges"},
+    {"alpha_test_never", AlphaTest<kNever>, 0, 24, "flat quads; edges"},
+    {"alpha_test_less", AlphaTest<kLess>, 0, 24, "flat quads; edges"},
+    {"alpha_test_equal", AlphaTest<kEqual>, 0, 24, "flat quads; edges"},
+    {"alpha_test_lequal", AlphaTest<kLequal>, 0, 24, "flat quads; edges"},
+    {"alpha_test_greater", AlphaTest<kGreater>, 0, 24, "flat quads; edges"},
+    {"alpha_test_notequal", AlphaTest<kNotequal>, 0, 24, "flat quads; edges"},
+    {"alpha_test_gequal", AlphaTest<kGequal>, 0, 24, "flat quads; edges"},
+    {"alpha_test_always", AlphaTest<kAlways>, 0, 24, "flat quads; edges"},
+    {"blend_one_zero", Blend<kOne, kZero>, 3, 48, "as the smooth rows"},
+    {"blend_src_alpha_one_minus_src_alpha", Blend<kSrcAlpha, kOneMinusSrcAlpha>, 3, 48, "products rounded once"},
+    {"blend_one_minus_src_alpha_src_alpha", Blend<kOneMinusSrcAlpha, kSrcAlpha>, 3, 48, "products rounded once"},
+    {"logic_clear", LogicOp<0x1500>, 0, 48, "flat colours; edges"},
+    {"logic_and", LogicOp<0x1501>, 0, 48, "flat colours; edges"},
+    {"logic_and_reverse", LogicOp<0x1502>, 0, 48, "flat colours; edges"},
+    {"logic_copy", LogicOp<0x1503>, 0, 48, "flat colours; edges"},
+    {"logic_and_inverted", LogicOp<0x1504>, 0, 48, "flat colours; edges"},
+    {"logic_noop", LogicOp<0x1505>, 0, 48, "flat colours; edges"},
+    {"logic_xor", LogicOp<0x1506>, 0, 48, "flat colours; edges"},
+    {"logic_or", LogicOp<0x1507>, 0, 48, "flat colours; edges"},
+    {"logic_nor", LogicOp<0x1508>, 0, 48, "flat colours; edges"},
+    {"logic_equiv", LogicOp<0x1509>, 0, 48, "flat colours; edges"},
+    {"logic_invert", LogicOp<0x150A>, 0, 48, "flat colours; edges"},
+    {"logic_or_reverse", LogicOp<0x150B>, 0, 48, "flat colours; edges"},
+    {"logic_copy_inverted", LogicOp<0x150C>, 0, 48, "flat colours; edges"},
+    {"logic_or_inverted", LogicOp<0x150D>, 0, 48, "flat colours; edges"},
+    {"logic_nand", LogicOp<0x150E>, 0, 48, "flat colours; edges"},
+    {"logic_set", LogicOp<0x150F>, 0, 48, "flat colours; edges"},
+    {"colour_mask", ColourMask, 3, 48, "the backdrop's interpolation"},
+    {"depth_mask", DepthMask, 3, 40, "as depth_less"},
+    {"dither", Dither, 3, 24, "as smooth_triangles"},
+    {"stencil_never", StencilFunc<kNever>, 0, 48, "flat colours; the marks' edges", kStencilBuffer},
+    {"stencil_less", StencilFunc<kLess>, 0, 48, "flat colours; the marks' edges", kStencilBuffer},
+    {"stencil_equal", StencilFunc<kEqual>, 0, 48, "flat colours; the marks' edges", kStencilBuffer},
+    {"stencil_lequal", StencilFunc<kLequal>, 0, 48, "flat colours; the marks' edges", kStencilBuffer},
+    {"stencil_greater", StencilFunc<kGreater>, 0, 48, "flat colours; the marks' edges", kStencilBuffer},
+    {"stencil_notequal", StencilFunc<kNotequal>, 0, 48, "flat colours; the marks' edges", kStencilBuffer},
+    {"stencil_gequal", StencilFunc<kGequal>, 0, 48, "flat colours; the marks' edges", kStencilBuffer},
+    {"stencil_always", StencilFunc<kAlways>, 0, 48, "flat colours; the marks' edges", kStencilBuffer},
+    {"stencil_incr_invert_decr", StencilOps<kDecr, kInvert, kIncr>, 0, 96, "flat colours; edges of four passes",
+     kStencilBuffer},
+    {"stencil_zero_replace_keep", StencilOps<kZero, kReplace, kKeep>, 0, 96, "flat colours; edges of four passes",
+     kStencilBuffer},
+    {"stencil_masks", StencilMasks, 0, 64, "flat colours; edges of three passes", kStencilBuffer},
+    {"light_one", LightOne, 3, 96, "Gouraud colours per vertex; the grid's shared edges"},
+    {"light_several", LightSeveral, 3, 96, "as light_one"},
+    {"light_two_sided", LightTwoSided, 3, 96, "as light_one"},
+    {"light_materials", LightMaterials, 3, 96, "as light_one"},
+    {"light_local_viewer_attenuated", LightLocal, 3, 96, "as light_one"},
+    {"fog_linear", Fog<kFogLinear>, 12, 64, "fog blended per vertex and interpolated"},
+    {"fog_exp", Fog<kExp>, 12, 64, "fog blended per vertex and interpolated"},
+    {"fog_exp2", Fog<kExp2>, 12, 64, "fog blended per vertex and interpolated"},
+};
+
+// Blends whose programs add or multiply 8-bit channels: at 16 bits a pixel
+// the generator's channels are 7 bits wide, its saturating adds carry at 8
+// bits and the multiply scales by 255 (render3d.h, "Limits"), so these
+// rows run at 32 bits. dst_colour_src_colour: the table computes 2SD as
+// one product doubled, so its rounding doubles too (4 levels).
+const Scene kStageScenes32[] = {
+    {"blend_dst_colour_zero", Blend<kDstColor, kZero>, 3, 48, "products rounded once"},
+    {"blend_zero_src_colour", Blend<kZero, kSrcColor>, 3, 48, "products rounded once"},
+    {"blend_dst_colour_src_colour", Blend<kDstColor, kSrcColor>, 4, 48, "one product doubled"},
+    {"blend_one_one", Blend<kOne, kOne>, 3, 48, "sums of two interpolations"},
+    {"blend_src_alpha_one", Blend<kSrcAlpha, kOne>, 3, 48, "products rounded once"},
+    {"blend_zero_one_minus_src_alpha", Blend<kZero, kOneMinusSrcAlpha>, 3, 48, "products rounded once"},
+    {"blend_one_minus_dst_colour_zero", Blend<kOneMinusDstColor, kZero>, 3, 48, "products rounded once"},
+    {"blend_one_one_minus_src_colour", Blend<kOne, kOneMinusSrcColor>, 3, 48, "products rounded once"},
+    {"blend_src_alpha_saturate_one", Blend<kSrcAlphaSaturate, kOne>, 3, 48, "without an alpha buffer the factor is 0"},
+};
+
+// Rows that draw without a board error but not yet to the reference, kept
+// as a disabled suite (--gtest_also_run_disabled_tests) to turn on with
+// the fix named:
+// - the alpha-buffer blends (destination alpha, the saturate factor with
+//   an alpha buffer): the tables multiply colours by the alpha buffer's
+//   byte, which the model reads as a plain number, not as an alpha
+//   (render3d.h, "Limits");
+// - textures: a level lives in a texture tile, and the pid its packets
+//   name is the tile's (bit 6 and the tile's size and place in bits 7-12);
+//   the board model addresses no tile pids yet, so the texel fetches read
+//   texels the load never wrote (0).
+const Scene kNotYetDrawn[] = {
+    {"blend_dst_alpha_one_minus_dst_alpha", Blend<kDstAlpha, kOneMinusDstAlpha>, 3, 48, "the backdrop's alpha",
+     kAlphaBuffer},
+    {"blend_one_minus_dst_alpha_dst_alpha", Blend<kOneMinusDstAlpha, kDstAlpha>, 3, 48, "the backdrop's alpha",
+     kAlphaBuffer},
+    {"blend_src_alpha_saturate_one_alpha_buffer", Blend<kSrcAlphaSaturate, kOne>, 3, 48, "the backdrop's alpha",
+     kAlphaBuffer},
+    {"texture_nearest_modulate", Texture<kNearest, kNearest, kRepeat, kModulate>, 3, 64, "texel edges"},
+    {"texture_linear_modulate", Texture<kLinear, kLinear, kRepeat, kModulate>, 3, 64, "filter weights"},
+    {"texture_nearest_decal", Texture<kNearest, kNearest, kRepeat, kDecal>, 3, 64, "texel edges"},
+    {"texture_linear_decal", Texture<kLinear, kLinear, kRepeat, kDecal>, 3, 64, "filter weights"},
+    {"texture_nearest_blend", Texture<kNearest, kNearest, kRepeat, kBlendEnv>, 3, 64, "texel edges"},
+    {"texture_linear_blend", Texture<kLinear, kLinear, kRepeat, kBlendEnv>, 3, 64, "filter weights"},
+    {"texture_nearest_clamp", Texture<kNearest, kNearest, kClamp, kModulate>, 3, 64, "texel edges"},
+    {"texture_linear_clamp", Texture<kLinear, kLinear, kClamp, kModulate>, 3, 64, "filter weights"},
+    {"texture_mipmap_nearest_nearest", Texture<kNearestMipmapNearest, kNearest, kRepeat, kModulate>, 3, 64, "levels"},
+    {"texture_mipmap_linear_nearest", Texture<kLinearMipmapNearest, kLinear, kRepeat, kModulate>, 3, 64, "levels"},
+    {"texture_mipmap_nearest_linear", Texture<kNearestMipmapLinear, kNearest, kRepeat, kModulate>, 3, 64, "levels"},
+    {"texture_mipmap_linear_linear", Texture<kLinearMipmapLinear, kLinear, kRepeat, kModulate>, 3, 64, "levels"},
+};
 
 class PictureTest : public PictureFixture {};
 
@@ -116,6 +553,13 @@ TEST_P(PictureTest, MatchesTheReference) {
 
 INSTANTIATE_TEST_SUITE_P(Scenes, PictureTest, ::testing::Combine(::testing::ValuesIn(kScenes), ::testing::ValuesIn(kMachines)),
                          RowName);
+INSTANTIATE_TEST_SUITE_P(Stages, PictureTest,
+                         ::testing::Combine(::testing::ValuesIn(kStageScenes), ::testing::ValuesIn(kMachines)), RowName);
+INSTANTIATE_TEST_SUITE_P(Stages32, PictureTest,
+                         ::testing::Combine(::testing::ValuesIn(kStageScenes32), ::testing::ValuesIn(kMachines32)),
+                         RowName);
+INSTANTIATE_TEST_SUITE_P(DISABLED_NotYetDrawn, PictureTest,
+                         ::testing::Combine(::testing::ValuesIn(kNotYetDrawn), ::testing::ValuesIn(kMachines)), RowName);
 
 }  // namespace
 

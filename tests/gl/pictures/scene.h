@@ -76,7 +76,11 @@ bool RunPointCall(const Call& call);
 // depth buffer (as the board's), unpacking alignment 1: pixels 0x00RRGGBB,
 // rows top to bottom. Empty (with *error set) when OSMesa cannot be loaded
 // or a call has no reference here.
-std::vector<std::uint32_t> Reference(const Calls& calls, int width, int height, std::string* error);
+// Without alphaBuffer the reference draws as into a buffer without alpha:
+// its alpha holds 1 and is never written, so the destination alpha a blend
+// reads is 1 (GL's rule without an alpha buffer).
+std::vector<std::uint32_t> Reference(const Calls& calls, int width, int height, std::string* error,
+                                     bool alphaBuffer = true);
 
 // glReadPixels after the calls (packing alignment 4, the default): the
 // image as OSMesa returns it, cjPixel bytes a pixel, rows bottom first;

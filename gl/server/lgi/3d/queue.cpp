@@ -2,6 +2,7 @@
 // display driver's queue API, and the board's number forms.
 #include "queue.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -43,6 +44,12 @@ KZ2QUEUEMGT _NRefreshQueueMgt(N_HwRecord* phw) {
     if (phw->pDevice != nullptr && phw->pDevice->ppdev != nullptr) pvSurface = pvGLDsurfScreen(phw->pDevice->ppdev);
     phw->qm = kz2GetQueueMgt(pvSurface, mask);
     return phw->qm;
+}
+
+LONG _NScreensWidth(N_HwRecord* phw, LONG cxScreen) {
+    const KZ2QUEUEMGT qm = _NRefreshQueueMgt(phw);
+    if (qm == nullptr || qm->pLayout == nullptr || qm->pLayout->bSplitScreen == 0) return cxScreen;
+    return cxScreen * static_cast<LONG>(std::max<ULONG>(qm->pLayout->cScreens, 1));
 }
 
 ULONG* _NNextQAddrFlushMC(N_HwRecord* phw, const kzProgPacket* pImage, ULONG cbRoom, PVOID a, PVOID b, PVOID c,

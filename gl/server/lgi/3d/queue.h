@@ -25,6 +25,11 @@ constexpr ULONG N_UNIT_B_BIT = 0x08000000u;  // unit flag B (image word 67) clea
 // The queue manager of the hardware record's board, fetched afresh and
 // stored in the record (null without a board).
 KZ2QUEUEMGT _NRefreshQueueMgt(N_HwRecord* phw);
+// The width the device's screens span: on a split board its screens side
+// by side (each cxScreen wide), else the one screen. The clears and
+// bitmaps hold their rectangles to it; the queues route each piece to the
+// screen it lies on.
+LONG _NScreensWidth(N_HwRecord* phw, LONG cxScreen);
 
 // Reserves cbRoom bytes in the current queue and answers where to write;
 // new packets (bForce, or when the driver cannot go on with the open ones)

@@ -425,8 +425,11 @@ LONG N_BindAttrMap(const __GLXtexLevel* pLevel) {
     // 13. The board's copy, loaded again unless it was found with the cache's.
     const bool bCompanion = t.format == kFmtRGBA;
     const void* pvAlpha = bCompanion ? (depth < 24 ? static_cast<const void*>(pjAlpha) : pulConverted) : nullptr;
-    t.boardAddress[k] = _DLoadTexture(ppdev, id, k, static_cast<LONG>(w), static_cast<LONG>(h), pulConverted,
-                                      bCompanion ? TRUE : FALSE, pvAlpha);
+    // The load answers whether it placed the level; the level's board
+    // address (the pid its packets name) is then the table's.
+    const ULONG bLoaded = _DLoadTexture(ppdev, id, k, static_cast<LONG>(w), static_cast<LONG>(h), pulConverted,
+                                        bCompanion ? TRUE : FALSE, pvAlpha);
+    t.boardAddress[k] = bLoaded != 0 ? _DFindTexture(ppdev, k, id, nullptr) : 0;
     // 14. The software copy.
     if (!bCacheHit)
         _NLoadTexCacheLevel(pctx, id, fp, img.width, img.height, t.border, k,

@@ -180,7 +180,7 @@ ULONG ulTests(Build& b) {
         _kzuAlphaTest(prog, ulAttr(pctx, A_ALPHA_FUNC), A, ref, b.T[0], X | P | KZU_CLIP | KZU_IF_CC0, b.cc0, b.Z);
     }
 
-    ULONG Spx = 0, refC = 0, maskC = 0, one = 0;
+    ULONG Spx = 0, refC = 0, maskC = 0, one = 0, keepC = 0;
     const kzuCCDesc* ccS = nullptr;
     const ULONG stencilFunc = ulAttr(pctx, A_STENCIL_FUNC);
     const ULONG failOp = ulAttr(pctx, A_STENCIL_OPS, 0), zpassOp = ulAttr(pctx, A_STENCIL_OPS, 1),
@@ -191,6 +191,14 @@ ULONG ulTests(Build& b) {
         maskC = b.Const(mask & 0xFFu, KZ_STENCIL_TEST);
         refC = b.Const(ref & mask, KZ_STENCIL_TEST);
         if (b.countingOne) one = (mask & 0xFFu) == 1 ? maskC : (ref & mask) == 1 ? refC : b.Const(1, KZ_STENCIL_UPDATE);
+        // A stencil write mask that keeps some bits: the value the fragment
+        // started with is kept aside (the texture's first register is free
+        // until the colour stage) and its kept bits put back at the end.
+        const ULONG writeMask = *pulAttr(pctx, N_ATTR_STENCIL_MASK) & 0xFFu;
+        if (writeMask != 0xFFu && (b.failUpdate || b.zfailUpdate || b.zpassUpdate)) {
+            keepC = b.Const(writeMask, KZ_STENCIL_UPDATE);
+            b.Emit(kzuInstr(KZU_OP_COPY, b.T[2], Spx, 0) | KZU_CLIP);
+        }
         ccS = kzAllocCC(KZ_STENCIL_UPDATE, KZ_CC_FRESH, nullptr);
         const ULONG predS = ccS->w[KZU_CC_PRED_WORD];
         _kzuStencilTest(prog, stencilFunc, Spx, refC, maskC, b.T[0], b.T[1], X | KZU_CLIP | predS, ccS, b.Z);
@@ -214,11 +222,11 @@ ULONG ulTests(Build& b) {
         if (b.logicOp && func == KZ_LESS) func = KZ_LEQUAL;
         if (b.logicOp && func == KZ_GREATER) func = KZ_GEQUAL;
         const ULONG Zpx = b.Pixmap(ulPidOf(pBufferAt(pctx, SLOT_DEPTH)) & 31u);
-        ULONG R = Zpx, stored = 0;
-        if (b.ctx->enableWord & E_NO_DEPTH_WRITES) {
-            stored = kzAllocRegisterResource(b.hw, prog, KZ_RES_WORK, KZ_DEPTH_TEST);
-            R = stored;
-        }
+        // With depth writes off the compare delivers into a register nothing
+        // keeps: the texture's second one, free until the colour stage. (A
+        // fifth work register would spill into the shared scratch pixmap,
+        // a pixel of the board's memory the value does not need.)
+        const ULONG R = (b.ctx->enableWord & E_NO_DEPTH_WRITES) ? b.T[3] : Zpx;
         if (b.zfailUpdate) {
             const kzuCCDesc* ccZ = kzAllocCC(KZ_STENCIL_UPDATE, KZ_CC_FRESH, nullptr);
             const ULONG predZ = ccZ->w[KZU_CC_PRED_WORD];
@@ -227,10 +235,15 @@ ULONG ulTests(Build& b) {
             kzReleaseCC(ccZ, KZ_STENCIL_UPDATE);
         }
         _kzuDepthTest(prog, func, b.zReg, Zpx, R, b.T[0], X | KZU_CLIP | P, b.cc0, b.Z);
-        if (R != Zpx) kzReleaseRegisterResource(stored, KZ_DEPTH_TEST);
         if (b.zpassUpdate) _kzuStencilUpdate(prog, zpassOp, refC, Spx, one, X | KZU_CLIP | KZU_IF_CC0 | P, b.Z);
     }
     if (ccS != nullptr) kzReleaseCC(ccS, KZ_STENCIL_UPDATE);
+    if (keepC != 0) {
+        // The written bits from the updates, the others as they were.
+        b.Emit(kzuInstr(KZU_OP_AND, b.T[0], Spx, keepC) | KZU_CLIP);
+        b.Emit(kzuInstr(KZU_OP_ANDNOT, b.T[2], b.T[2], keepC) | KZU_CLIP);
+        b.Emit(kzuInstr(KZU_OP_OR, Spx, b.T[0], b.T[2]) | KZU_CLIP);
+    }
     return P;
 }
 
@@ -556,7 +569,9 @@ ULONG kz2_ConstructKzUcode(N_HwRecord* hwRecord, kzRenderProg* program, ULONG fl
             return (y << 16) | (x & 0xFFFFu);
         };
         program->clipMin = corner(pul != nullptr ? pul[0] : 0);
-        program->clipMax = corner(pul != nullptr ? pul[1] : 0);
+        // The packed rectangle's far corner lies just outside it; the
+        // program's clip maximum is the last pixel inside.
+        program->clipMax = kzLastPixelOf(program->clipMin, corner(pul != nullptr ? pul[1] : 0), &program->clipMin);
     } else {
         const LONG cx = b.ppdev != nullptr ? plGLScreenSize(b.ppdev)[0] : 0;
         const LONG cy = b.ppdev != nullptr ? plGLScreenSize(b.ppdev)[1] : 0;

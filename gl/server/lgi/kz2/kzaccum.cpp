@@ -59,7 +59,7 @@ ULONG kzConstructRenderProgAccum(N_HwRecord* hwRecord, kzRenderProg* program, UL
             return (y << 16) | (x & 0xFFFFu);
         };
         program->clipMin = corner(pul != nullptr ? pul[0] : 0);
-        program->clipMax = corner(pul != nullptr ? pul[1] : 0);
+        program->clipMax = kzLastPixelOf(program->clipMin, corner(pul != nullptr ? pul[1] : 0), &program->clipMin);
     }
     // The mask is always the first constant: the allocator starts afresh so
     // the claim answers KZU_constant_0.

@@ -99,7 +99,9 @@ bool _NDrawBitmapKZ(N_Context* pctx, ULONG width, ULONG height, float xorig, flo
     }
     const GLBuffer* pb0 = pctx->buffers[slots[0]].pBuffer;
     const GLBuffer* pb1 = cBuffers == 2 ? pctx->buffers[slots[1]].pBuffer : nullptr;
-    const LONG cxScreen = plGLScreenSize(ppdev)[0], cyScreen = plGLScreenSize(ppdev)[1];
+    // A split board's screens side by side: the queues route each row's
+    // pieces to the screen they lie on.
+    const LONG cxScreen = _NScreensWidth(pctx->pHw, plGLScreenSize(ppdev)[0]), cyScreen = plGLScreenSize(ppdev)[1];
 
     BitmapPacket bp;
     _NHwFrameBegin(pctx, &bp.f);

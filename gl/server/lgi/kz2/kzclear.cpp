@@ -89,6 +89,8 @@ void vClearSplit(N_Context* pctx, const GLBuffer* pb, ULONG bpp, LONG x0, LONG y
     if (ppdev == nullptr) return;
     const PAGECONFIG* ppc = pGLPageConfig(ppdev);
     const LONG cxScreen = plGLScreenSize(ppdev)[0], cyScreen = plGLScreenSize(ppdev)[1];
+    // A split board's second screen lies right of the first.
+    const LONG cxScreens = _NScreensWidth(phw, cxScreen);
     const bool bStereoPages = ppc != nullptr && ppc->fStereo != 0;
     const bool bBoardStereo = (pGLBoardConfig(ppdev)->flags & BCF_STEREO) != 0;
     const bool bOverlays = *pulGLOverlayContexts(ppdev) != 0;
@@ -141,7 +143,7 @@ void vClearSplit(N_Context* pctx, const GLBuffer* pb, ULONG bpp, LONG x0, LONG y
             // board never sees inverted or off-screen corners.
             k.x0 = std::max<LONG>(k.x0, 0);
             k.y0 = std::max<LONG>(k.y0, 0);
-            k.x1 = std::min(k.x1, cxScreen);
+            k.x1 = std::min(k.x1, cxScreens);
             if (k.x0 >= k.x1 || k.y0 >= k.y1) continue;
             vClearPacket(phw, pid, instr, ulValue, ulKeep, k);
         }

@@ -77,6 +77,21 @@ static_assert(sizeof(kzRenderProg) == (136 + KZ_IMG_SIZE) * 4);
 // The program record in a program slot of the hardware record.
 inline kzRenderProg* pkzProgOf(ULONG* pulSlot) { return reinterpret_cast<kzRenderProg*>(pulSlot); }
 
+// The clip maximum of a rectangle given by its top-left pixel `min` and its
+// far corner `end` (the first column and row past it, as the context's
+// packed clip rectangles hold it), both (y << 16) | x: the bottom-right
+// pixel inside. A rectangle without pixels (a far corner at column or row
+// 0, or not right of and below min) answers 0 and sets *pMin to
+// 0x00010001, a pair no pixel lies in.
+inline ULONG kzLastPixelOf(ULONG min, ULONG end, ULONG* pMin) {
+    const ULONG x = end & 0xFFFFu, y = end >> 16;
+    if (x == 0 || y == 0 || x <= (min & 0xFFFFu) || y <= (min >> 16)) {
+        *pMin = 0x00010001u;
+        return 0;
+    }
+    return ((y - 1) << 16) | (x - 1);
+}
+
 // --- building ---------------------------------------------------------------------------
 // Clears the record for a new build: every count 0, the constants and spare
 // words KZ_UNPLACED, the header and dataAttr as given.

@@ -44,7 +44,7 @@ ULONG _DLoadTexture(PDEV*, ULONG id, ULONG level, LONG cx, LONG cy, const void* 
     if (id == 0) return 0;
     const ULONG addr = 0x1000 + static_cast<ULONG>(gBoard.size());
     gBoard[{level, id}] = addr;
-    return addr;
+    return 1;  // as the server's: loaded or not; the address is the table's
 }
 
 namespace {
@@ -164,6 +164,8 @@ TEST_F(TexTest, ATextureSentAgainIsFoundNotConverted) {
     Target(24);
     Image a = Pattern(64, 64, 5);
     EXPECT_EQ(N_BindAttrMap(&a.rec), 0);
+    // The load answers 1; the level's address is the one the table keeps.
+    EXPECT_EQ(ctx_->boundTex.boardAddress[0], 0x1000u);
     EXPECT_EQ(N_BindAttrMap(&a.rec), 0);
     ASSERT_EQ(gLoads.size(), 1u);
     EXPECT_NE(gLoads[0].id, 0u);

@@ -112,7 +112,8 @@ TEST_F(Kz2UcodeTest, DefaultProgramWordForWord) {
     EXPECT_EQ(prog_.header, 0x02103025u);
     EXPECT_EQ(prog_.surface, kColourPid);
     EXPECT_EQ(hw()->batchCount, N_BATCH_PRIMS);
-    EXPECT_EQ(Image(), (WordList{0x02103025u, 0, kColourPid, 0x10360348u, (10u << 16) | 5u, (100u << 16) | 200u}));
+    // The clip pair: the packed rectangle's first and last pixels.
+    EXPECT_EQ(Image(), (WordList{0x02103025u, 0, kColourPid, 0x10360348u, (10u << 16) | 5u, (99u << 16) | 199u}));
     EXPECT_EQ(prog_.image.w[KZ_IMG_PRIM_WORDS], 6u);
     EXPECT_EQ(prog_.image.w[KZ_IMG_UNIT28], 1u);
     EXPECT_EQ(prog_.image.w[KZ_IMG_UNIT27], 1u);
@@ -183,7 +184,8 @@ TEST_F(Kz2UcodeTest, DepthTestByFunction) {
     ctx_->enableWord = 0x10 | 0x800000;
     Attr(119) = 1;
     ASSERT_EQ(Build(), 1u);
-    EXPECT_EQ(kzuR(Words()[0]), 13u + 2) << "the fifth work register spills to the scratch pixmap";
+    EXPECT_EQ(kzuR(Words()[0]), KZU_pr0 + 11) << "the texture's second register: nothing spills";
+    EXPECT_EQ(prog_.pidCount, 1u) << "one pid word: the colour and depth pixmaps, no scratch pixmap";
     // Points: the depth load kind of the raised code.
     ASSERT_EQ(Build(0x8000, 5), 1u);
     EXPECT_EQ(prog_.dataAttr, 15u);
@@ -215,6 +217,21 @@ TEST_F(Kz2UcodeTest, StencilAndAlphaTests) {
     EXPECT_EQ(w[5], W(0x09, spx, spx, ref) | clip | ifcc0 | 0x80000000u) << "increment by the masked reference";
     EXPECT_EQ(w[6], W(0x08, spx, ref, 0) | clip | ifcc0 | 0x40000000u) << "replace where the tests pass";
     EXPECT_EQ(w[7], 0x30360348u | 0x40000000u) << "colour under both codes";
+    // A write mask keeping bits 0 and 1: the value the fragment started with
+    // goes aside into the texture's first register, and after the updates
+    // its kept bits come back.
+    *pulAttr(ctx_, N_ATTR_STENCIL_MASK) = 0xFC;
+    ASSERT_EQ(Build(), 1u);
+    const WordList masked = Words();
+    const ULONG keep = 35, T3 = 10;
+    EXPECT_EQ(prog_.constants[3], 0xFCu);
+    ASSERT_EQ(masked.size(), 12u);
+    EXPECT_EQ(masked[0], W(0x08, T3, spx, 0) | clip);
+    EXPECT_EQ(masked[8], W(0x00, T1, spx, keep) | clip);
+    EXPECT_EQ(masked[9], W(0x05, T3, T3, keep) | clip);
+    EXPECT_EQ(masked[10], W(0x01, spx, T1, T3) | clip);
+    EXPECT_EQ(masked[11], 0x30360348u | 0x40000000u);
+    *pulAttr(ctx_, N_ATTR_STENCIL_MASK) = 0xFF;
 
     // Alpha test on a layout without alpha: the current alpha as a constant.
     ctx_->enableWord = 0x4000;
@@ -379,7 +396,8 @@ TEST_F(Kz2UcodeTest, AccumulationProgram) {
     EXPECT_EQ(prog_.dataAttr, 6u);
     EXPECT_EQ(Words(), (WordList{0x10360348u, 0x10380388u}));
     EXPECT_EQ(prog_.clipMin, ((10u + 32) << 16) | (5 + 16));
-    EXPECT_EQ(prog_.clipMax, ((100u + 32) << 16) | (200 + 16));
+    // The packed far corner (100, 200) lies just outside: the last pixel in.
+    EXPECT_EQ(prog_.clipMax, ((99u + 32) << 16) | (199 + 16));
     // Alpha writes off: two pids, one write.
     ctx_->enableWord = 0x1000000;
     ASSERT_EQ(kzConstructRenderProgAccum(hw(), &prog_, 1), 1u);
@@ -878,6 +896,29 @@ TEST_F(Kz2UcodeTest, WindowClipStage) {
     EXPECT_EQ(Words().size(), 1u);
     ctx_->clipType = 0;
     ctx_->clipControl = 0;
+}
+
+// The program's clip pair from the context's one packed rectangle: its
+// top-left pixel and the last pixel inside (the packed far corner lies just
+// outside), each moved by the surface origin; a rectangle without pixels
+// gives a pair no pixel lies in.
+TEST_F(Kz2UcodeTest, ClipPairHoldsTheRectanglesLastPixel) {
+    colour_.buf.x = 16;
+    colour_.buf.y = 32;
+    struct Case {
+        ULONG lo, hi, min, max;
+    } const cases[] = {
+        {(10u << 16) | 5u, (100u << 16) | 200u, (42u << 16) | 21u, (131u << 16) | 215u},
+        {(25u << 16) | 37u, (26u << 16) | 38u, (57u << 16) | 53u, (57u << 16) | 53u},  // one pixel
+        {(25u << 16) | 37u, (25u << 16) | 90u, 0x00010001u, 0u},                      // no rows
+    };
+    for (const Case& c : cases) {
+        ctx_->pulPackedClip[0] = c.lo;
+        ctx_->pulPackedClip[1] = c.hi;
+        ASSERT_EQ(Build(), 1u);
+        EXPECT_EQ(prog_.clipMin, c.min) << std::hex << c.lo;
+        EXPECT_EQ(prog_.clipMax, c.max) << std::hex << c.hi;
+    }
 }
 
 }  // namespace
