@@ -41,6 +41,7 @@ constexpr kzPrimWordGroup C3{KZ_PW_COLOUR, 3}, C1{KZ_PW_COLOUR, 1}, A3{KZ_PW_ALP
 constexpr kzPrimWordGroup C2{KZ_PW_COLOUR, 2}, Z2{KZ_PW_DEPTH, 2}, P2{KZ_PW_POSITION, 2};
 // Points: one vertex; squares: four corners.
 constexpr kzPrimWordGroup Z1{KZ_PW_DEPTH, 1}, P1{KZ_PW_POSITION, 1}, P4{KZ_PW_POSITION, 4};
+constexpr kzPrimWordGroup C4{KZ_PW_COLOUR, 4}, Z4{KZ_PW_DEPTH, 4}, A4{KZ_PW_ALPHA, 4};
 }  // namespace kzpw
 
 inline constexpr kzPrimWordsRow kzPrimWordRows[] = {
@@ -99,19 +100,24 @@ inline constexpr kzPrimWordsRow kzPrimWordRows[] = {
     {0, 16, 1, {kzpw::C1, kzpw::A1, kzpw::Z1, kzpw::P1}},
     {0, 18, 1, {kzpw::Z1, kzpw::P1}},
     {0, 19, 1, {kzpw::Z1, kzpw::P1}},
-    // Wide points (class 6, squares): the same words once a square, then
-    // its four corners (x0, y0), (x1, y0), (x1, y1), (x0, y1).
-    {6, 2, 4, {kzpw::C1, kzpw::P4}},
-    {6, 3, 4, {kzpw::C1, kzpw::A1, kzpw::P4}},
+    // Wide points (class 6, squares): the point's words by the load kinds
+    // of its program, as for any four-corner primitive: a word once a
+    // square where the register is loaded once a primitive (a point
+    // program's one-colour forms and its depth beside them), the same word
+    // once a corner where it is loaded once a vertex (the colour, depth and
+    // alpha of layouts 2, 3, 12 and 13), in register order (colour, depth,
+    // alpha); then the four corners (x0, y0), (x1, y0), (x1, y1), (x0, y1).
+    {6, 2, 4, {kzpw::C4, kzpw::P4}},
+    {6, 3, 4, {kzpw::C4, kzpw::A4, kzpw::P4}},
     {6, 5, 4, {kzpw::C1, kzpw::P4}},
     {6, 6, 4, {kzpw::C1, kzpw::A1, kzpw::P4}},
     {6, 8, 4, {kzpw::P4}},
     {6, 9, 4, {kzpw::P4}},
     {6, 11, 4, {kzpw::Z1, kzpw::P4}},
-    {6, 12, 4, {kzpw::C1, kzpw::Z1, kzpw::P4}},
-    {6, 13, 4, {kzpw::C1, kzpw::A1, kzpw::Z1, kzpw::P4}},
+    {6, 12, 4, {kzpw::C4, kzpw::Z4, kzpw::P4}},
+    {6, 13, 4, {kzpw::C4, kzpw::Z4, kzpw::A4, kzpw::P4}},
     {6, 15, 4, {kzpw::C1, kzpw::Z1, kzpw::P4}},
-    {6, 16, 4, {kzpw::C1, kzpw::A1, kzpw::Z1, kzpw::P4}},
+    {6, 16, 4, {kzpw::C1, kzpw::Z1, kzpw::A1, kzpw::P4}},
     {6, 18, 4, {kzpw::Z1, kzpw::P4}},
     {6, 19, 4, {kzpw::Z1, kzpw::P4}},
 };

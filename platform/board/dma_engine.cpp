@@ -23,6 +23,7 @@ struct ClassRow {
     std::uint32_t widthWords;
 };
 constexpr std::uint32_t kWideLineClass = 2;
+constexpr std::uint32_t kSmallKernelClass = 3, kLargeKernelClass = 4;
 constexpr ClassRow kClasses[] = {
     {1, 0},  // 0 points
     {2, 0},  // 1 thin lines
@@ -106,6 +107,13 @@ bool layout_of(std::uint32_t cmd, Layout* out, bool* known) {
     // A wide line with a depth word a vertex sends its second end's depth
     // word once more (render3d.h, "Lines").
     if (cls == kWideLineClass && (cmd & KZU_HDR_LINE) != 0 && exec::load_of(cmd, 1) == KZU_LOAD_VERTEX) ++l.perPrimitive;
+    // An antialiased line (classes 3 and 4) sends three words for each
+    // register but rgb0 loaded once a vertex (render3d.h, "Antialiased
+    // lines").
+    if ((cls == kSmallKernelClass || cls == kLargeKernelClass) && (cmd & KZU_HDR_LINE) != 0) {
+        for (int reg = 1; reg < 4; ++reg)
+            if (exec::load_of(cmd, reg) == KZU_LOAD_VERTEX) ++l.perPrimitive;
+    }
     // The GL generator's polygon layouts are read by the render functions'
     // data-word table (render3d.h).
     if (const kzPrimWordsRow* row = exec::gl_layout_of(cmd)) {

@@ -406,9 +406,10 @@ bool draw_rectangles(Impl& board, int r, const DecodedPacket& packet) {
 }
 
 bool draw_points(Impl& board, int r, const DecodedPacket& packet) {
-    // The one pixel at the last word.
+    // The one pixel at the last word: the pixel holding the position (a
+    // whole-pixel position's own; render3d.h, "Points").
     auto pixelOf = [](const std::uint32_t* end) {
-        const std::int64_t x = fixed_x(end[-1]) >> 4, y = fixed_y(end[-1]) >> 4;
+        const std::int64_t x = (fixed_x(end[-1]) + 8) >> 4, y = (fixed_y(end[-1]) + 7) >> 4;
         return PixelArea{x, y, x + 1, y + 1};
     };
     Program program;

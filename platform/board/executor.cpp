@@ -30,6 +30,13 @@ struct ExecRow {
 };
 
 const ExecRow kRows[] = {
+    // --- GL points (exec_3d_point.cpp, render3d.h) ------------------------------
+    // Single pixels (class 0) and squares (class 6) of the GL generator's
+    // point layouts whose programs the 2D rows do not run (render3d.h,
+    // "Points").
+    {ItemKind::Packet, kClass | kMaskData, 0x000u, draw_points3d, "GL points", is_gl_point_packet},
+    {ItemKind::Packet, kClass | kMaskData, 0x006u, draw_points3d, "GL squares", is_gl_point_packet},
+
     // --- 2D drawing packets (exec_2d.cpp) ---------------------------------------
     // The copy-address table's load into register 8 (0x006, one instruction).
     {ItemKind::Packet, kShape, 0x006u, load_copy_table, "copy-address table load",
@@ -56,6 +63,14 @@ const ExecRow kRows[] = {
     {ItemKind::Packet, kClass | kMaskData, 0x012u, draw_lines3d, "wide lines"},
     {ItemKind::Packet, kClass | kMaskData, 0x111u, draw_lines3d, "stippled thin lines"},
     {ItemKind::Packet, kClass | kMaskData, 0x112u, draw_lines3d, "stippled wide lines"},
+
+    // Antialiased lines under a render program (0x013, 0x014, any constants
+    // format; with 0x100 stippled): segments whose pixels weigh the
+    // coverage register (exec_3d_aaline.cpp, render3d.h).
+    {ItemKind::Packet, kClass | kMaskData, 0x013u, draw_aalines3d, "antialiased lines"},
+    {ItemKind::Packet, kClass | kMaskData, 0x014u, draw_aalines3d, "antialiased lines"},
+    {ItemKind::Packet, kClass | kMaskData, 0x113u, draw_aalines3d, "stippled antialiased lines"},
+    {ItemKind::Packet, kClass | kMaskData, 0x114u, draw_aalines3d, "stippled antialiased lines"},
 
     // Lines (0x03C): two end points a primitive (exec_line.cpp).
     {ItemKind::Packet, kShape, 0x01Cu, draw_lines, "lines"},

@@ -1,8 +1,10 @@
 // The board model's 3D rasterizer: how a rasterizer runs a render program
-// per pixel over the polygons (primitive class 5) and lines (classes 1 and
-// 2) of a drawing packet. The comments of this header are the model's
-// definition; exec_3d.cpp (the program and polygons) and exec_3d_line.cpp
-// (lines) carry it out through the fragment runner of run3d.h. The instruction word is decoded with the GL server's own description
+// per pixel over the polygons (primitive class 5), lines (classes 1 and 2),
+// antialiased lines (classes 3 and 4) and points (classes 0 and 6) of a
+// drawing packet. The comments of this header are the model's
+// definition; exec_3d.cpp (the program and polygons), exec_3d_line.cpp
+// (lines), exec_3d_aaline.cpp (antialiased lines) and exec_3d_point.cpp
+// (points) carry it out through the fragment runner of run3d.h. The instruction word is decoded with the GL server's own description
 // of its fields (include/kzuinstr.h) and a primitive's words are read by the
 // render functions' data-word table (include/kzprimwords.h); what an opcode
 // computes, how data registers are loaded and which pixels a triangle covers
@@ -174,9 +176,64 @@
 //   column, the first of them chosen so for the point (w - 1) / 2 before
 //   the segment on the minor axis. Data registers loaded once a vertex are interpolated along the
 //   major axis at the column's sample point (per lane for rgb0, rounded to
-//   nearest); the others hold their one word. Antialiased lines are not modelled: classes 3 and 4 are counted
-//   unexecuted, and a class 2 antialiased program draws as a wide line
-//   without coverage.
+//   nearest); the others hold their one word.
+// - Antialiased lines (classes 3 and 4 with the line flag, the generator's
+//   antialiasing kernels K = 2 and K = 4): a segment's words are its data
+//   words in register order, a register loaded once a vertex taking the
+//   first end's, the second end's and a third word (rgb0 two words only),
+//   then the two positions and the width word K x 8. The line is GL 1.0's
+//   antialiased line: the rectangle of width K - 1 pixels (GL's width for
+//   whole widths; the width word carries no fraction) centred on the
+//   segment from end to end. A pixel's coverage is the part of its square
+//   (side 16, centred on its sample point) inside the rectangle, counted
+//   on a 16 x 16 grid of points spread evenly over the square (within
+//   1/16 of the exact area along each edge the rectangle crosses). Every
+//   pixel of coverage c > 0 runs the program (its stipple bit as for thin
+//   lines, the steps counted on the major axis from the first end's
+//   pixel); data registers are interpolated along the segment at the
+//   projection of the pixel's sample point (t clamped to 0..1), rgb0 per
+//   lane, the others as whole words; the last register but rgb0 loaded
+//   once a vertex is the coverage register (the generator names it after
+//   the depth and the render functions send its words, 0xFF, 0xFF, 0, after
+//   the others): with v its value along the segment and e its third word
+//   (8-bit levels, 0xFF full), it holds the alpha word (an alpha, above)
+//   round(256 x (e + (v - e) x c) / 255), the level clamped to 0..255: the
+//   source alpha of the antialiased line's blend. The other registers' third words (a
+//   depth's second end again) are read by nothing. Against OSMesa, whose
+//   coverage falls off over a pixel from the rectangle's edge outward, a
+//   channel of a blended line differs by up to 17 levels along the edges,
+//   and without blending about one pixel in eight along a line (those
+//   OSMesa's coverage barely reaches) takes the colour there only.
+// - A class 2 antialiased program (kernels 1 and 3: widths below 0.5 and
+//   from 1.5 to 2.5) is not told from a wide line: it draws as a wide line
+//   of width K without coverage, its coverage register read as any other
+//   data register (0xFF in the low lane only, so a blend weighs the low
+//   channel alone): such lines do not compute GL's picture here.
+// - Points (class 0, one position a primitive) and squares (class 6, four
+//   corners) whose command word carries the clip bit: a point of the
+//   generator's layouts 13 and 16 (kGlLayouts rows of class 0) is read by
+//   the layout's row of kzPrimWordRows, colour words feeding rgb0, depth words
+//   z0, alpha words z1 (z0 in a row without depth); any other point and
+//   every square by the generic rule (its first corner's words). Every data
+//   register holds its one word over the whole point (a load kind 1
+//   register its packet word). A point covers the one
+//   pixel whose sample point is nearest its position, (x + 8) >> 4 and
+//   (y + 7) >> 4: a tie goes left and up, so that the pixel is the one
+//   holding GL's window position (GL's y runs up the screen). A square covers the
+//   pixels whose sample points lie inside the box of its corners, its left
+//   and top edges in and its right and bottom edges out: a square of side
+//   16s placed as the point render functions place it (whole pixels from
+//   the point's pixel, half - 1 or half of them to its left and half above)
+//   covers the s x s pixels GL 1.0 gives an aliased point of size s, s
+//   being the size rounded as GL rounds it (the render functions' side).
+//   Clipped, owned and split as the polygons are. Those of them whose
+//   program the 2D rows run (no constants block, opcodes 0-8 only) are the
+//   same packets the display driver sends: the 2D rows carry them out
+//   (platform/board.h), with the same pixel for a point and the same pixels
+//   for a square whose corners lie on whole pixels (the render functions'),
+//   but with the 2D packets' clip pair, its maximum excluded: where a
+//   generator's clip pair means its maximum inclusive, a point on that
+//   last column or row is not drawn.
 // - Line stipple: a line packet whose command word carries the stipple
 //   option (0x100, KZU_HDR_STIPPLE) carries each segment's 256-bit stipple
 //   block as the eight words after its constants (the first word bits
@@ -251,6 +308,12 @@ inline constexpr GlLayout kGlLayouts[] = {
     {5, kzuHdrLoadKind(KZU_rgb0, 2) | kzuHdrLoadKind(KZU_z0, 3), 15},
     {5, kzuHdrLoadKind(KZU_rgb0, 2) | kzuHdrLoadKind(KZU_z0, 3) | kzuHdrLoadKind(KZU_z1, 2), 16},
     {5, kzuHdrLoadKind(KZU_rgb0, 1) | kzuHdrLoadKind(KZU_z0, 3), 18},
+    // Points (class 0) whose words are not in register order: alpha before
+    // depth (the point programs load a depth once a point, kind 2, beside
+    // a one-colour form). The other point layouts hold the words the
+    // generic rule finds. (Squares, class 6, always do and need no row.)
+    {0, kzuHdrLoadKind(KZU_rgb0, 3) | kzuHdrLoadKind(KZU_z0, 3) | kzuHdrLoadKind(KZU_z1, 3), 13},
+    {0, kzuHdrLoadKind(KZU_rgb0, 2) | kzuHdrLoadKind(KZU_z0, 2) | kzuHdrLoadKind(KZU_z1, 2), 16},
 };
 
 // The data-word row of a drawing packet's command word, or null when the
@@ -260,6 +323,20 @@ const kzPrimWordsRow* gl_layout_of(std::uint32_t command);
 // --- rows of exec_3d.cpp: polygons ----------------------------------------------
 // Triangles (class 5): the render program run per covered pixel.
 bool draw_triangles(Impl& board, int r, const DecodedPacket& packet);
+
+// --- rows of exec_3d_point.cpp: points ---------------------------------------------
+// Whether a point or square packet (class 0 or 6 with the clip bit) is one
+// the 2D rows do not carry out (a constants block, or opcodes beyond 0-8).
+bool is_gl_point_packet(const DecodedPacket& packet);
+// Single pixels (class 0) and squares (class 6): the render program run on
+// each covered pixel.
+bool draw_points3d(Impl& board, int r, const DecodedPacket& packet);
+
+// --- rows of exec_3d_aaline.cpp: antialiased lines ------------------------------------
+// Antialiased lines (classes 3 and 4 with the line flag): the render program
+// run on every pixel the line covers, its coverage register weighed by the
+// pixel's coverage.
+bool draw_aalines3d(Impl& board, int r, const DecodedPacket& packet);
 
 // --- rows of exec_3d_line.cpp: lines ----------------------------------------------
 // Thin and wide lines (classes 1 and 2 with the line flag): the render

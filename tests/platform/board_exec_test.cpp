@@ -288,8 +288,11 @@ TEST_F(BoardExecTest, PointsWriteTheirOwnColour) {
 // slot maps take no writes.
 TEST_F(BoardExecTest, WhatTheModelDoesNotRunIsCountedAndLeftAlone) {
     boot();
-    send(fill(kPid32, kClip | instr(9, 13, 27), clip(0, 0), clip(10, 10), 0x1, {rect(0, 0, 1, 1)}));
-    send(fill(kPid32, kClip | instr(8, 13, 20), clip(0, 0), clip(10, 10), 0x1, {rect(0, 0, 1, 1)}));
+    // (Rectangles whose programs only the 3D rows run are drawn by them: a
+    // descriptor word neither row carries out, and a register past the
+    // 3D model's 40.)
+    send(fill(kPid32, kClip | instr(0x0C, 13, 13), clip(0, 0), clip(10, 10), 0x1, {rect(0, 0, 1, 1)}));
+    send(fill(kPid32, kClip | instr(8, 13, 45), clip(0, 0), clip(10, 10), 0x1, {rect(0, 0, 1, 1)}));
     // A polygon whose program uses a condition code's descriptor word 1,
     // which the model does not carry out.
     send({0x02100025, 1, kPid32, kClip | instr(0x0C, 13, 13), 0, clip(10, 10), vtx(0, 0), vtx(4, 0),

@@ -121,6 +121,11 @@ TEST_F(BoardStreamTest, PacketLayoutsByCommandWord) {
         {"wide lines, colour and depth per vertex", 0x0210F032, 1, 1, 2, 0, 8, 2},
         // A stippled line leads each segment with its 8-word stipple block.
         {"stippled thin lines, colour per vertex", 0x02103131, 1, 1, 2, 0, 12, 2},
+        // An antialiased line (kernel classes 3 and 4) sends three words for
+        // each register but rgb0 loaded once a vertex: the coverage's 0xFF,
+        // 0xFF, 0 (z0 here), then a depth's two ends and its second again.
+        {"antialiased lines, coverage per vertex", 0x0210C033, 1, 1, 2, 0, 6, 2},
+        {"antialiased lines, colour, depth and coverage per vertex", 0x0213F034, 1, 1, 2, 0, 11, 2},
         {"rectangles, colour per primitive", 0x02102026, 1, 1, 2, 0, 5, 4},
         {"rectangles, colour per corner", 0x02103026, 1, 1, 2, 0, 8, 4},
     };

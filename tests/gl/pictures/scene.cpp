@@ -93,6 +93,9 @@ struct Gl {
     void (*TexEnvfv)(GLenum, GLenum, const GLfloat*) = nullptr;
     void (*Hint)(GLenum, GLenum) = nullptr;
     void (*Frustum)(GLdouble, GLdouble, GLdouble, GLdouble, GLdouble, GLdouble) = nullptr;
+    void (*PolygonMode)(GLenum, GLenum) = nullptr;
+    void (*EdgeFlag)(GLboolean) = nullptr;
+    void (*CullFace)(GLenum) = nullptr;
 
     bool load(std::string* error) {
         if (lib != nullptr) return true;
@@ -152,6 +155,9 @@ struct Gl {
         l.get(TexEnvfv, "glTexEnvfv");
         l.get(Hint, "glHint");
         l.get(Frustum, "glFrustum");
+        l.get(PolygonMode, "glPolygonMode");
+        l.get(EdgeFlag, "glEdgeFlag");
+        l.get(CullFace, "glCullFace");
         if (!l.ok()) return false;
         lib = l.handle();
         return true;
@@ -227,6 +233,9 @@ bool Run(const Gl& g, const Call& c, bool alphaBuffer) {
     else if (r == "Hint") g.Hint(w.at(0), w.at(1));
     else if (r == "Frustum")
         g.Frustum(DoubleAt(w, 0), DoubleAt(w, 2), DoubleAt(w, 4), DoubleAt(w, 6), DoubleAt(w, 8), DoubleAt(w, 10));
+    else if (r == "PolygonMode") g.PolygonMode(w.at(0), w.at(1));
+    else if (r == "EdgeFlagv") g.EdgeFlag((w.at(0) & 0xFFu) != 0 ? GL_TRUE : GL_FALSE);
+    else if (r == "CullFace") g.CullFace(w.at(0));
     else return false;
     return true;
 }

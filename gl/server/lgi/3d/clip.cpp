@@ -36,6 +36,9 @@ struct CV {
     LONG win[3];
     ULONG out;
     bool bOriginal;
+    // The edge from this vertex to the next of its polygon is a boundary
+    // edge (drawn in polygon mode line, its start drawn in point mode).
+    bool bEdge = true;
 };
 
 // The piece handed on: work arrays in place of the batch's.
@@ -45,6 +48,7 @@ struct PieceArrays {
     float colour[4 * (N_BATCH_POINTS + 6)];
     float tex[4 * (N_BATCH_POINTS + 6)];
     ULONG out[N_BATCH_POINTS + 6];
+    ULONG edges[N_BATCH_POINTS + 6];
     ULONG runs[4];
     ULONG count;
 };
@@ -133,6 +137,7 @@ CV Cross(N_Context* pctx, const CV& a, const CV& b, float da, float db, ULONG p,
     }
     r.out = _NClipOutcode(pctx, r.clip);
     r.bOriginal = false;
+    r.bEdge = true;
     return r;
 }
 
@@ -152,9 +157,14 @@ ULONG cClipPolygon(N_Context* pctx, CV* poly, ULONG n, ULONG mask, bool bCopyCol
             const float da = fDistance(pctx, a, p), db = fDistance(pctx, b, p);
             const bool aIn = bInside(da, p), bIn = bInside(db, p);
             if (aIn && m < kPieceMax) out[m++] = a;
-            if (aIn != bIn && m < kPieceMax)
+            if (aIn != bIn && m < kPieceMax) {
                 out[m++] = aIn ? Cross(pctx, a, b, da, db, p, bCopyColour, provoking)
                                : Cross(pctx, b, a, db, da, p, bCopyColour, provoking);
+                // Going out, the new vertex starts the edge along the plane:
+                // hidden on a frustum plane, a boundary on a user plane.
+                // Coming back in, it starts the rest of the edge a -> b.
+                out[m - 1].bEdge = aIn ? p >= kUserFirst : a.bEdge;
+            }
         }
         std::swap(in, out);
         n = m;
@@ -164,8 +174,12 @@ ULONG cClipPolygon(N_Context* pctx, CV* poly, ULONG n, ULONG mask, bool bCopyCol
 }
 
 // Hands the piece's n vertices on to the strip runner's successor with one
-// face run, then puts the batch's arrays back.
-void vEmit(N_Context* pctx, N_Pipe* pipe, const CV* v, ULONG n, ULONG runCode, ULONG faces) {
+// face run, then puts the batch's arrays back. With edge words (a polygon
+// piece), a pipe drawing outlines or points takes them as its edge flags,
+// so that the edges inside the piece and those clipping made along the
+// frustum are not drawn.
+void vEmit(N_Context* pctx, N_Pipe* pipe, const CV* v, ULONG n, ULONG runCode, ULONG faces,
+           const ULONG* edges = nullptr) {
     CommonPipeData& c = *pipe->pCommonPipeData;
     if (n == 0) return;
     PieceArrays& a = gPiece;
@@ -191,7 +205,14 @@ void vEmit(N_Context* pctx, N_Pipe* pipe, const CV* v, ULONG n, ULONG runCode, U
     c.pStripCounts = &a.count;
     c.andOutcode = 0;
     c.orOutcode = 0;
+    const ULONG mode = pipe->mode;
+    if (edges != nullptr && (mode & (N_MODE_POLY_LINE | N_MODE_POLY_POINT)) != 0) {
+        std::copy(edges, edges + n, a.edges);
+        c.pEdgeWords = a.edges;
+        pipe->mode = (mode & ~N_MODE_POLY_LINE) | N_MODE_POLY_LINE_PRIM;
+    }
     pipe->next[N_STAGE_STRIPS](pctx, pipe);
+    pipe->mode = mode;
     c = saved;
 }
 
@@ -201,21 +222,39 @@ void vEmitPolygon(N_Context* pctx, N_Pipe* pipe, CV* poly, ULONG n, ULONG runCod
     for (ULONG i = 0; i < n; ++i)
         if (!poly[i].bOriginal) vProject(pctx, *pipe->pCommonPipeData, &poly[i]);
     CV out[3 * kPieceMax];
+    ULONG edges[3 * kPieceMax];
     ULONG m = 0;
+    // Edge word of the piece's edge from polygon vertex i to vertex j: the
+    // polygon's own edge (i + 1 == j, or the closing edge) keeps its flag,
+    // an edge across the piece is no boundary.
+    auto edge = [&](ULONG i, ULONG j) -> ULONG {
+        const bool bOwn = (i + 1) % n == j;
+        return bOwn && poly[i].bEdge ? 1u : 0u;
+    };
     switch (pipe->pCommonPipeData->code) {
         case N_PRIM_POLYGON:
-        case N_PRIM_FAN: vEmit(pctx, pipe, poly, n, runCode, n - 2); return;
+        case N_PRIM_FAN:
+            for (ULONG i = 0; i < n; ++i) edges[i] = edge(i, (i + 1) % n);
+            vEmit(pctx, pipe, poly, n, runCode, n - 2, edges);
+            return;
         case N_PRIM_TRIANGLES:
-            for (ULONG i = 1; i + 1 < n; ++i) out[m++] = poly[0], out[m++] = poly[i], out[m++] = poly[i + 1];
-            vEmit(pctx, pipe, out, m, runCode, n - 2);
+            for (ULONG i = 1; i + 1 < n; ++i) {
+                edges[m] = edge(0, i), out[m++] = poly[0];
+                edges[m] = edge(i, i + 1), out[m++] = poly[i];
+                edges[m] = edge(i + 1, 0), out[m++] = poly[i + 1];
+            }
+            vEmit(pctx, pipe, out, m, runCode, n - 2, edges);
             return;
         case N_PRIM_QUADS:
             // Quads (0, i, i + 1, i + 2), the last one folded when it is short.
             for (ULONG i = 1; i + 1 < n; i += 2) {
-                out[m++] = poly[0], out[m++] = poly[i], out[m++] = poly[i + 1];
-                out[m++] = poly[i + 2 < n ? i + 2 : i + 1];
+                const ULONG last = i + 2 < n ? i + 2 : i + 1;
+                edges[m] = edge(0, i), out[m++] = poly[0];
+                edges[m] = edge(i, i + 1), out[m++] = poly[i];
+                edges[m] = last != i + 1 ? edge(i + 1, last) : 0u, out[m++] = poly[i + 1];
+                edges[m] = edge(last, 0), out[m++] = poly[last];
             }
-            vEmit(pctx, pipe, out, m, runCode, m / 4);
+            vEmit(pctx, pipe, out, m, runCode, m / 4, edges);
             return;
         default: {
             // Strips: 0, 1, n - 1, 2, n - 2, ... draws the polygon's fan.
@@ -273,6 +312,10 @@ void vPolygonPath(N_Context* pctx, N_Pipe* pipe, const UserPlanes* u) {
     const ULONG n = std::min(c.stripVertexCount, N_BATCH_POINTS);
     const bool bFlat = pipe->colourCopy != 0;
     const float* pBack = _NBackColoursOf(c.pColours);
+    // Per-vertex edge flags in force: the flag word of an edge's first
+    // vertex (a polygon's closing edge starts at its last vertex).
+    const bool bEdgeFlags = (pipe->mode & N_MODE_POLY_LINE) == N_MODE_POLY_LINE_PRIM ||
+                            ((pipe->mode & N_MODE_POLY_POINT) && (c.format & N_VTX_EDGEFLAG));
     vFaces(c, [&](ULONG f, ULONG code) {
         if (code == N_RUN_SKIP) return;
         ULONG idx[4];
@@ -295,8 +338,14 @@ void vPolygonPath(N_Context* pctx, N_Pipe* pipe, const UserPlanes* u) {
             if (idx[k] >= n) return;
         CV poly[kPieceMax];
         ULONG andOut = ~0u, orOut = 0;
+        // The face's edges: a polygon's fan triangle keeps the polygon's
+        // own edges only; triangles and quads the flags of their vertices.
+        bool bFaceEdge[4] = {true, true, true, true};
+        if (kind == N_PRIM_POLYGON) bFaceEdge[0] = f == 0, bFaceEdge[2] = f + 3 == n;
         for (ULONG k = 0; k < cv; ++k) {
             vLoad(c, idx[k], &poly[k]);
+            const bool bFlag = !bEdgeFlags || c.pEdgeWords == nullptr || (c.pEdgeWords[idx[k]] & 3u) == 1u;
+            poly[k].bEdge = bFaceEdge[k] && bFlag;
             const ULONG out = ulAllOut(u, poly[k]);
             andOut &= out;
             orOut |= out;

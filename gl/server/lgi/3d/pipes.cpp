@@ -411,7 +411,10 @@ void _NBuildStageList(N_Context* pctx, N_Pipe* pipe, ULONG code, ULONG format, N
         l->Add(N_STAGE_FACING);
     }
     if (ulAttr(pctx, N_ATTR_LIGHTING) != 0) l->Add(N_STAGE_LIGHT);
-    if ((format & N_VTX_EDGEFLAG) && (pipe->mode & N_MODE_POLY_LINE)) l->Add(N_STAGE_EDGE_GATHER);
+    // Edge flags matter to outlines and, for the vertices they mark, to
+    // polygons drawn as points.
+    if ((format & N_VTX_EDGEFLAG) && (pipe->mode & (N_MODE_POLY_LINE | N_MODE_POLY_POINT)))
+        l->Add(N_STAGE_EDGE_GATHER);
     if (pipe->colourMaterialMask != 0) l->Add(N_STAGE_COLOUR_MATERIAL);
     const bool bList14 = !(bTexReplace(pctx) || bTexturedFog(pctx));
     c.stage14LeftOut = bList14 ? 0 : 1;

@@ -50,6 +50,44 @@ struct RunWriter {
     }
 };
 
+// Runs `drop` faces (front or back) as skipped ones.
+void vSkipRuns(ULONG* runs, ULONG cRuns, ULONG drop) {
+    for (ULONG i = 0; i < cRuns; ++i)
+        if ((runs[i] & 0xFFFFu) == drop) runs[i] = N_FACE_RUN(N_RUN_SKIP, runs[i] >> 16);
+}
+
+// Hands the classified faces on. Front and back faces in different polygon
+// modes go each through its own pipe (the back pipe draws in the back
+// mode): the front pipe with the back faces skipped, then the back pipe
+// with the front faces skipped; otherwise the front pipe draws them all.
+void vDrawFaces(N_Context* pctx, N_Pipe* pipe, ULONG cRuns) {
+    CommonPipeData& c = *pipe->pCommonPipeData;
+    N_Pipe* back = pipe->pBack;
+    auto polygonMode = [](ULONG m) { return (m & N_MODE_POLY_POINT) ? 0 : (m & N_MODE_POLY_LINE) ? 1 : 2; };
+    const bool bSplit = back != nullptr && back != pipe && cRuns < N_FACE_RUN_WORDS &&
+                        polygonMode(pipe->mode) != polygonMode(back->mode);
+    if (!bSplit) {
+        pipe->next[N_STAGE_FACING](pctx, pipe);
+        return;
+    }
+    ULONG* runs = c.pFaceRuns;
+    static ULONG saved[N_FACE_RUN_WORDS];  // no allocation while drawing
+    std::copy(runs, runs + cRuns + 1, saved);
+    // The two pipes draw under different programs: a packet one left open
+    // is never continued by the other (a full batch word opens new ones).
+    auto closeBatch = [pctx] {
+        if (pctx->pHw != nullptr) pctx->pHw->batchCount = N_BATCH_PRIMS;
+    };
+    vSkipRuns(runs, cRuns, N_RUN_SECOND);
+    pipe->next[N_STAGE_FACING](pctx, pipe);
+    closeBatch();
+    std::copy(saved, saved + cRuns + 1, runs);
+    vSkipRuns(runs, cRuns, N_RUN_FIRST);
+    back->next[N_STAGE_FACING](pctx, back);
+    closeBatch();
+    std::copy(saved, saved + cRuns + 1, runs);
+}
+
 // Faces of every strip classified into runs: 1 front, 2 back, 4 skipped.
 void vCull(N_Context* pctx, N_Pipe* pipe, ULONG kind, ULONG step) {
     CommonPipeData& c = *pipe->pCommonPipeData;
@@ -104,7 +142,7 @@ void vCull(N_Context* pctx, N_Pipe* pipe, ULONG kind, ULONG step) {
     }
     runs.End();
     if (!(pctx->anyClipPlane && pctx->aulOnes[0] == 1)) pctx->stripParity = 0;
-    pipe->next[N_STAGE_FACING](pctx, pipe);
+    vDrawFaces(pctx, pipe, runs.i);
 }
 
 }  // namespace

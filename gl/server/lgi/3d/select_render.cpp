@@ -336,7 +336,10 @@ N_StageFn _NValTriPipeRenderFcn(N_Context* pctx, N_Pipe* pipe) {
             lBuild(pctx, slot, kFlagsPlain, 0, requestPlain, 0);
             return Software(pipe);
         }
-        const ULONG flags = bAAOutline ? kFlagsAAOutline : fAttrWord(pctx, N_ATTR_LINE_WIDTH) > 1.0f ? kFlagsWide : kFlagsThin;
+        // Outlines are drawn as lines: their programs carry the line flag,
+        // as every line request's does.
+        const ULONG flags = (bAAOutline ? kFlagsAAOutline : fAttrWord(pctx, N_ATTR_LINE_WIDTH) > 1.0f ? kFlagsWide : kFlagsThin) |
+                            kFlagsLineAlways;
         const LONG d = lBuild(pctx, slot, flags, 0, request, 0);
         if (d < 0) return Software(pipe);
         return Choose(pipe, kPolygonRows, code, d, N_SEL_POLY_LINE);

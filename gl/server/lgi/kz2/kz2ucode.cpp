@@ -604,8 +604,11 @@ ULONG kz2_ConstructKzUcode(N_HwRecord* hwRecord, kzRenderProg* program, ULONG fl
     }
     for (ULONG& t : b.T) t = kzAllocRegisterResource(hwRecord, program, KZ_RES_WORK, KZ_BLEND);
     // The alpha of the colour, for the alpha test and the blends; the
-    // coverage of an antialiased line.
-    if (b.aaLine && b.blend && !b.alphaInColour) {
+    // coverage of an antialiased line. The line render functions send the
+    // coverage's three words with every antialiased segment, blended or
+    // not, so its register is named whether or not a stage reads it: the
+    // header then describes every word of the segment.
+    if (b.aaLine && !b.alphaInColour) {
         b.alphaReg = kzAllocRegisterResource(hwRecord, program, KZ_RES_DATA | KZ_RES_PREFER_DEPTH, KZ_BLEND);
         b.LoadKind(b.alphaReg, 3);
     } else if (b.alphaInColour) {
@@ -616,6 +619,12 @@ ULONG kz2_ConstructKzUcode(N_HwRecord* hwRecord, kzRenderProg* program, ULONG fl
         b.alphaReg = kzAllocRegisterResource(hwRecord, program, KZ_RES_DATA,
                                              b.alphaTest ? KZ_ALPHA_TEST : KZ_BLEND);
         b.LoadKind(b.alphaReg, request == 3 ? 3 : request == 6 ? 2 : 1);
+        // Beside the alpha words an antialiased segment still sends its
+        // coverage's three words: a register of their own, named last.
+        if (b.aaLine) {
+            const ULONG coverage = kzAllocRegisterResource(hwRecord, program, KZ_RES_DATA, KZ_BLEND);
+            b.LoadKind(coverage, 3);
+        }
     }
 
     // 8. The stages.

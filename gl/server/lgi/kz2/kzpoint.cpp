@@ -78,10 +78,18 @@ ULONG ulPack(std::int64_t x, std::int64_t y) {
 }
 
 // The four corners of the square of a window vertex, in sending order.
+// Positions in sixteenths are first snapped as GL snaps a point: an odd
+// side to the pixel holding the position (rows run downward, so a
+// position on a row boundary belongs to the row above), an even side to
+// the pixel corner nearest it.
 void vCorners(const N_HwFrame& f, const LONG* win, ULONG side, ULONG (&out)[4]) {
-    const std::int64_t unit = f.bPrecise ? 1 : 16;
-    const std::int64_t X = win[0] * unit, Y = (std::int64_t{win[1]} + f.yOffset) * unit;
     const std::int64_t s = side, half = s / 2;
+    std::int64_t X = std::int64_t{win[0]} * 16, Y = (std::int64_t{win[1]} + f.yOffset) * 16;
+    if (f.bPrecise) {
+        const std::int64_t px = win[0], py = std::int64_t{win[1]} + f.yOffset;
+        X = 16 * ((s & 1) ? (px + 8) >> 4 : px >> 4);
+        Y = 16 * ((s & 1) ? (py + 7) >> 4 : (py + 15) >> 4);
+    }
     const std::int64_t xlo = (s & 1) ? half : half - 1, ylo = half;
     const std::int64_t x0 = X - 16 * xlo, y0 = Y - 16 * ylo, x1 = x0 + 16 * s, y1 = y0 + 16 * s;
     out[0] = ulPack(x0, y0);
@@ -98,10 +106,12 @@ ULONG* pPoint(N_HwFrame& f, const PointLayout& l, ULONG* p, const LONG* win, con
     if (l.squares) vCorners(f, win, l.side, corners);
     else pos = _NHwPosition(f, win);
     for (const kzPrimWordGroup& g : l.row->groups) {
+        // A square repeats a word once a corner where its register is
+        // loaded once a vertex (the row's count).
         switch (g.kind) {
-        case KZ_PW_COLOUR: if (g.count != 0) *p++ = colour[0]; break;
-        case KZ_PW_ALPHA: if (g.count != 0) *p++ = _NHwAlpha(colour); break;
-        case KZ_PW_DEPTH: if (g.count != 0) *p++ = _NHwDepth(f, win); break;
+        case KZ_PW_COLOUR: p = std::fill_n(p, g.count, colour[0]); break;
+        case KZ_PW_ALPHA: p = std::fill_n(p, g.count, _NHwAlpha(colour)); break;
+        case KZ_PW_DEPTH: p = std::fill_n(p, g.count, _NHwDepth(f, win)); break;
         default:
             if (g.count == 1) *p++ = pos;
             else if (g.count == 4) p = std::copy_n(corners, 4, p);
@@ -207,7 +217,10 @@ void vPolygonPoints(N_Context* pctx, N_Pipe* pipe, bool bStrips, const char* psz
     }
     static VertexChoice choice;  // no allocation while drawing
     ULONG m = 0;
-    if (!bChooseVertices(c, pipe->colourCopy != 0, !bStrips, _NEdgeFlagMode(pipe), &choice, &m)) {
+    // Edge flags in force: the outline mode's edge-flag bits, or a vertex
+    // format that carries them (the point mode clears the outline bits).
+    const bool bEdgeMode = _NEdgeFlagMode(pipe) || (c.format & N_VTX_EDGEFLAG) != 0;
+    if (!bChooseVertices(c, pipe->colourCopy != 0, !bStrips, bEdgeMode, &choice, &m)) {
         DbgPrint("%s: face runs do not fit the batch, not drawn\n", pszName);
         return Next(pctx, pipe);
     }

@@ -70,8 +70,10 @@ void _NvpRenderPointEmptyKZG(N_Context* pctx, N_Pipe* pipe);
 // a polygon, the last of a triangle or quad, vertex i + 2 of strip or fan
 // face i, vertex 2i + 3 of quad-strip quad i.
 // Polygons, triangles and quads (kinds 66-68): with per-vertex edge flags
-// in force (mode bits 0x300000 read 0x200000) a vertex whose flag word's
-// low two bits are not 1 is not drawn. A layout outside the point table is
+// in force (mode bits 0x300000 read 0x200000, or a vertex format carrying
+// edge flags: point mode clears the outline bits) a vertex whose flag
+// word's low two bits are not 1 is not drawn, as GL draws only the
+// vertices that start a boundary edge. A layout outside the point table is
 // reported ("_NvpRenderXPGonPointKZG: unsupported type\n") and nothing is
 // drawn.
 void _NvpRenderXPGonPointKZG(N_Context* pctx, N_Pipe* pipe);

@@ -588,10 +588,11 @@ TEST_F(RenderSelectTest, PolygonRequestsSlotsAndPasses) {
          {{0, 0x8000, 0, 2, 0}}},
         {"point 1.6", [this] { ctx_->enableWord = 0x10000; SetF(85, 1.6f); Set(81, 2); }, 67, kColours, false,
          {{0, 0x8006, 0, 6, 0}}},
-        {"outline thin", [this] { ctx_->enableWord = 0x100000; }, 67, kColours, false, {{0, 0xC001, 0, 5, 0}}},
+        // Outlines are line requests: the line flag 0x10 with every one.
+        {"outline thin", [this] { ctx_->enableWord = 0x100000; }, 67, kColours, false, {{0, 0xC011, 0, 5, 0}}},
         {"outline wide", [this] { ctx_->enableWord = 0x100000; SetF(86, 2.0f); }, 67, kColours, false,
-         {{0, 0xC002, 0, 5, 0}}},
-        {"outline aa", [this] { ctx_->enableWord = 0x10100000; }, 67, kColours, false, {{0, 0x3C003, 0, 5, 0}}},
+         {{0, 0xC012, 0, 5, 0}}},
+        {"outline aa", [this] { ctx_->enableWord = 0x10100000; }, 67, kColours, false, {{0, 0x3C013, 0, 5, 0}}},
         // Textures: both filters 0 or both 1 take one pass of the standard
         // slot; otherwise the textured slot, then the standard slot's pass.
         {"tex nearest", [this] { ctx_->enableWord = 0x400; }, 67, kColours, false, {{0, 0xC005, 0, 5, 1}}},

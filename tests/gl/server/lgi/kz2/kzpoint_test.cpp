@@ -29,7 +29,9 @@ class PointTest : public FillTest {
         ASSERT_NE(row, nullptr);
         ULONG loads = 0, reg = 0;
         for (const kzPrimWordGroup& g : row->groups)
-            if (g.count != 0 && g.kind != KZ_PW_POSITION) loads |= KZU_LOAD_PRIMITIVE << (12 + 2 * reg++);
+            // A word a corner of a square: loaded once a vertex.
+            if (g.count != 0 && g.kind != KZ_PW_POSITION)
+                loads |= (g.count > 1 ? KZU_LOAD_VERTEX : KZU_LOAD_PRIMITIVE) << (12 + 2 * reg++);
         const ULONG form = d > 10 ? d - 10 : d;
         const ULONG packet = form == 8 ? 1 : form == 9 ? 2 : 0;
         for (ULONG i = 0; i < packet; ++i) loads |= KZU_LOAD_PACKET << (12 + 2 * reg++);
@@ -52,10 +54,11 @@ class PointTest : public FillTest {
         Prim t;
         for (const kzPrimWordGroup& g : row.groups) {
             if (g.count == 0) continue;
+            // A square's word once a corner repeats the point's.
             switch (g.kind) {
-            case KZ_PW_COLOUR: t.push_back(ColourOf(r)); break;
-            case KZ_PW_ALPHA: t.push_back(AlphaWordOf(r)); break;
-            case KZ_PW_DEPTH: t.push_back(static_cast<ULONG>(v[2])); break;
+            case KZ_PW_COLOUR: t.insert(t.end(), g.count, ColourOf(r)); break;
+            case KZ_PW_ALPHA: t.insert(t.end(), g.count, AlphaWordOf(r)); break;
+            case KZ_PW_DEPTH: t.insert(t.end(), g.count, static_cast<ULONG>(v[2])); break;
             default:
                 if (!bSquare) {
                     t.push_back(Pos(v[0], v[1] + yAdd));
