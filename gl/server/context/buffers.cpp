@@ -79,17 +79,18 @@ constexpr ULONG kFreeOrder[] = {GLBS_FRONT_RIGHT, GLBS_BACK_RIGHT, GLBS_DEPTH,  
 
 // The format word of a device buffer of `bits` for the surface's page block.
 // Colour buffers of 8 bits take the 3-3-2 colour format; the 8-bit stencil
-// and alpha buffers hold plain numbers, so they take the 8-bit format the
-// board keeps as stored (as a 16-bit depth buffer takes the 16-bit one):
-// under the colour format a stencil value of 1 or an alpha would pass
-// through the 3-3-2 conversion on every read and write.
+// and alpha buffers, and the colour buffers of a colour-index visual, hold
+// plain numbers, so they take the 8-bit format the board keeps as stored
+// (as a 16-bit depth buffer takes the 16-bit one): under the colour format
+// a stencil value of 1, an alpha or an index would pass through the 3-3-2
+// conversion on every read and write.
 ULONG ulFormatWord(ULONG pidSurface, ULONG kind, ULONG bits, const GLVisual* pvis) {
     constexpr ULONG kColourKinds = GLBUFFER_FRONT_LEFT | GLBUFFER_FRONT_RIGHT | GLBUFFER_BACK_LEFT | GLBUFFER_BACK_RIGHT;
     ULONG fmt;
     if (pvis->iLayer != 0)
         fmt = bits < 24 ? 0x8000u : 0xC000u;
     else if (bits <= 8)
-        fmt = (kind & kColourKinds) != 0 ? 0x4000u : 0x0000u;
+        fmt = (kind & kColourKinds) != 0 && pvis->bRGBA != 0 ? 0x4000u : 0x0000u;
     else if (bits == 16)
         fmt = (kind & (GLBUFFER_DEPTH | 0x800u)) != 0 ? 0x6000u : 0x8000u;
     else

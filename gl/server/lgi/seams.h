@@ -113,6 +113,9 @@ void _NClearRect(N_BoundBuffer* pSlot, LONG x, LONG y, LONG cx, LONG cy, ULONG u
                  ULONG ulExtra);
 // The software clear of a host-memory buffer (3d/hostclear.cpp).
 void _NClearHostRect(N_BoundBuffer* pSlot, LONG x0, LONG y0, LONG x1, LONG y1, ULONG ulValue);
+// The same clear keeping the bits ulKeep names in every pixel (a write mask
+// that leaves some bits alone); ulKeep 0 is the plain clear.
+void _NClearHostRectMasked(N_BoundBuffer* pSlot, LONG x0, LONG y0, LONG x1, LONG y1, ULONG ulValue, ULONG ulKeep);
 // --- image transfers of the GL layer (3d/imagexfer.cpp) ---------------------------------------
 // Positions are screen pixels (the buffer's window origin added), rows
 // counted from the top; board buffers only (a host buffer is left alone,

@@ -98,6 +98,9 @@ void vSetGLDefaults(GLContext* gc, GLState* pgs) {
     N_SetStateBlockAttrWord(N_ATTR_ALPHA_MASK, __glXBitMask(pvis != nullptr ? static_cast<LONG>(pvis->cAlphaBits) : 0));
     N_SetStateBlockAttrWord(N_ATTR_STENCIL_MASK, flStencil);
     N_SetStateBlockAttrWord(N_ATTR_INDEX_MASK, __glXIndexWriteMask(gc, 0xFFFFFFFFu));
+    // The colour mode of the layer: a colour-index visual draws, clears and
+    // masks indices, not colours.
+    N_SetStateBlockAttrWord(N_ATTR_COLOUR_INDEX_MODE, pvis != nullptr && pvis->bRGBA == 0 ? 1u : 0u);
     N_SetStateBlockAttrWord(N_ATTR_READ_BUFFER, pgs->blocks[__builtin_ctz(GL_PIXEL_MODE_BIT)][GLX_PIXEL_READ_BIT]);
     N_SetStateBlockAttrWord(N_ATTR_DRAW_BUFFER, pgs->blocks[__builtin_ctz(GL_COLOR_BUFFER_BIT)][GLX_COLOR_DRAW_BITS]);
 }

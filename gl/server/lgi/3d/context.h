@@ -378,6 +378,7 @@ struct N_Context {
     float alphaScale;         // alpha to the alpha buffer's units, and back
     float alphaScaleInv;
     void* apScratchPixmap[2];
+    ULONG scratchRefused;     // the render programs' scratch pixmap could not be made (said once)
     void* pTexCache;          // the texture cache, once a texture is loaded
 
     N_HwRecord* pHw;  // the current hardware record

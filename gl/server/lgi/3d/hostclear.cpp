@@ -1,7 +1,8 @@
 // The software clear of a buffer that lives in host memory (an alpha or
 // further colour plane, a stencil buffer): the clear rectangle inside each
 // rectangle of the window's clip list is filled in place. Every fill stays
-// inside the buffer's own rows and columns.
+// inside the buffer's own rows and columns. A write mask that leaves some
+// bits alone makes the fill keep those bits of every pixel.
 #include <algorithm>
 #include <cstring>
 
@@ -26,13 +27,31 @@ void vFillRow(BYTE* pj, ULONG bytesPerPixel, std::size_t cols, ULONG ulValue) {
     }
 }
 
+// The masked form: each pixel keeps the bits ulKeep names and takes the
+// value's other bits.
+void vMergeRow(BYTE* pj, ULONG bytesPerPixel, std::size_t cols, ULONG ulValue, ULONG ulKeep) {
+    for (std::size_t i = 0; i < cols; ++i, pj += bytesPerPixel) {
+        ULONG ul = 0;
+        std::memcpy(&ul, pj, bytesPerPixel);
+        ul = (ul & ulKeep) | (ulValue & ~ulKeep);
+        std::memcpy(pj, &ul, bytesPerPixel);
+    }
+}
+
 }  // namespace
 
 void _NClearHostRect(N_BoundBuffer* pSlot, LONG x0, LONG y0, LONG x1, LONG y1, ULONG ulValue) {
+    _NClearHostRectMasked(pSlot, x0, y0, x1, y1, ulValue, 0);
+}
+
+void _NClearHostRectMasked(N_BoundBuffer* pSlot, LONG x0, LONG y0, LONG x1, LONG y1, ULONG ulValue, ULONG ulKeep) {
     if (!bNHaveContext() || pSlot == nullptr || pSlot->pBuffer == nullptr || pSlot->pjBase == nullptr) return;
     N_Context* pctx = gpNCurrent;
     const ULONG cb = pSlot->bytesPerPixel;
     if (cb != 1 && cb != 2 && cb != 4) return;
+    const ULONG ulFull = cb == 4 ? 0xFFFFFFFFu : (1u << (8 * cb)) - 1;
+    ulKeep &= ulFull;
+    if (ulKeep == ulFull) return;  // every bit is kept: nothing to write
     std::int64_t xr = x1, yr = y1;
     if (*pulAttr(pctx, N_ATTR_SEPARATE_FACES) == 1) {
         --xr;
@@ -55,6 +74,10 @@ void _NClearHostRect(N_BoundBuffer* pSlot, LONG x0, LONG y0, LONG x1, LONG y1, U
         const auto cols = static_cast<std::size_t>(fx1 - fx0 + 1);
         const auto rows = static_cast<std::size_t>(fy1 - fy0 + 1);
         BYTE* pjFirst = pSlot->pjBase + static_cast<std::size_t>(fy0) * pSlot->pitch + static_cast<std::size_t>(fx0) * cb;
+        if (ulKeep != 0) {
+            for (std::size_t y = 0; y < rows; ++y) vMergeRow(pjFirst + y * pSlot->pitch, cb, cols, ulValue, ulKeep);
+            continue;
+        }
         // Zero over whole rows: one fill from the first row on.
         if (ulValue == 0 && cRects == 1 && fx0 == 0 && static_cast<std::int64_t>(cols) == pb->cx) {
             std::memset(pjFirst, 0, rows * pSlot->pitch - (pSlot->pitch - cols * cb));

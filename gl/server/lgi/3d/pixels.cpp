@@ -69,13 +69,13 @@ bool bPixelsDrawn(N_Context* pctx, ULONG ulToken) {
 }
 
 // A plane, stencil or other ancillary buffer: host buffers are cleared in
-// software, board buffers by the rectangle fill.
-// A board buffer keeps the bits ulKeep names (a stencil write mask).
-void vClearAncillary(N_BoundBuffer& slot, LONG x, LONG y, LONG cx, LONG cy, ULONG ulValue, ULONG ulKeep = 0) {
+// software, board buffers by the rectangle fill. Either keeps the bits
+// ulKeep names (the write mask's bits left off).
+void vClearAncillary(N_BoundBuffer& slot, LONG x, LONG y, LONG cx, LONG cy, ULONG ulValue, ULONG ulKeep) {
     if (slot.pBuffer->memoryKind == GLBUFFER_MEMORY_HOST) {
         const auto x1 = static_cast<LONG>(std::min<std::int64_t>(std::int64_t{x} + cx, INT32_MAX));
         const auto y1 = static_cast<LONG>(std::min<std::int64_t>(std::int64_t{y} + cy, INT32_MAX));
-        _NClearHostRect(&slot, x, y, x1, y1, ulValue);
+        _NClearHostRectMasked(&slot, x, y, x1, y1, ulValue, ulKeep);
     } else {
         _NClearRectMasked(slot.pBuffer, x, y, cx, cy, ulValue, ulKeep);
     }
@@ -148,13 +148,17 @@ void N_Clear(ULONG flMask, LONG x, LONG y, LONG cx, LONG cy, ULONG bUseContext, 
         _NClearRect(&depth, x, y, cx, cy, ulDepth, 0);
     }
 
+    // The alpha planes under the alpha write mask: the bits it leaves off
+    // keep their values, a mask of none clears nothing.
     const float fClearAlpha = __glXWordFloat(pulAttr(pctx, N_ATTR_CLEAR_COLOUR)[3]);
     for (const MaskSlot& ms : kPlaneSlots) {
         N_BoundBuffer& slot = pctx->buffers[ms.iSlot];
         if (!(flMask & ms.flMask) || slot.pBuffer == nullptr) continue;
-        const ULONG ul = bUseContext == 1 ? ulScaled(fClearAlpha, std::min<ULONG>(slot.pBuffer->bitsPerPixel, 32))
-                                          : ulValue;
-        vClearAncillary(slot, x, y, cx, cy, ul);
+        const ULONG bits = std::min<ULONG>(slot.pBuffer->bitsPerPixel, 32);
+        const ULONG ul = bUseContext == 1 ? ulScaled(fClearAlpha, bits) : ulValue;
+        const ULONG ulAlphaKeep = bUseContext == 1 ? ~pctx->val.alphaMask & ulMaxOfBits(bits) : 0u;
+        if (ulAlphaKeep != 0 && ulAlphaKeep == ulMaxOfBits(bits)) continue;
+        vClearAncillary(slot, x, y, cx, cy, ul, ulAlphaKeep);
     }
 
     if ((flMask & 0x400u) && pctx->buffers[kAccumSlot].pBuffer != nullptr) _NClearAccum(ulValue);

@@ -470,8 +470,17 @@ ULONG kz2_ConstructKzUcode(N_HwRecord* hwRecord, kzRenderProg* program, ULONG fl
     auto* pScratch = static_cast<GLBuffer*>(pctx->apScratchPixmap[0]);
     if (pScratch == nullptr) {
         pScratch = _DCreateScratchPixmap(b.ppdev);
-        if (pScratch == nullptr) return 0;
+        if (pScratch == nullptr) {
+            // Without it no program can be built: every primitive of the
+            // context falls back to the software paths. Said once a context
+            // (a later build tries again: board memory may have come free).
+            if (pctx->scratchRefused == 0)
+                DbgPrint("kz2_ConstructKzUcode: no room in board memory for the scratch pixmap: no render programs\n");
+            pctx->scratchRefused = 1;
+            return 0;
+        }
         pctx->apScratchPixmap[0] = pScratch;
+        pctx->scratchRefused = 0;
     }
     const PAGECONFIG* ppc = b.ppdev != nullptr ? pGLPageConfig(b.ppdev) : nullptr;
     const bool bStereo = ppc != nullptr && ppc->fStereo != 0;

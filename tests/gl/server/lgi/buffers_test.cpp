@@ -2,6 +2,7 @@
 // entries that choose between their paths.
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <vector>
 
 #include "image_double.h"
@@ -196,6 +197,41 @@ TEST_F(ClearTest, EachMaskReachesItsFill) {
         N_Clear(c.mask, 0, 0, 4, 4, 1, 0);
         EXPECT_EQ(vnx::debug::take(), c.fill) << c.kind << " " << c.mask;
     }
+}
+
+// Host alpha planes and a host stencil buffer under their write masks: the
+// bits a mask leaves off keep their values, a mask of none writes nothing.
+TEST_F(ClearTest, HostPlanesHonourTheirWriteMasks) {
+    *pulAttr(ctx_, N_ATTR_SEPARATE_FACES) = 1;
+    struct Case {
+        ULONG kind, clearMask, writeMask, before, want;
+    };
+    const Case cases[] = {
+        {0x10000, 0x10000, 0xFF, 0x11, 0x7F},  // alpha 0.5 of 255, truncated
+        {0x10000, 0x10000, 0x00, 0x11, 0x11},
+        {512, 0x200, 0xFF, 0x11, 0x0E},
+        {512, 0x200, 0x0F, 0x31, 0x3E},
+        {512, 0x200, 0x05, 0x31, 0x34},
+        {512, 0x200, 0x00, 0x31, 0x31},
+    };
+    pulAttr(ctx_, N_ATTR_CLEAR_COLOUR)[3] = std::bit_cast<ULONG>(0.5f);
+    *pulAttr(ctx_, N_ATTR_CLEAR_STENCIL) = 0x0E;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.kind << " mask " << c.writeMask);
+        std::vector<BYTE> pixels(100 * 50, static_cast<BYTE>(c.before));
+        GLBuffer b = Buffer(c.kind, 8, GLBUFFER_MEMORY_HOST);
+        b.pvPixels = pixels.data();
+        Bind(b);
+        *pulAttr(ctx_, N_ATTR_ALPHA_MASK) = c.kind == 512 ? 0xFFu : c.writeMask;
+        *pulAttr(ctx_, N_ATTR_STENCIL_MASK) = c.kind == 512 ? c.writeMask : 0xFFu;
+        ctx_->dirty = 0;
+        N_Clear(c.clearMask, 0, 0, 4, 4, 1, 0);
+        EXPECT_EQ(pixels[0], c.want);
+        EXPECT_EQ(pixels[3 * 100 + 3], c.want);
+        EXPECT_EQ(pixels[4], c.before);  // outside the rectangle
+    }
+    *pulAttr(ctx_, N_ATTR_ALPHA_MASK) = 0xFFu;
+    *pulAttr(ctx_, N_ATTR_STENCIL_MASK) = 0xFFu;
 }
 
 TEST_F(LgiTest, DrawAndCopyPixelsNeedAValidRasterPosition) {

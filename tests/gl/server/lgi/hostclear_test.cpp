@@ -120,4 +120,28 @@ TEST_F(LgiTest, HostClearOfAnUnalignedFourByteBufferFillsWholePixels) {
     EXPECT_EQ(b.mem[0], kFill);
 }
 
+// A write mask that leaves some bits alone: every pixel of the clip parts
+// keeps those bits and takes the value's others; a mask keeping every bit
+// writes nothing, the zero fast path included.
+TEST_F(LgiTest, HostClearKeepsTheBitsTheMaskLeavesOff) {
+    *pulAttr(ctx_, 76) = 1;
+    Clip({{0, 0, 3, 4}, {5, 0, 8, 4}});
+    struct Case {
+        ULONG cb, value, keep;
+    };
+    for (const Case& c : {Case{1, 0x0E, 0xFA}, Case{1, 0x00, 0x0F}, Case{2, 0x1234, 0xFF00}, Case{4, 0, 0xFFFF0000},
+                          Case{4, 0x12345678, 0x0F0F0F0F}, Case{1, 0x55, 0xFF}, Case{4, 0, 0xFFFFFFFF}}) {
+        SCOPED_TRACE(testing::Message() << "cb " << c.cb << " keep " << std::hex << c.keep);
+        HostBuffer b(c.cb, 8, 4);
+        _NClearHostRectMasked(&b.slot, 0, 0, 8, 4, c.value, c.keep);
+        const ULONG full = c.cb == 4 ? 0xFFFFFFFFu : (1u << (8 * c.cb)) - 1;
+        const ULONG want = ((b.Untouched() & c.keep) | (c.value & ~c.keep)) & full;
+        for (LONG y = 0; y < 5; ++y)
+            for (LONG x = 0; x < 8; ++x) {
+                const bool bIn = y < 4 && (x < 3 || x >= 5);
+                EXPECT_EQ(b.At(x, y), bIn ? want : b.Untouched()) << x << "," << y;
+            }
+    }
+}
+
 }  // namespace

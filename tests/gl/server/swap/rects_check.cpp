@@ -136,7 +136,8 @@ class RectsThroughServer : public glsrv_client::GLServerInProgramTest,
             cFormats_ = 12;
         }
         const ULONG iFormat = FindFormat([&](const PIXELFORMATDESCRIPTOR& p) {
-            if (bIndex) return p.iPixelType == PFD_TYPE_COLORINDEX && p.cColorBits == 8;
+            if (bIndex)
+                return p.iPixelType == PFD_TYPE_COLORINDEX && p.cColorBits == 8 && (p.dwFlags & PFD_DOUBLEBUFFER) == 0;
             return (p.dwFlags & PFD_DOUBLEBUFFER) == 0 && (p.dwFlags & PFD_STEREO) == 0 &&
                    p.iPixelType == PFD_TYPE_RGBA && p.cColorBits == (bpp >= 24 ? 24 : bpp) && p.cDepthBits > 0;
         });
@@ -712,6 +713,77 @@ INSTANTIATE_TEST_SUITE_P(Boards, BitmapsThroughServer,
 
 INSTANTIATE_TEST_SUITE_P(Boards, RectsThroughServer,
                          ::testing::Values(vnx::test::kSolo, vnx::test::kDuo, vnx::test::kQuad, vnx::test::kSplitDuo),
+                         vnx::test::BoardModelName);
+
+}  // namespace
+
+namespace {
+
+// A colour-index window on an 8-bit screen: a clear writes the clear index
+// under the index write mask, one packet per clip rectangle, every visible
+// pixel once; a mask of none sends nothing.
+class IndexRects : public RectsThroughServer {
+  public:
+    void SetUp() override { ASSERT_NO_FATAL_FAILURE(StartOn(8, true)); }
+};
+
+TEST_P(IndexRects, ClearWritesTheIndexUnderTheIndexMask) {
+    struct Case {
+        ULONG index, mask;
+    };
+    for (const Case& c : {Case{5, 0xFF}, Case{0xA5, 0x0F}, Case{0x3C, 0xF0}, Case{0x77, 0x00}}) {
+        SCOPED_TRACE(testing::Message() << "index " << c.index << " mask " << c.mask);
+        ASSERT_NO_FATAL_FAILURE(Paint(kAround, 11));
+        const auto before = Screen(kAround);
+        ASSERT_NO_FATAL_FAILURE(Render(glx::Stream({glx::Render("ClearIndex", {F(static_cast<float>(c.index))}),
+                                                    glx::Render("IndexMask", {c.mask}),
+                                                    glx::Render("Clear", {GL_COLOR_BUFFER_BIT_})})));
+        EXPECT_EQ(Error(), 0u);
+        const auto q = Packets();
+        std::vector<const DecodedPacket*> heads;
+        const auto cover = ClearCoverage(this, q, &heads);
+        for (const DecodedPacket* p : heads) {
+            EXPECT_EQ(p->pids, std::vector<std::uint32_t>{pdfb_->pid & 0xFFFF});
+            if (c.mask == 0xFF) {
+                EXPECT_EQ(p->command, kClearCommand);
+                EXPECT_EQ(p->constants, std::vector<std::uint32_t>{c.index});
+            } else {
+                EXPECT_EQ(p->command, 0x2205026u);
+                EXPECT_EQ(p->constants, (std::vector<std::uint32_t>{c.index & c.mask, ~c.mask & 0xFFu}));
+            }
+        }
+        if (c.mask == 0) {
+            EXPECT_TRUE(heads.empty());
+        } else {
+            ASSERT_EQ(cover.size(), 1u);
+            std::size_t cVisible = 0;
+            for (LONG y = kAround.top; y < kAround.bottom; ++y)
+                for (LONG x = kAround.left; x < kAround.right; ++x) cVisible += Visible(x, y);
+            for (const auto& [px, n] : cover.begin()->second) {
+                EXPECT_TRUE(Visible(px.first, px.second)) << px.first << "," << px.second;
+                EXPECT_EQ(n, 1) << px.first << "," << px.second;
+            }
+            EXPECT_EQ(cover.begin()->second.size(), cVisible);
+        }
+        // The board: the index's written bits over the visible window, the
+        // rest as it was.
+        const auto after = Screen(kAround);
+        int cWrong = 0;
+        for (LONG y = kAround.top; y < kAround.bottom; ++y)
+            for (LONG x = kAround.left; x < kAround.right; ++x) {
+                const std::size_t i = IndexIn(kAround, x, y);
+                const ULONG was = before[i] & 0xFFu;
+                const ULONG want = Visible(x, y) ? (was & ~c.mask) | (c.index & c.mask) : was;
+                if ((after[i] & 0xFFu) != want && ++cWrong < 5)
+                    ADD_FAILURE() << x << "," << y << ": " << std::hex << after[i] << " not " << want;
+            }
+        EXPECT_EQ(cWrong, 0);
+    }
+    ASSERT_NO_FATAL_FAILURE(Render(glx::Render("IndexMask", {0xFFu})));
+}
+
+INSTANTIATE_TEST_SUITE_P(Boards, IndexRects,
+                         ::testing::Values(vnx::test::kSolo, vnx::test::kQuad, vnx::test::kSplitDuo),
                          vnx::test::BoardModelName);
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <bit>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "3d/context.h"
@@ -148,6 +149,19 @@ TEST_F(Kz2UcodeTest, Refusals) {
     Bind(2, &alpha_.buf);
     EXPECT_EQ(Build(0xC005, 2), 0u);
     EXPECT_TRUE(Printed("PROGRAMMER ERROR in blend: attr = 2: no ALPHA"));
+}
+
+// Without a scratch pixmap (the board memory has no room for one) every
+// build is refused, and the context says so once.
+TEST_F(Kz2UcodeTest, NoScratchPixmapRefusesEveryBuildAndSaysSoOnce) {
+    ctx_->apScratchPixmap[0] = nullptr;
+    vnx::debug::clear();
+    const std::string message = "kz2_ConstructKzUcode: no room in board memory for the scratch pixmap: no render programs\n";
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(Build(), 0u);
+    EXPECT_EQ(vnx::debug::take(), message);
+    // Once the pixmap is there the programs build again.
+    ctx_->apScratchPixmap[0] = &scratch_.buf;
+    EXPECT_EQ(Build(), 1u);
 }
 
 // Depth test by function, writes on and off, and the remap under a logic
