@@ -302,6 +302,13 @@ void CltBegin(GLenum mode) {
     ThreadBlock* ptb = CurrentThreadBlockFast();
     if (ptb == nullptr || ptb->primState == nullptr) return;
     PrimState* ps = ptb->primState;
+    if (mode > GL_POLYGON && ptb->context != nullptr && ptb->context->compiling == 0) {
+        // No primitive has this mode: the call is refused and none opens
+        // (inside one it is a call between glBegin and glEnd).
+        if (ps->endPending != 0) EndPendingPrimitive(ptb);
+        vRecordError(ptb->context, ptb->context->batching != 0 ? GL_INVALID_OPERATION : GL_INVALID_ENUM);
+        return;
+    }
     ps->firstVertexPending = 2;
     if (ps->endPending != 0) {
         if (mode == ps->mode) {

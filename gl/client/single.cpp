@@ -165,7 +165,6 @@ bool bCachedEnable(const ClientContext* cc, GLenum cap, bool bBlendToo, bool* pb
 ULONG cCachedValues(ThreadBlock* ptb, const ClientContext* cc, GLenum pname, bool bInteger, LONG al[2]) {
     bool b = false;
     switch (pname) {
-        case GL_CURRENT_RASTER_POSITION_VALID: al[0] = 1; return 1;
         case GL_POLYGON_MODE: {
             constexpr ULONG kBoth = CLT_CACHE_POLYGON_MODE_FRONT | CLT_CACHE_POLYGON_MODE_BACK;
             if ((cc->cacheValid & kBoth) != kBoth) return 0;

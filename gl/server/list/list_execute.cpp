@@ -241,6 +241,12 @@ ULONG __glXDisp_GenLists(GLClient* pgc, const void* pv) {
     if (const ULONG x = __glXSingleStart(pgc, pv, 1, &pj)) return x;
     GLContext* gc = pgc->gc;
     const LONG n = static_cast<LONG>(__glXArgWord(pj, 0));
+    if (n < 0) {
+        // A negative range reserves nothing: the error, and 0 answered.
+        __glXSingleError(pgc, pv, GL_INVALID_VALUE);
+        vReplyRetval(pgc, 0);
+        return GLX_SUCCESS;
+    }
     if (gc->pListTable == nullptr && (gc->pListTable = __glXNewListTable()) == nullptr)
         return __glXSingleError(pgc, pv, GL_OUT_OF_MEMORY);
     vReplyRetval(pgc, __glXGenListNames(gc, n));

@@ -137,6 +137,9 @@ ULONG ulViewport(GLContext* gc, const BYTE* pj) {
 }
 
 ULONG ulScissor(GLContext* gc, const BYTE* pj) {
+    // A box of negative size is refused, the box kept.
+    if (static_cast<LONG>(__glXArgWord(pj, 2)) < 0 || static_cast<LONG>(__glXArgWord(pj, 3)) < 0)
+        return GL_INVALID_VALUE;
     if (ULONG* pw = pwBlock(gc, GL_SCISSOR_BIT)) {
         pw[GLX_SCISSOR_UNSET] = 0;
         std::memcpy(pw + GLX_SCISSOR_X, pj, 16);
@@ -276,7 +279,11 @@ ULONG ulPixelZoom(GLContext*, const BYTE* pj) {
 ULONG ulSetFog(ULONG pname, const float* pf, bool bVector) {
     switch (pname) {
         case GL_FOG_INDEX: N_SetStateBlockAttr(N_ATTR_FOG_INDEX, pf); return GL_NO_ERROR;
-        case GL_FOG_DENSITY: N_SetStateBlockAttr(N_ATTR_FOG_DENSITY, pf); return GL_NO_ERROR;
+        case GL_FOG_DENSITY:
+            // A negative density is refused, the density kept.
+            if (!(pf[0] >= 0.0f)) return GL_INVALID_VALUE;
+            N_SetStateBlockAttr(N_ATTR_FOG_DENSITY, pf);
+            return GL_NO_ERROR;
         case GL_FOG_START: N_SetStateBlockAttr(N_ATTR_FOG_START, pf); return GL_NO_ERROR;
         case GL_FOG_END: N_SetStateBlockAttr(N_ATTR_FOG_END, pf); return GL_NO_ERROR;
         case GL_FOG_MODE: {

@@ -106,7 +106,7 @@ TEST_F(StateTest, RequestsTable) {
         {104, Words({0x1D00}), GL_NO_ERROR, 89, {1}},
         {104, Words({0x1D01}), GL_NO_ERROR, 81, {2}},
         {104, Words({0x1D02}), GL_INVALID_ENUM, 0, {}},
-        {103, Words({1, 2, static_cast<ULONG>(-3), 4}), GL_NO_ERROR, 0, {}},  // negative size accepted
+        {103, Words({1, 2, static_cast<ULONG>(-3), 4}), GL_INVALID_VALUE, 0, {}},  // negative size refused
         {191, Words({0, 0, 0, 10}), GL_INVALID_VALUE, 0, {}},
         {191, Words({0, 0, 10, static_cast<ULONG>(-1)}), GL_INVALID_VALUE, 0, {}},
         {159, Words({0x203, F(2.0f)}), GL_NO_ERROR, 117, {3, kOneF}},
@@ -131,7 +131,8 @@ TEST_F(StateTest, RequestsTable) {
         {174, Doubles({-1.0, 2.0}), GL_NO_ERROR, 51, {kZeroF, kOneF}},
         {174, Doubles({0.25, 0.75}), GL_NO_ERROR, 51, {F(.25f), F(.75f)}},
         {165, Words({F(2.0f), F(-1.0f)}), GL_NO_ERROR, 146, {F(-1.0f)}},
-        {80, Words({0xB62, F(-3.0f)}), GL_NO_ERROR, 107, {F(-3.0f)}},  // no range check
+        {80, Words({0xB62, F(-3.0f)}), GL_INVALID_VALUE, 0, {}},  // a negative density refused
+        {80, Words({0xB62, F(0.0f)}), GL_NO_ERROR, 107, {F(0.0f)}},
         {80, Words({0xB65, F(2049.7f)}), GL_NO_ERROR, 106, {1}},        // EXP2, truncated
         {80, Words({0xB65, F(1.0f)}), GL_INVALID_ENUM, 0, {}},
         {80, Words({0xB66, F(1.0f)}), GL_INVALID_ENUM, 0, {}},  // colour: vectors only
