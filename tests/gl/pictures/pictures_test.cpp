@@ -426,11 +426,15 @@ const Scene kScenes[] = {
 // only 16-bit format the boards offer): the colour leaves the conversion
 // with 7 bits a channel (127 full), the pixel keeps the top 5 and reads back
 // widened to 8, up to 7 levels from the 8-bit reference.
-// The split board runs at 16 bits: at 32 bits (1024 x 768 a screen) a
-// split board of two or four rasterizers a board reports broken streams
-// (command words of 0 and empty packets early in the first ring) before
-// the scene's first packet, and one rasterizer a board has no room for the
-// GL buffers.
+// The split board runs at 16 bits. At 32 bits (1024 x 768 a screen, pages
+// of 256 x 256) the primary and back buffers take 12 page slots each and
+// the 16-bit depth buffer 8, all 32 slots, so the server's 32-bit scratch
+// pixmap finds no slot, no hardware program is built, and the software
+// span writer still sends packets under the unbuilt program's header (0):
+// the board reads command words of 0 in every ring. With one rasterizer a
+// board the memory holds primary, back and depth buffer with nothing left
+// for the GL buffers, and the extra buffer that a single rasterizer may
+// use instead needs padding that a 1024 x 768 screen does not leave.
 const Machine kMachines[] = {{1, 32, 0}, {2, 32, 0}, {4, 32, 0}, {1, 16, 7}, {2, 16, 7}, {4, 16, 7}, {2, 16, 7, 2}};
 // The 32-bit machines.
 const Machine kMachines32[] = {{1, 32, 0}, {2, 32, 0}, {4, 32, 0}};
