@@ -873,6 +873,14 @@ TEST(SizeRules, MapsListsAndImages) {
         EXPECT_EQ(ImageReplySize(c.format, c.type, c.w, c.h), c.want) << c.format << " " << c.type;
     EXPECT_EQ(FormatComponents(0x190A), 2u);
     EXPECT_EQ(TypeBytes(GL_BITMAP), 0u);
+    // What the unpacker writes into a command: tight rows in the image's
+    // own format (RGB stays three bytes a pixel), in 64 bits, so that an
+    // image past 32 bits is refused rather than sent empty.
+    EXPECT_EQ(UnpackedImageSize(3, 2, GL_RGB, GL_UNSIGNED_BYTE), 18u);
+    EXPECT_EQ(UnpackedImageSize(10, 2, GL_COLOR_INDEX, GL_BITMAP), 4u);
+    EXPECT_EQ(UnpackedImageSize(0x10000, 0x10000, GL_RGBA, GL_FLOAT), 0x1000000000ull);
+    EXPECT_EQ(ImageReplyBytes(GL_RGBA, GL_FLOAT, 0x10000, 0x10000), 0x1000000000ull);
+    EXPECT_EQ(ImageReplySize(GL_RGBA, GL_FLOAT, 0x10000, 0x10000), 0u);
 }
 
 }  // namespace
