@@ -39,7 +39,9 @@ constexpr std::uint32_t TexParameterCount(std::uint32_t pname) {
 
 // --- evaluator maps ------------------------------------------------------------------
 // Values per control point of a GL_MAP1_... or GL_MAP2_... target.
-constexpr std::uint32_t MapTargetComponents(std::uint32_t target) { return GLXMapComponents(target); }
+constexpr std::uint32_t MapTargetComponents(std::uint32_t target) {
+    return GLXMapComponents(target);
+}
 
 // --- list names ---------------------------------------------------------------------
 // Bytes of n list names of a glCallLists type; a negative n, a type that is
@@ -52,7 +54,9 @@ constexpr std::uint32_t CallListsByteCount(std::int32_t n, std::uint32_t type) {
 
 // --- images -------------------------------------------------------------------------
 // Components of one pixel of a format.
-constexpr std::uint32_t FormatComponents(std::uint32_t format) { return GLXFormatComponents(format); }
+constexpr std::uint32_t FormatComponents(std::uint32_t format) {
+    return GLXFormatComponents(format);
+}
 
 // Bytes of one component of a type (GL_BITMAP has none).
 constexpr std::uint32_t TypeBytes(std::uint32_t type) { return GLXTypeBytes(type); }
@@ -68,19 +72,19 @@ constexpr std::uint32_t Fit(std::uint64_t cj) {
     return cj <= 0xFFFFFFFFu ? static_cast<std::uint32_t>(cj) : 0;
 }
 // Bytes of height rows of an image, each padded to the alignment.
-constexpr std::uint64_t Rows(std::int32_t width, std::int32_t height, std::uint32_t format, std::uint32_t type,
-                             std::uint32_t alignment) {
+constexpr std::uint64_t Rows(std::int32_t width, std::int32_t height, std::uint32_t format,
+                             std::uint32_t type, std::uint32_t alignment) {
     if (width <= 0 || height <= 0) return 0;
-    const std::uint64_t row =
-        GLXImageRowBytes(static_cast<std::uint64_t>(width), FormatComponents(format), type, TypeBytes(type));
+    const std::uint64_t row = GLXImageRowBytes(static_cast<std::uint64_t>(width),
+                                               FormatComponents(format), type, TypeBytes(type));
     return static_cast<std::uint64_t>(height) * RoundUpTo(row, alignment);
 }
 }  // namespace sizerules_detail
 
 // Bytes of an image as the unpacker writes it into a command: tight rows
 // in the image's own format and type. 0 for nothing to send.
-constexpr std::uint64_t UnpackedImageSize(std::int32_t width, std::int32_t height, std::uint32_t format,
-                                          std::uint32_t type) {
+constexpr std::uint64_t UnpackedImageSize(std::int32_t width, std::int32_t height,
+                                          std::uint32_t format, std::uint32_t type) {
     return sizerules_detail::Rows(width, height, format, type, 1);
 }
 
@@ -98,12 +102,14 @@ constexpr std::uint32_t ImageSendSize(std::uint32_t alignment, std::int32_t widt
 // Bytes of an image the server answers, its rows padded to 4 bytes; 0 for
 // a format or type that is none, GL_BITMAP with a format other than
 // GL_COLOR_INDEX or GL_STENCIL_INDEX, or negative sizes.
-constexpr std::uint64_t ImageReplyBytes(std::uint32_t format, std::uint32_t type, std::int32_t width,
-                                        std::int32_t height) {
+constexpr std::uint64_t ImageReplyBytes(std::uint32_t format, std::uint32_t type,
+                                        std::int32_t width, std::int32_t height) {
     if (width < 0 || height < 0 || FormatComponents(format) == 0) return 0;
-    if (type == GL_BITMAP ? format != GL_COLOR_INDEX && format != GL_STENCIL_INDEX : TypeBytes(type) == 0) return 0;
-    const std::uint64_t row =
-        GLXImageRowBytes(static_cast<std::uint64_t>(width), FormatComponents(format), type, TypeBytes(type));
+    if (type == GL_BITMAP ? format != GL_COLOR_INDEX && format != GL_STENCIL_INDEX
+                          : TypeBytes(type) == 0)
+        return 0;
+    const std::uint64_t row = GLXImageRowBytes(static_cast<std::uint64_t>(width),
+                                               FormatComponents(format), type, TypeBytes(type));
     return static_cast<std::uint64_t>(height) * RoundUpTo(row, 4);
 }
 

@@ -776,9 +776,11 @@ TEST_F(StateTest, TextureCallsRefuseTheOtherCallsNames) {
         const char* call;
         std::function<void()> run;
     } cases[] = {
-        {"TexParameterfv ENV_COLOR", [&] { Gl().TexParameterfv(GL_TEXTURE_2D, GL_TEXTURE_ENV_COLOR, f); }},
+        {"TexParameterfv ENV_COLOR",
+         [&] { Gl().TexParameterfv(GL_TEXTURE_2D, GL_TEXTURE_ENV_COLOR, f); }},
         {"TexParameteriv EYE_PLANE", [&] { Gl().TexParameteriv(GL_TEXTURE_2D, GL_EYE_PLANE, i); }},
-        {"TexEnvfv BORDER_COLOR", [&] { Gl().TexEnvfv(GL_TEXTURE_ENV, GL_TEXTURE_BORDER_COLOR, f); }},
+        {"TexEnvfv BORDER_COLOR",
+         [&] { Gl().TexEnvfv(GL_TEXTURE_ENV, GL_TEXTURE_BORDER_COLOR, f); }},
         {"TexEnviv GEN_MODE", [&] { Gl().TexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_GEN_MODE, i); }},
         {"TexGendv ENV_COLOR", [&] { Gl().TexGendv(GL_S, GL_TEXTURE_ENV_COLOR, d); }},
         {"TexGenfv BORDER_COLOR", [&] { Gl().TexGenfv(GL_S, GL_TEXTURE_BORDER_COLOR, f); }},
