@@ -19,10 +19,6 @@ using vtx::pRing;
 void vAppendWord(ThreadBlock* ptb, unsigned opcode, ULONG word) { vtx::vAppend(ptb, opcode, 8, &word, 4); }
 void vAppendEnd(ThreadBlock* ptb) { vtx::vAppend(ptb, X_GLrop_End, 4, nullptr, 0); }
 
-void vRecordError(ClientContext* cc, ULONG error) {
-    if (cc->error == 0) cc->error = error;
-}
-
 // Records a strip length of the open batch.
 void vRecordStrip(ClientContext* cc, ULONG length) {
     PrimSegment* ring = pRing(cc);
@@ -121,7 +117,7 @@ void BeginPrimitive(ThreadBlock* ptb, ULONG mode) {
     ClientContext* cc = ptb->context;
     if (cc == nullptr) return;
     if (cc->batching != 0) {
-        vRecordError(cc, GL_INVALID_OPERATION);
+        vSetClientError(cc, GL_INVALID_OPERATION);
         return;
     }
     if (cc->compiling == 0) {
@@ -465,7 +461,7 @@ void CltListBase(GLuint base) {
     if (ptb->primState->endPending != 0) EndPendingPrimitive(ptb);
     ClientContext* cc = ptb->context;
     if (cc != nullptr && cc->batching != 0) {
-        vRecordError(cc, GL_INVALID_OPERATION);
+        vSetClientError(cc, GL_INVALID_OPERATION);
         return;
     }
     vAppendWord(ptb, X_GLrop_ListBase, base);
@@ -475,7 +471,7 @@ void CltCallLists(GLsizei n, GLenum type, const GLvoid* lists) {
     ThreadBlock* ptb = pFlushBatchForList();
     if (ptb == nullptr) return;
     if (n < 0) {
-        if (ptb->context != nullptr) vRecordError(ptb->context, GL_INVALID_VALUE);
+        if (ptb->context != nullptr) vSetClientError(ptb->context, GL_INVALID_VALUE);
         return;
     }
     SendCallLists(ptb, n, type, lists);

@@ -266,6 +266,12 @@ void vStoreSlot(ClientContext* cc, ULONG i, const VertexSlot& vs);
 BYTE* UnpackImage(ClientContext* cc, LONG width, LONG height, ULONG format, ULONG type, const void* pixels,
                   BYTE* out, BYTE* pixelStoreBlock, ULONG flags);
 
+// Records a GL error the client finds in the context, unless one is
+// recorded: the first error sticks until glGetError reads it.
+inline void vSetClientError(ClientContext* cc, ULONG error) {
+    if (cc->error == 0) cc->error = error;
+}
+
 // --- the table of entry points (proctable.cpp) -------------------------------------
 extern const GLCLTPROCTABLE gGLCltProcTable;
 

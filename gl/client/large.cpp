@@ -87,8 +87,8 @@ struct Temp {
 void vImage(ThreadBlock* ptb, unsigned opcode, BYTE* pjFields, ULONG cjFields, LONG width, LONG height, ULONG format,
             ULONG type, const void* pixels, bool bAlwaysLarge) {
     ClientContext* cc = ptb->context;
-    const u64 cjImage = pix::ImageSendSize(1, width, height, format, type);
-    const u64 cjInline = 4 + cjFields + pix::RoundUp(cjImage, 4);
+    const u64 cjImage = UnpackedImageSize(width, height, format, type);
+    const u64 cjInline = 4 + cjFields + RoundUpTo(cjImage, 4);
     if (!bAlwaysLarge && bInlineForm(cc, cjInline)) {
         BYTE* pjData = pjInline(ptb, opcode, cjInline, pjFields, cjFields);
         if (pjData == nullptr) return;
@@ -98,7 +98,7 @@ void vImage(ThreadBlock* ptb, unsigned opcode, BYTE* pjFields, ULONG cjFields, L
         cc->unpackImage(cc, cjImage != 0 ? width : 0, height, format, type, pixels, pjData, pjBlock, 0);
         return;
     }
-    const u64 cjData = pix::RoundUp(cjImage, 4);
+    const u64 cjData = RoundUpTo(cjImage, 4);
     Temp t(cjData);
     if (cjData != 0 && t.pj == nullptr) {
         vSetClientError(cc, GL_OUT_OF_MEMORY);
@@ -111,7 +111,7 @@ void vImage(ThreadBlock* ptb, unsigned opcode, BYTE* pjFields, ULONG cjFields, L
 
 // An array command whose data is the caller's array as it is.
 void vArray(ThreadBlock* ptb, unsigned opcode, const void* pvFields, ULONG cjFields, const void* pvData, u64 cjData) {
-    const u64 cjInline = 4 + cjFields + pix::RoundUp(cjData, 4);
+    const u64 cjInline = 4 + cjFields + RoundUpTo(cjData, 4);
     if (bInlineForm(ptb->context, cjInline)) {
         BYTE* pj = pjInline(ptb, opcode, cjInline, pvFields, cjFields);
         if (pj != nullptr && cjData != 0) std::memcpy(pj, pvData, static_cast<std::size_t>(cjData));
@@ -189,7 +189,7 @@ template <class T>
 void vMap1(unsigned opcode, GLenum target, T u1, T u2, GLint stride, GLint order, const T* points) {
     ThreadBlock* ptb = ptbStart();
     if (ptb == nullptr) return;
-    const ULONG k = pix::MapTargetComponents(target);
+    const ULONG k = MapTargetComponents(target);
     if (!bMap1Checks<T>(ptb->context, k, stride, order)) return;
     Fields f;
     if constexpr (sizeof(T) == 8) f << u1 << u2 << target << order;
@@ -204,7 +204,7 @@ void vMap2(unsigned opcode, GLenum target, T u1, T u2, GLint ustride, GLint uord
     ThreadBlock* ptb = ptbStart();
     if (ptb == nullptr) return;
     ClientContext* cc = ptb->context;
-    const ULONG k = pix::MapTargetComponents(target);
+    const ULONG k = MapTargetComponents(target);
     if (k == 0) {
         vSetClientError(cc, GL_INVALID_ENUM);
         return;

@@ -88,10 +88,6 @@ void vWriteBlock(BYTE* pjBlock) {
 
 }  // namespace
 
-void vSetClientError(ClientContext* cc, ULONG error) {
-    if (cc->error == 0) cc->error = error;
-}
-
 void CltPixelStorei(GLenum pname, GLint param) {
     ClientContext* cc = pccPixelStore();
     if (cc == nullptr) return;
@@ -138,10 +134,10 @@ BYTE* UnpackImage(ClientContext* cc, LONG width, LONG height, ULONG format, ULON
         return pixelStoreBlock;
     }
     const PixelStoreState& ps = cc->pixelStore;
-    const u64 c = pix::FormatComponents(format), b = pix::TypeBytes(type), cjPixel = c * b;
+    const u64 c = FormatComponents(format), b = TypeBytes(type), cjPixel = c * b;
     if (width > 0 && height > 0 && cjPixel != 0 && pixels != nullptr) {
         const u64 w = static_cast<u64>(width), h = static_cast<u64>(height);
-        const u64 stride = pix::RoundUp(cjPixel * cRowPixels(ps.unpackRowLength, width), cAlign(ps.unpackAlignment));
+        const u64 stride = RoundUpTo(cjPixel * cRowPixels(ps.unpackRowLength, width), cAlign(ps.unpackAlignment));
         const BYTE* pjSrc = static_cast<const BYTE*>(pixels) + cSkip(ps.unpackSkipPixels) * cjPixel +
                             cSkip(ps.unpackSkipRows) * stride;
         const u64 cjRow = w * cjPixel;
@@ -172,10 +168,10 @@ BYTE* UnpackImage(ClientContext* cc, LONG width, LONG height, ULONG format, ULON
 
 BYTE* UnpackBitmap(ClientContext* cc, LONG width, LONG height, ULONG format, const void* source, BYTE* destination) {
     const PixelStoreState& ps = cc->pixelStore;
-    const u64 c = pix::FormatComponents(format);
+    const u64 c = FormatComponents(format);
     if (width <= 0 || height <= 0 || c == 0 || source == nullptr) return destination;
     const u64 bits = static_cast<u64>(width) * c;
-    const u64 stride = pix::RoundUp((cRowPixels(ps.unpackRowLength, width) * c + 7) >> 3, cAlign(ps.unpackAlignment));
+    const u64 stride = RoundUpTo((cRowPixels(ps.unpackRowLength, width) * c + 7) >> 3, cAlign(ps.unpackAlignment));
     const u64 skipBits = cSkip(ps.unpackSkipPixels) * c;
     const unsigned s = static_cast<unsigned>(skipBits & 7);
     const BYTE* pjRow = static_cast<const BYTE*>(source) + cSkip(ps.unpackSkipRows) * stride + (skipBits >> 3);
@@ -204,11 +200,11 @@ void PackImage(ClientContext* cc, LONG width, LONG height, ULONG format, ULONG t
         return;
     }
     const PixelStoreState& ps = cc->pixelStore;
-    const u64 cjPixel = u64{pix::FormatComponents(format)} * pix::TypeBytes(type);
+    const u64 cjPixel = u64{FormatComponents(format)} * TypeBytes(type);
     if (width <= 0 || height <= 0 || cjPixel == 0 || destination == nullptr) return;
     const u64 cjRow = static_cast<u64>(width) * cjPixel;
-    const u64 strideDst = pix::RoundUp(cjPixel * cRowPixels(ps.packRowLength, width), cAlign(ps.packAlignment));
-    const u64 strideSrc = pix::RoundUp(cjRow, 4);
+    const u64 strideDst = RoundUpTo(cjPixel * cRowPixels(ps.packRowLength, width), cAlign(ps.packAlignment));
+    const u64 strideSrc = RoundUpTo(cjRow, 4);
     BYTE* pjDst = static_cast<BYTE*>(destination) + cSkip(ps.packSkipPixels) * cjPixel + cSkip(ps.packSkipRows) * strideDst;
     if (strideDst == strideSrc && cjRow % 4 == 0) {
         std::memcpy(pjDst, source, static_cast<std::size_t>(cjRow * static_cast<u64>(height)));
@@ -220,11 +216,11 @@ void PackImage(ClientContext* cc, LONG width, LONG height, ULONG format, ULONG t
 
 void PackBitmap(ClientContext* cc, LONG width, LONG height, ULONG format, const BYTE* source, void* destination) {
     const PixelStoreState& ps = cc->pixelStore;
-    const u64 c = pix::FormatComponents(format);
+    const u64 c = FormatComponents(format);
     if (width <= 0 || height <= 0 || c == 0 || destination == nullptr) return;
     const u64 bits = static_cast<u64>(width) * c;
-    const u64 strideDst = pix::RoundUp((cRowPixels(ps.packRowLength, width) * c + 7) >> 3, cAlign(ps.packAlignment));
-    const u64 strideSrc = pix::RoundUp((bits + 7) >> 3, 4);
+    const u64 strideDst = RoundUpTo((cRowPixels(ps.packRowLength, width) * c + 7) >> 3, cAlign(ps.packAlignment));
+    const u64 strideSrc = RoundUpTo((bits + 7) >> 3, 4);
     const u64 skipBits = cSkip(ps.packSkipPixels) * c;
     BYTE* pjRow = static_cast<BYTE*>(destination) + cSkip(ps.packSkipRows) * strideDst + (skipBits >> 3);
     const u64 s = skipBits & 7;

@@ -226,7 +226,7 @@ void vGetState(unsigned opcode, GLenum pname, T* out) {
 // image with the pack state.
 void vImageQuery(Single& s, unsigned opcode, std::initializer_list<ULONG> words, const BYTE* pjTail, ULONG cjTail,
                  LONG width, LONG height, GLenum format, GLenum type, GLvoid* pixels) {
-    const u64 cj = pix::ImageReplySize(format, type, width, height);
+    const u64 cj = ImageReplyBytes(format, type, width, height);
     if (cj != 0) {
         if (cj > 0xFFFFFFFFu - 3 || pjClientStaging(s.ptb, static_cast<ULONG>(cj)) == nullptr) {
             vSetClientError(s.cc, GL_OUT_OF_MEMORY);

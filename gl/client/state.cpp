@@ -16,7 +16,7 @@ ThreadBlock* pStateBlock(Inside inside) {
     if (ptb->half == nullptr) return nullptr;
     ClientContext* cc = ptb->context;
     if (cc != nullptr && cc->batching != 0) {
-        if (cc->error == 0) cc->error = GL_INVALID_OPERATION;
+        vSetClientError(cc, GL_INVALID_OPERATION);
         return nullptr;
     }
     return ptb;

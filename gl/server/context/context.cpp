@@ -315,26 +315,40 @@ ULONG __glDrvCopyContext(GLContext* gcSource, GLContext* gcTarget, ULONG flMask)
     if (gcSource->pnc == nullptr || gcTarget->pnc == nullptr) return 0;
     N_Context* pncBefore = gpncCurrent;
     vMakeCurrent(gcSource->pnc);
+    // The groups are saved into a record of their own: the target's blocks
+    // where its current level holds them (so that what it keeps stays in
+    // step), a temporary block for each group it holds none of. Adding a
+    // block to the target's levels would give it one that no pop or
+    // delete knows to free.
     GLState* pgs = gcTarget->pState;
+    GLState copy{};
+    ULONG flTemporary = 0;
     const ULONG flGroups = flMask | GL_ENABLE_BIT;
     ULONG ulResult = 1;
-    for (ULONG i = 0; i < GLX_GROUPS && ulResult != 0; ++i) {
+    for (ULONG i = 0; i < GLX_GROUPS; ++i) {
         if ((flGroups & (1u << i)) == 0) continue;
-        if (pgs->blocks[i] == nullptr) {
-            pgs->blocks[i] = static_cast<ULONG*>(LocalAlloc(LPTR, __glXGroupBlockSize[i]));
-            if (pgs->blocks[i] == nullptr) {
+        copy.blocks[i] = pgs != nullptr ? pgs->blocks[i] : nullptr;
+        if (copy.blocks[i] == nullptr) {
+            copy.blocks[i] = static_cast<ULONG*>(LocalAlloc(LPTR, __glXGroupBlockSize[i]));
+            if (copy.blocks[i] == nullptr) {
                 ulResult = 0;
                 break;
             }
-            pgs->flPresent |= 1u << i;
+            flTemporary |= 1u << i;
         }
-        __glXCopySavers[i](gcSource, pgs->blocks[i]);
+        copy.flPresent |= 1u << i;
     }
     if (ulResult != 0) {
+        for (ULONG i = 0; i < GLX_GROUPS; ++i) {
+            if ((flGroups & (1u << i)) != 0) __glXCopySavers[i](gcSource, copy.blocks[i]);
+        }
         if (flMask & GL_LIGHTING_BIT) gcTarget->dirty |= GLX_DIRTY_LIGHTS;
         if (flMask & GL_TRANSFORM_BIT) gcTarget->dirty |= GLX_DIRTY_CLIP_PLANES;
         vMakeCurrent(gcTarget->pnc);
-        __glXApplyGroups(gcTarget, pgs, flGroups, nullptr);
+        __glXApplyGroups(gcTarget, &copy, flGroups, nullptr);
+    }
+    for (ULONG i = 0; i < GLX_GROUPS; ++i) {
+        if ((flTemporary & (1u << i)) != 0) LocalFree(copy.blocks[i]);
     }
     if (pncBefore != nullptr) vMakeCurrent(pncBefore);
     return ulResult;

@@ -14,6 +14,7 @@
 
 #include "context/context.h"
 #include "gl10.h"
+#include "glrequest_sizes.h"
 #include "glrequests.h"
 
 // Nine targets a dimension, by index: COLOR_4, INDEX, NORMAL,
@@ -21,7 +22,7 @@
 #define GLX_EVAL_TARGETS 9u
 #define GLX_EVAL_MAX_ORDER 30u  // reported as MAX_EVAL_ORDER
 // Values a point of each target.
-inline constexpr ULONG __glXEvalComponents[GLX_EVAL_TARGETS] = {4, 1, 3, 1, 2, 3, 4, 3, 4};
+inline constexpr const std::uint32_t (&__glXEvalComponents)[GLX_EVAL_TARGETS] = kGLXMapComponents;
 
 // A Map request as the published encoding lays it out: where each field is
 // in the body. The control points follow the fixed arguments.

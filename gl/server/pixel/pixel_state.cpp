@@ -52,24 +52,17 @@ void __glXFreePixelState(__GLXpixelState* pps) {
     if (pps != nullptr) LocalFree(pps);
 }
 
+// A format or type that is none counts as one component of four bytes:
+// the length check sizes such a request before it is refused.
 ULONG __glXFormatComponents(ULONG format) {
-    switch (format) {
-        case GL_RGB: return 3;
-        case GL_RGBA: return 4;
-        case GL_LUMINANCE_ALPHA: return 2;
-        default: return 1;
-    }
+    const ULONG c = GLXFormatComponents(format);
+    return c != 0 ? c : 1;
 }
 
 ULONG __glXTypeSize(ULONG type) {
-    switch (type) {
-        case GL_BYTE:
-        case GL_UNSIGNED_BYTE: return 1;
-        case GL_SHORT:
-        case GL_UNSIGNED_SHORT: return 2;
-        case GL_BITMAP: return 0;
-        default: return 4;
-    }
+    if (type == GL_BITMAP) return 0;
+    const ULONG cj = GLXTypeBytes(type);
+    return cj != 0 ? cj : 4;
 }
 
 ULONG __glXFormatCode(ULONG format) { return format - GL_COLOR_INDEX <= 10 ? format - GL_COLOR_INDEX : ~0u; }
@@ -95,9 +88,9 @@ ULONG __glXCheckBitmapFormat(ULONG format, ULONG type) {
 
 std::uint64_t __glXImageSize(LONG width, LONG height, ULONG format, ULONG type) {
     if (width < 0 || height < 0) return 0;
-    const std::uint64_t c = __glXFormatComponents(format);
-    if (type == GL_BITMAP) return (static_cast<std::uint64_t>(width) * c + 7) / 8 * static_cast<std::uint64_t>(height);
-    return static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) * c * __glXTypeSize(type);
+    return GLXImageRowBytes(static_cast<std::uint64_t>(width), __glXFormatComponents(format), type,
+                            __glXTypeSize(type)) *
+           static_cast<std::uint64_t>(height);
 }
 
 ULONG __glXPixelStore(GLContext* gc, ULONG pname, LONG value) {

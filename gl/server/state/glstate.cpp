@@ -6,8 +6,10 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 
 #include "dispatch/dispatch.h"
+#include "glrequest_sizes.h"
 #include "lgi/lgi.h"
 #include "state/glstate.h"
 #include "light/light.h"
@@ -171,20 +173,20 @@ void vSetTexture(ULONG* pw) {
 void vSetEval(ULONG* pw) {
     // Component counts and control points of the nine maps, in target order:
     // colour, index, normal, texture coordinates 1..4, vertex 3 and 4.
-    static const ULONG kComponents[GLX_EVAL_MAPS] = {4, 1, 3, 1, 2, 3, 4, 3, 4};
+    static_assert(std::size(kGLXMapComponents) == GLX_EVAL_MAPS);
     static const float kPoint[GLX_EVAL_MAPS][4] = {
         {1, 1, 1, 1}, {1, 0, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 0}, {0, 0, 0, 0},
         {0, 0, 0, 0}, {0, 0, 0, 1}, {0, 0, 0, 0}, {0, 0, 0, 1},
     };
     for (ULONG m = 0; m < GLX_EVAL_MAPS; ++m) {
         ULONG* p1 = pw + m * GLX_EVAL_MAP1_WORDS;
-        p1[0] = kComponents[m];
+        p1[0] = kGLXMapComponents[m];
         p1[1] = 1;
         p1[2] = __glXFloatBits(0.0f);
         p1[3] = __glXFloatBits(1.0f);
         vSetVector(p1 + 4, kPoint[m][0], kPoint[m][1], kPoint[m][2], kPoint[m][3]);
         ULONG* p2 = pw + GLX_EVAL_MAP2_FIRST + m * GLX_EVAL_MAP2_WORDS;
-        p2[0] = kComponents[m];
+        p2[0] = kGLXMapComponents[m];
         p2[1] = 1;
         p2[2] = 1;
         p2[3] = __glXFloatBits(0.0f);

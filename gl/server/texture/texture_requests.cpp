@@ -52,17 +52,15 @@ void vSendTexGen(ULONG coord, const __GLXtexGenRecord& rec) {
 
 enum Form : BYTE { kFloat, kFloatV, kInt, kIntV, kDouble, kDoubleV };
 
-// The values a parameter these requests know takes, 0 for one they do not
-// (refused unread).
-ULONG cValuesOf(ULONG pname) { return GLXParamValues(X_GLrop_TexParameterfv, pname); }
 bool bColor(ULONG pname) { return pname == GL_TEXTURE_BORDER_COLOR || pname == GL_TEXTURE_ENV_COLOR; }
 
 typedef ULONG (*Routine)(GLContext*, ULONG, ULONG, const float*, BOOL);
 
 // {target or coordinate, parameter, values}: the scalar forms carry one
-// value, the vector forms as many as the parameter takes. TexGend puts its
-// double first.
-template <Routine pfn, Form form>
+// value, the vector forms as many as their request takes for the parameter
+// (none for a name the request does not know: the routine refuses it
+// unread). TexGend puts its double first.
+template <Routine pfn, Form form, unsigned opcode>
 ULONG ulTexRequest(GLClient* pgc, const void* pv) {
     const bool bVector = form == kFloatV || form == kIntV || form == kDoubleV;
     const BYTE* pj = __glXRenderArgs(pgc, pv);
@@ -70,7 +68,7 @@ ULONG ulTexRequest(GLClient* pgc, const void* pv) {
     const ULONG offNames = form == kDouble ? 8 : 0;
     const ULONG object = __glXArgWord(pj + offNames, 0), pname = __glXArgWord(pj + offNames, 1);
     // The vector forms' values lie in the request: the length check made sure.
-    const ULONG cValues = bVector ? cValuesOf(pname) : 1;
+    const ULONG cValues = bVector ? GLXParamValues(opcode, pname) : 1;
     const BYTE* pjValues = form == kDouble ? pj : pj + 8;
     float af[4] = {};
     for (ULONG i = 0; i < cValues; ++i) {
@@ -184,17 +182,17 @@ void __glXApplyTexGen(GLContext*, const ULONG* pwTexture) {
     for (ULONG c = 0; c < 4; ++c) vSendTexGen(c, __glXTexGenRecord(pwTexture, c));
 }
 
-ULONG __glXDisp_TexParameterf(GLClient* p, const void* r) { return ulTexRequest<__glXTexParameter, kFloat>(p, r); }
-ULONG __glXDisp_TexParameterfv(GLClient* p, const void* r) { return ulTexRequest<__glXTexParameter, kFloatV>(p, r); }
-ULONG __glXDisp_TexParameteri(GLClient* p, const void* r) { return ulTexRequest<__glXTexParameter, kInt>(p, r); }
-ULONG __glXDisp_TexParameteriv(GLClient* p, const void* r) { return ulTexRequest<__glXTexParameter, kIntV>(p, r); }
-ULONG __glXDisp_TexEnvf(GLClient* p, const void* r) { return ulTexRequest<__glXTexEnv, kFloat>(p, r); }
-ULONG __glXDisp_TexEnvfv(GLClient* p, const void* r) { return ulTexRequest<__glXTexEnv, kFloatV>(p, r); }
-ULONG __glXDisp_TexEnvi(GLClient* p, const void* r) { return ulTexRequest<__glXTexEnv, kInt>(p, r); }
-ULONG __glXDisp_TexEnviv(GLClient* p, const void* r) { return ulTexRequest<__glXTexEnv, kIntV>(p, r); }
-ULONG __glXDisp_TexGend(GLClient* p, const void* r) { return ulTexRequest<__glXTexGen, kDouble>(p, r); }
-ULONG __glXDisp_TexGendv(GLClient* p, const void* r) { return ulTexRequest<__glXTexGen, kDoubleV>(p, r); }
-ULONG __glXDisp_TexGenf(GLClient* p, const void* r) { return ulTexRequest<__glXTexGen, kFloat>(p, r); }
-ULONG __glXDisp_TexGenfv(GLClient* p, const void* r) { return ulTexRequest<__glXTexGen, kFloatV>(p, r); }
-ULONG __glXDisp_TexGeni(GLClient* p, const void* r) { return ulTexRequest<__glXTexGen, kInt>(p, r); }
-ULONG __glXDisp_TexGeniv(GLClient* p, const void* r) { return ulTexRequest<__glXTexGen, kIntV>(p, r); }
+ULONG __glXDisp_TexParameterf(GLClient* p, const void* r) { return ulTexRequest<__glXTexParameter, kFloat, X_GLrop_TexParameterf>(p, r); }
+ULONG __glXDisp_TexParameterfv(GLClient* p, const void* r) { return ulTexRequest<__glXTexParameter, kFloatV, X_GLrop_TexParameterfv>(p, r); }
+ULONG __glXDisp_TexParameteri(GLClient* p, const void* r) { return ulTexRequest<__glXTexParameter, kInt, X_GLrop_TexParameteri>(p, r); }
+ULONG __glXDisp_TexParameteriv(GLClient* p, const void* r) { return ulTexRequest<__glXTexParameter, kIntV, X_GLrop_TexParameteriv>(p, r); }
+ULONG __glXDisp_TexEnvf(GLClient* p, const void* r) { return ulTexRequest<__glXTexEnv, kFloat, X_GLrop_TexEnvf>(p, r); }
+ULONG __glXDisp_TexEnvfv(GLClient* p, const void* r) { return ulTexRequest<__glXTexEnv, kFloatV, X_GLrop_TexEnvfv>(p, r); }
+ULONG __glXDisp_TexEnvi(GLClient* p, const void* r) { return ulTexRequest<__glXTexEnv, kInt, X_GLrop_TexEnvi>(p, r); }
+ULONG __glXDisp_TexEnviv(GLClient* p, const void* r) { return ulTexRequest<__glXTexEnv, kIntV, X_GLrop_TexEnviv>(p, r); }
+ULONG __glXDisp_TexGend(GLClient* p, const void* r) { return ulTexRequest<__glXTexGen, kDouble, X_GLrop_TexGend>(p, r); }
+ULONG __glXDisp_TexGendv(GLClient* p, const void* r) { return ulTexRequest<__glXTexGen, kDoubleV, X_GLrop_TexGendv>(p, r); }
+ULONG __glXDisp_TexGenf(GLClient* p, const void* r) { return ulTexRequest<__glXTexGen, kFloat, X_GLrop_TexGenf>(p, r); }
+ULONG __glXDisp_TexGenfv(GLClient* p, const void* r) { return ulTexRequest<__glXTexGen, kFloatV, X_GLrop_TexGenfv>(p, r); }
+ULONG __glXDisp_TexGeni(GLClient* p, const void* r) { return ulTexRequest<__glXTexGen, kInt, X_GLrop_TexGeni>(p, r); }
+ULONG __glXDisp_TexGeniv(GLClient* p, const void* r) { return ulTexRequest<__glXTexGen, kIntV, X_GLrop_TexGeniv>(p, r); }

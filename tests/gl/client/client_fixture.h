@@ -48,7 +48,7 @@ inline void Render(ThreadBlock* ptb, unsigned opcode, std::vector<float> args) {
     ASSERT_NE(pj, nullptr);
     const std::uint16_t h[2] = {static_cast<std::uint16_t>(cj), static_cast<std::uint16_t>(opcode)};
     std::memcpy(pj, h, 4);
-    std::memcpy(pj + 4, args.data(), 4 * args.size());
+    if (!args.empty()) std::memcpy(pj + 4, args.data(), 4 * args.size());
 }
 inline void Translate(ThreadBlock* ptb, float x) { Render(ptb, X_GLrop_Translatef, {x, 0.0f, 0.0f}); }
 inline void Scale(ThreadBlock* ptb, float x) { Render(ptb, X_GLrop_Scalef, {x, 1.0f, 1.0f}); }

@@ -2,12 +2,16 @@
 // created on a window, made current, released, copied, shared and deleted;
 // what the thread drew under one binding runs under that binding, whatever
 // the next export changes.
+#include <bit>
+
 #include "client_fixture.h"
 
 namespace {
 
 using glclt_test::CC;
 using glclt_test::ClientTest;
+using glclt_test::Get;
+using glclt_test::Render;
 using glclt_test::LineWidth;
 using glclt_test::ModelView;
 using glclt_test::SetLineWidth;
@@ -154,6 +158,34 @@ TEST_F(ClientTest, PendingCommandsRunUnderTheBindingTheyWereDrawnFor) {
     ASSERT_NE(DrvSetContext(hdc_, b, nullptr), nullptr);
     EXPECT_EQ(LineWidth(ptb), 3.0f);
 
+    EXPECT_TRUE(DrvDeleteContext(b));
+    EXPECT_TRUE(DrvDeleteContext(a));
+}
+
+// Copying each attribute group, and all of them, into a context with a
+// pushed level and into one without: the destination takes the values, a
+// pop keeps what it did not push, and deleting both contexts leaves
+// nothing allocated (the leak checker sees the rest).
+TEST_F(ClientTest, CopyingEveryGroupLeavesNothingBehind) {
+    vnx::process::Scope as(app_);
+    const DHGLRC a = DrvCreateContext(hdc_);
+    const DHGLRC b = DrvCreateContext(hdc_);
+    ASSERT_NE(DrvSetContext(hdc_, a, nullptr), nullptr);
+    ThreadBlock* ptb = CurrentThreadBlock();
+    Render(ptb, X_GLrop_PointSize, {5.0f});
+    SetLineWidth(ptb, 3.0f);
+    ASSERT_NE(DrvSetContext(hdc_, b, nullptr), nullptr);
+    Render(ptb, X_GLrop_PushAttrib, {std::bit_cast<float>(kLineBit)});
+    for (ULONG i = 0; i < 20; ++i) EXPECT_TRUE(DrvCopyContext(a, b, 1u << i)) << i;
+    EXPECT_EQ(Get(ptb, 0x0B11), std::vector<float>{5.0f});  // GL_POINT_SIZE
+    EXPECT_EQ(LineWidth(ptb), 3.0f);
+    EXPECT_TRUE(DrvCopyContext(a, b, 0xFFFFF));
+    Render(ptb, X_GLrop_PopAttrib, {});
+    EXPECT_EQ(Get(ptb, 0x0B11), std::vector<float>{5.0f}) << "the point group was not pushed";
+    EXPECT_EQ(LineWidth(ptb), 1.0f) << "the line group was";
+    for (ULONG i = 0; i < 20; ++i) EXPECT_TRUE(DrvCopyContext(a, b, 1u << i)) << i;
+    EXPECT_TRUE(DrvCopyContext(a, b, 0xFFFFF));
+    EXPECT_EQ(LineWidth(ptb), 3.0f);
     EXPECT_TRUE(DrvDeleteContext(b));
     EXPECT_TRUE(DrvDeleteContext(a));
 }

@@ -765,6 +765,42 @@ TEST_F(StateTest, ServerHoldsWhatWasSet) {
     for (const auto& c : cases) EXPECT_EQ(Server(c.pname), c.want) << std::hex << c.pname;
 }
 
+// A texture call naming a parameter of another texture call goes with no
+// values and the server refuses the name: the application reads
+// GL_INVALID_ENUM, and the state stays as it was.
+TEST_F(StateTest, TextureCallsRefuseTheOtherCallsNames) {
+    const GLfloat f[4] = {0.5f, 0.5f, 0.5f, 0.5f};
+    const GLint i[4] = {1, 1, 1, 1};
+    const GLdouble d[4] = {0.5, 0.5, 0.5, 0.5};
+    const struct {
+        const char* call;
+        std::function<void()> run;
+    } cases[] = {
+        {"TexParameterfv ENV_COLOR",
+         [&] { Gl().TexParameterfv(GL_TEXTURE_2D, GL_TEXTURE_ENV_COLOR, f); }},
+        {"TexParameteriv EYE_PLANE", [&] { Gl().TexParameteriv(GL_TEXTURE_2D, GL_EYE_PLANE, i); }},
+        {"TexEnvfv BORDER_COLOR",
+         [&] { Gl().TexEnvfv(GL_TEXTURE_ENV, GL_TEXTURE_BORDER_COLOR, f); }},
+        {"TexEnviv GEN_MODE", [&] { Gl().TexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_GEN_MODE, i); }},
+        {"TexGendv ENV_COLOR", [&] { Gl().TexGendv(GL_S, GL_TEXTURE_ENV_COLOR, d); }},
+        {"TexGenfv BORDER_COLOR", [&] { Gl().TexGenfv(GL_S, GL_TEXTURE_BORDER_COLOR, f); }},
+        {"TexGeniv MIN_FILTER", [&] { Gl().TexGeniv(GL_T, GL_TEXTURE_MIN_FILTER, i); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.call);
+        c.run();
+        EXPECT_EQ(Gl().GetError(), GL_INVALID_ENUM);
+        EXPECT_EQ(Gl().GetError(), GL_NO_ERROR);
+    }
+    GLfloat af[4] = {9, 9, 9, 9};
+    Gl().GetTexEnvfv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_COLOR, af);
+    EXPECT_EQ(std::vector<float>(af, af + 4), (std::vector<float>{0, 0, 0, 0}));
+    Gl().TexEnvfv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_COLOR, f);
+    Gl().GetTexEnvfv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_COLOR, af);
+    EXPECT_EQ(Gl().GetError(), GL_NO_ERROR);
+    EXPECT_EQ(std::vector<float>(af, af + 4), (std::vector<float>{0.5f, 0.5f, 0.5f, 0.5f}));
+}
+
 // --- the size rules ----------------------------------------------------------------------
 TEST(SizeRules, ParameterCounts) {
     const struct {
@@ -839,6 +875,14 @@ TEST(SizeRules, MapsListsAndImages) {
         EXPECT_EQ(ImageReplySize(c.format, c.type, c.w, c.h), c.want) << c.format << " " << c.type;
     EXPECT_EQ(FormatComponents(0x190A), 2u);
     EXPECT_EQ(TypeBytes(GL_BITMAP), 0u);
+    // What the unpacker writes into a command: tight rows in the image's
+    // own format (RGB stays three bytes a pixel), in 64 bits, so that an
+    // image past 32 bits is refused rather than sent empty.
+    EXPECT_EQ(UnpackedImageSize(3, 2, GL_RGB, GL_UNSIGNED_BYTE), 18u);
+    EXPECT_EQ(UnpackedImageSize(10, 2, GL_COLOR_INDEX, GL_BITMAP), 4u);
+    EXPECT_EQ(UnpackedImageSize(0x10000, 0x10000, GL_RGBA, GL_FLOAT), 0x1000000000ull);
+    EXPECT_EQ(ImageReplyBytes(GL_RGBA, GL_FLOAT, 0x10000, 0x10000), 0x1000000000ull);
+    EXPECT_EQ(ImageReplySize(GL_RGBA, GL_FLOAT, 0x10000, 0x10000), 0u);
 }
 
 }  // namespace

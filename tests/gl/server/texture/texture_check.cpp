@@ -130,6 +130,48 @@ TEST_F(TextureTest, ParametersEnvironmentAndErrors) {
     }
 }
 
+// Each texture request family takes its own names only: a vector request
+// naming a parameter of another family carries no values (as the client
+// sends it) and is refused with GL_INVALID_ENUM, not BadLength; sent with
+// the values the other family would carry, it is refused the same way.
+TEST_F(TextureTest, EachFamilyTakesItsOwnNames) {
+    const struct {
+        const char* family;
+        std::vector<std::uint16_t> vectorOps;  // fv, iv (and dv)
+        ULONG object;
+        std::vector<ULONG> own;
+    } families[] = {
+        {"TexParameter", {106, 108}, k2D, {0x2800, 0x2801, 0x2802, 0x2803, 0x1004}},
+        {"TexEnv", {112, 114}, 0x2300, {0x2200, 0x2201}},
+        {"TexGen", {116, 118, 120}, 0x2000, {0x2500, 0x2501, 0x2502}},
+    };
+    for (const auto& f : families)
+        for (const auto& other : families) {
+            if (&other == &f) continue;
+            for (std::uint16_t op : f.vectorOps)
+                for (ULONG pname : other.own) {
+                    SCOPED_TRACE(testing::Message() << f.family << " " << op << " " << std::hex << pname);
+                    gc_.error = 0;
+                    gRecord.calls.clear();
+                    const auto names = Words({f.object, pname});
+                    EXPECT_EQ(Req(op, names), 2u);
+                    EXPECT_EQ(gc_.error, GL_INVALID_ENUM);
+                    const auto withValues = Words({f.object, pname, 0, 0, 0, 0, 0, 0, 0, 0});
+                    gc_.error = 0;
+                    EXPECT_EQ(Req(op, withValues), 2u);
+                    EXPECT_EQ(gc_.error, GL_INVALID_ENUM);
+                    EXPECT_TRUE(Calls("N_SetStateBlockAttr").empty());
+                    EXPECT_TRUE(Calls("N_SetStateBlockAttrWord").empty());
+                }
+        }
+    // Its own names still carry their values.
+    gc_.error = 0;
+    EXPECT_EQ(Req(106, Words({k2D, 0x1004, F(1.0f), 0, 0, F(1.0f)})), 0u);
+    EXPECT_EQ(Req(112, Words({0x2300, 0x2201, 0, 0, 0, 0})), 0u);
+    EXPECT_EQ(Req(118, Words({0x2000, 0x2502, 0, 0, 0, 0})), 0u);
+    EXPECT_EQ(gc_.error, 0u);
+}
+
 // Generation: the mode and planes are kept in the TEXTURE block; each
 // change sends the coordinate's attribute for its mode; the getter reads
 // the record back.
