@@ -14,6 +14,7 @@
 #include "pixelpath.h"
 #include "queue.h"
 #include "renderfcn.h"
+#include "shared/swfrag.h"
 #include "../seams.h"
 
 namespace {
@@ -27,10 +28,12 @@ enum : ULONG {
     kEnStencil = 0x800,
     kEnHostStencil = 0x1000,
     kEnBlend = 0x2000,
+    kEnAlphaTest = 0x4000,
     kEnPolyPoint = 0x10000,
     kEnPolyLine = 0x300000,
     kEnStipple = 0x4000000,
     kEnAALines = 0x10000000,
+    kEnLogicOp = 0x40000000,
 };
 
 // Program slots of the hardware record.
@@ -216,10 +219,29 @@ ULONG _NNeedsAlpha(N_Context* pctx, ULONG format) {
     return b ? 1 : 0;
 }
 
+// The program the software colour write heads its single-pixel primitives
+// with. The span stages have tested alpha and stencil (and written the
+// stencil), blended, dithered and applied the logic operation before the
+// write: the board must not do any of it again (a second blend against
+// the colour just blended, a stencil test against the values just
+// written). What is left to the board is the depth test, which no span
+// stage makes, and the colour write under the write mask. The program
+// loads exactly the words the write sends a fragment: an alpha word only
+// where the write sends one (an alpha buffer on the board), a depth word
+// only for a depth buffer on the board.
 bool _NValSoftwareProgram(N_Context* pctx, N_Pipe* pipe) {
     const ULONG slot = pipe->pBack == pipe ? kSlotBack : kSlotStandard;
-    const ULONG request = _NNeedsAlpha(pctx, pipe->pCommonPipeData->format) ? 6 : 5;
-    return lBuild(pctx, slot, kFlagsPlain, 0, request, 0) >= 0;
+    const N_SpanWriteWords words = _NSpanWriteWords(pctx->enableWord);
+    const ULONG request = words.bAlpha ? 6 : 5;
+    ULONG* pDither = pulAttr(pctx, N_ATTR_DITHER);
+    const ULONG en = pctx->enableWord, dither = *pDither;
+    pctx->enableWord &= ~(kEnBlend | kEnAlphaTest | kEnStencil | kEnLogicOp);
+    if (!words.bDepth) pctx->enableWord &= ~kEnDepthTest;
+    *pDither = 0;
+    const LONG d = lBuild(pctx, slot, kFlagsPlain, 0, request, 0);
+    pctx->enableWord = en;
+    *pDither = dither;
+    return d >= 0;
 }
 
 N_StageFn _NValPointPipeRenderFcn(N_Context* pctx, N_Pipe* pipe) {

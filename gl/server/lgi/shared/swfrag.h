@@ -98,6 +98,12 @@ void _NSpanWriteColor(N_Context* pctx, N_Pipe* pipe);
 void _NSpanWriteColorAlt(N_Context* pctx, N_Pipe* pipe);
 void _NWriteColorRunKZ(N_Pipe* pipe, N_FragSpan* pSpan);
 void _NWriteColorFragsKZ(N_Pipe* pipe, N_FragSpan* pSpan);
+// The optional words of each fragment the colour write sends, by the
+// context's enable word; the program it carries must load exactly these.
+struct N_SpanWriteWords {
+    bool bColour, bAlpha, bDepth;
+};
+N_SpanWriteWords _NSpanWriteWords(ULONG enableWord);
 // Stage 100: the new stencil value of every fragment not killed (mask not
 // 0) into the stencil buffer: single-pixel primitives of a one-instruction
 // program on the board, direct stores into a host buffer.

@@ -106,6 +106,16 @@ ULONG ulPidOf(const GLBuffer* pb) {
 // The closing of a packet: the batch word is the largest primitive count.
 void vClose(N_HwFrame& f, ULONG* p) { _NHwSoftClose(f, p); }
 
+}  // namespace
+
+N_SpanWriteWords _NSpanWriteWords(ULONG m) {
+    return N_SpanWriteWords{(m & N_MODE_FRAGMENTS) != 0 && !(m & kModeColourHost),
+                            (m & kModeAlphaBuffer) && (m & kModeAlpha) && !(m & kModeAlphaHost),
+                            (m & kModeDepth) && !(m & kModeDepthHost)};
+}
+
+namespace {
+
 void vWriteColour(N_Pipe* pipe, N_FragSpan* sp, bool bRun) {
     if (!bNHaveContext()) return;
     N_Context* pctx = gpNCurrent;
@@ -114,10 +124,7 @@ void vWriteColour(N_Pipe* pipe, N_FragSpan* sp, bool bRun) {
     ULONG live = 0;
     for (LONG i = 0; i < n; ++i) live += sp->pMask[i] & 1u;
     if (live == 0 || phw == nullptr) return;
-    const ULONG m = pctx->enableWord;
-    const bool bColour = (m & N_MODE_FRAGMENTS) && !(m & kModeColourHost);
-    const bool bAlpha = (m & kModeAlphaBuffer) && (m & kModeAlpha) && !(m & kModeAlphaHost);
-    const bool bDepth = (m & kModeDepth) && !(m & kModeDepthHost);
+    const auto [bColour, bAlpha, bDepth] = _NSpanWriteWords(pctx->enableWord);
     const ULONG words = 1 + (bColour ? 1 : 0) + (bAlpha ? 1 : 0) + (bDepth ? 1 : 0);
     kzRenderProg* prog = _NHwPipeProgram(pctx, pipe);
     const N_SwScreen screen = _NSwScreenOf(pctx);

@@ -16,6 +16,8 @@
 #include "context/glbuffer.h"
 #include "gl/server/lgi/board_fixture.h"
 #include "kz2/kzprog.h"
+#include "kz2/kzuemit.h"
+#include "kzuinstr.h"
 #include "lgi/seams.h"
 #include "lgi/shared/swfrag.h"
 #include "vornix_surface.h"
@@ -28,6 +30,14 @@ ULONG gcAfter = 0;
 void After(N_Context*, N_Pipe*) { ++gcAfter; }
 
 ULONG Pos(LONG x, LONG y) { return _NSpanPosition(x, y); }
+
+// The screen as the draw buffer of the bound context: its pid and the bits
+// a pixel of it keeps.
+struct ScreenTarget {
+    ULONG pid = 0, keep = 0;
+    GLDeviceRecord rec{};
+    GLBuffer draw{}, scratch{};
+};
 
 class SwWriteTest : public LgiBoardTest {
   protected:
@@ -79,6 +89,51 @@ class SwWriteTest : public LgiBoardTest {
             for (auto& p : q) out.push_back(std::move(p));
         return out;
     }
+    void BindScreen(ScreenTarget* s) {
+        N_Context* ctx = ctx_;
+        SURFOBJ* psoScreen = EngLockSurface(device_->hsurf());
+        ASSERT_NE(psoScreen, nullptr);
+        const DFB* pdfb = reinterpret_cast<const DSURF*>(psoScreen->dhsurf)->pdfb;
+        s->pid = pdfb->pid & 0xFFFFu;
+        ULONG pw = 0, ph = 0, bpp = 0;
+        ASSERT_TRUE(board_->page_geometry(static_cast<std::uint16_t>(s->pid), &pw, &ph, &bpp));
+        s->keep = bpp >= 4 ? 0xFFFFFFFFu : (1u << (8 * bpp)) - 1;
+        EngUnlockSurface(psoScreen);
+        s->rec = GLDeviceRecord{};
+        s->rec.pid = s->pid;
+        const LONG* size = plGLScreenSize(Pdev());
+        s->draw = GLBuffer{};
+        s->scratch = GLBuffer{};
+        s->draw.memoryKind = s->scratch.memoryKind = GLBUFFER_MEMORY_DEVICE;
+        s->draw.kind = GLBUFFER_BACK_LEFT;
+        s->draw.bitsPerPixel = s->scratch.bitsPerPixel = 8 * bpp;
+        s->draw.bytesPerPixel = s->scratch.bytesPerPixel = bpp;
+        s->draw.pDeviceRecord = s->scratch.pDeviceRecord = &s->rec;
+        s->draw.cx = size[0];
+        s->draw.cy = size[1];
+        GLBuffer* pDraw = &s->draw;
+        N_BindBuffers(1, &pDraw);
+        N_SetStateBlockAttrWord(N_ATTR_DRAW_BUFFER, 4);
+        ctx->apScratchPixmap[0] = &s->scratch;
+        *pulAttr(ctx, N_ATTR_DITHER) = 0;
+        *pulAttr(ctx, N_ATTR_RENDER_MODE) = N_RENDER_MODE_RENDER;
+    }
+
+    // Links the software stages of triangles through the real selector with
+    // the debug switch on (building the colour write's program); the pipe.
+    N_Pipe* ForcedTrianglePipe() {
+        N_Context* ctx = ctx_;
+        constexpr ULONG code = N_PRIM_TRIANGLES;
+        N_Pipe* pipe = &ctx->blocks[code & 15].front;
+        pipe->pCommonPipeData->pDispatch = &ctx->prim[code - 61];
+        pipe->mode = ctx->enableWord;
+        gNForceSoftwarePaths = 1;
+        N_StageList l;
+        _NBuildStageList(ctx, pipe, code, N_VTX_POS3, &l);
+        gNForceSoftwarePaths = 0;
+        return pipe;
+    }
+
     N_Pipe* pipe_ = nullptr;
     N_FragSpan* sp_ = nullptr;
 };
@@ -243,43 +298,14 @@ TEST_F(SwWriteTest, ForcedSoftwarePathWritesPixelsTheBoardReads) {
         SCOPED_TRACE(m.rasterizers);
         Start(m);
         // The screen is the colour buffer.
-        SURFOBJ* psoScreen = EngLockSurface(device_->hsurf());
-        ASSERT_NE(psoScreen, nullptr);
-        const DFB* pdfb = reinterpret_cast<const DSURF*>(psoScreen->dhsurf)->pdfb;
-        const ULONG pid = pdfb->pid & 0xFFFFu;
-        ULONG pw = 0, ph = 0, bpp = 0;
-        ASSERT_TRUE(board_->page_geometry(static_cast<std::uint16_t>(pid), &pw, &ph, &bpp));
-        const ULONG keep = bpp >= 4 ? 0xFFFFFFFFu : (1u << (8 * bpp)) - 1;
-        EngUnlockSurface(psoScreen);
-        GLDeviceRecord rec{};
-        rec.pid = pid;
-        const LONG* size = plGLScreenSize(Pdev());
-        GLBuffer draw{}, scratch{};
-        draw.memoryKind = scratch.memoryKind = GLBUFFER_MEMORY_DEVICE;
-        draw.kind = GLBUFFER_BACK_LEFT;
-        draw.bitsPerPixel = scratch.bitsPerPixel = 8 * bpp;
-        draw.bytesPerPixel = scratch.bytesPerPixel = bpp;
-        draw.pDeviceRecord = scratch.pDeviceRecord = &rec;
-        draw.cx = size[0];
-        draw.cy = size[1];
-        GLBuffer* pDraw = &draw;
-        N_BindBuffers(1, &pDraw);
-        N_SetStateBlockAttrWord(N_ATTR_DRAW_BUFFER, 4);
-        ctx_->apScratchPixmap[0] = &scratch;
-        *pulAttr(ctx_, N_ATTR_DITHER) = 0;
-        *pulAttr(ctx_, N_ATTR_RENDER_MODE) = N_RENDER_MODE_RENDER;
+        ScreenTarget screen;
+        BindScreen(&screen);
+        const ULONG pid = screen.pid, keep = screen.keep;
         ctx_->enableWord = N_MODE_FRAGMENTS;
 
         // Triangles through the real selector, the switch on.
         HardwareWindow(_NValTriPipeRenderFcn);
-        constexpr ULONG code = N_PRIM_TRIANGLES;
-        N_Pipe* pipe = &ctx_->blocks[code & 15].front;
-        pipe->pCommonPipeData->pDispatch = &ctx_->prim[code - 61];
-        pipe->mode = ctx_->enableWord;
-        gNForceSoftwarePaths = 1;
-        N_StageList l;
-        _NBuildStageList(ctx_, pipe, code, N_VTX_POS3, &l);
-        gNForceSoftwarePaths = 0;
+        N_Pipe* pipe = ForcedTrianglePipe();
         EXPECT_EQ(pipe->pCommonPipeData->pDispatch->status, -7);
 
         // One span of 300 fragments across tiles, every fifth one dead.
@@ -314,6 +340,89 @@ TEST_F(SwWriteTest, ForcedSoftwarePathWritesPixelsTheBoardReads) {
                               << " want " << want[k];
             }
         ctx_->apScratchPixmap[0] = nullptr;
+    }
+}
+
+// The span stages test alpha and stencil, blend, dither and apply the logic
+// operation before the write, so the program the write carries does none of
+// it again: the board stores each fragment's packed colour as it stands (no
+// second blend against the colour just stored, no second logic operation),
+// and the program loads no alpha word the write does not send (blending
+// without an alpha buffer: the board would read a malformed stream).
+TEST_F(SwWriteTest, ForcedSoftwareProgramStoresTheSpanColourAsItStands) {
+    struct Restore {
+        ~Restore() { gNForceSoftwarePaths = 0; }
+    } restore;
+    struct State {
+        const char* what;
+        ULONG enable;
+        void (*set)(N_Context*);
+    };
+    const State states[] = {
+        {"blend", N_MODE_BLEND,
+         [](N_Context*) {
+             const ULONG f[2] = {KZ_BLEND_SRC_ALPHA, KZ_BLEND_ONE_MINUS_SRC_ALPHA};
+             N_SetStateBlockAttr(N_ATTR_BLEND_FUNC, f);
+         }},
+        {"logic op xor", N_MODE_LOGIC_OP, [](N_Context*) { N_SetStateBlockAttrWord(N_ATTR_LOGIC_OP_CODE, KZ_LOGIC_XOR); }},
+        {"alpha test", N_MODE_ALPHA_TEST,
+         [](N_Context*) {
+             const ULONG f[2] = {KZ_GREATER, std::bit_cast<ULONG>(0.9f)};
+             N_SetStateBlockAttr(N_ATTR_ALPHA_FUNC, f);
+         }},
+        {"dither", 0, [](N_Context* ctx) { *pulAttr(ctx, N_ATTR_DITHER) = 1; }},
+    };
+    for (const BoardModel& m : {kSolo, kQuad}) {
+        for (const State& st : states) {
+            SCOPED_TRACE(st.what);
+            SCOPED_TRACE(m.rasterizers);
+            Start(m);
+            ScreenTarget screen;
+            BindScreen(&screen);
+            HardwareWindow(_NValTriPipeRenderFcn);
+            constexpr LONG x0 = 40, y0 = 100, n = 300;
+            auto write = [&](N_Pipe* pipe, auto colour) {
+                N_FragSpan* sp = &pipe->pCommonPipeData->span;
+                sp->count = n;
+                sp->pX[0] = x0;
+                sp->pY[0] = y0;
+                for (LONG i = 0; i < n; ++i) {
+                    sp->pMask[i] = N_FRAG_PASSED;
+                    sp->pPacked[i] = colour(i);
+                    sp->pAlpha[i] = 0.5f;
+                }
+                _NWriteColorRunKZ(pipe, sp);
+                Drain();
+            };
+            // A ground under the span, written without any of the states.
+            ctx_->enableWord = N_MODE_FRAGMENTS;
+            write(ForcedTrianglePipe(), [](LONG i) { return i % 3 == 0 ? 0x00FF00u : 0x804020u; });
+            // The span's colours under the state.
+            ctx_->enableWord = N_MODE_FRAGMENTS | st.enable;
+            st.set(ctx_);
+            N_Pipe* pipe = ForcedTrianglePipe();
+            const kzRenderProg* prog = pkzProgOf(ctx_->pHw->programs[0]);
+            EXPECT_EQ(kzuHdrLoadKindOf(prog->header, KZU_z1), 0u);
+            EXPECT_EQ(kzuHdrLoadKindOf(prog->header, KZU_z0), 0u);
+            write(pipe, [](LONG i) { return i % 2 == 0 ? 0xFFFFFFu : 0x0000FFu; });
+            const auto errors = board_->take_errors();
+            for (const auto& e : errors)
+                ADD_FAILURE() << "board error on rasterizer " << e.rasterizer << ": " << e.message;
+            ASSERT_TRUE(errors.empty());
+            const auto after = board_->read_pixels(0, static_cast<std::uint16_t>(screen.pid), x0, y0, n, 1);
+            ASSERT_EQ(after.size(), static_cast<std::size_t>(n));
+            int bad = 0;
+            for (LONG i = 0; i < n && bad < 5; ++i) {
+                const ULONG want = (i % 2 == 0 ? 0xFFFFFFu : 0x0000FFu) & screen.keep;
+                if (after[static_cast<std::size_t>(i)] != want) {
+                    ++bad;
+                    ADD_FAILURE() << "pixel " << (x0 + i) << std::hex << " board " << after[static_cast<std::size_t>(i)]
+                                  << " want " << want;
+                }
+            }
+            *pulAttr(ctx_, N_ATTR_DITHER) = 0;
+            ctx_->apScratchPixmap[0] = nullptr;
+        }
     }
 }
 
