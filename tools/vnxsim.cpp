@@ -1,12 +1,13 @@
 // vnxsim: boots the simulated machine with a chosen board, memory and mode,
 // loads the display driver through the graphics engine, enables its surface
 // and reports what it did: the mode, where the driver placed each buffer in
-// board memory, and the packets each rasterizer consumed.
+// board memory, and the packets each rasterizer consumed. Over its desktop
+// an OpenGL program draws in a window: its scene or one of the examples.
 //
 // One function per stage, run in order by main: parse the options, build
 // the machine, boot the driver, enable the surface, report the layout, draw,
-// finish (let the board render everything queued), report the packets,
-// write the picture.
+// run the GL program, finish (let the board render everything queued),
+// report the packets, write the picture.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -15,6 +16,7 @@
 
 #include "desktop.h"
 #include "driver_record.h"
+#include "gl_scene.h"
 #include "platform/board.h"
 #include "platform/debug.h"
 #include "platform/engine.h"
@@ -29,6 +31,8 @@ struct Options {
     int memoryMB = 0;  // of one board; 0: 8 MB a rasterizer
     ULONG width = 1024, height = 768, bpp = 16;
     std::string out;  // picture file, empty for none
+    std::string gl = "scene";  // the GL program drawn over the desktop
+    bool glNamed = false;      // --gl given: the program must draw
 };
 
 void usage(FILE* out) {
@@ -46,6 +50,20 @@ void usage(FILE* out) {
                  "                           quad 8 to 512, each a power of two.\n"
                  "  --mode WIDTHxHEIGHTxBPP  display mode (default 1024x768x16): 640x480,\n"
                  "                           800x600, 1024x768 or 1280x1024 at 8, 16 or 32\n"
+                 "  --gl scene|cube|plot|text|none\n"
+                 "                           the OpenGL program drawn in a 320x240 window in\n"
+                 "                           the middle of the screen (default scene: lit,\n"
+                 "                           depth-tested objects, lines, points and a bitmap\n"
+                 "                           caption; cube, plot and text are the examples in\n"
+                 "                           examples/). It needs an RGBA pixel format with a\n"
+                 "                           depth buffer, which every mode offers at 8 MB a\n"
+                 "                           rasterizer (the default memory) up to 1024x768\n"
+                 "                           at 16 bits and 640x480 at 32; without one the\n"
+                 "                           scene is left out, and a program named is a\n"
+                 "                           failure. The scene is left out too (unless\n"
+                 "                           named) on a split board at 32 bits, and where\n"
+                 "                           the screen takes more than 1.5 MB of each 8 MB\n"
+                 "                           of a rasterizer: GL does not draw there yet\n"
                  "  --out FILE.png           write the screen as a PNG picture\n"
                  "  --debug                  print the drivers' debug output to standard error\n"
                  "  --help                   show this text\n");
@@ -112,6 +130,16 @@ int parse(int argc, char** argv, Options& o) {
                              v);
                 return 2;
             }
+        } else if (arg == "--gl") {
+            const char* v = value("--gl");
+            if (!v) return 2;
+            if (!known_gl_program(v)) {
+                std::fprintf(stderr, "vnxsim: unknown GL program '%s' (%s)\n", v,
+                             gl_program_names().c_str());
+                return 2;
+            }
+            o.gl = v;
+            o.glNamed = true;
         } else if (arg == "--out") {
             const char* v = value("--out");
             if (!v) return 2;
@@ -225,6 +253,21 @@ void draw(vnx::engine::Device& device, const Options&) {
     std::printf("desktop: %d fills\n", draw_desktop(device));
 }
 
+// Why the default scene is left out on this machine, or null. The GL
+// server's streams break on a split board at 32 bits a pixel, and its
+// window buffers do not all fit beside a screen of more than 1.5 MB a
+// rasterizer's 8 MB (the run then waits for the board for ever); README,
+// "What it does not do yet". A program named with --gl still runs there.
+const char* gl_left_out(const Options& o) {
+    if (o.boards == 2 && o.bpp == 32) return "a split board at 32 bits a pixel draws no GL yet";
+    const unsigned long long screen = 1ull * o.width * o.height * (o.bpp / 8);
+    const unsigned long long room = 1024ull * 768 * 2 * (o.memoryMB / o.rasterizers) / 8;
+    if (screen > room)
+        return "the GL buffers of its window may not fit beside this screen in board memory "
+               "(try --memory, or a smaller mode)";
+    return nullptr;
+}
+
 // What each drawing packet of the driver is, by its command word.
 struct PacketName {
     std::uint32_t command;
@@ -294,10 +337,16 @@ int main(int argc, char** argv) {
     report_layout(device);
     print_gl_formats(device);
     draw(device, o);
+    bool glDrawn = true;
+    if (const char* why = gl_left_out(o); why != nullptr && !o.glNamed) {
+        std::printf("OpenGL: scene not drawn: %s\n", why);
+    } else {
+        glDrawn = run_gl_program(device, o.gl, o.glNamed);
+    }
     drain_queues(device);
     report_packets(device);
     const bool written = write_picture(device, o);
-    const bool clean = device.machine().board().errors().empty() && written;
+    const bool clean = device.machine().board().errors().empty() && written && glDrawn;
     device.unload_driver();
     std::printf("driver unloaded\n");
     return clean ? 0 : 1;

@@ -2,6 +2,7 @@
 // pixel formats and buffer swaps. Each runs in the driver on behalf of the calling process,
 // with copies of the caller's buffers.
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <vector>
 
@@ -11,6 +12,8 @@
 #include "platform/process.h"
 
 namespace {
+
+std::atomic<vnx::gdi::SwapHook> gSwapHook{nullptr};
 
 // The OpenGL command escape and the words of its header the engine fills.
 constexpr INT kOpenGLCmd = 4352;
@@ -127,6 +130,9 @@ extern "C" BOOL SetPixelFormat(HDC hdc, INT iPixelFormat, const PIXELFORMATDESCR
 extern "C" BOOL SwapBuffers(HDC hdc) {
     Call c;
     if (!bTarget(hdc, INDEX_DrvSwapBuffers, &c)) return FALSE;
+    // The thread's pending OpenGL commands go first (the flush reaches the
+    // driver through escapes of its own, so no window change is held yet).
+    if (const vnx::gdi::SwapHook hook = gSwapHook.load()) hook(hdc);
     // The window object the driver made for the window when its pixel
     // format was set, held while the driver uses it, with no window change
     // from its look-up on.
@@ -139,3 +145,9 @@ extern "C" BOOL SwapBuffers(HDC hdc) {
     vnx::engine::ClientCall call(vnx::process::current());
     return reinterpret_cast<PFN_DrvSwapBuffers>(c.pfn)(c.pso, vnx::engine::wndobj_of(window));
 }
+
+namespace vnx::gdi {
+
+void set_swap_hook(SwapHook hook) { gSwapHook.store(hook); }
+
+}  // namespace vnx::gdi

@@ -1,10 +1,13 @@
 // Rendering contexts of the system OpenGL library: each is the client
 // driver's context (its DHGLRC) behind a handle of this library, owned by
 // the logical process that made it and current on at most one thread.
+#include <GL/gl.h>
+
 #include <map>
 #include <mutex>
 
 #include "icd.h"
+#include "platform/gdi.h"
 #include "platform/process.h"
 
 namespace vnx::opengl32 {
@@ -21,6 +24,15 @@ struct Contexts {
     std::map<std::uintptr_t, Context> byHandle;
     std::uintptr_t next = 1;  // handles are never 0 and never reused
 };
+
+// A swap presents what the commands before it drew: SwapBuffers flushes
+// the calling thread's current context first (nothing without one), for as
+// long as this library is loaded.
+void vFlushBeforeSwap(HDC) { glFlush(); }
+struct SwapFlush {
+    SwapFlush() { vnx::gdi::set_swap_hook(vFlushBeforeSwap); }
+    ~SwapFlush() { vnx::gdi::set_swap_hook(nullptr); }
+} gSwapFlush;
 
 Contexts& contexts() {
     static Contexts* c = new Contexts;

@@ -84,4 +84,11 @@ namespace vnx::gdi {
 // Device contexts not yet deleted, of every process.
 VNX_PLATFORM_API size_t live_dcs();
 
+// What SwapBuffers runs, on the calling thread, before the swap reaches the
+// driver (null: nothing). The system OpenGL library sets it while loaded to
+// flush the thread's current context, so the commands of the frame the swap
+// presents are carried out before it.
+using SwapHook = void (*)(HDC hdc);
+VNX_PLATFORM_API void set_swap_hook(SwapHook hook);
+
 }  // namespace vnx::gdi
