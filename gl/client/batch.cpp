@@ -302,7 +302,7 @@ void CltBegin(GLenum mode) {
         // No primitive has this mode: the call is refused and none opens
         // (inside one it is a call between glBegin and glEnd).
         if (ps->endPending != 0) EndPendingPrimitive(ptb);
-        vRecordError(ptb->context, ptb->context->batching != 0 ? GL_INVALID_OPERATION : GL_INVALID_ENUM);
+        vSetClientError(ptb->context, ptb->context->batching != 0 ? GL_INVALID_OPERATION : GL_INVALID_ENUM);
         return;
     }
     ps->firstVertexPending = 2;
