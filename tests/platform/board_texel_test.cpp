@@ -141,12 +141,14 @@ TEST_F(BoardTexelTest, TransfersIntoATileReachEveryRasterizer) {
     std::memcpy(board->bus_to_cpu(bus, sizeof texels), texels, sizeof texels);
     const std::uint32_t descriptor = 31u << 7 | 7u << 17 | 1u << 23;  // 8 pixels of format 5, to the board
     for (std::uint16_t pid : {kTilePid, kTexturePid}) {
+        // The same space: the plain pid's row one below the tile's.
+        const std::uint32_t y = pid == kTilePid ? 64 : 65;
         for (int r = 0; r < 2; ++r) {
-            writers[size_t(r)].put({kWordTransfer, 1, 64u << 16 | 64u, pid, bus, descriptor});
+            writers[size_t(r)].put({kWordTransfer, 1, y << 16 | 64u, pid, bus, descriptor});
             expose(r, writers[size_t(r)].hand_over());
         }
         for (int r = 0; r < 2; ++r) {
-            const std::uint8_t* p = board->pixel(r, pid, 64 + 7, 64);
+            const std::uint8_t* p = board->pixel(r, pid, 64 + 7, static_cast<LONG>(y));
             ASSERT_NE(p, nullptr);
             std::uint32_t v = 0;
             std::memcpy(&v, p, 4);
