@@ -59,6 +59,10 @@ struct Rasterizer {
     // The copy-address table of block copies (register 8's load), 4 x 4
     // words; all 0 until loaded.
     std::array<std::uint32_t, 16> copyTable{};
+    // The tile origins this rasterizer latched (memory.cpp, tile_texel):
+    // by space and tile fields ((pid & 31) << 6 | pid bits 7-12), the
+    // origin's (y << 16) | x, plus 1; 0 until a packet reached the tile.
+    std::array<std::uint32_t, 32 * 64> tileOrigin{};
 
     // The first slot whose register holds `key`, or -1 (memory.cpp).
     int slot_of(std::uint32_t key);
@@ -128,6 +132,13 @@ struct Board::Impl {
     // outside the pixmap or without a format).
     std::uint8_t* page_pixel(int r, std::uint16_t pid, std::int64_t x, std::int64_t y,
                              std::uint32_t* bytesPerPixel, std::int64_t* run = nullptr);
+    // Texel (tx, ty) of the tile a tile pid (bit 6) names, in rasterizer
+    // r's pages: the tile's pixel (tx mod size, ty mod size) from the
+    // origin the rasterizer latched for it (render3d.h, "Tiles"); null
+    // before any packet reached the tile. A pid without the tile bit is
+    // page_pixel's.
+    std::uint8_t* tile_texel(int r, std::uint16_t pid, std::int64_t tx, std::int64_t ty,
+                             std::uint32_t* bytesPerPixel);
     // The format bits (pid bits 13-15) each space was last reached with by
     // a pid that names its format (bit 0 set once known): a bare pid (the
     // 3D programs' depth pixmap) reads the space in that format.

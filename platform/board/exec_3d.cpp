@@ -194,6 +194,7 @@ namespace {
 struct Fragment3 {
     std::uint32_t reg[kRegisters3];
     std::uint64_t alpha = 0;     // registers holding an alpha (bit per register)
+    std::uint64_t byteAlpha = 0; // registers holding an alpha as a byte of an 8-bit pixmap
     std::uint32_t cc[3];         // lanes of each code
     std::uint16_t loadedPix = 0; // pixmaps read or written this fragment
     std::uint16_t writtenPix = 0;
@@ -227,6 +228,9 @@ void FragmentRunner::fragment(std::int64_t x, std::int64_t y, const std::uint32_
                 std::uint32_t bpp = 0;
                 const std::uint8_t* p = b_.page_pixel(r_, pid_[n], xm, y, &bpp);
                 f.reg[reg] = p != nullptr ? pixel_format_of_pid(pid_[n]).to_register(load_pixel(p, bpp)) : 0;
+                // An 8-bit pixel is an alpha byte wherever it is multiplied or
+                // subtracted as one (the stencil is only compared and counted).
+                if (bpp == 1) f.byteAlpha |= std::uint64_t{1} << reg;
             }
         }
         return f.reg[reg];
@@ -235,13 +239,21 @@ void FragmentRunner::fragment(std::int64_t x, std::int64_t y, const std::uint32_
     // and the coverage of antialiased lines; depth and texture coordinates
     // are never multiplied) and the alpha results below.
     auto is_alpha = [&](std::uint32_t reg) {
-        return (reg >= KZU_z0 && reg <= KZU_z2) || (f.alpha >> reg & 1u) != 0;
+        return (reg >= KZU_z0 && reg <= KZU_z2) || ((f.alpha | f.byteAlpha) >> reg & 1u) != 0;
+    };
+    // The 9-bit alpha of an alpha register whose word `read` returned: an
+    // alpha byte b widens to b + (b >> 7) (255 is 256, 1.0).
+    auto alpha_of = [&](std::uint32_t reg, std::uint32_t v) {
+        if ((f.byteAlpha >> reg & 1u) == 0) return v;
+        v &= 0xFFu;
+        return v + (v >> 7);
     };
     // The board's one: the word 0x07000000 in a constant register.
     auto is_one = [&](std::uint32_t reg) {
         return reg >= KZU_constant_0 && reg < KZU_constant_0 + KZU_CONSTANTS && f.reg[reg] == kOne;
     };
-    auto write = [&](std::uint32_t reg, std::uint32_t value, std::uint32_t lanes, bool alpha = false) {
+    auto write = [&](std::uint32_t reg, std::uint32_t value, std::uint32_t lanes, bool alpha = false,
+                     bool byteAlpha = false) {
         if (reg == kRegZero) return;
         f.alpha = alpha ? f.alpha | std::uint64_t{1} << reg : f.alpha & ~(std::uint64_t{1} << reg);
         f.wrotePattern |= reg == kRegPattern;
@@ -258,13 +270,14 @@ void FragmentRunner::fragment(std::int64_t x, std::int64_t y, const std::uint32_
             return;
         }
         f.reg[reg] = (f.reg[reg] & ~m) | (value & m);
+        f.byteAlpha = byteAlpha ? f.byteAlpha | std::uint64_t{1} << reg : f.byteAlpha & ~(std::uint64_t{1} << reg);
     };
     // Texel (tx, ty) of the pixmap register `reg` names, in register form:
     // the rasterizer's own copy of the texture.
     auto texel = [&](std::uint32_t reg, std::int64_t tx, std::int64_t ty) -> std::uint32_t {
         const std::uint32_t n = reg - KZU_pixmap0;
         std::uint32_t bpp = 0;
-        const std::uint8_t* p = b_.page_pixel(r_, pid_[n], tx, ty, &bpp);
+        const std::uint8_t* p = b_.tile_texel(r_, pid_[n], tx, ty, &bpp);
         return p != nullptr ? pixel_format_of_pid(pid_[n]).to_register(load_pixel(p, bpp)) : 0;
     };
     auto coordinate = [&](int k) { return static_cast<std::int64_t>(static_cast<std::int32_t>(address[k])); };
@@ -275,33 +288,41 @@ void FragmentRunner::fragment(std::int64_t x, std::int64_t y, const std::uint32_
         std::uint32_t pred = kAllLanes;
         for (int c = 0; c < 3; ++c)
             if (op.predicate >> c & 1u) pred &= f.cc[c];
-        const std::uint32_t a = read(op.a), b = read(op.b);
+        // A texel fetch names its pixmap in A without reading the pixel at
+        // the fragment's position.
+        const bool fetch = op.kind == Kind3::Texel || op.kind == Kind3::TexelFiltered;
+        const std::uint32_t a = fetch ? 0u : read(op.a), b = read(op.b);
         auto set_code = [&](std::uint32_t lanes) {
             const std::uint32_t v = lanes & pred;
             f.cc[op.cc] = op.join ? (f.cc[op.cc] & v) : v;
         };
         switch (op.kind) {
         case Kind3::Bitwise: if (pred) write(op.r, alu(op.bitOp, a, b), pred); break;
-        case Kind3::Copy: if (pred) write(op.r, a, pred, is_alpha(op.a)); break;
+        case Kind3::Copy:
+            if (pred) write(op.r, a, pred, (f.alpha >> op.a & 1u) != 0 || (op.a >= KZU_z0 && op.a <= KZU_z2),
+                            (f.byteAlpha >> op.a & 1u) != 0);
+            break;
         case Kind3::Add:
             if (pred) write(op.r, per_lane(a, b, [](std::uint32_t p, std::uint32_t q) { return std::min(p + q, 0xFFu); }), pred);
             break;
         case Kind3::Sub: {
             if (!pred) break;
             const auto sub = [](std::uint32_t p, std::uint32_t q) { return p > q ? p - q : 0u; };
-            if (is_one(op.a) && is_alpha(op.b)) write(op.r, kAlphaOne - std::min(b, kAlphaOne), pred, true);
+            const std::uint32_t aa = alpha_of(op.a, a), ab = alpha_of(op.b, b);
+            if (is_one(op.a) && is_alpha(op.b)) write(op.r, kAlphaOne - std::min(ab, kAlphaOne), pred, true);
             else if (is_one(op.a)) write(op.r, per_lane(kColourOne, b, sub), pred);
-            else if (is_alpha(op.a) && is_alpha(op.b)) write(op.r, a > b ? a - b : 0u, pred, true);
+            else if (is_alpha(op.a) && is_alpha(op.b)) write(op.r, aa > ab ? aa - ab : 0u, pred, true);
             else write(op.r, per_lane(a, b, sub), pred);
             break;
         }
         case Kind3::Mul: {
             if (!pred) break;
             const bool alphaA = is_alpha(op.a), alphaB = is_alpha(op.b);
+            const std::uint32_t aa = alpha_of(op.a, a), ab = alpha_of(op.b, b);
             if (alphaA && alphaB) {
-                write(op.r, (std::min(a, kAlphaOne) * std::min(b, kAlphaOne) + 128) >> 8, pred, true);
+                write(op.r, (std::min(aa, kAlphaOne) * std::min(ab, kAlphaOne) + 128) >> 8, pred, true);
             } else if (alphaA || alphaB) {
-                const std::uint32_t alpha = std::min(alphaA ? a : b, kAlphaOne);
+                const std::uint32_t alpha = std::min(alphaA ? aa : ab, kAlphaOne);
                 write(op.r, per_lane(alphaA ? b : a, 0, [alpha](std::uint32_t p, std::uint32_t) { return (p * alpha + 128) >> 8; }),
                       pred);
             } else {
@@ -311,6 +332,14 @@ void FragmentRunner::fragment(std::int64_t x, std::int64_t y, const std::uint32_
         }
         case Kind3::AddWord: if (pred) write(op.r, a + b, pred); break;
         case Kind3::CcMin: {
+            if (is_alpha(op.a) && is_alpha(op.b)) {
+                // The minimum of two alphas: the smaller alpha, the code set
+                // in every lane where A is the smaller.
+                const std::uint32_t aa = alpha_of(op.a, a), ab = alpha_of(op.b, b);
+                if (pred) write(op.r, std::min(aa, ab), pred, true);
+                set_code(aa < ab ? kAllLanes : 0u);
+                break;
+            }
             const std::uint32_t lt = lanes_where(a, b, [](std::uint32_t p, std::uint32_t q) { return p < q; });
             if (pred) write(op.r, per_lane(a, b, [](std::uint32_t p, std::uint32_t q) { return std::min(p, q); }), pred);
             set_code(lt);
@@ -323,6 +352,14 @@ void FragmentRunner::fragment(std::int64_t x, std::int64_t y, const std::uint32_
             break;
         }
         case Kind3::CcAddCarry: {
+            if (is_alpha(op.a) && is_alpha(op.b)) {
+                // The sum of two alphas, the code set in every lane where it
+                // passes 1.0 (the saturating add then writes all ones).
+                const std::uint32_t sum = alpha_of(op.a, a) + alpha_of(op.b, b);
+                if (pred) write(op.r, sum, pred, true);
+                set_code(sum > kAlphaOne ? kAllLanes : 0u);
+                break;
+            }
             const std::uint32_t carry = lanes_where(a, b, [](std::uint32_t p, std::uint32_t q) { return p + q > 0xFFu; });
             if (pred) write(op.r, per_lane(a, b, [](std::uint32_t p, std::uint32_t q) { return p + q; }), pred);
             set_code(carry);
@@ -368,7 +405,9 @@ void FragmentRunner::fragment(std::int64_t x, std::int64_t y, const std::uint32_
         std::uint32_t bpp = 0;
         std::uint8_t* p = b_.page_pixel(r_, pid_[n], xm, y, &bpp);
         if (p == nullptr) continue;
-        const std::uint32_t v = f.reg[KZU_pixmap0 + n];
+        std::uint32_t v = f.reg[KZU_pixmap0 + n];
+        // An alpha stored into an 8-bit pixmap: the byte round(a x 255 / 256).
+        if (bpp == 1 && (f.alpha >> (KZU_pixmap0 + n) & 1u) != 0) v = (std::min(v, kAlphaOne) * 255 + 128) >> 8;
         const PixelFormat& pf = pixel_format_of_pid(pid_[n]);
         pf.store(p, 1, &v, nullptr);
     }

@@ -78,10 +78,12 @@ bool transfer_row(Impl& board, int r, std::uint32_t bus, const TransferRecord& t
         return false;
     }
 
-    // The row lies in one tile: the rasterizer that owns it moves it.
+    // The row lies in one tile: the rasterizer that owns it moves it. A
+    // row written into a tile pid (bit 6: the texture tiles every
+    // rasterizer fetches texels from) is stored by every rasterizer.
     const std::int64_t x = (t.position & 0xFFFFu) + first / bytesPerPixel;
     const std::int64_t y = t.position >> 16;
-    if (!owns(board.rasterizers[r], x, y)) return true;
+    if (!owns(board.rasterizers[r], x, y) && !(upload && (pid & 0x40u) != 0)) return true;
     std::uint8_t* host = board.dma + (t.bus + first - kDmaBusBase);
     const std::int64_t pixels = bytes / bytesPerPixel;
     // A page at a time: the row may run on into the next page.

@@ -21,6 +21,12 @@ constexpr PageShape kPageShapes[3][3] = {
     {{512, 512}, {256, 512}, {256, 256}},  // class 2: 256 KB pages
 };
 
+// Tile pids (bit 6): the size code in bits 7-8 (32 << code pixels), the
+// tile's column and row (its origin / size, & 3) in bits 9-10 and 11-12.
+constexpr std::uint16_t kPidTile = 0x40;
+std::int64_t tile_size(std::uint16_t pid) { return std::int64_t{32} << ((pid >> 7) & 3u); }
+std::size_t tile_key(std::uint16_t pid) { return (pid & 0x1Fu) << 6 | ((pid >> 7) & 0x3Fu); }
+
 int multiplier(int code) { return code == 0 ? 1 : code == 1 ? 2 : 4; }
 
 std::size_t page_bytes(const vnx::miniport::MachineConfig& cfg) {
@@ -122,11 +128,31 @@ std::uint8_t* Board::Impl::page_pixel(int r, std::uint16_t pid, std::int64_t x, 
     if (run != nullptr) *run = x0 + w - x;
     const std::uint32_t key = ((y0 >> 7) & 0x3Fu) << 11 | ((x0 >> 7) & 0x3Fu) << 5 | space;
     Rasterizer& ras = rasterizers[r];
+    if ((pid & kPidTile) != 0) {
+        // A packet that reaches a tile through its pid, at a position
+        // inside the square its fields name, latches the tile's origin.
+        const std::int64_t size = tile_size(pid);
+        if (((x / size) & 3) == ((pid >> 9) & 3u) && ((y / size) & 3) == ((pid >> 11) & 3u))
+            ras.tileOrigin[tile_key(pid)] =
+                (static_cast<std::uint32_t>(y - y % size) << 16 | static_cast<std::uint32_t>(x - x % size)) + 1;
+    }
     const int s = ras.slot_of(key);
     if (s < 0) return nullptr;
     if (!ras.pages[s]) ras.pages[s] = std::make_unique<std::uint8_t[]>(pageBytes);  // zeroed
     const std::size_t offset = ((y - y0) * std::size_t{w} + (x - x0)) * bpp;
     return ras.pages[s].get() + offset;
+}
+
+std::uint8_t* Board::Impl::tile_texel(int r, std::uint16_t pid, std::int64_t tx, std::int64_t ty,
+                                     std::uint32_t* bytesPerPixel) {
+    if ((pid & kPidTile) == 0) return page_pixel(r, pid, tx, ty, bytesPerPixel);
+    *bytesPerPixel = pixel_format_of_pid(pid).bytesPerPixel;
+    if (r < 0 || r >= static_cast<int>(rasterizers.size())) return nullptr;
+    const std::uint32_t origin = rasterizers[r].tileOrigin[tile_key(pid)];
+    if (origin == 0) return nullptr;
+    const std::int64_t size = tile_size(pid);
+    const std::int64_t x0 = (origin - 1) & 0xFFFFu, y0 = (origin - 1) >> 16;
+    return page_pixel(r, pid, x0 + (tx & (size - 1)), y0 + (ty & (size - 1)), bytesPerPixel);
 }
 
 std::uint8_t* Board::pixel(int rasterizer, std::uint16_t pid, LONG x, LONG y) {

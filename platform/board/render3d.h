@@ -51,8 +51,13 @@
 //   (the depth clear's: 16-bit words for a 16-bit depth buffer), and
 //   before any as the 8-bit pixels format 0 names (the pid as written:
 //   the server names its 8-bit stencil and alpha buffers so, and only such
-//   pids reach them). Registers hold format 0 pixels as stored, so stencil
-//   and alpha values are plain numbers. A write is seen by every later
+//   pids reach them). Registers hold 8-bit pixels as stored (a byte b),
+//   so stencil values compare and count as plain numbers; where a multiply,
+//   a subtract, a minimum or an add with carry takes such a register (or a
+//   copy of one) as an alpha, the byte is the alpha b + (b >> 7) (255 is
+//   256, 1.0), and an alpha result stored into an 8-bit pixel is the byte
+//   (a x 255 + 128) >> 8 (GL's alpha buffer of 8 bits; any other word
+//   stores its low byte). A write is seen by every later
 //   read of the same fragment and stored when the fragment's program ends,
 //   in the pid's format. A pixel no page slot maps reads 0 and keeps no
 //   write.
@@ -97,9 +102,11 @@
 //   at the start of a fragment u and v hold data registers 27 and 28.
 //   Each is a signed 32-bit coordinate in 1/16 texel (the generator's
 //   28.4 texel coordinates). Fetch: R = texel (u >> 4, v >> 4) of the
-//   pixmap of A (A must be a pixmap register, 13-26), read from the
+//   pixmap of A (A must be a pixmap register, 13-26; the fetch does not
+//   read A's pixel at the fragment's position), read from the
 //   rasterizer's own copy of that pixmap (any position, owned tile or
-//   not) in its register form; a texel no page slot maps reads 0.
+//   not) in its register form; a texel no page slot maps reads 0. The
+//   texel of a tile pid is the tile's (Tiles, below).
 //   Filtered fetch: the four texels around (u - 8, v - 8), i.e. at
 //   (x0, y0) = ((u - 8) >> 4, (v - 8) >> 4) and its right, lower and
 //   lower-right neighbours, weighed per lane by (16 - fx)(16 - fy),
@@ -107,6 +114,29 @@
 //   fy = (v - 8) & 15, summed, + 128, >> 8 (GL's linear filter at the
 //   texel centres). Fraction: R = (A & 15) x 17 in each lane, the
 //   sixteenths of a coordinate as a per-lane weight for multiply.
+//
+// - Alphas in the condition-code operations: a minimum of two alphas is
+//   the smaller alpha (an alpha), the code set in every lane where A is
+//   the smaller; an add with carry of two alphas is their sum (an alpha),
+//   the code set in every lane where it passes 256 (the saturating add's
+//   all-ones then stores 1.0 into an 8-bit alpha pixel).
+//
+// Tiles (the display driver's texture and scratch squares)
+// - A pid with bit 6 names a tile: a square of 32 << (bits 7-8) pixels of
+//   its space whose column and row, (origin / size) & 3, are bits 9-10 and
+//   11-12. Packets reach a tile through its pid at the space's own
+//   positions (the texture loads, the dither load), like any pid; such an
+//   access at a position inside a square whose column and row are the
+//   pid's latches that square's origin in the rasterizer, per space and
+//   tile fields (bits 7-12), until another access moves it.
+// - A texel fetch from a tile pid reads texel (u >> 4, v >> 4) at the
+//   tile's pixel ((u >> 4) mod size, (v >> 4) mod size) from the latched
+//   origin: the tile repeats across the coordinates, as the texture loads
+//   repeat a smaller level over its tile, so a repeating texture needs no
+//   wrap masks (the generator places them only above 256 texels). A tile
+//   no packet has reached reads 0.
+// - Two tiles of one space and size whose origins differ by a multiple of
+//   four sizes share their fields: the one reached last is fetched.
 //
 // Condition codes, predication, the join bit and the clip
 // - Three codes, each four lanes of one bit (one per 8-bit lane). At the
@@ -260,11 +290,10 @@
 //   the two-level mixes) do not compute GL's filter here: the fraction's
 //   sixteenths x 17 are no complementary weights against the one. A single
 //   fetch and the filtered fetch do.
-// - The alpha-buffer blends (destination alpha, the saturate factor with
-//   an alpha buffer, the alpha buffer's own update) read the alpha buffer
-//   as a format 0 pixel, a plain number 0..255 that the multiply does not
-//   take as an alpha: they do not compute GL's results. The blends without
-//   source alpha and those of the source-alpha table do (at 32 bits).
+// - The alpha-buffer blends compute GL's results at 32 bits a pixel. At 16
+//   bits the add steps of the alpha buffer's update clamp per lane against
+//   the maximum colour after the add with carry, which does not keep an
+//   alpha sum above 1.0 at 1.0.
 // - At 16 bits a pixel the multiply scales by 255, not by the 7-bit maximum,
 //   and sums above 0x7F wrap into the dropped bit 7 where the generator's
 //   add steps rely on the 8-bit carry.

@@ -44,10 +44,10 @@ protected:
     // One triangle over the picture's top-left, coordinates u = x and v =
     // y in 1/16 texel plus `offset`, through the program given (z0 and z1
     // carry u and v, a word a vertex).
-    void draw(const std::vector<std::uint32_t>& program, int offset) {
+    void draw(const std::vector<std::uint32_t>& program, int offset, std::uint16_t texturePid = kTexturePid) {
         const std::uint32_t cmd = 5u | kzuHdrLoadKind(KZU_z0, KZU_LOAD_VERTEX) | kzuHdrLoadKind(KZU_z1, KZU_LOAD_VERTEX) |
                                   std::uint32_t(program.size()) << KZU_HDR_INSTR_SHIFT | 1u << KZU_HDR_PIDW_SHIFT;
-        std::vector<std::uint32_t> w = {cmd, 1, std::uint32_t(kTexturePid) << 16 | kColourPid};
+        std::vector<std::uint32_t> w = {cmd, 1, std::uint32_t(texturePid) << 16 | kColourPid};
         w.insert(w.end(), program.begin(), program.end());
         // Vertices at pixel positions 1 and 2 x kSide + 1, their coordinates
         // one texel further per pixel, texel 0 at the position 0.
@@ -95,6 +95,67 @@ TEST_F(BoardTexelTest, FilteredFetchWeighsTheFourTexelsAroundTheCoordinate) {
             // texel's.
             EXPECT_EQ(at(x, y), texture_at(x, y) + 0x040400u) << x << "," << y;
         }
+}
+
+// A tile pid (bit 6) names a square of its size whose column and row (its
+// origin / size, & 3) the pid carries; the writes that reach the tile
+// through its pid (the texture loads) place it, and a fetch reads the
+// tile's texel (u mod size, v mod size) from there, so a texture repeated
+// over its tile repeats across the coordinates.
+TEST_F(BoardTexelTest, TilePidsFetchFromTheirTileAndRepeatIt) {
+    // A 64-pixel tile (size code 1) at (64, 64) of space 2: column 1, row 1.
+    constexpr int kTile = 64, kX = 64, kY = 64;
+    constexpr std::uint16_t kTilePid = 0xA000 | 0x60 | ((1 * 4 + 1) * 4 + 1) << 7 | 2;
+    constexpr std::uint16_t kOtherTile = 0xA000 | 0x60 | ((1 * 4 + 2) * 4 + 1) << 7 | 2;
+    auto tile_at = [](int i, int j) { return std::uint32_t(i * 4) << 16 | std::uint32_t(j * 4) << 8 | 0x80; };
+    for (int r : {1, 2}) {
+        boot(r);
+        for (int k = 0; k < r; ++k)
+            for (int j = 0; j < kTile; ++j)
+                for (int i = 0; i < kTile; ++i) {
+                    std::uint8_t* p = board->pixel(k, kTilePid, kX + i, kY + j);
+                    ASSERT_NE(p, nullptr);
+                    const std::uint32_t v = tile_at(i, j);
+                    std::memcpy(p, &v, 4);
+                }
+        // Coordinates 60 texels on: from pixel 4 the fetch wraps to the
+        // tile's first texels.
+        draw({kToU, kToV, kzuInstr(KZU_OP_TEXEL, KZU_pixmap0, KZU_pixmap0 + 1, 0)}, 60 * 16, kTilePid);
+        for (int y = 1; y < kSide; y += 5)
+            for (int x = 1; x < kSide; x += 3)
+                EXPECT_EQ(at(x, y) & 0xFFFFFFu, tile_at((x + 60) % kTile, (y + 60) % kTile)) << x << "," << y << " on " << r;
+        // A tile no packet reached has no texels yet.
+        draw({kToU, kToV, kzuInstr(KZU_OP_TEXEL, KZU_pixmap0, KZU_pixmap0 + 1, 0)}, 0, kOtherTile);
+        EXPECT_EQ(at(5, 5), 0u);
+    }
+}
+
+// The texture loads' rows into a tile pid are stored by every rasterizer
+// (each fetches texels wherever its fragments lie); a row of any other pid
+// only by the rasterizer that owns its screen tile.
+TEST_F(BoardTexelTest, TransfersIntoATileReachEveryRasterizer) {
+    constexpr std::uint16_t kTilePid = 0xA000 | 0x60 | ((1 * 4 + 1) * 4 + 1) << 7 | 2;
+    boot(2);
+    const std::uint32_t bus = board->dma_bus() + 0x100;
+    const std::uint32_t texels[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+    std::memcpy(board->bus_to_cpu(bus, sizeof texels), texels, sizeof texels);
+    const std::uint32_t descriptor = 31u << 7 | 7u << 17 | 1u << 23;  // 8 pixels of format 5, to the board
+    for (std::uint16_t pid : {kTilePid, kTexturePid}) {
+        // The same space: the plain pid's row one below the tile's.
+        const std::uint32_t y = pid == kTilePid ? 64 : 65;
+        for (int r = 0; r < 2; ++r) {
+            writers[size_t(r)].put({kWordTransfer, 1, y << 16 | 64u, pid, bus, descriptor});
+            expose(r, writers[size_t(r)].hand_over());
+        }
+        for (int r = 0; r < 2; ++r) {
+            const std::uint8_t* p = board->pixel(r, pid, 64 + 7, static_cast<LONG>(y));
+            ASSERT_NE(p, nullptr);
+            std::uint32_t v = 0;
+            std::memcpy(&v, p, 4);
+            const bool owner = board->tile_owner(0, 64, 64) == r;
+            EXPECT_EQ(v, pid == kTilePid || owner ? 8u : 0u) << "pid " << pid << " on " << r;
+        }
+    }
 }
 
 TEST_F(BoardTexelTest, FractionGivesSixteenthsAsALaneWeight) {

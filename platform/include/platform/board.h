@@ -123,6 +123,13 @@
 // byte a pixel, 3 and 4 two, 5 and 6 four (6, the overlay plane of a 32-bit
 // surface, names the same pixel word as 5). A rasterizer keeps only the
 // pixels of the tiles it owns; tile_owner() says which one that is.
+// Tile pids (bit 6, the display driver's squares of 32 << (bits 7-8)
+// pixels, bits 9-10 and 11-12 their column and row: origin / size, & 3)
+// address their space like any pid, at the space's own positions; a
+// rasterizer that reaches a tile through its pid at a position inside the
+// square the fields name latches that square's origin for the pid's space
+// and tile fields, and its texel fetches from the tile read from there
+// (platform/board/render3d.h, "Tiles").
 //
 // Execution (platform/board/executor.cpp: one table says which function
 // carries out which packet). Every decoded drawing packet is carried out at
@@ -195,7 +202,10 @@
 //   pixel) of row y. Kind 15 moves 1- and 2-byte pixels, 7 the 4-byte pixels
 //   of format 5, 8 those of format 6 (written: only the word's top byte).
 //   Pixels are moved as stored, without conversion. The rasterizer that
-//   owns the row's tile moves it; a pixel no page slot maps reads 0 and
+//   owns the row's tile moves it, except that a row written into a tile pid
+//   (bit 6) is stored by every rasterizer that executes the record: the
+//   texture tiles are fetched by any rasterizer, whichever screen tiles it
+//   owns. A pixel no page slot maps reads 0 and
 //   takes no writes. A record of another kind, with a descriptor that does
 //   not fit its pid's pixels, or with bytes outside DMA memory is a board
 //   error and moves nothing. (Kind 0 is the queue close record's: above.)

@@ -521,13 +521,22 @@ const Scene kStageScenes32[] = {
 // as a disabled suite (--gtest_also_run_disabled_tests) to turn on with
 // the fix named:
 // - the alpha-buffer blends (destination alpha, the saturate factor with
-//   an alpha buffer): the tables multiply colours by the alpha buffer's
-//   byte, which the model reads as a plain number, not as an alpha
-//   (render3d.h, "Limits");
-// - textures: a level lives in a texture tile, and the pid its packets
-//   name is the tile's (bit 6 and the tile's size and place in bits 7-12);
-//   the board model addresses no tile pids yet, so the texel fetches read
-//   texels the load never wrote (0).
+//   an alpha buffer): the generator now writes the alpha buffer without
+//   blending and the model takes its bytes as alphas, yet these scenes
+//   draw as the blends without an alpha buffer do (DST_ALPHA as one: the
+//   overlay opaque over the black; the saturate factor and
+//   ONE_MINUS_DST_ALPHA as zero: nothing drawn): the programs the scenes
+//   run carry no alpha pixmap, so the alpha buffer the window has is not
+//   the board alpha buffer the generator's draw list looks for (its slot
+//   or its memory kind); to be found;
+// - textures: the texel fetches now reach the level's tile (render3d.h,
+//   "Tiles") on every rasterizer, and nearest decal draws OSMesa's picture
+//   but for one column or row at each texel edge (about 8000 pixels: the
+//   texel coordinate lies a fraction of a pixel from OSMesa's) and the
+//   minified quads; modulate and blend do not weigh the texel by the
+//   fragment colour (the board draws the texel itself, c028cf for
+//   6014cf); the clamp rows have no clamp (nothing clamps the
+//   coordinates); at 16 bits a pixel nothing is drawn (000000).
 const Scene kNotYetDrawn[] = {
     {"blend_dst_alpha_one_minus_dst_alpha", Blend<kDstAlpha, kOneMinusDstAlpha>, 3, 48, "the backdrop's alpha",
      kAlphaBuffer},

@@ -113,6 +113,7 @@ struct Build {
     // Stage flags.
     bool hasColour, ci, pixelRect, logicOp, depthTest, blend, aaLine, alphaInColour, alphaTest, stencil;
     bool failUpdate, zfailUpdate, zpassUpdate, countingOne, alphaBuffer, alphaUpdate, masked, dither, texture;
+    bool alphaWrite;  // the alpha buffer written without blending
     bool windowClip;
     ULONG sf, df;
 
@@ -283,6 +284,15 @@ bool bBlend(Build& b, ULONG P) {
         _kzuBlend(b.hw, prog, b.bpp, b.sf, b.df, b.S, b.Dpx, T1, T2, bits, b.Z, U, O, b.M);
     }
     return true;
+}
+
+// The alpha buffer's write without blending: the fragment's alpha (the
+// alpha register, or the current alpha when the layout carries none) into
+// the alpha pixmap where the tests passed.
+void vWriteAlpha(Build& b, ULONG P) {
+    const ULONG Ad = b.Pixmap(ulPidOf(b.draw.alpha[0]));
+    const ULONG A = b.alphaReg != 0 ? b.alphaReg : b.Const(ulAlpha9(fAttr(b.ctx, A_CURRENT_COLOUR, 3)), KZ_RGBA_UPDATE);
+    b.Emit(kzuInstr(KZU_OP_COPY, Ad, A, 0) | b.X | P | KZU_CLIP);
 }
 
 // The colour write without blending.
@@ -521,6 +531,10 @@ ULONG kz2_ConstructKzUcode(N_HwRecord* hwRecord, kzRenderProg* program, ULONG fl
     }
     b.alphaBuffer = b.blend && (en & E_ALPHA_BUFFER) && bBoard(b.draw.alpha[0]) && !b.ci && !b.pixelRect;
     b.alphaUpdate = b.alphaBuffer && !(en & E_NO_ALPHA_WRITES);
+    // An alpha buffer takes the fragment's alpha wherever the colour is
+    // written, blending or not; the blends above update it themselves.
+    b.alphaWrite = !b.blend && b.hasColour && (en & E_ALPHA_BUFFER) && !(en & E_NO_ALPHA_WRITES) &&
+                   bBoard(b.draw.alpha[0]) && !b.ci && !b.pixelRect;
     b.masked = (en & E_MASKED) && b.hasColour && !b.pixelRect && (!b.ci || b.bpp > 1);
     b.dither = ulAttr(pctx, A_DITHER) != 0 && !b.ci;
     b.texture = ((en & E_TEXTURE) && cls == 5) || pass != 0;
@@ -657,6 +671,7 @@ ULONG kz2_ConstructKzUcode(N_HwRecord* hwRecord, kzRenderProg* program, ULONG fl
                 if (!bBlend(b, P)) return ulRefuse(program);
             } else {
                 vWrite(b, P);
+                if (b.alphaWrite) vWriteAlpha(b, P);
             }
             for (ULONG i = 1; i < b.draw.c; ++i) {
                 b.Emit(kzuInstr(KZU_OP_COPY, KZU_pixmap0 + i, b.Dpx, 0) | P | KZU_CLIP);

@@ -341,6 +341,43 @@ TEST_F(Kz2UcodeTest, BlendForms) {
                                  W(0x01, 13, 8, 9) | clip}));
 }
 
+// GL writes the alpha buffer wherever it writes the colour, not only while
+// blending: without blending the fragment's alpha is copied into it (the
+// alpha register, or the current alpha on a layout without one), under the
+// tests; its write mask (alpha writes off) leaves it alone.
+TEST_F(Kz2UcodeTest, AlphaBufferIsWrittenWithoutBlending) {
+    Bind(2, &alpha_.buf);
+    const ULONG Ad = 14;
+    ctx_->enableWord = 0x8;
+    ASSERT_EQ(Build(0xC005, 3), 1u);
+    EXPECT_EQ(Words(), (WordList{0x10360348u, W(0x08, Ad, 29, 0) | clip})) << "As in z1";
+    EXPECT_EQ(prog_.pids[0], kColourPid | kAlphaPid << 16);
+    // No alpha in the layout: the current alpha as a 9-bit constant.
+    Attr(52, 3) = std::bit_cast<ULONG>(0.75f);
+    ASSERT_EQ(Build(0xC005, 2), 1u);
+    const WordList w = Words();
+    ASSERT_EQ(w.size(), 2u);
+    const ULONG K = w[1] >> 17 & 0x3Fu;
+    EXPECT_EQ(w[1], W(0x08, Ad, K, 0) | clip);
+    ASSERT_GE(K, 32u);
+    EXPECT_EQ(prog_.constants[K - 32], 192u);
+    // Under a depth test: the copy takes the test's predicate.
+    ctx_->enableWord = 0x8 | 0x10;
+    Bind(4, &depth_.buf);
+    ASSERT_EQ(Build(0xC005, 3), 1u);
+    EXPECT_EQ(Words().back() & ~0xE0000000u, W(0x08, 15, 29, 0) | clip) << "the depth pixmap is 14";
+    EXPECT_EQ(prog_.pids[0] >> 16, kDepthPid & 31u);
+    EXPECT_EQ(prog_.pids[1] & 0xFFFFu, kAlphaPid);
+    EXPECT_NE(Words().back() & 0xE0000000u, 0u) << "predicated";
+    Bind(4, nullptr);
+    // Alpha writes off, or no alpha buffer: the colour alone.
+    for (ULONG en : {0x8u | 0x1000000u, 0u}) {
+        ctx_->enableWord = en;
+        ASSERT_EQ(Build(0xC005, 3), 1u);
+        EXPECT_EQ(Words(), (WordList{0x10360348u})) << en;
+    }
+}
+
 TEST_F(Kz2UcodeTest, WritesAndLogicOps) {
     // Masked write in RGBA mode.
     ctx_->enableWord = 0x400000;
