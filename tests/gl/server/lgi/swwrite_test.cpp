@@ -186,6 +186,24 @@ TEST_F(SwWriteTest, ColourWriteSendsTheLiveFragmentsInPacketsOf400) {
     }
 }
 
+// A program whose build was refused heads nothing: no packet reaches the
+// board (one headed by a zero command word would break its stream), and the
+// span goes on to the next stage.
+TEST_F(SwWriteTest, ColourWriteSendsNothingWithoutAProgram) {
+    for (const BoardModel& m : {kSolo, kQuad}) {
+        SCOPED_TRACE(m.rasterizers);
+        Start(m);
+        Program(1);
+        pkzProgOf(ctx_->pHw->programs[0])->valid = 0;
+        ctx_->enableWord = N_MODE_FRAGMENTS;
+        Run(20, 140, 30);
+        _NSpanWriteColor(ctx_, pipe_);
+        EXPECT_EQ(gcAfter, 1u);
+        EXPECT_TRUE(All().empty());
+        EXPECT_TRUE(board_->take_errors().empty());
+    }
+}
+
 TEST_F(SwWriteTest, ColourWriteWordsByTheEnableWordAndNothingForDeadSpans) {
     Start(kSolo);
     // Colour, alpha (buffer on the board) and depth (on the board).
