@@ -120,6 +120,60 @@ class ClientTest : public ::testing::Test {
     HDC hdc_ = nullptr;
 };
 
+// A render command as the client wrote it into the half.
+struct Cmd {
+    unsigned opcode;
+    std::vector<std::uint8_t> bytes;
+};
+
+// ClientTest with a context of the application current on the test's
+// thread, which acts for the application throughout.
+class CurrentContextTest : public ClientTest {
+  protected:
+    void SetUp() override {
+        ClientTest::SetUp();
+        as_ = std::make_unique<vnx::process::Scope>(app_);
+        h_ = DrvCreateContext(hdc_);
+        ASSERT_NE(h_, 0u);
+        ASSERT_NE(DrvSetContext(hdc_, h_, nullptr), nullptr);
+        ptb_ = CurrentThreadBlock();
+        cc_ = CC(h_);
+    }
+    void TearDown() override {
+        DrvDeleteContext(h_);
+        as_.reset();
+        ClientTest::TearDown();
+    }
+    // An empty half, its unwritten bytes zero; what follows stays in this
+    // half (batches hand it over after 2000 vertices).
+    void Fresh() {
+        FlushSMSegment(ptb_);
+        BYTE* pj = reinterpret_cast<BYTE*>(ptb_->half);
+        std::memset(pj + ptb_->half->writeOffset, 0, 4096);
+        mark_ = ptb_->half->writeOffset;
+        cc_->sinceHandOver = 0;
+    }
+    // The render commands written since Fresh.
+    std::vector<Cmd> Commands() const {
+        std::vector<Cmd> v;
+        const BYTE* pj = reinterpret_cast<const BYTE*>(ptb_->half);
+        for (ULONG off = mark_; off + 4 <= ptb_->half->writeOffset;) {
+            std::uint16_t h[2];
+            std::memcpy(h, pj + off, 4);
+            if (h[0] < 4) break;
+            v.push_back({h[1], std::vector<std::uint8_t>(pj + off, pj + off + h[0])});
+            off += h[0];
+        }
+        return v;
+    }
+
+    std::unique_ptr<vnx::process::Scope> as_;
+    DHGLRC h_ = 0;
+    ThreadBlock* ptb_ = nullptr;
+    ClientContext* cc_ = nullptr;
+    ULONG mark_ = 0;
+};
+
 // Runs fn on a thread of its own acting for the application, which detaches
 // from the client driver when fn is done, as the system does at its end.
 template <class Fn>

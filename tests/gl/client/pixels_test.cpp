@@ -15,6 +15,7 @@
 namespace {
 
 using glclt_test::ClientTest;
+using glclt_test::CurrentContextTest;
 using glclt_test::FakeDriverTest;
 
 const GLDispatchTable& Gl() { return gGLCltProcTable.glDispatchTable; }
@@ -475,29 +476,11 @@ TEST_F(LargeCommandTest, ChecksAndTheOpenBatch) {
 }
 
 // --- through the server ---------------------------------------------------------------------
-class PixelsTest : public ClientTest {
+class PixelsTest : public CurrentContextTest {
   protected:
-    void SetUp() override {
-        ClientTest::SetUp();
-        as_ = std::make_unique<vnx::process::Scope>(app_);
-        h_ = DrvCreateContext(hdc_);
-        ASSERT_NE(h_, 0u);
-        ASSERT_NE(DrvSetContext(hdc_, h_, nullptr), nullptr);
-        ptb_ = CurrentThreadBlock();
-        cc_ = glclt_test::CC(h_);
-    }
-    void TearDown() override {
-        DrvDeleteContext(h_);
-        as_.reset();
-        ClientTest::TearDown();
-    }
     void RasterPos(float x, float y) {
         glclt_test::Render(ptb_, X_GLrop_RasterPos2fv, {x, y});
     }
-    std::unique_ptr<vnx::process::Scope> as_;
-    DHGLRC h_ = 0;
-    ThreadBlock* ptb_ = nullptr;
-    ClientContext* cc_ = nullptr;
 };
 
 // The server's own answer to a ReadPixels request written by the tests'

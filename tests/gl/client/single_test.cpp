@@ -15,6 +15,7 @@
 namespace {
 
 using glclt_test::ClientTest;
+using glclt_test::CurrentContextTest;
 
 const GLDispatchTable& Gl() { return gGLCltProcTable.glDispatchTable; }
 
@@ -116,26 +117,8 @@ TEST_F(SingleRequestTest, EachCallWritesItsRequest) {
 }
 
 // --- answered by the server -------------------------------------------------------------
-class SingleTest : public ClientTest {
+class SingleTest : public CurrentContextTest {
   protected:
-    void SetUp() override {
-        ClientTest::SetUp();
-        as_ = std::make_unique<vnx::process::Scope>(app_);
-        h_ = DrvCreateContext(hdc_);
-        ASSERT_NE(h_, 0u);
-        ASSERT_NE(DrvSetContext(hdc_, h_, nullptr), nullptr);
-        ptb_ = CurrentThreadBlock();
-        cc_ = glclt_test::CC(h_);
-    }
-    void TearDown() override {
-        DrvDeleteContext(h_);
-        as_.reset();
-        ClientTest::TearDown();
-    }
-    std::unique_ptr<vnx::process::Scope> as_;
-    DHGLRC h_ = 0;
-    ThreadBlock* ptb_ = nullptr;
-    ClientContext* cc_ = nullptr;
 };
 
 TEST_F(SingleTest, GetStringAnswersTheServersStringsOnceEach) {

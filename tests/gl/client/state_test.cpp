@@ -20,50 +20,14 @@
 namespace {
 
 using glclt_test::ClientTest;
+using glclt_test::CurrentContextTest;
+using glclt_test::Cmd;
 
 const GLDispatchTable& Gl() { return gGLCltProcTable.glDispatchTable; }
 
-struct Cmd {
-    unsigned opcode;
-    std::vector<std::uint8_t> bytes;
-};
 
-class StateTest : public ClientTest {
+class StateTest : public CurrentContextTest {
   protected:
-    void SetUp() override {
-        ClientTest::SetUp();
-        as_ = std::make_unique<vnx::process::Scope>(app_);
-        h_ = DrvCreateContext(hdc_);
-        ASSERT_NE(h_, 0u);
-        ASSERT_NE(DrvSetContext(hdc_, h_, nullptr), nullptr);
-        ptb_ = CurrentThreadBlock();
-        cc_ = glclt_test::CC(h_);
-    }
-    void TearDown() override {
-        DrvDeleteContext(h_);
-        as_.reset();
-        ClientTest::TearDown();
-    }
-    // An empty half, its unwritten bytes zero.
-    void Fresh() {
-        FlushSMSegment(ptb_);
-        BYTE* pj = reinterpret_cast<BYTE*>(ptb_->half);
-        std::memset(pj + ptb_->half->writeOffset, 0, 4096);
-        mark_ = ptb_->half->writeOffset;
-        cc_->sinceHandOver = 0;
-    }
-    std::vector<Cmd> Commands() const {
-        std::vector<Cmd> v;
-        const BYTE* pj = reinterpret_cast<const BYTE*>(ptb_->half);
-        for (ULONG off = mark_; off + 4 <= ptb_->half->writeOffset;) {
-            std::uint16_t h[2];
-            std::memcpy(h, pj + off, 4);
-            if (h[0] < 4) break;
-            v.push_back({h[1], std::vector<std::uint8_t>(pj + off, pj + off + h[0])});
-            off += h[0];
-        }
-        return v;
-    }
     std::vector<unsigned> Opcodes() const {
         std::vector<unsigned> ops;
         for (const Cmd& c : Commands()) ops.push_back(c.opcode);
@@ -72,11 +36,6 @@ class StateTest : public ClientTest {
     // The server's values of a parameter (glGetFloatv).
     std::vector<float> Server(ULONG pname) { return glclt_test::Get(ptb_, pname); }
 
-    std::unique_ptr<vnx::process::Scope> as_;
-    DHGLRC h_ = 0;
-    ThreadBlock* ptb_ = nullptr;
-    ClientContext* cc_ = nullptr;
-    ULONG mark_ = 0;
 };
 
 // --- the expected image of a command, by the published layout -------------------------

@@ -17,14 +17,12 @@
 namespace {
 
 using glclt_test::ClientTest;
+using glclt_test::CurrentContextTest;
+using glclt_test::Cmd;
 
 const GLDispatchTable& Gl() { return gGLCltProcTable.glDispatchTable; }
 
 // A command of the current half.
-struct Cmd {
-    unsigned opcode;
-    std::vector<std::uint8_t> bytes;
-};
 
 // A vertex as the ring hands it over.
 struct Vtx {
@@ -40,47 +38,14 @@ struct Sent {
     std::vector<ULONG> strips;
 };
 
-class VertexTest : public ClientTest {
+class VertexTest : public CurrentContextTest {
   protected:
-    void SetUp() override {
-        ClientTest::SetUp();
-        as_ = std::make_unique<vnx::process::Scope>(app_);
-        h_ = DrvCreateContext(hdc_);
-        ASSERT_NE(h_, 0u);
-        ASSERT_NE(DrvSetContext(hdc_, h_, nullptr), nullptr);
-        ptb_ = CurrentThreadBlock();
-        cc_ = glclt_test::CC(h_);
-    }
     void TearDown() override {
-        DrvDeleteContext(h_);
-        as_.reset();
         SetEnvironmentVariableA("NOGLSHAREDMEMORY", nullptr);
         SetEnvironmentVariableA("NOGLPRIMITIVE", nullptr);
-        ClientTest::TearDown();
+        CurrentContextTest::TearDown();
     }
     PrimSegment* Ring() const { return static_cast<PrimSegment*>(cc_->primSegment); }
-    // An empty half, its unwritten bytes zero.
-    void Fresh() {
-        FlushSMSegment(ptb_);
-        BYTE* pj = reinterpret_cast<BYTE*>(ptb_->half);
-        std::memset(pj + ptb_->half->writeOffset, 0, 4096);
-        mark_ = ptb_->half->writeOffset;
-        // what follows stays in this half (batches hand it over after 2000
-        // vertices)
-        cc_->sinceHandOver = 0;
-    }
-    std::vector<Cmd> Commands() const {
-        std::vector<Cmd> v;
-        const BYTE* pj = reinterpret_cast<const BYTE*>(ptb_->half);
-        for (ULONG off = mark_; off + 4 <= ptb_->half->writeOffset;) {
-            std::uint16_t h[2];
-            std::memcpy(h, pj + off, 4);
-            if (h[0] < 4) break;
-            v.push_back({h[1], std::vector<std::uint8_t>(pj + off, pj + off + h[0])});
-            off += h[0];
-        }
-        return v;
-    }
     // The batches of the current half, read as the server reads them: in
     // place from the ring, or from the command.
     std::vector<Sent> Batches() const {
@@ -127,11 +92,6 @@ class VertexTest : public ClientTest {
         return out;
     }
 
-    std::unique_ptr<vnx::process::Scope> as_;
-    DHGLRC h_ = 0;
-    ThreadBlock* ptb_ = nullptr;
-    ClientContext* cc_ = nullptr;
-    ULONG mark_ = 0;
 };
 
 // --- every entry point as a render command ---------------------------------------
