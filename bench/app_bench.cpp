@@ -28,6 +28,7 @@
 #include <memory>
 
 #include "bench_util.h"
+#include "client_entries.h"
 #include "clt.h"
 #include "glentries.h"
 #include "glicd.h"
@@ -36,18 +37,10 @@
 #include "platform/process.h"
 #include "platform/windows.h"
 
-extern "C" {
-BOOL GLCltDllInitialize(HMODULE hModule, ULONG ulReason, PVOID pvReserved);
-DHGLRC DrvCreateContext(HDC hdc);
-BOOL DrvDeleteContext(DHGLRC dhglrc);
-const GLCLTPROCTABLE* DrvSetContext(HDC hdc, DHGLRC dhglrc, PFN_SETPROCTABLE pfn);
-}
 
 namespace {
 
-constexpr int kStripVertices = 64;
-constexpr int kStrips = 16;
-constexpr int kVertices = kStripVertices * kStrips;
+using litstrips::kVertices;
 constexpr int kDraws = 4;  // draws a timed batch
 
 std::int64_t clock_ns(clockid_t id) {
@@ -66,17 +59,7 @@ struct Calls {
     void (*Normal3f)(GLfloat, GLfloat, GLfloat);
     void (*Vertex3f)(GLfloat, GLfloat, GLfloat);
 };
-void Strips(const Calls& gl) {
-    for (int s = 0; s < kStrips; ++s) {
-        gl.Begin(5u);  // GL_TRIANGLE_STRIP
-        for (int k = 0; k < kStripVertices; ++k) {
-            gl.Color3f(0.5f, 0.25f, 0.125f + static_cast<float>(k) / 512.0f);
-            gl.Normal3f(0.0f, 0.6f, 0.8f);
-            gl.Vertex3f(static_cast<float>(8 + k * 8), static_cast<float>(20 + s * 28 + (k & 1) * 24), 0.0f);
-        }
-        gl.End();
-    }
-}
+void Strips(const Calls& gl) { litstrips::Draw(gl.Begin, gl.End, gl.Color3f, gl.Normal3f, gl.Vertex3f); }
 
 // The application on the board: a process with a 640x480 window in a pixel
 // format with a depth buffer, a context current, the state set.

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "bench_util.h"
+#include "client_entries.h"
 #include "mesa_rig.h"
 #include "clt.h"
 #include "glentries.h"
@@ -25,12 +26,6 @@
 #include <GL/osmesa.h>
 #endif
 
-extern "C" {
-BOOL GLCltDllInitialize(HMODULE hModule, ULONG ulReason, PVOID pvReserved);
-DHGLRC DrvCreateContext(HDC hdc);
-BOOL DrvDeleteContext(DHGLRC dhglrc);
-const GLCLTPROCTABLE* DrvSetContext(HDC hdc, DHGLRC dhglrc, PFN_SETPROCTABLE pfn);
-}
 
 namespace {
 
