@@ -88,6 +88,18 @@ Calls Lines(float width, bool stipple, std::uint32_t shade) {
                                       {120.5f, 100.5f, 0, 1, 1, 1}, {200.5f, 100.5f, 0, 1, 0, 0},
                                       {150.5f, 20.5f, 0, 0, 1, 0}, {150.5f, 170.5f, 0, 0, 0, 1}}));
 }
+Calls StencilMarks() {
+    constexpr std::uint32_t kStencilBufferBit = 0x0400, kStencilTest = 0x0B90, kKeep = 0x1E00, kReplace = 0x1E01;
+    return With(Start(), With(With({C("ClearStencil", {0}), C("Clear", {kStencilBufferBit}), C("Enable", {kStencilTest}),
+                                    C("StencilFunc", {kAlways, 1, 0xFF}), C("StencilOp", {kKeep, kKeep, kReplace}),
+                                    C("ShadeModel", {kFlat})},
+                                   Primitive(kTriangles, {{20, 20, 0, 0.4f, 0, 0}, {200, 30, 0, 0.4f, 0, 0},
+                                                          {60, 170, 0, 0.4f, 0, 0}})),
+                              With({C("StencilFunc", {kAlways, 2, 0xFF})},
+                                   Primitive(kTriangles, {{240, 20, 0, 0, 0.4f, 0}, {230, 180, 0, 0, 0.4f, 0},
+                                                          {50, 100, 0, 0, 0.4f, 0}}))));
+}
+
 Calls LineStrip() {
     return With(Start(), Primitive(kLineStrip, {{20.5f, 20.5f, 0, 1, 0, 0}, {200.5f, 60.5f, 0, 0, 1, 0},
                                                 {60.5f, 170.5f, 0, 0, 0, 1}, {230.5f, 150.5f, 0, 1, 1, 0}}));

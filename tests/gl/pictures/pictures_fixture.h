@@ -52,6 +52,9 @@ Calls StripAndFan(std::uint32_t shade);
 Calls Depth(std::uint32_t func);
 Calls Lines(float width, bool stipple, std::uint32_t shade);
 Calls LineStrip();
+// Stencil marks: 1 under one triangle and 2 under another (the overlap 2),
+// with the stencil test on; a row's own pass follows.
+Calls StencilMarks();
 
 // Ancillary buffers a scene draws with: the board configured with them and
 // the window's pixel format the one that has them.

@@ -167,19 +167,8 @@ Calls DepthMask() {
 }
 Calls Dither() { return With({C("Enable", {kDitherEnable})}, Triangles(kSmooth)); }
 
-// Stencil: a first pass writes 1 under one triangle and 2 under another
-// (the overlap 2), then a backdrop-wide quad draws where the function of
-// the row holds against 1.
-Calls StencilMarks() {
-    return With(Start(), With(With({C("ClearStencil", {0}), C("Clear", {kStencilBufferBit}), C("Enable", {kStencilTest}),
-                                    C("StencilFunc", {kAlways, 1, 0xFF}), C("StencilOp", {kKeep, kKeep, kReplace}),
-                                    C("ShadeModel", {kFlat})},
-                                   Primitive(kTriangles, {{20, 20, 0, 0.4f, 0, 0}, {200, 30, 0, 0.4f, 0, 0},
-                                                          {60, 170, 0, 0.4f, 0, 0}})),
-                              With({C("StencilFunc", {kAlways, 2, 0xFF})},
-                                   Primitive(kTriangles, {{240, 20, 0, 0, 0.4f, 0}, {230, 180, 0, 0, 0.4f, 0},
-                                                          {50, 100, 0, 0, 0.4f, 0}}))));
-}
+// Stencil: the marks (1 and 2, the overlap 2), then a backdrop-wide quad
+// draws where the function of the row holds against 1.
 Calls FullQuad(float r, float g, float b) {
     return Primitive(kQuads, {{0, 0, 0, r, g, b}, {256, 0, 0, r, g, b}, {256, 192, 0, r, g, b}, {0, 192, 0, r, g, b}});
 }

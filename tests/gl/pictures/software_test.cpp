@@ -200,33 +200,23 @@ Calls SwAlphaTest() {
     }
     return c;
 }
-// Stencil: a first pass writes 1 under one triangle and 2 under another
-// (the overlap 2), then a quad over the whole window draws where the
-// function of the row holds against 1 and applies the row's operations.
-Calls Marks() {
-    return With(Start(), With(With({C("ClearStencil", {0}), C("Clear", {kStencilBufferBit}), C("Enable", {kStencilTestCap}),
-                                    C("StencilFunc", {kAlways, 1, 0xFF}), C("StencilOp", {kKeep, kKeep, kReplace}),
-                                    C("ShadeModel", {kFlat})},
-                                   Primitive(kTriangles, {{20, 20, 0, 0.4f, 0, 0}, {200, 30, 0, 0.4f, 0, 0},
-                                                          {60, 170, 0, 0.4f, 0, 0}})),
-                              With({C("StencilFunc", {kAlways, 2, 0xFF})},
-                                   Primitive(kTriangles, {{240, 20, 0, 0, 0.4f, 0}, {230, 180, 0, 0, 0.4f, 0},
-                                                          {50, 100, 0, 0, 0.4f, 0}}))));
-}
+// Stencil: the marks (1 and 2, the overlap 2), then a quad over the whole
+// window draws where the function of the row holds against 1 and applies
+// the row's operations.
 Calls WholeWindow(float r, float g, float b) {
     return Primitive(kTriangles, {{0, 0, 0, r, g, b}, {256, 0, 0, r, g, b}, {256, 192, 0, r, g, b},
                                   {0, 0, 0, r, g, b}, {256, 192, 0, r, g, b}, {0, 192, 0, r, g, b}});
 }
 template <std::uint32_t Func>
 Calls SwStencilFunc() {
-    return With(Marks(), With({C("StencilFunc", {Func, 1, 0xFF}), C("StencilOp", {kKeep, kKeep, kKeep})},
+    return With(StencilMarks(), With({C("StencilFunc", {Func, 1, 0xFF}), C("StencilOp", {kKeep, kKeep, kKeep})},
                               WholeWindow(0.2f, 0.6f, 1)));
 }
 // Operations on failing and passing fragments (under the mask 0xFE for
 // the write where asked), then each stencil value shown in its own colour.
 template <std::uint32_t Fail, std::uint32_t Pass, std::uint32_t WriteMask>
 Calls SwStencilOps() {
-    Calls c = With(Marks(), With({C("StencilMask", {WriteMask}), C("StencilFunc", {kEqual, 1, 0xFF}),
+    Calls c = With(StencilMarks(), With({C("StencilMask", {WriteMask}), C("StencilFunc", {kEqual, 1, 0xFF}),
                                   C("StencilOp", {Fail, kKeep, Pass})},
                                  WholeWindow(0, 0, 0.3f)));
     c.push_back(C("StencilMask", {0xFF}));
