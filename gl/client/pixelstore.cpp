@@ -7,23 +7,12 @@
 #include <cmath>
 #include <cstring>
 
+#include "bitreverse.h"
+
 namespace {
 
 using u64 = std::uint64_t;
 
-// Each byte with its 8 bits in the other order.
-struct BitReversal {
-    BYTE aj[256];
-    constexpr BitReversal() : aj() {
-        for (unsigned i = 0; i < 256; ++i) {
-            unsigned r = 0;
-            for (unsigned b = 0; b < 8; ++b)
-                if (i & (1u << b)) r |= 0x80u >> b;
-            aj[i] = static_cast<BYTE>(r);
-        }
-    }
-};
-constexpr BitReversal kReverse;
 
 // The row length the state gives: its own when above 0, else the width.
 u64 cRowPixels(LONG rowLength, LONG width) { return static_cast<u64>(rowLength > 0 ? rowLength : width); }
@@ -176,7 +165,7 @@ BYTE* UnpackBitmap(ClientContext* cc, LONG width, LONG height, ULONG format, con
     const unsigned s = static_cast<unsigned>(skipBits & 7);
     const BYTE* pjRow = static_cast<const BYTE*>(source) + cSkip(ps.unpackSkipRows) * stride + (skipBits >> 3);
     const bool bLsb = ps.unpackLsbFirst != 0;
-    auto byteAt = [&](const BYTE* pj) { return bLsb ? kReverse.aj[*pj] : *pj; };
+    auto byteAt = [&](const BYTE* pj) { return bLsb ? kGLBitReversal.aj[*pj] : *pj; };
     const u64 cjOut = (bits + 7) >> 3;
     BYTE* out = destination;
     for (LONG y = 0; y < height; ++y, pjRow += stride) {

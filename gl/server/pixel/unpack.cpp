@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "bitreverse.h"
 #include "dispatch/dispatch.h"
 #include "pixel/pixel.h"
 
@@ -12,19 +13,6 @@ namespace {
 
 using u64 = std::uint64_t;
 
-// Each byte with its bits in the other order, for LSB-first bitmaps.
-struct BitReversal {
-    BYTE aj[256];
-    constexpr BitReversal() : aj() {
-        for (unsigned i = 0; i < 256; ++i) {
-            unsigned r = 0;
-            for (unsigned b = 0; b < 8; ++b)
-                if (i & (1u << b)) r |= 0x80u >> b;
-            aj[i] = static_cast<BYTE>(r);
-        }
-    }
-};
-constexpr BitReversal kReverse;
 // The n most significant bits of a byte, n = 0..8.
 constexpr BYTE kTopBits[9] = {0x00, 0x80, 0xC0, 0xE0, 0xF0, 0xF8, 0xFC, 0xFE, 0xFF};
 
@@ -90,7 +78,7 @@ Layout layoutOf(const __GLXpixelStoreMode& m, LONG width, LONG height, ULONG com
 BYTE jBits(const BYTE* pjRow, u64 cjRow, u64 bit, bool bLsbFirst) {
     auto get = [&](u64 i) -> unsigned {
         if (i >= cjRow) return 0;
-        return bLsbFirst ? kReverse.aj[pjRow[i]] : pjRow[i];
+        return bLsbFirst ? kGLBitReversal.aj[pjRow[i]] : pjRow[i];
     };
     const u64 i = bit / 8;
     const unsigned shift = static_cast<unsigned>(bit % 8);
