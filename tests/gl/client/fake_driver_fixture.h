@@ -1,7 +1,7 @@
-// The fixture of the client driver's request tests: a display driver that
+// The fixtures of the client driver's request tests: a display driver that
 // records every escape and answers nothing but success, so that a request
-// or a command stays in the half where the client wrote it; a context made
-// current on the application's thread.
+// or a command stays in the half where the client wrote it; with or without
+// a context made current on the application's thread.
 #pragma once
 
 #include "client_fixture.h"
@@ -10,7 +10,9 @@
 
 namespace glclt_test {
 
-class FakeDriverTest : public ::testing::Test {
+// The machine with the recording display driver, the application's
+// process with a window in pixel format 1, and the client driver attached.
+class FakeMachineTest : public ::testing::Test {
   protected:
     void SetUp() override {
         hmod_ = LoadLibraryA("vnxfakedrv.dll");
@@ -23,11 +25,37 @@ class FakeDriverTest : public ::testing::Test {
         ASSERT_TRUE(device_->enable_pdev());
         ASSERT_TRUE(device_->enable_surface());
         app_ = vnx::process::create("app");
-        as_ = std::make_unique<vnx::process::Scope>(app_);
+        vnx::process::Scope as(app_);
         HWND hwnd = vnx::windows::create({0, 0, 32, 32});
         hdc_ = GetDC(hwnd);
         ASSERT_TRUE(SetPixelFormat(hdc_, 1, nullptr));
         ASSERT_TRUE(GLCltDllInitialize(nullptr, DLL_PROCESS_ATTACH, nullptr));
+    }
+    void TearDown() override {
+        {
+            vnx::process::Scope as(app_);
+            GLCltDllInitialize(nullptr, DLL_PROCESS_DETACH, nullptr);
+        }
+        vnx::process::terminate(app_);
+        device_.reset();
+        FreeLibrary(hmod_);
+    }
+
+    HMODULE hmod_ = nullptr;
+    FakeDrv* drv_ = nullptr;
+    std::unique_ptr<vnx::engine::Device> device_;
+    DWORD app_ = 0;
+    HDC hdc_ = nullptr;
+};
+
+// The machine with a context made current on the test's thread, which acts
+// for the application throughout.
+class FakeDriverTest : public FakeMachineTest {
+  protected:
+    void SetUp() override {
+        FakeMachineTest::SetUp();
+        if (HasFatalFailure()) return;
+        as_ = std::make_unique<vnx::process::Scope>(app_);
         h_ = DrvCreateContext(hdc_);
         ASSERT_NE(h_, 0u);
         ASSERT_NE(DrvSetContext(hdc_, h_, nullptr), nullptr);
@@ -35,11 +63,8 @@ class FakeDriverTest : public ::testing::Test {
     }
     void TearDown() override {
         DrvDeleteContext(h_);
-        GLCltDllInitialize(nullptr, DLL_PROCESS_DETACH, nullptr);
         as_.reset();
-        vnx::process::terminate(app_);
-        device_.reset();
-        FreeLibrary(hmod_);
+        FakeMachineTest::TearDown();
     }
     // The request at the half's read offset, as long as its length says.
     glx::Bytes Request() const {
@@ -57,12 +82,7 @@ class FakeDriverTest : public ::testing::Test {
         return c;
     }
 
-    HMODULE hmod_ = nullptr;
-    FakeDrv* drv_ = nullptr;
-    std::unique_ptr<vnx::engine::Device> device_;
     std::unique_ptr<vnx::process::Scope> as_;
-    DWORD app_ = 0;
-    HDC hdc_ = nullptr;
     DHGLRC h_ = 0;
     ThreadBlock* ptb_ = nullptr;
 };

@@ -4,8 +4,7 @@
 // of the driver's answers.
 #include <functional>
 
-#include "client_fixture.h"
-#include "platform/fakedrv/fakedrv.h"
+#include "fake_driver_fixture.h"
 
 extern "C" {
 DHGLRC DrvCreateLayerContext(HDC hdc, INT iLayerPlane);
@@ -23,34 +22,8 @@ using glclt_test::CC;
 // What the fake driver writes as the first output word: the context handle.
 constexpr ULONG kFakeDhrc = 0xE3E2E1E0;
 
-class RequestTest : public ::testing::Test {
+class RequestTest : public glclt_test::FakeMachineTest {
   protected:
-    void SetUp() override {
-        hmod_ = LoadLibraryA("vnxfakedrv.dll");
-        ASSERT_NE(hmod_, nullptr);
-        drv_ = reinterpret_cast<PFN_FakeDrvState>(GetProcAddress(hmod_, "FakeDrvState"))();
-        *drv_ = FakeDrv{};
-        drv_->escapeAnswer = 1;
-        device_ = std::make_unique<vnx::engine::Device>();
-        ASSERT_TRUE(device_->load_driver("vnxfakedrv.dll"));
-        ASSERT_TRUE(device_->enable_pdev());
-        ASSERT_TRUE(device_->enable_surface());
-        app_ = vnx::process::create("app");
-        vnx::process::Scope as(app_);
-        HWND hwnd = vnx::windows::create({0, 0, 32, 32});
-        hdc_ = GetDC(hwnd);
-        ASSERT_TRUE(SetPixelFormat(hdc_, 1, nullptr));
-        ASSERT_TRUE(GLCltDllInitialize(nullptr, DLL_PROCESS_ATTACH, nullptr));
-    }
-    void TearDown() override {
-        {
-            vnx::process::Scope as(app_);
-            GLCltDllInitialize(nullptr, DLL_PROCESS_DETACH, nullptr);
-        }
-        vnx::process::terminate(app_);
-        device_.reset();
-        FreeLibrary(hmod_);
-    }
     // The input of the last OPENGL_CMD escape, with the words the engine
     // writes (pwo, pxo) left out.
     std::vector<ULONG> LastRequest(ULONG* pcjOut = nullptr) {
@@ -65,12 +38,6 @@ class RequestTest : public ::testing::Test {
         return {};
     }
     ULONG H(HDC hdc) const { return static_cast<ULONG>(reinterpret_cast<std::uintptr_t>(hdc)); }
-
-    HMODULE hmod_ = nullptr;
-    FakeDrv* drv_ = nullptr;
-    std::unique_ptr<vnx::engine::Device> device_;
-    DWORD app_ = 0;
-    HDC hdc_ = nullptr;
 };
 
 TEST_F(RequestTest, EachExportWritesItsRequest) {
