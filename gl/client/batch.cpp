@@ -43,6 +43,9 @@ void vDropTail(ClientContext* cc, ULONG c) {
     pRing(cc)->vertexFlags[cc->vertexIndex] = 0;
 }
 
+constexpr ULONG kPositionBits = VTX_XY | VTX_XYZ | VTX_XYZW;
+constexpr ULONG kAttributeBits = VTX_RGB | VTX_RGBA | VTX_INDEX | VTX_NORMAL | VTX_TEXCOORD | VTX_EDGEFLAG;
+
 // Replays a cache slot's attributes / the slot's vertex through the entry
 // points.
 void vReplayAttributes(const VertexSlot& s) {
@@ -69,6 +72,31 @@ void vReplayCached(PrimState* ps, ULONG i) {
 void vReplayCachedAttributes(PrimState* ps, ULONG i) {
     const VertexSlot s = ps->slots[i];
     vReplayAttributes(s);
+}
+
+// Gives base the attributes that top carries, in their place.
+void vOverlay(VertexSlot* base, const VertexSlot& top) {
+    if (top.flags & (VTX_RGB | VTX_RGBA)) {
+        std::memcpy(base->color, top.color, sizeof top.color);
+        base->flags &= ~(VTX_RGB | VTX_RGBA);
+    }
+    if (top.flags & VTX_INDEX) base->colorIndex = top.colorIndex;
+    if (top.flags & VTX_NORMAL) std::memcpy(base->normal, top.normal, sizeof top.normal);
+    if (top.flags & VTX_TEXCOORD) std::memcpy(base->texCoord, top.texCoord, sizeof top.texCoord);
+    if (top.flags & VTX_EDGEFLAG) base->edgeFlag = top.edgeFlag;
+    base->flags |= top.flags & kAttributeBits;
+}
+
+// A copy of the first vertex just stored at slot `copy` (closing a line loop
+// or a polygon's last quad) leaves the first vertex's values current at the
+// server: the values current before the copy go again after it, in the slot
+// to come, unless the application gave others there.
+void vKeepCurrentAfterCopy(const ClientContext* cc, ULONG copy, VertexSlot* pAfter) {
+    const ULONG given = pAfter->flags;
+    pAfter->flags = 0;
+    vCompleteFromBefore(cc, copy, static_cast<const PrimSegment*>(cc->primSegment)->vertexFlags[copy] & ~given,
+                        pAfter);
+    pAfter->flags |= given;
 }
 
 // Opens a batch, or sends a plain Begin while compiling a list or without a
@@ -109,6 +137,29 @@ void vStoreSlot(ClientContext* cc, ULONG i, const VertexSlot& vs) {
     std::memcpy(ring->normal[i], vs.normal, sizeof vs.normal);
     std::memcpy(ring->texCoord[i], vs.texCoord, sizeof vs.texCoord);
     ring->edgeFlag[i] = vs.edgeFlag;
+}
+
+void vCompleteFromBefore(const ClientContext* cc, ULONG slot, ULONG families, VertexSlot* pvs) {
+    const PrimSegment* ring = static_cast<const PrimSegment*>(cc->primSegment);
+    static constexpr ULONG kFamilies[] = {VTX_RGB | VTX_RGBA, VTX_INDEX, VTX_NORMAL, VTX_TEXCOORD, VTX_EDGEFLAG};
+    for (ULONG family : kFamilies) {
+        if (!(families & family) || (pvs->flags & family)) continue;
+        for (ULONG i = slot; i-- > cc->batchFirst;) {
+            if (!(ring->vertexFlags[i] & family)) continue;
+            if (family & (VTX_RGB | VTX_RGBA)) std::memcpy(pvs->color, ring->color[i], sizeof pvs->color);
+            if (family == VTX_INDEX) pvs->colorIndex = ring->colorIndex[i];
+            if (family == VTX_NORMAL) std::memcpy(pvs->normal, ring->normal[i], sizeof pvs->normal);
+            if (family == VTX_TEXCOORD) std::memcpy(pvs->texCoord, ring->texCoord[i], sizeof pvs->texCoord);
+            if (family == VTX_EDGEFLAG) pvs->edgeFlag = static_cast<BYTE>(ring->edgeFlag[i]);
+            pvs->flags |= ring->vertexFlags[i] & family;
+            break;
+        }
+    }
+}
+
+void vLoadSlotComplete(const ClientContext* cc, ULONG i, VertexSlot* pvs) {
+    vLoadSlot(cc, i, pvs);
+    vCompleteFromBefore(cc, i, cc->orMask, pvs);
 }
 
 void BeginPrimitive(ThreadBlock* ptb, ULONG mode) {
@@ -228,7 +279,7 @@ ULONG ExpandConvertedVertex(ThreadBlock* ptb, ClientContext* cc, ULONG flags) {
     const ULONG n = cc->batchCount;
     if (ps->firstVertexPending != 0) {
         if (ps->firstVertexPending == 2) {
-            vLoadSlot(cc, i, &cc->loopFirst);
+            vLoadSlotComplete(cc, i, &cc->loopFirst);
             ps->convertBase = n;
         }
         ps->firstVertexPending -= 1;
@@ -240,13 +291,13 @@ ULONG ExpandConvertedVertex(ThreadBlock* ptb, ClientContext* cc, ULONG flags) {
     const bool bOpenQuad = bPolygon && ((n - ps->convertBase) & 1u) == 0;
     if (n + 2 >= PRIM_BATCH_VERTICES) {
         VertexSlot kept;
-        vLoadSlot(cc, i, &kept);
+        vLoadSlotComplete(cc, i, &kept);
         if (bOpenQuad) {
             // The quad that spans the cut goes whole into the next batch:
             // the batch sent ends with the last complete quad, and the next
             // starts with F, the previous vertex and this one.
             VertexSlot previous;
-            vLoadSlot(cc, i - 1, &previous);
+            vLoadSlotComplete(cc, i - 1, &previous);
             cc->vertexIndex = i - 2;
             cc->batchCount = n - 2;
             ring->vertexFlags[cc->vertexIndex] = 0;
@@ -284,7 +335,7 @@ ULONG ExpandConvertedVertex(ThreadBlock* ptb, ClientContext* cc, ULONG flags) {
         return i;
     }
     VertexSlot current;
-    vLoadSlot(cc, i, &current);
+    vLoadSlotComplete(cc, i, &current);
     vStoreSlot(cc, i + 1, cc->loopFirst);
     vStoreSlot(cc, i + 2, current);
     cc->orMask |= cc->loopFirst.flags;
@@ -349,6 +400,11 @@ void CltEnd() {
     const bool bCompiling = cc != nullptr && cc->compiling != 0;
     if (bBatch) ps->endPending = 1;
     const ULONG c = ps->vertexCount;
+    // Attributes given after the last vertex stand in the slot to come;
+    // vertices added or taken back below move that slot, and they move with
+    // it, so that they stay current.
+    VertexSlot after{};
+    if (bBatch) vLoadSlot(cc, cc->vertexIndex, &after);
     auto closeNow = [&] { ps->endPending = 0; };
     switch (ps->mode) {
         case GL_POINTS: break;
@@ -367,8 +423,10 @@ void CltEnd() {
                 break;
             }
             if (c > 1) {
+                const ULONG copy = cc->vertexIndex;
                 vAppendSlot(cc, cc->loopFirst);
                 ps->vertexCount += 1;
+                vKeepCurrentAfterCopy(cc, copy, &after);
             }
             if (ps->vertexCount > 0) vRecordStrip(cc, ps->vertexCount);
             break;
@@ -381,8 +439,25 @@ void CltEnd() {
             }
             if (c == 0) break;
             const ULONG minimum = ps->mode == GL_LINE_STRIP ? 2 : ps->mode == GL_TRIANGLE_STRIP ? 3 : 4;
-            if (c < minimum) vDropTail(cc, c);
-            else vRecordStrip(cc, c);
+            if (c < minimum) {
+                vDropTail(cc, c);
+            } else if (ps->mode == GL_QUAD_STRIP && (c & 1u)) {
+                // The server draws a quad strip as a triangle strip: an
+                // unpaired last vertex would add a triangle. It goes, but
+                // its attributes stay, to go out as plain commands.
+                VertexSlot dropped;
+                vLoadSlot(cc, cc->vertexIndex - 1, &dropped);
+                dropped.flags &= ~kPositionBits;
+                vOverlay(&dropped, after);
+                after = dropped;
+                vDropTail(cc, 1);
+                vRecordStrip(cc, c - 1);
+            } else {
+                vRecordStrip(cc, c);
+            }
+            // The server splits a batch by its strip lengths for line
+            // strips only: a batch of triangle or quad strips holds one.
+            if (ps->mode != GL_LINE_STRIP) closeNow();
             break;
         }
         case GL_TRIANGLE_FAN:
@@ -400,11 +475,20 @@ void CltEnd() {
                 // they would shift every later triangle or quad).
                 const ULONG rel = cc->batchCount - ps->convertBase;
                 const ULONG open = ps->mode == GL_POLYGON ? rel & 3u : rel % 3u;
-                if (ps->mode == GL_POLYGON && open == 3) vAppendSlot(cc, cc->loopFirst);
-                else if (open != 0) vDropTail(cc, open);
+                if (ps->mode == GL_POLYGON && open == 3) {
+                    const ULONG copy = cc->vertexIndex;
+                    vAppendSlot(cc, cc->loopFirst);
+                    vKeepCurrentAfterCopy(cc, copy, &after);
+                } else if (open != 0) {
+                    vDropTail(cc, open);
+                }
             }
             break;
         default: break;
+    }
+    if (bBatch && cc->batching != 0 && (after.flags & ~kPositionBits) != 0) {
+        after.flags &= ~kPositionBits;
+        vStoreSlot(cc, cc->vertexIndex, after);
     }
     if (ps->endCount >= PRIM_BATCH_ENDS) closeNow();
     if (ps->endPending == 0) {
@@ -433,7 +517,10 @@ ThreadBlock* pFlushBatchForList() {
         const ULONG rel = cc->batchCount - ps->convertBase;
         const ULONG tail = ps->mode == GL_POLYGON ? rel & 3u : rel % 3u;
         VertexSlot slots[4];
-        for (ULONG j = 0; j <= tail; ++j) vLoadSlot(cc, cc->vertexIndex - tail + j, &slots[j]);
+        for (ULONG j = 0; j <= tail; ++j) {
+            if (j < tail) vLoadSlotComplete(cc, cc->vertexIndex - tail + j, &slots[j]);
+            else vLoadSlot(cc, cc->vertexIndex, &slots[j]);
+        }
         cc->vertexIndex -= tail;
         cc->batchCount -= tail;
         pRing(cc)->vertexFlags[cc->vertexIndex] = 0;

@@ -260,6 +260,13 @@ void ContinueBatch(ThreadBlock* ptb, ClientContext* cc);
 void ReEmitBatch(ThreadBlock* ptb, ClientContext* cc);
 // A ring slot as one record, and back.
 void vLoadSlot(const ClientContext* cc, ULONG i, VertexSlot* pvs);
+// Gives a vertex record the attributes of `families` (VTX_... bits) it
+// lacks, with the values the server fills in at ring slot `slot`: those of
+// the nearest slot before it in the open batch that carries them. A copy of
+// a vertex placed elsewhere in the ring so keeps the vertex's values.
+void vCompleteFromBefore(const ClientContext* cc, ULONG slot, ULONG families, VertexSlot* pvs);
+// vLoadSlot, completed with the attributes the batch's vertices carry.
+void vLoadSlotComplete(const ClientContext* cc, ULONG i, VertexSlot* pvs);
 void vStoreSlot(ClientContext* cc, ULONG i, const VertexSlot& vs);
 
 // --- pixel store (pixelstore.cpp) -----------------------------------------------------

@@ -226,8 +226,10 @@ void ContinueBatch(ThreadBlock* ptb, ClientContext* cc) {
     }
     // The carried vertices are taken before the send: after it the slots
     // may be the start of the ring again.
+    // Each carries the values the server gives it in this batch, so that
+    // in the next the server does not fill them from the last vertex.
     VertexSlot carried[3];
-    for (ULONG j = 0; j < k; ++j) vLoadSlot(cc, cc->vertexIndex - k + j, &carried[j]);
+    for (ULONG j = 0; j < k; ++j) vLoadSlotComplete(cc, cc->vertexIndex - k + j, &carried[j]);
     cc->continuation |= PRIM_TO_NEXT;
     primsend(ptb, cc);
     cc->continuation = PRIM_FROM_PREVIOUS;

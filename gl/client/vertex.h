@@ -176,7 +176,7 @@ struct Encoder {
             cc->andMask &= fl;
             if (cc->batchMode == GL_LINE_LOOP && ps->firstVertexPending != 0) {
                 ps->firstVertexPending = 0;
-                vLoadSlot(cc, i, &cc->loopFirst);
+                vLoadSlotComplete(cc, i, &cc->loopFirst);
             }
             if ((cc->batchMode == GL_TRIANGLES || cc->batchMode == GL_QUADS) && ps->convert != 0)
                 i = ExpandConvertedVertex(ptb, cc, fl);
