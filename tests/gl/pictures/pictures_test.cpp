@@ -569,7 +569,10 @@ const Machine kMipmapMachines32[] = {{1, 32, 0}, {2, 32, 0}};
 //   software path, whose texture stage does not yet draw GL's picture at
 //   16 bits a pixel nor GL 1.0's linear clamp (the border colour mixed in
 //   at the edges); the mip-mapped rows at 4 rasterizers and 32 bits (the
-//   levels' pictures are wrong there; to be found), and the two-level
+//   level 4 is loaded through the same tile pid as level 0, so the model
+//   fetches level 0's texels from the tile that pid reached last, level
+//   4's: render3d.h, "Tiles"; to be found which side should tell them
+//   apart), and the two-level
 //   linear filter at 16 bits (the board refuses its program there and the
 //   software path draws black).
 const Scene kNotYetDrawn[] = {
