@@ -582,12 +582,16 @@ const Scene kNotYetDrawn[] = {
      kAlphaBuffer},
     {"blend_src_alpha_saturate_one_alpha_buffer", Blend<kSrcAlphaSaturate, kOne>, 3, 48, "the backdrop's alpha",
      kAlphaBuffer},
-    {"texture_nearest_clamp", Texture<kNearest, kNearest, kClamp, kModulate>, 3, 64, "software path"},
-    {"texture_linear_clamp", Texture<kLinear, kLinear, kClamp, kModulate>, 3, 64, "software path"},
-    {"texture_mipmap_nearest_nearest", Texture<kNearestMipmapNearest, kNearest, kRepeat, kModulate>, 3, 64, "levels", kMipmaps},
-    {"texture_mipmap_linear_nearest", Texture<kLinearMipmapNearest, kLinear, kRepeat, kModulate>, 3, 64, "levels", kMipmaps},
-    {"texture_mipmap_nearest_linear", Texture<kNearestMipmapLinear, kNearest, kRepeat, kModulate>, 3, 64, "levels", kMipmaps},
-    {"texture_mipmap_linear_linear", Texture<kLinearMipmapLinear, kLinear, kRepeat, kModulate>, 3, 64, "levels", kMipmaps},
+    {"texture_nearest_clamp", Texture<kNearest, kNearest, kClamp, kModulate>, 3, 64, "the software path"},
+    {"texture_linear_clamp", Texture<kLinear, kLinear, kClamp, kModulate>, 14, 64, "the software path"},
+    {"texture_mipmap_nearest_nearest", Texture<kNearestMipmapNearest, kNearest, kRepeat, kModulate>, 7, 64,
+     "as texture_nearest_modulate", kMipmaps},
+    {"texture_mipmap_linear_nearest", Texture<kLinearMipmapNearest, kLinear, kRepeat, kModulate>, 48, 64,
+     "the level once a triangle", kMipmaps},
+    {"texture_mipmap_nearest_linear", Texture<kNearestMipmapLinear, kNearest, kRepeat, kModulate>, 7, 64,
+     "as texture_nearest_modulate", kMipmaps},
+    {"texture_mipmap_linear_linear", Texture<kLinearMipmapLinear, kLinear, kRepeat, kModulate>, 48, 64,
+     "the level once a triangle", kMipmaps},
 };
 
 class PictureTest : public PictureFixture {};
