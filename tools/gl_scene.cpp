@@ -1,11 +1,8 @@
 // The OpenGL scene of the main job, written as an application writes one
 // (examples/gl_window.h opens its window and context): a lit, depth-tested
-// cube pierced by a lit pyramid over a floor grid of lines, stars as points,
-// and a bitmap caption along the bottom of the window.
-//
-// The objects are not textured: the board model does not yet fetch texels
-// from the tiles a texture is loaded into (README, "What it does not do
-// yet").
+// cube with a checker texture pierced by a lit pyramid over a floor grid of
+// lines, stars as points, and a bitmap caption along the bottom of the
+// window.
 #include <GL/gl.h>
 
 #include <cstdio>
@@ -27,12 +24,34 @@ void cube(GLfloat s) {
         {{-1, 1, 1}, {1, 1, 1}, {1, 1, -1}, {-1, 1, -1}},
         {{-1, -1, -1}, {1, -1, -1}, {1, -1, 1}, {-1, -1, 1}},
     };
+    // Each face shows the texture twice across.
+    static const GLfloat coords[4][2] = {{0, 0}, {2, 0}, {2, 2}, {0, 2}};
     glBegin(GL_QUADS);
     for (int f = 0; f < 6; ++f) {
         glNormal3fv(normals[f]);
-        for (const auto& c : corners[f]) glVertex3f(c[0] * s, c[1] * s, c[2] * s);
+        for (int k = 0; k < 4; ++k) {
+            glTexCoord2fv(coords[k]);
+            glVertex3f(corners[f][k][0] * s, corners[f][k][1] * s, corners[f][k][2] * s);
+        }
     }
     glEnd();
+}
+
+// An 8 x 8 checker of white and grey squares of 2 x 2 texels, repeated,
+// nearest texels, modulating the lit colour.
+void checker_texture() {
+    static GLubyte texels[8][8][3];
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) {
+            const GLubyte v = ((x / 2 + y / 2) % 2 == 0) ? 255 : 140;
+            texels[y][x][0] = texels[y][x][1] = texels[y][x][2] = v;
+        }
+    glTexImage2D(GL_TEXTURE_2D, 0, 3, 8, 8, 0, GL_RGB, GL_UNSIGNED_BYTE, texels);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
 }
 
 // A four-sided pyramid standing on y = -h with its apex at y = h; each side
@@ -124,10 +143,13 @@ int draw_gl_scene(const RECTL* where) {
     glMaterialfv(GL_FRONT, GL_AMBIENT_AND_DIFFUSE, red);
     glMaterialfv(GL_FRONT, GL_SPECULAR, white);
     glMaterialf(GL_FRONT, GL_SHININESS, 30.0f);
+    checker_texture();
+    glEnable(GL_TEXTURE_2D);
     glPushMatrix();
     glRotatef(25.0f, 0.0f, 1.0f, 0.0f);
     cube(0.8f);
     glPopMatrix();
+    glDisable(GL_TEXTURE_2D);
 
     // The pyramid pierces the cube: the depth test decides which shows.
     const GLfloat blue[4] = {0.2f, 0.4f, 0.95f, 1.0f};

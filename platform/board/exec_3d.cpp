@@ -35,7 +35,11 @@ constexpr std::uint32_t kAllLanes = 0xFu;
 // against an alpha and against a colour.
 constexpr std::uint32_t kOne = 0x07000000u;
 constexpr std::uint32_t kAlphaOne = 256;
-constexpr std::uint32_t kColourOne = 0x00FFFFFFu;
+// Pid pixel formats the texel fetches convert between: 5-5-5 as stored,
+// 5-5-5 in the 7-bit colour form, 32 bits.
+constexpr std::uint32_t kFormat555 = 3, kFormat1555 = 4, kFormat32 = 5;
+
+
 
 // --- lane arithmetic -------------------------------------------------------------
 inline std::uint32_t lane(std::uint32_t v, int k) { return (v >> (8 * k)) & 0xFFu; }
@@ -157,6 +161,7 @@ FragmentRunner::FragmentRunner(Impl& board, int r, const DecodedPacket& packet, 
             if ((known & 1u) != 0) pid |= static_cast<std::uint16_t>(known & 0xE000u);
         }
         pid_[n] = pid;
+        if (n < 2 * packet.pids.size() && (pid >> 13) == kFormat1555) laneMax_ = 0x7Fu;
     }
     const Fields f = fields_of(packet.command);
     for (std::uint32_t k = 0; k < std::min<std::size_t>(f.packetConstants, KZU_CONSTANTS); ++k) {
@@ -215,16 +220,42 @@ void FragmentRunner::fragment(std::int64_t x, std::int64_t y, const std::uint32_
     f.cc[0] = f.cc[1] = f.cc[2] = kAllLanes;
     if (!stipple && prog_.allStippled) return;
     std::copy(std::begin(data), std::end(data), f.reg + KZU_rgb0);
-    // The texel address registers start as data registers 27 and 28.
-    std::uint32_t address[2] = {data[0], data[1]};
+    // The texel address registers start as the interpolated coordinates, z0 and z1.
+    std::uint32_t address[2] = {data[1], data[2]};
     std::copy(std::begin(constants_), std::end(constants_), f.reg + KZU_constant_0);
     f.reg[kRegPattern] = ras_.pattern[static_cast<std::size_t>((y & 7) * 8 + (xm & 7))];
 
+    // The fragment's pixmap writes stored in their formats.
+    auto store = [&] {
+        for (std::uint32_t n = 0; n < KZU_PIXMAPS; ++n) {
+            if (!(f.writtenPix >> n & 1u)) continue;
+            std::uint32_t bpp = 0;
+            std::uint8_t* p = b_.page_pixel(r_, pid_[n], xm, y, &bpp);
+            if (p == nullptr) continue;
+            std::uint32_t v = f.reg[KZU_pixmap0 + n];
+            // An alpha stored into an 8-bit pixmap: the byte round(a x 255 / 256).
+            if (bpp == 1 && (f.alpha >> (KZU_pixmap0 + n) & 1u) != 0) v = (std::min(v, kAlphaOne) * 255 + 128) >> 8;
+            const PixelFormat& pf = pixel_format_of_pid(pid_[n]);
+            pf.store(p, 1, &v, nullptr);
+        }
+    };
     auto read = [&](std::uint32_t reg) -> std::uint32_t {
         if (reg >= KZU_pixmap0 && reg <= KZU_pixmapLast) {
             const std::uint32_t n = reg - KZU_pixmap0;
             if (!(f.loadedPix >> n & 1u)) {
                 f.loadedPix |= static_cast<std::uint16_t>(1u << n);
+                // A pid of the same space and pixel size that this fragment
+                // wrote names the same pixel: it reads that write, through
+                // the two formats (whether or not a page maps the position).
+                for (std::uint32_t m = 0; m < KZU_PIXMAPS; ++m) {
+                    if (m == n || !(f.writtenPix >> m & 1u) || (pid_[m] & 0x1Fu) != (pid_[n] & 0x1Fu)) continue;
+                    const PixelFormat& from = pixel_format_of_pid(pid_[m]);
+                    const PixelFormat& to = pixel_format_of_pid(pid_[n]);
+                    if (from.bytesPerPixel != to.bytesPerPixel || from.to_pixel == nullptr || to.to_register == nullptr)
+                        continue;
+                    f.reg[reg] = to.to_register(from.to_pixel(f.reg[KZU_pixmap0 + m]));
+                    return f.reg[reg];
+                }
                 std::uint32_t bpp = 0;
                 const std::uint8_t* p = b_.page_pixel(r_, pid_[n], xm, y, &bpp);
                 f.reg[reg] = p != nullptr ? pixel_format_of_pid(pid_[n]).to_register(load_pixel(p, bpp)) : 0;
@@ -255,19 +286,30 @@ void FragmentRunner::fragment(std::int64_t x, std::int64_t y, const std::uint32_
     auto write = [&](std::uint32_t reg, std::uint32_t value, std::uint32_t lanes, bool alpha = false,
                      bool byteAlpha = false) {
         if (reg == kRegZero) return;
+        const std::uint32_t m = lane_mask(lanes);
+        if (reg == KZU_u || reg == KZU_v) {
+            // A result in 27 or 28 sets the texel address register u or v;
+            // the data registers keep their words (and what they hold: the
+            // colour in 27 stays a colour when a coordinate is copied to u).
+            std::uint32_t& a = address[reg - KZU_u];
+            a = (a & ~m) | (value & m);
+            return;
+        }
         f.alpha = alpha ? f.alpha | std::uint64_t{1} << reg : f.alpha & ~(std::uint64_t{1} << reg);
         f.wrotePattern |= reg == kRegPattern;
         if (reg >= KZU_pixmap0 && reg <= KZU_pixmapLast) {
             read(reg);  // the lanes not written keep the pixel's
-            f.writtenPix |= static_cast<std::uint16_t>(1u << (reg - KZU_pixmap0));
-        }
-        const std::uint32_t m = lane_mask(lanes);
-        if (reg == KZU_u || reg == KZU_v) {
-            // A result in 27 or 28 sets the texel address register u or v;
-            // the data registers keep their words.
-            std::uint32_t& a = address[reg - KZU_u];
-            a = (a & ~m) | (value & m);
-            return;
+            const std::uint32_t n = reg - KZU_pixmap0;
+            f.writtenPix |= static_cast<std::uint16_t>(1u << n);
+            // The other pids of the pixel (same space and size) read this
+            // write from now on; their own earlier writes are overwritten.
+            for (std::uint32_t m = 0; m < KZU_PIXMAPS; ++m) {
+                if (m == n || (pid_[m] & 0x1Fu) != (pid_[n] & 0x1Fu) ||
+                    pixel_format_of_pid(pid_[m]).bytesPerPixel != pixel_format_of_pid(pid_[n]).bytesPerPixel)
+                    continue;
+                f.loadedPix &= static_cast<std::uint16_t>(~(1u << m));
+                f.writtenPix &= static_cast<std::uint16_t>(~(1u << m));
+            }
         }
         f.reg[reg] = (f.reg[reg] & ~m) | (value & m);
         f.byteAlpha = byteAlpha ? f.byteAlpha | std::uint64_t{1} << reg : f.byteAlpha & ~(std::uint64_t{1} << reg);
@@ -281,6 +323,15 @@ void FragmentRunner::fragment(std::int64_t x, std::int64_t y, const std::uint32_
         return p != nullptr ? pixel_format_of_pid(pid_[n]).to_register(load_pixel(p, bpp)) : 0;
     };
     auto coordinate = [&](int k) { return static_cast<std::int64_t>(static_cast<std::int32_t>(address[k])); };
+    // A texel of a 32-bit texture fetched into a 5-5-5 pixmap as stored (the
+    // scratch a 16-bit surface reads its texels back through): the texture
+    // holds the 16-bit surface's 7-bit channels, packed as its pixel.
+    auto deliver = [&](const Op3& op, std::uint32_t texel) {
+        const bool to555 = op.r >= KZU_pixmap0 && op.r <= KZU_pixmapLast &&
+                           (pid_[op.r - KZU_pixmap0] >> 13) == kFormat555 &&
+                           (pid_[op.a - KZU_pixmap0] >> 13) == kFormat32;
+        return to555 ? pixel_format(kFormat1555).to_pixel(texel) : texel;
+    };
 
     for (int i = 0; i < prog_.n; ++i) {
         const Op3& op = prog_.ops[static_cast<std::size_t>(i)];
@@ -310,7 +361,7 @@ void FragmentRunner::fragment(std::int64_t x, std::int64_t y, const std::uint32_
             const auto sub = [](std::uint32_t p, std::uint32_t q) { return p > q ? p - q : 0u; };
             const std::uint32_t aa = alpha_of(op.a, a), ab = alpha_of(op.b, b);
             if (is_one(op.a) && is_alpha(op.b)) write(op.r, kAlphaOne - std::min(ab, kAlphaOne), pred, true);
-            else if (is_one(op.a)) write(op.r, per_lane(kColourOne, b, sub), pred);
+            else if (is_one(op.a)) write(op.r, per_lane(laneMax_ * 0x010101u, b, sub), pred);
             else if (is_alpha(op.a) && is_alpha(op.b)) write(op.r, aa > ab ? aa - ab : 0u, pred, true);
             else write(op.r, per_lane(a, b, sub), pred);
             break;
@@ -326,7 +377,9 @@ void FragmentRunner::fragment(std::int64_t x, std::int64_t y, const std::uint32_
                 write(op.r, per_lane(alphaA ? b : a, 0, [alpha](std::uint32_t p, std::uint32_t) { return (p * alpha + 128) >> 8; }),
                       pred);
             } else {
-                write(op.r, per_lane(a, b, [](std::uint32_t p, std::uint32_t q) { return (p * q + 127) / 255; }), pred);
+                const std::uint32_t max = laneMax_;
+                write(op.r, per_lane(a, b, [max](std::uint32_t p, std::uint32_t q) {
+                          return (std::min(p, max) * std::min(q, max) + max / 2) / max; }), pred);
             }
             break;
         }
@@ -366,11 +419,11 @@ void FragmentRunner::fragment(std::int64_t x, std::int64_t y, const std::uint32_
             break;
         }
         case Kind3::Texel:
-            if (pred) write(op.r, texel(op.a, coordinate(0) >> 4, coordinate(1) >> 4), pred);
+            if (pred) write(op.r, deliver(op, texel(op.a, coordinate(0) >> 4, coordinate(1) >> 4)), pred);
             break;
         case Kind3::TexelFiltered: {
             if (!pred) break;
-            const std::int64_t u = coordinate(0) - 8, v = coordinate(1) - 8;
+            const std::int64_t u = coordinate(0), v = coordinate(1);
             const std::int64_t x0 = u >> 4, y0 = v >> 4;
             const std::uint32_t fx = static_cast<std::uint32_t>(u & 15), fy = static_cast<std::uint32_t>(v & 15);
             const std::uint32_t t[4] = {texel(op.a, x0, y0), texel(op.a, x0 + 1, y0), texel(op.a, x0, y0 + 1),
@@ -382,12 +435,17 @@ void FragmentRunner::fragment(std::int64_t x, std::int64_t y, const std::uint32_
                 for (int i = 0; i < 4; ++i) sum += lane(t[i], k) * wt[i];
                 out |= std::min(sum >> 8, 0xFFu) << (8 * k);
             }
-            write(op.r, out, pred);
+            write(op.r, deliver(op, out), pred);
             break;
         }
-        case Kind3::Fraction:
-            if (pred) write(op.r, (a & 15u) * 0x11111111u, pred);
+        case Kind3::Fraction: {
+            // The sixteenths f of a coordinate as a lane weight against the
+            // one: round(f x max / 16), so one less it is the weight's
+            // complement (the two sum to the one).
+            const std::uint32_t w = ((a & 15u) * laneMax_ + 8) / 16;
+            if (pred) write(op.r, w * 0x01010101u, pred);
             break;
+        }
         case Kind3::Compare: {
             const std::uint32_t holds =
                 op.perLane ? lanes_where(a, b, [&](std::uint32_t p, std::uint32_t q) { return compare(op.cmp, p, q); })
@@ -399,18 +457,7 @@ void FragmentRunner::fragment(std::int64_t x, std::int64_t y, const std::uint32_
         }
     }
     if (f.wrotePattern) ras_.pattern[static_cast<std::size_t>((y & 7) * 8 + (xm & 7))] = f.reg[kRegPattern];
-    // The fragment's pixmap writes, stored in their formats.
-    for (std::uint32_t n = 0; n < KZU_PIXMAPS; ++n) {
-        if (!(f.writtenPix >> n & 1u)) continue;
-        std::uint32_t bpp = 0;
-        std::uint8_t* p = b_.page_pixel(r_, pid_[n], xm, y, &bpp);
-        if (p == nullptr) continue;
-        std::uint32_t v = f.reg[KZU_pixmap0 + n];
-        // An alpha stored into an 8-bit pixmap: the byte round(a x 255 / 256).
-        if (bpp == 1 && (f.alpha >> (KZU_pixmap0 + n) & 1u) != 0) v = (std::min(v, kAlphaOne) * 255 + 128) >> 8;
-        const PixelFormat& pf = pixel_format_of_pid(pid_[n]);
-        pf.store(p, 1, &v, nullptr);
-    }
+    store();
 }
 
 // --- triangles ---------------------------------------------------------------------
@@ -507,7 +554,9 @@ private:
 
     static std::uint32_t value_at(const DataRegister& d, double px, double py) {
         if (!d.interpolated) return d.flat;
-        if (!d.perLane) return static_cast<std::uint32_t>(std::lround(d.planes[0].at(px, py)));
+        // A whole word (depth, alpha, texture coordinate) is rounded down, so a
+        // texel is chosen by the floor of its coordinate, as GL chooses it.
+        if (!d.perLane) return static_cast<std::uint32_t>(static_cast<std::int64_t>(std::floor(d.planes[0].at(px, py))));
         std::uint32_t out = 0;
         for (int k = 0; k < 4; ++k) {
             out |= (static_cast<std::uint32_t>(std::lround(d.planes[k].at(px, py))) & 0xFFu) << (8 * k);

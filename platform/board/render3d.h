@@ -59,7 +59,10 @@
 //   (a x 255 + 128) >> 8 (GL's alpha buffer of 8 bits; any other word
 //   stores its low byte). A write is seen by every later
 //   read of the same fragment and stored when the fragment's program ends,
-//   in the pid's format. A pixel no page slot maps reads 0 and keeps no
+//   in the pid's format. Pids of one space and pixel size name one pixel:
+//   a write through one is what a later read through another reads (its
+//   stored form taken in the reader's format), whether or not a page slot
+//   maps the position, and it replaces the others' earlier writes. A pixel no page slot maps reads 0 and keeps no
 //   write.
 // - 27-30 (rgb0, z0, z1, z2): the data registers, loaded from the packet
 //   (below). A result written to 27 or 28 sets the texel address
@@ -77,10 +80,12 @@
 //   top, a dither offset never wraps a channel).
 // - 0x0A subtract: per lane, saturating at 0 (stencil decrement clamps at
 //   0; the generator's clamp-at-zero macro gives the same). The one less
-//   an alpha: the alpha 256 - a; the one less a colour: 0xFF less each of
-//   lanes 0-2 (lane 3 0); an alpha less an alpha: the alpha a - b, at
+//   an alpha: the alpha 256 - a; the one less a colour: the lane maximum
+//   (0xFF, or 0x7F as for the multiply) less each of lanes 0-2 (lane 3 0); an alpha less an alpha: the alpha a - b, at
 //   least 0.
-// - 0x1D multiply: per lane, (a x b + 127) / 255, rounded (one is 0xFF).
+// - 0x1D multiply: per lane, (a x b + m / 2) / m, rounded, m the lane's
+//   maximum (the colour's one: 0xFF, or 0x7F in a packet whose pid list
+//   names a 16-bit colour pixmap, format 4, whose channels are 7 bits).
 //   A colour times an alpha a: each lane (lane x a + 128) >> 8 (GL's
 //   factor a / 256); an alpha times an alpha: the alpha (a x b + 128) >> 8.
 //   A copy of an alpha is an alpha.
@@ -99,21 +104,30 @@
 // - 0x32 texel fetch, 0x33 filtered texel fetch, 0x34 fraction. Texel
 //   addresses are the address registers u and v: a result written to
 //   register 27 or 28 sets u or v (the data registers keep their words);
-//   at the start of a fragment u and v hold data registers 27 and 28.
 //   Each is a signed 32-bit coordinate in 1/16 texel (the generator's
-//   28.4 texel coordinates). Fetch: R = texel (u >> 4, v >> 4) of the
+//   28.4 texel coordinates); at the start of a fragment they hold z0 and
+//   z1, where the generator places the interpolated coordinates. Fetch: R = texel (u >> 4, v >> 4) of the
 //   pixmap of A (A must be a pixmap register, 13-26; the fetch does not
 //   read A's pixel at the fragment's position), read from the
 //   rasterizer's own copy of that pixmap (any position, owned tile or
 //   not) in its register form; a texel no page slot maps reads 0. The
 //   texel of a tile pid is the tile's (Tiles, below).
-//   Filtered fetch: the four texels around (u - 8, v - 8), i.e. at
-//   (x0, y0) = ((u - 8) >> 4, (v - 8) >> 4) and its right, lower and
-//   lower-right neighbours, weighed per lane by (16 - fx)(16 - fy),
-//   fx(16 - fy), (16 - fx)fy and fx fy with fx = (u - 8) & 15,
-//   fy = (v - 8) & 15, summed, + 128, >> 8 (GL's linear filter at the
-//   texel centres). Fraction: R = (A & 15) x 17 in each lane, the
-//   sixteenths of a coordinate as a per-lane weight for multiply.
+//   Filtered fetch: the texel at (x0, y0) = (u >> 4, v >> 4) and its
+//   right, lower and lower-right neighbours, weighed per lane by
+//   (16 - fx)(16 - fy), fx(16 - fy), (16 - fx)fy and fx fy with
+//   fx = u & 15, fy = v & 15, summed, + 128, >> 8: GL's linear filter,
+//   whose coordinates the generator already places half a texel lower
+//   (u - 1/2), as the spelt-out four-texel filter reads them. Fraction:
+//   R = round(f x m / 16) in each lane, f = A & 15 the sixteenths of a
+//   coordinate and m the lane maximum (as for the multiply): a weight
+//   against the one, so that the one less it is its complement and the
+//   spelt-out filter's weights sum to the one.
+// - A fetch delivers the texel in its result's form: into a pixmap
+//   register of 5-5-5 as stored (format 3) from a 32-bit texture (format
+//   5), which then holds a 16-bit surface's 7-bit channels, the texel is
+//   packed as the 16-bit colour pixel (format 4's store): the scratch pair
+//   through which a 16-bit program reads its texels back (scratchIn,
+//   scratchOut) converts so.
 //
 // - Alphas in the condition-code operations: a minimum of two alphas is
 //   the smaller alpha (an alpha), the code set in every lane where A is
@@ -175,8 +189,10 @@
 //   own order says otherwise.
 // - Interpolation is linear in screen space at the pixel's sample point
 //   (below), from the vertices' 28.4 positions: per lane for rgb0 (each
-//   channel of the colour word), as a whole word for z0-z2; rounded to
-//   nearest, clamped to the range of the vertices' values.
+//   channel of the colour word), rounded to nearest; as a whole word for
+//   z0-z2, rounded down (a texture coordinate's texel is the floor of the
+//   coordinate, as GL chooses it); clamped to the range of the vertices'
+//   values.
 //
 // Coverage
 // - Vertices are 28.4 positions, x in bits 0-15 and y in bits 16-31
@@ -285,18 +301,18 @@
 //
 // Limits of the generator's programs under this model (where they do not
 // compute GL's results):
-// - The texture lookups built from single fetches (the four-texel filter
-//   spelt out with fraction, multiply and the one constant 0x07000000, and
-//   the two-level mixes) do not compute GL's filter here: the fraction's
-//   sixteenths x 17 are no complementary weights against the one. A single
-//   fetch and the filtered fetch do.
+// - Texture coordinates reach the board in sixteenths of a texel: a linear
+//   filter's weights are sixteenths (OSMesa's are exact), and the mip-map
+//   level is the render functions' choice once a triangle.
+// - The texel a mip level's coordinate names: the render functions shift
+//   the coordinate right by the level, half-texel offset included, so a
+//   filtered coarser level is read up to half its texel off.
 // - The alpha-buffer blends compute GL's results at 32 bits a pixel. At 16
 //   bits the add steps of the alpha buffer's update clamp per lane against
 //   the maximum colour after the add with carry, which does not keep an
 //   alpha sum above 1.0 at 1.0.
-// - At 16 bits a pixel the multiply scales by 255, not by the 7-bit maximum,
-//   and sums above 0x7F wrap into the dropped bit 7 where the generator's
-//   add steps rely on the 8-bit carry.
+// - At 16 bits a pixel sums above 0x7F wrap into the dropped bit 7 where
+//   the generator's add steps rely on the 8-bit carry.
 // - A stencil test without a depth test raises the layout code to 12 while
 //   the command word names no depth load: the packet carries words its
 //   header does not describe, and the model reads it by the generic rule.

@@ -95,6 +95,7 @@ namespace glapp_tests {
     X(void, RasterPos3f, (GLfloat, GLfloat, GLfloat))                                                \
     X(void, Bitmap, (GLsizei, GLsizei, GLfloat, GLfloat, GLfloat, GLfloat, const GLubyte*))          \
     X(void, TexEnvi, (GLenum, GLenum, GLint))                                                        \
+    X(void, TexImage2D, (GLenum, GLint, GLint, GLsizei, GLsizei, GLint, GLenum, GLenum, const GLvoid*)) \
     X(void, TexParameteri, (GLenum, GLenum, GLint))                                                  \
     X(void, ListBase, (GLuint))                                                                      \
     X(GLuint, GenLists, (GLsizei))                                                                   \

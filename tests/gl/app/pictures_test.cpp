@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 #include "../../platform/gl_reference.h"
 #include "app_gl.h"
@@ -326,6 +327,72 @@ void ClearsWithScissor(const Gl& gl) {
     gl.Rectf(230, 5, 250, 25);
 }
 
+// A lit, depth-tested box in perspective with a checker texture (8 x 8
+// texels of two colours and a ramp) modulated by the lit colour, nearest
+// texels repeated twice over each face, beside an untextured one.
+void TexturedBox(const Gl& gl) {
+    Pixels(gl);
+    std::vector<GLubyte> img(8 * 8 * 3);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) {
+            GLubyte* p = &img[static_cast<std::size_t>((y * 8 + x) * 3)];
+            const bool dark = (x / 2 + y / 2) % 2 == 1;
+            p[0] = static_cast<GLubyte>(dark ? 40 : 250);
+            p[1] = static_cast<GLubyte>(dark ? 60 : 200 - 16 * x);
+            p[2] = static_cast<GLubyte>(dark ? 160 : 40 + 20 * y);
+        }
+    gl.TexImage2D(GL_TEXTURE_2D, 0, 3, 8, 8, 0, GL_RGB, GL_UNSIGNED_BYTE, img.data());
+    gl.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    gl.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    gl.TexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    gl.MatrixMode(GL_PROJECTION);
+    gl.LoadIdentity();
+    gl.Ortho(-2.0, 2.0, -1.5, 1.5, 1.0, 20.0);
+    gl.MatrixMode(GL_MODELVIEW);
+    gl.LoadIdentity();
+    gl.Enable(GL_DEPTH_TEST);
+    gl.DepthFunc(GL_LESS);
+    gl.ShadeModel(GL_SMOOTH);
+    gl.Enable(GL_LIGHTING);
+    gl.Enable(GL_LIGHT0);
+    const float white[] = {1, 1, 1, 1}, pos0[] = {-1, 2, 3, 0}, ambient[] = {0.3f, 0.3f, 0.3f, 1};
+    gl.Lightfv(GL_LIGHT0, GL_POSITION, pos0);
+    gl.Lightfv(GL_LIGHT0, GL_DIFFUSE, white);
+    gl.LightModelfv(GL_LIGHT_MODEL_AMBIENT, ambient);
+    gl.Materialfv(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE, white);
+    gl.PushMatrix();
+    gl.Translatef(-0.3f, 0.0f, -5.0f);
+    gl.Rotatef(25.0f, 1.0f, 0.0f, 0.0f);
+    gl.Rotatef(35.0f, 0.0f, 1.0f, 0.0f);
+    gl.Enable(GL_TEXTURE_2D);
+    // Each face's corners in the box's order, two repeats of the texture.
+    static const float kFaces[6][3] = {{0, 0, 1}, {0, 0, -1}, {1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}};
+    static const float kCorners[4][2] = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}};
+    const float s = 0.9f;
+    gl.Begin(GL_QUADS);
+    for (const auto& n : kFaces) {
+        const float u[3] = {n[1] + n[2] != 0 ? 1.0f : 0.0f, n[0] != 0 ? 1.0f : 0.0f, 0.0f};
+        const float v[3] = {n[1] * u[2] - n[2] * u[1], n[2] * u[0] - n[0] * u[2], n[0] * u[1] - n[1] * u[0]};
+        gl.Normal3f(n[0], n[1], n[2]);
+        for (const auto& [a, b] : kCorners) {
+            // A little past the texel edges, so no pixel centre lies on one.
+            gl.TexCoord2f(a + 1.0f + 1.0f / 64, b + 1.0f + 1.0f / 64);
+            gl.Vertex3f(s * (n[0] + a * u[0] + b * v[0]), s * (n[1] + a * u[1] + b * v[1]),
+                        s * (n[2] + a * u[2] + b * v[2]));
+        }
+    }
+    gl.End();
+    gl.Disable(GL_TEXTURE_2D);
+    gl.PopMatrix();
+    const float green[] = {0.3f, 0.8f, 0.3f, 1};
+    gl.Materialfv(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE, green);
+    gl.PushMatrix();
+    gl.Translatef(1.2f, -0.3f, -5.5f);
+    gl.Rotatef(-20.0f, 0.0f, 1.0f, 0.0f);
+    Box(gl, 0.5f);
+    gl.PopMatrix();
+}
+
 struct Scene {
     const char* name;
     void (*draw)(const Gl&);
@@ -349,6 +416,7 @@ const Scene kScenes[] = {
     {"display_lists", Lists, 3, 120, "edge pixels of the rotated fans"},
     {"matrices", Matrices, 3, 120, "edge pixels of the triangles"},
     {"clears_with_scissor", ClearsWithScissor, 3, 60, "triangle edges at the scissor box"},
+    {"textured_box", TexturedBox, 4, 400, "lighting as lit_depth, times the texel; the near edge of the box a column long, texel corners"},
 };
 
 class AppPictures : public AppTest, public ::testing::WithParamInterface<Scene> {};

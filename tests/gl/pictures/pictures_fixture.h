@@ -57,8 +57,9 @@ Calls LineStrip();
 Calls StencilMarks();
 
 // Ancillary buffers a scene draws with: the board configured with them and
-// the window's pixel format the one that has them.
-enum : unsigned { kAlphaBuffer = 1, kStencilBuffer = 2 };
+// the window's pixel format the one that has them; kMipmaps: a board that
+// holds mip-maps (BCF_MIPMAP), so mipmapped textures draw on the board.
+enum : unsigned { kAlphaBuffer = 1, kStencilBuffer = 2, kMipmaps = 4 };
 
 // A row of a scene table: the scene, the largest channel difference a
 // pixel may show, how many pixels may exceed it, and why; the ancillary

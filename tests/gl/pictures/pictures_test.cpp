@@ -352,21 +352,28 @@ Calls Textured(std::uint32_t minFilter, std::uint32_t magFilter, std::uint32_t w
         c.push_back(Vertex(x, y));
     };
     c.push_back(C("Begin", {kQuads}));
+    // Each quad's coordinates start a little past a texel edge (d), so no
+    // pixel centre falls on a texel edge, where GL leaves the texel to the
+    // last bit of rounding: the magnified quad's edges keep 1/10 of a pixel
+    // from the centres, the minified quads' 1/16 of a texel and more.
     // Magnified: 1.5 repeats over 150 x 150 pixels.
-    vertex(-0.25f, -0.25f, 10, 20, 1, 1, 1);
-    vertex(1.25f, -0.25f, 160, 20, 1, 0.5f, 0.5f);
-    vertex(1.25f, 1.25f, 160, 170, 0.5f, 1, 0.5f);
-    vertex(-0.25f, 1.25f, 10, 170, 0.5f, 0.5f, 1);
+    float d = 1.0f / 256;
+    vertex(-0.25f + d, -0.25f + d, 10, 20, 1, 1, 1);
+    vertex(1.25f + d, -0.25f + d, 160, 20, 1, 0.5f, 0.5f);
+    vertex(1.25f + d, 1.25f + d, 160, 170, 0.5f, 1, 0.5f);
+    vertex(-0.25f + d, 1.25f + d, 10, 170, 0.5f, 0.5f, 1);
     // Minified: 3 repeats over 60 x 60 pixels, 4/5 of a pixel a texel... and
     // 6 repeats over 48 x 48 (2 texels a pixel).
-    vertex(0, 0, 180, 20, 1, 1, 1);
-    vertex(3, 0, 240, 20, 1, 1, 1);
-    vertex(3, 3, 240, 80, 1, 1, 1);
-    vertex(0, 3, 180, 80, 1, 1, 1);
-    vertex(0, 0, 190, 110, 0.8f, 0.9f, 1);
-    vertex(6, 0, 238, 110, 0.8f, 0.9f, 1);
-    vertex(6, 6, 238, 158, 0.8f, 0.9f, 1);
-    vertex(0, 6, 190, 158, 0.8f, 0.9f, 1);
+    d = 1.0f / 128;
+    vertex(d, d, 180, 20, 1, 1, 1);
+    vertex(3 + d, d, 240, 20, 1, 1, 1);
+    vertex(3 + d, 3 + d, 240, 80, 1, 1, 1);
+    vertex(d, 3 + d, 180, 80, 1, 1, 1);
+    d = 1.0f / 32;
+    vertex(d, d, 190, 110, 0.8f, 0.9f, 1);
+    vertex(6 + d, d, 238, 110, 0.8f, 0.9f, 1);
+    vertex(6 + d, 6 + d, 238, 158, 0.8f, 0.9f, 1);
+    vertex(d, 6 + d, 190, 158, 0.8f, 0.9f, 1);
     c.push_back(C("End"));
     return c;
 }
@@ -490,9 +497,8 @@ const Scene kStageScenes[] = {
 };
 
 // Blends whose programs add or multiply 8-bit channels: at 16 bits a pixel
-// the generator's channels are 7 bits wide, its saturating adds carry at 8
-// bits and the multiply scales by 255 (render3d.h, "Limits"), so these
-// rows run at 32 bits. dst_colour_src_colour: the table computes 2SD as
+// the generator's channels are 7 bits wide and its saturating adds carry at
+// 8 bits (render3d.h, "Limits"), so these rows run at 32 bits. dst_colour_src_colour: the table computes 2SD as
 // one product doubled, so its rounding doubles too (4 levels).
 const Scene kStageScenes32[] = {
     {"blend_dst_colour_zero", Blend<kDstColor, kZero>, 3, 48, "products rounded once"},
@@ -506,6 +512,47 @@ const Scene kStageScenes32[] = {
     {"blend_src_alpha_saturate_one", Blend<kSrcAlphaSaturate, kOne>, 3, 48, "without an alpha buffer the factor is 0"},
 };
 
+// Textures. Nearest texels are exact: the board chooses a texel by the
+// floor of its coordinate in sixteenths of a texel, as GL does, and the
+// scene keeps texel edges off the pixel centres. The linear filter weighs
+// the four texels in sixteenths of a texel where OSMesa weighs them
+// exactly: up to 1/16 of the 180 levels between neighbouring texels (11)
+// on top of the interpolation. Modulate at 16 bits a pixel: the texel
+// reaches the program through a 5-bit pixel and the product is rounded to
+// 5 bits again. Mip-maps: the board chooses the level once a triangle (at
+// a corner), OSMesa for each pixel, so a texel may come from the
+// neighbouring level along the quads' edges (up to 48 levels).
+const Scene kTextureScenes[] = {
+    {"texture_nearest_modulate", Texture<kNearest, kNearest, kRepeat, kModulate>, 7, 64, "a 5-bit texel at 16 bits"},
+    {"texture_linear_modulate", Texture<kLinear, kLinear, kRepeat, kModulate>, 14, 64, "filter weights in 1/16"},
+    {"texture_nearest_decal", Texture<kNearest, kNearest, kRepeat, kDecal>, 3, 64, "texels exact; edges"},
+    {"texture_linear_decal", Texture<kLinear, kLinear, kRepeat, kDecal>, 14, 64, "filter weights in 1/16"},
+    {"texture_nearest_blend", Texture<kNearest, kNearest, kRepeat, kBlendEnv>, 3, 64, "texels exact; edges"},
+    {"texture_linear_blend", Texture<kLinear, kLinear, kRepeat, kBlendEnv>, 14, 64, "filter weights in 1/16"},
+};
+// A clamped texture draws through the software path (the board's tiles
+// repeat); its texture stage draws GL's nearest clamp at 32 bits.
+const Scene kTextureScenes32[] = {
+    {"texture_nearest_clamp", Texture<kNearest, kNearest, kClamp, kModulate>, 3, 64, "the software path; edges"},
+};
+const Scene kMipmapScenes[] = {
+    {"texture_mipmap_nearest_nearest", Texture<kNearestMipmapNearest, kNearest, kRepeat, kModulate>, 7, 64,
+     "as texture_nearest_modulate", kMipmaps},
+    {"texture_mipmap_nearest_linear", Texture<kNearestMipmapLinear, kNearest, kRepeat, kModulate>, 7, 64,
+     "as texture_nearest_modulate", kMipmaps},
+    {"texture_mipmap_linear_nearest", Texture<kLinearMipmapNearest, kLinear, kRepeat, kModulate>, 48, 64,
+     "the level once a triangle", kMipmaps},
+};
+// The two-level linear filter needs 24 bits a pixel.
+const Scene kMipmapScenes32[] = {
+    {"texture_mipmap_linear_linear", Texture<kLinearMipmapLinear, kLinear, kRepeat, kModulate>, 48, 64,
+     "the level once a triangle", kMipmaps},
+};
+// The machines the mip-mapped rows draw on (not 4 rasterizers at 32 bits:
+// kNotYetDrawn).
+const Machine kMipmapMachines[] = {{1, 32, 0}, {2, 32, 0}, {1, 16, 7}, {2, 16, 7}, {4, 16, 7}, {2, 16, 7, 2}};
+const Machine kMipmapMachines32[] = {{1, 32, 0}, {2, 32, 0}};
+
 // Rows that draw without a board error but not yet to the reference, kept
 // as a disabled suite (--gtest_also_run_disabled_tests) to turn on with
 // the fix named:
@@ -518,14 +565,16 @@ const Scene kStageScenes32[] = {
 //   run carry no alpha pixmap, so the alpha buffer the window has is not
 //   the board alpha buffer the generator's draw list looks for (its slot
 //   or its memory kind); to be found;
-// - textures: the texel fetches now reach the level's tile (render3d.h,
-//   "Tiles") on every rasterizer, and nearest decal draws OSMesa's picture
-//   but for one column or row at each texel edge (about 8000 pixels: the
-//   texel coordinate lies a fraction of a pixel from OSMesa's) and the
-//   minified quads; modulate and blend do not weigh the texel by the
-//   fragment colour (the board draws the texel itself, c028cf for
-//   6014cf); the clamp rows have no clamp (nothing clamps the
-//   coordinates); at 16 bits a pixel nothing is drawn (000000).
+// - textures the board does not draw: a clamped texture draws through the
+//   software path, whose texture stage does not yet draw GL's picture at
+//   16 bits a pixel nor GL 1.0's linear clamp (the border colour mixed in
+//   at the edges); the mip-mapped rows at 4 rasterizers and 32 bits (the
+//   level 4 is loaded through the same tile pid as level 0, so the model
+//   fetches level 0's texels from the tile that pid reached last, level
+//   4's: render3d.h, "Tiles"; to be found which side should tell them
+//   apart), and the two-level
+//   linear filter at 16 bits (the board refuses its program there and the
+//   software path draws black).
 const Scene kNotYetDrawn[] = {
     {"blend_dst_alpha_one_minus_dst_alpha", Blend<kDstAlpha, kOneMinusDstAlpha>, 3, 48, "the backdrop's alpha",
      kAlphaBuffer},
@@ -533,18 +582,16 @@ const Scene kNotYetDrawn[] = {
      kAlphaBuffer},
     {"blend_src_alpha_saturate_one_alpha_buffer", Blend<kSrcAlphaSaturate, kOne>, 3, 48, "the backdrop's alpha",
      kAlphaBuffer},
-    {"texture_nearest_modulate", Texture<kNearest, kNearest, kRepeat, kModulate>, 3, 64, "texel edges"},
-    {"texture_linear_modulate", Texture<kLinear, kLinear, kRepeat, kModulate>, 3, 64, "filter weights"},
-    {"texture_nearest_decal", Texture<kNearest, kNearest, kRepeat, kDecal>, 3, 64, "texel edges"},
-    {"texture_linear_decal", Texture<kLinear, kLinear, kRepeat, kDecal>, 3, 64, "filter weights"},
-    {"texture_nearest_blend", Texture<kNearest, kNearest, kRepeat, kBlendEnv>, 3, 64, "texel edges"},
-    {"texture_linear_blend", Texture<kLinear, kLinear, kRepeat, kBlendEnv>, 3, 64, "filter weights"},
-    {"texture_nearest_clamp", Texture<kNearest, kNearest, kClamp, kModulate>, 3, 64, "texel edges"},
-    {"texture_linear_clamp", Texture<kLinear, kLinear, kClamp, kModulate>, 3, 64, "filter weights"},
-    {"texture_mipmap_nearest_nearest", Texture<kNearestMipmapNearest, kNearest, kRepeat, kModulate>, 3, 64, "levels"},
-    {"texture_mipmap_linear_nearest", Texture<kLinearMipmapNearest, kLinear, kRepeat, kModulate>, 3, 64, "levels"},
-    {"texture_mipmap_nearest_linear", Texture<kNearestMipmapLinear, kNearest, kRepeat, kModulate>, 3, 64, "levels"},
-    {"texture_mipmap_linear_linear", Texture<kLinearMipmapLinear, kLinear, kRepeat, kModulate>, 3, 64, "levels"},
+    {"texture_nearest_clamp", Texture<kNearest, kNearest, kClamp, kModulate>, 3, 64, "the software path"},
+    {"texture_linear_clamp", Texture<kLinear, kLinear, kClamp, kModulate>, 14, 64, "the software path"},
+    {"texture_mipmap_nearest_nearest", Texture<kNearestMipmapNearest, kNearest, kRepeat, kModulate>, 7, 64,
+     "as texture_nearest_modulate", kMipmaps},
+    {"texture_mipmap_linear_nearest", Texture<kLinearMipmapNearest, kLinear, kRepeat, kModulate>, 48, 64,
+     "the level once a triangle", kMipmaps},
+    {"texture_mipmap_nearest_linear", Texture<kNearestMipmapLinear, kNearest, kRepeat, kModulate>, 7, 64,
+     "as texture_nearest_modulate", kMipmaps},
+    {"texture_mipmap_linear_linear", Texture<kLinearMipmapLinear, kLinear, kRepeat, kModulate>, 48, 64,
+     "the level once a triangle", kMipmaps},
 };
 
 class PictureTest : public PictureFixture {};
@@ -559,6 +606,18 @@ INSTANTIATE_TEST_SUITE_P(Stages, PictureTest,
                          ::testing::Combine(::testing::ValuesIn(kStageScenes), ::testing::ValuesIn(kMachines)), RowName);
 INSTANTIATE_TEST_SUITE_P(Stages32, PictureTest,
                          ::testing::Combine(::testing::ValuesIn(kStageScenes32), ::testing::ValuesIn(kMachines32)),
+                         RowName);
+INSTANTIATE_TEST_SUITE_P(Textures, PictureTest,
+                         ::testing::Combine(::testing::ValuesIn(kTextureScenes), ::testing::ValuesIn(kMachines)),
+                         RowName);
+INSTANTIATE_TEST_SUITE_P(Textures32, PictureTest,
+                         ::testing::Combine(::testing::ValuesIn(kTextureScenes32), ::testing::ValuesIn(kMachines32)),
+                         RowName);
+INSTANTIATE_TEST_SUITE_P(Mipmaps, PictureTest,
+                         ::testing::Combine(::testing::ValuesIn(kMipmapScenes), ::testing::ValuesIn(kMipmapMachines)),
+                         RowName);
+INSTANTIATE_TEST_SUITE_P(Mipmaps32, PictureTest,
+                         ::testing::Combine(::testing::ValuesIn(kMipmapScenes32), ::testing::ValuesIn(kMipmapMachines32)),
                          RowName);
 INSTANTIATE_TEST_SUITE_P(DISABLED_NotYetDrawn, PictureTest,
                          ::testing::Combine(::testing::ValuesIn(kNotYetDrawn), ::testing::ValuesIn(kMachines)), RowName);

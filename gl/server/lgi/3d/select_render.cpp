@@ -75,6 +75,12 @@ N_StageFn Answer(N_Pipe* pipe, LONG status, ULONG slot = N_RF_NONE) {
 }
 N_StageFn Software(N_Pipe* pipe) { return Answer(pipe, -7); }
 
+// Whether the bound texture clamps s or t (wrap code 1); a one-dimensional
+// texture has only its s wrap.
+bool bClampedTexture(N_Context* pctx) {
+    if (pctx->boundTex.target == 0) return ulAttr(pctx, N_ATTR_WRAP_S) != 0;
+    return ulAttr(pctx, N_ATTR_WRAP_S1) != 0 || ulAttr(pctx, N_ATTR_WRAP_T1) != 0;
+}
 kzRenderProg* Program(N_Context* pctx, ULONG slot) { return pkzProgOf(pctx->pHw->programs[slot]); }
 
 // Builds into a program slot; answers the built layout code, or -1.
@@ -329,6 +335,9 @@ N_StageFn _NValTriPipeRenderFcn(N_Context* pctx, N_Pipe* pipe) {
     const bool bTextured = (en & kEnTexture) != 0;
     if (bTextured && ((en & (kEnPolyPoint | kEnPolyLine)) || ((en & kEnBlend) && (format & N_VTX_RGBA))))
         return Software(pipe);
+    // The board's texture tiles repeat across the coordinates and its
+    // programs clamp nothing: a clamped texture draws through software.
+    if (bTextured && bClampedTexture(pctx)) return Software(pipe);
     if (bHostBuffers(pctx)) return Software(pipe);
 
     const bool bBack = pipe->pBack == pipe;

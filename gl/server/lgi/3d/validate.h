@@ -55,7 +55,7 @@ struct N_TexSampling {
     ULONG envFunction;    // entry of the four-entry environment table, or N_TEXENV_FOG
     ULONG envHwColour;    // the environment colour as a hardware colour word
     float switchOver;
-    LONG limits[4];       // 1/16 texel: width and height less 2, then less 8 (neighbour filters)
+    LONG limits[4];       // 1/16 texel: the texture's width and height, then the coordinates' offsets
     ULONG pointSample;
     ULONG samplerInForce; // the entry the software texture path samples with (the level choice sets it)
 };

@@ -216,6 +216,10 @@ void _NValTexture(N_Context* pctx) {
     }
     s.minFilter = minF;
     s.magFilter = magF;
+    // The filters in force, as the polygon selector chooses the textured
+    // programs by them.
+    pctx->texFilters[0] = minF;
+    pctx->texFilters[1] = magF;
     s.minSampler = minF;
     s.magSampler = magF;
     const ULONG mode = *pulAttr(pctx, N_ATTR_ENV_MODE + set);
@@ -230,12 +234,20 @@ void _NValTexture(N_Context* pctx) {
                         ? _NColourToHardware(pctx, pctx->val.colour.converter, colour)
                         : 0;
     s.switchOver = (magF == 1 && (minF == 2 || minF == 4)) ? 0.5f : 0.0f;
+    // The textured renderers place a coordinate s at (s + shift) x size +
+    // offset + 1 sixteenths of a texel. The size is the whole texture
+    // (16 x width): a size short of it (16 x width - 2) moves the texel
+    // edges by 2/16 of a texel for every repeat of the texture, a whole
+    // texel six repeats on. The offset takes the renderers' 1/16 back, so a
+    // texel is chosen at s x width as GL chooses it; the neighbour filters
+    // start half a texel lower (GL's u - 1/2), one repeat up so the words
+    // stay positive.
     const LONG w16 = static_cast<LONG>(t.width) * 16, h16 = static_cast<LONG>(t.height) * 16;
-    s.limits[0] = w16 - 2;
-    s.limits[1] = h16 - 2;
+    s.limits[0] = w16;
+    s.limits[1] = h16;
     const bool bNeighbours = magF != 0 || (minF != 0 && minF != 2 && minF != 3);
-    s.limits[2] = bNeighbours ? w16 - 8 : 0;
-    s.limits[3] = bNeighbours ? h16 - 8 : 0;
+    s.limits[2] = bNeighbours ? w16 - 8 - 1 : -1;
+    s.limits[3] = bNeighbours ? h16 - 8 - 1 : -1;
     s.pointSample = bNeighbours ? 0 : 1;
 }
 

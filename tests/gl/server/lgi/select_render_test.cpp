@@ -640,6 +640,11 @@ TEST_F(RenderSelectTest, PolygonRefusalsToSoftware) {
         {"host alpha", [this] { ctx_->enableWord = 0x288; }, kPos, 0},
         {"six-level test texture", [this] { ctx_->enableWord = 0x400; ctx_->texFilters[0] = 2; ctx_->texLevelMarks = 63; },
          kPos, 0},
+        // The board's texture tiles repeat: a clamped texture draws in software.
+        {"2D texture clamped in t", [this] { ctx_->enableWord = 0x400; ctx_->boundTex.target = 1; Set(N_ATTR_WRAP_T1, 1); },
+         kPos, 0},
+        {"1D texture clamped", [this] { ctx_->enableWord = 0x400; ctx_->boundTex.target = 0; Set(N_ATTR_WRAP_S, 1); },
+         kPos, 0},
         // Stippled outlines and smooth colour-index polygons build, then refuse.
         {"stippled outline", [this] { ctx_->enableWord = 0x4100000; }, kPos, 1},
         {"smooth index", [this] { Set(96, 1); Set(83, 1); }, kPos, 1},
@@ -650,6 +655,9 @@ TEST_F(RenderSelectTest, PolygonRefusalsToSoftware) {
         ctx_->texLevelMarks = 0;
         Set(96, 0);
         Set(83, 0);
+        Set(N_ATTR_WRAP_S, 0);
+        Set(N_ATTR_WRAP_S1, 0);
+        Set(N_ATTR_WRAP_T1, 0);
         c.state();
         gBuilds.clear();
         const Choice got = Select(67, c.format);

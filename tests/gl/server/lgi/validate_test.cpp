@@ -403,6 +403,38 @@ TEST_F(ValidateTest, WriteMasksCullingAndStencilSlots) {
     EXPECT_EQ(ctx_->val.stencilSlots[0], N_STENCIL_SLOT_ERROR) << "an operation the table lacks";
 }
 
+// Texture sampling for the board's textured polygons: the filters in force
+// (the polygon selector chooses its programs by them) and where the
+// renderers place a coordinate s, at (s + shift) x size + offset + 1
+// sixteenths of a texel: the size is the whole texture, the offset takes
+// the 1 back (nearest texels at s x width) or starts half a texel lower,
+// one repeat up (the neighbour filters).
+TEST_F(ValidateTest, TextureSamplingPlacesCoordinatesAtTheTexels) {
+    ctx_->texBound = 1;
+    ctx_->boundTex.target = 1;
+    ctx_->boundTex.width = 16;
+    ctx_->boundTex.height = 8;
+    ctx_->boundTex.components = 3;
+    struct Case {
+        ULONG minF, magF;
+        LONG limits[4];
+    };
+    const Case cases[] = {
+        {0, 0, {256, 128, -1, -1}},
+        {1, 1, {256, 128, 256 - 9, 128 - 9}},
+        {0, 1, {256, 128, 256 - 9, 128 - 9}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.minF * 10 + c.magF);
+        Set(N_ATTR_MIN_FILTER1, c.minF);
+        Set(N_ATTR_MAG_FILTER1, c.magF);
+        _NValTexture(ctx_);
+        EXPECT_EQ(ctx_->texFilters[0], c.minF);
+        EXPECT_EQ(ctx_->texFilters[1], c.magF);
+        for (int k = 0; k < 4; ++k) EXPECT_EQ(ctx_->val.tex.limits[k], c.limits[k]) << k;
+    }
+}
+
 TEST_F(ValidateTest, ClipRectanglesCutToTheBox) {
     GLBuffer d = Buffer(32);
     Put(1, &d);
