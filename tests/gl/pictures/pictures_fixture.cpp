@@ -121,6 +121,7 @@ void PictureFixture::BootRoomy(int rasterizers, ULONG bpp, int boards, unsigned 
     cfg.rasterizers = rasterizers;
     cfg.boards = boards;
     if (boards == 2) cfg.boardConfig.flags |= BCF_DUAL_MONITOR;
+    if ((buffers & kMipmaps) != 0) cfg.boardConfig.flags |= BCF_MIPMAP;
     cfg.boardConfig.alphaBuffer = (buffers & kAlphaBuffer) != 0 ? 1 : 0;
     cfg.boardConfig.stencilBuffer = (buffers & kStencilBuffer) != 0 ? 1 : 0;
     cfg.memoryClass = 2;

@@ -57,8 +57,10 @@ Calls LineStrip();
 Calls StencilMarks();
 
 // Ancillary buffers a scene draws with: the board configured with them and
-// the window's pixel format the one that has them.
-enum : unsigned { kAlphaBuffer = 1, kStencilBuffer = 2 };
+// the window's pixel format the one that has them. kMipmaps: a board that
+// mip-maps (its configuration's mip-map flag), for the scenes of mipmapped
+// textures.
+enum : unsigned { kAlphaBuffer = 1, kStencilBuffer = 2, kMipmaps = 4 };
 
 // A row of a scene table: the scene, the largest channel difference a
 // pixel may show, how many pixels may exceed it, and why; the ancillary
