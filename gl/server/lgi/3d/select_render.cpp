@@ -220,10 +220,9 @@ ULONG _NNeedsAlpha(N_Context* pctx, ULONG format) {
 }
 
 // The program the software colour write heads its single-pixel primitives
-// with. The span stages have textured, tested alpha and stencil (and
-// written the stencil), blended, dithered and applied the logic operation
-// before the write: the board must not do any of it again (a texture pass
-// that would load texture words the write never sends, a second blend against
+// with. The span stages have tested alpha and stencil (and written the
+// stencil), blended, dithered and applied the logic operation before the
+// write: the board must not do any of it again (a second blend against
 // the colour just blended, a stencil test against the values just
 // written). What is left to the board is the depth test, which no span
 // stage makes, and the colour write under the write mask. The program
@@ -236,7 +235,7 @@ bool _NValSoftwareProgram(N_Context* pctx, N_Pipe* pipe) {
     const ULONG request = words.bAlpha ? 6 : 5;
     ULONG* pDither = pulAttr(pctx, N_ATTR_DITHER);
     const ULONG en = pctx->enableWord, dither = *pDither;
-    pctx->enableWord &= ~(kEnTexture | kEnBlend | kEnAlphaTest | kEnStencil | kEnLogicOp);
+    pctx->enableWord &= ~(kEnBlend | kEnAlphaTest | kEnStencil | kEnLogicOp);
     if (!words.bDepth) pctx->enableWord &= ~kEnDepthTest;
     *pDither = 0;
     const LONG d = lBuild(pctx, slot, kFlagsPlain, 0, request, 0);
