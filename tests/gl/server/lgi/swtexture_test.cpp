@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <vector>
 
 #include "lgi_fixture.h"
@@ -201,6 +202,14 @@ TEST_F(SpanTexture, PerFragmentLevelsKeepTheLastForAZeroScale) {
     EXPECT_FLOAT_EQ(s.pQ[0], 20.0f);
     EXPECT_FLOAT_EQ(s.pQ[1], 20.0f);
     EXPECT_FLOAT_EQ(s.pQ[2], 0.0f);
+    // An infinite footprint blending two levels takes the last level
+    // whole (no fraction of an infinite lambda).
+    ctx_->val.tex.minFilter = 5;
+    s.count = 1;
+    s.pS[0] = s.pT[0] = 0.0f, s.pQ[0] = std::numeric_limits<float>::infinity();
+    _NSpanTexCore(ctx_, &pipe_, &lod);
+    EXPECT_FLOAT_EQ(s.pQ[0], 30.0f);
+    EXPECT_EQ(lod.fraction, 0.0f);
 }
 
 }  // namespace
