@@ -152,9 +152,14 @@ bool bModePart(N_Context* pctx, N_Pipe* pipe, ULONG code, N_StageList* l, bool b
     if (pctx->cClipRects > 1 && pctx->multiRect == 1 && code != N_PRIM_RASTER_POS) l->Add(N_STAGE_RECTANGLES);
 
     N_PrimDispatch& pd = *pipe->pCommonPipeData->pDispatch;
-    N_StageFn pfnRender = pd.pfnSelector != nullptr ? pd.pfnSelector(pctx, pipe) : nullptr;
     // The debug switch sends every primitive kind through the software path.
-    if (gNForceSoftwarePaths != 0 && code >= N_PRIM_POINTS) pd.status = -7;
+    // The selector is not asked then: it would build its render programs
+    // into the slots the software colour write of this pipe or of the
+    // pipe built before it heads its packets with (the textured programs
+    // take the standard slot for the front and the back pipe alike).
+    const bool bForced = gNForceSoftwarePaths != 0 && code >= N_PRIM_POINTS;
+    N_StageFn pfnRender = pd.pfnSelector != nullptr && !bForced ? pd.pfnSelector(pctx, pipe) : nullptr;
+    if (bForced) pd.status = -7;
     if (pd.status == 2 && pfnRender != nullptr) {
         vSet(N_STAGE_RENDER, pfnRender);
         l->Add(N_STAGE_RENDER);

@@ -111,5 +111,14 @@ void _NStageTexMatrix(N_Context* pctx, N_Pipe* pipe) {
             std::memcpy(v, r, sizeof r);
         }
     }
+    // The fourth word becomes the vertex's clip w, the weight by which the
+    // render paths interpolate the coordinates perspective-correctly (s/w,
+    // t/w and 1/w along the screen). The clip coordinates are there once
+    // the position stage has run; the alternative vertex path projects
+    // after this stage and keeps the coordinate's own q.
+    if (!pctx->altVertexPath && c.pClipPos != nullptr) {
+        const ULONG n = std::min(c.stripVertexCount, N_BATCH_POINTS);
+        for (ULONG i = 0; i < n; ++i) c.pTexWork[4 * std::size_t{i} + 3] = c.pClipPos[4 * std::size_t{i} + 3];
+    }
     pipe->next[N_STAGE_ARRAY](pctx, pipe);
 }

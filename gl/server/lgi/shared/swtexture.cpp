@@ -18,15 +18,31 @@ struct Texel {
 
 N_FragSpan& Span(N_Pipe* pipe) { return pipe->pCommonPipeData->span; }
 
+// The wrap modes of s and t: repeat (code 0) or clamp (a one-dimensional
+// texture has no t wrap of its own and takes its s wrap).
+struct Wraps {
+    bool s, t;
+};
+Wraps WrapsOf(N_Context* pctx) {
+    const bool b2D = pctx->boundTex.target != 0;
+    const bool bRepeatS = *pulAttr(pctx, b2D ? N_ATTR_WRAP_S1 : N_ATTR_WRAP_S) == 0;
+    const bool bRepeatT = b2D ? *pulAttr(pctx, N_ATTR_WRAP_T1) == 0 : bRepeatS;
+    return {bRepeatS, bRepeatT};
+}
+
 // One level of the cache: its first interior texel, stored width, and
-// interior size.
+// interior size; whether its neighbours wrap round (repeat) or stop at the
+// edge (clamp).
 struct Level {
     const float* p = nullptr;
     LONG stored = 1;
     LONG w = 1, h = 1;
+    bool repeatS = false, repeatT = false;
 };
 Level LevelOf(N_Context* pctx, LONG d, LONG storedW, LONG storedH) {
     Level l;
+    const Wraps wr = WrapsOf(pctx);
+    l.repeatS = wr.s, l.repeatT = wr.t;
     const LONG b = static_cast<LONG>(pctx->boundTex.border);
     if (pctx->ppTexLevels == nullptr || d < 0 || d >= static_cast<LONG>(N_TEX_LEVELS)) return l;
     l.p = pctx->ppTexLevels[d];
@@ -35,10 +51,17 @@ Level LevelOf(N_Context* pctx, LONG d, LONG storedW, LONG storedH) {
     l.h = std::max<LONG>(storedH - 2 * b, 1);
     return l;
 }
+// The texel at (i, j): under repeat a column or row past the edge is the
+// one at the other edge, as GL takes the neighbours of a linear filter;
+// under clamp the edge texel itself.
+LONG lWrapIndex(LONG i, LONG n, bool bRepeat) {
+    if (bRepeat) return ((i % n) + n) % n;
+    return std::clamp<LONG>(i, 0, n - 1);
+}
 Texel At(const Level& l, LONG i, LONG j) {
     if (l.p == nullptr) return {0, 0, 0, 1};
-    i = std::clamp<LONG>(i, 0, l.w - 1);
-    j = std::clamp<LONG>(j, 0, l.h - 1);
+    i = lWrapIndex(i, l.w, l.repeatS);
+    j = lWrapIndex(j, l.h, l.repeatT);
     const float* t = l.p + 5 * (static_cast<std::ptrdiff_t>(j) * l.stored + i);
     return {t[0], t[1], t[2], t[3]};
 }
@@ -57,8 +80,8 @@ Texel Nearest(const Level& l, float s, float t) {
     return At(l, i, j);
 }
 // Linear: the four texels whose centres surround the point, weighed by its
-// distance from them; past the first or last centre the edge texel counts
-// twice.
+// distance from them; past the first or last centre the texel at the other
+// edge under repeat, the edge texel twice under clamp.
 Texel Bilinear(const Level& l, float s, float t) {
     const float u = s * static_cast<float>(l.w) - 0.5f, v = t * static_cast<float>(l.h) - 0.5f;
     const float fi = std::floor(u), fj = std::floor(v);
@@ -178,6 +201,9 @@ void _NTexEnvAlt(N_Context* pctx, N_Pipe* pipe) {
 }
 
 float _NTexWrap(float s, bool bRepeat) {
+    // A coordinate that is not a number (a client's, or 0 x infinity from
+    // a q next to 0) samples the first texel rather than an undefined one.
+    if (std::isnan(s)) return 0.0f;
     if (!bRepeat) return std::min(std::max(s, 0.0f), 1.0f);
     if (s == 1.0f || !std::isfinite(s)) return s == 1.0f ? 1.0f : 0.0f;
     const float u = s < 0.0f ? s - 1.0f : s;
@@ -212,8 +238,9 @@ void _NSpanTexCore(N_Context* pctx, N_Pipe* pipe, N_TexLod* pLod) {
             pLod->lambda = _NLog2(s.pQ[k]);
             _NSelectMipLevel(pctx, pLod);
         }
-        // The fraction of the level this fragment is drawn with.
-        pLod->fraction = pLod->lambda - std::trunc(pLod->lambda);
+        // The fraction of the level this fragment is drawn with (none for
+        // an infinite footprint, which takes the last level whole).
+        pLod->fraction = std::isfinite(pLod->lambda) ? pLod->lambda - std::trunc(pLod->lambda) : 0.0f;
         Texel t;
         if (bSampleOne(pctx, *pLod, s.pS[k], s.pT[k], pLod->fraction, &t)) Put(s, k, t);
     }
@@ -255,14 +282,10 @@ void _NSpanTexture(N_Context* pctx, N_Pipe* pipe) {
             }
         }
     }
-    // Wrap codes: 0 repeat, 1 clamp (a one-dimensional texture has no t wrap
-    // of its own and takes its s wrap).
-    const bool b2D = pctx->boundTex.target != 0;
-    const bool bRepeatS = *pulAttr(pctx, b2D ? N_ATTR_WRAP_S1 : N_ATTR_WRAP_S) == 0;
-    const bool bRepeatT = b2D ? *pulAttr(pctx, N_ATTR_WRAP_T1) == 0 : bRepeatS;
+    const Wraps wr = WrapsOf(pctx);
     for (LONG k = 0; k < s.count; ++k) {
-        s.pS[k] = _NTexWrap(s.pS[k], bRepeatS);
-        s.pT[k] = _NTexWrap(s.pT[k], bRepeatT);
+        s.pS[k] = _NTexWrap(s.pS[k], wr.s);
+        s.pT[k] = _NTexWrap(s.pT[k], wr.t);
     }
     if (!bAffine && s.lodMode != N_LOD_PRIMITIVE) _NSpanTexCore(pctx, pipe, pLod);
     else _NTexFilterOf(pctx->val.tex.samplerInForce)(pctx, pipe, pLod);

@@ -3,6 +3,8 @@
 // of the two-level filter, and the environments' arithmetic.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
 #include <vector>
 
 #include "lgi_fixture.h"
@@ -20,6 +22,10 @@ TEST(TexWrap, RepeatAndClamp) {
     } rows[] = {{1.25f, true, 0.25f}, {-0.25f, true, 0.75f}, {-1.0f, true, 1.0f}, {2.0f, true, 0.0f},
                 {1.0f, true, 1.0f},   {-0.3f, false, 0.0f}, {1.7f, false, 1.0f}, {0.4f, false, 0.4f}};
     for (const auto& r : rows) EXPECT_FLOAT_EQ(_NTexWrap(r.s, r.bRepeat), r.want) << r.s << " " << r.bRepeat;
+    // A coordinate that is not a number takes the first texel under either
+    // wrap (never an index converted from a NaN).
+    EXPECT_EQ(_NTexWrap(std::nanf(""), false), 0.0f);
+    EXPECT_EQ(_NTexWrap(std::nanf(""), true), 0.0f);
 }
 
 class SpanTexture : public LgiTest {
@@ -59,18 +65,27 @@ class SpanTexture : public LgiTest {
 
 // GL's texel addressing on a level of 64 columns (red = the column): s lies
 // s x 64 texels in; nearest takes the texel holding it, linear weighs the
-// two whose centres (i + 0.5) surround it, the edge texel twice past the
-// first or last centre.
+// two whose centres (i + 0.5) surround it; past the first or last centre
+// the edge texel twice under clamp, the texel at the other edge under
+// repeat.
 TEST_F(SpanTexture, NearestAndLinearAtTheEdge) {
     Level(0, 64, 1);
+    ctx_->boundTex.target = 1;
     N_TexLod lod{};
     lod.width = 64, lod.height = 1;
     const struct {
-        float s, nearest, linear;
-    } rows[] = {{0.995f, 63, 63}, {1.0f, 63, 63}, {0.0f, 0, 0}, {0.5f / 64, 0, 0},
-                {1.0f / 64, 1, 0.5f}, {0.49f, 31, 30.86f}, {0.99f, 63, 62.86f}, {10.5f / 64, 10, 10}, {63.75f / 64, 63, 63}};
+        float s;
+        bool bRepeat;
+        float nearest, linear;
+    } rows[] = {{0.995f, false, 63, 63},     {1.0f, false, 63, 63},         {0.0f, false, 0, 0},
+                {0.5f / 64, false, 0, 0},    {1.0f / 64, false, 1, 0.5f},   {0.49f, false, 31, 30.86f},
+                {0.99f, false, 63, 62.86f},  {10.5f / 64, false, 10, 10},   {63.75f / 64, false, 63, 63},
+                {0.0f, true, 0, 31.5f},      {0.25f / 64, true, 0, 15.75f}, {63.75f / 64, true, 63, 47.25f},
+                {10.5f / 64, true, 10, 10}};
     for (const auto& r : rows) {
-        SCOPED_TRACE(r.s);
+        SCOPED_TRACE(testing::Message() << r.s << (r.bRepeat ? " repeat" : " clamp"));
+        *pulAttr(ctx_, N_ATTR_WRAP_S1) = r.bRepeat ? 0 : 1;
+        *pulAttr(ctx_, N_ATTR_WRAP_T1) = r.bRepeat ? 0 : 1;
         Fragments({{r.s, 0.0f}});
         _NTexFilterNearest(ctx_, &pipe_, &lod);
         EXPECT_FLOAT_EQ(c_->span.pS[0], r.nearest);
@@ -187,6 +202,74 @@ TEST_F(SpanTexture, PerFragmentLevelsKeepTheLastForAZeroScale) {
     EXPECT_FLOAT_EQ(s.pQ[0], 20.0f);
     EXPECT_FLOAT_EQ(s.pQ[1], 20.0f);
     EXPECT_FLOAT_EQ(s.pQ[2], 0.0f);
+    // An infinite footprint blending two levels takes the last level
+    // whole (no fraction of an infinite lambda).
+    ctx_->val.tex.minFilter = 5;
+    s.count = 1;
+    s.pS[0] = s.pT[0] = 0.0f, s.pQ[0] = std::numeric_limits<float>::infinity();
+    _NSpanTexCore(ctx_, &pipe_, &lod);
+    EXPECT_FLOAT_EQ(s.pQ[0], 30.0f);
+    EXPECT_EQ(lod.fraction, 0.0f);
+}
+
+}  // namespace
+
+namespace {
+
+// A span whose levels are chosen a fragment: each fragment's s and t are
+// divided by q and its q becomes the footprint the core takes its level
+// from (the sum of the larger x and y changes of u and of v); a fragment
+// with q = 0 gets s = t = 1 and a footprint of 1. With the affine flag the
+// coordinates are used as interpolated and the filter in force samples
+// them.
+TEST_F(SpanTexture, StageFootprintsAndTheAffineProjection) {
+    for (ULONG d = 0; d < 4; ++d) Level(d, 8 >> d, 8 >> d, 10.0f * float(d));
+    ctx_->boundTex.target = 1;
+    ctx_->boundTex.width = ctx_->boundTex.height = 8;
+    ctx_->texLevels = 4;
+    ctx_->val.tex.minFilter = 2;  // the nearest level
+    ctx_->val.tex.magFilter = 0;
+    ctx_->val.tex.switchOver = 0.0f;
+    ctx_->val.tex.samplerInForce = 0;
+    ctx_->val.tex.envFunction = 1;  // decal: the texel itself
+    *pulAttr(ctx_, N_ATTR_WRAP_S1) = 1;
+    *pulAttr(ctx_, N_ATTR_WRAP_T1) = 1;
+    N_SpanTri tri{};
+    // s/q grows by a half texture a pixel in x: with q = 1, du/dx is 4
+    // texels, a footprint of 4 (level 2); with q = 2 it is 2 (level 1).
+    tri.dsdx = 0.5f;
+    c_->pCurPrim = &tri;
+    N_FragSpan& s = c_->span;
+    s.pTexLod = &c_->texLod;
+    c_->texLod = N_TexLod{};
+    s.lodMode = N_LOD_FRAGMENT;
+    s.count = 3;
+    const float stq[3][3] = {{0.0f, 0.0f, 1.0f}, {0.0f, 0.0f, 2.0f}, {0.3f, 0.6f, 0.0f}};
+    for (int k = 0; k < 3; ++k) s.pS[k] = stq[k][0], s.pT[k] = stq[k][1], s.pQ[k] = stq[k][2];
+    ctx_->xf.projectionAffine = 0;
+    pipe_.next[N_STAGE_SW_TEXTURE] = [](N_Context*, N_Pipe*) {};
+    _NSpanTexture(ctx_, &pipe_);
+    EXPECT_FLOAT_EQ(s.pBlue[0], 20.0f);  // level 2
+    EXPECT_FLOAT_EQ(s.pBlue[1], 10.0f);  // level 1
+    // q = 0: (1, 1) at a footprint of 1, the base level's last texel.
+    EXPECT_FLOAT_EQ(s.pBlue[2], 0.0f);
+    EXPECT_FLOAT_EQ(s.pRed[2], 7.0f);
+    EXPECT_FLOAT_EQ(s.pGreen[2], 7.0f);
+
+    // The affine projection: no division (q = 0 included), the filter in
+    // force on the record's level.
+    ctx_->xf.projectionAffine = 1;
+    ctx_->val.tex.samplerInForce = 0;
+    c_->texLod = N_TexLod{};
+    c_->texLod.width = c_->texLod.height = 8;
+    for (int k = 0; k < 3; ++k) s.pS[k] = 0.5f, s.pT[k] = 0.25f, s.pQ[k] = stq[k][2];
+    _NSpanTexture(ctx_, &pipe_);
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_FLOAT_EQ(s.pRed[k], 4.0f) << k;
+        EXPECT_FLOAT_EQ(s.pGreen[k], 2.0f) << k;
+        EXPECT_FLOAT_EQ(s.pBlue[k], 0.0f) << k;
+    }
+    c_->pCurPrim = nullptr;
 }
 
 }  // namespace

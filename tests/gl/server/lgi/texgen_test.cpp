@@ -52,6 +52,9 @@ class TexGenTest : public lgi_test::LgiTest {
         c.normal = {nrm_.data(), 12};
         c.texCoord = {tex_.data(), 16};
         c.stripVertexCount = 2;
+        // The clip w the position stage left for each vertex.
+        ASSERT_NE(c.pClipPos, nullptr);
+        for (int i = 0; i < 2; ++i) c.pClipPos[4 * i + 3] = clipW_[i];
         pipe->next[N_STAGE_TEXCOORD] = _NStageTexMatrix;
         pipe->next[N_STAGE_ARRAY] = RecordTex;
         gTex.clear();
@@ -62,6 +65,7 @@ class TexGenTest : public lgi_test::LgiTest {
     std::vector<float> pos_ = {0.5f, -1.0f, 2.0f, 3.0f, 0.25f, -1.5f};
     std::vector<float> nrm_ = {0, 0, 1, 0.6f, 0, 0.8f};
     std::vector<float> tex_ = {0.1f, 0.2f, 0.3f, 1.0f, 0.4f, 0.5f, 0.6f, 1.0f};
+    const float clipW_[2] = {1.5f, 4.0f};
 };
 
 TEST_F(TexGenTest, ObjectAndEyeLinearFollowTheirPlanes) {
@@ -83,9 +87,10 @@ TEST_F(TexGenTest, ObjectAndEyeLinearFollowTheirPlanes) {
         }
         EXPECT_NEAR(gTex[4 * i], s, 1e-5) << i;
         EXPECT_NEAR(gTex[4 * i + 1], t, 1e-5) << i;
-        // r and q not generated: the vertex's own.
+        // r not generated: the vertex's own; q the vertex's clip w, by
+        // which the render paths interpolate perspective-correctly.
         EXPECT_EQ(gTex[4 * i + 2], tex_[4 * i + 2]);
-        EXPECT_EQ(gTex[4 * i + 3], tex_[4 * i + 3]);
+        EXPECT_EQ(gTex[4 * i + 3], clipW_[i]);
     }
 }
 
