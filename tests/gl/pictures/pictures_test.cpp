@@ -504,20 +504,28 @@ const Scene kStageScenes32[] = {
     {"blend_one_minus_dst_colour_zero", Blend<kOneMinusDstColor, kZero>, 3, 48, "products rounded once"},
     {"blend_one_one_minus_src_colour", Blend<kOne, kOneMinusSrcColor>, 3, 48, "products rounded once"},
     {"blend_src_alpha_saturate_one", Blend<kSrcAlphaSaturate, kOne>, 3, 48, "without an alpha buffer the factor is 0"},
+    {"blend_src_alpha_saturate_one_alpha_buffer", Blend<kSrcAlphaSaturate, kOne>, 3, 48,
+     "min(As, 1 - Ad) against the backdrop's alpha; products rounded once", kAlphaBuffer},
+};
+
+// Destination alpha: the backdrop writes its alpha into the window's alpha
+// buffer, the overlay blends by it and updates it. A blend weighs the
+// destination, which at 16 bits a pixel was read back without its low 3
+// bits (up to 7 levels), by up to one, and its result loses them again: up
+// to 14 levels from the 8-bit reference there (where the backdrop's alpha
+// is near one, ONE_MINUS_DST_ALPHA, DST_ALPHA shows 14).
+const Machine kMachinesDestination[] = {{1, 32, 0},  {2, 32, 0},  {4, 32, 0},    {1, 16, 14},
+                                        {2, 16, 14}, {4, 16, 14}, {2, 16, 14, 2}};
+const Scene kAlphaBufferScenes[] = {
+    {"blend_dst_alpha_one_minus_dst_alpha", Blend<kDstAlpha, kOneMinusDstAlpha>, 3, 48,
+     "products rounded once; the backdrop's alpha", kAlphaBuffer},
+    {"blend_one_minus_dst_alpha_dst_alpha", Blend<kOneMinusDstAlpha, kDstAlpha>, 3, 48,
+     "products rounded once; the backdrop's alpha", kAlphaBuffer},
 };
 
 // Rows that draw without a board error but not yet to the reference, kept
 // as a disabled suite (--gtest_also_run_disabled_tests) to turn on with
 // the fix named:
-// - the alpha-buffer blends (destination alpha, the saturate factor with
-//   an alpha buffer): the generator now writes the alpha buffer without
-//   blending and the model takes its bytes as alphas, yet these scenes
-//   draw as the blends without an alpha buffer do (DST_ALPHA as one: the
-//   overlay opaque over the black; the saturate factor and
-//   ONE_MINUS_DST_ALPHA as zero: nothing drawn): the programs the scenes
-//   run carry no alpha pixmap, so the alpha buffer the window has is not
-//   the board alpha buffer the generator's draw list looks for (its slot
-//   or its memory kind); to be found;
 // - textures: the texel fetches now reach the level's tile (render3d.h,
 //   "Tiles") on every rasterizer, and nearest decal draws OSMesa's picture
 //   but for one column or row at each texel edge (about 8000 pixels: the
@@ -527,12 +535,6 @@ const Scene kStageScenes32[] = {
 //   6014cf); the clamp rows have no clamp (nothing clamps the
 //   coordinates); at 16 bits a pixel nothing is drawn (000000).
 const Scene kNotYetDrawn[] = {
-    {"blend_dst_alpha_one_minus_dst_alpha", Blend<kDstAlpha, kOneMinusDstAlpha>, 3, 48, "the backdrop's alpha",
-     kAlphaBuffer},
-    {"blend_one_minus_dst_alpha_dst_alpha", Blend<kOneMinusDstAlpha, kDstAlpha>, 3, 48, "the backdrop's alpha",
-     kAlphaBuffer},
-    {"blend_src_alpha_saturate_one_alpha_buffer", Blend<kSrcAlphaSaturate, kOne>, 3, 48, "the backdrop's alpha",
-     kAlphaBuffer},
     {"texture_nearest_modulate", Texture<kNearest, kNearest, kRepeat, kModulate>, 3, 64, "texel edges"},
     {"texture_linear_modulate", Texture<kLinear, kLinear, kRepeat, kModulate>, 3, 64, "filter weights"},
     {"texture_nearest_decal", Texture<kNearest, kNearest, kRepeat, kDecal>, 3, 64, "texel edges"},
@@ -559,6 +561,10 @@ INSTANTIATE_TEST_SUITE_P(Stages, PictureTest,
                          ::testing::Combine(::testing::ValuesIn(kStageScenes), ::testing::ValuesIn(kMachines)), RowName);
 INSTANTIATE_TEST_SUITE_P(Stages32, PictureTest,
                          ::testing::Combine(::testing::ValuesIn(kStageScenes32), ::testing::ValuesIn(kMachines32)),
+                         RowName);
+INSTANTIATE_TEST_SUITE_P(AlphaBuffer, PictureTest,
+                         ::testing::Combine(::testing::ValuesIn(kAlphaBufferScenes),
+                                            ::testing::ValuesIn(kMachinesDestination)),
                          RowName);
 INSTANTIATE_TEST_SUITE_P(DISABLED_NotYetDrawn, PictureTest,
                          ::testing::Combine(::testing::ValuesIn(kNotYetDrawn), ::testing::ValuesIn(kMachines)), RowName);
