@@ -464,6 +464,21 @@ void vRedrawWindow(PDEV* ppdev, SURFOBJ* psoScreen, const RECTL& rclClient) {
     kz2UpdatePacketPtr(qm, pvOwner, qm->pqCurrent->pWrite, 1);
 }
 
+// The mask with the alpha plane of each colour buffer it names, for a
+// visual with alpha bits (the planes' kinds as the buffer set keeps them).
+ULONG flWithAlphaPlanes(const GLVisual* pvis, ULONG flBufferMask) {
+    if (pvis == nullptr || pvis->cAlphaBits == 0 || pvis->bRGBA == 0) return flBufferMask;
+    static constexpr struct {
+        ULONG colour, alpha;
+    } kPlanes[] = {{GLBUFFER_FRONT_LEFT, GLBUFFER_ALPHA},
+                   {GLBUFFER_BACK_LEFT, GLBUFFER_PLANE_40000},
+                   {GLBUFFER_FRONT_RIGHT, GLBUFFER_PLANE_20000},
+                   {GLBUFFER_BACK_RIGHT, GLBUFFER_PLANE_80000}};
+    for (const auto& p : kPlanes)
+        if (flBufferMask & p.colour) flBufferMask |= p.alpha;
+    return flBufferMask;
+}
+
 }  // namespace
 
 void _DFrontBufferDrawn(GLBufferSet* pbs) {
@@ -694,6 +709,10 @@ BOOL _DBindBuffers(GLContext* gc, ULONG flBufferMask) {
     if (gc->pdraw == nullptr || gc->pdraw->pBufferSet == nullptr) return FALSE;
     GLDrawable* pdraw = gc->pdraw;
     GLBufferSet* pbs = pdraw->pBufferSet;
+    // Each colour buffer of a visual with alpha bits brings its alpha plane,
+    // so destination alpha and the alpha clear reach a buffer; the mask
+    // kept for the context says so too.
+    flBufferMask = flWithAlphaPlanes(pbs->pvis, flBufferMask);
     if (pdraw->pwo != nullptr) {
         // Every buffer takes the window's client rectangle as it is now
         // (a back buffer asked for is made first), and the list follows.

@@ -94,7 +94,8 @@ void _DFreeBufferSet(PDEV* ppdev, GLBufferSet* pbs);
 struct GLContext;
 // Binds the drawable's buffers of the lgi buffer mask to the lgi layer
 // (the clip list first, when the window or the scissor box changed it):
-// TRUE when they are bound.
+// TRUE when they are bound. On a visual with alpha bits each colour buffer
+// of the mask brings its alpha plane, and the context keeps that mask.
 BOOL _DBindBuffers(GLContext* gc, ULONG flBufferMask);
 // Replaces the buffer set's clip region by the box (window coordinates from
 // the top), or drops it for null; the set's clip serial is reset, so the

@@ -109,10 +109,10 @@ std::string RowName(const ::testing::TestParamInfo<std::tuple<Scene, Machine>>& 
     const Scene& scene = std::get<0>(info.param);
     const Machine& machine = std::get<1>(info.param);
     return std::string(scene.name) + "_" + std::to_string(machine.rasterizers) + "r" + std::to_string(machine.bpp) +
-           (machine.boards == 2 ? "_split" : "");
+           (machine.boards == 2 ? "_split" : "") + (machine.pageWidthCode != 0 ? "_widepages" : "");
 }
 
-void PictureFixture::BootRoomy(int rasterizers, ULONG bpp, int boards, unsigned buffers) {
+void PictureFixture::BootRoomy(int rasterizers, ULONG bpp, int boards, unsigned buffers, int pageWidthCode) {
     bpp_ = bpp;
     boards_ = boards;
     buffers_ = buffers;
@@ -125,6 +125,7 @@ void PictureFixture::BootRoomy(int rasterizers, ULONG bpp, int boards, unsigned 
     cfg.boardConfig.alphaBuffer = (buffers & kAlphaBuffer) != 0 ? 1 : 0;
     cfg.boardConfig.stencilBuffer = (buffers & kStencilBuffer) != 0 ? 1 : 0;
     cfg.memoryClass = 2;
+    cfg.xMultiplierCode = pageWidthCode;
     // The driver sends 28.4 positions (sub-pixel precision), which the
     // board's sample points read exactly; whole-pixel positions would
     // lose up to a pixel to their truncation.
@@ -236,7 +237,7 @@ bool PictureFixture::Prepare(const Calls& calls, const Scene& scene, const Machi
     reference_ = Reference(calls, kWidth, kHeight, &error, (scene.buffers & kAlphaBuffer) != 0);
     EXPECT_FALSE(reference_.empty()) << error;
     if (reference_.empty()) return false;
-    BootRoomy(machine.rasterizers, machine.bpp, machine.boards, scene.buffers);
+    BootRoomy(machine.rasterizers, machine.bpp, machine.boards, scene.buffers, machine.pageWidthCode);
     if (HasFatalFailure()) return false;
     const bool bOpen = OpenWindow();
     EXPECT_TRUE(bOpen) << vnx::debug::take();
@@ -262,7 +263,8 @@ void PictureFixture::Judge(const std::string& prefix, const Scene& scene, const 
     for (const vnx::board::BoardError& e : board().take_errors()) errors += e.message + "\n";
     EXPECT_EQ(errors, "");
     const std::string name = prefix + scene.name + "-" + std::to_string(machine.rasterizers) + "r" +
-                             std::to_string(machine.bpp) + (machine.boards == 2 ? "-split" : "");
+                             std::to_string(machine.bpp) + (machine.boards == 2 ? "-split" : "") +
+                             (machine.pageWidthCode != 0 ? "-widepages" : "");
     EXPECT_TRUE(vnx::glref::same_picture(name, reference_, Picture(), kWidth, kHeight,
                                          scene.tolerance + machine.depthTolerance, scene.outliers))
         << scene.why << "\n" << said;

@@ -76,21 +76,24 @@ struct Scene {
 // A row of a machine table: rasterizers (of a board), display depth, and
 // the levels a channel may differ on top of the scene's tolerance because
 // of the depth; two boards make a split board (screens of 1024 pixels side
-// by side, the window across their seam).
+// by side, the window across their seam); the page-width code is the
+// board's multiplier of its page width (1: pages twice as wide).
 struct Machine {
     int rasterizers;
     ULONG bpp;
     int depthTolerance;
     int boards = 1;
+    int pageWidthCode = 0;
 };
 
 // Test names and failure messages name the scene and the machine.
 inline void PrintTo(const Scene& s, std::ostream* os) { *os << s.name; }
 inline void PrintTo(const Machine& m, std::ostream* os) {
-    *os << m.rasterizers << " rasterizers, " << m.bpp << " bits" << (m.boards == 2 ? ", split board" : "");
+    *os << m.rasterizers << " rasterizers, " << m.bpp << " bits" << (m.boards == 2 ? ", split board" : "")
+        << (m.pageWidthCode != 0 ? ", pages twice as wide" : "");
 }
 // The parameterised test's name: scene_<rasterizers>r<bits>, with "_split"
-// on a split board.
+// on a split board and "_widepages" on a board of pages twice as wide.
 std::string RowName(const ::testing::TestParamInfo<std::tuple<Scene, Machine>>& info);
 
 class PictureFixture : public glsrv_device::ServerTest,
@@ -100,8 +103,9 @@ class PictureFixture : public glsrv_device::ServerTest,
     void SetUp() override {}
     // The machine with room in board memory for the server's scratch and
     // staging surfaces beside the screen, back and depth buffers (pages of
-    // 256 KB), positions in 28.4, started as ServerOnDevice::Boot starts it.
-    void BootRoomy(int rasterizers, ULONG bpp, int boards = 1, unsigned buffers = 0);
+    // 256 KB, twice as wide with page-width code 1), positions in 28.4,
+    // started as ServerOnDevice::Boot starts it.
+    void BootRoomy(int rasterizers, ULONG bpp, int boards = 1, unsigned buffers = 0, int pageWidthCode = 0);
     // The application's window alone, a context current on it (in the pixel
     // format with an alpha buffer when the board has one).
     bool OpenWindow();

@@ -422,18 +422,26 @@ const Scene kScenes[] = {
 // only 16-bit format the boards offer): the colour leaves the conversion
 // with 7 bits a channel (127 full), the pixel keeps the top 5 and reads back
 // widened to 8, up to 7 levels from the 8-bit reference.
-// The split board runs at 16 bits. At 32 bits (1024 x 768 a screen, pages
-// of 256 x 256) the primary and back buffers take 12 page slots each and
-// the 16-bit depth buffer 8, all 32 slots, so the server's 32-bit scratch
-// pixmap finds no slot, no hardware program is built, and the software
-// span writer still sends packets under the unbuilt program's header (0):
-// the board reads command words of 0 in every ring. With one rasterizer a
-// board the memory holds primary, back and depth buffer with nothing left
-// for the GL buffers, and the extra buffer that a single rasterizer may
-// use instead needs padding that a 1024 x 768 screen does not leave.
-const Machine kMachines[] = {{1, 32, 0}, {2, 32, 0}, {4, 32, 0}, {1, 16, 7}, {2, 16, 7}, {4, 16, 7}, {2, 16, 7, 2}};
+// A split board of 1024 x 768 screens on pages of 256 x 256 runs at 16 bits
+// only. At 32 bits the primary and back buffers take 12 page slots each and the
+// 16-bit depth buffer (pages of 256 x 512) 8: all 32, and the second screen
+// adds none (a split board keeps a slot table a screen, and setting a slot
+// writes both). The display driver's 3D sizing passes, as its dither and
+// scratch tiles alias the back buffer at 32 bits, so the pixel formats are
+// offered; but the server's scratch pixmap is a 128 x 128 device bitmap of its
+// own, off the pages the buffers fill, and its page finds no slot: no render
+// program is built, and the software span writer, which sends its fragments
+// under a program's command word, drops them (the window stays black). On pages
+// twice as wide (page-width code 1: 512 x 256 at 32 bits, 512 x 512 at 16) the
+// buffers take 6 + 6 + 4 slots and the split board runs at 32 bits. With one
+// rasterizer a board the memory holds primary, back and depth buffer with
+// nothing left for the GL buffers, and the extra buffer that a single
+// rasterizer may use instead needs padding that a 1024 x 768 screen does not
+// leave.
+const Machine kMachines[] = {{1, 32, 0}, {2, 32, 0},  {4, 32, 0},  {2, 32, 0, 2, 1},
+                             {1, 16, 7}, {2, 16, 7},  {4, 16, 7},  {2, 16, 7, 2}};
 // The 32-bit machines.
-const Machine kMachines32[] = {{1, 32, 0}, {2, 32, 0}, {4, 32, 0}};
+const Machine kMachines32[] = {{1, 32, 0}, {2, 32, 0}, {4, 32, 0}, {2, 32, 0, 2, 1}};
 
 // The fragment stages, lighting and fog, each over scenes whose coverage
 // the rows above settle. Tolerances as above unless a row says; fog: GL
@@ -510,6 +518,23 @@ const Scene kStageScenes32[] = {
     {"blend_one_minus_dst_colour_zero", Blend<kOneMinusDstColor, kZero>, 3, 48, "products rounded once"},
     {"blend_one_one_minus_src_colour", Blend<kOne, kOneMinusSrcColor>, 3, 48, "products rounded once"},
     {"blend_src_alpha_saturate_one", Blend<kSrcAlphaSaturate, kOne>, 3, 48, "without an alpha buffer the factor is 0"},
+    {"blend_src_alpha_saturate_one_alpha_buffer", Blend<kSrcAlphaSaturate, kOne>, 3, 48,
+     "min(As, 1 - Ad) against the backdrop's alpha; products rounded once", kAlphaBuffer},
+};
+
+// Destination alpha: the backdrop writes its alpha into the window's alpha
+// buffer, the overlay blends by it and updates it. A blend weighs the
+// destination, which at 16 bits a pixel was read back without its low 3
+// bits (up to 7 levels), by up to one, and its result loses them again: up
+// to 14 levels from the 8-bit reference there (where the backdrop's alpha
+// is near one, ONE_MINUS_DST_ALPHA, DST_ALPHA shows 14).
+const Machine kMachinesDestination[] = {{1, 32, 0},  {2, 32, 0},  {4, 32, 0},    {1, 16, 14},
+                                        {2, 16, 14}, {4, 16, 14}, {2, 16, 14, 2}, {2, 32, 0, 2, 1}};
+const Scene kAlphaBufferScenes[] = {
+    {"blend_dst_alpha_one_minus_dst_alpha", Blend<kDstAlpha, kOneMinusDstAlpha>, 3, 48,
+     "products rounded once; the backdrop's alpha", kAlphaBuffer},
+    {"blend_one_minus_dst_alpha_dst_alpha", Blend<kOneMinusDstAlpha, kDstAlpha>, 3, 48,
+     "products rounded once; the backdrop's alpha", kAlphaBuffer},
 };
 
 // Textures. Nearest texels are exact: the board chooses a texel by the
@@ -556,15 +581,6 @@ const Machine kMipmapMachines32[] = {{1, 32, 0}, {2, 32, 0}};
 // Rows that draw without a board error but not yet to the reference, kept
 // as a disabled suite (--gtest_also_run_disabled_tests) to turn on with
 // the fix named:
-// - the alpha-buffer blends (destination alpha, the saturate factor with
-//   an alpha buffer): the generator now writes the alpha buffer without
-//   blending and the model takes its bytes as alphas, yet these scenes
-//   draw as the blends without an alpha buffer do (DST_ALPHA as one: the
-//   overlay opaque over the black; the saturate factor and
-//   ONE_MINUS_DST_ALPHA as zero: nothing drawn): the programs the scenes
-//   run carry no alpha pixmap, so the alpha buffer the window has is not
-//   the board alpha buffer the generator's draw list looks for (its slot
-//   or its memory kind); to be found;
 // - textures the board does not draw: a clamped texture draws through the
 //   software path, whose texture stage does not yet draw GL's picture at
 //   16 bits a pixel nor GL 1.0's linear clamp (the border colour mixed in
@@ -576,12 +592,6 @@ const Machine kMipmapMachines32[] = {{1, 32, 0}, {2, 32, 0}};
 //   linear filter at 16 bits (the board refuses its program there and the
 //   software path draws black).
 const Scene kNotYetDrawn[] = {
-    {"blend_dst_alpha_one_minus_dst_alpha", Blend<kDstAlpha, kOneMinusDstAlpha>, 3, 48, "the backdrop's alpha",
-     kAlphaBuffer},
-    {"blend_one_minus_dst_alpha_dst_alpha", Blend<kOneMinusDstAlpha, kDstAlpha>, 3, 48, "the backdrop's alpha",
-     kAlphaBuffer},
-    {"blend_src_alpha_saturate_one_alpha_buffer", Blend<kSrcAlphaSaturate, kOne>, 3, 48, "the backdrop's alpha",
-     kAlphaBuffer},
     {"texture_nearest_clamp", Texture<kNearest, kNearest, kClamp, kModulate>, 3, 64, "the software path"},
     {"texture_linear_clamp", Texture<kLinear, kLinear, kClamp, kModulate>, 14, 64, "the software path"},
     {"texture_mipmap_nearest_nearest", Texture<kNearestMipmapNearest, kNearest, kRepeat, kModulate>, 7, 64,
@@ -618,6 +628,10 @@ INSTANTIATE_TEST_SUITE_P(Mipmaps, PictureTest,
                          RowName);
 INSTANTIATE_TEST_SUITE_P(Mipmaps32, PictureTest,
                          ::testing::Combine(::testing::ValuesIn(kMipmapScenes32), ::testing::ValuesIn(kMipmapMachines32)),
+                         RowName);
+INSTANTIATE_TEST_SUITE_P(AlphaBuffer, PictureTest,
+                         ::testing::Combine(::testing::ValuesIn(kAlphaBufferScenes),
+                                            ::testing::ValuesIn(kMachinesDestination)),
                          RowName);
 INSTANTIATE_TEST_SUITE_P(DISABLED_NotYetDrawn, PictureTest,
                          ::testing::Combine(::testing::ValuesIn(kNotYetDrawn), ::testing::ValuesIn(kMachines)), RowName);

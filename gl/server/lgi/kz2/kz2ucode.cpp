@@ -264,11 +264,16 @@ bool bBlend(Build& b, ULONG P) {
     const ULONG As = b.alphaReg;
     if (b.alphaBuffer) {
         const ULONG Ad = b.Pixmap(ulPidOf(b.draw.alpha[0]));
+        // The saturate factor min(As, 1 - Ad) lives in the blend stage's
+        // third work register, which the blends leave alone, rather than in
+        // the shared scratch pixmap: that pixmap's register is the pixel at
+        // the fragment's position of the temporary 32-bit surface's space,
+        // and at 32 bits a pixel that space is the colour buffer's own, so
+        // the factor written there would land on the destination pixel.
         ULONG F = 0;
         if (b.sf == KZ_BLEND_SRC_ALPHA_SATURATE) {
-            F = kzAllocRegisterResource(b.hw, prog, KZ_RES_WORK | KZ_RES_SHARED_SCRATCH, KZ_BLEND);
+            F = b.T[2];
             _kzuBlendSaturateFactor(prog, As, Ad, F, T1, b.X | KZU_CLIP, U);
-            kzReleaseRegisterResource(F, KZ_BLEND);
         }
         if (b.masked) _kzuBlendMaskDstAlpha(prog, b.sf, b.df, b.S, As, b.Dpx, Ad, T1, T2, F, bits, b.Z, b.maskC);
         else _kzuBlendDstAlpha(b.hw, prog, b.bpp, b.sf, b.df, b.S, As, b.Dpx, Ad, T1, T2, F, bits, b.Z, U, O, b.M);

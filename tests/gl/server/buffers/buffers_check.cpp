@@ -513,6 +513,52 @@ TEST_F(BufferManagerTest, BindingHandsTheAskedForBuffersToLgi) {
     _DFreeBufferSet(nullptr, draw.pBufferSet);
 }
 
+// An RGBA visual with alpha bits draws with destination alpha: each colour
+// buffer bound brings its alpha plane (made on first need, here in host
+// memory: the board has no alpha bits), and the mask the context keeps
+// names the plane, so a colour clear clears it too. Without alpha bits, or
+// in colour-index mode, no plane is made.
+TEST_F(BufferManagerTest, ColourBuffersOfAnAlphaVisualBringTheirAlphaPlanes) {
+    struct Row {
+        const char* what;
+        ULONG bRGBA, cAlphaBits, flMask;
+        std::vector<ULONG> kinds;
+    };
+    const Row rows[] = {
+        {"back with depth", 1, 8, GLBUFFER_BACK_LEFT | GLBUFFER_DEPTH,
+         {GLBUFFER_BACK_LEFT, GLBUFFER_PLANE_40000, GLBUFFER_DEPTH}},
+        {"front and back", 1, 8, GLBUFFER_FRONT_LEFT | GLBUFFER_BACK_LEFT,
+         {GLBUFFER_FRONT_LEFT, GLBUFFER_BACK_LEFT, GLBUFFER_ALPHA, GLBUFFER_PLANE_40000}},
+        {"no alpha bits", 1, 0, GLBUFFER_FRONT_LEFT, {GLBUFFER_FRONT_LEFT}},
+        {"colour index", 0, 8, GLBUFFER_FRONT_LEFT, {GLBUFFER_FRONT_LEFT}},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        vis_.bRGBA = r.bRGBA;
+        vis_.cAlphaBits = r.cAlphaBits;
+        WNDOBJ wo = Window(0, 0, 16, 16);
+        GLDrawable draw{};
+        draw.pBufferSet = __glCreateBufferSet(&screen_, &wo, &vis_);
+        ASSERT_NE(draw.pBufferSet, nullptr);
+        GLContext gc{};
+        gc.pdraw = &draw;
+        gBinds.clear();
+        EXPECT_TRUE(_DBindBuffers(&gc, r.flMask));
+        ASSERT_EQ(gBinds.size(), 1u);
+        EXPECT_EQ(gBinds[0], r.kinds);
+        ULONG flKinds = 0;
+        for (ULONG k : r.kinds) flKinds |= k;
+        EXPECT_EQ(gc.flBufferMask, flKinds);
+        for (ULONG i : {GLBS_ALPHA0, GLBS_ALPHA1}) {
+            const GLBuffer* pb = draw.pBufferSet->apBuffers[i];
+            if (pb == nullptr) continue;
+            EXPECT_EQ(pb->memoryKind, GLBUFFER_MEMORY_HOST);
+            EXPECT_EQ(pb->bitsPerPixel, 8u);
+        }
+        _DFreeBufferSet(nullptr, draw.pBufferSet);
+    }
+}
+
 // A 32-bit image written into the back buffer of a window cut into three
 // boxes: one CopyBits per box with the matching source point, twice on a
 // stereo board for both eyes.

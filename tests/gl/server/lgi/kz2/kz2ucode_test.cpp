@@ -312,14 +312,18 @@ TEST_F(Kz2UcodeTest, BlendForms) {
     ASSERT_EQ(Build(), 1u);
     EXPECT_EQ(Words(), (WordList{0x10366349u}));
     // SRC_ALPHA_SATURATE with an alpha buffer: the factor first, the alpha
-    // buffer restored, then the blend and the alpha update.
+    // buffer restored, then the blend and the alpha update. The factor is
+    // kept in the blend stage's third work register: no pixmap beside the
+    // colour and alpha buffers', so it cannot land on a buffer's pixel.
     Bind(2, &alpha_.buf);
     ctx_->enableWord = 0x2000 | 0x8;
     Attr(121, 0) = 8;
     Attr(121, 1) = 0;
     ASSERT_EQ(Build(0xC005, 3), 1u);
     const WordList w = Words();
-    const ULONG Ad = 14, F = 15, T1 = 8;
+    const ULONG Ad = 14, F = 10, T1 = 8;
+    EXPECT_EQ(prog_.pidCount, 1u) << "one pid word: the colour and the alpha buffer's pids";
+    EXPECT_EQ(prog_.pids[0], kColourPid | kAlphaPid << 16);
     EXPECT_EQ(w[0], W(0x08, T1, Ad, 0) | clip);
     EXPECT_EQ(w[3], W(0x08, F, Ad, 0) | clip);
     EXPECT_EQ(w[4], W(0x08, Ad, T1, 0) | clip);
