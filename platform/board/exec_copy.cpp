@@ -291,7 +291,6 @@ bool copy_blocks(Impl& board, int r, const DecodedPacket& packet) {
     const std::int64_t phX = phase & 7, phY = phase >> 3;
     const std::uint16_t pidSrc = packet.pid(1);
     const PixelFormat& fmtSrc = pixel_format_of_pid(pidSrc);
-    const DataWords d = data_words(packet, fields_of(packet.command));
     const std::size_t wpp = packet.wordsPerPrimitive;
     if (wpp < 8) return false;
     // Each block pixel's source offset (0-7) from its phase-shifted
@@ -302,6 +301,7 @@ bool copy_blocks(Impl& board, int r, const DecodedPacket& packet) {
     if (board.fastPaths && plain_copy(program, packet.pid(0), pidSrc))
         return copy_plain_blocks(board, r, packet, c, off, phX, phY, program.ins[0].clip);
 
+    const DataWords d = data_words(packet, fields_of(packet.command));
     std::uint32_t sample[kBlock][kBlock];
     for (std::size_t i = 0; i < packet.primitives; ++i) {
         const std::uint32_t* w = &packet.primitiveWords[i * wpp];
