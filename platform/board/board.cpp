@@ -219,6 +219,11 @@ void Board::set_execution(bool on) {
     impl_->executing = on;
 }
 
+void Board::set_fast_paths(bool on) {
+    std::lock_guard lock(impl_->mutex);
+    impl_->fastPaths = on;
+}
+
 void Board::set_executor(Executor executor) {
     std::lock_guard lock(impl_->mutex);
     impl_->executor = std::move(executor);

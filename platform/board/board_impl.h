@@ -100,6 +100,7 @@ struct Board::Impl {
 
     bool recording = true;
     bool executing = true;          // Board::set_execution
+    bool fastPaths = true;          // Board::set_fast_paths
     bool eventLog = false;          // Board::set_event_log
     std::vector<BoardEvent> events;
     std::vector<BoardError> errors;
@@ -132,6 +133,11 @@ struct Board::Impl {
     // outside the pixmap or without a format).
     std::uint8_t* page_pixel(int r, std::uint16_t pid, std::int64_t x, std::int64_t y,
                              std::uint32_t* bytesPerPixel, std::int64_t* run = nullptr);
+    // page_pixel's answer without what a lookup changes (the format a space
+    // was reached with, a tile's latched origin, a page made on first use):
+    // null also for a page not made yet. For asking memory for pixels
+    // ahead of their use.
+    const std::uint8_t* peek_pixel(int r, std::uint16_t pid, std::int64_t x, std::int64_t y);
     // Texel (tx, ty) of the tile a tile pid (bit 6) names, in rasterizer
     // r's pages: the tile's pixel (tx mod size, ty mod size) from the
     // origin the rasterizer latched for it (render3d.h, "Tiles"); null

@@ -249,8 +249,23 @@ struct SpanContext {
 // on; false for a program the model does not carry out.
 bool packet_context(Impl& board, int r, const DecodedPacket& packet, std::size_t firstInstruction,
                     Program* program, SpanContext* c);
+// Where data registers 27-30 of a packet's primitives (their first
+// vertex) come from, found once a packet: data_register's answers without
+// its search.
+struct DataWords {
+    bool perPrimitive[4] = {};  // the primitive's word `at`
+    std::size_t at[4] = {};
+    std::uint32_t value[4] = {};  // else this (a per-packet word, or 0)
+    // Register 27 + k of primitive `prim`.
+    std::uint32_t read(const DecodedPacket& packet, int k, std::size_t prim) const {
+        if (!perPrimitive[k]) return value[k];
+        const std::size_t w = prim * packet.wordsPerPrimitive + at[k];
+        return w < packet.primitiveWords.size() ? packet.primitiveWords[w] : 0u;
+    }
+};
+DataWords data_words(const DecodedPacket& packet, const Fields& f);
 // Loads data registers 27-30 for primitive `prim` (its first vertex).
-void load_data(const DecodedPacket& packet, const Fields& f, std::size_t prim, SpanContext* c);
+void load_data(const DecodedPacket& packet, const DataWords& d, std::size_t prim, SpanContext* c);
 // Runs the program over the pixels [x0, x1) x [y0, y1) that the rasterizer
 // owns.
 void run_area(const SpanContext& c, std::int64_t x0, std::int64_t y0, std::int64_t x1,

@@ -277,7 +277,7 @@ bool compile(const std::uint32_t* words, std::size_t count, Program* p) {
 void run_area(const SpanContext& c, std::int64_t x0, std::int64_t y0, std::int64_t x1,
               std::int64_t y1) {
     const Rasterizer& ras = c.board->rasterizers[c.r];
-    const bool uniform = c.program->uniform && c.sample == nullptr;
+    const bool uniform = c.program->uniform && c.sample == nullptr && c.board->fastPaths;
     const UniformResult u = uniform ? uniform_result(c) : UniformResult{};
     PageRows rows;
     for (std::int64_t y = y0; y < y1; ++y) {
@@ -317,11 +317,25 @@ bool packet_context(Impl& board, int r, const DecodedPacket& packet, std::size_t
     return true;
 }
 
-void load_data(const DecodedPacket& packet, const Fields& f, std::size_t prim, SpanContext* c) {
+DataWords data_words(const DecodedPacket& packet, const Fields& f) {
+    DataWords d;
+    std::size_t words = 0;  // per-primitive words before register k's
     for (std::uint32_t k = 0; k < 4; ++k) {
-        c->data[k] = 0;
-        data_register(packet, f, k, prim, 0, &c->data[k]);
+        const std::uint32_t kind = f.loadKind[k];
+        if (kind == KZU_LOAD_PRIMITIVE || kind == KZU_LOAD_VERTEX) {
+            // The first vertex's word; a packet of no vertices loads none.
+            d.perPrimitive[k] = packet.verticesPerPrimitive != 0;
+            d.at[k] = f.primConstants + f.primMask + words;
+            words += kind == KZU_LOAD_VERTEX ? packet.verticesPerPrimitive : 1;
+        } else {
+            data_register(packet, f, k, 0, 0, &d.value[k]);  // a per-packet word, or none
+        }
     }
+    return d;
+}
+
+void load_data(const DecodedPacket& packet, const DataWords& d, std::size_t prim, SpanContext* c) {
+    for (int k = 0; k < 4; ++k) c->data[k] = d.read(packet, k, prim);
 }
 
 // --- packet fields -----------------------------------------------------------------
@@ -373,11 +387,11 @@ bool run_primitives(Impl& board, int r, const DecodedPacket& packet, AreaOf area
     Program program;
     SpanContext c{};
     if (!packet_context(board, r, packet, 0, &program, &c)) return false;
-    const Fields f = fields_of(packet.command);
+    const DataWords d = data_words(packet, fields_of(packet.command));
     const std::size_t wpp = packet.wordsPerPrimitive;
     for (std::size_t i = 0; i < packet.primitives; ++i) {
         const PixelArea a = area(packet.primitiveWords.data() + (i + 1) * wpp);
-        load_data(packet, f, i, &c);
+        load_data(packet, d, i, &c);
         run_area(c, a.x0, a.y0, a.x1, a.y1);
     }
     return true;
@@ -388,12 +402,12 @@ bool run_primitive_spans(Impl& board, int r, const DecodedPacket& packet,
     Program program;
     SpanContext c{};
     if (!packet_context(board, r, packet, 0, &program, &c)) return false;
-    const Fields f = fields_of(packet.command);
+    const DataWords d = data_words(packet, fields_of(packet.command));
     const SpanEmit emit = [&c](std::int64_t x0, std::int64_t y, std::int64_t x1) {
         run_area(c, x0, y, x1, y + 1);
     };
     for (std::size_t i = 0; i < packet.primitives; ++i) {
-        load_data(packet, f, i, &c);
+        load_data(packet, d, i, &c);
         spans(i, emit);
     }
     return true;
@@ -415,25 +429,38 @@ bool draw_points(Impl& board, int r, const DecodedPacket& packet) {
     Program program;
     SpanContext c{};
     if (!packet_context(board, r, packet, 0, &program, &c)) return false;
-    if (!program.uniform) return run_primitives(board, r, packet, pixelOf);
+    if (!program.uniform || !board.fastPaths) return run_primitives(board, r, packet, pixelOf);
     // A uniform program (the pattern and dither loads): what run_area does
     // for a one-pixel area, a point at a time, the packet's pages found once.
-    const Fields f = fields_of(packet.command);
+    // One move into register 13 stores the register it reads (0 unless a
+    // data register: the program reads no pixmap, pattern or mask), and
+    // only that register is read from each point's words.
+    const DataWords d = data_words(packet, fields_of(packet.command));
     const std::size_t wpp = packet.wordsPerPrimitive;
     const Rasterizer& ras = board.rasterizers[r];
     const PixelFormat& format = pixel_format_of_pid(c.pid[0]);
+    const Instr& move = program.ins[0];
+    const bool oneMove = program.n == 1 && move.op == kOpMove && move.dst == kSlotLow;
+    const int moved = oneMove && move.a >= 8 ? move.a - 8 : -1;  // data register read, if any
     PageCursor cursor(board, r, c.pid[0]);
     for (std::size_t i = 0; i < packet.primitives; ++i) {
         const PixelArea a = pixelOf(packet.primitiveWords.data() + (i + 1) * wpp);
-        load_data(packet, f, i, &c);
         if (!owns(ras, a.x0, a.y0)) continue;
-        const UniformResult u = uniform_result(c);
         const bool inside =
             !c.hasClip || (a.y0 >= c.clipY0 && a.y0 < c.clipY1 && a.x0 >= c.clipX0 && a.x0 < c.clipX1);
-        if (!u.wrote[inside]) continue;
+        std::uint32_t value;
+        if (oneMove) {
+            if (move.clip && !inside) continue;
+            value = moved >= 0 ? d.read(packet, moved, i) : 0u;
+        } else {
+            load_data(packet, d, i, &c);
+            const UniformResult u = uniform_result(c);
+            if (!u.wrote[inside]) continue;
+            value = u.value[inside];
+        }
         std::uint32_t bpp = 0;
         std::uint8_t* p = cursor.pixel(a.x0 >= c.xScreen ? a.x0 - c.xScreen : a.x0, a.y0, &bpp);
-        if (p != nullptr) format.fill(p, 1, u.value[inside]);
+        if (p != nullptr) format.fill(p, 1, value);
     }
     return true;
 }

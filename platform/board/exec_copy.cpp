@@ -33,6 +33,13 @@ bool setup_ok(const std::vector<std::uint32_t>& in) {
                         [](std::uint32_t w) { return (w & kMaskBits) != 0; });
 }
 
+// The source words carry the phase's low bits below the source's 8-pixel
+// grid: x bits 4-5, y bit 4, nothing else.
+bool phase_ok(const std::uint32_t* w, std::int64_t phX, std::int64_t phY) {
+    return (w[0] & 0x3Fu) == static_cast<std::uint32_t>((phX & 3) << 4) &&
+           (w[1] & 0x1Fu) == static_cast<std::uint32_t>((phY & 1) << 4);
+}
+
 // The instruction of the table's load: pixmap 13 into register 8.
 constexpr std::uint32_t kTableLoad = 0x001A0208u;
 
@@ -64,33 +71,177 @@ bool plain_copy(const Program& program, std::uint16_t pidDst, std::uint16_t pidS
     return in.op == kOpMove && in.a == kCopySlotSample && in.dst == kCopySlotDst;
 }
 
+// n bytes (at most 32) from s to d, which lie apart: two moves of the
+// largest power of two that fits, overlapping in the middle.
+inline void copy_small(std::uint8_t* d, const std::uint8_t* s, std::size_t n) {
+    if (n >= 16) {
+        std::memcpy(d, s, 16);
+        std::memcpy(d + n - 16, s + n - 16, 16);
+    } else if (n >= 8) {
+        std::memcpy(d, s, 8);
+        std::memcpy(d + n - 8, s + n - 8, 8);
+    } else if (n >= 4) {
+        std::memcpy(d, s, 4);
+        std::memcpy(d + n - 4, s + n - 4, 4);
+    } else if (n >= 2) {
+        std::memcpy(d, s, 2);
+        std::memcpy(d + n - 2, s + n - 2, 2);
+    } else if (n == 1) {
+        *d = *s;
+    }
+}
+
 // The block [a.x0, a.x1) x [a.y0, a.y1) of a plain copy: raw holds each
-// row's eight source pixels as stored, in block order from x0's sample on.
+// row's source pixels as stored, in block order from x0's sample on. The
+// block is written a tile at a time (the rows of one tile lie in one page,
+// at the page's pitch), within the clip pair when the move is clipped.
 void move_block(const SpanContext& c, PageCursor& dst, const PixelArea& a, const std::uint8_t (*raw)[kBlock * 4],
                 std::uint32_t bpp, bool clip) {
     const Rasterizer& ras = c.board->rasterizers[c.r];
-    for (std::int64_t y = a.y0; y < a.y1; ++y) {
-        if (clip && c.hasClip && (y < c.clipY0 || y >= c.clipY1)) continue;
-        for (std::int64_t x = a.x0; x < a.x1;) {
-            const std::int64_t tileEnd = std::min(a.x1, (x / kTile + 1) * kTile);
-            std::int64_t from = x, to = tileEnd;
-            x = tileEnd;
-            if (!owns(ras, from, y)) continue;
-            if (clip && c.hasClip) {
-                from = std::max(from, c.clipX0);
-                to = std::min(to, c.clipX1);
-            }
-            if (from >= to) continue;
-            // The run lies in one tile, so in one page.
-            const std::int64_t xMemory = from >= c.xScreen ? from - c.xScreen : from;
+    std::int64_t x0 = a.x0, y0 = a.y0, x1 = a.x1, y1 = a.y1;
+    if (clip && c.hasClip) {
+        x0 = std::max(x0, c.clipX0);
+        y0 = std::max(y0, c.clipY0);
+        x1 = std::min(x1, c.clipX1);
+        y1 = std::min(y1, c.clipY1);
+    }
+    const std::size_t pitch = std::size_t{c.board->pageWidth[bpp]} * bpp;
+    for (std::int64_t ty = y0; ty < y1;) {
+        const std::int64_t tyEnd = std::min(y1, (ty / kTile + 1) * kTile);
+        for (std::int64_t tx = x0; tx < x1;) {
+            const std::int64_t txEnd = std::min(x1, (tx / kTile + 1) * kTile);
             std::uint32_t size = 0;
             std::int64_t run = 0;
-            std::uint8_t* d = dst.pixel(xMemory, y, &size, &run);
-            if (d == nullptr) continue;
-            std::memcpy(d, raw[y - a.y0] + (from - a.x0) * bpp,
-                        static_cast<std::size_t>(std::min(run, to - from)) * bpp);
+            std::uint8_t* d = owns(ras, tx, ty) ? dst.pixel(tx >= c.xScreen ? tx - c.xScreen : tx, ty, &size, &run)
+                                                : nullptr;
+            if (d != nullptr) {
+                const std::size_t bytes = static_cast<std::size_t>(std::min(run, txEnd - tx)) * bpp;
+                const std::uint8_t* s = raw[ty - a.y0] + (tx - a.x0) * bpp;
+                for (std::int64_t y = ty; y < tyEnd; ++y, d += pitch, s += sizeof raw[0]) copy_small(d, s, bytes);
+            }
+            tx = txEnd;
         }
+        ty = tyEnd;
     }
+}
+
+// The source block of a primitive's words: constants 0 and 1 with their
+// low seven bits cleared, read as 28.4 (an x on an 8-pixel boundary, so
+// each of the block's rows lies in one page).
+struct SourceCorner {
+    std::int64_t x, y;
+};
+SourceCorner source_corner(const std::uint32_t* w) {
+    return SourceCorner{static_cast<std::int64_t>(w[0] & ~0x7Fu) >> 4, static_cast<std::int64_t>(w[1] & ~0x7Fu) >> 4};
+}
+
+// Pixels of one pid looked up ahead of their use, to ask memory for them:
+// Impl::peek_pixel (which changes nothing a lookup would), the page of the
+// last answer kept as a PageCursor keeps it.
+class PagePeek {
+public:
+    PagePeek(Impl& board, int r, std::uint16_t pid)
+        : board_(board), r_(r), pid_(pid), bpp_(pixel_format_of_pid(pid).bytesPerPixel) {}
+    std::size_t pitch() const { return std::size_t{board_.pageWidth[bpp_]} * bpp_; }
+    // Pixel (x, y), or null; *rows gets the rows from y to the page's end.
+    const std::uint8_t* pixel(std::int64_t x, std::int64_t y, std::int64_t* rows) {
+        if (x < x0_ || x >= x1_ || y < y0_ || y >= y1_) {
+            const std::uint8_t* p = board_.peek_pixel(r_, pid_, x, y);
+            if (p == nullptr) return nullptr;
+            const std::int64_t w = board_.pageWidth[bpp_], h = board_.pageHeight[bpp_];  // powers of two
+            x0_ = x & ~(w - 1);
+            y0_ = y & ~(h - 1);
+            x1_ = x0_ + w;
+            y1_ = y0_ + h;
+            origin_ = p - static_cast<std::size_t>(y - y0_) * pitch() - static_cast<std::size_t>(x - x0_) * bpp_;
+        }
+        *rows = y1_ - y;
+        return origin_ + static_cast<std::size_t>(y - y0_) * pitch() + static_cast<std::size_t>(x - x0_) * bpp_;
+    }
+
+private:
+    Impl& board_;
+    int r_;
+    std::uint16_t pid_;
+    std::uint32_t bpp_;
+    std::int64_t x0_ = 0, y0_ = 0, x1_ = 0, y1_ = 0;  // the page's pixels (empty: none yet)
+    const std::uint8_t* origin_ = nullptr;
+};
+
+// Asks memory for `rows` rows of `bytes` bytes from p on, a pitch apart.
+void ask_rows(const std::uint8_t* p, std::int64_t rows, std::size_t bytes, std::size_t pitch) {
+    for (std::int64_t k = 0; k < rows; ++k, p += pitch) {
+        __builtin_prefetch(p);
+        if (((reinterpret_cast<std::uintptr_t>(p) & 63u) + bytes) > 64u) __builtin_prefetch(p + bytes - 1);
+    }
+}
+
+// Blocks a plain copy asks memory for ahead of the one it moves, so that
+// their fetches overlap the blocks in between.
+constexpr std::size_t kBlocksAhead = 4;
+
+// The blocks of a plain copy (plain_copy): each block's source rows as
+// stored into `raw`, then moved to the destination. With the driver's
+// table (every offset its own position) a block's row is one run of the
+// source row, read at once; another table's offsets are gathered pixel by
+// pixel.
+bool copy_plain_blocks(Impl& board, int r, const DecodedPacket& packet, const SpanContext& c, const std::int64_t* off,
+                       std::int64_t phX, std::int64_t phY, bool clip) {
+    const std::uint16_t pidSrc = packet.pid(1), pidDst = packet.pid(0);
+    const std::uint32_t bpp = pixel_format_of_pid(pidSrc).bytesPerPixel;
+    const std::size_t pitch = std::size_t{board.pageWidth[bpp]} * bpp;
+    const std::size_t wpp = packet.wordsPerPrimitive;
+    bool identity = true;
+    for (int v = 0; v < kBlock; ++v) identity = identity && off[v] == v;
+    // A later block's source rows (one page holds them).
+    PagePeek srcAhead(board, r, pidSrc);
+    auto ask = [&](std::size_t i) {
+        if (i >= packet.primitives) return;
+        const SourceCorner s = source_corner(&packet.primitiveWords[i * wpp]);
+        std::int64_t rows = 0;
+        if (const std::uint8_t* p = srcAhead.pixel(s.x, s.y, &rows)) ask_rows(p, kBlock, kBlock * bpp, pitch);
+    };
+    for (std::size_t i = 0; i < kBlocksAhead; ++i) ask(i);
+
+    std::uint8_t raw[kBlock][kBlock * 4];
+    PageCursor src(board, r, pidSrc), dst(board, r, pidDst);
+    for (std::size_t i = 0; i < packet.primitives; ++i) {
+        ask(i + kBlocksAhead);
+        const std::uint32_t* w = &packet.primitiveWords[i * wpp];
+        const PixelArea a = corner_area(w + wpp - 4);
+        if (a.x1 - a.x0 > kBlock || a.y1 - a.y0 > kBlock) return false;  // not a block
+        if (!phase_ok(w, phX, phY)) {
+            board.error(r, packet.bus, "block copy source words do not match the phase");
+            return false;
+        }
+        // The whole block's source pixels are read before any pixel of it
+        // is written. The source block's rows lie in one page (its y is on
+        // an 8-row boundary, the offsets are below 8).
+        const SourceCorner s = source_corner(w);
+        std::uint32_t size = 0;
+        const std::uint8_t* p0 = src.pixel(s.x, s.y, &size);
+        const std::int64_t first = (a.x0 + phX) & 7;  // the run's first source pixel
+        const bool run = identity && first + (a.x1 - a.x0) <= kBlock;
+        for (std::int64_t y = a.y0; y < a.y1; ++y) {
+            std::uint8_t* out = raw[y - a.y0];
+            if (p0 == nullptr) {
+                std::memset(out, 0, sizeof raw[0]);
+                continue;
+            }
+            const std::uint8_t* p = p0 + static_cast<std::size_t>(off[(y + phY) & 7]) * pitch;
+            if (run) {
+                copy_small(out, p + first * bpp, static_cast<std::size_t>(a.x1 - a.x0) * bpp);
+                continue;
+            }
+            switch (bpp) {
+            case 1: gather<1>(out, p, a.x0, a.x1, phX, off); break;
+            case 2: gather<2>(out, p, a.x0, a.x1, phX, off); break;
+            default: gather<4>(out, p, a.x0, a.x1, phX, off); break;
+            }
+        }
+        move_block(c, dst, a, raw, bpp, clip);
+    }
+    return true;
 }
 
 }  // namespace
@@ -109,11 +260,22 @@ bool load_copy_table(Impl& board, int r, const DecodedPacket& packet) {
     for (std::size_t i = 0; i < packet.primitives; ++i) {
         const PixelArea a = corner_area(packet.primitiveWords.data() + (i + 1) * wpp - 4);
         if (!owns(ras, a.x0, a.y0)) continue;
-        for (int k = 0; k < 16; ++k) {
+        // Row by row: the four words of a row at once when they lie in one
+        // page.
+        for (int row = 0; row < 4; ++row) {
+            std::uint32_t* t = &ras.copyTable[4 * row];
             std::uint32_t bpp = 0;
-            const std::uint8_t* p = cursor.pixel(a.x0 + k % 4, a.y0 + k / 4, &bpp);
-            ras.copyTable[k] = 0;
-            if (p != nullptr) format.load(p, 1, &ras.copyTable[k]);
+            std::int64_t run = 0;
+            const std::uint8_t* p = cursor.pixel(a.x0, a.y0 + row, &bpp, &run);
+            if (p != nullptr && run >= 4) {
+                format.load(p, 4, t);
+                continue;
+            }
+            for (int k = 0; k < 4; ++k) {
+                p = cursor.pixel(a.x0 + k, a.y0 + row, &bpp);
+                t[k] = 0;
+                if (p != nullptr) format.load(p, 1, &t[k]);
+            }
         }
     }
     return true;
@@ -129,7 +291,6 @@ bool copy_blocks(Impl& board, int r, const DecodedPacket& packet) {
     const std::int64_t phX = phase & 7, phY = phase >> 3;
     const std::uint16_t pidSrc = packet.pid(1);
     const PixelFormat& fmtSrc = pixel_format_of_pid(pidSrc);
-    const Fields f = fields_of(packet.command);
     const std::size_t wpp = packet.wordsPerPrimitive;
     if (wpp < 8) return false;
     // Each block pixel's source offset (0-7) from its phase-shifted
@@ -137,63 +298,29 @@ bool copy_blocks(Impl& board, int r, const DecodedPacket& packet) {
     std::int64_t off[kBlock];
     for (int v = 0; v < kBlock; ++v) off[v] = table_offset(board.rasterizers[r].copyTable, v);
 
+    if (board.fastPaths && plain_copy(program, packet.pid(0), pidSrc))
+        return copy_plain_blocks(board, r, packet, c, off, phX, phY, program.ins[0].clip);
+
+    const DataWords d = data_words(packet, fields_of(packet.command));
     std::uint32_t sample[kBlock][kBlock];
-    const bool plain = plain_copy(program, packet.pid(0), pidSrc);
-    const bool plainClip = plain && program.ins[0].clip;
-    std::uint8_t raw[kBlock][kBlock * 4];
-    PageCursor src(board, r, pidSrc), dst(board, r, packet.pid(0));
     for (std::size_t i = 0; i < packet.primitives; ++i) {
         const std::uint32_t* w = &packet.primitiveWords[i * wpp];
         const PixelArea a = corner_area(w + wpp - 4);
         if (a.x1 - a.x0 > kBlock || a.y1 - a.y0 > kBlock) return false;  // not a block
-        // The source words carry the phase's low bits below the source's
-        // 8-pixel grid: x bits 4-5, y bit 4, nothing else.
-        if ((w[0] & 0x3Fu) != static_cast<std::uint32_t>((phX & 3) << 4) ||
-            (w[1] & 0x1Fu) != static_cast<std::uint32_t>((phY & 1) << 4)) {
+        if (!phase_ok(w, phX, phY)) {
             board.error(r, packet.bus, "block copy source words do not match the phase");
             return false;
         }
-        // The source block: eight pixels from an x on an 8-pixel boundary,
-        // so each of its rows lies in one page.
-        const std::int64_t sx0 = static_cast<std::int64_t>(w[0] & ~0x7Fu) >> 4;
-        const std::int64_t sy0 = static_cast<std::int64_t>(w[1] & ~0x7Fu) >> 4;
-        load_data(packet, f, i, &c);
+        const SourceCorner s = source_corner(w);
+        load_data(packet, d, i, &c);
 
         // The whole block's source samples are read before any pixel of it
         // is written. On the second screen the source x is already that
         // screen's own x.
-        if (plain) {
-            const std::uint32_t bpp = fmtSrc.bytesPerPixel;
-            // The source block's rows lie in one page (sy0 is on an 8-row
-            // boundary, the offsets are below 8).
-            std::uint32_t size = 0;
-            const std::uint8_t* p0 = src.pixel(sx0, sy0, &size);
-            const std::size_t pitch = std::size_t{board.pageWidth[bpp]} * bpp;
-            // The rows lie far apart in memory: every one is asked for
-            // before the first is read, so their fetches overlap.
-            if (p0 != nullptr) {
-                for (int k = 0; k < kBlock; ++k) __builtin_prefetch(p0 + static_cast<std::size_t>(k) * pitch);
-            }
-            for (std::int64_t y = a.y0; y < a.y1; ++y) {
-                const std::uint8_t* p = p0 != nullptr ? p0 + static_cast<std::size_t>(off[(y + phY) & 7]) * pitch : nullptr;
-                std::uint8_t* out = raw[y - a.y0];
-                if (p == nullptr) {
-                    std::memset(out, 0, sizeof raw[0]);
-                    continue;
-                }
-                switch (bpp) {
-                case 1: gather<1>(out, p, a.x0, a.x1, phX, off); break;
-                case 2: gather<2>(out, p, a.x0, a.x1, phX, off); break;
-                default: gather<4>(out, p, a.x0, a.x1, phX, off); break;
-                }
-            }
-            move_block(c, dst, a, raw, bpp, plainClip);
-            continue;
-        }
         for (std::int64_t y = a.y0; y < a.y1; ++y) {
             std::uint32_t row[kBlock] = {};
             std::uint32_t bpp = 0;
-            if (const std::uint8_t* p = board.page_pixel(r, pidSrc, sx0, sy0 + off[(y + phY) & 7], &bpp))
+            if (const std::uint8_t* p = board.page_pixel(r, pidSrc, s.x, s.y + off[(y + phY) & 7], &bpp))
                 fmtSrc.load(p, kBlock, row);
             for (std::int64_t x = a.x0; x < a.x1; ++x) sample[y - a.y0][x - a.x0] = row[off[(x + phX) & 7]];
         }

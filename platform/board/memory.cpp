@@ -143,6 +143,21 @@ std::uint8_t* Board::Impl::page_pixel(int r, std::uint16_t pid, std::int64_t x, 
     return ras.pages[s].get() + offset;
 }
 
+const std::uint8_t* Board::Impl::peek_pixel(int r, std::uint16_t pid, std::int64_t x, std::int64_t y) {
+    const ULONG bpp = pixel_format_of_pid(pid).bytesPerPixel;
+    const std::uint32_t space = pid & 0x1Fu;
+    if (bpp == 0 || x < 0 || y < 0 || x >= 0x40 * 128 || y >= 0x40 * 128 || space == VNX_PAGE_SLOT_FREE ||
+        r < 0 || r >= static_cast<int>(rasterizers.size()))
+        return nullptr;
+    const ULONG w = pageWidth[bpp], h = pageHeight[bpp];
+    const ULONG x0 = static_cast<ULONG>(x) & ~(w - 1), y0 = static_cast<ULONG>(y) & ~(h - 1);
+    const std::uint32_t key = ((y0 >> 7) & 0x3Fu) << 11 | ((x0 >> 7) & 0x3Fu) << 5 | space;
+    Rasterizer& ras = rasterizers[r];
+    const int s = ras.slot_of(key);
+    if (s < 0 || !ras.pages[s]) return nullptr;
+    return ras.pages[s].get() + ((y - y0) * std::size_t{w} + (x - x0)) * bpp;
+}
+
 std::uint8_t* Board::Impl::tile_texel(int r, std::uint16_t pid, std::int64_t tx, std::int64_t ty,
                                      std::uint32_t* bytesPerPixel) {
     if ((pid & kPidTile) == 0) return page_pixel(r, pid, tx, ty, bytesPerPixel);

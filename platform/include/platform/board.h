@@ -444,6 +444,11 @@ public:
     // decoder and the summaries go on): benchmarks measure the driver alone.
     // On by default.
     void set_execution(bool on);
+    // While off, the 2D packets are carried out by the span engine alone
+    // (every program run pixel by pixel over its registers), never by the
+    // shortcuts that write the same pixels faster (one-value fills and point
+    // loads, plain block copies): tests compare the two. On by default.
+    void set_fast_paths(bool on);
 
     // --- RAMDAC ------------------------------------------------------------
     void vertical_retrace();                         // every board's RAMDAC
