@@ -70,8 +70,9 @@ const __GLXattrRow kAttrRows[] = {
     {GL_TEXTURE_BIT, N_ATTR_MAG_FILTER1, 47, 1}, {GL_TEXTURE_BIT, N_ATTR_BORDER_COLOUR, 40, 4}, {GL_TEXTURE_BIT, N_ATTR_BORDER_COLOUR1, 48, 4},
     {GL_TEXTURE_BIT, N_ATTR_ENV_MODE, 52, 1}, {GL_TEXTURE_BIT, N_ATTR_ENV_MODE1, 52, 1}, {GL_TEXTURE_BIT, N_ATTR_ENV_COLOUR, 53, 4},
     {GL_TEXTURE_BIT, N_ATTR_ENV_COLOUR1, 53, 4},
-    // Texture-coordinate generation (41-44) is kept by the server in the
-    // block's first 36 words and sent for each coordinate's mode.
+    // Texture-coordinate generation (N_ATTR_TEXGEN_PLANE_S ..
+    // N_ATTR_TEXGEN_PLANE_Q) is kept by the server in the block's first 36
+    // words and sent for each coordinate's mode.
 };
 
 constexpr ULONG kWidestAttr = 33;  // the widest lgi attribute (a matrix-stack top)
