@@ -141,7 +141,7 @@ void N_SetClipPlane(ULONG i, const float* pf) {
 void N_Clear(ULONG fl, LONG x, LONG y, LONG cx, LONG cy, ULONG bUse, ULONG ul) {
     Note(__func__, {fl, static_cast<ULONG>(x), static_cast<ULONG>(y), static_cast<ULONG>(cx), static_cast<ULONG>(cy), bUse, ul});
 }
-
+// --- pixel rectangles ----------------------------------------------------------------------
 void N_DrawPixels(LONG cx, LONG cy, ULONG format, ULONG type, const void* pv) {
     Note(__func__, {static_cast<ULONG>(cx), static_cast<ULONG>(cy), format, type, U(pv)});
     const std::size_t cj = gAnswers.cjImage;
@@ -172,6 +172,7 @@ void N_SetPixelMaps(ULONG c, const N_PixelMapDesc* p) {
     }
     Note(__func__, std::move(args));
 }
+// --- the name stack --------------------------------------------------------------------------
 ULONG N_PushName(ULONG name) { return Note(__func__, {name}); }
 ULONG N_PopName(void) { return Note(__func__); }
 ULONG N_GetNameStackDepth(void) { return Note(__func__); }
@@ -180,6 +181,7 @@ void N_PassThrough(float value) { Note(__func__, {F(value)}); }
 // --- the raster position and the accumulation operation ----------------------------------
 void N_RasterPos(const float* pf) { Note(__func__, {F(pf[0]), F(pf[1]), F(pf[2]), F(pf[3])}); }
 void N_Accum(ULONG op, float value) { Note(__func__, {op, F(value)}); }
+// --- textures: the texture loader -----------------------------------------------------------
 LONG N_BindAttrMap(const __GLXtexLevel* p) {
     Note(__func__, {U(p), p->target, p->level});
     return 0;

@@ -104,7 +104,7 @@ BOOL __glDrawableSize(GLContext* gc, LONG* pcx, LONG* pcy) {
     *pcy = 480;
     return Note(__func__, {U(gc)}) != 0;
 }
-// --- evaluators and pixel rectangles ---------------------------------------------------
+// --- the primitive buffer, for evaluators and display lists ------------------------------
 // A primitive batch of a display list is a packet buffer with its header
 // only, made when the context holds none.
 ULONG __glOpenPrimitive(GLClient* pgc, __GLXprimBuffer**, __GLXpacketBuffer** ppPacket, ULONG target,
@@ -114,12 +114,12 @@ ULONG __glOpenPrimitive(GLClient* pgc, __GLXprimBuffer**, __GLXpacketBuffer** pp
     if (target == GLX_PACKETS_LIST && *ppPacket == nullptr) {
         auto* p = static_cast<__GLXpacketBuffer*>(LocalAlloc(LPTR, 64));
         if (p == nullptr) return 0x505;
-        *p = __GLXpacketBuffer{1039, static_cast<USHORT>(GLX_PACKET_HEADER), GLX_PACKET_HEADER + 4 * 4, target, 0, nullptr};
+        *p = __GLXpacketBuffer{X_GLrop_DispatchPacketsZYD, static_cast<USHORT>(GLX_PACKET_HEADER), GLX_PACKET_HEADER + 4 * 4, target, 0, nullptr};
         *ppPacket = p;
     }
     return 0;
 }
-// --- primitive accumulation and the name stack -----------------------------------------------
+// --- primitive accumulation ------------------------------------------------------------------
 // Begin and the ring's batches refuse a short body as their handlers do.
 ULONG glExecPrimitiveZYD(GLClient* pgc, const void* pv) {
     if (!__glXRenderBodyFits(pgc, pv, 16)) return __glXBadLength(pgc, pv);
@@ -142,8 +142,7 @@ void __glXFillVertexTable(__GLXvertexFn* pTable) {
     for (const GLXRenderRow& r : kGLXRenderRows)
         if (r.vertex == GLXVertex::PACKET) pTable[r.opcode] = VertexPacket;
 }
-// --- display lists and textures: what a compiled Begin/End gives back, and
-// the texture loader -----------------------------------------------------------
+// --- display lists: what a compiled Begin/End gives back -------------------------------
 BOOL __glTakeBackPrimitive(GLClient* pgc, BYTE** ppj, ULONG* pcj) {
     Note(__func__, {U(pgc)});
     *ppj = nullptr;
