@@ -103,7 +103,7 @@ BOOL __glXValidateViewport(GLContext* gc) {
     const ULONG ulMode = gc->renderMode == GL_FEEDBACK ? 2u : gc->renderMode == GL_SELECT ? 1u : 0u;
     N_SetStateBlockAttrWord(N_ATTR_RENDER_MODE, ulMode);
     N_SetStateBlockAttr(N_ATTR_CLIP_BOX, alClip);
-    // The depth range is the lgi layer's own (attribute 51, set by
+    // The depth range is the lgi layer's own (N_ATTR_DEPTH_RANGE, set by
     // DepthRange and PopAttrib): its window transform scales z by it.
     N_SetStateBlockAttr(GLX_LGI_VIEWPORT, gc->viewportMatrix);
     return TRUE;

@@ -253,7 +253,7 @@ enum : ULONG {
     N_DIRTY_POLYGON = 0x4000u,          // polygon stipple and modes (90-92)
     N_DIRTY_SMOOTH = 0x8000u,           // point, line and polygon smooth (93-96)
     N_DIRTY_RASTER_POS = 0x10000u,      // raster position and its attributes (97-103)
-    N_DIRTY_PIXEL_FORMAT = 0x20000u,    // attribute 104
+    N_DIRTY_PIXEL_FORMAT = 0x20000u,    // N_ATTR_PIXEL_FORMAT
     N_DIRTY_FOG = 0x40000u,             // fog (105-112)
     N_DIRTY_FRAGMENT = 0x80000u,        // stencil, alpha, depth, blend, dither, logic op (113-126)
     N_DIRTY_WRITE_MASKS = 0x100000u,    // write masks and the index mask (127-130, 161)

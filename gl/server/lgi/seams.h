@@ -10,7 +10,7 @@
 #include "3d/context.h"
 
 // --- validation ------------------------------------------------------------------------
-// The clear colour (attribute 164) packed by the RGBA converter for a
+// The clear colour (N_ATTR_CLEAR_COLOUR) packed by the RGBA converter for a
 // colour buffer of its depth (3d/validate_colour.cpp).
 ULONG _NPackedClearColour(N_Context* pctx, const GLBuffer* pBuffer);
 // The colour converters of the vertex stages: a colour (four floats) or an

@@ -138,7 +138,7 @@ float __glXIntColor(LONG c) { return static_cast<float>((2.0 * c + 1.0) / 429496
 
 ULONG __glXSetLight(GLContext* gc, ULONG light, ULONG pname, const float* pf, BOOL bScalar) {
     const LightField* pField_ = pField(pname);
-    if (light - GL_LIGHT0 >= 8 || pField_ == nullptr) return GL_INVALID_ENUM;
+    if (light - GL_LIGHT0 >= GLX_LIGHTS || pField_ == nullptr) return GL_INVALID_ENUM;
     const ULONG cWords = glParamCount(pname);
     if (bScalar && cWords > 1) return GL_INVALID_ENUM;
     const ULONG u = __glXFloatBits(pf[0]);

@@ -19,13 +19,34 @@ static_assert(offsetof(N_Light, ambient) == GLX_LIGHT_AMBIENT * 4 && offsetof(N_
               offsetof(N_Light, spotExponent) == 16 * 4 && offsetof(N_Light, spotCutoff) == GLX_LIGHT_SPOT_CUTOFF * 4 &&
               offsetof(N_Light, constantAttenuation) == 18 * 4 && offsetof(N_Light, linearAttenuation) == 19 * 4 &&
               offsetof(N_Light, quadraticAttenuation) == 20 * 4 && offsetof(N_Light, specular) == GLX_LIGHT_SPECULAR * 4);
-// The LIGHTING block as stored: the light-model words, then the eight
-// light records. Read and written through memcpy at these offsets (the
-// block is a run of words).
+// One face's material in the LIGHTING block, as the lgi layer holds it
+// (N_ATTR_FRONT_AMBIENT .. N_ATTR_FRONT_SPECULAR_INDEX, and the back's).
+struct __GLXmaterialWords {
+    ULONG ambient[4];
+    ULONG diffuse[4];
+    ULONG specular[4];
+    ULONG emission[4];
+    ULONG shininess;
+    ULONG ambientIndex;
+    ULONG diffuseIndex;
+    ULONG specularIndex;
+};
+static_assert(sizeof(__GLXmaterialWords) == 20 * sizeof(ULONG));
+// The LIGHTING block as stored: the colour-material code, shading, the light
+// model, the two faces' materials, then the eight light records. Read and
+// written through memcpy at these offsets (the block is a run of words).
 struct __GLXlightingBlock {
-    ULONG head[GLX_LIGHT_FIRST];
+    ULONG colourMaterialCode;  // N_ATTR_COLOUR_MATERIAL_CODE
+    ULONG shade;               // N_ATTR_SHADE
+    ULONG modelAmbient[4];     // N_ATTR_MODEL_AMBIENT
+    ULONG viewer;              // N_ATTR_VIEWER
+    ULONG twoSide;             // N_ATTR_TWO_SIDE
+    __GLXmaterialWords front;
+    __GLXmaterialWords back;
     N_Light lights[GLX_LIGHTS];
 };
+static_assert(offsetof(__GLXlightingBlock, front) == 8 * sizeof(ULONG) &&
+              offsetof(__GLXlightingBlock, back) == 28 * sizeof(ULONG));
 static_assert(offsetof(__GLXlightingBlock, lights) == GLX_LIGHT_FIRST * sizeof(ULONG));
 static_assert(sizeof(__GLXlightingBlock) == (GLX_LIGHT_FIRST + GLX_LIGHTS * GLX_LIGHT_WORDS) * sizeof(ULONG));
 // Light i's record in a LIGHTING block, and storing one there.

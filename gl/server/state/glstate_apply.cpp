@@ -4,6 +4,7 @@
 // lgi context into a block, applying sets them back. The enables that
 // belong to a group follow from the ENABLE block's bits.
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <utility>
 
@@ -11,6 +12,7 @@
 #include "lgi/lgi.h"
 #include "state/glstate.h"
 #include "state/caps.h"
+#include "light/light.h"
 #include "matrix/matrix.h"
 #include "seams.h"
 
@@ -24,6 +26,9 @@ struct __GLXattrRow {
     USHORT word;
     USHORT words;
 };
+
+// The word of a LIGHTING block field (light/light.h).
+#define LW(field) static_cast<USHORT>(offsetof(__GLXlightingBlock, field) / sizeof(ULONG))
 
 // In the order the attributes are applied.
 const __GLXattrRow kAttrRows[] = {
@@ -44,14 +49,21 @@ const __GLXattrRow kAttrRows[] = {
     {GL_PIXEL_MODE_BIT, N_ATTR_ALPHA_BIAS, 12, 1}, {GL_PIXEL_MODE_BIT, N_ATTR_DEPTH_BIAS, 13, 1},
     {GL_PIXEL_MODE_BIT, N_ATTR_ZOOM_X, 14, 1}, {GL_PIXEL_MODE_BIT, N_ATTR_ZOOM_Y, 15, 1},
     {GL_PIXEL_MODE_BIT, N_ATTR_READ_BUFFER, GLX_PIXEL_READ_BIT, 1},  // the read buffer
-    {GL_LIGHTING_BIT, N_ATTR_COLOUR_MATERIAL_CODE, 0, 1},  {GL_LIGHTING_BIT, N_ATTR_SHADE, 1, 1},  {GL_LIGHTING_BIT, N_ATTR_SHADE_COPY, 1, 1},
-    {GL_LIGHTING_BIT, N_ATTR_MODEL_AMBIENT, 2, 4},  {GL_LIGHTING_BIT, N_ATTR_VIEWER, 6, 1},  {GL_LIGHTING_BIT, N_ATTR_TWO_SIDE, 7, 1},
-    {GL_LIGHTING_BIT, N_ATTR_FRONT_AMBIENT, 8, 4},  {GL_LIGHTING_BIT, N_ATTR_FRONT_DIFFUSE, 12, 4}, {GL_LIGHTING_BIT, N_ATTR_FRONT_SPECULAR, 16, 4},
-    {GL_LIGHTING_BIT, N_ATTR_FRONT_EMISSION, 20, 4}, {GL_LIGHTING_BIT, N_ATTR_FRONT_SHININESS, 24, 1}, {GL_LIGHTING_BIT, N_ATTR_FRONT_AMBIENT_INDEX, 25, 1},
-    {GL_LIGHTING_BIT, N_ATTR_FRONT_DIFFUSE_INDEX, 26, 1}, {GL_LIGHTING_BIT, N_ATTR_FRONT_SPECULAR_INDEX, 27, 1},
-    {GL_LIGHTING_BIT, N_ATTR_BACK_AMBIENT, 28, 4}, {GL_LIGHTING_BIT, N_ATTR_BACK_DIFFUSE, 32, 4}, {GL_LIGHTING_BIT, N_ATTR_BACK_SPECULAR, 36, 4},
-    {GL_LIGHTING_BIT, N_ATTR_BACK_EMISSION, 40, 4}, {GL_LIGHTING_BIT, N_ATTR_BACK_SHININESS, 44, 1}, {GL_LIGHTING_BIT, N_ATTR_BACK_AMBIENT_INDEX, 45, 1},
-    {GL_LIGHTING_BIT, N_ATTR_BACK_DIFFUSE_INDEX, 46, 1}, {GL_LIGHTING_BIT, N_ATTR_BACK_SPECULAR_INDEX, 47, 1},
+    {GL_LIGHTING_BIT, N_ATTR_COLOUR_MATERIAL_CODE, LW(colourMaterialCode), 1},  {GL_LIGHTING_BIT, N_ATTR_SHADE, LW(shade), 1},
+    {GL_LIGHTING_BIT, N_ATTR_SHADE_COPY, LW(shade), 1},  {GL_LIGHTING_BIT, N_ATTR_MODEL_AMBIENT, LW(modelAmbient), 4},
+    {GL_LIGHTING_BIT, N_ATTR_VIEWER, LW(viewer), 1},  {GL_LIGHTING_BIT, N_ATTR_TWO_SIDE, LW(twoSide), 1},
+    {GL_LIGHTING_BIT, N_ATTR_FRONT_AMBIENT, LW(front.ambient), 4},  {GL_LIGHTING_BIT, N_ATTR_FRONT_DIFFUSE, LW(front.diffuse), 4},
+    {GL_LIGHTING_BIT, N_ATTR_FRONT_SPECULAR, LW(front.specular), 4},  {GL_LIGHTING_BIT, N_ATTR_FRONT_EMISSION, LW(front.emission), 4},
+    {GL_LIGHTING_BIT, N_ATTR_FRONT_SHININESS, LW(front.shininess), 1},
+    {GL_LIGHTING_BIT, N_ATTR_FRONT_AMBIENT_INDEX, LW(front.ambientIndex), 1},
+    {GL_LIGHTING_BIT, N_ATTR_FRONT_DIFFUSE_INDEX, LW(front.diffuseIndex), 1},
+    {GL_LIGHTING_BIT, N_ATTR_FRONT_SPECULAR_INDEX, LW(front.specularIndex), 1},
+    {GL_LIGHTING_BIT, N_ATTR_BACK_AMBIENT, LW(back.ambient), 4},  {GL_LIGHTING_BIT, N_ATTR_BACK_DIFFUSE, LW(back.diffuse), 4},
+    {GL_LIGHTING_BIT, N_ATTR_BACK_SPECULAR, LW(back.specular), 4},  {GL_LIGHTING_BIT, N_ATTR_BACK_EMISSION, LW(back.emission), 4},
+    {GL_LIGHTING_BIT, N_ATTR_BACK_SHININESS, LW(back.shininess), 1},
+    {GL_LIGHTING_BIT, N_ATTR_BACK_AMBIENT_INDEX, LW(back.ambientIndex), 1},
+    {GL_LIGHTING_BIT, N_ATTR_BACK_DIFFUSE_INDEX, LW(back.diffuseIndex), 1},
+    {GL_LIGHTING_BIT, N_ATTR_BACK_SPECULAR_INDEX, LW(back.specularIndex), 1},
     {GL_FOG_BIT, N_ATTR_FOG_MODE, 0, 1},      {GL_FOG_BIT, N_ATTR_FOG_DENSITY, 1, 1},      {GL_FOG_BIT, N_ATTR_FOG_START, 2, 1},
     {GL_FOG_BIT, N_ATTR_FOG_END, 3, 1},      {GL_FOG_BIT, N_ATTR_FOG_INDEX, 4, 1},      {GL_FOG_BIT, N_ATTR_FOG_COLOUR, 5, 4},
     {GL_DEPTH_BUFFER_BIT, N_ATTR_DEPTH_FUNC, 0, 1}, {GL_DEPTH_BUFFER_BIT, N_ATTR_CLEAR_DEPTH, 1, 1},
@@ -70,9 +82,11 @@ const __GLXattrRow kAttrRows[] = {
     {GL_TEXTURE_BIT, N_ATTR_MAG_FILTER1, 47, 1}, {GL_TEXTURE_BIT, N_ATTR_BORDER_COLOUR, 40, 4}, {GL_TEXTURE_BIT, N_ATTR_BORDER_COLOUR1, 48, 4},
     {GL_TEXTURE_BIT, N_ATTR_ENV_MODE, 52, 1}, {GL_TEXTURE_BIT, N_ATTR_ENV_MODE1, 52, 1}, {GL_TEXTURE_BIT, N_ATTR_ENV_COLOUR, 53, 4},
     {GL_TEXTURE_BIT, N_ATTR_ENV_COLOUR1, 53, 4},
-    // Texture-coordinate generation (41-44) is kept by the server in the
-    // block's first 36 words and sent for each coordinate's mode.
+    // Texture-coordinate generation (N_ATTR_TEXGEN_PLANE_S ..
+    // N_ATTR_TEXGEN_PLANE_Q) is kept by the server in the block's first 36
+    // words and sent for each coordinate's mode.
 };
+#undef LW
 
 constexpr ULONG kWidestAttr = 33;  // the widest lgi attribute (a matrix-stack top)
 constexpr ULONG kPolygonFill = 2;

@@ -43,11 +43,11 @@ ULONG __glXSetEnable(GLContext* gc, ULONG cap, BOOL bOn);
     X(TexCoord2iv) X(TexCoord2sv) X(TexCoord3dv) X(TexCoord3fv) X(TexCoord3iv)             \
     X(TexCoord3sv) X(TexCoord4dv) X(TexCoord4fv) X(TexCoord4iv) X(TexCoord4sv)
 
-// The values of a per-vertex request (colours 6-21, edge flag 22, indices
-// 24-27, normals 28-32, texture coordinates 49-64, vertices 65-76) whose
-// body is known to be whole, as floats by the request's conversion rule;
-// missing components 0, the fourth 1.0. Answers the values the request
-// carries (the edge flag's byte as one value).
+// The values of a per-vertex request (X_GLrop_Color3bv .. X_GLrop_Color4usv,
+// X_GLrop_EdgeFlagv, the indices, normals, texture coordinates and vertices
+// up to X_GLrop_Vertex4sv) whose body is known to be whole, as floats by the
+// request's conversion rule; missing components 0, the fourth 1.0. Answers
+// the values the request carries (the edge flag's byte as one value).
 ULONG __glXVertexFloats(ULONG op, const BYTE* pj, float* pf);
 
 // The raster-position requests (handlers in raster_requests.cpp, with the

@@ -1,4 +1,4 @@
-// Feedback: the buffer record (attribute 36: size in values, address, values
+// Feedback: the buffer record (N_ATTR_FEEDBACK_BUFFER: size in values, address, values
 // counted, last pass-through value), its start and end, and pass-through
 // tokens; and the two queue kicks the GL layer's Flush and Finish use.
 #include <bit>

@@ -66,7 +66,7 @@ struct N_Lighting {
     N_PreparedLight* pHead;   // the enabled-light list
     ULONG cListed;
     ULONG allSimple;          // no spot light and no positional light
-    float modelAmbient[4];    // attribute 75 at the last list build
+    float modelAmbient[4];    // N_ATTR_MODEL_AMBIENT at the last list build
     float viewer[4];          // V: eye or model space
     float half[3];            // H = V / 2
     ULONG localViewer;

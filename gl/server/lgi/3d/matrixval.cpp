@@ -16,7 +16,7 @@ constexpr float kDepthUnits = 16777215.0f;  // window z of the far plane at dept
 constexpr ULONG kFogLinear = 2;
 constexpr ULONG kDepthRange = N_ATTR_DEPTH_RANGE;
 
-// The top entry of matrix stack k (attribute 30 + k); a depth word that
+// The top entry of matrix stack k (N_ATTR_MATRIX_STACK0 + k); a depth word that
 // names no entry counts as the upper one.
 const float* pfStackTop(N_Context* pctx, ULONG k) {
     const ULONG* pul = pulAttr(pctx, N_ATTR_MATRIX_STACK0 + k);

@@ -199,7 +199,7 @@ void vRasterPart(N_Context* pctx, N_Pipe* pipe, ULONG code, N_StageList* l) {
             l->Add(N_STAGE_FLOAT_COLOUR);
         vSet(N_STAGE_RENDER, _NSwRasterStage(pctx, pipe, code));
         l->Add(N_STAGE_RENDER);
-        if (bLine(code) && fAttr(pctx, 86) > 1.0f) l->Add(N_STAGE_WIDE_LINE);
+        if (bLine(code) && fAttr(pctx, N_ATTR_LINE_WIDTH) > 1.0f) l->Add(N_STAGE_WIDE_LINE);
         if ((mode & 0x288) == 0x288 || (mode & N_MODE_STENCIL)) l->Add(N_STAGE_READ_ALPHA_STENCIL);
         return;
     }
@@ -305,7 +305,7 @@ ULONG _NPrimFaceCount(ULONG kind, ULONG* pn) {
             if (n <= 2) return 0;
             n -= n % 3;
             // Attribute 76 at 0 counts separate triangles as one face.
-            return bNHaveContext() && *pulAttr(gpNCurrent, 76) == 0 ? 1 : n / 3;
+            return bNHaveContext() && *pulAttr(gpNCurrent, N_ATTR_SEPARATE_FACES) == 0 ? 1 : n / 3;
         case N_PRIM_QUADS:
             n -= n % 4;
             return n / 4;

@@ -20,7 +20,7 @@ constexpr ULONG kDrawSlots[][2] = {{0x1, 0}, {0x4, 1}, {0x2, 8}, {0x8, 9}};
 
 // The draw buffers the context has bound, first the one drawn into.
 ULONG cDrawBuffers(N_Context* pctx, N_BoundBuffer** ppOut) {
-    const ULONG flDraw = *pulAttr(pctx, 163);
+    const ULONG flDraw = *pulAttr(pctx, N_ATTR_DRAW_BUFFER);
     ULONG c = 0;
     for (const auto& ds : kDrawSlots)
         if ((flDraw & ds[0]) && pctx->buffers[ds[1]].pBuffer != nullptr) ppOut[c++] = &pctx->buffers[ds[1]];

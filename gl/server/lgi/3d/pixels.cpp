@@ -84,7 +84,7 @@ void vClearAncillary(N_BoundBuffer& slot, LONG x, LONG y, LONG cx, LONG cy, ULON
 // Runs a request of the pixel paths from its span record.
 void vPixelPath(N_Context* pctx, N_PixelSpan* ps) { _NValidateAndDraw(pctx, ps, ps->kind, 0); }
 
-// The colour slot the read buffer (attribute 162) names, or null.
+// The colour slot the read buffer (N_ATTR_READ_BUFFER) names, or null.
 N_BoundBuffer* pReadBuffer(N_Context* pctx) {
     const ULONG flRead = *pulAttr(pctx, N_ATTR_READ_BUFFER);
     for (const MaskSlot& ms : kColourSlots)

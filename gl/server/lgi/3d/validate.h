@@ -220,7 +220,7 @@ void _NLoadDither(N_HwRecord* phw);
 constexpr ULONG N_DITHER_LOAD_WORDS = 2 + 4 * 4;
 ULONG _NDitherLoadWords(ULONG pid, LONG x, LONG y, ULONG cRasterizers, ULONG* pulOut);
 
-// Polygon stipple: the pattern prepared from attribute 90, the eight
+// Polygon stipple: the pattern prepared from N_ATTR_POLYGON_STIPPLE, the eight
 // pattern words of one of the four passes (rows base 0 or 16), and the load.
 void _NPrepareStipple(const ULONG* pulRows, ULONG* pulOut);
 void _NStipplePassWords(const ULONG* pulPattern, ULONG rowBase, ULONG xa, ULONG ya, ULONG* pulOut);

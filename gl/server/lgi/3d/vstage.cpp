@@ -266,7 +266,7 @@ ULONG ulPackRGBA(N_Context* pctx, const float* rgba) {
 // palette slot k.
 ULONG ulIndexEntry(N_Context*, ULONG entry) { return entry & 255; }
 
-ULONG ulIndexOffset(N_Context* pctx) { return *pulAttr(pctx, 134); }
+ULONG ulIndexOffset(N_Context* pctx) { return *pulAttr(pctx, N_ATTR_INDEX_OFFSET); }
 
 ULONG ulIndexInt(float f) { return static_cast<ULONG>(_NTruncToLong(f)); }
 
@@ -496,7 +496,7 @@ void _NStageColourMaterial(N_Context* pctx, N_Pipe* pipe) {
         if (mask & 8) f.specular = c.front.colour;
     };
     if (*pulAttr(pctx, N_ATTR_COLOUR_MATERIAL) != 0) {
-        const ULONG mask = *pulAttr(pctx, 78);
+        const ULONG mask = *pulAttr(pctx, N_ATTR_COLOUR_MATERIAL_CODE);
         point(c.front, mask & 0xF);
         if (c.code >= N_PRIM_POLYGON && *pulAttr(pctx, N_ATTR_TWO_SIDE) != 0) point(c.back, (mask >> 4) & 0xF);
     }

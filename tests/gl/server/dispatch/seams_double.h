@@ -1,4 +1,6 @@
-// Stand-ins for the server's parts not built yet (see seams_double.cpp).
+// The dispatcher program's doubles: the server's parts behind seams.h
+// (seams_double.cpp) and the lgi layer's contract (lgi_double.cpp), which
+// record their calls here and answer what the test set.
 #pragma once
 
 #include <cstdint>

@@ -122,25 +122,27 @@ TEST_F(LightTest, MaterialChecksAndTargets) {
         std::memcpy(body.data(), c.words.data(), body.size());
         Run(__glXRenderTable, RenderRequest(c.op, static_cast<std::uint32_t>(body.size()), body));
         EXPECT_EQ(gc_.error, c.glError) << c.op << " " << c.words[1];
-        if (c.glError != GL_NO_ERROR) EXPECT_TRUE(Attr(62).empty() && Attr(71).empty());
+        if (c.glError != GL_NO_ERROR) {
+            EXPECT_TRUE(Attr(N_ATTR_FRONT_SHININESS).empty() && Attr(N_ATTR_BACK_SHININESS).empty());
+        }
     }
 
     gRecord.calls.clear();
     EXPECT_EQ(Req(97, {GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE, F(0.1f), F(0.2f), F(0.3f), F(0.4f)}),
               GLX_SUCCESS);
     for (ULONG id : {59u, 60u, 68u, 69u}) EXPECT_EQ(Attr(id), (std::vector<ULONG>{F(0.1f), F(0.2f), F(0.3f), F(0.4f)})) << id;
-    EXPECT_TRUE(Attr(58).empty() && Attr(61).empty());
+    EXPECT_TRUE(Attr(N_ATTR_FRONT_EMISSION).empty() && Attr(N_ATTR_FRONT_SPECULAR).empty());
 
     gRecord.calls.clear();
     Req(97, {GL_BACK, GL_COLOR_INDEXES, F(1), F(2), F(3)});
-    EXPECT_EQ(Attr(72), (std::vector<ULONG>{F(1)}));
-    EXPECT_EQ(Attr(73), (std::vector<ULONG>{F(2)}));
-    EXPECT_EQ(Attr(74), (std::vector<ULONG>{F(3)}));
-    EXPECT_TRUE(Attr(63).empty());
+    EXPECT_EQ(Attr(N_ATTR_BACK_AMBIENT_INDEX), (std::vector<ULONG>{F(1)}));
+    EXPECT_EQ(Attr(N_ATTR_BACK_DIFFUSE_INDEX), (std::vector<ULONG>{F(2)}));
+    EXPECT_EQ(Attr(N_ATTR_BACK_SPECULAR_INDEX), (std::vector<ULONG>{F(3)}));
+    EXPECT_TRUE(Attr(N_ATTR_FRONT_AMBIENT_INDEX).empty());
 
     gRecord.calls.clear();
     Req(99, {GL_FRONT, GL_EMISSION, 0x7FFFFFFFu, 0, 0, 0x7FFFFFFFu});
-    EXPECT_EQ(Attr(58)[0], F(1.0f));
+    EXPECT_EQ(Attr(N_ATTR_FRONT_EMISSION)[0], F(1.0f));
 }
 
 TEST_F(LightTest, LightModel) {
@@ -165,7 +167,7 @@ TEST_F(LightTest, LightModel) {
     EXPECT_EQ(Req(90, {GL_LIGHT_MODEL_AMBIENT, F(1)}), GLX_BAD_VALUE);
     EXPECT_EQ(gc_.error, GL_INVALID_ENUM);
     EXPECT_EQ(Req(93, {GL_LIGHT_MODEL_AMBIENT, 0x7FFFFFFFu, 0, 0, 0x7FFFFFFFu}), GLX_SUCCESS);
-    EXPECT_EQ(Attr(75), (std::vector<ULONG>{F(1), F(1.0f / 4294967295.0f), F(1.0f / 4294967295.0f), F(1)}));
+    EXPECT_EQ(Attr(N_ATTR_MODEL_AMBIENT), (std::vector<ULONG>{F(1), F(1.0f / 4294967295.0f), F(1.0f / 4294967295.0f), F(1)}));
     gc_.error = GL_NO_ERROR;
     EXPECT_EQ(Req(91, {0x0B54}), GLX_BAD_VALUE);
     EXPECT_EQ(gc_.error, GL_INVALID_ENUM);
@@ -187,12 +189,12 @@ TEST_F(LightTest, ColorMaterialCodes) {
     for (const Case& c : cases) {
         gRecord.calls.clear();
         EXPECT_EQ(Req(78, {c.face, c.mode}), GLX_SUCCESS);
-        EXPECT_EQ(Attr(78), (std::vector<ULONG>{c.code})) << c.face << " " << c.mode;
+        EXPECT_EQ(Attr(N_ATTR_COLOUR_MATERIAL_CODE), (std::vector<ULONG>{c.code})) << c.face << " " << c.mode;
     }
     gRecord.calls.clear();
     EXPECT_EQ(Req(78, {GL_FRONT, GL_SHININESS}), GLX_BAD_VALUE);
     EXPECT_EQ(Req(78, {0x406, GL_DIFFUSE}), GLX_BAD_VALUE);
-    EXPECT_TRUE(Attr(78).empty());
+    EXPECT_TRUE(Attr(N_ATTR_COLOUR_MATERIAL_CODE).empty());
 }
 
 }  // namespace

@@ -72,7 +72,7 @@ class ListTest : public RequestTest {
     std::vector<float> Widths() const {
         std::vector<float> v;
         for (const Call& c : gRecord.calls)
-            if (c.name == "N_SetStateBlockAttr" && c.args[0] == 86) v.push_back(std::bit_cast<float>(c.words[0]));
+            if (c.name == "N_SetStateBlockAttr" && c.args[0] == N_ATTR_LINE_WIDTH) v.push_back(std::bit_cast<float>(c.words[0]));
         return v;
     }
     // Every call's name and arguments that reach the lgi layer, for

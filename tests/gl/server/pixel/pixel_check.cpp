@@ -651,7 +651,7 @@ TEST_F(PixelTest, ReadPixelsFillsAlpha) {
 TEST_F(PixelTest, GetPolygonStipple) {
     std::vector<ULONG> words(32);
     for (ULONG i = 0; i < 32; ++i) words[i] = 0x01020380u + i;
-    gAnswers.attrs[90] = words;
+    gAnswers.attrs[N_ATTR_POLYGON_STIPPLE] = words;
     Bytes mask(128);
     std::memcpy(mask.data(), words.data(), 128);
     ASSERT_EQ(Single("GetPolygonStipple", {0}), 0u);

@@ -52,10 +52,10 @@ TEST_F(PrimTest, EveryModeThroughTheRingAndInline) {
 // bit, the edge flag becomes the lgi bit.
 TEST_F(PrimTest, AttributeFill) {
     const float current[4] = {0.5f, 0.25f, 0.125f, 1};
-    N_SetStateBlockAttr(52, current);
+    N_SetStateBlockAttr(N_ATTR_COLOUR, current);
     const float normal[3] = {0, 1, 0};
-    N_SetStateBlockAttr(55, normal);
-    N_SetStateBlockAttrWord(57, 1);
+    N_SetStateBlockAttr(N_ATTR_NORMAL, normal);
+    N_SetStateBlockAttrWord(N_ATTR_EDGE_FLAG, 1);
     std::vector<V> vs;
     for (int i = 0; i < 6; ++i) vs.push_back(Vtx(i % 2 ? VTX_XYZ : VTX_XY, 1.0f * i));
     vs[3].flags |= VTX_RGBA | VTX_NORMAL | VTX_EDGEFLAG;
@@ -110,7 +110,7 @@ TEST_F(PrimTest, ContinuedPrimitives) {
     // A loop whose first vertex lacks a colour: its closing copy in the last
     // slot gets the first vertex as filled, and nothing past the batch moves.
     const float current[4] = {0.5f, 0.5f, 0.5f, 1};
-    N_SetStateBlockAttr(52, current);
+    N_SetStateBlockAttr(N_ATTR_COLOUR, current);
     gBatches.clear();
     Store(30, {Vtx(VTX_XYZW, 1), Vtx(kFull, 2, 0.9f), Vtx(kFull, 3, 0.8f), Vtx(VTX_XYZW, 1)});
     Store(34, {Vtx(kFull, 99, 0.3f)});

@@ -96,7 +96,7 @@ TEST_F(PrimBufferTest, TrianglesReachTheDrawPackets) {
     End();
     HandOver();
     float current[4] = {};
-    N_GetStateBlockAttr(52, current);
+    N_GetStateBlockAttr(N_ATTR_COLOUR, current);
     EXPECT_EQ(current[0], 0.25f);
     EXPECT_EQ(current[2], 0.75f);
 }
@@ -106,7 +106,7 @@ TEST_F(PrimBufferTest, TrianglesReachTheDrawPackets) {
 // Begin, the later ones take the new one.
 TEST_F(PrimBufferTest, ColourGivenAfterTheFirstVertexLeavesTheFirstAlone) {
     const float before[4] = {0.25f, 0.5f, 0.75f, 1.0f};
-    N_SetStateBlockAttr(52, before);
+    N_SetStateBlockAttr(N_ATTR_COLOUR, before);
     for (ULONG mode : {kLineStrip, kTriStrip, kTriangles}) {
         SCOPED_TRACE(mode);
         gDraws.clear();

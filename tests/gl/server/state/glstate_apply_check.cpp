@@ -166,7 +166,7 @@ TEST_F(ApplyTest, FrontFace) {
         __glXApplyGroups(&gc_, &gs, GL_POLYGON_BIT, nullptr);
         bool bSeen = false;
         for (const Call& c : gRecord.calls) {
-            if (c.name == "N_SetStateBlockAttrWord" && c.args[0] == 47) {
+            if (c.name == "N_SetStateBlockAttrWord" && c.args[0] == N_ATTR_FRONT_FACE) {
                 EXPECT_EQ(c.args[1], value);
                 bSeen = true;
             }

@@ -439,10 +439,10 @@ TEST_F(QueryTest, PerObjectGetters) {
     EXPECT_EQ(Single(118, {GL_LIGHT0, 0x120A}), GLX_BAD_VALUE);
 
     // Material: FRONT or BACK only.
-    gAnswers.attrs[62] = {F(20.0f)};
+    gAnswers.attrs[N_ATTR_FRONT_SHININESS] = {F(20.0f)};
     ASSERT_EQ(Single(123, {GL_FRONT, GL_SHININESS}), GLX_SUCCESS);
     EXPECT_EQ(HeaderWord(16), F(20.0f));
-    gAnswers.attrs[68] = {F(1.0f), 0, 0, F(1.0f)};
+    gAnswers.attrs[N_ATTR_BACK_AMBIENT] = {F(1.0f), 0, 0, F(1.0f)};
     ASSERT_EQ(Single(124, {GL_BACK, GL_AMBIENT}), GLX_SUCCESS);
     std::memcpy(al, gReply.data.data(), 16);
     EXPECT_EQ(al[0], INT_MAX);
@@ -452,7 +452,7 @@ TEST_F(QueryTest, PerObjectGetters) {
     EXPECT_EQ(gReply.count, 0);
 
     // Texture environment: the mode's enumerant, the colour.
-    gAnswers.attrs[157] = {1};
+    gAnswers.attrs[N_ATTR_ENV_MODE] = {1};
     ASSERT_EQ(Single(131, {0x2300, 0x2200}), GLX_SUCCESS);
     EXPECT_EQ(HeaderWord(16), 0x2101u);  // DECAL
     EXPECT_EQ(Single(131, {0x2301, 0x2200}), GLX_BAD_VALUE);
@@ -504,12 +504,12 @@ TEST_F(QueryTest, GetMapSizesAreChecked) {
 
 TEST_F(QueryTest, RasterPositionVariables) {
     // What the raster-position render function left in the lgi layer.
-    gAnswers.attrs[97] = {F(10), F(20), F(.5f), F(1)};
-    gAnswers.attrs[98] = {F(3)};
-    gAnswers.attrs[99] = {F(1), F(.5f), F(0), F(1)};
-    gAnswers.attrs[100] = {F(7)};
-    gAnswers.attrs[101] = {F(.25f), F(0), F(0), F(1)};
-    gAnswers.attrs[102] = {0};
+    gAnswers.attrs[N_ATTR_RASTER_POS] = {F(10), F(20), F(.5f), F(1)};
+    gAnswers.attrs[N_ATTR_RASTER_DISTANCE] = {F(3)};
+    gAnswers.attrs[N_ATTR_RASTER_COLOUR] = {F(1), F(.5f), F(0), F(1)};
+    gAnswers.attrs[N_ATTR_RASTER_INDEX] = {F(7)};
+    gAnswers.attrs[N_ATTR_RASTER_TEXCOORD] = {F(.25f), F(0), F(0), F(1)};
+    gAnswers.attrs[N_ATTR_RASTER_POS_VALID] = {0};
     const struct {
         ULONG pname;
         std::vector<float> want;

@@ -261,7 +261,7 @@ TEST_F(StateTest, CurrentValueConversions) {
     }
     gRecord.calls.clear();
     EXPECT_EQ(Req(22, std::vector<std::uint8_t>{1}), GLX_SUCCESS);
-    EXPECT_EQ(Attr(57), std::vector<ULONG>{1});
+    EXPECT_EQ(Attr(N_ATTR_EDGE_FLAG), std::vector<ULONG>{1});
     // Each needs its whole body.
     EXPECT_EQ(Run(__glXRenderTable, RenderRequest(15, 24)), GLX_BAD_LENGTH);
 }
@@ -269,34 +269,34 @@ TEST_F(StateTest, CurrentValueConversions) {
 TEST_F(StateTest, EnableSideEffects) {
     // Line stipple: the LINE block's values while on, solid lines when off.
     Req(94, {3, 0x0F0F});
-    EXPECT_TRUE(Attr(88).empty());
+    EXPECT_TRUE(Attr(N_ATTR_LINE_STIPPLE_REPEAT).empty());
     gRecord.calls.clear();
     Req(139, {0x0B24});
-    EXPECT_EQ(Attr(88), std::vector<ULONG>{3});
-    EXPECT_EQ(Attr(87), std::vector<ULONG>{0x0F0F0F0Fu});
+    EXPECT_EQ(Attr(N_ATTR_LINE_STIPPLE_REPEAT), std::vector<ULONG>{3});
+    EXPECT_EQ(Attr(N_ATTR_LINE_STIPPLE), std::vector<ULONG>{0x0F0F0F0Fu});
     EXPECT_NE(Enables() & GLX_EN_LINE_STIPPLE, 0u);
     gRecord.calls.clear();
     Req(94, {4, 0x1});
-    EXPECT_EQ(Attr(88), std::vector<ULONG>{4}) << "stipple on: sent at once";
+    EXPECT_EQ(Attr(N_ATTR_LINE_STIPPLE_REPEAT), std::vector<ULONG>{4}) << "stipple on: sent at once";
     gRecord.calls.clear();
     Req(138, {0x0B24});
-    EXPECT_EQ(Attr(88), std::vector<ULONG>{1});
-    EXPECT_EQ(Attr(87), std::vector<ULONG>{0xFFFFFFFFu});
+    EXPECT_EQ(Attr(N_ATTR_LINE_STIPPLE_REPEAT), std::vector<ULONG>{1});
+    EXPECT_EQ(Attr(N_ATTR_LINE_STIPPLE), std::vector<ULONG>{0xFFFFFFFFu});
 
     // Polygon stipple: filled faces are drawn stippled.
     Req(101, {0x405, 0x1B01});  // back face as lines
     gRecord.calls.clear();
     Req(139, {0x0B42});
-    EXPECT_EQ(Attr(91), std::vector<ULONG>{3});
-    EXPECT_TRUE(Attr(92).empty());
+    EXPECT_EQ(Attr(N_ATTR_POLYGON_FRONT), std::vector<ULONG>{3});
+    EXPECT_TRUE(Attr(N_ATTR_POLYGON_BACK).empty());
     gRecord.calls.clear();
     Req(101, {0x408, 0x1B02});
-    EXPECT_EQ(Attr(91), std::vector<ULONG>{3});
-    EXPECT_EQ(Attr(92), std::vector<ULONG>{3});
+    EXPECT_EQ(Attr(N_ATTR_POLYGON_FRONT), std::vector<ULONG>{3});
+    EXPECT_EQ(Attr(N_ATTR_POLYGON_BACK), std::vector<ULONG>{3});
     gRecord.calls.clear();
     Req(138, {0x0B42});
-    EXPECT_EQ(Attr(91), std::vector<ULONG>{2});
-    EXPECT_EQ(Attr(92), std::vector<ULONG>{2});
+    EXPECT_EQ(Attr(N_ATTR_POLYGON_FRONT), std::vector<ULONG>{2});
+    EXPECT_EQ(Attr(N_ATTR_POLYGON_BACK), std::vector<ULONG>{2});
 
     // Depth and stencil tests bind their buffers when they are not bound.
     gc_.dirty = 0;
@@ -305,7 +305,7 @@ TEST_F(StateTest, EnableSideEffects) {
     EXPECT_EQ(gc_.dirty & GLX_DIRTY_BUFFERS, 0u);
     Req(139, {0x0B90});
     EXPECT_EQ(gc_.dirty & GLX_DIRTY_BUFFERS, GLX_DIRTY_BUFFERS);
-    EXPECT_EQ(Attr(113), std::vector<ULONG>{1});
+    EXPECT_EQ(Attr(N_ATTR_STENCIL_TEST), std::vector<ULONG>{1});
 
     // Scissor: the clip is worked out again only once a box was set.
     gc_.dirty = 0;
@@ -327,7 +327,7 @@ TEST_F(StateTest, EnableSideEffects) {
     gRecord.calls.clear();
     Req(139, {0x0DE1});
     EXPECT_EQ(__glXTexObjects(&gc_)->dimension, 2u);
-    EXPECT_EQ(Attr(147), std::vector<ULONG>{1});
+    EXPECT_EQ(Attr(N_ATTR_TEXTURE), std::vector<ULONG>{1});
     gRecord.calls.clear();
     __glXTexObjects(&gc_)->dimension = 0;
     Req(139, {0x0DE1});
@@ -408,10 +408,10 @@ TEST_F(StateTest, PopRestoresPushedStateAndKeepsTheRest) {
     gRecord.calls.clear();
     ASSERT_EQ(Req(141, {}), GLX_SUCCESS);
     EXPECT_EQ(Block(GL_POLYGON_BIT)[GLX_POLYGON_FRONT_FACE], 0x901u);
-    EXPECT_EQ(Attr(47), std::vector<ULONG>{1});
+    EXPECT_EQ(Attr(N_ATTR_FRONT_FACE), std::vector<ULONG>{1});
     EXPECT_EQ(Block(GL_LINE_BIT)[GLX_LINE_REPEAT], 9u);
     EXPECT_NE(Enables() & GLX_EN_CULL_FACE, 0u);
-    EXPECT_EQ(Attr(48), std::vector<ULONG>{1});
+    EXPECT_EQ(Attr(N_ATTR_CULL), std::vector<ULONG>{1});
     EXPECT_EQ(Enables() & GLX_EN_FOG, 0u);
     EXPECT_EQ(Block(GL_ENABLE_BIT)[GLX_EN_CLIP_PLANES], 0u);
 
@@ -530,29 +530,29 @@ TEST_F(StateTest, WriteMasksFollowTheFormat) {
     vis_.pFormat = &pf;
     vis_.cAlphaBits = 8;
     Req(134, {0x01000001u});  // bytes r g b a = 1 0 0 1
-    EXPECT_EQ(Attr(127), std::vector<ULONG>{0xF800});  // red only
-    EXPECT_EQ(Attr(128), std::vector<ULONG>{0xFF});    // alpha
+    EXPECT_EQ(Attr(N_ATTR_COLOUR_MASK), std::vector<ULONG>{0xF800});  // red only
+    EXPECT_EQ(Attr(N_ATTR_ALPHA_MASK), std::vector<ULONG>{0xFF});    // alpha
     const BYTE* pb = reinterpret_cast<const BYTE*>(Block(GL_COLOR_BUFFER_BIT) + GLX_COLOR_WRITE_MASK);
     EXPECT_EQ(pb[0], 1);
     EXPECT_EQ(pb[1], 0);
     EXPECT_EQ(pb[3], 1);
     Req(134, {0x00010100u});
-    EXPECT_EQ(Attr(127), std::vector<ULONG>{0x07E0 | 0x001F});
-    EXPECT_EQ(Attr(128), std::vector<ULONG>{0});
+    EXPECT_EQ(Attr(N_ATTR_COLOUR_MASK), std::vector<ULONG>{0x07E0 | 0x001F});
+    EXPECT_EQ(Attr(N_ATTR_ALPHA_MASK), std::vector<ULONG>{0});
     // Index mask: cut to the index bits of an index visual, a 4-bit
     // format's moved to the upper half of the byte; none on an RGBA visual.
     vis_.bRGBA = 1;
     Req(136, {0xFF});
-    EXPECT_EQ(Attr(161), std::vector<ULONG>{0});
+    EXPECT_EQ(Attr(N_ATTR_INDEX_MASK), std::vector<ULONG>{0});
     vis_.bRGBA = 0;
     vis_.cColorBits = 8;
     Req(136, {0x1F3});
-    EXPECT_EQ(Attr(161), std::vector<ULONG>{0xF3});
+    EXPECT_EQ(Attr(N_ATTR_INDEX_MASK), std::vector<ULONG>{0xF3});
     vis_.cColorBits = 4;
     Req(136, {0x3});
-    EXPECT_EQ(Attr(161), std::vector<ULONG>{0x30});
+    EXPECT_EQ(Attr(N_ATTR_INDEX_MASK), std::vector<ULONG>{0x30});
     Req(136, {0xFF});
-    EXPECT_EQ(Attr(161), std::vector<ULONG>{0xF0});
+    EXPECT_EQ(Attr(N_ATTR_INDEX_MASK), std::vector<ULONG>{0xF0});
 }
 
 TEST_F(StateTest, ClipPlaneAndClear) {
@@ -624,7 +624,7 @@ TEST_F(StateTest, PolygonStippleStaysInsideItsRequest) {
     ASSERT_EQ(Req(102, request(0, 0, 0, 4, false, bits)), GLX_SUCCESS);
     std::vector<ULONG> want(32);
     std::memcpy(want.data(), bits.data(), 128);
-    EXPECT_EQ(Attr(90), want);
+    EXPECT_EQ(Attr(N_ATTR_POLYGON_STIPPLE), want);
 
     // One skipped row and eight skipped pixels of a 40-pixel row (5 bytes,
     // aligned to 8), least significant bit first.
@@ -632,7 +632,7 @@ TEST_F(StateTest, PolygonStippleStaysInsideItsRequest) {
     for (int y = 0; y < 32; ++y) wide[8 * (y + 1) + 1] = static_cast<std::uint8_t>(0x01 << (y % 8));
     gRecord.calls.clear();
     ASSERT_EQ(Req(102, request(40, 1, 8, 8, true, wide)), GLX_SUCCESS);
-    const std::vector<ULONG> got = Attr(90);
+    const std::vector<ULONG> got = Attr(N_ATTR_POLYGON_STIPPLE);
     ASSERT_EQ(got.size(), 32u);
     for (int y = 0; y < 32; ++y) {
         std::uint8_t row[4];
@@ -644,7 +644,7 @@ TEST_F(StateTest, PolygonStippleStaysInsideItsRequest) {
     // An alignment no mode has unpacks as 1.
     gRecord.calls.clear();
     ASSERT_EQ(Req(102, request(0, 0, 0, 3, false, bits)), GLX_SUCCESS);
-    EXPECT_EQ(Attr(90), want);
+    EXPECT_EQ(Attr(N_ATTR_POLYGON_STIPPLE), want);
 
     // Skips or row lengths that reach past the bitmap.
     for (const auto& body : {request(0, 1, 0, 4, false, bits), request(0, 0, 1, 4, false, bits),

@@ -234,14 +234,14 @@ TEST_F(RequestTest, LayerSwitchMarksTheLgiStateDirty) {
     ULONG ulDrawBuffer = 0;
     Locked([&] {
         N_MakeCurrent(gcMain->pnc);
-        return N_GetStateBlockAttr(163, &ulDrawBuffer);
+        return N_GetStateBlockAttr(N_ATTR_DRAW_BUFFER, &ulDrawBuffer);
     });
     gcMain->pnc->dirty = 0;
     ASSERT_EQ(Escape(Request(GLCMD_SETCONTEXT, OGLCMD_NEEDWNDOBJ, {0, dhrc_})), 1);
     EXPECT_EQ(pdraw_->iLayer, 0);
     EXPECT_EQ(gcMain->pnc->dirty, N_DIRTY_ALL);
     ULONG ulAfter = 0;
-    Locked([&] { return N_GetStateBlockAttr(163, &ulAfter); });
+    Locked([&] { return N_GetStateBlockAttr(N_ATTR_DRAW_BUFFER, &ulAfter); });
     EXPECT_EQ(ulAfter, ulDrawBuffer);
 }
 

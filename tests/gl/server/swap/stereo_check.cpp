@@ -36,7 +36,7 @@ TEST_P(StereoTest, ProjectionPerEyeOnlyOnAStereoBoard) {
     }
     ASSERT_NO_FATAL_FAILURE(Start(cfg));
     ASSERT_EQ((pGLBoardConfig(ppdev())->flags & BCF_STEREO) != 0, bStereo) << "the board runs stereo";
-    constexpr ULONG kAttrSecondEye = 34, kAttrProjection = 31;
+    constexpr ULONG kAttrSecondEye = N_ATTR_EXTRA_MATRIX, kAttrProjection = N_ATTR_MATRIX_STACK1;
     const std::vector<float> identity = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
     ASSERT_EQ(Attr(kAttrSecondEye, 16), identity);
 

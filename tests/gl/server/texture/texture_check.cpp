@@ -178,19 +178,19 @@ TEST_F(TextureTest, EachFamilyTakesItsOwnNames) {
 TEST_F(TextureTest, GenerationRecordsAndGetter) {
     const ULONG one = F(1.0f), two = F(2.0f), three = F(3.0f);
     EXPECT_EQ(Req(118, Words({0x2001, 0x2501, one, two, three, one})), 0u);  // T object plane
-    EXPECT_EQ(Attr(42), (std::vector<ULONG>{1, 0, one, 0, 0})) << "still eye linear: the eye plane goes";
+    EXPECT_EQ(Attr(N_ATTR_TEXGEN_PLANE_T), (std::vector<ULONG>{1, 0, one, 0, 0})) << "still eye linear: the eye plane goes";
     EXPECT_EQ(Req(119, Words({0x2001, 0x2500, 0x2401})), 0u);                // T OBJECT_LINEAR
-    EXPECT_EQ(Attr(42), (std::vector<ULONG>{0, one, two, three, one}));
+    EXPECT_EQ(Attr(N_ATTR_TEXGEN_PLANE_T), (std::vector<ULONG>{0, one, two, three, one}));
     std::vector<std::uint8_t> gend(8);
     const double dMode = 0x2400;
     std::memcpy(gend.data(), &dMode, 8);
     const auto names = Words({0x2000, 0x2500});
     gend.insert(gend.end(), names.begin(), names.end());
     EXPECT_EQ(Req(115, gend), 0u);  // TexGend: the double first
-    EXPECT_EQ(Attr(41), (std::vector<ULONG>{1, one, 0, 0, 0})) << "S eye plane (1, 0, 0, 0)";
-    gAnswers.attrs[41] = {1, 7, 8, 9, 10};
+    EXPECT_EQ(Attr(N_ATTR_TEXGEN_PLANE_S), (std::vector<ULONG>{1, one, 0, 0, 0})) << "S eye plane (1, 0, 0, 0)";
+    gAnswers.attrs[N_ATTR_TEXGEN_PLANE_S] = {1, 7, 8, 9, 10};
     EXPECT_EQ(Req(119, Words({0x2000, 0x2500, 0x2402})), 0u);  // S SPHERE_MAP
-    EXPECT_EQ(Attr(41), (std::vector<ULONG>{2, 7, 8, 9, 10})) << "the sphere words the lgi context keeps";
+    EXPECT_EQ(Attr(N_ATTR_TEXGEN_PLANE_S), (std::vector<ULONG>{2, 7, 8, 9, 10})) << "the sphere words the lgi context keeps";
 
     for (ULONG coord : {0x2002u, 0x2003u}) {
         gc_.error = 0;
@@ -217,13 +217,13 @@ TEST_F(TextureTest, PushPopKeepsGeneration) {
     const ULONG one = F(1.0f), two = F(2.0f);
     ASSERT_EQ(Req(118, Words({0x2000, 0x2501, two, two, two, two})), 0u);  // S object plane
     ASSERT_EQ(Req(118, Words({0x2000, 0x2502, one, one, one, one})), 0u);  // S eye plane
-    gAnswers.attrs[41] = {1, one, one, one, one};
+    gAnswers.attrs[N_ATTR_TEXGEN_PLANE_S] = {1, one, one, one, one};
     ASSERT_EQ(Req(142, Words({GL_TEXTURE_BIT})), 0u);
     ASSERT_EQ(Req(119, Words({0x2000, 0x2500, 0x2401})), 0u);
     ASSERT_EQ(Req(118, Words({0x2000, 0x2501, 0, 0, 0, 0})), 0u);
     gRecord.calls.clear();
     ASSERT_EQ(Req(141, {}), 0u);
-    EXPECT_EQ(Attr(41), (std::vector<ULONG>{1, one, one, one, one}));
+    EXPECT_EQ(Attr(N_ATTR_TEXGEN_PLANE_S), (std::vector<ULONG>{1, one, one, one, one}));
     std::vector<ULONG> v;
     ASSERT_EQ(Gathered(__glXGetTexGen, 0x2000, 0x2501, &v), GL_NO_ERROR);
     EXPECT_EQ(v, (std::vector<ULONG>{2, 2, 2, 2})) << "the object plane survived the push";
@@ -394,10 +394,10 @@ TEST_F(TextureTest, DimensionInForce) {
 }
 
 TEST_F(TextureTest, ParameterGetter) {
-    gAnswers.attrs[153] = {3};
-    gAnswers.attrs[150] = {1};
-    gAnswers.attrs[148] = {0};
-    gAnswers.attrs[155] = {F(1.0f), 0, 0, F(1.0f)};
+    gAnswers.attrs[N_ATTR_MIN_FILTER1] = {3};
+    gAnswers.attrs[N_ATTR_WRAP_T1] = {1};
+    gAnswers.attrs[N_ATTR_WRAP_S] = {0};
+    gAnswers.attrs[N_ATTR_BORDER_COLOUR] = {F(1.0f), 0, 0, F(1.0f)};
     std::vector<ULONG> v;
     ASSERT_EQ(Gathered(__glXGetTexParameter, k2D, 0x2801, &v), GL_NO_ERROR);
     EXPECT_EQ(v, std::vector<ULONG>{0x2702});
