@@ -136,6 +136,12 @@ void Shading(const Gl& gl, GLenum shade, bool quadStrip = true) {
 void Smooth(const Gl& gl) { Shading(gl, GL_SMOOTH); }
 void Flat(const Gl& gl) { Shading(gl, GL_FLAT, false); }
 void FlatQuadStrip(const Gl& gl) { Shading(gl, GL_FLAT); }
+// The same under the depth test (a depth word with every vertex).
+void FlatQuadStripDepth(const Gl& gl) {
+    gl.Enable(GL_DEPTH_TEST);
+    gl.DepthFunc(GL_LESS);
+    Shading(gl, GL_FLAT);
+}
 
 // Lines of widths 1 and 3, a stippled line strip, a line loop, and points
 // of sizes 1 and 4, smooth-shaded.
@@ -355,6 +361,7 @@ const Scene kScenes[] = {
     {"smooth", Smooth, 3, 120, "span interpolation; edge pixels where the coverage rules round apart"},
     {"flat", Flat, 0, 120, "edge pixels"},
     {"flat_quad_strip", FlatQuadStrip, 0, 120, "edge pixels"},
+    {"flat_quad_strip_depth", FlatQuadStripDepth, 0, 120, "edge pixels"},
     {"lines_and_points", LinesAndPoints, 3, 120, "line ends and the wide line's caps; interpolation along lines"},
     {"even_points", EvenPoints, 0, 0, "none"},
     {"bitmaps", Bitmaps, 0, 0, "none: bitmaps are exact"},
