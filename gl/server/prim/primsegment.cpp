@@ -16,7 +16,10 @@
 
 namespace {
 
-constexpr ULONG kKinds[10] = {63, 65, 64, 64, 67, 70, 69, 68, 70, 66};
+// GL modes 0-9 to lgi kinds. Quad strips go as quad strips (71), not as
+// triangle strips: flat-shaded, a quad takes its last vertex's colour, which
+// a triangle strip gives only its second triangle.
+constexpr ULONG kKinds[10] = {63, 65, 64, 64, 67, 70, 69, 68, 71, 66};
 
 constexpr ULONG kPositionBits = VTX_XY | VTX_XYZ | VTX_XYZW;
 constexpr ULONG kColorBits = VTX_RGB | VTX_RGBA;

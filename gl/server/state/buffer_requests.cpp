@@ -133,6 +133,7 @@ ULONG ulColorMask(GLContext* gc, const BYTE* pj) {
 }
 
 ULONG ulIndexMask(GLContext* gc, const BYTE* pj) {
+    if (ULONG* pw = pwBlock(gc, GL_COLOR_BUFFER_BIT)) pw[GLX_COLOR_INDEX_MASK] = __glXArgWord(pj, 0);
     N_SetStateBlockAttrWord(N_ATTR_INDEX_MASK, __glXIndexWriteMask(gc, __glXArgWord(pj, 0)));
     return GL_NO_ERROR;
 }

@@ -33,7 +33,7 @@ const ULONG __glXGroupBlockSize[GLX_GROUPS] = {
     28,    // VIEWPORT
     100,   // TRANSFORM
     148,   // ENABLE
-    68,    // COLOR_BUFFER
+    72,    // COLOR_BUFFER (with the index write mask as given, word 17)
     20,    // HINT
     1128,  // EVAL
     4,     // LIST
@@ -224,6 +224,7 @@ void vSetDefaults(GLContext* gc, ULONG flGroup, ULONG* pw, BOOL bDoubleBuffered)
             vSetBuffer(&pw[GLX_COLOR_DRAW_BITS], &pw[GLX_COLOR_DRAW_BUFFER], bDoubleBuffered);
             const BYTE ab[4] = {1, 1, 1, 1};
             std::memcpy(&pw[GLX_COLOR_WRITE_MASK], ab, sizeof ab);
+            pw[GLX_COLOR_INDEX_MASK] = 0xFFFFFFFFu;
             break;
         }
         case GL_HINT_BIT:

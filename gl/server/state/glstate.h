@@ -74,12 +74,14 @@
 #define GLX_TRANSFORM_MATRIX_MODE 0u
 #define GLX_TRANSFORM_PLANES 1u
 // COLOR_BUFFER: the draw buffer as buffer bits (N_ATTR_DRAW_BUFFER, word 15) and as
-// its GL name (word 16), and the colour write mask as four bytes (red,
-// green, blue, alpha) in word 13, the one word no lgi attribute of the
-// group holds.
+// its GL name (word 16), the colour write mask as four bytes (red,
+// green, blue, alpha) in word 13, and the index write mask as the client
+// gave it in word 17 (the lgi layer holds it cut to the format's index
+// bits, which glGet must not answer): the words no lgi attribute holds.
 #define GLX_COLOR_DRAW_BITS 15u
 #define GLX_COLOR_DRAW_BUFFER 16u
 #define GLX_COLOR_WRITE_MASK 13u
+#define GLX_COLOR_INDEX_MASK 17u
 // HINT: five hints; LIST: the list base.
 #define GLX_HINTS 5u
 #define GLX_LIST_BASE 0u

@@ -160,7 +160,7 @@ const Variable kVariables[] = {
     {GL_READ_BUFFER, kBlock, kAsIs, 1, GLX_PIXEL_READ_BUFFER, GL_PIXEL_MODE_BIT, I, 0, {}},
     {GL_SCISSOR_BOX, kSpecial, kAsIs, 4, 0, 0, I, 0, {}},
     {GL_INDEX_CLEAR_VALUE, kLgi, kAsIs, 1, 0, N_ATTR_CLEAR_INDEX, F, 0, {}},
-    {GL_INDEX_WRITEMASK, kSpecial, kAsIs, 1, 0, N_ATTR_INDEX_MASK, I, 0, {}},
+    {GL_INDEX_WRITEMASK, kBlock, kAsIs, 1, GLX_COLOR_INDEX_MASK, GL_COLOR_BUFFER_BIT, I, 0, {}},
     {GL_COLOR_CLEAR_VALUE, kLgi, kAsIs, 4, 0, N_ATTR_CLEAR_COLOUR, C, 0, {}},
     {GL_COLOR_WRITEMASK, kBlock, kByteFlags, 4, GLX_COLOR_WRITE_MASK, GL_COLOR_BUFFER_BIT, B, 0, {}},
     {GL_INDEX_MODE, kSpecial, kAsIs, 1, 0, 0, B, 0, {}},
@@ -338,13 +338,6 @@ ULONG cGather(GLClient* pgc, const Variable& v, BYTE* pj) {
                 case GL_INDEX_MODE: aw[0] = gc->pvis != nullptr && !gc->pvis->bRGBA; break;
                 case GL_RENDER_MODE: aw[0] = gc->renderMode; break;
                 case GL_NAME_STACK_DEPTH: aw[0] = N_GetNameStackDepth(); break;
-                case GL_INDEX_WRITEMASK: {
-                    ULONG awAttr[4] = {};
-                    N_GetStateBlockAttr(v.where, awAttr);
-                    N_Sync();
-                    aw[0] = __glXIndexMaskOf(gc, awAttr[0]);
-                    break;
-                }
                 case GL_VIEWPORT: vBox(gc, GL_VIEWPORT_BIT, GLX_VIEWPORT_X, aw); break;
                 case GL_SCISSOR_BOX: vBox(gc, GL_SCISSOR_BIT, GLX_SCISSOR_X, aw); break;
                 case GL_INDEX_BITS: aw[0] = gc->pvis != nullptr && !gc->pvis->bRGBA ? gc->pvis->cColorBits : 0; break;
@@ -652,9 +645,11 @@ void __glXConvertValues(ULONG srcType, const void* pvSrc, ULONG c, ULONG dstType
         switch (dstType) {
             case GLX_TYPE_BOOLEAN: pd[i] = d != 0.0 || std::isnan(d); break;
             case GLX_TYPE_INT: {
-                // A colour maps [-1, 1] onto the whole integer range; either
-                // way the result saturates, and a NaN is 0.
-                const double v = srcType == GLX_TYPE_COLOR ? std::trunc(d * 2147483648.0) : std::trunc(d);
+                // Other floats round to the nearest integer (halves away
+                // from zero); a colour maps [-1, 1] linearly onto
+                // [-(2^31 - 1), 2^31 - 1]. Either way the result saturates,
+                // and a NaN is 0.
+                const double v = srcType == GLX_TYPE_COLOR ? std::round(d * 2147483647.0) : std::round(d);
                 const LONG l = std::isnan(v) ? 0 : v >= 2147483647.0 ? 0x7FFFFFFF : v <= -2147483648.0 ? INT32_MIN
                                                                                        : static_cast<LONG>(v);
                 std::memcpy(pd + 4 * i, &l, 4);

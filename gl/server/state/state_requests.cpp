@@ -424,10 +424,6 @@ ULONG __glXIndexWriteMask(const GLContext* gc, ULONG mask) {
     return pvis->cColorBits == 4 ? (mask & flIndex) << 4 : mask & flIndex;
 }
 
-ULONG __glXIndexMaskOf(const GLContext* gc, ULONG ulLgiMask) {
-    return gc->pvis != nullptr && gc->pvis->cColorBits == 4 ? ulLgiMask >> 4 : ulLgiMask;
-}
-
 ULONG __glXVertexFloats(ULONG op, const BYTE* pj, float* pf) {
     constexpr BYTE kDFIS[] = {kD, kF, kI, kS};
     const CurrentRequest r =

@@ -9,9 +9,9 @@
 
 // The lgi index write mask (N_ATTR_INDEX_MASK) of an IndexMask: the mask cut to
 // the visual's index bits, in the upper half of a byte for a 4-bit format
-// (0 on an RGBA visual); and the mask a client reads back from it.
+// (0 on an RGBA visual). glGet answers the mask as given, which the
+// COLOR_BUFFER block keeps (GLX_COLOR_INDEX_MASK).
 ULONG __glXIndexWriteMask(const GLContext* gc, ULONG mask);
-ULONG __glXIndexMaskOf(const GLContext* gc, ULONG ulLgiMask);
 
 // The deepest the attribute stack goes (the context's own record is 0):
 // MAX_ATTRIB_STACK_DEPTH pushes fit, the next one overflows.

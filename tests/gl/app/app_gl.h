@@ -70,6 +70,7 @@ namespace glapp_tests {
     X(void, DepthMask, (GLboolean))                                                                  \
     X(void, DepthRange, (GLclampd, GLclampd))                                                        \
     X(void, ColorMask, (GLboolean, GLboolean, GLboolean, GLboolean))                                 \
+    X(void, IndexMask, (GLuint))                                                                     \
     X(void, BlendFunc, (GLenum, GLenum))                                                             \
     X(void, AlphaFunc, (GLenum, GLclampf))                                                           \
     X(void, StencilFunc, (GLenum, GLint, GLuint))                                                    \

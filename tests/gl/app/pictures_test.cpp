@@ -123,6 +123,8 @@ void Shading(const Gl& gl, GLenum shade, bool quadStrip = true) {
             vertex(k, 130.0f), vertex(k + 1, 130.0f), vertex(k + 1, 180.0f), vertex(k, 180.0f);
         }
     }
+    // A strip's odd last vertex makes no quad: GL ignores it.
+    if (quadStrip) gl.Color3f(1, 1, 1), gl.Vertex2f(150.0f, 110.0f);
     gl.End();
     gl.Begin(GL_POLYGON);
     gl.Color3f(1, 1, 1), gl.Vertex2f(180, 130);
@@ -135,6 +137,12 @@ void Shading(const Gl& gl, GLenum shade, bool quadStrip = true) {
 void Smooth(const Gl& gl) { Shading(gl, GL_SMOOTH); }
 void Flat(const Gl& gl) { Shading(gl, GL_FLAT, false); }
 void FlatQuadStrip(const Gl& gl) { Shading(gl, GL_FLAT); }
+// The same under the depth test (a depth word with every vertex).
+void FlatQuadStripDepth(const Gl& gl) {
+    gl.Enable(GL_DEPTH_TEST);
+    gl.DepthFunc(GL_LESS);
+    Shading(gl, GL_FLAT);
+}
 
 // Lines of widths 1 and 3, a stippled line strip, a line loop, and points
 // of sizes 1 and 4, smooth-shaded.
@@ -174,14 +182,26 @@ void LinesAndPoints(const Gl& gl) {
     gl.End();
 }
 
-// Points of an even size (4): the square's rows and columns from the
-// centre's rounding.
+// Points of even sizes: the square's rows and columns from the centre's
+// rounding to the nearest pixel corner, at centres on corners and a
+// quarter, a half and three quarters across a pixel in x and y (the rows
+// counted upward here, downward on the board).
 void EvenPoints(const Gl& gl) {
     Pixels(gl);
     gl.PointSize(4.0f);
     gl.Begin(GL_POINTS);
     for (int k = 0; k < 8; ++k) gl.Color3f(0, 1, k / 8.0f), gl.Vertex2f(30.0f + 24 * k, 140.0f);
     gl.End();
+    // Sizes 2 to 8 at centres across a pixel (quarters off the corners).
+    for (int size = 2; size <= 8; size += 2) {
+        gl.PointSize(static_cast<float>(size));
+        gl.Begin(GL_POINTS);
+        for (int k = 0; k < 8; ++k) {
+            const float x = 20.25f + 25 * k + 0.25f * (k % 4), y = 20.0f + 25 * (size / 2) + 0.25f * (k / 2);
+            gl.Color3f(1, size / 8.0f, k / 8.0f), gl.Vertex2f(x, y);
+        }
+        gl.End();
+    }
 }
 
 // A caption of bitmaps: an 8 x 8 glyph and a 12 x 10 one drawn at raster
@@ -407,11 +427,10 @@ const Scene kScenes[] = {
     {"lit_depth", LitDepth, 4, 150, "lighting computed in single precision on both sides; polygon edges"},
     {"smooth", Smooth, 3, 120, "span interpolation; edge pixels where the coverage rules round apart"},
     {"flat", Flat, 0, 120, "edge pixels"},
-    {"flat_quad_strip", FlatQuadStrip, 0, 120, "edge pixels",
-     "a quad strip goes to the lgi layer as a triangle strip, so flat the first triangle of each quad takes its "
-     "third vertex's colour, not its fourth's"},
+    {"flat_quad_strip", FlatQuadStrip, 0, 120, "edge pixels"},
+    {"flat_quad_strip_depth", FlatQuadStripDepth, 0, 120, "edge pixels"},
     {"lines_and_points", LinesAndPoints, 3, 120, "line ends and the wide line's caps; interpolation along lines"},
-    {"even_points", EvenPoints, 0, 0, "none", "points of an even size are drawn a row too high on the board"},
+    {"even_points", EvenPoints, 0, 0, "none"},
     {"bitmaps", Bitmaps, 0, 0, "none: bitmaps are exact"},
     {"display_lists", Lists, 3, 120, "edge pixels of the rotated fans"},
     {"matrices", Matrices, 3, 120, "edge pixels of the triangles"},

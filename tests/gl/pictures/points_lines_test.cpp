@@ -178,6 +178,20 @@ Calls SmoothLines(float width, std::uint32_t dst) {
     return c;
 }
 
+// Antialiased lines whose colours carry alpha below 1, blended over the
+// dark field: each pixel's source alpha is the colour's alpha weighed by
+// the pixel's coverage, so a line lies over the field at its alpha.
+Calls SmoothAlphaLines(float width) {
+    Calls c = SmoothLines(width, kOneMinusSrcAlpha);
+    int k = 0;
+    for (Call& call : c) {
+        if (call.request != "Color3fv") continue;
+        call.request = "Color4fv";
+        call.words.push_back(glx::F(k++ % 2 ? 0.5f : 0.25f));
+    }
+    return c;
+}
+
 // The calls with every colour scaled by k.
 Calls Dim(Calls calls, float k) {
     for (Call& c : calls) {
@@ -228,6 +242,8 @@ const Scene kScenes[] = {
     {"smooth_lines_1", [] { return SmoothLines(1, kOneMinusSrcAlpha); }, 16, 12, kSmoothWhy},
     {"smooth_lines_3", [] { return SmoothLines(3, kOneMinusSrcAlpha); }, 16, 12, kSmoothWhy},
     {"smooth_outlines", SmoothOutlines, 16, 12, kSmoothWhy},
+    {"smooth_alpha_lines_1", [] { return SmoothAlphaLines(1); }, 16, 12, kSmoothWhy},
+    {"smooth_alpha_lines_3", [] { return SmoothAlphaLines(3); }, 16, 12, kSmoothWhy},
     {"smooth_lines_1_opaque", [] { return SmoothLines(1, 0); }, 0, 200, kOpaqueWhy},
 };
 
@@ -244,8 +260,7 @@ TEST_P(PointsLinesTest, MatchesTheReference) {
 // Antialiased lines whose colours carry alpha send the alpha words and the
 // coverage's words: the program's header names both, so the board reads
 // every segment whole (no stray words taken for commands) and runs every
-// packet. (The board model does not weigh their alpha by the coverage:
-// the blend reads the alpha words alone.)
+// packet. (The pictures of such lines are the smooth_alpha_lines rows.)
 TEST_F(PointsLinesTest, SmoothLinesWithAlphaReachTheBoardWhole) {
     BootRoomy(4, 32);
     ASSERT_TRUE(OpenWindow()) << vnx::debug::take();

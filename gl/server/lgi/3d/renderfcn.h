@@ -88,6 +88,12 @@ enum N_RenderSlot : ULONG {
     N_RF_QUAD_FILL,      // _NvpRenderXQListFillKZG: separate quads (68)
     N_RF_STRIP_FILL_DEPTH,  // strips (70, 71) of layouts 13, 15 and 18 (the Attr13/15/18 members, kz2/kzstrip.cpp)
     N_RF_STRIP_FILL,     // _NvpRenderXTStripListFillKZ: strips of every other layout
+    // Filled quad strips (71) drawn by the strip fills above (qstrip.cpp).
+    N_RF_QSTRIP_FILL_12,       // by _NvpRenderXTStripListFillAttr12KZ
+    N_RF_QSTRIP_FILL_DEPTH,    // by _NvpRenderXTStripListFillDepthKZ
+    N_RF_QSTRIP_FILL,          // by _NvpRenderXTStripListFillKZ
+    N_RF_QSTRIP_TRI_TEX,       // by _NvpRenderTriTex
+    N_RF_QSTRIP_TRI_TEX_OPT,   // by _NvpRenderTriTexOpt
 
     // The software path (status -7): raster stages (stage 25, 63, 65) that
     // fill CommonPipeData's span arrays and call pipe word 25, 63 or 65, and
@@ -167,6 +173,22 @@ bool _NValSoftwareProgram(N_Context* pctx, N_Pipe* pipe);
 // more faces than its strips have (or runs past the work buffers) is
 // refused whole: nothing is written.
 void _NvpRenderXTStripListFillAttr12KZ(N_Context* pctx, N_Pipe* pipe);
+
+// Filled quad strips (kind 71, qstrip.cpp) through a triangle-strip fill:
+// the face-culling stage counts a quad strip's faces in quads, and a run of
+// k quads holds the vertices and colour records of a triangle-strip run of
+// 2k faces. Each function hands the named fill the batch as a triangle
+// strip (kind 70, the run counts doubled; kind and runs restored after),
+// quad q of a run being the strip's faces 2q and 2q + 1. With flat shading
+// GL colours the whole quad by its last vertex (2q + 3) where the strip
+// fills colour face f by its newest vertex (f + 2): the colour record of
+// vertex 2q + 2 takes that of vertex 2q + 3 first (a record only a face
+// of its own quad reads as provoking).
+void _NvpRenderQStripFillAttr12KZ(N_Context* pctx, N_Pipe* pipe);
+void _NvpRenderQStripFillDepthKZ(N_Context* pctx, N_Pipe* pipe);
+void _NvpRenderQStripFillKZ(N_Context* pctx, N_Pipe* pipe);
+void _NvpRenderQStripTriTex(N_Context* pctx, N_Pipe* pipe);
+void _NvpRenderQStripTriTexOpt(N_Context* pctx, N_Pipe* pipe);
 
 // A word of the face-run list (CommonPipeData pFaceRuns) as the face-culling
 // stage writes it: the 16-bit pair (code, face count), code in the low half.

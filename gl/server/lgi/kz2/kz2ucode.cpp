@@ -648,10 +648,20 @@ ULONG kz2_ConstructKzUcode(N_HwRecord* hwRecord, kzRenderProg* program, ULONG fl
                                              b.alphaTest ? KZ_ALPHA_TEST : KZ_BLEND);
         b.LoadKind(b.alphaReg, request == 3 ? 3 : request == 6 ? 2 : 1);
         // Beside the alpha words an antialiased segment still sends its
-        // coverage's three words: a register of their own, named last.
+        // coverage's three words: a register of their own, named last. The
+        // fragment's alpha is the colour's weighed by the coverage (GL's
+        // antialiased line): their product, left in the coverage's own
+        // register (a data register after the colour's and the alpha's, so
+        // never one whose write sets a texel address; the work registers
+        // may all be taken), is the alpha every later stage reads (alpha
+        // test, blend, alpha buffer).
         if (b.aaLine) {
             const ULONG coverage = kzAllocRegisterResource(hwRecord, program, KZ_RES_DATA, KZ_BLEND);
             b.LoadKind(coverage, 3);
+            if (coverage == KZU_z1 || coverage == KZU_z2) {
+                b.Emit(kzuInstr(KZU_OP_MUL, coverage, b.alphaReg, coverage) | KZU_CLIP);
+                b.alphaReg = coverage;
+            }
         }
     }
 

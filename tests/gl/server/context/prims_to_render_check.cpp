@@ -231,13 +231,14 @@ std::vector<ModeCase> Cases() {
          {{A, B, C}, {A, C, D}, {A, D, E}},
          {A, B, C, D, A, D, E}},
         {"quads", GL_QUADS_, {A, B, C, D}, N_PRIM_QUADS, {A, B, C, D}, {{A, B, C}}, {A, B, C, D}},
-        // One quad of a strip: two triangles of a triangle strip.
+        // One quad of a strip, as a quad strip: its one face (a, b, d, c
+        // in the strip's order).
         {"quad strip",
          GL_QUAD_STRIP_,
          {A, B, D, C},
-         N_PRIM_TRI_STRIP,
+         N_PRIM_QUAD_STRIP,
          {A, B, D, C},
-         {{A, B, D}, {D, B, C}},
+         {{A, B, C}},
          {A, B, D, C}},
         {"polygon",
          GL_POLYGON_,
@@ -286,9 +287,10 @@ TEST_F(PrimsToRenderTest, EveryModeReachesTheRenderStageAsGLDrawsIt) {
                 std::size_t rec = 0, face = 0;
                 for (ULONG r : runs) {
                     const std::size_t count = r >> 16;
-                    const std::size_t nv = m.code == N_PRIM_TRIANGLES ? 3 * count
-                                           : m.code == N_PRIM_QUADS   ? 4 * count
-                                                                      : count + 2;
+                    const std::size_t nv = m.code == N_PRIM_TRIANGLES    ? 3 * count
+                                           : m.code == N_PRIM_QUADS      ? 4 * count
+                                           : m.code == N_PRIM_QUAD_STRIP ? 2 * count + 2
+                                                                         : count + 2;
                     for (std::size_t j = 0; j < nv && rec + j < drawn.size(); ++j)
                         drawn[rec + j] = (r & 0xFFFFu) != N_RUN_SKIP;
                     rec += nv;

@@ -11,7 +11,7 @@ namespace {
 
 using prim_double::gBatches;
 
-constexpr ULONG kKinds[10] = {63, 65, 64, 64, 67, 70, 69, 68, 70, 66};
+constexpr ULONG kKinds[10] = {63, 65, 64, 64, 67, 70, 69, 68, 71, 66};
 constexpr ULONG kFull = VTX_XYZW | VTX_RGBA;
 
 V Vtx(ULONG flags, float x, float c = 0) { return V{flags, {x, x + 1, x + 2, 1}, {c, c, c, 1}}; }

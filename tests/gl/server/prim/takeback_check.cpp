@@ -55,8 +55,8 @@ std::vector<Face> Faces() {
     for (const auto& d : gDraws) {
         // The draw's primitive kind, as the GL mode that has it.
         static const ULONG kModeOfKind[] = {kPoints, kLineStrip, kLines, kPolygon, kTriangles,
-                                            kQuads, kTriFan, kTriStrip};
-        const ULONG mode = d.kind >= 63 && d.kind <= 70 ? kModeOfKind[d.kind - 63] : kPoints;
+                                            kQuads, kTriFan, kTriStrip, kQuadStrip};
+        const ULONG mode = d.kind >= 63 && d.kind <= 71 ? kModeOfKind[d.kind - 63] : kPoints;
         const ULONG cWords = _NAttrMaskWords(d.format);
         std::vector<Vertex> v;
         for (ULONG i = 0; i < d.count; ++i) v.push_back(Canonical(d.format, d.words.data() + i * cWords));
@@ -71,9 +71,11 @@ std::vector<Face> Faces() {
                 for (int i = 0; i + 3 < n; i += 4) faces.push_back({v[i], v[i + 1], v[i + 2], v[i + 3]});
                 break;
             case kTriStrip:
-            case kQuadStrip:
                 for (int i = 0; i + 2 < n; ++i)
                     faces.push_back(i % 2 ? Face{v[i + 1], v[i], v[i + 2]} : Face{v[i], v[i + 1], v[i + 2]});
+                break;
+            case kQuadStrip:
+                for (int i = 0; i + 3 < n; i += 2) faces.push_back({v[i], v[i + 1], v[i + 3], v[i + 2]});
                 break;
             default: for (int i = 1; i + 1 < n; ++i) faces.push_back({v[0], v[i], v[i + 1]}); break;
         }

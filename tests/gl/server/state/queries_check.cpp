@@ -211,10 +211,12 @@ TEST_F(QueryTest, ConversionRules) {
         ULONG dst;
         double out;
     } cases[] = {
-        {GLX_TYPE_COLOR, 1.0, GLX_TYPE_INT, 2147483647.0},  {GLX_TYPE_COLOR, -1.0, GLX_TYPE_INT, -2147483648.0},
+        {GLX_TYPE_COLOR, 1.0, GLX_TYPE_INT, 2147483647.0},  {GLX_TYPE_COLOR, -1.0, GLX_TYPE_INT, -2147483647.0},
         {GLX_TYPE_COLOR, 0.5, GLX_TYPE_INT, 1073741824.0},  {GLX_TYPE_COLOR, -3.0, GLX_TYPE_INT, -2147483648.0},
         {GLX_TYPE_COLOR, 5.0, GLX_TYPE_INT, 2147483647.0},  {GLX_TYPE_COLOR, 0.25, GLX_TYPE_FLOAT, 0.25},
-        {GLX_TYPE_FLOAT, -2.7, GLX_TYPE_INT, -2.0},         {GLX_TYPE_FLOAT, 3e10, GLX_TYPE_INT, 2147483647.0},
+        {GLX_TYPE_FLOAT, -2.7, GLX_TYPE_INT, -3.0},         {GLX_TYPE_FLOAT, 3e10, GLX_TYPE_INT, 2147483647.0},
+        {GLX_TYPE_FLOAT, 2.5, GLX_TYPE_INT, 3.0},          {GLX_TYPE_FLOAT, 2.49, GLX_TYPE_INT, 2.0},
+        {GLX_TYPE_FLOAT, -0.5, GLX_TYPE_INT, -1.0},        {GLX_TYPE_COLOR, 0.25, GLX_TYPE_INT, 536870912.0},
         {GLX_TYPE_FLOAT, NAN, GLX_TYPE_INT, 0.0},           {GLX_TYPE_FLOAT, -0.0, GLX_TYPE_BOOLEAN, 0.0},
         {GLX_TYPE_FLOAT, -0.5, GLX_TYPE_BOOLEAN, 1.0},      {GLX_TYPE_INT, -7, GLX_TYPE_DOUBLE, -7.0},
         {GLX_TYPE_INT, 16777217, GLX_TYPE_DOUBLE, 16777217.0}, {GLX_TYPE_BOOLEAN, 1, GLX_TYPE_FLOAT, 1.0},
@@ -286,7 +288,7 @@ TEST_F(QueryTest, CurrentColourAsIntegers) {
     LONG al[4];
     std::memcpy(al, gReply.data.data(), 16);
     EXPECT_EQ(al[0], INT_MAX);
-    EXPECT_EQ(al[1], INT_MIN);
+    EXPECT_EQ(al[1], -INT_MAX);
     EXPECT_EQ(al[2], 0);
     EXPECT_EQ(al[3], 1 << 30);
 }
@@ -384,14 +386,14 @@ TEST_F(QueryTest, SetThenGetRoundTrip) {
             std::memcpy(&f, Values().data() + 4 * i, 4);
             EXPECT_EQ(f, static_cast<float>(t.want[i])) << i;
         }
-        // Integers: truncated, or a colour mapped onto the integer range.
+        // Integers: rounded to the nearest, or a colour mapped linearly
+        // onto the integer range.
         ASSERT_EQ(Single(117, {t.pname}), GLX_SUCCESS);
         ASSERT_EQ(Values().size(), 4 * n);
         for (std::size_t i = 0; i < n; ++i) {
             LONG l;
             std::memcpy(&l, Values().data() + 4 * i, 4);
-            const double w = t.bColor ? std::min(std::trunc(t.want[i] * 2147483648.0), 2147483647.0)
-                                      : std::trunc(t.want[i]);
+            const double w = t.bColor ? std::round(t.want[i] * 2147483647.0) : std::round(t.want[i]);
             EXPECT_EQ(l, static_cast<LONG>(w)) << i;
         }
         // Booleans: non-zero.
@@ -416,7 +418,7 @@ TEST_F(QueryTest, PerObjectGetters) {
     EXPECT_EQ(std::memcmp(gReply.data.data(), eq, 32), 0);
     EXPECT_EQ(Single(113, {0x3006}), GLX_BAD_VALUE);
 
-    // Light: colours by the colour rule as integers, the rest truncated;
+    // Light: colours by the colour rule as integers, the rest rounded;
     // the position as the lgi layer keeps it.
     Render(87, {GL_LIGHT0 + 1, GL_DIFFUSE, F(1.0f), F(0.5f), F(0), F(-1.0f)});
     ASSERT_EQ(Single(119, {GL_LIGHT0 + 1, GL_DIFFUSE}), GLX_SUCCESS);
@@ -425,10 +427,10 @@ TEST_F(QueryTest, PerObjectGetters) {
     std::memcpy(al, gReply.data.data(), 16);
     EXPECT_EQ(al[0], INT_MAX);
     EXPECT_EQ(al[1], 1 << 30);
-    EXPECT_EQ(al[3], INT_MIN);
+    EXPECT_EQ(al[3], -INT_MAX);
     Render(86, {GL_LIGHT0 + 1, GL_SPOT_CUTOFF, F(45.5f)});
     Single(119, {GL_LIGHT0 + 1, GL_SPOT_CUTOFF});
-    EXPECT_EQ(HeaderWord(16), 45u);
+    EXPECT_EQ(HeaderWord(16), 46u);
     gAnswers.eyeLight.position[0] = 7.0f;
     Single(118, {GL_LIGHT0, GL_POSITION});
     float af[4];
