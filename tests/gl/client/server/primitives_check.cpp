@@ -44,7 +44,7 @@ void AddTriangle(std::vector<Item>* out, const Vertex& a, const Vertex& b, const
     out->push_back({3, t});
 }
 
-constexpr ULONG kTriangleStripKind = 70;
+constexpr ULONG kTriangleStripKind = 70, kQuadStripKind = 71;
 
 // The items of one strip of vertices drawn as a primitive of the lgi kind.
 void AddKind(std::vector<Item>* out, ULONG kind, const std::vector<Vertex>& v) {
@@ -72,8 +72,9 @@ void AddKind(std::vector<Item>* out, ULONG kind, const std::vector<Vertex>& v) {
                 AddTriangle(out, v[k], v[k + 2], v[k + 3]);
             }
             break;
+        case kQuadStripKind:  // the triangles of a triangle strip over its whole quads
         case kTriangleStripKind:
-            for (size_t k = 0; k + 2 < n; ++k) {
+            for (size_t k = 0; k + 2 < (kind == kQuadStripKind ? n & ~size_t{1} : n); ++k) {
                 if (k & 1u) AddTriangle(out, v[k + 1], v[k], v[k + 2]);
                 else AddTriangle(out, v[k], v[k + 1], v[k + 2]);
             }
