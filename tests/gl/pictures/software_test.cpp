@@ -252,6 +252,28 @@ Calls SwStencilDepthOps() {
     }
     return c;
 }
+// The occluder drawn again under the depth function equal: every fragment
+// of it meets the depth it stored, so the depth-pass operation applies
+// wherever the stencil test passes (the board's 16-bit depth words keep
+// fewer bits than a fragment's depth; the comparison is of what the
+// buffer holds).
+Calls SwStencilDepthEqual() {
+    const std::initializer_list<V> occluder = {{0, 0, -0.8f, 0.6f, 0.6f, 0}, {256, 0, 0.8f, 0.6f, 0.6f, 0},
+                                               {128, 192, 0, 0.6f, 0.6f, 0}};
+    Calls c = With(StencilMarks(), With({C("Enable", {kDepthTest}), C("DepthFunc", {kLess}),
+                                         C("StencilFunc", {kAlways, 0, 0xFF}), C("StencilOp", {kKeep, kKeep, kKeep})},
+                                        Primitive(kTriangles, occluder)));
+    c = With(c, With({C("DepthFunc", {kEqual}), C("StencilFunc", {kEqual, 1, 0xFF}), C("StencilOp", {kKeep, kIncr, kInvert})},
+                     Primitive(kTriangles, occluder)));
+    c.push_back(C("Disable", {kDepthTest}));
+    c.push_back(C("StencilOp", {kKeep, kKeep, kKeep}));
+    for (std::uint32_t k : {0u, 1u, 2u, 0xFEu}) {
+        const float v = static_cast<float>(k % 7) / 6.0f;
+        c.push_back(C("StencilFunc", {kEqual, k, 0xFF}));
+        c = With(c, WholeWindow(v, 1 - v, k > 100 ? 1.0f : 0.0f));
+    }
+    return c;
+}
 Calls SwDither() { return With({C("Enable", {kDitherCap})}, Triangles(kSmooth)); }
 
 // Tolerances: as the polygons' (the span rasteriser covers exactly the
@@ -283,6 +305,8 @@ const Scene kFragmentScenes[] = {
      "depth-fail fragments counted up, depth-pass ones inverted", kStencilBuffer},
     {"stencil_depth_decr_invert_incr", SwStencilDepthOps<kDecr, kInvert, kIncr>, 0, 0,
      "depth-fail fragments inverted, depth-pass ones counted up", kStencilBuffer},
+    {"stencil_depth_equal", SwStencilDepthEqual, 0, 0, "the occluder again: depth passes all over it",
+     kStencilBuffer},
 };
 // Dither at 16 bits a pixel and without: the pack stage's dither against
 // the reference's (the 16-bit machines add their own levels).
