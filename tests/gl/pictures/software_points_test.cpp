@@ -92,13 +92,14 @@ Calls StencilPoints() {
 // Tolerances. Colours: the stages truncate a channel to 8 bits, OSMesa
 // rounds it: 1 level everywhere.
 // - Squares: whole pixels by GL's rule on both sides: exact.
-// - Discs: OSMesa covers a disc of the point's size by its own coverage
-//   (it samples the pixel area), the stages by the distance of the pixel's
-//   centre from the point: full coverage within (size - 1) / 2, falling
-//   linearly to 0 one pixel further out. Unblended, a disc is drawn in
-//   full colour wherever its coverage is above 0: every pixel OSMesa draws
-//   is drawn, and the stages add those of the outermost ring that OSMesa
-//   covers least (309 over the scene's 40 discs, measured). The row
+// - Discs: the stages cover a disc by the distance of the pixel's centre
+//   from the point: full coverage within (size - 1) / 2, falling linearly
+//   to 0 one pixel further out. Unblended, a disc is drawn in full colour
+//   wherever its coverage is above 0, out to half a pixel beyond half the
+//   size; OSMesa draws the pixels whose centre lies within half the size
+//   (measured: drawn out to 4.96 pixels from a point of size 10, none from
+//   5.06 on). Every pixel OSMesa draws is drawn, and the stages add those
+//   of that outermost ring (309 over the scene's 40 discs, measured). The row
 //   catches a disc drawn larger or half a pixel off; one drawn smaller
 //   stays inside the allowance, and the unit tests (swpoint_test.cpp),
 //   which pin every pixel's coverage, catch it. Blended, the rim's
@@ -117,10 +118,8 @@ const Scene kScenes[] = {
     // differs is the outermost ring of every disc drawn, as in
     // smooth_points, here of 65 discs: the band's 25 of size 10 among them,
     // and the rims of the nearer discs over the band (611 pixels, measured).
-    // The reference draws, unblended, the pixels whose centre lies within
-    // half the size of the point; the stages every pixel of nonzero
-    // coverage, out to half a pixel further (drawn to the half size alone,
-    // 6 pixels of the scene would differ).
+    // (Drawn out to half the size alone, 6 pixels of the scene would
+    // differ: the ring is all of it.)
     {"smooth_points_depth", [] { return Points({true, false, true}); }, 1, 614,
      "as smooth_points; the band's discs add their rings"},
     // Stencil and depth: the stencil stages take each fragment's depth
