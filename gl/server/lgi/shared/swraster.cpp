@@ -29,7 +29,6 @@ namespace {
 
 constexpr ULONG kModeAlpha = 0x80;        // alpha is carried
 constexpr ULONG kModeAlphaBuffer = 0x8;   // an alpha buffer is bound
-constexpr ULONG kModeDepth = 0x10;
 constexpr ULONG kModeStencil = 0x800;
 constexpr ULONG kModeTexture = 0x400;
 constexpr ULONG kModeBlend = 0x2000;
@@ -85,11 +84,13 @@ void vReadBack(N_Context* pctx, ULONG mode, N_FragSpan& sp, LONG left, LONG y, L
         _NSwReadRow(stencil, left, y, n, tmp);
         for (LONG i = 0; i < n; ++i) sp.pDstStencil[i] = static_cast<BYTE>(tmp[i]);
     }
-    // The depth read-back follows the depth test alone.
+    // The stored depth only where a span stage compares it (the depth test
+    // ahead of the stencil operations); otherwise the colour write's
+    // program tests depth on the board and nothing reads it.
     const N_BoundBuffer& depth = pctx->buffers[kDepthSlot];
-    if ((mode & kModeDepth) && depth.pBuffer != nullptr) {
-        _NSwReadRow(depth, left, y, n, tmp);
-        for (LONG i = 0; i < n; ++i) sp.pDstDepth[i] = tmp[i] & 0xFFFFFFu;
+    if (_NSpanTestsDepth(mode) && depth.pBuffer != nullptr) {
+        _NSwReadDepthRow(depth, left, y, n, tmp);
+        for (LONG i = 0; i < n; ++i) sp.pDstDepth[i] = tmp[i];
     }
 }
 
@@ -286,6 +287,7 @@ void _NSwRasterTriangle(N_Context* pctx, N_Pipe* pipe, const N_SwScreen& screen)
             t += pt.dx;
             q += pq.dx;
         }
+        if (_NSpanTestsDepth(mode)) _NSwDepthInBufferSteps(pctx, sp);
         // The alpha ramp starts at the long-edge end of the span.
         const double xEdge = static_cast<double>(bRight ? right : left) - fxT;
         tri->alphaLongEdge = static_cast<float>(pa.At(xEdge, oy));

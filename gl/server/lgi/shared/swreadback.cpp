@@ -1,14 +1,19 @@
 // The destination read-back of the software pipes whose spans do not come
 // from the polygon rasteriser (which reads its own): stage 74 fetches the
-// stored alpha (host alpha buffer) and stencil of every fragment, stage 76
-// the stored depth of a run. Host buffers are read in place, inside the
-// buffer only; a board buffer through the layer's row read.
+// stored alpha (host alpha buffer) and stencil of every fragment, and its
+// stored depth while the depth test runs ahead of the stencil operations;
+// stage 76 the stored depth of a run. Host buffers are read in place,
+// inside the buffer only; a board buffer through the layer's row read.
 #include <algorithm>
 #include <bit>
 #include <cstring>
 
+#include "3d/queue.h"
+#include "context/buffers.h"
 #include "context/glbuffer.h"
+#include "platform/engine.h"
 #include "swfrag.h"
+#include "vornix_surface.h"
 #include "../seams.h"
 
 namespace {
@@ -31,7 +36,77 @@ bool bHost(const N_BoundBuffer& b) {
     return b.pBuffer != nullptr && b.pBuffer->memoryKind != GLBUFFER_MEMORY_DEVICE && b.pjBase != nullptr;
 }
 
+// A 16-bit board depth buffer's surface named, while the object lives, in
+// the raw 16-bit pixel format (the format its depth words are written in,
+// by the depth clear and by the render programs' depth tests) rather than
+// the display's 16-bit colour format it carries as a surface. A transfer
+// names the memory it reads in its surface's format, and the board then
+// keeps reading and writing the depth space in the format last named: a
+// read in the colour format would have every later depth word stored
+// through the colour conversion, which drops bits of it.
+struct RawDepthFormat {
+    DFB* pdfb = nullptr;
+    ULONG pidSaved = 0;
+    SURFOBJ* psoLocked = nullptr;
+    explicit RawDepthFormat(const GLBuffer* pb) {
+        if (pb == nullptr || pb->memoryKind != GLBUFFER_MEMORY_DEVICE || pb->bitsPerPixel != 16 ||
+            pb->pDeviceRecord == nullptr)
+            return;
+        SURFOBJ* pso = static_cast<const GLDeviceRecord*>(pb->pDeviceRecord)->pso;
+        if (pso == nullptr) pso = psoLocked = EngLockSurface(pb->hsurf);
+        auto* pds = pso != nullptr ? reinterpret_cast<DSURF*>(pso->dhsurf) : nullptr;
+        if (pds == nullptr || pds->pdfb == nullptr || (pds->pdfb->pid & PID_FORMAT_MASK) != PID_FORMAT_16) return;
+        pdfb = pds->pdfb;
+        pidSaved = pdfb->pid;
+        pdfb->pid = (pidSaved & ~PID_FORMAT_MASK) | PID_FORMAT_16_INDEXED;
+    }
+    ~RawDepthFormat() {
+        if (pdfb != nullptr) pdfb->pid = pidSaved;
+        if (psoLocked != nullptr) EngUnlockSurface(psoLocked);
+    }
+    RawDepthFormat(const RawDepthFormat&) = delete;
+    RawDepthFormat& operator=(const RawDepthFormat&) = delete;
+};
+
+// The stored depth of every fragment at its own x and y (point and line
+// spans), 24 significant bits; 0 outside the buffer.
+void vReadDstDepthFrags(N_Context* pctx, N_FragSpan* sp) {
+    const N_BoundBuffer& b = pctx->buffers[kDepthSlot];
+    const LONG n = Count(*sp);
+    for (LONG i = 0; i < n; ++i) {
+        ULONG v = 0;
+        if (b.pBuffer != nullptr) _NSwReadDepthRow(b, sp->pX[i], sp->pY[i], 1, &v);
+        sp->pDstDepth[i] = v;
+    }
+}
+
 }  // namespace
+
+void _NSwDepthInBufferSteps(N_Context* pctx, N_FragSpan& sp) {
+    GLSRVDEVICE* pDevice = pctx->pHw != nullptr ? pctx->pHw->pDevice : nullptr;
+    if (pDevice == nullptr || _NDepthBits(pDevice) >= 24) return;
+    const LONG n = Count(sp);
+    for (LONG i = 0; i < n; ++i) {
+        // A word stands for an aligned run of depths: clear the most low
+        // bits that keep the word.
+        const ULONG z = sp.pDepth[i] & 0xFFFFFFu, w = _NDepthWord16(z);
+        ULONG q = z;
+        for (ULONG k = 9; k > 0; --k) {
+            const ULONG c = z & ~((1u << k) - 1u);
+            if (_NDepthWord16(c) == w) {
+                q = c;
+                break;
+            }
+        }
+        sp.pDepth[i] = q;
+    }
+}
+
+void _NSwReadDepthRow(const N_BoundBuffer& slot, LONG x, LONG y, LONG n, ULONG* out) {
+    const RawDepthFormat raw(slot.pBuffer);
+    _NSwReadRow(slot, x, y, n, out);
+    for (LONG i = 0; i < n; ++i) out[i] &= 0xFFFFFFu;
+}
 
 void _NReadDstDepthRun(N_FragSpan* sp) {
     if (!bNHaveContext()) return;
@@ -43,6 +118,7 @@ void _NReadDstDepthRun(N_FragSpan* sp) {
     if (b.pBuffer == nullptr || n <= 0) return;
     const LONG x0 = sp->pX[0], y = sp->pY[0];
     if (!bHost(b)) {
+        const RawDepthFormat raw(b.pBuffer);
         _NGetRow(b.pBuffer, x0, y, n, tmp);
     } else if (y >= 0 && y < b.pBuffer->cy && b.bytesPerPixel >= 1 && b.bytesPerPixel <= 4) {
         const std::size_t cb = b.bytesPerPixel;
@@ -56,6 +132,7 @@ void _NReadDstDepthRun(N_FragSpan* sp) {
         }
     }
     for (LONG i = 0; i < n; ++i) sp->pDstDepth[i] = tmp[i] & 0xFFFFFFu;
+    _NSwDepthInBufferSteps(pctx, *sp);
 }
 
 void _NReadDstAlpha(N_FragSpan* sp) {
@@ -93,6 +170,10 @@ void _NSpanFetchDstAlphaStencil(N_Context* pctx, N_Pipe* pipe) {
         const ULONG alpha = kModeAlphaBuffer | kModeAlpha | kModeAlphaHost;
         if ((m & alpha) == alpha) _NReadDstAlpha(&sp);
         if ((m & N_MODE_STENCIL) && pctx->buffers[kStencilSlot].pBuffer != nullptr) _NReadDstStencil(&sp);
+        if (_NSpanTestsDepth(m)) {
+            vReadDstDepthFrags(pctx, &sp);
+            _NSwDepthInBufferSteps(pctx, sp);
+        }
     }
     pipe->next[N_STAGE_READ_ALPHA_STENCIL](pctx, pipe);
 }

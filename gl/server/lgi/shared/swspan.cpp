@@ -69,6 +69,9 @@ void _NSpanStageList(ULONG code, ULONG mode, N_StageList* l) {
     if (mode & N_MODE_ALPHA_TEST) l->Add(N_STAGE_ALPHA_TEST);
     if (mode & N_MODE_STENCIL) {
         l->Add(N_STAGE_STENCIL_TEST);
+        // The depth result picks the stencil operation of the fragments
+        // that passed the stencil test (mask 15 passed, 10 failed depth).
+        if (_NSpanTestsDepth(mode)) l->Add(N_STAGE_DEPTH_TEST);
         l->Add(N_STAGE_STENCIL_UPDATE);
         l->Add(N_STAGE_WRITE_STENCIL);
     }

@@ -61,6 +61,17 @@ N_PgonLineScratch* _NPgonLineScratch(void);
 // bytes each), zero where the buffer has none: host buffers read in place,
 // board buffers through the layer's row read.
 void _NSwReadRow(const N_BoundBuffer& slot, LONG x, LONG y, LONG n, ULONG* out);
+// A row of n stored depths of the bound depth buffer from (x, y), 24
+// significant bits, as _NSwReadRow reads them; a 16-bit board buffer is
+// read in the raw pixel format its depth words are written in.
+void _NSwReadDepthRow(const N_BoundBuffer& slot, LONG x, LONG y, LONG n, ULONG* out);
+// With 16-bit depth words on the board, each fragment depth of the span
+// becomes the least depth of its word, which is what a read of the stored
+// word gives back: the depth test's comparison of 24-bit depths then
+// decides as the board's comparison of the words, and the word the colour
+// write sends for the fragment is the same. Other depth buffers keep the
+// span's depths.
+void _NSwDepthInBufferSteps(N_Context* pctx, N_FragSpan& sp);
 // The destination colours of n fragments from their pixels as read (blue
 // in bits 0-7, green 8-15, red 16-23): the packed words and each channel.
 void _NSwSetDstColours(N_FragSpan& sp, const ULONG* pul, LONG n);
@@ -68,10 +79,19 @@ void _NSwSetDstColours(N_FragSpan& sp, const ULONG* pul, LONG n);
 // --- stage order -----------------------------------------------------------------------------
 // Appends the span stages that follow the rasteriser for a code (kind
 // 57-71) and a pipe mode word: 76 (draw and copy pixels, depth), 38
-// (texture), 86 (polygon stipple), 87 (alpha test), 88, 89, 100 (stencil),
-// then with colour written 91 (blending on) and 94, 95 (a logic operation
-// other than copy), 97 (colour written).
+// (texture), 86 (polygon stipple), 87 (alpha test), 88, 89, 100 (stencil;
+// with the depth test on as well 88, 90, 89, 100), then with colour written
+// 91 (blending on) and 94, 95 (a logic operation other than copy), 97
+// (colour written).
 void _NSpanStageList(ULONG code, ULONG mode, N_StageList* pList);
+// Whether a span stage compares fragment depth with the stored depth:
+// only while the stencil test is on as well. GL takes the stencil test,
+// then the depth test, and the stencil operation of a fragment that passed
+// the stencil test depends on the depth result (depth-fail or depth-pass),
+// so the stencil stages need it before the stencil is written. Without
+// the stencil test the colour write's program tests depth on the board,
+// and no span stage reads the stored depth.
+inline bool _NSpanTestsDepth(ULONG mode) { return (mode & N_MODE_STENCIL) && (mode & 0x10u); }  // 0x10: depth test on
 
 // --- the polygon span rasteriser -------------------------------------------------------------
 // What the rasteriser needs of the screen.
