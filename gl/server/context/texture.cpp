@@ -87,6 +87,71 @@ BOOL bMakeLevelSurfaces(PDEV* ppdev, GLTexLevel* pl, LONG cx, LONG cy, LONG s, B
     return TRUE;
 }
 
+// What the board tells a tile by when a texel is fetched through its pid:
+// the space and the tile's size, column and row (not the format, which the
+// image and its overlay plane differ by); 0 for a surface that is no tile.
+// The column and row are the tile's place modulo four tiles, so two tiles
+// of one space and size four tiles apart share it, and the board fetches
+// from whichever of the two a packet reached last.
+ULONG ulTileKey(SURFOBJ* pso) {
+    const ULONG pid = ulPid(pso);
+    if ((pid & PID_TILE) == 0) return 0;
+    return pid & (PID_SLOT_MASK | PID_TILE | (0x3Fu << PID_TILE_SIZE_SHIFT));
+}
+
+// TRUE when a tile of the level shares its key with a tile another loaded
+// level, or the dither tile, keeps.
+BOOL bTileShared(PDEV* ppdev, const GLTexTable* pt, const GLTexLevel* pl) {
+    const ULONG akNew[2] = {ulTileKey(pl->psoImage), ulTileKey(pl->psoCompanion)};
+    const ULONG pidDither = ulGLPidDither(ppdev);
+    const ULONG kDither = (pidDither & PID_TILE) != 0 && pdsurfGLDither(ppdev) != nullptr
+                              ? pidDither & (PID_SLOT_MASK | PID_TILE | (0x3Fu << PID_TILE_SIZE_SHIFT))
+                              : 0;
+    for (ULONG k : akNew) {
+        if (k == 0) continue;
+        if (k == kDither) return TRUE;
+        for (ULONG i = 0; i < GLTEX_TEXTURES; ++i) {
+            for (const GLTexLevel& l : pt->levels[i]) {
+                if (&l == pl) continue;
+                if (k == ulTileKey(l.psoImage) || k == ulTileKey(l.psoCompanion)) return TRUE;
+            }
+        }
+    }
+    return FALSE;
+}
+
+// bMakeLevelSurfaces, with tiles the board tells apart from every other
+// loaded one: a tile that shares its key is kept aside while the next is
+// made (so the allocator places it elsewhere), and the ones kept aside go
+// once a tile is found. FALSE, with nothing made, when the surfaces cannot
+// be made or no place apart is found.
+BOOL bMakeApartLevelSurfaces(PDEV* ppdev, const GLTexTable* pt, GLTexLevel* pl, LONG cx, LONG cy, LONG s,
+                             BOOL bTile, BOOL bTexture16, BOOL bCompanion) {
+    if (!bMakeLevelSurfaces(ppdev, pl, cx, cy, s, bTile, bTexture16, bCompanion)) return FALSE;
+    if (!bTile) return TRUE;
+    // Sixteen places of one size in a space: past them the allocator has
+    // moved on to another space or has none left.
+    constexpr ULONG kTries = 16;
+    GLTexLevel aside[kTries] = {};
+    ULONG cAside = 0;
+    BOOL bMade = TRUE;
+    while (bTileShared(ppdev, pt, pl)) {
+        if (cAside == kTries) {
+            vFreeLevel(pl);
+            bMade = FALSE;
+            break;
+        }
+        aside[cAside++] = *pl;
+        *pl = GLTexLevel{};
+        if (!bMakeLevelSurfaces(ppdev, pl, cx, cy, s, bTile, bTexture16, bCompanion)) {
+            bMade = FALSE;
+            break;
+        }
+    }
+    for (ULONG i = 0; i < cAside; ++i) vFreeLevel(&aside[i]);
+    return bMade;
+}
+
 // The format word a level's packets name: a large texture (a device
 // bitmap) kept in the board's 16-bit form on an 8- or 16-bit screen names
 // the 16-bit indexed format (16 bpp) or the 8-bit indexed one (8 bpp) with
@@ -187,7 +252,7 @@ ULONG _DLoadTexture(PDEV* ppdev, ULONG id, ULONG level, LONG cx, LONG cy, const 
     const BOOL b32 = iScreen == BMF_32BPP;
     const BOOL bTexture16 = ulGLTexture16(ppdev) != 0;
     const BOOL bCompanion = bSecond && !b32;
-    if (!bMakeLevelSurfaces(ppdev, pl, cx, cy, s, bTile, bTexture16, bCompanion)) {
+    if (!bMakeApartLevelSurfaces(ppdev, pt, pl, cx, cy, s, bTile, bTexture16, bCompanion)) {
         // A new texture makes room: every loaded texture goes and the
         // surfaces are tried once more.
         if (level != 0) return 0;
@@ -196,7 +261,7 @@ ULONG _DLoadTexture(PDEV* ppdev, ULONG id, ULONG level, LONG cx, LONG cy, const 
         pt->aulIds[iTex] = id;
         pt->cLoaded = 1;
         pl = &pt->levels[iTex][level];
-        if (!bMakeLevelSurfaces(ppdev, pl, cx, cy, s, bTile, bTexture16, bCompanion)) {
+        if (!bMakeApartLevelSurfaces(ppdev, pt, pl, cx, cy, s, bTile, bTexture16, bCompanion)) {
             pt->aulIds[iTex] = 0;
             pt->cLoaded = 0;
             return 0;

@@ -563,6 +563,47 @@ TEST_F(BufferManagerTest, TextureLevelsFillTheirTiles) {
     vnx::debug::take();
 }
 
+// The board fetches a tile's texels by its space, size, column and row,
+// which repeat every four tiles: a level whose tile shares them with a
+// loaded level's (or the dither tile's) is made again until it does not;
+// when no place apart is found the level is not loaded.
+TEST_F(BufferManagerTest, TextureTilesTheBoardTellsApart) {
+    PDEV* ppdev = reinterpret_cast<PDEV*>(&pdev_);
+    std::vector<ULONG> texels(64 * 64, 0x11223344u);
+    // Level 0 at column 0, row 3 of the 64-pixel tiles of space 5.
+    gTilePids = {0xB8E5u};
+    ASSERT_EQ(_DLoadTexture(ppdev, 9, 0, 64, 64, texels.data(), FALSE, nullptr), 1u);
+    // Level 4 is first placed four tiles away (the same fields, another
+    // format word), then at column 1.
+    gTilePids = {0x78E5u, 0xBAE5u};
+    std::size_t cMade = gMade.size();
+    ASSERT_EQ(_DLoadTexture(ppdev, 9, 4, 4, 4, texels.data(), FALSE, nullptr), 1u);
+    EXPECT_EQ(gMade.size() - cMade, 2u);
+    EXPECT_EQ(_DFindTexture(ppdev, 4, 9, nullptr), 0xBAE5u);
+    EXPECT_EQ(_DFindTexture(ppdev, 0, 9, nullptr), 0xB8E5u);
+    // Another size, or another space, is apart already.
+    gTilePids = {0xB965u};
+    ASSERT_EQ(_DLoadTexture(ppdev, 9, 5, 2, 2, texels.data(), FALSE, nullptr), 1u);
+    EXPECT_EQ(_DFindTexture(ppdev, 5, 9, nullptr), 0xB965u);
+    // The dither tile's fields are taken too.
+    pdev_.pidDither = 0xA8E6u;
+    pdev_.pdsurfDither = reinterpret_cast<const DSURF*>(&pdev_);
+    gTilePids = {0xA8E6u, 0xAAE6u};
+    ASSERT_EQ(_DLoadTexture(ppdev, 9, 6, 1, 1, texels.data(), FALSE, nullptr), 1u);
+    EXPECT_EQ(_DFindTexture(ppdev, 6, 9, nullptr), 0xAAE6u);
+    // Nowhere apart: the level is not loaded, and every tile made goes.
+    gTilePids.assign(40, 0xB8E5u);
+    cMade = gMade.size();
+    EXPECT_EQ(_DLoadTexture(ppdev, 9, 2, 16, 16, texels.data(), FALSE, nullptr), 0u);
+    EXPECT_EQ(_DFindTexture(ppdev, 2, 9, nullptr), 0u);
+    EXPECT_GT(gMade.size() - cMade, 2u);
+    gTilePids.clear();
+    pdev_.pdsurfDither = nullptr;
+    pdev_.pidDither = 0;
+    __glReleaseDeviceTextures(ppdev);
+    vnx::debug::take();
+}
+
 TEST_F(BufferManagerTest, TextureTableAtItsLimits) {
     PDEV* ppdev = reinterpret_cast<PDEV*>(&pdev_);
     std::vector<ULONG> texels(64 * 64);

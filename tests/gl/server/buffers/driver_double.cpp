@@ -17,6 +17,7 @@ std::vector<CopyCall> gCopies;
 std::vector<CopyCall> gDrvCopies;
 std::deque<MadeSurface> gMade;
 int gcTileFailures = 0;
+std::deque<ULONG> gTilePids;
 FLONG gflBitmaps = 0xAF;
 std::vector<ZoomCall> gZooms;
 std::vector<std::vector<ULONG>> gPackets;
@@ -68,6 +69,8 @@ extern "C" const GLPDEVFIELDS gGLPdevFields = {
     .cjOverlayContexts = offsetof(TestPdev, cGLOverlayContexts),
     .cjTexture16 = offsetof(TestPdev, fTexture16),
     .cjHookSlots = offsetof(TestPdev, hooks),
+    .cjDsurfDither = offsetof(TestPdev, pdsurfDither),
+    .cjPidDither = offsetof(TestPdev, pidDither),
 };
 extern "C" void kz2SwapBackToFrontC(SURFOBJ* psoBack, SURFOBJ* psoFront, CLIPOBJ* pco, RECTL* prcl,
                                     ULONG ulPageMask, BOOL bDirect, ULONG fPlanes) {
@@ -87,7 +90,12 @@ extern "C" HSURF CreateIGBETile(PDEV*, LONG size, ULONG pidFormat, FLONG fl) {
         --gcTileFailures;
         return nullptr;
     }
-    return hsurfMake(size, size, pidFormat == 0 ? BMF_8BPP : BMF_32BPP, pidFormat, true);
+    HSURF hsurf = hsurfMake(size, size, pidFormat == 0 ? BMF_8BPP : BMF_32BPP, pidFormat, true);
+    if (!gTilePids.empty()) {
+        gMade.back().dfb.pid = gTilePids.front();
+        gTilePids.pop_front();
+    }
+    return hsurf;
 }
 extern "C" HSURF CreateDeviceBitmap(PDEV*, LONG cx, LONG cy, ULONG iFormat, POINTL*, FLONG fl) {
     EXPECT_EQ(fl, gflBitmaps);

@@ -37,6 +37,8 @@ struct TestPdev {
     ULONG cGLOverlayContexts = 0;
     ULONG fTexture16 = 0;
     GLHOOKSLOTS hooks{};
+    const DSURF* pdsurfDither = nullptr;
+    ULONG pidDither = 0;
 };
 
 struct SwapCall {
@@ -79,6 +81,7 @@ extern std::vector<CopyCall> gCopies;          // CopyBits
 extern std::vector<CopyCall> gDrvCopies;       // DrvCopyBits (into texture surfaces)
 extern std::deque<MadeSurface> gMade;          // tiles and device bitmaps made
 extern int gcTileFailures;                     // tiles refused before the next is made
+extern std::deque<ULONG> gTilePids;            // the pids the next tiles get (else the next in turn)
 extern FLONG gflBitmaps;                       // the flags device bitmaps are asked with
 extern std::vector<ZoomCall> gZooms;           // kz2WriteRectZoom
 extern std::vector<std::vector<ULONG>> gPackets;  // each closed redraw packet's words, from its header
