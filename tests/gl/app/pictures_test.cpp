@@ -367,7 +367,7 @@ void TexturedBox(const Gl& gl) {
     gl.TexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
     gl.MatrixMode(GL_PROJECTION);
     gl.LoadIdentity();
-    gl.Ortho(-2.0, 2.0, -1.5, 1.5, 1.0, 20.0);
+    gl.Frustum(-0.48, 0.48, -0.36, 0.36, 1.2, 20.0);
     gl.MatrixMode(GL_MODELVIEW);
     gl.LoadIdentity();
     gl.Enable(GL_DEPTH_TEST);
@@ -435,7 +435,9 @@ const Scene kScenes[] = {
     {"display_lists", Lists, 3, 120, "edge pixels of the rotated fans"},
     {"matrices", Matrices, 3, 120, "edge pixels of the triangles"},
     {"clears_with_scissor", ClearsWithScissor, 3, 60, "triangle edges at the scissor box"},
-    {"textured_box", TexturedBox, 4, 400, "lighting as lit_depth, times the texel; the near edge of the box a column long, texel corners"},
+    {"textured_box", TexturedBox, 4, 1300,
+     "lighting as lit_depth, times the texel; the near edge of the box a column long; in perspective the board maps "
+     "the texture linearly across each cut piece, so texel edges lie up to a pixel from the reference's"},
 };
 
 class AppPictures : public AppTest, public ::testing::WithParamInterface<Scene> {};
