@@ -10,15 +10,11 @@
 #include <cfenv>
 
 #include "glhookslots.h"
+#include "lgi/lgigl.h"
 #include "platform/ddi.h"
 #include "platform/kernel.h"
 
 struct GLContext;  // a rendering context (contexts)
-
-// A float's bits as a word and back: state blocks, lgi attributes and
-// requests keep floats in arrays of words.
-constexpr ULONG __glXFloatBits(float f) { return std::bit_cast<ULONG>(f); }
-constexpr float __glXWordFloat(ULONG ul) { return std::bit_cast<float>(ul); }
 
 // The mapping of a thread's request segment: the section as the client
 // announced it, the server's duplicate of its handle and the server's view.
@@ -41,14 +37,6 @@ struct GLClient {
     ULONG hClient;         // its handle: the segment id the client names it by
     HANDLE hOwner;         // the process it serves (EngGetProcessHandle at creation)
     ULONG cjLarge;         // while a large render command runs: its length in bytes
-};
-
-// The server's record of a display device, made by DrvEnableEscape; one per
-// device that loaded the server.
-struct GLSRVDEVICE {
-    ULONG ulBoard;       // 0 the board word
-    GLSRVDEVICE* pNext;  // 1 the next device record
-    PDEV* ppdev;         // 2 the display driver's device record
 };
 
 // --- debug output ----------------------------------------------------------------

@@ -1,14 +1,13 @@
-// The buffer manager's records: a drawable's buffer set, the window record
-// it keeps, and the device record of a buffer in board memory.
+// The buffer manager's records: a drawable's buffer set and the window
+// record it keeps. The buffer record and the device record of a buffer in
+// board memory, which the lgi layer reads, lie in its contract
+// (lgi/lgigl.h).
 #pragma once
 
-#include "context/glbuffer.h"
 #include "glsrv.h"
+#include "lgi/lgigl.h"
 
 struct GLVisual;
-
-// The display driver's device record of a device surface (null for none).
-inline PDEV* ppdevOf(SURFOBJ* pso) { return pso != nullptr ? reinterpret_cast<PDEV*>(pso->dhpdev) : nullptr; }
 
 // What the set knows of its window.
 struct GLWindowRecord {
@@ -16,16 +15,6 @@ struct GLWindowRecord {
     SURFOBJ* pso;      // the surface of the last swap or make-current
     ULONG ulUnused;
     WNDOBJ* pwo;       // the window object
-};
-
-// The device record of a buffer in board memory: its surface, the format
-// word its transfers use, and the rectangle a swap covers.
-struct GLDeviceRecord {
-    ULONG pid;              // format word: the surface's page block with the pixel format
-    ULONG ulLimit;          // 0xFFFF
-    RECTL rclSwap;          // the swap rectangle (screen pixels, right and bottom excluded)
-    GLWindowRecord* pWindow;
-    SURFOBJ* pso;           // the surface
 };
 
 // Words of the buffer set holding its buffers.
@@ -65,9 +54,6 @@ ULONG _DCreateMissingBuffers(GLBufferSet* pbs, ULONG flMask);
 // masks: the board's, or 6 and 2 with masks 0xF0 and 0x0F while the stencil
 // shares the alpha surface, or 8 for a surface of their own.
 void _DGetAncillaryBits(ULONG* pcAlphaBits, ULONG* pcStencilBits, ULONG aulMasks[2]);
-// Host memory of the accumulation buffer's recorded size (screen width x
-// height x 8 bytes), or null.
-void* _DAllocAccumBuffer(void);
 // The buffer whose rectangle stands for the set, or null (said).
 GLBuffer* _DGetActiveBuffer(GLBufferSet* pbs);
 // Tells the display driver that the set's front buffer is drawn into.

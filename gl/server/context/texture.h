@@ -5,6 +5,7 @@
 #pragma once
 
 #include "glsrv.h"
+#include "lgi/lgigl.h"
 
 #define GLTEX_TEXTURES 32u
 #define GLTEX_LEVELS 11u
@@ -26,20 +27,9 @@ struct GLTexTable {
     GLTexLevel levels[GLTEX_TEXTURES][GLTEX_LEVELS];
 };
 
-// The board address of a level of a loaded texture (level 0: the texture
-// is searched by identifier; otherwise the current texture's level when its
-// identifier matches), its pitch written to *pPitch; the texture found
-// becomes current. 0 when there is none, or the level is past the records.
-ULONG _DFindTexture(PDEV* ppdev, ULONG level, ULONG id, ULONG* pPitch);
 // Releases every loaded texture's surfaces (id 0), or only when each has
 // identifier id: 1, or 0 when one has another identifier.
 ULONG _DReleaseTextures(PDEV* ppdev, ULONG id);
-// Loads a level of the texture id from 32-bit texels (and, with bSecond,
-// a second image: 8 bits a texel of pvSecond into the companion, or on a
-// 32-bpp screen 32-bit texels into the image's overlay plane): 1, or 0
-// when nothing was loaded.
-ULONG _DLoadTexture(PDEV* ppdev, ULONG id, ULONG level, LONG cx, LONG cy, const void* pvTexels,
-                    BOOL bSecond, const void* pvSecond);
 // Releases the device's textures and its table (its last context went).
 void __glReleaseDeviceTextures(PDEV* ppdev);
 // The device's table, or null before the first load (tests and release).

@@ -7,17 +7,17 @@
 // before the next primitive. Nothing here takes a lock: all lgi work runs
 // under the display driver's csEscape.
 //
-// This header is the whole contract: the GL layer includes no other header
-// of the lgi layer.
+// This header, with lgigl.h (what the lgi layer takes of the GL layer),
+// is the whole contract: the GL layer includes no other header of the lgi
+// layer, and the lgi layer none of the GL layer.
 #pragma once
 
 #include <cstddef>
 
+#include "lgigl.h"
 #include "platform/kernel.h"
 
 struct N_Context;    // an lgi rendering context
-struct GLBuffer;     // a colour, depth, stencil or accumulation buffer of the GL layer
-struct GLSRVDEVICE;  // the GL server's device record
 
 // --- memory ------------------------------------------------------------------------
 // The layer's allocation hooks, process-wide. The defaults are LocalAlloc
@@ -60,7 +60,7 @@ void N_MakeCurrent(N_Context* pctx);
 // Attribute ids (N_AttrId): 0-23 operations on the four small matrix stacks
 // (id = 6 x stack + operation: 0 load entry 0 and reset the depth, 1 push,
 // 2 pop, 3 load the top, 4 multiply the top, 5 push a value), 24 load the
-// further matrix (attribute 34), 25-29 unused, 30-168 state-block
+// further matrix (N_ATTR_EXTRA_MATRIX), 25-29 unused, 30-168 state-block
 // attributes.
 // The stacks' roles: 0 the modelview M, 1 the projection, 2 the viewport
 // matrix (P = top of 2 x top of 1), 3 the texture matrix; on a stereo board
@@ -75,151 +75,177 @@ enum : ULONG {
     N_ATTR_COUNT = 169,
 };
 
-// State-block attributes by name (N_AttrId), in id order: the attribute
-// table (3d/attrtable.cpp) gives each its words, state-block word, dirty
-// groups and default. The RESERVED ones the layer holds but no request of
-// the GL layer sets.
+// State-block attributes by name (N_AttrId), in id order, one row each: the
+// name (N_ATTR_<name>) and the words the attribute holds. The attribute
+// table (3d/attrtable.cpp) gives each its state-block word, dirty groups
+// and default; the GL layer sizes what it exchanges by N_AttrWords. The
+// RESERVED ones the layer holds but no request of the GL layer sets.
+#define N_STATE_ATTRS(X) \
+    X(MATRIX_STACK0, 33)             /* tops of the four matrix stacks (matrix, inverse, type word) */ \
+    X(MATRIX_STACK1, 33) \
+    X(MATRIX_STACK2, 33) \
+    X(MATRIX_STACK3, 33) \
+    X(EXTRA_MATRIX, 16)              /* the further matrix (stack operation 24) */ \
+    X(RENDER_MODE, 1) \
+    X(FEEDBACK_BUFFER, 4)            /* feedback or selection buffer record */ \
+    X(TEXGEN_S, 1)                   /* texture-coordinate generation enables S, T, R, Q */ \
+    X(TEXGEN_T, 1) \
+    X(TEXGEN_R, 1) \
+    X(TEXGEN_Q, 1) \
+    X(TEXGEN_PLANE_S, 5)             /* texture-coordinate generation S..Q: mode word and plane */ \
+    X(TEXGEN_PLANE_T, 5) \
+    X(TEXGEN_PLANE_R, 5) \
+    X(TEXGEN_PLANE_Q, 5) \
+    X(NORMALIZE, 1) \
+    X(TWO_SIDE, 1) \
+    X(FRONT_FACE, 1) \
+    X(CULL, 1) \
+    X(CULL_MODE, 1) \
+    X(CLIP_BOX, 4)                   /* the viewport clipped to the screen, inclusive corners */ \
+    X(DEPTH_RANGE, 2) \
+    X(COLOUR, 4)                     /* current colour, index, (RESERVED_54), normal, texture coordinates, edge flag */ \
+    X(INDEX, 1) \
+    X(RESERVED_54, 4) \
+    X(NORMAL, 3) \
+    X(TEXCOORD, 4) \
+    X(EDGE_FLAG, 1) \
+    X(FRONT_EMISSION, 4)             /* front material: emission, ambient, diffuse, specular, shininess, colour indexes */ \
+    X(FRONT_AMBIENT, 4) \
+    X(FRONT_DIFFUSE, 4) \
+    X(FRONT_SPECULAR, 4) \
+    X(FRONT_SHININESS, 1) \
+    X(FRONT_AMBIENT_INDEX, 1) \
+    X(FRONT_DIFFUSE_INDEX, 1) \
+    X(FRONT_SPECULAR_INDEX, 1) \
+    X(RESERVED_66, 3) \
+    X(BACK_EMISSION, 4)              /* back material, as the front */ \
+    X(BACK_AMBIENT, 4) \
+    X(BACK_DIFFUSE, 4) \
+    X(BACK_SPECULAR, 4) \
+    X(BACK_SHININESS, 1) \
+    X(BACK_AMBIENT_INDEX, 1) \
+    X(BACK_DIFFUSE_INDEX, 1) \
+    X(BACK_SPECULAR_INDEX, 1) \
+    X(MODEL_AMBIENT, 4) \
+    X(SEPARATE_FACES, 1)             /* 1: separate triangles count as separate faces */ \
+    X(COLOUR_MATERIAL, 1) \
+    X(COLOUR_MATERIAL_CODE, 1)       /* colour-material faces and parameter */ \
+    X(LIGHTING, 1) \
+    X(VIEWER, 1) \
+    X(SHADE, 1)                      /* shade model (1 flat, 2 smooth) and its copies SHADE_COPY and SHADE_COPY2 */ \
+    X(SHADE_COPY, 1) \
+    X(COLOUR_INDEX_MODE, 1) \
+    X(RESERVED_84, 6) \
+    X(POINT_SIZE, 1) \
+    X(LINE_WIDTH, 1) \
+    X(LINE_STIPPLE, 1) \
+    X(LINE_STIPPLE_REPEAT, 1) \
+    X(SHADE_COPY2, 1) \
+    X(POLYGON_STIPPLE, 32) \
+    X(POLYGON_FRONT, 1) \
+    X(POLYGON_BACK, 1) \
+    X(RESERVED_93, 4) \
+    X(POINT_SMOOTH, 1) \
+    X(LINE_SMOOTH, 1) \
+    X(POLYGON_SMOOTH, 1) \
+    X(RASTER_POS, 4)                 /* current raster position, distance, colour, index, texture coordinates, valid */ \
+    X(RASTER_DISTANCE, 1) \
+    X(RASTER_COLOUR, 4) \
+    X(RASTER_INDEX, 1) \
+    X(RASTER_TEXCOORD, 4) \
+    X(RASTER_POS_VALID, 1) \
+    X(RESERVED_103, 1) \
+    X(PIXEL_FORMAT, 11) \
+    X(FOG, 1) \
+    X(FOG_MODE, 1) \
+    X(FOG_DENSITY, 1) \
+    X(FOG_START, 1) \
+    X(FOG_END, 1) \
+    X(FOG_COLOUR, 4) \
+    X(FOG_INDEX, 1) \
+    X(RESERVED_112, 1) \
+    X(STENCIL_TEST, 1) \
+    X(STENCIL_FUNC, 3) \
+    X(STENCIL_OP, 3)                 /* fail, depth-pass, depth-fail: the GL layer's order (its queries read it so) */ \
+    X(ALPHA_TEST, 1) \
+    X(ALPHA_FUNC, 2) \
+    X(DEPTH_TEST, 1)                 /* 2 on, 1 off */ \
+    X(DEPTH_FUNC, 1) \
+    X(BLEND, 1) \
+    X(BLEND_FUNC, 2) \
+    X(DITHER, 1) \
+    X(LOGIC_OP, 1) \
+    X(LOGIC_OP_CODE, 1) \
+    X(RESERVED_125, 1) \
+    X(RESERVED_126, 1) \
+    X(COLOUR_MASK, 1) \
+    X(ALPHA_MASK, 1) \
+    X(DEPTH_MASK, 1) \
+    X(STENCIL_MASK, 1) \
+    X(MAP_COLOUR, 1) \
+    X(MAP_STENCIL, 1) \
+    X(INDEX_SHIFT, 1) \
+    X(INDEX_OFFSET, 1) \
+    X(RED_SCALE, 1) \
+    X(GREEN_SCALE, 1) \
+    X(BLUE_SCALE, 1) \
+    X(ALPHA_SCALE, 1) \
+    X(DEPTH_SCALE, 1) \
+    X(RED_BIAS, 1) \
+    X(GREEN_BIAS, 1) \
+    X(BLUE_BIAS, 1) \
+    X(ALPHA_BIAS, 1) \
+    X(DEPTH_BIAS, 1) \
+    X(ZOOM_X, 1) \
+    X(ZOOM_Y, 1) \
+    X(TEXTURE, 1) \
+    X(WRAP_S, 1)                     /* texture set s (0: 1D, 1: 2D): wrap S of set 0; wrap S and T of set 1 */ \
+    X(WRAP_S1, 1) \
+    X(WRAP_T1, 1) \
+    X(MIN_FILTER, 1)                 /* set s: MIN_FILTER + 2s; the magnification filter follows */ \
+    X(MAG_FILTER, 1) \
+    X(MIN_FILTER1, 1) \
+    X(MAG_FILTER1, 1) \
+    X(BORDER_COLOUR, 4)              /* set s: BORDER_COLOUR + s */ \
+    X(BORDER_COLOUR1, 4) \
+    X(ENV_MODE, 1)                   /* set s: ENV_MODE + s */ \
+    X(ENV_MODE1, 1) \
+    X(ENV_COLOUR, 4)                 /* set s: ENV_COLOUR + s */ \
+    X(ENV_COLOUR1, 4) \
+    X(INDEX_MASK, 1) \
+    X(READ_BUFFER, 1) \
+    X(DRAW_BUFFER, 1) \
+    X(CLEAR_COLOUR, 4) \
+    X(CLEAR_INDEX, 1) \
+    X(CLEAR_DEPTH, 1) \
+    X(CLEAR_STENCIL, 1) \
+    X(CLEAR_ACCUM, 4)
+
 enum : ULONG {
-    N_ATTR_MATRIX_STACK0 = 30,          // tops of the four matrix stacks (matrix, inverse, type word)
-    N_ATTR_MATRIX_STACK1,
-    N_ATTR_MATRIX_STACK2,
-    N_ATTR_MATRIX_STACK3,
-    N_ATTR_EXTRA_MATRIX,                // the further matrix (stack operation 24)
-    N_ATTR_RENDER_MODE,
-    N_ATTR_FEEDBACK_BUFFER,             // feedback or selection buffer record
-    N_ATTR_TEXGEN_S,                    // texture-coordinate generation enables S, T, R, Q
-    N_ATTR_TEXGEN_T,
-    N_ATTR_TEXGEN_R,
-    N_ATTR_TEXGEN_Q,
-    N_ATTR_TEXGEN_PLANE_S,              // texture-coordinate generation S..Q: mode word and plane
-    N_ATTR_TEXGEN_PLANE_T,
-    N_ATTR_TEXGEN_PLANE_R,
-    N_ATTR_TEXGEN_PLANE_Q,
-    N_ATTR_NORMALIZE,
-    N_ATTR_TWO_SIDE,
-    N_ATTR_FRONT_FACE,
-    N_ATTR_CULL,
-    N_ATTR_CULL_MODE,
-    N_ATTR_CLIP_BOX,                    // the viewport clipped to the screen, inclusive corners
-    N_ATTR_DEPTH_RANGE,
-    N_ATTR_COLOUR,                      // current colour, index, (54), normal, texture coordinates, edge flag
-    N_ATTR_INDEX,
-    N_ATTR_RESERVED_54,
-    N_ATTR_NORMAL,
-    N_ATTR_TEXCOORD,
-    N_ATTR_EDGE_FLAG,
-    N_ATTR_FRONT_EMISSION,              // front material: emission, ambient, diffuse, specular, shininess, colour indexes
-    N_ATTR_FRONT_AMBIENT,
-    N_ATTR_FRONT_DIFFUSE,
-    N_ATTR_FRONT_SPECULAR,
-    N_ATTR_FRONT_SHININESS,
-    N_ATTR_FRONT_AMBIENT_INDEX,
-    N_ATTR_FRONT_DIFFUSE_INDEX,
-    N_ATTR_FRONT_SPECULAR_INDEX,
-    N_ATTR_RESERVED_66,
-    N_ATTR_BACK_EMISSION,               // back material, as the front
-    N_ATTR_BACK_AMBIENT,
-    N_ATTR_BACK_DIFFUSE,
-    N_ATTR_BACK_SPECULAR,
-    N_ATTR_BACK_SHININESS,
-    N_ATTR_BACK_AMBIENT_INDEX,
-    N_ATTR_BACK_DIFFUSE_INDEX,
-    N_ATTR_BACK_SPECULAR_INDEX,
-    N_ATTR_MODEL_AMBIENT,
-    N_ATTR_SEPARATE_FACES,              // 1: separate triangles count as separate faces
-    N_ATTR_COLOUR_MATERIAL,
-    N_ATTR_COLOUR_MATERIAL_CODE,        // colour-material faces and parameter
-    N_ATTR_LIGHTING,
-    N_ATTR_VIEWER,
-    N_ATTR_SHADE,                       // shade model (1 flat, 2 smooth) and its copies 82 and 89
-    N_ATTR_SHADE_COPY,
-    N_ATTR_COLOUR_INDEX_MODE,
-    N_ATTR_RESERVED_84,
-    N_ATTR_POINT_SIZE,
-    N_ATTR_LINE_WIDTH,
-    N_ATTR_LINE_STIPPLE,
-    N_ATTR_LINE_STIPPLE_REPEAT,
-    N_ATTR_SHADE_COPY2,
-    N_ATTR_POLYGON_STIPPLE,
-    N_ATTR_POLYGON_FRONT,
-    N_ATTR_POLYGON_BACK,
-    N_ATTR_RESERVED_93,
-    N_ATTR_POINT_SMOOTH,
-    N_ATTR_LINE_SMOOTH,
-    N_ATTR_POLYGON_SMOOTH,
-    N_ATTR_RASTER_POS,                  // current raster position, distance, colour, index, texture coordinates, valid
-    N_ATTR_RASTER_DISTANCE,
-    N_ATTR_RASTER_COLOUR,
-    N_ATTR_RASTER_INDEX,
-    N_ATTR_RASTER_TEXCOORD,
-    N_ATTR_RASTER_POS_VALID,
-    N_ATTR_RESERVED_103,
-    N_ATTR_PIXEL_FORMAT,
-    N_ATTR_FOG,
-    N_ATTR_FOG_MODE,
-    N_ATTR_FOG_DENSITY,
-    N_ATTR_FOG_START,
-    N_ATTR_FOG_END,
-    N_ATTR_FOG_COLOUR,
-    N_ATTR_FOG_INDEX,
-    N_ATTR_RESERVED_112,
-    N_ATTR_STENCIL_TEST,
-    N_ATTR_STENCIL_FUNC,
-    N_ATTR_STENCIL_OP,                  // fail, depth-pass, depth-fail: the GL layer's order (its queries read it so)
-    N_ATTR_ALPHA_TEST,
-    N_ATTR_ALPHA_FUNC,
-    N_ATTR_DEPTH_TEST,                  // 2 on, 1 off
-    N_ATTR_DEPTH_FUNC,
-    N_ATTR_BLEND,
-    N_ATTR_BLEND_FUNC,
-    N_ATTR_DITHER,
-    N_ATTR_LOGIC_OP,
-    N_ATTR_LOGIC_OP_CODE,
-    N_ATTR_RESERVED_125,
-    N_ATTR_RESERVED_126,
-    N_ATTR_COLOUR_MASK,
-    N_ATTR_ALPHA_MASK,
-    N_ATTR_DEPTH_MASK,
-    N_ATTR_STENCIL_MASK,
-    N_ATTR_MAP_COLOUR,
-    N_ATTR_MAP_STENCIL,
-    N_ATTR_INDEX_SHIFT,
-    N_ATTR_INDEX_OFFSET,
-    N_ATTR_RED_SCALE,
-    N_ATTR_GREEN_SCALE,
-    N_ATTR_BLUE_SCALE,
-    N_ATTR_ALPHA_SCALE,
-    N_ATTR_DEPTH_SCALE,
-    N_ATTR_RED_BIAS,
-    N_ATTR_GREEN_BIAS,
-    N_ATTR_BLUE_BIAS,
-    N_ATTR_ALPHA_BIAS,
-    N_ATTR_DEPTH_BIAS,
-    N_ATTR_ZOOM_X,
-    N_ATTR_ZOOM_Y,
-    N_ATTR_TEXTURE,
-    N_ATTR_WRAP_S,                      // texture set s (0: 1D, 1: 2D): wrap S of set 0; wrap S and T of set 1
-    N_ATTR_WRAP_S1,
-    N_ATTR_WRAP_T1,
-    N_ATTR_MIN_FILTER,                  // set s: 151 + 2s; the magnification filter follows
-    N_ATTR_MAG_FILTER,
-    N_ATTR_MIN_FILTER1,
-    N_ATTR_MAG_FILTER1,
-    N_ATTR_BORDER_COLOUR,               // set s: 155 + s
-    N_ATTR_BORDER_COLOUR1,
-    N_ATTR_ENV_MODE,                    // set s: 157 + s
-    N_ATTR_ENV_MODE1,
-    N_ATTR_ENV_COLOUR,                  // set s: 159 + s
-    N_ATTR_ENV_COLOUR1,
-    N_ATTR_INDEX_MASK,
-    N_ATTR_READ_BUFFER,
-    N_ATTR_DRAW_BUFFER,
-    N_ATTR_CLEAR_COLOUR,
-    N_ATTR_CLEAR_INDEX,
-    N_ATTR_CLEAR_DEPTH,
-    N_ATTR_CLEAR_STENCIL,
-    N_ATTR_CLEAR_ACCUM,
+    N_ATTR_BEFORE_FIRST = N_ATTR_FIRST - 1,  // the rows number on from N_ATTR_FIRST
+#define N_ATTR_ID(name, words) N_ATTR_##name,
+    N_STATE_ATTRS(N_ATTR_ID)
+#undef N_ATTR_ID
 };
+// The words of each state-block attribute, by id less N_ATTR_FIRST.
+inline constexpr ULONG N_ATTR_WORDS[] = {
+#define N_ATTR_WIDTH(name, words) words,
+    N_STATE_ATTRS(N_ATTR_WIDTH)
+#undef N_ATTR_WIDTH
+};
+static_assert(sizeof N_ATTR_WORDS / sizeof N_ATTR_WORDS[0] == N_ATTR_LAST - N_ATTR_FIRST + 1,
+              "one row per state-block attribute");
+// The words of state-block attribute id (what N_SetStateBlockAttr reads and
+// N_GetStateBlockAttr writes); 0 for an id outside 30-168.
+constexpr ULONG N_AttrWords(ULONG id) {
+    return id >= N_ATTR_FIRST && id <= N_ATTR_LAST ? N_ATTR_WORDS[id - N_ATTR_FIRST] : 0;
+}
+// The widest state-block attribute: a buffer of this many words takes any.
+constexpr ULONG N_ATTR_WIDEST = [] {
+    ULONG c = 0;
+    for (ULONG w : N_ATTR_WORDS) c = w > c ? w : c;
+    return c;
+}();
 // The matrix-stack operations (ids 0-23): 6 x stack + operation, the
 // stacks 0 modelview, 1 projection, 2 viewport matrix, 3 texture.
 enum : ULONG {
@@ -237,34 +263,34 @@ static_assert(ULONG{N_ATTR_MATRIX_STACK0} == ULONG{N_ATTR_FIRST} && ULONG{N_ATTR
 // marks for validation (the attribute table gives each attribute's groups).
 // Validation turns them into derived state before the next primitive.
 enum : ULONG {
-    N_DIRTY_MATRIX = 0x1u,              // matrix stacks and the further matrix (30-34)
-    N_DIRTY_RENDER_MODE = 0x2u,         // render mode (35)
-    N_DIRTY_SHADE = 0x4u,               // lighting on, viewer, shade model (79-82)
-    N_DIRTY_TEXGEN = 0x8u,              // coordinate generation (37-44), texture words 148-160
-    N_DIRTY_CULL = 0x10u,               // two-side, front face, cull enable and mode (46-49)
-    N_DIRTY_VIEWPORT = 0x20u,           // clip box (50), depth range (51)
-    N_DIRTY_EDGE_FLAG = 0x40u,          // edge flag (57)
-    N_DIRTY_MATERIAL = 0x80u,           // materials, colour indexes, light-model ambient (58-76)
-    N_DIRTY_COLOUR_MATERIAL = 0x100u,   // colour material (77, 78)
-    N_DIRTY_FEEDBACK_BUFFER = 0x200u,   // feedback or selection buffer (36)
-    N_DIRTY_COLOUR_MODE = 0x400u,       // colour-index mode (83, 84)
-    N_DIRTY_POINT_SIZE = 0x800u,        // point size (85)
-    N_DIRTY_LINE = 0x2000u,             // line width and stipple (86-89)
-    N_DIRTY_POLYGON = 0x4000u,          // polygon stipple and modes (90-92)
-    N_DIRTY_SMOOTH = 0x8000u,           // point, line and polygon smooth (93-96)
-    N_DIRTY_RASTER_POS = 0x10000u,      // raster position and its attributes (97-103)
+    N_DIRTY_MATRIX = 0x1u,              // matrix stacks and the further matrix (MATRIX_STACK0 .. EXTRA_MATRIX)
+    N_DIRTY_RENDER_MODE = 0x2u,         // render mode
+    N_DIRTY_SHADE = 0x4u,               // lighting on, viewer, shade model (LIGHTING .. SHADE_COPY)
+    N_DIRTY_TEXGEN = 0x8u,              // coordinate generation (TEXGEN_S .. TEXGEN_PLANE_Q), texture words WRAP_S .. ENV_COLOUR1
+    N_DIRTY_CULL = 0x10u,               // two-side, front face, cull enable and mode
+    N_DIRTY_VIEWPORT = 0x20u,           // clip box, depth range
+    N_DIRTY_EDGE_FLAG = 0x40u,          // edge flag
+    N_DIRTY_MATERIAL = 0x80u,           // materials, colour indexes, light-model ambient (FRONT_EMISSION .. SEPARATE_FACES)
+    N_DIRTY_COLOUR_MATERIAL = 0x100u,   // colour material and its code
+    N_DIRTY_FEEDBACK_BUFFER = 0x200u,   // feedback or selection buffer
+    N_DIRTY_COLOUR_MODE = 0x400u,       // colour-index mode (COLOUR_INDEX_MODE, RESERVED_84)
+    N_DIRTY_POINT_SIZE = 0x800u,        // point size
+    N_DIRTY_LINE = 0x2000u,             // line width and stipple (LINE_WIDTH .. SHADE_COPY2)
+    N_DIRTY_POLYGON = 0x4000u,          // polygon stipple and modes
+    N_DIRTY_SMOOTH = 0x8000u,           // point, line and polygon smooth (RESERVED_93 .. POLYGON_SMOOTH)
+    N_DIRTY_RASTER_POS = 0x10000u,      // raster position and its attributes (RASTER_POS .. RESERVED_103)
     N_DIRTY_PIXEL_FORMAT = 0x20000u,    // N_ATTR_PIXEL_FORMAT
-    N_DIRTY_FOG = 0x40000u,             // fog (105-112)
-    N_DIRTY_FRAGMENT = 0x80000u,        // stencil, alpha, depth, blend, dither, logic op (113-126)
-    N_DIRTY_WRITE_MASKS = 0x100000u,    // write masks and the index mask (127-130, 161)
-    N_DIRTY_PIXEL_TRANSFER = 0x200000u, // pixel transfer and zoom (131-146)
-    N_DIRTY_TEXTURE = 0x400000u,        // texture enable and objects (147, 151, 153, 157, 158)
-    N_DIRTY_BUFFER_CODES = 0x800000u,   // read and draw buffer, clear values (162-168)
+    N_DIRTY_FOG = 0x40000u,             // fog (FOG .. RESERVED_112)
+    N_DIRTY_FRAGMENT = 0x80000u,        // stencil, alpha, depth, blend, dither, logic op (STENCIL_TEST .. RESERVED_126)
+    N_DIRTY_WRITE_MASKS = 0x100000u,    // write masks and the index mask
+    N_DIRTY_PIXEL_TRANSFER = 0x200000u, // pixel transfer and zoom (MAP_COLOUR .. ZOOM_Y)
+    N_DIRTY_TEXTURE = 0x400000u,        // texture enable, minification filters, environment modes
+    N_DIRTY_BUFFER_CODES = 0x800000u,   // read and draw buffer, clear values (READ_BUFFER .. CLEAR_ACCUM)
     N_DIRTY_LIGHTS = 0x1000000u,        // light records and their enables
     N_DIRTY_CLIP_PLANES = 0x2000000u,   // user clip planes
     N_DIRTY_TEXTURE_IMAGE = 0x4000000u, // a texture image loaded
     N_DIRTY_BUFFERS = 0x8000000u,       // buffer bindings
-    N_DIRTY_CURRENT_COLOUR = 0x20000000u,  // current colour and index (52, 53)
+    N_DIRTY_CURRENT_COLOUR = 0x20000000u,  // current colour and index
     N_DIRTY_CLIP_LIST = 0x40000000u,    // the window's clip-rectangle list
     N_DIRTY_ALL = 0xFFFFFFFFu,
 };
@@ -455,10 +481,6 @@ LONG N_BindAttrMap(const __GLXtexLevel* pLevel);
 // --- debug ---------------------------------------------------------------------------------
 // Reports a state that should not arise; processing goes on.
 void _NProgrammerError(void);
-
-// --- what the lgi layer uses of the GL layer ---------------------------------------------------
-// The server's device record that new contexts' hardware records name.
-GLSRVDEVICE* __glDeviceRecord(void);
 
 // --- vertex records ------------------------------------------------------------------------
 // Between Begin and End the GL layer fills a vertex record: a descriptor over

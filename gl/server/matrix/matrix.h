@@ -12,7 +12,7 @@
 
 #include "context/context.h"
 #include "lgi/lgi.h"
-#include "matmul.h"  // __glXMatMul: out = a x b
+#include "lgi/matmul.h"  // __glXMatMul: out = a x b
 
 #define GLX_MATRIX_DEPTH 32u  // matrices of a stack
 

@@ -297,7 +297,7 @@ ULONG ulGetPixelMap(GLClient* pgc, const void* pv) {
 ULONG __glXDisp_GetPolygonStipple(GLClient* pgc, const void* pv) {
     const BYTE* pj = nullptr;
     if (const ULONG x = __glXSingleStart(pgc, pv, 1, &pj)) return x;
-    ULONG aw[32] = {};
+    ULONG aw[N_AttrWords(N_ATTR_POLYGON_STIPPLE)] = {};
     N_GetStateBlockAttr(N_ATTR_POLYGON_STIPPLE, aw);
     N_Sync();
     __GLXimage image;

@@ -203,7 +203,7 @@ void vFillFromCurrent(__GLXsavedVertex* pv, ULONG orMask) {
         }
         const ULONG id = ulAttrOfBit(b);
         if (id == 0) continue;
-        ULONG aulValue[4] = {};
+        ULONG aulValue[N_ATTR_WIDEST] = {};
         N_GetStateBlockAttr(id, aulValue);
         if (b == 27) *pulDst = (*pulDst & 0xFFFFFF00u) | (aulValue[0] & 0xFFu);
         else std::memcpy(pulDst, aulValue, cb);

@@ -60,6 +60,11 @@ struct Current {
     float texCoord[4];
     ULONG edgeFlag;
 };
+static_assert(sizeof Current::color == N_AttrWords(N_ATTR_COLOUR) * sizeof(ULONG) &&
+              sizeof Current::index == N_AttrWords(N_ATTR_INDEX) * sizeof(ULONG) &&
+              sizeof Current::normal == N_AttrWords(N_ATTR_NORMAL) * sizeof(ULONG) &&
+              sizeof Current::texCoord == N_AttrWords(N_ATTR_TEXCOORD) * sizeof(ULONG) &&
+              sizeof Current::edgeFlag == N_AttrWords(N_ATTR_EDGE_FLAG) * sizeof(ULONG));
 Current currentValues() {
     Current c{};
     N_GetStateBlockAttr(N_ATTR_COLOUR, c.color);

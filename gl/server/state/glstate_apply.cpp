@@ -18,77 +18,86 @@
 
 namespace {
 
-// An lgi attribute kept in a group's block: its id, the block word it
-// starts at and its width in words.
+// An lgi attribute kept in a group's block: its id and the block word it
+// starts at (it takes the attribute's words, N_AttrWords). A block with a
+// typed view gives the field's words too, which must be the attribute's.
 struct __GLXattrRow {
     ULONG group;
     USHORT id;
     USHORT word;
-    USHORT words;
+    USHORT fieldWords = 0;  // the typed field's words; 0 for a block of plain words
 };
 
-// The word of a LIGHTING block field (light/light.h).
-#define LW(field) static_cast<USHORT>(offsetof(__GLXlightingBlock, field) / sizeof(ULONG))
+// The word and words of a LIGHTING block field (light/light.h).
+#define LW(field) static_cast<USHORT>(offsetof(__GLXlightingBlock, field) / sizeof(ULONG)), \
+    static_cast<USHORT>(sizeof(static_cast<__GLXlightingBlock*>(nullptr)->field) / sizeof(ULONG))
 
 // In the order the attributes are applied.
-const __GLXattrRow kAttrRows[] = {
-    {GL_CURRENT_BIT, N_ATTR_RASTER_POS, 0, 4},   {GL_CURRENT_BIT, N_ATTR_RASTER_COLOUR, 4, 4},   {GL_CURRENT_BIT, N_ATTR_RASTER_INDEX, 8, 1},
-    {GL_CURRENT_BIT, N_ATTR_RASTER_POS_VALID, 13, 1}, {GL_CURRENT_BIT, N_ATTR_RESERVED_103, 14, 1}, {GL_CURRENT_BIT, N_ATTR_COLOUR, 15, 4},
-    {GL_CURRENT_BIT, N_ATTR_INDEX, 19, 1},  {GL_CURRENT_BIT, N_ATTR_TEXCOORD, 20, 4},  {GL_CURRENT_BIT, N_ATTR_NORMAL, 24, 3},
-    {GL_CURRENT_BIT, N_ATTR_EDGE_FLAG, 27, 1},
-    {GL_POINT_BIT, N_ATTR_POINT_SIZE, 0, 1},
-    {GL_LINE_BIT, N_ATTR_LINE_WIDTH, 0, 1},      {GL_LINE_BIT, N_ATTR_LINE_STIPPLE, 1, 1},      {GL_LINE_BIT, N_ATTR_LINE_STIPPLE_REPEAT, 2, 1},
-    {GL_POLYGON_BIT, N_ATTR_CULL_MODE, 2, 1},
-    {GL_POLYGON_STIPPLE_BIT, N_ATTR_POLYGON_STIPPLE, 0, 32},
-    {GL_PIXEL_MODE_BIT, N_ATTR_MAP_COLOUR, 0, 1},  {GL_PIXEL_MODE_BIT, N_ATTR_MAP_STENCIL, 1, 1},
-    {GL_PIXEL_MODE_BIT, N_ATTR_INDEX_SHIFT, 2, 1},  {GL_PIXEL_MODE_BIT, N_ATTR_INDEX_OFFSET, 3, 1},
-    {GL_PIXEL_MODE_BIT, N_ATTR_RED_SCALE, 4, 1},  {GL_PIXEL_MODE_BIT, N_ATTR_GREEN_SCALE, 5, 1},
-    {GL_PIXEL_MODE_BIT, N_ATTR_BLUE_SCALE, 6, 1},  {GL_PIXEL_MODE_BIT, N_ATTR_ALPHA_SCALE, 7, 1},
-    {GL_PIXEL_MODE_BIT, N_ATTR_DEPTH_SCALE, 8, 1},  {GL_PIXEL_MODE_BIT, N_ATTR_RED_BIAS, 9, 1},
-    {GL_PIXEL_MODE_BIT, N_ATTR_GREEN_BIAS, 10, 1}, {GL_PIXEL_MODE_BIT, N_ATTR_BLUE_BIAS, 11, 1},
-    {GL_PIXEL_MODE_BIT, N_ATTR_ALPHA_BIAS, 12, 1}, {GL_PIXEL_MODE_BIT, N_ATTR_DEPTH_BIAS, 13, 1},
-    {GL_PIXEL_MODE_BIT, N_ATTR_ZOOM_X, 14, 1}, {GL_PIXEL_MODE_BIT, N_ATTR_ZOOM_Y, 15, 1},
-    {GL_PIXEL_MODE_BIT, N_ATTR_READ_BUFFER, GLX_PIXEL_READ_BIT, 1},  // the read buffer
-    {GL_LIGHTING_BIT, N_ATTR_COLOUR_MATERIAL_CODE, LW(colourMaterialCode), 1},  {GL_LIGHTING_BIT, N_ATTR_SHADE, LW(shade), 1},
-    {GL_LIGHTING_BIT, N_ATTR_SHADE_COPY, LW(shade), 1},  {GL_LIGHTING_BIT, N_ATTR_MODEL_AMBIENT, LW(modelAmbient), 4},
-    {GL_LIGHTING_BIT, N_ATTR_VIEWER, LW(viewer), 1},  {GL_LIGHTING_BIT, N_ATTR_TWO_SIDE, LW(twoSide), 1},
-    {GL_LIGHTING_BIT, N_ATTR_FRONT_AMBIENT, LW(front.ambient), 4},  {GL_LIGHTING_BIT, N_ATTR_FRONT_DIFFUSE, LW(front.diffuse), 4},
-    {GL_LIGHTING_BIT, N_ATTR_FRONT_SPECULAR, LW(front.specular), 4},  {GL_LIGHTING_BIT, N_ATTR_FRONT_EMISSION, LW(front.emission), 4},
-    {GL_LIGHTING_BIT, N_ATTR_FRONT_SHININESS, LW(front.shininess), 1},
-    {GL_LIGHTING_BIT, N_ATTR_FRONT_AMBIENT_INDEX, LW(front.ambientIndex), 1},
-    {GL_LIGHTING_BIT, N_ATTR_FRONT_DIFFUSE_INDEX, LW(front.diffuseIndex), 1},
-    {GL_LIGHTING_BIT, N_ATTR_FRONT_SPECULAR_INDEX, LW(front.specularIndex), 1},
-    {GL_LIGHTING_BIT, N_ATTR_BACK_AMBIENT, LW(back.ambient), 4},  {GL_LIGHTING_BIT, N_ATTR_BACK_DIFFUSE, LW(back.diffuse), 4},
-    {GL_LIGHTING_BIT, N_ATTR_BACK_SPECULAR, LW(back.specular), 4},  {GL_LIGHTING_BIT, N_ATTR_BACK_EMISSION, LW(back.emission), 4},
-    {GL_LIGHTING_BIT, N_ATTR_BACK_SHININESS, LW(back.shininess), 1},
-    {GL_LIGHTING_BIT, N_ATTR_BACK_AMBIENT_INDEX, LW(back.ambientIndex), 1},
-    {GL_LIGHTING_BIT, N_ATTR_BACK_DIFFUSE_INDEX, LW(back.diffuseIndex), 1},
-    {GL_LIGHTING_BIT, N_ATTR_BACK_SPECULAR_INDEX, LW(back.specularIndex), 1},
-    {GL_FOG_BIT, N_ATTR_FOG_MODE, 0, 1},      {GL_FOG_BIT, N_ATTR_FOG_DENSITY, 1, 1},      {GL_FOG_BIT, N_ATTR_FOG_START, 2, 1},
-    {GL_FOG_BIT, N_ATTR_FOG_END, 3, 1},      {GL_FOG_BIT, N_ATTR_FOG_INDEX, 4, 1},      {GL_FOG_BIT, N_ATTR_FOG_COLOUR, 5, 4},
-    {GL_DEPTH_BUFFER_BIT, N_ATTR_DEPTH_FUNC, 0, 1}, {GL_DEPTH_BUFFER_BIT, N_ATTR_CLEAR_DEPTH, 1, 1},
-    {GL_DEPTH_BUFFER_BIT, N_ATTR_DEPTH_MASK, 2, 1},
-    {GL_ACCUM_BUFFER_BIT, N_ATTR_CLEAR_ACCUM, 0, 4},
-    {GL_STENCIL_BUFFER_BIT, N_ATTR_STENCIL_FUNC, 0, 3}, {GL_STENCIL_BUFFER_BIT, N_ATTR_STENCIL_OP, 3, 3},
-    {GL_STENCIL_BUFFER_BIT, N_ATTR_CLEAR_STENCIL, 6, 1}, {GL_STENCIL_BUFFER_BIT, N_ATTR_STENCIL_MASK, 7, 1},
-    {GL_VIEWPORT_BIT, N_ATTR_DEPTH_RANGE, GLX_VIEWPORT_NEAR, 2},
-    {GL_COLOR_BUFFER_BIT, N_ATTR_ALPHA_FUNC, 0, 2},  {GL_COLOR_BUFFER_BIT, N_ATTR_BLEND_FUNC, 2, 2},
-    {GL_COLOR_BUFFER_BIT, N_ATTR_LOGIC_OP, 5, 1},  {GL_COLOR_BUFFER_BIT, N_ATTR_LOGIC_OP_CODE, 4, 1},
-    {GL_COLOR_BUFFER_BIT, N_ATTR_CLEAR_COLOUR, 6, 4},  {GL_COLOR_BUFFER_BIT, N_ATTR_CLEAR_INDEX, 10, 1},
-    {GL_COLOR_BUFFER_BIT, N_ATTR_COLOUR_MASK, 11, 1}, {GL_COLOR_BUFFER_BIT, N_ATTR_ALPHA_MASK, 12, 1},
-    {GL_COLOR_BUFFER_BIT, N_ATTR_INDEX_MASK, 14, 1}, {GL_COLOR_BUFFER_BIT, N_ATTR_DRAW_BUFFER, GLX_COLOR_DRAW_BITS, 1},
-    {GL_TEXTURE_BIT, N_ATTR_WRAP_S, 36, 1}, {GL_TEXTURE_BIT, N_ATTR_WRAP_S1, 44, 1}, {GL_TEXTURE_BIT, N_ATTR_WRAP_T1, 45, 1},
-    {GL_TEXTURE_BIT, N_ATTR_MIN_FILTER, 38, 1}, {GL_TEXTURE_BIT, N_ATTR_MIN_FILTER1, 46, 1}, {GL_TEXTURE_BIT, N_ATTR_MAG_FILTER, 39, 1},
-    {GL_TEXTURE_BIT, N_ATTR_MAG_FILTER1, 47, 1}, {GL_TEXTURE_BIT, N_ATTR_BORDER_COLOUR, 40, 4}, {GL_TEXTURE_BIT, N_ATTR_BORDER_COLOUR1, 48, 4},
-    {GL_TEXTURE_BIT, N_ATTR_ENV_MODE, 52, 1}, {GL_TEXTURE_BIT, N_ATTR_ENV_MODE1, 52, 1}, {GL_TEXTURE_BIT, N_ATTR_ENV_COLOUR, 53, 4},
-    {GL_TEXTURE_BIT, N_ATTR_ENV_COLOUR1, 53, 4},
+constexpr __GLXattrRow kAttrRows[] = {
+    {GL_CURRENT_BIT, N_ATTR_RASTER_POS, 0},   {GL_CURRENT_BIT, N_ATTR_RASTER_COLOUR, 4},   {GL_CURRENT_BIT, N_ATTR_RASTER_INDEX, 8},
+    {GL_CURRENT_BIT, N_ATTR_RASTER_POS_VALID, 13}, {GL_CURRENT_BIT, N_ATTR_RESERVED_103, 14}, {GL_CURRENT_BIT, N_ATTR_COLOUR, 15},
+    {GL_CURRENT_BIT, N_ATTR_INDEX, 19},  {GL_CURRENT_BIT, N_ATTR_TEXCOORD, 20},  {GL_CURRENT_BIT, N_ATTR_NORMAL, 24},
+    {GL_CURRENT_BIT, N_ATTR_EDGE_FLAG, 27},
+    {GL_POINT_BIT, N_ATTR_POINT_SIZE, 0},
+    {GL_LINE_BIT, N_ATTR_LINE_WIDTH, 0},      {GL_LINE_BIT, N_ATTR_LINE_STIPPLE, 1},      {GL_LINE_BIT, N_ATTR_LINE_STIPPLE_REPEAT, 2},
+    {GL_POLYGON_BIT, N_ATTR_CULL_MODE, 2},
+    {GL_POLYGON_STIPPLE_BIT, N_ATTR_POLYGON_STIPPLE, 0},
+    {GL_PIXEL_MODE_BIT, N_ATTR_MAP_COLOUR, 0},  {GL_PIXEL_MODE_BIT, N_ATTR_MAP_STENCIL, 1},
+    {GL_PIXEL_MODE_BIT, N_ATTR_INDEX_SHIFT, 2},  {GL_PIXEL_MODE_BIT, N_ATTR_INDEX_OFFSET, 3},
+    {GL_PIXEL_MODE_BIT, N_ATTR_RED_SCALE, 4},  {GL_PIXEL_MODE_BIT, N_ATTR_GREEN_SCALE, 5},
+    {GL_PIXEL_MODE_BIT, N_ATTR_BLUE_SCALE, 6},  {GL_PIXEL_MODE_BIT, N_ATTR_ALPHA_SCALE, 7},
+    {GL_PIXEL_MODE_BIT, N_ATTR_DEPTH_SCALE, 8},  {GL_PIXEL_MODE_BIT, N_ATTR_RED_BIAS, 9},
+    {GL_PIXEL_MODE_BIT, N_ATTR_GREEN_BIAS, 10}, {GL_PIXEL_MODE_BIT, N_ATTR_BLUE_BIAS, 11},
+    {GL_PIXEL_MODE_BIT, N_ATTR_ALPHA_BIAS, 12}, {GL_PIXEL_MODE_BIT, N_ATTR_DEPTH_BIAS, 13},
+    {GL_PIXEL_MODE_BIT, N_ATTR_ZOOM_X, 14}, {GL_PIXEL_MODE_BIT, N_ATTR_ZOOM_Y, 15},
+    {GL_PIXEL_MODE_BIT, N_ATTR_READ_BUFFER, GLX_PIXEL_READ_BIT},  // the read buffer
+    {GL_LIGHTING_BIT, N_ATTR_COLOUR_MATERIAL_CODE, LW(colourMaterialCode)},  {GL_LIGHTING_BIT, N_ATTR_SHADE, LW(shade)},
+    {GL_LIGHTING_BIT, N_ATTR_SHADE_COPY, LW(shade)},  {GL_LIGHTING_BIT, N_ATTR_MODEL_AMBIENT, LW(modelAmbient)},
+    {GL_LIGHTING_BIT, N_ATTR_VIEWER, LW(viewer)},  {GL_LIGHTING_BIT, N_ATTR_TWO_SIDE, LW(twoSide)},
+    {GL_LIGHTING_BIT, N_ATTR_FRONT_AMBIENT, LW(front.ambient)},  {GL_LIGHTING_BIT, N_ATTR_FRONT_DIFFUSE, LW(front.diffuse)},
+    {GL_LIGHTING_BIT, N_ATTR_FRONT_SPECULAR, LW(front.specular)},  {GL_LIGHTING_BIT, N_ATTR_FRONT_EMISSION, LW(front.emission)},
+    {GL_LIGHTING_BIT, N_ATTR_FRONT_SHININESS, LW(front.shininess)},
+    {GL_LIGHTING_BIT, N_ATTR_FRONT_AMBIENT_INDEX, LW(front.ambientIndex)},
+    {GL_LIGHTING_BIT, N_ATTR_FRONT_DIFFUSE_INDEX, LW(front.diffuseIndex)},
+    {GL_LIGHTING_BIT, N_ATTR_FRONT_SPECULAR_INDEX, LW(front.specularIndex)},
+    {GL_LIGHTING_BIT, N_ATTR_BACK_AMBIENT, LW(back.ambient)},  {GL_LIGHTING_BIT, N_ATTR_BACK_DIFFUSE, LW(back.diffuse)},
+    {GL_LIGHTING_BIT, N_ATTR_BACK_SPECULAR, LW(back.specular)},  {GL_LIGHTING_BIT, N_ATTR_BACK_EMISSION, LW(back.emission)},
+    {GL_LIGHTING_BIT, N_ATTR_BACK_SHININESS, LW(back.shininess)},
+    {GL_LIGHTING_BIT, N_ATTR_BACK_AMBIENT_INDEX, LW(back.ambientIndex)},
+    {GL_LIGHTING_BIT, N_ATTR_BACK_DIFFUSE_INDEX, LW(back.diffuseIndex)},
+    {GL_LIGHTING_BIT, N_ATTR_BACK_SPECULAR_INDEX, LW(back.specularIndex)},
+    {GL_FOG_BIT, N_ATTR_FOG_MODE, 0},      {GL_FOG_BIT, N_ATTR_FOG_DENSITY, 1},      {GL_FOG_BIT, N_ATTR_FOG_START, 2},
+    {GL_FOG_BIT, N_ATTR_FOG_END, 3},      {GL_FOG_BIT, N_ATTR_FOG_INDEX, 4},      {GL_FOG_BIT, N_ATTR_FOG_COLOUR, 5},
+    {GL_DEPTH_BUFFER_BIT, N_ATTR_DEPTH_FUNC, 0}, {GL_DEPTH_BUFFER_BIT, N_ATTR_CLEAR_DEPTH, 1},
+    {GL_DEPTH_BUFFER_BIT, N_ATTR_DEPTH_MASK, 2},
+    {GL_ACCUM_BUFFER_BIT, N_ATTR_CLEAR_ACCUM, 0},
+    {GL_STENCIL_BUFFER_BIT, N_ATTR_STENCIL_FUNC, 0}, {GL_STENCIL_BUFFER_BIT, N_ATTR_STENCIL_OP, 3},
+    {GL_STENCIL_BUFFER_BIT, N_ATTR_CLEAR_STENCIL, 6}, {GL_STENCIL_BUFFER_BIT, N_ATTR_STENCIL_MASK, 7},
+    {GL_VIEWPORT_BIT, N_ATTR_DEPTH_RANGE, GLX_VIEWPORT_NEAR},
+    {GL_COLOR_BUFFER_BIT, N_ATTR_ALPHA_FUNC, 0},  {GL_COLOR_BUFFER_BIT, N_ATTR_BLEND_FUNC, 2},
+    {GL_COLOR_BUFFER_BIT, N_ATTR_LOGIC_OP, 5},  {GL_COLOR_BUFFER_BIT, N_ATTR_LOGIC_OP_CODE, 4},
+    {GL_COLOR_BUFFER_BIT, N_ATTR_CLEAR_COLOUR, 6},  {GL_COLOR_BUFFER_BIT, N_ATTR_CLEAR_INDEX, 10},
+    {GL_COLOR_BUFFER_BIT, N_ATTR_COLOUR_MASK, 11}, {GL_COLOR_BUFFER_BIT, N_ATTR_ALPHA_MASK, 12},
+    {GL_COLOR_BUFFER_BIT, N_ATTR_INDEX_MASK, 14}, {GL_COLOR_BUFFER_BIT, N_ATTR_DRAW_BUFFER, GLX_COLOR_DRAW_BITS},
+    {GL_TEXTURE_BIT, N_ATTR_WRAP_S, 36}, {GL_TEXTURE_BIT, N_ATTR_WRAP_S1, 44}, {GL_TEXTURE_BIT, N_ATTR_WRAP_T1, 45},
+    {GL_TEXTURE_BIT, N_ATTR_MIN_FILTER, 38}, {GL_TEXTURE_BIT, N_ATTR_MIN_FILTER1, 46}, {GL_TEXTURE_BIT, N_ATTR_MAG_FILTER, 39},
+    {GL_TEXTURE_BIT, N_ATTR_MAG_FILTER1, 47}, {GL_TEXTURE_BIT, N_ATTR_BORDER_COLOUR, 40}, {GL_TEXTURE_BIT, N_ATTR_BORDER_COLOUR1, 48},
+    {GL_TEXTURE_BIT, N_ATTR_ENV_MODE, 52}, {GL_TEXTURE_BIT, N_ATTR_ENV_MODE1, 52}, {GL_TEXTURE_BIT, N_ATTR_ENV_COLOUR, 53},
+    {GL_TEXTURE_BIT, N_ATTR_ENV_COLOUR1, 53},
     // Texture-coordinate generation (N_ATTR_TEXGEN_PLANE_S ..
     // N_ATTR_TEXGEN_PLANE_Q) is kept by the server in the block's first 36
     // words and sent for each coordinate's mode.
 };
 #undef LW
 
-constexpr ULONG kWidestAttr = 33;  // the widest lgi attribute (a matrix-stack top)
+// The typed fields hold their attributes' words.
+constexpr bool bFieldsFit() {
+    for (const __GLXattrRow& r : kAttrRows) {
+        if (r.fieldWords != 0 && r.fieldWords != N_AttrWords(r.id)) return false;
+    }
+    return true;
+}
+static_assert(bFieldsFit(), "a LIGHTING block field differs from its lgi attribute");
 constexpr ULONG kPolygonFill = 2;
 constexpr ULONG kPolygonFillStippled = 3;
 
@@ -112,10 +121,10 @@ ULONG __glXSaveGroup(GLContext* gc, ULONG* pwBlock) {
     const ULONG cWords = __glXGroupBlockSize[k] / 4;
     for (const __GLXattrRow& r : kAttrRows) {
         if (r.group != flGroup || bKeptByServer(r.id)) continue;
-        ULONG aw[kWidestAttr] = {};
+        ULONG aw[N_ATTR_WIDEST] = {};
         N_GetStateBlockAttr(r.id, aw);
         // Never past the block, whatever the attribute's width.
-        const ULONG c = std::min<ULONG>(r.words, cWords - std::min<ULONG>(r.word, cWords));
+        const ULONG c = std::min<ULONG>(N_AttrWords(r.id), cWords - std::min<ULONG>(r.word, cWords));
         std::memcpy(pwBlock + r.word, aw, c * sizeof(ULONG));
     }
     return 0;

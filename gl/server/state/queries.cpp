@@ -85,7 +85,7 @@ constexpr ULONG I = GLX_TYPE_INT, F = GLX_TYPE_FLOAT, C = GLX_TYPE_COLOR, B = GL
 constexpr ULONG kVisRGBA = 1, kVisRed = 2, kVisAlpha = 5, kVisAccumRed = 6, kVisAccumAlpha = 9, kVisDouble = 10,
                 kVisStereo = 11, kVisColor = 12, kVisDepth = 13, kVisStencil = 14, kVisAux = 15;
 
-const Variable kVariables[] = {
+constexpr Variable kVariables[] = {
     // current values
     {GL_CURRENT_COLOR, kLgi, kAsIs, 4, 0, N_ATTR_COLOUR, C, 0, {}},
     {GL_CURRENT_INDEX, kLgi, kAsIs, 1, 0, N_ATTR_INDEX, F, 0, {}},
@@ -223,6 +223,14 @@ const Variable kVariables[] = {
     {GL_ZOOM_Y, kLgi, kAsIs, 1, 0, N_ATTR_ZOOM_Y, F, 0, {}},
     // (the capabilities, kept as ENABLE bits and words: state/caps.h)
 };
+// Each lgi variable reads within its attribute's words.
+constexpr bool bLgiReadsFit() {
+    for (const Variable& v : kVariables) {
+        if (v.source == kLgi && v.first + v.count > N_AttrWords(v.where)) return false;
+    }
+    return true;
+}
+static_assert(bLgiReadsFit());
 
 const ULONG* pwBlockOf(const GLContext* gc, ULONG flGroup) {
     return gc->pState != nullptr ? gc->pState->blocks[__builtin_ctz(flGroup)] : nullptr;
@@ -286,7 +294,7 @@ ULONG cGather(GLClient* pgc, const Variable& v, BYTE* pj) {
     ULONG aw[16] = {};
     switch (v.source) {
         case kLgi: {
-            ULONG awAttr[36] = {};
+            ULONG awAttr[N_ATTR_WIDEST] = {};
             N_GetStateBlockAttr(v.where, awAttr);
             N_Sync();  // the work sent before the query is done
             std::memcpy(aw, awAttr + v.first, v.count * sizeof(ULONG));
@@ -328,7 +336,7 @@ ULONG cGather(GLClient* pgc, const Variable& v, BYTE* pj) {
                 }
                 case GL_LIST_INDEX: aw[0] = __glXListIndex(gc); break;
                 case GL_LIGHT_MODEL_LOCAL_VIEWER: {
-                    ULONG awAttr[4] = {};
+                    ULONG awAttr[N_ATTR_WIDEST] = {};
                     N_GetStateBlockAttr(v.where, awAttr);
                     N_Sync();
                     aw[0] = awAttr[0] == 1;
@@ -426,7 +434,7 @@ ULONG ulObjectGetter(GLClient* pgc, const ULONG* pw, ULONG type, const void** pp
 
 // Reads an lgi attribute's first c words once the work before is done.
 void vReadAttr(ULONG id, ULONG* pw, ULONG c) {
-    ULONG aw[36] = {};
+    ULONG aw[N_ATTR_WIDEST] = {};
     N_GetStateBlockAttr(id, aw);
     N_Sync();
     std::memcpy(pw, aw, c * sizeof(ULONG));

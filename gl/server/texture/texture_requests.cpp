@@ -38,13 +38,14 @@ void vSendTexGen(ULONG coord, const __GLXtexGenRecord& rec) {
         case kObjectCode: std::memcpy(aw + 1, rec.objectPlane, cjPlane); break;
         case kSphereCode: {
             // The sphere-map words the lgi context keeps for the coordinate.
-            ULONG awNow[36] = {};
+            ULONG awNow[N_ATTR_WIDEST] = {};
             N_GetStateBlockAttr(N_ATTR_TEXGEN_PLANE_S + coord, awNow);
             std::memcpy(aw + 1, awNow + 1, cjPlane);
             break;
         }
         default: std::memcpy(aw + 1, rec.eyePlane, cjPlane); break;
     }
+    static_assert(sizeof aw == N_AttrWords(N_ATTR_TEXGEN_PLANE_S) * sizeof(ULONG));
     N_SetStateBlockAttr(N_ATTR_TEXGEN_PLANE_S + coord, aw);
 }
 

@@ -10,8 +10,8 @@
 #include <bit>
 #include <cstdint>
 
-#include "context/glbuffer.h"
-#include "glsrv.h"
+#include "lgigl.h"
+#include "glpdev.h"
 #include "kz2queue.h"
 #include "lgi.h"
 #include "lightval.h"

@@ -11,8 +11,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "context/image.h"
-#include "context/glbuffer.h"
+#include "lgigl.h"
 #include "platform/engine.h"
 #include "pixelpath.h"
 #include "../seams.h"

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <iterator>
 
-#include "context/buffers.h"
+#include "lgigl.h"
 #include "kz2/kzalloc.h"
 #include "kz2/kzprog.h"
 #include "kzuinstr.h"

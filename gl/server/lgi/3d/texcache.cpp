@@ -14,7 +14,7 @@
 
 #include "arena.h"
 #include "boardconfig.h"
-#include "context/texture.h"
+#include "lgigl.h"
 #include "glpdev.h"
 #include "pipes.h"
 #include "texcache.h"

@@ -7,13 +7,12 @@
 #include <cmath>
 
 #include "3d/context.h"
-#include "context/buffers.h"
-#include "context/image.h"
+#include "lgigl.h"
 #include "kz2/kzalloc.h"
 #include "kz2/kzuemit.h"
 #include "lgi.h"
 #include "glpdev.h"
-#include "lgi/seams.h"
+#include "../seams.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "3d/context.h"
-#include "context/buffers.h"
+#include "lgigl.h"
 #include "kz2/kz2ucode.h"
 #include "kz2/kzalloc.h"
 

@@ -3,7 +3,7 @@
 // accumulation program, at most 255 a packet.
 #include <algorithm>
 
-#include "context/buffers.h"
+#include "lgigl.h"
 #include "glpdev.h"
 #include "kz2/kz2ucode.h"
 #include "kz2/kzprog.h"

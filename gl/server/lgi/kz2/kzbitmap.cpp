@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "3d/pixelpath.h"
-#include "context/buffers.h"
+#include "lgigl.h"
 #include "glpdev.h"
 #include "kz2/kzrects.h"
 #include "shared/hwframe.h"

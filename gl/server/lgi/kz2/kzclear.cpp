@@ -5,7 +5,7 @@
 // overlay contexts live.
 #include <algorithm>
 
-#include "context/buffers.h"
+#include "lgigl.h"
 #include "glpdev.h"
 #include "shared/hwframe.h"
 #include "../seams.h"

@@ -9,7 +9,7 @@
 #include "3d/queue.h"
 #include "3d/texcache.h"
 #include "3d/validate.h"
-#include "context/texture.h"
+#include "lgigl.h"
 #include "glpdev.h"
 #include "kz2/kzprog.h"
 #include "shared/hwframe.h"

@@ -8,7 +8,7 @@
 
 #include "3d/arena.h"
 #include "3d/validate.h"
-#include "context/buffers.h"
+#include "lgigl.h"
 #include "glpdev.h"
 #include "shared/swfrag.h"
 #include "../seams.h"

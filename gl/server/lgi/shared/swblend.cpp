@@ -8,7 +8,7 @@
 #include <cstring>
 #include <utility>
 
-#include "context/glbuffer.h"
+#include "lgigl.h"
 #include "swfrag.h"
 #include "3d/validate.h"
 

@@ -9,8 +9,7 @@
 #include <cstring>
 
 #include "3d/queue.h"
-#include "context/buffers.h"
-#include "context/glbuffer.h"
+#include "lgigl.h"
 #include "platform/engine.h"
 #include "swfrag.h"
 #include "vornix_surface.h"

@@ -13,8 +13,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "context/buffers.h"
-#include "context/glbuffer.h"
+#include "lgigl.h"
 #include "hwframe.h"
 #include "kz2/kzprog.h"
 #include "swfrag.h"

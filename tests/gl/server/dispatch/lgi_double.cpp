@@ -1,6 +1,7 @@
 // The lgi layer's contract (lgi/lgi.h) stood in for, for the dispatcher's
 // program: each entry the request layer reaches records its call and
 // answers what the test set (gAnswers).
+#include <algorithm>
 #include <cfenv>
 #include <cstring>
 
@@ -34,24 +35,10 @@ void _NFreeData(void) { Note(__func__); }
 void N_MakeCurrent(N_Context* pnc) { Note(__func__, {U(pnc)}); }
 namespace {
 // The words of an attribute value the double keeps: matrix-stack operations
-// 16, the named vectors and colours their width, other attributes their
-// first word.
+// 16, state-block attributes their words (N_AttrWords), other ids one word.
 std::size_t cWordsKept(ULONG id) {
     if (id <= N_ATTR_EXTRA_MATRIX_OP) return 16;
-    switch (id) {
-    case N_ATTR_POLYGON_STIPPLE: return 32;
-    case N_ATTR_TEXGEN_PLANE_S: case N_ATTR_TEXGEN_PLANE_T: case N_ATTR_TEXGEN_PLANE_R:
-    case N_ATTR_TEXGEN_PLANE_Q: return 5;  // mode word and plane
-    case N_ATTR_COLOUR: case N_ATTR_TEXCOORD: case N_ATTR_FRONT_EMISSION: case N_ATTR_FRONT_AMBIENT:
-    case N_ATTR_FRONT_DIFFUSE: case N_ATTR_FRONT_SPECULAR: case N_ATTR_BACK_EMISSION:
-    case N_ATTR_BACK_AMBIENT: case N_ATTR_BACK_DIFFUSE: case N_ATTR_BACK_SPECULAR:
-    case N_ATTR_MODEL_AMBIENT: case N_ATTR_FOG_COLOUR: case N_ATTR_BORDER_COLOUR:
-    case N_ATTR_BORDER_COLOUR1: case N_ATTR_ENV_COLOUR: case N_ATTR_ENV_COLOUR1:
-    case N_ATTR_CLEAR_COLOUR: case N_ATTR_CLEAR_ACCUM: return 4;
-    case N_ATTR_NORMAL: case N_ATTR_STENCIL_FUNC: case N_ATTR_STENCIL_OP: return 3;
-    case N_ATTR_DEPTH_RANGE: case N_ATTR_ALPHA_FUNC: case N_ATTR_BLEND_FUNC: return 2;
-    default: return 1;
-    }
+    return std::max<std::size_t>(N_AttrWords(id), 1);
 }
 }  // namespace
 LONG N_SetStateBlockAttr(ULONG id, const void* pv) {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "context/glbuffer.h"
+#include "lgi/lgigl.h"
 
 namespace lgi_test {
 

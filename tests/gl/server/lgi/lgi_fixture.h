@@ -10,7 +10,7 @@
 #include <string>
 
 #include "3d/arena.h"
-#include "context/glbuffer.h"
+#include "lgi/lgigl.h"
 #include "platform/debug.h"
 #include "platform/faults.h"
 

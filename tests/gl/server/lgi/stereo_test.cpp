@@ -9,7 +9,7 @@
 
 #include "3d/passes.h"
 #include "board_fixture.h"
-#include "context/glbuffer.h"
+#include "lgi/lgigl.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 
 #include "3d/pipes.h"
 #include "3d/validate.h"
-#include "context/glbuffer.h"
+#include "lgi/lgigl.h"
 #include "lgi/shared/swfrag.h"
 #include "lgi_fixture.h"
 

@@ -13,7 +13,7 @@
 
 #include "3d/pipes.h"
 #include "context/buffers.h"
-#include "context/glbuffer.h"
+#include "lgi/lgigl.h"
 #include "gl/server/lgi/board_fixture.h"
 #include "kz2/kzprog.h"
 #include "kz2/kzuemit.h"
