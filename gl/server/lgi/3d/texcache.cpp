@@ -430,9 +430,19 @@ LONG N_BindAttrMap(const __GLXtexLevel* pLevel) {
     const ULONG bLoaded = _DLoadTexture(ppdev, id, k, static_cast<LONG>(w), static_cast<LONG>(h), pulConverted,
                                         bCompanion ? TRUE : FALSE, pvAlpha);
     t.boardAddress[k] = bLoaded != 0 ? _DFindTexture(ppdev, k, id, nullptr) : 0;
-    // 14. The software copy.
-    if (!bCacheHit)
-        _NLoadTexCacheLevel(pctx, id, fp, img.width, img.height, t.border, k,
-                            pulSecond != nullptr ? pulSecond : pulConverted);
+    // 14. The software copy. The software texture stage takes texels on the
+    // full 8-bit scale and leaves the display's narrower channels to the
+    // colour packing, so below 24 bits a pixel the software copy is
+    // converted once more at 24 bits (the second work area is free again
+    // once the board has its copy).
+    if (!bCacheHit) {
+        const ULONG* pulSoft = pulConverted;
+        if (depth < 24) {
+            auto* pulFull = reinterpret_cast<ULONG*>(gNArena.apImage[1]);
+            vConvert(img, pjImage, cbRow, 24, pulFull, nullptr, nullptr);
+            pulSoft = pulFull;
+        }
+        _NLoadTexCacheLevel(pctx, id, fp, img.width, img.height, t.border, k, pulSoft);
+    }
     return 0;
 }
