@@ -593,13 +593,22 @@ const Scene kTextureScenes[] = {
      "in perspective: filter weights in 1/16; texel edges up to 2 pixels off; the far rows"},
 };
 // A clamped texture draws through the software path (the board's tiles
-// repeat); its texture stage draws GL's nearest clamp at 32 bits, on every
-// 32-bit machine but the split board with wide pages, where the software
-// writes leave most of the quads black (kNotYetDrawn).
-const Machine kSoftwareMachines32[] = {{1, 32, 0}, {2, 32, 0}, {4, 32, 0}};
-const Scene kTextureScenes32[] = {
+// repeat), on every machine: GL 1.0's clamp, the linear filter taking the
+// border colour (here the default, transparent black) for the neighbours
+// past the edge, at 16 bits as at 32 and across both screens of a split
+// board.
+const Scene kClampScenes[] = {
     {"texture_nearest_clamp", Texture<kNearest, kNearest, kClamp, kModulate>, 3, 64, "the software path; edges"},
+    {"texture_linear_clamp", Texture<kLinear, kLinear, kClamp, kModulate>, 14, 64,
+     "the software path; the border colour at the edges"},
 };
+// Below 24 bits a pixel the board has no program for the two-level linear
+// filter: it draws through the software path.
+const Scene kMipmapScenes16[] = {
+    {"texture_mipmap_linear_linear", Texture<kLinearMipmapLinear, kLinear, kRepeat, kModulate>, 48, 64,
+     "the software path; the level once a triangle", kMipmaps},
+};
+const Machine kMachines16[] = {{1, 16, 7}, {2, 16, 7}, {4, 16, 7}, {2, 16, 7, 2}};
 const Scene kMipmapScenes[] = {
     {"texture_mipmap_nearest_nearest", Texture<kNearestMipmapNearest, kNearest, kRepeat, kModulate>, 7, 64,
      "as texture_nearest_modulate", kMipmaps},
@@ -620,16 +629,10 @@ const Machine kMipmapMachines32[] = {{1, 32, 0}, {2, 32, 0}, {4, 32, 0}};
 // Rows that draw without a board error but not yet to the reference, kept
 // as a disabled suite (--gtest_also_run_disabled_tests) to turn on with
 // the fix named:
-// - textures the board does not draw: a clamped texture draws through the
-//   software path, whose texture stage does not yet draw GL's picture at
-//   16 bits a pixel nor GL 1.0's linear clamp (the border colour mixed in
-//   at the edges), and the two-level linear filter at 16 bits (the board
-//   refuses its program there and the software path draws black); the
-//   nearest clamp on the split board with wide pages at 32 bits (the
-//   software writes leave most quads black).
+// - the two-level linear filter on the split board with wide pages at 32
+//   bits: its picture differs from the reference there; the cause is to be
+//   found.
 const Scene kNotYetDrawn[] = {
-    {"texture_nearest_clamp", Texture<kNearest, kNearest, kClamp, kModulate>, 3, 64, "the software path"},
-    {"texture_linear_clamp", Texture<kLinear, kLinear, kClamp, kModulate>, 14, 64, "the software path"},
     {"texture_mipmap_linear_linear", Texture<kLinearMipmapLinear, kLinear, kRepeat, kModulate>, 48, 64,
      "the level once a triangle", kMipmaps},
 };
@@ -650,8 +653,10 @@ INSTANTIATE_TEST_SUITE_P(Stages32, PictureTest,
 INSTANTIATE_TEST_SUITE_P(Textures, PictureTest,
                          ::testing::Combine(::testing::ValuesIn(kTextureScenes), ::testing::ValuesIn(kMachines)),
                          RowName);
-INSTANTIATE_TEST_SUITE_P(Textures32, PictureTest,
-                         ::testing::Combine(::testing::ValuesIn(kTextureScenes32), ::testing::ValuesIn(kSoftwareMachines32)),
+INSTANTIATE_TEST_SUITE_P(Clamped, PictureTest,
+                         ::testing::Combine(::testing::ValuesIn(kClampScenes), ::testing::ValuesIn(kMachines)), RowName);
+INSTANTIATE_TEST_SUITE_P(Mipmaps16, PictureTest,
+                         ::testing::Combine(::testing::ValuesIn(kMipmapScenes16), ::testing::ValuesIn(kMachines16)),
                          RowName);
 INSTANTIATE_TEST_SUITE_P(Mipmaps, PictureTest,
                          ::testing::Combine(::testing::ValuesIn(kMipmapScenes), ::testing::ValuesIn(kMipmapMachines)),
@@ -663,8 +668,10 @@ INSTANTIATE_TEST_SUITE_P(AlphaBuffer, PictureTest,
                          ::testing::Combine(::testing::ValuesIn(kAlphaBufferScenes),
                                             ::testing::ValuesIn(kMachinesDestination)),
                          RowName);
+const Machine kNotYetDrawnMachines[] = {{2, 32, 0, 2, 1}};
 INSTANTIATE_TEST_SUITE_P(DISABLED_NotYetDrawn, PictureTest,
-                         ::testing::Combine(::testing::ValuesIn(kNotYetDrawn), ::testing::ValuesIn(kMachines)), RowName);
+                         ::testing::Combine(::testing::ValuesIn(kNotYetDrawn), ::testing::ValuesIn(kNotYetDrawnMachines)),
+                         RowName);
 
 }  // namespace
 

@@ -26,7 +26,7 @@ enum : std::uint32_t {
     kMagFilter = 0x2800, kMinFilter, kWrapS, kWrapT, kNearest = 0x2600, kLinear = 0x2601,
     kNearestMipmapNearest = 0x2700, kLinearMipmapNearest, kNearestMipmapLinear, kLinearMipmapLinear,
     kClamp = 0x2900, kRepeat = 0x2901, kTextureEnv = 0x2300, kTextureEnvMode = 0x2200, kTextureEnvColour,
-    kModulate = 0x2100, kDecal = 0x2101, kBlendEnv = 0x0BE2,
+    kModulate = 0x2100, kDecal = 0x2101, kBlendEnv = 0x0BE2, kBorderColour = 0x1004,
 };
 
 Call Floats(const char* request, std::initializer_list<std::uint32_t> head, std::initializer_list<float> values) {
@@ -180,6 +180,15 @@ Calls Tex() {
     return With(Start(), With(TextureState(Min, Mag, Wrap, Env, N), ShapeCalls(S)));
 }
 
+// The same with a border colour of the texture's own: a green that no
+// texel has, to show where the linear filter under clamp takes it.
+template <std::uint32_t Min, std::uint32_t Mag, std::uint32_t Env, Shape S>
+Calls TexBorder() {
+    return With(Start(), With(With(TextureState(Min, Mag, kClamp, Env, 3),
+                                   {Floats("TexParameterfv", {kTexture2d, kBorderColour}, {0.1f, 0.9f, 0.3f, 1})}),
+                              ShapeCalls(S)));
+}
+
 // Tolerances. The span rasteriser covers exactly the reference's pixels
 // (as the untextured software rows) and both sample textures as GL does,
 // at the pixel centres, from coordinates interpolated perspective-
@@ -210,6 +219,14 @@ const Scene kFilterScenes[] = {
     {"tex_linear_decal_rgba_quads", Tex<kLinear, kLinear, kRepeat, kDecal, kQuadShape, 4>, 4, 0,
      "the texel over the fragment by the texel's alpha"},
     {"tex_nearest_clamp_quads", Tex<kNearest, kNearest, kClamp, kModulate, kQuadShape>, 2, 0, "texel edges"},
+    // Linear under clamp: the neighbours past the edge are the border
+    // colour, blended in along the texture's edge and over the clamped
+    // area.
+    {"tex_linear_clamp_quads", Tex<kLinear, kLinear, kClamp, kModulate, kQuadShape>, 4, 0, "filter weights"},
+    {"tex_linear_clamp_strip_fan", Tex<kLinear, kLinear, kClamp, kBlendEnv, kStripFan>, 4, 0, "clamped edges"},
+    {"tex_linear_clamp_border_colour_quads", TexBorder<kLinear, kLinear, kDecal, kQuadShape>, 4, 0, "filter weights"},
+    {"tex_nearest_clamp_border_colour_quads", TexBorder<kNearest, kNearest, kModulate, kQuadShape>, 2, 0,
+     "texel edges (the nearest filter never takes the border)"},
     {"tex_linear_modulate_polygon", Tex<kLinear, kLinear, kRepeat, kModulate, kPolygonShape>, 4, 0, "fan triangles"},
     {"tex_nearest_decal_polygon", Tex<kNearest, kNearest, kRepeat, kDecal, kPolygonShape>, 2, 8, "texel edges"},
     {"tex_linear_modulate_strip_fan", Tex<kLinear, kLinear, kRepeat, kModulate, kStripFan>, 4, 0, "shared edges"},
@@ -239,16 +256,6 @@ const Scene kMipmapScenes[] = {
      "the level where it changes", kMipmaps},
 };
 
-// Rows that do not match yet, kept as a disabled suite
-// (--gtest_also_run_disabled_tests), to turn on with the fix named:
-// - linear filtering under clamp: GL takes the border colour for the
-//   neighbours past the edge (the linear filter blends it in along the
-//   texture's edge and over the clamped area), the samplers the edge
-//   texel; the layer's texture record keeps no border colour.
-const Scene kNotYetDrawn[] = {
-    {"tex_linear_clamp_quads", Tex<kLinear, kLinear, kClamp, kModulate, kQuadShape>, 4, 0, "filter weights"},
-    {"tex_linear_clamp_strip_fan", Tex<kLinear, kLinear, kClamp, kBlendEnv, kStripFan>, 4, 0, "clamped edges"},
-};
 
 const Machine kMachines[] = {{1, 32, 0}, {2, 32, 0}, {4, 32, 0}};
 
@@ -274,9 +281,6 @@ INSTANTIATE_TEST_SUITE_P(Textures, SoftwareTexturePictureTest,
                          RowName);
 INSTANTIATE_TEST_SUITE_P(Mipmaps, SoftwareTexturePictureTest,
                          ::testing::Combine(::testing::ValuesIn(kMipmapScenes), ::testing::ValuesIn(kMachines)),
-                         RowName);
-INSTANTIATE_TEST_SUITE_P(DISABLED_NotYetDrawn, SoftwareTexturePictureTest,
-                         ::testing::Combine(::testing::ValuesIn(kNotYetDrawn), ::testing::ValuesIn(kMachines)),
                          RowName);
 
 }  // namespace

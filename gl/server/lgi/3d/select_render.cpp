@@ -335,6 +335,9 @@ N_StageFn _NValPLinePipeRenderFcn(N_Context* pctx, N_Pipe* pipe) {
 N_StageFn _NValTriPipeRenderFcn(N_Context* pctx, N_Pipe* pipe) {
     const CommonPipeData& c = *pipe->pCommonPipeData;
     const ULONG format = c.format, en = pipe->mode, code = c.code;
+    // The front pipe, built just before the back one, left its answer in
+    // the dispatch record both share.
+    const bool bFrontSoftware = pipe->pBack == pipe && c.pDispatch->status != 2;
     c.pDispatch->status = 2;
     if (ulAttr(pctx, N_ATTR_RENDER_MODE) != N_RENDER_MODE_RENDER) return nullptr;
     const bool bTextured = (en & kEnTexture) != 0;
@@ -396,7 +399,14 @@ N_StageFn _NValTriPipeRenderFcn(N_Context* pctx, N_Pipe* pipe) {
             d = lBuild(pctx, bBack ? kSlotBackTex : kSlotFrontTex, kFlagsFill, 0, request, f1 != 0 ? 2 : 1);
             if (d >= 0 && lBuild(pctx, kSlotStandard, kFlagsFill, 0, request, kSecondPass[f0 < 6 ? f0 : 0]) < 0) d = -1;
         }
-        if (d < 0) return Software(pipe);
+        if (d < 0) {
+            // The back pipe's textured builds went into the standard slot,
+            // whose program heads the single-pixel packets of a front pipe
+            // drawn through software: that program is built again, or the
+            // front faces would go out under a refused program (not drawn).
+            if (bFrontSoftware) _NValSoftwareProgram(pctx, pipe->pFront);
+            return Software(pipe);
+        }
         vConstantColour(pctx, pipe, d);
         const bool bOpt = pctx->pHw->singlePass != 0 && pctx->queueMode == 1;
         return Choose(pipe, kPolygonRows, code, d, N_SEL_TEXTURED | (bOpt ? ULONG{N_SEL_TEX_OPT} : 0u));

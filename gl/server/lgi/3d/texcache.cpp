@@ -300,8 +300,11 @@ void _NLoadTexCacheLevel(N_Context* pctx, ULONG id, std::uint64_t fingerprint, U
     if (level >= e.cLevels) return;
     e.ids[level] = id;
     e.fingerprints[level] = fingerprint;
-    auto* pt = reinterpret_cast<Texel*>(e.apLevels[level]);
-    for (std::size_t i = 0; i < std::size_t{w} * h; ++i) {
+    // The level's rows from the border's first texel on (the level pointer
+    // is at the first interior texel).
+    const std::size_t stored = std::size_t{w} + 2 * b;
+    auto* pt = reinterpret_cast<Texel*>(e.apLevels[level]) - (stored + 1) * b;
+    for (std::size_t i = 0; i < stored * (std::size_t{h} + 2 * b); ++i) {
         const ULONG p = pulPixels[i];
         pt[i].r = static_cast<float>((p >> 16) & 0xFF);
         pt[i].g = static_cast<float>((p >> 8) & 0xFF);
@@ -393,13 +396,20 @@ LONG N_BindAttrMap(const __GLXtexLevel* pLevel) {
     pctx->dirty |= kDirtyTextureImage;
     // 8-10. Identifier, then the two stores; a hit counts only when the
     // level's whole image is the one kept.
+    // The image holds the border too (one texel round the interior): its
+    // rows are the full width, the interior starts one row and one texel
+    // in.
     const auto* pjImage = static_cast<const BYTE*>(pLevel->pvImage);
     N_BoundTexture img{t};
     img.width = static_cast<ULONG>(w);
     img.height = static_cast<ULONG>(h);
-    const std::size_t cbRow = std::size_t{img.width} * ulComponents(t.format) * ulTypeBytes(t.type);
-    const ULONG id = level == 0 ? ulChecksum(pjImage, cbRow, img.height) : _NCurrentTexChecksum(pctx);
-    const std::uint64_t fp = ullFingerprint(pjImage, cbRow * img.height);
+    const ULONG b = pLevel->border;
+    const std::size_t cbTexel = std::size_t{ulComponents(t.format)} * ulTypeBytes(t.type);
+    const std::size_t cbRow = (std::size_t{img.width} + 2 * b) * cbTexel;
+    const std::size_t cRows = std::size_t{img.height} + 2 * b;
+    const BYTE* pjInterior = pjImage + b * cbRow + b * cbTexel;
+    const ULONG id = level == 0 ? ulChecksum(pjImage, cbRow, static_cast<ULONG>(cRows)) : _NCurrentTexChecksum(pctx);
+    const std::uint64_t fp = ullFingerprint(pjImage, cbRow * cRows);
     // 11. Level marks of the six-coloured test texture, for a texture found
     // as well as one converted: the marks always describe the texture in
     // force.
@@ -420,8 +430,8 @@ LONG N_BindAttrMap(const __GLXtexLevel* pLevel) {
     auto* pulConverted = reinterpret_cast<ULONG*>(gNArena.apImage[0]);
     const bool bTwo = depth >= 16 && depth < 24 && bTexture16(ppdev);
     ULONG* pulSecond = bTwo ? reinterpret_cast<ULONG*>(gNArena.apImage[1]) : nullptr;
-    BYTE* pjAlpha = depth < 24 && t.format == kFmtRGBA ? gNArena.apImage[0] + cbRow * img.height * 4 : nullptr;
-    vConvert(img, pjImage, cbRow, depth, pulConverted, pulSecond, pjAlpha);
+    BYTE* pjAlpha = depth < 24 && t.format == kFmtRGBA ? gNArena.apImage[0] + std::size_t{img.width} * cbTexel * img.height * 4 : nullptr;
+    vConvert(img, pjInterior, cbRow, depth, pulConverted, pulSecond, pjAlpha);
     // 13. The board's copy, loaded again unless it was found with the cache's.
     const bool bCompanion = t.format == kFmtRGBA;
     const void* pvAlpha = bCompanion ? (depth < 24 ? static_cast<const void*>(pjAlpha) : pulConverted) : nullptr;
@@ -430,9 +440,23 @@ LONG N_BindAttrMap(const __GLXtexLevel* pLevel) {
     const ULONG bLoaded = _DLoadTexture(ppdev, id, k, static_cast<LONG>(w), static_cast<LONG>(h), pulConverted,
                                         bCompanion ? TRUE : FALSE, pvAlpha);
     t.boardAddress[k] = bLoaded != 0 ? _DFindTexture(ppdev, k, id, nullptr) : 0;
-    // 14. The software copy.
-    if (!bCacheHit)
-        _NLoadTexCacheLevel(pctx, id, fp, img.width, img.height, t.border, k,
-                            pulSecond != nullptr ? pulSecond : pulConverted);
+    // 14. The software copy, border included (the board's copy is the
+    // interior alone). The software texture stage takes texels on the full
+    // 8-bit scale and leaves the display's narrower channels to the colour
+    // packing, so below 24 bits a pixel, or with a border, the software
+    // copy is converted once more at 24 bits (the second work area is free
+    // again once the board has its copy).
+    if (!bCacheHit) {
+        const ULONG* pulSoft = pulConverted;
+        if (depth < 24 || b != 0) {
+            auto* pulFull = reinterpret_cast<ULONG*>(gNArena.apImage[1]);
+            N_BoundTexture whole{img};
+            whole.width = img.width + 2 * b;
+            whole.height = img.height + 2 * b;
+            vConvert(whole, pjImage, cbRow, 24, pulFull, nullptr, nullptr);
+            pulSoft = pulFull;
+        }
+        _NLoadTexCacheLevel(pctx, id, fp, img.width, img.height, b, k, pulSoft);
+    }
     return 0;
 }

@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "3d/queue.h"
 #include "glpdev.h"
 #include "swspan.h"
 #include "../seams.h"
@@ -112,7 +113,10 @@ N_SwScreen _NSwScreenOf(N_Context* pctx) {
     GLSRVDEVICE* pDevice = pctx->pHw != nullptr ? pctx->pHw->pDevice : nullptr;
     if (pDevice == nullptr || pDevice->ppdev == nullptr) return s;
     const LONG* pl = plGLScreenSize(pDevice->ppdev);
-    s.cx = pl[0];
+    // A board driving two screens draws across both: the software path's
+    // fragments reach the second screen as its hardware primitives do (the
+    // colour write routes each to the screen it lies on).
+    s.cx = pctx->pHw != nullptr ? _NScreensWidth(pctx->pHw, pl[0]) : pl[0];
     s.cy = pl[1];
     s.precise = _NModelImprecision(pDevice) != 0 ? 1 : 0;
     // The device record names no origin for a second screen: the drawing

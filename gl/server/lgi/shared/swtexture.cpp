@@ -30,20 +30,47 @@ Wraps WrapsOf(N_Context* pctx) {
     return {bRepeatS, bRepeatT};
 }
 
+// The border colour of the bound texture's set, as a texel (red, green,
+// blue on 0..255, alpha on 0..1), each value clamped to [0, 1] first; a
+// texture of fewer components takes it as GL takes its texels: luminance
+// from red, alpha 1 without an alpha component.
+Texel BorderOf(N_Context* pctx) {
+    const bool b2D = pctx->boundTex.target != 0;
+    float c[4];
+    for (ULONG k = 0; k < 4; ++k) c[k] = std::clamp(fNAttr(pctx, b2D ? N_ATTR_BORDER_COLOUR1 : N_ATTR_BORDER_COLOUR, k), 0.0f, 1.0f);
+    // NaN clamps to itself: read it as 0.
+    for (float& v : c)
+        if (!(v >= 0.0f)) v = 0.0f;
+    switch (pctx->boundTex.components) {
+    case 1: return {c[0] * kChannelMax, c[0] * kChannelMax, c[0] * kChannelMax, 1.0f};
+    case 2: return {c[0] * kChannelMax, c[0] * kChannelMax, c[0] * kChannelMax, c[3]};
+    case 3: return {c[0] * kChannelMax, c[1] * kChannelMax, c[2] * kChannelMax, 1.0f};
+    default: return {c[0] * kChannelMax, c[1] * kChannelMax, c[2] * kChannelMax, c[3]};
+    }
+}
+
 // One level of the cache: its first interior texel, stored width, and
 // interior size; whether its neighbours wrap round (repeat) or stop at the
-// edge (clamp).
+// edge (clamp); the texture's border (texels kept around the interior, or
+// the border colour without them); a one-dimensional texture reads its
+// only row whatever t.
 struct Level {
     const float* p = nullptr;
     LONG stored = 1;
     LONG w = 1, h = 1;
     bool repeatS = false, repeatT = false;
+    bool oneRow = false;
+    bool borderTexels = false;
+    Texel border{0, 0, 0, 0};
 };
 Level LevelOf(N_Context* pctx, LONG d, LONG storedW, LONG storedH) {
     Level l;
     const Wraps wr = WrapsOf(pctx);
     l.repeatS = wr.s, l.repeatT = wr.t;
+    l.oneRow = pctx->boundTex.target == 0;
     const LONG b = static_cast<LONG>(pctx->boundTex.border);
+    l.borderTexels = b > 0;
+    if (!wr.s || !wr.t) l.border = BorderOf(pctx);
     if (pctx->ppTexLevels == nullptr || d < 0 || d >= static_cast<LONG>(N_TEX_LEVELS)) return l;
     l.p = pctx->ppTexLevels[d];
     l.stored = std::max<LONG>(storedW, 1);
@@ -53,15 +80,20 @@ Level LevelOf(N_Context* pctx, LONG d, LONG storedW, LONG storedH) {
 }
 // The texel at (i, j): under repeat a column or row past the edge is the
 // one at the other edge, as GL takes the neighbours of a linear filter;
-// under clamp the edge texel itself.
-LONG lWrapIndex(LONG i, LONG n, bool bRepeat) {
-    if (bRepeat) return ((i % n) + n) % n;
-    return std::clamp<LONG>(i, 0, n - 1);
-}
+// under clamp (GL 1.0's CLAMP) the border: the border texel where the
+// image has one, else the border colour. Coordinates clamped to [0, 1]
+// reach at most one texel past either edge.
 Texel At(const Level& l, LONG i, LONG j) {
     if (l.p == nullptr) return {0, 0, 0, 1};
-    i = lWrapIndex(i, l.w, l.repeatS);
-    j = lWrapIndex(j, l.h, l.repeatT);
+    if (l.oneRow) j = 0;
+    if (l.repeatS) i = ((i % l.w) + l.w) % l.w;
+    if (l.repeatT && !l.oneRow) j = ((j % l.h) + l.h) % l.h;
+    const bool bOutside = i < 0 || i >= l.w || j < 0 || j >= l.h;
+    if (bOutside) {
+        if (!l.borderTexels) return l.border;
+        i = std::clamp<LONG>(i, -1, l.w);
+        j = l.oneRow ? 0 : std::clamp<LONG>(j, -1, l.h);
+    }
     const float* t = l.p + 5 * (static_cast<std::ptrdiff_t>(j) * l.stored + i);
     return {t[0], t[1], t[2], t[3]};
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -66,34 +67,85 @@ class SpanTexture : public LgiTest {
 // GL's texel addressing on a level of 64 columns (red = the column): s lies
 // s x 64 texels in; nearest takes the texel holding it, linear weighs the
 // two whose centres (i + 0.5) surround it; past the first or last centre
-// the edge texel twice under clamp, the texel at the other edge under
-// repeat.
+// GL 1.0's clamp takes the border colour (here red 0.5: 127.5) for the
+// neighbour outside, repeat the texel at the other edge. (t repeats over
+// the one row.)
 TEST_F(SpanTexture, NearestAndLinearAtTheEdge) {
     Level(0, 64, 1);
     ctx_->boundTex.target = 1;
+    ctx_->boundTex.components = 3;
+    const float border[4] = {0.5f, 0.0f, 0.0f, 0.25f};
+    std::memcpy(pulAttr(ctx_, N_ATTR_BORDER_COLOUR1), border, sizeof border);
     N_TexLod lod{};
     lod.width = 64, lod.height = 1;
     const struct {
         float s;
         bool bRepeat;
         float nearest, linear;
-    } rows[] = {{0.995f, false, 63, 63},     {1.0f, false, 63, 63},         {0.0f, false, 0, 0},
-                {0.5f / 64, false, 0, 0},    {1.0f / 64, false, 1, 0.5f},   {0.49f, false, 31, 30.86f},
-                {0.99f, false, 63, 62.86f},  {10.5f / 64, false, 10, 10},   {63.75f / 64, false, 63, 63},
-                {0.0f, true, 0, 31.5f},      {0.25f / 64, true, 0, 15.75f}, {63.75f / 64, true, 63, 47.25f},
+    } rows[] = {{0.995f, false, 63, 74.61f},  {1.0f, false, 63, 95.25f},     {0.0f, false, 0, 63.75f},
+                {0.5f / 64, false, 0, 0},     {1.0f / 64, false, 1, 0.5f},   {0.49f, false, 31, 30.86f},
+                {0.99f, false, 63, 62.86f},   {10.5f / 64, false, 10, 10},   {63.75f / 64, false, 63, 79.125f},
+                {0.0f, true, 0, 31.5f},       {0.25f / 64, true, 0, 15.75f}, {63.75f / 64, true, 63, 47.25f},
                 {10.5f / 64, true, 10, 10}};
     for (const auto& r : rows) {
         SCOPED_TRACE(testing::Message() << r.s << (r.bRepeat ? " repeat" : " clamp"));
         *pulAttr(ctx_, N_ATTR_WRAP_S1) = r.bRepeat ? 0 : 1;
-        *pulAttr(ctx_, N_ATTR_WRAP_T1) = r.bRepeat ? 0 : 1;
+        *pulAttr(ctx_, N_ATTR_WRAP_T1) = 0;
         Fragments({{r.s, 0.0f}});
         _NTexFilterNearest(ctx_, &pipe_, &lod);
         EXPECT_FLOAT_EQ(c_->span.pS[0], r.nearest);
         Fragments({{r.s, 0.0f}});
         _NTexFilterLinear(ctx_, &pipe_, &lod);
         EXPECT_NEAR(c_->span.pS[0], r.linear, 1e-3);
+        // A three-component texture takes the border colour with alpha 1.
         EXPECT_FLOAT_EQ(c_->span.pTexelAlpha[0], 1.0f);
     }
+}
+
+// A texture with a border: the clamped linear filter takes the border
+// texels around the interior instead of the border colour; the border
+// colour's values are clamped to [0, 1] and a four-component texture
+// takes its alpha.
+TEST_F(SpanTexture, ClampTakesTheBorderTexelsOrTheBorderColour) {
+    // 4 x 1 texels inside a one-texel border (6 x 3 stored): red the
+    // column, 100 + the column on the border, green the row.
+    std::vector<float> store(5 * 6 * 3, 0.0f);
+    for (int j = 0; j < 3; ++j)
+        for (int i = 0; i < 6; ++i) {
+            float* t = &store[5 * std::size_t(j * 6 + i)];
+            const bool bBorder = i == 0 || i == 5 || j != 1;
+            t[0] = bBorder ? 100.0f + float(i) : float(i - 1), t[1] = float(j), t[3] = 1.0f;
+        }
+    levels_[0] = &store[5 * 7];
+    ctx_->boundTex.target = 1;
+    ctx_->boundTex.border = 1;
+    *pulAttr(ctx_, N_ATTR_WRAP_S1) = 1;
+    *pulAttr(ctx_, N_ATTR_WRAP_T1) = 1;
+    N_TexLod lod{};
+    lod.width = 6, lod.height = 3;
+    // s = 0: half the left border texel (100) and half texel 0; s = 1:
+    // half texel 3, half the right border texel (105); t = 0.5 is the row.
+    Fragments({{0.0f, 0.5f}, {1.0f, 0.5f}, {0.5f, 0.0f}});
+    _NTexFilterLinear(ctx_, &pipe_, &lod);
+    EXPECT_FLOAT_EQ(c_->span.pS[0], 50.0f);
+    EXPECT_FLOAT_EQ(c_->span.pS[1], 54.0f);
+    // t = 0: half the border row above (green 0), half the row (green 1).
+    EXPECT_FLOAT_EQ(c_->span.pT[2], 0.5f);
+
+    // Without a border: the border colour, its values clamped.
+    Level(0, 4, 1);
+    ctx_->boundTex.border = 0;
+    ctx_->boundTex.components = 4;
+    const float border[4] = {2.0f, -1.0f, 0.2f, 0.5f};
+    std::memcpy(pulAttr(ctx_, N_ATTR_BORDER_COLOUR1), border, sizeof border);
+    lod.width = 4, lod.height = 1;
+    *pulAttr(ctx_, N_ATTR_WRAP_T1) = 0;
+    Fragments({{0.0f, 0.0f}});
+    _NTexFilterLinear(ctx_, &pipe_, &lod);
+    EXPECT_FLOAT_EQ(c_->span.pS[0], 127.5f);  // half of 255, half of texel 0's 0
+    EXPECT_FLOAT_EQ(c_->span.pT[0], 0.0f);
+    EXPECT_FLOAT_EQ(c_->span.pQ[0], 25.5f);
+    EXPECT_FLOAT_EQ(c_->span.pTexelAlpha[0], 0.75f);
 }
 
 TEST_F(SpanTexture, LinearMipLinearBlendsByItsOwnLambda) {

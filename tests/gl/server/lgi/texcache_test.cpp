@@ -116,24 +116,26 @@ TEST_F(TexTest, ConversionOfEveryFormatAndTypeByDisplayDepth) {
         ULONG depth, type, format;
         std::vector<BYTE> texel;
         ULONG want;
+        // The software copy: the 24-bit form at every depth (0: want).
+        ULONG cached = 0;
     };
     const Case cases[] = {
-        {16, kUByte, kRGB, {255, 128, 1}, 0xFF7F4000},
-        {8, kUByte, kRGB, {255, 128, 1}, 0xFFDE8000},
+        {16, kUByte, kRGB, {255, 128, 1}, 0xFF7F4000, 0xFFFF8001},
+        {8, kUByte, kRGB, {255, 128, 1}, 0xFFDE8000, 0xFFFF8001},
         {24, kFloat, kRGB, Raw<float>({1.0f, 0.5f, 0.0f}), 0xFFFF7F00},
-        {16, kFloat, kRGB, Raw<float>({1.0f, 0.5f, 0.0f}), 0xFF7C3E00},
-        {8, kFloat, kRGB, Raw<float>({1.0f, 0.5f, 0.0f}), 0xFFC07000},
+        {16, kFloat, kRGB, Raw<float>({1.0f, 0.5f, 0.0f}), 0xFF7C3E00, 0xFFFF7F00},
+        {8, kFloat, kRGB, Raw<float>({1.0f, 0.5f, 0.0f}), 0xFFC07000, 0xFFFF7F00},
         {32, kUByte, kRGBA, {1, 2, 3, 4}, 0x04010203},
         {24, kUByte, kRed, {200}, 0xFFC80000},
         {24, kUByte, kLum, {9}, 0xFF090909},
         {24, kUByte, kLumAlpha, {9, 7}, 0x07090909},
-        {8, kUByte, kLumAlpha, {9, 7}, 0xFF260904},  // alpha 255 below 16 bits
+        {8, kUByte, kLumAlpha, {9, 7}, 0xFF260904, 0x07090909},  // alpha 255 below 16 bits
         // Signed types by GL 1.0's rule: (2c + 1) / (2^n - 1), negatives 0.
         {24, kByte, kRGB, {127, 0xFF, 0}, 0xFFFF0001},
         {24, kShort, kRGB, Raw<SHORT>({32767, -1, 100}), 0xFFFF0000},
         {24, kUShort, kRGBA, Raw<USHORT>({0x8000, 0xFFFF, 0x01FF, 0x7F00}), 0x7F80FF01},
-        {16, kUShort, kRGB, Raw<USHORT>({0xFFFF, 0x8000, 0x0200}), 0xFF7F4001},
-        {8, kUShort, kRGB, Raw<USHORT>({0xFFFF, 0x8000, 0x0200}), 0xFFDE8001},
+        {16, kUShort, kRGB, Raw<USHORT>({0xFFFF, 0x8000, 0x0200}), 0xFF7F4001, 0xFFFF8002},
+        {8, kUShort, kRGB, Raw<USHORT>({0xFFFF, 0x8000, 0x0200}), 0xFFDE8001, 0xFFFF8002},
     };
     for (const Case& c : cases) {
         Target(c.depth);
@@ -143,8 +145,11 @@ TEST_F(TexTest, ConversionOfEveryFormatAndTypeByDisplayDepth) {
         EXPECT_EQ(gLoads[0].texels[0], c.want) << std::hex << c.depth << " " << c.type << " " << c.format;
         EXPECT_EQ(gLoads[0].second, c.format == kRGBA ? TRUE : FALSE);
         const auto cached = Cached(0, 0);
-        EXPECT_EQ(cached[0], float((c.want >> 16) & 0xFF));
-        EXPECT_FLOAT_EQ(cached[3], float(c.want >> 24) * 0.003921569f);
+        const ULONG soft = c.cached != 0 ? c.cached : c.want;
+        EXPECT_EQ(cached[0], float((soft >> 16) & 0xFF));
+        EXPECT_EQ(cached[1], float((soft >> 8) & 0xFF));
+        EXPECT_EQ(cached[2], float(soft & 0xFF));
+        EXPECT_FLOAT_EQ(cached[3], float(soft >> 24) * 0.003921569f);
     }
     // RGBA below 24 bits hands the alpha plane to the board; at 24 bits the
     // converted image itself.
@@ -158,6 +163,39 @@ TEST_F(TexTest, ConversionOfEveryFormatAndTypeByDisplayDepth) {
     Target(24);
     N_BindAttrMap(&rgba.rec);
     EXPECT_EQ(gLoads[0].pvSecond, gLoads[0].pvTexels);
+}
+
+TEST_F(TexTest, ABorderedImageKeepsItsBorderInTheCacheAndTheInteriorOnTheBoard) {
+    // 2 x 2 texels inside a one-texel border: 4 x 4 in the image, texel
+    // (x, y) red 10x + y, green 7, blue 200 on the border and 50 inside.
+    std::vector<BYTE> bytes(4 * 4 * 3);
+    auto border = [](int x, int y) { return x == 0 || y == 0 || x == 3 || y == 3; };
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x) {
+            BYTE* p = &bytes[std::size_t(y * 4 + x) * 3];
+            p[0] = static_cast<BYTE>(10 * x + y);
+            p[1] = 7;
+            p[2] = border(x, y) ? 200 : 50;
+        }
+    for (ULONG depth : {24u, 16u}) {
+        Target(depth);
+        Image img(4, 4, kUByte, kRGB, bytes);
+        img.rec.border = 1;
+        EXPECT_EQ(N_BindAttrMap(&img.rec), 0);
+        ASSERT_EQ(gLoads.size(), 1u);
+        EXPECT_EQ(gLoads[0].cx, 2);
+        EXPECT_EQ(gLoads[0].cy, 2);
+        if (depth == 24)
+            EXPECT_EQ(gLoads[0].texels, (std::vector<ULONG>{0xFF0B0732, 0xFF150732, 0xFF0C0732, 0xFF160732}));
+        // The cache: rows of four from the border on, the level pointer at
+        // the first interior texel; full 8-bit values at either depth.
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 4; ++x) {
+                const float* pf = ctx_->ppTexLevels[0] + 5 * (std::ptrdiff_t(y - 1) * 4 + (x - 1));
+                EXPECT_EQ(pf[0], float(10 * x + y)) << depth << ": " << x << ", " << y;
+                EXPECT_EQ(pf[2], border(x, y) ? 200.0f : 50.0f) << depth << ": " << x << ", " << y;
+            }
+    }
 }
 
 TEST_F(TexTest, ATextureSentAgainIsFoundNotConverted) {
@@ -361,7 +399,8 @@ TEST_F(TexBoardTest, SixColouredLevelsSetEveryMark) {
 
 TEST_F(TexBoardTest, SixteenBitFormKeepsTwoImages) {
     // With the board's 16-bit texture form at 16 bits the board gets the
-    // 24-bit mapping and the cache the 16-bit one.
+    // 24-bit mapping; the cache keeps the full 8-bit values the software
+    // texture stage reads.
     *pGLPdevField<ULONG>(Pdev(), gGLPdevFields.cjTexture16) = 1;
     Target(16);
     Image img(1, 1, kUByte, kRGB, {255, 128, 2});
@@ -369,7 +408,7 @@ TEST_F(TexBoardTest, SixteenBitFormKeepsTwoImages) {
     ASSERT_EQ(gLoads.size(), 1u);
     EXPECT_EQ(gLoads[0].texels[0], 0xFFFF8002u);
     const auto cached = Cached(0, 0);
-    EXPECT_EQ(std::vector<float>(cached.begin(), cached.begin() + 3), (std::vector<float>{127, 64, 1}));
+    EXPECT_EQ(std::vector<float>(cached.begin(), cached.begin() + 3), (std::vector<float>{255, 128, 2}));
     EXPECT_FLOAT_EQ(cached[3], 1.0f);
     Image f(1, 1, kFloat, kRGB, Raw<float>({1.0f, 0.5f, 0.0f}));
     N_BindAttrMap(&f.rec);
