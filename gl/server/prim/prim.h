@@ -52,6 +52,11 @@ enum : ULONG {
     GLX_POINTS, GLX_LINES, GLX_LINE_LOOP, GLX_LINE_STRIP, GLX_TRIANGLES, GLX_TRIANGLE_STRIP, GLX_TRIANGLE_FAN,
     GLX_QUADS, GLX_QUAD_STRIP, GLX_POLYGON
 };
+// The Begin mode of a line loop taken back out of a display list's batch
+// after its first vertex went into the batch: the vertex after Begin is
+// the loop's first, not drawn again but closing the loop at End; the
+// vertices after it go on from where the batch stopped.
+#define GLX_LINE_LOOP_RESUMED 0x102u
 // The GL mode's lgi primitive kind (modes 0-9), 0 for another mode.
 ULONG __glPrimKind(ULONG mode);
 
@@ -66,6 +71,16 @@ struct __GLXsavedVertex {
     ULONG cb;
     ULONG words[GLX_SAVED_VERTEX_WORDS];
     __GLXsavedVertex* pNext;
+};
+
+// The current colour, index, normal, texture coordinates and edge flag as
+// the primitive buffer follows them across a primitive.
+struct __GLXcurrentValues {
+    float color[4];
+    float index;
+    float normal[3];
+    float texCoord[4];
+    ULONG edgeFlag;
 };
 
 struct __GLXprimBuffer {
@@ -87,6 +102,13 @@ struct __GLXprimBuffer {
     ULONG bInWrap;
     ULONG bDropping;                   // no packet buffer after a wrap: vertices dropped until End
     ULONG cWraps;                      // wraps since the primitive was opened
+    __GLXcurrentValues atBegin;        // the values current before Begin
+    __GLXcurrentValues recordStart;    // the values current when the open record began
+    __GLXcurrentValues current;        // after the last vertex of the records finished (after End)
+    ULONG bCurrentKnown;               // `current` holds what the buffer's packets leave current
+    ULONG touched;                     // the value bits the primitive's records carried
+    ULONG bLoopResumed;                // GLX_LINE_LOOP_RESUMED: the next vertex is the loop's first
+    ULONG bLoopElsewhere;              // the loop's first vertex is not in the open record
 };
 
 // The packet buffer's size in bytes (header not counted):

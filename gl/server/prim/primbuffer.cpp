@@ -174,12 +174,51 @@ ULONG ulAttrOfBit(ULONG b) {
 }
 
 constexpr ULONG kFilledBits = 0x0FFFFDE0u;  // bits 5-27 but the facet plane
+// The attributes whose values the buffer follows across a primitive.
+constexpr ULONG kValueBits = kColorBits | N_VTX_INDEX | N_VTX_NORMAL | N_VTX_TEXCOORD | N_VTX_EDGEFLAG;
 
-// Gives a carried vertex the attributes of the common format it lacks. A
+// The values the lgi context holds as current (nothing of the buffer's is
+// pending then).
+void vReadCurrent(__GLXcurrentValues* pcv) {
+    N_GetStateBlockAttr(N_ATTR_COLOUR, pcv->color);
+    N_GetStateBlockAttr(N_ATTR_INDEX, &pcv->index);
+    N_GetStateBlockAttr(N_ATTR_NORMAL, pcv->normal);
+    N_GetStateBlockAttr(N_ATTR_TEXCOORD, pcv->texCoord);
+    ULONG aulEdge[4] = {};
+    N_GetStateBlockAttr(N_ATTR_EDGE_FLAG, aulEdge);
+    pcv->edgeFlag = aulEdge[0] & 0xFFu;
+}
+
+// The values a packed attribute block of the mask gives.
+void vOverlay(__GLXcurrentValues* pcv, ULONG mask, const ULONG* pulWords) {
+    ULONG cb = 0;
+    if (const ULONG* pul = N_GetAttrPtr(N_VTX_RGBA, mask, pulWords, &cb)) {
+        std::memcpy(pcv->color, pul, 16);
+    } else if ((pul = N_GetAttrPtr(N_VTX_RGB, mask, pulWords, &cb)) != nullptr) {
+        std::memcpy(pcv->color, pul, 12);
+        pcv->color[3] = 1.0f;
+    }
+    if (const ULONG* pul = N_GetAttrPtr(N_VTX_INDEX, mask, pulWords, &cb)) std::memcpy(&pcv->index, pul, 4);
+    if (const ULONG* pul = N_GetAttrPtr(N_VTX_NORMAL, mask, pulWords, &cb)) std::memcpy(pcv->normal, pul, 12);
+    if (const ULONG* pul = N_GetAttrPtr(N_VTX_TEXCOORD, mask, pulWords, &cb)) std::memcpy(pcv->texCoord, pul, 16);
+    if (const ULONG* pul = N_GetAttrPtr(N_VTX_EDGEFLAG, mask, pulWords, &cb)) pcv->edgeFlag = pul[0] & 0xFFu;
+}
+
+// Sets the values of the bits as the record's current ones, so that the
+// record, finished with its attribute packets, leaves them current.
+void vPutCurrent(N_VertexRecord* pvr, const __GLXcurrentValues& cv, ULONG bits) {
+    if (bits & kColorBits) N_SetVertexColor4(pvr, cv.color[0], cv.color[1], cv.color[2], cv.color[3]);
+    if (bits & N_VTX_INDEX) N_SetVertexIndex(pvr, cv.index);
+    if (bits & N_VTX_NORMAL) N_SetVertexNormal(pvr, cv.normal[0], cv.normal[1], cv.normal[2]);
+    if (bits & N_VTX_TEXCOORD) N_SetVertexTexCoord(pvr, cv.texCoord[0], cv.texCoord[1], cv.texCoord[2], cv.texCoord[3]);
+    if (bits & N_VTX_EDGEFLAG) N_SetVertexEdgeFlag(pvr, cv.edgeFlag);
+}
+
+// Gives a saved vertex the attributes of the common format it lacks. A
 // vertex lacks an attribute when the attribute was first given after it in
-// this primitive: it takes the value the lgi context holds as current (the
-// value given before Begin).
-void vFillFromCurrent(__GLXsavedVertex* pv, ULONG orMask) {
+// its record: it takes the value current when the record began (`from`);
+// a material lacking takes the lgi context's.
+void vFillFromCurrent(__GLXsavedVertex* pv, ULONG orMask, const __GLXcurrentValues& from) {
     ULONG missing = orMask & kFilledBits & ~kColorBits & ~pv->mask;
     if ((orMask & kColorBits) && !(pv->mask & kColorBits)) missing |= orMask & N_VTX_RGBA ? N_VTX_RGBA : N_VTX_RGB;
     if (missing == 0) return;
@@ -201,10 +240,18 @@ void vFillFromCurrent(__GLXsavedVertex* pv, ULONG orMask) {
             else std::memcpy(pulDst, pulSrc, cb);
             continue;
         }
-        const ULONG id = ulAttrOfBit(b);
-        if (id == 0) continue;
         ULONG aulValue[N_ATTR_WIDEST] = {};
-        N_GetStateBlockAttr(id, aulValue);
+        if (bit & kValueBits) {
+            if (bit & kColorBits) std::memcpy(aulValue, from.color, 16);
+            else if (bit == N_VTX_INDEX) std::memcpy(aulValue, &from.index, 4);
+            else if (bit == N_VTX_NORMAL) std::memcpy(aulValue, from.normal, 12);
+            else if (bit == N_VTX_TEXCOORD) std::memcpy(aulValue, from.texCoord, 16);
+            else aulValue[0] = from.edgeFlag;
+        } else {
+            const ULONG id = ulAttrOfBit(b);
+            if (id == 0) continue;
+            N_GetStateBlockAttr(id, aulValue);
+        }
         if (b == 27) *pulDst = (*pulDst & 0xFFFFFF00u) | (aulValue[0] & 0xFFu);
         else std::memcpy(pulDst, aulValue, cb);
     }
@@ -254,6 +301,19 @@ void vWrap(__GLXprimBuffer* pb) {
     for (ULONG k = 0; k < cCarried; ++k) orMask |= carried[k].mask;
     if (pb->mode == GLX_LINE_LOOP && pb->bLoopSaved) orMask |= pb->loopFirst.mask;
 
+    // The values after the record's last vertex are current once the
+    // record has run (its attribute packets say so, whatever layouts its
+    // vertices had): a vertex of the next record takes from them what it
+    // does not carry. Carried vertices lacking an attribute take the value
+    // current when their record began.
+    __GLXcurrentValues after = pb->current;
+    if (bLast) vOverlay(&after, last.mask, last.words);
+    pb->touched |= (pvr->perVertexMask | (bLast ? last.mask : 0)) & kValueBits;
+    vPutCurrent(pvr, after, pb->touched);
+    const __GLXcurrentValues fillFrom = pb->recordStart;
+    pb->current = after;
+    pb->recordStart = after;
+
     ULONG* pulEnd = N_FinishVertexRecord(pvr, d, 1, 0);
     pb->pvr = nullptr;
     pb->pjWrite = reinterpret_cast<BYTE*>(pulEnd);
@@ -271,10 +331,7 @@ void vWrap(__GLXprimBuffer* pb) {
     pb->fFull = 0;
     pb->bWrapped = 1;
     if (pvr != nullptr) {
-        // Without carried vertices the last vertex's values stay current for
-        // the next one; with them the last carried vertex is that vertex.
-        if (bLast && cCarried == 0) vSetCurrent(pvr, last.mask, last.words);
-        for (ULONG k = 0; k < cCarried; ++k) vFillFromCurrent(&carried[k], orMask);
+        for (ULONG k = 0; k < cCarried; ++k) vFillFromCurrent(&carried[k], orMask, fillFrom);
         ULONG format = ulCommonFormat(orMask);
         bool bDiffer = false;
         for (ULONG k = 0; k < cCarried; ++k) bDiffer |= carried[k].mask != orMask;
@@ -303,8 +360,10 @@ ULONG ulLeftover(ULONG mode, ULONG n) {
         case GLX_LINES:
         case GLX_LINE_LOOP:
         case GLX_LINE_STRIP: return n < 2 ? n : 0;
-        case GLX_QUADS:
-        case GLX_QUAD_STRIP: return n < 4 ? n : 0;
+        case GLX_QUADS: return n < 4 ? n : 0;
+        // drawn as a triangle strip: an unpaired last vertex would add a
+        // triangle of its own
+        case GLX_QUAD_STRIP: return n < 4 ? n : n % 2;
         default: return n < 3 ? n : 0;
     }
 }
@@ -345,7 +404,9 @@ ULONG __glOpenPrimitive(GLClient* pgc, __GLXprimBuffer** ppHolder, __GLXpacketBu
     pb->target = target;
     // A packet buffer still open (not handed on since) keeps its packets;
     // the new primitive follows them.
+    bool bContinued = true;
     if (bNew || *ppPacket == nullptr || *ppPacket != pb->pPacket || pb->pPacket->target != target) {
+        bContinued = false;
         if (*ppPacket != nullptr) {
             // Someone else's open buffer, or this record's filled for the
             // other target: it goes on first.
@@ -362,6 +423,14 @@ ULONG __glOpenPrimitive(GLClient* pgc, __GLXprimBuffer** ppHolder, __GLXpacketBu
     pb->bInWrap = 0;
     pb->bDropping = 0;
     pb->cWraps = 0;
+    // The values current before Begin: after the primitives whose packets
+    // still wait in the buffer, else the lgi context's.
+    if (!bContinued || !pb->bCurrentKnown) vReadCurrent(&pb->current);
+    pb->atBegin = pb->recordStart = pb->current;
+    pb->bCurrentKnown = 0;
+    pb->touched = 0;
+    pb->bLoopResumed = 0;
+    pb->bLoopElsewhere = 0;
     pb->pvr = pvrStart(pb);
     return pb->pvr != nullptr ? GL_NO_ERROR : GL_OUT_OF_MEMORY;
 }
@@ -371,13 +440,42 @@ ULONG __glClosePrimitive(GLClient* pgc) {
     if (pb == nullptr) return GL_NO_ERROR;
     N_VertexRecord* pvr = pb->pvr;
     if (pvr != nullptr) {
-        const ULONG leftover = ulLeftover(pb->mode, pvr->vertexCount);
+        // The values current after End: those of the last vertex, then those
+        // given after it.
+        const ULONG n = pvr->vertexCount;
+        const ULONG leftover = ulLeftover(pb->mode, n);
+        __GLXcurrentValues after = pb->current;
+        pb->touched |= pvr->perVertexMask & kValueBits;
+        __GLXsavedVertex last;
+        if (n > 0 && bSaveVertex(pvr, n, &last)) {
+            vOverlay(&after, last.mask, last.words);
+            pb->touched |= last.mask & kValueBits;
+        }
+        ULONG changedMask = 0, cbChanged = 0;
+        if (const ULONG* pul = N_GetCurrentAttrs(pvr, &changedMask, &cbChanged)) {
+            vOverlay(&after, changedMask, pul);
+            pb->touched |= changedMask & kValueBits;
+        }
         if (pb->mode == GLX_LINE_LOOP && leftover == 0 && pb->bLoopSaved) {
+            // The closing vertex is the first one with its own values: what
+            // it did not carry was current before Begin. It takes the
+            // record's layout (an alpha the record does not carry is left).
+            __GLXsavedVertex closing = pb->loopFirst;
+            const ULONG layout = pvr->perVertexMask;
+            vFillFromCurrent(&closing, layout, pb->atBegin);
+            ULONG srcMask = closing.mask;
+            if ((srcMask & N_VTX_RGBA) && (layout & N_VTX_RGB) && !(layout & N_VTX_RGBA)) srcMask &= ~N_VTX_RGBA;
             pb->bInWrap = 1;  // the loop's last vertex never wraps
-            N_AddVertices(pvr, pb->loopFirst.words, pb->loopFirst.mask, pvr->perVertexMask);
+            N_AddVertices(pvr, closing.words, srcMask, layout);
             pb->bInWrap = 0;
         }
         pb->bLoopSaved = 0;
+        // The record leaves the values of after End current, also where its
+        // layouts differ from vertex to vertex or the loop's first vertex
+        // came last.
+        vPutCurrent(pvr, after, pb->touched);
+        pb->current = after;
+        pb->bCurrentKnown = 1;
         ULONG* pulEnd = N_FinishVertexRecord(pvr, leftover, 1, 1);
         pb->pjWrite = reinterpret_cast<BYTE*>(pulEnd);
         pb->pvr = nullptr;
@@ -412,6 +510,19 @@ void __glXAfterVertex(GLClient* pgc, ULONG fFull) {
     __GLXprimBuffer* pb = pBufferOf(pgc);
     if (pb == nullptr || pb->pvr == nullptr) return;
     pb->fFull = fFull;
+    if (pb->bLoopResumed && pb->pvr->vertexCount == 1 && !pb->bWrapped) {
+        // A resumed loop's first vertex was drawn before: it is kept for the
+        // closing segment and the record starts again without it.
+        pb->bLoopResumed = 0;
+        if (bSaveVertex(pb->pvr, 1, &pb->loopFirst)) pb->bLoopSaved = 1;
+        pb->touched |= pb->loopFirst.mask & kValueBits;
+        vOverlay(&pb->current, pb->loopFirst.mask, pb->loopFirst.words);
+        pb->recordStart = pb->current;
+        pb->pjWrite = reinterpret_cast<BYTE*>(N_FinishVertexRecord(pb->pvr, 1, 0, 0));
+        pb->pvr = pvrStart(pb);
+        pb->fFull = 0;
+        return;
+    }
     if (pb->mode == GLX_LINE_LOOP && !pb->bLoopSaved && pb->pvr->vertexCount == 1 &&
         bSaveVertex(pb->pvr, 1, &pb->loopFirst))
         pb->bLoopSaved = 1;

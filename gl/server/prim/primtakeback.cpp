@@ -12,7 +12,7 @@
 // it, so the requests taken out begin with those and every face is drawn
 // exactly once, in the order immediate execution draws it. A polygon's
 // carried vertices keep the edge-flag states the wrap gave them. A line
-// loop that wrapped goes on as a line strip (see vWriteRequests).
+// loop that wrapped goes on as a resumed loop (see vWriteRequests).
 #include <cstring>
 
 #include "dispatch/dispatch.h"
@@ -73,6 +73,15 @@ class Writer {
         }
     }
 
+    // The current-value requests of the values of the bits.
+    void Values(const __GLXcurrentValues& cv, ULONG bits) {
+        if (bits & (N_VTX_RGB | N_VTX_RGBA)) Request(X_GLrop_Color4fv, reinterpret_cast<const ULONG*>(cv.color), 4);
+        if (bits & N_VTX_INDEX) Request(X_GLrop_Indexfv, reinterpret_cast<const ULONG*>(&cv.index), 1);
+        if (bits & N_VTX_NORMAL) Request(X_GLrop_Normal3fv, reinterpret_cast<const ULONG*>(cv.normal), 3);
+        if (bits & N_VTX_TEXCOORD) Request(X_GLrop_TexCoord4fv, reinterpret_cast<const ULONG*>(cv.texCoord), 4);
+        if (bits & N_VTX_EDGEFLAG) Request(X_GLrop_EdgeFlagv, &cv.edgeFlag, 1);
+    }
+
     // The Vertex request of a vertex of the mask.
     void Position(ULONG mask, const ULONG* pulWords) {
         static const struct {
@@ -120,12 +129,20 @@ class Writer {
 // while only counting).
 void vWriteRequests(Writer& w, const __GLXprimBuffer* pb, N_VertexRecord* pvr, ULONG changed,
                     const ULONG* pulChanged) {
-    // A line loop that wrapped has its first vertex in a finished record:
-    // a loop begun again would close on the first vertex carried instead.
-    // Its vertices go on as a strip, so that no segment is drawn that the
-    // loop does not have; only the closing segment is then not drawn.
-    const ULONG mode = pb->mode == GLX_LINE_LOOP && pb->cWraps != 0 ? GLX_LINE_STRIP : pb->mode;
+    // A line loop whose first vertex is in a finished record (it wrapped,
+    // or was resumed so before) goes on as a resumed loop: its first vertex
+    // follows Begin, to close the loop at End without being drawn again;
+    // then the values current before the open record return, so that its
+    // vertices find what they found before.
+    const bool bElsewhere = pb->mode == GLX_LINE_LOOP && (pb->cWraps != 0 || pb->bLoopElsewhere);
+    const ULONG mode = !bElsewhere ? pb->mode : pb->bLoopSaved ? GLX_LINE_LOOP_RESUMED : GLX_LINE_STRIP;
     w.Request(X_GLrop_Begin, &mode, 1);
+    if (mode == GLX_LINE_LOOP_RESUMED) {
+        const __GLXsavedVertex& f = pb->loopFirst;
+        w.Attributes(f.mask, f.words);
+        w.Position(f.mask, f.words);
+        w.Values(pb->recordStart, f.mask & pb->touched);
+    }
     const ULONG n = pvr != nullptr ? pvr->vertexCount : 0;
     for (ULONG i = 1; i <= n; ++i) {
         ULONG mask = 0, cb = 0;

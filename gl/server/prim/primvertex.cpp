@@ -134,10 +134,12 @@ ULONG __glXDisp_Begin(GLClient* pgc, const void* pvRequest) {
     if (pgc == nullptr || pgc->gc == nullptr) return GLX_BAD_ACCESS;
     GLContext* gc = pgc->gc;
     const ULONG mode = __glXArgWord(static_cast<const BYTE*>(pvRequest) + 4, 0);
-    if (mode > 9) return __glXRenderError(pgc, pvRequest, GL_INVALID_ENUM);
-    const ULONG glError =
-        __glOpenPrimitive(pgc, &gc->pPrimBuffer, &gc->pPending, GLX_PACKETS_IMMEDIATE, mode, 0);
+    const bool bResumed = mode == GLX_LINE_LOOP_RESUMED;
+    if (mode > 9 && !bResumed) return __glXRenderError(pgc, pvRequest, GL_INVALID_ENUM);
+    const ULONG glError = __glOpenPrimitive(pgc, &gc->pPrimBuffer, &gc->pPending, GLX_PACKETS_IMMEDIATE,
+                                            bResumed ? GLX_LINE_LOOP : mode, 0);
     if (glError != GL_NO_ERROR) return __glXRenderError(pgc, pvRequest, glError);
+    gc->pPrimBuffer->bLoopResumed = gc->pPrimBuffer->bLoopElsewhere = bResumed;
     gc->bInBegin = 1;
     gc->pRenderTable = __glXRenderBeginEndTable;
     return GLX_SUCCESS;

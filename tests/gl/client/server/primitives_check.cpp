@@ -301,10 +301,6 @@ class ClientToServer : public clt_srv::ClientServerTest, public ::testing::WithP
     Model m_;
 };
 
-// The same through the vertex ring only: long primitives and the ring's wrap
-// are the ring's (the server's own Begin/End has tests of its own).
-class RingToServer : public ClientToServer {};
-
 const char* const kModes[] = {"points", "lines", "line loop", "line strip", "triangles", "triangle strip",
                               "triangle fan", "quads", "quad strip", "polygon"};
 
@@ -314,9 +310,7 @@ const char* const kModes[] = {"points", "lines", "line loop", "line strip", "tri
 TEST_P(ClientToServer, EveryModeWithEveryVertexForm) {
     for (ULONG mode = GL_POINTS; mode <= GL_POLYGON; ++mode) {
         SCOPED_TRACE(kModes[mode]);
-        // The server's own Begin/End draws an unpaired last vertex of a quad
-        // strip: there the strips have pairs only.
-        const int count = GetParam() == Ring::NONE && mode == GL_QUAD_STRIP ? 8 : 7;
+        const int count = 7;  // a quad strip's unpaired last vertex draws nothing
         int f = 0;
         for (const Form& vf : kVertexForms) {
             Begin(mode);
@@ -339,8 +333,10 @@ TEST_P(ClientToServer, EveryModeWithEveryVertexForm) {
 // in the same batch; attributes come every few vertices, so that values
 // carried into a continued batch show. Strips continue across batches with
 // their winding, polygons and fans keep every triangle however the cut
-// falls.
-TEST_P(RingToServer, LongPrimitivesAcrossBatches) {
+// falls. Without a ring the same primitives fill and wrap the server's own
+// buffers: a line loop closes on its first vertex with that vertex's
+// values, and the values given last are current after glEnd.
+TEST_P(ClientToServer, LongPrimitivesAcrossBatches) {
     for (ULONG mode = GL_POINTS; mode <= GL_POLYGON; ++mode) {
         for (int n : {5, 166, 167, 168, 169, 170, 171, 200, 335, 336, 337, 341}) {
             SCOPED_TRACE(std::string(kModes[mode]) + " of " + std::to_string(n));
@@ -375,8 +371,9 @@ TEST_P(RingToServer, LongPrimitivesAcrossBatches) {
 
 // More vertices than the shared ring holds, drawn without waiting: the ring
 // wraps to its start (waiting for the server where it must) and every
-// triangle arrives in order.
-TEST_P(RingToServer, RingWrapsWithoutLosingVertices) {
+// triangle arrives in order (without a ring, through many of the server's
+// buffers).
+TEST_P(ClientToServer, RingWrapsWithoutLosingVertices) {
     std::vector<ULONG> firsts;
     for (int s = 0; s < 70; ++s) {
         Begin(GL_TRIANGLE_STRIP);
@@ -402,7 +399,7 @@ TEST_P(RingToServer, RingWrapsWithoutLosingVertices) {
 // current. (Where no vertex before it in the batch has them, the first
 // vertex's values are the server's current ones, which the client does not
 // know: the first primitive's first vertex brings all.)
-TEST_P(RingToServer, CopiesOfTheFirstVertexKeepItsValues) {
+TEST_P(ClientToServer, CopiesOfTheFirstVertexKeepItsValues) {
     for (ULONG mode : {GL_LINE_LOOP, GL_TRIANGLE_FAN, GL_POLYGON}) {
         SCOPED_TRACE(kModes[mode]);
         for (int p = 0; p < 4; ++p) {
@@ -467,10 +464,6 @@ TEST_P(ClientToServer, ListsCalledInsideABatchRunInPlace) {
 INSTANTIATE_TEST_SUITE_P(Rings, ClientToServer, ::testing::Values(Ring::SHARED, Ring::PRIVATE, Ring::NONE),
                          [](const ::testing::TestParamInfo<Ring>& i) {
                              return i.param == Ring::SHARED ? "Shared" : i.param == Ring::PRIVATE ? "Private" : "None";
-                         });
-INSTANTIATE_TEST_SUITE_P(Rings, RingToServer, ::testing::Values(Ring::SHARED, Ring::PRIVATE),
-                         [](const ::testing::TestParamInfo<Ring>& i) {
-                             return i.param == Ring::SHARED ? "Shared" : "Private";
                          });
 
 }  // namespace

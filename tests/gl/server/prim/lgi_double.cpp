@@ -66,7 +66,10 @@ void N_ExecPrimitive(const N_PrimDesc* d) {
 }
 
 void _NExecInlinePrim(N_Context*, ULONG kind, ULONG format, ULONG n, const ULONG* pulData) {
-    DrawPacket p{kind, format, n, {}};
+    DrawPacket p{kind, format, n, {}, {}, {}, {}};
+    N_GetStateBlockAttr(N_ATTR_COLOUR, p.color.data());
+    N_GetStateBlockAttr(N_ATTR_NORMAL, p.normal.data());
+    N_GetStateBlockAttr(N_ATTR_TEXCOORD, p.texCoord.data());
     p.words.assign(pulData, pulData + std::size_t{n} * _NAttrMaskWords(format));
     gDraws.push_back(std::move(p));
 }

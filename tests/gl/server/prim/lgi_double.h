@@ -26,6 +26,9 @@ struct DrawPacket {
     ULONG format;
     ULONG count;
     std::vector<ULONG> words;  // the vertices
+    // The lgi context's current values when the packet ran: what a vertex
+    // without its own draws with.
+    std::array<float, 4> color, normal, texCoord;
 };
 
 extern std::vector<Batch> gBatches;

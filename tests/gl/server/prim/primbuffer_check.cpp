@@ -47,6 +47,18 @@ class PrimBufferTest : public PrimBufferFixture {
         }
         return faces;
     }
+    // A drawn vertex's colour: its own, else the one current when it was drawn.
+    static std::array<float, 4> ColourOf(const prim_double::DrawPacket& d, const ULONG* pulVertex) {
+        std::array<float, 4> c = d.color;
+        ULONG cb = 0;
+        if (const ULONG* pul = N_GetAttrPtr(N_VTX_RGBA, d.format, pulVertex, &cb)) {
+            std::memcpy(c.data(), pul, 16);
+        } else if ((pul = N_GetAttrPtr(N_VTX_RGB, d.format, pulVertex, &cb)) != nullptr) {
+            std::memcpy(c.data(), pul, 12);
+            c[3] = 1.0f;
+        }
+        return c;
+    }
     static std::multiset<std::vector<int>> Expected(ULONG mode, int n) {
         std::multiset<std::vector<int>> faces;
         auto add = [&faces](std::vector<int> f) {
@@ -60,8 +72,9 @@ class PrimBufferTest : public PrimBufferFixture {
             case kLineLoop: for (int i = 0; i + 1 < n; ++i) add({i, i + 1}); add({n - 1, 0}); break;
             case kTriangles: for (int i = 0; i + 2 < n; i += 3) add({i, i + 1, i + 2}); break;
             case kQuads: for (int i = 0; i + 3 < n; i += 4) add({i, i + 1, i + 2, i + 3}); break;
-            case kTriStrip:
-            case kQuadStrip: for (int i = 0; i + 2 < n; ++i) add({i, i + 1, i + 2}); break;
+            case kTriStrip: for (int i = 0; i + 2 < n; ++i) add({i, i + 1, i + 2}); break;
+            // whole quads only: an unpaired last vertex draws nothing
+            case kQuadStrip: for (int i = 0; i + 2 < (n & ~1); ++i) add({i, i + 1, i + 2}); break;
             default: for (int i = 1; i + 1 < n; ++i) add({0, i, i + 1}); break;
         }
         return faces;
@@ -106,9 +119,10 @@ TEST_F(PrimBufferTest, TrianglesReachTheDrawPackets) {
 // Begin, the later ones take the new one.
 TEST_F(PrimBufferTest, ColourGivenAfterTheFirstVertexLeavesTheFirstAlone) {
     const float before[4] = {0.25f, 0.5f, 0.75f, 1.0f};
-    N_SetStateBlockAttr(N_ATTR_COLOUR, before);
     for (ULONG mode : {kLineStrip, kTriStrip, kTriangles}) {
         SCOPED_TRACE(mode);
+        // (the primitive before left its last colour current)
+        N_SetStateBlockAttr(N_ATTR_COLOUR, before);
         gDraws.clear();
         ASSERT_EQ(Begin(mode), 0u);
         Vertex3(0, 0, 0);
@@ -122,13 +136,11 @@ TEST_F(PrimBufferTest, ColourGivenAfterTheFirstVertexLeavesTheFirstAlone) {
             const ULONG cWords = _NAttrMaskWords(d.format);
             for (ULONG i = 0; i < d.count; ++i) {
                 const ULONG* pul = d.words.data() + i * cWords;
-                ULONG cb = 0;
-                const ULONG* pc = N_GetAttrPtr(N_VTX_RGBA, d.format, pul, &cb);
-                ASSERT_NE(pc, nullptr);
+                const std::array<float, 4> c = ColourOf(d, pul);
                 const int x = static_cast<int>(std::bit_cast<float>(pul[0]));
                 ++seen;
-                EXPECT_EQ(std::bit_cast<float>(pc[0]), x == 0 ? 0.25f : 0.0f) << "vertex " << x;
-                EXPECT_EQ(std::bit_cast<float>(pc[1]), x == 0 ? 0.5f : 1.0f) << "vertex " << x;
+                EXPECT_EQ(c[0], x == 0 ? 0.25f : 0.0f) << "vertex " << x;
+                EXPECT_EQ(c[1], x == 0 ? 0.5f : 1.0f) << "vertex " << x;
             }
         }
         EXPECT_GE(seen, 3);
@@ -184,13 +196,94 @@ TEST_F(PrimBufferTest, LongPrimitivesWrapWithoutLosingFaces) {
             for (const auto& d : gDraws) {
                 const ULONG cWords = _NAttrMaskWords(d.format);
                 ASSERT_EQ(d.words.size(), d.count * cWords);
-                ULONG cb = 0;
+                for (ULONG i = 0; i < d.count; ++i) EXPECT_EQ(ColourOf(d, d.words.data() + i * cWords)[0], 0.5f);
+            }
+        }
+    }
+}
+
+// Each vertex drawn carries the colour, normal and texture coordinates
+// current when it was given, across every wrap of a long primitive; a line
+// loop's closing segment ends at its first vertex with that vertex's
+// values; after End the values given last are current, also those given
+// after the last vertex.
+TEST_F(PrimBufferTest, VerticesKeepTheirValuesAcrossWrapsAndAfterEnd) {
+    using Value = std::array<float, 4>;
+    struct Current {
+        Value color, normal, tex;
+    };
+    const Current before{{0.25f, 0.5f, 0.75f, 1}, {0, 0, 1, 0}, {0, 0, 0, 1}};
+    for (ULONG mode = 0; mode < 10; ++mode) {
+        for (int n : {3, 5, 136, 137, 138, 139, 335, 400}) {
+            SCOPED_TRACE(testing::Message() << "mode " << mode << " n " << n);
+            N_SetStateBlockAttr(N_ATTR_COLOUR, before.color.data());
+            N_SetStateBlockAttr(N_ATTR_NORMAL, before.normal.data());
+            N_SetStateBlockAttr(N_ATTR_TEXCOORD, before.tex.data());
+            gDraws.clear();
+            Current cur = before;
+            std::vector<Current> given;
+            auto color = [&](int k) {  // RGB and RGBA in turn
+                cur.color = {k / 512.0f, 1 - k / 512.0f, 0.5f, k % 2 ? 1.0f : 0.5f};
+                if (k % 2) Vtx(8, {F(cur.color[0]), F(cur.color[1]), F(cur.color[2])});
+                else Color4(cur.color[0], cur.color[1], cur.color[2], cur.color[3]);
+            };
+            auto normal = [&](int k) {  // unit normals, exact in floats
+                cur.normal = k % 2 ? Value{0.6f, 0.8f, 0, 0} : Value{0, -0.8f, 0.6f, 0};
+                Vtx(30, {F(cur.normal[0]), F(cur.normal[1]), F(cur.normal[2])});
+            };
+            auto tex = [&](int k) {
+                cur.tex = {k / 4.0f, 2, 0, 1};
+                Vtx(54, {F(cur.tex[0]), F(cur.tex[1])});
+            };
+            ASSERT_EQ(Begin(mode), 0u);
+            for (int i = 0; i < n; ++i) {
+                if (i % 3 == 1) color(i);
+                if (i % 5 == 2) normal(i);
+                if (i % 7 == 3) tex(i);
+                given.push_back(cur);
+                Vertex3(static_cast<float>(i), 0, 0);
+            }
+            color(n);
+            normal(n);
+            End();
+            HandOver();
+            int cClosing = 0;
+            for (const auto& d : gDraws) {
+                const ULONG cWords = _NAttrMaskWords(d.format);
                 for (ULONG i = 0; i < d.count; ++i) {
-                    const ULONG* pc = N_GetAttrPtr(0x40, d.format, d.words.data() + i * cWords, &cb);
-                    ASSERT_NE(pc, nullptr);
-                    EXPECT_EQ(std::bit_cast<float>(pc[0]), 0.5f);
+                    const ULONG* pul = d.words.data() + i * cWords;
+                    const int x = static_cast<int>(std::bit_cast<float>(pul[0]));
+                    ASSERT_TRUE(x >= 0 && x < n);
+                    if (mode == kLineLoop && x == 0 && (&d != &gDraws.front() || i != 0)) ++cClosing;
+                    // A vertex without an attribute of its own draws with the
+                    // value current when its packet runs.
+                    auto expect = [&](ULONG bit, const Value& want, const Value& other, ULONG cValues,
+                                      const char* what) {
+                        ULONG cb = 0;
+                        Value v = bit == N_VTX_RGBA ? ColourOf(d, pul) : other;
+                        if (const ULONG* pv = N_GetAttrPtr(bit, d.format, pul, &cb)) std::memcpy(v.data(), pv, cValues * 4);
+                        for (ULONG c = 0; c < cValues; ++c) {
+                            ASSERT_EQ(v[c], want[c]) << what << " of vertex " << x << " in draw " << (&d - gDraws.data());
+                        }
+                    };
+                    expect(N_VTX_RGBA, given[x].color, d.color, 4, "colour");
+                    expect(N_VTX_NORMAL, given[x].normal, d.normal, 3, "normal");
+                    expect(N_VTX_TEXCOORD, given[x].tex, d.texCoord, 4, "texture coordinates");
                 }
             }
+            if (mode == kLineLoop) {
+                EXPECT_EQ(cClosing, 1) << "the loop closes once at its first vertex";
+                EXPECT_EQ(Faces(kLineLoop), Expected(kLineLoop, n));
+            }
+            Value got{};
+            N_GetStateBlockAttr(N_ATTR_COLOUR, got.data());
+            EXPECT_EQ(got, cur.color) << "current colour";
+            got = {};
+            N_GetStateBlockAttr(N_ATTR_NORMAL, got.data());
+            EXPECT_EQ((Value{got[0], got[1], got[2], 0}), cur.normal) << "current normal";
+            got = {};
+            N_GetStateBlockAttr(N_ATTR_TEXCOORD, got.data());
+            EXPECT_EQ(got, cur.tex) << "current texture coordinates";
         }
     }
 }

@@ -218,9 +218,9 @@ std::vector<Req> Primitive(ULONG mode, int n, int at) {
 
 // Every mode, spilled before its first vertex, in its first primitive and
 // far behind several wraps of the batch (a 4 KB buffer holds about a
-// hundred of these vertices): every face is drawn once and as at once. A
-// line loop whose first vertex went into the list by a wrap goes on as a
-// strip and lacks only its closing segment.
+// hundred of these vertices): every face is drawn once and as at once, a
+// line loop's closing segment too when its first vertex went into the list
+// by a wrap.
 TEST_F(TakeBackTest, ListDrawsWhatImmediateDraws) {
     for (ULONG mode = kPoints; mode <= kPolygon; ++mode) {
         for (const auto& [n, at] : std::vector<std::pair<int, int>>{{9, 0}, {9, 5}, {10, 10}, {400, 333}, {400, 97}}) {
@@ -231,10 +231,30 @@ TEST_F(TakeBackTest, ListDrawsWhatImmediateDraws) {
             ASSERT_FALSE(want.empty());
             if (at > 200) {
                 EXPECT_GT(cListBatches_, 2u);  // wraps handed batches to the list before the spill
-                if (mode == kLineLoop) want.pop_back();
             }
             EXPECT_EQ(got, want);
         }
+    }
+}
+
+// A line loop resumed after wraps, whose first vertex alone brought a
+// normal and texture coordinates: its closing segment ends at that vertex
+// with its values, and the vertices after the spill keep theirs.
+TEST_F(TakeBackTest, ResumedLoopClosesOnItsFirstVertex) {
+    for (int at : {150, 333}) {
+        SCOPED_TRACE(at);
+        std::vector<Req> reqs = {BeginReq(kLineLoop), {30, {F(0), F(1), F(0)}}, {54, {F(0.5f), F(2)}},
+                                 Color4(1, 0, 0, 1), Vertex3(0, 0, 0)};
+        for (int i = 1; i < 400; ++i) {
+            if (i == at) reqs.push_back(Spill());
+            if (i % 3 == 0) reqs.push_back(Color4(static_cast<float>(i) / 512, 0.25f, 0.5f, 1.0f));
+            reqs.push_back(Vertex3(static_cast<float>(i), static_cast<float>(i % 7), 0));
+        }
+        reqs.push_back(EndReq());
+        const std::vector<Face> want = Immediate(reqs);
+        ASSERT_EQ(want.size(), 400u);
+        EXPECT_EQ(Compiled(reqs), want);
+        EXPECT_GT(cListBatches_, 1u);
     }
 }
 
