@@ -7,17 +7,12 @@
 #include <cmath>
 #include <cstring>
 
-#include "bitreverse.h"
+#include "pixelwalk.h"
 
 namespace {
 
 using u64 = std::uint64_t;
 
-
-// The row length the state gives: its own when above 0, else the width.
-u64 cRowPixels(LONG rowLength, LONG width) { return static_cast<u64>(rowLength > 0 ? rowLength : width); }
-u64 cSkip(LONG skip) { return skip > 0 ? static_cast<u64>(skip) : 0; }
-u64 cAlign(LONG alignment) { return alignment > 0 ? static_cast<u64>(alignment) : 1; }
 
 // The current context of the calling thread, with a kept-open primitive
 // closed; null when the thread has none.
@@ -126,15 +121,13 @@ BYTE* UnpackImage(ClientContext* cc, LONG width, LONG height, ULONG format, ULON
     const u64 c = FormatComponents(format), b = TypeBytes(type), cjPixel = c * b;
     if (width > 0 && height > 0 && cjPixel != 0 && pixels != nullptr) {
         const u64 w = static_cast<u64>(width), h = static_cast<u64>(height);
-        const u64 stride = RoundUpTo(cjPixel * cRowPixels(ps.unpackRowLength, width), cAlign(ps.unpackAlignment));
-        const BYTE* pjSrc = static_cast<const BYTE*>(pixels) + cSkip(ps.unpackSkipPixels) * cjPixel +
-                            cSkip(ps.unpackSkipRows) * stride;
+        const PixelWalk walk = PixelWalkOf(ps.unpackRowLength, ps.unpackSkipRows, ps.unpackSkipPixels,
+                                           ps.unpackAlignment, width, height, c, b, false);
+        const u64 stride = walk.stride;
+        const BYTE* pjSrc = static_cast<const BYTE*>(pixels) + walk.startBit / 8;
         const u64 cjRow = w * cjPixel;
-        if (ps.unpackSwapBytes != 0 && b > 1) {
-            for (u64 y = 0; y < h; ++y, pjSrc += stride)
-                for (u64 i = 0; i < w * c; ++i)
-                    for (u64 k = 0; k < b; ++k) *out++ = pjSrc[i * b + b - 1 - k];
-        } else if (b == 1 && (flags & CLT_UNPACK_DRAWPIXELS) != 0 && (format == GL_RGB || format == GL_RGBA)) {
+        const bool bSwap = ps.unpackSwapBytes != 0 && b > 1;
+        if (b == 1 && (flags & CLT_UNPACK_DRAWPIXELS) != 0 && (format == GL_RGB || format == GL_RGBA)) {
             for (u64 y = h; y-- > 0;) {
                 const BYTE* pj = pjSrc + y * stride;
                 for (u64 x = 0; x < w; ++x, pj += c) {
@@ -144,11 +137,10 @@ BYTE* UnpackImage(ClientContext* cc, LONG width, LONG height, ULONG format, ULON
                     *out++ = c == 4 ? pj[3] : 0;
                 }
             }
-        } else if (stride == cjRow) {
+        } else if (!bSwap && stride == cjRow) {
             std::memcpy(out, pjSrc, static_cast<std::size_t>(cjRow * h));
         } else {
-            for (u64 y = 0; y < h; ++y, pjSrc += stride, out += cjRow)
-                std::memcpy(out, pjSrc, static_cast<std::size_t>(cjRow));
+            for (u64 y = 0; y < h; ++y, pjSrc += stride, out += cjRow) PixelWalkCopyRow(out, pjSrc, w * c, b, bSwap);
         }
     }
     vWriteBlock(pixelStoreBlock);
@@ -159,26 +151,14 @@ BYTE* UnpackBitmap(ClientContext* cc, LONG width, LONG height, ULONG format, con
     const PixelStoreState& ps = cc->pixelStore;
     const u64 c = FormatComponents(format);
     if (width <= 0 || height <= 0 || c == 0 || source == nullptr) return destination;
-    const u64 bits = static_cast<u64>(width) * c;
-    const u64 stride = RoundUpTo((cRowPixels(ps.unpackRowLength, width) * c + 7) >> 3, cAlign(ps.unpackAlignment));
-    const u64 skipBits = cSkip(ps.unpackSkipPixels) * c;
-    const unsigned s = static_cast<unsigned>(skipBits & 7);
-    const BYTE* pjRow = static_cast<const BYTE*>(source) + cSkip(ps.unpackSkipRows) * stride + (skipBits >> 3);
-    const bool bLsb = ps.unpackLsbFirst != 0;
-    auto byteAt = [&](const BYTE* pj) { return bLsb ? kGLBitReversal.aj[*pj] : *pj; };
-    const u64 cjOut = (bits + 7) >> 3;
+    const PixelWalk walk = PixelWalkOf(ps.unpackRowLength, ps.unpackSkipRows, ps.unpackSkipPixels,
+                                       ps.unpackAlignment, width, height, c, 0, true);
+    const BYTE* pjRow = static_cast<const BYTE*>(source) + walk.startBit / 8;
+    const u64 cjOut = (walk.rowBits + 7) >> 3;
     BYTE* out = destination;
-    for (LONG y = 0; y < height; ++y, pjRow += stride) {
-        u64 left = bits;
-        for (u64 j = 0; j < cjOut; ++j) {
-            unsigned v = (static_cast<unsigned>(byteAt(pjRow + j)) << s) & 0xFF;
-            // The next source byte is read only when the row goes on into it.
-            if (s != 0 && left > 8 - s) v |= byteAt(pjRow + j + 1) >> (8 - s);
-            if (left < 8) v &= 0xFF00u >> left;
-            *out++ = static_cast<BYTE>(v);
-            left = left > 8 ? left - 8 : 0;
-        }
-    }
+    for (LONG y = 0; y < height; ++y, pjRow += walk.stride, out += cjOut)
+        PixelWalkReadBitmapRow(out, pjRow, static_cast<unsigned>(walk.startBit % 8), walk.rowBits,
+                               ps.unpackLsbFirst != 0);
     return out;
 }
 
@@ -192,9 +172,11 @@ void PackImage(ClientContext* cc, LONG width, LONG height, ULONG format, ULONG t
     const u64 cjPixel = u64{FormatComponents(format)} * TypeBytes(type);
     if (width <= 0 || height <= 0 || cjPixel == 0 || destination == nullptr) return;
     const u64 cjRow = static_cast<u64>(width) * cjPixel;
-    const u64 strideDst = RoundUpTo(cjPixel * cRowPixels(ps.packRowLength, width), cAlign(ps.packAlignment));
+    const PixelWalk walk = PixelWalkOf(ps.packRowLength, ps.packSkipRows, ps.packSkipPixels, ps.packAlignment, width,
+                                       height, FormatComponents(format), TypeBytes(type), false);
+    const u64 strideDst = walk.stride;
     const u64 strideSrc = RoundUpTo(cjRow, 4);
-    BYTE* pjDst = static_cast<BYTE*>(destination) + cSkip(ps.packSkipPixels) * cjPixel + cSkip(ps.packSkipRows) * strideDst;
+    BYTE* pjDst = static_cast<BYTE*>(destination) + walk.startBit / 8;
     if (strideDst == strideSrc && cjRow % 4 == 0) {
         std::memcpy(pjDst, source, static_cast<std::size_t>(cjRow * static_cast<u64>(height)));
         return;
@@ -207,21 +189,21 @@ void PackBitmap(ClientContext* cc, LONG width, LONG height, ULONG format, const 
     const PixelStoreState& ps = cc->pixelStore;
     const u64 c = FormatComponents(format);
     if (width <= 0 || height <= 0 || c == 0 || destination == nullptr) return;
-    const u64 bits = static_cast<u64>(width) * c;
-    const u64 strideDst = RoundUpTo((cRowPixels(ps.packRowLength, width) * c + 7) >> 3, cAlign(ps.packAlignment));
+    const PixelWalk walk =
+        PixelWalkOf(ps.packRowLength, ps.packSkipRows, ps.packSkipPixels, ps.packAlignment, width, height, c, 0, true);
+    const u64 bits = walk.rowBits;
     const u64 strideSrc = RoundUpTo((bits + 7) >> 3, 4);
-    const u64 skipBits = cSkip(ps.packSkipPixels) * c;
-    BYTE* pjRow = static_cast<BYTE*>(destination) + cSkip(ps.packSkipRows) * strideDst + (skipBits >> 3);
-    const u64 s = skipBits & 7;
+    BYTE* pj = static_cast<BYTE*>(destination);
     const bool bLsb = ps.packLsbFirst != 0;
-    for (LONG y = 0; y < height; ++y, pjRow += strideDst, source += strideSrc) {
+    for (LONG y = 0; y < height; ++y, source += strideSrc) {
         // Only the bits the image covers change: each is merged into its
         // destination byte, the byte's own bit order as the state says.
+        const u64 rowBit = walk.startBit + static_cast<u64>(y) * walk.stride * 8;
         for (u64 i = 0; i < bits; ++i) {
             const unsigned bit = (source[i >> 3] >> (7 - (i & 7))) & 1u;
-            const u64 pos = s + i;
-            const unsigned mask = bLsb ? 1u << (pos & 7) : 0x80u >> (pos & 7);
-            BYTE& d = pjRow[pos >> 3];
+            const u64 pos = rowBit + i;
+            const BYTE mask = PixelWalkBitMask(pos, bLsb);
+            BYTE& d = pj[pos >> 3];
             d = static_cast<BYTE>(bit != 0 ? d | mask : d & ~mask);
         }
     }

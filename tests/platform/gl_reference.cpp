@@ -2,8 +2,8 @@
 // (gl_reference.h).
 #include "gl_reference.h"
 
-#include <GL/gl.h>
-#include <GL/osmesa.h>
+#include "osmesa_gl.h"
+
 #include <dlfcn.h>
 #include <png.h>
 
@@ -23,85 +23,9 @@ namespace vnx::glref {
 
 namespace {
 
-// The OSMesa entry points and GL 1.0 functions the scenes call, looked up
-// in the library's own handle.
-struct Gl {
-    void* lib = nullptr;
-    OSMesaContext (*CreateContextAttribs)(const int*, OSMesaContext) = nullptr;
-    GLboolean (*MakeCurrent)(OSMesaContext, void*, GLenum, GLsizei, GLsizei) = nullptr;
-    void (*PixelStore)(GLint, GLint) = nullptr;
-    void (*DestroyContext)(OSMesaContext) = nullptr;
-    void (*Enable)(GLenum) = nullptr;
-    void (*Disable)(GLenum) = nullptr;
-    void (*Viewport)(GLint, GLint, GLsizei, GLsizei) = nullptr;
-    void (*MatrixMode)(GLenum) = nullptr;
-    void (*LoadIdentity)() = nullptr;
-    void (*Ortho)(GLdouble, GLdouble, GLdouble, GLdouble, GLdouble, GLdouble) = nullptr;
-    void (*ClearColor)(GLclampf, GLclampf, GLclampf, GLclampf) = nullptr;
-    void (*ClearDepth)(GLclampd) = nullptr;
-    void (*ClearStencil)(GLint) = nullptr;
-    void (*Clear)(GLbitfield) = nullptr;
-    void (*ShadeModel)(GLenum) = nullptr;
-    void (*DepthFunc)(GLenum) = nullptr;
-    void (*DepthMask)(GLboolean) = nullptr;
-    void (*BlendFunc)(GLenum, GLenum) = nullptr;
-    void (*LogicOp)(GLenum) = nullptr;
-    void (*AlphaFunc)(GLenum, GLclampf) = nullptr;
-    void (*StencilFunc)(GLenum, GLint, GLuint) = nullptr;
-    void (*StencilOp)(GLenum, GLenum, GLenum) = nullptr;
-    void (*Scissor)(GLint, GLint, GLsizei, GLsizei) = nullptr;
-    void (*Begin)(GLenum) = nullptr;
-    void (*End)() = nullptr;
-    void (*Color4ub)(GLubyte, GLubyte, GLubyte, GLubyte) = nullptr;
-    void (*Vertex3f)(GLfloat, GLfloat, GLfloat) = nullptr;
-    void (*Finish)() = nullptr;
+void set(const OsMesaGl& g, GLenum cap, bool on) { on ? g.Enable(cap) : g.Disable(cap); }
 
-    bool load(std::string* error) {
-        if (lib != nullptr) return true;
-        OsMesaLoader l(error);
-        if (!l.ok()) return false;
-        l.get(CreateContextAttribs, "OSMesaCreateContextAttribs");
-        l.get(MakeCurrent, "OSMesaMakeCurrent");
-        l.get(PixelStore, "OSMesaPixelStore");
-        l.get(DestroyContext, "OSMesaDestroyContext");
-        l.get(Enable, "glEnable");
-        l.get(Disable, "glDisable");
-        l.get(Viewport, "glViewport");
-        l.get(MatrixMode, "glMatrixMode");
-        l.get(LoadIdentity, "glLoadIdentity");
-        l.get(Ortho, "glOrtho");
-        l.get(ClearColor, "glClearColor");
-        l.get(ClearDepth, "glClearDepth");
-        l.get(ClearStencil, "glClearStencil");
-        l.get(Clear, "glClear");
-        l.get(ShadeModel, "glShadeModel");
-        l.get(DepthFunc, "glDepthFunc");
-        l.get(DepthMask, "glDepthMask");
-        l.get(BlendFunc, "glBlendFunc");
-        l.get(LogicOp, "glLogicOp");
-        l.get(AlphaFunc, "glAlphaFunc");
-        l.get(StencilFunc, "glStencilFunc");
-        l.get(StencilOp, "glStencilOp");
-        l.get(Scissor, "glScissor");
-        l.get(Begin, "glBegin");
-        l.get(End, "glEnd");
-        l.get(Color4ub, "glColor4ub");
-        l.get(Vertex3f, "glVertex3f");
-        l.get(Finish, "glFinish");
-        if (!l.ok()) return false;
-        lib = l.handle();
-        return true;
-    }
-};
-
-Gl& gl() {
-    static Gl g;
-    return g;
-}
-
-void set(const Gl& g, GLenum cap, bool on) { on ? g.Enable(cap) : g.Disable(cap); }
-
-void apply(const Gl& g, const State& s, int height) {
+void apply(const OsMesaGl& g, const State& s, int height) {
     g.ShadeModel(s.smooth ? GL_SMOOTH : GL_FLAT);
     set(g, GL_DEPTH_TEST, s.depthTest);
     g.DepthFunc(s.depthFunc);
@@ -123,8 +47,9 @@ void apply(const Gl& g, const State& s, int height) {
 }  // namespace
 
 std::vector<std::uint32_t> render(const Scene& scene, std::string* error) {
-    Gl& g = gl();
-    if (!g.load(error)) return {};
+    const OsMesaGl* pg = osmesa_gl(error);
+    if (pg == nullptr) return {};
+    const OsMesaGl& g = *pg;
     const int attrs[] = {OSMESA_FORMAT, OSMESA_RGBA, OSMESA_DEPTH_BITS, 24, OSMESA_STENCIL_BITS, 8,
                          OSMESA_PROFILE, OSMESA_COMPAT_PROFILE, 0};
     OSMesaContext ctx = g.CreateContextAttribs(attrs, nullptr);
@@ -138,7 +63,7 @@ std::vector<std::uint32_t> render(const Scene& scene, std::string* error) {
         *error = "OSMesaMakeCurrent failed";
         return {};
     }
-    g.PixelStore(OSMESA_Y_UP, 0);
+    g.PixelStoreMesa(OSMESA_Y_UP, 0);
     g.Viewport(0, 0, scene.width, scene.height);
     g.MatrixMode(GL_PROJECTION);
     g.LoadIdentity();
@@ -190,6 +115,78 @@ void* OsMesaLoader::symbol(const char* name) {
         ok_ = false;
     }
     return p;
+}
+
+const OsMesaGl* osmesa_gl(std::string* error) {
+    static OsMesaGl g;
+    static bool loaded = false;
+    if (loaded) return &g;
+    OsMesaLoader l(error);
+    if (!l.ok()) return nullptr;
+    l.get(g.CreateContextAttribs, "OSMesaCreateContextAttribs");
+    l.get(g.CreateContextExt, "OSMesaCreateContextExt");
+    l.get(g.MakeCurrent, "OSMesaMakeCurrent");
+    l.get(g.PixelStoreMesa, "OSMesaPixelStore");
+    l.get(g.DestroyContext, "OSMesaDestroyContext");
+    l.get(g.Begin, "glBegin");
+    l.get(g.End, "glEnd");
+    l.get(g.Vertex3f, "glVertex3f");
+    l.get(g.Vertex3fv, "glVertex3fv");
+    l.get(g.Color4ub, "glColor4ub");
+    l.get(g.Color3fv, "glColor3fv");
+    l.get(g.ShadeModel, "glShadeModel");
+    l.get(g.Enable, "glEnable");
+    l.get(g.Disable, "glDisable");
+    l.get(g.DepthFunc, "glDepthFunc");
+    l.get(g.LineWidth, "glLineWidth");
+    l.get(g.PointSize, "glPointSize");
+    l.get(g.LineStipple, "glLineStipple");
+    l.get(g.ClearColor, "glClearColor");
+    l.get(g.ClearDepth, "glClearDepth");
+    l.get(g.Clear, "glClear");
+    l.get(g.Viewport, "glViewport");
+    l.get(g.MatrixMode, "glMatrixMode");
+    l.get(g.LoadIdentity, "glLoadIdentity");
+    l.get(g.Ortho, "glOrtho");
+    l.get(g.RasterPos2fv, "glRasterPos2fv");
+    l.get(g.Bitmap, "glBitmap");
+    l.get(g.DrawPixels, "glDrawPixels");
+    l.get(g.PixelStorei, "glPixelStorei");
+    l.get(g.Finish, "glFinish");
+    l.get(g.DrawBuffer, "glDrawBuffer");
+    l.get(g.PixelZoom, "glPixelZoom");
+    l.get(g.CopyPixels, "glCopyPixels");
+    l.get(g.ReadBuffer, "glReadBuffer");
+    l.get(g.Accum, "glAccum");
+    l.get(g.ReadPixels, "glReadPixels");
+    l.get(g.Color4fv, "glColor4fv");
+    l.get(g.Normal3fv, "glNormal3fv");
+    l.get(g.TexCoord2fv, "glTexCoord2fv");
+    l.get(g.Scissor, "glScissor");
+    l.get(g.AlphaFunc, "glAlphaFunc");
+    l.get(g.BlendFunc, "glBlendFunc");
+    l.get(g.LogicOp, "glLogicOp");
+    l.get(g.StencilFunc, "glStencilFunc");
+    l.get(g.StencilOp, "glStencilOp");
+    l.get(g.StencilMask, "glStencilMask");
+    l.get(g.ClearStencil, "glClearStencil");
+    l.get(g.ColorMask, "glColorMask");
+    l.get(g.DepthMask, "glDepthMask");
+    l.get(g.Lightfv, "glLightfv");
+    l.get(g.LightModelfv, "glLightModelfv");
+    l.get(g.Materialfv, "glMaterialfv");
+    l.get(g.Fogfv, "glFogfv");
+    l.get(g.TexImage2D, "glTexImage2D");
+    l.get(g.TexParameterfv, "glTexParameterfv");
+    l.get(g.TexEnvfv, "glTexEnvfv");
+    l.get(g.Hint, "glHint");
+    l.get(g.Frustum, "glFrustum");
+    l.get(g.PolygonMode, "glPolygonMode");
+    l.get(g.EdgeFlag, "glEdgeFlag");
+    l.get(g.CullFace, "glCullFace");
+    if (!l.ok()) return nullptr;
+    loaded = true;
+    return &g;
 }
 
 std::vector<std::uint32_t> rgb_of_rgba(const std::vector<std::uint8_t>& rgba) {

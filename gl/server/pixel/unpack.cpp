@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <cstring>
 
-#include "bitreverse.h"
 #include "dispatch/dispatch.h"
 #include "pixel/pixel.h"
+#include "pixelwalk.h"
 
 namespace {
 
@@ -23,67 +23,11 @@ BYTE* pjAlloc(u64 cj) {
     return static_cast<BYTE*>(LocalAlloc(LPTR, static_cast<std::size_t>(cj)));
 }
 
-// Copies a row of cElements elements of cjElement bytes, each element's
-// bytes reversed when bSwap.
-void vCopyRow(BYTE* pjDst, const BYTE* pjSrc, u64 cElements, ULONG cjElement, bool bSwap) {
-    if (!bSwap) {
-        std::memcpy(pjDst, pjSrc, static_cast<std::size_t>(cElements * cjElement));
-        return;
-    }
-    for (u64 e = 0; e < cElements; ++e)
-        for (ULONG b = 0; b < cjElement; ++b) pjDst[e * cjElement + b] = pjSrc[e * cjElement + cjElement - 1 - b];
-}
-
-// The layout a pixel-store mode gives an image: bytes a row, where the
-// image starts (in bits for bitmaps), the bytes its rows cover.
-struct Layout {
-    u64 stride;      // bytes from one row to the next
-    u64 startBit;    // first pixel's bit (whole bytes: a multiple of 8)
-    u64 rowBits;     // bits of one row's pixels
-    u64 end;         // one past the last byte the image touches
-    u64 cover;       // the skipped rows and the image's rows, or end when larger
-};
-
-Layout layoutOf(const __GLXpixelStoreMode& m, LONG width, LONG height, ULONG components, ULONG elementSize,
-                bool bBitmap) {
-    // Row lengths and skips reach 2^31 and strides 2^35: the products are
-    // worked out in 128 bits and held at 2^64 - 1 when larger, which no
-    // buffer reaches.
-    using u128 = unsigned __int128;
-    auto sat = [](u128 v) { return v > UINT64_MAX ? UINT64_MAX : static_cast<u64>(v); };
-    const u128 rowLength = m.rowLength > 0 ? static_cast<u64>(m.rowLength) : static_cast<u64>(width > 0 ? width : 0);
-    const u128 skipRows = static_cast<u64>(m.skipRows > 0 ? m.skipRows : 0);
-    const u128 skipPixels = static_cast<u64>(m.skipPixels > 0 ? m.skipPixels : 0);
-    const u128 alignment = static_cast<u64>(m.alignment);
-    const u128 rows = static_cast<u64>(height > 0 ? height : 0);
-    u128 stride, startBit, rowBits;
-    if (bBitmap) {
-        stride = ((rowLength * components + 7) / 8 + alignment - 1) / alignment * alignment;
-        startBit = skipRows * stride * 8 + skipPixels * components;
-        rowBits = static_cast<u128>(static_cast<u64>(width > 0 ? width : 0)) * components;
-    } else {
-        const u128 group = u128{elementSize} * components;
-        stride = (rowLength * group + alignment - 1) / alignment * alignment;
-        startBit = (skipRows * stride + skipPixels * group) * 8;
-        rowBits = static_cast<u128>(static_cast<u64>(width > 0 ? width : 0)) * group * 8;
-    }
-    const u128 end = rows > 0 ? (startBit + (rows - 1) * stride * 8 + rowBits + 7) / 8 : 0;
-    const u128 covered = (rows + skipRows) * stride;
-    return Layout{sat(stride), sat(startBit), sat(rowBits), sat(end), sat(covered > end ? covered : end)};
-}
-
-// Reads bit run [bit, bit + 8) of a row as one byte (MSB first), taking the
-// source bytes' bits in reverse when bLsbFirst; bytes at or past cjRow
-// count as 0.
-BYTE jBits(const BYTE* pjRow, u64 cjRow, u64 bit, bool bLsbFirst) {
-    auto get = [&](u64 i) -> unsigned {
-        if (i >= cjRow) return 0;
-        return bLsbFirst ? kGLBitReversal.aj[pjRow[i]] : pjRow[i];
-    };
-    const u64 i = bit / 8;
-    const unsigned shift = static_cast<unsigned>(bit % 8);
-    if (shift == 0) return static_cast<BYTE>(get(i));
-    return static_cast<BYTE>((get(i) << shift) | (get(i + 1) >> (8 - shift)));
+// The walk of an image under a pixel-store mode.
+PixelWalk walkOf(const __GLXpixelStoreMode& m, LONG width, LONG height, ULONG components, ULONG elementSize,
+                 bool bBitmap) {
+    return PixelWalkOf(m.rowLength, m.skipRows, m.skipPixels, m.alignment, width, height, components, elementSize,
+                       bBitmap);
 }
 
 }  // namespace
@@ -99,7 +43,7 @@ ULONG __glXUnpackImage(GLContext* gc, LONG width, LONG height, ULONG type, ULONG
     if (width == 0 || height == 0) return GL_NO_ERROR;
     const bool bBitmap = type == GL_BITMAP;
     if (!bBitmap && elementSize == 1) m.swapBytes = 0;
-    const Layout l = layoutOf(m, width, height, components, elementSize, bBitmap);
+    const PixelWalk l = walkOf(m, width, height, components, elementSize, bBitmap);
     if (l.end > cjData) return GL_INVALID_VALUE;  // the image runs past the data
     const u64 cjRowOut = (l.rowBits + 7) / 8;
     const u64 cjOut = cjRowOut * static_cast<u64>(height);
@@ -118,13 +62,10 @@ ULONG __glXUnpackImage(GLContext* gc, LONG width, LONG height, ULONG type, ULONG
         }
         BYTE* pj = pjAlloc(cjOut);
         if (pj == nullptr) return GL_OUT_OF_MEMORY;
-        for (u64 y = 0; y < static_cast<u64>(height); ++y) {
-            const u64 rowStart = l.startBit / 8 + y * l.stride;
-            const u64 cjRowIn = (l.startBit % 8 + l.rowBits + 7) / 8;  // inside the data (checked above)
-            for (u64 b = 0; b < cjRowOut; ++b)
-                pj[y * cjRowOut + b] = jBits(pjData + rowStart, cjRowIn, l.startBit % 8 + 8 * b, m.lsbFirst != 0);
-            if (jLastMask != 0) pj[y * cjRowOut + cjRowOut - 1] &= jLastMask;
-        }
+        // Each row's bytes lie inside the data (checked above).
+        for (u64 y = 0; y < static_cast<u64>(height); ++y)
+            PixelWalkReadBitmapRow(pj + y * cjRowOut, pjData + l.startBit / 8 + y * l.stride,
+                                   static_cast<unsigned>(l.startBit % 8), l.rowBits, m.lsbFirst != 0);
         *pOut = __GLXimage{pj, cjOut, TRUE};
         return GL_NO_ERROR;
     }
@@ -137,7 +78,7 @@ ULONG __glXUnpackImage(GLContext* gc, LONG width, LONG height, ULONG type, ULONG
     BYTE* pj = pjAlloc(cjOut);
     if (pj == nullptr) return GL_OUT_OF_MEMORY;
     for (u64 y = 0; y < static_cast<u64>(height); ++y)
-        vCopyRow(pj + y * cjRowOut, pjData + start + y * l.stride, static_cast<u64>(width) * components, elementSize,
+        PixelWalkCopyRow(pj + y * cjRowOut, pjData + start + y * l.stride, static_cast<u64>(width) * components, elementSize,
                  m.swapBytes != 0);
     *pOut = __GLXimage{pj, cjOut, TRUE};
     return GL_NO_ERROR;
@@ -155,7 +96,7 @@ ULONG __glXPackImage(GLContext* gc, BYTE swapBytes, BYTE lsbFirst, LONG width, L
     __GLXpixelStoreMode m = state;
     m.swapBytes = !bBitmap && elementSize > 1 ? swapBytes : 0;
     m.lsbFirst = lsbFirst;
-    const Layout l = layoutOf(m, width, height, components, elementSize, bBitmap);
+    const PixelWalk l = walkOf(m, width, height, components, elementSize, bBitmap);
     const u64 cjRowIn = (l.rowBits + 7) / 8;
     // The reply covers the skipped rows and reaches to the end of the last
     // row's pixels, however short the row length makes a row.
@@ -170,7 +111,7 @@ ULONG __glXPackImage(GLContext* gc, BYTE swapBytes, BYTE lsbFirst, LONG width, L
     for (u64 y = 0; y < static_cast<u64>(height); ++y) {
         const BYTE* pjRow = pjSrc + y * cjRowIn;
         if (!bBitmap) {
-            vCopyRow(pj + l.startBit / 8 + y * l.stride, pjRow, static_cast<u64>(width) * components, elementSize,
+            PixelWalkCopyRow(pj + l.startBit / 8 + y * l.stride, pjRow, static_cast<u64>(width) * components, elementSize,
                      m.swapBytes != 0);
             continue;
         }
@@ -180,8 +121,7 @@ ULONG __glXPackImage(GLContext* gc, BYTE swapBytes, BYTE lsbFirst, LONG width, L
         for (u64 x = 0; x < l.rowBits; ++x) {
             if (((pjRow[x / 8] >> (7 - x % 8)) & 1) == 0) continue;
             const u64 bit = rowBit + x;
-            const unsigned i = static_cast<unsigned>(bit % 8);
-            pj[bit / 8] |= static_cast<BYTE>(m.lsbFirst ? 1u << i : 0x80u >> i);
+            pj[bit / 8] |= PixelWalkBitMask(bit, m.lsbFirst != 0);
         }
     }
     *pOut = __GLXimage{pj, cjOut, TRUE};

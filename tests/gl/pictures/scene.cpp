@@ -2,9 +2,7 @@
 #include "scene.h"
 
 #include "../../platform/gl_reference.h"
-
-#include <GL/gl.h>
-#include <GL/osmesa.h>
+#include "../../platform/osmesa_gl.h"
 
 #include <algorithm>
 #include <cstring>
@@ -34,145 +32,11 @@ std::vector<float> Floats(const std::vector<std::uint32_t>& w, std::size_t from)
     return out;
 }
 
-// The OSMesa entry points and the GL 1.0 functions the scenes call, looked
-// up in the library's own handle.
-struct Gl {
-    void* lib = nullptr;
-    OSMesaContext (*CreateContextExt)(GLenum, GLint, GLint, GLint, OSMesaContext) = nullptr;
-    GLboolean (*MakeCurrent)(OSMesaContext, void*, GLenum, GLsizei, GLsizei) = nullptr;
-    void (*PixelStoreMesa)(GLint, GLint) = nullptr;
-    void (*DestroyContext)(OSMesaContext) = nullptr;
-    void (*Begin)(GLenum) = nullptr;
-    void (*End)() = nullptr;
-    void (*Vertex3fv)(const GLfloat*) = nullptr;
-    void (*Color3fv)(const GLfloat*) = nullptr;
-    void (*ShadeModel)(GLenum) = nullptr;
-    void (*Enable)(GLenum) = nullptr;
-    void (*Disable)(GLenum) = nullptr;
-    void (*DepthFunc)(GLenum) = nullptr;
-    void (*LineWidth)(GLfloat) = nullptr;
-    void (*LineStipple)(GLint, GLushort) = nullptr;
-    void (*ClearColor)(GLclampf, GLclampf, GLclampf, GLclampf) = nullptr;
-    void (*ClearDepth)(GLclampd) = nullptr;
-    void (*Clear)(GLbitfield) = nullptr;
-    void (*Viewport)(GLint, GLint, GLsizei, GLsizei) = nullptr;
-    void (*MatrixMode)(GLenum) = nullptr;
-    void (*LoadIdentity)() = nullptr;
-    void (*Ortho)(GLdouble, GLdouble, GLdouble, GLdouble, GLdouble, GLdouble) = nullptr;
-    void (*RasterPos2fv)(const GLfloat*) = nullptr;
-    void (*Bitmap)(GLsizei, GLsizei, GLfloat, GLfloat, GLfloat, GLfloat, const GLubyte*) = nullptr;
-    void (*DrawPixels)(GLsizei, GLsizei, GLenum, GLenum, const void*) = nullptr;
-    void (*PixelStorei)(GLenum, GLint) = nullptr;
-    void (*Finish)() = nullptr;
-    void (*DrawBuffer)(GLenum) = nullptr;
-    void (*PixelZoom)(GLfloat, GLfloat) = nullptr;
-    void (*CopyPixels)(GLint, GLint, GLsizei, GLsizei, GLenum) = nullptr;
-    void (*ReadBuffer)(GLenum) = nullptr;
-    void (*Accum)(GLenum, GLfloat) = nullptr;
-    void (*ReadPixels)(GLint, GLint, GLsizei, GLsizei, GLenum, GLenum, void*) = nullptr;
-    // The fragment, lighting, fog and texture state of the scenes.
-    void (*Color4fv)(const GLfloat*) = nullptr;
-    void (*Normal3fv)(const GLfloat*) = nullptr;
-    void (*TexCoord2fv)(const GLfloat*) = nullptr;
-    void (*Scissor)(GLint, GLint, GLsizei, GLsizei) = nullptr;
-    void (*AlphaFunc)(GLenum, GLclampf) = nullptr;
-    void (*BlendFunc)(GLenum, GLenum) = nullptr;
-    void (*LogicOp)(GLenum) = nullptr;
-    void (*StencilFunc)(GLenum, GLint, GLuint) = nullptr;
-    void (*StencilOp)(GLenum, GLenum, GLenum) = nullptr;
-    void (*StencilMask)(GLuint) = nullptr;
-    void (*ClearStencil)(GLint) = nullptr;
-    void (*ColorMask)(GLboolean, GLboolean, GLboolean, GLboolean) = nullptr;
-    void (*DepthMask)(GLboolean) = nullptr;
-    void (*Lightfv)(GLenum, GLenum, const GLfloat*) = nullptr;
-    void (*LightModelfv)(GLenum, const GLfloat*) = nullptr;
-    void (*Materialfv)(GLenum, GLenum, const GLfloat*) = nullptr;
-    void (*Fogfv)(GLenum, const GLfloat*) = nullptr;
-    void (*TexImage2D)(GLenum, GLint, GLint, GLsizei, GLsizei, GLint, GLenum, GLenum, const void*) = nullptr;
-    void (*TexParameterfv)(GLenum, GLenum, const GLfloat*) = nullptr;
-    void (*TexEnvfv)(GLenum, GLenum, const GLfloat*) = nullptr;
-    void (*Hint)(GLenum, GLenum) = nullptr;
-    void (*Frustum)(GLdouble, GLdouble, GLdouble, GLdouble, GLdouble, GLdouble) = nullptr;
-    void (*PolygonMode)(GLenum, GLenum) = nullptr;
-    void (*EdgeFlag)(GLboolean) = nullptr;
-    void (*CullFace)(GLenum) = nullptr;
-
-    bool load(std::string* error) {
-        if (lib != nullptr) return true;
-        vnx::glref::OsMesaLoader l(error);
-        if (!l.ok()) return false;
-        l.get(CreateContextExt, "OSMesaCreateContextExt");
-        l.get(MakeCurrent, "OSMesaMakeCurrent");
-        l.get(PixelStoreMesa, "OSMesaPixelStore");
-        l.get(DestroyContext, "OSMesaDestroyContext");
-        l.get(Begin, "glBegin");
-        l.get(End, "glEnd");
-        l.get(Vertex3fv, "glVertex3fv");
-        l.get(Color3fv, "glColor3fv");
-        l.get(ShadeModel, "glShadeModel");
-        l.get(Enable, "glEnable");
-        l.get(Disable, "glDisable");
-        l.get(DepthFunc, "glDepthFunc");
-        l.get(LineWidth, "glLineWidth");
-        l.get(LineStipple, "glLineStipple");
-        l.get(ClearColor, "glClearColor");
-        l.get(ClearDepth, "glClearDepth");
-        l.get(Clear, "glClear");
-        l.get(Viewport, "glViewport");
-        l.get(MatrixMode, "glMatrixMode");
-        l.get(LoadIdentity, "glLoadIdentity");
-        l.get(Ortho, "glOrtho");
-        l.get(RasterPos2fv, "glRasterPos2fv");
-        l.get(Bitmap, "glBitmap");
-        l.get(DrawPixels, "glDrawPixels");
-        l.get(PixelStorei, "glPixelStorei");
-        l.get(Finish, "glFinish");
-        l.get(DrawBuffer, "glDrawBuffer");
-        l.get(PixelZoom, "glPixelZoom");
-        l.get(CopyPixels, "glCopyPixels");
-        l.get(ReadBuffer, "glReadBuffer");
-        l.get(Accum, "glAccum");
-        l.get(ReadPixels, "glReadPixels");
-        l.get(Color4fv, "glColor4fv");
-        l.get(Normal3fv, "glNormal3fv");
-        l.get(TexCoord2fv, "glTexCoord2fv");
-        l.get(Scissor, "glScissor");
-        l.get(AlphaFunc, "glAlphaFunc");
-        l.get(BlendFunc, "glBlendFunc");
-        l.get(LogicOp, "glLogicOp");
-        l.get(StencilFunc, "glStencilFunc");
-        l.get(StencilOp, "glStencilOp");
-        l.get(StencilMask, "glStencilMask");
-        l.get(ClearStencil, "glClearStencil");
-        l.get(ColorMask, "glColorMask");
-        l.get(DepthMask, "glDepthMask");
-        l.get(Lightfv, "glLightfv");
-        l.get(LightModelfv, "glLightModelfv");
-        l.get(Materialfv, "glMaterialfv");
-        l.get(Fogfv, "glFogfv");
-        l.get(TexImage2D, "glTexImage2D");
-        l.get(TexParameterfv, "glTexParameterfv");
-        l.get(TexEnvfv, "glTexEnvfv");
-        l.get(Hint, "glHint");
-        l.get(Frustum, "glFrustum");
-        l.get(PolygonMode, "glPolygonMode");
-        l.get(EdgeFlag, "glEdgeFlag");
-        l.get(CullFace, "glCullFace");
-        if (!l.ok()) return false;
-        lib = l.handle();
-        return true;
-    }
-};
-
-Gl& gl() {
-    static Gl g;
-    return g;
-}
+using vnx::glref::OsMesaGl;
 
 // Runs one call; false when the reference has no such call. Without an
 // alpha buffer the alpha is never written.
-bool Run(const Gl& g, const Call& c, bool alphaBuffer) {
-    if (RunPointCall(c)) return true;  // the point scenes' own calls
+bool Run(const OsMesaGl& g, const Call& c, bool alphaBuffer) {
     const auto& w = c.words;
     float f[4] = {};
     for (std::size_t i = 0; i < w.size() && i < 4; ++i) f[i] = Float(w[i]);
@@ -189,6 +53,7 @@ bool Run(const Gl& g, const Call& c, bool alphaBuffer) {
     else if (r == "Disable") g.Disable(w.at(0) == GL_INDEX_LOGIC_OP ? GL_COLOR_LOGIC_OP : w.at(0));
     else if (r == "DepthFunc") g.DepthFunc(w.at(0));
     else if (r == "LineWidth") g.LineWidth(f[0]);
+    else if (r == "PointSize") g.PointSize(f[0]);
     else if (r == "LineStipple") g.LineStipple(static_cast<GLint>(w.at(0)), static_cast<GLushort>(w.at(1)));
     else if (r == "ClearColor") g.ClearColor(f[0], f[1], f[2], f[3]);
     else if (r == "ClearDepth") g.ClearDepth(DoubleAt(w, 0));
@@ -269,8 +134,9 @@ namespace {
 template <typename After>
 bool RunReference(const Calls& calls, int width, int height, bool alphaBuffer, std::vector<std::uint8_t>* rgba,
                   std::string* error, After after) {
-    Gl& g = gl();
-    if (!g.load(error)) return false;
+    const OsMesaGl* pg = vnx::glref::osmesa_gl(error);
+    if (pg == nullptr) return false;
+    const OsMesaGl& g = *pg;
     // 16-bit depth as the board's, an 8-bit stencil, and an accumulation
     // buffer of 16 bits a channel as the server's.
     OSMesaContext ctx = g.CreateContextExt(OSMESA_RGBA, 16, 8, 16, nullptr);
@@ -313,7 +179,7 @@ bool RunReference(const Calls& calls, int width, int height, bool alphaBuffer, s
 std::vector<std::uint32_t> Reference(const Calls& calls, int width, int height, std::string* error,
                                      bool alphaBuffer) {
     std::vector<std::uint8_t> rgba;
-    if (!RunReference(calls, width, height, alphaBuffer, &rgba, error, [](Gl&) {})) return {};
+    if (!RunReference(calls, width, height, alphaBuffer, &rgba, error, [](const OsMesaGl&) {})) return {};
     return vnx::glref::rgb_of_rgba(rgba);
 }
 
@@ -324,7 +190,7 @@ std::size_t ReadRowBytes(const ReadRequest& read, std::size_t cjPixel) {
 std::vector<std::uint8_t> ReferenceRead(const Calls& calls, int width, int height, const ReadRequest& read,
                                         std::size_t cjPixel, std::string* error) {
     std::vector<std::uint8_t> rgba, out(ReadRowBytes(read, cjPixel) * static_cast<std::size_t>(read.height));
-    const bool ok = RunReference(calls, width, height, true, &rgba, error, [&](Gl& g) {
+    const bool ok = RunReference(calls, width, height, true, &rgba, error, [&](const OsMesaGl& g) {
         g.ReadPixels(read.x, read.y, read.width, read.height, read.format, read.type, out.data());
     });
     return ok ? out : std::vector<std::uint8_t>{};

@@ -68,10 +68,6 @@ inline Call DrawPixels(std::uint32_t width, std::uint32_t height, std::uint32_t 
 // with the pixel-store header of unpacking alignment 1 and their image).
 glx::Bytes Encode(const Call& call);
 
-// The point scenes' further calls (PointSize, BlendFunc, Color4fv) run by
-// OSMesa (scene_points.cpp); false for any other request.
-bool RunPointCall(const Call& call);
-
 // The calls run by OSMesa into a width x height RGBA picture with a 16-bit
 // depth buffer (as the board's), unpacking alignment 1: pixels 0x00RRGGBB,
 // rows top to bottom. Empty (with *error set) when OSMesa cannot be loaded

@@ -2,6 +2,7 @@
 // (kzfill.h).
 #include "kzfill.h"
 
+#include "kz2/kzpipe.h"
 #include "kz2/kzprog.h"
 #include "shared/hwframe.h"
 #include "../seams.h"
@@ -18,10 +19,9 @@ bool bColouredCode(ULONG d) {
 }
 bool bTriangleCode(ULONG d) { return d == 1 || d == 11 || bColouredCode(d); }
 
-const ULONG* Record(const CommonPipeData& c, ULONG i) { return c.pHwVertices + N_COLOUR_RECORD_WORDS * std::size_t{i}; }
-const LONG* Window(const CommonPipeData& c, ULONG i) { return c.pWindow + 3 * std::size_t{i}; }
-
-void Next(N_Context* pctx, N_Pipe* pipe) { pipe->next[N_STAGE_RENDER](pctx, pipe); }
+using kzpipe::Next;
+using kzpipe::Record;
+using kzpipe::Window;
 
 // Writes and routes the triangle (a, b, c) in that order.
 ULONG* pTriangle(N_HwFrame& f, const N_TriLayout& l, ULONG* p, const N_TriVertex& a, const N_TriVertex& b,

@@ -8,6 +8,7 @@
 #include <initializer_list>
 
 #include "3d/validate.h"
+#include "kz2/kzpipe.h"
 #include "kz2/kzprog.h"
 #include "shared/hwframe.h"
 #include "../seams.h"
@@ -21,9 +22,9 @@ constexpr ULONG kWholePixel = 0x000F000Fu;  // sub-pixel bits of both halves
 constexpr ULONG kSamePixel = 0xFFF0FFF0u;   // whole-pixel bits of both halves
 constexpr ULONG kThinMargin = 8;            // half a pixel in 28.4
 
-const ULONG* Record(const CommonPipeData& c, ULONG i) { return c.pHwVertices + N_COLOUR_RECORD_WORDS * std::size_t{i}; }
-const LONG* Window(const CommonPipeData& c, ULONG i) { return c.pWindow + 3 * std::size_t{i}; }
-void Next(N_Context* pctx, N_Pipe* pipe) { pipe->next[N_STAGE_RENDER](pctx, pipe); }
+using kzpipe::Next;
+using kzpipe::Record;
+using kzpipe::Window;
 ULONG ulAttr(N_Context* pctx, ULONG id) { return *pulAttr(pctx, id); }
 float fAttr(N_Context* pctx, ULONG id, ULONG i = 0) {
     float f;

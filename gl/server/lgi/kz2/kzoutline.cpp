@@ -9,6 +9,7 @@
 #include "3d/vstage.h"
 #include "kz2/kzfaces.h"
 #include "kz2/kzline.h"
+#include "kz2/kzpipe.h"
 #include "kz2/kzprog.h"
 #include "shared/hwframe.h"
 #include "../seams.h"
@@ -20,9 +21,9 @@ constexpr ULONG kWholePixel = 0x000F000Fu;  // sub-pixel bits of both halves
 constexpr ULONG kSamePixel = 0xFFF0FFF0u;   // whole-pixel bits of both halves
 constexpr ULONG kThinMargin = 8;            // half a pixel in 28.4
 
-const ULONG* Record(const CommonPipeData& c, ULONG i) { return c.pHwVertices + N_COLOUR_RECORD_WORDS * std::size_t{i}; }
-const LONG* Window(const CommonPipeData& c, ULONG i) { return c.pWindow + 3 * std::size_t{i}; }
-void Next(N_Context* pctx, N_Pipe* pipe) { pipe->next[N_STAGE_RENDER](pctx, pipe); }
+using kzpipe::Next;
+using kzpipe::Record;
+using kzpipe::Window;
 
 bool bIn(ULONG d, std::initializer_list<ULONG> set) { return std::find(set.begin(), set.end(), d) != set.end(); }
 

@@ -24,6 +24,7 @@
 #include <cstring>
 
 #include "kz2/kzfaces.h"
+#include "kz2/kzpipe.h"
 #include "kz2/kzprog.h"
 #include "kzprimwords.h"
 #include "shared/hwframe.h"
@@ -34,9 +35,9 @@ namespace {
 constexpr ULONG kPointClass = 0, kSquareClass = 6;
 constexpr ULONG kMaxSide = 4095;
 
-const ULONG* Record(const CommonPipeData& c, ULONG i) { return c.pHwVertices + N_COLOUR_RECORD_WORDS * std::size_t{i}; }
-const LONG* Window(const CommonPipeData& c, ULONG i) { return c.pWindow + 3 * std::size_t{i}; }
-void Next(N_Context* pctx, N_Pipe* pipe) { pipe->next[N_STAGE_RENDER](pctx, pipe); }
+using kzpipe::Next;
+using kzpipe::Record;
+using kzpipe::Window;
 float fAttr(N_Context* pctx, ULONG id) {
     float f;
     std::memcpy(&f, pulAttr(pctx, id), sizeof f);
