@@ -52,6 +52,7 @@ constexpr MaskRow kMasks[] = {
     {0x200, 0, 0},  // two-colour fills
     {0x300, 0, 8},  // glyphs and 1-bit expansion: sixteen rows per primitive
     {0x100, 0, 8},  // stippled lines: a 256-bit stipple block per primitive
+    {0x080, 8, 0},  // stipple cell load: sixteen 16-bit rows once (rectangles)
 };
 
 // Constant words per packet and per primitive by the constants format
@@ -86,6 +87,8 @@ bool layout_of(std::uint32_t cmd, Layout* out, bool* known) {
     }
     // Stipple blocks come only with lines (the line flag, classes 1-4).
     if (mask != nullptr && mask->bits == 0x100u && ((cmd & KZU_HDR_LINE) == 0 || cls < 1 || cls > 4)) mask = nullptr;
+    // Stipple cell rows come only with rectangles (class 6, no line flag).
+    if (mask != nullptr && mask->bits == 0x080u && ((cmd & KZU_HDR_LINE) != 0 || cls != 6)) mask = nullptr;
     if (mask == nullptr) return false;
 
     Layout l;

@@ -3,7 +3,8 @@
 // which function carries out which kind of packet; each exec_*.cpp file holds
 // the functions of one family of packets (exec_2d.cpp: the 2D drawing
 // packets; exec_transfer.cpp: host transfers; exec_3d.cpp and exec_3d_line.cpp:
-// polygons and lines under render programs). The rules the executor follows where the driver's words
+// polygons and lines under render programs; exec_stipple.cpp: the stipple
+// cell load). The rules the executor follows where the driver's words
 // leave the board's behaviour open are written in platform/board.h
 // ("Execution"), and for polygons in render3d.h.
 #pragma once
@@ -45,6 +46,12 @@ bool load_mask_pattern(Impl& board, int r, const DecodedPacket& packet);
 using SpanEmit = std::function<void(std::int64_t x0, std::int64_t y, std::int64_t x1)>;
 bool run_primitive_spans(Impl& board, int r, const DecodedPacket& packet,
                          const std::function<void(std::size_t, const SpanEmit&)>& spans);
+
+// --- rows of exec_stipple.cpp: the stipple cell load ---------------------------------
+// Rectangles (0x086: mask data 0x080) drawn under the packet's sixteen cell
+// rows, each rectangle's rows counted from its own first pixel
+// (platform/board.h, "Stipple cells").
+bool load_stipple_cells(Impl& board, int r, const DecodedPacket& packet);
 
 // --- rows of exec_line.cpp: line primitives ---------------------------------------
 // Lines (class 12 with the line flag, 0x03C): two signed 28.4 end points a

@@ -47,6 +47,10 @@ const ExecRow kRows[] = {
     // Two-colour fills (0x226): rectangles whose mask bits come from the
     // mask pattern.
     {ItemKind::Packet, kShape, 0x206u, draw_rectangles, "two-colour rectangles"},
+    // The stipple cell load (0x086): rectangles under sixteen cell rows of
+    // the packet's own, laid from each rectangle's first pixel
+    // (exec_stipple.cpp).
+    {ItemKind::Packet, kShape, 0x086u, load_stipple_cells, "stipple cell load"},
     // Point loads with a colour per point (0x2000): pattern and dither loads.
     {ItemKind::Packet, kShape, 0x000u, draw_points, "points"},
     // The monochrome pattern load (0x280): sixteen mask rows per packet.

@@ -140,6 +140,7 @@ const OsMesaGl* osmesa_gl(std::string* error) {
     l.get(g.DepthFunc, "glDepthFunc");
     l.get(g.LineWidth, "glLineWidth");
     l.get(g.PointSize, "glPointSize");
+    l.get(g.PolygonStipple, "glPolygonStipple");
     l.get(g.LineStipple, "glLineStipple");
     l.get(g.ClearColor, "glClearColor");
     l.get(g.ClearDepth, "glClearDepth");

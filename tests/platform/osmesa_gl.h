@@ -29,6 +29,7 @@ struct OsMesaGl {
     void (*DepthFunc)(GLenum) = nullptr;
     void (*LineWidth)(GLfloat) = nullptr;
     void (*PointSize)(GLfloat) = nullptr;
+    void (*PolygonStipple)(const GLubyte*) = nullptr;
     void (*LineStipple)(GLint, GLushort) = nullptr;
     void (*ClearColor)(GLclampf, GLclampf, GLclampf, GLclampf) = nullptr;
     void (*ClearDepth)(GLclampd) = nullptr;

@@ -12,14 +12,6 @@ ULONG _NSurfaceNeedsRects(const GLBuffer*) {
     vNotAvailable(__func__);
     return 0;
 }
-ULONG _NBoardStipplePass(N_HwRecord*, void*, ULONG, ULONG, const ULONG*) {
-    vNotAvailable(__func__);
-    return 0;
-}
-void* _NCreateScratchPixmap(N_Context*) {
-    vNotAvailable(__func__);
-    return nullptr;
-}
 
 
 // A selector not built yet: no hardware path.

@@ -28,9 +28,10 @@ ULONG _NSurfaceNeedsRects(const GLBuffer* pBuffer);
 void _NBoardLoadDither(N_HwRecord* phw);
 // One pass of the polygon stipple load into the scratch pixmap: the 16 rows
 // from rowBase, the cell of columns from cell, as eight pattern words
-// replicated over the pixmap. 1 when it was loaded.
+// replicated over the pixmap. 1 when it was loaded (3d/stipple.cpp).
 ULONG _NBoardStipplePass(N_HwRecord* phw, void* pvPixmap, ULONG rowBase, ULONG cell, const ULONG* pulWords);
-// A 128 x 128 scratch pixmap of the context's device, or null.
+// A 128 x 128 scratch pixmap of the context's device, or null
+// (3d/stipple.cpp).
 void* _NCreateScratchPixmap(N_Context* pctx);
 
 // --- per-primitive set-up ----------------------------------------------------------------

@@ -67,7 +67,10 @@
 //      5 clip pair present, bit 6 0,
 //      bits 7-9 mask data (0x280: 8 mask words per packet; 0x200 no words;
 //      0x300: 8 mask words per primitive; 0x100 on a line packet: its 8
-//      stipple words per primitive), bits 10-11 constants format (0x400
+//      stipple words per primitive; 0x080 on a rectangle packet without
+//      the line flag: 8 stipple cell words per packet, which come after
+//      the per-packet constants and before the per-packet data-register
+//      words), bits 10-11 constants format (0x400
 //      8 per packet, 0x800 8 per primitive, 0xC00 4 and 4), bits 12-19 the
 //      load kinds of data registers 27-30, numbered as the GL
 //      generator numbers them for every class (include/kzuinstr.h: 1 one
@@ -194,6 +197,16 @@
 //   drawn: the mask bit at (x, y) is bit 15 - (x & 15) of row y & 15, so
 //   a glyph's rows sit in the slots of their board rows, rotated to their
 //   board x.
+// - Stipple cells (0x086: rectangles, mask data 0x080; the GL server's
+//   polygon stipple load into its stipple pixmap). The packet's eight cell
+//   words are sixteen 16-bit rows, two per word, the first of a pair in the
+//   LOW half, each row's first pixel in bit 0. Every rectangle is drawn with
+//   the cell laid from its own first pixel (x0, y0): the mask bit at (x, y)
+//   is bit (x - x0) & 15 of row (y - y0) & 15, so a 16 x 16 rectangle
+//   receives the cell once and a larger one repeats it. Registers 27-30 are
+//   loaded once a packet only (a cell load with another load kind is not
+//   carried out); the program, clip pair and tile ownership are as for any
+//   rectangle. The rasterizer's mask pattern is neither read nor changed.
 // - Transfers (transfer packets). A record {(y << 16) | x, pid, bus address,
 //   descriptor} moves one row between DMA memory and the pixmap: descriptor
 //   bits 0-6 the first and bits 7-16 the last byte within the row's span,

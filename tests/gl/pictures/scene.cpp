@@ -101,6 +101,7 @@ bool Run(const OsMesaGl& g, const Call& c, bool alphaBuffer) {
     else if (r == "PolygonMode") g.PolygonMode(w.at(0), w.at(1));
     else if (r == "EdgeFlagv") g.EdgeFlag((w.at(0) & 0xFFu) != 0 ? GL_TRUE : GL_FALSE);
     else if (r == "CullFace") g.CullFace(w.at(0));
+    else if (r == "PolygonStipple") g.PolygonStipple(c.image.data());  // 32 rows of 4 bytes
     else return false;
     return true;
 }
@@ -110,7 +111,8 @@ bool Run(const OsMesaGl& g, const Call& c, bool alphaBuffer) {
 glx::Bytes Encode(const Call& call) {
     const glx::RenderLayout& l = glx::RenderRow(call.request.c_str());
     std::vector<std::uint32_t> body;
-    if (call.request == "Bitmap" || call.request == "DrawPixels" || call.request == "TexImage2D") {
+    if (call.request == "Bitmap" || call.request == "DrawPixels" || call.request == "TexImage2D" ||
+        call.request == "PolygonStipple") {
         // Pixel store: swap bytes and LSB first 0, row length 0, skip rows
         // 0, skip pixels 0, alignment 1.
         body = {0, 0, 0, 0, 1};

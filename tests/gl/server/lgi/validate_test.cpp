@@ -765,7 +765,8 @@ TEST_F(ValidateTest, PolygonStipplePattern) {
 }
 
 // The stipple's pixmap is asked for when the stipple is set, not when a
-// validation loads it; without one the stipple is not ready.
+// validation loads it; without one (here: no board behind the context) the
+// stipple is not ready.
 TEST_F(ValidateTest, StipplePixmapMadeWhenSet) {
     GLBuffer d = Buffer(32);
     Put(1, &d);
@@ -773,7 +774,8 @@ TEST_F(ValidateTest, StipplePixmapMadeWhenSet) {
     vnx::debug::clear();
     const std::vector<ULONG> pattern(32, 0xAAAA5555u);
     N_SetStateBlockAttr(90, pattern.data());
-    EXPECT_TRUE(Printed("_NCreateScratchPixmap: not available yet\n"));
+    EXPECT_FALSE(Printed("not available yet"));
+    EXPECT_EQ(ctx_->apScratchPixmap[0], nullptr);
     Set(91, 3);
     vnx::debug::clear();
     ctx_->val.stippleReady = 1;

@@ -76,8 +76,6 @@ void _NExecInlinePrim(N_Context*, ULONG kind, ULONG format, ULONG n, const ULONG
 
 // --- the lgi layer's other parts not built yet ----------------------------------------------
 ULONG _NSurfaceNeedsRects(const GLBuffer*) { return 0; }
-ULONG _NBoardStipplePass(N_HwRecord*, void*, ULONG, ULONG, const ULONG*) { return 0; }
-void* _NCreateScratchPixmap(N_Context*) { return nullptr; }
 void N_RasterPos(const float*) {}
 void* _DAllocAccumBuffer(void) { return nullptr; }
 // The GL server core's image transfers: no board buffers here.

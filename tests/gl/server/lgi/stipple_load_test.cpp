@@ -1,0 +1,124 @@
+// The polygon stipple load on the board: the validation of a stippled fill
+// mode sends four cell loads into the context's scratch pixmap, and the
+// board leaves the 32 x 32 pattern, aligned to the window, over the whole
+// 128 x 128 pixmap (0xF0 where a fragment is kept, 0 where the stipple
+// drops it), on 1, 2 and 4 rasterizers and a split board.
+#include <algorithm>
+
+#include "3d/validate.h"
+#include "board_fixture.h"
+#include "context/buffers.h"
+#include "lgi/seams.h"
+#include "vornix_surface.h"
+
+namespace lgi_test {
+namespace {
+
+constexpr ULONG kStippleCommand = 0x02205086u;
+constexpr ULONG kSide = 128;
+
+class StippleLoadTest : public LgiBoardTest, public ::testing::WithParamInterface<BoardModel> {
+  protected:
+    // A 128 x 128 32-bit pixmap in board memory as the context's scratch
+    // pixmap, as the server makes it.
+    void MakeScratch() {
+        POINTL ptl{0, 0};
+        hsurf_ = CreateDeviceBitmap(Pdev(), kSide, kSide, BMF_32BPP, &ptl, 0);
+        ASSERT_NE(hsurf_, nullptr);
+        pso_ = EngLockSurface(hsurf_);
+        ASSERT_NE(pso_, nullptr);
+        pdfb_ = reinterpret_cast<DSURF*>(pso_->dhsurf)->pdfb;
+        record_.pid = pdfb_->pid;
+        scratch_.pDeviceRecord = &record_;
+        scratch_.memoryKind = GLBUFFER_MEMORY_DEVICE;
+        scratch_.bitsPerPixel = 24;
+        scratch_.bytesPerPixel = 4;
+        scratch_.x = pdfb_->x;
+        scratch_.y = pdfb_->y;
+        scratch_.cx = kSide;
+        scratch_.cy = kSide;
+        ctx_->apScratchPixmap[0] = &scratch_;
+    }
+    void TearDown() override {
+        if (ctx_ != nullptr) ctx_->apScratchPixmap[0] = nullptr;
+        ctx_->buffers[1].pBuffer = nullptr;
+        if (pso_ != nullptr) EngUnlockSurface(pso_);
+        if (hsurf_ != nullptr) DeleteDeviceBitmap(hsurf_);
+        LgiBoardTest::TearDown();
+    }
+    // The pixmap as the board holds it, rows top to bottom.
+    std::vector<std::uint32_t> Pixmap() {
+        return board_->read_pixels(0, static_cast<std::uint16_t>(pdfb_->pid), pdfb_->x, pdfb_->y, kSide, kSide);
+    }
+
+    HSURF hsurf_ = nullptr;
+    SURFOBJ* pso_ = nullptr;
+    const DFB* pdfb_ = nullptr;
+    GLDeviceRecord record_{};
+    GLBuffer scratch_{};
+};
+
+// GL's stipple bit of window pixel (x, y) (y up): row y & 31 (the first row
+// the bottom one), column x & 31, the leftmost column the first byte's
+// most significant bit.
+bool Kept(const ULONG* rows, LONG x, LONG y) {
+    const ULONG row = rows[y & 31];
+    const ULONG byte = (row >> (8 * ((x & 31) >> 3))) & 0xFF;
+    return ((byte >> (7 - (x & 7))) & 1) != 0;
+}
+
+TEST_P(StippleLoadTest, LeavesTheWindowsPatternOverThePixmap) {
+    Boot(GetParam());
+    MakeScratch();
+    // Windows whose origin and bottom edge lie off the 32-pixel grid (and
+    // one on it).
+    struct Window {
+        LONG x, y, cy;
+    } const windows[] = {{100, 80, 192}, {0, 0, 64}, {37, 5, 100}};
+    ULONG rows[32];
+    for (ULONG r = 0; r < 32; ++r) rows[r] = (0x9E3779B9u * (r + 1)) ^ (r << 3) ^ (r == 0 ? 0x80u : 0u);
+    for (const Window& w : windows) {
+        SCOPED_TRACE(testing::Message() << "window at " << w.x << "," << w.y << ", height " << w.cy);
+        GLBuffer d{};
+        d.bitsPerPixel = 32;
+        d.x = w.x;
+        d.y = w.y;
+        d.cx = 256;
+        d.cy = w.cy;
+        ctx_->buffers[1].pBuffer = &d;
+        N_SetStateBlockAttrWord(163, 4);
+        N_SetStateBlockAttrWord(91, 3);  // fill with the stipple
+        N_SetStateBlockAttr(N_ATTR_POLYGON_STIPPLE, rows);
+        // (The stipple's own dirty bit loads it: the same rows for a new
+        // window are set again by nothing else.)
+        _NValidate(ctx_, ctx_->dirty | N_DIRTY_POLYGON);
+        EXPECT_EQ(ctx_->val.stippleReady, 1u);
+        // Four loads, each reaching the rasterizers whose tiles the
+        // pixmap covers.
+        ULONG loads = 0;
+        for (const auto& packets : Drain())
+            for (const auto& p : packets)
+                if (p.command == kStippleCommand) ++loads;
+        EXPECT_GE(loads, 4u);
+        EXPECT_EQ(board_->summary(0).unexecuted, 0u);
+        // Pixmap pixel (X, Y) stands for screen pixel (X, Y) (and every 32
+        // pixels on): window pixel (X - x, y + cy - 1 - Y).
+        const std::vector<std::uint32_t> px = Pixmap();
+        ASSERT_EQ(px.size(), kSide * kSide);
+        int wrong = 0;
+        for (LONG Y = 0; Y < static_cast<LONG>(kSide); ++Y) {
+            for (LONG X = 0; X < static_cast<LONG>(kSide); ++X) {
+                const std::uint32_t want = Kept(rows, X - w.x + 64, w.y + w.cy - 1 - Y + 64) ? 0xF0u : 0u;
+                if (px[Y * kSide + X] != want && ++wrong <= 5)
+                    ADD_FAILURE() << "pixmap (" << X << ", " << Y << "): " << px[Y * kSide + X] << ", not " << want;
+            }
+        }
+        EXPECT_EQ(wrong, 0);
+        ctx_->buffers[1].pBuffer = nullptr;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Boards, StippleLoadTest, ::testing::ValuesIn(kModels), BoardModelName);
+
+}  // namespace
+}  // namespace lgi_test
