@@ -131,8 +131,12 @@ struct Board::Impl {
     // *run (when asked) gets the pixels from x to the end of the page's row,
     // which lie one after the other from the answer (1 for an answer of null
     // outside the pixmap or without a format).
+    // A write (bWrite) records the pid's format as the format its space is
+    // stored in; a read leaves the record alone: reading a space in another
+    // format (a raw transfer names a 16-bit depth buffer by its surface's
+    // colour format) does not change how its stored pixels are kept.
     std::uint8_t* page_pixel(int r, std::uint16_t pid, std::int64_t x, std::int64_t y,
-                             std::uint32_t* bytesPerPixel, std::int64_t* run = nullptr);
+                             std::uint32_t* bytesPerPixel, std::int64_t* run = nullptr, bool bWrite = true);
     // page_pixel's answer without what a lookup changes (the format a space
     // was reached with, a tile's latched origin, a page made on first use):
     // null also for a page not made yet. For asking memory for pixels
@@ -145,8 +149,8 @@ struct Board::Impl {
     // page_pixel's.
     std::uint8_t* tile_texel(int r, std::uint16_t pid, std::int64_t tx, std::int64_t ty,
                              std::uint32_t* bytesPerPixel);
-    // The format bits (pid bits 13-15) each space was last reached with by
-    // a pid that names its format (bit 0 set once known): a bare pid (the
+    // The format bits (pid bits 13-15) each space was last written through
+    // by a pid that names its format (bit 0 set once known): a bare pid (the
     // 3D programs' depth pixmap) reads the space in that format.
     std::array<std::uint16_t, 32> spaceFormat{};
     // Page geometry of the configuration, by bytes a pixel (1, 2, 4).

@@ -284,11 +284,13 @@ void run_area(const SpanContext& c, std::int64_t x0, std::int64_t y0, std::int64
 // no longer than one packet.
 class PageCursor {
 public:
-    PageCursor(Impl& board, int r, std::uint16_t pid) : board_(board), r_(r), pid_(pid) {}
+    // bWrite: the cursor's pixels are written (page_pixel's bWrite).
+    PageCursor(Impl& board, int r, std::uint16_t pid, bool bWrite = true)
+        : board_(board), r_(r), pid_(pid), bWrite_(bWrite) {}
     // Impl::page_pixel(r, pid, x, y, bytesPerPixel, run).
     std::uint8_t* pixel(std::int64_t x, std::int64_t y, std::uint32_t* bytesPerPixel, std::int64_t* run = nullptr) {
         if (x < x0_ || x >= x1_ || y < y0_ || y >= y1_) {
-            std::uint8_t* p = board_.page_pixel(r_, pid_, x, y, bytesPerPixel, run);
+            std::uint8_t* p = board_.page_pixel(r_, pid_, x, y, bytesPerPixel, run, bWrite_);
             if (p == nullptr) return nullptr;
             bpp_ = *bytesPerPixel;
             const std::int64_t w = board_.pageWidth[bpp_], h = board_.pageHeight[bpp_];  // powers of two
@@ -309,6 +311,7 @@ private:
     Impl& board_;
     int r_;
     std::uint16_t pid_;
+    bool bWrite_;
     std::int64_t x0_ = 0, y0_ = 0, x1_ = 0, y1_ = 0;  // the page's pixels (empty: none yet)
     std::uint8_t* origin_ = nullptr;                   // its pixel (x0_, y0_)
     std::size_t pitch_ = 0;

@@ -161,7 +161,7 @@ void run_span(const SpanContext& c, std::int64_t y, std::int64_t x0, std::int64_
         if (!prog.reads[s] && !prog.writes[s]) continue;
         const std::int64_t xMemory = x0 >= c.xScreen ? x0 - c.xScreen : x0;
         std::uint32_t bpp = 0;
-        base[k] = c.board->page_pixel(c.r, c.pid[k], xMemory, y, &bpp);
+        base[k] = c.board->page_pixel(c.r, c.pid[k], xMemory, y, &bpp, nullptr, prog.writes[s]);
         format[k] = &pixel_format_of_pid(c.pid[k]);
         if (!prog.reads[s]) continue;
         if (base[k] != nullptr)

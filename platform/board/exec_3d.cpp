@@ -257,7 +257,7 @@ void FragmentRunner::fragment(std::int64_t x, std::int64_t y, const std::uint32_
                     return f.reg[reg];
                 }
                 std::uint32_t bpp = 0;
-                const std::uint8_t* p = b_.page_pixel(r_, pid_[n], xm, y, &bpp);
+                const std::uint8_t* p = b_.page_pixel(r_, pid_[n], xm, y, &bpp, nullptr, false);
                 f.reg[reg] = p != nullptr ? pixel_format_of_pid(pid_[n]).to_register(load_pixel(p, bpp)) : 0;
                 // An 8-bit pixel is an alpha byte wherever it is multiplied or
                 // subtracted as one (the stencil is only compared and counted).

@@ -204,7 +204,7 @@ bool copy_plain_blocks(Impl& board, int r, const DecodedPacket& packet, const Sp
     for (std::size_t i = 0; i < kBlocksAhead; ++i) ask(i);
 
     std::uint8_t raw[kBlock][kBlock * 4];
-    PageCursor src(board, r, pidSrc), dst(board, r, pidDst);
+    PageCursor src(board, r, pidSrc, false), dst(board, r, pidDst);
     for (std::size_t i = 0; i < packet.primitives; ++i) {
         ask(i + kBlocksAhead);
         const std::uint32_t* w = &packet.primitiveWords[i * wpp];
@@ -320,7 +320,7 @@ bool copy_blocks(Impl& board, int r, const DecodedPacket& packet) {
         for (std::int64_t y = a.y0; y < a.y1; ++y) {
             std::uint32_t row[kBlock] = {};
             std::uint32_t bpp = 0;
-            if (const std::uint8_t* p = board.page_pixel(r, pidSrc, s.x, s.y + off[(y + phY) & 7], &bpp))
+            if (const std::uint8_t* p = board.page_pixel(r, pidSrc, s.x, s.y + off[(y + phY) & 7], &bpp, nullptr, false))
                 fmtSrc.load(p, kBlock, row);
             for (std::int64_t x = a.x0; x < a.x1; ++x) sample[y - a.y0][x - a.x0] = row[off[(x + phX) & 7]];
         }

@@ -90,7 +90,7 @@ bool transfer_row(Impl& board, int r, std::uint32_t bus, const TransferRecord& t
     for (std::int64_t i = 0; i < pixels;) {
         std::uint32_t size = 0;
         std::int64_t run = 0;
-        std::uint8_t* p = board.page_pixel(r, pid, x + i, y, &size, &run);
+        std::uint8_t* p = board.page_pixel(r, pid, x + i, y, &size, &run, upload);
         run = std::min(run, pixels - i);
         std::uint8_t* q = host + i * bytesPerPixel;
         const std::size_t cb = static_cast<std::size_t>(run) * bytesPerPixel;

@@ -113,7 +113,7 @@ void Board::Impl::setup_pages() {
 }
 
 std::uint8_t* Board::Impl::page_pixel(int r, std::uint16_t pid, std::int64_t x, std::int64_t y,
-                                     std::uint32_t* bytesPerPixel, std::int64_t* run) {
+                                     std::uint32_t* bytesPerPixel, std::int64_t* run, bool bWrite) {
     const ULONG bpp = pixel_format_of_pid(pid).bytesPerPixel;
     *bytesPerPixel = bpp;
     if (run != nullptr) *run = 1;
@@ -121,7 +121,7 @@ std::uint8_t* Board::Impl::page_pixel(int r, std::uint16_t pid, std::int64_t x, 
     if (x < 0 || y < 0 || x >= 0x40 * 128 || y >= 0x40 * 128) return nullptr;
     const std::uint32_t space = pid & 0x1Fu;
     if (space == VNX_PAGE_SLOT_FREE) return nullptr;
-    if ((pid & 0xFFE0u) != 0) spaceFormat[space] = static_cast<std::uint16_t>((pid & 0xE000u) | 1u);
+    if (bWrite && (pid & 0xFFE0u) != 0) spaceFormat[space] = static_cast<std::uint16_t>((pid & 0xE000u) | 1u);
     if (r < 0 || r >= static_cast<int>(rasterizers.size())) return nullptr;
     const ULONG w = pageWidth[bpp], h = pageHeight[bpp];  // powers of two
     const ULONG x0 = static_cast<ULONG>(x) & ~(w - 1), y0 = static_cast<ULONG>(y) & ~(h - 1);
@@ -160,14 +160,14 @@ const std::uint8_t* Board::Impl::peek_pixel(int r, std::uint16_t pid, std::int64
 
 std::uint8_t* Board::Impl::tile_texel(int r, std::uint16_t pid, std::int64_t tx, std::int64_t ty,
                                      std::uint32_t* bytesPerPixel) {
-    if ((pid & kPidTile) == 0) return page_pixel(r, pid, tx, ty, bytesPerPixel);
+    if ((pid & kPidTile) == 0) return page_pixel(r, pid, tx, ty, bytesPerPixel, nullptr, false);
     *bytesPerPixel = pixel_format_of_pid(pid).bytesPerPixel;
     if (r < 0 || r >= static_cast<int>(rasterizers.size())) return nullptr;
     const std::uint32_t origin = rasterizers[r].tileOrigin[tile_key(pid)];
     if (origin == 0) return nullptr;
     const std::int64_t size = tile_size(pid);
     const std::int64_t x0 = (origin - 1) & 0xFFFFu, y0 = (origin - 1) >> 16;
-    return page_pixel(r, pid, x0 + (tx & (size - 1)), y0 + (ty & (size - 1)), bytesPerPixel);
+    return page_pixel(r, pid, x0 + (tx & (size - 1)), y0 + (ty & (size - 1)), bytesPerPixel, nullptr, false);
 }
 
 std::uint8_t* Board::pixel(int rasterizer, std::uint16_t pid, LONG x, LONG y) {

@@ -7,6 +7,7 @@
 // rasterizers at 32 and 16 bits a pixel.
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 
@@ -190,6 +191,40 @@ TEST_P(ReadPixelsPictureTest, MatchesTheReference) {
 
 INSTANTIATE_TEST_SUITE_P(Scenes, ReadPixelsPictureTest,
                          ::testing::Combine(::testing::ValuesIn(kReadScenes), ::testing::ValuesIn(kMachines)),
+                         RowName);
+
+
+// --- a depth read between depth-tested draws -------------------------------------
+// glReadPixels of depth between the two triangles of the depth scene: the
+// read leaves the depth buffer as it was, so the second triangle's depth
+// test decides each pixel as it does without the read (a read that changed
+// how the board keeps the depth words would lose their low bits and move
+// the line where the triangles cross).
+const Scene kDepthReadScenes[] = {
+    {"depth_read_between", [] { return Depth(kLess); }, 3, 40, "as the depth scene without the read"},
+};
+
+class DepthReadBetweenTest : public PictureFixture {};
+
+TEST_P(DepthReadBetweenTest, SecondDrawTestsAsWithoutTheRead) {
+    MatchesReference("pxd-", [this](const Calls& calls) {
+        // The second triangle starts at the scene's last DepthFunc.
+        std::size_t split = calls.size();
+        for (std::size_t i = 0; i < calls.size(); ++i)
+            if (calls[i].request == "DepthFunc") split = i;
+        ASSERT_LT(split, calls.size());
+        Send(Calls(calls.begin(), calls.begin() + static_cast<std::ptrdiff_t>(split)));
+        std::vector<BYTE> depth;
+        const glx::Reply reply =
+            RunSingle(glx::Single("ReadPixels", {30, 20, 120, 80, kDepthComponent, kUnsignedShort, 0}), &depth);
+        EXPECT_EQ(reply.type, 1);
+        EXPECT_GE(depth.size(), std::size_t{120} * 80 * 2);
+        Send(Calls(calls.begin() + static_cast<std::ptrdiff_t>(split), calls.end()));
+    });
+}
+
+INSTANTIATE_TEST_SUITE_P(Scenes, DepthReadBetweenTest,
+                         ::testing::Combine(::testing::ValuesIn(kDepthReadScenes), ::testing::ValuesIn(kMachines)),
                          RowName);
 
 }  // namespace
