@@ -285,7 +285,7 @@ bool copy_blocks(Impl& board, int r, const DecodedPacket& packet) {
     const auto& in = packet.instructions;
     if (!setup_ok(in)) return false;
     Program program;
-    SpanContext c{};
+    SpanContext c;  // set by packet_context
     if (!packet_context(board, r, packet, kSetupWords, &program, &c)) return false;
     const std::uint32_t phase = (in[1] & kPhaseBits) >> 11;
     const std::int64_t phX = phase & 7, phY = phase >> 3;
