@@ -4,8 +4,7 @@
 // lays one 16 x 16 cell of the aligned 32 x 32 pattern over the pixmap.
 #include <algorithm>
 
-#include "context/buffers.h"
-#include "context/image.h"
+#include "lgigl.h"
 #include "glpdev.h"
 #include "queue.h"
 #include "shared/hwframe.h"
