@@ -28,7 +28,7 @@
 #include <memory>
 
 #include "bench_util.h"
-#include "client_entries.h"
+#include "glcltexports.h"
 #include "clt.h"
 #include "glentries.h"
 #include "glicd.h"

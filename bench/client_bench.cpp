@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "bench_util.h"
-#include "client_entries.h"
+#include "glcltexports.h"
 #include "mesa_rig.h"
 #include "clt.h"
 #include "glentries.h"

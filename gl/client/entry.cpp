@@ -8,6 +8,7 @@
 
 #include "clt.h"
 #include "gl10.h"
+#include "glcltexports.h"
 #include "glicd.h"
 
 namespace {

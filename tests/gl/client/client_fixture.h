@@ -17,6 +17,7 @@
 #include "escapes.h"
 #include "gl10.h"
 #include "glentries.h"
+#include "glcltexports.h"
 #include "glicd.h"
 #include "platform/debug.h"
 #include "platform/engine.h"
@@ -25,16 +26,6 @@
 #include "platform/process.h"
 #include "platform/windows.h"
 
-extern "C" {
-BOOL GLCltDllInitialize(HMODULE hModule, ULONG ulReason, PVOID pvReserved);
-BOOL DrvValidateVersion(ULONG ulVersion);
-DHGLRC DrvCreateContext(HDC hdc);
-BOOL DrvDeleteContext(DHGLRC dhglrc);
-const GLCLTPROCTABLE* DrvSetContext(HDC hdc, DHGLRC dhglrc, PFN_SETPROCTABLE pfn);
-BOOL DrvReleaseContext(DHGLRC dhglrc);
-BOOL DrvShareLists(DHGLRC dhglrc1, DHGLRC dhglrc2);
-BOOL DrvCopyContext(DHGLRC dhglrcSrc, DHGLRC dhglrcDst, UINT mask);
-}
 
 namespace glclt_test {
 

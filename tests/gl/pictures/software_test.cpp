@@ -206,6 +206,17 @@ Calls WholeWindow(float r, float g, float b) {
     return Primitive(kTriangles, {{0, 0, 0, r, g, b}, {256, 0, 0, r, g, b}, {256, 192, 0, r, g, b},
                                   {0, 0, 0, r, g, b}, {256, 192, 0, r, g, b}, {0, 192, 0, r, g, b}});
 }
+// Each stencil value of interest shown over the whole window in its own
+// colour (operations kept).
+Calls ShowStencilValues(Calls c) {
+    c.push_back(C("StencilOp", {kKeep, kKeep, kKeep}));
+    for (std::uint32_t k : {0u, 1u, 2u, 3u, 0xFEu, 0xFFu}) {
+        const float v = static_cast<float>(k % 7) / 6.0f;
+        c.push_back(C("StencilFunc", {kEqual, k, 0xFF}));
+        c = With(c, WholeWindow(v, 1 - v, k > 100 ? 1.0f : 0.0f));
+    }
+    return c;
+}
 template <std::uint32_t Func>
 Calls SwStencilFunc() {
     return With(StencilMarks(), With({C("StencilFunc", {Func, 1, 0xFF}), C("StencilOp", {kKeep, kKeep, kKeep})},
@@ -219,13 +230,7 @@ Calls SwStencilOps() {
                                   C("StencilOp", {Fail, kKeep, Pass})},
                                  WholeWindow(0, 0, 0.3f)));
     c.push_back(C("StencilMask", {0xFF}));
-    c.push_back(C("StencilOp", {kKeep, kKeep, kKeep}));
-    for (std::uint32_t k : {0u, 1u, 2u, 3u, 0xFEu, 0xFFu}) {
-        const float v = static_cast<float>(k % 7) / 6.0f;
-        c.push_back(C("StencilFunc", {kEqual, k, 0xFF}));
-        c = With(c, WholeWindow(v, 1 - v, k > 100 ? 1.0f : 0.0f));
-    }
-    return c;
+    return ShowStencilValues(c);
 }
 // Stencil and depth together: a sloped occluder written into the depth
 // buffer (stencil kept), then a flat triangle at depth 0 under the stencil
@@ -244,13 +249,7 @@ Calls SwStencilDepthOps() {
                      Primitive(kTriangles, {{10, 10, 0, 0, 0.3f, 0.8f}, {250, 40, 0, 0, 0.3f, 0.8f},
                                             {100, 180, 0, 0, 0.3f, 0.8f}})));
     c.push_back(C("Disable", {kDepthTest}));
-    c.push_back(C("StencilOp", {kKeep, kKeep, kKeep}));
-    for (std::uint32_t k : {0u, 1u, 2u, 3u, 0xFEu, 0xFFu}) {
-        const float v = static_cast<float>(k % 7) / 6.0f;
-        c.push_back(C("StencilFunc", {kEqual, k, 0xFF}));
-        c = With(c, WholeWindow(v, 1 - v, k > 100 ? 1.0f : 0.0f));
-    }
-    return c;
+    return ShowStencilValues(c);
 }
 // The occluder drawn again under the depth function equal: every fragment
 // of it meets the depth it stored, so the depth-pass operation applies

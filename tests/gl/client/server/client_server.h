@@ -14,6 +14,7 @@
 #include "clt.h"
 #include "display_boot.h"
 #include "glhookslots.h"
+#include "glcltexports.h"
 #include "glicd.h"
 #include "glpdev.h"
 #include "glsrv.h"
@@ -25,12 +26,6 @@
 #include "platform/windows.h"
 #include "prim_record.h"
 
-extern "C" {
-BOOL GLCltDllInitialize(HMODULE hModule, ULONG ulReason, PVOID pvReserved);
-DHGLRC DrvCreateContext(HDC hdc);
-BOOL DrvDeleteContext(DHGLRC dhglrc);
-const GLCLTPROCTABLE* DrvSetContext(HDC hdc, DHGLRC dhglrc, PFN_SETPROCTABLE pfn);
-}
 
 namespace clt_srv {
 
