@@ -74,6 +74,7 @@ struct Gl {
     void (*Color4fv)(const GLfloat*) = nullptr;
     void (*Normal3fv)(const GLfloat*) = nullptr;
     void (*TexCoord2fv)(const GLfloat*) = nullptr;
+    void (*TexCoord4fv)(const GLfloat*) = nullptr;
     void (*Scissor)(GLint, GLint, GLsizei, GLsizei) = nullptr;
     void (*AlphaFunc)(GLenum, GLclampf) = nullptr;
     void (*BlendFunc)(GLenum, GLenum) = nullptr;
@@ -136,6 +137,7 @@ struct Gl {
         l.get(Color4fv, "glColor4fv");
         l.get(Normal3fv, "glNormal3fv");
         l.get(TexCoord2fv, "glTexCoord2fv");
+        l.get(TexCoord4fv, "glTexCoord4fv");
         l.get(Scissor, "glScissor");
         l.get(AlphaFunc, "glAlphaFunc");
         l.get(BlendFunc, "glBlendFunc");
@@ -210,6 +212,7 @@ bool Run(const Gl& g, const Call& c, bool alphaBuffer) {
     else if (r == "Color4fv") g.Color4fv(f);
     else if (r == "Normal3fv") g.Normal3fv(f);
     else if (r == "TexCoord2fv") g.TexCoord2fv(f);
+    else if (r == "TexCoord4fv") g.TexCoord4fv(f);
     else if (r == "Scissor") g.Scissor(w.at(0), w.at(1), w.at(2), w.at(3));
     else if (r == "AlphaFunc") g.AlphaFunc(w.at(0), Float(w.at(1)));
     else if (r == "BlendFunc") g.BlendFunc(w.at(0), w.at(1));
