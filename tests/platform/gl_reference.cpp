@@ -163,6 +163,7 @@ const OsMesaGl* osmesa_gl(std::string* error) {
     l.get(g.Color4fv, "glColor4fv");
     l.get(g.Normal3fv, "glNormal3fv");
     l.get(g.TexCoord2fv, "glTexCoord2fv");
+    l.get(g.TexCoord4fv, "glTexCoord4fv");
     l.get(g.Scissor, "glScissor");
     l.get(g.AlphaFunc, "glAlphaFunc");
     l.get(g.BlendFunc, "glBlendFunc");

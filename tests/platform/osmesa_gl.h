@@ -53,6 +53,7 @@ struct OsMesaGl {
     void (*Color4fv)(const GLfloat*) = nullptr;
     void (*Normal3fv)(const GLfloat*) = nullptr;
     void (*TexCoord2fv)(const GLfloat*) = nullptr;
+    void (*TexCoord4fv)(const GLfloat*) = nullptr;
     void (*Scissor)(GLint, GLint, GLsizei, GLsizei) = nullptr;
     void (*AlphaFunc)(GLenum, GLclampf) = nullptr;
     void (*BlendFunc)(GLenum, GLenum) = nullptr;

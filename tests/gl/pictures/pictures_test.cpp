@@ -779,3 +779,66 @@ TEST_F(RasterPositionTest, BitmapsMoveThePosition) {
 }
 
 }  // namespace
+
+namespace {
+
+// Projective texture coordinates (glTexCoord4 with q other than 1): GL
+// textures with (s/q, t/q), s, t and q interpolated perspective-correctly.
+// Orthographic: a quad whose right-hand corners carry q = 2 (the texture
+// narrows towards them, along the screen no longer linearly) and one with
+// q = 2 at every corner (half the repeats); then the same under a
+// perspective projection, a floor whose far corners carry q = 2.
+Calls Projective(bool bPerspective) {
+    Calls c = With(Start(), {Floats("TexParameterfv", {kTexture2d, kMinFilter}, {static_cast<float>(kNearest)}),
+                             Floats("TexParameterfv", {kTexture2d, kMagFilter}, {static_cast<float>(kNearest)}),
+                             Floats("TexParameterfv", {kTexture2d, kWrapS}, {static_cast<float>(kRepeat)}),
+                             Floats("TexParameterfv", {kTexture2d, kWrapT}, {static_cast<float>(kRepeat)}),
+                             Floats("TexEnvfv", {kTextureEnv, kTextureEnvMode}, {static_cast<float>(kModulate)}),
+                             C("ShadeModel", {kSmooth}), TexImage(16, 0), C("Enable", {kTexture2d})});
+    // (s, t) as the texture shows them; the call carries (s q, t q, 0, q).
+    auto vertex = [&c](float s, float t, float q, float x, float y, float z) {
+        c.push_back(Colour(1, 1, 1));
+        c.push_back(C("TexCoord4fv", {glx::F(s * q), glx::F(t * q), glx::F(0), glx::F(q)}));
+        c.push_back(Vertex(x, y, z));
+    };
+    const float d = 1.0f / 256;
+    if (!bPerspective) {
+        c.push_back(C("Begin", {kQuads}));
+        vertex(d, d, 1, 10, 20, 0);
+        vertex(2 + d, d, 2, 170, 20, 0);
+        vertex(2 + d, 2 + d, 2, 170, 180, 0);
+        vertex(d, 2 + d, 1, 10, 180, 0);
+        vertex(d, d, 2, 180, 40, 0);
+        vertex(1.5f + d, d, 2, 244, 40, 0);
+        vertex(1.5f + d, 1.5f + d, 2, 244, 136, 0);
+        vertex(d, 1.5f + d, 2, 180, 136, 0);
+        c.push_back(C("End"));
+        return c;
+    }
+    c = With(c, {C("MatrixMode", {kProjection}), C("LoadIdentity"), Double("Frustum", {-1, 1, -0.75, 0.75, 1, 30}),
+                 C("MatrixMode", {kModelview}), C("LoadIdentity")});
+    c.push_back(C("Begin", {kQuads}));
+    vertex(d, d, 1, -1.2f, -1, -1.5f);
+    vertex(1.5f + d, d, 1, 1.2f, -1, -1.5f);
+    vertex(1.5f + d, 1.5f + d, 2, 1.8f, -1, -3.5f);
+    vertex(d, 1.5f + d, 2, -1.8f, -1, -3.5f);
+    c.push_back(C("End"));
+    return c;
+}
+
+// Tolerances: levels as texture_nearest_modulate. The board draws the
+// coordinates linearly inside the pieces it cuts a triangle into (finer
+// where q changes faster), GL exactly: texel edges, here no longer on
+// straight lines kept off the pixel centres, move by up to a pixel (a
+// column of pixels along each of some 20 edges in the quad); q ignored
+// would move whole texels, thousands of pixels.
+const Scene kProjectiveScenes[] = {
+    {"texture_projective_ortho", [] { return Projective(false); }, 7, 2600, "texel edges within a pixel"},
+    {"texture_projective_perspective", [] { return Projective(true); }, 7, 700, "texel edges within a pixel"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Projective, PictureTest,
+                         ::testing::Combine(::testing::ValuesIn(kProjectiveScenes), ::testing::ValuesIn(kMachines)),
+                         RowName);
+
+}  // namespace

@@ -75,6 +75,7 @@ bool Run(const OsMesaGl& g, const Call& c, bool alphaBuffer) {
     else if (r == "Color4fv") g.Color4fv(f);
     else if (r == "Normal3fv") g.Normal3fv(f);
     else if (r == "TexCoord2fv") g.TexCoord2fv(f);
+    else if (r == "TexCoord4fv") g.TexCoord4fv(f);
     else if (r == "Scissor") g.Scissor(w.at(0), w.at(1), w.at(2), w.at(3));
     else if (r == "AlphaFunc") g.AlphaFunc(w.at(0), Float(w.at(1)));
     else if (r == "BlendFunc") g.BlendFunc(w.at(0), w.at(1));

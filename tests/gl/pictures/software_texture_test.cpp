@@ -283,4 +283,57 @@ INSTANTIATE_TEST_SUITE_P(Mipmaps, SoftwareTexturePictureTest,
                          ::testing::Combine(::testing::ValuesIn(kMipmapScenes), ::testing::ValuesIn(kMachines)),
                          RowName);
 
+// Projective texture coordinates (glTexCoord4 with q other than 1): GL
+// textures with (s/q, t/q), s, t and q interpolated perspective-correctly.
+// The calls carry (s q, t q, 0, q) for the (s, t) shown. Orthographic: a
+// quad whose right-hand corners carry q = 2 (along the screen the texture
+// no longer runs linearly) and one with q = 2 at every corner; perspective:
+// a floor whose far corners carry q = 2.
+struct TQ {
+    float s, t, q, x, y, z;
+};
+Calls ProjectivePrimitive(std::initializer_list<TQ> vs) {
+    Calls c{C("Begin", {kQuads})};
+    for (const TQ& v : vs) {
+        c.push_back(Colour(1, 1, 1));
+        c.push_back(C("TexCoord4fv", {glx::F(v.s * v.q), glx::F(v.t * v.q), glx::F(0), glx::F(v.q)}));
+        c.push_back(Vertex(v.x, v.y, v.z));
+    }
+    c.push_back(C("End"));
+    return c;
+}
+template <std::uint32_t Min, bool Perspective>
+Calls Projective() {
+    Calls c = With(Start(), TextureState(Min, Min, kRepeat, kModulate, 3));
+    if (!Perspective)
+        return With(c, ProjectivePrimitive({{-0.247f, -0.247f, 1, 10, 20, 0},
+                                            {1.753f, -0.247f, 2, 170, 20, 0},
+                                            {1.753f, 1.753f, 2, 170, 180, 0},
+                                            {-0.247f, 1.753f, 1, 10, 180, 0},
+                                            {0.003f, 0.003f, 2, 180.3125f, 40.3125f, 0},
+                                            {1.503f, 0.003f, 2, 244.3125f, 40.3125f, 0},
+                                            {1.503f, 1.503f, 2, 244.3125f, 136.3125f, 0},
+                                            {0.003f, 1.503f, 2, 180.3125f, 136.3125f, 0}}));
+    return With(With(c, {C("MatrixMode", {kProjection}), C("LoadIdentity"),
+                         Double("Frustum", {-1, 1, -0.75, 0.75, 1, 30}), C("MatrixMode", {kModelview}),
+                         C("LoadIdentity")}),
+                ProjectivePrimitive({{-0.6f, 0, 1, -1.2f, -1, -1.5f},
+                                     {0.6f, 0, 1, 1.2f, -1, -1.5f},
+                                     {1.2f, 1.5f, 2, 1.8f, -1, -3.5f},
+                                     {-1.2f, 1.5f, 2, -1.8f, -1, -3.5f}}));
+}
+
+// Tolerances as the quads and the floor above; the magnified floor's
+// nearest texel edges pass close to more pixel centres (single pixels).
+const Scene kProjectiveScenes[] = {
+    {"tex_projective_nearest_ortho", Projective<kNearest, false>, 2, 8, "texel edges"},
+    {"tex_projective_linear_ortho", Projective<kLinear, false>, 4, 0, "filter weights"},
+    {"tex_projective_nearest_perspective", Projective<kNearest, true>, 2, 400, "texel edges"},
+    {"tex_projective_linear_perspective", Projective<kLinear, true>, 4, 100, "filter weights"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Projective, SoftwareTexturePictureTest,
+                         ::testing::Combine(::testing::ValuesIn(kProjectiveScenes), ::testing::ValuesIn(kMachines)),
+                         RowName);
+
 }  // namespace

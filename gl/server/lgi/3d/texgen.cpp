@@ -111,14 +111,30 @@ void _NStageTexMatrix(N_Context* pctx, N_Pipe* pipe) {
             std::memcpy(v, r, sizeof r);
         }
     }
-    // The fourth word becomes the vertex's clip w, the weight by which the
-    // render paths interpolate the coordinates perspective-correctly (s/w,
-    // t/w and 1/w along the screen). The clip coordinates are there once
-    // the position stage has run; the alternative vertex path projects
-    // after this stage and keeps the coordinate's own q.
+    // The render paths interpolate a coordinate u with the weight 1/Q of
+    // the fourth word (u/Q and 1/Q linearly along the screen, then the
+    // quotient). GL's coordinate is (s/q, t/q, r/q) with s, t, r and q
+    // interpolated perspective-correctly, i.e. s/w and q/w along the screen
+    // for the clip w: so u = s/q and Q = w/q, which keeps both the
+    // coordinate's own q (glTexCoord4, the texture matrix) and the
+    // perspective. A q of 0 has no quotient: the coordinate is taken as it
+    // is, with the clip w alone as its weight. The clip coordinates are
+    // there once the position stage has run; the alternative vertex path
+    // projects after this stage and keeps the coordinate's own q.
     if (!pctx->altVertexPath && c.pClipPos != nullptr) {
         const ULONG n = std::min(c.stripVertexCount, N_BATCH_POINTS);
-        for (ULONG i = 0; i < n; ++i) c.pTexWork[4 * std::size_t{i} + 3] = c.pClipPos[4 * std::size_t{i} + 3];
+        for (ULONG i = 0; i < n; ++i) {
+            float* v = c.pTexWork + 4 * std::size_t{i};
+            const float w = c.pClipPos[4 * std::size_t{i} + 3];
+            const float q = v[3];
+            if (q != 1.0f && q != 0.0f && std::isfinite(q)) {
+                const float r = 1.0f / q;
+                v[0] *= r, v[1] *= r, v[2] *= r;
+                v[3] = w * r;
+            } else {
+                v[3] = w;
+            }
+        }
     }
     pipe->next[N_STAGE_ARRAY](pctx, pipe);
 }

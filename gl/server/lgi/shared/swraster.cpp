@@ -197,13 +197,18 @@ void _NSwRasterTriangle(N_Context* pctx, N_Pipe* pipe, const N_SwScreen& screen)
     const Plane ps = bTex ? plane(tT.sq, tM.sq, tB.sq) : none;
     const Plane pt = bTex ? plane(tT.tq, tM.tq, tB.tq) : none;
     Plane pq = bTex ? plane(tT.invQ, tM.invQ, tB.invQ) : none;
-    if (pctx->xf.projectionAffine != 0) pq = none;
+    // Under an affine projection every w is 1 and s and t go along the
+    // screen as they are, unless a coordinate's own q is not 1: then q goes
+    // along with them and each fragment takes s/q and t/q here.
+    const bool bAffine = pctx->xf.projectionAffine != 0;
+    const bool bDivide = bAffine && bTex && !(tT.invQ == 1.0f && tM.invQ == 1.0f && tB.invQ == 1.0f);
+    if (bAffine && !bDivide) pq = none;
     tri->dsdx = static_cast<float>(ps.dx);
     tri->dsdy = static_cast<float>(ps.dy);
     tri->dtdx = static_cast<float>(pt.dx);
     tri->dtdy = static_cast<float>(pt.dy);
-    tri->dqdx = static_cast<float>(pq.dx);
-    tri->dqdy = static_cast<float>(pq.dy);
+    tri->dqdx = bAffine ? 0.0f : static_cast<float>(pq.dx);
+    tri->dqdy = bAffine ? 0.0f : static_cast<float>(pq.dy);
 
     tri->longEdgeRight = bRight ? 1 : 0;
     tri->dAlphaAway = static_cast<float>(bRight ? -pa.dx : pa.dx);
@@ -279,9 +284,17 @@ void _NSwRasterTriangle(N_Context* pctx, N_Pipe* pipe, const N_SwScreen& screen)
             sp.pGreen[i] = static_cast<float>(g);
             sp.pBlue[i] = static_cast<float>(b);
             sp.pDepth[i] = ulDepthOf(z);
-            sp.pS[i] = static_cast<float>(s);
-            sp.pT[i] = static_cast<float>(t);
-            sp.pQ[i] = static_cast<float>(q);
+            if (bDivide) {
+                // A q of 0 has no quotient: the texture stage's answer to
+                // one, the coordinate 1.
+                sp.pS[i] = q != 0.0 ? static_cast<float>(s / q) : 1.0f;
+                sp.pT[i] = q != 0.0 ? static_cast<float>(t / q) : 1.0f;
+                sp.pQ[i] = 0.0f;
+            } else {
+                sp.pS[i] = static_cast<float>(s);
+                sp.pT[i] = static_cast<float>(t);
+                sp.pQ[i] = static_cast<float>(q);
+            }
             sp.pPacked[i] = packed;
             r += pr.dx;
             g += pg.dx;

@@ -121,4 +121,33 @@ TEST_F(TexGenTest, SphereMapOfSAndTAndTheTextureMatrix) {
     EXPECT_EQ(gTex[2], tex_[2]);
 }
 
+// The coordinate's own q, the application's or the texture matrix's, is
+// kept beside the clip w: the render paths interpolate u with the weight
+// 1/Q, so the stage leaves u = (s/q, t/q, r/q) and Q = w/q, and a q of 0
+// (no quotient) the coordinate as it is with the weight of w.
+TEST_F(TexGenTest, OwnQIsKeptBesideTheClipW) {
+    struct Case {
+        const char* name;
+        float q0, q1;   // the vertices' q
+        float matQ;     // the texture matrix's factor on q (1: identity)
+    } const kCases[] = {
+        {"application q", 2.0f, 0.5f, 1.0f},
+        {"texture matrix q", 1.0f, 1.0f, 4.0f},
+        {"both", 2.0f, -1.0f, 0.5f},
+        {"q of 0", 0.0f, 1.0f, 1.0f},
+    };
+    for (const Case& k : kCases) {
+        tex_[3] = k.q0, tex_[7] = k.q1;
+        const M4 T = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, k.matQ};
+        N_SetStateBlockAttr(18, T.data());
+        Run();
+        for (int i = 0; i < 2; ++i) {
+            const float q = tex_[4 * i + 3] * k.matQ;
+            const float r = q != 0.0f ? 1.0f / q : 1.0f;
+            for (int c = 0; c < 3; ++c) EXPECT_FLOAT_EQ(gTex[4 * i + c], tex_[4 * i + c] * r) << k.name << " " << i;
+            EXPECT_FLOAT_EQ(gTex[4 * i + 3], clipW_[i] * r) << k.name << " " << i;
+        }
+    }
+}
+
 }  // namespace
