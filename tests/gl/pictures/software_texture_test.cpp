@@ -108,7 +108,7 @@ Calls TexPrimitive(std::uint32_t mode, std::initializer_list<TV> vs) {
 // The shapes, in window coordinates. Each magnifies the texture in one
 // place (coordinates beyond 0..1 there, so the wrap shows) and shrinks it
 // in another.
-enum Shape { kTris, kQuadShape, kPolygonShape, kStripFan, kFloor };
+enum Shape { kTris, kQuadShape, kPolygonShape, kStripFan, kFloor, kFloorLines };
 
 Calls ShapeCalls(Shape shape) {
     switch (shape) {
@@ -171,6 +171,20 @@ Calls ShapeCalls(Shape shape) {
                                           {0.6f, 0, 1.2f, -1, -1.5f, 1, 1, 1},
                                           {2.4f, 2.25f, 4.8f, -1, -6, 1, 1, 1},
                                           {-2.4f, 2.25f, -4.8f, -1, -6, 1, 1, 1}}));
+    case kFloorLines:
+        // Lines running away from the eye along the floor above, the
+        // texture's t along them: the texel edges fall along each line
+        // where the perspective puts them (closer together far away).
+        return With({C("MatrixMode", {kProjection}), C("LoadIdentity"), Double("Frustum", {-1, 1, -0.75, 0.75, 1, 30}),
+                     C("MatrixMode", {kModelview}), C("LoadIdentity")},
+                    TexPrimitive(kLines, {{0.1f, 0.05f, -1.0f, -1, -1.5f, 1, 1, 1},
+                                          {0.1f, 2.3f, -4.0f, -1, -6, 1, 1, 1},
+                                          {0.35f, 0.05f, -0.35f, -1, -1.5f, 1, 1, 1},
+                                          {0.35f, 2.3f, -1.4f, -1, -6, 1, 1, 1},
+                                          {0.6f, 0.05f, 0.3f, -1, -1.5f, 1, 1, 1},
+                                          {0.6f, 2.3f, 1.2f, -1, -6, 1, 1, 1},
+                                          {0.85f, 0.05f, 0.95f, -1, -1.5f, 1, 1, 1},
+                                          {0.85f, 2.3f, 3.8f, -1, -6, 1, 1, 1}}));
     }
     return {};
 }
@@ -234,6 +248,8 @@ const Scene kFilterScenes[] = {
      "the far rows, several texels a pixel"},
     {"tex_linear_modulate_floor", Tex<kLinear, kLinear, kRepeat, kModulate, kFloor>, 4, 1000,
      "the far rows, several texels a pixel"},
+    {"tex_nearest_modulate_floor_lines", Tex<kNearest, kNearest, kRepeat, kModulate, kFloorLines>, 2, 16,
+     "texel edges along the lines"},
 };
 // Mipmapped textures, on a board that mip-maps (without one the texture
 // validation draws them LINEAR): the minified quads and the floor.

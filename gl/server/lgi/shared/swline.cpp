@@ -238,12 +238,18 @@ void vLines(N_Context* pctx, N_Pipe* pipe, ULONG form) {
                 if (call.bTexture) {
                     const float* ta = c.pTexWork + 4 * std::size_t(i);
                     const float* tb = ta + 4;
-                    v.s = ta[0];
-                    v.t = ta[1];
-                    v.ds = tb[0] - ta[0];
-                    v.dt = tb[1] - ta[1];
-                    v.q = call.bAffine ? 0.0f : ta[3];
-                    v.dq = call.bAffine ? 0.0f : tb[3] - ta[3];
+                    // A coordinate's fourth word is its clip w over its q:
+                    // in perspective the walk steps s and t weighed by its
+                    // inverse, and that weight as q, so that the texture
+                    // stage's division gives GL's s/q along the line.
+                    const bool bWeigh = !call.bAffine && ta[3] != 0.0f && tb[3] != 0.0f;
+                    const float ka = bWeigh ? 1.0f / ta[3] : 1.0f, kb = bWeigh ? 1.0f / tb[3] : 1.0f;
+                    v.s = ta[0] * ka;
+                    v.t = ta[1] * ka;
+                    v.ds = tb[0] * kb - v.s;
+                    v.dt = tb[1] * kb - v.t;
+                    v.q = call.bAffine ? 0.0f : bWeigh ? ka : ta[3];
+                    v.dq = call.bAffine ? 0.0f : bWeigh ? kb - ka : tb[3] - ta[3];
                 }
             }
             vSegment(pctx, pipe, call, a, b, &stippleCount, v);
