@@ -169,6 +169,19 @@ private:
 };
 
 // Asks memory for `rows` rows of `bytes` bytes from p on, a pitch apart.
+// A block primitive's destination area; false when the primitive is not a
+// block, or when its source words are out of phase (the board is told).
+inline bool block_area(Impl& board, int r, const DecodedPacket& packet, const std::uint32_t* w, std::size_t wpp,
+                       std::int64_t phX, std::int64_t phY, PixelArea* a) {
+    *a = corner_area(w + wpp - 4);
+    if (a->x1 - a->x0 > kBlock || a->y1 - a->y0 > kBlock) return false;
+    if (!phase_ok(w, phX, phY)) {
+        board.error(r, packet.bus, "block copy source words do not match the phase");
+        return false;
+    }
+    return true;
+}
+
 void ask_rows(const std::uint8_t* p, std::int64_t rows, std::size_t bytes, std::size_t pitch) {
     for (std::int64_t k = 0; k < rows; ++k, p += pitch) {
         __builtin_prefetch(p);
@@ -208,12 +221,8 @@ bool copy_plain_blocks(Impl& board, int r, const DecodedPacket& packet, const Sp
     for (std::size_t i = 0; i < packet.primitives; ++i) {
         ask(i + kBlocksAhead);
         const std::uint32_t* w = &packet.primitiveWords[i * wpp];
-        const PixelArea a = corner_area(w + wpp - 4);
-        if (a.x1 - a.x0 > kBlock || a.y1 - a.y0 > kBlock) return false;  // not a block
-        if (!phase_ok(w, phX, phY)) {
-            board.error(r, packet.bus, "block copy source words do not match the phase");
-            return false;
-        }
+        PixelArea a;
+        if (!block_area(board, r, packet, w, wpp, phX, phY, &a)) return false;
         // The whole block's source pixels are read before any pixel of it
         // is written. The source block's rows lie in one page (its y is on
         // an 8-row boundary, the offsets are below 8).
@@ -305,12 +314,8 @@ bool copy_blocks(Impl& board, int r, const DecodedPacket& packet) {
     std::uint32_t sample[kBlock][kBlock];
     for (std::size_t i = 0; i < packet.primitives; ++i) {
         const std::uint32_t* w = &packet.primitiveWords[i * wpp];
-        const PixelArea a = corner_area(w + wpp - 4);
-        if (a.x1 - a.x0 > kBlock || a.y1 - a.y0 > kBlock) return false;  // not a block
-        if (!phase_ok(w, phX, phY)) {
-            board.error(r, packet.bus, "block copy source words do not match the phase");
-            return false;
-        }
+        PixelArea a;
+        if (!block_area(board, r, packet, w, wpp, phX, phY, &a)) return false;
         const SourceCorner s = source_corner(w);
         load_data(packet, d, i, &c);
 

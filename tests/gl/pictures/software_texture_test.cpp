@@ -105,6 +105,13 @@ Calls TexPrimitive(std::uint32_t mode, std::initializer_list<TV> vs) {
     return c;
 }
 
+// The perspective view of the floor scenes: the eye at the origin looking
+// down -z, the near plane 1 and the far 30 units away.
+Calls FloorView() {
+    return {C("MatrixMode", {kProjection}), C("LoadIdentity"), Double("Frustum", {-1, 1, -0.75, 0.75, 1, 30}),
+            C("MatrixMode", {kModelview}), C("LoadIdentity")};
+}
+
 // The shapes, in window coordinates. Each magnifies the texture in one
 // place (coordinates beyond 0..1 there, so the wrap shows) and shrinks it
 // in another.
@@ -165,8 +172,7 @@ Calls ShapeCalls(Shape shape) {
         // end magnifies and the far end shrinks. White: the reference
         // interpolates colours perspective-correctly too, the span
         // rasteriser along the screen (both GL's), which would show here.
-        return With({C("MatrixMode", {kProjection}), C("LoadIdentity"), Double("Frustum", {-1, 1, -0.75, 0.75, 1, 30}),
-                     C("MatrixMode", {kModelview}), C("LoadIdentity")},
+        return With(FloorView(),
                     TexPrimitive(kQuads, {{-0.6f, 0, -1.2f, -1, -1.5f, 1, 1, 1},
                                           {0.6f, 0, 1.2f, -1, -1.5f, 1, 1, 1},
                                           {2.4f, 2.25f, 4.8f, -1, -6, 1, 1, 1},
@@ -175,8 +181,7 @@ Calls ShapeCalls(Shape shape) {
         // Lines running away from the eye along the floor above, the
         // texture's t along them: the texel edges fall along each line
         // where the perspective puts them (closer together far away).
-        return With({C("MatrixMode", {kProjection}), C("LoadIdentity"), Double("Frustum", {-1, 1, -0.75, 0.75, 1, 30}),
-                     C("MatrixMode", {kModelview}), C("LoadIdentity")},
+        return With(FloorView(),
                     TexPrimitive(kLines, {{0.1f, 0.05f, -1.0f, -1, -1.5f, 1, 1, 1},
                                           {0.1f, 2.3f, -4.0f, -1, -6, 1, 1, 1},
                                           {0.35f, 0.05f, -0.35f, -1, -1.5f, 1, 1, 1},
@@ -330,9 +335,7 @@ Calls Projective() {
                                             {1.503f, 0.003f, 2, 244.3125f, 40.3125f, 0},
                                             {1.503f, 1.503f, 2, 244.3125f, 136.3125f, 0},
                                             {0.003f, 1.503f, 2, 180.3125f, 136.3125f, 0}}));
-    return With(With(c, {C("MatrixMode", {kProjection}), C("LoadIdentity"),
-                         Double("Frustum", {-1, 1, -0.75, 0.75, 1, 30}), C("MatrixMode", {kModelview}),
-                         C("LoadIdentity")}),
+    return With(With(c, FloorView()),
                 ProjectivePrimitive({{-0.6f, 0, 1, -1.2f, -1, -1.5f},
                                      {0.6f, 0, 1, 1.2f, -1, -1.5f},
                                      {1.2f, 1.5f, 2, 1.8f, -1, -3.5f},
