@@ -99,12 +99,7 @@ public:
         cfg.rasterizers = rasterizers;
         cfg.memoryClass = memoryClass;
         device_ = std::make_unique<vnx::engine::Device>(cfg);
-        DEVMODEW dm{};
-        dm.dmSize = sizeof dm;
-        dm.dmPelsWidth = cx;
-        dm.dmPelsHeight = cy;
-        dm.dmBitsPerPel = bits;
-        dm.dmLogPixels = 96;
+        DEVMODEW dm = vnx::engine::DisplayMode(cx, cy, bits);
         if (!device_->load_driver() || !device_->enable_pdev(dm) || !device_->enable_surface()) return;
         hmod_ = LoadLibraryA("vornix.dll");  // the module the engine loaded, once more counted
         if (hmod_ == nullptr) return;
@@ -181,12 +176,7 @@ inline RECTL moving_rect(std::int64_t i, LONG n, LONG w, LONG h) {
 inline PDEV* pEnableBenchPdev(std::unique_ptr<vnx::engine::Device>* pdevice) {
     vnx::miniport::MachineConfig cfg;
     *pdevice = std::make_unique<vnx::engine::Device>(cfg);
-    DEVMODEW dm{};
-    dm.dmSize = sizeof dm;
-    dm.dmPelsWidth = 1024;
-    dm.dmPelsHeight = 768;
-    dm.dmBitsPerPel = 32;
-    dm.dmLogPixels = 96;
+    DEVMODEW dm = vnx::engine::DisplayMode(1024, 768, 32);
     if (!(*pdevice)->load_driver() || !(*pdevice)->enable_pdev(dm)) return nullptr;
     return reinterpret_cast<PDEV*>((*pdevice)->dhpdev());
 }

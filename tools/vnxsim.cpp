@@ -219,12 +219,7 @@ bool boot(vnx::engine::Device& device, const Options& o) {
                      vnx::debug::peek().c_str());
         return false;
     }
-    DEVMODEW dm{};
-    dm.dmSize = sizeof dm;
-    dm.dmPelsWidth = o.width;
-    dm.dmPelsHeight = o.height;
-    dm.dmBitsPerPel = o.bpp;
-    dm.dmLogPixels = 96;
+    DEVMODEW dm = vnx::engine::DisplayMode(o.width, o.height, o.bpp);
     if (!device.enable_pdev(dm)) {
         std::fprintf(stderr, "vnxsim: the driver refused the mode %ux%ux%u\n",
                      static_cast<unsigned>(o.width), static_cast<unsigned>(o.height),

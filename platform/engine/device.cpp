@@ -126,10 +126,7 @@ bool Device::load_driver(const char* name) {
 }
 
 bool Device::enable_pdev() {
-    DEVMODEW request{};
-    request.dmSize = sizeof(DEVMODEW);
-    request.dmLogPixels = 96;
-    return enable_pdev(request);
+    return enable_pdev(DisplayMode(0, 0, 0));
 }
 
 bool Device::enable_pdev(const DEVMODEW& request, ULONG cPatterns) {

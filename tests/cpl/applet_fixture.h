@@ -24,13 +24,7 @@
 namespace cpltest {
 
 inline DEVMODEW Mode(ULONG cx, ULONG cy, ULONG bpp) {
-    DEVMODEW dm{};
-    dm.dmSize = sizeof dm;
-    dm.dmPelsWidth = cx;
-    dm.dmPelsHeight = cy;
-    dm.dmBitsPerPel = bpp;
-    dm.dmLogPixels = 96;
-    return dm;
+    return vnx::engine::DisplayMode(cx, cy, bpp);
 }
 
 // A machine: rasterizers a board, boards, and the memory class with the

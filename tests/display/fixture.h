@@ -18,14 +18,9 @@
 namespace vnx::test {
 
 inline DEVMODEW Request(ULONG cx, ULONG cy, ULONG bpp, ULONG hz = 0, ULONG flags = 0) {
-    DEVMODEW dm{};
-    dm.dmSize = sizeof(DEVMODEW);
-    dm.dmPelsWidth = cx;
-    dm.dmPelsHeight = cy;
-    dm.dmBitsPerPel = bpp;
+    DEVMODEW dm = vnx::engine::DisplayMode(cx, cy, bpp);
     dm.dmDisplayFrequency = hz;
     dm.dmDisplayFlags = flags;
-    dm.dmLogPixels = 96;
     return dm;
 }
 

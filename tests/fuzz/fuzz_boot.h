@@ -11,12 +11,7 @@ inline vnx::engine::Device* boot_fuzz_device(int memoryClass = 1, const char* ps
     cfg.rasterizers = 2;
     cfg.memoryClass = memoryClass;
     auto* device = new vnx::engine::Device(cfg);
-    DEVMODEW dm{};
-    dm.dmSize = sizeof dm;
-    dm.dmPelsWidth = 640;
-    dm.dmPelsHeight = 480;
-    dm.dmBitsPerPel = 16;
-    dm.dmLogPixels = 96;
+    DEVMODEW dm = vnx::engine::DisplayMode(640, 480, 16);
     if (!device->load_driver(pszDriver) || !device->enable_pdev(dm) || !device->enable_surface()) __builtin_trap();
     return device;
 }

@@ -183,12 +183,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     vnx::engine::Device device(cfg);
-    DEVMODEW dm{};
-    dm.dmSize = sizeof dm;
-    dm.dmPelsWidth = o.width;
-    dm.dmPelsHeight = o.height;
-    dm.dmBitsPerPel = o.bpp;
-    dm.dmLogPixels = 96;
+    DEVMODEW dm = vnx::engine::DisplayMode(o.width, o.height, o.bpp);
     if (!device.load_driver("vornix.dll") || !device.enable_pdev(dm) || !device.enable_surface()) {
         std::fprintf(stderr, "qrncp-cli: the display driver did not start in mode %ux%ux%u\n",
                      static_cast<unsigned>(o.width), static_cast<unsigned>(o.height),

@@ -441,6 +441,18 @@ VNX_PLATFORM_API size_t live_strings();
 
 // --- the engine device -----------------------------------------------------
 
+// A display mode request of a size and a depth, at 96 dots an inch (the
+// logical resolution every caller here asks for).
+inline DEVMODEW DisplayMode(ULONG cx, ULONG cy, ULONG bpp) {
+    DEVMODEW dm{};
+    dm.dmSize = sizeof dm;
+    dm.dmPelsWidth = cx;
+    dm.dmPelsHeight = cy;
+    dm.dmBitsPerPel = bpp;
+    dm.dmLogPixels = 96;
+    return dm;
+}
+
 // A display device as the engine keeps it: the simulated machine it drives,
 // the driver loaded for it and what the driver handed back. The life cycle
 // follows the engine's order:

@@ -71,12 +71,7 @@ void AppTest::SetUp() {
     cfg.boardConfig.modelImprecision = 1;
     device_ = std::make_unique<vnx::engine::Device>(cfg);
     ASSERT_TRUE(device_->load_driver());
-    DEVMODEW dm{};
-    dm.dmSize = sizeof dm;
-    dm.dmPelsWidth = 640;
-    dm.dmPelsHeight = 480;
-    dm.dmBitsPerPel = 32;
-    dm.dmLogPixels = 96;
+    DEVMODEW dm = vnx::engine::DisplayMode(640, 480, 32);
     ASSERT_TRUE(device_->enable_pdev(dm));
     ASSERT_TRUE(device_->enable_surface());
     board().take_errors();

@@ -74,12 +74,7 @@ class GLClientTest : public ::testing::Test {
         vnx::faults::clear();
         device_ = std::make_unique<vnx::engine::Device>(cfg);
         ASSERT_TRUE(device_->load_driver());
-        DEVMODEW dm{};
-        dm.dmSize = sizeof(DEVMODEW);
-        dm.dmPelsWidth = 640;
-        dm.dmPelsHeight = 480;
-        dm.dmBitsPerPel = bpp;
-        dm.dmLogPixels = 96;
+        DEVMODEW dm = vnx::engine::DisplayMode(640, 480, bpp);
         ASSERT_TRUE(device_->enable_pdev(dm));
         ASSERT_TRUE(device_->enable_surface());
         ASSERT_NO_FATAL_FAILURE(StartServer());

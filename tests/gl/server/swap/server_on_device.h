@@ -43,13 +43,7 @@ namespace glsrv_device {
 
 
 inline DEVMODEW Mode(ULONG bpp) {
-    DEVMODEW dm{};
-    dm.dmSize = sizeof(DEVMODEW);
-    dm.dmPelsWidth = 640;
-    dm.dmPelsHeight = 480;
-    dm.dmBitsPerPel = bpp;
-    dm.dmLogPixels = 96;
-    return dm;
+    return vnx::engine::DisplayMode(640, 480, bpp);
 }
 
 // An OPENGL_CMD request with its flag word and argument words.
