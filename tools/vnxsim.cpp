@@ -60,10 +60,7 @@ void usage(FILE* out) {
                  "                           rasterizer (the default memory) up to 1024x768\n"
                  "                           at 16 bits and 640x480 at 32; without one the\n"
                  "                           scene is left out, and a program named is a\n"
-                 "                           failure. The scene is left out too (unless\n"
-                 "                           named) on a split board at 32 bits, and where\n"
-                 "                           the screen takes more than 1.5 MB of each 8 MB\n"
-                 "                           of a rasterizer: GL does not draw there yet\n"
+                 "                           failure\n"
                  "  --out FILE.png           write the screen as a PNG picture\n"
                  "  --debug                  print the drivers' debug output to standard error\n"
                  "  --help                   show this text\n");
@@ -248,21 +245,6 @@ void draw(vnx::engine::Device& device, const Options&) {
     std::printf("desktop: %d fills\n", draw_desktop(device));
 }
 
-// Why the default scene is left out on this machine, or null. The GL
-// server's streams break on a split board at 32 bits a pixel, and its
-// window buffers do not all fit beside a screen of more than 1.5 MB a
-// rasterizer's 8 MB (the run then waits for the board for ever); README,
-// "What it does not do yet". A program named with --gl still runs there.
-const char* gl_left_out(const Options& o) {
-    if (o.boards == 2 && o.bpp == 32) return "a split board at 32 bits a pixel draws no GL yet";
-    const unsigned long long screen = 1ull * o.width * o.height * (o.bpp / 8);
-    const unsigned long long room = 1024ull * 768 * 2 * (o.memoryMB / o.rasterizers) / 8;
-    if (screen > room)
-        return "the GL buffers of its window may not fit beside this screen in board memory "
-               "(try --memory, or a smaller mode)";
-    return nullptr;
-}
-
 // What each drawing packet of the driver is, by its command word.
 struct PacketName {
     std::uint32_t command;
@@ -332,12 +314,7 @@ int main(int argc, char** argv) {
     report_layout(device);
     print_gl_formats(device);
     draw(device, o);
-    bool glDrawn = true;
-    if (const char* why = gl_left_out(o); why != nullptr && !o.glNamed) {
-        std::printf("OpenGL: scene not drawn: %s\n", why);
-    } else {
-        glDrawn = run_gl_program(device, o.gl, o.glNamed);
-    }
+    const bool glDrawn = run_gl_program(device, o.gl, o.glNamed);
     drain_queues(device);
     report_packets(device);
     const bool written = write_picture(device, o);

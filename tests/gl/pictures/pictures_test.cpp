@@ -448,22 +448,16 @@ const Scene kScenes[] = {
 // only 16-bit format the boards offer): the colour leaves the conversion
 // with 7 bits a channel (127 full), the pixel keeps the top 5 and reads back
 // widened to 8, up to 7 levels from the 8-bit reference.
-// A split board of 1024 x 768 screens on pages of 256 x 256 runs at 16 bits
-// only. At 32 bits the primary and back buffers take 12 page slots each and the
-// 16-bit depth buffer (pages of 256 x 512) 8: all 32, and the second screen
-// adds none (a split board keeps a slot table a screen, and setting a slot
-// writes both). The display driver's 3D sizing passes, as its dither and
-// scratch tiles alias the back buffer at 32 bits, so the pixel formats are
-// offered; but the server's scratch pixmap is a 128 x 128 device bitmap of its
-// own, off the pages the buffers fill, and its page finds no slot: no render
-// program is built, and the software span writer, which sends its fragments
-// under a program's command word, drops them (the window stays black). On pages
-// twice as wide (page-width code 1: 512 x 256 at 32 bits, 512 x 512 at 16) the
-// buffers take 6 + 6 + 4 slots and the split board runs at 32 bits. With one
-// rasterizer a board the memory holds primary, back and depth buffer with
-// nothing left for the GL buffers, and the extra buffer that a single
-// rasterizer may use instead needs padding that a 1024 x 768 screen does not
-// leave.
+// A split board of 1024 x 768 screens on pages of 256 x 256 at 32 bits has
+// its own rows below (kTightMachines): the primary and back buffers take 12
+// page slots each and the 16-bit depth buffer (pages of 256 x 512) 8, all
+// 32 (the second screen adds none: a split board keeps a slot table a
+// screen, and setting a slot writes both). On pages twice as wide (page-width
+// code 1: 512 x 256 at 32 bits, 512 x 512 at 16) the buffers take 6 + 6 + 4
+// slots. With one rasterizer a board the memory holds primary, back and
+// depth buffer with nothing left for the GL buffers, and the extra buffer
+// that a single rasterizer may use instead needs padding that a 1024 x 768
+// screen does not leave.
 const Machine kMachines[] = {{1, 32, 0}, {2, 32, 0},  {4, 32, 0},  {2, 32, 0, 2, 1},
                              {1, 16, 7}, {2, 16, 7},  {4, 16, 7},  {2, 16, 7, 2}};
 // The 32-bit machines.
@@ -671,6 +665,39 @@ INSTANTIATE_TEST_SUITE_P(AlphaBuffer, PictureTest,
 const Machine kNotYetDrawnMachines[] = {{2, 32, 0, 2, 1}};
 INSTANTIATE_TEST_SUITE_P(DISABLED_NotYetDrawn, PictureTest,
                          ::testing::Combine(::testing::ValuesIn(kNotYetDrawn), ::testing::ValuesIn(kNotYetDrawnMachines)),
+                         RowName);
+
+// A machine whose window buffers fill every page slot beside the screen
+// (the split board of 1024 x 768 screens on pages of 256 x 256 at 32 bits,
+// above): the server's 128 x 128 scratch pixmap and its temporary surface
+// find no slot. The programs that never read them draw on the board; a
+// program that would (a spill into the shared scratch pixmap, the two-level
+// linear filter's) is refused and its primitives draw through the software
+// paths. Every scene of the tables above that needs no stencil or alpha
+// buffer, against the same reference.
+const Machine kTightMachines[] = {{2, 32, 0, 2}};
+// The rows of the tables that need one of the buffers (bNeeds) or none.
+template <std::size_t... N>
+std::vector<Scene> Rows(bool bNeeds, unsigned buffers, const Scene (&... tables)[N]) {
+    std::vector<Scene> rows;
+    for (const auto& table : {std::vector<Scene>(std::begin(tables), std::end(tables))...})
+        for (const Scene& scene : table)
+            if (((scene.buffers & buffers) != 0) == bNeeds) rows.push_back(scene);
+    return rows;
+}
+INSTANTIATE_TEST_SUITE_P(Tight, PictureTest,
+                         ::testing::Combine(::testing::ValuesIn(Rows(false, kStencilBuffer | kAlphaBuffer, kScenes,
+                                                                     kStageScenes, kStageScenes32, kTextureScenes,
+                                                                     kClampScenes, kMipmapScenes, kMipmapScenes32)),
+                                            ::testing::ValuesIn(kTightMachines)),
+                         RowName);
+// There the window's stencil and alpha buffers find no slot either and are
+// made in host memory: the software paths do not yet draw those rows to
+// the reference (the stencil marks are not seen by the later passes).
+INSTANTIATE_TEST_SUITE_P(DISABLED_TightHostBuffers, PictureTest,
+                         ::testing::Combine(::testing::ValuesIn(Rows(true, kStencilBuffer | kAlphaBuffer, kStageScenes,
+                                                                     kStageScenes32, kAlphaBufferScenes)),
+                                            ::testing::ValuesIn(kTightMachines)),
                          RowName);
 
 }  // namespace

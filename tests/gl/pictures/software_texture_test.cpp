@@ -27,6 +27,7 @@ enum : std::uint32_t {
     kNearestMipmapNearest = 0x2700, kLinearMipmapNearest, kNearestMipmapLinear, kLinearMipmapLinear,
     kClamp = 0x2900, kRepeat = 0x2901, kTextureEnv = 0x2300, kTextureEnvMode = 0x2200, kTextureEnvColour,
     kModulate = 0x2100, kDecal = 0x2101, kBlendEnv = 0x0BE2, kBorderColour = 0x1004,
+    kFront = 0x0404, kBack = 0x0405, kLine = 0x1B01, kFill = 0x1B02,
 };
 
 Call Floats(const char* request, std::initializer_list<std::uint32_t> head, std::initializer_list<float> values) {
@@ -353,6 +354,49 @@ const Scene kProjectiveScenes[] = {
 
 INSTANTIATE_TEST_SUITE_P(Projective, SoftwareTexturePictureTest,
                          ::testing::Combine(::testing::ValuesIn(kProjectiveScenes), ::testing::ValuesIn(kMachines)),
+                         RowName);
+
+// Textured faces whose two sides take different paths in one primitive:
+// front faces outlined (textured outlines draw through the software
+// stages, their colour write heading its single-pixel packets with a
+// program of its own), back faces filled by the board's textured program,
+// which is built after the front pipe is set up. Back-facing quads on the
+// left and at the bottom right, a front-facing one beside them (the two
+// pipes draw a batch's faces one pipe after the other, so the faces do
+// not overlap); all magnified, 5 or 6 pixels a texel, with every texel
+// edge at least a sixth of a pixel from the pixel centres and the
+// outlines where the outline rows have them.
+Calls FrontOutlinesBackFilled() {
+    return With(With(Start(), TextureState(kNearest, kNearest, kRepeat, kModulate, 3)),
+                With({C("ShadeModel", {kFlat}), C("PolygonMode", {kFront, kLine}), C("PolygonMode", {kBack, kFill})},
+                     TexPrimitive(kQuads, {{0, 0, 10.8125f, 20.6875f, 0, 1, 1, 1},
+                                           {0, 1.875f, 10.8125f, 170.6875f, 0, 1, 1, 1},
+                                           {1.5f, 1.875f, 130.8125f, 170.6875f, 0, 1, 1, 1},
+                                           {1.5f, 0, 130.8125f, 20.6875f, 0, 1, 1, 1},
+                                           {0.01f, 0.01f, 140.8125f, 20.6875f, 0, 1, 0.8f, 0.6f},
+                                           {1.01f, 0.01f, 236.8125f, 20.6875f, 0, 1, 0.8f, 0.6f},
+                                           {1.01f, 1.01f, 236.8125f, 116.6875f, 0, 1, 0.8f, 0.6f},
+                                           {0.01f, 1.01f, 140.8125f, 116.6875f, 0, 1, 0.8f, 0.6f},
+                                           {0, 0, 140.8125f, 130.6875f, 0, 0.8f, 0.9f, 1},
+                                           {0, 0.625f, 140.8125f, 180.6875f, 0, 0.8f, 0.9f, 1},
+                                           {1.25f, 0.625f, 240.8125f, 180.6875f, 0, 0.8f, 0.9f, 1},
+                                           {1.25f, 0, 240.8125f, 130.6875f, 0, 0.8f, 0.9f, 1}})));
+}
+
+// Tolerances: the filled quads as the textured rows (texels exact); the
+// outlines' ends and the texel edges along them (single pixels).
+const Scene kTwoPathScenes[] = {
+    {"tex_front_outlines_back_filled", FrontOutlinesBackFilled, 3, 40, "outline ends; texel edges along them"},
+};
+
+class TwoPathTexturePictureTest : public PictureFixture {};
+
+TEST_P(TwoPathTexturePictureTest, MatchesTheReference) {
+    MatchesReference("", [this](const Calls& calls) { Send(calls); });
+}
+
+INSTANTIATE_TEST_SUITE_P(TwoPaths, TwoPathTexturePictureTest,
+                         ::testing::Combine(::testing::ValuesIn(kTwoPathScenes), ::testing::ValuesIn(kMachines)),
                          RowName);
 
 }  // namespace

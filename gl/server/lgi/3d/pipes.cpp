@@ -154,9 +154,8 @@ bool bModePart(N_Context* pctx, N_Pipe* pipe, ULONG code, N_StageList* l, bool b
     N_PrimDispatch& pd = *pipe->pCommonPipeData->pDispatch;
     // The debug switch sends every primitive kind through the software path.
     // The selector is not asked then: it would build its render programs
-    // into the slots the software colour write of this pipe or of the
-    // pipe built before it heads its packets with (the textured programs
-    // take the standard slot for the front and the back pipe alike).
+    // into the slots the software colour write heads its packets with (the
+    // back slot, the front textured slot).
     const bool bForced = gNForceSoftwarePaths != 0 && code >= N_PRIM_POINTS;
     N_StageFn pfnRender = pd.pfnSelector != nullptr && !bForced ? pd.pfnSelector(pctx, pipe) : nullptr;
     if (bForced) pd.status = -7;

@@ -14,6 +14,7 @@
 #include "pixelpath.h"
 #include "queue.h"
 #include "renderfcn.h"
+#include "shared/hwframe.h"
 #include "shared/swfrag.h"
 #include "../seams.h"
 
@@ -241,7 +242,7 @@ ULONG _NNeedsAlpha(N_Context* pctx, ULONG format) {
 // where the write sends one (an alpha buffer on the board), a depth word
 // only for a depth buffer on the board.
 bool _NValSoftwareProgram(N_Context* pctx, N_Pipe* pipe) {
-    const ULONG slot = pipe->pBack == pipe ? kSlotBack : kSlotStandard;
+    const ULONG slot = _NHwSoftwareSlot(pipe);
     const N_SpanWriteWords words = _NSpanWriteWords(pctx->enableWord);
     const ULONG request = words.bAlpha ? 6 : 5;
     ULONG* pDither = pulAttr(pctx, N_ATTR_DITHER);
@@ -335,9 +336,6 @@ N_StageFn _NValPLinePipeRenderFcn(N_Context* pctx, N_Pipe* pipe) {
 N_StageFn _NValTriPipeRenderFcn(N_Context* pctx, N_Pipe* pipe) {
     const CommonPipeData& c = *pipe->pCommonPipeData;
     const ULONG format = c.format, en = pipe->mode, code = c.code;
-    // The front pipe, built just before the back one, left its answer in
-    // the dispatch record both share.
-    const bool bFrontSoftware = pipe->pBack == pipe && c.pDispatch->status != 2;
     c.pDispatch->status = 2;
     if (ulAttr(pctx, N_ATTR_RENDER_MODE) != N_RENDER_MODE_RENDER) return nullptr;
     const bool bTextured = (en & kEnTexture) != 0;
@@ -399,14 +397,7 @@ N_StageFn _NValTriPipeRenderFcn(N_Context* pctx, N_Pipe* pipe) {
             d = lBuild(pctx, bBack ? kSlotBackTex : kSlotFrontTex, kFlagsFill, 0, request, f1 != 0 ? 2 : 1);
             if (d >= 0 && lBuild(pctx, kSlotStandard, kFlagsFill, 0, request, kSecondPass[f0 < 6 ? f0 : 0]) < 0) d = -1;
         }
-        if (d < 0) {
-            // The back pipe's textured builds went into the standard slot,
-            // whose program heads the single-pixel packets of a front pipe
-            // drawn through software: that program is built again, or the
-            // front faces would go out under a refused program (not drawn).
-            if (bFrontSoftware) _NValSoftwareProgram(pctx, pipe->pFront);
-            return Software(pipe);
-        }
+        if (d < 0) return Software(pipe);
         vConstantColour(pctx, pipe, d);
         const bool bOpt = pctx->pHw->singlePass != 0 && pctx->queueMode == 1;
         return Choose(pipe, kPolygonRows, code, d, N_SEL_TEXTURED | (bOpt ? ULONG{N_SEL_TEX_OPT} : 0u));

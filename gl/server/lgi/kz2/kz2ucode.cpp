@@ -141,6 +141,17 @@ ULONG ulRefuse(kzRenderProg* prog) {
     return 0;
 }
 
+// The pid no pixmap has (a scratch pixmap that board memory had no room for).
+constexpr ULONG kNoPid = 0xFFFFu;
+
+// Whether the program placed the pid no pixmap has.
+bool bPlacesNoPid(const kzRenderProg* prog) {
+    for (ULONG n = 0; n < prog->pidCount && n < KZ_PID_ROOM; ++n) {
+        if (kzPidAt(prog, n) == kNoPid) return true;
+    }
+    return false;
+}
+
 // Load kinds of a colour layout code: 3 for colour form 0, 2 for form 1, 1
 // for form 2; 0 for a code without colour.
 ULONG ulColourKind(ULONG attr) {
@@ -485,20 +496,27 @@ ULONG kz2_ConstructKzUcode(N_HwRecord* hwRecord, kzRenderProg* program, ULONG fl
     if (pScratch == nullptr) {
         pScratch = _DCreateScratchPixmap(b.ppdev);
         if (pScratch == nullptr) {
-            // Without it no program can be built: every primitive of the
-            // context falls back to the software paths. Said once a context
-            // (a later build tries again: board memory may have come free).
+            // Where the window's buffers fill every page slot beside the
+            // screen the pixmap finds none. Most programs never read it: they
+            // are built all the same, and only a program that would (the
+            // window clip's mask, a pid that falls back to the default one)
+            // is refused at its finish, so that its primitives take the
+            // software paths. Said once a context (a later build tries
+            // again: board memory may have come free).
             if (pctx->scratchRefused == 0)
-                DbgPrint("kz2_ConstructKzUcode: no room in board memory for the scratch pixmap: no render programs\n");
+                DbgPrint("kz2_ConstructKzUcode: no room in board memory for the scratch pixmap: "
+                         "no render programs that need it\n");
             pctx->scratchRefused = 1;
-            return 0;
+        } else {
+            pctx->apScratchPixmap[0] = pScratch;
+            pctx->scratchRefused = 0;
         }
-        pctx->apScratchPixmap[0] = pScratch;
-        pctx->scratchRefused = 0;
     }
     const PAGECONFIG* ppc = b.ppdev != nullptr ? pGLPageConfig(b.ppdev) : nullptr;
     const bool bStereo = ppc != nullptr && ppc->fStereo != 0;
-    b.pidDefault = ulPidOf(pScratch) | (bStereo ? 0xE000u : 0u);
+    // Without the pixmap the default pid is the one no pixmap has: a build
+    // that places it is refused when it finishes.
+    b.pidDefault = pScratch != nullptr ? ulPidOf(pScratch) | (bStereo ? 0xE000u : 0u) : kNoPid;
     b.bpp = b.D->bitsPerPixel;
 
     // 2. Stage flags.
@@ -712,6 +730,10 @@ ULONG kz2_ConstructKzUcode(N_HwRecord* hwRecord, kzRenderProg* program, ULONG fl
     const ULONG flag66 = (bNoDepth && b.blend && !bBlendOption) || b.bpp == 1 || b.draw.c > 1 ? 0 : 1;
     const bool bModeKeeps = bc != nullptr && bc->textureMode == 1;
     const ULONG flag67 = ((b.texture && bNoDepth) || b.windowClip) && !bModeKeeps ? 0 : 1;
+    if (bPlacesNoPid(program)) {
+        DbgPrint("kz2_ConstructKzUcode: the program needs a scratch pixmap that board memory has no room for\n");
+        return ulRefuse(program);
+    }
     if (!kzSerialiseProgram(program, flag66, flag67)) return 0;
     // The textured render functions patch the level's pid (and the level
     // weights) of the standard program per triangle on the mip path.

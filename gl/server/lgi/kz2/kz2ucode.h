@@ -22,6 +22,12 @@
 // - The window clip runs while the context's clipControl word is set: the
 //   context's scratch pixmap is the mask, compared with the constant 0 into
 //   condition code 0 before every other test.
+// - Where board memory has no room for the context's scratch pixmap, the
+//   build's default pid is 0xFFFF, which no pixmap has: a program that
+//   places it (the window clip's mask, a scratch pixmap while the temporary
+//   32-bit surface is missing too, a bogus pid's replacement) is refused at
+//   its finish, so its primitives take the software paths; every other
+//   program is built as usual.
 // - The colour offset constant of 8-bit surfaces is 0: the layer keeps no
 //   colour offset for RGBA drawing (its index offset belongs to
 //   colour-index mode, which does not blend).

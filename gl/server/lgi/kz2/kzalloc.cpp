@@ -99,9 +99,12 @@ ULONG regSharedScratch(kzRenderProg* prog, ULONG claimant) {
     return KZU_pixmap0 + n;
 }
 
-// A private scratch pixmap of the pixel format: a new pid every time.
+// A private scratch pixmap of the pixel format: a new pid every time. Its
+// pid names the temporary surface's page slot; without that surface there
+// is no slot to name, and the pid falls back to the default one.
 ULONG regPrivateScratch(kzRenderProg* prog, ULONG fmt, ULONG claimant) {
-    const ULONG n = kzPlacePid(prog, (gTables.pidTmp & 31u) | 0x40u | fmt, gTables.pidDefault);
+    const ULONG pid = gTables.pidTmp > 0xFFFEu ? gTables.pidTmp : (gTables.pidTmp & 31u) | 0x40u | fmt;
+    const ULONG n = kzPlacePid(prog, pid, gTables.pidDefault);
     if (n >= KZU_PIXMAPS) {
         vConflict("no pixmap register left", claimant);
         return KZU_pixmapLast;

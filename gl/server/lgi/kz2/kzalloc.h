@@ -66,7 +66,8 @@ constexpr ULONG KZ_CC_JOIN = 0x0;
 void kzResetRegisterResources(void);
 // The pids a build places for scratch pixmaps: pidDefault replaces a bogus
 // pid, pidTmp is the pid of the context's temporary 32-bit device surface,
-// from which the scratch pixmaps' pids are made. The build sets them after
+// from which the scratch pixmaps' pids are made (0xFFFF: no such surface,
+// every scratch pixmap then takes pidDefault). The build sets them after
 // the reset, once it has its surfaces.
 void kzSetBuildPids(ULONG pidDefault, ULONG pidTmp);
 

@@ -301,3 +301,9 @@ ULONG* _NHwReserve(N_HwFrame& f, const kzRenderProg* prog, ULONG cbRoom, ULONG n
 kzRenderProg* _NHwPipeProgram(N_Context* pctx, N_Pipe* pipe) {
     return pkzProgOf(pctx->pHw->programs[pipe->pBack == pipe ? 1 : 0]);
 }
+
+ULONG _NHwSoftwareSlot(const N_Pipe* pipe) { return pipe->pBack == pipe ? 1 : 2; }
+
+kzRenderProg* _NHwSoftwareProgram(N_Context* pctx, const N_Pipe* pipe) {
+    return pkzProgOf(pctx->pHw->programs[_NHwSoftwareSlot(pipe)]);
+}

@@ -159,3 +159,10 @@ ULONG* _NHwReserve(N_HwFrame& f, const kzRenderProg* prog, ULONG cbRoom, ULONG n
 // The program slot a polygon pipe's selector built into: the back slot for
 // the back pipe, else the standard one.
 kzRenderProg* _NHwPipeProgram(N_Context* pctx, N_Pipe* pipe);
+// The program slot of a pipe's software colour write (the program that
+// heads its single-pixel packets): the back slot for the back pipe; for the
+// front pipe the front textured slot, which its textured passes leave free
+// while it draws through software. Not the standard slot: the back pipe's
+// textured passes build into it too, after the front pipe is set up.
+ULONG _NHwSoftwareSlot(const N_Pipe* pipe);
+kzRenderProg* _NHwSoftwareProgram(N_Context* pctx, const N_Pipe* pipe);

@@ -125,11 +125,10 @@ void vWriteColour(N_Pipe* pipe, N_FragSpan* sp, bool bRun) {
     if (live == 0 || phw == nullptr) return;
     const auto [bColour, bAlpha, bDepth] = _NSpanWriteWords(pctx->enableWord);
     const ULONG words = 1 + (bColour ? 1 : 0) + (bAlpha ? 1 : 0) + (bDepth ? 1 : 0);
-    kzRenderProg* prog = _NHwPipeProgram(pctx, pipe);
-    // Without a program (its build refused, e.g. no room on the board for
-    // the scratch pixmap) there is no command word to head a packet: the
-    // fragments are not sent, as a packet headed by 0 would break the
-    // board's stream.
+    kzRenderProg* prog = _NHwSoftwareProgram(pctx, pipe);
+    // Without a program (its build refused) there is no command word to
+    // head a packet: the fragments are not sent, as a packet headed by 0
+    // would break the board's stream.
     if (prog->valid == 0 || prog->header == 0) return;
     const N_SwScreen screen = _NSwScreenOf(pctx);
     static Rect passes[kMaxPasses];

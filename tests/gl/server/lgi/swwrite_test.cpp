@@ -19,6 +19,7 @@
 #include "kz2/kzuemit.h"
 #include "kzuinstr.h"
 #include "lgi/seams.h"
+#include "lgi/shared/hwframe.h"
 #include "lgi/shared/swfrag.h"
 #include "vornix_surface.h"
 
@@ -59,7 +60,7 @@ class SwWriteTest : public LgiBoardTest {
     // A single-pixel program (class 0) with a clip pair, taking `data`
     // words a primitive before the position.
     void Program(ULONG data) {
-        kzRenderProg* prog = pkzProgOf(ctx_->pHw->programs[0]);
+        kzRenderProg* prog = _NHwSoftwareProgram(ctx_, pipe_);
         ULONG loads = 0;
         for (ULONG r = 0; r < data; ++r) loads |= 3u << (12 + 2 * r);
         kzStartProgram(prog, 0x20 | loads, 2);
@@ -194,7 +195,7 @@ TEST_F(SwWriteTest, ColourWriteSendsNothingWithoutAProgram) {
         SCOPED_TRACE(m.rasterizers);
         Start(m);
         Program(1);
-        pkzProgOf(ctx_->pHw->programs[0])->valid = 0;
+        _NHwSoftwareProgram(ctx_, pipe_)->valid = 0;
         ctx_->enableWord = N_MODE_FRAGMENTS;
         Run(20, 140, 30);
         _NSpanWriteColor(ctx_, pipe_);
@@ -419,7 +420,7 @@ TEST_F(SwWriteTest, ForcedSoftwareProgramStoresTheSpanColourAsItStands) {
             ctx_->enableWord = N_MODE_FRAGMENTS | st.enable;
             st.set(ctx_);
             N_Pipe* pipe = ForcedTrianglePipe();
-            const kzRenderProg* prog = pkzProgOf(ctx_->pHw->programs[0]);
+            const kzRenderProg* prog = _NHwSoftwareProgram(ctx_, pipe);
             EXPECT_EQ(kzuHdrLoadKindOf(prog->header, KZU_z1), 0u);
             EXPECT_EQ(kzuHdrLoadKindOf(prog->header, KZU_z0), 0u);
             write(pipe, [](LONG i) { return i % 2 == 0 ? 0xFFFFFFu : 0x0000FFu; });
@@ -599,7 +600,7 @@ TEST_F(SwWriteTest, BoardPictureMatchesGLPerFragment) {
         ULONG pw = 0, ph = 0, bpp = 0;
         ASSERT_TRUE(board_->page_geometry(static_cast<std::uint16_t>(pid), &pw, &ph, &bpp));
         const ULONG keep = bpp >= 4 ? 0xFFFFFFFFu : (1u << (8 * bpp)) - 1;
-        kzRenderProg* prog = pkzProgOf(ctx_->pHw->programs[0]);
+        kzRenderProg* prog = _NHwSoftwareProgram(ctx_, pipe_);
         kzStartProgram(prog, 0x20 | (3u << 12), 2);
         kzPlacePid(prog, pid, pid);
         _kzuEmit(prog, 0x10360348, "test", __LINE__);

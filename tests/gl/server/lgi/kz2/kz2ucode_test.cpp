@@ -151,17 +151,55 @@ TEST_F(Kz2UcodeTest, Refusals) {
     EXPECT_TRUE(Printed("PROGRAMMER ERROR in blend: attr = 2: no ALPHA"));
 }
 
-// Without a scratch pixmap (the board memory has no room for one) every
-// build is refused, and the context says so once.
-TEST_F(Kz2UcodeTest, NoScratchPixmapRefusesEveryBuildAndSaysSoOnce) {
-    ctx_->apScratchPixmap[0] = nullptr;
+// Without a scratch pixmap (the board memory has no room for one) the
+// programs that never read it still build; a program that would (the window
+// clip's mask, a work register spilled into the shared scratch pixmap,
+// which takes the default pid without a temporary surface) is refused, so
+// its primitives take the software paths. The context says so once.
+TEST_F(Kz2UcodeTest, NoScratchPixmapRefusesOnlyProgramsThatNeedIt) {
+    struct Case {
+        const char* name;
+        std::function<void(N_Context*)> state;
+        bool bNeedsPixmap;
+    };
+    const Case cases[] = {
+        {"plain colour write", [](N_Context*) {}, false},
+        {"depth test", [](N_Context* c) { c->enableWord = 0x10; }, false},
+        {"depth test with writes off", [](N_Context* c) { c->enableWord = 0x10 | 0x800000; }, false},
+        {"a blended sum clamped through the shared scratch pixmap", [](N_Context* c) {
+             c->enableWord = 0x2000;
+             pulAttr(c, 121)[0] = 4;  // source alpha
+             pulAttr(c, 121)[1] = 1;  // one
+         }, true},
+        {"window clip", [](N_Context* c) { c->clipControl = 1; }, true},
+    };
+    const std::string noRoom =
+        "kz2_ConstructKzUcode: no room in board memory for the scratch pixmap: no render programs that need it\n";
+    Bind(4, &depth_.buf);
+    Attr(119) = 1;
+    colour_.buf.bitsPerPixel = 16;
     vnx::debug::clear();
-    const std::string message = "kz2_ConstructKzUcode: no room in board memory for the scratch pixmap: no render programs\n";
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(Build(), 0u);
-    EXPECT_EQ(vnx::debug::take(), message);
-    // Once the pixmap is there the programs build again.
-    ctx_->apScratchPixmap[0] = &scratch_.buf;
-    EXPECT_EQ(Build(), 1u);
+    for (const Case& c : cases) {
+        ctx_->apScratchPixmap[0] = nullptr;
+        ctx_->enableWord = 0;
+        ctx_->clipControl = 0;
+        c.state(ctx_);
+        EXPECT_EQ(Build(), c.bNeedsPixmap ? 0u : 1u) << c.name;
+        EXPECT_EQ(prog_.valid, c.bNeedsPixmap ? 0u : 1u) << c.name;
+        if (!c.bNeedsPixmap) {
+            // Nothing in the built program names the missing pixmap.
+            for (ULONG n = 0; n < 2 * prog_.pidCount; ++n)
+                EXPECT_NE((prog_.pids[n / 2] >> (16 * (n & 1))) & 0xFFFFu, 0xFFFFu) << c.name;
+        }
+        // With the pixmap every one of them builds.
+        ctx_->apScratchPixmap[0] = &scratch_.buf;
+        EXPECT_EQ(Build(), 1u) << c.name;
+    }
+    ctx_->clipControl = 0;
+    const std::string said = vnx::debug::take();
+    EXPECT_EQ(said.find(noRoom), said.rfind(noRoom)) << said;
+    EXPECT_NE(said.find(noRoom), std::string::npos) << said;
+    EXPECT_NE(said.find("the program needs a scratch pixmap that board memory has no room for"), std::string::npos);
 }
 
 // Depth test by function, writes on and off, and the remap under a logic
