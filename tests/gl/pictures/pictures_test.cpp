@@ -617,19 +617,9 @@ const Scene kMipmapScenes32[] = {
      "the level once a triangle", kMipmaps},
 };
 // The machines the mip-mapped rows draw on.
-const Machine kMipmapMachines[] = {{1, 32, 0}, {2, 32, 0}, {4, 32, 0}, {1, 16, 7}, {2, 16, 7}, {4, 16, 7}, {2, 16, 7, 2}};
-const Machine kMipmapMachines32[] = {{1, 32, 0}, {2, 32, 0}, {4, 32, 0}};
-
-// Rows that draw without a board error but not yet to the reference, kept
-// as a disabled suite (--gtest_also_run_disabled_tests) to turn on with
-// the fix named:
-// - the two-level linear filter on the split board with wide pages at 32
-//   bits: its picture differs from the reference there; the cause is to be
-//   found.
-const Scene kNotYetDrawn[] = {
-    {"texture_mipmap_linear_linear", Texture<kLinearMipmapLinear, kLinear, kRepeat, kModulate>, 48, 64,
-     "the level once a triangle", kMipmaps},
-};
+const Machine kMipmapMachines[] = {{1, 32, 0}, {2, 32, 0}, {4, 32, 0},   {2, 32, 0, 2, 1},
+                                   {1, 16, 7}, {2, 16, 7}, {4, 16, 7}, {2, 16, 7, 2}};
+const Machine kMipmapMachines32[] = {{1, 32, 0}, {2, 32, 0}, {4, 32, 0}, {2, 32, 0, 2, 1}};
 
 class PictureTest : public PictureFixture {};
 
@@ -661,10 +651,6 @@ INSTANTIATE_TEST_SUITE_P(Mipmaps32, PictureTest,
 INSTANTIATE_TEST_SUITE_P(AlphaBuffer, PictureTest,
                          ::testing::Combine(::testing::ValuesIn(kAlphaBufferScenes),
                                             ::testing::ValuesIn(kMachinesDestination)),
-                         RowName);
-const Machine kNotYetDrawnMachines[] = {{2, 32, 0, 2, 1}};
-INSTANTIATE_TEST_SUITE_P(DISABLED_NotYetDrawn, PictureTest,
-                         ::testing::Combine(::testing::ValuesIn(kNotYetDrawn), ::testing::ValuesIn(kNotYetDrawnMachines)),
                          RowName);
 
 // A machine whose window buffers fill every page slot beside the screen
