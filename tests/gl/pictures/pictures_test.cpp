@@ -678,8 +678,11 @@ INSTANTIATE_TEST_SUITE_P(Tight, PictureTest,
                                             ::testing::ValuesIn(kTightMachines)),
                          RowName);
 // There the window's stencil and alpha buffers find no slot either and are
-// made in host memory: the software paths do not yet draw those rows to
-// the reference (the stencil marks are not seen by the later passes).
+// made in host memory, which the software stages lay out by the window
+// (its width a row, cleared from its corner) but reach by the fragments'
+// screen positions: a window away from the screen's corner keeps none of
+// its stencil or alpha values, so these rows do not draw to the reference
+// yet.
 INSTANTIATE_TEST_SUITE_P(DISABLED_TightHostBuffers, PictureTest,
                          ::testing::Combine(::testing::ValuesIn(Rows(true, kStencilBuffer | kAlphaBuffer, kStageScenes,
                                                                      kStageScenes32, kAlphaBufferScenes)),
