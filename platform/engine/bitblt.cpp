@@ -12,6 +12,9 @@
 // Two kinds of blit take a fast path, chosen from a table: a source copy
 // between equal formats (row moves) and a fill with one value (row fills,
 // pixman_fill for a large area).
+// Before any preparation, plain copies between two host bitmaps and solid
+// fills under no clip or a rectangle clip (the blits small drawings make
+// most) take a straight path that draws what the fast paths draw for them.
 // A blit that needs no list of clip rectangles and no temporary allocates
 // nothing.
 #include <pixman.h>
@@ -295,16 +298,20 @@ inline size_t whole_pixel_bytes(ULONG iFormat) {
 
 // host_pixels for a bitmap of whole cbPixel-byte pixels, in line.
 inline bool plain_bitmap(const SURFOBJ* pso, size_t cbPixel) {
-    if (pso->iType != STYPE_BITMAP || pso->pvScan0 == nullptr || pso->sizlBitmap.cx <= 0 || pso->sizlBitmap.cy <= 0)
+    if (pso->iType != STYPE_BITMAP || pso->pvScan0 == nullptr || pso->sizlBitmap.cx <= 0 ||
+        pso->sizlBitmap.cy <= 0)
         return false;
-    const std::int64_t delta = pso->lDelta < 0 ? -static_cast<std::int64_t>(pso->lDelta) : pso->lDelta;
-    return delta >= static_cast<std::int64_t>(pso->sizlBitmap.cx) * static_cast<std::int64_t>(cbPixel);
+    const std::int64_t delta =
+        pso->lDelta < 0 ? -static_cast<std::int64_t>(pso->lDelta) : pso->lDelta;
+    return delta >=
+           static_cast<std::int64_t>(pso->sizlBitmap.cx) * static_cast<std::int64_t>(cbPixel);
 }
 
 // First and one-past-last byte of area r (not empty) of a bitmap of whole
 // cbPixel-byte pixels (areas_overlap's bytes).
-[[gnu::always_inline]] inline void whole_area_bytes(const SURFOBJ* pso, const RECTL& r, size_t cbPixel, std::uintptr_t* pLo,
-                             std::uintptr_t* pHi) {
+[[gnu::always_inline]] inline void whole_area_bytes(const SURFOBJ* pso, const RECTL& r,
+                                                    size_t cbPixel, std::uintptr_t* pLo,
+                                                    std::uintptr_t* pHi) {
     const auto a = reinterpret_cast<std::uintptr_t>(row_address(pso, r.top));
     const auto b = reinterpret_cast<std::uintptr_t>(row_address(pso, r.bottom - 1));
     *pLo = std::min(a, b) + static_cast<std::uintptr_t>(r.left) * cbPixel;
@@ -334,15 +341,19 @@ inline void prefetch_rows(const BYTE* s, BYTE* d, size_t cb) {
 // format of 8, 16 or 32 bits a pixel that share no memory, under no clip or
 // a rectangle clip: the copy small drawings make most, drawn straight
 // without the general preparation. It moves the rows the general path
-// moves for it. False when the copy is not one of them.
+// moves for it. False when the copy is not one of them. Kept out of line,
+// so its code lies together, apart from the general path's.
 [[gnu::noinline]] bool copy_simple(const BlitArgs& a) {
     const SURFOBJ* psoTrg = a.psoTrg;
     const SURFOBJ* psoSrc = a.psoSrc;
-    if (psoSrc == nullptr || a.pptlSrc == nullptr || psoSrc->iBitmapFormat != psoTrg->iBitmapFormat) return false;
+    if (psoSrc == nullptr || a.pptlSrc == nullptr || psoSrc->iBitmapFormat != psoTrg->iBitmapFormat)
+        return false;
     // A trivial translation translates nothing (Translator::open), as none.
-    if (a.pxlo != nullptr && (a.pxlo->flXlate & (XO_TRIVIAL | XO_TABLE)) != XO_TRIVIAL) return false;
+    if (a.pxlo != nullptr && (a.pxlo->flXlate & (XO_TRIVIAL | XO_TABLE)) != XO_TRIVIAL)
+        return false;
     const size_t cbPixel = whole_pixel_bytes(psoTrg->iBitmapFormat);
-    if (cbPixel == 0 || !plain_bitmap(psoTrg, cbPixel) || !plain_bitmap(psoSrc, cbPixel)) return false;
+    if (cbPixel == 0 || !plain_bitmap(psoTrg, cbPixel) || !plain_bitmap(psoSrc, cbPixel))
+        return false;
 
     const RECTL& rclTrg = *a.prclTrg;
     const POINTL srcOff = point_offset(*a.pptlSrc, rclTrg);

@@ -339,10 +339,11 @@ TEST_F(EngineBitBlt, PlainCopiesDrawWhatTheGeneralPathDraws) {
                     const bool bCopyBits = n % 2 == 0;
                     const bool bDstDown = n % 3 != 0, bSrcDown = n % 5 != 0;
                     SCOPED_TRACE(::testing::Message()
-                                 << "format " << iFormat << " " << cx << "x" << cy << " clip " << kind
-                                 << (bCopyBits ? " EngCopyBits" : " EngBitBlt") << " target down "
-                                 << bDstDown << " source down " << bSrcDown);
-                    Bitmap straight(cx + 6, cy + 4, iFormat, bDstDown), general(cx + 6, cy + 4, iFormat, bDstDown);
+                                 << "format " << iFormat << " " << cx << "x" << cy << " clip "
+                                 << kind << (bCopyBits ? " EngCopyBits" : " EngBitBlt")
+                                 << " target down " << bDstDown << " source down " << bSrcDown);
+                    Bitmap straight(cx + 6, cy + 4, iFormat, bDstDown),
+                        general(cx + 6, cy + 4, iFormat, bDstDown);
                     Bitmap src(cx + 5, cy + 3, iFormat, bSrcDown);
                     straight.randomize(n);
                     general.randomize(n);
@@ -372,9 +373,10 @@ TEST_F(EngineBitBlt, PlainCopiesDrawWhatTheGeneralPathDraws) {
                     auto copy = [&](Bitmap& dst, CLIPOBJ* clip) {
                         RECTL r = rcl;
                         POINTL p = ptlSrc;
-                        return bCopyBits ? EngCopyBits(dst.pso, src.pso, clip, &trivialXlate, &r, &p)
-                                         : EngBitBlt(dst.pso, src.pso, nullptr, clip, nullptr, &r, &p, nullptr,
-                                                     nullptr, nullptr, 0xCCCC);
+                        return bCopyBits
+                                   ? EngCopyBits(dst.pso, src.pso, clip, &trivialXlate, &r, &p)
+                                   : EngBitBlt(dst.pso, src.pso, nullptr, clip, nullptr, &r, &p,
+                                               nullptr, nullptr, nullptr, 0xCCCC);
                     };
                     ASSERT_TRUE(copy(straight, pco));
                     ASSERT_TRUE(copy(general, complex.get()));
@@ -406,9 +408,9 @@ TEST_F(EngineBitBlt, OverlappingPlainCopiesUnderASimpleClip) {
                 for (bool bRectClip : {false, true}) {
                     for (const POINTL& d : shifts) {
                         SCOPED_TRACE(::testing::Message()
-                                     << "format " << iFormat << " top-down " << bTopDown << " " << size.cx << "x"
-                                     << size.cy << " rectangle clip " << bRectClip << " shift " << d.x << ","
-                                     << d.y);
+                                     << "format " << iFormat << " top-down " << bTopDown << " "
+                                     << size.cx << "x" << size.cy << " rectangle clip " << bRectClip
+                                     << " shift " << d.x << "," << d.y);
                         Bitmap bmp(size.cx + 8, size.cy + 6, iFormat, bTopDown);
                         bmp.randomize(60);
                         const std::vector<ULONG> orig = bmp.pixels();
@@ -423,8 +425,9 @@ TEST_F(EngineBitBlt, OverlappingPlainCopiesUnderASimpleClip) {
                         c.rcl = rcl;
                         c.rop4 = 0xCCCC;
                         const std::vector<ULONG> want = c.expected(orig, &orig);
-                        ASSERT_TRUE(EngBitBlt(bmp.pso, bmp.pso, nullptr, bRectClip ? &rectClip : nullptr, nullptr,
-                                              &rcl, &ptlSrc, nullptr, nullptr, nullptr, 0xCCCC));
+                        ASSERT_TRUE(EngBitBlt(bmp.pso, bmp.pso, nullptr,
+                                              bRectClip ? &rectClip : nullptr, nullptr, &rcl,
+                                              &ptlSrc, nullptr, nullptr, nullptr, 0xCCCC));
                         ASSERT_TRUE(ref::same_pixels(want, bmp));
                     }
                 }
@@ -448,12 +451,13 @@ TEST_F(EngineBitBlt, OverlappingPlainCopiesUnderASimpleClip) {
             // target lies dy rows (and one pixel) away from the source.
             RECTL rcl{2, 5 + dy, 10, 13 + dy};
             POINTL ptlSrc{1, 2};
-            ASSERT_TRUE(EngBitBlt(whole.pso, lower.pso, nullptr, nullptr, nullptr, &rcl, &ptlSrc, nullptr, nullptr,
-                                  nullptr, 0xCCCC));
+            ASSERT_TRUE(EngBitBlt(whole.pso, lower.pso, nullptr, nullptr, nullptr, &rcl, &ptlSrc,
+                                  nullptr, nullptr, nullptr, 0xCCCC));
             std::vector<ULONG> want = orig;
             for (LONG y = rcl.top; y < rcl.bottom; ++y)
                 for (LONG x = rcl.left; x < rcl.right; ++x)
-                    want[size_t(y * cx + x)] = orig[size_t((y - rcl.top + 2 + 3) * cx + (x - rcl.left + 1))];
+                    want[size_t(y * cx + x)] =
+                        orig[size_t((y - rcl.top + 2 + 3) * cx + (x - rcl.left + 1))];
             ASSERT_TRUE(ref::same_pixels(want, whole));
         }
     }
