@@ -12,6 +12,9 @@
 // Two kinds of blit take a fast path, chosen from a table: a source copy
 // between equal formats (row moves) and a fill with one value (row fills,
 // pixman_fill for a large area).
+// Before any preparation, plain copies between two host bitmaps and solid
+// fills under no clip or a rectangle clip (the blits small drawings make
+// most) take a straight path that draws what the fast paths draw for them.
 // A blit that needs no list of clip rectangles and no temporary allocates
 // nothing.
 #include <pixman.h>
@@ -132,15 +135,39 @@ bool copy_applies(const Blit& b) {
            b.fDst->cBits >= 8;
 }
 
+// Sixteen bytes held in a vector register.
+typedef unsigned char Bytes16 __attribute__((vector_size(16)));
+
+// A piece of kPiece bytes (8, 16, 32 or 64) held in registers: a row move
+// loads whole pieces into registers and stores them from there (never
+// through a copy on the stack, which the compiler may make a string move).
+template <size_t kPiece>
+struct Piece {
+    static constexpr size_t kVectors = kPiece / 16;
+    Bytes16 v[kVectors];
+    void load(const BYTE* p) {
+        for (size_t i = 0; i < kVectors; ++i) std::memcpy(&v[i], p + 16 * i, 16);
+    }
+    void store(BYTE* p) const {
+        for (size_t i = 0; i < kVectors; ++i) std::memcpy(p + 16 * i, &v[i], 16);
+    }
+};
+template <>
+struct Piece<8> {
+    std::uint64_t v;
+    void load(const BYTE* p) { std::memcpy(&v, p, 8); }
+    void store(BYTE* p) const { std::memcpy(p, &v, 8); }
+};
+
 // Moves cb bytes (kPiece <= cb <= 2 kPiece) like memmove: the first and the
 // last kPiece bytes are loaded before either is stored.
 template <size_t kPiece>
 inline void move_two_pieces(BYTE* d, const BYTE* s, size_t cb) {
-    BYTE a[kPiece], z[kPiece];
-    std::memcpy(a, s, kPiece);
-    std::memcpy(z, s + cb - kPiece, kPiece);
-    std::memcpy(d, a, kPiece);
-    std::memcpy(d + cb - kPiece, z, kPiece);
+    Piece<kPiece> a, z;
+    a.load(s);
+    z.load(s + cb - kPiece);
+    a.store(d);
+    z.store(d + cb - kPiece);
 }
 
 // Moves cb bytes like memmove. Rows of small blits are moved here, in two
@@ -258,80 +285,130 @@ bool open_operand(HostView& v, SURFOBJ* pso, const RECTL& rcl, const SURFOBJ* ps
 
 // --- small blits -------------------------------------------------------------
 
-// The rectangle a blit draws under no clip or a rectangle clip; false for a
-// clip that needs the general preparation.
-bool simple_clip(const CLIPOBJ* pco, const RECTL& rclWork, RECTL* prcl) {
-    if (pco == nullptr || pco->iDComplexity == DC_TRIVIAL) {
-        *prcl = rclWork;
-        return true;
+// Bytes a pixel of the formats the straight paths draw (8, 16 and 32 bits a
+// pixel); 0 for any other format.
+inline size_t whole_pixel_bytes(ULONG iFormat) {
+    switch (iFormat) {
+    case BMF_8BPP: return 1;
+    case BMF_16BPP: return 2;
+    case BMF_32BPP: return 4;
+    default: return 0;
     }
-    if (pco->iDComplexity != DC_RECT) return false;
-    *prcl = rect_intersect(rclWork, pco->rclBounds);
+}
+
+// host_pixels for a bitmap of whole cbPixel-byte pixels, in line.
+inline bool plain_bitmap(const SURFOBJ* pso, size_t cbPixel) {
+    if (pso->iType != STYPE_BITMAP || pso->pvScan0 == nullptr || pso->sizlBitmap.cx <= 0 ||
+        pso->sizlBitmap.cy <= 0)
+        return false;
+    const std::int64_t delta =
+        pso->lDelta < 0 ? -static_cast<std::int64_t>(pso->lDelta) : pso->lDelta;
+    return delta >=
+           static_cast<std::int64_t>(pso->sizlBitmap.cx) * static_cast<std::int64_t>(cbPixel);
+}
+
+// First and one-past-last byte of area r (not empty) of a bitmap of whole
+// cbPixel-byte pixels (areas_overlap's bytes).
+[[gnu::always_inline]] inline void whole_area_bytes(const SURFOBJ* pso, const RECTL& r,
+                                                    size_t cbPixel, std::uintptr_t* pLo,
+                                                    std::uintptr_t* pHi) {
+    const auto a = reinterpret_cast<std::uintptr_t>(row_address(pso, r.top));
+    const auto b = reinterpret_cast<std::uintptr_t>(row_address(pso, r.bottom - 1));
+    *pLo = std::min(a, b) + static_cast<std::uintptr_t>(r.left) * cbPixel;
+    *pHi = std::max(a, b) + static_cast<std::uintptr_t>(r.right) * cbPixel;
+}
+
+// How many rows ahead of the row being moved a copy asks for its rows. The
+// rows of a copy lie far apart in memory, each a fetch of its own: a few
+// rows in flight keep the copy from waiting on each in turn, more crowd
+// out the moves' own fetches.
+constexpr LONG kPrefetchAhead = 4;
+// Rows up to this many bytes are asked for line by line; the processor
+// streams longer rows in by itself.
+constexpr size_t kPrefetchRowBytes = 2048;
+
+// Asks for the lines of a source row and of its target row.
+inline void prefetch_rows(const BYTE* s, BYTE* d, size_t cb) {
+    for (size_t o = 0; o < cb; o += 64) {
+        __builtin_prefetch(s + o, 0);
+        __builtin_prefetch(d + o, 1);
+    }
+    __builtin_prefetch(s + cb - 1, 0);
+    __builtin_prefetch(d + cb - 1, 1);
+}
+
+// A plain copy (SRCCOPY, no translation) between two host bitmaps of one
+// format of 8, 16 or 32 bits a pixel that share no memory, under no clip or
+// a rectangle clip: the copy small drawings make most, drawn straight
+// without the general preparation. It moves the rows the general path
+// moves for it. False when the copy is not one of them. Kept out of line,
+// so its code lies together, apart from the general path's.
+[[gnu::noinline]] bool copy_simple(const BlitArgs& a) {
+    const SURFOBJ* psoTrg = a.psoTrg;
+    const SURFOBJ* psoSrc = a.psoSrc;
+    if (psoSrc == nullptr || a.pptlSrc == nullptr || psoSrc->iBitmapFormat != psoTrg->iBitmapFormat)
+        return false;
+    // A trivial translation translates nothing (Translator::open), as none.
+    if (a.pxlo != nullptr && (a.pxlo->flXlate & (XO_TRIVIAL | XO_TABLE)) != XO_TRIVIAL)
+        return false;
+    const size_t cbPixel = whole_pixel_bytes(psoTrg->iBitmapFormat);
+    if (cbPixel == 0 || !plain_bitmap(psoTrg, cbPixel) || !plain_bitmap(psoSrc, cbPixel))
+        return false;
+
+    const RECTL& rclTrg = *a.prclTrg;
+    const POINTL srcOff = point_offset(*a.pptlSrc, rclTrg);
+    RECTL r = rect_intersect(rect_intersect(rclTrg, surface_rect(psoTrg)),
+                             rect_offset_back(surface_rect(psoSrc), srcOff));
+    if (!rect_empty(r) && a.pco != nullptr && a.pco->iDComplexity != DC_TRIVIAL) {
+        if (a.pco->iDComplexity != DC_RECT) return false;
+        r = rect_intersect(r, a.pco->rclBounds);
+    }
+    if (rect_empty(r)) return true;  // nothing to draw, as the general path finds
+
+    const RECTL rclSrc = rect_offset(r, srcOff.x, srcOff.y);
+    const LONG rows = r.bottom - r.top;
+    const size_t cb = static_cast<size_t>(r.right - r.left) * cbPixel;
+    const std::ptrdiff_t dS = psoSrc->lDelta, dD = psoTrg->lDelta;
+    const BYTE* s = row_address(psoSrc, rclSrc.top) + static_cast<size_t>(rclSrc.left) * cbPixel;
+    BYTE* d = row_address(psoTrg, r.top) + static_cast<size_t>(r.left) * cbPixel;
+    // The first rows are asked for before the checks below: a small copy
+    // waits on its fetches, not on its checks.
+    const LONG ahead = cb <= kPrefetchRowBytes ? std::min(rows, kPrefetchAhead) : 0;
+    for (LONG k = 0; k < ahead; ++k) prefetch_rows(s + k * dS, d + k * dD, cb);
+
+    // Areas that may share memory are drawn by the general path, in the
+    // order overlap needs.
+    if (psoSrc == psoTrg || psoSrc->pvScan0 == psoTrg->pvScan0) return false;
+    std::uintptr_t sLo, sHi, dLo, dHi;
+    whole_area_bytes(psoSrc, rclSrc, cbPixel, &sLo, &sHi);
+    whole_area_bytes(psoTrg, r, cbPixel, &dLo, &dHi);
+    if (sLo < dHi && dLo < sHi) return false;
+
+    for (LONG k = 0; k < rows; ++k, s += dS, d += dD) {
+        if (ahead != 0 && k + ahead < rows) prefetch_rows(s + ahead * dS, d + ahead * dD, cb);
+        move_row(d, s, cb);
+    }
+    ++a.psoTrg->iUniq;
     return true;
 }
 
-// Rows of a small copy whose fetches are started before the first moves.
-constexpr LONG kPrefetchRows = 64;
-
-// Solid fills and plain copies between two host bitmaps that share no
-// memory, under no clip or a rectangle clip: the blits small drawings make
-// most, drawn without the general preparation (what they draw is what the
-// fast paths above draw for them). False when the blit is not one of them.
-bool blit_simple(const BlitArgs& a) {
+// Solid fills on a host bitmap under no clip or a rectangle clip, drawn
+// without the general preparation (what they draw is what the fill fast
+// path above draws for them). False when the blit is not one of them.
+[[gnu::noinline]] bool fill_simple(const BlitArgs& a) {
     SURFOBJ* psoTrg = a.psoTrg;
-    if (is_device(psoTrg) || psoTrg->pvScan0 == nullptr) return false;
-    const ULONG cBits = psoTrg->iBitmapFormat == BMF_32BPP ? 32
-                        : psoTrg->iBitmapFormat == BMF_16BPP ? 16
-                        : psoTrg->iBitmapFormat == BMF_8BPP  ? 8
-                                                             : 0;
-    if (cBits == 0 || !host_pixels(psoTrg)) return false;
-    const bool bFill = a.rop4 == 0xF0F0 && a.pbo != nullptr && a.pbo->iSolidColor != 0xFFFFFFFF;
-    // A trivial translation translates nothing (Translator::open), as none.
-    const bool bNoXlate =
-        a.pxlo == nullptr || ((a.pxlo->flXlate & XO_TRIVIAL) != 0 && (a.pxlo->flXlate & XO_TABLE) == 0);
-    const bool bCopy = a.rop4 == 0xCCCC && a.psoSrc != nullptr && a.pptlSrc != nullptr && bNoXlate &&
-                       !is_device(a.psoSrc) &&
-                       a.psoSrc->iBitmapFormat == psoTrg->iBitmapFormat && host_pixels(a.psoSrc);
-    if (!bFill && !bCopy) return false;
-
-    const RECTL& rclTrg = *a.prclTrg;
-    RECTL work = rect_intersect(rclTrg, surface_rect(psoTrg));
-    POINTL srcOff{0, 0};
-    if (bCopy) {
-        srcOff = point_offset(*a.pptlSrc, rclTrg);
-        work = rect_intersect(work, rect_offset_back(surface_rect(a.psoSrc), srcOff));
-    }
-    RECTL r;
-    if (rect_empty(work)) {
-        r = work;
-    } else if (!simple_clip(a.pco, work, &r)) {
-        return false;
+    if (a.rop4 != 0xF0F0 || a.pbo == nullptr || a.pbo->iSolidColor == 0xFFFFFFFF) return false;
+    const size_t cbPixel = whole_pixel_bytes(psoTrg->iBitmapFormat);
+    if (cbPixel == 0 || !plain_bitmap(psoTrg, cbPixel)) return false;
+    RECTL r = rect_intersect(*a.prclTrg, surface_rect(psoTrg));
+    if (!rect_empty(r) && a.pco != nullptr && a.pco->iDComplexity != DC_TRIVIAL) {
+        if (a.pco->iDComplexity != DC_RECT) return false;
+        r = rect_intersect(r, a.pco->rclBounds);
     }
     if (rect_empty(r)) return true;  // nothing to draw, as the general path finds
-    const size_t cbPixel = cBits / 8;
-    const size_t cb = static_cast<size_t>(r.right - r.left) * cbPixel;
-    if (bCopy) {
-        const RECTL rclSrc = rect_offset(r, srcOff.x, srcOff.y);
-        if (same_surface(a.psoSrc, psoTrg) || areas_overlap(a.psoSrc, rclSrc, psoTrg, r)) return false;
-        const size_t xs = static_cast<size_t>(rclSrc.left) * cbPixel, xd = static_cast<size_t>(r.left) * cbPixel;
-        // The rows of a small blit lie far apart: every row is asked for
-        // before the first is moved, so their fetches overlap.
-        if (r.bottom - r.top <= kPrefetchRows && cb <= 128) {
-            for (LONG y = r.top; y < r.bottom; ++y) {
-                const BYTE* s = row_address(a.psoSrc, y + srcOff.y) + xs;
-                const BYTE* d = row_address(psoTrg, y) + xd;
-                __builtin_prefetch(s, 0);
-                __builtin_prefetch(s + cb - 1, 0);
-                __builtin_prefetch(d, 1);
-                __builtin_prefetch(d + cb - 1, 1);
-            }
-        }
-        for (LONG y = r.top; y < r.bottom; ++y)
-            move_row(row_address(psoTrg, y) + xd, row_address(a.psoSrc, y + srcOff.y) + xs, cb);
-    } else if (!fill_area(a.psoTrg, r, cBits, a.pbo->iSolidColor & all_ones(cBits))) {
-        return false;
-    }
-    ++a.psoTrg->iUniq;
+    const ULONG cBits = static_cast<ULONG>(cbPixel * 8);
+    if (!fill_area(psoTrg, r, cBits, a.pbo->iSolidColor & all_ones(cBits))) return false;
+    ++psoTrg->iUniq;
     return true;
 }
 
@@ -339,7 +416,7 @@ bool blit_simple(const BlitArgs& a) {
 
 BOOL blit(const BlitArgs& a) {
     if (a.psoTrg == nullptr || a.prclTrg == nullptr) return FALSE;
-    if (blit_simple(a)) return TRUE;
+    if (a.rop4 == 0xCCCC ? copy_simple(a) : fill_simple(a)) return TRUE;
     Blit b;
     b.fg = a.rop4 & 0xFF;
     b.bg = (a.rop4 >> 8) & 0xFF;

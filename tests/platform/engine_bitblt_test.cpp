@@ -318,6 +318,151 @@ TEST_F(EngineBitBlt, OverlappingCopiesWithinOneBitmap) {
     }
 }
 
+// Plain copies between two bitmaps under no clip or a rectangle clip (the
+// copies small drawings make most) must leave what the general path leaves
+// for the same copy, reached here through a complex clip of the same area
+// (its second rectangle lies far off the target). Widths step over every
+// size the rows are moved in (8, 16, 32, 64 and 128 bytes) and over the
+// rows asked for ahead line by line (2048 bytes); heights over the rows
+// asked for ahead of the first move; target and source each either way up.
+TEST_F(EngineBitBlt, PlainCopiesDrawWhatTheGeneralPathDraws) {
+    const LONG widths[] = {1, 2, 3, 4, 5, 7, 8, 9, 15, 16, 17, 31, 32, 33, 63, 64, 65, 512, 513};
+    const LONG heights[] = {1, 3, 4, 5, 9, 70};
+    const RECTL kFar{5000, 5000, 5001, 5001};
+    enum ClipKind { kNone, kTrivial, kInside, kEmpty };
+    int n = 0;
+    for (ULONG iFormat : {BMF_8BPP, BMF_16BPP, BMF_32BPP}) {
+        for (LONG cx : widths) {
+            for (LONG cy : heights) {
+                for (ClipKind kind : {kNone, kTrivial, kInside, kEmpty}) {
+                    ++n;
+                    const bool bCopyBits = n % 2 == 0;
+                    const bool bDstDown = n % 3 != 0, bSrcDown = n % 5 != 0;
+                    SCOPED_TRACE(::testing::Message()
+                                 << "format " << iFormat << " " << cx << "x" << cy << " clip "
+                                 << kind << (bCopyBits ? " EngCopyBits" : " EngBitBlt")
+                                 << " target down " << bDstDown << " source down " << bSrcDown);
+                    Bitmap straight(cx + 6, cy + 4, iFormat, bDstDown),
+                        general(cx + 6, cy + 4, iFormat, bDstDown);
+                    Bitmap src(cx + 5, cy + 3, iFormat, bSrcDown);
+                    straight.randomize(n);
+                    general.randomize(n);
+                    src.randomize(n + 1000);
+                    const std::vector<ULONG> orig = straight.pixels();
+                    RECTL rcl{2, 1, 2 + cx, 1 + cy};
+                    POINTL ptlSrc{4, 2};  // the last column and row lie outside the source
+                    // What the clip lets the copy draw, and that area as a
+                    // complex clip for the general path.
+                    RECTL allowed{0, 0, cx + 6, cy + 4};
+                    CLIPOBJ rectClip{};
+                    rectClip.iDComplexity = DC_RECT;
+                    ref::Clip trivial(vnx::engine::create_trivial_clip(allowed));
+                    CLIPOBJ* pco = nullptr;
+                    if (kind == kTrivial) pco = trivial.get();
+                    if (kind == kInside) allowed = RECTL{3, 2, 3 + (cx + 1) / 2, 2 + (cy + 1) / 2};
+                    if (kind == kEmpty) allowed = RECTL{0, 0, 2, cy + 4};  // beside the target
+                    if (kind == kInside || kind == kEmpty) {
+                        rectClip.rclBounds = allowed;
+                        pco = &rectClip;
+                    }
+                    const RECTL parts[] = {allowed, kFar};
+                    ref::Clip complex(vnx::engine::create_clip(parts, 2));
+                    ASSERT_EQ(complex->iDComplexity, DC_COMPLEX);
+                    XLATEOBJ trivialXlate{};
+                    trivialXlate.flXlate = XO_TRIVIAL;
+                    auto copy = [&](Bitmap& dst, CLIPOBJ* clip) {
+                        RECTL r = rcl;
+                        POINTL p = ptlSrc;
+                        return bCopyBits
+                                   ? EngCopyBits(dst.pso, src.pso, clip, &trivialXlate, &r, &p)
+                                   : EngBitBlt(dst.pso, src.pso, nullptr, clip, nullptr, &r, &p,
+                                               nullptr, nullptr, nullptr, 0xCCCC);
+                    };
+                    ASSERT_TRUE(copy(straight, pco));
+                    ASSERT_TRUE(copy(general, complex.get()));
+                    ASSERT_TRUE(ref::same_pixels(general.pixels(), straight));
+                    Case c{&straight};
+                    c.src = &src;
+                    c.srcOff = POINTL{2, 1};
+                    c.rcl = rcl;
+                    c.clip = {allowed};
+                    c.rop4 = 0xCCCC;
+                    ASSERT_TRUE(ref::same_pixels(c.expected(orig), straight));
+                }
+            }
+        }
+    }
+}
+
+// Copies whose source and target share memory are drawn in the order the
+// overlap needs whatever the clip: within one bitmap, moved in each of the
+// four directions (and along each axis), and between two bitmaps that see
+// one block of memory from different first rows (equal layout, different
+// bits), where only the bytes tell that the areas overlap.
+TEST_F(EngineBitBlt, OverlappingPlainCopiesUnderASimpleClip) {
+    const POINTL shifts[] = {{3, 2}, {-3, 2}, {3, -2}, {-3, -2}, {1, 0}, {-1, 0}, {0, 1}, {0, -1}};
+    const SIZEL sizes[] = {{8, 8}, {64, 5}, {3, 1}};
+    for (ULONG iFormat : {BMF_8BPP, BMF_16BPP, BMF_32BPP}) {
+        for (bool bTopDown : {true, false}) {
+            for (const SIZEL& size : sizes) {
+                for (bool bRectClip : {false, true}) {
+                    for (const POINTL& d : shifts) {
+                        SCOPED_TRACE(::testing::Message()
+                                     << "format " << iFormat << " top-down " << bTopDown << " "
+                                     << size.cx << "x" << size.cy << " rectangle clip " << bRectClip
+                                     << " shift " << d.x << "," << d.y);
+                        Bitmap bmp(size.cx + 8, size.cy + 6, iFormat, bTopDown);
+                        bmp.randomize(60);
+                        const std::vector<ULONG> orig = bmp.pixels();
+                        RECTL rcl{4 + d.x, 3 + d.y, 4 + size.cx + d.x, 3 + size.cy + d.y};
+                        POINTL ptlSrc{4, 3};
+                        CLIPOBJ rectClip{};
+                        rectClip.iDComplexity = DC_RECT;
+                        rectClip.rclBounds = RECTL{0, 0, size.cx + 8, size.cy + 6};
+                        Case c{&bmp};
+                        c.src = &bmp;
+                        c.srcOff = POINTL{-d.x, -d.y};
+                        c.rcl = rcl;
+                        c.rop4 = 0xCCCC;
+                        const std::vector<ULONG> want = c.expected(orig, &orig);
+                        ASSERT_TRUE(EngBitBlt(bmp.pso, bmp.pso, nullptr,
+                                              bRectClip ? &rectClip : nullptr, nullptr, &rcl,
+                                              &ptlSrc, nullptr, nullptr, nullptr, 0xCCCC));
+                        ASSERT_TRUE(ref::same_pixels(want, bmp));
+                    }
+                }
+            }
+        }
+    }
+
+    // Two views of one block of rows: `whole` from row 0, `lower` from row
+    // 3 on (the same bytes a row, so a pixel of `lower` at y is one of
+    // `whole` at y + 3).
+    for (ULONG iFormat : {BMF_16BPP, BMF_32BPP}) {
+        for (LONG dy : {-2, 2, 0}) {
+            SCOPED_TRACE(::testing::Message() << "format " << iFormat << " rows apart " << dy);
+            const LONG cx = 16, cy = 20, cbRow = cx * LONG(ref::bits_of(iFormat)) / 8;
+            std::vector<BYTE> bits(size_t(cbRow) * cy);
+            Bitmap whole(cx, cy, iFormat, true, cbRow, bits.data());
+            Bitmap lower(cx, cy - 3, iFormat, true, cbRow, bits.data() + 3 * cbRow);
+            whole.randomize(61);
+            const std::vector<ULONG> orig = whole.pixels();
+            // From `lower` at (1, 2) to `whole` at (1 + 1, 2 + 3 + dy): the
+            // target lies dy rows (and one pixel) away from the source.
+            RECTL rcl{2, 5 + dy, 10, 13 + dy};
+            POINTL ptlSrc{1, 2};
+            ASSERT_TRUE(EngBitBlt(whole.pso, lower.pso, nullptr, nullptr, nullptr, &rcl, &ptlSrc,
+                                  nullptr, nullptr, nullptr, 0xCCCC));
+            std::vector<ULONG> want = orig;
+            for (LONG y = rcl.top; y < rcl.bottom; ++y)
+                for (LONG x = rcl.left; x < rcl.right; ++x)
+                    want[size_t(y * cx + x)] =
+                        orig[size_t((y - rcl.top + 2 + 3) * cx + (x - rcl.left + 1))];
+            ASSERT_TRUE(ref::same_pixels(want, whole));
+        }
+    }
+}
+
 TEST_F(EngineBitBlt, SurfacesSharingBitsLaidOutDifferently) {
     // One block of memory seen as a top-down and as a bottom-up bitmap: the
     // copy reads every source pixel before it is overwritten.
