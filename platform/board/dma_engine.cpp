@@ -129,17 +129,16 @@ bool starts_item(std::uint32_t w) {
     return layout_of(w, &l, &known);
 }
 
-// layout_of through the board's memo of recent command words.
-bool layout_of(CommandMemo& memo, std::uint32_t cmd, Layout* out, bool* known) {
+// layout_of through the board's memo of recent command words: the memo's
+// entry for the word.
+const CommandMemo::Layout& layout_of(CommandMemo& memo, std::uint32_t cmd) {
     CommandMemo::Layout& m = memo.layouts[CommandMemo::index(cmd)];
     if (!m.valid || m.command != cmd) {
         m.command = cmd;
         m.ok = layout_of(cmd, &m.layout, &m.known);
         m.valid = true;
     }
-    *known = m.known;
-    if (m.ok) *out = m.layout;
-    return m.ok;
+    return m;
 }
 
 std::string hex_text(const char* format, std::uint32_t a, std::uint32_t b = 0) {
@@ -338,10 +337,9 @@ private:
     }
 
     Step packet(std::uint32_t cmd) {
-        Layout l;
-        bool known = false;
-        if (!layout_of(b_.memo, cmd, &l, &known)) {
-            return fail(hex_text(known ? "packet layout not known for command word 0x%08x at 0x%08x"
+        const CommandMemo::Layout& m = layout_of(b_.memo, cmd);
+        if (!m.ok) {
+            return fail(hex_text(m.known ? "packet layout not known for command word 0x%08x at 0x%08x"
                                        : "bad command word 0x%08x at 0x%08x",
                                  cmd, pos_));
         }
@@ -351,6 +349,7 @@ private:
             return fail(hex_text("bad control word 0x%08x of the packet at 0x%08x", control, pos_));
         }
         const std::uint32_t prims = control & 0xFFFF;
+        const Layout& l = m.layout;
         const std::uint64_t total = l.head() + std::uint64_t{prims} * l.perPrimitive;
         if (total > b_.config.dmaBytes / 4) {
             return fail(hex_text("packet at 0x%08x runs past the end of the DMA buffer", pos_));

@@ -272,6 +272,8 @@ struct SpanContext {
 // on; false for a program the model does not carry out.
 bool packet_context(Impl& board, int r, const DecodedPacket& packet, std::size_t firstInstruction,
                     Program* program, SpanContext* c);
+// packet_context's span context for a program compiled (or known) already.
+void span_context(Impl& board, int r, const DecodedPacket& packet, const Program* program, SpanContext* c);
 // Where data registers 27-30 of a packet's primitives (their first
 // vertex) come from, found once a packet: data_register's answers without
 // its search.

@@ -298,6 +298,11 @@ bool packet_context(Impl& board, int r, const DecodedPacket& packet, std::size_t
     if (firstInstruction > words.size() ||
         !compile(words.data() + firstInstruction, words.size() - firstInstruction, program))
         return false;
+    span_context(board, r, packet, program, c);
+    return true;
+}
+
+void span_context(Impl& board, int r, const DecodedPacket& packet, const Program* program, SpanContext* c) {
     // Every member is set here: the executors leave their contexts
     // uninitialised (zeroing one was a measurable part of a small packet).
     c->board = &board;
@@ -317,7 +322,6 @@ bool packet_context(Impl& board, int r, const DecodedPacket& packet, std::size_t
     c->clipY1 = packet.clipMax >> 16;
     c->mask = MaskRows{board.rasterizers[r].maskRows.data(), 0, 0};
     c->sample = nullptr;
-    return true;
 }
 
 DataWords data_words(const DecodedPacket& packet, const Fields& f) {
@@ -422,12 +426,27 @@ bool draw_rectangles(Impl& board, int r, const DecodedPacket& packet) {
                           [](const std::uint32_t* end) { return corner_area(end - 4); });
 }
 
+namespace {
+
+// Two lists of words alike (the short ones compared here, without a call).
+bool same_words(const std::vector<std::uint32_t>& a, const std::vector<std::uint32_t>& b) {
+    const std::size_t n = a.size();
+    if (n != b.size()) return false;
+    if (n > 4) return std::memcmp(a.data(), b.data(), n * sizeof a[0]) == 0;
+    for (std::size_t k = 0; k < n; ++k)
+        if (a[k] != b[k]) return false;
+    return true;
+}
+
+}  // namespace
+
 bool repeats_load(const Impl& board, const Rasterizer& ras, const LoadMemo& m, const DecodedPacket& packet) {
     if (!m.valid || m.slotGeneration != ras.slotGeneration || m.tileOwner != ras.tileOwner ||
         m.command != packet.command || m.control != packet.control || m.primitives != packet.primitives ||
         m.hasClip != packet.hasClip || m.clipMin != packet.clipMin || m.clipMax != packet.clipMax ||
-        board.spaceFormat[m.space] != m.spaceFormat || m.primitiveWords != packet.primitiveWords ||
-        m.pids != packet.pids || m.instructions != packet.instructions || m.constants != packet.constants)
+        board.spaceFormat[m.space] != m.spaceFormat || !same_words(m.primitiveWords, packet.primitiveWords) ||
+        !same_words(m.pids, packet.pids) || !same_words(m.instructions, packet.instructions) ||
+        !same_words(m.constants, packet.constants))
         return false;
     // Each pixel as stored (the few sizes a pixel has, each a fixed move).
     auto same = [&m]<std::size_t kBytes>() {

@@ -23,8 +23,6 @@ constexpr std::uint32_t kPhaseBits = 0x3Fu << 11;
 constexpr std::uint32_t kSetup2 = 0x00132F1Fu;
 constexpr std::size_t kSetupWords = 3;
 constexpr int kBlock = 8;
-constexpr int kCopySlotSample = 5;  // register 12's row of the span's arrays
-constexpr int kCopySlotDst = 6;     // register 13's
 
 bool setup_ok(const std::vector<std::uint32_t>& in) {
     return in.size() > kSetupWords && (in[0] & ~kClipBit) == kSetup0 &&
@@ -63,12 +61,15 @@ void gather(std::uint8_t* out, const std::uint8_t* row, std::int64_t x0, std::in
 // unconditional or clipped MOVE 12 -> 13) between pixmaps of one format
 // whose stores keep the whole pixel: then every written pixel is the source
 // pixel as stored (the format's conversions to and from registers undo each
-// other), and the block is moved as bytes.
-bool plain_copy(const Program& program, std::uint16_t pidDst, std::uint16_t pidSrc) {
-    if (program.n != 1 || (pidDst >> 13) != (pidSrc >> 13) || pixel_format_of_pid(pidDst).topByteOnly)
+// other), and the block is moved as bytes. Read from the program's words
+// (after the set-up's): one instruction whose opcode, destination and A
+// field are MOVE, 13 and 12 compiles to that move whatever its B field (a
+// move reads A only); mask bits are refused with the set-up.
+bool plain_copy(const std::vector<std::uint32_t>& in, std::uint16_t pidDst, std::uint16_t pidSrc) {
+    if (in.size() != kSetupWords + 1 || (pidDst >> 13) != (pidSrc >> 13) || pixel_format_of_pid(pidDst).topByteOnly)
         return false;
-    const Instr& in = program.ins[0];
-    return in.op == kOpMove && in.a == kCopySlotSample && in.dst == kCopySlotDst;
+    const std::uint32_t w = in[kSetupWords];
+    return instr::opcode(w) == kOpMove && instr::a(w) == 12 && instr::dst(w) == 13;
 }
 
 // n bytes (at most 32) from s to d, which lie apart: two moves of the
@@ -346,9 +347,14 @@ bool load_copy_table(Impl& board, int r, const DecodedPacket& packet) {
 bool copy_blocks(Impl& board, int r, const DecodedPacket& packet) {
     const auto& in = packet.instructions;
     if (!setup_ok(in)) return false;
+    // A plain copy needs no program: only the move's clip bit.
+    const bool plain = board.fastPaths && plain_copy(in, pid_of(packet, 0), pid_of(packet, 1));
     Program program;
     SpanContext c;  // set by packet_context
-    if (!packet_context(board, r, packet, kSetupWords, &program, &c)) return false;
+    if (plain)
+        span_context(board, r, packet, &program, &c);
+    else if (!packet_context(board, r, packet, kSetupWords, &program, &c))
+        return false;
     const std::uint32_t phase = (in[1] & kPhaseBits) >> 11;
     const std::int64_t phX = phase & 7, phY = phase >> 3;
     const std::uint16_t pidSrc = pid_of(packet, 1);
@@ -360,8 +366,7 @@ bool copy_blocks(Impl& board, int r, const DecodedPacket& packet) {
     std::int64_t off[kBlock];
     for (int v = 0; v < kBlock; ++v) off[v] = table_offset(board.rasterizers[r].copyTable, v);
 
-    if (board.fastPaths && plain_copy(program, pid_of(packet, 0), pidSrc))
-        return copy_plain_blocks(board, r, packet, c, off, phX, phY, program.ins[0].clip);
+    if (plain) return copy_plain_blocks(board, r, packet, c, off, phX, phY, (in[kSetupWords] & kClipBit) != 0);
 
     const DataWords d = data_words(packet, fields_of(packet.command));
     std::uint32_t sample[kBlock][kBlock];

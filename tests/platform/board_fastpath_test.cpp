@@ -235,6 +235,7 @@ void PrintTo(const CopyCase& c, std::ostream* os) { *os << c.name; }
 const std::vector<std::uint32_t> kPlain = {instr(kMove, 13, 12)};
 const std::vector<std::uint32_t> kPlainClipped = {kClip | instr(kMove, 13, 12)};
 const std::vector<std::uint32_t> kXorRop = {kClip | instr(kXor, 13, 12, 13)};
+const std::vector<std::uint32_t> kPlainWithB = {instr(kMove, 13, 12, 9)};  // a move reads A only
 const std::vector<std::uint32_t> kAndThenMove = {instr(kAnd, 9, 12, 13),
                                                  kClip | instr(kMove, 13, 9)};
 
@@ -308,6 +309,7 @@ INSTANTIATE_TEST_SUITE_P(
         CopyCase{"rop", 1, kPid32, kPid32, 10, 20, 37, 29, 4, 2, kXorRop, 12, 0, 30, 4096, 0},
         CopyCase{"two_instructions", 1, kPid8, kPid8, 10, 20, 37, 29, -4, 2, kAndThenMove, 0, 0,
                  4096, 4096, 0},
+        CopyCase{"move_with_b_field", 1, kPid32, kPid32, 10, 20, 21, 13, 4, 2, kPlainWithB, 0, 0, 4096, 4096, 0},
         CopyCase{"small_moves", 1, kPid32, kPid32, 37, 53, 8, 8, 4, 2, kPlain, 0, 0, 4096, 4096, 0},
         CopyCase{"small_moves_clipped", 1, kPid16, kPid16, 123, 125, 8, 8, -4, -2, kPlainClipped, 0, 0, 126,
                  4096, 0},
