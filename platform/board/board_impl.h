@@ -31,6 +31,64 @@ struct PageHit {
     int slot = -1;
 };
 
+// The word layout of a drawing packet, by its command word (the decoder's
+// rules, dma_engine.cpp).
+struct PacketLayout {
+    std::uint32_t pidWords = 0;
+    std::uint32_t instructionWords = 0;
+    std::uint32_t clipWords = 0;
+    std::uint32_t packetWords = 0;  // constants, data-register words, mask words
+    std::uint32_t perPrimitive = 0;
+    std::uint32_t vertices = 0;
+    std::uint32_t head() const { return 2 + pidWords + instructionWords + clipWords + packetWords; }
+};
+
+// Answers a decoder and an executor worked out from a command word alone,
+// kept for the command words seen last: a stream repeats a few of them, and
+// working one out again costs more than the look-up.
+struct CommandMemo {
+    struct Layout {
+        std::uint32_t command = 0;
+        bool valid = false;  // an entry holds an answer
+        bool ok = false, known = false;
+        PacketLayout layout;
+    };
+    struct Row {
+        std::uint32_t command = 0;
+        std::uint8_t kind = 0xFF;  // ItemKind; 0xFF: empty entry
+        std::uint32_t rows = 0;    // the executor rows matching kind and command bits, bit i row i
+    };
+    static constexpr std::size_t kEntries = 8;
+    static std::size_t index(std::uint32_t command) {
+        return (command ^ (command >> 7) ^ (command >> 20)) & (kEntries - 1);
+    }
+    std::array<Layout, kEntries> layouts{};
+    std::array<Row, kEntries> rows{};
+};
+
+// What a load the executor carried out last touched (exec_2d.cpp): its
+// words, the page mapping and tile ownership it ran under, and each pixel
+// it wrote or read with the bytes stored there afterwards. While all of it
+// stands, the same load again would change nothing, and is not carried out
+// a second time: the point loads that write the copy-address table's
+// squares and the table's load from them, repeated before every copy.
+struct LoadMemo {
+    static constexpr std::size_t kPixels = 64;  // loads of more are not kept
+    bool valid = false;
+    std::uint64_t slotGeneration = 0;
+    std::uint32_t tileOwner = 0;
+    std::uint32_t command = 0, control = 0, clipMin = 0, clipMax = 0, primitives = 0;
+    bool hasClip = false;
+    std::vector<std::uint32_t> pids, instructions, constants, primitiveWords;
+    std::uint32_t space = 0;
+    std::uint16_t spaceFormat = 0;  // the space's recorded format after the load
+    std::uint32_t bytesPerPixel = 0;
+    std::size_t count = 0;
+    std::array<const std::uint8_t*, kPixels> pixel{};
+    std::array<std::uint32_t, kPixels> stored{};  // its bytes after the load
+    std::array<std::uint32_t, 16> table{};         // the copy-address table it left (its load)
+};
+
 struct Rasterizer {
     int board = 0;                  // physical board
     std::uint32_t tileOwner = 0;    // tile-ownership register value
@@ -40,6 +98,11 @@ struct Rasterizer {
     std::array<std::uint32_t, VNX_PAGE_SLOTS> slots{};  // written through set_slot
     // Recent page-slot lookups, forgotten whenever a slot register changes.
     std::array<PageHit, 8> pageCache{};
+    // Counts the slot registers' writes: pixel addresses worked out under
+    // one count stay right while it stands.
+    std::uint64_t slotGeneration = 0;
+    LoadMemo pointLoad;  // exec_2d.cpp, draw_points
+    LoadMemo tableLoad;  // exec_copy.cpp, load_copy_table
     // DMA engine and decoder.
     bool stopped = true;            // waits for a read-pointer write
     bool resync = false;            // skipping words after an error
@@ -106,6 +169,7 @@ struct Board::Impl {
     std::vector<BoardError> errors;
     Executor executor;
     Board* owner = nullptr;
+    CommandMemo memo;
 
     void error(int r, std::uint32_t bus, std::string message);
     // Adds an entry to the event log while it is on.

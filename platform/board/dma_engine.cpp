@@ -59,15 +59,7 @@ constexpr MaskRow kMasks[] = {
 // (command bits 10-11).
 constexpr std::uint32_t kConstants[4][2] = {{0, 0}, {8, 0}, {0, 8}, {4, 4}};
 
-struct Layout {
-    std::uint32_t pidWords = 0;
-    std::uint32_t instructionWords = 0;
-    std::uint32_t clipWords = 0;
-    std::uint32_t packetWords = 0;  // constants, data-register words, mask words
-    std::uint32_t perPrimitive = 0;
-    std::uint32_t vertices = 0;
-    std::uint32_t head() const { return 2 + pidWords + instructionWords + clipWords + packetWords; }
-};
+using Layout = PacketLayout;
 
 // The layout of a drawing packet's command word; false when the word is no
 // drawing command (*known false) or has no layout yet (*known true).
@@ -135,6 +127,18 @@ bool starts_item(std::uint32_t w) {
     Layout l;
     bool known = false;
     return layout_of(w, &l, &known);
+}
+
+// layout_of through the board's memo of recent command words: the memo's
+// entry for the word.
+const CommandMemo::Layout& layout_of(CommandMemo& memo, std::uint32_t cmd) {
+    CommandMemo::Layout& m = memo.layouts[CommandMemo::index(cmd)];
+    if (!m.valid || m.command != cmd) {
+        m.command = cmd;
+        m.ok = layout_of(cmd, &m.layout, &m.known);
+        m.valid = true;
+    }
+    return m;
 }
 
 std::string hex_text(const char* format, std::uint32_t a, std::uint32_t b = 0) {
@@ -232,8 +236,9 @@ private:
     // Words first .. first + n - 1 of the item (exposed and inside DMA
     // memory) into *out.
     void words(std::uint32_t first, std::uint32_t n, std::vector<std::uint32_t>* out) const {
-        out->resize(n);
-        if (n != 0) std::memcpy(out->data(), b_.dma + (pos_ + 4 * first - kDmaBusBase), 4 * std::size_t{n});
+        // One copy into the list's room (a resize would zero it first).
+        const auto* w = reinterpret_cast<const std::uint32_t*>(b_.dma + (pos_ + 4 * first - kDmaBusBase));
+        out->assign(w, w + n);
     }
 
     // A packet of `words` words whose end may lie past the write pointer.
@@ -332,10 +337,9 @@ private:
     }
 
     Step packet(std::uint32_t cmd) {
-        Layout l;
-        bool known = false;
-        if (!layout_of(cmd, &l, &known)) {
-            return fail(hex_text(known ? "packet layout not known for command word 0x%08x at 0x%08x"
+        const CommandMemo::Layout& m = layout_of(b_.memo, cmd);
+        if (!m.ok) {
+            return fail(hex_text(m.known ? "packet layout not known for command word 0x%08x at 0x%08x"
                                        : "bad command word 0x%08x at 0x%08x",
                                  cmd, pos_));
         }
@@ -345,6 +349,7 @@ private:
             return fail(hex_text("bad control word 0x%08x of the packet at 0x%08x", control, pos_));
         }
         const std::uint32_t prims = control & 0xFFFF;
+        const Layout& l = m.layout;
         const std::uint64_t total = l.head() + std::uint64_t{prims} * l.perPrimitive;
         if (total > b_.config.dmaBytes / 4) {
             return fail(hex_text("packet at 0x%08x runs past the end of the DMA buffer", pos_));

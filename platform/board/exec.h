@@ -88,6 +88,14 @@ bool draw_cells(Impl& board, int r, const DecodedPacket& packet,
 
 // --- shared by the executors ---------------------------------------------------------
 
+// Whether the packet repeats the load m kept (words, page mapping, tile
+// ownership, the space's recorded format) with every pixel it touched still
+// holding the bytes kept: carrying it out again would change nothing.
+bool repeats_load(const Impl& board, const Rasterizer& ras, const LoadMemo& m, const DecodedPacket& packet);
+// Keeps the load of `packet` (pixels of pid, m->pixel[0 .. m->count - 1]
+// set by the caller) just carried out on ras into m.
+void keep_load(const Impl& board, const Rasterizer& ras, LoadMemo* m, const DecodedPacket& packet, std::uint16_t pid);
+
 // The fields of a program's instruction word (platform/board.h, "Programs"),
 // read with the render programs' one description of them (kzuinstr.h).
 namespace instr {
@@ -220,6 +228,14 @@ struct Program {
 // model does not carry out.
 bool compile(const std::uint32_t* words, std::size_t n, Program* p);
 
+// DecodedPacket::pid without the call: 16-bit pixmap id i, 0 past the
+// packet's pid words.
+inline std::uint16_t pid_of(const DecodedPacket& packet, std::size_t i) {
+    if (i / 2 >= packet.pids.size()) return 0;
+    const std::uint32_t w = packet.pids[i / 2];
+    return static_cast<std::uint16_t>(i % 2 == 0 ? w & 0xFFFF : w >> 16);
+}
+
 // Mask rows of a primitive: bit at (x, y) = bit 15 - ((x - x0) & 15) of
 // rows[(y - y0) & 15].
 struct MaskRows {
@@ -256,6 +272,8 @@ struct SpanContext {
 // on; false for a program the model does not carry out.
 bool packet_context(Impl& board, int r, const DecodedPacket& packet, std::size_t firstInstruction,
                     Program* program, SpanContext* c);
+// packet_context's span context for a program compiled (or known) already.
+void span_context(Impl& board, int r, const DecodedPacket& packet, const Program* program, SpanContext* c);
 // Where data registers 27-30 of a packet's primitives (their first
 // vertex) come from, found once a packet: data_register's answers without
 // its search.

@@ -298,14 +298,19 @@ bool packet_context(Impl& board, int r, const DecodedPacket& packet, std::size_t
     if (firstInstruction > words.size() ||
         !compile(words.data() + firstInstruction, words.size() - firstInstruction, program))
         return false;
+    span_context(board, r, packet, program, c);
+    return true;
+}
+
+void span_context(Impl& board, int r, const DecodedPacket& packet, const Program* program, SpanContext* c) {
     // Every member is set here: the executors leave their contexts
     // uninitialised (zeroing one was a measurable part of a small packet).
     c->board = &board;
     c->r = r;
     std::fill(std::begin(c->data), std::end(c->data), 0u);
     c->program = program;
-    c->pid[0] = packet.pid(0);
-    c->pid[1] = packet.pid(1);
+    c->pid[0] = pid_of(packet, 0);
+    c->pid[1] = pid_of(packet, 1);
     // A split board's second screen holds the desktop from x = 1024 on in
     // its own x, and its packets carry their clip pair in that x.
     const std::int64_t xScreen = (packet.control & kSecondScreenBits) != 0 ? kSecondScreenX : 0;
@@ -317,7 +322,6 @@ bool packet_context(Impl& board, int r, const DecodedPacket& packet, std::size_t
     c->clipY1 = packet.clipMax >> 16;
     c->mask = MaskRows{board.rasterizers[r].maskRows.data(), 0, 0};
     c->sample = nullptr;
-    return true;
 }
 
 DataWords data_words(const DecodedPacket& packet, const Fields& f) {
@@ -422,6 +426,68 @@ bool draw_rectangles(Impl& board, int r, const DecodedPacket& packet) {
                           [](const std::uint32_t* end) { return corner_area(end - 4); });
 }
 
+namespace {
+
+// Two lists of words alike (the short ones compared here, without a call).
+bool same_words(const std::vector<std::uint32_t>& a, const std::vector<std::uint32_t>& b) {
+    const std::size_t n = a.size();
+    if (n != b.size()) return false;
+    if (n > 4) return std::memcmp(a.data(), b.data(), n * sizeof a[0]) == 0;
+    for (std::size_t k = 0; k < n; ++k)
+        if (a[k] != b[k]) return false;
+    return true;
+}
+
+}  // namespace
+
+bool repeats_load(const Impl& board, const Rasterizer& ras, const LoadMemo& m, const DecodedPacket& packet) {
+    if (!m.valid || m.slotGeneration != ras.slotGeneration || m.tileOwner != ras.tileOwner ||
+        m.command != packet.command || m.control != packet.control || m.primitives != packet.primitives ||
+        m.hasClip != packet.hasClip || m.clipMin != packet.clipMin || m.clipMax != packet.clipMax ||
+        board.spaceFormat[m.space] != m.spaceFormat || !same_words(m.primitiveWords, packet.primitiveWords) ||
+        !same_words(m.pids, packet.pids) || !same_words(m.instructions, packet.instructions) ||
+        !same_words(m.constants, packet.constants))
+        return false;
+    // Each pixel as stored (the few sizes a pixel has, each a fixed move).
+    auto same = [&m]<std::size_t kBytes>() {
+        for (std::size_t k = 0; k < m.count; ++k) {
+            std::uint32_t v = 0;
+            std::memcpy(&v, m.pixel[k], kBytes);
+            if (v != m.stored[k]) return false;
+        }
+        return true;
+    };
+    switch (m.bytesPerPixel) {
+    case 1: return same.template operator()<1>();
+    case 2: return same.template operator()<2>();
+    case 4: return same.template operator()<4>();
+    default: return false;
+    }
+}
+
+void keep_load(const Impl& board, const Rasterizer& ras, LoadMemo* m, const DecodedPacket& packet, std::uint16_t pid) {
+    m->bytesPerPixel = pixel_format_of_pid(pid).bytesPerPixel;
+    for (std::size_t k = 0; k < m->count; ++k) {
+        m->stored[k] = 0;
+        std::memcpy(&m->stored[k], m->pixel[k], m->bytesPerPixel);
+    }
+    m->slotGeneration = ras.slotGeneration;
+    m->tileOwner = ras.tileOwner;
+    m->command = packet.command;
+    m->control = packet.control;
+    m->primitives = packet.primitives;
+    m->hasClip = packet.hasClip;
+    m->clipMin = packet.clipMin;
+    m->clipMax = packet.clipMax;
+    m->pids = packet.pids;
+    m->instructions = packet.instructions;
+    m->constants = packet.constants;
+    m->primitiveWords = packet.primitiveWords;
+    m->space = pid & 0x1Fu;
+    m->spaceFormat = board.spaceFormat[m->space];
+    m->valid = true;
+}
+
 bool draw_points(Impl& board, int r, const DecodedPacket& packet) {
     // The one pixel at the last word: the pixel holding the position (a
     // whole-pixel position's own; render3d.h, "Points").
@@ -429,6 +495,10 @@ bool draw_points(Impl& board, int r, const DecodedPacket& packet) {
         const std::int64_t x = (fixed_x(end[-1]) + 8) >> 4, y = (fixed_y(end[-1]) + 7) >> 4;
         return PixelArea{x, y, x + 1, y + 1};
     };
+    // A repeat of the last point load (kept below: a load of one move) that
+    // would store nothing new.
+    if (board.fastPaths && repeats_load(board, board.rasterizers[r], board.rasterizers[r].pointLoad, packet))
+        return true;
     Program program;
     SpanContext c;  // set by packet_context
     if (!packet_context(board, r, packet, 0, &program, &c)) return false;
@@ -446,6 +516,36 @@ bool draw_points(Impl& board, int r, const DecodedPacket& packet) {
     const bool oneMove = program.n == 1 && move.op == kOpMove && move.dst == kSlotLow;
     const int moved = oneMove && move.a >= 8 ? move.a - 8 : -1;  // data register read, if any
     PageCursor cursor(board, r, c.pid[0]);
+    const std::uint32_t* words = packet.primitiveWords.data();
+    if (oneMove && wpp != 0 && packet.primitiveWords.size() / wpp >= packet.primitives &&
+        (moved < 0 || !d.perPrimitive[moved] || d.at[moved] < wpp)) {
+        // The pattern and dither loads: every point's words lie in the
+        // list, the value moved at the same place in each (or one value
+        // for all).
+        const bool perPoint = moved >= 0 && d.perPrimitive[moved];
+        const std::size_t at = perPoint ? d.at[moved] : 0;
+        const std::uint32_t shared = moved >= 0 && !perPoint ? d.value[moved] : 0u;
+        const bool clipped = move.clip && c.hasClip;
+        // A load of a few points into a pixmap (no tile) is kept, to know
+        // a repeat of it.
+        Rasterizer& mut = board.rasterizers[r];
+        LoadMemo& memo = mut.pointLoad;
+        const bool keep = packet.primitives <= LoadMemo::kPixels && (c.pid[0] & 0x40u) == 0;
+        memo.valid = false;
+        memo.count = 0;
+        std::uint32_t bpp = 0;
+        for (std::size_t i = 0; i < packet.primitives; ++i, words += wpp) {
+            const PixelArea a = pixelOf(words + wpp);
+            if (!owns(ras, a.x0, a.y0)) continue;
+            if (clipped && !(a.y0 >= c.clipY0 && a.y0 < c.clipY1 && a.x0 >= c.clipX0 && a.x0 < c.clipX1)) continue;
+            std::uint8_t* p = cursor.pixel(a.x0 >= c.xScreen ? a.x0 - c.xScreen : a.x0, a.y0, &bpp);
+            if (p == nullptr) continue;
+            format.fill(p, 1, perPoint ? words[at] : shared);
+            if (keep) memo.pixel[memo.count++] = p;
+        }
+        if (keep) keep_load(board, mut, &memo, packet, c.pid[0]);
+        return true;
+    }
     for (std::size_t i = 0; i < packet.primitives; ++i) {
         const PixelArea a = pixelOf(packet.primitiveWords.data() + (i + 1) * wpp);
         if (!owns(ras, a.x0, a.y0)) continue;

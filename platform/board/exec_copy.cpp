@@ -23,8 +23,6 @@ constexpr std::uint32_t kPhaseBits = 0x3Fu << 11;
 constexpr std::uint32_t kSetup2 = 0x00132F1Fu;
 constexpr std::size_t kSetupWords = 3;
 constexpr int kBlock = 8;
-constexpr int kCopySlotSample = 5;  // register 12's row of the span's arrays
-constexpr int kCopySlotDst = 6;     // register 13's
 
 bool setup_ok(const std::vector<std::uint32_t>& in) {
     return in.size() > kSetupWords && (in[0] & ~kClipBit) == kSetup0 &&
@@ -63,12 +61,15 @@ void gather(std::uint8_t* out, const std::uint8_t* row, std::int64_t x0, std::in
 // unconditional or clipped MOVE 12 -> 13) between pixmaps of one format
 // whose stores keep the whole pixel: then every written pixel is the source
 // pixel as stored (the format's conversions to and from registers undo each
-// other), and the block is moved as bytes.
-bool plain_copy(const Program& program, std::uint16_t pidDst, std::uint16_t pidSrc) {
-    if (program.n != 1 || (pidDst >> 13) != (pidSrc >> 13) || pixel_format_of_pid(pidDst).topByteOnly)
+// other), and the block is moved as bytes. Read from the program's words
+// (after the set-up's): one instruction whose opcode, destination and A
+// field are MOVE, 13 and 12 compiles to that move whatever its B field (a
+// move reads A only); mask bits are refused with the set-up.
+bool plain_copy(const std::vector<std::uint32_t>& in, std::uint16_t pidDst, std::uint16_t pidSrc) {
+    if (in.size() != kSetupWords + 1 || (pidDst >> 13) != (pidSrc >> 13) || pixel_format_of_pid(pidDst).topByteOnly)
         return false;
-    const Instr& in = program.ins[0];
-    return in.op == kOpMove && in.a == kCopySlotSample && in.dst == kCopySlotDst;
+    const std::uint32_t w = in[kSetupWords];
+    return instr::opcode(w) == kOpMove && instr::a(w) == 12 && instr::dst(w) == 13;
 }
 
 // n bytes (at most 32) from s to d, which lie apart: two moves of the
@@ -200,7 +201,7 @@ constexpr std::size_t kBlocksAhead = 4;
 // pixel.
 bool copy_plain_blocks(Impl& board, int r, const DecodedPacket& packet, const SpanContext& c, const std::int64_t* off,
                        std::int64_t phX, std::int64_t phY, bool clip) {
-    const std::uint16_t pidSrc = packet.pid(1), pidDst = packet.pid(0);
+    const std::uint16_t pidSrc = pid_of(packet, 1), pidDst = pid_of(packet, 0);
     const std::uint32_t bpp = pixel_format_of_pid(pidSrc).bytesPerPixel;
     const std::size_t pitch = std::size_t{board.pageWidth[bpp]} * bpp;
     const std::size_t wpp = packet.wordsPerPrimitive;
@@ -214,12 +215,18 @@ bool copy_plain_blocks(Impl& board, int r, const DecodedPacket& packet, const Sp
         std::int64_t rows = 0;
         if (const std::uint8_t* p = srcAhead.pixel(s.x, s.y, &rows)) ask_rows(p, kBlock, kBlock * bpp, pitch);
     };
-    for (std::size_t i = 0; i < kBlocksAhead; ++i) ask(i);
+    // A packet of no more blocks than are asked for ahead would ask for
+    // each block just before moving it: no fetch would overlap anything.
+    const bool askAhead = packet.primitives > kBlocksAhead;
+    if (askAhead)
+        for (std::size_t i = 0; i < kBlocksAhead; ++i) ask(i);
 
+    const Rasterizer& ras = board.rasterizers[r];
+    const bool clipped = clip && c.hasClip;
     std::uint8_t raw[kBlock][kBlock * 4];
     PageCursor src(board, r, pidSrc, false), dst(board, r, pidDst);
     for (std::size_t i = 0; i < packet.primitives; ++i) {
-        ask(i + kBlocksAhead);
+        if (askAhead) ask(i + kBlocksAhead);
         const std::uint32_t* w = &packet.primitiveWords[i * wpp];
         PixelArea a;
         if (!block_area(board, r, packet, w, wpp, phX, phY, &a)) return false;
@@ -231,6 +238,30 @@ bool copy_plain_blocks(Impl& board, int r, const DecodedPacket& packet, const Sp
         const std::uint8_t* p0 = src.pixel(s.x, s.y, &size);
         const std::int64_t first = (a.x0 + phX) & 7;  // the run's first source pixel
         const bool run = identity && first + (a.x1 - a.x0) <= kBlock;
+        if (run && p0 != nullptr) {
+            // The written part of a block inside one tile (one page, one
+            // owner): its source rows are read as runs into `raw`, then
+            // written row by row at the page's pitch.
+            PixelArea v = a;
+            if (clipped) {
+                v.x0 = std::max(v.x0, c.clipX0);
+                v.y0 = std::max(v.y0, c.clipY0);
+                v.x1 = std::min(v.x1, c.clipX1);
+                v.y1 = std::min(v.y1, c.clipY1);
+            }
+            if (v.x0 >= v.x1 || v.y0 >= v.y1) continue;
+            if (v.x0 / kTile == (v.x1 - 1) / kTile && v.y0 / kTile == (v.y1 - 1) / kTile) {
+                if (!owns(ras, v.x0, v.y0)) continue;
+                std::uint8_t* d = dst.pixel(v.x0 >= c.xScreen ? v.x0 - c.xScreen : v.x0, v.y0, &size);
+                if (d == nullptr) continue;
+                const std::size_t bytes = static_cast<std::size_t>(v.x1 - v.x0) * bpp;
+                const std::uint8_t* sp = p0 + static_cast<std::size_t>(first + (v.x0 - a.x0)) * bpp;
+                for (std::int64_t y = v.y0; y < v.y1; ++y)
+                    copy_small(raw[y - v.y0], sp + static_cast<std::size_t>(off[(y + phY) & 7]) * pitch, bytes);
+                for (std::int64_t y = v.y0; y < v.y1; ++y, d += pitch) copy_small(d, raw[y - v.y0], bytes);
+                continue;
+            }
+        }
         for (std::int64_t y = a.y0; y < a.y1; ++y) {
             std::uint8_t* out = raw[y - a.y0];
             if (p0 == nullptr) {
@@ -261,9 +292,24 @@ bool is_copy_table_load(const DecodedPacket& packet) {
 
 bool load_copy_table(Impl& board, int r, const DecodedPacket& packet) {
     Rasterizer& ras = board.rasterizers[r];
-    const std::uint16_t pid = packet.pid(0);
+    const std::uint16_t pid = pid_of(packet, 0);
     const std::size_t wpp = packet.wordsPerPrimitive;
     if (wpp < 4) return false;
+    // The same load again, from pixels that still hold what it read, into
+    // a table that still holds what it loaded, would change nothing.
+    LoadMemo& memo = ras.tableLoad;
+    if (board.fastPaths && repeats_load(board, ras, memo, packet) && memo.table == ras.copyTable) return true;
+    const bool keep = (pid & 0x40u) == 0;  // a tile pid latches the tile's origin
+    memo.valid = false;
+    memo.count = 0;
+    bool kept = keep;
+    auto note = [&](const std::uint8_t* p, int n, std::uint32_t bpp) {
+        if (!kept || memo.count + static_cast<std::size_t>(n) > LoadMemo::kPixels) {
+            kept = false;
+            return;
+        }
+        for (int k = 0; k < n; ++k) memo.pixel[memo.count++] = p + k * bpp;
+    };
     const PixelFormat& format = pixel_format_of_pid(pid);
     PageCursor cursor(board, r, pid);
     for (std::size_t i = 0; i < packet.primitives; ++i) {
@@ -278,14 +324,22 @@ bool load_copy_table(Impl& board, int r, const DecodedPacket& packet) {
             const std::uint8_t* p = cursor.pixel(a.x0, a.y0 + row, &bpp, &run);
             if (p != nullptr && run >= 4) {
                 format.load(p, 4, t);
+                note(p, 4, bpp);
                 continue;
             }
             for (int k = 0; k < 4; ++k) {
                 p = cursor.pixel(a.x0 + k, a.y0 + row, &bpp);
                 t[k] = 0;
-                if (p != nullptr) format.load(p, 1, &t[k]);
+                if (p != nullptr) {
+                    format.load(p, 1, &t[k]);
+                    note(p, 1, bpp);
+                }
             }
         }
+    }
+    if (kept) {
+        keep_load(board, ras, &memo, packet, pid);
+        memo.table = ras.copyTable;
     }
     return true;
 }
@@ -293,12 +347,17 @@ bool load_copy_table(Impl& board, int r, const DecodedPacket& packet) {
 bool copy_blocks(Impl& board, int r, const DecodedPacket& packet) {
     const auto& in = packet.instructions;
     if (!setup_ok(in)) return false;
+    // A plain copy needs no program: only the move's clip bit.
+    const bool plain = board.fastPaths && plain_copy(in, pid_of(packet, 0), pid_of(packet, 1));
     Program program;
     SpanContext c;  // set by packet_context
-    if (!packet_context(board, r, packet, kSetupWords, &program, &c)) return false;
+    if (plain)
+        span_context(board, r, packet, &program, &c);
+    else if (!packet_context(board, r, packet, kSetupWords, &program, &c))
+        return false;
     const std::uint32_t phase = (in[1] & kPhaseBits) >> 11;
     const std::int64_t phX = phase & 7, phY = phase >> 3;
-    const std::uint16_t pidSrc = packet.pid(1);
+    const std::uint16_t pidSrc = pid_of(packet, 1);
     const PixelFormat& fmtSrc = pixel_format_of_pid(pidSrc);
     const std::size_t wpp = packet.wordsPerPrimitive;
     if (wpp < 8) return false;
@@ -307,8 +366,7 @@ bool copy_blocks(Impl& board, int r, const DecodedPacket& packet) {
     std::int64_t off[kBlock];
     for (int v = 0; v < kBlock; ++v) off[v] = table_offset(board.rasterizers[r].copyTable, v);
 
-    if (board.fastPaths && plain_copy(program, packet.pid(0), pidSrc))
-        return copy_plain_blocks(board, r, packet, c, off, phX, phY, program.ins[0].clip);
+    if (plain) return copy_plain_blocks(board, r, packet, c, off, phX, phY, (in[kSetupWords] & kClipBit) != 0);
 
     const DataWords d = data_words(packet, fields_of(packet.command));
     std::uint32_t sample[kBlock][kBlock];

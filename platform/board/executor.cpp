@@ -7,6 +7,8 @@
 //
 // Adding a kind of packet is adding a row (and its function in the exec_*.cpp
 // file of its family, declared in exec.h).
+#include <bit>
+
 #include "exec.h"
 #include "render3d.h"
 
@@ -95,11 +97,28 @@ const ExecRow kRows[] = {
     {ItemKind::Packet, kShape, 0xC06u, copy_blocks, "block copies"},
 };
 
+// The rows whose kind and command-word bits match the packet's (no other
+// row can take the packet whatever its other words), bit i for row i,
+// through the board's memo of recent command words.
+std::uint32_t candidate_rows(CommandMemo& memo, const DecodedPacket& packet) {
+    static_assert(std::size(kRows) <= 32);
+    CommandMemo::Row& m = memo.rows[CommandMemo::index(packet.command)];
+    const auto kind = static_cast<std::uint8_t>(packet.kind);
+    if (m.kind != kind || m.command != packet.command) {
+        std::uint32_t rows = 0;
+        for (std::size_t i = 0; i < std::size(kRows); ++i) {
+            if (kRows[i].kind == packet.kind && (packet.command & kRows[i].mask) == kRows[i].value) rows |= 1u << i;
+        }
+        m = CommandMemo::Row{packet.command, kind, rows};
+    }
+    return m.rows;
+}
+
 }  // namespace
 
 void execute(Impl& board, int r, const DecodedPacket& packet) {
-    for (const ExecRow& row : kRows) {
-        if (row.kind != packet.kind || (packet.command & row.mask) != row.value) continue;
+    for (std::uint32_t rows = candidate_rows(board.memo, packet); rows != 0; rows &= rows - 1) {
+        const ExecRow& row = kRows[std::countr_zero(rows)];
         if (row.matches != nullptr && !row.matches(packet)) continue;
         if (!row.fn(board, r, packet) && packet.kind == ItemKind::Packet) {
             ++board.rasterizers[r].summary.unexecuted;

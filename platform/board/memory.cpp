@@ -105,6 +105,7 @@ int Rasterizer::slot_of(std::uint32_t key) {
 void Rasterizer::set_slot(ULONG s, std::uint32_t value) {
     slots[s] = value;
     pageCache.fill(PageHit{});
+    ++slotGeneration;
 }
 
 void Board::Impl::setup_pages() {

@@ -7,6 +7,7 @@
 // against the copy itself, worked out on the host.
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 
 #include "board_stream_util.h"
 
@@ -51,18 +52,27 @@ std::array<std::uint32_t, 16> reversed_table() {
     return t;
 }
 
-// The words that load `table` into the copy-address table (its 4 x 4 points
-// at (x, y) of pid).
-std::vector<std::uint32_t> table_load(std::uint16_t pid, int x, int y, const std::uint32_t* table) {
+// The point load that writes `table` as 4 x 4 points at (x, y) of pid.
+std::vector<std::uint32_t> table_points(std::uint16_t pid, int x, int y, const std::uint32_t* table) {
     std::vector<std::uint32_t> w = {kPointLoad, 16, pid, instr(kMove, 13, 27)};
     for (int k = 0; k < 16; ++k) {
         w.push_back(table[k]);
         w.push_back(
             vtx(static_cast<std::uint32_t>(x + k % 4), static_cast<std::uint32_t>(y + k / 4)));
     }
+    return w;
+}
+// The copy-address table's load from the 4 x 4 pixels at (x, y) of pid.
+std::vector<std::uint32_t> table_read(std::uint16_t pid, int x, int y) {
     const std::uint32_t x0 = static_cast<std::uint32_t>(x), y0 = static_cast<std::uint32_t>(y);
-    w.insert(w.end(), {kTableLoadCmd, 1, pid, kTableLoad, vtx(x0, y0), vtx(x0 + 4, y0),
-                       vtx(x0 + 4, y0 + 4), vtx(x0, y0 + 4)});
+    return {kTableLoadCmd, 1, pid, kTableLoad, vtx(x0, y0), vtx(x0 + 4, y0), vtx(x0 + 4, y0 + 4), vtx(x0, y0 + 4)};
+}
+// The words that load `table` into the copy-address table (its 4 x 4 points
+// at (x, y) of pid), as the driver sends them before every copy.
+std::vector<std::uint32_t> table_load(std::uint16_t pid, int x, int y, const std::uint32_t* table) {
+    std::vector<std::uint32_t> w = table_points(pid, x, y, table);
+    const std::vector<std::uint32_t> read = table_read(pid, x, y);
+    w.insert(w.end(), read.begin(), read.end());
     return w;
 }
 
@@ -225,6 +235,7 @@ void PrintTo(const CopyCase& c, std::ostream* os) { *os << c.name; }
 const std::vector<std::uint32_t> kPlain = {instr(kMove, 13, 12)};
 const std::vector<std::uint32_t> kPlainClipped = {kClip | instr(kMove, 13, 12)};
 const std::vector<std::uint32_t> kXorRop = {kClip | instr(kXor, 13, 12, 13)};
+const std::vector<std::uint32_t> kPlainWithB = {instr(kMove, 13, 12, 9)};  // a move reads A only
 const std::vector<std::uint32_t> kAndThenMove = {instr(kAnd, 9, 12, 13),
                                                  kClip | instr(kMove, 13, 9)};
 
@@ -298,11 +309,112 @@ INSTANTIATE_TEST_SUITE_P(
         CopyCase{"rop", 1, kPid32, kPid32, 10, 20, 37, 29, 4, 2, kXorRop, 12, 0, 30, 4096, 0},
         CopyCase{"two_instructions", 1, kPid8, kPid8, 10, 20, 37, 29, -4, 2, kAndThenMove, 0, 0,
                  4096, 4096, 0},
+        CopyCase{"move_with_b_field", 1, kPid32, kPid32, 10, 20, 21, 13, 4, 2, kPlainWithB, 0, 0, 4096, 4096, 0},
+        CopyCase{"small_moves", 1, kPid32, kPid32, 37, 53, 8, 8, 4, 2, kPlain, 0, 0, 4096, 4096, 0},
+        CopyCase{"small_moves_clipped", 1, kPid16, kPid16, 123, 125, 8, 8, -4, -2, kPlainClipped, 0, 0, 126,
+                 4096, 0},
         CopyCase{"four_rasterizers", 4, kPid32, kPid32, 100, 110, 60, 40, 3, 5, kPlain, 0, 0, 4096,
                  4096, 0},
         CopyCase{"four_rasterizers_clipped", 4, kPid16, kPid16, 250, 100, 30, 60, -6, -2,
                  kPlainClipped, 0, 0, 263, 140, 0}),
     [](const ::testing::TestParamInfo<CopyCase>& info) { return std::string(info.param.name); });
+
+// The driver loads the copy-address table before every copy: a point load
+// of its sixteen words, then the table's load from those pixels. A repeat
+// that would change nothing is not carried out again; every change in
+// between must still reach the table: the squares written by another
+// packet or by the host, the table's load alone from changed pixels, and
+// the page slots remapped under the same coordinates. Each step copies
+// under the table it leaves, on both boards.
+struct TableStep {
+    const char* what;
+    std::function<void()> change;
+};
+
+class TableLoads : public BoardFastPathTest {
+  protected:
+    // A host write of `table` into the squares at (0, 0) of kPid32 on every
+    // rasterizer of both boards.
+    void host_writes(const std::uint32_t* table) {
+        for (auto& b : boards) {
+            for (int r = 0; r < b->rasterizers(); ++r) {
+                for (int k = 0; k < 16; ++k) {
+                    std::uint8_t* p = b->pixel(r, kPid32, k % 4, k / 4);
+                    ASSERT_NE(p, nullptr);
+                    std::memcpy(p, &table[k], 4);
+                }
+            }
+        }
+    }
+    void copy(int round) {
+        // Copies that show the table: the source rows read through it.
+        send(block_copy(CopyWords{kPid32, kPid32, 40 + round % 3, 60 + 8 * round, 40 + round % 3 + 19,
+                                  60 + 8 * round + 7, 3, -2, kPlain}));
+    }
+};
+
+TEST_F(TableLoads, EveryChangeOfTheTableIsLoaded) {
+    const auto reversed = reversed_table();
+    std::array<std::uint32_t, 16> shifted{};  // every offset one on
+    for (std::uint32_t v = 0; v < 8; ++v) {
+        shifted[v] = ((v + 1) & 1u) << 6;
+        shifted[8 + v] = ((v + 1) & 6u) << 4;
+    }
+    const std::vector<TableStep> steps = {
+        {"the same load again", [this] { send(table_load(kPid32, 0, 0, kIdentityTable)); }},
+        {"another table's points and load",
+         [&] { send(table_load(kPid32, 0, 0, reversed.data())); }},
+        {"the first table again", [this] { send(table_load(kPid32, 0, 0, kIdentityTable)); }},
+        {"the squares filled by another packet, then the load alone",
+         [this] {
+             send({0x02101006u, 1, kPid32, instr(kMove, 13, 27), 0x40u, vtx(0, 0), vtx(4, 0), vtx(4, 4),
+                     vtx(0, 4)});
+             send(table_read(kPid32, 0, 0));
+         }},
+        {"the driver's table after the fill", [this] {
+             send(table_load(kPid32, 0, 0, kIdentityTable));
+         }},
+        {"a host write to the squares, then the load alone",
+         [&] {
+             host_writes(shifted.data());
+             send(table_read(kPid32, 0, 0));
+         }},
+        {"a host write to the squares, then points and load",
+         [&] {
+             host_writes(reversed.data());
+             send(table_load(kPid32, 0, 0, kIdentityTable));
+         }},
+        {"the page slot remapped, then the load alone",
+         [this] {
+             // Space 0's first two pages change places: another page's
+             // noise under the same coordinates.
+             for (auto& b : boards) {
+                 for (int r = 0; r < b->rasterizers(); ++r) {
+                     const ULONG first = b->read_register(r, VNX_REG_PAGE_SLOT0);
+                     b->write_register(r, VNX_REG_PAGE_SLOT0, b->read_register(r, VNX_REG_PAGE_SLOT0 + 4));
+                     b->write_register(r, VNX_REG_PAGE_SLOT0 + 4, first);
+                 }
+             }
+             send(table_read(kPid32, 0, 0));
+         }},
+        {"the points and load on the remapped page",
+         [this] { send(table_load(kPid32, 0, 0, kIdentityTable)); }},
+    };
+    for (int rasterizers : {1, 4}) {
+        SCOPED_TRACE(rasterizers);
+        boot(rasterizers);
+        send(table_load(kPid32, 0, 0, kIdentityTable));
+        copy(0);
+        ASSERT_EQ(first_difference(), "");
+        int round = 1;
+        for (const TableStep& step : steps) {
+            SCOPED_TRACE(step.what);
+            step.change();
+            copy(round++);
+            ASSERT_EQ(first_difference(), "");
+        }
+    }
+}
 
 // One-value fills of rectangles and point loads: clipped and unclipped
 // moves, a program of two data registers, rectangles across tile edges and
