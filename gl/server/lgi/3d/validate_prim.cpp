@@ -190,6 +190,9 @@ void _NMakeStipplePixmap(N_Context* pctx) {
 void _NLoadPolygonStipple(N_Context* pctx) {
     N_Derived& v = pctx->val;
     const GLBuffer* D = _NDrawBuffer(pctx);
+    // The render programs test the pattern in the scratch pixmap (the
+    // window-clip mask) only while it is loaded for a stippled fill.
+    pctx->clipControl = 0;
     if (!((pctx->enableWord | v.enableBack) & kPolygonStippleMode) || D == nullptr) return;
     _NPrepareStipple(pulAttr(pctx, N_ATTR_POLYGON_STIPPLE), v.stipple);
     // The pixmap is made when the stipple is set, never while drawing.
@@ -210,4 +213,5 @@ void _NLoadPolygonStipple(N_Context* pctx) {
         }
     }
     v.stippleReady = bLoaded ? 1 : 0;
+    pctx->clipControl = v.stippleReady;
 }
