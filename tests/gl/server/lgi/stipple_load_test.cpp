@@ -4,6 +4,7 @@
 // 128 x 128 pixmap (0xF0 where a fragment is kept, 0 where the stipple
 // drops it), on 1, 2 and 4 rasterizers and a split board.
 #include <algorithm>
+#include <cstring>
 
 #include "3d/validate.h"
 #include "board_fixture.h"
@@ -101,19 +102,41 @@ TEST_P(StippleLoadTest, LeavesTheWindowsPatternOverThePixmap) {
                 if (p.command == kStippleCommand) ++loads;
         EXPECT_GE(loads, 4u);
         EXPECT_EQ(board_->summary(0).unexecuted, 0u);
-        // Pixmap pixel (X, Y) stands for screen pixel (X, Y) (and every 32
-        // pixels on): window pixel (X - x, y + cy - 1 - Y).
+        // The pixel at (X, Y) of the pixmap's space stands for screen pixel
+        // (X, Y) (and every 32 pixels on): window pixel (X - x, y + cy - 1
+        // - Y). (This pixmap lies on the 32-pixel grid: the load fills all
+        // of it.)
+        ASSERT_EQ(pdfb_->x % 32, 0);
+        ASSERT_EQ(pdfb_->y % 32, 0);
+        auto want = [&](LONG X, LONG Y) { return Kept(rows, X - w.x + 64, w.y + w.cy - 1 - Y + 64) ? 0xF0u : 0u; };
         const std::vector<std::uint32_t> px = Pixmap();
         ASSERT_EQ(px.size(), kSide * kSide);
         int wrong = 0;
         for (LONG Y = 0; Y < static_cast<LONG>(kSide); ++Y) {
             for (LONG X = 0; X < static_cast<LONG>(kSide); ++X) {
-                const std::uint32_t want = Kept(rows, X - w.x + 64, w.y + w.cy - 1 - Y + 64) ? 0xF0u : 0u;
-                if (px[Y * kSide + X] != want && ++wrong <= 5)
-                    ADD_FAILURE() << "pixmap (" << X << ", " << Y << "): " << px[Y * kSide + X] << ", not " << want;
+                const std::uint32_t v = px[Y * kSide + X], ok = want(pdfb_->x + X, pdfb_->y + Y);
+                if (v != ok && ++wrong <= 5) ADD_FAILURE() << "pixmap (" << X << ", " << Y << "): " << v << ", not " << ok;
             }
         }
         EXPECT_EQ(wrong, 0);
+        // The load goes through the stipple tile: every rasterizer keeps the
+        // tile's square, whichever screen tiles it owns.
+        const ULONG tile = _NStippleTilePid(&scratch_, static_cast<ULONG>(pdfb_->pid));
+        const LONG ox = pdfb_->x + (((static_cast<LONG>(tile >> 9) & 3) * 32 - pdfb_->x) & 127);
+        const LONG oy = pdfb_->y + (((static_cast<LONG>(tile >> 11) & 3) * 32 - pdfb_->y) & 127);
+        for (int r = 0; r < board_->rasterizers(); ++r) {
+            wrong = 0;
+            for (LONG Y = oy; Y < oy + 32; ++Y) {
+                for (LONG X = ox; X < ox + 32; ++X) {
+                    const std::uint8_t* p = board_->pixel(r, static_cast<std::uint16_t>(pdfb_->pid), X, Y);
+                    std::uint32_t v = 0xDEADu;
+                    if (p != nullptr) std::memcpy(&v, p, sizeof v);
+                    if (v != want(X, Y) && ++wrong <= 3)
+                        ADD_FAILURE() << "rasterizer " << r << ", square pixel (" << X << ", " << Y << "): " << v;
+                }
+            }
+            EXPECT_EQ(wrong, 0) << "rasterizer " << r;
+        }
         ctx_->buffers[1].pBuffer = nullptr;
     }
 }
