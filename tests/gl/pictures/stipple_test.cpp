@@ -49,7 +49,11 @@ const Scene kScenes[] = {
     {"stippled_flat_polygon", [] { return Stippled(Polygon(kFlat)); }, 0, 0, "flat colour; the stipple is exact"},
 };
 
-const Machine kMachines[] = {{1, 32, 0}, {2, 32, 0}, {4, 32, 0}, {1, 16, 7}, {2, 16, 7}, {4, 16, 7}};
+// Split boards (at 32 bits on pages twice as wide, as the pictures of
+// every fill) and wide pages on one board place the scratch pixmap and its
+// tile elsewhere in board memory.
+const Machine kMachines[] = {{1, 32, 0}, {2, 32, 0}, {4, 32, 0},       {1, 16, 7},      {2, 16, 7},
+                             {4, 16, 7}, {2, 32, 0, 2, 1}, {2, 16, 7, 2}, {4, 32, 0, 1, 1}};
 
 class StipplePictureTest : public PictureFixture {
   protected:

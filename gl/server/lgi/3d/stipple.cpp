@@ -101,6 +101,11 @@ ULONG _NBoardStipplePass(N_HwRecord* phw, void* pvPixmap, ULONG rowBase, ULONG c
         return 0;
     KZ2QUEUEMGT qm = _NRefreshQueueMgt(phw);
     if (qm == nullptr) return 0;
+    // A split board's second screen draws at its own x, where its packets
+    // cannot reach the pixmap's place in off-screen memory: no tile there
+    // (the load would land on its screen), so no load; the stippled fills
+    // are drawn by the software stages.
+    if (qm->pLayout != nullptr && qm->pLayout->bSplitScreen != 0) return 0;
     // The load runs no program that needs the optional units.
     kz2ConfigDisable(qm, N_UNIT_A_BIT | N_UNIT_B_BIT);
     const ULONG cQueues = qm->pLayout != nullptr ? std::max<ULONG>(qm->pLayout->cQueues, 1) : 1;
