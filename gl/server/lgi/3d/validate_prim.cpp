@@ -202,6 +202,7 @@ void _NLoadPolygonStipple(N_Context* pctx) {
     }
     const ULONG xa = static_cast<ULONG>(D->x) & 31;
     const ULONG ya = static_cast<ULONG>(D->y + D->cy) & 31;
+    v.stippleAlign = xa | ya << 8;
     // Each 16 x 16 cell of the 32 x 32 pattern: the rows of a half, rotated
     // so that the cell's columns come first.
     bool bLoaded = true;
@@ -214,4 +215,12 @@ void _NLoadPolygonStipple(N_Context* pctx) {
     }
     v.stippleReady = bLoaded ? 1 : 0;
     pctx->clipControl = v.stippleReady;
+}
+
+void _NRealignPolygonStipple(N_Context* pctx) {
+    const N_Derived& v = pctx->val;
+    const GLBuffer* D = _NDrawBuffer(pctx);
+    if (v.stippleReady == 0 || D == nullptr) return;
+    const ULONG align = (static_cast<ULONG>(D->x) & 31) | (static_cast<ULONG>(D->y + D->cy) & 31) << 8;
+    if (align != v.stippleAlign) _NLoadPolygonStipple(pctx);
 }

@@ -153,6 +153,64 @@ TEST_P(StippleLoadTest, LeavesTheWindowsPatternOverThePixmap) {
     }
 }
 
+// A window that moves (its clip list changes) moves the pattern's
+// alignment: the next validation loads it again at the new one, and only
+// when the alignment changed.
+TEST_P(StippleLoadTest, FollowsTheWindowWhenItMoves) {
+    Boot(GetParam());
+    if (GetParam().boards > 1) GTEST_SKIP() << "a split board loads no stipple";
+    MakeScratch();
+    ULONG rows[32];
+    for (ULONG r = 0; r < 32; ++r) rows[r] = (0x9E3779B9u * (r + 7)) ^ (r << 5) ^ (r == 3 ? 0x8000u : 0u);
+    GLBuffer d{};
+    d.bitsPerPixel = 32;
+    d.x = 100;
+    d.y = 80;
+    d.cx = 256;
+    d.cy = 192;
+    ctx_->buffers[1].pBuffer = &d;
+    N_SetStateBlockAttrWord(163, 4);
+    N_SetStateBlockAttrWord(91, 3);
+    N_SetStateBlockAttr(N_ATTR_POLYGON_STIPPLE, rows);
+    _NValidate(ctx_, ctx_->dirty | N_DIRTY_POLYGON);
+    ASSERT_EQ(ctx_->val.stippleReady, 1u);
+    Drain();
+    auto loads = [&] {
+        ULONG n = 0;
+        for (const auto& packets : Drain())
+            for (const auto& p : packets)
+                if (p.command == kStippleCommand) ++n;
+        return n;
+    };
+    struct Move {
+        LONG x, y, cy;
+        bool reloads;
+    } const moves[] = {
+        {132, 112, 192, false},  // 32 pixels on: the same alignment
+        {137, 9, 100, true},
+        {137, 9, 100, false},    // unchanged
+        {64, 0, 64, true},
+    };
+    for (const Move& m : moves) {
+        SCOPED_TRACE(testing::Message() << "window at " << m.x << "," << m.y << ", height " << m.cy);
+        d.x = m.x;
+        d.y = m.y;
+        d.cy = m.cy;
+        _NValidate(ctx_, ctx_->dirty | N_DIRTY_CLIP_LIST);
+        EXPECT_EQ(loads() != 0, m.reloads);
+        const std::vector<std::uint32_t> px = Pixmap();
+        int wrong = 0;
+        for (LONG Y = 0; Y < static_cast<LONG>(kSide); ++Y)
+            for (LONG X = 0; X < static_cast<LONG>(kSide); ++X) {
+                const LONG sx = pdfb_->x + X, sy = pdfb_->y + Y;
+                const std::uint32_t want = Kept(rows, sx - m.x + 256, m.y + m.cy - 1 - sy + 256) ? 0xF0u : 0u;
+                wrong += px[Y * kSide + X] != want ? 1 : 0;
+            }
+        EXPECT_EQ(wrong, 0);
+    }
+    ctx_->buffers[1].pBuffer = nullptr;
+}
+
 INSTANTIATE_TEST_SUITE_P(Boards, StippleLoadTest, ::testing::ValuesIn(kModels), BoardModelName);
 
 }  // namespace
