@@ -265,6 +265,9 @@ struct SpanContext {
     // pattern register, and only register 13 is written back (writes to 12
     // and 14 stay within the pixel).
     const BlockSample* sample;
+    // Every pixel of the area, owned tile or not (a stipple cell load into a
+    // tile pid, which every rasterizer keeps whole).
+    bool anyTile;
 };
 
 // The parts of a span context every primitive of a packet shares, the
@@ -292,7 +295,7 @@ DataWords data_words(const DecodedPacket& packet, const Fields& f);
 // Loads data registers 27-30 for primitive `prim` (its first vertex).
 void load_data(const DecodedPacket& packet, const DataWords& d, std::size_t prim, SpanContext* c);
 // Runs the program over the pixels [x0, x1) x [y0, y1) that the rasterizer
-// owns.
+// owns (all of them with c.anyTile).
 void run_area(const SpanContext& c, std::int64_t x0, std::int64_t y0, std::int64_t x1,
               std::int64_t y1);
 

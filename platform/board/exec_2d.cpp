@@ -283,7 +283,7 @@ void run_area(const SpanContext& c, std::int64_t x0, std::int64_t y0, std::int64
     for (std::int64_t y = y0; y < y1; ++y) {
         for (std::int64_t x = x0; x < x1;) {
             const std::int64_t end = std::min(x1, (x / kTile + 1) * kTile);
-            if (owns(ras, x, y)) {
+            if (c.anyTile || owns(ras, x, y)) {
                 if (uniform) run_uniform_span(c, u, rows, y, x, static_cast<int>(end - x));
                 else run_span(c, y, x, end);
             }
@@ -316,6 +316,7 @@ void span_context(Impl& board, int r, const DecodedPacket& packet, const Program
     const std::int64_t xScreen = (packet.control & kSecondScreenBits) != 0 ? kSecondScreenX : 0;
     c->xScreen = xScreen;
     c->hasClip = packet.hasClip;
+    c->anyTile = false;
     c->clipX0 = (packet.clipMin & 0xFFFF) + xScreen;
     c->clipY0 = packet.clipMin >> 16;
     c->clipX1 = (packet.clipMax & 0xFFFF) + xScreen;

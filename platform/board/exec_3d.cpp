@@ -38,6 +38,7 @@ constexpr std::uint32_t kAlphaOne = 256;
 // Pid pixel formats the texel fetches convert between: 5-5-5 as stored,
 // 5-5-5 in the 7-bit colour form, 32 bits.
 constexpr std::uint32_t kFormat555 = 3, kFormat1555 = 4, kFormat32 = 5;
+constexpr std::uint16_t kPidTileBit = 0x40;  // a tile pid (platform/board.h, "Board memory")
 
 
 
@@ -208,6 +209,14 @@ struct Fragment3 {
 
 }  // namespace
 
+std::uint8_t* FragmentRunner::pixmap_pixel(std::uint32_t n, std::int64_t x, std::int64_t y, std::uint32_t* bpp,
+                                           bool bWrite) {
+    // A tile's pixel repeats across the fragments' positions, as its texels
+    // repeat across the coordinates.
+    if ((pid_[n] & kPidTileBit) != 0) return b_.tile_texel(r_, pid_[n], x, y, bpp);
+    return b_.page_pixel(r_, pid_[n], x, y, bpp, nullptr, bWrite);
+}
+
 void FragmentRunner::fragment(std::int64_t x, std::int64_t y, const std::uint32_t (&data)[4], bool stipple) {
     if (x < 0 || y < 0) return;
     const std::int64_t xm = x >= xScreen_ ? x - xScreen_ : x;
@@ -230,7 +239,7 @@ void FragmentRunner::fragment(std::int64_t x, std::int64_t y, const std::uint32_
         for (std::uint32_t n = 0; n < KZU_PIXMAPS; ++n) {
             if (!(f.writtenPix >> n & 1u)) continue;
             std::uint32_t bpp = 0;
-            std::uint8_t* p = b_.page_pixel(r_, pid_[n], xm, y, &bpp);
+            std::uint8_t* p = pixmap_pixel(n, xm, y, &bpp, true);
             if (p == nullptr) continue;
             std::uint32_t v = f.reg[KZU_pixmap0 + n];
             // An alpha stored into an 8-bit pixmap: the byte round(a x 255 / 256).
@@ -257,7 +266,7 @@ void FragmentRunner::fragment(std::int64_t x, std::int64_t y, const std::uint32_
                     return f.reg[reg];
                 }
                 std::uint32_t bpp = 0;
-                const std::uint8_t* p = b_.page_pixel(r_, pid_[n], xm, y, &bpp, nullptr, false);
+                const std::uint8_t* p = pixmap_pixel(n, xm, y, &bpp, false);
                 f.reg[reg] = p != nullptr ? pixel_format_of_pid(pid_[n]).to_register(load_pixel(p, bpp)) : 0;
                 // An 8-bit pixel is an alpha byte wherever it is multiplied or
                 // subtracted as one (the stencil is only compared and counted).

@@ -10,6 +10,8 @@ namespace vnx::board::exec {
 
 namespace {
 
+constexpr std::uint16_t kPidTileBit = 0x40;  // a tile pid (platform/board.h, "Board memory")
+
 // The 16 bits of v in the opposite order.
 std::uint16_t reversed16(std::uint32_t v) {
     std::uint16_t out = 0;
@@ -49,6 +51,9 @@ bool load_stipple_cells(Impl& board, int r, const DecodedPacket& packet) {
         if (at >= packet.constants.size()) return false;
         c.data[k] = packet.constants[at++];
     }
+    // A load into a tile pid fills every rasterizer's copy of the tile, the
+    // tiles it owns or not: a program reads the tile wherever it draws.
+    c.anyTile = (c.pid[0] & kPidTileBit) != 0;
     const std::size_t wpp = packet.wordsPerPrimitive;
     if (wpp < 4) return false;
     for (std::size_t i = 0; i < packet.primitives; ++i) {

@@ -51,7 +51,12 @@
 //   (the depth clear's: 16-bit words for a 16-bit depth buffer), and
 //   before any as the 8-bit pixels format 0 names (the pid as written:
 //   the server names its 8-bit stencil and alpha buffers so, and only such
-//   pids reach them). Registers hold 8-bit pixels as stored (a byte b),
+//   pids reach them). A tile pid (bit 6, Tiles below) names the tile's
+//   pixel (x mod size, y mod size) from its latched origin, the texel a
+//   fetch at (x, y) reads: the tile repeats across the fragments'
+//   positions (the GL server's polygon stipple is such a tile, a 0 pixel
+//   where the pattern's bit is clear); a tile no packet has reached reads
+//   0 and keeps no write. Registers hold 8-bit pixels as stored (a byte b),
 //   so stencil values compare and count as plain numbers; where a multiply,
 //   a subtract, a minimum or an add with carry takes such a register (or a
 //   copy of one) as an alpha, the byte is the alpha b + (b >> 7) (255 is

@@ -66,6 +66,9 @@ public:
 
 private:
     bool in_clip(std::int64_t x, std::int64_t y) const;
+    // The pixel of pixmap register 13 + n at the fragment's position (x, y):
+    // a tile pid's repeating pixel, any other pid's pixel there.
+    std::uint8_t* pixmap_pixel(std::uint32_t n, std::int64_t x, std::int64_t y, std::uint32_t* bpp, bool bWrite);
 
     Impl& b_;
     int r_;

@@ -30,6 +30,12 @@ void _NBoardLoadDither(N_HwRecord* phw);
 // from rowBase, the cell of columns from cell, as eight pattern words
 // replicated over the pixmap. 1 when it was loaded (3d/stipple.cpp).
 ULONG _NBoardStipplePass(N_HwRecord* phw, void* pvPixmap, ULONG rowBase, ULONG cell, const ULONG* pulWords);
+// The pid of the stipple tile inside a stipple pixmap: pidForm (the
+// pixmap's pid as the render programs give it) as a tile pid naming a
+// 32 x 32 square of the pixmap on its space's 32-pixel grid, whose pixel
+// at a fragment's position is the pattern's bit there; 0xFFFF without a
+// pixmap (3d/stipple.cpp).
+ULONG _NStippleTilePid(const void* pvPixmap, ULONG pidForm);
 // A 128 x 128 scratch pixmap of the context's device, or null
 // (3d/stipple.cpp).
 void* _NCreateScratchPixmap(N_Context* pctx);

@@ -205,8 +205,12 @@
 //   is bit (x - x0) & 15 of row (y - y0) & 15, so a 16 x 16 rectangle
 //   receives the cell once and a larger one repeats it. Registers 27-30 are
 //   loaded once a packet only (a cell load with another load kind is not
-//   carried out); the program, clip pair and tile ownership are as for any
-//   rectangle. The rasterizer's mask pattern is neither read nor changed.
+//   carried out); the program and clip pair are as for any rectangle, and
+//   so is tile ownership, except that a load whose pid is a tile pid (bit
+//   6) is carried out over the whole of every rectangle by every rasterizer
+//   that decodes it, as the transfers into tiles are: each keeps the whole
+//   tile, which render programs read wherever they draw (render3d.h). The
+//   rasterizer's mask pattern is neither read nor changed.
 // - Transfers (transfer packets). A record {(y << 16) | x, pid, bus address,
 //   descriptor} moves one row between DMA memory and the pixmap: descriptor
 //   bits 0-6 the first and bits 7-16 the last byte within the row's span,

@@ -37,14 +37,23 @@ Calls Stippled(Calls scene) {
 }
 
 // Coverage and colours as the unstippled scenes'; the stipple removes
-// whole pixels, exactly as GL's does.
+// whole pixels, exactly as GL's does. Smooth colours are drawn on
+// triangles, strips and fans only: inside a smooth quad they depend on the
+// diagonal it is cut along, which GL leaves open (the stippled reference
+// cuts it along the other one).
 const Scene kScenes[] = {
     {"stippled_flat_triangles", [] { return Stippled(Triangles(kFlat)); }, 0, 0, "flat colour; the stipple is exact"},
-    {"stippled_smooth_quads", [] { return Stippled(Quads(kSmooth)); }, 3, 0, "interpolated colours"},
+    {"stippled_smooth_triangles", [] { return Stippled(Triangles(kSmooth)); }, 3, 0, "interpolated colours"},
+    {"stippled_flat_quads", [] { return Stippled(Quads(kFlat)); }, 0, 0, "flat colour; the stipple is exact"},
+    {"stippled_smooth_strip_and_fan", [] { return Stippled(StripAndFan(kSmooth)); }, 3, 0, "interpolated colours"},
     {"stippled_flat_polygon", [] { return Stippled(Polygon(kFlat)); }, 0, 0, "flat colour; the stipple is exact"},
 };
 
-const Machine kMachines[] = {{1, 32, 0}, {2, 32, 0}, {4, 32, 0}, {1, 16, 7}, {2, 16, 7}, {4, 16, 7}};
+// Split boards (at 32 bits on pages twice as wide, as the pictures of
+// every fill) and wide pages on one board place the scratch pixmap and its
+// tile elsewhere in board memory.
+const Machine kMachines[] = {{1, 32, 0}, {2, 32, 0}, {4, 32, 0},       {1, 16, 7},      {2, 16, 7},
+                             {4, 16, 7}, {2, 32, 0, 2, 1}, {2, 16, 7, 2}, {4, 32, 0, 1, 1}};
 
 class StipplePictureTest : public PictureFixture {
   protected:
@@ -70,16 +79,7 @@ TEST_P(StipplePictureTest, MatchesTheReferenceInSoftware) {
     });
 }
 
-// Not yet drawn to the reference, kept as a disabled suite
-// (--gtest_also_run_disabled_tests) to turn on with the fix named: the
-// server's own path draws stippled fills on the board, whose render
-// programs do not yet test the stipple pixmap the load fills (the window
-// clip's compare with it runs only while the context's clipControl word is
-// set, and nothing sets it), so every covered pixel is drawn; the software
-// path's stipple span stage takes the pattern's row and column from the
-// span's board position (rows counted down from the top of the screen)
-// where GL counts them from the window's bottom left corner.
-INSTANTIATE_TEST_SUITE_P(DISABLED_NotYetDrawn, StipplePictureTest,
+INSTANTIATE_TEST_SUITE_P(Stipple, StipplePictureTest,
                          ::testing::Combine(::testing::ValuesIn(kScenes), ::testing::ValuesIn(kMachines)), RowName);
 
 }  // namespace

@@ -430,10 +430,11 @@ struct N_Context {
     ULONG texBound;             // a level 0 was loaded
     ULONG texLevels;            // levels of the bound texture
     float* const* ppTexLevels;  // the current cache entry's level images (first interior texel each)
-    // The window-clip mask: while clipControl is set the render programs
-    // draw only where the context's scratch pixmap holds a non-zero mask
-    // (clipType 2 names a clip kind the programs cannot test). Zero at
-    // creation; nothing in the layer sets them yet.
+    // The window-clip mask: while clipControl is set the render programs of
+    // filled polygons draw only where the context's scratch pixmap holds a
+    // non-zero mask: the polygon stipple, which the validation loads and
+    // then sets clipControl (clipType 2 names a clip kind the programs
+    // cannot test; nothing sets it). Zero at creation.
     ULONG clipControl;
     ULONG clipType;
     // What the micro-code generator leaves for the textured render functions.

@@ -2,6 +2,15 @@
 // (the 128 x 128 off-screen pixmap that holds the stipple, and whose pid the
 // render programs take as their default) and one pass of the load, which
 // lays one 16 x 16 cell of the aligned 32 x 32 pattern over the pixmap.
+//
+// The pattern is laid on the pixmap's space's own 32-pixel grid: the pixel
+// at (x, y) of the space holds the pattern's bit of every window pixel
+// whose board position is (x, y) modulo 32. The render programs read it
+// through the stipple tile: a 32 x 32 square of that grid inside the
+// pixmap, named by a tile pid, whose pixel at a fragment's position is the
+// square's pixel at that position modulo 32 (platform/board/render3d.h).
+// The load goes through the same tile pid, so that every rasterizer keeps
+// the whole square whichever screen tiles it owns.
 #include <algorithm>
 
 #include "lgigl.h"
@@ -38,12 +47,46 @@ ULONG ulPidOf(const GLBuffer* pb) {
     return pdr != nullptr ? pdr->pid : 0xFFFFu;
 }
 
+constexpr ULONG kPidTile = 0x40u;        // bit 6: a tile pid
+constexpr ULONG kPidTileFields = 0x1FE0u; // bits 5-12: marker, size, column, row
+constexpr ULONG kPidColumnShift = 9, kPidRowShift = 11;
+
+// The first multiple of 32 at or after v whose 32-pixel column (or row),
+// modulo 4, is not 0: the scratch pixmaps the generator claims for its
+// texture passes are tiles of that column and row in their space.
+LONG lSquareAt(LONG v) {
+    LONG a = (v + kPattern - 1) & ~(kPattern - 1);
+    if (((a / kPattern) & 3) == 0) a += kPattern;
+    return a;
+}
+
 // A pixel corner as a packed 28.4 position word.
 ULONG ulCorner(LONG x, LONG y) {
     return ((static_cast<ULONG>(y) << 16) | (static_cast<ULONG>(x) & 0xFFFu)) << 4;
 }
 
+// The words since the current queue's mark (a rectangle, and before the
+// first one the packet's body) sent to every queue.
+ULONG* pBroadcast(N_HwFrame& f, ULONG* p) {
+    KZ2QUEUEMGT qm = f.qm;
+    if (f.cQueues == 1) {
+        ++qm->cPrims;
+        qm->pqCurrent->pWrite = p;
+        return p;
+    }
+    return kz2CopyPrim(qm, p)->pWrite;
+}
+
 }  // namespace
+
+ULONG _NStippleTilePid(const void* pvPixmap, ULONG pidForm) {
+    auto* pPixmap = static_cast<const GLBuffer*>(pvPixmap);
+    if (pPixmap == nullptr || pPixmap->x < 0 || pPixmap->y < 0) return 0xFFFFu;
+    const ULONG column = static_cast<ULONG>(lSquareAt(pPixmap->x) / kPattern) & 3u;
+    const ULONG row = static_cast<ULONG>(lSquareAt(pPixmap->y) / kPattern) & 3u;
+    // Size code 0: a square of 32 pixels.
+    return (pidForm & ~kPidTileFields) | kPidTile | column << kPidColumnShift | row << kPidRowShift;
+}
 
 void* _NCreateScratchPixmap(N_Context* pctx) {
     PDEV* ppdev = pctx != nullptr ? ppdevOf(pctx->pHw) : nullptr;
@@ -58,6 +101,11 @@ ULONG _NBoardStipplePass(N_HwRecord* phw, void* pvPixmap, ULONG rowBase, ULONG c
         return 0;
     KZ2QUEUEMGT qm = _NRefreshQueueMgt(phw);
     if (qm == nullptr) return 0;
+    // A split board's second screen draws at its own x, where its packets
+    // cannot reach the pixmap's place in off-screen memory: no tile there
+    // (the load would land on its screen), so no load; the stippled fills
+    // are drawn by the software stages.
+    if (qm->pLayout != nullptr && qm->pLayout->bSplitScreen != 0) return 0;
     // The load runs no program that needs the optional units.
     kz2ConfigDisable(qm, N_UNIT_A_BIT | N_UNIT_B_BIT);
     const ULONG cQueues = qm->pLayout != nullptr ? std::max<ULONG>(qm->pLayout->cQueues, 1) : 1;
@@ -72,23 +120,26 @@ ULONG _NBoardStipplePass(N_HwRecord* phw, void* pvPixmap, ULONG rowBase, ULONG c
     // The same pid form as the render programs give the pixmap.
     const PAGECONFIG* ppc = pGLPageConfig(ppdev);
     const bool bStereo = ppc != nullptr && ppc->fStereo != 0;
-    *p++ = pid | (bStereo ? kPidFormatBits : 0u);
+    *p++ = _NStippleTilePid(pPixmap, pid | (bStereo ? kPidFormatBits : 0u));
     *p++ = kSetInstruction;
     *p++ = kClearInstruction;
     for (ULONG i = 0; i < 8; ++i) *p++ = pulWords[i];
     *p++ = kSetValue;
     *p++ = kClearValue;
-    // The cell at every 32 pixels of the pixmap, each rectangle routed to
-    // the rasterizer that owns it by its first and third corners.
-    for (LONG y = static_cast<LONG>(rowBase); y < kPixmapSide; y += kPattern) {
-        for (LONG x = static_cast<LONG>(cell); x < kPixmapSide; x += kPattern) {
-            const LONG x0 = pPixmap->x + x, y0 = pPixmap->y + y;
-            const ULONG a = ulCorner(x0, y0), c = ulCorner(x0 + kCell, y0 + kCell);
-            *p++ = a;
+    // The cell at every 32 pixels of the space's grid where it lies whole
+    // inside the pixmap (the stipple tile's square among them), each
+    // rectangle sent to every rasterizer: each keeps the whole tile.
+    auto first = [](LONG origin, ULONG offset) {
+        return origin + ((static_cast<LONG>(offset) - origin) & (kPattern - 1));
+    };
+    const LONG xEnd = pPixmap->x + kPixmapSide, yEnd = pPixmap->y + kPixmapSide;
+    for (LONG y0 = first(pPixmap->y, rowBase); y0 + kCell <= yEnd; y0 += kPattern) {
+        for (LONG x0 = first(pPixmap->x, cell); x0 + kCell <= xEnd; x0 += kPattern) {
+            *p++ = ulCorner(x0, y0);
             *p++ = ulCorner(x0 + kCell, y0);
-            *p++ = c;
+            *p++ = ulCorner(x0 + kCell, y0 + kCell);
             *p++ = ulCorner(x0, y0 + kCell);
-            p = _NHwRouteTriangle(f, p, a, c, a);
+            p = pBroadcast(f, p);
         }
     }
     phw->batchCount = 400;

@@ -106,7 +106,10 @@ void _NValidate(N_Context* pctx, ULONG flDirty) {
     for (ULONG i = 0; i < N_PRIM_DISPATCH; ++i)
         pctx->prim[i].dirtyMask |= (flDirty & flPrimDirtyMask(61 + i)) | (flPrimDirtyMask(61 + i) ? changed : 0);
 
+    // A moved or resized window (or another draw buffer) moves the
+    // pattern's alignment: the load follows it.
     if (flDirty & N_DIRTY_POLYGON) _NLoadPolygonStipple(pctx);
+    else if (flDirty & (N_DIRTY_CLIP_LIST | N_DIRTY_BUFFERS | N_DIRTY_BUFFER_CODES)) _NRealignPolygonStipple(pctx);
 
     // Only what was validated is clean: bits set meanwhile, or left out by
     // the caller, stay for the next validation.

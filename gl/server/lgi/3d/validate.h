@@ -175,6 +175,8 @@ struct N_Derived {
     // bits reversed), and whether the scratch pixmap holds it.
     ULONG stipple[32];
     ULONG stippleReady;
+    // The window alignment the pixmap holds it at: xa | ya << 8.
+    ULONG stippleAlign;
 };
 
 // --- steps and helpers ---------------------------------------------------------------------
@@ -225,6 +227,9 @@ ULONG _NDitherLoadWords(ULONG pid, LONG x, LONG y, ULONG cRasterizers, ULONG* pu
 void _NPrepareStipple(const ULONG* pulRows, ULONG* pulOut);
 void _NStipplePassWords(const ULONG* pulPattern, ULONG rowBase, ULONG xa, ULONG ya, ULONG* pulOut);
 void _NLoadPolygonStipple(N_Context* pctx);
+// Loads the polygon stipple again when the draw buffer's place moved it
+// off the window alignment the pixmap holds.
+void _NRealignPolygonStipple(N_Context* pctx);
 // Makes the context's stipple pixmap when it has none (the stipple was set).
 void _NMakeStipplePixmap(N_Context* pctx);
 

@@ -190,6 +190,9 @@ void _NMakeStipplePixmap(N_Context* pctx) {
 void _NLoadPolygonStipple(N_Context* pctx) {
     N_Derived& v = pctx->val;
     const GLBuffer* D = _NDrawBuffer(pctx);
+    // The render programs test the pattern in the scratch pixmap (the
+    // window-clip mask) only while it is loaded for a stippled fill.
+    pctx->clipControl = 0;
     if (!((pctx->enableWord | v.enableBack) & kPolygonStippleMode) || D == nullptr) return;
     _NPrepareStipple(pulAttr(pctx, N_ATTR_POLYGON_STIPPLE), v.stipple);
     // The pixmap is made when the stipple is set, never while drawing.
@@ -199,6 +202,7 @@ void _NLoadPolygonStipple(N_Context* pctx) {
     }
     const ULONG xa = static_cast<ULONG>(D->x) & 31;
     const ULONG ya = static_cast<ULONG>(D->y + D->cy) & 31;
+    v.stippleAlign = xa | ya << 8;
     // Each 16 x 16 cell of the 32 x 32 pattern: the rows of a half, rotated
     // so that the cell's columns come first.
     bool bLoaded = true;
@@ -210,4 +214,13 @@ void _NLoadPolygonStipple(N_Context* pctx) {
         }
     }
     v.stippleReady = bLoaded ? 1 : 0;
+    pctx->clipControl = v.stippleReady;
+}
+
+void _NRealignPolygonStipple(N_Context* pctx) {
+    const N_Derived& v = pctx->val;
+    const GLBuffer* D = _NDrawBuffer(pctx);
+    if (v.stippleReady == 0 || D == nullptr) return;
+    const ULONG align = (static_cast<ULONG>(D->x) & 31) | (static_cast<ULONG>(D->y + D->cy) & 31) << 8;
+    if (align != v.stippleAlign) _NLoadPolygonStipple(pctx);
 }

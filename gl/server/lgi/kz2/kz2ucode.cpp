@@ -29,6 +29,7 @@ enum : ULONG {
     E_ALPHA_BUFFER = 0x8, E_DEPTH = 0x10, E_TEXTURE = 0x400, E_STENCIL = 0x800, E_BLEND = 0x2000,
     E_ALPHA_TEST = 0x4000, E_MASKED = 0x400000, E_NO_DEPTH_WRITES = 0x800000, E_NO_ALPHA_WRITES = 0x1000000,
     E_NO_STENCIL_WRITES = 0x2000000, E_AA_LINES = 0x10000000, E_LOGIC_OP = 0x40000000,
+    E_STIPPLED_FILL = 0x20000,  // a face's polygon mode 3 (the back face's in the derived enable word)
 };
 constexpr ULONG kDrawSlots = 4;
 constexpr ULONG SLOT_DEPTH = 4, SLOT_STENCIL = 5;
@@ -114,6 +115,7 @@ struct Build {
     bool failUpdate, zfailUpdate, zpassUpdate, countingOne, alphaBuffer, alphaUpdate, masked, dither, texture;
     bool alphaWrite;  // the alpha buffer written without blending
     bool windowClip;
+    ULONG stipplePid = 0xFFFFu;  // the scratch pixmap's stipple tile
     ULONG sf, df;
 
     // Registers.
@@ -180,7 +182,7 @@ ULONG ulTests(Build& b) {
             DbgPrint("Yikes, clipType == Clip_Ctl\n");
             _NProgrammerError();
         }
-        const ULONG mask = b.Pixmap(b.pidDefault);
+        const ULONG mask = b.Pixmap(b.stipplePid);
         b.Emit(kzuInstr(b.cc0->w[KZU_CMP_LT], b.T[0], b.Z, mask) | KZU_CLIP | P);
     }
 
@@ -487,7 +489,7 @@ ULONG kz2_ConstructKzUcode(N_HwRecord* hwRecord, kzRenderProg* program, ULONG fl
     b.request = request;
     b.pass = pass;
 
-    // 1. The draw surface, the allocator, the scratch pixmap and its pid.
+    // 1. The draw surface, the allocator, the scratch pixmap and its pids.
     b.draw = drawListOf(pctx);
     b.D = b.draw.c != 0 ? b.draw.colour[0] : nullptr;
     if (b.D == nullptr) return 0;
@@ -517,6 +519,7 @@ ULONG kz2_ConstructKzUcode(N_HwRecord* hwRecord, kzRenderProg* program, ULONG fl
     // Without the pixmap the default pid is the one no pixmap has: a build
     // that places it is refused when it finishes.
     b.pidDefault = pScratch != nullptr ? ulPidOf(pScratch) | (bStereo ? 0xE000u : 0u) : kNoPid;
+    b.stipplePid = _NStippleTilePid(pScratch, b.pidDefault);
     b.bpp = b.D->bitsPerPixel;
 
     // 2. Stage flags.
@@ -560,7 +563,13 @@ ULONG kz2_ConstructKzUcode(N_HwRecord* hwRecord, kzRenderProg* program, ULONG fl
     b.masked = (en & E_MASKED) && b.hasColour && !b.pixelRect && (!b.ci || b.bpp > 1);
     b.dither = ulAttr(pctx, A_DITHER) != 0 && !b.ci;
     b.texture = ((en & E_TEXTURE) && cls == 5) || pass != 0;
-    b.windowClip = pctx->clipControl != 0 && !b.pixelRect;
+    // The mask in the scratch pixmap is the polygon stipple: it masks the
+    // filled polygons alone (GL stipples neither points nor lines). A
+    // stippled fill whose pattern is not on the board has no program: the
+    // software stages draw it.
+    const bool bFill = cls == 5 && !b.pixelRect;
+    b.windowClip = pctx->clipControl != 0 && bFill;
+    if (bFill && ((en | pctx->val.enableBack) & E_STIPPLED_FILL) && !b.windowClip) return ulRefuse(program);
 
     // 3. Start the program.
     kzStartProgram(program, flags & KZU_HDR_FROM_FLAGS, request);

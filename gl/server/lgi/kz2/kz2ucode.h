@@ -19,9 +19,13 @@
 //   line antialiasing is BCF_AA_LINES. The display driver's record is read
 //   through its exported field table (glpdev.h).
 // - Program word 135 takes the draw surface's pid word.
-// - The window clip runs while the context's clipControl word is set: the
-//   context's scratch pixmap is the mask, compared with the constant 0 into
-//   condition code 0 before every other test.
+// - The window clip runs in the programs of filled polygons (class 5)
+//   while the context's clipControl word is set: the context's scratch
+//   pixmap holds the mask, the polygon stipple, read through its stipple
+//   tile (_NStippleTilePid: the pattern's bit at every fragment's
+//   position) and compared with the constant 0 into condition code 0
+//   before every other test. A stippled fill (either face's polygon mode
+//   3) without clipControl, its pattern not on the board, has no program.
 // - Where board memory has no room for the context's scratch pixmap, the
 //   build's default pid is 0xFFFF, which no pixmap has: a program that
 //   places it (the window clip's mask, a scratch pixmap while the temporary

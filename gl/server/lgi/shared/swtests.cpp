@@ -150,9 +150,17 @@ void _NSpanPolygonStipple(N_Context* pctx, N_Pipe* pipe) {
     N_FragSpan& sp = SpanOf(pipe);
     const LONG n = Count(sp);
     if (n > 0) {
+        // GL's alignment: the pattern's row is the fragment's window y, its
+        // column the window x, both modulo 32, counted from the window's
+        // bottom left corner; the span holds board positions, rows counted
+        // down from the top of the screen.
+        const GLBuffer* D = _NDrawBuffer(pctx);
+        const LONG left = D != nullptr ? D->x : 0;
+        const LONG bottom = D != nullptr ? D->y + D->cy - 1 : 0;
+        const ULONG wy = static_cast<ULONG>(bottom - sp.pY[0]);
         // Rows of four bytes, the first byte leftmost, its bit 7 first.
-        const ULONG row = pulAttr(pctx, N_ATTR_POLYGON_STIPPLE)[static_cast<ULONG>(sp.pY[0]) & 31u];
-        const ULONG x0 = static_cast<ULONG>(sp.pX[0]);
+        const ULONG row = pulAttr(pctx, N_ATTR_POLYGON_STIPPLE)[wy & 31u];
+        const ULONG x0 = static_cast<ULONG>(sp.pX[0] - left);
         for (LONG i = 0; i < n; ++i) {
             const ULONG c = x0 + static_cast<ULONG>(i);
             const ULONG byte = (row >> (8 * ((c & 31u) >> 3))) & 0xFFu;

@@ -236,23 +236,56 @@ TEST_F(SwFragTest, StencilOperationEdgeValues) {
     EXPECT_EQ(gaNStencilOp[5](0, 0x0F, 0x3C), 0x33);
 }
 
-TEST_F(SwFragTest, PolygonStippleTakesBitSevenMinusColumnOfTheRowsBytes) {
+// The polygon stipple as GL aligns it: the pattern's row is the fragment's
+// window y and its column the window x, both modulo 32, from the window's
+// bottom left corner, whatever the window's place on the screen; the span
+// holds board positions, rows counted down from the screen's top.
+TEST_F(SwFragTest, PolygonStippleIsAlignedToTheWindowsBottomLeftCorner) {
+    static ULONG pixels[4];
+    GLBuffer colour{};
+    lgi_test::BindHostBuffer(colour, pixels, GLBUFFER_BACK_LEFT, 32, 200, 70);
+    ctx_->val.cDrawBuffers = 1;
+    ctx_->val.drawSlots[0] = 1;
     ULONG* pattern = pulAttr(ctx_, N_ATTR_POLYGON_STIPPLE);
+    struct Case {
+        LONG x, y;    // the window's top left corner on the board
+        LONG row;     // a board row
+        ULONG glRow;  // its window y modulo 32: the row of the pattern
+        LONG column;  // the board column of window x 8
+    } const cases[] = {
+        {0, 0, 69, 0, 8},        // the bottom row, at the screen's corner
+        {0, 0, 37, 0, 8},        // window y 32: row 0 again
+        {100, 40, 109, 0, 108},  // bottom row 109; x 100 is not a multiple of 32
+        {100, 40, 98, 11, 108},
+        {7, 3, 3, 5, 15},      // the window's top row, window y 69
+    };
+    for (const Case& c : cases) {
+        colour.x = c.x;
+        colour.y = c.y;
+        const ULONG glRow = static_cast<ULONG>(c.y + 69 - c.row) & 31u;
+        ASSERT_EQ(glRow, c.glRow) << "the case's own arithmetic";
+        // Every row all ones but the fragment's row: only byte 1's bit 7
+        // (window column 8, and 40) set there.
+        for (ULONG r = 0; r < 32; ++r) pattern[r] = r == glRow ? 0x80u << 8 : 0xFFFFFFFFu;
+        gSeen.clear();
+        Run(c.column - 8, c.row, 64);
+        sp_->pMask[40] = N_FRAG_STENCIL_FAILED;
+        Chain({{N_STAGE_SPAN_FILL, _NSpanPolygonStipple}});
+        ASSERT_EQ(gSeen.size(), 1u);
+        for (LONG i = 0; i < 64; ++i) {
+            // A fragment killed before stays as it was.
+            const BYTE want = (i == 8) ? N_FRAG_LIVE : (i == 40 ? N_FRAG_STENCIL_FAILED : N_FRAG_KILLED);
+            EXPECT_EQ(gSeen[0].mask[i], want) << "window at " << c.x << ", " << c.y << ", board row " << c.row
+                                              << ", fragment " << i;
+        }
+    }
+    // An all-ones pattern keeps every fragment.
     for (ULONG r = 0; r < 32; ++r) pattern[r] = 0xFFFFFFFFu;
+    gSeen.clear();
     Run(3, 37, 40);
     Chain({{N_STAGE_SPAN_FILL, _NSpanPolygonStipple}});
     ASSERT_EQ(gSeen.size(), 1u);
-    EXPECT_TRUE(std::all_of(gSeen[0].mask.begin(), gSeen[0].mask.end(), [](BYTE m) { return m == 1; }));
-    // Row 37 & 31 = 5: only byte 1's bit 7 set, that is column 8 (and 40).
-    pattern[5] = 0x80u << 8;
-    gSeen.clear();
-    Run(0, 37, 64);
-    sp_->pMask[40] = N_FRAG_STENCIL_FAILED;
-    Chain({{N_STAGE_SPAN_FILL, _NSpanPolygonStipple}});
-    for (LONG i = 0; i < 64; ++i) {
-        const BYTE want = (i == 8) ? 1 : (i == 40 ? 2 : 0);
-        EXPECT_EQ(gSeen[0].mask[i], want) << i;
-    }
+    EXPECT_TRUE(std::all_of(gSeen[0].mask.begin(), gSeen[0].mask.end(), [](BYTE m) { return m == N_FRAG_LIVE; }));
 }
 
 TEST_F(SwFragTest, LineStippleContinuesAcrossSpansAndTakesThreesWhenAntialiased) {

@@ -15,6 +15,7 @@
 #include "kz2/kz2ucode.h"
 #include "kz2_fixture.h"
 #include "kzprimwords.h"
+#include "lgi/seams.h"
 #include "shared/hwframe.h"
 #include "platform/gl_programs.h"
 
@@ -959,13 +960,16 @@ TEST_F(Kz2TextureTest, PassesFiltersAndRefusals) {
 
 namespace {
 
-// The window-clip stage: the mask in the context's scratch pixmap tested
-// into condition code 0 before anything else, every write under it, and the
-// second unit switched off.
+// The window-clip stage of a filled polygon: the mask in the context's
+// scratch pixmap (the polygon stipple), read through its stipple tile,
+// tested into condition code 0 before anything else, every write under it,
+// and the second unit switched off.
 TEST_F(Kz2UcodeTest, WindowClipStage) {
     ctx_->clipControl = 1;
     ASSERT_EQ(Build(), 1u);
-    EXPECT_EQ(prog_.pids[0], kColourPid | kScratchPid << 16);
+    // The pixmap at (0, 0): the square at (32, 32), column 1 and row 1.
+    constexpr ULONG kStippleTile = kScratchPid | 0x40 | 1u << 9 | 1u << 11;
+    EXPECT_EQ(prog_.pids[0], kColourPid | kStippleTile << 16);
     EXPECT_EQ(Words(), (WordList{W(0x21, KZU_pr8, 32, KZU_pixmap0 + 1) | clip | ifcc0, 0x10360348u | ifcc0}));
     EXPECT_EQ(prog_.constants[0], 0u);
     EXPECT_EQ(prog_.image.w[KZ_IMG_UNIT27], 0u);
@@ -984,11 +988,70 @@ TEST_F(Kz2UcodeTest, WindowClipStage) {
     vnx::debug::clear();
     EXPECT_EQ(Build(), 1u);
     EXPECT_TRUE(Printed("Yikes, clipType == Clip_Ctl"));
-    // Pixel rectangles have no window clip.
+    // Pixel rectangles have no window clip, and neither have points, lines
+    // nor polygon outlines: GL stipples filled polygons alone.
     ASSERT_EQ(Build(0x8000, 22), 1u);
     EXPECT_EQ(Words().size(), 1u);
     ctx_->clipType = 0;
+    for (ULONG flags : {0x8000u, 0x8006u, 0xC001u | 0x10u, 0xC002u | 0x10u, 0xC001u}) {
+        ASSERT_EQ(Build(flags, 2), 1u) << std::hex << flags;
+        EXPECT_EQ(Words(), WordList{0x10360348u}) << std::hex << flags;
+    }
     ctx_->clipControl = 0;
+}
+
+// A stippled fill (either face's polygon mode 3) whose pattern is not on
+// the board (the window-clip word clear) has no program: the software
+// stages stipple it. Other classes draw as before.
+TEST_F(Kz2UcodeTest, StippledFillWithoutItsMaskIsRefused) {
+    struct Case {
+        ULONG front, back, flags, built;
+    } const cases[] = {
+        {0x20000, 0, 0xC005, 0},
+        {0, 0x20000, 0xC005, 0},
+        {0x20000, 0, 0xC001 | 0x10, 1},
+        {0, 0, 0xC005, 1},
+    };
+    for (const Case& c : cases) {
+        ctx_->enableWord = c.front;
+        ctx_->val.enableBack = c.back;
+        EXPECT_EQ(Build(c.flags, 2), c.built) << std::hex << c.front << " " << c.back << " " << c.flags;
+        EXPECT_EQ(prog_.valid, c.built);
+    }
+    // With the mask loaded the fill tests it.
+    ctx_->enableWord = 0x20000;
+    ctx_->clipControl = 1;
+    ASSERT_EQ(Build(), 1u);
+    EXPECT_EQ(Words().size(), 2u);
+    ctx_->enableWord = 0;
+    ctx_->val.enableBack = 0;
+    ctx_->clipControl = 0;
+}
+
+// The stipple tile: a 32 x 32 square on the pixmap's space's 32-pixel grid
+// lying whole inside the 128 x 128 pixmap, never of grid column or row 0
+// (modulo 4), as a tile pid of size code 0 keeping the pid's space and
+// format.
+TEST_F(Kz2UcodeTest, StippleTileNamesASquareInsideThePixmap) {
+    struct Case {
+        LONG x, y;    // the pixmap's corner in its space
+        LONG ox, oy;  // the square's
+    } const cases[] = {
+        {0, 0, 32, 32},      // grid column and row 0 are passed over
+        {32, 64, 32, 64},    // already on the grid
+        {96, 100, 96, 160},  // 100 -> 128 (row 0 again) -> 160
+        {130, 255, 160, 288},
+        {17, 1, 32, 32},
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(c.ox >= c.x && c.ox + 32 <= c.x + 128 && c.oy >= c.y && c.oy + 32 <= c.y + 128)
+            << "the square lies inside the pixmap";
+        Surface pixmap{0xA003, 32, c.x, c.y};
+        const ULONG column = static_cast<ULONG>(c.ox / 32) & 3u, row = static_cast<ULONG>(c.oy / 32) & 3u;
+        EXPECT_EQ(_NStippleTilePid(&pixmap.buf, 0xA003), 0xA003u | 0x40u | column << 9 | row << 11)
+            << c.x << ", " << c.y;
+    }
+    EXPECT_EQ(_NStippleTilePid(nullptr, 0xA003), 0xFFFFu);
 }
 
 // The program's clip pair from the context's one packed rectangle: its
