@@ -778,6 +778,65 @@ TEST_F(RasterPositionTest, BitmapsMoveThePosition) {
     }
 }
 
+// With texturing on, the raster position's texture coordinates are the
+// current ones through the texture matrix, (s, t, r, q) as they come out,
+// whatever q and the clip w are: glGet answers what OSMesa answers.
+constexpr std::uint32_t kTextureMatrix = 0x1702;
+Calls TexturedRasterPos(const Calls& tail) {
+    return With(With(Start(), {C("MatrixMode", {kTextureMatrix}), C("LoadIdentity"), C("MatrixMode", {kModelview}),
+                               Floats("TexParameterfv", {kTexture2d, kMinFilter}, {static_cast<float>(kNearest)}),
+                               Floats("TexParameterfv", {kTexture2d, kMagFilter}, {static_cast<float>(kNearest)}),
+                               TexImage(16, 0), C("Enable", {kTexture2d}),
+                               C("TexCoord4fv", {glx::F(0.2f), glx::F(0.4f), glx::F(0.6f), glx::F(2)})}),
+                tail);
+}
+// s' = s/2 + q/4, t' = t + r/2, r' = r, q' = s/2 + q (columns first).
+Call ProjectiveTextureMatrix() {
+    return Floats("LoadMatrixf", {}, {0.5f, 0, 0, 0.5f, 0, 1, 0, 0, 0, 0.5f, 1, 0, 0.25f, 0, 0, 1});
+}
+
+TEST_F(RasterPositionTest, TexturedPositionKeepsTheTransformedCoordinates) {
+    BootRoomy(1, 32);
+    ASSERT_TRUE(OpenWindow()) << vnx::debug::take();
+    const Call textureMatrix[] = {C("MatrixMode", {kTextureMatrix}), ProjectiveTextureMatrix(), C("MatrixMode", {kModelview})};
+    const Call perspective[] = {C("MatrixMode", {kProjection}), C("LoadIdentity"),
+                                Double("Frustum", {-1, 1, -0.75, 0.75, 1, 30}), C("MatrixMode", {kModelview})};
+    const struct {
+        const char* what;
+        Calls tail;
+    } cases[] = {
+        {"q 2", {C("RasterPos2fv", {glx::F(20), glx::F(30)})}},
+        {"a projective texture matrix",
+         With(Calls(std::begin(textureMatrix), std::end(textureMatrix)), {C("RasterPos2fv", {glx::F(20), glx::F(30)})})},
+        {"a perspective projection, clip w 2",
+         With(Calls(std::begin(perspective), std::end(perspective)),
+              {C("RasterPos3fv", {glx::F(0.1f), glx::F(0.2f), glx::F(-2)})})},
+        {"both",
+         With(With(Calls(std::begin(perspective), std::end(perspective)),
+                   Calls(std::begin(textureMatrix), std::end(textureMatrix))),
+              {C("RasterPos3fv", {glx::F(0.1f), glx::F(0.2f), glx::F(-2)})})},
+    };
+    for (const auto& rc : cases) {
+        SCOPED_TRACE(rc.what);
+        const Calls calls = TexturedRasterPos(rc.tail);
+        std::string error;
+        const std::vector<float> want = ReferenceFloats(calls, kWidth, kHeight, kRasterTexCoords, 4, &error);
+        if (want.empty()) GTEST_SKIP() << error;
+        const std::vector<float> wantPos = ReferenceFloats(calls, kWidth, kHeight, kRasterPosition, 4, &error);
+        ASSERT_EQ(wantPos.size(), 4u) << error;
+        Send(calls);
+        ASSERT_EQ(Floats(kRasterValid), std::vector<float>{1});
+        const std::vector<float> got = Floats(kRasterTexCoords);
+        ASSERT_EQ(got.size(), 4u);
+        const std::vector<float> pos = Floats(kRasterPosition);
+        ASSERT_EQ(pos.size(), 4u);
+        for (int i = 0; i < 4; ++i) {
+            EXPECT_NEAR(got[i], want[i], 1e-5f) << "coordinate " << i;
+            EXPECT_NEAR(pos[i], wantPos[i], 1e-3f) << "position word " << i;
+        }
+    }
+}
+
 }  // namespace
 
 namespace {
