@@ -71,7 +71,7 @@ Calls Pixels(std::uint32_t format) {
 enum : std::uint32_t {
     kScissorTest = 0x0C11, kAlphaTest = 0x0BC0, kBlend = 0x0BE2, kLogicOpEnable = 0x0BF1, kStencilTest = 0x0B90,
     kLighting = 0x0B50, kLight0 = 0x4000, kLight1 = 0x4001, kLight2 = 0x4002, kFog = 0x0B60, kTexture2d = 0x0DE1,
-    kDitherEnable = 0x0BD0,
+    kDitherEnable = 0x0BD0, kNormalize = 0x0BA1,
     kZero = 0, kOne = 1, kSrcColor = 0x0300, kOneMinusSrcColor, kSrcAlpha, kOneMinusSrcAlpha, kDstAlpha,
     kOneMinusDstAlpha, kDstColor, kOneMinusDstColor, kSrcAlphaSaturate,
     kKeep = 0x1E00, kReplace, kIncr, kDecr, kInvert = 0x150A, kStencilBufferBit = 0x0400,
@@ -216,13 +216,17 @@ Calls StencilMasks() {
 
 // Lighting: a lit mesh of normals tilting across the window, drawn as a
 // grid of small quads so Gouraud shading follows the light closely.
-Calls LitGrid(bool backFacing = false) {
+// With twoLengths the normals are 0.6 or 1.5 long, alternating over the
+// grid's corners like a chequerboard.
+Calls LitGrid(bool backFacing = false, bool twoLengths = false) {
     Calls c = {C("Enable", {kLighting}), C("ShadeModel", {kSmooth})};
     c.push_back(C("Begin", {kQuads}));
     const int n = 8;
-    auto normal = [](float x, float y) {
+    auto normal = [twoLengths](float x, float y) {
         const float nx = (x - 128) / 300, ny = (y - 96) / 300, nz = std::sqrt(1 - nx * nx - ny * ny);
-        return C("Normal3fv", {glx::F(nx), glx::F(ny), glx::F(nz)});
+        const int corner = static_cast<int>((x - 8) / 30 + (y - 8) / 22 + 0.5f);
+        const float l = !twoLengths ? 1.0f : corner % 2 == 0 ? 0.6f : 1.5f;
+        return C("Normal3fv", {glx::F(l * nx), glx::F(l * ny), glx::F(l * nz)});
     };
     for (int j = 0; j < n; ++j)
         for (int i = 0; i < n; ++i) {
@@ -285,6 +289,21 @@ Calls LightLocal() {
                                Floats("Materialfv", {kFront, kSpecular}, {1, 1, 1, 1}),
                                Floats("Materialfv", {kFront, kShininess}, {10})},
                               LitGrid()));
+}
+// Normals that are not unit length: GL lights with them as given (brighter
+// where longer, the diffuse term saturating) unless GL_NORMALIZE is on;
+// identity (lit in model space) or a modelview that stretches z (lit in eye
+// space, the normals through its inverse transpose).
+template <bool Normalize, bool Stretched>
+Calls LightNormals() {
+    Calls c = With(Start(), {C("Enable", {kLight0}), Floats("Lightfv", {kLight0, kPosition}, {0.3f, 0.5f, 1, 0}),
+                             Floats("Lightfv", {kLight0, kDiffuse}, {1, 0.9f, 0.7f, 1}),
+                             Floats("Lightfv", {kLight0, kSpecular}, {1, 1, 1, 1}),
+                             Floats("Materialfv", {kFront, kSpecular}, {0.6f, 0.6f, 0.6f, 1}),
+                             Floats("Materialfv", {kFront, kShininess}, {12})});
+    if (Normalize) c.push_back(C("Enable", {kNormalize}));
+    if (Stretched) c.push_back(Floats("LoadMatrixf", {}, {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1.5f, 0, 0, 0, 0, 1}));
+    return With(c, LitGrid(false, true));
 }
 
 // Fog: smooth triangles running from near (z -0.05) to far (z -0.95) in
@@ -525,6 +544,10 @@ const Scene kStageScenes[] = {
     {"light_two_sided", LightTwoSided, 3, 96, "as light_one"},
     {"light_materials", LightMaterials, 3, 96, "as light_one"},
     {"light_local_viewer_attenuated", LightLocal, 3, 96, "as light_one"},
+    {"light_normals_as_given", LightNormals<false, false>, 3, 96, "as light_one"},
+    {"light_normals_as_given_stretched", LightNormals<false, true>, 3, 96, "as light_one"},
+    {"light_normals_normalized", LightNormals<true, false>, 3, 96, "as light_one"},
+    {"light_normals_normalized_stretched", LightNormals<true, true>, 3, 96, "as light_one"},
     {"fog_linear", Fog<kFogLinear>, 12, 64, "fog blended per vertex and interpolated"},
     {"fog_exp", Fog<kExp>, 12, 64, "fog blended per vertex and interpolated"},
     {"fog_exp2", Fog<kExp2>, 12, 64, "fog blended per vertex and interpolated"},
