@@ -292,9 +292,12 @@ Calls LightLocal() {
 }
 // Normals that are not unit length: GL lights with them as given (brighter
 // where longer, the diffuse term saturating) unless GL_NORMALIZE is on;
-// identity (lit in model space) or a modelview that stretches z (lit in eye
-// space, the normals through its inverse transpose).
-template <bool Normalize, bool Stretched>
+// under the identity (lit in model space), a modelview that stretches z (lit
+// in eye space, the normals through its inverse transpose) or one that
+// halves everything (lit in model space, the normals twice as long in eye
+// space).
+enum NormalView { kUnscaled, kStretched, kHalved };
+template <bool Normalize, NormalView View>
 Calls LightNormals() {
     Calls c = With(Start(), {C("Enable", {kLight0}), Floats("Lightfv", {kLight0, kPosition}, {0.3f, 0.5f, 1, 0}),
                              Floats("Lightfv", {kLight0, kDiffuse}, {1, 0.9f, 0.7f, 1}),
@@ -302,7 +305,8 @@ Calls LightNormals() {
                              Floats("Materialfv", {kFront, kSpecular}, {0.6f, 0.6f, 0.6f, 1}),
                              Floats("Materialfv", {kFront, kShininess}, {12})});
     if (Normalize) c.push_back(C("Enable", {kNormalize}));
-    if (Stretched) c.push_back(Floats("LoadMatrixf", {}, {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1.5f, 0, 0, 0, 0, 1}));
+    if (View == kStretched) c.push_back(Floats("LoadMatrixf", {}, {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1.5f, 0, 0, 0, 0, 1}));
+    if (View == kHalved) c.push_back(Floats("LoadMatrixf", {}, {0.5f, 0, 0, 0, 0, 0.5f, 0, 0, 0, 0, 0.5f, 0, 0, 0, 0, 1}));
     return With(c, LitGrid(false, true));
 }
 
@@ -544,10 +548,12 @@ const Scene kStageScenes[] = {
     {"light_two_sided", LightTwoSided, 3, 96, "as light_one"},
     {"light_materials", LightMaterials, 3, 96, "as light_one"},
     {"light_local_viewer_attenuated", LightLocal, 3, 96, "as light_one"},
-    {"light_normals_as_given", LightNormals<false, false>, 3, 96, "as light_one"},
-    {"light_normals_as_given_stretched", LightNormals<false, true>, 3, 96, "as light_one"},
-    {"light_normals_normalized", LightNormals<true, false>, 3, 96, "as light_one"},
-    {"light_normals_normalized_stretched", LightNormals<true, true>, 3, 96, "as light_one"},
+    {"light_normals_as_given", LightNormals<false, kUnscaled>, 3, 96, "as light_one"},
+    {"light_normals_as_given_stretched", LightNormals<false, kStretched>, 3, 96, "as light_one"},
+    {"light_normals_as_given_halved", LightNormals<false, kHalved>, 3, 96, "as light_one"},
+    {"light_normals_normalized", LightNormals<true, kUnscaled>, 3, 96, "as light_one"},
+    {"light_normals_normalized_stretched", LightNormals<true, kStretched>, 3, 96, "as light_one"},
+    {"light_normals_normalized_halved", LightNormals<true, kHalved>, 3, 96, "as light_one"},
     {"fog_linear", Fog<kFogLinear>, 12, 64, "fog blended per vertex and interpolated"},
     {"fog_exp", Fog<kExp>, 12, 64, "fog blended per vertex and interpolated"},
     {"fog_exp2", Fog<kExp2>, 12, 64, "fog blended per vertex and interpolated"},
