@@ -119,15 +119,10 @@ struct AppRig {
 };
 
 void BM_GLApp_LitStripsToQueues(benchmark::State& state) {
-#ifndef VNX_HAVE_OSMESA
-    state.SkipWithError("OSMesa is not installed: no reference");
-    return;
-#else
-    bench::DriverRig rig(static_cast<int>(state.range(0)), 32, 2, 640, 480);
-    if (!rig.ok()) {
-        state.SkipWithError("the device did not come up");
-        return;
-    }
+    const std::unique_ptr<bench::DriverRig> pRig = bench::gl_beside_mesa_rig(state);
+    if (pRig == nullptr) return;
+#ifdef VNX_HAVE_OSMESA
+    bench::DriverRig& rig = *pRig;
     AppRig app;
     MesaLitContext mesa(true);
     if (app.gl == nullptr || mesa.ctx == nullptr) {

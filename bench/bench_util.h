@@ -160,6 +160,25 @@ private:
     bool ok_ = false;
 };
 
+// The machine of the GL benchmarks drawn beside OSMesa: state.range(0)
+// rasterizers, 32 bits a pixel at 640x480 on memory class 2 (where the GL
+// server's buffers fit). Null, with the benchmark skipped and the reason
+// given, when OSMesa is not installed (there is no reference) or the device
+// did not come up.
+inline std::unique_ptr<DriverRig> gl_beside_mesa_rig(benchmark::State& state) {
+#ifndef VNX_HAVE_OSMESA
+    state.SkipWithError("OSMesa is not installed: no reference");
+    return nullptr;
+#else
+    auto rig = std::make_unique<DriverRig>(static_cast<int>(state.range(0)), 32, 2, 640, 480);
+    if (!rig->ok()) {
+        state.SkipWithError("the device did not come up");
+        return nullptr;
+    }
+    return rig;
+#endif
+}
+
 // The rectangle of edge n for call i, moving over a w x h area (a new place
 // every call, so no call finds the last one's work in a cache).
 inline RECTL moving_rect(std::int64_t i, LONG n, LONG w, LONG h) {

@@ -186,6 +186,10 @@ const OsMesaGl* osmesa_gl(std::string* error) {
     l.get(g.PolygonMode, "glPolygonMode");
     l.get(g.EdgeFlag, "glEdgeFlag");
     l.get(g.CullFace, "glCullFace");
+    l.get(g.RasterPos3fv, "glRasterPos3fv");
+    l.get(g.RasterPos4fv, "glRasterPos4fv");
+    l.get(g.LoadMatrixf, "glLoadMatrixf");
+    l.get(g.GetFloatv, "glGetFloatv");
     if (!l.ok()) return nullptr;
     loaded = true;
     return &g;

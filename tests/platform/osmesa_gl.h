@@ -76,6 +76,11 @@ struct OsMesaGl {
     void (*PolygonMode)(GLenum, GLenum) = nullptr;
     void (*EdgeFlag)(GLboolean) = nullptr;
     void (*CullFace)(GLenum) = nullptr;
+    // The raster position's queries.
+    void (*RasterPos3fv)(const GLfloat*) = nullptr;
+    void (*RasterPos4fv)(const GLfloat*) = nullptr;
+    void (*LoadMatrixf)(const GLfloat*) = nullptr;
+    void (*GetFloatv)(GLenum, GLfloat*) = nullptr;
 
 };
 

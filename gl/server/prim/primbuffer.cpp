@@ -260,6 +260,33 @@ void vFillFromCurrent(__GLXsavedVertex* pv, ULONG orMask, const __GLXcurrentValu
     pv->cb = _NAttrMaskWords(newMask) * 4;
 }
 
+// The value bits whose attribute packets a finished record can leave out:
+// those the lgi context holds when the record's packets begin (start) and
+// still holds after its draw packet, which leaves the last kept vertex's
+// values current or, where it stores none, the values it found. A record
+// whose vertices carry a change mask writes back per vertex: nothing is
+// left out then. Values given after the last vertex always go (the record
+// sends them as changed).
+ULONG ulAlreadyCurrent(N_VertexRecord* pvr, ULONG nKept, const __GLXcurrentValues& start,
+                       const __GLXcurrentValues& after) {
+    if (pvr->perVertexMask & N_VTX_CHANGEMASK) return 0;
+    __GLXcurrentValues drawn = start;
+    ULONG mask = 0, cb = 0;
+    if (nKept > 0) {
+        if (const ULONG* pv = N_GetVertex(pvr, nKept, &mask, &cb)) vOverlay(&drawn, mask, pv);
+    }
+    auto same = [](const auto& a, const auto& b, const auto& c) {
+        return std::memcmp(&a, &b, sizeof a) == 0 && std::memcmp(&a, &c, sizeof a) == 0;
+    };
+    ULONG bits = 0;
+    if (same(after.color, start.color, drawn.color)) bits |= kColorBits;
+    if (same(after.index, start.index, drawn.index)) bits |= N_VTX_INDEX;
+    if (same(after.normal, start.normal, drawn.normal)) bits |= N_VTX_NORMAL;
+    if (same(after.texCoord, start.texCoord, drawn.texCoord)) bits |= N_VTX_TEXCOORD;
+    if (same(after.edgeFlag, start.edgeFlag, drawn.edgeFlag)) bits |= N_VTX_EDGEFLAG;
+    return bits & ~pvr->changed;
+}
+
 void vRecordFull(void* pvArg);
 
 // Starts a record of the buffer's mode over the room left in its packet buffer.
@@ -472,8 +499,9 @@ ULONG __glClosePrimitive(GLClient* pgc) {
         pb->bLoopSaved = 0;
         // The record leaves the values of after End current, also where its
         // layouts differ from vertex to vertex or the loop's first vertex
-        // came last.
-        vPutCurrent(pvr, after, pb->touched);
+        // came last; values the lgi context holds throughout need no packet.
+        const ULONG nKept = pvr->vertexCount > leftover ? pvr->vertexCount - leftover : 0;
+        vPutCurrent(pvr, after, pb->touched & ~ulAlreadyCurrent(pvr, nKept, pb->recordStart, after));
         pb->current = after;
         pb->bCurrentKnown = 1;
         ULONG* pulEnd = N_FinishVertexRecord(pvr, leftover, 1, 1);

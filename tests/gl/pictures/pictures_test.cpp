@@ -71,7 +71,7 @@ Calls Pixels(std::uint32_t format) {
 enum : std::uint32_t {
     kScissorTest = 0x0C11, kAlphaTest = 0x0BC0, kBlend = 0x0BE2, kLogicOpEnable = 0x0BF1, kStencilTest = 0x0B90,
     kLighting = 0x0B50, kLight0 = 0x4000, kLight1 = 0x4001, kLight2 = 0x4002, kFog = 0x0B60, kTexture2d = 0x0DE1,
-    kDitherEnable = 0x0BD0,
+    kDitherEnable = 0x0BD0, kNormalize = 0x0BA1,
     kZero = 0, kOne = 1, kSrcColor = 0x0300, kOneMinusSrcColor, kSrcAlpha, kOneMinusSrcAlpha, kDstAlpha,
     kOneMinusDstAlpha, kDstColor, kOneMinusDstColor, kSrcAlphaSaturate,
     kKeep = 0x1E00, kReplace, kIncr, kDecr, kInvert = 0x150A, kStencilBufferBit = 0x0400,
@@ -216,13 +216,17 @@ Calls StencilMasks() {
 
 // Lighting: a lit mesh of normals tilting across the window, drawn as a
 // grid of small quads so Gouraud shading follows the light closely.
-Calls LitGrid(bool backFacing = false) {
+// With twoLengths the normals are 0.6 or 1.5 long, alternating over the
+// grid's corners like a chequerboard.
+Calls LitGrid(bool backFacing = false, bool twoLengths = false) {
     Calls c = {C("Enable", {kLighting}), C("ShadeModel", {kSmooth})};
     c.push_back(C("Begin", {kQuads}));
     const int n = 8;
-    auto normal = [](float x, float y) {
+    auto normal = [twoLengths](float x, float y) {
         const float nx = (x - 128) / 300, ny = (y - 96) / 300, nz = std::sqrt(1 - nx * nx - ny * ny);
-        return C("Normal3fv", {glx::F(nx), glx::F(ny), glx::F(nz)});
+        const int corner = static_cast<int>((x - 8) / 30 + (y - 8) / 22 + 0.5f);
+        const float l = !twoLengths ? 1.0f : corner % 2 == 0 ? 0.6f : 1.5f;
+        return C("Normal3fv", {glx::F(l * nx), glx::F(l * ny), glx::F(l * nz)});
     };
     for (int j = 0; j < n; ++j)
         for (int i = 0; i < n; ++i) {
@@ -285,6 +289,25 @@ Calls LightLocal() {
                                Floats("Materialfv", {kFront, kSpecular}, {1, 1, 1, 1}),
                                Floats("Materialfv", {kFront, kShininess}, {10})},
                               LitGrid()));
+}
+// Normals that are not unit length: GL lights with them as given (brighter
+// where longer, the diffuse term saturating) unless GL_NORMALIZE is on;
+// under the identity (lit in model space), a modelview that stretches z (lit
+// in eye space, the normals through its inverse transpose) or one that
+// halves everything (lit in model space, the normals twice as long in eye
+// space).
+enum NormalView { kUnscaled, kStretched, kHalved };
+template <bool Normalize, NormalView View>
+Calls LightNormals() {
+    Calls c = With(Start(), {C("Enable", {kLight0}), Floats("Lightfv", {kLight0, kPosition}, {0.3f, 0.5f, 1, 0}),
+                             Floats("Lightfv", {kLight0, kDiffuse}, {1, 0.9f, 0.7f, 1}),
+                             Floats("Lightfv", {kLight0, kSpecular}, {1, 1, 1, 1}),
+                             Floats("Materialfv", {kFront, kSpecular}, {0.6f, 0.6f, 0.6f, 1}),
+                             Floats("Materialfv", {kFront, kShininess}, {12})});
+    if (Normalize) c.push_back(C("Enable", {kNormalize}));
+    if (View == kStretched) c.push_back(Floats("LoadMatrixf", {}, {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1.5f, 0, 0, 0, 0, 1}));
+    if (View == kHalved) c.push_back(Floats("LoadMatrixf", {}, {0.5f, 0, 0, 0, 0, 0.5f, 0, 0, 0, 0, 0.5f, 0, 0, 0, 0, 1}));
+    return With(c, LitGrid(false, true));
 }
 
 // Fog: smooth triangles running from near (z -0.05) to far (z -0.95) in
@@ -519,6 +542,12 @@ const Scene kStageScenes[] = {
     {"light_two_sided", LightTwoSided, 3, 96, "as light_one"},
     {"light_materials", LightMaterials, 3, 96, "as light_one"},
     {"light_local_viewer_attenuated", LightLocal, 3, 96, "as light_one"},
+    {"light_normals_as_given", LightNormals<false, kUnscaled>, 3, 96, "as light_one"},
+    {"light_normals_as_given_stretched", LightNormals<false, kStretched>, 3, 96, "as light_one"},
+    {"light_normals_as_given_halved", LightNormals<false, kHalved>, 3, 96, "as light_one"},
+    {"light_normals_normalized", LightNormals<true, kUnscaled>, 3, 96, "as light_one"},
+    {"light_normals_normalized_stretched", LightNormals<true, kStretched>, 3, 96, "as light_one"},
+    {"light_normals_normalized_halved", LightNormals<true, kHalved>, 3, 96, "as light_one"},
     {"fog_linear", Fog<kFogLinear>, 12, 64, "fog blended per vertex and interpolated"},
     {"fog_exp", Fog<kExp>, 12, 64, "fog blended per vertex and interpolated"},
     {"fog_exp2", Fog<kExp2>, 12, 64, "fog blended per vertex and interpolated"},
@@ -791,6 +820,65 @@ TEST_F(RasterPositionTest, BitmapsMoveThePosition) {
         EXPECT_NEAR(p[1], 30.25f + 7 - 9, 1e-3f);
         EXPECT_NEAR(p[2], 0.5f, 1e-5f);
         EXPECT_FLOAT_EQ(p[3], 1.0f);
+    }
+}
+
+// With texturing on, the raster position's texture coordinates are the
+// current ones through the texture matrix, (s, t, r, q) as they come out,
+// whatever q and the clip w are: glGet answers what OSMesa answers.
+constexpr std::uint32_t kTextureMatrix = 0x1702;
+Calls TexturedRasterPos(const Calls& tail) {
+    return With(With(Start(), {C("MatrixMode", {kTextureMatrix}), C("LoadIdentity"), C("MatrixMode", {kModelview}),
+                               Floats("TexParameterfv", {kTexture2d, kMinFilter}, {static_cast<float>(kNearest)}),
+                               Floats("TexParameterfv", {kTexture2d, kMagFilter}, {static_cast<float>(kNearest)}),
+                               TexImage(16, 0), C("Enable", {kTexture2d}),
+                               C("TexCoord4fv", {glx::F(0.2f), glx::F(0.4f), glx::F(0.6f), glx::F(2)})}),
+                tail);
+}
+// s' = s/2 + q/4, t' = t + r/2, r' = r, q' = s/2 + q (columns first).
+Call ProjectiveTextureMatrix() {
+    return Floats("LoadMatrixf", {}, {0.5f, 0, 0, 0.5f, 0, 1, 0, 0, 0, 0.5f, 1, 0, 0.25f, 0, 0, 1});
+}
+
+TEST_F(RasterPositionTest, TexturedPositionKeepsTheTransformedCoordinates) {
+    BootRoomy(1, 32);
+    ASSERT_TRUE(OpenWindow()) << vnx::debug::take();
+    const Call textureMatrix[] = {C("MatrixMode", {kTextureMatrix}), ProjectiveTextureMatrix(), C("MatrixMode", {kModelview})};
+    const Call perspective[] = {C("MatrixMode", {kProjection}), C("LoadIdentity"),
+                                Double("Frustum", {-1, 1, -0.75, 0.75, 1, 30}), C("MatrixMode", {kModelview})};
+    const struct {
+        const char* what;
+        Calls tail;
+    } cases[] = {
+        {"q 2", {C("RasterPos2fv", {glx::F(20), glx::F(30)})}},
+        {"a projective texture matrix",
+         With(Calls(std::begin(textureMatrix), std::end(textureMatrix)), {C("RasterPos2fv", {glx::F(20), glx::F(30)})})},
+        {"a perspective projection, clip w 2",
+         With(Calls(std::begin(perspective), std::end(perspective)),
+              {C("RasterPos3fv", {glx::F(0.1f), glx::F(0.2f), glx::F(-2)})})},
+        {"both",
+         With(With(Calls(std::begin(perspective), std::end(perspective)),
+                   Calls(std::begin(textureMatrix), std::end(textureMatrix))),
+              {C("RasterPos3fv", {glx::F(0.1f), glx::F(0.2f), glx::F(-2)})})},
+    };
+    for (const auto& rc : cases) {
+        SCOPED_TRACE(rc.what);
+        const Calls calls = TexturedRasterPos(rc.tail);
+        std::string error;
+        const std::vector<float> want = ReferenceFloats(calls, kWidth, kHeight, kRasterTexCoords, 4, &error);
+        if (want.empty()) GTEST_SKIP() << error;
+        const std::vector<float> wantPos = ReferenceFloats(calls, kWidth, kHeight, kRasterPosition, 4, &error);
+        ASSERT_EQ(wantPos.size(), 4u) << error;
+        Send(calls);
+        ASSERT_EQ(Floats(kRasterValid), std::vector<float>{1});
+        const std::vector<float> got = Floats(kRasterTexCoords);
+        ASSERT_EQ(got.size(), 4u);
+        const std::vector<float> pos = Floats(kRasterPosition);
+        ASSERT_EQ(pos.size(), 4u);
+        for (int i = 0; i < 4; ++i) {
+            EXPECT_NEAR(got[i], want[i], 1e-5f) << "coordinate " << i;
+            EXPECT_NEAR(pos[i], wantPos[i], 1e-3f) << "position word " << i;
+        }
     }
 }
 

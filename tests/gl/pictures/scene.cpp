@@ -64,6 +64,9 @@ bool Run(const OsMesaGl& g, const Call& c, bool alphaBuffer) {
     else if (r == "LoadIdentity") g.LoadIdentity();
     else if (r == "Ortho") g.Ortho(DoubleAt(w, 0), DoubleAt(w, 2), DoubleAt(w, 4), DoubleAt(w, 6), DoubleAt(w, 8), DoubleAt(w, 10));
     else if (r == "RasterPos2fv") g.RasterPos2fv(f);
+    else if (r == "RasterPos3fv") g.RasterPos3fv(f);
+    else if (r == "RasterPos4fv") g.RasterPos4fv(f);
+    else if (r == "LoadMatrixf") g.LoadMatrixf(Floats(w, 0).data());
     else if (r == "Bitmap")
         g.Bitmap(w.at(0), w.at(1), Float(w.at(2)), Float(w.at(3)), Float(w.at(4)), Float(w.at(5)), c.image.data());
     else if (r == "DrawPixels") g.DrawPixels(w.at(0), w.at(1), w.at(2), w.at(3), c.image.data());
@@ -197,6 +200,15 @@ std::vector<std::uint8_t> ReferenceRead(const Calls& calls, int width, int heigh
         g.ReadPixels(read.x, read.y, read.width, read.height, read.format, read.type, out.data());
     });
     return ok ? out : std::vector<std::uint8_t>{};
+}
+
+std::vector<float> ReferenceFloats(const Calls& calls, int width, int height, std::uint32_t pname, std::size_t count,
+                                   std::string* error) {
+    std::vector<std::uint8_t> rgba;
+    std::vector<float> out(count);
+    const bool ok =
+        RunReference(calls, width, height, true, &rgba, error, [&](const OsMesaGl& g) { g.GetFloatv(pname, out.data()); });
+    return ok ? out : std::vector<float>{};
 }
 
 }  // namespace pictures

@@ -89,4 +89,9 @@ std::size_t ReadRowBytes(const ReadRequest& read, std::size_t cjPixel);
 std::vector<std::uint8_t> ReferenceRead(const Calls& calls, int width, int height, const ReadRequest& read,
                                         std::size_t cjPixel, std::string* error);
 
+// glGetFloatv(pname) after the calls into a width x height picture: the
+// first count values OSMesa answers; empty (with *error set) as Reference.
+std::vector<float> ReferenceFloats(const Calls& calls, int width, int height, std::uint32_t pname, std::size_t count,
+                                   std::string* error);
+
 }  // namespace pictures

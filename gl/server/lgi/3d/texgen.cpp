@@ -120,8 +120,10 @@ void _NStageTexMatrix(N_Context* pctx, N_Pipe* pipe) {
     // perspective. A q of 0 has no quotient: the coordinate is taken as it
     // is, with the clip w alone as its weight. The clip coordinates are
     // there once the position stage has run; the alternative vertex path
-    // projects after this stage and keeps the coordinate's own q.
-    if (!pctx->altVertexPath && c.pClipPos != nullptr) {
+    // projects after this stage and keeps the coordinate's own q. The
+    // raster position is not interpolated: it keeps the coordinates as GL
+    // defines them, (s, t, r, q) after the texture matrix.
+    if (!pctx->altVertexPath && c.pClipPos != nullptr && c.code != N_PRIM_RASTER_POS) {
         const ULONG n = std::min(c.stripVertexCount, N_BATCH_POINTS);
         for (ULONG i = 0; i < n; ++i) {
             float* v = c.pTexWork + 4 * std::size_t{i};

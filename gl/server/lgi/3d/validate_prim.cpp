@@ -95,7 +95,10 @@ void _NPrimTransformMode(N_Context* pctx) {
         v.normalStage = bNormalize ? N_NORMAL_STAGE_NORMALISE : N_NORMAL_STAGE_PLAIN;
     } else {
         v.eyeStage = N_EYE_STAGE_NONE;
-        v.normalStage = (bNormalize && pctx->fromExecPrimitive) ? N_NORMAL_STAGE_RESCALE : N_NORMAL_STAGE_NONE;
+        // Model space: the normals need no transform; normalising brings
+        // them to unit length whichever route they came by (vertex records
+        // and the client's batches both carry them as given).
+        v.normalStage = bNormalize ? N_NORMAL_STAGE_RESCALE : N_NORMAL_STAGE_NONE;
     }
 }
 

@@ -347,11 +347,11 @@ void N_SetVertexColor3(N_VertexRecord* pvr, float r, float g, float b) {
 }
 
 void N_SetVertexNormal(N_VertexRecord* pvr, float x, float y, float z) {
-    // Normals are kept at unit length; a zero-length normal stays zero (a
-    // division by zero would leave NaNs, which stay current after End).
-    const float len2 = x * x + y * y + z * z;
-    const float s = len2 > 0.0f ? 1.0f / std::sqrt(len2) : 1.0f;
-    const float af[3] = {x * s, y * s, z * s};
+    // The normal is kept as given, as the client's vertex ring and the
+    // array path pass it: GL lights with it as it is unless normalising is
+    // on, which the normal stage does (in model space too), and the current
+    // normal that glGet answers is the one given.
+    const float af[3] = {x, y, z};
     vSetWords(pvr, 8, af);
 }
 

@@ -371,6 +371,8 @@ void _NStageNormals(N_Context* pctx, N_Pipe* pipe) {
     const ULONG n = cBatch(c);
     const ULONG form = pctx->val.normalStage;
     const float* Minv = pctx->xf.pModelViewInverse != nullptr ? pctx->xf.pModelViewInverse : pctx->xf.modelViewInverseM;
+    const float fScale = pctx->lit.distanceScale;
+    const float fInvScale = pctx->val.transformMode == 1 && fScale > 0.0f && std::isfinite(fScale) ? 1.0f / fScale : 1.0f;
     for (ULONG i = 0; i < n; ++i) {
         const float* src = pfAt(c.normal, i);
         float* out = gafNormals + 3 * std::size_t{i};
@@ -385,6 +387,10 @@ void _NStageNormals(N_Context* pctx, N_Pipe* pipe) {
             if (form == N_NORMAL_STAGE_RESCALE) {
                 const float l2 = fDot3(out, out);
                 if (!(l2 > 0.9f && l2 < 1.1f)) vUnit3(out);
+            } else if (fInvScale != 1.0f) {
+                // In model space under a modelview s R the eye-space normal
+                // n R / s is 1/s as long as n: lighting sees that length.
+                for (ULONG k = 0; k < 3; ++k) out[k] *= fInvScale;
             }
         }
     }

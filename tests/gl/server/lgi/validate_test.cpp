@@ -177,9 +177,9 @@ TEST_F(ValidateTest, TransformModeAndStages) {
         ULONG mode, eye, normal;
     } cases[] = {
         {mref::Mul(mref::Rotate(30, 0, 0.6, 0.8), mref::Scale(3, 3, 3)), 0, 1, N_EYE_STAGE_NONE, N_NORMAL_STAGE_NONE},
-        {mref::Mul(mref::Translate(1, 2, 3), mref::Rotate(70, 1, 0, 0)), 1, 1, N_EYE_STAGE_NONE, N_NORMAL_STAGE_NONE},
+        {mref::Mul(mref::Translate(1, 2, 3), mref::Rotate(70, 1, 0, 0)), 1, 1, N_EYE_STAGE_NONE, N_NORMAL_STAGE_RESCALE},
         {mref::Scale(1, 1, 1.1), 0, 0, N_EYE_STAGE_AFFINE, N_NORMAL_STAGE_PLAIN},
-        {mref::Scale(1, 1, 1.001), 1, 1, N_EYE_STAGE_NONE, N_NORMAL_STAGE_NONE},  // within 1%
+        {mref::Scale(1, 1, 1.001), 1, 1, N_EYE_STAGE_NONE, N_NORMAL_STAGE_RESCALE},  // within 1%
         {mref::Frustum(-1, 1, -1, 1, 1, 10), 1, 0, N_EYE_STAGE_GENERAL, N_NORMAL_STAGE_NORMALISE},
         {mref::Scale(0, 0, 0), 0, 0, N_EYE_STAGE_AFFINE, N_NORMAL_STAGE_PLAIN},  // no inverse
     };
@@ -192,8 +192,8 @@ TEST_F(ValidateTest, TransformModeAndStages) {
         EXPECT_EQ(ctx_->val.eyeStage, c.eye);
         EXPECT_EQ(ctx_->val.normalStage, c.normal);
     }
-    // Arrays with normalize in model space rescale; sphere mapping needs
-    // eye coordinates.
+    // Arrays with normalize in model space rescale too (every route carries
+    // normals as given); sphere mapping needs eye coordinates.
     N_SetStateBlockAttr(3, mref::RowMajorF(mref::Identity()).data());
     Set(45, 1);
     ctx_->fromExecPrimitive = 1;

@@ -148,7 +148,7 @@ TEST_F(VertexRecordTest, AttributeMixes) {
             EXPECT_EQ(At(p, 3), m.posBit == 0x10 ? 2.0f : 1.0f);
             for (ULONG b = 5; b < 27; ++b) {
                 if (!(mask & (1u << b))) continue;
-                const float f = b == 8 ? 1.0f : src + b;  // the normal is normalised
+                const float f = src + b;  // the normal too, as given
                 EXPECT_EQ(At(p, Offset(mask, b) + (b == 8 ? 2 : 0)), f) << "bit " << b << " vertex " << v;
             }
             if (mask & 0x8000000) EXPECT_EQ(p[Offset(mask, 27)] & 0xFF, v == 1 ? 1u : v + 1);
@@ -181,8 +181,10 @@ TEST_F(VertexRecordTest, LateAttributes) {
     EXPECT_EQ(cb, 4 * _NAttrMaskWords(mask | 0x100));
     const ULONG* pn = N_GetAttrPtr(0x100, gotMask, pv, &cb);
     ASSERT_NE(pn, nullptr);
-    EXPECT_FLOAT_EQ(__glXWordFloat(pn[0]), 0.6f);
-    EXPECT_FLOAT_EQ(__glXWordFloat(pn[2]), 0.8f);
+    // The normal as given: normalising is the normal stage's, under
+    // GL_NORMALIZE.
+    EXPECT_FLOAT_EQ(__glXWordFloat(pn[0]), 3.0f);
+    EXPECT_FLOAT_EQ(__glXWordFloat(pn[2]), 4.0f);
     EXPECT_EQ(N_GetVertex(pvr, 4, &gotMask, &cb), nullptr);
     EXPECT_EQ(gotMask, 0u);
     EXPECT_EQ(N_GetAttrPtr(0x400, mask, pv, &cb), nullptr);
@@ -220,7 +222,7 @@ TEST_F(VertexRecordTest, Finishing) {
     ASSERT_EQ(pEnd, buffer_.data() + 7 + 5);
     EXPECT_EQ(buffer_[0], 23u);
     EXPECT_EQ(buffer_[1], 55u);
-    EXPECT_EQ(__glXWordFloat(buffer_[5]), 1.0f);
+    EXPECT_EQ(__glXWordFloat(buffer_[5]), 2.0f);
     EXPECT_EQ(buffer_[7], 23u);
     EXPECT_EQ(buffer_[8], 57u);
     EXPECT_EQ(buffer_[11], 0xFFu) << "the edge flag keeps its low 8 bits";

@@ -288,6 +288,80 @@ TEST_F(PrimBufferTest, VerticesKeepTheirValuesAcrossWrapsAndAfterEnd) {
     }
 }
 
+// End sends an attribute packet only for a value the lgi context would not
+// hold after the record's draw packet: none when the primitive gives the
+// values already current (the last kept vertex's too); a value given anew
+// beside a skipped one still arrives; so does a value back at its old one
+// while the last vertex drawn (a dropped vertex follows it) carries another.
+TEST_F(PrimBufferTest, EndSendsOnlyTheValuesNotAlreadyCurrent) {
+    using Value = std::array<float, 4>;
+    const Value red{1, 0, 0, 1}, green{0, 1, 0, 1}, up{0, 0, 1, 0}, side{0.6f, 0.8f, 0, 0};
+    // A step between Begin and End: a colour, a normal, or a number of
+    // vertices.
+    struct Step {
+        char what;
+        Value value;
+        int n;
+    };
+    auto colour = [](const Value& v) { return Step{'c', v, 0}; };
+    auto normal = [](const Value& v) { return Step{'n', v, 0}; };
+    auto vertices = [](int n) { return Step{'v', {}, n}; };
+    struct Case {
+        const char* what;
+        ULONG mode;
+        std::vector<Step> steps;
+        std::vector<ULONG> packets;  // the attribute ids End sends, in order
+        Value colour, normal;        // current after the buffer ran
+    };
+    const Case cases[] = {
+        {"nothing new", kTriangles, {colour(red), normal(up), vertices(3)}, {}, red, up},
+        {"no attribute at all", kTriangles, {vertices(3)}, {}, red, up},
+        {"a normal anew beside the colour already current", kTriangles, {colour(red), normal(side), vertices(3)},
+         {55}, red, side},
+        {"the colour anew after the last vertex, the normal current", kTriangles,
+         {colour(red), normal(up), vertices(3), colour(green)}, {52}, green, up},
+        {"a colour between, the old one again at the last vertex", kTriangles,
+         {colour(green), vertices(2), colour(red), vertices(1)}, {}, red, up},
+        // (the unpaired last vertex of a quad strip is not drawn)
+        {"the old colour again on a dropped vertex", kQuadStrip,
+         {colour(green), vertices(4), colour(red), vertices(1)}, {52}, red, up},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        N_SetStateBlockAttr(N_ATTR_COLOUR, red.data());
+        N_SetStateBlockAttr(N_ATTR_NORMAL, up.data());
+        gDraws.clear();
+        ASSERT_EQ(Begin(c.mode), 0u);
+        const __GLXprimBuffer* pb = gc_.pPrimBuffer;
+        const ULONG* pulRecord = pb->pvr->pulBuffer;
+        for (const Step& st : c.steps) {
+            if (st.what == 'c') Color4(st.value[0], st.value[1], st.value[2], st.value[3]);
+            else if (st.what == 'n') Vtx(30, {F(st.value[0]), F(st.value[1]), F(st.value[2])});
+            else
+                for (int i = 0; i < st.n; ++i) Vertex3(static_cast<float>(i), 0, 0);
+        }
+        End();
+        // The draw packet, then End's attribute packets up to the write point.
+        const auto* pulEnd = reinterpret_cast<const ULONG*>(pb->pjWrite);
+        const ULONG* pul = pulRecord + 3 + std::size_t{pulRecord[2]} * _NAttrMaskWords(pulRecord[1]);
+        std::vector<ULONG> ids;
+        while (pul + 4 <= pulEnd && pul[0] == N_PKT_SET_ATTR) {
+            ids.push_back(pul[1]);
+            pul += 4 + (pul[2] >> 16);
+        }
+        EXPECT_EQ(pul, pulEnd) << "only attribute packets follow the draw";
+        EXPECT_EQ(ids, c.packets);
+        HandOver();
+        EXPECT_EQ(gDraws.size(), 1u);
+        Value got{};
+        N_GetStateBlockAttr(N_ATTR_COLOUR, got.data());
+        EXPECT_EQ(got, c.colour);
+        got = {};
+        N_GetStateBlockAttr(N_ATTR_NORMAL, got.data());
+        EXPECT_EQ((Value{got[0], got[1], got[2], 0}), c.normal);
+    }
+}
+
 // Close answers that the buffer must go when 272 words of room or fewer
 // are left.
 TEST_F(PrimBufferTest, CloseAsksForTheHandOverAtTheLimit) {

@@ -21,7 +21,7 @@ struct Req {
 
 // A vertex at a draw packet, attribute by attribute: the bit, then its
 // words (a colour always as RGBA, the edge flag as its byte, a normal
-// rounded: it is normalised again when set again).
+// rounded to five places).
 using Vertex = std::vector<long long>;
 using Face = std::vector<Vertex>;
 

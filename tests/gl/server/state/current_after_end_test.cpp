@@ -22,7 +22,6 @@ class CurrentAfterEndTest : public GLClientTest {
         for (int k = 0; k < 3; ++k) {
             const float f = 0.25f * static_cast<float>(k + 1);
             s.push_back(glx::Render("Color4fv", {F(f), F(0.5f), F(1 - f), F(0.75f)}));
-            // Unit normals: the vertex records keep normals normalised.
             s.push_back(glx::Render("Normal3fv", {F(0), F(k == 2 ? 0.6f : 0), F(k == 2 ? 0.8f : 1)}));
             s.push_back(glx::Render("TexCoord4fv", {F(f), F(2 * f), F(0), F(1)}));
             s.push_back(glx::Render("EdgeFlagv", {k == 2 ? 0u : 1u}));
@@ -50,17 +49,17 @@ TEST_F(CurrentAfterEndTest, LastValuesOfThePrimitiveAreCurrent) {
     EXPECT_EQ(Error(), 0u);
 }
 
-// A normal given between Begin and End is kept at unit length, so it is
-// current after End normalised; a zero-length one stays zero. Outside a
-// primitive the normal is current as given.
-TEST_F(CurrentAfterEndTest, NormalsOfThePrimitiveAreCurrentNormalised) {
+// A normal given between Begin and End is current after End as given (GL
+// normalises only for lighting, under GL_NORMALIZE), whatever its length,
+// zero too; outside a primitive likewise.
+TEST_F(CurrentAfterEndTest, NormalsOfThePrimitiveAreCurrentAsGiven) {
     struct Case {
         float given[3];
         std::vector<float> current;
     } const cases[] = {
-        {{0, 3, 4}, {0, 0.6f, 0.8f}},
-        {{-2, 0, 0}, {-1, 0, 0}},
-        {{0, 0, 0.5f}, {0, 0, 1}},
+        {{0, 3, 4}, {0, 3, 4}},
+        {{-2, 0, 0}, {-2, 0, 0}},
+        {{0, 0, 0.5f}, {0, 0, 0.5f}},
         {{0, 0, 0}, {0, 0, 0}},
     };
     for (const Case& c : cases) {
