@@ -216,8 +216,9 @@ Calls StencilMasks() {
 
 // Lighting: a lit mesh of normals tilting across the window, drawn as a
 // grid of small quads so Gouraud shading follows the light closely.
-// With twoLengths the normals are 0.6 or 1.5 long, alternating over the
-// grid's corners like a chequerboard.
+// With twoLengths the normals are 0.6, 1.04, 1.5 or 0.96 long, taking turns
+// over the grid's corners in diagonal stripes (lengths near 1 as well as far
+// from it: normalising must not take a nearly unit normal as unit).
 Calls LitGrid(bool backFacing = false, bool twoLengths = false) {
     Calls c = {C("Enable", {kLighting}), C("ShadeModel", {kSmooth})};
     c.push_back(C("Begin", {kQuads}));
@@ -225,7 +226,8 @@ Calls LitGrid(bool backFacing = false, bool twoLengths = false) {
     auto normal = [twoLengths](float x, float y) {
         const float nx = (x - 128) / 300, ny = (y - 96) / 300, nz = std::sqrt(1 - nx * nx - ny * ny);
         const int corner = static_cast<int>((x - 8) / 30 + (y - 8) / 22 + 0.5f);
-        const float l = !twoLengths ? 1.0f : corner % 2 == 0 ? 0.6f : 1.5f;
+        constexpr float kLengths[4] = {0.6f, 1.04f, 1.5f, 0.96f};
+        const float l = !twoLengths ? 1.0f : kLengths[corner % 4];
         return C("Normal3fv", {glx::F(l * nx), glx::F(l * ny), glx::F(l * nz)});
     };
     for (int j = 0; j < n; ++j)

@@ -385,8 +385,9 @@ void _NStageNormals(N_Context* pctx, N_Pipe* pipe) {
         } else {
             std::memcpy(out, src, 12);
             if (form == N_NORMAL_STAGE_RESCALE) {
-                const float l2 = fDot3(out, out);
-                if (!(l2 > 0.9f && l2 < 1.1f)) vUnit3(out);
+                // Every normal: they arrive as given, so one a little off
+                // unit length is no more likely unit than any other.
+                vUnit3(out);
             } else if (fInvScale != 1.0f) {
                 // In model space under a modelview s R the eye-space normal
                 // n R / s is 1/s as long as n: lighting sees that length.
