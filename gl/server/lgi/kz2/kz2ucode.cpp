@@ -609,8 +609,8 @@ ULONG kz2_ConstructKzUcode(N_HwRecord* hwRecord, kzRenderProg* program, ULONG fl
         }
         b.tex.second = (pass == 3 || pass == 4) && pctx->val.tex.betweenLevels != 0;
     }
-    // The temporary 32-bit device surface gives the scratch pixmaps' pids;
-    // without one they take the default pid.
+    // The temporary 32-bit device surface gives the private scratch
+    // pixmaps' pids; without one a program that needs them is refused.
     const GLBuffer* pTmp = _DGetTmp32DevSurf(const_cast<GLBuffer*>(b.D));
     kzSetBuildPids(b.pidDefault, pTmp != nullptr ? ulPidOf(pTmp) : 0xFFFFu);
 

@@ -100,11 +100,16 @@ ULONG regSharedScratch(kzRenderProg* prog, ULONG claimant) {
 }
 
 // A private scratch pixmap of the pixel format: a new pid every time. Its
-// pid names the temporary surface's page slot; without that surface there
-// is no slot to name, and the pid falls back to the default one.
+// pid names the temporary surface's page slot. Without that surface there
+// is no slot to name: the pid placed is the one no pixmap has, so the build
+// is refused at its finish and its primitives take the software paths. (The
+// default pid would do harm there: it is the context's own scratch pixmap,
+// which holds the stipple pattern, and a pair of private pixmaps would both
+// be that one pixmap.)
 ULONG regPrivateScratch(kzRenderProg* prog, ULONG fmt, ULONG claimant) {
-    const ULONG pid = gTables.pidTmp > 0xFFFEu ? gTables.pidTmp : (gTables.pidTmp & 31u) | 0x40u | fmt;
-    const ULONG n = kzPlacePid(prog, pid, gTables.pidDefault);
+    const bool bSurface = gTables.pidTmp <= 0xFFFEu;
+    const ULONG pid = bSurface ? (gTables.pidTmp & 31u) | 0x40u | fmt : 0xFFFFu;
+    const ULONG n = kzPlacePid(prog, pid, bSurface ? gTables.pidDefault : 0xFFFFu);
     if (n >= KZU_PIXMAPS) {
         vConflict("no pixmap register left", claimant);
         return KZU_pixmapLast;

@@ -4,6 +4,7 @@
 #include <bit>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,10 +21,30 @@
 #include "platform/gl_programs.h"
 
 // The GL server core's scratch surfaces, as the generator asks for them: the
-// tests hand the context a scratch pixmap of their own, and there is no
-// temporary device surface, so scratch pixmaps take the default pid.
+// tests hand the context a scratch pixmap of their own, and the temporary
+// device surface is the one a test sets (none unless it does).
+namespace {
+GLBuffer* gpTmp32 = nullptr;
+
+// A temporary 32-bit device surface for the scope.
+struct Tmp32Surface {
+    GLDeviceRecord rec{};
+    GLBuffer buf{};
+    Tmp32Surface() {
+        rec.pid = 0x0047;
+        buf.pDeviceRecord = &rec;
+        buf.memoryKind = GLBUFFER_MEMORY_DEVICE;
+        buf.bitsPerPixel = 32;
+        buf.hsurf = reinterpret_cast<HSURF>(1);
+        gpTmp32 = &buf;
+    }
+    ~Tmp32Surface() { gpTmp32 = nullptr; }
+    Tmp32Surface(const Tmp32Surface&) = delete;
+    Tmp32Surface& operator=(const Tmp32Surface&) = delete;
+};
+}  // namespace
 GLBuffer* _DCreateScratchPixmap(PDEV*) { return nullptr; }
-GLBuffer* _DGetTmp32DevSurf(GLBuffer*) { return nullptr; }
+GLBuffer* _DGetTmp32DevSurf(GLBuffer*) { return gpTmp32; }
 void _DFreeScratchPixmap(GLBuffer** ppb) { *ppb = nullptr; }
 
 namespace {
@@ -861,10 +882,22 @@ TEST_F(Kz2TextureTest, PassesFiltersAndRefusals) {
     EXPECT_EQ(prog_.constants[1], 0x10u);
 
     // A 16-bit surface without 16-bit textures: every texel through the
-    // scratch pair, the whole four-texel filter.
+    // scratch pair (private scratch pixmaps in the temporary 32-bit
+    // surface's page slot), the whole four-texel filter.
     Surface c16{kColourPid, 16};
     Bind(0, &c16.buf);
+    // Without the temporary surface the pair has no slot: the build is
+    // refused (its fills go to the software paths) rather than placing the
+    // context's scratch pixmap, which holds the stipple, for both.
+    ASSERT_EQ(Build(0xC005, 2, 2), 0u);
+    std::optional<Tmp32Surface> tmp32;
+    tmp32.emplace();
     ASSERT_EQ(Build(0xC005, 2, 2), 1u);
+    for (ULONG n = 0; n < prog_.pidCount; ++n) {
+        const ULONG pid = (prog_.pids[n / 2] >> (16 * (n % 2))) & 0xFFFFu;
+        EXPECT_NE(pid, kScratchPid) << "a private scratch pixmap is not the context's pixmap";
+        EXPECT_NE(pid, 0xFFFFu);
+    }
     const WordList w = Words();
     ULONG fetches = 0;
     for (std::size_t i = 0; i < w.size(); ++i) {
@@ -881,6 +914,7 @@ TEST_F(Kz2TextureTest, PassesFiltersAndRefusals) {
     EXPECT_EQ(kzuR(w.back()), D + 2) << "the scratch pair's pids come before the colour's";
     // Pass 4 needs a 24-bit surface.
     EXPECT_EQ(Build(0xC005, 2, 4), 0u);
+    tmp32.reset();
     Bind(0, &colour_.buf);
 
     // Two levels: the level's pid twice, the weights placed as 0 and their
@@ -1086,6 +1120,7 @@ namespace {
 // without a depth test: a program whose last word writes the colour pixmap
 // by the environment where the tests passed, or one of the stated refusals.
 TEST_F(Kz2TextureTest, EveryEnvironmentAndPassBuildsOrIsRefused) {
+    const Tmp32Surface tmp32;  // the 16-bit passes' private scratch pixmaps
     Bind(4, &depth_.buf);
     Surface c16{kColourPid, 16};
     ULONG built = 0, refused = 0;
