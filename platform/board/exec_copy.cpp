@@ -169,7 +169,6 @@ private:
     const std::uint8_t* origin_ = nullptr;
 };
 
-// Asks memory for `rows` rows of `bytes` bytes from p on, a pitch apart.
 // A block primitive's destination area; false when the primitive is not a
 // block, or when its source words are out of phase (the board is told).
 inline bool block_area(Impl& board, int r, const DecodedPacket& packet, const std::uint32_t* w, std::size_t wpp,
@@ -183,6 +182,7 @@ inline bool block_area(Impl& board, int r, const DecodedPacket& packet, const st
     return true;
 }
 
+// Asks memory for `rows` rows of `bytes` bytes from p on, a pitch apart.
 void ask_rows(const std::uint8_t* p, std::int64_t rows, std::size_t bytes, std::size_t pitch) {
     for (std::int64_t k = 0; k < rows; ++k, p += pitch) {
         __builtin_prefetch(p);
