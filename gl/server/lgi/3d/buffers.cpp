@@ -1,5 +1,7 @@
 // The buffers bound to a context: each descriptor goes to the slot of its
 // kind; a mask bit empties the slots of its row.
+#include <algorithm>
+
 #include "context.h"
 
 namespace {
@@ -29,6 +31,19 @@ void vScale(ULONG bits, float& fScale, float& fInverse) {
     fInverse = fScale != 0.0f ? 1.0f / fScale : 0.0f;
 }
 
+// A host buffer's memory holds the screen's pixel count (the accumulation
+// buffer clamps to it on its own): a window of more pixels than that would
+// reach past it through the window's rows, so its memory is not reached at
+// all. True when the window fits, or when no device says the screen's size.
+bool bHostWindowFits(N_Context* pctx, const GLBuffer* pBuffer) {
+    if (pBuffer->kind == GLBUFFER_ACCUM) return true;
+    const GLSRVDEVICE* pDevice = pctx->pHw != nullptr ? pctx->pHw->pDevice : nullptr;
+    if (pDevice == nullptr || pDevice->ppdev == nullptr) return true;
+    const LONG* pl = plGLScreenSize(pDevice->ppdev);
+    const auto area = [](LONG cx, LONG cy) { return std::int64_t{std::max<LONG>(cx, 0)} * std::max<LONG>(cy, 0); };
+    return area(pBuffer->cx, pBuffer->cy) <= area(pl[0], pl[1]);
+}
+
 void vBind(N_Context* pctx, GLBuffer* pBuffer) {
     for (const KindSlot& ks : kKindSlots) {
         if (ks.kind != pBuffer->kind) continue;
@@ -38,7 +53,7 @@ void vBind(N_Context* pctx, GLBuffer* pBuffer) {
         if (pBuffer->memoryKind == GLBUFFER_MEMORY_HOST) {
             ULONG cb = (pBuffer->bitsPerPixel + 7) / 8;
             if (cb == 3) cb = 4;
-            slot.pjBase = static_cast<BYTE*>(pBuffer->pvPixels);
+            slot.pjBase = bHostWindowFits(pctx, pBuffer) ? static_cast<BYTE*>(pBuffer->pvPixels) : nullptr;
             slot.bytesPerPixel = cb;
             slot.pitch = cb * static_cast<ULONG>(pBuffer->cx > 0 ? pBuffer->cx : 0);
         }

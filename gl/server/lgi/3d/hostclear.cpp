@@ -1,7 +1,10 @@
 // The software clear of a buffer that lives in host memory (an alpha or
 // further colour plane, a stencil buffer): the clear rectangle inside each
-// rectangle of the window's clip list is filled in place. Every fill stays
-// inside the buffer's own rows and columns. A write mask that leaves some
+// rectangle of the window's clip list is filled in place. The clear
+// rectangle counts from the window's corner and the clip list is in screen
+// pixels; the buffer holds the window's rows from its own corner, so both
+// meet in screen pixels and the fill is taken back to the buffer by its
+// origin. Every fill stays inside the buffer's own rows and columns. A write mask that leaves some
 // bits alone makes the fill keep those bits of every pixel.
 #include <algorithm>
 #include <cstring>
@@ -59,17 +62,21 @@ void _NClearHostRectMasked(N_BoundBuffer* pSlot, LONG x0, LONG y0, LONG x1, LONG
     }
     if (xr < x0 || yr < y0) return;
     const GLBuffer* pb = pSlot->pBuffer;
+    const std::int64_t ox = pb->x, oy = pb->y;
     // The buffer's own extent bounds every part, whatever the clip list says.
     const std::int64_t xMax = std::min<std::int64_t>(pb->cx, pSlot->pitch / cb) - 1;
     const std::int64_t yMax = std::int64_t{pb->cy} - 1;
     const ULONG* pulClip = pctx->pulDecodedClip;
     const ULONG cRects = pctx->cClipRects;
     for (ULONG r = 0; r < cRects; ++r) {
+        // The clip rectangle in the buffer's pixels.
         const ULONG* pc = pulClip + 4 * std::size_t{r};
-        const std::int64_t fx0 = std::max<std::int64_t>({pc[0], x0, 0});
-        const std::int64_t fy0 = std::max<std::int64_t>({pc[1], y0, 0});
-        const std::int64_t fx1 = std::min<std::int64_t>({std::int64_t{pc[2]} - 1, xr, xMax});
-        const std::int64_t fy1 = std::min<std::int64_t>({std::int64_t{pc[3]} - 1, yr, yMax});
+        const std::int64_t cx0 = static_cast<LONG>(pc[0]) - ox, cy0 = static_cast<LONG>(pc[1]) - oy;
+        const std::int64_t cx1 = static_cast<LONG>(pc[2]) - ox, cy1 = static_cast<LONG>(pc[3]) - oy;
+        const std::int64_t fx0 = std::max<std::int64_t>({cx0, x0, 0});
+        const std::int64_t fy0 = std::max<std::int64_t>({cy0, y0, 0});
+        const std::int64_t fx1 = std::min<std::int64_t>({cx1 - 1, xr, xMax});
+        const std::int64_t fy1 = std::min<std::int64_t>({cy1 - 1, yr, yMax});
         if (fx1 < fx0 || fy1 < fy0) continue;
         const auto cols = static_cast<std::size_t>(fx1 - fx0 + 1);
         const auto rows = static_cast<std::size_t>(fy1 - fy0 + 1);

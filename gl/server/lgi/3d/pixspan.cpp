@@ -9,6 +9,7 @@
 
 #include "pixelpath.h"
 #include "renderfcn.h"
+#include "shared/swhost.h"
 #include "../seams.h"
 
 namespace {
@@ -76,8 +77,9 @@ void vPutIndexWord(N_PixelSpan* ps, ULONG i, ULONG v) {
 
 N_PixelSpan* psOf(N_Pipe* pipe) { return static_cast<N_PixelSpan*>(pipe->pSpan); }
 
-// Reads cx pixels of row y from x of a bound buffer into pul: host buffers
-// from their memory (pixels outside the buffer read 0), board buffers
+// Reads cx pixels of screen row y from screen column x of a bound buffer
+// into pul: host buffers from their memory by the buffer's own origin
+// (pixels outside the buffer read 0), board buffers
 // through the GL layer's row read. A board depth buffer's row comes as
 // window z (24 bits); a 16-bit one is brought to its own scale.
 void vReadRow(const N_BoundBuffer* pSlot, LONG x, LONG y, ULONG cx, ULONG* pul) {
@@ -89,17 +91,8 @@ void vReadRow(const N_BoundBuffer* pSlot, LONG x, LONG y, ULONG cx, ULONG* pul) 
         return;
     }
     const ULONG cb = pSlot->bytesPerPixel;
-    for (ULONG i = 0; i < cx; ++i) {
-        const std::int64_t xi = std::int64_t{x} + i;
-        if (pSlot->pjBase == nullptr || y < 0 || y >= pb->cy || xi < 0 || xi >= pb->cx || (cb != 1 && cb != 2 && cb != 4)) {
-            pul[i] = 0;
-            continue;
-        }
-        const BYTE* pj = pSlot->pjBase + std::size_t(y) * pSlot->pitch + std::size_t(xi) * cb;
-        ULONG v = 0;
-        std::memcpy(&v, pj, cb);
-        pul[i] = v;
-    }
+    for (ULONG i = 0; i < cx; ++i)
+        pul[i] = cb == 1 || cb == 2 || cb == 4 ? _NHostRead(*pSlot, std::int64_t{x} + i, y) : 0u;
 }
 
 // One source row into pul, with the alpha merge when the set-up named an

@@ -224,7 +224,10 @@ void _NValEnableFlags(N_Context* pctx) {
     if (A != nullptr) fl |= 0x8;
     if (Z != nullptr && *pulAttr(pctx, N_ATTR_DEPTH_TEST) == 2) fl |= 0x10;
     if (bHost(Z)) fl |= 0x40;
-    if (bRender && (bBlend || bAlphaTest)) fl |= 0x80;
+    // Alpha is carried for blending and the alpha test, and always into an
+    // alpha buffer in host memory: only the software path reaches one, and
+    // its colour write stores each fragment's alpha there.
+    if (bRender && (bBlend || bAlphaTest || bHost(A))) fl |= 0x80;
     if (bHost(A)) fl |= 0x200;
     if (bOn(pctx, N_ATTR_TEXTURE) && !bIndex && _NTextureBound(pctx)) fl |= 0x400;
     if (S != nullptr && bOn(pctx, N_ATTR_STENCIL_TEST)) fl |= 0x800;

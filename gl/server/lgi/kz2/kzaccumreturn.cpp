@@ -9,6 +9,7 @@
 #include "kz2/kzprog.h"
 #include "shared/hwframe.h"
 #include "shared/swaccum.h"
+#include "shared/swhost.h"
 
 namespace {
 
@@ -32,9 +33,8 @@ void _NAccumReturnRowKZ(N_Context* pctx, LONG cVisible, LONG r, const ULONG* pul
     const LONG cxArea = plGLScreenSize(ppdev)[0], cyArea = plGLScreenSize(ppdev)[1];
     if (cxArea <= 0 || cyArea <= 0) return;
 
-    // Host alpha memory has rows of the screen's width.
+    // Host alpha memory holds the alpha window's rows from its own corner.
     const bool bHostAlpha = pjAlpha != nullptr && !bAlphaOnBoard && alpha.pjBase != nullptr;
-    const ULONG alphaPitch = bHostAlpha ? (alpha.pBuffer->stride != 0 ? alpha.pBuffer->stride : alpha.pitch) : 0;
 
     N_HwFrame f;
     _NHwFrameBegin(pctx, &f);
@@ -71,8 +71,8 @@ void _NAccumReturnRowKZ(N_Context* pctx, LONG cVisible, LONG r, const ULONG* pul
             const BYTE a = pjAlpha != nullptr ? pjAlpha[column] : 0;
             if (bAlphaOnBoard) {
                 *p++ = a | (ULONG{a} << 8) | (ULONG{a} << 16);
-            } else if (bHostAlpha && static_cast<ULONG>(X) < alphaPitch) {
-                alpha.pjBase[std::size_t(alphaPitch) * std::size_t(Y) + std::size_t(X)] = a;
+            } else if (BYTE* pjStore = bHostAlpha ? _NHostPixel(alpha, X, Y) : nullptr; pjStore != nullptr) {
+                *pjStore = a;
             }
             const ULONG pos = ((static_cast<ULONG>(Y) << 16) | (static_cast<ULONG>(X) & 0xFFFu)) << 4;
             *p++ = pos;

@@ -11,6 +11,7 @@
 #include "lgigl.h"
 #include "glpdev.h"
 #include "shared/swfrag.h"
+#include "shared/swhost.h"
 #include "../seams.h"
 
 namespace {
@@ -60,10 +61,6 @@ void vStore(ULONG* pul, const float* c) {
     pul[1] = ulPair1(c);
 }
 
-// The alpha binding's row length in bytes: host alpha memory has rows of
-// the screen's width (the buffer record's stride).
-ULONG ulAlphaPitch(const N_BoundBuffer& a) { return a.pBuffer->stride != 0 ? a.pBuffer->stride : a.pitch; }
-
 // The window's working area: columns c0 .. c1 - 1 and rows r0 .. r1 - 1 of
 // the read buffer's window that lie on the 3D area and in the buffer.
 struct Area {
@@ -91,14 +88,13 @@ void vReadColourRow(const N_BoundBuffer& read, const Area& a, LONG r, ULONG* pul
         _NGetRow(pb, a.x0 + a.c0, a.y0 + r, a.c1 - a.c0, pul + a.c0);
         return;
     }
-    if (r >= pb->cy || read.bytesPerPixel != 4) return;
-    const BYTE* pjRow = read.pjBase + std::size_t(read.pitch) * std::size_t(r);
-    for (LONG x = a.c0; x < a.c1 && std::size_t(x + 1) * 4 <= read.pitch; ++x) std::memcpy(&pul[x], pjRow + 4 * x, 4);
+    if (read.bytesPerPixel != 4) return;
+    for (LONG x = a.c0; x < a.c1; ++x) pul[x] = _NHostRead(read, std::int64_t{a.x0} + x, std::int64_t{a.y0} + r);
 }
 
 // The alpha row r (one byte a column) from the alpha binding: each window
-// pixel's own alpha, at its screen position in host alpha memory.
-void vReadAlphaRow(const N_BoundBuffer& alpha, const Area& a, LONG r, LONG cyArea, BYTE* pj) {
+// pixel's own alpha, from host alpha memory by the alpha buffer's origin.
+void vReadAlphaRow(const N_BoundBuffer& alpha, const Area& a, LONG r, BYTE* pj) {
     std::fill(pj, pj + a.c1, BYTE{0});
     const LONG y = a.y0 + r;
     if (alpha.pjBase == nullptr) {
@@ -108,11 +104,9 @@ void vReadAlphaRow(const N_BoundBuffer& alpha, const Area& a, LONG r, LONG cyAre
         for (LONG x = a.c0; x < a.c1; ++x) pj[x] = static_cast<BYTE>(pulTmp[x]);
         return;
     }
-    const ULONG pitch = ulAlphaPitch(alpha);
-    if (y < 0 || y >= cyArea) return;
     for (LONG x = a.c0; x < a.c1; ++x) {
-        const LONG X = a.x0 + x;
-        if (X >= 0 && static_cast<ULONG>(X) < pitch) pj[x] = alpha.pjBase[std::size_t(pitch) * std::size_t(y) + X];
+        const BYTE* pjAlpha = _NHostPixel(alpha, std::int64_t{a.x0} + x, y);
+        if (pjAlpha != nullptr) pj[x] = *pjAlpha;
     }
 }
 
@@ -226,7 +220,7 @@ void _NAccumSw(N_Context* pctx, ULONG op, float value) {
         case N_ACCUM_LOAD:
             for (LONG r = a.r0; r < a.r1; ++r) {
                 vReadColourRow(read, a, r, pulRow);
-                if (a.alpha) vReadAlphaRow(alpha, a, r, cyArea, pjAlpha);
+                if (a.alpha) vReadAlphaRow(alpha, a, r, pjAlpha);
                 for (LONG x = a.c0; x < a.c1; ++x) {
                     if (!bVisible(pctx, a, x, r)) continue;
                     const ULONG px = pulRow[x];

@@ -104,6 +104,11 @@ struct N_SpanWriteWords {
     bool bColour, bAlpha, bDepth;
 };
 N_SpanWriteWords _NSpanWriteWords(ULONG enableWord);
+// The alpha of every written fragment (mask bit 0) into a host alpha buffer
+// bound with the draw buffer, inside the clip list and under the alpha
+// write mask; nothing for a board alpha buffer (its words go with the
+// colour). The run form (bRun) counts x from the first fragment.
+void _NWriteAlphaHost(N_Context* pctx, N_FragSpan* pSpan, ULONG bRun);
 // Stage 100: the new stencil value of every fragment not killed (mask not
 // 0) into the stencil buffer: single-pixel primitives of a one-instruction
 // program on the board, direct stores into a host buffer.

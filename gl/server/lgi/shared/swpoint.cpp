@@ -20,6 +20,7 @@
 #include "3d/validate.h"
 #include "3d/vstage.h"
 #include "hwframe.h"
+#include "swhost.h"
 #include "../seams.h"
 
 namespace {
@@ -100,13 +101,9 @@ bool bPosition(const PointCall& call, const LONG* w, I64* X, I64* Y) {
     return true;
 }
 
-// The first fragment's address in a host buffer's row, null for board
-// buffers and for rows and columns outside the buffer.
-BYTE* pHostRow(const N_BoundBuffer* b, I64 x, I64 y) {
-    if (b == nullptr || b->pBuffer == nullptr || b->pjBase == nullptr) return nullptr;
-    if (x < 0 || y < 0 || y >= b->pBuffer->cy || x >= b->pBuffer->cx) return nullptr;
-    return b->pjBase + static_cast<std::size_t>(y) * b->pitch + static_cast<std::size_t>(x) * b->bytesPerPixel;
-}
+// The first fragment's address in a host buffer's row (screen position
+// (x, y)), null for board buffers and for positions outside the buffer.
+BYTE* pHostRow(const N_BoundBuffer* b, I64 x, I64 y) { return b != nullptr ? _NHostPixel(*b, x, y) : nullptr; }
 
 PointCall Setup(N_Context* pctx, N_Pipe* pipe) {
     PointCall call;

@@ -23,6 +23,7 @@
 
 #include "3d/queue.h"
 #include "glpdev.h"
+#include "swhost.h"
 #include "swspan.h"
 #include "../seams.h"
 
@@ -320,16 +321,7 @@ void _NSwReadRow(const N_BoundBuffer& slot, LONG x, LONG y, LONG n, ULONG* out) 
         _NGetRow(pb, x, y, n, out);
         return;
     }
-    if (y < 0 || y >= pb->cy || slot.bytesPerPixel == 0 || slot.bytesPerPixel > 4) return;
-    const LONG cb = static_cast<LONG>(slot.bytesPerPixel);
-    const BYTE* pjRow = slot.pjBase + static_cast<std::size_t>(slot.pitch) * static_cast<std::size_t>(y);
-    for (LONG i = 0; i < n; ++i) {
-        const LONG xi = x + i;
-        if (xi < 0 || xi >= pb->cx || static_cast<std::size_t>(xi + 1) * cb > slot.pitch) continue;
-        ULONG v = 0;
-        std::memcpy(&v, pjRow + static_cast<std::size_t>(xi) * cb, static_cast<std::size_t>(cb));
-        out[i] = v;
-    }
+    for (LONG i = 0; i < n; ++i) out[i] = _NHostRead(slot, std::int64_t{x} + i, y);
 }
 
 void _NSwSetDstColours(N_FragSpan& sp, const ULONG* pul, LONG n) {

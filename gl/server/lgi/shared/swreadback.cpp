@@ -12,6 +12,7 @@
 #include "lgigl.h"
 #include "platform/engine.h"
 #include "swfrag.h"
+#include "swhost.h"
 #include "vornix_surface.h"
 #include "../seams.h"
 
@@ -22,13 +23,10 @@ constexpr ULONG kModeAlphaBuffer = 0x8, kModeAlpha = 0x80, kModeAlphaHost = 0x20
 
 LONG Count(const N_FragSpan& sp) { return std::min<LONG>(sp.count, static_cast<LONG>(N_FRAG_MAX)); }
 
-// The byte at (x, y) of a host buffer, or 0 outside it.
+// The byte of a host buffer at screen position (x, y), or 0 outside it.
 BYTE jHostByte(const N_BoundBuffer& b, LONG x, LONG y) {
-    const GLBuffer* pb = b.pBuffer;
-    if (pb == nullptr || b.pjBase == nullptr || x < 0 || y < 0 || x >= pb->cx || y >= pb->cy ||
-        static_cast<std::size_t>(x) >= b.pitch)
-        return 0;
-    return b.pjBase[static_cast<std::size_t>(y) * b.pitch + static_cast<std::size_t>(x)];
+    const BYTE* pj = _NHostPixel(b, x, y);
+    return pj != nullptr ? *pj : BYTE{0};
 }
 
 bool bHost(const N_BoundBuffer& b) {
@@ -119,16 +117,8 @@ void _NReadDstDepthRun(N_FragSpan* sp) {
     if (!bHost(b)) {
         const RawDepthFormat raw(b.pBuffer);
         _NGetRow(b.pBuffer, x0, y, n, tmp);
-    } else if (y >= 0 && y < b.pBuffer->cy && b.bytesPerPixel >= 1 && b.bytesPerPixel <= 4) {
-        const std::size_t cb = b.bytesPerPixel;
-        const BYTE* row = b.pjBase + static_cast<std::size_t>(y) * b.pitch;
-        for (LONG i = 0; i < n; ++i) {
-            const LONG x = x0 + i;
-            if (x < 0 || x >= b.pBuffer->cx || (static_cast<std::size_t>(x) + 1) * cb > b.pitch) continue;
-            ULONG v = 0;
-            std::memcpy(&v, row + static_cast<std::size_t>(x) * cb, cb);
-            tmp[i] = v;
-        }
+    } else {
+        for (LONG i = 0; i < n; ++i) tmp[i] = _NHostRead(b, std::int64_t{x0} + i, y);
     }
     for (LONG i = 0; i < n; ++i) sp->pDstDepth[i] = tmp[i] & 0xFFFFFFu;
     _NSwDepthInBufferSteps(pctx, *sp);

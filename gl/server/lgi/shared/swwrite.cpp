@@ -17,6 +17,7 @@
 #include "hwframe.h"
 #include "kz2/kzprog.h"
 #include "swfrag.h"
+#include "swhost.h"
 
 namespace {
 
@@ -243,6 +244,7 @@ void vColourStage(N_Context* pctx, N_Pipe* pipe, bool bRun) {
             _NWriteColorRunKZ(pipe, &sp);
         else
             _NWriteColorFragsKZ(pipe, &sp);
+        _NWriteAlphaHost(pctx, &sp, bRun ? 1 : 0);
     }
     pipe->next[N_STAGE_WRITE_COLOUR](pctx, pipe);
 }
@@ -278,19 +280,51 @@ void _NWriteStencilFragsKZ(N_Pipe* pipe, N_FragSpan* sp) { vWriteStencilBoard(pi
 void _NSpanWriteStencil(N_Context* pctx, N_Pipe* pipe) { vStencilStage(pctx, pipe, true); }
 void _NSpanWriteStencilAlt(N_Context* pctx, N_Pipe* pipe) { vStencilStage(pctx, pipe, false); }
 
+void _NWriteAlphaHost(N_Context* pctx, N_FragSpan* sp, ULONG bRun) {
+    // The alpha words go to the board only for a board alpha buffer; a host
+    // one takes the written fragments' alpha here, or drawing would never
+    // reach it.
+    const ULONG m = pctx->enableWord;
+    const ULONG want = kModeAlphaBuffer | kModeAlpha | kModeAlphaHost;
+    if ((m & want) != want || (m & N_MODE_FRAGMENTS) == 0 || pctx->val.cDrawBuffers == 0) return;
+    const LONG slot = pctx->val.alphaSlots[0];
+    if (slot < 0 || slot >= static_cast<LONG>(N_BUFFER_SLOTS)) return;
+    const N_BoundBuffer& b = pctx->buffers[slot];
+    const ULONG keep = ~pctx->val.alphaMask & 0xFFu;
+    if (keep == 0xFFu) return;
+    const ULONG cRects = pctx->pulDecodedClip != nullptr ? pctx->cClipRects : 0;
+    const LONG n = Count(*sp);
+    for (LONG i = 0; i < n; ++i) {
+        if ((sp->pMask[i] & 1u) == 0) continue;
+        const std::int64_t x = bRun ? std::int64_t{sp->pX[0]} + i : sp->pX[i];
+        const std::int64_t y = bRun ? sp->pY[0] : sp->pY[i];
+        // Only where the window shows, as the colour write's passes.
+        bool bShown = cRects == 0;
+        for (ULONG k = 0; k < cRects && !bShown; ++k) {
+            const auto* r = reinterpret_cast<const LONG*>(pctx->pulDecodedClip + 4 * std::size_t{k});
+            bShown = x >= r[0] && x < r[2] && y >= r[1] && y < r[3];
+        }
+        BYTE* pj = bShown ? _NHostPixel(b, x, y) : nullptr;
+        if (pj == nullptr) continue;
+        const float fa = sp->pAlpha[i] * 255.0f;
+        const ULONG a = fa >= 255.0f ? 255u : fa > 0.0f ? static_cast<ULONG>(fa) : 0u;
+        *pj = static_cast<BYTE>((*pj & keep) | (a & ~keep));
+    }
+}
+
 void _NWriteStencilHost(N_Pipe*, N_FragSpan* sp, ULONG bRun) {
     if (!bNHaveContext()) return;
     const N_BoundBuffer& b = gpNCurrent->buffers[kStencilSlot];
     const GLBuffer* pb = b.pBuffer;
     if (pb == nullptr || b.pjBase == nullptr) return;
     const LONG n = Count(*sp);
-    // Each value at its own pixel, inside the buffer only (a value outside
-    // it is dropped).
+    // Each value at its own pixel, the screen position taken to the
+    // buffer's rows by its origin; a value outside the buffer is dropped.
     for (LONG i = 0; i < n; ++i) {
         if (sp->pMask[i] == 0) continue;
-        const LONG x = bRun ? sp->pX[0] + i : sp->pX[i];
+        const std::int64_t x = bRun ? std::int64_t{sp->pX[0]} + i : sp->pX[i];
         const LONG y = bRun ? sp->pY[0] : sp->pY[i];
-        if (x < 0 || y < 0 || x >= pb->cx || y >= pb->cy || static_cast<std::size_t>(x) >= b.pitch) continue;
-        b.pjBase[static_cast<std::size_t>(y) * b.pitch + static_cast<std::size_t>(x)] = sp->pNewStencil[i];
+        BYTE* pj = _NHostPixel(b, x, y);
+        if (pj != nullptr) *pj = sp->pNewStencil[i];
     }
 }

@@ -579,6 +579,32 @@ TEST_F(SwStencilTest, HostBufferTakesTheValuesInPlaceAndOtherKindsGoOn) {
     EXPECT_TRUE(All().empty());
 }
 
+// Host memory holds the screen's pixel count: a window of more pixels than
+// the screen has its host stencil left unreached, a window of as many is
+// reached.
+TEST_F(SwStencilTest, HostBufferOfAWindowLargerThanTheScreenIsNotReached) {
+    Start(kSolo);
+    const LONG* size = plGLScreenSize(Pdev());
+    struct Case {
+        LONG cx, cy;
+        bool bReached;
+    };
+    const Case cases[] = {{size[0] + 1, size[1], false}, {size[0], size[1] + 1, false}, {size[0] / 2, size[1] * 2, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.cx);
+        stencil_ = GLBuffer{};
+        stencil_.memoryKind = GLBUFFER_MEMORY_HOST;
+        stencil_.kind = GLBUFFER_STENCIL;
+        stencil_.bitsPerPixel = 8;
+        stencil_.cx = c.cx;
+        stencil_.cy = c.cy;
+        stencil_.pvPixels = host_;
+        GLBuffer* p = &stencil_;
+        N_BindBuffers(1, &p);
+        EXPECT_EQ(ctx_->buffers[5].pjBase != nullptr, c.bReached);
+    }
+}
+
 }  // namespace
 
 namespace {

@@ -322,11 +322,12 @@ TEST_F(ValidateTest, EnableFlagWords) {
              Set(113, 1);
              Set(130, 0);
          }, 0x1 | 0x800 | 0x1000 | 0x2000000, 0x1 | 0x800 | 0x1000 | 0x2000000},
+        // A host alpha buffer carries alpha (0x80) for the software write.
         {"host alpha buffer, mask off", [this](std::vector<GLBuffer>& b) {
              b[3].memoryKind = GLBUFFER_MEMORY_HOST;
              Put(3, &b[3]);
              Set(128, 0);
-         }, 0x1 | 0x8 | 0x200 | 0x1000000, 0x1 | 0x8 | 0x200 | 0x1000000},
+         }, 0x1 | 0x8 | 0x80 | 0x200 | 0x1000000, 0x1 | 0x8 | 0x80 | 0x200 | 0x1000000},
         {"line stipple", [](std::vector<GLBuffer>&) { Set(87, 0xF0F0); }, 0x4000001, 0x4000001},
     };
     for (const Case& c : cases) {

@@ -281,14 +281,18 @@ TEST_F(AccumTest, WindowLeftOfAndAboveTheScreenIsCut) {
 }
 
 TEST_F(AccumTest, HostAlphaIsLoadedAndReturnedInPlace) {
+    // The host alpha memory holds the window's rows from its own corner:
+    // screen pixel (42, 31) is the window's (2, 1).
     Window(kSolo, 40, 30, 4, 2, true);
-    const std::size_t pitch = std::size_t(cxScreen_);
-    alpha_->pixels[31 * pitch + 42] = 200;
+    const std::size_t at = 1 * 4 + 2;
+    alpha_->pixels[at] = 200;
     N_Accum(N_ACCUM_LOAD, 0.5f);
     EXPECT_NEAR(double(Codes(2, 1)[3]), double(Code(0.5 * 200 / 255.0)), 1.0);
-    alpha_->pixels[31 * pitch + 42] = 0;
+    alpha_->pixels[at] = 0;
     N_Accum(N_ACCUM_RETURN, 2.0f);
-    EXPECT_NEAR(alpha_->pixels[31 * pitch + 42], 200, 1);
+    EXPECT_NEAR(alpha_->pixels[at], 200, 1);
+    for (std::size_t i = 0; i < alpha_->pixels.size(); ++i)
+        if (i != at) ASSERT_EQ(alpha_->pixels[i], 0) << "byte " << i;
     const auto q = Packets();
     for (const auto& p : q[0])
         for (std::size_t k = 0; k < p.primitives; ++k) EXPECT_EQ(p.primitive(k).size(), 2u);
