@@ -97,6 +97,30 @@ Calls Textured() {
     return c;
 }
 
+// A floor under a perspective projection, 1.5 to 6 units in front of the
+// eye, the texture a half unit a repeat: the board's perspective-correct
+// textured program under the stipple.
+template <std::uint32_t Filter>
+Calls Floor() {
+    Calls c = With(Start(), {Parameter("TexParameterfv", kTexture2d, kMinFilter, Filter),
+                             Parameter("TexParameterfv", kTexture2d, kMagFilter, Filter),
+                             Parameter("TexEnvfv", kTextureEnv, kTextureEnvMode, kModulate),
+                             Call{"TexImage2D", {kTexture2d, 0, 3, 16, 16, 0, kRgb, kUnsignedByte}, TextureImage()},
+                             C("Enable", {kTexture2d}), C("ShadeModel", {kSmooth}),
+                             C("MatrixMode", {kProjection}), C("LoadIdentity"),
+                             Double("Frustum", {-1, 1, -0.75, 0.75, 1, 30}), C("MatrixMode", {kModelview}),
+                             C("LoadIdentity"), C("Begin", {kQuads})});
+    const float corners[4][5] = {{-0.6f, 0, -1.2f, -1, -1.5f}, {0.6f, 0, 1.2f, -1, -1.5f},
+                                 {2.4f, 2.25f, 4.8f, -1, -6}, {-2.4f, 2.25f, -4.8f, -1, -6}};
+    for (const auto& v : corners) {
+        c.push_back(Colour(1, 1, 1));
+        c.push_back(C("TexCoord2fv", {glx::F(v[0]), glx::F(v[1])}));
+        c.push_back(Vertex(v[2], v[3], v[4]));
+    }
+    c.push_back(C("End"));
+    return c;
+}
+
 // Coverage and colours as the unstippled scenes'; the stipple removes
 // whole pixels, exactly as GL's does. Smooth colours are drawn on
 // triangles, strips and fans only: inside a smooth quad they depend on the
@@ -118,6 +142,8 @@ const Scene kScenes[] = {
      "the environment colour; filter weights in 1/16; edge pixels"},
     {"stippled_texture_linear_clamp", [] { return Stippled(Textured<kLinear, kClamp>()); }, 14, 16,
      "clamped: the software path on every machine; edge pixels"},
+    {"stippled_texture_linear_modulate_floor", [] { return Stippled(Floor<kLinear>()); }, 14, 600,
+     "in perspective: texel edges up to 2 pixels from the reference's; the far rows, several texels a pixel"},
 };
 
 // Split boards (at 32 bits on pages twice as wide, as the pictures of
