@@ -874,6 +874,13 @@ TEST_F(RasterPositionTest, TexturedPositionKeepsTheTransformedCoordinates) {
                                      Calls(std::begin(textureMatrix), std::end(textureMatrix))),
                                 {C("RasterPos3fv", {glx::F(0.1f), glx::F(0.2f), glx::F(-2)})});
     const Calls generatedTail = With(Calls(std::begin(generation), std::end(generation)), textureMatrixTail);
+    // Sphere mapping of s and t from the current normal and the eye position.
+    const Calls sphereTail = With(
+        {::Floats("TexGenfv", {kS, kTextureGenMode}, {static_cast<float>(kSphereMap)}),
+         ::Floats("TexGenfv", {kT, kTextureGenMode}, {static_cast<float>(kSphereMap)}),
+         C("Normal3fv", {glx::F(0.3f), glx::F(-0.4f), glx::F(0.866f)}), C("Enable", {kTextureGenS}),
+         C("Enable", {kTextureGenT})},
+        textureMatrixTail);
     const struct {
         const char* what;
         Texturing texturing;
@@ -887,6 +894,7 @@ TEST_F(RasterPositionTest, TexturedPositionKeepsTheTransformedCoordinates) {
         {"texturing off, both", Texturing::kOff, bothTail},
         {"texturing off, generated coordinates", Texturing::kOff, generatedTail},
         {"an image but texturing off, generated coordinates", Texturing::kImageOnly, generatedTail},
+        {"texturing off, sphere-mapped coordinates", Texturing::kOff, sphereTail},
         {"q 2", Texturing::kOn, {C("RasterPos2fv", {glx::F(20), glx::F(30)})}},
         {"a projective texture matrix", Texturing::kOn, textureMatrixTail},
         {"a perspective projection, clip w 2", Texturing::kOn,
@@ -894,6 +902,7 @@ TEST_F(RasterPositionTest, TexturedPositionKeepsTheTransformedCoordinates) {
               {C("RasterPos3fv", {glx::F(0.1f), glx::F(0.2f), glx::F(-2)})})},
         {"both", Texturing::kOn, bothTail},
         {"generated coordinates", Texturing::kOn, generatedTail},
+        {"sphere-mapped coordinates", Texturing::kOn, sphereTail},
     };
     for (const auto& rc : cases) {
         SCOPED_TRACE(rc.what);
