@@ -181,6 +181,7 @@ const OsMesaGl* osmesa_gl(std::string* error) {
     l.get(g.TexImage2D, "glTexImage2D");
     l.get(g.TexParameterfv, "glTexParameterfv");
     l.get(g.TexEnvfv, "glTexEnvfv");
+    l.get(g.TexGenfv, "glTexGenfv");
     l.get(g.Hint, "glHint");
     l.get(g.Frustum, "glFrustum");
     l.get(g.PolygonMode, "glPolygonMode");

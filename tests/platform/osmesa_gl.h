@@ -71,6 +71,7 @@ struct OsMesaGl {
     void (*TexImage2D)(GLenum, GLint, GLint, GLsizei, GLsizei, GLint, GLenum, GLenum, const void*) = nullptr;
     void (*TexParameterfv)(GLenum, GLenum, const GLfloat*) = nullptr;
     void (*TexEnvfv)(GLenum, GLenum, const GLfloat*) = nullptr;
+    void (*TexGenfv)(GLenum, GLenum, const GLfloat*) = nullptr;
     void (*Hint)(GLenum, GLenum) = nullptr;
     void (*Frustum)(GLdouble, GLdouble, GLdouble, GLdouble, GLdouble, GLdouble) = nullptr;
     void (*PolygonMode)(GLenum, GLenum) = nullptr;

@@ -84,6 +84,8 @@ enum : std::uint32_t {
     kNearestMipmapNearest = 0x2700, kLinearMipmapNearest, kNearestMipmapLinear, kLinearMipmapLinear,
     kClamp = 0x2900, kRepeat = 0x2901, kTextureEnv = 0x2300, kTextureEnvMode = 0x2200, kTextureEnvColour,
     kModulate = 0x2100, kDecal = 0x2101, kBlendEnv = 0x0BE2,
+    kS = 0x2000, kT, kR, kQ, kEyeLinear = 0x2400, kObjectLinear, kSphereMap, kTextureGenMode = 0x2500, kObjectPlane,
+    kEyePlane, kTextureGenS = 0x0C60, kTextureGenT, kTextureGenR, kTextureGenQ,
 };
 
 Call Colour4(float r, float g, float b, float a) { return C("Color4fv", {glx::F(r), glx::F(g), glx::F(b), glx::F(a)}); }
@@ -840,17 +842,24 @@ TEST_F(RasterPositionTest, BitmapsMoveThePosition) {
     }
 }
 
-// With texturing on, the raster position's texture coordinates are the
-// current ones through the texture matrix, (s, t, r, q) as they come out,
-// whatever q and the clip w are: glGet answers what OSMesa answers.
+// The raster position's texture coordinates are the current ones (or the
+// generated ones) through the texture matrix, (s, t, r, q) as they come
+// out, whatever q and the clip w are, and whether texturing is on or not:
+// glGet answers what OSMesa answers.
 constexpr std::uint32_t kTextureMatrix = 0x1702;
-Calls TexturedRasterPos(const Calls& tail) {
-    return With(With(Start(), {C("MatrixMode", {kTextureMatrix}), C("LoadIdentity"), C("MatrixMode", {kModelview}),
-                               Floats("TexParameterfv", {kTexture2d, kMinFilter}, {static_cast<float>(kNearest)}),
-                               Floats("TexParameterfv", {kTexture2d, kMagFilter}, {static_cast<float>(kNearest)}),
-                               TexImage(16, 0), C("Enable", {kTexture2d}),
-                               C("TexCoord4fv", {glx::F(0.2f), glx::F(0.4f), glx::F(0.6f), glx::F(2)})}),
-                tail);
+enum class Texturing { kOn, kOff, kImageOnly, kEnableOnly };
+Calls TexturedRasterPos(const Calls& tail, Texturing texturing = Texturing::kOn) {
+    // The rows share one context: each starts with texturing and generation
+    // off.
+    Calls c = With(Start(), {C("MatrixMode", {kTextureMatrix}), C("LoadIdentity"), C("MatrixMode", {kModelview}),
+                             C("Disable", {kTexture2d}), C("Disable", {kTextureGenS}), C("Disable", {kTextureGenT}),
+                             C("Disable", {kTextureGenR}), C("Disable", {kTextureGenQ}),
+                             Floats("TexParameterfv", {kTexture2d, kMinFilter}, {static_cast<float>(kNearest)}),
+                             Floats("TexParameterfv", {kTexture2d, kMagFilter}, {static_cast<float>(kNearest)})});
+    if (texturing == Texturing::kOn || texturing == Texturing::kImageOnly) c.push_back(TexImage(16, 0));
+    if (texturing == Texturing::kOn || texturing == Texturing::kEnableOnly) c.push_back(C("Enable", {kTexture2d}));
+    c.push_back(C("TexCoord4fv", {glx::F(0.2f), glx::F(0.4f), glx::F(0.6f), glx::F(2)}));
+    return With(c, tail);
 }
 // s' = s/2 + q/4, t' = t + r/2, r' = r, q' = s/2 + q (columns first).
 Call ProjectiveTextureMatrix() {
@@ -863,24 +872,58 @@ TEST_F(RasterPositionTest, TexturedPositionKeepsTheTransformedCoordinates) {
     const Call textureMatrix[] = {C("MatrixMode", {kTextureMatrix}), ProjectiveTextureMatrix(), C("MatrixMode", {kModelview})};
     const Call perspective[] = {C("MatrixMode", {kProjection}), C("LoadIdentity"),
                                 Double("Frustum", {-1, 1, -0.75, 0.75, 1, 30}), C("MatrixMode", {kModelview})};
+    // Generation of s and t from the object position and of q from the eye
+    // position (the eye plane given under a scaled and translated model
+    // view), r kept.
+    const Call generation[] = {
+        ::Floats("LoadMatrixf", {}, {1.5f, 0, 0, 0, 0, 0.5f, 0, 0, 0, 0, 1, 0, 3, -2, -0.5f, 1}),
+        ::Floats("TexGenfv", {kS, kTextureGenMode}, {static_cast<float>(kObjectLinear)}),
+        ::Floats("TexGenfv", {kS, kObjectPlane}, {0.01f, 0.02f, 0.5f, 0.25f}),
+        ::Floats("TexGenfv", {kT, kTextureGenMode}, {static_cast<float>(kObjectLinear)}),
+        ::Floats("TexGenfv", {kT, kObjectPlane}, {-0.02f, 0.01f, 0, 1}),
+        ::Floats("TexGenfv", {kQ, kTextureGenMode}, {static_cast<float>(kEyeLinear)}),
+        ::Floats("TexGenfv", {kQ, kEyePlane}, {0.01f, 0, 0.5f, 1.5f}),
+        C("Enable", {kTextureGenS}), C("Enable", {kTextureGenT}), C("Enable", {kTextureGenQ}),
+    };
+    const Calls textureMatrixTail =
+        With(Calls(std::begin(textureMatrix), std::end(textureMatrix)), {C("RasterPos2fv", {glx::F(20), glx::F(30)})});
+    const Calls bothTail = With(With(Calls(std::begin(perspective), std::end(perspective)),
+                                     Calls(std::begin(textureMatrix), std::end(textureMatrix))),
+                                {C("RasterPos3fv", {glx::F(0.1f), glx::F(0.2f), glx::F(-2)})});
+    const Calls generatedTail = With(Calls(std::begin(generation), std::end(generation)), textureMatrixTail);
+    // Sphere mapping of s and t from the current normal and the eye position.
+    const Calls sphereTail = With(
+        {::Floats("TexGenfv", {kS, kTextureGenMode}, {static_cast<float>(kSphereMap)}),
+         ::Floats("TexGenfv", {kT, kTextureGenMode}, {static_cast<float>(kSphereMap)}),
+         C("Normal3fv", {glx::F(0.3f), glx::F(-0.4f), glx::F(0.866f)}), C("Enable", {kTextureGenS}),
+         C("Enable", {kTextureGenT})},
+        textureMatrixTail);
     const struct {
         const char* what;
+        Texturing texturing;
         Calls tail;
     } cases[] = {
-        {"q 2", {C("RasterPos2fv", {glx::F(20), glx::F(30)})}},
-        {"a projective texture matrix",
-         With(Calls(std::begin(textureMatrix), std::end(textureMatrix)), {C("RasterPos2fv", {glx::F(20), glx::F(30)})})},
-        {"a perspective projection, clip w 2",
+        // Texturing off (or on without an image) changes nothing of what
+        // follows; these rows come first, while the context has no image.
+        {"texturing on without an image, a projective texture matrix", Texturing::kEnableOnly, textureMatrixTail},
+        {"texturing off, q 2", Texturing::kOff, {C("RasterPos2fv", {glx::F(20), glx::F(30)})}},
+        {"texturing off, a projective texture matrix", Texturing::kOff, textureMatrixTail},
+        {"texturing off, both", Texturing::kOff, bothTail},
+        {"texturing off, generated coordinates", Texturing::kOff, generatedTail},
+        {"an image but texturing off, generated coordinates", Texturing::kImageOnly, generatedTail},
+        {"texturing off, sphere-mapped coordinates", Texturing::kOff, sphereTail},
+        {"q 2", Texturing::kOn, {C("RasterPos2fv", {glx::F(20), glx::F(30)})}},
+        {"a projective texture matrix", Texturing::kOn, textureMatrixTail},
+        {"a perspective projection, clip w 2", Texturing::kOn,
          With(Calls(std::begin(perspective), std::end(perspective)),
               {C("RasterPos3fv", {glx::F(0.1f), glx::F(0.2f), glx::F(-2)})})},
-        {"both",
-         With(With(Calls(std::begin(perspective), std::end(perspective)),
-                   Calls(std::begin(textureMatrix), std::end(textureMatrix))),
-              {C("RasterPos3fv", {glx::F(0.1f), glx::F(0.2f), glx::F(-2)})})},
+        {"both", Texturing::kOn, bothTail},
+        {"generated coordinates", Texturing::kOn, generatedTail},
+        {"sphere-mapped coordinates", Texturing::kOn, sphereTail},
     };
     for (const auto& rc : cases) {
         SCOPED_TRACE(rc.what);
-        const Calls calls = TexturedRasterPos(rc.tail);
+        const Calls calls = TexturedRasterPos(rc.tail, rc.texturing);
         std::string error;
         const std::vector<float> want = ReferenceFloats(calls, kWidth, kHeight, kRasterTexCoords, 4, &error);
         if (want.empty()) GTEST_SKIP() << error;

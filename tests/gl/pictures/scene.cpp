@@ -96,6 +96,7 @@ bool Run(const OsMesaGl& g, const Call& c, bool alphaBuffer) {
     else if (r == "Fogfv") g.Fogfv(w.at(0), Floats(w, 1).data());
     else if (r == "TexParameterfv") g.TexParameterfv(w.at(0), w.at(1), Floats(w, 2).data());
     else if (r == "TexEnvfv") g.TexEnvfv(w.at(0), w.at(1), Floats(w, 2).data());
+    else if (r == "TexGenfv") g.TexGenfv(w.at(0), w.at(1), Floats(w, 2).data());
     else if (r == "TexImage2D")
         g.TexImage2D(w.at(0), static_cast<GLint>(w.at(1)), static_cast<GLint>(w.at(2)), w.at(3), w.at(4),
                      static_cast<GLint>(w.at(5)), w.at(6), w.at(7), c.image.data());

@@ -391,7 +391,9 @@ void _NBuildStageList(N_Context* pctx, N_Pipe* pipe, ULONG code, ULONG format, N
         return;
     }
     vInstallVertexStages(pctx, format);
-    const bool bTex = bTextured(pctx);
+    // The raster position keeps its texture coordinates (generated and
+    // through the texture matrix) whether or not texturing is on.
+    const bool bTex = bTextured(pctx) || code == N_PRIM_RASTER_POS;
     if (format & N_VTX_CHANGEMASK) l->Add(N_STAGE_WRITE_BACK);
     if (!pctx->altVertexPath) {
         l->Add(N_STAGE_POSITION);
@@ -458,7 +460,8 @@ void _NValPrimPipe(N_Context* pctx, N_Pipe* pipe, ULONG code, ULONG format) {
     c.code = code;
     c.format = format;
     c.pHwVertices = gNArena.pClip20;
-    if (bTextured(pctx) && !(format & N_VTX_TEXCOORD)) c.texCoord = Current(pctx, N_ATTR_TEXCOORD);
+    if ((bTextured(pctx) || code == N_PRIM_RASTER_POS) && !(format & N_VTX_TEXCOORD))
+        c.texCoord = Current(pctx, N_ATTR_TEXCOORD);
     // 2. Grey colour.
     const float* rgb = reinterpret_cast<const float*>(pulAttr(pctx, N_ATTR_COLOUR));
     pctx->pHw->grey = (ulAttr(pctx, N_ATTR_FOG) == 0 && ulAttr(pctx, N_ATTR_LIGHTING) == 0 && !ci && !(format & N_FMT_COLOURS) &&

@@ -39,13 +39,10 @@ void _NRenderRasterPos(N_Context* pctx, N_Pipe* pipe) {
         else
             std::memcpy(pulAttr(pctx, N_ATTR_RASTER_COLOUR), c.pColours, 16);
     }
-    // The pipe's texture coordinates are worked out only while texturing is
-    // on; otherwise the raster position takes the current ones.
-    const bool bTexturing = *pulAttr(pctx, N_ATTR_TEXTURE) != 0 && _NTextureBound(pctx);
-    if (bTexturing && c.pTexWork != nullptr)
-        std::memcpy(pulAttr(pctx, N_ATTR_RASTER_TEXCOORD), c.pTexWork, 16);
-    else if (!bTexturing)
-        std::memcpy(pulAttr(pctx, N_ATTR_RASTER_TEXCOORD), pulAttr(pctx, N_ATTR_TEXCOORD), 16);
+    // The pipe works the texture coordinates out (generation, the texture
+    // matrix) whether or not texturing is on, as GL transforms them for
+    // the raster position in either case.
+    if (c.pTexWork != nullptr) std::memcpy(pulAttr(pctx, N_ATTR_RASTER_TEXCOORD), c.pTexWork, 16);
 
     // The window's origin in the vertex's units.
     const N_BoardFacts board = _NBoardFactsOf(pctx);

@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr float kChannelMax = 255.0f;       // the span's colour channels
+constexpr float kChannelMax = 255.0f;         // a texel channel's full value
 constexpr float kTexelScale = 1.0f / 255.0f;  // a texel channel (0..255) as a factor
 
 struct Texel {
@@ -125,15 +125,20 @@ Texel Bilinear(const Level& l, float s, float t) {
             w00 * a.b + w10 * b.b + w01 * c.b + w11 * d.b, w00 * a.a + w10 * b.a + w01 * c.a + w11 * d.a};
 }
 
-// The environment's values: the environment colour on the channel scale
-// and the fog colour.
+// The span's colour channels are on the colour buffer's own scale (the
+// colour conversion's: 255 at 24 and 32 bits, 127 at 16): a texel that
+// takes a channel's place enters it on that scale, and so does the
+// environment colour.
 struct EnvValues {
+    float M[3];  // each channel's full value
     float E[3];
     float F[4];
 };
 EnvValues EnvOf(N_Context* pctx) {
     EnvValues v{};
-    for (int c = 0; c < 3; ++c) v.E[c] = pctx->val.tex.envColour[c] * kChannelMax;
+    const float* sc = pctx->val.colour.scale;
+    v.M[0] = sc[0] / 65536.0f, v.M[1] = sc[1] / 256.0f, v.M[2] = sc[2];
+    for (int c = 0; c < 3; ++c) v.E[c] = pctx->val.tex.envColour[c] * v.M[c];
     const ULONG* fog = pulAttr(pctx, N_ATTR_FOG_COLOUR);
     for (int c = 0; c < 4; ++c) std::memcpy(&v.F[c], &fog[c], sizeof(float));
     return v;
@@ -193,18 +198,22 @@ void _NTexEnvModulate(N_Context*, N_Pipe* pipe) {
     }
 }
 
-void _NTexEnvDecal(N_Context*, N_Pipe* pipe) {
+void _NTexEnvDecal(N_Context* pctx, N_Pipe* pipe) {
     N_FragSpan& s = Span(pipe);
-    for (LONG k = 0; k < s.count; ++k) s.pRed[k] = s.pS[k], s.pGreen[k] = s.pT[k], s.pBlue[k] = s.pQ[k];
+    const EnvValues e = EnvOf(pctx);
+    const float r = e.M[0] * kTexelScale, g = e.M[1] * kTexelScale, b = e.M[2] * kTexelScale;
+    for (LONG k = 0; k < s.count; ++k) s.pRed[k] = s.pS[k] * r, s.pGreen[k] = s.pT[k] * g, s.pBlue[k] = s.pQ[k] * b;
 }
 
-void _NTexEnvDecalRGBA(N_Context*, N_Pipe* pipe) {
+void _NTexEnvDecalRGBA(N_Context* pctx, N_Pipe* pipe) {
     N_FragSpan& s = Span(pipe);
+    const EnvValues e = EnvOf(pctx);
+    const float r = e.M[0] * kTexelScale, g = e.M[1] * kTexelScale, b = e.M[2] * kTexelScale;
     for (LONG k = 0; k < s.count; ++k) {
         const float ta = s.pTexelAlpha[k];
-        s.pRed[k] += (s.pS[k] - s.pRed[k]) * ta;
-        s.pGreen[k] += (s.pT[k] - s.pGreen[k]) * ta;
-        s.pBlue[k] += (s.pQ[k] - s.pBlue[k]) * ta;
+        s.pRed[k] += (s.pS[k] * r - s.pRed[k]) * ta;
+        s.pGreen[k] += (s.pT[k] * g - s.pGreen[k]) * ta;
+        s.pBlue[k] += (s.pQ[k] * b - s.pBlue[k]) * ta;
         s.pAlpha[k] = ta;
     }
 }
@@ -224,9 +233,9 @@ void _NTexEnvAlt(N_Context* pctx, N_Pipe* pipe) {
     N_FragSpan& s = Span(pipe);
     const EnvValues e = EnvOf(pctx);
     for (LONG k = 0; k < s.count; ++k) {
-        s.pRed[k] = (kChannelMax - s.pRed[k]) * e.F[0] + s.pRed[k] * s.pS[k] * kTexelScale;
-        s.pGreen[k] = (kChannelMax - s.pGreen[k]) * e.F[1] + s.pGreen[k] * s.pT[k] * kTexelScale;
-        s.pBlue[k] = (kChannelMax - s.pBlue[k]) * e.F[2] + s.pBlue[k] * s.pQ[k] * kTexelScale;
+        s.pRed[k] = (e.M[0] - s.pRed[k]) * e.F[0] + s.pRed[k] * s.pS[k] * kTexelScale;
+        s.pGreen[k] = (e.M[1] - s.pGreen[k]) * e.F[1] + s.pGreen[k] * s.pT[k] * kTexelScale;
+        s.pBlue[k] = (e.M[2] - s.pBlue[k]) * e.F[2] + s.pBlue[k] * s.pQ[k] * kTexelScale;
         const float a = s.pAlpha[k];
         s.pAlpha[k] = a * s.pTexelAlpha[k] + (1.0f - a) * e.F[3];
     }

@@ -86,7 +86,9 @@ TEST_F(PipesTest, StageListsByKindFormatAndMode) {
         {"select", 66, N_VTX_POS3, 0, 1, 0, 0, {0, 7, 11, 14, 15, 16, 111}},
         {"feedback", 65, N_VTX_POS2, 0, 2, 0, 0, {0, 7, 14, 15, 20, 111}},
         {"write-back", 63, N_VTX_POS3 | N_VTX_CHANGEMASK, 0, 0, 0, 0, {0, 2, 7, 14, 15, 30, 25, 111}},
-        {"raster position", 62, N_VTX_POS4, 0, 0, 0, 0, {0, 7, 8, 14, 15, 30, 25, 111}},
+        // The raster position works its texture coordinates out (stages 35
+        // and 10) with texturing off as well.
+        {"raster position", 62, N_VTX_POS4, 0, 0, 0, 0, {0, 7, 8, 35, 10, 14, 15, 30, 25, 111}},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.what);

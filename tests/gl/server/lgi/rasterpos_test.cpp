@@ -82,8 +82,10 @@ TEST_F(RasterPosTest, WindowPositionAndValidityByPlace) {
         // The distance from the eye, never negative.
         EXPECT_EQ(fNAttr(ctx_, N_ATTR_RASTER_DISTANCE, 0), 7.5f);
         EXPECT_EQ(fNAttr(ctx_, N_ATTR_RASTER_COLOUR, 2), 0.75f);
-        // Texturing is off: the current texture coordinates, not the pipe's.
-        EXPECT_EQ(fNAttr(ctx_, N_ATTR_RASTER_TEXCOORD, 1), fNAttr(ctx_, N_ATTR_TEXCOORD, 1));
+        // Texturing is off: still the pipe's texture coordinates (generated
+        // and through the texture matrix), not the current ones.
+        EXPECT_EQ(fNAttr(ctx_, N_ATTR_RASTER_TEXCOORD, 1), tex_[1]);
+        EXPECT_EQ(fNAttr(ctx_, N_ATTR_RASTER_TEXCOORD, 3), tex_[3]);
     }
 }
 

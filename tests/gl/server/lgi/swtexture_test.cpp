@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "lgi_fixture.h"
+#include "3d/validate.h"
 #include "shared/swtexture.h"
 
 namespace {
@@ -38,6 +39,8 @@ class SpanTexture : public LgiTest {
         pipe_.pCommonPipeData = c_;
         ctx_->boundTex.border = 0;
         ctx_->ppTexLevels = levels_;
+        // Span colours on a 32-bit buffer's scale (255 a channel).
+        _NValColorMap(ctx_, 32);
     }
     void TearDown() override {
         ctx_->ppTexLevels = nullptr;
@@ -192,6 +195,30 @@ TEST_F(SpanTexture, Environments) {
     _NTexEnvBlend(ctx_, &pipe_);
     EXPECT_NEAR(s.pRed[0], 0.0f, 1e-3);  // a full texel takes the environment colour
     EXPECT_FLOAT_EQ(s.pAlpha[0], 0.25f);
+
+    // On a 16-bit buffer the span's channels run to 127: a texel that
+    // replaces a channel, and the environment colour, enter on that scale
+    // (modulate is the same on any scale).
+    _NValColorMap(ctx_, 16);
+    ctx_->val.tex.envColour[0] = 1.0f;
+    const struct {
+        const char* what;
+        void (*env)(N_Context*, N_Pipe*);
+        float red, green;
+    } rows[] = {
+        {"modulate", _NTexEnvModulate, 200.0f, 20.0f},
+        {"decal", _NTexEnvDecal, 127.0f, 51.0f * 127.0f / 255.0f},
+        {"decal of four components", _NTexEnvDecalRGBA, 200.0f + (127.0f - 200.0f) * 0.5f,
+         100.0f + (51.0f * 127.0f / 255.0f - 100.0f) * 0.5f},
+        {"blend, a full texel", _NTexEnvBlend, 127.0f, 100.0f - 100.0f * 0.2f},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        set();
+        r.env(ctx_, &pipe_);
+        EXPECT_NEAR(s.pRed[0], r.red, 1e-3f);
+        EXPECT_NEAR(s.pGreen[0], r.green, 1e-3f);
+    }
 }
 
 }  // namespace
