@@ -426,6 +426,66 @@ TEST_P(ClientToServer, CopiesOfTheFirstVertexKeepItsValues) {
     }
 }
 
+// A line loop's, fan's or polygon's first vertex without an attribute of
+// its own takes the value current before the primitive, which a display
+// list may have set where the client does not see it. When a later vertex
+// brings that attribute, every copy of the first vertex in the ring (the
+// loop's closing vertex, the fan's and polygon's shared corner, also in the
+// batches that continue a long primitive) still has the first vertex's
+// value, and the value given last is current after glEnd. The primitive
+// opens a batch, or follows one of the same mode in it whose vertices have
+// none of the attribute; the attribute comes first on the second vertex or
+// only after the batch is full.
+TEST_P(ClientToServer, FirstVertexCopiesKeepValuesSetBeforeThePrimitive) {
+    struct Attribute {
+        const char* name;
+        const std::vector<Form>* forms;
+    };
+    const Attribute kAttributes[] = {{"colour", &kColorForms}, {"normal", &kNormalForms},
+                                     {"texture coordinates", &kTexCoordForms}};
+    struct Case {
+        int count;      // vertices of the primitive
+        int firstWith;  // the first vertex that brings the attribute
+        bool bAfterOther;
+    };
+    const Case kCases[] = {{4, 1, false}, {5, 2, true}, {200, 1, false}, {200, 170, false}, {340, 180, true}};
+    for (ULONG mode : {GL_LINE_LOOP, GL_TRIANGLE_FAN, GL_POLYGON}) {
+        for (const Attribute& at : kAttributes) {
+            for (const Case& c : kCases) {
+                SCOPED_TRACE(std::string(kModes[mode]) + ", " + at.name + " from vertex " + std::to_string(c.firstWith) +
+                             " of " + std::to_string(c.count) + (c.bAfterOther ? " after another" : ""));
+                // The value current before the primitive comes from a list.
+                Gl().NewList(2, 0x1300);  // GL_COMPILE
+                Model listModel = m_;
+                (*at.forms)[0].call(listModel, 5);
+                Gl().EndList();
+                Gl().CallList(2);
+                m_.current = listModel.current;
+                Begin(GL_POINTS);
+                kVertexForms[2].call(m_, 900);
+                End();
+                if (c.bAfterOther) {
+                    Begin(mode);
+                    for (int k = 0; k < 4; ++k) kVertexForms[2].call(m_, 800 + k);
+                    End();
+                }
+                Begin(mode);
+                for (int k = 0; k < c.count; ++k) {
+                    if (k >= c.firstWith && (k - c.firstWith) % 4 == 0)
+                        (*at.forms)[(k / 4) % at.forms->size()].call(m_, k);
+                    kVertexForms[(k / 3) % kVertexForms.size()].call(m_, k);
+                }
+                End();
+                // the value given last is current after the primitive
+                Begin(GL_POINTS);
+                kVertexForms[2].call(m_, 901);
+                End();
+                EXPECT_TRUE(Drawn());
+            }
+        }
+    }
+}
+
 // A display list of a colour and a vertex called inside an open batch runs
 // where the application called it: after the vertices before it, before
 // the ones after it (glCallList and glCallLists, in independent and in
