@@ -348,13 +348,6 @@ TEST_P(ClientToServer, LongPrimitivesAcrossBatches) {
             End();
             Begin(mode);
             for (int k = 0; k < n; ++k) {
-                // The first vertex of a line loop, fan or polygon carries
-                // every attribute: its copies in the ring would take an
-                // attribute it lacks from the vertex before them.
-                if (k == 0) {
-                    kNormalForms[0].call(m_, k);
-                    kTexCoordForms[0].call(m_, k);
-                }
                 if (k % 3 == 0) kColorForms[(k / 3) % kColorForms.size()].call(m_, k);
                 if (k % 5 == 1) kNormalForms[(k / 5) % kNormalForms.size()].call(m_, k);
                 if (k % 7 == 2) kTexCoordForms[(k / 7) % kTexCoordForms.size()].call(m_, k);
@@ -396,9 +389,8 @@ TEST_P(ClientToServer, RingWrapsWithoutLosingVertices) {
 // corner) carry that vertex's values, also where it had none of its own and
 // a later vertex brings one: primitives after the first in a batch take
 // them from the vertices before them. The values current at glEnd stay
-// current. (Where no vertex before it in the batch has them, the first
-// vertex's values are the server's current ones, which the client does not
-// know: the first primitive's first vertex brings all.)
+// current. (The first primitive's first vertex brings all; one that takes
+// the server's current values is drawn below.)
 TEST_P(ClientToServer, CopiesOfTheFirstVertexKeepItsValues) {
     for (ULONG mode : {GL_LINE_LOOP, GL_TRIANGLE_FAN, GL_POLYGON}) {
         SCOPED_TRACE(kModes[mode]);
