@@ -21,6 +21,17 @@
 #define VTX_INDEX 0x080u
 #define VTX_NORMAL 0x100u
 #define VTX_TEXCOORD 0x400u
+// Markers beside the attributes (bits the lgi vertex format of a batch never
+// takes from here: the server leaves them out of the format it draws with;
+// in a batch's orMask when a vertex has one, never in its andMask): the
+// first vertex of a line loop, fan or polygon, and a later slot that repeats
+// it (a loop's closing vertex, the shared corner of the triangles or quads a
+// fan or polygon becomes). A repeat takes each attribute it lacks from that
+// first vertex as the server completed it, in the same batch or, for a
+// primitive continued, in an earlier one.
+#define VTX_PRIM_FIRST 0x4000u
+#define VTX_FIRST_COPY 0x8000u
+#define VTX_MARKERS (VTX_PRIM_FIRST | VTX_FIRST_COPY)
 
 // Continuation flags OR'd into the batch's GL mode: the primitive goes on
 // from the previous batch / into the next one.

@@ -36,6 +36,15 @@ void vAppendSlot(ClientContext* cc, const VertexSlot& vs) {
     pRing(cc)->vertexFlags[cc->vertexIndex] = 0;
 }
 
+// Marks slot i as a line loop's, fan's or polygon's first vertex, or as a
+// repeat of it: the server gives a repeat the first vertex's values for the
+// attributes it lacks (that vertex's may be values current at the server,
+// which the client does not know).
+void vMark(ClientContext* cc, ULONG i, ULONG marker) {
+    pRing(cc)->vertexFlags[i] |= marker;
+    cc->orMask |= marker;
+}
+
 // Takes back the last c vertices of the batch.
 void vDropTail(ClientContext* cc, ULONG c) {
     cc->vertexIndex -= c;
@@ -89,13 +98,13 @@ void vOverlay(VertexSlot* base, const VertexSlot& top) {
 
 // A copy of the first vertex just stored at slot `copy` (closing a line loop
 // or a polygon's last quad) leaves the first vertex's values current at the
-// server: the values current before the copy go again after it, in the slot
-// to come, unless the application gave others there.
+// server, also those the copy takes from the first vertex there: the values
+// current before the copy go again after it, in the slot to come, unless the
+// application gave others there.
 void vKeepCurrentAfterCopy(const ClientContext* cc, ULONG copy, VertexSlot* pAfter) {
     const ULONG given = pAfter->flags;
     pAfter->flags = 0;
-    vCompleteFromBefore(cc, copy, static_cast<const PrimSegment*>(cc->primSegment)->vertexFlags[copy] & ~given,
-                        pAfter);
+    vCompleteFromBefore(cc, copy, cc->orMask & kAttributeBits & ~given, pAfter);
     pAfter->flags |= given;
 }
 
@@ -119,7 +128,7 @@ bool bQuadConversionAllowed(const ClientContext* cc) {
 
 void vLoadSlot(const ClientContext* cc, ULONG i, VertexSlot* pvs) {
     const PrimSegment* ring = static_cast<const PrimSegment*>(cc->primSegment);
-    pvs->flags = ring->vertexFlags[i];
+    pvs->flags = ring->vertexFlags[i] & ~VTX_MARKERS;
     std::memcpy(pvs->position, ring->position[i], sizeof pvs->position);
     std::memcpy(pvs->color, ring->color[i], sizeof pvs->color);
     pvs->colorIndex = ring->colorIndex[i];
@@ -280,6 +289,7 @@ ULONG ExpandConvertedVertex(ThreadBlock* ptb, ClientContext* cc, ULONG flags) {
     if (ps->firstVertexPending != 0) {
         if (ps->firstVertexPending == 2) {
             vLoadSlotComplete(cc, i, &cc->loopFirst);
+            vMark(cc, i, VTX_PRIM_FIRST);
             ps->convertBase = n;
         }
         ps->firstVertexPending -= 1;
@@ -305,6 +315,7 @@ ULONG ExpandConvertedVertex(ThreadBlock* ptb, ClientContext* cc, ULONG flags) {
             ContinueBatch(ptb, cc);
             ps->vertexCount = cc->batchCount;
             vAppendSlot(cc, cc->loopFirst);
+            vMark(cc, cc->vertexIndex - 1, VTX_FIRST_COPY);
             vAppendSlot(cc, previous);
             const ULONG slot = cc->vertexIndex;
             vStoreSlot(cc, slot, kept);
@@ -321,6 +332,7 @@ ULONG ExpandConvertedVertex(ThreadBlock* ptb, ClientContext* cc, ULONG flags) {
         ContinueBatch(ptb, cc);
         ps->vertexCount = cc->batchCount;
         vAppendSlot(cc, cc->loopFirst);
+        vMark(cc, cc->vertexIndex - 1, VTX_FIRST_COPY);
         const ULONG slot = cc->vertexIndex;
         vStoreSlot(cc, slot, kept);
         cc->orMask |= kept.flags;
@@ -337,6 +349,7 @@ ULONG ExpandConvertedVertex(ThreadBlock* ptb, ClientContext* cc, ULONG flags) {
     VertexSlot current;
     vLoadSlotComplete(cc, i, &current);
     vStoreSlot(cc, i + 1, cc->loopFirst);
+    vMark(cc, i + 1, VTX_FIRST_COPY);
     vStoreSlot(cc, i + 2, current);
     cc->orMask |= cc->loopFirst.flags;
     cc->andMask &= cc->loopFirst.flags;
@@ -425,6 +438,7 @@ void CltEnd() {
             if (c > 1) {
                 const ULONG copy = cc->vertexIndex;
                 vAppendSlot(cc, cc->loopFirst);
+                vMark(cc, copy, VTX_FIRST_COPY);
                 ps->vertexCount += 1;
                 vKeepCurrentAfterCopy(cc, copy, &after);
             }
@@ -478,6 +492,7 @@ void CltEnd() {
                 if (ps->mode == GL_POLYGON && open == 3) {
                     const ULONG copy = cc->vertexIndex;
                     vAppendSlot(cc, cc->loopFirst);
+                    vMark(cc, copy, VTX_FIRST_COPY);
                     vKeepCurrentAfterCopy(cc, copy, &after);
                 } else if (open != 0) {
                     vDropTail(cc, open);

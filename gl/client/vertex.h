@@ -177,6 +177,9 @@ struct Encoder {
             if (cc->batchMode == GL_LINE_LOOP && ps->firstVertexPending != 0) {
                 ps->firstVertexPending = 0;
                 vLoadSlotComplete(cc, i, &cc->loopFirst);
+                // its closing copy takes from it what it lacks
+                ring->vertexFlags[i] |= VTX_PRIM_FIRST;
+                cc->orMask |= VTX_PRIM_FIRST;
             }
             if ((cc->batchMode == GL_TRIANGLES || cc->batchMode == GL_QUADS) && ps->convert != 0)
                 i = ExpandConvertedVertex(ptb, cc, fl);

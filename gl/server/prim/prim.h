@@ -28,6 +28,11 @@ struct __GLXprimSegment {
     PrimSegment* pView;    // the server's view, or null
     __GLXcontinuation first;
     __GLXcontinuation previous;
+    // The first vertex of the line loop, fan or polygon that a batch sent on
+    // into the next one, as drawn: the repeats of it in later batches take
+    // the attributes they lack from it. Valid while bPrimFirst is non-zero.
+    __GLXcontinuation primFirst;
+    ULONG bPrimFirst;
 };
 
 // Maps the ring of the client's current context (GLCMD_CREATEPRIMSEGMENT): 1,

@@ -76,15 +76,32 @@ Current currentValues() {
 }
 
 // Fills one attribute of cWords words: the first vertex without it from the
-// current value, every later one from its predecessor.
+// current value, every later one from its predecessor; but a repeat of a
+// line loop's, fan's or polygon's first vertex from that vertex as filled
+// (the last one marked before it, else pFirst, that of an earlier batch,
+// when there is one).
 template <class T>
-void vFillAttr(const Arrays& a, ULONG n, ULONG flBits, T* pBase, ULONG cWords, const T* pCurrent) {
+void vFillAttr(const Arrays& a, ULONG n, ULONG flBits, T* pBase, ULONG cWords, const T* pCurrent,
+               const T* pFirst) {
     if (pBase == nullptr) return;
     for (ULONG i = 0; i < n; ++i) {
-        if (a.Flags(i) & flBits) continue;
-        const T* pSrc = i == 0 ? pCurrent : pBase + std::size_t{i - 1} * cWords;
-        std::memcpy(pBase + std::size_t{i} * cWords, pSrc, cWords * sizeof(T));
+        const ULONG fl = a.Flags(i);
+        if (!(fl & flBits)) {
+            const T* pSrc = (fl & VTX_FIRST_COPY) && pFirst != nullptr ? pFirst
+                            : i == 0                                     ? pCurrent
+                                                                         : pBase + std::size_t{i - 1} * cWords;
+            std::memcpy(pBase + std::size_t{i} * cWords, pSrc, cWords * sizeof(T));
+        }
+        if (fl & VTX_PRIM_FIRST) pFirst = pBase + std::size_t{i} * cWords;
     }
+}
+
+// The last vertex of the batch marked as a primitive's first one, or n.
+ULONG ulLastFirst(const Arrays& a, ULONG n) {
+    ULONG last = n;
+    for (ULONG i = 0; i < n; ++i)
+        if (a.Flags(i) & VTX_PRIM_FIRST) last = i;
+    return last;
 }
 
 // Saves vertex i: its position, and each attribute from its array when the
@@ -244,24 +261,52 @@ ULONG glExecPrimitiveZYD(GLClient* pgc, const void* pvRequest) {
         }
     }
 
-    ULONG format = h.orMask;
+    // The markers of first vertices and their repeats are no attributes.
+    ULONG format = h.orMask & ~VTX_MARKERS;
+    // The first vertex an earlier batch of this primitive holds.
+    const __GLXcontinuation* pFirst =
+        (flCont & PRIM_FROM_PREVIOUS) && pCont != nullptr && pCont->bPrimFirst != 0 ? &pCont->primFirst : nullptr;
     if (h.orMask != h.andMask) {
         format = (format & ~kPositionBits) | ulWidest(format, {VTX_XYZW, VTX_XYZ, VTX_XY});
         format = (format & ~kColorBits) | ulWidest(format, {VTX_RGBA, VTX_RGB});
-        vFillAttr(a, n, kColorBits, a.color, 4, cur.color);
-        vFillAttr(a, n, VTX_INDEX, a.index, 1, &cur.index);
-        vFillAttr(a, n, VTX_NORMAL, a.normal, 3, cur.normal);
-        vFillAttr(a, n, VTX_TEXCOORD, a.texCoord, 4, cur.texCoord);
+        vFillAttr(a, n, kColorBits, a.color, 4, cur.color, pFirst ? pFirst->color : nullptr);
+        vFillAttr(a, n, VTX_INDEX, a.index, 1, &cur.index, pFirst ? &pFirst->index : nullptr);
+        vFillAttr(a, n, VTX_NORMAL, a.normal, 3, cur.normal, pFirst ? pFirst->normal : nullptr);
+        vFillAttr(a, n, VTX_TEXCOORD, a.texCoord, 4, cur.texCoord, pFirst ? pFirst->texCoord : nullptr);
         if (a.edgeFlag != nullptr) {
-            for (ULONG i = 0; i < n; ++i)
-                if (!(a.Flags(i) & VTX_EDGEFLAG))
-                    vSetShared(a.edgeFlag + i, i == 0 ? cur.edgeFlag : ulShared(a.edgeFlag + i - 1));
+            bool bFirst = pFirst != nullptr;
+            ULONG firstEdge = pFirst != nullptr ? pFirst->edgeFlag : 0;
+            for (ULONG i = 0; i < n; ++i) {
+                const ULONG fl = a.Flags(i);
+                if (!(fl & VTX_EDGEFLAG))
+                    vSetShared(a.edgeFlag + i, (fl & VTX_FIRST_COPY) && bFirst ? firstEdge
+                                               : i == 0                        ? cur.edgeFlag
+                                                                               : ulShared(a.edgeFlag + i - 1));
+                if (fl & VTX_PRIM_FIRST) {
+                    bFirst = true;
+                    firstEdge = ulShared(a.edgeFlag + i);
+                }
+            }
         }
         // A loop drawn whole in this batch closes on a copy of its first
         // vertex in its last slot: that copy gets the first vertex as filled.
-        if (flCont == 0 && mode == GLX_LINE_LOOP && n >= 2 && pCont != nullptr && a.Flags(0) != format) {
+        if (flCont == 0 && mode == GLX_LINE_LOOP && n >= 2 && pCont != nullptr && (a.Flags(0) & ~VTX_MARKERS) != format) {
             vSave(a, 0, format, cur, &pCont->first);
             vRestore(a, n - 1, format, pCont->first);
+        }
+    }
+
+    // A primitive going on into the next batch keeps its first vertex for
+    // the repeats there: the one marked here, else the one it came with.
+    if (pCont != nullptr) {
+        const ULONG last = (h.orMask & VTX_PRIM_FIRST) ? ulLastFirst(a, n) : n;
+        if (!(flCont & PRIM_TO_NEXT)) {
+            pCont->bPrimFirst = 0;
+        } else if (last < n) {
+            vSave(a, last, format, cur, &pCont->primFirst);
+            pCont->bPrimFirst = 1;
+        } else if (pFirst == nullptr) {
+            pCont->bPrimFirst = 0;
         }
     }
 

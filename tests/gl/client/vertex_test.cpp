@@ -306,7 +306,13 @@ void DrawEveryModeAndForm(const std::function<std::vector<Sent>()>& batches, con
             std::vector<Vtx> got;
             for (const Sent& s : batches()) got.insert(got.end(), s.v.begin(), s.v.end());
             std::vector<Vtx> want;
-            for (int k : Expected(mode, kCount)) want.push_back(Expect(f, k));
+            // A line loop's, fan's or polygon's first vertex is marked as
+            // such, and so is every repeat of it.
+            const bool bMarked = mode == GL_LINE_LOOP || mode == GL_TRIANGLE_FAN || mode == GL_POLYGON;
+            for (int k : Expected(mode, kCount)) {
+                want.push_back(Expect(f, k));
+                if (bMarked && k == 0) want.back().flags |= want.size() == 1 ? VTX_PRIM_FIRST : VTX_FIRST_COPY;
+            }
             EXPECT_EQ(got, want);
         }
     }

@@ -348,13 +348,6 @@ TEST_P(ClientToServer, LongPrimitivesAcrossBatches) {
             End();
             Begin(mode);
             for (int k = 0; k < n; ++k) {
-                // The first vertex of a line loop, fan or polygon carries
-                // every attribute: its copies in the ring would take an
-                // attribute it lacks from the vertex before them.
-                if (k == 0) {
-                    kNormalForms[0].call(m_, k);
-                    kTexCoordForms[0].call(m_, k);
-                }
                 if (k % 3 == 0) kColorForms[(k / 3) % kColorForms.size()].call(m_, k);
                 if (k % 5 == 1) kNormalForms[(k / 5) % kNormalForms.size()].call(m_, k);
                 if (k % 7 == 2) kTexCoordForms[(k / 7) % kTexCoordForms.size()].call(m_, k);
@@ -396,9 +389,8 @@ TEST_P(ClientToServer, RingWrapsWithoutLosingVertices) {
 // corner) carry that vertex's values, also where it had none of its own and
 // a later vertex brings one: primitives after the first in a batch take
 // them from the vertices before them. The values current at glEnd stay
-// current. (Where no vertex before it in the batch has them, the first
-// vertex's values are the server's current ones, which the client does not
-// know: the first primitive's first vertex brings all.)
+// current. (The first primitive's first vertex brings all; one that takes
+// the server's current values is drawn below.)
 TEST_P(ClientToServer, CopiesOfTheFirstVertexKeepItsValues) {
     for (ULONG mode : {GL_LINE_LOOP, GL_TRIANGLE_FAN, GL_POLYGON}) {
         SCOPED_TRACE(kModes[mode]);
@@ -423,6 +415,66 @@ TEST_P(ClientToServer, CopiesOfTheFirstVertexKeepItsValues) {
         kVertexForms[3].call(m_, 100);
         End();
         EXPECT_TRUE(Drawn());
+    }
+}
+
+// A line loop's, fan's or polygon's first vertex without an attribute of
+// its own takes the value current before the primitive, which a display
+// list may have set where the client does not see it. When a later vertex
+// brings that attribute, every copy of the first vertex in the ring (the
+// loop's closing vertex, the fan's and polygon's shared corner, also in the
+// batches that continue a long primitive) still has the first vertex's
+// value, and the value given last is current after glEnd. The primitive
+// opens a batch, or follows one of the same mode in it whose vertices have
+// none of the attribute; the attribute comes first on the second vertex or
+// only after the batch is full.
+TEST_P(ClientToServer, FirstVertexCopiesKeepValuesSetBeforeThePrimitive) {
+    struct Attribute {
+        const char* name;
+        const std::vector<Form>* forms;
+    };
+    const Attribute kAttributes[] = {{"colour", &kColorForms}, {"normal", &kNormalForms},
+                                     {"texture coordinates", &kTexCoordForms}};
+    struct Case {
+        int count;      // vertices of the primitive
+        int firstWith;  // the first vertex that brings the attribute
+        bool bAfterOther;
+    };
+    const Case kCases[] = {{4, 1, false}, {5, 2, true}, {200, 1, false}, {200, 170, false}, {340, 180, true}};
+    for (ULONG mode : {GL_LINE_LOOP, GL_TRIANGLE_FAN, GL_POLYGON}) {
+        for (const Attribute& at : kAttributes) {
+            for (const Case& c : kCases) {
+                SCOPED_TRACE(std::string(kModes[mode]) + ", " + at.name + " from vertex " + std::to_string(c.firstWith) +
+                             " of " + std::to_string(c.count) + (c.bAfterOther ? " after another" : ""));
+                // The value current before the primitive comes from a list.
+                Gl().NewList(2, 0x1300);  // GL_COMPILE
+                Model listModel = m_;
+                (*at.forms)[0].call(listModel, 5);
+                Gl().EndList();
+                Gl().CallList(2);
+                m_.current = listModel.current;
+                Begin(GL_POINTS);
+                kVertexForms[2].call(m_, 900);
+                End();
+                if (c.bAfterOther) {
+                    Begin(mode);
+                    for (int k = 0; k < 4; ++k) kVertexForms[2].call(m_, 800 + k);
+                    End();
+                }
+                Begin(mode);
+                for (int k = 0; k < c.count; ++k) {
+                    if (k >= c.firstWith && (k - c.firstWith) % 4 == 0)
+                        (*at.forms)[(k / 4) % at.forms->size()].call(m_, k);
+                    kVertexForms[(k / 3) % kVertexForms.size()].call(m_, k);
+                }
+                End();
+                // the value given last is current after the primitive
+                Begin(GL_POINTS);
+                kVertexForms[2].call(m_, 901);
+                End();
+                EXPECT_TRUE(Drawn());
+            }
+        }
     }
 }
 

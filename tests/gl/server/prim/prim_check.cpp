@@ -135,6 +135,78 @@ TEST_F(PrimTest, ContinuedPrimitives) {
     EXPECT_EQ(gBatches.size(), 1u);
 }
 
+// Repeats of a primitive's first vertex take each attribute they lack from
+// that vertex as filled (here the current value), not from the vertex
+// before them; in a batch continuing the primitive, from the first vertex
+// saved with the batch before, whatever is current by then. A batch that
+// does not go on forgets it: a repeat without its first vertex is filled
+// as any other vertex. The markers stay out of the format drawn with.
+TEST_F(PrimTest, RepeatsOfTheFirstVertexTakeItsValues) {
+    struct Attribute {
+        const char* name;
+        ULONG bit;
+        void (*set)(V*, float);         // the vertex's value
+        void (*current)(float);         // the value current at the server
+        float (*drawn)(const prim_double::Batch&, int);
+    };
+    const Attribute kAttributes[] = {
+        {"colour", VTX_RGBA, [](V* v, float f) { v->color[1] = f; },
+         [](float f) { const float c[4] = {0, f, 0, 1}; N_SetStateBlockAttr(N_ATTR_COLOUR, c); },
+         [](const prim_double::Batch& b, int i) { return b.color[i][1]; }},
+        {"index", VTX_INDEX, [](V* v, float f) { v->index = f; },
+         [](float f) { N_SetStateBlockAttr(N_ATTR_INDEX, &f); },
+         [](const prim_double::Batch& b, int i) { return b.index[i]; }},
+        {"normal", VTX_NORMAL, [](V* v, float f) { v->normal[2] = f; },
+         [](float f) { const float n[3] = {0, 0, f}; N_SetStateBlockAttr(N_ATTR_NORMAL, n); },
+         [](const prim_double::Batch& b, int i) { return b.normal[i][2]; }},
+        {"texture coordinates", VTX_TEXCOORD, [](V* v, float f) { v->tex[0] = f; },
+         [](float f) { const float t[4] = {f, 0, 0, 1}; N_SetStateBlockAttr(N_ATTR_TEXCOORD, t); },
+         [](const prim_double::Batch& b, int i) { return b.texCoord[i][0]; }},
+        {"edge flag", VTX_EDGEFLAG, [](V* v, float f) { v->edge = static_cast<ULONG>(f); },
+         [](float f) { N_SetStateBlockAttrWord(N_ATTR_EDGE_FLAG, f != 0 ? 1u : 0u); },
+         [](const prim_double::Batch& b, int i) { return float(b.edgeFlag[i]); }},
+    };
+    constexpr ULONG kFirst = VTX_XYZW | VTX_PRIM_FIRST, kCopy = VTX_XYZW | VTX_FIRST_COPY;
+    for (const Attribute& at : kAttributes) {
+        SCOPED_TRACE(at.name);
+        const ULONG orMask = VTX_XYZW | at.bit | VTX_MARKERS;
+        // A vertex with the attribute (value 0) or without.
+        auto vtx = [&](ULONG flags, float x, bool bHas = false) {
+            V v = Vtx(flags, x);
+            at.set(&v, 7);  // what a slot without the attribute holds
+            if (bHas) {
+                v.flags |= at.bit;
+                at.set(&v, 0);
+            }
+            return v;
+        };
+        at.current(1);
+        gBatches.clear();
+        // A fan made triangles: F V1 V2, F' V2' V3, going on.
+        Store(0, {vtx(kFirst, 0), vtx(VTX_XYZW, 1, true), vtx(VTX_XYZW, 2), vtx(kCopy, 0), vtx(VTX_XYZW, 2, true),
+                  vtx(VTX_XYZW, 3)});
+        ASSERT_EQ(Ring(0, 6, kTriangles | PRIM_TO_NEXT, orMask, VTX_XYZW), 0u);
+        // The first vertex's value is no longer current when the next comes.
+        at.current(0);
+        Store(6, {vtx(kCopy, 0), vtx(VTX_XYZW, 3), vtx(VTX_XYZW, 4), vtx(kCopy, 0)});
+        ASSERT_EQ(Ring(6, 4, kTriangles | PRIM_FROM_PREVIOUS, orMask, VTX_XYZW), 0u);
+        // Not continued: the repeat is an ordinary vertex.
+        Store(10, {vtx(VTX_XYZW, 5), vtx(kCopy, 0)});
+        ASSERT_EQ(Ring(10, 2, kLineStrip, orMask, VTX_XYZW), 0u);
+        ASSERT_EQ(gBatches.size(), 3u);
+        struct Want {
+            int batch, slot;
+            float value;
+        };
+        for (const Want& w : {Want{0, 0, 1}, Want{0, 2, 0}, Want{0, 3, 1}, Want{0, 5, 0}, Want{1, 0, 1},
+                              Want{1, 1, 1}, Want{1, 3, 1}, Want{2, 0, 0}, Want{2, 1, 0}}) {
+            SCOPED_TRACE(testing::Message() << "batch " << w.batch << " slot " << w.slot);
+            EXPECT_EQ(at.drawn(gBatches[w.batch], w.slot), w.value);
+        }
+        for (const auto& b : gBatches) EXPECT_EQ(b.desc.format & VTX_MARKERS, 0u);
+    }
+}
+
 // Line strips carry their strip lengths; strips that add up to more than
 // the batch are refused.
 TEST_F(PrimTest, StripLengths) {
