@@ -235,6 +235,17 @@ BOOL bSetUp3d(PDEV* ppdev, BOOL bStereo, BOOL* pbRan, BOOL* pbDither) {
         ppdev->pidBack = pidOf(ppdev->psoBack);
     }
 
+    // On a split board the depth and back buffers shadow the primary pixel
+    // for pixel: their memory is a screen wide (the second screen keeps its
+    // columns at x - 1024 of the same pages), but their records cover the
+    // joined screens as the primary's does, so that transfers to and from
+    // them reach the second screen's columns instead of stopping at the
+    // first screen's edge.
+    for (SURFOBJ* pso : {ppdev->psoZ, ppdev->psoBack}) {
+        if (pso != nullptr && ppdev->layout.bSplitScreen)
+            reinterpret_cast<DSURF*>(pso->dhsurf)->cx = cxPrimarySurface(ppdev);
+    }
+
     if (ppdev->hsurfBack != nullptr && ppdev->hsurfZ != nullptr &&
         !TrimapBitmaps(ppdev, ppdev->pdsurfScreen, reinterpret_cast<DSURF*>(ppdev->psoBack->dhsurf),
                        reinterpret_cast<DSURF*>(ppdev->psoZ->dhsurf))) {

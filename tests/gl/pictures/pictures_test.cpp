@@ -715,25 +715,13 @@ INSTANTIATE_TEST_SUITE_P(Tight, PictureTest,
 // made in host memory, which holds the window's rows from its own corner:
 // the window (away from the screen's corner, across the split of the two
 // screens) keeps its stencil and alpha values through the software paths.
-// Rows of the tables that need a stencil or alpha buffer, but for those
-// below.
-bool bSecondScreenDepth(const Scene& scene) { return std::string_view(scene.name) == "stencil_incr_invert_decr"; }
-std::vector<Scene> HostBufferRows(bool bSecond) {
-    std::vector<Scene> rows;
-    for (const Scene& scene : Rows(true, kStencilBuffer | kAlphaBuffer, kStageScenes, kStageScenes32, kAlphaBufferScenes))
-        if (bSecondScreenDepth(scene) == bSecond) rows.push_back(scene);
-    return rows;
-}
+// Rows of the tables that need a stencil or alpha buffer. The stencil
+// operations under the depth test compare in software against the board's
+// depth read back a row at a time, on both screens of the split board.
 INSTANTIATE_TEST_SUITE_P(TightHostBuffers, PictureTest,
-                         ::testing::Combine(::testing::ValuesIn(HostBufferRows(false)),
-                                            ::testing::ValuesIn(kTightMachines)),
-                         RowName);
-// The stencil operations under the depth test compare in software against
-// the board's depth read back a row at a time; the row read of the depth
-// buffer answers 0 for the columns on the second screen of the split board,
-// so the depth test there fails where it should pass.
-INSTANTIATE_TEST_SUITE_P(DISABLED_TightSecondScreenDepth, PictureTest,
-                         ::testing::Combine(::testing::ValuesIn(HostBufferRows(true)),
+                         ::testing::Combine(::testing::ValuesIn(Rows(true, kStencilBuffer | kAlphaBuffer,
+                                                                     kStageScenes, kStageScenes32,
+                                                                     kAlphaBufferScenes)),
                                             ::testing::ValuesIn(kTightMachines)),
                          RowName);
 
