@@ -531,15 +531,44 @@ ThreadBlock* pFlushBatchForList() {
         // the list still make a fan or polygon with F.
         const ULONG rel = cc->batchCount - ps->convertBase;
         const ULONG tail = ps->mode == GL_POLYGON ? rel & 3u : rel % 3u;
+        // The tail opens with F itself, or with a repeat of F once F has
+        // gone into a triangle or quad. A repeat keeps only what F carried:
+        // the vertices before it in the ring are no predecessors of F.
+        const bool bRepeat =
+            tail != 0 && (pRing(cc)->vertexFlags[cc->vertexIndex - tail] & VTX_FIRST_COPY) != 0;
         VertexSlot slots[4];
         for (ULONG j = 0; j <= tail; ++j) {
-            if (j < tail) vLoadSlotComplete(cc, cc->vertexIndex - tail + j, &slots[j]);
+            if (j == 0 && bRepeat) vLoadSlot(cc, cc->vertexIndex - tail, &slots[j]);
+            else if (j < tail) vLoadSlotComplete(cc, cc->vertexIndex - tail + j, &slots[j]);
             else vLoadSlot(cc, cc->vertexIndex, &slots[j]);
         }
         cc->vertexIndex -= tail;
         cc->batchCount -= tail;
         pRing(cc)->vertexFlags[cc->vertexIndex] = 0;
-        if (cc->batchCount != 0) primsend(ptb, cc);
+        if (bRepeat) {
+            // What F lacks is the value current when F was given, which only
+            // the server knows (a list before glBegin may have set it); the
+            // last vertex sent left its own current. The whole part goes on
+            // to a batch of the repeat alone: the server fills it from F and
+            // leaves F's values current; one vertex draws no triangle or
+            // quad. The plain F then takes them.
+            const ULONG attributes = cc->orMask & kAttributeBits;
+            if (cc->batchCount != 0) {
+                cc->continuation |= PRIM_TO_NEXT;
+                primsend(ptb, cc);
+            }
+            cc->continuation = PRIM_FROM_PREVIOUS;
+            cc->batchCount = 0;
+            cc->andMask = CLT_AND_MASK_START;
+            cc->batchFirst = cc->vertexIndex;
+            const ULONG copy = cc->vertexIndex;
+            vAppendSlot(cc, slots[0]);
+            vMark(cc, copy, VTX_FIRST_COPY);
+            cc->orMask |= attributes;
+            primsend(ptb, cc);
+        } else if (cc->batchCount != 0) {
+            primsend(ptb, cc);
+        }
         cc->batching = 0;
         ps->convert = 0;
         vAppendWord(ptb, X_GLrop_Begin, ps->mode);

@@ -427,7 +427,9 @@ TEST_P(ClientToServer, CopiesOfTheFirstVertexKeepItsValues) {
 // value, and the value given last is current after glEnd. The primitive
 // opens a batch, or follows one of the same mode in it whose vertices have
 // none of the attribute; the attribute comes first on the second vertex or
-// only after the batch is full.
+// only after the batch is full. A list called inside the primitive (its
+// vertex joins it) leaves the first vertex its own values for the vertices
+// after the list.
 TEST_P(ClientToServer, FirstVertexCopiesKeepValuesSetBeforeThePrimitive) {
     struct Attribute {
         const char* name;
@@ -439,13 +441,29 @@ TEST_P(ClientToServer, FirstVertexCopiesKeepValuesSetBeforeThePrimitive) {
         int count;      // vertices of the primitive
         int firstWith;  // the first vertex that brings the attribute
         bool bAfterOther;
+        int listAt = -1;  // a list of one vertex is called before this vertex
     };
-    const Case kCases[] = {{4, 1, false}, {5, 2, true}, {200, 1, false}, {200, 170, false}, {340, 180, true}};
+    const Case kCases[] = {{4, 1, false}, {5, 2, true}, {200, 1, false}, {200, 170, false},
+                           {340, 180, true},
+                           // the list inside: the vertices after it still
+                           // join the first vertex with its own values;
+                           // also right after a batch cut (the fan's cut
+                           // before vertex 58, the polygon's before 83
+                           // after another)
+                           {6, 2, false, 4}, {7, 1, true, 5}, {6, 2, true, 2}, {9, 3, false, 6},
+                           {100, 1, false, 58}, {100, 1, true, 83}, {200, 1, false, 169},
+                           {200, 170, false, 190}, {340, 100, true, 171}, {340, 180, true, 300}};
+    Gl().NewList(3, 0x1300);  // GL_COMPILE
+    Gl().Vertex2f(700, 710);
+    Gl().EndList();
     for (ULONG mode : {GL_LINE_LOOP, GL_TRIANGLE_FAN, GL_POLYGON}) {
         for (const Attribute& at : kAttributes) {
             for (const Case& c : kCases) {
+                // the list cases are a fan's and a polygon's
+                if (c.listAt >= 0 && mode == GL_LINE_LOOP) continue;
                 SCOPED_TRACE(std::string(kModes[mode]) + ", " + at.name + " from vertex " + std::to_string(c.firstWith) +
-                             " of " + std::to_string(c.count) + (c.bAfterOther ? " after another" : ""));
+                             " of " + std::to_string(c.count) + (c.bAfterOther ? " after another" : "") +
+                             (c.listAt >= 0 ? ", list before vertex " + std::to_string(c.listAt) : ""));
                 // The value current before the primitive comes from a list.
                 Gl().NewList(2, 0x1300);  // GL_COMPILE
                 Model listModel = m_;
@@ -463,6 +481,10 @@ TEST_P(ClientToServer, FirstVertexCopiesKeepValuesSetBeforeThePrimitive) {
                 }
                 Begin(mode);
                 for (int k = 0; k < c.count; ++k) {
+                    if (k == c.listAt) {
+                        Gl().CallList(3);
+                        m_.At(Pos(700, 2));
+                    }
                     if (k >= c.firstWith && (k - c.firstWith) % 4 == 0)
                         (*at.forms)[(k / 4) % at.forms->size()].call(m_, k);
                     kVertexForms[(k / 3) % kVertexForms.size()].call(m_, k);
