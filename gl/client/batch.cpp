@@ -557,10 +557,7 @@ ThreadBlock* pFlushBatchForList() {
                 cc->continuation |= PRIM_TO_NEXT;
                 primsend(ptb, cc);
             }
-            cc->continuation = PRIM_FROM_PREVIOUS;
-            cc->batchCount = 0;
-            cc->andMask = CLT_AND_MASK_START;
-            cc->batchFirst = cc->vertexIndex;
+            vOpenContinuation(cc);
             const ULONG copy = cc->vertexIndex;
             vAppendSlot(cc, slots[0]);
             vMark(cc, copy, VTX_FIRST_COPY);

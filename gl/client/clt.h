@@ -257,6 +257,9 @@ void FreePrimitiveBuffer(ClientContext* cc);
 void primsend(ThreadBlock* ptb, ClientContext* cc);
 void __zyd_glXPrimitiveWaitSpace(ThreadBlock* ptb, ClientContext* cc);
 void ContinueBatch(ThreadBlock* ptb, ClientContext* cc);
+// Opens the batch that takes a primitive on from the one just sent: it
+// starts at the next slot and holds nothing yet.
+void vOpenContinuation(ClientContext* cc);
 void ReEmitBatch(ThreadBlock* ptb, ClientContext* cc);
 // A ring slot as one record, and back.
 void vLoadSlot(const ClientContext* cc, ULONG i, VertexSlot* pvs);

@@ -186,6 +186,13 @@ void primsend(ThreadBlock* ptb, ClientContext* cc) {
     ring->numStrips = 0;
 }
 
+void vOpenContinuation(ClientContext* cc) {
+    cc->continuation = PRIM_FROM_PREVIOUS;
+    cc->batchCount = 0;
+    cc->andMask = CLT_AND_MASK_START;
+    cc->batchFirst = cc->vertexIndex;
+}
+
 void ContinueBatch(ThreadBlock* ptb, ClientContext* cc) {
     PrimState* ps = ptb->primState;
     PrimSegment* ring = pRing(cc);
@@ -232,10 +239,7 @@ void ContinueBatch(ThreadBlock* ptb, ClientContext* cc) {
     for (ULONG j = 0; j < k; ++j) vLoadSlotComplete(cc, cc->vertexIndex - k + j, &carried[j]);
     cc->continuation |= PRIM_TO_NEXT;
     primsend(ptb, cc);
-    cc->continuation = PRIM_FROM_PREVIOUS;
-    cc->batchCount = 0;
-    cc->andMask = CLT_AND_MASK_START;
-    cc->batchFirst = cc->vertexIndex;
+    vOpenContinuation(cc);
     ring->vertexFlags[cc->vertexIndex] = 0;
     for (ULONG j = 0; j < k; ++j) {
         VertexSlot& vs = carried[j];

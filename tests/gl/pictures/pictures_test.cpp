@@ -421,19 +421,8 @@ Calls TexturedFloor() {
                              Floats("TexParameterfv", {kTexture2d, kWrapS}, {static_cast<float>(kRepeat)}),
                              Floats("TexParameterfv", {kTexture2d, kWrapT}, {static_cast<float>(kRepeat)}),
                              Floats("TexEnvfv", {kTextureEnv, kTextureEnvMode}, {static_cast<float>(Env)}),
-                             C("ShadeModel", {kSmooth}), TexImage(16, 0), C("Enable", {kTexture2d}),
-                             C("MatrixMode", {kProjection}), C("LoadIdentity"),
-                             Double("Frustum", {-1, 1, -0.75, 0.75, 1, 30}), C("MatrixMode", {kModelview}),
-                             C("LoadIdentity"), C("Begin", {kQuads})});
-    const float corners[4][5] = {{-0.6f, 0, -1.2f, -1, -1.5f}, {0.6f, 0, 1.2f, -1, -1.5f},
-                                 {2.4f, 2.25f, 4.8f, -1, -6}, {-2.4f, 2.25f, -4.8f, -1, -6}};
-    for (const auto& v : corners) {
-        c.push_back(Colour(1, 1, 1));
-        c.push_back(C("TexCoord2fv", {glx::F(v[0]), glx::F(v[1])}));
-        c.push_back(Vertex(v[2], v[3], v[4]));
-    }
-    c.push_back(C("End"));
-    return c;
+                             C("ShadeModel", {kSmooth}), TexImage(16, 0), C("Enable", {kTexture2d})});
+    return With(c, PerspectiveFloor());
 }
 
 // Tolerances. Interiors: the board interpolates colours per lane from the

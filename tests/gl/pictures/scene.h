@@ -53,6 +53,23 @@ inline Call Double(const char* request, std::initializer_list<double> values) {
     }
     return c;
 }
+// A floor under a perspective projection: the frustum, then a white quad
+// from 1.5 to 6 units in front of the eye whose texture coordinates repeat
+// every half unit (the near end magnifies a texture, the far end shrinks it).
+inline std::vector<Call> PerspectiveFloor() {
+    std::vector<Call> c = {C("MatrixMode", {kProjection}), C("LoadIdentity"),
+                           Double("Frustum", {-1, 1, -0.75, 0.75, 1, 30}), C("MatrixMode", {kModelview}),
+                           C("LoadIdentity"), C("Begin", {kQuads})};
+    const float corners[4][5] = {{-0.6f, 0, -1.2f, -1, -1.5f}, {0.6f, 0, 1.2f, -1, -1.5f},
+                                 {2.4f, 2.25f, 4.8f, -1, -6}, {-2.4f, 2.25f, -4.8f, -1, -6}};
+    for (const auto& v : corners) {
+        c.push_back(Colour(1, 1, 1));
+        c.push_back(C("TexCoord2fv", {glx::F(v[0]), glx::F(v[1])}));
+        c.push_back(Vertex(v[2], v[3], v[4]));
+    }
+    c.push_back(C("End"));
+    return c;
+}
 // glBitmap(width, height, xorig, yorig, xmove, ymove, bits): rows of
 // (width + 7) / 8 bytes, the first row the bottom one.
 inline Call Bitmap(std::uint32_t width, std::uint32_t height, float xorig, float yorig, float xmove, float ymove,
