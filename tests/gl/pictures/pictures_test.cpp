@@ -360,14 +360,17 @@ std::vector<std::uint8_t> TextureImage(std::uint32_t size, std::uint32_t level) 
 Call TexImage(std::uint32_t size, std::uint32_t level) {
     return Call{"TexImage2D", {kTexture2d, level, 3, size, size, 0, kRgb, kUnsignedByte}, TextureImage(size, level)};
 }
+// A row's filters, wrap (both directions) and texture environment.
+Calls TextureParameters(std::uint32_t minFilter, std::uint32_t magFilter, std::uint32_t wrap, std::uint32_t env) {
+    return {Floats("TexParameterfv", {kTexture2d, kMinFilter}, {static_cast<float>(minFilter)}),
+            Floats("TexParameterfv", {kTexture2d, kMagFilter}, {static_cast<float>(magFilter)}),
+            Floats("TexParameterfv", {kTexture2d, kWrapS}, {static_cast<float>(wrap)}),
+            Floats("TexParameterfv", {kTexture2d, kWrapT}, {static_cast<float>(wrap)}),
+            Floats("TexEnvfv", {kTextureEnv, kTextureEnvMode}, {static_cast<float>(env)})};
+}
 Calls Textured(std::uint32_t minFilter, std::uint32_t magFilter, std::uint32_t wrap, std::uint32_t env) {
-    Calls c = With(Start(), {Floats("TexParameterfv", {kTexture2d, kMinFilter}, {static_cast<float>(minFilter)}),
-                             Floats("TexParameterfv", {kTexture2d, kMagFilter}, {static_cast<float>(magFilter)}),
-                             Floats("TexParameterfv", {kTexture2d, kWrapS}, {static_cast<float>(wrap)}),
-                             Floats("TexParameterfv", {kTexture2d, kWrapT}, {static_cast<float>(wrap)}),
-                             Floats("TexEnvfv", {kTextureEnv, kTextureEnvMode}, {static_cast<float>(env)}),
-                             Floats("TexEnvfv", {kTextureEnv, kTextureEnvColour}, {0.9f, 0.3f, 0.6f, 1}),
-                             C("ShadeModel", {kSmooth})});
+    Calls c = With(With(Start(), TextureParameters(minFilter, magFilter, wrap, env)),
+                   {Floats("TexEnvfv", {kTextureEnv, kTextureEnvColour}, {0.9f, 0.3f, 0.6f, 1}), C("ShadeModel", {kSmooth})});
     const bool mipmaps = minFilter != kNearest && minFilter != kLinear;
     for (std::uint32_t size = 16, level = 0; size >= 1; size /= 2, ++level) {
         c.push_back(TexImage(size, level));
@@ -416,12 +419,8 @@ Calls Texture() {
 // the screen).
 template <std::uint32_t Min, std::uint32_t Mag, std::uint32_t Env>
 Calls TexturedFloor() {
-    Calls c = With(Start(), {Floats("TexParameterfv", {kTexture2d, kMinFilter}, {static_cast<float>(Min)}),
-                             Floats("TexParameterfv", {kTexture2d, kMagFilter}, {static_cast<float>(Mag)}),
-                             Floats("TexParameterfv", {kTexture2d, kWrapS}, {static_cast<float>(kRepeat)}),
-                             Floats("TexParameterfv", {kTexture2d, kWrapT}, {static_cast<float>(kRepeat)}),
-                             Floats("TexEnvfv", {kTextureEnv, kTextureEnvMode}, {static_cast<float>(Env)}),
-                             C("ShadeModel", {kSmooth}), TexImage(16, 0), C("Enable", {kTexture2d})});
+    const Calls c = With(With(Start(), TextureParameters(Min, Mag, kRepeat, Env)),
+                         {C("ShadeModel", {kSmooth}), TexImage(16, 0), C("Enable", {kTexture2d})});
     return With(c, PerspectiveFloor());
 }
 
@@ -930,12 +929,8 @@ namespace {
 // q = 2 at every corner (half the repeats); then the same under a
 // perspective projection, a floor whose far corners carry q = 2.
 Calls Projective(bool bPerspective) {
-    Calls c = With(Start(), {Floats("TexParameterfv", {kTexture2d, kMinFilter}, {static_cast<float>(kNearest)}),
-                             Floats("TexParameterfv", {kTexture2d, kMagFilter}, {static_cast<float>(kNearest)}),
-                             Floats("TexParameterfv", {kTexture2d, kWrapS}, {static_cast<float>(kRepeat)}),
-                             Floats("TexParameterfv", {kTexture2d, kWrapT}, {static_cast<float>(kRepeat)}),
-                             Floats("TexEnvfv", {kTextureEnv, kTextureEnvMode}, {static_cast<float>(kModulate)}),
-                             C("ShadeModel", {kSmooth}), TexImage(16, 0), C("Enable", {kTexture2d})});
+    Calls c = With(With(Start(), TextureParameters(kNearest, kNearest, kRepeat, kModulate)),
+                   {C("ShadeModel", {kSmooth}), TexImage(16, 0), C("Enable", {kTexture2d})});
     // (s, t) as the texture shows them; the call carries (s q, t q, 0, q).
     auto vertex = [&c](float s, float t, float q, float x, float y, float z) {
         c.push_back(Colour(1, 1, 1));
