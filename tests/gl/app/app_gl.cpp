@@ -19,9 +19,9 @@ namespace glapp_tests {
 
 Gl System() {
     Gl t;
-#define VNX_APP_GL_SYSTEM(ret, name, params) t.name = &::gl##name;
-    VNX_APP_GL_ENTRIES(VNX_APP_GL_SYSTEM)
-#undef VNX_APP_GL_SYSTEM
+#define GL_ENTRY(name, kind, request, ret, params, args) t.name = &::gl##name;
+#include "glentries.def"
+#undef GL_ENTRY
     return t;
 }
 
@@ -34,9 +34,9 @@ Reference::Reference() : rgba_(static_cast<std::size_t>(kWidth) * kHeight * 4) {
     mesa.get(makeCurrent, "OSMesaMakeCurrent");
     mesa.get(pixelStore, "OSMesaPixelStore");
     mesa.get(destroy_, "OSMesaDestroyContext");
-#define VNX_APP_GL_MESA(ret, name, params) mesa.get(gl_.name, "gl" #name);
-    VNX_APP_GL_ENTRIES(VNX_APP_GL_MESA)
-#undef VNX_APP_GL_MESA
+#define GL_ENTRY(name, kind, request, ret, params, args) mesa.get(gl_.name, "gl" #name);
+#include "glentries.def"
+#undef GL_ENTRY
     if (!mesa.ok()) return;
     // A compatibility context, as GL 1.0 applications need.
     const int attrs[] = {OSMESA_FORMAT, OSMESA_RGBA, OSMESA_DEPTH_BITS, 16, OSMESA_STENCIL_BITS, 8,
@@ -145,5 +145,45 @@ std::string AppTest::SeamsIn(const std::string& said) {
     }
     return out;
 }
+
+void Pixels(const Gl& gl) {
+    gl.Viewport(0, 0, kWidth, kHeight);
+    gl.MatrixMode(GL_PROJECTION);
+    gl.LoadIdentity();
+    gl.Ortho(0, kWidth, 0, kHeight, -1, 1);
+    gl.MatrixMode(GL_MODELVIEW);
+    gl.LoadIdentity();
+    gl.Disable(GL_DITHER);
+    gl.ClearColor(0.0f, 0.0f, 0.25f, 0.0f);
+    gl.ClearDepth(1.0);
+    gl.Clear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+}
+
+void AppPictures::MatchesReference() {
+    const Scene& scene = GetParam();
+    if (scene.fault != nullptr) GTEST_SKIP() << scene.name << ": known fault: " << scene.fault;
+    std::vector<std::uint32_t> reference;
+    {
+        Reference mesa;
+        ASSERT_TRUE(mesa.ok()) << mesa.error();
+        scene.draw(mesa.gl());
+        ASSERT_EQ(mesa.gl().GetError(), static_cast<GLenum>(GL_NO_ERROR));
+        reference = mesa.Picture();
+    }
+    vnx::debug::clear();
+    scene.draw(gl_);
+    EXPECT_EQ(gl_.GetError(), static_cast<GLenum>(GL_NO_ERROR));
+    gl_.Finish();
+    const std::string said = vnx::debug::take();
+    const std::string seams = SeamsIn(said);
+    if (!seams.empty()) GTEST_SKIP() << scene.name << " reaches the server's seams " << seams;
+    EXPECT_EQ(BoardErrors(), "");
+    EXPECT_TRUE(vnx::glref::same_picture(std::string("app-") + scene.name, reference, Picture(), kWidth, kHeight,
+                                         scene.tolerance, scene.outliers))
+        << scene.why << "\n" << said;
+    EXPECT_EQ(board().summary(0).unexecuted, 0u);
+}
+
+TEST_P(AppPictures, MatchReference) { MatchesReference(); }
 
 }  // namespace glapp_tests

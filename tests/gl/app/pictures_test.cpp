@@ -16,21 +16,6 @@
 namespace glapp_tests {
 namespace {
 
-// Window coordinates in pixels (x right, y up), dithering off, the colour
-// buffer cleared to a dark blue and the depth buffer to the far end.
-void Pixels(const Gl& gl) {
-    gl.Viewport(0, 0, kWidth, kHeight);
-    gl.MatrixMode(GL_PROJECTION);
-    gl.LoadIdentity();
-    gl.Ortho(0, kWidth, 0, kHeight, -1, 1);
-    gl.MatrixMode(GL_MODELVIEW);
-    gl.LoadIdentity();
-    gl.Disable(GL_DITHER);
-    gl.ClearColor(0.0f, 0.0f, 0.25f, 0.0f);
-    gl.ClearDepth(1.0);
-    gl.Clear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-}
-
 // A box of six quads with their normals, centred on the origin.
 void Box(const Gl& gl, float s) {
     static const float kFaces[6][3] = {{0, 0, 1}, {0, 0, -1}, {1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}};
@@ -413,16 +398,6 @@ void TexturedBox(const Gl& gl) {
     gl.PopMatrix();
 }
 
-struct Scene {
-    const char* name;
-    void (*draw)(const Gl&);
-    int tolerance;
-    int outliers;
-    const char* why;
-    const char* fault = nullptr;  // a known fault the scene shows, reported: the row is skipped naming it
-};
-void PrintTo(const Scene& s, std::ostream* os) { *os << s.name; }
-
 const Scene kScenes[] = {
     {"lit_depth", LitDepth, 4, 150, "lighting computed in single precision on both sides; polygon edges"},
     {"smooth", Smooth, 3, 120, "span interpolation; edge pixels where the coverage rules round apart"},
@@ -440,35 +415,7 @@ const Scene kScenes[] = {
      "the texture linearly across each cut piece, so texel edges lie up to a pixel from the reference's"},
 };
 
-class AppPictures : public AppTest, public ::testing::WithParamInterface<Scene> {};
-
-TEST_P(AppPictures, MatchReference) {
-    const Scene& scene = GetParam();
-    if (scene.fault != nullptr) GTEST_SKIP() << scene.name << ": known fault: " << scene.fault;
-    std::vector<std::uint32_t> reference;
-    {
-        Reference mesa;
-        ASSERT_TRUE(mesa.ok()) << mesa.error();
-        scene.draw(mesa.gl());
-        ASSERT_EQ(mesa.gl().GetError(), static_cast<GLenum>(GL_NO_ERROR));
-        reference = mesa.Picture();
-    }
-    vnx::debug::clear();
-    scene.draw(gl_);
-    EXPECT_EQ(gl_.GetError(), static_cast<GLenum>(GL_NO_ERROR));
-    gl_.Finish();
-    const std::string said = vnx::debug::take();
-    const std::string seams = SeamsIn(said);
-    if (!seams.empty()) GTEST_SKIP() << scene.name << " reaches the server's seams " << seams;
-    EXPECT_EQ(BoardErrors(), "");
-    EXPECT_TRUE(vnx::glref::same_picture(std::string("app-") + scene.name, reference, Picture(), kWidth, kHeight,
-                                         scene.tolerance, scene.outliers))
-        << scene.why << "\n" << said;
-    EXPECT_EQ(board().summary(0).unexecuted, 0u);
-}
-
-INSTANTIATE_TEST_SUITE_P(Scenes, AppPictures, ::testing::ValuesIn(kScenes),
-                         [](const ::testing::TestParamInfo<Scene>& info) { return std::string(info.param.name); });
+VNX_APP_SCENES(Scenes, kScenes);
 
 }  // namespace
 }  // namespace glapp_tests
