@@ -2,7 +2,8 @@
 // logical process of its own, through the system OpenGL library, which loads
 // the client driver, which loads the GL server in the display driver. While
 // it runs, an observer on the board counts the drawing packets each
-// rasterizer carries out, by primitive class.
+// rasterizer carries out, by primitive class, and the polygon packets
+// among them whose render program fetches texels.
 #include <array>
 #include <cstdio>
 #include <mutex>
@@ -13,6 +14,7 @@
 #include "escapes.h"
 #include "examples.h"
 #include "gl_scene.h"
+#include "kzuinstr.h"
 #include "platform/board.h"
 #include "platform/gdi.h"
 #include "platform/opengl32.h"
@@ -28,16 +30,24 @@ struct Counts3D {
     unsigned long long polygons = 0;    // class 5
     unsigned long long rectangles = 0;  // class 6: clears, bitmaps, pixel rectangles
     unsigned long long other = 0;
+    unsigned long long textured = 0;    // polygons whose program fetches texels
     unsigned long long total() const { return points + lines + polygons + rectangles + other; }
 };
 
-void count(Counts3D& c, std::uint32_t command) {
-    const std::uint32_t cls = command & 0xF;
+void count(Counts3D& c, const vnx::board::DecodedPacket& p) {
+    const std::uint32_t cls = p.command & 0xF;
     if (cls == 0) ++c.points;
     else if (cls <= 4) ++c.lines;
     else if (cls == 5) ++c.polygons;
     else if (cls == 6) ++c.rectangles;
     else ++c.other;
+    if (cls != 5) return;
+    for (const std::uint32_t w : p.instructions) {
+        if (kzuOpcode(w) == KZU_OP_TEXEL || kzuOpcode(w) == KZU_OP_TEXF) {
+            ++c.textured;
+            return;
+        }
+    }
 }
 
 using Program = int (*)(const RECTL*);
@@ -107,7 +117,7 @@ bool run_gl_program(vnx::engine::Device& device, const std::string& name, bool r
     board.set_executor([&](vnx::board::Board&, int r, const vnx::board::DecodedPacket& p) {
         if (p.kind != vnx::board::ItemKind::Packet) return;
         std::lock_guard<std::mutex> hold(lock);
-        if (r >= 0 && static_cast<size_t>(r) < counts.size()) count(counts[r], p.command);
+        if (r >= 0 && static_cast<size_t>(r) < counts.size()) count(counts[r], p);
     });
 
     const DWORD pid = vnx::process::create(name.c_str());
@@ -138,12 +148,15 @@ bool run_gl_program(vnx::engine::Device& device, const std::string& name, bool r
                 static_cast<long>(rect.top), status == 0 ? "drawn" : "failed");
     std::printf("3D packets:\n");
     std::lock_guard<std::mutex> hold(lock);
+    unsigned long long textured = 0;
     for (int r = 0; r < board.rasterizers(); ++r) {
         const Counts3D& c = counts[static_cast<size_t>(r)];
         std::printf("  rasterizer %d (board %d): %llu 3D packets: %llu polygons, %llu lines, "
                     "%llu points, %llu rectangles (clears, bitmaps, pixels), %llu other\n",
                     r, board.board_of(r), c.total(), c.polygons, c.lines, c.points,
                     c.rectangles, c.other);
+        textured += c.textured;
     }
+    std::printf("  textured: %llu polygon packets (programs that fetch texels)\n", textured);
     return status == 0;
 }

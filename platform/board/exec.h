@@ -258,7 +258,7 @@ struct SpanContext {
     std::uint16_t pid[2];          // pixmaps of registers 13 and 14
     std::uint32_t data[4];         // registers 27-30
     bool hasClip;
-    std::int64_t clipX0, clipY0, clipX1, clipY1;  // maximum excluded
+    std::int64_t clipX0, clipY0, clipX1, clipY1;  // clipX1 and clipY1 excluded
     MaskRows mask;
     std::int64_t xScreen;          // desktop x of the screen's x 0 (split boards)
     // Block copies: register 12 reads the block's samples instead of the
@@ -269,6 +269,20 @@ struct SpanContext {
     // tile pid, which every rasterizer keeps whole).
     bool anyTile;
 };
+
+// Whether a packet's clip pair takes its maximum in (render3d.h, "Condition
+// codes, predication, the join bit and the clip"): that of every packet a
+// render program may head, single pixels (class 0) and squares and plain
+// rectangles (class 6 without mask data or a constants block), does, as in
+// the 3D rows: the render programs' clip pair ends at the last pixel
+// inside. (The display driver's plain fills and copies lie inside their
+// clip pair, whichever way it ends.) The other 2D kinds' packets (mask
+// fills, expansions, glyphs, lines, block copies) end it past the maximum.
+inline bool clip_max_included(std::uint32_t command) {
+    const std::uint32_t cls = command & KZU_HDR_CLASS_MASK;
+    if (cls == 0) return true;
+    return cls == 6 && (command & (0x380u | KZU_HDR_CONSTANTS_MASK)) == 0;
+}
 
 // The parts of a span context every primitive of a packet shares, the
 // program compiled from the packet's instructions from `firstInstruction`

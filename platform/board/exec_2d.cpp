@@ -319,8 +319,11 @@ void span_context(Impl& board, int r, const DecodedPacket& packet, const Program
     c->anyTile = false;
     c->clipX0 = (packet.clipMin & 0xFFFF) + xScreen;
     c->clipY0 = packet.clipMin >> 16;
-    c->clipX1 = (packet.clipMax & 0xFFFF) + xScreen;
-    c->clipY1 = packet.clipMax >> 16;
+    // A render program's clip pair ends at the last pixel inside; the
+    // other 2D kinds' past it.
+    const std::int64_t past = clip_max_included(packet.command) ? 1 : 0;
+    c->clipX1 = (packet.clipMax & 0xFFFF) + xScreen + past;
+    c->clipY1 = (packet.clipMax >> 16) + past;
     c->mask = MaskRows{board.rasterizers[r].maskRows.data(), 0, 0};
     c->sample = nullptr;
 }

@@ -37,7 +37,7 @@ constexpr std::uint32_t kOne = 0x07000000u;
 constexpr std::uint32_t kAlphaOne = 256;
 // Pid pixel formats the texel fetches convert between: 5-5-5 as stored,
 // 5-5-5 in the 7-bit colour form, 32 bits.
-constexpr std::uint32_t kFormat555 = 3, kFormat1555 = 4, kFormat32 = 5;
+constexpr std::uint32_t kFormat8 = 0, kFormat332 = 2, kFormat555 = 3, kFormat1555 = 4, kFormat32 = 5;
 constexpr std::uint16_t kPidTileBit = 0x40;  // a tile pid (platform/board.h, "Board memory")
 
 
@@ -162,7 +162,8 @@ FragmentRunner::FragmentRunner(Impl& board, int r, const DecodedPacket& packet, 
             if ((known & 1u) != 0) pid |= static_cast<std::uint16_t>(known & 0xE000u);
         }
         pid_[n] = pid;
-        if (n < 2 * packet.pids.size() && (pid >> 13) == kFormat1555) laneMax_ = 0x7Fu;
+        if (n < 2 * packet.pids.size() && (pid >> 13) == kFormat1555) laneMax_ = 0x7F7F7F7Fu;
+        if (n < 2 * packet.pids.size() && (pid >> 13) == kFormat332 && (pid & kPidTileBit) == 0) laneMax_ = 0xFFDFFF7Fu;
     }
     const Fields f = fields_of(packet.command);
     for (std::uint32_t k = 0; k < std::min<std::size_t>(f.packetConstants, KZU_CONSTANTS); ++k) {
@@ -336,10 +337,11 @@ void FragmentRunner::fragment(std::int64_t x, std::int64_t y, const std::uint32_
     // scratch a 16-bit surface reads its texels back through): the texture
     // holds the 16-bit surface's 7-bit channels, packed as its pixel.
     auto deliver = [&](const Op3& op, std::uint32_t texel) {
-        const bool to555 = op.r >= KZU_pixmap0 && op.r <= KZU_pixmapLast &&
-                           (pid_[op.r - KZU_pixmap0] >> 13) == kFormat555 &&
-                           (pid_[op.a - KZU_pixmap0] >> 13) == kFormat32;
-        return to555 ? pixel_format(kFormat1555).to_pixel(texel) : texel;
+        if (op.r < KZU_pixmap0 || op.r > KZU_pixmapLast || (pid_[op.a - KZU_pixmap0] >> 13) != kFormat32) return texel;
+        const std::uint32_t to = pid_[op.r - KZU_pixmap0] >> 13;
+        if (to == kFormat555) return pixel_format(kFormat1555).to_pixel(texel);
+        if (to == kFormat8) return pixel_format(kFormat332).to_pixel(texel);
+        return texel;
     };
 
     for (int i = 0; i < prog_.n; ++i) {
@@ -370,7 +372,7 @@ void FragmentRunner::fragment(std::int64_t x, std::int64_t y, const std::uint32_
             const auto sub = [](std::uint32_t p, std::uint32_t q) { return p > q ? p - q : 0u; };
             const std::uint32_t aa = alpha_of(op.a, a), ab = alpha_of(op.b, b);
             if (is_one(op.a) && is_alpha(op.b)) write(op.r, kAlphaOne - std::min(ab, kAlphaOne), pred, true);
-            else if (is_one(op.a)) write(op.r, per_lane(laneMax_ * 0x010101u, b, sub), pred);
+            else if (is_one(op.a)) write(op.r, per_lane(laneMax_ & 0xFFFFFFu, b, sub), pred);
             else if (is_alpha(op.a) && is_alpha(op.b)) write(op.r, aa > ab ? aa - ab : 0u, pred, true);
             else write(op.r, per_lane(a, b, sub), pred);
             break;
@@ -386,9 +388,12 @@ void FragmentRunner::fragment(std::int64_t x, std::int64_t y, const std::uint32_
                 write(op.r, per_lane(alphaA ? b : a, 0, [alpha](std::uint32_t p, std::uint32_t) { return (p * alpha + 128) >> 8; }),
                       pred);
             } else {
-                const std::uint32_t max = laneMax_;
-                write(op.r, per_lane(a, b, [max](std::uint32_t p, std::uint32_t q) {
-                          return (std::min(p, max) * std::min(q, max) + max / 2) / max; }), pred);
+                std::uint32_t out = 0;
+                for (int k = 0; k < 4; ++k) {
+                    const std::uint32_t max = lane(laneMax_, k);
+                    out |= (std::min(lane(a, k), max) * std::min(lane(b, k), max) + max / 2) / max << (8 * k);
+                }
+                write(op.r, out, pred);
             }
             break;
         }
@@ -451,8 +456,9 @@ void FragmentRunner::fragment(std::int64_t x, std::int64_t y, const std::uint32_
             // The sixteenths f of a coordinate as a lane weight against the
             // one: round(f x max / 16), so one less it is the weight's
             // complement (the two sum to the one).
-            const std::uint32_t w = ((a & 15u) * laneMax_ + 8) / 16;
-            if (pred) write(op.r, w * 0x01010101u, pred);
+            std::uint32_t w = 0;
+            for (int k = 0; k < 4; ++k) w |= ((a & 15u) * lane(laneMax_, k) + 8) / 16 << (8 * k);
+            if (pred) write(op.r, w, pred);
             break;
         }
         case Kind3::Compare: {

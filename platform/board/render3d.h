@@ -86,11 +86,14 @@
 // - 0x0A subtract: per lane, saturating at 0 (stencil decrement clamps at
 //   0; the generator's clamp-at-zero macro gives the same). The one less
 //   an alpha: the alpha 256 - a; the one less a colour: the lane maximum
-//   (0xFF, or 0x7F as for the multiply) less each of lanes 0-2 (lane 3 0); an alpha less an alpha: the alpha a - b, at
+//   (0xFF, or the other maxima of the multiply) less each of lanes 0-2 (lane 3 0); an alpha less an alpha: the alpha a - b, at
 //   least 0.
 // - 0x1D multiply: per lane, (a x b + m / 2) / m, rounded, m the lane's
 //   maximum (the colour's one: 0xFF, or 0x7F in a packet whose pid list
-//   names a 16-bit colour pixmap, format 4, whose channels are 7 bits).
+//   names a 16-bit colour pixmap, format 4, whose channels are 7 bits, or
+//   red 0xDF, green 0xFF, blue 0x7F in a packet whose pid list names an
+//   8-bit 3-3-2 colour pixmap, format 2, not a tile: the generator's
+//   maximum colour 0xDFFF7F of such surfaces).
 //   A colour times an alpha a: each lane (lane x a + 128) >> 8 (GL's
 //   factor a / 256); an alpha times an alpha: the alpha (a x b + 128) >> 8.
 //   A copy of an alpha is an alpha.
@@ -132,7 +135,10 @@
 //   5), which then holds a 16-bit surface's 7-bit channels, the texel is
 //   packed as the 16-bit colour pixel (format 4's store): the scratch pair
 //   through which a 16-bit program reads its texels back (scratchIn,
-//   scratchOut) converts so.
+//   scratchOut) converts so. Likewise into a pixmap register of 8-bit
+//   pixels as stored (format 0) from a 32-bit texture, which then holds an
+//   8-bit surface's channels, the texel is packed as the 3-3-2 colour pixel
+//   (format 2's store), which an 8-bit program reads back in colour form.
 //
 // - Alphas in the condition-code operations: a minimum of two alphas is
 //   the smaller alpha (an alpha), the code set in every lane where A is
@@ -282,9 +288,13 @@
 //   same packets the display driver sends: the 2D rows carry them out
 //   (platform/board.h), with the same pixel for a point and the same pixels
 //   for a square whose corners lie on whole pixels (the render functions'),
-//   but with the 2D packets' clip pair, its maximum excluded: where a
-//   generator's clip pair means its maximum inclusive, a point on that
-//   last column or row is not drawn.
+//   and the same clip: the 2D rows too take the maximum of the clip pair in
+//   for single pixels and for squares and plain rectangles (no mask data,
+//   no constants block), the packets a render program may head; the
+//   display driver's plain fills and copies lie inside their clip pair
+//   either way. The other 2D kinds (mask fills, expansions, glyphs, lines,
+//   block copies) end their clip pair past its maximum, as the display
+//   driver writes it.
 // - Line stipple: a line packet whose command word carries the stipple
 //   option (0x100, KZU_HDR_STIPPLE) carries each segment's 256-bit stipple
 //   block as the eight words after its constants (the first word bits

@@ -80,9 +80,11 @@ private:
     std::uint32_t constants_[KZU_CONSTANTS] = {};
     std::int64_t xScreen_ = 0;
     bool hasClip_ = false;
-    // The colour's lanes in this packet: 0xFF, or 0x7F where the pid list
-    // names a 16-bit colour pixmap (format 4, 7 bits a channel).
-    std::uint32_t laneMax_ = 0xFFu;
+    // The colour's maximum in each lane (lane k in bits 8k .. 8k + 7) in
+    // this packet: 0xFF, or 0x7F where the pid list names a 16-bit colour
+    // pixmap (format 4, 7 bits a channel), or red 0xDF, green 0xFF, blue
+    // 0x7F where it names an 8-bit 3-3-2 colour pixmap (format 2).
+    std::uint32_t laneMax_ = 0xFFFFFFFFu;
     std::int64_t clipX0_ = 0, clipY0_ = 0, clipX1_ = 0, clipY1_ = 0;
 };
 

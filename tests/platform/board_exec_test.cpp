@@ -102,8 +102,8 @@ TEST_F(BoardExecTest, EachOpcodeCombinesItsRegisters) {
     EXPECT_EQ(board->summary(0).unexecuted, 0u);
 }
 
-// Right and bottom edges are excluded; the clip maximum is excluded too, and
-// only instructions with the clip bit are clipped.
+// Right and bottom edges are excluded; the clip maximum is included (the
+// last pixel inside), and only instructions with the clip bit are clipped.
 TEST_F(BoardExecTest, RectanglesCoverTheirPixelsInsideTheClip) {
     boot();
     send(fill(kPid32, kClip | instr(8, 13, 27), clip(0, 0), clip(100, 100), 0x111111,
@@ -116,9 +116,9 @@ TEST_F(BoardExecTest, RectanglesCoverTheirPixelsInsideTheClip) {
     send(fill(kPid32, kClip | instr(8, 13, 27), clip(10, 10), clip(14, 12), 0x222222,
               {rect(8, 8, 20, 20)}));
     EXPECT_EQ(at(kPid32, 10, 10), 0x222222u);
-    EXPECT_EQ(at(kPid32, 13, 11), 0x222222u);
-    EXPECT_EQ(at(kPid32, 14, 11), 0u);
-    EXPECT_EQ(at(kPid32, 13, 12), 0u);
+    EXPECT_EQ(at(kPid32, 14, 12), 0x222222u);
+    EXPECT_EQ(at(kPid32, 15, 12), 0u);
+    EXPECT_EQ(at(kPid32, 14, 13), 0u);
     EXPECT_EQ(at(kPid32, 9, 10), 0u);
 
     // Without the clip bit the same clip pair changes nothing.
@@ -127,15 +127,58 @@ TEST_F(BoardExecTest, RectanglesCoverTheirPixelsInsideTheClip) {
     EXPECT_EQ(at(kPid32, 8, 8), 0x333333u);
 }
 
+// The clip pair's maximum is the last pixel inside for every packet a
+// render program may head: single pixels, squares of a colour a primitive
+// and plain rectangles of a colour a packet (as a GL point's square is).
+// The clip pair ends at (9, 6) in each.
+TEST_F(BoardExecTest, ClipMaximumIsInsideForPointsSquaresAndPlainRectangles) {
+    struct Case {
+        const char* name;
+        std::vector<std::uint32_t> packet;
+        int x1, y1;  // the pixels drawn: x 8 .. x1 - 1, y 4 .. y1 - 1
+    };
+    auto pixels = [] {
+        std::vector<std::uint32_t> p = {0x02102020, 0, kPid32, kClip | instr(8, 13, 27), clip(0, 0), clip(9, 6)};
+        std::uint32_t n = 0;
+        for (std::uint32_t y = 4; y < 8; ++y)
+            for (std::uint32_t x = 8; x < 12; ++x, ++n) p.insert(p.end(), {0x123456, vtx(x, y)});
+        p[1] = n;
+        return p;
+    };
+    std::vector<std::uint32_t> square = {0x02102026, 1, kPid32, kClip | instr(8, 13, 27), clip(0, 0), clip(9, 6),
+                                         0x123456};
+    const auto corners = rect(8, 4, 12, 8);
+    square.insert(square.end(), corners.begin(), corners.end());
+    const Case cases[] = {
+        {"single pixels", pixels(), 10, 7},
+        {"square of primitive data", square, 10, 7},
+        {"rectangle of packet data", fill(kPid32, kClip | instr(8, 13, 27), clip(0, 0), clip(9, 6), 0x123456,
+                                          {rect(8, 4, 12, 8)}),
+         10, 7},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        writers.clear();
+        board.reset();
+        boot();
+        send(c.packet);
+        for (int y = 2; y < 10; ++y)
+            for (int x = 6; x < 14; ++x)
+                EXPECT_EQ(at(kPid32, x, y), x >= 8 && x < c.x1 && y >= 4 && y < c.y1 ? 0x123456u : 0u)
+                    << x << "," << y;
+        EXPECT_EQ(board->summary(0).unexecuted, 0u);
+    }
+}
+
 // An instruction that reads the pixmap sees what an earlier one wrote; a
 // write the clip holds back leaves the old pixel for later reads.
 TEST_F(BoardExecTest, ProgramsRunInOrderOverEachPixel) {
     boot();
     put(kPid32, 0, 0, 0x0000FF);
     put(kPid32, 1, 0, 0x0000FF);
-    // 13 := 27 (clipped to x < 1); 13 := 13 XOR 28.
+    // 13 := 27 (clipped to x 0); 13 := 13 XOR 28.
     send({0x02205026, 1, kPid32, kClip | instr(8, 13, 27), kClip | instr(2, 13, 13, 28), clip(0, 0),
-          clip(1, 10), 0x00FF00, 0x000F0F, vtx(0, 0), vtx(2, 0), vtx(2, 1), vtx(0, 1)});
+          clip(0, 10), 0x00FF00, 0x000F0F, vtx(0, 0), vtx(2, 0), vtx(2, 1), vtx(0, 1)});
     EXPECT_EQ(at(kPid32, 0, 0), 0x00F00Fu);
     EXPECT_EQ(at(kPid32, 1, 0), 0x0000FFu);  // both writes clipped
 }

@@ -1,7 +1,7 @@
 // The board's texel fetches under a hand-built render program: the address
 // registers set from interpolated coordinates (and starting as them), the
 // nearest texel, the four-texel filter, the fraction, the fragment colour
-// a texel is weighed by, and the 16-bit surfaces' scratch pair.
+// a texel is weighed by, and the 16- and 8-bit surfaces' scratch pairs.
 #include <cmath>
 
 #include "board_stream_util.h"
@@ -253,6 +253,28 @@ TEST_F(BoardTexelTest, SixteenBitSurfacesReadTexelsThroughTheScratchPair) {
     draw({kToU, kToV, fetch, kzuInstr(KZU_OP_MUL, KZU_pixmap0 + 2, KZU_pixmap0 + 1, KZU_rgb0)}, 0, kTexturePid,
          0x007F7F7Fu, pids);
     for (int x : {2, 9, 14}) EXPECT_EQ(at(x, 5, kColour16) & 0x7FFF, pixel16(x, 5)) << x;
+}
+
+// An 8-bit surface reads its texels through a scratch pair too: the fetch
+// into the 8-bit pid as stored packs the texel as the 3-3-2 pixel, read back
+// in colour form through the 3-3-2 pid of the same space; in such a packet
+// the multiply scales red by 0xDF, green by 0xFF and blue by 0x7F, the
+// surface's maximum colour, so a texel weighed by it stays as it is (the
+// texture loads keep an 8-bit surface's red below 0xDF).
+TEST_F(BoardTexelTest, EightBitSurfacesReadTexelsThroughTheScratchPair) {
+    constexpr std::uint16_t kColour8 = 0x4000, kScratchIn = 0x0047, kScratchOut = 0x4047;
+    boot(1);
+    auto pixel8 = [](int x, int y) {
+        const std::uint32_t t = texture_at(x, y);
+        return ((t >> 21) & 7) << 5 | ((t >> 13) & 7) << 2 | ((t >> 5) & 3);
+    };
+    const std::vector<std::uint16_t> pids = {kScratchIn, kScratchOut, kColour8, kTexturePid};
+    const std::uint32_t fetch = kzuInstr(KZU_OP_TEXEL, KZU_pixmap0, KZU_pixmap0 + 3, 0);
+    draw({kToU, kToV, fetch, kzuInstr(KZU_OP_COPY, KZU_pixmap0 + 2, KZU_pixmap0 + 1, 0)}, 0, kTexturePid, 0, pids);
+    for (int x : {2, 9, 14, 27}) EXPECT_EQ(at(x, 20, kColour8), pixel8(x, 20)) << x;
+    draw({kToU, kToV, fetch, kzuInstr(KZU_OP_MUL, KZU_pixmap0 + 2, KZU_pixmap0 + 1, KZU_rgb0)}, 0, kTexturePid,
+         0x00DFFF7Fu, pids);
+    for (int x : {2, 9, 14, 27}) EXPECT_EQ(at(x, 20, kColour8), pixel8(x, 20)) << x;
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The render programs the GL server's micro-code generator emits for the
 // fragment states of the reference scenes (layout 12: a colour and a depth
-// word per vertex, one colour buffer, dithering on), written word for word
+// word per vertex, one colour buffer, dithering on: a dithered write below
+// 24 bits a pixel), written word for word
 // through the instruction description (kzuinstr.h) in the generator's
 // order and registers. The board model's tests draw with them; the
 // generator's own tests check that kz2_ConstructKzUcode emits the same words
@@ -227,6 +228,12 @@ inline Program program_for(const State& s, int bpp, const ProgramPids& pids) {
         if (s.stencilTest) stencil_update(p, s.stencilZpass, refC, Spx, one, kClip | pred(0) | P, Z);
     }
     const std::uint32_t bits = P | kClip;
+    // The write adds the dither pattern where the pixel keeps fewer bits a
+    // channel than the colour word; 8-bit channels are copied.
+    auto write = [&] {
+        if (bpp < 24) p.emit(kzuInstr(KZU_OP_ADD, D, S, KZU_pattern) | bits);
+        else p.emit(kzuInstr(KZU_OP_COPY, D, S, 0) | bits);
+    };
     if (s.blend && !(s.srcFactor == kSrcAlpha && s.dstFactor == kOneMinusSrcAlpha)) {
         p.constant(0x7000000);  // U, the blends' one
         if (bpp <= 16) p.constant(0);
@@ -234,11 +241,11 @@ inline Program program_for(const State& s, int bpp, const ProgramPids& pids) {
     } else if (s.blend) {
         p.constant(0x7000000);
         if (bpp <= 16) p.constant(0);
-        p.emit(kzuInstr(KZU_OP_ADD, D, S, KZU_pattern) | bits);  // dithered, alpha 1
+        write();  // alpha 1: the source replaces the destination
     } else if (s.logicOp) {
         logic_op(p, s.logic, S, D, T0, bits, Z);
     } else {
-        p.emit(kzuInstr(KZU_OP_ADD, D, S, KZU_pattern) | bits);  // the dithered write
+        write();
     }
     return p;
 }

@@ -72,8 +72,9 @@ BOOL __glXValidateViewport(GLContext* gc) {
     }
 
     // Clipped to the screen: the window's origin at the near edges, the
-    // screen's size less 2 at the far ones. A board split across two
-    // screens shows them side by side.
+    // screen's last column and row at the far ones (the box's corners are
+    // both inside it). A board split across two screens shows them side by
+    // side.
     Rect64 c = u;
     if (gc->ppdev != nullptr) {
         const LONG* plScreen = plGLScreenSize(gc->ppdev);
@@ -82,8 +83,8 @@ BOOL __glXValidateViewport(GLContext* gc) {
         const int64_t cyScreen = plScreen[1];
         c.x0 = std::max<int64_t>(c.x0, -static_cast<int64_t>(prcl->left));
         c.y0 = std::max<int64_t>(c.y0, -static_cast<int64_t>(prcl->top));
-        c.x1 = std::min<int64_t>(c.x1, cxScreen - 2 - prcl->left);
-        c.y1 = std::min<int64_t>(c.y1, cyScreen - 2 - prcl->top);
+        c.x1 = std::min<int64_t>(c.x1, cxScreen - 1 - prcl->left);
+        c.y1 = std::min<int64_t>(c.y1, cyScreen - 1 - prcl->top);
     }
     if (c.x0 > c.x1 || c.y0 > c.y1) return TRUE;  // nothing of it on the screen
 

@@ -1,10 +1,9 @@
 // What the lgi layer's context, command stream and pixel entry points call
-// of the layer's parts that are not built yet: pipeline set-up, the vertex
+// of the layer's other parts: validation, pipeline set-up, the vertex
 // stages, primitive execution, the render paths' fills and accumulation,
 // feedback, the texture cache, the board side of validation and the board
-// fields of the display driver's device record. Until a part is built its functions here say so on the debugger
-// ("<name>: not available yet") and answer failure or do nothing; each part
-// replaces its own.
+// fields of the display driver's device record. Each declaration names the
+// file that defines it.
 #pragma once
 
 #include "3d/context.h"
@@ -20,7 +19,9 @@ ULONG _NColourToHardware(N_Context* pctx, ULONG converter, const float* pfSource
 // The bound texture's facts for the sampling validation: 1, or 0 when no
 // texture is bound (3d/texcache.cpp).
 ULONG _NBoundTextureFacts(N_Context* pctx, N_TextureFacts* pFacts);
-// Whether a buffer's surface needs one pass per clip rectangle.
+// Whether drawing into a buffer needs one pass per clip rectangle whatever
+// the buffer: 1 for a buffer in board memory, whose surface holds every
+// window's buffer of its kind (3d/validate.cpp).
 ULONG _NSurfaceNeedsRects(const GLBuffer* pBuffer);
 // The board side of the dither load: the display driver loads the matrix
 // into its tile and the tile's rectangle (_NDitherLoadWords) goes to every

@@ -78,7 +78,13 @@ ULONG ulBitmap(GLClient* pgc, const BYTE* pj, ULONG cjBody) {
     if (const ULONG e = __glXSetRequestUnpack(gc, pj)) return e;
     const LONG width = static_cast<LONG>(__glXArgWord(pj, 5)), height = static_cast<LONG>(__glXArgWord(pj, 6));
     if (width < 0 || height < 0) return GL_INVALID_VALUE;
-    if (width == 0 || height == 0 || gc->renderMode == GL_SELECT) return GL_NO_ERROR;
+    if (width == 0 || height == 0 || gc->renderMode == GL_SELECT) {
+        // Nothing to draw, but the raster position still moves (text spaces
+        // by a bitmap of no size).
+        N_DrawBitmap(static_cast<ULONG>(width), static_cast<ULONG>(height), __glXArgFloat(pj, 7),
+                     __glXArgFloat(pj, 8), __glXArgFloat(pj, 9), __glXArgFloat(pj, 10), nullptr);
+        return GL_NO_ERROR;
+    }
     __GLXimage image;
     constexpr ULONG cjFixed = GLXFixedBody(X_GLrop_Bitmap);  // the bitmap follows
     const ULONG e = __glXUnpackImage(gc, width, height, GL_BITMAP, 1, 0, pj + cjFixed, cjBody - cjFixed, &image, FALSE);
@@ -171,6 +177,9 @@ ULONG __glXDisp_ReadPixels(GLClient* pgc, const void* pv) {
     const BYTE swapBytes = pj[24], lsbFirst = pj[25];
     if (width < 0 || height < 0) return __glXSingleError(pgc, pv, GL_INVALID_VALUE);
     if (const ULONG e = ulCheckFormat(gc, format, type)) return __glXSingleError(pgc, pv, e);
+    // An RGBA frame buffer holds no colour indices to read.
+    if (format == GL_COLOR_INDEX && ulVisual(gc, &GLVisual::bRGBA) != 0)
+        return __glXSingleError(pgc, pv, GL_INVALID_OPERATION);
     const ULONG components = __glXFormatComponents(format), cjElement = __glXTypeSize(type);
     const std::uint64_t cj = __glXImageSize(width, height, format, type);
     xGLXSingleReply rp = __glXReplyHeader(pgc);

@@ -208,17 +208,21 @@ ULONG __glXDisp_RenderMode(GLClient* pgc, const void* pRequest) {
     if (gc->renderMode == GL_FEEDBACK) {
         LONG cValues = 0;
         N_EndFeedback(&cValues);
-        r.retval = r.size = static_cast<ULONG>(cValues);
-        // An overflow (-1) sends no data; a count is never taken beyond the buffer.
-        if (cValues > 0)
-            cWords =
-                static_cast<ULONG>(cValues) < gc->cFeedbackBuffer ? cValues : gc->cFeedbackBuffer;
+        r.retval = static_cast<ULONG>(cValues);
+        // The values that fit go back: on an overflow (-1) the whole buffer,
+        // else the count, never taken beyond the buffer.
+        cWords = cValues < 0 || static_cast<ULONG>(cValues) > gc->cFeedbackBuffer ? gc->cFeedbackBuffer
+                                                                                   : static_cast<ULONG>(cValues);
+        r.size = cWords;
         pvData = gc->pFeedbackBuffer;
     } else if (gc->renderMode == GL_SELECT) {
-        r.retval = gc->bSelectOverflow ? 0u - gc->cHits : gc->cHits;
+        // An overflow answers -1 hits, with the records as far as they fit.
+        r.retval = gc->bSelectOverflow ? 0xFFFFFFFFu : gc->cHits;
         cWords = gc->iSelectWrite < gc->cSelectBuffer ? gc->iSelectWrite : gc->cSelectBuffer;
         r.size = cWords;
         pvData = gc->pSelectBuffer;
+        // Outside selection the name stack is empty.
+        N_InitNames();
     }
     r.length = cWords;
     __glXSendReply(&r, sizeof r, pvData, cWords * 4);

@@ -138,6 +138,20 @@ ULONG ulIndexMask(GLContext* gc, const BYTE* pj) {
     return GL_NO_ERROR;
 }
 
+// The alpha planes of the colour buffers the lgi mask names.
+ULONG flAlphaPlanesOf(ULONG flColour) {
+    static constexpr struct {
+        ULONG colour, alpha;
+    } kPlanes[] = {{GLBUFFER_FRONT_LEFT, GLBUFFER_ALPHA},
+                   {GLBUFFER_BACK_LEFT, GLBUFFER_PLANE_40000},
+                   {GLBUFFER_FRONT_RIGHT, GLBUFFER_PLANE_20000},
+                   {GLBUFFER_BACK_RIGHT, GLBUFFER_PLANE_80000}};
+    ULONG fl = 0;
+    for (const auto& p : kPlanes)
+        if (flColour & p.colour) fl |= p.alpha;
+    return fl;
+}
+
 // Clear: in render mode only; the buffers named must be bound, the clip
 // and viewport up to date, then the drawable's buffers are cleared.
 ULONG ulClear(GLContext* gc, const BYTE* pj) {
@@ -169,7 +183,9 @@ ULONG ulClear(GLContext* gc, const BYTE* pj) {
     // clear names is cleared all the same (a depth buffer before its test
     // is enabled), so it is bound for the clear too.
     if ((gc->flBufferMask & flBind) != flBind) _DBindBuffers(gc, gc->flBufferMask | flBind);
-    if (flGL & GL_COLOR_BUFFER_BIT) fl |= gc->flBufferMask & 0x00FF0000u;
+    // Each colour buffer cleared takes its own alpha plane along (bound when
+    // the visual has alpha); the other buffers' alpha planes keep theirs.
+    if (flGL & GL_COLOR_BUFFER_BIT) fl |= flAlphaPlanesOf(fl) & gc->flBufferMask;
     LONG cx = 0, cy = 0;
     if (__glDrawableSize(gc, &cx, &cy)) N_Clear(fl, 0, 0, cx, cy, 1, 0);
     return GL_NO_ERROR;

@@ -4,10 +4,12 @@
 
 #include <GL/osmesa.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "../../platform/gl_reference.h"
 #include "escapes.h"
+#include "glcmd.h"
 #include "platform/board.h"
 #include "platform/debug.h"
 #include "platform/miniport.h"
@@ -25,7 +27,16 @@ Gl System() {
     return t;
 }
 
-Reference::Reference() : rgba_(static_cast<std::size_t>(kWidth) * kHeight * 4) {
+namespace {
+
+// OSMesa's ColorMask, for the reference without an alpha buffer, whose
+// alpha stays masked whatever the scene asks.
+void (*gOsMesaColorMask)(GLboolean, GLboolean, GLboolean, GLboolean) = nullptr;
+void ColorMaskNoAlpha(GLboolean r, GLboolean g, GLboolean b, GLboolean) { gOsMesaColorMask(r, g, b, GL_FALSE); }
+
+}  // namespace
+
+Reference::Reference(bool alphaBuffer) : rgba_(static_cast<std::size_t>(kWidth) * kHeight * 4) {
     vnx::glref::OsMesaLoader mesa(&error_);
     OSMesaContext (*create)(const int*, OSMesaContext) = nullptr;
     GLboolean (*makeCurrent)(OSMesaContext, void*, GLenum, GLsizei, GLsizei) = nullptr;
@@ -38,9 +49,10 @@ Reference::Reference() : rgba_(static_cast<std::size_t>(kWidth) * kHeight * 4) {
 #include "glentries.def"
 #undef GL_ENTRY
     if (!mesa.ok()) return;
-    // A compatibility context, as GL 1.0 applications need.
+    // A compatibility context, as GL 1.0 applications need, with an
+    // accumulation buffer of 16 bits a channel.
     const int attrs[] = {OSMESA_FORMAT, OSMESA_RGBA, OSMESA_DEPTH_BITS, 16, OSMESA_STENCIL_BITS, 8,
-                         OSMESA_PROFILE, OSMESA_COMPAT_PROFILE, 0};
+                         OSMESA_ACCUM_BITS, 16, OSMESA_PROFILE, OSMESA_COMPAT_PROFILE, 0};
     ctx_ = create(attrs, nullptr);
     if (ctx_ == nullptr) {
         error_ = "OSMesaCreateContextAttribs failed";
@@ -51,6 +63,14 @@ Reference::Reference() : rgba_(static_cast<std::size_t>(kWidth) * kHeight * 4) {
         return;
     }
     pixelStore(OSMESA_Y_UP, 0);
+    if (!alphaBuffer) {
+        gl_.ClearColor(0, 0, 0, 1);
+        gl_.Clear(GL_COLOR_BUFFER_BIT);
+        gl_.ClearColor(0, 0, 0, 0);
+        gl_.ColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
+        gOsMesaColorMask = gl_.ColorMask;
+        gl_.ColorMask = ColorMaskNoAlpha;
+    }
     ok_ = true;
 }
 
@@ -69,29 +89,44 @@ void AppTest::SetUp() {
     cfg.memoryClass = 2;
     // 28.4 positions, which the board's sample points read exactly.
     cfg.boardConfig.modelImprecision = 1;
+    const Wants wants = Wanted();
+    cfg.boardConfig.alphaBuffer = (wants.buffers & kAlphaBuffer) != 0 ? 1 : 0;
+    cfg.boardConfig.stencilBuffer = (wants.buffers & kStencilBuffer) != 0 ? 1 : 0;
     device_ = std::make_unique<vnx::engine::Device>(cfg);
     ASSERT_TRUE(device_->load_driver());
-    DEVMODEW dm = vnx::engine::DisplayMode(640, 480, 32);
+    bitsPerPixel_ = wants.bits;
+    DEVMODEW dm = vnx::engine::DisplayMode(640, 480, static_cast<ULONG>(wants.bits));
     ASSERT_TRUE(device_->enable_pdev(dm));
     ASSERT_TRUE(device_->enable_surface());
     board().take_errors();
     app_ = vnx::process::create("app");
     as_ = std::make_unique<vnx::process::Scope>(app_);
-    HWND hwnd = vnx::windows::create(kArea);
-    hdc_ = hwnd != nullptr ? GetDC(hwnd) : nullptr;
+    hwnd_ = vnx::windows::create(kArea);
+    hdc_ = hwnd_ != nullptr ? GetDC(hwnd_) : nullptr;
     ASSERT_NE(hdc_, nullptr);
-    // The first single-buffered RGBA format with a depth buffer.
+    // The first single-buffered format of the pixel type with a depth
+    // buffer and the buffers wanted (alpha only when wanted).
+    if (wants.colourIndex) {
+        // The server offers its colour-index formats only when told to offer
+        // the table's whole count (as a control panel tells it).
+        DescribePixelFormat(hdc_, 1, 0, nullptr);
+        const ULONG words[] = {GLCMD_SETFORMATCOUNT, 0, 0, 0, 0, 64};
+        ExtEscape(hdc_, OPENGL_CMD, sizeof words, reinterpret_cast<LPCSTR>(words), 0, nullptr);
+    }
     const int count = DescribePixelFormat(hdc_, 1, 0, nullptr);
+    const BYTE type = wants.colourIndex ? PFD_TYPE_COLORINDEX : PFD_TYPE_RGBA;
     int format = 0;
     for (int i = 1; i <= count && format == 0; ++i) {
         PIXELFORMATDESCRIPTOR pfd{};
-        if (DescribePixelFormat(hdc_, i, sizeof pfd, &pfd) > 0 && pfd.iPixelType == PFD_TYPE_RGBA &&
-            (pfd.dwFlags & PFD_DOUBLEBUFFER) == 0 && pfd.cDepthBits > 0) {
+        if (DescribePixelFormat(hdc_, i, sizeof pfd, &pfd) > 0 && pfd.iPixelType == type &&
+            (pfd.dwFlags & PFD_DOUBLEBUFFER) == 0 && pfd.cDepthBits > 0 &&
+            (pfd.cAlphaBits > 0) == ((wants.buffers & kAlphaBuffer) != 0) &&
+            ((wants.buffers & kStencilBuffer) == 0 || pfd.cStencilBits > 0)) {
             format = i;
             pfd_ = pfd;
         }
     }
-    ASSERT_NE(format, 0) << "no single-buffered RGBA format with depth among " << count;
+    ASSERT_NE(format, 0) << "no single-buffered format with depth and the buffers wanted among " << count;
     ASSERT_TRUE(SetPixelFormat(hdc_, format, nullptr));
     hglrc_ = wglCreateContext(hdc_);
     ASSERT_NE(hglrc_, nullptr);
@@ -100,6 +135,20 @@ void AppTest::SetUp() {
     // The application's calls reach this system's library, not OSMesa's
     // (both are loaded in this program).
     ASSERT_STREQ(reinterpret_cast<const char*>(gl_.GetString(GL_VENDOR)), "Trelwick Inc.");
+    if (wants.covered) {
+        other_ = vnx::process::create("other");
+        vnx::process::Scope other(other_);
+        ASSERT_NE(vnx::windows::create(kCover), nullptr);
+    }
+}
+
+std::vector<bool> AppTest::Shown() {
+    std::vector<bool> shown(static_cast<std::size_t>(kWidth) * kHeight, false);
+    for (const RECTL& r : vnx::windows::visible_region(hwnd_))
+        for (LONG y = std::max(r.top, kArea.top); y < std::min(r.bottom, kArea.bottom); ++y)
+            for (LONG x = std::max(r.left, kArea.left); x < std::min(r.right, kArea.right); ++x)
+                shown[static_cast<std::size_t>((y - kArea.top) * kWidth + (x - kArea.left))] = true;
+    return shown;
 }
 
 void AppTest::TearDown() {
@@ -110,6 +159,7 @@ void AppTest::TearDown() {
     vnx::opengl32::unload_driver();
     if (hdc_ != nullptr) ExtEscape(hdc_, ESC_UNLOADGLSERVER, 0, nullptr, 0, nullptr);
     as_.reset();
+    if (other_ != 0) vnx::process::terminate(other_);
     if (app_ != 0) vnx::process::terminate(app_);
     device_.reset();
     vnx::debug::clear();
@@ -119,7 +169,11 @@ std::vector<std::uint32_t> AppTest::Picture() {
     SURFOBJ* pso = EngLockSurface(device_->hsurf());
     if (pso == nullptr) return {};
     const DFB* pdfb = reinterpret_cast<const DSURF*>(pso->dhsurf)->pdfb;
-    std::vector<std::uint32_t> out = board().read_rgb(0, static_cast<std::uint16_t>(pdfb->pid), pdfb->x + kArea.left,
+    // At 8 bits a pixel the colour buffer holds 3-3-2 pixels, which an
+    // application shows through a palette of that form: read them so.
+    std::uint16_t pid = static_cast<std::uint16_t>(pdfb->pid);
+    if (bitsPerPixel_ == 8) pid = static_cast<std::uint16_t>((pid & 0x1FFFu) | (2u << 13));
+    std::vector<std::uint32_t> out = board().read_rgb(0, pid, pdfb->x + kArea.left,
                                                       pdfb->y + kArea.top, kWidth, kHeight);
     EngUnlockSurface(pso);
     return out;
@@ -132,7 +186,7 @@ std::string AppTest::BoardErrors() {
 }
 
 std::string AppTest::SeamsIn(const std::string& said) {
-    static const char* const kHarmless[] = {"_NStereoPages", "_NDitherMarker", "_NBoardLoadDither"};
+    static const char* const kHarmless[] = {"_NStereoPages"};
     static const std::string kMark = ": not available yet";
     std::string out;
     for (std::size_t at = said.find(kMark); at != std::string::npos; at = said.find(kMark, at + 1)) {
@@ -153,7 +207,6 @@ void Pixels(const Gl& gl) {
     gl.Ortho(0, kWidth, 0, kHeight, -1, 1);
     gl.MatrixMode(GL_MODELVIEW);
     gl.LoadIdentity();
-    gl.Disable(GL_DITHER);
     gl.ClearColor(0.0f, 0.0f, 0.25f, 0.0f);
     gl.ClearDepth(1.0);
     gl.Clear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -164,16 +217,33 @@ void AppPictures::MatchesReference() {
     if (scene.fault != nullptr) GTEST_SKIP() << scene.name << ": known fault: " << scene.fault;
     std::vector<std::uint32_t> reference;
     {
-        Reference mesa;
+        Reference mesa((scene.buffers & kAlphaBuffer) != 0);
         ASSERT_TRUE(mesa.ok()) << mesa.error();
         scene.draw(mesa.gl());
         ASSERT_EQ(mesa.gl().GetError(), static_cast<GLenum>(GL_NO_ERROR));
         reference = mesa.Picture();
     }
     vnx::debug::clear();
+    const std::vector<std::uint32_t> before = scene.covered ? Picture() : std::vector<std::uint32_t>{};
     scene.draw(gl_);
     EXPECT_EQ(gl_.GetError(), static_cast<GLenum>(GL_NO_ERROR));
     gl_.Finish();
+    if (scene.covered) {
+        // What the other window covers keeps what it held; what shows is
+        // compared with the reference.
+        const std::vector<bool> shown = Shown();
+        const std::vector<std::uint32_t> after = Picture();
+        ASSERT_EQ(after.size(), reference.size());
+        int drawnOver = 0, covered = 0;
+        for (std::size_t i = 0; i < after.size(); ++i) {
+            if (shown[i]) continue;
+            ++covered;
+            if (after[i] != before[i]) ++drawnOver;
+            reference[i] = after[i];
+        }
+        EXPECT_GT(covered, 0);
+        EXPECT_EQ(drawnOver, 0) << "pixels drawn under the other application's window";
+    }
     const std::string said = vnx::debug::take();
     const std::string seams = SeamsIn(said);
     if (!seams.empty()) GTEST_SKIP() << scene.name << " reaches the server's seams " << seams;

@@ -39,13 +39,19 @@ Gl System();
 // The window's size in pixels, the same on both sides.
 constexpr int kWidth = 256, kHeight = 192;
 
+// The buffers a scene draws into beside the colour and depth buffers.
+enum : unsigned { kAlphaBuffer = 1, kStencilBuffer = 2 };
+
 // OSMesa: a context of kWidth x kHeight RGBA pixels with a 16-bit depth
-// buffer and an 8-bit stencil buffer, current on the calling thread, and
+// buffer, an 8-bit stencil buffer and a 16-bit accumulation buffer, current on the calling thread, and
 // OSMesa's entry points (looked up by name, never bound to the
-// application's). ok() false with error() saying why.
+// application's). Without alphaBuffer it draws as into a colour buffer
+// without alpha: the alpha channel holds 1 and is never written (its
+// ColorMask keeps alpha off), so destination alpha reads 1 as GL has it.
+// ok() false with error() saying why.
 class Reference {
   public:
-    Reference();
+    explicit Reference(bool alphaBuffer = true);
     ~Reference();
     Reference(const Reference&) = delete;
     Reference& operator=(const Reference&) = delete;
@@ -65,12 +71,25 @@ class Reference {
 };
 
 // The application on the board: a machine of one board with room for the
-// server's 3D buffers (memory class 2, 640x480 at 32 bits a pixel, 28.4
-// positions), an application process with a window of kWidth x kHeight at
-// kArea, single-buffered RGBA with a depth buffer, and a context current.
+// server's 3D buffers (memory class 2, 640x480 at 32 bits a pixel unless the
+// fixture sets another depth, 28.4 positions), an application process with
+// a window of kWidth x kHeight at kArea, single-buffered RGBA with a depth
+// buffer, and a context current.
 class AppTest : public ::testing::Test {
   protected:
     static constexpr RECTL kArea = {100, 80, 100 + kWidth, 80 + kHeight};
+    // What the test wants beside that: the display's bits a pixel, the
+    // buffers the board places and the pixel format has (kAlphaBuffer,
+    // kStencilBuffer), colour-index pixels instead of RGBA, the window
+    // partly covered by another application's (kCover, on top).
+    static constexpr RECTL kCover = {100 + 150, 80 + 90, 100 + 150 + 200, 80 + 90 + 150};
+    struct Wants {
+        int bits = 32;
+        unsigned buffers = 0;
+        bool colourIndex = false;
+        bool covered = false;
+    };
+    virtual Wants Wanted() const { return {}; }
     void SetUp() override;
     void TearDown() override;
     // The window's pixels in board memory, 0x00RRGGBB, rows top to bottom.
@@ -78,13 +97,19 @@ class AppTest : public ::testing::Test {
     // Board errors reported since the machine started, one a line.
     std::string BoardErrors();
     // The names the server said are not there yet ("<name>: not available
-    // yet" in the debugger output), but the stereo-page query and the
-    // dither load no scene depends on.
+    // yet" in the debugger output), but the stereo-page query no scene
+    // depends on (these boards are not stereo, which is what it answers).
     static std::string SeamsIn(const std::string& said);
     vnx::board::Board& board() { return device_->machine().board(); }
 
+    // Which of the window's pixels (rows top to bottom) it shows.
+    std::vector<bool> Shown();
+
+    // The display mode's bits a pixel, as booted.
+    int bitsPerPixel_ = 32;
     std::unique_ptr<vnx::engine::Device> device_;
-    DWORD app_ = 0;
+    DWORD app_ = 0, other_ = 0;
+    HWND hwnd_ = nullptr;
     HDC hdc_ = nullptr;
     HGLRC hglrc_ = nullptr;
     Gl gl_;
@@ -94,9 +119,9 @@ class AppTest : public ::testing::Test {
     std::unique_ptr<vnx::process::Scope> as_;
 };
 
-// Window coordinates in pixels (x right, y up), dithering off, the colour
-// buffer cleared to a dark blue and the depth buffer to the far end: what
-// most scenes start with.
+// Window coordinates in pixels (x right, y up), the colour buffer cleared
+// to a dark blue and the depth buffer to the far end, everything else as GL
+// starts (dithering on): what most scenes start with.
 void Pixels(const Gl& gl);
 
 // A row of a scene table: an application's drawing, run through the system
@@ -109,6 +134,8 @@ struct Scene {
     int outliers;
     const char* why;
     const char* fault = nullptr;  // a known fault the scene shows, reported: the row is skipped naming it
+    unsigned buffers = 0;         // kAlphaBuffer, kStencilBuffer: the buffers the scene draws into
+    bool covered = false;         // drawn in a window partly covered by another application's
 };
 inline void PrintTo(const Scene& s, std::ostream* os) { *os << s.name; }
 
@@ -116,6 +143,7 @@ inline void PrintTo(const Scene& s, std::ostream* os) { *os << s.name; }
 // and the pictures compared (no board errors, every packet executed).
 class AppPictures : public AppTest, public ::testing::WithParamInterface<Scene> {
   protected:
+    Wants Wanted() const override { return {32, GetParam().buffers, false, GetParam().covered}; }
     void MatchesReference();
 };
 

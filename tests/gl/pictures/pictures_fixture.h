@@ -30,8 +30,8 @@ constexpr LONG kSplitScreenWidth = 1024;
 constexpr RECTL kSplitArea = {kSplitScreenWidth - 100, 80, kSplitScreenWidth - 100 + kWidth, 272};
 
 // What every scene starts with, on both sides: window coordinates in
-// pixels (x right, y up, z in [-1, 1] nearer when larger), no dithering,
-// the depth buffer cleared to the far end. (The colour buffer starts
+// pixels (x right, y up, z in [-1, 1] nearer when larger), the depth buffer
+// cleared to the far end; everything else as GL starts (dithering on). (The colour buffer starts
 // black: the board's is cleared by the test, OSMesa's starts so.)
 Calls Start();
 Calls With(Calls a, const Calls& b);
@@ -118,9 +118,9 @@ class PictureFixture : public glsrv_device::ServerTest,
     void Send(const Calls& calls);
     std::vector<std::uint32_t> Picture();
     // The seams the debugger output names ("<name>: not available yet"),
-    // but those every scene passes without a change to its picture: the
+    // but the one every scene passes without a change to its picture: the
     // stereo page query (these boards are not stereo, which is what it
-    // answers) and the dither load (every scene draws with dithering off).
+    // answers).
     static std::set<std::string> SeamsIn(const std::string& text);
     // The row's scene on the row's machine against OSMesa: no board errors,
     // the picture within the tolerances, every packet executed. A scene
@@ -136,8 +136,12 @@ class PictureFixture : public glsrv_device::ServerTest,
         Judge(prefix, scene, machine);
     }
 
-  private:
+    // The reference of the calls, then the row's machine with the window
+    // open and black and the debugger output cleared; false (with the
+    // failure recorded) when any of it fails.
     bool Prepare(const Calls& calls, const Scene& scene, const Machine& machine);
+
+  private:
     void Judge(const std::string& prefix, const Scene& scene, const Machine& machine);
 
     std::vector<std::uint32_t> reference_;

@@ -150,9 +150,11 @@ Calls Blend() {
 }
 template <std::uint32_t Op>
 Calls LogicOp() {
-    // Flat colours on both sides: a bitwise operation turns a level's
-    // rounding into any difference at all.
-    return With(Backdrop(kFlat), With({C("Enable", {kLogicOpEnable}), C("LogicOp", {Op})}, Overlay()));
+    // Flat colours on both sides and no dithering: a bitwise operation
+    // turns a level's rounding into any difference at all, and dithering
+    // chooses between the two levels nearest a colour.
+    return With(With({C("Disable", {kDitherEnable})}, Backdrop(kFlat)),
+                With({C("Enable", {kLogicOpEnable}), C("LogicOp", {Op})}, Overlay()));
 }
 // Colour write mask: green and alpha kept, red and blue written.
 Calls ColourMask() {
@@ -463,7 +465,10 @@ const Scene kScenes[] = {
 // 32 bits: 8 bits a channel as OSMesa's, nothing added. 16 bits (5-5-5, the
 // only 16-bit format the boards offer): the colour leaves the conversion
 // with 7 bits a channel (127 full), the pixel keeps the top 5 and reads back
-// widened to 8, up to 7 levels from the 8-bit reference.
+// widened to 8, up to 7 levels from the 8-bit reference; and the scenes
+// dither (GL's initial state), which may leave a channel one 5-bit step (8
+// levels) from the undithered colour, and a blend over a dithered backdrop
+// carries that step along: 7 + 8.
 // A split board of 1024 x 768 screens on pages of 256 x 256 at 32 bits has
 // its own rows below (kTightMachines): the primary and back buffers take 12
 // page slots each and the 16-bit depth buffer (pages of 256 x 512) 8, all
@@ -474,8 +479,8 @@ const Scene kScenes[] = {
 // depth buffer with nothing left for the GL buffers, and the extra buffer
 // that a single rasterizer may use instead needs padding that a 1024 x 768
 // screen does not leave.
-const Machine kMachines[] = {{1, 32, 0}, {2, 32, 0},  {4, 32, 0},  {2, 32, 0, 2, 1},
-                             {1, 16, 7}, {2, 16, 7},  {4, 16, 7},  {2, 16, 7, 2}};
+const Machine kMachines[] = {{1, 32, 0},  {2, 32, 0},  {4, 32, 0},  {2, 32, 0, 2, 1},
+                             {1, 16, 15}, {2, 16, 15}, {4, 16, 15}, {2, 16, 15, 2}};
 // The 32-bit machines.
 const Machine kMachines32[] = {{1, 32, 0}, {2, 32, 0}, {4, 32, 0}, {2, 32, 0, 2, 1}};
 

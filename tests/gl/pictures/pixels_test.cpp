@@ -92,13 +92,31 @@ Calls AccumArithmetic() {
     return With(c, With(ClearColour(), {Accum(kReturn, 1.5f)}));
 }
 
+// Eight frames of a triangle moving right across the window (on a split
+// board across the seam), each an eighth, then returned.
+Calls EightFrames() {
+    Calls c = With(Start(), {C("ReadBuffer", {0x404})});
+    for (int k = 0; k < 8; ++k) {
+        const float s = static_cast<float>(k) / 7.0f;
+        c = With(c, With(With(ClearColour(), Frame(20.0f * static_cast<float>(k), 1.0f - s, 0.6f, s)),
+                         {Accum(k == 0 ? kLoad : kAccum, 1.0f / 8)}));
+    }
+    return With(c, {Accum(kReturn, 1.0f)});
+}
+
 const Scene kAccumScenes[] = {
     {"accum_motion_blur", MotionBlur, 3, 30, "a third of each frame, rounded on both; triangle edges"},
     {"accum_arithmetic", AccumArithmetic, 3, 30, "scaled and offset values, clamped; triangle edges"},
+    {"accum_eight_frames", EightFrames, 3, 60, "an eighth of each frame, rounded on both; triangle edges"},
 };
 
+// The split board's window straddles the seam: both screens' parts are
+// read into and returned from the one accumulation buffer.
+const Machine kAccumMachines[] = {{1, 32, 0}, {2, 32, 0}, {4, 32, 0},    {1, 16, 7},
+                                  {2, 16, 7}, {4, 16, 7}, {2, 32, 0, 2}, {2, 16, 7, 2}};
+
 INSTANTIATE_TEST_SUITE_P(Accum, PixelPictureTest,
-                         ::testing::Combine(::testing::ValuesIn(kAccumScenes), ::testing::ValuesIn(kMachines)),
+                         ::testing::Combine(::testing::ValuesIn(kAccumScenes), ::testing::ValuesIn(kAccumMachines)),
                          RowName);
 
 // --- read pixels -------------------------------------------------------------------

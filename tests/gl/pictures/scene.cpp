@@ -160,7 +160,6 @@ bool RunReference(const Calls& calls, int width, int height, bool alphaBuffer, s
     // Rows top to bottom, as the board's memory holds the window.
     g.PixelStoreMesa(OSMESA_Y_UP, 0);
     g.PixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    g.Disable(GL_DITHER);
     if (!alphaBuffer) {
         g.ClearColor(0, 0, 0, 1);
         g.Clear(GL_COLOR_BUFFER_BIT);

@@ -137,9 +137,12 @@ const Scene kScenes[] = {
 
 // Split boards (at 32 bits on pages twice as wide, as the pictures of
 // every fill) and wide pages on one board place the scratch pixmap and its
-// tile elsewhere in board memory.
-const Machine kMachines[] = {{1, 32, 0}, {2, 32, 0}, {4, 32, 0},       {1, 16, 7},      {2, 16, 7},
-                             {4, 16, 7}, {2, 32, 0, 2, 1}, {2, 16, 7, 2}, {4, 32, 0, 1, 1}};
+// tile elsewhere in board memory. At 16 bits: 7 levels for the 5-bit
+// channels (as the other picture tables) and 8 more, one 5-bit step, for
+// dithering (GL's initial state; the textured colour takes the dithered
+// colour scale, one step below the undithered one at most).
+const Machine kMachines[] = {{1, 32, 0}, {2, 32, 0}, {4, 32, 0},        {1, 16, 15},      {2, 16, 15},
+                             {4, 16, 15}, {2, 32, 0, 2, 1}, {2, 16, 15, 2}, {4, 32, 0, 1, 1}};
 
 class StipplePictureTest : public PictureFixture {
   protected:

@@ -87,7 +87,7 @@ target_link_libraries(gl_server_swap_tests PRIVATE vnxglsrv_objects vnxlgi vorni
 # (N_ExecPrimitive and the command stream's draw packets, lgi/3d/exec.cpp)
 # record what reaches them. The lgi layer has no seam between its command
 # stream and its primitive execution, so its sources are listed here but for
-# exec.cpp and its seams; of the request layer the program takes the
+# exec.cpp; of the request layer the program takes the
 # decoders' length and error checks, the per-vertex requests and lighting.
 # The double (prim/lgi_double.cpp) stands in for the primitive execution,
 # for the buffer manager the lgi layer reaches and for the rest of the
@@ -95,8 +95,7 @@ target_link_libraries(gl_server_swap_tests PRIVATE vnxglsrv_objects vnxlgi vorni
 vnx_glsrv_double(prim ${CMAKE_CURRENT_SOURCE_DIR}/gl/server/prim/lgi_double.cpp)
 target_include_directories(gl_server_prim_double PRIVATE ${PROJECT_SOURCE_DIR}/gl/server/lgi)
 file(GLOB_RECURSE VNX_GLSRV_PRIM_LGI CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/gl/server/lgi/*.cpp)
-list(REMOVE_ITEM VNX_GLSRV_PRIM_LGI ${PROJECT_SOURCE_DIR}/gl/server/lgi/seams.cpp
-  ${PROJECT_SOURCE_DIR}/gl/server/lgi/3d/exec.cpp)
+list(REMOVE_ITEM VNX_GLSRV_PRIM_LGI ${PROJECT_SOURCE_DIR}/gl/server/lgi/3d/exec.cpp)
 file(GLOB VNX_GLSRV_PRIM_CHECKS CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/gl/server/prim/*_check.cpp)
 vnx_glsrv_check_program(prim ${VNX_GLSRV_PRIM_LGI} ${VNX_GLSRV_PRIM_CHECKS}
   ${PROJECT_SOURCE_DIR}/gl/server/dispatch/dispatch_pending.cpp

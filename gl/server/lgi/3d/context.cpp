@@ -56,6 +56,8 @@ N_Context* N_CreateContext(ULONG ulStereo) {
     for (LONG& l : pctx->viewportCache) l = -1;
     pctx->selectMinStart = pctx->selectMin = std::numeric_limits<float>::max();
     pctx->selectMaxStart = pctx->selectMax = std::numeric_limits<float>::lowest();
+    // Hits report depths on the full 32-bit range; window z has fewer bits.
+    pctx->selectDepthShift = 32 - kWindowDepthBits;
 
     // The name stack, the clip planes and the lights; a context that cannot
     // have them all is not made.

@@ -23,6 +23,9 @@ constexpr ULONG N_STATE_WORDS = 430;
 // The raster position's window z (0 near .. 1 far) in the units of the
 // vertices' window z.
 constexpr float kRasterDepthUnits = 16777215.0f;
+// The bits of those units: window z runs 0 .. 2^24 - 1 whatever depth
+// buffer is bound.
+constexpr ULONG kWindowDepthBits = 24;
 
 struct N_StateBlock {
     ULONG w[N_STATE_WORDS];
@@ -535,7 +538,8 @@ void _NBuildPlaneRotation(const float* pfPlane, N_PlaneRotation* pRot);
 // --- selection (select.cpp) ----------------------------------------------------------------
 // The select stage's work on one batch of n vertices (x, y, z, w, stride in
 // floats): with a hit pending, the window depths z / w widen the open hit;
-// when the batch is the whole primitive the hit is reported and closed.
+// when the batch ends the whole primitive an open hit is reported and
+// closed (n 0 with bWholePrim: close what the primitive's batches opened).
 void _NSelectBatch(N_Context* pctx, const float* pfVertices, ULONG cStride, ULONG n, ULONG bWholePrim);
 
 
@@ -575,7 +579,7 @@ struct N_ZoomStep {
     ULONG Next();
     ULONG ulInt;
     ULONG ulFrac;
-    ULONG ulAcc = 0;
+    ULONG ulAcc = 65535 / 2;  // pixel centres: half a step in
 };
 // One row of cSrc pixels zoomed by zx into pulOut (at most cMax pixels, each
 // masked to 24 bits, mirrored for a negative zoom); answers the pixels

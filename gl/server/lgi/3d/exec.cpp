@@ -65,6 +65,9 @@ bool bRun(N_Context* pctx, ULONG kind, ULONG format, ULONG n, ULONG cStrips, boo
     // Back colours belong to the batch whose lighting made them.
     _NSetBackColours(0, nullptr, nullptr);
     pipe->next[N_STAGE_HEAD](pctx, pipe);
+    // Selecting: the primitive's pieces inside the clip volume have widened
+    // the open hit; the whole primitive has run, so the hit is reported.
+    if (*pulAttr(pctx, N_ATTR_RENDER_MODE) == N_RENDER_MODE_SELECT) _NSelectBatch(pctx, nullptr, 4, 0, 1);
     return true;
 }
 

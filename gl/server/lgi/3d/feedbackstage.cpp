@@ -18,6 +18,7 @@
 #include <algorithm>
 
 #include "pipes.h"
+#include "renderfcn.h"
 
 namespace {
 
@@ -195,45 +196,32 @@ void _NStageFeedback(N_Context* pctx, N_Pipe* pipe) {
                 break;
             }
             case N_PRIM_POLYGON: {
-                if (n < 3) break;
-                // The polygon's vertices are the batch's, in order.
+                // The polygon's vertices are the batch's, in order; culled,
+                // none of its triangles is drawn.
+                N_FaceRunReader runs(c.pFaceRuns);
+                bool bDrawn = false;
+                for (ULONG f = 0; f < _NFaceCount(code, n); ++f) bDrawn = (runs.Next() != N_RUN_SKIP) || bDrawn;
+                if (!bDrawn) break;
                 ULONG order[N_BATCH_POINTS];
                 for (ULONG i = 0; i < n; ++i) order[i] = i;
                 vPolygon(w, c, pipe->mode, order, n, bEdgeFlags);
                 break;
             }
             case N_PRIM_TRIANGLES:
-                for (ULONG i = 0; i + 3 <= n; i += 3) {
-                    v[0] = i, v[1] = i + 1, v[2] = i + 2;
-                    vPolygon(w, c, pipe->mode, v, 3, bEdgeFlags);
-                }
-                break;
             case N_PRIM_QUADS:
-                for (ULONG i = 0; i + 4 <= n; i += 4) {
-                    v[0] = i, v[1] = i + 1, v[2] = i + 2, v[3] = i + 3;
-                    vPolygon(w, c, pipe->mode, v, 4, bEdgeFlags);
-                }
-                break;
             case N_PRIM_FAN:
-                for (ULONG i = 1; i + 1 < n; ++i) {
-                    v[0] = 0, v[1] = i, v[2] = i + 1;
-                    vPolygon(w, c, pipe->mode, v, 3, false);
-                }
-                break;
             case N_PRIM_TRI_STRIP:
-                // Every other triangle is taken with its first two vertices
-                // swapped, so that all keep the strip's winding.
-                for (ULONG i = 0; i + 2 < n; ++i) {
-                    v[0] = (i & 1) ? i + 1 : i, v[1] = (i & 1) ? i : i + 1, v[2] = i + 2;
-                    vPolygon(w, c, pipe->mode, v, 3, false);
+            case N_PRIM_QUAD_STRIP: {
+                // Faces that culling dropped write nothing. Edge flags are
+                // the separate triangles' and quads' own.
+                const bool bFlags = bEdgeFlags && (code == N_PRIM_TRIANGLES || code == N_PRIM_QUADS);
+                N_FaceRunReader runs(c.pFaceRuns);
+                for (ULONG f = 0; f < _NFaceCount(code, n); ++f) {
+                    const ULONG cv = _NFaceVertices(code, f, v);
+                    if (runs.Next() != N_RUN_SKIP) vPolygon(w, c, pipe->mode, v, cv, bFlags);
                 }
                 break;
-            case N_PRIM_QUAD_STRIP:
-                for (ULONG i = 0; i + 4 <= n; i += 2) {
-                    v[0] = i, v[1] = i + 1, v[2] = i + 3, v[3] = i + 2;
-                    vPolygon(w, c, pipe->mode, v, 4, false);
-                }
-                break;
+            }
             default:
                 break;
         }
@@ -252,10 +240,21 @@ void _NFeedbackStripRunner(N_Context* pctx, N_Pipe* pipe) {
     StripArrays at = saved;
     ULONG done = 0;
     c.stripCount = 1;
+    // Each strip of a polygonal kind takes its own faces' runs.
+    ULONG* const pSavedRuns = c.pFaceRuns;
+    static ULONG stripRuns[N_FACE_RUN_WORDS];  // no allocation while drawing
+    N_FaceRunReader runs(pSavedRuns);
+    const bool bSlice = cStrips > 1 && c.code >= N_PRIM_POLYGON && c.code <= N_PRIM_QUAD_STRIP;
     for (ULONG s = 0; s < cStrips && done < n; ++s) {
         const ULONG len = std::min(pCounts[s], n - done);
         at.To(c);
         c.stripVertexCount = len;
+        if (bSlice) {
+            const ULONG faces = std::min(_NFaceCount(c.code, len), N_FACE_RUN_WORDS - 1);
+            for (ULONG f = 0; f < faces; ++f) stripRuns[f] = N_FACE_RUN(runs.Next(), 1);
+            stripRuns[faces] = 0;
+            c.pFaceRuns = stripRuns;
+        }
         ULONG orOut = 0;
         for (ULONG i = 0; i < len; ++i) orOut |= at.pOutcodes[i];
         if (orOut == 0) {
@@ -269,6 +268,7 @@ void _NFeedbackStripRunner(N_Context* pctx, N_Pipe* pipe) {
         done += len;
     }
     saved.To(c);
+    c.pFaceRuns = pSavedRuns;
     c.stripCount = savedStrips;
     c.stripVertexCount = total;
 }

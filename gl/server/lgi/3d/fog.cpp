@@ -38,6 +38,19 @@ float _NFogFactorOf(N_Context* pctx, float d) {
     }
 }
 
+// The fog factor of vertex i of the batch: its eye distance from its window
+// coordinates and clip w by the eye-space depth row of the inverse of
+// W x P (applied to the window coordinates and scaled by the clip w it
+// gives the eye z).
+float fFactorAt(N_Context* pctx, const CommonPipeData& c, ULONG i) {
+    const float* r = &pctx->xf.fogInverse[8];
+    const LONG* win = c.pWindow + 3 * std::size_t{i};
+    const float w = c.pClipPos[4 * std::size_t{i} + 3];
+    const float d = (r[0] * static_cast<float>(win[0]) + r[1] * static_cast<float>(win[1]) +
+                     r[2] * static_cast<float>(win[2]) + r[3]) * w;
+    return _NFogFactorOf(pctx, d);
+}
+
 void _NStageFogRGBA(N_Context* pctx, N_Pipe* pipe) {
     CommonPipeData& c = *pipe->pCommonPipeData;
     const ULONG n = c.stripVertexCount;
@@ -45,18 +58,11 @@ void _NStageFogRGBA(N_Context* pctx, N_Pipe* pipe) {
         pipe->next[N_STAGE_FOG](pctx, pipe);
         return;
     }
-    // The eye-space depth row of the inverse of W x P: applied to the
-    // window coordinates and scaled by the clip w it gives the eye z.
-    const float* r = &pctx->xf.fogInverse[8];
     float fog[4];
     for (ULONG k = 0; k < 4; ++k) fog[k] = fAttr(pctx, N_ATTR_FOG_COLOUR, k);
     const float* pBack = _NBackColoursOf(c.pColours);
     for (ULONG i = 0; i < n; ++i) {
-        const LONG* win = c.pWindow + 3 * std::size_t{i};
-        const float w = c.pClipPos[4 * std::size_t{i} + 3];
-        const float d = (r[0] * static_cast<float>(win[0]) + r[1] * static_cast<float>(win[1]) +
-                         r[2] * static_cast<float>(win[2]) + r[3]) * w;
-        const float f = _NFogFactorOf(pctx, d);
+        const float f = fFactorAt(pctx, c, i);
         for (ULONG face = 0; face < (pBack != nullptr ? 2u : 1u); ++face) {
             const float* in = (face == 0 ? c.pColours : pBack) + 4 * std::size_t{i};
             float* out = (face == 0 ? gafFogged : gafFoggedBack) + 4 * std::size_t{i};
@@ -69,5 +75,27 @@ void _NStageFogRGBA(N_Context* pctx, N_Pipe* pipe) {
     _NSetBackColours(1, gafFogged, pBack != nullptr ? gafFoggedBack : nullptr);
     pipe->next[N_STAGE_FOG](pctx, pipe);
     _NSetBackColours(1, gafFogged, nullptr);
+    c.pColours = pSaved;
+}
+
+void _NStageFogTextured(N_Context* pctx, N_Pipe* pipe) {
+    CommonPipeData& c = *pipe->pCommonPipeData;
+    const ULONG n = c.stripVertexCount;
+    if (n == 0 || n > N_BATCH_POINTS || c.pWindow == nullptr || c.pClipPos == nullptr) {
+        pipe->next[N_STAGE_FOG](pctx, pipe);
+        return;
+    }
+    for (ULONG i = 0; i < n; ++i) {
+        const float f = std::fmin(std::fmax(fFactorAt(pctx, c, i), 0.0f), 1.0f);
+        const auto* src = reinterpret_cast<const float*>(static_cast<const BYTE*>(c.front.colour.p) +
+                                                         std::size_t{i} * c.front.colour.step);
+        float* out = gafFogged + 4 * std::size_t{i};
+        out[0] = out[1] = out[2] = f;
+        out[3] = (c.format & N_VTX_RGBA) ? src[3] : fAttr(pctx, N_ATTR_COLOUR, 3);
+    }
+    float* pSaved = c.pColours;
+    c.pColours = gafFogged;
+    _NSetBackColours(1, gafFogged, nullptr);
+    pipe->next[N_STAGE_FOG](pctx, pipe);
     c.pColours = pSaved;
 }

@@ -14,6 +14,7 @@
 #include "lgigl.h"
 #include "platform/engine.h"
 #include "pixelpath.h"
+#include "validate.h"
 #include "../seams.h"
 
 namespace {
@@ -22,7 +23,6 @@ constexpr ULONG kFlagByteImage = 0x80000000u;  // the put's 8-bit image, last ro
 constexpr ULONG kLeftKinds = GLBUFFER_FRONT_LEFT | GLBUFFER_BACK_LEFT;
 constexpr ULONG kRightKinds = GLBUFFER_FRONT_RIGHT | GLBUFFER_BACK_RIGHT;
 constexpr ULONG kColourKinds = kLeftKinds | kRightKinds;
-constexpr ULONG kAlphaSlot = 2;
 constexpr ULONG kZoomStart = 0x7FD3;  // the zoomed write's accumulators start here
 constexpr ULONG kZoomCarry = 0xFFFF;
 constexpr std::int64_t kMaxPixels = 0x10000000;  // 1 GB of words: no transfer is larger
@@ -232,7 +232,8 @@ void _NDirectReadPixels(N_Context* pctx, const N_BoundBuffer* pSlot, LONG x, LON
     // Alpha comes from an alpha buffer when one is bound: the pixel path
     // merges it.
     const bool bColour = (pb->kind & kColourKinds) != 0 && (ulFormat == 7 || ulFormat == 8) &&
-                         pctx->buffers[kAlphaSlot].pBuffer == nullptr;
+                         (_NAlphaSlotOf(pctx->val.readSlot) < 0 ||
+                          pctx->buffers[_NAlphaSlotOf(pctx->val.readSlot)].pBuffer == nullptr);
     if (bIdentity && bColour && ulType == N_PIXTYPE_UBYTE && cx <= static_cast<LONG>(N_SPAN)) {
         ULONG* pulRow = _NPixPacked();
         auto* pj = static_cast<BYTE*>(pvDest);

@@ -125,11 +125,14 @@ bool bTexturedFog(N_Context* pctx) { return bTextured(pctx) && ulAttr(pctx, N_AT
 // raster and fragment parts follow (no hardware render function).
 bool bModePart(N_Context* pctx, N_Pipe* pipe, ULONG code, N_StageList* l, bool bListed14) {
     const ULONG mode = ulAttr(pctx, N_ATTR_RENDER_MODE);
+    // The raster position is stored in every render mode (bitmaps and pixel
+    // rectangles in selection and feedback need it); selecting, it is also
+    // a hit. It writes no feedback of its own.
+    const bool bRasterPos = code == N_PRIM_RASTER_POS;
     if (mode == N_RENDER_MODE_SELECT) {
         l->Add(N_STAGE_SELECT);
-        return false;
-    }
-    if (mode == N_RENDER_MODE_FEEDBACK) {
+        if (!bRasterPos) return false;
+    } else if (mode == N_RENDER_MODE_FEEDBACK && !bRasterPos) {
         vSet(N_STAGE_STRIPS, _NFeedbackStripRunner);
         l->Add(N_STAGE_FEEDBACK);
         return false;
@@ -428,7 +431,10 @@ void _NBuildStageList(N_Context* pctx, N_Pipe* pipe, ULONG code, ULONG format, N
         vSet(N_STAGE_VERTEX, pd != nullptr ? pd->pfnVertexStage : nullptr);
         l->Add(N_STAGE_VERTEX);
     }
-    if (ulAttr(pctx, N_ATTR_FOG) != 0) l->Add(N_STAGE_FOG);
+    if (ulAttr(pctx, N_ATTR_FOG) != 0) {
+        if (bTexturedFog(pctx) && !bCI(pctx)) vSet(N_STAGE_FOG, _NStageFogTextured);
+        l->Add(N_STAGE_FOG);
+    }
     l->Add(N_STAGE_STRIPS);
     if (bModePart(pctx, pipe, code, l, bList14)) {
         vRasterPart(pctx, pipe, code, l);
@@ -745,7 +751,20 @@ void _NStageEdgeGather(N_Context* pctx, N_Pipe* pipe) {
 void _NStageSelect(N_Context* pctx, N_Pipe* pipe) {
     CommonPipeData& c = *pipe->pCommonPipeData;
     const ULONG n = std::min(c.stripVertexCount, N_BATCH_POINTS);
-    _NSelectBatch(pctx, c.pClipPos, 4, n, n == c.primVertexCount ? 1 : 0);
+    // The batch may be a piece that clipping made, or one batch of a split
+    // primitive: the hit is reported once the whole primitive has run.
+    if (!bPolygon(c.code)) {
+        _NSelectBatch(pctx, c.pClipPos, 4, n, 0);
+    } else {
+        // Faces that culling dropped make no hit.
+        N_FaceRunReader runs(c.pFaceRuns);
+        ULONG v[4];
+        for (ULONG f = 0; f < _NFaceCount(c.code, n); ++f) {
+            const ULONG cv = _NFaceVertices(c.code, f, v);
+            if (runs.Next() == N_RUN_SKIP) continue;
+            for (ULONG k = 0; k < cv; ++k) _NSelectBatch(pctx, c.pClipPos + 4 * std::size_t{v[k]}, 4, 1, 0);
+        }
+    }
     pipe->next[N_STAGE_SELECT](pctx, pipe);
 }
 

@@ -9,6 +9,7 @@
 #include "../seams.h"
 #include "kz2/kzrects.h"
 #include "pixelpath.h"
+#include "validate.h"
 #include "queue.h"
 
 namespace {
@@ -23,7 +24,6 @@ constexpr MaskSlot kPlaneSlots[] = {{0x10000, 2}, {0x20000, 14}, {0x80000, 15}, 
 constexpr ULONG kDepthSlot = 4;
 constexpr ULONG kStencilSlot = 5;
 constexpr ULONG kAccumSlot = 6;
-constexpr ULONG kAlphaSlot = 2;
 
 // Enable-word bits that the direct draw and copy cannot honour.
 constexpr ULONG kDrawNeedsPipe = 0x40026c80u;
@@ -79,6 +79,15 @@ void vClearAncillary(N_BoundBuffer& slot, LONG x, LONG y, LONG cx, LONG cy, ULON
     } else {
         _NClearRectMasked(slot.pBuffer, x, y, cx, cy, ulValue, ulKeep);
     }
+}
+
+// Whether colours pass the pixel transfer unchanged: no colour map, every
+// colour scale 1 and bias 0.
+bool bPlainColourTransfer(N_Context* pctx) {
+    if (*pulAttr(pctx, N_ATTR_MAP_COLOUR) != 0) return false;
+    for (ULONG c = 0; c < 4; ++c)
+        if (fNAttr(pctx, N_ATTR_RED_SCALE + c) != 1.0f || fNAttr(pctx, N_ATTR_RED_BIAS + c) != 0.0f) return false;
+    return true;
 }
 
 // Runs a request of the pixel paths from its span record.
@@ -177,8 +186,12 @@ void N_DrawPixels(LONG cx, LONG cy, ULONG ulFormat, ULONG ulType, const void* pv
     N_Context* pctx = gpNCurrent;
     if (!bPixelsDrawn(pctx, kTokenDrawPixels)) return;
     if (pctx->dirty != 0) _NValidate(pctx, pctx->dirty);
+    // The direct draw writes RGB and RGBA images as they come: every other
+    // format (luminance, single channels, indices, depth, stencil), the
+    // pixel transfer and the fragment operations it cannot honour take the
+    // pixel primitive.
     const bool bColourForm = ulFormat == kFormatRGB || ulFormat == kFormatRGBA;
-    if (!bColourForm && (*pulAttr(pctx, N_ATTR_MAP_COLOUR) != 0 || (pctx->enableWord & kDrawNeedsPipe))) {
+    if (!bColourForm || !bPlainColourTransfer(pctx) || (pctx->enableWord & kDrawNeedsPipe)) {
         if (cx <= 0 || cy <= 0 || pvPixels == nullptr) return;
         N_PixelSpan span{};
         span.kind = kPixelPrimDraw;
@@ -235,14 +248,16 @@ LONG N_ReadPixels(LONG x, LONG y, LONG cx, LONG cy, ULONG ulFormat, ULONG ulType
 
     const N_BoundBuffer* pSlot = nullptr;
     switch (ulFormat) {
-        case 0: case 3: case 4: case 5: case kFormatRGB: case kFormatRGBA: case 9:
+        case 0: case 3: case 4: case 5: case kFormatRGB: case kFormatRGBA: case 9: case 10:
             pSlot = pReadBuffer(pctx);
             break;
         case kFormatStencil: pSlot = &pctx->buffers[kStencilSlot]; break;
         case kFormatDepth: pSlot = &pctx->buffers[kDepthSlot]; break;
-        case kFormatAlpha:
-            pSlot = &pctx->buffers[kAlphaSlot];
-            if (pSlot->pBuffer == nullptr) {
+        case kFormatAlpha: {
+            // The read buffer's own alpha buffer.
+            const LONG alphaSlot = _NAlphaSlotOf(pctx->val.readSlot);
+            pSlot = alphaSlot >= 0 ? &pctx->buffers[alphaSlot] : nullptr;
+            if (pSlot == nullptr || pSlot->pBuffer == nullptr) {
                 // No alpha buffer: every value reads as opaque.
                 if (ulType == kTypeUnsignedByte || ulType == kTypeByte)
                     std::memset(pvDest, ulType == kTypeByte ? 127 : 255,
@@ -250,6 +265,7 @@ LONG N_ReadPixels(LONG x, LONG y, LONG cx, LONG cy, ULONG ulFormat, ULONG ulType
                 return -1;
             }
             break;
+        }
         default:
             DbgPrint("XXX unknown fast path format in read pixels\n");
             _NProgrammerError();

@@ -11,6 +11,7 @@
 
 #include "kz2/kzrects.h"
 #include "pixelpath.h"
+#include "validate.h"
 #include "../seams.h"
 
 namespace {
@@ -18,6 +19,9 @@ namespace {
 enum : ULONG { kDepthSlot = 4, kStencilSlot = 5, kAlphaSlot = 2 };
 constexpr ULONG kNoDepthFlags = 0x81;  // pipe mode bits a depth transfer drops
 constexpr ULONG kModeReadColour = 0x10;
+// The zoom accumulators start half a pixel in: a zoomed pixel covers the
+// window pixels whose centres its rectangle holds.
+constexpr ULONG kZoomHalf = 0x7FFF;
 
 void vStage(ULONG stage, N_StageFn pfn) { gNArena.pStageTable[stage] = pfn; }
 
@@ -42,6 +46,8 @@ const N_BoundBuffer* pDrawAlpha(N_Context* pctx) {
     return bBound(p) ? p : nullptr;
 }
 const N_BoundBuffer* pReadColour(N_Context* pctx) { return pSlot(pctx, pctx->val.readSlot); }
+// The read buffer's alpha buffer.
+const N_BoundBuffer* pReadAlpha(N_Context* pctx) { return pSlot(pctx, _NAlphaSlotOf(pctx->val.readSlot)); }
 
 // The store scales: the colour conversion's red, green and blue scales
 // (its red is premultiplied by 65536, its green by 256), 255 where it has
@@ -88,7 +94,7 @@ N_StageFn pfnZoomStage(N_Context* pctx, N_PixelSpan* ps) {
     if (zy != 1.0f) {
         const float frac = std::fabs(zy - std::trunc(zy));
         ps->zoomYFrac = static_cast<ULONG>(_NTruncToLong(frac * 65536.0f));
-        ps->zoomYAcc = 0;
+        ps->zoomYAcc = kZoomHalf;
     }
     if (zx == 1.0f) return zy == 1.0f ? _NStageZoomNone : _NStageZoomY;
     return zy == 1.0f ? _NStageZoomX : _NStageZoomXY;
@@ -149,7 +155,8 @@ bool bReadSetup(N_Context* pctx, N_PixelSpan* ps) {
         case N_PIXFMT_STENCIL:
             ps->pSource = &pctx->buffers[kStencilSlot];
             ps->bufferClass = N_PIXCLASS_STENCIL;
-            ps->pfnIndexConv = bOn(pctx, N_ATTR_MAP_STENCIL) ? _NStencilShiftMap : _NStencilMaskOnly;
+            // Stencil values read back are shifted and offset like any index.
+            ps->pfnIndexConv = bOn(pctx, N_ATTR_MAP_STENCIL) ? _NStencilShiftMap : _NIndexShiftOffset;
             break;
         case N_PIXFMT_DEPTH:
             ps->pSource = &pctx->buffers[kDepthSlot];
@@ -165,7 +172,7 @@ bool bReadSetup(N_Context* pctx, N_PixelSpan* ps) {
             ps->pSource = pReadColour(pctx);
             ps->bufferClass = N_PIXCLASS_COLOUR;
             if (ps->format == N_PIXFMT_ALPHA || ps->format == N_PIXFMT_RGBA || ps->format == N_PIXFMT_LUMINANCE_ALPHA) {
-                const N_BoundBuffer* pAlpha = &pctx->buffers[kAlphaSlot];
+                const N_BoundBuffer* pAlpha = pReadAlpha(pctx);
                 ps->pSourceAlpha = bBound(pAlpha) ? pAlpha : nullptr;
             }
             ps->pfnFetch = pfnColourFetch(pctx);
@@ -199,7 +206,7 @@ bool bCopySetup(N_Context* pctx, N_Pipe* pipe, N_PixelSpan* ps) {
             ps->pSource = pReadColour(pctx);
             ps->pDest = pDrawColour(pctx);
             ps->pDestAlpha = pDrawAlpha(pctx);
-            ps->pSourceAlpha = bBound(&pctx->buffers[kAlphaSlot]) ? &pctx->buffers[kAlphaSlot] : nullptr;
+            ps->pSourceAlpha = bBound(pReadAlpha(pctx)) ? pReadAlpha(pctx) : nullptr;
             ps->bufferClass = N_PIXCLASS_COLOUR;
             ps->format = bCI(pctx) ? N_PIXFMT_INDEX : N_PIXFMT_RGBA;
             vColourStores(pctx, ps, bCI(pctx));
@@ -232,7 +239,8 @@ ULONG _NPixelSetup(N_Context* pctx, N_Pipe* pipe, N_PixelSpan* ps, N_StageList* 
     _NPixSpanArrays(ps);
     vStoreScales(pctx, ps);
     ps->width = std::min<ULONG>(ps->width, N_SPAN);
-    ps->zoomYFrac = ps->zoomYAcc = 0;
+    ps->zoomYFrac = 0;
+    ps->zoomYAcc = kZoomHalf;
     l->c = 0;
     l->Add(N_STAGE_HEAD);
     const bool bRects = pctx->cClipRects >= 2 && pctx->multiRect != 0;

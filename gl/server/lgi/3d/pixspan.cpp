@@ -201,13 +201,16 @@ ULONG _NZoomReplicateX(N_PixelSpan* ps, float zx, LONG* pxStart) {
     const float z = std::fabs(zx);
     const ULONG whole = static_cast<ULONG>(_NTruncToLong(z));
     const auto f = static_cast<ULONG>(_NTruncToLong((z - static_cast<float>(whole)) * 65536.0f));
-    // The pixels the running sum gives, cut at the zoom buffers' size: the
-    // count handed on never names a pixel that was not written.
-    const std::uint64_t total = std::uint64_t{whole} * ps->count + ((std::uint64_t{f} * ps->count) >> 16);
+    // The running sum starts half a pixel in, so that a pixel covers the
+    // window pixels whose centres its zoomed rectangle holds. The pixels it
+    // gives, cut at the zoom buffers' size: the count handed on never names
+    // a pixel that was not written.
+    constexpr std::uint64_t kHalf = 0x7FFF;
+    const std::uint64_t total = std::uint64_t{whole} * ps->count + ((kHalf + std::uint64_t{f} * ps->count) >> 16);
     const auto cOut = static_cast<ULONG>(std::min<std::uint64_t>(total, N_SPAN));
     const bool bBackward = std::signbit(zx) && zx != 0.0f;
     ULONG* const* apZoom = gNArena.apSpan;
-    std::uint64_t s = 0;
+    std::uint64_t s = kHalf;
     ULONG written = 0;
     for (ULONG i = 0; i < ps->count && written < cOut; ++i) {
         const std::uint64_t sNext = s + f;

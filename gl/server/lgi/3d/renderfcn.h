@@ -151,6 +151,11 @@ void _NValPixelOps(N_Context* pctx, N_PrimDispatch* pd);
 // clip w through the inverse of W x P), alpha included, for the stages
 // after it; the batch's colours are put back when they return.
 void _NStageFogRGBA(N_Context* pctx, N_Pipe* pipe);
+// The fog stage of textured primitives whose environment is not blend (the
+// vertex colour stage is left out of their pipes): each vertex's colour is
+// its fog factor f in red, green and blue, with the vertex's alpha; the
+// texture environment then makes f x its colour + (1 - f) x the fog colour.
+void _NStageFogTextured(N_Context* pctx, N_Pipe* pipe);
 // The fog factor of an eye distance by the context's fog mode (2 linear:
 // (end - |d|) / (end - start), 1 when they are equal; 0 e^(-density |d|);
 // 1 e^(-(density d)^2)).
@@ -199,6 +204,50 @@ constexpr ULONG N_RUN_FIRST = 1, N_RUN_SECOND = 2, N_RUN_SKIP = 4;
 // Room of the work buffers the strip fill reads: face-run words and 20-byte
 // colour entries.
 constexpr ULONG N_FACE_RUN_WORDS = 1026;
+
+// Reads a face-run list face by face, in the order the culling stage wrote
+// it; faces past the list's end count as drawn (first facing).
+class N_FaceRunReader {
+  public:
+    explicit N_FaceRunReader(const ULONG* pRuns) : p_(pRuns), left_(pRuns != nullptr ? pRuns[0] >> 16 : 0) {}
+    ULONG Next() {
+        while (left_ == 0) {
+            if (p_ == nullptr || (p_[r_] >> 16) == 0 || r_ + 1 >= N_FACE_RUN_WORDS) return N_RUN_FIRST;
+            left_ = p_[++r_] >> 16;
+        }
+        --left_;
+        return p_[r_] & 0xFFFFu;
+    }
+
+  private:
+    const ULONG* p_;
+    ULONG r_ = 0;
+    ULONG left_;
+};
+
+// The faces n vertices of a polygonal kind make (a polygon: its fan's
+// triangles), and the vertices of face f in drawing order, each keeping the
+// primitive's winding (odd strip triangles have their first two swapped);
+// answers the face's vertex count.
+inline ULONG _NFaceCount(ULONG code, ULONG n) {
+    switch (code) {
+        case N_PRIM_TRIANGLES: return n / 3;
+        case N_PRIM_QUADS: return n / 4;
+        case N_PRIM_QUAD_STRIP: return n >= 4 ? (n - 2) / 2 : 0;
+        default: return n > 2 ? n - 2 : 0;  // polygon, fan, triangle strip
+    }
+}
+inline ULONG _NFaceVertices(ULONG code, ULONG f, ULONG* v) {
+    switch (code) {
+        case N_PRIM_TRIANGLES: v[0] = 3 * f, v[1] = 3 * f + 1, v[2] = 3 * f + 2; return 3;
+        case N_PRIM_QUADS: v[0] = 4 * f, v[1] = 4 * f + 1, v[2] = 4 * f + 2, v[3] = 4 * f + 3; return 4;
+        case N_PRIM_QUAD_STRIP: v[0] = 2 * f, v[1] = 2 * f + 1, v[2] = 2 * f + 3, v[3] = 2 * f + 2; return 4;
+        case N_PRIM_TRI_STRIP:
+            v[0] = (f & 1) ? f + 1 : f, v[1] = (f & 1) ? f : f + 1, v[2] = f + 2;
+            return 3;
+        default: v[0] = 0, v[1] = f + 1, v[2] = f + 2; return 3;  // polygon, fan
+    }
+}
 constexpr ULONG N_COLOUR_ENTRIES = 1026;
 
 // --- selection rows -----------------------------------------------------------------------

@@ -117,8 +117,6 @@ Width WidthOf(N_Context* pctx, ULONG code) {
 }
 
 LONG lHalf(ULONG w) { return static_cast<LONG>(w & 0xFFFFu); }
-ULONG ulCorner(LONG x, LONG y) { return (static_cast<ULONG>(y) << 16) | (static_cast<ULONG>(x) & 0xFFFFu); }
-
 }  // namespace
 
 void _NStageMonoToStereo(N_Context* pctx, N_Pipe* pipe) {
@@ -218,19 +216,22 @@ void _NStageClipRects(N_Context* pctx, N_Pipe* pipe) {
         if (bWide) {
             x0 = std::max(x0, vp[0] + xOrg);
             y0 = std::max(y0, vp[1] + yOrg);
-            x1 = std::min(x1, vp[2] + xOrg);
-            y1 = std::min(y1, vp[3] + yOrg);
+            // The viewport box's corners are both inside; x1 and y1 lie past.
+            x1 = std::min(x1, vp[2] + 1 + xOrg);
+            y1 = std::min(y1, vp[3] + 1 + yOrg);
         }
         const bool bTouches = bPixelPipe(c.code) ? bSpanTouches(pipe, x0, y0, x1, y1)
                                                  : _NRectTouchesBatch(pctx, &c, x0, y0, x1, y1) != 0;
-        if (!bTouches) {
-            // Nothing of the batch lands here: only the attribute outputs.
-            if (c.pfnAttrChain != nullptr) c.pfnAttrChain(pctx, c.pAttrPipe != nullptr ? c.pAttrPipe : pipe);
-            continue;
-        }
-        const ULONG clipMin = ulCorner(x0, y0), clipMax = ulCorner(x1, y1);
+        // Nothing of the batch lands here: the rectangle is passed over. The
+        // vertex stages before this one have already left every attribute
+        // at the batch's last vertex, which is all a rectangle the batch
+        // misses must keep.
+        if (!bTouches) continue;
+        // The packed rectangle's far corner lies past it: the clip maximum
+        // is its last pixel.
+        const kzClipPair clip = kzClipPairOf(x0, y0, x1, y1);
         vForEachPass(phw, [&](ULONG* rec, ULONG) {
-            if (rec[kClipFlag] != 0) vSetClipPair(rec, clipMin, clipMax);
+            if (rec[kClipFlag] != 0) vSetClipPair(rec, clip.min, clip.max);
         });
         pipe->next[N_STAGE_RECTANGLES](pctx, pipe);
         phw->batchCount = N_BATCH_PRIMS;

@@ -282,6 +282,16 @@ void _NValCulling(N_Context* pctx) {
     v.cullValid = 1;
 }
 
+// Whether drawing into the buffer takes one pass per clip rectangle even
+// as a window's only back buffer: a buffer in board memory lies in a
+// screen-sized surface that holds every window's buffer of its kind at the
+// window's place, so where other windows cover this one the pixels belong
+// to their buffers (a window above swaps them to the screen). A buffer in
+// host memory is the window's own.
+ULONG _NSurfaceNeedsRects(const GLBuffer* pBuffer) {
+    return pBuffer != nullptr && pBuffer->memoryKind == GLBUFFER_MEMORY_DEVICE ? 1 : 0;
+}
+
 void _NValClipRects(N_Context* pctx) {
     N_Derived& v = pctx->val;
     const LONG* box = reinterpret_cast<const LONG*>(pulAttr(pctx, N_ATTR_CLIP_BOX));

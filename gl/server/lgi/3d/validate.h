@@ -187,6 +187,19 @@ void _NValidate(N_Context* pctx, ULONG flDirty);
 
 void _NValDrawBuffer(N_Context* pctx);
 void _NValReadBuffer(N_Context* pctx);
+
+// The alpha buffer's slot of a colour buffer's slot (front left 0, back
+// left 1, front right 8, back right 9), -1 for any other: reads take the
+// read buffer's alpha, writes the draw buffer's.
+inline LONG _NAlphaSlotOf(LONG colourSlot) {
+    switch (colourSlot) {
+        case 0: return 2;
+        case 1: return 3;
+        case 8: return 14;
+        case 9: return 15;
+        default: return -1;
+    }
+}
 void _NValEnableFlags(N_Context* pctx);
 void _NValWriteMasks(N_Context* pctx);
 void _NValClipRects(N_Context* pctx);

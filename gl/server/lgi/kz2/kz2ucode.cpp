@@ -22,7 +22,7 @@ constexpr char kSource[] = "kz2_ConstructKzUcode";
 enum : ULONG {
     A_CURRENT_COLOUR = 52, A_COLOUR_INDEX_MODE = 83, A_STENCIL_FUNC = 114, A_STENCIL_OPS = 115,
     A_ALPHA_FUNC = 117, A_DEPTH_FUNC = 119, A_BLEND = 121, A_DITHER = 122, A_LOGIC_OP = 124,
-    A_COLOUR_MASK = 127, A_INDEX_MASK = 161, A_DRAW_BUFFER = 163,
+    A_COLOUR_MASK = 127, A_INDEX_MASK = 161, A_DRAW_BUFFER = 163, A_FOG = 105, A_FOG_COLOUR = 110,
 };
 // Enable-word bits.
 enum : ULONG {
@@ -93,6 +93,9 @@ ULONG ulTextureLevelPid(N_Context* pctx, ULONG level) {
 struct TexturePass {
     ULONG mode = 1;     // the lookup mode (the pass; 1 for pass 0)
     ULONG env = 0;      // 0 modulate, 1 decal, 2 blend
+    bool fog = false;   // fogged after the environment: the colour is the fog factor
+    ULONG fogHwColour = 0;  // the fog colour, as the colour buffer holds it
+    ULONG colourHw = 0;     // the current colour, as the colour buffer holds it (modulate)
     ULONG pid = 0;      // the level's pid
     bool second = false;  // two levels mixed: the pid placed twice
     ULONG pidIndex = 0;   // where the level's pid was placed
@@ -373,7 +376,7 @@ void vClaimTexture(Build& b) {
         r.scratchOut = kzAllocRegisterResource(b.hw, prog, KZ_RES_WORK | (b8 ? KZ_RES_SCRATCH_4000 : KZ_RES_SCRATCH_8000),
                                                KZ_TEXTURE);
     }
-    if (pass == 2 || pass == 4 || t.env == 2) {
+    if (pass == 2 || pass == 4 || t.env == 2 || t.fog) {
         r.one = b.Const(0x7000000u, KZ_TEXTURE);
         if (pass == 2 || pass == 4) r.step = b.Const(0x10u, KZ_TEXTURE);
     }
@@ -408,7 +411,7 @@ void vTexture(Build& b, ULONG P) {
     const ULONG T1 = b.T[0], T2 = b.T[1], T3 = b.T[2];
     // Decal writes the texel straight into the colour pixmap, except after
     // a filter (the filtered sum goes through T1).
-    const bool bDirect = t.env == 1 && (t.mode == 1 || t.mode == 3);
+    const bool bDirect = t.env == 1 && !t.fog && (t.mode == 1 || t.mode == 3);
     r.dst = bDirect ? b.Dpx : T1;
     if (t.mode == 1) {
         // One texel: the address registers from the coordinates.
@@ -418,6 +421,19 @@ void vTexture(Build& b, ULONG P) {
                            : kzuInstr(KZU_OP_AND, KZU_v, r.V, r.maskV) | KZU_CLIP);
     }
     kz2Lookup(t.mode, prog, bits, P, r);
+    if (t.fog) {
+        // Fogged texturing: the fragment colour S is the fog factor f in
+        // every channel (the colour's own part is the current colour, a
+        // constant), so the pixel is f x (the environment's colour) +
+        // (1 - f) x the fog colour.
+        const ULONG F = b.Const(t.fogHwColour, KZ_TEXTURE);
+        if (t.env == 0) b.Emit(kzuInstr(KZU_OP_MUL, T1, T1, b.Const(t.colourHw, KZ_TEXTURE)) | KZU_CLIP);
+        b.Emit(kzuInstr(KZU_OP_MUL, T1, T1, b.S) | KZU_CLIP);
+        b.Emit(kzuInstr(KZU_OP_SUB, T2, r.one, b.S) | KZU_CLIP);
+        b.Emit(kzuInstr(KZU_OP_MUL, T3, T2, F) | KZU_CLIP);
+        b.Emit(kzuInstr(KZU_OP_ADD, b.Dpx, T1, T3) | P | KZU_CLIP);
+        return;
+    }
     switch (t.env) {
     case 0:  // modulate: texel x colour
         b.Emit(kzuInstr(KZU_OP_MUL, b.Dpx, T1, b.S) | P | KZU_CLIP);
@@ -561,7 +577,12 @@ ULONG kz2_ConstructKzUcode(N_HwRecord* hwRecord, kzRenderProg* program, ULONG fl
     b.alphaWrite = !b.blend && b.hasColour && (en & E_ALPHA_BUFFER) && !(en & E_NO_ALPHA_WRITES) &&
                    bBoard(b.draw.alpha[0]) && !b.ci && !b.pixelRect;
     b.masked = (en & E_MASKED) && b.hasColour && !b.pixelRect && (!b.ci || b.bpp > 1);
-    b.dither = ulAttr(pctx, A_DITHER) != 0 && !b.ci;
+    // Dithering spreads a colour between the two levels of the pixel's
+    // format nearest it: the pattern's offsets stay below one step of the
+    // stored channel. At 24 and 32 bits a channel keeps all 8 bits the
+    // colour word carries, so there is nothing to spread and the pattern
+    // registers (whatever they hold) are not added.
+    b.dither = ulAttr(pctx, A_DITHER) != 0 && !b.ci && b.bpp < 24;
     b.texture = ((en & E_TEXTURE) && cls == 5) || pass != 0;
     // The mask in the scratch pixmap is the polygon stipple: it masks the
     // filled polygons alone (GL stipples neither points nor lines). A
@@ -587,6 +608,12 @@ ULONG kz2_ConstructKzUcode(N_HwRecord* hwRecord, kzRenderProg* program, ULONG fl
         const bool bTexelAlpha = t.components == 2 || t.components == 4;
         b.tex.mode = pass != 0 ? pass : 1;
         b.tex.env = pctx->texEnv;
+        b.tex.fog = ulAttr(pctx, A_FOG) != 0 && b.tex.env != 2;
+        if (b.tex.fog) {
+            const ULONG conv = pctx->val.colour.converter;
+            b.tex.fogHwColour = _NColourToHardware(pctx, conv, reinterpret_cast<const float*>(pulAttr(pctx, A_FOG_COLOUR)));
+            b.tex.colourHw = _NColourToHardware(pctx, conv, reinterpret_cast<const float*>(pulAttr(pctx, A_CURRENT_COLOUR)));
+        }
         if (b.blend) {
             DbgPrint("kz2_ConstructKzUcode: textured pass %u: no blending\n", pass);
             return ulRefuse(program);
@@ -622,20 +649,15 @@ ULONG kz2_ConstructKzUcode(N_HwRecord* hwRecord, kzRenderProg* program, ULONG fl
             const ULONG y = (w >> 16) + static_cast<ULONG>(b.D->y);
             return (y << 16) | (x & 0xFFFFu);
         };
-        program->clipMin = corner(pul != nullptr ? pul[0] : 0);
-        // The packed rectangle's far corner lies just outside it; the
-        // program's clip maximum is the last pixel inside.
-        program->clipMax = kzLastPixelOf(program->clipMin, corner(pul != nullptr ? pul[1] : 0), &program->clipMin);
+        kzSetClipPair(program, kzClipPairOfPacked(corner(pul != nullptr ? pul[0] : 0), corner(pul != nullptr ? pul[1] : 0)));
     } else {
         const LONG cx = b.ppdev != nullptr ? plGLScreenSize(b.ppdev)[0] : 0;
         const LONG cy = b.ppdev != nullptr ? plGLScreenSize(b.ppdev)[1] : 0;
         const bool bSecond = bStereo && (pBufferAt(pctx, 8) == b.D || pBufferAt(pctx, 9) == b.D);
-        const ULONG y0 = bSecond ? static_cast<ULONG>(cy) : 0;
-        program->clipMin = y0 << 16;
-        program->clipMax = ((y0 + static_cast<ULONG>(cy) - 1) << 16) | ((static_cast<ULONG>(cx) - 1) & 0xFFFFu);
+        const LONG y0 = bSecond ? cy : 0;
+        kzSetClipPair(program, kzClipPairOf(0, y0, cx, y0 + cy));
     }
     program->header |= KZU_HDR_CLIP;
-    program->clipCount = 2;
 
     // 7. Registers the stages share: the texture's first.
     if (b.texture) vClaimTexture(b);

@@ -7,6 +7,8 @@
 #include "lgigl.h"
 #include "kz2/kz2ucode.h"
 #include "kz2/kzalloc.h"
+#include "kz2/kzprog.h"
+#include "shared/swaccum.h"
 
 ULONG gulNOptionWord = 0;
 
@@ -29,8 +31,8 @@ Target targetOf(N_Context* pctx) {
     Target t;
     if (slot < 0) return t;
     t.colour = pctx->buffers[slot].pBuffer;
-    const LONG alphaSlot = slot == 0 ? 2 : slot == 1 ? 3 : slot == 8 ? 14 : 15;
-    t.alpha = pctx->buffers[alphaSlot].pBuffer;
+    const LONG alphaSlot = _NAlphaSlotOf(slot);
+    t.alpha = alphaSlot >= 0 ? pctx->buffers[alphaSlot].pBuffer : nullptr;
     return t;
 }
 
@@ -49,7 +51,6 @@ ULONG kzConstructRenderProgAccum(N_HwRecord* hwRecord, kzRenderProg* program, UL
     kzStartProgram(program, withAlpha ? 0xA000u : 0x2000u, withAlpha ? 6u : 5u);
     const ULONG clip = bClip ? KZU_CLIP : 0;
     if (bClip) {
-        program->clipCount = 2;
         program->header |= KZU_HDR_CLIP;
         const N_Context* pcur = bNHaveContext() ? gpNCurrent : pctx;
         const ULONG* pul = pcur->pulPackedClip;
@@ -58,8 +59,7 @@ ULONG kzConstructRenderProgAccum(N_HwRecord* hwRecord, kzRenderProg* program, UL
             const ULONG y = (w >> 16) + static_cast<ULONG>(t.colour->y);
             return (y << 16) | (x & 0xFFFFu);
         };
-        program->clipMin = corner(pul != nullptr ? pul[0] : 0);
-        program->clipMax = kzLastPixelOf(program->clipMin, corner(pul != nullptr ? pul[1] : 0), &program->clipMin);
+        kzSetClipPair(program, kzClipPairOfPacked(corner(pul != nullptr ? pul[0] : 0), corner(pul != nullptr ? pul[1] : 0)));
     }
     // The mask is always the first constant: the allocator starts afresh so
     // the claim answers KZU_constant_0.

@@ -7,6 +7,7 @@
 #include "glpdev.h"
 #include "kz2/kz2ucode.h"
 #include "kz2/kzprog.h"
+#include "3d/queue.h"
 #include "shared/hwframe.h"
 #include "shared/swaccum.h"
 #include "shared/swhost.h"
@@ -20,7 +21,10 @@ constexpr LONG kPixelsPerPacket = 255;
 void _NAccumReturnRowKZ(N_Context* pctx, LONG cVisible, LONG r, const ULONG* pulColour, const BYTE* pjAlpha,
                         const ULONG* pulFlags, ULONG cFlags) {
     N_HwRecord* phw = pctx->pHw;
-    const N_BoundBuffer& alpha = pctx->buffers[N_ACCUM_ALPHA_SLOT];
+    // The alpha buffer of the draw buffer the colour goes to.
+    const LONG alphaSlot = _NAlphaSlotOf(_NFirstDrawSlot(pctx));
+    static const N_BoundBuffer kNoAlpha{};
+    const N_BoundBuffer& alpha = alphaSlot >= 0 ? pctx->buffers[alphaSlot] : kNoAlpha;
     const bool bAlphaOnBoard =
         pjAlpha != nullptr && alpha.pBuffer != nullptr && alpha.pBuffer->memoryKind == GLBUFFER_MEMORY_DEVICE;
     kzRenderProg prog{};
@@ -30,7 +34,8 @@ void _NAccumReturnRowKZ(N_Context* pctx, LONG cVisible, LONG r, const ULONG* pul
     const LONG readSlot = pctx->val.readSlot;
     const GLBuffer* pRead = readSlot >= 0 && readSlot < LONG(N_BUFFER_SLOTS) ? pctx->buffers[readSlot].pBuffer : nullptr;
     if (ppdev == nullptr || pRead == nullptr) return;
-    const LONG cxArea = plGLScreenSize(ppdev)[0], cyArea = plGLScreenSize(ppdev)[1];
+    // The screens the window may lie on: a split board's two side by side.
+    const LONG cxArea = _NScreensWidth(phw, plGLScreenSize(ppdev)[0]), cyArea = plGLScreenSize(ppdev)[1];
     if (cxArea <= 0 || cyArea <= 0) return;
 
     // Host alpha memory holds the alpha window's rows from its own corner.
@@ -40,10 +45,7 @@ void _NAccumReturnRowKZ(N_Context* pctx, LONG cVisible, LONG r, const ULONG* pul
     _NHwFrameBegin(pctx, &f);
     // The clip words cover the whole 3D area; the clip boxes already chose
     // the pixels.
-    if (prog.clipCount != 0) {
-        prog.clipMin = 0;
-        prog.clipMax = (static_cast<ULONG>(cyArea - 1) << 16) | static_cast<ULONG>(cxArea - 1);
-    }
+    if (prog.clipCount != 0) kzSetClipPair(&prog, kzClipPairOf(0, 0, cxArea, cyArea));
     const ULONG wordsPerPixel = pjAlpha != nullptr ? 3 : 2;
     const LONG Y = pRead->y + r;
     ULONG column = 0;  // the flag walk

@@ -7,6 +7,7 @@
 
 #include "3d/pixelpath.h"
 #include "lgigl.h"
+#include "kz2/kzprog.h"
 #include "glpdev.h"
 #include "kz2/kzrects.h"
 #include "shared/hwframe.h"
@@ -137,9 +138,11 @@ bool _NDrawBitmapKZ(N_Context* pctx, ULONG width, ULONG height, float xorig, flo
         // a. The clip rectangle (screen pixels), held to the screen.
         const ULONG* c = pctx->pulDecodedClip + 4 * std::size_t{i};
         if (static_cast<LONG>(c[0]) >= cxScreen || static_cast<LONG>(c[1]) >= cyScreen) continue;
-        const ULONG clipMin = (c[1] << 16) | c[0];
-        const ULONG clipMax = (std::min<ULONG>(c[3], static_cast<ULONG>(cyScreen)) << 16) |
-                              std::min<ULONG>(c[2], static_cast<ULONG>(cxScreen));
+        const kzClipPair clip =
+            kzClipPairOf(static_cast<LONG>(c[0]), static_cast<LONG>(c[1]), std::min<LONG>(static_cast<LONG>(c[2]), cxScreen),
+                         std::min<LONG>(static_cast<LONG>(c[3]), cyScreen));
+        if (clip.empty()) continue;
+        const ULONG clipMin = clip.min, clipMax = clip.max;
         // c. Rows below the screen are skipped; none on it: nothing drawn.
         if (yStart < 0) continue;
         const BYTE* pjRows = pjBits;

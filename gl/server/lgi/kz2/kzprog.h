@@ -77,19 +77,39 @@ static_assert(sizeof(kzRenderProg) == (136 + KZ_IMG_SIZE) * 4);
 // The program record in a program slot of the hardware record.
 inline kzRenderProg* pkzProgOf(ULONG* pulSlot) { return reinterpret_cast<kzRenderProg*>(pulSlot); }
 
-// The clip maximum of a rectangle given by its top-left pixel `min` and its
-// far corner `end` (the first column and row past it, as the context's
-// packed clip rectangles hold it), both (y << 16) | x: the bottom-right
-// pixel inside. A rectangle without pixels (a far corner at column or row
-// 0, or not right of and below min) answers 0 and sets *pMin to
-// 0x00010001, a pair no pixel lies in.
-inline ULONG kzLastPixelOf(ULONG min, ULONG end, ULONG* pMin) {
-    const ULONG x = end & 0xFFFFu, y = end >> 16;
-    if (x == 0 || y == 0 || x <= (min & 0xFFFFu) || y <= (min >> 16)) {
-        *pMin = 0x00010001u;
-        return 0;
-    }
-    return ((y - 1) << 16) | (x - 1);
+// The clip pair of every pass that clips to a rectangle: the screen pixels
+// x0 .. x1 - 1 and y0 .. y1 - 1 (x1 and y1 the first column and row past
+// it) as (y << 16) | x of its top-left pixel and of its bottom-right pixel,
+// the last one inside: the board's clip takes both ends in. Minima below 0
+// are 0; a rectangle without pixels gets a pair no pixel lies in.
+struct kzClipPair {
+    ULONG min = 0x00010001u;
+    ULONG max = 0;
+    bool empty() const { return max == 0 && min == 0x00010001u; }
+};
+inline kzClipPair kzClipPairOf(LONG x0, LONG y0, LONG x1, LONG y1) {
+    x0 = x0 < 0 ? 0 : x0;
+    y0 = y0 < 0 ? 0 : y0;
+    x1 = x1 > 0x10000 ? 0x10000 : x1;
+    y1 = y1 > 0x10000 ? 0x10000 : y1;
+    kzClipPair c;
+    if (x1 <= x0 || y1 <= y0) return c;
+    c.min = (static_cast<ULONG>(y0) << 16) | static_cast<ULONG>(x0);
+    c.max = (static_cast<ULONG>(y1 - 1) << 16) | static_cast<ULONG>(x1 - 1);
+    return c;
+}
+// The same pair from packed corners: the top-left pixel and the far corner
+// (the first column and row past the rectangle, as the context's packed
+// clip rectangles hold it), both (y << 16) | x.
+inline kzClipPair kzClipPairOfPacked(ULONG min, ULONG end) {
+    return kzClipPairOf(static_cast<LONG>(min & 0xFFFFu), static_cast<LONG>(min >> 16),
+                        static_cast<LONG>(end & 0xFFFFu), static_cast<LONG>(end >> 16));
+}
+// Writes a program's clip pair (and marks it present).
+inline void kzSetClipPair(kzRenderProg* prog, const kzClipPair& c) {
+    prog->clipCount = 2;
+    prog->clipMin = c.min;
+    prog->clipMax = c.max;
 }
 
 // --- building ---------------------------------------------------------------------------

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "3d/arena.h"
+#include "3d/queue.h"
 #include "3d/validate.h"
 #include "lgigl.h"
 #include "glpdev.h"
@@ -19,13 +20,17 @@ namespace {
 constexpr float kOneOver255 = std::bit_cast<float>(0x3B808081u);
 constexpr ULONG kOneBits = 0x3F800000u;
 
-// The 3D area (the screen the GL server draws on): false without a device.
-bool bArea(N_Context* pctx, LONG* pcx, LONG* pcy) {
+// The 3D area (the screen the GL server draws on, whose size the
+// accumulation memory has): false without a device. *pcxScreens, when
+// asked, is the width of the screens a window may lie on (a split board's
+// two screens side by side).
+bool bArea(N_Context* pctx, LONG* pcx, LONG* pcy, LONG* pcxScreens = nullptr) {
     N_HwRecord* phw = pctx->pHw;
     PDEV* ppdev = phw != nullptr && phw->pDevice != nullptr ? phw->pDevice->ppdev : nullptr;
     if (ppdev == nullptr) return false;
     *pcx = std::max<LONG>(plGLScreenSize(ppdev)[0], 0);
     *pcy = std::max<LONG>(plGLScreenSize(ppdev)[1], 0);
+    if (pcxScreens != nullptr) *pcxScreens = _NScreensWidth(phw, *pcx);
     return true;
 }
 
@@ -185,13 +190,14 @@ void _NAccumSw(N_Context* pctx, ULONG op, float value) {
     if (acc.pBuffer == nullptr || readSlot < 0 || readSlot >= LONG(N_BUFFER_SLOTS)) return;
     const N_BoundBuffer& read = pctx->buffers[readSlot];
     if (read.pBuffer == nullptr) return;
-    LONG cxArea, cyArea;
-    if (!bArea(pctx, &cxArea, &cyArea)) return;
+    LONG cxArea, cyArea, cxScreens;
+    if (!bArea(pctx, &cxArea, &cyArea, &cxScreens)) return;
     if (pjAccumMemory(acc) == nullptr) return;
 
-    // The area: the read buffer's window cut at the 3D area's edges, all
-    // four of them (a window partly left of or above the screen has no
-    // pixels there), and to the rows and columns the memory holds.
+    // The area: the read buffer's window cut at the edges of the screens it
+    // may lie on, all four of them (a window partly left of or above the
+    // screen has no pixels there), and to the rows and columns the memory
+    // holds.
     Area a;
     a.x0 = read.pBuffer->x;
     a.y0 = read.pBuffer->y;
@@ -199,7 +205,7 @@ void _NAccumSw(N_Context* pctx, ULONG op, float value) {
     a.pjAccum = acc.pjBase;
     if (a.pitch < 8) return;
     LONG w = read.pBuffer->cx, h = read.pBuffer->cy;
-    if (std::int64_t{a.x0} + w >= cxArea) w = cxArea - a.x0;
+    if (std::int64_t{a.x0} + w >= cxScreens) w = cxScreens - a.x0;
     if (std::int64_t{a.y0} + h >= cyArea) h = cyArea - a.y0;
     const std::uint64_t rowsHeld = cjAccum(cxArea, cyArea) / a.pitch;
     a.c0 = std::max<LONG>(0, -a.x0);
@@ -208,7 +214,11 @@ void _NAccumSw(N_Context* pctx, ULONG op, float value) {
     a.r1 = static_cast<LONG>(std::min<std::uint64_t>(std::max<LONG>(h, 0), rowsHeld));
     if (a.c1 <= a.c0 || a.r1 <= a.r0) return;
     a.all = _NClipBoxesCover(pctx, 0, 0, w - 1, h - 1) != 0;
-    const N_BoundBuffer& alpha = pctx->buffers[N_ACCUM_ALPHA_SLOT];
+    // LOAD and ACCUM read the read buffer's alpha; RETURN writes the draw
+    // buffer's.
+    const LONG alphaSlot = _NAlphaSlotOf(op == N_ACCUM_RETURN ? _NFirstDrawSlot(pctx) : readSlot);
+    static const N_BoundBuffer kNoAlpha{};
+    const N_BoundBuffer& alpha = alphaSlot >= 0 ? pctx->buffers[alphaSlot] : kNoAlpha;
     a.alpha = alpha.pBuffer != nullptr;
 
     auto* pulRow = reinterpret_cast<ULONG*>(gNArena.apImage[0]);

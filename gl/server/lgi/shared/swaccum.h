@@ -14,6 +14,7 @@
 #include <bit>
 
 #include "3d/context.h"
+#include "3d/validate.h"
 
 // Operations of _NAccum, as the GL layer maps GL_ACCUM .. GL_ADD.
 enum : ULONG {
@@ -25,7 +26,6 @@ enum : ULONG {
 };
 
 constexpr ULONG N_ACCUM_SLOT = 6;        // the accumulation binding
-constexpr ULONG N_ACCUM_ALPHA_SLOT = 2;  // the alpha binding the operations read and write
 constexpr ULONG N_ACCUM_FLAGS_BYTE = 8000;  // visibility flags of a row, after the colour row
 // The widest row worked: the colour row, its flags and the alpha row stay
 // inside the image work areas (rows wider than 2000 pixels move the flags
@@ -58,8 +58,9 @@ void _NClearAccumSw(N_Context* pctx);
 void _NAccumBoard(N_Context* pctx, ULONG op, float value);
 void _NClearAccumBoard(N_Context* pctx);
 
-// Draws one returned row r of the window: visible colour words in
-// pulColour (left to right), the visibility flags of each column in
-// pulFlags (cFlags of them), the alpha row (one byte a column) or null.
+// Draws one returned row r of the window into the first draw buffer and
+// its alpha buffer: visible colour words in pulColour (left to right), the
+// visibility flags of each column in pulFlags (cFlags of them), the alpha
+// row (one byte a column) or null.
 void _NAccumReturnRowKZ(N_Context* pctx, LONG cVisible, LONG r, const ULONG* pulColour, const BYTE* pjAlpha,
                         const ULONG* pulFlags, ULONG cFlags);

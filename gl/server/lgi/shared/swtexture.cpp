@@ -229,15 +229,30 @@ void _NTexEnvBlend(N_Context* pctx, N_Pipe* pipe) {
     }
 }
 
+// Fogged texturing: the fragment colour is the fog factor f on the
+// buffer's scale in each of red, green and blue, the colour's own part is
+// the current colour C. The environment's colour (modulate C x texel;
+// decal the texel, over C by the texel's alpha when it has one) is fogged:
+// f x that + (1 - f) x the fog colour. Fog leaves alpha alone: modulate
+// takes the texel's alpha times the fragment's, decal the fragment's.
 void _NTexEnvAlt(N_Context* pctx, N_Pipe* pipe) {
     N_FragSpan& s = Span(pipe);
     const EnvValues e = EnvOf(pctx);
+    float C[4];
+    std::memcpy(C, pulAttr(pctx, N_ATTR_COLOUR), sizeof C);
+    const bool bDecal = pctx->texEnv == 1;
+    const bool bTexelAlpha = pctx->boundTex.components == 2 || pctx->boundTex.components == 4;
+    float* const ch[3] = {s.pRed, s.pGreen, s.pBlue};
+    float* const tx[3] = {s.pS, s.pT, s.pQ};
     for (LONG k = 0; k < s.count; ++k) {
-        s.pRed[k] = (e.M[0] - s.pRed[k]) * e.F[0] + s.pRed[k] * s.pS[k] * kTexelScale;
-        s.pGreen[k] = (e.M[1] - s.pGreen[k]) * e.F[1] + s.pGreen[k] * s.pT[k] * kTexelScale;
-        s.pBlue[k] = (e.M[2] - s.pBlue[k]) * e.F[2] + s.pBlue[k] * s.pQ[k] * kTexelScale;
-        const float a = s.pAlpha[k];
-        s.pAlpha[k] = a * s.pTexelAlpha[k] + (1.0f - a) * e.F[3];
+        const float ta = s.pTexelAlpha[k];
+        for (int c = 0; c < 3; ++c) {
+            const float f = e.M[c] > 0.0f ? ch[c][k] / e.M[c] : 0.0f;
+            const float t = tx[c][k] * kTexelScale;
+            const float env = !bDecal ? C[c] * t : bTexelAlpha ? C[c] + (t - C[c]) * ta : t;
+            ch[c][k] = (f * env + (1.0f - f) * e.F[c]) * e.M[c];
+        }
+        if (!bDecal) s.pAlpha[k] *= ta;
     }
 }
 

@@ -8,8 +8,8 @@
 // Both have a run form (spans of adjacent pixels on one row: fragment i at
 // x[0] + i) and a fragment-list form (an x and a y a fragment). A packet
 // carries at most 400 live fragments; each is opened and closed within the
-// span. The clip pair of these single-pixel packets has its minimum inside
-// and its maximum outside (origin + size), as the 2D packets have.
+// span. The clip pair of these single-pixel packets is a program's: its
+// maximum the last pixel inside (kzClipPairOf).
 #include <algorithm>
 #include <cstring>
 
@@ -35,18 +35,11 @@ struct Rect {
 // The clip pair of a rectangle: on a board of two screens as it stands,
 // else cut to the 3D area (W x H); false when nothing of it is left.
 bool bClipWords(const Rect& r, bool bSplit, LONG W, LONG H, ULONG* pMin, ULONG* pMax) {
-    auto pack = [](LONG x, LONG y) { return (static_cast<ULONG>(y) << 16) | (static_cast<ULONG>(x) & 0xFFFFu); };
-    if (bSplit) {
-        if (r.x1 <= r.x0 || r.y1 <= r.y0) return false;
-        *pMin = pack(r.x0, r.y0);
-        *pMax = pack(r.x1, r.y1);
-        return true;
-    }
-    const LONG x0 = std::max<LONG>(r.x0, 0), y0 = std::max<LONG>(r.y0, 0);
-    const LONG x1 = std::min<LONG>(r.x1, W), y1 = std::min<LONG>(r.y1, H);
-    if (x1 <= x0 || y1 <= y0) return false;
-    *pMin = pack(x0, y0);
-    *pMax = pack(x1, y1);
+    const kzClipPair c = bSplit ? kzClipPairOf(r.x0, r.y0, r.x1, r.y1)
+                                : kzClipPairOf(r.x0, r.y0, std::min<LONG>(r.x1, W), std::min<LONG>(r.y1, H));
+    if (c.empty()) return false;
+    *pMin = c.min;
+    *pMax = c.max;
     return true;
 }
 

@@ -93,9 +93,9 @@ TEST_P(ViewportTest, ViewportAndDepthRangeGiveGLsWindowTransform) {
     std::vector<Case> cases = {
         {"never set: the window", false, 0, 0, kWindowWidth, kWindowHeight, 0.0, 1.0, {0, 0, 255, 191}},
         {"inside the window", true, 10, 20, 100, 50, 0.25, 0.75, {10, 122, 109, 171}},
-        // Right edge: the screen's width less 2 less the window's x; top:
+        // Right edge: the screen's last column less the window's x; top:
         // the screen's top edge above the window.
-        {"beyond the screen", true, 0, 0, 1000, 1000, 1.0, 0.0, {0, -80, bSplit ? 999 : 538, 191}},
+        {"beyond the screen", true, 0, 0, 1000, 1000, 1.0, 0.0, {0, -80, bSplit ? 999 : 539, 191}},
         {"whole window again", true, 0, 0, kWindowWidth, kWindowHeight, 0.5, 0.5, {0, 0, 255, 191}},
     };
     // Left edge: the screen's left edge left of the window.

@@ -1,6 +1,7 @@
-// The name-stack requests and PassThrough: the lgi name stack's refusals
-// become the requests' GL errors; PassThrough outside feedback mode is
-// refused before the pending batch is handed on.
+// The name-stack requests and PassThrough: while selecting, the lgi name
+// stack's refusals become the requests' GL errors; outside selection the
+// name stack is left alone, and PassThrough outside feedback mode is
+// ignored, without an error.
 #include "request_fixture.h"
 
 namespace {
@@ -28,6 +29,7 @@ TEST_F(NamesTest, RefusalsAreGLErrors) {
         {122, {9}, "N_LoadName", 1, 0, 0},
         {122, {9}, "N_LoadName", 0, 10, GL_INVALID_OPERATION},
     };
+    gc_.renderMode = GL_SELECT;
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.opcode << " answer " << c.answer);
         gRecord.calls.clear();
@@ -44,12 +46,41 @@ TEST_F(NamesTest, RefusalsAreGLErrors) {
     }
 }
 
+TEST_F(NamesTest, NameStackLeftAloneOutsideSelection) {
+    const struct {
+        std::uint16_t opcode;
+        std::vector<std::uint32_t> args;
+        const char* call;
+    } cases[] = {
+        {125, {7}, "N_PushName"},
+        {124, {}, "N_PopName"},
+        {122, {9}, "N_LoadName"},
+    };
+    for (const ULONG mode : {ULONG{GL_RENDER}, ULONG{GL_FEEDBACK}}) {
+        gc_.renderMode = mode;
+        for (const auto& c : cases) {
+            SCOPED_TRACE(testing::Message() << c.opcode << " in mode " << mode);
+            gRecord.calls.clear();
+            gAnswers.ul = 0;  // the stack would refuse each
+            gc_.error = 0;
+            glx::Bytes body;
+            for (std::uint32_t w : c.args) glx::Put32(body, w);
+            EXPECT_EQ(Run(__glXRenderTable, RenderRequest(c.opcode, static_cast<std::uint32_t>(body.size()), body)),
+                      0u);
+            EXPECT_EQ(gc_.error, 0u);
+            EXPECT_TRUE(Calls(c.call).empty());
+        }
+    }
+}
+
 TEST_F(NamesTest, PassThroughOnlyInFeedback) {
     const auto body = Words({F(2.5f)});
-    gc_.renderMode = GL_SELECT;
-    EXPECT_EQ(Run(__glXRenderTable, RenderRequest(123, 4, body)), 10u);
-    EXPECT_EQ(gc_.error, GL_INVALID_OPERATION);
-    EXPECT_TRUE(Calls("N_PassThrough").empty());
+    for (const ULONG mode : {ULONG{GL_RENDER}, ULONG{GL_SELECT}}) {
+        gc_.renderMode = mode;
+        EXPECT_EQ(Run(__glXRenderTable, RenderRequest(123, 4, body)), 0u);
+        EXPECT_EQ(gc_.error, 0u);
+        EXPECT_TRUE(Calls("N_PassThrough").empty());
+    }
     gc_.error = 0;
     gc_.renderMode = GL_FEEDBACK;
     EXPECT_EQ(Run(__glXRenderTable, RenderRequest(123, 4, body)), 0u);

@@ -66,16 +66,16 @@ TEST_F(LgiTest, ZoomedCountNeverPassesWhatWasWritten) {
     LONG x = 0;
     EXPECT_EQ(_NZoomReplicateX(&s, 1.3f, &x), N_SPAN);
     EXPECT_NE(gNArena.apSpan[4][N_SPAN - 1], 0u);
-    // A fraction that truncates: ten pixels at 1.3 give 12 written, and 12
-    // handed on, not trunc(13.0).
+    // The sum starts half a pixel in: ten pixels at 1.3 cover the 13 window
+    // pixels whose centres lie within 13.0, all written and handed on.
     s = Row(10);
     const ULONG n = _NZoomReplicateX(&s, 1.3f, &x);
-    EXPECT_EQ(n, 12u);
+    EXPECT_EQ(n, 13u);
     s = Row(10);
-    EXPECT_EQ(_NZoomReplicateX(&s, -1.3f, &x), 12u);
-    EXPECT_EQ(x, 100 - 12);
+    EXPECT_EQ(_NZoomReplicateX(&s, -1.3f, &x), 13u);
+    EXPECT_EQ(x, 100 - 13);
     EXPECT_EQ(gNArena.apSpan[4][0], 10u);
-    EXPECT_EQ(gNArena.apSpan[4][11], 1u);
+    EXPECT_EQ(gNArena.apSpan[4][12], 1u);
 }
 
 TEST_F(LgiTest, ZoomInYRepeatsRowsAsTheAccumulatorCarries) {

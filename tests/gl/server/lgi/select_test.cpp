@@ -55,8 +55,9 @@ TEST_F(SelectTest, HitsReportTheDepthRange) {
     _NSelectBatch(ctx_, batch2, 4, 1, 1);
     ASSERT_EQ(gHits.size(), 1u);
     EXPECT_EQ(gHits[0].names, std::vector<ULONG>{7});
-    EXPECT_EQ(gHits[0].zMin, 5u);
-    EXPECT_EQ(gHits[0].zMax, 20u);
+    // Window depths come in 24-bit units; hits report them on 32 bits.
+    EXPECT_EQ(gHits[0].zMin, 5u << 8);
+    EXPECT_EQ(gHits[0].zMax, 20u << 8);
 
     _NSelectBatch(ctx_, batch2, 4, 1, 1);
     EXPECT_EQ(gHits.size(), 1u) << "unchanged names add nothing";

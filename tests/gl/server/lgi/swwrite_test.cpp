@@ -246,7 +246,8 @@ TEST_F(SwWriteTest, ColourWriteWordsByTheEnableWordAndNothingForDeadSpans) {
 
 // Clip boxes: three drawn one pass each send the fragments three times,
 // each packet with its box (moved by the window origin, cut to the screen,
-// the maximum outside); a single box is used too; without boxes, the window.
+// the maximum the last pixel inside); a single box is used too; without
+// boxes, the window.
 TEST_F(SwWriteTest, ColourWritePassesAClipBoxEach) {
     Start(kSolo);
     Program(1);
@@ -276,7 +277,7 @@ TEST_F(SwWriteTest, ColourWritePassesAClipBoxEach) {
     _NSpanWriteColor(ctx_, pipe_);
     auto packets = All();
     ASSERT_EQ(packets.size(), 3u);
-    const ULONG want[3][2] = {{box(0, 50), box(110, 60)}, {box(120, 80), box(140, 100)}, {box(160, 55), box(300, 150)}};
+    const ULONG want[3][2] = {{box(0, 50), box(109, 59)}, {box(120, 80), box(139, 99)}, {box(160, 55), box(299, 149)}};
     for (std::size_t k = 0; k < 3; ++k) {
         EXPECT_TRUE(packets[k].hasClip);
         EXPECT_EQ(packets[k].clipMin, want[k][0]) << k;
@@ -299,7 +300,7 @@ TEST_F(SwWriteTest, ColourWritePassesAClipBoxEach) {
     packets = All();
     ASSERT_EQ(packets.size(), 1u);
     EXPECT_EQ(packets[0].clipMin, box(100, 50));
-    EXPECT_EQ(packets[0].clipMax, box(300, 150));
+    EXPECT_EQ(packets[0].clipMax, box(299, 149));
     ctx_->pulPackedClip = nullptr;
     ctx_->cClipRects = 0;
 }
@@ -487,8 +488,9 @@ TEST_F(SwStencilTest, BoardRunFormPacketsPerRectangle) {
         _NSpanWriteStencil(ctx_, pipe_);
         EXPECT_EQ(gcAfter, 1u);
         const auto packets = All();
-        const ULONG clip[2][2] = {{0, (40u << 16) | 30u},
-                                  {(20u << 16) | 10u, (static_cast<ULONG>(size[1]) << 16) | static_cast<ULONG>(size[0])}};
+        const ULONG clip[2][2] = {{0, (39u << 16) | 29u},
+                                  {(20u << 16) | 10u,
+                                   (static_cast<ULONG>(size[1] - 1) << 16) | static_cast<ULONG>(size[0] - 1)}};
         std::map<ULONG, std::vector<ULONG>> byRect;  // clip min -> positions in order
         for (const auto& p : packets) {
             EXPECT_EQ(p.command & 0xFFFFFFFFu, N_STENCIL_CMD_RUN);
@@ -714,7 +716,7 @@ TEST_F(SwWriteTest, BoardPictureMatchesGLPerFragment) {
 namespace {
 
 // The board stencil write on the board: each value lands at its pixel
-// inside the raw clip rectangles only (their maxima outside), killed fragments leave the pixel as it was; 1, 2 and 4
+// inside the raw clip rectangles only, killed fragments leave the pixel as it was; 1, 2 and 4
 // rasterizers, a run crossing tile borders.
 TEST_F(SwStencilTest, BoardStoresTheValuesInsideTheRectangles) {
     for (const BoardModel& m : {kSolo, kDuo, kQuad}) {

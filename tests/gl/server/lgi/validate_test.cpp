@@ -449,7 +449,14 @@ TEST_F(ValidateTest, ClipRectanglesCutToTheBox) {
     EXPECT_EQ(ctx_->pulPackedClip[1], (80u << 16) | 100u) << "far corner = box maximum + 1";
     EXPECT_EQ(ctx_->pulPackedClip[2], (30u << 16) | 40u);
     EXPECT_EQ(ctx_->pulPackedClip[3], (50u << 16) | 60u);
-    EXPECT_EQ(ctx_->multiRect, 0u) << "the back-left buffer alone";
+    EXPECT_EQ(ctx_->multiRect, 1u) << "the back-left buffer alone, in the surface of every window's back buffer";
+    GLBuffer host = Buffer(32, GLBUFFER_MEMORY_HOST);
+    Put(1, &host);
+    N_BindClipList(2, rects);
+    Validate();
+    EXPECT_EQ(ctx_->multiRect, 0u) << "the back-left buffer alone, in memory of its own";
+    Put(1, &d);
+    N_BindClipList(2, rects);
     Set(163, 5);
     Put(0, &d);
     Validate();

@@ -553,10 +553,31 @@ TEST_F(PixelTest, CopyPixels) {
     ASSERT_EQ(Render(172, Body({1, 2, 3, 4, 0x1802})), 0u);
     EXPECT_EQ(Calls("N_CopyPixels").size(), 0u);
     EXPECT_EQ(Calls("_DBindBuffers").back()->args[1], 0x605u);
-    // A bitmap while selecting draws nothing either.
-    gRecord = Record{};
-    ASSERT_EQ(Render(5, Body({0, 0, 0, 0, 1, 1, 1, 0, 0, 0, 0}, Bytes(4, 0))), 0u);
-    EXPECT_EQ(Calls("N_DrawBitmap").size(), 0u);
+    // A bitmap while selecting, and one of no size, hand the lgi layer no
+    // image, but their moves still reach it: the raster position moves.
+    const struct {
+        const char* what;
+        ULONG mode, width, height;
+    } moves[] = {
+        {"selecting", GL_SELECT, 1, 1},
+        {"no width", GL_RENDER, 0, 8},
+        {"no height", GL_RENDER, 8, 0},
+        {"no size", GL_RENDER, 0, 0},
+    };
+    for (const auto& m : moves) {
+        SCOPED_TRACE(m.what);
+        gc_.renderMode = m.mode;
+        gc_.error = 0;
+        gRecord = Record{};
+        const Bytes bits(m.width != 0 && m.height != 0 ? 4 : 0, 0);
+        ASSERT_EQ(Render(5, Body({0, 0, 0, 0, 1, m.width, m.height, 0, 0, F(7.5f), F(-3.0f)}, bits)), 0u);
+        EXPECT_EQ(gc_.error, 0u);
+        const auto calls = Calls("N_DrawBitmap");
+        ASSERT_EQ(calls.size(), 1u);
+        EXPECT_EQ(calls[0]->args[4], F(7.5f));
+        EXPECT_EQ(calls[0]->args[5], F(-3.0f));
+        EXPECT_EQ(calls[0]->args[6], 0u);
+    }
 }
 
 // ReadPixels: the image packed by the pack state (random modes, every

@@ -75,7 +75,6 @@ void _NExecInlinePrim(N_Context*, ULONG kind, ULONG format, ULONG n, const ULONG
 }
 
 // --- the lgi layer's other parts not built yet ----------------------------------------------
-ULONG _NSurfaceNeedsRects(const GLBuffer*) { return 0; }
 void N_RasterPos(const float*) {}
 void* _DAllocAccumBuffer(void) { return nullptr; }
 // The GL server core's image transfers: no board buffers here.

@@ -439,7 +439,7 @@ TEST_F(SegmentsTest, SingleRequestPath) {
 }
 
 // FeedbackBuffer's checks in order, and a buffer too large to allocate; the
-// end of feedback with an overflow sends no data.
+// end of feedback with an overflow sends the buffer's values.
 TEST_F(SegmentsTest, FeedbackBuffer) {
     struct Row {
         const char* what;
@@ -486,12 +486,16 @@ TEST_F(SegmentsTest, FeedbackBuffer) {
     EXPECT_EQ(gRecord.calls.back().name, "N_BeginFeedback");
     EXPECT_EQ(gRecord.calls.back().args,
               (std::vector<std::uintptr_t>{U(gc_.pFeedbackBuffer), 6, 4}));
+    // The overflow answers -1, and the values that fit (the whole buffer)
+    // go back: the reply never counts more than the buffer holds.
+    for (ULONG k = 0; k < 6; ++k) gc_.pFeedbackBuffer[k] = 0x100 + k;
     gAnswers.lFeedback = -1;
     rep = Single(glx::Single("RenderMode", {GL_RENDER}));
     EXPECT_EQ(rep.retval, 0xFFFFFFFFu);
-    EXPECT_EQ(rep.size, 0xFFFFFFFFu);
-    EXPECT_EQ(rep.length, 0u);
+    EXPECT_EQ(rep.size, 6u);
+    EXPECT_EQ(rep.length, 6u);
     EXPECT_EQ(Header()->replyInClientMemory, 0u);
+    EXPECT_EQ(InlineWords(6), (std::vector<ULONG>{0x100, 0x101, 0x102, 0x103, 0x104, 0x105}));
     // A count the lgi layer gives beyond the buffer sends only the buffer.
     Single(glx::Single("RenderMode", {GL_FEEDBACK}));
     const float f25 = 2.5f;
@@ -535,6 +539,15 @@ TEST_F(SegmentsTest, SelectionOverflows) {
     EXPECT_EQ(gc_.renderMode, GL_RENDER);
     EXPECT_EQ(gRecord.calls.back().name, "N_SetStateBlockAttrWord");
     EXPECT_EQ(gRecord.calls.back().args, (std::vector<std::uintptr_t>{35, 0}));
+
+    // Two hits, the second past the end: still -1 hits, never minus the count.
+    Single(glx::Single("RenderMode", {GL_SELECT}));
+    pfn(&gc_, names, 1, 1.0f, 2.0f);
+    pfn(&gc_, names, 2, 3.0f, 4.0f);
+    rep = Single(glx::Single("RenderMode", {GL_RENDER}));
+    EXPECT_EQ(rep.retval, static_cast<ULONG>(-1));
+    EXPECT_EQ(rep.size, 5u);
+    EXPECT_EQ(InlineWords(5), (std::vector<ULONG>{1, 1, 2, 7, 2}));
 
     // Selection without a buffer, and a mode that does not exist, keep the mode.
     LocalFree(gc_.pSelectBuffer);

@@ -112,6 +112,13 @@ TEST_F(StateQueryTest, ColorMaterialNameStackAndCapabilities) {
     EXPECT_EQ(Integers(0x0D70), std::vector<std::int32_t>{1});
     Single("RenderMode", {0x1C00});
     EXPECT_EQ(Error(), 0u);
+    // Outside selection the name stack is empty and left alone, without errors.
+    EXPECT_EQ(Integers(0x0D70), std::vector<std::int32_t>{0});
+    Render(glx::Stream({glx::Render("PushName", {9}), glx::Render("LoadName", {3})}));
+    EXPECT_EQ(Integers(0x0D70), std::vector<std::int32_t>{0});
+    Render("PopName");
+    EXPECT_EQ(Integers(0x0D70), std::vector<std::int32_t>{0});
+    EXPECT_EQ(Error(), 0u);
 
     // A state variable or an unknown name is no capability.
     for (const ULONG pname : {0x0B00u, 0x0B21u, 0x0C01u, 0x1234u}) {

@@ -576,17 +576,18 @@ TEST_F(StateTest, ClipPlaneAndClear) {
     EXPECT_EQ(Req(77, body), GLX_BAD_VALUE);
     EXPECT_EQ(gc_.error, GL_INVALID_ENUM);
 
-    // Clear: the draw buffer's code and the ancillary buffers, cleared over
-    // the drawable's size; unknown bits refuse (an invalid operation).
-    gc_.flBufferMask = 0x00030100u;
+    // Clear: the draw buffer's code, its alpha plane and the ancillary
+    // buffers, cleared over the drawable's size; unknown bits refuse (an
+    // invalid operation). Front and back are bound with their alpha planes;
+    // drawing the back leaves the front buffer's alpha alone.
+    gc_.flBufferMask = 0x00050105u;
     Block(GL_COLOR_BUFFER_BIT)[GLX_COLOR_DRAW_BITS] = 4;
     gc_.dirty = 0;
     gRecord.calls.clear();
     ASSERT_EQ(Req(127, {GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT}), GLX_SUCCESS);
     auto clear = Calls("N_Clear");
     ASSERT_EQ(clear.size(), 1u);
-    // The colour bits of the buffers bound once validation has run.
-    EXPECT_EQ(clear[0]->args[0], 4u | 0x100u | 0x200u | (gc_.flBufferMask & 0x00FF0000u));
+    EXPECT_EQ(clear[0]->args[0], 4u | 0x40000u | 0x100u | 0x200u);
     EXPECT_EQ(clear[0]->args[3], 640u);
     EXPECT_EQ(clear[0]->args[4], 480u);
     // The validation binds (stencil was not bound); the buffers the clear

@@ -140,10 +140,16 @@ TEST_F(Kz2UcodeTest, DefaultProgramWordForWord) {
     EXPECT_EQ(prog_.image.w[KZ_IMG_PRIM_WORDS], 6u);
     EXPECT_EQ(prog_.image.w[KZ_IMG_UNIT28], 1u);
     EXPECT_EQ(prog_.image.w[KZ_IMG_UNIT27], 1u);
-    // Dithered: colour plus the pattern register.
+    // Dithered: colour plus the pattern register where the pixel keeps
+    // fewer bits than the colour word (16 bits); 8-bit channels (32 bits)
+    // have nothing to dither and take the copy.
     Attr(122) = 1;
     ASSERT_EQ(Build(), 1u);
+    EXPECT_EQ(Words(), (WordList{0x10360348u}));
+    colour_.buf.bitsPerPixel = 16;
+    ASSERT_EQ(Build(), 1u);
     EXPECT_EQ(Words(), (WordList{0x10366349u}));
+    colour_.buf.bitsPerPixel = 32;
     // A line class takes its header bits; points ask form 1 with depth data.
     ASSERT_EQ(Build(0x30003 | 0xC000 | 0x10, 2), 1u);
     EXPECT_EQ(prog_.header & 0x19F, 0x13u);
@@ -366,11 +372,16 @@ TEST_F(Kz2UcodeTest, EveryBlendPair) {
 }
 
 TEST_F(Kz2UcodeTest, BlendForms) {
-    // The dithered SRC_ALPHA, ONE_MINUS_SRC_ALPHA without alpha: one word.
+    // The dithered SRC_ALPHA, ONE_MINUS_SRC_ALPHA without alpha at 16 bits:
+    // one word. At 32 bits, which take no dither, the blend's own copy.
     Blend(4, 5);
     Attr(122) = 1;
+    colour_.buf.bitsPerPixel = 16;
     ASSERT_EQ(Build(), 1u);
     EXPECT_EQ(Words(), (WordList{0x10366349u}));
+    colour_.buf.bitsPerPixel = 32;
+    ASSERT_EQ(Build(), 1u);
+    EXPECT_EQ(Words(), (WordList{0x10360348u}));
     // SRC_ALPHA_SATURATE with an alpha buffer: the factor first, the alpha
     // buffer restored, then the blend and the alpha update. The factor is
     // kept in the blend stage's third work register: no pixmap beside the

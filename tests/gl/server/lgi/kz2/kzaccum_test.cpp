@@ -284,6 +284,8 @@ TEST_F(AccumTest, HostAlphaIsLoadedAndReturnedInPlace) {
     // The host alpha memory holds the window's rows from its own corner:
     // screen pixel (42, 31) is the window's (2, 1).
     Window(kSolo, 40, 30, 4, 2, true);
+    // The alpha buffer is the front buffer's: read from and drawn to it.
+    *pulAttr(ctx_, N_ATTR_READ_BUFFER) = 1;
     const std::size_t at = 1 * 4 + 2;
     alpha_->pixels[at] = 200;
     N_Accum(N_ACCUM_LOAD, 0.5f);
@@ -296,6 +298,23 @@ TEST_F(AccumTest, HostAlphaIsLoadedAndReturnedInPlace) {
     const auto q = Packets();
     for (const auto& p : q[0])
         for (std::size_t k = 0; k < p.primitives; ++k) EXPECT_EQ(p.primitive(k).size(), 2u);
+}
+
+TEST_F(AccumTest, LoadReadsTheReadBuffersAlphaAndReturnWritesTheDrawBuffers) {
+    // The front and the back buffer each with an alpha buffer of its own;
+    // the back buffer is read, the front buffer drawn.
+    Window(kSolo, 40, 30, 4, 2, true);
+    HostBuffer backAlpha(GLBUFFER_PLANE_40000, 8, 40, 30, 4, 2, std::size_t(cxScreen_) * cyScreen_,
+                         ULONG(cxScreen_));
+    BindBuffers({&backAlpha.buf});
+    const std::size_t at = 1 * 4 + 2;
+    alpha_->pixels[at] = 200;
+    backAlpha.pixels[at] = 120;
+    N_Accum(N_ACCUM_LOAD, 1.0f);
+    EXPECT_NEAR(double(Codes(2, 1)[3]), double(Code(120 / 255.0)), 1.0) << "the back buffer's alpha loaded";
+    N_Accum(N_ACCUM_RETURN, 0.5f);
+    EXPECT_NEAR(alpha_->pixels[at], 60, 1) << "the front buffer's alpha returned to";
+    EXPECT_EQ(backAlpha.pixels[at], 120) << "the back buffer's alpha kept";
 }
 
 }  // namespace

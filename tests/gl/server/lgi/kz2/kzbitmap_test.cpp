@@ -36,7 +36,7 @@ class BitmapTest : public RectsTest {
                 EXPECT_EQ(p.pids, std::vector<std::uint32_t>{pid});
                 EXPECT_EQ(p.instructions, std::vector<std::uint32_t>{0x10360348u});
                 EXPECT_EQ(p.clipMin, Packed(clip.x0, clip.y0));
-                EXPECT_EQ(p.clipMax, Packed(clip.x1, clip.y1));
+                EXPECT_EQ(p.clipMax, Packed(clip.x1 - 1, clip.y1 - 1));  // the last pixel inside
                 EXPECT_EQ(p.constants, std::vector<std::uint32_t>{(255u << 16) | (128u << 8) | 64u});
                 for (std::size_t k = 0; k < p.primitives; ++k) s.insert(PixelOf(p.vertex(k, 0)));
             }
@@ -136,7 +136,7 @@ TEST_F(BitmapTest, FourHundredPointsAPacketAndEachClipRectangleAgain) {
     N_DrawBitmap(1, 1, 0, 0, 0, 0, one);
     q = Packets();
     ASSERT_EQ(q[0].size(), 2u);
-    EXPECT_EQ(q[0][0].clipMax, Packed(300, 100));
+    EXPECT_EQ(q[0][0].clipMax, Packed(299, 99));
     EXPECT_EQ(q[0][1].clipMin, Packed(300, 0));
     EXPECT_EQ(q[0][0].primitive(0), q[0][1].primitive(0));
     N_DrawBitmap(1, 1, 0, 0, 3.0f, 2.0f, none);

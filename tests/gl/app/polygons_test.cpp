@@ -1,0 +1,237 @@
+// Polygons as applications draw them: PolygonMode per face, face culling,
+// the front face's winding, polygon stipple, edge flags, convex polygons of
+// many vertices, clipping against the near plane and user clip planes.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "app_gl.h"
+
+namespace glapp_tests {
+namespace {
+
+constexpr float kPi = 3.14159265f;
+
+// Shapes of both windings: a counter-clockwise triangle, quad and
+// pentagon in the lower half and the same wound clockwise in the upper,
+// smooth-shaded with colours an affine function of the position, so the
+// picture does not hang on how a quad or polygon is cut into triangles
+// (GL leaves that open).
+void BothWindings(const Gl& gl) {
+    gl.ShadeModel(GL_SMOOTH);
+    auto vertex = [&](float x, float y) {
+        gl.Color3f(0.2f + x / 320.0f, 0.1f + y / 240.0f, 0.9f - x / 512.0f - y / 384.0f);
+        gl.Vertex2f(x, y);
+    };
+    for (int half = 0; half < 2; ++half) {
+        const float y = half == 0 ? 10.5f : 100.5f;
+        const bool cw = half == 1;
+        auto v = [&](float x, float dy) { vertex(x, cw ? y + 80 - dy : y + dy); };
+        gl.Begin(GL_TRIANGLES);
+        v(10, 0), v(80, 10), v(40, 75);
+        gl.End();
+        gl.Begin(GL_QUADS);
+        v(95, 5), v(165, 12), v(160, 70), v(100, 78);
+        gl.End();
+        gl.Begin(GL_POLYGON);
+        for (int k = 0; k < 5; ++k) {
+            const float a = 2 * kPi * k / 5 + 0.3f;
+            v(210 + 38 * std::cos(a), 40 + 38 * std::sin(a));
+        }
+        gl.End();
+    }
+}
+
+// PolygonMode per face: front faces in one mode, back faces in another.
+template <GLenum kFront, GLenum kBack>
+void Modes(const Gl& gl) {
+    Pixels(gl);
+    gl.PolygonMode(GL_FRONT, kFront);
+    gl.PolygonMode(GL_BACK, kBack);
+    gl.PointSize(3.0f);
+    BothWindings(gl);
+}
+
+// CullFace of one face with culling on.
+template <GLenum kFace>
+void Cull(const Gl& gl) {
+    Pixels(gl);
+    gl.Enable(GL_CULL_FACE);
+    gl.CullFace(kFace);
+    BothWindings(gl);
+}
+
+// FrontFace(CW) with the back faces culled and the back faces outlined.
+void FrontFaceCw(const Gl& gl) {
+    Pixels(gl);
+    gl.FrontFace(GL_CW);
+    gl.PolygonMode(GL_BACK, GL_LINE);
+    BothWindings(gl);
+    gl.Enable(GL_CULL_FACE);
+    gl.Translatef(3, 3, 0);
+    BothWindings(gl);
+}
+
+// Polygon stipple: a pattern of diagonal and checker bits over shapes, the
+// pattern fixed to the window (shapes moved under it keep its phase).
+void Stipple(const Gl& gl) {
+    Pixels(gl);
+    GLubyte pattern[128];
+    for (int row = 0; row < 32; ++row)
+        for (int b = 0; b < 4; ++b) {
+            const int x0 = b * 8;
+            GLubyte v = 0;
+            for (int bit = 0; bit < 8; ++bit) {
+                const int x = x0 + bit;
+                const bool on = (x + row) % 7 == 0 || ((x / 4 + row / 4) % 2 == 0 && row < 16);
+                if (on) v = static_cast<GLubyte>(v | (0x80 >> bit));
+            }
+            pattern[row * 4 + b] = v;
+        }
+    gl.PixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    gl.PolygonStipple(pattern);
+    gl.Enable(GL_POLYGON_STIPPLE);
+    BothWindings(gl);
+    gl.Translatef(5, 3, 0);
+    gl.Color3f(1, 1, 1);
+    gl.Rectf(60, 60, 200, 130);
+}
+
+// Edge flags: outlined triangles and a polygon with some edges flagged off
+// (boundary edges drawn, inner ones of a fan of triangles not), and points
+// mode, which draws every vertex whatever its flag.
+void EdgeFlags(const Gl& gl) {
+    Pixels(gl);
+    gl.PolygonMode(GL_FRONT_AND_BACK, GL_LINE);
+    gl.Color3f(1, 1, 0.4f);
+    auto fan = [&](float cx, float cy) {
+        // A hexagon as four triangles, their inner edges flagged off.
+        float px[6], py[6];
+        for (int k = 0; k < 6; ++k) px[k] = cx + 40 * std::cos(kPi * k / 3), py[k] = cy + 40 * std::sin(kPi * k / 3);
+        gl.Begin(GL_TRIANGLES);
+        for (int t = 0; t < 4; ++t) {
+            // Triangle (0, t+1, t+2): edge 0->t+1 inner unless t == 0,
+            // t+1->t+2 boundary, t+2->0 inner unless t == 3.
+            gl.EdgeFlag(t == 0 ? GL_TRUE : GL_FALSE), gl.Vertex2f(px[0] + 0.5f, py[0] + 0.5f);
+            gl.EdgeFlag(GL_TRUE), gl.Vertex2f(px[t + 1] + 0.5f, py[t + 1] + 0.5f);
+            gl.EdgeFlag(t == 3 ? GL_TRUE : GL_FALSE), gl.Vertex2f(px[t + 2] + 0.5f, py[t + 2] + 0.5f);
+        }
+        gl.End();
+        gl.EdgeFlag(GL_TRUE);
+    };
+    fan(60, 60);
+    gl.Begin(GL_POLYGON);
+    gl.Color3f(0.4f, 1, 1);
+    gl.EdgeFlag(GL_TRUE), gl.Vertex2f(140.5f, 20.5f);
+    gl.EdgeFlag(GL_FALSE), gl.Vertex2f(230.5f, 30.5f);
+    gl.EdgeFlag(GL_TRUE), gl.Vertex2f(240.5f, 100.5f);
+    gl.EdgeFlag(GL_FALSE), gl.Vertex2f(180.5f, 120.5f);
+    gl.EdgeFlag(GL_TRUE), gl.Vertex2f(130.5f, 80.5f);
+    gl.End();
+    gl.EdgeFlag(GL_TRUE);
+    gl.PolygonMode(GL_FRONT_AND_BACK, GL_POINT);
+    gl.PointSize(3.0f);
+    gl.Color3f(1, 0.4f, 0.4f);
+    fan(190, 150);
+}
+
+// Convex polygons of many vertices: circles of 6, 16, 40 and 90 sides,
+// smooth-shaded with colours affine in the position, one flat.
+void ManyVertices(const Gl& gl) {
+    Pixels(gl);
+    static const struct {
+        int sides;
+        float cx, cy, r;
+    } kShapes[] = {{6, 50, 50, 40}, {16, 150, 50, 42}, {40, 60, 140, 45}, {90, 180, 135, 50}};
+    for (int s = 0; s < 4; ++s) {
+        gl.ShadeModel(s == 3 ? GL_FLAT : GL_SMOOTH);
+        gl.Begin(GL_POLYGON);
+        for (int k = 0; k < kShapes[s].sides; ++k) {
+            const float a = 2 * kPi * k / kShapes[s].sides + 0.1f;
+            // Affine in the position, as in BothWindings.
+            gl.Color3f(0.5f + 0.5f * std::cos(a), 0.5f + 0.5f * std::sin(a), s / 3.0f);
+            gl.Vertex2f(kShapes[s].cx + kShapes[s].r * std::cos(a), kShapes[s].cy + kShapes[s].r * std::sin(a));
+        }
+        gl.End();
+    }
+}
+
+// Perspective with the depth test: a floor and a triangle that cross the
+// near plane (clipped there, their depths interpolated to the cut).
+void NearPlane(const Gl& gl) {
+    Pixels(gl);
+    gl.MatrixMode(GL_PROJECTION);
+    gl.LoadIdentity();
+    gl.Frustum(-0.4, 0.4, -0.3, 0.3, 1.0, 20.0);
+    gl.MatrixMode(GL_MODELVIEW);
+    gl.LoadIdentity();
+    gl.Enable(GL_DEPTH_TEST);
+    gl.ShadeModel(GL_FLAT);  // colours may be interpolated in the window or in perspective: the cut is the test
+    gl.Begin(GL_QUADS);
+    gl.Color3f(1, 0.2f, 0.2f), gl.Vertex3f(-2, -0.6f, 2);
+    gl.Color3f(0.2f, 1, 0.2f), gl.Vertex3f(2, -0.6f, 2);
+    gl.Color3f(0.2f, 0.2f, 1), gl.Vertex3f(2, -0.6f, -12);
+    gl.Color3f(1, 1, 0.2f), gl.Vertex3f(-2, -0.6f, -12);
+    gl.End();
+    gl.Begin(GL_TRIANGLES);
+    gl.Color3f(0.9f, 0.9f, 0.9f), gl.Vertex3f(-0.5f, 0.5f, 1.0f);
+    gl.Color3f(0.5f, 0.2f, 0.8f), gl.Vertex3f(0.6f, -0.2f, -6.0f);
+    gl.Color3f(0.2f, 0.8f, 0.8f), gl.Vertex3f(-1.2f, -0.5f, -3.0f);
+    gl.End();
+}
+
+// User clip planes: two planes, one given under a translation (taken into
+// eye space when given, so popping the matrix after does not move it),
+// cutting smooth-shaded shapes and lines.
+void ClipPlanes(const Gl& gl) {
+    Pixels(gl);
+    const double plane0[] = {1, 1, 0, -200};  // x + y >= 200
+    gl.PushMatrix();
+    gl.Translatef(128, 96, 0);
+    const double plane1[] = {-1, 0.3, 0, 70};  // in the translated space: x - 0.3 y <= 70
+    gl.ClipPlane(GL_CLIP_PLANE1, plane1);
+    gl.PopMatrix();
+    gl.ClipPlane(GL_CLIP_PLANE0, plane0);
+    gl.Enable(GL_CLIP_PLANE0);
+    gl.Enable(GL_CLIP_PLANE1);
+    BothWindings(gl);
+    gl.Begin(GL_LINES);
+    for (int k = 0; k < 8; ++k) {
+        gl.Color3f(1, 1, k / 8.0f);
+        gl.Vertex2f(5.5f + 30 * k, 5.5f), gl.Vertex2f(45.5f + 28 * k, 185.5f);
+    }
+    gl.End();
+    gl.Disable(GL_CLIP_PLANE0);
+    gl.Disable(GL_CLIP_PLANE1);
+}
+
+constexpr const char* kEdges = "span interpolation; edge pixels where the coverage rules round apart";
+const Scene kPolygons[] = {
+    {"mode_fill_line", Modes<GL_FILL, GL_LINE>, 3, 120, "span and line interpolation; edge and outline end pixels"},
+    {"mode_line_point", Modes<GL_LINE, GL_POINT>, 3, 120, "line interpolation; outline end pixels"},
+    {"mode_point_fill", Modes<GL_POINT, GL_FILL>, 3, 120, kEdges,
+     "front faces as points, back faces filled: a bad command word reaches the board and the whole window's "
+     "background comes out 0x000100"},
+    {"cull_front", Cull<GL_FRONT>, 3, 120, kEdges},
+    {"cull_back", Cull<GL_BACK>, 3, 120, kEdges},
+    {"cull_front_and_back", Cull<GL_FRONT_AND_BACK>, 0, 0, "nothing drawn"},
+    {"front_face_cw", FrontFaceCw, 3, 160, "span and line interpolation; edge and outline end pixels"},
+    {"stipple", Stipple, 3, 120, kEdges},
+    {.name = "stipple_covered",
+     .draw = Stipple,
+     .tolerance = 3,
+     .outliers = 120,
+     .why = kEdges,
+     .fault = "the server crashes: a stippled polygon in a window of several clip rectangles reads a bad colour "
+              "pointer in the clip-rectangle pass (vStreamColour under _NStageClipRects)",
+     .covered = true},
+    {"edge_flags", EdgeFlags, 3, 80, "line interpolation; outline end pixels"},
+    {"many_vertices", ManyVertices, 3, 160, kEdges},
+    {"near_plane", NearPlane, 3, 160, "edge pixels along the near cut"},
+    {"clip_planes", ClipPlanes, 3, 200, "span interpolation; pixels along the clip planes' cuts"},
+};
+
+VNX_APP_SCENES(Polygons, kPolygons);
+
+}  // namespace
+}  // namespace glapp_tests
