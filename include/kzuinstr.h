@@ -208,6 +208,18 @@ constexpr std::uint32_t kzuHdrInstructions(std::uint32_t header) {
 constexpr std::uint32_t kzuHdrPidWords(std::uint32_t header) {
     return (header >> KZU_HDR_PIDW_SHIFT) & KZU_HDR_PIDW_MASK;
 }
+// Whether a packet's clip maximum is the last pixel inside (true) or the
+// first column and row past it. Single pixels (class 0) and squares and
+// plain rectangles (class 6 without mask data or a constants block) end
+// their clip pair at the last pixel inside, as every render program's does;
+// the other 2D kinds (mask fills, expansions, glyphs, lines, block copies)
+// end it past the maximum. The board and every writer of a clip pair that
+// moves its maximum (the split-screen clamp) take it from here.
+constexpr bool kzuClipMaxIncluded(std::uint32_t header) {
+    const std::uint32_t cls = header & KZU_HDR_CLASS_MASK;
+    if (cls == 0) return true;
+    return cls == 6 && (header & (0x380u | KZU_HDR_CONSTANTS_MASK)) == 0;
+}
 // Constant words that travel in the packet, and the room the packet keeps
 // for them ahead of the render function's words, by constants format.
 constexpr std::uint32_t kzuConstantsInPacket(std::uint32_t fmt) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 
+#include "kzuinstr.h"
 #include "queue/queue_internal.h"
 
 namespace {
@@ -40,7 +41,10 @@ bool bCanContinue(const KZ2QUEUE* q) {
 
 // The split-screen clip clamp of a closing packet of queue i: on the second
 // screen the clip pair moves left by the screen width (clamped at 0), on the
-// first it is clamped to the screen width.
+// first it is clamped to the screen: to its width where the packet's clip
+// maximum lies past the rectangle, to its last column where the maximum is
+// the last pixel inside (kzuClipMaxIncluded), so that the first board never
+// draws the second screen's first column into its own memory.
 void vClampClip(const KZ2QUEUE* q, ULONG i, LONG cxScreen, ULONG cQueuesPerScreen) {
     const ULONG ulCommand = q->pPacket[0];
     const std::ptrdiff_t iClip = 2 + KZ2_PKT_PID_COUNT(ulCommand) + KZ2_PKT_INSTR_COUNT(ulCommand);
@@ -48,9 +52,10 @@ void vClampClip(const KZ2QUEUE* q, ULONG i, LONG cxScreen, ULONG cQueuesPerScree
     ULONG* pClip = q->pPacket + iClip;
     const LONG xMax = static_cast<LONG>(pClip[1] & 0xFFFF);
     if (cxScreen >= xMax) return;
+    const LONG xLast = kzuClipMaxIncluded(ulCommand) ? cxScreen - 1 : cxScreen;
     for (int k = 0; k < 2; ++k) {
         LONG x = static_cast<LONG>(pClip[k] & 0xFFFF);
-        x = i >= cQueuesPerScreen ? std::max<LONG>(x - cxScreen, 0) : std::min(x, cxScreen);
+        x = i >= cQueuesPerScreen ? std::max<LONG>(x - cxScreen, 0) : std::min(x, xLast);
         pClip[k] = (pClip[k] & 0xFFFF0000u) | static_cast<ULONG>(x);
     }
 }

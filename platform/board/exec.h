@@ -270,20 +270,6 @@ struct SpanContext {
     bool anyTile;
 };
 
-// Whether a packet's clip pair takes its maximum in (render3d.h, "Condition
-// codes, predication, the join bit and the clip"): that of every packet a
-// render program may head, single pixels (class 0) and squares and plain
-// rectangles (class 6 without mask data or a constants block), does, as in
-// the 3D rows: the render programs' clip pair ends at the last pixel
-// inside. (The display driver's plain fills and copies lie inside their
-// clip pair, whichever way it ends.) The other 2D kinds' packets (mask
-// fills, expansions, glyphs, lines, block copies) end it past the maximum.
-inline bool clip_max_included(std::uint32_t command) {
-    const std::uint32_t cls = command & KZU_HDR_CLASS_MASK;
-    if (cls == 0) return true;
-    return cls == 6 && (command & (0x380u | KZU_HDR_CONSTANTS_MASK)) == 0;
-}
-
 // The parts of a span context every primitive of a packet shares, the
 // program compiled from the packet's instructions from `firstInstruction`
 // on; false for a program the model does not carry out.

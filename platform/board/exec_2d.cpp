@@ -321,7 +321,7 @@ void span_context(Impl& board, int r, const DecodedPacket& packet, const Program
     c->clipY0 = packet.clipMin >> 16;
     // A render program's clip pair ends at the last pixel inside; the
     // other 2D kinds' past it.
-    const std::int64_t past = clip_max_included(packet.command) ? 1 : 0;
+    const std::int64_t past = kzuClipMaxIncluded(packet.command) ? 1 : 0;
     c->clipX1 = (packet.clipMax & 0xFFFF) + xScreen + past;
     c->clipY1 = (packet.clipMax >> 16) + past;
     c->mask = MaskRows{board.rasterizers[r].maskRows.data(), 0, 0};

@@ -271,7 +271,7 @@ ULONG ulDecode(BYTE decode, ULONG w, ULONG bias) {
         case kStencilCode: return w < 6 ? kStencil[w] : 0;
         case kFogCode: return w < 3 ? kFog[w] : 0;
         case kShadeCode: return w == 1 ? GL_FLAT : GL_SMOOTH;
-        case kCullCode: return w == 3 ? GL_FRONT_AND_BACK : w == 2 ? GL_FRONT : GL_BACK;
+        case kCullCode: return w == 2 ? GL_FRONT : GL_BACK;
         case kMaterialFace:
             return (w & 0xF) != 0 && (w & 0xF0) != 0 ? GL_FRONT_AND_BACK : (w & 0xF) != 0 ? GL_FRONT : GL_BACK;
         case kMaterialParam: {

@@ -39,8 +39,7 @@ ULONG ulCullFace(GLContext* gc, const BYTE* pj) {
     switch (__glXArgWord(pj, 0)) {
         case GL_FRONT: code = 2; break;
         case GL_BACK: code = 1; break;
-        case GL_FRONT_AND_BACK: code = 3; break;  // every polygon culled
-        default: return GL_INVALID_ENUM;
+        default: return GL_INVALID_ENUM;  // FRONT_AND_BACK included
     }
     if (ULONG* pw = pwBlock(gc, GL_POLYGON_BIT)) pw[GLX_POLYGON_CULL] = code;
     N_SetStateBlockAttrWord(N_ATTR_CULL_MODE, code);

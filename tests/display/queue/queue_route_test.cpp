@@ -132,7 +132,9 @@ TEST_P(QueueRouteOnModel, RectanglePiecesGoToTheirTiles) {
         if (split) {
             const ULONG xMax = clipMax & 0xFFFF;
             EXPECT_EQ(packet.clipMin, 0u);
-            EXPECT_EQ(packet.clipMax & 0xFFFF, second ? xMax - m.cx : m.cx);
+            // A plain rectangle's maximum is the last pixel inside: the
+            // first screen's ends at its last column.
+            EXPECT_EQ(packet.clipMax & 0xFFFF, second ? xMax - m.cx : m.cx - 1);
             EXPECT_EQ(packet.clipMax >> 16, m.cy - 1);
         } else {
             EXPECT_EQ(packet.clipMax, clipMax);

@@ -164,7 +164,6 @@ const Scene kLinesPoints[] = {
      .tolerance = 3,
      .outliers = 40,
      .why = "interpolation along the lines; the clipped lines' end pixels",
-     .fault = "two pixels drawn under the other application's window",
      .covered = true},
 };
 

@@ -214,7 +214,6 @@ const Scene kPolygons[] = {
      "background comes out 0x000100"},
     {"cull_front", Cull<GL_FRONT>, 3, 120, kEdges},
     {"cull_back", Cull<GL_BACK>, 3, 120, kEdges},
-    {"cull_front_and_back", Cull<GL_FRONT_AND_BACK>, 0, 0, "nothing drawn"},
     {"front_face_cw", FrontFaceCw, 3, 160, "span and line interpolation; edge and outline end pixels"},
     {"stipple", Stipple, 3, 120, kEdges},
     {.name = "stipple_covered",
@@ -222,8 +221,6 @@ const Scene kPolygons[] = {
      .tolerance = 3,
      .outliers = 120,
      .why = kEdges,
-     .fault = "the server crashes: a stippled polygon in a window of several clip rectangles reads a bad colour "
-              "pointer in the clip-rectangle pass (vStreamColour under _NStageClipRects)",
      .covered = true},
     {"edge_flags", EdgeFlags, 3, 80, "line interpolation; outline end pixels"},
     {"many_vertices", ManyVertices, 3, 160, kEdges},
@@ -232,6 +229,19 @@ const Scene kPolygons[] = {
 };
 
 VNX_APP_SCENES(Polygons, kPolygons);
+
+// Only one face at a time is culled: CullFace(FRONT_AND_BACK) is refused
+// and the mode stays what it was.
+class AppCulling : public AppTest {};
+
+TEST_F(AppCulling, FrontAndBackIsRefused) {
+    gl_.CullFace(GL_FRONT);
+    gl_.CullFace(GL_FRONT_AND_BACK);
+    EXPECT_EQ(gl_.GetError(), static_cast<GLenum>(GL_INVALID_ENUM));
+    GLint mode = 0;
+    gl_.GetIntegerv(GL_CULL_FACE_MODE, &mode);
+    EXPECT_EQ(mode, GL_FRONT);
+}
 
 }  // namespace
 }  // namespace glapp_tests

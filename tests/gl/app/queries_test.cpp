@@ -273,7 +273,6 @@ const std::vector<Change>& Changes() {
              gl.FrontFace(GL_CW);
              gl.Enable(GL_POLYGON_STIPPLE);
          }},
-        {"both faces culled", [](const Gl& gl) { gl.CullFace(GL_FRONT_AND_BACK); }},
         {"shading", [](const Gl& gl) { gl.ShadeModel(GL_FLAT); }},
         {"lighting",
          [](const Gl& gl) {

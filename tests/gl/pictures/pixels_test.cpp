@@ -48,8 +48,10 @@ Calls CopyOver(float zx, float zy) {
 const Scene kScenes[] = {
     {"draw_zoom_1", [] { return DrawAt(20, 30, 1, 1); }, 0, 0, "every pixel as given"},
     {"draw_zoom_2", [] { return DrawAt(20, 30, 2, 2); }, 0, 0, "each pixel a 2 x 2 block"},
-    {"draw_zoom_half", [] { return DrawAt(20, 30, 0.5f, 0.5f); }, 8, 0,
-     "every second column and row: the reference keeps the even columns, the board the odd ones (6 levels of red)"},
+    {"draw_zoom_half", [] { return DrawAt(20, 30, 0.5f, 0.5f); }, 8, 2,
+     "every second column and row: the board keeps the odd ones, whose pixels' centres the zoomed pixels cover, "
+     "the reference the even ones (6 levels of red); past the image's far corner the reference's choice "
+     "reaches one pixel further"},
     {"draw_zoom_minus_1", [] { return DrawAt(150, 120, -1, -1); }, 0, 0, "mirrored: left and down from the position"},
     {"draw_over_edge", [] { return DrawAt(230, 175, 1, 1); }, 0, 0, "cut at the window's right and top edges"},
     {"copy_overlapping", [] { return CopyOver(1, 1); }, 0, 0, "source and destination overlap"},

@@ -15,6 +15,7 @@
 #include <tuple>
 #include <vector>
 
+#include "kzuinstr.h"
 #include "board_models.h"
 #include "boardconfig.h"
 #include "gl/server/state/gl_client.h"
@@ -52,10 +53,13 @@ bool Visible(LONG x, LONG y) {
 
 using Pixel = std::pair<LONG, LONG>;  // screen x, y
 Pixel PixelOf(ULONG pos) { return {static_cast<LONG>((pos >> 4) & 0xFFFu), static_cast<LONG>(pos >> 20)}; }
+// Whether the board draws (x, y) under the packet's clip pair, whose
+// maximum is the last pixel inside or the first past it by the packet's kind.
 bool InClip(const DecodedPacket& p, LONG x, LONG y) {
     if (!p.hasClip) return true;
+    const LONG past = kzuClipMaxIncluded(p.command) ? 1 : 0;
     return x >= static_cast<LONG>(p.clipMin & 0xFFFF) && y >= static_cast<LONG>(p.clipMin >> 16) &&
-           x < static_cast<LONG>(p.clipMax & 0xFFFF) && y < static_cast<LONG>(p.clipMax >> 16);
+           x < static_cast<LONG>(p.clipMax & 0xFFFF) + past && y < static_cast<LONG>(p.clipMax >> 16) + past;
 }
 
 // A render command of an image request (Bitmap, DrawPixels): the pixel-store
