@@ -465,18 +465,10 @@ void vRedrawWindow(PDEV* ppdev, SURFOBJ* psoScreen, const RECTL& rclClient) {
 }
 
 // The mask with the alpha plane of each colour buffer it names, for a
-// visual with alpha bits (the planes' kinds as the buffer set keeps them).
+// visual with alpha bits.
 ULONG flWithAlphaPlanes(const GLVisual* pvis, ULONG flBufferMask) {
     if (pvis == nullptr || pvis->cAlphaBits == 0 || pvis->bRGBA == 0) return flBufferMask;
-    static constexpr struct {
-        ULONG colour, alpha;
-    } kPlanes[] = {{GLBUFFER_FRONT_LEFT, GLBUFFER_ALPHA},
-                   {GLBUFFER_BACK_LEFT, GLBUFFER_PLANE_40000},
-                   {GLBUFFER_FRONT_RIGHT, GLBUFFER_PLANE_20000},
-                   {GLBUFFER_BACK_RIGHT, GLBUFFER_PLANE_80000}};
-    for (const auto& p : kPlanes)
-        if (flBufferMask & p.colour) flBufferMask |= p.alpha;
-    return flBufferMask;
+    return flBufferMask | flAlphaPlanesOf(flBufferMask);
 }
 
 }  // namespace

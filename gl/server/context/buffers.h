@@ -50,6 +50,20 @@ GLBufferSet* __glCreateBufferSet(SURFOBJ* pso, WNDOBJ* pwo, GLVisual* pvis);
 // of the screen's width; the accumulation buffer is in host memory that
 // _DAllocAccumBuffer gives on first use.
 ULONG _DCreateMissingBuffers(GLBufferSet* pbs, ULONG flMask);
+// The alpha planes of the colour buffers a buffer mask names (front left,
+// back left, front right, back right each its own plane).
+inline ULONG flAlphaPlanesOf(ULONG flColour) {
+    static constexpr struct {
+        ULONG colour, alpha;
+    } kPlanes[] = {{GLBUFFER_FRONT_LEFT, GLBUFFER_ALPHA},
+                   {GLBUFFER_BACK_LEFT, GLBUFFER_PLANE_40000},
+                   {GLBUFFER_FRONT_RIGHT, GLBUFFER_PLANE_20000},
+                   {GLBUFFER_BACK_RIGHT, GLBUFFER_PLANE_80000}};
+    ULONG fl = 0;
+    for (const auto& p : kPlanes)
+        if (flColour & p.colour) fl |= p.alpha;
+    return fl;
+}
 // The alpha and stencil bits of the device's buffers and their two plane
 // masks: the board's, or 6 and 2 with masks 0xF0 and 0x0F while the stencil
 // shares the alpha surface, or 8 for a surface of their own.

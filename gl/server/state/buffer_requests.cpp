@@ -138,20 +138,6 @@ ULONG ulIndexMask(GLContext* gc, const BYTE* pj) {
     return GL_NO_ERROR;
 }
 
-// The alpha planes of the colour buffers the lgi mask names.
-ULONG flAlphaPlanesOf(ULONG flColour) {
-    static constexpr struct {
-        ULONG colour, alpha;
-    } kPlanes[] = {{GLBUFFER_FRONT_LEFT, GLBUFFER_ALPHA},
-                   {GLBUFFER_BACK_LEFT, GLBUFFER_PLANE_40000},
-                   {GLBUFFER_FRONT_RIGHT, GLBUFFER_PLANE_20000},
-                   {GLBUFFER_BACK_RIGHT, GLBUFFER_PLANE_80000}};
-    ULONG fl = 0;
-    for (const auto& p : kPlanes)
-        if (flColour & p.colour) fl |= p.alpha;
-    return fl;
-}
-
 // Clear: in render mode only; the buffers named must be bound, the clip
 // and viewport up to date, then the drawable's buffers are cleared.
 ULONG ulClear(GLContext* gc, const BYTE* pj) {
