@@ -112,16 +112,15 @@ ULONG ulWeightOf(float frac) { return static_cast<ULONG>(static_cast<LONG>(frac 
 // The packet word of a coordinate c16 that the renderer placed for level 0
 // (size16 sixteenths the whole texture, placedOff added), for a program
 // drawing level `level` that filters between neighbours or takes the
-// nearest texel: shifted to the level's texel size (not past a side of one
-// texel) and offset as GL addresses that level, the neighbour filters
-// half of its texel lower (one repeat of the level up, so the word stays
-// positive), plus `adjust` sixteenths.
+// nearest texel: scaled to the level's texel and offset as GL addresses
+// that level, the neighbour filters half of its texel lower (one repeat of
+// the level up, so the word stays positive), plus `adjust` sixteenths. (A
+// side that has shrunk to one texel repeats that texel along the board's
+// tile, whatever the word.)
 LONG lLevelWord(float c16, LONG size16, float placedOff, int level, bool bNeighbours, LONG adjust) {
-    int shift = 0;
-    while (shift < level && (size16 >> (shift + 1)) >= 16) ++shift;
-    const LONG off = bNeighbours ? (size16 >> shift) - 8 + adjust : 0;
-    if (shift == 0 && static_cast<float>(off) == placedOff) return _NRoundToInt(c16);
-    const double v = (static_cast<double>(c16) - placedOff) / static_cast<double>(LONG{1} << shift) + off;
+    const LONG off = bNeighbours ? (size16 >> level) - 8 + adjust : 0;
+    if (level == 0 && static_cast<float>(off) == placedOff) return _NRoundToInt(c16);
+    const double v = (static_cast<double>(c16) - placedOff) / static_cast<double>(LONG{1} << level) + off;
     return _NRoundToInt(static_cast<float>(v));
 }
 

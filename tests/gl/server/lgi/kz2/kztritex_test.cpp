@@ -228,11 +228,13 @@ TEST(TriTexMidpoint, OpposedOrZeroWeightsGiveTheScreenMean) {
 // --- level choice -----------------------------------------------------------------------------
 class Lod : public LgiTest {
   protected:
-    // A corner with Q 1 and S, T 0 whose footprint is rho texels a pixel.
-    void Footprint(float rho) {
+    // A corner with Q 1 and S, T 0 whose footprint is rho texels a pixel
+    // along s (and rhoT along t) as x steps.
+    void Footprint(float rho, float rhoT = 0.0f) {
         gNTriTexPlanes = TriTexPlanes{};
         gNTriTexPlanes.Q[0] = 1.0f;
         gNTriTexPlanes.dSdx = -rho / static_cast<float>(ctx_->boundTex.width);
+        gNTriTexPlanes.dTdx = -rhoT / static_cast<float>(ctx_->boundTex.height);
     }
 };
 
@@ -261,6 +263,14 @@ TEST_F(Lod, LevelsByFilter) {
         EXPECT_NEAR(lambda, r.lambda, 1e-4) << r.filter << " " << r.rho;
         EXPECT_NEAR(frac, r.lambda - std::trunc(r.lambda), 1e-4);
     }
+    // GL's rho is the length of the texel step: 3 texels across and 4 up
+    // a pixel to the right are a footprint of 5.
+    ctx_->val.tex.minFilter = 5;
+    Footprint(3.0f, 4.0f);
+    float lambda = -1, frac = -1;
+    int level2 = -9;
+    EXPECT_EQ(_NTriTexVertexLod(ctx_, &lambda, &level2, &frac, 0), 2);
+    EXPECT_NEAR(lambda, std::log2(5.0f), 1e-5);
 }
 
 TEST_F(Lod, ZeroQAndDegenerateTrianglesGiveTheBaseLevel) {
@@ -580,6 +590,22 @@ TEST_F(MipRender, ALevelMissingFromTheBoardDrawsAFinerOne) {
     EXPECT_EQ(packets[0][0].pid(0), pid_[1]);
     EXPECT_EQ(packets[0][0].primitive(0)[4], 16u * 8u);  // s = 1 on level 1's 8 texels
     EXPECT_TRUE(Printed("level 2 is not on the board, level 1 drawn"));
+    // Blending two levels, the second missing: the finer one alone, read
+    // at the words (all the weight on the second pid).
+    PrepareTex(kSolo, 2, false);
+    ctx_->val.tex.minFilter = 3;
+    ctx_->val.tex.betweenLevels = 1;
+    ctx_->texWeightIndex = 4;
+    Load({0, 1});
+    DrawTex(_NvpRenderTriTex, Tri(), Tex(std::exp2(1.5f)));  // levels 1 and 2 asked
+    const auto two = Packets();
+    ASSERT_EQ(two[0].size(), 1u);
+    EXPECT_EQ(two[0][0].pid(0), pid_[1]);
+    EXPECT_EQ(two[0][0].pid(1), pid_[1]);
+    const kzProgPacket& img = pkzProgOf(ctx_->pHw->programs[0])->image;
+    EXPECT_EQ(img.w[KZ_IMG_BODY + 4], 0xFFFFFFu);
+    EXPECT_EQ(img.w[KZ_IMG_BODY + 5], 0u);
+    EXPECT_EQ(two[0][0].primitive(0)[4], static_cast<ULONG>(std::lround(16.0 * std::exp2(1.5) * 4 / kW * 8)));
 }
 
 // A quad going away from the eye (q from 1 to 8) over levels 0 to 3: its
