@@ -629,7 +629,7 @@ bool _NTriTexEdgeNeedsCut(N_Context* pctx, const TriTexVertex* a, const TriTexVe
     // Two different levels blended by the fraction of lambda: the edge's
     // lambdas close enough that one fraction serves its pixels.
     const bool bBlend = c0.level != c0.level2 && hi - lo > N_TRITEX_LAMBDA_SPAN;
-    if (same(c0, c1) && same(c0, cm) && !bBlend) return false;
+    if (same(c0, c1) && !bBlend) return false;
     // An edge that runs within a pixel across lambda's change (along the
     // line where the choice changes) gains nothing from a cut: its pixels
     // lie within a pixel of that line either way.

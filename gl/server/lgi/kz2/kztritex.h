@@ -95,13 +95,15 @@ void _NTriTexPerspSetup(const TriTexVertex* v0, const TriTexVertex* v1, const Tr
 // blend fraction at corner i (0-2) or at the centre (N_TRITEX_CENTRE);
 // answers the first level.
 int _NTriTexVertexLod(N_Context* pctx, float* pLambda, int* pLevel2, float* pFrac, int i);
-// Whether the edge a-b must be cut for the level choice: its ends and
-// midpoint take different programs (minification or magnification) or
-// levels, or, blending two levels, lambdas further apart than
-// N_TRITEX_LAMBDA_SPAN. Read with the gradients of the renderer triangle
-// holding the edge. The subdivider cuts such edges (down to a pixel) as it
-// cuts long ones, so that every piece the board draws takes GL's choice
-// where its pixels lie, and two pieces sharing an edge cut it alike.
+// Whether the edge a-b must be cut for the level choice: its ends take
+// different programs (minification or magnification) or levels, or,
+// blending two levels, lambdas further apart than N_TRITEX_LAMBDA_SPAN;
+// and the edge runs more than a pixel across lambda's change (an edge
+// along the line where the choice changes gains nothing from a cut). Read
+// with the gradients of the renderer triangle holding the edge. The
+// subdivider cuts such edges as it cuts long ones, so that every piece the
+// board draws takes GL's choice where its pixels lie; decided by the edge
+// alone, the cut is the same from the pieces on either side of it.
 bool _NTriTexEdgeNeedsCut(N_Context* pctx, const TriTexVertex* a, const TriTexVertex* b);
 constexpr float N_TRITEX_LAMBDA_SPAN = 0.125f;
 

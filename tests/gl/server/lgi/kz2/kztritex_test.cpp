@@ -24,20 +24,20 @@ using namespace fill_test;
 // --- recording emitters ------------------------------------------------------------------
 struct Emitted {
     LONG x[3], y[3];
-    float lodQ;  // 1/q where the level was evaluated
+    float lambda;  // the level value the emitter was given
     int level;
 };
 std::vector<Emitted> gEmitted;
 
-void Record(const TriTexVertex* a, const TriTexVertex* b, const TriTexVertex* c, int level) {
-    gEmitted.push_back({{a->x, b->x, c->x}, {a->y, b->y, c->y}, gNTriTexPlanes.Q[N_TRITEX_CENTRE], level});
+void Record(const TriTexVertex* a, const TriTexVertex* b, const TriTexVertex* c, float lambda, int level) {
+    gEmitted.push_back({{a->x, b->x, c->x}, {a->y, b->y, c->y}, lambda, level});
 }
-void RecordEmit(N_Context*, const TriTexVertex* a, const TriTexVertex* b, const TriTexVertex* c, float, int level,
-                int, float) {
-    Record(a, b, c, level);
+void RecordEmit(N_Context*, const TriTexVertex* a, const TriTexVertex* b, const TriTexVertex* c, float lambda,
+                int level, int, float) {
+    Record(a, b, c, lambda, level);
 }
 void RecordEmitOpt(N_Context*, const TriTexVertex* a, const TriTexVertex* b, const TriTexVertex* c) {
-    Record(a, b, c, -1);
+    Record(a, b, c, 0.0f, -1);
 }
 
 TriTexVertex Corner(LONG x, LONG y, float q = 1.0f) {
@@ -134,13 +134,21 @@ TEST_F(Subdivide, HugeTriangleEndsWithinTheCap) {
 // corners' (1/q is linear across the screen).
 TEST_F(Subdivide, LevelEvaluatedAtThePieceCentre) {
     ctx_->pHw->singlePass = 0;
+    ctx_->boundTex.width = ctx_->boundTex.height = 64;
+    ctx_->texLevels = 7;
+    ctx_->val.tex.minFilter = 5;
+    // s/q changes by 1/16 of the texture a pixel across, 1/q not at all:
+    // rho = 4 q texels a pixel.
+    gNTriTexPlanes = TriTexPlanes{};
+    gNTriTexPlanes.dSdx = 1.0f / 16;
     A = Corner(0, 0, 2.0f), B = Corner(4, 0, 4.0f), C = Corner(0, 4, 8.0f);
     _NTriTexEdge(&A, &B);
     _NTriTexEdge(&B, &C);
     _NTriTexEdge(&C, &A);
     _NTriTexSubdivTri(ctx_, &A, &B, &C, 0);
     ASSERT_EQ(gEmitted.size(), 1u);
-    EXPECT_FLOAT_EQ(gEmitted[0].lodQ, (0.5f + 0.25f + 0.125f) / 3.0f);
+    const float qCentre = 3.0f / (0.5f + 0.25f + 0.125f);
+    EXPECT_NEAR(gEmitted[0].lambda, std::log2(4.0f * qCentre), 1e-4);
 }
 
 // The depth limit draws a triangle or a quadrilateral whole only on the
