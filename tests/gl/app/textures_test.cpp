@@ -98,10 +98,10 @@ double FloorLambda(double x, double y, int size) {
     return std::log2(std::max(std::hypot(dudx, dvdx), std::hypot(dudy, dvdy)));
 }
 
-template <GLenum Min, GLenum Mag, int Half = 16, int Width = 32>
+template <GLenum Min, GLenum Mag, int Half = 16, int Width = 32, bool kCheck = false>
 void FloorLevels(const Gl& gl) {
     Pixels(gl);
-    LevelTexture(gl, 32);
+    LevelTexture(gl, 32, false, kCheck ? kCheckLevel : kLevel);
     Filters(gl, Min, Mag);
     gl.TexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
     gl.Enable(GL_TEXTURE_2D);
@@ -340,6 +340,12 @@ const Scene kTextures[] = {
     {"floor_linear_mipmap_linear", FloorLevels<GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR>, 10, 800,
      "as floor_nearest_mipmap_linear", nullptr, kMip},
     {"floor_mixed_filters", FloorLevels<GL_NEAREST_MIPMAP_NEAREST, GL_LINEAR>, 3, 800, kLevelRows, nullptr, kMip},
+    {"floor_software_nearest_mipmap_nearest", FloorLevels<GL_NEAREST_MIPMAP_NEAREST, GL_NEAREST, 16, 32, true>, 3, 800,
+     "drawn by the software stages (the levels of kCheckLevel); as floor_nearest_mipmap_nearest", nullptr, kMip},
+    {"floor_software_linear_mipmap_linear", FloorLevels<GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR, 16, 32, true>, 32, 100,
+     "drawn by the software stages; neighbouring levels of kCheckLevel differ by a whole channel, whose blend the "
+     "reference's lambda a 2 x 2 pixels moves by up to an eighth; the floor's far corners",
+     nullptr, kMip},
     {"floor_checker_linear_mipmap_linear", FloorChecker<GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR>, 16, 3000,
      "in perspective the board walks the texture linearly across each cut piece: texel edges up to a pixel from the "
      "reference's; filter weights in 1/16; the reference's blend a 2 x 2 pixels",
@@ -449,7 +455,8 @@ INSTANTIATE_TEST_SUITE_P(Textures, SquareLevelsExact,
                                     (std::get<1>(info.param) ? "_software" : "_board");
                          });
 
-// The floor of flat levels under each mip-map filter, on the board,
+// The floor of flat levels under each mip-map filter, on the board (the
+// colours of kLevel) and through the software stages (kCheckLevel),
 // against GL's own result at every pixel of it: the level (or the two
 // levels and their blend) GL takes at lambda = log2 rho, rho from the
 // floor's mapping (FloorLambda), magnification at lambda <= c (c = 0.5 for
@@ -463,10 +470,10 @@ class FloorLevelsExact : public SquareLevelsExact {};
 struct Rgb {
     double c[3];
 };
-Rgb FlatLevelsAt(double lambda, GLenum min, GLenum mag) {
+Rgb FlatLevelsAt(double lambda, GLenum min, GLenum mag, const GLubyte (&colours)[6][3]) {
     const bool bNearestMip = min == GL_NEAREST_MIPMAP_NEAREST || min == GL_NEAREST_MIPMAP_LINEAR;
     const double c = mag == GL_LINEAR && bNearestMip ? 0.5 : 0.0;
-    auto level = [](int l) { return Rgb{{double(kLevel[l][0]), double(kLevel[l][1]), double(kLevel[l][2])}}; };
+    auto level = [&](int l) { return Rgb{{double(colours[l][0]), double(colours[l][1]), double(colours[l][2])}}; };
     if (lambda <= c) return level(0);
     if (min == GL_NEAREST_MIPMAP_NEAREST || min == GL_LINEAR_MIPMAP_NEAREST)
         return level(lambda <= 0.5 ? 0 : std::min(static_cast<int>(std::ceil(lambda + 0.5)) - 1, 5));
@@ -478,9 +485,10 @@ Rgb FlatLevelsAt(double lambda, GLenum min, GLenum mag) {
 }
 
 TEST_P(FloorLevelsExact, EveryPixelTakesGlsLevels) {
-    const Filtering& filtering = std::get<0>(GetParam());
+    const auto& [filtering, check] = GetParam();
+    const GLubyte(&colours)[6][3] = check ? kCheckLevel : kLevel;
     Pixels(gl_);
-    LevelTexture(gl_, 32);
+    LevelTexture(gl_, 32, false, colours);
     Filters(gl_, filtering.min, filtering.mag);
     gl_.TexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
     gl_.Enable(GL_TEXTURE_2D);
@@ -504,13 +512,13 @@ TEST_P(FloorLevelsExact, EveryPixelTakesGlsLevels) {
             for (const auto& [dx, dy] : {std::pair{1, 0}, std::pair{-1, 0}, std::pair{0, 1}, std::pair{0, -1}})
                 step = std::max(step, std::fabs(FloorLambda(x + dx, y + dy, 32) - lambda));
             const double e = 1.0 / 16 + 0.75 * step;
-            const Rgb want = FlatLevelsAt(lambda, filtering.min, filtering.mag);
+            const Rgb want = FlatLevelsAt(lambda, filtering.min, filtering.mag, colours);
             const std::uint32_t got = picture[static_cast<std::size_t>((kHeight - 1 - y) * kWidth + x)];
             bool bad = false;
             for (int k = 0; k < 3; ++k) {
                 double allowed = 3.0;
                 for (double l : {lambda - e, lambda + e})
-                    allowed = std::max(allowed, 3.0 + std::fabs(FlatLevelsAt(l, filtering.min, filtering.mag).c[k] -
+                    allowed = std::max(allowed, 3.0 + std::fabs(FlatLevelsAt(l, filtering.min, filtering.mag, colours).c[k] -
                                                                  want.c[k]));
                 const double g = static_cast<double>(got >> (16 - 8 * k) & 0xFF);
                 bad = bad || std::fabs(g - want.c[k]) > allowed;
@@ -528,9 +536,10 @@ TEST_P(FloorLevelsExact, EveryPixelTakesGlsLevels) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Textures, FloorLevelsExact,
-                         ::testing::Combine(::testing::ValuesIn(kFilterings), ::testing::Values(false)),
+                         ::testing::Combine(::testing::ValuesIn(kFilterings), ::testing::Bool()),
                          [](const ::testing::TestParamInfo<std::tuple<Filtering, bool>>& info) {
-                             return std::string(std::get<0>(info.param).name);
+                             return std::string(std::get<0>(info.param).name) +
+                                    (std::get<1>(info.param) ? "_software" : "_board");
                          });
 
 }  // namespace
