@@ -1,7 +1,8 @@
 // Textured polygons drawn by the board: the two render functions (kinds
 // 66-71 with texturing on), the recursive subdivision that keeps the
-// board's affine texture walk close to the perspective-correct one, the
-// per-triangle mip-level choice, and the packet emitter.
+// board's affine texture walk close to the perspective-correct one (and,
+// with two programs, cuts where GL's level choice changes), the per-piece
+// mip-level choice, and the packet emitter.
 //
 // The renderers read the batch the vertex part left in CommonPipeData:
 // window coordinates (pWindow, x y z a vertex, whole pixels or sixteenths
@@ -15,8 +16,10 @@
 //
 // The packet words of one triangle: the colour words (three, one, or none
 // when the colour rides in the packet head), s of the three corners, t of
-// the three corners (1/16 texel, rounded; on the mip path shifted right by
-// the level drawn), three depth words for the depth layouts, then the three
+// the three corners (1/16 texel, rounded; with two programs, at the texel
+// of the level drawn where the program in use reads it: the nearest
+// texel's at u, the neighbour filters' at u - 1/2), three depth words for
+// the depth layouts, then the three
 // packed positions. The board's data registers take them in that order
 // (colour, z0 and z1 for the coordinates, z2 for the depth).
 #pragma once
