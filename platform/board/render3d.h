@@ -318,10 +318,12 @@
 // compute GL's results):
 // - Texture coordinates reach the board in sixteenths of a texel: a linear
 //   filter's weights are sixteenths (OSMesa's are exact), and the mip-map
-//   level is the render functions' choice once a triangle.
-// - The texel a mip level's coordinate names: the render functions shift
-//   the coordinate right by the level, half-texel offset included, so a
-//   filtered coarser level is read up to half its texel off.
+//   level (with the blend of two) is the render functions' choice once a
+//   packet of pieces, which they cut where the choice changes: GL's choice
+//   to within about a pixel, and the blend's fraction to 1/16 of a level.
+// - The two-level linear filter reads its first level at twice the second
+//   level's coordinates: one of the two levels (the one weighing less) is
+//   read a quarter of the second level's texel off.
 // - The alpha-buffer blends compute GL's results at 32 bits a pixel. At 16
 //   bits the add steps of the alpha buffer's update clamp per lane against
 //   the maximum colour after the add with carry, which does not keep an

@@ -92,6 +92,7 @@ void AppTest::SetUp() {
     const Wants wants = Wanted();
     cfg.boardConfig.alphaBuffer = (wants.buffers & kAlphaBuffer) != 0 ? 1 : 0;
     cfg.boardConfig.stencilBuffer = (wants.buffers & kStencilBuffer) != 0 ? 1 : 0;
+    if ((wants.buffers & kMipmaps) != 0) cfg.boardConfig.flags |= BCF_MIPMAP;
     device_ = std::make_unique<vnx::engine::Device>(cfg);
     ASSERT_TRUE(device_->load_driver());
     bitsPerPixel_ = wants.bits;

@@ -39,8 +39,10 @@ Gl System();
 // The window's size in pixels, the same on both sides.
 constexpr int kWidth = 256, kHeight = 192;
 
-// The buffers a scene draws into beside the colour and depth buffers.
-enum : unsigned { kAlphaBuffer = 1, kStencilBuffer = 2 };
+// The buffers a scene draws into beside the colour and depth buffers;
+// kMipmaps: a board that holds mip-maps (BCF_MIPMAP), so that mip-mapped
+// textures draw on the board.
+enum : unsigned { kAlphaBuffer = 1, kStencilBuffer = 2, kMipmaps = 4 };
 
 // OSMesa: a context of kWidth x kHeight RGBA pixels with a 16-bit depth
 // buffer, an 8-bit stencil buffer and a 16-bit accumulation buffer, current on the calling thread, and

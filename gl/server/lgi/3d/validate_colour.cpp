@@ -227,13 +227,18 @@ void _NValTexture(N_Context* pctx) {
     pctx->texFormat = t.format;
     s.envFunction = (mode == 1 && t.components == 4) ? 3 : (mode < 4 ? mode : 0);
     if (bOn(pctx, N_ATTR_FOG) && mode != 2) s.envFunction = N_TEXENV_FOG;
-    float colour[4];
-    std::memcpy(colour, s.envColour, sizeof colour);
-    if (t.components <= 2) colour[1] = colour[2] = colour[3] = colour[0];
+    // The environment colour as the board's blend takes it: GL blends each
+    // channel towards the colour's own channel, for a luminance texture as
+    // for any other (C = Cf (1 - Lt) + Cc Lt).
     s.envHwColour = pctx->val.colour.converter != N_CONVERT_NONE
-                        ? _NColourToHardware(pctx, pctx->val.colour.converter, colour)
+                        ? _NColourToHardware(pctx, pctx->val.colour.converter, s.envColour)
                         : 0;
-    s.switchOver = (magF == 1 && (minF == 2 || minF == 4)) ? 0.5f : 0.0f;
+    // GL's switch from magnification to minification: at lambda 0.5 when a
+    // LINEAR magnification meets a minification that takes the nearest
+    // texels of its levels (NEAREST_MIPMAP_NEAREST, NEAREST_MIPMAP_LINEAR),
+    // so that a minified texture looks no sharper than a magnified one.
+    // LINEAR_MIPMAP_NEAREST takes the bilinear level 0 below 0.5 either way.
+    s.switchOver = (magF == 1 && (minF == 2 || minF == 3 || minF == 4)) ? 0.5f : 0.0f;
     // The textured renderers place a coordinate s at (s + shift) x size +
     // offset + 1 sixteenths of a texel. The size is the whole texture
     // (16 x width): a size short of it (16 x width - 2) moves the texel

@@ -13,6 +13,14 @@
 
 namespace {
 
+// The deepest nesting on the two-program path, which cuts edges for the
+// level choice as well. There every cut is decided by the edge alone (its
+// length and q-measure, the level choice along it), never by the depth, so
+// that two pieces sharing an edge cut it alike; each cut halves an edge
+// longer than a pixel, which ends the cutting first on any screen, and
+// this cap ends it whatever the coordinates.
+constexpr LONG kTwoProgramDepthCap = 24;
+
 LONG lHalfSum(LONG a, LONG b) { return static_cast<LONG>((std::int64_t{a} + b) >> 1); }
 
 // The edge's limit by its q-measure, compared by bit pattern: a measure
@@ -39,41 +47,38 @@ struct Pair {
         }
     }
 
-    // Emits (e0, e1, e2) with the level evaluated at l0 of (l0, l1, l2).
-    static void Emit(N_Context* pctx, const TriTexVertex* e0, const TriTexVertex* e1, const TriTexVertex* e2,
-                     const TriTexVertex* l0, const TriTexVertex* l1, const TriTexVertex* l2) {
+    // Emits (e0, e1, e2). On the two-program path the piece takes the
+    // choice (program, levels, blend fraction) at its centre.
+    static void Emit(N_Context* pctx, const TriTexVertex* e0, const TriTexVertex* e1, const TriTexVertex* e2) {
         if constexpr (kOpt) {
             gpfnNTriTexEmitOpt(pctx, e0, e1, e2);
         } else {
             float lambda = 0.0f, frac = 0.0f;
             int level = 0, level2 = 0;
             if (pctx->pHw->singlePass == 0) {
-                _NTriTexPerspSetup(l0, l1, l2);
-                level = _NTriTexVertexLod(pctx, &lambda, &level2, &frac, 0);
+                _NTriTexPerspSetup(e0, e1, e2);
+                level = _NTriTexVertexLod(pctx, &lambda, &level2, &frac, N_TRITEX_CENTRE);
             }
             gpfnNTriTexEmit(pctx, e0, e1, e2, lambda, level, level2, frac);
         }
     }
-    static void Emit(N_Context* pctx, const TriTexVertex* e0, const TriTexVertex* e1, const TriTexVertex* e2) {
-        Emit(pctx, e0, e1, e2, e0, e1, e2);
+    // The two-program path (the level step runs).
+    static bool bTwoPrograms(N_Context* pctx) {
+        if constexpr (kOpt) return false;
+        else return pctx->pHw->singlePass == 0;
     }
-    // Two triangles sharing one level evaluation at l0.
+    // Whether the edge from a (its edge words) to b is cut: longer than
+    // its limit, or, on the two-program path, longer than a pixel with a
+    // level choice that changes along it.
+    static bool bCut(N_Context* pctx, const TriTexVertex* a, const TriTexVertex* b, bool bPrec) {
+        if (a->edgeLen > lLimit(a->qMeasure, bPrec)) return true;
+        return bTwoPrograms(pctx) && a->edgeLen > (bPrec ? 16 : 1) && _NTriTexEdgeNeedsCut(pctx, a, b);
+    }
+    // Two triangles drawn whole at the depth limit.
     static void Emit2(N_Context* pctx, const TriTexVertex* a0, const TriTexVertex* a1, const TriTexVertex* a2,
-                      const TriTexVertex* b0, const TriTexVertex* b1, const TriTexVertex* b2, const TriTexVertex* l0,
-                      const TriTexVertex* l1, const TriTexVertex* l2) {
-        if constexpr (kOpt) {
-            gpfnNTriTexEmitOpt(pctx, a0, a1, a2);
-            gpfnNTriTexEmitOpt(pctx, b0, b1, b2);
-        } else {
-            float lambda = 0.0f, frac = 0.0f;
-            int level = 0, level2 = 0;
-            if (pctx->pHw->singlePass == 0) {
-                _NTriTexPerspSetup(l0, l1, l2);
-                level = _NTriTexVertexLod(pctx, &lambda, &level2, &frac, 0);
-            }
-            gpfnNTriTexEmit(pctx, a0, a1, a2, lambda, level, level2, frac);
-            gpfnNTriTexEmit(pctx, b0, b1, b2, lambda, level, level2, frac);
-        }
+                      const TriTexVertex* b0, const TriTexVertex* b1, const TriTexVertex* b2) {
+        Emit(pctx, a0, a1, a2);
+        Emit(pctx, b0, b1, b2);
     }
 
     static void TriOf(N_Context* pctx, TriTexVertex* a, TriTexVertex* b, TriTexVertex* c, LONG depth) {
@@ -96,19 +101,21 @@ struct Pair {
         const bool bPrec = bPrecise(pctx);
         TriTexVertex P, Q, R;
         ULONG bits = 0;
-        if (A->edgeLen > lLimit(A->qMeasure, bPrec)) bits |= 1, _NTriTexMidpoint(A, B, &P);
-        if (B->edgeLen > lLimit(B->qMeasure, bPrec)) bits |= 2, _NTriTexMidpoint(B, C, &Q);
-        if (C->edgeLen > lLimit(C->qMeasure, bPrec)) bits |= 4, _NTriTexMidpoint(C, A, &R);
+        if (bCut(pctx, A, B, bPrec)) bits |= 1, _NTriTexMidpoint(A, B, &P);
+        if (bCut(pctx, B, C, bPrec)) bits |= 2, _NTriTexMidpoint(B, C, &Q);
+        if (bCut(pctx, C, A, bPrec)) bits |= 4, _NTriTexMidpoint(C, A, &R);
         if (bits == 0) return Emit(pctx, A, B, C);
         const Saved sa{A->edgeLen, A->qMeasure}, sb{B->edgeLen, B->qMeasure}, sc{C->edgeLen, C->qMeasure};
         // The three-edge split has no depth test of its own: past the hard
-        // cap the triangle is drawn whole.
-        if (bits == 7 && d >= N_TRITEX_DEPTH_CAP) return Emit(pctx, A, B, C);
-        if (bits != 7 && d >= 10) {
+        // cap the triangle is drawn whole. The two-program path has no
+        // depth limit, only its own cap.
+        const bool bTwo = bTwoPrograms(pctx);
+        if (bits == 7 && d >= (bTwo ? kTwoProgramDepthCap : N_TRITEX_DEPTH_CAP)) return Emit(pctx, A, B, C);
+        if (bits != 7 && d >= (bTwo ? kTwoProgramDepthCap : 10)) {
             switch (bits) {
             case 3: Emit(pctx, A, B, C); break;
-            case 5: Emit(pctx, C, A, B, A, B, C); break;
-            default: Emit(pctx, B, C, A, A, B, C); break;
+            case 5: Emit(pctx, C, A, B); break;
+            default: Emit(pctx, B, C, A); break;
             }
             return;  // nothing was changed
         }
@@ -149,13 +156,14 @@ struct Pair {
         TriTexVertex M[4];  // P, Q, R, S
         ULONG bits = 0;
         for (ULONG i = 0; i < 4; ++i) {
-            if (V[i]->edgeLen > lLimit(V[i]->qMeasure, bPrec)) {
+            if (bCut(pctx, V[i], V[(i + 1) & 3], bPrec)) {
                 bits |= 1u << i;
                 _NTriTexMidpoint(V[i], V[(i + 1) & 3], &M[i]);
             }
         }
         TriTexVertex *P = &M[0], *Q = &M[1], *R = &M[2], *S = &M[3];
-        if (bits != 0 && d >= N_TRITEX_DEPTH_CAP) {
+        const bool bTwo = bTwoPrograms(pctx);
+        if (bits != 0 && d >= (bTwo ? kTwoProgramDepthCap : N_TRITEX_DEPTH_CAP)) {
             // Past the hard cap: drawn whole, the diagonal left as it is.
             Emit(pctx, A, B, C);
             if (C->x != D->x || C->y != D->y) Emit(pctx, A, C, D);
@@ -172,8 +180,8 @@ struct Pair {
             const ULONG i = bits == 3 ? 0 : bits == 6 ? 1 : bits == 12 ? 2 : 3;
             TriTexVertex *Vi = V[i], *V1 = V[(i + 1) & 3], *V2 = V[(i + 2) & 3], *V3 = V[(i + 3) & 3];
             TriTexVertex *M1 = &M[i], *M2 = &M[(i + 1) & 3];
-            if (d >= 10) {
-                Emit2(pctx, Vi, V2, V3, Vi, V1, V2, Vi, V2, V3);
+            if (d >= 10 && !bTwo) {
+                Emit2(pctx, Vi, V2, V3, Vi, V1, V2);
                 return;  // nothing was changed
             }
             TriOf(pctx, M1, V1, M2, d);

@@ -60,10 +60,18 @@ struct TriTexBatch {
     float texelS = 1.0f, texelT = 1.0f;
     ULONG inBatch = 0, room = 0;
     ULONG* p = nullptr;
-    int lastLevel = -1;
+    int lastLevel = -1, lastLevel2 = -1;
+    ULONG lastWeight = 0;    // the second level's weight byte of the open batch
     int drawLevel = 0;       // the level whose texel size the words take (on the mip path)
+    LONG halfTexelAdjust = 0;  // sixteenths added to the two-level linear filter's words
     bool bOneProgram = true, bMip = false, bTwoLevel = false;
     float crossover = 0.0f;
+    // How the renderer placed the coordinates (sixteenths of a level-0
+    // texel: the whole texture's size, the offset it added) and which
+    // programs filter between neighbours (their words half a texel lower).
+    LONG size16S = 16, size16T = 16;
+    float placedOffS = 0.0f, placedOffT = 0.0f;
+    bool neighboursMin = false, neighboursMag = false, linearTwoLevel = false;
 };
 TriTexBatch gBatch, gBatchOpt;
 
@@ -98,6 +106,24 @@ ULONG ulLevelPid(N_Context* pctx, int* pLevel) {
     return 0;
 }
 
+// The weight byte of the second (coarser) level for a blend fraction.
+ULONG ulWeightOf(float frac) { return static_cast<ULONG>(static_cast<LONG>(frac * 255.0f)) & 0xFFu; }
+
+// The packet word of a coordinate c16 that the renderer placed for level 0
+// (size16 sixteenths the whole texture, placedOff added), for a program
+// drawing level `level` that filters between neighbours or takes the
+// nearest texel: scaled to the level's texel and offset as GL addresses
+// that level, the neighbour filters half of its texel lower (one repeat of
+// the level up, so the word stays positive), plus `adjust` sixteenths. (A
+// side that has shrunk to one texel repeats that texel along the board's
+// tile, whatever the word.)
+LONG lLevelWord(float c16, LONG size16, float placedOff, int level, bool bNeighbours, LONG adjust) {
+    const LONG off = bNeighbours ? (size16 >> level) - 8 + adjust : 0;
+    if (level == 0 && static_cast<float>(off) == placedOff) return _NRoundToInt(c16);
+    const double v = (static_cast<double>(c16) - placedOff) / static_cast<double>(LONG{1} << level) + off;
+    return _NRoundToInt(static_cast<float>(v));
+}
+
 void vPutPid(kzProgPacket& img, ULONG k, ULONG pid) {
     ULONG& w = img.w[KZ_IMG_BODY + k / 2];
     w = (k & 1) ? (w & 0xFFFFu) | (pid << 16) : (w & 0xFFFF0000u) | (pid & 0xFFFFu);
@@ -118,15 +144,23 @@ bool bReserve(N_Context* pctx, TriTexBatch& b, bool bMip, int level, int level2,
             return false;
         }
         b.drawLevel = l;
+        b.halfTexelAdjust = 0;
         const ULONG k = pctx->texPidIndex;
         if (k / 2 + KZ_IMG_BODY <= KZ_IMG_LAST_BODY) vPutPid(img, k, pid);
         if (b.bTwoLevel) {
             int l2 = std::max(level2, l);
             ULONG pid2 = ulLevelPid(pctx, &l2);
-            if (pid2 == 0) pid2 = pid;
+            if (pid2 == 0) pid2 = pid, l2 = l;
             b.drawLevel = l2;
             if ((k + 1) / 2 + KZ_IMG_BODY <= KZ_IMG_LAST_BODY) vPutPid(img, k + 1, pid2);
-            const ULONG f = static_cast<ULONG>(static_cast<LONG>(frac * 255.0f)) & 0xFFu;
+            // The program reads the second level at the words and the first
+            // at twice them: one level drawn (the last, or a missing one)
+            // is all weight on the second.
+            const ULONG f = l2 == l ? 0xFFu : ulWeightOf(frac);
+            // The two-level linear filter reads the first level at twice
+            // the second's words, half of the second's texel from its own
+            // centre: the words are placed for the level weighing more.
+            if (b.linearTwoLevel && f < 0x80u) b.halfTexelAdjust = 4;
             const ULONG at = KZ_IMG_BODY + pctx->texWeightIndex;
             if (at + 1 <= KZ_IMG_LAST_BODY) {
                 img.w[at] = f * 0x010101u;
@@ -167,9 +201,16 @@ void vEmit(N_Context* pctx, TriTexBatch& b, bool bOpt, const TriTexVertex* A, co
     if (!bOpt && !b.bOneProgram) {
         if (lambda > b.crossover) {
             bMip = b.bMip;
-            if (b.inBatch != 0 && (b.prog != b.progMain || (bMip && level != b.lastLevel))) vCloseFull(b);
+            // A packet carries one level, or two and their weights.
+            const int l2 = b.bTwoLevel ? level2 : -1;
+            const ULONG weight = b.bTwoLevel ? ulWeightOf(frac) : 0u;
+            if (b.inBatch != 0 && (b.prog != b.progMain ||
+                                   (bMip && (level != b.lastLevel || l2 != b.lastLevel2 || weight != b.lastWeight))))
+                vCloseFull(b);
             b.prog = b.progMain;
             b.lastLevel = level;
+            b.lastLevel2 = l2;
+            b.lastWeight = weight;
         } else {
             if (b.inBatch != 0 && b.prog != b.progMag) vCloseFull(b);
             b.prog = b.progMag;
@@ -179,7 +220,20 @@ void vEmit(N_Context* pctx, TriTexBatch& b, bool bOpt, const TriTexVertex* A, co
         if (!bReserve(pctx, b, bMip, level, level2, frac)) return;
     }
     ++b.inBatch;
-    const ULONG shift = bMip ? static_cast<ULONG>(std::clamp(b.drawLevel, 0, 31)) : 0u;
+    // The words for the program in use: the one program takes them as
+    // placed; of two, each its own offset, and the mip path the level's.
+    LONG sw[3], tw[3];
+    for (ULONG j = 0; j < 3; ++j) {
+        if (bOpt || b.bOneProgram) {
+            sw[j] = _NRoundToInt(P[j]->s16), tw[j] = _NRoundToInt(P[j]->t16);
+            continue;
+        }
+        const bool bNeighbours = b.prog == b.progMain ? b.neighboursMin : b.neighboursMag;
+        const int level = bMip ? std::clamp(b.drawLevel, 0, 30) : 0;
+        const LONG adjust = bMip ? b.halfTexelAdjust : 0;
+        sw[j] = lLevelWord(P[j]->s16, b.size16S, b.placedOffS, level, bNeighbours, adjust);
+        tw[j] = lLevelWord(P[j]->t16, b.size16T, b.placedOffT, level, bNeighbours, adjust);
+    }
     ULONG* p = b.p;
     const TexLayout& l = b.l;
     if (l.alpha && pctx->texAlpha != 0) {
@@ -189,8 +243,8 @@ void vEmit(N_Context* pctx, TriTexBatch& b, bool bOpt, const TriTexVertex* A, co
     } else if (l.perVertex) {
         for (const TriTexVertex* v : P) *p++ = v->colour;
     }
-    for (const TriTexVertex* v : P) *p++ = static_cast<ULONG>(_NRoundToInt(v->s16) >> shift);
-    for (const TriTexVertex* v : P) *p++ = static_cast<ULONG>(_NRoundToInt(v->t16) >> shift);
+    for (LONG w : sw) *p++ = static_cast<ULONG>(w);
+    for (LONG w : tw) *p++ = static_cast<ULONG>(w);
     if (l.depth)
         for (const TriTexVertex* v : P) *p++ = _NHwDepth(b.f, &v->x);
     ULONG w[3];
@@ -321,6 +375,13 @@ void vRender(N_Context* pctx, N_Pipe* pipe, bool bOpt) {
     b.bMip = !b.bOneProgram && s.mipmap != 0;
     b.bTwoLevel = s.betweenLevels != 0;
     b.crossover = s.switchOver;
+    b.size16S = std::max<LONG>(s.limits[0], 16);
+    b.size16T = std::max<LONG>(s.limits[1], 16);
+    b.placedOffS = static_cast<float>(s.limits[2]) + 1.0f;
+    b.placedOffT = static_cast<float>(s.limits[3]) + 1.0f;
+    b.neighboursMin = s.minFilter == 1 || s.minFilter == 4 || s.minFilter == 5;
+    b.neighboursMag = s.magFilter == 1;
+    b.linearTwoLevel = s.minFilter == 5;
     // The texel filters between neighbours use the pattern registers that
     // hold the dither matrix: the matrix is loaded again when next needed.
     if (s.pointSample == 0 && phw->pDevice != nullptr && phw->pDevice->ppdev != nullptr)
@@ -437,6 +498,10 @@ void _NTriTexPerspSetup(const TriTexVertex* v0, const TriTexVertex* v1, const Tr
         t.S[i] = v[i]->s16 / gBatch.texelS * t.Q[i];
         t.T[i] = v[i]->t16 / gBatch.texelT * t.Q[i];
     }
+    const int c = N_TRITEX_CENTRE;
+    t.Q[c] = (t.Q[0] + t.Q[1] + t.Q[2]) / 3.0f;
+    t.S[c] = (t.S[0] + t.S[1] + t.S[2]) / 3.0f;
+    t.T[c] = (t.T[0] + t.T[1] + t.T[2]) / 3.0f;
 }
 
 void _NTriTexPlaneSetup(N_Context* pctx, const TriTexVertex* a, const TriTexVertex* b, const TriTexVertex* c) {
@@ -469,18 +534,23 @@ void _NTriTexPlaneSetup(N_Context* pctx, const TriTexVertex* a, const TriTexVert
     t.dQdy = Q[0] * xa + Q[1] * xb + Q[2] * xc;
 }
 
-int _NTriTexVertexLod(N_Context* pctx, float* pLambda, int* pLevel2, float* pFrac, int i) {
+namespace {
+
+// The level choice at a point whose perspective-divided values are Q, S
+// and T, from the gradients of the renderer triangle.
+int iLodAt(N_Context* pctx, float Q, float S, float T, float* pLambda, int* pLevel2, float* pFrac) {
     const TriTexPlanes& t = gNTriTexPlanes;
-    i = std::clamp(i, 0, 2);
     float rho = 1.0f;
-    if (t.Q[i] != 0.0f) {
-        const float r = 1.0f / t.Q[i], r2 = r * r;
+    if (Q != 0.0f) {
+        const float r = 1.0f / Q, r2 = r * r;
         const float W = static_cast<float>(pctx->boundTex.width), H = static_cast<float>(pctx->boundTex.height);
-        const float dudx = (t.S[i] * t.dQdx - t.Q[i] * t.dSdx) * r2 * W;
-        const float dvdx = (t.T[i] * t.dQdx - t.Q[i] * t.dTdx) * r2 * H;
-        const float dudy = (t.S[i] * t.dQdy - t.Q[i] * t.dSdy) * r2 * W;
-        const float dvdy = (t.T[i] * t.dQdy - t.Q[i] * t.dTdy) * r2 * H;
-        rho = std::max({std::fabs(dudx), std::fabs(dvdx), std::fabs(dudy), std::fabs(dvdy)});
+        const float dudx = (S * t.dQdx - Q * t.dSdx) * r2 * W;
+        const float dvdx = (T * t.dQdx - Q * t.dTdx) * r2 * H;
+        const float dudy = (S * t.dQdy - Q * t.dSdy) * r2 * W;
+        const float dvdy = (T * t.dQdy - Q * t.dTdy) * r2 * H;
+        // GL's scale factor: the longer of the texel steps of a pixel
+        // step in x and in y.
+        rho = std::max(std::sqrt(dudx * dudx + dvdx * dvdx), std::sqrt(dudy * dudy + dvdy * dvdy));
     }
     if (rho == 0.0f || !std::isfinite(rho)) {
         // No usable footprint: the base level (a non-finite one, from a q
@@ -490,7 +560,8 @@ int _NTriTexVertexLod(N_Context* pctx, float* pLambda, int* pLevel2, float* pFra
         *pLevel2 = 1;
         return 0;
     }
-    const float lambda = std::log(rho) / std::log(2.0f);
+    // log2 itself, exact for the powers of two a texture shrinks by.
+    const float lambda = std::log2(rho);
     *pLambda = lambda;
     *pFrac = lambda - std::trunc(lambda);
     const int m = std::max(static_cast<int>(pctx->texLevels) - 1, 0);
@@ -510,4 +581,61 @@ int _NTriTexVertexLod(N_Context* pctx, float* pLambda, int* pLevel2, float* pFra
         return static_cast<int>(std::ceil(lambda - 0.5f));
     }
     return static_cast<int>(std::trunc(lambda));
+}
+
+// What a packet draws a point with: the program (minification or not),
+// the level or levels (0 under magnification and without mip-maps), and
+// lambda for the blend between two.
+struct Choice {
+    bool bMin;
+    int level, level2;
+    float lambda;
+};
+Choice ChoiceAt(N_Context* pctx, float Q, float S, float T) {
+    const N_TexSampling& s = pctx->val.tex;
+    float lambda = 0.0f, frac = 0.0f;
+    int level2 = 0;
+    const int level = iLodAt(pctx, Q, S, T, &lambda, &level2, &frac);
+    const bool bMin = lambda > s.switchOver;
+    const bool bLevels = bMin && s.mipmap != 0;
+    return {bMin, bLevels ? level : 0, bLevels && s.betweenLevels != 0 ? level2 : 0, lambda};
+}
+
+}  // namespace
+
+int _NTriTexVertexLod(N_Context* pctx, float* pLambda, int* pLevel2, float* pFrac, int i) {
+    const TriTexPlanes& t = gNTriTexPlanes;
+    i = std::clamp(i, 0, N_TRITEX_CENTRE);
+    return iLodAt(pctx, t.Q[i], t.S[i], t.T[i], pLambda, pLevel2, pFrac);
+}
+
+bool _NTriTexEdgeNeedsCut(N_Context* pctx, const TriTexVertex* a, const TriTexVertex* b) {
+    float Q[3], S[3], T[3];
+    const TriTexVertex* v[2] = {a, b};
+    for (ULONG i = 0; i < 2; ++i) {
+        Q[i] = fGuardedRecip(v[i]->q);
+        S[i] = v[i]->s16 / gBatch.texelS * Q[i];
+        T[i] = v[i]->t16 / gBatch.texelT * Q[i];
+    }
+    // The midpoint on the screen: s/q, t/q and 1/q are linear there.
+    Q[2] = 0.5f * (Q[0] + Q[1]), S[2] = 0.5f * (S[0] + S[1]), T[2] = 0.5f * (T[0] + T[1]);
+    const Choice c0 = ChoiceAt(pctx, Q[0], S[0], T[0]);
+    const Choice c1 = ChoiceAt(pctx, Q[1], S[1], T[1]);
+    const Choice cm = ChoiceAt(pctx, Q[2], S[2], T[2]);
+    const auto same = [](const Choice& x, const Choice& y) {
+        return x.bMin == y.bMin && x.level == y.level && x.level2 == y.level2;
+    };
+    const float lo = std::min({c0.lambda, c1.lambda, cm.lambda}), hi = std::max({c0.lambda, c1.lambda, cm.lambda});
+    // Two different levels blended by the fraction of lambda: the edge's
+    // lambdas close enough that one fraction serves its pixels.
+    const bool bBlend = c0.level != c0.level2 && hi - lo > N_TRITEX_LAMBDA_SPAN;
+    if (same(c0, c1) && !bBlend) return false;
+    // An edge that runs within a pixel across lambda's change (along the
+    // line where the choice changes) gains nothing from a cut: its pixels
+    // lie within a pixel of that line either way.
+    const TriTexPlanes& t = gNTriTexPlanes;
+    const float lx = ChoiceAt(pctx, Q[2] + t.dQdx, S[2] + t.dSdx, T[2] + t.dTdx).lambda;
+    const float ly = ChoiceAt(pctx, Q[2] + t.dQdy, S[2] + t.dSdy, T[2] + t.dTdy).lambda;
+    const float perPixel = std::max(std::fabs(lx - cm.lambda), std::fabs(ly - cm.lambda));
+    return !(hi - lo <= perPixel);
 }

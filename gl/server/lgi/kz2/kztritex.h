@@ -1,7 +1,8 @@
 // Textured polygons drawn by the board: the two render functions (kinds
 // 66-71 with texturing on), the recursive subdivision that keeps the
-// board's affine texture walk close to the perspective-correct one, the
-// per-triangle mip-level choice, and the packet emitter.
+// board's affine texture walk close to the perspective-correct one (and,
+// with two programs, cuts where GL's level choice changes), the per-piece
+// mip-level choice, and the packet emitter.
 //
 // The renderers read the batch the vertex part left in CommonPipeData:
 // window coordinates (pWindow, x y z a vertex, whole pixels or sixteenths
@@ -15,8 +16,10 @@
 //
 // The packet words of one triangle: the colour words (three, one, or none
 // when the colour rides in the packet head), s of the three corners, t of
-// the three corners (1/16 texel, rounded; on the mip path shifted right by
-// the level drawn), three depth words for the depth layouts, then the three
+// the three corners (1/16 texel, rounded; with two programs, at the texel
+// of the level drawn where the program in use reads it: the nearest
+// texel's at u, the neighbour filters' at u - 1/2), three depth words for
+// the depth layouts, then the three
 // packed positions. The board's data registers take them in that order
 // (colour, z0 and z1 for the coordinates, z2 for the depth).
 #pragma once
@@ -47,12 +50,14 @@ static_assert(offsetof(TriTexVertex, qMeasure) == 36);
 static_assert(offsetof(TriTexVertex, rq) == 40);
 
 // The work area of the level choice: the corners of the triangle being
-// emitted and the gradients of the renderer triangle holding it.
+// emitted (entries 0-2) and their centre (entry N_TRITEX_CENTRE), and the
+// gradients of the renderer triangle holding it.
 struct TriTexPlanes {
-    float Q[3], S[3], T[3];
+    float Q[4], S[4], T[4];
     float dSdx, dSdy, dTdx, dTdy, dQdx, dQdy;
 };
 extern TriTexPlanes gNTriTexPlanes;
+constexpr int N_TRITEX_CENTRE = 3;
 
 // 1/q as the corner records keep it: 10000 for a q of +0 or -0.
 float _NTriTexRecipQ(float q);
@@ -85,11 +90,25 @@ void _NTriTexSubdivQuadOpt(N_Context* pctx, TriTexVertex* A, TriTexVertex* B, Tr
 // --- level set-up -------------------------------------------------------------------------------
 // Gradients of s/q, t/q and 1/q over the renderer triangle.
 void _NTriTexPlaneSetup(N_Context* pctx, const TriTexVertex* a, const TriTexVertex* b, const TriTexVertex* c);
-// Q, S and T of the three level corners (a q of 0 gives 0 for all three).
+// Q, S and T of the three level corners (a q of 0 gives 0 for all three)
+// and of their centre: s/q, t/q and 1/q are linear across the screen, so
+// the centre's are the means of the corners'.
 void _NTriTexPerspSetup(const TriTexVertex* v0, const TriTexVertex* v1, const TriTexVertex* v2);
-// lambda, the second level and the blend fraction at corner i (0-2);
+// lambda (GL's log2 of the scale factor rho), the second level and the
+// blend fraction at corner i (0-2) or at the centre (N_TRITEX_CENTRE);
 // answers the first level.
 int _NTriTexVertexLod(N_Context* pctx, float* pLambda, int* pLevel2, float* pFrac, int i);
+// Whether the edge a-b must be cut for the level choice: its ends take
+// different programs (minification or magnification) or levels, or,
+// blending two levels, lambdas further apart than N_TRITEX_LAMBDA_SPAN;
+// and the edge runs more than a pixel across lambda's change (an edge
+// along the line where the choice changes gains nothing from a cut). Read
+// with the gradients of the renderer triangle holding the edge. The
+// subdivider cuts such edges as it cuts long ones, so that every piece the
+// board draws takes GL's choice where its pixels lie; decided by the edge
+// alone, the cut is the same from the pieces on either side of it.
+bool _NTriTexEdgeNeedsCut(N_Context* pctx, const TriTexVertex* a, const TriTexVertex* b);
+constexpr float N_TRITEX_LAMBDA_SPAN = 0.125f;
 
 // --- emitters -------------------------------------------------------------------------------------
 void _NEmitTriTexPrim(N_Context* pctx, const TriTexVertex* A, const TriTexVertex* B, const TriTexVertex* C,

@@ -51,6 +51,10 @@ float _NLog2(float x) {
 
 float _NSpanInvQ(float q) { return q == 0.0f ? 1048576.0f : 1.0f / q; }
 
+float _NTexRho(float dudx, float dvdx, float dudy, float dvdy) {
+    return std::max(_NSqrt(dudx * dudx + dvdx * dvdx), _NSqrt(dudy * dudy + dvdy * dvdy));
+}
+
 ULONG _NSelectMipLevel(N_Context* pctx, N_TexLod* p) {
     N_TexSampling& s = pctx->val.tex;
     const N_BoundTexture& bt = pctx->boundTex;
@@ -162,7 +166,7 @@ ULONG _NSpanTexLodPersp(N_Context* pctx, N_Pipe* pipe, const float* f) {
         const float dvdx = (tt * t->dqdx - q * t->dtdx) * k * ts.h;
         const float dudy = (s * t->dqdy - q * t->dsdy) * k * ts.w;
         const float dvdy = (tt * t->dqdy - q * t->dtdy) * k * ts.h;
-        rho = std::max(std::fabs(dudx), std::fabs(dudy)) + std::max(std::fabs(dvdx), std::fabs(dvdy));
+        rho = _NTexRho(dudx, dvdx, dudy, dvdy);
     }
     if (rho != 0.0f && !std::isnan(rho)) {
         lod.lambda = _NLog2(rho);

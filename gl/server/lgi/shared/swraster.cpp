@@ -17,6 +17,7 @@
 // the plane's value at its own pixel, whichever edge or window border the
 // span starts at; the span then steps by the x gradient.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -218,21 +219,22 @@ void _NSwRasterTriangle(N_Context* pctx, N_Pipe* pipe, const N_SwScreen& screen)
     if (bTex) {
         sp.lodMode = N_LOD_PRIMITIVE;
         if (pctx->xf.projectionAffine == 0 && pctx->val.tex.minFilter >= 2 && c.code >= N_PRIM_POLYGON) {
+            // Under a perspective lambda changes across the triangle: a
+            // level a fragment, as GL chooses it. One choice serves the
+            // whole triangle only where its three corners make the same
+            // one (program and level) and no blend between two levels
+            // follows lambda's fraction; the record then holds it.
             sp.lodMode = N_LOD_FRAGMENT;
+            N_TexLod& lod = sp.pTexLod != nullptr ? *sp.pTexLod : c.texLod;
             auto at = [&](const N_SpanTriVertex& v) {
                 const float f[4] = {v.sq, v.tq, v.r, pctx->xf.projectionAffine != 0 ? 0.0f : v.invQ};
-                return _NSpanTexLodPersp(pctx, pipe, f);
+                const ULONG code = _NSpanTexLodPersp(pctx, pipe, f);
+                return std::array<LONG, 3>{static_cast<LONG>(code), lod.d, static_cast<LONG>(lod.filter)};
             };
-            const ULONG caseT = at(tT);
-            const auto near = [](std::int64_t a, std::int64_t b) { return (a > b ? a - b : b - a) <= 10; };
-            const std::int64_t pxT = xT >> 4, pxM = xM >> 4, pxB = xB >> 4;
-            if ((yB >> 4) - (yT >> 4) <= 10 && near(pxT, pxM) && near(pxT, pxB) && near(pxM, pxB)) {
-                sp.lodMode = N_LOD_TRIANGLE;
-            } else {
-                const ULONG caseM = at(tM);
-                const ULONG caseB = at(tB);
-                if (caseT == caseM && caseM == caseB) sp.lodMode = N_LOD_TRIANGLE;
-            }
+            const auto choiceT = at(tT);
+            const ULONG code = static_cast<ULONG>(choiceT[0]);
+            const bool bOneLevel = code != N_LOD_LINEAR_PAIR;
+            if (bOneLevel && at(tM) == choiceT && at(tB) == choiceT) sp.lodMode = N_LOD_TRIANGLE;
         } else {
             _NSpanTexLod(pctx, pipe);
         }

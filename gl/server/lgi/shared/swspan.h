@@ -48,6 +48,9 @@ ULONG _NSpanTexLod(N_Context* pctx, N_Pipe* pipe);
 ULONG _NSpanTexLodPersp(N_Context* pctx, N_Pipe* pipe, const float* pfFragment);
 // log2(x) taken in extended precision.
 float _NLog2(float x);
+// GL's scale factor rho of a fragment from its texel steps along x (du/dx,
+// dv/dx) and y (du/dy, dv/dy): the longer of the two.
+float _NTexRho(float dudx, float dvdx, float dudy, float dvdy);
 
 // --- the fragment span -----------------------------------------------------------------------
 // Points the span's arrays and level record at the layer's span storage.

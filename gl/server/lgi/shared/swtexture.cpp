@@ -324,7 +324,7 @@ void _NSpanTexture(N_Context* pctx, N_Pipe* pipe) {
                 const float dvdy = (T * tri->dqdy - q * tri->dtdy) * r2 * H;
                 s.pS[k] = S * r;
                 s.pT[k] = T * r;
-                s.pQ[k] = std::max(std::fabs(dudx), std::fabs(dudy)) + std::max(std::fabs(dvdx), std::fabs(dvdy));
+                s.pQ[k] = _NTexRho(dudx, dvdx, dudy, dvdy);
             }
         } else {
             for (LONG k = 0; k < s.count; ++k) {

@@ -190,9 +190,8 @@ TEST_F(SwLodTest, TrianglesAgainstGL) {
 }
 
 // One fragment with homogeneous coordinates (s/q, t/q, 1/q as the
-// rasteriser interpolates them): the sum of the larger partial derivatives
-// of u and v, which GL 1.0 allows as an approximation of rho (between
-// max(mu, mv) and mu + mv).
+// rasteriser interpolates them): GL's rho, the longer of the texel steps
+// (du/dx, dv/dx) and (du/dy, dv/dy), as the board's level choice takes it.
 TEST_F(SwLodTest, FragmentsAgainstGL) {
     Texture(64, 64, 0, 7);
     Filters(5, 1, -100.0f);
@@ -208,10 +207,8 @@ TEST_F(SwLodTest, FragmentsAgainstGL) {
     const double q = 0.8, s = 0.3, t = 0.6;
     const double ux = (0.01 * q - s * 0.001) / (q * q) * 64, uy = (-0.002 * q - s * -0.004) / (q * q) * 64;
     const double vx = (0.003 * q - t * 0.001) / (q * q) * 64, vy = (0.02 * q - t * -0.004) / (q * q) * 64;
-    const double mu = std::max(std::fabs(ux), std::fabs(uy)), mv = std::max(std::fabs(vx), std::fabs(vy));
     const float lambda = c_->span.pTexLod->lambda;
-    EXPECT_NEAR(lambda, std::log2(mu + mv), 1e-3);
-    EXPECT_GE(lambda + 1e-4, std::log2(std::max(mu, mv)));
+    EXPECT_NEAR(lambda, std::log2(std::max(std::hypot(ux, vx), std::hypot(uy, vy))), 1e-3);
     EXPECT_NEAR(c_->span.pTexLod->fraction, lambda - std::trunc(lambda), 1e-6);
     // q = 0: rho 1, lambda 0.
     const float zero[4] = {0.3f, 0.6f, 0.0f, 0.0f};
@@ -228,8 +225,9 @@ TEST_F(SwLodTest, FragmentsAgainstGL) {
 
 // The rasteriser's level mode: one level for a triangle of affine
 // coordinates or without mipmaps; for mipmaps under a perspective, one
-// level for a small triangle or one whose corners choose alike, else a level
-// a fragment.
+// level for a triangle whose corners choose the same single level, else a
+// level a fragment (a small triangle too, and a blend of two levels, whose
+// fraction follows lambda).
 TEST_F(SwLodTest, RasteriserChoosesTheLevelMode) {
     pipe_->next[N_STAGE_SPAN_RASTER] = [](N_Context*, N_Pipe*) {};
     pipe_->mode = N_MODE_FRAGMENTS | N_MODE_TEXTURE;
@@ -268,10 +266,14 @@ TEST_F(SwLodTest, RasteriserChoosesTheLevelMode) {
     c_->code = N_PRIM_LINE_STRIP;
     EXPECT_EQ(draw(8.0f, 8.0f), N_LOD_PRIMITIVE);
     c_->code = N_PRIM_TRIANGLES;
-    // A triangle within ten pixels each way takes its top corner's level.
+    // A triangle within ten pixels each way whose corners choose apart.
     LONG small[3][3] = {{0, 0, 0}, {10, 3, 0}, {2, 10, 0}};
     std::memcpy(win, small, sizeof win);
-    EXPECT_EQ(draw(8.0f, 8.0f), N_LOD_TRIANGLE);
+    EXPECT_EQ(draw(8.0f, 8.0f), N_LOD_FRAGMENT);
+    // Corners alike, but blending two levels: the fraction a fragment.
+    std::memcpy(win, small, sizeof win);
+    Filters(5, 1, 0.0f);
+    EXPECT_EQ(draw(1.0f, 1.0f), N_LOD_FRAGMENT);
 }
 
 }  // namespace

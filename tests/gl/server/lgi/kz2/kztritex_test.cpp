@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <set>
 #include <tuple>
 
 #include "3d/texcache.h"
@@ -23,20 +24,20 @@ using namespace fill_test;
 // --- recording emitters ------------------------------------------------------------------
 struct Emitted {
     LONG x[3], y[3];
-    float lodQ;  // 1/q of the corner the level was evaluated at
+    float lambda;  // the level value the emitter was given
     int level;
 };
 std::vector<Emitted> gEmitted;
 
-void Record(const TriTexVertex* a, const TriTexVertex* b, const TriTexVertex* c, int level) {
-    gEmitted.push_back({{a->x, b->x, c->x}, {a->y, b->y, c->y}, gNTriTexPlanes.Q[0], level});
+void Record(const TriTexVertex* a, const TriTexVertex* b, const TriTexVertex* c, float lambda, int level) {
+    gEmitted.push_back({{a->x, b->x, c->x}, {a->y, b->y, c->y}, lambda, level});
 }
-void RecordEmit(N_Context*, const TriTexVertex* a, const TriTexVertex* b, const TriTexVertex* c, float, int level,
-                int, float) {
-    Record(a, b, c, level);
+void RecordEmit(N_Context*, const TriTexVertex* a, const TriTexVertex* b, const TriTexVertex* c, float lambda,
+                int level, int, float) {
+    Record(a, b, c, lambda, level);
 }
 void RecordEmitOpt(N_Context*, const TriTexVertex* a, const TriTexVertex* b, const TriTexVertex* c) {
-    Record(a, b, c, -1);
+    Record(a, b, c, 0.0f, -1);
 }
 
 TriTexVertex Corner(LONG x, LONG y, float q = 1.0f) {
@@ -129,22 +130,46 @@ TEST_F(Subdivide, HugeTriangleEndsWithinTheCap) {
     EXPECT_LE(gEmitted.size(), std::size_t{1} << (2 * (N_TRITEX_DEPTH_CAP - 9)));
 }
 
-TEST_F(Subdivide, LevelEvaluatedAtTheFirstLevelCorner) {
+// The level of a piece is GL's at its centre, where 1/q is the mean of the
+// corners' (1/q is linear across the screen).
+TEST_F(Subdivide, LevelEvaluatedAtThePieceCentre) {
     ctx_->pHw->singlePass = 0;
+    ctx_->boundTex.width = ctx_->boundTex.height = 64;
+    ctx_->texLevels = 7;
+    ctx_->val.tex.minFilter = 5;
+    // s/q changes by 1/16 of the texture a pixel across, 1/q not at all:
+    // rho = 4 q texels a pixel.
+    gNTriTexPlanes = TriTexPlanes{};
+    gNTriTexPlanes.dSdx = 1.0f / 16;
     A = Corner(0, 0, 2.0f), B = Corner(4, 0, 4.0f), C = Corner(0, 4, 8.0f);
     _NTriTexEdge(&A, &B);
     _NTriTexEdge(&B, &C);
     _NTriTexEdge(&C, &A);
     _NTriTexSubdivTri(ctx_, &A, &B, &C, 0);
     ASSERT_EQ(gEmitted.size(), 1u);
-    EXPECT_FLOAT_EQ(gEmitted[0].lodQ, 0.5f);
-    // At the depth limit the order is rotated but the level stays at A.
-    gEmitted.clear();
-    A.edgeLen = 61, A.qMeasure = 0.0f;
-    _NTriTexSubdivTri(ctx_, &A, &B, &C, 9);
-    ASSERT_EQ(gEmitted.size(), 1u);
-    EXPECT_EQ(gEmitted[0].x[0], 4);
-    EXPECT_FLOAT_EQ(gEmitted[0].lodQ, 0.5f);
+    const float qCentre = 3.0f / (0.5f + 0.25f + 0.125f);
+    EXPECT_NEAR(gEmitted[0].lambda, std::log2(4.0f * qCentre), 1e-4);
+}
+
+// The depth limit draws a triangle or a quadrilateral whole only on the
+// one-program path: there pieces take no level. On the two-program path a
+// cut depends on the edge alone, never on the depth, so that the pieces on
+// either side of an edge cut it alike (a piece drawn whole at the limit
+// would leave its neighbour's cut corner in the middle of its edge, and a
+// hole beside it).
+TEST_F(Subdivide, TheTwoProgramPathCutsPastTheDepthLimit) {
+    for (const ULONG single : {1u, 0u}) {
+        SCOPED_TRACE(single);
+        ctx_->pHw->singlePass = single;
+        gEmitted.clear();
+        Tri(61, 0.0f, 0, 0.0f, 0, 0.0f, 9);
+        EXPECT_EQ(gEmitted.size(), single ? 1u : 2u);
+        gEmitted.clear();
+        TriTexVertex a = Corner(0, 0), b = Corner(4, 0), c = Corner(4, 4), d = Corner(0, 4);
+        a.edgeLen = 61, b.edgeLen = 61;
+        _NTriTexSubdivQuad(ctx_, &a, &b, &c, &d, 9);
+        EXPECT_EQ(gEmitted.size(), single ? 2u : 4u);
+    }
 }
 
 TEST_F(Subdivide, Quadrilaterals) {
@@ -152,17 +177,14 @@ TEST_F(Subdivide, Quadrilaterals) {
     TriTexVertex a = Corner(0, 0), b = Corner(4, 0), c = Corner(4, 4), d = Corner(4, 4);
     _NTriTexSubdivQuadOpt(ctx_, &a, &b, &c, &d, 0);
     EXPECT_EQ(gEmitted.size(), 1u);
-    // AB and BC long at depth 9: (A, C, D) then (A, B, C), one level at A.
+    // AB and BC long at depth 9: (A, C, D) then (A, B, C).
     gEmitted.clear();
-    ctx_->pHw->singlePass = 0;
     a = Corner(0, 0, 2.0f), b = Corner(4, 0), c = Corner(4, 4), d = Corner(0, 4);
     a.edgeLen = 61, b.edgeLen = 61;
     _NTriTexSubdivQuad(ctx_, &a, &b, &c, &d, 9);
     ASSERT_EQ(gEmitted.size(), 2u);
     EXPECT_EQ(std::vector<LONG>(gEmitted[0].x, gEmitted[0].x + 3), (std::vector<LONG>{0, 4, 0}));
     EXPECT_EQ(std::vector<LONG>(gEmitted[1].x, gEmitted[1].x + 3), (std::vector<LONG>{0, 4, 4}));
-    EXPECT_FLOAT_EQ(gEmitted[0].lodQ, 0.5f);
-    EXPECT_FLOAT_EQ(gEmitted[1].lodQ, 0.5f);
     EXPECT_EQ(a.edgeLen, 61);
     // All four edges past the cap: drawn whole.
     gEmitted.clear();
@@ -214,11 +236,13 @@ TEST(TriTexMidpoint, OpposedOrZeroWeightsGiveTheScreenMean) {
 // --- level choice -----------------------------------------------------------------------------
 class Lod : public LgiTest {
   protected:
-    // A corner with Q 1 and S, T 0 whose footprint is rho texels a pixel.
-    void Footprint(float rho) {
+    // A corner with Q 1 and S, T 0 whose footprint is rho texels a pixel
+    // along s (and rhoT along t) as x steps.
+    void Footprint(float rho, float rhoT = 0.0f) {
         gNTriTexPlanes = TriTexPlanes{};
         gNTriTexPlanes.Q[0] = 1.0f;
         gNTriTexPlanes.dSdx = -rho / static_cast<float>(ctx_->boundTex.width);
+        gNTriTexPlanes.dTdx = -rhoT / static_cast<float>(ctx_->boundTex.height);
     }
 };
 
@@ -247,6 +271,14 @@ TEST_F(Lod, LevelsByFilter) {
         EXPECT_NEAR(lambda, r.lambda, 1e-4) << r.filter << " " << r.rho;
         EXPECT_NEAR(frac, r.lambda - std::trunc(r.lambda), 1e-4);
     }
+    // GL's rho is the length of the texel step: 3 texels across and 4 up
+    // a pixel to the right are a footprint of 5.
+    ctx_->val.tex.minFilter = 5;
+    Footprint(3.0f, 4.0f);
+    float lambda = -1, frac = -1;
+    int level2 = -9;
+    EXPECT_EQ(_NTriTexVertexLod(ctx_, &lambda, &level2, &frac, 0), 2);
+    EXPECT_NEAR(lambda, std::log2(5.0f), 1e-5);
 }
 
 TEST_F(Lod, ZeroQAndDegenerateTrianglesGiveTheBaseLevel) {
@@ -447,6 +479,18 @@ class MipRender : public TexRender {
         ctx_->texLevels = 4;
         ctx_->val.tex.mipmap = 1;
         ctx_->texPidIndex = 0;
+        Place();
+    }
+    // The coordinates placed as the texture validation places them: a
+    // coordinate s at s x 16 x width sixteenths of a level-0 texel (nearest
+    // texels), or half a texel lower, one repeat of the texture up (the
+    // neighbour filters), by the filters in force.
+    void Place() {
+        N_TexSampling& s = ctx_->val.tex;
+        const bool bNeighbours = s.magFilter != 0 || s.minFilter == 1 || s.minFilter == 4 || s.minFilter == 5;
+        s.limits[0] = 16 * kW, s.limits[1] = 16 * kH;
+        s.limits[2] = bNeighbours ? 16 * kW - 8 - 1 : -1;
+        s.limits[3] = bNeighbours ? 16 * kH - 8 - 1 : -1;
     }
     // One triangle whose texture footprint is about rho texels a pixel
     // (lambda log2 rho) at its first corner.
@@ -465,7 +509,10 @@ class MipRender : public TexRender {
     ULONG pid_[4] = {};
 };
 
-TEST_F(MipRender, LevelPidAndShiftedWords) {
+// The words of a level are GL's texel coordinates on that level: u = s x
+// width of the level (in sixteenths of its texel), nearest texels at u,
+// the neighbour filters at u - 1/2.
+TEST_F(MipRender, LevelPidAndTheLevelsCoordinates) {
     PrepareTex(kSolo, 2, false);
     ctx_->val.tex.minFilter = 2;
     Load({0, 1, 2, 3});
@@ -474,28 +521,71 @@ TEST_F(MipRender, LevelPidAndShiftedWords) {
     ASSERT_EQ(packets[0].size(), 1u);
     EXPECT_EQ(packets[0][0].pid(0), pid_[2]);
     const Prim p = packets[0][0].primitive(0);
-    EXPECT_EQ(p[4], S16(4.0f * 4.0f / kW, kW) >> 2);
+    EXPECT_EQ(p[4], 16u * 4u);  // s = 1 on a level of 4 texels
+    // A bilinear level starts half its own texel lower (one repeat up).
+    PrepareTex(kSolo, 2, false);
+    ctx_->val.tex.minFilter = 4;
+    ctx_->val.tex.magFilter = 1;
+    Load({0, 1, 2, 3});
+    DrawTex(_NvpRenderTriTex, Tri(), Tex(4.0f));
+    const auto linear = Packets();
+    ASSERT_EQ(linear[0].size(), 1u);
+    EXPECT_EQ(linear[0][0].pid(0), pid_[2]);
+    const Prim q = linear[0][0].primitive(0);
+    EXPECT_EQ(q[3], 16u * 4u - 8u);           // s = 0
+    EXPECT_EQ(q[4], 16u * 4u + 16u * 4u - 8u);  // s = 1
 }
 
 TEST_F(MipRender, TwoLevelsPlaceBothPidsAndTheWeights) {
     PrepareTex(kSolo, 2, false);
     ctx_->val.tex.minFilter = 5;
+    ctx_->val.tex.magFilter = 1;
     ctx_->val.tex.betweenLevels = 1;
     // The weights in image words past the test program's head.
     ctx_->texWeightIndex = 4;
     Load({0, 1, 2, 3});
-    DrawTex(_NvpRenderTriTex, Tri(), Tex(std::exp2(1.5f)));  // lambda 1.5: levels 1 and 2, half way
+    const float rho = std::exp2(1.5f), s1 = rho * 4.0f / kW;
+    DrawTex(_NvpRenderTriTex, Tri(), Tex(rho));  // lambda 1.5: levels 1 and 2, half way
     const auto packets = Packets();
     ASSERT_EQ(packets[0].size(), 1u);
     EXPECT_EQ(packets[0][0].pid(0), pid_[1]);
     EXPECT_EQ(packets[0][0].pid(1), pid_[2]);
     ASSERT_GE(packets[0][0].instructions.size(), 1u);
     const Prim p = packets[0][0].primitive(0);
-    EXPECT_EQ(p[4], S16(std::exp2(1.5f) * 4.0f / kW, kW) >> 2);  // shifted by the second level
+    // The program filters the second level at the words and the first at
+    // twice them. The first weighs as much (frac 0.5 gives it 0x80): twice
+    // the words are its u - 1/2 (one repeat up) to the sixteenth; the
+    // second is read a quarter of its texel off.
+    const double fine = 16.0 * s1 * (kW / 2) - 8 + 16 * (kW / 2), coarse = 16.0 * s1 * (kW / 4) - 8 + 16 * (kW / 4);
+    EXPECT_NEAR(2.0 * static_cast<LONG>(p[4]), fine, 1.0);
+    EXPECT_NEAR(static_cast<LONG>(p[4]), coarse, 4.5);
     // The weights 0x7F7F7F / 0x808080 of a fraction of one half.
     const kzProgPacket& img = pkzProgOf(ctx_->pHw->programs[0])->image;
     EXPECT_EQ(img.w[KZ_IMG_BODY + 4], 0x7F7F7Fu);
     EXPECT_EQ(img.w[KZ_IMG_BODY + 5], 0x808080u);
+}
+
+// The weights ride in the packet's constants: triangles of one pair of
+// levels blended by other fractions go in packets of their own.
+TEST_F(MipRender, EachBlendOfTheLevelsTakesItsOwnPacket) {
+    for (const bool same : {true, false}) {
+        SCOPED_TRACE(same ? "one fraction" : "two fractions");
+        PrepareTex(kSolo, 2, false);
+        ctx_->val.tex.minFilter = 5;
+        ctx_->val.tex.betweenLevels = 1;
+        ctx_->texWeightIndex = 4;
+        Load({0, 1, 2, 3});
+        Batch b;
+        b.kind = N_PRIM_TRIANGLES;
+        b.v = {{2, 2, 0}, {6, 2, 0}, {2, 6, 0}, {12, 2, 0}, {16, 2, 0}, {12, 6, 0}};
+        b.runs = {{1, 2}};
+        const float d1 = std::exp2(1.25f) * 4.0f / kW, d2 = std::exp2(same ? 1.25f : 1.75f) * 4.0f / kW;
+        DrawTex(_NvpRenderTriTex, b,
+                {{{0, 0, 0, 1}}, {{d1, 0, 0, 1}}, {{0, d1, 0, 1}}, {{0, 0, 0, 1}}, {{d2, 0, 0, 1}}, {{0, d2, 0, 1}}});
+        const auto packets = Packets();
+        EXPECT_EQ(packets[0].size(), same ? 1u : 2u);
+        EXPECT_EQ(PrimsIn(packets[0]).size(), 2u);
+    }
 }
 
 TEST_F(MipRender, ALevelMissingFromTheBoardDrawsAFinerOne) {
@@ -506,8 +596,119 @@ TEST_F(MipRender, ALevelMissingFromTheBoardDrawsAFinerOne) {
     const auto packets = Packets();
     ASSERT_EQ(packets[0].size(), 1u);
     EXPECT_EQ(packets[0][0].pid(0), pid_[1]);
-    EXPECT_EQ(packets[0][0].primitive(0)[4], S16(4.0f * 4.0f / kW, kW) >> 1);
+    EXPECT_EQ(packets[0][0].primitive(0)[4], 16u * 8u);  // s = 1 on level 1's 8 texels
     EXPECT_TRUE(Printed("level 2 is not on the board, level 1 drawn"));
+    // Blending two levels, the second missing: the finer one alone, read
+    // at the words (all the weight on the second pid).
+    PrepareTex(kSolo, 2, false);
+    ctx_->val.tex.minFilter = 3;
+    ctx_->val.tex.betweenLevels = 1;
+    ctx_->texWeightIndex = 4;
+    Load({0, 1});
+    DrawTex(_NvpRenderTriTex, Tri(), Tex(std::exp2(1.5f)));  // levels 1 and 2 asked
+    const auto two = Packets();
+    ASSERT_EQ(two[0].size(), 1u);
+    EXPECT_EQ(two[0][0].pid(0), pid_[1]);
+    EXPECT_EQ(two[0][0].pid(1), pid_[1]);
+    const kzProgPacket& img = pkzProgOf(ctx_->pHw->programs[0])->image;
+    EXPECT_EQ(img.w[KZ_IMG_BODY + 4], 0xFFFFFFu);
+    EXPECT_EQ(img.w[KZ_IMG_BODY + 5], 0u);
+    EXPECT_EQ(two[0][0].primitive(0)[4], static_cast<ULONG>(std::lround(16.0 * std::exp2(1.5) * 4 / kW * 8)));
+}
+
+// A quad going away from the eye (q from 1 to 8) over levels 0 to 3: its
+// triangles are cut where the level changes, and the pieces still cover
+// every pixel of the quad once under the board's coverage rule (pixel
+// (x, y) sampled at (16x, 16y), a point on an edge taken by a top or left
+// edge only): two pieces sharing an edge cut it alike, so no hole opens
+// between them.
+TEST_F(MipRender, LevelChangesCutTheQuadLeavingNoHole) {
+    PrepareTex(kSolo, 2, false, 1);  // sixteenths of a pixel
+    ctx_->val.tex.minFilter = 2;
+    Load({0, 1, 2, 3});
+    Batch b;
+    b.kind = N_PRIM_QUADS;
+    // A floor seen in perspective: its far edge an eighth as wide as the
+    // near one (s/q, t/q and 1/q linear across the quad's two triangles).
+    const LONG X[4] = {0, 2048, 1152, 896}, Y[4] = {1600, 1600, 64, 64};
+    for (int k = 0; k < 4; ++k) b.v.push_back({X[k], Y[k], 0});
+    b.runs = {{1, 1}};
+    DrawTex(_NvpRenderTriTex, b, {{{0, 0, 0, 1}}, {{1, 0, 0, 1}}, {{1, 4, 0, 8}}, {{0, 4, 0, 8}}});
+    const auto packets = Packets();
+    std::set<ULONG> pids;
+    std::vector<std::array<std::array<std::int64_t, 2>, 3>> pieces;
+    for (const auto& pk : packets[0]) {
+        pids.insert(pk.pid(0));
+        for (std::size_t i = 0; i < pk.primitives; ++i) {
+            const Prim p = pk.primitive(i);
+            std::array<std::array<std::int64_t, 2>, 3> t;
+            for (int j = 0; j < 3; ++j) t[j] = {p[9 + j] & 0xFFFF, p[9 + j] >> 16};
+            pieces.push_back(t);
+        }
+    }
+    EXPECT_GE(pids.size(), 3u) << "levels drawn";
+    EXPECT_GT(pieces.size(), 100u) << "cut where the level changes";
+    // Whether a piece covers the sample point (cx, cy), by the rule above.
+    auto covers = [](std::array<std::array<std::int64_t, 2>, 3> t, std::int64_t cx, std::int64_t cy) {
+        const std::int64_t area =
+            (t[1][0] - t[0][0]) * (t[2][1] - t[0][1]) - (t[1][1] - t[0][1]) * (t[2][0] - t[0][0]);
+        if (area == 0) return false;
+        if (area < 0) std::swap(t[1], t[2]);
+        for (int e = 0; e < 3; ++e) {
+            const auto& a = t[(e + 1) % 3];
+            const auto& c = t[(e + 2) % 3];
+            const std::int64_t dx = c[0] - a[0], dy = c[1] - a[1];
+            const std::int64_t v = dx * (cy - a[1]) - dy * (cx - a[0]);
+            if (v < 0 || (v == 0 && !(dy < 0 || (dy == 0 && dx > 0)))) return false;
+        }
+        return true;
+    };
+    int holes = 0, doubles = 0, inside = 0;
+    for (std::int64_t cy = 0; cy <= 1600; cy += 16)
+        for (std::int64_t cx = 0; cx <= 2048; cx += 16) {
+            // Only points well inside the quad: its own edges are cut at
+            // midpoints rounded to the sixteenth.
+            bool in = true;
+            for (int k = 0; k < 4; ++k) {
+                const double ax = X[k], ay = Y[k], bx = X[(k + 1) % 4], by = Y[(k + 1) % 4];
+                const double d = ((bx - ax) * (cy - ay) - (by - ay) * (cx - ax)) / std::hypot(bx - ax, by - ay);
+                in = in && d < -2.0;  // the quad winds clockwise on the screen (y down)
+            }
+            if (!in) continue;
+            ++inside;
+            int n = 0;
+            for (const auto& t : pieces) n += covers(t, cx, cy) ? 1 : 0;
+            holes += n == 0 ? 1 : 0;
+            doubles += n > 1 ? 1 : 0;
+
+        }
+    EXPECT_GT(inside, 5000);
+    EXPECT_EQ(holes, 0);
+    EXPECT_EQ(doubles, 0);
+}
+
+// Different filters without mip-maps: each program takes the coordinates
+// as it reads them, the nearest texels at u, the bilinear at u - 1/2.
+TEST_F(TexRender, MixedFiltersPlaceEachProgramsCoordinates) {
+    PrepareTex(kSolo, 2, false);
+    N_TexSampling& s = ctx_->val.tex;
+    s.minFilter = 0, s.magFilter = 1;
+    s.limits[0] = 16 * kW, s.limits[1] = 16 * kH;
+    s.limits[2] = 16 * kW - 9, s.limits[3] = 16 * kH - 9;  // placed for the bilinear filter
+    Batch b;
+    b.kind = N_PRIM_TRIANGLES;
+    b.v = {{2, 2, 0}, {42, 2, 0}, {2, 42, 0}};
+    b.runs = {{1, 1}};
+    // Magnification, a sixteenth of the texture over 40 pixels, then
+    // minification, the texture eight times over them.
+    DrawTex(_NvpRenderTriTex, b, {{{0, 0, 0, 1}}, {{0.0625f, 0, 0, 1}}, {{0, 0.0625f, 0, 1}}});
+    DrawTex(_NvpRenderTriTex, b, {{{0, 0, 0, 1}}, {{8, 0, 0, 1}}, {{0, 8, 0, 1}}});
+    const auto packets = Packets();
+    ASSERT_EQ(packets[0].size(), 2u);
+    EXPECT_EQ(packets[0][0].pid(0), 0x2222u);
+    EXPECT_EQ(packets[0][0].primitive(0)[4], 16u * kW - 8u + 16u);  // u = 1 texel, less a half, a repeat up
+    EXPECT_EQ(packets[0][1].pid(0), 0x1111u);
+    EXPECT_EQ(packets[0][1].primitive(0)[4], 16u * 8u * kW);  // u = 8 repeats
 }
 
 TEST_F(TexRender, TwoProgramCallsStartInTheirOwnPackets) {
