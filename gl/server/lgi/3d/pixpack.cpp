@@ -362,12 +362,7 @@ void _NStageRowLoop(N_Context* pctx, N_Pipe* pipe) {
 void _NStageBitmapFetch(N_Context* pctx, N_Pipe* pipe) {
     N_PixelSpan* ps = psOf(pipe);
     const float* pf = ps->bitmapColour;
-    // Each channel rounded to the nearest level, as the direct bitmap path
-    // and GL's conversion to fixed point do (0.5 at 8 bits is 128); alpha is
-    // held from 0 to 1 and goes over the alpha store scale.
-    auto channel = [](float f) { return static_cast<ULONG>(_NTruncToLong(f + 0.5f)) & 0xFFu; };
-    const ULONG ulPacked = (channel(pf[3] * ps->storeScale[3]) << 24) | (channel(pf[0]) << 16) |
-                           (channel(pf[1]) << 8) | channel(pf[2]);
+    const ULONG ulPacked = _NBitmapColourWord(ps);
     while (ps->rows > 0) {
         ps->count = ps->width;
         for (ULONG i = 0; i < ps->count; ++i) {
