@@ -339,7 +339,11 @@ void _NStageDrawShift4(N_Context* pctx, N_Pipe* pipe) { vWordStage<ulShift4, N_S
 
 void _NStagePackDispatch(N_Context* pctx, N_Pipe* pipe) {
     N_PixelSpan* ps = psOf(pipe);
-    if (ps->pfnPack != nullptr && ps->pjDest != nullptr) {
+    // A copy's row transfer converts the span in place for the stages after
+    // it: it has no client rows.
+    if (ps->kind == N_PRIM_COPY_PIXELS) {
+        if (ps->pfnPack != nullptr) ps->pfnPack(pctx, ps);
+    } else if (ps->pfnPack != nullptr && ps->pjDest != nullptr) {
         BYTE* pjRow = ps->pjDest;
         ps->pfnPack(pctx, ps);
         ps->pjDest = pjRow + ps->cjDestRow;

@@ -198,7 +198,9 @@ bool bCopySetup(N_Context* pctx, N_PixelSpan* ps) {
         case N_PIXFMT_STENCIL:
             ps->pSource = ps->pDest = &pctx->buffers[kStencilSlot];
             ps->bufferClass = N_PIXCLASS_STENCIL;
-            ps->pfnIndexConv = bOn(pctx, N_ATTR_MAP_STENCIL) ? _NStencilShiftMap : _NStencilMaskOnly;
+            // Copied stencil values are shifted and offset (and mapped) as
+            // drawn ones are.
+            ps->pfnIndexConv = bOn(pctx, N_ATTR_MAP_STENCIL) ? _NStencilShiftMap : _NIndexShiftOffset;
             ps->pfnStoreIndex = _NStoreStencil;
             ps->pfnPack = _NCopyRowStencil;
             break;
