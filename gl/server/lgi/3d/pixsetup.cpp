@@ -101,6 +101,17 @@ N_StageFn pfnZoomStage(N_Context* pctx, N_PixelSpan* ps) {
 
 float fRaster(N_Context* pctx, ULONG i) { return fAttrOf(pctx, N_ATTR_RASTER_POS, i); }
 
+// The window row (from the top) of the first output row of an image drawn
+// or copied at the raster position. A negative y zoom sends the image down
+// from the raster position: its first row covers the pixel centres below
+// it, the first of them in the row under a whole raster y.
+LONG lFirstRow(N_Context* pctx, LONG height) {
+    const float y = fRaster(pctx, 1);
+    if (!(fAttrOf(pctx, N_ATTR_ZOOM_Y) < 0.0f)) return _NPixWindowRow(height, y);
+    const double below = std::floor(static_cast<double>(y) - 0.5);
+    return static_cast<LONG>(std::clamp<double>(static_cast<double>(height) - 1.0 - below, INT32_MIN, INT32_MAX));
+}
+
 // Depth data (drawn or copied) makes fragments like any other pixel
 // rectangle: each carries its own depth and the raster colour, which the
 // colour buffer takes where the fragment passes its tests.
@@ -134,7 +145,7 @@ bool bDrawSetup(N_Context* pctx, N_PixelSpan* ps) {
     if (!bBound(ps->pDest) || ps->pfnUnpack == nullptr) return false;
     ps->dstMask = ulBitMask(ps->pDest);
     ps->x = _NTruncToLong(fRaster(pctx, 0));
-    ps->y = _NPixWindowRow(ps->pDest->pBuffer->cy, fRaster(pctx, 1));
+    ps->y = lFirstRow(pctx, ps->pDest->pBuffer->cy);
     ps->rowStep = -1;
     return true;
 }
@@ -227,7 +238,7 @@ bool bCopySetup(N_Context* pctx, N_PixelSpan* ps) {
     ps->dstMask = ulBitMask(ps->pDest);
     ps->srcY = _NPixAdd(std::int64_t{ps->pSource->pBuffer->cy} - 1, -std::int64_t{ps->srcY});
     ps->x = _NTruncToLong(fRaster(pctx, 0));
-    ps->dstRow = _NPixWindowRow(ps->pDest->pBuffer->cy, fRaster(pctx, 1));
+    ps->dstRow = lFirstRow(pctx, ps->pDest->pBuffer->cy);
     ps->rowStep = -1;
     return true;
 }
