@@ -142,6 +142,25 @@ bool compile3(const std::vector<std::uint32_t>& words, Program3* p) {
     return true;
 }
 
+// --- the 16-bit depth form -------------------------------------------------------
+
+std::uint32_t depth_of_form16(std::uint32_t word) {
+    if ((word & 0x8000u) == 0) return (word & 0x7FFFu) << 9;
+    const std::uint32_t n = (word >> 12) & 7u;
+    const std::uint32_t ones = ((1u << n) - 1u) << (20 - n);
+    return (0xF00000u | ones | ((word & 0xFFFu) << (7 - std::min<std::uint32_t>(n, 6)))) & 0xFFFFFFu;
+}
+
+std::uint32_t form16_of_depth(std::uint32_t depth) {
+    if ((depth & 0xF00000u) != 0xF00000u) return (depth & 0xFFFFFFu) >> 9;
+    std::uint32_t v = depth & 0xFFFFFu, n = 0;
+    while ((v & 0x80000u) != 0) {
+        if (++n == 7) break;
+        v <<= 1;
+    }
+    return ((v & 0x7FF80u) >> 7) | ((n | 8u) << 12);
+}
+
 // --- one fragment ----------------------------------------------------------------
 
 FragmentRunner::FragmentRunner(Impl& board, int r, const DecodedPacket& packet, const Program3& prog)
@@ -160,6 +179,7 @@ FragmentRunner::FragmentRunner(Impl& board, int r, const DecodedPacket& packet, 
         if ((pid & 0xFFE0u) == 0) {
             const std::uint16_t known = board.spaceFormat[pid & 0x1Fu];
             if ((known & 1u) != 0) pid |= static_cast<std::uint16_t>(known & 0xE000u);
+            if (n < 2 * packet.pids.size() && (pid >> 13) == kFormat555) depthForm16_ = true;
         }
         pid_[n] = pid;
         if (n < 2 * packet.pids.size() && (pid >> 13) == kFormat1555) laneMax_ = 0x7F7F7F7Fu;
@@ -489,6 +509,7 @@ struct DataRegister {
     bool loaded = false;
     bool interpolated = false;
     bool perLane = false;  // rgb0: each lane interpolated on its own
+    bool depthForm16 = false;  // depth words of the 16-bit form: interpolated as the depths they stand for
     std::uint32_t flat = 0;
     Plane planes[4];       // lanes (or plane 0 for a whole word)
     std::uint32_t vertex[3] = {};
@@ -510,6 +531,7 @@ public:
             for (std::uint32_t v = 0; v < 3; ++v) pos[v] = words[kzPrimWordAt(*row, KZ_PW_POSITION, v)];
             load_row(*row, words, KZ_PW_COLOUR, &data[0], true);
             load_row(*row, words, KZ_PW_DEPTH, &data[1], false);
+            data[1].depthForm16 = run_.depth_form16();
             load_row(*row, words, KZ_PW_ALPHA, &data[2], false);
             for (std::uint32_t k = 0; k < 4; ++k) {
                 if (fields.loadKind[k] == KZU_LOAD_PACKET) data[k].loaded = data_register(packet_, fields, k, prim, 0, &data[k].flat);
@@ -558,7 +580,8 @@ private:
         const int lanes = d.perLane ? 4 : 1;
         for (int k = 0; k < lanes; ++k) {
             double v[3];
-            for (int i = 0; i < 3; ++i) v[i] = d.perLane ? lane(d.vertex[i], k) : d.vertex[i];
+            for (int i = 0; i < 3; ++i)
+                v[i] = d.perLane ? lane(d.vertex[i], k) : d.depthForm16 ? depth_of_form16(d.vertex[i]) : d.vertex[i];
             // The plane through (x_i, y_i, v_i).
             const double dx = ((v[1] - v[0]) * (y[2] - y[0]) - (v[2] - v[0]) * (y[1] - y[0])) / area;
             const double dy = ((v[2] - v[0]) * (x[1] - x[0]) - (v[1] - v[0]) * (x[2] - x[0])) / area;
@@ -571,7 +594,10 @@ private:
         if (!d.interpolated) return d.flat;
         // A whole word (depth, alpha, texture coordinate) is rounded down, so a
         // texel is chosen by the floor of its coordinate, as GL chooses it.
-        if (!d.perLane) return static_cast<std::uint32_t>(static_cast<std::int64_t>(std::floor(d.planes[0].at(px, py))));
+        if (!d.perLane) {
+            const auto w = static_cast<std::uint32_t>(static_cast<std::int64_t>(std::floor(d.planes[0].at(px, py))));
+            return d.depthForm16 ? form16_of_depth(w) : w;
+        }
         std::uint32_t out = 0;
         for (int k = 0; k < 4; ++k) {
             out |= (static_cast<std::uint32_t>(std::lround(d.planes[k].at(px, py))) & 0xFFu) << (8 * k);

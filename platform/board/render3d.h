@@ -203,7 +203,12 @@
 //   channel of the colour word), rounded to nearest; as a whole word for
 //   z0-z2, rounded down (a texture coordinate's texel is the floor of the
 //   coordinate, as GL chooses it); clamped to the range of the vertices'
-//   values.
+//   values. A layout row's depth words, where the packet's depth pixmap
+//   holds the 16-bit form (a bare space of pixel format 3), are depths:
+//   each vertex's word is taken as the 24-bit depth it stands for, the
+//   depth interpolated (rounded down) and put back in the 16-bit form, so
+//   that a triangle whose vertices lie on both sides of the form's floating
+//   part (z at or above 0xF00000) gets GL's depths.
 //
 // Coverage
 // - Vertices are 28.4 positions, x in bits 0-15 and y in bits 16-31

@@ -47,12 +47,22 @@ struct Program3 {
 // model does not carry out (render3d.h).
 bool compile3(const std::vector<std::uint32_t>& words, Program3* p);
 
+// The 16-bit depth form of a shallow depth buffer (render3d.h, "Depth
+// word") and the 24-bit depth it stands for: below 0xF00000 the depth / 512;
+// above, bit 15 set, in bits 12-14 the count n of further leading one bits
+// (at most 7) and in bits 0-11 the twelve bits after them.
+std::uint32_t depth_of_form16(std::uint32_t word);
+std::uint32_t form16_of_depth(std::uint32_t depth);
+
 // One packet's fragments on one rasterizer.
 class FragmentRunner {
 public:
     FragmentRunner(Impl& board, int r, const DecodedPacket& packet, const Program3& prog);
 
     const Fields& fields() const { return fields_; }
+    // Whether the packet's depth pixmap (a bare space) holds the 16-bit
+    // depth form.
+    bool depth_form16() const { return depthForm16_; }
     // The primitive's words (null when the packet cannot hold primitive
     // `prim`); its per-primitive constants are loaded from them.
     const std::uint32_t* primitive(std::size_t prim);
@@ -80,6 +90,7 @@ private:
     std::uint32_t constants_[KZU_CONSTANTS] = {};
     std::int64_t xScreen_ = 0;
     bool hasClip_ = false;
+    bool depthForm16_ = false;
     // The colour's maximum in each lane (lane k in bits 8k .. 8k + 7) in
     // this packet: 0xFF, or 0x7F where the pid list names a 16-bit colour
     // pixmap (format 4, 7 bits a channel), or red 0xDF, green 0xFF, blue

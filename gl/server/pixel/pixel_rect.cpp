@@ -2,6 +2,7 @@
 // own pixel-store header and draw it at the raster position, CopyPixels
 // copies a rectangle of the frame buffer, ReadPixels reads one back and
 // answers it packed by the pack state. Every check precedes any drawing.
+#include <algorithm>
 #include <cstring>
 
 #include "dispatch/dispatch.h"
@@ -135,9 +136,29 @@ ULONG ulCopyPixelsRequest(GLClient* pgc, const void* pv) {
     return __glXRenderResult(pgc, pv, ulCopyPixels(pgc->gc, pj));
 }
 
-// Sets the alpha of every pixel (the last component) to the type's largest
-// value; a bitmap's alpha bits to 1.
-void vFillAlpha(BYTE* pj, LONG width, LONG height, ULONG type, ULONG components) {
+// The alpha a frame buffer without alpha planes reads as: 1.0 through the
+// alpha scale and bias, clamped, and through the A_TO_A map when colours
+// are mapped.
+float fReadAlpha(GLContext* gc) {
+    float scale = 1.0f, bias = 0.0f;
+    ULONG mapColour = 0;
+    N_GetStateBlockAttr(N_ATTR_ALPHA_SCALE, &scale);
+    N_GetStateBlockAttr(N_ATTR_ALPHA_BIAS, &bias);
+    N_GetStateBlockAttr(N_ATTR_MAP_COLOUR, &mapColour);
+    float a = std::clamp(scale + bias, 0.0f, 1.0f);
+    const __GLXpixelState* pps = mapColour != 0 ? __glXPixelState(gc) : nullptr;
+    if (pps != nullptr) {
+        const __GLXpixelMap& m = pps->maps[GL_PIXEL_MAP_A_TO_A - GL_PIXEL_MAP_I_TO_I];
+        const auto i = static_cast<ULONG>(a * static_cast<float>(m.size - 1) + 0.5f);
+        std::memcpy(&a, &m.values[std::min(i, m.size - 1)], sizeof a);
+    }
+    return a;
+}
+
+// Sets the alpha of every pixel (the last component) to alpha a in the type
+// (integers scaled by the type's largest value and truncated, as the pixel
+// paths pack); a bitmap's alpha bits to 1.
+void vFillAlpha(BYTE* pj, LONG width, LONG height, ULONG type, ULONG components, float a) {
     const std::uint64_t cPixels = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
     if (type == GL_BITMAP) {
         const std::uint64_t cjRow = (static_cast<std::uint64_t>(width) * components + 7) / 8;
@@ -150,14 +171,15 @@ void vFillAlpha(BYTE* pj, LONG width, LONG height, ULONG type, ULONG components)
     }
     const ULONG cj = __glXTypeSize(type);
     BYTE ajMax[4];
+    const double d = a;
     switch (type) {
-        case GL_UNSIGNED_BYTE: ajMax[0] = 255; break;
-        case GL_BYTE: ajMax[0] = 127; break;
-        case GL_SHORT: { const USHORT us = 32767; std::memcpy(ajMax, &us, 2); break; }
-        case GL_UNSIGNED_SHORT: { const USHORT us = 65535; std::memcpy(ajMax, &us, 2); break; }
-        case GL_INT: { const ULONG u = 2147483647u; std::memcpy(ajMax, &u, 4); break; }
-        case GL_UNSIGNED_INT: { const ULONG u = 0xFFFFFFFFu; std::memcpy(ajMax, &u, 4); break; }
-        default: { const float f = 1.0f; std::memcpy(ajMax, &f, 4); break; }
+        case GL_UNSIGNED_BYTE: ajMax[0] = static_cast<BYTE>(d * 255.0); break;
+        case GL_BYTE: ajMax[0] = static_cast<BYTE>(d * 127.0); break;
+        case GL_SHORT: { const USHORT us = static_cast<USHORT>(d * 32767.0); std::memcpy(ajMax, &us, 2); break; }
+        case GL_UNSIGNED_SHORT: { const USHORT us = static_cast<USHORT>(d * 65535.0); std::memcpy(ajMax, &us, 2); break; }
+        case GL_INT: { const ULONG u = static_cast<ULONG>(d * 2147483647.0); std::memcpy(ajMax, &u, 4); break; }
+        case GL_UNSIGNED_INT: { const ULONG u = static_cast<ULONG>(d * 4294967295.0); std::memcpy(ajMax, &u, 4); break; }
+        default: std::memcpy(ajMax, &a, 4); break;
     }
     for (std::uint64_t p = 0; p < cPixels; ++p) std::memcpy(pj + (p * components + components - 1) * cj, ajMax, cj);
 }
@@ -192,7 +214,8 @@ ULONG __glXDisp_ReadPixels(GLClient* pgc, const void* pv) {
     N_ReadPixels(x, y, width, height, __glXFormatCode(format), __glXTypeCode(type), pjPixels);
     N_Sync();
     const bool bAlpha = format == GL_ALPHA || format == GL_RGBA || format == GL_LUMINANCE_ALPHA;
-    if (bAlpha && ulVisual(gc, &GLVisual::cAlphaBits) == 0) vFillAlpha(pjPixels, width, height, type, components);
+    if (bAlpha && ulVisual(gc, &GLVisual::cAlphaBits) == 0)
+        vFillAlpha(pjPixels, width, height, type, components, fReadAlpha(gc));
     __GLXimage image;
     const ULONG e = __glXPackImage(gc, swapBytes, lsbFirst, width, height, type, components, cjElement, pjPixels,
                                    &image, FALSE);

@@ -17,9 +17,10 @@ namespace {
 constexpr ULONG kIntegerMaps = 2;                             // I_TO_I and S_TO_S hold integers
 constexpr ULONG kIndexMaps = 6;                               // I_TO_I .. I_TO_A: powers of two
 
-// trunc(value + 0.5), held inside the integers (a NaN is 0).
+// The nearest integer, halves up (floor(value + 0.5): a negative whole
+// value stays itself), held inside the integers (a NaN is 0).
 LONG lRound(double d) {
-    const double v = std::trunc(d + 0.5);
+    const double v = std::floor(d + 0.5);
     if (!(v == v)) return 0;
     if (v >= 2147483647.0) return 0x7FFFFFFF;
     if (v <= -2147483648.0) return INT32_MIN;

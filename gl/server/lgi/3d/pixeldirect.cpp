@@ -185,7 +185,11 @@ void _NDirectDrawPixels(N_Context* pctx, LONG cx, LONG cy, ULONG ulFormat, ULONG
         if (zx == 1.0f && zy == 1.0f) {
             _NPutRect(pDst, x, y - 1, cx, cy, pul, 0);
             box.Add(x, y - cy, cx, cy);
-        } else if (zx > 1.0f && zy > 1.0f) {
+        } else if (zx > 1.0f && zy > 1.0f && zy == std::floor(zy)) {
+            // The zoomed write starts its row count at the image's top row:
+            // with a whole y zoom that places the rows where GL's pixel
+            // centres do, a fractional one is written row by row from the
+            // bottom.
             const N_ZoomStep sx(zx), sy(zy);
             _NPutRectZoom(pDst, x, y - 1, cx, cy, pul, sx.ulInt, sx.ulFrac, sy.ulInt, sy.ulFrac);
             box.Add(x, y - static_cast<LONG>(cy * zy), static_cast<LONG>(cx * zx), static_cast<LONG>(cy * zy));

@@ -118,6 +118,9 @@ struct N_PixelSpan {
     float bitmapMove[2];       // how far the raster position moves
     float bitmapColour[4];
     ULONG rasterDepth;
+    // Depth data: the packed colour its fragments carry (the raster colour,
+    // as a bitmap's set bits are drawn).
+    ULONG rasterWord;
 };
 
 // The span of a read-pixels request: cx x cy pixels from window (x, y) into
@@ -203,6 +206,9 @@ void _NStageReadSpans(N_Context* pctx, N_Pipe* pipe);
 void _NStageCopySpans(N_Context* pctx, N_Pipe* pipe);
 // The colour of a bitmap's set bits into ps->bitmapColour.
 void _NBitmapColour(N_Context* pctx, N_PixelSpan* ps);
+// ps->bitmapColour as the board's packed word: each channel rounded to the
+// nearest level, alpha over the alpha store scale in the top byte.
+ULONG _NBitmapColourWord(const N_PixelSpan* ps);
 
 // The row transfers of copy pixels by buffer class.
 void _NCopyRowColour(N_Context* pctx, N_PixelSpan* ps);

@@ -212,7 +212,9 @@ void N_CopyPixels(LONG x, LONG y, LONG cx, LONG cy, ULONG ulSource) {
     N_Context* pctx = gpNCurrent;
     if (!bPixelsDrawn(pctx, kTokenCopyPixels)) return;
     if (pctx->dirty != 0) _NValidate(pctx, pctx->dirty);
-    if (*pulAttr(pctx, N_ATTR_MAP_COLOUR) != 0 || ulSource != 0 || (pctx->enableWord & kCopyNeedsPipe)) {
+    // The direct copy moves the board's words as they are: the colour
+    // transfer (scales, biases, maps) takes the pixel primitive too.
+    if (!bPlainColourTransfer(pctx) || ulSource != 0 || (pctx->enableWord & kCopyNeedsPipe)) {
         if (cx <= 0 || cy <= 0) return;
         N_PixelSpan span{};
         span.kind = kPixelPrimCopy;

@@ -339,7 +339,11 @@ void _NStageDrawShift4(N_Context* pctx, N_Pipe* pipe) { vWordStage<ulShift4, N_S
 
 void _NStagePackDispatch(N_Context* pctx, N_Pipe* pipe) {
     N_PixelSpan* ps = psOf(pipe);
-    if (ps->pfnPack != nullptr && ps->pjDest != nullptr) {
+    // A copy's row transfer converts the span in place for the stages after
+    // it: it has no client rows.
+    if (ps->kind == N_PRIM_COPY_PIXELS) {
+        if (ps->pfnPack != nullptr) ps->pfnPack(pctx, ps);
+    } else if (ps->pfnPack != nullptr && ps->pjDest != nullptr) {
         BYTE* pjRow = ps->pjDest;
         ps->pfnPack(pctx, ps);
         ps->pjDest = pjRow + ps->cjDestRow;
@@ -362,12 +366,7 @@ void _NStageRowLoop(N_Context* pctx, N_Pipe* pipe) {
 void _NStageBitmapFetch(N_Context* pctx, N_Pipe* pipe) {
     N_PixelSpan* ps = psOf(pipe);
     const float* pf = ps->bitmapColour;
-    // Each channel rounded to the nearest level, as the direct bitmap path
-    // and GL's conversion to fixed point do (0.5 at 8 bits is 128); alpha is
-    // held from 0 to 1 and goes over the alpha store scale.
-    auto channel = [](float f) { return static_cast<ULONG>(_NTruncToLong(f + 0.5f)) & 0xFFu; };
-    const ULONG ulPacked = (channel(pf[3] * ps->storeScale[3]) << 24) | (channel(pf[0]) << 16) |
-                           (channel(pf[1]) << 8) | channel(pf[2]);
+    const ULONG ulPacked = _NBitmapColourWord(ps);
     while (ps->rows > 0) {
         ps->count = ps->width;
         for (ULONG i = 0; i < ps->count; ++i) {

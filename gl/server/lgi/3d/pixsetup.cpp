@@ -17,7 +17,6 @@
 namespace {
 
 enum : ULONG { kDepthSlot = 4, kStencilSlot = 5, kAlphaSlot = 2 };
-constexpr ULONG kNoDepthFlags = 0x81;  // pipe mode bits a depth transfer drops
 constexpr ULONG kModeReadColour = 0x10;
 // The zoom accumulators start half a pixel in: a zoomed pixel covers the
 // window pixels whose centres its rectangle holds.
@@ -102,14 +101,33 @@ N_StageFn pfnZoomStage(N_Context* pctx, N_PixelSpan* ps) {
 
 float fRaster(N_Context* pctx, ULONG i) { return fAttrOf(pctx, N_ATTR_RASTER_POS, i); }
 
+// The window row (from the top) of the first output row of an image drawn
+// or copied at the raster position. A negative y zoom sends the image down
+// from the raster position: its first row covers the pixel centres below
+// it, the first of them in the row under a whole raster y.
+LONG lFirstRow(N_Context* pctx, LONG height) {
+    const float y = fRaster(pctx, 1);
+    if (!(fAttrOf(pctx, N_ATTR_ZOOM_Y) < 0.0f)) return _NPixWindowRow(height, y);
+    const double below = std::floor(static_cast<double>(y) - 0.5);
+    return static_cast<LONG>(std::clamp<double>(static_cast<double>(height) - 1.0 - below, INT32_MIN, INT32_MAX));
+}
+
+// Depth data (drawn or copied) makes fragments like any other pixel
+// rectangle: each carries its own depth and the raster colour, which the
+// colour buffer takes where the fragment passes its tests.
+void vDepthFragments(N_Context* pctx, N_PixelSpan* ps) {
+    _NBitmapColour(pctx, ps);
+    ps->rasterWord = _NBitmapColourWord(ps);
+}
+
 // The set-ups of the four kinds; each answers 0 when it has no buffer.
-bool bDrawSetup(N_Context* pctx, N_Pipe* pipe, N_PixelSpan* ps) {
+bool bDrawSetup(N_Context* pctx, N_PixelSpan* ps) {
     switch (ps->format) {
         case N_PIXFMT_DEPTH:
             ps->pDest = &pctx->buffers[kDepthSlot];
             ps->pfnStoreDepth = _NStoreDepth;
             ps->bufferClass = N_PIXCLASS_DEPTH;
-            pipe->mode &= ~kNoDepthFlags;
+            vDepthFragments(pctx, ps);
             break;
         case N_PIXFMT_STENCIL:
             ps->pDest = &pctx->buffers[kStencilSlot];
@@ -127,7 +145,7 @@ bool bDrawSetup(N_Context* pctx, N_Pipe* pipe, N_PixelSpan* ps) {
     if (!bBound(ps->pDest) || ps->pfnUnpack == nullptr) return false;
     ps->dstMask = ulBitMask(ps->pDest);
     ps->x = _NTruncToLong(fRaster(pctx, 0));
-    ps->y = _NPixWindowRow(ps->pDest->pBuffer->cy, fRaster(pctx, 1));
+    ps->y = lFirstRow(pctx, ps->pDest->pBuffer->cy);
     ps->rowStep = -1;
     return true;
 }
@@ -186,12 +204,14 @@ bool bReadSetup(N_Context* pctx, N_PixelSpan* ps) {
     return true;
 }
 
-bool bCopySetup(N_Context* pctx, N_Pipe* pipe, N_PixelSpan* ps) {
+bool bCopySetup(N_Context* pctx, N_PixelSpan* ps) {
     switch (ps->format) {
         case N_PIXFMT_STENCIL:
             ps->pSource = ps->pDest = &pctx->buffers[kStencilSlot];
             ps->bufferClass = N_PIXCLASS_STENCIL;
-            ps->pfnIndexConv = bOn(pctx, N_ATTR_MAP_STENCIL) ? _NStencilShiftMap : _NStencilMaskOnly;
+            // Copied stencil values are shifted and offset (and mapped) as
+            // drawn ones are.
+            ps->pfnIndexConv = bOn(pctx, N_ATTR_MAP_STENCIL) ? _NStencilShiftMap : _NIndexShiftOffset;
             ps->pfnStoreIndex = _NStoreStencil;
             ps->pfnPack = _NCopyRowStencil;
             break;
@@ -200,7 +220,7 @@ bool bCopySetup(N_Context* pctx, N_Pipe* pipe, N_PixelSpan* ps) {
             ps->bufferClass = N_PIXCLASS_DEPTH;
             ps->pfnStoreDepth = _NStoreDepth;
             ps->pfnPack = _NCopyRowDepth;
-            pipe->mode &= ~kNoDepthFlags;
+            vDepthFragments(pctx, ps);
             break;
         default:
             ps->pSource = pReadColour(pctx);
@@ -218,7 +238,7 @@ bool bCopySetup(N_Context* pctx, N_Pipe* pipe, N_PixelSpan* ps) {
     ps->dstMask = ulBitMask(ps->pDest);
     ps->srcY = _NPixAdd(std::int64_t{ps->pSource->pBuffer->cy} - 1, -std::int64_t{ps->srcY});
     ps->x = _NTruncToLong(fRaster(pctx, 0));
-    ps->dstRow = _NPixWindowRow(ps->pDest->pBuffer->cy, fRaster(pctx, 1));
+    ps->dstRow = lFirstRow(pctx, ps->pDest->pBuffer->cy);
     ps->rowStep = -1;
     return true;
 }
@@ -246,7 +266,7 @@ ULONG _NPixelSetup(N_Context* pctx, N_Pipe* pipe, N_PixelSpan* ps, N_StageList* 
     const bool bRects = pctx->cClipRects >= 2 && pctx->multiRect != 0;
     switch (ps->kind) {
         case N_PRIM_DRAW_PIXELS: {
-            if (!bDrawSetup(pctx, pipe, ps)) return 0;
+            if (!bDrawSetup(pctx, ps)) return 0;
             _NValPixelProgram(pctx, pipe, ps->kind, ps->format);
             const N_StageFn pfnDraw = ps->bufferClass == N_PIXCLASS_COLOUR ? pfnDrawTransfer(pctx, ulBits(ps->pDest)) : nullptr;
             vStage(N_STAGE_CLIENT_FETCH, _NStageRowLoop);
@@ -279,7 +299,7 @@ ULONG _NPixelSetup(N_Context* pctx, N_Pipe* pipe, N_PixelSpan* ps, N_StageList* 
         case N_PRIM_READ_PIXELS:
         case N_PRIM_COPY_PIXELS: {
             const bool bCopy = ps->kind == N_PRIM_COPY_PIXELS;
-            if (!(bCopy ? bCopySetup(pctx, pipe, ps) : bReadSetup(pctx, ps))) return 0;
+            if (!(bCopy ? bCopySetup(pctx, ps) : bReadSetup(pctx, ps))) return 0;
             const bool bColour = ps->bufferClass == N_PIXCLASS_COLOUR;
             const N_StageFn pfnRead = bColour ? pfnReadTransfer(pctx, ulBits(ps->pSource)) : nullptr;
             vStage(N_STAGE_SPAN_READ, bCopy ? _NStageCopySpans : _NStageReadSpans);

@@ -22,6 +22,7 @@ struct Spans {
     ULONG packed[N_SPAN];
     ULONG alpha[N_SPAN];  // the alpha buffer's row of the alpha merge
     ULONG depth[N_SPAN];
+    ULONG zoomDepth[N_SPAN];  // the depth words of an x-zoomed row
     BYTE mask[N_SPAN];
 };
 Spans gPix;
@@ -166,9 +167,12 @@ void _NStoreStencilMapped(N_Context* pctx, N_PixelSpan* ps, ULONG ulIndex, ULONG
 
 void _NStoreDepth(N_Context* pctx, N_PixelSpan* ps, float fDepth, ULONG i) {
     const float d = _NPixClamp(fDepth * fAttrAt(pctx, N_ATTR_RED_SCALE + 4) + fAttrAt(pctx, N_ATTR_RED_BIAS + 4));
-    const auto v = static_cast<ULONG>(static_cast<double>(d) * pctx->depthScale);
-    ps->pulDepth[i] = v;
-    ps->pulPacked[i] = v;
+    // The fragment's depth as window z, the form every render function
+    // takes (and narrows for a shallow depth buffer); its colour is the
+    // raster colour.
+    ps->pulDepth[i] = static_cast<ULONG>(static_cast<double>(d) * kRasterDepthUnits);
+    ps->pulPacked[i] = ps->rasterWord;
+    for (ULONG c = 0; c < 4; ++c) ps->apChannel[c][i] = ps->bitmapColour[c];
 }
 
 void _NFetchDepth(N_Context* pctx, const N_PixelSpan* ps, ULONG i, float* pfOut) {
@@ -221,6 +225,7 @@ ULONG _NZoomReplicateX(N_PixelSpan* ps, float zx, LONG* pxStart) {
             const ULONG at = bBackward ? cOut - 1 - written : written;
             for (ULONG c = 0; c < 4; ++c) std::memcpy(&apZoom[c][at], &ps->apChannel[c][i], 4);
             apZoom[4][at] = ps->pulPacked[i];
+            if (ps->pulDepth != nullptr) gPix.zoomDepth[at] = ps->pulDepth[i];
         }
     }
     *pxStart = bBackward ? _NPixAdd(ps->x, -std::int64_t{cOut}) : ps->x;
@@ -251,6 +256,7 @@ namespace {
 void vUseZoomBuffers(N_PixelSpan* ps) {
     for (ULONG c = 0; c < 4; ++c) ps->apChannel[c] = reinterpret_cast<float*>(gNArena.apSpan[c]);
     ps->pulPacked = gNArena.apSpan[4];
+    ps->pulDepth = gPix.zoomDepth;
 }
 
 void vZoomX(N_Context* pctx, N_Pipe* pipe, bool bY) {
@@ -258,6 +264,7 @@ void vZoomX(N_Context* pctx, N_Pipe* pipe, bool bY) {
     const float zx = fAttrAt(pctx, N_ATTR_ZOOM_X);
     float* apSaved[4] = {ps->apChannel[0], ps->apChannel[1], ps->apChannel[2], ps->apChannel[3]};
     ULONG* pulSaved = ps->pulPacked;
+    ULONG* pulDepthSaved = ps->pulDepth;
     LONG x = 0;
     const ULONG c = _NZoomReplicateX(ps, zx, &x);
     ps->outX = x;
@@ -274,6 +281,7 @@ void vZoomX(N_Context* pctx, N_Pipe* pipe, bool bY) {
     }
     for (ULONG k = 0; k < 4; ++k) ps->apChannel[k] = apSaved[k];
     ps->pulPacked = pulSaved;
+    ps->pulDepth = pulDepthSaved;
 }
 
 }  // namespace
@@ -353,6 +361,16 @@ void _NBitmapColour(N_Context* pctx, N_PixelSpan* ps) {
         ps->bitmapColour[c] = _NPixClamp(v) * ps->storeScale[c];
     }
     ps->bitmapColour[3] = _NPixClamp(pfRaster[3]);
+}
+
+ULONG _NBitmapColourWord(const N_PixelSpan* ps) {
+    const float* pf = ps->bitmapColour;
+    // Each channel rounded to the nearest level, as the direct bitmap path
+    // and GL's conversion to fixed point do (0.5 at 8 bits is 128); alpha is
+    // held from 0 to 1 and goes over the alpha store scale.
+    auto channel = [](float f) { return static_cast<ULONG>(_NTruncToLong(f + 0.5f)) & 0xFFu; };
+    return (channel(pf[3] * ps->storeScale[3]) << 24) | (channel(pf[0]) << 16) | (channel(pf[1]) << 8) |
+           channel(pf[2]);
 }
 
 // --- copy-pixels row transfers -------------------------------------------------------------------

@@ -412,13 +412,14 @@ N_StageFn _NValTriPipeRenderFcn(N_Context* pctx, N_Pipe* pipe) {
 namespace {
 
 // The layout a pixel transfer asks of the generator by its data format:
-// stencil values as bytes, depth values alone, colours with alpha where the
-// data carry it, every other format one colour a pixel.
+// stencil values as bytes, colours with alpha where the data carry it,
+// every other format one colour a pixel. Depth data carry the raster
+// colour with its alpha beside their depth (the depth word comes with the
+// depth test): their fragments colour the pixels they pass at.
 ULONG ulPixelRequest(ULONG format) {
     switch (format) {
     case N_PIXFMT_STENCIL: return 22;
-    case N_PIXFMT_DEPTH: return 1;
-    case N_PIXFMT_ALPHA: case N_PIXFMT_RGBA: case N_PIXFMT_LUMINANCE_ALPHA: return 6;
+    case N_PIXFMT_DEPTH: case N_PIXFMT_ALPHA: case N_PIXFMT_RGBA: case N_PIXFMT_LUMINANCE_ALPHA: return 6;
     default: return 5;
     }
 }

@@ -152,14 +152,21 @@ TEST_F(LgiTest, ColourStoresScaleClampAndMap) {
     EXPECT_EQ(s.apChannel[0][0], 255.0f);
 }
 
+// A depth store makes a fragment: its depth as window z (24 bits, what
+// the render functions take whatever the depth buffer's bits), its colour
+// the raster colour's word; the fetch reads the buffer's own units.
 TEST_F(LgiTest, DepthStoreClampsAndFetchScales) {
     N_PixelSpan s = Row(1);
     ctx_->depthScale = 65535.0f;
     ctx_->depthScaleInv = 1.0f / 65535.0f;
+    s.rasterWord = 0xFFCC9933u;
     _NStoreDepth(ctx_, &s, 1.5f, 0);
-    EXPECT_EQ(s.pulDepth[0], 65535u);
+    EXPECT_EQ(s.pulDepth[0], 0xFFFFFFu);
+    EXPECT_EQ(s.pulPacked[0], 0xFFCC9933u);
     _NStoreDepth(ctx_, &s, -0.25f, 0);
     EXPECT_EQ(s.pulDepth[0], 0u);
+    _NStoreDepth(ctx_, &s, 0.5f, 0);
+    EXPECT_EQ(s.pulDepth[0], 0x7FFFFFu);
     s.pulPacked[0] = 65535;
     *pulAttr(ctx_, 139) = F(0.5f);
     *pulAttr(ctx_, 144) = F(0.25f);

@@ -437,7 +437,8 @@ TEST_F(RenderSelectTest, LineConstantColourLoadsTheFirstColourRecord) {
 }
 
 // The pixel transfers' programs: the layout each data format asks for (draw
-// and copy), one colour a pixel for bitmaps, all into the standard slot
+// and copy; depth data with the raster colour and its alpha), one colour a
+// pixel for bitmaps, all into the standard slot
 // with flags 0x8000. When the generator has no program for a draw or copy,
 // a program written by hand takes its place: a read of the destination, a
 // blend without a constant and the colour-buffer object each add a word and
@@ -446,7 +447,7 @@ TEST_F(RenderSelectTest, PixelTransferPrograms) {
     N_Pipe pipe{};
     N_PixelSpan ps{};
     pipe.pSpan = &ps;
-    const ULONG requests[N_PIXFMT_COUNT] = {5, 22, 1, 5, 5, 5, 6, 5, 6, 5, 6};
+    const ULONG requests[N_PIXFMT_COUNT] = {5, 22, 6, 5, 5, 5, 6, 5, 6, 5, 6};
     for (ULONG kind : {ULONG{N_PRIM_DRAW_PIXELS}, ULONG{N_PRIM_COPY_PIXELS}, ULONG{N_PRIM_BITMAP}}) {
         for (ULONG format = 0; format < N_PIXFMT_COUNT; ++format) {
             SCOPED_TRACE(testing::Message() << "kind " << kind << " format " << format);
