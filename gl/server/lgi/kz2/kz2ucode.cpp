@@ -295,7 +295,17 @@ bool bBlend(Build& b, ULONG P) {
         if (b.alphaUpdate) _kzuBlendAlphaBuffer(b.hw, prog, b.bpp, b.sf, b.df, As, Ad, T1, T2, bits, b.Z, U, O, b.M);
     } else if (b.alphaInColour || b.aaLine) {
         if (b.masked) _kzuBlendMaskSrcAlpha(prog, b.sf, b.df, b.S, As, b.Dpx, T1, T2, bits, b.Z, b.maskC);
-        else _kzuBlendSrcAlpha(b.hw, prog, b.bpp, b.sf, b.df, b.S, As, b.Dpx, T1, T2, bits, b.Z, U, O, b.M);
+        else {
+            // The source-alpha blends claim up to two work registers of their
+            // own. The blend stage's third and fourth are free by now (the
+            // tests are done with them), so they are given back for those
+            // claims: with all twelve taken a claim would spill into the
+            // shared scratch pixmap, which at 32 bits a pixel is the
+            // destination pixel itself.
+            kzReleaseRegisterResource(b.T[2], KZ_BLEND);
+            kzReleaseRegisterResource(b.T[3], KZ_BLEND);
+            _kzuBlendSrcAlpha(b.hw, prog, b.bpp, b.sf, b.df, b.S, As, b.Dpx, T1, T2, bits, b.Z, U, O, b.M);
+        }
     } else if (b.masked) {
         _kzuBlendMask(prog, b.sf, b.df, b.S, b.Dpx, T1, T2, bits, b.Z, b.maskC);
     } else if (b.dither && b.sf == KZ_BLEND_SRC_ALPHA && b.df == KZ_BLEND_ONE_MINUS_SRC_ALPHA) {
