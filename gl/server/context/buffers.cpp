@@ -109,8 +109,13 @@ ULONG ulPidOf(SURFOBJ* pso) {
 SURFOBJ* psoShare(SharedSurface* pss, PDEV* ppdev) {
     if (pss->pso == nullptr) {
         const LONG* plSize = plGLScreenSize(ppdev);
+        // Placed at the origin of its space: a render program names the
+        // surface by its pid alone and reaches its pixels at the fragment's
+        // screen position, so a surface beside another in one space (the
+        // stencil surface to the right of the alpha surface) would have its
+        // pixels read and written in the other's.
         POINTL ptl{0, 0};
-        pss->hsurf = CreateDeviceBitmap(ppdev, plSize[0], plSize[1], BMF_8BPP, &ptl, 0);
+        pss->hsurf = CreateDeviceBitmap(ppdev, plSize[0], plSize[1], BMF_8BPP, &ptl, DFB_FL_PLACED);
         pss->pso = pss->hsurf != nullptr ? EngLockSurface(pss->hsurf) : nullptr;
         if (pss->pso == nullptr) {
             if (pss->hsurf != nullptr) DeleteDeviceBitmap(pss->hsurf);
