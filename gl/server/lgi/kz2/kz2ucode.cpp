@@ -331,7 +331,10 @@ void vWrite(Build& b, ULONG P) {
     const ULONG bits = b.X | P | KZU_CLIP;
     const ULONG T1 = b.T[0], T2 = b.T[1];
     if (b.ci) {
-        const ULONG op = b.logicOp ? ulAttr(b.ctx, A_LOGIC_OP) : KZ_LOGIC_COPY;
+        // The index logic operation: the context's while logic operations are
+        // enabled (the RGBA flag above is never set in colour-index mode),
+        // else copy.
+        const ULONG op = (b.ctx->enableWord & E_LOGIC_OP) ? ulAttr(b.ctx, A_LOGIC_OP) : KZ_LOGIC_COPY;
         if (b.bpp == 1) {
             const ULONG bit = b.Const(0x800000u, KZ_LOGICOP);
             const ULONG low = b.Const(0x7FFFFFu, KZ_LOGICOP);

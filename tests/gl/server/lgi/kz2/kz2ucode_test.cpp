@@ -479,6 +479,16 @@ TEST_F(Kz2UcodeTest, WritesAndLogicOps) {
     EXPECT_EQ(prog_.constants[2], 0x800000u);
     EXPECT_EQ(prog_.constants[3], 0x7FFFFFu);
     EXPECT_EQ(prog_.image.w[KZ_IMG_UNIT28], 0u) << "one bit a pixel";
+    // Colour index with logic operations enabled: the context's operation
+    // on the index; with them off, a copy.
+    colour_.buf.bitsPerPixel = 8;
+    ctx_->enableWord = 0x40000000;
+    Attr(124) = 6;
+    ASSERT_EQ(Build(), 1u);
+    EXPECT_EQ(Words(), (WordList{W(0x02, 13, 27, 13) | clip}));
+    ctx_->enableWord = 0;
+    ASSERT_EQ(Build(), 1u);
+    EXPECT_EQ(Words(), (WordList{W(0x08, 13, 27, 0) | clip}));
     // Two draw buffers: a copy into the second; unit flag 66 cleared.
     Attr(83) = 0;
     colour_.buf.bitsPerPixel = 32;
