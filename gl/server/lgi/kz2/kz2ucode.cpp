@@ -332,8 +332,8 @@ void vWrite(Build& b, ULONG P) {
     const ULONG T1 = b.T[0], T2 = b.T[1];
     if (b.ci) {
         // The index logic operation: the context's while logic operations are
-        // enabled (the RGBA flag above is never set in colour-index mode),
-        // else copy.
+        // enabled, else copy (the logic-operation stage flag is the RGBA
+        // one, never set in colour-index mode).
         const ULONG op = (b.ctx->enableWord & E_LOGIC_OP) ? ulAttr(b.ctx, A_LOGIC_OP) : KZ_LOGIC_COPY;
         if (b.bpp == 1) {
             const ULONG bit = b.Const(0x800000u, KZ_LOGICOP);
