@@ -83,12 +83,17 @@ constexpr ULONG kFreeOrder[] = {GLBS_FRONT_RIGHT, GLBS_BACK_RIGHT, GLBS_DEPTH,  
 // plain numbers, so they take the 8-bit format the board keeps as stored
 // (as a 16-bit depth buffer takes the 16-bit one): under the colour format
 // a stencil value of 1, an alpha or an index would pass through the 3-3-2
-// conversion on every read and write.
-ULONG ulFormatWord(ULONG pidSurface, ULONG kind, ULONG bits, const GLVisual* pvis) {
+// conversion on every read and write. An index window on a 16-bit display
+// keeps its indices in the display's 16-bit pixels: the 16-bit format kept
+// as stored, since an 8-bit format would address that memory as 8-bit
+// pixels, and the display's colour format would keep five bits of each.
+ULONG ulFormatWord(ULONG pidSurface, ULONG kind, ULONG bits, const GLVisual* pvis, ULONG iSurfaceFormat) {
     constexpr ULONG kColourKinds = GLBUFFER_FRONT_LEFT | GLBUFFER_FRONT_RIGHT | GLBUFFER_BACK_LEFT | GLBUFFER_BACK_RIGHT;
     ULONG fmt;
     if (pvis->iLayer != 0)
         fmt = bits < 24 ? 0x8000u : 0xC000u;
+    else if ((kind & kColourKinds) != 0 && pvis->bRGBA == 0 && iSurfaceFormat == BMF_16BPP)
+        fmt = 0x6000u;
     else if (bits <= 8)
         fmt = (kind & kColourKinds) != 0 && pvis->bRGBA != 0 ? 0x4000u : 0x0000u;
     else if (bits == 16)
@@ -109,8 +114,13 @@ ULONG ulPidOf(SURFOBJ* pso) {
 SURFOBJ* psoShare(SharedSurface* pss, PDEV* ppdev) {
     if (pss->pso == nullptr) {
         const LONG* plSize = plGLScreenSize(ppdev);
+        // Placed at the origin of its space: a render program names the
+        // surface by its pid alone and reaches its pixels at the fragment's
+        // screen position, so a surface beside another in one space (the
+        // stencil surface to the right of the alpha surface) would have its
+        // pixels read and written in the other's.
         POINTL ptl{0, 0};
-        pss->hsurf = CreateDeviceBitmap(ppdev, plSize[0], plSize[1], BMF_8BPP, &ptl, 0);
+        pss->hsurf = CreateDeviceBitmap(ppdev, plSize[0], plSize[1], BMF_8BPP, &ptl, DFB_FL_PLACED);
         pss->pso = pss->hsurf != nullptr ? EngLockSurface(pss->hsurf) : nullptr;
         if (pss->pso == nullptr) {
             if (pss->hsurf != nullptr) DeleteDeviceBitmap(pss->hsurf);
@@ -264,7 +274,7 @@ GLBuffer* pbCreateBuffer(GLBufferSet* pbs, ULONG kind, SURFOBJ* pso, const RECTL
     pb->bytesPerPixel = bits == 24 ? 4 : bits / 8;
     pb->memoryKind = GLBUFFER_MEMORY_DEVICE;
     pb->hsurf = psoDevice->hsurf;
-    pdr->pid = ulFormatWord(ulPidOf(psoDevice), kind, bits, pbs->pvis);
+    pdr->pid = ulFormatWord(ulPidOf(psoDevice), kind, bits, pbs->pvis, psoDevice->iBitmapFormat);
     pdr->ulLimit = 0xFFFF;
     pdr->rclSwap = rcl;
     pdr->pWindow = pbs->pWindow;

@@ -42,6 +42,58 @@ void BothWindings(const Gl& gl) {
     }
 }
 
+// A triangle strip, a quad strip and a fan in the lower half and mirrored
+// in the upper, so that each shows both windings (the strips wind
+// clockwise below, the fan counter-clockwise), coloured as BothWindings
+// colours its shapes.
+void BothWindingStrips(const Gl& gl) {
+    gl.ShadeModel(GL_SMOOTH);
+    auto vertex = [&](float x, float y) {
+        gl.Color3f(0.2f + x / 320.0f, 0.1f + y / 240.0f, 0.9f - x / 512.0f - y / 384.0f);
+        gl.Vertex2f(x, y);
+    };
+    for (int half = 0; half < 2; ++half) {
+        const float y = half == 0 ? 10.5f : 100.5f;
+        const bool cw = half == 1;
+        auto v = [&](float x, float dy) { vertex(x, cw ? y + 80 - dy : y + dy); };
+        gl.Begin(GL_TRIANGLE_STRIP);
+        for (int k = 0; k < 6; ++k) v(8 + 14 * k, k % 2 == 0 ? 5 + k : 70 - k);
+        gl.End();
+        gl.Begin(GL_QUAD_STRIP);
+        for (int k = 0; k < 4; ++k) v(95 + 22 * k, 8 + 2 * k), v(98 + 22 * k, 66 + 3 * k);
+        gl.End();
+        gl.Begin(GL_TRIANGLE_FAN);
+        v(212, 40);
+        for (int k = 0; k < 6; ++k) {
+            const float a = kPi * k / 5 - 0.2f;
+            v(212 + 36 * std::cos(a), 40 + 36 * std::sin(a));
+        }
+        gl.End();
+    }
+}
+
+// Front faces as points and back faces filled, over strips and a fan; and
+// over every shape under the depth test, whose depth words give the fills
+// a layout of their own.
+void PointFillStrips(const Gl& gl) {
+    Pixels(gl);
+    gl.PolygonMode(GL_FRONT, GL_POINT);
+    gl.PolygonMode(GL_BACK, GL_FILL);
+    gl.PointSize(3.0f);
+    BothWindingStrips(gl);
+}
+void PointFillDepth(const Gl& gl) {
+    Pixels(gl);
+    gl.Enable(GL_DEPTH_TEST);
+    gl.PolygonMode(GL_FRONT, GL_POINT);
+    gl.PolygonMode(GL_BACK, GL_FILL);
+    gl.PointSize(3.0f);
+    BothWindings(gl);
+    gl.Translatef(2, 1, 0);
+    BothWindingStrips(gl);
+    gl.Disable(GL_DEPTH_TEST);
+}
+
 // PolygonMode per face: front faces in one mode, back faces in another.
 template <GLenum kFront, GLenum kBack>
 void Modes(const Gl& gl) {
@@ -209,9 +261,9 @@ constexpr const char* kEdges = "span interpolation; edge pixels where the covera
 const Scene kPolygons[] = {
     {"mode_fill_line", Modes<GL_FILL, GL_LINE>, 3, 120, "span and line interpolation; edge and outline end pixels"},
     {"mode_line_point", Modes<GL_LINE, GL_POINT>, 3, 120, "line interpolation; outline end pixels"},
-    {"mode_point_fill", Modes<GL_POINT, GL_FILL>, 3, 120, kEdges,
-     "front faces as points, back faces filled: a bad command word reaches the board and the whole window's "
-     "background comes out 0x000100"},
+    {"mode_point_fill", Modes<GL_POINT, GL_FILL>, 3, 120, kEdges},
+    {"mode_point_fill_strips", PointFillStrips, 3, 120, kEdges},
+    {"mode_point_fill_depth", PointFillDepth, 3, 160, kEdges},
     {"cull_front", Cull<GL_FRONT>, 3, 120, kEdges},
     {"cull_back", Cull<GL_BACK>, 3, 120, kEdges},
     {"front_face_cw", FrontFaceCw, 3, 160, "span and line interpolation; edge and outline end pixels"},

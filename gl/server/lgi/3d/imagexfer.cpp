@@ -194,12 +194,19 @@ void _NGetRow(const GLBuffer* pBuffer, LONG x, LONG y, LONG cx, ULONG* pulPixels
     }
     const bool bDepth = (pBuffer->kind & GLBUFFER_DEPTH) != 0;
     if (cj == 4 && !bDepth) return;
-    const bool bColour = (pBuffer->kind & kColourKinds) != 0;
+    // The colour buffers of an index window hold their indices as stored
+    // (the 8-bit format, or on a 16-bit display the 16-bit one): not widened
+    // as colours, and delivered in the upper half of the word, where the
+    // read transfer of index data takes them from.
+    const auto* pdr = static_cast<const GLDeviceRecord*>(pBuffer->pDeviceRecord);
+    const ULONG fmt = pdr != nullptr ? pdr->pid & 0xE000u : 0xE000u;
+    const bool bIndex = (pBuffer->kind & kColourKinds) != 0 && (fmt == 0x6000u || fmt == 0x0000u);
+    const bool bColour = (pBuffer->kind & kColourKinds) != 0 && !bIndex;
     const bool bDepth16 = bDepth && pBuffer->bitsPerPixel == 16;
     for (LONG i = cx - 1; i >= 0; --i) {
         const ULONG w = ulWordOf(pj + std::size_t(i) * cj, cj, bColour);
         // Depth as window z: 24 significant bits.
-        pulPixels[i] = !bDepth ? w : bDepth16 ? ulDepthOfWord16(w & 0xFFFFu) : w & 0xFFFFFFu;
+        pulPixels[i] = bIndex ? w << 16 : !bDepth ? w : bDepth16 ? ulDepthOfWord16(w & 0xFFFFu) : w & 0xFFFFFFu;
     }
 }
 

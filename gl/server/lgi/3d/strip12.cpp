@@ -15,6 +15,7 @@
 #include "kzprimwords.h"
 #include "queue.h"
 #include "renderfcn.h"
+#include "shared/hwframe.h"
 #include "../seams.h"
 
 namespace {
@@ -116,7 +117,8 @@ void _NvpRenderXTStripListFillAttr12KZ(N_Context* pctx, N_Pipe* pipe) {
 
     N_HwRecord* phw = pctx->pHw;
     const ULONG savedParity = pctx->stripParity;
-    kzProgPacket* pImage = &pkzProgOf(phw->programs[0])->image;
+    // The pipe's program: the back pipe's is in a slot of its own.
+    kzProgPacket* pImage = &_NHwPipeProgram(pctx, pipe)->image;
     const ULONG bForce = _NBatchForce(&phw->batchCount, c.stripVertexCount);
     ULONG* p = _NNextQAddrFlushMC(phw, pImage, 36 * c.stripVertexCount, phw, pImage, &phw->batchCount, bForce,
                                   _NCopyPktHeader);

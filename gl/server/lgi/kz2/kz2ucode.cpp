@@ -295,7 +295,17 @@ bool bBlend(Build& b, ULONG P) {
         if (b.alphaUpdate) _kzuBlendAlphaBuffer(b.hw, prog, b.bpp, b.sf, b.df, As, Ad, T1, T2, bits, b.Z, U, O, b.M);
     } else if (b.alphaInColour || b.aaLine) {
         if (b.masked) _kzuBlendMaskSrcAlpha(prog, b.sf, b.df, b.S, As, b.Dpx, T1, T2, bits, b.Z, b.maskC);
-        else _kzuBlendSrcAlpha(b.hw, prog, b.bpp, b.sf, b.df, b.S, As, b.Dpx, T1, T2, bits, b.Z, U, O, b.M);
+        else {
+            // The source-alpha blends claim up to two work registers of their
+            // own. The blend stage's third and fourth are free by now (the
+            // tests are done with them), so they are given back for those
+            // claims: with all twelve taken a claim would spill into the
+            // shared scratch pixmap, which at 32 bits a pixel is the
+            // destination pixel itself.
+            kzReleaseRegisterResource(b.T[2], KZ_BLEND);
+            kzReleaseRegisterResource(b.T[3], KZ_BLEND);
+            _kzuBlendSrcAlpha(b.hw, prog, b.bpp, b.sf, b.df, b.S, As, b.Dpx, T1, T2, bits, b.Z, U, O, b.M);
+        }
     } else if (b.masked) {
         _kzuBlendMask(prog, b.sf, b.df, b.S, b.Dpx, T1, T2, bits, b.Z, b.maskC);
     } else if (b.dither && b.sf == KZ_BLEND_SRC_ALPHA && b.df == KZ_BLEND_ONE_MINUS_SRC_ALPHA) {
@@ -321,7 +331,10 @@ void vWrite(Build& b, ULONG P) {
     const ULONG bits = b.X | P | KZU_CLIP;
     const ULONG T1 = b.T[0], T2 = b.T[1];
     if (b.ci) {
-        const ULONG op = b.logicOp ? ulAttr(b.ctx, A_LOGIC_OP) : KZ_LOGIC_COPY;
+        // The index logic operation: the context's while logic operations are
+        // enabled, else copy (the logic-operation stage flag is the RGBA
+        // one, never set in colour-index mode).
+        const ULONG op = (b.ctx->enableWord & E_LOGIC_OP) ? ulAttr(b.ctx, A_LOGIC_OP) : KZ_LOGIC_COPY;
         if (b.bpp == 1) {
             const ULONG bit = b.Const(0x800000u, KZ_LOGICOP);
             const ULONG low = b.Const(0x7FFFFFu, KZ_LOGICOP);

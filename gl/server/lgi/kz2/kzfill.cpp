@@ -93,7 +93,10 @@ void _NvpRenderXQListFillKZG(N_Context* pctx, N_Pipe* pipe) {
     if (static_cast<LONG>(c.stripVertexCount) <= 0) return Next(pctx, pipe);
 
     N_HwRecord* phw = pctx->pHw;
-    const kzRenderProg* prog = pkzProgOf(phw->programs[0]);
+    // The program the selector built for this pipe: the back pipe's is in
+    // its own slot (its faces may be filled while the front ones are drawn
+    // as points or outlines, whose program is in the main slot).
+    const kzRenderProg* prog = _NHwPipeProgram(pctx, pipe);
     N_TriLayout l;
     if (!bColouredCode(prog->dataAttr) || !_NTriLayoutOf(prog->dataAttr, &l)) {
         DbgPrint("_NvpRenderXQListFillKZG: Unknown rendering mode 0x%x\n", prog->dataAttr);
@@ -217,7 +220,7 @@ void _NvpRenderXListFillAttr12KZG(N_Context* pctx, N_Pipe* pipe) {
     }
     N_TriLayout l;
     _NTriLayoutOf(12, &l);
-    const kzRenderProg* prog = pkzProgOf(pctx->pHw->programs[0]);
+    const kzRenderProg* prog = _NHwPipeProgram(pctx, pipe);
     N_HwFrame f;
     _NHwFrameBegin(pctx, &f);
     const bool bFlip = pctx->winding != 0;

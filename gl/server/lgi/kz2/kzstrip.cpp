@@ -33,7 +33,8 @@ void vStripFill(N_Context* pctx, N_Pipe* pipe, const N_TriLayout& l, const Strip
         return next();
     }
     const ULONG savedParity = pctx->stripParity;
-    const kzRenderProg* prog = pkzProgOf(pctx->pHw->programs[0]);
+    // The pipe's program: the back pipe's is in a slot of its own.
+    const kzRenderProg* prog = _NHwPipeProgram(pctx, pipe);
     const ULONG roomWords = form.roomWords != 0 ? form.roomWords : l.words;
     N_HwFrame f;
     _NHwFrameBegin(pctx, &f);
@@ -116,7 +117,7 @@ void vMember(N_Context* pctx, N_Pipe* pipe, ULONG dataAttr, const StripForm& for
 }  // namespace
 
 void _NvpRenderXTStripListFillKZ(N_Context* pctx, N_Pipe* pipe) {
-    const ULONG d = pkzProgOf(pctx->pHw->programs[0])->dataAttr;
+    const ULONG d = _NHwPipeProgram(pctx, pipe)->dataAttr;
     N_TriLayout l;
     if (d == 13 || !_NTriLayoutOf(d, &l)) {
         DbgPrint("_NvpRenderXTStripListFillKZ: Unknown render ucode attr: %d.\n", static_cast<int>(d));
@@ -130,7 +131,7 @@ void _NvpRenderXTStripListFillAttr15KZ(N_Context* pctx, N_Pipe* pipe) { vMember(
 void _NvpRenderXTStripListFillAttr18KZ(N_Context* pctx, N_Pipe* pipe) { vMember(pctx, pipe, 18, kAttr18); }
 
 void _NvpRenderXTStripListFillDepthKZ(N_Context* pctx, N_Pipe* pipe) {
-    switch (pkzProgOf(pctx->pHw->programs[0])->dataAttr) {
+    switch (_NHwPipeProgram(pctx, pipe)->dataAttr) {
     case 13: return _NvpRenderXTStripListFillAttr13KZ(pctx, pipe);
     case 15: return _NvpRenderXTStripListFillAttr15KZ(pctx, pipe);
     case 18: return _NvpRenderXTStripListFillAttr18KZ(pctx, pipe);

@@ -6,7 +6,8 @@
 // "R = A*B" (multiply), "R = A - B", "R = A + B" (plain add), or one of the
 // add steps "R = sat(A + B)", "R = clampT(A + B, T)", "R = addK(A + B) + K",
 // "R = short(A + B, T)"; "placeholder" for the pairs that fall to the
-// placeholder rule; an empty text for "nothing". Registers: S, As, D, Ad,
+// placeholder rule; an empty text for "nothing" (which also
+// places the placeholder into an empty program). Registers: S, As, D, Ad,
 // T1, T2, F, Z, U, O, M and the emitter's own V (= V1) and V2.
 #include <array>
 #include <cstdlib>
@@ -306,11 +307,13 @@ constexpr Row kTable3[] = {
      "T1 = D - O; T2 = U - T1; T1 = S - O; V = T1*T2; D = addK(D + V) + Z"},
     {B(OMDC), B(SA), "T1 = U - D; T2 = S*T1; T1 = D*As; D = addK(T2 + T1) + O",
      "T1 = S - O; T2 = D - O; V1 = U - T2; V2 = T1*V1; T1 = T2*As; D = addK(V2 + T1) + O"},
-    {B(OMDC), B(OMSA), "T1 = U - D; T2 = S*T1; T1 = D*As; V = T2 - T1; D = addK(V + D) + O",
-     "T1 = S - O; T2 = D - O; V1 = U - T2; V2 = T1*V1; V1 = T2*As; T1 = V2 - V1; D = addK(T1 + D) + Z"},
+    // The two one-minus entries form each term whole before the sum: a
+    // difference of two products can fall below 0, where a subtract clamps.
+    {B(OMDC), B(OMSA), "T1 = U - D; T2 = S*T1; T1 = D*As; T1 = D - T1; D = addK(T2 + T1) + O",
+     "T1 = S - O; T2 = D - O; V = U - T2; V = T1*V; T1 = T2*As; T1 = T2 - T1; D = addK(V + T1) + O"},
     {B(OMDC), B(SC), "D = S", "D = S"},
-    {B(OMDC), B(OMSC), "T1 = U - D; T2 = S*T1; T1 = S*D; V = T2 - T1; D = addK(V + D) + O",
-     "T1 = S - O; T2 = D - O; V1 = U - T2; V2 = T1*V1; V1 = T1*T2; T1 = V2 - V1; D = addK(T1 + D) + Z"},
+    {B(OMDC), B(OMSC), "T1 = S*D; T2 = S - T1; T1 = D - T1; D = addK(T1 + T2) + O",
+     "T1 = S - O; T2 = D - O; V = T1*T2; T1 = T1 - V; T2 = T2 - V; D = addK(T1 + T2) + O"},
     {B(SA), B(ZERO, OMDA), "D = As*S", "T2 = S - O; T1 = As*T2; D = T1 + O"},
     {B(SA), B(ONE, DA), "T1 = S*As; D = short(T1 + D, T2)", "T2 = S - O; T1 = T2*As; D = addK(T1 + D) + Z"},
     {B(SA), B(SA), "T1 = S*As; T2 = D*As; D = addK(T1 + T2) + O",
@@ -482,7 +485,10 @@ void vPlaceholder(kzRenderProg* prog) {
 
 void vEmitSeq(Ctx c, unsigned which, ULONG sf, ULONG df) {
     const Seq* seq = sf < kFactors && df < kFactors ? tableOf(which).at[sf][df] : nullptr;
-    if (seq == nullptr || seq->placeholder) {
+    // An entry of no steps leaves the pixel as it is, like the placeholder
+    // pairs, and takes their rule: a program of no instruction at all has a
+    // packet command word the rasterizers refuse.
+    if (seq == nullptr || seq->placeholder || seq->cSteps == 0) {
         vPlaceholder(c.prog);
         return;
     }

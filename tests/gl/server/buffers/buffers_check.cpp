@@ -699,7 +699,7 @@ TEST_F(BufferManagerTest, StencilSharesTheAlphaSurfaceWithFewStencilBits) {
     pc_.aulGLSizing[PAGECONFIG_GL_ALPHA_BITS] = 8;
     pc_.aulGLSizing[PAGECONFIG_GL_STENCIL_BITS] = 2;
     __glInitBufferManager(reinterpret_cast<PDEV*>(&pdev_));
-    gflBitmaps = 0;
+    gflBitmaps = DFB_FL_PLACED;
     gMade.clear();
     WNDOBJ wo = Window(0, 0, 16, 16);
     GLBufferSet* pbs = __glCreateBufferSet(&screen_, &wo, &vis_);
@@ -722,6 +722,38 @@ TEST_F(BufferManagerTest, StencilSharesTheAlphaSurfaceWithFewStencilBits) {
     EXPECT_EQ(aulMasks[0], 0x0Fu);
     EXPECT_EQ(aulMasks[1], 0xF0u);
     _DFreeBufferSet(nullptr, pbs2);
+    gflBitmaps = 0xAF;
+    pc_.aulGLSizing[PAGECONFIG_GL_ALPHA_BITS] = 0;
+    pc_.aulGLSizing[PAGECONFIG_GL_STENCIL_BITS] = 0;
+    gMade.clear();
+}
+
+// With the stencil bits of its own the stencil gets a surface beside the
+// alpha surface. A render program reaches every pixmap it names at the
+// fragment's screen position, so each surface is asked for at the origin of
+// its space (a placed bitmap): two screen-sized surfaces then never share
+// one, and a stencil write cannot land on the alpha of the same pixel.
+TEST_F(BufferManagerTest, AlphaAndStencilSurfacesLieAtTheirSpacesOrigin) {
+    pc_.aulGLSizing[PAGECONFIG_GL_ALPHA_BITS] = 8;
+    pc_.aulGLSizing[PAGECONFIG_GL_STENCIL_BITS] = 8;
+    __glInitBufferManager(reinterpret_cast<PDEV*>(&pdev_));
+    gflBitmaps = DFB_FL_PLACED;
+    gMade.clear();
+    WNDOBJ wo = Window(20, 10, 16, 16);
+    GLBufferSet* pbs = __glCreateBufferSet(&screen_, &wo, &vis_);
+    ASSERT_NE(pbs, nullptr);
+    _DCreateMissingBuffers(pbs, GLBUFFER_ALPHA | GLBUFFER_STENCIL);
+    ASSERT_NE(pbs->apBuffers[GLBS_ALPHA0], nullptr);
+    ASSERT_NE(pbs->apBuffers[GLBS_STENCIL], nullptr);
+    EXPECT_NE(pbs->apBuffers[GLBS_STENCIL]->hsurf, pbs->apBuffers[GLBS_ALPHA0]->hsurf);
+    ASSERT_EQ(gMade.size(), 2u);
+    for (const MadeSurface& m : gMade) {
+        EXPECT_EQ(m.iFormat, static_cast<ULONG>(BMF_8BPP));
+        EXPECT_EQ(m.at.x, 0);
+        EXPECT_EQ(m.at.y, 0);
+    }
+    _DFreeBufferSet(nullptr, pbs);
+    vnx::debug::take();
     gflBitmaps = 0xAF;
     pc_.aulGLSizing[PAGECONFIG_GL_ALPHA_BITS] = 0;
     pc_.aulGLSizing[PAGECONFIG_GL_STENCIL_BITS] = 0;

@@ -97,12 +97,14 @@ extern "C" HSURF CreateIGBETile(PDEV*, LONG size, ULONG pidFormat, FLONG fl) {
     }
     return hsurf;
 }
-extern "C" HSURF CreateDeviceBitmap(PDEV*, LONG cx, LONG cy, ULONG iFormat, POINTL*, FLONG fl) {
+extern "C" HSURF CreateDeviceBitmap(PDEV*, LONG cx, LONG cy, ULONG iFormat, POINTL* pptl, FLONG fl) {
     EXPECT_EQ(fl, gflBitmaps);
     // Bitmaps of flag class 0x80 carry the class bit, as the driver marks them.
     const ULONG ulClass = (fl & 0x80u) != 0 ? 0x20u : 0u;
     const ULONG fmt = iFormat == BMF_8BPP ? 0u : iFormat == BMF_16BPP ? 0x8000u : 0xA000u;
-    return hsurfMake(cx, cy, iFormat, fmt | ulClass, false);
+    HSURF hsurf = hsurfMake(cx, cy, iFormat, fmt | ulClass, false);
+    if ((fl & DFB_FL_PLACED) != 0 && pptl != nullptr) gMade.back().at = *pptl;
+    return hsurf;
 }
 // The records are the test's own: only the engine's surface goes.
 extern "C" void DeleteDeviceBitmap(HSURF hsurf) { EngDeleteSurface(hsurf); }

@@ -68,6 +68,7 @@ struct MadeSurface {
     LONG cx = 0, cy = 0;
     ULONG iFormat = 0;
     bool bTile = false;
+    POINTL at{-1, -1};  // the position a placed bitmap was asked for
 };
 struct ZoomCall {
     SURFOBJ* psoDst;

@@ -237,6 +237,33 @@ TEST_F(ImageXferTest, RowReadsWidenToWords) {
     EXPECT_EQ(row, std::vector<ULONG>(3, 0u));
 }
 
+// The colour buffers of an index window keep their indices as stored: a
+// row read hands each on unwidened in the upper half of its word, where the
+// read transfer of index data (a shift by 16) takes it from; a colour
+// buffer in the 16-bit colour format is widened as before.
+TEST_F(ImageXferTest, IndexRowsComeInTheUpperHalf) {
+    struct Case {
+        ULONG iFormat, cj, pidFormat, stored, want;
+    };
+    const Case cases[] = {
+        {BMF_16BPP, 2, 0x6000, 0x00A5u, 0x00A50000u},  // an index window on a 16-bit display
+        {BMF_8BPP, 1, 0x0000, 0xA5u, 0x00A50000u},     // on an 8-bit display
+        {BMF_16BPP, 2, 0x8000, (31u << 10) | (16u << 5) | 1u, 0x00FF8408u},
+    };
+    static ULONG sStored = 0;
+    for (const Case& k : cases) {
+        BoardBuffer buf(GLBUFFER_FRONT_LEFT, k.iFormat);
+        GLDeviceRecord record{};
+        record.pid = k.pidFormat | 3u;
+        buf.b.pDeviceRecord = &record;
+        sStored = k.stored;
+        ServeReads([](ULONG, LONG, LONG) { return sStored; }, k.cj);
+        std::vector<ULONG> row(4, 0xDEAD);
+        _NGetRow(&buf.b, 7, 11, 4, row.data());
+        EXPECT_EQ(row, std::vector<ULONG>(4, k.want)) << std::hex << k.pidFormat;
+    }
+}
+
 // A 16-bit depth buffer holds the words the render paths write (z / 512
 // near, a floating form in the far sixteenth); a row read gives window z
 // back, at most the dropped low bits below it, in the same order.

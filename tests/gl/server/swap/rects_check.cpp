@@ -723,15 +723,16 @@ INSTANTIATE_TEST_SUITE_P(Boards, RectsThroughServer,
 
 namespace {
 
-// A colour-index window on an 8-bit screen: a clear writes the clear index
-// under the index write mask, one packet per clip rectangle, every visible
-// pixel once; a mask of none sends nothing.
-class IndexRects : public RectsThroughServer {
-  public:
-    void SetUp() override { ASSERT_NO_FATAL_FAILURE(StartOn(8, true)); }
+// A colour-index window: a clear writes the clear index under the index
+// write mask, one packet per clip rectangle, every visible pixel once; a
+// mask of none sends nothing. The packets name the window's colour buffer
+// in the format wanted (pidWant), which keeps the index as stored.
+class IndexRectsBase : public RectsThroughServer {
+  protected:
+    void ClearsWriteTheIndexUnderTheIndexMask(std::uint32_t pidWant);
 };
 
-TEST_P(IndexRects, ClearWritesTheIndexUnderTheIndexMask) {
+void IndexRectsBase::ClearsWriteTheIndexUnderTheIndexMask(std::uint32_t pidWant) {
     struct Case {
         ULONG index, mask;
     };
@@ -747,7 +748,7 @@ TEST_P(IndexRects, ClearWritesTheIndexUnderTheIndexMask) {
         std::vector<const DecodedPacket*> heads;
         const auto cover = ClearCoverage(this, q, &heads);
         for (const DecodedPacket* p : heads) {
-            EXPECT_EQ(p->pids, std::vector<std::uint32_t>{pdfb_->pid & 0xFFFF});
+            EXPECT_EQ(p->pids, std::vector<std::uint32_t>{pidWant});
             if (c.mask == 0xFF) {
                 EXPECT_EQ(p->command, kClearCommand);
                 EXPECT_EQ(p->constants, std::vector<std::uint32_t>{c.index});
@@ -786,7 +787,33 @@ TEST_P(IndexRects, ClearWritesTheIndexUnderTheIndexMask) {
     ASSERT_NO_FATAL_FAILURE(Render(glx::Render("IndexMask", {0xFFu})));
 }
 
+// On an 8-bit screen the screen's own 8-bit pixels.
+class IndexRects : public IndexRectsBase {
+  public:
+    void SetUp() override { ASSERT_NO_FATAL_FAILURE(StartOn(8, true)); }
+};
+
+TEST_P(IndexRects, ClearWritesTheIndexUnderTheIndexMask) {
+    ClearsWriteTheIndexUnderTheIndexMask(pdfb_->pid & 0xFFFF);
+}
+
 INSTANTIATE_TEST_SUITE_P(Boards, IndexRects,
+                         ::testing::Values(vnx::test::kSolo, vnx::test::kQuad, vnx::test::kSplitDuo),
+                         vnx::test::BoardModelName);
+
+// On a 16-bit screen the index lies in the screen's 16-bit pixels, in the
+// 16-bit format kept as stored: the screen's colour format would keep five
+// bits of each channel of it.
+class IndexRects16 : public IndexRectsBase {
+  public:
+    void SetUp() override { ASSERT_NO_FATAL_FAILURE(StartOn(16, true)); }
+};
+
+TEST_P(IndexRects16, ClearWritesTheIndexUnderTheIndexMask) {
+    ClearsWriteTheIndexUnderTheIndexMask((pdfb_->pid & 0x1Fu) | 0x6000u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Boards, IndexRects16,
                          ::testing::Values(vnx::test::kSolo, vnx::test::kQuad, vnx::test::kSplitDuo),
                          vnx::test::BoardModelName);
 

@@ -7,6 +7,7 @@
 #include "context/buffers.h"
 #include "fill_fixture.h"
 #include "kz2/kz2ucode.h"
+#include "3d/renderfcn.h"
 
 namespace {
 
@@ -225,6 +226,44 @@ TEST_F(TriangleFill, TheBackPipeDrawsWithTheBackProgram) {
     ASSERT_EQ(packets.size(), 1u);
     EXPECT_EQ(packets[0].pid(0), 0x777u);
     EXPECT_EQ(PrimsIn(packets).at(0), Expect(2, b, {0, 1, 2}, {0, 1, 2}, 2));
+}
+
+// Every fill drawn through the back pipe heads its packets with the back
+// program, whatever the main slot holds: with the front faces drawn as
+// points the main program's layout is a point's, whose words no fill
+// writes.
+TEST_F(TriangleFill, EveryFillOfTheBackPipeDrawsWithTheBackProgram) {
+    Batch quads;
+    quads.kind = N_PRIM_QUADS;
+    quads.v = {{0, 0, 1}, {6, 0, 2}, {6, 6, 3}, {0, 6, 4}};
+    quads.runs = {{1, 1}};
+    Batch strip;
+    strip.kind = N_PRIM_TRI_STRIP;
+    strip.v = {{10, 20, 1}, {13, 25, 2}, {16, 20, 3}, {19, 25, 4}};
+    strip.runs = {{1, 2}};
+    const struct {
+        const char* name;
+        N_StageFn fn;
+        const Batch& b;
+        ULONG d;
+    } cases[] = {
+        {"quads", _NvpRenderXQListFillKZG, quads, 2},
+        {"quads of layout 12", _NvpRenderXListFillAttr12KZG, quads, 12},
+        {"strip", _NvpRenderXTStripListFillKZ, strip, 2},
+        {"strip of layout 12", _NvpRenderXTStripListFillAttr12KZ, strip, 12},
+    };
+    for (const auto& k : cases) {
+        Prepare(kSolo, 6);  // the main slot: a layout of colour and alpha words
+        SetProgram(k.d, 1, 0x777);
+        Draw(k.fn, k.b, true);
+        const auto packets = Packets()[0];
+        ASSERT_FALSE(packets.empty()) << k.name;
+        for (const auto& p : packets) {
+            EXPECT_EQ(p.command, Program(1).image.w[0]) << k.name;
+            EXPECT_EQ(p.pid(0), 0x777u) << k.name;
+        }
+        EXPECT_EQ(PrimsIn(packets).size(), 2u) << k.name;
+    }
 }
 
 TEST_F(TriangleFill, UnknownLayoutsDrawNothing) {

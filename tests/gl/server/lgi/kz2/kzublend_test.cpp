@@ -2,6 +2,7 @@
 // placeholder rule, the add steps with and without the maximum colour, the
 // saturate factor, the masked blends, and a sweep of every factor pair of
 // every table that leaves the allocator as it found it.
+#include <algorithm>
 #include <memory>
 
 #include "3d/context.h"
@@ -77,15 +78,22 @@ TEST_F(KzBlendTest, PlaceholderAndNothing) {
                       O, M);
     EXPECT_EQ(Words(), (WordList{KZ_BLEND_PLACEHOLDER}));
     // DST_COLOR, ONE_MINUS_SRC_COLOR leaves D as it is: a self copy in tables
-    // 1 and 2, nothing at all in table 3.
+    // 1 and 2; nothing in table 3 but the placeholder rule, so that a program
+    // of this blend alone still holds an instruction (a command word of no
+    // instructions is no drawing packet to the board).
     Restart();
     _kzuBlend(hw_.get(), &prog_, 16, KZ_BLEND_DST_COLOR, KZ_BLEND_ONE_MINUS_SRC_COLOR, S, D, T1, T2, bits, Z, U, O,
               M);
     EXPECT_EQ(Words(), Bits({W(0x08, D, D, 0)}));
-    Restart();
-    _kzuBlendSrcAlpha(hw_.get(), &prog_, 16, KZ_BLEND_DST_COLOR, KZ_BLEND_ONE_MINUS_SRC_COLOR, S, As, D, T1, T2,
-                      bits, Z, U, O, M);
-    EXPECT_EQ(prog_.instrCount, 0u);
+    for (ULONG depth : {8u, 16u}) {
+        Restart();
+        _kzuBlendSrcAlpha(hw_.get(), &prog_, depth, KZ_BLEND_DST_COLOR, KZ_BLEND_ONE_MINUS_SRC_COLOR, S, As, D, T1,
+                          T2, bits, Z, U, O, M);
+        EXPECT_EQ(Words(), (WordList{KZ_BLEND_PLACEHOLDER})) << depth;
+        _kzuBlendSrcAlpha(hw_.get(), &prog_, depth, KZ_BLEND_DST_COLOR, KZ_BLEND_ONE_MINUS_SRC_COLOR, S, As, D, T1,
+                          T2, bits, Z, U, O, M);
+        EXPECT_EQ(prog_.instrCount, 1u) << "nothing into a program that holds words";
+    }
     // ONE_MINUS_DST_COLOR, SRC_COLOR is D = S in every colour table.
     for (ULONG depth : {8u, 16u}) {
         Restart();
@@ -165,15 +173,156 @@ TEST_F(KzBlendTest, EveryPairLeavesTheAllocator) {
                     EXPECT_EQ(Counts(), before) << where;
                     EXPECT_LE(prog_.instrCount, 10u) << where;
                     const bool bTwoV = table == 2 && depth < 16 &&
-                                       ((sf == KZ_BLEND_ONE_MINUS_DST_COLOR &&
-                                         (df == KZ_BLEND_SRC_ALPHA || df == KZ_BLEND_ONE_MINUS_SRC_ALPHA ||
-                                          df == KZ_BLEND_ONE_MINUS_SRC_COLOR)) ||
+                                       ((sf == KZ_BLEND_ONE_MINUS_DST_COLOR && df == KZ_BLEND_SRC_ALPHA) ||
                                         (sf == KZ_BLEND_ONE_MINUS_SRC_ALPHA &&
                                          (df == KZ_BLEND_ONE_MINUS_SRC_ALPHA || df == KZ_BLEND_ONE_MINUS_SRC_COLOR)));
                     EXPECT_EQ(kzAllocConflict() != 0, bTwoV) << where;
                 }
             }
         }
+    }
+    vnx::debug::clear();
+}
+
+// --- what the colour tables compute -------------------------------------------------------
+// The emitted words run over one colour channel in real numbers, as the
+// program format gives the opcodes: a subtract stops at 0, the plain add at
+// the maximum (1), the overflowing add sets its code where the sum passes
+// the maximum, the greater-than compare sets its code where A exceeds B and
+// delivers A there; NOT of the zero register is all ones.
+struct Channel {
+    double reg[64] = {};
+    bool cc[3] = {true, true, true};
+    bool bKnown = true;
+    void Run(const WordList& words) {
+        for (ULONG w : words) {
+            const ULONG op = w & 0x3F, r = (w >> 6) & 31, b = (w >> 11) & 63, a = (w >> 17) & 63;
+            bool bPred = true;
+            for (int k = 0; k < 3; ++k)
+                if (w >> (29 + k) & 1u) bPred = bPred && cc[k];
+            const double A = reg[a], B = reg[b];
+            switch (op) {
+            case 0x08: if (bPred) reg[r] = A; break;
+            case 0x1D: if (bPred) reg[r] = A * B; break;
+            case 0x0A: if (bPred) reg[r] = std::max(0.0, A - B); break;
+            case 0x09: if (bPred) reg[r] = std::min(1.0, A + B); break;
+            case 0x07: if (bPred) reg[r] = 1.0 - A; break;
+            case 0x10: case 0x16: case 0x1C:
+                if (bPred) reg[r] = A + B;
+                cc[(op - 0x10) / 6] = A + B > 1.0 + 1e-12;
+                break;
+            case 0x0F: case 0x15: case 0x1B:
+                if (bPred && A > B) reg[r] = A;
+                cc[(op - 0x0F) / 6] = A > B;
+                break;
+            default: bKnown = false;
+            }
+        }
+    }
+};
+
+// GL 1.0's factor of a blend factor index, with the alphas the table's
+// drawable has.
+double Factor(ULONG f, double s, double d, double as, double ad) {
+    switch (f) {
+    case KZ_BLEND_ZERO: return 0;
+    case KZ_BLEND_ONE: return 1;
+    case KZ_BLEND_DST_COLOR: return d;
+    case KZ_BLEND_ONE_MINUS_DST_COLOR: return 1 - d;
+    case KZ_BLEND_SRC_ALPHA: return as;
+    case KZ_BLEND_ONE_MINUS_SRC_ALPHA: return 1 - as;
+    case KZ_BLEND_DST_ALPHA: return ad;
+    case KZ_BLEND_ONE_MINUS_DST_ALPHA: return 1 - ad;
+    case KZ_BLEND_SRC_ALPHA_SATURATE: return std::min(as, 1 - ad);
+    case KZ_BLEND_SRC_COLOR: return s;
+    default: return 1 - s;  // ONE_MINUS_SRC_COLOR
+    }
+}
+
+// Every factor pair of the three colour tables, at a depth with the
+// maximum colour and one without, gives GL's S x sf + D x df clamped to 1
+// for colours and alphas across the range: no step may lose a term below 0
+// on the way (a difference of two products formed before a sum).
+TEST_F(KzBlendTest, ColourTablesComputeTheBlendEquation) {
+    const ULONG srcs[] = {0, 1, 2, 3, 4, 5, 6, 7, 8};
+    const ULONG dsts[] = {0, 1, 4, 5, 6, 7, 9, 10};
+    const double colours[] = {0.1, 0.55, 0.9};
+    const double alphas[] = {0.2, 0.75};
+    for (ULONG table = 0; table < 3; ++table) {
+        for (ULONG depth : {8u, 32u}) {
+            for (ULONG sf : srcs) {
+                for (ULONG df : dsts) {
+                    // The driver's claims: the pattern with pr0-pr7 and the
+                    // blend stage's two work registers, so that the
+                    // emitters' own work registers are pr10 and pr11.
+                    kzResetRegisterResources();
+                    kzSetBuildPids(0x41, 0x2003);
+                    Restart();
+                    kzAllocRegisterResource(hw_.get(), &prog_, KZ_RES_PATTERN, KZ_RGBA_UPDATE);
+                    for (int i = 0; i < 2; ++i) kzAllocRegisterResource(hw_.get(), &prog_, KZ_RES_WORK, KZ_BLEND);
+                    const ULONG Mv = depth >= 24 ? 0 : M;
+                    switch (table) {
+                    case 0: _kzuBlend(hw_.get(), &prog_, depth, sf, df, S, D, T1, T2, clip, Z, U, O, Mv); break;
+                    case 1:
+                        _kzuBlendDstAlpha(hw_.get(), &prog_, depth, sf, df, S, As, D, Ad, T1, T2, F, clip, Z, U, O, Mv);
+                        break;
+                    default: _kzuBlendSrcAlpha(hw_.get(), &prog_, depth, sf, df, S, As, D, T1, T2, clip, Z, U, O, Mv);
+                    }
+                    const std::string where = "table " + std::to_string(table + 1) + " depth " +
+                                              std::to_string(depth) + " pair " + std::to_string(sf) + "," +
+                                              std::to_string(df);
+                    ASSERT_FALSE(kzAllocConflict()) << where;
+                    for (double sv : colours) {
+                        for (double dv : colours) {
+                            for (double as : alphas) {
+                                for (double ad : alphas) {
+                                    // Without source alpha it is 1, without an alpha buffer
+                                    // the destination's alpha is 1.
+                                    const double asv = table == 0 ? 1.0 : as, adv = table == 1 ? ad : 1.0;
+                                    Channel ch;
+                                    ch.reg[S] = sv;
+                                    ch.reg[D] = dv;
+                                    ch.reg[As] = asv;
+                                    ch.reg[Ad] = adv;
+                                    ch.reg[F] = std::min(asv, 1 - adv);
+                                    ch.reg[U] = ch.reg[M] = 1.0;
+                                    ch.Run(Words());
+                                    ASSERT_TRUE(ch.bKnown) << where;
+                                    const double want = std::min(1.0, sv * Factor(sf, sv, dv, asv, adv) +
+                                                                          dv * Factor(df, sv, dv, asv, adv));
+                                    EXPECT_NEAR(ch.reg[D], want, 1e-9)
+                                        << where << " S " << sv << " D " << dv << " As " << asv << " Ad " << adv;
+                                }
+                            }
+                        }
+                    }
+                }
+            }
+        }
+    }
+    vnx::debug::clear();
+}
+
+// The two ONE_MINUS_DST_COLOR entries below 16 bits take the colour offset
+// off S and D and put it back on once.
+TEST_F(KzBlendTest, OneMinusDestinationColourKeepsTheOffset) {
+    for (ULONG df : {KZ_BLEND_ONE_MINUS_SRC_ALPHA, KZ_BLEND_ONE_MINUS_SRC_COLOR}) {
+        kzResetRegisterResources();
+        kzSetBuildPids(0x41, 0x2003);
+        Restart();
+        kzAllocRegisterResource(hw_.get(), &prog_, KZ_RES_PATTERN, KZ_RGBA_UPDATE);
+        for (int i = 0; i < 2; ++i) kzAllocRegisterResource(hw_.get(), &prog_, KZ_RES_WORK, KZ_BLEND);
+        _kzuBlendSrcAlpha(hw_.get(), &prog_, 8, KZ_BLEND_ONE_MINUS_DST_COLOR, df, S, As, D, T1, T2, clip, Z, U, O, M);
+        constexpr double o = 0.0625, sv = 0.3, dv = 0.8, as = 0.4;
+        Channel ch;
+        ch.reg[S] = sv + o;
+        ch.reg[D] = dv + o;
+        ch.reg[As] = as;
+        ch.reg[U] = ch.reg[M] = 1.0;
+        ch.reg[O] = o;
+        ch.Run(Words());
+        const double dfv = df == KZ_BLEND_ONE_MINUS_SRC_ALPHA ? 1 - as : 1 - sv;
+        EXPECT_NEAR(ch.reg[D], sv * (1 - dv) + dv * dfv + o, 1e-9) << df;
     }
     vnx::debug::clear();
 }
