@@ -447,7 +447,7 @@ TEST_F(PixelTest, PixelTransferState) {
         {166, 0x0D10, F(1.0f), 0, 131, 1},
         {167, 0x0D11, 1, 0, 132, 1},
         {166, 0x0D12, F(2.6f), 0, 133, 3},
-        {167, 0x0D13, static_cast<ULONG>(-4), 0, 134, static_cast<ULONG>(-3)},  // trunc(-4 + 0.5)
+        {167, 0x0D13, static_cast<ULONG>(-4), 0, 134, static_cast<ULONG>(-4)},  // a whole value stays
         {166, 0x0D14, F(0.5f), 0, 135, F(0.5f)},
         {166, 0x0D1B, F(-0.25f), 0, 142, F(-0.25f)},
         {167, 0x0D1F, 2, 0, 144, F(2.0f)},
@@ -477,7 +477,7 @@ TEST_F(PixelTest, PixelMaps) {
     } cases[] = {
         {168, 0x0C72, {F(1), F(2), F(3)}, 3, GL_INVALID_VALUE, {}},       // I_TO_R: not a power of two
         {168, 0x0C76, {F(1), F(2), F(3)}, 3, 0, {F(1), F(2), F(3)}},   // R_TO_R
-        {168, 0x0C70, {F(2.6f), F(-1.2f)}, 2, 0, {3, 0}},                  // I_TO_I rounds
+        {168, 0x0C70, {F(2.6f), F(-1.2f)}, 2, 0, {3, 0xFFFFFFFF}},         // I_TO_I: to the nearest
         {169, 0x0C79, {7, 0xFFFFFFFF}, 2, 0, {F(7.0f), F(4294967296.0f)}}, // A_TO_A: unchanged
         {169, 0x0C71, {9}, 1, 0, {9}},
         {170, 0x0C70, {0xFFFF0002}, 2, 0, {2, 0xFFFF}},
