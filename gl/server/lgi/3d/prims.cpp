@@ -116,9 +116,14 @@ void vCull(N_Context* pctx, N_Pipe* pipe, ULONG kind, ULONG step) {
             else if (step == 2) v0 = 2 * f, v1 = 2 * f + 1, v2 = 2 * f + 3;
             else v0 = step * f, v1 = step * f + 1, v2 = step * f + 2;
             v0 += base, v1 += base, v2 += base;
+            // A quad lies wholly outside a plane only when its fourth vertex
+            // does too (2f + 2 of a quad strip's face, 4f + 3 of a quad's).
+            ULONG o3 = ~0u;
+            if (step == 2) o3 = c.pOutcodes[v2 - 1];
+            else if (step == 4) o3 = c.pOutcodes[v2 + 1];
             const ULONG o0 = c.pOutcodes[v0], o1 = c.pOutcodes[v1], o2 = c.pOutcodes[v2];
             ULONG code;
-            if (bClipping && (o0 & o1 & o2) != 0) {
+            if (bClipping && (o0 & o1 & o2 & o3) != 0) {
                 code = N_RUN_SKIP;
             } else {
                 double a = dArea(c, v0, v1, v2, bClipping && (o0 | o1 | o2) != 0);

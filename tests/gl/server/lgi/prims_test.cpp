@@ -137,6 +137,36 @@ TEST_F(PrimsTest, TriangleCrossingXMaxIsClippedWithColoursInterpolated) {
     EXPECT_TRUE(bFound);
 }
 
+// A quad with one corner inside the window and three beyond x max is cut to
+// the corner's piece, wherever the corner comes in the quad's order: quads
+// and quad strips alike (a strip's quad is v0 v1 v3 v2).
+TEST_F(PrimsTest, QuadWithOneCornerInsideIsClippedNotDropped) {
+    const float corners[4][2] = {{620, 100}, {700, 100}, {700, 180}, {660, 180}};  // only the first inside
+    for (ULONG kind : {N_PRIM_QUADS, N_PRIM_QUAD_STRIP})
+        for (int r = 0; r < 4; ++r) {
+            int order[4];
+            for (int k = 0; k < 4; ++k) order[k] = (k + r) % 4;
+            if (kind == N_PRIM_QUAD_STRIP) std::swap(order[2], order[3]);
+            std::vector<float> pos;
+            for (int k : order) pos.insert(pos.end(), {corners[k][0], corners[k][1], 5, 1});
+            gPieces.clear();
+            Draw(kind, pos, std::vector<float>(16, 1.0f));
+            bool bCorner = false, bCrossing = false;
+            for (const Piece& p : gPieces)
+                for (size_t i = 0; i < p.window.size(); i += 3) {
+                    EXPECT_GE(p.window[i], 620) << "kind " << kind << " turn " << r;
+                    EXPECT_LE(p.window[i], 639) << "kind " << kind << " turn " << r;
+                    bCorner |= p.window[i] == 620 && p.window[i + 1] == 100;
+                    bCrossing |= p.window[i] == 639 && p.window[i + 1] == 100;
+                }
+            EXPECT_TRUE(bCorner && bCrossing) << "kind " << kind << " turn " << r << ": " << gPieces.size() << " pieces";
+        }
+    // Wholly beyond x max: nothing.
+    gPieces.clear();
+    Draw(N_PRIM_QUADS, {660, 100, 5, 1, 700, 100, 5, 1, 700, 180, 5, 1, 660, 180, 5, 1}, std::vector<float>(16, 1.0f));
+    EXPECT_TRUE(gPieces.empty());
+}
+
 TEST_F(PrimsTest, LinesCrossingEachPlaneEndOnTheBound) {
     struct Case {
         float a[2], b[2];
