@@ -163,7 +163,7 @@ VNX_APP_SCENES(Clears, kClears);
 // colour-index formats).
 class AppIndexTest : public AppTest {
   protected:
-    Wants Wanted() const override { return {16, 0, true}; }
+    Wants Wanted() const override { return {glmachines::kSolo16, 0, true}; }
 };
 
 // IndexMask: clears and drawings write only the index bits the mask lets
