@@ -5,6 +5,7 @@
 // the machine's format may lie from an 8-bit reference.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -50,6 +51,12 @@ inline const Machine kSplit32{"split32", {2, 2, 32, 1024, 768, 32}};
 
 // Every machine a user has, as the test tables instantiate them.
 inline const Machine kMachines[] = {kSolo32, kQuad32, kSolo16, kQuad16, kSolo8, kQuad8, kVnxsim, kSplit32};
+
+// Further machines the server-level picture suites draw on: the Duo at 32
+// and 16 bits, and a split board at 16 bits (two Duos of 16 MB).
+inline const Machine kDuo32{"duo32", {2, 1, 0, 640, 480, 32}};
+inline const Machine kDuo16{"duo16", {2, 1, 0, 640, 480, 16}};
+inline const Machine kSplit16{"split16", {2, 2, 0, 1024, 768, 16}};
 
 // The machine's configuration for a scene that wants an alpha and a stencil
 // plane as given.
@@ -127,40 +134,101 @@ inline Steps StepsOf(ULONG bpp) {
 }
 
 // What a picture of the machine may differ from the 8-bit reference by: the
-// scene's tolerance plus one step of each channel; on a machine with
-// positions in whole pixels a pixel may also take the reference's colour of
-// a neighbour (GL lets vertices be snapped to the grid the machine reports,
-// GL_SUBPIXEL_BITS 0, and each edge moves by up to a pixel).
-inline vnx::glref::Tolerance Allowed(const Machine& m, int tolerance) {
+// scene's tolerance plus `steps` steps of each channel (one for a colour
+// stored once; a colour stored, read back and stored again, as a blend over
+// a drawn backdrop or an accumulation, may keep a step of each store); on a
+// machine with positions in whole pixels a pixel may also take the
+// reference's colour of a neighbour (GL lets vertices be snapped to the grid
+// the machine reports, GL_SUBPIXEL_BITS 0, and each edge moves by up to a
+// pixel).
+inline vnx::glref::Tolerance Allowed(const Machine& m, int tolerance, int steps = 1) {
     const Steps s = StepsOf(m.bpp());
-    return {tolerance + s.red, tolerance + s.green, tolerance + s.blue, m.configured ? 0 : 1};
+    return {tolerance + steps * s.red, tolerance + steps * s.green, tolerance + steps * s.blue, m.configured ? 0 : 1};
 }
 
-// A known fault of a scene on some machines: the scene's family (the test
-// suite's instantiation name, "" for any), the scene's name, the machine's
-// name, and what the pair shows. The test skips naming it.
-struct MachineFault {
-    const char* family;
-    const char* scene;
-    const char* machine;
-    const char* shows;
+// A note about some scenes on some machines, in a table of notes: which
+// machines cannot draw a scene and why, which pairs show a known fault and
+// what it shows, which pairs need more tolerance and why.
+struct MachineNote {
+    const char* family;    // the instantiation's name, the test suite's, or the suite's and its
+                           // test's ("Scenes/DitherTest.SoftwareStages..."); "" any
+    const char* scenes;    // a scene's name, a pattern with one '*' standing for any letters, or "" any
+    const char* machines;  // machine names or kinds separated by spaces ("16-bit", "8-bit": the
+                           // machines of that depth; "whole-pixel": those not configured;
+                           // "split"); "" any
+    const char* why;       // why the machine cannot draw it, what the fault shows, why the tolerance
+    int steps = 0;         // tolerance notes: the format steps a channel may lie off (0: as Allowed)
+    int outliers = 0;      // tolerance notes: pixels beyond the tolerance on top of the row's own
 };
 
-// The entry of a table for (family, scene, machine), or null.
+// Whether a note is about the scene on the machine in the test test
+// ("<suite>.<test>").
+inline bool NoteMatches(const MachineNote& n, const std::string& test, const std::string& scene,
+                        const Machine& machine) {
+    const std::string family = n.family, pattern = n.scenes;
+    const std::string suite = test.substr(0, test.find('.'));
+    if (!family.empty() && family != test && family != suite && family != suite.substr(0, suite.find('/')))
+        return false;
+    if (!pattern.empty()) {
+        const std::size_t star = pattern.find('*');
+        if (star == std::string::npos) {
+            if (scene != pattern) return false;
+        } else {
+            const std::string head = pattern.substr(0, star), tail = pattern.substr(star + 1);
+            if (scene.size() < head.size() + tail.size() || scene.compare(0, head.size(), head) != 0 ||
+                scene.compare(scene.size() - tail.size(), tail.size(), tail) != 0)
+                return false;
+        }
+    }
+    if (n.machines[0] == 0) return true;
+    const std::string list = std::string(" ") + n.machines + " ";
+    auto listed = [&](const std::string& word) { return list.find(" " + word + " ") != std::string::npos; };
+    return listed(machine.name) || listed(std::to_string(machine.bpp()) + "-bit") ||
+           (!machine.configured && listed("whole-pixel")) || (machine.split() && listed("split"));
+}
+
+// The running parameterised test's suite ("Fog/AppPictures"), and the suite
+// with its test ("Fog/AppPictures.MatchesReference").
+inline std::string CurrentSuite() {
+    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    return info != nullptr ? info->test_suite_name() : "";
+}
+inline std::string CurrentTest() {
+    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    if (info == nullptr) return "";
+    const std::string name = info->name();
+    return std::string(info->test_suite_name()) + "." + name.substr(0, name.find('/'));
+}
+
+// The first note of a table about the scene on the machine in the running
+// test's suite, or null.
 template <std::size_t N>
-const MachineFault* FaultOf(const MachineFault (&table)[N], const std::string& family, const std::string& scene,
-                            const std::string& machine) {
-    for (const MachineFault& f : table)
-        if ((f.family[0] == 0 || family == f.family) && scene == f.scene && machine == f.machine) return &f;
+const MachineNote* NoteOf(const MachineNote (&table)[N], const std::string& scene, const Machine& machine) {
+    const std::string test = CurrentTest();
+    for (const MachineNote& n : table)
+        if (NoteMatches(n, test, scene, machine)) return &n;
     return nullptr;
 }
 
-// The family of the running parameterised test: its suite's name up to the
-// '/' ("Fog" of "Fog/AppPictures").
-inline std::string CurrentFamily() {
-    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    const std::string suite = info != nullptr ? info->test_suite_name() : "";
-    return suite.substr(0, suite.find('/'));
+// What the tolerance notes of a table add for the scene on the machine, all
+// of them together: the most steps any asks (at least one), the outliers
+// they add up to, and their reasons.
+struct Extra {
+    int steps = 1;
+    int outliers = 0;
+    std::string why;
+};
+template <std::size_t N>
+Extra ExtraOf(const MachineNote (&table)[N], const std::string& scene, const Machine& machine) {
+    Extra e;
+    const std::string test = CurrentTest();
+    for (const MachineNote& n : table) {
+        if (!NoteMatches(n, test, scene, machine)) continue;
+        e.steps = std::max(e.steps, n.steps);
+        e.outliers += n.outliers;
+        e.why += std::string(e.why.empty() ? "" : "; ") + n.why;
+    }
+    return e;
 }
 
 }  // namespace glmachines

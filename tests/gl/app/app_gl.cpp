@@ -210,12 +210,12 @@ void Pixels(const Gl& gl) {
 void AppPictures::MatchesReference() {
     const Scene& scene = this->scene();
     if (scene.fault != nullptr) GTEST_SKIP() << scene.name << ": known fault: " << scene.fault;
-    if (const char* why = MachineSkip(glmachines::CurrentFamily(), scene, machine()))
+    if (const std::string why = MachineSkip(scene, machine()); !why.empty())
         GTEST_SKIP() << scene.name << " on " << machine().name << ": " << why;
     // The reference is the scene's whatever the machine: drawn once, for the
     // first machine that draws the scene.
     static std::map<std::string, std::vector<std::uint32_t>> references;
-    const std::string key = glmachines::CurrentFamily() + "/" + scene.name;
+    const std::string key = glmachines::CurrentSuite() + "/" + scene.name;
     if (references.count(key) == 0) {
         Reference mesa((scene.buffers & kAlphaBuffer) != 0);
         ASSERT_TRUE(mesa.ok()) << mesa.error();
@@ -249,10 +249,13 @@ void AppPictures::MatchesReference() {
     const std::string seams = SeamsIn(said);
     if (!seams.empty()) GTEST_SKIP() << scene.name << " reaches the server's seams " << seams;
     EXPECT_EQ(BoardErrors(), "");
+    const glmachines::Extra more = ToleranceOf(scene, machine());
     EXPECT_TRUE(vnx::glref::same_picture(std::string("app-") + machine().name + "-" + scene.name, reference,
-                                         Picture(), kWidth, kHeight, glmachines::Allowed(machine(), scene.tolerance),
-                                         scene.outliers))
-        << scene.why << "\n" << said;
+                                         Picture(), kWidth, kHeight,
+                                         glmachines::Allowed(machine(), scene.tolerance, more.steps),
+                                         scene.outliers + more.outliers))
+        << scene.why << (more.why.empty() ? "" : "; on " + std::string(machine().name) + ": " + more.why) << "\n"
+        << said;
     for (int r = 0; r < board().rasterizers(); ++r) EXPECT_EQ(board().summary(r).unexecuted, 0u) << "rasterizer " << r;
 }
 
