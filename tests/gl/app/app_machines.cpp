@@ -3,6 +3,8 @@
 // and why: three tables of notes, each naming the family, the scenes and the
 // machines (glmachines::MachineNote: "16-bit", "8-bit" name the machines of
 // that depth, vnxsim's among the 16-bit ones).
+#include <cstdlib>
+
 #include "app_gl.h"
 
 namespace glapp_tests {
@@ -45,10 +47,10 @@ constexpr const char* kAccum8 =
 constexpr const char* kBlend8 =
     "blends at 8 bits a pixel: whole bands wrong, the alpha-buffer rows' window black (reference cccb1a, board "
     "000000), the others' sums and products off by up to 255 levels";
-constexpr const char* kMaskedClear8 =
-    "clears under colour masks, scissor boxes and the stencil test at 8 bits a pixel show other colours than the "
-    "clear colour (stencil_mask_clears: reference ff0000, board 332400; clear_alpha_no_alpha_buffer: 993333 as the "
-    "system colour 000080)";
+constexpr const char* kPlanes8 =
+    "with a stencil or an alpha plane at 8 bits a pixel the window comes out in other colours or black: clears "
+    "under the stencil mask (stencil_mask_clears: reference ff0000, board 332400), the alpha blend over cleared "
+    "alpha (clear_alpha: 336699 as 00ffff), scenes under the stencil test (func_less: 5f71f7 as 000000)";
 constexpr const char* kCopy8 =
     "zoomed and overlapping colour copies and the stencil values copied then shown at 8 bits a pixel come out "
     "black (reference 193245 or 400000, board 000000)";
@@ -58,9 +60,6 @@ constexpr const char* kDraw8 =
 constexpr const char* kStencilShown8 =
     "stencil values drawn then shown through the stencil test at 8 bits a pixel: the shown colours wrong (reference "
     "50c040, board ff2455)";
-constexpr const char* kStencilPlane8 =
-    "with a stencil plane at 8 bits a pixel the scenes under the stencil test come out in other colours or black "
-    "(decal: reference 1a33cc, board ccdbaa; colour_mask: e5e5e5 as 000000)";
 constexpr const char* kTexture8 =
     "textured faces modulated at 8 bits a pixel: the texel's red and the colour's red each carry the palette's red "
     "offset and the product loses it, so dark texels land on the system colours (reference 000040 or 1424a0, board "
@@ -82,10 +81,8 @@ const MachineNote kMachineFaults[] = {
     {"Accum", "", "8-bit", kAccum8},
     {"Blend", "", "8-bit", kBlend8},
     {"Stencil", "blend", "8-bit", kBlend8},
-    {"Clears", "clear_alpha*", "8-bit", kMaskedClear8},
-    {"Clears", "colour_mask_channels", "8-bit", kMaskedClear8},
-    {"Clears", "stencil_mask_clears", "8-bit", kMaskedClear8},
-    {"Scenes", "clears_with_scissor", "8-bit", kMaskedClear8},
+    {"Clears", "clear_alpha", "8-bit", kPlanes8},
+    {"Clears", "stencil_mask_clears", "8-bit", kPlanes8},
     {"CopyPixels", "ColourOverlap*", "8-bit", kCopy8},
     {"CopyPixels", "ColourZoom3Large", "8-bit", kCopy8},
     {"CopyPixels", "ColourZoomShrink", "8-bit", kCopy8},
@@ -104,9 +101,7 @@ const MachineNote kMachineFaults[] = {
     {"DrawPixels", "Skips_Stencil", "8-bit", kStencilShown8},
     {"DrawPixels", "Swap_StencilShort", "8-bit", kStencilShown8},
     {"DrawPixelsTypes", "Stencil*", "8-bit", kStencilShown8},
-    {"Stencil", "", "8-bit", kStencilPlane8},
-    {"Fog", "colour", "8-bit", "fog at 8 bits a pixel: the fogged window comes out black (reference b21a1a, board 000000)"},
-    {"Fog", "hint_fastest", "8-bit", "fog at 8 bits a pixel: the fogged window comes out black (reference b21a1a, board 000000)"},
+    {"Stencil", "", "8-bit", kPlanes8},
     {"Fog", "textured_tinted", "8-bit", kTexture8},
     {"Scenes", "textured_box", "8-bit", kTexture8},
     {"Textured", "modulated_box", "8-bit", kTexture8},
@@ -135,7 +130,10 @@ const MachineNote kTolerances[] = {
 std::string MachineSkip(const Scene& scene, const Machine& machine) {
     if (const MachineNote* n = glmachines::NoteOf(kCannotDraw, scene.name, machine))
         return std::string("the machine cannot draw it: ") + n->why;
-    if (const MachineNote* n = glmachines::NoteOf(kMachineFaults, scene.name, machine))
+    // VNX_RUN_MACHINE_FAULTS=1 draws the pairs of known faults too (to see
+    // whether one is mended).
+    if (const MachineNote* n = glmachines::NoteOf(kMachineFaults, scene.name, machine);
+        n != nullptr && std::getenv("VNX_RUN_MACHINE_FAULTS") == nullptr)
         return std::string("known fault: ") + n->why;
     return "";
 }

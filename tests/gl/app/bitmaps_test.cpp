@@ -298,7 +298,7 @@ void DarkColours(const Gl& gl) {
 }
 
 const Scene kBitmaps[] = {
-    {"dark_colours", DarkColours, 0, 0, "none: bitmaps are exact"},
+    {"dark_colours", DarkColours, 1, 0, "the blue 0.3 and 0.35 lie half-way between two 8-bit values"},
     {"origins", Origins, 0, 0, "none: bitmaps are exact"},
     {"moves", Moves, 0, 0, "none: bitmaps are exact"},
     {"move_only_then_text", MoveOnlyThenText, 0, 0, "none: bitmaps are exact"},
