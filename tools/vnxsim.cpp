@@ -22,14 +22,12 @@
 #include "platform/engine.h"
 #include "platform/kernel.h"
 #include "platform/miniport.h"
+#include "vnxsim_machine.h"
 
 namespace {
 
 struct Options {
-    int rasterizers = 1;
-    int boards = 1;
-    int memoryMB = 0;  // of one board; 0: 8 MB a rasterizer
-    ULONG width = 1024, height = 768, bpp = 16;
+    vnxsim::MachineChoice machine;  // --board, --boards, --memory, --mode
     std::string out;  // picture file, empty for none
     std::string gl = "scene";  // the GL program drawn over the desktop
     bool glNamed = false;      // --gl given: the program must draw
@@ -70,9 +68,9 @@ bool parse_mode(const std::string& text, Options& o) {
     unsigned w = 0, h = 0, b = 0;
     char tail = 0;
     if (std::sscanf(text.c_str(), "%ux%ux%u%c", &w, &h, &b, &tail) != 3) return false;
-    o.width = w;
-    o.height = h;
-    o.bpp = b;
+    o.machine.width = w;
+    o.machine.height = h;
+    o.machine.bpp = b;
     return w > 0 && h > 0 && b > 0;
 }
 
@@ -96,16 +94,16 @@ int parse(int argc, char** argv, Options& o) {
             const char* v = value("--board");
             if (!v) return 2;
             std::string s = v;
-            o.rasterizers = s == "solo" ? 1 : s == "duo" ? 2 : s == "quad" ? 4 : 0;
-            if (o.rasterizers == 0) {
+            o.machine.rasterizers = s == "solo" ? 1 : s == "duo" ? 2 : s == "quad" ? 4 : 0;
+            if (o.machine.rasterizers == 0) {
                 std::fprintf(stderr, "vnxsim: unknown board '%s' (solo, duo or quad)\n", v);
                 return 2;
             }
         } else if (arg == "--boards") {
             const char* v = value("--boards");
             if (!v) return 2;
-            o.boards = std::atoi(v);
-            if (o.boards != 1 && o.boards != 2) {
+            o.machine.boards = std::atoi(v);
+            if (o.machine.boards != 1 && o.machine.boards != 2) {
                 std::fprintf(stderr, "vnxsim: --boards takes 1 or 2, not '%s'\n", v);
                 return 2;
             }
@@ -118,7 +116,7 @@ int parse(int argc, char** argv, Options& o) {
                 std::fprintf(stderr, "vnxsim: --memory takes a size in MB, not '%s'\n", v);
                 return 2;
             }
-            o.memoryMB = static_cast<int>(mb);
+            o.machine.memoryMB = static_cast<int>(mb);
         } else if (arg == "--mode") {
             const char* v = value("--mode");
             if (!v) return 2;
@@ -150,53 +148,29 @@ int parse(int argc, char** argv, Options& o) {
     return -1;
 }
 
-int log2_exact(int v) {
-    int n = 0;
-    while (v > 1 && v % 2 == 0) {
-        v /= 2;
-        ++n;
-    }
-    return v == 1 ? n : -1;
-}
-
-// The memory class and page multipliers for mb MB on a board of n
-// rasterizers: 2 MB a rasterizer times 2^class, times the multipliers.
-bool memory_layout(int mb, int n, vnx::miniport::MachineConfig& cfg) {
-    if (mb % (2 * n) != 0) return false;
-    const int steps = log2_exact(mb / (2 * n));  // doublings of the smallest memory
-    if (steps < 0 || steps > 6) return false;
-    cfg.memoryClass = steps < 2 ? steps : 2;
-    const int rest = steps - cfg.memoryClass;  // 0..4: x code up to 2, then y code
-    cfg.xMultiplierCode = rest < 2 ? rest : 2;
-    cfg.yMultiplierCode = rest - cfg.xMultiplierCode;
-    return true;
-}
-
 // The machine the options describe; false (having said why) when the
 // stand-in cannot provide it.
 bool build_machine(Options& o, vnx::miniport::MachineConfig& cfg) {
-    cfg.rasterizers = o.rasterizers;
-    cfg.boards = o.boards;
-    if (o.boards == 2) cfg.boardConfig.flags |= BCF_DUAL_MONITOR;
-    if (o.memoryMB == 0) o.memoryMB = 8 * o.rasterizers;
-    if (!memory_layout(o.memoryMB, o.rasterizers, cfg)) {
+    vnxsim::MachineChoice& m = o.machine;
+    m.memoryMB = vnxsim::memory_of(m);
+    if (!vnxsim::machine_config(m, cfg)) {
         std::fprintf(stderr,
                      "vnxsim: a %s cannot have %d MB: it takes %d to %d MB, a power of two "
                      "(see --help)\n",
-                     vnx::miniport::board_model_name(o.rasterizers), o.memoryMB, 2 * o.rasterizers,
-                     128 * o.rasterizers);
+                     vnx::miniport::board_model_name(m.rasterizers), m.memoryMB, 2 * m.rasterizers,
+                     128 * m.rasterizers);
         return false;
     }
     bool known = false;
     for (const auto& m : cfg.modes)
-        known |= m.usable && m.width == o.width && m.height == o.height &&
-                 m.planes * m.bitsPerPlane == o.bpp;
+        known |= m.usable && m.width == o.machine.width && m.height == o.machine.height &&
+                 m.planes * m.bitsPerPlane == o.machine.bpp;
     if (!known) {
         std::fprintf(stderr,
                      "vnxsim: the board offers no mode %ux%ux%u (640x480, 800x600, 1024x768 or "
                      "1280x1024 at 8, 16 or 32 bits a pixel)\n",
-                     static_cast<unsigned>(o.width), static_cast<unsigned>(o.height),
-                     static_cast<unsigned>(o.bpp));
+                     static_cast<unsigned>(o.machine.width), static_cast<unsigned>(o.machine.height),
+                     static_cast<unsigned>(o.machine.bpp));
         return false;
     }
     const std::string problem = vnx::miniport::check_config(cfg);
@@ -209,18 +183,18 @@ bool build_machine(Options& o, vnx::miniport::MachineConfig& cfg) {
 
 // Loads the driver and enables its device for the mode.
 bool boot(vnx::engine::Device& device, const Options& o) {
-    std::printf("machine: %d x %s, %d MB of board memory each\n", o.boards,
-                vnx::miniport::board_model_name(o.rasterizers), o.memoryMB);
+    std::printf("machine: %d x %s, %d MB of board memory each\n", o.machine.boards,
+                vnx::miniport::board_model_name(o.machine.rasterizers), o.machine.memoryMB);
     if (!device.load_driver("vornix.dll")) {
         std::fprintf(stderr, "vnxsim: the display driver did not load\n%s",
                      vnx::debug::peek().c_str());
         return false;
     }
-    DEVMODEW dm = vnx::engine::DisplayMode(o.width, o.height, o.bpp);
+    DEVMODEW dm = vnx::engine::DisplayMode(o.machine.width, o.machine.height, o.machine.bpp);
     if (!device.enable_pdev(dm)) {
         std::fprintf(stderr, "vnxsim: the driver refused the mode %ux%ux%u\n",
-                     static_cast<unsigned>(o.width), static_cast<unsigned>(o.height),
-                     static_cast<unsigned>(o.bpp));
+                     static_cast<unsigned>(o.machine.width), static_cast<unsigned>(o.machine.height),
+                     static_cast<unsigned>(o.machine.bpp));
         return false;
     }
     const GDIINFO& gi = device.gdiinfo();

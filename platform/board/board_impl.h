@@ -25,6 +25,17 @@ void append_record(std::vector<T>& v, T item) {
     v.push_back(std::move(item));
 }
 
+// A page of board memory, zeroed when made. Pages go back to a pool the
+// process keeps (memory.cpp) when their board goes, so that the next board
+// of the process finds them mapped already and only clears them: tests boot
+// a machine each, and mapping fresh memory page by page is most of a boot.
+struct PageDeleter {
+    std::size_t bytes = 0;
+    void operator()(std::uint8_t* p) const noexcept;
+};
+using PagePtr = std::unique_ptr<std::uint8_t[], PageDeleter>;
+PagePtr new_page(std::size_t bytes);
+
 // A page-slot lookup the model made: the slot holding a key, -1 for none.
 struct PageHit {
     std::uint32_t key = ~0u;  // no key: keys have 17 bits
@@ -113,7 +124,7 @@ struct Rasterizer {
     DecodedPacket item;             // the packet being decoded and carried out
     StreamSummary summary;
     // Board memory: physical page s, made on first use.
-    std::array<std::unique_ptr<std::uint8_t[]>, VNX_PAGE_SLOTS> pages;
+    std::array<PagePtr, VNX_PAGE_SLOTS> pages;
     // The executor's registers that outlive a packet (platform/board.h,
     // "Execution"): the pattern register (register 12), 8 rows of 8 values,
     // and the mask pattern, 16 rows of 16 bits.

@@ -2,11 +2,68 @@
 // memory class and pixel format, and the resolution of a pixel of a pixmap
 // id through a rasterizer's page-slot registers to the bytes of one of its
 // 32 physical pages.
+#include <cstring>
+#include <mutex>
+#include <unordered_map>
+
 #include "board_impl.h"
 #include "formats.h"
 #include "platform/mmio.h"
 
 namespace vnx::board {
+
+namespace {
+
+// The pages boards of the process gave back, by size, up to kPoolLimit
+// bytes in all (more are freed). The pool lives as long as the process:
+// a board may go after the statics of another library.
+constexpr std::size_t kPoolLimit = std::size_t{512} << 20;
+struct PagePool {
+    std::mutex mutex;
+    std::unordered_map<std::size_t, std::vector<std::uint8_t*>> free;
+    std::size_t held = 0;
+};
+PagePool& page_pool() {
+    static PagePool* pool = new PagePool;
+    return *pool;
+}
+
+}  // namespace
+
+void PageDeleter::operator()(std::uint8_t* p) const noexcept {
+    if (p == nullptr) return;
+    PagePool& pool = page_pool();
+    {
+        std::lock_guard lock(pool.mutex);
+        if (pool.held + bytes <= kPoolLimit) {
+            try {
+                pool.free[bytes].push_back(p);
+                pool.held += bytes;
+                return;
+            } catch (...) {
+            }
+        }
+    }
+    delete[] p;
+}
+
+PagePtr new_page(std::size_t bytes) {
+    std::uint8_t* p = nullptr;
+    {
+        PagePool& pool = page_pool();
+        std::lock_guard lock(pool.mutex);
+        if (auto it = pool.free.find(bytes); it != pool.free.end() && !it->second.empty()) {
+            p = it->second.back();
+            it->second.pop_back();
+            pool.held -= bytes;
+        }
+    }
+    if (p != nullptr)
+        std::memset(p, 0, bytes);
+    else
+        p = new std::uint8_t[bytes]();
+    return PagePtr(p, PageDeleter{bytes});
+}
 
 namespace {
 
@@ -139,7 +196,7 @@ std::uint8_t* Board::Impl::page_pixel(int r, std::uint16_t pid, std::int64_t x, 
     }
     const int s = ras.slot_of(key);
     if (s < 0) return nullptr;
-    if (!ras.pages[s]) ras.pages[s] = std::make_unique<std::uint8_t[]>(pageBytes);  // zeroed
+    if (!ras.pages[s]) ras.pages[s] = new_page(pageBytes);  // zeroed
     const std::size_t offset = ((y - y0) * std::size_t{w} + (x - x0)) * bpp;
     return ras.pages[s].get() + offset;
 }

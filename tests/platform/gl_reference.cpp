@@ -274,29 +274,57 @@ bool write_png(const std::string& path, const std::vector<std::uint32_t>& rgb, i
 ::testing::AssertionResult same_picture(const std::string& name, const std::vector<std::uint32_t>& reference,
                                         const std::vector<std::uint32_t>& board, int width, int height,
                                         int tolerance, int outliers) {
+    return same_picture(name, reference, board, width, height, Tolerance{tolerance, tolerance, tolerance}, outliers);
+}
+
+::testing::AssertionResult same_picture(const std::string& name, const std::vector<std::uint32_t>& reference,
+                                        const std::vector<std::uint32_t>& board, int width, int height,
+                                        const Tolerance& tolerance, int outliers) {
     const std::size_t n = static_cast<std::size_t>(width) * height;
     if (reference.size() != n || board.size() != n) {
         return ::testing::AssertionFailure() << name << ": pictures of " << reference.size() << " and "
                                              << board.size() << " pixels, not " << n;
     }
+    // Channel k's tolerance (blue 0, green 1, red 2, as the pixel's bytes).
+    const int limit[3] = {tolerance.blue, tolerance.green, tolerance.red};
+    // The largest channel difference of two pixels, and by how much the
+    // worst channel exceeds its tolerance (0 within it).
+    auto distance = [&](std::uint32_t a, std::uint32_t b, int* excess) {
+        int d = 0;
+        *excess = 0;
+        for (int k = 0; k < 3; ++k) {
+            const int dk = std::abs(static_cast<int>(a >> (8 * k) & 0xFF) - static_cast<int>(b >> (8 * k) & 0xFF));
+            d = std::max(d, dk);
+            *excess = std::max(*excess, dk - limit[k]);
+        }
+        return d;
+    };
     std::vector<std::uint32_t> diff(n);
     int bad = 0, worst = 0, firstX = -1, firstY = -1;
     for (std::size_t i = 0; i < n; ++i) {
-        int d = 0;
+        const int x = static_cast<int>(i % width), y = static_cast<int>(i / width);
+        int excess = 0;
+        int d = distance(reference[i], board[i], &excess);
         std::uint32_t px = 0;
         for (int k = 0; k < 3; ++k) {
-            const int a = static_cast<int>(reference[i] >> (8 * k) & 0xFF), b = static_cast<int>(board[i] >> (8 * k) & 0xFF);
-            const int dk = std::abs(a - b);
-            d = std::max(d, dk);
+            const int dk = std::abs(static_cast<int>(reference[i] >> (8 * k) & 0xFF) - static_cast<int>(board[i] >> (8 * k) & 0xFF));
             px |= static_cast<std::uint32_t>(std::min(255, 4 * dk)) << (8 * k);
         }
+        // The reference's neighbours within the shift: the one nearest the
+        // board's pixel stands for it.
+        for (int dy = -tolerance.shift; dy <= tolerance.shift && excess > 0; ++dy)
+            for (int dx = -tolerance.shift; dx <= tolerance.shift && excess > 0; ++dx) {
+                const int nx = x + dx, ny = y + dy;
+                if (nx < 0 || ny < 0 || nx >= width || ny >= height) continue;
+                int e = 0;
+                const int dn = distance(reference[static_cast<std::size_t>(ny) * width + nx], board[i], &e);
+                if (e < excess) excess = e, d = dn;
+            }
         diff[i] = px;
         worst = std::max(worst, d);
-        if (d > tolerance) {
-            if (bad++ == 0) {
-                firstX = static_cast<int>(i % width);
-                firstY = static_cast<int>(i / width);
-            }
+        if (excess > 0 && bad++ == 0) {
+            firstX = x;
+            firstY = y;
         }
     }
     if (bad <= outliers) return ::testing::AssertionSuccess();
@@ -306,11 +334,17 @@ bool write_png(const std::string& path, const std::vector<std::uint32_t>& rgb, i
     write_png(base + "-reference.png", reference, width, height);
     write_png(base + "-board.png", board, width, height);
     write_png(base + "-difference.png", diff, width, height);
-    char text[160];
+    char by[64];
+    if (tolerance.red == tolerance.green && tolerance.green == tolerance.blue)
+        std::snprintf(by, sizeof by, "%d", tolerance.red);
+    else
+        std::snprintf(by, sizeof by, "%d/%d/%d (red/green/blue)", tolerance.red, tolerance.green, tolerance.blue);
+    char text[240];
     const std::size_t at = static_cast<std::size_t>(firstY) * width + firstX;
-    std::snprintf(text, sizeof text, ": %d pixels differ by more than %d (allowed %d), worst %d; first at (%d, %d): "
+    std::snprintf(text, sizeof text, ": %d pixels differ by more than %s%s (allowed %d), worst %d; first at (%d, %d): "
                   "reference %06x, board %06x",
-                  bad, tolerance, outliers, worst, firstX, firstY, reference[at], board[at]);
+                  bad, by, tolerance.shift != 0 ? " from every reference pixel a pixel around" : "", outliers, worst,
+                  firstX, firstY, reference[at], board[at]);
     return ::testing::AssertionFailure() << name << text << "; pictures written as " << base << "-*.png";
 }
 

@@ -121,6 +121,18 @@ std::vector<std::uint32_t> render(const Scene& scene, std::string* error);
                                         const std::vector<std::uint32_t>& board, int width, int height,
                                         int tolerance, int outliers);
 
+// The same with a tolerance of each channel (red, green, blue); with shift
+// 1 a board pixel also agrees when it lies within the tolerance of the
+// reference's colour at one of its eight neighbours (edges that may lie a
+// pixel apart).
+struct Tolerance {
+    int red, green, blue;
+    int shift = 0;
+};
+::testing::AssertionResult same_picture(const std::string& name, const std::vector<std::uint32_t>& reference,
+                                        const std::vector<std::uint32_t>& board, int width, int height,
+                                        const Tolerance& tolerance, int outliers);
+
 // Writes a picture (0x00RRGGBB, rows top to bottom) as an RGB PNG.
 bool write_png(const std::string& path, const std::vector<std::uint32_t>& rgb, int width, int height);
 

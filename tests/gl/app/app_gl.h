@@ -2,9 +2,9 @@
 // scenes and queries call, as a table, so that the same application code
 // runs through the system OpenGL library (and the client driver, the GL
 // server and the board behind it) and through OSMesa. The machine the
-// application runs on (a board with room for the server's 3D buffers at
-// 640x480, 32 bits a pixel), its window and current context, and the
-// OSMesa context of the same size that answers for the reference.
+// application runs on (one of the machines of ../machines.h), its window and
+// current context, and the OSMesa context of the same size that answers
+// for the reference.
 #pragma once
 
 #include <GL/gl.h>
@@ -13,8 +13,10 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "../machines.h"
 #include "platform/engine.h"
 #include "platform/gdi.h"
 #include "platform/opengl32.h"
@@ -72,21 +74,22 @@ class Reference {
     bool ok_ = false;
 };
 
-// The application on the board: a machine of one board with room for the
-// server's 3D buffers (memory class 2, 640x480 at 32 bits a pixel unless the
-// fixture sets another depth, 28.4 positions), an application process with
-// a window of kWidth x kHeight at kArea, single-buffered RGBA with a depth
-// buffer, and a context current.
+using glmachines::Machine;
+
+// The application on the board: a machine (one Solo at 640x480, 32 bits a
+// pixel, with 28.4 positions, unless the test wants another), an
+// application process with a window of kWidth x kHeight (at (100, 80), or
+// across a split board's seam), single-buffered RGBA with a depth buffer,
+// and a context current.
 class AppTest : public ::testing::Test {
   protected:
-    static constexpr RECTL kArea = {100, 80, 100 + kWidth, 80 + kHeight};
-    // What the test wants beside that: the display's bits a pixel, the
-    // buffers the board places and the pixel format has (kAlphaBuffer,
-    // kStencilBuffer), colour-index pixels instead of RGBA, the window
-    // partly covered by another application's (kCover, on top).
-    static constexpr RECTL kCover = {100 + 150, 80 + 90, 100 + 150 + 200, 80 + 90 + 150};
+    // What the test wants beside that: the machine, the buffers the pixel
+    // format has (kAlphaBuffer, kStencilBuffer; a machine the test
+    // configures places them on the board), colour-index pixels instead of
+    // RGBA, the window partly covered by another application's (at (150,
+    // 90) of the window, 200 x 150, on top).
     struct Wants {
-        int bits = 32;
+        Machine machine = glmachines::kSolo32;
         unsigned buffers = 0;
         bool colourIndex = false;
         bool covered = false;
@@ -107,8 +110,9 @@ class AppTest : public ::testing::Test {
     // Which of the window's pixels (rows top to bottom) it shows.
     std::vector<bool> Shown();
 
-    // The display mode's bits a pixel, as booted.
-    int bitsPerPixel_ = 32;
+    // The machine as booted, and where the window lies on its desktop.
+    Machine machine_ = glmachines::kSolo32;
+    RECTL area_{};
     std::unique_ptr<vnx::engine::Device> device_;
     DWORD app_ = 0, other_ = 0;
     HWND hwnd_ = nullptr;
@@ -141,20 +145,37 @@ struct Scene {
 };
 inline void PrintTo(const Scene& s, std::ostream* os) { *os << s.name; }
 
-// The parameterised test of the scene tables: each row drawn on both sides
-// and the pictures compared (no board errors, every packet executed).
-class AppPictures : public AppTest, public ::testing::WithParamInterface<Scene> {
+// The parameterised test of the scene tables: each row drawn on each machine
+// and by the reference, and the pictures compared within the scene's
+// tolerance and the machine's (glmachines::Allowed), with no board errors and
+// every packet executed. A (family, scene, machine) that the tables of
+// app_machines.cpp name is skipped, saying why.
+class AppPictures : public AppTest, public ::testing::WithParamInterface<std::tuple<Machine, Scene>> {
   protected:
-    Wants Wanted() const override { return {32, GetParam().buffers, false, GetParam().covered}; }
+    const Machine& machine() const { return std::get<0>(GetParam()); }
+    const Scene& scene() const { return std::get<1>(GetParam()); }
+    Wants Wanted() const override { return {machine(), scene().buffers, false, scene().covered}; }
     void MatchesReference();
 };
 
+// The notes of app_machines.cpp about the running family's scene on the
+// machine: why it is not drawn there (the machine cannot draw it, or the
+// pair shows a known fault), or ""; the tolerance the notes add beyond one
+// step of the machine's format, and why.
+std::string MachineSkip(const Scene& scene, const Machine& machine);
+glmachines::Extra ToleranceOf(const Scene& scene, const Machine& machine);
+
+// <machine>_<row>.
+std::string AppRowName(const ::testing::TestParamInfo<std::tuple<Machine, Scene>>& info);
+
 }  // namespace glapp_tests
 
-// One family's table of scenes as test cases of AppPictures, named
-// <Family>/AppPictures.MatchReference/<row>.
-#define VNX_APP_SCENES(Family, table)                                                            \
-    INSTANTIATE_TEST_SUITE_P(Family, AppPictures, ::testing::ValuesIn(table),                   \
-                             [](const ::testing::TestParamInfo<::glapp_tests::Scene>& info) {    \
-                                 return std::string(info.param.name);                            \
-                             })
+// One family's table of scenes on every machine as test cases of
+// AppPictures, named <Family>/AppPictures.MatchesReference/<machine>_<row>;
+// VNX_APP_SCENES_ON: on the machines of an array (rows whose pictures the
+// other machines draw no differently).
+#define VNX_APP_SCENES_ON(Family, table, machines)                                                            \
+    INSTANTIATE_TEST_SUITE_P(Family, AppPictures,                                                             \
+                             ::testing::Combine(::testing::ValuesIn(machines), ::testing::ValuesIn(table)),   \
+                             ::glapp_tests::AppRowName)
+#define VNX_APP_SCENES(Family, table) VNX_APP_SCENES_ON(Family, table, ::glmachines::kMachines)

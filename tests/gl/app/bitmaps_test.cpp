@@ -279,7 +279,26 @@ void FragmentTests(const Gl& gl) {
     for (int k = 0; k < 10; ++k) gl.Bitmap(12, 10, 0, 0, 10, 2, kBox);
 }
 
+// Text in the darkest colours applications draw it in (black, dark blues,
+// greys and reds) over a light backdrop: at 8 bits a pixel the palette's
+// darkest entries lie beside the system colours.
+void DarkColours(const Gl& gl) {
+    Text(gl);
+    gl.ClearColor(0.9f, 0.9f, 0.8f, 0.0f);
+    gl.Clear(GL_COLOR_BUFFER_BIT);
+    const float colours[][3] = {{0, 0, 0}, {0, 0, 0.3f}, {0.1f, 0.1f, 0.1f}, {0, 0.15f, 0.35f}, {0.2f, 0, 0}};
+    for (int k = 0; k < 5; ++k) {
+        gl.Color3fv(colours[k]);
+        for (int row = 0; row < 4; ++row) {
+            gl.RasterPos2f(20.0f + 45 * k, 40.0f + 30 * row);
+            gl.Bitmap(12, 10, 0, 0, 14, 0, kBox);
+            gl.Bitmap(8, 8, 0, 0, 10, 0, kA);
+        }
+    }
+}
+
 const Scene kBitmaps[] = {
+    {"dark_colours", DarkColours, 1, 0, "the blue 0.3 and 0.35 lie half-way between two 8-bit values"},
     {"origins", Origins, 0, 0, "none: bitmaps are exact"},
     {"moves", Moves, 0, 0, "none: bitmaps are exact"},
     {"move_only_then_text", MoveOnlyThenText, 0, 0, "none: bitmaps are exact"},

@@ -163,12 +163,12 @@ VNX_APP_SCENES(Clears, kClears);
 // displays where the board offers colour-index formats).
 class AppIndexTest : public AppTest {
   protected:
-    Wants Wanted() const override { return {16, 0, true}; }
+    Wants Wanted() const override { return {glmachines::kSolo16, 0, true}; }
     void IndexMaskKeepsMaskedBits();
 };
 class AppIndexTest8 : public AppIndexTest {
   protected:
-    Wants Wanted() const override { return {8, 0, true}; }
+    Wants Wanted() const override { return {glmachines::kSolo8, 0, true}; }
 };
 
 // IndexMask: clears and drawings write only the index bits the mask lets

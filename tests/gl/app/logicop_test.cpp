@@ -16,7 +16,7 @@ namespace {
 // colour-index formats).
 class AppLogicOp : public AppTest {
   protected:
-    Wants Wanted() const override { return {16, 0, true}; }
+    Wants Wanted() const override { return {glmachines::kSolo16, 0, true}; }
 };
 
 struct LogicOpRow {

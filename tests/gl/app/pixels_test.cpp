@@ -501,9 +501,30 @@ std::vector<Scene> DrawScenes(std::index_sequence<I...>) {
 }
 const std::vector<Scene> kDrawScenes = DrawScenes(std::make_index_sequence<std::size(kDraws)>());
 
+// The rows that only change the client's data type of a format (its bytes,
+// shorts, ints as GL scales them) against the format's unsigned bytes and
+// floats: the unpacking runs on the host whatever the board, so they draw
+// on one board of each depth (where the conversion to the format and the
+// dithering of byte data differ); every other row on every machine.
+bool OnlyTheType(const Scene& s) {
+    const std::string name = s.name;
+    for (const char* type : {"_Byte", "_UnsignedShort", "_Short", "_UnsignedInt", "_Int"})
+        if (name.size() > std::strlen(type) && name.compare(name.size() - std::strlen(type), std::string::npos, type) == 0)
+            return true;
+    return false;
+}
+std::vector<Scene> Rows(bool onlyTheType) {
+    std::vector<Scene> rows;
+    for (const Scene& s : kDrawScenes)
+        if (OnlyTheType(s) == onlyTheType) rows.push_back(s);
+    return rows;
+}
+const Machine kOneBoardEachDepth[] = {glmachines::kSolo32, glmachines::kSolo16, glmachines::kSolo8};
+
 }  // namespace
 
-VNX_APP_SCENES(DrawPixels, kDrawScenes);
+VNX_APP_SCENES(DrawPixels, Rows(false));
+VNX_APP_SCENES_ON(DrawPixelsTypes, Rows(true), kOneBoardEachDepth);
 
 namespace {
 

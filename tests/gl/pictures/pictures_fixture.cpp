@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <map>
 
 #include "../../platform/gl_reference.h"
 
@@ -105,39 +106,21 @@ Calls LineStrip() {
 }
 
 std::string RowName(const ::testing::TestParamInfo<std::tuple<Scene, Machine>>& info) {
-    const Scene& scene = std::get<0>(info.param);
-    const Machine& machine = std::get<1>(info.param);
-    return std::string(scene.name) + "_" + std::to_string(machine.rasterizers) + "r" + std::to_string(machine.bpp) +
-           (machine.boards == 2 ? "_split" : "") + (machine.pageWidthCode != 0 ? "_widepages" : "");
+    return std::string(std::get<1>(info.param).name) + "_" + std::get<0>(info.param).name;
 }
 
-void PictureFixture::BootRoomy(int rasterizers, ULONG bpp, int boards, unsigned buffers, int pageWidthCode) {
-    bpp_ = bpp;
-    boards_ = boards;
+void PictureFixture::BootRoomy(const Machine& machine, unsigned buffers) {
+    machine_ = machine;
+    bpp_ = machine.bpp();
     buffers_ = buffers;
-    area_ = boards == 2 ? kSplitArea : kArea;
-    vnx::miniport::MachineConfig cfg;
-    cfg.rasterizers = rasterizers;
-    cfg.boards = boards;
-    if (boards == 2) cfg.boardConfig.flags |= BCF_DUAL_MONITOR;
-    if ((buffers & kMipmaps) != 0) cfg.boardConfig.flags |= BCF_MIPMAP;
-    cfg.boardConfig.alphaBuffer = (buffers & kAlphaBuffer) != 0 ? 1 : 0;
-    cfg.boardConfig.stencilBuffer = (buffers & kStencilBuffer) != 0 ? 1 : 0;
-    cfg.memoryClass = 2;
-    cfg.xMultiplierCode = pageWidthCode;
-    // The driver sends 28.4 positions (sub-pixel precision), which the
-    // board's sample points read exactly; whole-pixel positions would
-    // lose up to a pixel to their truncation.
-    cfg.boardConfig.modelImprecision = 1;
+    area_ = glmachines::WindowArea(machine, kWidth, kHeight);
+    vnx::miniport::MachineConfig cfg =
+        glmachines::ConfigOf(machine, (buffers & kAlphaBuffer) != 0, (buffers & kStencilBuffer) != 0);
+    if (machine.configured && (buffers & kMipmaps) != 0) cfg.boardConfig.flags |= BCF_MIPMAP;
     device_ = std::make_unique<vnx::engine::Device>(cfg);
     ASSERT_TRUE(device_->load_driver());
-    DEVMODEW mode = glsrv_device::Mode(bpp);
-    if (boards == 2) {
-        // Split boards join screens of 1024 pixels.
-        mode.dmPelsWidth = kSplitScreenWidth;
-        mode.dmPelsHeight = 768;
-    }
-    ASSERT_TRUE(device_->enable_pdev(mode));
+    ASSERT_TRUE(device_->enable_pdev(
+        vnx::engine::DisplayMode(machine.choice.width, machine.choice.height, machine.choice.bpp)));
     ASSERT_TRUE(device_->enable_surface());
     pso_ = EngLockSurface(device_->hsurf());
     ASSERT_NE(pso_, nullptr);
@@ -170,11 +153,9 @@ void PictureFixture::Blacken() {
     const DFB* pdfb = Primary();
     for (LONG y = area_.top; y < area_.bottom; ++y)
         for (LONG x = area_.left; x < area_.right; ++x) {
-            // A split board's second screen holds the desktop from 1024 on
-            // at x - 1024 of its own memory.
-            const int b = boards_ == 2 && x >= kSplitScreenWidth ? 1 : 0;
-            const LONG bx = pdfb->x + x - (b == 1 ? kSplitScreenWidth : 0), by = pdfb->y + y;
-            BYTE* p = board().pixel(board().tile_owner(b, bx, by), static_cast<std::uint16_t>(pdfb->pid), bx, by);
+            const glmachines::BoardPixel at = glmachines::Locate(machine_, x);
+            const LONG bx = pdfb->x + at.x, by = pdfb->y + y;
+            BYTE* p = board().pixel(board().tile_owner(at.board, bx, by), static_cast<std::uint16_t>(pdfb->pid), bx, by);
             ASSERT_NE(p, nullptr);
             std::memset(p, 0, bpp_ / 8);
         }
@@ -197,23 +178,7 @@ void PictureFixture::Send(const Calls& calls) {
 
 std::vector<std::uint32_t> PictureFixture::Picture() {
     const DFB* pdfb = Primary();
-    const auto pid = static_cast<std::uint16_t>(pdfb->pid);
-    if (boards_ != 2)
-        return board().read_rgb(0, pid, pdfb->x + area_.left, pdfb->y + area_.top, kWidth, kHeight);
-    // The columns left of the seam from the first board, the others from
-    // the second board's memory at x - 1024.
-    const LONG cxLeft = kSplitScreenWidth - area_.left;
-    const std::vector<std::uint32_t> left =
-        board().read_rgb(0, pid, pdfb->x + area_.left, pdfb->y + area_.top, cxLeft, kHeight);
-    const std::vector<std::uint32_t> right = board().read_rgb(1, pid, pdfb->x, pdfb->y + area_.top, kWidth - cxLeft, kHeight);
-    std::vector<std::uint32_t> out;
-    if (left.size() != static_cast<std::size_t>(cxLeft * kHeight) || right.size() != static_cast<std::size_t>((kWidth - cxLeft) * kHeight))
-        return out;
-    for (int y = 0; y < kHeight; ++y) {
-        out.insert(out.end(), left.begin() + y * cxLeft, left.begin() + (y + 1) * cxLeft);
-        out.insert(out.end(), right.begin() + y * (kWidth - cxLeft), right.begin() + (y + 1) * (kWidth - cxLeft));
-    }
-    return out;
+    return glmachines::WindowColours(board(), machine_, static_cast<std::uint16_t>(pdfb->pid), pdfb->x, pdfb->y, area_);
 }
 
 std::set<std::string> PictureFixture::SeamsIn(const std::string& text) {
@@ -231,12 +196,32 @@ std::set<std::string> PictureFixture::SeamsIn(const std::string& text) {
 
 // The reference first (nothing to compare without it), then the machine
 // and the window, black, the debugger output cleared.
+namespace {
+
+void SkipNaming(const Scene& scene, const Machine& machine, const std::string& why) {
+    GTEST_SKIP() << scene.name << " on " << machine.name << ": " << why;
+}
+
+}  // namespace
+
 bool PictureFixture::Prepare(const Calls& calls, const Scene& scene, const Machine& machine) {
-    std::string error;
-    reference_ = Reference(calls, kWidth, kHeight, &error, (scene.buffers & kAlphaBuffer) != 0);
-    EXPECT_FALSE(reference_.empty()) << error;
-    if (reference_.empty()) return false;
-    BootRoomy(machine.rasterizers, machine.bpp, machine.boards, scene.buffers, machine.pageWidthCode);
+    if (const std::string why = MachineSkip(scene, machine); !why.empty()) {
+        SkipNaming(scene, machine, why);
+        return false;
+    }
+    // The reference is the scene's whatever the machine: drawn once, for the
+    // first machine of the suite that draws the scene.
+    static std::map<std::string, std::vector<std::uint32_t>> references;
+    const std::string key = glmachines::CurrentSuite() + "/" + scene.name;
+    if (references.count(key) == 0) {
+        std::string error;
+        std::vector<std::uint32_t> picture = Reference(calls, kWidth, kHeight, &error, (scene.buffers & kAlphaBuffer) != 0);
+        EXPECT_FALSE(picture.empty()) << error;
+        if (picture.empty()) return false;
+        references[key] = std::move(picture);
+    }
+    reference_ = references[key];
+    BootRoomy(machine, scene.buffers);
     if (HasFatalFailure()) return false;
     const bool bOpen = OpenWindow();
     EXPECT_TRUE(bOpen) << vnx::debug::take();
@@ -261,13 +246,14 @@ void PictureFixture::Judge(const std::string& prefix, const Scene& scene, const 
     std::string errors;
     for (const vnx::board::BoardError& e : board().take_errors()) errors += e.message + "\n";
     EXPECT_EQ(errors, "");
-    const std::string name = prefix + scene.name + "-" + std::to_string(machine.rasterizers) + "r" +
-                             std::to_string(machine.bpp) + (machine.boards == 2 ? "-split" : "") +
-                             (machine.pageWidthCode != 0 ? "-widepages" : "");
+    const std::string name = prefix + scene.name + "-" + machine.name;
+    const glmachines::Extra more = ToleranceOf(scene, machine);
     EXPECT_TRUE(vnx::glref::same_picture(name, reference_, Picture(), kWidth, kHeight,
-                                         scene.tolerance + machine.depthTolerance, scene.outliers))
-        << scene.why << "\n" << said;
-    for (int r = 0; r < machine.rasterizers; ++r) EXPECT_EQ(board().summary(r).unexecuted, 0u) << "rasterizer " << r;
+                                         glmachines::Allowed(machine, scene.tolerance, more.steps),
+                                         scene.outliers + more.outliers))
+        << scene.why << (more.why.empty() ? "" : "; on " + std::string(machine.name) + ": " + more.why) << "\n"
+        << said;
+    for (int r = 0; r < board().rasterizers(); ++r) EXPECT_EQ(board().summary(r).unexecuted, 0u) << "rasterizer " << r;
 }
 
 }  // namespace pictures

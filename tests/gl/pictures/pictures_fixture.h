@@ -1,8 +1,8 @@
 // What the picture tests share: the window the scenes draw into, the
 // scenes themselves (GL calls sent to the server and run by OSMesa alike),
-// the table rows naming a scene and a machine, and the fixture that boots
-// a machine, opens the window, sends a scene and compares the window's
-// pixels with the reference.
+// the table rows naming a scene and a machine (../machines.h), and the
+// fixture that boots a machine, opens the window, sends a scene and
+// compares the window's pixels with the reference.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -15,19 +15,17 @@
 #include <tuple>
 #include <vector>
 
+#include "../machines.h"
 #include "gl/server/swap/server_on_device.h"
 #include "scene.h"
 
 namespace pictures {
 
-// The window the scenes draw into (no window above it).
-constexpr RECTL kArea = {100, 80, 356, 272};
-constexpr int kWidth = kArea.right - kArea.left, kHeight = kArea.bottom - kArea.top;
-// On a split board (two boards, screens of 1024 pixels side by side) the
-// same window straddles the seam: its left 100 columns on the first screen,
-// the rest on the second.
-constexpr LONG kSplitScreenWidth = 1024;
-constexpr RECTL kSplitArea = {kSplitScreenWidth - 100, 80, kSplitScreenWidth - 100 + kWidth, 272};
+using glmachines::Machine;
+
+// The window the scenes draw into (no window above it): at (100, 80), or on
+// a split board across the seam (glmachines::WindowArea).
+constexpr int kWidth = 256, kHeight = 192;
 
 // What every scene starts with, on both sides: window coordinates in
 // pixels (x right, y up, z in [-1, 1] nearer when larger), the depth buffer
@@ -62,8 +60,9 @@ Calls StencilMarks();
 enum : unsigned { kAlphaBuffer = 1, kStencilBuffer = 2, kMipmaps = 4 };
 
 // A row of a scene table: the scene, the largest channel difference a
-// pixel may show, how many pixels may exceed it, and why; the ancillary
-// buffers it needs.
+// pixel may show at 32 bits (the machine adds its format's steps,
+// glmachines::Allowed), how many pixels may exceed it, and why; the
+// ancillary buffers it needs.
 struct Scene {
     const char* name;
     Calls (*calls)();
@@ -73,39 +72,41 @@ struct Scene {
     unsigned buffers = 0;
 };
 
-// A row of a machine table: rasterizers (of a board), display depth, and
-// the levels a channel may differ on top of the scene's tolerance because
-// of the depth; two boards make a split board (screens of 1024 pixels side
-// by side, the window across their seam); the page-width code is the
-// board's multiplier of its page width (1: pages twice as wide).
-struct Machine {
-    int rasterizers;
-    ULONG bpp;
-    int depthTolerance;
-    int boards = 1;
-    int pageWidthCode = 0;
-};
+// The machines the tables draw on: every machine a user has
+// (glmachines::kMachines) and the Duo at 32 and 16 bits and a split board at
+// 16 bits besides.
+inline const Machine kPictureMachines[] = {
+    glmachines::kSolo32, glmachines::kDuo32, glmachines::kQuad32, glmachines::kSplit32,
+    glmachines::kSolo16, glmachines::kDuo16, glmachines::kQuad16, glmachines::kSplit16,
+    glmachines::kSolo8,  glmachines::kQuad8, glmachines::kVnxsim};
+
+// A split board of two Duos of 16 MB at 32 bits: the window's buffers take
+// every page slot beside the two screens (pictures_test.cpp, "Tight").
+inline const Machine kTightSplit32{"split32tight", {2, 2, 16, 1024, 768, 32}};
 
 // Test names and failure messages name the scene and the machine.
 inline void PrintTo(const Scene& s, std::ostream* os) { *os << s.name; }
-inline void PrintTo(const Machine& m, std::ostream* os) {
-    *os << m.rasterizers << " rasterizers, " << m.bpp << " bits" << (m.boards == 2 ? ", split board" : "")
-        << (m.pageWidthCode != 0 ? ", pages twice as wide" : "");
-}
-// The parameterised test's name: scene_<rasterizers>r<bits>, with "_split"
-// on a split board and "_widepages" on a board of pages twice as wide.
+// The parameterised test's name: <machine>_<scene>.
 std::string RowName(const ::testing::TestParamInfo<std::tuple<Scene, Machine>>& info);
+
+// The notes of pictures_machines.cpp about the running suite's scene on the
+// machine: why it is not drawn there (the machine cannot draw it, or the
+// pair shows a known fault), or ""; more tolerance than the machine's format
+// gives and why, or null.
+std::string MachineSkip(const Scene& scene, const Machine& machine);
+glmachines::Extra ToleranceOf(const Scene& scene, const Machine& machine);
 
 class PictureFixture : public glsrv_device::ServerTest,
                        public ::testing::WithParamInterface<std::tuple<Scene, Machine>> {
   protected:
     // Each test boots the machine of its row.
     void SetUp() override {}
-    // The machine with room in board memory for the server's scratch and
-    // staging surfaces beside the screen, back and depth buffers (pages of
-    // 256 KB, twice as wide with page-width code 1), positions in 28.4,
-    // started as ServerOnDevice::Boot starts it.
-    void BootRoomy(int rasterizers, ULONG bpp, int boards = 1, unsigned buffers = 0, int pageWidthCode = 0);
+    // The machine (with room in board memory for the server's scratch and
+    // staging surfaces beside the screen, back and depth buffers), with the
+    // planes of the buffers wanted and mip-maps when kMipmaps is wanted
+    // (a machine the test configures), started as ServerOnDevice::Boot
+    // starts it.
+    void BootRoomy(const Machine& machine, unsigned buffers = 0);
     // The application's window alone, a context current on it (in the pixel
     // format with an alpha buffer when the board has one).
     bool OpenWindow();
@@ -145,8 +146,8 @@ class PictureFixture : public glsrv_device::ServerTest,
     void Judge(const std::string& prefix, const Scene& scene, const Machine& machine);
 
     std::vector<std::uint32_t> reference_;
-    RECTL area_ = kArea;
-    int boards_ = 1;
+    Machine machine_ = glmachines::kSolo32;
+    RECTL area_ = glmachines::WindowArea(glmachines::kSolo32, kWidth, kHeight);
     unsigned buffers_ = 0;
 };
 

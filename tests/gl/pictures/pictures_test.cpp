@@ -460,17 +460,15 @@ const Scene kScenes[] = {
     {"draw_pixels_rgba", [] { return Pixels(kRgba); }, 0, 0, "whole pixels: exact"},
 };
 
-// A row of the machine table: rasterizers, display depth, and the levels a
-// channel may differ on top of the scene's tolerance because of the depth.
-// 32 bits: 8 bits a channel as OSMesa's, nothing added. 16 bits (5-5-5, the
-// only 16-bit format the boards offer): the colour leaves the conversion
-// with 7 bits a channel (127 full), the pixel keeps the top 5 and reads back
-// widened to 8, up to 7 levels from the 8-bit reference; and the scenes
-// dither (GL's initial state), which may leave a channel one 5-bit step (8
-// levels) from the undithered colour, and a blend over a dithered backdrop
-// carries that step along: 7 + 8.
+// The machines: kPictureMachines (pictures_fixture.h). Below 32 bits a
+// channel may lie a step of the format from the 8-bit reference
+// (glmachines::Allowed): 16 bits (5-5-5, the only 16-bit format the boards
+// offer) keep the top 5 bits of the conversion's 7 and read back widened
+// to 8; the scenes dither (GL's initial state), which may leave a channel
+// a step from the undithered colour; a blend over a dithered backdrop
+// carries that step along (pictures_machines.cpp gives such rows two).
 // A split board of 1024 x 768 screens on pages of 256 x 256 at 32 bits has
-// its own rows below (kTightMachines): the primary and back buffers take 12
+// its own rows below (kTightSplit32): the primary and back buffers take 12
 // page slots each and the 16-bit depth buffer (pages of 256 x 512) 8, all
 // 32 (the second screen adds none: a split board keeps a slot table a
 // screen, and setting a slot writes both). On pages twice as wide (page-width
@@ -479,10 +477,6 @@ const Scene kScenes[] = {
 // depth buffer with nothing left for the GL buffers, and the extra buffer
 // that a single rasterizer may use instead needs padding that a 1024 x 768
 // screen does not leave.
-const Machine kMachines[] = {{1, 32, 0},  {2, 32, 0},  {4, 32, 0},  {2, 32, 0, 2, 1},
-                             {1, 16, 15}, {2, 16, 15}, {4, 16, 15}, {2, 16, 15, 2}};
-// The 32-bit machines.
-const Machine kMachines32[] = {{1, 32, 0}, {2, 32, 0}, {4, 32, 0}, {2, 32, 0, 2, 1}};
 
 // The fragment stages, lighting and fog, each over scenes whose coverage
 // the rows above settle. Tolerances as above unless a row says; fog: GL
@@ -553,8 +547,10 @@ const Scene kStageScenes[] = {
 
 // Blends whose programs add or multiply 8-bit channels: at 16 bits a pixel
 // the generator's channels are 7 bits wide and its saturating adds carry at
-// 8 bits (render3d.h, "Limits"), so these rows run at 32 bits. dst_colour_src_colour: the table computes 2SD as
-// one product doubled, so its rounding doubles too (4 levels).
+// 8 bits (render3d.h, "Limits"), so below 32 bits the machines cannot draw
+// these rows (pictures_machines.cpp). dst_colour_src_colour: the table
+// computes 2SD as one product doubled, so its rounding doubles too (4
+// levels).
 const Scene kStageScenes32[] = {
     {"blend_dst_colour_zero", Blend<kDstColor, kZero>, 3, 48, "products rounded once"},
     {"blend_zero_src_colour", Blend<kZero, kSrcColor>, 3, 48, "products rounded once"},
@@ -571,12 +567,9 @@ const Scene kStageScenes32[] = {
 
 // Destination alpha: the backdrop writes its alpha into the window's alpha
 // buffer, the overlay blends by it and updates it. A blend weighs the
-// destination, which at 16 bits a pixel was read back without its low 3
-// bits (up to 7 levels), by up to one, and its result loses them again: up
-// to 14 levels from the 8-bit reference there (where the backdrop's alpha
-// is near one, ONE_MINUS_DST_ALPHA, DST_ALPHA shows 14).
-const Machine kMachinesDestination[] = {{1, 32, 0},  {2, 32, 0},  {4, 32, 0},    {1, 16, 14},
-                                        {2, 16, 14}, {4, 16, 14}, {2, 16, 14, 2}, {2, 32, 0, 2, 1}};
+// destination, which below 32 bits a pixel was stored a step off, by up to
+// one, and its result is stored again: two steps of the format from the
+// 8-bit reference there (pictures_machines.cpp).
 const Scene kAlphaBufferScenes[] = {
     {"blend_dst_alpha_one_minus_dst_alpha", Blend<kDstAlpha, kOneMinusDstAlpha>, 3, 48,
      "products rounded once; the backdrop's alpha", kAlphaBuffer},
@@ -623,13 +616,6 @@ const Scene kClampScenes[] = {
     {"texture_linear_clamp", Texture<kLinear, kLinear, kClamp, kModulate>, 14, 64,
      "the software path; the border colour at the edges"},
 };
-// Below 24 bits a pixel the board has no program for the two-level linear
-// filter: it draws through the software path.
-const Scene kMipmapScenes16[] = {
-    {"texture_mipmap_linear_linear", Texture<kLinearMipmapLinear, kLinear, kRepeat, kModulate>, 48, 64,
-     "the software path; the level once a triangle", kMipmaps},
-};
-const Machine kMachines16[] = {{1, 16, 7}, {2, 16, 7}, {4, 16, 7}, {2, 16, 7, 2}};
 const Scene kMipmapScenes[] = {
     {"texture_mipmap_nearest_nearest", Texture<kNearestMipmapNearest, kNearest, kRepeat, kModulate>, 7, 64,
      "as texture_nearest_modulate", kMipmaps},
@@ -638,15 +624,12 @@ const Scene kMipmapScenes[] = {
     {"texture_mipmap_linear_nearest", Texture<kLinearMipmapNearest, kLinear, kRepeat, kModulate>, 48, 64,
      "the level once a triangle", kMipmaps},
 };
-// The two-level linear filter needs 24 bits a pixel.
+// The two-level linear filter: the board's program at 24 bits a pixel and
+// more; below, where the board has no program for it, the software path.
 const Scene kMipmapScenes32[] = {
     {"texture_mipmap_linear_linear", Texture<kLinearMipmapLinear, kLinear, kRepeat, kModulate>, 48, 64,
-     "the level once a triangle", kMipmaps},
+     "the level once a triangle; below 24 bits the software path", kMipmaps},
 };
-// The machines the mip-mapped rows draw on.
-const Machine kMipmapMachines[] = {{1, 32, 0}, {2, 32, 0}, {4, 32, 0},   {2, 32, 0, 2, 1},
-                                   {1, 16, 7}, {2, 16, 7}, {4, 16, 7}, {2, 16, 7, 2}};
-const Machine kMipmapMachines32[] = {{1, 32, 0}, {2, 32, 0}, {4, 32, 0}, {2, 32, 0, 2, 1}};
 
 class PictureTest : public PictureFixture {};
 
@@ -654,31 +637,19 @@ TEST_P(PictureTest, MatchesTheReference) {
     MatchesReference("", [this](const Calls& calls) { Send(calls); });
 }
 
-INSTANTIATE_TEST_SUITE_P(Scenes, PictureTest, ::testing::Combine(::testing::ValuesIn(kScenes), ::testing::ValuesIn(kMachines)),
-                         RowName);
-INSTANTIATE_TEST_SUITE_P(Stages, PictureTest,
-                         ::testing::Combine(::testing::ValuesIn(kStageScenes), ::testing::ValuesIn(kMachines)), RowName);
-INSTANTIATE_TEST_SUITE_P(Stages32, PictureTest,
-                         ::testing::Combine(::testing::ValuesIn(kStageScenes32), ::testing::ValuesIn(kMachines32)),
-                         RowName);
-INSTANTIATE_TEST_SUITE_P(Textures, PictureTest,
-                         ::testing::Combine(::testing::ValuesIn(kTextureScenes), ::testing::ValuesIn(kMachines)),
-                         RowName);
-INSTANTIATE_TEST_SUITE_P(Clamped, PictureTest,
-                         ::testing::Combine(::testing::ValuesIn(kClampScenes), ::testing::ValuesIn(kMachines)), RowName);
-INSTANTIATE_TEST_SUITE_P(Mipmaps16, PictureTest,
-                         ::testing::Combine(::testing::ValuesIn(kMipmapScenes16), ::testing::ValuesIn(kMachines16)),
-                         RowName);
-INSTANTIATE_TEST_SUITE_P(Mipmaps, PictureTest,
-                         ::testing::Combine(::testing::ValuesIn(kMipmapScenes), ::testing::ValuesIn(kMipmapMachines)),
-                         RowName);
-INSTANTIATE_TEST_SUITE_P(Mipmaps32, PictureTest,
-                         ::testing::Combine(::testing::ValuesIn(kMipmapScenes32), ::testing::ValuesIn(kMipmapMachines32)),
-                         RowName);
-INSTANTIATE_TEST_SUITE_P(AlphaBuffer, PictureTest,
-                         ::testing::Combine(::testing::ValuesIn(kAlphaBufferScenes),
-                                            ::testing::ValuesIn(kMachinesDestination)),
-                         RowName);
+// Every table on every machine.
+#define VNX_PICTURES_ON_MACHINES(Family, table)                                                                \
+    INSTANTIATE_TEST_SUITE_P(Family, PictureTest,                                                            \
+                             ::testing::Combine(::testing::ValuesIn(table), ::testing::ValuesIn(kPictureMachines)), \
+                             RowName)
+VNX_PICTURES_ON_MACHINES(Scenes, kScenes);
+VNX_PICTURES_ON_MACHINES(Stages, kStageScenes);
+VNX_PICTURES_ON_MACHINES(Stages32, kStageScenes32);
+VNX_PICTURES_ON_MACHINES(Textures, kTextureScenes);
+VNX_PICTURES_ON_MACHINES(Clamped, kClampScenes);
+VNX_PICTURES_ON_MACHINES(Mipmaps, kMipmapScenes);
+VNX_PICTURES_ON_MACHINES(Mipmaps32, kMipmapScenes32);
+VNX_PICTURES_ON_MACHINES(AlphaBuffer, kAlphaBufferScenes);
 
 // A machine whose window buffers fill every page slot beside the screen
 // (the split board of 1024 x 768 screens on pages of 256 x 256 at 32 bits,
@@ -688,7 +659,6 @@ INSTANTIATE_TEST_SUITE_P(AlphaBuffer, PictureTest,
 // linear filter's) is refused and its primitives draw through the software
 // paths. Every scene of the tables above that needs no stencil or alpha
 // buffer, against the same reference.
-const Machine kTightMachines[] = {{2, 32, 0, 2}};
 // The rows of the tables that need one of the buffers (bNeeds) or none.
 template <std::size_t... N>
 std::vector<Scene> Rows(bool bNeeds, unsigned buffers, const Scene (&... tables)[N]) {
@@ -702,7 +672,7 @@ INSTANTIATE_TEST_SUITE_P(Tight, PictureTest,
                          ::testing::Combine(::testing::ValuesIn(Rows(false, kStencilBuffer | kAlphaBuffer, kScenes,
                                                                      kStageScenes, kStageScenes32, kTextureScenes,
                                                                      kClampScenes, kMipmapScenes, kMipmapScenes32)),
-                                            ::testing::ValuesIn(kTightMachines)),
+                                            ::testing::Values(kTightSplit32)),
                          RowName);
 // There the window's stencil and alpha buffers find no slot either and are
 // made in host memory, which holds the window's rows from its own corner:
@@ -715,7 +685,7 @@ INSTANTIATE_TEST_SUITE_P(TightHostBuffers, PictureTest,
                          ::testing::Combine(::testing::ValuesIn(Rows(true, kStencilBuffer | kAlphaBuffer,
                                                                      kStageScenes, kStageScenes32,
                                                                      kAlphaBufferScenes)),
-                                            ::testing::ValuesIn(kTightMachines)),
+                                            ::testing::Values(kTightSplit32)),
                          RowName);
 
 }  // namespace
@@ -756,7 +726,7 @@ struct RasterCase {
 };
 
 TEST_F(RasterPositionTest, GetAnswersTheWindowCoordinates) {
-    BootRoomy(1, 32);
+    BootRoomy(glmachines::kSolo32);
     ASSERT_TRUE(OpenWindow()) << vnx::debug::take();
     const float W = kWidth, H = kHeight;
     auto pos2 = [](float x, float y) { return C("RasterPos2fv", {glx::F(x), glx::F(y)}); };
@@ -804,7 +774,7 @@ TEST_F(RasterPositionTest, GetAnswersTheWindowCoordinates) {
 }
 
 TEST_F(RasterPositionTest, BitmapsMoveThePosition) {
-    BootRoomy(1, 32);
+    BootRoomy(glmachines::kSolo32);
     ASSERT_TRUE(OpenWindow()) << vnx::debug::take();
     // The direct path (zoom 1) and the general path (zoom 2) alike.
     for (float zoom : {1.0f, 2.0f}) {
@@ -848,7 +818,7 @@ Call ProjectiveTextureMatrix() {
 }
 
 TEST_F(RasterPositionTest, TexturedPositionKeepsTheTransformedCoordinates) {
-    BootRoomy(1, 32);
+    BootRoomy(glmachines::kSolo32);
     ASSERT_TRUE(OpenWindow()) << vnx::debug::take();
     const Call textureMatrix[] = {C("MatrixMode", {kTextureMatrix}), ProjectiveTextureMatrix(), C("MatrixMode", {kModelview})};
     const Call perspective[] = {C("MatrixMode", {kProjection}), C("LoadIdentity"),
@@ -979,7 +949,7 @@ const Scene kProjectiveScenes[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Projective, PictureTest,
-                         ::testing::Combine(::testing::ValuesIn(kProjectiveScenes), ::testing::ValuesIn(kMachines)),
+                         ::testing::Combine(::testing::ValuesIn(kProjectiveScenes), ::testing::ValuesIn(kPictureMachines)),
                          RowName);
 
 }  // namespace

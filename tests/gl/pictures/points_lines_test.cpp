@@ -247,10 +247,6 @@ const Scene kScenes[] = {
     {"smooth_lines_1_opaque", [] { return SmoothLines(1, 0); }, 0, 200, kOpaqueWhy},
 };
 
-// The machine table of the picture tests: 16-bit displays keep five bits a
-// channel, up to 7 levels from the 8-bit reference.
-const Machine kMachines[] = {{1, 32, 0}, {2, 32, 0}, {4, 32, 0}, {1, 16, 7}, {2, 16, 7}, {4, 16, 7}};
-
 class PointsLinesTest : public PictureFixture {};
 
 TEST_P(PointsLinesTest, MatchesTheReference) {
@@ -262,7 +258,7 @@ TEST_P(PointsLinesTest, MatchesTheReference) {
 // every segment whole (no stray words taken for commands) and runs every
 // packet. (The pictures of such lines are the smooth_alpha_lines rows.)
 TEST_F(PointsLinesTest, SmoothLinesWithAlphaReachTheBoardWhole) {
-    BootRoomy(4, 32);
+    BootRoomy(glmachines::kQuad32);
     ASSERT_TRUE(OpenWindow()) << vnx::debug::take();
     for (float width : {1.0f, 3.0f}) {
         Calls c = With(Start(), {C("Enable", {kLineSmooth}), C("Enable", {kBlend}),
@@ -283,6 +279,7 @@ TEST_F(PointsLinesTest, SmoothLinesWithAlphaReachTheBoardWhole) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenes, PointsLinesTest,
-                         ::testing::Combine(::testing::ValuesIn(kScenes), ::testing::ValuesIn(kMachines)), RowName);
+                         ::testing::Combine(::testing::ValuesIn(kScenes), ::testing::ValuesIn(kPictureMachines)),
+                         RowName);
 
 }  // namespace

@@ -128,8 +128,6 @@ const Scene kScenes[] = {
      kStencilBuffer},
 };
 
-const Machine kMachines[] = {{1, 32, 0}, {2, 32, 0}, {4, 32, 0}};
-
 class SoftwarePointsTest : public PictureFixture {
   protected:
     // The switch is process-wide: no later test may inherit it.
@@ -148,7 +146,7 @@ TEST_P(SoftwarePointsTest, MatchesTheReference) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenes, SoftwarePointsTest,
-                         ::testing::Combine(::testing::ValuesIn(kScenes), ::testing::ValuesIn(kMachines)), RowName);
+                         ::testing::Combine(::testing::ValuesIn(kScenes), ::testing::ValuesIn(kPictureMachines)), RowName);
 
 // Antialiased points without the switch: the point selector itself sends
 // them to the software stages.
@@ -161,7 +159,7 @@ TEST_P(SmoothPointsTest, MatchesTheReference) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenes, SmoothPointsTest,
-                         ::testing::Combine(::testing::ValuesIn(kSmoothScenes), ::testing::ValuesIn(kMachines)),
+                         ::testing::Combine(::testing::ValuesIn(kSmoothScenes), ::testing::ValuesIn(kPictureMachines)),
                          RowName);
 
 }  // namespace

@@ -313,8 +313,6 @@ const Scene kDitherScenes[] = {
     {"dither", SwDither, 1, 0, "as smooth_triangles"},
 };
 
-const Machine kMachines[] = {{1, 32, 0}, {2, 32, 0}, {4, 32, 0}};
-
 class SoftwarePictureTest : public PictureFixture {
   protected:
     // The switch is process-wide: no later test may inherit it.
@@ -334,13 +332,12 @@ TEST_P(SoftwarePictureTest, MatchesTheReference) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenes, SoftwarePictureTest,
-                         ::testing::Combine(::testing::ValuesIn(kScenes), ::testing::ValuesIn(kMachines)), RowName);
+                         ::testing::Combine(::testing::ValuesIn(kScenes), ::testing::ValuesIn(kPictureMachines)), RowName);
 INSTANTIATE_TEST_SUITE_P(FragmentOperations, SoftwarePictureTest,
-                         ::testing::Combine(::testing::ValuesIn(kFragmentScenes), ::testing::ValuesIn(kMachines)),
+                         ::testing::Combine(::testing::ValuesIn(kFragmentScenes), ::testing::ValuesIn(kPictureMachines)),
                          RowName);
-const Machine kDitherMachines[] = {{1, 32, 0}, {2, 32, 0}, {4, 32, 0}, {1, 16, 7}, {2, 16, 7}, {4, 16, 7}};
 INSTANTIATE_TEST_SUITE_P(Dither, SoftwarePictureTest,
-                         ::testing::Combine(::testing::ValuesIn(kDitherScenes), ::testing::ValuesIn(kDitherMachines)),
+                         ::testing::Combine(::testing::ValuesIn(kDitherScenes), ::testing::ValuesIn(kPictureMachines)),
                          RowName);
 
 class SoftwareLineModeTest : public SoftwarePictureTest {};
@@ -354,7 +351,7 @@ TEST_P(SoftwareLineModeTest, MatchesTheReference) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenes, SoftwareLineModeTest,
-                         ::testing::Combine(::testing::ValuesIn(kLineModeScenes), ::testing::ValuesIn(kMachines)),
+                         ::testing::Combine(::testing::ValuesIn(kLineModeScenes), ::testing::ValuesIn(kPictureMachines)),
                          RowName);
 
 }  // namespace

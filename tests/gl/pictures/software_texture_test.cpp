@@ -279,8 +279,6 @@ const Scene kMipmapScenes[] = {
 };
 
 
-const Machine kMachines[] = {{1, 32, 0}, {2, 32, 0}, {4, 32, 0}};
-
 class SoftwareTexturePictureTest : public PictureFixture {
   protected:
     // The switch is process-wide: no later test may inherit it.
@@ -299,10 +297,10 @@ TEST_P(SoftwareTexturePictureTest, MatchesTheReference) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Textures, SoftwareTexturePictureTest,
-                         ::testing::Combine(::testing::ValuesIn(kFilterScenes), ::testing::ValuesIn(kMachines)),
+                         ::testing::Combine(::testing::ValuesIn(kFilterScenes), ::testing::ValuesIn(kPictureMachines)),
                          RowName);
 INSTANTIATE_TEST_SUITE_P(Mipmaps, SoftwareTexturePictureTest,
-                         ::testing::Combine(::testing::ValuesIn(kMipmapScenes), ::testing::ValuesIn(kMachines)),
+                         ::testing::Combine(::testing::ValuesIn(kMipmapScenes), ::testing::ValuesIn(kPictureMachines)),
                          RowName);
 
 // Projective texture coordinates (glTexCoord4 with q other than 1): GL
@@ -353,7 +351,7 @@ const Scene kProjectiveScenes[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Projective, SoftwareTexturePictureTest,
-                         ::testing::Combine(::testing::ValuesIn(kProjectiveScenes), ::testing::ValuesIn(kMachines)),
+                         ::testing::Combine(::testing::ValuesIn(kProjectiveScenes), ::testing::ValuesIn(kPictureMachines)),
                          RowName);
 
 // Textured faces whose two sides take different paths in one primitive:
@@ -396,7 +394,7 @@ TEST_P(TwoPathTexturePictureTest, MatchesTheReference) {
 }
 
 INSTANTIATE_TEST_SUITE_P(TwoPaths, TwoPathTexturePictureTest,
-                         ::testing::Combine(::testing::ValuesIn(kTwoPathScenes), ::testing::ValuesIn(kMachines)),
+                         ::testing::Combine(::testing::ValuesIn(kTwoPathScenes), ::testing::ValuesIn(kPictureMachines)),
                          RowName);
 
 }  // namespace

@@ -135,14 +135,11 @@ const Scene kScenes[] = {
      "in perspective: texel edges up to 2 pixels from the reference's; the far rows, several texels a pixel"},
 };
 
-// Split boards (at 32 bits on pages twice as wide, as the pictures of
-// every fill) and wide pages on one board place the scratch pixmap and its
-// tile elsewhere in board memory. At 16 bits: 7 levels for the 5-bit
-// channels (as the other picture tables) and 8 more, one 5-bit step, for
-// dithering (GL's initial state; the textured colour takes the dithered
-// colour scale, one step below the undithered one at most).
-const Machine kMachines[] = {{1, 32, 0}, {2, 32, 0}, {4, 32, 0},        {1, 16, 15},      {2, 16, 15},
-                             {4, 16, 15}, {2, 32, 0, 2, 1}, {2, 16, 15, 2}, {4, 32, 0, 1, 1}};
+// Every machine, and a Quad on pages twice as wide: split boards (at 32
+// bits on pages twice as wide, as the pictures of every fill) and wide
+// pages on one board place the scratch pixmap and its tile elsewhere in
+// board memory.
+const Machine kQuad32Wide{"quad32wide", {4, 1, 64, 640, 480, 32}};
 
 class StipplePictureTest : public PictureFixture {
   protected:
@@ -169,6 +166,9 @@ TEST_P(StipplePictureTest, MatchesTheReferenceInSoftware) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Stipple, StipplePictureTest,
-                         ::testing::Combine(::testing::ValuesIn(kScenes), ::testing::ValuesIn(kMachines)), RowName);
+                         ::testing::Combine(::testing::ValuesIn(kScenes), ::testing::ValuesIn(kPictureMachines)),
+                         RowName);
+INSTANTIATE_TEST_SUITE_P(StippleWidePages, StipplePictureTest,
+                         ::testing::Combine(::testing::ValuesIn(kScenes), ::testing::Values(kQuad32Wide)), RowName);
 
 }  // namespace

@@ -47,7 +47,7 @@ WindowMap MapOf(N_Context* pctx) {
     WindowMap m{};
     m.scale = board.modelImprecision != 0 ? 16.0f : 1.0f;
     m.xAdd = board.modelImprecision != 0 ? 8.0f : 0.0f;
-    m.yAdd = board.modelImprecision != 0 ? 8.0f : 0.5f;
+    m.yAdd = board.modelImprecision != 0 ? 8.0f : 0.0f;
     const LONG slot = _NFirstDrawSlot(pctx);
     if (slot >= 0) {
         const GLBuffer* pBuffer = pctx->buffers[slot].pBuffer;

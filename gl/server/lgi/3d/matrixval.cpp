@@ -162,11 +162,15 @@ void _NWindowTransform(N_Context* pctx, const N_BoardFacts& board) {
     const float yScale = -static_cast<float>(height) * s;
     float xOffset = static_cast<float>(x0) * s;
     float yOffset = static_cast<float>(y0 + height) * s;
+    // In 28.4 the board's sample points lie on whole sixteenths, half a
+    // pixel before GL's pixel centres: both offsets take that half pixel.
+    // In whole pixels the coordinates are truncated to the pixel's corner,
+    // where the board samples that pixel, in y as in x: a half pixel taken
+    // off y there would move every edge that lies on a pixel boundary up a
+    // row (a window-filling quad would leave the window's bottom row).
     if (s == 16.0f) {
         xOffset -= 8.0f;
         yOffset -= 8.0f;
-    } else {
-        yOffset -= 0.5f;
     }
     const float zScale = (pfDepth[0] - pfDepth[1]) * kDepthUnits;
     const float zOffset = pfDepth[1] * kDepthUnits;

@@ -105,6 +105,7 @@ struct N_PixelSpan {
     N_PixRowFn pfnPack;
     ULONG srcMask, dstMask;    // 2^bits - 1 of the source and destination
     float storeScale[4];       // red, green, blue, alpha store scales
+    float storeOffset[3];      // added to red, green, blue after the scale (the colour conversion's offset)
     const ULONG* pulDither;    // 8 x 8 dither words added to unpacked bytes, or null
     // Buffers.
     ULONG bufferClass;

@@ -103,7 +103,10 @@ N_BoundBuffer* pReadBuffer(N_Context* pctx) {
 
 }  // namespace
 
-ULONG ulNClearColourValue(ULONG bits, ULONG ulValue) { return bits < 24 ? ulValue & 0x7fffff : ulValue; }
+// Below 24 bits a pixel bit 23 of the colour word is the overlay plane's
+// bit, which a clear of the main plane keeps; at 8 bits it is red's top bit
+// (3-3-2 red in bits 21-23), which the clear colour needs.
+ULONG ulNClearColourValue(ULONG bits, ULONG ulValue) { return bits < 24 && bits != 8 ? ulValue & 0x7fffff : ulValue; }
 
 ULONG ulNClearDepthValue(float fDepth, ULONG bits, ULONG bUseContext, ULONG ulValue) {
     bits = std::min<ULONG>(bits, 32);

@@ -55,7 +55,10 @@ void vStoreScales(N_Context* pctx, N_PixelSpan* ps) {
     const N_ColourConversion& c = pctx->val.colour;
     const float af[3] = {c.scale[0] / 65536.0f, c.scale[1] / 256.0f, c.scale[2]};
     const bool bRGBA = c.converter == N_CONVERT_RGBA;
-    for (ULONG k = 0; k < 3; ++k) ps->storeScale[k] = bRGBA && af[k] > 0.0f ? af[k] : 255.0f;
+    for (ULONG k = 0; k < 3; ++k) {
+        ps->storeScale[k] = bRGBA && af[k] > 0.0f ? af[k] : 255.0f;
+        ps->storeOffset[k] = bRGBA && af[k] > 0.0f ? c.offset[k] : 0.0f;
+    }
     ps->storeScale[3] = 255.0f;
 }
 
@@ -83,7 +86,7 @@ N_StageFn pfnReadTransfer(N_Context* pctx, ULONG bits) {
     return nullptr;
 }
 N_StageFn pfnDrawTransfer(N_Context* pctx, ULONG bits) {
-    if (bits == 8) return bCI(pctx) ? _NStageDrawShift16 : _NStagePack332;
+    if (bits == 8) return bCI(pctx) ? _NStageDrawShift16 : nullptr;
     if (bits == 4) return bCI(pctx) ? _NStageDrawShift4 : _NStagePack332;
     return nullptr;
 }

@@ -55,6 +55,9 @@ ULONG ulByte(float f) { return static_cast<ULONG>(_NTruncToLong(f)) & 0xFFu; }
 
 // Writes the float results of a colour pixel and its packed word.
 void vPutColour(N_PixelSpan* ps, ULONG i, float r, float g, float b, float a) {
+    r += ps->storeOffset[0];
+    g += ps->storeOffset[1];
+    b += ps->storeOffset[2];
     ps->apChannel[0][i] = r;
     ps->apChannel[1][i] = g;
     ps->apChannel[2][i] = b;
@@ -358,7 +361,7 @@ void _NBitmapColour(N_Context* pctx, N_PixelSpan* ps) {
     const float* pfFog = reinterpret_cast<const float*>(pulAttr(pctx, N_ATTR_FOG_COLOUR));
     for (ULONG c = 0; c < 3; ++c) {
         const float v = bFog ? pfRaster[c] * f + pfFog[c] * (1.0f - f) : pfRaster[c];
-        ps->bitmapColour[c] = _NPixClamp(v) * ps->storeScale[c];
+        ps->bitmapColour[c] = _NPixClamp(v) * ps->storeScale[c] + ps->storeOffset[c];
     }
     ps->bitmapColour[3] = _NPixClamp(pfRaster[3]);
 }

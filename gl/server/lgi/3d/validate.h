@@ -83,6 +83,11 @@ enum : ULONG {
 };
 struct N_ColourConversion {
     float scale[3];       // red premultiplied by 65536, green by 256
+    // Added to each channel after the scale, in the channel's own units: at
+    // 8 bits a pixel red 32 (one 3-bit step), because the 8-bit palette
+    // shows red 0 to 255 at red steps 1 to 6 (steps 0 and 7 are the system
+    // colours' black), as the texture conversion places red too.
+    float offset[3];
     float reciprocal[3];
     ULONG channelMask[3];
     ULONG channelShift[3];

@@ -67,6 +67,8 @@ void _NValColorMap(N_Context* pctx, ULONG depth) {
     c.scale[0] = r * 65536.0f;
     c.scale[1] = g * 256.0f;
     c.scale[2] = b;
+    c.offset[0] = depth == 8 ? 32.0f : 0.0f;
+    c.offset[1] = c.offset[2] = 0.0f;
     c.reciprocal[0] = rr;
     c.reciprocal[1] = rg;
     c.reciprocal[2] = rb;
@@ -89,6 +91,7 @@ void _NValColour(N_Context* pctx) {
         c.converter = N_CONVERT_RGBA;
     } else {
         c.scale[0] = 1.0f;
+        c.offset[0] = c.offset[1] = c.offset[2] = 0.0f;
         c.converter = D == 4 ? N_CONVERT_INDEX4 : D == 1 ? N_CONVERT_INDEX1 : N_CONVERT_INDEX8;
     }
     _NConvertCurrentColour(pctx);

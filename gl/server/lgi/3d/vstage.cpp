@@ -251,7 +251,7 @@ void vStageUnlitIndex(N_Context* pctx, N_Pipe* pipe) {
 ULONG ulChannel(const N_ColourConversion& cv, ULONG k, float value) {
     static constexpr float kUnit[3] = {65536.0f, 256.0f, 1.0f};
     const float full = cv.scale[k] / kUnit[k];
-    const auto v = static_cast<ULONG>(std::nearbyint(fClamp01(value) * full));
+    const auto v = static_cast<ULONG>(std::nearbyint(fClamp01(value) * full + cv.offset[k]));
     return v;
 }
 
@@ -485,7 +485,8 @@ void _NStageFloatColour(N_Context* pctx, N_Pipe* pipe) {
         } else if (bZero) {
             out[0] = out[1] = out[2] = out[3] = 0.0f;
         } else {
-            for (ULONG k = 0; k < 3; ++k) out[k] = pf[k] * sc[k] / unit[k];
+            const float* offset = pctx->val.colour.offset;
+            for (ULONG k = 0; k < 3; ++k) out[k] = pf[k] * sc[k] / unit[k] + offset[k];
             out[3] = pf[3];
         }
     });

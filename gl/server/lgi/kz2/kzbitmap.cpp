@@ -116,7 +116,10 @@ bool _NDrawBitmapKZ(N_Context* pctx, ULONG width, ULONG height, float xorig, flo
     const bool bIndexMode = *pulAttr(pctx, N_ATTR_COLOUR_INDEX_MODE) == 1;
     float channelMax[3];
     _NChannelMax(pctx, channelMax);
-    for (int c = 0; c < 3; ++c) ps.storeScale[c] = bIndexMode ? 1.0f : channelMax[c];
+    for (int c = 0; c < 3; ++c) {
+        ps.storeScale[c] = bIndexMode ? 1.0f : channelMax[c];
+        ps.storeOffset[c] = bIndexMode ? 0.0f : pctx->val.colour.offset[c];
+    }
     ps.storeScale[3] = bIndexMode ? 1.0f : 255.0f;
     _NBitmapColour(pctx, &ps);
     const auto channel = [](float v) { return static_cast<ULONG>(_NTruncToLong(v + 0.5f)) & 0xFFu; };

@@ -78,13 +78,13 @@ void _NRenderRasterPos(N_Context* pctx, N_Pipe* pipe) {
     }
     // The position is kept as GL window coordinates, unrounded: x from the
     // window's left edge, y up from its bottom edge, z from 0 at the near
-    // plane to 1 at the far one, and the clip w. The vertex's screen
-    // position puts pixel centres on whole numbers in whole-pixel units and
-    // on whole pixels in 28.4 units after the half-pixel added to X above;
-    // y runs down the screen from the window's top row.
+    // plane to 1 at the far one, and the clip w. The window transform took
+    // half a pixel off both coordinates in 28.4 units (X has it back above)
+    // and none in whole pixels; y runs down the screen from the window's top
+    // row.
     const float unit = bPrecise ? 1.0f / 16.0f : 1.0f;
     const float xWin = X * unit - static_cast<float>(pb->x);
-    const float yWin = static_cast<float>(oy * unit + H) - 0.5f - Y * unit;
+    const float yWin = static_cast<float>(oy * unit + H) - (bPrecise ? 0.5f : 0.0f) - Y * unit;
     ULONG* pulPos = pulAttr(pctx, N_ATTR_RASTER_POS);
     pulPos[0] = std::bit_cast<ULONG>(xWin);
     pulPos[1] = std::bit_cast<ULONG>(yWin);

@@ -153,8 +153,10 @@ TEST_F(ClearTest, ColourBuffersInOrderWithShallowOnesMasked) {
 }
 
 TEST(LgiClearValueTest, ColourAndDepthValues) {
+    // Bit 23 is the overlay's at 16 bits, 3-3-2 red's top bit at 8 (a light
+    // red, 0.9 of the 8-bit conversion, keeps it).
     EXPECT_EQ(ulNClearColourValue(16, 0xffffffff), 0x7fffffu);
-    EXPECT_EQ(ulNClearColourValue(8, 0xffffffff), 0x7fffffu);
+    EXPECT_EQ(ulNClearColourValue(8, 0x00b0ca4d), 0x00b0ca4du);
     EXPECT_EQ(ulNClearColourValue(24, 0xffffffff), 0xffffffffu);
     EXPECT_EQ(ulNClearColourValue(32, 0x12345678), 0x12345678u);
     struct Case {

@@ -146,7 +146,8 @@ void ExpectWindow(const N_Transform& xf, const WindowCase& c) {
     const double s = c.precision ? 16.0 : 1.0;
     const double w = c.vp[2] - c.vp[0] + 1, h = c.vp[3] - c.vp[1] + 1;
     const double xo = c.x0 * s - (s == 16 ? 8 : 0);
-    const double yo = (c.y0 + h) * s - (s == 16 ? 8 : 0.5);
+    // Half a pixel off both in 28.4 units, none in whole pixels.
+    const double yo = (c.y0 + h) * s - (s == 16 ? 8 : 0);
     const double n = c.depth[0], f = c.depth[1];
     M4 K{};
     for (int i = 0; i < 16; ++i) K[i] = xf.combined[i];

@@ -58,13 +58,14 @@ TEST_F(RasterPosTest, WindowPositionAndValidityByPlace) {
         ULONG valid;
         float wx, wy;  // window x, and y from the window's bottom
     } const cases[] = {
-        // Screen rows have their centres on whole numbers: screen y 20 is
-        // the centre of the window's top row, window y 99.5.
-        {"inside, w 1", 15.7f, 60.2f, 1.0f, 1, 5.7f, 59.3f},
-        {"inside, w 2", 40.0f, 80.0f, 2.0f, 1, 10.0f, 79.5f},
-        {"window's top row", 10.0f, 20.0f, 1.0f, 1, 0.0f, 99.5f},
-        {"on the row below the last", 10.0f, 120.0f, 1.0f, 1, 0.0f, -0.5f},
-        {"right of the window: kept", 500.0f, 30.0f, 1.0f, 1, 490.0f, 89.5f},
+        // In whole pixels a row's top edge lies on a whole number of the
+        // screen, as a column's left edge does: screen y 20 is the window's
+        // top edge, window y 100, screen y 120 its bottom edge.
+        {"inside, w 1", 15.7f, 60.2f, 1.0f, 1, 5.7f, 59.8f},
+        {"inside, w 2", 40.0f, 80.0f, 2.0f, 1, 10.0f, 80.0f},
+        {"window's top edge", 10.0f, 20.0f, 1.0f, 1, 0.0f, 100.0f},
+        {"on the window's bottom edge", 10.0f, 120.0f, 1.0f, 1, 0.0f, 0.0f},
+        {"right of the window: kept", 500.0f, 30.0f, 1.0f, 1, 490.0f, 90.0f},
         {"left of the window", 9.5f, 60.0f, 1.0f, 0, 0, 0},
         {"w of zero: the origin of the screen", 50.0f, 60.0f, 0.0f, 0, 0, 0},
         {"w of minus zero", 50.0f, 60.0f, -0.0f, 0, 0, 0},
@@ -116,7 +117,7 @@ TEST_F(RasterPosTest, ValidityAndPositionUseOneY) {
     // And the other way round: the position decides the stored row.
     Run(50.0f, 70.0f, 1.0f, 125);
     ASSERT_EQ(Valid(), 1u);
-    EXPECT_EQ(Pos(1), 49.5f);
+    EXPECT_EQ(Pos(1), 50.0f);
 }
 
 TEST_F(RasterPosTest, IndexModeStoresTheIndex) {

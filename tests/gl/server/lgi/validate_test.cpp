@@ -3,6 +3,8 @@
 // records learn, and the derived state of the buffer, enable-flag, mask,
 // culling, clip-rectangle, colour, texture-generation, fog, stipple and
 // per-primitive steps.
+#include <algorithm>
+#include <cstdlib>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -541,6 +543,42 @@ TEST_F(ValidateTest, ColourScalesAndEightBitBlending) {
         _NValidate(ctx_, N_DIRTY_COLOUR_MODE);
         EXPECT_EQ(ctx_->val.colour.converter, conv);
         EXPECT_EQ(ctx_->val.colour.scale[0], 1.0f);
+    }
+}
+
+// At 8 bits a pixel the driver's palette shows red 0 to 255 at the 3-bit
+// red steps 1 to 6 (steps 0 and 7 are black beside the system colours), and
+// the board adds up to 31 of dither before it keeps a channel's top bits:
+// every red, dithered or not, lands within one palette step of GL's red, 0
+// and 1 exactly on steps 1 and 6; green and blue, and other depths, take no
+// offset.
+TEST_F(ValidateTest, EightBitRedLandsOnThePalettesRedSteps) {
+    static const int kPaletteRed[8] = {0, 0, 51, 102, 153, 204, 255, 0};
+    GLBuffer d = Buffer(8);
+    Put(0, &d);
+    for (ULONG dither : {0u, 1u}) {
+        Set(122, dither);
+        _NValidate(ctx_, N_DIRTY_FRAGMENT);
+        for (float red : {0.0f, 0.2f, 0.5f, 0.8f, 1.0f}) {
+            const float colour[4] = {red, 0.0f, 0.0f, 1.0f};
+            const ULONG hw = _NColourToHardware(ctx_, N_CONVERT_RGBA, colour);
+            EXPECT_EQ(hw & 0xFFFFu, 0u) << red;
+            for (ULONG added : {0u, dither != 0 ? 31u : 0u}) {
+                const ULONG step = std::min<ULONG>(((hw >> 16) & 0xFFu) + added, 255u) >> 5;
+                EXPECT_GE(step, 1u) << red << " dither " << added;
+                EXPECT_LE(step, 6u) << red << " dither " << added;
+                EXPECT_LE(std::abs(kPaletteRed[step] - static_cast<int>(red * 255.0f)), 51) << red;
+            }
+        }
+        const float black[4] = {0, 0, 0, 1}, white[4] = {1, 1, 1, 1};
+        EXPECT_EQ(_NColourToHardware(ctx_, N_CONVERT_RGBA, black) >> 21, 1u);
+        EXPECT_EQ((_NColourToHardware(ctx_, N_CONVERT_RGBA, white) + (dither != 0 ? 0x1F0000u : 0)) >> 21, 6u);
+    }
+    for (ULONG bits : {16u, 32u}) {
+        d.bitsPerPixel = bits;
+        _NValidate(ctx_, N_DIRTY_FRAGMENT);
+        const float black[4] = {0, 0, 0, 1};
+        EXPECT_EQ(_NColourToHardware(ctx_, N_CONVERT_RGBA, black), 0u) << bits;
     }
 }
 
