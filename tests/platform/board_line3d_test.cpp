@@ -5,6 +5,7 @@
 // rasterizers.
 #include <array>
 #include <map>
+#include <set>
 
 #include "board_stream_util.h"
 #include "kzuinstr.h"
@@ -128,6 +129,46 @@ TEST_F(BoardLine3dTest, WideSegmentsCoverTheirWidthInEachColumn) {
             for (int k = 0; k < width; ++k) want[{left + k, y}] = 0xFF;
         EXPECT_EQ(m, want) << "width " << width;
     }
+}
+
+// A sloped wide segment whose band edge runs through sample points keeps
+// the pixels on its left edge: across an x-major segment the smaller y
+// where y falls as x grows, else the larger; across a y-major one the
+// smaller x, whichever way it runs; a diagonal likewise along its rows,
+// which share their data.
+TEST_F(BoardLine3dTest, SlopedWideSegmentsKeepTheirBandsLeftEdge) {
+    static const struct {
+        Segment seg;
+        bool xMajor;  // probe a column (else a row)
+        int at;       // the column or row probed
+        std::set<int> want;  // the pixels lit across it
+    } kCases[] = {
+        {{10, 40, 40, 25, 0xFF, 0xFF}, true, 12, {38, 39}},    // y falls: edge 38 kept, 40 not
+        {{10, 40, 40, 25, 0xFF, 0xFF}, true, 13, {38, 39}},    // no tie
+        {{10, 60, 40, 75, 0xFF, 0xFF}, true, 12, {61, 62}},    // y grows: edge 62 kept, 60 not
+        {{40, 75, 10, 60, 0xFF, 0xFF}, true, 12, {61, 62}},    // the same drawn backwards
+        {{110, 10, 100, 40, 0xFF, 0xFF}, false, 13, {108, 109}},  // x falls: edge 108 kept
+        {{100, 10, 110, 40, 0xFF, 0xFF}, false, 13, {100, 101}},  // x grows: edge 100 kept
+        {{100, 10, 110, 40, 0xFF, 0xFF}, false, 14, {101, 102}},  // no tie
+        {{150, 10, 170, 30, 0xFF, 0xFF}, false, 15, {154, 155}},  // diagonal: along its rows
+        {{170, 50, 150, 70, 0xFF, 0xFF}, false, 55, {164, 165}},
+    };
+    for (const auto& c : kCases) {
+        boot();
+        draw({c.seg}, KZU_LOAD_VERTEX, 2);
+        std::set<int> got;
+        for (const auto& [p, v] : lit())
+            if ((c.xMajor ? p.first : p.second) == c.at) got.insert(c.xMajor ? p.second : p.first);
+        EXPECT_EQ(got, c.want) << c.seg.x0 << "," << c.seg.y0 << " -> " << c.seg.x1 << "," << c.seg.y1 << " at "
+                               << c.at;
+    }
+    // The diagonal's fragments share their colours along its rows.
+    boot();
+    draw({{150, 10, 170, 30, 0x000000, 0x140000}}, KZU_LOAD_VERTEX, 2);
+    const auto m = lit();
+    ASSERT_EQ(m.count({154, 15}) + m.count({155, 15}) + m.count({155, 16}), 3u);
+    EXPECT_EQ(m.at({154, 15}), m.at({155, 15}));
+    EXPECT_EQ(m.at({155, 16}), m.at({155, 15}) + 0x010000);
 }
 
 // Stippled programs draw only where the block's bit is set, counted from

@@ -138,17 +138,15 @@ void WindowEdges(const Gl& gl) {
     gl.End();
 }
 
-constexpr const char* kWideFault =
-    "wide y-major lines: the board's columns sit one pixel right of the reference's along the line";
 const Scene kLinesPoints[] = {
     {"width_1", Widths<1>, 3, 40, "interpolation along the lines; pixels at the lines' ends"},
-    {"width_2", Widths<2>, 3, 60, "interpolation along the lines; pixels at the lines' ends", kWideFault},
-    {"width_3", Widths<3>, 3, 60, "interpolation along the lines; pixels at the lines' ends", kWideFault},
-    {"width_4", Widths<4>, 3, 80, "interpolation along the lines; pixels at the lines' ends", kWideFault},
-    {"width_5", Widths<5>, 3, 80, "interpolation along the lines; pixels at the lines' ends", kWideFault},
-    {"width_6", Widths<6>, 3, 100, "interpolation along the lines; pixels at the lines' ends", kWideFault},
-    {"width_7", Widths<7>, 3, 100, "interpolation along the lines; pixels at the lines' ends", kWideFault},
-    {"width_8", Widths<8>, 3, 120, "interpolation along the lines; pixels at the lines' ends", kWideFault},
+    {"width_2", Widths<2>, 3, 60, "interpolation along the lines; pixels at the lines' ends"},
+    {"width_3", Widths<3>, 3, 60, "interpolation along the lines; pixels at the lines' ends"},
+    {"width_4", Widths<4>, 3, 80, "interpolation along the lines; pixels at the lines' ends"},
+    {"width_5", Widths<5>, 3, 80, "interpolation along the lines; pixels at the lines' ends"},
+    {"width_6", Widths<6>, 3, 100, "interpolation along the lines; pixels at the lines' ends"},
+    {"width_7", Widths<7>, 3, 100, "interpolation along the lines; pixels at the lines' ends"},
+    {"width_8", Widths<8>, 3, 120, "interpolation along the lines; pixels at the lines' ends"},
     {"stipple", Stipple, 0, 40, "the lines' end pixels",
      "stippled strips and loops: dashes and gaps at other places than the reference's (246 pixels)"},
     {"smooth_lines", SmoothLines, 24, 300,
