@@ -89,11 +89,14 @@ private:
             last = static_cast<std::int64_t>(std::floor(major1)) + 1;
         }
         if ((last - first) * step < 0) return;
-        // The stipple count starts at the first end's pixel plus the block's
-        // phase, the low five bits of that pixel's coordinate on GL's major
-        // axis.
-        const std::int64_t startPixel = static_cast<std::int64_t>(std::floor(major0));
-        const std::int64_t phase = static_cast<std::int64_t>(std::floor(glXMajor ? e[0].x : e[0].y)) & 31;
+        // The stipple count: the steps from the pixel holding the first end
+        // on GL's major axis (the first fragment is one step on when that
+        // end lies before its column's sample point), plus the block's
+        // phase, the low five bits of that pixel's coordinate.
+        const double g0 = glXMajor ? e[0].x : e[0].y, g1 = glXMajor ? e[1].x : e[1].y;
+        const double hold = std::floor(g0);
+        const std::int64_t lead = g1 > g0 ? static_cast<std::int64_t>(std::ceil(g0) - hold) : 0;
+        const std::int64_t phase = static_cast<std::int64_t>(hold) & 31;
         // Which of two pixels equally near takes the fragment. Thin: the
         // one on the first end's side, on a horizontal segment the lower
         // (larger y), on a vertical one the left. Wide: the band of width w
@@ -112,10 +115,10 @@ private:
                 values[k] = f.loadKind[k] == KZU_LOAD_VERTEX
                                 ? lerp(e[0].data[k], e[1].data[k], std::clamp(t, 0.0, 1.0), k == 0)
                                 : e[0].data[k];  // the packet's or the segment's one word
-            const bool on = stipple_bit((m - startPixel) * step + phase);
+            const bool on = stipple_bit((m - first) * step + lead + phase);
             // The w pixels nearest the segment across the major axis.
-            const double first = minor - static_cast<double>(width - 1) / 2.0;
-            const std::int64_t lo = static_cast<std::int64_t>(smaller ? std::ceil(first - 0.5) : std::floor(first + 0.5));
+            const double near = minor - static_cast<double>(width - 1) / 2.0;
+            const std::int64_t lo = static_cast<std::int64_t>(smaller ? std::ceil(near - 0.5) : std::floor(near + 0.5));
             for (std::int64_t i = 0; i < width; ++i) {
                 const std::int64_t n = lo + i;
                 if (xMajor) run_.fragment(m, n, values, on);

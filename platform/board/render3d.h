@@ -306,11 +306,12 @@
 // - Line stipple: a line packet whose command word carries the stipple
 //   option (0x100, KZU_HDR_STIPPLE) carries each segment's 256-bit stipple
 //   block as the eight words after its constants (the first word bits
-//   0-31). The fragment k steps along the major
-//   axis from the pixel holding the first end takes bit (k + p) mod 256,
-//   p being the low five bits of that pixel's major coordinate (the phase
-//   the render functions rotate the block by). Without the option every
-//   fragment's stipple bit is set.
+//   0-31). The fragment k steps along the major axis (GL's: x on a tie)
+//   from the pixel holding the first end takes bit (k + p) mod 256, p being
+//   the low five bits of that pixel's major coordinate (the phase the
+//   render functions rotate the block by); the first pixel drawn is one
+//   step on when the first end lies before its sample point. Without the
+//   option every fragment's stipple bit is set.
 // - A rasterizer runs only the fragments of the tiles it owns (platform/
 //   board.h, "Machine layout"), whether the primitive was broadcast or
 //   routed to it.

@@ -172,7 +172,8 @@ TEST_F(BoardLine3dTest, SlopedWideSegmentsKeepTheirBandsLeftEdge) {
 }
 
 // Stippled programs draw only where the block's bit is set, counted from
-// the first end's pixel plus its phase (the low five bits of its column).
+// the pixel holding the first end plus its phase (the low five bits of its
+// column).
 TEST_F(BoardLine3dTest, StippleBlockGatesTheStippledInstructions) {
     // Pattern 0b0011 with factor 2, as the render functions expand it: bit
     // j = pattern bit (j / 2) % 16.
@@ -190,6 +191,25 @@ TEST_F(BoardLine3dTest, StippleBlockGatesTheStippledInstructions) {
     for (int k = 0; k < 100; ++k)
         if ((pattern >> ((k / 2) % 16)) & 1u) want[{37 + k, 12}] = 0xFF00;
     EXPECT_EQ(m, want);
+
+    // A first end between sample points: the first pixel drawn is one step
+    // from the pixel holding it.
+    boot();
+    draw({{37.5f, 12.0f, 137.5f, 12.0f, 0xFF00, 0xFF00}}, KZU_LOAD_VERTEX, 0, &rotated);
+    want.clear();
+    for (int x = 38; x < 138; ++x)
+        if ((pattern >> (((x - 37) / 2) % 16)) & 1u) want[{x, 12}] = 0xFF00;
+    EXPECT_EQ(lit(), want);
+
+    // A wide diagonal, drawn by rows, takes its phase from x (37) as the
+    // render functions do; its steps count along either axis alike.
+    boot();
+    draw({{37.0f, 10.0f, 57.0f, 30.0f, 0xFF00, 0xFF00}}, KZU_LOAD_VERTEX, 2, &rotated);
+    std::set<int> rows, wantRows;
+    for (const auto& [p, v] : lit()) rows.insert(p.second);
+    for (int k = 0; k < 20; ++k)
+        if ((pattern >> ((k / 2) % 16)) & 1u) wantRows.insert(10 + k);
+    EXPECT_EQ(rows, wantRows);
 }
 
 // Each rasterizer draws only its own tiles: a line across four tiles comes

@@ -147,8 +147,9 @@ const Scene kLinesPoints[] = {
     {"width_6", Widths<6>, 3, 100, "interpolation along the lines; pixels at the lines' ends"},
     {"width_7", Widths<7>, 3, 100, "interpolation along the lines; pixels at the lines' ends"},
     {"width_8", Widths<8>, 3, 120, "interpolation along the lines; pixels at the lines' ends"},
-    {"stipple", Stipple, 0, 40, "the lines' end pixels",
-     "stippled strips and loops: dashes and gaps at other places than the reference's (246 pixels)"},
+    {"stipple", Stipple, 0, 60,
+     "the lines' end pixels; on long segments drawn downwards (loops' closing segments) the reference leaves out "
+     "the first pixel and its dashes sit a pixel off GL's count for a stretch"},
     {"smooth_lines", SmoothLines, 24, 300,
      "antialiased coverage: GL leaves its computation open, implementations differ by a few levels at the edges"},
     {"smooth_points", SmoothPoints, 24, 120,
