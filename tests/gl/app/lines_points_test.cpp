@@ -154,8 +154,9 @@ const Scene kLinesPoints[] = {
      "antialiased coverage: GL leaves its computation open, implementations differ by a few levels at the edges"},
     {"smooth_points", SmoothPoints, 24, 120,
      "antialiased coverage: GL leaves its computation open, implementations differ at the discs' rims",
-     "antialiased points of sizes 4 to 6: the board's discs cover pixels a row beyond the reference's and leave "
-     "partial ones the reference covers fully (424 pixels beyond 24 levels)"},
+     "the reference's, not ours: OSMesa draws antialiased points without coverage, as the whole pixels whose centres "
+     "lie inside the disc; ours cover each pixel by the part of it inside the disc, as GL 1.0 does (within 24 levels "
+     "of the exact area but for 16 rim pixels of size 1), so every rim differs (424 pixels beyond 24 levels)"},
     {"point_sizes", PointSizes, 0, 0, "aliased points: exact"},
     {"window_edges", WindowEdges, 3, 40, "interpolation along the lines; the clipped lines' end pixels"},
     {.name = "window_edges_covered",
