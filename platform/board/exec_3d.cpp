@@ -160,6 +160,8 @@ FragmentRunner::FragmentRunner(Impl& board, int r, const DecodedPacket& packet, 
         if ((pid & 0xFFE0u) == 0) {
             const std::uint16_t known = board.spaceFormat[pid & 0x1Fu];
             if ((known & 1u) != 0) pid |= static_cast<std::uint16_t>(known & 0xE000u);
+            // A depth buffer 16 bits a pixel: its depth words are of the 16-bit form.
+            if (n < 2 * packet.pids.size() && pixel_format_of_pid(pid).bytesPerPixel == 2) depth16_ = true;
         }
         pid_[n] = pid;
         if (n < 2 * packet.pids.size() && (pid >> 13) == kFormat1555) laneMax_ = 0x7F7F7F7Fu;
@@ -485,10 +487,32 @@ struct Plane {
     double at(double x, double y) const { return std::clamp(c + dx * x + dy * y, lo, hi); }
 };
 
+// The 16-bit depth word (render3d.h, "Interpolation") and the 24-bit z it
+// stands for: z >> 9 below 15/16 of the range; above, bit 15 set, the
+// count n of further leading ones of z in bits 12-14 and the twelve bits
+// after the 0 ending them in bits 0-11 (after seven ones, after the ones).
+std::uint32_t z_of_depth16(std::uint32_t w) {
+    w &= 0xFFFFu;
+    if ((w & 0x8000u) == 0) return w << 9;
+    const std::uint32_t n = (w >> 12) & 7u, m = w & 0xFFFu;
+    if (n == 7) return 0xF00000u | (0x7Fu << 13) | (m << 1);
+    return 0xF00000u | (((1u << n) - 1u) << (20 - n)) | (m << (7 - n));
+}
+std::uint32_t depth16_of_z(std::uint32_t z) {
+    if ((z & 0xF00000u) != 0xF00000u) return z >> 9;
+    std::uint32_t v = z, n = 0;
+    while ((v & 0x80000u) != 0 && n < 7) {
+        if (++n == 7) break;
+        v <<= 1;
+    }
+    return ((v & 0x7FF80u) >> 7) | ((n | 8u) << 12);
+}
+
 struct DataRegister {
     bool loaded = false;
     bool interpolated = false;
     bool perLane = false;  // rgb0: each lane interpolated on its own
+    bool depth16 = false;  // depth words of the 16-bit form: interpolated as the z they stand for
     std::uint32_t flat = 0;
     Plane planes[4];       // lanes (or plane 0 for a whole word)
     std::uint32_t vertex[3] = {};
@@ -510,6 +534,7 @@ public:
             for (std::uint32_t v = 0; v < 3; ++v) pos[v] = words[kzPrimWordAt(*row, KZ_PW_POSITION, v)];
             load_row(*row, words, KZ_PW_COLOUR, &data[0], true);
             load_row(*row, words, KZ_PW_DEPTH, &data[1], false);
+            data[1].depth16 = run_.depth16();
             load_row(*row, words, KZ_PW_ALPHA, &data[2], false);
             for (std::uint32_t k = 0; k < 4; ++k) {
                 if (fields.loadKind[k] == KZU_LOAD_PACKET) data[k].loaded = data_register(packet_, fields, k, prim, 0, &data[k].flat);
@@ -558,7 +583,8 @@ private:
         const int lanes = d.perLane ? 4 : 1;
         for (int k = 0; k < lanes; ++k) {
             double v[3];
-            for (int i = 0; i < 3; ++i) v[i] = d.perLane ? lane(d.vertex[i], k) : d.vertex[i];
+            for (int i = 0; i < 3; ++i)
+                v[i] = d.perLane ? lane(d.vertex[i], k) : d.depth16 ? z_of_depth16(d.vertex[i]) : d.vertex[i];
             // The plane through (x_i, y_i, v_i).
             const double dx = ((v[1] - v[0]) * (y[2] - y[0]) - (v[2] - v[0]) * (y[1] - y[0])) / area;
             const double dy = ((v[2] - v[0]) * (x[1] - x[0]) - (v[1] - v[0]) * (x[2] - x[0])) / area;
@@ -571,7 +597,10 @@ private:
         if (!d.interpolated) return d.flat;
         // A whole word (depth, alpha, texture coordinate) is rounded down, so a
         // texel is chosen by the floor of its coordinate, as GL chooses it.
-        if (!d.perLane) return static_cast<std::uint32_t>(static_cast<std::int64_t>(std::floor(d.planes[0].at(px, py))));
+        if (!d.perLane) {
+            const auto w = static_cast<std::uint32_t>(static_cast<std::int64_t>(std::floor(d.planes[0].at(px, py))));
+            return d.depth16 ? depth16_of_z(w) : w;
+        }
         std::uint32_t out = 0;
         for (int k = 0; k < 4; ++k) {
             out |= (static_cast<std::uint32_t>(std::lround(d.planes[k].at(px, py))) & 0xFFu) << (8 * k);

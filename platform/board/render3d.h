@@ -203,7 +203,14 @@
 //   channel of the colour word), rounded to nearest; as a whole word for
 //   z0-z2, rounded down (a texture coordinate's texel is the floor of the
 //   coordinate, as GL chooses it); clamped to the range of the vertices'
-//   values.
+//   values. A layout row's depth words, when the packet's pid list names a
+//   depth buffer (a bare space) last reached 16 bits a pixel, are of the
+//   16-bit form: z >> 9 below 15/16 of the 24-bit range, above it bit 15
+//   set, the count n (at most 7) of the leading ones after z's top four in
+//   bits 12-14 and in bits 0-11 the twelve bits after the 0 that ends them
+//   (after seven ones, the twelve bits after the ones); such words are
+//   interpolated as the z they stand for, and the result is written back
+//   in that form.
 //
 // Coverage
 // - Vertices are 28.4 positions, x in bits 0-15 and y in bits 16-31

@@ -63,6 +63,9 @@ public:
     // registers 27-30 holding data[0..3]; `stipple` says whether the line
     // stipple's bit is set there.
     void fragment(std::int64_t x, std::int64_t y, const std::uint32_t (&data)[4], bool stipple = true);
+    // Whether the packet's depth words are of the 16-bit form: its pid list
+    // names the depth buffer (a bare space) last reached 16 bits a pixel.
+    bool depth16() const { return depth16_; }
 
 private:
     bool in_clip(std::int64_t x, std::int64_t y) const;
@@ -85,6 +88,7 @@ private:
     // pixmap (format 4, 7 bits a channel), or red 0xDF, green 0xFF, blue
     // 0x7F where it names an 8-bit 3-3-2 colour pixmap (format 2).
     std::uint32_t laneMax_ = 0xFFFFFFFFu;
+    bool depth16_ = false;
     std::int64_t clipX0_ = 0, clipY0_ = 0, clipX1_ = 0, clipY1_ = 0;
 };
 
