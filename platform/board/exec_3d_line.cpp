@@ -71,7 +71,11 @@ private:
 
     void draw(const End (&e)[2], std::int64_t width) {
         const double dx = e[1].x - e[0].x, dy = e[1].y - e[0].y;
-        const bool xMajor = std::abs(dx) >= std::abs(dy);
+        // GL's major axis: x when |dx| >= |dy|. A wide diagonal covers the
+        // same pixels replicated along either axis; it steps along y, its
+        // fragments sharing their data along rows.
+        const bool glXMajor = std::abs(dx) >= std::abs(dy);
+        const bool xMajor = glXMajor && !(width >= 2 && std::abs(dx) == std::abs(dy));
         const double major0 = xMajor ? e[0].x : e[0].y, major1 = xMajor ? e[1].x : e[1].y;
         const double minor0 = xMajor ? e[0].y : e[0].x, minor1 = xMajor ? e[1].y : e[1].x;
         if (major0 == major1) return;
@@ -85,10 +89,23 @@ private:
             last = static_cast<std::int64_t>(std::floor(major1)) + 1;
         }
         if ((last - first) * step < 0) return;
-        // The stipple count starts at the first end's pixel plus the block's
+        // The stipple count: the steps from the pixel holding the first end
+        // on GL's major axis (the first fragment is one step on when that
+        // end lies before its column's sample point), plus the block's
         // phase, the low five bits of that pixel's coordinate.
-        const std::int64_t startPixel = static_cast<std::int64_t>(std::floor(major0));
-        const std::int64_t phase = startPixel & 31;
+        const double g0 = glXMajor ? e[0].x : e[0].y, g1 = glXMajor ? e[1].x : e[1].y;
+        const double hold = std::floor(g0);
+        const std::int64_t lead = g1 > g0 ? static_cast<std::int64_t>(std::ceil(g0) - hold) : 0;
+        const std::int64_t phase = static_cast<std::int64_t>(hold) & 31;
+        // Which of two pixels equally near takes the fragment. Thin: the
+        // one on the first end's side, on a horizontal segment the lower
+        // (larger y), on a vertical one the left. Wide: the band of width w
+        // about the segment keeps a sample point on its left edge (the
+        // interior to its right): the smaller x across a y-major segment;
+        // across an x-major one the smaller y where y falls as x grows, else
+        // the larger y.
+        const bool smaller = width >= 2 ? !xMajor || (minor1 - minor0) * (major1 - major0) < 0
+                                        : minor1 != minor0 ? minor1 > minor0 : !xMajor;
         const Fields& f = run_.fields();
         for (std::int64_t m = first;; m += step) {
             const double t = (static_cast<double>(m) - major0) / (major1 - major0);
@@ -98,13 +115,10 @@ private:
                 values[k] = f.loadKind[k] == KZU_LOAD_VERTEX
                                 ? lerp(e[0].data[k], e[1].data[k], std::clamp(t, 0.0, 1.0), k == 0)
                                 : e[0].data[k];  // the packet's or the segment's one word
-            const bool on = stipple_bit((m - startPixel) * step + phase);
-            // The nearest pixel; halfway between two, the one on the first
-            // end's side, or on a horizontal segment the lower (larger y),
-            // on a vertical one the left.
-            const double first = minor - static_cast<double>(width - 1) / 2.0;
-            const bool smaller = minor1 != minor0 ? minor1 > minor0 : !xMajor;
-            const std::int64_t lo = static_cast<std::int64_t>(smaller ? std::ceil(first - 0.5) : std::floor(first + 0.5));
+            const bool on = stipple_bit((m - first) * step + lead + phase);
+            // The w pixels nearest the segment across the major axis.
+            const double near = minor - static_cast<double>(width - 1) / 2.0;
+            const std::int64_t lo = static_cast<std::int64_t>(smaller ? std::ceil(near - 0.5) : std::floor(near + 0.5));
             for (std::int64_t i = 0; i < width; ++i) {
                 const std::int64_t n = lo + i;
                 if (xMajor) run_.fragment(m, n, values, on);

@@ -236,9 +236,17 @@
 //   excluded so that strips draw shared ends once. A wide segment (width
 //   word w x 8, w >= 1) covers w pixels across the major axis in each
 //   column, the first of them chosen so for the point (w - 1) / 2 before
-//   the segment on the minor axis. Data registers loaded once a vertex are interpolated along the
-//   major axis at the column's sample point (per lane for rgb0, rounded to
-//   nearest); the others hold their one word.
+//   the segment on the minor axis. For w >= 2 these are the pixels whose
+//   sample points lie within w / 2 of the segment on the minor axis, a
+//   sample point exactly w / 2 away counting on the band's left edge (the
+//   interior to its right): the smaller x across a y-major segment; across
+//   an x-major one the smaller y where y falls as x grows, else (a
+//   horizontal segment too) the larger y. A wide diagonal (|dx| = |dy|)
+//   covers the same pixels by rows as by columns: it steps along y (its
+//   stipple phase still taken from x). Data registers loaded once a vertex
+//   are interpolated along the major axis at the column's sample point (per
+//   lane for rgb0, rounded to nearest), the whole column sharing them; the
+//   others hold their one word.
 // - Antialiased lines (classes 3 and 4 with the line flag, the generator's
 //   antialiasing kernels K = 2 and K = 4): a segment's words are its data
 //   words in register order, a register loaded once a vertex taking the
@@ -303,11 +311,12 @@
 // - Line stipple: a line packet whose command word carries the stipple
 //   option (0x100, KZU_HDR_STIPPLE) carries each segment's 256-bit stipple
 //   block as the eight words after its constants (the first word bits
-//   0-31). The fragment k steps along the major
-//   axis from the pixel holding the first end takes bit (k + p) mod 256,
-//   p being the low five bits of that pixel's major coordinate (the phase
-//   the render functions rotate the block by). Without the option every
-//   fragment's stipple bit is set.
+//   0-31). The fragment k steps along the major axis (GL's: x on a tie)
+//   from the pixel holding the first end takes bit (k + p) mod 256, p being
+//   the low five bits of that pixel's major coordinate (the phase the
+//   render functions rotate the block by); the first pixel drawn is one
+//   step on when the first end lies before its sample point. Without the
+//   option every fragment's stipple bit is set.
 // - A rasterizer runs only the fragments of the tiles it owns (platform/
 //   board.h, "Machine layout"), whether the primitive was broadcast or
 //   routed to it.

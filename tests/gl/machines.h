@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -208,6 +209,19 @@ const MachineNote* NoteOf(const MachineNote (&table)[N], const std::string& scen
     for (const MachineNote& n : table)
         if (NoteMatches(n, test, scene, machine)) return &n;
     return nullptr;
+}
+
+// Why the scene is skipped on the machine, or "" to draw it: a note of what
+// the machine cannot draw, or one of a known fault (VNX_RUN_MACHINE_FAULTS=1
+// draws the pairs of known faults too, to see whether one is mended).
+template <std::size_t N, std::size_t M>
+std::string SkipOf(const MachineNote (&cannotDraw)[N], const MachineNote (&faults)[M], const std::string& scene,
+                   const Machine& machine) {
+    if (const MachineNote* n = NoteOf(cannotDraw, scene, machine))
+        return std::string("the machine cannot draw it: ") + n->why;
+    if (const MachineNote* n = NoteOf(faults, scene, machine); n != nullptr && std::getenv("VNX_RUN_MACHINE_FAULTS") == nullptr)
+        return std::string("known fault: ") + n->why;
+    return "";
 }
 
 // What the tolerance notes of a table add for the scene on the machine, all

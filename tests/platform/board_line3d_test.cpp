@@ -5,6 +5,7 @@
 // rasterizers.
 #include <array>
 #include <map>
+#include <set>
 
 #include "board_stream_util.h"
 #include "kzuinstr.h"
@@ -130,8 +131,49 @@ TEST_F(BoardLine3dTest, WideSegmentsCoverTheirWidthInEachColumn) {
     }
 }
 
+// A sloped wide segment whose band edge runs through sample points keeps
+// the pixels on its left edge: across an x-major segment the smaller y
+// where y falls as x grows, else the larger; across a y-major one the
+// smaller x, whichever way it runs; a diagonal likewise along its rows,
+// which share their data.
+TEST_F(BoardLine3dTest, SlopedWideSegmentsKeepTheirBandsLeftEdge) {
+    static const struct {
+        Segment seg;
+        bool xMajor;  // probe a column (else a row)
+        int at;       // the column or row probed
+        std::set<int> want;  // the pixels lit across it
+    } kCases[] = {
+        {{10, 40, 40, 25, 0xFF, 0xFF}, true, 12, {38, 39}},    // y falls: edge 38 kept, 40 not
+        {{10, 40, 40, 25, 0xFF, 0xFF}, true, 13, {38, 39}},    // no tie
+        {{10, 60, 40, 75, 0xFF, 0xFF}, true, 12, {61, 62}},    // y grows: edge 62 kept, 60 not
+        {{40, 75, 10, 60, 0xFF, 0xFF}, true, 12, {61, 62}},    // the same drawn backwards
+        {{110, 10, 100, 40, 0xFF, 0xFF}, false, 13, {108, 109}},  // x falls: edge 108 kept
+        {{100, 10, 110, 40, 0xFF, 0xFF}, false, 13, {100, 101}},  // x grows: edge 100 kept
+        {{100, 10, 110, 40, 0xFF, 0xFF}, false, 14, {101, 102}},  // no tie
+        {{150, 10, 170, 30, 0xFF, 0xFF}, false, 15, {154, 155}},  // diagonal: along its rows
+        {{170, 50, 150, 70, 0xFF, 0xFF}, false, 55, {164, 165}},
+    };
+    for (const auto& c : kCases) {
+        boot();
+        draw({c.seg}, KZU_LOAD_VERTEX, 2);
+        std::set<int> got;
+        for (const auto& [p, v] : lit())
+            if ((c.xMajor ? p.first : p.second) == c.at) got.insert(c.xMajor ? p.second : p.first);
+        EXPECT_EQ(got, c.want) << c.seg.x0 << "," << c.seg.y0 << " -> " << c.seg.x1 << "," << c.seg.y1 << " at "
+                               << c.at;
+    }
+    // The diagonal's fragments share their colours along its rows.
+    boot();
+    draw({{150, 10, 170, 30, 0x000000, 0x140000}}, KZU_LOAD_VERTEX, 2);
+    const auto m = lit();
+    ASSERT_EQ(m.count({154, 15}) + m.count({155, 15}) + m.count({155, 16}), 3u);
+    EXPECT_EQ(m.at({154, 15}), m.at({155, 15}));
+    EXPECT_EQ(m.at({155, 16}), m.at({155, 15}) + 0x010000);
+}
+
 // Stippled programs draw only where the block's bit is set, counted from
-// the first end's pixel plus its phase (the low five bits of its column).
+// the pixel holding the first end plus its phase (the low five bits of its
+// column).
 TEST_F(BoardLine3dTest, StippleBlockGatesTheStippledInstructions) {
     // Pattern 0b0011 with factor 2, as the render functions expand it: bit
     // j = pattern bit (j / 2) % 16.
@@ -149,6 +191,25 @@ TEST_F(BoardLine3dTest, StippleBlockGatesTheStippledInstructions) {
     for (int k = 0; k < 100; ++k)
         if ((pattern >> ((k / 2) % 16)) & 1u) want[{37 + k, 12}] = 0xFF00;
     EXPECT_EQ(m, want);
+
+    // A first end between sample points: the first pixel drawn is one step
+    // from the pixel holding it.
+    boot();
+    draw({{37.5f, 12.0f, 137.5f, 12.0f, 0xFF00, 0xFF00}}, KZU_LOAD_VERTEX, 0, &rotated);
+    want.clear();
+    for (int x = 38; x < 138; ++x)
+        if ((pattern >> (((x - 37) / 2) % 16)) & 1u) want[{x, 12}] = 0xFF00;
+    EXPECT_EQ(lit(), want);
+
+    // A wide diagonal, drawn by rows, takes its phase from x (37) as the
+    // render functions do; its steps count along either axis alike.
+    boot();
+    draw({{37.0f, 10.0f, 57.0f, 30.0f, 0xFF00, 0xFF00}}, KZU_LOAD_VERTEX, 2, &rotated);
+    std::set<int> rows, wantRows;
+    for (const auto& [p, v] : lit()) rows.insert(p.second);
+    for (int k = 0; k < 20; ++k)
+        if ((pattern >> ((k / 2) % 16)) & 1u) wantRows.insert(10 + k);
+    EXPECT_EQ(rows, wantRows);
 }
 
 // Each rasterizer draws only its own tiles: a line across four tiles comes

@@ -674,6 +674,48 @@ TEST_F(Render3dRules, DepthInterpolatesAcrossTheTriangle) {
     EXPECT_EQ(depth(25, 25), 25000u + 50000u);
 }
 
+// A depth buffer 16 bits a pixel takes the 16-bit depth words; between
+// vertices of the two forms (and between two floating ones) the depth is
+// interpolated as the z the words stand for, and written in that form.
+TEST_F(Render3dRules, ShallowDepthWordsInterpolateAsTheirDepth) {
+    constexpr std::uint16_t kDepthWords16 = 0x6001;  // the depth space in 16-bit words
+    board->pixel(0, kDepthWords16, 0, 0);
+    const kzPrimWordsRow& row = *kzPrimWordsOf(5, 12);
+    const std::uint32_t Zpx = KZU_pixmap0 + 1;
+    auto stored = [&](int x, int y) {
+        std::uint16_t v = 0;
+        std::memcpy(&v, board->pixel(0, kDepthWords16, x, y), 2);
+        return std::uint32_t{v};
+    };
+    auto shallow = [](std::uint32_t z) {  // the render functions' form (fewer than seven leading ones)
+        if ((z & 0xF00000u) != 0xF00000u) return z >> 9;
+        std::uint32_t n = 0;
+        while ((z & 0x80000u) != 0) ++n, z <<= 1;
+        return ((z & 0x7FF80u) >> 7) | ((n | 8u) << 12);
+    };
+    static const struct {
+        std::uint32_t zLeft, zRight;
+    } kCases[] = {{0x0CCCCC, 0xF33333}, {0xF00000, 0xFE0000}};
+    for (const auto& c : kCases) {
+        std::vector<std::uint32_t> w = {5 | KZU_HDR_CLIP | kLayout12Loads | 1u << KZU_HDR_INSTR_SHIFT | 1u << KZU_HDR_PIDW_SHIFT,
+                                        1, std::uint32_t{kDepthPid} << 16 | colour_pid(32),
+                                        kzuInstr(cmp(0, KZU_CMP_EQ), Zpx, Zr, Zr) | kClip, 0, clip_word(kW - 1, kH - 1)};
+        const float xy[3][2] = {{0.5f, 0.5f}, {100.5f, 0.5f}, {0.5f, 100.5f}};
+        const std::uint32_t z[3] = {c.zLeft, c.zRight, c.zLeft};
+        std::uint32_t words[9];
+        for (std::uint32_t v = 0; v < 3; ++v) {
+            words[kzPrimWordAt(row, KZ_PW_COLOUR, v)] = 0;
+            words[kzPrimWordAt(row, KZ_PW_DEPTH, v)] = shallow(z[v]);
+            words[kzPrimWordAt(row, KZ_PW_POSITION, v)] = position_word(xy[v][0], xy[v][1]);
+        }
+        w.insert(w.end(), std::begin(words), std::end(words));
+        send(0, w);
+        EXPECT_EQ(stored(0, 0), shallow(c.zLeft)) << std::hex << c.zLeft;
+        EXPECT_EQ(stored(50, 0), shallow((c.zLeft + c.zRight) / 2)) << std::hex << c.zLeft;
+        EXPECT_EQ(stored(0, 50), shallow(c.zLeft)) << std::hex << c.zLeft;
+    }
+}
+
 // The dithered write adds the rasterizer's pattern register, entry
 // [y & 7][x & 7], which a program's write to register 12 sets (as the 2D
 // loads do): 0 until loaded, then the value left at that pixel.

@@ -166,8 +166,9 @@ const Scene kFog[] = {
     {"textured_tinted", Textured<true>, 4, 200,
      "texel edges in perspective within a pixel of the reference's; square edges"},
     {"textured", Textured<false>, 4, 200, "texel edges in perspective within a pixel of the reference's; square edges",
-     "the board's textured program takes the neighbouring texel along some texel edges of the squares (305 pixels, "
-     "fogged or not)"},
+     "texel addresses, not fog: the textured triangles' coordinates reach the board rounded to whole sixteenths of "
+     "a texel at the vertices, so pixel centres a few hundredths of a pixel past a texel edge (columns 83, 103 and "
+     "157, rows 55, 75 and 95) take the texel before it (305 pixels, fogged or not)"},
 };
 
 VNX_APP_SCENES(Fog, kFog);

@@ -138,25 +138,25 @@ void WindowEdges(const Gl& gl) {
     gl.End();
 }
 
-constexpr const char* kWideFault =
-    "wide y-major lines: the board's columns sit one pixel right of the reference's along the line";
 const Scene kLinesPoints[] = {
     {"width_1", Widths<1>, 3, 40, "interpolation along the lines; pixels at the lines' ends"},
-    {"width_2", Widths<2>, 3, 60, "interpolation along the lines; pixels at the lines' ends", kWideFault},
-    {"width_3", Widths<3>, 3, 60, "interpolation along the lines; pixels at the lines' ends", kWideFault},
-    {"width_4", Widths<4>, 3, 80, "interpolation along the lines; pixels at the lines' ends", kWideFault},
-    {"width_5", Widths<5>, 3, 80, "interpolation along the lines; pixels at the lines' ends", kWideFault},
-    {"width_6", Widths<6>, 3, 100, "interpolation along the lines; pixels at the lines' ends", kWideFault},
-    {"width_7", Widths<7>, 3, 100, "interpolation along the lines; pixels at the lines' ends", kWideFault},
-    {"width_8", Widths<8>, 3, 120, "interpolation along the lines; pixels at the lines' ends", kWideFault},
-    {"stipple", Stipple, 0, 40, "the lines' end pixels",
-     "stippled strips and loops: dashes and gaps at other places than the reference's (246 pixels)"},
+    {"width_2", Widths<2>, 3, 60, "interpolation along the lines; pixels at the lines' ends"},
+    {"width_3", Widths<3>, 3, 60, "interpolation along the lines; pixels at the lines' ends"},
+    {"width_4", Widths<4>, 3, 80, "interpolation along the lines; pixels at the lines' ends"},
+    {"width_5", Widths<5>, 3, 80, "interpolation along the lines; pixels at the lines' ends"},
+    {"width_6", Widths<6>, 3, 100, "interpolation along the lines; pixels at the lines' ends"},
+    {"width_7", Widths<7>, 3, 100, "interpolation along the lines; pixels at the lines' ends"},
+    {"width_8", Widths<8>, 3, 120, "interpolation along the lines; pixels at the lines' ends"},
+    {"stipple", Stipple, 0, 60,
+     "the lines' end pixels; on long segments drawn downwards (loops' closing segments) the reference leaves out "
+     "the first pixel and its dashes sit a pixel off GL's count for a stretch"},
     {"smooth_lines", SmoothLines, 24, 300,
      "antialiased coverage: GL leaves its computation open, implementations differ by a few levels at the edges"},
     {"smooth_points", SmoothPoints, 24, 120,
      "antialiased coverage: GL leaves its computation open, implementations differ at the discs' rims",
-     "antialiased points of sizes 4 to 6: the board's discs cover pixels a row beyond the reference's and leave "
-     "partial ones the reference covers fully (424 pixels beyond 24 levels)"},
+     "the reference's, not ours: OSMesa draws antialiased points without coverage, as the whole pixels whose centres "
+     "lie inside the disc; ours cover each pixel by the part of it inside the disc, as GL 1.0 does (within 24 levels "
+     "of the exact area but for 16 rim pixels of size 1), so every rim differs (424 pixels beyond 24 levels)"},
     {"point_sizes", PointSizes, 0, 0, "aliased points: exact"},
     {"window_edges", WindowEdges, 3, 40, "interpolation along the lines; the clipped lines' end pixels"},
     {.name = "window_edges_covered",

@@ -379,8 +379,10 @@ const Scene kListsEval[] = {
     {"call_lists_types", CallListsTypes, 0, 0, "none: squares on whole pixels"},
     {"compile_and_execute", CompileAndExecute, 3, 80, "edge pixels of the fans"},
     {"lists_of_state", ListsOfState, 3, 120, "outline ends and the wide lines' caps",
-     "stippled lines start their dash pattern a pixel apart from the reference (218 pixels): the same without "
-     "lists, thin or wide, line loops one pixel early and polygon outlines one pixel late"},
+     "the stippled wide outline of a triangle whose vertices lie on pixel corners (the software outline walk): its "
+     "dashes sit a pixel off the reference's along every edge (218 pixels). Neither follows GL's diamond rule there: "
+     "the walk rounds such vertices to pixel centres, a pixel before GL's first pixel on edges leaving them upwards, "
+     "and the reference's pixels and count stray further; at pixel centres and as line loops our count is GL's"},
     {"map1_curves", Map1Curves, 3, 200, "evaluated vertices in single precision: line pixels a step apart"},
     {"map1_rational", Map1Rational, 3, 80, "evaluated vertices in single precision: line pixels a step apart"},
     {"map2_fill", Map2Fill, 4, 300, "evaluated vertices and colours in single precision; mesh edges"},

@@ -146,14 +146,7 @@ const MachineNote kTolerances[] = {
 }  // namespace
 
 std::string MachineSkip(const Scene& scene, const Machine& machine) {
-    if (const MachineNote* n = glmachines::NoteOf(kCannotDraw, scene.name, machine))
-        return std::string("the machine cannot draw it: ") + n->why;
-    // VNX_RUN_MACHINE_FAULTS=1 draws the pairs of known faults too (to see
-    // whether one is mended).
-    if (const MachineNote* n = glmachines::NoteOf(kMachineFaults, scene.name, machine);
-        n != nullptr && std::getenv("VNX_RUN_MACHINE_FAULTS") == nullptr)
-        return std::string("known fault: ") + n->why;
-    return "";
+    return glmachines::SkipOf(kCannotDraw, kMachineFaults, scene.name, machine);
 }
 
 glmachines::Extra ToleranceOf(const Scene& scene, const Machine& machine) {

@@ -450,6 +450,7 @@ struct N_Context {
     ULONG rightEye;     // non-zero while a stereo batch is drawn for the right eye
     ULONG stripParity;  // bit 0: the batch's first strip goes on at an odd face
     N_StageFn pfnLineStage;  // the software line stage the pair stage of separate lines feeds
+    ULONG lineStippleCount;  // GL's stipple counter where the last batch of line segments left it
 
     // What validation derives (state validation, lighting validation).
     N_Derived val;

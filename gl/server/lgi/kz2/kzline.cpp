@@ -71,20 +71,37 @@ bool bWordsOf(ULONG d, Words* w) {
 bool bPacketColour(ULONG d) { return d == 8 || d == 9 || d == 18 || d == 19; }
 bool bPacketAlpha(ULONG d) { return d == 9 || d == 19; }
 
-// One call: the board facts, the words of a segment, the stipple block.
+// One call: the board facts, the words of a segment, the stipple block and
+// GL's stipple counter: the fragments the current strip has made so far.
 struct Call {
     N_HwFrame f;
     Words w;
     ULONG block[8] = {};
+    ULONG stippleCount = 0;
 };
 
-// The stipple phase of a segment: its first vertex's coordinate on the
-// major axis (x on a tie), in whole pixels, low five bits.
-ULONG ulPhase(const N_HwFrame& f, const LONG* a, const LONG* b) {
+// The stipple block of a segment from a to b whose first fragment is
+// fragment `count` of its strip, and the fragments it makes (GL's pixels:
+// on its major axis, x on a tie, those whose centres lie from its first end
+// up to, not including, its second). The board gives the fragment k steps
+// from the pixel holding the first end bit (k + phase) of the block, phase
+// being the low five bits of that pixel's major coordinate; the block goes
+// rotated so that bit is the pattern's bit of GL's count there.
+ULONG ulStippleBlock(const Call& k, const LONG* a, const LONG* b, ULONG count, ULONG (&out)[8]) {
     const std::int64_t dx = std::llabs(std::int64_t{b[0]} - a[0]), dy = std::llabs(std::int64_t{b[1]} - a[1]);
-    LONG v = dx >= dy ? a[0] : a[1];
-    if (f.bPrecise) v >>= 4;
-    return static_cast<ULONG>(v) & 31u;
+    const int axis = dx >= dy ? 0 : 1;
+    const std::int64_t v0 = a[axis], v1 = b[axis];
+    // Pixel centres lie on whole coordinates (sixteenths under 28.4).
+    const std::int64_t unit = k.f.bPrecise ? 16 : 1;
+    auto down = [unit](std::int64_t v) { return v >= 0 ? v / unit : -((-v + unit - 1) / unit); };
+    auto up = [&down](std::int64_t v) { return -down(-v); };
+    const std::int64_t hold = down(v0);
+    const std::int64_t first = v1 >= v0 ? up(v0) : hold;
+    const std::int64_t fragments = v1 >= v0 ? up(v1) - first : hold - down(v1);
+    const ULONG phase = static_cast<ULONG>(hold) & 31u;
+    const ULONG before = count - static_cast<ULONG>(first - hold);  // GL's count at the holding pixel
+    _NLineStippleRotate(k.block, phase - before, out);
+    return static_cast<ULONG>(fragments);
 }
 
 // Pushes the rectangle of a and b outward by m on both axes (signed
@@ -120,12 +137,13 @@ ULONG* pRouteStrip(N_HwFrame& f, ULONG* p, ULONG a, ULONG b) {
 
 // Writes one segment from vertex a to b (colour records ra, rb) and routes
 // it; a zero-length segment is dropped once the packet holds a primitive.
+// The stipple counter goes on by the segment's fragments, drawn or dropped.
 ULONG* pSegment(Call& k, ULONG* p, const LONG* wa, const LONG* wb, const ULONG* ra, const ULONG* rb, bool bStrip) {
     const Words& w = k.w;
     N_HwFrame& f = k.f;
     if (w.stipple) {
         ULONG rot[8];
-        _NLineStippleRotate(k.block, ulPhase(f, wa, wb), rot);
+        k.stippleCount += ulStippleBlock(k, wa, wb, k.stippleCount, rot);
         p = std::copy_n(rot, 8, p);
     }
     const ULONG za = _NHwDepth(f, wa), zb = _NHwDepth(f, wb);
@@ -173,7 +191,8 @@ ULONG* pSegment(Call& k, ULONG* p, const LONG* wa, const LONG* wb, const ULONG* 
 // A segment of the batch: its two vertices and their colour records.
 struct SegRef {
     ULONG va, vb, ra, rb;
-    bool bStart = false;  // the first segment of a strip
+    bool bStart = false;    // the first segment of a strip
+    bool bRestart = false;  // the stipple counter starts again: a strip's first segment, every separate line
 };
 
 // The segments of a batch, one strip list, separate lines or one strip.
@@ -191,9 +210,9 @@ bool bSegmentsOf(const CommonPipeData& c, bool bList, bool bStepColours, bool bT
     ULONG n = 0;
     if (!bList) {
         if (c.code == N_PRIM_LINES) {
-            for (ULONG i = 0; i + 1 < nv; i += 2) out[n++] = {i, i + 1, rec(i), rec(i + 1)};
+            for (ULONG i = 0; i + 1 < nv; i += 2) out[n++] = {i, i + 1, rec(i), rec(i + 1), false, true};
         } else {
-            for (ULONG i = 0; i + 1 < nv; ++i) out[n++] = {i, i + 1, rec(i), rec(i + 1), i == 0};
+            for (ULONG i = 0; i + 1 < nv; ++i) out[n++] = {i, i + 1, rec(i), rec(i + 1), i == 0, i == 0};
         }
         *pCount = n;
         return true;
@@ -210,7 +229,7 @@ bool bSegmentsOf(const CommonPipeData& c, bool bList, bool bStepColours, bool bT
             const LONG* v = Window(c, i);
             const bool bNear = std::llabs(std::int64_t{l[0]} - v[0]) <= 3 && std::llabs(std::int64_t{l[1]} - v[1]) <= 3;
             if (bThin && bNear && i + 1 < first + cs) continue;
-            out[n++] = {kept, i, rec(kept), rec(i), kept == first};
+            out[n++] = {kept, i, rec(kept), rec(i), kept == first, kept == first};
             kept = i;
         }
         first += cs;
@@ -248,6 +267,10 @@ void vDraw(N_Context* pctx, N_Pipe* pipe, Call& k, const Style& s, const ULONG* 
     const kzRenderProg* prog = pkzProgOf(phw->programs[0]);
     const bool bStrip = s.bStripRoute && (s.bList || c.code != N_PRIM_LINES);
     const ULONG words = k.w.count();
+    // A later batch of a split strip goes on with the stipple counter
+    // where the batch before it left it.
+    const bool bGoOn = c.first == 0 && c.code != N_PRIM_LINES;
+    k.stippleCount = bGoOn ? pctx->lineStippleCount : 0;
     for (ULONG first = 0; first < n; first += N_BATCH_PRIMS) {
         const ULONG m = std::min<ULONG>(n - first, N_BATCH_PRIMS);
         ULONG* p;
@@ -266,6 +289,7 @@ void vDraw(N_Context* pctx, N_Pipe* pipe, Call& k, const Style& s, const ULONG* 
             const SegRef& g = segs[i];
             // A strip starts with no tile known: its first segment goes by the driver's router.
             if (g.bStart) k.f.stripTile = N_STRIP_NEW;
+            if (g.bRestart && !(bGoOn && i == 0)) k.stippleCount = 0;
             p = pSegment(k, p, Window(c, g.va), Window(c, g.vb), Record(c, g.ra), Record(c, g.rb), bStrip);
         }
         if (s.close == Close::Hard) {
@@ -275,6 +299,7 @@ void vDraw(N_Context* pctx, N_Pipe* pipe, Call& k, const Style& s, const ULONG* 
             _NHwSoftClose(k.f, p);
         }
     }
+    pctx->lineStippleCount = k.stippleCount;
     Next(pctx, pipe);
 }
 
@@ -385,10 +410,13 @@ void _NLineStippleBlock(ULONG pattern, LONG repeat, ULONG (&block)[8]) {
         if ((pattern >> ((j / r) % 16)) & 1u) block[j / 32] |= 1u << (j % 32);
 }
 
-void _NLineStippleRotate(const ULONG (&block)[8], ULONG phase, ULONG (&out)[8]) {
-    phase &= 31u;
-    for (ULONG i = 0; i < 8; ++i)
-        out[i] = phase == 0 ? block[i] : (block[i] << phase) | (block[(i + 7) % 8] >> (32 - phase));
+void _NLineStippleRotate(const ULONG (&block)[8], ULONG bits, ULONG (&out)[8]) {
+    bits &= 255u;
+    const ULONG words = bits / 32, shift = bits % 32;
+    for (ULONG i = 0; i < 8; ++i) {
+        const ULONG lo = block[(i + 8 - words) % 8], below = block[(i + 7 - words) % 8];
+        out[i] = shift == 0 ? lo : (lo << shift) | (below >> (32 - shift));
+    }
 }
 
 ULONG _NLineWidthWord(float width, bool bAntialiased) {

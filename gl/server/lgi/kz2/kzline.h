@@ -106,8 +106,8 @@ void _NvpRenderPLListAttr9ChooseKZG(N_Context* pctx, N_Pipe* pipe);
 // counts as 1). The pattern 0x1C7F1C7F with factor 3 has the board's own
 // block.
 void _NLineStippleBlock(ULONG pattern, LONG repeat, ULONG (&block)[8]);
-// The block rotated left by phase (0-31) bits as one 256-bit value.
-void _NLineStippleRotate(const ULONG (&block)[8], ULONG phase, ULONG (&out)[8]);
+// The block rotated left by `bits` (taken mod 256) as one 256-bit value.
+void _NLineStippleRotate(const ULONG (&block)[8], ULONG bits, ULONG (&out)[8]);
 // The width word of a line: trunc(width + 0.5) * 8, or trunc(width + 1.5)
 // * 8 for an antialiased one; widths beyond the board's range are held to
 // 4095 pixels.

@@ -1,7 +1,7 @@
 // Line render functions over a simulated board: the words of each
 // function's segments as every rasterizer decoded them, strip lists and
-// their colour records, the stipple block for every repeat factor and its
-// phase along a strip, width words, dropped zero-length segments, the
+// their colour records, the stipple block for every repeat factor and
+// GL's stipple count along a strip, width words, dropped zero-length segments, the
 // 400-primitive packet limit and routing on every board model.
 #include <gtest/gtest.h>
 
@@ -256,6 +256,13 @@ TEST(LineStipple, KnownBlocksAndRotation) {
     _NLineStippleRotate(one, 1, rot);
     EXPECT_EQ(rot[0], 1u);
     EXPECT_EQ(rot[7], 0u);
+    // Rotations past a word, and by a whole turn less one bit.
+    _NLineStippleRotate(one, 65, rot);
+    EXPECT_EQ(rot[2], 1u);
+    EXPECT_EQ(std::count(rot, rot + 8, 0u), 7);
+    _NLineStippleRotate(one, 255, rot);
+    EXPECT_EQ(rot[7], 0x40000000u);
+    EXPECT_EQ(std::count(rot, rot + 8, 0u), 7);
     _NLineStippleBlock(0x12341234u, 0, block);
     for (ULONG w : block) EXPECT_EQ(w, 0x12341234u) << "a factor below 1 counts as 1";
 }
@@ -270,28 +277,104 @@ TEST(LineWidth, WidthWords) {
     EXPECT_EQ(_NLineWidthWord(std::nanf(""), false), 0u);
 }
 
-// The phase follows each segment's first vertex on its major axis, so a
-// strip's stipple goes on where the segment before it ended.
-TEST_F(LineTest, StipplePhaseAlongAStrip) {
+// The board gives the fragment k steps from the pixel holding a segment's
+// first end bit (k + phase) of its block, phase being the low five bits of
+// that pixel's major coordinate (x on a tie). GL's stipple counter runs on
+// along a strip and starts again with each strip and each separate line:
+// the block of a segment whose first fragment is fragment `count` of its
+// strip holds, at bit (k + phase), the pattern's bit (count + k).
+void ExpectCount(const Prim& got, ULONG phase, ULONG count, const ULONG (&pattern)[8], const char* what) {
+    auto bit = [](const ULONG* w, ULONG j) { return (w[(j / 32) % 8] >> (j % 32)) & 1u; };
+    for (ULONG k = 0; k < 256; ++k)
+        ASSERT_EQ(bit(got.data(), k + phase), bit(pattern, count + k)) << what << ": step " << k;
+}
+
+TEST_F(LineTest, StippleCountsOnAlongAStrip) {
     Prepare(kSolo, 8);
     SetLineProgram(kThin, 8, 0, 1, true);
     Attr(87, 0x00FF00FF);
     Attr(88, 2);
-    ULONG base[8];
-    _NLineStippleBlock(0x00FF00FF, 2, base);
+    ULONG pattern[8];
+    _NLineStippleBlock(0x00FF00FF, 2, pattern);
     Lines(N_PRIM_LINE_STRIP, {{3, 1, 0}, {40, 2, 0}, {41, 70, 0}, {41, 71, 0}, {46, 76, 0}}, {5});
     Draw(_NvpRenderPLListGenKZ, batch_);
-    const auto got = Received()[0];
+    auto got = Received()[0];
     ASSERT_EQ(got.size(), 4u);
-    // x of (3, 1); y of (40, 2); y of (41, 70); a tie takes x of (41, 71).
-    const ULONG phases[4] = {3, 2, 70 & 31, 41 & 31};
+    // x of (3, 1), 37 fragments; y of (40, 2), 68; y of (41, 70), 1; a tie
+    // takes x of (41, 71).
+    const ULONG phases[4] = {3, 2, 70 & 31, 41 & 31}, counts[4] = {0, 37, 105, 106};
     for (ULONG s = 0; s < 4; ++s) {
-        ULONG rot[8];
-        _NLineStippleRotate(base, phases[s], rot);
-        EXPECT_EQ(Prim(got[s].begin(), got[s].begin() + 8), Prim(rot, rot + 8)) << s;
+        ExpectCount(got[s], phases[s], counts[s], pattern, "strip");
         EXPECT_EQ(got[s][8], Pos(batch_.v[s][0], batch_.v[s][1]));
     }
     EXPECT_EQ(ctx_->pHw->batchCount, N_BATCH_PRIMS) << "hard close";
+
+    // A list of two strips: the second starts again.
+    Lines(N_PRIM_LINE_STRIP, {{3, 1, 0}, {40, 2, 0}, {50, 9, 0}, {60, 9, 0}}, {2, 2});
+    Draw(_NvpRenderPLListGenKZ, batch_);
+    got = Received()[0];
+    ASSERT_EQ(got.size(), 2u);
+    ExpectCount(got[0], 3, 0, pattern, "first strip");
+    ExpectCount(got[1], 50, 0, pattern, "second strip");
+
+    // Separate lines start again at each; a single strip counts on.
+    SetLineProgram(kThin, 2, 2, 0, true);
+    Lines(N_PRIM_LINES, {{3, 1, 0}, {40, 2, 0}, {40, 2, 0}, {41, 70, 0}});
+    Draw(_NvpRenderPLineAttr2_3KZG, batch_);
+    got = Received()[0];
+    ASSERT_EQ(got.size(), 2u);
+    ExpectCount(got[0], 3, 0, pattern, "first line");
+    ExpectCount(got[1], 2, 0, pattern, "second line");
+    Lines(N_PRIM_LINE_STRIP, {{3, 1, 0}, {40, 2, 0}, {41, 70, 0}});
+    Draw(_NvpRenderPLineAttr2_3KZG, batch_);
+    got = Received()[0];
+    ASSERT_EQ(got.size(), 2u);
+    ExpectCount(got[1], 2, 37, pattern, "strip");
+}
+
+// A strip longer than one batch: its later batches (the pipe's first word
+// 0) go on counting from where the batch before them stopped.
+TEST_F(LineTest, StippleCountsOnIntoTheNextBatchOfAStrip) {
+    Prepare(kSolo, 2);
+    SetLineProgram(kThin, 2, 2, 0, true);
+    Attr(87, 0x0F0F0F0F);
+    Attr(88, 1);
+    ULONG pattern[8];
+    _NLineStippleBlock(0x0F0F0F0F, 1, pattern);
+    CommonPipeData& c = ctx_->blocks[N_PRIM_LINE_STRIP & 15].common;
+    Lines(N_PRIM_LINE_STRIP, {{3, 1, 0}, {40, 2, 0}, {41, 70, 0}});
+    Draw(_NvpRenderPLineAttr2_3KZG, batch_);
+    c.first = 0;
+    Lines(N_PRIM_LINE_STRIP, {{41, 70, 0}, {90, 75, 0}});
+    Draw(_NvpRenderPLineAttr2_3KZG, batch_);
+    c.first = 1;
+    Lines(N_PRIM_LINE_STRIP, {{41, 70, 0}, {90, 75, 0}});
+    Draw(_NvpRenderPLineAttr2_3KZG, batch_);
+    const auto got = Received()[0];
+    ASSERT_EQ(got.size(), 4u);
+    ExpectCount(got[2], 41, 37 + 68, pattern, "later batch");
+    ExpectCount(got[3], 41, 0, pattern, "a new strip");
+}
+
+// In sixteenths, a segment whose first end lies before its first pixel's
+// centre has its first fragment one step from the pixel holding that end.
+TEST_F(LineTest, StippleCountFromAnEndBetweenPixelCentres) {
+    Prepare(kSolo, 8, 1);
+    SetLineProgram(kThin, 8, 0, 1, true);
+    Attr(87, 0x00010001);
+    Attr(88, 1);
+    ULONG pattern[8];
+    _NLineStippleBlock(0x00010001, 1, pattern);
+    // Rightwards from x = 5.5 (holding pixel 5, first fragment 6);
+    // leftwards from 60.5 (holding pixel 60, its first fragment).
+    Lines(N_PRIM_LINES, {{5 * 16 + 8, 16, 0}, {60 * 16, 16, 0}, {60 * 16 + 8, 48, 0}, {5 * 16, 48, 0}});
+    Draw(_NvpRenderPLineGenKZG, batch_);
+    const auto got = Received()[0];
+    ASSERT_EQ(got.size(), 2u);
+    ULONG shifted[8];
+    _NLineStippleRotate(pattern, 1, shifted);  // bit j + 1 holds pattern bit j
+    ExpectCount(got[0], 5, 0, shifted, "rightwards");
+    ExpectCount(got[1], 60, 0, pattern, "leftwards");
 }
 
 TEST_F(LineTest, StipplePhaseInSixteenths) {
