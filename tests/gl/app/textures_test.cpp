@@ -412,21 +412,28 @@ class SquareLevelsExact : public AppTest, public ::testing::WithParamInterface<s
         w.buffers = kMipmaps;
         return w;
     }
+    // Draws `draw` with the 32-texel six-level texture of `colours` under
+    // the filters, modulated, and reads the window's picture.
+    void DrawLevelled(GLenum min, GLenum mag, const GLubyte (&colours)[6][3], void (*draw)(const Gl&),
+                      std::vector<std::uint32_t>* picture) {
+        Pixels(gl_);
+        LevelTexture(gl_, 32, false, colours);
+        Filters(gl_, min, mag);
+        gl_.TexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+        gl_.Enable(GL_TEXTURE_2D);
+        draw(gl_);
+        gl_.Finish();
+        ASSERT_EQ(gl_.GetError(), static_cast<GLenum>(GL_NO_ERROR));
+        *picture = Picture();
+    }
 };
 
 TEST_P(SquareLevelsExact, EachSquareShowsItsLevel) {
     const auto& [filtering, check] = GetParam();
     const GLubyte(&colours)[6][3] = check ? kCheckLevel : kLevel;
-    Pixels(gl_);
-    LevelTexture(gl_, 32, false, colours);
-    Filters(gl_, filtering.min, filtering.mag);
-    gl_.TexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-    gl_.Enable(GL_TEXTURE_2D);
-    Squares(gl_);
-    gl_.Finish();
-    ASSERT_EQ(gl_.GetError(), static_cast<GLenum>(GL_NO_ERROR));
+    std::vector<std::uint32_t> picture;
+    ASSERT_NO_FATAL_FAILURE(DrawLevelled(filtering.min, filtering.mag, colours, Squares, &picture));
     EXPECT_EQ(BoardErrors(), "");
-    const std::vector<std::uint32_t> picture = Picture();
     ASSERT_EQ(picture.size(), static_cast<std::size_t>(kWidth) * kHeight);
     for (int k = 0; k < 4; ++k) {
         const std::uint32_t want = static_cast<std::uint32_t>(colours[k][0]) << 16 |
@@ -493,16 +500,9 @@ Rgb FlatLevelsAt(double lambda, GLenum min, GLenum mag, const GLubyte (&colours)
 TEST_P(FloorLevelsExact, EveryPixelTakesGlsLevels) {
     const auto& [filtering, check] = GetParam();
     const GLubyte(&colours)[6][3] = check ? kCheckLevel : kLevel;
-    Pixels(gl_);
-    LevelTexture(gl_, 32, false, colours);
-    Filters(gl_, filtering.min, filtering.mag);
-    gl_.TexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-    gl_.Enable(GL_TEXTURE_2D);
-    Floor(gl_);
-    gl_.Finish();
-    ASSERT_EQ(gl_.GetError(), static_cast<GLenum>(GL_NO_ERROR));
+    std::vector<std::uint32_t> picture;
+    ASSERT_NO_FATAL_FAILURE(DrawLevelled(filtering.min, filtering.mag, colours, [](const Gl& gl) { Floor(gl); }, &picture));
     EXPECT_EQ(BoardErrors(), "");
-    const std::vector<std::uint32_t> picture = Picture();
     ASSERT_EQ(picture.size(), static_cast<std::size_t>(kWidth) * kHeight);
     int checked = 0, wrong = 0;
     std::string first;
