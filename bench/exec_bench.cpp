@@ -17,8 +17,8 @@
 #include <cstring>
 #include <vector>
 
-#include "3d/context.h"
-#include "3d/pipes.h"
+#include "3d/context/context.h"
+#include "3d/pipes/pipes.h"
 #include "bench_util.h"
 #include "mesa_rig.h"
 

@@ -13,13 +13,13 @@
 #include <cstdlib>
 #include <vector>
 
-#include "3d/arena.h"
+#include "3d/context/arena.h"
 #include "bench_util.h"
 #include "mesa_rig.h"
 #include "glsrv.h"
-#include "kz2/kzfill.h"
-#include "kz2/kzprog.h"
-#include "shared/hwframe.h"
+#include "kz2/render/kzfill.h"
+#include "kz2/ucode/kzprog.h"
+#include "shared/frame/hwframe.h"
 
 #ifdef VNX_HAVE_OSMESA
 #include <GL/osmesa.h>

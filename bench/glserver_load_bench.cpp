@@ -35,8 +35,8 @@ RECTL WindowAt(int i) {
 
 glx::Bytes Round() {
     return glx::Stream({glx::Render("Color3fv", {glx::F(1), glx::F(0.5f), glx::F(0)}),
-                        glx::Render("CallList", {1}), glx::Render("CallList", {1}), glx::Render("Begin", {4}),
-                        glx::Render("Vertex2fv", {glx::F(0), glx::F(0)}),
+                        glx::Render("CallList", {1}), glx::Render("CallList", {1}),
+                        glx::Render("Begin", {4}), glx::Render("Vertex2fv", {glx::F(0), glx::F(0)}),
                         glx::Render("Vertex2fv", {glx::F(1), glx::F(0)}),
                         glx::Render("Vertex2fv", {glx::F(0), glx::F(1)}), glx::Render("End")});
 }
@@ -69,7 +69,8 @@ class Pinger {
 // One application's life: a process, two threads that each compile a list
 // chain (3^8 lists a call) and draw rounds until told to stop or the
 // process ends.
-void AppLife(int slot, const std::atomic<bool>& bStop, std::atomic<std::int64_t>& cRounds, int cLifeRounds) {
+void AppLife(int slot, const std::atomic<bool>& bStop, std::atomic<std::int64_t>& cRounds,
+             int cLifeRounds) {
     glapp::App app(WindowAt(slot));
     if (!app.ok()) return;
     std::vector<std::thread> threads;
@@ -100,7 +101,8 @@ std::unique_ptr<vnx::engine::Device> ServerDevice() {
     vnx::miniport::MachineConfig cfg;
     cfg.rasterizers = 2;
     auto device = std::make_unique<vnx::engine::Device>(cfg);
-    if (!device->load_driver() || !device->enable_pdev() || !device->enable_surface()) return nullptr;
+    if (!device->load_driver() || !device->enable_pdev() || !device->enable_surface())
+        return nullptr;
     device->machine().board().set_recording(false);
     glapp::LoadServer();
     return device;
@@ -121,7 +123,8 @@ void BM_GLServer_LoadPing(benchmark::State& state) {
         std::vector<std::thread> lives;
         for (int i = 0; i < cApps; ++i)
             lives.emplace_back([&, i] {
-                for (int gen = 0; gen < 3 && !bStop.load(); ++gen) AppLife(i + gen * cApps, bStop, cRounds, 400);
+                for (int gen = 0; gen < 3 && !bStop.load(); ++gen)
+                    AppLife(i + gen * cApps, bStop, cRounds, 400);
             });
         std::int64_t own = 0;
         for (int p = 0; p < 200; ++p) {
@@ -149,47 +152,111 @@ void BM_GLServer_LoadPing(benchmark::State& state) {
 }
 BENCHMARK(BM_GLServer_LoadPing)->ArgNames({"apps"})->Arg(4)->Iterations(2)->UseManualTime();
 
-// The longest a request can hold the escape lock with display lists: one
-// CallList of lists that call each other three times, 3^12 lists deep,
-// runs until the request's list work budget is spent (ns), beside a
-// request of one LineWidth (ref_ns).
-void BM_GLServer_ListBudgetRequest(benchmark::State& state) {
+// Times request `call` (ns) beside a request of one LineWidth (ref_ns),
+// each iteration sending both from the application's thread.
+void TimeBesideLineWidth(benchmark::State& state, glapp::Thread& t, const glx::Bytes& call) {
+    const glx::Bytes little = glx::Render("LineWidth", {glx::F(2)});
+    std::int64_t own = 0, ref = 0, n = 0;
+    for (auto _ : state) {
+        const std::int64_t t0 = wall_ns();
+        t.Render(call);
+        const std::int64_t t1 = wall_ns();
+        t.Render(little);
+        const std::int64_t t2 = wall_ns();
+        state.SetIterationTime(static_cast<double>(t1 - t0) * 1e-9);
+        own += t1 - t0;
+        ref += t2 - t1;
+        ++n;
+    }
+    if (n != 0 && own != 0) {
+        state.counters["ns"] = static_cast<double>(own) / static_cast<double>(n);
+        state.counters["ref_ns"] = static_cast<double>(ref) / static_cast<double>(n);
+        state.counters["ratio"] = static_cast<double>(ref) / static_cast<double>(own);
+    }
+}
+
+// One application on a device the server runs: `compile` makes its lists,
+// then the request `call` is timed beside one LineWidth.
+template <class Compile>
+void TimeListRequest(benchmark::State& state, Compile compile, const glx::Bytes& call,
+                     const RECTL& rclWindow = WindowAt(0)) {
     auto device = ServerDevice();
     if (device == nullptr) {
         state.SkipWithError("no device");
         return;
     }
     {
-        glapp::App app(WindowAt(0));
+        glapp::App app(rclWindow);
         glapp::Thread t(app);
         if (!app.ok() || !t.Start()) {
             state.SkipWithError("no application");
             return;
         }
-        glapp::CompileChain(t, 1, 13, 3);
-        const glx::Bytes call = glx::Render("CallList", {1});
-        const glx::Bytes little = glx::Render("LineWidth", {glx::F(2)});
-        std::int64_t own = 0, ref = 0, n = 0;
-        for (auto _ : state) {
-            const std::int64_t t0 = wall_ns();
-            t.Render(call);
-            const std::int64_t t1 = wall_ns();
-            t.Render(little);
-            const std::int64_t t2 = wall_ns();
-            state.SetIterationTime(static_cast<double>(t1 - t0) * 1e-9);
-            own += t1 - t0;
-            ref += t2 - t1;
-            ++n;
-        }
-        if (n != 0 && own != 0) {
-            state.counters["ns"] = static_cast<double>(own) / static_cast<double>(n);
-            state.counters["ref_ns"] = static_cast<double>(ref) / static_cast<double>(n);
-            state.counters["ratio"] = static_cast<double>(ref) / static_cast<double>(own);
-        }
+        compile(t);
+        TimeBesideLineWidth(state, t, call);
         app.End();
     }
     Pinger().UnloadServer();
 }
+
+// The longest a request can hold the escape lock with display lists: one
+// CallList of lists that call each other three times, 3^12 lists deep,
+// runs until the request's list work budget is spent (ns), beside a
+// request of one LineWidth (ref_ns).
+void BM_GLServer_ListBudgetRequest(benchmark::State& state) {
+    TimeListRequest(
+        state, [](glapp::Thread& t) { glapp::CompileChain(t, 1, 13, 3); },
+        glx::Render("CallList", {1}));
+}
 BENCHMARK(BM_GLServer_ListBudgetRequest)->Iterations(5)->UseManualTime();
+
+// The longest a request can hold the escape lock with images in display
+// lists: one CallList of lists that call each other four times, 4^8 calls
+// of a list drawing a 64 x 64 RGBA image, runs until the request's list
+// work budget (the images count their pixels) is spent (ns), beside a
+// request of one LineWidth (ref_ns).
+void BM_GLServer_ImageListRequest(benchmark::State& state) {
+    const auto compile = [](glapp::Thread& t) {
+        glx::Bytes image =
+            glx::RawRender(40 + 64 * 64 * 4, 173, {0, 0, 0, 0, 1, 64, 64, 0x1908, 0x1401});
+        image.resize(image.size() + 64 * 64 * 4, 0x7f);
+        t.Single(glapp::SingleRequest(glapp::kNewList, {1, glapp::kCompile}));
+        t.Render(image);
+        t.Single(glapp::SingleRequest(glapp::kEndList));
+        glapp::CompileCallChain(t, 9);
+    };
+    const glx::Bytes call =
+        glx::Stream({glx::Render("RasterPos2iv", {0, 0}), glx::Render("CallList", {9})});
+    TimeListRequest(state, compile, call);
+}
+BENCHMARK(BM_GLServer_ImageListRequest)->Iterations(3)->UseManualTime();
+
+// The longest a request can hold the escape lock with window drawings in
+// display lists: in a 640 x 480 window, one CallList of lists that call
+// each other four times, 4^10 calls of a list that clears the window (0),
+// copies it (1) or draws a 640 x 480 bitmap (2), runs until the request's
+// list work budget (the drawings count the window's pixels they may reach)
+// is spent (ns), beside a request of one LineWidth (ref_ns).
+void BM_GLServer_DrawListRequest(benchmark::State& state) {
+    glx::Bytes drawing;
+    switch (state.range(0)) {
+        case 0: drawing = glx::Render("Clear", {0x4000}); break;
+        case 1: drawing = glx::Render("CopyPixels", {0, 0, 640, 480, 0x1800}); break;
+        default:
+            drawing = glx::RawRender(48 + 80 * 480, 5, {0, 0, 0, 0, 1, 640, 480, 0, 0, 0, 0});
+            drawing.resize(drawing.size() + 80 * 480, 0xa5);
+            break;
+    }
+    const auto compile = [&](glapp::Thread& t) {
+        t.Single(glapp::SingleRequest(glapp::kNewList, {1, glapp::kCompile}));
+        t.Render(drawing);
+        t.Single(glapp::SingleRequest(glapp::kEndList));
+        glapp::CompileCallChain(t, 11);
+    };
+    const glx::Bytes call =
+        glx::Stream({glx::Render("RasterPos2iv", {0, 0}), glx::Render("CallList", {11})});
+    TimeListRequest(state, compile, call, RECTL{0, 0, 640, 480});
+}
+BENCHMARK(BM_GLServer_DrawListRequest)->ArgNames({"kind"})->DenseRange(0, 2)->Iterations(3)->UseManualTime();
 
 }  // namespace

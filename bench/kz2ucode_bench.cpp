@@ -11,12 +11,12 @@
 #include <bit>
 #include <vector>
 
-#include "3d/context.h"
+#include "3d/context/context.h"
 #include "bench_util.h"
 #include "context/buffers.h"
 #include "context/image.h"
 #include "glpdev.h"
-#include "kz2/kz2ucode.h"
+#include "kz2/ucode/kz2ucode.h"
 
 namespace {
 

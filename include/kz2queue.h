@@ -107,6 +107,23 @@ typedef struct KZ2QUEUE {
 
 typedef KZ2QUEUE* KZ2QUEUEMGT;
 
+// Bytes every room request is raised by (the room check asks for them on
+// top of what the caller will write).
+#define KZ2_PACKET_SLACK 128u
+
+// The most bytes one reservation (kz2AllocQueue, kz2AllocFlushQueue) can be
+// granted: a ring's room before its limit (all rings are the same size),
+// less the slack. A request for more could only be met by writing past the
+// ring's end into the next rasterizer's ring; it is refused. A caller with
+// more to write cuts it into pieces of at most this many bytes, each
+// reserved and closed on its own.
+inline ULONG kz2MaxRoom(const KZ2QUEUE* qm) {
+    if (qm == nullptr || qm->pRingLimit == nullptr || qm->pRingStart == nullptr) return 0;
+    const std::ptrdiff_t cb =
+        reinterpret_cast<const BYTE*>(qm->pRingLimit) - reinterpret_cast<const BYTE*>(qm->pRingStart);
+    return cb > static_cast<std::ptrdiff_t>(KZ2_PACKET_SLACK) ? static_cast<ULONG>(cb - KZ2_PACKET_SLACK) : 0;
+}
+
 // Writes the prefix of a packet opened by kz2AllocFlushQueue at pPacket and
 // answers its size in bytes.
 typedef ULONG (*PFN_KZ2FILL)(PVOID pvArg1, ULONG* pPacket, PVOID pvArg2, PVOID pvArg3);
@@ -122,6 +139,8 @@ VNX_EXPORT ULONG kz2GetBlockEnable(ULONG a, ULONG b, ULONG c, ULONG d);
 // Open a packet in every queue with room for nPrims primitives; holds the
 // flush thread off. Answers the current queue's write pointer.
 VNX_EXPORT ULONG* kz2NewPacketQueue(KZ2QUEUEMGT qm, PVOID pvOwner, ULONG nPrims);
+// A request for more than kz2MaxRoom answers null with nothing written
+// (kz2AllocQueue and kz2AllocFlushQueue alike).
 VNX_EXPORT ULONG* kz2AllocQueue(KZ2QUEUEMGT qm, ULONG ulMask, ULONG cbRoom, ULONG ulArg4,
                                 ULONG ulArg5);
 // Opens new packets (pfnFill writes each prefix) when the room check

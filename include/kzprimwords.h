@@ -1,6 +1,7 @@
-// The words of one primitive in a drawing packet, declared once per
-// (program class, layout code): the render functions of the GL server write
-// a primitive's words in this order and the board model reads them by it.
+// What each layout code means (kzLayoutOf), and the words of one primitive
+// in a drawing packet, declared once per (program class, layout code): the
+// render functions of the GL server write a primitive's words in this order
+// and the board model reads them by it.
 // The program class is the packet command word's bits 0-4 (kzuinstr.h);
 // the layout code is the render program's dataAttr. Each row lists the
 // word groups in stream order; a group of one word a vertex holds them in
@@ -13,6 +14,65 @@
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
+
+// What a layout code carries besides the positions: where its colour and
+// alpha words go and whether every vertex has a depth word. Within each ten
+// the code is 1 with no colour, then three codes a colour form: colour,
+// colour and alpha, alpha alone; the next ten adds the depth words. The
+// micro-code generator makes only the colour and colour-and-alpha codes;
+// the alpha-alone codes (4, 7, 10, 14, 17, 20) are read by the functions
+// that decode every code (strip fill, outlines, antialiased lines). Code 22
+// is the pixel rectangles' stencil layout: one byte a pixel, no colour.
+enum kzColourForm : std::uint32_t {
+    KZ_CF_NONE,    // no colour or alpha word (codes 1, 11)
+    KZ_CF_VERTEX,  // a word a vertex (codes 2-4, 12-14)
+    KZ_CF_PRIM,    // one word a primitive, its provoking vertex's (5-7, 15-17)
+    KZ_CF_PACKET,  // one word a packet, in the packet head (8-10, 18-20)
+};
+
+struct kzLayout {
+    bool valid;         // a layout code at all (1-20)
+    kzColourForm form;  // where the colour and alpha words go
+    bool colour;        // a colour word in that place
+    bool alpha;         // an alpha word in that place (after the colour word)
+    bool depth;         // a depth word a vertex
+    bool byte = false;  // a byte word a vertex (the stencil value)
+    constexpr bool colourIn(kzColourForm f) const { return colour && form == f; }
+    constexpr bool alphaIn(kzColourForm f) const { return alpha && form == f; }
+};
+
+// Every layout code, 0-22.
+inline constexpr kzLayout kzLayouts[] = {
+    {false, KZ_CF_NONE, false, false, false},  // 0: no layout
+    {true, KZ_CF_NONE, false, false, false},   // 1
+    {true, KZ_CF_VERTEX, true, false, false},  // 2
+    {true, KZ_CF_VERTEX, true, true, false},   // 3
+    {true, KZ_CF_VERTEX, false, true, false},  // 4
+    {true, KZ_CF_PRIM, true, false, false},    // 5
+    {true, KZ_CF_PRIM, true, true, false},     // 6
+    {true, KZ_CF_PRIM, false, true, false},    // 7
+    {true, KZ_CF_PACKET, true, false, false},  // 8
+    {true, KZ_CF_PACKET, true, true, false},   // 9
+    {true, KZ_CF_PACKET, false, true, false},  // 10
+    {true, KZ_CF_NONE, false, false, true},    // 11
+    {true, KZ_CF_VERTEX, true, false, true},   // 12
+    {true, KZ_CF_VERTEX, true, true, true},    // 13
+    {true, KZ_CF_VERTEX, false, true, true},   // 14
+    {true, KZ_CF_PRIM, true, false, true},     // 15
+    {true, KZ_CF_PRIM, true, true, true},      // 16
+    {true, KZ_CF_PRIM, false, true, true},     // 17
+    {true, KZ_CF_PACKET, true, false, true},   // 18
+    {true, KZ_CF_PACKET, true, true, true},    // 19
+    {true, KZ_CF_PACKET, false, true, true},   // 20
+    {false, KZ_CF_NONE, false, false, false},  // 21: no layout
+    {true, KZ_CF_NONE, false, false, false, true},  // 22
+};
+
+// The meaning of a layout code; any code outside 1-20 and 22 is not valid
+// and carries nothing.
+constexpr kzLayout kzLayoutOf(std::uint32_t dataAttr) {
+    return dataAttr < std::size(kzLayouts) ? kzLayouts[dataAttr] : kzLayouts[0];
+}
 
 enum kzPrimWordKind : std::uint32_t {
     KZ_PW_COLOUR,    // a packed colour word (data register rgb0)
@@ -106,7 +166,9 @@ inline constexpr kzPrimWordsRow kzPrimWordRows[] = {
     // program's one-colour forms and its depth beside them), the same word
     // once a corner where it is loaded once a vertex (the colour, depth and
     // alpha of layouts 2, 3, 12 and 13), in register order (colour, depth,
-    // alpha); then the four corners (x0, y0), (x1, y0), (x1, y1), (x0, y1).
+    // alpha), but for the wide-point function's own one-colour layouts,
+    // which send colour, alpha, then depth as single points do (layout 16);
+    // then the four corners (x0, y0), (x1, y0), (x1, y1), (x0, y1).
     {6, 2, 4, {kzpw::C4, kzpw::P4}},
     {6, 3, 4, {kzpw::C4, kzpw::A4, kzpw::P4}},
     {6, 5, 4, {kzpw::C1, kzpw::P4}},
@@ -117,7 +179,7 @@ inline constexpr kzPrimWordsRow kzPrimWordRows[] = {
     {6, 12, 4, {kzpw::C4, kzpw::Z4, kzpw::P4}},
     {6, 13, 4, {kzpw::C4, kzpw::Z4, kzpw::A4, kzpw::P4}},
     {6, 15, 4, {kzpw::C1, kzpw::Z1, kzpw::P4}},
-    {6, 16, 4, {kzpw::C1, kzpw::Z1, kzpw::A1, kzpw::P4}},
+    {6, 16, 4, {kzpw::C1, kzpw::A1, kzpw::Z1, kzpw::P4}},
     {6, 18, 4, {kzpw::Z1, kzpw::P4}},
     {6, 19, 4, {kzpw::Z1, kzpw::P4}},
 };

@@ -72,6 +72,12 @@ inline void PixelWalkCopyRow(std::uint8_t* pjDst, const std::uint8_t* pjSrc, std
 inline void PixelWalkReadBitmapRow(std::uint8_t* pjDst, const std::uint8_t* pjRow, unsigned startBit,
                                    std::uint64_t rowBits, bool bLsbFirst) {
     const std::uint64_t cjIn = (startBit + rowBits + 7) / 8, cjOut = (rowBits + 7) / 8;
+    if (startBit == 0 && !bLsbFirst) {
+        // Whole bytes in order: the row as it is.
+        std::memcpy(pjDst, pjRow, static_cast<std::size_t>(cjOut));
+        if (rowBits % 8 != 0) pjDst[cjOut - 1] &= static_cast<std::uint8_t>(0xFF00u >> (rowBits % 8));
+        return;
+    }
     auto get = [&](std::uint64_t i) -> unsigned {
         if (i >= cjIn) return 0;
         return bLsbFirst ? kGLBitReversal.aj[pjRow[i]] : pjRow[i];

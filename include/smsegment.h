@@ -21,6 +21,10 @@
 #define SM_SEGMENT_SIZE (SM_HALF_DATA * 2u + 64u)  // the section the client makes
 #define SM_LIMIT 63992u                            // limit the client writes: min(half, 64000) - 8
 #define SM_FIRST_COMMAND 64u  // readOffset the client writes: behind the header
+// The most a large render command may bring in, its inline part and its
+// out-of-line data together (far above any image or array of a GL 1.0
+// request): the server refuses a larger one whole, so the client sends none.
+#define SM_LARGE_MAX (64u << 20)
 
 // status words the server writes for the last large render command or reply
 #define SM_STATUS_NOMEMORY 8u  // not enough memory

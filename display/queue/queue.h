@@ -31,7 +31,6 @@
 #define KZ2_CLOSE_DESCRIPTOR 384u   // row descriptor of a close record: clear 4 bytes
 #define KZ2_FLUSH_PERIOD_MS 99u     // the flush thread's pause between passes
 #define KZ2_PACKET_ROOM 64u         // bytes a primitive of kz2NewPacketQueue may take
-#define KZ2_PACKET_SLACK 128u       // bytes added to every room request
 #define KZ2_RESET_ROOM 1023u        // room kz2FlushQueue reports
 #define KZ2_ALL_BLOCKS 0xFFFFu      // kz2GetBlockEnable: every rasterizer
 #define KZ2_WAIT_LIMIT_MS 2000u     // how long a wait polls a board that does not answer

@@ -15,6 +15,15 @@ ULONG cbRoom(std::uint64_t cb) {
     return static_cast<ULONG>(std::min<std::uint64_t>(cb, 0xFFFFFFFFu));
 }
 
+// Whether a ring can take a request of cb bytes; a request no ring can
+// take is reported and refused before anything is written, since meeting it
+// would run past the ring's end into the next rasterizer's ring.
+bool bRingHolds(KZ2QUEUEMGT qm, ULONG cb, const char* pszFunction) {
+    if (cb <= kz2MaxRoom(qm)) return true;
+    DbgPrint("%s: %u bytes do not fit a queue ring (%u at most), refused\n", pszFunction, cb, kz2MaxRoom(qm));
+    return false;
+}
+
 // Opens an empty packet (header words left to the caller) in every queue at
 // its stream end, and marks the current queue's write pointer.
 ULONG* pOpenPackets(KZ2QUEUEMGT qm) {
@@ -96,7 +105,7 @@ extern "C" ULONG* kz2NewPacketQueue(KZ2QUEUEMGT qm, PVOID /*pvOwner*/, ULONG nPr
 
 extern "C" ULONG* kz2AllocQueue(KZ2QUEUEMGT qm, ULONG /*ulMask*/, ULONG cbRoomAsked,
                                 ULONG /*ulArg4*/, ULONG /*ulArg5*/) {
-    if (qm == nullptr) return nullptr;
+    if (qm == nullptr || !bRingHolds(qm, cbRoomAsked, "kz2AllocQueue")) return nullptr;
     vHoldFlushThread(qm);
     kz2FlushStreamRenderWaitRoom(qm, cbRoom(std::uint64_t{cbRoomAsked} + KZ2_PACKET_SLACK));
     ULONG* p = pOpenPackets(qm);
@@ -107,7 +116,7 @@ extern "C" ULONG* kz2AllocQueue(KZ2QUEUEMGT qm, ULONG /*ulMask*/, ULONG cbRoomAs
 extern "C" ULONG* kz2AllocFlushQueue(KZ2QUEUEMGT qm, ULONG /*ulMask*/, ULONG cbRoomAsked,
                                      PVOID pvArg1, PVOID pvArg2, PVOID pvArg3, BOOL bForce,
                                      PFN_KZ2FILL pfnFill) {
-    if (qm == nullptr) return nullptr;
+    if (qm == nullptr || !bRingHolds(qm, cbRoomAsked, "kz2AllocFlushQueue")) return nullptr;
     vHoldFlushThread(qm);
     const ULONG cQueues = cQueuesOf(qm);
     bool bNew =

@@ -154,6 +154,8 @@ typedef struct FlushWorker {
     // No worker thread could be started: hand-overs are sent by the
     // application thread itself.
     BOOL synchronous;
+    // The worker's last store: from then on it touches nothing of the record.
+    std::atomic<ULONG> ended;
 } FlushWorker;
 static_assert(sizeof(((FlushWorker*)nullptr)->request) == 32);
 
@@ -192,6 +194,9 @@ typedef struct ThreadBlock {
     // client's memory only there.
     BYTE* pjStaging;
     ULONG cjStaging;
+    // The logical process the block was made for: a thread that acts for
+    // another process once that one has ended gets a fresh block.
+    DWORD pid;
 } ThreadBlock;
 
 // --- the entry layer (entry.cpp) -------------------------------------------------------

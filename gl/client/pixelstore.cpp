@@ -162,6 +162,14 @@ BYTE* UnpackBitmap(ClientContext* cc, LONG width, LONG height, ULONG format, con
     return out;
 }
 
+u64 PackRowStride(ClientContext* cc, LONG width, ULONG format, ULONG type) {
+    const PixelStoreState& ps = cc->pixelStore;
+    const bool bBitmap = type == GL_BITMAP;
+    return PixelWalkOf(ps.packRowLength, ps.packSkipRows, ps.packSkipPixels, ps.packAlignment, width, 1,
+                       FormatComponents(format), bBitmap ? 0 : TypeBytes(type), bBitmap)
+        .stride;
+}
+
 void PackImage(ClientContext* cc, LONG width, LONG height, ULONG format, ULONG type, const BYTE* source,
                void* destination) {
     if (type == GL_BITMAP) {

@@ -41,3 +41,6 @@ BYTE* UnpackBitmap(ClientContext* cc, LONG width, LONG height, ULONG format, con
 void PackImage(ClientContext* cc, LONG width, LONG height, ULONG format, ULONG type, const BYTE* source,
                void* destination);
 void PackBitmap(ClientContext* cc, LONG width, LONG height, ULONG format, const BYTE* source, void* destination);
+// Bytes from one row of a packed image of the width to the next in
+// application memory (the pack state's row length and alignment).
+std::uint64_t PackRowStride(ClientContext* cc, LONG width, ULONG format, ULONG type);

@@ -328,10 +328,33 @@ void CltReadPixels(GLint x, GLint y, GLsizei width, GLsizei height, GLenum forma
     // The swap flag at byte 32, LSB first 0 at byte 33: the client applies
     // the bit order itself when it stores the image.
     const BYTE aj[4] = {s.cc->pixelStore.packSwapBytes, 0, 0, 0};
-    vImageQuery(s, X_GLsop_ReadPixels,
-                {static_cast<ULONG>(x), static_cast<ULONG>(y), static_cast<ULONG>(width), static_cast<ULONG>(height),
-                 format, type},
-                aj, 4, width, height, format, type, pixels);
+    // A large image is read in bands of rows, each a request of its own
+    // stored where its rows go: no answer larger than a band is ever held.
+    constexpr u64 kBandBytes = 1u << 24;
+    const u64 cjRow = ImageReplyBytes(format, type, width, 1);
+    LONG cBand = height;
+    if (pixels != nullptr && cjRow != 0 && cjRow * static_cast<u64>(height) > kBandBytes)
+        cBand = static_cast<LONG>(std::clamp<u64>(kBandBytes / cjRow, 1, static_cast<u64>(height)));
+    const u64 stride = cBand < height ? PackRowStride(s.cc, width, format, type) : 0;
+    for (LONG r0 = 0;;) {
+        const LONG c = std::min<LONG>(cBand, height - r0);
+        const auto yBand = static_cast<LONG>(std::min<std::int64_t>(std::int64_t{y} + r0, INT32_MAX));
+        auto* pvBand = pixels != nullptr ? static_cast<BYTE*>(pixels) + static_cast<std::size_t>(stride * r0) : nullptr;
+        vImageQuery(s, X_GLsop_ReadPixels,
+                    {static_cast<ULONG>(x), static_cast<ULONG>(yBand), static_cast<ULONG>(width),
+                     static_cast<ULONG>(c), format, type},
+                    aj, 4, width, c, format, type, pvBand);
+        r0 += c;
+        if (r0 >= height || c <= 0) break;
+        s = Single{};
+        if (!bStart(s)) return;
+        FlushSMSegment(s.ptb);
+    }
+}
+
+void CltDrawPixelsReach(GLsizei width, GLsizei height, GLint reach[4]) {
+    std::fill_n(reach, 4, 0);
+    vQuery(X_GLsop_DrawPixelsReachZYD, {static_cast<ULONG>(width), static_cast<ULONG>(height)}, reach);
 }
 
 void CltGetBooleanv(GLenum pname, GLboolean* params) { vGetState(X_GLsop_GetBooleanv, pname, params); }
@@ -392,14 +415,14 @@ void CltGetPolygonStipple(GLubyte* mask) {
 }
 
 const GLubyte* CltGetString(GLenum name) {
-    ThreadBlock* ptb = CurrentThreadBlockFast();
-    if (ptb != nullptr && ptb->context != nullptr && ptb->context->batching == 0 &&
-        (name < GL_VENDOR || name > GL_EXTENSIONS)) {
-        vSetClientError(ptb->context, GL_INVALID_ENUM);
-        return nullptr;
-    }
     Single s;
     if (!bStart(s)) return nullptr;
+    // Checked after the start, which closes a primitive still waiting to be
+    // sent: the name indexes the cached strings.
+    if (name < GL_VENDOR || name > GL_EXTENSIONS) {
+        vSetClientError(s.cc, GL_INVALID_ENUM);
+        return nullptr;
+    }
     char*& psz = s.cc->strings[name - GL_VENDOR];
     if (psz != nullptr) return reinterpret_cast<const GLubyte*>(psz);
     FlushSMSegment(s.ptb);

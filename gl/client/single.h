@@ -16,6 +16,10 @@ GLint CltRenderMode(GLenum mode);
 void CltFinish();
 void CltFlush();
 void CltReadPixels(GLint x, GLint y, GLsizei width, GLsizei height, GLenum format, GLenum type, GLvoid* pixels);
+// The columns reach[0] .. reach[2] - 1 and rows reach[1] .. reach[3] - 1 of
+// a width x height glDrawPixels image that can reach the window from the
+// raster position, as the server answers them (all 0 when none can).
+void CltDrawPixelsReach(GLsizei width, GLsizei height, GLint reach[4]);
 void CltGetBooleanv(GLenum pname, GLboolean* params);
 void CltGetClipPlane(GLenum plane, GLdouble* equation);
 void CltGetDoublev(GLenum pname, GLdouble* params);

@@ -44,14 +44,49 @@ void vDeleteCritSec() {
     gCritSecMaking.store(false);
 }
 
+namespace {
+
+// Whether logical process pid has ended (it can no longer be opened).
+bool bProcessEnded(DWORD pid) {
+    HANDLE h = OpenProcess(PROCESS_VM_READ, FALSE, pid);
+    if (h == nullptr) return true;
+    CloseHandle(h);
+    return false;
+}
+
+// Lets go of the block of a process that has ended: its segment view,
+// handles and device context went with that process and are not touched
+// (the address of the view may belong to another mapping by now); only the
+// records are freed. The worker's record is kept when its thread may still
+// be on its way out.
+void vAbandonThreadBlock(ThreadBlock* ptb) {
+    if (FlushWorker* pfw = ptb->worker; pfw != nullptr && (pfw->synchronous || pfw->ended.load() != 0))
+        LocalFree(pfw);
+    LocalFree(ptb->segment);
+    LocalFree(ptb->primState);
+    vForgetThreadBlock(ptb);
+    LocalFree(ptb);
+}
+
+}  // namespace
+
 ThreadBlock* pThreadBlockOfThread() {
     if (gTlsIndex == CLT_NO_TLS_INDEX) return nullptr;
-    return static_cast<ThreadBlock*>(TlsGetValue(gTlsIndex));
+    auto* ptb = static_cast<ThreadBlock*>(TlsGetValue(gTlsIndex));
+    if (ptb != nullptr && ptb->pid != GetCurrentProcessId() && bProcessEnded(ptb->pid)) {
+        TlsSetValue(gTlsIndex, nullptr);
+        vAbandonThreadBlock(ptb);
+        return nullptr;
+    }
+    return ptb;
 }
 
 ThreadBlock* CurrentThreadBlock() {
     const DWORD tid = GetCurrentThreadId();
-    if (gCachedThreadId.load() == tid && gCachedBlock.load() != nullptr) return gCachedBlock.load();
+    if (gCachedThreadId.load() == tid) {
+        ThreadBlock* ptb = gCachedBlock.load();
+        if (ptb != nullptr && ptb->pid == GetCurrentProcessId()) return ptb;
+    }
     vInitCritSec();
     ThreadBlock* ptb = pThreadBlockOfThread();
     if (ptb == nullptr) return nullptr;
@@ -64,7 +99,10 @@ ThreadBlock* CurrentThreadBlock() {
 }
 
 ThreadBlock* CurrentThreadBlockFast() {
-    if (gThreadCount.load() == 1 && gCachedThreadId.load() == GetCurrentThreadId()) return gCachedBlock.load();
+    if (gThreadCount.load() == 1 && gCachedThreadId.load() == GetCurrentThreadId()) {
+        ThreadBlock* ptb = gCachedBlock.load();
+        if (ptb != nullptr && ptb->pid == GetCurrentProcessId()) return ptb;
+    }
     return CurrentThreadBlock();
 }
 
@@ -98,6 +136,7 @@ BOOL CreateThreadBlock() {
     if (gTlsIndex == CLT_NO_TLS_INDEX) return FALSE;
     auto* ptb = static_cast<ThreadBlock*>(LocalAlloc(LMEM_FIXED | LMEM_ZEROINIT, sizeof(ThreadBlock)));
     if (ptb == nullptr) return FALSE;
+    ptb->pid = GetCurrentProcessId();
     ptb->displayDC = CreateDCA("display", nullptr, nullptr, nullptr);
     ptb->primState = static_cast<PrimState*>(LocalAlloc(LMEM_FIXED | LMEM_ZEROINIT, sizeof(PrimState)));
     if (ptb->displayDC == nullptr || ptb->primState == nullptr || !TlsSetValue(gTlsIndex, ptb)) {

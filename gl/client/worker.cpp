@@ -27,12 +27,15 @@ DWORD FlushWorkerMain(LPVOID pv) {
             vFence();
         } else {
             vFence();
-            SuspendThread(pfw->hThread);
+            // Its own handle names nothing once its process has ended: the
+            // worker ends rather than wait for a hand-over that cannot come.
+            if (SuspendThread(pfw->hThread) == static_cast<DWORD>(-1)) break;
         }
     }
     vFence();
     pfw->keepRunning = 1;  // the acknowledgement that it has left its loop
     vFence();
+    pfw->ended = 1;
     return 0;
 }
 

@@ -171,6 +171,7 @@ FragmentRunner::FragmentRunner(Impl& board, int r, const DecodedPacket& packet, 
     clipY0_ = packet.clipMin >> 16;
     clipX1_ = (packet.clipMax & 0xFFFF) + xScreen_;
     clipY1_ = packet.clipMax >> 16;
+    std::uint32_t depthPixmaps16 = 0;  // bit n: pixmap 13 + n is a depth buffer of the 16-bit form
     for (std::uint32_t n = 0; n < KZU_PIXMAPS; ++n) {
         std::uint16_t pid = n < 2 * packet.pids.size() ? packet.pid(n) : 0xFFFFu;
         // A bare space (the depth buffer as the generator names it): in the
@@ -179,11 +180,25 @@ FragmentRunner::FragmentRunner(Impl& board, int r, const DecodedPacket& packet, 
         if ((pid & 0xFFE0u) == 0) {
             const std::uint16_t known = board.spaceFormat[pid & 0x1Fu];
             if ((known & 1u) != 0) pid |= static_cast<std::uint16_t>(known & 0xE000u);
-            if (n < 2 * packet.pids.size() && (pid >> 13) == kFormat555) depthForm16_ = true;
+            if (n < 2 * packet.pids.size() && (pid >> 13) == kFormat555) {
+                depthForm16_ = true;
+                depthPixmaps16 |= 1u << n;
+            }
         }
         pid_[n] = pid;
         if (n < 2 * packet.pids.size() && (pid >> 13) == kFormat1555) laneMax_ = 0x7F7F7F7Fu;
         if (n < 2 * packet.pids.size() && (pid >> 13) == kFormat332 && (pid & kPidTileBit) == 0) laneMax_ = 0xFFDFFF7Fu;
+    }
+    // The data registers an instruction takes together with a depth pixmap of
+    // the 16-bit form.
+    auto depthPixmap16 = [&](std::uint32_t reg) {
+        return reg >= KZU_pixmap0 && reg - KZU_pixmap0 < KZU_PIXMAPS && ((depthPixmaps16 >> (reg - KZU_pixmap0)) & 1u) != 0;
+    };
+    for (int i = 0; i < prog.n; ++i) {
+        const Op3& op = prog.ops[static_cast<std::size_t>(i)];
+        if (!depthPixmap16(op.r) && !depthPixmap16(op.a) && !depthPixmap16(op.b)) continue;
+        for (const std::uint32_t reg : {std::uint32_t{op.a}, std::uint32_t{op.b}})
+            if (reg >= KZU_rgb0 && reg < KZU_rgb0 + 4) depthWords16_ |= 1u << (reg - KZU_rgb0);
     }
     const Fields f = fields_of(packet.command);
     for (std::uint32_t k = 0; k < std::min<std::size_t>(f.packetConstants, KZU_CONSTANTS); ++k) {
@@ -447,8 +462,14 @@ void FragmentRunner::fragment(std::int64_t x, std::int64_t y, const std::uint32_
                 set_code(sum > kAlphaOne ? kAllLanes : 0u);
                 break;
             }
-            const std::uint32_t carry = lanes_where(a, b, [](std::uint32_t p, std::uint32_t q) { return p + q > 0xFFu; });
-            if (pred) write(op.r, per_lane(a, b, [](std::uint32_t p, std::uint32_t q) { return p + q; }), pred);
+            // A lane carries where the sum passes the lane's maximum (0x7F in
+            // the 7-bit lanes of a 16-bit packet), not only out of its 8 bits;
+            // the sum stops at 0xFF, so a compare against the maximum after it
+            // still sees it above.
+            std::uint32_t carry = 0;
+            for (int k = 0; k < 4; ++k)
+                if (lane(a, k) + lane(b, k) > lane(laneMax_, k)) carry |= 1u << k;
+            if (pred) write(op.r, per_lane(a, b, [](std::uint32_t p, std::uint32_t q) { return std::min(p + q, 0xFFu); }), pred);
             set_code(carry);
             break;
         }

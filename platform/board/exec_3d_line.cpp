@@ -33,6 +33,14 @@ std::uint32_t lerp(std::uint32_t a, std::uint32_t b, double t, bool perLane) {
     return out;
 }
 
+// A depth word of the 16-bit form a fraction t of the way from a to b: the
+// depths the words stand for interpolated, rounded to nearest, and put back
+// in that form.
+std::uint32_t lerp_depth16(std::uint32_t a, std::uint32_t b, double t) {
+    const double da = depth_of_form16(a), db = depth_of_form16(b);
+    return form16_of_depth(static_cast<std::uint32_t>(std::llround(da + (db - da) * t)));
+}
+
 class LineRunner {
 public:
     LineRunner(FragmentRunner& run, const DecodedPacket& packet) : run_(run), packet_(packet) {}
@@ -111,10 +119,12 @@ private:
             const double t = (static_cast<double>(m) - major0) / (major1 - major0);
             const double minor = minor0 + (minor1 - minor0) * t;
             std::uint32_t values[4];
-            for (std::uint32_t k = 0; k < 4; ++k)
-                values[k] = f.loadKind[k] == KZU_LOAD_VERTEX
-                                ? lerp(e[0].data[k], e[1].data[k], std::clamp(t, 0.0, 1.0), k == 0)
-                                : e[0].data[k];  // the packet's or the segment's one word
+            for (std::uint32_t k = 0; k < 4; ++k) {
+                const double tc = std::clamp(t, 0.0, 1.0);
+                if (f.loadKind[k] != KZU_LOAD_VERTEX) values[k] = e[0].data[k];  // the packet's or the segment's one word
+                else if (k != 0 && run_.depth_word16(k)) values[k] = lerp_depth16(e[0].data[k], e[1].data[k], tc);
+                else values[k] = lerp(e[0].data[k], e[1].data[k], tc, k == 0);
+            }
             const bool on = stipple_bit((m - first) * step + lead + phase);
             // The w pixels nearest the segment across the major axis.
             const double near = minor - static_cast<double>(width - 1) / 2.0;

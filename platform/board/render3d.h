@@ -101,8 +101,10 @@
 // - Condition-code operations (descriptor words 0-5 of code c):
 //   word 0 minimum: per lane R = min(A, B), the code set where A < B;
 //   word 4 greater: per lane, the code set where A > B, A delivered to R
-//   there; word 5 add with carry: per lane R = A + B wrapping, the code set
-//   in the lanes that carried out. Words 1-3 are not carried out (the
+//   there; word 5 add with carry: per lane R = A + B, at most 0xFF, the
+//   code set in the lanes whose sum passes the lane's maximum (as for the
+//   multiply: 0x7F in a packet of 7-bit channels), so that the add steps
+//   clamp a channel's sum where the stored channel ends. Words 1-3 are not carried out (the
 //   packet is counted unexecuted).
 // - Compares 0x21-0x2F (less, less-or-equal, equal, greater-or-equal,
 //   greater into code 0, 1 or 2): A against B as unsigned 32-bit words,
@@ -246,7 +248,12 @@
 //   stipple phase still taken from x). Data registers loaded once a vertex
 //   are interpolated along the major axis at the column's sample point (per
 //   lane for rgb0, rounded to nearest), the whole column sharing them; the
-//   others hold their one word.
+//   others hold their one word. A register z0-z2 that an instruction of the
+//   program takes together with a depth pixmap of the 16-bit form (a bare
+//   space of pixel format 3: compared with it, or written into it) holds
+//   depth words of that form: they are interpolated as the depths they
+//   stand for (Interpolation, above), rounded to nearest, and put back in
+//   the form.
 // - Antialiased lines (classes 3 and 4 with the line flag, the generator's
 //   antialiasing kernels K = 2 and K = 4): a segment's words are its data
 //   words in register order, a register loaded once a vertex taking the
@@ -342,8 +349,6 @@
 //   bits the add steps of the alpha buffer's update clamp per lane against
 //   the maximum colour after the add with carry, which does not keep an
 //   alpha sum above 1.0 at 1.0.
-// - At 16 bits a pixel sums above 0x7F wrap into the dropped bit 7 where
-//   the generator's add steps rely on the 8-bit carry.
 // - A stencil test without a depth test raises the layout code to 12 while
 //   the command word names no depth load: the packet carries words its
 //   header does not describe, and the model reads it by the generic rule.

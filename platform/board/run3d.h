@@ -63,6 +63,11 @@ public:
     // Whether the packet's depth pixmap (a bare space) holds the 16-bit
     // depth form.
     bool depth_form16() const { return depthForm16_; }
+    // Whether data register k (27 + k) holds depth words of the 16-bit form:
+    // the packet's depth pixmap holds that form and an instruction of the
+    // program takes the register with that pixmap (compares them, or writes
+    // the register into it).
+    bool depth_word16(std::uint32_t k) const { return k < 4 && ((depthWords16_ >> k) & 1u) != 0; }
     // The primitive's words (null when the packet cannot hold primitive
     // `prim`); its per-primitive constants are loaded from them.
     const std::uint32_t* primitive(std::size_t prim);
@@ -91,6 +96,7 @@ private:
     std::int64_t xScreen_ = 0;
     bool hasClip_ = false;
     bool depthForm16_ = false;
+    std::uint32_t depthWords16_ = 0;  // bit k: data register k, as depth_word16 says
     // The colour's maximum in each lane (lane k in bits 8k .. 8k + 7) in
     // this packet: 0xFF, or 0x7F where the pid list names a 16-bit colour
     // pixmap (format 4, 7 bits a channel), or red 0xDF, green 0xFF, blue

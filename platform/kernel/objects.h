@@ -35,6 +35,10 @@ struct ThreadObject : Object {
     DWORD suspendCount = 0;
     bool finished = false;
     DWORD exitCode = STILL_ACTIVE;
+    // Its process has ended: it is never held suspended again, and one that
+    // has not started yet never starts.
+    bool processEnded = false;
+    bool parked = false;  // held in a suspension right now
 };
 
 // A logical process: its id, its handles and what must happen when it ends.
@@ -52,6 +56,8 @@ struct ProcessObject : Object {
     std::uintptr_t nextHandle = 4;
     std::map<int, std::function<void()>> exitCallbacks;
     std::condition_variable ended;
+    // The threads CreateThread started for it: they end with it.
+    std::vector<std::weak_ptr<ThreadObject>> threads;
 };
 
 // A pagefile-backed section: anonymous shared memory of a fixed size.
@@ -104,6 +110,12 @@ inline DWORD current_thread_id() {
 
 // Blocks the calling thread while its suspend count is above zero.
 void honour_suspension();
+
+// The end of a process for its threads (its handles already gone): each is
+// let out of a suspension and never held again; the ones that were held
+// are waited for, so none still runs the code of a library unloaded after
+// the process's end.
+void end_threads(std::vector<std::weak_ptr<ThreadObject>> threads);
 
 // Memory ownership by logical process (see ownership.cpp).
 void note_region(const void* p, size_t size, DWORD pid, bool bHeapBlock = false);

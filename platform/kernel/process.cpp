@@ -203,6 +203,15 @@ bool terminate(DWORD pid) {
         if (p) handles.swap(p->handles);
     }
     handles.clear();  // objects may close file descriptors: outside the lock
+    // Its threads end with it (as on the original platform, where nothing of
+    // an ended process runs on).
+    std::vector<std::weak_ptr<ThreadObject>> threads;
+    {
+        std::lock_guard<std::mutex> g(registry_lock());
+        auto p = find_process_locked(pid);
+        if (p) threads.swap(p->threads);
+    }
+    end_threads(std::move(threads));
     {
         // Waiters learn of the end only now, after the clean-up, as on the
         // original platform where a process is signalled once it is gone.

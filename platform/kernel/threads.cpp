@@ -46,7 +46,13 @@ void thread_main(StartBlock* block) {
     LPVOID parameter = block->parameter;
     delete block;
     honour_suspension();  // CREATE_SUSPENDED threads wait here for their first resume
-    DWORD code = start(parameter);
+    bool bEnded;
+    {
+        std::lock_guard<std::mutex> g(tSelf->lock);
+        bEnded = tSelf->processEnded;
+    }
+    // A thread whose process ended before its first resume never runs.
+    DWORD code = bEnded ? 0 : start(parameter);
     {
         std::lock_guard<std::mutex> g(tSelf->lock);
         tSelf->exitCode = code;
@@ -73,7 +79,34 @@ DWORD first_thread_id() {
 void honour_suspension() {
     auto self = current_thread();
     std::unique_lock<std::mutex> g(self->lock);
-    self->changed.wait(g, [&] { return self->suspendCount == 0; });
+    self->parked = true;
+    self->changed.wait(g, [&] { return self->suspendCount == 0 || self->processEnded; });
+    self->parked = false;
+}
+
+void end_threads(std::vector<std::weak_ptr<ThreadObject>> threads) {
+    std::vector<std::shared_ptr<ThreadObject>> held;
+    for (auto& w : threads) {
+        auto t = w.lock();
+        if (!t) continue;
+        bool wasHeld;
+        {
+            std::lock_guard<std::mutex> g(t->lock);
+            t->processEnded = true;
+            wasHeld = t->parked && !t->finished;
+        }
+        t->changed.notify_all();
+        if (wasHeld) held.push_back(std::move(t));
+    }
+    // A thread let out of its suspension goes back into its own code; its
+    // process's handles are gone, so its next wait on itself fails and it
+    // ends. Bounded, so a thread that does not end cannot hold the end of
+    // its process for ever.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    for (auto& t : held) {
+        std::unique_lock<std::mutex> g(t->lock);
+        t->changed.wait_until(g, deadline, [&] { return t->finished; });
+    }
 }
 
 }  // namespace vnx::kernel
@@ -101,6 +134,8 @@ extern "C" HANDLE CreateThread(LPVOID, SIZE_T, LPTHREAD_START_ROUTINE lpStartAdd
             return nullptr;
         }
         h = insert_handle_locked(*self, thread, 0x1F03FF);
+        std::erase_if(self->threads, [](const std::weak_ptr<ThreadObject>& w) { return w.expired(); });
+        self->threads.push_back(thread);
     }
     auto* block = new StartBlock{thread, lpStartAddress, lpParameter, current_pid()};
     try {

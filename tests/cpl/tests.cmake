@@ -25,4 +25,14 @@ if(TARGET qrncp-cli)
     FAIL_REGULAR_EXPRESSION "Sanitizer")
   add_test(NAME qrncp-cli.refuses_bad_option COMMAND qrncp-cli --board octo)
   set_tests_properties(qrncp-cli.refuses_bad_option PROPERTIES WILL_FAIL TRUE)
+  # Numbers with a tail or a sign are refused, not read as far as they go.
+  foreach(bad "--boards;2x" "--boards;+1" "--mode;-1x768x16" "--mode;1024x768x16x" "--mode;1024x 768x16"
+              "--memory-class;-0")
+    string(REPLACE ";" "_" id "${bad}")
+    string(REPLACE " " "_" id "${id}")
+    add_test(NAME qrncp-cli.refuses${id} COMMAND qrncp-cli ${bad} --script "ok")
+    set_tests_properties(qrncp-cli.refuses${id} PROPERTIES
+      PASS_REGULAR_EXPRESSION "qrncp-cli: (--boards takes|bad mode|--memory-class takes)"
+      FAIL_REGULAR_EXPRESSION "OK pressed|4294967295")
+  endforeach()
 endif()

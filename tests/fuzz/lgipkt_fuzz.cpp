@@ -10,7 +10,7 @@
 #include <cstring>
 #include <vector>
 
-#include "3d/context.h"
+#include "3d/context/context.h"
 #include "context/image.h"
 #include "context/texture.h"
 #include "platform/debug.h"

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,7 @@ struct Machine {
     const char* name;
     vnxsim::MachineChoice choice;
     bool configured = true;
+    ULONG dmaBytes = 0;  // the DMA buffer the miniport hands out (0: its usual 1 MB)
 
     bool split() const { return choice.boards == 2; }
     ULONG bpp() const { return choice.bpp; }
@@ -59,11 +61,18 @@ inline const Machine kDuo32{"duo32", {2, 1, 0, 640, 480, 32}};
 inline const Machine kDuo16{"duo16", {2, 1, 0, 640, 480, 16}};
 inline const Machine kSplit16{"split16", {2, 2, 0, 1024, 768, 16}};
 
+// Machines whose DMA buffer is the smallest the miniport hands out (64 KB):
+// a Quad's four rings of 12 KB, and a split board's four (two Duos), so
+// that one call of a few hundred primitives needs more than a ring holds.
+inline const Machine kQuad32SmallDma{"quad32dma64", {4, 1, 0, 640, 480, 32}, true, 0x10000};
+inline const Machine kSplit32SmallDma{"split32dma64", {2, 2, 32, 1024, 768, 32}, true, 0x10000};
+
 // The machine's configuration for a scene that wants an alpha and a stencil
 // plane as given.
 inline vnx::miniport::MachineConfig ConfigOf(const Machine& m, bool alphaPlane, bool stencilPlane) {
     vnx::miniport::MachineConfig cfg;
     vnxsim::machine_config(m.choice, cfg);
+    if (m.dmaBytes != 0) cfg.dmaBytes = m.dmaBytes;
     if (m.configured) {
         cfg.boardConfig.modelImprecision = 1;
         cfg.boardConfig.alphaBuffer = alphaPlane ? 1 : 0;
@@ -203,8 +212,7 @@ inline std::string CurrentTest() {
 
 // The first note of a table about the scene on the machine in the running
 // test's suite, or null.
-template <std::size_t N>
-const MachineNote* NoteOf(const MachineNote (&table)[N], const std::string& scene, const Machine& machine) {
+inline const MachineNote* NoteOf(std::span<const MachineNote> table, const std::string& scene, const Machine& machine) {
     const std::string test = CurrentTest();
     for (const MachineNote& n : table)
         if (NoteMatches(n, test, scene, machine)) return &n;
@@ -214,9 +222,9 @@ const MachineNote* NoteOf(const MachineNote (&table)[N], const std::string& scen
 // Why the scene is skipped on the machine, or "" to draw it: a note of what
 // the machine cannot draw, or one of a known fault (VNX_RUN_MACHINE_FAULTS=1
 // draws the pairs of known faults too, to see whether one is mended).
-template <std::size_t N, std::size_t M>
-std::string SkipOf(const MachineNote (&cannotDraw)[N], const MachineNote (&faults)[M], const std::string& scene,
-                   const Machine& machine) {
+// Either table may be empty.
+inline std::string SkipOf(std::span<const MachineNote> cannotDraw, std::span<const MachineNote> faults,
+                          const std::string& scene, const Machine& machine) {
     if (const MachineNote* n = NoteOf(cannotDraw, scene, machine))
         return std::string("the machine cannot draw it: ") + n->why;
     if (const MachineNote* n = NoteOf(faults, scene, machine); n != nullptr && std::getenv("VNX_RUN_MACHINE_FAULTS") == nullptr)
@@ -232,8 +240,7 @@ struct Extra {
     int outliers = 0;
     std::string why;
 };
-template <std::size_t N>
-Extra ExtraOf(const MachineNote (&table)[N], const std::string& scene, const Machine& machine) {
+inline Extra ExtraOf(std::span<const MachineNote> table, const std::string& scene, const Machine& machine) {
     Extra e;
     const std::string test = CurrentTest();
     for (const MachineNote& n : table) {

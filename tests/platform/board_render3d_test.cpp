@@ -252,7 +252,6 @@ Pass pass(State s, std::vector<Triangle> t) {
 struct Row {
     std::string name;
     std::function<Scene()> scene;
-    bool only32 = false;  // blends: the 16-bit colour form's limits (render3d.h)
     bool shallowDepth = false;  // depth words in the form for depth buffers below 24 bits
 };
 
@@ -343,7 +342,7 @@ std::vector<Row> rows() {
                        for (std::uint32_t i = 0; i < std::size(layers); ++i)
                            passes.push_back(pass(depth_state(kLess), triangles(30 + i, 3, layers[i], layers[i])));
                        return scene_of(std::move(passes));
-                   }, false, true});
+                   }, true});
     out.push_back({"depth less, writes off", [] {
                        return scene_of({pass(depth_state(kAlways), backdrop(0.5f, 30, 60, 90)),
                                         pass(depth_state(kLess, false), triangles(6, 10, 0.2f, 0.8f)),
@@ -392,7 +391,7 @@ std::vector<Row> rows() {
                            s.dstFactor = d0;
                            return scene_of({pass(State{}, triangles(10, 6, 0.5f, 0.5f)), pass(s, triangles(11, 8, 0.5f, 0.5f))},
                                            60, 90, 120);
-                       }, true});
+                       }});
     }
     for (unsigned op = kClear; op <= kSet; ++op) {
         out.push_back({"logic op " + std::to_string(op - kClear), [op] {
@@ -456,7 +455,6 @@ class Render3dScenes : public Render3dTest, public ::testing::WithParamInterface
 TEST_P(Render3dScenes, MatchOsMesa) {
     const Config& c = GetParam();
     for (const Row& row : rows()) {
-        if (row.only32 && c.bpp != 32) continue;
         SCOPED_TRACE(row.name);
         const Scene scene = row.scene();
         const std::vector<std::uint32_t>& ref = reference(row.name, scene);
@@ -676,7 +674,9 @@ TEST_F(Render3dRules, DepthInterpolatesAcrossTheTriangle) {
 
 // A depth buffer 16 bits a pixel takes the 16-bit depth words; between
 // vertices of the two forms (and between two floating ones) the depth is
-// interpolated as the z the words stand for, and written in that form.
+// interpolated as the z the words stand for, and written in that form: over
+// a triangle (rounded down) and along a line (its z0 compared with the depth
+// pixmap, rounded to nearest).
 TEST_F(Render3dRules, ShallowDepthWordsInterpolateAsTheirDepth) {
     constexpr std::uint16_t kDepthWords16 = 0x6001;  // the depth space in 16-bit words
     board->pixel(0, kDepthWords16, 0, 0);
@@ -695,7 +695,7 @@ TEST_F(Render3dRules, ShallowDepthWordsInterpolateAsTheirDepth) {
     };
     static const struct {
         std::uint32_t zLeft, zRight;
-    } kCases[] = {{0x0CCCCC, 0xF33333}, {0xF00000, 0xFE0000}};
+    } kCases[] = {{0x0CCC00, 0xF33300}, {0xF00000, 0xFE0000}};  // depths the words hold exactly
     for (const auto& c : kCases) {
         std::vector<std::uint32_t> w = {5 | KZU_HDR_CLIP | kLayout12Loads | 1u << KZU_HDR_INSTR_SHIFT | 1u << KZU_HDR_PIDW_SHIFT,
                                         1, std::uint32_t{kDepthPid} << 16 | colour_pid(32),
@@ -713,6 +713,15 @@ TEST_F(Render3dRules, ShallowDepthWordsInterpolateAsTheirDepth) {
         EXPECT_EQ(stored(0, 0), shallow(c.zLeft)) << std::hex << c.zLeft;
         EXPECT_EQ(stored(50, 0), shallow((c.zLeft + c.zRight) / 2)) << std::hex << c.zLeft;
         EXPECT_EQ(stored(0, 50), shallow(c.zLeft)) << std::hex << c.zLeft;
+
+        // A thin line along row 120, z0 a word a vertex.
+        send(0, {0x11u | KZU_HDR_CLIP | kzuHdrLoadKind(KZU_z0, 3) | 1u << KZU_HDR_INSTR_SHIFT | 1u << KZU_HDR_PIDW_SHIFT,
+                 1, std::uint32_t{kDepthPid} << 16 | colour_pid(32), kzuInstr(cmp(0, KZU_CMP_EQ), Zpx, Zr, Zr) | kClip, 0,
+                 clip_word(kW - 1, kH - 1), shallow(c.zLeft), shallow(c.zRight), position_word(0.5f, 120.5f),
+                 position_word(100.5f, 120.5f)});
+        EXPECT_EQ(stored(0, 120), shallow(c.zLeft)) << std::hex << c.zLeft;
+        EXPECT_EQ(stored(50, 120), shallow((c.zLeft + c.zRight) / 2)) << std::hex << c.zLeft;
+        EXPECT_EQ(stored(75, 120), shallow(c.zLeft + 3 * (c.zRight - c.zLeft) / 4)) << std::hex << c.zLeft;
     }
 }
 

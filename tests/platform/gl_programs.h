@@ -183,8 +183,8 @@ inline Program program_for(const State& s, int bpp, const ProgramPids& pids) {
     Program p;
     const std::uint32_t D = p.pixmap(pids.colour);
     const bool anyTest = s.alphaTest || s.stencilTest || s.depthTest;
-    std::uint32_t Z = 0;  // pr0 (0) when no stage claims the zero constant
-    if (s.depthTest || s.alphaTest || s.stencilTest || s.blend) {
+    std::uint32_t Z = 0;  // no stage reads a zero
+    if (s.depthTest || s.alphaTest || s.stencilTest || s.blend || s.logicOp) {
         Z = p.constant(0);
         if (bpp < 24) p.constant(0x7F7F7F);
     }

@@ -52,6 +52,32 @@ void usage(FILE* out) {
                  "  ok | cancel              close the sheet\n");
 }
 
+// A whole number of decimal digits only (no sign, no trailing text) up to
+// max: "2x" and "-1" are no numbers here.
+bool bNumber(const std::string& s, unsigned long max, unsigned long* out) {
+    if (s.empty() || s.size() > 9) return false;
+    unsigned long n = 0;
+    for (char c : s) {
+        if (c < '0' || c > '9') return false;
+        n = n * 10 + static_cast<unsigned long>(c - '0');
+    }
+    if (n > max) return false;
+    *out = n;
+    return true;
+}
+
+// WIDTHxHEIGHTxBPP, each part a whole number.
+bool bMode(const std::string& s, ULONG* w, ULONG* h, ULONG* b) {
+    const auto x1 = s.find('x'), x2 = x1 == std::string::npos ? x1 : s.find('x', x1 + 1);
+    if (x2 == std::string::npos) return false;
+    unsigned long a[3];
+    if (!bNumber(s.substr(0, x1), 0xFFFF, &a[0]) || !bNumber(s.substr(x1 + 1, x2 - x1 - 1), 0xFFFF, &a[1]) ||
+        !bNumber(s.substr(x2 + 1), 32, &a[2]))
+        return false;
+    *w = a[0], *h = a[1], *b = a[2];
+    return true;
+}
+
 int parse(int argc, char** argv, Options& o) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -70,25 +96,24 @@ int parse(int argc, char** argv, Options& o) {
                 return 2;
             }
         } else if (arg == "--boards" && (v = value())) {
-            o.boards = std::atoi(v);
+            unsigned long n = 0;
+            o.boards = bNumber(v, 2, &n) ? static_cast<int>(n) : 0;
             if (o.boards != 1 && o.boards != 2) {
                 std::fprintf(stderr, "qrncp-cli: --boards takes 1 or 2, not '%s'\n", v);
                 return 2;
             }
         } else if (arg == "--memory-class" && (v = value())) {
-            o.memoryClass = std::atoi(v);
+            unsigned long n = 0;
+            o.memoryClass = bNumber(v, 2, &n) ? static_cast<int>(n) : -1;
             if (std::string(v).size() != 1 || o.memoryClass < 0 || o.memoryClass > 2) {
                 std::fprintf(stderr, "qrncp-cli: --memory-class takes 0, 1 or 2, not '%s'\n", v);
                 return 2;
             }
         } else if (arg == "--mode" && (v = value())) {
-            unsigned w = 0, h = 0, b = 0;
-            char tail = 0;
-            if (std::sscanf(v, "%ux%ux%u%c", &w, &h, &b, &tail) != 3) {
+            if (!bMode(v, &o.width, &o.height, &o.bpp)) {
                 std::fprintf(stderr, "qrncp-cli: bad mode '%s' (e.g. 1024x768x16)\n", v);
                 return 2;
             }
-            o.width = w, o.height = h, o.bpp = b;
         } else if (arg == "--script" && (v = value())) {
             o.script = v;
         } else {

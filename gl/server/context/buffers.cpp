@@ -127,6 +127,15 @@ SURFOBJ* psoShare(SharedSurface* pss, PDEV* ppdev) {
             *pss = SharedSurface{};
             return nullptr;
         }
+        // On a split board the surface shadows the primary pixel for pixel,
+        // as the depth and back buffers do: its memory is a screen wide (the
+        // second screen keeps its columns at x - 1024 of the same pages), and
+        // its record covers the joined screens as the primary's does, so that
+        // reads and writes of its pixels reach the second screen's columns
+        // instead of stopping at the first screen's edge.
+        const auto* pdsScreen = static_cast<const DSURF*>(pvGLDsurfScreen(ppdev));
+        auto* pds = reinterpret_cast<DSURF*>(pss->pso->dhsurf);
+        if (pdsScreen != nullptr && pds != nullptr) pds->cx = std::max(pds->cx, pdsScreen->cx);
     }
     ++pss->cUsers;
     return pss->pso;

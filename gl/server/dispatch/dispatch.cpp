@@ -54,6 +54,7 @@ const __GLXrenderRun kImmediate[] = {
 #define GLX_RENDER_REQUEST(name, opcode, layout, variable, outside, ...) GLX_OUTSIDE_##outside(name, opcode)
 #include "glrequests.def"
     {X_GLrop_PrimitiveZYD, X_GLrop_PrimitiveZYD, glExecPrimitiveZYD},
+    {X_GLrop_DrawPixelsPieceZYD, X_GLrop_DrawPixelsPieceZYD, __glXDisp_DrawPixelsPieceZYD},
 };
 #undef GLX_OUTSIDE_HANDLER
 #undef GLX_OUTSIDE_IGNORE

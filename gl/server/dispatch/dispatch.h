@@ -121,6 +121,9 @@ ULONG __glXBeginEnd_End(GLClient* pgc, const void* pvRequest);
 ULONG __glXBeginEnd_Vertex(GLClient* pgc, const void* pvRequest);
 // Outside Begin/End: vertex and evaluator-point requests do nothing.
 ULONG __glXDisp_Ignore(GLClient* pgc, const void* pvRequest);
+// Outside Begin/End: a piece of a DrawPixels image too large for one
+// request, drawn where it lies in the whole image.
+ULONG __glXDisp_DrawPixelsPieceZYD(GLClient* pgc, const void* pvRequest);
 
 // --- pending primitive batches -----------------------------------------------------------
 void __glXFlushPending(GLClient* pgc);

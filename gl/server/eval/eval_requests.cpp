@@ -25,9 +25,19 @@ constexpr USHORT kEmitOpcode[GLX_EVAL_TARGETS] = {
     X_GLrop_TexCoord3fv, X_GLrop_TexCoord4fv, X_GLrop_Vertex3fv,   X_GLrop_Vertex4fv};
 constexpr ULONG kNormal = 2, kTexFirst = 3, kTexLast = 6, kVertex3 = 7, kVertex4 = 8;
 
-// A mesh evaluates at most this many grid points (the tables of its maps
-// are sized by it).
+// A mesh of at most this many grid points is evaluated into tables first
+// (sized by it); a larger one point by point as it is emitted, up to
+// kMaxStreamedPoints: a mesh past that (more than a 2048 by 2048 grid, a
+// grid over the whole 32-bit range, say) is one no request can be given
+// the time for, and is out of memory. The bound keeps the dearest single
+// request (a filled mesh sends every point twice) to a few million
+// vertices, well under a second's work. A two-dimensional mesh also sends
+// a batch per row and column (lines) or row pair (fill), and a batch
+// costs as much as many points: one past kMaxMeshBatches (a grid a single
+// point wide and millions long) is out of memory too.
 constexpr std::int64_t kMaxMeshPoints = 1 << 18;
+constexpr std::int64_t kMaxStreamedPoints = std::int64_t{1} << 22;
+constexpr std::int64_t kMaxMeshBatches = std::int64_t{1} << 16;
 
 unsigned uBit(ULONG flGroup) { return static_cast<unsigned>(__builtin_ctz(flGroup)); }
 
@@ -172,11 +182,29 @@ void vDropTable(__GLXevalMap* pm) {
 }
 
 // Evaluates the active maps at grid points i1..i2 x j1..j2 into a table
-// each: GL_NO_ERROR, or GL_OUT_OF_MEMORY with no table left.
-ULONG ulEvalMeshPoints(GLContext* gc, const Active& a, LONG i1, LONG i2, LONG j1, LONG j2) {
+// each, or leaves them without tables (the points are then evaluated as
+// they are emitted): GL_NO_ERROR; GL_OUT_OF_MEMORY past
+// kMaxStreamedPoints, or for a two-dimensional mesh (b2D) past
+// kMaxMeshBatches rows and columns.
+ULONG ulEvalMeshPoints(GLContext* gc, const Active& a, bool b2D, LONG i1, LONG i2, LONG j1, LONG j2) {
     const std::int64_t cCols = std::int64_t{i2} - i1 + 1, cRows = std::int64_t{j2} - j1 + 1;
     const std::int64_t cPoints = cCols * cRows;
-    if (cPoints > kMaxMeshPoints) return GL_OUT_OF_MEMORY;
+    const std::int64_t cBatches = b2D ? cCols + cRows : 1;
+    // A mesh larger than the tables may hold, or one whose tables cannot be
+    // had, is evaluated point by point as it is emitted (vGridPoint): its
+    // size costs time, never an error.
+    const auto vNoTables = [&a] {
+        for (ULONG k = 0; k < GLX_EVAL_TARGETS; ++k)
+            if (a.fl & (1u << k)) vDropTable(a.apm[k]);
+    };
+    if (cPoints > kMaxStreamedPoints || cBatches > kMaxMeshBatches) {
+        vNoTables();
+        return GL_OUT_OF_MEMORY;
+    }
+    if (cPoints > kMaxMeshPoints) {
+        vNoTables();
+        return GL_NO_ERROR;
+    }
     for (ULONG t = 0; t < GLX_EVAL_TARGETS; ++t) {
         if ((a.fl & (1u << t)) == 0) continue;
         __GLXevalMap* pm = a.apm[t];
@@ -185,9 +213,8 @@ ULONG ulEvalMeshPoints(GLContext* gc, const Active& a, LONG i1, LONG i2, LONG j1
         if (t == a.iNormalFrom)
             pm->pNormals = static_cast<float*>(LocalAlloc(LPTR, static_cast<std::size_t>(cPoints) * 3 * sizeof(float)));
         if (pm->pTable == nullptr || (t == a.iNormalFrom && pm->pNormals == nullptr)) {
-            for (ULONG k = 0; k <= t; ++k)
-                if (a.fl & (1u << k)) vDropTable(a.apm[k]);
-            return GL_OUT_OF_MEMORY;
+            vNoTables();
+            return GL_NO_ERROR;
         }
         pm->i1 = i1;
         pm->i2 = i2;
@@ -358,7 +385,7 @@ ULONG ulEvalMesh1(GLClient* pgc, const BYTE* pj) {
     Active a;
     if (i1 > i2) return GL_NO_ERROR;
     if (const ULONG e = ulActive(pgc->gc, false, &a)) return e;
-    if (const ULONG e = ulEvalMeshPoints(pgc->gc, a, i1, i2, 0, 0)) return e;
+    if (const ULONG e = ulEvalMeshPoints(pgc->gc, a, false, i1, i2, 0, 0)) return e;
     return ulEmitBatch(pgc, a, glMode, Run{i1, 0, 1, 0, i2 - i1 + 1, 0});
 }
 
@@ -370,7 +397,7 @@ ULONG ulEvalMesh2(GLClient* pgc, const BYTE* pj) {
     Active a;
     if (i1 > i2 || j1 > j2) return GL_NO_ERROR;
     if (const ULONG e = ulActive(pgc->gc, true, &a)) return e;
-    if (const ULONG e = ulEvalMeshPoints(pgc->gc, a, i1, i2, j1, j2)) return e;
+    if (const ULONG e = ulEvalMeshPoints(pgc->gc, a, true, i1, i2, j1, j2)) return e;
     const LONG cCols = i2 - i1 + 1, cRows = j2 - j1 + 1;
     ULONG glError = GL_NO_ERROR;
     auto note = [&glError](ULONG e) {

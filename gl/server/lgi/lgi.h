@@ -77,7 +77,7 @@ enum : ULONG {
 
 // State-block attributes by name (N_AttrId), in id order, one row each: the
 // name (N_ATTR_<name>) and the words the attribute holds. The attribute
-// table (3d/attrtable.cpp) gives each its state-block word, dirty groups
+// table (3d/context/attrtable.cpp) gives each its state-block word, dirty groups
 // and default; the GL layer sizes what it exchanges by N_AttrWords. The
 // RESERVED ones the layer holds but no request of the GL layer sets.
 #define N_STATE_ATTRS(X) \
@@ -92,7 +92,7 @@ enum : ULONG {
     X(TEXGEN_T, 1) \
     X(TEXGEN_R, 1) \
     X(TEXGEN_Q, 1) \
-    X(TEXGEN_PLANE_S, 5)             /* texture-coordinate generation S..Q: mode word and plane */ \
+    X(TEXGEN_PLANE_S, 5)             /* texture-coordinate generation S..Q: mode word and plane (eye planes in eye space) */ \
     X(TEXGEN_PLANE_T, 5) \
     X(TEXGEN_PLANE_R, 5) \
     X(TEXGEN_PLANE_Q, 5) \
@@ -275,6 +275,7 @@ enum : ULONG {
     N_DIRTY_FEEDBACK_BUFFER = 0x200u,   // feedback or selection buffer
     N_DIRTY_COLOUR_MODE = 0x400u,       // colour-index mode (COLOUR_INDEX_MODE, RESERVED_84)
     N_DIRTY_POINT_SIZE = 0x800u,        // point size
+    N_DIRTY_NORMALIZE = 0x1000u,        // normal normalising
     N_DIRTY_LINE = 0x2000u,             // line width and stipple (LINE_WIDTH .. SHADE_COPY2)
     N_DIRTY_POLYGON = 0x4000u,          // polygon stipple and modes
     N_DIRTY_SMOOTH = 0x8000u,           // point, line and polygon smooth (RESERVED_93 .. POLYGON_SMOOTH)
@@ -377,6 +378,15 @@ void N_Accum(ULONG op, float value);
 void N_ClearAccum(ULONG ulValue);
 // Draws a width x height image at the current raster position.
 void N_DrawPixels(LONG cx, LONG cy, ULONG ulFormat, ULONG ulType, const void* pvPixels);
+// The columns [0] .. [2] - 1 and rows [1] .. [3] - 1 of a cx x cy image
+// whose zoomed pixels can reach the window from the raster position: FALSE
+// and all four 0 when none can (raster position invalid, not drawing, a
+// zoom of 0, the image wholly outside).
+BOOL N_DrawPixelsReach(LONG cx, LONG cy, LONG* plReach);
+// Draws a cx x cy piece of a larger image whose first pixel is the image's
+// column col and row row, as that part of the whole image drawn at the
+// raster position; the piece at 0, 0 is drawn as N_DrawPixels draws.
+void N_DrawPixelsPiece(LONG col, LONG row, LONG cx, LONG cy, ULONG ulFormat, ULONG ulType, const void* pvPixels);
 // Reads what the direct paths serve into pvDest; answers -1 (the GL layer
 // reads the rest).
 LONG N_ReadPixels(LONG x, LONG y, LONG cx, LONG cy, ULONG ulFormat, ULONG ulType, void* pvDest);

@@ -25,6 +25,14 @@
 // nothing and answer GL_INVALID_OPERATION (GL has no error of its own for
 // it); the next request starts with the whole budget again.
 #define GLX_LIST_MAX_WORK (1u << 20)
+// A compiled image run from a list counts one unit more for every 16 of
+// its pixels: a list that draws a large image many times would otherwise
+// fill 2^20 images in one request (a 64 x 64 image 65536 times held the
+// lock for half a minute). 2^20 units are then 2^24 pixels of images, a
+// dozen screens. A clear, CopyPixels or Bitmap run from a list counts the
+// same way the pixels of the window it may reach (the whole window, or its
+// rectangle held to the window's size).
+#define GLX_LIST_PIXELS_PER_WORK 16u
 #define GLX_LIST_CHUNK_MIN 1024u     // bytes of a new ordinary chunk, at least
 #define GLX_LIST_PINNED_MAX 16384u   // batches pinned at once on a device
 

@@ -7,6 +7,7 @@
 // A list called while another is compiled with execution runs through the
 // table the compiled requests run through (immediate, or inside
 // Begin/End), so that what it holds is not stored a second time.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -67,6 +68,50 @@ BOOL bListWork(GLContext* gc) {
     return TRUE;
 }
 
+// n units of the request's list work at once; FALSE, and the budget
+// spent, when they do not fit what is left of it.
+BOOL bListWorkOf(GLContext* gc, std::uint64_t n) {
+    if (n > GLX_LIST_MAX_WORK - gc->listRuns) {
+        gc->listRuns = GLX_LIST_MAX_WORK;
+        return FALSE;
+    }
+    gc->listRuns += static_cast<ULONG>(n);
+    return TRUE;
+}
+
+// The list work of drawing a compiled image beside its record's unit.
+std::uint64_t ulImageWork(const BYTE* pjRecord) {
+    const auto w = static_cast<std::int64_t>(static_cast<LONG>(__glXArgWord(pjRecord, 6)));
+    const auto h = static_cast<std::int64_t>(static_cast<LONG>(__glXArgWord(pjRecord, 7)));
+    if (w <= 0 || h <= 0) return 0;
+    return static_cast<std::uint64_t>(w) * static_cast<std::uint64_t>(h) / GLX_LIST_PIXELS_PER_WORK;
+}
+
+// The list work of a record that draws into the window beside its unit:
+// a clear the whole window, a CopyPixels or Bitmap its rectangle held to
+// the window's size, each one unit for every GLX_LIST_PIXELS_PER_WORK
+// pixels it may reach (a list clearing or copying the window many times
+// would otherwise hold the lock for as long as it likes). pjRecord starts
+// with the render header {u16 length, u16 opcode}, the body behind it.
+std::uint64_t ulDrawWork(GLContext* gc, ULONG opcode, const BYTE* pjRecord) {
+    LONG cx = 0, cy = 0;
+    if (!__glDrawableSize(gc, &cx, &cy) || cx <= 0 || cy <= 0) return 0;
+    std::int64_t w = cx, h = cy;
+    if (opcode == X_GLrop_CopyPixels) {
+        w = static_cast<LONG>(__glXArgWord(pjRecord, 3));
+        h = static_cast<LONG>(__glXArgWord(pjRecord, 4));
+    } else if (opcode == X_GLrop_Bitmap) {
+        // Behind the pixel-store block: width, height.
+        w = static_cast<LONG>(__glXArgWord(pjRecord, 6));
+        h = static_cast<LONG>(__glXArgWord(pjRecord, 7));
+    } else if (opcode != X_GLrop_Clear) {
+        return 0;
+    }
+    if (w <= 0 || h <= 0) return 0;
+    return static_cast<std::uint64_t>(std::min<std::int64_t>(w, cx)) *
+           static_cast<std::uint64_t>(std::min<std::int64_t>(h, cy)) / GLX_LIST_PIXELS_PER_WORK;
+}
+
 // Runs the records of an ordinary chunk; FALSE when the list stops.
 BOOL bRunChunk(GLClient* pgc, __GLXlistHead* pHead, const __GLXlistChunk* pc) {
     GLContext* gc = pgc->gc;
@@ -84,8 +129,9 @@ BOOL bRunChunk(GLClient* pgc, __GLXlistHead* pHead, const __GLXlistChunk* pc) {
             ULONG cjImage;
             std::memcpy(&cjImage, pj + 40, 4);
             cj = GLX_LIST_PIXELS_HEADER + cjImage;
-            if (!bDrawCompiled(gc, pj)) return FALSE;
+            if (!bListWorkOf(gc, ulImageWork(pj)) || !bDrawCompiled(gc, pj)) return FALSE;
         } else {
+            if (!bListWorkOf(gc, ulDrawWork(gc, aus[1], pj))) return FALSE;
             __glXDispatchRender(pgc, pTableNow(gc), pj);
         }
         if (cj < 4) break;  // never: every record was checked when it was stored
@@ -108,6 +154,7 @@ BOOL __glXExecuteList(GLClient* pgc, ULONG name) {
             // with the length less the word as the large-request path does.
             USHORT opcode;
             std::memcpy(&opcode, pc->pjData + 6, 2);
+            if (!bListWorkOf(gc, ulDrawWork(gc, opcode, pc->pjData + 4))) return FALSE;
             const ULONG cjSaved = pgc->cjLarge;
             pgc->cjLarge = pc->cjUsed - 4;
             __glXDispatchRender(pgc, pTableNow(gc), pc->pjData + 4);

@@ -53,21 +53,28 @@ void vValidate(GLContext* gc) {
     if (gc->dirty != 0) __glXValidateDraw(gc);
 }
 
-// DrawPixels: header, width, height, format, type, then the image.
+// DrawPixels: header, width, height, format, type, then the image; a piece
+// of a larger image (bPiece) has its first column and row in the whole
+// image behind the type, and the piece's pixels follow them.
+template <bool bPiece>
 ULONG ulDrawPixels(GLClient* pgc, const BYTE* pj, ULONG cjBody) {
     GLContext* gc = pgc->gc;
     vValidate(gc);
     if (const ULONG e = __glXSetRequestUnpack(gc, pj)) return e;
     const LONG width = static_cast<LONG>(__glXArgWord(pj, 5)), height = static_cast<LONG>(__glXArgWord(pj, 6));
     const ULONG format = __glXArgWord(pj, 7), type = __glXArgWord(pj, 8);
-    if (width < 0 || height < 0) return GL_INVALID_VALUE;
+    const LONG col = bPiece ? static_cast<LONG>(__glXArgWord(pj, 9)) : 0;
+    const LONG row = bPiece ? static_cast<LONG>(__glXArgWord(pj, 10)) : 0;
+    if (width < 0 || height < 0 || col < 0 || row < 0) return GL_INVALID_VALUE;
     if (const ULONG e = ulCheckFormat(gc, format, type)) return e;
     __GLXimage image;
-    constexpr ULONG cjFixed = GLXFixedBody(X_GLrop_DrawPixels);  // the image follows
+    // the image follows the fixed part
+    constexpr ULONG cjFixed = GLXFixedBody(bPiece ? X_GLrop_DrawPixelsPieceZYD : X_GLrop_DrawPixels);
     const ULONG e = __glXUnpackImage(gc, width, height, type, __glXFormatComponents(format), __glXTypeSize(type),
                                      pj + cjFixed, cjBody - cjFixed, &image, FALSE);
     if (e != GL_NO_ERROR) return e;
-    N_DrawPixels(width, height, __glXFormatCode(format), __glXTypeCode(type), image.pj);
+    if (bPiece) N_DrawPixelsPiece(col, row, width, height, __glXFormatCode(format), __glXTypeCode(type), image.pj);
+    else N_DrawPixels(width, height, __glXFormatCode(format), __glXTypeCode(type), image.pj);
     __glXFreeImage(&image);
     return GL_NO_ERROR;
 }
@@ -248,6 +255,18 @@ ULONG __glXDisp_ReadPixels(GLClient* pgc, const void* pv) {
     return GLX_SUCCESS;
 }
 
-ULONG __glXDisp_DrawPixels(GLClient* p, const void* r) { return ulImageRequest<ulDrawPixels>(p, r); }
+ULONG __glXDisp_DrawPixels(GLClient* p, const void* r) { return ulImageRequest<ulDrawPixels<false>>(p, r); }
+ULONG __glXDisp_DrawPixelsPieceZYD(GLClient* p, const void* r) { return ulImageRequest<ulDrawPixels<true>>(p, r); }
+
+ULONG __glXDisp_DrawPixelsReachZYD(GLClient* pgc, const void* pv) {
+    const BYTE* pj = nullptr;
+    if (const ULONG x = __glXSingleStart(pgc, pv, 2, &pj)) return x;
+    vValidate(pgc->gc);
+    LONG al[4] = {};
+    const LONG width = static_cast<LONG>(__glXArgWord(pj, 0)), height = static_cast<LONG>(__glXArgWord(pj, 1));
+    if (width > 0 && height > 0) N_DrawPixelsReach(width, height, al);
+    __glXSendValues(pgc, al, sizeof al[0], 4);
+    return GLX_SUCCESS;
+}
 ULONG __glXDisp_Bitmap(GLClient* p, const void* r) { return ulImageRequest<ulBitmap>(p, r); }
 ULONG __glXDisp_CopyPixels(GLClient* p, const void* r) { return ulCopyPixelsRequest(p, r); }

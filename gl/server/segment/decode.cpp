@@ -16,9 +16,8 @@ namespace {
 
 // Room a stream leaves before its half's end: more than any 16-bit length.
 constexpr ULONG kStreamGuard = 0x10000;
-// The most a large render command may bring in (inline part and out-of-line
-// data together): far above any image or array of a GL 1.0 request.
-constexpr std::uint64_t kLargeMax = 64u << 20;
+// The most a large render command may bring in (SM_LARGE_MAX).
+constexpr std::uint64_t kLargeMax = SM_LARGE_MAX;
 
 // --- the inline fast path inside Begin/End -------------------------------------------------
 // The eleven most frequent vertex commands call the lgi vertex setters

@@ -187,7 +187,7 @@ constexpr Variable kVariables[] = {
     {GL_MAX_PROJECTION_STACK_DEPTH, kConst, kAsIs, 1, 0, 0, I, 0, {32}},
     {GL_MAX_TEXTURE_STACK_DEPTH, kConst, kAsIs, 1, 0, 0, I, 0, {32}},
     {GL_MAX_VIEWPORT_DIMS, kConst, kAsIs, 2, 0, 0, I, 0, {2048, 2048}},
-    {GL_SUBPIXEL_BITS, kConst, kAsIs, 1, 0, 0, I, 0, {0}},
+    {GL_SUBPIXEL_BITS, kSpecial, kAsIs, 1, 0, 0, I, 0, {}},
     {GL_INDEX_BITS, kSpecial, kAsIs, 1, 0, 0, I, 0, {}},
     {GL_RED_BITS, kVisual, kAsIs, 1, 0, kVisRed, I, 0, {}},
     {GL_GREEN_BITS, kVisual, kAsIs, 1, 0, kVisRed + 1, I, 0, {}},
@@ -346,6 +346,15 @@ ULONG cGather(GLClient* pgc, const Variable& v, BYTE* pj) {
                 case GL_INDEX_MODE: aw[0] = gc->pvis != nullptr && !gc->pvis->bRGBA; break;
                 case GL_RENDER_MODE: aw[0] = gc->renderMode; break;
                 case GL_NAME_STACK_DEPTH: aw[0] = N_GetNameStackDepth(); break;
+                case GL_SUBPIXEL_BITS: {
+                    // The board places geometry from window positions in 28.4
+                    // when its configuration asks for precise models, else
+                    // in whole pixels (read at each query: the setting may
+                    // change while contexts run).
+                    const BoardConfig* pbc = __glBoardConfig(gc);
+                    aw[0] = pbc != nullptr && pbc->modelImprecision != 0 ? 4 : 0;
+                    break;
+                }
                 case GL_VIEWPORT: vBox(gc, GL_VIEWPORT_BIT, GLX_VIEWPORT_X, aw); break;
                 case GL_SCISSOR_BOX: vBox(gc, GL_SCISSOR_BIT, GLX_SCISSOR_X, aw); break;
                 case GL_INDEX_BITS: aw[0] = gc->pvis != nullptr && !gc->pvis->bRGBA ? gc->pvis->cColorBits : 0; break;
@@ -776,7 +785,10 @@ ULONG __glXDisp_GetTexImage(GLClient* pgc, const void* pvRequest) {
     if (target != GL_TEXTURE_1D && target != GL_TEXTURE_2D) return __glXSingleError(pgc, pvRequest, GL_INVALID_ENUM);
     if (formatCode < 3 || formatCode > 10 || typeCode == ~0u || typeCode == 2)
         return __glXSingleError(pgc, pvRequest, GL_INVALID_ENUM);
-    if (level < 0) return __glXSingleError(pgc, pvRequest, GL_INVALID_VALUE);
+    // A level past the last a texture image may be loaded at is GL's
+    // invalid value, as for the image itself.
+    if (level < 0 || static_cast<ULONG>(level) >= GLX_TEX_LEVELS)
+        return __glXSingleError(pgc, pvRequest, GL_INVALID_VALUE);
     const __GLXtexLevel* p = __glXFindLevel(pgc->gc, target, level);
     xGLXSingleReply rp = __glXReplyHeader(pgc);
     if (p == nullptr || p->pvImage == nullptr) {

@@ -12,6 +12,7 @@
 #include "dispatch/render_args.h"
 #include "glrequest_sizes.h"
 #include "light/light.h"
+#include "matrix/matrix.h"
 #include "state/glstate.h"
 
 namespace {
@@ -27,6 +28,22 @@ ULONG ulEnum(float f) {
 
 ULONG* pwTextureBlock(GLContext* gc) {
     return gc->pState != nullptr ? gc->pState->blocks[__builtin_ctz(GL_TEXTURE_BIT)] : nullptr;
+}
+
+// An eye plane as kept: the plane given times the inverse of the modelview
+// in force now (as a row vector), so that later changes of the modelview
+// leave it where it was given. A modelview without an inverse leaves the
+// plane as given.
+void vEyePlane(GLContext* gc, const float* pf, float* pfEye) {
+    __GLXmatrixStacks* pms = __glXMatrixStacks(gc);
+    float inv[16];
+    if (pms == nullptr || !__glXMatInvert(pms->apStack[0][pms->aDepth[0]], inv)) {
+        std::memcpy(pfEye, pf, 4 * sizeof(float));
+        return;
+    }
+    float r[4];
+    for (ULONG c = 0; c < 4; ++c) r[c] = pf[0] * inv[c] + pf[1] * inv[4 + c] + pf[2] * inv[8 + c] + pf[3] * inv[12 + c];
+    std::memcpy(pfEye, r, sizeof r);
 }
 
 // Sends a coordinate's generation attribute for its mode from its record:
@@ -168,9 +185,12 @@ ULONG __glXTexGen(GLContext* gc, ULONG coord, ULONG pname, const float* pf, BOOL
             break;
         }
         case GL_OBJECT_PLANE:
+            if (bScalar) return GL_INVALID_ENUM;
+            std::memcpy(rec.objectPlane, pf, sizeof rec.objectPlane);
+            break;
         case GL_EYE_PLANE:
             if (bScalar) return GL_INVALID_ENUM;
-            std::memcpy(pname == GL_OBJECT_PLANE ? rec.objectPlane : rec.eyePlane, pf, sizeof rec.eyePlane);
+            vEyePlane(gc, pf, rec.eyePlane);
             break;
         default: return GL_INVALID_ENUM;
     }

@@ -167,10 +167,10 @@ VNX_APP_SCENES(Accum, kScenes);
 
 // --- whole windows ---------------------------------------------------------------
 
-// One board at 640x480x32 (memory class 2, an alpha buffer), an
-// application with a window at an area of its choosing in a format of its
-// choosing, and, when asked, a second process whose window lies above it.
-class AccumWindowTest : public ::testing::Test {
+// One board at 640x480x32, an application with a window at an area of its
+// choosing in a format with accumulation bits as it chooses, and, when
+// asked, a second process whose window lies above it.
+class AccumWindowTest : public AppTest {
   protected:
     static constexpr LONG kScreenWidth = 640, kScreenHeight = 480;
     struct Want {
@@ -179,74 +179,18 @@ class AccumWindowTest : public ::testing::Test {
         bool boardAlpha = true;  // the board's one alpha plane, else an alpha buffer a colour buffer in host memory
     };
 
+    // Each test boots its machine itself.
+    void SetUp() override {}
     void Boot(const RECTL& area, Want want) {
-        area_ = area;
-        SetEnvironmentVariableA("KZGLSRVNAME", nullptr);
-        vnx::miniport::MachineConfig cfg;
-        cfg.memoryClass = 2;
-        cfg.boardConfig.modelImprecision = 1;
-        cfg.boardConfig.alphaBuffer = want.boardAlpha ? 1 : 0;
-        device_ = std::make_unique<vnx::engine::Device>(cfg);
-        ASSERT_TRUE(device_->load_driver());
-        DEVMODEW dm = vnx::engine::DisplayMode(kScreenWidth, kScreenHeight, 32);
-        ASSERT_TRUE(device_->enable_pdev(dm));
-        ASSERT_TRUE(device_->enable_surface());
-        board().take_errors();
-        app_ = vnx::process::create("app");
-        as_ = std::make_unique<vnx::process::Scope>(app_);
-        HWND hwnd = vnx::windows::create(area);
-        hdc_ = hwnd != nullptr ? GetDC(hwnd) : nullptr;
-        ASSERT_NE(hdc_, nullptr);
-        const int count = DescribePixelFormat(hdc_, 1, 0, nullptr);
-        int format = 0;
-        for (int i = 1; i <= count && format == 0; ++i) {
-            PIXELFORMATDESCRIPTOR pfd{};
-            if (DescribePixelFormat(hdc_, i, sizeof pfd, &pfd) > 0 && pfd.iPixelType == PFD_TYPE_RGBA &&
-                ((pfd.dwFlags & PFD_DOUBLEBUFFER) != 0) == want.doubleBuffered && pfd.cAccumBits > 0 &&
-                (pfd.cAlphaBits > 0) == want.alpha && (pfd.dwFlags & PFD_DRAW_TO_WINDOW) != 0)
-                format = i;
-        }
-        ASSERT_NE(format, 0) << "no RGBA format with accumulation bits as wanted among " << count;
-        ASSERT_TRUE(SetPixelFormat(hdc_, format, nullptr));
-        hglrc_ = wglCreateContext(hdc_);
-        ASSERT_NE(hglrc_, nullptr);
-        ASSERT_TRUE(wglMakeCurrent(hdc_, hglrc_));
-        gl_ = System();
+        Wants wants;
+        wants.area = area;
+        wants.doubleBuffered = want.doubleBuffered;
+        wants.accum = true;
+        wants.buffers = want.alpha ? unsigned{kAlphaBuffer} : 0u;
+        wants.alphaInHost = !want.boardAlpha;
+        Start(wants);
     }
 
-    // A window of another process above the application's.
-    void Cover(const RECTL& rcl) {
-        other_ = vnx::process::create("other");
-        vnx::process::Scope in(other_);
-        ASSERT_NE(vnx::windows::create(rcl), nullptr);
-    }
-
-    void TearDown() override {
-        if (hglrc_ != nullptr) {
-            wglMakeCurrent(nullptr, nullptr);
-            wglDeleteContext(hglrc_);
-        }
-        vnx::opengl32::unload_driver();
-        if (hdc_ != nullptr) ExtEscape(hdc_, ESC_UNLOADGLSERVER, 0, nullptr, 0, nullptr);
-        as_.reset();
-        if (app_ != 0) vnx::process::terminate(app_);
-        if (other_ != 0) vnx::process::terminate(other_);
-        device_.reset();
-        vnx::debug::clear();
-    }
-
-    vnx::board::Board& board() { return device_->machine().board(); }
-
-    // The whole screen's pixels, 0x00RRGGBB, rows top to bottom.
-    std::vector<std::uint32_t> Screen() {
-        SURFOBJ* pso = EngLockSurface(device_->hsurf());
-        if (pso == nullptr) return {};
-        const DFB* pdfb = reinterpret_cast<const DSURF*>(pso->dhsurf)->pdfb;
-        std::vector<std::uint32_t> out = board().read_rgb(0, static_cast<std::uint16_t>(pdfb->pid), pdfb->x, pdfb->y,
-                                                          kScreenWidth, kScreenHeight);
-        EngUnlockSurface(pso);
-        return out;
-    }
     // The window's part of a screen picture.
     std::vector<std::uint32_t> WindowOf(const std::vector<std::uint32_t>& screen) const {
         std::vector<std::uint32_t> out;
@@ -255,16 +199,6 @@ class AccumWindowTest : public ::testing::Test {
                 out.push_back(screen[static_cast<std::size_t>(y * kScreenWidth + x)]);
         return out;
     }
-
-    std::unique_ptr<vnx::engine::Device> device_;
-    DWORD app_ = 0, other_ = 0;
-    HDC hdc_ = nullptr;
-    HGLRC hglrc_ = nullptr;
-    Gl gl_;
-    RECTL area_{};
-
-  private:
-    std::unique_ptr<vnx::process::Scope> as_;
 };
 
 // A window drawn to its edges by one kind of pass: every pixel of it, the
@@ -381,7 +315,7 @@ TEST_P(FullWindowTest, CoveredWindowLeavesTheCoveringWindowAlone) {
     const RECTL cover = {220, 130, 420, 200};
     Boot(area, {});
     if (HasFatalFailure()) return;
-    Cover(cover);
+    Cover({cover});
     if (HasFatalFailure()) return;
     const std::vector<std::uint32_t> before = Screen();
     GetParam().draw(gl_);
@@ -481,7 +415,7 @@ TEST_P(AlphaPictures, MatchReference) {
     scene.draw(gl_);
     gl_.Finish();
     EXPECT_EQ(gl_.GetError(), static_cast<GLenum>(GL_NO_ERROR));
-    EXPECT_TRUE(vnx::glref::same_picture(std::string("app-") + scene.name, want, WindowOf(Screen()), kWidth, kHeight,
+    EXPECT_TRUE(vnx::glref::same_picture(std::string("app-") + scene.name, want, Picture(), kWidth, kHeight,
                                          scene.tolerance, scene.outliers))
         << scene.why;
 }
@@ -515,6 +449,45 @@ TEST_F(AccumWindowTest, BackBufferAlphaGoesThroughTheAccumulationBuffer) {
     gl.ReadPixels(kWidth / 2, kHeight / 2, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, back);
     const int wantBack[4] = {51, 102, 153, 191};
     for (int i = 0; i < 4; ++i) EXPECT_NEAR(back[i], wantBack[i], 1) << "back channel " << i;
+}
+
+// The same window: reads take alpha from the read buffer's alpha buffer,
+// the back buffer's under ReadBuffer(GL_BACK), by the direct path and by
+// the pixel path (the colour maps); a direct copy from it carries that
+// alpha. (This board has one alpha plane for both buffers: the back
+// buffer's clear is the last.)
+TEST_F(AccumWindowTest, ReadsAndCopiesTakeTheReadBuffersAlpha) {
+    Boot({100, 80, 100 + kWidth, 80 + kHeight}, {true, true, false});
+    if (HasFatalFailure()) return;
+    const Gl& gl = gl_;
+    Pixels(gl);
+    std::vector<GLfloat> identity(32);
+    for (int i = 0; i < 32; ++i) identity[static_cast<std::size_t>(i)] = static_cast<GLfloat>(i) / 31.0f;
+    for (GLenum map : {GL_PIXEL_MAP_R_TO_R, GL_PIXEL_MAP_G_TO_G, GL_PIXEL_MAP_B_TO_B, GL_PIXEL_MAP_A_TO_A})
+        gl.PixelMapfv(map, 32, identity.data());
+    auto alphaOf = [&](GLenum buffer, bool mapped, GLint x, GLint y) {
+        gl.ReadBuffer(buffer);
+        if (mapped) gl.PixelTransferi(GL_MAP_COLOR, GL_TRUE);
+        GLubyte a = 0, rgba[4] = {};
+        gl.ReadPixels(x, y, 1, 1, GL_ALPHA, GL_UNSIGNED_BYTE, &a);
+        gl.ReadPixels(x, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+        gl.PixelTransferi(GL_MAP_COLOR, GL_FALSE);
+        EXPECT_EQ(a, rgba[3]) << "GL_ALPHA and GL_RGBA reads of buffer " << std::hex << buffer;
+        return static_cast<int>(rgba[3]);
+    };
+    gl.DrawBuffer(GL_BACK);
+    gl.ClearColor(0.2f, 0.4f, 0.6f, 0.75f);
+    gl.Clear(GL_COLOR_BUFFER_BIT);
+    EXPECT_NEAR(alphaOf(GL_BACK, false, 20, 20), 191, 1);
+    // The mapped read: 0.75 to the nearest of 32 entries, 23/31.
+    EXPECT_NEAR(alphaOf(GL_BACK, true, 20, 20), 189, 1) << "through the colour maps";
+    // A copy from the back buffer into the front buffer carries its alpha.
+    gl.ReadBuffer(GL_BACK);
+    gl.DrawBuffer(GL_FRONT);
+    gl.RasterPos2i(10, 10);
+    gl.CopyPixels(0, 0, 40, 30, GL_COLOR);
+    EXPECT_NEAR(alphaOf(GL_FRONT, false, 20, 20), 191, 1) << "direct";
+    EXPECT_EQ(gl.GetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
 }  // namespace

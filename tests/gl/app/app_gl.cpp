@@ -84,13 +84,29 @@ std::vector<std::uint32_t> Reference::Picture() const {
     return vnx::glref::rgb_of_rgba(rgba_);
 }
 
-void AppTest::SetUp() {
+int ChooseFormat(HDC hdc, const FormatWants& wants, PIXELFORMATDESCRIPTOR* out) {
+    const int count = DescribePixelFormat(hdc, 1, 0, nullptr);
+    for (int i = 1; i <= count; ++i) {
+        PIXELFORMATDESCRIPTOR pfd{};
+        if (DescribePixelFormat(hdc, i, sizeof pfd, &pfd) > 0 && pfd.iPixelType == wants.type &&
+            (pfd.dwFlags & PFD_DRAW_TO_WINDOW) != 0 &&
+            ((pfd.dwFlags & PFD_DOUBLEBUFFER) != 0) == wants.doubleBuffered &&
+            (wants.anyAlpha || (pfd.cAlphaBits > 0) == wants.alpha) && (!wants.depth || pfd.cDepthBits > 0) &&
+            (!wants.stencil || pfd.cStencilBits > 0) && (!wants.accum || pfd.cAccumBits > 0)) {
+            if (out != nullptr) *out = pfd;
+            return i;
+        }
+    }
+    return 0;
+}
+
+void AppTest::Start(const Wants& wants) {
     SetEnvironmentVariableA("KZGLSRVNAME", nullptr);
-    const Wants wants = Wanted();
     machine_ = wants.machine;
-    area_ = glmachines::WindowArea(machine_, kWidth, kHeight);
-    vnx::miniport::MachineConfig cfg = glmachines::ConfigOf(machine_, (wants.buffers & kAlphaBuffer) != 0,
-                                                           (wants.buffers & kStencilBuffer) != 0);
+    const bool alpha = (wants.buffers & kAlphaBuffer) != 0;
+    area_ = wants.area.right > wants.area.left ? wants.area : glmachines::WindowArea(machine_, kWidth, kHeight);
+    vnx::miniport::MachineConfig cfg =
+        glmachines::ConfigOf(machine_, alpha && !wants.alphaInHost, (wants.buffers & kStencilBuffer) != 0);
     // A scene that wants mip-maps gets a board that has them, on the
     // machines configured here (vnxsim's board stays as it boots).
     if ((wants.buffers & kMipmaps) != 0 && machine_.configured) cfg.boardConfig.flags |= BCF_MIPMAP;
@@ -106,8 +122,6 @@ void AppTest::SetUp() {
     hwnd_ = vnx::windows::create(area_);
     hdc_ = hwnd_ != nullptr ? GetDC(hwnd_) : nullptr;
     ASSERT_NE(hdc_, nullptr);
-    // The first single-buffered format of the pixel type with a depth
-    // buffer and the buffers wanted (alpha only when wanted).
     if (wants.colourIndex) {
         // The server offers its colour-index formats only when told to offer
         // the table's whole count (as a control panel tells it).
@@ -115,20 +129,18 @@ void AppTest::SetUp() {
         const ULONG words[] = {GLCMD_SETFORMATCOUNT, 0, 0, 0, 0, 64};
         ExtEscape(hdc_, OPENGL_CMD, sizeof words, reinterpret_cast<LPCSTR>(words), 0, nullptr);
     }
-    const int count = DescribePixelFormat(hdc_, 1, 0, nullptr);
-    const BYTE type = wants.colourIndex ? PFD_TYPE_COLORINDEX : PFD_TYPE_RGBA;
-    int format = 0;
-    for (int i = 1; i <= count && format == 0; ++i) {
-        PIXELFORMATDESCRIPTOR pfd{};
-        if (DescribePixelFormat(hdc_, i, sizeof pfd, &pfd) > 0 && pfd.iPixelType == type &&
-            (pfd.dwFlags & PFD_DOUBLEBUFFER) == 0 && pfd.cDepthBits > 0 &&
-            (pfd.cAlphaBits > 0) == ((wants.buffers & kAlphaBuffer) != 0) &&
-            ((wants.buffers & kStencilBuffer) == 0 || pfd.cStencilBits > 0)) {
-            format = i;
-            pfd_ = pfd;
-        }
-    }
-    ASSERT_NE(format, 0) << "no single-buffered format with depth and the buffers wanted among " << count;
+    // The first format of the pixel type with a depth buffer (or, for the
+    // accumulation buffer, its bits) and the buffers wanted (alpha only when
+    // wanted).
+    FormatWants fw;
+    fw.type = wants.colourIndex ? PFD_TYPE_COLORINDEX : PFD_TYPE_RGBA;
+    fw.doubleBuffered = wants.doubleBuffered;
+    fw.alpha = alpha;
+    fw.depth = !wants.accum;
+    fw.stencil = (wants.buffers & kStencilBuffer) != 0;
+    fw.accum = wants.accum;
+    const int format = ChooseFormat(hdc_, fw, &pfd_);
+    ASSERT_NE(format, 0) << "no format with the buffers wanted among " << DescribePixelFormat(hdc_, 1, 0, nullptr);
     ASSERT_TRUE(SetPixelFormat(hdc_, format, nullptr));
     hglrc_ = wglCreateContext(hdc_);
     ASSERT_NE(hglrc_, nullptr);
@@ -137,12 +149,30 @@ void AppTest::SetUp() {
     // The application's calls reach this system's library, not OSMesa's
     // (both are loaded in this program).
     ASSERT_STREQ(reinterpret_cast<const char*>(gl_.GetString(GL_VENDOR)), "Trelwick Inc.");
-    if (wants.covered) {
-        other_ = vnx::process::create("other");
-        vnx::process::Scope other(other_);
-        const RECTL cover = {area_.left + 150, area_.top + 90, area_.left + 350, area_.top + 240};
-        ASSERT_NE(vnx::windows::create(cover), nullptr);
+    if (wants.covered) Cover({{area_.left + 150, area_.top + 90, area_.left + 350, area_.top + 240}});
+    if (wants.holes) {
+        std::vector<RECTL> holes;
+        for (const RECTL& h : kHoles)
+            holes.push_back({area_.left + h.left, area_.top + h.top, area_.left + h.right, area_.top + h.bottom});
+        Cover(holes);
     }
+}
+
+void AppTest::Cover(const std::vector<RECTL>& rcls) {
+    other_ = vnx::process::create("other");
+    vnx::process::Scope other(other_);
+    for (const RECTL& rcl : rcls) ASSERT_NE(vnx::windows::create(rcl), nullptr);
+}
+
+std::vector<std::uint32_t> AppTest::Around() {
+    SURFOBJ* pso = EngLockSurface(device_->hsurf());
+    if (pso == nullptr) return {};
+    const DFB* pdfb = reinterpret_cast<const DSURF*>(pso->dhsurf)->pdfb;
+    const RECTL around = {area_.left - kMargin, area_.top - kMargin, area_.right + kMargin, area_.bottom + kMargin};
+    std::vector<std::uint32_t> out = glmachines::WindowColours(board(), machine_, static_cast<std::uint16_t>(pdfb->pid),
+                                                               pdfb->x, pdfb->y, around);
+    EngUnlockSurface(pso);
+    return out;
 }
 
 std::vector<bool> AppTest::Shown() {
@@ -178,6 +208,17 @@ std::vector<std::uint32_t> AppTest::Picture() {
     return out;
 }
 
+std::vector<std::uint32_t> AppTest::Screen() {
+    SURFOBJ* pso = EngLockSurface(device_->hsurf());
+    if (pso == nullptr) return {};
+    const DFB* pdfb = reinterpret_cast<const DSURF*>(pso->dhsurf)->pdfb;
+    std::vector<std::uint32_t> out = board().read_rgb(0, static_cast<std::uint16_t>(pdfb->pid), pdfb->x, pdfb->y,
+                                                      static_cast<LONG>(machine_.choice.width),
+                                                      static_cast<LONG>(machine_.choice.height));
+    EngUnlockSurface(pso);
+    return out;
+}
+
 std::string AppTest::BoardErrors() {
     std::string errors;
     for (const vnx::board::BoardError& e : board().take_errors()) errors += e.message + "\n";
@@ -199,13 +240,17 @@ std::string AppTest::SeamsIn(const std::string& said) {
     return out;
 }
 
-void Pixels(const Gl& gl) {
+void WindowCoordinates(const Gl& gl) {
     gl.Viewport(0, 0, kWidth, kHeight);
     gl.MatrixMode(GL_PROJECTION);
     gl.LoadIdentity();
     gl.Ortho(0, kWidth, 0, kHeight, -1, 1);
     gl.MatrixMode(GL_MODELVIEW);
     gl.LoadIdentity();
+}
+
+void Pixels(const Gl& gl) {
+    WindowCoordinates(gl);
     gl.ClearColor(0.0f, 0.0f, 0.25f, 0.0f);
     gl.ClearDepth(1.0);
     gl.Clear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -229,30 +274,47 @@ void AppPictures::MatchesReference() {
     }
     std::vector<std::uint32_t> reference = references[key];
     vnx::debug::clear();
-    const std::vector<std::uint32_t> before = scene.covered ? Picture() : std::vector<std::uint32_t>{};
+    const bool covered = scene.covered || scene.holes;
+    const std::vector<std::uint32_t> before = covered ? Picture() : std::vector<std::uint32_t>{};
+    const std::vector<std::uint32_t> aroundBefore = covered ? Around() : std::vector<std::uint32_t>{};
     scene.draw(gl_);
     EXPECT_EQ(gl_.GetError(), static_cast<GLenum>(GL_NO_ERROR));
     gl_.Finish();
-    if (scene.covered) {
+    if (covered) {
+        // Nor does a pixel next to the window change.
+        const std::vector<std::uint32_t> aroundAfter = Around();
+        ASSERT_EQ(aroundAfter.size(), aroundBefore.size());
+        const int cx = kWidth + 2 * kMargin;
+        int outside = 0;
+        for (std::size_t i = 0; i < aroundAfter.size(); ++i) {
+            const int x = static_cast<int>(i) % cx - kMargin, y = static_cast<int>(i) / cx - kMargin;
+            const bool inWindow = x >= 0 && x < kWidth && y >= 0 && y < kHeight;
+            if (!inWindow && aroundAfter[i] != aroundBefore[i] && outside++ < 5)
+                ADD_FAILURE() << "pixel " << x << "," << y << " (window coordinates) outside the window changed";
+        }
+        EXPECT_EQ(outside, 0) << "pixels drawn outside the window";
         // What the other window covers keeps what it held; what shows is
         // compared with the reference.
         const std::vector<bool> shown = Shown();
         const std::vector<std::uint32_t> after = Picture();
         ASSERT_EQ(after.size(), reference.size());
-        int drawnOver = 0, covered = 0;
+        int drawnOver = 0, hidden = 0;
         for (std::size_t i = 0; i < after.size(); ++i) {
             if (shown[i]) continue;
-            ++covered;
+            ++hidden;
             if (after[i] != before[i]) ++drawnOver;
             reference[i] = after[i];
         }
-        EXPECT_GT(covered, 0);
+        EXPECT_GT(hidden, 0);
         EXPECT_EQ(drawnOver, 0) << "pixels drawn under the other application's window";
     }
     const std::string said = vnx::debug::take();
     const std::string seams = SeamsIn(said);
     if (!seams.empty()) GTEST_SKIP() << scene.name << " reaches the server's seams " << seams;
     EXPECT_EQ(BoardErrors(), "");
+    // A state the driver draws is never one its own parts disagree on: the
+    // server says so with a programmer-error line before it falls back.
+    EXPECT_EQ(said.find("PROGRAMMER ERROR"), std::string::npos) << said;
     const glmachines::Extra more = ToleranceOf(scene, machine());
     EXPECT_TRUE(vnx::glref::same_picture(std::string("app-") + machine().name + "-" + scene.name, reference,
                                          Picture(), kWidth, kHeight,

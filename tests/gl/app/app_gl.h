@@ -41,6 +41,11 @@ Gl System();
 // The window's size in pixels, the same on both sides.
 constexpr int kWidth = 256, kHeight = 192;
 
+// The three windows of another application a window with holes lies under,
+// in window coordinates (x right, y down; the last past the window's top
+// and right edges).
+constexpr RECTL kHoles[] = {{40, 30, 90, 70}, {130, 100, 180, 150}, {210, -20, 290, 60}};
+
 // The buffers a scene draws into beside the colour and depth buffers;
 // kMipmaps: a board that holds mip-maps (BCF_MIPMAP), so that mip-mapped
 // textures draw on the board.
@@ -76,6 +81,22 @@ class Reference {
 
 using glmachines::Machine;
 
+// What an application asks of a pixel format: its pixel type, single or
+// double buffering, alpha (or none), and at least one bit of each of the
+// other buffers it names. Every format chosen draws to a window.
+struct FormatWants {
+    BYTE type = PFD_TYPE_RGBA;
+    bool doubleBuffered = false;
+    bool alpha = false;
+    bool anyAlpha = false;  // alpha or none, whichever comes first
+    bool depth = false;
+    bool stencil = false;
+    bool accum = false;
+};
+// The first of the device context's pixel formats that has what is
+// wanted, 0 when none has; *pfd its description.
+int ChooseFormat(HDC hdc, const FormatWants& wants, PIXELFORMATDESCRIPTOR* pfd = nullptr);
+
 // The application on the board: a machine (one Solo at 640x480, 32 bits a
 // pixel, with 28.4 positions, unless the test wants another), an
 // application process with a window of kWidth x kHeight (at (100, 80), or
@@ -87,20 +108,41 @@ class AppTest : public ::testing::Test {
     // format has (kAlphaBuffer, kStencilBuffer; a machine the test
     // configures places them on the board), colour-index pixels instead of
     // RGBA, the window partly covered by another application's (at (150,
-    // 90) of the window, 200 x 150, on top).
+    // 90) of the window, 200 x 150, on top), or under three windows of
+    // another application (kHoles: two inside the window, one across its
+    // top right corner; the visible region is many rectangles).
+    // A test may also place the window (area; empty: the machine's usual
+    // place), want a double-buffered format or one with accumulation bits,
+    // and keep its alpha buffer in host memory (alphaInHost: the board has
+    // no alpha plane, the format still has alpha).
     struct Wants {
         Machine machine = glmachines::kSolo32;
         unsigned buffers = 0;
         bool colourIndex = false;
         bool covered = false;
+        bool holes = false;
+        RECTL area{};
+        bool doubleBuffered = false;
+        bool accum = false;
+        bool alphaInHost = false;
     };
     virtual Wants Wanted() const { return {}; }
-    void SetUp() override;
+    void SetUp() override { Start(Wanted()); }
     void TearDown() override;
+    // Boots the machine and opens the window as wanted, its context current.
+    // A fixture whose tests choose their wants themselves overrides SetUp
+    // to do nothing and calls this.
+    void Start(const Wants& wants);
+    // Windows of another process above the application's, at rcls of the
+    // desktop.
+    void Cover(const std::vector<RECTL>& rcls);
     // The window's pixels in board memory, 0x00RRGGBB, rows top to bottom.
     std::vector<std::uint32_t> Picture();
     // Board errors reported since the machine started, one a line.
     std::string BoardErrors();
+    // The whole screen's pixels, 0x00RRGGBB, rows top to bottom (machines
+    // of one board).
+    std::vector<std::uint32_t> Screen();
     // The names the server said are not there yet ("<name>: not available
     // yet" in the debugger output), but the stereo-page query no scene
     // depends on (these boards are not stereo, which is what it answers).
@@ -109,6 +151,10 @@ class AppTest : public ::testing::Test {
 
     // Which of the window's pixels (rows top to bottom) it shows.
     std::vector<bool> Shown();
+    // The pixels of the window and of kMargin pixels around it, rows top to
+    // bottom.
+    static constexpr int kMargin = 24;
+    std::vector<std::uint32_t> Around();
 
     // The machine as booted, and where the window lies on its desktop.
     Machine machine_ = glmachines::kSolo32;
@@ -124,6 +170,9 @@ class AppTest : public ::testing::Test {
   private:
     std::unique_ptr<vnx::process::Scope> as_;
 };
+
+// Window coordinates in pixels (x right, y up) over the whole window.
+void WindowCoordinates(const Gl& gl);
 
 // Window coordinates in pixels (x right, y up), the colour buffer cleared
 // to a dark blue and the depth buffer to the far end, everything else as GL
@@ -142,6 +191,7 @@ struct Scene {
     const char* fault = nullptr;  // a known fault the scene shows, reported: the row is skipped naming it
     unsigned buffers = 0;         // kAlphaBuffer, kStencilBuffer: the buffers the scene draws into
     bool covered = false;         // drawn in a window partly covered by another application's
+    bool holes = false;           // drawn in a window under the three windows of kHoles
 };
 inline void PrintTo(const Scene& s, std::ostream* os) { *os << s.name; }
 
@@ -154,7 +204,9 @@ class AppPictures : public AppTest, public ::testing::WithParamInterface<std::tu
   protected:
     const Machine& machine() const { return std::get<0>(GetParam()); }
     const Scene& scene() const { return std::get<1>(GetParam()); }
-    Wants Wanted() const override { return {machine(), scene().buffers, false, scene().covered}; }
+    Wants Wanted() const override {
+        return {machine(), scene().buffers, false, scene().covered, scene().holes};
+    }
     void MatchesReference();
 };
 

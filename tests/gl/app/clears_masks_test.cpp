@@ -178,12 +178,7 @@ TEST_F(AppIndexTest8, IndexMaskKeepsMaskedBits) { IndexMaskKeepsMaskedBits(); }
 
 void AppIndexTest::IndexMaskKeepsMaskedBits() {
     const Gl& gl = gl_;
-    gl.Viewport(0, 0, kWidth, kHeight);
-    gl.MatrixMode(GL_PROJECTION);
-    gl.LoadIdentity();
-    gl.Ortho(0, kWidth, 0, kHeight, -1, 1);
-    gl.MatrixMode(GL_MODELVIEW);
-    gl.LoadIdentity();
+    WindowCoordinates(gl);
     gl.ClearIndex(0x5A);
     gl.Clear(GL_COLOR_BUFFER_BIT);
     gl.IndexMask(0x0F);

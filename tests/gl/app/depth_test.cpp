@@ -122,6 +122,32 @@ void Intersecting(const Gl& gl) {
     }
 }
 
+// Lines against a quad at the far end of the range, where a 16-bit depth
+// buffer keeps its finest steps: a quad whose window depth runs from 0.88
+// at the left to 0.998 at the right, then under LESS lines whose depth runs
+// the other way (thin and wide, horizontal and sloped, one a strip), each
+// shown in front of the quad left of where they cross, a little past the
+// middle. Window depth d is at z = 1 - 2d in Pixels' projection.
+void LinesFarEnd(const Gl& gl) {
+    Pixels(gl);
+    gl.Enable(GL_DEPTH_TEST);
+    auto z = [](float d) { return 1.0f - 2.0f * d; };
+    gl.Color3f(0.9f, 0.3f, 0.2f);
+    Slope(gl, 8, 248, 8, 184, z(0.88f), z(0.998f));
+    gl.Color3f(0.3f, 1.0f, 0.4f);
+    for (int k = 0; k < 6; ++k) {
+        gl.LineWidth(k % 2 == 0 ? 1.0f : 3.0f);
+        gl.Begin(GL_LINES);
+        const float y = 20.5f + 14.0f * k;
+        gl.Vertex3f(4.0f, y, z(0.998f)), gl.Vertex3f(252.0f, y + 6.0f * (k % 3), z(0.88f));
+        gl.End();
+    }
+    gl.LineWidth(1.0f);
+    gl.Begin(GL_LINE_STRIP);
+    for (int k = 0; k <= 8; ++k) gl.Vertex3f(4.0f + 31.0f * k, 120.5f + 40.0f * (k % 2), z(0.998f - 0.01475f * k));
+    gl.End();
+}
+
 const Scene kDepth[] = {
     {"func_never", DepthFunc<GL_NEVER>, 0, 200, "edge pixels of the sloped quads"},
     {"func_less", DepthFunc<GL_LESS>, 0, 200, "edge pixels; the crossing's column, where depths meet within a unit"},
@@ -134,6 +160,7 @@ const Scene kDepth[] = {
     {"func_always", DepthFunc<GL_ALWAYS>, 0, 200, "edge pixels of the sloped quads"},
     {"depth_range", DepthRange, 0, 200, "edge pixels; the crossing's column"},
     {"depth_writes_off", DepthWritesOff, 0, 200, "edge pixels; the crossing's column"},
+    {"lines_far_end", LinesFarEnd, 0, 60, "line ends and where the lines cross the quad, depths equal within a unit"},
     {"clear_depth_values", ClearDepthValues, 0, 0, "flat quads and clears on pixel edges: exact"},
     {"intersecting", Intersecting, 0, 150,
      "edge pixels and pixels along the lines where the triangles cross"},

@@ -166,9 +166,11 @@ const Scene kFog[] = {
     {"textured_tinted", Textured<true>, 4, 200,
      "texel edges in perspective within a pixel of the reference's; square edges"},
     {"textured", Textured<false>, 4, 200, "texel edges in perspective within a pixel of the reference's; square edges",
-     "texel addresses, not fog: the textured triangles' coordinates reach the board rounded to whole sixteenths of "
-     "a texel at the vertices, so pixel centres a few hundredths of a pixel past a texel edge (columns 83, 103 and "
-     "157, rows 55, 75 and 95) take the texel before it (305 pixels, fogged or not)"},
+     "texel addresses, not fog: the board takes a corner's texture coordinates in whole sixteenths of a texel (its "
+     "coordinate format), so 0.01 of this texture (1.28 sixteenths) reaches it as 1 and pixel centres 0.03 of a "
+     "pixel past a texel edge (columns 83 and 103, rows 55, 75 and 95) take the texel before it (281 pixels at 32 "
+     "bits, fogged or not); at 16 bits the nearest square's dark texels also come back up to 16 levels darker "
+     "(reference 254179, board 183173; 2,320 pixels)"},
 };
 
 VNX_APP_SCENES(Fog, kFog);

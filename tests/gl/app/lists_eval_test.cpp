@@ -6,6 +6,10 @@
 // through glEvalCoord, glEvalPoint and glMapGrid with glEvalMesh.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdlib>
+#include <set>
+#include <utility>
 #include <vector>
 
 #include "app_gl.h"
@@ -378,11 +382,10 @@ const Scene kListsEval[] = {
     {"nested", Nested, 3, 120, "edge pixels of the fans"},
     {"call_lists_types", CallListsTypes, 0, 0, "none: squares on whole pixels"},
     {"compile_and_execute", CompileAndExecute, 3, 80, "edge pixels of the fans"},
-    {"lists_of_state", ListsOfState, 3, 120, "outline ends and the wide lines' caps",
-     "the stippled wide outline of a triangle whose vertices lie on pixel corners (the software outline walk): its "
-     "dashes sit a pixel off the reference's along every edge (218 pixels). Neither follows GL's diamond rule there: "
-     "the walk rounds such vertices to pixel centres, a pixel before GL's first pixel on edges leaving them upwards, "
-     "and the reference's pixels and count stray further; at pixel centres and as line loops our count is GL's"},
+    {"lists_of_state", ListsOfState, 3, 300,
+     "outline ends and the wide lines' caps; the stippled wide outline of a triangle whose vertices lie on pixel "
+     "corners, where the reference strays from GL's diamond rule (its edges' pixels and dash count, 243 pixels off "
+     "ours): StippledOutlineTest checks ours against GL's rule pixel by pixel"},
     {"map1_curves", Map1Curves, 3, 200, "evaluated vertices in single precision: line pixels a step apart"},
     {"map1_rational", Map1Rational, 3, 80, "evaluated vertices in single precision: line pixels a step apart"},
     {"map2_fill", Map2Fill, 4, 300, "evaluated vertices and colours in single precision; mesh edges"},
@@ -394,6 +397,82 @@ const Scene kListsEval[] = {
 };
 
 VNX_APP_SCENES(ListsEval, kListsEval);
+
+// GL's line rule: the pixels whose diamond (|x - xc| + |y - yc| < 1/2 about
+// the pixel's centre) the segment a -> b passes through, but the one
+// holding b; found by following the segment in small steps.
+std::vector<std::pair<int, int>> DiamondPixels(double ax, double ay, double bx, double by) {
+    std::vector<std::pair<int, int>> out;
+    auto inside = [](double x, double y, int i, int j) {
+        return std::fabs(x - (i + 0.5)) + std::fabs(y - (j + 0.5)) < 0.5 - 1e-9;
+    };
+    constexpr int kSteps = 20000;
+    for (int k = 0; k <= kSteps; ++k) {
+        const double t = static_cast<double>(k) / kSteps, x = ax + (bx - ax) * t, y = ay + (by - ay) * t;
+        const int i = static_cast<int>(std::floor(x)), j = static_cast<int>(std::floor(y));
+        const std::pair<int, int> around[] = {{i, j}, {i - 1, j}, {i + 1, j}, {i, j - 1}, {i, j + 1}};
+        for (const auto& [pi, pj] : around)
+            if (inside(x, y, pi, pj) && !inside(bx, by, pi, pj) && (out.empty() || out.back() != std::make_pair(pi, pj)))
+                out.push_back({pi, pj});
+    }
+    return out;
+}
+
+// A triangle's stippled outline of width 3 (the polygon drawn in line
+// mode), checked pixel by pixel against GL's rule: each edge's pixels by
+// the diamond rule, the stipple counting them around the triangle from its
+// first vertex, each pixel widened to three across its edge's major axis.
+using StippledOutlineTest = AppTest;
+
+TEST_F(StippledOutlineTest, FollowsGlsDiamondRuleAndStippleCount) {
+    struct Case {
+        const char* what;
+        double v[3][2];
+    };
+    const Case cases[] = {
+        {"vertices on pixel corners", {{80, 20}, {160, 30}, {110, 100}}},
+        {"vertices on pixel centres", {{80.5, 20.5}, {161.5, 30.5}, {110.5, 101.5}}},
+    };
+    constexpr unsigned kPattern = 0xF0F0;
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        Pixels(gl_);
+        gl_.Disable(GL_DITHER);
+        gl_.PolygonMode(GL_FRONT_AND_BACK, GL_LINE);
+        gl_.LineWidth(3);
+        gl_.Enable(GL_LINE_STIPPLE);
+        gl_.LineStipple(1, static_cast<GLushort>(kPattern));
+        gl_.Color3f(0.2f, 0.9f, 0.4f);
+        gl_.Begin(GL_TRIANGLES);
+        for (const auto& p : k.v) gl_.Vertex2f(static_cast<float>(p[0]), static_cast<float>(p[1]));
+        gl_.End();
+        gl_.Finish();
+        std::set<std::pair<int, int>> want;
+        int count = 0;
+        for (int e = 0; e < 3; ++e) {
+            const double* a = k.v[e];
+            const double* b = k.v[(e + 1) % 3];
+            const bool bXMajor = std::fabs(b[0] - a[0]) > std::fabs(b[1] - a[1]);
+            for (const auto& [x, y] : DiamondPixels(a[0], a[1], b[0], b[1])) {
+                if ((kPattern >> (count++ % 16)) & 1u)
+                    for (int o = -1; o <= 1; ++o) want.insert(bXMajor ? std::make_pair(x, y + o) : std::make_pair(x + o, y));
+            }
+        }
+        const std::vector<std::uint32_t> picture = Picture();
+        ASSERT_EQ(picture.size(), static_cast<std::size_t>(kWidth) * kHeight);
+        int wrong = 0;
+        for (int y = 0; y < kHeight; ++y)
+            for (int x = 0; x < kWidth; ++x) {
+                const std::uint32_t p = picture[static_cast<std::size_t>(kHeight - 1 - y) * kWidth + x];
+                const bool lit = ((p >> 8) & 0xFFu) > 0x80u;
+                if (lit != (want.count({x, y}) != 0) && wrong++ < 8)
+                    ADD_FAILURE() << "pixel " << x << "," << y << (lit ? " drawn, GL's rule leaves it" : " not drawn");
+            }
+        EXPECT_EQ(wrong, 0) << "pixels off GL's";
+        gl_.Disable(GL_LINE_STIPPLE);
+        gl_.PolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    }
+}
 
 }  // namespace
 }  // namespace glapp_tests

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "app_gl.h"
@@ -52,12 +53,7 @@ const LogicOpRow kOps[] = {
 // window read back as indices.
 TEST_F(AppLogicOp, SixteenOperationsOnIndices) {
     const Gl& gl = gl_;
-    gl.Viewport(0, 0, kWidth, kHeight);
-    gl.MatrixMode(GL_PROJECTION);
-    gl.LoadIdentity();
-    gl.Ortho(0, kWidth, 0, kHeight, -1, 1);
-    gl.MatrixMode(GL_MODELVIEW);
-    gl.LoadIdentity();
+    WindowCoordinates(gl);
     constexpr U8 kDst = 0x3A, kSrc = 0x5C;
     gl.ClearIndex(kDst);
     gl.Clear(GL_COLOR_BUFFER_BIT);
@@ -101,6 +97,52 @@ TEST_F(AppLogicOp, SixteenOperationsOnIndices) {
         EXPECT_EQ(got[static_cast<std::size_t>(17 * kWidth + x)], kDst) << "x " << x;
         EXPECT_EQ(got[static_cast<std::size_t>(58 * kWidth + x)], kDst) << "x " << x;
     }
+    EXPECT_EQ(BoardErrors(), "");
+}
+
+// The software stages in colour-index mode send each fragment's own index:
+// an antialiased point (its covered pixels the index plus 15) and a line
+// with a stipple repeat of 3 (which the board's line programs leave to
+// them), over a cleared window.
+TEST_F(AppLogicOp, SoftwarePointsAndLinesWriteTheirIndices) {
+    const Gl& gl = gl_;
+    gl.Viewport(0, 0, kWidth, kHeight);
+    gl.MatrixMode(GL_PROJECTION);
+    gl.LoadIdentity();
+    gl.Ortho(0, kWidth, 0, kHeight, -1, 1);
+    gl.MatrixMode(GL_MODELVIEW);
+    gl.LoadIdentity();
+    gl.ClearIndex(3);
+    gl.Clear(GL_COLOR_BUFFER_BIT);
+    gl.Enable(GL_POINT_SMOOTH);
+    gl.PointSize(3.0f);
+    gl.Indexi(32);
+    gl.Begin(GL_POINTS);
+    gl.Vertex2f(100.5f, 100.5f);
+    gl.End();
+    gl.Disable(GL_POINT_SMOOTH);
+    gl.Enable(GL_LINE_STIPPLE);
+    gl.LineStipple(3, 0x7FFF);
+    gl.Indexi(20);
+    gl.Begin(GL_LINES);
+    gl.Vertex2f(10.5f, 50.5f), gl.Vertex2f(40.5f, 50.5f);
+    gl.End();
+    gl.Disable(GL_LINE_STIPPLE);
+    std::vector<GLubyte> got(kWidth * kHeight);
+    gl.PixelStorei(GL_PACK_ALIGNMENT, 1);
+    gl.ReadPixels(0, 0, kWidth, kHeight, GL_COLOR_INDEX, GL_UNSIGNED_BYTE, got.data());
+    EXPECT_EQ(gl.GetError(), static_cast<GLenum>(GL_NO_ERROR));
+    auto at = [&](int x, int y) { return int{got[static_cast<std::size_t>(y * kWidth + x)]}; };
+    // The point's centre and the four pixels a pixel from it are covered
+    // wholly; the corners at 1.41 partly (coverage 0.59: 32 + 8.8).
+    for (const auto& [x, y] : {std::pair{100, 100}, {99, 100}, {101, 100}, {100, 99}, {100, 101}})
+        EXPECT_EQ(at(x, y), 47) << x << "," << y;
+    EXPECT_EQ(at(99, 99), 40);
+    EXPECT_EQ(at(98, 100), 3) << "outside the disc";
+    // The line's 30 pixels (all within the pattern's first 45), nothing past them.
+    for (int x = 10; x < 40; ++x) EXPECT_EQ(at(x, 50), 20) << x;
+    EXPECT_EQ(at(9, 50), 3);
+    EXPECT_EQ(at(40, 50), 3);
     EXPECT_EQ(BoardErrors(), "");
 }
 

@@ -223,42 +223,50 @@ void Quad(const Gl& gl, float x0, float y0, float x1, float y1, float z) {
     gl.End();
 }
 
-// Adds to each pixel's red and green one step for each of 16 planes in
-// front of its depth: the depth buffer in 16 levels, then green in 16 finer
-// levels between 0.25 and 0.5. Window depth d is at z = 1 - 2d in Pixels'
+// Shows the depth buffer in the red and green channels: red the depth in 16
+// levels, green in 16 finer levels between 0.25 and 0.5, each 15 steps a
+// level (a pixel with no plane in front of its depth keeps its colour).
+// Each channel's 16 planes are drawn from the nearest on under the depth
+// test, so that the last plane to pass at a pixel is the farthest in front
+// of its depth; no blending, so that the picture shows the depths whatever
+// the machine's blends do. Window depth d is at z = 1 - 2d in Pixels'
 // projection.
 void ShowDepth(const Gl& gl) {
     gl.Enable(GL_DEPTH_TEST);
     gl.DepthFunc(GL_LESS);
     gl.DepthMask(GL_FALSE);
-    gl.Enable(GL_BLEND);
-    gl.BlendFunc(GL_ONE, GL_ONE);
-    for (int k = 0; k < 16; ++k) {
-        const float d = (k + 0.5f) / 16.0f, fine = 0.25f + (k + 0.5f) / 64.0f;
-        gl.Color3f(15.0f / 255.0f, 0.0f, 0.0f);
-        Quad(gl, 0, 0, kWidth, kHeight, 1.0f - 2.0f * d);
-        gl.Color3f(0.0f, 15.0f / 255.0f, 0.0f);
-        Quad(gl, 0, 0, kWidth, kHeight, 1.0f - 2.0f * fine);
+    for (int channel = 0; channel < 2; ++channel) {
+        gl.ColorMask(channel == 0, channel == 1, GL_FALSE, GL_FALSE);
+        for (int k = 0; k < 16; ++k) {
+            const float d = channel == 0 ? (k + 0.5f) / 16.0f : 0.25f + (k + 0.5f) / 64.0f;
+            const float level = static_cast<float>(15 * (k + 1)) / 255.0f;
+            gl.Color3f(channel == 0 ? level : 0.0f, channel == 1 ? level : 0.0f, 0.0f);
+            Quad(gl, 0, 0, kWidth, kHeight, 1.0f - 2.0f * d);
+        }
     }
-    gl.Disable(GL_BLEND);
+    gl.ColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     gl.DepthMask(GL_TRUE);
     gl.Disable(GL_DEPTH_TEST);
 }
 
-// Adds to each pixel, for each of the stencil buffer's eight bits that is
-// set, a step of red (bits 0-3) or green (bits 4-7) weighted by the bit.
+// Shows the stencil buffer's low four bits in red and its high four in
+// green, 16 levels a bit value (a pixel whose bits are 0 keeps its colour):
+// for each value of each half a quad under the stencil test, written with
+// a colour mask and no blending, so that the picture shows the values
+// whatever the machine's blends do.
 void ShowStencil(const Gl& gl) {
     gl.Enable(GL_STENCIL_TEST);
     gl.StencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
-    gl.Enable(GL_BLEND);
-    gl.BlendFunc(GL_ONE, GL_ONE);
-    for (int b = 0; b < 8; ++b) {
-        gl.StencilFunc(GL_EQUAL, 1 << b, 1u << b);
-        const float v = static_cast<float>(16 << (b % 4)) / 255.0f;
-        gl.Color3f(b < 4 ? v : 0.0f, b < 4 ? 0.0f : v, 0.0f);
-        Quad(gl, 0, 0, kWidth, kHeight, 0);
+    for (int half = 0; half < 2; ++half) {
+        gl.ColorMask(half == 0, half == 1, GL_FALSE, GL_FALSE);
+        for (int v = 1; v < 16; ++v) {
+            gl.StencilFunc(GL_EQUAL, v << (4 * half), 0x0Fu << (4 * half));
+            const float level = static_cast<float>(16 * v) / 255.0f;
+            gl.Color3f(half == 0 ? level : 0.0f, half == 1 ? level : 0.0f, 0.0f);
+            Quad(gl, 0, 0, kWidth, kHeight, 0);
+        }
     }
-    gl.Disable(GL_BLEND);
+    gl.ColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     gl.Disable(GL_STENCIL_TEST);
 }
 
@@ -632,6 +640,82 @@ const std::vector<Scene> kCopyScenes = CopyScenes(std::make_index_sequence<std::
 }  // namespace
 
 VNX_APP_SCENES(CopyPixels, kCopyScenes);
+
+namespace {
+
+// --- glCopyPixels of a window with an alpha buffer -------------------------------------------------
+
+// A copy carries the alpha channel with the colour: over a backdrop whose
+// alpha runs from 0 on the left to 1 on the right, a rectangle of the right
+// half (alpha 0.6 to 1) is copied over the left half (alpha 0 to 0.4), as the
+// direct copy takes it or the pixel path (a depth test that passes
+// everything, a zoom, an alpha scale); then the alpha buffer is shown as
+// grey levels over the whole window (white blended by the destination
+// alpha).
+struct AlphaCopyRow {
+    const char* name;
+    float zoom = 1;
+    bool depthTested = false;
+    float alphaScale = 1;
+    bool alphaMasked = false;
+    const char* fault = nullptr;
+};
+void CopyAlpha(const Gl& gl, const AlphaCopyRow& r) {
+    Pixels(gl);
+    gl.ShadeModel(GL_SMOOTH);
+    gl.Begin(GL_QUADS);
+    gl.Color4f(0.9f, 0.1f, 0.2f, 0.0f), gl.Vertex2f(0, 0);
+    gl.Color4f(0.1f, 0.8f, 0.3f, 1.0f), gl.Vertex2f(256, 0);
+    gl.Color4f(0.2f, 0.3f, 0.9f, 1.0f), gl.Vertex2f(256, 192);
+    gl.Color4f(0.8f, 0.8f, 0.1f, 0.0f), gl.Vertex2f(0, 192);
+    gl.End();
+    if (r.depthTested) {
+        gl.Enable(GL_DEPTH_TEST);
+        gl.DepthFunc(GL_ALWAYS);
+    }
+    gl.PixelTransferf(GL_ALPHA_SCALE, r.alphaScale);
+    if (r.alphaMasked) gl.ColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
+    gl.PixelZoom(r.zoom, r.zoom);
+    gl.RasterPos2i(10, 30);
+    gl.CopyPixels(160, 20, 90 / static_cast<int>(r.zoom), 120 / static_cast<int>(r.zoom), GL_COLOR);
+    gl.PixelZoom(1, 1);
+    gl.ColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    gl.PixelTransferf(GL_ALPHA_SCALE, 1);
+    gl.Disable(GL_DEPTH_TEST);
+    gl.DepthFunc(GL_LESS);
+    gl.Enable(GL_BLEND);
+    gl.BlendFunc(GL_DST_ALPHA, GL_ZERO);
+    gl.Color3f(1, 1, 1);
+    gl.Rectf(0, 0, 256, 192);
+    gl.Disable(GL_BLEND);
+}
+
+const AlphaCopyRow kAlphaCopies[] = {
+    {"Direct"},
+    {"DirectZoom2", 2},
+    {"DirectAlphaMasked", 1, false, 1, true,
+     "reference fault: OSMesa's glCopyPixels writes the alpha buffer through a colour mask that keeps alpha off (the "
+     "copied alpha a0a0a0 where GL keeps the backdrop's 0a0a0a)"},
+    {"DepthTested", 1, true},
+    {"DepthTestedZoom3", 3, true},
+    {"AlphaScale", 1, false, 0.5f},
+};
+
+template <std::size_t... I>
+std::vector<Scene> AlphaCopyScenes(std::index_sequence<I...>) {
+    return {Scene{.name = kAlphaCopies[I].name,
+                  .draw = [](const Gl& gl) { CopyAlpha(gl, kAlphaCopies[I]); },
+                  .tolerance = 2,
+                  .outliers = 0,
+                  .why = "the backdrop's alpha interpolated along spans, stored and read back once more",
+                  .fault = kAlphaCopies[I].fault,
+                  .buffers = kAlphaBuffer}...};
+}
+const std::vector<Scene> kAlphaCopyScenes = AlphaCopyScenes(std::make_index_sequence<std::size(kAlphaCopies)>());
+
+}  // namespace
+
+VNX_APP_SCENES(CopyAlpha, kAlphaCopyScenes);
 
 namespace {
 

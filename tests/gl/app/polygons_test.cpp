@@ -3,9 +3,13 @@
 // many vertices, clipping against the near plane and user clip planes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
+#include <vector>
 
 #include "app_gl.h"
+#include "platform/windows.h"
 
 namespace glapp_tests {
 namespace {
@@ -92,6 +96,14 @@ void PointFillDepth(const Gl& gl) {
     gl.Translatef(2, 1, 0);
     BothWindingStrips(gl);
     gl.Disable(GL_DEPTH_TEST);
+}
+
+// Front faces outlined and back faces filled, over strips and a fan.
+void LineFillStrips(const Gl& gl) {
+    Pixels(gl);
+    gl.PolygonMode(GL_FRONT, GL_LINE);
+    gl.PolygonMode(GL_BACK, GL_FILL);
+    BothWindingStrips(gl);
 }
 
 // PolygonMode per face: front faces in one mode, back faces in another.
@@ -208,15 +220,21 @@ void ManyVertices(const Gl& gl) {
     }
 }
 
-// Perspective with the depth test: a floor and a triangle that cross the
-// near plane (clipped there, their depths interpolated to the cut).
-void NearPlane(const Gl& gl) {
+// Window pixels cleared, then a perspective projection (near 1, far 20)
+// looking down -z from the origin.
+void PerspectivePixels(const Gl& gl) {
     Pixels(gl);
     gl.MatrixMode(GL_PROJECTION);
     gl.LoadIdentity();
     gl.Frustum(-0.4, 0.4, -0.3, 0.3, 1.0, 20.0);
     gl.MatrixMode(GL_MODELVIEW);
     gl.LoadIdentity();
+}
+
+// Perspective with the depth test: a floor and a triangle that cross the
+// near plane (clipped there, their depths interpolated to the cut).
+void NearPlane(const Gl& gl) {
+    PerspectivePixels(gl);
     gl.Enable(GL_DEPTH_TEST);
     gl.ShadeModel(GL_FLAT);  // colours may be interpolated in the window or in perspective: the cut is the test
     gl.Begin(GL_QUADS);
@@ -229,6 +247,61 @@ void NearPlane(const Gl& gl) {
     gl.Color3f(0.9f, 0.9f, 0.9f), gl.Vertex3f(-0.5f, 0.5f, 1.0f);
     gl.Color3f(0.5f, 0.2f, 0.8f), gl.Vertex3f(0.6f, -0.2f, -6.0f);
     gl.Color3f(0.2f, 0.8f, 0.8f), gl.Vertex3f(-1.2f, -0.5f, -3.0f);
+    gl.End();
+}
+
+// Perspective with the back faces culled: floor triangles and quads with
+// one or two vertices behind the eye (w < 0), in both windings, drawn in
+// order on one floor (no depth test). What is drawn of each is the part in
+// front of the eye, and its facing is that part's: the floor's upper side
+// faces the eye, its lower side is culled.
+void BehindTheEye(const Gl& gl) {
+    PerspectivePixels(gl);
+    gl.Enable(GL_CULL_FACE);
+    gl.ShadeModel(GL_FLAT);  // the faces' extent and facing are the test, not how colours interpolate
+    const float y = -0.6f;
+    gl.Begin(GL_TRIANGLES);
+    // Upper side towards the eye (counter-clockwise seen from above).
+    gl.Color3f(1, 0.3f, 0.3f);
+    gl.Vertex3f(-2.5f, y, -9), gl.Vertex3f(-1.2f, y, 1.5f), gl.Vertex3f(-0.4f, y, -3);
+    gl.Color3f(0.3f, 1, 0.3f);
+    gl.Vertex3f(0.4f, y, -3), gl.Vertex3f(1.0f, y, 2.0f), gl.Vertex3f(2.5f, y, 2.5f);
+    // Lower side towards the eye: culled.
+    gl.Color3f(1, 1, 1);
+    gl.Vertex3f(-0.3f, y, -6), gl.Vertex3f(0.3f, y, -6), gl.Vertex3f(0, y, 1.5f);
+    gl.End();
+    gl.Begin(GL_QUADS);
+    gl.Color3f(0.3f, 0.3f, 1);  // upper side, its first corner behind the eye
+    gl.Vertex3f(-1.0f, y, 2), gl.Vertex3f(-0.2f, y, -7), gl.Vertex3f(-0.5f, y, -16), gl.Vertex3f(-1.5f, y, -16);
+    gl.Color3f(1, 1, 0.3f);  // upper side, two corners behind
+    gl.Vertex3f(0.5f, y, -16), gl.Vertex3f(0.6f, y, 2), gl.Vertex3f(1.6f, y, 3), gl.Vertex3f(1.5f, y, -16);
+    gl.Color3f(1, 1, 1);  // lower side, its third corner behind: culled
+    gl.Vertex3f(0.2f, y, -18), gl.Vertex3f(0.2f, y, -9), gl.Vertex3f(-0.1f, y, 2), gl.Vertex3f(-0.2f, y, -18);
+    gl.End();
+}
+
+// Quads whose first three (or last three) corners lie on one line, and a
+// quad whose first three corners lie outside the window, in both windings
+// with the back faces culled: each is drawn or culled by its whole area.
+void QuadCorners(const Gl& gl) {
+    Pixels(gl);
+    gl.Enable(GL_CULL_FACE);
+    gl.ShadeModel(GL_FLAT);
+    gl.Begin(GL_QUADS);
+    for (int pass = 0; pass < 2; ++pass) {
+        const float dy = pass == 0 ? 0 : 95;
+        auto corners = [&](std::initializer_list<std::array<float, 2>> cs) {
+            std::vector<std::array<float, 2>> v(cs);
+            if (pass == 1) std::reverse(v.begin(), v.end());  // clockwise: a back face, culled
+            for (const auto& c : v) gl.Vertex2f(c[0], c[1] + dy);
+        };
+        gl.Color3f(1, 0.4f, 0.2f);
+        corners({{{10, 10}}, {{50, 10}}, {{90, 10}}, {{50, 80}}});
+        gl.Color3f(0.2f, 1, 0.4f);
+        corners({{{150, 80}}, {{110, 10}}, {{150, 10}}, {{190, 10}}});
+        gl.Color3f(0.4f, 0.2f, 1);
+        corners({{{-40, 60}}, {{-30, 20}}, {{-20, 20}}, {{230, 80}}});
+    }
     gl.End();
 }
 
@@ -263,6 +336,8 @@ const Scene kPolygons[] = {
     {"mode_line_point", Modes<GL_LINE, GL_POINT>, 3, 120, "line interpolation; outline end pixels"},
     {"mode_point_fill", Modes<GL_POINT, GL_FILL>, 3, 120, kEdges},
     {"mode_point_fill_strips", PointFillStrips, 3, 120, kEdges},
+    {"mode_line_fill", Modes<GL_LINE, GL_FILL>, 3, 160, "span and line interpolation; edge and outline end pixels"},
+    {"mode_line_fill_strips", LineFillStrips, 3, 160, "span and line interpolation; edge and outline end pixels"},
     {"mode_point_fill_depth", PointFillDepth, 3, 160, kEdges},
     {"cull_front", Cull<GL_FRONT>, 3, 120, kEdges},
     {"cull_back", Cull<GL_BACK>, 3, 120, kEdges},
@@ -278,6 +353,8 @@ const Scene kPolygons[] = {
     {"many_vertices", ManyVertices, 3, 160, kEdges},
     {"near_plane", NearPlane, 3, 160, "edge pixels along the near cut"},
     {"clip_planes", ClipPlanes, 3, 200, "span interpolation; pixels along the clip planes' cuts"},
+    {"behind_the_eye", BehindTheEye, 3, 200, "edge pixels along the near cut and the faces' edges"},
+    {"quad_corners", QuadCorners, 3, 120, kEdges},
 };
 
 VNX_APP_SCENES(Polygons, kPolygons);
@@ -293,6 +370,52 @@ TEST_F(AppCulling, FrontAndBackIsRefused) {
     GLint mode = 0;
     gl_.GetIntegerv(GL_CULL_FACE_MODE, &mode);
     EXPECT_EQ(mode, GL_FRONT);
+}
+
+// A window wholly covered by another application's shows nothing: what
+// the application draws sends the board no primitive, and the raster
+// position is still computed (it does not depend on what of the window
+// shows).
+class AppCoveredWindow : public AppTest {};
+
+TEST_F(AppCoveredWindow, DrawsNothingAndKeepsTheRasterPosition) {
+    Pixels(gl_);
+    gl_.Finish();
+    other_ = vnx::process::create("other");
+    {
+        vnx::process::Scope other(other_);
+        ASSERT_NE(vnx::windows::create(area_), nullptr);
+    }
+    std::vector<std::uint64_t> before;
+    for (int r = 0; r < board().rasterizers(); ++r) before.push_back(board().summary(r).primitives);
+    gl_.ShadeModel(GL_SMOOTH);
+    gl_.Begin(GL_TRIANGLES);
+    gl_.Color3f(1, 0, 0), gl_.Vertex2f(10, 10);
+    gl_.Color3f(0, 1, 0), gl_.Vertex2f(200, 20);
+    gl_.Color3f(0, 0, 1), gl_.Vertex2f(100, 180);
+    gl_.End();
+    gl_.Begin(GL_LINES);
+    gl_.Color3f(1, 1, 0), gl_.Vertex2f(5.5f, 5.5f);
+    gl_.Color3f(0, 1, 1), gl_.Vertex2f(250.5f, 180.5f);
+    gl_.End();
+    gl_.Color3f(1, 1, 1);
+    gl_.Begin(GL_POINTS);
+    gl_.Vertex2f(30.5f, 40.5f);
+    gl_.End();
+    gl_.Rectf(40, 40, 120, 90);
+    gl_.RasterPos2f(17.5f, 23.5f);
+    gl_.Finish();
+    EXPECT_EQ(gl_.GetError(), static_cast<GLenum>(GL_NO_ERROR));
+    for (int r = 0; r < board().rasterizers(); ++r)
+        EXPECT_EQ(board().summary(r).primitives, before[static_cast<std::size_t>(r)]) << "rasterizer " << r;
+    GLboolean valid = GL_FALSE;
+    gl_.GetBooleanv(GL_CURRENT_RASTER_POSITION_VALID, &valid);
+    EXPECT_EQ(valid, GL_TRUE);
+    GLfloat position[4] = {};
+    gl_.GetFloatv(GL_CURRENT_RASTER_POSITION, position);
+    EXPECT_EQ(position[0], 17.5f);
+    EXPECT_EQ(position[1], 23.5f);
+    EXPECT_EQ(BoardErrors(), "");
 }
 
 }  // namespace

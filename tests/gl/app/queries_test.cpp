@@ -76,7 +76,7 @@ const Limit kLimits[] = {
     L(MAX_LIST_NESTING, 1, 64), L(MAX_EVAL_ORDER, 1, 8), L(MAX_LIGHTS, 1, 8), L(MAX_CLIP_PLANES, 1, 6),
     L(MAX_TEXTURE_SIZE, 1, 64), L(MAX_PIXEL_MAP_TABLE, 1, 32), L(MAX_ATTRIB_STACK_DEPTH, 1, 16),
     L(MAX_MODELVIEW_STACK_DEPTH, 1, 32), L(MAX_NAME_STACK_DEPTH, 1, 64), L(MAX_PROJECTION_STACK_DEPTH, 1, 2),
-    L(MAX_TEXTURE_STACK_DEPTH, 1, 2), L(MAX_VIEWPORT_DIMS, 2, kWidth), L(SUBPIXEL_BITS, 1, 0),
+    L(MAX_TEXTURE_STACK_DEPTH, 1, 2), L(MAX_VIEWPORT_DIMS, 2, kWidth), L(SUBPIXEL_BITS, 1, 4),
     L(INDEX_BITS, 1, 0), L(RED_BITS, 1, 1), L(GREEN_BITS, 1, 1), L(BLUE_BITS, 1, 1), L(ALPHA_BITS, 1, 0),
     L(DEPTH_BITS, 1, 1), L(STENCIL_BITS, 1, 0), L(ACCUM_RED_BITS, 1, 0), L(ACCUM_GREEN_BITS, 1, 0),
     L(ACCUM_BLUE_BITS, 1, 0), L(ACCUM_ALPHA_BITS, 1, 0), L(AUX_BUFFERS, 1, 0), L(POINT_SIZE_RANGE, 2, 1),
@@ -253,7 +253,27 @@ const std::vector<Change>& Changes() {
              gl.Normal3f(0.0f, 0.6f, 0.8f);
              gl.TexCoord2f(0.75f, 0.25f);
          }},
+        // Unsigned integers of 2^31 and above are fractions above 1/2, not negatives.
+        {"unsigned colours from 2^31 up",
+         [](const Gl& gl) { gl.Color4ui(0x80000000u, 0xFFFFFFFFu, 0xC0000000u, 0x7FFFFFFFu); }},
+        {"unsigned colour vectors from 2^31 up",
+         [](const Gl& gl) {
+             const GLuint c[4] = {0xFFFFFFFEu, 0x80000001u, 0x40000000u, 0xE0000000u};
+             gl.Color4uiv(c);
+             gl.Color3ui(0xA0000000u, 0x10000000u, 0xF0000000u);
+         }},
         {"raster position", [](const Gl& gl) { gl.RasterPos3f(10.0f, 20.0f, 0.5f); }},
+        {"materials between Begin and End",
+         [](const Gl& gl) {
+             gl.Begin(GL_POINTS);
+             gl.Materialf(GL_FRONT, GL_SHININESS, 20.0f);
+             gl.Materiali(GL_BACK, GL_SHININESS, 33);
+             gl.Vertex2f(1.0f, 1.0f);
+             gl.Materiali(GL_FRONT_AND_BACK, GL_SHININESS, 7);
+             gl.Materialf(GL_BACK, GL_SHININESS, 45.0f);
+             gl.Vertex2f(2.0f, 1.0f);
+             gl.End();
+         }},
         {"raster position clipped", [](const Gl& gl) { gl.RasterPos2f(5.0f, 5.0f); }},
         {"points and lines",
          [](const Gl& gl) {
@@ -575,6 +595,36 @@ TEST_F(AppQueries, ErrorsAsReference) {
     // Nothing of the invalid calls changed the state.
     EXPECT_EQ(Differences(Ask(gl_), Ask(mesa_->gl())), "");
 }
+
+// GL_SUBPIXEL_BITS on each machine: the bits below the pixel that place
+// rasterized geometry. A board the test configures takes window positions
+// in 28.4 (4 bits); vnxsim's board takes them in whole pixels (none), so
+// that an application learns its vertices are snapped to the pixel grid.
+class SubpixelBits : public AppTest, public ::testing::WithParamInterface<Machine> {
+  protected:
+    Wants Wanted() const override {
+        Wants w;
+        w.machine = GetParam();
+        return w;
+    }
+};
+
+TEST_P(SubpixelBits, AnswersTheBoardsPositionGrid) {
+    const GLint expected = GetParam().configured ? 4 : 0;
+    GLint i = -1;
+    GLfloat f = -1.0f;
+    GLboolean b = 2;
+    gl_.GetIntegerv(GL_SUBPIXEL_BITS, &i);
+    gl_.GetFloatv(GL_SUBPIXEL_BITS, &f);
+    gl_.GetBooleanv(GL_SUBPIXEL_BITS, &b);
+    EXPECT_EQ(i, expected);
+    EXPECT_EQ(f, static_cast<GLfloat>(expected));
+    EXPECT_EQ(b, expected != 0 ? GL_TRUE : GL_FALSE);
+    EXPECT_EQ(gl_.GetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+INSTANTIATE_TEST_SUITE_P(Machines, SubpixelBits, ::testing::ValuesIn(glmachines::kMachines),
+                         [](const ::testing::TestParamInfo<Machine>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace glapp_tests

@@ -215,6 +215,39 @@ void CulledHits(const Gl& gl) {
     gl.Disable(GL_CULL_FACE);
 }
 
+// A user clip plane (x >= 100): segments reported from where they cross
+// it, points beyond it left out; selecting, a triangle across it hits with
+// the depths of its part inside.
+void PlaneCut(const Gl& gl) {
+    const double plane[] = {1, 0, 0, -100};
+    gl.ClipPlane(GL_CLIP_PLANE0, plane);
+    gl.Enable(GL_CLIP_PLANE0);
+    gl.Begin(GL_LINES);
+    gl.Color3f(1, 0, 0), gl.Vertex2f(40, 100);
+    gl.Color3f(0, 0, 1), gl.Vertex2f(240, 100);
+    gl.Color3f(0, 1, 0), gl.Vertex3f(200, 20, 0.5f);
+    gl.Color3f(1, 1, 0), gl.Vertex3f(20, 60, -0.5f);
+    gl.End();
+    gl.Begin(GL_LINE_STRIP);
+    gl.Vertex2f(150, 150), gl.Vertex2f(50, 170), gl.Vertex2f(150, 190);
+    gl.End();
+    gl.Begin(GL_POINTS);
+    gl.Vertex2f(99, 10), gl.Vertex2f(101, 10), gl.Vertex2f(100, 20);
+    gl.End();
+    gl.Disable(GL_CLIP_PLANE0);
+}
+void PlaneCutHit(const Gl& gl) {
+    gl.InitNames();
+    gl.PushName(13);
+    const double plane[] = {1, 0, 0, -100};
+    gl.ClipPlane(GL_CLIP_PLANE0, plane);
+    gl.Enable(GL_CLIP_PLANE0);
+    gl.Begin(GL_TRIANGLES);
+    gl.Vertex3f(0, 50, -0.9f), gl.Vertex3f(200, 50, 0.5f), gl.Vertex3f(200, 100, 0.5f);
+    gl.End();
+    gl.Disable(GL_CLIP_PLANE0);
+}
+
 // Many named objects: more records than the buffer holds.
 void ManyNames(const Gl& gl) {
     gl.InitNames();
@@ -241,6 +274,8 @@ const Capture kCaptures[] = {
     {"feedback_3d_color_texture_triangles", GL_FEEDBACK, GL_3D_COLOR_TEXTURE, 256, Triangles, 1e-3},
     {"feedback_4d_color_texture_triangles", GL_FEEDBACK, GL_4D_COLOR_TEXTURE, 256, Triangles, 1e-3},
     {"feedback_3d_culled", GL_FEEDBACK, GL_3D, 256, TrianglesCulled, 1e-3},
+    {"feedback_2d_clip_plane", GL_FEEDBACK, GL_2D, 256, PlaneCut, 1e-3},
+    {"feedback_3d_color_clip_plane", GL_FEEDBACK, GL_3D_COLOR, 256, PlaneCut, 1e-3},
     {"feedback_3d_pixel_tokens", GL_FEEDBACK, GL_3D, 256, PixelTokens, 1e-3},
     {"feedback_4d_color_texture_pixel_tokens", GL_FEEDBACK, GL_4D_COLOR_TEXTURE, 256, PixelTokens, 1e-3},
     {"feedback_2d_pass_through", GL_FEEDBACK, GL_2D, 256, PassThrough, 1e-3},
@@ -252,6 +287,7 @@ const Capture kCaptures[] = {
     {"select_named_objects", GL_SELECT, 0, 256, NamedObjects, 2e-4},
     {"select_one_name_two_primitives", GL_SELECT, 0, 256, OneNameTwoPrimitives, 2e-4},
     {"select_clipped_hit", GL_SELECT, 0, 256, ClippedHit, 2e-4},
+    {"select_clip_plane_hit", GL_SELECT, 0, 256, PlaneCutHit, 2e-4},
     {"select_culled", GL_SELECT, 0, 256, CulledHits, 2e-4},
     // 10 records of 5 values in a buffer of 23: -1 hits, the records that fit.
     {"select_overflow", GL_SELECT, 0, 23, ManyNames, 2e-4},

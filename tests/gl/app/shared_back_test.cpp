@@ -55,14 +55,10 @@ class App {
             HWND hwnd = vnx::windows::create(area);
             hdc_ = hwnd != nullptr ? GetDC(hwnd) : nullptr;
             if (hdc_ == nullptr) return;
-            const int count = DescribePixelFormat(hdc_, 1, 0, nullptr);
-            int format = 0;
-            for (int i = 1; i <= count && format == 0; ++i) {
-                PIXELFORMATDESCRIPTOR pfd{};
-                if (DescribePixelFormat(hdc_, i, sizeof pfd, &pfd) > 0 && pfd.iPixelType == PFD_TYPE_RGBA &&
-                    (pfd.dwFlags & PFD_DOUBLEBUFFER) != 0)
-                    format = i;
-            }
+            FormatWants wants;
+            wants.doubleBuffered = true;
+            wants.anyAlpha = true;
+            const int format = ChooseFormat(hdc_, wants);
             if (format == 0 || !SetPixelFormat(hdc_, format, nullptr)) return;
             hglrc_ = wglCreateContext(hdc_);
             ok = hglrc_ != nullptr && wglMakeCurrent(hdc_, hglrc_);

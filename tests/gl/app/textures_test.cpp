@@ -108,6 +108,40 @@ void FloorLevels(const Gl& gl) {
     Floor(gl, Half, Width);
 }
 
+// A floor of one quad under a user clip plane (given in eye space:
+// x + 0.2 z >= -3), which cuts its left side, with a checker of 4 x 4
+// texels repeated along it: the texture stays in perspective where the
+// pipe clips against user planes too.
+void FloorClipPlane(const Gl& gl) {
+    Pixels(gl);
+    GLubyte img[4 * 4 * 3];
+    for (int i = 0; i < 16; ++i) {
+        const bool dark = ((i % 4) + (i / 4)) % 2 == 1;
+        img[3 * i] = dark ? 30 : 240, img[3 * i + 1] = dark ? 60 : 200, img[3 * i + 2] = dark ? 150 : 40;
+    }
+    gl.PixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    gl.TexImage2D(GL_TEXTURE_2D, 0, 3, 4, 4, 0, GL_RGB, GL_UNSIGNED_BYTE, img);
+    Filters(gl, GL_NEAREST, GL_NEAREST);
+    gl.TexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    gl.Enable(GL_TEXTURE_2D);
+    const double plane[] = {1, 0, 0.2, 3};
+    gl.ClipPlane(GL_CLIP_PLANE0, plane);
+    gl.Enable(GL_CLIP_PLANE0);
+    gl.MatrixMode(GL_PROJECTION);
+    gl.LoadIdentity();
+    gl.Frustum(kFloorLeft, -kFloorLeft, kFloorBottom, -kFloorBottom, kFloorNear, 30.0);
+    gl.MatrixMode(GL_MODELVIEW);
+    gl.LoadIdentity();
+    gl.Color3f(1, 1, 1);
+    gl.Begin(GL_QUADS);
+    gl.TexCoord2f(0, 0), gl.Vertex3f(-4, -1, -1.5f);
+    gl.TexCoord2f(2, 0), gl.Vertex3f(4, -1, -1.5f);
+    gl.TexCoord2f(2, 5), gl.Vertex3f(4, -1, -20);
+    gl.TexCoord2f(0, 5), gl.Vertex3f(-4, -1, -20);
+    gl.End();
+    gl.Disable(GL_CLIP_PLANE0);
+}
+
 // The floor alone, untextured: white quads on the background.
 template <int Half, int Width>
 void FloorPlain(const Gl& gl) {
@@ -336,6 +370,8 @@ const Scene kTextures[] = {
      kMip},
     {"floor_wide_untextured", FloorPlain<24, 4>, 3, 10, "the floor's far corners", nullptr, kMip},
     {"floor_linear", FloorLevels<GL_LINEAR, GL_LINEAR>, 3, 10, "the floor's far corners", nullptr, kMip},
+    {"floor_clip_plane", FloorClipPlane, 3, 800,
+     "texel edges in perspective and the plane's cut up to a pixel from the reference's (as floor_checker_nearest_mipmap_nearest)"},
     {"floor_nearest_mipmap_nearest", FloorLevels<GL_NEAREST_MIPMAP_NEAREST, GL_NEAREST>, 3, 800, kLevelRows,
      nullptr, kMip},
     {"floor_linear_mipmap_nearest", FloorLevels<GL_LINEAR_MIPMAP_NEAREST, GL_LINEAR>, 3, 800, kLevelRows, nullptr,
@@ -388,10 +424,7 @@ const Scene kTextures[] = {
      "in perspective the board walks the texture linearly across each cut piece: texel edges up to a pixel from the "
      "reference's",
      nullptr, kMip},
-    {"texgen_eye_linear", Generated<GL_EYE_LINEAR>, 3, 1600, "as texgen_object_linear",
-     "the eye planes are taken through the modelview in force when drawing, not the one in force when they were "
-     "given: the texture lands elsewhere (21,257 pixels)",
-     kMip},
+    {"texgen_eye_linear", Generated<GL_EYE_LINEAR>, 3, 1600, "as texgen_object_linear", nullptr, kMip},
 };
 
 VNX_APP_SCENES(Textures, kTextures);
@@ -543,6 +576,84 @@ TEST_P(FloorLevelsExact, EveryPixelTakesGlsLevels) {
 
 INSTANTIATE_TEST_SUITE_P(Textures, FloorLevelsExact,
                          ::testing::Combine(::testing::ValuesIn(kFilterings), ::testing::Bool()),
+                         [](const ::testing::TestParamInfo<std::tuple<Filtering, bool>>& info) {
+                             return std::string(std::get<0>(info.param).name) +
+                                    (std::get<1>(info.param) ? "_software" : "_board");
+                         });
+
+// GL's switch-over from magnification to minification lies at lambda
+// c = 0.5 for a LINEAR magnification over NEAREST_MIPMAP_NEAREST or
+// NEAREST_MIPMAP_LINEAR, else at 0. A 32-texel texture whose levels are
+// checkers of single texels, on a 26-pixel square (lambda = log2(32 / 26),
+// about 0.3, between the two points): under those filters every pixel
+// takes the bilinear blend of level 0's four nearest texels (the
+// magnification filter); under LINEAR_MIPMAP_NEAREST the minification's
+// level 0 is filtered the same way; a NEAREST magnification leaves the
+// nearest texel of level 0. The flat levels of the floor above cannot tell
+// a nearest texel from a blend.
+class SwitchOverExact : public SquareLevelsExact {};
+
+TEST_P(SwitchOverExact, BetweenTheTwoPointsGlsFilterIsTaken) {
+    const auto& [filtering, check] = GetParam();
+    const GLubyte(&colours)[6][3] = check ? kCheckLevel : kLevel;
+    constexpr int kSize = 32, kSide = 26, kX0 = 40, kY0 = 30;
+    Pixels(gl_);
+    LevelTexture(gl_, kSize, true, colours);
+    Filters(gl_, filtering.min, filtering.mag);
+    gl_.TexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    gl_.Enable(GL_TEXTURE_2D);
+    gl_.Begin(GL_QUADS);
+    gl_.TexCoord2f(0, 0), gl_.Vertex2f(kX0, kY0);
+    gl_.TexCoord2f(1, 0), gl_.Vertex2f(kX0 + kSide, kY0);
+    gl_.TexCoord2f(1, 1), gl_.Vertex2f(kX0 + kSide, kY0 + kSide);
+    gl_.TexCoord2f(0, 1), gl_.Vertex2f(kX0, kY0 + kSide);
+    gl_.End();
+    gl_.Finish();
+    ASSERT_EQ(gl_.GetError(), static_cast<GLenum>(GL_NO_ERROR));
+    const std::vector<std::uint32_t> picture = Picture();
+    EXPECT_EQ(BoardErrors(), "");
+    ASSERT_EQ(picture.size(), static_cast<std::size_t>(kWidth) * kHeight);
+    // Level 0's texel (i, j), repeated.
+    auto texel = [&](int i, int j, int c) {
+        const bool dark = (((i % kSize) + kSize) % kSize + ((j % kSize) + kSize) % kSize) % 2 == 1;
+        return dark ? colours[0][c] / 3 : colours[0][c];
+    };
+    const bool bBlend = filtering.mag == GL_LINEAR;
+    int wrong = 0;
+    std::string first;
+    // Off the square's edges by a pixel.
+    for (int y = kY0 + 1; y < kY0 + kSide - 1; ++y)
+        for (int x = kX0 + 1; x < kX0 + kSide - 1; ++x) {
+            const double u = (x + 0.5 - kX0) * kSize / kSide, v = (y + 0.5 - kY0) * kSize / kSide;
+            const int i = static_cast<int>(std::floor(u - 0.5)), j = static_cast<int>(std::floor(v - 0.5));
+            const double a = u - 0.5 - i, b = v - 0.5 - j;
+            const std::uint32_t got = picture[static_cast<std::size_t>((kHeight - 1 - y) * kWidth + x)];
+            bool bad = false;
+            for (int c = 0; c < 3; ++c) {
+                const double want =
+                    bBlend ? (1 - a) * (1 - b) * texel(i, j, c) + a * (1 - b) * texel(i + 1, j, c) +
+                                 (1 - a) * b * texel(i, j + 1, c) + a * b * texel(i + 1, j + 1, c)
+                           : texel(static_cast<int>(std::floor(u)), static_cast<int>(std::floor(v)), c);
+                // The board's texel coordinates and filter weights are sixteenths.
+                bad = bad || std::fabs(static_cast<double>(got >> (16 - 8 * c) & 0xFF) - want) > 16.0;
+            }
+            if (bad && wrong++ < 5) {
+                char line[96];
+                std::snprintf(line, sizeof line, "  (%d, %d): got %06x\n", x, y, got);
+                first += line;
+            }
+        }
+    EXPECT_EQ(wrong, 0) << "the first:\n" << first;
+}
+
+const Filtering kSwitchOvers[] = {
+    {GL_NEAREST_MIPMAP_NEAREST, GL_LINEAR, "nearest_mipmap_nearest_mag_linear"},
+    {GL_NEAREST_MIPMAP_LINEAR, GL_LINEAR, "nearest_mipmap_linear_mag_linear"},
+    {GL_LINEAR_MIPMAP_NEAREST, GL_LINEAR, "linear_mipmap_nearest_mag_linear"},
+    {GL_NEAREST_MIPMAP_NEAREST, GL_NEAREST, "nearest_mipmap_nearest"},
+};
+INSTANTIATE_TEST_SUITE_P(Textures, SwitchOverExact,
+                         ::testing::Combine(::testing::ValuesIn(kSwitchOvers), ::testing::Bool()),
                          [](const ::testing::TestParamInfo<std::tuple<Filtering, bool>>& info) {
                              return std::string(std::get<0>(info.param).name) +
                                     (std::get<1>(info.param) ? "_software" : "_board");

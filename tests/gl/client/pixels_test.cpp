@@ -429,11 +429,64 @@ TEST_F(LargeCommandTest, TexturesAndLongCommandsTakeTheLargeForm) {
     EXPECT_EQ(got[3], 4.0);  // the second point, compacted
     EXPECT_EQ(got[8998], 4 * 2999 + 1.0);
 
+    // A pixel map longer than the server's largest is GL's invalid value,
+    // refused before its values are taken: no command goes.
     std::vector<GLuint> map(17000, 5);
     Gl().PixelMapuiv(GL_PIXEL_MAP_I_TO_I, 17000, map.data());
-    EXPECT_EQ(Escapes(GLCMD_RENDERLARGE), 6u);
-    EXPECT_EQ(LargeInline(16), glx::RenderLarge(X_GLrop_PixelMapuiv, {GL_PIXEL_MAP_I_TO_I, 17000}));
-    EXPECT_EQ(LargeData().size(), 68000u);
+    EXPECT_EQ(Escapes(GLCMD_RENDERLARGE), 5u);
+    EXPECT_EQ(Gl().GetError(), static_cast<GLenum>(GL_INVALID_VALUE));
+}
+
+// The longest inline command is 65,532 bytes, the most the 16-bit length
+// holds in whole words: 4 bytes more take the large form (inline its length
+// would wrap to 0, the end of the stream).
+TEST_F(LargeCommandTest, InlineLengthEndsAt65532Bytes) {
+    std::vector<GLubyte> names(65524, 3);
+    Fresh();
+    const ULONG cLarge = Escapes(GLCMD_RENDERLARGE);
+    Gl().CallLists(65520, GL_UNSIGNED_BYTE, names.data());  // 12 + 65,520 bytes
+    EXPECT_EQ(Escapes(GLCMD_RENDERLARGE), cLarge);
+    const std::vector<glx::Bytes> c = Commands();
+    ASSERT_EQ(c.size(), 1u);
+    ASSERT_EQ(c[0].size(), 65532u);
+    EXPECT_EQ(c[0][0] | (c[0][1] << 8), 65532);
+    for (GLsizei n : {65521, 65524}) {
+        SCOPED_TRACE(n);
+        Fresh();
+        Gl().CallLists(n, GL_UNSIGNED_BYTE, names.data());
+        EXPECT_TRUE(Commands().empty()) << "nothing inline";
+        EXPECT_EQ(LargeInline(16), glx::RenderLarge(X_GLrop_CallLists, {static_cast<ULONG>(n), GL_UNSIGNED_BYTE}));
+        EXPECT_EQ(LargeData().size(), static_cast<size_t>(n));
+    }
+    EXPECT_EQ(Escapes(GLCMD_RENDERLARGE), cLarge + 2);
+}
+
+// A command the server would refuse for its size (more than SM_LARGE_MAX
+// with its inline part) is GL_OUT_OF_MEMORY at the client and is not sent;
+// one that fits exactly goes. A glBitmap's inline part is 8 + 44 bytes, its
+// image a byte for 8 columns of a row.
+TEST_F(LargeCommandTest, CommandsBeyondTheServersLargestAreOutOfMemory) {
+    struct Case {
+        GLsizei width, height;
+        GLenum error;
+    };
+    const Case kCases[] = {
+        {8, static_cast<GLsizei>(SM_LARGE_MAX - 52), GL_NO_ERROR},
+        {8, static_cast<GLsizei>(SM_LARGE_MAX - 52 + 4), GL_OUT_OF_MEMORY},
+        {0x7FFFFFF8, 2, GL_OUT_OF_MEMORY},  // 512 MB
+    };
+    const std::vector<GLubyte> bits(SM_LARGE_MAX, 0x5A);
+    Gl().PixelStorei(GL_UNPACK_ALIGNMENT, 1);  // the application's rows of one byte
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(std::to_string(c.width) + " x " + std::to_string(c.height));
+        Fresh();
+        const ULONG cLarge = Escapes(GLCMD_RENDERLARGE);
+        Gl().Bitmap(c.width, c.height, 0, 0, 1.0f, 0, bits.data());
+        EXPECT_EQ(Escapes(GLCMD_RENDERLARGE), cLarge + (c.error == GL_NO_ERROR ? 1u : 0u));
+        if (c.error == GL_NO_ERROR) EXPECT_EQ(LargeData().size(), static_cast<size_t>(c.height));
+        EXPECT_TRUE(Commands().empty()) << "nothing inline";
+        EXPECT_EQ(Gl().GetError(), c.error);
+    }
 }
 
 TEST_F(LargeCommandTest, ChecksAndTheOpenBatch) {
@@ -527,6 +580,15 @@ TEST_F(PixelsTest, ReadPixelsStoresTheServersAnswerWithEveryStore) {
     Gl().ReadPixels(0, 0, 0, h, GL_RGBA, GL_UNSIGNED_BYTE, none.data());
     EXPECT_EQ(none, std::vector<BYTE>(64, 0x5A));
     EXPECT_EQ(Gl().GetError(), GL_NO_ERROR);
+    // A negative size is the server's GL_INVALID_VALUE, and nothing is written.
+    const LONG sizes[][2] = {{-1, h}, {w, -1}, {-7, -5}, {static_cast<LONG>(0x80000000u), 1}};
+    for (const auto& wh : sizes) {
+        SCOPED_TRACE(testing::Message() << wh[0] << " x " << wh[1]);
+        Gl().ReadPixels(0, 0, wh[0], wh[1], GL_RGBA, GL_UNSIGNED_BYTE, none.data());
+        EXPECT_EQ(none, std::vector<BYTE>(64, 0x5A));
+        EXPECT_EQ(Gl().GetError(), GL_INVALID_VALUE);
+        EXPECT_EQ(Gl().GetError(), GL_NO_ERROR);
+    }
 }
 
 TEST_F(PixelsTest, TextureImagesComeBackWithThePackStore) {

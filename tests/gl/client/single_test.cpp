@@ -134,6 +134,26 @@ TEST_F(SingleTest, GetStringAnswersTheServersStringsOnceEach) {
     EXPECT_EQ(Gl().GetError(), GL_NO_ERROR);
 }
 
+// The name is checked also when a primitive just closed waits to be sent:
+// a bad name answers null and GL_INVALID_ENUM, a good one the string.
+TEST_F(SingleTest, GetStringChecksTheNameAfterABatchedPrimitive) {
+    const GLenum names[] = {GL_VENDOR - 1, GL_EXTENSIONS + 1, 0x1234, 0};
+    for (GLenum name : names) {
+        SCOPED_TRACE(name);
+        Gl().Begin(GL_TRIANGLES);
+        Gl().Vertex2f(0, 0), Gl().Vertex2f(1, 0), Gl().Vertex2f(0, 1);
+        Gl().End();
+        EXPECT_EQ(Gl().GetString(name), nullptr);
+        EXPECT_EQ(Gl().GetError(), GL_INVALID_ENUM);
+        EXPECT_EQ(Gl().GetError(), GL_NO_ERROR);
+    }
+    Gl().Begin(GL_TRIANGLES);
+    Gl().Vertex2f(0, 0), Gl().Vertex2f(1, 0), Gl().Vertex2f(0, 1);
+    Gl().End();
+    EXPECT_STREQ(reinterpret_cast<const char*>(Gl().GetString(GL_RENDERER)), "Vornix Solo");
+    EXPECT_EQ(Gl().GetError(), GL_NO_ERROR);
+}
+
 TEST_F(SingleTest, QueriesAnswerWhatWasSet) {
     RenderWords(ptb_, X_GLrop_LineWidth, {W(3.0f)});
     RenderWords(ptb_, X_GLrop_Lightfv, {GL_LIGHT1, GL_DIFFUSE, W(0.25f), W(0.5f), W(0.75f), W(1.0f)});

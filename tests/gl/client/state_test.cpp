@@ -525,6 +525,16 @@ TEST_F(StateTest, RepeatedCallsThatChangeNothingAreDropped) {
         {"ClearColor", [&] { Gl().ClearColor(c1[0], c1[1], c1[2], c1[3]); },
          [&] { Gl().ClearColor(c1[0], c1[1], c1[2], c1[3]); },
          [&] { Gl().ClearColor(c1[0], c1[1], c1[2], 0.5f); }, X_GLrop_ClearColor},
+        // Each channel alone makes a change.
+        {"ClearColor red", [&] { Gl().ClearColor(0.0f, c1[1], c1[2], c1[3]); },
+         [&] { Gl().ClearColor(0.0f, c1[1], c1[2], c1[3]); },
+         [&] { Gl().ClearColor(c1[0], c1[1], c1[2], c1[3]); }, X_GLrop_ClearColor},
+        {"ClearColor green", [&] { Gl().ClearColor(c1[0], 0.0f, c1[2], c1[3]); },
+         [&] { Gl().ClearColor(c1[0], 0.0f, c1[2], c1[3]); },
+         [&] { Gl().ClearColor(c1[0], c1[1], c1[2], c1[3]); }, X_GLrop_ClearColor},
+        {"ClearColor blue", [&] { Gl().ClearColor(c1[0], c1[1], 0.0f, c1[3]); },
+         [&] { Gl().ClearColor(c1[0], c1[1], 0.0f, c1[3]); },
+         [&] { Gl().ClearColor(c1[0], c1[1], c1[2], c1[3]); }, X_GLrop_ClearColor},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -536,6 +536,32 @@ TEST_F(VertexTest, RingWraps) {
     EXPECT_EQ(std::count(firsts.begin() + 1, firsts.end(), 0u), 1);
 }
 
+// At the boundary itself: a batch may start at slot 7831 (169 slots left),
+// the next one past it starts at slot 0.
+TEST_F(VertexTest, RingWrapsExactlyPastSlot7831) {
+    // The first of a run of point batches of n vertices each.
+    auto batch = [this](int n) {
+        Fresh();
+        Gl().Begin(GL_POINTS);
+        for (int k = 0; k < n; ++k) Gl().Vertex2f(k, 1);
+        Gl().End();
+        Gl().EdgeFlag(1);
+        const std::vector<Sent> b = Batches();
+        EXPECT_EQ(b.size(), 1u);
+        return b.empty() ? ~0u : static_cast<ULONG>(b[0].h.first);
+    };
+    // Round the ring to its start.
+    int guard = 0;
+    while (batch(100) != 0 && ++guard < 100) {
+    }
+    ASSERT_LT(guard, 100);
+    for (int p = 1; p < 78; ++p) ASSERT_EQ(batch(100), 100u * p);
+    EXPECT_EQ(batch(31), 7800u);
+    EXPECT_EQ(batch(1), 7831u) << "169 slots left: no wrap";
+    EXPECT_EQ(batch(5), 0u) << "168 slots left: the ring wraps";
+    EXPECT_EQ(batch(5), 5u);
+}
+
 // After 2000 vertices in batches the half goes to the server even if it is
 // far from full.
 TEST_F(VertexTest, HandOverAfter2000Vertices) {

@@ -237,6 +237,9 @@ inline const RenderLayout kRenderLayouts[] = {
     {190, "X_GLrop_Translatef", "3f", false},
     {191, "X_GLrop_Viewport", "4i", false},
     {1025, "X_GLrop_PrimitiveZYD", "4i", true},
+    // A piece of a DrawPixels image: as DrawPixels, then the piece's first
+    // column and row in the whole image; the piece's pixels follow.
+    {1026, "X_GLrop_DrawPixelsPieceZYD", "P6i", true},
 };
 
 // Bytes of the layout's arguments, padded to whole words.
@@ -335,6 +338,7 @@ inline const RequestRow kSingle[] = {
     {"SelectBuffer", 106, 1},    // size
     {"RenderMode", 107, 1},      // mode
     {"Finish", 108, 0},         {"GetError", 115, 0}, {"Flush", 142, 0},
+    {"DrawPixelsReachZYD", 250, 2},  // width, height of a DrawPixels image
     {"PixelStoref", 109, 2},     // pname, param
     {"PixelStorei", 110, 2},     // pname, param
     {"ReadPixels", 111, 7},      // x, y, width, height, format, type, swap bytes | LSB first << 8

@@ -15,7 +15,7 @@
 #include <sstream>
 #include <utility>
 
-#include "lgi/3d/pipes.h"
+#include "lgi/3d/pipes/pipes.h"
 #include "pictures_fixture.h"
 #include "platform/debug.h"
 #include "../../platform/gl_reference.h"

@@ -9,7 +9,7 @@
 // says "not available yet") is skipped, naming the seam.
 #include <gtest/gtest.h>
 
-#include "lgi/3d/pipes.h"
+#include "lgi/3d/pipes/pipes.h"
 #include "pictures_fixture.h"
 
 namespace {

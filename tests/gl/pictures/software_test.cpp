@@ -12,7 +12,7 @@
 
 #include <algorithm>
 
-#include "lgi/3d/pipes.h"
+#include "lgi/3d/pipes/pipes.h"
 #include "pictures_fixture.h"
 
 namespace {

@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "lgi/3d/pipes.h"
+#include "lgi/3d/pipes/pipes.h"
 #include "pictures_fixture.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <array>
 
-#include "lgi/3d/pipes.h"
+#include "lgi/3d/pipes/pipes.h"
 #include "pictures_fixture.h"
 
 namespace {

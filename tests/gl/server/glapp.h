@@ -212,4 +212,19 @@ inline void CompileChain(Thread& t, ULONG first, ULONG count, ULONG calls) {
     }
 }
 
+// Lists 2 .. last, each calling the list before it four times (list 1 is
+// the caller's): one CallList of the last runs list 1 4^(last - 1) times.
+inline void CompileCallChain(Thread& t, ULONG last) {
+    for (ULONG n = 2; n <= last; ++n) {
+        t.Single(SingleRequest(kNewList, {n, kCompile}));
+        Bytes body;
+        for (int c = 0; c < 4; ++c) {
+            const Bytes call = glx::Render("CallList", {n - 1});
+            body.insert(body.end(), call.begin(), call.end());
+        }
+        t.Render(body);
+        t.Single(SingleRequest(kEndList));
+    }
+}
+
 }  // namespace glapp

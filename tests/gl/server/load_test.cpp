@@ -199,3 +199,134 @@ TEST_F(LoadTest, EachStepFailingInTurn) {
 }
 
 }  // namespace
+
+namespace {
+
+// A DrawPixels command of a w x h RGBA image of one byte a component.
+glx::Bytes DrawPixels(std::uint32_t w, std::uint32_t h) {
+    glx::Bytes b = glx::RawRender(static_cast<std::uint16_t>(40 + w * h * 4), 173,
+                                  {0, 0, 0, 0, 1, w, h, 0x1908 /* GL_RGBA */, 0x1401 /* GL_UNSIGNED_BYTE */});
+    b.resize(b.size() + w * h * 4, 0x7f);
+    return b;
+}
+
+// The work one request does while it holds the lock, counted: a list that
+// draws a 64 x 64 image, called four times by each of the next lists, 4^8
+// images for one CallList of the last. In feedback mode each image drawn
+// writes its token (three values in GL_2D), so the feedback count is the
+// number of images the request drew. One request draws at most what its
+// list work budget allows (2^24 pixels of images, 4096 of these), is cut
+// there with GL_INVALID_OPERATION, and the next request has the whole
+// budget again; another application's requests are served meanwhile.
+TEST_F(LoadTest, OneRequestDrawsABoundedNumberOfImages) {
+    App app(WindowAt(1)), other(WindowAt(3));
+    ASSERT_TRUE(app.ok() && other.ok());
+    Thread t(app);
+    ASSERT_TRUE(t.Start());
+    t.Single(glapp::SingleRequest(glapp::kNewList, {1, glapp::kCompile}));
+    ASSERT_EQ(t.Render(DrawPixels(64, 64)), 1);
+    t.Single(glapp::SingleRequest(glapp::kEndList));
+    glapp::CompileCallChain(t, 9);
+    EXPECT_EQ(t.Single(glx::Single("GetError")).retval, 0u);
+
+    std::atomic<bool> bDrawing{true};
+    std::atomic<int> cOtherRounds{0}, cOtherFailed{0};
+    std::thread drawer([&] {
+        Thread o(other);
+        if (!o.Start()) {
+            ++cOtherFailed;
+            return;
+        }
+        glapp::CompileChain(o, 1, 2, 1);
+        while (bDrawing.load() || cOtherRounds.load() == 0) {
+            if (o.Render(Round(1)) != 1) ++cOtherFailed;
+            ++cOtherRounds;
+        }
+    });
+
+    constexpr std::uint32_t kGL2D = 0x0600, kFeedback = 0x1C01, kRender = 0x1C00, kValues = 3 * 65536 + 16;
+    const auto imagesOfOneRequest = [&](ULONG list) {
+        t.Single(glx::Single("FeedbackBuffer", {kValues, kGL2D}));
+        t.Single(glx::Single("RenderMode", {kFeedback}));
+        t.Render(glx::Stream({glx::Render("RasterPos2iv", {0, 0}), glx::Render("CallList", {list})}));
+        return static_cast<std::int32_t>(t.Single(glx::Single("RenderMode", {kRender})).retval) / 3;
+    };
+    const std::int32_t cCut = imagesOfOneRequest(9);
+    EXPECT_GT(cCut, 0);
+    EXPECT_LE(cCut, (1 << 24) / (64 * 64)) << "images one request drew";
+    EXPECT_EQ(t.Single(glx::Single("GetError")).retval, 0x0502u) << "the cut request's error";
+    // The next request draws its 4^3 images whole.
+    EXPECT_EQ(imagesOfOneRequest(4), 64);
+    EXPECT_EQ(t.Single(glx::Single("GetError")).retval, 0u);
+
+    bDrawing = false;
+    drawer.join();
+    EXPECT_GT(cOtherRounds.load(), 0);
+    EXPECT_EQ(cOtherFailed.load(), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// A Bitmap command of a w x h bitmap of set bits (rows of whole bytes).
+glx::Bytes Bitmap(std::uint32_t w, std::uint32_t h) {
+    const std::uint32_t cj = (w + 7) / 8 * h, cjPadded = (cj + 3) & ~3u;
+    glx::Bytes b = glx::RawRender(static_cast<std::uint16_t>(48 + cjPadded), 5 /* Bitmap */,
+                                  {0, 0, 0, 0, 1, w, h, 0, 0, 0, 0});
+    b.resize(b.size() + cjPadded, 0xff);
+    return b;
+}
+
+// A request's list drawing into the window many times is cut by the pixels
+// of the window each drawing may reach, as the images are: list 1 draws
+// once and writes a pass-through token, each of lists 2 to 9 calls the one
+// before four times, 4^8 drawings for one CallList of list 9. Feedback
+// counts the drawings one request made (a clear writes no token of its
+// own; a bitmap and a copy write theirs, three values in GL_2D). The
+// 120 x 90 window holds 10800 pixels: at most 2^24 / 10800 drawings go in
+// one request, and the 256 x 256 rectangles are held to the window's size
+// (counted whole, fewer than 2^24 / 65536 would go).
+TEST_F(LoadTest, OneRequestDrawsIntoTheWindowABoundedNumberOfTimes) {
+    struct Case {
+        const char* name;
+        glx::Bytes drawing;
+        int valuesPerDrawing;
+    };
+    const Case kCases[] = {
+        {"Clear", glx::Render("Clear", {0x4000 /* COLOR_BUFFER_BIT */}), 2},
+        {"CopyPixels", glx::Render("CopyPixels", {0, 0, 256, 256, 0x1800 /* COLOR */}), 5},
+        {"Bitmap", Bitmap(256, 256), 5},
+    };
+    constexpr std::int32_t kWindowPixels = 120 * 90;
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.name);
+        App app(WindowAt(1));
+        ASSERT_TRUE(app.ok());
+        Thread t(app);
+        ASSERT_TRUE(t.Start());
+        t.Single(glapp::SingleRequest(glapp::kNewList, {1, glapp::kCompile}));
+        ASSERT_EQ(t.Render(glx::Stream({c.drawing, glx::Render("PassThrough", {glx::F(1)})})), 1);
+        t.Single(glapp::SingleRequest(glapp::kEndList));
+        glapp::CompileCallChain(t, 9);
+        ASSERT_EQ(t.Single(glx::Single("GetError")).retval, 0u);
+        constexpr std::uint32_t kGL2D = 0x0600, kFeedback = 0x1C01, kRender = 0x1C00;
+        const std::uint32_t cValues = static_cast<std::uint32_t>(c.valuesPerDrawing) * 65536 + 16;
+        const auto drawingsOfOneRequest = [&](ULONG list) {
+            t.Single(glx::Single("FeedbackBuffer", {cValues, kGL2D}));
+            t.Single(glx::Single("RenderMode", {kFeedback}));
+            t.Render(glx::Stream({glx::Render("RasterPos2iv", {0, 0}), glx::Render("CallList", {list})}));
+            return static_cast<std::int32_t>(t.Single(glx::Single("RenderMode", {kRender})).retval) /
+                   c.valuesPerDrawing;
+        };
+        const std::int32_t cCut = drawingsOfOneRequest(9);
+        EXPECT_LE(cCut, (1 << 24) / kWindowPixels) << "drawings one request made";
+        EXPECT_GT(cCut, (1 << 24) / kWindowPixels / 2) << "drawings one request made";
+        EXPECT_EQ(t.Single(glx::Single("GetError")).retval, 0x0502u) << "the cut request's error";
+        // The next request makes its 4^3 drawings whole.
+        EXPECT_EQ(drawingsOfOneRequest(4), 64);
+        EXPECT_EQ(t.Single(glx::Single("GetError")).retval, 0u);
+    }
+}
+
+}  // namespace

@@ -84,7 +84,7 @@ target_link_libraries(gl_server_swap_tests PRIVATE vnxglsrv_objects vnxlgi vorni
 
 # Primitive accumulation (prim/): the primitive ring's batches and the
 # server's primitive buffer over the real lgi layer, whose primitive entries
-# (N_ExecPrimitive and the command stream's draw packets, lgi/3d/exec.cpp)
+# (N_ExecPrimitive and the command stream's draw packets, lgi/3d/prims/exec.cpp)
 # record what reaches them. The lgi layer has no seam between its command
 # stream and its primitive execution, so its sources are listed here but for
 # exec.cpp; of the request layer the program takes the
@@ -95,7 +95,7 @@ target_link_libraries(gl_server_swap_tests PRIVATE vnxglsrv_objects vnxlgi vorni
 vnx_glsrv_double(prim ${CMAKE_CURRENT_SOURCE_DIR}/gl/server/prim/lgi_double.cpp)
 target_include_directories(gl_server_prim_double PRIVATE ${PROJECT_SOURCE_DIR}/gl/server/lgi)
 file(GLOB_RECURSE VNX_GLSRV_PRIM_LGI CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/gl/server/lgi/*.cpp)
-list(REMOVE_ITEM VNX_GLSRV_PRIM_LGI ${PROJECT_SOURCE_DIR}/gl/server/lgi/3d/exec.cpp)
+list(REMOVE_ITEM VNX_GLSRV_PRIM_LGI ${PROJECT_SOURCE_DIR}/gl/server/lgi/3d/prims/exec.cpp)
 file(GLOB VNX_GLSRV_PRIM_CHECKS CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/gl/server/prim/*_check.cpp)
 vnx_glsrv_check_program(prim ${VNX_GLSRV_PRIM_LGI} ${VNX_GLSRV_PRIM_CHECKS}
   ${PROJECT_SOURCE_DIR}/gl/server/dispatch/dispatch_pending.cpp

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <thread>
@@ -33,6 +35,25 @@ std::string TakeEntryLines() {
         at = end;
     }
     return lines;
+}
+
+// The threads of the host process now.
+size_t HostThreads() {
+    size_t n = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator("/proc/self/task")) ++n;
+    return n;
+}
+
+// The host's thread count once it has come down to `want` (a thread that
+// has ended leaves the host's list a moment later), or what it stays at.
+size_t HostThreadsSettledAt(size_t want) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    size_t n = HostThreads();
+    while (n != want && std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        n = HostThreads();
+    }
+    return n;
 }
 
 class OpenGL32Test : public ::testing::Test {
@@ -207,6 +228,55 @@ TEST_F(OpenGL32Test, ProcessDiesWithContextCurrent) {
     ASSERT_TRUE(vnx::process::terminate(app_));
     EXPECT_EQ(vnx::engine::live_driver_objects(), objects_);
     EXPECT_LT(vnx::engine::live_window_objects(), windows);
+}
+
+// The threads a process started end with it: the client driver's flush
+// worker, parked while it has no hand-over, is not left behind in the
+// library that is unloaded after the process has gone.
+TEST_F(OpenGL32Test, ProcessEndEndsItsFlushWorker) {
+    const size_t before = HostThreads();
+    {
+        vnx::process::Scope as(app_);
+        HGLRC a = wglCreateContext(hdc_);
+        ASSERT_NE(a, nullptr);
+        ASSERT_TRUE(wglMakeCurrent(hdc_, a));
+        glViewport(0, 0, 1, 1);
+        glFinish();  // the first synchronous request starts the worker
+        ASSERT_EQ(HostThreadsSettledAt(before + 1), before + 1) << "the flush worker";
+    }
+    ASSERT_TRUE(vnx::process::terminate(app_));
+    EXPECT_EQ(HostThreadsSettledAt(before), before) << "the worker outlived its process";
+    vnx::opengl32::unload_driver();
+    EXPECT_EQ(HostThreadsSettledAt(before), before);
+}
+
+// A host thread that drew for a process that has ended goes on for another
+// process with the driver still loaded: it starts afresh there instead of
+// writing into the ended process's segment.
+TEST_F(OpenGL32Test, ThreadOfAnEndedProcessDrawsForTheNext) {
+    {
+        vnx::process::Scope as(app_);
+        HGLRC a = wglCreateContext(hdc_);
+        ASSERT_NE(a, nullptr);
+        ASSERT_TRUE(wglMakeCurrent(hdc_, a));
+        glViewport(0, 0, 1, 1);
+        glFinish();
+    }
+    ASSERT_TRUE(vnx::process::terminate(app_));
+    app_ = vnx::process::create("next");
+    hdc_ = Window(app_, {0, 0, 64, 64});
+    ASSERT_NE(hdc_, nullptr);
+    vnx::process::Scope as(app_);
+    HGLRC b = wglCreateContext(hdc_);
+    ASSERT_NE(b, nullptr);
+    ASSERT_TRUE(wglMakeCurrent(hdc_, b));
+    glClearColor(0.25f, 0.5f, 0.75f, 1.0f);
+    GLfloat colour[4] = {};
+    glGetFloatv(GL_COLOR_CLEAR_VALUE, colour);
+    EXPECT_EQ(colour[2], 0.75f);
+    EXPECT_EQ(glGetError(), 0u);
+    EXPECT_TRUE(wglMakeCurrent(nullptr, nullptr));
+    EXPECT_TRUE(wglDeleteContext(b));
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "3d/pipes.h"
+#include "3d/pipes/pipes.h"
 
 ULONG gNForceSoftwarePaths = 0;
 

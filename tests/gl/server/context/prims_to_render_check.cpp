@@ -14,10 +14,10 @@
 #include <vector>
 
 #include "gl/server/state/gl_client.h"
-#include "lgi/3d/context.h"
-#include "lgi/3d/pipes.h"
-#include "lgi/3d/renderfcn.h"
-#include "lgi/3d/vstage.h"
+#include "lgi/3d/context/context.h"
+#include "lgi/3d/pipes/pipes.h"
+#include "lgi/3d/queue/renderfcn.h"
+#include "lgi/3d/pipes/vstage.h"
 #include "lgi/lgi.h"
 
 namespace {

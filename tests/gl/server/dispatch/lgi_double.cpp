@@ -134,6 +134,20 @@ void N_DrawPixels(LONG cx, LONG cy, ULONG format, ULONG type, const void* pv) {
     const std::size_t cj = gAnswers.cjImage;
     if (pv != nullptr && cj != 0) gRecord.image.assign(static_cast<const BYTE*>(pv), static_cast<const BYTE*>(pv) + cj);
 }
+// The whole image reaches the window.
+BOOL N_DrawPixelsReach(LONG cx, LONG cy, LONG* pl) {
+    Note(__func__, {static_cast<ULONG>(cx), static_cast<ULONG>(cy)});
+    pl[0] = pl[1] = 0;
+    pl[2] = cx;
+    pl[3] = cy;
+    return cx > 0 && cy > 0;
+}
+void N_DrawPixelsPiece(LONG col, LONG row, LONG cx, LONG cy, ULONG format, ULONG type, const void* pv) {
+    Note(__func__, {static_cast<ULONG>(col), static_cast<ULONG>(row), static_cast<ULONG>(cx), static_cast<ULONG>(cy),
+                    format, type, U(pv)});
+    const std::size_t cj = gAnswers.cjImage;
+    if (pv != nullptr && cj != 0) gRecord.image.assign(static_cast<const BYTE*>(pv), static_cast<const BYTE*>(pv) + cj);
+}
 void N_DrawBitmap(ULONG cx, ULONG cy, float xo, float yo, float xm, float ym, const BYTE* pj) {
     Note(__func__, {cx, cy, F(xo), F(yo), F(xm), F(ym), U(pj)});
     const std::size_t cj = gAnswers.cjImage;

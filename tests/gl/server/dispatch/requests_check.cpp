@@ -42,7 +42,7 @@ TEST(RequestDescription, MatchesThePublishedEncoding) {
         EXPECT_TRUE(bFound);
     }
     // Opcodes without a request have no size.
-    for (unsigned op : {0u, 140u, 192u, 1023u, 1026u, 1040u, 4116u}) EXPECT_EQ(__glXRenderFixedBody(op), ~0u) << op;
+    for (unsigned op : {0u, 140u, 192u, 1023u, 1027u, 1040u, 4116u}) EXPECT_EQ(__glXRenderFixedBody(op), ~0u) << op;
 }
 
 class RequestTablesTest : public RequestTest {};
@@ -56,7 +56,8 @@ TEST_F(RequestTablesTest, RowsChooseTheHandlers) {
         const bool bRefusedInside = r.beginEnd == GLXBeginEnd::REFUSED;
         EXPECT_EQ(__glXRenderBeginEndTable[r.opcode] == __glXDisp_BadRender, bRefusedInside);
         const bool bRefusedOutside = r.outside == GLXOutside::REFUSED ||
-                                     (r.outside == GLXOutside::PRIVATE && r.opcode != X_GLrop_PrimitiveZYD);
+                                     (r.outside == GLXOutside::PRIVATE && r.opcode != X_GLrop_PrimitiveZYD &&
+                                      r.opcode != X_GLrop_DrawPixelsPieceZYD);
         EXPECT_EQ(__glXRenderTable[r.opcode] == __glXDisp_BadRender, bRefusedOutside);
         if (r.beginEnd == GLXBeginEnd::CALL) EXPECT_EQ(__glXRenderBeginEndTable[r.opcode], __glXRenderTable[r.opcode]);
         if (r.outside == GLXOutside::IGNORE) EXPECT_EQ(__glXRenderTable[r.opcode], __glXDisp_Ignore);

@@ -64,11 +64,13 @@ TEST_F(TablesTest, RenderOpcodesReachTheirHandlerOrTheDefault) {
         {Table::BeginEnd, 33, 16, 10, GL_INVALID_OPERATION, ""},
         {Table::BeginEnd, 34, 8, 10, GL_INVALID_OPERATION, ""},
         {Table::BeginEnd, 48, 8, 10, GL_INVALID_OPERATION, ""},
-        {Table::BeginEnd, 96, 12, 10, GL_INVALID_OPERATION, ""},
         {Table::BeginEnd, 191, 16, 10, GL_INVALID_OPERATION, ""},
         {Table::BeginEnd, 1025, 16, 10, GL_INVALID_OPERATION, ""},
         {Table::BeginEnd, 4116, 0, 10, GL_INVALID_OPERATION, ""},
-        // ... list calls run as outside, evaluator points evaluate.
+        // ... materials, scalar forms too, go into the primitive as GL allows;
+        // list calls run as outside, evaluator points evaluate.
+        {Table::BeginEnd, 96, 12, 0, 0, ""},
+        {Table::BeginEnd, 98, 12, 0, 0, ""},
         {Table::BeginEnd, 1, 4, 0, 0, ""},
         {Table::BeginEnd, 2, 8, 2, GL_INVALID_ENUM, ""},  // CallLists of type 0
         {Table::BeginEnd, 151, 8, 0, 0, ""},

@@ -374,7 +374,9 @@ TEST_F(EvalTest, EvalMesh2LineAndPoint) {
 }
 
 // Grids and ranges: no divisions is refused; an empty range draws nothing;
-// a range too large for its tables is refused before anything is opened;
+// a range too large for tables is drawn point by point, one too large to
+// draw in any time (too many points, or a grid of too many rows and
+// columns) is refused before anything is opened;
 // a bad mode; a batch that cannot be opened.
 TEST_F(EvalTest, GridAndMeshEdges) {
     ASSERT_EQ(Enable(kMap1Vertex3), 0u);
@@ -392,7 +394,12 @@ TEST_F(EvalTest, GridAndMeshEdges) {
         {157, {kFill, 0, 1, 1, 0}, 0, 0, 0},
         {157, {kFill, 0, 3, 2, 2}, 0, 0, 0},  // one row: no strip
         {155, {kLine, 0x80000000, 0x7FFFFFFF}, 11, GL_OUT_OF_MEMORY, 0},
-        {157, {kPoint, 0, 2000, 0, 2000}, 11, GL_OUT_OF_MEMORY, 0},
+        {157, {kPoint, 0, 2047, 0, 2047}, 0, 0, 1},  // 2048 by 2048: the largest drawn
+        {157, {kFill, 0, 2047, 0, 2048}, 11, GL_OUT_OF_MEMORY, 0},
+        {157, {kLine, 0, 0, 0, 65534}, 0, 0, 65536},  // a batch a row and a column
+        {157, {kFill, 0, 0, 0, 65535}, 11, GL_OUT_OF_MEMORY, 0},
+        {155, {kLine, 0, 99999}, 0, 0, 1},  // one batch however long
+        {157, {kPoint, 0, 0x10000, 0, 0x10000}, 11, GL_OUT_OF_MEMORY, 0},
         {155, {kFill, 0, 1}, 2, GL_INVALID_ENUM, 0},
         {157, {0x1B03, 0, 1, 0, 1}, 2, GL_INVALID_ENUM, 0},
         {155, {kPoint, static_cast<std::uint32_t>(-2), 2}, 0, 0, 1},
@@ -413,9 +420,9 @@ TEST_F(EvalTest, GridAndMeshEdges) {
     EXPECT_EQ(Calls("__glClosePrimitive").size(), 0u);
 }
 
-// Without memory for the evaluator record (or a mesh's tables) a mesh is
-// out of memory and nothing is drawn; a map that cannot be stored keeps
-// the one before.
+// Without memory for the evaluator record a mesh is out of memory and
+// nothing is drawn (without memory for its tables it is drawn point by
+// point); a map that cannot be stored keeps the one before.
 TEST_F(EvalTest, OutOfMemory) {
     ASSERT_EQ(Enable(kMap1Vertex3), 0u);
     {
@@ -433,10 +440,13 @@ TEST_F(EvalTest, OutOfMemory) {
         gc_.error = 0;
         EXPECT_EQ(Map1f(kMap1Vertex3, 0, 1, RandomPoints(3, 3, 4)), GLX_BAD_ALLOC);
         EXPECT_EQ(__glXEvalMapOf(&gc_, kMap1Vertex3)->uorder, 2u);
+        // Without memory for its tables a mesh is evaluated point by point.
         vnx::faults::arm("LocalAlloc", 0);
         gRecord.calls.clear();
-        EXPECT_EQ(Render(155, {kLine, 0, 1}), GLX_BAD_ALLOC);
-        EXPECT_TRUE(Calls("__glOpenPrimitive").empty());
+        gc_.error = 0;
+        EXPECT_EQ(Render(155, {kLine, 0, 1}), 0u);
+        EXPECT_EQ(gc_.error, 0u);
+        EXPECT_EQ(Calls("__glOpenPrimitive").size(), 1u);
     }
 }
 

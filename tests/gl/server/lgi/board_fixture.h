@@ -9,12 +9,12 @@
 #include <ostream>
 #include <vector>
 
-#include "3d/queue.h"
+#include "3d/queue/queue.h"
 #include "board_models.h"
 #include "boardconfig.h"
 #include "glpdev.h"
 #include "glsrv.h"
-#include "kz2/kzprog.h"
+#include "kz2/ucode/kzprog.h"
 #include "lgi_fixture.h"
 #include "platform/board.h"
 #include "platform/engine.h"
@@ -71,6 +71,7 @@ class LgiBoardTest : public LgiTest {
         cfg.boards = m.boards;
         if (m.boards == 2) cfg.boardConfig.flags |= BCF_DUAL_MONITOR;
         cfg.boardConfig.modelImprecision = modelImprecision;
+        if (dmaBytes_ != 0) cfg.dmaBytes = dmaBytes_;
         device_ = std::make_unique<vnx::engine::Device>(cfg);
         ASSERT_TRUE(device_->load_driver());
         ASSERT_TRUE(device_->enable_pdev());
@@ -113,6 +114,8 @@ class LgiBoardTest : public LgiTest {
         return out;
     }
 
+    // The DMA buffer the next Boot's miniport hands out (0: its usual one).
+    ULONG dmaBytes_ = 0;
     std::unique_ptr<vnx::engine::Device> device_;
     GLSRVDEVICE dev_{};
     vnx::board::Board* board_ = nullptr;

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <string>
 
-#include "3d/arena.h"
+#include "3d/context/arena.h"
 #include "lgi/lgigl.h"
 #include "platform/debug.h"
 #include "platform/faults.h"

@@ -349,6 +349,41 @@ TEST_F(PixelTest, DrawPixelsChecks) {
     EXPECT_EQ(Calls("_DBindBuffers").back()->args[1], 0xD05u);
 }
 
+// A piece of a DrawPixels image: checked as DrawPixels is, its pixels
+// unpacked by the request's header and drawn with its first column and row
+// in the whole image; a negative column or row is GL's invalid value. The
+// reach request answers the lgi layer's four integers.
+TEST_F(PixelTest, DrawPixelsPiecesAndTheirReach) {
+    const Bytes image = {1, 2, 3, 4, 5, 6, 7, 8};
+    gAnswers.cjImage = image.size();
+    auto piece = [&](ULONG col, ULONG row, ULONG format) {
+        Bytes b = Header(Store{});
+        const Bytes rest = Body({2, 1, format, GL_UNSIGNED_BYTE, col, row}, image);
+        b.insert(b.end(), rest.begin(), rest.end());
+        gc_.error = 0;
+        gRecord = Record{};
+        Render(X_GLrop_DrawPixelsPieceZYD, b);
+        return gc_.error;
+    };
+    EXPECT_EQ(piece(300, 7, GL_RGBA), 0u);
+    ASSERT_EQ(Calls("N_DrawPixelsPiece").size(), 1u);
+    const auto& args = Calls("N_DrawPixelsPiece")[0]->args;
+    EXPECT_EQ((std::vector<std::uintptr_t>(args.begin(), args.begin() + 6)),
+              (std::vector<std::uintptr_t>{300, 7, 2, 1, __glXFormatCode(GL_RGBA), __glXTypeCode(GL_UNSIGNED_BYTE)}));
+    EXPECT_EQ(gRecord.image, image);
+    EXPECT_EQ(piece(static_cast<ULONG>(-1), 0, GL_RGBA), static_cast<ULONG>(GL_INVALID_VALUE));
+    EXPECT_EQ(piece(0, static_cast<ULONG>(-8), GL_RGBA), static_cast<ULONG>(GL_INVALID_VALUE));
+    EXPECT_EQ(piece(0, 0, GL_RGBA + 100), static_cast<ULONG>(GL_INVALID_ENUM));
+    EXPECT_TRUE(Calls("N_DrawPixelsPiece").empty());
+
+    EXPECT_EQ(Single("DrawPixelsReachZYD", {1u << 28, 2}), 0u);
+    ASSERT_EQ(reply_.size, 4u);
+    ASSERT_EQ(data_.size(), 16u);
+    LONG reach[4];
+    std::memcpy(reach, data_.data(), sizeof reach);
+    EXPECT_EQ((std::vector<LONG>(reach, reach + 4)), (std::vector<LONG>{0, 0, 1 << 28, 2}));
+}
+
 // The context's pixel state cannot be made for the request's own unpack
 // header: GL_OUT_OF_MEMORY, and the image is not read with another layout.
 TEST_F(PixelTest, UnpackHeaderWithoutMemory) {

@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "3d/context.h"
+#include "3d/context/context.h"
 #include "context/image.h"
 #include "context/texture.h"
 #include "dispatch/dispatch.h"

@@ -20,7 +20,7 @@
 #include "boardconfig.h"
 #include "gl/server/state/gl_client.h"
 #include "kz2queue.h"
-#include "lgi/3d/context.h"
+#include "lgi/3d/context/context.h"
 #include "lgi/lgi.h"
 #include "platform/board.h"
 #include "vornix_surface.h"

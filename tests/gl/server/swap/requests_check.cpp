@@ -6,7 +6,7 @@
 // layers.
 #include "server_on_device.h"
 
-#include "lgi/3d/context.h"
+#include "lgi/3d/context/context.h"
 #include "pixfmt/pixfmt.h"
 
 namespace {

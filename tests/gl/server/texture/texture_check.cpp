@@ -211,6 +211,33 @@ TEST_F(TextureTest, GenerationRecordsAndGetter) {
     EXPECT_EQ(Gathered(__glXGetTexGen, 0x2001, 0x2503, &v), GL_INVALID_ENUM);
 }
 
+// An eye plane is taken through the inverse of the modelview in force when
+// it is given and kept so: a modelview moved later, a mode change, a plane of
+// another coordinate given under another modelview, leave it as it was; the
+// getter reads the plane in eye space.
+TEST_F(TextureTest, EyePlaneKeepsTheModelviewOfItsTime) {
+    const ULONG zero = F(0.0f), one = F(1.0f), two = F(2.0f);
+    auto translate = [&](float x) {
+        std::vector<std::uint8_t> body = Words({F(x), zero, zero});
+        ASSERT_EQ(Req(190, body), 0u);  // Translatef
+    };
+    ASSERT_EQ(Req(119, Words({0x2000, 0x2500, 0x2400})), 0u);                // S EYE_LINEAR
+    ASSERT_EQ(Req(118, Words({0x2000, 0x2502, two, zero, zero, zero})), 0u);  // S eye plane (2, 0, 0, 0) under I
+    translate(5.0f);
+    ASSERT_EQ(Req(118, Words({0x2001, 0x2502, zero, one, zero, zero})), 0u);  // T eye plane under x + 5
+    ASSERT_EQ(Req(119, Words({0x2000, 0x2500, 0x2400})), 0u);                // S's mode again
+    EXPECT_EQ(Attr(N_ATTR_TEXGEN_PLANE_S), (std::vector<ULONG>{1, two, zero, zero, zero}))
+        << "the plane given under the identity";
+    // (0, 1, 0, 0) through the inverse of the translation by x + 5 is itself.
+    EXPECT_EQ(Attr(N_ATTR_TEXGEN_PLANE_T), (std::vector<ULONG>{1, zero, one, zero, zero}));
+    ASSERT_EQ(Req(118, Words({0x2000, 0x2502, two, zero, zero, zero})), 0u);  // S's plane under x + 5
+    EXPECT_EQ(Attr(N_ATTR_TEXGEN_PLANE_S), (std::vector<ULONG>{1, two, zero, zero, F(-10.0f)}))
+        << "2 (x_eye - 5): the same object x as under the identity";
+    std::vector<ULONG> v;
+    ASSERT_EQ(Gathered(__glXGetTexGen, 0x2000, 0x2502, &v), GL_NO_ERROR);
+    EXPECT_EQ(v, (std::vector<ULONG>{2, 0, 0, static_cast<ULONG>(-10)}));
+}
+
 // A push and pop of the texture group gives the generation records back
 // whole, and sends each coordinate's attribute for its mode.
 TEST_F(TextureTest, PushPopKeepsGeneration) {

@@ -7,14 +7,16 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cctype>
 #include <cmath>
+#include <cstring>
 #include <set>
 #include <vector>
 
 #include "gl/server/lgi/board_fixture.h"
-#include "kz2/kzfill.h"
+#include "kz2/render/kzfill.h"
 #include "kzprimwords.h"
-#include "shared/hwframe.h"
+#include "shared/frame/hwframe.h"
 
 namespace fill_test {
 
@@ -23,6 +25,21 @@ using namespace lgi_test;
 // A whole-pixel window position packed as the board's position words hold it.
 inline ULONG Pos(LONG x, LONG y) { return (static_cast<ULONG>(y) << 20) | ((static_cast<ULONG>(x) << 4) & 0xFFFF); }
 
+// Window vertices (whole pixels) no render function may draw: a NaN or
+// infinite coordinate reaches them as the indefinite value 0x80000000, in
+// x, y or z; a coordinate far beyond every view volume would wrap in the
+// 28.4 word. Each lies on the board's (0, y) or (x, 0) once packed.
+struct Undrawable {
+    const char* name;
+    std::array<LONG, 3> v;
+};
+constexpr LONG kIndefinite = static_cast<LONG>(0x80000000u);
+inline const Undrawable kUndrawable[] = {{"NaN x", {kIndefinite, 5, 0x100}},
+                                         {"infinite y", {5, kIndefinite, 0x100}},
+                                         {"NaN z", {5, 5, kIndefinite}},
+                                         {"far x", {LONG{1} << 25, 5, 0x100}},
+                                         {"far -y", {5, -(LONG{1} << 25), 0x100}}};
+
 inline ULONG gcNext = 0;
 inline void CountNext(N_Context*, N_Pipe*) { ++gcNext; }
 
@@ -30,22 +47,46 @@ inline void CountNext(N_Context*, N_Pipe*) { ++gcNext; }
 // them: one word a packet, a face, a vertex.
 constexpr ULONG kLoadPerPacket = 1, kLoadPerFace = 2, kLoadPerVertex = 3;
 
+// The words of one triangle by layout code, in sending order: c and a the
+// face's colour and alpha word (its provoking vertex's), C, A and Z the
+// colour, alpha and depth words of the three vertices, P their positions;
+// head: the words once a packet, colour first. The list fills put the
+// vertices' depth words before their alphas (13); the strip fill, the only
+// one to take 14, the alphas first.
+struct TriangleOrder {
+    ULONG d;
+    const char* words;
+    const char* head;
+};
+inline constexpr TriangleOrder kTriangleOrders[] = {
+    {1, "P", ""},      {2, "CP", ""},     {3, "CAP", ""},   {4, "AP", ""},     {5, "cP", ""},
+    {6, "caP", ""},    {7, "aP", ""},     {8, "P", "c"},    {9, "P", "ca"},    {10, "P", "a"},
+    {11, "ZP", ""},    {12, "CZP", ""},   {13, "CZAP", ""}, {14, "AZP", ""},   {15, "cZP", ""},
+    {16, "caZP", ""},  {17, "aZP", ""},   {18, "ZP", "c"},  {19, "ZP", "ca"},  {20, "ZP", "a"},
+};
+inline const TriangleOrder& TriangleOrderOf(ULONG d) {
+    for (const TriangleOrder& o : kTriangleOrders)
+        if (o.d == d) return o;
+    ADD_FAILURE() << "no triangle order for layout " << d;
+    return kTriangleOrders[0];
+}
+
 // The data-register loads of a triangle program of the layout, in the
 // generator's registers: the colour in rgb0, the depth in z0, the alpha in
 // z1; the per-packet words take the first of rgb0, z1 and z2 left free.
 inline ULONG LoadsOf(ULONG d) {
-    const kzPrimWordsRow* row = kzPrimWordsOf(5, d);
+    const TriangleOrder& o = TriangleOrderOf(d);
     ULONG loads = 0;
-    for (const kzPrimWordGroup& g : row->groups) {
-        const ULONG reg = g.kind == KZ_PW_COLOUR ? KZU_rgb0 : g.kind == KZ_PW_DEPTH ? KZU_z0 : KZU_z1;
-        if (g.count == 0 || g.kind == KZ_PW_POSITION) continue;
-        loads |= kzuHdrLoadKind(reg, g.count == 3 ? kLoadPerVertex : kLoadPerFace);
+    for (const char* w = o.words; *w != 0; ++w) {
+        const char kind = static_cast<char>(std::tolower(*w));
+        if (kind == 'p') continue;
+        const ULONG reg = kind == 'c' ? KZU_rgb0 : kind == 'z' ? KZU_z0 : KZU_z1;
+        loads |= kzuHdrLoadKind(reg, std::isupper(*w) ? kLoadPerVertex : kLoadPerFace);
     }
-    N_TriLayout l;
-    _NTriLayoutOf(d, &l);
+    const ULONG packetWords = static_cast<ULONG>(std::strlen(o.head));
     ULONG i = 0;
     for (const ULONG reg : {ULONG{KZU_rgb0}, ULONG{KZU_z1}, ULONG{KZU_z2}}) {
-        if (i == l.packetWords || (loads & kzuHdrLoadKind(reg, 3)) != 0) continue;
+        if (i == packetWords || (loads & kzuHdrLoadKind(reg, 3)) != 0) continue;
         loads |= kzuHdrLoadKind(reg, kLoadPerPacket);
         ++i;
     }
@@ -143,16 +184,16 @@ class FillTest : public LgiBoardTest {
     // indices, their colour records, and the record of a one-colour face.
     static Prim Expect(ULONG d, const Batch& b, std::array<ULONG, 3> vtx, std::array<ULONG, 3> rec, ULONG provoking,
                        ULONG yAdd = 0) {
-        const kzPrimWordsRow& row = *kzPrimWordsOf(5, d);
         Prim t;
-        for (const kzPrimWordGroup& g : row.groups) {
-            for (ULONG j = 0; j < g.count; ++j) {
-                const ULONG r = g.count == 1 ? provoking : rec[j];
+        for (const char* w = TriangleOrderOf(d).words; *w != 0; ++w) {
+            const ULONG count = std::isupper(*w) ? 3 : 1;
+            for (ULONG j = 0; j < count; ++j) {
+                const ULONG r = count == 1 ? provoking : rec[j];
                 const auto& v = b.v[vtx[j]];
-                switch (g.kind) {
-                case KZ_PW_COLOUR: t.push_back(ColourOf(r)); break;
-                case KZ_PW_ALPHA: t.push_back(AlphaWordOf(r)); break;
-                case KZ_PW_DEPTH: t.push_back(static_cast<ULONG>(v[2])); break;
+                switch (std::tolower(*w)) {
+                case 'c': t.push_back(ColourOf(r)); break;
+                case 'a': t.push_back(AlphaWordOf(r)); break;
+                case 'z': t.push_back(static_cast<ULONG>(v[2])); break;
                 default:
                     t.push_back(((static_cast<ULONG>(v[1]) + yAdd) << 20) | ((static_cast<ULONG>(v[0]) << 4) & 0xFFFF));
                     break;
@@ -160,6 +201,13 @@ class FillTest : public LgiBoardTest {
             }
         }
         return t;
+    }
+
+    // The words once a packet of layout d from colour record r.
+    static std::vector<ULONG> Head(ULONG d, ULONG r) {
+        std::vector<ULONG> head;
+        for (const char* w = TriangleOrderOf(d).head; *w != 0; ++w) head.push_back(*w == 'c' ? ColourOf(r) : AlphaWordOf(r));
+        return head;
     }
 
     std::vector<ULONG> strips_, runs_, colours_;

@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "kz2/kzalloc.h"
-#include "kz2/kzprog.h"
-#include "kz2/kzuemit.h"
+#include "kz2/ucode/kzalloc.h"
+#include "kz2/ucode/kzprog.h"
+#include "kz2/ucode/kzuemit.h"
 #include "platform/debug.h"
 
 namespace kz2_test {

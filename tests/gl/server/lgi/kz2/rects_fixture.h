@@ -11,8 +11,8 @@
 #include "context/buffers.h"
 #include "gl/server/lgi/board_fixture.h"
 #include "glpdev.h"
-#include "kz2/kzprog.h"
-#include "kz2/kzrects.h"
+#include "kz2/ucode/kzprog.h"
+#include "kz2/render/kzrects.h"
 
 namespace rects_test {
 
