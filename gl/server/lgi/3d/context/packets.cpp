@@ -108,6 +108,9 @@ LONG _NPacketDrawPrim(N_Context* pctx, ULONG opcode, const ULONG* pulArgs, ULONG
     if (cLeft < 2) return kRefused;
     const ULONG format = pulArgs[0];
     const ULONG n = pulArgs[1];
+    // Every vertex has a position: a format without one would make vertices
+    // of no words, as many as the count says, from an empty buffer.
+    if ((format & (N_VTX_POS2 | N_VTX_POS3 | N_VTX_POS4)) == 0) return kRefused;
     const std::uint64_t cWords = _NPacketDrawWords(opcode, format, n);
     if (cWords > cLeft) return kRefused;
     _NExecInlinePrim(pctx, opcode, format, n, pulArgs + 2);

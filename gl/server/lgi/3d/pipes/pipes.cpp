@@ -285,8 +285,10 @@ ULONG cSources(CommonPipeData& c, SourceRef* out) {
     if (format & N_VTX_NORMAL) add(c.normal, 12);
     if (format & N_VTX_TEXCOORD) add(c.texCoord, 16);
     if (format & (N_VTX_EDGEFLAG | N_VTX_CHANGEMASK)) add(c.flagWord, 4);
-    // Polygons' set-up points the edge flags at the arena's work words.
-    if ((format & N_VTX_FACET) || c.edgeFlag.p == gNArena.apClip16b[1]) add(c.edgeFlag, 4);
+    // Without facet words, set-up points this source at the arena's words of
+    // one batch, the same for every batch: it is neither advanced nor
+    // gathered (by the primitive's vertex index it would run past them).
+    if (format & N_VTX_FACET) add(c.edgeFlag, 4);
     for (N_FaceRecord* f : {&c.front, &c.back}) {
         if (format & (ULONG{N_FMT_COLOURS} | N_VTX_INDEX)) add(f->colour, 16);
         add(f->emission, 16);

@@ -49,6 +49,10 @@ bool bRun(N_Context* pctx, ULONG kind, ULONG format, ULONG n, ULONG cStrips, boo
         pctx->setupByStream = bStream ? 1 : 0;
         pctx->setupStale = 0;
     }
+    // Polygons' back faces read their colours through a copy of the front
+    // colour source that set-up made; a call drawn without a new set-up
+    // brings its own vertices, so the copy follows them.
+    if (kind >= N_PRIM_POLYGON && kind <= N_PRIM_QUAD_STRIP) c.back.colour = c.front.colour;
     c.code = kind;
     c.format = format;
     if (pipe->dither && _NDitherMarker(phw) != N_DITHER_MARKER) _NLoadDither(phw);

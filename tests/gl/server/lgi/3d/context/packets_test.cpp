@@ -186,6 +186,8 @@ TEST_F(LgiTest, MalformedCommandsAreRefused) {
         {67, 0x10, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},     // one word short
         {67, 0x10, 0x40000000},                             // a count far past the end
         {66, 0xffffffff, 0xffffffff},                       // the largest count
+        {67, 0x40, 0xffffffff},                             // colours without positions
+        {67, 0, 0xffffffff},                                // vertices of no words
         {78, 1},                                            // accumulation value past the end
         {79},                                               // clear value past the end
         {18, 1},                                            // stub arguments past the end

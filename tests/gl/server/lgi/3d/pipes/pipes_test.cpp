@@ -25,6 +25,7 @@ struct Received {
     std::vector<ULONG> outcodes;
     std::vector<float> positions;
     ULONG andOut, orOut;
+    const void* edges = nullptr;  // the edge-flag source the batch reads
 };
 std::vector<Received> gReceived;
 
@@ -51,6 +52,7 @@ void RecordSource(N_Context*, N_Pipe* pipe) {
     if (c.flagWord.p != nullptr && (c.format & (N_VTX_EDGEFLAG | N_VTX_CHANGEMASK)))
         for (ULONG i = 0; i < c.stripVertexCount; ++i)
             r.outcodes.push_back(static_cast<const ULONG*>(c.flagWord.p)[i * c.flagWord.step / 4] & 0xFF);
+    r.edges = c.edgeFlag.p;
     gReceived.push_back(r);
 }
 
@@ -494,15 +496,20 @@ TEST_F(BatchTest, FansKeepTheirCentreAndMarkInternalEdges) {
     EXPECT_EQ(gReceived[1].positions[1], 1007.0f);
 }
 
-// A fan longer than a batch gathers only the sources its format names: the
-// normal, texture-coordinate and flag sources of an earlier call point into
-// a buffer that is gone (here a page that cannot be read).
-TEST_F(BatchTest, FansGatherOnlyTheSourcesTheirFormatNames) {
+// A primitive longer than a batch gathers or advances only the sources its
+// format names: the normal, texture-coordinate and flag sources of an
+// earlier call point into a buffer that is gone (here a page that cannot be
+// read), and without facet words every batch reads the one batch of edge
+// flags set-up points at.
+TEST_F(BatchTest, LongPrimitivesMoveOnlyTheSourcesTheirFormatNames) {
     void* pv = mmap(nullptr, 4096, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     ASSERT_NE(pv, MAP_FAILED);
-    Split(69, 2100, N_VTX_POS3, pv);
-    ASSERT_EQ(gReceived.size(), 3u);
-    EXPECT_EQ(gReceived[2].positions[1], 2013.0f);
+    for (ULONG code : {N_PRIM_FAN, N_PRIM_TRI_STRIP, N_PRIM_TRIANGLES}) {
+        SCOPED_TRACE(code);
+        Split(code, 3000, N_VTX_POS3, pv);
+        ASSERT_EQ(gReceived.size(), 3u);
+        for (const Received& r : gReceived) EXPECT_EQ(r.edges, gNArena.apClip16b[1]);
+    }
     munmap(pv, 4096);
 }
 

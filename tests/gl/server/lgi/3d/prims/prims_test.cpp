@@ -11,6 +11,8 @@
 #include <tuple>
 #include <vector>
 
+#include <sys/mman.h>
+
 #include "3d/queue/renderfcn.h"
 #include "3d/pipes/vstage.h"
 #include "lgi/seams.h"
@@ -475,6 +477,35 @@ TEST_F(PrimsTest, ColoursFollowTheirVerticesPastSkippedFacesAndStrips) {
             EXPECT_EQ(gPieces[s].colours[k], Pack(rgba[4 * i], rgba[4 * i + 1], rgba[4 * i + 2])) << i;
         }
     }
+}
+
+// A fan longer than a batch, with per-vertex colours: every call reads
+// only its own vertices. When no state changed since a call, the next call
+// of the same kind and format draws on that call's set-up; the earlier
+// call's buffer is gone (unmapped) by then.
+TEST_F(PrimsTest, LongFansReadOnlyTheirOwnCallsVertices) {
+    const ULONG n = 1500;
+    auto fan = [n](ULONG* pul) {
+        for (ULONG i = 0; i < n; ++i) {
+            const float a = 6.0f * static_cast<float>(i) / static_cast<float>(n);
+            const float x = i == 0 ? 320.0f : 320.0f + 200.0f * std::cos(a);
+            const float y = i == 0 ? 240.0f : 240.0f + 200.0f * std::sin(a);
+            for (float f : {x, y, 5.0f, 1.0f, 0.5f, 1.0f, 0.25f, 1.0f}) *pul++ = F(f);
+        }
+    };
+    std::vector<ULONG> data(std::size_t{n} * 8);
+    fan(data.data());
+    _NExecInlinePrim(ctx_, N_PRIM_FAN, N_VTX_POS4 | N_VTX_RGBA, n, data.data());
+    const std::size_t cb = data.size() * 4;
+    void* pv = mmap(nullptr, cb, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(pv, MAP_FAILED);
+    fan(static_cast<ULONG*>(pv));
+    _NExecInlinePrim(ctx_, N_PRIM_FAN, N_VTX_POS4 | N_VTX_RGBA, n, static_cast<ULONG*>(pv));
+    munmap(pv, cb);
+    ctx_->prim[N_PRIM_FAN - N_PRIM_FIRST_DISPATCH].dirtyMask = 0;  // nothing changed since
+    gPieces.clear();
+    _NExecInlinePrim(ctx_, N_PRIM_FAN, N_VTX_POS4 | N_VTX_RGBA, n, data.data());
+    EXPECT_EQ(gPieces.size(), 2u);
 }
 
 // A flat-shaded fan cut by the window's edge: each face's piece takes the
