@@ -92,7 +92,8 @@ void LongStrip(const Gl& gl) {
     gl.End();
 }
 
-// Separate triangles and quads on a grid: 330 triangles, 240 quads.
+// Separate triangles and quads on a grid: 330 triangles, 240 quads (each
+// quad's top edge on a row of pixel centres).
 void ManyTriangles(const Gl& gl) {
     Pixels(gl);
     gl.ShadeModel(GL_SMOOTH);
@@ -113,6 +114,29 @@ void ManyQuads(const Gl& gl) {
         Vertex(gl, x, y), Vertex(gl, x + 10.3f, y), Vertex(gl, x + 10.3f, y + 12.3f), Vertex(gl, x, y + 12.3f);
     }
     gl.End();
+}
+
+// Columns of quads stacked one on another, added onto the background: the
+// edges between them lie on rows of pixel centres (y = 18.5 + 15k), the
+// outer ones between rows. Each pixel of a column is drawn once whichever
+// of the two quads takes a shared edge's row (a row drawn by both would
+// show twice the colour, one by neither the background).
+void StackedQuads(const Gl& gl) {
+    Pixels(gl);
+    gl.Enable(GL_BLEND);
+    gl.BlendFunc(GL_ONE, GL_ONE);
+    gl.Color3f(0.3f, 0.2f, 0.1f);
+    gl.Begin(GL_QUADS);
+    for (int column = 0; column < 20; ++column) {
+        const float x = 4.2f + 12.5f * static_cast<float>(column);
+        for (int k = 0; k < 13; ++k) {
+            const float y0 = k == 0 ? 6.2f : 3.5f + 15.0f * static_cast<float>(k);
+            const float y1 = k == 12 ? 186.2f : 18.5f + 15.0f * static_cast<float>(k);
+            gl.Vertex2f(x, y0), gl.Vertex2f(x + 10.3f, y0), gl.Vertex2f(x + 10.3f, y1), gl.Vertex2f(x, y1);
+        }
+    }
+    gl.End();
+    gl.Disable(GL_BLEND);
 }
 
 // 1000 points on a grid over the whole window.
@@ -221,12 +245,23 @@ constexpr const char* kOutlineFault =
     "the outline of 600 one-pixel edges: 508 pixels drawn beside it (the server's primitive buffer cuts the "
     "polygon into records of about 126 vertices, each drawn as a polygon of its own: the edge closing a record "
     "and the first edge of the next, both inside the polygon, are drawn as chords from its first vertex)";
-constexpr const char* kVerticesFault =
-    "47 pixels of the polygon's vertex points differ: no vertex is lost; the 23 vertices within 1/32 pixel "
-    "below a pixel edge land in the next pixel once their positions are in sixteenths (4 sub-pixel bits)";
-constexpr const char* kQuadsFault =
-    "240 separate quads: 2400 pixels drawn beside them (each quad's top edge lies exactly on the row of pixel "
-    "centres y + 0.5; the board draws that row, GL's reference leaves it out)";
+// GL holds window positions to GL_SUBPIXEL_BITS (4 here) and puts a point's
+// fragment at their truncation: a vertex within 1/32 pixel below a pixel
+// edge is held, to the nearest sixteenth, as the edge itself and lands in
+// the next pixel; the reference truncates its unrounded position.
+constexpr const char* kVertexSixteenths =
+    "the vertices' colours rounded; 47 pixels where vertices within 1/32 pixel below a pixel edge, held in "
+    "sixteenths (4 sub-pixel bits, as GL allows), are truncated into the next pixel";
+constexpr int kVertexSixteenthsPixels = 47;
+// GL asks of a pixel centre on an edge only that exactly one of the two
+// polygons sharing the edge draw it. The board's top-left rule counts the
+// edge on top in its rows, which run down the screen: a polygon's top
+// edge in GL's y, where the reference counts the bottom one.
+constexpr const char* kTopEdgeRows =
+    "span interpolation; each quad's top edge lies on a row of pixel centres (y = 18.5 + 15k), which GL leaves "
+    "to either polygon that could share the edge: the board draws it, the reference does not (10 pixels a quad, "
+    "2400)";
+constexpr int kTopEdgePixels = 2400;
 constexpr const char* kTexturedFault = "326 pixels of a textured polygon of 600 vertices differ";
 constexpr const char* kTexturedListFault = "a textured polygon of 600 vertices from a list: 25160 pixels differ";
 
@@ -237,12 +272,13 @@ const Scene kLargeCalls[] = {
     {"polygon_600_flat", Polygon600<GL_FLAT>, 3, 160, kEdges},
     {"polygon_600_depth", Polygon600Depth, 3, 160, kEdges},
     {"polygon_600_outline", Polygon600Mode<GL_LINE>, 3, 200, kLineEnds, kOutlineFault},
-    {"polygon_600_vertices", Polygon600Mode<GL_POINT>, 3, 40, "the vertices' colours rounded", kVerticesFault},
+    {"polygon_600_vertices", Polygon600Mode<GL_POINT>, 3, kVertexSixteenthsPixels, kVertexSixteenths},
     {"fan_600", Fan600, 3, 160, kEdges},
     {"triangle_strip_1000", LongStrip<GL_TRIANGLE_STRIP>, 3, 200, kEdges},
     {"quad_strip_1000", LongStrip<GL_QUAD_STRIP>, 3, 200, kEdges},
     {"triangles_330", ManyTriangles, 3, 400, kEdges},
-    {"quads_240", ManyQuads, 3, 400, kEdges, kQuadsFault},
+    {"quads_240", ManyQuads, 3, kTopEdgePixels, kTopEdgeRows},
+    {"stacked_quads_260", StackedQuads, 3, 0, "none: each pixel drawn once by one quad"},
     {"points_1000", ManyPoints<1>, 3, 20, "the points' colours rounded"},
     {"wide_points_1000", ManyPoints<3>, 3, 40, "the points' colours rounded"},
     {"line_strip_1000", LongLineStrip<1>, 3, 300, kLineEnds},
@@ -255,12 +291,13 @@ const Scene kLargeCalls[] = {
     {"list_polygon_600_flat", InList<Polygon600<GL_FLAT>>, 3, 160, kEdges},
     {"list_polygon_600_depth", InList<Polygon600Depth>, 3, 160, kEdges},
     {"list_polygon_600_outline", InList<Polygon600Mode<GL_LINE>>, 3, 200, kLineEnds, kOutlineFault},
-    {"list_polygon_600_vertices", InList<Polygon600Mode<GL_POINT>>, 3, 40, "the vertices' colours rounded", kVerticesFault},
+    {"list_polygon_600_vertices", InList<Polygon600Mode<GL_POINT>>, 3, kVertexSixteenthsPixels, kVertexSixteenths},
     {"list_fan_600", InList<Fan600>, 3, 160, kEdges},
     {"list_triangle_strip_1000", InList<LongStrip<GL_TRIANGLE_STRIP>>, 3, 200, kEdges},
     {"list_quad_strip_1000", InList<LongStrip<GL_QUAD_STRIP>>, 3, 200, kEdges},
     {"list_triangles_330", InList<ManyTriangles>, 3, 400, kEdges},
-    {"list_quads_240", InList<ManyQuads>, 3, 400, kEdges, kQuadsFault},
+    {"list_quads_240", InList<ManyQuads>, 3, kTopEdgePixels, kTopEdgeRows},
+    {"list_stacked_quads_260", InList<StackedQuads>, 3, 0, "none: each pixel drawn once by one quad"},
     {"list_points_1000", InList<ManyPoints<1>>, 3, 20, "the points' colours rounded"},
     {"list_wide_points_1000", InList<ManyPoints<3>>, 3, 40, "the points' colours rounded"},
     {"list_line_strip_1000", InList<LongLineStrip<1>>, 3, 300, kLineEnds},
