@@ -114,6 +114,7 @@ struct __GLXprimBuffer {
     ULONG touched;                     // the value bits the primitive's records carried
     ULONG bLoopResumed;                // GLX_LINE_LOOP_RESUMED: the next vertex is the loop's first
     ULONG bLoopElsewhere;              // the loop's first vertex is not in the open record
+    ULONG bCutGoesOn;                  // GLX_POLYGON: the open record goes on from a cut
 };
 
 // The packet buffer's size in bytes (header not counted):

@@ -19,6 +19,11 @@ constexpr ULONG kRoomWords = 272;  // no more room than this: the buffer is hand
 constexpr ULONG kPositionBits = N_VTX_POS2 | N_VTX_POS3 | N_VTX_POS4;
 constexpr ULONG kColorBits = N_VTX_RGB | N_VTX_RGBA;
 constexpr ULONG kMaxCarried = 4;
+// The record calls for a wrap with fewer words than this left after a vertex.
+constexpr ULONG kRecordMarginWords = 144;
+// Edge flags (the low byte of the flag word): 1 a boundary edge; 2 an edge
+// that a cut put inside the polygon, never drawn as outline.
+constexpr ULONG kEdgeInternal = 2;
 
 std::once_flag gSizeRead;
 ULONG gcjBuffer = 4096;
@@ -289,6 +294,46 @@ ULONG ulAlreadyCurrent(N_VertexRecord* pvr, ULONG nKept, const __GLXcurrentValue
 
 void vRecordFull(void* pvArg);
 
+// A polygon's finished record (header at pulRec, its packets up to pulEnd)
+// that a wrap cut: the fan goes on in the next record, so the edge from its
+// last vertex back to the first lies inside the polygon and is flagged
+// internal. A record without edge flags gets them first, each vertex the
+// flag current when the record began (a flag given later widened the
+// layout, and that vertex was carried on): a word a vertex, the attribute
+// packets behind the vertices moved on by as much. Answers the new end;
+// pulEnd itself when the packet buffer (ending at pjLimit) lacks the room
+// (the wrap of such a record comes early enough that it does not).
+ULONG* pulCutPolygon(ULONG* pulRec, ULONG* pulEnd, const BYTE* pjLimit, ULONG edgeFlag) {
+    const ULONG mask = pulRec[1], n = pulRec[2];
+    if (n == 0) return pulEnd;
+    constexpr ULONG kPerPrimBits = 0x3;
+    ULONG* pulVertices = pulRec + 3 + _NAttrMaskWords(mask & kPerPrimBits);
+    ULONG cVertex = _NAttrMaskWords(mask & ~kPerPrimBits);
+    if (!(mask & (N_VTX_EDGEFLAG | N_VTX_CHANGEMASK))) {
+        // The flag word is the last word of a vertex.
+        ULONG* pulVertexEnd = pulVertices + std::size_t{n} * cVertex;
+        if (reinterpret_cast<const BYTE*>(pulEnd + n) > pjLimit) return pulEnd;
+        std::memmove(pulVertexEnd + n, pulVertexEnd, (pulEnd - pulVertexEnd) * sizeof(ULONG));
+        for (ULONG i = n; i-- > 0;) {
+            ULONG* pulTo = pulVertices + std::size_t{i} * (cVertex + 1);
+            std::memmove(pulTo, pulVertices + std::size_t{i} * cVertex, cVertex * sizeof(ULONG));
+            pulTo[cVertex] = edgeFlag & 0xFFu;
+        }
+        pulEnd += n;
+        ++cVertex;
+    } else if (!(mask & N_VTX_EDGEFLAG)) {
+        // The change mask's word holds the flag in its low byte.
+        for (ULONG i = 0; i < n; ++i) {
+            ULONG& ul = pulVertices[std::size_t{i} * cVertex + cVertex - 1];
+            ul = (ul & 0xFFFFFF00u) | (edgeFlag & 0xFFu);
+        }
+    }
+    pulRec[1] = mask | N_VTX_EDGEFLAG;
+    ULONG& ulLast = pulVertices[std::size_t{n} * cVertex - 1];
+    ulLast = (ulLast & 0xFFFFFF00u) | kEdgeInternal;
+    return pulEnd;
+}
+
 // Starts a record of the buffer's mode over the room left in its packet buffer.
 N_VertexRecord* pvrStart(__GLXprimBuffer* pb) {
     return _NAllocVertexRing(__glPrimKind(pb->mode), reinterpret_cast<ULONG*>(pb->pjWrite), cbRoom(pb),
@@ -327,6 +372,13 @@ void vWrap(__GLXprimBuffer* pb) {
     ULONG orMask = 0;
     for (ULONG k = 0; k < cCarried; ++k) orMask |= carried[k].mask;
     if (pb->mode == GLX_LINE_LOOP && pb->bLoopSaved) orMask |= pb->loopFirst.mask;
+    // A polygon cut where the record drew some of it: the records after the
+    // cut carry edge flags, so that their first edge (back from the first
+    // vertex) and the closing edges of all but the last are drawn as
+    // internal, while each vertex keeps the flag it was given.
+    const bool bCut = pb->mode == GLX_POLYGON && c > d;
+    if (bCut) orMask |= N_VTX_EDGEFLAG;
+    if (bCut) pb->bCutGoesOn = 1;
 
     // The values after the record's last vertex are current once the
     // record has run (its attribute packets say so, whatever layouts its
@@ -336,12 +388,17 @@ void vWrap(__GLXprimBuffer* pb) {
     __GLXcurrentValues after = pb->current;
     if (bLast) vOverlay(&after, last.mask, last.words);
     pb->touched |= (pvr->perVertexMask | (bLast ? last.mask : 0)) & kValueBits;
+    // The cut record's last vertex draws with an internal flag: the flag
+    // that is current after it goes out as a packet.
+    if (bCut) pb->touched |= N_VTX_EDGEFLAG;
     vPutCurrent(pvr, after, pb->touched);
     const __GLXcurrentValues fillFrom = pb->recordStart;
     pb->current = after;
     pb->recordStart = after;
 
+    ULONG* pulRecord = reinterpret_cast<ULONG*>(pb->pjWrite);
     ULONG* pulEnd = N_FinishVertexRecord(pvr, d, 1, 0);
+    if (bCut) pulEnd = pulCutPolygon(pulRecord, pulEnd, pb->pjEnd, fillFrom.edgeFlag);
     pb->pvr = nullptr;
     pb->pjWrite = reinterpret_cast<BYTE*>(pulEnd);
     vUpdateHeader(pb);
@@ -363,13 +420,15 @@ void vWrap(__GLXprimBuffer* pb) {
         bool bDiffer = false;
         for (ULONG k = 0; k < cCarried; ++k) bDiffer |= carried[k].mask != orMask;
         if (bDiffer) format |= N_VTX_CHANGEMASK;
-        const bool bEdges = pb->mode == GLX_POLYGON && c > d;
         for (ULONG k = 0; k < cCarried; ++k) {
             __GLXsavedVertex& v = carried[k];
-            if (bEdges && (v.mask & N_VTX_EDGEFLAG)) {
+            // The first vertex's edge, now to a vertex of the cut, lies
+            // inside the polygon (its own edge was drawn by the first
+            // record); the others keep their flags.
+            if (bCut && k == 0) {
                 ULONG cb = 0;
                 auto* pul = const_cast<ULONG*>(N_GetAttrPtr(N_VTX_EDGEFLAG, v.mask, v.words, &cb));
-                if (pul != nullptr) *pul = (*pul & 0xFFFFFF00u) | (k == 0 ? 2u : 1u);
+                if (pul != nullptr) *pul = (*pul & 0xFFFFFF00u) | kEdgeInternal;
             }
             N_AddVertices(pvr, v.words, v.mask, format);
         }
@@ -450,6 +509,7 @@ ULONG __glOpenPrimitive(GLClient* pgc, __GLXprimBuffer** ppHolder, __GLXpacketBu
     pb->bInWrap = 0;
     pb->bDropping = 0;
     pb->cWraps = 0;
+    pb->bCutGoesOn = 0;
     // The values current before Begin: after the primitives whose packets
     // still wait in the buffer, else the lgi context's.
     if (!bContinued || !pb->bCurrentKnown) vReadCurrent(&pb->current);
@@ -470,7 +530,7 @@ ULONG __glClosePrimitive(GLClient* pgc) {
         // The values current after End: those of the last vertex, then those
         // given after it.
         const ULONG n = pvr->vertexCount;
-        const ULONG leftover = ulLeftover(pb->mode, n);
+        ULONG leftover = ulLeftover(pb->mode, n);
         __GLXcurrentValues after = pb->current;
         pb->touched |= pvr->perVertexMask & kValueBits;
         __GLXsavedVertex last;
@@ -496,7 +556,22 @@ ULONG __glClosePrimitive(GLClient* pgc) {
             N_AddVertices(pvr, closing.words, srcMask, layout);
             pb->bInWrap = 0;
         }
+        if (pb->mode == GLX_POLYGON && pb->bCutGoesOn && n == 2) {
+            // The polygon ended just after a cut: the record holds its first
+            // and last vertices, and the record before drew the last edge,
+            // back to the first vertex, as internal. The record closes on a
+            // copy of its first vertex and draws that edge itself: a
+            // triangle without area, its other edges internal.
+            __GLXsavedVertex first;
+            if (bSaveVertex(pvr, 1, &first)) {
+                pb->bInWrap = 1;
+                N_AddVertices(pvr, first.words, first.mask, pvr->perVertexMask);
+                pb->bInWrap = 0;
+                leftover = 0;
+            }
+        }
         pb->bLoopSaved = 0;
+        pb->bCutGoesOn = 0;
         // The record leaves the values of after End current, also where its
         // layouts differ from vertex to vertex or the loop's first vertex
         // came last; values the lgi context holds throughout need no packet.
@@ -558,5 +633,11 @@ void __glXAfterVertex(GLClient* pgc, ULONG fFull) {
         pb->bWrapped = 0;
         return;
     }
-    if (fFull) vWrap(pb);
+    // A polygon's record without edge flags takes a word a vertex more for
+    // them when a wrap cuts it: it wraps while that room is left.
+    const N_VertexRecord* pvr = pb->pvr;
+    const bool bRoomForFlags = pb->mode != GLX_POLYGON || (pvr->perVertexMask & (N_VTX_EDGEFLAG | N_VTX_CHANGEMASK)) ||
+                               (pvr->writeOffset <= pvr->capacity &&
+                                pvr->capacity - pvr->writeOffset >= kRecordMarginWords + pvr->vertexCount);
+    if (fFull || !bRoomForFlags) vWrap(pb);
 }

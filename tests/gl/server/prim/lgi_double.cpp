@@ -72,6 +72,14 @@ void _NExecInlinePrim(N_Context*, ULONG kind, ULONG format, ULONG n, const ULONG
     N_GetStateBlockAttr(N_ATTR_TEXCOORD, p.texCoord.data());
     p.words.assign(pulData, pulData + std::size_t{n} * _NAttrMaskWords(format));
     gDraws.push_back(std::move(p));
+    // As the lgi layer's draw, the packet leaves its last vertex's edge flag
+    // current.
+    ULONG cb = 0;
+    if (n == 0 || (format & N_VTX_CHANGEMASK)) return;
+    if (const ULONG* pul = N_GetAttrPtr(N_VTX_EDGEFLAG, format, pulData + std::size_t{n - 1} * _NAttrMaskWords(format), &cb)) {
+        const ULONG aul[4] = {*pul & 0xFFu, 0, 0, 0};
+        N_SetStateBlockAttr(N_ATTR_EDGE_FLAG, aul);
+    }
 }
 
 // --- the lgi layer's other parts not built yet ----------------------------------------------

@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 #include <set>
+#include <utility>
 
 #include "prim_fixture.h"
 
@@ -285,6 +286,74 @@ TEST_F(PrimBufferTest, VerticesKeepTheirValuesAcrossWrapsAndAfterEnd) {
             N_GetStateBlockAttr(N_ATTR_TEXCOORD, got.data());
             EXPECT_EQ(got, cur.tex) << "current texture coordinates";
         }
+    }
+}
+
+// A polygon longer than a record is cut into records that go on as fans
+// from its first vertex. Outlined, the records draw the polygon's boundary
+// edges each once and no edge a cut made (from the first vertex to a
+// record's first and last vertices); the flags glEdgeFlag gave survive the
+// cuts, and the last one given is current after End.
+TEST_F(PrimBufferTest, CutPolygonsOutlineOnlyTheirBoundary) {
+    using Edge = std::pair<int, int>;
+    struct Case {
+        const char* what;
+        int n;
+        ULONG before;                // the edge flag current before Begin
+        int off;                     // vertices i with i % 7 == off are given flag 0, the next 1 (-1: none)
+        bool colours;                // a colour a vertex: a wider vertex
+    };
+    const Case cases[] = {
+        {"no flag given", 400, 1, -1, false},
+        {"no flag given, coloured, over several buffers", 1000, 1, -1, true},
+        {"every seventh edge not a boundary", 400, 1, 3, false},
+        {"every seventh, from the first vertex", 600, 1, 0, true},
+        {"flag 0 before Begin: no boundary", 400, 0, -1, false},
+    };
+    std::vector<Case> all(std::begin(cases), std::end(cases));
+    // Ending on each vertex about the first cut: the last record may draw
+    // nothing.
+    for (int n = 170; n < 186; ++n) all.push_back({"ending about the cut", n, 1, -1, false});
+    for (int n = 92; n < 108; ++n) all.push_back({"ending about the cut, coloured", n, 1, -1, true});
+    for (const Case& c : all) {
+        SCOPED_TRACE(testing::Message() << c.what << ", " << c.n << " vertices");
+        const ULONG before[4] = {c.before, 0, 0, 0};
+        N_SetStateBlockAttr(N_ATTR_EDGE_FLAG, before);
+        gDraws.clear();
+        std::vector<bool> boundary;
+        bool flag = c.before != 0;
+        ASSERT_EQ(Begin(kPolygon), 0u);
+        for (int i = 0; i < c.n; ++i) {
+            if (c.off >= 0 && i % 7 == c.off) Vtx(22, {0}), flag = false;
+            if (c.off >= 0 && i % 7 == (c.off + 1) % 7 && i > 0) Vtx(22, {1}), flag = true;
+            if (c.colours) Color4(i / 1024.0f, 0.5f, 0.25f, 1);
+            boundary.push_back(flag);
+            Vertex3(static_cast<float>(i), 0, 0);
+        }
+        End();
+        HandOver();
+        if (c.n >= 400) ASSERT_GE(gDraws.size(), 2u) << "the polygon was cut";
+        std::multiset<Edge> drawn, expected;
+        for (int i = 0; i < c.n; ++i)
+            if (boundary[i]) expected.insert(std::minmax(i, (i + 1) % c.n));
+        for (const auto& d : gDraws) {
+            ASSERT_EQ(d.kind, 66u);
+            if (d.count < 3) continue;
+            const ULONG cWords = _NAttrMaskWords(d.format);
+            for (ULONG i = 0; i < d.count; ++i) {
+                const ULONG* pul = d.words.data() + i * cWords;
+                const ULONG* pulNext = d.words.data() + (i + 1) % d.count * cWords;
+                ULONG cb = 0;
+                const ULONG* pulFlag = N_GetAttrPtr(N_VTX_EDGEFLAG, d.format, pul, &cb);
+                if (pulFlag != nullptr && (*pulFlag & 3u) != 1u) continue;
+                drawn.insert(std::minmax(static_cast<int>(std::bit_cast<float>(pul[0])),
+                                         static_cast<int>(std::bit_cast<float>(pulNext[0]))));
+            }
+        }
+        EXPECT_EQ(drawn, expected);
+        ULONG current[4] = {};
+        N_GetStateBlockAttr(N_ATTR_EDGE_FLAG, current);
+        EXPECT_EQ(current[0] & 0xFFu, flag ? 1u : 0u) << "the edge flag current after End";
     }
 }
 
