@@ -39,23 +39,16 @@ constexpr const char* kBlend8 =
 // Known faults a scene shows on a machine: the test skips naming them.
 const MachineNote kMachineFaults[] = {
     {"Textures", "*_blended", "8-bit",
-     "textured fragments blended by the software stages at 8 bits a pixel: the blend scales the red offset of the "
-     "source and of the pixel read back, so the sums land on the palette's system colours (reference 808080, board "
-     "808000)"},
+     "textured fragments blended by the software stages at 8 bits a pixel: parts of the blended quads land on "
+     "dark levels (reference 372c59, board 002400)"},
     // 16 bits.
     // 8 bits.
     {"Blend", "", "8-bit", kBlend8},
     {"Stencil", "blend", "8-bit", kBlend8},
     {"Stencil", "blend_dst_alpha", "8-bit", kBlend8},
-    {"CopyAlpha", "", "8-bit",
-     "the copied alpha shown by a destination-alpha blend of white, which the software stages blend at 8 bits a "
-     "pixel onto the palette's tinted levels (reference 0f0f0f, board 000080)"},
     {"LinesPoints", "software_blended_lines*", "8-bit",
-     "lines the software stages blend at 8 bits a pixel: the backdrop read back does not enter the sum (reference "
-     "995927, board 662455)"},
-    {"LinesPoints", "smooth_lines", "8-bit",
-     "antialiased wide lines at 8 bits a pixel: their blended edges on the system colours' reds (reference 35516f, "
-     "board 334900)"},
+     "lines the software stages blend at 8 bits a pixel: parts of the blended lines land on dark green and blue "
+     "levels (reference 995927, board 992400)"},
 };
 
 // DST_COLOR against a destination factor that keeps the destination.

@@ -44,9 +44,10 @@ const MachineNote kCannotDraw[] = {
 
 // What the failing pairs show.
 constexpr const char* kSoftware8 =
-    "the software fragment stages at 8 bits a pixel: blends and logic operations saturate or set whole "
-    "channels (the destination reads back as the stored 3-3-2 byte, the fragments' reds carry the palette's "
-    "red offset)";
+    "the software fragment stages at 8 bits a pixel: logic operations combine the low bytes of the fragment's "
+    "packed colour and of the pixel read back as the palette's colour, not the stored 3-3-2 bytes; "
+    "blends over the drawn backdrop land a level or more below the reference "
+    "(blend_src_alpha_one_minus_src_alpha: reference 9d7062, board 664955)";
 constexpr const char* kWholePixelTexture =
     "textures on a board with whole-pixel positions: each corner takes GL's coordinates at the pixel centre its "
     "sample point stands for, in whole sixteenths of a texel (the board's coordinate format), so texel edges move "
@@ -66,9 +67,8 @@ const MachineNote kMachineFaults[] = {
     {"FragmentOperations/SoftwarePictureTest", "blend_*", "8-bit", kSoftware8},
     {"FragmentOperations/SoftwarePictureTest", "logic_*", "8-bit", kSoftware8},
     {"Scenes/SoftwarePointsTest", "points_blend", "8-bit", kSoftware8},
-    {"Scenes/DitherTest.SoftwareStagesMoveAPixelAtMostOneLevel", "blended_overlay", "8-bit", kSoftware8},
-    {"TwoPaths", "tex_front_outlines_back_filled", "16-bit 8-bit",
-     "front faces outlined through the software stages over textured back faces below 32 bits a pixel: the "
+    {"TwoPaths", "tex_front_outlines_back_filled", "16-bit",
+     "front faces outlined through the software stages over textured back faces at 16 bits a pixel: the "
      "outlines' colours off by up to 173 levels (reference 08dc3f, board 08d631 along 3,601 pixels)"},
     // Split boards.
     // Whole-pixel positions.
@@ -86,8 +86,6 @@ const MachineNote kMachineFaults[] = {
     {"Stages", "logic_nor", "8-bit", kBlend8},
     {"Stages", "logic_or*", "8-bit", kBlend8},
     {"Stages", "logic_xor", "8-bit", kBlend8},
-    {"Scenes/PointsLinesTest", "smooth_*lines_1", "8-bit", kSmooth8},
-    {"Scenes/PointsLinesTest", "smooth_*lines_3", "8-bit", kSmooth8},
     {"Scenes/PointsLinesTest", "smooth_lines_*_add", "8-bit", kSmooth8},
     {"Scenes/PointsLinesTest", "smooth_outlines", "8-bit", kSmooth8},
 };

@@ -112,8 +112,13 @@ ULONG _NPackedClearColour(N_Context* pctx, const GLBuffer* pBuffer) {
     // validation left it.
     const N_ColourConversion saved = pctx->val.colour;
     _NValColorMap(pctx, pBuffer->bitsPerPixel);
-    const ULONG ul = _NColourToHardware(pctx, N_CONVERT_RGBA,
-                                        reinterpret_cast<const float*>(pulAttr(pctx, N_ATTR_CLEAR_COLOUR)));
+    ULONG ul = _NColourToHardware(pctx, N_CONVERT_RGBA,
+                                  reinterpret_cast<const float*>(pulAttr(pctx, N_ATTR_CLEAR_COLOUR)));
+    // At 8 bits a pixel the dithered scale leaves the dither's 32 steps of
+    // each level to the dither matrix, which a clear does not add: the
+    // cleared colour takes the middle entry, so that the pixel keeps the
+    // level nearest the colour rather than the one below it.
+    if (pBuffer->bitsPerPixel == 8 && bOn(pctx, N_ATTR_DITHER)) ul += 0x101010u;
     pctx->val.colour = saved;
     return ul;
 }

@@ -155,6 +155,22 @@ void _NSpanBlend(N_Context* pctx, N_Pipe* pipe) {
     N_FragSpan& sp = SpanOf(pipe);
     const LONG n = Count(sp);
     if (n > 0) {
+        // Both colours carry the colour conversion's offset (red's at 8
+        // bits a pixel): the factors and the sums work on the values above
+        // it, so that products do not scale it and sums do not count it
+        // twice, and it is put back after. (A destination read below the
+        // offset, which no read-back gives, is taken as 0 and comes back at
+        // the offset.)
+        const float* offset = pctx->val.colour.offset;
+        float* const src3[3] = {sp.pRed, sp.pGreen, sp.pBlue};
+        float* const dst3[3] = {sp.pDstRed, sp.pDstGreen, sp.pDstBlue};
+        for (int c = 0; c < 3; ++c)
+            if (offset[c] != 0.0f)
+                for (LONG i = 0; i < n; ++i) {
+                    if (sp.pMask[i] == 0) continue;
+                    src3[c][i] = std::max(src3[c][i] - offset[c], 0.0f);
+                    dst3[c][i] = std::max(dst3[c][i] - offset[c], 0.0f);
+                }
         const ULONG* codes = pulAttr(pctx, N_ATTR_BLEND_FUNC);
         const ULONG src = codes[0] < 11 ? codes[0] : 1, dst = codes[1] < 11 ? codes[1] : 0;
         gaNBlendFactor[src](pctx, sp, gafSource);
@@ -165,11 +181,16 @@ void _NSpanBlend(N_Context* pctx, N_Pipe* pipe) {
             if (sp.pMask[i] == 0) continue;
             const float* fs = gafSource + 4 * i;
             const float* fd = gafDest + 4 * i;
-            sp.pRed[i] = fClamp(sp.pRed[i] * fs[0] + sp.pDstRed[i] * fd[0], m[0]);
-            sp.pGreen[i] = fClamp(sp.pGreen[i] * fs[1] + sp.pDstGreen[i] * fd[1], m[1]);
-            sp.pBlue[i] = fClamp(sp.pBlue[i] * fs[2] + sp.pDstBlue[i] * fd[2], m[2]);
+            sp.pRed[i] = fClamp(sp.pRed[i] * fs[0] + sp.pDstRed[i] * fd[0], m[0]) + offset[0];
+            sp.pGreen[i] = fClamp(sp.pGreen[i] * fs[1] + sp.pDstGreen[i] * fd[1], m[1]) + offset[1];
+            sp.pBlue[i] = fClamp(sp.pBlue[i] * fs[2] + sp.pDstBlue[i] * fd[2], m[2]) + offset[2];
             sp.pAlpha[i] = fClamp(sp.pAlpha[i] * fs[3] + sp.pDstAlpha[i] * fd[3], 1.0f);
         }
+        // The destination as it was read, for any later pass over it.
+        for (int c = 0; c < 3; ++c)
+            if (offset[c] != 0.0f)
+                for (LONG i = 0; i < n; ++i)
+                    if (sp.pMask[i] != 0) dst3[c][i] += offset[c];
     }
     Next(pctx, pipe, N_STAGE_BLEND);
 }

@@ -338,4 +338,17 @@ void _NSwSetDstColours(N_Context* pctx, N_FragSpan& sp, const ULONG* pul, LONG n
         sp.pDstGreen[i] = static_cast<float>((v >> 8) & 0xFFu);
         sp.pDstRed[i] = static_cast<float>((v >> 16) & 0xFFu);
     }
+    // An 8-bit board buffer's pixels read back as the palette's colours,
+    // 0..255 a channel: the channels go onto the fragments' scale (each
+    // channel's maximum, red's offset above which the palette's red levels
+    // start), on the lowest value of the stored level there, which the pack
+    // and the store keep at that level whatever the dither entry adds.
+    if (bBoard && !bIndex && slot.pBuffer->bitsPerPixel == 8) {
+        float m[3];
+        _NChannelMax(pctx, m);
+        const float* offset = pctx->val.colour.offset;
+        float* const channels[3] = {sp.pDstRed, sp.pDstGreen, sp.pDstBlue};
+        for (int c = 0; c < 3; ++c)
+            for (LONG i = 0; i < n; ++i) channels[c][i] = std::floor(channels[c][i] * m[c] / 255.0f) + offset[c];
+    }
 }

@@ -92,7 +92,7 @@ struct N_FragSpan {
     float* pT;             // 6
     float* pQ;             // 7
     BYTE* pNewStencil;     // 8
-    float* pDstRed;        // 9 destination colour read back (0-255)
+    float* pDstRed;        // 9 destination colour read back, on the fragments' scale
     float* pDstGreen;      // 10
     float* pDstBlue;       // 11
     float* pDstAlpha;      // 12 0.0 to 1.0

@@ -81,7 +81,9 @@ void _NSwDepthInBufferSteps(N_Context* pctx, N_FragSpan& sp);
 // each channel, in the form the fragments' own colours and indices take at
 // the buffer's depth (at 16 bits a pixel each channel's five stored bits
 // two places up in its 7-bit lane, 0..124, as the colour pack writes them
-// and the board's programs read such a pixel; an index as the number).
+// and the board's programs read such a pixel; at 8 bits the palette's
+// colour taken onto the fragments' scale, red's offset included, at the
+// lowest value of its level; an index as the number).
 void _NSwSetDstColours(N_Context* pctx, N_FragSpan& sp, const ULONG* pul, LONG n, const N_BoundBuffer& slot);
 // The colour word of a colour-index fragment: its index (a float, the
 // coverage ramp included) with the fraction dropped, 0 below 0. The point

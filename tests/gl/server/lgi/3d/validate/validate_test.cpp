@@ -587,6 +587,38 @@ TEST_F(ValidateTest, EightBitRedLandsOnThePalettesRedSteps) {
     }
 }
 
+// A clear at 8 bits a pixel while dithering: the board fills the packed
+// clear colour without the dither matrix and keeps each channel's top bits
+// (3-3-2), so the clear colour lands on the stored level whose palette
+// colour lies nearest it, not on the level below (blue 0.6 on the level
+// that shows 170, not 85).
+TEST_F(ValidateTest, EightBitDitheredClearKeepsTheNearestLevel) {
+    GLBuffer d = Buffer(8);
+    Put(0, &d);
+    *pulAttr(ctx_, N_ATTR_DITHER) = 1;
+    // The palette's colour of each stored level: red (levels 0 and 1 both
+    // black, 6 and 7 both full), green, blue.
+    auto red = [](ULONG k) { return k <= 1 ? 0 : k >= 6 ? 255 : 51 * static_cast<int>(k - 1); };
+    auto green = [](ULONG k) { return static_cast<int>((255 * k + 6) / 7); };
+    auto blue = [](ULONG k) { return 85 * static_cast<int>(k); };
+    for (int i = 0; i <= 20; ++i) {
+        const float c = static_cast<float>(i) / 20.0f;
+        const float colour[4] = {c, c, c, 1.0f};
+        std::memcpy(pulAttr(ctx_, N_ATTR_CLEAR_COLOUR), colour, sizeof colour);
+        const ULONG ul = _NPackedClearColour(ctx_, &d);
+        const int want = static_cast<int>(std::lround(c * 255.0f));
+        auto nearest = [want](auto shown, ULONG levels) {
+            int best = 255;
+            for (ULONG k = 0; k < levels; ++k) best = std::min(best, std::abs(shown(k) - want));
+            return best;
+        };
+        EXPECT_LE(std::abs(red((ul >> 21) & 7u) - want), nearest(red, 8)) << "red " << c;
+        EXPECT_LE(std::abs(green((ul >> 13) & 7u) - want), nearest(green, 8)) << "green " << c;
+        EXPECT_LE(std::abs(blue((ul >> 5) & 3u) - want), nearest(blue, 4)) << "blue " << c;
+        EXPECT_EQ(ul & ~0xFFFFFFu, 0u) << "no channel reaches past its byte";
+    }
+}
+
 TEST_F(ValidateTest, DitherTables) {
     GLBuffer d = Buffer(8);
     Put(1, &d);

@@ -14,6 +14,7 @@
 #include "3d/validate/validate.h"
 #include "lgi/lgigl.h"
 #include "lgi/shared/software/swfrag.h"
+#include "lgi/shared/software/swspan.h"
 #include "gl/server/lgi/lgi_fixture.h"
 
 namespace {
@@ -459,6 +460,97 @@ TEST_F(SwFragTest, BlendFactorPairsMatchGL) {
         }
     // The worked case: 200 x 0.25 + 100 x 0.75 = 125.
     EXPECT_FLOAT_EQ(200.0f * 0.25f + 100.0f * 0.75f, 125.0f);
+}
+
+// At 8 bits a pixel the fragments' channels run from 0 to each channel's
+// maximum, red's with the colour conversion's offset on top, while a board
+// buffer's pixels read back as the palette's colours, 0-255 a channel. Read
+// back through the board buffer's path, every stored 3-3-2 byte blends as
+// GL's equation on its colour, the result on the fragments' scale, both
+// dithered and not; and a blend that keeps the destination packs back into
+// the level it was read from at every dither entry (a green level the
+// palette shows half a unit above its lowest value would otherwise climb
+// into the next at the largest entries).
+TEST_F(SwFragTest, BlendAtEightBitsTakesThePixelReadBackOntoTheFragmentsScale) {
+    GLBuffer board{};
+    board.memoryKind = GLBUFFER_MEMORY_DEVICE;
+    board.kind = GLBUFFER_BACK_LEFT;
+    board.bitsPerPixel = 8;
+    board.bytesPerPixel = 1;
+    const N_BoundBuffer slot{&board, nullptr, 0, 0};
+    // A stored byte as the board buffer's row read delivers it: the
+    // palette's colour (red levels 0 and 1 both black, 6 and 7 both full).
+    auto widened = [](ULONG p) -> ULONG {
+        const ULONG r3 = (p >> 5) & 7u, g3 = (p >> 2) & 7u, b2 = p & 3u;
+        const ULONG r = r3 <= 1 ? 0 : r3 == 7 ? 255 : 51 * (r3 - 1);
+        return r << 16 | ((255 * g3 + 6) / 7) << 8 | 85 * b2;
+    };
+    // Factor codes (0 ZERO, 1 ONE, 2 DST_COLOR, 4 SRC_ALPHA, 5 ONE_MINUS_SRC_ALPHA)
+    // and the source colour, 0..1.
+    const struct {
+        ULONG s, d;
+        float rgba[4];
+    } pairs[] = {
+        {0, 1, {1.0f, 1.0f, 1.0f, 1.0f}},   // the destination kept
+        {4, 5, {1.0f, 0.5f, 0.0f, 0.25f}},  // a quarter over it
+        {1, 1, {0.0f, 0.25f, 1.0f, 1.0f}},  // sums, saturating
+        {2, 0, {1.0f, 1.0f, 0.5f, 1.0f}},   // products
+        {1, 0, {1.0f, 1.0f, 1.0f, 1.0f}},   // the source at full: red at the offset plus its maximum
+    };
+    constexpr LONG n = 256;  // one fragment a stored byte
+    std::vector<ULONG> stored(n);
+    for (LONG p = 0; p < n; ++p) stored[p] = widened(static_cast<ULONG>(p));
+    for (const ULONG dither : {1u, 0u}) {
+        *pulAttr(ctx_, N_ATTR_DITHER) = dither;
+        _NValColorMap(ctx_, 8);
+        ctx_->val.ditherTable = dither != 0 ? N_DITHER_RGB8 : N_DITHER_NEUTRAL;
+        float m[3];
+        _NChannelMax(ctx_, m);
+        const float* offset = ctx_->val.colour.offset;
+        ASSERT_GT(offset[0], 0.0f);
+        for (const auto& pair : pairs) {
+            const ULONG codes[2] = {pair.s, pair.d};
+            std::memcpy(pulAttr(ctx_, N_ATTR_BLEND_FUNC), codes, sizeof codes);
+            for (LONG y = 0; y < 8; ++y) {
+                gSeen.clear();
+                Run(0, y, n);
+                for (LONG i = 0; i < n; ++i) {
+                    sp_->pRed[i] = offset[0] + pair.rgba[0] * m[0];
+                    sp_->pGreen[i] = offset[1] + pair.rgba[1] * m[1];
+                    sp_->pBlue[i] = offset[2] + pair.rgba[2] * m[2];
+                    sp_->pAlpha[i] = pair.rgba[3];
+                    sp_->pDstAlpha[i] = 0.0f;
+                }
+                _NSwSetDstColours(ctx_, *sp_, stored.data(), n, slot);
+                Chain({{N_STAGE_BLEND, _NSpanBlend}, {N_STAGE_DITHER_PACK, _NSpanDitherPack}});
+                ASSERT_EQ(gSeen.size(), 1u);
+                const Seen& seen = gSeen[0];
+                for (LONG p = 0; p < n; ++p) {
+                    SCOPED_TRACE(::testing::Message() << "dither " << dither << " factors " << pair.s << ","
+                                                      << pair.d << " row " << y << " byte " << p);
+                    const float got[3] = {seen.r[p], seen.g[p], seen.b[p]};
+                    for (int c = 0; c < 3; ++c) {
+                        const double d = static_cast<double>((stored[p] >> (16 - 8 * c)) & 0xFFu) / 255.0;
+                        const double s = pair.rgba[c];
+                        const double fs = pair.s == 0 ? 0 : pair.s == 1 ? 1 : pair.s == 2 ? d : pair.rgba[3];
+                        const double fd = pair.d == 0 ? 0 : pair.d == 1 ? 1 : 1 - pair.rgba[3];
+                        const double want = offset[c] + m[c] * std::clamp(s * fs + d * fd, 0.0, 1.0);
+                        // Within a unit: the stored level read back as its
+                        // lowest value on the fragments' scale.
+                        EXPECT_NEAR(got[c], want, 1.0) << "channel " << c;
+                    }
+                    if (pair.s != 0 || pair.d != 1) continue;
+                    // Kept: the same level of each field (red's twins 0 and
+                    // 1, 6 and 7 as the one the palette shows for both).
+                    const ULONG k = seen.packed[p];
+                    const ULONG r3 = std::clamp<ULONG>((static_cast<ULONG>(p) >> 5) & 7u, 1u, 6u);
+                    EXPECT_EQ((k >> 21) & 7u, r3) << "red";
+                    EXPECT_EQ((k >> 13) & 7u, (static_cast<ULONG>(p) >> 2) & 7u) << "green";
+                    EXPECT_EQ((k >> 5) & 3u, static_cast<ULONG>(p) & 3u) << "blue";
+                }
+            }
+        }
+    }
 }
 
 // The pack: channels rounded to nearest, halves to even (GL's conversion to
