@@ -1,8 +1,9 @@
 // Windows at the screen's edge: a window whose left edge is the screen's
 // first column (or its second), or whose top left corner is the screen's,
-// draws what it draws anywhere else. Primitives clipped at the window's
-// edges end there, at the screen's edge, where the board's coordinates
-// begin.
+// draws what it draws anywhere else. GL's window edge then lies half a
+// pixel before the screen's first column (or row): what is clipped there,
+// vertices on it and wide points across it reach the board at negative
+// coordinates, and wide points do so from a window one column in too.
 #include <gtest/gtest.h>
 
 #include <vector>
