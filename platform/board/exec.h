@@ -145,9 +145,13 @@ inline bool owns(const Rasterizer& ras, std::int64_t x, std::int64_t y) {
     return (ras.tileOwner >> (16 + t)) & 1u;
 }
 
-// The 28.4 position word of a vertex: x in bits 0-15, y in bits 16-31.
-inline std::int64_t fixed_x(std::uint32_t w) { return w & 0xFFFFu; }
-inline std::int64_t fixed_y(std::uint32_t w) { return w >> 16; }
+// The 28.4 position word of a vertex: x in bits 0-15, y in bits 16-31,
+// each a signed 16-bit coordinate, as the line engine's end points are
+// (render3d.h, "Coverage"): a GL window at the screen's left or top edge
+// has its window edge half a pixel before the first column, at -8, and
+// what it clips there, or a point beside it, lies at negative coordinates.
+inline std::int64_t fixed_x(std::uint32_t w) { return static_cast<std::int16_t>(w & 0xFFFFu); }
+inline std::int64_t fixed_y(std::uint32_t w) { return static_cast<std::int16_t>(w >> 16); }
 
 // First pixel whose centre lies at or after the 28.4 coordinate v.
 inline std::int64_t first_pixel(std::int64_t v) { return (v + 7) >> 4; }

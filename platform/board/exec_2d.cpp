@@ -280,6 +280,10 @@ void run_area(const SpanContext& c, std::int64_t x0, std::int64_t y0, std::int64
     const bool uniform = c.program->uniform && c.sample == nullptr && c.board->fastPaths;
     const UniformResult u = uniform ? uniform_result(c) : UniformResult{};
     PageRows rows;
+    // Pixels at negative coordinates (a GL point's square across the
+    // screen's left or top edge) are not drawn: no page holds them.
+    x0 = std::max<std::int64_t>(x0, 0);
+    y0 = std::max<std::int64_t>(y0, 0);
     for (std::int64_t y = y0; y < y1; ++y) {
         for (std::int64_t x = x0; x < x1;) {
             const std::int64_t end = std::min(x1, (x / kTile + 1) * kTile);

@@ -213,8 +213,14 @@
 //   part (z at or above 0xF00000) gets GL's depths.
 //
 // Coverage
-// - Vertices are 28.4 positions, x in bits 0-15 and y in bits 16-31
-//   (unsigned). Pixel (x, y) is sampled at the position (16x, 16y), its
+// - Vertices are 28.4 positions, x in bits 0-15 and y in bits 16-31,
+//   each a signed 16-bit coordinate (-2048 to 2047 15/16 pixels), as the
+//   rasterizer's coordinate words are for the 2D line engine too: a window
+//   whose left edge (or top) is the screen's has GL's window edge half a
+//   pixel before the screen's first column, at -8, and a primitive clipped
+//   there, or a wide point across it, has vertices at negative
+//   coordinates. Pixels at negative coordinates lie outside every clip
+//   pair and are not drawn. Pixel (x, y) is sampled at the position (16x, 16y), its
 //   whole-pixel corner: the render functions place a vertex at GL's window
 //   position less half a pixel (28.4 positions), or as whole pixels whose
 //   y carries that half pixel (the window transform's offsets), so GL's

@@ -170,6 +170,33 @@ TEST_F(BoardExecTest, ClipMaximumIsInsideForPointsSquaresAndPlainRectangles) {
     }
 }
 
+// Position words hold signed 16-bit 28.4 halves: a GL point's square that
+// reaches past the space's left and top edges draws its pixels from the
+// origin on, and a single pixel whose position lies half a pixel short of
+// the origin (GL's window edge at the screen's first column) draws pixel 0.
+// Nothing lands at the far end of the space, where the unsigned halves
+// would put it.
+TEST_F(BoardExecTest, NegativeCoordinatesLieLeftOfAndAboveTheOrigin) {
+    boot();
+    const auto at28_4 = [](int x, int y) {
+        return static_cast<std::uint32_t>(y & 0xFFFF) << 16 | static_cast<std::uint32_t>(x & 0xFFFF);
+    };
+    // The square from (-2, -1) to (3, 2): pixels 0..2 by 0..1.
+    send({0x02102026, 1, kPid32, kClip | instr(8, 13, 27), clip(0, 0), clip(100, 100), 0x123456,
+          at28_4(-32, -16), at28_4(48, -16), at28_4(48, 32), at28_4(-32, 32)});
+    // Single pixels 4 and 8 sixteenths before the origin's sample point.
+    send({0x02102020, 2, kPid32, kClip | instr(8, 13, 27), clip(0, 0), clip(100, 100), 0x00ABCD,
+          at28_4(-4, 80), 0x00ABCD, at28_4(-8, 96)});
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) {
+            const std::uint32_t want = x < 3 && y < 2 ? 0x123456u : x == 0 && (y == 5 || y == 6) ? 0x00ABCDu : 0u;
+            EXPECT_EQ(at(kPid32, x, y), want) << x << "," << y;
+        }
+    EXPECT_EQ(at(kPid32, 127, 0), 0u);
+    EXPECT_EQ(at(kPid32, 3, 0), 0u);
+    EXPECT_EQ(board->summary(0).unexecuted, 0u);
+}
+
 // An instruction that reads the pixmap sees what an earlier one wrote; a
 // write the clip holds back leaves the old pixel for later reads.
 TEST_F(BoardExecTest, ProgramsRunInOrderOverEachPixel) {

@@ -505,12 +505,14 @@ protected:
             for (std::uint32_t v = 0; v < 3; ++v) {
                 words[kzPrimWordAt(row, KZ_PW_COLOUR, v)] = rgb;
                 words[kzPrimWordAt(row, KZ_PW_DEPTH, v)] = z;
-                words[kzPrimWordAt(row, KZ_PW_POSITION, v)] = position_word(t[2 * v], t[2 * v + 1]);
+                words[kzPrimWordAt(row, KZ_PW_POSITION, v)] = position(t[2 * v], t[2 * v + 1]);
             }
             w.insert(w.end(), std::begin(words), std::end(words));
         }
         send(0, w);
     }
+    // How draw packs a vertex (the scenes' word, held at 0 by default).
+    std::uint32_t (*position)(float x, float y) = position_word;
     std::uint32_t at(int x, int y) {
         std::uint32_t v = 0;
         std::memcpy(&v, board->pixel(0, colour_pid(32), x, y), 4);
@@ -566,6 +568,27 @@ TEST_F(Render3dRules, SharedEdgesCoverEachPixelOnce) {
     // Zero area covers nothing.
     draw(xorWrite, {{30, 30, 40, 40, 50, 50}}, 0xFFFFFF, 0);
     EXPECT_EQ(count(0xFFFFFF), 0);
+}
+
+// A window at the screen's top left corner has GL's window edges half a
+// pixel before the first column and row: its vertices there, and those
+// clipped there, reach the board at -8 (signed 16-bit halves). A square
+// over GL's pixels 0..11 by 0..7 with corners on the window's edges covers
+// exactly those pixels, and a triangle with every vertex left of the
+// first sample column covers none.
+TEST_F(Render3dRules, VerticesBeforeTheOriginAreNegative) {
+    position = [](float x, float y) {
+        const auto at = [](float v) { return static_cast<std::uint32_t>(std::lround(v * 16 - 8)) & 0xFFFFu; };
+        return at(y) << 16 | at(x);
+    };
+    const std::vector<std::uint32_t> write = {kzuInstr(KZU_OP_COPY, D13, S, 0) | kClip};
+    draw(write, {{0, 0, 12, 0, 12, 8}, {0, 0, 0, 8, 12, 8}}, 0x0000FF, 0);
+    EXPECT_EQ(count(0x0000FF), 12 * 8);
+    EXPECT_EQ(at(0, 0), 0x0000FFu);
+    EXPECT_EQ(at(11, 7), 0x0000FFu);
+    EXPECT_EQ(at(12, 7), 0u);
+    draw(write, {{-3, 20, 0.25f, 20, 0.25f, 40}}, 0x00FF00, 0);
+    EXPECT_EQ(count(0x00FF00), 0);
 }
 
 // The arithmetic of the opcodes and the condition codes, one covered pixel

@@ -192,6 +192,9 @@ struct Scene {
     unsigned buffers = 0;         // kAlphaBuffer, kStencilBuffer: the buffers the scene draws into
     bool covered = false;         // drawn in a window partly covered by another application's
     bool holes = false;           // drawn in a window under the three windows of kHoles
+    // Where the window's top left corner lies on the desktop (a window at
+    // the screen's edge); negative: the machine's usual place.
+    LONG left = -1, top = -1;
 };
 inline void PrintTo(const Scene& s, std::ostream* os) { *os << s.name; }
 
@@ -205,7 +208,10 @@ class AppPictures : public AppTest, public ::testing::WithParamInterface<std::tu
     const Machine& machine() const { return std::get<0>(GetParam()); }
     const Scene& scene() const { return std::get<1>(GetParam()); }
     Wants Wanted() const override {
-        return {machine(), scene().buffers, false, scene().covered, scene().holes};
+        Wants wants{machine(), scene().buffers, false, scene().covered, scene().holes};
+        if (scene().left >= 0 && scene().top >= 0)
+            wants.area = {scene().left, scene().top, scene().left + kWidth, scene().top + kHeight};
+        return wants;
     }
     void MatchesReference();
 };
