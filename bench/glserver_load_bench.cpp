@@ -260,3 +260,87 @@ void BM_GLServer_DrawListRequest(benchmark::State& state) {
 BENCHMARK(BM_GLServer_DrawListRequest)->ArgNames({"kind"})->DenseRange(0, 2)->Iterations(3)->UseManualTime();
 
 }  // namespace
+
+namespace {
+
+// Begin(mode), the vertices (x, y pairs), End: one primitive of a list.
+glx::Bytes Primitive(std::uint32_t mode, std::initializer_list<float> xy) {
+    glx::Bytes b = glx::Render("Begin", {mode});
+    for (auto p = xy.begin(); p + 1 < xy.end(); p += 2) {
+        const glx::Bytes v = glx::Render("Vertex2fv", {glx::F(p[0]), glx::F(p[1])});
+        b.insert(b.end(), v.begin(), v.end());
+    }
+    const glx::Bytes end = glx::Render("End");
+    b.insert(b.end(), end.begin(), end.end());
+    return b;
+}
+
+// The longest a request can hold the escape lock with large triangles in
+// display lists: in a 640 x 480 window, one CallList of lists that call
+// each other four times, 4^10 calls of a list that covers the window with
+// two triangles (0), one quad (1) or one polygon (2), runs until the
+// request's list work budget is spent (ns), beside a request of one
+// LineWidth (ref_ns). The board draws queued triangles when they are
+// handed to it; what the request left queued is drawn by the Finish after
+// it (finish_ns), which holds the lock as well.
+void BM_GLServer_TriangleListRequest(benchmark::State& state) {
+    glx::Bytes drawing;
+    switch (state.range(0)) {
+        case 0: drawing = Primitive(4, {-1, -1, 1, -1, 1, 1, -1, -1, 1, 1, -1, 1}); break;
+        case 1: drawing = Primitive(7, {-1, -1, 1, -1, 1, 1, -1, 1}); break;
+        default: drawing = Primitive(9, {-1, -1, 0, -1.2f, 1, -1, 1, 1, -1, 1}); break;
+    }
+    const int depth = static_cast<int>(state.range(1));
+    auto device = ServerDevice();
+    if (device == nullptr) {
+        state.SkipWithError("no device");
+        return;
+    }
+    {
+        glapp::App app(RECTL{0, 0, 640, 480});
+        glapp::Thread t(app);
+        if (!app.ok() || !t.Start()) {
+            state.SkipWithError("no application");
+            return;
+        }
+        t.Single(glapp::SingleRequest(glapp::kNewList, {1, glapp::kCompile}));
+        t.Render(drawing);
+        t.Single(glapp::SingleRequest(glapp::kEndList));
+        glapp::CompileCallChain(t, static_cast<ULONG>(depth));
+        t.Single(glx::Single("Finish"));
+        const glx::Bytes call = glx::Render("CallList", {static_cast<std::uint32_t>(depth)});
+        const glx::Bytes little = glx::Render("LineWidth", {glx::F(2)});
+        std::int64_t own = 0, finish = 0, ref = 0, maxHold = 0, n = 0;
+        for (auto _ : state) {
+            const std::int64_t t0 = wall_ns();
+            t.Render(call);
+            const std::int64_t t1 = wall_ns();
+            t.Single(glx::Single("Finish"));
+            const std::int64_t t2 = wall_ns();
+            t.Render(little);
+            const std::int64_t t3 = wall_ns();
+            state.SetIterationTime(static_cast<double>(t1 - t0) * 1e-9);
+            own += t1 - t0;
+            finish += t2 - t1;
+            ref += t3 - t2;
+            maxHold = std::max({maxHold, t1 - t0, t2 - t1});
+            ++n;
+        }
+        if (n != 0 && own != 0) {
+            state.counters["ns"] = static_cast<double>(own) / static_cast<double>(n);
+            state.counters["finish_ns"] = static_cast<double>(finish) / static_cast<double>(n);
+            state.counters["ref_ns"] = static_cast<double>(ref) / static_cast<double>(n);
+            state.counters["ratio"] = static_cast<double>(ref) / static_cast<double>(own);
+            state.counters["max_ms"] = static_cast<double>(maxHold) * 1e-6;
+        }
+        app.End();
+    }
+    Pinger().UnloadServer();
+}
+BENCHMARK(BM_GLServer_TriangleListRequest)
+    ->ArgNames({"kind", "depth"})
+    ->ArgsProduct({{0, 1, 2}, {11}})
+    ->Iterations(3)
+    ->UseManualTime();
+
+}  // namespace

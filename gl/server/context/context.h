@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 #include "gl10.h"  // the GL enumerants, GL errors and attribute-group bits
 #include "glsrv.h"
@@ -76,6 +77,7 @@ struct GLContext {
     ULONG listMode;                         // display lists: compiling, executing too, plain Begin/End
     ULONG callDepth;                        // lists being called, one inside the other
     ULONG listRuns;                         // list work of the current request so far (GLX_LIST_MAX_WORK)
+    std::uint64_t listPixelsSeen;           // N_TrianglePixels when the running lists' triangles were last charged
     PDEV* ppdev;                            // the display driver's device it was made on
 };
 

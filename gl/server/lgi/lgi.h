@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 #include "lgigl.h"
 #include "platform/kernel.h"
@@ -331,6 +332,10 @@ ULONG N_DispatchPackets(const ULONG* pulWords, LONG cWords);
 // answer 1 (work is finished when the call that produced it returns).
 ULONG N_PacketsDone(ULONG ulToken);
 ULONG N_Sync(void);
+// The window pixels of the filled triangles (polygons, quads and strips as
+// their triangles) handed to the board since the layer started: each
+// triangle's area, at most its bounding box held to the window's size.
+std::uint64_t N_TrianglePixels(void);
 
 // Opcodes of the command stream that the GL layer writes.
 enum : ULONG {

@@ -31,7 +31,11 @@
 // lock for half a minute). 2^20 units are then 2^24 pixels of images, a
 // dozen screens. A clear, CopyPixels or Bitmap run from a list counts the
 // same way the pixels of the window it may reach (the whole window, or its
-// rectangle held to the window's size).
+// rectangle held to the window's size). So do the filled triangles the
+// lists hand to the board (polygons, quads and strips as their triangles),
+// each its area held to the window's size: a few window-sized triangles in
+// lists that call each other would otherwise have the board fill the
+// window millions of times for one request.
 #define GLX_LIST_PIXELS_PER_WORK 16u
 #define GLX_LIST_CHUNK_MIN 1024u     // bytes of a new ordinary chunk, at least
 #define GLX_LIST_PINNED_MAX 16384u   // batches pinned at once on a device

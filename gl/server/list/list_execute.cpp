@@ -61,13 +61,6 @@ BOOL bDrawCompiled(GLContext* gc, const BYTE* pjRecord) {
     return TRUE;
 }
 
-// One unit of the request's list work; FALSE when the budget is spent.
-BOOL bListWork(GLContext* gc) {
-    if (gc->listRuns >= GLX_LIST_MAX_WORK) return FALSE;
-    ++gc->listRuns;
-    return TRUE;
-}
-
 // n units of the request's list work at once; FALSE, and the budget
 // spent, when they do not fit what is left of it.
 BOOL bListWorkOf(GLContext* gc, std::uint64_t n) {
@@ -76,6 +69,24 @@ BOOL bListWorkOf(GLContext* gc, std::uint64_t n) {
         return FALSE;
     }
     gc->listRuns += static_cast<ULONG>(n);
+    return TRUE;
+}
+
+// The window pixels of the triangles the running lists handed to the board
+// since they were last charged, one unit for every GLX_LIST_PIXELS_PER_WORK
+// of them (the rest waits for the next charge); FALSE when they do not fit.
+BOOL bChargeTriangles(GLContext* gc) {
+    const std::uint64_t now = N_TrianglePixels();
+    const std::uint64_t n = now - gc->listPixelsSeen;
+    gc->listPixelsSeen = now - n % GLX_LIST_PIXELS_PER_WORK;
+    return bListWorkOf(gc, n / GLX_LIST_PIXELS_PER_WORK);
+}
+
+// One unit of the request's list work, after the triangles of the records
+// run before it; FALSE when the budget is spent.
+BOOL bListWork(GLContext* gc) {
+    if (!bChargeTriangles(gc) || gc->listRuns >= GLX_LIST_MAX_WORK) return FALSE;
+    ++gc->listRuns;
     return TRUE;
 }
 
@@ -146,6 +157,9 @@ BOOL __glXExecuteList(GLClient* pgc, ULONG name) {
     GLContext* gc = pgc->gc;
     __GLXlistHead* pHead = phFind(gc, name);
     if (pHead == nullptr) return TRUE;
+    // The outermost list charges only what lists draw, not what the
+    // request drew before it.
+    if (gc->callDepth <= 1) gc->listPixelsSeen = N_TrianglePixels();
     if (!bListWork(gc)) return FALSE;
     for (const __GLXlistChunk* pc = pHead->pFirst; pc != nullptr; pc = pc->pNext) {
         if (pc->bLarge) {
@@ -162,10 +176,11 @@ BOOL __glXExecuteList(GLClient* pgc, ULONG name) {
         } else if (!bRunChunk(pgc, pHead, pc)) {
             // A compiled image the visual cannot take stops the list; a
             // spent budget stops the call too.
-            return gc->listRuns < GLX_LIST_MAX_WORK;
+            return bChargeTriangles(gc) && gc->listRuns < GLX_LIST_MAX_WORK;
         }
     }
-    return TRUE;
+    // The triangles of the last record.
+    return bChargeTriangles(gc);
 }
 
 void __glXStartRequest(GLClient* pgc) {

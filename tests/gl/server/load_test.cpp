@@ -10,6 +10,7 @@
 
 #include "gl/server/glapp.h"
 #include "gl/server/server_fixture.h"
+#include "platform/board.h"
 
 namespace {
 
@@ -325,6 +326,89 @@ TEST_F(LoadTest, OneRequestDrawsIntoTheWindowABoundedNumberOfTimes) {
         EXPECT_EQ(t.Single(glx::Single("GetError")).retval, 0x0502u) << "the cut request's error";
         // The next request makes its 4^3 drawings whole.
         EXPECT_EQ(drawingsOfOneRequest(4), 64);
+        EXPECT_EQ(t.Single(glx::Single("GetError")).retval, 0u);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// Begin(mode), the vertices (x, y pairs), End.
+glx::Bytes Primitive(std::uint32_t mode, std::initializer_list<float> xy) {
+    glx::Bytes b = glx::Render("Begin", {mode});
+    for (auto p = xy.begin(); p + 1 < xy.end(); p += 2) {
+        const glx::Bytes v = glx::Render("Vertex2fv", {glx::F(p[0]), glx::F(p[1])});
+        b.insert(b.end(), v.begin(), v.end());
+    }
+    const glx::Bytes end = glx::Render("End");
+    b.insert(b.end(), end.begin(), end.end());
+    return b;
+}
+
+// A request's list drawing large triangles many times is cut by the window
+// pixels they cover, as a list's clears are: list 1 covers the 120 x 90
+// window once (two triangles, a quad, a polygon that the window clips, or
+// a strip of two triangles),
+// each of lists 2 to 7 calls the one before four times, 4^6 coverings for
+// one CallList of list 7. The board model's primitive count says how many
+// coverings were drawn (the primitives of one covering taken from a
+// request drawing 4^3 of them whole): at most 2^24 / 10800 of them go in
+// one request, the rest of the request is cut with GL_INVALID_OPERATION.
+// What the request leaves queued for the board to draw at a later flush is
+// capped too (2^20 window pixels, fewer than 100 coverings): the board has
+// drawn the rest when the request returns.
+TEST_F(LoadTest, OneRequestDrawsABoundedAreaOfTriangles) {
+    struct Case {
+        const char* name;
+        glx::Bytes covering;
+    };
+    const Case kCases[] = {
+        {"Triangles", Primitive(4 /* TRIANGLES */, {-1, -1, 1, -1, 1, 1, -1, -1, 1, 1, -1, 1})},
+        {"Quad", Primitive(7 /* QUADS */, {-1, -1, 1, -1, 1, 1, -1, 1})},
+        {"Polygon", Primitive(9 /* POLYGON */, {-1, -1, 0, -1.5f, 1, -1, 1, 1, -1, 1})},
+        {"TriangleStrip", Primitive(5 /* TRIANGLE_STRIP */, {-1, -1, 1, -1, -1, 1, 1, 1})},
+    };
+    constexpr std::int32_t kWindowPixels = 120 * 90;
+    auto& board = device_->machine().board();
+    const auto drawn = [&] { return static_cast<std::int64_t>(board.summary(0).primitives); };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.name);
+        App app(WindowAt(1));
+        ASSERT_TRUE(app.ok());
+        Thread t(app);
+        ASSERT_TRUE(t.Start());
+        t.Single(glapp::SingleRequest(glapp::kNewList, {1, glapp::kCompile}));
+        ASSERT_EQ(t.Render(c.covering), 1);
+        t.Single(glapp::SingleRequest(glapp::kEndList));
+        glapp::CompileCallChain(t, 7);
+        t.Single(glx::Single("Finish"));
+        ASSERT_EQ(t.Single(glx::Single("GetError")).retval, 0u);
+
+        // Primitives of one covering, from 4^3 of them drawn whole.
+        std::int64_t before = drawn();
+        ASSERT_EQ(t.Render(glx::Render("CallList", {4})), 1);
+        t.Single(glx::Single("Finish"));
+        ASSERT_EQ(t.Single(glx::Single("GetError")).retval, 0u);
+        const std::int64_t cPerCovering = (drawn() - before) / 64;
+        ASSERT_GT(cPerCovering, 0);
+        ASSERT_EQ(drawn() - before, 64 * cPerCovering);
+
+        before = drawn();
+        t.Render(glx::Render("CallList", {7}));
+        const std::int64_t cDrawnByRequest = drawn() - before;
+        t.Single(glx::Single("Finish"));
+        const std::int64_t cCut = (drawn() - before) / cPerCovering;
+        EXPECT_LE(cCut, (1 << 24) / kWindowPixels) << "coverings one request drew";
+        EXPECT_GT(cCut, (1 << 24) / kWindowPixels / 2) << "coverings one request drew";
+        EXPECT_LE(cCut - cDrawnByRequest / cPerCovering, (1 << 20) / kWindowPixels + 1)
+            << "coverings left queued for a later flush";
+        EXPECT_EQ(t.Single(glx::Single("GetError")).retval, 0x0502u) << "the cut request's error";
+        // The next request draws its 4^3 coverings whole.
+        before = drawn();
+        t.Render(glx::Render("CallList", {4}));
+        t.Single(glx::Single("Finish"));
+        EXPECT_EQ(drawn() - before, 64 * cPerCovering);
         EXPECT_EQ(t.Single(glx::Single("GetError")).retval, 0u);
     }
 }

@@ -4,12 +4,15 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 #include "glpdev.h"
 #include "kz2/ucode/kzprog.h"
 
 ULONG gNPendingUpdate = 0;
+std::uint64_t gNTrianglePixels = 0;
+std::uint64_t gNQueuedPixels = 0;
 
 namespace {
 
@@ -108,12 +111,48 @@ void _NUpdateQAddr(N_HwRecord* phw) {
 
 void _NSoftUpdateQAddr(N_HwRecord* phw, ULONG, ULONG*) {
     vClose(phw, [](KZ2QUEUEMGT qm) { kz2SoftUpdatePacketPtr(qm, qm->pWrite); });
+    if (gNQueuedPixels >= N_QUEUED_PIXELS_MAX && phw->qm != nullptr) {
+        // The whole stream to the board, the open packets ended (a kick
+        // alone leaves a packet that runs past it waiting for the next).
+        gNQueuedPixels = 0;
+        kz2FlushPacket(phw->qm);
+    }
 }
 
 void _NFlushQ(N_HwRecord* phw, ULONG** ppReset, ULONG* pRoom) {
     if (phw == nullptr) return;
+    gNQueuedPixels = 0;
     kz2FlushQueue(_NRefreshQueueMgt(phw), ~0u, ppReset, pRoom);
 }
+
+N_PixelBound _NWindowBound(const N_Context* pctx) {
+    N_PixelBound b;
+    ULONG x0 = 0xFFFFFFFFu, y0 = 0xFFFFFFFFu, x1 = 0, y1 = 0;
+    for (ULONG i = 0; pctx->pulDecodedClip != nullptr && i < pctx->cClipRects; ++i) {
+        const ULONG* r = pctx->pulDecodedClip + 4 * std::size_t{i};
+        if (r[2] <= r[0] || r[3] <= r[1]) continue;
+        x0 = std::min(x0, r[0]), y0 = std::min(y0, r[1]);
+        x1 = std::max(x1, r[2]), y1 = std::max(y1, r[3]);
+    }
+    if (x1 > x0 && y1 > y0) {
+        b.cx16 = std::min<std::uint64_t>(b.cx16, std::uint64_t{x1 - x0} * 16);
+        b.cy16 = std::min<std::uint64_t>(b.cy16, std::uint64_t{y1 - y0} * 16);
+    }
+    return b;
+}
+
+void _NCountTriangle(const N_PixelBound& bound, ULONG a, ULONG b, ULONG c) {
+    const std::int64_t ax = a & 0xFFFFu, ay = a >> 16, bx = b & 0xFFFFu, by = b >> 16, cx = c & 0xFFFFu,
+                       cy = c >> 16;
+    const std::int64_t area2 = std::llabs((bx - ax) * (cy - ay) - (by - ay) * (cx - ax));  // 1/256 pixel
+    const auto w = std::min<std::uint64_t>(std::max({ax, bx, cx}) - std::min({ax, bx, cx}), bound.cx16);
+    const auto h = std::min<std::uint64_t>(std::max({ay, by, cy}) - std::min({ay, by, cy}), bound.cy16);
+    const std::uint64_t n = std::min<std::uint64_t>(static_cast<std::uint64_t>(area2) / 512, w * h / 256);
+    gNTrianglePixels += n;
+    gNQueuedPixels += n;
+}
+
+std::uint64_t N_TrianglePixels(void) { return gNTrianglePixels; }
 
 ULONG _NBatchForce(ULONG* pBatch, ULONG n) {
     if (*pBatch == 0) *pBatch = N_BATCH_PRIMS;

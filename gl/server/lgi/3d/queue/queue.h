@@ -11,6 +11,8 @@
 // board's 16-bit depth word and the float-to-integer rounding.
 #pragma once
 
+#include <cstdint>
+
 #include "3d/context/context.h"
 
 struct kzProgPacket;
@@ -64,6 +66,32 @@ ULONG _NBatchForce(ULONG* pBatch, ULONG n);
 // The process-wide pending-update flag: set by each reservation, cleared by
 // each update.
 extern ULONG gNPendingUpdate;
+
+// --- the window pixels of the triangles handed to the queues -----------------------------
+// Every filled triangle the render functions route counts the pixels the
+// board may fill for it: its area, at most its bounding box held to the
+// window's size, in whole pixels (polygons, quads and strips count their
+// triangles). gNTrianglePixels counts them since the layer started (the
+// GL layer charges a display list's to its request's list work, through
+// N_TrianglePixels); gNQueuedPixels since the queues were last handed to
+// the board. Render functions close their batches without handing them
+// over, so the board would draw what one request queued at someone's later
+// flush, for as long as a ring of window-sized triangles takes: a soft
+// close with N_QUEUED_PIXELS_MAX or more of them queued hands the whole
+// stream to the board (kz2FlushPacket), open packets ended.
+extern std::uint64_t gNTrianglePixels;
+extern std::uint64_t gNQueuedPixels;
+constexpr std::uint64_t N_QUEUED_PIXELS_MAX = std::uint64_t{1} << 20;
+// The window's size in sixteenths of a pixel (the bounding box of the
+// bound clip list; the whole 12.4 range without a rectangle).
+struct N_PixelBound {
+    std::uint64_t cx16 = 0x10000;
+    std::uint64_t cy16 = 0x10000;
+};
+N_PixelBound _NWindowBound(const N_Context* pctx);
+// Counts a triangle of packed positions a, b, c (y in the high half, x in
+// the low half, both in sixteenths).
+void _NCountTriangle(const N_PixelBound& bound, ULONG a, ULONG b, ULONG c);
 
 // The fill callback of the vertex render functions: copies the packet image
 // pvImage (a kzProgPacket) to the packet start and answers the prefix size

@@ -74,6 +74,7 @@ struct Target {
     bool bDepth16;    // a depth buffer narrower than 24 bits
     ULONG yOffset;    // the right eye's or second half's offset, in the coordinates' units
     ULONG state;      // tile of the current queue's last face, or kNoTile
+    N_PixelBound bound;  // the window's size, for counting the faces routed
 };
 
 ULONG ulPosition(const Target& t, const LONG* win) {
@@ -83,6 +84,7 @@ ULONG ulPosition(const Target& t, const LONG* win) {
 
 // Routes the face whose words end at p; answers where the next face goes.
 ULONG* pRoute(Target& t, ULONG* p, ULONG posN, ULONG posK1, ULONG posK) {
+    _NCountTriangle(t.bound, posN, posK1, posK);
     KZ2QUEUEMGT qm = t.qm;
     if (t.cQueues == 1) {
         ++qm->cPrims;
@@ -148,6 +150,7 @@ void _NvpRenderXTStripListFillAttr12KZ(N_Context* pctx, N_Pipe* pipe) {
     const bool bLower = pctx->secondHalf != 0 || pctx->rightEye != 0;
     t.yOffset = bLower ? static_cast<ULONG>(board.cyRightEye) * (t.bPrecise ? 16u : 1u) : 0;
     t.state = kNoTile;
+    t.bound = _NWindowBound(pctx);
 
     const LONG* win = c.pWindow;
     auto pos = [&](ULONG v) { return ulPosition(t, win + 3 * std::size_t{v}); };

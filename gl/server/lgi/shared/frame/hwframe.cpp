@@ -15,6 +15,7 @@ void _NHwFrameBegin(N_Context* pctx, N_HwFrame* f) {
     *f = N_HwFrame{};
     f->phw = phw;
     GLSRVDEVICE* pDevice = phw->pDevice;
+    f->bound = _NWindowBound(pctx);
     if (pDevice == nullptr) return;
     f->bPrecise = _NModelImprecision(pDevice) != 0;
     f->bDepth16 = _NDepthBits(pDevice) < 24;
@@ -83,6 +84,7 @@ ULONG* _NHwWriteTriangle(const N_HwFrame& f, const N_TriLayout& l, ULONG* p, con
 }
 
 ULONG* _NHwRouteTriangle(N_HwFrame& f, ULONG* p, ULONG a, ULONG b, ULONG c) {
+    _NCountTriangle(f.bound, a, b, c);
     KZ2QUEUEMGT qm = f.qm;
     if (f.cQueues == 1) {
         ++qm->cPrims;
@@ -111,6 +113,7 @@ ULONG* _NHwRouteTriangle(N_HwFrame& f, ULONG* p, ULONG a, ULONG b, ULONG c) {
 }
 
 ULONG* _NHwRouteStripTriangle(N_HwFrame& f, ULONG* p, ULONG n, ULONG n1, ULONG n2) {
+    _NCountTriangle(f.bound, n, n1, n2);
     KZ2QUEUEMGT qm = f.qm;
     if (f.cQueues == 1) {
         ++qm->cPrims;

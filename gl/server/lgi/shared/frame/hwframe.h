@@ -34,6 +34,7 @@ struct N_HwFrame {
     bool bDepth16 = false;   // a depth buffer narrower than 24 bits
     ULONG yOffset = 0;       // the lower image's offset, in the coordinates' units
     ULONG stripTile = N_STRIP_NEW;
+    N_PixelBound bound;      // the window's size, for counting the triangles routed
 };
 
 // The board facts of the context's device (before reserving).
@@ -116,7 +117,9 @@ inline std::int64_t _NHwArea(const LONG* a, const LONG* b, const LONG* c) {
 
 // --- routing -----------------------------------------------------------------------------
 // Routes a separate three-vertex primitive whose words end at p (packed
-// positions in the order written); answers where the next one goes.
+// positions in the order written); answers where the next one goes. Both
+// routings count the triangle's window pixels (_NCountTriangle; a point,
+// a span or a thin line, sent with repeated positions, has none).
 ULONG* _NHwRouteTriangle(N_HwFrame& f, ULONG* p, ULONG a, ULONG b, ULONG c);
 // Routes a strip triangle of newest vertex n (n1, n2 the two before it) by
 // the frame's strip state.
