@@ -153,33 +153,44 @@ void BM_GLServer_LoadPing(benchmark::State& state) {
 BENCHMARK(BM_GLServer_LoadPing)->ArgNames({"apps"})->Arg(4)->Iterations(2)->UseManualTime();
 
 // Times request `call` (ns) beside a request of one LineWidth (ref_ns),
-// each iteration sending both from the application's thread.
-void TimeBesideLineWidth(benchmark::State& state, glapp::Thread& t, const glx::Bytes& call) {
+// each iteration sending both from the application's thread. With
+// bFinish a Finish follows the call (finish_ns): it draws what the call
+// left queued and holds the lock as well; max_ms is the longer hold seen.
+void TimeBesideLineWidth(benchmark::State& state, glapp::Thread& t, const glx::Bytes& call, bool bFinish) {
     const glx::Bytes little = glx::Render("LineWidth", {glx::F(2)});
-    std::int64_t own = 0, ref = 0, n = 0;
+    std::int64_t own = 0, finish = 0, ref = 0, maxHold = 0, n = 0;
     for (auto _ : state) {
         const std::int64_t t0 = wall_ns();
         t.Render(call);
         const std::int64_t t1 = wall_ns();
-        t.Render(little);
+        if (bFinish) t.Single(glx::Single("Finish"));
         const std::int64_t t2 = wall_ns();
+        t.Render(little);
+        const std::int64_t t3 = wall_ns();
         state.SetIterationTime(static_cast<double>(t1 - t0) * 1e-9);
         own += t1 - t0;
-        ref += t2 - t1;
+        finish += t2 - t1;
+        ref += t3 - t2;
+        maxHold = std::max({maxHold, t1 - t0, t2 - t1});
         ++n;
     }
     if (n != 0 && own != 0) {
         state.counters["ns"] = static_cast<double>(own) / static_cast<double>(n);
         state.counters["ref_ns"] = static_cast<double>(ref) / static_cast<double>(n);
         state.counters["ratio"] = static_cast<double>(ref) / static_cast<double>(own);
+        if (bFinish) {
+            state.counters["finish_ns"] = static_cast<double>(finish) / static_cast<double>(n);
+            state.counters["max_ms"] = static_cast<double>(maxHold) * 1e-6;
+        }
     }
 }
 
 // One application on a device the server runs: `compile` makes its lists,
-// then the request `call` is timed beside one LineWidth.
+// then the request `call` is timed beside one LineWidth (and a Finish after
+// it with bFinish).
 template <class Compile>
 void TimeListRequest(benchmark::State& state, Compile compile, const glx::Bytes& call,
-                     const RECTL& rclWindow = WindowAt(0)) {
+                     const RECTL& rclWindow = WindowAt(0), bool bFinish = false) {
     auto device = ServerDevice();
     if (device == nullptr) {
         state.SkipWithError("no device");
@@ -193,10 +204,19 @@ void TimeListRequest(benchmark::State& state, Compile compile, const glx::Bytes&
             return;
         }
         compile(t);
-        TimeBesideLineWidth(state, t, call);
+        TimeBesideLineWidth(state, t, call, bFinish);
         app.End();
     }
     Pinger().UnloadServer();
+}
+
+// List 1 holds `drawing`; lists 2 to `last` each call the one before four
+// times.
+void CompileDrawingChain(glapp::Thread& t, const glx::Bytes& drawing, ULONG last) {
+    t.Single(glapp::SingleRequest(glapp::kNewList, {1, glapp::kCompile}));
+    t.Render(drawing);
+    t.Single(glapp::SingleRequest(glapp::kEndList));
+    glapp::CompileCallChain(t, last);
 }
 
 // The longest a request can hold the escape lock with display lists: one
@@ -220,10 +240,7 @@ void BM_GLServer_ImageListRequest(benchmark::State& state) {
         glx::Bytes image =
             glx::RawRender(40 + 64 * 64 * 4, 173, {0, 0, 0, 0, 1, 64, 64, 0x1908, 0x1401});
         image.resize(image.size() + 64 * 64 * 4, 0x7f);
-        t.Single(glapp::SingleRequest(glapp::kNewList, {1, glapp::kCompile}));
-        t.Render(image);
-        t.Single(glapp::SingleRequest(glapp::kEndList));
-        glapp::CompileCallChain(t, 9);
+        CompileDrawingChain(t, image, 9);
     };
     const glx::Bytes call =
         glx::Stream({glx::Render("RasterPos2iv", {0, 0}), glx::Render("CallList", {9})});
@@ -247,12 +264,7 @@ void BM_GLServer_DrawListRequest(benchmark::State& state) {
             drawing.resize(drawing.size() + 80 * 480, 0xa5);
             break;
     }
-    const auto compile = [&](glapp::Thread& t) {
-        t.Single(glapp::SingleRequest(glapp::kNewList, {1, glapp::kCompile}));
-        t.Render(drawing);
-        t.Single(glapp::SingleRequest(glapp::kEndList));
-        glapp::CompileCallChain(t, 11);
-    };
+    const auto compile = [&](glapp::Thread& t) { CompileDrawingChain(t, drawing, 11); };
     const glx::Bytes call =
         glx::Stream({glx::Render("RasterPos2iv", {0, 0}), glx::Render("CallList", {11})});
     TimeListRequest(state, compile, call, RECTL{0, 0, 640, 480});
@@ -290,52 +302,12 @@ void BM_GLServer_TriangleListRequest(benchmark::State& state) {
         case 1: drawing = Primitive(7, {-1, -1, 1, -1, 1, 1, -1, 1}); break;
         default: drawing = Primitive(9, {-1, -1, 0, -1.2f, 1, -1, 1, 1, -1, 1}); break;
     }
-    const int depth = static_cast<int>(state.range(1));
-    auto device = ServerDevice();
-    if (device == nullptr) {
-        state.SkipWithError("no device");
-        return;
-    }
-    {
-        glapp::App app(RECTL{0, 0, 640, 480});
-        glapp::Thread t(app);
-        if (!app.ok() || !t.Start()) {
-            state.SkipWithError("no application");
-            return;
-        }
-        t.Single(glapp::SingleRequest(glapp::kNewList, {1, glapp::kCompile}));
-        t.Render(drawing);
-        t.Single(glapp::SingleRequest(glapp::kEndList));
-        glapp::CompileCallChain(t, static_cast<ULONG>(depth));
+    const auto depth = static_cast<ULONG>(state.range(1));
+    const auto compile = [&](glapp::Thread& t) {
+        CompileDrawingChain(t, drawing, depth);
         t.Single(glx::Single("Finish"));
-        const glx::Bytes call = glx::Render("CallList", {static_cast<std::uint32_t>(depth)});
-        const glx::Bytes little = glx::Render("LineWidth", {glx::F(2)});
-        std::int64_t own = 0, finish = 0, ref = 0, maxHold = 0, n = 0;
-        for (auto _ : state) {
-            const std::int64_t t0 = wall_ns();
-            t.Render(call);
-            const std::int64_t t1 = wall_ns();
-            t.Single(glx::Single("Finish"));
-            const std::int64_t t2 = wall_ns();
-            t.Render(little);
-            const std::int64_t t3 = wall_ns();
-            state.SetIterationTime(static_cast<double>(t1 - t0) * 1e-9);
-            own += t1 - t0;
-            finish += t2 - t1;
-            ref += t3 - t2;
-            maxHold = std::max({maxHold, t1 - t0, t2 - t1});
-            ++n;
-        }
-        if (n != 0 && own != 0) {
-            state.counters["ns"] = static_cast<double>(own) / static_cast<double>(n);
-            state.counters["finish_ns"] = static_cast<double>(finish) / static_cast<double>(n);
-            state.counters["ref_ns"] = static_cast<double>(ref) / static_cast<double>(n);
-            state.counters["ratio"] = static_cast<double>(ref) / static_cast<double>(own);
-            state.counters["max_ms"] = static_cast<double>(maxHold) * 1e-6;
-        }
-        app.End();
-    }
-    Pinger().UnloadServer();
+    };
+    TimeListRequest(state, compile, glx::Render("CallList", {depth}), RECTL{0, 0, 640, 480}, true);
 }
 BENCHMARK(BM_GLServer_TriangleListRequest)
     ->ArgNames({"kind", "depth"})
